@@ -1,0 +1,41 @@
+// Diagnostic log of the management server.
+//
+// Every line carries a level, a tag (the qualified name of the function that
+// writes it) and a printf-style text. Lines go to the file named by TK_LOG_DIR
+// (one file per process, "tkmmconfig.log") when that variable is set, and to an
+// in-memory capture while a test holds one (platform/testkit/debuglog.h).
+//
+// Client texts, catalogue texts and last-error texts are always passed as an
+// argument of "%s", never as the format itself; the format attribute makes the
+// compiler hold every caller to that.
+#pragma once
+
+#include <cstdarg>
+
+#define TK_PRINTF(fmt_index, first_arg) __attribute__((format(printf, fmt_index, first_arg)))
+
+enum class EvDebugLevel { Error = 0, Debug = 1 };
+
+class EvDebug {
+ public:
+  EvDebug() = default;
+  virtual ~EvDebug() = default;
+
+  static void Error(const char* tag, const char* fmt, ...) TK_PRINTF(2, 3);
+  static void Debug(const char* tag, const char* fmt, ...) TK_PRINTF(2, 3);
+  // Numbered levels: 1 is the least verbose; every level is recorded.
+  static void DebugLvl(int level, const char* tag, const char* fmt, ...) TK_PRINTF(3, 4);
+
+  static void VWrite(int level, const char* tag, const char* fmt, va_list args) TK_PRINTF(3, 0);
+};
+
+// The media-management flavour of the same log; the table-access classes are
+// made over one.
+class MMDebug : public EvDebug {
+ public:
+  MMDebug() = default;
+};
+
+// Log level values used by VWrite: Error is -1, Debug is 0, DebugLvl(n) is n.
+inline constexpr int kEvDebugError = -1;
+inline constexpr int kEvDebugDebug = 0;
