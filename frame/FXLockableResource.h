@@ -40,13 +40,18 @@ class FXLockableResource {
   virtual void Lock() = 0;
   virtual void Unlock() = 0;
 
-  void SetLockOwner() { m_owner = static_cast<uint32_t>(GetCurrentThreadId() & 0xFFFFFFFFu); }
-  void ClearLockOwner() { m_owner = 0; }
+  // The low 32 bits of the calling thread's id.
+  void SetLockOwner() {
+    m_owner.store(static_cast<uint32_t>(GetCurrentThreadId() & 0xFFFFFFFFu), std::memory_order_relaxed);
+  }
+  void ClearLockOwner() { m_owner.store(0, std::memory_order_relaxed); }
   // Informational only: nothing decides anything on it.
-  uint32_t GetLockOwner() const { return m_owner; }
+  uint32_t GetLockOwner() const { return m_owner.load(std::memory_order_relaxed); }
 
  private:
-  uint32_t m_owner = 0;
+  // Written only by the thread that has just taken or is releasing the lock;
+  // atomic so that other threads may read it.
+  std::atomic<uint32_t> m_owner{0};
 };
 
 // A named, recursive mutex; every object made with the same name is one lock.
@@ -55,11 +60,13 @@ class FXNamedMutex : public FXLockableResource {
   explicit FXNamedMutex(const std::string& name) : m_mutex(name.c_str()) {}
   ~FXNamedMutex() override = default;  // does not unlock
 
+  // Waits one millisecond.
   bool TryLock() override {
     bool got = m_mutex.lock(1);
     if (got) SetLockOwner();
     return got;
   }
+  // A negative interval waits 0 milliseconds.
   bool TryLock(CTimeInterval timeout) override {
     int64_t ms = timeout.AsMilliseconds();
     bool got = m_mutex.lock(static_cast<unsigned long>(ms < 0 ? 0 : ms));
@@ -70,6 +77,7 @@ class FXNamedMutex : public FXLockableResource {
     m_mutex.lock();
     SetLockOwner();
   }
+  // The owner is cleared when the thread gives up its last nested hold.
   void Unlock() override {
     if (m_mutex.getLockCnt() == 1) ClearLockOwner();
     m_mutex.unlock();
@@ -80,13 +88,18 @@ class FXNamedMutex : public FXLockableResource {
   ZqNamedMutex m_mutex;
 };
 
-// A recursive critical section over the interprocess recursive mutex. A lock
-// failure of the mutex is swallowed: the section is then not held, so the
-// matching Unlock() must not release a mutex this thread never took.
-class FXCriticalSection : public FXLockableResource {
+// A recursive critical section over a recursive mutex whose lock may throw
+// boost::interprocess::interprocess_exception. Such a failure is swallowed:
+// the section is then not held by that call, so the matching Unlock() must
+// release nothing. The section counts its holder's successful holds and the
+// failed nested ones, and an Unlock() first matches a failed nested hold
+// (releasing nothing), then a real one; an Unlock() by a thread that holds
+// nothing does nothing.
+template <class RecursiveMutex>
+class FXRecursiveSection : public FXLockableResource {
  public:
-  FXCriticalSection() = default;
-  ~FXCriticalSection() override = default;
+  FXRecursiveSection() = default;
+  ~FXRecursiveSection() override = default;
 
   bool TryLock() override {
     bool got = false;
@@ -98,33 +111,50 @@ class FXCriticalSection : public FXLockableResource {
     if (got) Acquired();
     return got;
   }
+  // No caller waits with a time-out: the same as TryLock().
   bool TryLock(CTimeInterval) override { return TryLock(); }
 
   void Lock() override {
     try {
       m_mutex.lock();
     } catch (const boost::interprocess::interprocess_exception&) {
-      return;  // not reported; the owner stays as it was
+      // Not reported; the owner stays as it was.
+      if (HeldByMe()) ++m_failedNested;
+      return;
     }
     Acquired();
   }
 
   // Clears the owner on every release, nested or not.
   void Unlock() override {
+    if (!HeldByMe()) return;
+    if (m_failedNested > 0) {
+      --m_failedNested;
+      return;
+    }
     ClearLockOwner();
-    if (m_holder.load(std::memory_order_acquire) != GetCurrentThreadId() || m_depth == 0) return;
     if (--m_depth == 0) m_holder.store(0, std::memory_order_release);
     m_mutex.unlock();
   }
 
+  RecursiveMutex& mutex() { return m_mutex; }
+
  private:
+  bool HeldByMe() const { return m_holder.load(std::memory_order_acquire) == GetCurrentThreadId(); }
   void Acquired() {
     ++m_depth;
     m_holder.store(GetCurrentThreadId(), std::memory_order_release);
     SetLockOwner();
   }
 
-  boost::interprocess::interprocess_recursive_mutex m_mutex;
+  RecursiveMutex m_mutex;
   std::atomic<uint64_t> m_holder{0};  // thread holding the mutex, 0 when free
-  int m_depth = 0;                    // nested holds; touched only by the holder
+  int m_depth = 0;                    // successful holds; touched only by the holder
+  int m_failedNested = 0;             // failed nested holds; touched only by the holder
+};
+
+class FXCriticalSection : public FXRecursiveSection<boost::interprocess::interprocess_recursive_mutex> {
+ public:
+  FXCriticalSection() = default;
+  ~FXCriticalSection() override = default;
 };

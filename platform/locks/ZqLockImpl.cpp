@@ -55,6 +55,10 @@ ZqNamedMutex::ZqNamedMutex(const char* name) : m_state(namedState(name != nullpt
 ZqNamedMutex::~ZqNamedMutex() = default;
 
 bool ZqNamedMutex::lock(unsigned long milliseconds) {
+  if (milliseconds > (1ul << 40)) {
+    lock();
+    return true;
+  }
   ZqNamedMutexState& s = *m_state;
   std::unique_lock<std::mutex> guard(s.mutex);
   const auto self = std::this_thread::get_id();
@@ -81,7 +85,7 @@ void ZqNamedMutex::unlock() {
   ZqNamedMutexState& s = *m_state;
   {
     std::lock_guard<std::mutex> guard(s.mutex);
-    if (s.depth == 0 || s.owner != std::this_thread::get_id() || m_lockCnt == 0) return;
+    if (s.depth == 0 || s.owner != std::this_thread::get_id() || m_lockCnt.load() == 0) return;
     --m_lockCnt;
     if (--s.depth == 0) s.owner = std::thread::id();
   }

@@ -4,6 +4,7 @@
 // process, are one lock.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -48,15 +49,16 @@ class ZqNamedMutex {
   ZqNamedMutex(const ZqNamedMutex&) = delete;
   ZqNamedMutex& operator=(const ZqNamedMutex&) = delete;
 
-  // Waits at most that many milliseconds; true when the lock was taken.
+  // Waits at most that many milliseconds (a limit beyond 2^40 ms is no
+  // limit); true when the lock was taken.
   bool lock(unsigned long milliseconds);
   // Waits without limit.
   void lock();
   void unlock();
   // Nested holds of this object by its owning thread.
-  int32_t getLockCnt() const { return m_lockCnt; }
+  int32_t getLockCnt() const { return m_lockCnt.load(std::memory_order_acquire); }
 
  private:
   std::shared_ptr<ZqNamedMutexState> m_state;
-  int32_t m_lockCnt = 0;
+  std::atomic<int32_t> m_lockCnt{0};
 };

@@ -1,0 +1,84 @@
+#include "platform/alerts/AlertService.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+
+#include "frame/EvAlertEx.h"
+#include "platform/debuglog/EvDebug.h"
+
+namespace tkalerts {
+namespace {
+
+std::mutex& sentMutex() {
+  static std::mutex m;
+  return m;
+}
+std::vector<SentAlert>& sentList() {
+  static std::vector<SentAlert> list;
+  return list;
+}
+
+}  // namespace
+
+std::vector<SentAlert> sent() {
+  std::lock_guard<std::mutex> guard(sentMutex());
+  return sentList();
+}
+
+void clearSent() {
+  std::lock_guard<std::mutex> guard(sentMutex());
+  sentList().clear();
+}
+
+tkjournal::Journal& journal() {
+  static tkjournal::Journal j;
+  return j;
+}
+
+}  // namespace tkalerts
+
+void EvAlertEx::fmtNewMsgString(const char* fmt, ...) {
+  m_msgString.clear();
+  if (fmt == nullptr) return;
+  va_list args;
+  va_start(args, fmt);
+  va_list again;
+  va_copy(again, args);
+  int needed = std::vsnprintf(nullptr, 0, fmt, args);
+  va_end(args);
+  if (needed > 0) {
+    std::string text(static_cast<size_t>(needed) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), fmt, again);
+    text.resize(static_cast<size_t>(needed));
+    m_msgString = std::move(text);
+  }
+  va_end(again);
+  tkalerts::journal().record("fmtNewMsgString", tkjournal::args(m_msgString));
+}
+
+int EvAlertEx::sendAlert(int flags, int delay, int reserved) {
+  tkalerts::journal().record("sendAlert", tkjournal::args(static_cast<long>(m_alertId), static_cast<long>(m_condition),
+                                                         static_cast<long>(m_whomId), m_msgString, flags, delay,
+                                                         reserved));
+  tkjournal::Failure failure;
+  if (tkalerts::journal().takeFailure("sendAlert", failure)) {
+    EvDebug::Error("EvAlertEx::sendAlert", "alert %ld not sent: %s", static_cast<long>(m_alertId),
+                   failure.text.c_str());
+    return failure.code != 0 ? failure.code : -1;
+  }
+  tkalerts::SentAlert alert;
+  alert.alertId = static_cast<long>(m_alertId);
+  alert.condition = static_cast<long>(m_condition);
+  alert.whomId = static_cast<long>(m_whomId);
+  alert.message = m_msgString;
+  alert.flags = flags;
+  alert.delay = delay;
+  alert.reserved = reserved;
+  {
+    std::lock_guard<std::mutex> guard(tkalerts::sentMutex());
+    tkalerts::sentList().push_back(std::move(alert));
+  }
+  m_sent = true;
+  return 0;
+}

@@ -1,0 +1,62 @@
+// The cross-process named lock of the server.
+//
+// Each name is one file in the lock directory (TK_LOCK_DIR, default
+// "var/locks"), locked with flock(2). Every MDLock object opens the file
+// afresh, so two objects of the same name exclude each other even within one
+// process, and a holder that dies frees its lock with its descriptors.
+// An object is used by one thread at a time.
+#pragma once
+
+#include <string>
+
+#include "platform/journal/Journal.h"
+
+class MDLock {
+ public:
+  // Time limit of set() that waits for as long as it takes.
+  static constexpr unsigned int kNoTimeLimit = 0xFFFFFFFFu;
+
+  explicit MDLock(const char* name);
+  // Closes the file; a lock still held by this object is released with it.
+  ~MDLock();
+  MDLock(const MDLock&) = delete;
+  MDLock& operator=(const MDLock&) = delete;
+
+  // False when the lock file could not be opened; such an object never holds
+  // the lock.
+  bool isValid() const { return m_fd >= 0; }
+
+  // Takes the lock, waiting at most `timeoutMs` milliseconds (kNoTimeLimit:
+  // without limit). True when this object holds the lock.
+  bool set(unsigned int timeoutMs);
+  // Releases the lock held by this object; false when it held none.
+  bool unset();
+  // True when any holder (this object or another, in any process) has the
+  // lock. Asking leaves a free lock free.
+  bool isSet() const;
+
+  const std::string& name() const { return m_name; }
+  const std::string& path() const { return m_path; }
+
+ private:
+  std::string m_name;
+  std::string m_path;
+  int m_fd = -1;
+  bool m_held = false;
+};
+
+namespace tkmdlock {
+
+// The lock directory in use (TK_LOCK_DIR or "var/locks").
+std::string lockDirectory();
+// The file name of a lock name: bytes other than letters, digits, '_' and
+// '-' are written as %XX; a name too long for one file name is cut to a
+// prefix followed by '~' and a hash of the whole name. Empty for an empty name.
+std::string fileName(const std::string& name);
+
+// Calls: "MDLock" (name, valid), "set" (name, time limit, result), "unset"
+// (name, result), "isSet" (name, result). A failure injected into "MDLock"
+// makes the next object invalid, as if its file could not be opened.
+tkjournal::Journal& journal();
+
+}  // namespace tkmdlock

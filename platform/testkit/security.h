@@ -1,0 +1,33 @@
+// Test control of the security service: the rights table and the journal of
+// rights questions.
+//
+//   testkit::security::reset();                         // everything allowed
+//   testkit::security::deny("canManageMediaAgent", 7, 12, "no rights on MA 12");
+//   ... code under test ...
+//   auto asked = testkit::security::journal().calls("canManageMediaAgent");
+//
+// Journal arguments are the call's arguments in order, as texts.
+// journal().injectFailure("addUserToLibrary", code, text) makes the next
+// association fail with that error text. TranWrapper calls ("ensureTran",
+// "commitIfOwnTran") are journaled in testkit::adapters.
+#pragma once
+
+#include "platform/security/Rights.h"
+
+namespace testkit::security {
+
+using tksecurity::kAny;
+
+inline void deny(const std::string& question, long long userId = kAny, long long objectId = kAny,
+                 const std::string& reason = std::string()) {
+  tksecurity::deny(question, userId, objectId, reason);
+}
+inline std::vector<std::pair<unsigned long, unsigned long>> libraryUsers() { return tksecurity::libraryUsers(); }
+inline tkjournal::Journal& journal() { return tksecurity::journal(); }
+inline void reset() {
+  tksecurity::clearRules();
+  tksecurity::clearLibraryUsers();
+  tksecurity::journal().reset();
+}
+
+}  // namespace testkit::security
