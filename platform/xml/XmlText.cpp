@@ -1,0 +1,377 @@
+#include "platform/xml/detail/XmlText.h"
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/sax2/Attributes.hpp>
+#include <xercesc/sax2/DefaultHandler.hpp>
+#include <xercesc/sax2/SAX2XMLReader.hpp>
+#include <xercesc/sax2/XMLReaderFactory.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <new>
+
+#include "platform/xml/CNMessageBase.h"
+
+namespace tkxml::detail {
+
+const std::string* XNode::attr(const std::string& key) const {
+  for (const auto& [name, value] : attrs) {
+    if (name == key) return &value;
+  }
+  return nullptr;
+}
+
+namespace {
+
+std::vector<std::pair<std::string, std::string>> sortedAttrs(const XNode& node) {
+  auto attrs = node.attrs;
+  std::sort(attrs.begin(), attrs.end());
+  return attrs;
+}
+
+}  // namespace
+
+bool sameNode(const XNode& a, const XNode& b) {
+  if (a.name != b.name || a.text != b.text || a.children.size() != b.children.size()) return false;
+  if (sortedAttrs(a) != sortedAttrs(b)) return false;
+  for (size_t i = 0; i < a.children.size(); ++i) {
+    if (!sameNode(a.children[i], b.children[i])) return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Escaping
+
+namespace {
+
+constexpr unsigned kEscapeBase = 0xF700;  // U+F700 + byte stands for the byte
+
+void appendCodePoint(std::string& out, unsigned cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+void appendEscapedByte(std::string& out, unsigned char b) { appendCodePoint(out, kEscapeBase + b); }
+
+bool inRange(unsigned char c, unsigned lo, unsigned hi) { return c >= lo && c <= hi; }
+
+// Length of the valid UTF-8 sequence at `i` (0 when there is none) and its code point.
+size_t utf8Sequence(std::string_view s, size_t i, unsigned& cp) {
+  auto at = [&](size_t k) -> unsigned char { return static_cast<unsigned char>(s[k]); };
+  unsigned char b0 = at(i);
+  size_t left = s.size() - i;
+  auto cont = [&](size_t k) { return inRange(at(i + k), 0x80, 0xBF); };
+  if (inRange(b0, 0xC2, 0xDF)) {
+    if (left < 2 || !cont(1)) return 0;
+    cp = ((b0 & 0x1Fu) << 6) | (at(i + 1) & 0x3Fu);
+    return 2;
+  }
+  if (inRange(b0, 0xE0, 0xEF)) {
+    if (left < 3) return 0;
+    unsigned char b1 = at(i + 1);
+    bool ok1 = b0 == 0xE0 ? inRange(b1, 0xA0, 0xBF) : b0 == 0xED ? inRange(b1, 0x80, 0x9F) : inRange(b1, 0x80, 0xBF);
+    if (!ok1 || !cont(2)) return 0;
+    cp = ((b0 & 0x0Fu) << 12) | ((b1 & 0x3Fu) << 6) | (at(i + 2) & 0x3Fu);
+    return 3;
+  }
+  if (inRange(b0, 0xF0, 0xF4)) {
+    if (left < 4) return 0;
+    unsigned char b1 = at(i + 1);
+    bool ok1 = b0 == 0xF0 ? inRange(b1, 0x90, 0xBF) : b0 == 0xF4 ? inRange(b1, 0x80, 0x8F) : inRange(b1, 0x80, 0xBF);
+    if (!ok1 || !cont(2) || !cont(3)) return 0;
+    cp = ((b0 & 0x07u) << 18) | ((b1 & 0x3Fu) << 12) | ((at(i + 2) & 0x3Fu) << 6) | (at(i + 3) & 0x3Fu);
+    return 4;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void appendEscaped(std::string& out, std::string_view bytes) {
+  size_t i = 0;
+  while (i < bytes.size()) {
+    unsigned char b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x80) {
+      switch (b) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\t': out += "&#9;"; break;
+        case '\n': out += "&#10;"; break;
+        case '\r': out += "&#13;"; break;
+        default:
+          if (b < 0x20) {
+            appendEscapedByte(out, b);
+          } else {
+            out.push_back(static_cast<char>(b));
+          }
+      }
+      ++i;
+      continue;
+    }
+    unsigned cp = 0;
+    size_t n = utf8Sequence(bytes, i, cp);
+    if (n == 0) {
+      appendEscapedByte(out, b);
+      ++i;
+      continue;
+    }
+    bool carry = !(cp >= kEscapeBase && cp <= kEscapeBase + 0xFF) && cp != 0xFFFE && cp != 0xFFFF;
+    for (size_t k = 0; k < n; ++k) {
+      if (carry) {
+        out.push_back(bytes[i + k]);
+      } else {
+        appendEscapedByte(out, static_cast<unsigned char>(bytes[i + k]));
+      }
+    }
+    i += n;
+  }
+}
+
+namespace {
+
+// UTF-16 from the parser to our bytes: U+F700 to U+F7FF give back their byte.
+bool decode(const XMLCh* text, XMLSize_t length, std::string& out) {
+  for (XMLSize_t i = 0; i < length; ++i) {
+    unsigned c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 1 >= length) return false;
+      unsigned low = text[i + 1];
+      if (low < 0xDC00 || low > 0xDFFF) return false;
+      appendCodePoint(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+      ++i;
+    } else if (c >= 0xDC00 && c <= 0xDFFF) {
+      return false;
+    } else if (c >= kEscapeBase && c <= kEscapeBase + 0xFF) {
+      out.push_back(static_cast<char>(c - kEscapeBase));
+    } else {
+      appendCodePoint(out, c);
+    }
+  }
+  return true;
+}
+
+XMLSize_t lengthOf(const XMLCh* text) {
+  XMLSize_t n = 0;
+  if (text != nullptr) {
+    while (text[n] != 0) ++n;
+  }
+  return n;
+}
+
+bool onlyWhiteSpace(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; });
+}
+
+struct Abort {
+  int code;
+  std::string why;
+};
+
+class TreeBuilder : public xercesc::DefaultHandler {
+ public:
+  explicit TreeBuilder(XNode& root) : m_root(root) {}
+
+  void startElement(const XMLCh* const, const XMLCh* const, const XMLCh* const qname,
+                    const xercesc::Attributes& attrs) override {
+    if (m_stack.size() >= static_cast<size_t>(kMaxDepth)) {
+      throw Abort{kErrTooDeep, "elements nested deeper than " + std::to_string(kMaxDepth)};
+    }
+    if (++m_elements > kMaxElements) throw Abort{kErrTooLarge, "more than " + std::to_string(kMaxElements) + " elements"};
+    XNode* node = &m_root;
+    if (!m_stack.empty()) {
+      m_stack.back()->children.emplace_back();
+      node = &m_stack.back()->children.back();
+    }
+    if (!decode(qname, lengthOf(qname), node->name)) throw Abort{kErrMalformed, "an element name is not text"};
+    XMLSize_t count = attrs.getLength();
+    node->attrs.reserve(count);
+    for (XMLSize_t i = 0; i < count; ++i) {
+      std::string name;
+      std::string value;
+      const XMLCh* rawValue = attrs.getValue(i);
+      XMLSize_t valueLength = lengthOf(rawValue);
+      if (valueLength > kMaxValueBytes) throw Abort{kErrTooLarge, "an attribute longer than the limit"};
+      if (!decode(attrs.getQName(i), lengthOf(attrs.getQName(i)), name) || !decode(rawValue, valueLength, value)) {
+        throw Abort{kErrMalformed, "an attribute is not text"};
+      }
+      if (value.size() > kMaxValueBytes) throw Abort{kErrTooLarge, "an attribute longer than the limit"};
+      node->attrs.emplace_back(std::move(name), std::move(value));
+    }
+    m_stack.push_back(node);
+  }
+
+  void endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) override {
+    if (m_stack.empty()) return;
+    XNode* node = m_stack.back();
+    if (onlyWhiteSpace(node->text)) node->text.clear();
+    m_stack.pop_back();
+  }
+
+  void characters(const XMLCh* const chars, const XMLSize_t length) override {
+    if (m_stack.empty()) return;
+    std::string& text = m_stack.back()->text;
+    if (text.size() + length > kMaxValueBytes) throw Abort{kErrTooLarge, "text longer than the limit"};
+    if (!decode(chars, length, text)) throw Abort{kErrMalformed, "text is not text"};
+  }
+
+  void startDTD(const XMLCh* const, const XMLCh* const, const XMLCh* const) override {
+    throw Abort{kErrDoctype, "a DOCTYPE is not accepted"};
+  }
+
+  xercesc::InputSource* resolveEntity(const XMLCh* const, const XMLCh* const) override {
+    throw Abort{kErrDoctype, "external entities are not accepted"};
+  }
+
+  void fatalError(const xercesc::SAXParseException& e) override { throw Abort{kErrMalformed, where(e)}; }
+  void error(const xercesc::SAXParseException& e) override { throw Abort{kErrMalformed, where(e)}; }
+  void warning(const xercesc::SAXParseException&) override {}
+
+ private:
+  static std::string where(const xercesc::SAXParseException& e) {
+    std::string message;
+    const XMLCh* text = e.getMessage();
+    XMLSize_t length = std::min<XMLSize_t>(lengthOf(text), 160);
+    if (!decode(text, length, message)) message = "not well-formed";
+    return "line " + std::to_string(e.getLineNumber()) + " column " + std::to_string(e.getColumnNumber()) + ": " +
+           message;
+  }
+
+  XNode& m_root;
+  std::vector<XNode*> m_stack;
+  size_t m_elements = 0;
+};
+
+std::once_flag g_parserOnce;
+
+}  // namespace
+
+int ensureParser() {
+  try {
+    std::call_once(g_parserOnce, [] { xercesc::XMLPlatformUtils::Initialize(); });
+    return kOk;
+  } catch (...) {
+    return kErrInitialize;
+  }
+}
+
+int parseDocument(const std::string& text, XNode& root, std::string& why) {
+  if (text.size() > kMaxTextBytes) {
+    why = "text longer than the limit";
+    return kErrTooLarge;
+  }
+  // The parser tells of some DOCTYPEs (one without subsets) only by skipping
+  // them; the layout has no use for the text anywhere, so it refuses outright.
+  if (text.find("<!DOCTYPE") != std::string::npos) {
+    why = "a DOCTYPE is not accepted";
+    return kErrDoctype;
+  }
+  if (int rc = ensureParser(); rc != kOk) {
+    why = "the XML parser could not be initialised";
+    return rc;
+  }
+  root = XNode();
+  try {
+    using xercesc::XMLUni;
+    std::unique_ptr<xercesc::SAX2XMLReader> reader(xercesc::XMLReaderFactory::createXMLReader());
+    reader->setFeature(XMLUni::fgSAX2CoreValidation, false);
+    reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);
+    reader->setFeature(XMLUni::fgSAX2CoreNameSpacePrefixes, false);
+    reader->setFeature(XMLUni::fgXercesSchema, false);
+    reader->setFeature(XMLUni::fgXercesLoadSchema, false);
+    reader->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
+    reader->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
+    reader->setFeature(XMLUni::fgXercesCacheGrammarFromParse, false);
+    reader->setFeature(XMLUni::fgXercesUseCachedGrammarInParse, false);
+    TreeBuilder builder(root);
+    reader->setContentHandler(&builder);
+    reader->setErrorHandler(&builder);
+    reader->setLexicalHandler(&builder);
+    reader->setEntityResolver(&builder);
+    reader->setDTDHandler(&builder);
+    xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(text.data()), text.size(), "message");
+    static const XMLCh kUtf8[] = {u'U', u'T', u'F', u'-', u'8', 0};
+    source.setEncoding(kUtf8);
+    reader->parse(source);
+  } catch (const Abort& abort) {
+    why = abort.why;
+    root = XNode();
+    return abort.code;
+  } catch (const xercesc::OutOfMemoryException&) {
+    why = "out of memory";
+  } catch (const std::bad_alloc&) {
+    why = "out of memory";
+  } catch (const xercesc::XMLException&) {
+    why = "not well-formed or not UTF-8";
+  } catch (...) {
+    why = "not well-formed";
+  }
+  if (!why.empty()) {
+    root = XNode();
+    return kErrMalformed;
+  }
+  if (root.name.empty()) {
+    why = "no root element";
+    return kErrMalformed;
+  }
+  return kOk;
+}
+
+namespace {
+
+void newLine(std::string& out, bool pretty, int indent) {
+  if (!pretty) return;
+  if (!out.empty()) out.push_back('\n');
+  out.append(static_cast<size_t>(indent) * 2, ' ');
+}
+
+}  // namespace
+
+void writeNode(std::string& out, const XNode& node, bool pretty, int indent) {
+  newLine(out, pretty, indent);
+  out.push_back('<');
+  out += node.name;
+  for (const auto& [name, value] : sortedAttrs(node)) {
+    out.push_back(' ');
+    out += name;
+    out += "=\"";
+    appendEscaped(out, value);
+    out.push_back('"');
+  }
+  if (node.text.empty() && node.children.empty()) {
+    out += "/>";
+    return;
+  }
+  out.push_back('>');
+  // Text is written as read; the pretty form adds no white space around it.
+  bool inner = pretty && node.text.empty();
+  appendEscaped(out, node.text);
+  for (const XNode& child : node.children) writeNode(out, child, inner, indent + 1);
+  if (inner) newLine(out, true, indent);
+  out += "</";
+  out += node.name;
+  out.push_back('>');
+}
+
+}  // namespace tkxml::detail

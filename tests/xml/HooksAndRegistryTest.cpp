@@ -1,0 +1,154 @@
+// Failure hooks, the call journal, and the registry of classes.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/testkit/xml.h"
+#include "platform/xml/CNMessageBase.h"
+#include "platform/xml/EVGuiMessages.h"
+#include "platform/xml/Registry.h"
+#include "platform/xml/ZQGuiMessages.h"
+#include "tests/xml/TestClasses.h"
+
+using testkit::xml::Call;
+using tkxml::FieldKind;
+
+namespace {
+
+TEST(XmlHooks, InitializeFailsForTheNextCallsOnly) {
+  testkit::xml::Scope scope;
+  testkit::xml::failNext(Call::Initialize, 77, 2);
+  EXPECT_EQ(CNMessageBase::Initialize(), 77);
+  EXPECT_EQ(CNMessageBase::Initialize(), 77);
+  EXPECT_EQ(CNMessageBase::Initialize(), 0);
+  auto journal = testkit::xml::journal();
+  ASSERT_EQ(journal.size(), 3u);
+  EXPECT_EQ(journal[0].result, 77);
+  EXPECT_EQ(journal[2].result, 0);
+}
+
+TEST(XmlHooks, UnserializeFailsForOneClassAndLeavesTheMessage) {
+  testkit::xml::Scope scope;
+  ZQGui::GenericResp zq;
+  ASSERT_EQ(zq.unserialize("<ZQGui_GenericResp i1=\"5\"/>"), 0);
+  testkit::xml::failForClass(Call::Unserialize, 1, 0, 55);
+  EXPECT_EQ(zq.unserialize("<ZQGui_GenericResp i1=\"6\"/>"), 55);
+  EXPECT_EQ(zq.unserialize("<ZQGui_GenericResp i1=\"7\"/>"), 55);
+  EXPECT_EQ(zq.getint64(1, 0x010003F0, 0x9CB015), 5);
+  EVGui::GenericResp ev;
+  EXPECT_EQ(ev.unserialize("<EVGui_GenericResp i1=\"6\"/>"), 0);
+  // Serialize of the same class is not affected.
+  std::string text;
+  EXPECT_EQ(zq.serialize(text), 0);
+  testkit::xml::clearFailures();
+  EXPECT_EQ(zq.unserialize("<ZQGui_GenericResp i1=\"8\"/>"), 0);
+
+  auto journal = testkit::xml::journal();
+  ASSERT_GE(journal.size(), 4u);
+  EXPECT_EQ(journal[1].call, Call::Unserialize);
+  EXPECT_EQ(journal[1].className, "ZQGui::GenericResp");
+  EXPECT_EQ(journal[1].result, 55);
+  EXPECT_EQ(journal[3].className, "EVGui::GenericResp");
+  EXPECT_EQ(journal[3].result, 0);
+}
+
+TEST(XmlHooks, SerializeFailureEmptiesTheText) {
+  testkit::xml::Scope scope;
+  testkit::xml::failNext(Call::Serialize, 9);
+  ZQGui::GenericResp r;
+  r.setint64(1, 1, 0, 0x010003F0, 0x9CB015);
+  std::string text = "the request text";
+  EXPECT_EQ(r.serialize(text), 9);
+  EXPECT_EQ(text, "");
+  EXPECT_EQ(r.serialize(text), 0);
+  EXPECT_EQ(text, "<ZQGui_GenericResp i1=\"0\"/>");
+}
+
+// The identifiers of the lock's messages, as the handlers use them.
+TEST(XmlRegistry, LockMessagesAreRegisteredWithTheirIdentifiers) {
+  struct Field {
+    unsigned tag, ordinal, hash;
+    FieldKind kind;
+    unsigned ns, cls;
+  };
+  struct Class {
+    const char* name;
+    unsigned ns, cls, hash;
+    std::vector<Field> fields;
+  } expected[] = {
+      {"ZQGui::GenericResp", 1, 0, 0x010003F0, {{1, 1, 0x9CB015, FieldKind::Int64, 0, 0}, {2, 2, 0xB7ECDF, FieldKind::String, 0, 0}}},
+      {"EVGui::GenericResp", 13, 1, 0x0DF2BE27, {{1, 1, 10268693, FieldKind::Int64, 0, 0}, {2, 2, 12053727, FieldKind::String, 0, 0}}},
+      {"EVGui::MMConfigurationLockUnlockReq", 13, 960, 0x0DF9BE39, {{1, 1, 0x37931, FieldKind::Object, 13, 959}}},
+      {"EVGui::MMConfigurationLockUnlockInfo", 13, 959, 0x0D17D425,
+       {{1, 1, 0x3A3E51, FieldKind::Int64, 0, 0}, {2, 2, 0xCE3B05, FieldKind::Int64, 0, 0}}},
+  };
+  for (const Class& c : expected) {
+    SCOPED_TRACE(c.name);
+    tkxml::ClassInfoPtr info = tkxml::findClass(c.ns, c.cls);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->name, c.name);
+    EXPECT_EQ(info->classHash, c.hash);
+    EXPECT_EQ(tkxml::findClassByHash(c.hash), info);
+    EXPECT_EQ(tkxml::findClassByElement(info->element), info);
+    ASSERT_EQ(info->fields.size(), c.fields.size());
+    for (size_t i = 0; i < c.fields.size(); ++i) {
+      const tkxml::FieldDef& f = info->fields[i];
+      EXPECT_EQ(f.tag, c.fields[i].tag);
+      EXPECT_EQ(f.ordinal, c.fields[i].ordinal);
+      EXPECT_EQ(f.hash, c.fields[i].hash);
+      EXPECT_EQ(f.kind, c.fields[i].kind);
+      EXPECT_EQ(f.ns, c.fields[i].ns);
+      EXPECT_EQ(f.cls, c.fields[i].cls);
+    }
+  }
+  // The class declarations agree with the registry.
+  EXPECT_EQ(ZQGui::GenericResp().getTagID(), ZQGui::GenericResp::kClassHash);
+  EXPECT_EQ(EVGui::GenericResp().getTagID(), EVGui::GenericResp::kClassHash);
+  EXPECT_EQ(EVGui::MMConfigurationLockUnlockReq().getTagID(), EVGui::MMConfigurationLockUnlockReq::kClassHash);
+  EXPECT_EQ(EVGui::MMConfigurationLockUnlockInfo().getTagID(), EVGui::MMConfigurationLockUnlockInfo::kClassHash);
+  static_assert(sizeof(EVGui::GenericResp) == sizeof(CNMessageBase), "message classes add no members");
+  static_assert(sizeof(EVGui::MMConfigurationLockUnlockReq) == sizeof(CNMessageBase), "message classes add no members");
+}
+
+TEST(XmlRegistry, ContradictionsAreRefusedAndIdenticalDefinitionsMerge) {
+  // Namespace 241 belongs to this test.
+  EXPECT_FALSE(tkxml::registerClass({"TkTestBad::TopByte", 241, 1, 0x02000001, {}}));
+  EXPECT_TRUE(tkxml::registerClass({"TkTestMerge::A", 241, 2, 0xF1000002, {{1, 1, 5, FieldKind::Int64}}}));
+  EXPECT_TRUE(tkxml::registerClass({"TkTestMerge::A", 241, 2, 0xF1000002,
+                                    {{1, 1, 5, FieldKind::Int64}, {2, 2, 6, FieldKind::String}}}));
+  EXPECT_FALSE(tkxml::registerClass({"TkTestMerge::A", 241, 2, 0xF1000002, {{2, 2, 7, FieldKind::String}}}));
+  EXPECT_FALSE(tkxml::registerClass({"TkTestBad::A", 241, 2, 0xF1000002, {}}));
+  EXPECT_FALSE(tkxml::registerClass({"TkTestBad::SameHash", 241, 3, 0xF1000002, {}}));
+  EXPECT_FALSE(tkxml::registerClass({"TkTestBad::TwoTags", 241, 4, 0xF1000004,
+                                     {{1, 1, 5, FieldKind::Int64}, {1, 2, 6, FieldKind::Int64}}}));
+  EXPECT_FALSE(tkxml::registerClass({"TkTestBad::Value", 241, 5, 0xF1000005, {{1, 1, 5, FieldKind::Int64, 1, 0}}}));
+  EXPECT_FALSE(tkxml::registerClass({"TkTest<Bad>", 241, 6, 0xF1000006, {}}));
+  tkxml::ClassInfoPtr merged = tkxml::findClass(241, 2);
+  ASSERT_TRUE(merged);
+  ASSERT_EQ(merged->fields.size(), 2u);
+  EXPECT_EQ(merged->fields[1].hash, 6u);
+  EXPECT_FALSE(tkxml::findClass(241, 3));
+
+  EXPECT_TRUE(tkxml::registerClass({"TkTestDangling::A", 241, 7, 0xF1000007, {{1, 1, 5, FieldKind::Object, 241, 99}}}));
+  int refused = 0, dangling = 0;
+  for (const std::string& p : tkxml::registryProblems()) {
+    if (p.find("TkTestBad") != std::string::npos || p.find("TkTestMerge") != std::string::npos ||
+        p.find("TkTest<Bad>") != std::string::npos) {
+      ++refused;
+    }
+    if (p.find("TkTestDangling::A") != std::string::npos && p.find("241:99") != std::string::npos) ++dangling;
+  }
+  EXPECT_EQ(refused, 7);
+  EXPECT_EQ(dangling, 1);
+}
+
+// Every class that the system's areas register is consistent: only the
+// definitions this test executable refuses on purpose appear as problems.
+TEST(XmlRegistry, TheSystemsRegistryHasNoProblems) {
+  for (const std::string& p : tkxml::registryProblems()) {
+    if (p.find("TkTest") != std::string::npos) continue;
+    ADD_FAILURE() << p;
+  }
+}
+
+}  // namespace

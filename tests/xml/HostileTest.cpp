@@ -1,0 +1,198 @@
+// Hostile and broken input gives an error code, never a crash, and leaves the
+// message as it was.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+
+#include "platform/testkit/debuglog.h"
+#include "platform/testkit/xml.h"
+#include "platform/xml/CNMessageBase.h"
+#include "platform/xml/EVGuiMessages.h"
+#include "platform/xml/ZQGuiMessages.h"
+#include "tests/support/TempDir.h"
+#include "tests/xml/TestClasses.h"
+
+using namespace xmltest;
+
+namespace {
+
+class XmlHostile : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(CNMessageBase::Initialize(), 0); }
+  void TearDown() override { EXPECT_EQ(testkit::xml::mismatchCount(), 0); }
+  testkit::xml::Scope scope;
+};
+
+// Reads `text` into a message that already holds a value, checks the code and
+// that the message kept its value.
+void expectRefused(unsigned ns, unsigned cls, const std::string& text, int code) {
+  CNMessageBase m(ns, cls);
+  ASSERT_EQ(m.unserialize(ns == kNs ? "<TkTest_Outer s2=\"before\"/>" : "<ZQGui_GenericResp s2=\"before\"/>"), 0);
+  CNMessageBase before(m);
+  EXPECT_EQ(m.unserialize(text), code) << text.substr(0, 200);
+  EXPECT_TRUE(m == before);
+}
+
+TEST_F(XmlHostile, DocumentsWithADoctypeAreRefused) {
+  const std::string cases[] = {
+      "<!DOCTYPE ZQGui_GenericResp><ZQGui_GenericResp/>",
+      "<!DOCTYPE ZQGui_GenericResp [<!ENTITY x \"expanded\">]><ZQGui_GenericResp s2=\"&x;\"/>",
+      "<?xml version=\"1.0\"?><!DOCTYPE ZQGui_GenericResp SYSTEM \"http://127.0.0.1:9/x.dtd\"><ZQGui_GenericResp/>",
+      "<!DOCTYPE lolz [<!ENTITY lol \"lol\"><!ENTITY lol2 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">"
+      "<!ENTITY lol3 \"&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;\">]><ZQGui_GenericResp s2=\"&lol3;\"/>",
+  };
+  for (const std::string& text : cases) expectRefused(1, 0, text, tkxml::kErrDoctype);
+}
+
+TEST_F(XmlHostile, ExternalEntitiesAreNeverRead) {
+  tktest::TempDir dir;
+  const std::string secretFile = dir.file("secret.txt");
+  std::ofstream(secretFile) << "the-secret-content";
+  const std::string text = "<!DOCTYPE ZQGui_GenericResp [<!ENTITY ext SYSTEM \"file://" + secretFile +
+                           "\">]><ZQGui_GenericResp s2=\"&ext;\"/>";
+  ZQGui::GenericResp m;
+  EXPECT_EQ(m.unserialize(text), tkxml::kErrDoctype);
+  EXPECT_EQ(m.getstring(2, 2, 0x010003F0, 0xB7ECDF), "");
+  // Without a DOCTYPE no entity but the five predefined ones exists.
+  expectRefused(1, 0, "<ZQGui_GenericResp s2=\"&ext;\"/>", tkxml::kErrMalformed);
+}
+
+TEST_F(XmlHostile, DeepNestingStopsAtTheLimitWithoutRecursion) {
+  // Elements the registry does not know, far below the limit of the parser.
+  std::string deep = "<ZQGui_GenericResp>";
+  for (int i = 0; i < 100000; ++i) deep += "<a>";
+  for (int i = 0; i < 100000; ++i) deep += "</a>";
+  deep += "</ZQGui_GenericResp>";
+  auto start = std::chrono::steady_clock::now();
+  expectRefused(1, 0, deep, tkxml::kErrTooDeep);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+  // Registered messages nested in themselves: the limit holds exactly.
+  auto nested = [](int levels) {
+    std::string open, close;
+    for (int i = 0; i < levels; ++i) {
+      open += i == 0 ? "<TkTest_Outer>" : "<TkTest_Outer tag=\"9\">";
+      close = "</TkTest_Outer>" + close;
+    }
+    return open + close;
+  };
+  CNMessageBase ok(kNs, kOuter);
+  EXPECT_EQ(ok.unserialize(nested(tkxml::kMaxDepth)), 0);
+  expectRefused(kNs, kOuter, nested(tkxml::kMaxDepth + 1), tkxml::kErrTooDeep);
+
+  // The writer refuses what the reader would.
+  CNMessageBase top(kNs, kOuter);
+  CNMessageBase* at = &top;
+  for (int i = 1; i < tkxml::kMaxDepth + 1; ++i) {
+    at = &at->getObjectAccessor(true, true, kSelf.ordinal, kSelf.tag, kOuterHash, kSelf.hash, kNs, kOuter);
+  }
+  std::string text = "stale";
+  EXPECT_EQ(top.serialize(text), tkxml::kErrTooDeep);
+  EXPECT_EQ(text, "");
+  std::string fits;
+  EXPECT_EQ(top.getObjectAccessor(true, true, kSelf.ordinal, kSelf.tag, kOuterHash, kSelf.hash, kNs, kOuter).serialize(fits), 0);
+  CNMessageBase back(kNs, kOuter);
+  EXPECT_EQ(back.unserialize(fits), 0);
+}
+
+TEST_F(XmlHostile, HugeValuesAndTextsAreRefusedAtTheirLimits) {
+  const std::string atLimit(tkxml::kMaxValueBytes, 'x');
+  ZQGui::GenericResp m;
+  ASSERT_EQ(m.unserialize("<ZQGui_GenericResp s2=\"" + atLimit + "\"/>"), 0);
+  EXPECT_EQ(m.getstringByRef(2, 2, 0x010003F0, 0xB7ECDF).size(), tkxml::kMaxValueBytes);
+
+  expectRefused(1, 0, "<ZQGui_GenericResp s2=\"" + atLimit + "x\"/>", tkxml::kErrTooLarge);
+  expectRefused(1, 0, "<ZQGui_GenericResp unknown=\"" + std::string(2 * tkxml::kMaxValueBytes, 'y') + "\"/>",
+                tkxml::kErrTooLarge);
+  expectRefused(1, 0, "<ZQGui_GenericResp><x>" + std::string(tkxml::kMaxValueBytes + 1, 't') + "</x></ZQGui_GenericResp>",
+                tkxml::kErrTooLarge);
+  expectRefused(1, 0, "<ZQGui_GenericResp/>" + std::string(tkxml::kMaxTextBytes, ' '), tkxml::kErrTooLarge);
+
+  std::string many = "<ZQGui_GenericResp>";
+  for (size_t i = 0; i < tkxml::kMaxElements; ++i) many += "<a/>";
+  many += "</ZQGui_GenericResp>";
+  expectRefused(1, 0, many, tkxml::kErrTooLarge);
+
+  // The writer refuses a value the reader would refuse.
+  ZQGui::GenericResp big;
+  big.setstring(2, 2, atLimit + "x", 0x010003F0, 0xB7ECDF);
+  std::string text = "stale";
+  EXPECT_EQ(big.serialize(text), tkxml::kErrTooLarge);
+  EXPECT_EQ(text, "");
+}
+
+TEST_F(XmlHostile, EveryTruncationOfAValidTextIsRefused) {
+  CNMessageBase full(kNs, kOuter);
+  fillAll(full, 2, 3);
+  std::string text;
+  ASSERT_EQ(full.serialize(text), 0);
+  ASSERT_GT(text.size(), 1000u);
+  CNMessageBase m(kNs, kOuter);
+  for (size_t n = 0; n < text.size(); n += (n < 200 || text.size() - n < 200) ? 1 : 37) {
+    EXPECT_NE(m.unserialize(text.substr(0, n)), 0) << n;
+  }
+  EXPECT_EQ(m.unserialize(text), 0);
+  EXPECT_TRUE(m == full);
+}
+
+TEST_F(XmlHostile, MalformedAndMisshapenTextsGiveTheirCodes) {
+  struct Case {
+    std::string text;
+    int code;
+  } cases[] = {
+      {"", tkxml::kErrMalformed},
+      {"not xml", tkxml::kErrMalformed},
+      {"<ZQGui_GenericResp s2=\"\xff\"/>", tkxml::kErrMalformed},
+      {"<ZQGui_GenericResp s2=\"&#1;\"/>", tkxml::kErrMalformed},
+      {"<ZQGui_GenericResp/><ZQGui_GenericResp/>", tkxml::kErrMalformed},
+      {"<ZQGui_GenericResp i1=\"1\" i1=\"2\"/>", tkxml::kErrMalformed},
+      {"<EVGui_GenericResp/>", tkxml::kErrWrongRoot},
+      {"<TkTest_Outer/>", tkxml::kErrWrongRoot},
+      {"<ZQGui_GenericResp i1=\"12x\"/>", tkxml::kErrBadValue},
+      {"<ZQGui_GenericResp i1=\"\"/>", tkxml::kErrBadValue},
+      {"<ZQGui_GenericResp i1=\"+1\"/>", tkxml::kErrBadValue},
+      {"<ZQGui_GenericResp i1=\"9223372036854775808\"/>", tkxml::kErrBadValue},
+      {"<ZQGui_GenericResp i1=\"-9223372036854775809\"/>", tkxml::kErrBadValue},
+      {"<ZQGui_GenericResp s1=\"1\"/>", tkxml::kErrBadValue},
+      {"<ZQGui_GenericResp i2=\"1\"/>", tkxml::kErrBadValue},
+      {"<ZQGui_GenericResp>text</ZQGui_GenericResp>", tkxml::kErrBadDocument},
+  };
+  for (const Case& c : cases) expectRefused(1, 0, c.text, c.code);
+
+  Case outer[] = {
+      {"<TkTest_Outer p3=\"2:x\"/>", tkxml::kErrBadValue},
+      {"<TkTest_Outer p3=\"nocolon\"/>", tkxml::kErrBadValue},
+      {"<TkTest_Outer l5=\"1,2\"/>", tkxml::kErrBadValue},
+      {"<TkTest_Outer i7=\"1\"/>", tkxml::kErrBadValue},
+      {"<TkTest_Outer><TkTest_Inner tag=\"7\"/><TkTest_Inner tag=\"7\"/></TkTest_Outer>", tkxml::kErrBadValue},
+      {"<TkTest_Outer><TkTest_Leaf tag=\"7\"/></TkTest_Outer>", tkxml::kErrWrongClass},
+      {"<TkTest_Outer><list tag=\"8\"><TkTest_Leaf/></list></TkTest_Outer>", tkxml::kErrWrongClass},
+      {"<TkTest_Outer><list tag=\"7\"/></TkTest_Outer>", tkxml::kErrBadValue},
+      {"<TkTest_Outer><TkTest_Inner tag=\"8\"/></TkTest_Outer>", tkxml::kErrBadValue},
+      {"<TkTest_Outer><list tag=\"8\" x=\"1\"/></TkTest_Outer>", tkxml::kErrBadDocument},
+      {"<TkTest_Outer><list tag=\"8\"/><list tag=\"8\"/></TkTest_Outer>", tkxml::kErrBadValue},
+      {"<TkTest_Outer><TkTest_Inner tag=\"7\"><TkTest_Leaf tag=\"3\"/></TkTest_Inner></TkTest_Outer>",
+       tkxml::kErrBadValue},
+  };
+  for (const Case& c : outer) expectRefused(kNs, kOuter, c.text, c.code);
+
+  // A nested message of another class through the lock request itself.
+  EVGui::MMConfigurationLockUnlockReq req;
+  EXPECT_EQ(req.unserialize("<EVGui_MMConfigurationLockUnlockReq><ZQGui_GenericResp tag=\"1\"/>"
+                            "</EVGui_MMConfigurationLockUnlockReq>"),
+            tkxml::kErrWrongClass);
+  EXPECT_EQ(req.unserialize(static_cast<const char*>(nullptr)), tkxml::kErrMalformed);
+}
+
+TEST_F(XmlHostile, FailuresAreLoggedWithTheClassButWithoutValues) {
+  testkit::debuglog::Capture log;
+  ZQGui::GenericResp m;
+  EXPECT_EQ(m.unserialize("<ZQGui_GenericResp i1=\"hunter2\"/>"), tkxml::kErrBadValue);
+  ASSERT_FALSE(log.lines().empty());
+  EXPECT_TRUE(log.contains("CNMessageBase::unserialize", "ZQGui::GenericResp"));
+  for (const auto& line : log.lines()) EXPECT_EQ(line.text.find("hunter2"), std::string::npos);
+}
+
+}  // namespace
