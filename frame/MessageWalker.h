@@ -1,0 +1,121 @@
+// The walker over a request element stream.
+//
+// An element stream is `elementCount` elements laid end to end, with no
+// header, padding or alignment: per element a 32-bit type, a 32-bit value
+// length and that many bytes of value, in host byte order (little-endian).
+// The whole sequence lies within the 63,536 bytes of the request's stream
+// area; a value holds at most 4,104 bytes.
+//
+// Every element-stream handler walks its request the same way:
+//
+//   MessageValueBuffer value;                  // 4,105 zeroed bytes
+//   MessageWalker walker;
+//   walker.setRequest(msg, value);             // the standard settings
+//   unsigned int type = 0, length = 0;
+//   for (char* v = walker.getFirst(&type, &length); v != nullptr;
+//        v = walker.getNext(&type, &length)) {
+//     switch (type) {
+//       case 4001: op = MessageWalker::readU32(v, length); break;
+//       case 2052: ... apply the record ...
+//       ...
+//     }
+//   }
+//
+// Texts are taken by (value, length) with `readText`. With the standard
+// buffer a text may also be read as a C string: the walker writes a zero
+// after every value shorter than the capacity, and the buffer's extra last
+// byte, which the walker never writes, ends a value of exactly 4,104 bytes.
+// Numbers are read with `readU32`/`readU64`: the walker zeroes the buffer
+// from the value's end up to 8 bytes, so a number sent shorter than its
+// width reads as zero-extended, never with bytes of an earlier element.
+//
+// The walk ends silently at the declared count, at the first element whose
+// length exceeds the value capacity (after its type and length were stored),
+// and at the first header or value that would pass the end of the stream
+// area. Once it has ended, `getNext` keeps returning null until `getFirst`.
+// The walker owns nothing and logs nothing; the stream and the value buffer
+// must outlive the walk.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "frame/MessageInfo.h"
+
+// Value capacity every handler passes to the walker.
+inline constexpr unsigned long kMessageValueCapacity = 4104;
+// Size of the standard value buffer: the capacity plus a last byte that stays
+// zero, so that a value of exactly 4,104 bytes is still a terminated text.
+inline constexpr std::size_t kMessageValueBufferSize = kMessageValueCapacity + 1;
+// Stream length every handler passes to the walker.
+inline constexpr unsigned long kMessageStreamLength = kMessageStreamSize;
+
+// Element types with one meaning in every handler.
+inline constexpr unsigned int kElementEndOfRecord = 2052;
+inline constexpr unsigned int kElementOperationType = 4001;
+
+// The standard value buffer of a walk: 4,105 bytes, zeroed on construction.
+struct MessageValueBuffer {
+  char bytes[kMessageValueBufferSize] = {};
+
+  char* data() { return bytes; }
+  const char* data() const { return bytes; }
+  static constexpr unsigned long capacity() { return kMessageValueCapacity; }
+};
+
+class MessageWalker {
+ public:
+  MessageWalker() = default;
+  ~MessageWalker() {}
+  MessageWalker(const MessageWalker&) = delete;
+  MessageWalker& operator=(const MessageWalker&) = delete;
+
+  // Stores the settings; when a value buffer is given, fills its first
+  // `valueCapacity` bytes with zero. Does not rewind: the walk starts with
+  // getFirst.
+  void setBuffer(char* stream, unsigned long streamLength, char* valueBuffer, unsigned long valueCapacity,
+                 unsigned long elementCount, bool networkOrder);
+
+  // The standard settings: the request's stream area (63,536 bytes), the
+  // standard value buffer with capacity 4,104, the request's element count,
+  // host byte order. A null request leaves the walker empty (every walk
+  // yields nothing).
+  void setRequest(MessageInfo* request, MessageValueBuffer& value);
+
+  // Rewinds to the start of the stream and returns what getNext returns.
+  char* getFirst(unsigned int* type, unsigned int* length);
+
+  // Takes the next element: stores its type and length through the pointers
+  // that are not null and returns the value (in the value buffer when one was
+  // given, else its place in the stream), or null when the walk has ended.
+  char* getNext(unsigned int* type, unsigned int* length);
+
+  // Readers of a value. A number is read from the value's first bytes; bytes
+  // beyond the value's length count as zero.
+  static uint32_t readU32(const char* value, unsigned int length);
+  static uint64_t readU64(const char* value, unsigned int length);
+  static int32_t readI32(const char* value, unsigned int length) { return static_cast<int32_t>(readU32(value, length)); }
+  static int64_t readI64(const char* value, unsigned int length) { return static_cast<int64_t>(readU64(value, length)); }
+  // A text value: exactly `length` bytes, whether or not they end in a zero
+  // byte; an embedded zero ends the text, as it would a C string.
+  static std::string readText(const char* value, unsigned int length);
+  // A pair value: a 32-bit id followed by a text.
+  static uint32_t readPairId(const char* value, unsigned int length) { return readU32(value, length); }
+  static std::string readPairText(const char* value, unsigned int length);
+
+  // The number of elements taken so far in the current walk.
+  unsigned int index() const { return m_index; }
+
+ private:
+  char* m_pBuffer = nullptr;          // start of the element stream
+  unsigned char* m_pCursor = nullptr;  // read position; null until getFirst
+  char* m_pValueBuffer = nullptr;     // the caller's value buffer, or null
+  unsigned long m_bufferLength = 0;   // size of the stream area in bytes
+  unsigned long m_valueCapacity = 0;  // size of the value buffer in bytes
+  unsigned long m_elementCount = 0;   // number of elements to return
+  unsigned int m_index = 0;           // number of elements taken so far
+  bool m_bNetworkOrder = false;       // element headers are in network byte order
+  bool m_bEnded = false;              // the current walk has ended
+};

@@ -1,0 +1,240 @@
+// The roots of the media-configuration object model.
+//
+//  - ZQMACBase: the common base of every configuration object and of the
+//    configuration instance, always inherited virtually, so an object reached
+//    along several paths holds one shared ZQMACBase part. It carries the
+//    class-wide locale of the model's texts, the catalogue lookups, and each
+//    object's last error (a code and a text).
+//  - ZQMACInterface: the common interface of the configuration objects; lists
+//    of mixed objects hold them through it, and `FindObject` hands it out.
+//  - ZQMACScsiUnit: the second polymorphic base part of library controllers
+//    and drive paths (the device as reached from one media agent).
+//
+// The class headers and their inline members are the handlers'; the bodies
+// of the other members are the platform's object model (platform/mac/).
+// Destructors are virtual throughout and reachable through every base part.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+class EvDebugFileInstance;
+class ZQMACMediaConfig;
+class ZQMACLms;
+class ZQMACMediaAgent;
+class ZQMACGraph;
+
+// The object model's catalogue lookup: the text of message `id` with `count`
+// text arguments (const char*, a null one counts as the empty text) filled
+// in, in the locale last set by ZQMACBase::SetLocale. An id without a text
+// renders visibly as "message 0x...", never as the empty text.
+std::string MyGetMessageString(unsigned long id, int count, ...);
+
+// Object type codes that GetObjectType reports. The handlers compare with
+// the numbers 1 to 14; the codes from 20 on are the object model's own.
+enum ZQMACObjectType : unsigned int {
+  ZQMAC_OBJ_UNKNOWN = 0,
+  ZQMAC_OBJ_LMS = 1,                // tape or optical library (ZQMACLms)
+  ZQMAC_OBJ_MASTER_DRIVE_POOL = 2,  // ZQMACMasterDrivePool
+  ZQMAC_OBJ_DRIVE_POOL = 3,         // ZQMACDrivePool
+  ZQMAC_OBJ_DMS = 4,                // drive path (ZQMACDms)
+  ZQMAC_OBJ_MAGLIB = 5,             // disk library (ZQMACMagLib)
+  ZQMAC_OBJ_MOUNT_PATH = 6,         // ZQMACMountPath
+  ZQMAC_OBJ_LIBRARY_CHILD = 10,     // an object of a tape library (GetLms gives it), e.g. its controller group
+  ZQMAC_OBJ_DISK_DEVICE = 12,       // ZQMACDiskDevice
+  ZQMAC_OBJ_DRIVE = 14,             // ZQMACDrive
+  ZQMAC_OBJ_MEDIA_AGENT = 20,
+  ZQMAC_OBJ_LIB_CONTROLLER = 21,
+  ZQMAC_OBJ_IP_LIB_CONTROLLER = 22,
+  ZQMAC_OBJ_LIBRARY = 23,  // ZQMACLibrary, the library part of a ZQMACLms
+  ZQMAC_OBJ_DISK_VOLUME = 24,
+  ZQMAC_OBJ_COPY_MGR_DEVICE = 25,
+  ZQMAC_OBJ_COPY_MGR_CONTROLLER = 26,
+  ZQMAC_OBJ_CENTERA_CLUSTER = 27,
+  ZQMAC_OBJ_HOST = 28,
+  ZQMAC_OBJ_NODE = 29,  // generic named entry, e.g. a cost category
+};
+
+class ZQMACBase {
+ public:
+  ZQMACBase() = default;
+  ZQMACBase(const ZQMACBase&) = default;
+  ZQMACBase& operator=(const ZQMACBase&) = default;
+  virtual ~ZQMACBase();
+
+  // ---- class-wide locale and catalogue texts ----
+  // The handlers pass the request's locale id (top 16 bits of its sequence
+  // number) before they ask the model for texts; the last value set holds
+  // for every thread.
+  static void SetLocale(unsigned long locale) { m_locale.store(locale, std::memory_order_relaxed); }
+  static unsigned long GetLocale() { return m_locale.load(std::memory_order_relaxed); }
+
+  static std::string GetMessageString(unsigned long id) { return MyGetMessageString(id, 0); }
+  static std::string GetMessageString(unsigned long id, const char* a1) { return MyGetMessageString(id, 1, a1); }
+  static std::string GetMessageString(unsigned long id, const char* a1, const char* a2) {
+    return MyGetMessageString(id, 2, a1, a2);
+  }
+  static std::string GetMessageString(unsigned long id, const char* a1, const char* a2, const char* a3,
+                                      const char* a4, const char* a5, const char* a6) {
+    return MyGetMessageString(id, 6, a1, a2, a3, a4, a5, a6);
+  }
+
+  // Decimal text of a number.
+  static std::string Int2String(long long value) { return std::to_string(value); }
+
+  // Opens the debug-log instance of the given name; true when it is open.
+  static bool SetEvDebugFile(EvDebugFileInstance* instance, const char* name);
+
+  // ---- last error of this object (or instance) ----
+  // The code, with the text through `text`.
+  unsigned int GetLastError(std::string& text) const {
+    text = m_sLastError;
+    return m_uLastErrorCode;
+  }
+  const std::string& GetLastError() const { return m_sLastError; }
+  unsigned int GetLastErrorCode() const { return m_uLastErrorCode; }
+  void SetLastError(unsigned int code, const std::string& text) {
+    m_uLastErrorCode = code;
+    m_sLastError = text;
+  }
+  // Code and the catalogue text of the code as message id, with arguments.
+  void SetLastErrorMessage(unsigned int code, const char* a1 = nullptr) {
+    SetLastError(code, a1 == nullptr ? GetMessageString(code) : GetMessageString(code, a1));
+  }
+  void ClearLastError() {
+    m_uLastErrorCode = 0;
+    m_sLastError.clear();
+  }
+
+ protected:
+  static std::atomic<unsigned long> m_locale;
+
+ private:
+  unsigned int m_uLastErrorCode = 0;
+  std::string m_sLastError;
+};
+
+// The common interface of the configuration objects, in the handlers' order.
+// An object that an instance owns carries that instance and its handle; a
+// copy made on the stack belongs to no instance and has handle 0.
+class ZQMACInterface : public virtual ZQMACBase {
+ public:
+  ZQMACInterface() = default;
+  // Copies the object's data, never its membership of an instance.
+  ZQMACInterface(const ZQMACInterface& other);
+  ZQMACInterface& operator=(const ZQMACInterface&) = delete;
+  // An object that an instance owns is unlinked from every list and map of
+  // that instance before its memory goes, and its handle stops resolving,
+  // whichever base part it is deleted through.
+  ~ZQMACInterface() override;
+
+  virtual const std::string& GetName() const;
+  // The database id; 0xFFFFFFFF while the object is not stored.
+  virtual unsigned int GetId() const;
+  // Names an object that is being built or changed; false (reason in the
+  // last error) for an empty name.
+  virtual bool AssignName(const std::string& name);
+  // A state flag of libraries and drive paths: the object is configured.
+  virtual bool TestStateA();
+  // The name sent in id+name items and audit texts; the name when no
+  // display name is set.
+  virtual const std::string& GetDisplayName() const;
+  // Writes the object's configuration; false = failed, reason in the last error.
+  virtual bool Configure(unsigned int mode);
+  // Removes the object's configuration; false = failed, reason in the last error.
+  virtual bool Deconfigure(bool force);
+  // The long operation of the control request; reports through the hooks.
+  virtual bool RunLongOperation();
+  // The credential operation of the control request; fills the result text.
+  virtual bool RunCredentialOperation(const std::string& name, const std::string& userName,
+                                      const std::string& password, std::string& result);
+  // Renames the object; false = failed, reason in the last error.
+  virtual bool SetName(const std::string& name);
+  virtual std::string GetTextA(bool forDisplay);
+  virtual std::string GetTextB(bool forDisplay);
+  virtual unsigned int GetObjectType() const;
+  virtual unsigned int GetPropertyC();
+  virtual unsigned int CountDrives(bool all);
+  // The tape or optical library the object belongs to, or null.
+  virtual ZQMACLms* GetLms();
+  // The object whose shown state decides a replacement warning.
+  virtual ZQMACInterface* GetLinkedObject();
+  virtual bool TestStateB();
+  virtual bool IsShown();
+
+  // ---- membership of a configuration instance ----
+  // The instance that owns the object, or null.
+  ZQMACMediaConfig* GetOwner() const { return m_pOwner; }
+  // The object's handle in its instance: non-zero, below 2^32, never reused;
+  // 0 while no instance owns the object.
+  unsigned long long GetHandle() const { return m_uHandle; }
+
+ protected:
+  friend class ZQMACMediaConfig;
+  friend class ZQMACGraph;
+
+  // Drops every reference this object holds to the object at `address`
+  // (list entries, pointers); called by the owning instance on every other
+  // object while that object goes away. The object is not touched.
+  virtual void ForgetObject(const void* address);
+
+  std::string m_sName;
+  int m_iId = -1;  // -1 while not stored
+  std::string m_sDisplayName;
+  std::string m_sTextA;
+  std::string m_sTextB;
+  unsigned int m_uPropertyC = 0;
+  bool m_bConfigured = false;  // TestStateA
+  bool m_bStateB = false;      // TestStateB
+  bool m_bShownFlag = true;    // IsShown
+
+ private:
+  ZQMACMediaConfig* m_pOwner = nullptr;
+  unsigned int m_uHandle = 0;
+};
+
+// The device part of a library controller or a drive path: the unit as one
+// media agent reaches it.
+class ZQMACScsiUnit : public virtual ZQMACBase {
+ public:
+  ZQMACScsiUnit() = default;
+  ZQMACScsiUnit(const ZQMACScsiUnit&) = default;
+  ZQMACScsiUnit& operator=(const ZQMACScsiUnit&) = delete;
+  ~ZQMACScsiUnit() override;
+
+  const std::string& GetServerHostName() const { return m_sServerHostName; }
+  int SetServerHostName(const std::string& host) {
+    m_sServerHostName = host;
+    return 1;
+  }
+  // The media agent that reaches the unit.
+  ZQMACMediaAgent* GetMediaAgent() const { return m_pMediaAgent; }
+  // The unit's description text.
+  virtual std::string GetUnitText() const;
+
+ protected:
+  friend class ZQMACGraph;
+
+  std::string m_sServerHostName;
+  ZQMACMediaAgent* m_pMediaAgent = nullptr;
+};
+
+// A generic named entry (a cost category, the controller group of a
+// library, ...). Its object type is set when it is made.
+class ZQMACNode : public ZQMACInterface {
+ public:
+  ZQMACNode() = default;
+  ZQMACNode(const std::string& name, unsigned int objectType) : m_uNodeType(objectType) { m_sName = name; }
+  ZQMACNode(const ZQMACNode&) = default;
+  ~ZQMACNode() override;
+
+  unsigned int GetObjectType() const override;
+  ZQMACLms* GetLms() override;
+
+ protected:
+  friend class ZQMACGraph;
+  void ForgetObject(const void* address) override;
+
+  unsigned int m_uNodeType = ZQMAC_OBJ_NODE;
+  ZQMACLms* m_pLms = nullptr;
+};

@@ -1,0 +1,143 @@
+// Drives of tape libraries: drives, drive paths (a drive as one media agent
+// reaches it), drive pools and master drive pools.
+#pragma once
+
+#include <string>
+
+#include "frame/mac/ZQMACBase.h"
+#include "frame/mac/ZQMACLinkedList.h"
+
+class ZQMACLms;
+class ZQMACDrive;
+class ZQMACDms;
+class ZQMACDrivePool;
+class ZQMACMasterDrivePool;
+
+class ZQMACDrivePool : public ZQMACInterface {
+ public:
+  ZQMACDrivePool() = default;
+  ZQMACDrivePool(const ZQMACDrivePool&) = default;
+  ~ZQMACDrivePool() override;
+
+  void SetCreatedByUser(bool byUser) { m_bCreatedByUser = byUser; }
+  int GetType() const { return m_iType; }
+  void SetType(int type) { m_iType = type; }
+  // Pools of type 3 are NDMP pools.
+  bool IsNdmp() const { return m_iType == 3; }
+  const std::string& GetProxyClientHost() const { return m_sProxyClientHost; }
+  int GetCopyManagerId() const { return m_iCopyManagerId; }
+  ZQMACMediaAgent* GetMediaAgent() const { return m_pMediaAgent; }
+  int GetCostCategoryId() const { return m_iCostCategoryId; }
+
+  bool IsCreatedByUser() const { return m_bCreatedByUser; }
+  ZQMACMasterDrivePool* GetMasterDrivePool() const { return m_pMasterDrivePool; }
+  ZQMACLinkedList<ZQMACDms> GetDmsList() const { return m_dmsList; }
+
+  unsigned int GetObjectType() const override;
+  ZQMACLms* GetLms() override;
+  unsigned int CountDrives(bool all) override;
+
+ protected:
+  friend class ZQMACGraph;
+  void ForgetObject(const void* address) override;
+
+  bool m_bCreatedByUser = false;
+  int m_iType = 0;
+  std::string m_sProxyClientHost;
+  int m_iCopyManagerId = 0;
+  ZQMACMediaAgent* m_pMediaAgent = nullptr;
+  int m_iCostCategoryId = 0;
+
+  ZQMACLms* m_pLms = nullptr;
+  ZQMACMasterDrivePool* m_pMasterDrivePool = nullptr;
+  ZQMACLinkedList<ZQMACDms> m_dmsList;
+};
+
+class ZQMACMasterDrivePool : public ZQMACInterface {
+ public:
+  ZQMACMasterDrivePool() = default;
+  ZQMACMasterDrivePool(const ZQMACMasterDrivePool&) = default;
+  ~ZQMACMasterDrivePool() override;
+
+  void SetCreatedByUser(bool byUser) { m_bCreatedByUser = byUser; }
+  // A copy of its drive-pool list (same elements).
+  ZQMACLinkedList<ZQMACDrivePool> GetDrivePoolList() { return m_drivePoolList; }
+
+  bool IsCreatedByUser() const { return m_bCreatedByUser; }
+
+  unsigned int GetObjectType() const override;
+  ZQMACLms* GetLms() override;
+  unsigned int CountDrives(bool all) override;
+
+ protected:
+  friend class ZQMACGraph;
+  void ForgetObject(const void* address) override;
+
+  bool m_bCreatedByUser = false;
+  ZQMACLinkedList<ZQMACDrivePool> m_drivePoolList;
+
+  ZQMACLms* m_pLms = nullptr;
+};
+
+class ZQMACDrive : public ZQMACInterface {
+ public:
+  ZQMACDrive() = default;
+  ZQMACDrive(const ZQMACDrive&) = default;
+  ~ZQMACDrive() override;
+
+  const std::string& GetDriveIdString() const { return m_sDriveId; }
+  const std::string& GetIBMDriveIdString() const { return m_sIBMDriveId; }
+  int GetDriveNumber() const { return m_iDriveNumber; }
+
+  ZQMACLinkedList<ZQMACDms> GetDmsList() const { return m_dmsList; }
+
+  unsigned int GetObjectType() const override;
+  ZQMACLms* GetLms() override;
+  unsigned int CountDrives(bool all) override;
+
+ protected:
+  friend class ZQMACGraph;
+  void ForgetObject(const void* address) override;
+
+  std::string m_sDriveId;
+  std::string m_sIBMDriveId;
+  int m_iDriveNumber = 0;
+
+  ZQMACLms* m_pLms = nullptr;
+  ZQMACLinkedList<ZQMACDms> m_dmsList;
+};
+
+// A drive path: a drive as one media agent reaches it, with its drive pool.
+// Its second base part is the SCSI unit.
+class ZQMACDms : public ZQMACInterface, public ZQMACScsiUnit {
+ public:
+  ZQMACDms() = default;
+  ZQMACDms(const ZQMACDms&) = default;
+  ~ZQMACDms() override;
+
+  ZQMACDrivePool* GetDrivePool() const { return m_pDrivePool; }
+  ZQMACDrive* GetDrive() const { return m_pDrive; }
+
+  unsigned int GetObjectType() const override;
+  ZQMACLms* GetLms() override;
+
+ protected:
+  friend class ZQMACGraph;
+  void ForgetObject(const void* address) override;
+
+  ZQMACDrivePool* m_pDrivePool = nullptr;
+  ZQMACDrive* m_pDrive = nullptr;
+
+  ZQMACLms* m_pLms = nullptr;
+};
+
+// The drive path of an NDMP drive. Handlers keep working copies of one on
+// the stack, made from an existing object (a null source makes an empty one).
+class ZQMACNdmpDms : public ZQMACDms {
+ public:
+  ZQMACNdmpDms() = default;
+  explicit ZQMACNdmpDms(ZQMACNdmpDms* source);
+  ~ZQMACNdmpDms() override {}
+};
+
+#include "frame/mac/ZQMACObjects.h"

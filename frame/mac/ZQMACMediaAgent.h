@@ -1,0 +1,54 @@
+// The media agent: a host that reaches libraries, drives and disks.
+#pragma once
+
+#include <string>
+
+#include "frame/mac/ZQMACBase.h"
+#include "frame/mac/ZQMACLinkedList.h"
+
+class ZQMACLibController;
+class ZQMACDms;
+class ZQMACCopyMgrController;
+
+class ZQMACMediaAgent : public ZQMACInterface {
+ public:
+  ZQMACMediaAgent() = default;
+  ZQMACMediaAgent(const ZQMACMediaAgent&) = default;
+  ~ZQMACMediaAgent() override;
+
+  const std::string& GetNetHostName() const { return m_sNetHostName; }
+  // The operating-system id; the handlers send its low 32 bits.
+  long long GetOSId() const { return m_llOSId; }
+  bool IsDetected() const { return m_bDetected; }
+  bool IsAutoUpdateSCSIAddress() const { return m_bAutoUpdateSCSIAddress; }
+  bool IsShown() override { return m_bShown; }
+  void SetShown(bool shown) { m_bShown = shown; }
+  // The attribute word; the handlers test single bits of it.
+  int GetAttribute() const { return m_iAttribute; }
+
+  // Copies of the agent's lists (same elements).
+  ZQMACLinkedList<ZQMACLibController> GetLibControllerList() const { return m_libControllerList; }
+  ZQMACLinkedList<ZQMACDms> GetDmsList() const { return m_dmsList; }
+  ZQMACLinkedList<ZQMACCopyMgrController> GetCopyMgrControllerList() const { return m_copyMgrControllerList; }
+
+  unsigned int GetObjectType() const override;
+
+ protected:
+  friend class ZQMACGraph;
+  void ForgetObject(const void* address) override;
+
+  std::string m_sNetHostName;
+  long long m_llOSId = 0;
+  bool m_bDetected = false;
+  bool m_bAutoUpdateSCSIAddress = false;
+  bool m_bShown = true;
+  int m_iAttribute = 0;
+
+  ZQMACLinkedList<ZQMACLibController> m_libControllerList;
+  ZQMACLinkedList<ZQMACDms> m_dmsList;
+  ZQMACLinkedList<ZQMACCopyMgrController> m_copyMgrControllerList;
+};
+
+// Every class of the model, so that the lists above can be copied and
+// destroyed wherever this header is used.
+#include "frame/mac/ZQMACObjects.h"

@@ -1,0 +1,245 @@
+// The media-management configuration of the installation as one object
+// graph: ZQMACMediaConfig owns every object of its graph.
+//
+// Object handles. Replies hand out objects by handle (item 11003) and later
+// requests bring them back. A handle is a registry number of the instance:
+// non-zero, below 2^32 (some replies carry only its low 32 bits) and never
+// reused within the process. FindObject looks a handle up in this instance
+// only and never turns a client value into a pointer; the typed forms also
+// check the object's type against what the caller expects. An object that is
+// deleted (through DeleteObject, or `delete` through any of its base parts)
+// is first unlinked from every list and map of its instance, and its handle
+// stops resolving.
+//
+// Class-wide settings (one value for the whole process): the platform type,
+// the status-text and progress hooks with their numbers, and the locale of
+// ZQMACBase. The instance flags (abort, terminate, auto-DDS, detect in
+// parallel) may be set from another thread while a long operation reads them.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "frame/mac/ZQMACBase.h"
+#include "frame/mac/ZQMACLinkedList.h"
+
+class ZQMACMediaAgent;
+class ZQMACMountPath;
+class ZQMACDiskDevice;
+class ZQMACCenteraCluster;
+class ZQMACHost;
+class ZQMACLms;
+class ZQMACMagLib;
+class ZQMACCopyMgrDevice;
+class ZQMACCopyMgrController;
+class ZQMACIPLibController;
+class ZQMACNode;
+
+// One entry of a vendor table: three texts (for drives: vendor, product and
+// the text drive pools are matched on).
+struct ZQMACVendorEntry {
+  std::string first;
+  std::string second;
+  std::string third;
+};
+
+// The vendor tables of drives and libraries.
+class ZQMACVendorInfo {
+ public:
+  const ZQMACVendorEntry* GetDriveVendorInfo() const { return m_driveVendors.data(); }
+  int GetDriveVendorInfoSize() const { return static_cast<int>(m_driveVendors.size()); }
+  const ZQMACVendorEntry* GetLibraryVendorInfo(bool selector) const { return m_libraryVendors[selector ? 1 : 0].data(); }
+  int GetLibraryVendorInfoSize(bool selector) const {
+    return static_cast<int>(m_libraryVendors[selector ? 1 : 0].size());
+  }
+
+ private:
+  friend class ZQMACGraph;
+  std::vector<ZQMACVendorEntry> m_driveVendors;
+  std::vector<ZQMACVendorEntry> m_libraryVendors[2];
+};
+
+enum ZQMACPlatformType : int32_t {
+  ZQMAC_PLATFORM_UNKNOWN = 0,
+  ZQMAC_PLATFORM_WINDOWS = 1,
+  ZQMAC_PLATFORM_UNIX = 2,
+};
+
+// The hooks through which the model reports status texts and progress.
+using ZQMACStatusTextFunc = void (*)(const std::string& text, int type);
+using ZQMACPercentageFunc = void (*)(int value, int operation);
+
+class ZQMACMediaConfig : public virtual ZQMACBase {
+ public:
+  ZQMACMediaConfig();
+  // Frees every object of the graph.
+  ~ZQMACMediaConfig() override;
+  ZQMACMediaConfig(const ZQMACMediaConfig&) = delete;
+  ZQMACMediaConfig& operator=(const ZQMACMediaConfig&) = delete;
+
+  // ---- class-wide ----
+  static ZQMACPlatformType GetLocalPlatformType() { return m_eLocalPlatformType.load(std::memory_order_relaxed); }
+  // Registers the status-text hook and the number passed back as its second
+  // argument; (null, 0) removes it.
+  static void SetStatusTextFunc(ZQMACStatusTextFunc func, int type) {
+    m_iStatusTextType.store(type);
+    m_pFuncSetStatusText.store(func);
+  }
+  // Registers the progress hook and the operation code passed back with it;
+  // (null, 0) removes it.
+  static void SetPercentageFunc(ZQMACPercentageFunc func, int operation) {
+    m_iPercentageType.store(operation);
+    m_pFuncSetPercentage.store(func);
+  }
+  // Report through the hooks; nothing happens while a hook is not set.
+  static void SetStatusText(const std::string& text);
+  static void SetPercentage(int value);
+
+  // ---- set-up ----
+  // Prepares the instance for the installation; false (reason in the last
+  // error) for a missing name or a failure of the model.
+  bool Initialize(const char* installationName);
+  bool Initialize(const std::string& installationName) { return Initialize(installationName.c_str()); }
+  bool IsInitialized() const { return m_bInitialized; }
+  const std::string& GetInstallationName() const { return m_sInstallationName; }
+  // Loads the graph from the configuration source of the platform; false
+  // with the reason in the last error.
+  bool ReadCurrentConfig(bool refresh);
+  // Frees every object of the graph; their handles never resolve again.
+  void ClearObjects();
+
+  // ---- accessors ----
+  const std::string& GetServerName() const { return m_sServerName; }
+  void SetModuleMode(int mode) { m_iModuleMode = mode; }
+  int GetModuleMode() const { return m_iModuleMode; }
+  void SetAbortFlag(bool abort) { m_bAbort.store(abort); }
+  bool GetAbortFlag() const { return m_bAbort.load(); }
+  // Set when the session is released or taken over: listings and
+  // detections stop their walks at their next step.
+  void SetTerminateFlag(bool terminate) { m_bTerminate.store(terminate); }
+  bool GetTerminateFlag() const { return m_bTerminate.load(); }
+  void SetAutoDDSFlag(bool autoDDS) { m_bAutoDDS.store(autoDDS); }
+  bool GetAutoDDSFlag() const { return m_bAutoDDS.load(); }
+  void SetDetectInParallelFlag(bool parallel) { m_bDetectInParallel.store(parallel); }
+  bool GetDetectInParallelFlag() const { return m_bDetectInParallel.load(); }
+  const std::string& GetLocalDrive() const { return m_sLocalDrive; }
+  const std::string& GetTKDBDrive() const { return m_sTKDBDrive; }
+  ZQMACVendorInfo* GetVendorInfo() { return &m_vendorInfo; }
+
+  // ---- lookups by database id ----
+  std::map<int, ZQMACMediaAgent*>& GetNodeMap(const ZQMACMediaAgent*) { return m_mediaAgentMap; }
+  std::map<int, ZQMACMountPath*>& GetNodeMap(const ZQMACMountPath*) { return m_mountPathMap; }
+  std::map<int, ZQMACDiskDevice*>& GetNodeMap(const ZQMACDiskDevice*) { return m_diskDeviceMap; }
+  std::map<int, ZQMACCenteraCluster*>& GetNodeMap(const ZQMACCenteraCluster*) { return m_centeraClusterMap; }
+  std::map<int, ZQMACHost*>& GetNodeMap(const ZQMACHost*) { return m_hostMap; }
+
+  // The object of that database id, or null; the second argument only
+  // selects the kind. Nothing is inserted.
+  template <class T>
+  T* FindDBNode(int id, T const* kind = nullptr) {
+    auto& map = GetNodeMap(kind);
+    auto it = map.find(id);
+    return it == map.end() ? nullptr : it->second;
+  }
+  // The media agent of that name, or null (also for a null name).
+  ZQMACMediaAgent* FindDBNode(const char* mediaAgentName);
+  ZQMACMediaAgent* FindDBNode(const std::string& mediaAgentName) { return FindDBNode(mediaAgentName.c_str()); }
+
+  // ---- lookups by handle ----
+  // Any live object of this instance, or null (also for 0 and values of
+  // 2^32 and above).
+  ZQMACInterface* FindObject(unsigned long long handle) const;
+  // Only an object whose GetObjectType is `objectType`.
+  ZQMACInterface* FindObject(unsigned long long handle, unsigned int objectType) const;
+  // Only an object of class T (or derived from it).
+  template <class T>
+  T* FindObject(unsigned long long handle) const {
+    return dynamic_cast<T*>(FindObject(handle));
+  }
+  // The handle of an object of this instance; 0 for any other.
+  unsigned long long GetHandle(const ZQMACInterface* object) const {
+    return object != nullptr && object->GetOwner() == this ? object->GetHandle() : 0;
+  }
+
+  // ---- ownership ----
+  // Takes ownership of a new object and gives it a handle, which it returns.
+  // Refused (0, reason in the last error; the caller keeps the object) for
+  // null, an object of another instance, or when no handle is left. An
+  // object already owned keeps its handle.
+  unsigned long long AdoptObject(ZQMACInterface* object);
+  // Unlinks the object from every list and map and frees it; false when
+  // this instance does not own it.
+  bool DeleteObject(ZQMACInterface* object);
+  bool OwnsObject(const ZQMACInterface* object) const;
+  std::size_t GetObjectCount() const;
+
+  // ---- the graph's lists (copies; the elements stay the instance's) ----
+  ZQMACLinkedList<ZQMACMediaAgent> GetMediaAgentList() const { return m_mediaAgentList; }
+  ZQMACLinkedList<ZQMACLms> GetLmsList() const { return m_lmsList; }
+  ZQMACLinkedList<ZQMACMagLib> GetMagLibList() const { return m_magLibList; }
+  ZQMACLinkedList<ZQMACDiskDevice> GetDiskDeviceList() const { return m_diskDeviceList; }
+  ZQMACLinkedList<ZQMACCenteraCluster> GetCenteraClusterList() const { return m_centeraClusterList; }
+  ZQMACLinkedList<ZQMACHost> GetHostList() const { return m_hostList; }
+  ZQMACLinkedList<ZQMACCopyMgrDevice> GetCopyMgrDeviceList() const { return m_copyMgrDeviceList; }
+  ZQMACLinkedList<ZQMACCopyMgrController> GetCopyMgrControllerList() const { return m_copyMgrControllerList; }
+  ZQMACLinkedList<ZQMACIPLibController> GetIPLibControllerList() const { return m_ipLibControllerList; }
+  ZQMACLinkedList<ZQMACNode> GetCostCategoryList() const { return m_costCategoryList; }
+
+ protected:
+  friend class ZQMACGraph;
+  friend class ZQMACInterface;
+
+  // Called by an owned object's destructor: unlinks it everywhere and drops
+  // its handle.
+  void ObjectGone(ZQMACInterface* object);
+  // Drops the instance's own references (lists, id maps) to the address.
+  void ForgetOwnReferences(const void* address);
+
+  // Class-wide members.
+  static std::atomic<ZQMACPlatformType> m_eLocalPlatformType;
+  static std::atomic<ZQMACStatusTextFunc> m_pFuncSetStatusText;
+  static std::atomic<int> m_iStatusTextType;
+  static std::atomic<ZQMACPercentageFunc> m_pFuncSetPercentage;
+  static std::atomic<int> m_iPercentageType;
+
+  // Instance members.
+  std::string m_sLocalDrive;
+  std::string m_sTKDBDrive;
+  int m_iModuleMode = 0;
+  ZQMACVendorInfo m_vendorInfo;
+  std::atomic<bool> m_bAbort{false};
+  std::atomic<bool> m_bTerminate{false};
+  std::atomic<bool> m_bAutoDDS{false};
+  std::atomic<bool> m_bDetectInParallel{false};
+  std::string m_sServerName;
+
+  std::map<int, ZQMACMediaAgent*> m_mediaAgentMap;
+  std::map<int, ZQMACMountPath*> m_mountPathMap;
+  std::map<int, ZQMACDiskDevice*> m_diskDeviceMap;
+  std::map<int, ZQMACCenteraCluster*> m_centeraClusterMap;
+  std::map<int, ZQMACHost*> m_hostMap;
+
+  ZQMACLinkedList<ZQMACMediaAgent> m_mediaAgentList;
+  ZQMACLinkedList<ZQMACLms> m_lmsList;
+  ZQMACLinkedList<ZQMACMagLib> m_magLibList;
+  ZQMACLinkedList<ZQMACDiskDevice> m_diskDeviceList;
+  ZQMACLinkedList<ZQMACCenteraCluster> m_centeraClusterList;
+  ZQMACLinkedList<ZQMACHost> m_hostList;
+  ZQMACLinkedList<ZQMACCopyMgrDevice> m_copyMgrDeviceList;
+  ZQMACLinkedList<ZQMACCopyMgrController> m_copyMgrControllerList;
+  ZQMACLinkedList<ZQMACIPLibController> m_ipLibControllerList;
+  ZQMACLinkedList<ZQMACNode> m_costCategoryList;
+
+  std::string m_sInstallationName;
+  bool m_bInitialized = false;
+
+ private:
+  mutable std::mutex m_registryMutex;
+  std::map<unsigned int, ZQMACInterface*> m_registry;  // handle -> object
+};
+
+#include "frame/mac/ZQMACObjects.h"

@@ -1,0 +1,181 @@
+// Building and editing the graph of a configuration instance: what a loader
+// (and a test fixture) uses to make objects, link them and set the fields
+// that the handlers read through the accessors.
+//
+// Each Add function makes the object, hands it to the instance (which owns
+// it and gives it a handle), sets its id and name, links it to its parents
+// and enters it in the instance's lists and id maps. They return null when
+// the instance refuses the object (the reason is the instance's last error).
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "frame/mac/ZQMACObjects.h"
+
+class ZQMACGraph {
+ public:
+  // ---- making objects ----
+  static ZQMACMediaAgent* AddMediaAgent(ZQMACMediaConfig& config, int id, const std::string& name,
+                                        const std::string& netHostName);
+  // A tape or optical library: the library-management object with its
+  // library part (same id and name) and its controller group node.
+  static ZQMACLms* AddLms(ZQMACMediaConfig& config, int id, const std::string& name);
+  static ZQMACLibController* AddLibController(ZQMACLms* lms, ZQMACMediaAgent* agent, int id, const std::string& name);
+  static ZQMACIPLibController* AddIPLibController(ZQMACLms* lms, ZQMACMediaAgent* agent, int id,
+                                                  const std::string& name);
+  static ZQMACDrivePool* AddDrivePool(ZQMACLms* lms, ZQMACMediaAgent* agent, int id, const std::string& name);
+  static ZQMACMasterDrivePool* AddMasterDrivePool(ZQMACLms* lms, int id, const std::string& name);
+  static void AddPoolToMaster(ZQMACMasterDrivePool* master, ZQMACDrivePool* pool);
+  static ZQMACDrive* AddDrive(ZQMACLms* lms, int id, const std::string& name, int driveNumber);
+  // A drive path: the drive as the agent reaches it, in the pool.
+  static ZQMACDms* AddDms(ZQMACDrive* drive, ZQMACDrivePool* pool, ZQMACMediaAgent* agent, int id,
+                          const std::string& name);
+  static ZQMACMagLib* AddMagLib(ZQMACMediaConfig& config, ZQMACMediaAgent* agent, int id, const std::string& name);
+  static ZQMACMountPath* AddMountPath(ZQMACMagLib* library, ZQMACMediaAgent* agent, int id, const std::string& name);
+  static ZQMACDiskDevice* AddDiskDevice(ZQMACMediaConfig& config, int id, const std::string& name);
+  static ZQMACDiskVolume* AddDiskVolume(ZQMACDiskDevice* device, ZQMACMediaAgent* agent, int id,
+                                        const std::string& volume);
+  static ZQMACCenteraCluster* AddCenteraCluster(ZQMACMediaConfig& config, int id, const std::string& name);
+  static ZQMACHost* AddHost(ZQMACMediaConfig& config, int id, const std::string& name);
+  static ZQMACCopyMgrDevice* AddCopyMgrDevice(ZQMACMediaConfig& config, int id, const std::string& name);
+  static ZQMACCopyMgrController* AddCopyMgrController(ZQMACCopyMgrDevice* device, ZQMACMediaAgent* agent, int id,
+                                                      const std::string& name);
+  static ZQMACNode* AddCostCategory(ZQMACMediaConfig& config, int id, const std::string& name);
+
+  // ---- common fields ----
+  // Sets the database id and keeps the instance's id maps in step.
+  static void SetId(ZQMACInterface* object, int id);
+  static void SetName(ZQMACInterface* object, const std::string& name) { object->m_sName = name; }
+  static void SetDisplayName(ZQMACInterface* object, const std::string& name) { object->m_sDisplayName = name; }
+  static void SetTexts(ZQMACInterface* object, const std::string& textA, const std::string& textB) {
+    object->m_sTextA = textA;
+    object->m_sTextB = textB;
+  }
+  static void SetPropertyC(ZQMACInterface* object, unsigned int value) { object->m_uPropertyC = value; }
+  static void SetConfigured(ZQMACInterface* object, bool configured) { object->m_bConfigured = configured; }
+  static void SetStateB(ZQMACInterface* object, bool state) { object->m_bStateB = state; }
+  static void SetShownFlag(ZQMACInterface* object, bool shown) { object->m_bShownFlag = shown; }
+  static void SetServerHostName(ZQMACScsiUnit* unit, const std::string& host) { unit->m_sServerHostName = host; }
+
+  // ---- instance ----
+  static void SetServerName(ZQMACMediaConfig& config, const std::string& name) { config.m_sServerName = name; }
+  static void SetDrives(ZQMACMediaConfig& config, const std::string& localDrive, const std::string& tkdbDrive) {
+    config.m_sLocalDrive = localDrive;
+    config.m_sTKDBDrive = tkdbDrive;
+  }
+  static void SetLocalPlatformType(ZQMACPlatformType type) { ZQMACMediaConfig::m_eLocalPlatformType.store(type); }
+  static void SetDriveVendors(ZQMACMediaConfig& config, std::vector<ZQMACVendorEntry> entries) {
+    config.m_vendorInfo.m_driveVendors = std::move(entries);
+  }
+  static void SetLibraryVendors(ZQMACMediaConfig& config, bool selector, std::vector<ZQMACVendorEntry> entries) {
+    config.m_vendorInfo.m_libraryVendors[selector ? 1 : 0] = std::move(entries);
+  }
+
+  // ---- media agent ----
+  static void SetNetHostName(ZQMACMediaAgent* a, const std::string& host) { a->m_sNetHostName = host; }
+  static void SetOSId(ZQMACMediaAgent* a, long long osId) { a->m_llOSId = osId; }
+  static void SetDetected(ZQMACMediaAgent* a, bool detected) { a->m_bDetected = detected; }
+  static void SetAutoUpdateSCSIAddress(ZQMACMediaAgent* a, bool on) { a->m_bAutoUpdateSCSIAddress = on; }
+  static void SetAttribute(ZQMACMediaAgent* a, int attribute) { a->m_iAttribute = attribute; }
+
+  // ---- library ----
+  struct LibraryGeometry {
+    int baseAddress = 0;
+    int driveCount = 0;
+    int slotCount = 0;
+    int type = 0;
+    int vtlType = 0;
+  };
+  static void SetGeometry(ZQMACLibrary* l, const LibraryGeometry& g) {
+    l->m_iBaseAddress = g.baseAddress;
+    l->m_iDriveCount = g.driveCount;
+    l->m_iSlotCount = g.slotCount;
+    l->m_iType = g.type;
+    l->m_iVTLType = g.vtlType;
+  }
+  static void SetLibraryAttribute(ZQMACLibrary* l, int attribute) { l->m_iAttribute = attribute; }
+  static void SetBarCodeReaderFlag(ZQMACLibrary* l, bool on) { l->m_bBarCodeReader = on; }
+  static void SetDoorLock(ZQMACLibrary* l, bool locked) { l->m_bDoorLock = locked; }
+  static void SetVolumeRange(ZQMACLibrary* l, const std::string& range) { l->m_sVolumeRange = range; }
+  static void SetSlotRange(ZQMACLibrary* l, const std::string& range) { l->m_sSlotRange = range; }
+  static void SetLibraryFlags(ZQMACLibrary* l, bool autoConfigDDS, bool autoConfigFailover, bool useACSLSCleanPool,
+                              bool useIPDriveID) {
+    l->m_bAutoConfigDDS = autoConfigDDS;
+    l->m_bAutoConfigFailover = autoConfigFailover;
+    l->m_bUseACSLSCleanPool = useACSLSCleanPool;
+    l->m_bUseIPDriveID = useIPDriveID;
+  }
+  static void SetDriveIdentifiers(ZQMACLibrary* l, std::map<int, std::string> ids) {
+    l->m_driveIdentifiers = std::move(ids);
+  }
+  static void SetLibrary(ZQMACLms* lms, ZQMACLibrary* library) {
+    lms->m_pLibrary = library;
+    if (library != nullptr) library->m_pLms = lms;
+  }
+  static void SetAutoDiscover(ZQMACLms* lms, bool on) { lms->m_bAutoDiscover = on; }
+
+  // ---- drives ----
+  static void SetCreatedByUser(ZQMACDrivePool* p, bool byUser) { p->m_bCreatedByUser = byUser; }
+  static void SetProxyClientHost(ZQMACDrivePool* p, const std::string& host) { p->m_sProxyClientHost = host; }
+  static void SetCopyManagerId(ZQMACDrivePool* p, int id) { p->m_iCopyManagerId = id; }
+  static void SetCostCategoryId(ZQMACDrivePool* p, int id) { p->m_iCostCategoryId = id; }
+  static void SetDriveIds(ZQMACDrive* d, const std::string& driveId, const std::string& ibmDriveId) {
+    d->m_sDriveId = driveId;
+    d->m_sIBMDriveId = ibmDriveId;
+  }
+  static void SetDriveNumber(ZQMACDrive* d, int number) { d->m_iDriveNumber = number; }
+
+  // ---- disk libraries ----
+  static void SetAliasName(ZQMACMagLib* l, const std::string& alias) { l->m_sAliasName = alias; }
+  static void SetLowWatermark(ZQMACMagLib* l, int watermark) { l->m_iLowWatermark = watermark; }
+  static void SetMagLibAttribute(ZQMACMagLib* l, int attribute) { l->m_iAttribute = attribute; }
+  static void SetForeignAgentId(ZQMACMountPath* p, int id) { p->m_iForeignAgentId = id; }
+  static void SetMountPathType(ZQMACMountPath* p, int type) { p->m_iMountPathType = type; }
+  static const std::string& GetPassword(const ZQMACMountPath* p) { return p->m_sPassword; }
+
+  // ---- disks ----
+  struct DiskGeometry {
+    int sanDBId = 0;
+    int startLBA = 0;
+    int blockCount = 0;
+    int blockSize = 0;
+    int scsiLun = 0;
+  };
+  static void SetGeometry(ZQMACDiskDevice* d, const DiskGeometry& g) {
+    d->m_iSanDBId = g.sanDBId;
+    d->m_iStartLBA = g.startLBA;
+    d->m_iBlockCount = g.blockCount;
+    d->m_iBlockSize = g.blockSize;
+    d->m_iScsiLun = g.scsiLun;
+  }
+  static void SetGuid(ZQMACDiskDevice* d, const std::string& guid, int guidType) {
+    d->m_sGuid = guid;
+    d->m_iGuidType = guidType;
+  }
+  static void SetDRUId(ZQMACDiskDevice* d, int id) { d->m_iDRUId = id; }
+  static void SetDeviceTypes(ZQMACDiskDevice* d, int deviceType, int displayType) {
+    d->m_iDeviceType = deviceType;
+    d->m_iDisplayType = displayType;
+  }
+  static void SetMountPoints(ZQMACDiskVolume* v, std::set<std::string> points) { v->m_mountPoints = std::move(points); }
+  static void SetSanDBId(ZQMACDiskVolume* v, int id) { v->m_iSanDBId = id; }
+
+  // ---- further devices ----
+  static void SetConcurrencyLimit(ZQMACCopyMgrDevice* d, int limit) { d->m_iConcurrencyLimit = limit; }
+  static void SetCluster(ZQMACCenteraCluster* c, const std::string& clusterName, const std::string& clusterId,
+                         long long capacity, const std::string& version) {
+    c->m_sClusterName = clusterName;
+    c->m_sClusterId = clusterId;
+    c->m_llCapacity = capacity;
+    c->m_sVersion = version;
+  }
+
+ private:
+  // Hands the object to the instance with its id and name; deletes it and
+  // returns null when the instance refuses it.
+  template <class T>
+  static T* Adopt(ZQMACMediaConfig& config, T* object, int id, const std::string& name);
+};

@@ -1,0 +1,277 @@
+// The configuration instance: ownership of the graph, the handle registry,
+// the class-wide hooks, set-up and loading.
+#include "frame/mac/ZQMACMediaConfig.h"
+
+#include <cstring>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "frame/mac/ZQMACObjects.h"
+#include "platform/mac/ZQMACPlatform.h"
+
+namespace tkmac {
+namespace {
+
+// Handles are numbered from 1 for the whole process and never given out
+// twice; after 0xFFFFFFFF the counter stays at 0 and no handle is left.
+std::atomic<uint32_t> g_nextHandle{1};
+
+uint32_t takeHandle() {
+  uint32_t handle = g_nextHandle.load();
+  do {
+    if (handle == 0) return 0;
+  } while (!g_nextHandle.compare_exchange_weak(handle, handle == 0xFFFFFFFFu ? 0u : handle + 1));
+  return handle;
+}
+
+struct LoaderSlot {
+  std::mutex mutex;
+  ConfigLoader loader;
+};
+
+LoaderSlot& loaderSlot() {
+  static LoaderSlot* slot = new LoaderSlot();  // lives for the whole process
+  return *slot;
+}
+
+}  // namespace
+
+ConfigLoader setConfigLoader(ConfigLoader loader) {
+  LoaderSlot& slot = loaderSlot();
+  std::lock_guard<std::mutex> guard(slot.mutex);
+  ConfigLoader previous = std::move(slot.loader);
+  slot.loader = std::move(loader);
+  return previous;
+}
+
+tkjournal::Journal& journal() {
+  static tkjournal::Journal* j = new tkjournal::Journal();  // lives for the whole process
+  return *j;
+}
+
+uint32_t peekNextHandle() { return g_nextHandle.load(); }
+
+void setNextHandle(uint32_t next) { g_nextHandle.store(next); }
+
+}  // namespace tkmac
+
+// ---------------------------------------------------------------- class-wide
+
+std::atomic<ZQMACPlatformType> ZQMACMediaConfig::m_eLocalPlatformType{ZQMAC_PLATFORM_UNIX};
+std::atomic<ZQMACStatusTextFunc> ZQMACMediaConfig::m_pFuncSetStatusText{nullptr};
+std::atomic<int> ZQMACMediaConfig::m_iStatusTextType{0};
+std::atomic<ZQMACPercentageFunc> ZQMACMediaConfig::m_pFuncSetPercentage{nullptr};
+std::atomic<int> ZQMACMediaConfig::m_iPercentageType{0};
+
+void ZQMACMediaConfig::SetStatusText(const std::string& text) {
+  ZQMACStatusTextFunc func = m_pFuncSetStatusText.load();
+  if (func != nullptr) func(text, m_iStatusTextType.load());
+}
+
+void ZQMACMediaConfig::SetPercentage(int value) {
+  ZQMACPercentageFunc func = m_pFuncSetPercentage.load();
+  if (func != nullptr) func(value, m_iPercentageType.load());
+}
+
+// ---------------------------------------------------------------- life
+
+ZQMACMediaConfig::ZQMACMediaConfig() : m_sLocalDrive("/"), m_sTKDBDrive("/") {}
+
+ZQMACMediaConfig::~ZQMACMediaConfig() { ClearObjects(); }
+
+void ZQMACMediaConfig::ClearObjects() {
+  std::vector<ZQMACInterface*> objects;
+  {
+    std::lock_guard<std::mutex> guard(m_registryMutex);
+    objects.reserve(m_registry.size());
+    for (auto& entry : m_registry) objects.push_back(entry.second);
+    m_registry.clear();
+  }
+  m_mediaAgentList.RemoveAllNodes(false, true);
+  m_lmsList.RemoveAllNodes(false, true);
+  m_magLibList.RemoveAllNodes(false, true);
+  m_diskDeviceList.RemoveAllNodes(false, true);
+  m_centeraClusterList.RemoveAllNodes(false, true);
+  m_hostList.RemoveAllNodes(false, true);
+  m_copyMgrDeviceList.RemoveAllNodes(false, true);
+  m_copyMgrControllerList.RemoveAllNodes(false, true);
+  m_ipLibControllerList.RemoveAllNodes(false, true);
+  m_costCategoryList.RemoveAllNodes(false, true);
+  m_mediaAgentMap.clear();
+  m_mountPathMap.clear();
+  m_diskDeviceMap.clear();
+  m_centeraClusterMap.clear();
+  m_hostMap.clear();
+  // Every object leaves the instance before any is freed: their lists hold
+  // each other, and no destructor may reach an object already freed.
+  for (ZQMACInterface* object : objects) {
+    object->m_pOwner = nullptr;
+    object->m_uHandle = 0;
+  }
+  for (auto it = objects.rbegin(); it != objects.rend(); ++it) delete *it;
+}
+
+bool ZQMACMediaConfig::Initialize(const char* installationName) {
+  const std::string name = installationName != nullptr ? installationName : "";
+  tkmac::journal().record("Initialize", {name});
+  tkjournal::Failure failure;
+  if (tkmac::journal().takeFailure("Initialize", failure)) {
+    SetLastError(static_cast<unsigned int>(failure.code), failure.text);
+    return false;
+  }
+  if (name.empty()) {
+    SetLastError(tkmac::kErrorNoInstallationName, "The installation name is missing.");
+    return false;
+  }
+  m_sInstallationName = name;
+  m_sServerName = name;
+  m_bAbort.store(false);
+  m_bTerminate.store(false);
+  m_bInitialized = true;
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACMediaConfig::ReadCurrentConfig(bool refresh) {
+  tkmac::journal().record("ReadCurrentConfig", {tkjournal::text(refresh)});
+  tkjournal::Failure failure;
+  if (tkmac::journal().takeFailure("ReadCurrentConfig", failure)) {
+    SetLastError(static_cast<unsigned int>(failure.code), failure.text);
+    return false;
+  }
+  tkmac::ConfigLoader loader;
+  {
+    tkmac::LoaderSlot& slot = tkmac::loaderSlot();
+    std::lock_guard<std::mutex> guard(slot.mutex);
+    loader = slot.loader;
+  }
+  if (!loader) {
+    SetLastError(tkmac::kErrorNoConfigSource, "No media-management configuration source is available.");
+    return false;
+  }
+  ClearLastError();
+  return loader(*this, refresh);
+}
+
+// ---------------------------------------------------------------- lookups
+
+ZQMACMediaAgent* ZQMACMediaConfig::FindDBNode(const char* mediaAgentName) {
+  if (mediaAgentName == nullptr) return nullptr;
+  ZQMACLinkedList<ZQMACMediaAgent> agents = m_mediaAgentList;
+  for (ZQMACMediaAgent* agent = agents.GetFirstNode(); agent != nullptr; agent = agents.GetNextNode()) {
+    if (std::strcmp(agent->GetName().c_str(), mediaAgentName) == 0) return agent;
+  }
+  return nullptr;
+}
+
+ZQMACInterface* ZQMACMediaConfig::FindObject(unsigned long long handle) const {
+  if (handle == 0 || handle > 0xFFFFFFFFull) return nullptr;
+  std::lock_guard<std::mutex> guard(m_registryMutex);
+  auto it = m_registry.find(static_cast<unsigned int>(handle));
+  return it == m_registry.end() ? nullptr : it->second;
+}
+
+ZQMACInterface* ZQMACMediaConfig::FindObject(unsigned long long handle, unsigned int objectType) const {
+  ZQMACInterface* object = FindObject(handle);
+  return object != nullptr && object->GetObjectType() == objectType ? object : nullptr;
+}
+
+// ---------------------------------------------------------------- ownership
+
+unsigned long long ZQMACMediaConfig::AdoptObject(ZQMACInterface* object) {
+  if (object == nullptr) {
+    SetLastError(tkmac::kErrorAdoptRefused, "No object was given.");
+    return 0;
+  }
+  if (object->m_pOwner == this) return object->m_uHandle;
+  if (object->m_pOwner != nullptr) {
+    SetLastError(tkmac::kErrorAdoptRefused, "The object belongs to another configuration.");
+    return 0;
+  }
+  // Lists index an object by its address as its own class; the interface
+  // part must start the object, so that the address is the same whichever
+  // class a list holds it as.
+  if (dynamic_cast<void*>(object) != static_cast<void*>(object)) {
+    SetLastError(tkmac::kErrorAdoptRefused, "The object's interface part does not start the object.");
+    return 0;
+  }
+  const uint32_t handle = tkmac::takeHandle();
+  if (handle == 0) {
+    SetLastError(tkmac::kErrorAdoptRefused, "No object handle is left.");
+    return 0;
+  }
+  {
+    std::lock_guard<std::mutex> guard(m_registryMutex);
+    m_registry.emplace(handle, object);
+  }
+  object->m_pOwner = this;
+  object->m_uHandle = handle;
+  return handle;
+}
+
+bool ZQMACMediaConfig::OwnsObject(const ZQMACInterface* object) const {
+  if (object == nullptr || object->m_pOwner != this) return false;
+  std::lock_guard<std::mutex> guard(m_registryMutex);
+  auto it = m_registry.find(object->m_uHandle);
+  return it != m_registry.end() && it->second == object;
+}
+
+bool ZQMACMediaConfig::DeleteObject(ZQMACInterface* object) {
+  if (!OwnsObject(object)) return false;
+  delete object;  // its destructor unlinks it before the memory goes
+  return true;
+}
+
+std::size_t ZQMACMediaConfig::GetObjectCount() const {
+  std::lock_guard<std::mutex> guard(m_registryMutex);
+  return m_registry.size();
+}
+
+void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
+  const void* address = static_cast<const void*>(object);
+  std::vector<ZQMACInterface*> others;
+  {
+    std::lock_guard<std::mutex> guard(m_registryMutex);
+    auto it = m_registry.find(object->m_uHandle);
+    if (it != m_registry.end() && it->second == object) m_registry.erase(it);
+    others.reserve(m_registry.size());
+    for (auto& entry : m_registry) others.push_back(entry.second);
+  }
+  object->m_pOwner = nullptr;
+  object->m_uHandle = 0;
+  for (ZQMACInterface* other : others) other->ForgetObject(address);
+  ForgetOwnReferences(address);
+}
+
+namespace {
+
+template <class T>
+void eraseByAddress(std::map<int, T*>& map, const void* address) {
+  for (auto it = map.begin(); it != map.end();) {
+    if (static_cast<const void*>(it->second) == address)
+      it = map.erase(it);
+    else
+      ++it;
+  }
+}
+
+}  // namespace
+
+void ZQMACMediaConfig::ForgetOwnReferences(const void* address) {
+  m_mediaAgentList.RemoveNodeAt(address);
+  m_lmsList.RemoveNodeAt(address);
+  m_magLibList.RemoveNodeAt(address);
+  m_diskDeviceList.RemoveNodeAt(address);
+  m_centeraClusterList.RemoveNodeAt(address);
+  m_hostList.RemoveNodeAt(address);
+  m_copyMgrDeviceList.RemoveNodeAt(address);
+  m_copyMgrControllerList.RemoveNodeAt(address);
+  m_ipLibControllerList.RemoveNodeAt(address);
+  m_costCategoryList.RemoveNodeAt(address);
+  eraseByAddress(m_mediaAgentMap, address);
+  eraseByAddress(m_mountPathMap, address);
+  eraseByAddress(m_diskDeviceMap, address);
+  eraseByAddress(m_centeraClusterMap, address);
+  eraseByAddress(m_hostMap, address);
+}

@@ -1,0 +1,299 @@
+// Bodies of the configuration objects: the common interface with its
+// defaults, object types, library membership, drive counts, and the
+// unlinking of an object that goes away.
+#include "frame/mac/ZQMACObjects.h"
+
+#include "platform/mac/ZQMACPlatform.h"
+
+namespace {
+
+// Clears a pointer that refers to the object at `address`.
+template <class P>
+void forget(P*& pointer, const void* address) {
+  if (pointer != nullptr && static_cast<const void*>(pointer) == address) pointer = nullptr;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- interface
+
+ZQMACInterface::ZQMACInterface(const ZQMACInterface& other)
+    : ZQMACBase(other),
+      m_sName(other.m_sName),
+      m_iId(other.m_iId),
+      m_sDisplayName(other.m_sDisplayName),
+      m_sTextA(other.m_sTextA),
+      m_sTextB(other.m_sTextB),
+      m_uPropertyC(other.m_uPropertyC),
+      m_bConfigured(other.m_bConfigured),
+      m_bStateB(other.m_bStateB),
+      m_bShownFlag(other.m_bShownFlag) {}
+
+ZQMACInterface::~ZQMACInterface() {
+  if (m_pOwner != nullptr) m_pOwner->ObjectGone(this);
+}
+
+const std::string& ZQMACInterface::GetName() const { return m_sName; }
+
+unsigned int ZQMACInterface::GetId() const { return m_iId < 0 ? 0xFFFFFFFFu : static_cast<unsigned int>(m_iId); }
+
+bool ZQMACInterface::AssignName(const std::string& name) {
+  if (name.empty()) {
+    SetLastError(tkmac::kErrorInvalidName, "The name must not be empty.");
+    return false;
+  }
+  m_sName = name;
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACInterface::TestStateA() { return m_bConfigured; }
+
+const std::string& ZQMACInterface::GetDisplayName() const { return m_sDisplayName.empty() ? m_sName : m_sDisplayName; }
+
+bool ZQMACInterface::Configure(unsigned int /*mode*/) {
+  m_bConfigured = true;
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACInterface::Deconfigure(bool /*force*/) {
+  m_bConfigured = false;
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACInterface::RunLongOperation() {
+  SetLastError(tkmac::kErrorAdoptRefused, "The operation is not supported by this object.");
+  return false;
+}
+
+bool ZQMACInterface::RunCredentialOperation(const std::string& /*name*/, const std::string& /*userName*/,
+                                            const std::string& /*password*/, std::string& result) {
+  result.clear();
+  SetLastError(tkmac::kErrorAdoptRefused, "The operation is not supported by this object.");
+  return false;
+}
+
+bool ZQMACInterface::SetName(const std::string& name) { return AssignName(name); }
+
+std::string ZQMACInterface::GetTextA(bool /*forDisplay*/) { return m_sTextA; }
+
+std::string ZQMACInterface::GetTextB(bool /*forDisplay*/) { return m_sTextB; }
+
+unsigned int ZQMACInterface::GetObjectType() const { return ZQMAC_OBJ_UNKNOWN; }
+
+unsigned int ZQMACInterface::GetPropertyC() { return m_uPropertyC; }
+
+unsigned int ZQMACInterface::CountDrives(bool /*all*/) { return 0; }
+
+ZQMACLms* ZQMACInterface::GetLms() { return nullptr; }
+
+ZQMACInterface* ZQMACInterface::GetLinkedObject() { return this; }
+
+bool ZQMACInterface::TestStateB() { return m_bStateB; }
+
+bool ZQMACInterface::IsShown() { return m_bShownFlag; }
+
+void ZQMACInterface::ForgetObject(const void* /*address*/) {}
+
+// ---------------------------------------------------------------- SCSI unit
+
+ZQMACScsiUnit::~ZQMACScsiUnit() = default;
+
+std::string ZQMACScsiUnit::GetUnitText() const { return m_sServerHostName; }
+
+// ---------------------------------------------------------------- node
+
+ZQMACNode::~ZQMACNode() = default;
+
+unsigned int ZQMACNode::GetObjectType() const { return m_uNodeType; }
+
+ZQMACLms* ZQMACNode::GetLms() { return m_pLms; }
+
+void ZQMACNode::ForgetObject(const void* address) { forget(m_pLms, address); }
+
+// ---------------------------------------------------------------- media agent
+
+ZQMACMediaAgent::~ZQMACMediaAgent() = default;
+
+unsigned int ZQMACMediaAgent::GetObjectType() const { return ZQMAC_OBJ_MEDIA_AGENT; }
+
+void ZQMACMediaAgent::ForgetObject(const void* address) {
+  m_libControllerList.RemoveNodeAt(address);
+  m_dmsList.RemoveNodeAt(address);
+  m_copyMgrControllerList.RemoveNodeAt(address);
+}
+
+// ---------------------------------------------------------------- libraries
+
+ZQMACLibrary::~ZQMACLibrary() = default;
+
+unsigned int ZQMACLibrary::GetObjectType() const { return ZQMAC_OBJ_LIBRARY; }
+
+ZQMACLms* ZQMACLibrary::GetLms() { return m_pLms; }
+
+void ZQMACLibrary::ForgetObject(const void* address) { forget(m_pLms, address); }
+
+ZQMACLms::~ZQMACLms() = default;
+
+unsigned int ZQMACLms::GetObjectType() const { return ZQMAC_OBJ_LMS; }
+
+ZQMACLms* ZQMACLms::GetLms() { return this; }
+
+unsigned int ZQMACLms::CountDrives(bool /*all*/) { return static_cast<unsigned int>(m_driveList.GetListCount()); }
+
+void ZQMACLms::ForgetObject(const void* address) {
+  forget(m_pLibrary, address);
+  forget(m_pLibControllerNode, address);
+  m_libControllerList.RemoveNodeAt(address);
+  m_drivePoolList.RemoveNodeAt(address);
+  m_masterDrivePoolList.RemoveNodeAt(address);
+  m_driveList.RemoveNodeAt(address);
+  m_dmsList.RemoveNodeAt(address);
+}
+
+ZQMACLibController::~ZQMACLibController() = default;
+
+unsigned int ZQMACLibController::GetObjectType() const { return ZQMAC_OBJ_LIB_CONTROLLER; }
+
+ZQMACLms* ZQMACLibController::GetLms() { return m_pLms; }
+
+void ZQMACLibController::ForgetObject(const void* address) {
+  forget(m_pLms, address);
+  forget(m_pMediaAgent, address);
+}
+
+ZQMACIPLibController::~ZQMACIPLibController() = default;
+
+unsigned int ZQMACIPLibController::GetObjectType() const { return ZQMAC_OBJ_IP_LIB_CONTROLLER; }
+
+ZQMACNdmpLibController::ZQMACNdmpLibController(ZQMACNdmpLibController* source)
+    : ZQMACBase(source != nullptr ? static_cast<const ZQMACBase&>(*source) : ZQMACBase()),
+      ZQMACLibController(source != nullptr ? static_cast<const ZQMACLibController&>(*source) : ZQMACLibController()) {}
+
+// ---------------------------------------------------------------- drives
+
+ZQMACDrivePool::~ZQMACDrivePool() = default;
+
+unsigned int ZQMACDrivePool::GetObjectType() const { return ZQMAC_OBJ_DRIVE_POOL; }
+
+ZQMACLms* ZQMACDrivePool::GetLms() { return m_pLms; }
+
+unsigned int ZQMACDrivePool::CountDrives(bool /*all*/) { return static_cast<unsigned int>(m_dmsList.GetListCount()); }
+
+void ZQMACDrivePool::ForgetObject(const void* address) {
+  forget(m_pMediaAgent, address);
+  forget(m_pLms, address);
+  forget(m_pMasterDrivePool, address);
+  m_dmsList.RemoveNodeAt(address);
+}
+
+ZQMACMasterDrivePool::~ZQMACMasterDrivePool() = default;
+
+unsigned int ZQMACMasterDrivePool::GetObjectType() const { return ZQMAC_OBJ_MASTER_DRIVE_POOL; }
+
+ZQMACLms* ZQMACMasterDrivePool::GetLms() { return m_pLms; }
+
+unsigned int ZQMACMasterDrivePool::CountDrives(bool all) {
+  unsigned int count = 0;
+  ZQMACLinkedList<ZQMACDrivePool> pools = m_drivePoolList;
+  for (ZQMACDrivePool* pool = pools.GetFirstNode(); pool != nullptr; pool = pools.GetNextNode())
+    count += pool->CountDrives(all);
+  return count;
+}
+
+void ZQMACMasterDrivePool::ForgetObject(const void* address) {
+  forget(m_pLms, address);
+  m_drivePoolList.RemoveNodeAt(address);
+}
+
+ZQMACDrive::~ZQMACDrive() = default;
+
+unsigned int ZQMACDrive::GetObjectType() const { return ZQMAC_OBJ_DRIVE; }
+
+ZQMACLms* ZQMACDrive::GetLms() { return m_pLms; }
+
+unsigned int ZQMACDrive::CountDrives(bool /*all*/) { return 1; }
+
+void ZQMACDrive::ForgetObject(const void* address) {
+  forget(m_pLms, address);
+  m_dmsList.RemoveNodeAt(address);
+}
+
+ZQMACDms::~ZQMACDms() = default;
+
+unsigned int ZQMACDms::GetObjectType() const { return ZQMAC_OBJ_DMS; }
+
+ZQMACLms* ZQMACDms::GetLms() { return m_pLms; }
+
+void ZQMACDms::ForgetObject(const void* address) {
+  forget(m_pDrivePool, address);
+  forget(m_pDrive, address);
+  forget(m_pLms, address);
+  forget(m_pMediaAgent, address);
+}
+
+ZQMACNdmpDms::ZQMACNdmpDms(ZQMACNdmpDms* source)
+    : ZQMACBase(source != nullptr ? static_cast<const ZQMACBase&>(*source) : ZQMACBase()),
+      ZQMACDms(source != nullptr ? static_cast<const ZQMACDms&>(*source) : ZQMACDms()) {}
+
+// ---------------------------------------------------------------- disk libraries
+
+ZQMACMountPath::~ZQMACMountPath() = default;
+
+unsigned int ZQMACMountPath::GetObjectType() const { return ZQMAC_OBJ_MOUNT_PATH; }
+
+void ZQMACMountPath::ForgetObject(const void* address) {
+  forget(m_pMagLib, address);
+  forget(m_pMediaAgent, address);
+}
+
+ZQMACMagLib::~ZQMACMagLib() = default;
+
+unsigned int ZQMACMagLib::GetObjectType() const { return ZQMAC_OBJ_MAGLIB; }
+
+void ZQMACMagLib::ForgetObject(const void* address) {
+  m_mountPathList.RemoveNodeAt(address);
+  forget(m_pMediaAgent, address);
+}
+
+// ---------------------------------------------------------------- disks
+
+ZQMACDiskDevice::~ZQMACDiskDevice() = default;
+
+unsigned int ZQMACDiskDevice::GetObjectType() const { return ZQMAC_OBJ_DISK_DEVICE; }
+
+void ZQMACDiskDevice::ForgetObject(const void* address) { m_volumeList.RemoveNodeAt(address); }
+
+ZQMACDiskVolume::~ZQMACDiskVolume() = default;
+
+unsigned int ZQMACDiskVolume::GetObjectType() const { return ZQMAC_OBJ_DISK_VOLUME; }
+
+void ZQMACDiskVolume::ForgetObject(const void* address) {
+  forget(m_pMediaAgent, address);
+  forget(m_pDiskDevice, address);
+}
+
+// ---------------------------------------------------------------- further devices
+
+ZQMACCopyMgrDevice::~ZQMACCopyMgrDevice() = default;
+
+unsigned int ZQMACCopyMgrDevice::GetObjectType() const { return ZQMAC_OBJ_COPY_MGR_DEVICE; }
+
+ZQMACCopyMgrController::~ZQMACCopyMgrController() = default;
+
+unsigned int ZQMACCopyMgrController::GetObjectType() const { return ZQMAC_OBJ_COPY_MGR_CONTROLLER; }
+
+void ZQMACCopyMgrController::ForgetObject(const void* address) {
+  forget(m_pMediaAgent, address);
+  forget(m_pCopyMgrDevice, address);
+}
+
+ZQMACCenteraCluster::~ZQMACCenteraCluster() = default;
+
+unsigned int ZQMACCenteraCluster::GetObjectType() const { return ZQMAC_OBJ_CENTERA_CLUSTER; }
+
+ZQMACHost::~ZQMACHost() = default;
+
+unsigned int ZQMACHost::GetObjectType() const { return ZQMAC_OBJ_HOST; }

@@ -1,0 +1,43 @@
+// The platform side of the media-configuration object model: where a
+// configuration is loaded from, the journal of the model's calls, and the
+// process-wide handle counter.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/journal/Journal.h"
+
+class ZQMACMediaConfig;
+
+namespace tkmac {
+
+// Loads the graph of an initialised instance (ReadCurrentConfig). Returns
+// false with the reason set as the instance's last error. The instance may
+// already hold objects: a loader that re-reads clears them first
+// (ZQMACMediaConfig::ClearObjects).
+using ConfigLoader = std::function<bool(ZQMACMediaConfig& config, bool refresh)>;
+
+// Installs the configuration source; returns the one it replaces. Without a
+// loader, ReadCurrentConfig fails with kErrorNoConfigSource.
+ConfigLoader setConfigLoader(ConfigLoader loader);
+
+// Calls of the model that tests script and read: "Initialize" (installation
+// name), "ReadCurrentConfig" (refresh flag), "SetEvDebugFile" (name). A
+// failure injected into one of them makes the next call fail with its code
+// and text as the instance's last error.
+tkjournal::Journal& journal();
+
+// Last-error codes of the model's own failures.
+inline constexpr unsigned int kErrorNoConfigSource = 0x1F000001;
+inline constexpr unsigned int kErrorNoInstallationName = 0x1F000002;
+inline constexpr unsigned int kErrorAdoptRefused = 0x1F000003;
+inline constexpr unsigned int kErrorInvalidName = 0x1F000004;
+
+// The next handle the process will give out (0 once all are used up). Tests
+// only: moving it backwards would hand out a handle twice.
+uint32_t peekNextHandle();
+void setNextHandle(uint32_t next);
+
+}  // namespace tkmac

@@ -1,0 +1,445 @@
+// The configuration instance: ownership, handles, lookups by handle and by
+// database id, deletion through every base part, set-up and loading.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "frame/EvDebugFileInstance.h"
+#include "frame/mac/ZQMACObjects.h"
+#include "platform/mac/ZQMACGraph.h"
+#include "platform/testkit/debugfile.h"
+#include "platform/testkit/mac.h"
+
+namespace {
+
+using testkit::mac::World;
+
+class MediaConfig : public ::testing::Test {
+ protected:
+  void SetUp() override { testkit::mac::reset(); }
+  void TearDown() override { testkit::mac::reset(); }
+
+  template <class T>
+  static std::vector<T*> elements(ZQMACLinkedList<T> list) {
+    std::vector<T*> out;
+    for (T* e = list.GetFirstNode(); e != nullptr; e = list.GetNextNode()) out.push_back(e);
+    return out;
+  }
+
+  ZQMACMediaConfig config;
+};
+
+// ---------------------------------------------------------------- handles
+
+TEST_F(MediaConfig, HandlesAreUniqueNonZeroAndBelowTwoToThe32) {
+  World w = testkit::mac::seedWorld(config);
+  std::set<unsigned long long> handles;
+  for (ZQMACInterface* object : std::vector<ZQMACInterface*>{
+           w.agent1, w.agent2, w.lms, w.library, w.controller1, w.controller2, w.pool1, w.pool2, w.master, w.drive1,
+           w.drive2, w.dms11, w.dms12, w.dms21, w.dms22, w.diskLibrary, w.mountPath1, w.mountPath2, w.diskDevice,
+           w.volume1, w.volume2, w.cluster, w.host, w.copyDevice, w.copyController, w.costCategory}) {
+    const unsigned long long handle = object->GetHandle();
+    EXPECT_NE(handle, 0u);
+    EXPECT_LT(handle, 1ull << 32);
+    EXPECT_EQ(config.GetHandle(object), handle);
+    EXPECT_EQ(config.FindObject(handle), object);
+    EXPECT_TRUE(handles.insert(handle).second) << "handle " << handle << " given twice";
+  }
+  EXPECT_EQ(config.GetObjectCount(), handles.size() + 1) << "plus the library's controller group node";
+}
+
+TEST_F(MediaConfig, HandlesAreNeverReused) {
+  std::set<unsigned long long> seen;
+  for (int round = 0; round < 20; ++round) {
+    ZQMACMediaConfig other;
+    World w = testkit::mac::seedWorld(other);
+    for (int i = 0; i < 5; ++i) {
+      ZQMACMediaAgent* agent = ZQMACGraph::AddMediaAgent(config, 100 + i, "tmp", "tmp");
+      EXPECT_TRUE(seen.insert(agent->GetHandle()).second);
+      EXPECT_TRUE(config.DeleteObject(agent));
+    }
+    EXPECT_TRUE(seen.insert(w.drive1->GetHandle()).second);
+  }
+}
+
+TEST_F(MediaConfig, FindObjectRefusesZeroWideAndForeignHandles) {
+  World w = testkit::mac::seedWorld(config);
+  const unsigned long long handle = w.drive1->GetHandle();
+  EXPECT_EQ(config.FindObject(0), nullptr);
+  EXPECT_EQ(config.FindObject(handle | (1ull << 32)), nullptr) << "upper bits are not ignored";
+  EXPECT_EQ(config.FindObject(~0ull), nullptr);
+  // A value that happens to be an object's address is not a handle.
+  EXPECT_EQ(config.FindObject(reinterpret_cast<uintptr_t>(w.drive1)), nullptr);
+
+  ZQMACMediaConfig other;
+  World o = testkit::mac::seedWorld(other);
+  EXPECT_EQ(config.FindObject(o.drive1->GetHandle()), nullptr) << "another instance's handle";
+  EXPECT_EQ(other.FindObject(handle), nullptr);
+  EXPECT_EQ(config.GetHandle(o.drive1), 0u);
+}
+
+TEST_F(MediaConfig, FindObjectRefusesTheWrongType) {
+  World w = testkit::mac::seedWorld(config);
+  const unsigned long long lms = w.lms->GetHandle();
+  EXPECT_EQ(config.FindObject(lms, ZQMAC_OBJ_LMS), w.lms);
+  EXPECT_EQ(config.FindObject(lms, ZQMAC_OBJ_MAGLIB), nullptr);
+  EXPECT_EQ(config.FindObject<ZQMACLms>(lms), w.lms);
+  EXPECT_EQ(config.FindObject<ZQMACMagLib>(lms), nullptr);
+  EXPECT_EQ(config.FindObject<ZQMACDrive>(w.dms11->GetHandle()), nullptr);
+  EXPECT_EQ(config.FindObject<ZQMACDms>(w.dms11->GetHandle()), w.dms11);
+  EXPECT_EQ(config.FindObject<ZQMACLibController>(w.controller2->GetHandle()), w.controller2);
+  EXPECT_EQ(config.FindObject<ZQMACScsiUnit>(w.controller2->GetHandle()),
+            static_cast<ZQMACScsiUnit*>(w.controller2));
+  EXPECT_EQ(config.FindObject(w.drive2->GetHandle(), ZQMAC_OBJ_DRIVE), w.drive2);
+  EXPECT_EQ(config.FindObject(w.diskLibrary->GetHandle(), ZQMAC_OBJ_MAGLIB), w.diskLibrary);
+  EXPECT_EQ(config.FindObject(w.mountPath1->GetHandle(), ZQMAC_OBJ_MOUNT_PATH), w.mountPath1);
+  EXPECT_EQ(config.FindObject(w.pool1->GetHandle(), ZQMAC_OBJ_DRIVE_POOL), w.pool1);
+  EXPECT_EQ(config.FindObject(w.master->GetHandle(), ZQMAC_OBJ_MASTER_DRIVE_POOL), w.master);
+  EXPECT_EQ(config.FindObject(w.diskDevice->GetHandle(), ZQMAC_OBJ_DISK_DEVICE), w.diskDevice);
+}
+
+TEST_F(MediaConfig, TheTopOfTheHandleRangeIsNeverCrossed) {
+  testkit::mac::ScopedHandleCounter counter(0xFFFFFFFEu);
+  ZQMACMediaAgent* a = ZQMACGraph::AddMediaAgent(config, 1, "a", "a");
+  ZQMACMediaAgent* b = ZQMACGraph::AddMediaAgent(config, 2, "b", "b");
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(a->GetHandle(), 0xFFFFFFFEu);
+  EXPECT_EQ(b->GetHandle(), 0xFFFFFFFFu);
+  EXPECT_EQ(config.FindObject(0xFFFFFFFFull), b);
+
+  // No handle is left: the object is refused, never given 0 or a used handle.
+  auto* c = new ZQMACMediaAgent();
+  EXPECT_EQ(config.AdoptObject(c), 0u);
+  EXPECT_NE(config.GetLastErrorCode(), 0u);
+  EXPECT_FALSE(config.OwnsObject(c));
+  delete c;
+  EXPECT_EQ(ZQMACGraph::AddMediaAgent(config, 3, "c", "c"), nullptr);
+  EXPECT_EQ(config.GetObjectCount(), 2u);
+}
+
+TEST_F(MediaConfig, AdoptionRules) {
+  EXPECT_EQ(config.AdoptObject(nullptr), 0u);
+  auto* drive = new ZQMACDrive();
+  const unsigned long long handle = config.AdoptObject(drive);
+  ASSERT_NE(handle, 0u);
+  EXPECT_EQ(config.AdoptObject(drive), handle) << "adopting twice keeps the handle";
+  EXPECT_EQ(drive->GetOwner(), &config);
+
+  ZQMACMediaConfig other;
+  EXPECT_EQ(other.AdoptObject(drive), 0u) << "an object has one owner";
+  EXPECT_FALSE(other.DeleteObject(drive));
+  EXPECT_TRUE(config.OwnsObject(drive));
+
+  // A copy made on the stack belongs to no instance.
+  ZQMACDrive copy(*drive);
+  EXPECT_EQ(copy.GetOwner(), nullptr);
+  EXPECT_EQ(copy.GetHandle(), 0u);
+  EXPECT_FALSE(config.OwnsObject(&copy));
+}
+
+// ---------------------------------------------------------------- deletion
+
+TEST_F(MediaConfig, DeletedObjectStopsResolvingAndIsUnlinkedEverywhere) {
+  World w = testkit::mac::seedWorld(config);
+  const unsigned long long agentHandle = w.agent2->GetHandle();
+  const std::size_t before = config.GetObjectCount();
+
+  ASSERT_TRUE(config.DeleteObject(w.agent2));
+  EXPECT_EQ(config.FindObject(agentHandle), nullptr);
+  EXPECT_EQ(config.GetObjectCount(), before - 1);
+  EXPECT_EQ(elements(config.GetMediaAgentList()), std::vector<ZQMACMediaAgent*>{w.agent1});
+  EXPECT_EQ(config.FindDBNode(3, static_cast<ZQMACMediaAgent*>(nullptr)), nullptr);
+  EXPECT_EQ(config.GetNodeMap(static_cast<ZQMACMediaAgent*>(nullptr)).count(3), 0u);
+  EXPECT_EQ(config.FindDBNode("ma2"), nullptr);
+  // Every reference to it is gone.
+  EXPECT_EQ(w.controller2->GetMediaAgent(), nullptr);
+  EXPECT_EQ(w.pool2->GetMediaAgent(), nullptr);
+  EXPECT_EQ(w.dms12->GetMediaAgent(), nullptr);
+  EXPECT_EQ(w.dms22->GetMediaAgent(), nullptr);
+  EXPECT_EQ(w.mountPath2->GetMediaAgent(), nullptr);
+  EXPECT_EQ(w.volume2->GetMediaAgent(), nullptr);
+  // The rest of the graph is intact.
+  EXPECT_EQ(w.controller1->GetMediaAgent(), w.agent1);
+  EXPECT_EQ(elements(w.agent1->GetDmsList()), (std::vector<ZQMACDms*>{w.dms11, w.dms21}));
+  EXPECT_FALSE(config.DeleteObject(nullptr));
+}
+
+TEST_F(MediaConfig, RemoveAllNodesWithDeletionUnlinksOwnedElements) {
+  World w = testkit::mac::seedWorld(config);
+  const unsigned long long h1 = w.agent1->GetHandle();
+  const unsigned long long h2 = w.agent2->GetHandle();
+  ZQMACLinkedList<ZQMACMediaAgent> agents = config.GetMediaAgentList();
+  agents.RemoveAllNodes(true, true);
+  EXPECT_EQ(agents.GetListCount(), 0);
+  EXPECT_EQ(config.FindObject(h1), nullptr);
+  EXPECT_EQ(config.FindObject(h2), nullptr);
+  EXPECT_EQ(config.GetMediaAgentList().GetListCount(), 0);
+  EXPECT_EQ(config.GetMediaAgentList().FindNode("ma1"), nullptr);
+  EXPECT_EQ(w.dms11->GetMediaAgent(), nullptr);
+  EXPECT_EQ(w.pool1->GetMediaAgent(), nullptr);
+  EXPECT_EQ(w.copyController->GetMediaAgent(), nullptr);
+}
+
+TEST_F(MediaConfig, DeletingADriveUnlinksItFromItsLibraryAndPaths) {
+  World w = testkit::mac::seedWorld(config);
+  ASSERT_TRUE(config.DeleteObject(w.drive1));
+  EXPECT_EQ(elements(w.lms->GetDriveList()), std::vector<ZQMACDrive*>{w.drive2});
+  EXPECT_EQ(w.dms11->GetDrive(), nullptr);
+  EXPECT_EQ(w.dms12->GetDrive(), nullptr);
+  EXPECT_EQ(w.dms21->GetDrive(), w.drive2);
+
+  // Deleting a drive path through the handle a console sent.
+  ZQMACInterface* found = config.FindObject(w.dms21->GetHandle());
+  ASSERT_EQ(found, w.dms21);
+  delete found;  // the way a handler removes an object
+  EXPECT_EQ(elements(w.drive2->GetDmsList()), std::vector<ZQMACDms*>{w.dms22});
+  EXPECT_EQ(elements(w.pool1->GetDmsList()), std::vector<ZQMACDms*>{w.dms11});
+  EXPECT_EQ(elements(w.agent1->GetDmsList()), std::vector<ZQMACDms*>{w.dms11});
+  EXPECT_EQ(elements(w.lms->GetDmsList()), (std::vector<ZQMACDms*>{w.dms11, w.dms12, w.dms22}));
+}
+
+TEST_F(MediaConfig, DeletingALibraryLeavesItsPartsOwnedButDetached) {
+  World w = testkit::mac::seedWorld(config);
+  ASSERT_TRUE(config.DeleteObject(w.lms));
+  EXPECT_TRUE(elements(config.GetLmsList()).empty());
+  EXPECT_EQ(w.library->GetLms(), nullptr);
+  EXPECT_EQ(w.controller1->GetLibrary(), nullptr);
+  EXPECT_EQ(w.drive1->GetLms(), nullptr);
+  EXPECT_EQ(w.dms11->GetLms(), nullptr);
+  EXPECT_EQ(w.pool1->GetLms(), nullptr);
+  EXPECT_TRUE(config.OwnsObject(w.library));
+}
+
+TEST_F(MediaConfig, DeletingMountPathsDevicesAndClustersClearsTheIdMaps) {
+  World w = testkit::mac::seedWorld(config);
+  ASSERT_EQ(config.FindDBNode<ZQMACMountPath>(21), w.mountPath1);
+  ASSERT_TRUE(config.DeleteObject(w.mountPath1));
+  EXPECT_EQ(config.FindDBNode<ZQMACMountPath>(21), nullptr);
+  EXPECT_EQ(elements(w.diskLibrary->GetMountPathList()), std::vector<ZQMACMountPath*>{w.mountPath2});
+
+  ASSERT_TRUE(config.DeleteObject(w.volume1));
+  EXPECT_EQ(elements(w.diskDevice->GetVolumeList()), std::vector<ZQMACDiskVolume*>{w.volume2});
+  ASSERT_TRUE(config.DeleteObject(w.diskDevice));
+  EXPECT_EQ(config.FindDBNode<ZQMACDiskDevice>(31), nullptr);
+  EXPECT_EQ(w.volume2->GetDiskDevice(), nullptr);
+  EXPECT_TRUE(elements(config.GetDiskDeviceList()).empty());
+
+  ASSERT_TRUE(config.DeleteObject(w.cluster));
+  EXPECT_EQ(config.FindDBNode<ZQMACCenteraCluster>(41), nullptr);
+  ASSERT_TRUE(config.DeleteObject(w.host));
+  EXPECT_EQ(config.FindDBNode<ZQMACHost>(42), nullptr);
+  ASSERT_TRUE(config.DeleteObject(w.copyDevice));
+  EXPECT_EQ(w.copyController->GetCopyMgrDevice(), nullptr);
+}
+
+// Deletes an NDMP library controller owned by an instance through the base
+// part chosen by `how`, and checks it was unlinked.
+enum class Via { Self, LibController, Interface, ScsiUnit, Base };
+
+class DeletionThroughBasePart : public MediaConfig, public ::testing::WithParamInterface<Via> {};
+
+TEST_P(DeletionThroughBasePart, NdmpLibController) {
+  World w = testkit::mac::seedWorld(config);
+  auto* controller = new ZQMACNdmpLibController();
+  ASSERT_NE(config.AdoptObject(controller), 0u);
+  const unsigned long long handle = controller->GetHandle();
+  ZQMACGraph::SetServerHostName(controller, "ndmp-host");
+  ZQMACLinkedList<ZQMACLibController> list;
+  list.AddNode(controller);
+
+  switch (GetParam()) {
+    case Via::Self: delete controller; break;
+    case Via::LibController: delete static_cast<ZQMACLibController*>(controller); break;
+    case Via::Interface: delete static_cast<ZQMACInterface*>(controller); break;
+    case Via::ScsiUnit: delete static_cast<ZQMACScsiUnit*>(controller); break;
+    case Via::Base: delete static_cast<ZQMACBase*>(controller); break;
+  }
+  EXPECT_EQ(config.FindObject(handle), nullptr);
+  list.RemoveAllNodes(false, true);
+  EXPECT_EQ(config.FindObject(w.controller1->GetHandle()), w.controller1);
+}
+
+TEST_P(DeletionThroughBasePart, NdmpDrivePath) {
+  World w = testkit::mac::seedWorld(config);
+  auto* dms = new ZQMACNdmpDms();
+  ASSERT_NE(config.AdoptObject(dms), 0u);
+  const unsigned long long handle = dms->GetHandle();
+  switch (GetParam()) {
+    case Via::Self: delete dms; break;
+    case Via::LibController: delete static_cast<ZQMACDms*>(dms); break;
+    case Via::Interface: delete static_cast<ZQMACInterface*>(dms); break;
+    case Via::ScsiUnit: delete static_cast<ZQMACScsiUnit*>(dms); break;
+    case Via::Base: delete static_cast<ZQMACBase*>(dms); break;
+  }
+  EXPECT_EQ(config.FindObject(handle), nullptr);
+  EXPECT_EQ(config.FindObject(w.dms11->GetHandle()), w.dms11);
+}
+
+TEST_P(DeletionThroughBasePart, GraphObjectsUnlinkWhicheverPartDeletesThem) {
+  World w = testkit::mac::seedWorld(config);
+  const unsigned long long handle = w.controller2->GetHandle();
+  switch (GetParam()) {
+    case Via::Self:
+    case Via::LibController: delete w.controller2; break;
+    case Via::Interface: delete static_cast<ZQMACInterface*>(w.controller2); break;
+    case Via::ScsiUnit: delete static_cast<ZQMACScsiUnit*>(w.controller2); break;
+    case Via::Base: delete static_cast<ZQMACBase*>(w.controller2); break;
+  }
+  EXPECT_EQ(config.FindObject(handle), nullptr);
+  EXPECT_EQ(elements(w.lms->GetLibControllerList()), std::vector<ZQMACLibController*>{w.controller1});
+  EXPECT_TRUE(elements(w.agent2->GetLibControllerList()).empty());
+  // Walking the lists touches every element: none of them may be freed.
+  EXPECT_EQ(w.lms->GetLibControllerList().FindNode("nothing"), nullptr);
+  EXPECT_EQ(w.agent1->GetLibControllerList().FindNode("TapeLib1 on ma1"), w.controller1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, DeletionThroughBasePart,
+                         ::testing::Values(Via::Self, Via::LibController, Via::Interface, Via::ScsiUnit, Via::Base));
+
+TEST_F(MediaConfig, NdmpWorkingCopiesAreIndependentOfTheirSource) {
+  auto* source = new ZQMACNdmpLibController();
+  ASSERT_NE(config.AdoptObject(source), 0u);
+  ZQMACGraph::SetName(source, "ndmp1");
+  ZQMACGraph::SetServerHostName(source, "filer");
+  {
+    ZQMACNdmpLibController copy(source);
+    EXPECT_EQ(copy.GetName(), "ndmp1");
+    EXPECT_EQ(copy.GetServerHostName(), "filer");
+    EXPECT_EQ(copy.GetOwner(), nullptr);
+    EXPECT_EQ(copy.GetHandle(), 0u);
+    copy.SetServerHostName("changed");
+    ZQMACNdmpLibController empty(nullptr);
+    EXPECT_EQ(empty.GetName(), "");
+  }
+  EXPECT_EQ(config.FindObject(source->GetHandle()), source);
+  EXPECT_EQ(source->GetServerHostName(), "filer");
+
+  auto* dms = new ZQMACNdmpDms();
+  ASSERT_NE(config.AdoptObject(dms), 0u);
+  ZQMACGraph::SetName(dms, "path");
+  ZQMACNdmpDms dmsCopy(dms);
+  EXPECT_EQ(dmsCopy.GetName(), "path");
+  EXPECT_EQ(dmsCopy.GetHandle(), 0u);
+}
+
+TEST_F(MediaConfig, DestroyingTheInstanceFreesEveryObject) {
+  auto owned = std::make_unique<ZQMACMediaConfig>();
+  World w = testkit::mac::seedWorld(*owned);
+  ZQMACLinkedList<ZQMACDrive> outlives = w.lms->GetDriveList();  // borrowed pointers only
+  owned.reset();                                                 // LeakSanitizer checks the rest
+  outlives.RemoveAllNodes(false, true);
+}
+
+TEST_F(MediaConfig, ClearObjectsEmptiesTheGraphAndRetiresItsHandles) {
+  World w = testkit::mac::seedWorld(config);
+  const unsigned long long handle = w.drive1->GetHandle();
+  config.ClearObjects();
+  EXPECT_EQ(config.GetObjectCount(), 0u);
+  EXPECT_EQ(config.FindObject(handle), nullptr);
+  EXPECT_TRUE(elements(config.GetMediaAgentList()).empty());
+  EXPECT_EQ(config.FindDBNode<ZQMACMediaAgent>(2), nullptr);
+  World again = testkit::mac::seedWorld(config);
+  EXPECT_NE(again.drive1->GetHandle(), handle);
+  EXPECT_EQ(config.FindObject(handle), nullptr);
+}
+
+// ---------------------------------------------------------------- by database id
+
+TEST_F(MediaConfig, FindDBNodeHitAndMiss) {
+  World w = testkit::mac::seedWorld(config);
+  EXPECT_EQ(config.FindDBNode(2, static_cast<ZQMACMediaAgent*>(nullptr)), w.agent1);
+  EXPECT_EQ(config.FindDBNode<ZQMACMediaAgent>(3), w.agent2);
+  EXPECT_EQ(config.FindDBNode<ZQMACMountPath>(22), w.mountPath2);
+  EXPECT_EQ(config.FindDBNode<ZQMACDiskDevice>(31), w.diskDevice);
+  EXPECT_EQ(config.FindDBNode<ZQMACCenteraCluster>(41), w.cluster);
+  EXPECT_EQ(config.FindDBNode<ZQMACHost>(42), w.host);
+
+  const std::size_t agents = config.GetNodeMap(static_cast<ZQMACMediaAgent*>(nullptr)).size();
+  EXPECT_EQ(config.FindDBNode<ZQMACMediaAgent>(999), nullptr);
+  EXPECT_EQ(config.FindDBNode<ZQMACMediaAgent>(-1), nullptr);
+  EXPECT_EQ(config.FindDBNode<ZQMACHost>(2), nullptr) << "ids are per kind";
+  EXPECT_EQ(config.GetNodeMap(static_cast<ZQMACMediaAgent*>(nullptr)).size(), agents) << "a miss inserts nothing";
+
+  EXPECT_EQ(config.FindDBNode("ma1"), w.agent1);
+  EXPECT_EQ(config.FindDBNode(std::string("ma2")), w.agent2);
+  EXPECT_EQ(config.FindDBNode("MA1"), nullptr);
+  EXPECT_EQ(config.FindDBNode(static_cast<const char*>(nullptr)), nullptr);
+
+  // An id given later is indexed then; the old one stops resolving.
+  ZQMACGraph::SetId(w.agent1, 12);
+  EXPECT_EQ(config.FindDBNode<ZQMACMediaAgent>(2), nullptr);
+  EXPECT_EQ(config.FindDBNode<ZQMACMediaAgent>(12), w.agent1);
+}
+
+// ---------------------------------------------------------------- set-up and loading
+
+TEST_F(MediaConfig, InitializeTakesTheInstallationName) {
+  EXPECT_FALSE(config.IsInitialized());
+  EXPECT_FALSE(config.Initialize(static_cast<const char*>(nullptr)));
+  EXPECT_NE(config.GetLastErrorCode(), 0u);
+  EXPECT_FALSE(config.Initialize(""));
+  ASSERT_TRUE(config.Initialize("cs01.example.net"));
+  EXPECT_TRUE(config.IsInitialized());
+  EXPECT_EQ(config.GetServerName(), "cs01.example.net");
+  EXPECT_EQ(config.GetInstallationName(), "cs01.example.net");
+  EXPECT_EQ(config.GetLastErrorCode(), 0u);
+
+  testkit::mac::journal().injectFailure("Initialize", 0x1F000099, "model not ready");
+  ZQMACMediaConfig second;
+  EXPECT_FALSE(second.Initialize("cs01"));
+  std::string text;
+  EXPECT_EQ(second.GetLastError(text), 0x1F000099u);
+  EXPECT_EQ(text, "model not ready");
+  EXPECT_TRUE(second.Initialize("cs01")) << "the failure was for one call";
+  const auto calls = testkit::mac::journal().calls("Initialize");
+  ASSERT_EQ(calls.size(), 5u);
+  EXPECT_EQ(calls[2].args, std::vector<std::string>{"cs01.example.net"});
+}
+
+TEST_F(MediaConfig, ReadCurrentConfigGoesThroughTheInstalledLoader) {
+  ASSERT_TRUE(config.Initialize("cs01"));
+  EXPECT_FALSE(config.ReadCurrentConfig(false)) << "no configuration source";
+  EXPECT_EQ(config.GetLastErrorCode(), tkmac::kErrorNoConfigSource);
+  EXPECT_FALSE(config.GetLastError().empty());
+
+  testkit::mac::ScopedLoader loader(testkit::mac::worldLoader());
+  ASSERT_TRUE(config.ReadCurrentConfig(false));
+  EXPECT_EQ(config.GetLastErrorCode(), 0u);
+  EXPECT_EQ(elements(config.GetMediaAgentList()).size(), 2u);
+  ZQMACMediaAgent* agent = config.FindDBNode<ZQMACMediaAgent>(2);
+  ASSERT_NE(agent, nullptr);
+  const unsigned long long handle = agent->GetHandle();
+
+  ASSERT_TRUE(config.ReadCurrentConfig(true));  // a re-read rebuilds the graph
+  EXPECT_EQ(config.FindObject(handle), nullptr) << "handles of the old graph are retired";
+  EXPECT_NE(config.FindDBNode<ZQMACMediaAgent>(2), nullptr);
+
+  testkit::mac::journal().injectFailure("ReadCurrentConfig", 0x1F000123, "database unavailable");
+  EXPECT_FALSE(config.ReadCurrentConfig(false));
+  EXPECT_EQ(config.GetLastError(), "database unavailable");
+  const auto calls = testkit::mac::journal().calls("ReadCurrentConfig");
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls[1].args, std::vector<std::string>{"false"});
+  EXPECT_EQ(calls[2].args, std::vector<std::string>{"true"});
+}
+
+TEST_F(MediaConfig, SetEvDebugFileOpensTheLogInstance) {
+  testkit::debugfile::reset();
+  EvDebugFileInstance instance;
+  EXPECT_FALSE(ZQMACBase::SetEvDebugFile(nullptr, "TK_ZQMMInst"));
+  EXPECT_FALSE(ZQMACBase::SetEvDebugFile(&instance, nullptr));
+  testkit::debugfile::failNextOpens(1);
+  EXPECT_FALSE(ZQMACBase::SetEvDebugFile(&instance, "TK_ZQMMInst"));
+  EXPECT_FALSE(instance.isOpen());
+  EXPECT_TRUE(ZQMACBase::SetEvDebugFile(&instance, "TK_ZQMMInst"));
+  EXPECT_TRUE(instance.isOpen());
+  EXPECT_EQ(instance.m_name, "TK_ZQMMInst");
+  testkit::debugfile::reset();
+}
+
+}  // namespace
