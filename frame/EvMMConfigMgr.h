@@ -15,4 +15,7 @@ class EvMMConfigMgr {
   static void unlockConfigLibrary(MDLock*& handle);
   // True when some holder has the lock of the key right now.
   static bool isConfigLibraryLocked(const char* key);
+
+  // The edition parameter "Ostravel" of the global parameters, 0 when absent.
+  int isOstravel();
 };
