@@ -1,0 +1,356 @@
+#include "console/CommandLine.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace tkconsole {
+namespace {
+
+void putLe(std::string& out, uint64_t v, int width) {
+  for (int i = 0; i < width; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+bool allDigits(const std::string& s, size_t from) {
+  if (s.size() <= from) return false;
+  for (size_t i = from; i < s.size(); ++i)
+    if (s[i] < '0' || s[i] > '9') return false;
+  return true;
+}
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// A sequence number: a number up to 2^63-1, or -N.
+bool parseSigned64(const std::string& word, int64_t& value) {
+  uint64_t magnitude = 0;
+  if (!word.empty() && word[0] == '-') {
+    if (!parseNumber(word.substr(1), static_cast<uint64_t>(INT64_MAX) + 1, magnitude)) return false;
+    value = magnitude == static_cast<uint64_t>(INT64_MAX) + 1 ? INT64_MIN : -static_cast<int64_t>(magnitude);
+    return true;
+  }
+  if (!parseNumber(word, static_cast<uint64_t>(INT64_MAX), magnitude)) return false;
+  value = static_cast<int64_t>(magnitude);
+  return true;
+}
+
+bool readFile(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream os;
+  os << in.rdbuf();
+  text = os.str();
+  return true;
+}
+
+}  // namespace
+
+std::string Request::encode() const {
+  return xml ? tkwire::encodeXmlRequest(xmlRequest) : tkwire::encodeStreamRequest(stream);
+}
+
+bool parseNumber(const std::string& word, uint64_t max, uint64_t& value) {
+  uint64_t v = 0;
+  if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
+    for (size_t i = 2; i < word.size(); ++i) {
+      int d = hexDigit(word[i]);
+      if (d < 0 || v > (max >> 4)) return false;
+      v = (v << 4) | static_cast<uint64_t>(d);
+    }
+  } else {
+    if (!allDigits(word, 0)) return false;
+    for (char c : word) {
+      uint64_t d = static_cast<uint64_t>(c - '0');
+      if (v > (max - d) / 10) return false;
+      v = v * 10 + d;
+    }
+  }
+  if (v > max) return false;
+  value = v;
+  return true;
+}
+
+std::string unquote(const std::string& word) {
+  std::string out;
+  char quote = 0;
+  for (size_t i = 0; i < word.size(); ++i) {
+    char c = word[i];
+    if (quote == '\'') {
+      if (c == '\'') quote = 0;
+      else out.push_back(c);
+    } else if (c == '\\' && i + 1 < word.size() && quote != '\'') {
+      char n = word[++i];
+      switch (n) {
+        case 'n': out.push_back(quote ? '\n' : 'n'); break;
+        case 't': out.push_back(quote ? '\t' : 't'); break;
+        case 'r': out.push_back(quote ? '\r' : 'r'); break;
+        default: out.push_back(n);
+      }
+    } else if (quote == '"') {
+      if (c == '"') quote = 0;
+      else out.push_back(c);
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+bool splitLine(const std::string& line, std::vector<std::string>& words, std::string& error) {
+  words.clear();
+  std::string word;
+  bool inWord = false;
+  char quote = 0;
+  for (size_t i = 0; i < line.size(); ++i) {
+    char c = line[i];
+    if (quote != 0) {
+      word.push_back(c);
+      if (c == '\\' && quote == '"' && i + 1 < line.size()) {
+        word.push_back(line[++i]);
+      } else if (c == quote) {
+        quote = 0;
+      }
+      continue;
+    }
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      if (inWord) words.push_back(word);
+      word.clear();
+      inWord = false;
+      continue;
+    }
+    if (c == '#' && !inWord) break;
+    inWord = true;
+    word.push_back(c);
+    if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '\\' && i + 1 < line.size()) {
+      word.push_back(line[++i]);
+    }
+  }
+  if (quote != 0) {
+    error = std::string("unterminated ") + quote + " quote";
+    return false;
+  }
+  if (inWord) words.push_back(word);
+  return true;
+}
+
+bool parseValue(const std::string& word, std::string& bytes, std::string& error, bool fromShell) {
+  auto uq = [fromShell](const std::string& w) { return fromShell ? w : unquote(w); };
+  bytes.clear();
+  if (!word.empty() && (word[0] == '"' || word[0] == '\'')) {
+    bytes = unquote(word);
+    return true;
+  }
+  if (word.compare(0, 2, "s:") == 0) {
+    bytes = uq(word.substr(2));
+    return true;
+  }
+  if (word.compare(0, 4, "u64:") == 0 || word.compare(0, 4, "u32:") == 0) {
+    bool wide = word[1] == '6';
+    uint64_t v = 0;
+    if (!parseNumber(uq(word.substr(4)), wide ? UINT64_MAX : UINT32_MAX, v)) {
+      error = "not a " + std::string(wide ? "64" : "32") + "-bit number: " + word;
+      return false;
+    }
+    putLe(bytes, v, wide ? 8 : 4);
+    return true;
+  }
+  if (word.compare(0, 4, "hex:") == 0) {
+    std::string digits = uq(word.substr(4));
+    if (digits.size() % 2 != 0) {
+      error = "odd number of hex digits: " + word;
+      return false;
+    }
+    for (size_t i = 0; i < digits.size(); i += 2) {
+      int hi = hexDigit(digits[i]);
+      int lo = hexDigit(digits[i + 1]);
+      if (hi < 0 || lo < 0) {
+        error = "not hex: " + word;
+        return false;
+      }
+      bytes.push_back(static_cast<char>(hi << 4 | lo));
+    }
+    return true;
+  }
+  std::string text = uq(word);
+  uint64_t v = 0;
+  if (text.size() > 1 && text[0] == '-' && allDigits(text, 1)) {
+    if (!parseNumber(text.substr(1), static_cast<uint64_t>(INT32_MAX) + 1, v)) {
+      error = "too small for a 32-bit number: " + word;
+      return false;
+    }
+    putLe(bytes, static_cast<uint32_t>(-static_cast<int64_t>(v)), 4);
+    return true;
+  }
+  bool numeric = allDigits(text, 0) || (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'));
+  if (numeric) {
+    if (!parseNumber(text, UINT32_MAX, v)) {
+      error = "not a 32-bit number (write u64:N for a 64-bit one, s:TEXT for a text): " + word;
+      return false;
+    }
+    putLe(bytes, v, 4);
+    return true;
+  }
+  bytes = text;
+  return true;
+}
+
+bool parseRequest(const std::vector<std::string>& words, const Defaults& defaults, int64_t nextSequence,
+                  Request& request, std::string& error, bool fromShell) {
+  auto uq = [fromShell](const std::string& w) { return fromShell ? w : unquote(w); };
+  request = Request();
+  uint32_t userId = defaults.userId, kind = defaults.requestKind, gui = defaults.autoRefreshGuiId,
+           origin = defaults.origin;
+  int64_t sequence = defaults.sequence.value_or(nextSequence);
+  std::optional<uint32_t> messageId;
+  std::optional<std::string> xmlText;
+  std::optional<uint32_t> first, count;
+  std::optional<uint64_t> handle;
+  std::string handler;
+  bool haveHandler = false;
+  std::string stream;
+  uint32_t elements = 0;
+
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& w = words[i];
+    if (w.compare(0, 2, "--") == 0) {
+      if (i + 1 >= words.size()) {
+        error = w + " needs a value";
+        return false;
+      }
+      std::string value = uq(words[++i]);
+      uint64_t n = 0;
+      if (w == "--user" || w == "--kind" || w == "--gui" || w == "--origin" || w == "--xml") {
+        if (!parseNumber(value, UINT32_MAX, n)) {
+          error = w + " takes a 32-bit number, not " + value;
+          return false;
+        }
+        uint32_t v = static_cast<uint32_t>(n);
+        if (w == "--user") userId = v;
+        else if (w == "--kind") kind = v;
+        else if (w == "--gui") gui = v;
+        else if (w == "--origin") origin = v;
+        else messageId = v;
+      } else if (w == "--seq") {
+        if (!parseSigned64(value, sequence)) {
+          error = "--seq takes a 64-bit number, not " + value;
+          return false;
+        }
+      } else if (w == "--xml-file") {
+        std::string text;
+        if (!readFile(value, text)) {
+          error = "cannot read " + value;
+          return false;
+        }
+        if (xmlText) {
+          error = "more than one XML text";
+          return false;
+        }
+        xmlText = text;
+      } else {
+        error = "unknown option " + w;
+        return false;
+      }
+      continue;
+    }
+    if (!haveHandler) {
+      handler = uq(w);
+      haveHandler = true;
+      continue;
+    }
+    size_t eq = w.find('=');
+    std::string key = eq == std::string::npos ? std::string() : w.substr(0, eq);
+    std::string value = eq == std::string::npos ? std::string() : w.substr(eq + 1);
+    uint64_t n = 0;
+    if (key == "first" || key == "count") {
+      if (!parseNumber(uq(value), UINT32_MAX, n)) {
+        error = key + "= takes a 32-bit number, not " + value;
+        return false;
+      }
+      (key == "first" ? first : count) = static_cast<uint32_t>(n);
+      continue;
+    }
+    if (key == "handle") {
+      if (!parseNumber(uq(value), UINT64_MAX, n)) {
+        error = "handle= takes a 64-bit number, not " + value;
+        return false;
+      }
+      handle = n;
+      continue;
+    }
+    if (messageId) {
+      // In an XML request the word after the handler is the text.
+      if (xmlText) {
+        error = "more than one XML text";
+        return false;
+      }
+      xmlText = uq(w);
+      continue;
+    }
+    uint64_t tag = 0;
+    if (eq == std::string::npos || !parseNumber(key, UINT32_MAX, tag)) {
+      error = "expected TAG=VALUE, first=N, count=N or handle=N, not " + w;
+      return false;
+    }
+    std::string bytes;
+    if (!parseValue(value, bytes, error, fromShell)) return false;
+    if (bytes.size() > tkwire::kMaxFrameBytes) {
+      error = "value too long: " + w;
+      return false;
+    }
+    tkwire::appendElement(stream, static_cast<uint32_t>(tag), bytes);
+    ++elements;
+  }
+
+  if (!haveHandler || handler.empty()) {
+    error = "no handler named";
+    return false;
+  }
+  if (handle && (first || count)) {
+    error = "handle= takes the place of first= and count=";
+    return false;
+  }
+  if (messageId) {
+    if (!xmlText) {
+      error = "an XML request needs its text (or --xml-file)";
+      return false;
+    }
+    request.xml = true;
+    tkwire::XmlRequest& r = request.xmlRequest;
+    r.handler = handler;
+    r.userId = userId;
+    r.requestKind = kind;
+    r.autoRefreshGuiId = gui;
+    r.origin = origin;
+    r.sequence = sequence;
+    r.firstField = handle ? *handle : tkwire::firstFieldOf(first.value_or(0), count.value_or(0));
+    r.messageId = *messageId;
+    r.xml = *xmlText;
+    return true;
+  }
+  if (xmlText) {
+    error = "--xml-file needs --xml MSGID";
+    return false;
+  }
+  tkwire::StreamRequest& r = request.stream;
+  r.handler = handler;
+  r.userId = userId;
+  r.requestKind = kind;
+  r.autoRefreshGuiId = gui;
+  r.origin = origin;
+  r.sequence = sequence;
+  r.firstField = handle ? *handle : tkwire::firstFieldOf(first.value_or(0), count.value_or(elements));
+  r.stream = stream;
+  return true;
+}
+
+}  // namespace tkconsole

@@ -1,0 +1,64 @@
+// The console's request syntax, shared by the command line and script lines:
+//
+//   [--user N] [--seq N] [--kind N] [--gui N] [--origin N]
+//       HANDLER [first=N] [count=N] [handle=N] [TAG=VALUE ...]
+//   [--user N] [--seq N] ... --xml MSGID HANDLER 'xml text'   (or --xml-file F)
+//
+// VALUE: a decimal number (or 0x... hex, or -N) is a u32; u64:N a 64-bit
+// number; "text", 'text' or s:text a text; hex:... raw bytes; anything else a
+// text. first=N sets the first word, count=N the element count (default: the
+// number of elements given), handle=N the 64-bit object handle in their place.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/wire/WireCodec.h"
+
+namespace tkconsole {
+
+struct Request {
+  bool xml = false;
+  tkwire::StreamRequest stream;
+  tkwire::XmlRequest xmlRequest;
+
+  const std::string& handler() const { return xml ? xmlRequest.handler : stream.handler; }
+  int64_t sequence() const { return xml ? xmlRequest.sequence : stream.sequence; }
+  std::string encode() const;
+};
+
+// Values that apply to a request unless it names its own.
+struct Defaults {
+  uint32_t userId = 1;
+  std::optional<int64_t> sequence;  // unset: the caller numbers the requests
+  uint32_t requestKind = 0;
+  uint32_t autoRefreshGuiId = 0;
+  uint32_t origin = 0;
+};
+
+// Parses one request from its words; false with the reason when it is wrong.
+// `nextSequence` is the number used when neither the words nor the defaults
+// give one. Words of a script line (fromShell false) still carry their quotes
+// (see splitLine); words of the command line (fromShell true) were unquoted by
+// the shell, so only a value that still begins with a quote is unquoted.
+bool parseRequest(const std::vector<std::string>& words, const Defaults& defaults, int64_t nextSequence,
+                  Request& request, std::string& error, bool fromShell);
+
+// Splits a script line into words the way a shell would for this syntax:
+// blanks separate words, "..." and '...' group (the quotes stay in the word so
+// that a quoted value stays a text), \ escapes the next character inside
+// "...", and # outside quotes begins a comment. False on an open quote.
+bool splitLine(const std::string& line, std::vector<std::string>& words, std::string& error);
+
+// A word without its quotes, escapes resolved.
+std::string unquote(const std::string& word);
+
+// The bytes of an element value; false with the reason when it is wrong.
+bool parseValue(const std::string& word, std::string& bytes, std::string& error, bool fromShell);
+
+// A number: decimal, or hex with 0x; false when it is not one or exceeds max.
+bool parseNumber(const std::string& word, uint64_t max, uint64_t& value);
+
+}  // namespace tkconsole

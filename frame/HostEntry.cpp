@@ -1,0 +1,102 @@
+// The handler library's entry points for the host process: the handler objects
+// of a connection and the one dispatch table of every handler the host may call.
+#include "frame/HostEntry.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "frame/EvMMConfigMgr.h"
+#include "frame/MessageInfo.h"
+
+// The handler objects of one connection. The handler classes keep all lasting
+// state class-wide; an object only carries the reply being built, so each
+// connection (each host thread) gets objects of its own.
+// The NAS and SAN-volume handler classes join here when they exist.
+struct TkHandlers {
+  std::unique_ptr<EvMMConfigMgr> mm;
+};
+
+namespace {
+
+// One line per handler. A stream handler's line:
+//   TK_STREAM_HANDLER(mm, onMsgGetMMLibraries),
+// a stream handler that takes further arguments after the request record `m`:
+//   TK_STREAM_HANDLER_WITH(mm, LockMMConfiguration, m->sequenceNumber, true),
+// The XML dispatcher's line (it takes every message id and selects the handler):
+//   TK_XML_DISPATCHER(mm, HandleMMConfigMgrXmlMsg),
+// and a handler of one XML message id (its own result is ignored; like the
+// dispatcher, the entry answers -1 when the handler left the buffer empty):
+//   TK_XML_HANDLER(mm, OnMsgLockUnlockMMConfigurationXML, 0x0DF9BE39),
+#define TK_STREAM_HANDLER(object, method)                                              \
+  TkHandlerEntry {                                                                     \
+    #method, kTkHandlerStream,                                                         \
+        [](TkHandlers* h, MessageInfo* m) -> int {                                     \
+          return static_cast<int>(h->object->method(m));                               \
+        },                                                                             \
+        nullptr, 0                                                                     \
+  }
+#define TK_STREAM_HANDLER_WITH(object, method, ...)                                    \
+  TkHandlerEntry {                                                                     \
+    #method, kTkHandlerStream,                                                         \
+        [](TkHandlers* h, MessageInfo* m) -> int {                                     \
+          return static_cast<int>(h->object->method(m, __VA_ARGS__));                  \
+        },                                                                             \
+        nullptr, 0                                                                     \
+  }
+#define TK_XML_DISPATCHER(object, method)                                              \
+  TkHandlerEntry {                                                                     \
+    #method, kTkHandlerXml, nullptr,                                                   \
+        [](TkHandlers* h, MessageInfo* m, unsigned long id, std::string& text) -> long long { \
+          return static_cast<long long>(h->object->method(m, 0, 0, 0, id, text));      \
+        },                                                                             \
+        0                                                                              \
+  }
+#define TK_XML_HANDLER(object, method, messageId)                                      \
+  TkHandlerEntry {                                                                     \
+    #method, kTkHandlerXml, nullptr,                                                   \
+        [](TkHandlers* h, MessageInfo* m, unsigned long, std::string& text) -> long long { \
+          h->object->method(m, text);                                                  \
+          return text.empty() ? -1 : 0;                                                \
+        },                                                                             \
+        (messageId)                                                                    \
+  }
+
+// The dispatch table. Ends with the null entry, which is not counted.
+const TkHandlerEntry kHandlerTable[] = {
+    // Handlers are added above this line, one line each.
+    {nullptr, 0, nullptr, nullptr, 0},
+};
+
+}  // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) uint32_t TkHostEntryVersion(void) { return kTkHostEntryVersion; }
+
+__attribute__((visibility("default"))) TkHandlers* TkHostCreateHandlers(void) {
+  try {
+    std::unique_ptr<TkHandlers> handlers(new TkHandlers());
+    handlers->mm = std::make_unique<EvMMConfigMgr>();
+    return handlers.release();
+  } catch (...) {
+    // An allocation failure, or a lock class that could not be made.
+    return nullptr;
+  }
+}
+
+__attribute__((visibility("default"))) void TkHostDestroyHandlers(TkHandlers* handlers) { delete handlers; }
+
+__attribute__((visibility("default"))) const TkHandlerEntry* TkHostHandlerTable(size_t* count) {
+  if (count != nullptr) *count = sizeof kHandlerTable / sizeof kHandlerTable[0] - 1;
+  return kHandlerTable;
+}
+
+__attribute__((visibility("default"))) int TkHostSeedDemo(char* reason, size_t reasonSize) {
+  // The demonstration installation is made by the handlers' own database
+  // bindings and object model; until they exist there is nothing to make.
+  if (reason != nullptr && reasonSize > 0) std::snprintf(reason, reasonSize, "%s", "nothing to seed yet");
+  return 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,51 @@
+// The host's side of the dispatch table: finds a request's handler by name,
+// builds its request record and calls it; answers itself what no handler can.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "frame/HostEntry.h"
+
+namespace tkhost {
+
+// What the host uses of the handler library.
+struct HandlerApi {
+  TkHostCreateHandlersFn create = nullptr;
+  TkHostDestroyHandlersFn destroy = nullptr;
+  const TkHandlerEntry* table = nullptr;
+  size_t count = 0;
+};
+
+class Dispatcher {
+ public:
+  // Indexes the table. False, with the reason, when an entry is unusable: no
+  // name, an unknown kind, no function for its kind, or a name used twice.
+  bool init(const HandlerApi& api, std::string& error);
+
+  const HandlerApi& api() const { return m_api; }
+  size_t handlerCount() const { return m_byName.size(); }
+  // The entry of a handler name, or null.
+  const TkHandlerEntry* find(const std::string& name) const;
+
+  // Serves one request frame body that arrived on the connection `fd`, with
+  // the handler objects of that connection. Every answer goes out on `fd`.
+  void serve(const std::string& body, int fd, TkHandlers* handlers) const;
+
+ private:
+  HandlerApi m_api;
+  std::unordered_map<std::string, const TkHandlerEntry*> m_byName;
+};
+
+// Answers a request the host refuses: one status reply with status 0 and the
+// reason. False when the connection is gone.
+bool refuse(int fd, int64_t sequence, const std::string& reason);
+
+// Serves one connection until its peer closes it or it is shut down: reads
+// request frames and hands each to the dispatcher. Makes the connection's
+// handler objects first and destroys them at the end.
+void serveConnection(int fd, const Dispatcher& dispatcher);
+
+}  // namespace tkhost

@@ -1,0 +1,239 @@
+#include "host/Server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "host/HostLog.h"
+
+namespace tkhost {
+namespace {
+
+// Connections get descriptors from this number on, handed out in rotation:
+// the handler library knows a client by its descriptor (the configuration
+// session remembers the holder's), so a number that was just closed must not
+// come back at once for another client.
+constexpr int kFirstConnectionFd = 64;
+// Descriptors stay below this (some libraries still use select()).
+constexpr int kConnectionFdCeiling = 1024;
+
+bool fillAddress(const std::string& path, sockaddr_un& address) {
+  std::memset(&address, 0, sizeof address);
+  address.sun_family = AF_UNIX;
+  if (path.empty() || path.size() >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  return true;
+}
+
+}  // namespace
+
+Server::Server(const Dispatcher& dispatcher, size_t maxConnections)
+    : m_dispatcher(dispatcher), m_maxConnections(maxConnections) {}
+
+Server::~Server() { stop(); }
+
+bool Server::listen(const std::string& path, std::string& error) {
+  sockaddr_un address;
+  if (!fillAddress(path, address)) {
+    error = "socket path must be 1 to " + std::to_string(sizeof address.sun_path - 1) + " bytes: " + path;
+    return false;
+  }
+  std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  if (!parent.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(parent, ec);
+    if (ec) {
+      error = "cannot create " + parent.string() + ": " + ec.message();
+      return false;
+    }
+  }
+
+  struct stat existing{};
+  if (::lstat(path.c_str(), &existing) == 0) {
+    if (!S_ISSOCK(existing.st_mode)) {
+      error = path + " exists and is not a socket";
+      return false;
+    }
+    int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    bool live = probe >= 0 && ::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (probe >= 0) ::close(probe);
+    if (live) {
+      error = "another host is listening on " + path;
+      return false;
+    }
+    ::unlink(path.c_str());  // left behind by a host that is gone
+  }
+
+  m_listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (m_listenFd < 0) {
+    error = std::string("socket: ") + std::strerror(errno);
+    return false;
+  }
+  if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    error = "cannot bind " + path + ": " + std::strerror(errno);
+    ::close(m_listenFd);
+    m_listenFd = -1;
+    return false;
+  }
+  // Only the owner may connect: the host takes the user id a console names.
+  // Nobody can connect before listen(), so there is no window.
+  ::chmod(path.c_str(), 0600);
+  struct stat bound{};
+  if (::stat(path.c_str(), &bound) == 0) {
+    m_dev = bound.st_dev;
+    m_ino = bound.st_ino;
+  }
+  m_path = path;
+  if (::listen(m_listenFd, SOMAXCONN) != 0) {
+    error = std::string("listen: ") + std::strerror(errno);
+    stop();
+    return false;
+  }
+  m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (m_wakeFd < 0) {
+    error = std::string("eventfd: ") + std::strerror(errno);
+    stop();
+    return false;
+  }
+  return true;
+}
+
+void Server::run(int stopFd) {
+  while (m_listenFd >= 0) {
+    pollfd fds[3] = {{stopFd, POLLIN, 0}, {m_listenFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+    int r = ::poll(fds, 3, -1);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      logLine(0, "poll failed: %s", std::strerror(errno));
+      break;
+    }
+    if (fds[0].revents != 0) break;
+    if (fds[2].revents & POLLIN) {
+      uint64_t count = 0;
+      while (::read(m_wakeFd, &count, sizeof count) > 0) {
+      }
+      reap(false);
+    }
+    if (fds[1].revents & POLLIN) accept();
+  }
+  stop();
+}
+
+void Server::accept() {
+  int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+  if (fd < 0) {
+    if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+      logLine(0, "cannot accept a connection: %s", std::strerror(errno));
+      ::poll(nullptr, 0, 100);  // the connection waits in the backlog; do not spin
+    }
+    return;
+  }
+  fd = placeDescriptor(fd);
+
+  std::lock_guard<std::mutex> guard(m_mutex);
+  if (m_connections.size() >= m_maxConnections) {
+    logLine(0, "refused a connection: %zu connections are open", m_connections.size());
+    refuse(fd, 0, "too many connections");
+    ::close(fd);
+    return;
+  }
+  auto connection = std::make_unique<Connection>();
+  connection->fd = fd;
+  Connection* c = connection.get();
+  try {
+    c->thread = std::thread([this, c] {
+      serveConnection(c->fd, m_dispatcher);
+      c->finished.store(true);
+      uint64_t one = 1;
+      ssize_t ignored = ::write(m_wakeFd, &one, sizeof one);
+      (void)ignored;
+    });
+  } catch (const std::system_error& e) {
+    logLine(0, "cannot start a connection thread: %s", e.what());
+    refuse(fd, 0, "the host cannot serve another connection");
+    ::close(fd);
+    return;
+  }
+  logLine(1, "connection %d opened (%zu open)", fd, m_connections.size() + 1);
+  m_connections.push_back(std::move(connection));
+}
+
+int Server::placeDescriptor(int fd) {
+  rlimit limit{};
+  int ceiling = kConnectionFdCeiling;
+  if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      limit.rlim_cur < static_cast<rlim_t>(ceiling))
+    ceiling = static_cast<int>(limit.rlim_cur);
+  if (ceiling <= kFirstConnectionFd + 16) return fd;
+  if (m_nextFd < kFirstConnectionFd || m_nextFd >= ceiling) m_nextFd = kFirstConnectionFd;
+  for (int from : {m_nextFd, kFirstConnectionFd}) {
+    int placed = ::fcntl(fd, F_DUPFD_CLOEXEC, from);
+    if (placed >= 0 && placed < ceiling) {
+      ::close(fd);
+      m_nextFd = placed + 1;
+      return placed;
+    }
+    if (placed >= 0) ::close(placed);
+  }
+  return fd;  // every number in the range is taken: keep the one we have
+}
+
+void Server::reap(bool all) {
+  std::list<std::unique_ptr<Connection>> done;
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    for (auto it = m_connections.begin(); it != m_connections.end();) {
+      if (all || (*it)->finished.load()) {
+        done.push_back(std::move(*it));
+        it = m_connections.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (auto& c : done) {
+    if (c->thread.joinable()) c->thread.join();
+    ::close(c->fd);
+    logLine(1, "connection %d closed", c->fd);
+  }
+}
+
+size_t Server::connectionCount() {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  return m_connections.size();
+}
+
+void Server::stop() {
+  if (m_listenFd >= 0) {
+    ::close(m_listenFd);
+    m_listenFd = -1;
+  }
+  if (!m_path.empty()) {
+    // Remove the socket file only while it is still ours.
+    struct stat current{};
+    if (::lstat(m_path.c_str(), &current) == 0 && current.st_dev == m_dev && current.st_ino == m_ino)
+      ::unlink(m_path.c_str());
+    m_path.clear();
+  }
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    for (auto& c : m_connections) ::shutdown(c->fd, SHUT_RDWR);
+  }
+  reap(true);
+  if (m_wakeFd >= 0) {
+    ::close(m_wakeFd);
+    m_wakeFd = -1;
+  }
+}
+
+}  // namespace tkhost

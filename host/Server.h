@@ -1,0 +1,62 @@
+// The host's listener: a Unix stream socket, one thread per connection.
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <cstddef>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "host/Dispatcher.h"
+
+namespace tkhost {
+
+class Server {
+ public:
+  explicit Server(const Dispatcher& dispatcher, size_t maxConnections = 256);
+  ~Server();  // stops, if still running
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+
+  // Creates the socket file (and its directory) and listens on it. A socket
+  // file left behind by a host that is gone is replaced; one on which another
+  // host still listens, or a file that is not a socket, is refused.
+  bool listen(const std::string& path, std::string& error);
+
+  // Accepts connections until `stopFd` becomes readable; then stops.
+  void run(int stopFd);
+
+  // Closes the listener and removes its socket file, shuts every connection
+  // down and waits for its thread. Safe to call twice.
+  void stop();
+
+  size_t connectionCount();
+
+ private:
+  struct Connection {
+    int fd = -1;
+    std::thread thread;
+    std::atomic<bool> finished{false};
+  };
+
+  void accept();
+  void reap(bool all);
+  int placeDescriptor(int fd);
+
+  const Dispatcher& m_dispatcher;
+  size_t m_maxConnections;
+  int m_listenFd = -1;
+  int m_wakeFd = -1;  // eventfd: a connection thread has finished
+  std::string m_path;
+  dev_t m_dev = 0;
+  ino_t m_ino = 0;
+  std::mutex m_mutex;
+  std::list<std::unique_ptr<Connection>> m_connections;
+  int m_nextFd = 0;
+};
+
+}  // namespace tkhost

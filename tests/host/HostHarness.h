@@ -1,0 +1,200 @@
+// Helpers of the host tests: starting the real tkhost and tkconsole binaries,
+// waiting for them with bounded waits, and talking to a socket.
+#pragma once
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/wire/WireCodec.h"
+
+extern char** environ;
+
+namespace hosttest {
+
+inline std::string hostBinary() { return std::string(TK_BINARY_DIR) + "/tkhost"; }
+inline std::string consoleBinary() { return std::string(TK_BINARY_DIR) + "/tkconsole"; }
+
+inline int64_t nowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+inline void pauseMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// A child process: stdin from /dev/null, stdout and stderr into files.
+class Child {
+ public:
+  Child() = default;
+  ~Child() { kill(); }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  // Starts the program; the environment is this process's with `env` on top.
+  bool start(const std::string& program, const std::vector<std::string>& args,
+             const std::map<std::string, std::string>& env, const std::string& outPath, const std::string& errPath) {
+    std::vector<std::string> argStore{program};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argStore) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> envStore;
+    for (char** e = environ; *e != nullptr; ++e) {
+      std::string entry = *e;
+      std::string name = entry.substr(0, entry.find('='));
+      if (env.count(name) == 0) envStore.push_back(entry);
+    }
+    for (const auto& [name, value] : env) envStore.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (std::string& e : envStore) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return false;
+    m_pid = pid;
+    m_status.reset();
+    return true;
+  }
+
+  pid_t pid() const { return m_pid; }
+  bool running() {
+    poll(0);
+    return m_pid > 0 && !m_status;
+  }
+
+  // The wait status once the child has ended within timeoutMs, else nullopt.
+  std::optional<int> wait(int timeoutMs) {
+    int64_t deadline = nowMs() + timeoutMs;
+    for (;;) {
+      poll(0);
+      if (m_status || m_pid <= 0) return m_status;
+      if (nowMs() >= deadline) return std::nullopt;
+      pauseMs(5);
+    }
+  }
+
+  void signal(int sig) {
+    if (running()) ::kill(m_pid, sig);
+  }
+
+  // Ends the child if it still runs: SIGTERM, then SIGKILL.
+  void kill() {
+    if (!running()) return;
+    ::kill(m_pid, SIGTERM);
+    if (!wait(5000)) {
+      ::kill(m_pid, SIGKILL);
+      wait(5000);
+    }
+  }
+
+ private:
+  void poll(int) {
+    if (m_pid <= 0 || m_status) return;
+    int status = 0;
+    if (::waitpid(m_pid, &status, WNOHANG) == m_pid) m_status = status;
+  }
+
+  pid_t m_pid = -1;
+  std::optional<int> m_status;
+};
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream os;
+  os << in.rdbuf();
+  return os.str();
+}
+
+inline int connectOnce(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Connects, retrying until timeoutMs has passed; -1 when it never succeeds.
+inline int connectWithin(const std::string& path, int timeoutMs) {
+  int64_t deadline = nowMs() + timeoutMs;
+  for (;;) {
+    int fd = connectOnce(path);
+    if (fd >= 0 || nowMs() >= deadline) return fd;
+    pauseMs(10);
+  }
+}
+
+// A listening socket at `path` (for a fake host); -1 on failure.
+inline int listenAt(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 8) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Accepts one connection within timeoutMs; -1 when none comes.
+inline int acceptWithin(int listenFd, int timeoutMs) {
+  pollfd p{listenFd, POLLIN, 0};
+  if (::poll(&p, 1, timeoutMs) != 1) return -1;
+  return ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+}
+
+// True when the peer has closed the connection within timeoutMs (no data).
+inline bool closedWithin(int fd, int timeoutMs) {
+  std::string body;
+  return tkwire::readFrame(fd, timeoutMs, body) == tkwire::ReadStatus::Closed;
+}
+
+inline bool exists(const std::string& path) {
+  struct stat st{};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Counts the entries of a /proc directory of a process (threads, descriptors).
+inline int countProcEntries(pid_t pid, const char* what) {
+  std::string dir = "/proc/" + std::to_string(pid) + "/" + what;
+  int n = 0;
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (dirent* e = ::readdir(d))
+      if (e->d_name[0] != '.') ++n;
+    ::closedir(d);
+  }
+  return n;
+}
+
+}  // namespace hosttest

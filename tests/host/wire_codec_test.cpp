@@ -1,0 +1,200 @@
+// The frame codec shared by the host, the console and the tests.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+#include "tests/support/wire/WireCodec.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+std::string le32(uint32_t v) {
+  std::string out;
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  return out;
+}
+
+tkwire::StreamRequest sampleStream() {
+  tkwire::StreamRequest r;
+  r.handler = "onMsgSetMMDrive";
+  r.userId = 0xFEDCBA98u;
+  r.requestKind = 16;
+  r.autoRefreshGuiId = 0x01020304u;
+  r.origin = 13;
+  r.sequence = static_cast<int64_t>(0x8001000000000005ull);
+  r.firstField = 0x1122334455667788ull;
+  tkwire::appendU32(r.stream, 4001, 3);
+  tkwire::appendU64(r.stream, 11003, 0x0102030405060708ull);
+  tkwire::appendElement(r.stream, 4151, "drive\0one"s);
+  return r;
+}
+
+tkwire::XmlRequest sampleXml() {
+  tkwire::XmlRequest r;
+  r.handler = "HandleMMConfigMgrXmlMsg";
+  r.userId = 5;
+  r.requestKind = 2;
+  r.autoRefreshGuiId = 6;
+  r.origin = 7;
+  r.sequence = -9;
+  r.firstField = 2;
+  r.messageId = 0x0DF9BE39;
+  r.xml = "<a b=\"&amp;\"/>";
+  return r;
+}
+
+TEST(WireCodec, RequestsRoundTripExactly) {
+  tkwire::StreamRequest s = sampleStream();
+  std::string frame = tkwire::encodeStreamRequest(s);
+  // Length prefix, then kind 1, name, five numbers, the first field and the stream.
+  EXPECT_EQ(frame.substr(0, 4), le32(static_cast<uint32_t>(frame.size() - 4)));
+  EXPECT_EQ(frame.substr(4, 4), le32(tkwire::kRequestStream));
+  EXPECT_EQ(frame.substr(8, 2), "\x0f\x00"s);
+  EXPECT_EQ(frame.size(), 4 + 4 + 2 + s.handler.size() + 4 * 4 + 8 + 8 + 4 + s.stream.size());
+  std::optional<tkwire::DecodedRequest> d = tkwire::decodeRequest(frame.substr(4));
+  ASSERT_TRUE(d.has_value());
+  ASSERT_EQ(d->kind, tkwire::kRequestStream);
+  EXPECT_EQ(d->stream.handler, s.handler);
+  EXPECT_EQ(d->stream.userId, s.userId);
+  EXPECT_EQ(d->stream.requestKind, s.requestKind);
+  EXPECT_EQ(d->stream.autoRefreshGuiId, s.autoRefreshGuiId);
+  EXPECT_EQ(d->stream.origin, s.origin);
+  EXPECT_EQ(d->stream.sequence, s.sequence);
+  EXPECT_EQ(d->stream.firstField, s.firstField);
+  EXPECT_EQ(d->stream.stream, s.stream);
+  EXPECT_EQ(tkwire::peekRequestSequence(frame.substr(4)), s.sequence);
+
+  tkwire::XmlRequest x = sampleXml();
+  frame = tkwire::encodeXmlRequest(x);
+  d = tkwire::decodeRequest(frame.substr(4));
+  ASSERT_TRUE(d.has_value());
+  ASSERT_EQ(d->kind, tkwire::kRequestXml);
+  EXPECT_EQ(d->xml.handler, x.handler);
+  EXPECT_EQ(d->xml.userId, x.userId);
+  EXPECT_EQ(d->xml.requestKind, x.requestKind);
+  EXPECT_EQ(d->xml.autoRefreshGuiId, x.autoRefreshGuiId);
+  EXPECT_EQ(d->xml.origin, x.origin);
+  EXPECT_EQ(d->xml.sequence, x.sequence);
+  EXPECT_EQ(d->xml.firstField, x.firstField);
+  EXPECT_EQ(d->xml.messageId, x.messageId);
+  EXPECT_EQ(d->xml.xml, x.xml);
+  EXPECT_EQ(tkwire::peekRequestSequence(frame.substr(4)), x.sequence);
+}
+
+TEST(WireCodec, EveryTruncationOrExtensionOfARequestIsRefused) {
+  for (const std::string& frame :
+       {tkwire::encodeStreamRequest(sampleStream()), tkwire::encodeXmlRequest(sampleXml())}) {
+    std::string body = frame.substr(4);
+    for (size_t n = 0; n < body.size(); ++n) EXPECT_FALSE(tkwire::decodeRequest(body.substr(0, n))) << n;
+    EXPECT_FALSE(tkwire::decodeRequest(body + "x"));
+  }
+  EXPECT_FALSE(tkwire::peekRequestSequence("abc"));
+}
+
+TEST(WireCodec, RepliesRoundTripAndBadOnesAreRefused) {
+  tkwire::Reply r;
+  r.kind = tkwire::kReplyItems;
+  r.messageId = 1024;
+  r.sequence = -1;
+  r.items = {{4001, le32(7)}, {2051, le32(1) + "Success"}, {9, ""}};
+  std::string body = tkwire::encodeReply(r).substr(4);
+  std::optional<tkwire::Reply> d = tkwire::decodeReply(body);
+  ASSERT_TRUE(d.has_value());
+  EXPECT_EQ(d->sequence, -1);
+  ASSERT_EQ(d->items.size(), 3u);
+  EXPECT_EQ(d->items[1].statusCode(), 1u);
+  EXPECT_EQ(d->items[1].statusText(), "Success");
+  EXPECT_EQ(d->find(9)->bytes, "");
+  EXPECT_EQ(d->find(10), nullptr);
+  for (size_t n = 0; n < body.size(); ++n) EXPECT_FALSE(tkwire::decodeReply(body.substr(0, n))) << n;
+  EXPECT_FALSE(tkwire::decodeReply(body + "x"));
+  std::string badKind = body;
+  badKind[0] = 3;
+  EXPECT_FALSE(tkwire::decodeReply(badKind));
+
+  // The host's own answers.
+  d = tkwire::decodeReply(tkwire::encodeStatusReply(12, 0, "unknown handler X").substr(4));
+  ASSERT_TRUE(d.has_value());
+  EXPECT_EQ(d->messageId, tkwire::kHostStatusReply);
+  ASSERT_EQ(d->items.size(), 1u);
+  EXPECT_EQ(d->items[0].tag, tkwire::kHostStatusItem);
+  EXPECT_EQ(d->items[0].bytes, le32(0) + "unknown handler X");
+  d = tkwire::decodeReply(tkwire::encodeXmlAnswer(0x0D130098, 3, -1, "").substr(4));
+  ASSERT_TRUE(d.has_value());
+  EXPECT_EQ(d->kind, tkwire::kReplyRaw);
+  EXPECT_EQ(d->raw, le32(0xFFFFFFFFu));
+  EXPECT_EQ(tkwire::decodeXmlAnswer(*d)->result, -1);
+  EXPECT_FALSE(tkwire::decodeXmlAnswer(r));
+}
+
+TEST(WireCodec, OverlongNamesAreNotCutSilently) {
+  tkwire::StreamRequest s;
+  s.handler = std::string(65535, 'n');
+  EXPECT_NO_THROW(tkwire::encodeStreamRequest(s));
+  s.handler.push_back('n');
+  EXPECT_THROW(tkwire::encodeStreamRequest(s), std::length_error);
+  tkwire::XmlRequest x;
+  x.handler = s.handler;
+  EXPECT_THROW(tkwire::encodeXmlRequest(x), std::length_error);
+}
+
+TEST(WireCodec, ReadFrameTellsHowItEnded) {
+  int fds[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+  std::string body;
+  EXPECT_EQ(tkwire::readFrame(fds[0], 20, body), tkwire::ReadStatus::Timeout);
+
+  ASSERT_TRUE(tkwire::writeAll(fds[1], le32(3) + "abc"));
+  EXPECT_EQ(tkwire::readFrame(fds[0], 1000, body), tkwire::ReadStatus::Ok);
+  EXPECT_EQ(body, "abc");
+  ASSERT_TRUE(tkwire::writeAll(fds[1], le32(0)));
+  EXPECT_EQ(tkwire::readFrame(fds[0], 1000, body), tkwire::ReadStatus::Ok);
+  EXPECT_EQ(body, "");
+
+  ASSERT_TRUE(tkwire::writeAll(fds[1], le32(tkwire::kMaxFrameBytes + 1)));
+  EXPECT_EQ(tkwire::readFrame(fds[0], 1000, body), tkwire::ReadStatus::TooLong);
+
+  ASSERT_TRUE(tkwire::writeAll(fds[1], le32(10) + "half"));
+  ::close(fds[1]);
+  EXPECT_EQ(tkwire::readFrame(fds[0], 1000, body), tkwire::ReadStatus::Closed);
+  EXPECT_EQ(tkwire::readFrame(fds[0], 1000, body), tkwire::ReadStatus::Closed);
+  // Writing to a connection whose peer is gone fails instead of raising SIGPIPE.
+  EXPECT_FALSE(tkwire::writeAll(fds[0], "x"));
+  ::close(fds[0]);
+}
+
+TEST(WireCodec, DescribeShowsEachValueByItsShape) {
+  struct Case {
+    std::string bytes;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {le32(3), " 3"},
+      {le32(0), " 0"},
+      {"\x41\x00\x00\x00"s, " 65"},  // a small number is not the text "A"
+      {"ABCD", " \"ABCD\""},
+      {"\x01\x00\x00\x00\x00\x00\x00\x00"s, " 1"},
+      {le32(1) + "Success", " 1 \"Success\""},
+      {le32(1) + "ok 0", " 1 \"ok 0\""},
+      {le32(4) + "a \"b\" \\c", " 4 \"a \\\"b\\\" \\\\c\""},
+      {"unknown handler x", " \"unknown handler x\""},
+      {"text\0"s, " \"text\\0\""},
+      {"tab\there\n", " \"tab\\there\\n\""},
+      {"\x00\xff\x10"s, " 00ff10"},
+  };
+  for (const Case& c : cases) {
+    tkwire::Reply r;
+    r.kind = tkwire::kReplyItems;
+    r.messageId = 1;
+    r.sequence = 2;
+    r.items = {{7, c.bytes}};
+    EXPECT_EQ(tkwire::describe(r), "reply 1 seq 2\n  tag 7 len " + std::to_string(c.bytes.size()) + ":" + c.shown + "\n")
+        << c.shown;
+  }
+}
+
+}  // namespace

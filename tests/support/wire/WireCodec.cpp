@@ -1,0 +1,432 @@
+#include "tests/support/wire/WireCodec.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <sstream>
+#include <stdexcept>
+
+namespace tkwire {
+namespace {
+
+void putU16(std::string& out, uint16_t v) {
+  for (int i = 0; i < 2; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+void putU32(std::string& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+void putU64(std::string& out, uint64_t v) {
+  for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+std::string withLength(const std::string& body) {
+  if (body.size() > kMaxFrameBytes) throw std::length_error("frame longer than the frame limit");
+  std::string out;
+  out.reserve(body.size() + 4);
+  putU32(out, static_cast<uint32_t>(body.size()));
+  return out + body;
+}
+
+void putName(std::string& body, const std::string& name) {
+  if (name.size() > 0xFFFF) throw std::length_error("handler name longer than 65535 bytes");
+  putU16(body, static_cast<uint16_t>(name.size()));
+  body += name;
+}
+
+class Cursor {
+ public:
+  explicit Cursor(const std::string& s) : m_s(s) {}
+  bool u16(uint16_t& v) { return take(v, 2); }
+  bool u32(uint32_t& v) { return take(v, 4); }
+  bool u64(uint64_t& v) { return take(v, 8); }
+  bool bytes(std::string& out, size_t n) {
+    if (m_s.size() - m_pos < n) return false;
+    out.assign(m_s, m_pos, n);
+    m_pos += n;
+    return true;
+  }
+  std::string rest() { return m_s.substr(m_pos); }
+  bool done() const { return m_pos == m_s.size(); }
+
+ private:
+  template <typename T>
+  bool take(T& v, size_t n) {
+    if (m_s.size() - m_pos < n) return false;
+    uint64_t acc = 0;
+    for (size_t i = 0; i < n; ++i) acc |= static_cast<uint64_t>(static_cast<uint8_t>(m_s[m_pos + i])) << (8 * i);
+    v = static_cast<T>(acc);
+    m_pos += n;
+    return true;
+  }
+  const std::string& m_s;
+  size_t m_pos = 0;
+};
+
+uint64_t leNumber(const std::string& bytes, size_t width) {
+  uint64_t v = 0;
+  for (size_t i = 0; i < width && i < bytes.size(); ++i) v |= static_cast<uint64_t>(static_cast<uint8_t>(bytes[i])) << (8 * i);
+  return v;
+}
+
+int64_t nowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Reads exactly n bytes. A non-negative timeout bounds the whole read.
+ReadStatus readExact(int fd, char* buf, size_t n, int timeoutMs) {
+  size_t got = 0;
+  const int64_t deadline = timeoutMs >= 0 ? nowMs() + timeoutMs : 0;
+  while (got < n) {
+    if (timeoutMs >= 0) {
+      int64_t left = deadline - nowMs();
+      if (left < 0) left = 0;
+      pollfd p{fd, POLLIN, 0};
+      int r = ::poll(&p, 1, static_cast<int>(left));
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) return ReadStatus::Error;
+      if (r == 0) return ReadStatus::Timeout;
+    }
+    ssize_t k = ::read(fd, buf + got, n - got);
+    if (k < 0 && errno == EINTR) continue;
+    if (k < 0) return errno == ECONNRESET ? ReadStatus::Closed : ReadStatus::Error;
+    if (k == 0) return ReadStatus::Closed;
+    got += static_cast<size_t>(k);
+  }
+  return ReadStatus::Ok;
+}
+
+bool printableByte(unsigned char ch) { return (ch >= 0x20 && ch < 0x7F) || ch == '\t' || ch == '\n' || ch == '\r'; }
+
+// Printable text, optionally followed by one terminating NUL.
+bool isText(const std::string& bytes, size_t from, bool allowNul = true) {
+  if (bytes.size() <= from) return false;
+  size_t end = bytes.size();
+  if (allowNul && bytes[end - 1] == '\0') --end;
+  if (end == from) return false;
+  for (size_t i = from; i < end; ++i)
+    if (!printableByte(static_cast<unsigned char>(bytes[i]))) return false;
+  return true;
+}
+
+std::string quoted(const std::string& bytes, size_t from) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out = "\"";
+  for (size_t i = from; i < bytes.size(); ++i) {
+    unsigned char ch = static_cast<unsigned char>(bytes[i]);
+    switch (ch) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      case '\0': out += "\\0"; break;
+      default:
+        if (ch >= 0x20 && ch < 0x7F) {
+          out.push_back(static_cast<char>(ch));
+        } else {
+          out += "\\x";
+          out.push_back(digits[ch >> 4]);
+          out.push_back(digits[ch & 15]);
+        }
+    }
+  }
+  out += "\"";
+  return out;
+}
+
+std::string hex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char ch : bytes) {
+    out.push_back(digits[ch >> 4]);
+    out.push_back(digits[ch & 15]);
+  }
+  return out;
+}
+
+}  // namespace
+
+uint32_t Item::u32() const { return bytes.size() >= 4 ? static_cast<uint32_t>(leNumber(bytes, 4)) : 0; }
+uint64_t Item::u64() const { return bytes.size() >= 8 ? leNumber(bytes, 8) : 0; }
+
+const Item* Reply::find(uint32_t tag) const {
+  for (const Item& item : items)
+    if (item.tag == tag) return &item;
+  return nullptr;
+}
+
+std::vector<const Item*> Reply::findAll(uint32_t tag) const {
+  std::vector<const Item*> out;
+  for (const Item& item : items)
+    if (item.tag == tag) out.push_back(&item);
+  return out;
+}
+
+void appendElement(std::string& stream, uint32_t type, const std::string& value) {
+  putU32(stream, type);
+  putU32(stream, static_cast<uint32_t>(value.size()));
+  stream += value;
+}
+
+void appendU32(std::string& stream, uint32_t type, uint32_t value) {
+  std::string v;
+  putU32(v, value);
+  appendElement(stream, type, v);
+}
+
+void appendU64(std::string& stream, uint32_t type, uint64_t value) {
+  std::string v;
+  putU64(v, value);
+  appendElement(stream, type, v);
+}
+
+std::string encodeStreamRequest(const StreamRequest& r) {
+  std::string body;
+  putU32(body, kRequestStream);
+  putName(body, r.handler);
+  putU32(body, r.userId);
+  putU32(body, r.requestKind);
+  putU32(body, r.autoRefreshGuiId);
+  putU32(body, r.origin);
+  putU64(body, static_cast<uint64_t>(r.sequence));
+  putU64(body, r.firstField);
+  if (r.stream.size() > kMaxFrameBytes) throw std::length_error("element stream longer than the frame limit");
+  putU32(body, static_cast<uint32_t>(r.stream.size()));
+  body += r.stream;
+  return withLength(body);
+}
+
+std::string encodeXmlRequest(const XmlRequest& r) {
+  std::string body;
+  putU32(body, kRequestXml);
+  putName(body, r.handler);
+  putU32(body, r.userId);
+  putU32(body, r.requestKind);
+  putU32(body, r.autoRefreshGuiId);
+  putU32(body, r.origin);
+  putU64(body, static_cast<uint64_t>(r.sequence));
+  putU64(body, r.firstField);
+  putU32(body, r.messageId);
+  if (r.xml.size() > kMaxFrameBytes) throw std::length_error("XML text longer than the frame limit");
+  putU32(body, static_cast<uint32_t>(r.xml.size()));
+  body += r.xml;
+  return withLength(body);
+}
+
+std::string encodeReply(const Reply& r) {
+  std::string body;
+  putU32(body, r.kind);
+  putU32(body, r.messageId);
+  putU64(body, static_cast<uint64_t>(r.sequence));
+  if (r.kind == kReplyItems) {
+    putU32(body, static_cast<uint32_t>(r.items.size()));
+    for (const Item& item : r.items) {
+      putU32(body, item.tag);
+      putU32(body, static_cast<uint32_t>(item.bytes.size()));
+      body += item.bytes;
+    }
+  } else {
+    body += r.raw;
+  }
+  return withLength(body);
+}
+
+std::string encodeStatusReply(int64_t sequence, uint32_t status, const std::string& text) {
+  Reply r;
+  r.kind = kReplyItems;
+  r.messageId = kHostStatusReply;
+  r.sequence = sequence;
+  Item item;
+  item.tag = kHostStatusItem;
+  putU32(item.bytes, status);
+  item.bytes += text;
+  r.items.push_back(std::move(item));
+  return encodeReply(r);
+}
+
+std::string encodeXmlAnswer(uint32_t messageId, int64_t sequence, int64_t result, const std::string& text) {
+  Reply r;
+  r.kind = kReplyRaw;
+  r.messageId = messageId;
+  r.sequence = sequence;
+  putU32(r.raw, static_cast<uint32_t>(static_cast<int32_t>(result)));
+  r.raw += text;
+  return encodeReply(r);
+}
+
+std::optional<Reply> decodeReply(const std::string& body) {
+  Cursor c(body);
+  Reply r;
+  uint64_t seq = 0;
+  if (!c.u32(r.kind) || !c.u32(r.messageId) || !c.u64(seq)) return std::nullopt;
+  r.sequence = static_cast<int64_t>(seq);
+  if (r.kind == kReplyItems) {
+    uint32_t count = 0;
+    if (!c.u32(count)) return std::nullopt;
+    for (uint32_t i = 0; i < count; ++i) {
+      Item item;
+      uint32_t len = 0;
+      if (!c.u32(item.tag) || !c.u32(len) || !c.bytes(item.bytes, len)) return std::nullopt;
+      r.items.push_back(std::move(item));
+    }
+    if (!c.done()) return std::nullopt;
+  } else if (r.kind == kReplyRaw) {
+    r.raw = c.rest();
+  } else {
+    return std::nullopt;
+  }
+  return r;
+}
+
+std::optional<DecodedRequest> decodeRequest(const std::string& body) {
+  Cursor c(body);
+  DecodedRequest d;
+  uint16_t nameLen = 0;
+  std::string name;
+  if (!c.u32(d.kind) || !c.u16(nameLen) || !c.bytes(name, nameLen)) return std::nullopt;
+  uint64_t seq = 0;
+  uint32_t len = 0;
+  if (d.kind == kRequestStream) {
+    StreamRequest& r = d.stream;
+    r.handler = name;
+    if (!c.u32(r.userId) || !c.u32(r.requestKind) || !c.u32(r.autoRefreshGuiId) || !c.u32(r.origin) ||
+        !c.u64(seq) || !c.u64(r.firstField) || !c.u32(len) || !c.bytes(r.stream, len) || !c.done())
+      return std::nullopt;
+    r.sequence = static_cast<int64_t>(seq);
+  } else if (d.kind == kRequestXml) {
+    XmlRequest& r = d.xml;
+    r.handler = name;
+    if (!c.u32(r.userId) || !c.u32(r.requestKind) || !c.u32(r.autoRefreshGuiId) || !c.u32(r.origin) ||
+        !c.u64(seq) || !c.u64(r.firstField) ||
+        !c.u32(r.messageId) || !c.u32(len) || !c.bytes(r.xml, len) || !c.done())
+      return std::nullopt;
+    r.sequence = static_cast<int64_t>(seq);
+  } else {
+    return std::nullopt;
+  }
+  return d;
+}
+
+std::optional<int64_t> peekRequestSequence(const std::string& body) {
+  Cursor c(body);
+  uint32_t kind = 0;
+  uint16_t nameLen = 0;
+  std::string skip;
+  if (!c.u32(kind) || !c.u16(nameLen) || !c.bytes(skip, nameLen)) return std::nullopt;
+  // Both kinds carry the sequence number behind four 32-bit numbers.
+  if ((kind != kRequestStream && kind != kRequestXml) || !c.bytes(skip, 16))
+    return std::nullopt;
+  uint64_t seq = 0;
+  if (!c.u64(seq)) return std::nullopt;
+  return static_cast<int64_t>(seq);
+}
+
+std::optional<XmlAnswer> decodeXmlAnswer(const Reply& reply) {
+  if (reply.kind != kReplyRaw || reply.raw.size() < 4) return std::nullopt;
+  XmlAnswer a;
+  a.result = static_cast<int32_t>(static_cast<uint32_t>(leNumber(reply.raw, 4)));
+  a.text = reply.raw.substr(4);
+  return a;
+}
+
+ReadStatus readFrame(int fd, int timeoutMs, std::string& body) {
+  body.clear();
+  char head[4];
+  ReadStatus s = readExact(fd, head, 4, timeoutMs);
+  if (s != ReadStatus::Ok) return s;
+  uint32_t len = static_cast<uint32_t>(leNumber(std::string(head, 4), 4));
+  if (len > kMaxFrameBytes) return ReadStatus::TooLong;
+  std::string bytes(len, '\0');
+  if (len > 0) {
+    s = readExact(fd, bytes.data(), len, timeoutMs < 0 ? -1 : timeoutMs + 1000);
+    if (s != ReadStatus::Ok) return s;
+  }
+  body = std::move(bytes);
+  return ReadStatus::Ok;
+}
+
+std::optional<std::string> readFrame(int fd, int timeoutMs) {
+  std::string body;
+  if (readFrame(fd, timeoutMs, body) != ReadStatus::Ok) return std::nullopt;
+  return body;
+}
+
+bool writeAll(int fd, const std::string& bytes) {
+  size_t sent = 0;
+  bool socket = true;
+  while (sent < bytes.size()) {
+    ssize_t k = socket ? ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL)
+                       : ::write(fd, bytes.data() + sent, bytes.size() - sent);
+    if (k < 0 && errno == EINTR) continue;
+    if (k < 0 && socket && errno == ENOTSOCK) {
+      socket = false;
+      continue;
+    }
+    if (k <= 0) return false;
+    sent += static_cast<size_t>(k);
+  }
+  return true;
+}
+
+std::vector<Reply> readReplies(int fd, int quietMs) {
+  std::vector<Reply> out;
+  std::string body;
+  while (readFrame(fd, quietMs, body) == ReadStatus::Ok) {
+    if (auto reply = decodeReply(body)) out.push_back(std::move(*reply));
+  }
+  return out;
+}
+
+std::string describe(const Reply& reply, const char* (*nameOf)(uint32_t)) {
+  std::ostringstream os;
+  os << "reply " << reply.messageId << " seq " << reply.sequence << "\n";
+  if (reply.kind == kReplyRaw) {
+    os << "  raw len " << reply.raw.size() << ": " << (isText(reply.raw, 0) ? quoted(reply.raw, 0) : hex(reply.raw))
+       << "\n";
+    return os.str();
+  }
+  for (const Item& item : reply.items) {
+    os << "  tag " << item.tag;
+    if (nameOf != nullptr) {
+      const char* name = nameOf(item.tag);
+      if (name != nullptr && *name != '\0') os << " (" << name << ")";
+    }
+    os << " len " << item.bytes.size() << ":";
+    if (item.bytes.empty()) {
+      // nothing to show
+    } else if (isText(item.bytes, 0, item.bytes.size() != 4 && item.bytes.size() != 8)) {
+      // A 4- or 8-byte value counts as text only without a NUL: small numbers
+      // would otherwise read as one-character texts.
+      os << " " << quoted(item.bytes, 0);
+    } else if (isText(item.bytes, 4)) {
+      os << " " << item.u32() << " " << quoted(item.bytes, 4);
+    } else if (item.bytes.size() == 4) {
+      os << " " << item.u32();
+    } else if (item.bytes.size() == 8) {
+      os << " " << item.u64();
+    } else {
+      os << " " << hex(item.bytes);
+    }
+    os << "\n";
+  }
+  return os.str();
+}
+
+std::string describeXmlAnswer(const Reply& reply) {
+  std::ostringstream os;
+  os << "reply " << reply.messageId << " seq " << reply.sequence << "\n";
+  std::optional<XmlAnswer> a = decodeXmlAnswer(reply);
+  if (!a) {
+    os << "  raw len " << reply.raw.size() << ": " << hex(reply.raw) << "\n";
+    return os.str();
+  }
+  os << "  result " << a->result << "\n";
+  os << "  xml len " << a->text.size() << ": " << a->text << "\n";
+  return os.str();
+}
+
+}  // namespace tkwire
