@@ -1,0 +1,553 @@
+// Connections, the schema and procedure registries, sessions and the test
+// hooks of the database engine.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "platform/db/DBInternal.h"
+#include "platform/db/DBtable.h"
+#include "platform/db/SqlText.h"
+#include "platform/debuglog/EvDebug.h"
+#include "platform/testkit/db.h"
+
+namespace tkdb {
+
+namespace {
+
+constexpr int kDefaultBusyTimeoutMs = 30'000;
+
+std::string lower(const std::string& s) {
+  std::string out = s;
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+struct SchemaRegistry {
+  std::mutex mutex;
+  std::vector<std::pair<std::string, std::string>> statements;  // name, CREATE
+  std::set<std::string> names;                                  // lower-case
+};
+
+SchemaRegistry& schema() {
+  static SchemaRegistry* r = new SchemaRegistry();  // lives through static destruction
+  return *r;
+}
+
+struct ProcOverride {
+  DbRows rows;
+  int code = 0;
+  std::string text;
+};
+
+struct ProcRegistry {
+  std::mutex mutex;
+  std::map<std::string, ProcBody> bodies;           // lower-case name
+  std::map<std::string, ProcOverride> overrides;    // lower-case name
+};
+
+ProcRegistry& procs() {
+  static ProcRegistry* r = new ProcRegistry();
+  return *r;
+}
+
+struct Hooks {
+  std::atomic<bool> journalOn{false};
+  std::atomic<bool> addObjectThrows{false};
+  std::atomic<int> busyTimeoutMs{kDefaultBusyTimeoutMs};
+  tkjournal::Journal journal;
+};
+
+Hooks& hooks() {
+  static Hooks* h = new Hooks();
+  return *h;
+}
+
+std::atomic<uint64_t> g_generation{1};
+
+thread_local std::shared_ptr<Connection> t_connection;
+
+int makeParentDirectory(const std::string& path, std::string& detail) {
+  std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  if (parent.empty()) return DB_OK;
+  std::error_code ec;
+  std::filesystem::create_directories(parent, ec);
+  if (ec) {
+    detail = "cannot create the directory " + parent.string() + ": " + ec.message();
+    return DB_ERR_OPEN;
+  }
+  return DB_OK;
+}
+
+void bindValue(sqlite3_stmt* stmt, int index, const DbValue& v) {
+  switch (v.type) {
+    case DbValue::Type::Null: sqlite3_bind_null(stmt, index); break;
+    case DbValue::Type::Int: sqlite3_bind_int64(stmt, index, v.i); break;
+    case DbValue::Type::Real: sqlite3_bind_double(stmt, index, v.r); break;
+    case DbValue::Type::Text:
+      sqlite3_bind_text(stmt, index, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
+      break;
+  }
+}
+
+DbValue columnValue(sqlite3_stmt* stmt, int col) {
+  switch (sqlite3_column_type(stmt, col)) {
+    case SQLITE_INTEGER: return DbValue(static_cast<long long>(sqlite3_column_int64(stmt, col)));
+    case SQLITE_FLOAT: return DbValue(sqlite3_column_double(stmt, col));
+    case SQLITE_NULL: return DbValue();
+    default: {
+      const unsigned char* text = sqlite3_column_text(stmt, col);
+      int n = sqlite3_column_bytes(stmt, col);
+      if (text == nullptr) return DbValue(std::string());
+      return DbValue(std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(n)));
+    }
+  }
+}
+
+}  // namespace
+
+// --- codes -----------------------------------------------------------------------
+
+int mapSqliteResult(int rc) {
+  switch (rc & 0xFF) {
+    case SQLITE_OK:
+    case SQLITE_ROW:
+      return DB_OK;
+    case SQLITE_DONE: return DB_NO_ROW;
+    case SQLITE_ERROR: return DB_ERR_SQL;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return DB_ERR_BUSY;
+    case SQLITE_NOMEM: return DB_ERR_NOMEM;
+    case SQLITE_READONLY: return DB_ERR_READONLY;
+    case SQLITE_IOERR:
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_PROTOCOL: return DB_ERR_IO;
+    case SQLITE_FULL: return DB_ERR_FULL;
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_AUTH: return DB_ERR_OPEN;
+    case SQLITE_CONSTRAINT: return DB_ERR_CONSTRAINT;
+    case SQLITE_MISMATCH:
+    case SQLITE_RANGE:
+    case SQLITE_TOOBIG: return DB_ERR_CONVERT;
+    default: return DB_ERR_GENERAL;
+  }
+}
+
+std::string scrubDetail(const char* message) {
+  if (message == nullptr) return std::string();
+  std::string text = maskLiterals(message);
+  // SQLite names an unexpected token in double quotes ("near "x""): a
+  // token may be a value, so it is masked too.
+  std::string out;
+  bool inQuote = false;
+  for (char c : text) {
+    if (c == '"') {
+      out += c;
+      if (!inQuote) out += '?';
+      inQuote = !inQuote;
+      continue;
+    }
+    if (!inQuote) out += c;
+  }
+  return out;
+}
+
+// --- connections -----------------------------------------------------------------
+
+std::string currentDatabasePath() {
+  const char* env = std::getenv("TK_DB");
+  if (env != nullptr && *env != '\0') return env;
+  return "var/tarnkeep.db";
+}
+
+Connection::~Connection() {
+  if (m_db != nullptr) sqlite3_close_v2(m_db);
+  m_db = nullptr;
+}
+
+std::shared_ptr<Connection> Connection::open(const std::string& path, int& code, std::string& detail) {
+  code = makeParentDirectory(path, detail);
+  if (code != DB_OK) return nullptr;
+  std::shared_ptr<Connection> conn(new Connection());
+  conn->m_path = path;
+  conn->m_generation = g_generation.load(std::memory_order_acquire);
+  int rc = sqlite3_open_v2(path.c_str(), &conn->m_db,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    detail = scrubDetail(conn->m_db != nullptr ? sqlite3_errmsg(conn->m_db) : sqlite3_errstr(rc));
+    code = DB_ERR_OPEN;
+    return nullptr;
+  }
+  sqlite3_extended_result_codes(conn->m_db, 1);
+  sqlite3_busy_timeout(conn->m_db, hooks().busyTimeoutMs.load());
+  // WAL keeps readers and the one writer out of each other's way; FULL
+  // syncs every commit (configuration must not be lost).
+  code = conn->run("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;", {}, nullptr, detail);
+  if (code != DB_OK && code != DB_NO_ROW) {
+    code = DB_ERR_OPEN;
+    return nullptr;
+  }
+  code = DB_OK;
+  return conn;
+}
+
+std::shared_ptr<Connection> Connection::forThread(int& code, std::string& detail) {
+  code = DB_OK;
+  std::string path = currentDatabasePath();
+  std::shared_ptr<Connection>& conn = t_connection;
+  if (conn) {
+    bool current = conn->m_generation == g_generation.load(std::memory_order_acquire) && conn->m_path == path;
+    bool busy;
+    {
+      std::lock_guard<std::recursive_mutex> guard(conn->m_mutex);
+      busy = !conn->trans.empty() || sqlite3_get_autocommit(conn->m_db) == 0;
+    }
+    // A connection with an open transaction stays until the transaction ends.
+    if (!current && !busy) conn.reset();
+  }
+  if (!conn) {
+    conn = open(path, code, detail);
+    if (!conn) {
+      EvDebug::Error("tkdb::Connection::forThread", "cannot open the database [%s] (%d: %s): %s", path.c_str(), code,
+                     DBtable::getErrorStr(code), detail.c_str());
+      return nullptr;
+    }
+  }
+  code = conn->applySchema(detail);
+  return conn;
+}
+
+void Connection::closeThreadConnection() {
+  std::shared_ptr<Connection>& conn = t_connection;
+  if (!conn) return;
+  bool idle;
+  {
+    std::lock_guard<std::recursive_mutex> guard(conn->m_mutex);
+    idle = conn->trans.empty() && sqlite3_get_autocommit(conn->m_db) != 0;
+  }
+  if (idle) conn.reset();
+}
+
+void Connection::bumpGeneration() { g_generation.fetch_add(1, std::memory_order_acq_rel); }
+
+int Connection::applySchema(std::string& detail) {
+  std::vector<std::pair<std::string, std::string>> pending;
+  {
+    SchemaRegistry& r = schema();
+    std::lock_guard<std::mutex> guard(r.mutex);
+    if (schemaApplied >= r.statements.size()) return DB_OK;
+    pending.assign(r.statements.begin() + static_cast<long>(schemaApplied), r.statements.end());
+  }
+  std::lock_guard<std::recursive_mutex> guard(m_mutex);
+  size_t total = pending.size();
+  // Objects that exist already need nothing, and finding that out takes no
+  // write lock: a new connection must not wait for another thread's
+  // transaction only to learn that the schema is complete.
+  {
+    DbRows existing;
+    std::string why;
+    if (run("SELECT lower(name) FROM sqlite_master", {}, &existing, why) == DB_OK) {
+      std::set<std::string> names;
+      for (const DbRow& row : existing) {
+        if (!row.empty()) names.insert(row[0].s);
+      }
+      pending.erase(std::remove_if(pending.begin(), pending.end(),
+                                   [&](const auto& entry) { return names.count(lower(entry.first)) > 0; }),
+                    pending.end());
+    }
+  }
+  if (pending.empty()) {
+    schemaApplied += total;
+    return DB_OK;
+  }
+  bool own = sqlite3_get_autocommit(m_db) != 0;
+  if (own) {
+    int rc = run("BEGIN IMMEDIATE", {}, nullptr, detail);
+    if (rc != DB_OK) {
+      EvDebug::Error("tkdb::Connection::applySchema", "cannot start the schema transaction (%d): %s", rc,
+                     detail.c_str());
+      return rc;
+    }
+  }
+  for (const auto& [name, sql] : pending) {
+    std::string why;
+    int rc = run(sql, {}, nullptr, why);
+    if (rc != DB_OK && rc != DB_NO_ROW) {
+      EvDebug::Error("tkdb::Connection::applySchema", "the schema of [%s] was not created (%d): %s", name.c_str(), rc,
+                     why.c_str());
+    }
+  }
+  if (own) {
+    int rc = run("COMMIT", {}, nullptr, detail);
+    if (rc != DB_OK) {
+      std::string ignored;
+      run("ROLLBACK", {}, nullptr, ignored);
+      EvDebug::Error("tkdb::Connection::applySchema", "cannot commit the schema (%d): %s", rc, detail.c_str());
+      return rc;
+    }
+  }
+  schemaApplied += total;
+  return DB_OK;
+}
+
+int Connection::run(const std::string& sql, const std::vector<DbValue>& params, DbRows* rows, std::string& detail,
+                    long long* lastInsertId, int* changes) {
+  std::lock_guard<std::recursive_mutex> guard(m_mutex);
+  const char* tail = sql.c_str();
+  const char* end = tail + sql.size();
+  size_t nextParam = 0;
+  DbRows result;
+  int before = sqlite3_total_changes(m_db);
+  while (tail < end) {
+    sqlite3_stmt* stmt = nullptr;
+    const char* next = nullptr;
+    int rc = sqlite3_prepare_v2(m_db, tail, static_cast<int>(end - tail), &stmt, &next);
+    if (rc != SQLITE_OK) {
+      detail = scrubDetail(sqlite3_errmsg(m_db));
+      if (stmt != nullptr) sqlite3_finalize(stmt);
+      return mapSqliteResult(rc);
+    }
+    tail = next != nullptr ? next : end;
+    if (stmt == nullptr) continue;  // only blanks or a comment
+    int count = sqlite3_bind_parameter_count(stmt);
+    for (int k = 1; k <= count; ++k) {
+      bindValue(stmt, k, nextParam < params.size() ? params[nextParam] : DbValue());
+      ++nextParam;
+    }
+    int columns = sqlite3_column_count(stmt);
+    DbRows mine;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      DbRow row;
+      row.reserve(static_cast<size_t>(columns));
+      for (int c = 0; c < columns; ++c) row.push_back(columnValue(stmt, c));
+      mine.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) {
+      detail = scrubDetail(sqlite3_errmsg(m_db));
+      sqlite3_finalize(stmt);
+      return mapSqliteResult(rc);
+    }
+    sqlite3_finalize(stmt);
+    if (columns > 0) result = std::move(mine);
+  }
+  if (rows != nullptr) *rows = std::move(result);
+  if (lastInsertId != nullptr) *lastInsertId = sqlite3_last_insert_rowid(m_db);
+  if (changes != nullptr) *changes = sqlite3_total_changes(m_db) - before;
+  return DB_OK;
+}
+
+// --- schema registry -------------------------------------------------------------
+
+void registerSchema(const std::string& objectName, const std::string& createSql) {
+  SchemaRegistry& r = schema();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  if (!r.names.insert(lower(objectName)).second) return;
+  r.statements.emplace_back(objectName, createSql);
+}
+
+std::vector<std::string> schemaStatements() {
+  SchemaRegistry& r = schema();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  std::vector<std::string> out;
+  for (const auto& s : r.statements) out.push_back(s.second);
+  return out;
+}
+
+std::string schemaStatementFor(const std::string& objectName) {
+  SchemaRegistry& r = schema();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  std::string key = lower(objectName);
+  for (const auto& s : r.statements) {
+    if (lower(s.first) == key) return s.second;
+  }
+  return std::string();
+}
+
+// --- procedure registry ------------------------------------------------------------
+
+void registerProcedure(const std::string& name, ProcBody body) {
+  ProcRegistry& r = procs();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  r.bodies[lower(name)] = std::move(body);
+}
+
+bool hasProcedure(const std::string& name) {
+  ProcRegistry& r = procs();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  return r.bodies.count(lower(name)) > 0;
+}
+
+bool lookupProcedure(const std::string& name, ProcLookup& out) {
+  ProcRegistry& r = procs();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  std::string key = lower(name);
+  auto ov = r.overrides.find(key);
+  if (ov != r.overrides.end()) {
+    out.overridden = true;
+    out.rows = ov->second.rows;
+    out.code = ov->second.code;
+    out.text = ov->second.text;
+    return true;
+  }
+  auto it = r.bodies.find(key);
+  if (it == r.bodies.end()) return false;
+  out.body = it->second;
+  return true;
+}
+
+// --- sessions ----------------------------------------------------------------------
+
+Session::Session(DBtran* tran) : m_tran(tran) {}
+Session::~Session() = default;
+
+int Session::connect() {
+  if (m_tran != nullptr && m_tran->isOpen()) {
+    m_conn = m_tran->openConnection();
+    if (m_conn) {
+      m_conn->applySchema(m_error);
+      return DB_OK;
+    }
+  }
+  int code = DB_OK;
+  m_conn = Connection::forThread(code, m_error);
+  return m_conn ? DB_OK : code;
+}
+
+int Session::exec(const std::string& sql, const std::vector<DbValue>& params) {
+  DbRows ignored;
+  return query(sql, params, ignored);
+}
+
+int Session::query(const std::string& sql, const std::vector<DbValue>& params, DbRows& rows) {
+  rows.clear();
+  m_error.clear();
+  int code = DB_OK;
+  std::string text;
+  if (takeInjectedFailure("exec", code, text)) {
+    m_error = text;
+    return code;
+  }
+  code = connect();
+  if (code != DB_OK) return code;
+  if (journalOn()) journalCall("sql", {"", "exec", sql});
+  code = m_conn->run(sql, params, &rows, m_error, &m_lastInsertId, &m_changes);
+  if (code != DB_OK) {
+    EvDebug::Error("tkdb::Session::exec", "[%s] failed (%d: %s): %s", maskLiterals(sql).c_str(), code,
+                   DBtable::getErrorStr(code), m_error.c_str());
+  }
+  return code;
+}
+
+int Session::queryOne(const std::string& sql, const std::vector<DbValue>& params, DbRow& row) {
+  DbRows rows;
+  int code = query(sql, params, rows);
+  if (code != DB_OK) return code;
+  if (rows.empty()) return DB_NO_ROW;
+  row = std::move(rows.front());
+  return DB_OK;
+}
+
+int Session::atomically(const std::function<int()>& work) {
+  int code = connect();
+  if (code != DB_OK) return code;
+  std::lock_guard<std::recursive_mutex> guard(m_conn->mutex());
+  static std::atomic<unsigned> counter{0};
+  bool nested = sqlite3_get_autocommit(m_conn->handle()) == 0;
+  std::string name = "tk_work_" + std::to_string(counter.fetch_add(1));
+  std::string begin = nested ? "SAVEPOINT " + name : "BEGIN IMMEDIATE";
+  code = m_conn->run(begin, {}, nullptr, m_error);
+  if (code != DB_OK) return DB_ERR_BEGIN;
+  int result;
+  try {
+    result = work();
+  } catch (...) {
+    result = DB_ERR_PROC;
+  }
+  std::string ignored;
+  if (result != DB_OK) {
+    m_conn->run(nested ? "ROLLBACK TO " + name + "; RELEASE " + name : std::string("ROLLBACK"), {}, nullptr, ignored);
+    return result;
+  }
+  code = m_conn->run(nested ? "RELEASE " + name : std::string("COMMIT"), {}, nullptr, m_error);
+  if (code != DB_OK) {
+    m_conn->run(nested ? "ROLLBACK TO " + name + "; RELEASE " + name : std::string("ROLLBACK"), {}, nullptr, ignored);
+    return DB_ERR_COMMIT;
+  }
+  return DB_OK;
+}
+
+// --- test hooks --------------------------------------------------------------------
+
+tkjournal::Journal& engineJournal() { return hooks().journal; }
+bool journalOn() { return hooks().journalOn.load(std::memory_order_relaxed); }
+void journalCall(const std::string& name, std::vector<std::string> args) {
+  if (journalOn()) hooks().journal.record(name, std::move(args));
+}
+bool takeInjectedFailure(const char* call, int& code, std::string& text) {
+  if (!journalOn()) return false;
+  tkjournal::Failure failure;
+  if (!hooks().journal.takeFailure(call, failure)) return false;
+  code = failure.code;
+  text = failure.text;
+  return true;
+}
+bool addObjectThrows() { return hooks().addObjectThrows.load(); }
+int busyTimeoutMs() { return hooks().busyTimeoutMs.load(); }
+
+}  // namespace tkdb
+
+namespace testkit::db {
+
+void reset() {
+  tkdb::Connection::closeThreadConnection();
+  tkdb::Connection::bumpGeneration();
+  tkdb::Hooks& h = tkdb::hooks();
+  h.journal.reset();
+  h.addObjectThrows = false;
+  h.busyTimeoutMs = tkdb::kDefaultBusyTimeoutMs;
+  h.journalOn = true;
+  clearProcedureOverrides();
+  DBtable::b_newDBBase = 1;
+}
+
+void overrideProcedure(const std::string& name, const tkdb::DbRows& rows) {
+  tkdb::ProcRegistry& r = tkdb::procs();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  r.overrides[tkdb::lower(name)] = tkdb::ProcOverride{rows, 0, std::string()};
+}
+
+void failProcedure(const std::string& name, int code, const std::string& text) {
+  tkdb::ProcRegistry& r = tkdb::procs();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  r.overrides[tkdb::lower(name)] = tkdb::ProcOverride{{}, code, text};
+}
+
+void clearProcedureOverrides() {
+  tkdb::ProcRegistry& r = tkdb::procs();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  r.overrides.clear();
+}
+
+void setAddObjectThrows(bool throws) { tkdb::hooks().addObjectThrows = throws; }
+
+void setBusyTimeoutMs(int milliseconds) { tkdb::hooks().busyTimeoutMs = milliseconds; }
+
+tkjournal::Journal& journal() { return tkdb::hooks().journal; }
+
+std::vector<std::string> statements() {
+  std::vector<std::string> out;
+  for (const tkjournal::Call& call : tkdb::hooks().journal.calls("sql")) {
+    if (call.args.size() >= 3) out.push_back(call.args[2]);
+  }
+  return out;
+}
+
+}  // namespace testkit::db

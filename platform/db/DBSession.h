@@ -1,0 +1,97 @@
+// Direct access to the central database for the platform's own components
+// (table-access classes, stored-procedure bodies, the audit trail): plain
+// SQLite SQL with bound parameters, on the same connection and in the same
+// transaction rules as the bindings. Also the two registries of the
+// database: the schema (CREATE statements) and the stored-procedure bodies.
+//
+// Handlers never use this; they go through the bindings (Db/).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/db/DBValue.h"
+
+class DBtran;
+
+namespace tkdb {
+
+class Connection;
+
+// One piece of work on the database. Built over a transaction it works on
+// that transaction's connection while the transaction is open; otherwise on
+// the calling thread's connection: each statement autocommits, or joins the
+// thread's open transaction when there is one.
+class Session {
+ public:
+  explicit Session(DBtran* tran = nullptr);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Results are the engine's codes (0, 100, or an error; DBtable::getErrorStr).
+  // Runs every statement of `sql`; parameters (?) are bound in order.
+  int exec(const std::string& sql, const std::vector<DbValue>& params = {});
+  // Rows of the last statement that returns rows.
+  int query(const std::string& sql, const std::vector<DbValue>& params, DbRows& rows);
+  // 0 and the first row, or 100 when there is none.
+  int queryOne(const std::string& sql, const std::vector<DbValue>& params, DbRow& row);
+  // Runs `work` atomically: in a savepoint inside an open transaction, else
+  // in a transaction of its own that takes the write lock at once. A
+  // non-zero result of `work` undoes what it did and is returned.
+  int atomically(const std::function<int()>& work);
+
+  long long lastInsertId() const { return m_lastInsertId; }
+  int changes() const { return m_changes; }
+  // The detail of the last failure (SQLite's text, literals masked).
+  const std::string& errorText() const { return m_error; }
+
+ private:
+  int connect();
+  std::shared_ptr<Connection> m_conn;
+  DBtran* m_tran;
+  long long m_lastInsertId = 0;
+  int m_changes = 0;
+  std::string m_error;
+};
+
+// --- schema -----------------------------------------------------------------
+
+// Adds a CREATE statement (use IF NOT EXISTS) under an object name; a
+// second registration of the same name is ignored. Connections apply
+// statements in registration order: at first open, and later ones before
+// their next use. For tables that only the platform uses; bindings register
+// themselves (platform/db/DBColumns.h).
+void registerSchema(const std::string& objectName, const std::string& createSql);
+// The registered statements in order (for tests and tools).
+std::vector<std::string> schemaStatements();
+// The CREATE statement registered for an object, or empty.
+std::string schemaStatementFor(const std::string& objectName);
+
+// --- stored procedures -----------------------------------------------------
+
+// The body of a stored procedure: reads its inputs, works on the database
+// through the session (the caller's connection and transaction), and fills
+// the result rows, one value per output column in column order. Returns 0,
+// or an error code; `error` may carry a text for it.
+struct ProcCall {
+  Session& session;
+  const std::vector<DbValue>& inputs;
+  DbRows& rows;
+  std::string& error;
+};
+using ProcBody = std::function<int(ProcCall& call)>;
+
+// Registers (or replaces) the body of a procedure; names compare without
+// regard to letter case.
+void registerProcedure(const std::string& name, ProcBody body);
+bool hasProcedure(const std::string& name);
+
+// --- the database file ---------------------------------------------------------
+
+// The file the connections use now: TK_DB, or var/tarnkeep.db.
+std::string currentDatabasePath();
+
+}  // namespace tkdb

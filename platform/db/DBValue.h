@@ -1,0 +1,64 @@
+// A column or parameter value as the database engine moves it between SQLite,
+// stored-procedure bodies and the rows of the bindings: NULL, an integer, a
+// real number or a text.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tkdb {
+
+struct DbValue {
+  enum class Type { Null, Int, Real, Text };
+
+  Type type = Type::Null;
+  long long i = 0;
+  double r = 0.0;
+  std::string s;
+
+  DbValue() = default;
+  DbValue(std::nullptr_t) {}
+  DbValue(int v) : type(Type::Int), i(v) {}
+  DbValue(long v) : type(Type::Int), i(v) {}
+  DbValue(long long v) : type(Type::Int), i(v) {}
+  DbValue(unsigned int v) : type(Type::Int), i(v) {}
+  DbValue(unsigned long v) : type(Type::Int), i(static_cast<long long>(v)) {}
+  DbValue(unsigned long long v) : type(Type::Int), i(static_cast<long long>(v)) {}
+  DbValue(double v) : type(Type::Real), r(v) {}
+  DbValue(const char* v) {
+    if (v != nullptr) {
+      type = Type::Text;
+      s = v;
+    }
+  }
+  DbValue(std::string v) : type(Type::Text), s(std::move(v)) {}
+
+  bool isNull() const { return type == Type::Null; }
+  bool operator==(const DbValue& o) const {
+    if (type != o.type) return false;
+    switch (type) {
+      case Type::Null: return true;
+      case Type::Int: return i == o.i;
+      case Type::Real: return r == o.r;
+      case Type::Text: return s == o.s;
+    }
+    return false;
+  }
+  // A readable form for test messages and journals: NULL, 12, 1.5 or 'text'.
+  std::string describe() const {
+    switch (type) {
+      case Type::Null: return "NULL";
+      case Type::Int: return std::to_string(i);
+      case Type::Real: return std::to_string(r);
+      case Type::Text: return "'" + s + "'";
+    }
+    return "";
+  }
+};
+
+using DbRow = std::vector<DbValue>;
+using DbRows = std::vector<DbRow>;
+
+}  // namespace tkdb

@@ -1,0 +1,263 @@
+// The engine's parts of the column value types, the date-time text form,
+// the result texts, log_error and strncpy_s.
+#include <cerrno>
+#include <cinttypes>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "Db/ZQDBRowBase.h"
+#include "platform/db/DBInternal.h"
+#include "platform/db/DBtable.h"
+#include "platform/debuglog/EvDebug.h"
+
+const char* const ZQDB_int_format = "%d";
+const char* const ZQDB___int64_format = "%lld";
+
+// Never destroyed: catalogues may be built until the process ends.
+ZQSimpleDBSem* ZQDBRowBase::s_semColumnVec = new ZQSimpleDBSem(1);
+
+namespace {
+
+std::string sqlQuoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  out += '\'';
+  return out;
+}
+
+}  // namespace
+
+std::string ZQDBDataTypeBase::toString(int style) const {
+  if (m_isNull) return "NULL";
+  switch (getDataType()) {
+    case 1: {
+      auto* self = dynamic_cast<const ZQDB_int*>(this);
+      return self != nullptr ? std::to_string(self->getValue()) : std::string();
+    }
+    case 4: {
+      auto* self = dynamic_cast<const ZQDB_int64*>(this);
+      return self != nullptr ? std::to_string(self->getValue()) : std::string();
+    }
+    case 5: {
+      auto* self = dynamic_cast<const ZQDBCompositeType<ZQTIMESTAMP_STRUCT, 5>*>(this);
+      if (self == nullptr) return std::string();
+      std::string text = tkdb::dateTimeText(self->getValue());
+      return style == 1 ? sqlQuoted(text) : text;
+    }
+    case 6: {
+      auto* self = dynamic_cast<const ZQDBCompositeType<std::string, 6>*>(this);
+      if (self == nullptr) return std::string();
+      return style == 1 ? sqlQuoted(self->getValue()) : self->getValue();
+    }
+    default: return std::string();
+  }
+}
+
+// A text value: offset 0 replaces the text, a larger offset keeps that many
+// bytes and appends.
+template <>
+bool ZQDBCompositeType<std::string, 6>::setData(const char* data, int offset, int length, bool /*flag*/) {
+  if (offset < 0 || length < 0 || (data == nullptr && length > 0)) return false;
+  if (static_cast<size_t>(offset) < m_value.size()) m_value.resize(static_cast<size_t>(offset));
+  if (length > 0) m_value.append(data, static_cast<size_t>(length));
+  m_stringSet = false;
+  return true;
+}
+
+template <>
+void ZQDBCompositeType<std::string, 6>::setString() const {
+  m_string = m_value;
+  m_stringSet = true;
+}
+
+template <>
+bool ZQDBCompositeType<ZQTIMESTAMP_STRUCT, 5>::setData(const char* data, int offset, int length, bool /*flag*/) {
+  if (data == nullptr || offset < 0 || length < 0 ||
+      static_cast<size_t>(offset) + static_cast<size_t>(length) > sizeof(ZQTIMESTAMP_STRUCT)) {
+    return false;
+  }
+  std::memcpy(reinterpret_cast<char*>(&m_value) + offset, data, static_cast<size_t>(length));
+  m_stringSet = false;
+  return true;
+}
+
+template <>
+void ZQDBCompositeType<ZQTIMESTAMP_STRUCT, 5>::setString() const {
+  m_string = tkdb::dateTimeText(m_value);
+  m_stringSet = true;
+}
+
+ZQSimpleDBConnObject::~ZQSimpleDBConnObject() { clearInputs(); }
+
+void ZQSimpleDBConnObject::setExtIndicatorArray(void* array) { m_indicators = array; }
+
+void ZQSimpleDBConnObject::clearInputs() {
+  for (ZQDBDataTypeBase* value : m_inputs) delete value;
+  m_inputs.clear();
+}
+
+void ZQSimpleDBConnObject::clearResult() {
+  m_rows.clear();
+  m_next = 0;
+  m_executed = false;
+}
+
+namespace tkdb {
+
+std::string dateTimeText(const tagTIMESTAMP_STRUCT& ts) {
+  char text[64];
+  if (ts.fraction % 1'000'000u == 0) {
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u.%03u", static_cast<int>(ts.year),
+                  static_cast<unsigned>(ts.month), static_cast<unsigned>(ts.day), static_cast<unsigned>(ts.hour),
+                  static_cast<unsigned>(ts.minute), static_cast<unsigned>(ts.second),
+                  static_cast<unsigned>(ts.fraction / 1'000'000u));
+  } else {
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u.%09u", static_cast<int>(ts.year),
+                  static_cast<unsigned>(ts.month), static_cast<unsigned>(ts.day), static_cast<unsigned>(ts.hour),
+                  static_cast<unsigned>(ts.minute), static_cast<unsigned>(ts.second),
+                  static_cast<unsigned>(ts.fraction));
+  }
+  return text;
+}
+
+namespace {
+
+bool readNumber(const char*& p, int digits, unsigned& out) {
+  out = 0;
+  for (int k = 0; k < digits; ++k) {
+    if (*p < '0' || *p > '9') return false;
+    out = out * 10 + static_cast<unsigned>(*p - '0');
+    ++p;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool parseDateTime(const DbValue& value, tagTIMESTAMP_STRUCT& ts) {
+  ts = tagTIMESTAMP_STRUCT{0, 0, 0, 0, 0, 0, 0};
+  if (value.type == DbValue::Type::Int || value.type == DbValue::Type::Real) {
+    time_t seconds = value.type == DbValue::Type::Int ? static_cast<time_t>(value.i) : static_cast<time_t>(value.r);
+    struct tm parts {};
+    if (gmtime_r(&seconds, &parts) == nullptr) return false;
+    ts.year = static_cast<int16_t>(parts.tm_year + 1900);
+    ts.month = static_cast<uint16_t>(parts.tm_mon + 1);
+    ts.day = static_cast<uint16_t>(parts.tm_mday);
+    ts.hour = static_cast<uint16_t>(parts.tm_hour);
+    ts.minute = static_cast<uint16_t>(parts.tm_min);
+    ts.second = static_cast<uint16_t>(parts.tm_sec);
+    return true;
+  }
+  if (value.type != DbValue::Type::Text) return false;
+  const char* p = value.s.c_str();
+  while (*p == ' ') ++p;
+  unsigned y, mo, d, h = 0, mi = 0, s = 0;
+  if (!readNumber(p, 4, y) || *p++ != '-' || !readNumber(p, 2, mo) || *p++ != '-' || !readNumber(p, 2, d)) {
+    return false;
+  }
+  uint32_t fraction = 0;
+  if (*p == ' ' || *p == 'T') {
+    ++p;
+    if (!readNumber(p, 2, h) || *p++ != ':' || !readNumber(p, 2, mi)) return false;
+    if (*p == ':') {
+      ++p;
+      if (!readNumber(p, 2, s)) return false;
+      if (*p == '.') {
+        ++p;
+        uint32_t scale = 100'000'000u;
+        while (*p >= '0' && *p <= '9') {
+          fraction += static_cast<uint32_t>(*p - '0') * scale;
+          scale /= 10;
+          ++p;
+        }
+      }
+    }
+  }
+  while (*p == ' ') ++p;
+  if (*p != '\0' || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) return false;
+  ts.year = static_cast<int16_t>(y);
+  ts.month = static_cast<uint16_t>(mo);
+  ts.day = static_cast<uint16_t>(d);
+  ts.hour = static_cast<uint16_t>(h);
+  ts.minute = static_cast<uint16_t>(mi);
+  ts.second = static_cast<uint16_t>(s);
+  ts.fraction = fraction;
+  return true;
+}
+
+}  // namespace tkdb
+
+// --- result texts --------------------------------------------------------------------
+
+const char* DBtable::getErrorStr(int code) {
+  switch (code) {
+    case DB_OK: return "Success";
+    case DB_NO_ROW: return "No row matched";
+    case DB_ERR_GENERAL: return "The database engine failed";
+    case DB_ERR_OPEN: return "The database could not be opened";
+    case DB_ERR_SQL: return "The statement is not valid for the database";
+    case DB_ERR_CONSTRAINT: return "The change breaks a key or a constraint of the table";
+    case DB_ERR_BUSY: return "The database stayed locked until the time-out";
+    case DB_ERR_IO: return "The database file could not be read or written";
+    case DB_ERR_FULL: return "The database or its disk is full";
+    case DB_ERR_READONLY: return "The database is read-only";
+    case DB_ERR_NO_PROC: return "The stored procedure does not exist";
+    case DB_ERR_PROC: return "The stored procedure failed";
+    case DB_ERR_STATE: return "The operation does not apply to this database object";
+    case DB_ERR_CONVERT: return "A value does not fit its column";
+    case DB_ERR_NOMEM: return "The database engine ran out of memory";
+    case DB_ERR_INPUT: return "The procedure inputs could not be read";
+    case DB_ERR_COMMIT: return "The transaction could not be committed";
+    case DB_ERR_ROLLBACK: return "The transaction could not be rolled back";
+    case DB_ERR_BEGIN: return "The transaction could not be started";
+    case DB_ERR_NO_TRAN: return "No transaction is open";
+    case DB_ERR_TRAN_OPEN: return "The transaction is already open";
+    default: break;
+  }
+  // Codes of procedures and of callers: a text that names the code. A few
+  // buffers per thread, so that several texts can stand in one log call.
+  thread_local char buffers[4][48];
+  thread_local unsigned next = 0;
+  char* buffer = buffers[next++ % 4];
+  std::snprintf(buffer, sizeof buffers[0], "Database error %d", code);
+  return buffer;
+}
+
+// --- log_error, strncpy_s ------------------------------------------------------------
+
+void log_error(const char* file, int line, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  int needed = std::vsnprintf(nullptr, 0, format != nullptr ? format : "", copy);
+  va_end(copy);
+  std::string text(needed > 0 ? static_cast<size_t>(needed) : 0, '\0');
+  if (needed > 0) std::vsnprintf(text.data(), text.size() + 1, format, args);
+  va_end(args);
+  EvDebug::Error("log_error", "%s(%d): %s", file != nullptr ? file : "", line, text.c_str());
+}
+
+int strncpy_s(char* dest, size_t destSize, const char* src, size_t count) {
+  if (dest == nullptr || destSize == 0) return EINVAL;
+  if (src == nullptr) {
+    dest[0] = '\0';
+    return EINVAL;
+  }
+  size_t n = strnlen(src, count);
+  if (n >= destSize) {
+    dest[0] = '\0';
+    return ERANGE;
+  }
+  std::memcpy(dest, src, n);
+  dest[n] = '\0';
+  return 0;
+}

@@ -1,0 +1,294 @@
+// The central database engine: DBtable, the base of every generated binding
+// (tables, views, stored procedures, the cursor), and DBtran, a transaction.
+//
+// One SQLite file (TK_DB, default var/tarnkeep.db), WAL journal, busy
+// time-out 30 s, foreign keys on, one connection per thread. A transaction
+// begins on its thread's connection; a binding made without a transaction
+// (or over one that is not open) runs on its thread's connection, so it
+// autocommits, or joins the thread's open transaction when there is one.
+//
+// Where clauses, update texts and values clauses are printf-style. Every %s
+// argument that stands inside a single-quoted literal of the format has its
+// single quotes doubled by the engine. The texts are written in the
+// server's dialect; the engine turns the common forms into SQLite's
+// (platform/db/SqlText.h).
+//
+// Results: 0 a row (or success), 100 no row, anything else an error whose
+// text getErrorStr gives. SQLite's own result codes never come out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "Db/ZQDBDataType.h"
+#include "frame/FXLockableResource.h"
+#include "platform/db/DBColumns.h"
+#include "platform/db/DBValue.h"
+#include "platform/debuglog/EvDebug.h"
+
+class ZQDBRowBase;
+class DBtable;
+class DBtran;
+
+namespace tkdb {
+class Connection;
+class Session;
+}
+
+int getOneRow(DBtable* object, bool lock, int a, int b);
+int getNextRow(DBtable* object, int* count, int a, int b);
+
+// Result codes of the engine.
+enum DBResult {
+  DB_OK = 0,
+  DB_NO_ROW = 100,
+  DB_ERR_GENERAL = 200,
+  DB_ERR_OPEN = 201,
+  DB_ERR_SQL = 202,
+  DB_ERR_CONSTRAINT = 203,
+  DB_ERR_BUSY = 204,
+  DB_ERR_IO = 205,
+  DB_ERR_FULL = 206,
+  DB_ERR_READONLY = 207,
+  DB_ERR_NO_PROC = 208,
+  DB_ERR_PROC = 209,
+  DB_ERR_STATE = 210,
+  DB_ERR_CONVERT = 211,
+  DB_ERR_NOMEM = 212,
+  DB_ERR_INPUT = 213,
+  DB_ERR_COMMIT = 254,
+  DB_ERR_ROLLBACK = 255,
+  DB_ERR_BEGIN = 290,
+  DB_ERR_NO_TRAN = 291,
+  DB_ERR_TRAN_OPEN = 292,
+};
+
+// Indicator value of a NULL column in the extended indicator array.
+inline constexpr long long ZQDB_NULL_DATA = -1;
+
+// The statement state of one database object: its indicator array, the
+// inputs bound to it and the rows of its last execution.
+class ZQSimpleDBConnObject {
+ public:
+  ZQSimpleDBConnObject() = default;
+  ~ZQSimpleDBConnObject();
+  ZQSimpleDBConnObject(const ZQSimpleDBConnObject&) = delete;
+  ZQSimpleDBConnObject& operator=(const ZQSimpleDBConnObject&) = delete;
+
+  void setExtIndicatorArray(void* array);
+  void* getExtIndicatorArray() const { return m_indicators; }
+
+ private:
+  friend class DBtable;
+  friend int getOneRow(DBtable*, bool, int, int);
+  friend int getNextRow(DBtable*, int*, int, int);
+  void clearInputs();
+  void clearResult();
+
+  void* m_indicators = nullptr;
+  std::vector<ZQDBDataTypeBase*> m_inputs;  // owned once bound
+  tkdb::DbRows m_rows;                      // rows of the last execution
+  size_t m_next = 0;                        // next row for getNextRow / fetchCursor
+  bool m_executed = false;                  // m_rows hold a current result
+};
+
+class DBtable {
+ public:
+  // objectName: the database object; the second argument is always 0;
+  // tran: the transaction the object works in, or null.
+  DBtable(const char* objectName, int unused, DBtran* tran);
+  virtual ~DBtable();
+  DBtable(const DBtable&) = delete;
+  DBtable& operator=(const DBtable&) = delete;
+
+  // Typed (1: inputs bound as value objects, catalogues built) or text (0:
+  // inputs formatted into a values clause) mode of the bindings.
+  static int b_newDBBase;
+  // Held by every binding while it registers itself in its transaction.
+  static FXCriticalSection DBCriticalSection;
+
+  // The state word: kStateOpen (4) while a transaction is open.
+  int getState() const { return m_state; }
+  static constexpr int kStateOpen = 4;
+  // Hands the binding's indicator array (one 8-byte entry per column) to
+  // the connection object in the typed mode; nothing in the text mode.
+  void setExtIndicatorArray(void* array) {
+    if (b_newDBBase) m_connObj->setExtIndicatorArray(array);
+  }
+
+  // Clauses of the next query, update or delete.
+  int setWhere(const char* format, ...) TK_PRINTF(2, 3);
+  int setOrderBy(const char* order);
+  void setTop(int count);
+  void setIsolationType(unsigned int type) { m_isolation = type; }
+  void resetClauses();
+
+  // Inserts the row; with `fetchIdentity` the new identity is written into
+  // the row's serial field. The serial column itself is never written.
+  int rowInsert(bool fetchIdentity);
+  // UPDATE ... SET <format> WHERE <where>: 0 when rows changed, 100 when the
+  // where clause matched none.
+  int rowUpdate(const char* format, ...) TK_PRINTF(2, 3);
+  // DELETE ... WHERE <where>: 0 when rows went, 100 when none matched.
+  int rowDelete();
+
+  // The engine's text for a non-zero result code.
+  static const char* getErrorStr(int code);
+
+  // Inputs of a procedure, typed mode: the engine owns what is bound.
+  void ClearBoundInputs();
+  void BindInput(ZQDBDataTypeBase* value);
+  // Text mode: start a values clause (or, for a cursor, the query text)
+  // sized for `size` characters, then append formatted text to it. The
+  // buffer grows with the escaped text; the size is a hint, never a limit.
+  int valuesClauseCheck(int size);
+  int querySizeCheck(int size, bool keep);
+  int CallDBsprintfWrapper(const char* format, ...) TK_PRINTF(2, 3);
+
+  // Runs the object and keeps its rows open: 0 when open.
+  int openCursor();
+  // The next row into the bound row: 0 a row, 100 no more.
+  int fetchCursor(bool closeAtEnd);
+
+  // The binding's generated part: ties the row to the engine / lets it go.
+  void dataBindClearFirstTime();
+  void dataBindClear();
+
+  // What the engine was told, for the engine's users and tests.
+  const std::string& getObjectName() const { return m_objectName; }
+  int getKind() const { return m_kind; }
+  const char* getSelectList() const { return m_selectList; }
+  const char* getVersion() const { return m_version; }
+  const char* getStamp() const { return m_stamp; }
+  const char* getSerialColName() const { return m_serialColName; }
+  void* getSerialField() const { return m_serialField; }
+  const char* getDescription() const { return m_description; }
+  ZQDBRowBase* getCatalogue() const { return m_catalogue; }
+  DBtran* getTransaction() const { return m_tran; }
+  const std::string& getWhere() const { return m_where; }
+  const std::string& getOrderBy() const { return m_orderBy; }
+  int getTop() const { return m_top; }
+  unsigned int getIsolationType() const { return m_isolation; }
+  const std::string& getValuesClause() const { return m_values; }
+  const std::string& getQueryText() const { return m_query; }
+  size_t getBoundInputCount() const { return m_connObj->m_inputs.size(); }
+  int getInputsBound() const { return m_inputsBound; }
+
+ protected:
+  // Set by the binding's constructor.
+  int m_kind = ZQDB_KIND_TABLE;
+  const char* m_selectList = "";
+  const char* m_version = "";
+  const char* m_serialColName = nullptr;
+  void* m_serialField = nullptr;
+  const char* m_description = "";
+  char m_stamp[21] = {};
+  ZQDBRowBase* m_catalogue = nullptr;
+  int m_inputsBound = 0;
+  int m_state = 0;
+
+  // The binding's row and its columns (set before dataBindClearFirstTime).
+  void setRowBinding(void* row, const ZQDBColumns* columns) {
+    m_rowBase = row;
+    m_columns = columns;
+  }
+  // Registration in the transaction, under DBCriticalSection; an exception
+  // out of addObject is logged with the binding's header, line and class
+  // name and goes no further.
+  void registerInTransaction(const char* className, const char* header, int line);
+
+ private:
+  friend class DBtran;
+  friend int getOneRow(DBtable*, bool, int, int);
+  friend int getNextRow(DBtable*, int*, int, int);
+
+  std::shared_ptr<tkdb::Connection> connection(int& code);
+  int execute(const char* call, int limit);
+  int fetchInto(size_t index);
+  int fillRow(const tkdb::DbRow& values, std::string& detail);
+  int gatherInputs(std::vector<tkdb::DbValue>& inputs, std::string& detail);
+  int fail(const char* call, int code, const std::string& sql, const std::string& detail);
+  void invalidate();
+  std::string quotedName() const;
+  std::string selectSql(int limit) const;
+
+  std::string m_objectName;
+  DBtran* m_tran;
+  ZQSimpleDBConnObject* m_connObj;
+  void* m_rowBase = nullptr;
+  const ZQDBColumns* m_columns = nullptr;
+
+  std::string m_where;
+  std::string m_orderBy;
+  int m_top = 0;
+  unsigned int m_isolation = 0;
+  std::string m_values;  // values clause (text mode)
+  std::string m_query;   // formatted query text (cursor)
+  enum class Target { Values, Query } m_target = Target::Values;
+};
+
+class DBtran : public DBtable {
+ public:
+  // `startNow` starts the transaction at once.
+  explicit DBtran(bool startNow = false);
+  ~DBtran() override;  // rolls back when still open
+
+  // 0 on success; 290 (start), 254 (commit), 255 (roll back), 291 when no
+  // transaction is open, 292 when it already is. The outermost transaction
+  // of a thread takes the write lock when it starts (writers queue there,
+  // within the busy time-out, instead of failing later on a read snapshot
+  // that another writer made stale). A transaction started while another
+  // is open on the thread nests in it (a savepoint); ending a transaction
+  // ends the ones nested in it too. A failed commit leaves it open.
+  int startTran();
+  int commitTran(int flags = 0);
+  int rollbackTran();
+  bool isOpen() const { return (m_state & kStateOpen) != 0; }
+
+  // Registers a binding object in this transaction.
+  void addObject(DBtable* object);
+  std::vector<DBtable*> registeredObjects() const;
+
+  void setArithAbort(bool on) { m_arithAbort = on; }
+  bool getArithAbort() const { return m_arithAbort; }
+
+ private:
+  friend class DBtable;
+  friend class tkdb::Connection;
+  friend class tkdb::Session;
+  void attach(DBtable* object);
+  void detach(DBtable* object);
+  void endOnConnection();
+  void orphan();  // ended by an enclosing transaction
+
+  bool m_arithAbort = false;
+  std::shared_ptr<tkdb::Connection> m_conn;
+  std::string m_savepoint;     // empty for the outermost transaction (BEGIN)
+  size_t m_schemaAtStart = 0;  // schema statements applied when it started
+  mutable std::mutex m_objectsMutex;
+  std::vector<DBtable*> m_registered;
+  std::vector<DBtable*> m_attached;
+
+  // Connection of this transaction while open (for DBtable).
+  std::shared_ptr<tkdb::Connection> openConnection() const;
+};
+
+// Runs the object's query (every call) and fetches its first row into the
+// bound row: 0 a row, 100 none, anything else an error.
+int getOneRow(DBtable* object, bool lock, int a, int b);
+// Cursor-style: the first call executes, and so does the first call after a
+// new where clause, order, top, inputs or values; every call fetches the
+// next row: 0 a row, 100 at the end. `count` gets the rows read so far.
+int getNextRow(DBtable* object, int* count, int a, int b);
+
+// The engine's error log line: "<file>(<line>): <text>".
+void log_error(const char* file, int line, const char* format, ...) TK_PRINTF(3, 4);
+
+// Bounded copy: at most `count` bytes of `src` and a NUL into `dest` of
+// `destSize` bytes. 0 on success; EINVAL for bad arguments, ERANGE (and an
+// empty `dest`) when the text would not fit.
+int strncpy_s(char* dest, size_t destSize, const char* src, size_t count);

@@ -1,0 +1,55 @@
+// Test control of the central database engine.
+//
+//   testkit::db::reset();                 // fresh start: connections reopen on TK_DB
+//   testkit::db::overrideProcedure("MMS2GetMediaAgentList", {{1, "ma1"}, {2, "ma2"}});
+//   testkit::db::failProcedure("MMCheckMPCanDelete", 50001, "refused");
+//   testkit::db::journal().injectFailure("getOneRow", 204, "locked");
+//   ... code under test ...
+//   testkit::db::journal().calls("sql")  // every statement the bindings ran
+//
+// Journal entries: "sql" (object name, call, SQL text as run), "procedure"
+// (name, inputs as texts), "valuesClauseCheck" (object, size),
+// "querySizeCheck" (object, size, keep), "startTran", "commitTran",
+// "rollbackTran", "addObject" (object name). Failures can be injected into "getOneRow",
+// "getNextRow", "openCursor", "rowInsert", "rowUpdate", "rowDelete",
+// "startTran", "commitTran", "rollbackTran" and "exec" (Session); a
+// failure's code is returned as the call's result, its text is the detail
+// of the engine's log line. tests/support/TestDatabase.h wraps all of this
+// in a per-test temporary database.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/db/DBValue.h"
+#include "platform/journal/Journal.h"
+
+namespace testkit::db {
+
+// Closes the calling thread's connection, makes every other thread's
+// connection reopen before its next use (so a changed TK_DB takes effect),
+// clears the journal, the scripted failures and the procedure overrides,
+// restores the typed mode, the busy time-out and addObject, and turns the
+// journal on.
+void reset();
+
+// Replaces a procedure's body for the tests: it yields these rows, or fails
+// with the code and text. clearProcedureOverrides() puts the bodies back.
+void overrideProcedure(const std::string& name, const tkdb::DbRows& rows);
+void failProcedure(const std::string& name, int code, const std::string& text);
+void clearProcedureOverrides();
+
+// Makes DBtran::addObject throw (true) or register (false).
+void setAddObjectThrows(bool throws);
+
+// Busy time-out of connections opened from now on (default 30,000 ms).
+void setBusyTimeoutMs(int milliseconds);
+
+// Calls, failures (see above).
+tkjournal::Journal& journal();
+
+// The SQL statements the bindings and sessions ran, in order (the "sql"
+// journal entries' texts).
+std::vector<std::string> statements();
+
+}  // namespace testkit::db

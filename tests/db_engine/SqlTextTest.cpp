@@ -1,0 +1,129 @@
+// Formatting with quote doubling, the dialect translation and log masking.
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <string>
+
+#include "platform/db/SqlText.h"
+
+namespace {
+
+using tkdb::formatSql;
+using tkdb::maskLiterals;
+using tkdb::translateDialect;
+
+// Formats without the compiler's format check, for the server's own
+// conversions and for arguments the check refuses.
+std::string unchecked(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string out = tkdb::formatSqlV(format, args);
+  va_end(args);
+  return out;
+}
+
+TEST(FormatSql, TextInsideQuotesHasItsQuotesDoubled) {
+  EXPECT_EQ("name = 'O''Neil'", formatSql("name = '%s'", "O'Neil"));
+  EXPECT_EQ("name = 'x'' OR ''1''=''1'", formatSql("name = '%s'", "x' OR '1'='1"));
+  EXPECT_EQ("a = '''' AND b = ''", formatSql("a = '%s' AND b = '%s'", "'", ""));
+  EXPECT_EQ("N'It''s'", formatSql("N'%s'", "It's"));
+}
+
+TEST(FormatSql, TextOutsideQuotesIsProgramSqlAndStaysAsItIs) {
+  EXPECT_EQ("JobId in (1,2,3)", formatSql("JobId in (%s)", "1,2,3"));
+  EXPECT_EQ("x = 'a' AND flags & 4 = 4", formatSql("x = 'a' AND %s", "flags & 4 = 4"));
+}
+
+TEST(FormatSql, LiteralTrackingFollowsQuotesOfTheFormatOnly) {
+  // An escaped quote in the format stays inside the literal.
+  EXPECT_EQ("n = 'it''s ''me'''", formatSql("n = 'it''s %s'", "'me'"));
+  // Quotes inside an argument never open or close a literal.
+  EXPECT_EQ("a = 'x''' AND b = 'y'''", formatSql("a = '%s' AND b = '%s'", "x'", "y'"));
+  // Several arguments in one literal, and a LIKE pattern around one.
+  EXPECT_EQ("p LIKE '%a''b%' AND q = 'c''d.e'", formatSql("p LIKE '%%%s%%' AND q = '%s.%s'", "a'b", "c'd", "e"));
+}
+
+TEST(FormatSql, PrecisionCutsBeforeEscapingSoAQuoteIsNeverHalved) {
+  EXPECT_EQ("n = 'abcd'''", formatSql("n = '%.5s'", "abcd'efg"));
+  EXPECT_EQ("n = 'ab'", formatSql("n = '%.*s'", 2, "ab'"));
+}
+
+TEST(FormatSql, NumbersAndOtherConversionsFormatAsPrintfDoes) {
+  struct Case {
+    std::string got;
+    const char* want;
+  };
+  const Case cases[] = {
+      {formatSql("id = %d", -12), "id = -12"},
+      {formatSql("%5d|%-4d|%05d", 7, 8, 9), "    7|8   |00009"},
+      {formatSql("%u %x %X %o", 4000000000u, 255u, 255u, 8u), "4000000000 ff FF 10"},
+      {formatSql("%lld %llu", -9000000000123LL, 18000000000000000000ULL), "-9000000000123 18000000000000000000"},
+      {formatSql("%ld %lu", -5L, 5UL), "-5 5"},
+      {unchecked("%I64d", 1234567890123LL), "1234567890123"},
+      {formatSql("%.2f", 2.5), "2.50"},
+      {formatSql("%c%c", 'a', 'b'), "ab"},
+      {formatSql("'%c'", '\''), "''''"},
+      {formatSql("100%%"), "100%"},
+      {unchecked("%s|%s", static_cast<const char*>(nullptr), "x"), "|x"},
+      {formatSql("%*d", 4, 1), "   1"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.want, c.got);
+}
+
+TEST(FormatSql, PercentNWritesNothing) {
+  int written = 77;
+  EXPECT_EQ("ab", formatSql("a%nb", &written));
+  EXPECT_EQ(77, written);
+}
+
+TEST(FormatSql, LongTextsAreNotCut) {
+  std::string big(5000, 'q');
+  big[100] = '\'';
+  std::string out = formatSql("v = '%s'", big.c_str());
+  EXPECT_EQ(5000u + 1 + 6, out.size());
+}
+
+TEST(TranslateDialect, CommonFormsBecomeSQLite) {
+  struct Case {
+    const char* in;
+    const char* out;
+  };
+  const Case cases[] = {
+      {"id = 5", "id = 5"},
+      {"MasterPoolId in (select MasterPoolId from MMMasterPool where LibraryId = 3) and ClientId = 4",
+       "MasterPoolId in (select MasterPoolId from MMMasterPool where LibraryId = 3) and ClientId = 4"},
+      {"x IN (SELECT a FROM t WITH (NOLOCK), u with(nolock) WHERE b = 1)", "x IN (SELECT a FROM t, u WHERE b = 1)"},
+      {"MasterPoolid = (\tSELECT DISTINCT MP.MasterPoolId FROM MMMountPath MP WITH (NOLOCK) WHERE MP.MountPathId = 3)",
+       "MasterPoolid = (\tSELECT DISTINCT MP.MasterPoolId FROM MMMountPath MP WHERE MP.MountPathId = 3)"},
+      {"id = (SELECT TOP 1 id FROM t ORDER BY id DESC)", "id = (SELECT id FROM t ORDER BY id DESC LIMIT 1)"},
+      {"id IN (SELECT DISTINCT TOP (5) id FROM t)", "id IN (SELECT DISTINCT id FROM t LIMIT 5)"},
+      {"SELECT TOP 3 a FROM t", "SELECT a FROM t LIMIT 3"},
+      {"SELECT TOP 2 a FROM t; SELECT b FROM u", "SELECT a FROM t LIMIT 2; SELECT b FROM u"},
+      {"[name] = 'a' AND [Order Id] = 2", "\"name\" = 'a' AND \"Order Id\" = 2"},
+      {"ISNULL(flags, 0) & 4 = 4", "IFNULL(flags, 0) & 4 = 4"},
+      {"name = N'abc'", "name = 'abc'"},
+      {"flags & 0x10 = 0", "flags & 0x10 = 0"},
+      {"ATTRIBUTE & 8 <> 0 AND IsEnabled != 0", "ATTRIBUTE & 8 <> 0 AND IsEnabled != 0"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.out, translateDialect(c.in)) << c.in;
+}
+
+TEST(TranslateDialect, LiteralsAndQuotedNamesAreNeverTouched) {
+  const char* untouched[] = {
+      "name = 'WITH (NOLOCK)'",
+      "name = '[x] SELECT TOP 1 ISNULL('",
+      "name = 'it''s [x]'",
+      "\"WITH (NOLOCK)\" = 1",
+      "TOPIC = 1 AND STOP = 2 AND SELECTED = 3",
+      "nolock = 1",
+  };
+  for (const char* s : untouched) EXPECT_EQ(s, translateDialect(s));
+}
+
+TEST(MaskLiterals, EveryLiteralLosesItsContent) {
+  EXPECT_EQ("UserPassword = '?' AND name = '?'", maskLiterals("UserPassword = 'se''cret' AND name = 'x'"));
+  EXPECT_EQ("id = 5", maskLiterals("id = 5"));
+  EXPECT_EQ("a = '?'", maskLiterals("a = 'unterminated"));
+}
+
+}  // namespace

@@ -1,0 +1,275 @@
+// Transactions, registration of bindings and concurrent writers.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/db/DBSession.h"
+#include "platform/testkit/db.h"
+#include "platform/testkit/debuglog.h"
+#include "tests/db_engine/ExampleBinding.h"
+#include "tests/db_engine/TestBindings.h"
+#include "tests/support/TestDatabase.h"
+
+namespace {
+
+class Transactions : public ::testing::Test {
+ protected:
+  tktest::TestDatabase db;
+
+  static int insert(DBtran* tran, const char* name) {
+    ExampleItem item(tran);
+    strncpy_s(item.getDataPtr()->name, sizeof item.getDataPtr()->name, name, 64);
+    int rc = item.rowInsert(true);
+    return rc == 0 ? item.getDataPtr()->itemId : -rc;
+  }
+  // Rows as another thread (another connection) sees them.
+  long long countFromAnotherThread() {
+    long long n = -1;
+    std::thread other([&] {
+      ExampleItem item(nullptr);
+      int count = 0;
+      while (getNextRow(&item, &count, -1, 0) == 0) {
+      }
+      n = count;
+    });
+    other.join();
+    return n;
+  }
+};
+
+TEST_F(Transactions, CommitMakesTheWorkVisibleToOthers) {
+  DBtran tran;
+  EXPECT_EQ(0, tran.getState() & DBtable::kStateOpen);
+  ASSERT_EQ(0, tran.startTran());
+  EXPECT_EQ(DBtable::kStateOpen, tran.getState() & DBtable::kStateOpen);
+  EXPECT_GT(insert(&tran, "a"), 0);
+  EXPECT_GT(insert(&tran, "b"), 0);
+  EXPECT_EQ(0, countFromAnotherThread());
+  ASSERT_EQ(0, tran.commitTran(0));
+  EXPECT_EQ(0, tran.getState() & DBtable::kStateOpen);
+  EXPECT_EQ(2, countFromAnotherThread());
+}
+
+TEST_F(Transactions, RollbackUndoesTheWork) {
+  insert(nullptr, "kept");
+  DBtran tran;
+  ASSERT_EQ(0, tran.startTran());
+  insert(&tran, "dropped");
+  ExampleItem item(&tran);
+  item.setWhere("name = '%s'", "kept");
+  ASSERT_EQ(0, item.rowUpdate("flags = %d", 9));
+  ASSERT_EQ(0, tran.rollbackTran());
+  EXPECT_EQ(1, db.scalar("SELECT COUNT(*) FROM exampleItem"));
+  EXPECT_EQ(0, db.scalar("SELECT flags FROM exampleItem"));
+}
+
+TEST_F(Transactions, DestroyingAnOpenTransactionRollsItBack) {
+  {
+    DBtran tran(true);
+    ASSERT_TRUE(tran.isOpen());
+    insert(&tran, "gone");
+  }
+  EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM exampleItem"));
+}
+
+TEST_F(Transactions, StateErrorsHaveTheirOwnCodes) {
+  DBtran tran;
+  EXPECT_EQ(DB_ERR_NO_TRAN, tran.commitTran(0));
+  EXPECT_EQ(DB_ERR_NO_TRAN, tran.rollbackTran());
+  ASSERT_EQ(0, tran.startTran());
+  EXPECT_EQ(DB_ERR_TRAN_OPEN, tran.startTran());
+  tran.setArithAbort(true);
+  EXPECT_TRUE(tran.getArithAbort());
+  EXPECT_EQ(0, tran.commitTran(0));
+}
+
+TEST_F(Transactions, AFailedCommitLeavesTheTransactionOpenForARollback) {
+  DBtran tran;
+  ASSERT_EQ(0, tran.startTran());
+  insert(&tran, "x");
+  testkit::db::journal().injectFailure("commitTran", DB_ERR_COMMIT, "disk went away");
+  EXPECT_EQ(DB_ERR_COMMIT, tran.commitTran(0));
+  EXPECT_TRUE(tran.isOpen());
+  EXPECT_EQ(0, tran.rollbackTran());
+  EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM exampleItem"));
+}
+
+TEST_F(Transactions, ABindingWithoutTransactionJoinsTheThreadsOpenTransactionWithoutWaiting) {
+  testkit::db::setBusyTimeoutMs(2000);  // a wait on itself would fail fast instead of after 30 s
+  DBtran tran;
+  ASSERT_EQ(0, tran.startTran());
+  auto start = std::chrono::steady_clock::now();
+  int id = insert(nullptr, "joined");
+  EXPECT_GT(id, 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  ExampleItem item(nullptr);
+  item.setWhere("itemId = %d", id);
+  EXPECT_EQ(0, getOneRow(&item, false, -1, 0));
+  EXPECT_EQ(0, countFromAnotherThread());
+  ASSERT_EQ(0, tran.rollbackTran());
+  EXPECT_EQ(100, getOneRow(&item, false, -1, 0));  // it was part of the transaction
+}
+
+TEST_F(Transactions, NestedTransactionsAreSavepoints) {
+  DBtran outer;
+  ASSERT_EQ(0, outer.startTran());
+  insert(&outer, "outer");
+  {
+    DBtran inner;
+    ASSERT_EQ(0, inner.startTran());
+    insert(&inner, "inner");
+    ASSERT_EQ(0, inner.rollbackTran());
+  }
+  {
+    DBtran inner;
+    ASSERT_EQ(0, inner.startTran());
+    insert(&inner, "inner kept");
+    ASSERT_EQ(0, inner.commitTran(0));
+  }
+  ASSERT_EQ(0, outer.commitTran(0));
+  EXPECT_EQ(2, db.scalar("SELECT COUNT(*) FROM exampleItem"));
+  EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM exampleItem WHERE name = 'inner'"));
+}
+
+TEST_F(Transactions, EndingATransactionEndsTheOnesNestedInIt) {
+  DBtran outer;
+  ASSERT_EQ(0, outer.startTran());
+  DBtran inner;
+  ASSERT_EQ(0, inner.startTran());
+  insert(&inner, "inner");
+  ASSERT_EQ(0, outer.rollbackTran());
+  EXPECT_FALSE(inner.isOpen());
+  EXPECT_EQ(DB_ERR_NO_TRAN, inner.commitTran(0));
+  EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM exampleItem"));
+}
+
+TEST_F(Transactions, BindingsRegisterInTheirTransaction) {
+  DBtran tran;
+  ASSERT_EQ(0, tran.startTran());
+  ExampleItem table(&tran);
+  TestItemCursor cursor(&tran);
+  TestListItems proc(&tran);
+  ExampleItem unregistered(nullptr);
+  std::vector<DBtable*> objects = tran.registeredObjects();
+  EXPECT_EQ((std::vector<DBtable*>{&table, &cursor, &proc}), objects);
+  EXPECT_EQ(&tran, table.getTransaction());
+  EXPECT_EQ(3u, testkit::db::journal().count("addObject"));
+}
+
+TEST_F(Transactions, AThrowingRegistrationIsLoggedAndSwallowed) {
+  DBtran tran;
+  ASSERT_EQ(0, tran.startTran());
+  testkit::db::setAddObjectThrows(true);
+  testkit::debuglog::Capture log;
+  ExampleItem item(&tran);
+  testkit::db::setAddObjectThrows(false);
+
+  EXPECT_TRUE(tran.registeredObjects().empty());
+  char expected[200];
+  std::snprintf(expected, sizeof expected,
+                "tests/db_engine/ExampleBinding.h(42): ExampleItem Constructor [0x%08x], caught an exception",
+                static_cast<unsigned int>(reinterpret_cast<uintptr_t>(&item) & 0xFFFFFFFFu));
+  std::vector<testkit::debuglog::Line> lines = log.lines();
+  ASSERT_EQ(1u, lines.size());
+  EXPECT_EQ(kEvDebugError, lines[0].level);
+  EXPECT_EQ(expected, lines[0].text);
+  // The address is printed as eight hex digits, never more.
+  size_t open = lines[0].text.find("[0x");
+  ASSERT_NE(std::string::npos, open);
+  EXPECT_EQ(']', lines[0].text[open + 11]);
+
+  // The section was released and the object still works, in the transaction.
+  bool taken = false;
+  std::thread other([&] {
+    taken = DBtable::DBCriticalSection.TryLock();
+    if (taken) DBtable::DBCriticalSection.Unlock();
+  });
+  other.join();
+  EXPECT_TRUE(taken);
+  std::strcpy(item.getDataPtr()->name, "still works");
+  EXPECT_EQ(0, item.rowInsert(true));
+  ASSERT_EQ(0, tran.rollbackTran());
+  EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM exampleItem"));
+}
+
+TEST_F(Transactions, ATransactionDestroyedBeforeItsBindingsLeavesThemWithoutOne) {
+  auto* tran = new DBtran(true);
+  ExampleItem item(tran);
+  insert(tran, "a");
+  delete tran;  // rolls back and lets go of the binding
+  EXPECT_EQ(nullptr, item.getTransaction());
+  EXPECT_EQ(100, getOneRow(&item, false, -1, 0));
+}
+
+TEST_F(Transactions, WritersOnEightThreadsAllLand) {
+  constexpr int kThreads = 8;
+  constexpr int kRows = 24;
+  std::vector<std::thread> threads;
+  std::vector<std::vector<int>> ids(kThreads);
+  std::vector<int> failures(kThreads, 0);
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t, &ids, &failures] {
+      for (int r = 0; r < kRows; r += 3) {
+        char name[32];
+        // Two rows on their own, then one read-then-write transaction.
+        for (int k = 0; k < 2; ++k) {
+          std::snprintf(name, sizeof name, "t%d-r%d", t, r + k);
+          int id = insert(nullptr, name);
+          if (id > 0) ids[static_cast<size_t>(t)].push_back(id); else ++failures[static_cast<size_t>(t)];
+        }
+        DBtran tran;
+        if (tran.startTran() != 0) {
+          ++failures[static_cast<size_t>(t)];
+          continue;
+        }
+        ExampleItem read(&tran);
+        read.setWhere("name = '%s'", name);
+        if (getOneRow(&read, false, -1, 0) != 0) ++failures[static_cast<size_t>(t)];
+        std::snprintf(name, sizeof name, "t%d-r%d", t, r + 2);
+        int id = insert(&tran, name);
+        if (id > 0 && tran.commitTran(0) == 0) {
+          ids[static_cast<size_t>(t)].push_back(id);
+        } else {
+          ++failures[static_cast<size_t>(t)];
+        }
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  std::set<int> all;
+  for (int t = 0; t < kThreads; ++t) {
+    EXPECT_EQ(0, failures[static_cast<size_t>(t)]) << "thread " << t;
+    all.insert(ids[static_cast<size_t>(t)].begin(), ids[static_cast<size_t>(t)].end());
+  }
+  EXPECT_EQ(static_cast<size_t>(kThreads * kRows), all.size());
+  EXPECT_EQ(kThreads * kRows, db.scalar("SELECT COUNT(*) FROM exampleItem"));
+  EXPECT_EQ(kThreads * kRows, db.scalar("SELECT COUNT(DISTINCT name) FROM exampleItem"));
+}
+
+TEST_F(Transactions, SessionsFollowTheSameTransactionRules) {
+  DBtran tran;
+  ASSERT_EQ(0, tran.startTran());
+  tkdb::Session inTran(&tran);
+  ASSERT_EQ(0, inTran.exec("INSERT INTO exampleItem (name) VALUES (?)", {"via session"}));
+  EXPECT_EQ(1, inTran.lastInsertId());
+  tkdb::Session work;
+  EXPECT_EQ(50002, work.atomically([&] {
+    EXPECT_EQ(0, work.exec("INSERT INTO exampleItem (name) VALUES ('undone')"));
+    return 50002;
+  }));
+  EXPECT_EQ(0, work.atomically([&] { return work.exec("INSERT INTO exampleItem (name) VALUES ('kept')"); }));
+  ASSERT_EQ(0, tran.commitTran(0));
+  EXPECT_EQ(2, db.scalar("SELECT COUNT(*) FROM exampleItem"));
+  EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM exampleItem WHERE name = 'undone'"));
+  tkdb::DbRow row;
+  EXPECT_EQ(100, work.queryOne("SELECT name FROM exampleItem WHERE itemId = ?", {99}, row));
+  EXPECT_EQ(DB_ERR_SQL, work.exec("SELEKT 1"));
+}
+
+}  // namespace
