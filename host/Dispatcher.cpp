@@ -9,6 +9,7 @@
 #include "frame/MessageInfo.h"
 #include "host/HostLog.h"
 #include "host/RequestRecord.h"
+#include "platform/reply/ReplyChannel.h"
 #include "tests/support/wire/WireCodec.h"
 
 namespace tkhost {
@@ -71,7 +72,7 @@ void callXml(const TkHandlerEntry& entry, const tkwire::XmlRequest& request, int
     std::string text = request.xml;
     long long result = entry.xml(handlers, record.get(), request.messageId, text);
     logLine(2, "connection %d: %s returned %lld with %zu bytes", fd, entry.name, result, text.size());
-    tkwire::writeAll(fd, tkwire::encodeXmlAnswer(request.messageId, request.sequence, result, text));
+    tkreply::writeFrame(fd, tkwire::encodeXmlAnswer(request.messageId, request.sequence, result, text));
     return;
   } catch (const char* text) {
     failure = text != nullptr ? text : "";
@@ -87,7 +88,7 @@ void callXml(const TkHandlerEntry& entry, const tkwire::XmlRequest& request, int
 }  // namespace
 
 bool refuse(int fd, int64_t sequence, const std::string& reason) {
-  return tkwire::writeAll(fd, tkwire::encodeStatusReply(sequence, 0, reason));
+  return tkreply::writeFrame(fd, tkwire::encodeStatusReply(sequence, 0, reason));
 }
 
 bool Dispatcher::init(const HandlerApi& api, std::string& error) {

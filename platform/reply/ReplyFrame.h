@@ -8,7 +8,7 @@
 //   u32 message id      the reply id (1024, 11055, 1017, ...)
 //   i64 sequence        the request's sequence number, echoed
 //   kReplyItems: u32 item count, then per item: u32 tag, u32 length, bytes
-//   kReplyRaw:   the message bytes as given to EvReturnData::send
+//   kReplyRaw:   the message bytes as given to EvReturnData::sendRaw
 //
 // Request frames (console to host), body:
 //   u32 kind            kRequestStream or kRequestXml

@@ -1,0 +1,259 @@
+// The handler class's construction, its class-wide state, the cache of
+// media-configuration instances with the force-close rule and pruning, the
+// pins that keep an instance in use from being pruned, and the one-time
+// initialisation.
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <new>
+
+#include "frame/EvEvent.h"
+#include "frame/EvMMConfigMgr.h"
+#include "frame/MessageInfo.h"
+#include "frame/ZqCriticalSection.h"
+#include "frame/mac/ZQMACMediaConfig.h"
+#include "platform/clock/Clock.h"
+#include "platform/debuglog/EvDebug.h"
+#include "platform/mountd/ZqMountd.h"
+
+// ---- class-wide state ----
+
+std::list<MediaConfigContainer> EvMMConfigMgr::m_tMediaConfigList;
+EvSessionSocket EvMMConfigMgr::m_socketId;
+std::atomic<unsigned long> EvMMConfigMgr::m_ulUserId{0};
+std::atomic<unsigned long> EvMMConfigMgr::m_ulLockedMMConfig{0};
+std::atomic<long long> EvMMConfigMgr::m_serverSequenceNumber{0};
+std::atomic<long long> EvMMConfigMgr::m_guiClientSequenceNumber{-1};
+std::atomic<bool> EvMMConfigMgr::m_initialized{false};
+std::atomic<bool> EvMMConfigMgr::m_bInitLogFile{false};
+EvDebugFileInstance EvMMConfigMgr::m_libHandlerLogFileInstance;
+std::list<std::string> EvMMConfigMgr::m_detectMediaAgentList;
+
+char g_sLastLoginName[kLastLoginNameSize] = {};
+std::atomic<uint32_t> g_ulSteps{0};
+std::atomic<uint32_t> g_ulTotalSteps{0};
+
+namespace {
+
+constexpr const char* kGetCurrentTag = "EvMMConfigMgr::GetCurrentMediaConfig";
+// Catalogue text of the force-close notice (argument: the login name).
+constexpr unsigned long kForceClosedText = 0x240002FA;
+// Code of item 11102 in the force-close notice.
+constexpr unsigned long kForceClosedCode = 4;
+constexpr std::size_t kForceClosedTextSize = 512;
+
+// Guards g_sLastLoginName; taken on its own, never while waiting for another
+// lock.
+std::mutex& lastLoginNameMutex() {
+  static std::mutex m;
+  return m;
+}
+
+// The local-time text of a time ("Mon Jan  1 00:00:00 2024"), formatted
+// into the caller's buffer: each time gets a buffer of its own, so two
+// times in one log line are two texts, on any thread.
+const char* localTimeText(int64_t seconds, char (&buffer)[64]) {
+  const time_t value = static_cast<time_t>(seconds);
+  struct tm parts;
+  if (localtime_r(&value, &parts) == nullptr || std::strftime(buffer, sizeof buffer, "%a %b %e %H:%M:%S %Y", &parts) == 0)
+    std::snprintf(buffer, sizeof buffer, "(time %lld)", static_cast<long long>(seconds));
+  return buffer;
+}
+
+// Finds the cache entry of an instance; under the session lock.
+MediaConfigContainer* findEntryLocked(const ZQMACMediaConfig* config) {
+  if (config == nullptr) return nullptr;
+  for (MediaConfigContainer& entry : EvMMConfigMgr::m_tMediaConfigList)
+    if (entry.GetMediaConfig() == config) return &entry;
+  return nullptr;
+}
+
+// Step 7 of a new instance: `oldCount` entries were there before the new
+// one. Walks from the front (the new entry first), logging each entry's
+// times; from the first entry that has expired on, every entry is dropped,
+// except those pinned by a handler that still uses them. Under the session
+// lock.
+void pruneLocked(std::size_t oldCount) {
+  EvDebug::Debug(kGetCurrentTag, "the number of old instances = %zu.", oldCount);
+  const int64_t now = static_cast<int64_t>(tkclock::now());
+  auto& list = EvMMConfigMgr::m_tMediaConfigList;
+  auto it = list.begin();
+  for (; it != list.end(); ++it) {
+    char created[64];
+    char expires[64];
+    EvDebug::Debug(kGetCurrentTag, "Old instance creation timestamp = %s, expired timestamp = %s.",
+                   localTimeText(it->GetCreattionTimeStamp(), created),
+                   localTimeText(it->GetExpiredTimeStamp(), expires));
+    if (now > it->GetExpiredTimeStamp()) break;
+  }
+  if (it == list.end()) return;
+  std::size_t kept = 0;
+  while (it != list.end()) {
+    if (it->IsPinned()) {
+      ++kept;
+      ++it;
+    } else {
+      it = list.erase(it);
+    }
+  }
+  EvDebug::Debug(kGetCurrentTag, "%s", "Deleted expired instances.");
+  if (kept != 0)
+    EvDebug::Debug(kGetCurrentTag, "Kept [%zu] expired instances that handlers still use.", kept);
+}
+
+// Sends the force-close notice to the request's client.
+void sendForceClosedNotice(const MessageInfo& request, const std::string& forcedBy) {
+  char text[kForceClosedTextSize];
+  EvEvent event(kGetCurrentTag);
+  event << forcedBy.c_str();
+  event.evPrintf(kForceClosedText, text, sizeof text, request.sequenceNumber);
+  EvDebug::Debug(kGetCurrentTag, "L&DC is force-closed by [%s]", forcedBy.c_str());
+  EvMMConfigMgr::sendStatusResponse(request.sequenceNumber, request.socket, text, kForceClosedCode);
+  EvDebug::Debug(kGetCurrentTag, "Force exit Library and Drive Configuration by [%s]", forcedBy.c_str());
+}
+
+}  // namespace
+
+// ---- construction ----
+
+EvMMConfigMgr::EvMMConfigMgr() : EvReturnData(0, 0, nullptr, 0, nullptr) {
+  ZqCriticalSectionLock lock(&gCriticalSectionCTOR);
+  if (!m_bInitLogFile.load()) m_bInitLogFile.store(ZQMACBase::SetEvDebugFile(&m_libHandlerLogFileInstance, "TK_ZQMMInst"));
+}
+
+EvMMConfigMgr::~EvMMConfigMgr() = default;
+
+// ---- session lock ----
+
+EvMMConfigMgr::SessionLock::SessionLock() : m_mutex(kSessionMutexName) { m_mutex.Lock(); }
+
+EvMMConfigMgr::SessionLock::~SessionLock() { m_mutex.Unlock(); }
+
+// ---- the cache ----
+
+ZQMACMediaConfig* EvMMConfigMgr::currentMediaConfig(MessageInfo* request, bool bNew, MediaConfigPin* pin) {
+  if (request == nullptr) return nullptr;
+  std::string forcedBy;
+  {
+    // The holder test and every use of the cache and the holder run under
+    // the session lock, so that no other session can start between the
+    // test and the hand-out.
+    EvMMConfigMgr::SessionLock lock;
+    const bool holder = !(request->socket != EvMMConfigMgr::m_socketId.Get());
+    if (bNew || holder || request->requestKind == kRequestKindExempt) {
+      auto& list = EvMMConfigMgr::m_tMediaConfigList;
+      const std::size_t count = list.size();
+      if (bNew || count == 0) {
+        try {
+          list.emplace_front();
+        } catch (const std::bad_alloc&) {
+          EvDebug::Error(kGetCurrentTag, "%s", "Memory allocation failed.");
+          return nullptr;
+        }
+        EvMMConfigMgr::m_socketId = request->socket;
+        EvMMConfigMgr::m_ulUserId.store(request->userId);
+        if (count != 0) pruneLocked(count);
+      }
+      MediaConfigContainer& front = list.front();
+      front.SetExpiredTimeStamp();
+      if (pin != nullptr) pin->attachLocked(front);
+      return front.GetMediaConfig();
+    }
+    forcedBy = EvMMConfigMgr::GetLastLoginName();
+  }
+  // Not the holder: the notice goes out after the session lock is left, so
+  // a slow client never holds up the session.
+  sendForceClosedNotice(*request, forcedBy);
+  return nullptr;
+}
+
+
+ZQMACMediaConfig* EvMMConfigMgr::GetCurrentMediaConfig(MessageInfo* request, bool bNew) {
+  return currentMediaConfig(request, bNew, nullptr);
+}
+
+ZQMACMediaConfig* EvMMConfigMgr::GetCurrentMediaConfig(MessageInfo* request, bool bNew, MediaConfigPin& pin) {
+  pin.release();
+  return currentMediaConfig(request, bNew, &pin);
+}
+
+ZQMACMediaConfig* EvMMConfigMgr::GetNewestMediaConfig(MediaConfigPin& pin) {
+  pin.release();
+  SessionLock lock;
+  if (m_tMediaConfigList.empty()) return nullptr;
+  pin.attachLocked(m_tMediaConfigList.front());
+  return m_tMediaConfigList.front().GetMediaConfig();
+}
+
+int EvMMConfigMgr::GetSocket(CWySocket* out) {
+  if (m_ulLockedMMConfig.load() != 1) return 0;
+  if (out != nullptr) *out = m_socketId.Get();
+  return 1;
+}
+
+int EvMMConfigMgr::GetServerSequenceNumber(long long* out) {
+  if (m_ulLockedMMConfig.load() != 1) return 0;
+  if (out != nullptr) *out = m_serverSequenceNumber.load();
+  return 1;
+}
+
+void EvMMConfigMgr::SetLastLoginName(const char* loginName) {
+  std::lock_guard<std::mutex> guard(lastLoginNameMutex());
+  const std::size_t length = loginName != nullptr ? strnlen(loginName, kLastLoginNameSize - 1) : 0;
+  std::memset(g_sLastLoginName, 0, sizeof g_sLastLoginName);
+  if (length != 0) std::memcpy(g_sLastLoginName, loginName, length);
+}
+
+std::string EvMMConfigMgr::GetLastLoginName() {
+  std::lock_guard<std::mutex> guard(lastLoginNameMutex());
+  return std::string(g_sLastLoginName, strnlen(g_sLastLoginName, sizeof g_sLastLoginName));
+}
+
+// ---- one-time initialisation ----
+
+int EvMMConfigMgr::Initialize() {
+  char name[128];
+  std::snprintf(name, sizeof name, "%s_%p", "EvMMConfigMgr::Initialize()", static_cast<void*>(&m_initialized));
+  FXNamedMutex mutex(name);
+  mutex.Lock();
+  if (!m_initialized.load()) {
+    ZQMACMediaConfig::SetStatusTextFunc(::sendStatusResponse, 0);
+    SetLastLoginName("");
+    if (ZqMountd::RegisterSubsystem() != 0)
+      EvDebug::Error("EvMMConfigMgr::Initialize", "%s", "Could not register with the mount service.");
+    // Set last, so that a caller who sees the flag finds the work done.
+    m_initialized.store(true);
+  }
+  mutex.Unlock();
+  return 1;
+}
+
+// ---- pins ----
+
+MediaConfigPin::MediaConfigPin(ZQMACMediaConfig* config) { pin(config); }
+
+MediaConfigPin::~MediaConfigPin() { release(); }
+
+bool MediaConfigPin::pin(ZQMACMediaConfig* config) {
+  release();
+  if (config == nullptr) return false;
+  EvMMConfigMgr::SessionLock lock;
+  MediaConfigContainer* entry = findEntryLocked(config);
+  if (entry == nullptr) return false;
+  attachLocked(*entry);
+  return true;
+}
+
+void MediaConfigPin::attachLocked(MediaConfigContainer& entry) {
+  entry.AddPin();
+  m_config = entry.GetMediaConfig();
+}
+
+void MediaConfigPin::release() {
+  if (m_config == nullptr) return;
+  EvMMConfigMgr::SessionLock lock;
+  MediaConfigContainer* entry = findEntryLocked(m_config);
+  if (entry != nullptr) entry->DropPin();
+  m_config = nullptr;
+}

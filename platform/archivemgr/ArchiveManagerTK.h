@@ -1,0 +1,87 @@
+// The archive manager of the central server, as the handlers use it: the
+// service that shares the media agents of a mount path into the storage
+// pools (storage policies) that write to it.
+//
+// The stand-in keeps no storage policies of its own: a test (or the host's
+// demo) scripts what the next calls answer, and every call is journaled with
+// its arguments (platform/testkit/archivemgr.h). Without a script a call
+// succeeds and reports that nothing was added.
+#pragma once
+
+#include <list>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/journal/Journal.h"
+
+class DBtran;
+class ZqSessionSend;
+
+class ArchiveManagerTK {
+ public:
+  // Media agents added by a share: per storage pool (keyed by an integer),
+  // the added agents in order, each as (client id, text).
+  using SharedMediaAgents = std::list<std::pair<int, std::string>>;
+  using SharedMediaAgentMap = std::map<int, SharedMediaAgents>;
+
+  // `session` null: the archive manager of the server the handlers run in.
+  explicit ArchiveManagerTK(ZqSessionSend* session);
+  virtual ~ArchiveManagerTK();
+  ArchiveManagerTK(const ArchiveManagerTK&) = delete;
+  ArchiveManagerTK& operator=(const ArchiveManagerTK&) = delete;
+
+  // Shares the media agents of mount path `mountPathId` into the storage
+  // pools that use it. On success returns true, fills `added` (replacing
+  // what it held) and `resultText`. On failure returns false with the code
+  // and text in `errorCode` and `errorText`; `added` and `resultText` are
+  // left as they were. `controllerInfo` is passed through as given.
+  bool ShareMediaAgentsInStoragePool(int first, int second, int mountPathId, std::string name,
+                                     unsigned long locale, unsigned long userId, bool flag, int& errorCode,
+                                     std::string& errorText, std::string& resultText, SharedMediaAgentMap& added,
+                                     DBtran* tran, std::string controllerInfo, int last);
+
+  ZqSessionSend* session() const { return m_session; }
+
+ private:
+  ZqSessionSend* m_session;
+};
+
+namespace tkarchivemgr {
+
+// What one ShareMediaAgentsInStoragePool call answers.
+struct ShareResult {
+  bool ok = true;
+  int errorCode = 0;                                 // on failure
+  std::string errorText;                             // on failure
+  std::string resultText;                            // on success
+  ArchiveManagerTK::SharedMediaAgentMap added;       // on success
+};
+
+// The arguments of one call, as given.
+struct ShareCall {
+  int first = 0;
+  int second = 0;
+  int mountPathId = 0;
+  std::string name;
+  unsigned long locale = 0;
+  unsigned long userId = 0;
+  bool flag = false;
+  bool hadTransaction = false;
+  std::string controllerInfo;
+  int last = 0;
+};
+
+// Queues the answer of the next call (answers are used in order).
+void scriptShare(const ShareResult& result);
+std::vector<ShareCall> shareCalls();
+// Journal: "ShareMediaAgentsInStoragePool" with first, second, mount path
+// id, name, locale, user id, flag, transaction given, controller info, last.
+// A failure injected into that name makes the next call fail with its code
+// and text (before any scripted answer is used).
+tkjournal::Journal& journal();
+// Forgets scripts, calls and failures.
+void reset();
+
+}  // namespace tkarchivemgr

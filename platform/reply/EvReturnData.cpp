@@ -1,0 +1,383 @@
+// The reply channel: reply frames written on the client's Unix socket.
+#include "platform/reply/EvReturnData.h"
+#include "platform/reply/ReplyChannel.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/types.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "frame/CWySocket.h"
+#include "platform/debuglog/EvDebug.h"
+#include "platform/reply/ReplyFrame.h"
+#include "platform/reply/ReplyJournal.h"
+
+namespace tkreply {
+namespace {
+
+std::atomic<bool> g_recording{false};
+
+std::mutex& sentMutex() {
+  static std::mutex m;
+  return m;
+}
+std::vector<SentReply>& sentList() {
+  static std::vector<SentReply> list;
+  return list;
+}
+
+}  // namespace
+
+tkjournal::Journal& journal() {
+  static tkjournal::Journal j;
+  return j;
+}
+
+void setRecording(bool on) { g_recording.store(on); }
+bool recording() { return g_recording.load(); }
+
+std::vector<SentReply> sentReplies() {
+  std::lock_guard<std::mutex> guard(sentMutex());
+  return sentList();
+}
+
+void clearSentReplies() {
+  std::lock_guard<std::mutex> guard(sentMutex());
+  sentList().clear();
+}
+
+}  // namespace tkreply
+
+namespace {
+
+// Header of a reply frame body: kind, message id, sequence, item count.
+constexpr std::size_t kItemsHeaderBytes = 4 + 4 + 8 + 4;
+// Header of a raw frame body: kind, message id, sequence.
+constexpr std::size_t kRawHeaderBytes = 4 + 4 + 8;
+// How long a write may wait for room on a non-blocking socket.
+constexpr int kWriteWaitMs = 30'000;
+
+void putU32(std::string& out, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFFu));
+}
+void putU64(std::string& out, uint64_t value) {
+  for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFFu));
+}
+uint32_t getU32(const std::string& in, std::size_t at) {
+  uint32_t value = 0;
+  for (int i = 0; i < 4; ++i) value |= static_cast<uint32_t>(static_cast<unsigned char>(in[at + i])) << (8 * i);
+  return value;
+}
+
+int descriptorOf(const CWySocket* socket) {
+  return socket != nullptr ? static_cast<int>(socket->GetSocketDescriptor()) : -1;
+}
+
+// One lock per descriptor number, so that whole frames from several threads
+// never interleave on a socket. Kept for the life of the process.
+std::shared_ptr<std::mutex> descriptorLock(int fd) {
+  static std::mutex registryMutex;
+  static auto* registry = new std::map<int, std::shared_ptr<std::mutex>>();
+  std::lock_guard<std::mutex> guard(registryMutex);
+  std::shared_ptr<std::mutex>& slot = (*registry)[fd];
+  if (!slot) slot = std::make_shared<std::mutex>();
+  return slot;
+}
+
+// Writes all bytes; false when the descriptor is invalid, the peer is gone
+// or the socket stays full too long. Never raises SIGPIPE.
+bool writeAll(int fd, const std::string& bytes, const char* tag) {
+  if (fd < 0) return false;
+  tkjournal::Failure failure;
+  if (tkreply::journal().takeFailure("write", failure)) {
+    EvDebug::Error(tag, "Could not write a reply of [%zu] bytes on socket [%d]: %s", bytes.size(), fd,
+                   failure.text.c_str());
+    return false;
+  }
+  std::shared_ptr<std::mutex> lock = descriptorLock(fd);
+  std::lock_guard<std::mutex> guard(*lock);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd p{fd, POLLOUT, 0};
+      int ready = ::poll(&p, 1, kWriteWaitMs);
+      if (ready > 0) continue;
+      if (ready < 0 && errno == EINTR) continue;
+      EvDebug::Error(tag, "Socket [%d] stayed full; reply of [%zu] bytes not written (%zu written).", fd,
+                     bytes.size(), done);
+      return false;
+    }
+    const int error = n < 0 ? errno : EPIPE;
+    EvDebug::Error(tag, "Could not write a reply of [%zu] bytes on socket [%d] (%zu written): %s", bytes.size(),
+                   fd, done, std::strerror(error));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool tkreply::writeFrame(int fd, const std::string& frame) { return writeAll(fd, frame, "tkreply::writeFrame"); }
+
+namespace {
+
+// Records a frame for the test kit while recording is on.
+void recordFrame(uint32_t kind, uint32_t messageId, int64_t sequence, int fd, const std::string& payload,
+                 unsigned int itemCount, bool delivered) {
+  if (!tkreply::recording()) return;
+  tkreply::SentReply sent;
+  sent.kind = kind;
+  sent.messageId = messageId;
+  sent.sequence = sequence;
+  sent.descriptor = fd;
+  sent.delivered = delivered;
+  if (kind == tkwire::kReplyItems) {
+    std::size_t at = 0;
+    while (at + 8 <= payload.size()) {
+      tkreply::SentItem item;
+      item.tag = getU32(payload, at);
+      const uint32_t length = getU32(payload, at + 4);
+      item.bytes = payload.substr(at + 8, length);
+      at += 8 + static_cast<std::size_t>(length);
+      sent.items.push_back(std::move(item));
+    }
+  } else {
+    sent.raw = payload;
+  }
+  tkreply::journal().record("reply", tkjournal::args(kind, messageId, sequence, fd, itemCount, delivered));
+  std::lock_guard<std::mutex> guard(tkreply::sentMutex());
+  tkreply::sentList().push_back(std::move(sent));
+}
+
+// A whole frame: length prefix, header, payload.
+std::string frameOf(uint32_t kind, uint32_t messageId, int64_t sequence, const std::string& payload,
+                    const unsigned int* itemCount) {
+  const std::size_t header = itemCount != nullptr ? kItemsHeaderBytes : kRawHeaderBytes;
+  std::string frame;
+  frame.reserve(4 + header + payload.size());
+  putU32(frame, static_cast<uint32_t>(header + payload.size()));
+  putU32(frame, kind);
+  putU32(frame, messageId);
+  putU64(frame, static_cast<uint64_t>(sequence));
+  if (itemCount != nullptr) putU32(frame, *itemCount);
+  frame += payload;
+  return frame;
+}
+
+bool allocationRefused() {
+  tkjournal::Failure failure;
+  return tkreply::journal().takeFailure("allocate", failure);
+}
+
+}  // namespace
+
+// ---- allocation ----
+
+void* EvReturnData::operator new(std::size_t size) {
+  if (allocationRefused()) throw std::bad_alloc();
+  return ::operator new(size);
+}
+
+void* EvReturnData::operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (allocationRefused()) return nullptr;
+  return ::operator new(size, std::nothrow);
+}
+
+void EvReturnData::operator delete(void* pointer) noexcept { ::operator delete(pointer); }
+
+void EvReturnData::operator delete(void* pointer, const std::nothrow_t&) noexcept { ::operator delete(pointer); }
+
+// ---- construction ----
+
+EvReturnData::EvReturnData()
+    : m_replyId(0), m_sequenceNumber(0), m_socket(nullptr), m_flags(0), m_network(nullptr) {}
+
+EvReturnData::EvReturnData(int replyId, long long sequenceNumber, const CWySocket* socket, int flags,
+                           void* network)
+    : m_replyId(replyId), m_sequenceNumber(sequenceNumber), m_socket(socket), m_flags(flags), m_network(network) {
+  open(replyId, sequenceNumber, socket);
+}
+
+EvReturnData::~EvReturnData() {
+  if (m_open && m_itemCount > 0)
+    EvDebug::Debug("EvReturnData::~EvReturnData", "Reply [%d] with [%u] items dropped unsent.", m_replyId,
+                   m_itemCount);
+}
+
+void EvReturnData::open(int replyId, long long sequenceNumber, const CWySocket* socket) {
+  m_replyId = replyId;
+  m_sequenceNumber = sequenceNumber;
+  m_socket = socket;
+  m_descriptor = descriptorOf(socket);
+  m_open = true;
+  m_overflow = false;
+  m_itemCount = 0;
+  m_items.clear();
+}
+
+// ---- building ----
+
+bool EvReturnData::begin(unsigned long replyId, long long sequenceNumber, const CWySocket* socket, bool flag) {
+  static const char* const kTag = "EvReturnData::begin";
+  tkjournal::Failure failure;
+  if (tkreply::journal().takeFailure("begin", failure)) {
+    EvDebug::Error(kTag, "Could not open reply [%lu]: %s", replyId, failure.text.c_str());
+    m_open = false;
+    m_itemCount = 0;
+    m_items.clear();
+    return false;
+  }
+  if (m_open && m_itemCount > 0)
+    EvDebug::Error(kTag, "Reply [%d] with [%u] items was never ended; dropped.", m_replyId, m_itemCount);
+  m_flags = flag ? 1 : 0;
+  open(static_cast<int>(replyId), sequenceNumber, socket);
+  return true;
+}
+
+bool EvReturnData::add(unsigned long item, const void* data, unsigned long length) {
+  static const char* const kTag = "EvReturnData::add";
+  if (!m_open) {
+    EvDebug::Error(kTag, "Item [%lu] added while no reply is open; dropped.", item);
+    return false;
+  }
+  if (data == nullptr && length != 0) {
+    EvDebug::Error(kTag, "Item [%lu] of reply [%d] has no data for its [%lu] bytes; dropped.", item, m_replyId,
+                   length);
+    return false;
+  }
+  const std::size_t grown = kItemsHeaderBytes + m_items.size() + 8 + static_cast<std::size_t>(length);
+  if (length > kMaxItemBytes || grown > tkwire::kMaxFrameBytes) {
+    EvDebug::Error(kTag, "Item [%lu] of [%lu] bytes does not fit reply [%d]; dropped.", item, length, m_replyId);
+    m_overflow = true;
+    return false;
+  }
+  putU32(m_items, static_cast<uint32_t>(item));
+  putU32(m_items, static_cast<uint32_t>(length));
+  if (length != 0) m_items.append(static_cast<const char*>(data), static_cast<std::size_t>(length));
+  ++m_itemCount;
+  return true;
+}
+
+bool EvReturnData::writeOpenMessage(const char* operation) {
+  if (!m_open) {
+    EvDebug::Error(operation, "%s", "No reply is open.");
+    return false;
+  }
+  if (m_overflow)
+    EvDebug::Error(operation, "Reply [%d] goes out without the items that did not fit.", m_replyId);
+  const unsigned int count = m_itemCount;
+  const std::string frame =
+      frameOf(tkwire::kReplyItems, static_cast<uint32_t>(m_replyId), m_sequenceNumber, m_items, &count);
+  const bool delivered = writeAll(m_descriptor, frame, operation);
+  recordFrame(tkwire::kReplyItems, static_cast<uint32_t>(m_replyId), m_sequenceNumber, m_descriptor, m_items, count,
+              delivered);
+  m_open = false;
+  m_overflow = false;
+  m_itemCount = 0;
+  m_items.clear();
+  return delivered;
+}
+
+bool EvReturnData::end(int /*flags*/) { return writeOpenMessage("EvReturnData::end"); }
+
+bool EvReturnData::dumpBuffer(int /*flags*/) { return writeOpenMessage("EvReturnData::dumpBuffer"); }
+
+bool EvReturnData::send(unsigned long item, const void* data, unsigned long length) {
+  if (!m_open) {
+    EvDebug::Error("EvReturnData::send", "Item [%lu] sent while no reply is open; nothing written.", item);
+    return false;
+  }
+  add(item, data, length);
+  return writeOpenMessage("EvReturnData::send");
+}
+
+bool EvReturnData::sendRaw(unsigned long messageId, const void* data, unsigned long length) {
+  static const char* const kTag = "EvReturnData::sendRaw";
+  if (data == nullptr && length != 0) {
+    EvDebug::Error(kTag, "Message [%lu] has no data for its [%lu] bytes; nothing written.", messageId, length);
+    return false;
+  }
+  if (kRawHeaderBytes + static_cast<std::size_t>(length) > tkwire::kMaxFrameBytes) {
+    EvDebug::Error(kTag, "Message [%lu] of [%lu] bytes is larger than a frame; nothing written.", messageId, length);
+    return false;
+  }
+  const std::string payload =
+      length != 0 ? std::string(static_cast<const char*>(data), static_cast<std::size_t>(length)) : std::string();
+  // The raw frame goes to the socket the object was last opened with.
+  const int fd = m_descriptor;
+  const std::string frame = frameOf(tkwire::kReplyRaw, static_cast<uint32_t>(messageId), m_sequenceNumber, payload, nullptr);
+  const bool delivered = writeAll(fd, frame, kTag);
+  recordFrame(tkwire::kReplyRaw, static_cast<uint32_t>(messageId), m_sequenceNumber, fd, payload, 0, delivered);
+  return delivered;
+}
+
+// ---- free functions ----
+
+int sendResponse(long long sequenceNumber, const CWySocket* socket, unsigned long status, const char* text,
+                 void* /*network*/) {
+  const int fd = descriptorOf(socket);
+  std::size_t textLength = text != nullptr ? strnlen(text, EvReturnData::kStatusReplyTextMax) : 0;
+  if (tkreply::recording())
+    tkreply::journal().record("sendResponse",
+                              tkjournal::args(sequenceNumber, fd, status, std::string(text != nullptr ? text : "")));
+  std::string payload;
+  payload.reserve(8 + 4 + textLength);
+  putU32(payload, static_cast<uint32_t>(EvReturnData::kStatusReplyItem));
+  putU32(payload, static_cast<uint32_t>(4 + textLength));
+  putU32(payload, static_cast<uint32_t>(status));
+  if (textLength != 0) payload.append(text, textLength);
+  const unsigned int count = 1;
+  const std::string frame = frameOf(tkwire::kReplyItems, static_cast<uint32_t>(EvReturnData::kStatusReplyId),
+                                    sequenceNumber, payload, &count);
+  const bool delivered = writeAll(fd, frame, "sendResponse");
+  recordFrame(tkwire::kReplyItems, static_cast<uint32_t>(EvReturnData::kStatusReplyId), sequenceNumber, fd, payload,
+              count, delivered);
+  return delivered ? 1 : 0;
+}
+
+namespace {
+
+struct TypeName {
+  unsigned long type;
+  const char* name;
+};
+
+// The element and item types the handlers log by name; sorted by type.
+const TypeName kTypeNames[] = {
+    {1017, "progress message"},
+    {1024, "operation response"},
+    {2036, "value"},
+    {2048, "media agent"},
+    {2049, "library"},
+    {2051, "status"},
+    {2052, "end of record"},
+    {4001, "operation"},
+    {4117, "count"},
+    {4151, "text"},
+    {8251, "alias name"},
+    {11003, "object handle"},
+    {11030, "media agent OS"},
+    {11055, "status message"},
+    {11102, "status text"},
+};
+
+}  // namespace
+
+const char* getMessageName(unsigned long type) {
+  for (const TypeName& entry : kTypeNames)
+    if (entry.type == type) return entry.name;
+  return "unknown";
+}
