@@ -6,6 +6,13 @@
 // EvSecurityNew answers permission questions over the caller's transaction.
 // The layouts, constructors and destructors are the system's; the questions
 // are the security service's (platform/security/).
+//
+// A rights checker keeps a transaction of its own from construction to
+// destruction; the rights questions run inside it, and the destructor rolls
+// it back while it is still open. It is a private transaction of the engine
+// (DBtran::makePrivate): deferred, on a connection of its own, never joined
+// by the calls that the handler makes without a transaction, so the
+// handler's own writes neither wait on it nor go with its roll-back.
 #pragma once
 
 #include <cstdint>
@@ -14,9 +21,8 @@
 #include "frame/EvEvent.h"
 #include "frame/TextHelpers.h"
 #include "frame/TranWrapper.h"
+#include "platform/db/DBtable.h"
 #include "platform/reply/EvReturnData.h"
-
-class DBtran;
 
 class EvSecurityMgr : public EvReturnData {
  public:
@@ -25,14 +31,21 @@ class EvSecurityMgr : public EvReturnData {
         m_status(0),
         m_mode(2),
         m_flag(false),
+        m_tran(false),
         m_trailing(0),
         m_locale(static_cast<int64_t>(returnLocaleId(sequenceNumber))) {
     m_responseString[0] = '\0';
     m_userName[0] = '\0';
+    m_tran.makePrivate();
+    m_tran.startTran();
   }
-  // With the transaction member, the destructor also rolls it back while it
-  // is still open (state bit 4).
-  ~EvSecurityMgr() override { m_trailing = 0; }
+  // Rolls the checker's transaction back while it is still open (state bit 4).
+  ~EvSecurityMgr() override {
+    m_trailing = 0;
+    if ((m_tran.getState() & DBtable::kStateOpen) != 0) m_tran.rollbackTran();
+  }
+  EvSecurityMgr(const EvSecurityMgr&) = delete;
+  EvSecurityMgr& operator=(const EvSecurityMgr&) = delete;
 
   // The rights questions; true when allowed. A refusal leaves its reason in
   // getResponseString().
@@ -56,6 +69,8 @@ class EvSecurityMgr : public EvReturnData {
   // The reason of the last refusal (empty while nothing was refused).
   const char* getResponseString() const { return m_responseString; }
   unsigned long getLocale() const { return static_cast<unsigned long>(m_locale); }
+  // The checker's own transaction.
+  DBtran* getTransaction() { return &m_tran; }
 
  protected:
   void setResponseString(const std::string& text);
@@ -64,7 +79,7 @@ class EvSecurityMgr : public EvReturnData {
   int32_t m_status;
   int64_t m_mode;
   bool m_flag;
-  // The checker's own transaction goes here (DBtran(false), started by the constructor).
+  DBtran m_tran;  // made with DBtran(false), started by the constructor
   char m_responseString[256];
   char m_userName[256];
   int64_t m_trailing;
@@ -106,6 +121,8 @@ class EvSecurityNew {
   std::string getUTF8ErrorMessage() const { return FXString::ToString(m_errorMessage); }
   int tranStatus() const { return m_tranStatus; }
   int locale() const { return m_locale; }
+  // The transaction the questions run in: the caller's, or the checker's own.
+  DBtran* getTransaction() const { return m_tran.tran(); }
 
  private:
   int32_t m_tranStatus;

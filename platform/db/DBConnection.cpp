@@ -71,7 +71,12 @@ Hooks& hooks() {
 
 std::atomic<uint64_t> g_generation{1};
 
+// Every connection the thread opened, for the busy handler (declared first:
+// it goes after the connections when the thread ends).
+thread_local std::vector<std::weak_ptr<Connection>> t_opened;
 thread_local std::shared_ptr<Connection> t_connection;
+// The idle connection of the thread's last private transaction.
+thread_local std::shared_ptr<Connection> t_privateIdle;
 
 int makeParentDirectory(const std::string& path, std::string& detail) {
   std::filesystem::path parent = std::filesystem::path(path).parent_path();
@@ -187,7 +192,13 @@ std::shared_ptr<Connection> Connection::open(const std::string& path, int& code,
     return nullptr;
   }
   sqlite3_extended_result_codes(conn->m_db, 1);
-  sqlite3_busy_timeout(conn->m_db, hooks().busyTimeoutMs.load());
+  // Waits for a lock up to the busy time-out, but never for one that
+  // another connection of this thread holds.
+  conn->m_busyTimeoutMs = hooks().busyTimeoutMs.load();
+  sqlite3_busy_handler(conn->m_db, &Connection::busyWait, conn.get());
+  t_opened.erase(std::remove_if(t_opened.begin(), t_opened.end(), [](const auto& w) { return w.expired(); }),
+                 t_opened.end());
+  t_opened.push_back(conn);
   // WAL keeps readers and the one writer out of each other's way; FULL
   // syncs every commit (configuration must not be lost).
   code = conn->run("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;", {}, nullptr, detail);
@@ -226,6 +237,7 @@ std::shared_ptr<Connection> Connection::forThread(int& code, std::string& detail
 }
 
 void Connection::closeThreadConnection() {
+  t_privateIdle.reset();
   std::shared_ptr<Connection>& conn = t_connection;
   if (!conn) return;
   bool idle;
@@ -237,6 +249,81 @@ void Connection::closeThreadConnection() {
 }
 
 void Connection::bumpGeneration() { g_generation.fetch_add(1, std::memory_order_acq_rel); }
+
+std::shared_ptr<Connection> Connection::forPrivate(int& code, std::string& detail) {
+  code = DB_OK;
+  std::string path = currentDatabasePath();
+  std::shared_ptr<Connection> conn = std::move(t_privateIdle);
+  t_privateIdle.reset();
+  if (conn) {
+    bool current = conn->m_generation == g_generation.load(std::memory_order_acquire) && conn->m_path == path;
+    bool idle;
+    {
+      std::lock_guard<std::recursive_mutex> guard(conn->m_mutex);
+      idle = conn->trans.empty() && sqlite3_get_autocommit(conn->m_db) != 0;
+    }
+    if (!current || !idle) conn.reset();
+  }
+  if (!conn) {
+    conn = open(path, code, detail);
+    if (!conn) {
+      EvDebug::Error("tkdb::Connection::forPrivate", "cannot open the database [%s] (%d: %s): %s", path.c_str(),
+                     code, DBtable::getErrorStr(code), detail.c_str());
+      return nullptr;
+    }
+  }
+  // A schema that cannot be completed now (another connection of this
+  // thread holds the write lock) is completed at a later use.
+  std::string ignored;
+  conn->applySchema(ignored);
+  return conn;
+}
+
+void Connection::releasePrivate(std::shared_ptr<Connection> conn) {
+  if (!conn || t_privateIdle) return;
+  bool current = conn->m_generation == g_generation.load(std::memory_order_acquire) &&
+                 conn->m_path == currentDatabasePath();
+  bool idle;
+  {
+    std::lock_guard<std::recursive_mutex> guard(conn->m_mutex);
+    idle = conn->trans.empty() && sqlite3_get_autocommit(conn->m_db) != 0;
+  }
+  if (current && idle) t_privateIdle = std::move(conn);
+}
+
+bool Connection::blockedByOwnThread() const {
+  for (const std::weak_ptr<Connection>& weak : t_opened) {
+    std::shared_ptr<Connection> other = weak.lock();
+    if (!other || other.get() == this || other->m_db == nullptr) continue;
+    if (sqlite3_txn_state(other->m_db, nullptr) == SQLITE_TXN_WRITE) return true;
+  }
+  return false;
+}
+
+// SQLite's own busy time-out, with the same steps, except that a lock held
+// by another connection of the calling thread ends the wait at once.
+int Connection::busyWait(void* self, int attempts) {
+  const Connection* conn = static_cast<const Connection*>(self);
+  if (conn->blockedByOwnThread()) return 0;
+  static constexpr int kDelays[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100};
+  constexpr int kSteps = static_cast<int>(sizeof kDelays / sizeof kDelays[0]);
+  int waited = 0;
+  int delay = 0;
+  if (attempts < kSteps) {
+    for (int i = 0; i < attempts; ++i) waited += kDelays[i];
+    delay = kDelays[attempts];
+  } else {
+    for (int d : kDelays) waited += d;
+    waited += (attempts - kSteps) * kDelays[kSteps - 1];
+    delay = kDelays[kSteps - 1];
+  }
+  if (waited + delay > conn->m_busyTimeoutMs) {
+    delay = conn->m_busyTimeoutMs - waited;
+    if (delay <= 0) return 0;
+  }
+  sqlite3_sleep(delay);
+  return 1;
+}
 
 int Connection::applySchema(std::string& detail) {
   std::vector<std::pair<std::string, std::string>> pending;
@@ -409,6 +496,14 @@ Session::Session(DBtran* tran) : m_tran(tran) {}
 Session::~Session() = default;
 
 int Session::connect() {
+  if (m_tran != nullptr && m_tran->isOpen() && m_tran->isPrivate()) {
+    // Only ever the private transaction's own connection.
+    int code = DB_OK;
+    m_conn = m_tran->privateConnection(code, m_error);
+    if (!m_conn) return code != DB_OK ? code : DB_ERR_OPEN;
+    m_conn->applySchema(m_error);
+    return DB_OK;
+  }
   if (m_tran != nullptr && m_tran->isOpen()) {
     m_conn = m_tran->openConnection();
     if (m_conn) {

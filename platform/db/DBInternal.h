@@ -33,6 +33,16 @@ class Connection {
   static void closeThreadConnection();
   // Makes every connection reopen before its next use.
   static void bumpGeneration();
+  // A connection for a private transaction (DBtran::makePrivate): never the
+  // thread's connection; the thread's idle one kept from an earlier private
+  // transaction, or a new one. Null on failure, with the code and a detail.
+  static std::shared_ptr<Connection> forPrivate(int& code, std::string& detail);
+  // Takes back the connection of a private transaction that ended.
+  static void releasePrivate(std::shared_ptr<Connection> conn);
+  // True when another connection opened by the calling thread holds the
+  // write lock: a statement of this one waiting for the lock would wait on
+  // its own thread for ever.
+  bool blockedByOwnThread() const;
 
   ~Connection();
   Connection(const Connection&) = delete;
@@ -59,9 +69,12 @@ class Connection {
   Connection() = default;
   static std::shared_ptr<Connection> open(const std::string& path, int& code, std::string& detail);
 
+  static int busyWait(void* self, int attempts);
+
   sqlite3* m_db = nullptr;
   std::string m_path;
   uint64_t m_generation = 0;
+  int m_busyTimeoutMs = 0;
   std::recursive_mutex m_mutex;
 };
 

@@ -252,6 +252,12 @@ int DBtable::CallDBsprintfWrapper(const char* format, ...) {
 std::shared_ptr<tkdb::Connection> DBtable::connection(int& code) {
   code = DB_OK;
   std::string detail;
+  if (m_tran != nullptr && m_tran->isOpen() && m_tran->isPrivate()) {
+    // Only ever the private transaction's own connection.
+    std::shared_ptr<tkdb::Connection> conn = m_tran->privateConnection(code, detail);
+    if (conn) conn->applySchema(detail);
+    return conn;
+  }
   if (m_tran != nullptr && m_tran->isOpen()) {
     std::shared_ptr<tkdb::Connection> conn = m_tran->openConnection();
     if (conn) {

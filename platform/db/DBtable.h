@@ -249,6 +249,25 @@ class DBtran : public DBtable {
   int rollbackTran();
   bool isOpen() const { return (m_state & kStateOpen) != 0; }
 
+  // Makes this transaction, before it starts, a private one: the kind a
+  // rights checker keeps while it lives on a handler's stack and the handler
+  // goes on writing with calls made without a transaction. A private
+  // transaction
+  //   - works on a connection of its own, never the thread's connection, so
+  //     calls made without a transaction never join it, and its roll-back
+  //     never takes their work with it;
+  //   - is deferred: starting it touches no database; its connection opens
+  //     and begins at the first statement run in it, and it takes the write
+  //     lock only when it writes;
+  //   - does not nest in, and is not nested in, the thread's transactions.
+  // A connection never waits on a lock that another connection of the same
+  // thread holds (that wait could never end): such a statement fails at once
+  // with 204. Journal and scriptable failures use their own names:
+  // "startPrivateTran", "commitPrivateTran", "rollbackPrivateTran".
+  // 0, or 292 while the transaction is open.
+  int makePrivate();
+  bool isPrivate() const { return m_private; }
+
   // Registers a binding object in this transaction.
   void addObject(DBtable* object);
   std::vector<DBtable*> registeredObjects() const;
@@ -264,8 +283,14 @@ class DBtran : public DBtable {
   void detach(DBtable* object);
   void endOnConnection();
   void orphan();  // ended by an enclosing transaction
+  // Private transactions: start (nothing touched yet), the connection at
+  // first use (opened and begun then), and the end of the transaction.
+  int startPrivate();
+  std::shared_ptr<tkdb::Connection> privateConnection(int& code, std::string& detail);
+  int endPrivate(bool commit);
 
   bool m_arithAbort = false;
+  bool m_private = false;
   std::shared_ptr<tkdb::Connection> m_conn;
   std::string m_savepoint;     // empty for the outermost transaction (BEGIN)
   size_t m_schemaAtStart = 0;  // schema statements applied when it started

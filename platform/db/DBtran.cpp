@@ -36,6 +36,7 @@ std::shared_ptr<tkdb::Connection> DBtran::openConnection() const { return isOpen
 
 int DBtran::startTran() {
   if (isOpen()) return DB_ERR_TRAN_OPEN;
+  if (m_private) return startPrivate();
   int code = DB_OK;
   std::string detail;
   if (tkdb::takeInjectedFailure("startTran", code, detail)) {
@@ -88,6 +89,7 @@ void DBtran::orphan() {
 
 int DBtran::commitTran(int /*flags*/) {
   if (!isOpen()) return DB_ERR_NO_TRAN;
+  if (m_private) return endPrivate(true);
   int code = DB_OK;
   std::string detail;
   if (tkdb::takeInjectedFailure("commitTran", code, detail)) {
@@ -110,6 +112,7 @@ int DBtran::commitTran(int /*flags*/) {
 
 int DBtran::rollbackTran() {
   if (!isOpen()) return DB_ERR_NO_TRAN;
+  if (m_private) return endPrivate(false);
   int code = DB_OK;
   std::string detail;
   if (tkdb::takeInjectedFailure("rollbackTran", code, detail)) {
@@ -159,4 +162,100 @@ void DBtran::detach(DBtable* object) {
   std::lock_guard<std::mutex> guard(m_objectsMutex);
   m_attached.erase(std::remove(m_attached.begin(), m_attached.end(), object), m_attached.end());
   m_registered.erase(std::remove(m_registered.begin(), m_registered.end(), object), m_registered.end());
+}
+
+// --- private transactions ----------------------------------------------------------
+
+int DBtran::makePrivate() {
+  if (isOpen()) return DB_ERR_TRAN_OPEN;
+  m_private = true;
+  return DB_OK;
+}
+
+int DBtran::startPrivate() {
+  int code = DB_OK;
+  std::string detail;
+  if (tkdb::takeInjectedFailure("startPrivateTran", code, detail)) {
+    EvDebug::Error("DBtran::startTran", "the private transaction was not started (%d): %s", code, detail.c_str());
+    return code;
+  }
+  // Deferred: the connection opens and begins at the first statement.
+  m_savepoint.clear();
+  m_conn.reset();
+  m_state |= kStateOpen;
+  tkdb::journalCall("startPrivateTran", {"deferred"});
+  return DB_OK;
+}
+
+std::shared_ptr<tkdb::Connection> DBtran::privateConnection(int& code, std::string& detail) {
+  code = DB_OK;
+  if (!isOpen()) {
+    code = DB_ERR_NO_TRAN;
+    return nullptr;
+  }
+  if (m_conn) return m_conn;
+  std::shared_ptr<tkdb::Connection> conn = tkdb::Connection::forPrivate(code, detail);
+  if (!conn) {
+    EvDebug::Error("DBtran::privateConnection", "no connection (%d: %s): %s", code, getErrorStr(code),
+                   detail.c_str());
+    if (code == DB_OK) code = DB_ERR_OPEN;
+    return nullptr;
+  }
+  {
+    std::lock_guard<std::recursive_mutex> guard(conn->mutex());
+    code = conn->run("BEGIN DEFERRED", {}, nullptr, detail);
+    if (code == DB_OK) {
+      m_schemaAtStart = conn->schemaApplied;
+      conn->trans.push_back(this);
+      m_conn = conn;
+      return conn;
+    }
+  }
+  EvDebug::Error("DBtran::privateConnection", "the private transaction did not begin (%d: %s): %s", code,
+                 getErrorStr(code), detail.c_str());
+  tkdb::Connection::releasePrivate(std::move(conn));
+  code = DB_ERR_BEGIN;
+  return nullptr;
+}
+
+int DBtran::endPrivate(bool commit) {
+  const char* call = commit ? "commitPrivateTran" : "rollbackPrivateTran";
+  const char* tag = commit ? "DBtran::commitTran" : "DBtran::rollbackTran";
+  int code = DB_OK;
+  std::string detail;
+  if (tkdb::takeInjectedFailure(call, code, detail)) {
+    EvDebug::Error(tag, "the private transaction did not end (%d): %s", code, detail.c_str());
+    return code;
+  }
+  std::shared_ptr<tkdb::Connection> conn = m_conn;
+  if (!conn) {
+    // Never used: nothing was begun on any database.
+    m_state &= ~kStateOpen;
+    tkdb::journalCall(call, {"unused"});
+    return DB_OK;
+  }
+  {
+    std::lock_guard<std::recursive_mutex> guard(conn->mutex());
+    if (commit) {
+      code = conn->run("COMMIT", {}, nullptr, detail);
+      if (code != DB_OK) {
+        // Still open: the caller may roll back (the destructor will).
+        EvDebug::Error(tag, "the private transaction was not committed (%d: %s): %s", code, getErrorStr(code),
+                       detail.c_str());
+        return DB_ERR_COMMIT;
+      }
+    } else {
+      code = sqlite3_get_autocommit(conn->handle()) != 0 ? DB_OK : conn->run("ROLLBACK", {}, nullptr, detail);
+      if (code != DB_OK) {
+        EvDebug::Error(tag, "the private transaction was not rolled back (%d: %s): %s", code, getErrorStr(code),
+                       detail.c_str());
+        return DB_ERR_ROLLBACK;
+      }
+      conn->schemaApplied = std::min(conn->schemaApplied, m_schemaAtStart);
+    }
+    tkdb::journalCall(call, {commit ? "commit" : "rollback"});
+    endOnConnection();
+  }
+  tkdb::Connection::releasePrivate(std::move(conn));
+  return DB_OK;
 }
