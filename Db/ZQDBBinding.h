@@ -86,6 +86,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "Db/ZQDBDataType.h"
@@ -422,6 +424,66 @@ class ZQDBTable : public DBtable {
   std::array<long long, Row::kColumnCount> m_indicators{};
 };
 
+// Inputs of a procedure binding.
+
+// The input types a procedure takes. Texts arrive as const char* (a string
+// literal or char* decays to it).
+template <class T>
+inline constexpr bool kZQDBProcInputType = std::is_same_v<T, int> || std::is_same_v<T, long long> ||
+                                           std::is_same_v<T, const char*> || std::is_same_v<T, char*>;
+
+template <class T>
+constexpr std::string_view ZQDBValuesPiece() {
+  if constexpr (std::is_same_v<T, int>) {
+    return "%d";
+  } else if constexpr (std::is_same_v<T, long long>) {
+    return "%lld";
+  } else {
+    return "'%s'";
+  }
+}
+
+// The values-clause format of a list of input types: "%d,'%s','%s'".
+template <class... Args>
+constexpr auto ZQDBMakeValuesFormat() {
+  constexpr size_t kCommas = sizeof...(Args) > 0 ? sizeof...(Args) - 1 : 0;
+  constexpr size_t kLength = (ZQDBValuesPiece<Args>().size() + ... + size_t{0}) + kCommas;
+  std::array<char, kLength + 1> out{};
+  size_t pos = 0;
+  auto add = [&](std::string_view piece) {
+    if (pos > 0) out[pos++] = ',';
+    for (char c : piece) out[pos++] = c;
+  };
+  (add(ZQDBValuesPiece<Args>()), ...);
+  (void)add;  // no inputs: nothing to add
+  out[pos] = '\0';
+  return out;
+}
+
+template <class... Args>
+inline constexpr auto ZQDBValuesFormat = ZQDBMakeValuesFormat<Args...>();
+
+// Characters one input takes in the values clause.
+inline int ZQDBValuesSize(int) { return 14; }
+inline int ZQDBValuesSize(long long) { return 21; }
+inline int ZQDBValuesSize(const char* text) {
+  if (text == nullptr) return 4;
+  size_t length = std::strlen(text);
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p == '\'') ++length;  // doubled inside the quotes
+  }
+  return static_cast<int>(length) + 4;
+}
+
+// Size of the whole values clause: the inputs and one per comma.
+template <class... Args>
+int ZQDBValuesClauseSize(Args... args) {
+  static_assert((kZQDBProcInputType<Args> && ...), "procedure inputs are int, long long or const char*");
+  int size = (ZQDBValuesSize(args) + ... + 0);
+  if constexpr (sizeof...(Args) > 1) size += static_cast<int>(sizeof...(Args)) - 1;
+  return size;
+}
+
 // Stored procedures.
 template <class Row, class Catalogue, const ZQDBBindingInfo& Info>
 class ZQDBProcedure : public DBtable {
@@ -460,50 +522,42 @@ class ZQDBProcedure : public DBtable {
   // setValues: typed mode binds one value object per input (int, long long
   // or text); text mode writes the values clause ("%d" per integer, '%s'
   // per text, joined by "," without blanks) after a size check of 14 per
-  // integer, the text's length plus 4 per text, and 1 per comma.
+  // integer, 21 per 64-bit integer, the escaped text's length plus 4 per text
+  // (the engine doubles a quote inside the quotes), and 1 per comma. A null
+  // text is passed as an empty text in both modes.
   template <class... Args>
-  void bindInputs(const Args&... args) {
+  void bindInputs(Args... args) {
+    static_assert((kZQDBProcInputType<Args> && ...), "procedure inputs are int, long long or const char*");
     if (b_newDBBase) {
-      bindValues(makeInput(args)...);
+      std::array<std::unique_ptr<ZQDBDataTypeBase>, sizeof...(Args)> values{
+          std::unique_ptr<ZQDBDataTypeBase>(makeInput(args))...};
+      ClearBoundInputs();
+      for (std::unique_ptr<ZQDBDataTypeBase>& value : values) {
+        BindInput(value.get());  // the engine owns it from here
+        value.release();
+      }
       m_inputsBound = 1;
       return;
     }
-    int size = 0;
-    int count = 0;
-    ((size += inputSize(args), ++count), ...);
-    if (count > 1) size += count - 1;
+    int size = ZQDBValuesClauseSize(text(args)...);
     if (size == 0) return;
     valuesClauseCheck(size);
-    bool first = true;
-    (appendInput(args, first), ...);
+    if constexpr (sizeof...(Args) > 0) {
+      // The format is made from the inputs' own types, so that it matches them.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+      CallDBsprintfWrapper(ZQDBValuesFormat<decltype(text(args))...>.data(), text(args)...);
+#pragma GCC diagnostic pop
+    }
   }
 
  private:
   static ZQDBDataTypeBase* makeInput(int v) { return new ZQDB_int(v); }
   static ZQDBDataTypeBase* makeInput(long long v) { return new ZQDB_int64(v); }
-  static ZQDBDataTypeBase* makeInput(const char* v) { return new ZQDB_string(v); }
-  static int inputSize(int) { return 14; }
-  static int inputSize(long long) { return 21; }
-  static int inputSize(const char* v) { return (v != nullptr ? static_cast<int>(std::strlen(v)) : 0) + 4; }
-  void appendInput(int v, bool& first) {
-    if (!first) CallDBsprintfWrapper(",");
-    first = false;
-    CallDBsprintfWrapper("%d", v);
-  }
-  void appendInput(long long v, bool& first) {
-    if (!first) CallDBsprintfWrapper(",");
-    first = false;
-    CallDBsprintfWrapper("%lld", v);
-  }
-  void appendInput(const char* v, bool& first) {
-    if (!first) CallDBsprintfWrapper(",");
-    first = false;
-    if (v != nullptr) {
-      CallDBsprintfWrapper("'%s'", v);
-    } else {
-      CallDBsprintfWrapper("NULL");
-    }
-  }
+  static ZQDBDataTypeBase* makeInput(const char* v) { return new ZQDB_string(v != nullptr ? v : ""); }
+  static int text(int v) { return v; }
+  static long long text(long long v) { return v; }
+  static const char* text(const char* v) { return v != nullptr ? v : ""; }
 
   Row m_row;
   std::array<long long, Row::kColumnCount> m_indicators{};

@@ -85,108 +85,14 @@
 
 #include "Db/ZQDBBinding.h"
 
-// --- inputs ---------------------------------------------------------------------------
-
-// The input types a procedure takes. Texts arrive as const char* (a string
-// literal or char* decays to it).
-template <class T>
-inline constexpr bool kZQDBProcInputType = std::is_same_v<T, int> || std::is_same_v<T, long long> ||
-                                           std::is_same_v<T, const char*> || std::is_same_v<T, char*>;
-
-template <class T>
-constexpr std::string_view ZQDBValuesPiece() {
-  if constexpr (std::is_same_v<T, int>) {
-    return "%d";
-  } else if constexpr (std::is_same_v<T, long long>) {
-    return "%lld";
-  } else {
-    return "'%s'";
-  }
-}
-
-// The values-clause format of a list of input types: "%d,'%s','%s'".
-template <class... Args>
-constexpr auto ZQDBMakeValuesFormat() {
-  constexpr size_t kCommas = sizeof...(Args) > 0 ? sizeof...(Args) - 1 : 0;
-  constexpr size_t kLength = (ZQDBValuesPiece<Args>().size() + ... + size_t{0}) + kCommas;
-  std::array<char, kLength + 1> out{};
-  size_t pos = 0;
-  auto add = [&](std::string_view piece) {
-    if (pos > 0) out[pos++] = ',';
-    for (char c : piece) out[pos++] = c;
-  };
-  (add(ZQDBValuesPiece<Args>()), ...);
-  (void)add;  // no inputs: nothing to add
-  out[pos] = '\0';
-  return out;
-}
-
-template <class... Args>
-inline constexpr auto ZQDBValuesFormat = ZQDBMakeValuesFormat<Args...>();
-
-// Characters one input takes in the values clause.
-inline int ZQDBValuesSize(int) { return 14; }
-inline int ZQDBValuesSize(long long) { return 21; }
-inline int ZQDBValuesSize(const char* text) {
-  if (text == nullptr) return 4;
-  size_t length = std::strlen(text);
-  for (const char* p = text; *p != '\0'; ++p) {
-    if (*p == '\'') ++length;  // doubled inside the quotes
-  }
-  return static_cast<int>(length) + 4;
-}
-
-// Size of the whole values clause: the inputs and one per comma.
-template <class... Args>
-int ZQDBValuesClauseSize(Args... args) {
-  static_assert((kZQDBProcInputType<Args> && ...), "procedure inputs are int, long long or const char*");
-  int size = (ZQDBValuesSize(args) + ... + 0);
-  if constexpr (sizeof...(Args) > 1) size += static_cast<int>(sizeof...(Args)) - 1;
-  return size;
-}
-
 // --- the procedure form -----------------------------------------------------------------
 
+// The procedure form: the engine's procedure binding, whose bindInputs does
+// both modes as described above.
 template <class Row, class Catalogue, const ZQDBBindingInfo& Info>
 class ZQDBProcBinding : public ZQDBProcedure<Row, Catalogue, Info> {
  public:
   explicit ZQDBProcBinding(DBtran* tran) : ZQDBProcedure<Row, Catalogue, Info>(tran) {}
-
- protected:
-  // setValues: the inputs in parameter order, in the engine's mode.
-  template <class... Args>
-  void bindInputs(Args... args) {
-    static_assert((kZQDBProcInputType<Args> && ...), "procedure inputs are int, long long or const char*");
-    if (DBtable::b_newDBBase) {
-      std::array<std::unique_ptr<ZQDBDataTypeBase>, sizeof...(Args)> values{
-          std::unique_ptr<ZQDBDataTypeBase>(makeInput(args))...};
-      this->ClearBoundInputs();
-      for (std::unique_ptr<ZQDBDataTypeBase>& value : values) {
-        this->BindInput(value.get());  // the engine owns it from here
-        value.release();
-      }
-      this->m_inputsBound = 1;
-      return;
-    }
-    int size = ZQDBValuesClauseSize(text(args)...);
-    if (size == 0) return;
-    this->valuesClauseCheck(size);
-    if constexpr (sizeof...(Args) > 0) {
-      // The format is made from the inputs' own types, so that it matches them.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-      this->CallDBsprintfWrapper(ZQDBValuesFormat<decltype(text(args))...>.data(), text(args)...);
-#pragma GCC diagnostic pop
-    }
-  }
-
- private:
-  static ZQDBDataTypeBase* makeInput(int v) { return new ZQDB_int(v); }
-  static ZQDBDataTypeBase* makeInput(long long v) { return new ZQDB_int64(v); }
-  static ZQDBDataTypeBase* makeInput(const char* v) { return new ZQDB_string(v != nullptr ? v : ""); }
-  static int text(int v) { return v; }
-  static long long text(long long v) { return v; }
-  static const char* text(const char* v) { return v != nullptr ? v : ""; }
 };
 
 // --- the cursor form ------------------------------------------------------------------------

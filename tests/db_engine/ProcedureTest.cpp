@@ -132,7 +132,7 @@ TEST_F(Procedures, TextModeDoublesQuotesOfTextInputsAndSizesOnTheText) {
   EXPECT_EQ("0,'tape''two'", proc.getValuesClause());
   std::vector<tkjournal::Call> check = calls("valuesClauseCheck");
   ASSERT_EQ(1u, check.size());
-  EXPECT_EQ("27", check[0].args[1]);  // 14 + (8 + 4) + 1
+  EXPECT_EQ("28", check[0].args[1]);  // 14 + (9 + 4) + 1: the doubled quote counts
   EXPECT_EQ((std::vector<int>{2}), readIds(proc));
   std::vector<tkjournal::Call> run = calls("procedure");
   ASSERT_EQ(1u, run.size());
