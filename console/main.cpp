@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "console/CommandLine.h"
+#include "console/LockCommands.h"
 #include "console/TagNames.h"
 #include "tests/support/wire/WireCodec.h"
 
@@ -24,6 +25,8 @@ const char kUsage[] =
     "                 HANDLER [first=N] [count=N] [handle=N] [TAG=VALUE ...]\n"
     "       tkconsole [options] --xml MSGID HANDLER 'xml text'   (or --xml-file FILE)\n"
     "       tkconsole [options] --script FILE   (one request per line, # comments)\n"
+    "       tkconsole [options] lock|force-lock|unlock|unlock-anyway [rights=N] [xml [server-seq=N]]\n"
+    "                 (the configuration lock; it belongs to the connection that took it)\n"
     "VALUE: N (u32; also 0xN or -N), u64:N, \"text\" or s:text, hex:BYTES; other words are texts.\n"
     "first=N sets the first word, count=N the element count (default: the number of\n"
     "elements), handle=N the 64-bit object handle in their place.\n"
@@ -180,6 +183,10 @@ int main(int argc, char** argv) {
         return kExitUsage;
       }
       if (lineWords.empty()) continue;
+      if (!tkconsole::expandLockCommand(lineWords, false, error)) {
+        std::fprintf(stderr, "tkconsole: %s:%d: %s\n", settings.scriptPath.c_str(), number, error.c_str());
+        return kExitUsage;
+      }
       tkconsole::Request request;
       if (!tkconsole::parseRequest(lineWords, lineDefaults, nextSequence, request, error, false)) {
         std::fprintf(stderr, "tkconsole: %s:%d: %s\n", settings.scriptPath.c_str(), number, error.c_str());
@@ -198,6 +205,10 @@ int main(int argc, char** argv) {
     }
     tkconsole::Request request;
     std::string error;
+    if (!tkconsole::expandLockCommand(words, true, error)) {
+      std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
+      return kExitUsage;
+    }
     if (!tkconsole::parseRequest(words, lineDefaults, nextSequence, request, error, true)) {
       std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
       return kExitUsage;

@@ -157,6 +157,34 @@ class EvMMConfigMgr : public EvReturnData {
   };
   static constexpr const char* kSessionMutexName = "EvMMConfigMgr::GetCurrentMediaConfig";
 
+  // ---- configuration lock ----
+  // Lock operations, the same in both forms.
+  static constexpr unsigned long kLockOpUnlock = 0;         // unlock, refused while a detected library is unconfigured
+  static constexpr unsigned long kLockOpLock = 1;           // lock
+  static constexpr unsigned long kLockOpUnlockNoCheck = 2;  // unlock without that test
+  static constexpr unsigned long kLockOpForceLock = 3;      // take the lock over from its holder
+  // Message id (and class key) of the XML form's request.
+  static constexpr unsigned long kLockUnlockXmlMessageId = 0x0DF9BE39;
+
+  // The element-stream form: `firstWord` of the request is the rights
+  // argument, `elementCount` the lock operation. Answers with one status
+  // reply (sendResponse): 0 failure, 1 success, 2 unlock refused, 3 held by
+  // another user; an unknown operation is not answered. Returns 1 or 0 to
+  // the host. `serverSequenceNumber` is stored with the lock; with
+  // `bHonourLock` false a lock request takes the lock over without notice.
+  int LockMMConfiguration(MessageInfo* request, long long serverSequenceNumber, bool bHonourLock);
+  // The XML form: reads EVGui::MMConfigurationLockUnlockReq from `xml` and
+  // writes ZQGui::GenericResp (code 0, or -1 with a text) back into it;
+  // `xml` is emptied when no response can be written (also for a null
+  // request). Always returns 0. Both forms share one state, and lock
+  // operations of either form never run at the same time.
+  int OnMsgLockUnlockMMConfigurationXML(MessageInfo* request, std::string& xml);
+  // True when the media-management parameter "MMS2_CONFIG_CHECK_USER_MA_RIGHT"
+  // reads without error and is not 0: rights are then checked per media
+  // agent, and the lock skips its own rights check. Reads the database on
+  // every call.
+  static bool doMACheck();
+
   // ---- storage pools ----
   // Shares the media agents of mount path `mountPathId` into the storage
   // pools that use it through the archive manager, and writes one audit

@@ -64,6 +64,10 @@ namespace {
 
 // The dispatch table. Ends with the null entry, which is not counted.
 const TkHandlerEntry kHandlerTable[] = {
+    // The configuration lock. The host passes the request's sequence number
+    // as the server sequence number and honours a lock that is held.
+    TK_STREAM_HANDLER_WITH(mm, LockMMConfiguration, m->sequenceNumber, true),
+    TK_XML_HANDLER(mm, OnMsgLockUnlockMMConfigurationXML, EvMMConfigMgr::kLockUnlockXmlMessageId),
     // Handlers are added above this line, one line each.
     {nullptr, 0, nullptr, nullptr, 0},
 };

@@ -189,6 +189,24 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   ZQMACLinkedList<ZQMACIPLibController> GetIPLibControllerList() const { return m_ipLibControllerList; }
   ZQMACLinkedList<ZQMACNode> GetCostCategoryList() const { return m_costCategoryList; }
 
+  // ---- session (configuration lock) ----
+  // Reports the instance's progress through the progress hook (for example
+  // 100 when a session is taken over: whatever ran on it is complete) and
+  // keeps the value. False, with the reason in the last error and nothing
+  // reported, when the model refuses.
+  bool Percentage(int value);
+  // The value last reported with Percentage; 0 until then.
+  int GetPercentage() const { return m_iPercentage.load(); }
+  // False while a library that an exhaustive detection on this instance
+  // found is still not configured (its TestStateA is false), or when the
+  // model cannot tell (reason in the last error). Libraries deleted since
+  // they were found no longer count.
+  bool IsExhaustiveDetectedLibraryConfigured();
+  // Notes a library (a ZQMACLms or ZQMACMagLib of this instance) that an
+  // exhaustive detection found; false for null or an object of another
+  // instance.
+  bool AddExhaustiveDetectedLibrary(ZQMACInterface* library);
+
  protected:
   friend class ZQMACGraph;
   friend class ZQMACInterface;
@@ -240,6 +258,22 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
  private:
   mutable std::mutex m_registryMutex;
   std::map<unsigned int, ZQMACInterface*> m_registry;  // handle -> object
+
+  // Session bookkeeping: the progress last reported, and the handles of the
+  // libraries that exhaustive detection found (under m_detectedMutex).
+  std::atomic<int> m_iPercentage{0};
+  mutable std::mutex m_detectedMutex;
+  std::vector<unsigned long long> m_exhaustiveDetectedLibraries;
+};
+
+// The model's link to the media-management service.
+class ZQMACDbInterface {
+ public:
+  // True when the media-management service answers. False, with the
+  // reason in GetLastError, when it does not.
+  static bool TestConnectToMediaManager();
+  // The reason of the last failed call (empty after a success).
+  static std::string GetLastError();
 };
 
 #include "frame/mac/ZQMACObjects.h"

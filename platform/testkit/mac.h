@@ -9,6 +9,11 @@
 //  - seedWorld(config): fills an instance with a small installation and
 //    returns its objects; ZQMACGraph (platform/mac/ZQMACGraph.h) builds
 //    anything else.
+//  - Session calls: failNext("TestConnectToMediaManager" |
+//    "IsExhaustiveDetectedLibraryConfigured" | "Percentage" | "Initialize" |
+//    "ReadCurrentConfig", code, text) makes the next call fail with that last
+//    error; markExhaustiveDetected notes a library that exhaustive detection
+//    found (configure it with ZQMACGraph::SetConfigured).
 #pragma once
 
 #include <cstdint>
@@ -140,6 +145,19 @@ inline tkmac::ConfigLoader worldLoader() {
     seedWorld(config);
     return true;
   };
+}
+
+// The next `times` calls of the model's call `name` fail with the code and
+// the text (the instance's last error; ZQMACDbInterface::GetLastError for
+// the service link).
+inline void failNext(const std::string& name, int code, const std::string& text, int times = 1) {
+  tkmac::journal().injectFailure(name, code, text, times);
+}
+
+// Notes `library` (a tape or disk library of `config`) as found by
+// exhaustive detection; false when the instance refuses it.
+inline bool markExhaustiveDetected(ZQMACMediaConfig& config, ZQMACInterface* library) {
+  return config.AddExhaustiveDetectedLibrary(library);
 }
 
 }  // namespace testkit::mac

@@ -1,0 +1,510 @@
+// The configuration lock: one console at a time configures media
+// management. It comes in two forms that share one state (the lock flag,
+// the server sequence number, the session holder and the last login name):
+// the element-stream request LockMMConfiguration and the XML request
+// OnMsgLockUnlockMMConfigurationXML. The forms differ on purpose in what
+// they answer, in the rights argument they pass, in whether a failed read
+// still takes the lock, in how an unlock from another client is treated,
+// and in what a force lock tells the previous holder; each form keeps its
+// own path below so that none of that is lost.
+//
+// Lock operations of both forms run one at a time under one mutex
+// (lockOperationMutex), so that no two of them interleave their reads and
+// writes of the lock state. The element-stream form sends its answer after
+// leaving that mutex, so a slow client never holds up the next lock
+// request. Lock order: the lock-operation mutex, then the session lock
+// (taken inside GetCurrentMediaConfig and the pins).
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "frame/EvAlertEx.h"
+#include "frame/EvEvent.h"
+#include "frame/EvExternal.h"
+#include "frame/EvMMConfigMgr.h"
+#include "frame/EvSecurity.h"
+#include "frame/MessageInfo.h"
+#include "frame/TextHelpers.h"
+#include "frame/mac/ZQMACMediaConfig.h"
+#include "platform/debuglog/EvDebug.h"
+#include "platform/focus/ZQPI_Focus.h"
+#include "platform/mmdb/MMConfigsDB.h"
+#include "platform/xml/EVGuiMessages.h"
+#include "platform/xml/ZQGuiMessages.h"
+
+namespace {
+
+constexpr const char* kStreamTag = "EvMMConfigMgr::LockMMConfiguration";
+constexpr const char* kXmlTag = "EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML";
+constexpr const char* kCheckTag = "EvMMConfigMgr::doMACheck";
+
+// Catalogue texts.
+constexpr unsigned long kTextRightsRefused = 0x240001EF;   // %1 the reason
+constexpr unsigned long kTextLockedByOther = 0x240002F9;   // %1 the holder's login name
+constexpr unsigned long kTextLockTaken = 0x240001F0;
+constexpr unsigned long kTextDetectedUnconfigured = 0x2400016B;
+constexpr unsigned long kTextForceClosed = 0x240002FA;     // %1 the login name of who forced
+constexpr unsigned long kTextServiceUnreachable = 0x1F00016D;  // %1 the server name
+constexpr unsigned long kTextXmlInitialize = 0x23000451;
+constexpr unsigned long kTextXmlUnreadable = 0x23000452;
+constexpr unsigned long kTextMemory = 0x23000002;
+
+// The rights alert.
+constexpr long kRightsAlertId = 1020;
+constexpr long kRightsAlertCondition = 12;
+// Rights argument of the XML form.
+constexpr unsigned long kXmlRightsArgument = 2;
+// Code of item 11102 in the force-close notice.
+constexpr int kForceClosedCode = 4;
+
+// Buffer sizes of the texts.
+constexpr std::size_t kLoginSize = 1025;
+constexpr std::size_t kReasonSize = 1040;
+constexpr std::size_t kShortTextSize = 512;
+constexpr std::size_t kTextSize = 1024;
+
+// Message identifiers of the XML form.
+constexpr unsigned kRequestHash = EVGui::MMConfigurationLockUnlockReq::kClassHash;  // 0x0DF9BE39
+constexpr unsigned kRequestInfoField = 0x37931;
+constexpr unsigned kInfoHash = EVGui::MMConfigurationLockUnlockInfo::kClassHash;  // 0x0D17D425
+constexpr unsigned kInfoSequenceField = 0x3A3E51;
+constexpr unsigned kInfoOperationField = 0xCE3B05;
+constexpr unsigned kResponseHash = ZQGui::GenericResp::kClassHash;  // 0x010003F0
+constexpr unsigned kResponseCodeField = 0x9CB015;
+constexpr unsigned kResponseTextField = 0xB7ECDF;
+
+constexpr const char* kConfigCheckUserMARight = "MMS2_CONFIG_CHECK_USER_MA_RIGHT";
+
+// Held for the whole of every lock operation of either form.
+std::mutex& lockOperationMutex() {
+  static std::mutex* m = new std::mutex();  // lives for the whole process
+  return *m;
+}
+
+// The login name of a user; empty when the host services do not know it.
+std::string userLogin(unsigned long userId) {
+  char login[kLoginSize];
+  std::memset(login, 0, sizeof login);
+  EvExternal services(0);
+  services.getUserLogin(static_cast<int>(userId), login, nullptr, nullptr);
+  login[sizeof login - 1] = '\0';
+  return std::string(login);
+}
+
+// A catalogue text in the locale (a locale id), cut to fit `size` bytes.
+template <class... Args>
+std::string catalogueText(unsigned long id, std::size_t size, unsigned long locale, const Args&... arguments) {
+  std::string buffer(size, '\0');
+  EvGetLocText(id, buffer.data(), static_cast<unsigned long>(size), locale, arguments...);
+  buffer.resize(std::strlen(buffer.c_str()));
+  return buffer;
+}
+
+void logRequest(const char* tag, unsigned long long operation, const std::string& login) {
+  if (operation == EvMMConfigMgr::kLockOpLock)
+    EvDebug::Debug(tag, "Received request by [%s] to lock the MM configuration.", login.c_str());
+  else if (operation == EvMMConfigMgr::kLockOpForceLock)
+    EvDebug::Debug(tag, "Received request by [%s] to force lock the MM configuration.", login.c_str());
+  else
+    EvDebug::Debug(tag, "Received request by [%s] to unlock the MM configuration.", login.c_str());
+}
+
+// The rights check of both forms. Unless rights are checked per media
+// agent, asks whether the user may manage the server with `rightsArgument`.
+// A refusal raises alert 1020 with condition 12 and the reason, logs the
+// reason and returns false with it in `reason`.
+bool rightsAllowed(const MessageInfo& request, unsigned long rightsArgument, const char* tag, std::string& reason) {
+  EvAlertEx alert;
+  alert.setAlert(kRightsAlertId, nullptr);
+  alert.setWhomId(static_cast<long>(request.userId), nullptr);
+  if (EvMMConfigMgr::doMACheck()) return true;
+
+  EvSecurityCheck security(request.sequenceNumber);
+  if (security.canManageTarnkeep(request.userId, rightsArgument)) return true;
+
+  const char* response = security.getResponseString();
+  alert.setCondition(kRightsAlertCondition);
+  alert.getMsgString() = response != nullptr ? response : "";
+  alert.sendAlert(0, 0, 0);
+  char copy[kReasonSize];
+  std::snprintf(copy, sizeof copy, "%s", response != nullptr ? response : "");
+  EvDebug::Error(tag, "%s", copy);
+  reason = copy;
+  return false;
+}
+
+// The answer of the element-stream form, sent once the lock operation is over.
+struct StreamAnswer {
+  bool send = false;
+  unsigned long status = 0;
+  std::string text;
+
+  void set(unsigned long newStatus, const std::string& newText) {
+    send = true;
+    status = newStatus;
+    text = newText;
+  }
+};
+
+// The answer of the XML form.
+struct XmlAnswer {
+  long long code = 0;
+  std::string text;
+
+  void fail(const std::string& newText) {
+    code = -1;
+    text = newText;
+  }
+};
+
+// ---------------------------------------------------------------- element-stream form
+
+// Lock (1). Under the lock-operation mutex.
+int streamLock(MessageInfo& request, long long serverSequenceNumber, bool bHonourLock, StreamAnswer& answer) {
+  const unsigned long locale = EvReturnData::returnLocaleId(request.sequenceNumber);
+  // Without bHonourLock the lock is taken over without notice.
+  if (!bHonourLock) EvMMConfigMgr::m_ulLockedMMConfig.store(0);
+
+  if (EvMMConfigMgr::m_ulLockedMMConfig.load() == 1) {
+    const std::string holder = userLogin(EvMMConfigMgr::m_ulUserId.load());
+    answer.set(3, catalogueText(kTextLockedByOther, kShortTextSize, locale, holder));
+    EvDebug::Debug(kStreamTag, "%s", "Another has locked media manager configuration");
+    return 0;
+  }
+
+  MediaConfigPin pin;
+  ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(&request, true, pin);
+  if (config == nullptr) {
+    EvDebug::Error(kStreamTag, "%s", "Memory allocation failed.");
+    answer.set(0, catalogueText(kTextMemory, kTextSize, locale));
+    return 0;
+  }
+  ZQMACBase::SetLocale(locale);
+  // The result is not examined: a failed initialisation shows in the
+  // connection test or the read.
+  config->Initialize(ZQPI_Focus::getFocus());
+
+  if (!ZQMACDbInterface::TestConnectToMediaManager()) {
+    config->SetLastErrorMessage(kTextServiceUnreachable, config->GetServerName().c_str());
+    EvDebug::Error(kStreamTag, "%s", config->GetLastError().c_str());
+    answer.set(0, config->GetLastError());
+    return 0;  // the lock stays free
+  }
+
+  if (config->ReadCurrentConfig(false)) {
+    answer.set(1, ZQMACBase::GetMessageString(kTextLockTaken));
+  } else {
+    EvDebug::Error(kStreamTag, "%s", "Error occurred while reading the current configuration");
+    EvDebug::Error(kStreamTag, "%s", config->GetLastError().c_str());
+    answer.set(0, config->GetLastError());
+  }
+  // Taken whether or not the read succeeded: the console may read again.
+  EvMMConfigMgr::m_serverSequenceNumber.store(serverSequenceNumber);
+  EvMMConfigMgr::m_ulLockedMMConfig.store(1);
+  EvDebug::Debug(kStreamTag, "%s", "User can configure the Media Manager");
+  return 1;
+}
+
+// Unlock (0 checks the libraries found by exhaustive detection, 2 does
+// not). Under the lock-operation mutex.
+int streamUnlock(MessageInfo& request, unsigned long operation, StreamAnswer& answer) {
+  if (!(EvMMConfigMgr::m_socketId == request.socket)) {
+    // A console that closes without holding the lock: nothing changes.
+    answer.set(1, "Success");
+    EvDebug::Debug(kStreamTag, "%s", "Exit Library and Drive Configuration from closing GUI");
+    return 0;
+  }
+  MediaConfigPin pin;
+  ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(&request, false, pin);
+  if (operation == EvMMConfigMgr::kLockOpUnlock && config != nullptr && !config->IsExhaustiveDetectedLibraryConfigured()) {
+    const std::string text =
+        catalogueText(kTextDetectedUnconfigured, kTextSize, EvReturnData::returnLocaleId(request.sequenceNumber));
+    answer.set(2, text);
+    EvDebug::Debug(kStreamTag, "%s", text.c_str());
+    return 0;  // the lock stays
+  }
+  EvMMConfigMgr::m_ulLockedMMConfig.store(0);
+  EvMMConfigMgr::m_serverSequenceNumber.store(0);
+  answer.set(1, "Success");
+  EvDebug::Debug(kStreamTag, "%s", "Exit Library and Drive Configuration");
+  if (config != nullptr) config->SetTerminateFlag(true);
+  return 1;
+}
+
+// Force lock (3). Under the lock-operation mutex.
+int streamForceLock(MessageInfo& request, long long serverSequenceNumber, StreamAnswer& answer) {
+  const unsigned long locale = EvReturnData::returnLocaleId(request.sequenceNumber);
+  if (EvMMConfigMgr::m_ulLockedMMConfig.load() == 1) {
+    EvMMConfigMgr::SetLastLoginName(userLogin(request.userId).c_str());
+    const std::string forcedBy = EvMMConfigMgr::GetLastLoginName();
+    EvDebug::Debug(kStreamTag, "L&DC will be force-closed by [%s]", forcedBy.c_str());
+    MediaConfigPin oldPin;
+    ZQMACMediaConfig* previous = EvMMConfigMgr::GetNewestMediaConfig(oldPin);
+    if (previous != nullptr) {
+      const std::string notice = catalogueText(kTextForceClosed, kTextSize, locale, forcedBy);
+      previous->Percentage(100);
+      // Reaches the previous holder while one of its long operations waits
+      // for status texts; otherwise it learns at its next request.
+      ::sendStatusResponse(notice, kForceClosedCode);
+      previous->SetTerminateFlag(true);
+    }
+    EvMMConfigMgr::m_ulLockedMMConfig.store(0);
+  }
+
+  MediaConfigPin pin;
+  ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(&request, true, pin);
+  if (config == nullptr) {
+    EvDebug::Error(kStreamTag, "%s", "Memory allocation failed.");
+    answer.set(0, catalogueText(kTextMemory, kTextSize, locale));
+    return 0;
+  }
+  // The lock is the requester's from here on, whatever follows.
+  EvMMConfigMgr::m_serverSequenceNumber.store(serverSequenceNumber);
+  EvMMConfigMgr::m_ulLockedMMConfig.store(1);
+  ZQMACBase::SetLocale(locale);
+
+  int result = 1;
+  if (!config->Initialize(ZQPI_Focus::getFocus())) {
+    EvDebug::Error(kStreamTag, "%s", "Error occurred while initialize ZQMACMediaConfig");
+    EvDebug::Error(kStreamTag, "%s", config->GetLastError().c_str());
+    answer.set(0, config->GetLastError());
+    result = 0;
+  } else if (config->ReadCurrentConfig(false)) {
+    answer.set(1, ZQMACBase::GetMessageString(kTextLockTaken));
+  } else {
+    EvDebug::Error(kStreamTag, "%s", "Error occurred while reading the current configuration");
+    EvDebug::Error(kStreamTag, "%s", config->GetLastError().c_str());
+    answer.set(0, config->GetLastError());
+  }
+  EvDebug::Debug(kStreamTag, "%s", "User can configure the Media Manager");
+  return result;
+}
+
+// ---------------------------------------------------------------- XML form
+
+// Lock (1). Under the lock-operation mutex.
+void xmlLock(MessageInfo& request, long long serverSequenceNumber, unsigned long locale, XmlAnswer& answer) {
+  if (EvMMConfigMgr::m_ulLockedMMConfig.load() == 1) {
+    EvDebug::Debug(kXmlTag, "%s", "Another user has locked media manager configuration");
+    answer.fail(catalogueText(kTextLockedByOther, kTextSize, locale, userLogin(EvMMConfigMgr::m_ulUserId.load())));
+    return;
+  }
+  MediaConfigPin pin;
+  ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(&request, true, pin);
+  if (config == nullptr) {
+    EvDebug::Error(kXmlTag, "%s", "Memory allocation failed.");
+    answer.fail(catalogueText(kTextMemory, kTextSize, locale));
+    return;
+  }
+  ZQMACBase::SetLocale(locale);
+  config->Initialize(ZQPI_Focus::getFocus());
+
+  if (!ZQMACDbInterface::TestConnectToMediaManager()) {
+    config->SetLastErrorMessage(kTextServiceUnreachable, config->GetServerName().c_str());
+    EvDebug::Error(kXmlTag, "%s", config->GetLastError().c_str());
+    answer.fail(config->GetLastError());
+    return;
+  }
+  if (!config->ReadCurrentConfig(false)) {
+    // Unlike the element-stream form, a failed read leaves the lock free.
+    EvDebug::Error(kXmlTag, "%s", "Error occurred while reading the current configuration");
+    EvDebug::Error(kXmlTag, "%s", config->GetLastError().c_str());
+    answer.fail(config->GetLastError());
+    return;
+  }
+  EvMMConfigMgr::m_serverSequenceNumber.store(serverSequenceNumber);
+  EvMMConfigMgr::m_ulLockedMMConfig.store(1);
+  EvDebug::Debug(kXmlTag, "%s", "User can configure the Media Manager");
+}
+
+// Unlock (0 or 2). There is no holder test in this form: a client that is
+// not the holder gets the force-close notice from GetCurrentMediaConfig,
+// and the lock is released all the same. Under the lock-operation mutex.
+void xmlUnlock(MessageInfo& request, long long operation, unsigned long locale, XmlAnswer& answer) {
+  MediaConfigPin pin;
+  ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(&request, false, pin);
+  if (operation == static_cast<long long>(EvMMConfigMgr::kLockOpUnlock) && config != nullptr &&
+      !config->IsExhaustiveDetectedLibraryConfigured()) {
+    const std::string text = catalogueText(kTextDetectedUnconfigured, kTextSize, locale);
+    EvDebug::Debug(kXmlTag, "%s", text.c_str());
+    answer.fail(text);
+    return;  // the lock stays
+  }
+  EvMMConfigMgr::m_ulLockedMMConfig.store(0);
+  EvMMConfigMgr::m_serverSequenceNumber.store(0);
+  if (config != nullptr) config->SetTerminateFlag(true);
+  EvDebug::Debug(kXmlTag, "%s", "Library and Drive Configuration exited");
+}
+
+// Force lock (3). Under the lock-operation mutex.
+void xmlForceLock(MessageInfo& request, long long serverSequenceNumber, unsigned long locale, XmlAnswer& answer) {
+  if (EvMMConfigMgr::m_ulLockedMMConfig.load() == 1) {
+    EvMMConfigMgr::SetLastLoginName(userLogin(request.userId).c_str());
+    EvDebug::Debug(kXmlTag, "Library & Drive Configuration will be force-closed by [%s]",
+                   EvMMConfigMgr::GetLastLoginName().c_str());
+    // No status text goes to the previous holder in this form.
+    MediaConfigPin oldPin;
+    ZQMACMediaConfig* previous = EvMMConfigMgr::GetNewestMediaConfig(oldPin);
+    if (previous != nullptr) {
+      previous->Percentage(100);
+      previous->SetTerminateFlag(true);
+    }
+    EvMMConfigMgr::m_ulLockedMMConfig.store(0);
+  }
+
+  MediaConfigPin pin;
+  ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(&request, true, pin);
+  if (config == nullptr) {
+    EvDebug::Error(kXmlTag, "%s", "Memory allocation failed.");
+    answer.fail(catalogueText(kTextMemory, kTextSize, locale));
+    return;
+  }
+  EvMMConfigMgr::m_serverSequenceNumber.store(serverSequenceNumber);
+  EvMMConfigMgr::m_ulLockedMMConfig.store(1);
+  ZQMACBase::SetLocale(locale);
+
+  if (!config->Initialize(ZQPI_Focus::getFocus())) {
+    EvDebug::Error(kXmlTag, "%s", "Error occurred while initialize ZQMACMediaConfig");
+    EvDebug::Error(kXmlTag, "%s", config->GetLastError().c_str());
+    answer.fail(config->GetLastError());
+  } else if (!config->ReadCurrentConfig(false)) {
+    EvDebug::Error(kXmlTag, "%s", "Error occurred while reading the current configuration");
+    EvDebug::Error(kXmlTag, "%s", config->GetLastError().c_str());
+    answer.fail(config->GetLastError());
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- rights switch
+
+bool EvMMConfigMgr::doMACheck() {
+  MMConfigsDB configs;
+  int value = 0;
+  if (configs.getConfigParamValue(kConfigCheckUserMARight, value, nullptr) != 0) {
+    if (configs.getDBError() != 100)
+      EvDebug::DebugLvl(1, kCheckTag, "Could not read [%s]: %s", kConfigCheckUserMARight,
+                        configs.lastErrorText().c_str());
+    return false;
+  }
+  return value != 0;
+}
+
+// ---------------------------------------------------------------- element-stream form
+
+int EvMMConfigMgr::LockMMConfiguration(MessageInfo* request, long long serverSequenceNumber, bool bHonourLock) {
+  if (!m_initialized.load()) Initialize();
+  if (request == nullptr) {
+    EvDebug::Error(kStreamTag, "%s", "Bad Parameter Received.");
+    return 0;
+  }
+  const unsigned long operation = request->elementCount;
+  const unsigned long rightsArgument = request->firstWord;
+  logRequest(kStreamTag, operation, userLogin(request->userId));
+
+  std::string reason;
+  if (!rightsAllowed(*request, rightsArgument, kStreamTag, reason)) {
+    const std::string text = catalogueText(kTextRightsRefused, kShortTextSize,
+                                           EvReturnData::returnLocaleId(request->sequenceNumber), reason);
+    sendResponse(request->sequenceNumber, &request->socket, 0, text.c_str(), nullptr);
+    return 0;
+  }
+
+  StreamAnswer answer;
+  int result = 1;
+  {
+    std::lock_guard<std::mutex> guard(lockOperationMutex());
+    switch (operation) {
+      case kLockOpLock:
+        result = streamLock(*request, serverSequenceNumber, bHonourLock, answer);
+        break;
+      case kLockOpForceLock:
+        result = streamForceLock(*request, serverSequenceNumber, answer);
+        break;
+      case kLockOpUnlock:
+      case kLockOpUnlockNoCheck:
+        result = streamUnlock(*request, operation, answer);
+        break;
+      default:
+        // Not an operation of the lock: nothing is answered.
+        result = 1;
+        break;
+    }
+  }
+  if (answer.send) sendResponse(request->sequenceNumber, &request->socket, answer.status, answer.text.c_str(), nullptr);
+  return result;
+}
+
+// ---------------------------------------------------------------- XML form
+
+int EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML(MessageInfo* request, std::string& xml) {
+  XmlAnswer answer;
+  if (!m_initialized.load()) Initialize();
+  if (request == nullptr) {
+    EvDebug::Error(kXmlTag, "%s", "Bad Parameter Received.");
+    // Left as it came, the request text would go back as the response.
+    xml.clear();
+    return 0;
+  }
+  EvEvent event(kXmlTag);
+  event.setLocaleId(request->sequenceNumber);
+  const unsigned long locale = event.getLocaleId();
+
+  [&] {
+    const int initialized = CNMessageBase::Initialize();
+    if (initialized != 0) {
+      EvDebug::Error(kXmlTag, "Error [%d] return from CNMessageBase::Initialize.", initialized);
+      answer.fail(catalogueText(kTextXmlInitialize, kTextSize, locale));
+      return;
+    }
+    EVGui::MMConfigurationLockUnlockReq lockRequest;
+    const int read = lockRequest.unserialize(xml);
+    if (read != 0) {
+      EvDebug::Error(kXmlTag, "Error [%d] return from EVGui::MMConfigurationLockUnlockReq::unserialize.", read);
+      answer.fail(catalogueText(kTextXmlUnreadable, kTextSize, locale));
+      return;
+    }
+    const CNMessageBase& info = lockRequest.getObjectAccessor(false, false, 1, 1, kRequestHash, kRequestInfoField,
+                                                              EVGui::MMConfigurationLockUnlockInfo::kNamespace,
+                                                              EVGui::MMConfigurationLockUnlockInfo::kClassNumber);
+    // A request without its operation is not read as an unlock (which an
+    // absent number would read as): it is refused as unreadable.
+    if (!info.isSet(2, kInfoHash, kInfoOperationField)) {
+      EvDebug::Error(kXmlTag, "%s", "The lock request carries no lock operation.");
+      answer.fail(catalogueText(kTextXmlUnreadable, kTextSize, locale));
+      return;
+    }
+    const long long operation = info.getint64(2, kInfoHash, kInfoOperationField);
+    logRequest(kXmlTag, static_cast<unsigned long long>(operation), userLogin(request->userId));
+
+    std::string reason;
+    if (!rightsAllowed(*request, kXmlRightsArgument, kXmlTag, reason)) {
+      answer.fail(catalogueText(kTextRightsRefused, kTextSize, locale, reason));
+      return;
+    }
+    const long long serverSequenceNumber =
+        info.isSet(1, kInfoHash, kInfoSequenceField) ? info.getint64(1, kInfoHash, kInfoSequenceField) : -1;
+
+    std::lock_guard<std::mutex> guard(lockOperationMutex());
+    if (operation == static_cast<long long>(kLockOpLock)) {
+      xmlLock(*request, serverSequenceNumber, locale, answer);
+    } else if (operation == static_cast<long long>(kLockOpUnlock) ||
+               operation == static_cast<long long>(kLockOpUnlockNoCheck)) {
+      xmlUnlock(*request, operation, locale, answer);
+    } else if (operation == static_cast<long long>(kLockOpForceLock)) {
+      xmlForceLock(*request, serverSequenceNumber, locale, answer);
+    }
+    // Any other operation: code 0, no text.
+  }();
+
+  ZQGui::GenericResp response;
+  response.setint64(1, 1, answer.code, kResponseHash, kResponseCodeField);
+  if (!answer.text.empty()) response.setstring(2, 2, MyLocalText(answer.text), kResponseHash, kResponseTextField);
+  const int written = response.serialize(xml, false);
+  if (written != 0) {
+    EvDebug::Error(kXmlTag, "Error [%d] return from ZQGui::GenericResp::serialize.", written);
+    xml.clear();
+  }
+  return 0;
+}
