@@ -4,58 +4,19 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <string>
 
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
-
-// ---- MMS2BaseError ----
-
-char* MMS2BaseError::getLastError(char* buffer, std::size_t size) const {
-  if (buffer == nullptr || size == 0) return buffer;
-  std::snprintf(buffer, size, "%s", m_errorText.c_str());
-  return buffer;
-}
-
-char* MMS2BaseError::getErrorStringForCode(int code, char* buffer, std::size_t size, long long /*locale*/) {
-  if (buffer == nullptr || size == 0) return buffer;
-  const char* text = nullptr;
-  switch (code) {
-    case MMS2_SUCCESS: text = "Success"; break;
-    case MMS2_ERROR_DATABASE: text = "The database operation failed."; break;
-    case MMS2_ERROR_NOT_FOUND: text = "No matching record was found in the database."; break;
-    case MMS2_ERROR_BAD_ARGUMENT: text = "An invalid argument was given."; break;
-    case MMS2_ERROR_BAD_VALUE: text = "The value stored in the database is not usable."; break;
-    default: break;
-  }
-  if (text != nullptr)
-    std::snprintf(buffer, size, "%s", text);
-  else
-    std::snprintf(buffer, size, "Unknown error 0x%08X", static_cast<unsigned>(code));
-  return buffer;
-}
-
-void MMS2BaseError::clearError() {
-  m_errorCode = MMS2_SUCCESS;
-  m_dbError = 0;
-  m_errorText.clear();
-}
-
-int MMS2BaseError::setError(int code, int dbError, const std::string& text) {
-  m_errorCode = code;
-  m_dbError = dbError;
-  m_errorText = text;
-  return code;
-}
+#include "platform/journal/Journal.h"
 
 // ---- MMConfigsDB ----
 
 int MMConfigsDB::getConfigParamValue(const char* name, int& value, DBtran* tran) {
   static constexpr const char* kTag = "MMConfigsDB::getConfigParamValue";
-  clearError();
+  if (!beginCall(kTag, tkjournal::args(name, mmTranText(tran)))) return getErrorCode();
   if (name == nullptr || name[0] == '\0')
     return setError(MMS2_ERROR_BAD_ARGUMENT, 0, "No configuration parameter name was given.");
 

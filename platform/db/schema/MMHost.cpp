@@ -1,8 +1,9 @@
-// The media-agent hosts, as far as the system's own queries reach them: one
-// row per media agent (by its client id) with its configuration attribute
-// bits and whether it was pushed to another central server. The media-agent
-// list procedures read it. The table access of hosts adds its further
-// columns here.
+// The media-agent hosts: one row per media agent (by its client id) with its
+// configuration attribute bits, whether it was pushed to another central
+// server, whether its power is managed (cloud VM management) and is off now,
+// and its paths and state. The media-agent list procedures read it; the host
+// table access (MMHostDB, the record MMHost_t) finds a media agent by its
+// client name through APP_Client.
 #include "platform/db/DBSession.h"
 
 namespace {
@@ -12,7 +13,22 @@ namespace {
                        "CREATE TABLE IF NOT EXISTS \"MMHost\" ("
                        "\"ClientId\" INTEGER PRIMARY KEY, "
                        "\"Attribute\" INTEGER NOT NULL DEFAULT 0, "
-                       "\"IsPushedToAnotherTK\" INTEGER NOT NULL DEFAULT 0)");
+                       "\"IsPushedToAnotherTK\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"IsPowerManaged\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"IsPoweredOff\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"LastHeartbeatTime\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"HostState\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"IndexCachePath\" TEXT NOT NULL DEFAULT '', "
+                       "\"ConfigParams\" TEXT NOT NULL DEFAULT '', "
+                       "\"WorkingDirectory\" TEXT NOT NULL DEFAULT '', "
+                       "\"MaxStreams\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"PowerManagementType\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"ServicePort\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"Descript\" TEXT, "
+                       "\"RMStatus\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"RMStatusUpdateTime\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"origTFId\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"origClientId\" INTEGER NOT NULL DEFAULT 0)");
   return true;
 }();
 

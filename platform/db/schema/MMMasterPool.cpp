@@ -1,8 +1,9 @@
-// The master pools of the libraries, as far as the system's own queries
-// reach them: which library a master pool belongs to. Drives and drive
-// pools name their master pool; the where texts of the drive and drive-pool
-// lookups go from a library to its master pools through this table. The
-// table access of master pools adds its further columns here.
+// The master pools of the libraries: which library a master pool belongs to,
+// its name and type, and the writer limit of a disk library's master pool
+// (MaxDrivesToSwitch). Drives and drive pools name their master pool; the
+// where texts of the drive and drive-pool lookups go from a library to its
+// master pools through this table. The master-pool table access
+// (MMMasterPoolDB) lists and changes them.
 #include "platform/db/DBSession.h"
 
 namespace {
@@ -11,7 +12,10 @@ namespace {
   tkdb::registerSchema("MMMasterPool",
                        "CREATE TABLE IF NOT EXISTS \"MMMasterPool\" ("
                        "\"MasterPoolId\" INTEGER PRIMARY KEY AUTOINCREMENT, "
-                       "\"LibraryId\" INTEGER)");
+                       "\"LibraryId\" INTEGER, "
+                       "\"MasterPoolName\" TEXT COLLATE NOCASE NOT NULL DEFAULT '', "
+                       "\"MasterPoolType\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"MaxDrivesToSwitch\" INTEGER NOT NULL DEFAULT 0)");
   return true;
 }();
 

@@ -1,7 +1,8 @@
-// The media sides, as far as the system's own queries reach them: the
-// medium a media side belongs to. The mount-path view finds the medium of a
-// mount path through it. The table access of media sides adds its further
-// columns here.
+// The media sides: the medium a media side belongs to (MediaId), its name,
+// state and space figures (TotalCapacity is its capacity). A mount path names
+// its media side; the mount-path view and the media table access find the
+// medium of a mount path through it. The media-side table access
+// (MMMediaSideDB) reads it.
 #include "platform/db/DBSession.h"
 
 namespace {
@@ -10,7 +11,28 @@ namespace {
   tkdb::registerSchema("MMMediaSide",
                        "CREATE TABLE IF NOT EXISTS \"MMMediaSide\" ("
                        "\"MediaSideId\" INTEGER PRIMARY KEY AUTOINCREMENT, "
-                       "\"MediaId\" INTEGER)");
+                       "\"MediaId\" INTEGER, "
+                       "\"SideName\" TEXT NOT NULL DEFAULT '', "
+                       "\"SideNumber\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"MediaSideState\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"MasterPoolId\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"Attribute\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"NumberOfWriters\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"RMStatus\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"RMStatusUpdateTime\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"DataWrittenBytes\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"PhysicalBytesUsed\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"TotalCapacity\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"LastWriteTime\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"origTFId\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"origMediaSideId\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"ExtendedAttributes\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"SideLabel\" TEXT NOT NULL DEFAULT '', "
+                       "\"ExternalGUID\" TEXT NOT NULL DEFAULT '', "
+                       "\"IsOffline\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"OfflineReason\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"OfflineReasonEventId\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"ChunkSizeMB\" INTEGER NOT NULL DEFAULT 0)");
   return true;
 }();
 

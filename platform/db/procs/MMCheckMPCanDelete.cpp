@@ -1,0 +1,130 @@
+// Body of the stored procedure MMCheckMPCanDelete(mountPathId, libraryId, localeId).
+//
+// One row for a mount path of the library (a library id below 1 matches
+// any); no row for an unknown mount path or one of another library.
+//   o_errorCode 0 (texts empty and null) when nothing depends on the mount
+//   path. Otherwise the bits of what depends on it:
+//     2  backups keep data on its media (content to delete first);
+//     4  deduplication stores reference its volumes;
+//     8  running jobs use its media;
+//     1  with any of these: nothing of it needs physical cleanup (no data
+//        was ever written on its media side).
+//   o_errorString: the reason (catalogue text 0x23000C70) in the locale
+//   passed; o_JobsListXML: <JobList><Job id="J"/>...</JobList> of the jobs
+//   whose backups are on it, null without any; o_SIDBListXML:
+//   <SIDBList><SIDB id="S"/>...</SIDBList> of the stores, null without any
+//   (the input of MMInsertDeletedMPToDDB).
+#include "Db/Proc/MMCheckMPCanDelete.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Db/Tbl/JMJobInfo.h"
+#include "Db/Tbl/MMMountPath.h"
+#include "platform/catalogue/Catalogue.h"
+#include "platform/db/DBSession.h"
+#include "platform/db/DBtable.h"
+#include "platform/db/procs/ProcBodySupport.h"
+
+namespace {
+
+constexpr const char* kName = "MMCheckMPCanDelete";
+constexpr uint32_t kReasonInUse = 0x23000C70;
+
+const tkcatalogue::Text kTexts[] = {
+    {kReasonInUse,
+     "Mount path [%1] is in use: backups of %2 jobs keep data on it, %3 deduplication databases reference it and "
+     "%4 running jobs use it. It can only be deleted with force."},
+};
+const tkcatalogue::Registrar kTextRegistrar(kTexts);
+
+int ids(tkdb::Session& db, const std::string& sql, const std::vector<tkdb::DbValue>& params,
+        std::vector<long long>& out) {
+  out.clear();
+  tkdb::DbRows rows;
+  int code = db.query(sql, params, rows);
+  if (code != DB_OK) return code;
+  for (const tkdb::DbRow& row : rows) {
+    if (!row.empty() && row[0].type == tkdb::DbValue::Type::Int) out.push_back(row[0].i);
+  }
+  return DB_OK;
+}
+
+int body(tkdb::ProcCall& call) {
+  std::vector<long long> in;
+  if (!tkprocs::intInputs(call.inputs, 3, in)) {
+    call.error = std::string(kName) + " takes three integers (mount-path id, library id, locale id)";
+    return DB_ERR_INPUT;
+  }
+  tkdb::Session& db = call.session;
+  tkdb::DbRow mountPath;
+  int code = db.queryOne(
+      "SELECT IFNULL(P.MediaSideId, 0), IFNULL(P.MountPathName, ''), IFNULL(S.MediaId, 0), "
+      "IFNULL(S.DataWrittenBytes, 0) FROM MMMountPath P LEFT JOIN MMMediaSide S ON S.MediaSideId = P.MediaSideId "
+      "WHERE P.MountPathId = ?1 AND (?2 < 1 OR P.LibraryId = ?2)",
+      {in[0], in[1]}, mountPath);
+  if (code == DB_NO_ROW) return DB_OK;  // no row: no such mount path in the library
+  if (code != DB_OK) {
+    call.error = db.errorText();
+    return code;
+  }
+  const tkdb::DbValue sideId = mountPath[0];
+  const tkdb::DbValue mediaId = mountPath[2];
+  const bool written = mountPath[3].type == tkdb::DbValue::Type::Int && mountPath[3].i > 0;
+
+  std::vector<long long> backupJobs;
+  std::vector<long long> stores;
+  std::vector<long long> running;
+  long long backups = 0;
+  tkdb::DbRow count;
+  code = db.queryOne("SELECT COUNT(*) FROM MMMediaBackup WHERE MediaId = ?1 AND ?1 > 0", {mediaId}, count);
+  if (code == DB_OK) backups = count[0].i;
+  if (code == DB_OK) {
+    code = ids(db, "SELECT DISTINCT JobId FROM MMMediaBackup WHERE MediaId = ?1 AND ?1 > 0 ORDER BY JobId", {mediaId},
+               backupJobs);
+  }
+  if (code == DB_OK) {
+    code = ids(db,
+               "SELECT DISTINCT SIDBStoreId FROM MMVolume WHERE MediaSideId = ?1 AND ?1 > 0 AND SIDBStoreId > 0 "
+               "ORDER BY SIDBStoreId",
+               {sideId}, stores);
+  }
+  if (code == DB_OK) {
+    code = ids(db,
+               "SELECT DISTINCT J.jobId FROM JMJobInfo J WHERE J.jobId IN "
+               "(SELECT JobId FROM MMMediaBackup WHERE MediaId = ?1 AND ?1 > 0) ORDER BY J.jobId",
+               {mediaId}, running);
+  }
+  if (code != DB_OK) {
+    call.error = db.errorText();
+    return code;
+  }
+
+  long long errorCode = 0;
+  if (backups > 0) errorCode |= kMountPathContentToDelete;
+  if (!stores.empty()) errorCode |= kMountPathDDBReferences;
+  if (!running.empty()) errorCode |= kMountPathRunningJobs;
+  if (errorCode == 0) {
+    call.rows.push_back({tkdb::DbValue(0), tkdb::DbValue(std::string()), tkdb::DbValue(), tkdb::DbValue()});
+    return DB_OK;
+  }
+  if (!written && backups == 0) errorCode |= kMountPathNoPhysicalCleanup;
+  const uint16_t locale = static_cast<uint16_t>(in[2] < 0 || in[2] > 0xFFFF ? 0 : in[2]);
+  std::string reason = tkcatalogue::render(kReasonInUse, locale,
+                                           {mountPath[1].s, std::to_string(backupJobs.size()),
+                                            std::to_string(stores.size()), std::to_string(running.size())});
+  std::string jobs = tkprocs::writeIdList("JobList", "Job", backupJobs);
+  std::string storeList = tkprocs::writeIdList("SIDBList", "SIDB", stores);
+  call.rows.push_back({tkdb::DbValue(errorCode), tkdb::DbValue(reason),
+                       jobs.empty() ? tkdb::DbValue() : tkdb::DbValue(jobs),
+                       storeList.empty() ? tkdb::DbValue() : tkdb::DbValue(storeList)});
+  return DB_OK;
+}
+
+[[maybe_unused]] const bool kRegistered = [] {
+  tkdb::registerProcedure(kName, body);
+  return true;
+}();
+
+}  // namespace

@@ -1,0 +1,22 @@
+// The block-level replication pairs: one row per protected machine
+// (SourceClientId) replicated through a head proxy into an RP store, with the
+// group key under which its pairs are configured together. The
+// miscellaneous table access (MMMiscDB::getBLRPairsForMountPath) counts the
+// pairs of the stores on a mount path.
+#include "platform/db/DBSession.h"
+
+namespace {
+
+[[maybe_unused]] const bool kRegistered = [] {
+  tkdb::registerSchema("BlrPair",
+                       "CREATE TABLE IF NOT EXISTS \"BlrPair\" ("
+                       "\"PairId\" INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "\"RPStoreId\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"SourceClientId\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"HeadProxyClientId\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"GroupKey\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"State\" INTEGER NOT NULL DEFAULT 0)");
+  return true;
+}();
+
+}  // namespace

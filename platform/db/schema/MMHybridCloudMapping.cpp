@@ -1,0 +1,18 @@
+// The hybrid-cloud mappings: one row per cloud library (CloudLibraryId) with
+// the disk library that keeps its cached deduplication metadata (the row
+// MMHybridCloudMapping_t, Db/Tbl/MMHybridCloudMapping.h). Read and removed by
+// MMHybridCloudMappingDB, written by ZQMMDBLibInfo::setHybridCloudLib, read
+// by the hybrid-cloud procedures.
+#include "platform/db/DBSession.h"
+
+namespace {
+
+[[maybe_unused]] const bool kRegistered = [] {
+  tkdb::registerSchema("MMHybridCloudMapping",
+                       "CREATE TABLE IF NOT EXISTS \"MMHybridCloudMapping\" ("
+                       "\"CloudLibraryId\" INTEGER PRIMARY KEY, "
+                       "\"DiskLibraryId\" INTEGER NOT NULL)");
+  return true;
+}();
+
+}  // namespace

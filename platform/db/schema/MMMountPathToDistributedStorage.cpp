@@ -1,0 +1,15 @@
+// Which distributed-storage entity a mount path is attached to: one row per
+// mount path (MMMiscDB::setDistributedStorageForMountPath).
+#include "platform/db/DBSession.h"
+
+namespace {
+
+[[maybe_unused]] const bool kRegistered = [] {
+  tkdb::registerSchema("MMMountPathToDistributedStorage",
+                       "CREATE TABLE IF NOT EXISTS \"MMMountPathToDistributedStorage\" ("
+                       "\"MountPathId\" INTEGER PRIMARY KEY, "
+                       "\"DistributedStorageId\" INTEGER NOT NULL)");
+  return true;
+}();
+
+}  // namespace

@@ -1,0 +1,477 @@
+// Media-management table access: error texts, the shared helpers of the
+// table-access classes (reading rows into records, changes, argument checks)
+// and the test hooks.
+#include "platform/mmdb/MMBaseDB.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "platform/catalogue/Catalogue.h"
+#include "platform/db/DBSession.h"
+#include "platform/db/DBtable.h"
+#include "platform/db/SqlText.h"
+#include "platform/debuglog/EvDebug.h"
+#include "platform/mmdb/MMJournal.h"
+#include "platform/mmdb/ZQMMClientInfo.h"
+
+// ---- test hooks -----------------------------------------------------------------------
+
+namespace tkmmdb {
+
+namespace {
+
+struct Hooks {
+  std::atomic<bool> on{false};
+  tkjournal::Journal journal;
+  std::mutex mutex;
+  std::map<std::string, std::vector<Failure>> failures;
+};
+
+Hooks& hooks() {
+  static Hooks* h = new Hooks();  // never destroyed: used until the process ends
+  return *h;
+}
+
+}  // namespace
+
+bool journalOn() { return hooks().on.load(std::memory_order_relaxed); }
+void setJournalOn(bool on) { hooks().on.store(on); }
+tkjournal::Journal& journal() { return hooks().journal; }
+
+void injectFailure(const std::string& call, int code, const std::string& text, int dbError, int times) {
+  std::lock_guard<std::mutex> guard(hooks().mutex);
+  for (int i = 0; i < times; ++i) hooks().failures[call].push_back(Failure{code, dbError, text});
+}
+
+bool takeFailure(const std::string& call, Failure& failure) {
+  if (!journalOn()) return false;
+  std::lock_guard<std::mutex> guard(hooks().mutex);
+  auto it = hooks().failures.find(call);
+  if (it == hooks().failures.end() || it->second.empty()) return false;
+  failure = it->second.front();
+  it->second.erase(it->second.begin());
+  return true;
+}
+
+void resetTestState() {
+  hooks().journal.reset();
+  std::lock_guard<std::mutex> guard(hooks().mutex);
+  hooks().failures.clear();
+}
+
+}  // namespace tkmmdb
+
+// ---- error texts ------------------------------------------------------------------------
+
+namespace {
+
+struct FixedText {
+  int code;
+  const char* text;
+  const char* advice;
+};
+
+const FixedText kTexts[] = {
+    {MMS2_ERROR_DATABASE, "The database operation failed.", "Check the database and try again."},
+    {MMS2_ERROR_NOT_FOUND, "No matching record was found in the database.", nullptr},
+    {MMS2_ERROR_BAD_ARGUMENT, "An invalid argument was given.", nullptr},
+    {MMS2_ERROR_BAD_VALUE, "The value stored in the database is not usable.", nullptr},
+    {MMS2_ERROR_DUPLICATE_NAME, "The name is already in use.", "Choose a name that no other object carries."},
+    {MMS2_ERROR_TEXT_TOO_LONG, "The text is too long.", nullptr},
+    {MMS2_ERROR_REFERENCE, "An object that the change refers to does not exist.", nullptr},
+    {MMS2_ERROR_NO_ACTIVE_CONTROLLER, "The library has no active library controller.", nullptr},
+    {MMS2_ERROR_NDMP_HOST_NOT_FOUND, "The NDMP server has no entry in the NDMP host table.", nullptr},
+    {ZQMM_ERR_DEVICE_NOT_FOUND, "The device could not be found.", nullptr},
+    {ZQMM_ERR_MOUNTPATH_NOT_FOUND, "The mount path could not be found.", nullptr},
+    {ZQMM_ERR_LIBRARY_NOT_FOUND, "The library could not be found.", nullptr},
+    {ZQMM_ERR_MOUNTPATH_HAS_DATA, "The mount path still holds data.",
+     "Delete the mount path with force to remove its data as well."},
+    {ZQMM_ERR_CONTROLLER_NOT_FOUND, "The device controller could not be found.", nullptr},
+    {ZQMM_ERR_CONTROLLER_EXISTS, "The media agent already has a device path to the device.", nullptr},
+    {ZQMM_ERR_BAD_REQUEST, "The request to the media-management service is not valid.", nullptr},
+    {ZQMM_ERR_DATABASE, "The media-management service could not update the database.",
+     "Check the database and try again."},
+    {ZQMM_ERR_DUPLICATE_NAME, "The name is already in use.", "Choose a name that no other object carries."},
+    {ZQMM_ERR_MEDIA_AGENT_NOT_FOUND, "The media agent could not be found.", nullptr},
+    {ZQMM_ERR_MOUNTPATH_IN_USE, "The mount path is in use by running jobs.",
+     "Wait for the jobs to finish or kill them, then try again."},
+    {ZQMM_ERR_MOUNTPATH_DDB_REFERENCE, "The mount path is referenced by deduplication databases.",
+     "Seal the deduplication databases that use the mount path, or delete it with force."},
+};
+
+const FixedText* findText(int code) {
+  for (const FixedText& t : kTexts) {
+    if (t.code == code) return &t;
+  }
+  return nullptr;
+}
+
+char* put(char* buffer, std::size_t size, const std::string& text) {
+  if (buffer == nullptr || size == 0) return buffer;
+  std::snprintf(buffer, size, "%s", text.c_str());
+  return buffer;
+}
+
+}  // namespace
+
+const char* ErrorTrans::fixedText(int code) {
+  const FixedText* t = findText(code);
+  return t != nullptr ? t->text : nullptr;
+}
+
+char* ErrorTrans::getErrorString(int code, char* buffer, std::size_t size, unsigned long locale) {
+  if (const FixedText* t = findText(code)) return put(buffer, size, t->text);
+  const auto id = static_cast<uint32_t>(code);
+  if (code != 0 && tkcatalogue::has(id)) {
+    return put(buffer, size, tkcatalogue::render(id, static_cast<uint16_t>(locale), {}));
+  }
+  return put(buffer, size, std::string());
+}
+
+char* ErrorTrans::getAdvise(int code, char* buffer, std::size_t size, unsigned long /*locale*/) {
+  const FixedText* t = findText(code);
+  return put(buffer, size, t != nullptr && t->advice != nullptr ? t->advice : "");
+}
+
+// ---- MMS2BaseError and MMBaseDB ----------------------------------------------------------
+
+char* MMS2BaseError::getLastError(char* buffer, std::size_t size) const { return put(buffer, size, m_errorText); }
+
+char* MMS2BaseError::getErrorStringForCode(int code, char* buffer, std::size_t size, long long /*locale*/) {
+  if (buffer == nullptr || size == 0) return buffer;
+  if (code == MMS2_SUCCESS) return put(buffer, size, "Success");
+  if (const char* text = ErrorTrans::fixedText(code)) return put(buffer, size, text);
+  std::snprintf(buffer, size, "Unknown error 0x%08X", static_cast<unsigned>(code));
+  return buffer;
+}
+
+void MMS2BaseError::clearError() {
+  m_errorCode = MMS2_SUCCESS;
+  m_dbError = 0;
+  m_errorText.clear();
+}
+
+int MMS2BaseError::setError(int code, int dbError, const std::string& text) {
+  m_errorCode = code;
+  m_dbError = dbError;
+  m_errorText = text;
+  return code;
+}
+
+void MMBaseDB::journalDeleteList(const char* call, const char* file, int line) {
+  if (tkmmdb::journalOn()) tkmmdb::journal().record(call, tkjournal::args(file, line));
+}
+
+int MMBaseDB::transactionStep(const char* tag, DBtran* tran, int which, int& code) {
+  static const char* const kWhat[] = {"start", "commit", "roll back"};
+  clearError();
+  code = DB_OK;
+  if (tkmmdb::journalOn()) tkmmdb::journal().record(tag, tkjournal::args(mmTranText(tran)));
+  if (tran == nullptr) {
+    const std::string text = std::string("No transaction was given to ") + kWhat[which] + ".";
+    setError(MMS2_ERROR_BAD_ARGUMENT, 0, text);
+    EvDebug::Error(tag, "%s", text.c_str());
+    return -1;
+  }
+  code = which == 0 ? tran->startTran() : which == 1 ? tran->commitTran(0) : tran->rollbackTran();
+  if (code != DB_OK) {
+    const std::string text =
+        std::string("The transaction could not ") + kWhat[which] + ": " + DBtable::getErrorStr(code);
+    setError(MMS2_ERROR_DATABASE, code, text);
+    EvDebug::Error(tag, "%s", text.c_str());
+    return -1;
+  }
+  return 0;
+}
+
+int MMBaseDB::startTransaction(DBtran* tran, int& code) {
+  return transactionStep("MMBaseDB::startTransaction", tran, 0, code);
+}
+
+int MMBaseDB::commitTransaction(DBtran* tran, int& code) {
+  return transactionStep("MMBaseDB::commitTransaction", tran, 1, code);
+}
+
+int MMBaseDB::rollbackTransaction(DBtran* tran) {
+  int code = DB_OK;
+  return transactionStep("MMBaseDB::rollbackTransaction", tran, 2, code);
+}
+
+// ---- helpers of the table-access classes ------------------------------------------------
+
+namespace {
+
+// The longest prefix of `text` of at most `limit` bytes that does not end
+// inside a UTF-8 character.
+size_t cutOnCharacter(const std::string& text, size_t limit) {
+  if (text.size() <= limit) return text.size();
+  size_t cut = limit;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return cut;
+}
+
+bool toInteger(const tkdb::DbValue& v, long long& out) {
+  switch (v.type) {
+    case tkdb::DbValue::Type::Null: out = 0; return true;
+    case tkdb::DbValue::Type::Int: out = v.i; return true;
+    case tkdb::DbValue::Type::Real:
+      if (v.r < -9.2e18 || v.r > 9.2e18) return false;
+      out = static_cast<long long>(v.r);
+      return true;
+    case tkdb::DbValue::Type::Text: {
+      if (v.s.empty()) {
+        out = 0;
+        return true;
+      }
+      char* end = nullptr;
+      errno = 0;
+      long long n = std::strtoll(v.s.c_str(), &end, 10);
+      if (errno != 0 || end == v.s.c_str() || *end != '\0') return false;
+      out = n;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string toText(const tkdb::DbValue& v) {
+  switch (v.type) {
+    case tkdb::DbValue::Type::Null: return std::string();
+    case tkdb::DbValue::Type::Int: return std::to_string(v.i);
+    case tkdb::DbValue::Type::Real: {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%.17g", v.r);
+      return buf;
+    }
+    case tkdb::DbValue::Type::Text: return v.s;
+  }
+  return std::string();
+}
+
+}  // namespace
+
+std::string MMTableAccess::describeError() const {
+  return "[" + std::to_string(getErrorCode()) + ", " + lastErrorText() + "] dbErr[" + std::to_string(getDBError()) +
+         "]";
+}
+
+bool MMTableAccess::beginCall(const char* call, std::vector<std::string> args) {
+  clearError();
+  if (!tkmmdb::journalOn()) return true;
+  tkmmdb::journal().record(call, std::move(args));
+  tkmmdb::Failure failure;
+  if (!tkmmdb::takeFailure(call, failure)) return true;
+  fail(call, failure.code != 0 ? failure.code : MMS2_ERROR_DATABASE, failure.dbError, failure.text);
+  return false;
+}
+
+int MMTableAccess::fail(const char* tag, int code, int dbError, const std::string& text) {
+  setError(code, dbError, text);
+  EvDebug::Error(tag, "Error [%d] dbErr[%d]: %s", code, dbError, text.c_str());
+  return -1;
+}
+
+int MMTableAccess::failQuiet(const char* tag, int code, int dbError, const std::string& text) {
+  setError(code, dbError, text);
+  EvDebug::Debug(tag, "%s", text.c_str());
+  return -1;
+}
+
+int MMTableAccess::failDatabase(const char* tag, int dbCode, const tkdb::Session& session, const std::string& what) {
+  std::string text = what + ": " + DBtable::getErrorStr(dbCode);
+  if (!session.errorText().empty()) text += " (" + session.errorText() + ")";
+  return fail(tag, MMS2_ERROR_DATABASE, dbCode, text);
+}
+
+std::string MMTableAccess::columnList(const MMLayout& layout, const char* alias) {
+  std::string out;
+  for (int i = 0; i < layout.count; ++i) {
+    if (i > 0) out += ", ";
+    if (alias != nullptr) {
+      out += alias;
+      out += '.';
+    }
+    out += tkdb::quoteIdent(layout.cols[i].name);
+  }
+  return out;
+}
+
+std::string MMTableAccess::checkRecord(const MMLayout& layout, const tkdb::DbRow& values) {
+  if (values.size() != static_cast<size_t>(layout.count)) return "the row has the wrong number of columns";
+  for (int i = 0; i < layout.count; ++i) {
+    const ZQDBColumnDesc& col = layout.cols[i];
+    const tkdb::DbValue& v = values[static_cast<size_t>(i)];
+    switch (col.field) {
+      case ZQDBFieldKind::Int32:
+      case ZQDBFieldKind::Int64: {
+        long long n = 0;
+        if (!toInteger(v, n) || (col.field == ZQDBFieldKind::Int32 && (n < INT_MIN || n > INT_MAX))) {
+          return std::string("column ") + col.name + " holds " + v.describe() + ", not a number of its width";
+        }
+        break;
+      }
+      case ZQDBFieldKind::FixedText:
+      case ZQDBFieldKind::HeapText:
+        break;
+      case ZQDBFieldKind::DateTime:
+        return std::string("column ") + col.name + " is a date and time, which the table access does not read";
+    }
+  }
+  return std::string();
+}
+
+void MMTableAccess::fillRecord(const MMLayout& layout, void* row, const tkdb::DbRow& values) {
+  char* base = static_cast<char*>(row);
+  for (int i = 0; i < layout.count; ++i) {
+    const ZQDBColumnDesc& col = layout.cols[i];
+    const tkdb::DbValue& v = values[static_cast<size_t>(i)];
+    char* field = base + col.offset;
+    switch (col.field) {
+      case ZQDBFieldKind::Int32: {
+        long long n = 0;
+        toInteger(v, n);
+        int n32 = static_cast<int>(n);
+        std::memcpy(field, &n32, sizeof n32);
+        break;
+      }
+      case ZQDBFieldKind::Int64: {
+        long long n = 0;
+        toInteger(v, n);
+        std::memcpy(field, &n, sizeof n);
+        break;
+      }
+      case ZQDBFieldKind::FixedText: {
+        std::string text = toText(v);
+        size_t n = col.size > 0 ? cutOnCharacter(text, col.size - 1) : 0;
+        if (col.size > 0) {
+          std::memcpy(field, text.data(), n);
+          std::memset(field + n, 0, col.size - n);
+        }
+        break;
+      }
+      case ZQDBFieldKind::HeapText: {
+        char*& heap = *reinterpret_cast<char**>(field);
+        delete[] heap;
+        heap = nullptr;
+        if (!v.isNull()) {
+          std::string text = toText(v);
+          heap = new char[text.size() + 1];
+          std::memcpy(heap, text.c_str(), text.size() + 1);
+        }
+        break;
+      }
+      case ZQDBFieldKind::DateTime:
+        break;  // refused by checkRecord
+    }
+  }
+}
+
+std::vector<tkdb::DbValue> MMTableAccess::recordValues(const MMLayout& layout, const void* row, const char* skip) {
+  std::vector<tkdb::DbValue> out;
+  const char* base = static_cast<const char*>(row);
+  for (int i = 0; i < layout.count; ++i) {
+    const ZQDBColumnDesc& col = layout.cols[i];
+    if (skip != nullptr && std::strcmp(col.name, skip) == 0) continue;
+    const char* field = base + col.offset;
+    switch (col.field) {
+      case ZQDBFieldKind::Int32: {
+        int n;
+        std::memcpy(&n, field, sizeof n);
+        out.emplace_back(n);
+        break;
+      }
+      case ZQDBFieldKind::Int64: {
+        long long n;
+        std::memcpy(&n, field, sizeof n);
+        out.emplace_back(n);
+        break;
+      }
+      case ZQDBFieldKind::FixedText:
+        out.emplace_back(std::string(field, strnlen(field, col.size)));
+        break;
+      case ZQDBFieldKind::HeapText:
+        out.emplace_back(*reinterpret_cast<const char* const*>(field));
+        break;
+      case ZQDBFieldKind::DateTime:
+        out.emplace_back();
+        break;
+    }
+  }
+  return out;
+}
+
+int MMTableAccess::queryRows(const char* tag, const MMLayout& layout, const std::string& where,
+                             const std::vector<tkdb::DbValue>& params, tkdb::DbRows& rows, DBtran* tran,
+                             int limit) {
+  std::string sql = "SELECT " + columnList(layout) + " FROM " + tkdb::quoteIdent(layout.table);
+  if (!where.empty()) sql += " WHERE " + where;
+  if (layout.orderBy != nullptr && *layout.orderBy != '\0') sql += std::string(" ORDER BY ") + layout.orderBy;
+  if (limit > 0) sql += " LIMIT " + std::to_string(limit);
+  tkdb::Session session(tran);
+  int rc = session.query(sql, params, rows);
+  if (rc != DB_OK) {
+    rows.clear();
+    return failDatabase(tag, rc, session, std::string("Could not read ") + layout.table);
+  }
+  for (const tkdb::DbRow& row : rows) {
+    std::string problem = checkRecord(layout, row);
+    if (!problem.empty()) {
+      rows.clear();
+      return fail(tag, MMS2_ERROR_BAD_VALUE, 0, std::string("A row of ") + layout.table + " is unusable: " + problem);
+    }
+  }
+  return 0;
+}
+
+int MMTableAccess::readOne(const char* tag, const MMLayout& layout, const std::string& where,
+                           const std::vector<tkdb::DbValue>& params, void* row, DBtran* tran,
+                           const std::string& missing, int missingCode) {
+  tkdb::DbRows rows;
+  int rc = queryRows(tag, layout, where, params, rows, tran, 1);
+  if (rc != 0) return rc;
+  if (rows.empty()) return failQuiet(tag, missingCode, DB_NO_ROW, missing);
+  fillRecord(layout, row, rows.front());
+  return 0;
+}
+
+int MMTableAccess::change(const char* tag, const std::string& sql, const std::vector<tkdb::DbValue>& params,
+                          DBtran* tran, const std::string& missing) {
+  tkdb::Session session(tran);
+  int rc = session.exec(sql, params);
+  if (rc != DB_OK) return failDatabase(tag, rc, session, "The change was not made");
+  if (session.changes() == 0) return failQuiet(tag, MMS2_ERROR_NOT_FOUND, DB_NO_ROW, missing);
+  return 0;
+}
+
+int MMTableAccess::atomically(const char* tag, DBtran* tran,
+                              const std::function<int(tkdb::Session&, Refusal&)>& work) {
+  tkdb::Session session(tran);
+  Refusal refusal;
+  int rc = session.atomically([&]() { return work(session, refusal); });
+  if (rc == DB_OK) return 0;
+  if (rc == kRefused) {
+    return refusal.quiet ? failQuiet(tag, refusal.code, refusal.dbError, refusal.text)
+                         : fail(tag, refusal.code, refusal.dbError, refusal.text);
+  }
+  return failDatabase(tag, rc, session, "The change was not made");
+}
+
+bool MMTableAccess::checkText(const char* tag, const char* what, const char* text, size_t maxBytes, bool allowEmpty) {
+  if (text == nullptr || (!allowEmpty && text[0] == '\0')) {
+    fail(tag, MMS2_ERROR_BAD_ARGUMENT, 0, std::string("No ") + what + " was given.");
+    return false;
+  }
+  size_t length = strnlen(text, maxBytes + 1);
+  if (length > maxBytes) {
+    fail(tag, MMS2_ERROR_TEXT_TOO_LONG, 0,
+         std::string("The ") + what + " is longer than " + std::to_string(maxBytes) + " bytes.");
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,20 @@
+// The media-management table access and client-info objects in one include.
+#pragma once
+
+#include "platform/mmdb/MMBaseDB.h"
+#include "platform/mmdb/MMConfigsDB.h"
+#include "platform/mmdb/MMDeviceControllerDB.h"
+#include "platform/mmdb/MMDeviceDB.h"
+#include "platform/mmdb/MMDriveDB.h"
+#include "platform/mmdb/MMHostDB.h"
+#include "platform/mmdb/MMHybridCloudMappingDB.h"
+#include "platform/mmdb/MMLibraryControllerDB.h"
+#include "platform/mmdb/MMLibraryDB.h"
+#include "platform/mmdb/MMMediaDB.h"
+#include "platform/mmdb/MMMiscDB.h"
+#include "platform/mmdb/MMMountPathDB.h"
+#include "platform/mmdb/MMNDMPHostInfoDB.h"
+#include "platform/mmdb/MMRPStoreConfigDB.h"
+#include "platform/mmdb/MMRows.h"
+#include "platform/mmdb/ZQMMClientInfo.h"
+#include "platform/mmdb/ZQMMRecords.h"

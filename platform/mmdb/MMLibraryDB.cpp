@@ -1,0 +1,131 @@
+// Media-management table access: libraries.
+#include "platform/mmdb/MMLibraryDB.h"
+
+#include "platform/db/DBSession.h"
+#include "platform/db/DBtable.h"
+#include "platform/mmdb/MMLayouts.h"
+
+namespace {
+
+const char* const kAliasColumn = "\"AliasName\"";
+
+// What goes with a library when it is uninstalled, in this order; each
+// statement takes the library id as its one parameter.
+const char* const kUninstallSteps[] = {
+    "DELETE FROM \"MMMountPathToStorageDevice\" WHERE \"MountPathId\" IN "
+    "(SELECT \"MountPathId\" FROM \"MMMountPath\" WHERE \"LibraryId\" = ?)",
+    "DELETE FROM \"MMMountPathToDistributedStorage\" WHERE \"MountPathId\" IN "
+    "(SELECT \"MountPathId\" FROM \"MMMountPath\" WHERE \"LibraryId\" = ?)",
+    "DELETE FROM \"MMRPStoreProp\" WHERE \"RPStoreId\" IN (SELECT \"RPStoreId\" FROM \"MMRPStoreConfig\" WHERE "
+    "\"LibraryId\" = ?1 OR \"MountPathId\" IN (SELECT \"MountPathId\" FROM \"MMMountPath\" WHERE \"LibraryId\" = ?1))",
+    "DELETE FROM \"MMRPStoreConfig\" WHERE \"LibraryId\" = ?1 OR \"MountPathId\" IN "
+    "(SELECT \"MountPathId\" FROM \"MMMountPath\" WHERE \"LibraryId\" = ?1)",
+    "DELETE FROM \"MMMediaBackup\" WHERE \"MediaId\" IN (SELECT \"MediaId\" FROM \"MMMediaSide\" WHERE "
+    "\"MediaSideId\" IN (SELECT \"MediaSideId\" FROM \"MMMountPath\" WHERE \"LibraryId\" = ?))",
+    "DELETE FROM \"MMMedia\" WHERE \"MediaId\" IN (SELECT \"MediaId\" FROM \"MMMediaSide\" WHERE "
+    "\"MediaSideId\" IN (SELECT \"MediaSideId\" FROM \"MMMountPath\" WHERE \"LibraryId\" = ?))",
+    "DELETE FROM \"MMMediaSide\" WHERE \"MediaSideId\" IN "
+    "(SELECT \"MediaSideId\" FROM \"MMMountPath\" WHERE \"LibraryId\" = ?)",
+    "DELETE FROM \"MMMountPath\" WHERE \"LibraryId\" = ?",
+    "DELETE FROM \"MMDrive\" WHERE \"MasterPoolId\" IN "
+    "(SELECT \"MasterPoolId\" FROM \"MMMasterPool\" WHERE \"LibraryId\" = ?)",
+    "DELETE FROM \"MMDrivePool\" WHERE \"MasterPoolId\" IN "
+    "(SELECT \"MasterPoolId\" FROM \"MMMasterPool\" WHERE \"LibraryId\" = ?)",
+    "DELETE FROM \"MMMasterPool\" WHERE \"LibraryId\" = ?",
+    "DELETE FROM \"MMLibraryController\" WHERE \"LibraryId\" = ?",
+    "DELETE FROM \"MMHybridCloudMapping\" WHERE \"CloudLibraryId\" = ?1 OR \"DiskLibraryId\" = ?1",
+};
+
+std::string missingLibrary(int libraryId) { return "No library with id [" + std::to_string(libraryId) + "]."; }
+
+}  // namespace
+
+int tkmmdb::removeLibraryRows(tkdb::Session& s, int libraryId, bool& found) {
+  found = false;
+  tkdb::DbRow row;
+  int rc = s.queryOne("SELECT \"LibraryId\" FROM \"MMLibrary\" WHERE \"LibraryId\" = ?", {libraryId}, row);
+  if (rc == DB_NO_ROW) return DB_OK;
+  if (rc != DB_OK) return rc;
+  found = true;
+  for (const char* step : kUninstallSteps) {
+    rc = s.exec(step, {libraryId});
+    if (rc != DB_OK) return rc;
+  }
+  return s.exec("DELETE FROM \"MMLibrary\" WHERE \"LibraryId\" = ?", {libraryId});
+}
+
+int MMLibraryDB::getInfo(int libraryId, MMLibrary_t& row, DBtran* tran) {
+  static constexpr const char* kTag = "MMLibraryDB::getInfo";
+  if (!beginCall(kTag, tkjournal::args(libraryId, mmTranText(tran)))) return -1;
+  return readOne(kTag, tkmmdb::libraryLayout(), "\"LibraryId\" = ?", {libraryId}, &row, tran,
+                 missingLibrary(libraryId));
+}
+
+int MMLibraryDB::getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* tran) {
+  static constexpr const char* kTag = "MMLibraryDB::getInfoByAliasName";
+  if (!beginCall(kTag, tkjournal::args(name, mmTranText(tran)))) return -1;
+  if (!checkText(kTag, "library name", name, MMLibrary_t::kAliasNameMax, false)) return -1;
+  return readOne(kTag, tkmmdb::libraryLayout(), std::string(kAliasColumn) + " = ?", {name}, &row, tran,
+                 std::string("No library named [") + name + "].");
+}
+
+int MMLibraryDB::getInfoByMountPathId(int mountPathId, MMLibrary_t& row, DBtran* tran) {
+  static constexpr const char* kTag = "MMLibraryDB::getInfoByMountPathId";
+  if (!beginCall(kTag, tkjournal::args(mountPathId, mmTranText(tran)))) return -1;
+  return readOne(kTag, tkmmdb::libraryLayout(),
+                 "\"LibraryId\" = (SELECT \"LibraryId\" FROM \"MMMountPath\" WHERE \"MountPathId\" = ?)",
+                 {mountPathId}, &row, tran,
+                 "No library for mount path [" + std::to_string(mountPathId) + "].");
+}
+
+int MMLibraryDB::renameLibrary(int libraryId, const char* name, DBtran* tran) {
+  static constexpr const char* kTag = "MMLibraryDB::renameLibrary";
+  if (!beginCall(kTag, tkjournal::args(libraryId, name, mmTranText(tran)))) return -1;
+  if (!checkText(kTag, "library name", name, MMLibrary_t::kAliasNameMax, false)) return -1;
+  const std::string newName = name;
+  return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    tkdb::DbRow row;
+    int rc = s.queryOne("SELECT \"LibraryId\" FROM \"MMLibrary\" WHERE \"AliasName\" = ? AND \"LibraryId\" <> ?",
+                        {newName, libraryId}, row);
+    if (rc == DB_OK) {
+      refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, "Another library is already named [" + newName + "].", false};
+      return kRefused;
+    }
+    if (rc != DB_NO_ROW) return rc;
+    rc = s.exec("UPDATE \"MMLibrary\" SET \"AliasName\" = ? WHERE \"LibraryId\" = ?", {newName, libraryId});
+    if (rc != DB_OK) return rc;
+    if (s.changes() == 0) {
+      refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, missingLibrary(libraryId), true};
+      return kRefused;
+    }
+    return 0;
+  });
+}
+
+int MMLibraryDB::setDescription(int libraryId, const char* description, DBtran* tran) {
+  static constexpr const char* kTag = "MMLibraryDB::setDescription";
+  if (!beginCall(kTag, tkjournal::args(libraryId, description, mmTranText(tran)))) return -1;
+  return change(kTag, "UPDATE \"MMLibrary\" SET \"Descript\" = ? WHERE \"LibraryId\" = ?",
+                {tkdb::DbValue(description), libraryId}, tran, missingLibrary(libraryId));
+}
+
+int MMLibraryDB::setLibraryTypeId(int libraryId, int libraryTypeId, DBtran* tran) {
+  static constexpr const char* kTag = "MMLibraryDB::setLibraryTypeId";
+  if (!beginCall(kTag, tkjournal::args(libraryId, libraryTypeId, mmTranText(tran)))) return -1;
+  return change(kTag, "UPDATE \"MMLibrary\" SET \"LibraryTypeId\" = ? WHERE \"LibraryId\" = ?",
+                {libraryTypeId, libraryId}, tran, missingLibrary(libraryId));
+}
+
+int MMLibraryDB::uninstallLibrary(int libraryId, DBtran* tran) {
+  static constexpr const char* kTag = "MMLibraryDB::uninstallLibrary";
+  if (!beginCall(kTag, tkjournal::args(libraryId, mmTranText(tran)))) return -1;
+  return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    bool found = false;
+    int rc = tkmmdb::removeLibraryRows(s, libraryId, found);
+    if (rc == DB_OK && !found) {
+      refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, missingLibrary(libraryId), true};
+      return kRefused;
+    }
+    return rc;
+  });
+}
