@@ -24,6 +24,25 @@ void fillLoginName(MessageInfo& record) {
   if (services.getUserLogin(static_cast<int>(record.userId), login, &size, nullptr) == 0) record.setLoginName(login);
 }
 
+// Runs a handler call; a handler that throws is logged and answered with a
+// status reply, and the connection goes on.
+template <class Call>
+void runHandler(const TkHandlerEntry& entry, int fd, int64_t sequence, Call&& call) {
+  std::string failure;
+  try {
+    call();
+    return;
+  } catch (const char* text) {
+    failure = text != nullptr ? text : "";
+  } catch (const std::exception& e) {
+    failure = e.what();
+  } catch (...) {
+    failure = "unknown exception";
+  }
+  logLine(0, "handler %s failed on connection %d: %s", entry.name, fd, printable(failure).c_str());
+  refuse(fd, sequence, std::string("handler ") + entry.name + " failed");
+}
+
 void callStream(const TkHandlerEntry& entry, const tkwire::StreamRequest& request, int fd, TkHandlers* handlers) {
   std::string refusal;
   std::unique_ptr<MessageInfo> record;
@@ -40,20 +59,10 @@ void callStream(const TkHandlerEntry& entry, const tkwire::StreamRequest& reques
   }
   logLine(2, "connection %d: %s user %u seq %" PRId64 " first 0x%016" PRIx64 " stream %zu bytes", fd,
           entry.name, request.userId, request.sequence, request.firstField, request.stream.size());
-  std::string failure;
-  try {
+  runHandler(entry, fd, request.sequence, [&] {
     int result = entry.stream(handlers, record.get());
     logLine(2, "connection %d: %s returned %d", fd, entry.name, result);
-    return;
-  } catch (const char* text) {
-    failure = text != nullptr ? text : "";
-  } catch (const std::exception& e) {
-    failure = e.what();
-  } catch (...) {
-    failure = "unknown exception";
-  }
-  logLine(0, "handler %s failed on connection %d: %s", entry.name, fd, printable(failure).c_str());
-  refuse(fd, request.sequence, std::string("handler ") + entry.name + " failed");
+  });
 }
 
 void callXml(const TkHandlerEntry& entry, const tkwire::XmlRequest& request, int fd, TkHandlers* handlers) {
@@ -67,22 +76,12 @@ void callXml(const TkHandlerEntry& entry, const tkwire::XmlRequest& request, int
   }
   logLine(2, "connection %d: %s message 0x%08X user %u seq %" PRId64 " text %zu bytes", fd, entry.name,
           request.messageId, request.userId, request.sequence, request.xml.size());
-  std::string failure;
-  try {
+  runHandler(entry, fd, request.sequence, [&] {
     std::string text = request.xml;
     long long result = entry.xml(handlers, record.get(), request.messageId, text);
     logLine(2, "connection %d: %s returned %lld with %zu bytes", fd, entry.name, result, text.size());
     tkreply::writeFrame(fd, tkwire::encodeXmlAnswer(request.messageId, request.sequence, result, text));
-    return;
-  } catch (const char* text) {
-    failure = text != nullptr ? text : "";
-  } catch (const std::exception& e) {
-    failure = e.what();
-  } catch (...) {
-    failure = "unknown exception";
-  }
-  logLine(0, "handler %s failed on connection %d: %s", entry.name, fd, printable(failure).c_str());
-  refuse(fd, request.sequence, std::string("handler ") + entry.name + " failed");
+  });
 }
 
 }  // namespace
