@@ -16,13 +16,14 @@
 //   std::string zone;
 //   if (clientTimeZoneName(tarnfoldId, clientId, zone)) ... item 11839 = zone ...
 //
-// The batch is written in the server database's own dialect. This
-// database cannot run it; it runs the batch's equivalent, registered under
-// the cursor's name (platform/db/procs/getClientProps.cpp), which yields
-// the same columns, defaults and blank padding. Fetching through
-// getNextRow / getOneRow on a GetClientProps hands that body the three
-// values; the row, the indicators and the catalogue are filled by the
-// engine as for any row.
+// The batch is written in the server database's own dialect, which this
+// database cannot run. The engine runs the batch's equivalent instead, the
+// body registered under the cursor's name (platform/db/procs/
+// getClientProps.cpp), with the three values formatted into the batch as
+// its inputs; it yields the same columns, defaults and blank padding, and
+// fills the row, the indicators and the catalogue as for any row. The
+// cursor is read through the engine's row readers like any object, also
+// through a plain DBtable*.
 #pragma once
 
 #include <cstring>
@@ -222,64 +223,8 @@ class GetClientProps : public ZQDBCursor<GetClientProps_t, GetClientProps_t2, Ge
   // the inputs-bound flag stays 0.
   void setValues(int tarnfoldId, int clientId, int userId) {
     ZQDB_CURSOR_BIND(GETCLIENTPROPS_SQL, tarnfoldId, clientId, userId);
-    m_values[0] = tarnfoldId;
-    m_values[1] = clientId;
-    m_values[2] = userId;
-    m_handOver = true;
   }
-
-  // The row readers of the engine for this cursor (see getNextRow and
-  // getOneRow below): the batch's equivalent body runs with the values of
-  // the last setValues, as a call of the object of the cursor's name. The
-  // engine runs registered bodies for procedures only and would hand a
-  // cursor's text to the database as it is; these readers are what lets
-  // it run this one.
-  int fetchNextRow(int* count, int a, int b) {
-    prepareBody();
-    BodyCall call(this);
-    return ::getNextRow(static_cast<DBtable*>(this), count, a, b);
-  }
-  int fetchOneRow(bool lock, int a, int b) {
-    prepareBody();
-    BodyCall call(this);
-    return ::getOneRow(static_cast<DBtable*>(this), lock, a, b);
-  }
-
- private:
-  // Hands the values to the engine once per setValues; the first fetch
-  // after it runs the body afresh, later fetches read on.
-  void prepareBody() {
-    if (!m_handOver) return;
-    ClearBoundInputs();
-    for (int value : m_values) BindInput(new ZQDB_int(value));  // the engine owns it from here
-    m_handOver = false;
-  }
-  // For the length of one fetch the engine reads the object as a call of
-  // the body registered under its name; it is a cursor again afterwards.
-  struct BodyCall {
-    explicit BodyCall(GetClientProps* self) : m_self(self), m_kind(self->m_kind) {
-      m_self->m_kind = ZQDB_KIND_PROCEDURE;
-    }
-    ~BodyCall() { m_self->m_kind = m_kind; }
-    BodyCall(const BodyCall&) = delete;
-    BodyCall& operator=(const BodyCall&) = delete;
-    GetClientProps* m_self;
-    int m_kind;
-  };
-
-  int m_values[3] = {0, 0, 0};
-  bool m_handOver = false;
 };
-
-// The engine's row readers, chosen for a GetClientProps: 0 a row, 100 no
-// (further) row, anything else a failure (DBtable::getErrorStr).
-inline int getNextRow(GetClientProps* cursor, int* count, int a, int b) {
-  return cursor != nullptr ? cursor->fetchNextRow(count, a, b)
-                           : ::getNextRow(static_cast<DBtable*>(nullptr), count, a, b);
-}
-inline int getOneRow(GetClientProps* cursor, bool lock, int a, int b) {
-  return cursor != nullptr ? cursor->fetchOneRow(lock, a, b) : ::getOneRow(static_cast<DBtable*>(nullptr), lock, a, b);
-}
 
 // --- what the callers make of the row ---------------------------------------------
 

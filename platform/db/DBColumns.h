@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/db/DBValue.h"
+
 // How a row field is laid out.
 enum class ZQDBFieldKind : unsigned char {
   Int32,      // int
@@ -132,5 +134,17 @@ std::string createStatement(const ZQDBColumns& columns, const ZQDBBindingInfo& i
 // when the library that holds it is loaded; a second call for the same
 // object is ignored. Returns true so that it can initialise a variable.
 bool registerBinding(const ZQDBColumns& columns, const ZQDBBindingInfo& info);
+
+// The value of one field of a row, as it is written to its column: the
+// integer, the text of a fixed text (never read past the field), the heap
+// text (NULL when null), the date and time as text (NULL when cleared).
+DbValue fieldValue(const ZQDBColumnDesc& column, const void* row);
+// Puts `text` into a fixed text field of `size` bytes: cut to size - 1
+// bytes on a character boundary, the rest of the field zeros. Returns the
+// bytes put.
+std::size_t putFixedText(char* field, std::size_t size, const std::string& text);
+// Replaces an owned heap text (array-allocated) with the text of `value`,
+// or null for NULL; the old text is released.
+void putHeapText(char*& heap, const DbValue& value);
 
 }  // namespace tkdb

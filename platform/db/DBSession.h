@@ -85,7 +85,9 @@ struct ProcCall {
 using ProcBody = std::function<int(ProcCall& call)>;
 
 // Registers (or replaces) the body of a procedure; names compare without
-// regard to letter case.
+// regard to letter case. A body registered under a cursor's name serves
+// that cursor in place of its text, with the values formatted into the
+// text as its inputs (platform/db/DBtable.h).
 void registerProcedure(const std::string& name, ProcBody body);
 bool hasProcedure(const std::string& name);
 

@@ -61,4 +61,19 @@ struct DbValue {
 using DbRow = std::vector<DbValue>;
 using DbRows = std::vector<DbRow>;
 
+// Reading a value into a row field (the engine's rows, the table access's
+// records).
+//
+// The value as an integer: NULL and the empty text read 0, a real is cut
+// toward zero (false beyond the 64-bit range), a text must hold one decimal
+// number that fits 64 bits; with `blanksAround` blanks around it are
+// allowed too and an all-blank text reads 0. False when it is no number.
+bool integerOf(const DbValue& value, long long& out, bool blanksAround);
+// The value as text: NULL reads empty, an integer in decimal, a real with
+// 17 significant digits.
+std::string textOf(const DbValue& value);
+// The length of the longest prefix of `text` of at most `limit` bytes that
+// does not end inside a UTF-8 character.
+std::size_t cutOnCharacter(const std::string& text, std::size_t limit);
+
 }  // namespace tkdb

@@ -1,5 +1,6 @@
 // The engine's parts of the column value types, the date-time text form,
 // the result texts, log_error and strncpy_s.
+#include <cctype>
 #include <cerrno>
 #include <cinttypes>
 #include <climits>
@@ -230,6 +231,107 @@ const char* DBtable::getErrorStr(int code) {
   std::snprintf(buffer, sizeof buffers[0], "Database error %d", code);
   return buffer;
 }
+
+// --- reading values into row fields ----------------------------------------------------
+
+namespace tkdb {
+
+bool integerOf(const DbValue& value, long long& out, bool blanksAround) {
+  switch (value.type) {
+    case DbValue::Type::Null: out = 0; return true;
+    case DbValue::Type::Int: out = value.i; return true;
+    case DbValue::Type::Real:
+      if (value.r < -9.2e18 || value.r > 9.2e18) return false;
+      out = static_cast<long long>(value.r);
+      return true;
+    case DbValue::Type::Text: {
+      const char* s = value.s.c_str();
+      if (blanksAround) {
+        while (std::isspace(static_cast<unsigned char>(*s)) != 0) ++s;
+      }
+      if (*s == '\0') {
+        out = 0;
+        return true;
+      }
+      char* end = nullptr;
+      errno = 0;
+      long long n = std::strtoll(s, &end, 10);
+      if (errno != 0 || end == s) return false;
+      if (blanksAround) {
+        while (std::isspace(static_cast<unsigned char>(*end)) != 0) ++end;
+      }
+      if (*end != '\0') return false;
+      out = n;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string textOf(const DbValue& value) {
+  switch (value.type) {
+    case DbValue::Type::Null: return std::string();
+    case DbValue::Type::Int: return std::to_string(value.i);
+    case DbValue::Type::Real: {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%.17g", value.r);
+      return buf;
+    }
+    case DbValue::Type::Text: return value.s;
+  }
+  return std::string();
+}
+
+DbValue fieldValue(const ZQDBColumnDesc& column, const void* row) {
+  const char* field = static_cast<const char*>(row) + column.offset;
+  switch (column.field) {
+    case ZQDBFieldKind::Int32: {
+      int n;
+      std::memcpy(&n, field, sizeof n);
+      return DbValue(n);
+    }
+    case ZQDBFieldKind::Int64: {
+      long long n;
+      std::memcpy(&n, field, sizeof n);
+      return DbValue(n);
+    }
+    case ZQDBFieldKind::DateTime: {
+      const auto* dt = reinterpret_cast<const DB_DATETIME*>(field);
+      return dt->isCleared() ? DbValue() : DbValue(dateTimeText(dt->timestamp()));
+    }
+    case ZQDBFieldKind::FixedText:
+      return DbValue(std::string(field, strnlen(field, column.size)));
+    case ZQDBFieldKind::HeapText:
+      return DbValue(*reinterpret_cast<const char* const*>(field));
+  }
+  return DbValue();
+}
+
+std::size_t putFixedText(char* field, std::size_t size, const std::string& text) {
+  if (field == nullptr || size == 0) return 0;
+  std::size_t n = cutOnCharacter(text, size - 1);
+  std::memcpy(field, text.data(), n);
+  std::memset(field + n, 0, size - n);
+  return n;
+}
+
+void putHeapText(char*& heap, const DbValue& value) {
+  delete[] heap;
+  heap = nullptr;
+  if (value.isNull()) return;
+  std::string text = textOf(value);
+  heap = new char[text.size() + 1];
+  std::memcpy(heap, text.c_str(), text.size() + 1);
+}
+
+std::size_t cutOnCharacter(const std::string& text, std::size_t limit) {
+  if (text.size() <= limit) return text.size();
+  std::size_t cut = limit;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return cut;
+}
+
+}  // namespace tkdb
 
 // --- log_error, strncpy_s ------------------------------------------------------------
 

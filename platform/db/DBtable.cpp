@@ -25,57 +25,6 @@ bool sameName(const char* a, const char* b) {
   return strcasecmp(a, b) == 0;
 }
 
-// The longest prefix of `text` of at most `limit` bytes that does not end
-// inside a UTF-8 character.
-size_t cutOnCharacter(const std::string& text, size_t limit) {
-  if (text.size() <= limit) return text.size();
-  size_t cut = limit;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return cut;
-}
-
-bool toInteger(const tkdb::DbValue& v, long long& out) {
-  switch (v.type) {
-    case tkdb::DbValue::Type::Null: out = 0; return true;
-    case tkdb::DbValue::Type::Int: out = v.i; return true;
-    case tkdb::DbValue::Type::Real:
-      if (v.r < -9.2e18 || v.r > 9.2e18) return false;
-      out = static_cast<long long>(v.r);
-      return true;
-    case tkdb::DbValue::Type::Text: {
-      const char* s = v.s.c_str();
-      while (std::isspace(static_cast<unsigned char>(*s)) != 0) ++s;
-      if (*s == '\0') {
-        out = 0;
-        return true;
-      }
-      char* end = nullptr;
-      errno = 0;
-      long long n = std::strtoll(s, &end, 10);
-      if (errno != 0 || end == s) return false;
-      while (std::isspace(static_cast<unsigned char>(*end)) != 0) ++end;
-      if (*end != '\0') return false;
-      out = n;
-      return true;
-    }
-  }
-  return false;
-}
-
-std::string toText(const tkdb::DbValue& v) {
-  switch (v.type) {
-    case tkdb::DbValue::Type::Null: return std::string();
-    case tkdb::DbValue::Type::Int: return std::to_string(v.i);
-    case tkdb::DbValue::Type::Real: {
-      char buf[64];
-      std::snprintf(buf, sizeof buf, "%.17g", v.r);
-      return buf;
-    }
-    case tkdb::DbValue::Type::Text: return v.s;
-  }
-  return std::string();
-}
-
 // One literal of a values clause: 'text' (quotes doubled), N'text', NULL or
 // a number.
 int parseValuesClause(const std::string& clause, std::vector<tkdb::DbValue>& out) {
@@ -135,6 +84,15 @@ int parseValuesClause(const std::string& clause, std::vector<tkdb::DbValue>& out
     if (clause[i] != ',') return DB_ERR_INPUT;
     ++i;
   }
+}
+
+// The journal entry of a procedure call (or a cursor served by a body):
+// the name and the inputs as texts.
+void journalProcedure(const std::string& name, const std::vector<tkdb::DbValue>& inputs) {
+  if (!tkdb::journalOn()) return;
+  std::vector<std::string> args{name};
+  for (const tkdb::DbValue& v : inputs) args.push_back(v.describe());
+  tkdb::journalCall("procedure", std::move(args));
 }
 
 }  // namespace
@@ -231,7 +189,10 @@ int DBtable::valuesClauseCheck(int size) {
 int DBtable::querySizeCheck(int size, bool keep) {
   tkdb::journalCall("querySizeCheck", {m_objectName, std::to_string(size), keep ? "true" : "false"});
   m_target = Target::Query;
-  if (!keep) m_query.clear();
+  if (!keep) {
+    m_query.clear();
+    m_queryInputs.clear();
+  }
   if (size > 0) m_query.reserve(static_cast<size_t>(size));
   invalidate();
   return size < 0 ? DB_ERR_INPUT : DB_OK;
@@ -240,9 +201,10 @@ int DBtable::querySizeCheck(int size, bool keep) {
 int DBtable::CallDBsprintfWrapper(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::string text = tkdb::formatSqlV(format, args);
+  const bool query = m_target == Target::Query;
+  std::string text = tkdb::formatSqlV(format, args, query ? &m_queryInputs : nullptr);
   va_end(args);
-  (m_target == Target::Values ? m_values : m_query) += text;
+  (query ? m_query : m_values) += text;
   invalidate();
   return DB_OK;
 }
@@ -341,6 +303,30 @@ int DBtable::gatherInputs(std::vector<tkdb::DbValue>& inputs, std::string& detai
   return rc;
 }
 
+int DBtable::runBody(tkdb::Connection& conn, tkdb::ProcLookup& proc, const std::vector<tkdb::DbValue>& inputs,
+                     tkdb::DbRows& rows, std::string& detail) {
+  journalProcedure(m_objectName, inputs);
+  if (proc.overridden) {
+    detail = proc.text;
+    if (proc.code == DB_OK) rows = std::move(proc.rows);
+    return proc.code;
+  }
+  tkdb::Session session(m_tran);
+  std::string error;
+  tkdb::ProcCall callInfo{session, inputs, rows, error};
+  int code;
+  std::lock_guard<std::recursive_mutex> guard(conn.mutex());
+  try {
+    code = proc.body(callInfo);
+  } catch (...) {
+    code = DB_ERR_PROC;
+    error = "the body threw an exception";
+  }
+  detail = error;
+  if (code != DB_OK) rows.clear();
+  return code;
+}
+
 int DBtable::execute(const char* call, int limit) {
   invalidate();
   int code = DB_OK;
@@ -352,41 +338,26 @@ int DBtable::execute(const char* call, int limit) {
 
   tkdb::DbRows rows;
   std::string detail;
-  std::string sql;
+  tkdb::ProcLookup proc;
   if (m_kind == ZQDB_KIND_PROCEDURE) {
     std::vector<tkdb::DbValue> inputs;
     code = gatherInputs(inputs, detail);
     if (code != DB_OK) return fail(call, code, m_values, detail);
-    if (tkdb::journalOn()) {
-      std::vector<std::string> args{m_objectName};
-      for (const tkdb::DbValue& v : inputs) args.push_back(v.describe());
-      tkdb::journalCall("procedure", std::move(args));
-    }
-    tkdb::ProcLookup proc;
-    if (!tkdb::lookupProcedure(m_objectName, proc)) {
+    if (tkdb::lookupProcedure(m_objectName, proc)) {
+      code = runBody(*conn, proc, inputs, rows, detail);
+    } else {
+      journalProcedure(m_objectName, inputs);
       code = DB_ERR_NO_PROC;
       detail = "no body is registered for " + m_objectName;
-    } else if (proc.overridden) {
-      code = proc.code;
-      if (code == DB_OK) rows = std::move(proc.rows);
-      detail = proc.text;
-    } else {
-      tkdb::Session session(m_tran);
-      std::string error;
-      tkdb::ProcCall callInfo{session, inputs, rows, error};
-      std::lock_guard<std::recursive_mutex> guard(conn->mutex());
-      try {
-        code = proc.body(callInfo);
-      } catch (...) {
-        code = DB_ERR_PROC;
-        error = "the body threw an exception";
-      }
-      detail = error;
-      if (code != DB_OK) rows.clear();
     }
     if (code != DB_OK) return fail(call, code, "", detail);
+  } else if (m_kind == ZQDB_KIND_CURSOR && tkdb::lookupProcedure(m_objectName, proc)) {
+    // The body registered under the cursor's name serves it in place of
+    // its text, with the values formatted into the text.
+    code = runBody(*conn, proc, m_queryInputs, rows, detail);
+    if (code != DB_OK) return fail(call, code, "", detail);
   } else {
-    sql = m_kind == ZQDB_KIND_CURSOR ? tkdb::translateDialect(m_query) : selectSql(limit);
+    std::string sql = m_kind == ZQDB_KIND_CURSOR ? tkdb::translateDialect(m_query) : selectSql(limit);
     if (tkdb::journalOn()) tkdb::journalCall("sql", {m_objectName, call, sql});
     code = conn->run(sql, {}, &rows, detail);
     if (code != DB_OK) return fail(call, code, sql, detail);
@@ -423,7 +394,7 @@ int DBtable::fillRow(const tkdb::DbRow& values, std::string& detail) {
       case ZQDBFieldKind::Int32:
       case ZQDBFieldKind::Int64: {
         long long n = 0;
-        bool ok = toInteger(v, n);
+        bool ok = tkdb::integerOf(v, n, true);
         if (ok && col.field == ZQDBFieldKind::Int32 && (n < INT_MIN || n > INT_MAX)) ok = false;
         if (!ok) {
           detail = std::string("column ") + col.name + " holds a value that is not a number of its width";
@@ -461,25 +432,17 @@ int DBtable::fillRow(const tkdb::DbRow& values, std::string& detail) {
         break;
       }
       case ZQDBFieldKind::FixedText: {
-        std::string text = toText(v);
-        size_t n = col.size > 0 ? cutOnCharacter(text, col.size - 1) : 0;
-        if (col.size > 0) {
-          std::memcpy(field, text.data(), n);
-          field[n] = '\0';
-        }
+        std::string text = tkdb::textOf(v);
+        size_t n = tkdb::putFixedText(field, col.size, text);
         if (!v.isNull()) indicator = static_cast<long long>(text.size());
         if (value != nullptr) value->setData(text.data(), 0, static_cast<int>(n), false);
         break;
       }
       case ZQDBFieldKind::HeapText: {
         char*& heap = *reinterpret_cast<char**>(field);
-        delete[] heap;
-        heap = nullptr;
+        tkdb::putHeapText(heap, v);
         if (!v.isNull()) {
-          std::string text = toText(v);
-          heap = new char[text.size() + 1];
-          std::memcpy(heap, text.data(), text.size());
-          heap[text.size()] = '\0';
+          std::string text = tkdb::textOf(v);
           indicator = static_cast<long long>(text.size());
           if (value != nullptr) value->setData(text.data(), 0, static_cast<int>(text.size()), false);
         }
@@ -546,7 +509,6 @@ int DBtable::rowInsert(bool fetchIdentity) {
   if (m_kind != ZQDB_KIND_TABLE || m_rowBase == nullptr || m_columns == nullptr) {
     return fail("rowInsert", DB_ERR_STATE, "", "the object has no row to insert");
   }
-  const char* base = static_cast<const char*>(m_rowBase);
   std::string names;
   std::string marks;
   std::vector<tkdb::DbValue> values;
@@ -557,38 +519,7 @@ int DBtable::rowInsert(bool fetchIdentity) {
       serial = &col;
       continue;  // the database assigns the identity
     }
-    const char* field = base + col.offset;
-    switch (col.field) {
-      case ZQDBFieldKind::Int32: {
-        int n;
-        std::memcpy(&n, field, sizeof n);
-        values.emplace_back(n);
-        break;
-      }
-      case ZQDBFieldKind::Int64: {
-        long long n;
-        std::memcpy(&n, field, sizeof n);
-        values.emplace_back(n);
-        break;
-      }
-      case ZQDBFieldKind::DateTime: {
-        const auto* dt = reinterpret_cast<const DB_DATETIME*>(field);
-        if (dt->isCleared()) {
-          values.emplace_back();
-        } else {
-          values.emplace_back(tkdb::dateTimeText(dt->timestamp()));
-        }
-        break;
-      }
-      case ZQDBFieldKind::FixedText:
-        values.emplace_back(std::string(field, strnlen(field, col.size)));
-        break;
-      case ZQDBFieldKind::HeapText: {
-        const char* heap = *reinterpret_cast<const char* const*>(field);
-        values.emplace_back(heap);
-        break;
-      }
-    }
+    values.push_back(tkdb::fieldValue(col, m_rowBase));
     if (!names.empty()) {
       names += ", ";
       marks += ", ";

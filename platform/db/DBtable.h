@@ -13,6 +13,16 @@
 // server's dialect; the engine turns the common forms into SQLite's
 // (platform/db/SqlText.h).
 //
+// Stored procedures run the body registered under their name
+// (tkdb::registerProcedure, platform/db/DBSession.h) with their bound
+// inputs or values clause. A cursor runs its formatted query text, unless
+// a body (or a test's override) is registered under the cursor's name:
+// then that body runs instead of the text, with the values its
+// CallDBsprintfWrapper calls formatted into the text as its inputs, in
+// order (%d, %ld, %lld as integers, %s as texts), and its rows fill the
+// row, the indicators and the catalogue as a procedure's do. That is how a
+// cursor whose text is written in a dialect SQLite cannot run is served.
+//
 // Results: 0 a row (or success), 100 no row, anything else an error whose
 // text getErrorStr gives. SQLite's own result codes never come out.
 #pragma once
@@ -37,6 +47,7 @@ class DBtran;
 namespace tkdb {
 class Connection;
 class Session;
+struct ProcLookup;
 }
 
 int getOneRow(DBtable* object, bool lock, int a, int b);
@@ -145,6 +156,8 @@ class DBtable {
   // Text mode: start a values clause (or, for a cursor, the query text)
   // sized for `size` characters, then append formatted text to it. The
   // buffer grows with the escaped text; the size is a hint, never a limit.
+  // querySizeCheck without `keep` starts the query text, and the values
+  // formatted into it, afresh.
   int valuesClauseCheck(int size);
   int querySizeCheck(int size, bool keep);
   int CallDBsprintfWrapper(const char* format, ...) TK_PRINTF(2, 3);
@@ -175,6 +188,9 @@ class DBtable {
   unsigned int getIsolationType() const { return m_isolation; }
   const std::string& getValuesClause() const { return m_values; }
   const std::string& getQueryText() const { return m_query; }
+  // The values formatted into the query text, in order: the inputs of a
+  // body registered under a cursor's name.
+  const std::vector<tkdb::DbValue>& getQueryInputs() const { return m_queryInputs; }
   size_t getBoundInputCount() const { return m_connObj->m_inputs.size(); }
   int getInputsBound() const { return m_inputsBound; }
 
@@ -211,6 +227,10 @@ class DBtable {
   int fetchInto(size_t index);
   int fillRow(const tkdb::DbRow& values, std::string& detail);
   int gatherInputs(std::vector<tkdb::DbValue>& inputs, std::string& detail);
+  // Runs the body (or override) found for the object's name with `inputs`:
+  // the engine's code, with its rows or the failure's detail.
+  int runBody(tkdb::Connection& conn, tkdb::ProcLookup& proc, const std::vector<tkdb::DbValue>& inputs,
+              tkdb::DbRows& rows, std::string& detail);
   int fail(const char* call, int code, const std::string& sql, const std::string& detail);
   void invalidate();
   std::string quotedName() const;
@@ -228,6 +248,7 @@ class DBtable {
   unsigned int m_isolation = 0;
   std::string m_values;  // values clause (text mode)
   std::string m_query;   // formatted query text (cursor)
+  std::vector<tkdb::DbValue> m_queryInputs;  // the values formatted into m_query
   enum class Target { Values, Query } m_target = Target::Values;
 };
 

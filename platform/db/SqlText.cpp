@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <utility>
 #include <vector>
 
 namespace tkdb {
@@ -135,7 +136,12 @@ size_t topAt(const std::string& s, size_t pos, std::string& count) {
 
 }  // namespace
 
-std::string formatSqlV(const char* format, va_list args) {
+std::string formatSqlV(const char* format, va_list args) { return formatSqlV(format, args, nullptr); }
+
+std::string formatSqlV(const char* format, va_list args, std::vector<DbValue>* values) {
+  auto keep = [values](DbValue value) {
+    if (values != nullptr) values->push_back(std::move(value));
+  };
   std::string out;
   if (format == nullptr) return out;
   bool inLiteral = false;
@@ -209,11 +215,17 @@ std::string formatSqlV(const char* format, va_list args) {
       case 'i': {
         std::string s = spec + length + conv;
         if (length == "ll" || length == "j") {
-          out += one(s, hasWidth, width, hasPrec, prec, va_arg(args, long long));
+          long long v = va_arg(args, long long);
+          out += one(s, hasWidth, width, hasPrec, prec, v);
+          keep(DbValue(v));
         } else if (length == "l" || length == "z" || length == "t") {
-          out += one(s, hasWidth, width, hasPrec, prec, va_arg(args, long));
+          long v = va_arg(args, long);
+          out += one(s, hasWidth, width, hasPrec, prec, v);
+          keep(DbValue(v));
         } else {
-          out += one(s, hasWidth, width, hasPrec, prec, va_arg(args, int));
+          int v = va_arg(args, int);
+          out += one(s, hasWidth, width, hasPrec, prec, v);
+          keep(DbValue(v));
         }
         break;
       }
@@ -223,11 +235,17 @@ std::string formatSqlV(const char* format, va_list args) {
       case 'X': {
         std::string s = spec + length + conv;
         if (length == "ll" || length == "j") {
-          out += one(s, hasWidth, width, hasPrec, prec, va_arg(args, unsigned long long));
+          unsigned long long v = va_arg(args, unsigned long long);
+          out += one(s, hasWidth, width, hasPrec, prec, v);
+          keep(DbValue(v));
         } else if (length == "l" || length == "z" || length == "t") {
-          out += one(s, hasWidth, width, hasPrec, prec, va_arg(args, unsigned long));
+          unsigned long v = va_arg(args, unsigned long);
+          out += one(s, hasWidth, width, hasPrec, prec, v);
+          keep(DbValue(v));
         } else {
-          out += one(s, hasWidth, width, hasPrec, prec, va_arg(args, unsigned int));
+          unsigned int v = va_arg(args, unsigned int);
+          out += one(s, hasWidth, width, hasPrec, prec, v);
+          keep(DbValue(v));
         }
         break;
       }
@@ -237,6 +255,7 @@ std::string formatSqlV(const char* format, va_list args) {
         if (length == "l") {
           text = one("%lc", false, 0, false, 0, static_cast<wint_t>(c));
         }
+        keep(DbValue(text));
         if (inLiteral) text = doubleQuotes(text);
         out += pad(text, hasWidth || !widthText.empty(), hasWidth ? width : std::atoi(widthText.c_str()),
                    flags.find('-') != std::string::npos);
@@ -254,6 +273,7 @@ std::string formatSqlV(const char* format, va_list args) {
         if (!precText.empty() && prec >= 0 && text.size() > static_cast<size_t>(prec)) {
           text.resize(static_cast<size_t>(prec));
         }
+        keep(DbValue(text));
         if (inLiteral) text = doubleQuotes(text);
         out += pad(text, hasWidth || !widthText.empty(), hasWidth ? width : std::atoi(widthText.c_str()),
                    flags.find('-') != std::string::npos);
@@ -268,9 +288,13 @@ std::string formatSqlV(const char* format, va_list args) {
       case 'a':
       case 'A': {
         if (length == "L") {
-          out += one(spec + "L" + conv, hasWidth, width, hasPrec, prec, va_arg(args, long double));
+          long double v = va_arg(args, long double);
+          out += one(spec + "L" + conv, hasWidth, width, hasPrec, prec, v);
+          keep(DbValue(static_cast<double>(v)));
         } else {
-          out += one(spec + conv, hasWidth, width, hasPrec, prec, va_arg(args, double));
+          double v = va_arg(args, double);
+          out += one(spec + conv, hasWidth, width, hasPrec, prec, v);
+          keep(DbValue(v));
         }
         break;
       }

@@ -5,7 +5,9 @@
 
 #include <cstdarg>
 #include <string>
+#include <vector>
 
+#include "platform/db/DBValue.h"
 #include "platform/debuglog/EvDebug.h"
 
 namespace tkdb {
@@ -16,6 +18,12 @@ namespace tkdb {
 // split a doubled quote). %n writes nothing. A null %s argument is empty.
 std::string formatSqlV(const char* format, va_list args) TK_PRINTF(1, 0);
 std::string formatSql(const char* format, ...) TK_PRINTF(1, 2);
+// The same, and the values it placed in the text, in format order,
+// appended to `values` (when not null): integer conversions (%d, %i, %u,
+// %o, %x, %X with any length) as integers, %s and %c as texts (cut by a
+// precision as in the text, but neither escaped nor padded; a null %s is
+// the empty text), floating conversions as reals. %p and %n give none.
+std::string formatSqlV(const char* format, va_list args, std::vector<DbValue>* values) TK_PRINTF(1, 0);
 
 // The server's dialect in SQLite's, outside literals and quoted names only:
 //   "WITH (NOLOCK)" (any letter case and spacing) is removed;

@@ -205,57 +205,6 @@ int MMBaseDB::rollbackTransaction(DBtran* tran) {
 
 // ---- helpers of the table-access classes ------------------------------------------------
 
-namespace {
-
-// The longest prefix of `text` of at most `limit` bytes that does not end
-// inside a UTF-8 character.
-size_t cutOnCharacter(const std::string& text, size_t limit) {
-  if (text.size() <= limit) return text.size();
-  size_t cut = limit;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return cut;
-}
-
-bool toInteger(const tkdb::DbValue& v, long long& out) {
-  switch (v.type) {
-    case tkdb::DbValue::Type::Null: out = 0; return true;
-    case tkdb::DbValue::Type::Int: out = v.i; return true;
-    case tkdb::DbValue::Type::Real:
-      if (v.r < -9.2e18 || v.r > 9.2e18) return false;
-      out = static_cast<long long>(v.r);
-      return true;
-    case tkdb::DbValue::Type::Text: {
-      if (v.s.empty()) {
-        out = 0;
-        return true;
-      }
-      char* end = nullptr;
-      errno = 0;
-      long long n = std::strtoll(v.s.c_str(), &end, 10);
-      if (errno != 0 || end == v.s.c_str() || *end != '\0') return false;
-      out = n;
-      return true;
-    }
-  }
-  return false;
-}
-
-std::string toText(const tkdb::DbValue& v) {
-  switch (v.type) {
-    case tkdb::DbValue::Type::Null: return std::string();
-    case tkdb::DbValue::Type::Int: return std::to_string(v.i);
-    case tkdb::DbValue::Type::Real: {
-      char buf[64];
-      std::snprintf(buf, sizeof buf, "%.17g", v.r);
-      return buf;
-    }
-    case tkdb::DbValue::Type::Text: return v.s;
-  }
-  return std::string();
-}
-
-}  // namespace
-
 std::string MMTableAccess::describeError() const {
   return "[" + std::to_string(getErrorCode()) + ", " + lastErrorText() + "] dbErr[" + std::to_string(getDBError()) +
          "]";
@@ -311,7 +260,7 @@ std::string MMTableAccess::checkRecord(const MMLayout& layout, const tkdb::DbRow
       case ZQDBFieldKind::Int32:
       case ZQDBFieldKind::Int64: {
         long long n = 0;
-        if (!toInteger(v, n) || (col.field == ZQDBFieldKind::Int32 && (n < INT_MIN || n > INT_MAX))) {
+        if (!tkdb::integerOf(v, n, false) || (col.field == ZQDBFieldKind::Int32 && (n < INT_MIN || n > INT_MAX))) {
           return std::string("column ") + col.name + " holds " + v.describe() + ", not a number of its width";
         }
         break;
@@ -335,37 +284,23 @@ void MMTableAccess::fillRecord(const MMLayout& layout, void* row, const tkdb::Db
     switch (col.field) {
       case ZQDBFieldKind::Int32: {
         long long n = 0;
-        toInteger(v, n);
+        tkdb::integerOf(v, n, false);
         int n32 = static_cast<int>(n);
         std::memcpy(field, &n32, sizeof n32);
         break;
       }
       case ZQDBFieldKind::Int64: {
         long long n = 0;
-        toInteger(v, n);
+        tkdb::integerOf(v, n, false);
         std::memcpy(field, &n, sizeof n);
         break;
       }
-      case ZQDBFieldKind::FixedText: {
-        std::string text = toText(v);
-        size_t n = col.size > 0 ? cutOnCharacter(text, col.size - 1) : 0;
-        if (col.size > 0) {
-          std::memcpy(field, text.data(), n);
-          std::memset(field + n, 0, col.size - n);
-        }
+      case ZQDBFieldKind::FixedText:
+        tkdb::putFixedText(field, col.size, tkdb::textOf(v));
         break;
-      }
-      case ZQDBFieldKind::HeapText: {
-        char*& heap = *reinterpret_cast<char**>(field);
-        delete[] heap;
-        heap = nullptr;
-        if (!v.isNull()) {
-          std::string text = toText(v);
-          heap = new char[text.size() + 1];
-          std::memcpy(heap, text.c_str(), text.size() + 1);
-        }
+      case ZQDBFieldKind::HeapText:
+        tkdb::putHeapText(*reinterpret_cast<char**>(field), v);
         break;
-      }
       case ZQDBFieldKind::DateTime:
         break;  // refused by checkRecord
     }
@@ -374,36 +309,28 @@ void MMTableAccess::fillRecord(const MMLayout& layout, void* row, const tkdb::Db
 
 std::vector<tkdb::DbValue> MMTableAccess::recordValues(const MMLayout& layout, const void* row, const char* skip) {
   std::vector<tkdb::DbValue> out;
-  const char* base = static_cast<const char*>(row);
   for (int i = 0; i < layout.count; ++i) {
     const ZQDBColumnDesc& col = layout.cols[i];
     if (skip != nullptr && std::strcmp(col.name, skip) == 0) continue;
-    const char* field = base + col.offset;
-    switch (col.field) {
-      case ZQDBFieldKind::Int32: {
-        int n;
-        std::memcpy(&n, field, sizeof n);
-        out.emplace_back(n);
-        break;
-      }
-      case ZQDBFieldKind::Int64: {
-        long long n;
-        std::memcpy(&n, field, sizeof n);
-        out.emplace_back(n);
-        break;
-      }
-      case ZQDBFieldKind::FixedText:
-        out.emplace_back(std::string(field, strnlen(field, col.size)));
-        break;
-      case ZQDBFieldKind::HeapText:
-        out.emplace_back(*reinterpret_cast<const char* const*>(field));
-        break;
-      case ZQDBFieldKind::DateTime:
-        out.emplace_back();
-        break;
-    }
+    // A date and time is never in a table-access layout (checkRecord refuses it).
+    out.push_back(col.field == ZQDBFieldKind::DateTime ? tkdb::DbValue() : tkdb::fieldValue(col, row));
   }
   return out;
+}
+
+std::string MMTableAccess::insertSql(const MMLayout& layout, const char* skip) {
+  std::string names;
+  std::string marks;
+  for (int i = 0; i < layout.count; ++i) {
+    if (skip != nullptr && std::strcmp(layout.cols[i].name, skip) == 0) continue;
+    if (!names.empty()) {
+      names += ", ";
+      marks += ", ";
+    }
+    names += tkdb::quoteIdent(layout.cols[i].name);
+    marks += "?";
+  }
+  return "INSERT INTO " + tkdb::quoteIdent(layout.table) + " (" + names + ") VALUES (" + marks + ")";
 }
 
 int MMTableAccess::queryRows(const char* tag, const MMLayout& layout, const std::string& where,

@@ -162,6 +162,10 @@ class MMTableAccess : public MMBaseDB {
   // The values of a record in layout order, for inserts; the column named
   // `skip` (a serial column) is left out.
   static std::vector<tkdb::DbValue> recordValues(const MMLayout& layout, const void* row, const char* skip);
+  // The INSERT of a record into the layout's table: its columns in layout
+  // order but the one named `skip` (null: none), one parameter each, in the
+  // order recordValues gives the values.
+  static std::string insertSql(const MMLayout& layout, const char* skip);
 
  protected:
   // Starts a call: clears the error, journals the call with its arguments

@@ -12,12 +12,18 @@
 #include "Db/Tbl/MMRPStoreConfig.h"
 #include "platform/mmdb/MMRows.h"
 
-#define MM_FIELD(Row, f, kind) \
-  ZQDBColumnDesc { #f, 0, 0, offsetof(Row, f), sizeof(Row::f), ZQDBFieldKind::kind }
+// A field and the column that fills it; as a rule the column of the
+// field's own name, else the one named (MM_I_AS ...).
+#define MM_COLUMN(Row, f, column, kind) \
+  ZQDBColumnDesc { column, 0, 0, offsetof(Row, f), sizeof(Row::f), ZQDBFieldKind::kind }
+#define MM_FIELD(Row, f, kind) MM_COLUMN(Row, f, #f, kind)
 #define MM_I(Row, f) MM_FIELD(Row, f, Int32)
 #define MM_X(Row, f) MM_FIELD(Row, f, Int64)
 #define MM_S(Row, f) MM_FIELD(Row, f, FixedText)
 #define MM_H(Row, f) MM_FIELD(Row, f, HeapText)
+#define MM_I_AS(Row, f, column) MM_COLUMN(Row, f, column, Int32)
+#define MM_S_AS(Row, f, column) MM_COLUMN(Row, f, column, FixedText)
+#define MM_H_AS(Row, f, column) MM_COLUMN(Row, f, column, HeapText)
 
 namespace tkmmdb {
 
@@ -71,12 +77,19 @@ const ZQDBColumnDesc kMedia[] = {
     MM_S(MMMedia_t, PrivateData),
 };
 
+// The record keeps its own field names; the client table names five of
+// those columns as the procedures and the cursor read them.
 const ZQDBColumnDesc kClient[] = {
-    MM_I(APP_Client_t, id),            MM_S(APP_Client_t, name),           MM_I(APP_Client_t, versionRelease),
-    MM_S(APP_Client_t, hostDisplayName),   MM_S(APP_Client_t, net_hostname),   MM_X(APP_Client_t, installTime),
-    MM_X(APP_Client_t, lastUpdateTime), MM_I(APP_Client_t, versionServicePack),   MM_X(APP_Client_t, clientFlags),
-    MM_S(APP_Client_t, installDirectory), MM_H(APP_Client_t, description), MM_S(APP_Client_t, domainName),
-    MM_I(APP_Client_t, osTypeId), MM_I(APP_Client_t, status),  MM_I(APP_Client_t, clientType),
+    MM_I(APP_Client_t, id),            MM_S(APP_Client_t, name),
+    MM_I_AS(APP_Client_t, versionRelease, "releaseId"),
+    MM_S_AS(APP_Client_t, hostDisplayName, "displayName"),
+    MM_S(APP_Client_t, net_hostname),   MM_X(APP_Client_t, installTime),    MM_X(APP_Client_t, lastUpdateTime),
+    MM_I_AS(APP_Client_t, versionServicePack, "servicePack"),
+    MM_X(APP_Client_t, clientFlags),    MM_S(APP_Client_t, installDirectory),
+    MM_H_AS(APP_Client_t, description, "clientDescription"),
+    MM_S(APP_Client_t, domainName),
+    MM_I_AS(APP_Client_t, osTypeId, "simOperatingSystemId"),
+    MM_I(APP_Client_t, status),         MM_I(APP_Client_t, clientType),
     MM_I(APP_Client_t, tarnfoldId),    MM_I(APP_Client_t, timeZoneId),     MM_I(APP_Client_t, isVirtual),
     MM_I(APP_Client_t, licenseType),   MM_X(APP_Client_t, lastContactTime), MM_I(APP_Client_t, servicePort),
     MM_S(APP_Client_t, clientGUID),    MM_I(APP_Client_t, attribute),      MM_S(APP_Client_t, osName),

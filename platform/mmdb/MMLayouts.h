@@ -1,7 +1,8 @@
 // Inside the table access: where each table's columns go in its row or
 // record. The bindings' rows bring their column tables; the row-only
 // records and the component's own rows are described here, field by field,
-// with the column that fills each field (the column of the same name).
+// with the column that fills each field (the column of the same name, but
+// for the few client fields whose columns the table names otherwise).
 #pragma once
 
 #include "platform/journal/Journal.h"

@@ -28,7 +28,7 @@ int MMMiscDB::getMAVersionInfo(int clientId, int& release, int& servicePack, DBt
   tkdb::Session session(tran);
   tkdb::DbRow row;
   int rc = session.queryOne(
-      "SELECT IFNULL(C.\"versionRelease\", 0), IFNULL(C.\"versionServicePack\", 0) FROM \"APP_Client\" C "
+      "SELECT IFNULL(C.\"releaseId\", 0), IFNULL(C.\"servicePack\", 0) FROM \"APP_Client\" C "
       "JOIN \"MMHost\" H ON H.\"ClientId\" = C.\"id\" WHERE C.\"id\" = ?",
       {clientId}, row);
   if (rc == DB_NO_ROW) {

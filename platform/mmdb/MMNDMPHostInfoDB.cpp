@@ -40,19 +40,8 @@ int MMNDMPHostInfoDB::addNDMPHostInfo(MMNDMPHostInfo_t& row, int& newId, DBtran*
   static constexpr const char* kTag = "MMNDMPHostInfoDB::addNDMPHostInfo";
   if (!beginCall(kTag, tkjournal::args(row.clientId, row.osType, row.listenPort, mmTranText(tran)))) return -1;
   const MMLayout& layout = tkmmdb::ndmpHostLayout();
-  std::string names;
-  std::string marks;
-  for (int i = 1; i < layout.count; ++i) {
-    if (i > 1) {
-      names += ", ";
-      marks += ", ";
-    }
-    names += std::string("\"") + layout.cols[i].name + "\"";
-    marks += "?";
-  }
   tkdb::Session session(tran);
-  int rc = session.exec("INSERT INTO \"MMNDMPHostInfo\" (" + names + ") VALUES (" + marks + ")",
-                        recordValues(layout, &row, "ndmpHostId"));
+  int rc = session.exec(insertSql(layout, "ndmpHostId"), recordValues(layout, &row, "ndmpHostId"));
   if (rc != DB_OK) return failDatabase(kTag, rc, session, "Could not add the NDMP host entry");
   newId = static_cast<int>(session.lastInsertId());
   row.ndmpHostId = newId;

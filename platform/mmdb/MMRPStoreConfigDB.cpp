@@ -25,16 +25,6 @@ int MMRPStoreConfigDB::addRPStoreConfig(MMRPStoreConfig_t& row, int& newId, DBtr
   }
   if (!checkText(kTag, "RP store name", name.c_str(), kStoreNameMax, false)) return -1;
   const MMLayout& layout = tkmmdb::rpStoreLayout();
-  std::string names;
-  std::string marks;
-  for (int i = 1; i < layout.count; ++i) {
-    if (i > 1) {
-      names += ", ";
-      marks += ", ";
-    }
-    names += std::string("\"") + layout.cols[i].name + "\"";
-    marks += "?";
-  }
   const std::vector<tkdb::DbValue> values = recordValues(layout, &row, "RPStoreId");
   long long id = 0;
   int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
@@ -45,7 +35,7 @@ int MMRPStoreConfigDB::addRPStoreConfig(MMRPStoreConfig_t& row, int& newId, DBtr
       return kRefused;
     }
     if (code != DB_OK) return code;
-    code = s.exec("INSERT INTO \"MMRPStoreConfig\" (" + names + ") VALUES (" + marks + ")", values);
+    code = s.exec(insertSql(layout, "RPStoreId"), values);
     if (code != DB_OK) return code;
     id = s.lastInsertId();
     return 0;

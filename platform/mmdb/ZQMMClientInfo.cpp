@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "Db/Tbl/MMDeviceController.h"
 #include "Db/Tbl/MMMountPath.h"
@@ -15,25 +16,8 @@
 
 namespace {
 
-// What a change reports when it refuses (a code of ZQMMErrorCode and a text).
-struct Refused {
-  int code = 0;
-  std::string text;
-};
-constexpr int kRefused = -2;
-
-// Runs `work` all or nothing on the thread's connection (or in `tran`).
-// 0, kRefused with `refused` filled, or the engine's code.
-int runAtomically(DBtran* tran, const std::function<int(tkdb::Session&, Refused&)>& work, Refused& refused,
-                  std::string& detail) {
-  tkdb::Session session(tran);
-  int rc = session.atomically([&]() { return work(session, refused); });
-  if (rc != DB_OK && rc != kRefused) {
-    detail = std::string(DBtable::getErrorStr(rc));
-    if (!session.errorText().empty()) detail += " (" + session.errorText() + ")";
-  }
-  return rc;
-}
+using Refused = ZQMMbase::Refused;
+constexpr int kRefused = ZQMMbase::kRefused;
 
 // A text of a fixed-size record field, never read past the field.
 template <size_t N>
@@ -41,23 +25,35 @@ std::string fieldText(const char (&field)[N]) {
   return std::string(field, strnlen(field, N));
 }
 
-int exists(tkdb::Session& s, const char* sql, int id, bool& found) {
+// DB_OK when `sql` finds a row for `id`; kRefused with `missing` when it
+// finds none; else the engine's code.
+int mustExist(tkdb::Session& s, const char* sql, int id, Refused& r, Refused missing) {
   tkdb::DbRow row;
   int rc = s.queryOne(sql, {id}, row);
-  found = rc == DB_OK;
-  return rc == DB_NO_ROW ? DB_OK : rc;
+  if (rc == DB_NO_ROW) {
+    r = std::move(missing);
+    return kRefused;
+  }
+  return rc;
+}
+
+int mustExistLibrary(tkdb::Session& s, int libraryId, Refused& r) {
+  return mustExist(s, "SELECT 1 FROM \"MMLibrary\" WHERE \"LibraryId\" = ?", libraryId, r,
+                   {ZQMM_ERR_LIBRARY_NOT_FOUND, "No library with id [" + std::to_string(libraryId) + "]."});
+}
+
+int mustExistDevice(tkdb::Session& s, int deviceId, Refused& r) {
+  return mustExist(s, "SELECT 1 FROM \"MMDevice\" WHERE \"DeviceId\" = ?", deviceId, r,
+                   {ZQMM_ERR_DEVICE_NOT_FOUND, "No device with id [" + std::to_string(deviceId) + "]."});
 }
 
 // Adds a device path; the engine's code, or kRefused.
 int insertController(tkdb::Session& s, int deviceId, const MMDeviceControllerParams& c, Refused& refused,
                      long long& newId) {
-  bool found = false;
-  int rc = exists(s, "SELECT 1 FROM \"MMHost\" WHERE \"ClientId\" = ?", static_cast<int>(c.clientId), found);
+  int rc =
+      mustExist(s, "SELECT 1 FROM \"MMHost\" WHERE \"ClientId\" = ?", static_cast<int>(c.clientId), refused,
+                {ZQMM_ERR_MEDIA_AGENT_NOT_FOUND, "Client [" + std::to_string(c.clientId) + "] is not a media agent."});
   if (rc != DB_OK) return rc;
-  if (!found) {
-    refused = {ZQMM_ERR_MEDIA_AGENT_NOT_FOUND, "Client [" + std::to_string(c.clientId) + "] is not a media agent."};
-    return kRefused;
-  }
   tkdb::DbRow row;
   rc = s.queryOne("SELECT \"DeviceControllerId\" FROM \"MMDeviceController\" WHERE \"ClientId\" = ? AND "
                   "\"DeviceId\" = ?",
@@ -151,6 +147,18 @@ int ZQMMbase::fail(const char* tag, int code, const std::string& text) {
   return m_code;
 }
 
+int ZQMMbase::changeAtomically(const char* tag, const char* failure,
+                               const std::function<int(tkdb::Session&, Refused&)>& work) {
+  tkdb::Session session(nullptr);
+  Refused refused;
+  int rc = session.atomically([&]() { return work(session, refused); });
+  if (rc == DB_OK) return ZQMM_SUCCESS;
+  if (rc == kRefused) return fail(tag, refused.code, refused.text);
+  std::string detail = std::string(failure) + ": " + DBtable::getErrorStr(rc);
+  if (!session.errorText().empty()) detail += " (" + session.errorText() + ")";
+  return fail(tag, ZQMM_ERR_DATABASE, detail);
+}
+
 // ---- ZQMMmountPath -----------------------------------------------------------------------
 
 int ZQMMmountPath::addMountPath(int& newMountPathId) {
@@ -160,8 +168,7 @@ int ZQMMmountPath::addMountPath(int& newMountPathId) {
                                        : tkjournal::args(info->libraryId, info->baseFolder, info->deviceId,
                                                          info->mountPathType, info->numberOfWriters,
                                                          info->maxWriters))) {
-    int code = 0;
-    return GetErrorCode(code);
+    return errorCode();
   }
   if (info == nullptr) return fail(kTag, ZQMM_ERR_BAD_REQUEST, "The object was made without a mount path.");
   const char* name = info->baseFolder;
@@ -179,25 +186,14 @@ int ZQMMmountPath::addMountPath(int& newMountPathId) {
   }
   const std::string mountPathName = name;
   long long newId = 0;
-  Refused refused;
-  std::string detail;
-  int rc = runAtomically(
-      nullptr,
+  int rc = changeAtomically(
+      kTag, "The mount path was not added",
       [&](tkdb::Session& s, Refused& r) -> int {
-        bool found = false;
-        int code = exists(s, "SELECT 1 FROM \"MMLibrary\" WHERE \"LibraryId\" = ?", info->libraryId, found);
+        int code = mustExistLibrary(s, info->libraryId, r);
         if (code != DB_OK) return code;
-        if (!found) {
-          r = {ZQMM_ERR_LIBRARY_NOT_FOUND, "No library with id [" + std::to_string(info->libraryId) + "]."};
-          return kRefused;
-        }
         if (info->deviceId > 0) {
-          code = exists(s, "SELECT 1 FROM \"MMDevice\" WHERE \"DeviceId\" = ?", info->deviceId, found);
+          code = mustExistDevice(s, info->deviceId, r);
           if (code != DB_OK) return code;
-          if (!found) {
-            r = {ZQMM_ERR_DEVICE_NOT_FOUND, "No device with id [" + std::to_string(info->deviceId) + "]."};
-            return kRefused;
-          }
         }
         tkdb::DbRow row;
         code = s.queryOne("SELECT 1 FROM \"MMMountPath\" WHERE \"LibraryId\" = ? AND \"MountPathName\" = ?",
@@ -250,17 +246,7 @@ int ZQMMmountPath::addMountPath(int& newMountPathId) {
           if (column == "UserName") values[static_cast<size_t>(i)] = tkdb::DbValue(user);
           if (column == "UserPassword") values[static_cast<size_t>(i)] = tkdb::DbValue(password);
         }
-        std::string names;
-        std::string marks;
-        for (int i = 0; i < layout.count; ++i) {
-          if (i > 0) {
-            names += ", ";
-            marks += ", ";
-          }
-          names += std::string("\"") + layout.cols[i].name + "\"";
-          marks += "?";
-        }
-        code = s.exec("INSERT INTO \"MMMountPath\" (" + names + ") VALUES (" + marks + ")", values);
+        code = s.exec(MMTableAccess::insertSql(layout, nullptr), values);
         if (code != DB_OK) return code;
         if (info->deviceId > 0) {
           code = s.exec("INSERT INTO \"MMMountPathToStorageDevice\" (\"MountPathId\", \"DeviceId\") VALUES (?, ?)",
@@ -268,32 +254,22 @@ int ZQMMmountPath::addMountPath(int& newMountPathId) {
           if (code != DB_OK) return code;
         }
         return DB_OK;
-      },
-      refused, detail);
-  if (rc == kRefused) return fail(kTag, refused.code, refused.text);
-  if (rc != DB_OK) return fail(kTag, ZQMM_ERR_DATABASE, "The mount path was not added: " + detail);
+      });
+  if (rc != ZQMM_SUCCESS) return rc;
   newMountPathId = static_cast<int>(newId);
   return ZQMM_SUCCESS;
 }
 
 int ZQMMmountPath::delMountPath(int mountPathId, bool force) {
   static constexpr const char* kTag = "ZQMMmountPath::delMountPath";
-  if (!beginCall(kTag, tkjournal::args(mountPathId, force))) {
-    int code = 0;
-    return GetErrorCode(code);
-  }
-  Refused refused;
-  std::string detail;
-  int rc = runAtomically(
-      nullptr,
+  if (!beginCall(kTag, tkjournal::args(mountPathId, force))) return errorCode();
+  return changeAtomically(
+      kTag, "The mount path was not deleted",
       [&](tkdb::Session& s, Refused& r) -> int {
-        bool found = false;
-        int code = exists(s, "SELECT 1 FROM \"MMMountPath\" WHERE \"MountPathId\" = ?", mountPathId, found);
+        int code =
+            mustExist(s, "SELECT 1 FROM \"MMMountPath\" WHERE \"MountPathId\" = ?", mountPathId, r,
+                      {ZQMM_ERR_MOUNTPATH_NOT_FOUND, "No mount path with id [" + std::to_string(mountPathId) + "]."});
         if (code != DB_OK) return code;
-        if (!found) {
-          r = {ZQMM_ERR_MOUNTPATH_NOT_FOUND, "No mount path with id [" + std::to_string(mountPathId) + "]."};
-          return kRefused;
-        }
         if (!force) {
           tkdb::DbRow row;
           code = s.queryOne(
@@ -308,18 +284,13 @@ int ZQMMmountPath::delMountPath(int mountPathId, bool force) {
           }
         }
         return tkmmdb::removeMountPathRows(s, mountPathId);
-      },
-      refused, detail);
-  if (rc == kRefused) return fail(kTag, refused.code, refused.text);
-  if (rc != DB_OK) return fail(kTag, ZQMM_ERR_DATABASE, "The mount path was not deleted: " + detail);
-  return ZQMM_SUCCESS;
+      });
 }
 
 int ZQMMmountPath::performStartStopPruningConfig(const MMStartStopOnGoingPruningReq& request) {
   static constexpr const char* kTag = "ZQMMmountPath::performStartStopPruningConfig";
   if (!beginCall(kTag, tkjournal::args(request.version, request.action, request.mountPathId, request.tarnfoldId))) {
-    int code = 0;
-    return GetErrorCode(code);
+    return errorCode();
   }
   if (request.action != MM_PRUNING_START && request.action != MM_PRUNING_STOP) {
     return fail(kTag, ZQMM_ERR_BAD_REQUEST, "The pruning action " + std::to_string(request.action) + " is unknown.");
@@ -344,8 +315,7 @@ int ZQMMDeviceInfo::addDevice(MMDeviceParams& device, MMDeviceControllerParams& 
   const std::string name = fieldText(device.deviceName);
   if (!beginCall(kTag, tkjournal::args(name, device.deviceType, device.cloudServiceType, controller.clientId,
                                        fieldText(controller.folder), controller.deviceAccessType, value))) {
-    int code = 0;
-    return GetErrorCode(code);
+    return errorCode();
   }
   if (name.empty()) return fail(kTag, ZQMM_ERR_BAD_REQUEST, "The device has no name.");
   if (name.size() >= sizeof device.deviceName) {
@@ -356,10 +326,8 @@ int ZQMMDeviceInfo::addDevice(MMDeviceParams& device, MMDeviceControllerParams& 
   const bool numbered = name.back() == '#';
   long long deviceId = 0;
   long long controllerId = 0;
-  Refused refused;
-  std::string detail;
-  int rc = runAtomically(
-      nullptr,
+  int rc = changeAtomically(
+      kTag, "The device was not added",
       [&](tkdb::Session& s, Refused& r) -> int {
         tkdb::DbRow row;
         int code = DB_NO_ROW;
@@ -382,10 +350,8 @@ int ZQMMDeviceInfo::addDevice(MMDeviceParams& device, MMDeviceControllerParams& 
           if (code != DB_OK) return code;
         }
         return insertController(s, static_cast<int>(deviceId), controller, r, controllerId);
-      },
-      refused, detail);
-  if (rc == kRefused) return fail(kTag, refused.code, refused.text);
-  if (rc != DB_OK) return fail(kTag, ZQMM_ERR_DATABASE, "The device was not added: " + detail);
+      });
+  if (rc != ZQMM_SUCCESS) return rc;
   device.deviceId = static_cast<int32_t>(deviceId);
   controller.deviceId = static_cast<uint32_t>(deviceId);
   return ZQMM_SUCCESS;
@@ -395,27 +361,17 @@ int ZQMMDeviceInfo::addDeviceController(int deviceId, MMDeviceControllerParams& 
   static constexpr const char* kTag = "ZQMMDeviceInfo::addDeviceController";
   if (!beginCall(kTag, tkjournal::args(deviceId, controller.clientId, fieldText(controller.folder),
                                        controller.deviceAccessType))) {
-    int code = 0;
-    return GetErrorCode(code);
+    return errorCode();
   }
   long long controllerId = 0;
-  Refused refused;
-  std::string detail;
-  int rc = runAtomically(
-      nullptr,
+  int rc = changeAtomically(
+      kTag, "The device controller was not added",
       [&](tkdb::Session& s, Refused& r) -> int {
-        bool found = false;
-        int code = exists(s, "SELECT 1 FROM \"MMDevice\" WHERE \"DeviceId\" = ?", deviceId, found);
+        int code = mustExistDevice(s, deviceId, r);
         if (code != DB_OK) return code;
-        if (!found) {
-          r = {ZQMM_ERR_DEVICE_NOT_FOUND, "No device with id [" + std::to_string(deviceId) + "]."};
-          return kRefused;
-        }
         return insertController(s, deviceId, controller, r, controllerId);
-      },
-      refused, detail);
-  if (rc == kRefused) return fail(kTag, refused.code, refused.text);
-  if (rc != DB_OK) return fail(kTag, ZQMM_ERR_DATABASE, "The device controller was not added: " + detail);
+      });
+  if (rc != ZQMM_SUCCESS) return rc;
   controller.deviceId = static_cast<uint32_t>(deviceId);
   newControllerId = static_cast<int>(controllerId);
   return ZQMM_SUCCESS;
@@ -425,22 +381,12 @@ int ZQMMDeviceInfo::configDeviceControllerList(int deviceId, const std::vector<M
   static constexpr const char* kTag = "ZQMMDeviceInfo::configDeviceControllerList";
   std::vector<std::string> args = tkjournal::args(deviceId, list.size());
   for (const MMConfigDeviceControllerInfo& entry : list) args.push_back(describeEntry(entry));
-  if (!beginCall(kTag, std::move(args))) {
-    int code = 0;
-    return GetErrorCode(code);
-  }
-  Refused refused;
-  std::string detail;
-  int rc = runAtomically(
-      nullptr,
+  if (!beginCall(kTag, std::move(args))) return errorCode();
+  return changeAtomically(
+      kTag, "The device paths were not changed",
       [&](tkdb::Session& s, Refused& r) -> int {
-        bool found = false;
-        int code = exists(s, "SELECT 1 FROM \"MMDevice\" WHERE \"DeviceId\" = ?", deviceId, found);
+        int code = mustExistDevice(s, deviceId, r);
         if (code != DB_OK) return code;
-        if (!found) {
-          r = {ZQMM_ERR_DEVICE_NOT_FOUND, "No device with id [" + std::to_string(deviceId) + "]."};
-          return kRefused;
-        }
         for (const MMConfigDeviceControllerInfo& entry : list) {
           const int controllerId = static_cast<int>(entry.deviceControllerId);
           switch (entry.operation) {
@@ -471,25 +417,16 @@ int ZQMMDeviceInfo::configDeviceControllerList(int deviceId, const std::vector<M
           if (code != DB_OK) return code;
         }
         return DB_OK;
-      },
-      refused, detail);
-  if (rc == kRefused) return fail(kTag, refused.code, refused.text);
-  if (rc != DB_OK) return fail(kTag, ZQMM_ERR_DATABASE, "The device paths were not changed: " + detail);
-  return ZQMM_SUCCESS;
+      });
 }
 
 // ---- ZQMMlcpInfo -------------------------------------------------------------------------
 
 int ZQMMlcpInfo::switchControl(int activeControllerId, int requestedControllerId) {
   static constexpr const char* kTag = "ZQMMlcpInfo::switchControl";
-  if (!beginCall(kTag, tkjournal::args(activeControllerId, requestedControllerId))) {
-    int code = 0;
-    return GetErrorCode(code);
-  }
-  Refused refused;
-  std::string detail;
-  int rc = runAtomically(
-      nullptr,
+  if (!beginCall(kTag, tkjournal::args(activeControllerId, requestedControllerId))) return errorCode();
+  return changeAtomically(
+      kTag, "Control was not switched",
       [&](tkdb::Session& s, Refused& r) -> int {
         tkdb::DbRow row;
         int code = s.queryOne("SELECT \"LibraryId\" FROM \"MMLibraryController\" WHERE \"LibraryControllerId\" = ?",
@@ -514,26 +451,17 @@ int ZQMMlcpInfo::switchControl(int activeControllerId, int requestedControllerId
         return s.exec("UPDATE \"MMLibraryController\" SET \"IsActive\" = CASE WHEN \"LibraryControllerId\" = ? "
                       "THEN 1 ELSE 0 END WHERE \"LibraryId\" = ?",
                       {requestedControllerId, libraryId});
-      },
-      refused, detail);
-  if (rc == kRefused) return fail(kTag, refused.code, refused.text);
-  if (rc != DB_OK) return fail(kTag, ZQMM_ERR_DATABASE, "Control was not switched: " + detail);
-  return ZQMM_SUCCESS;
+      });
 }
 
 // ---- ZQMMmedAgentInfo --------------------------------------------------------------------
 
 int ZQMMmedAgentInfo::uninstallLibrary(int libraryId, const char* name) {
   static constexpr const char* kTag = "ZQMMmedAgentInfo::uninstallLibrary";
-  if (!beginCall(kTag, tkjournal::args(libraryId, name))) {
-    int code = 0;
-    return GetErrorCode(code);
-  }
+  if (!beginCall(kTag, tkjournal::args(libraryId, name))) return errorCode();
   const std::string libraryName = name != nullptr ? name : "";
-  Refused refused;
-  std::string detail;
-  int rc = runAtomically(
-      nullptr,
+  return changeAtomically(
+      kTag, "The library was not uninstalled",
       [&](tkdb::Session& s, Refused& r) -> int {
         if (!libraryName.empty()) {
           tkdb::DbRow row;
@@ -553,40 +481,26 @@ int ZQMMmedAgentInfo::uninstallLibrary(int libraryId, const char* name) {
           return kRefused;
         }
         return code;
-      },
-      refused, detail);
-  if (rc == kRefused) return fail(kTag, refused.code, refused.text);
-  if (rc != DB_OK) return fail(kTag, ZQMM_ERR_DATABASE, "The library was not uninstalled: " + detail);
-  return ZQMM_SUCCESS;
+      });
 }
 
 // ---- ZQMMDBLibInfo -----------------------------------------------------------------------
 
 int ZQMMDBLibInfo::setHybridCloudLib(int libraryId, int cloudLibraryId, int pairingFlag, unsigned int userId) {
   static constexpr const char* kTag = "ZQMMDBLibInfo::setHybridCloudLib";
-  if (!beginCall(kTag, tkjournal::args(libraryId, cloudLibraryId, pairingFlag, userId))) {
-    int code = 0;
-    return GetErrorCode(code);
-  }
+  if (!beginCall(kTag, tkjournal::args(libraryId, cloudLibraryId, pairingFlag, userId))) return errorCode();
   if (pairingFlag != 0 && pairingFlag != 1) {
     return fail(kTag, ZQMM_ERR_BAD_REQUEST, "The pairing flag " + std::to_string(pairingFlag) + " is neither 0 nor 1.");
   }
   if (libraryId == cloudLibraryId) {
     return fail(kTag, ZQMM_ERR_BAD_REQUEST, "A library cannot be paired with itself.");
   }
-  Refused refused;
-  std::string detail;
-  int rc = runAtomically(
-      nullptr,
+  return changeAtomically(
+      kTag, "The hybrid-cloud pairing was not changed",
       [&](tkdb::Session& s, Refused& r) -> int {
         for (int id : {libraryId, cloudLibraryId}) {
-          bool found = false;
-          int code = exists(s, "SELECT 1 FROM \"MMLibrary\" WHERE \"LibraryId\" = ?", id, found);
+          int code = mustExistLibrary(s, id, r);
           if (code != DB_OK) return code;
-          if (!found) {
-            r = {ZQMM_ERR_LIBRARY_NOT_FOUND, "No library with id [" + std::to_string(id) + "]."};
-            return kRefused;
-          }
         }
         if (pairingFlag == 1) {
           return s.exec("INSERT INTO \"MMHybridCloudMapping\" (\"CloudLibraryId\", \"DiskLibraryId\") VALUES (?, ?) "
@@ -595,11 +509,7 @@ int ZQMMDBLibInfo::setHybridCloudLib(int libraryId, int cloudLibraryId, int pair
         }
         return s.exec("DELETE FROM \"MMHybridCloudMapping\" WHERE \"CloudLibraryId\" = ? AND \"DiskLibraryId\" = ?",
                       {cloudLibraryId, libraryId});
-      },
-      refused, detail);
-  if (rc == kRefused) return fail(kTag, refused.code, refused.text);
-  if (rc != DB_OK) return fail(kTag, ZQMM_ERR_DATABASE, "The hybrid-cloud pairing was not changed: " + detail);
-  return ZQMM_SUCCESS;
+      });
 }
 
 // ---- ZQMMDBCopyFailover ------------------------------------------------------------------

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,12 +68,30 @@ class ZQMMbase {
   int GetLastError(int& code, char* buffer, int length) const;
   const std::string& lastErrorText() const { return m_text; }
 
+  // What a change refuses with: a code of ZQMMErrorCode and a text.
+  struct Refused {
+    int code = 0;
+    std::string text;
+  };
+  // What the work of changeAtomically returns when it refuses.
+  static constexpr int kRefused = -2;
+
  protected:
-  // Starts a call: clears the error, journals it and takes a scripted failure.
+  // Starts a call: clears the error, journals it and takes a scripted
+  // failure. When it is to fail, errorCode() is the call's result.
   bool beginCall(const char* call, std::vector<std::string> args);
   // Records a failure, logs it and returns `code`.
   int fail(const char* tag, int code, const std::string& text);
+  int errorCode() const { return m_code; }
   int value() const { return m_value; }
+  // Runs `work` all or nothing on the calling thread's connection (in its
+  // open transaction when there is one, else in a transaction of its own).
+  // `work` returns 0, an engine code (the work is undone) or kRefused with
+  // the refusal filled in. The result: ZQMM_SUCCESS; the refusal's code; or
+  // ZQMM_ERR_DATABASE with "<failure>: <the database's text>". Failures are
+  // recorded and logged under `tag`.
+  int changeAtomically(const char* tag, const char* failure,
+                       const std::function<int(tkdb::Session&, Refused&)>& work);
 
  private:
   int m_value;

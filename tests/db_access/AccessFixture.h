@@ -54,7 +54,7 @@ class AccessTest : public ::testing::Test {
   }
 
   void seed() {
-    run("INSERT INTO APP_Client (id, name, net_hostname, versionRelease, versionServicePack, description) VALUES "
+    run("INSERT INTO APP_Client (id, name, net_hostname, releaseId, servicePack, clientDescription) VALUES "
         "(11, 'ma1', 'ma1.example.net', 16, 20, 'first agent'), (12, 'ma2', 'ma2.example.net', 16, 19, NULL), "
         "(13, 'desk', 'desk.example.net', 11, 0, NULL)");
     run("INSERT INTO MMHost (ClientId, Attribute, IsPowerManaged, IsPoweredOff, Descript) VALUES "

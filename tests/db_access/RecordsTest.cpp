@@ -3,9 +3,14 @@
 // and filling every field from the table.
 #include <cstddef>
 #include <cstring>
+#include <set>
+#include <string>
 #include <type_traits>
 
+#include "Db/Cursor/getClientProps.h"
 #include "Db/MMRowRecords.h"
+#include "Db/Proc/MMS2GetDevicePathsForMountPath.h"
+#include "Db/Proc/MMS2GetMediaAgentList.h"
 #include "platform/mmdb/ZQMMRecords.h"
 #include "tests/db_access/AccessFixture.h"
 
@@ -122,9 +127,12 @@ TEST(Records, ControllerRecordsAreZeroFilledAndTextsAlwaysTerminated) {
 
 // ---- filled from the table ---------------------------------------------------------------------
 
+// The client record keeps its field names; five of its columns are named
+// as the procedures and the cursor read them (displayName, releaseId,
+// servicePack, clientDescription, simOperatingSystemId).
 TEST_F(AccessTest, EveryFieldOfARecordComesFromItsColumn) {
-  run("UPDATE APP_Client SET hostDisplayName = 'Agent One', installTime = 1700000000123, clientFlags = -5, "
-      "installDirectory = '/opt/tk', domainName = 'example.net', osTypeId = 31, clientType = 3, "
+  run("UPDATE APP_Client SET displayName = 'Agent One', installTime = 1700000000123, clientFlags = -5, "
+      "installDirectory = '/opt/tk', domainName = 'example.net', simOperatingSystemId = 31, clientType = 3, "
       "lastContactTime = 9000000000, servicePort = 8400, clientGUID = 'GUID-1', attribute = 2, "
       "osName = 'Linux' WHERE id = 11");
   MMMiscDB misc(&log);
@@ -180,6 +188,59 @@ TEST_F(AccessTest, EveryFieldOfARecordComesFromItsColumn) {
   EXPECT_EQ(kMA1, host.ClientId);
   ASSERT_NE(nullptr, host.Descript);
   EXPECT_STREQ("host of ma1", host.Descript);
+}
+
+// The client table keeps one column per fact: what the table access reads
+// into the client record under its own field names is what the stored
+// procedures and the client-properties cursor read under the table's.
+TEST_F(AccessTest, OneClientColumnPerFactServesTableAccessProceduresAndTheCursor) {
+  std::set<std::string> columns;
+  for (const tkdb::DbRow& row : db.query("SELECT name FROM pragma_table_info('APP_Client')")) columns.insert(row[0].s);
+  for (const char* name : {"displayName", "releaseId", "servicePack", "simOperatingSystemId", "clientDescription",
+                           "TkHostName", "clientSkewTime", "jobResultDir", "zqdPort", "evmgrcPort"}) {
+    EXPECT_EQ(1u, columns.count(name)) << name;
+  }
+  for (const char* name : {"hostDisplayName", "versionRelease", "versionServicePack", "osTypeId", "description"}) {
+    EXPECT_EQ(0u, columns.count(name)) << name;
+  }
+
+  run("UPDATE APP_Client SET displayName = 'Agent One', simOperatingSystemId = 31 WHERE id = 11");
+  MMMiscDB misc(&log);
+  APP_Client_t client;
+  ASSERT_EQ(0, misc.getClientInfo(kMA1, client, nullptr));
+  int release = 0;
+  int servicePack = 0;
+  ASSERT_EQ(0, misc.getMAVersionInfo(kMA1, release, servicePack, nullptr));
+
+  MMS2GetMediaAgentList agents(nullptr);
+  agents.setValues(1, kMA1, 0);
+  ASSERT_EQ(0, getOneRow(&agents, false, -1, 0));
+  const MMS2GetMediaAgentList_t& agent = *agents.getDataPtr();
+  EXPECT_STREQ(client.hostDisplayName, agent.o_hostDisplayName);
+  EXPECT_STREQ("Agent One", agent.o_hostDisplayName);
+  EXPECT_EQ(client.versionRelease, agent.o_ReleaseId);
+  EXPECT_EQ(16, agent.o_ReleaseId);
+  EXPECT_EQ(release, agent.o_ReleaseId);
+  EXPECT_EQ(client.osTypeId, agent.o_SystemOsId);
+  EXPECT_EQ(31, agent.o_SystemOsId);
+
+  MMS2GetDevicePathsForMountPath paths(nullptr);
+  paths.setValues(kMP1);
+  ASSERT_EQ(0, getOneRow(&paths, false, -1, 0));
+  const MMS2GetDevicePathsForMountPath_t& path = *paths.getDataPtr();
+  EXPECT_EQ(kMA1, path.MAClientId);
+  EXPECT_EQ(client.versionServicePack, path.servicePack);
+  EXPECT_EQ(servicePack, path.servicePack);
+  EXPECT_EQ(20, path.servicePack);
+  ASSERT_NE(nullptr, path.MADisplayName);
+  EXPECT_STREQ("Agent One", path.MADisplayName);
+
+  GetClientProps props(nullptr);
+  props.setValues(2, kMA1, 0);
+  ASSERT_EQ(0, getOneRow(&props, false, -1, 0));
+  ASSERT_NE(nullptr, client.description);
+  EXPECT_STREQ(client.description, props.getDataPtr()->r_desc);
+  EXPECT_STREQ("first agent", props.getDataPtr()->r_desc);
 }
 
 TEST_F(AccessTest, AReadIntoARecordThatHoldsAHeapTextReplacesIt) {

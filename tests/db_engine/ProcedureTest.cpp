@@ -271,4 +271,161 @@ TEST_F(Procedures, CursorFormatsItsQueryAfterASizeCheckAndRunsItTranslated) {
   }
 }
 
+// --- a cursor served by a body ----------------------------------------------------------------
+
+// The body registered under the cursor testBodyCursor's name: the items
+// from an id whose names start with a prefix, the third value in every row.
+const bool kCursorBodyRegistered = [] {
+  tkdb::registerProcedure("testBodyCursor", [](tkdb::ProcCall& call) -> int {
+    using Type = tkdb::DbValue::Type;
+    if (call.inputs.size() != 3 || call.inputs[0].type != Type::Int || call.inputs[1].type != Type::Text ||
+        call.inputs[2].type != Type::Int) {
+      call.error = "an integer, a text and an integer expected";
+      return DB_ERR_INPUT;
+    }
+    return call.session.query(
+        "SELECT itemId, name, note, ? FROM exampleItem WHERE itemId >= ? AND name LIKE ? || '%' ORDER BY itemId",
+        {call.inputs[2], call.inputs[0], call.inputs[1]}, call.rows);
+  });
+  return true;
+}();
+
+class BodyCursor : public Procedures {
+ protected:
+  void SetUp() override {
+    Procedures::SetUp();
+    ASSERT_TRUE(kCursorBodyRegistered);
+  }
+  static std::vector<int> ids(DBtable* cursor, const TestBodyCursor_t* row) {
+    std::vector<int> out;
+    int count = 0;
+    while (getNextRow(cursor, &count, -1, 0) == 0) out.push_back(row->r_itemId);
+    return out;
+  }
+  // Whether the cursor's text was handed to the database.
+  static bool textRan() {
+    for (const std::string& sql : testkit::db::statements()) {
+      if (sql.find("NOCOUNT") != std::string::npos) return true;
+    }
+    return false;
+  }
+};
+
+TEST_F(BodyCursor, TheBodyRunsInPlaceOfTheTextWithTheFormattedValuesInBothModes) {
+  for (int mode : {1, 0}) {
+    SCOPED_TRACE(mode);
+    DBtable::b_newDBBase = mode;
+    testkit::db::journal().reset();
+    TestBodyCursor cursor(nullptr);
+    cursor.setValues(2, "tape'", 5'000'000'000LL);
+    // The text is formatted as ever (the quote doubled), the values kept as given.
+    EXPECT_NE(std::string::npos,
+              cursor.getQueryText().find("SELECT @from = 2, @prefix = 'tape''', @big = 5000000000\n"));
+    EXPECT_EQ((std::vector<tkdb::DbValue>{2, "tape'", 5'000'000'000LL}), cursor.getQueryInputs());
+    EXPECT_EQ(0, cursor.getInputsBound());
+    EXPECT_EQ(0u, cursor.getBoundInputCount());
+
+    int count = 0;
+    ASSERT_EQ(0, getNextRow(&cursor, &count, -1, 0));
+    const TestBodyCursor_t& row = *cursor.getDataPtr();
+    EXPECT_EQ(2, row.r_itemId);
+    EXPECT_STREQ("tape'two", row.r_name);
+    ASSERT_NE(nullptr, row.r_note);
+    EXPECT_STREQ("note of tape'two", row.r_note);
+    EXPECT_EQ(5'000'000'000LL, row.r_big);
+    EXPECT_EQ(100, getNextRow(&cursor, &count, -1, 0));
+    EXPECT_EQ(1, count);
+    EXPECT_EQ(ZQDB_KIND_CURSOR, cursor.getKind());
+
+    std::vector<tkjournal::Call> run = calls("procedure");
+    ASSERT_EQ(1u, run.size());
+    EXPECT_EQ((std::vector<std::string>{"testBodyCursor", "2", "'tape''", "5000000000"}), run[0].args);
+    EXPECT_FALSE(textRan());
+
+    if (mode == 1) {  // indicators and catalogue as for a procedure's row
+      EXPECT_EQ(4, cursor.getIndicators()[0]);
+      EXPECT_EQ(8, cursor.getIndicators()[1]);
+      EXPECT_EQ(8, cursor.getIndicators()[3]);
+      std::vector<ZQDBDataTypeBase*> values = cursor.getCatalogue()->getData();
+      ASSERT_EQ(4u, values.size());
+      EXPECT_EQ("tape'two", static_cast<ZQDB_string*>(values[1])->getValue());
+      EXPECT_EQ(5'000'000'000LL, static_cast<ZQDB_int64*>(values[3])->getValue());
+    } else {
+      EXPECT_EQ(nullptr, cursor.getCatalogue());
+    }
+  }
+}
+
+TEST_F(BodyCursor, APlainDBtableReadsItAsWell) {
+  TestBodyCursor cursor(nullptr);
+  DBtable* plain = &cursor;
+  cursor.setValues(1, "tape", 0);
+  EXPECT_EQ((std::vector<int>{1, 2, 4}), ids(plain, cursor.getDataPtr()));
+  cursor.setValues(3, "", 0);  // a new run: the values of the new text
+  EXPECT_EQ((std::vector<int>{3, 4}), ids(plain, cursor.getDataPtr()));
+  ASSERT_EQ(0, getOneRow(plain, false, -1, 0));
+  EXPECT_EQ(3, cursor.getDataPtr()->r_itemId);
+  EXPECT_FALSE(textRan());
+}
+
+TEST_F(BodyCursor, OverridesAndFailuresReachTheReader) {
+  testkit::db::overrideProcedure("TESTBODYCURSOR", {{9, "scripted", nullptr, 1LL << 40}});
+  TestBodyCursor cursor(nullptr);
+  cursor.setValues(0, "", 0);
+  int count = 0;
+  ASSERT_EQ(0, getNextRow(&cursor, &count, -1, 0));
+  EXPECT_EQ(9, cursor.getDataPtr()->r_itemId);
+  EXPECT_STREQ("scripted", cursor.getDataPtr()->r_name);
+  EXPECT_EQ(nullptr, cursor.getDataPtr()->r_note);
+  EXPECT_EQ(ZQDB_NULL_DATA, cursor.getIndicators()[2]);
+  EXPECT_TRUE(cursor.getCatalogue()->getData()[2]->isNull());
+  EXPECT_EQ(1LL << 40, cursor.getDataPtr()->r_big);
+  EXPECT_EQ(100, getNextRow(&cursor, &count, -1, 0));
+
+  testkit::debuglog::Capture log;
+  testkit::db::failProcedure("testBodyCursor", 50002, "refused by the test");
+  cursor.setValues(0, "", 0);
+  EXPECT_EQ(50002, getNextRow(&cursor, &count, -1, 0));
+  EXPECT_EQ(50002, getOneRow(&cursor, false, -1, 0));
+  EXPECT_TRUE(log.contains("refused by the test"));
+  EXPECT_TRUE(log.contains("Cursor TestBodyCursor"));
+
+  testkit::db::clearProcedureOverrides();
+  EXPECT_EQ((std::vector<int>{1, 2, 3, 4}), ids(&cursor, cursor.getDataPtr()));
+  EXPECT_FALSE(textRan());
+}
+
+TEST_F(BodyCursor, TheInputsAreExactlyWhatWasFormattedSinceTheQueryStarted) {
+  testkit::debuglog::Capture log;
+  TestBodyCursor cursor(nullptr);
+  cursor.setValues(1, "tape", 7);
+  cursor.querySizeCheck(40, false);  // starts the text and its values afresh
+  EXPECT_TRUE(cursor.getQueryInputs().empty());
+  cursor.CallDBsprintfWrapper("EXEC x %d", 3);
+  EXPECT_EQ(DB_ERR_INPUT, getOneRow(&cursor, false, -1, 0));  // the body refuses one input
+  EXPECT_TRUE(log.contains("an integer, a text and an integer expected"));
+  // Kept across calls and across a size check that keeps the text.
+  cursor.querySizeCheck(80, true);
+  cursor.CallDBsprintfWrapper(", '%s'", "disk");
+  cursor.CallDBsprintfWrapper(", %lld", -1LL);
+  EXPECT_EQ("EXEC x 3, 'disk', -1", cursor.getQueryText());
+  EXPECT_EQ((std::vector<int>{3}), ids(&cursor, cursor.getDataPtr()));
+  EXPECT_EQ(-1, cursor.getDataPtr()->r_big);
+}
+
+TEST_F(BodyCursor, TheBodyWorksInTheCursorsTransaction) {
+  DBtran tran;
+  ASSERT_EQ(0, tran.startTran());
+  ASSERT_EQ(0, db.exec("UPDATE exampleItem SET name = 'tape five' WHERE itemId = 3"));  // joins the transaction
+  {
+    TestBodyCursor cursor(&tran);
+    cursor.setValues(0, "tape", 0);
+    EXPECT_EQ((std::vector<int>{1, 2, 3, 4}), ids(&cursor, cursor.getDataPtr()));
+  }
+  ASSERT_EQ(0, tran.rollbackTran());
+  TestBodyCursor after(nullptr);
+  after.setValues(0, "tape", 0);
+  EXPECT_EQ((std::vector<int>{1, 2, 4}), ids(&after, after.getDataPtr()));
+}
+
 }  // namespace

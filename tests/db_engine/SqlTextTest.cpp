@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <string>
+#include <vector>
 
 #include "platform/db/SqlText.h"
 
@@ -68,6 +69,50 @@ TEST(FormatSql, NumbersAndOtherConversionsFormatAsPrintfDoes) {
       {formatSql("%*d", 4, 1), "   1"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.want, c.got);
+}
+
+// Formats and keeps the values placed in the text.
+std::string withValues(std::vector<tkdb::DbValue>& values, const char* format, ...) TK_PRINTF(2, 3);
+std::string withValues(std::vector<tkdb::DbValue>& values, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string out = tkdb::formatSqlV(format, args, &values);
+  va_end(args);
+  return out;
+}
+// The same without the compiler's check (a null text).
+std::string withValuesUnchecked(std::vector<tkdb::DbValue>& values, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string out = tkdb::formatSqlV(format, args, &values);
+  va_end(args);
+  return out;
+}
+
+TEST(FormatSql, TheValuesPlacedInTheTextAreKeptInFormatOrder) {
+  std::vector<tkdb::DbValue> values;
+  std::string text = withValues(values, "SELECT @a = %d, @b = '%s', @c = %lld, @d = %ld, @e = %s, @f = %u", -7,
+                                "O'Neil", 5000000000LL, -3L, "plain", 4000000000u);
+  EXPECT_EQ("SELECT @a = -7, @b = 'O''Neil', @c = 5000000000, @d = -3, @e = plain, @f = 4000000000", text);
+  const std::vector<tkdb::DbValue> want = {tkdb::DbValue(-7),          tkdb::DbValue("O'Neil"),
+                                           tkdb::DbValue(5000000000LL), tkdb::DbValue(-3),
+                                           tkdb::DbValue("plain"),      tkdb::DbValue(4000000000LL)};
+  EXPECT_EQ(want, values);  // texts as given: not escaped
+
+  // Appended to what is there; a precision cuts the value as it cuts the
+  // text, a width pads only the text; a null text is the empty text.
+  text = withValues(values, " '%.3s' %5d %c %.1f %%", "abcdef", 4, 'z', 2.5);
+  EXPECT_EQ(" 'abc'     4 z 2.5 %", text);
+  ASSERT_EQ(10u, values.size());
+  EXPECT_EQ(tkdb::DbValue("abc"), values[6]);
+  EXPECT_EQ(tkdb::DbValue(4), values[7]);
+  EXPECT_EQ(tkdb::DbValue("z"), values[8]);
+  EXPECT_EQ(tkdb::DbValue(2.5), values[9]);
+
+  values.clear();
+  int written = 0;
+  EXPECT_EQ("|a", withValuesUnchecked(values, "%s|%s%n", static_cast<const char*>(nullptr), "a", &written));
+  EXPECT_EQ((std::vector<tkdb::DbValue>{tkdb::DbValue(std::string()), tkdb::DbValue("a")}), values);
 }
 
 TEST(FormatSql, PercentNWritesNothing) {

@@ -160,3 +160,39 @@ class TestItemCursor : public ZQDBCursor<TestItemCursor_t, TestItemCursor_t2, Te
     CallDBsprintfWrapper(TESTITEMCURSOR_SQL, fromId, mask, bits);
   }
 };
+
+// --- a cursor whose text SQLite cannot run: a body serves it -------------------------------
+#define TESTBODYCURSOR_COLUMNS(COL) \
+  COL(r_itemId, i, 0)               \
+  COL(r_name, s, 65)                \
+  COL(r_note, u, 0)                 \
+  COL(r_big, x, 0)
+
+// The server's own batch: variables, EXEC and a temporary table.
+#define TESTBODYCURSOR_SQL                                                                \
+  "SET NOCOUNT ON\n"                                                                      \
+  "DECLARE @from int, @prefix varchar(64), @big bigint\n"                                 \
+  "SELECT @from = %d, @prefix = '%s', @big = %lld\n"                                      \
+  "EXEC listItemsInto #ITEMS, @from, @prefix, @big\n"                                     \
+  "SELECT * FROM #ITEMS\n"                                                                \
+  "SET NOCOUNT OFF\n"
+
+inline constexpr ZQDBBindingInfo TestBodyCursor_info{.headerType = ZQDB_HEADER_CURSOR,
+                                                     .dbName = "testBodyCursor",
+                                                     .className = "TestBodyCursor",
+                                                     .header = "tests/db_engine/TestBindings.h",
+                                                     .line = 180};
+
+struct TestBodyCursor_t {
+  TESTBODYCURSOR_COLUMNS(ZQDB_FIELD)
+  ZQDB_ROW(TestBodyCursor_t, TESTBODYCURSOR_COLUMNS)
+};
+class TestBodyCursor_t2 : public ZQDBCatalogue<TestBodyCursor_t2, TestBodyCursor_t, TestBodyCursor_info> {};
+class TestBodyCursor : public ZQDBCursor<TestBodyCursor_t, TestBodyCursor_t2, TestBodyCursor_info> {
+ public:
+  explicit TestBodyCursor(DBtran* tran) : ZQDBCursor(tran) {}
+  void setValues(int fromId, const char* prefix, long long big) {
+    querySizeCheck(static_cast<int>((sizeof(TESTBODYCURSOR_SQL) - 1 + 36) * 2), false);
+    CallDBsprintfWrapper(TESTBODYCURSOR_SQL, fromId, prefix, big);
+  }
+};

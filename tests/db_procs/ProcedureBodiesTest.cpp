@@ -115,10 +115,7 @@ TEST_F(MediaAgentList, AUserWithoutAgentsReadsNoRowAndHiddenRowsStillCount) {
   EXPECT_TRUE(mediaAgentListShows(row));
 }
 
-TEST_F(MediaAgentList, DisplayNameReleaseAndSystemAreReadWhereTheClientTableKeepsThem) {
-  ASSERT_EQ(0, db.exec("ALTER TABLE APP_Client ADD COLUMN displayName TEXT"));
-  ASSERT_EQ(0, db.exec("ALTER TABLE APP_Client ADD COLUMN releaseId INTEGER"));
-  ASSERT_EQ(0, db.exec("ALTER TABLE APP_Client ADD COLUMN simOperatingSystemId INTEGER"));
+TEST_F(MediaAgentList, DisplayNameReleaseAndSystemComeFromTheClientTable) {
   ASSERT_EQ(0, db.exec("UPDATE APP_Client SET displayName = 'Media Agent 2', releaseId = 16, "
                        "simOperatingSystemId = 31 WHERE id = 2"));
   ASSERT_EQ(0, db.exec("UPDATE APP_Client SET displayName = '' WHERE id = 3"));

@@ -48,7 +48,6 @@ TEST(ClientPropsBatch, ThreeIntegerPlaceholdersInTheAssignmentsAndNoOtherConvers
 class ClientProps : public ::testing::Test {
  protected:
   void SetUp() override {
-    dbprocs2::ensureClientColumns(db);
     ASSERT_EQ(0, db.exec("INSERT INTO SimOperatingSystem (id, type) VALUES (1, 'Windows'), (2, 'Unix')"));
     ASSERT_EQ(0, db.exec("INSERT INTO APP_Client (id, name, clientDescription, net_hostname, TkHostName, "
                          "clientSkewTime, jobResultDir, zqdPort, evmgrcPort, releaseId, simOperatingSystemId) VALUES "
@@ -109,7 +108,7 @@ TEST_F(ClientProps, TheEquivalentRunsWithTheThreeValuesAndTheSameRowForAnyTarnfo
   std::vector<tkjournal::Call> calls = testkit::db::journal().calls("procedure");
   ASSERT_FALSE(calls.empty());
   EXPECT_EQ((std::vector<std::string>{"getClientProps", "2", "7", "0"}), calls.back().args);
-  EXPECT_EQ(3, first.getKind()) << "a cursor again after the fetch";
+  EXPECT_EQ(3, first.getKind()) << "a cursor throughout";
   GetClientProps other(nullptr);
   ASSERT_TRUE(fetch(other, 7, 99, 123));
   dbprocs::expectSameRow(*first.getDataPtr(), *other.getDataPtr());
@@ -303,6 +302,57 @@ TEST_F(ClientProps, AnUnknownClientYieldsNoRow) {
   EXPECT_EQ(100, getNextRow(&cursor, &status, -1, 0));
   EXPECT_EQ(0, status);
   EXPECT_EQ(100, getOneRow(&cursor, false, -1, 0));
+}
+
+// Callers that hold the cursor as a plain DBtable* read the same row: the
+// engine runs the batch's equivalent for any reader of the object.
+TEST_F(ClientProps, APlainDBtableReaderGetsTheSameRow) {
+  ASSERT_EQ(0, db.exec("INSERT INTO SchedTimeZone (TimeZoneID, TimeZoneName) VALUES (35, 'Europe/Amsterdam')"));
+  attribute(7, "timezone id", "35");
+  for (int mode : {1, 0}) {
+    SCOPED_TRACE(mode);
+    DBtable::b_newDBBase = mode;
+    GetClientProps typed(nullptr);
+    ASSERT_TRUE(fetch(typed, 7));
+
+    GetClientProps cursor(nullptr);
+    cursor.setValues(2, 7, 0);
+    EXPECT_EQ((std::vector<tkdb::DbValue>{2, 7, 0}), cursor.getQueryInputs());
+    DBtable* plain = &cursor;
+    int status = 0;
+    ASSERT_EQ(0, getNextRow(plain, &status, -1, 0));
+    EXPECT_EQ(1, status);
+    EXPECT_STREQ("Europe/Amsterdam", cursor.getDataPtr()->r_timezone);
+    dbprocs::expectSameRow(*typed.getDataPtr(), *cursor.getDataPtr());
+    EXPECT_EQ(100, getNextRow(plain, &status, -1, 0));
+    ASSERT_EQ(0, getOneRow(plain, false, -1, 0));
+    EXPECT_STREQ("client7", cursor.getDataPtr()->r_name);
+
+    cursor.setValues(2, 4242, 0);
+    EXPECT_EQ(100, getOneRow(plain, false, -1, 0));
+  }
+  for (const std::string& sql : testkit::db::statements()) {
+    EXPECT_EQ(std::string::npos, sql.find("#CLIENT_PROPS")) << "the batch's text never reaches the database";
+  }
+}
+
+// A test's override of the cursor's name serves the cursor as it serves a
+// procedure; a scripted failure reaches the lookup as no row.
+TEST_F(ClientProps, AnOverrideOfTheCursorsNameServesIt) {
+  tkdb::DbRow row(GetClientProps_t::kColumnCount);
+  row[0] = "scripted";
+  row[12] = "Pacific/Auckland";
+  testkit::db::overrideProcedure("getClientProps", {row});
+  std::string zone;
+  EXPECT_TRUE(clientTimeZoneName(2, 4242, zone));
+  EXPECT_EQ("Pacific/Auckland", zone);
+  std::vector<tkjournal::Call> calls = testkit::db::journal().calls("procedure");
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ((std::vector<std::string>{"getClientProps", "2", "4242", "0"}), calls.back().args);
+
+  testkit::db::failProcedure("getClientProps", 50001, "refused");
+  EXPECT_FALSE(clientTimeZoneName(2, 7, zone));
+  EXPECT_EQ("", zone);
 }
 
 // --- the NDMP server-properties lookup's use ------------------------------------------------

@@ -30,7 +30,6 @@ using dbprocs2::Path;
 class DevicePaths : public ::testing::Test {
  protected:
   void SetUp() override {
-    dbprocs2::ensureClientColumns(db);
     for (int id : {11, 12, 13, 14}) dbprocs2::addClient(db, id, "ma" + std::to_string(id));
     ASSERT_EQ(0, db.exec("UPDATE APP_Client SET displayName = 'Media Agent 12', servicePack = 7 WHERE id = 12"));
     dbprocs2::addMountPath(db, 100, 5, 50);

@@ -4,41 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "tests/support/TestDatabase.h"
 
 namespace dbprocs2 {
-
-// Adds the client-table columns the procedures read where this database's
-// client table does not have them yet (the table access of clients keeps
-// its own set of columns).
-inline void ensureClientColumns(tktest::TestDatabase& db) {
-  std::set<std::string> have;
-  for (const tkdb::DbRow& row : db.query("SELECT lower(name) FROM pragma_table_info('APP_Client')")) {
-    have.insert(row.at(0).s);
-  }
-  const std::vector<std::pair<std::string, std::string>> wanted = {
-      {"displayname", "displayName TEXT COLLATE NOCASE"},
-      {"servicepack", "servicePack INTEGER"},
-      {"clientdescription", "clientDescription TEXT"},
-      {"tkhostname", "TkHostName TEXT COLLATE NOCASE"},
-      {"clientskewtime", "clientSkewTime INTEGER"},
-      {"jobresultdir", "jobResultDir TEXT"},
-      {"zqdport", "zqdPort INTEGER"},
-      {"evmgrcport", "evmgrcPort INTEGER"},
-      {"releaseid", "releaseId INTEGER"},
-      {"simoperatingsystemid", "simOperatingSystemId INTEGER"},
-  };
-  for (const auto& [lower, declaration] : wanted) {
-    if (have.count(lower) == 0) {
-      ASSERT_EQ(0, db.exec("ALTER TABLE APP_Client ADD COLUMN " + declaration));
-    }
-  }
-}
 
 // A mount path of a library on one storage device, with its media side.
 inline void addMountPath(tktest::TestDatabase& db, int mountPathId, int libraryId, int deviceId,

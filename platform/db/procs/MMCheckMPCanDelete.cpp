@@ -23,21 +23,13 @@
 #include "Db/Tbl/JMJobInfo.h"
 #include "Db/Tbl/MMMountPath.h"
 #include "platform/catalogue/Catalogue.h"
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
 #include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
 
 constexpr const char* kName = "MMCheckMPCanDelete";
+// Its text is the catalogue's (platform/catalogue/texts/mountpathdeletion.cpp).
 constexpr uint32_t kReasonInUse = 0x23000C70;
-
-const tkcatalogue::Text kTexts[] = {
-    {kReasonInUse,
-     "Mount path [%1] is in use: backups of %2 jobs keep data on it, %3 deduplication databases reference it and "
-     "%4 running jobs use it. It can only be deleted with force."},
-};
-const tkcatalogue::Registrar kTextRegistrar(kTexts);
 
 int ids(tkdb::Session& db, const std::string& sql, const std::vector<tkdb::DbValue>& params,
         std::vector<long long>& out) {
@@ -53,8 +45,7 @@ int ids(tkdb::Session& db, const std::string& sql, const std::vector<tkdb::DbVal
 
 int body(tkdb::ProcCall& call) {
   std::vector<long long> in;
-  if (!tkprocs::intInputs(call.inputs, 3, in)) {
-    call.error = std::string(kName) + " takes three integers (mount-path id, library id, locale id)";
+  if (!tkprocs::integerInputs(call, kName, 3, "three integers (mount-path id, library id, locale id)", in)) {
     return DB_ERR_INPUT;
   }
   tkdb::Session& db = call.session;
@@ -65,10 +56,7 @@ int body(tkdb::ProcCall& call) {
       "WHERE P.MountPathId = ?1 AND (?2 < 1 OR P.LibraryId = ?2)",
       {in[0], in[1]}, mountPath);
   if (code == DB_NO_ROW) return DB_OK;  // no row: no such mount path in the library
-  if (code != DB_OK) {
-    call.error = db.errorText();
-    return code;
-  }
+  if (code != DB_OK) return tkprocs::failed(call, code);
   const tkdb::DbValue sideId = mountPath[0];
   const tkdb::DbValue mediaId = mountPath[2];
   const bool written = mountPath[3].type == tkdb::DbValue::Type::Int && mountPath[3].i > 0;
@@ -96,10 +84,7 @@ int body(tkdb::ProcCall& call) {
                "(SELECT JobId FROM MMMediaBackup WHERE MediaId = ?1 AND ?1 > 0) ORDER BY J.jobId",
                {mediaId}, running);
   }
-  if (code != DB_OK) {
-    call.error = db.errorText();
-    return code;
-  }
+  if (code != DB_OK) return tkprocs::failed(call, code);
 
   long long errorCode = 0;
   if (backups > 0) errorCode |= kMountPathContentToDelete;
@@ -122,9 +107,6 @@ int body(tkdb::ProcCall& call) {
   return DB_OK;
 }
 
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered = tkprocs::registered(kName, body);
 
 }  // namespace

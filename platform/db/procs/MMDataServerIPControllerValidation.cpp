@@ -3,8 +3,9 @@
 //
 // One row, o_ExitCode: 0 when the device path of the media agent may be
 // added (operation 1) or removed (operation 3), otherwise the catalogue id
-// of the reason. The data-server type of an access type is its bit 16, else
-// 32, else 128; a path without one reaches the storage directly.
+// of the reason (its text in platform/catalogue/texts/devicepaths.cpp).
+// The data-server type of an access type is its bit 16, else 32, else
+// 128; a path without one reaches the storage directly.
 //   Adding a path served through a data server is refused when the media
 //   agent already has a path to the mount path's storage, when the mount
 //   path is already served through a data server of another type, or when
@@ -19,27 +20,11 @@
 #include <vector>
 
 #include "Db/Tbl/MMDeviceController.h"
-#include "platform/catalogue/Catalogue.h"
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
 #include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
 
 constexpr const char* kName = "MMDataServerIPControllerValidation";
-
-const tkcatalogue::Text kTexts[] = {
-    {static_cast<uint32_t>(kDataServerReasonPathExists),
-     "The media agent already has a device path to the storage of this mount path."},
-    {static_cast<uint32_t>(kDataServerReasonTypeMismatch),
-     "The mount path is already served through a data server of another type."},
-    {static_cast<uint32_t>(kDataServerReasonNoDirectPath),
-     "No media agent reaches the storage of this mount path directly to serve it as a data server."},
-    {static_cast<uint32_t>(kDataServerReasonStillServing),
-     "The device path is the last one that reaches the storage directly, and paths of other media agents are "
-     "served through it."},
-};
-const tkcatalogue::Registrar kTextRegistrar(kTexts);
 
 constexpr const char* kPathsSql =
     "SELECT ClientId, DeviceAccessType FROM MMDeviceController "
@@ -88,16 +73,13 @@ long long verdict(long long operation, long long clientId, long long access, con
 
 int body(tkdb::ProcCall& call) {
   std::vector<long long> in;
-  if (!tkprocs::intInputs(call.inputs, 4, in)) {
-    call.error = std::string(kName) + " takes four integers (operation, mount-path id, client id, access type)";
+  if (!tkprocs::integerInputs(call, kName, 4, "four integers (operation, mount-path id, client id, access type)",
+                              in)) {
     return DB_ERR_INPUT;
   }
   tkdb::DbRows paths;
   int code = call.session.query(kPathsSql, {in[1]}, paths);
-  if (code != DB_OK) {
-    call.error = call.session.errorText();
-    return code;
-  }
+  if (code != DB_OK) return tkprocs::failed(call, code);
   for (tkdb::DbRow& p : paths) {
     if (p.size() != 2 || p[0].type != tkdb::DbValue::Type::Int) p = {tkdb::DbValue(0), tkdb::DbValue(0)};
     if (p[1].type != tkdb::DbValue::Type::Int) p[1] = tkdb::DbValue(0);
@@ -106,9 +88,6 @@ int body(tkdb::ProcCall& call) {
   return DB_OK;
 }
 
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered = tkprocs::registered(kName, body);
 
 }  // namespace

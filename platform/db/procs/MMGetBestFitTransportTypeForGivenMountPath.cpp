@@ -9,12 +9,7 @@
 // path.
 #include "Db/Proc/MMGetBestFitTransportTypeForGivenMountPath.h"
 
-#include <string>
-#include <vector>
-
 #include "Db/Tbl/MMDeviceController.h"
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
 #include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
@@ -31,20 +26,7 @@ constexpr const char* kSql =
     "ORDER BY C.DeviceAccessible <> 0 DESC, C.DeviceControllerId "
     "LIMIT 1";
 
-int body(tkdb::ProcCall& call) {
-  std::vector<long long> in;
-  if (!tkprocs::intInputs(call.inputs, 1, in)) {
-    call.error = std::string(kName) + " takes one integer (the mount-path id)";
-    return DB_ERR_INPUT;
-  }
-  int code = call.session.query(kSql, {in[0]}, call.rows);
-  if (code != DB_OK) call.error = call.session.errorText();
-  return code;
-}
-
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered =
+    tkprocs::registered(kName, tkprocs::queryOverIntegers(kName, 1, "one integer (the mount-path id)", kSql));
 
 }  // namespace

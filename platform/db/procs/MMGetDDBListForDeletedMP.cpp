@@ -13,8 +13,6 @@
 #include <vector>
 
 #include "Db/Tbl/archGroupCopy.h"
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
 #include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
@@ -24,8 +22,7 @@ constexpr const char* kName = "MMGetDDBListForDeletedMP";
 int body(tkdb::ProcCall& call) {
   std::string list;
   if (call.inputs.size() != 1 || !tkprocs::textInput(call.inputs, 0, list)) {
-    call.error = std::string(kName) + " takes one text (the list of deleted mount paths)";
-    return DB_ERR_INPUT;
+    return tkprocs::refuse(call, kName, "one text (the list of deleted mount paths)");
   }
   std::vector<long long> mountPaths;
   if (!tkprocs::readIdList(list, "MountPathIdList", "MountPath", mountPaths)) {
@@ -41,14 +38,9 @@ int body(tkdb::ProcCall& call) {
       tkprocs::marks(params.size()) +
       ")) D LEFT JOIN archGroupCopy G ON G.SIDBStoreId = D.SIDBStoreId "
       "ORDER BY D.SIDBStoreId, IFNULL(G.id, 0)";
-  int code = call.session.query(sql, params, call.rows);
-  if (code != DB_OK) call.error = call.session.errorText();
-  return code;
+  return tkprocs::answer(call, sql, params);
 }
 
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered = tkprocs::registered(kName, body);
 
 }  // namespace

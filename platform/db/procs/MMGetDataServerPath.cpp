@@ -8,12 +8,7 @@
 // path, or a served one without such a path, answers the empty text.
 #include "Db/Proc/MMGetDataServerPath.h"
 
-#include <string>
-#include <vector>
-
 #include "Db/Tbl/MMDeviceController.h"
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
 #include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
@@ -27,20 +22,7 @@ constexpr const char* kSql =
     "AND IFNULL(D.Folder, '') <> '' ORDER BY D.DeviceControllerId LIMIT 1), '') END "
     "FROM MMDeviceController C WHERE C.DeviceControllerId = ?1";
 
-int body(tkdb::ProcCall& call) {
-  std::vector<long long> in;
-  if (!tkprocs::intInputs(call.inputs, 1, in)) {
-    call.error = std::string(kName) + " takes one integer (the device-controller id)";
-    return DB_ERR_INPUT;
-  }
-  int code = call.session.query(kSql, {in[0]}, call.rows);
-  if (code != DB_OK) call.error = call.session.errorText();
-  return code;
-}
-
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered =
+    tkprocs::registered(kName, tkprocs::queryOverIntegers(kName, 1, "one integer (the device-controller id)", kSql));
 
 }  // namespace

@@ -6,12 +6,7 @@
 // No row for a disk library without associations.
 #include "Db/Proc/MMGetHybridCloudAssociations.h"
 
-#include <string>
-#include <vector>
-
 #include "Db/Tbl/MMLibrary.h"
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
 #include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
@@ -23,20 +18,7 @@ constexpr const char* kSql =
     "LEFT JOIN MMLibrary L ON L.LibraryId = M.CloudLibraryId "
     "WHERE M.DiskLibraryId = ?1 ORDER BY M.CloudLibraryId";
 
-int body(tkdb::ProcCall& call) {
-  std::vector<long long> in;
-  if (!tkprocs::intInputs(call.inputs, 1, in)) {
-    call.error = std::string(kName) + " takes one integer (the disk library id)";
-    return DB_ERR_INPUT;
-  }
-  int code = call.session.query(kSql, {in[0]}, call.rows);
-  if (code != DB_OK) call.error = call.session.errorText();
-  return code;
-}
-
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered =
+    tkprocs::registered(kName, tkprocs::queryOverIntegers(kName, 1, "one integer (the disk library id)", kSql));
 
 }  // namespace

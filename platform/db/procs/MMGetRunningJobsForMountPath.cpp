@@ -7,13 +7,10 @@
 // library), in job id order, each job once. Any other level is refused.
 #include "Db/Proc/MMGetRunningJobsForMountPath.h"
 
-#include <string>
 #include <vector>
 
 #include "Db/Tbl/JMJobInfo.h"
 #include "Db/Tbl/MMMountPath.h"
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
 #include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
@@ -32,19 +29,13 @@ constexpr const char* kWholeLibrary =
     "(SELECT LibraryId FROM MMMountPath WHERE MountPathId = ?1) END) ORDER BY J.jobId";
 
 int body(tkdb::ProcCall& call) {
+  static constexpr const char* kTakes = "three integers (mount-path id, library id, level 1 or 2)";
   std::vector<long long> in;
-  if (!tkprocs::intInputs(call.inputs, 3, in) || (in[2] != 1 && in[2] != 2)) {
-    call.error = std::string(kName) + " takes three integers (mount-path id, library id, level 1 or 2)";
-    return DB_ERR_INPUT;
-  }
-  int code = call.session.query(in[2] == 1 ? kOneMountPath : kWholeLibrary, {in[0], in[1]}, call.rows);
-  if (code != DB_OK) call.error = call.session.errorText();
-  return code;
+  if (!tkprocs::integerInputs(call, kName, 3, kTakes, in)) return DB_ERR_INPUT;
+  if (in[2] != 1 && in[2] != 2) return tkprocs::refuse(call, kName, kTakes);
+  return tkprocs::answer(call, in[2] == 1 ? kOneMountPath : kWholeLibrary, {in[0], in[1]});
 }
 
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered = tkprocs::registered(kName, body);
 
 }  // namespace

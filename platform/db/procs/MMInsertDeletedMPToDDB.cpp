@@ -14,8 +14,6 @@
 #include <vector>
 
 #include "Db/Tbl/MMMountPath.h"
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
 #include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
@@ -26,8 +24,7 @@ int body(tkdb::ProcCall& call) {
   std::string list;
   if (call.inputs.size() != 2 || call.inputs[0].type != tkdb::DbValue::Type::Int ||
       !tkprocs::textInput(call.inputs, 1, list)) {
-    call.error = std::string(kName) + " takes an integer (the mount-path id) and a text (the store list)";
-    return DB_ERR_INPUT;
+    return tkprocs::refuse(call, kName, "an integer (the mount-path id) and a text (the store list)");
   }
   const long long mountPathId = call.inputs[0].i;
   std::vector<long long> stores;
@@ -55,17 +52,11 @@ int body(tkdb::ProcCall& call) {
       return DB_OK;
     });
   }
-  if (code != DB_OK) {
-    call.error = db.errorText();
-    return code;
-  }
+  if (code != DB_OK) return tkprocs::failed(call, code);
   call.rows.push_back({tkdb::DbValue(0)});
   return DB_OK;
 }
 
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered = tkprocs::registered(kName, body);
 
 }  // namespace

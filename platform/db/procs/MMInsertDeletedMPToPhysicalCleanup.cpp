@@ -7,12 +7,9 @@
 // there is one.
 #include "Db/Proc/MMInsertDeletedMPToPhysicalCleanup.h"
 
-#include <string>
 #include <vector>
 
 #include "Db/Tbl/MMMountPath.h"
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
 #include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
@@ -21,26 +18,17 @@ constexpr const char* kName = "MMInsertDeletedMPToPhysicalCleanup";
 
 int body(tkdb::ProcCall& call) {
   std::vector<long long> in;
-  if (!tkprocs::intInputs(call.inputs, 1, in)) {
-    call.error = std::string(kName) + " takes one integer (the mount-path id)";
-    return DB_ERR_INPUT;
-  }
+  if (!tkprocs::integerInputs(call, kName, 1, "one integer (the mount-path id)", in)) return DB_ERR_INPUT;
   tkdb::Session& db = call.session;
   int code = db.exec(
       "INSERT OR REPLACE INTO MMMountPathPhysicalCleanup (MountPathId, LibraryId, MountPathName) "
       "SELECT MountPathId, IFNULL(LibraryId, 0), IFNULL(MountPathName, '') FROM MMMountPath WHERE MountPathId = ?",
       {in[0]});
-  if (code != DB_OK) {
-    call.error = db.errorText();
-    return code;
-  }
+  if (code != DB_OK) return tkprocs::failed(call, code);
   call.rows.push_back({tkdb::DbValue(db.changes() > 0 ? 0 : DB_ERR_INPUT)});
   return DB_OK;
 }
 
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered = tkprocs::registered(kName, body);
 
 }  // namespace

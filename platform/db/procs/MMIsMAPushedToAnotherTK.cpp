@@ -7,10 +7,7 @@
 // second input is reserved (the callers pass 0).
 #include "Db/Proc/MMIsMAPushedToAnotherTK.h"
 
-#include <string>
-
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
+#include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
 
@@ -18,24 +15,17 @@ constexpr const char* kName = "MMIsMAPushedToAnotherTK";
 
 int body(tkdb::ProcCall& call) {
   if (call.inputs.size() != 2 || call.inputs[0].type != tkdb::DbValue::Type::Int) {
-    call.error = std::string(kName) + " takes two integers (media-agent id, 0)";
-    return DB_ERR_INPUT;
+    return tkprocs::refuse(call, kName, "two integers (media-agent id, 0)");
   }
   tkdb::DbRow row;
   int code = call.session.queryOne(
       "SELECT CASE WHEN IFNULL(IsPushedToAnotherTK, 0) > 0 THEN 1 ELSE 0 END FROM MMHost WHERE ClientId = ?",
       {call.inputs[0]}, row);
-  if (code != DB_OK && code != DB_NO_ROW) {
-    call.error = call.session.errorText();
-    return code;
-  }
+  if (code != DB_OK && code != DB_NO_ROW) return tkprocs::failed(call, code);
   call.rows.push_back({code == DB_OK ? row[0] : tkdb::DbValue(0), tkdb::DbValue(0)});
   return DB_OK;
 }
 
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered = tkprocs::registered(kName, body);
 
 }  // namespace

@@ -14,10 +14,10 @@
 #include "Db/Proc/MMMountpathCredentialAssociation.h"
 
 #include <string>
+#include <vector>
 
 #include "Db/Tbl/APP_Credentials.h"
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
+#include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
 
@@ -30,19 +30,13 @@ tkdb::DbValue textOf(const tkdb::DbRow& row) {
 }
 
 int body(tkdb::ProcCall& call) {
-  if (call.inputs.size() != 3) {
-    call.error = std::string(kName) + " takes three integers (mount-path id, credential id, entity type)";
+  std::vector<long long> in;
+  if (!tkprocs::integerInputs(call, kName, 3, "three integers (mount-path id, credential id, entity type)", in)) {
     return DB_ERR_INPUT;
   }
-  for (const tkdb::DbValue& input : call.inputs) {
-    if (input.type != tkdb::DbValue::Type::Int) {
-      call.error = std::string(kName) + " takes three integers (mount-path id, credential id, entity type)";
-      return DB_ERR_INPUT;
-    }
-  }
-  const long long entityId = call.inputs[0].i;
-  const long long credentialId = call.inputs[1].i;
-  const long long entityType = call.inputs[2].i;
+  const long long entityId = in[0];
+  const long long credentialId = in[1];
+  const long long entityType = in[2];
   tkdb::Session& db = call.session;
 
   long long result = 0;
@@ -85,17 +79,11 @@ int body(tkdb::ProcCall& call) {
     result = previous > 0 ? previous : 0;
     return db.exec("UPDATE APP_CredentialAssoc SET credentialId = ? WHERE assocId = ?", {credentialId, assoc[0]});
   });
-  if (code != DB_OK) {
-    call.error = db.errorText();
-    return code;
-  }
+  if (code != DB_OK) return tkprocs::failed(call, code);
   call.rows.push_back({tkdb::DbValue(result), oldName});
   return DB_OK;
 }
 
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered = tkprocs::registered(kName, body);
 
 }  // namespace

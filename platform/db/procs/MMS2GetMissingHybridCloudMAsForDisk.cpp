@@ -11,13 +11,8 @@
 // missing.
 #include "Db/Proc/MMS2GetMissingHybridCloudMAsForDisk.h"
 
-#include <string>
-#include <vector>
-
 #include "Db/Tbl/MMDeviceController.h"
 #include "Db/Tbl/MMMountPath.h"
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
 #include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
@@ -45,20 +40,7 @@ constexpr const char* kSql =
     "WHERE NOT EXISTS (SELECT 1 FROM MMDeviceController X WHERE X.DeviceId = D.DeviceId AND X.ClientId = G.ClientId) "
     "ORDER BY D.DeviceId, G.ClientId";
 
-int body(tkdb::ProcCall& call) {
-  std::vector<long long> in;
-  if (!tkprocs::intInputs(call.inputs, 1, in)) {
-    call.error = std::string(kName) + " takes one integer (the cloud library id)";
-    return DB_ERR_INPUT;
-  }
-  int code = call.session.query(kSql, {in[0]}, call.rows);
-  if (code != DB_OK) call.error = call.session.errorText();
-  return code;
-}
-
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered =
+    tkprocs::registered(kName, tkprocs::queryOverIntegers(kName, 1, "one integer (the cloud library id)", kSql));
 
 }  // namespace

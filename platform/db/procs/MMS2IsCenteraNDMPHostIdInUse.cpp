@@ -7,10 +7,7 @@
 // subclient id order; no row when none does.
 #include "Db/Proc/MMS2IsCenteraNDMPHostIdInUse.h"
 
-#include <string>
-
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
+#include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
 
@@ -25,19 +22,7 @@ constexpr const char* kSql =
     "AND P.attrName = 'Centera NDMP Host Id' AND trim(P.attrVal) = CAST(?1 AS TEXT)) "
     "ORDER BY A.id";
 
-int body(tkdb::ProcCall& call) {
-  if (call.inputs.size() != 1 || call.inputs[0].type != tkdb::DbValue::Type::Int) {
-    call.error = std::string(kName) + " takes one integer (the NDMP host id)";
-    return DB_ERR_INPUT;
-  }
-  int code = call.session.query(kSql, {call.inputs[0]}, call.rows);
-  if (code != DB_OK) call.error = call.session.errorText();
-  return code;
-}
-
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered =
+    tkprocs::registered(kName, tkprocs::queryOverIntegers(kName, 1, "one integer (the NDMP host id)", kSql));
 
 }  // namespace

@@ -6,14 +6,11 @@
 // leads to a drive pool of one of the library's master pools. Rows come in
 // policy id order, then copy id order. An unknown or NULL library gives no
 // rows; a call with another number of inputs is refused.
-#include <string>
-
 #include "Db/Proc/MMS2getArchGrpNCopyListByLibId.h"
 #include "Db/Tbl/MMDrivePool.h"
 #include "Db/Tbl/archGroup.h"
 #include "Db/Tbl/archGroupCopy.h"
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
+#include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
 
@@ -29,18 +26,10 @@ constexpr const char* kSql =
     "ORDER BY G.id, C.id";
 
 int body(tkdb::ProcCall& call) {
-  if (call.inputs.size() != 1) {
-    call.error = std::string(kName) + " takes one input (library id), not " + std::to_string(call.inputs.size());
-    return DB_ERR_INPUT;
-  }
-  int code = call.session.query(kSql, {call.inputs[0]}, call.rows);
-  if (code != DB_OK) call.error = call.session.errorText();
-  return code;
+  if (!tkprocs::inputCount(call, kName, 1, "one input (library id)")) return DB_ERR_INPUT;
+  return tkprocs::answer(call, kSql, {call.inputs[0]});
 }
 
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered = tkprocs::registered(kName, body);
 
 }  // namespace

@@ -17,15 +17,12 @@
 // The switch (1 when a library is reported, 0 when it is configured) does
 // not change the rows. An unknown or NULL library gives no rows; a call
 // with another number of inputs is refused.
-#include <string>
-
 #include "Db/Proc/MMS2getArchGrpNCopyListByLibIdEZ.h"
 #include "Db/Tbl/MMDrivePool.h"
 #include "Db/Tbl/MMLibrary.h"
 #include "Db/Tbl/archGroup.h"
 #include "Db/Tbl/archGroupCopy.h"
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
+#include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
 
@@ -47,19 +44,10 @@ constexpr const char* kSql =
     "ORDER BY G.id";
 
 int body(tkdb::ProcCall& call) {
-  if (call.inputs.size() != 2) {
-    call.error =
-        std::string(kName) + " takes two inputs (library id, switch), not " + std::to_string(call.inputs.size());
-    return DB_ERR_INPUT;
-  }
-  int code = call.session.query(kSql, {call.inputs[0]}, call.rows);
-  if (code != DB_OK) call.error = call.session.errorText();
-  return code;
+  if (!tkprocs::inputCount(call, kName, 2, "two inputs (library id, switch)")) return DB_ERR_INPUT;
+  return tkprocs::answer(call, kSql, {call.inputs[0]});
 }
 
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered = tkprocs::registered(kName, body);
 
 }  // namespace

@@ -13,14 +13,11 @@
 // reservations of mount paths: free and total space, use, job, priority,
 // reservation, release and log caching read 0. An unknown library or agent
 // gives no rows; a call with another number of inputs is refused.
-#include <string>
-
 #include "Db/Proc/MMS2getMountPathListForLibAndMA.h"
 #include "Db/Tbl/MMDeviceController.h"
 #include "Db/Tbl/MMDrive.h"
 #include "Db/Tbl/MMMountPath.h"
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
+#include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
 
@@ -45,19 +42,10 @@ constexpr const char* kSql =
     "ORDER BY MP.MountPathId";
 
 int body(tkdb::ProcCall& call) {
-  if (call.inputs.size() != 2) {
-    call.error = std::string(kName) + " takes two inputs (library id, media-agent id), not " +
-                 std::to_string(call.inputs.size());
-    return DB_ERR_INPUT;
-  }
-  int code = call.session.query(kSql, {call.inputs[0], call.inputs[1]}, call.rows);
-  if (code != DB_OK) call.error = call.session.errorText();
-  return code;
+  if (!tkprocs::inputCount(call, kName, 2, "two inputs (library id, media-agent id)")) return DB_ERR_INPUT;
+  return tkprocs::answer(call, kSql, {call.inputs[0], call.inputs[1]});
 }
 
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered = tkprocs::registered(kName, body);
 
 }  // namespace

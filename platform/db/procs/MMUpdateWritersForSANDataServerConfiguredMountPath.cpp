@@ -9,13 +9,10 @@
 // caller's transaction, or one of its own.
 #include "Db/Proc/MMUpdateWritersForSANDataServerConfiguredMountPath.h"
 
-#include <string>
 #include <vector>
 
 #include "Db/Tbl/MMDeviceController.h"
 #include "Db/Tbl/MMMountPath.h"
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
 #include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
@@ -32,18 +29,11 @@ constexpr const char* kSql =
 
 int body(tkdb::ProcCall& call) {
   std::vector<long long> in;
-  if (!tkprocs::intInputs(call.inputs, 1, in)) {
-    call.error = std::string(kName) + " takes one integer (the mount-path id)";
-    return DB_ERR_INPUT;
-  }
+  if (!tkprocs::integerInputs(call, kName, 1, "one integer (the mount-path id)", in)) return DB_ERR_INPUT;
   int code = call.session.atomically([&]() { return call.session.exec(kSql, {in[0]}); });
-  if (code != DB_OK) call.error = call.session.errorText();
-  return code;
+  return code != DB_OK ? tkprocs::failed(call, code) : code;
 }
 
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered = tkprocs::registered(kName, body);
 
 }  // namespace

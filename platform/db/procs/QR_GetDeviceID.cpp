@@ -5,10 +5,7 @@
 // client has no such device (or a text is NULL).
 #include "Db/Proc/QR_GetDeviceID.h"
 
-#include <string>
-
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
+#include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
 
@@ -16,20 +13,14 @@ constexpr const char* kName = "QR_GetDeviceID";
 
 int body(tkdb::ProcCall& call) {
   if (call.inputs.size() != 3 || call.inputs[0].type != tkdb::DbValue::Type::Int) {
-    call.error = std::string(kName) + " takes a client id and two names";
-    return DB_ERR_INPUT;
+    return tkprocs::refuse(call, kName, "a client id and two names");
   }
-  int code = call.session.query(
-      "SELECT deviceNameId FROM SNRVolumeDeviceName WHERE hostId = ?1 AND (deviceName = ?2 OR deviceName = ?3) "
-      "ORDER BY deviceNameId LIMIT 1",
-      {call.inputs[0], call.inputs[1], call.inputs[2]}, call.rows);
-  if (code != DB_OK) call.error = call.session.errorText();
-  return code;
+  return tkprocs::answer(call,
+                         "SELECT deviceNameId FROM SNRVolumeDeviceName WHERE hostId = ?1 AND (deviceName = ?2 OR "
+                         "deviceName = ?3) ORDER BY deviceNameId LIMIT 1",
+                         {call.inputs[0], call.inputs[1], call.inputs[2]});
 }
 
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered = tkprocs::registered(kName, body);
 
 }  // namespace

@@ -17,16 +17,13 @@
 //     records, r_build the build of its most recent one (NULL without any);
 //   - r_snapBackupsMAInstalled and r_ArchiverEnabled are computed as the
 //     batch computes them.
-// Columns of the client table that this database does not have read NULL.
+// The engine runs it for the cursor in place of the batch's text, with the
+// values formatted into the text as its inputs.
 #include "Db/Cursor/getClientProps.h"
 
-#include <cctype>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "platform/db/DBSession.h"
-#include "platform/db/DBtable.h"
 #include "platform/db/procs/ProcBodySupport.h"
 
 namespace {
@@ -52,12 +49,12 @@ std::string padded(const std::string& value) {
   return cut("IFNULL(" + value + ", '') || '" + std::string(255, ' ') + "'", 255);
 }
 
-std::string batchSql(const std::set<std::string>& client) {
-  auto col = [&](const char* name) {
-    std::string lower(name);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return client.count(lower) > 0 ? std::string("C.") + name : std::string("NULL");
-  };
+// A column of the client's row.
+std::string col(const char* name) { return std::string("C.") + name; }
+
+// The one select of the batch's equivalent, over the client id (?1); empty
+// when it would not yield the cursor's columns.
+std::string buildSql() {
   const std::vector<std::string> columns = {
       col("name"),                                 // r_name
       col("clientDescription"),                    // r_desc
@@ -133,29 +130,17 @@ std::string batchSql(const std::set<std::string>& client) {
 
 int body(tkdb::ProcCall& call) {
   std::vector<long long> in;
-  if (!tkprocs::intInputs(call.inputs, 3, in)) {
-    call.error = std::string(kName) + " takes three integers (Tarnfold id, client id, user id)";
+  if (!tkprocs::integerInputs(call, kName, 3, "three integers (Tarnfold id, client id, user id)", in)) {
     return DB_ERR_INPUT;
   }
-  std::set<std::string> client;
-  int code = tkprocs::columnsOf(call.session, "APP_Client", client);
-  if (code != DB_OK) {
-    call.error = call.session.errorText();
-    return code;
-  }
-  const std::string sql = batchSql(client);
+  static const std::string sql = buildSql();
   if (sql.empty()) {
     call.error = std::string(kName) + ": the batch does not yield the cursor's columns";
     return DB_ERR_PROC;
   }
-  code = call.session.query(sql, {in[1]}, call.rows);
-  if (code != DB_OK) call.error = call.session.errorText();
-  return code;
+  return tkprocs::answer(call, sql, {in[1]});
 }
 
-[[maybe_unused]] const bool kRegistered = [] {
-  tkdb::registerProcedure(kName, body);
-  return true;
-}();
+[[maybe_unused]] const bool kRegistered = tkprocs::registered(kName, body);
 
 }  // namespace
