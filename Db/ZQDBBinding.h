@@ -59,7 +59,9 @@
  * ZQDB_HEADER_VIEW and .viewSql, the SELECT behind it; the cursor is a
  * ZQDBCursor (.headerType = ZQDB_HEADER_CURSOR) whose setValues calls
  * querySizeCheck and CallDBsprintfWrapper with its SQL text (a string
- * literal macro, so the compiler checks the arguments). Optional fields:
+ * literal macro, so the compiler checks the arguments; a body registered
+ * under the cursor's name runs in place of a text the database cannot run).
+ * Optional fields:
  * .foreignKeys = "archGroup: archGroupId = id; archTask: sealStoreTaskId = id"
  * and .orderBy. A procedure without output columns declares an empty
  * column macro. tests/db_engine/TestBindings.h shows every kind.
@@ -390,38 +392,50 @@ void* ZQDBSerialField(Row& row, const char* serial) {
 }
 
 // Tables and views.
+// What every binding object holds: its row, the row's indicator array and,
+// in typed mode, its catalogue; the kinds below add what is theirs and then
+// register the object in its transaction.
 template <class Row, class Catalogue, const ZQDBBindingInfo& Info>
-class ZQDBTable : public DBtable {
-  static_assert(Info.headerType == ZQDB_HEADER_TABLE || Info.headerType == ZQDB_HEADER_VIEW,
-                "ZQDBTable binds tables and views");
-
+class ZQDBBoundObject : public DBtable {
  public:
-  explicit ZQDBTable(DBtran* tran) : DBtable(Info.dbName, 0, tran) {
-    m_kind = ZQDB_KIND_TABLE;
+  Row* getDataPtr() { return &m_row; }
+  const long long* getIndicators() const { return m_indicators.data(); }
+
+ protected:
+  ZQDBBoundObject(DBtran* tran, int kind) : DBtable(Info.dbName, 0, tran) {
+    m_kind = kind;
     m_selectList = ZQDBSelectList<Row>().c_str();
-    m_version = Info.version;
-    m_serialColName = Info.serial;
-    m_serialField = ZQDBSerialField(m_row, Info.serial);
     m_description = ZQDBDescription<Info>().c_str();
-    setOrderBy(ZQDBDefaultOrder<Info>().c_str());
     setRowBinding(&m_row, &Row::zqdbColumns());
     dataBindClearFirstTime();
     if constexpr (Row::kColumnCount > 0) setExtIndicatorArray(m_indicators.data());
     m_catalogue = b_newDBBase == 1 ? new Catalogue() : nullptr;
-    registerInTransaction(Info.className, Info.header, Info.line);
   }
-  ~ZQDBTable() override {
-    dataBindClear();
+  ~ZQDBBoundObject() override {
     if (m_catalogue != nullptr) delete m_catalogue;
     m_catalogue = nullptr;
   }
 
-  Row* getDataPtr() { return &m_row; }
-  const long long* getIndicators() const { return m_indicators.data(); }
+  Row m_row;
 
  private:
-  Row m_row;
   std::array<long long, Row::kColumnCount> m_indicators{};
+};
+
+template <class Row, class Catalogue, const ZQDBBindingInfo& Info>
+class ZQDBTable : public ZQDBBoundObject<Row, Catalogue, Info> {
+  static_assert(Info.headerType == ZQDB_HEADER_TABLE || Info.headerType == ZQDB_HEADER_VIEW,
+                "ZQDBTable binds tables and views");
+
+ public:
+  explicit ZQDBTable(DBtran* tran) : ZQDBBoundObject<Row, Catalogue, Info>(tran, ZQDB_KIND_TABLE) {
+    this->m_version = Info.version;
+    this->m_serialColName = Info.serial;
+    this->m_serialField = ZQDBSerialField(this->m_row, Info.serial);
+    this->setOrderBy(ZQDBDefaultOrder<Info>().c_str());
+    this->registerInTransaction(Info.className, Info.header, Info.line);
+  }
+  ~ZQDBTable() override { this->dataBindClear(); }
 };
 
 // Inputs of a procedure binding.
@@ -486,37 +500,23 @@ int ZQDBValuesClauseSize(Args... args) {
 
 // Stored procedures.
 template <class Row, class Catalogue, const ZQDBBindingInfo& Info>
-class ZQDBProcedure : public DBtable {
+class ZQDBProcedure : public ZQDBBoundObject<Row, Catalogue, Info> {
   static_assert(Info.headerType == ZQDB_HEADER_PROCEDURE, "ZQDBProcedure binds stored procedures");
 
  public:
-  explicit ZQDBProcedure(DBtran* tran) : DBtable(Info.dbName, 0, tran) {
-    m_kind = ZQDB_KIND_PROCEDURE;
-    m_selectList = ZQDBSelectList<Row>().c_str();
-    m_serialField = nullptr;
-    m_serialColName = nullptr;
-    m_description = ZQDBDescription<Info>().c_str();
-    setRowBinding(&m_row, &Row::zqdbColumns());
-    dataBindClearFirstTime();
-    if constexpr (Row::kColumnCount > 0) setExtIndicatorArray(m_indicators.data());
-    m_catalogue = b_newDBBase == 1 ? new Catalogue() : nullptr;
-    strncpy_s(m_stamp, sizeof m_stamp, Info.version, sizeof m_stamp - 1);
-    registerInTransaction(Info.className, Info.header, Info.line);
+  explicit ZQDBProcedure(DBtran* tran) : ZQDBBoundObject<Row, Catalogue, Info>(tran, ZQDB_KIND_PROCEDURE) {
+    this->m_serialField = nullptr;
+    this->m_serialColName = nullptr;
+    strncpy_s(this->m_stamp, sizeof this->m_stamp, Info.version, sizeof this->m_stamp - 1);
+    this->registerInTransaction(Info.className, Info.header, Info.line);
   }
-  ~ZQDBProcedure() override {
-    if (m_catalogue != nullptr) delete m_catalogue;
-    m_catalogue = nullptr;
-  }
-
-  Row* getDataPtr() { return &m_row; }
-  const long long* getIndicators() const { return m_indicators.data(); }
 
  protected:
   // setZQDBValues: the value objects go to the engine, in parameter order.
   template <class... Values>
   void bindValues(Values*... values) {
-    ClearBoundInputs();
-    (BindInput(values), ...);
+    this->ClearBoundInputs();
+    (this->BindInput(values), ...);
   }
 
   // setValues: typed mode binds one value object per input (int, long long
@@ -528,25 +528,25 @@ class ZQDBProcedure : public DBtable {
   template <class... Args>
   void bindInputs(Args... args) {
     static_assert((kZQDBProcInputType<Args> && ...), "procedure inputs are int, long long or const char*");
-    if (b_newDBBase) {
+    if (DBtable::b_newDBBase) {
       std::array<std::unique_ptr<ZQDBDataTypeBase>, sizeof...(Args)> values{
           std::unique_ptr<ZQDBDataTypeBase>(makeInput(args))...};
-      ClearBoundInputs();
+      this->ClearBoundInputs();
       for (std::unique_ptr<ZQDBDataTypeBase>& value : values) {
-        BindInput(value.get());  // the engine owns it from here
+        this->BindInput(value.get());  // the engine owns it from here
         value.release();
       }
-      m_inputsBound = 1;
+      this->m_inputsBound = 1;
       return;
     }
     int size = ZQDBValuesClauseSize(text(args)...);
     if (size == 0) return;
-    valuesClauseCheck(size);
+    this->valuesClauseCheck(size);
     if constexpr (sizeof...(Args) > 0) {
       // The format is made from the inputs' own types, so that it matches them.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-      CallDBsprintfWrapper(ZQDBValuesFormat<decltype(text(args))...>.data(), text(args)...);
+      this->CallDBsprintfWrapper(ZQDBValuesFormat<decltype(text(args))...>.data(), text(args)...);
 #pragma GCC diagnostic pop
     }
   }
@@ -558,38 +558,17 @@ class ZQDBProcedure : public DBtable {
   static int text(int v) { return v; }
   static long long text(long long v) { return v; }
   static const char* text(const char* v) { return v != nullptr ? v : ""; }
-
-  Row m_row;
-  std::array<long long, Row::kColumnCount> m_indicators{};
 };
 
 // The cursor.
 template <class Row, class Catalogue, const ZQDBBindingInfo& Info>
-class ZQDBCursor : public DBtable {
+class ZQDBCursor : public ZQDBBoundObject<Row, Catalogue, Info> {
   static_assert(Info.headerType == ZQDB_HEADER_CURSOR, "ZQDBCursor binds cursors");
 
  public:
-  explicit ZQDBCursor(DBtran* tran) : DBtable(Info.dbName, 0, tran) {
-    m_kind = ZQDB_KIND_CURSOR;
-    m_selectList = ZQDBSelectList<Row>().c_str();
-    m_serialField = nullptr;
-    m_serialColName = nullptr;
-    m_description = ZQDBDescription<Info>().c_str();
-    setRowBinding(&m_row, &Row::zqdbColumns());
-    dataBindClearFirstTime();
-    if constexpr (Row::kColumnCount > 0) setExtIndicatorArray(m_indicators.data());
-    m_catalogue = b_newDBBase == 1 ? new Catalogue() : nullptr;
-    registerInTransaction(Info.className, Info.header, Info.line);
+  explicit ZQDBCursor(DBtran* tran) : ZQDBBoundObject<Row, Catalogue, Info>(tran, ZQDB_KIND_CURSOR) {
+    this->m_serialField = nullptr;
+    this->m_serialColName = nullptr;
+    this->registerInTransaction(Info.className, Info.header, Info.line);
   }
-  ~ZQDBCursor() override {
-    if (m_catalogue != nullptr) delete m_catalogue;
-    m_catalogue = nullptr;
-  }
-
-  Row* getDataPtr() { return &m_row; }
-  const long long* getIndicators() const { return m_indicators.data(); }
-
- private:
-  Row m_row;
-  std::array<long long, Row::kColumnCount> m_indicators{};
 };

@@ -66,6 +66,11 @@
  *     void setValues(int clientId) { ZQDB_CURSOR_BIND(GETCLIENTPROPS_SQL, clientId); }
  *   };
  *
+ * A text the embedded database cannot run (a batch in the server's own
+ * dialect) is served by a body registered under the cursor's name, like a
+ * procedure's: the engine then runs the body instead of the text, with the
+ * values formatted into the text as its inputs, in order.
+ *
  * Rules of the callers. What a result means to its callers (which codes
  * count as success, which rows count, which texts they build from a row)
  * is written once, as small inline functions in the binding's header
