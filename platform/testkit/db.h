@@ -33,8 +33,9 @@ namespace testkit::db {
 // journal on.
 void reset();
 
-// Replaces a procedure's body for the tests: it yields these rows, or fails
-// with the code and text. clearProcedureOverrides() puts the bodies back.
+// Replaces a procedure's body (or a body-served cursor's) for the tests: it
+// yields these rows, or fails with the code and text.
+// clearProcedureOverrides() puts the bodies back.
 void overrideProcedure(const std::string& name, const tkdb::DbRows& rows);
 void failProcedure(const std::string& name, int code, const std::string& text);
 void clearProcedureOverrides();
