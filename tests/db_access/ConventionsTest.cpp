@@ -21,11 +21,6 @@ struct Outcome {
   std::string text;
 };
 
-template <class Access>
-Outcome outcome(int rc, const Access& access, int id) {
-  return Outcome{rc, access.getErrorCode(), access.getDBError(), id, access.lastErrorText()};
-}
-
 struct Lookup {
   const char* call;
   int present;
@@ -34,128 +29,65 @@ struct Lookup {
   std::function<Outcome(int key, MMDebug* log)> run;
 };
 
+// A lookup through `Access` into a `Row` whose id field the call fills.
+template <class Access, class Row, class Read>
+Lookup lookup(const char* call, int present, int absent, int expectedId, int Row::*id, Read read) {
+  return {call, present, absent, expectedId, [id, read](int key, MMDebug* log) {
+            Access access(log);
+            Row row;
+            row.*id = kSentinel;
+            const int rc = read(access, key, row);
+            return Outcome{rc, access.getErrorCode(), access.getDBError(), row.*id, access.lastErrorText()};
+          }};
+}
+
 const Lookup kLookups[] = {
-    {"MMLibraryDB::getInfo", kDiskLib, 99, kDiskLib,
-     [](int key, MMDebug* log) {
-       MMLibraryDB access(log);
-       MMLibrary_t row;
-       row.LibraryId = kSentinel;
-       const int rc = access.getInfo(key, row, nullptr);
-       return outcome(rc, access, row.LibraryId);
-     }},
-    {"MMLibraryDB::getInfoByMountPathId", kMP2, 99, kDiskLib,
-     [](int key, MMDebug* log) {
-       MMLibraryDB access(log);
-       MMLibrary_t row;
-       row.LibraryId = kSentinel;
-       const int rc = access.getInfoByMountPathId(key, row, nullptr);
-       return outcome(rc, access, row.LibraryId);
-     }},
-    {"MMMountPathDB::getInfo", kMP1, 99, kMP1,
-     [](int key, MMDebug* log) {
-       MMMountPathDB access(log);
-       MMMountPath_t row;
-       row.MountPathId = kSentinel;
-       const int rc = access.getInfo(key, row, nullptr);
-       return outcome(rc, access, row.MountPathId);
-     }},
-    {"MMDeviceDB::getInfo", kDevice, 99, kDevice,
-     [](int key, MMDebug* log) {
-       MMDeviceDB access(log);
-       MMDevice_t row;
-       row.DeviceId = kSentinel;
-       const int rc = access.getInfo(key, row, nullptr);
-       return outcome(rc, access, row.DeviceId);
-     }},
-    {"MMDeviceDB::getInfoByMountPath", kMP1, 99, kDevice,
-     [](int key, MMDebug* log) {
-       MMDeviceDB access(log);
-       MMDevice_t row;
-       row.DeviceId = kSentinel;
-       const int rc = access.getInfoByMountPath(key, row, nullptr);
-       return outcome(rc, access, row.DeviceId);
-     }},
-    {"MMDeviceControllerDB::getInfo", kCtrlMA2, 99, kCtrlMA2,
-     [](int key, MMDebug* log) {
-       MMDeviceControllerDB access(log);
-       MMDeviceController_t row;
-       row.DeviceControllerId = kSentinel;
-       const int rc = access.getInfo(key, row, nullptr);
-       return outcome(rc, access, row.DeviceControllerId);
-     }},
-    {"MMDeviceControllerDB::getInfoInDB", kCtrlMA1, 99, kCtrlMA1,
-     [](int key, MMDebug* log) {
-       MMDeviceControllerDB access(log);
-       MMDeviceController_t row;
-       row.DeviceControllerId = kSentinel;
-       const int rc = access.getInfoInDB(key, row, nullptr);
-       return outcome(rc, access, row.DeviceControllerId);
-     }},
-    {"MMDeviceControllerDB::getInfoByHstAndDeviceId", kDevice, 99, kCtrlMA2,
-     [](int key, MMDebug* log) {
-       MMDeviceControllerDB access(log);
-       MMDeviceController_t row;
-       row.DeviceControllerId = kSentinel;
-       const int rc = access.getInfoByHstAndDeviceId(kMA2, key, row, nullptr);
-       return outcome(rc, access, row.DeviceControllerId);
-     }},
-    {"MMMediaDB::getInfoByMountPathId", kMP1, 99, kMedia1,
-     [](int key, MMDebug* log) {
-       MMMediaDB access(log);
-       MMMedia_t row;
-       row.MediaId = kSentinel;
-       const int rc = access.getInfoByMountPathId(key, row, nullptr);
-       return outcome(rc, access, row.MediaId);
-     }},
-    {"MMMediaSideDB::getInfo", kSide2, 99, kSide2,
-     [](int key, MMDebug* log) {
-       MMMediaSideDB access(log);
-       MMMediaSide_t row;
-       row.MediaSideId = kSentinel;
-       const int rc = access.getInfo(key, row, nullptr);
-       return outcome(rc, access, row.MediaSideId);
-     }},
-    {"MMLibraryControllerDB::getInfoByHostAndLibraryId", kTapeLib, kDiskLib, kLibCtrlMA2,
-     [](int key, MMDebug* log) {
-       MMLibraryControllerDB access(log);
-       MMLibraryController_t row;
-       row.LibraryControllerId = kSentinel;
-       const int rc = access.getInfoByHostAndLibraryId(kMA2, key, row, nullptr);
-       return outcome(rc, access, row.LibraryControllerId);
-     }},
-    {"MMMiscDB::getClientInfo", kMA1, 99, kMA1,
-     [](int key, MMDebug* log) {
-       MMMiscDB access(log);
-       APP_Client_t row;
-       row.id = kSentinel;
-       const int rc = access.getClientInfo(key, row, nullptr);
-       return outcome(rc, access, row.id);
-     }},
-    {"MMHostDB::getInfoByClientName", kMA2, kPlainClient, kMA2,
-     [](int key, MMDebug* log) {
-       MMHostDB access(log);
-       MMHost_t row;
-       row.ClientId = kSentinel;
-       const char* name = key == kMA2 ? "MA2" : "desk";  // names compare without regard to case
-       const int rc = access.getInfoByClientName(name, row, nullptr);
-       return outcome(rc, access, row.ClientId);
-     }},
-    {"MMLibraryDB::getInfoByAliasName", kDiskLib, 99, kDiskLib,
-     [](int key, MMDebug* log) {
-       MMLibraryDB access(log);
-       MMLibrary_t row;
-       row.LibraryId = kSentinel;
-       const int rc = access.getInfoByAliasName(key == kDiskLib ? "disklib1" : "NoSuchLib", row, nullptr);
-       return outcome(rc, access, row.LibraryId);
-     }},
-    {"MMDeviceDB::getInfoByAliasName", kDevice, 99, kDevice,
-     [](int key, MMDebug* log) {
-       MMDeviceDB access(log);
-       MMDevice_t row;
-       row.DeviceId = kSentinel;
-       const int rc = access.getInfoByAliasName(key == kDevice ? "DEVICE31" : "Device99", row, nullptr);
-       return outcome(rc, access, row.DeviceId);
-     }},
+    lookup<MMLibraryDB>("MMLibraryDB::getInfo", kDiskLib, 99, kDiskLib, &MMLibrary_t::LibraryId,
+                        [](auto& a, int k, auto& r) { return a.getInfo(k, r, nullptr); }),
+    lookup<MMLibraryDB>("MMLibraryDB::getInfoByMountPathId", kMP2, 99, kDiskLib, &MMLibrary_t::LibraryId,
+                        [](auto& a, int k, auto& r) { return a.getInfoByMountPathId(k, r, nullptr); }),
+    lookup<MMMountPathDB>("MMMountPathDB::getInfo", kMP1, 99, kMP1, &MMMountPath_t::MountPathId,
+                          [](auto& a, int k, auto& r) { return a.getInfo(k, r, nullptr); }),
+    lookup<MMDeviceDB>("MMDeviceDB::getInfo", kDevice, 99, kDevice, &MMDevice_t::DeviceId,
+                       [](auto& a, int k, auto& r) { return a.getInfo(k, r, nullptr); }),
+    lookup<MMDeviceDB>("MMDeviceDB::getInfoByMountPath", kMP1, 99, kDevice, &MMDevice_t::DeviceId,
+                       [](auto& a, int k, auto& r) { return a.getInfoByMountPath(k, r, nullptr); }),
+    lookup<MMDeviceControllerDB>("MMDeviceControllerDB::getInfo", kCtrlMA2, 99, kCtrlMA2,
+                                 &MMDeviceController_t::DeviceControllerId,
+                                 [](auto& a, int k, auto& r) { return a.getInfo(k, r, nullptr); }),
+    lookup<MMDeviceControllerDB>("MMDeviceControllerDB::getInfoInDB", kCtrlMA1, 99, kCtrlMA1,
+                                 &MMDeviceController_t::DeviceControllerId,
+                                 [](auto& a, int k, auto& r) { return a.getInfoInDB(k, r, nullptr); }),
+    lookup<MMDeviceControllerDB>("MMDeviceControllerDB::getInfoByHstAndDeviceId", kDevice, 99, kCtrlMA2,
+                                 &MMDeviceController_t::DeviceControllerId,
+                                 [](auto& a, int k, auto& r) {
+                                   return a.getInfoByHstAndDeviceId(kMA2, k, r, nullptr);
+                                 }),
+    lookup<MMMediaDB>("MMMediaDB::getInfoByMountPathId", kMP1, 99, kMedia1, &MMMedia_t::MediaId,
+                      [](auto& a, int k, auto& r) { return a.getInfoByMountPathId(k, r, nullptr); }),
+    lookup<MMMediaSideDB>("MMMediaSideDB::getInfo", kSide2, 99, kSide2, &MMMediaSide_t::MediaSideId,
+                          [](auto& a, int k, auto& r) { return a.getInfo(k, r, nullptr); }),
+    lookup<MMLibraryControllerDB>(
+        "MMLibraryControllerDB::getInfoByHostAndLibraryId", kTapeLib, kDiskLib, kLibCtrlMA2,
+        &MMLibraryController_t::LibraryControllerId,
+        [](auto& a, int k, auto& r) { return a.getInfoByHostAndLibraryId(kMA2, k, r, nullptr); }),
+    lookup<MMMiscDB>("MMMiscDB::getClientInfo", kMA1, 99, kMA1, &APP_Client_t::id,
+                     [](auto& a, int k, auto& r) { return a.getClientInfo(k, r, nullptr); }),
+    // Names compare without regard to case.
+    lookup<MMHostDB>("MMHostDB::getInfoByClientName", kMA2, kPlainClient, kMA2, &MMHost_t::ClientId,
+                     [](auto& a, int k, auto& r) {
+                       return a.getInfoByClientName(k == kMA2 ? "MA2" : "desk", r, nullptr);
+                     }),
+    lookup<MMLibraryDB>(
+        "MMLibraryDB::getInfoByAliasName", kDiskLib, 99, kDiskLib, &MMLibrary_t::LibraryId,
+        [](auto& a, int k, auto& r) {
+          return a.getInfoByAliasName(k == kDiskLib ? "disklib1" : "NoSuchLib", r, nullptr);
+        }),
+    lookup<MMDeviceDB>(
+        "MMDeviceDB::getInfoByAliasName", kDevice, 99, kDevice, &MMDevice_t::DeviceId,
+        [](auto& a, int k, auto& r) {
+          return a.getInfoByAliasName(k == kDevice ? "DEVICE31" : "Device99", r, nullptr);
+        }),
 };
 
 class Conventions : public AccessTest, public ::testing::WithParamInterface<Lookup> {};
@@ -359,20 +291,6 @@ TEST_F(AccessTest, TheErrorTextIsCutToTheCallersBufferAndTranslated) {
   EXPECT_STREQ("", ErrorTrans::getErrorString(0x7FFF0001, translated, sizeof translated, 0));
   EXPECT_STREQ("", ErrorTrans::getAdvise(MMS2_ERROR_NOT_FOUND, translated, sizeof translated, 0));
   EXPECT_STRNE("", ErrorTrans::getAdvise(ZQMM_ERR_MOUNTPATH_DDB_REFERENCE, translated, sizeof translated, 0));
-}
-
-TEST_F(AccessTest, ATransactionArgumentIsJournaled) {
-  MMLibraryDB libraries(&log);
-  MMLibrary_t row;
-  DBtran tran;
-  ASSERT_EQ(0, tran.startTran());
-  ASSERT_EQ(0, libraries.getInfo(kDiskLib, row, &tran));
-  ASSERT_EQ(0, tran.commitTran());
-  ASSERT_EQ(0, libraries.getInfo(kDiskLib, row, nullptr));
-  auto calls = testkit::mmdb::calls("MMLibraryDB::getInfo");
-  ASSERT_EQ(2u, calls.size());
-  EXPECT_EQ((std::vector<std::string>{"1", "tran"}), calls[0].args);
-  EXPECT_EQ((std::vector<std::string>{"1", "null"}), calls[1].args);
 }
 
 }  // namespace

@@ -131,20 +131,6 @@ TEST_F(AccessTest, TheActiveControllerIsReadAndALibraryWithoutOneAnswers309) {
                ErrorTrans::getErrorString(controllers.getErrorCode(), text, sizeof text, 0));
 }
 
-TEST_F(AccessTest, Code309CanBeScriptedForAnyLibrary) {
-  testkit::mmdb::failNext("MMLibraryControllerDB::getInfoForActiveCtrl", 309, "no active controller", 100);
-  MMLibraryControllerDB controllers(&log);
-  MMLibraryController_t row;
-  EXPECT_EQ(-1, controllers.getInfoForActiveCtrl(kTapeLib, row, nullptr));
-  EXPECT_EQ(309, controllers.getErrorCode());
-  EXPECT_EQ(0, row.LibraryControllerId);
-  char text[64];
-  EXPECT_STREQ("no active controller", controllers.getLastError(text, sizeof text));
-  auto calls = testkit::mmdb::calls("MMLibraryControllerDB::getInfoForActiveCtrl");
-  ASSERT_EQ(1u, calls.size());
-  EXPECT_EQ((std::vector<std::string>{"2", "null"}), calls[0].args);
-}
-
 TEST_F(AccessTest, SwitchingControlMovesTheActiveFlagWithinTheLibrary) {
   MMLibraryControllerDB controllers(&log);
   ZQMMlcpInfo lcp(1);

@@ -1,20 +1,89 @@
-// The row base, the catalogues and the generated binding pattern, without a
-// database.
+// The row base, the catalogues and the generated binding pattern: the test
+// bindings of every kind and key shape against their column tables, the
+// class-wide part filled once under threads, and the rows' assignment.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <type_traits>
 #include <vector>
 
 #include "Db/ZQDBBinding.h"
-#include "platform/testkit/db.h"
-#include "platform/testkit/debuglog.h"
 #include "tests/db_engine/ExampleBinding.h"
 #include "tests/db_engine/TestBindings.h"
+#include "tests/support/BindingChecks.h"
 
 namespace {
+
+using tktest::bindingCase;
+
+constexpr const char* kTestBindings = "tests/db_engine/TestBindings.h";
+
+// Primary where clauses of no, one and two keys (no blank before AND), a
+// serial column at its position or none (-1), and every kind.
+const tktest::BindingCase kBindings[] = {
+    bindingCase<ExampleItem>({.className = "ExampleItem", .dbName = "exampleItem", .headerType = 1,
+                              .version = "1.2.3.4",
+                              .columns = "itemId:i name:s65 note:u sizeBytes:x created:t flags:i",
+                              .primaryWhere = "itemId = ?", .serialColNum = 0, .serialName = "itemId",
+                              .orderBy = "itemId", .header = "tests/db_engine/ExampleBinding.h", .line = 42}),
+    bindingCase<TestJobLink>({.className = "TestJobLink", .dbName = "testJobLink", .headerType = 1,
+                              .version = "1.0.0.1", .columns = "jobId:i tarnfoldId:i itemId:i label:s33",
+                              .primaryWhere = "jobId = ?AND tarnfoldId = ?", .orderBy = "jobId, tarnfoldId",
+                              .foreignKeys = {{"exampleItem", {{"itemId", "itemId"}}}, {"testJob", {{"jobId", "id"}}}},
+                              .header = kTestBindings, .line = 20}),
+    bindingCase<TestSetting>({.className = "TestSetting", .dbName = "testSetting", .headerType = 1,
+                              .version = "1.0.0.2", .columns = "name:s129 value:s", .header = kTestBindings,
+                              .line = 40}),
+    bindingCase<TestItemView>({.className = "TestItemView", .dbName = "testItemView", .headerType = 4,
+                               .version = "1.5.0.0", .columns = "ItemId:i ItemName:s65 LinkCount:i",
+                               .header = kTestBindings, .line = 60}),
+    bindingCase<TestListItems>({.className = "TestListItems", .dbName = "TestListItems", .headerType = 2,
+                                .version = "00010003019800050000", .columns = "o_itemId:i o_name:u257 o_note:s",
+                                .header = kTestBindings, .line = 80}),
+    bindingCase<TestTouchItem>({.className = "TestTouchItem", .dbName = "TestTouchItem", .headerType = 2,
+                                .version = "00010001000200070000", .columns = "", .header = kTestBindings,
+                                .line = 100}),
+    bindingCase<TestItemCursor>({.className = "TestItemCursor", .dbName = "testItemCursor", .headerType = 3,
+                                 .version = "", .columns = "r_itemId:i r_name:s65 r_total:i",
+                                 .header = kTestBindings, .line = 120}),
+    bindingCase<TestBodyCursor>({.className = "TestBodyCursor", .dbName = "testBodyCursor", .headerType = 3,
+                                 .version = "", .columns = "r_itemId:i r_name:s65 r_note:u r_big:x",
+                                 .header = kTestBindings, .line = 180}),
+};
+
+using Bindings = tktest::BindingMetadata;
+TEST_P(Bindings, AgreeWithTheirColumnTables) { GetParam().run(); }
+INSTANTIATE_TEST_SUITE_P(All, Bindings, ::testing::ValuesIn(kBindings), tktest::bindingName);
+
+// The row base's own answers, through the smallest possible catalogue.
+class BareCatalogue : public ZQDBRowBase {
+ public:
+  int getSerialColNum() override { return -1; }
+  std::string getTableName() override { return "bare"; }
+  std::string getPrimaryWhere() override { return ""; }
+  std::vector<ZQDBDataTypeBase*> getPrimaryData() override { return {}; }
+  void setTableName(std::string) override {}
+  const char* getColumnName_t2(const int&) const override { return nullptr; }
+  void pushColumnName(const char*) override {}
+};
+
+TEST(RowBase, BaseAnswersAndFillForTimeTurnsOnlyXIntoB) {
+  BareCatalogue bare;
+  EXPECT_EQ(-1, bare.getHeaderType());
+  EXPECT_EQ("", bare.getStructDef());
+  EXPECT_EQ(0, bare.searchForeignKey("anything"));
+  EXPECT_FALSE(bare.isGenerated());
+  EXPECT_EQ("", bare.getColumnName(0));
+  BareCatalogue other;
+  EXPECT_EQ(&bare, &(bare = other));
+  EXPECT_EQ("i|s129|s|b|b|", bare.fillForTime("i|s129|s|x|x|"));
+  EXPECT_EQ("i|u577|u|s2049|", bare.fillForTime("i|u577|u|s2049|"));
+  EXPECT_EQ("", bare.fillForTime(""));
+  EXPECT_EQ("", bare.fillForTime(nullptr));
+}
 
 // A catalogue class used by no other test, so that its class-wide part is
 // still empty when the threads below race to fill it.
@@ -35,131 +104,6 @@ struct RaceProbe_t {
   ZQDB_ROW(RaceProbe_t, RACEPROBE_COLUMNS)
 };
 class RaceProbe_t2 : public ZQDBCatalogue<RaceProbe_t2, RaceProbe_t, RaceProbe_info> {};
-
-// The row base's own answers, through the smallest possible catalogue.
-class BareCatalogue : public ZQDBRowBase {
- public:
-  int getSerialColNum() override { return -1; }
-  std::string getTableName() override { return "bare"; }
-  std::string getPrimaryWhere() override { return ""; }
-  std::vector<ZQDBDataTypeBase*> getPrimaryData() override { return {}; }
-  void setTableName(std::string) override {}
-  const char* getColumnName_t2(const int&) const override { return nullptr; }
-  void pushColumnName(const char*) override {}
-};
-
-TEST(RowBase, BaseAnswersMinusOneHeaderTypeEmptyStructAndNoForeignKey) {
-  BareCatalogue bare;
-  EXPECT_EQ(-1, bare.getHeaderType());
-  EXPECT_EQ("", bare.getStructDef());
-  EXPECT_EQ(0, bare.searchForeignKey("anything"));
-  EXPECT_FALSE(bare.isGenerated());
-  EXPECT_EQ("", bare.getColumnName(0));
-  BareCatalogue other;
-  EXPECT_EQ(&bare, &(bare = other));
-}
-
-TEST(RowBase, FillForTimeTurnsOnlyXIntoB) {
-  BareCatalogue bare;
-  EXPECT_EQ("i|s129|s|b|b|", bare.fillForTime("i|s129|s|x|x|"));
-  EXPECT_EQ("i|u577|u|s2049|", bare.fillForTime("i|u577|u|s2049|"));
-  EXPECT_EQ("", bare.fillForTime(""));
-  EXPECT_EQ("", bare.fillForTime(nullptr));
-}
-
-TEST(Catalogue, PrimaryWhereWithNoneOneAndTwoKeysHasNoBlankBeforeAnd) {
-  TestSetting_t2 none;
-  ExampleItem_t2 one;
-  TestJobLink_t2 two;
-  EXPECT_EQ("", none.getPrimaryWhere());
-  EXPECT_TRUE(none.getPrimaryData().empty());
-  EXPECT_EQ("itemId = ?", one.getPrimaryWhere());
-  EXPECT_EQ("jobId = ?AND tarnfoldId = ?", two.getPrimaryWhere());
-
-  std::vector<ZQDBDataTypeBase*> keys = two.getPrimaryData();
-  ASSERT_EQ(2u, keys.size());
-  EXPECT_EQ(two.getData()[0], keys[0]);
-  EXPECT_EQ(two.getData()[1], keys[1]);
-  ASSERT_EQ(1u, one.getPrimaryData().size());
-  EXPECT_EQ(one.getData()[0], one.getPrimaryData()[0]);
-}
-
-TEST(Catalogue, SerialColumnNumberIsItsPositionOrMinusOne) {
-  EXPECT_EQ(0, ExampleItem_t2().getSerialColNum());
-  EXPECT_EQ(-1, TestJobLink_t2().getSerialColNum());
-  EXPECT_EQ(-1, TestListItems_t2().getSerialColNum());
-  EXPECT_EQ(-1, TestItemView_t2().getSerialColNum());
-}
-
-TEST(Catalogue, ClassWideMetadataOfEachKind) {
-  struct Expect {
-    ZQDBRowBase* cat;
-    const char* name;
-    int header;
-    const char* schema;
-  };
-  ExampleItem_t2 table;
-  TestItemView_t2 view;
-  TestListItems_t2 proc;
-  TestItemCursor_t2 cursor;
-  TestTouchItem_t2 noOutput;
-  const Expect cases[] = {
-      {&table, "ExampleItem", 1, "i|s65|u|b|t|i|"},
-      {&view, "TestItemView", 4, "i|s65|i|"},
-      {&proc, "TestListItems", 2, "i|u257|s|"},
-      {&cursor, "TestItemCursor", 3, "i|s65|i|"},
-      {&noOutput, "TestTouchItem", 2, ""},
-  };
-  for (const Expect& e : cases) {
-    SCOPED_TRACE(e.name);
-    EXPECT_EQ(e.name, e.cat->getTableName());
-    EXPECT_EQ(e.header, e.cat->getHeaderType());
-    EXPECT_EQ(e.schema, e.cat->getStructDef());
-    EXPECT_TRUE(e.cat->isGenerated());
-  }
-  EXPECT_EQ("i|s65|u|x|t|i|", ZQDBSchemaString<ExampleItem_t>());
-  EXPECT_EQ("itemId, name, note, sizeBytes, created, flags", ZQDBSelectList<ExampleItem_t>());
-}
-
-TEST(Catalogue, ValueObjectsFollowTheSchemaCodesInColumnOrder) {
-  ExampleItem_t2 cat;
-  std::vector<ZQDBDataTypeBase*> values = cat.getData();
-  const int codes[] = {1, 6, 6, 4, 5, 1};
-  ASSERT_EQ(6u, values.size());
-  for (size_t i = 0; i < values.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(codes[i], values[i]->getDataType());
-    EXPECT_TRUE(values[i]->isNull());
-    EXPECT_EQ(values[i], cat.columnMap().at(cat.getColumnName(static_cast<int>(i))));
-  }
-}
-
-TEST(Catalogue, ColumnNamesByPositionAnswerNullOutsideTheColumns) {
-  ExampleItem_t2 cat;
-  EXPECT_STREQ("itemId", cat.getColumnName_t2(0));
-  EXPECT_STREQ("flags", cat.getColumnName_t2(5));
-  EXPECT_EQ(nullptr, cat.getColumnName_t2(6));
-  EXPECT_EQ(nullptr, cat.getColumnName_t2(-1));
-  EXPECT_EQ("", cat.getColumnName(6));
-  EXPECT_EQ("created", cat.getColumnName(4));
-}
-
-TEST(Catalogue, ForeignKeysAreFilledOncePerClassInAnOrderedMap) {
-  TestJobLink_t2 cat;
-  auto fks = cat.getForeignKeyMap();
-  ASSERT_EQ(2u, fks.size());
-  EXPECT_EQ("exampleItem", fks.begin()->first);
-  EXPECT_EQ("itemId", fks.at("exampleItem").at("itemId"));
-  EXPECT_EQ("id", fks.at("testJob").at("jobId"));
-  EXPECT_TRUE(ExampleItem_t2().getForeignKeyMap().empty());
-}
-
-TEST(Catalogue, SecondCatalogueOfAClassSharesOneNameList) {
-  ExampleItem_t2 first;
-  ExampleItem_t2 second;
-  EXPECT_EQ(6u, ExampleItem_t2::m_staticColumnVec.size());
-  EXPECT_EQ(first.getColumnName(3), second.getColumnName(3));
-}
 
 TEST(Catalogue, StaticsAreFilledExactlyOnceUnderEightThreads) {
   ASSERT_FALSE(RaceProbe_t2::s_isInitialized.load());
@@ -189,28 +133,10 @@ TEST(Catalogue, StaticsAreFilledExactlyOnceUnderEightThreads) {
   EXPECT_EQ((std::vector<std::string>{"a", "b", "c", "d", "e"}), RaceProbe_t2::m_staticColumnVec);
 }
 
-TEST(Rows, FreshRowsHoldZeroesEmptyTextsNullHeapTextsAndClearedDates) {
-  ExampleItem_t row;
-  EXPECT_EQ(0, row.itemId);
-  EXPECT_STREQ("", row.name);
-  EXPECT_EQ(nullptr, row.note);
-  EXPECT_EQ(0, row.sizeBytes);
-  EXPECT_TRUE(row.created.isCleared());
-  EXPECT_STREQ("", row.created.text);
-  EXPECT_EQ(0, row.flags);
-  static_assert(std::is_same_v<decltype(row.sizeBytes), long long>);
-  static_assert(std::is_same_v<decltype(row.name), char[65]>);
-  static_assert(std::is_same_v<decltype(row.note), char*>);
-  static_assert(ExampleItem_t::kColumnCount == 6);
-}
-
-TEST(Rows, RowsThatOwnHeapTextCannotBeCopiedByTheCompiler) {
-  static_assert(!std::is_copy_constructible_v<TestSetting_t>);
-  static_assert(!std::is_copy_assignable_v<TestSetting_t>);
-  static_assert(!std::is_copy_constructible_v<ExampleItem_t>);
-  static_assert(std::is_copy_assignable_v<ExampleItem_t>);  // its binding asks for an assignment
-  SUCCEED();
-}
+// Rows that own heap text cannot be copied by the compiler; a binding that
+// asks for an assignment gets one that copies each field and owns its text.
+static_assert(tktest::kNoCopies<TestSetting_t> && !std::is_copy_constructible_v<ExampleItem_t>);
+static_assert(std::is_copy_assignable_v<ExampleItem_t>);
 
 TEST(Rows, GeneratedAssignmentCopiesEachFieldAndOwnsItsHeapText) {
   ExampleItem_t a;
@@ -245,95 +171,6 @@ TEST(Rows, GeneratedAssignmentCopiesEachFieldAndOwnsItsHeapText) {
   ExampleItem_t empty;
   b = empty;
   EXPECT_EQ(nullptr, b.note);
-}
-
-TEST(Rows, DestroyingARowFreesItsHeapTexts) {
-  auto* row = new TestSetting_t();
-  row->value = new char[4];
-  std::strcpy(row->value, "abc");
-  delete row;  // LeakSanitizer reports a text that is not freed
-  SUCCEED();
-}
-
-class BindingObjects : public ::testing::Test {
- protected:
-  void SetUp() override { testkit::db::reset(); }
-  void TearDown() override { testkit::db::reset(); }
-};
-
-TEST_F(BindingObjects, TableObjectTellsTheEngineItsIdentity) {
-  ExampleItem item(nullptr);
-  EXPECT_EQ("exampleItem", item.getObjectName());
-  EXPECT_EQ(ZQDB_KIND_TABLE, item.getKind());
-  EXPECT_STREQ("itemId, name, note, sizeBytes, created, flags", item.getSelectList());
-  EXPECT_STREQ("1.2.3.4", item.getVersion());
-  EXPECT_STREQ("itemId", item.getSerialColName());
-  EXPECT_EQ(static_cast<void*>(&item.getDataPtr()->itemId), item.getSerialField());
-  EXPECT_STREQ("Table ExampleItem", item.getDescription());
-  EXPECT_EQ("itemId", item.getOrderBy());
-  ASSERT_NE(nullptr, item.getCatalogue());
-  EXPECT_EQ(1, item.getCatalogue()->getHeaderType());
-}
-
-TEST_F(BindingObjects, ViewIsKindOneWithHeaderTypeFourAndNoOrder) {
-  TestItemView view(nullptr);
-  EXPECT_EQ(ZQDB_KIND_TABLE, view.getKind());
-  EXPECT_EQ(4, view.getCatalogue()->getHeaderType());
-  EXPECT_EQ("", view.getOrderBy());
-  EXPECT_STREQ("", view.getSerialColName());
-  EXPECT_EQ(nullptr, view.getSerialField());
-  EXPECT_STREQ("Table TestItemView", view.getDescription());
-}
-
-TEST_F(BindingObjects, KeyWithoutSerialOrdersByTheKeyNames) {
-  TestJobLink link(nullptr);
-  EXPECT_EQ("jobId, tarnfoldId", link.getOrderBy());
-  EXPECT_EQ(nullptr, link.getSerialField());
-}
-
-TEST_F(BindingObjects, ProcedureAndCursorCarryTheirOwnForms) {
-  TestListItems proc(nullptr);
-  EXPECT_EQ(ZQDB_KIND_PROCEDURE, proc.getKind());
-  EXPECT_STREQ("Procedure TestListItems", proc.getDescription());
-  EXPECT_STREQ("00010003019800050000", proc.getStamp());
-  EXPECT_EQ(nullptr, proc.getSerialColName());
-  EXPECT_EQ(nullptr, proc.getSerialField());
-  EXPECT_EQ("", proc.getOrderBy());
-  EXPECT_STREQ("o_itemId, o_name, o_note", proc.getSelectList());
-
-  TestItemCursor cursor(nullptr);
-  EXPECT_EQ(ZQDB_KIND_CURSOR, cursor.getKind());
-  EXPECT_STREQ("Cursor TestItemCursor", cursor.getDescription());
-  EXPECT_STREQ("", cursor.getStamp());
-  EXPECT_EQ(nullptr, cursor.getSerialColName());
-}
-
-TEST_F(BindingObjects, TextModeBuildsNoCatalogueAndKeepsTheRow) {
-  DBtable::b_newDBBase = 0;
-  {
-    ExampleItem item(nullptr);
-    EXPECT_EQ(nullptr, item.getCatalogue());
-    item.getDataPtr()->itemId = 5;
-    EXPECT_EQ(5, item.getDataPtr()->itemId);
-    TestListItems proc(nullptr);
-    EXPECT_EQ(nullptr, proc.getCatalogue());
-  }
-  DBtable::b_newDBBase = 1;
-}
-
-TEST_F(BindingObjects, NullTransactionRegistersNothingAndLeavesTheSectionFree) {
-  testkit::debuglog::Capture log;
-  ExampleItem item(nullptr);
-  EXPECT_EQ(nullptr, item.getTransaction());
-  EXPECT_TRUE(log.lines().empty());
-  // The critical section was taken and given back: another thread can take it.
-  bool taken = false;
-  std::thread other([&] {
-    taken = DBtable::DBCriticalSection.TryLock();
-    if (taken) DBtable::DBCriticalSection.Unlock();
-  });
-  other.join();
-  EXPECT_TRUE(taken);
 }
 
 }  // namespace

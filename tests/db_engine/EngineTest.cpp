@@ -17,12 +17,12 @@
 #include "tests/db_engine/ExampleBinding.h"
 #include "tests/db_engine/TestBindings.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/Seed.h"
 
 namespace {
 
-class Engine : public ::testing::Test {
+class Engine : public tktest::DatabaseTest {
  protected:
-  tktest::TestDatabase db;
 
   // Inserts an item through the binding and returns its new id.
   int addItem(const char* name, const char* note = nullptr, int flags = 0) {
@@ -181,7 +181,7 @@ TEST_F(Engine, NullColumnsMapToZeroEmptyNullAndClearedWithIndicatorsAndNullValue
   for (int i = 1; i < 6; ++i) EXPECT_TRUE(values[i]->isNull()) << i;
 }
 
-TEST_F(Engine, FetchedValuesReachTheCatalogueAndTheIndicatorsInTypedMode) {
+TEST_F(Engine, FetchedValuesReachTheCatalogueAndTheIndicatorsOnlyInTypedMode) {
   addItem("abc", "note text", 3);
   ExampleItem item(nullptr);
   ASSERT_EQ(0, getOneRow(&item, false, -1, 0));
@@ -193,15 +193,12 @@ TEST_F(Engine, FetchedValuesReachTheCatalogueAndTheIndicatorsInTypedMode) {
   EXPECT_EQ(3, item.getIndicators()[1]);
   EXPECT_EQ(9, item.getIndicators()[2]);
   EXPECT_EQ(ZQDB_NULL_DATA, item.getIndicators()[4]);  // created was cleared: NULL
-}
 
-TEST_F(Engine, TextModeHandsNoIndicatorArrayToTheEngine) {
-  addItem("abc");
-  DBtable::b_newDBBase = 0;
-  ExampleItem item(nullptr);
-  ASSERT_EQ(0, getOneRow(&item, false, -1, 0));
-  EXPECT_STREQ("abc", item.getDataPtr()->name);
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(0, item.getIndicators()[i]) << i;
+  DBtable::b_newDBBase = 0;  // the text mode hands no indicator array to the engine
+  ExampleItem text(nullptr);
+  ASSERT_EQ(0, getOneRow(&text, false, -1, 0));
+  EXPECT_STREQ("abc", text.getDataPtr()->name);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(0, text.getIndicators()[i]) << i;
 }
 
 TEST_F(Engine, FetchedTextsAreCutToTheirFieldOnACharacterBoundary) {
@@ -250,23 +247,22 @@ TEST_F(Engine, RefetchingHeapTextsReplacesThemWithoutLeaksOrStaleValues) {
   EXPECT_STREQ("first note", item.getDataPtr()->note);
 }
 
-TEST_F(Engine, GetOneRowRunsItsQueryOnEveryCall) {
-  int id = addItem("x");
-  ExampleItem item(nullptr);
-  item.setWhere("itemId = %d", id);
-  EXPECT_EQ(0, getOneRow(&item, false, -1, 0));
-  ASSERT_EQ(0, db.exec("UPDATE exampleItem SET name = 'changed'"));
-  EXPECT_EQ(0, getOneRow(&item, false, -1, 0));
-  EXPECT_STREQ("changed", item.getDataPtr()->name);
-  ASSERT_EQ(0, db.exec("DELETE FROM exampleItem"));
-  EXPECT_EQ(100, getOneRow(&item, false, -1, 0));
-}
-
-TEST_F(Engine, GetNextRowRunsAgainAfterANewWhereClauseInsteadOfReturningAStaleRow) {
+// getOneRow runs its query on every call; getNextRow runs again after a new
+// where clause instead of going on with a stale result.
+TEST_F(Engine, EveryReadAfterANewClauseRunsTheQueryAgain) {
   addItem("a");
   addItem("b");
   addItem("c");
   ExampleItem item(nullptr);
+  item.setWhere("itemId = %d", 2);
+  EXPECT_EQ(0, getOneRow(&item, false, -1, 0));
+  ASSERT_EQ(0, db.exec("UPDATE exampleItem SET name = 'changed' WHERE itemId = 2"));
+  EXPECT_EQ(0, getOneRow(&item, false, -1, 0));
+  EXPECT_STREQ("changed", item.getDataPtr()->name);
+  ASSERT_EQ(0, db.exec("DELETE FROM exampleItem WHERE itemId = 2"));
+  EXPECT_EQ(100, getOneRow(&item, false, -1, 0));
+  ASSERT_EQ(0, db.exec("INSERT INTO exampleItem (itemId, name) VALUES (2, 'b')"));
+
   int count = 0;
   item.setWhere("itemId >= %d", 1);
   ASSERT_EQ(0, getNextRow(&item, &count, -1, 0));
@@ -283,7 +279,7 @@ TEST_F(Engine, GetNextRowRunsAgainAfterANewWhereClauseInsteadOfReturningAStaleRo
   EXPECT_EQ(2, item.getDataPtr()->itemId);
 }
 
-TEST_F(Engine, QuotesInClientTextAreDoubledInWhereClausesAndUpdateTexts) {
+TEST_F(Engine, QuotesInClientTextAreDoubledInWhereClausesAndUpdateTextsAndTextsIgnoreCase) {
   addItem("O'Neil");
   addItem("Smith");
   ExampleItem item(nullptr);
@@ -297,19 +293,14 @@ TEST_F(Engine, QuotesInClientTextAreDoubledInWhereClausesAndUpdateTexts) {
   EXPECT_EQ(100, getOneRow(&item, false, -1, 0));
   EXPECT_EQ(2, db.scalar("SELECT COUNT(*) FROM exampleItem"));
 
+  // Text columns compare without regard to case, column names in any letter case.
+  item.setWhere("NAME = '%s' AND ItemID = %d", "o'NEIL", 1);
+  EXPECT_EQ(0, getOneRow(&item, false, -1, 0));
+
   item.setWhere("name = '%s'", "Smith");
   ASSERT_EQ(0, item.rowUpdate("name = '%s', flags = %d", "D'Arcy', flags = 99 --", 4));
   EXPECT_EQ("D'Arcy', flags = 99 --", db.text("SELECT name FROM exampleItem WHERE flags = 4"));
   EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM exampleItem WHERE flags = 99"));
-}
-
-TEST_F(Engine, TextColumnsCompareWithoutRegardToCase) {
-  addItem("Tape-Library-01");
-  ExampleItem item(nullptr);
-  item.setWhere("name = '%s'", "tape-library-01");
-  EXPECT_EQ(0, getOneRow(&item, false, -1, 0));
-  item.setWhere("NAME = '%s' AND ItemID = %d", "TAPE-LIBRARY-01", 1);  // names in other letter cases
-  EXPECT_EQ(0, getOneRow(&item, false, -1, 0));
 }
 
 TEST_F(Engine, UpdateAnswersHundredWhenTheWhereClauseMatchesNoRow) {
@@ -485,12 +476,11 @@ TEST_F(Engine, SchemaRegisteredLaterReachesConnectionsAlreadyOpen) {
   EXPECT_EQ(2, db.scalar("SELECT a FROM testLateTable2"));
 }
 
-TEST_F(Engine, DefaultFileIsVarTarnkeepDb) {
-  tktest::ScopedEnv unset("TK_DB", "");
-  EXPECT_EQ("var/tarnkeep.db", tkdb::currentDatabasePath());
-}
-
-TEST_F(Engine, ADatabaseThatCannotBeOpenedIsAnOpenError) {
+TEST_F(Engine, TheDefaultFileAndADatabaseThatCannotBeOpened) {
+  {
+    tktest::ScopedEnv unset("TK_DB", "");
+    EXPECT_EQ("var/tarnkeep.db", tkdb::currentDatabasePath());
+  }
   tktest::TempDir dir;
   std::string file = dir.file("plain");
   { FILE* f = std::fopen(file.c_str(), "w"); ASSERT_NE(nullptr, f); std::fclose(f); }

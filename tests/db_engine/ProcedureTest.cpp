@@ -10,7 +10,8 @@
 #include "platform/testkit/debuglog.h"
 #include "tests/db_engine/ExampleBinding.h"
 #include "tests/db_engine/TestBindings.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/BindingChecks.h"
+#include "tests/support/Seed.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ class NoSuchProc : public ZQDBProcedure<NoSuchProc_t, NoSuchProc_t2, NoSuchProc_
   void setValues(int a) { bindInputs(a); }
 };
 
-class Procedures : public ::testing::Test {
+class Procedures : public tktest::DatabaseTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(kBodiesRegistered);
@@ -60,8 +61,6 @@ class Procedures : public ::testing::Test {
     }
   }
   std::vector<tkjournal::Call> calls(const char* name) { return testkit::db::journal().calls(name); }
-
-  tktest::TestDatabase db;
 };
 
 std::vector<int> readIds(TestListItems& proc) {
@@ -71,7 +70,7 @@ std::vector<int> readIds(TestListItems& proc) {
   return ids;
 }
 
-TEST_F(Procedures, TypedModeBindsValueObjectsInParameterOrder) {
+TEST_F(Procedures, TypedModeAndSetZQDBValuesBindValueObjectsInParameterOrder) {
   TestListItems proc(nullptr);
   proc.setIsolationType(4);
   proc.setValues(2, "tape");
@@ -82,29 +81,27 @@ TEST_F(Procedures, TypedModeBindsValueObjectsInParameterOrder) {
   std::vector<tkjournal::Call> run = calls("procedure");
   ASSERT_EQ(1u, run.size());
   EXPECT_EQ((std::vector<std::string>{"TestListItems", "2", "'tape'"}), run[0].args);
-}
-
-TEST_F(Procedures, ASecondBindingReplacesTheFirstAndRunsAfresh) {
-  TestListItems proc(nullptr);
-  proc.setValues(1, "");
-  int count = 0;
-  ASSERT_EQ(0, getNextRow(&proc, &count, -1, 0));
-  EXPECT_EQ(1, proc.getDataPtr()->o_itemId);
-  proc.setValues(3, "");
-  EXPECT_EQ(2u, proc.getBoundInputCount());
-  ASSERT_EQ(0, getNextRow(&proc, &count, -1, 0));
-  EXPECT_EQ(3, proc.getDataPtr()->o_itemId) << "the old result was continued";
-  EXPECT_EQ(1, count);
-  ASSERT_EQ(0, getNextRow(&proc, &count, -1, 0));
-  EXPECT_EQ(4, proc.getDataPtr()->o_itemId);
-  EXPECT_EQ(100, getNextRow(&proc, &count, -1, 0));
-  EXPECT_EQ(2, count);
-}
-
-TEST_F(Procedures, SetZQDBValuesHandsOverTheValueObjects) {
-  TestListItems proc(nullptr);
   proc.setZQDBValues(new ZQDB_int(3), new ZQDB_string("tape"));  // the engine frees them
   EXPECT_EQ((std::vector<int>{4}), readIds(proc));
+}
+
+TEST_F(Procedures, ASecondBindingReplacesTheFirstAndRunsAfreshInBothModes) {
+  tktest::forBothModes([&](int mode) {
+    TestListItems proc(nullptr);
+    proc.setValues(1, "");
+    int count = 0;
+    ASSERT_EQ(0, getNextRow(&proc, &count, -1, 0));
+    EXPECT_EQ(1, proc.getDataPtr()->o_itemId);
+    proc.setValues(3, "");
+    EXPECT_EQ(mode == 1 ? 2u : 0u, proc.getBoundInputCount());
+    ASSERT_EQ(0, getNextRow(&proc, &count, -1, 0));
+    EXPECT_EQ(3, proc.getDataPtr()->o_itemId) << "the old result was continued";
+    EXPECT_EQ(1, count);
+    ASSERT_EQ(0, getNextRow(&proc, &count, -1, 0));
+    EXPECT_EQ(4, proc.getDataPtr()->o_itemId);
+    EXPECT_EQ(100, getNextRow(&proc, &count, -1, 0));
+    EXPECT_EQ(2, count);
+  });
 }
 
 TEST_F(Procedures, TextModeWritesTheValuesClauseAfterASizeCheck) {
@@ -145,17 +142,6 @@ TEST_F(Procedures, TextModeDoublesQuotesOfTextInputsAndSizesOnTheText) {
 
   proc.setValues(0, "x' OR '1'='1");
   EXPECT_TRUE(readIds(proc).empty());
-}
-
-TEST_F(Procedures, TextModeRebindingRunsAfresh) {
-  DBtable::b_newDBBase = 0;
-  TestListItems proc(nullptr);
-  proc.setValues(1, "");
-  int count = 0;
-  ASSERT_EQ(0, getNextRow(&proc, &count, -1, 0));
-  proc.setValues(4, "");
-  ASSERT_EQ(0, getNextRow(&proc, &count, -1, 0));
-  EXPECT_EQ(4, proc.getDataPtr()->o_itemId);
 }
 
 TEST_F(Procedures, FetchFillsRowIndicatorsAndCatalogue) {

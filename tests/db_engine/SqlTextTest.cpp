@@ -23,28 +23,19 @@ std::string unchecked(const char* format, ...) {
   return out;
 }
 
-TEST(FormatSql, TextInsideQuotesHasItsQuotesDoubled) {
+// Text inside the format's quotes has its quotes doubled; text outside them
+// is program SQL and stays as it is. Literals follow the format's quotes
+// only, and a precision cuts before escaping so that a quote is never halved.
+TEST(FormatSql, QuotesOfTextInsideTheFormatsLiteralsAreDoubled) {
   EXPECT_EQ("name = 'O''Neil'", formatSql("name = '%s'", "O'Neil"));
   EXPECT_EQ("name = 'x'' OR ''1''=''1'", formatSql("name = '%s'", "x' OR '1'='1"));
   EXPECT_EQ("a = '''' AND b = ''", formatSql("a = '%s' AND b = '%s'", "'", ""));
   EXPECT_EQ("N'It''s'", formatSql("N'%s'", "It's"));
-}
-
-TEST(FormatSql, TextOutsideQuotesIsProgramSqlAndStaysAsItIs) {
   EXPECT_EQ("JobId in (1,2,3)", formatSql("JobId in (%s)", "1,2,3"));
   EXPECT_EQ("x = 'a' AND flags & 4 = 4", formatSql("x = 'a' AND %s", "flags & 4 = 4"));
-}
-
-TEST(FormatSql, LiteralTrackingFollowsQuotesOfTheFormatOnly) {
-  // An escaped quote in the format stays inside the literal.
-  EXPECT_EQ("n = 'it''s ''me'''", formatSql("n = 'it''s %s'", "'me'"));
-  // Quotes inside an argument never open or close a literal.
+  EXPECT_EQ("n = 'it''s ''me'''", formatSql("n = 'it''s %s'", "'me'"));  // an escaped quote of the format
   EXPECT_EQ("a = 'x''' AND b = 'y'''", formatSql("a = '%s' AND b = '%s'", "x'", "y'"));
-  // Several arguments in one literal, and a LIKE pattern around one.
   EXPECT_EQ("p LIKE '%a''b%' AND q = 'c''d.e'", formatSql("p LIKE '%%%s%%' AND q = '%s.%s'", "a'b", "c'd", "e"));
-}
-
-TEST(FormatSql, PrecisionCutsBeforeEscapingSoAQuoteIsNeverHalved) {
   EXPECT_EQ("n = 'abcd'''", formatSql("n = '%.5s'", "abcd'efg"));
   EXPECT_EQ("n = 'ab'", formatSql("n = '%.*s'", 2, "ab'"));
 }
@@ -115,17 +106,13 @@ TEST(FormatSql, TheValuesPlacedInTheTextAreKeptInFormatOrder) {
   EXPECT_EQ((std::vector<tkdb::DbValue>{tkdb::DbValue(std::string()), tkdb::DbValue("a")}), values);
 }
 
-TEST(FormatSql, PercentNWritesNothing) {
+TEST(FormatSql, PercentNWritesNothingAndLongTextsAreNotCut) {
   int written = 77;
   EXPECT_EQ("ab", formatSql("a%nb", &written));
   EXPECT_EQ(77, written);
-}
-
-TEST(FormatSql, LongTextsAreNotCut) {
   std::string big(5000, 'q');
   big[100] = '\'';
-  std::string out = formatSql("v = '%s'", big.c_str());
-  EXPECT_EQ(5000u + 1 + 6, out.size());
+  EXPECT_EQ(5000u + 1 + 6, formatSql("v = '%s'", big.c_str()).size());
 }
 
 TEST(TranslateDialect, CommonFormsBecomeSQLite) {

@@ -3,7 +3,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <set>
 #include <string>
 #include <thread>
@@ -11,17 +10,15 @@
 
 #include "platform/db/DBSession.h"
 #include "platform/testkit/db.h"
-#include "platform/testkit/debuglog.h"
 #include "tests/db_engine/ExampleBinding.h"
 #include "tests/db_engine/TestBindings.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/Seed.h"
 
 namespace {
 
-class Transactions : public ::testing::Test {
+class Transactions : public tktest::DatabaseTest {
  protected:
-  tktest::TestDatabase db;
-
   static int insert(DBtran* tran, const char* name) {
     ExampleItem item(tran);
     strncpy_s(item.getDataPtr()->name, sizeof item.getDataPtr()->name, name, 64);
@@ -43,39 +40,34 @@ class Transactions : public ::testing::Test {
   }
 };
 
-TEST_F(Transactions, CommitMakesTheWorkVisibleToOthers) {
-  DBtran tran;
-  EXPECT_EQ(0, tran.getState() & DBtable::kStateOpen);
-  ASSERT_EQ(0, tran.startTran());
-  EXPECT_EQ(DBtable::kStateOpen, tran.getState() & DBtable::kStateOpen);
-  EXPECT_GT(insert(&tran, "a"), 0);
-  EXPECT_GT(insert(&tran, "b"), 0);
-  EXPECT_EQ(0, countFromAnotherThread());
-  ASSERT_EQ(0, tran.commitTran(0));
-  EXPECT_EQ(0, tran.getState() & DBtable::kStateOpen);
-  EXPECT_EQ(2, countFromAnotherThread());
-}
-
-TEST_F(Transactions, RollbackUndoesTheWork) {
-  insert(nullptr, "kept");
-  DBtran tran;
-  ASSERT_EQ(0, tran.startTran());
-  insert(&tran, "dropped");
-  ExampleItem item(&tran);
-  item.setWhere("name = '%s'", "kept");
-  ASSERT_EQ(0, item.rowUpdate("flags = %d", 9));
-  ASSERT_EQ(0, tran.rollbackTran());
-  EXPECT_EQ(1, db.scalar("SELECT COUNT(*) FROM exampleItem"));
-  EXPECT_EQ(0, db.scalar("SELECT flags FROM exampleItem"));
-}
-
-TEST_F(Transactions, DestroyingAnOpenTransactionRollsItBack) {
-  {
-    DBtran tran(true);
-    ASSERT_TRUE(tran.isOpen());
-    insert(&tran, "gone");
+// Commit makes the work visible to others; a rollback, or the destruction of
+// a transaction still open, undoes it.
+TEST_F(Transactions, CommitRollbackAndRollbackOnDestruction) {
+  enum End { kCommit, kRollback, kDestroy };
+  for (End end : {kCommit, kRollback, kDestroy}) {
+    SCOPED_TRACE(end);
+    ASSERT_EQ(0, db.exec("DELETE FROM exampleItem"));
+    insert(nullptr, "kept");
+    {
+      DBtran tran;
+      EXPECT_EQ(0, tran.getState() & DBtable::kStateOpen);
+      ASSERT_EQ(0, tran.startTran());
+      EXPECT_EQ(DBtable::kStateOpen, tran.getState() & DBtable::kStateOpen);
+      EXPECT_GT(insert(&tran, "new"), 0);
+      ExampleItem item(&tran);
+      item.setWhere("name = '%s'", "kept");
+      ASSERT_EQ(0, item.rowUpdate("flags = %d", 9));
+      EXPECT_EQ(1, countFromAnotherThread()) << "others see nothing before the end";
+      if (end == kCommit) {
+        ASSERT_EQ(0, tran.commitTran(0));
+      } else if (end == kRollback) {
+        ASSERT_EQ(0, tran.rollbackTran());
+      }
+      EXPECT_EQ(end == kDestroy, tran.isOpen());
+    }
+    EXPECT_EQ(end == kCommit ? 2 : 1, countFromAnotherThread());
+    EXPECT_EQ(end == kCommit ? 9 : 0, db.scalar("SELECT flags FROM exampleItem WHERE name = 'kept'"));
   }
-  EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM exampleItem"));
 }
 
 TEST_F(Transactions, StateErrorsHaveTheirOwnCodes) {
@@ -146,55 +138,6 @@ TEST_F(Transactions, EndingATransactionEndsTheOnesNestedInIt) {
   ASSERT_EQ(0, outer.rollbackTran());
   EXPECT_FALSE(inner.isOpen());
   EXPECT_EQ(DB_ERR_NO_TRAN, inner.commitTran(0));
-  EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM exampleItem"));
-}
-
-TEST_F(Transactions, BindingsRegisterInTheirTransaction) {
-  DBtran tran;
-  ASSERT_EQ(0, tran.startTran());
-  ExampleItem table(&tran);
-  TestItemCursor cursor(&tran);
-  TestListItems proc(&tran);
-  ExampleItem unregistered(nullptr);
-  std::vector<DBtable*> objects = tran.registeredObjects();
-  EXPECT_EQ((std::vector<DBtable*>{&table, &cursor, &proc}), objects);
-  EXPECT_EQ(&tran, table.getTransaction());
-  EXPECT_EQ(3u, testkit::db::journal().count("addObject"));
-}
-
-TEST_F(Transactions, AThrowingRegistrationIsLoggedAndSwallowed) {
-  DBtran tran;
-  ASSERT_EQ(0, tran.startTran());
-  testkit::db::setAddObjectThrows(true);
-  testkit::debuglog::Capture log;
-  ExampleItem item(&tran);
-  testkit::db::setAddObjectThrows(false);
-
-  EXPECT_TRUE(tran.registeredObjects().empty());
-  char expected[200];
-  std::snprintf(expected, sizeof expected,
-                "tests/db_engine/ExampleBinding.h(42): ExampleItem Constructor [0x%08x], caught an exception",
-                static_cast<unsigned int>(reinterpret_cast<uintptr_t>(&item) & 0xFFFFFFFFu));
-  std::vector<testkit::debuglog::Line> lines = log.lines();
-  ASSERT_EQ(1u, lines.size());
-  EXPECT_EQ(kEvDebugError, lines[0].level);
-  EXPECT_EQ(expected, lines[0].text);
-  // The address is printed as eight hex digits, never more.
-  size_t open = lines[0].text.find("[0x");
-  ASSERT_NE(std::string::npos, open);
-  EXPECT_EQ(']', lines[0].text[open + 11]);
-
-  // The section was released and the object still works, in the transaction.
-  bool taken = false;
-  std::thread other([&] {
-    taken = DBtable::DBCriticalSection.TryLock();
-    if (taken) DBtable::DBCriticalSection.Unlock();
-  });
-  other.join();
-  EXPECT_TRUE(taken);
-  std::strcpy(item.getDataPtr()->name, "still works");
-  EXPECT_EQ(0, item.rowInsert(true));
-  ASSERT_EQ(0, tran.rollbackTran());
   EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM exampleItem"));
 }
 

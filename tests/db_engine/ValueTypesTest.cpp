@@ -58,10 +58,7 @@ TEST(ValueTypes, StringBecomingNullLosesItsTextAndASecondNullChangesNothing) {
   abc.setInternalNull(true);
   EXPECT_TRUE(abc.isNull());
   EXPECT_EQ(ZQDB_UPDATED, abc.getUpdated());
-}
-
-TEST(ValueTypes, StringFromNullPointerIsNull) {
-  ZQDB_string none(nullptr);
+  ZQDB_string none(nullptr);  // a string from a null pointer is null
   EXPECT_TRUE(none.isNull());
   EXPECT_EQ("", none.getValue());
 }
@@ -80,7 +77,7 @@ TEST(ValueTypes, NumbersAndTimestampsKeepTheirValueWhenTheyBecomeNull) {
   EXPECT_EQ(0, std::memcmp(&ts, &t.getValue(), sizeof ts));
 }
 
-TEST(ValueTypes, SetDataReplacesOnlyTheBytesItIsGivenAndLeavesNullAndStatus) {
+TEST(ValueTypes, SetDataReplacesOnlyTheBytesItIsGivenWithinTheNumber) {
   ZQDB_int64 v(0x1111111122222222LL);
   v.setString();
   const int32_t upper = 0x33333333;
@@ -95,14 +92,13 @@ TEST(ValueTypes, SetDataReplacesOnlyTheBytesItIsGivenAndLeavesNullAndStatus) {
   ASSERT_TRUE(nullInt.setData(reinterpret_cast<const char*>(&x), 0, 4, false));
   EXPECT_TRUE(nullInt.isNull());
   EXPECT_EQ(ZQDB_NOT_UPDATED, nullInt.getUpdated());
-}
 
-TEST(ValueTypes, SetDataPastTheNumberIsRefusedAndWritesNothing) {
-  ZQDB_int v(9);
+  // Past the number: refused, nothing written.
+  ZQDB_int nine(9);
   const char bytes[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-  EXPECT_FALSE(v.setData(bytes, 2, 4, false));
-  EXPECT_FALSE(v.setData(bytes, -1, 1, false));
-  EXPECT_EQ(9, v.getValue());
+  EXPECT_FALSE(nine.setData(bytes, 2, 4, false));
+  EXPECT_FALSE(nine.setData(bytes, -1, 1, false));
+  EXPECT_EQ(9, nine.getValue());
 }
 
 TEST(ValueTypes, EngineRendersEveryTypeAsTextAndAsLiteral) {

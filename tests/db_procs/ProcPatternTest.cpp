@@ -1,15 +1,11 @@
-// The procedure and cursor binding form: inputs in both engine modes for
-// every input shape of the procedures, quoting in the values clause,
-// registration in a transaction, and the once-per-class catalogue part
-// under threads.
+// The procedure binding form: inputs in both engine modes for every input
+// shape of the procedures, quoting in the values clause, and a procedure
+// without output columns.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "Db/Proc/MMIsMAPushedToAnotherTK.h"
@@ -20,8 +16,8 @@
 #include "Db/ZQDBProcBinding.h"
 #include "platform/db/DBSession.h"
 #include "platform/testkit/db.h"
-#include "platform/testkit/debuglog.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/BindingChecks.h"
+#include "tests/support/Seed.h"
 
 namespace {
 
@@ -72,14 +68,9 @@ TEST(ValuesClause, TheSizeReservedAlwaysHoldsTheWidestClause) {
 
 // --- both modes, every input shape ---------------------------------------------------------
 
-class ProcModes : public ::testing::Test {
+class ProcModes : public tktest::DatabaseTest {
  protected:
   std::vector<tkjournal::Call> calls(const char* name) { return testkit::db::journal().calls(name); }
-  std::string lastCheck() {
-    std::vector<tkjournal::Call> c = calls("valuesClauseCheck");
-    return c.empty() ? std::string("(none)") : c.back().args.at(1);
-  }
-  tktest::TestDatabase db;
 };
 
 struct Shape {
@@ -127,60 +118,42 @@ const Shape kShapes[] = {
      "5,'',''", "24", 3},
 };
 
-TEST_F(ProcModes, TextModeWritesTheValuesClauseAfterItsSizeCheck) {
-  DBtable::b_newDBBase = 0;
-  for (const Shape& shape : kShapes) {
-    SCOPED_TRACE(shape.name);
-    testkit::db::journal().reset();
-    std::string clause;
-    int bound = -1;
-    size_t count = 99;
-    shape.bind(clause, bound, count);
-    EXPECT_EQ(shape.clause, clause);
-    EXPECT_EQ(0, bound);
-    EXPECT_EQ(0u, count);
-    const std::string size = shape.size;
-    ASSERT_EQ(1u, calls("valuesClauseCheck").size());
-    EXPECT_EQ(size, lastCheck());
-    EXPECT_LE(clause.size(), std::stoul(size));
-  }
-}
-
-TEST_F(ProcModes, TypedModeBindsOneValueObjectPerInputAndNoClause) {
-  for (const Shape& shape : kShapes) {
-    SCOPED_TRACE(shape.name);
-    testkit::db::journal().reset();
-    std::string clause = "x";
-    int bound = 0;
-    size_t count = 0;
-    shape.bind(clause, bound, count);
-    EXPECT_EQ("", clause);
-    EXPECT_EQ(1, bound);
-    EXPECT_EQ(shape.typedCount, count);
-    EXPECT_TRUE(calls("valuesClauseCheck").empty());
-  }
+// Text mode: the values clause after its size check; typed mode: one value
+// object per input and no clause.
+TEST_F(ProcModes, EveryInputShapeBindsInBothModes) {
+  tktest::forBothModes([&](int mode) {
+    for (const Shape& shape : kShapes) {
+      SCOPED_TRACE(shape.name);
+      testkit::db::journal().reset();
+      std::string clause = "x";
+      int bound = -1;
+      size_t count = 99;
+      shape.bind(clause, bound, count);
+      EXPECT_EQ(mode == 1 ? "" : shape.clause, clause);
+      EXPECT_EQ(mode, bound);
+      EXPECT_EQ(mode == 1 ? shape.typedCount : 0u, count);
+      EXPECT_EQ(mode == 1 ? 0u : 1u, calls("valuesClauseCheck").size());
+      if (mode == 0) {
+        EXPECT_EQ(shape.size, tktest::lastValuesCheck());
+        EXPECT_LE(clause.size(), std::stoul(shape.size));
+      }
+    }
+  });
 }
 
 // What the body receives is the same in both modes: the texts unchanged.
 TEST_F(ProcModes, BothModesHandTheBodyTheSameInputs) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
-    testkit::db::journal().reset();
+  tktest::forBothModes([&](int) {
     QR_GetDeviceID proc(nullptr);
     proc.setValues(5, "O'Neil's disk", "");
     EXPECT_EQ(100, getOneRow(&proc, false, -1, 0));
-    std::vector<tkjournal::Call> run = calls("procedure");
-    ASSERT_EQ(1u, run.size());
-    EXPECT_EQ((std::vector<std::string>{"QR_GetDeviceID", "5", "'O'Neil's disk'", "''"}), run[0].args);
-
+    EXPECT_EQ((std::vector<std::string>{"QR_GetDeviceID", "5", "'O'Neil's disk'", "''"}), tktest::lastProcedureCall());
     MMMountpathCredentialAssociation assoc(nullptr);
     assoc.setValues(17, 4, 52);
     EXPECT_EQ(0, getOneRow(&assoc, false, -1, 0));
-    run = calls("procedure");
-    ASSERT_EQ(2u, run.size());
-    EXPECT_EQ((std::vector<std::string>{"MMMountpathCredentialAssociation", "17", "4", "52"}), run[1].args);
-  }
+    EXPECT_EQ((std::vector<std::string>{"MMMountpathCredentialAssociation", "17", "4", "52"}),
+              tktest::lastProcedureCall());
+  });
 }
 
 TEST_F(ProcModes, SetZQDBValuesHandsTheValueObjectsToTheEngineInOrder) {
@@ -189,141 +162,6 @@ TEST_F(ProcModes, SetZQDBValuesHandsTheValueObjectsToTheEngineInOrder) {
   EXPECT_EQ(3u, proc.getBoundInputCount());
   EXPECT_EQ(100, getOneRow(&proc, false, -1, 0));
   EXPECT_EQ((std::vector<std::string>{"QR_GetDeviceID", "8", "'a'", "'b'c'"}), calls("procedure").back().args);
-}
-
-TEST_F(ProcModes, TextModeBuildsNoCatalogueAndHandsNoIndicators) {
-  DBtable::b_newDBBase = 0;
-  QR_GetDeviceID proc(nullptr);
-  EXPECT_EQ(nullptr, proc.getCatalogue());
-  EXPECT_STREQ("00010003029400020000", proc.getStamp());
-  DBtable::b_newDBBase = 1;
-  QR_GetDeviceID typed(nullptr);
-  ASSERT_NE(nullptr, typed.getCatalogue());
-  EXPECT_EQ(2, typed.getCatalogue()->getHeaderType());
-}
-
-// --- registration ------------------------------------------------------------------------
-
-TEST_F(ProcModes, AProcedureRegistersWheneverATransactionIsGiven) {
-  DBtran tran;
-  ASSERT_EQ(0, tran.startTran());
-  MMS2GetMediaAgentList list(&tran);
-  QR_GetDeviceID device(&tran);
-  MMS2GetMediaAgentList none(nullptr);
-  std::vector<DBtable*> registered = tran.registeredObjects();
-  ASSERT_EQ(2u, registered.size());
-  EXPECT_EQ(&list, registered[0]);
-  EXPECT_EQ(&device, registered[1]);
-  EXPECT_EQ(nullptr, none.getTransaction());
-  EXPECT_EQ(0, tran.rollbackTran());
-}
-
-TEST_F(ProcModes, AThrowingRegistrationIsLoggedWithTheBindingsHeaderAndSwallowed) {
-  DBtran tran;
-  ASSERT_EQ(0, tran.startTran());
-  testkit::db::setAddObjectThrows(true);
-  testkit::debuglog::Capture log;
-  MMS2GetMediaAgentList list(&tran);
-  MMMountpathCredentialAssociation assoc(&tran);
-  testkit::db::setAddObjectThrows(false);
-  EXPECT_TRUE(tran.registeredObjects().empty());
-
-  auto line = [](const char* where, const char* name, const void* object) {
-    char text[200];
-    std::snprintf(text, sizeof text, "%s: %s Constructor [0x%08x], caught an exception", where, name,
-                  static_cast<unsigned int>(reinterpret_cast<uintptr_t>(object) & 0xFFFFFFFFu));
-    return std::string(text);
-  };
-  std::vector<testkit::debuglog::Line> lines = log.lines();
-  ASSERT_EQ(2u, lines.size());
-  EXPECT_EQ(line("Db/Proc/MMS2GetMediaAgentList(709)", "MMS2GetMediaAgentList", &list), lines[0].text);
-  EXPECT_EQ(line("Db/Proc/MMMountpathCredentialAssociation(382)", "MMMountpathCredentialAssociation", &assoc),
-            lines[1].text);
-
-  // The critical section was given back, and the objects still work.
-  bool taken = false;
-  std::thread other([&] {
-    taken = DBtable::DBCriticalSection.TryLock();
-    if (taken) DBtable::DBCriticalSection.Unlock();
-  });
-  other.join();
-  EXPECT_TRUE(taken);
-  assoc.setValues(3, 999, kMountPathEntityType);
-  ASSERT_EQ(0, getOneRow(&assoc, false, -1, 0));
-  EXPECT_EQ(-1, assoc.getDataPtr()->o_result);  // no such credential
-  EXPECT_EQ(0, tran.rollbackTran());
-}
-
-// --- the once-per-class part under threads ----------------------------------------------
-
-// A procedure used by no other test, so that its class part is still empty
-// when the threads race to fill it.
-#define RACEPROC_COLUMNS(COL) \
-  COL(o_a, i, 0)              \
-  COL(o_b, s, 33)             \
-  COL(o_c, x, 0)              \
-  COL(o_d, u, 0)
-inline constexpr ZQDBBindingInfo RaceProc_info{.headerType = ZQDB_HEADER_PROCEDURE,
-                                               .dbName = "RaceProc",
-                                               .className = "RaceProc",
-                                               .version = "00010001000100010000",
-                                               .header = "tests/db_procs/ProcPatternTest.cpp",
-                                               .line = __LINE__};
-struct RaceProc_t {
-  RACEPROC_COLUMNS(ZQDB_FIELD)
-  ZQDB_ROW(RaceProc_t, RACEPROC_COLUMNS)
-};
-class RaceProc_t2 : public ZQDBCatalogue<RaceProc_t2, RaceProc_t, RaceProc_info> {};
-class RaceProc : public ZQDBProcBinding<RaceProc_t, RaceProc_t2, RaceProc_info> {
- public:
-  explicit RaceProc(DBtran* tran) : ZQDBProcBinding(tran) {}
-  void setValues(int a, const char* b) { bindInputs(a, b); }
-};
-
-TEST(ProcCatalogueOnce, EightThreadsBuildingAtOnceFillTheClassPartExactlyOnce) {
-  DBtable::b_newDBBase = 1;
-  ASSERT_FALSE(RaceProc_t2::s_isInitialized.load());
-  constexpr int kThreads = 8;
-  constexpr int kRounds = 25;
-  std::atomic<int> ready{0};
-  std::atomic<bool> go{false};
-  std::atomic<int> complete{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&] {
-      ready.fetch_add(1);
-      while (!go.load()) std::this_thread::yield();
-      for (int round = 0; round < kRounds; ++round) {
-        RaceProc proc(nullptr);
-        ZQDBRowBase* cat = proc.getCatalogue();
-        // Whoever sees the class part sees all of it.
-        if (cat != nullptr && cat->getColumnName(3) == "o_d" && cat->getStructDef() == "i|s33|b|u|" &&
-            cat->getTableName() == "RaceProc" && cat->getHeaderType() == 2 && cat->getSerialColNum() == -1) {
-          complete.fetch_add(1);
-        }
-        // The engine's bindings of the system are shared the same way.
-        QR_GetDeviceID device(nullptr);
-        MMMountpathCredentialAssociation assoc(nullptr);
-      }
-    });
-  }
-  while (ready.load() < kThreads) std::this_thread::yield();
-  go = true;
-  for (std::thread& t : threads) t.join();
-  EXPECT_EQ(kThreads * kRounds, complete.load());
-  EXPECT_EQ((std::vector<std::string>{"o_a", "o_b", "o_c", "o_d"}), RaceProc_t2::m_staticColumnVec);
-  EXPECT_EQ((std::vector<std::string>{"o_deviceID"}), QR_GetDeviceID_t2::m_staticColumnVec);
-  EXPECT_EQ((std::vector<std::string>{"o_result", "o_oldCredentialName"}),
-            MMMountpathCredentialAssociation_t2::m_staticColumnVec);
-}
-
-TEST(ProcCatalogueOnce, TwoObjectsOneAfterTheOtherShareOneSetOfNames) {
-  DBtable::b_newDBBase = 1;
-  MMS2IsCenteraNDMPHostIdInUse first(nullptr);
-  MMS2IsCenteraNDMPHostIdInUse second(nullptr);
-  EXPECT_NE(first.getCatalogue(), second.getCatalogue());
-  EXPECT_EQ(6u, MMS2IsCenteraNDMPHostIdInUse_t2::m_staticColumnVec.size());
-  EXPECT_EQ(first.getCatalogue()->getColumnName(5), second.getCatalogue()->getColumnName(5));
 }
 
 // --- a procedure without output columns, with an integer and a text --------------------
@@ -360,87 +198,32 @@ const bool kProbeNoteBody = [] {
 TEST_F(ProcModes, AProcedureWithoutOutputsTakesAnIntegerAndATextInBothModes) {
   ASSERT_TRUE(kProbeNoteBody);
   ASSERT_EQ(0, db.exec("INSERT INTO APP_Client (id, name) VALUES (3, 'old')"));
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
-    testkit::db::journal().reset();
+  static_assert(ProbeNote_t::kColumnCount == 0);
+  tktest::forBothModes([&](int mode) {
     ProbeNote note(nullptr);
-    EXPECT_EQ(0, ProbeNote_t::kColumnCount);
     EXPECT_STREQ("", note.getSelectList());
-    const std::string name = std::string("it's mode ") + std::to_string(mode);
+    const std::string name = "it's mode " + std::to_string(mode);
     note.setValues(3, name.c_str());
     if (mode == 0) {
       EXPECT_EQ("3,'it''s mode 0'", note.getValuesClause());
-      EXPECT_EQ(std::to_string(14 + 1 + (name.size() + 1) + 4), lastCheck());  // "%d,'%s'": length + 19, + 1 quote
+      EXPECT_EQ(std::to_string(14 + 1 + (name.size() + 1) + 4), tktest::lastValuesCheck());  // the quote counts twice
     } else {
       EXPECT_EQ(2u, note.getBoundInputCount());
     }
     EXPECT_EQ(100, getOneRow(&note, false, -1, 0));  // run for its effect: no row
     EXPECT_EQ(name, db.text("SELECT name FROM APP_Client WHERE id = 3"));
-
     note.setValues(5'000'000'000LL, 7);
     if (mode == 0) {
       EXPECT_EQ("5000000000,7", note.getValuesClause());
-      EXPECT_EQ("36", lastCheck());
+      EXPECT_EQ("36", tktest::lastValuesCheck());
     }
     EXPECT_EQ(100, getOneRow(&note, false, -1, 0));
-    EXPECT_EQ((std::vector<std::string>{"ProbeNote", "5000000000", "7"}), calls("procedure").back().args);
-  }
+    EXPECT_EQ((std::vector<std::string>{"ProbeNote", "5000000000", "7"}), tktest::lastProcedureCall());
+  });
 }
 
-// --- the cursor form -------------------------------------------------------------------
-
-#define PROBECURSOR_COLUMNS(COL) \
-  COL(r_id, i, 0)                \
-  COL(r_name, s, 65)
-#define PROBECURSOR_SQL "SELECT id, name FROM APP_Client WITH (NOLOCK) WHERE id >= %d AND name <> '%s' ORDER BY id"
-inline constexpr ZQDBBindingInfo ProbeCursor_info{.headerType = ZQDB_HEADER_CURSOR,
-                                                  .dbName = "probeCursor",
-                                                  .className = "ProbeCursor",
-                                                  .header = "tests/db_procs/ProcPatternTest.cpp",
-                                                  .line = __LINE__};
-struct ProbeCursor_t {
-  PROBECURSOR_COLUMNS(ZQDB_FIELD)
-  ZQDB_ROW(ProbeCursor_t, PROBECURSOR_COLUMNS)
-};
-class ProbeCursor_t2 : public ZQDBCatalogue<ProbeCursor_t2, ProbeCursor_t, ProbeCursor_info> {};
-class ProbeCursor : public ZQDBCursor<ProbeCursor_t, ProbeCursor_t2, ProbeCursor_info> {
- public:
-  explicit ProbeCursor(DBtran* tran) : ZQDBCursor(tran) {}
-  void setValues(int fromId, const char* skip) { ZQDB_CURSOR_BIND(PROBECURSOR_SQL, fromId, skip); }
-};
-
-TEST_F(ProcModes, CursorBindChecksTheQuerySizeAndFormatsWithQuoting) {
-  for (const char* name : {"alpha", "O'Neil", "gamma"})
-    ASSERT_EQ(0, db.exec("INSERT INTO APP_Client (name) VALUES (?)", {name}));
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
-    testkit::db::journal().reset();
-    ProbeCursor cursor(nullptr);
-    EXPECT_EQ(3, cursor.getKind());
-    EXPECT_STREQ("Cursor ProbeCursor", cursor.getDescription());
-    cursor.setValues(1, "O'Neil");
-    std::vector<tkjournal::Call> check = calls("querySizeCheck");
-    ASSERT_EQ(1u, check.size());
-    EXPECT_EQ(std::to_string((sizeof(PROBECURSOR_SQL) - 1 + 36) * 2), check[0].args[1]);
-    EXPECT_EQ("false", check[0].args[2]);
-    EXPECT_NE(std::string::npos, cursor.getQueryText().find("name <> 'O''Neil'")) << cursor.getQueryText();
-    std::vector<std::string> names;
-    int count = 0;
-    while (getNextRow(&cursor, &count, -1, 0) == 0) names.push_back(cursor.getDataPtr()->r_name);
-    EXPECT_EQ((std::vector<std::string>{"alpha", "gamma"}), names);
-  }
-}
-
-// --- result outcomes -------------------------------------------------------------------
-
-TEST(Fetch, ResultsNameTheirOutcome) {
-  static_assert(ZQDBFetchOf(0) == ZQDBFetch::Row);
-  static_assert(ZQDBFetchOf(100) == ZQDBFetch::NoRow);
-  static_assert(ZQDBFetchOf(204) == ZQDBFetch::Error);
-  static_assert(ZQDBFetchOf(-1) == ZQDBFetch::Error);
-  SUCCEED();
-}
+// The three outcomes of the row readers.
+static_assert(ZQDBFetchOf(0) == ZQDBFetch::Row && ZQDBFetchOf(100) == ZQDBFetch::NoRow);
+static_assert(ZQDBFetchOf(204) == ZQDBFetch::Error && ZQDBFetchOf(-1) == ZQDBFetch::Error);
 
 }  // namespace

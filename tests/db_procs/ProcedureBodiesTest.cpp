@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <type_traits>
-#include <utility>
 #include <vector>
 
 #include "Db/Proc/MMIsMAPushedToAnotherTK.h"
@@ -14,20 +12,15 @@
 #include "Db/Proc/QR_GetDeviceID.h"
 #include "platform/testkit/db.h"
 #include "platform/testkit/security.h"
-#include "tests/db_procs/RowFill.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/RowFill.h"
+#include "tests/support/Seed.h"
 
 namespace {
 
-class Procs : public ::testing::Test {
+class Procs : public tktest::DatabaseTest {
  protected:
   Procs() { testkit::security::reset(); }
   ~Procs() override { testkit::security::reset(); }
-  std::string lastCheck() {
-    std::vector<tkjournal::Call> c = testkit::db::journal().calls("valuesClauseCheck");
-    return c.empty() ? std::string("(none)") : c.back().args.at(1);
-  }
-  tktest::TestDatabase db;
 };
 
 // --- MMS2GetMediaAgentList ---------------------------------------------------------------
@@ -71,9 +64,7 @@ class MediaAgentList : public Procs {
 };
 
 TEST_F(MediaAgentList, ListsEveryAgentInClientOrderInBothModes) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int) {
     int count = 0;
     std::vector<Agent> agents = listAgents(7, 0, 1, &count);
     EXPECT_EQ((std::vector<int>{2, 3, 5}), ids(agents));  // client 4 is no media agent
@@ -82,8 +73,8 @@ TEST_F(MediaAgentList, ListsEveryAgentInClientOrderInBothModes) {
     EXPECT_EQ("ma2", agents[0].name);
     EXPECT_EQ("ma2(ma2.example.net)", agents[0].shown);  // no display name kept: the client name
     EXPECT_EQ(8192, agents[1].attribute);
-  }
-  EXPECT_EQ("44", lastCheck());
+  });
+  EXPECT_EQ("44", tktest::lastValuesCheck());
 }
 
 TEST_F(MediaAgentList, RightsSelectTheAgentsOfTheUser) {
@@ -165,9 +156,7 @@ TEST_F(MediaAgentList, ScriptedRowsAndFailuresReachTheCaller) {
 
 TEST_F(Procs, LibraryHostQueryAnswersOneRowForEveryAgent) {
   ASSERT_EQ(0, db.exec("INSERT INTO MMHost (ClientId, IsPushedToAnotherTK) VALUES (2, 1), (3, 0), (4, 7)"));
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int) {
     int result = -1;
     EXPECT_TRUE(isOfferedAsLibraryHost(2, &result));
     EXPECT_EQ(0, result);
@@ -176,8 +165,8 @@ TEST_F(Procs, LibraryHostQueryAnswersOneRowForEveryAgent) {
     EXPECT_EQ(0, result);
     EXPECT_FALSE(isOfferedAsLibraryHost(99, &result));  // unknown agent: a row with 0
     EXPECT_EQ(0, result);
-  }
-  EXPECT_EQ("29", lastCheck());
+  });
+  EXPECT_EQ("29", tktest::lastValuesCheck());
 }
 
 TEST_F(Procs, LibraryHostIsLeftOutOnNoRowErrorZeroOrNegative) {
@@ -227,9 +216,7 @@ class CredentialAssociationTest : public Procs {
 };
 
 TEST_F(CredentialAssociationTest, NewReplacedAndUnchangedAssociationsInBothModes) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int mode) {
     const int mountPath = 17 + mode;
 
     CredentialAssociation first = associateMountPathCredential(mountPath, 4);
@@ -255,18 +242,8 @@ TEST_F(CredentialAssociationTest, NewReplacedAndUnchangedAssociationsInBothModes
     EXPECT_EQ("backup's key", back.oldName);
     CredentialAssociation longOld = associateMountPathCredential(mountPath, 4);
     EXPECT_EQ(std::string(1020, 'L'), longOld.oldName);  // a name of 1,020 characters comes back whole
-  }
+  });
   EXPECT_EQ(2, db.scalar("SELECT COUNT(*) FROM APP_CredentialAssoc"));
-}
-
-TEST_F(CredentialAssociationTest, TextModeClauseOfTheStorageLibraryCall) {
-  DBtable::b_newDBBase = 0;
-  MMMountpathCredentialAssociation proc(nullptr);
-  proc.setValues(17, 4, 52);
-  EXPECT_EQ("17,4,52", proc.getValuesClause());
-  EXPECT_EQ("44", lastCheck());
-  ASSERT_EQ(0, getOneRow(&proc, false, -1, 0));
-  EXPECT_EQ(0, proc.getDataPtr()->o_result);
 }
 
 TEST_F(CredentialAssociationTest, RefusalsAssociateNothing) {
@@ -360,17 +337,15 @@ class NDMPHostUse : public Procs {
 };
 
 TEST_F(NDMPHostUse, AHostUsedByASubclientIsInUseInBothModes) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int) {
     CenteraNDMPHostUse use = checkCenteraNDMPHostInUse(12);
     EXPECT_TRUE(use.inUse);
     EXPECT_EQ(0, use.status);
     EXPECT_EQ(5, use.appId);  // the first row: lowest subclient id
     EXPECT_EQ("archiver", use.clientName);
     EXPECT_EQ("file archive", use.subclientName);
-  }
-  EXPECT_EQ("14", lastCheck());
+  });
+  EXPECT_EQ("14", tktest::lastValuesCheck());
 
   MMS2IsCenteraNDMPHostIdInUse proc(nullptr);
   proc.setValues(12);
@@ -431,9 +406,7 @@ class DeviceIds : public Procs {
 };
 
 TEST_F(DeviceIds, FindsTheDeviceOfTheClientByNameInBothModes) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int) {
     struct Case {
       int client;
       const char* name;
@@ -456,7 +429,7 @@ TEST_F(DeviceIds, FindsTheDeviceOfTheClientByNameInBothModes) {
       EXPECT_EQ(c.id, deviceId) << c.name;
       EXPECT_EQ(c.outcome == DeviceIdOutcome::Found ? 0 : 100, result) << c.name;
     }
-  }
+  });
 }
 
 TEST_F(DeviceIds, EitherTextFindsTheDevice) {
@@ -464,15 +437,6 @@ TEST_F(DeviceIds, EitherTextFindsTheDevice) {
   proc.setValues(5, "not there", "/dev/sdb");
   ASSERT_EQ(0, getOneRow(&proc, false, -1, 0));
   EXPECT_EQ(31, proc.getDataPtr()->o_deviceID);
-}
-
-TEST_F(DeviceIds, EmptyNamesInTheTextModeReserve24) {
-  DBtable::b_newDBBase = 0;
-  QR_GetDeviceID proc(nullptr);
-  proc.setValues(5, "", "");
-  EXPECT_EQ("5,'',''", proc.getValuesClause());
-  EXPECT_EQ("24", lastCheck());
-  EXPECT_EQ(100, getOneRow(&proc, false, -1, 0));
 }
 
 TEST_F(DeviceIds, IdZeroNoRowAndErrorsAreFailures) {
@@ -494,48 +458,17 @@ TEST_F(DeviceIds, IdZeroNoRowAndErrorsAreFailures) {
   EXPECT_EQ(DeviceIdOutcome::Found, deviceIdOutcomeOf(0, &row));
 }
 
-// --- full rows --------------------------------------------------------------------------------
-
-// Every output column of a procedure reaches its field (texts at their full
-// width) and, in the typed mode, its value object.
-template <class Proc, class Bind>
-void roundTrip(const char* name, Bind bind) {
-  SCOPED_TRACE(name);
-  using Row = std::remove_pointer_t<decltype(std::declval<Proc&>().getDataPtr())>;
-  Row expected;
-  dbprocs::fillRow(expected, 4);
-  testkit::db::overrideProcedure(name, {dbprocs::rowValues(expected)});
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
-    Proc proc(nullptr);
-    bind(proc);
-    ASSERT_EQ(0, getOneRow(&proc, false, -1, 0));
-    dbprocs::expectSameRow(expected, *proc.getDataPtr());
-    if (mode == 1) {
-      std::vector<ZQDBDataTypeBase*> values = proc.getCatalogue()->getData();
-      const ZQDBColumns& c = Row::zqdbColumns();
-      ASSERT_EQ(static_cast<size_t>(c.count), values.size());
-      for (int i = 0; i < c.count; ++i) {
-        EXPECT_FALSE(values[static_cast<size_t>(i)]->isNull()) << c.cols[i].name;
-        if (auto* v = dynamic_cast<ZQDB_int*>(values[static_cast<size_t>(i)])) {
-          EXPECT_EQ(*reinterpret_cast<const int*>(reinterpret_cast<const char*>(proc.getDataPtr()) + c.cols[i].offset),
-                    v->getValue())
-              << c.cols[i].name;
-        }
-      }
-    }
-  }
-  testkit::db::clearProcedureOverrides();
-}
+// --- full rows ---------------------------------------------------------------------------
 
 TEST_F(Procs, EveryProcedureRowRoundTripsWhole) {
-  roundTrip<MMS2GetMediaAgentList>("MMS2GetMediaAgentList", [](auto& p) { p.setValues(1, 0, 1); });
-  roundTrip<MMIsMAPushedToAnotherTK>("MMIsMAPushedToAnotherTK", [](auto& p) { p.setValues(2, 0); });
-  roundTrip<MMMountpathCredentialAssociation>("MMMountpathCredentialAssociation",
-                                              [](auto& p) { p.setValues(17, 4, 52); });
-  roundTrip<MMS2IsCenteraNDMPHostIdInUse>("MMS2IsCenteraNDMPHostIdInUse", [](auto& p) { p.setValues(12); });
-  roundTrip<QR_GetDeviceID>("QR_GetDeviceID", [](auto& p) { p.setValues(5, "a", "b"); });
+  using tktest::expectProcedureRoundTrip;
+  expectProcedureRoundTrip<MMS2GetMediaAgentList>("MMS2GetMediaAgentList", 4, [](auto& p) { p.setValues(1, 0, 1); });
+  expectProcedureRoundTrip<MMIsMAPushedToAnotherTK>("MMIsMAPushedToAnotherTK", 4, [](auto& p) { p.setValues(2, 0); });
+  expectProcedureRoundTrip<MMMountpathCredentialAssociation>("MMMountpathCredentialAssociation", 4,
+                                                             [](auto& p) { p.setValues(17, 4, 52); });
+  expectProcedureRoundTrip<MMS2IsCenteraNDMPHostIdInUse>("MMS2IsCenteraNDMPHostIdInUse", 4,
+                                                         [](auto& p) { p.setValues(12); });
+  expectProcedureRoundTrip<QR_GetDeviceID>("QR_GetDeviceID", 4, [](auto& p) { p.setValues(5, "a", "b"); });
 }
 
 }  // namespace

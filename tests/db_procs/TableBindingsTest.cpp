@@ -12,12 +12,12 @@
 #include "Db/Tbl/TM_AssocEntity.h"
 #include "platform/testkit/clock.h"
 #include "platform/testkit/db.h"
-#include "tests/db_procs/RowFill.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/RowFill.h"
+#include "tests/support/Seed.h"
 
 namespace {
 
-class Tables : public ::testing::Test {
+class Tables : public tktest::DatabaseTest {
  protected:
   size_t queriesOn(const std::string& object) {
     size_t n = 0;
@@ -26,30 +26,14 @@ class Tables : public ::testing::Test {
     }
     return n;
   }
-  tktest::TestDatabase db;
 };
 
 // --- APP_Credentials -------------------------------------------------------------------------
 
-TEST_F(Tables, CredentialRowRoundTripsInBothModes) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
-    APP_Credentials insert(nullptr);
-    dbprocs::fillRow(*insert.getDataPtr(), 10 + mode, "credentialId");
-    ASSERT_EQ(1020u, std::strlen(insert.getDataPtr()->credentialName));
-    ASSERT_EQ(0, insert.rowInsert(true));
-    const int id = insert.getDataPtr()->credentialId;
-    EXPECT_GT(id, 0);
-
-    APP_Credentials read(nullptr);
-    read.setIsolationType(4);
-    read.setWhere("CredentialId = %d", id);  // as the storage-library request writes it
-    ASSERT_EQ(0, getOneRow(&read, false, -1, 0));
-    EXPECT_EQ(id, read.getDataPtr()->credentialId);
-    dbprocs::expectSameRow(*insert.getDataPtr(), *read.getDataPtr(), "credentialId");
-  }
+TEST_F(Tables, FullRowsOfTheCredentialAndTaskAssociationTablesRoundTrip) {
+  tktest::forBothModes([](int mode) { tktest::expectTableRoundTrip<APP_Credentials>("credentialId", 10 + mode); });
   EXPECT_EQ(2, db.scalar("SELECT COUNT(*) FROM APP_Credentials"));
+  tktest::expectTableRoundTrip<TM_AssocEntity>("assocId", 8);
 }
 
 TEST_F(Tables, CredentialNamesFitUpTo1020Characters) {
@@ -103,7 +87,7 @@ TEST_F(Tables, CredentialCheckReadsTheRowAndFailsOnNoRowAsOnAnError) {
 
 TEST_F(Tables, JobRowRoundTripsThroughTheHandlersWhereClause) {
   JMJobInfo insert(nullptr);
-  dbprocs::fillRow(*insert.getDataPtr(), 3);
+  tktest::fillRow(*insert.getDataPtr(), 3);
   insert.getDataPtr()->jobId = 4711;
   insert.getDataPtr()->tarnfoldId = 2;
   ASSERT_EQ(0, insert.rowInsert(true));
@@ -111,7 +95,7 @@ TEST_F(Tables, JobRowRoundTripsThroughTheHandlersWhereClause) {
   JMJobInfo read(nullptr);
   read.setWhere("JobId in (%s)", jobInfoIdList({4711}).c_str());
   ASSERT_EQ(0, getOneRow(&read, false, -1, 0));
-  dbprocs::expectSameRow(*insert.getDataPtr(), *read.getDataPtr());
+  tktest::expectSameRow(*insert.getDataPtr(), *read.getDataPtr());
 
   // The key is the pair: the same job id under another installation is a row of its own.
   insert.getDataPtr()->tarnfoldId = 3;
@@ -127,13 +111,9 @@ TEST(JobIdList, DecimalIdsJoinedByCommasOnly) {
   EXPECT_EQ("-1,2147483647", jobInfoIdList({-1, INT_MAX}));
 }
 
-TEST(JobPoll, ResultsMeanStillThereGoneOrUnverifiable) {
-  static_assert(jobInfoPollOf(0) == JobPoll::StillThere);
-  static_assert(jobInfoPollOf(100) == JobPoll::Gone);
-  static_assert(jobInfoPollOf(204) == JobPoll::Unverifiable);
-  static_assert(jobInfoPollOf(1) == JobPoll::Unverifiable);
-  SUCCEED();
-}
+// A poll's result means the jobs are still there, gone or unverifiable.
+static_assert(jobInfoPollOf(0) == JobPoll::StillThere && jobInfoPollOf(100) == JobPoll::Gone);
+static_assert(jobInfoPollOf(204) == JobPoll::Unverifiable && jobInfoPollOf(1) == JobPoll::Unverifiable);
 
 TEST_F(Tables, JobQueryFindsAnyListedJob) {
   ASSERT_EQ(0, db.exec("INSERT INTO JMJobInfo (jobId, tarnfoldId) VALUES (5, 2), (9, 2)"));
@@ -178,45 +158,27 @@ TEST_F(Tables, WaitStartedLateMakesOnlyThePollsLeftWithinTheLimit) {
   EXPECT_EQ(0u, queriesOn("JMJobInfo"));
 }
 
-TEST_F(Tables, WaitEndsAtOnceOnADatabaseError) {
+// A wait for no jobs asks nothing; a database error ends it at once, without
+// a sleep.
+TEST_F(Tables, WaitForNoJobsOrOnADatabaseErrorEndsAtOnce) {
   testkit::clock::FakeClock clock(4'000'000);
+  EXPECT_EQ(JobWait::Gone, waitForJobsGone({}, clock.now()));
+  EXPECT_EQ(0u, queriesOn("JMJobInfo"));
   testkit::db::journal().injectFailure("getOneRow", 204, "locked");
   int result = -1;
   EXPECT_EQ(JobWait::Unverifiable, waitForJobsGone({5}, clock.now(), &result));
   EXPECT_EQ(204, result);
-  EXPECT_EQ(4'000'000, clock.now());  // no sleep
-}
-
-TEST_F(Tables, WaitForNoJobsAsksNothing) {
-  testkit::clock::FakeClock clock(5'000'000);
-  EXPECT_EQ(JobWait::Gone, waitForJobsGone({}, clock.now()));
-  EXPECT_EQ(0u, queriesOn("JMJobInfo"));
-  EXPECT_EQ(5'000'000, clock.now());
+  EXPECT_EQ(4'000'000, clock.now());
 }
 
 // --- TM_AssocEntity --------------------------------------------------------------------------
 
-TEST_F(Tables, TaskAssociationRowRoundTrips) {
-  TM_AssocEntity insert(nullptr);
-  dbprocs::fillRow(*insert.getDataPtr(), 8, "assocId");
-  ASSERT_EQ(0, insert.rowInsert(true));
-  const int id = insert.getDataPtr()->assocId;
-  EXPECT_GT(id, 0);
-  TM_AssocEntity read(nullptr);
-  read.setWhere("assocId = %d", id);
-  ASSERT_EQ(0, getOneRow(&read, false, -1, 0));
-  EXPECT_EQ(id, read.getDataPtr()->assocId);
-  dbprocs::expectSameRow(*insert.getDataPtr(), *read.getDataPtr(), "assocId");
-}
-
-TEST(SubclientCoverageRule, ZeroAnd1004AreCoveredHundredIsNotOthersFail) {
-  static_assert(subclientCoverageOf(0) == SubclientCoverage::Covered);
-  static_assert(subclientCoverageOf(1004) == SubclientCoverage::Covered);
-  static_assert(subclientCoverageOf(100) == SubclientCoverage::NotCovered);
-  static_assert(subclientCoverageOf(204) == SubclientCoverage::Error);
-  static_assert(subclientCoverageOf(1) == SubclientCoverage::Error);
-  SUCCEED();
-}
+// 0 and 1004 mean covered, 100 not covered, anything else an error.
+static_assert(subclientCoverageOf(0) == SubclientCoverage::Covered &&
+              subclientCoverageOf(1004) == SubclientCoverage::Covered);
+static_assert(subclientCoverageOf(100) == SubclientCoverage::NotCovered);
+static_assert(subclientCoverageOf(204) == SubclientCoverage::Error);
+static_assert(subclientCoverageOf(1) == SubclientCoverage::Error);
 
 TEST_F(Tables, SubclientCoverageOnSeededAssociations) {
   ASSERT_EQ(0, db.exec("INSERT INTO TM_AssocEntity (assocType, taskId, subclientId) VALUES "

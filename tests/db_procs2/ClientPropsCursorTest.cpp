@@ -12,9 +12,8 @@
 
 #include "Db/Cursor/getClientProps.h"
 #include "platform/testkit/db.h"
-#include "tests/db_procs/RowFill.h"
-#include "tests/db_procs2/Seed.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/RowFill.h"
+#include "tests/support/Seed.h"
 
 namespace {
 
@@ -45,7 +44,7 @@ TEST(ClientPropsBatch, ThreeIntegerPlaceholdersInTheAssignmentsAndNoOtherConvers
   EXPECT_LT(40u, countOf(kBatch, "@clientId"));
 }
 
-class ClientProps : public ::testing::Test {
+class ClientProps : public tktest::DatabaseTest {
  protected:
   void SetUp() override {
     ASSERT_EQ(0, db.exec("INSERT INTO SimOperatingSystem (id, type) VALUES (1, 'Windows'), (2, 'Unix')"));
@@ -70,13 +69,10 @@ class ClientProps : public ::testing::Test {
     EXPECT_EQ(100, getNextRow(&cursor, &status, -1, 0)) << "at most one row";
     return true;
   }
-  tktest::TestDatabase db;
 };
 
 TEST_F(ClientProps, SetValuesChecksTheQuerySizeAndFormatsTheBatchInBothModes) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int) {
     testkit::db::journal().reset();
     GetClientProps cursor(nullptr);
     cursor.setValues(5, 7, 0);
@@ -98,7 +94,7 @@ TEST_F(ClientProps, SetValuesChecksTheQuerySizeAndFormatsTheBatchInBothModes) {
               cursor.getQueryText().find("SELECT @tarnfoldId = -2147483648, @clientId = 2147483647, @userId = -1\n"));
     EXPECT_EQ(1u, countOf(cursor.getQueryText(), "SET NOCOUNT ON"));
     EXPECT_LE(cursor.getQueryText().size(), (kBatch.size() + 36) * 2);
-  }
+  });
 }
 
 // The batch's equivalent gets the three values; only the client id counts.
@@ -111,13 +107,11 @@ TEST_F(ClientProps, TheEquivalentRunsWithTheThreeValuesAndTheSameRowForAnyTarnfo
   EXPECT_EQ(3, first.getKind()) << "a cursor throughout";
   GetClientProps other(nullptr);
   ASSERT_TRUE(fetch(other, 7, 99, 123));
-  dbprocs::expectSameRow(*first.getDataPtr(), *other.getDataPtr());
+  tktest::expectSameRow(*first.getDataPtr(), *other.getDataPtr());
 }
 
 TEST_F(ClientProps, AClientWithoutAttributesGetsTheDefaults) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int mode) {
     GetClientProps cursor(nullptr);
     ASSERT_TRUE(fetch(cursor, 8));
     const GetClientProps_t& r = *cursor.getDataPtr();
@@ -168,7 +162,7 @@ TEST_F(ClientProps, AClientWithoutAttributesGetsTheDefaults) {
       ASSERT_NE(nullptr, dynamic_cast<ZQDB_int*>(keylen));
       EXPECT_EQ(128, dynamic_cast<ZQDB_int*>(keylen)->getValue());
     }
-  }
+  });
 }
 
 TEST_F(ClientProps, AttributesClientColumnsAndTheirTrimmingOrPadding) {
@@ -187,9 +181,7 @@ TEST_F(ClientProps, AttributesClientColumnsAndTheirTrimmingOrPadding) {
   ASSERT_EQ(0, db.exec("INSERT INTO simAllHalvaneRel (id, release) VALUES (1, '11.0'), (2, '13.2'), (3, '12.9')"));
   ASSERT_EQ(0, db.exec("INSERT INTO simInstallHistory (clientId, releaseId, build, installTime) VALUES "
                        "(7, 2, 'b1302', 100), (7, 3, 'b1290', 300), (7, 1, 'b1100', 200), (8, 2, 'other', 999)"));
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int) {
     GetClientProps cursor(nullptr);
     ASSERT_TRUE(fetch(cursor, 7));
     const GetClientProps_t& r = *cursor.getDataPtr();
@@ -215,7 +207,7 @@ TEST_F(ClientProps, AttributesClientColumnsAndTheirTrimmingOrPadding) {
     EXPECT_STREQ("/opt/tarn", r.r_WyvoranInstallDir);  // platform type 4 only
     EXPECT_STREQ("13.2", r.r_release);                 // the greatest release
     EXPECT_STREQ("b1290", r.r_build);                  // the most recent installation
-  }
+  });
 }
 
 TEST_F(ClientProps, AttributesModifiedAreIgnored) {
@@ -227,24 +219,6 @@ TEST_F(ClientProps, AttributesModifiedAreIgnored) {
   EXPECT_EQ(2, cursor.getDataPtr()->r_cipher);
   EXPECT_STREQ("", cursor.getDataPtr()->r_interface);
   EXPECT_EQ(k255Blanks, cursor.getDataPtr()->r_complianceSearchURL);
-}
-
-TEST_F(ClientProps, TheTimeZoneIsNamedOrEmptyButNeverNull) {
-  ASSERT_EQ(0, db.exec("INSERT INTO SchedTimeZone (TimeZoneID, TimeZoneName) VALUES (35, '(UTC+01:00) Amsterdam  ')"));
-  attribute(7, "timezone id", "35");
-  attribute(8, "timezone id", "36");  // no such time zone
-  GetClientProps seven(nullptr);
-  ASSERT_TRUE(fetch(seven, 7));
-  EXPECT_STREQ("(UTC+01:00) Amsterdam", seven.getDataPtr()->r_timezone);
-  GetClientProps eight(nullptr);
-  ASSERT_TRUE(fetch(eight, 8));
-  EXPECT_STREQ("", eight.getDataPtr()->r_timezone);
-  const ZQDBColumns& c = GetClientProps_t::zqdbColumns();
-  for (int i = 0; i < c.count; ++i) {
-    if (std::strcmp(c.cols[i].name, "r_timezone") == 0) {
-      EXPECT_EQ(0, eight.getIndicators()[i]);  // an empty text, not NULL
-    }
-  }
 }
 
 TEST_F(ClientProps, ArchivingIsOnWhenAnyInstanceHasIt) {
@@ -295,47 +269,6 @@ TEST_F(ClientProps, SnapshotBackupsNeedAPlatformOfType2AndANewEnoughRelease) {
   }
 }
 
-TEST_F(ClientProps, AnUnknownClientYieldsNoRow) {
-  GetClientProps cursor(nullptr);
-  cursor.setValues(2, 4242, 0);
-  int status = 0;
-  EXPECT_EQ(100, getNextRow(&cursor, &status, -1, 0));
-  EXPECT_EQ(0, status);
-  EXPECT_EQ(100, getOneRow(&cursor, false, -1, 0));
-}
-
-// Callers that hold the cursor as a plain DBtable* read the same row: the
-// engine runs the batch's equivalent for any reader of the object.
-TEST_F(ClientProps, APlainDBtableReaderGetsTheSameRow) {
-  ASSERT_EQ(0, db.exec("INSERT INTO SchedTimeZone (TimeZoneID, TimeZoneName) VALUES (35, 'Europe/Amsterdam')"));
-  attribute(7, "timezone id", "35");
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
-    GetClientProps typed(nullptr);
-    ASSERT_TRUE(fetch(typed, 7));
-
-    GetClientProps cursor(nullptr);
-    cursor.setValues(2, 7, 0);
-    EXPECT_EQ((std::vector<tkdb::DbValue>{2, 7, 0}), cursor.getQueryInputs());
-    DBtable* plain = &cursor;
-    int status = 0;
-    ASSERT_EQ(0, getNextRow(plain, &status, -1, 0));
-    EXPECT_EQ(1, status);
-    EXPECT_STREQ("Europe/Amsterdam", cursor.getDataPtr()->r_timezone);
-    dbprocs::expectSameRow(*typed.getDataPtr(), *cursor.getDataPtr());
-    EXPECT_EQ(100, getNextRow(plain, &status, -1, 0));
-    ASSERT_EQ(0, getOneRow(plain, false, -1, 0));
-    EXPECT_STREQ("client7", cursor.getDataPtr()->r_name);
-
-    cursor.setValues(2, 4242, 0);
-    EXPECT_EQ(100, getOneRow(plain, false, -1, 0));
-  }
-  for (const std::string& sql : testkit::db::statements()) {
-    EXPECT_EQ(std::string::npos, sql.find("#CLIENT_PROPS")) << "the batch's text never reaches the database";
-  }
-}
-
 // A test's override of the cursor's name serves the cursor as it serves a
 // procedure; a scripted failure reaches the lookup as no row.
 TEST_F(ClientProps, AnOverrideOfTheCursorsNameServesIt) {
@@ -358,15 +291,17 @@ TEST_F(ClientProps, AnOverrideOfTheCursorsNameServesIt) {
 // --- the NDMP server-properties lookup's use ------------------------------------------------
 
 TEST_F(ClientProps, TheTimeZoneNameForTheServerProperties) {
-  ASSERT_EQ(0, db.exec("INSERT INTO SchedTimeZone (TimeZoneID, TimeZoneName) VALUES (35, 'Europe/Amsterdam')"));
+  ASSERT_EQ(0, db.exec("INSERT INTO SchedTimeZone (TimeZoneID, TimeZoneName) VALUES (35, '(UTC+01:00) Amsterdam  ')"));
   attribute(7, "timezone id", "35");
-  attribute(8, "timezone id", "77");
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  attribute(8, "timezone id", "77");  // no such time zone
+  GetClientProps eight(nullptr);
+  ASSERT_TRUE(fetch(eight, 8));
+  EXPECT_STREQ("", eight.getDataPtr()->r_timezone);
+  EXPECT_EQ(0, eight.getIndicators()[12]) << "the time zone is an empty text, never NULL";
+  tktest::forBothModes([&](int) {
     std::string zone = "stale";
     EXPECT_TRUE(clientTimeZoneName(2, 7, zone));
-    EXPECT_EQ("Europe/Amsterdam", zone);
+    EXPECT_EQ("(UTC+01:00) Amsterdam", zone);  // trimmed
     EXPECT_FALSE(clientTimeZoneName(2, 8, zone));  // no such zone: empty, no item
     EXPECT_EQ("", zone);
     EXPECT_FALSE(clientTimeZoneName(2, 4242, zone));  // no client row
@@ -374,7 +309,7 @@ TEST_F(ClientProps, TheTimeZoneNameForTheServerProperties) {
     zone = "stale";
     EXPECT_FALSE(clientTimeZoneName(2, 7, zone));
     EXPECT_EQ("", zone);
-  }
+  });
 }
 
 }  // namespace

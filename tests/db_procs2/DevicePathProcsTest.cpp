@@ -20,48 +20,37 @@
 #include "Db/Proc/MMUpdateWritersForSANDataServerConfiguredMountPath.h"
 #include "platform/catalogue/Catalogue.h"
 #include "platform/testkit/db.h"
-#include "tests/db_procs2/Seed.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/RowFill.h"
+#include "tests/support/Seed.h"
 
 namespace {
 
-using dbprocs2::Path;
-
-class DevicePaths : public ::testing::Test {
+class DevicePaths : public tktest::DatabaseTest {
  protected:
   void SetUp() override {
-    for (int id : {11, 12, 13, 14}) dbprocs2::addClient(db, id, "ma" + std::to_string(id));
+    for (int id : {11, 12, 13, 14}) tktest::addClient(db, id, "ma" + std::to_string(id));
     ASSERT_EQ(0, db.exec("UPDATE APP_Client SET displayName = 'Media Agent 12', servicePack = 7 WHERE id = 12"));
-    dbprocs2::addMountPath(db, 100, 5, 50);
-    dbprocs2::addMountPath(db, 101, 6, 51, "cloud1", 0, 7);
-    dbprocs2::addMountPath(db, 102, 5, 50);
-    dbprocs2::addMountPath(db, 103, 5, 53);
-    dbprocs2::addMountPath(db, 104, 5, 54);
-    dbprocs2::addMountPath(db, 105, 5, 55);
-    dbprocs2::addPath(db, {501, 11, 50, 4, "/mnt/d50", "u11", "enc11"});
-    dbprocs2::addPath(db, {502, 12, 50, 20, "", "", "", 1, 0});
-    dbprocs2::addPath(db, {503, 13, 50, 6, "/mnt/d50b", "", "", 0});
-    dbprocs2::addPath(db, {511, 11, 51, 4, "cloud/bucket", "akey", "encsecret"});
-    dbprocs2::addCredential(db, 7, "cred7", 900);
-    dbprocs2::addPath(db, {512, 14, 51, 4, "cloud/bucket2", "", "", 1, 1, 900});
-    dbprocs2::addPath(db, {531, 13, 53, 4, "/mnt/d53", "", "", 0});
-    dbprocs2::addPath(db, {541, 11, 54, 20, ""});
-    dbprocs2::addPath(db, {551, 11, 55, 4, "/mnt/d55"});
-    dbprocs2::addPath(db, {552, 12, 55, 36, ""});
+    tktest::addMountPath(db, 100, 5, 50);
+    tktest::addMountPath(db, 101, 6, 51, "cloud1", 0, 7);
+    tktest::addMountPath(db, 102, 5, 50);
+    tktest::addMountPath(db, 103, 5, 53);
+    tktest::addMountPath(db, 104, 5, 54);
+    tktest::addMountPath(db, 105, 5, 55);
+    tktest::addCredential(db, 7, "cred7", 900);
+    for (const tktest::DevicePath& path : std::vector<tktest::DevicePath>{
+             {501, 11, 50, 4, "/mnt/d50", "u11", "enc11"}, {502, 12, 50, 20, "", "", "", 1, 0},
+             {503, 13, 50, 6, "/mnt/d50b", "", "", 0}, {511, 11, 51, 4, "cloud/bucket", "akey", "encsecret"},
+             {512, 14, 51, 4, "cloud/bucket2", "", "", 1, 1, 900}, {531, 13, 53, 4, "/mnt/d53", "", "", 0},
+             {541, 11, 54, 20, ""}, {551, 11, 55, 4, "/mnt/d55"}, {552, 12, 55, 36, ""}}) {
+      tktest::addDevicePath(db, path);
+    }
   }
-  std::string lastCheck() {
-    std::vector<tkjournal::Call> c = testkit::db::journal().calls("valuesClauseCheck");
-    return c.empty() ? std::string("(none)") : c.back().args.at(1);
-  }
-  tktest::TestDatabase db;
 };
 
 // --- transport pick ------------------------------------------------------------------
 
 TEST_F(DevicePaths, BestFitTakesTheEnabledReachablePathsTransportFolderAndCredentials) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int mode) {
     MMConfigDeviceControllerInfo record;
     record.deviceAccessType = 2;
     MMCopyText(record.userName, "typed-user");
@@ -79,9 +68,9 @@ TEST_F(DevicePaths, BestFitTakesTheEnabledReachablePathsTransportFolderAndCreden
     EXPECT_STREQ("", record.password);
     EXPECT_EQ(0u, record.credentialId);
     if (mode == 0) {
-      EXPECT_EQ("14", lastCheck());
+      EXPECT_EQ("14", tktest::lastValuesCheck());
     }
-  }
+  });
 }
 
 TEST_F(DevicePaths, BestFitWithACredentialIdKeepsUserAndPassword) {
@@ -101,34 +90,28 @@ TEST_F(DevicePaths, BestFitWithACredentialIdKeepsUserAndPassword) {
   EXPECT_STREQ("", pick.encryptedPassword);
 }
 
-TEST_F(DevicePaths, BestFitWithoutTransportOrFolderChangesNothing) {
-  testkit::db::overrideProcedure("MMGetBestFitTransportTypeForGivenMountPath", {{0, "", "user", "pw", 0}});
+// Without an enabled path, on a failure, or with a row without transport
+// and folder, the record keeps what it had.
+TEST_F(DevicePaths, BestFitWithoutAPathTransportOrFolderOrOnAFailureTakesNothing) {
   MMConfigDeviceControllerInfo record;
   record.deviceAccessType = 20;
   MMCopyText(record.folder, "/own");
   MMCopyText(record.userName, "own-user");
-  BestFitTransport pick = pickBestFitTransport(100, record);
-  EXPECT_EQ(BestFit::Picked, pick.outcome);
-  EXPECT_EQ(0, pick.transportBits);
-  EXPECT_FALSE(pick.tookFolder);
-  EXPECT_EQ(20u, record.deviceAccessType);
-  EXPECT_STREQ("/own", record.folder);
-  EXPECT_STREQ("own-user", record.userName);
-}
-
-TEST_F(DevicePaths, BestFitWithoutEnabledPathOrOnAFailureTakesNothing) {
-  MMConfigDeviceControllerInfo record;
-  record.deviceAccessType = 2;
   BestFitTransport none = pickBestFitTransport(103, record);  // its only path is disabled
   EXPECT_EQ(BestFit::NothingToPick, none.outcome);
   EXPECT_EQ(100, none.result);
-  EXPECT_EQ(2u, record.deviceAccessType);
   testkit::db::journal().injectFailure("getOneRow", 204, "locked");
   BestFitTransport failed = pickBestFitTransport(100, record);
   EXPECT_EQ(BestFit::Failed, failed.outcome);
   EXPECT_EQ(204, failed.result);
-  EXPECT_EQ(2u, record.deviceAccessType);
-  EXPECT_STREQ("", record.folder);
+  testkit::db::overrideProcedure("MMGetBestFitTransportTypeForGivenMountPath", {{0, "", "user", "pw", 0}});
+  BestFitTransport empty = pickBestFitTransport(100, record);
+  EXPECT_EQ(BestFit::Picked, empty.outcome);
+  EXPECT_EQ(0, empty.transportBits);
+  EXPECT_FALSE(empty.tookFolder);
+  EXPECT_EQ(20u, record.deviceAccessType);
+  EXPECT_STREQ("/own", record.folder);
+  EXPECT_STREQ("own-user", record.userName);
 }
 
 // Texts one character longer than the request's fields are cut to fit;
@@ -138,9 +121,7 @@ TEST_F(DevicePaths, LongBestFitTextsAreCutToTheRecordsFields) {
   const std::string user(1024, 'u');
   const std::string password(2048, 'p');
   testkit::db::overrideProcedure("MMGetBestFitTransportTypeForGivenMountPath", {{8, folder, user, password, 0}});
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int) {
     MMConfigDeviceControllerInfo record;
     record.reserved8 = 0xA5A5A5A5u;
     BestFitTransport pick = pickBestFitTransport(100, record);
@@ -151,7 +132,7 @@ TEST_F(DevicePaths, LongBestFitTextsAreCutToTheRecordsFields) {
     EXPECT_EQ(2047u, strnlen(pick.encryptedPassword, sizeof pick.encryptedPassword));
     EXPECT_EQ(0xA5A5A5A5u, record.reserved8);
     EXPECT_EQ(8u, record.deviceAccessType);
-  }
+  });
 }
 
 // --- data-server validation -----------------------------------------------------------
@@ -199,9 +180,7 @@ TEST_F(DevicePaths, ValidationRefusesWithTheReasonsCatalogueIdInBothModes) {
 TEST_F(DevicePaths, TheExitCodeTravelsAs64Bits) {
   const long long big = 0x123456789ALL;
   testkit::db::overrideProcedure("MMDataServerIPControllerValidation", {{big}});
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int mode) {
     long long reason = 0;
     EXPECT_EQ(DataServerValidation::Refused, validateDataServerIPController(1, 100, 14, 20, &reason));
     EXPECT_EQ(big, reason);
@@ -214,7 +193,7 @@ TEST_F(DevicePaths, TheExitCodeTravelsAs64Bits) {
       ASSERT_NE(nullptr, value);
       EXPECT_EQ(big, value->getValue());
     }
-  }
+  });
 }
 
 TEST_F(DevicePaths, ValidationWithoutARowIsValidAndAFailureIsNot) {
@@ -235,7 +214,7 @@ TEST_F(DevicePaths, TheFourIntegerClauseHoldsTheWidestValuesIn59) {
   MMDataServerIPControllerValidation proc(nullptr);
   proc.setValues(1, 100, 14, 20);
   EXPECT_EQ("1,100,14,20", proc.getValuesClause());
-  EXPECT_EQ("59", lastCheck());
+  EXPECT_EQ("59", tktest::lastValuesCheck());
   proc.setValues(INT_MIN, INT_MIN, INT_MIN, INT_MIN);
   EXPECT_EQ("-2147483648,-2147483648,-2147483648,-2147483648", proc.getValuesClause());
   EXPECT_LE(proc.getValuesClause().size(), 59u);
@@ -250,9 +229,7 @@ TEST_F(DevicePaths, TheFourIntegerClauseHoldsTheWidestValuesIn59) {
 // --- credentials of a cloud mount path ------------------------------------------------
 
 TEST_F(DevicePaths, ACloudAdditionBorrowsTheExistingPathsFolderAndCredentials) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int) {
     MMConfigDeviceControllerInfo record;
     MMCopyText(record.folder, "typed");
     char stored[2048] = {};
@@ -264,7 +241,7 @@ TEST_F(DevicePaths, ACloudAdditionBorrowsTheExistingPathsFolderAndCredentials) {
     EXPECT_STREQ("encsecret", record.password);  // as stored
     EXPECT_STREQ("encsecret", stored);
     EXPECT_EQ(0u, record.credentialId);
-  }
+  });
   // With the first path disabled the next one, which has a stored credential, lends.
   ASSERT_EQ(0, db.exec("UPDATE MMDeviceController SET DeviceControllerEnabled = 0 WHERE DeviceControllerId = 511"));
   MMConfigDeviceControllerInfo record;
@@ -308,9 +285,7 @@ TEST_F(DevicePaths, LongCloudCredentialsAreCutToTheRecordsFields) {
 // --- writers of a data-server mount path ------------------------------------------------
 
 TEST_F(DevicePaths, WritersOfADataServerMountPathFollowItsEnabledPaths) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int mode) {
     ASSERT_EQ(0, db.exec("UPDATE MMMountPath SET NumberOfWriters = 0"));
     int result = updateWritersForDataServerMountPath(100);
     EXPECT_EQ(100, result);  // no row: run for its effect
@@ -320,9 +295,9 @@ TEST_F(DevicePaths, WritersOfADataServerMountPathFollowItsEnabledPaths) {
     EXPECT_EQ(0, db.scalar("SELECT NumberOfWriters FROM MMMountPath WHERE MountPathId = 101"));
     EXPECT_EQ(0, db.scalar("SELECT NumberOfWriters FROM MMMountPath WHERE MountPathId = 103"));
     if (mode == 0) {
-      EXPECT_EQ("14", lastCheck());
+      EXPECT_EQ("14", tktest::lastValuesCheck());
     }
-  }
+  });
 }
 
 TEST_F(DevicePaths, AFailedWriterUpdateIsOnlyAFailure) {
@@ -337,9 +312,7 @@ TEST_F(DevicePaths, AFailedWriterUpdateIsOnlyAFailure) {
 // --- data-server path ----------------------------------------------------------------------
 
 TEST_F(DevicePaths, AServedPathsDataServerPathIsTheDirectPathsFolder) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int) {
     std::string path = "stale";
     EXPECT_EQ(0, dataServerPathOf(502, path));
     EXPECT_EQ("/mnt/d50", path);
@@ -352,7 +325,7 @@ TEST_F(DevicePaths, AServedPathsDataServerPathIsTheDirectPathsFolder) {
     EXPECT_EQ(100, result);
     EXPECT_TRUE(dataServerPathRead(result));
     EXPECT_EQ("", path);
-  }
+  });
   testkit::db::journal().injectFailure("getOneRow", 204, "locked");
   std::string path = "stale";
   int result = dataServerPathOf(502, path);
@@ -363,27 +336,13 @@ TEST_F(DevicePaths, AServedPathsDataServerPathIsTheDirectPathsFolder) {
 // --- device paths of a mount path ---------------------------------------------------------
 
 TEST_F(DevicePaths, EveryPathOfTheMountPathWithAllFifteenColumns) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int) {
     std::vector<int> ids;
     int result = forEachDevicePathOfMountPath(100, [&](const MMS2GetDevicePathsForMountPath_t& row) {
       ids.push_back(row.deviceControllerId);
-      if (row.deviceControllerId == 502) {
-        EXPECT_EQ(1, row.deviceControllerActive);
-        EXPECT_EQ(1, row.deviceControllerEnabled);
-        EXPECT_EQ(0, row.deviceAccessible);
-        EXPECT_EQ(12, row.MAClientId);
-        EXPECT_STREQ("ma12", row.MAClientName);
-        EXPECT_STREQ("", row.deviceControllerPath);
-        EXPECT_STREQ("", row.deviceControllerUser);
-        EXPECT_EQ(20, row.readWriteAccess);
-        EXPECT_EQ(7, row.servicePack);
-        EXPECT_STREQ("/mnt/d50", row.dataServerPath);
-        EXPECT_EQ(50, row.deviceId);
-        EXPECT_EQ(0, row.credentialId);
-        EXPECT_STREQ("", row.credentialName);
-        EXPECT_STREQ("Media Agent 12", row.MADisplayName);
+      if (row.deviceControllerId == 502) {  // served: the direct path's folder; the display name kept
+        EXPECT_EQ((tkdb::DbRow{502, 1, 1, 0, 12, "ma12", "", "", 20, 7, "/mnt/d50", 50, 0, "", "Media Agent 12"}),
+                  tktest::rowValues(row));
       }
       if (row.deviceControllerId == 501) {
         EXPECT_STREQ("/mnt/d50", row.deviceControllerPath);
@@ -399,7 +358,7 @@ TEST_F(DevicePaths, EveryPathOfTheMountPathWithAllFifteenColumns) {
       EXPECT_EQ(7, row.credentialId);
       EXPECT_STREQ("cred7", row.credentialName);
     });
-  }
+  });
 }
 
 // The library query's use: the data-server type of each device; a device

@@ -12,42 +12,33 @@
 #include "Db/Proc/MMGetHybridCloudAssociations.h"
 #include "Db/Proc/MMS2GetMissingHybridCloudMAsForDisk.h"
 #include "platform/testkit/db.h"
-#include "tests/db_procs2/Seed.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/RowFill.h"
+#include "tests/support/Seed.h"
 
 namespace {
 
-using dbprocs2::Path;
-
-class HybridCloud : public ::testing::Test {
+class HybridCloud : public tktest::DatabaseTest {
  protected:
   void SetUp() override {
     ASSERT_EQ(0, db.exec("INSERT INTO MMLibrary (LibraryId, AliasName) VALUES (10, 'disk-lib'), (20, 'cloud-A'), "
                          "(21, 'cloud-B'), (30, 'lonely-cloud')"));
     ASSERT_EQ(0, db.exec("INSERT INTO MMHybridCloudMapping (CloudLibraryId, DiskLibraryId) VALUES (21, 10), (20, 10)"));
-    dbprocs2::addMountPath(db, 1000, 10, 70);
-    dbprocs2::addMountPath(db, 1001, 10, 71);
-    dbprocs2::addMountPath(db, 1002, 10, 70);
-    dbprocs2::addMountPath(db, 1003, 10, 72);
-    dbprocs2::addMountPath(db, 2000, 20, 80, "cloud", 0, 7);
-    for (int client : {11, 12, 13}) dbprocs2::addPath(db, {800 + client, client, 80, 4, "bucket"});
-    dbprocs2::addPath(db, {701, 11, 70, 4, "/disk70", "du", "dp"});
-    dbprocs2::addCredential(db, 9, "cred9", 950);
-    dbprocs2::addPath(db, {711, 12, 71, 4, "/disk71", "", "", 1, 1, 950});
+    tktest::addMountPath(db, 1000, 10, 70);
+    tktest::addMountPath(db, 1001, 10, 71);
+    tktest::addMountPath(db, 1002, 10, 70);
+    tktest::addMountPath(db, 1003, 10, 72);
+    tktest::addMountPath(db, 2000, 20, 80, "cloud", 0, 7);
+    for (int client : {11, 12, 13}) tktest::addDevicePath(db, {800 + client, client, 80, 4, "bucket"});
+    tktest::addDevicePath(db, {701, 11, 70, 4, "/disk70", "du", "dp"});
+    tktest::addCredential(db, 9, "cred9", 950);
+    tktest::addDevicePath(db, {711, 12, 71, 4, "/disk71", "", "", 1, 1, 950});
   }
-  std::string lastCheck() {
-    std::vector<tkjournal::Call> c = testkit::db::journal().calls("valuesClauseCheck");
-    return c.empty() ? std::string("(none)") : c.back().args.at(1);
-  }
-  tktest::TestDatabase db;
 };
 
 // --- associations -----------------------------------------------------------------------
 
 TEST_F(HybridCloud, TheCloudLibrariesOfADiskLibraryJoinedByCommaBlank) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int mode) {
     bool found = false;
     std::string names, error;
     EXPECT_TRUE(collectHybridCloudAssociations(10, found, names, error));
@@ -55,9 +46,9 @@ TEST_F(HybridCloud, TheCloudLibrariesOfADiskLibraryJoinedByCommaBlank) {
     EXPECT_EQ("cloud-A, cloud-B", names);
     EXPECT_EQ("", error);
     if (mode == 0) {
-      EXPECT_EQ("14", lastCheck());
+      EXPECT_EQ("14", tktest::lastValuesCheck());
     }
-  }
+  });
 }
 
 TEST_F(HybridCloud, ADiskLibraryWithoutAssociationsEndsAtOnceWith100) {
@@ -119,9 +110,7 @@ std::vector<unsigned> clientsOf(const HandOver& h) {
 }
 
 TEST_F(HybridCloud, TheMissingPathsOfEachDiskDeviceComeInOneHandOver) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int mode) {
     int result = 0;
     std::vector<HandOver> handOvers = walk(20, &result);
     EXPECT_EQ(100, result);
@@ -158,15 +147,19 @@ TEST_F(HybridCloud, TheMissingPathsOfEachDiskDeviceComeInOneHandOver) {
     EXPECT_STREQ("", c.userName);
     EXPECT_EQ(0u, c.credentialId);
     if (mode == 0) {
-      EXPECT_EQ("14", lastCheck());
+      EXPECT_EQ("14", tktest::lastValuesCheck());
     }
-  }
+  });
 }
 
-TEST_F(HybridCloud, NoMappingOrNothingMissingHandsNothingOver) {
+TEST_F(HybridCloud, NoMappingNothingMissingOrAFailedQueryHandsNothingOver) {
   int result = 0;
   EXPECT_TRUE(walk(30, &result).empty());  // no mapping
   EXPECT_EQ(100, result);
+  testkit::db::failProcedure("MMS2GetMissingHybridCloudMAsForDisk", 205, "disk");
+  EXPECT_TRUE(walk(20, &result).empty());
+  EXPECT_EQ(205, result);
+  testkit::db::clearProcedureOverrides();
   for (int client : {11, 12, 13}) {
     for (int device : {70, 71, 72}) {
       ASSERT_EQ(0, db.exec("INSERT OR IGNORE INTO MMDeviceController (ClientId, DeviceId, DeviceAccessType) "
@@ -268,13 +261,6 @@ TEST_F(HybridCloud, ARowFailureAfterSomeRowsStillHandsOverWhatCameBefore) {
   EXPECT_EQ(7, handOvers[0].device);
   EXPECT_EQ((std::vector<unsigned>{12}), clientsOf(handOvers[0]));
   EXPECT_TRUE(handOvers[0].atEnd);
-}
-
-TEST_F(HybridCloud, AFailedQueryHandsNothingOver) {
-  testkit::db::failProcedure("MMS2GetMissingHybridCloudMAsForDisk", 205, "disk");
-  int result = 0;
-  EXPECT_TRUE(walk(20, &result).empty());
-  EXPECT_EQ(205, result);
 }
 
 }  // namespace

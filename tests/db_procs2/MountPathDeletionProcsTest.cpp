@@ -18,18 +18,18 @@
 #include "Db/Proc/MMInsertDeletedMPToDDB.h"
 #include "Db/Proc/MMInsertDeletedMPToPhysicalCleanup.h"
 #include "platform/testkit/db.h"
-#include "tests/db_procs2/Seed.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/RowFill.h"
+#include "tests/support/Seed.h"
 
 namespace {
 
-class Deletion : public ::testing::Test {
+class Deletion : public tktest::DatabaseTest {
  protected:
   void SetUp() override {
-    dbprocs2::addMountPath(db, 200, 5, 80, "mp200", 20);
-    dbprocs2::addMountPath(db, 201, 5, 81, "mp201", 21);
-    dbprocs2::addMountPath(db, 202, 5, 82, "mp202", 22);
-    dbprocs2::addMountPath(db, 300, 6, 83, "mp300", 30);
+    tktest::addMountPath(db, 200, 5, 80, "mp200", 20);
+    tktest::addMountPath(db, 201, 5, 81, "mp201", 21);
+    tktest::addMountPath(db, 202, 5, 82, "mp202", 22);
+    tktest::addMountPath(db, 300, 6, 83, "mp300", 30);
     ASSERT_EQ(0, db.exec("INSERT INTO MMMediaSide (MediaSideId, MediaId, DataWrittenBytes) VALUES "
                          "(20, 2000, 500), (21, 2001, 0), (22, 2002, 0), (30, 3000, 10)"));
     ASSERT_EQ(0, db.exec("INSERT INTO MMMediaBackup (JobId, MediaId) VALUES (71, 2000), (72, 2000), (72, 2000), "
@@ -40,11 +40,6 @@ class Deletion : public ::testing::Test {
     ASSERT_EQ(0, db.exec("INSERT INTO archGroupCopy (id, archGroupId, SIDBStoreId) VALUES (601, 61, 41), "
                          "(602, 62, 41), (603, 63, 42)"));
   }
-  std::string lastCheck() {
-    std::vector<tkjournal::Call> c = testkit::db::journal().calls("valuesClauseCheck");
-    return c.empty() ? std::string("(none)") : c.back().args.at(1);
-  }
-  tktest::TestDatabase db;
 };
 
 const char* const kStores200 = "<SIDBList><SIDB id=\"41\"/><SIDB id=\"42\"/></SIDBList>";
@@ -52,9 +47,7 @@ const char* const kStores200 = "<SIDBList><SIDB id=\"41\"/><SIDB id=\"42\"/></SI
 // --- the check ---------------------------------------------------------------------------
 
 TEST_F(Deletion, AFreeMountPathMayGoAndLeavesTextAndListAlone) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int mode) {
     int code = -1;
     std::string text = "before", list = "before";
     EXPECT_EQ(0, checkMountPathCanDelete(201, 5, 0, code, text, list));
@@ -62,15 +55,13 @@ TEST_F(Deletion, AFreeMountPathMayGoAndLeavesTextAndListAlone) {
     EXPECT_EQ("before", text);
     EXPECT_EQ("before", list);
     if (mode == 0) {
-      EXPECT_EQ("44", lastCheck());
+      EXPECT_EQ("44", tktest::lastValuesCheck());
     }
-  }
+  });
 }
 
 TEST_F(Deletion, AMountPathInUseNeedsForceWithItsBitsReasonJobsAndStores) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int) {
     int code = 0;
     std::string text, list;
     EXPECT_EQ(0, checkMountPathCanDelete(200, 5, 0, code, text, list));
@@ -86,7 +77,7 @@ TEST_F(Deletion, AMountPathInUseNeedsForceWithItsBitsReasonJobsAndStores) {
     ASSERT_EQ(0, getOneRow(&proc, false, -1, 0));
     ASSERT_NE(nullptr, proc.getDataPtr()->o_JobsListXML);
     EXPECT_STREQ("<JobList><Job id=\"71\"/><Job id=\"72\"/></JobList>", proc.getDataPtr()->o_JobsListXML);
-  }
+  });
 }
 
 TEST_F(Deletion, ReferencesAloneOnANeverWrittenMountPathAskForNoCleanup) {
@@ -146,47 +137,15 @@ TEST_F(Deletion, ALongReasonIsCutWhileTheStoreListStaysWhole) {
   EXPECT_EQ(std::string(2047, 'b'), mountPathCheckReason(std::string(2047, 'b').c_str()));
 }
 
-// Fetching again into the same row releases the heap texts of the row
-// before (the sanitizers report a leak or a double release).
-TEST_F(Deletion, HeapTextsAreFreedWhenTheRowIsFilledAgain) {
-  testkit::db::overrideProcedure("MMCheckMPCanDelete", {{2, "first reason", "<JobList/>", kStores200},
-                                                        {4, nullptr, nullptr, "<SIDBList/>"},
-                                                        {8, "third", nullptr, nullptr}});
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
-    MMCheckMPCanDelete proc(nullptr);
-    proc.setValues(200, 5, 0);
-    for (int again = 0; again < 3; ++again) {
-      ASSERT_EQ(0, getOneRow(&proc, false, -1, 0));
-      EXPECT_STREQ("first reason", proc.getDataPtr()->o_errorString);
-    }
-    int count = 0;
-    std::vector<std::string> reasons;
-    while (getNextRow(&proc, &count, -1, 0) == 0) {
-      const MMCheckMPCanDelete_t* row = proc.getDataPtr();
-      reasons.push_back(row->o_errorString != nullptr ? row->o_errorString : "(null)");
-      if (row->o_errorCode == 4) {
-        EXPECT_EQ(nullptr, row->o_JobsListXML);
-        EXPECT_STREQ("<SIDBList/>", row->o_SIDBListXML);
-      }
-    }
-    EXPECT_EQ((std::vector<std::string>{"first reason", "(null)", "third"}), reasons);
-    EXPECT_EQ(nullptr, proc.getDataPtr()->o_SIDBListXML);
-  }
-}
-
 // --- running jobs ------------------------------------------------------------------------
 
 TEST_F(Deletion, RunningJobsOfTheMountPathOrOfTheWholeLibrary) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int mode) {
     std::vector<int> jobs;
     EXPECT_EQ(100, runningJobsOfMountPath(200, 5, 1, jobs));
     EXPECT_EQ((std::vector<int>{72}), jobs);  // 71 is not running, 95 has no backup there
     if (mode == 0) {
-      EXPECT_EQ("44", lastCheck());
+      EXPECT_EQ("44", tktest::lastValuesCheck());
     }
     jobs.clear();
     ASSERT_EQ(0, db.exec("INSERT INTO MMMediaBackup (JobId, MediaId) VALUES (95, 2002)"));
@@ -199,7 +158,7 @@ TEST_F(Deletion, RunningJobsOfTheMountPathOrOfTheWholeLibrary) {
     EXPECT_EQ(100, runningJobsOfMountPath(201, 5, 1, jobs));
     EXPECT_TRUE(jobs.empty());
     ASSERT_EQ(0, db.exec("DELETE FROM MMMediaBackup WHERE JobId = 95"));
-  }
+  });
 }
 
 TEST_F(Deletion, AnUnknownLevelOrAFailureEndsTheWalkWithItsCode) {
@@ -214,9 +173,7 @@ TEST_F(Deletion, AnUnknownLevelOrAFailureEndsTheWalkWithItsCode) {
 // --- records in the deletion's transaction -------------------------------------------------
 
 TEST_F(Deletion, MarkingTheStoresIsUndoneWithTheDeletionsTransaction) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int mode) {
     testkit::db::journal().reset();
     {
       DBtran tran;
@@ -231,13 +188,13 @@ TEST_F(Deletion, MarkingTheStoresIsUndoneWithTheDeletionsTransaction) {
       EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM MMVolume WHERE MediaSideId = 20 AND SIDBStoreId <> 0"));
       EXPECT_EQ(1, db.scalar("SELECT COUNT(*) FROM MMVolume WHERE MediaSideId = 30 AND SIDBStoreId = 42"));
       if (mode == 0) {
-        EXPECT_EQ(std::to_string(19 + std::string(kStores200).size()), lastCheck());
+        EXPECT_EQ(std::to_string(19 + std::string(kStores200).size()), tktest::lastValuesCheck());
       }
       EXPECT_EQ(0, tran.rollbackTran());
     }
     EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM MMDeletedMountPathDDB"));
     EXPECT_EQ(3, db.scalar("SELECT COUNT(*) FROM MMVolume WHERE MediaSideId = 20 AND SIDBStoreId <> 0"));
-  }
+  });
 }
 
 // A list that is not a store list is refused whole: in the text mode it
@@ -245,9 +202,7 @@ TEST_F(Deletion, MarkingTheStoresIsUndoneWithTheDeletionsTransaction) {
 // as it was, and nothing of it runs or is recorded.
 TEST_F(Deletion, AHostileStoreListIsEscapedAndRefused) {
   const std::string hostile = "<SIDBList><SIDB id=\"41\"/></SIDBList>'); DELETE FROM MMVolume; --";
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int mode) {
     testkit::db::journal().reset();
     DBtran tran;
     ASSERT_EQ(0, tran.startTran());
@@ -255,7 +210,7 @@ TEST_F(Deletion, AHostileStoreListIsEscapedAndRefused) {
       MMInsertDeletedMPToDDB proc(&tran);
       proc.setValues(200, hostile.c_str());
       EXPECT_EQ("200,'<SIDBList><SIDB id=\"41\"/></SIDBList>''); DELETE FROM MMVolume; --'", proc.getValuesClause());
-      EXPECT_EQ(std::to_string(19 + hostile.size() + 1), lastCheck());  // the quote counts twice
+      EXPECT_EQ(std::to_string(19 + hostile.size() + 1), tktest::lastValuesCheck());  // the quote counts twice
     }
     int error = 0;
     EXPECT_EQ(kDeletedMountPathRecordFailed, markDeletedMountPathInDDBs(200, hostile, tran, &error));
@@ -266,7 +221,7 @@ TEST_F(Deletion, AHostileStoreListIsEscapedAndRefused) {
     EXPECT_EQ(0, tran.commitTran());
     EXPECT_EQ(6, db.scalar("SELECT COUNT(*) FROM MMVolume"));
     EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM MMDeletedMountPathDDB"));
-  }
+  });
 }
 
 TEST_F(Deletion, MarkingAnEmptyListRecordsNothingAndFailuresAre261) {
@@ -291,9 +246,7 @@ TEST_F(Deletion, MarkingAnEmptyListRecordsNothingAndFailuresAre261) {
 }
 
 TEST_F(Deletion, ThePhysicalCleanupRecordKeepsLibraryAndNameOnce) {
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int) {
     ASSERT_EQ(0, db.exec("DELETE FROM MMMountPathPhysicalCleanup"));
     DBtran tran;
     ASSERT_EQ(0, tran.startTran());
@@ -309,7 +262,7 @@ TEST_F(Deletion, ThePhysicalCleanupRecordKeepsLibraryAndNameOnce) {
     EXPECT_EQ(200, rows[0][0].i);
     EXPECT_EQ(5, rows[0][1].i);
     EXPECT_EQ("mp200", rows[0][2].s);
-  }
+  });
   DBtran undone;
   ASSERT_EQ(0, undone.startTran());
   EXPECT_EQ(0, registerMountPathForPhysicalCleanup(202, undone));
@@ -337,14 +290,14 @@ TEST_F(Deletion, AnEmptyListIsTwoQuotesAfterACheckOf4AndYieldsNoRow) {
   proc.resetClauses();
   proc.setValues(deletedMountPathList(std::vector<int>{}).c_str());
   EXPECT_EQ("''", proc.getValuesClause());
-  EXPECT_EQ("4", lastCheck());
+  EXPECT_EQ("4", tktest::lastValuesCheck());
   int count = -1;
   EXPECT_EQ(100, getNextRow(&proc, &count, -1, 0));
   EXPECT_EQ(0, count);
   const std::string list = deletedMountPathList(std::vector<int>{200});
   proc.setValues(list.c_str());
   EXPECT_EQ("'" + list + "'", proc.getValuesClause());
-  EXPECT_EQ(std::to_string(list.size() + 4), lastCheck());
+  EXPECT_EQ(std::to_string(list.size() + 4), tktest::lastValuesCheck());
 }
 
 TEST_F(Deletion, TheStoresOfTheDeletedMountPathsWithTheirCopiesAndPolicies) {
@@ -359,9 +312,7 @@ TEST_F(Deletion, TheStoresOfTheDeletedMountPathsWithTheirCopiesAndPolicies) {
       return store == o.store && copy == o.copy && policy == o.policy && reference == o.reference;
     }
   };
-  for (int mode : {1, 0}) {
-    SCOPED_TRACE(mode);
-    DBtable::b_newDBBase = mode;
+  tktest::forBothModes([&](int) {
     std::vector<Row> rows;
     int result = forEachDDBOfDeletedMountPaths(
         deletedMountPathList(std::vector<int>{202, 200}), [&](const MMGetDDBListForDeletedMP_t& r) {
@@ -374,7 +325,7 @@ TEST_F(Deletion, TheStoresOfTheDeletedMountPathsWithTheirCopiesAndPolicies) {
     EXPECT_EQ(100, forEachDDBOfDeletedMountPaths("", [&](const MMGetDDBListForDeletedMP_t&) { ADD_FAILURE(); }));
     EXPECT_EQ(100, forEachDDBOfDeletedMountPaths(deletedMountPathList(std::vector<int>{201}),
                                                  [&](const MMGetDDBListForDeletedMP_t&) { ADD_FAILURE(); }));
-  }
+  });
 }
 
 TEST_F(Deletion, AListThatCannotBeReadIsRefused) {

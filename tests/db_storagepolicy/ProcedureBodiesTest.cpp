@@ -15,12 +15,10 @@
 #include "Db/Tbl/archTask.h"
 #include "platform/testkit/db.h"
 #include "platform/testkit/debuglog.h"
-#include "tests/db_storagepolicy/World.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/RowFill.h"
+#include "tests/support/Seed.h"
 
 namespace {
-
-using namespace sptest;
 
 // Library 1 (tape): master pool 10, drive pools 100 (agent 5) and 101
 // (agent 6). Library 2 (disk, threshold 85): master pool 20, drive pool 200
@@ -37,74 +35,43 @@ using namespace sptest;
 // /mnt/a6 for agent 6), 502 mp_a on device 802 (/mnt/b for agent 5), 503
 // MP_C on device 803 (agent 6 only), 505 MP_Offline on device 804 (two
 // controllers of agent 5). Mount path 504 MP_Tape belongs to library 1.
-class ListProcedures : public ::testing::Test {
+class ListProcedures : public tktest::DatabaseTest {
  protected:
   void SetUp() override {
-    world.libraryWithPool(1, "TapeLib", 10, 100, 5);
-    world.drivePool(101, 10, 6);
-    world.libraryWithPool(2, "DiskLib", 20, 200, 5, 85);
-    world.library(3, "EmptyLib");
-
-    world.policy(1, "SP_Tape", 2, 11);
-    world.copy(11, 1, "Primary");
-    world.copy(12, 1, "Aux");
-    world.dataPath(11, 100);
-    world.dataPath(11, 101);
-    world.dataPath(12, 101);
-
-    world.policy(2, "SP_Tape2", 1, 21);
-    world.copy(21, 2, "Primary");
-    world.copy(22, 2, "Secondary");
-    world.dataPath(21, 100);
-    world.dataPath(22, 200);
-
-    world.policy(3, "SP_Disk", 1, 31);
-    world.copy(31, 3, "Primary", 7, 0);
-    world.copy(32, 3, "Dedup2", 0, 0x40000);
-    world.copy(33, 3, "Plain", 0, 0x80000);
-    world.dataPath(31, 200);
-    world.dataPath(32, 200);
-    world.agingRule(31, 30, 2, 8);
-
-    world.policy(4, "SP_Half", 1, 41);
-    world.copy(41, 4, "Primary");
-    world.copy(42, 4, "Extra");
-    world.dataPath(42, 200);
-
-    world.policy(5, "SP_Disk2", 1, 51);
-    world.copy(51, 5, "Primary");
-    world.dataPath(51, 200);
-
-    world.client(5, "ma5", "ma5.example.com");
-    world.client(6, "ma6", "ma6.example.com");
-    world.device(801, 3);
-    world.device(802, 3);
-    world.device(803, 4);
-    world.device(804, 3);
-    world.mediaSide(601, 701);
-    world.drive(1001, 20, 701);
-    world.mountPath({.id = 501, .name = "MP_A", .libraryId = 2, .masterPoolId = 20, .mediaSideId = 601,
-                     .typeId = 1, .reserveMB = 2048, .maxDataMB = 500});
-    world.mountPath({.id = 502, .name = "mp_a", .libraryId = 2, .masterPoolId = 20, .typeId = 7});
-    world.mountPath({.id = 503, .name = "MP_C", .libraryId = 2, .masterPoolId = 20, .typeId = 1});
-    world.mountPath({.id = 504, .name = "MP_Tape", .libraryId = 1, .masterPoolId = 10});
-    world.mountPath({.id = 505, .name = "MP_Offline", .libraryId = 2, .masterPoolId = 20, .enabled = 0,
-                     .offline = 1, .offlineReason = 4});
-    world.mountPathOnDevice(501, 801);
-    world.mountPathOnDevice(502, 802);
-    world.mountPathOnDevice(503, 803);
-    world.mountPathOnDevice(504, 801);
-    world.mountPathOnDevice(505, 804);
-    world.controller(901, 5, 801, "/mnt/a");
-    world.controller(902, 5, 802, "/mnt/b");
-    world.controller(903, 6, 803, "/mnt/c");
-    world.controller(904, 6, 801, "/mnt/a6");
-    world.controller(906, 5, 804, "/second");
-    world.controller(905, 5, 804, "/first");
+    using tktest::insertRows;
+    insertRows(db, "MMLibrary (LibraryId, LibraryName, AliasName, ThresholdPercentage)",
+               {{1, "TapeLib", "TapeLib", 0}, {2, "DiskLib", "DiskLib", 85}, {3, "EmptyLib", "EmptyLib", 0}});
+    insertRows(db, "MMMasterPool (MasterPoolId, LibraryId)", {{10, 1}, {20, 2}});
+    insertRows(db, "MMDrivePool (DrivePoolId, DrivePoolName, MasterPoolId, ClientId)",
+               {{100, "pool100", 10, 5}, {101, "pool101", 10, 6}, {200, "pool200", 20, 5}});
+    insertRows(db, "archGroup (id, name, type, defaultCopy, flags)",
+               {{1, "SP_Tape", 2, 11, 0}, {2, "SP_Tape2", 1, 21, 0}, {3, "SP_Disk", 1, 31, 0}, {4, "SP_Half", 1, 41, 0},
+                {5, "SP_Disk2", 1, 51, 0}});
+    insertRows(db, "archGroupCopy (id, archGroupId, copy, name, SIDBStoreId, dedupeFlags, sealStoreTaskId)",
+               {{11, 1, 11, "Primary", 0, 0, 0}, {12, 1, 12, "Aux", 0, 0, 0}, {21, 2, 21, "Primary", 0, 0, 0},
+                {22, 2, 22, "Secondary", 0, 0, 0}, {31, 3, 31, "Primary", 7, 0, 0},
+                {32, 3, 32, "Dedup2", 0, 0x40000, 0}, {33, 3, 33, "Plain", 0, 0x80000, 0},
+                {41, 4, 41, "Primary", 0, 0, 0}, {42, 4, 42, "Extra", 0, 0, 0}, {51, 5, 51, "Primary", 0, 0, 0}});
+    insertRows(db, "MMDataPath (CopyId, DrivePoolId)",
+               {{11, 100}, {11, 101}, {12, 101}, {21, 100}, {22, 200}, {31, 200}, {32, 200}, {42, 200}, {51, 200}});
+    insertRows(db, "archAgingRule (copyId, retentionDays, retentionCycles, flags)", {{31, 30, 2, 8}});
+    insertRows(db, "APP_Client (id, name, net_hostname)",
+               {{5, "ma5", "ma5.example.com"}, {6, "ma6", "ma6.example.com"}});
+    insertRows(db, "MMDevice (DeviceId, DeviceTypeId)", {{801, 3}, {802, 3}, {803, 4}, {804, 3}});
+    insertRows(db, "MMMediaSide (MediaSideId, MediaId)", {{601, 701}});
+    insertRows(db, "MMDrive (DriveId, DriveName, MasterPoolId, MediaId)", {{1001, "drive1001", 20, 701}});
+    insertRows(db,
+               "MMMountPath (MountPathId, MountPathName, LibraryId, MasterPoolId, MediaSideId, MountPathTypeId, "
+               "IsEnabled, IsOffline, OfflineReason, MagneticSpaceRsrvInMB, MaxDataToWriteMB)",
+               {{501, "MP_A", 2, 20, 601, 1, 1, 0, 0, 2048, 500}, {502, "mp_a", 2, 20, 0, 7, 1, 0, 0, 0, 0},
+                {503, "MP_C", 2, 20, 0, 1, 1, 0, 0, 0, 0}, {504, "MP_Tape", 1, 10, 0, 1, 1, 0, 0, 0, 0},
+                {505, "MP_Offline", 2, 20, 0, 1, 0, 1, 4, 0, 0}});
+    insertRows(db, "MMMountPathToStorageDevice (MountPathId, DeviceId)",
+               {{501, 801}, {502, 802}, {503, 803}, {504, 801}, {505, 804}});
+    insertRows(db, "MMDeviceController (DeviceControllerId, ClientId, DeviceId, Folder, DeviceControllerEnabled)",
+               {{901, 5, 801, "/mnt/a", 1}, {902, 5, 802, "/mnt/b", 1}, {903, 6, 803, "/mnt/c", 1},
+                {904, 6, 801, "/mnt/a6", 1}, {906, 5, 804, "/second", 1}, {905, 5, 804, "/first", 1}});
   }
-
-  tktest::TestDatabase db;
-  World world{db};
 };
 
 // --- MMS2getArchGrpNCopyListByLibId -----------------------------------------------------
@@ -138,31 +105,25 @@ std::vector<PolicyCopy> policyCopies(int libraryId, int* lastRc = nullptr) {
   return out;
 }
 
-TEST_F(ListProcedures, PoliciesAndCopiesOfALibraryInIdOrder) {
-  int rc = 0;
-  EXPECT_EQ((std::vector<PolicyCopy>{{1, "SP_Tape", 11, "Primary", "SP_Tape/Primary"},
-                                     {1, "SP_Tape", 12, "Aux", "SP_Tape/Aux"},
-                                     {2, "SP_Tape2", 21, "Primary", "SP_Tape2/Primary"}}),
-            policyCopies(1, &rc));
-  EXPECT_EQ(100, rc);
-  EXPECT_EQ((std::vector<PolicyCopy>{{2, "SP_Tape2", 22, "Secondary", "SP_Tape2/Secondary"},
-                                     {3, "SP_Disk", 31, "Primary", "SP_Disk/Primary"},
-                                     {3, "SP_Disk", 32, "Dedup2", "SP_Disk/Dedup2"},
-                                     {4, "SP_Half", 42, "Extra", "SP_Half/Extra"},
-                                     {5, "SP_Disk2", 51, "Primary", "SP_Disk2/Primary"}}),
-            policyCopies(2));
-  for (int library : {3, 99, 0, -1}) {
-    EXPECT_TRUE(policyCopies(library, &rc).empty()) << library;
+TEST_F(ListProcedures, PoliciesAndCopiesOfALibraryInIdOrderInBothModes) {
+  tktest::forBothModes([&](int) {
+    int rc = 0;
+    EXPECT_EQ((std::vector<PolicyCopy>{{1, "SP_Tape", 11, "Primary", "SP_Tape/Primary"},
+                                       {1, "SP_Tape", 12, "Aux", "SP_Tape/Aux"},
+                                       {2, "SP_Tape2", 21, "Primary", "SP_Tape2/Primary"}}),
+              policyCopies(1, &rc));
     EXPECT_EQ(100, rc);
-  }
-}
-
-TEST_F(ListProcedures, PolicyListRunsInTheTextModeToo) {
-  DBtable::b_newDBBase = 0;
-  std::vector<PolicyCopy> rows = policyCopies(1);
-  DBtable::b_newDBBase = 1;
-  ASSERT_EQ(3u, rows.size());
-  EXPECT_EQ(21, rows[2].copyId);
+    EXPECT_EQ((std::vector<PolicyCopy>{{2, "SP_Tape2", 22, "Secondary", "SP_Tape2/Secondary"},
+                                       {3, "SP_Disk", 31, "Primary", "SP_Disk/Primary"},
+                                       {3, "SP_Disk", 32, "Dedup2", "SP_Disk/Dedup2"},
+                                       {4, "SP_Half", 42, "Extra", "SP_Half/Extra"},
+                                       {5, "SP_Disk2", 51, "Primary", "SP_Disk2/Primary"}}),
+              policyCopies(2));
+    for (int library : {3, 99, 0, -1}) {
+      EXPECT_TRUE(policyCopies(library, &rc).empty()) << library;
+      EXPECT_EQ(100, rc);
+    }
+  });
 }
 
 // The tape-library setup wizard: walk the list, read each row's policy by
@@ -210,19 +171,18 @@ TEST_F(ListProcedures, TheTapeWizardFindsTheFirstPolicyOfTypeOne) {
   EXPECT_EQ(100, p.walkRc);
   EXPECT_EQ(0, p.groupId);
 
+  // A failed policy read ends the walk: a later policy of type 1 does not count.
+  testkit::db::journal().injectFailure("getOneRow", 204, "locked");
+  p = findTapePolicy(1);
+  EXPECT_EQ(0, p.walkRc);
+  EXPECT_EQ(204, p.lookupRc);
+  EXPECT_EQ(0, p.groupId);
+
   // No policy of type 1: the walk runs to its end.
   ASSERT_EQ(0, db.exec("UPDATE archGroup SET type = 2 WHERE id = 2"));
   p = findTapePolicy(1);
   EXPECT_EQ(100, p.walkRc);
   EXPECT_EQ(0, p.groupId);
-}
-
-TEST_F(ListProcedures, AFailedPolicyReadEndsTheTapeWizardsWalk) {
-  testkit::db::journal().injectFailure("getOneRow", 204, "locked");
-  TapePolicy p = findTapePolicy(1);
-  EXPECT_EQ(0, p.walkRc);
-  EXPECT_EQ(204, p.lookupRc);
-  EXPECT_EQ(0, p.groupId) << "a later policy of type 1 does not count after a failed read";
 }
 
 // --- MMS2getArchGrpNCopyListByLibIdEZ -------------------------------------------------
@@ -367,31 +327,9 @@ TEST_F(ListProcedures, AMountPathRowCarriesEveryColumn) {
   list.setValues(2, 5);
   int count = 0;
   ASSERT_EQ(0, getNextRow(&list, &count, -1, 0));
-  const MMS2getMountPathListForLibAndMA_t& r = *list.getDataPtr();
-  EXPECT_EQ(501, r.o_mountPathId);
-  EXPECT_STREQ("MP_A", r.o_mountPathName);
-  EXPECT_STREQ("/mnt/a", r.o_baseFolder);
-  EXPECT_EQ(1, r.o_isEnabled);
-  EXPECT_EQ(0, r.o_isOffline);
-  EXPECT_EQ(0, r.o_offlineReason);
-  EXPECT_EQ(0, r.o_freeBytesMB);
-  EXPECT_EQ(1, r.o_mountPathType);
-  EXPECT_EQ(701, r.o_mediaId);
-  EXPECT_EQ(5, r.o_clientId);
-  EXPECT_STREQ("ma5", r.o_clientName);
-  EXPECT_STREQ("ma5.example.com", r.o_net_HostName);
-  EXPECT_EQ(0, r.o_InUse);
-  EXPECT_EQ(0, r.o_jobId);
-  EXPECT_EQ(0, r.o_Priority);
-  EXPECT_EQ(0, r.o_ReserveBitMask);
-  EXPECT_EQ(0, r.o_ReleaseTime);
-  EXPECT_EQ(0, r.o_LogicalRelease);
-  EXPECT_EQ(0, r.o_totalSpaceMB);
-  EXPECT_EQ(1001, r.o_driveId);
-  EXPECT_EQ(3, r.o_deviceTypeId);
-  EXPECT_EQ(2048, r.o_reseveSpaceInMB);
-  EXPECT_EQ(500, r.o_maxDataToWriteInMB);
-  EXPECT_EQ(0, r.o_MPUsedForLogCaching);
+  EXPECT_EQ((tkdb::DbRow{501, "MP_A", "/mnt/a", 1, 0, 0, 0, 1, 701, 5, "ma5", "ma5.example.com", 0, 0, 0, 0, 0, 0,
+                         0, 1001, 3, 2048, 500, 0}),
+            tktest::rowValues(*list.getDataPtr()));
 
   // 502 has no media side: medium and drive read 0; its type is kept.
   ASSERT_EQ(0, getNextRow(&list, &count, -1, 0));
@@ -488,27 +426,12 @@ TEST_F(ListProcedures, MountPathNamesAndFoldersOfFullLengthComeBackWhole) {
 
 // --- bodies refuse calls they cannot answer --------------------------------------------------
 
-// A binding of one of the procedures with the wrong number of inputs.
-#define WRONGINPUTS_COLUMNS(COL) COL(o_x, i, 0)
-inline constexpr ZQDBBindingInfo WrongInputs_info{.headerType = ZQDB_HEADER_PROCEDURE,
-                                                  .dbName = "MMS2getArchGrpNCopyListByLibIdEZ",
-                                                  .className = "WrongInputs",
-                                                  .version = "00000000000000000000"};
-struct WrongInputs_t {
-  WRONGINPUTS_COLUMNS(ZQDB_FIELD)
-  ZQDB_ROW(WrongInputs_t, WRONGINPUTS_COLUMNS)
-};
-class WrongInputs_t2 : public ZQDBCatalogue<WrongInputs_t2, WrongInputs_t, WrongInputs_info> {};
-class WrongInputs : public ZQDBProcedure<WrongInputs_t, WrongInputs_t2, WrongInputs_info> {
- public:
-  explicit WrongInputs(DBtran* tran) : ZQDBProcedure(tran) {}
-  void setValues(int a) { bindInputs(a); }
-};
-
 TEST_F(ListProcedures, ABodyCalledWithTheWrongInputsRefusesAndSaysWhy) {
   testkit::debuglog::Capture log;
-  WrongInputs call(nullptr);
-  call.setValues(2);
+  DBtable::b_newDBBase = 0;
+  MMS2getArchGrpNCopyListByLibIdEZ call(nullptr);
+  call.valuesClauseCheck(14);
+  call.CallDBsprintfWrapper("%d", 2);  // one input where the body takes two
   int count = 0;
   int rc = getNextRow(&call, &count, -1, 0);
   EXPECT_NE(0, rc);

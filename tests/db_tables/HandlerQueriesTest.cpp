@@ -15,12 +15,12 @@
 #include "platform/testkit/db.h"
 #include "platform/testkit/debuglog.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/Seed.h"
 
 namespace {
 
-class HandlerQueries : public ::testing::Test {
+class HandlerQueries : public tktest::DatabaseTest {
  protected:
-  tktest::TestDatabase db;
 
   void run(const std::string& sql, const std::vector<tkdb::DbValue>& params = {}) {
     ASSERT_EQ(0, db.exec(sql, params)) << sql;
@@ -75,65 +75,49 @@ TEST_F(HandlerQueries, LibraryUpdateChangesTheSixPropertiesOfThatLibraryOnly) {
   EXPECT_EQ(0x2000201, reader.getDataPtr()->ExtendedAttributes);
 }
 
-TEST_F(HandlerQueries, LibraryUpdateOfAnUnknownLibraryIsNotASuccess) {
+TEST_F(HandlerQueries, LibraryUpdateThatFindsNothingOrFailsIsNoSuccess) {
   seedLibrariesAndPools();
   MMLibrary table(nullptr);
   table.setWhere("LibraryId = %d", 99);
   int result = table.rowUpdate(kLibraryUpdate, 1, 2, 3, 4, 5, "x");
   EXPECT_NE(0, result);
   EXPECT_NE(nullptr, DBtable::getErrorStr(result));
-  EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE AliasName = 'x'"));
-}
-
-TEST_F(HandlerQueries, LibraryUpdateFailureComesBackWithTheEnginesText) {
-  seedLibrariesAndPools();
   testkit::db::journal().injectFailure("rowUpdate", 204, "locked");
-  MMLibrary table(nullptr);
   table.setWhere("LibraryId = %d", 1);
-  int result = table.rowUpdate(kLibraryUpdate, 1, 2, 3, 4, 5, "x");
+  result = table.rowUpdate(kLibraryUpdate, 1, 2, 3, 4, 5, "x");
   EXPECT_EQ(204, result);
   EXPECT_STRNE("", DBtable::getErrorStr(result));
   EXPECT_EQ("DiskLib", db.text("SELECT AliasName FROM MMLibrary WHERE LibraryId = 1"));
+  EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE AliasName = 'x'"));
 }
 
-TEST_F(HandlerQueries, NewLibraryNameMustFitTheFiveHundredTwelveByteField) {
+// A new library name must fit the 512-byte field; the longest is written
+// and read whole.
+TEST_F(HandlerQueries, LibraryNamesOfMoreThan512BytesAreRefusedWhole) {
   MMLibrary_t row;
-  ASSERT_TRUE(row.setAliasName("DiskLib"));
-
-  struct Case {
-    size_t length;
-    bool fits;
-  };
-  for (const Case& c : {Case{0, true}, Case{1, true}, Case{511, true}, Case{512, true}, Case{513, false},
-                        Case{514, false}, Case{4096, false}}) {
-    SCOPED_TRACE(c.length);
-    std::string name(c.length, 'n');
-    if (c.length > 0) name[0] = 'N';
+  for (size_t length : {0, 1, 511, 512, 513, 514, 4096}) {
+    SCOPED_TRACE(length);
+    std::string name(length, 'n');
+    if (length > 0) name[0] = 'N';
     ASSERT_TRUE(row.setAliasName("before"));
-    EXPECT_EQ(c.fits, row.setAliasName(name.c_str()));
-    // A name that does not fit is refused whole: the row keeps its name.
-    EXPECT_EQ(c.fits ? name : std::string("before"), row.AliasName);
+    EXPECT_EQ(length <= 512, row.setAliasName(name.c_str()));
+    EXPECT_EQ(length <= 512 ? name : std::string("before"), row.AliasName);  // a refused name is not taken
   }
   EXPECT_FALSE(row.setAliasName(nullptr));
   EXPECT_STREQ("before", row.AliasName);
   EXPECT_EQ(512u, MMLibrary_t::kAliasNameMax);
-}
 
-TEST_F(HandlerQueries, LongestLibraryNameIsWrittenAndReadWhole) {
   seedLibrariesAndPools();
   std::string name(512, 'a');
   name[0] = '\'';
   name[511] = 'Z';
-  MMLibrary_t row;
   ASSERT_TRUE(row.setAliasName(name.c_str()));
   MMLibrary table(nullptr);
   table.setWhere("LibraryId = %d", 2);
   ASSERT_EQ(0, table.rowUpdate(kLibraryUpdate, 1, 2, 3, 4, 5, row.AliasName));
   EXPECT_EQ(name, db.text("SELECT AliasName FROM MMLibrary WHERE LibraryId = 2"));
-  MMLibrary reader(nullptr);
-  reader.setWhere("LibraryId = %d", 2);
-  ASSERT_EQ(0, getOneRow(&reader, false, -1, 0));
-  EXPECT_EQ(name, reader.getDataPtr()->AliasName);
+  ASSERT_EQ(0, getOneRow(&table, false, -1, 0));
+  EXPECT_EQ(name, table.getDataPtr()->AliasName);
 }
 
 // --- drive: the drive operation of the storage-library request --------------------------
