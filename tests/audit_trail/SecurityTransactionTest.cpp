@@ -73,28 +73,21 @@ TEST(CheckerTransactionLayout, AStartedCheckerTouchesNoDatabaseUntilItsTransacti
   EXPECT_EQ(testkit::db::journal().count("startTran"), 0u);
 }
 
-TEST_F(CheckerTransaction, TheDestructorRollsBackAnOpenTransaction) {
+TEST_F(CheckerTransaction, TheDestructorRollsBackAnOpenTransactionWithItsAuditRecords) {
   {
     EvSecurityMgr mgr(kSequence);
     ASSERT_GT(writeSetting(mgr.getTransaction(), "in the checker", 1), 0);
+    ASSERT_EQ(0, audittest::writeAudit(mgr.getTransaction(), 0x54000080, 7, {{1, {"checker"}}}));
     EXPECT_EQ(0, countFromAnotherThread("auditTestSetting"));
+    EXPECT_TRUE(audittest::recordsFromAnotherThread().empty());
     EXPECT_EQ(DBtable::kStateOpen, mgr.getTransaction()->getState() & DBtable::kStateOpen);
   }
   EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM auditTestSetting"));
   EXPECT_EQ(0, countFromAnotherThread("auditTestSetting"));
-  EXPECT_EQ(dbArgs("rollbackPrivateTran"), Strings{"rollback"});
-}
-
-TEST_F(CheckerTransaction, AnAuditWrittenInTheCheckersTransactionGoesWithIt) {
-  {
-    EvSecurityCheck check(kSequence);
-    ASSERT_EQ(0, audittest::writeAudit(check.getTransaction(), 0x54000080, 7, {{1, {"checker"}}}));
-    EXPECT_TRUE(audittest::recordsFromAnotherThread().empty());
-  }
   EXPECT_TRUE(testkit::audit::records().empty());
-}
+  EXPECT_EQ(dbArgs("rollbackPrivateTran"), Strings{"rollback"});
 
-TEST_F(CheckerTransaction, TheDestructorLeavesAnEndedTransactionAlone) {
+  // A transaction the checker's user ended is left alone.
   {
     EvSecurityMgr mgr(kSequence);
     ASSERT_GT(writeSetting(mgr.getTransaction(), "committed", 1), 0);
@@ -102,7 +95,7 @@ TEST_F(CheckerTransaction, TheDestructorLeavesAnEndedTransactionAlone) {
     EXPECT_EQ(0, mgr.getTransaction()->getState() & DBtable::kStateOpen);
   }
   EXPECT_EQ(1, countFromAnotherThread("auditTestSetting"));
-  EXPECT_EQ(dbCalls("rollbackPrivateTran"), 0u);
+  EXPECT_EQ(dbCalls("rollbackPrivateTran"), 1u);
   EXPECT_EQ(dbArgs("commitPrivateTran"), Strings{"commit"});
 }
 
@@ -173,21 +166,6 @@ TEST_F(CheckerTransaction, ACheckerMadeInsideTheHandlersTransactionNeitherNestsN
   ASSERT_EQ(0, handler.commitTran(0));
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1500));
   EXPECT_EQ(2, countFromAnotherThread("auditTestSetting"));
-}
-
-TEST_F(CheckerTransaction, TwoCheckersOnOneStackAreIndependent) {
-  EvSecurityCheck outer(kSequence);
-  ASSERT_GT(writeSetting(outer.getTransaction(), "outer", 1), 0);
-  {
-    EvSecurityMgr inner(kSequence);
-    tkdb::Session inInner(inner.getTransaction());
-    tkdb::DbRow row;
-    ASSERT_EQ(0, inInner.queryOne("SELECT COUNT(*) FROM auditTestSetting", {}, row));
-    EXPECT_EQ(row[0].i, 0) << "the outer checker's write is not the inner one's";
-  }
-  EXPECT_TRUE(outer.getTransaction()->isOpen());
-  ASSERT_EQ(0, outer.getTransaction()->commitTran(0));
-  EXPECT_EQ(1, countFromAnotherThread("auditTestSetting"));
 }
 
 // Should a checker's transaction write, the handler's write on the same
@@ -264,7 +242,7 @@ TEST_F(CheckerTransaction, EvSecurityNewLeavesTheCallersTransactionToTheCaller) 
   EXPECT_EQ(0, db.scalar("SELECT COUNT(*) FROM auditTestSetting"));
 }
 
-TEST_F(CheckerTransaction, EvSecurityNewKeepsTheStatusOfAFailedStart) {
+TEST_F(CheckerTransaction, EvSecurityNewKeepsTheStatusOfAFailedStartAndRollsBackAFailedCommit) {
   testkit::db::journal().injectFailure("startPrivateTran", DB_ERR_BEGIN, "no connection");
   {
     EvSecurityNew sec(nullptr, 0);
@@ -272,9 +250,6 @@ TEST_F(CheckerTransaction, EvSecurityNewKeepsTheStatusOfAFailedStart) {
     EXPECT_FALSE(sec.getTransaction()->isOpen());
   }
   EXPECT_EQ(dbCalls("commitPrivateTran"), 0u);
-}
-
-TEST_F(CheckerTransaction, AFailedCommitOfEvSecurityNewIsRolledBackQuietly) {
   {
     EvSecurityNew sec(nullptr, 0);
     ASSERT_GT(writeSetting(sec.getTransaction(), "lost", 1), 0);
@@ -317,28 +292,23 @@ TEST_F(CheckerTransaction, TheWrapperOpensOnceAndCommitsOnlyItsOwn) {
   EXPECT_EQ(error, "untouched");
 }
 
-TEST_F(CheckerTransaction, AWrapperDestroyedWithItsTransactionOpenRollsItBack) {
+TEST_F(CheckerTransaction, TheWrappersFailuresComeBackWithTheirTextsAndItsOpenTransactionIsRolledBack) {
   {
     TranWrapper own(nullptr, "test");
-    ASSERT_EQ(0, own.ensureTran(nullptr));
+    testkit::db::journal().injectFailure("startPrivateTran", DB_ERR_BEGIN, "no connection");
+    std::string error;
+    EXPECT_EQ(DB_ERR_BEGIN, own.ensureTran(&error));
+    EXPECT_FALSE(error.empty());
+    ASSERT_EQ(0, own.ensureTran(&error));
     ASSERT_GT(writeSetting(own.tran(), "dropped", 1), 0);
+    testkit::db::journal().injectFailure("commitPrivateTran", DB_ERR_COMMIT, "disk full");
+    error.clear();
+    EXPECT_EQ(DB_ERR_COMMIT, own.commitIfOwnTran(&error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(own.tran()->isOpen()) << "left open for the destructor's roll-back";
   }
   EXPECT_EQ(0, countFromAnotherThread("auditTestSetting"));
   EXPECT_EQ(dbArgs("rollbackPrivateTran"), Strings{"rollback"});
-}
-
-TEST_F(CheckerTransaction, TheWrappersFailuresComeBackWithTheirTexts) {
-  TranWrapper own(nullptr, "test");
-  testkit::db::journal().injectFailure("startPrivateTran", DB_ERR_BEGIN, "no connection");
-  std::string error;
-  EXPECT_EQ(DB_ERR_BEGIN, own.ensureTran(&error));
-  EXPECT_FALSE(error.empty());
-  ASSERT_EQ(0, own.ensureTran(&error));
-  testkit::db::journal().injectFailure("commitPrivateTran", DB_ERR_COMMIT, "disk full");
-  error.clear();
-  EXPECT_EQ(DB_ERR_COMMIT, own.commitIfOwnTran(&error));
-  EXPECT_FALSE(error.empty());
-  EXPECT_TRUE(own.tran()->isOpen()) << "left open for the destructor's roll-back";
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 
 namespace {
 
-TEST(CWyError, SuccessAndSignRule) {
+TEST(CWyError, SuccessAndSignRuleAndTheLibrarysErrorsAreNegative) {
   EXPECT_FALSE(CWyError().IsError());
   EXPECT_FALSE(CWyError::Success().IsError());
   EXPECT_EQ(CWyError::Success().GetErrorCode(), 0);
@@ -20,15 +20,14 @@ TEST(CWyError, SuccessAndSignRule) {
   EXPECT_TRUE(CWyError(-1, nullptr).IsError());
   EXPECT_FALSE(CWyError(5, nullptr).IsError());  // only a negative code is an error
   EXPECT_EQ(CWyError::Success().AsString(), "Success");
-}
 
-TEST(CWyError, ErrorsOfTheLibraryAreAlwaysNegative) {
+  // Errors of the library are always negative.
   FXCodeLocation here("ErrorTest.cpp", "void test()", 42);
-  struct Case {
+  const struct {
     int given;
     int code;
   } cases[] = {{-7, -7}, {0, -1}, {12, -12}, {-1, -1}};
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     CWyError e = FXErrorUtil::ErrorInt(here, c.given, "failed with %d", c.given);
     EXPECT_TRUE(e.IsError()) << c.given;
     EXPECT_EQ(e.GetErrorCode(), c.code) << c.given;
@@ -90,13 +89,6 @@ TEST(CWyError, CopiesMayCrossThreads) {
   }
   for (auto& t : threads) t.join();
   EXPECT_EQ(source.DetailsUseCount(), 1);
-}
-
-TEST(FXCodeLocation, StoresItsThreeValues) {
-  FXCodeLocation loc("file.cpp", "void f(int)", 12);
-  EXPECT_STREQ(loc.File(), "file.cpp");
-  EXPECT_STREQ(loc.Function(), "void f(int)");
-  EXPECT_EQ(loc.Line(), 12);
 }
 
 }  // namespace

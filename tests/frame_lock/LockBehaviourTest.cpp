@@ -5,6 +5,8 @@
 // found by exhaustive detection.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/testkit/db.h"
 #include "tests/frame_lock/LockFixture.h"
 
@@ -13,7 +15,7 @@ namespace {
 using locktest::kAlice;
 using locktest::kBob;
 using locktest::State;
-using locktest::text;
+constexpr auto text = [](unsigned long id, auto... arguments) { return tktest::catalogueText(id, arguments...); };
 
 class Lock : public locktest::LockTest {
  protected:
@@ -28,42 +30,41 @@ class Lock : public locktest::LockTest {
                         std::string(value) + ")"),
               0);
   }
+  // The notice a force-closed client gets, naming who forced.
+  void expectForceCloseNotice(uint32_t userId, int64_t sequence, const std::string& forcedBy) {
+    const auto replies = client(userId).replies();
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].messageId, 11055u);
+    EXPECT_EQ(replies[0].sequence, sequence);
+    ASSERT_EQ(tktest::tagsOf(replies[0]), std::vector<uint32_t>{11102});
+    EXPECT_EQ(replies[0].items[0].bytes, tktest::wordAndText(4, text(0x240002FA, forcedBy.c_str())));
+  }
 };
 
 // ---------------------------------------------------------------- lock and rights
 
 TEST_F(Lock, StreamLockTakesTheLockAndLoadsTheConfiguration) {
   testkit::debuglog::Capture log;
-  auto request = locktest::streamRequest(m_a, kAlice, 1, 5, 0x0000000000000042LL);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 1234, true), 1);
-
-  auto status = locktest::onlyStatus(m_a.replies());
-  ASSERT_TRUE(status.has_value());
-  EXPECT_EQ(status->status, 1u);
-  EXPECT_EQ(status->text, text(0x240001F0));
-  EXPECT_EQ(status->sequence, 0x42);
-  EXPECT_EQ(State::now(), holderState(m_a, kAlice, 1234));
-
+  EXPECT_EQ(lockStream(kAlice, 1, 1234, 5, 0x42), 1);
+  expectAnswer(kAlice, 1, text(0x240001F0), 0x42);
+  EXPECT_EQ(State::now(), holderState(kAlice, 1234));
   // The rights argument is the request's first word.
   EXPECT_EQ(rightsAsked(), (std::vector<std::vector<std::string>>{{"7", "5"}}));
   // A new session for the installation, loaded.
   ZQMACMediaConfig* config = locktest::newestInstance();
   ASSERT_NE(config, nullptr);
   EXPECT_EQ(config->GetInstallationName(), "site-a");
-  EXPECT_EQ(config->GetObjectCount() > 0, true);
+  EXPECT_GT(config->GetObjectCount(), 0u);
   const auto reads = testkit::mac::journal().calls("ReadCurrentConfig");
   ASSERT_EQ(reads.size(), 1u);
   EXPECT_EQ(reads[0].args, (std::vector<std::string>{"false"}));
   EXPECT_TRUE(testkit::alerts::sent().empty());
-
-  const std::string tag = "EvMMConfigMgr::LockMMConfiguration";
-  EXPECT_TRUE(log.contains(tag, "Received request by [alice] to lock the MM configuration."));
-  EXPECT_TRUE(log.contains(tag, "User can configure the Media Manager"));
+  EXPECT_TRUE(log.contains("EvMMConfigMgr::LockMMConfiguration", "Received request by [alice] to lock the MM configuration."));
+  EXPECT_TRUE(log.contains("EvMMConfigMgr::LockMMConfiguration", "User can configure the Media Manager"));
 }
 
 TEST_F(Lock, TheRequestLinesNameTheOperation) {
-  const std::string tag = "EvMMConfigMgr::LockMMConfiguration";
-  struct Case {
+  const struct {
     uint32_t operation;
     const char* line;
   } cases[] = {{1, "Received request by [bob] to lock the MM configuration."},
@@ -71,13 +72,12 @@ TEST_F(Lock, TheRequestLinesNameTheOperation) {
                {0, "Received request by [bob] to unlock the MM configuration."},
                {2, "Received request by [bob] to unlock the MM configuration."},
                {9, "Received request by [bob] to unlock the MM configuration."}};
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.operation);
     testkit::debuglog::Capture log;
-    auto request = locktest::streamRequest(m_b, kBob, c.operation);
-    m_mgr.LockMMConfiguration(request.get(), 1, true);
-    xmlCall(m_b, kBob, locktest::xmlRequest(c.operation));
-    EXPECT_TRUE(log.contains(tag, c.line));
+    lockStream(kBob, c.operation, 1);
+    lockXml(kBob, c.operation);
+    EXPECT_TRUE(log.contains("EvMMConfigMgr::LockMMConfiguration", c.line));
     EXPECT_TRUE(log.contains("EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML", c.line));
     m_b.replies();
   }
@@ -97,33 +97,20 @@ TEST_F(Lock, RefusedRightsRaiseTheAlertAndLeaveTheStateAlone) {
     testkit::debuglog::Capture log;
 
     // Element-stream form: rights argument from the first word.
-    auto request = locktest::streamRequest(m_b, kBob, operation, 9);
-    EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 77, true), 0);
-    auto status = locktest::onlyStatus(m_b.replies());
-    ASSERT_TRUE(status.has_value());
-    EXPECT_EQ(status->status, 0u);
-    EXPECT_EQ(status->text, refusal);
+    EXPECT_EQ(lockStream(kBob, operation, 77, 9), 0);
+    expectAnswer(kBob, 0, refusal);
     EXPECT_EQ(State::now(), before);
-
     // XML form: rights argument 2.
-    auto response = locktest::readResponse(xmlCall(m_b, kBob, locktest::xmlRequest(operation, 77)));
-    ASSERT_TRUE(response.has_value());
-    EXPECT_EQ(response->code, -1);
-    EXPECT_EQ(response->text, refusal);
+    expectXml(lockXml(kBob, operation, 77), -1, refusal);
     EXPECT_EQ(State::now(), before);
     EXPECT_TRUE(m_b.replies().empty());
 
     EXPECT_EQ(rightsAsked(), (std::vector<std::vector<std::string>>{{"8", "9"}, {"8", "2"}}));
     const auto alerts = testkit::alerts::sent();
     ASSERT_EQ(alerts.size(), 2u);
-    for (const auto& alert : alerts) {
-      EXPECT_EQ(alert.alertId, 1020);
-      EXPECT_EQ(alert.condition, 12);
-      EXPECT_EQ(alert.whomId, static_cast<long>(kBob));
-      EXPECT_EQ(alert.message, "bob may not manage the server");
-      EXPECT_EQ(alert.flags, 0);
-      EXPECT_EQ(alert.delay, 0);
-      EXPECT_EQ(alert.reserved, 0);
+    for (const auto& a : alerts) {
+      EXPECT_EQ(std::tie(a.alertId, a.condition, a.whomId, a.message, a.flags, a.delay, a.reserved),
+                std::make_tuple(1020, 12, static_cast<long>(kBob), std::string("bob may not manage the server"), 0, 0, 0));
     }
     EXPECT_TRUE(log.contains("EvMMConfigMgr::LockMMConfiguration", "bob may not manage the server"));
     EXPECT_TRUE(log.contains("EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML", "bob may not manage the server"));
@@ -135,24 +122,16 @@ TEST_F(Lock, PerMediaAgentRightsSkipTheLockRightsCheck) {
   testkit::security::deny("canManageTarnkeep");
   perMediaAgentRights("1");
   ASSERT_TRUE(EvMMConfigMgr::doMACheck());
-
-  auto request = locktest::streamRequest(m_a, kAlice, 1, 5);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 10, true), 1);
-  auto status = locktest::onlyStatus(m_a.replies());
-  ASSERT_TRUE(status.has_value());
-  EXPECT_EQ(status->status, 1u);
-
-  auto response = locktest::readResponse(xmlCall(m_a, kAlice, locktest::xmlRequest(2)));
-  ASSERT_TRUE(response.has_value());
-  EXPECT_EQ(response->code, 0);
+  EXPECT_EQ(lockStream(kAlice, 1, 10, 5), 1);
+  EXPECT_EQ(answerStatus(kAlice), 1u);
+  expectXml(lockXml(kAlice, 2), 0);
   EXPECT_EQ(EvMMConfigMgr::m_ulLockedMMConfig.load(), 0u);
-
   EXPECT_TRUE(rightsAsked().empty());
   EXPECT_TRUE(testkit::alerts::sent().empty());
 }
 
 TEST_F(Lock, DoMACheckReadsTheParameterEveryTime) {
-  struct Case {
+  const struct {
     const char* name;
     const char* value;  // null: no row
     bool expected;
@@ -161,7 +140,7 @@ TEST_F(Lock, DoMACheckReadsTheParameterEveryTime) {
       {"any non-zero", "-3", true},  {"as text", "'1'", true},     {"text zero", "'0'", false},
       {"not a number", "'yes'", false}, {"NULL", "NULL", false},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_EQ(m_db.exec("DELETE FROM MMConfigs"), 0);
     if (c.value != nullptr) perMediaAgentRights(c.value);
@@ -188,14 +167,10 @@ TEST_F(Lock, AFailedConnectionTestLeavesTheLockFree) {
 
   // Element-stream form.
   testkit::mac::failNext("TestConnectToMediaManager", 1, "no answer");
-  auto request = locktest::streamRequest(m_a, kAlice, 1);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 10, true), 0);
-  auto status = locktest::onlyStatus(m_a.replies());
-  ASSERT_TRUE(status.has_value());
-  EXPECT_EQ(status->status, 0u);
-  EXPECT_EQ(status->text, unreachable);
+  EXPECT_EQ(lockStream(kAlice, 1, 10), 0);
+  expectAnswer(kAlice, 0, unreachable);
   // The requester's new instance stays, and it is the session holder.
-  EXPECT_EQ(State::now(), (State{0, 0, m_a.socket().GetSocketDescriptor(), kAlice, ""}));
+  EXPECT_EQ(State::now(), unlockedState(kAlice));
   EXPECT_EQ(locktest::cacheSize(), 1u);
   EXPECT_EQ(locktest::newestInstance()->GetLastError(), unreachable);
   EXPECT_EQ(locktest::newestInstance()->GetLastErrorCode(), 0x1F00016Du);
@@ -203,182 +178,129 @@ TEST_F(Lock, AFailedConnectionTestLeavesTheLockFree) {
 
   // XML form.
   testkit::mac::failNext("TestConnectToMediaManager", 1, "no answer");
-  auto response = locktest::readResponse(xmlCall(m_b, kBob, locktest::xmlRequest(1, 11)));
-  ASSERT_TRUE(response.has_value());
-  EXPECT_EQ(response->code, -1);
-  EXPECT_EQ(response->text, unreachable);
-  EXPECT_EQ(State::now(), (State{0, 0, m_b.socket().GetSocketDescriptor(), kBob, ""}));
+  expectXml(lockXml(kBob, 1, 11), -1, unreachable);
+  EXPECT_EQ(State::now(), unlockedState(kBob));
   EXPECT_EQ(locktest::cacheSize(), 2u);
   EXPECT_EQ(testkit::mac::journal().count("ReadCurrentConfig"), 0u);
 
   // Force locks make no connection test: a service that would not answer
   // does not stop them.
   testkit::mac::failNext("TestConnectToMediaManager", 1, "no answer", 2);
-  request = locktest::streamRequest(m_a, kAlice, 3);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 12, true), 1);
-  EXPECT_EQ(locktest::onlyStatus(m_a.replies())->status, 1u);
-  EXPECT_EQ(State::now(), holderState(m_a, kAlice, 12));
-  response = locktest::readResponse(xmlCall(m_b, kBob, locktest::xmlRequest(3, 13)));
-  ASSERT_TRUE(response.has_value());
-  EXPECT_EQ(response->code, 0);
-  EXPECT_EQ(State::now(), holderState(m_b, kBob, 13, "bob"));
+  EXPECT_EQ(lockStream(kAlice, 3, 12), 1);
+  EXPECT_EQ(answerStatus(kAlice), 1u);
+  EXPECT_EQ(State::now(), holderState(kAlice, 12));
+  expectXml(lockXml(kBob, 3, 13), 0);
+  EXPECT_EQ(State::now(), holderState(kBob, 13, "bob"));
   EXPECT_EQ(testkit::mac::journal().count("TestConnectToMediaManager"), 2u) << "only the two lock requests asked";
   EXPECT_FALSE(ZQMACDbInterface::TestConnectToMediaManager()) << "the scripted failures are still there";
+  EXPECT_EQ(ZQMACDbInterface::GetLastError(), "no answer");
   EXPECT_FALSE(ZQMACDbInterface::TestConnectToMediaManager());
+  EXPECT_TRUE(ZQMACDbInterface::TestConnectToMediaManager());
+  EXPECT_EQ(ZQMACDbInterface::GetLastError(), "");
 }
 
 TEST_F(Lock, AFailedReadTakesTheLockOnlyInTheElementStreamForm) {
-  // Element-stream lock: answered 0 with the read error, yet taken.
-  testkit::mac::failNext("ReadCurrentConfig", 0x1F000100, "the database cannot be read");
-  auto request = locktest::streamRequest(m_a, kAlice, 1);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 10, true), 1);
-  auto status = locktest::onlyStatus(m_a.replies());
-  ASSERT_TRUE(status.has_value());
-  EXPECT_EQ(status->status, 0u);
-  EXPECT_EQ(status->text, "the database cannot be read");
-  EXPECT_EQ(State::now(), holderState(m_a, kAlice, 10));
-
-  // Element-stream force lock: the same.
-  testkit::mac::failNext("ReadCurrentConfig", 0x1F000100, "the database cannot be read");
-  request = locktest::streamRequest(m_b, kBob, 3);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 20, true), 1);
-  status = locktest::onlyStatus(m_b.replies());
-  ASSERT_TRUE(status.has_value());
-  EXPECT_EQ(status->status, 0u);
-  EXPECT_EQ(status->text, "the database cannot be read");
-  EXPECT_EQ(State::now(), holderState(m_b, kBob, 20, "bob"));
+  const std::string unreadable = "the database cannot be read";
+  // Element-stream lock and force lock: answered 0 with the read error, yet taken.
+  testkit::mac::failNext("ReadCurrentConfig", 0x1F000100, unreadable);
+  EXPECT_EQ(lockStream(kAlice, 1, 10), 1);
+  expectAnswer(kAlice, 0, unreadable);
+  EXPECT_EQ(State::now(), holderState(kAlice, 10));
+  testkit::mac::failNext("ReadCurrentConfig", 0x1F000100, unreadable);
+  EXPECT_EQ(lockStream(kBob, 3, 20), 1);
+  expectAnswer(kBob, 0, unreadable);
+  EXPECT_EQ(State::now(), holderState(kBob, 20, "bob"));
 
   // XML lock: not taken.
   EvMMConfigMgr::m_ulLockedMMConfig = 0;
-  testkit::mac::failNext("ReadCurrentConfig", 0x1F000100, "the database cannot be read");
-  auto response = locktest::readResponse(xmlCall(m_a, kAlice, locktest::xmlRequest(1, 30)));
-  ASSERT_TRUE(response.has_value());
-  EXPECT_EQ(response->code, -1);
-  EXPECT_EQ(response->text, "the database cannot be read");
+  testkit::mac::failNext("ReadCurrentConfig", 0x1F000100, unreadable);
+  expectXml(lockXml(kAlice, 1, 30), -1, unreadable);
   EXPECT_EQ(EvMMConfigMgr::m_ulLockedMMConfig.load(), 0u);
   EXPECT_EQ(EvMMConfigMgr::m_serverSequenceNumber.load(), 20) << "the sequence number is stored only with the lock";
 
   // XML force lock: taken (it is the requester's from the start).
-  testkit::mac::failNext("ReadCurrentConfig", 0x1F000100, "the database cannot be read");
-  response = locktest::readResponse(xmlCall(m_b, kBob, locktest::xmlRequest(3, 40)));
-  ASSERT_TRUE(response.has_value());
-  EXPECT_EQ(response->code, -1);
-  EXPECT_EQ(response->text, "the database cannot be read");
-  EXPECT_EQ(State::now(), holderState(m_b, kBob, 40, "bob"));
+  testkit::mac::failNext("ReadCurrentConfig", 0x1F000100, unreadable);
+  expectXml(lockXml(kBob, 3, 40), -1, unreadable);
+  EXPECT_EQ(State::now(), holderState(kBob, 40, "bob"));
 }
 
 TEST_F(Lock, AFailedInitialisationIsIgnoredByLockAndReportedByForceLock) {
+  const std::string unknown = "the installation is unknown";
   // Lock (both forms): the result of Initialize is not examined.
-  testkit::mac::failNext("Initialize", 0x1F000200, "the installation is unknown");
-  auto request = locktest::streamRequest(m_a, kAlice, 1);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 10, true), 1);
-  auto status = locktest::onlyStatus(m_a.replies());
-  ASSERT_TRUE(status.has_value());
-  EXPECT_EQ(status->status, 1u);
-  EXPECT_EQ(State::now(), holderState(m_a, kAlice, 10));
-
-  ASSERT_EQ(locktest::readResponse(xmlCall(m_a, kAlice, locktest::xmlRequest(2)))->code, 0);
-  testkit::mac::failNext("Initialize", 0x1F000200, "the installation is unknown");
-  auto response = locktest::readResponse(xmlCall(m_a, kAlice, locktest::xmlRequest(1, 11)));
-  ASSERT_TRUE(response.has_value());
-  EXPECT_EQ(response->code, 0);
-  EXPECT_EQ(State::now(), holderState(m_a, kAlice, 11));
+  testkit::mac::failNext("Initialize", 0x1F000200, unknown);
+  EXPECT_EQ(lockStream(kAlice, 1, 10), 1);
+  EXPECT_EQ(answerStatus(kAlice), 1u);
+  EXPECT_EQ(State::now(), holderState(kAlice, 10));
+  expectXml(lockXml(kAlice, 2), 0);
+  testkit::mac::failNext("Initialize", 0x1F000200, unknown);
+  expectXml(lockXml(kAlice, 1, 11), 0);
+  EXPECT_EQ(State::now(), holderState(kAlice, 11));
 
   // Element-stream force lock: answered 0, returns 0, and the lock is held
   // by the requester all the same.
   testkit::debuglog::Capture log;
-  testkit::mac::failNext("Initialize", 0x1F000200, "the installation is unknown");
-  request = locktest::streamRequest(m_b, kBob, 3);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 20, true), 0);
-  status = locktest::onlyStatus(m_b.replies());
-  ASSERT_TRUE(status.has_value());
-  EXPECT_EQ(status->status, 0u);
-  EXPECT_EQ(status->text, "the installation is unknown");
-  EXPECT_EQ(State::now(), holderState(m_b, kBob, 20, "bob"));
+  testkit::mac::failNext("Initialize", 0x1F000200, unknown);
+  EXPECT_EQ(lockStream(kBob, 3, 20), 0);
+  expectAnswer(kBob, 0, unknown);
+  EXPECT_EQ(State::now(), holderState(kBob, 20, "bob"));
   EXPECT_EQ(testkit::mac::journal().count("ReadCurrentConfig"), 2u) << "no read after a failed initialisation";
   EXPECT_TRUE(log.contains("EvMMConfigMgr::LockMMConfiguration", "Error occurred while initialize ZQMACMediaConfig"));
   EXPECT_TRUE(log.contains("EvMMConfigMgr::LockMMConfiguration", "User can configure the Media Manager"));
 
   // XML force lock: code -1 with the text, the lock held by the requester.
-  testkit::mac::failNext("Initialize", 0x1F000200, "the installation is unknown");
-  response = locktest::readResponse(xmlCall(m_a, kAlice, locktest::xmlRequest(3, 30)));
-  ASSERT_TRUE(response.has_value());
-  EXPECT_EQ(response->code, -1);
-  EXPECT_EQ(response->text, "the installation is unknown");
-  EXPECT_EQ(State::now(), holderState(m_a, kAlice, 30, "alice"));
+  testkit::mac::failNext("Initialize", 0x1F000200, unknown);
+  expectXml(lockXml(kAlice, 3, 30), -1, unknown);
+  EXPECT_EQ(State::now(), holderState(kAlice, 30, "alice"));
 }
 
 // ---------------------------------------------------------------- the XML message library
 
-TEST_F(Lock, XmlLibraryFailuresAreAnsweredAndLeaveTheStateAlone) {
+TEST_F(Lock, XmlLibraryFailuresAndUnreadableRequestsAreAnsweredAndLeaveTheStateAlone) {
   aliceHoldsTheLock();
   const State before = State::now();
   const std::string request = locktest::xmlRequest(0);
 
   testkit::xml::failNext(testkit::xml::Call::Initialize, 3);
-  auto response = locktest::readResponse(xmlCall(m_a, kAlice, request));
-  ASSERT_TRUE(response.has_value());
-  EXPECT_EQ(response->code, -1);
-  EXPECT_EQ(response->text, text(0x23000451));
+  expectXml(locktest::readResponse(xmlCall(kAlice, request)), -1, text(0x23000451));
   EXPECT_EQ(State::now(), before);
-
   testkit::xml::failNext(testkit::xml::Call::Unserialize, 2);
-  response = locktest::readResponse(xmlCall(m_a, kAlice, request));
-  ASSERT_TRUE(response.has_value());
-  EXPECT_EQ(response->code, -1);
-  EXPECT_EQ(response->text, text(0x23000452));
+  expectXml(locktest::readResponse(xmlCall(kAlice, request)), -1, text(0x23000452));
   EXPECT_EQ(State::now(), before);
 
-  // Texts that do not read as the request.
+  // Texts that do not read as the request, or lack its operation (which is
+  // not an unlock).
   for (const char* bad : {"", "not xml", "<EVGui_GenericResp i1=\"0\"/>",
                           "<!DOCTYPE x [<!ENTITY e \"e\">]><EVGui_MMConfigurationLockUnlockReq/>",
                           "<EVGui_MMConfigurationLockUnlockReq><EVGui_MMConfigurationLockUnlockInfo tag=\"1\" "
-                          "i2=\"zero\"/></EVGui_MMConfigurationLockUnlockReq>"}) {
-    SCOPED_TRACE(bad);
-    response = locktest::readResponse(xmlCall(m_a, kAlice, bad));
-    ASSERT_TRUE(response.has_value());
-    EXPECT_EQ(response->code, -1);
-    EXPECT_EQ(response->text, text(0x23000452));
-    EXPECT_EQ(State::now(), before);
-  }
-  EXPECT_TRUE(testkit::security::journal().calls("canManageTarnkeep").size() == 1u) << "only alice's lock was checked";
-}
-
-TEST_F(Lock, ARequestWithoutItsOperationIsNotAnUnlock) {
-  aliceHoldsTheLock();
-  const State before = State::now();
-  for (const char* xml : {"<EVGui_MMConfigurationLockUnlockReq/>",
+                          "i2=\"zero\"/></EVGui_MMConfigurationLockUnlockReq>",
+                          "<EVGui_MMConfigurationLockUnlockReq/>",
                           "<EVGui_MMConfigurationLockUnlockReq><EVGui_MMConfigurationLockUnlockInfo tag=\"1\" "
                           "i1=\"5\"/></EVGui_MMConfigurationLockUnlockReq>"}) {
-    SCOPED_TRACE(xml);
-    auto response = locktest::readResponse(xmlCall(m_a, kAlice, xml));
-    ASSERT_TRUE(response.has_value());
-    EXPECT_EQ(response->code, -1);
-    EXPECT_EQ(response->text, text(0x23000452));
+    SCOPED_TRACE(bad);
+    expectXml(locktest::readResponse(xmlCall(kAlice, bad)), -1, text(0x23000452));
     EXPECT_EQ(State::now(), before);
   }
+  EXPECT_EQ(testkit::security::journal().calls("canManageTarnkeep").size(), 1u) << "only alice's lock was checked";
 }
 
-TEST_F(Lock, AResponseThatCannotBeWrittenEmptiesTheBuffer) {
-  testkit::debuglog::Capture log;
-  const std::string request = locktest::xmlRequest(1, 5);
-  testkit::xml::failForClass(testkit::xml::Call::Serialize, 1, 0, 10);
-  EXPECT_TRUE(xmlCall(m_a, kAlice, request).empty());
-  testkit::xml::clearFailures();
-  // The operation itself was done.
-  EXPECT_EQ(State::now(), holderState(m_a, kAlice, 5));
-  EXPECT_TRUE(log.contains("EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML",
-                           "Error [10] return from ZQGui::GenericResp::serialize."));
-}
-
-TEST_F(Lock, TheResponseIsTheCanonicalGenericAnswer) {
-  EXPECT_EQ(xmlCall(m_a, kAlice, locktest::xmlRequest(1, 5)), "<ZQGui_GenericResp i1=\"0\"/>");
-  EXPECT_EQ(xmlCall(m_b, kBob, locktest::xmlRequest(1, 5)),
-            "<ZQGui_GenericResp i1=\"-1\" s2=\"" + text(0x240002F9, "alice") + "\"/>");
+TEST_F(Lock, TheResponseIsTheCanonicalGenericAnswerOrEmptyWhenItCannotBeWritten) {
+  EXPECT_EQ(xmlCall(kBob, locktest::xmlRequest(1, 5)), "<ZQGui_GenericResp i1=\"0\"/>");
+  EXPECT_EQ(xmlCall(kAlice, locktest::xmlRequest(1, 5)),
+            "<ZQGui_GenericResp i1=\"-1\" s2=\"" + text(0x240002F9, "bob") + "\"/>");
   // The request as a console writes it.
   EXPECT_EQ(locktest::xmlRequest(3, -1),
             "<EVGui_MMConfigurationLockUnlockReq><EVGui_MMConfigurationLockUnlockInfo tag=\"1\" i1=\"-1\" i2=\"3\"/>"
             "</EVGui_MMConfigurationLockUnlockReq>");
+
+  expectXml(lockXml(kBob, 2), 0);
+  testkit::debuglog::Capture log;
+  testkit::xml::failForClass(testkit::xml::Call::Serialize, 1, 0, 10);
+  EXPECT_TRUE(xmlCall(kAlice, locktest::xmlRequest(1, 5)).empty());
+  testkit::xml::clearFailures();
+  // The operation itself was done.
+  EXPECT_EQ(State::now(), holderState(kAlice, 5));
+  EXPECT_TRUE(log.contains("EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML",
+                           "Error [10] return from ZQGui::GenericResp::serialize."));
 }
 
 TEST_F(Lock, NullRequests) {
@@ -397,16 +319,15 @@ TEST_F(Lock, NullRequests) {
 // ---------------------------------------------------------------- server sequence number
 
 TEST_F(Lock, TheXmlServerSequenceNumberIsMinusOneWhenAbsent) {
-  ASSERT_EQ(locktest::readResponse(xmlCall(m_a, kAlice, locktest::xmlRequest(1)))->code, 0);
-  EXPECT_EQ(State::now(), holderState(m_a, kAlice, -1));
-  ASSERT_EQ(locktest::readResponse(xmlCall(m_b, kBob, locktest::xmlRequest(3)))->code, 0);
-  EXPECT_EQ(State::now(), holderState(m_b, kBob, -1, "bob"));
-  ASSERT_EQ(locktest::readResponse(xmlCall(m_b, kBob, locktest::xmlRequest(3, 0x7FFFFFFFFFFFFFFFLL)))->code, 0);
-  EXPECT_EQ(EvMMConfigMgr::m_serverSequenceNumber.load(), 0x7FFFFFFFFFFFFFFFLL);
+  expectXml(lockXml(kAlice, 1), 0);
+  EXPECT_EQ(State::now(), holderState(kAlice, -1));
+  expectXml(lockXml(kBob, 3), 0);
+  EXPECT_EQ(State::now(), holderState(kBob, -1, "bob"));
+  expectXml(lockXml(kBob, 3, 0x7FFFFFFFFFFFFFFFLL), 0);
   long long out = 0;
   EXPECT_EQ(EvMMConfigMgr::GetServerSequenceNumber(&out), 1);
   EXPECT_EQ(out, 0x7FFFFFFFFFFFFFFFLL);
-  ASSERT_EQ(locktest::readResponse(xmlCall(m_b, kBob, locktest::xmlRequest(2, 99)))->code, 0);
+  expectXml(lockXml(kBob, 2, 99), 0);
   EXPECT_EQ(EvMMConfigMgr::GetServerSequenceNumber(&out), 0);
   EXPECT_EQ(EvMMConfigMgr::m_serverSequenceNumber.load(), 0);
 }
@@ -416,13 +337,9 @@ TEST_F(Lock, TheXmlServerSequenceNumberIsMinusOneWhenAbsent) {
 TEST_F(Lock, LockWithoutHonouringTakesOverWithoutNotice) {
   aliceHoldsTheLock();
   ZQMACMediaConfig* aliceInstance = locktest::newestInstance();
-  auto request = locktest::streamRequest(m_b, kBob, 1);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 50, false), 1);
-  auto status = locktest::onlyStatus(m_b.replies());
-  ASSERT_TRUE(status.has_value());
-  EXPECT_EQ(status->status, 1u);
-  EXPECT_EQ(status->text, text(0x240001F0));
-  EXPECT_EQ(State::now(), holderState(m_b, kBob, 50));
+  EXPECT_EQ(lockStream(kBob, 1, 50, 2, 100, false), 1);
+  expectAnswer(kBob, 1, text(0x240001F0));
+  EXPECT_EQ(State::now(), holderState(kBob, 50));
   EXPECT_TRUE(m_a.replies().empty());
   EXPECT_FALSE(aliceInstance->GetTerminateFlag());
   EXPECT_EQ(aliceInstance->GetPercentage(), 0);
@@ -430,90 +347,65 @@ TEST_F(Lock, LockWithoutHonouringTakesOverWithoutNotice) {
 
 TEST_F(Lock, AForceLockMovesTheSessionAndThePreviousHolderIsToldAtItsNextRequest) {
   aliceHoldsTheLock();
-  auto request = locktest::streamRequest(m_b, kBob, 3);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 60, true), 1);
+  EXPECT_EQ(lockStream(kBob, 3, 60), 1);
   m_b.replies();
-  EXPECT_EQ(State::now(), holderState(m_b, kBob, 60, "bob"));
+  EXPECT_EQ(State::now(), holderState(kBob, 60, "bob"));
   EXPECT_TRUE(m_a.replies().empty()) << "no long operation of alice waited for status texts";
 
   // Alice's next request (any handler) is force-closed with bob's name.
-  auto next = m_a.request(0x0000000000000123LL, 0, kAlice);
-  EXPECT_EQ(EvMMConfigMgr::GetCurrentMediaConfig(next.get(), false), nullptr);
-  const auto replies = m_a.replies();
-  ASSERT_EQ(replies.size(), 1u);
-  EXPECT_EQ(replies[0].messageId, 11055u);
-  EXPECT_EQ(replies[0].sequence, 0x123);
-  ASSERT_EQ(replies[0].items.size(), 1u);
-  EXPECT_EQ(replies[0].items[0].tag, 11102u);
-  EXPECT_EQ(replies[0].items[0].bytes, locktest::wordAndText(4, text(0x240002FA, "bob")));
+  EXPECT_EQ(EvMMConfigMgr::GetCurrentMediaConfig(m_a.request(0x123, 0, kAlice).get(), false), nullptr);
+  expectForceCloseNotice(kAlice, 0x123, "bob");
 
   // Alice's lock requests: refused while bob holds it; her element-stream
   // unlock changes nothing.
-  request = locktest::streamRequest(m_a, kAlice, 0);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 61, true), 0);
-  EXPECT_EQ(locktest::onlyStatus(m_a.replies())->text, "Success");
-  EXPECT_EQ(State::now(), holderState(m_b, kBob, 60, "bob"));
-  request = locktest::streamRequest(m_a, kAlice, 1);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 62, true), 0);
-  auto status = locktest::onlyStatus(m_a.replies());
-  ASSERT_TRUE(status.has_value());
-  EXPECT_EQ(status->status, 3u);
-  EXPECT_EQ(status->text, text(0x240002F9, "bob"));
+  EXPECT_EQ(lockStream(kAlice, 0, 61), 0);
+  expectAnswer(kAlice, 1, "Success");
+  EXPECT_EQ(State::now(), holderState(kBob, 60, "bob"));
+  EXPECT_EQ(lockStream(kAlice, 1, 62), 0);
+  expectAnswer(kAlice, 3, text(0x240002F9, "bob"));
 }
 
-TEST_F(Lock, AStreamForceLockTellsAWaitingHolderAtOnce) {
+TEST_F(Lock, AForceLockTellsAWaitingHolderAtOnceWithAStatusTextOnlyInTheStreamForm) {
   aliceHoldsTheLock();
   ZQMACMediaConfig* aliceInstance = locktest::newestInstance();
   // Alice runs a long operation that reports progress (operation 47).
-  EvMMConfigMgr::SetClientSequenceNumber(0x0000000000000AAALL);
+  EvMMConfigMgr::SetClientSequenceNumber(0xAAA);
   ZQMACMediaConfig::SetPercentageFunc(sendProgressResponse, 47);
   ZQMACMediaConfig::SetStatusTextFunc(sendStatusResponse, 1);
 
-  auto request = locktest::streamRequest(m_b, kBob, 3);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 70, true), 1);
-  const auto replies = m_a.replies();
+  EXPECT_EQ(lockStream(kBob, 3, 70), 1);
+  auto replies = m_a.replies();
   ASSERT_EQ(replies.size(), 2u);
   // Progress complete, then the notice.
   EXPECT_EQ(replies[0].messageId, 1017u);
-  ASSERT_EQ(replies[0].items.size(), 2u);
-  EXPECT_EQ(replies[0].items[0].u32(), 47u);
-  EXPECT_EQ(replies[0].items[1].tag, 2036u);
-  EXPECT_EQ(replies[0].items[1].u32(), 100u);
+  EXPECT_EQ(tktest::tagsOf(replies[0]), (std::vector<uint32_t>{4001, 2036}));
+  EXPECT_EQ(replies[0].items.at(0).u32(), 47u);
+  EXPECT_EQ(replies[0].items.at(1).u32(), 100u);
   EXPECT_EQ(replies[1].messageId, 11055u);
   EXPECT_EQ(replies[1].sequence, 0xAAA);
-  ASSERT_EQ(replies[1].items.size(), 1u);
-  EXPECT_EQ(replies[1].items[0].tag, 11102u);
-  EXPECT_EQ(replies[1].items[0].bytes, locktest::wordAndText(4, text(0x240002FA, "bob")));
+  ASSERT_EQ(tktest::tagsOf(replies[1]), std::vector<uint32_t>{11102});
+  EXPECT_EQ(replies[1].items[0].bytes, tktest::wordAndText(4, text(0x240002FA, "bob")));
   EXPECT_TRUE(aliceInstance->GetTerminateFlag());
-  auto status = locktest::onlyStatus(m_b.replies());
-  ASSERT_TRUE(status.has_value());
-  EXPECT_EQ(status->status, 1u);
-}
+  EXPECT_EQ(answerStatus(kBob), 1u);
 
-TEST_F(Lock, AnXmlForceLockSendsNoStatusText) {
-  aliceHoldsTheLock();
-  ZQMACMediaConfig* aliceInstance = locktest::newestInstance();
-  EvMMConfigMgr::SetClientSequenceNumber(0x0000000000000AAALL);
-  ZQMACMediaConfig::SetPercentageFunc(sendProgressResponse, 47);
-
-  auto response = locktest::readResponse(xmlCall(m_b, kBob, locktest::xmlRequest(3, 80)));
-  ASSERT_TRUE(response.has_value());
-  EXPECT_EQ(response->code, 0);
-  const auto replies = m_a.replies();
+  // Now bob runs one, and alice forces through the XML form: only the progress.
+  ZQMACMediaConfig* bobInstance = locktest::newestInstance();
+  EvMMConfigMgr::SetClientSequenceNumber(0xBBB);
+  expectXml(lockXml(kAlice, 3, 80), 0);
+  replies = m_b.replies();
   ASSERT_EQ(replies.size(), 1u) << "only the progress";
   EXPECT_EQ(replies[0].messageId, 1017u);
-  EXPECT_TRUE(aliceInstance->GetTerminateFlag());
-  EXPECT_EQ(aliceInstance->GetPercentage(), 100);
-  EXPECT_EQ(State::now(), holderState(m_b, kBob, 80, "bob"));
+  EXPECT_TRUE(bobInstance->GetTerminateFlag());
+  EXPECT_EQ(bobInstance->GetPercentage(), 100);
+  EXPECT_EQ(State::now(), holderState(kAlice, 80, "alice"));
 }
 
 TEST_F(Lock, ForcingAFreeLockKeepsTheLastLoginName) {
   EvMMConfigMgr::SetLastLoginName("carol");
-  auto request = locktest::streamRequest(m_a, kAlice, 3);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 1, true), 1);
+  EXPECT_EQ(lockStream(kAlice, 3, 1), 1);
   EXPECT_EQ(EvMMConfigMgr::GetLastLoginName(), "carol");
-  ASSERT_EQ(locktest::readResponse(xmlCall(m_a, kAlice, locktest::xmlRequest(2)))->code, 0);
-  ASSERT_EQ(locktest::readResponse(xmlCall(m_b, kBob, locktest::xmlRequest(3)))->code, 0);
+  expectXml(lockXml(kAlice, 2), 0);
+  expectXml(lockXml(kBob, 3), 0);
   EXPECT_EQ(EvMMConfigMgr::GetLastLoginName(), "carol");
 }
 
@@ -528,28 +420,23 @@ TEST_F(Lock, UnlockWaitsForLibrariesFoundByExhaustiveDetection) {
 
   // Element-stream unlock 0: status 2, the lock stays.
   testkit::debuglog::Capture log;
-  auto request = locktest::streamRequest(m_a, kAlice, 0);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 1, true), 0);
-  auto status = locktest::onlyStatus(m_a.replies());
-  ASSERT_TRUE(status.has_value());
-  EXPECT_EQ(status->status, 2u);
-  EXPECT_EQ(status->text, refusal);
-  EXPECT_EQ(State::now(), holderState(m_a, kAlice, 1000));
+  EXPECT_EQ(lockStream(kAlice, 0, 1), 0);
+  expectAnswer(kAlice, 2, refusal);
+  EXPECT_EQ(State::now(), holderState(kAlice, 1000));
   EXPECT_FALSE(config->GetTerminateFlag());
   EXPECT_TRUE(log.contains("EvMMConfigMgr::LockMMConfiguration", refusal));
-
   // XML unlock 0: code -1, the lock stays.
-  auto response = locktest::readResponse(xmlCall(m_a, kAlice, locktest::xmlRequest(0)));
-  ASSERT_TRUE(response.has_value());
-  EXPECT_EQ(response->code, -1);
-  EXPECT_EQ(response->text, refusal);
-  EXPECT_EQ(State::now(), holderState(m_a, kAlice, 1000));
+  expectXml(lockXml(kAlice, 0), -1, refusal);
+  EXPECT_EQ(State::now(), holderState(kAlice, 1000));
+  // A check that fails keeps the lock too.
+  testkit::mac::failNext("IsExhaustiveDetectedLibraryConfigured", 5, "cannot tell");
+  EXPECT_EQ(lockStream(kAlice, 0, 1), 0);
+  EXPECT_EQ(answerStatus(kAlice), 2u);
+  EXPECT_EQ(EvMMConfigMgr::m_ulLockedMMConfig.load(), 1u);
 
   // Once configured, unlock 0 goes through.
   ZQMACGraph::SetConfigured(found, true);
-  response = locktest::readResponse(xmlCall(m_a, kAlice, locktest::xmlRequest(0)));
-  ASSERT_TRUE(response.has_value());
-  EXPECT_EQ(response->code, 0);
+  expectXml(lockXml(kAlice, 0), 0);
   EXPECT_EQ(EvMMConfigMgr::m_ulLockedMMConfig.load(), 0u);
 }
 
@@ -557,9 +444,8 @@ TEST_F(Lock, UnlockWithoutTheCheckReleasesAnyway) {
   aliceHoldsTheLock();
   ZQMACMediaConfig* config = locktest::newestInstance();
   ASSERT_TRUE(testkit::mac::markExhaustiveDetected(*config, ZQMACGraph::AddLms(*config, 90, "FoundLib")));
-  auto request = locktest::streamRequest(m_a, kAlice, 2);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 1, true), 1);
-  EXPECT_EQ(locktest::onlyStatus(m_a.replies())->status, 1u);
+  EXPECT_EQ(lockStream(kAlice, 2, 1), 1);
+  EXPECT_EQ(answerStatus(kAlice), 1u);
   EXPECT_EQ(EvMMConfigMgr::m_ulLockedMMConfig.load(), 0u);
   EXPECT_TRUE(config->GetTerminateFlag());
   EXPECT_EQ(testkit::mac::journal().count("IsExhaustiveDetectedLibraryConfigured"), 0u);
@@ -567,27 +453,17 @@ TEST_F(Lock, UnlockWithoutTheCheckReleasesAnyway) {
   aliceHoldsTheLock();
   config = locktest::newestInstance();
   ASSERT_TRUE(testkit::mac::markExhaustiveDetected(*config, ZQMACGraph::AddLms(*config, 91, "FoundLib2")));
-  ASSERT_EQ(locktest::readResponse(xmlCall(m_a, kAlice, locktest::xmlRequest(2)))->code, 0);
+  expectXml(lockXml(kAlice, 2), 0);
   EXPECT_EQ(EvMMConfigMgr::m_ulLockedMMConfig.load(), 0u);
-}
-
-TEST_F(Lock, TheDetectionCheckFailingKeepsTheLock) {
-  aliceHoldsTheLock();
-  testkit::mac::failNext("IsExhaustiveDetectedLibraryConfigured", 5, "cannot tell");
-  auto request = locktest::streamRequest(m_a, kAlice, 0);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 1, true), 0);
-  EXPECT_EQ(locktest::onlyStatus(m_a.replies())->status, 2u);
-  EXPECT_EQ(EvMMConfigMgr::m_ulLockedMMConfig.load(), 1u);
 }
 
 // ---------------------------------------------------------------- locale
 
 TEST_F(Lock, TheModelGetsTheRequestsLocale) {
-  auto request = locktest::streamRequest(m_a, kAlice, 1, 2, 0x0003000000000001LL);
-  EXPECT_EQ(m_mgr.LockMMConfiguration(request.get(), 1, true), 1);
+  EXPECT_EQ(lockStream(kAlice, 1, 1, 2, 0x0003000000000001LL), 1);
   EXPECT_EQ(ZQMACBase::GetLocale(), 3u);
   m_a.replies();
-  ASSERT_EQ(locktest::readResponse(xmlCall(m_b, kBob, locktest::xmlRequest(3), 0x0005000000000001LL))->code, 0);
+  expectXml(lockXml(kBob, 3, std::nullopt, 0x0005000000000001LL), 0);
   EXPECT_EQ(ZQMACBase::GetLocale(), 5u);
 }
 

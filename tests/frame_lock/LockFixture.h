@@ -1,7 +1,7 @@
 // Shared pieces of the configuration-lock tests: two users on two client
-// connections, the requests of both lock forms, decoders of their answers, a
-// snapshot of the lock state, and a fixture that starts every test from the
-// state of a freshly loaded library with a fresh database.
+// connections, the requests of both lock forms and their answers, a snapshot
+// of the lock state, and a fixture that starts every test from the state of
+// a freshly loaded library with a fresh database.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,43 +12,29 @@
 #include <string>
 #include <vector>
 
-#include "frame/EvEvent.h"
-#include "frame/EvMMConfigMgr.h"
-#include "frame/MessageInfo.h"
 #include "frame/mac/ZQMACMediaConfig.h"
 #include "platform/testkit/alerts.h"
 #include "platform/testkit/debuglog.h"
 #include "platform/testkit/external.h"
 #include "platform/testkit/focus.h"
-#include "platform/testkit/mac.h"
-#include "platform/testkit/reply.h"
 #include "platform/testkit/security.h"
 #include "platform/testkit/xml.h"
 #include "platform/xml/EVGuiMessages.h"
 #include "platform/xml/ZQGuiMessages.h"
-#include "tests/frame_session/SessionFixture.h"
+#include "tests/support/FrameSession.h"
 #include "tests/support/TestDatabase.h"
 
 namespace locktest {
 
-using sessiontest::Connection;
-using sessiontest::wordAndText;
+using tktest::Connection;
+using tktest::catalogueText;
 
 inline constexpr uint32_t kAlice = 7;  // user of connection A
 inline constexpr uint32_t kBob = 8;    // user of connection B
 inline constexpr const char* kSite = "site-a";
 
-// A catalogue text as the lock fetches it (locale 0).
-template <class... Args>
-std::string text(unsigned long id, const Args&... arguments) {
-  char buffer[1024];
-  EvGetLocText(id, buffer, sizeof buffer, 0, arguments...);
-  return buffer;
-}
-
-// ---- the element-stream form ----
-
-// A lock request: rights argument in firstWord, operation in elementCount.
+// An element-stream lock request: rights argument in firstWord, operation in
+// elementCount.
 inline std::unique_ptr<MessageInfo> streamRequest(const Connection& client, uint32_t userId, uint32_t operation,
                                                   uint32_t rights = 2, int64_t sequence = 100) {
   auto request = client.request(sequence, 0, userId);
@@ -57,29 +43,7 @@ inline std::unique_ptr<MessageInfo> streamRequest(const Connection& client, uint
   return request;
 }
 
-// The one status reply of the element-stream form, decoded.
-struct Status {
-  uint32_t status = 0;
-  std::string text;
-  int64_t sequence = 0;
-};
-
-// The replies must be exactly one status reply (1024 with one item 2051 of
-// the text's length plus 4); nullopt (and a test failure) otherwise.
-inline std::optional<Status> onlyStatus(const std::vector<tkwire::Reply>& replies) {
-  EXPECT_EQ(replies.size(), 1u);
-  if (replies.size() != 1) return std::nullopt;
-  const tkwire::Reply& reply = replies[0];
-  EXPECT_EQ(reply.messageId, 1024u);
-  EXPECT_EQ(reply.items.size(), 1u);
-  if (reply.messageId != 1024 || reply.items.size() != 1 || reply.items[0].tag != 2051) return std::nullopt;
-  EXPECT_GE(reply.items[0].bytes.size(), 4u);
-  return Status{reply.items[0].statusCode(), reply.items[0].statusText(), reply.sequence};
-}
-
-// ---- the XML form ----
-
-// The request text: field 2 the operation, field 1 the server sequence
+// The XML request text: field 2 the operation, field 1 the server sequence
 // number when given.
 inline std::string xmlRequest(long long operation, std::optional<long long> serverSequence = std::nullopt) {
   EVGui::MMConfigurationLockUnlockReq request;
@@ -92,27 +56,24 @@ inline std::string xmlRequest(long long operation, std::optional<long long> serv
   return xml;
 }
 
-// The response of the XML form, decoded.
+// The response of the XML form, decoded (code 999 when it does not read).
 struct XmlResponse {
-  long long code = 0;
+  long long code = 999;
   bool hasText = false;
   std::string text;
 };
 
-inline std::optional<XmlResponse> readResponse(const std::string& xml) {
+inline XmlResponse readResponse(const std::string& xml) {
   ZQGui::GenericResp response;
   const int read = response.unserialize(xml);
   EXPECT_EQ(read, 0) << "response: " << xml;
-  if (read != 0) return std::nullopt;
-  XmlResponse out;
-  out.code = response.getint64(1, ZQGui::GenericResp::kClassHash, 0x9CB015);
-  out.hasText = response.isSet(2, ZQGui::GenericResp::kClassHash, 0xB7ECDF);
-  out.text = response.getstring(2, 2, ZQGui::GenericResp::kClassHash, 0xB7ECDF);
-  return out;
+  if (read != 0) return XmlResponse{};
+  return XmlResponse{response.getint64(1, ZQGui::GenericResp::kClassHash, 0x9CB015),
+                     response.isSet(2, ZQGui::GenericResp::kClassHash, 0xB7ECDF),
+                     response.getstring(2, 2, ZQGui::GenericResp::kClassHash, 0xB7ECDF)};
 }
 
-// ---- the lock state ----
-
+// The lock state.
 struct State {
   unsigned long locked = 0;
   long long serverSequence = 0;
@@ -125,10 +86,7 @@ struct State {
                  static_cast<int>(EvMMConfigMgr::GetSocketId().GetSocketDescriptor()),
                  EvMMConfigMgr::m_ulUserId.load(), EvMMConfigMgr::GetLastLoginName()};
   }
-  bool operator==(const State& o) const {
-    return locked == o.locked && serverSequence == o.serverSequence && holderFd == o.holderFd && userId == o.userId &&
-           lastLogin == o.lastLogin;
-  }
+  bool operator==(const State& o) const = default;
 };
 
 inline std::ostream& operator<<(std::ostream& os, const State& s) {
@@ -148,7 +106,7 @@ inline std::size_t cacheSize() {
 }
 
 inline void resetStandIns() {
-  sessiontest::resetStandIns();
+  tktest::resetSessionStandIns();
   testkit::security::reset();
   testkit::alerts::reset();
   testkit::external::reset();
@@ -167,7 +125,7 @@ class LockTest : public ::testing::Test {
     // last login name), whichever test of the process runs first.
     EvMMConfigMgr::Initialize();
     resetStandIns();
-    sessiontest::resetSessionState();
+    tktest::resetSessionState();
     testkit::external::setUserLogin(kAlice, "alice");
     testkit::external::setUserLogin(kBob, "bob");
     testkit::focus::setFocus(kSite);
@@ -176,30 +134,59 @@ class LockTest : public ::testing::Test {
   void TearDown() override {
     EXPECT_EQ(testkit::xml::mismatchCount(), 0) << "XML accessor calls disagree with the registry";
     m_loader.reset();
-    sessiontest::resetSessionState();
+    tktest::resetSessionState();
     resetStandIns();
+  }
+
+  const Connection& client(uint32_t userId) const { return userId == kAlice ? m_a : m_b; }
+
+  // One element-stream lock request of the user on the user's connection;
+  // its return value.
+  int lockStream(uint32_t userId, uint32_t operation, long long serverSequence, uint32_t rights = 2,
+                 int64_t sequence = 100, bool honour = true) {
+    auto request = streamRequest(client(userId), userId, operation, rights, sequence);
+    return m_mgr.LockMMConfiguration(request.get(), serverSequence, honour);
+  }
+  // The user's connection got exactly the status reply [status][text].
+  void expectAnswer(uint32_t userId, uint32_t status, const std::string& text, int64_t sequence = 100) {
+    tktest::expectStatus(client(userId).replies(), sequence, status, text);
+  }
+  // The status of the one reply the user's connection got.
+  uint32_t answerStatus(uint32_t userId) {
+    return tktest::onlyStatus(client(userId).replies()).value_or(tktest::Status{}).status;
+  }
+
+  // One XML request of the user; the response text.
+  std::string xmlCall(uint32_t userId, const std::string& xml, int64_t sequence = 200) {
+    auto request = client(userId).request(sequence, 0, userId);
+    std::string buffer = xml;
+    EXPECT_EQ(m_mgr.OnMsgLockUnlockMMConfigurationXML(request.get(), buffer), 0);
+    return buffer;
+  }
+  // One XML lock request of the user, decoded.
+  XmlResponse lockXml(uint32_t userId, long long operation, std::optional<long long> serverSequence = std::nullopt,
+                      int64_t sequence = 200) {
+    return readResponse(xmlCall(userId, xmlRequest(operation, serverSequence), sequence));
+  }
+  static void expectXml(const XmlResponse& response, long long code, const std::string& text = "") {
+    EXPECT_EQ(response.code, code);
+    EXPECT_EQ(response.text, text);
   }
 
   // Alice takes the lock through the element-stream form (server sequence
   // 1000); the replies are read and dropped.
   void aliceHoldsTheLock() {
-    auto request = streamRequest(m_a, kAlice, EvMMConfigMgr::kLockOpLock);
-    ASSERT_EQ(m_mgr.LockMMConfiguration(request.get(), 1000, true), 1);
+    ASSERT_EQ(lockStream(kAlice, EvMMConfigMgr::kLockOpLock, 1000), 1);
     ASSERT_EQ(EvMMConfigMgr::m_ulLockedMMConfig.load(), 1u);
     m_a.replies();
   }
 
-  // One XML request; the response text.
-  std::string xmlCall(const Connection& client, uint32_t userId, const std::string& xml, int64_t sequence = 200) {
-    auto request = client.request(sequence, 0, userId);
-    std::string buffer = xml;
-    EXPECT_EQ(m_mgr.OnMsgLockUnlockMMConfigurationXML(request.get(), buffer), 0);
-    return buffer;
+  State holderState(uint32_t userId, long long serverSequence, const std::string& lastLogin = "") const {
+    return State{1, serverSequence, client(userId).socket().GetSocketDescriptor(), userId, lastLogin};
   }
-
-  State holderState(const Connection& client, uint32_t userId, long long serverSequence,
-                    const std::string& lastLogin = "") const {
-    return State{1, serverSequence, client.socket().GetSocketDescriptor(), userId, lastLogin};
+  // Nobody holds the lock; the user's connection is the session holder.
+  State unlockedState(uint32_t userId) const {
+    return State{0, 0, client(userId).socket().GetSocketDescriptor(), userId, ""};
   }
 
   tktest::TestDatabase m_db;

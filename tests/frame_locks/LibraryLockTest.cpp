@@ -30,45 +30,61 @@ class LibraryLock : public ::testing::Test {
   tktest::ScopedEnv lockDir{"TK_LOCK_DIR", dir.path()};
 };
 
+// Forks a child that reports 'S', takes the library lock of `key`, reports
+// 'G' (or 'N'), then waits until `hold` is closed (or it is killed) and exits
+// without unlocking. `report` is the read end of the child's reports.
+pid_t forkLocker(const char* key, int& report, int& hold) {
+  int up[2];
+  int down[2];
+  if (pipe(up) != 0 || pipe(down) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(up[0]);
+    close(down[1]);
+    auto say = [&](char c) { (void)!write(up[1], &c, 1); };
+    say('S');
+    say(EvMMConfigMgr::lockConfigLibrary(key) != nullptr ? 'G' : 'N');
+    char c;
+    (void)!read(down[0], &c, 1);
+    _exit(0);
+  }
+  close(up[1]);
+  close(down[0]);
+  report = up[0];
+  hold = down[1];
+  return pid;
+}
+
 // One byte from the pipe within `ms` milliseconds; 0 when none came.
 char readByte(int fd, int ms) {
   pollfd p{fd, POLLIN, 0};
-  if (poll(&p, 1, ms) != 1) return 0;
   char c = 0;
-  return read(fd, &c, 1) == 1 ? c : 0;
+  return poll(&p, 1, ms) == 1 && read(fd, &c, 1) == 1 ? c : 0;
 }
 
-void writeByte(int fd, char c) {
-  ssize_t n = write(fd, &c, 1);
-  (void)n;
-}
-
-// Waits for the child and returns its exit status (-1 when it did not end normally).
+// Waits for the child: its exit status, or -1 when it did not end normally.
 int reap(pid_t pid) {
   int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST_F(LibraryLock, LockThenUnlockNullsTheHandle) {
-  char key[] = "LibID7";
-  MDLock* handle = EvMMConfigMgr::lockConfigLibrary(key);
+TEST_F(LibraryLock, LockProbeAndUnlockWhichNullsTheHandle) {
+  EXPECT_FALSE(EvMMConfigMgr::isConfigLibraryLocked("LibID7"));
+  MDLock* handle = EvMMConfigMgr::lockConfigLibrary("LibID7");
   ASSERT_NE(handle, nullptr);
-  EXPECT_TRUE(EvMMConfigMgr::isConfigLibraryLocked(key));
+  EXPECT_TRUE(EvMMConfigMgr::isConfigLibraryLocked("LibID7"));
+  EXPECT_TRUE(EvMMConfigMgr::isConfigLibraryLocked("LibID7")) << "the probe kept nothing";
   EvMMConfigMgr::unlockConfigLibrary(handle);
   EXPECT_EQ(handle, nullptr);
-  EXPECT_FALSE(EvMMConfigMgr::isConfigLibraryLocked(key));
-
-  MDLock* none = nullptr;
-  EvMMConfigMgr::unlockConfigLibrary(none);  // nothing happens
-  EXPECT_EQ(none, nullptr);
+  EXPECT_FALSE(EvMMConfigMgr::isConfigLibraryLocked("LibID7"));
+  EvMMConfigMgr::unlockConfigLibrary(handle);  // nothing happens
+  EXPECT_EQ(handle, nullptr);
   EXPECT_TRUE(std::filesystem::exists(dir.file("ZQ_ConfigLibrary_LibID7")));
-}
 
-TEST_F(LibraryLock, ProbeLeavesAFreeLockFree) {
+  // A probe of a free lock leaves it free: another lock object takes it at once.
   EXPECT_FALSE(EvMMConfigMgr::isConfigLibraryLocked("LibID3"));
   MDLock other("ZQ_ConfigLibrary_LibID3");
-  EXPECT_TRUE(other.set(0));  // taken at once: the probe kept nothing
+  EXPECT_TRUE(other.set(0));
   EXPECT_TRUE(EvMMConfigMgr::isConfigLibraryLocked("LibID3"));
   EXPECT_TRUE(other.unset());
 }
@@ -104,69 +120,51 @@ TEST_F(LibraryLock, SecondLockInTheSameProcessWaitsForTheFirst) {
 TEST_F(LibraryLock, SecondLockInAnotherProcessWaitsUntilReleased) {
   MDLock* first = EvMMConfigMgr::lockConfigLibrary("LibID21");
   ASSERT_NE(first, nullptr);
-  int toParent[2];
-  ASSERT_EQ(pipe(toParent), 0);
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    close(toParent[0]);
-    writeByte(toParent[1], 'S');
-    MDLock* handle = EvMMConfigMgr::lockConfigLibrary("LibID21");
-    writeByte(toParent[1], handle != nullptr ? 'G' : 'N');
-    _exit(0);
-  }
-  close(toParent[1]);
-  EXPECT_EQ(readByte(toParent[0], 5000), 'S');
-  EXPECT_EQ(readByte(toParent[0], 100), 0) << "the child took a held lock";
-
-  // Another process sees it held.
+  int report = -1, hold = -1;
+  const pid_t pid = forkLocker("LibID21", report, hold);
+  ASSERT_GT(pid, 0);
+  EXPECT_EQ(readByte(report, 5000), 'S');
+  EXPECT_EQ(readByte(report, 100), 0) << "the child took a held lock";
   EvMMConfigMgr::unlockConfigLibrary(first);
-  EXPECT_EQ(readByte(toParent[0], 5000), 'G');
+  EXPECT_EQ(readByte(report, 5000), 'G');
+  close(hold);
   EXPECT_EQ(reap(pid), 0);
-  close(toParent[0]);
+  close(report);
   // The child ended without unlocking: its lock went with it.
   EXPECT_FALSE(EvMMConfigMgr::isConfigLibraryLocked("LibID21"));
 }
 
 TEST_F(LibraryLock, AHolderThatIsKilledFreesItsLock) {
-  int toParent[2];
-  int toChild[2];
-  ASSERT_EQ(pipe(toParent), 0);
-  ASSERT_EQ(pipe(toChild), 0);
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    close(toParent[0]);
-    close(toChild[1]);
-    MDLock* handle = EvMMConfigMgr::lockConfigLibrary("MAID5");
-    writeByte(toParent[1], handle != nullptr ? 'H' : 'N');
-    char c;
-    ssize_t n = read(toChild[0], &c, 1);  // until killed (or the parent goes)
-    (void)n;
-    _exit(0);
-  }
-  close(toParent[1]);
-  close(toChild[0]);
-  ASSERT_EQ(readByte(toParent[0], 5000), 'H');
+  int report = -1, hold = -1;
+  const pid_t pid = forkLocker("MAID5", report, hold);
+  ASSERT_GT(pid, 0);
+  ASSERT_EQ(readByte(report, 5000), 'S');
+  ASSERT_EQ(readByte(report, 5000), 'G');
   EXPECT_TRUE(EvMMConfigMgr::isConfigLibraryLocked("MAID5"));
   kill(pid, SIGKILL);
   EXPECT_EQ(reap(pid), -1);
-  close(toParent[0]);
-  close(toChild[1]);
-
+  close(report);
+  close(hold);
   EXPECT_FALSE(EvMMConfigMgr::isConfigLibraryLocked("MAID5"));
   MDLock* handle = EvMMConfigMgr::lockConfigLibrary("MAID5");
   ASSERT_NE(handle, nullptr);
   EvMMConfigMgr::unlockConfigLibrary(handle);
 }
 
-TEST_F(LibraryLock, KeyThatDoesNotFitIsRefusedNotCut) {
+TEST_F(LibraryLock, KeysAreTextNeverFormatsAndAKeyThatDoesNotFitIsRefusedNotCut) {
+  testkit::debuglog::Capture log;
+  MDLock* handle = EvMMConfigMgr::lockConfigLibrary("Lib%s%n%d");
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(handle->name(), "ZQ_ConfigLibrary_Lib%s%n%d");
+  EXPECT_TRUE(log.contains("EvMMConfigMgr::lockConfigLibrary", "[ZQ_ConfigLibrary_Lib%s%n%d]"));
+  EXPECT_FALSE(EvMMConfigMgr::isConfigLibraryLocked("Lib"));
+  EvMMConfigMgr::unlockConfigLibrary(handle);
+
   const std::string fits(238, 'k');  // "ZQ_ConfigLibrary_" + 238 = 255 bytes
-  MDLock* handle = EvMMConfigMgr::lockConfigLibrary(fits.c_str());
+  handle = EvMMConfigMgr::lockConfigLibrary(fits.c_str());
   ASSERT_NE(handle, nullptr);
   EXPECT_EQ(handle->name(), "ZQ_ConfigLibrary_" + fits);
   EXPECT_TRUE(EvMMConfigMgr::isConfigLibraryLocked(fits.c_str()));
-
   // One byte more would be cut to the same name: refused instead.
   const std::string tooLong = fits + "X";
   testkit::mdlock::reset();
@@ -174,58 +172,40 @@ TEST_F(LibraryLock, KeyThatDoesNotFitIsRefusedNotCut) {
   EXPECT_FALSE(EvMMConfigMgr::isConfigLibraryLocked(tooLong.c_str()));
   EXPECT_EQ(testkit::mdlock::journal().count("MDLock"), 0u);  // no lock object was made
   EvMMConfigMgr::unlockConfigLibrary(handle);
-
   EXPECT_EQ(EvMMConfigMgr::lockConfigLibrary(nullptr), nullptr);
   EXPECT_FALSE(EvMMConfigMgr::isConfigLibraryLocked(nullptr));
 }
 
-TEST_F(LibraryLock, KeysAreTextNeverFormats) {
-  testkit::debuglog::Capture log;
-  const char key[] = "Lib%s%n%d";
-  MDLock* handle = EvMMConfigMgr::lockConfigLibrary(key);
-  ASSERT_NE(handle, nullptr);
-  EXPECT_EQ(handle->name(), "ZQ_ConfigLibrary_Lib%s%n%d");
-  EXPECT_TRUE(log.contains("EvMMConfigMgr::lockConfigLibrary", "[ZQ_ConfigLibrary_Lib%s%n%d]"));
-  EXPECT_FALSE(EvMMConfigMgr::isConfigLibraryLocked("Lib"));
-  EvMMConfigMgr::unlockConfigLibrary(handle);
-}
-
 TEST_F(LibraryLock, LockThatCannotBeMadeRaisesTheCriticalEvent) {
-  testkit::mdlock::journal().injectFailure("MDLock", -1, "no lock", 2);
-  EXPECT_EQ(EvMMConfigMgr::lockConfigLibrary("LibID1"), nullptr);
-  EXPECT_FALSE(EvMMConfigMgr::isConfigLibraryLocked("LibID1"));
-
-  auto events = testkit::events::entries();
-  ASSERT_EQ(events.size(), 2u);
-  for (const auto& e : events) {
-    EXPECT_EQ(e.kind, "Critical");
-    EXPECT_EQ(e.messageId, 0x42000001);
-    EXPECT_EQ(e.value, 0);
-    EXPECT_EQ(e.flags, 0);
-  }
-  EXPECT_EQ(events[0].location, "EvMMConfigMgr::lockConfigLibrary");
-  EXPECT_EQ(events[1].location, "EvMMConfigMgr::isConfigLibraryLocked");
-}
-
-TEST_F(LibraryLock, UnusableLockDirectoryGivesNoHandle) {
   std::ofstream(dir.file("plainfile")) << "x";
-  tktest::ScopedEnv badDir("TK_LOCK_DIR", dir.file("plainfile"));
-  EXPECT_EQ(EvMMConfigMgr::lockConfigLibrary("LibID2"), nullptr);
-  EXPECT_FALSE(EvMMConfigMgr::isConfigLibraryLocked("LibID2"));
-  ASSERT_EQ(testkit::events::entries().size(), 2u);
+  for (const bool unusableDirectory : {false, true}) {
+    SCOPED_TRACE(unusableDirectory);
+    testkit::events::reset();
+    if (!unusableDirectory) testkit::mdlock::journal().injectFailure("MDLock", -1, "no lock", 2);
+    tktest::ScopedEnv badDir("TK_LOCK_DIR", unusableDirectory ? dir.file("plainfile") : dir.path());
+    EXPECT_EQ(EvMMConfigMgr::lockConfigLibrary("LibID1"), nullptr);
+    EXPECT_FALSE(EvMMConfigMgr::isConfigLibraryLocked("LibID1"));
+    auto events = testkit::events::entries();
+    ASSERT_EQ(events.size(), 2u);
+    for (const auto& e : events) {
+      EXPECT_EQ(e.kind, "Critical");
+      EXPECT_EQ(e.messageId, 0x42000001);
+      EXPECT_EQ(e.value, 0);
+      EXPECT_EQ(e.flags, 0);
+    }
+    EXPECT_EQ(events[0].location, "EvMMConfigMgr::lockConfigLibrary");
+    EXPECT_EQ(events[1].location, "EvMMConfigMgr::isConfigLibraryLocked");
+  }
 }
 
-TEST(MDLockNames, FileNamesAreEscapedAndBounded) {
+TEST(MDLock, FileNamesAreEscapedAndBoundedAndATimedSetGivesUp) {
   EXPECT_EQ(testkit::mdlock::fileName("ZQ_ConfigLibrary_LibID7"), "ZQ_ConfigLibrary_LibID7");
   EXPECT_EQ(testkit::mdlock::fileName("a/../b c"), "a%2F%2E%2E%2Fb%20c");
   EXPECT_EQ(testkit::mdlock::fileName(""), "");
-  const std::string longName(255, '/');
-  const std::string file = testkit::mdlock::fileName(longName);
+  const std::string file = testkit::mdlock::fileName(std::string(255, '/'));
   EXPECT_LE(file.size(), 255u);
   EXPECT_NE(file, testkit::mdlock::fileName(std::string(254, '/')));
-}
 
-TEST(MDLockTimed, TimedSetGivesUpAfterItsLimit) {
   tktest::TempDir dir;
   tktest::ScopedEnv lockDir("TK_LOCK_DIR", dir.path());
   MDLock a("timed");

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "frame/FXLockableResource.h"
@@ -23,21 +24,27 @@ auto onOtherThread(F fn) {
   return std::async(std::launch::async, fn).get();
 }
 
+// Whether another thread gets the lock with TryLock (released again if so).
+template <class Lock>
+bool otherThreadGets(Lock& lock) {
+  return onOtherThread([&] {
+    const bool got = lock.TryLock();
+    if (got) lock.Unlock();
+    return got;
+  });
+}
+
 TEST(CTimeInterval, ConvertsTicksToMillisecondsTowardZero) {
-  struct Case {
+  const struct {
     int64_t ticks;
     int64_t ms;
   } cases[] = {{15000, 1}, {-15000, -1}, {9999, 0}, {-9999, 0}, {0, 0}, {10000, 1}, {20000, 2}, {-20001, -2}};
-  for (const Case& c : cases) EXPECT_EQ(CTimeInterval(c.ticks).AsMilliseconds(), c.ms) << c.ticks;
+  for (const auto& c : cases) EXPECT_EQ(CTimeInterval(c.ticks).AsMilliseconds(), c.ms) << c.ticks;
   EXPECT_EQ(CTimeInterval::FromMilliseconds(7).Ticks(), 70000);
 }
 
-TEST(ZqCriticalSectionLock, NullSectionIsIgnored) {
-  ZqCriticalSectionLock lock(nullptr);  // neither enters nor leaves
-  SUCCEED();
-}
-
-TEST(ZqCriticalSectionLock, ExcludesOtherThreadsForItsScope) {
+TEST(ZqCriticalSection, ScopedLockExcludesOtherThreadsAndIgnoresNull) {
+  { ZqCriticalSectionLock ignored(nullptr); }  // neither enters nor leaves
   ZqCriticalSection section;
   ASSERT_NE(section.impl(), nullptr);
   std::atomic<bool> entered{false};
@@ -53,12 +60,11 @@ TEST(ZqCriticalSectionLock, ExcludesOtherThreadsForItsScope) {
   }
   other.join();
   EXPECT_TRUE(entered.load());
-}
 
-TEST(ZqCriticalSection, GlobalSectionsExist) {
+  // The global sections exist; the thread inside may enter again.
   EXPECT_NE(gCriticalSectionCTOR.impl(), nullptr);
   ZqCriticalSectionLock lock(&gCriticalSectionCTOR);
-  ZqCriticalSectionLock again(&gCriticalSectionCTOR);  // the thread inside may enter again
+  ZqCriticalSectionLock again(&gCriticalSectionCTOR);
   deleteMediaContent.enter(true);
   deleteMediaContent.leave();
 }
@@ -66,14 +72,12 @@ TEST(ZqCriticalSection, GlobalSectionsExist) {
 TEST(ZqSemaphore, CountsReleases) {
   ZqSemaphore semaphore(0);
   std::atomic<int> passed{0};
-  std::thread a([&] {
+  auto waiter = [&] {
     semaphore.wait();
     ++passed;
-  });
-  std::thread b([&] {
-    semaphore.wait();
-    ++passed;
-  });
+  };
+  std::thread a(waiter);
+  std::thread b(waiter);
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(passed.load(), 0);
   semaphore.release(2);
@@ -85,6 +89,7 @@ TEST(ZqSemaphore, CountsReleases) {
 TEST(FXNamedMutex, OwnerAndCountAcrossTwoThreads) {
   FXNamedMutex mutex("FXNamedMutexTest.owner");
   const uint32_t me = low32(GetCurrentThreadId());
+  EXPECT_EQ(GetCurrentThreadId(), static_cast<uint64_t>(pthread_self()));
   EXPECT_EQ(mutex.GetLockOwner(), 0u);
 
   mutex.Lock();
@@ -116,87 +121,63 @@ TEST(FXNamedMutex, OwnerAndCountAcrossTwoThreads) {
   EXPECT_NE(otherOwner, 0u);
   EXPECT_NE(otherOwner, me);
   EXPECT_EQ(mutex.GetLockOwner(), 0u);
+
+  // Different names are different locks.
+  FXNamedMutex a("FXNamedMutexTest.a");
+  a.Lock();
+  FXNamedMutex b("FXNamedMutexTest.b");
+  EXPECT_TRUE(otherThreadGets(b));
+  a.Unlock();
 }
 
 TEST(FXNamedMutex, TryLockFailsOnlyAfterItsWait) {
   FXNamedMutex held("FXNamedMutexTest.wait");
   held.Lock();
-  auto waited = onOtherThread([] {
-    FXNamedMutex other("FXNamedMutexTest.wait");
-    auto start = Clock::now();
-    bool got = other.TryLock();
-    auto elapsed = Clock::now() - start;
-    return std::make_pair(got, elapsed);
-  });
-  EXPECT_FALSE(waited.first);
-  EXPECT_GE(waited.second, std::chrono::milliseconds(1));
-
-  auto timed = onOtherThread([] {
-    FXNamedMutex other("FXNamedMutexTest.wait");
-    auto start = Clock::now();
-    bool got = other.TryLock(CTimeInterval::FromMilliseconds(30));
-    return std::make_pair(got, Clock::now() - start);
-  });
-  EXPECT_FALSE(timed.first);
-  EXPECT_GE(timed.second, std::chrono::milliseconds(30));
-
-  // Under 10,000 ticks, and negative intervals, wait 0 ms.
-  for (int64_t ticks : {int64_t{9999}, int64_t{-50'000'000}}) {
-    auto quick = onOtherThread([ticks] {
+  // Another thread's TryLock with the interval (none: the default wait):
+  // whether it got the lock, and how long it took.
+  auto timedTry = [](std::optional<CTimeInterval> interval) {
+    return onOtherThread([interval] {
       FXNamedMutex other("FXNamedMutexTest.wait");
-      auto start = Clock::now();
-      bool got = other.TryLock(CTimeInterval(ticks));
+      const auto start = Clock::now();
+      const bool got = interval ? other.TryLock(*interval) : other.TryLock();
       return std::make_pair(got, Clock::now() - start);
     });
-    EXPECT_FALSE(quick.first) << ticks;
-    EXPECT_LT(quick.second, std::chrono::seconds(1)) << ticks;
+  };
+  auto waited = timedTry(std::nullopt);
+  EXPECT_FALSE(waited.first);
+  EXPECT_GE(waited.second, std::chrono::milliseconds(1));
+  waited = timedTry(CTimeInterval::FromMilliseconds(30));
+  EXPECT_FALSE(waited.first);
+  EXPECT_GE(waited.second, std::chrono::milliseconds(30));
+  // Under 10,000 ticks, and negative intervals, wait 0 ms.
+  for (int64_t ticks : {int64_t{9999}, int64_t{-50'000'000}}) {
+    waited = timedTry(CTimeInterval(ticks));
+    EXPECT_FALSE(waited.first) << ticks;
+    EXPECT_LT(waited.second, std::chrono::seconds(1)) << ticks;
   }
   held.Unlock();
 }
 
-TEST(FXNamedMutex, DifferentNamesAreDifferentLocks) {
-  FXNamedMutex a("FXNamedMutexTest.a");
-  a.Lock();
-  EXPECT_TRUE(onOtherThread([] {
-    FXNamedMutex b("FXNamedMutexTest.b");
-    bool got = b.TryLock();
-    if (got) b.Unlock();
-    return got;
-  }));
-  a.Unlock();
-}
-
 TEST(FXCriticalSection, IsRecursiveAndClearsOwnerOnEveryRelease) {
   FXCriticalSection section;
-  const uint32_t me = low32(GetCurrentThreadId());
   section.Lock();
   section.Lock();
   EXPECT_TRUE(section.TryLock());
-  EXPECT_EQ(section.GetLockOwner(), me);
+  EXPECT_EQ(section.GetLockOwner(), low32(GetCurrentThreadId()));
   EXPECT_FALSE(onOtherThread([&] { return section.TryLock(); }));
 
   section.Unlock();
   EXPECT_EQ(section.GetLockOwner(), 0u);  // nested release clears it too
   section.Unlock();
   EXPECT_FALSE(onOtherThread([&] { return section.TryLock(); }));
-  section.Unlock();
-
-  EXPECT_TRUE(onOtherThread([&] {
-    bool got = section.TryLock();
-    if (got) section.Unlock();
-    return got;
-  }));
-}
-
-TEST(FXCriticalSection, UnlockByAThreadHoldingNothingReleasesNothing) {
-  FXCriticalSection section;
-  section.Lock();
+  // An unlock by a thread holding nothing releases nothing.
   onOtherThread([&] {
     section.Unlock();
     return 0;
   });
   EXPECT_FALSE(onOtherThread([&] { return section.TryLock(); }));
   section.Unlock();
+  EXPECT_TRUE(otherThreadGets(section));
 }
 
 // A recursive mutex whose lock can be made to fail as the interprocess mutex
@@ -243,19 +224,7 @@ TEST(FXCriticalSection, SwallowedLockFailureIsNotFollowedByAnUnlock) {
   EXPECT_FALSE(onOtherThread([&] { return section.TryLock(); }));  // still held
   section.Unlock();
   EXPECT_EQ(section.mutex().unlocks, 1);
-  EXPECT_TRUE(onOtherThread([&] {
-    bool got = section.TryLock();
-    if (got) section.Unlock();
-    return got;
-  }));
-}
-
-TEST(FXLockableResource, OwnerIsTheLowHalfOfTheThreadId) {
-  FXCriticalSection section;
-  section.Lock();
-  EXPECT_EQ(section.GetLockOwner(), low32(GetCurrentThreadId()));
-  EXPECT_EQ(GetCurrentThreadId(), static_cast<uint64_t>(pthread_self()));
-  section.Unlock();
+  EXPECT_TRUE(otherThreadGets(section));
 }
 
 }  // namespace

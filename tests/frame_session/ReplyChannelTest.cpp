@@ -1,8 +1,6 @@
-// The reply channel: frames on the client's socket, one-call status replies,
-// message names, and the test kit's failure script and journal.
+// The reply channel: frames on the client's socket and one-call status
+// replies.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <new>
@@ -14,35 +12,25 @@
 #include "platform/reply/ReplyFrame.h"
 #include "platform/testkit/debuglog.h"
 #include "platform/testkit/reply.h"
-#include "tests/frame_session/SessionFixture.h"
+#include "tests/support/FrameSession.h"
 
 namespace {
 
-using sessiontest::Connection;
-using sessiontest::u32Bytes;
-using sessiontest::wordAndText;
+using tktest::Connection;
+using tktest::le32;
+using tktest::le64;
+using tktest::wordAndText;
 
-class ReplyChannel : public sessiontest::SessionTest {};
+class ReplyChannel : public tktest::SessionTest {};
 
-// Reads exactly `n` bytes that are already waiting on the descriptor.
-std::string readBytes(int fd, std::size_t n) {
-  std::string out;
-  while (out.size() < n) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 1000) <= 0) break;
-    char buffer[4096];
-    const std::size_t want = std::min(sizeof buffer, n - out.size());
-    const ssize_t got = ::read(fd, buffer, want);
-    if (got <= 0) break;
-    out.append(buffer, static_cast<std::size_t>(got));
-  }
-  return out;
+// The body of the one frame waiting on the descriptor.
+std::string frameBody(int fd) {
+  std::string body;
+  EXPECT_EQ(tkwire::readFrame(fd, 1000, body), tkwire::ReadStatus::Ok);
+  return body;
 }
 
-std::string le32(uint32_t v) { return u32Bytes(v); }
-std::string le64(uint64_t v) { return std::string(reinterpret_cast<const char*>(&v), 8); }
-
-TEST_F(ReplyChannel, ItemFrameHasTheDocumentedBytes) {
+TEST_F(ReplyChannel, ItemAndRawFramesHaveTheDocumentedBytes) {
   Connection client;
   const CWySocket socket = client.socket();
   EvReturnData reply;
@@ -54,19 +42,13 @@ TEST_F(ReplyChannel, ItemFrameHasTheDocumentedBytes) {
   EXPECT_EQ(reply.itemCount(), 3u);
   EXPECT_TRUE(reply.end(0));
   EXPECT_FALSE(reply.isOpen());
+  EXPECT_EQ(frameBody(client.peer()), le32(tkwire::kReplyItems) + le32(11133) + le64(0x0409000000000007ull) +
+                                          le32(3) + le32(11003) + le32(8) + le64(handle) + le32(8251) + le32(2) +
+                                          "ab" + le32(2052) + le32(0));
 
-  const std::string items = le32(11003) + le32(8) + le64(handle) + le32(8251) + le32(2) + "ab" + le32(2052) + le32(0);
-  const std::string body = le32(tkwire::kReplyItems) + le32(11133) + le64(0x0409000000000007ull) + le32(3) + items;
-  EXPECT_EQ(readBytes(client.peer(), 4 + body.size()), le32(static_cast<uint32_t>(body.size())) + body);
-}
-
-TEST_F(ReplyChannel, RawFrameHasTheDocumentedBytes) {
-  Connection client;
-  const CWySocket socket = client.socket();
-  EvReturnData reply(0x0DF9BE39, 42, &socket, 0, nullptr);
-  EXPECT_TRUE(reply.sendRaw(0x0DF9BE39, "<x/>", 4));
-  const std::string body = le32(tkwire::kReplyRaw) + le32(0x0DF9BE39) + le64(42) + "<x/>";
-  EXPECT_EQ(readBytes(client.peer(), 4 + body.size()), le32(static_cast<uint32_t>(body.size())) + body);
+  EvReturnData raw(0x0DF9BE39, 42, &socket, 0, nullptr);
+  EXPECT_TRUE(raw.sendRaw(0x0DF9BE39, "<x/>", 4));
+  EXPECT_EQ(frameBody(client.peer()), le32(tkwire::kReplyRaw) + le32(0x0DF9BE39) + le64(42) + "<x/>");
 }
 
 TEST_F(ReplyChannel, BegunReplyGoesOutAtItsEndAfterAStatusSentMeanwhile) {
@@ -86,14 +68,17 @@ TEST_F(ReplyChannel, BegunReplyGoesOutAtItsEndAfterAStatusSentMeanwhile) {
   ASSERT_EQ(replies.size(), 2u);
   EXPECT_EQ(replies[0].messageId, 11055u);
   EXPECT_EQ(replies[1].messageId, 11101u);
-  EXPECT_EQ(sessiontest::tagsOf(replies[1]), (std::vector<uint32_t>{11003, 2052}));
+  EXPECT_EQ(tktest::tagsOf(replies[1]), (std::vector<uint32_t>{11003, 2052}));
   EXPECT_EQ(replies[1].sequence, 9);
 }
 
 TEST_F(ReplyChannel, OneShotSendAddsTheLastItemAndCloses) {
   Connection client;
-  const CWySocket socket = client.socket();
-  EvReturnData* reply = new (std::nothrow) EvReturnData(1024, 77, &socket, false, nullptr);
+  EvReturnData* reply = nullptr;
+  {
+    const CWySocket shortLived = client.socket();  // the socket is read when the reply opens
+    reply = new (std::nothrow) EvReturnData(1024, 77, &shortLived, false, nullptr);
+  }
   ASSERT_NE(reply, nullptr);
   const uint32_t op = 58;
   reply->add(4001, &op, 4);
@@ -110,34 +95,8 @@ TEST_F(ReplyChannel, OneShotSendAddsTheLastItemAndCloses) {
   EXPECT_EQ(replies[0].messageId, 1024u);
   EXPECT_EQ(replies[0].sequence, 77);
   ASSERT_EQ(replies[0].items.size(), 2u);
-  EXPECT_EQ(replies[0].items[0].bytes, u32Bytes(58));
+  EXPECT_EQ(replies[0].items[0].bytes, le32(58));
   EXPECT_EQ(replies[0].items[1].bytes, status);
-}
-
-TEST_F(ReplyChannel, DumpBufferWritesWhatWasAdded) {
-  Connection client;
-  const CWySocket socket = client.socket();
-  EvReturnData reply(11101, 3, &socket, 0, nullptr);
-  const uint64_t handle = 17;
-  reply.add(11003, &handle, 8);
-  EXPECT_TRUE(reply.dumpBuffer(9));
-  const auto replies = client.replies();
-  ASSERT_EQ(replies.size(), 1u);
-  EXPECT_EQ(replies[0].messageId, 11101u);
-  ASSERT_EQ(replies[0].items.size(), 1u);
-  EXPECT_EQ(replies[0].items[0].u64(), 17u);
-}
-
-TEST_F(ReplyChannel, TheSocketIsReadWhenTheReplyOpens) {
-  Connection client;
-  EvReturnData* reply = nullptr;
-  {
-    const CWySocket shortLived = client.socket();
-    reply = new EvReturnData(1024, 1, &shortLived, 0, nullptr);
-  }
-  EXPECT_TRUE(reply->send(2051, "\0\0\0\0", 4));
-  delete reply;
-  EXPECT_EQ(client.replies().size(), 1u);
 }
 
 TEST_F(ReplyChannel, NothingIsWrittenWithoutAValidSocket) {
@@ -171,21 +130,7 @@ TEST_F(ReplyChannel, AWriteToAClosedPeerFailsQuietly) {
   EXPECT_TRUE(log.contains("EvReturnData::send", "Could not write a reply"));
 }
 
-TEST_F(ReplyChannel, ItemsWithoutDataOrTooLargeAreRefused) {
-  Connection client;
-  const CWySocket socket = client.socket();
-  EvReturnData reply(1024, 1, &socket, 0, nullptr);
-  EXPECT_FALSE(reply.add(4001, nullptr, 4));
-  const char small[4] = {};
-  EXPECT_FALSE(reply.add(4001, small, EvReturnData::kMaxItemBytes + 1));
-  EXPECT_TRUE(reply.add(4001, small, 4));
-  EXPECT_TRUE(reply.end(0));
-  const auto replies = client.replies();
-  ASSERT_EQ(replies.size(), 1u);
-  EXPECT_EQ(replies[0].items.size(), 1u);
-}
-
-TEST_F(ReplyChannel, ABeginDropsAReplyThatWasNeverEnded) {
+TEST_F(ReplyChannel, ItemsWithoutDataOrTooLargeAndUnendedRepliesAreDropped) {
   Connection client;
   const CWySocket socket = client.socket();
   EvReturnData reply;
@@ -193,13 +138,17 @@ TEST_F(ReplyChannel, ABeginDropsAReplyThatWasNeverEnded) {
   EXPECT_FALSE(reply.end(0));
   reply.begin(100, 1, &socket, true);
   reply.add(1, "abcd", 4);
-  reply.begin(200, 2, &socket, true);
-  reply.add(2, "efgh", 4);
-  reply.end(0);
+  reply.begin(200, 2, &socket, true);  // drops the reply that was never ended
+  EXPECT_FALSE(reply.add(4001, nullptr, 4));
+  const char small[4] = {};
+  EXPECT_FALSE(reply.add(4001, small, EvReturnData::kMaxItemBytes + 1));
+  EXPECT_TRUE(reply.add(4001, small, 4));
+  EXPECT_TRUE(reply.end(0));
   const auto replies = client.replies();
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_EQ(replies[0].messageId, 200u);
   EXPECT_EQ(replies[0].sequence, 2);
+  EXPECT_EQ(tktest::tagsOf(replies[0]), std::vector<uint32_t>{4001});
 }
 
 TEST_F(ReplyChannel, SendResponseIsOneStatusItem) {
@@ -207,67 +156,12 @@ TEST_F(ReplyChannel, SendResponseIsOneStatusItem) {
   const CWySocket socket = client.socket();
   EXPECT_EQ(sendResponse(-7, &socket, 0, "Received invalid operation type", nullptr), 1);
   EXPECT_EQ(sendResponse(8, &socket, 3, nullptr, nullptr), 1);
-  const std::string longText(5000, 'q');
-  EXPECT_EQ(sendResponse(9, &socket, 1, longText.c_str(), nullptr), 1);
-
+  EXPECT_EQ(sendResponse(9, &socket, 1, std::string(5000, 'q').c_str(), nullptr), 1);
   const auto replies = client.replies();
   ASSERT_EQ(replies.size(), 3u);
-  for (const auto& r : replies) {
-    EXPECT_EQ(r.messageId, tkwire::kHostStatusReply);
-    ASSERT_EQ(r.items.size(), 1u);
-    EXPECT_EQ(r.items[0].tag, tkwire::kHostStatusItem);
-  }
-  EXPECT_EQ(replies[0].sequence, -7);
-  EXPECT_EQ(replies[0].items[0].bytes, wordAndText(0, "Received invalid operation type"));
-  EXPECT_EQ(replies[1].items[0].bytes, u32Bytes(3));
-  EXPECT_EQ(replies[2].items[0].bytes, wordAndText(1, std::string(EvReturnData::kStatusReplyTextMax, 'q')));
-}
-
-TEST_F(ReplyChannel, AllocationsFailOnDemand) {
-  testkit::reply::failNextAllocations(2);
-  EXPECT_EQ(new (std::nothrow) EvReturnData(1024, 1, nullptr, 0, nullptr), nullptr);
-  EXPECT_THROW(delete new EvReturnData(1024, 1, nullptr, 0, nullptr), std::bad_alloc);
-  EvReturnData* third = new (std::nothrow) EvReturnData(1024, 1, nullptr, 0, nullptr);
-  EXPECT_NE(third, nullptr);
-  delete third;
-}
-
-TEST_F(ReplyChannel, BeginFailsOnDemand) {
-  Connection client;
-  const CWySocket socket = client.socket();
-  testkit::reply::failNextBegins(1);
-  EvReturnData reply;
-  EXPECT_FALSE(reply.begin(11101, 1, &socket, true));
-  EXPECT_FALSE(reply.add(11003, "abcdefgh", 8));
-  EXPECT_FALSE(reply.end(0));
-  EXPECT_TRUE(client.replies().empty());
-  EXPECT_TRUE(reply.begin(11101, 2, &socket, true));
-  EXPECT_TRUE(reply.end(0));
-  EXPECT_EQ(client.replies().size(), 1u);
-}
-
-TEST_F(ReplyChannel, RecorderKeepsEveryFrameWithItsItems) {
-  Connection client;
-  const CWySocket socket = client.socket();
-  {
-    testkit::reply::Recorder recorder;
-    EvMMConfigMgr::sendOperationResponse(12, socket, 4, 1, "Success", 0);
-    sendResponse(13, &socket, 0, "no", nullptr);
-    const auto sent = recorder.replies();
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0].messageId, 1024u);
-    EXPECT_EQ(sent[0].sequence, 12);
-    EXPECT_EQ(sent[0].descriptor, socket.GetSocketDescriptor());
-    EXPECT_TRUE(sent[0].delivered);
-    ASSERT_EQ(sent[0].items.size(), 2u);
-    EXPECT_EQ(sent[0].items[1].bytes, wordAndText(1, "Success"));
-    auto calls = testkit::reply::journal().calls("sendResponse");
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].args, (std::vector<std::string>{"13", std::to_string(socket.GetSocketDescriptor()), "0", "no"}));
-  }
-  // Without a recorder nothing is kept.
-  EvMMConfigMgr::sendOperationResponse(14, socket, 4, 1, "Success", 0);
-  EXPECT_TRUE(tkreply::sentReplies().empty());
+  tktest::expectStatus({replies[0]}, -7, 0, "Received invalid operation type");
+  tktest::expectStatus({replies[1]}, 8, 3, "");
+  tktest::expectStatus({replies[2]}, 9, 1, std::string(EvReturnData::kStatusReplyTextMax, 'q'));
 }
 
 TEST_F(ReplyChannel, FramesFromManyThreadsNeverInterleave) {
@@ -309,29 +203,6 @@ TEST_F(ReplyChannel, FramesFromManyThreadsNeverInterleave) {
     EXPECT_EQ(r.items[0].bytes, fill);
     EXPECT_EQ(r.items[1].bytes, fill);
   }
-}
-
-TEST(MessageNames, NameTheTypesAndNeverGiveNull) {
-  EXPECT_STREQ(getMessageName(2052), "end of record");
-  EXPECT_STREQ(getMessageName(4001), "operation");
-  EXPECT_STREQ(getMessageName(11003), "object handle");
-  EXPECT_STREQ(getMessageName(11102), "status text");
-  EXPECT_STREQ(getMessageName(0), "unknown");
-  EXPECT_STREQ(getMessageName(0xFFFFFFFFul), "unknown");
-}
-
-TEST(ReturnDataObject, KeepsWhatItWasOpenedWith) {
-  const CWySocket socket(33);
-  EvReturnData reply;
-  EXPECT_EQ(reply.replyId(), 0);
-  EXPECT_EQ(reply.socket(), nullptr);
-  EXPECT_FALSE(reply.isOpen());
-  reply.begin(11101, -5, &socket, true);
-  EXPECT_EQ(reply.replyId(), 11101);
-  EXPECT_EQ(reply.sequenceNumber(), -5);
-  EXPECT_EQ(reply.socket(), &socket);
-  EXPECT_EQ(reply.flags(), 1);
-  EXPECT_TRUE(reply.isOpen());
 }
 
 }  // namespace

@@ -1,21 +1,15 @@
 // The frame codec shared by the host, the console and the tests.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <stdexcept>
+#include <tuple>
 
-#include "tests/support/wire/WireCodec.h"
+#include "tests/support/FrameWire.h"
 
 namespace {
 
 using namespace std::string_literals;
-
-std::string le32(uint32_t v) {
-  std::string out;
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-  return out;
-}
+using tktest::le32;
 
 tkwire::StreamRequest sampleStream() {
   tkwire::StreamRequest r;
@@ -57,14 +51,10 @@ TEST(WireCodec, RequestsRoundTripExactly) {
   std::optional<tkwire::DecodedRequest> d = tkwire::decodeRequest(frame.substr(4));
   ASSERT_TRUE(d.has_value());
   ASSERT_EQ(d->kind, tkwire::kRequestStream);
-  EXPECT_EQ(d->stream.handler, s.handler);
-  EXPECT_EQ(d->stream.userId, s.userId);
-  EXPECT_EQ(d->stream.requestKind, s.requestKind);
-  EXPECT_EQ(d->stream.autoRefreshGuiId, s.autoRefreshGuiId);
-  EXPECT_EQ(d->stream.origin, s.origin);
-  EXPECT_EQ(d->stream.sequence, s.sequence);
-  EXPECT_EQ(d->stream.firstField, s.firstField);
-  EXPECT_EQ(d->stream.stream, s.stream);
+  EXPECT_EQ(std::tie(d->stream.handler, d->stream.userId, d->stream.requestKind, d->stream.autoRefreshGuiId,
+                     d->stream.origin, d->stream.sequence, d->stream.firstField, d->stream.stream),
+            std::tie(s.handler, s.userId, s.requestKind, s.autoRefreshGuiId, s.origin, s.sequence, s.firstField,
+                     s.stream));
   EXPECT_EQ(tkwire::peekRequestSequence(frame.substr(4)), s.sequence);
 
   tkwire::XmlRequest x = sampleXml();
@@ -72,15 +62,10 @@ TEST(WireCodec, RequestsRoundTripExactly) {
   d = tkwire::decodeRequest(frame.substr(4));
   ASSERT_TRUE(d.has_value());
   ASSERT_EQ(d->kind, tkwire::kRequestXml);
-  EXPECT_EQ(d->xml.handler, x.handler);
-  EXPECT_EQ(d->xml.userId, x.userId);
-  EXPECT_EQ(d->xml.requestKind, x.requestKind);
-  EXPECT_EQ(d->xml.autoRefreshGuiId, x.autoRefreshGuiId);
-  EXPECT_EQ(d->xml.origin, x.origin);
-  EXPECT_EQ(d->xml.sequence, x.sequence);
-  EXPECT_EQ(d->xml.firstField, x.firstField);
-  EXPECT_EQ(d->xml.messageId, x.messageId);
-  EXPECT_EQ(d->xml.xml, x.xml);
+  EXPECT_EQ(std::tie(d->xml.handler, d->xml.userId, d->xml.requestKind, d->xml.autoRefreshGuiId, d->xml.origin,
+                     d->xml.sequence, d->xml.firstField, d->xml.messageId, d->xml.xml),
+            std::tie(x.handler, x.userId, x.requestKind, x.autoRefreshGuiId, x.origin, x.sequence, x.firstField,
+                     x.messageId, x.xml));
   EXPECT_EQ(tkwire::peekRequestSequence(frame.substr(4)), x.sequence);
 }
 
@@ -142,8 +127,8 @@ TEST(WireCodec, OverlongNamesAreNotCutSilently) {
 }
 
 TEST(WireCodec, ReadFrameTellsHowItEnded) {
-  int fds[2];
-  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+  tktest::SocketPair pair;
+  const int fds[2] = {pair.a, pair.b};
   std::string body;
   EXPECT_EQ(tkwire::readFrame(fds[0], 20, body), tkwire::ReadStatus::Timeout);
 
@@ -158,12 +143,11 @@ TEST(WireCodec, ReadFrameTellsHowItEnded) {
   EXPECT_EQ(tkwire::readFrame(fds[0], 1000, body), tkwire::ReadStatus::TooLong);
 
   ASSERT_TRUE(tkwire::writeAll(fds[1], le32(10) + "half"));
-  ::close(fds[1]);
+  pair.closeB();
   EXPECT_EQ(tkwire::readFrame(fds[0], 1000, body), tkwire::ReadStatus::Closed);
   EXPECT_EQ(tkwire::readFrame(fds[0], 1000, body), tkwire::ReadStatus::Closed);
   // Writing to a connection whose peer is gone fails instead of raising SIGPIPE.
   EXPECT_FALSE(tkwire::writeAll(fds[0], "x"));
-  ::close(fds[0]);
 }
 
 TEST(WireCodec, DescribeShowsEachValueByItsShape) {

@@ -1,5 +1,5 @@
 // The inline accessors of the object model that have a rule of their own,
-// the catalogue lookups of ZQMACBase, and the class-wide hooks.
+// and the catalogue lookups of ZQMACBase.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,7 +20,7 @@ class Accessors : public ::testing::Test {
   ZQMACMediaConfig config;
 };
 
-TEST_F(Accessors, DiskLibraryAliasFallsBackToItsName) {
+TEST_F(Accessors, DiskLibraryAliasFallsBackToItsNameAndABareLibraryReportsItsDoorLocked) {
   ZQMACMagLib* lib = ZQMACGraph::AddMagLib(config, nullptr, 9, "DiskLib1");
   EXPECT_EQ(lib->GetAliasName(), "DiskLib1");
   ZQMACGraph::SetAliasName(lib, "Primary disk");
@@ -30,22 +30,8 @@ TEST_F(Accessors, DiskLibraryAliasFallsBackToItsName) {
   EXPECT_FALSE(lib->GetLibAttributeFlag());
   ZQMACGraph::SetMagLibAttribute(lib, 0x40);
   EXPECT_TRUE(lib->GetLibAttributeFlag());
-}
 
-TEST_F(Accessors, DiskDeviceDisplayTypeFallsBackToDeviceType) {
-  ZQMACDiskDevice* device = ZQMACGraph::AddDiskDevice(config, 31, "lun");
-  struct Case {
-    int deviceType;
-    int displayType;
-    int expected;
-  };
-  for (const Case& c : {Case{7, 0, 7}, Case{7, -3, 7}, Case{7, 5, 5}, Case{0, 1, 1}}) {
-    ZQMACGraph::SetDeviceTypes(device, c.deviceType, c.displayType);
-    EXPECT_EQ(device->GetDisplayDeviceType(), c.expected) << c.deviceType << "/" << c.displayType;
-  }
-}
-
-TEST_F(Accessors, LibraryManagementObjectWithoutLibraryReportsDoorLocked) {
+  // A library management object without its library reports the door locked.
   ZQMACLms bare;
   EXPECT_EQ(bare.GetLibrary(), nullptr);
   EXPECT_TRUE(bare.GetDoorLockFlag());
@@ -60,15 +46,22 @@ TEST_F(Accessors, LibraryManagementObjectWithoutLibraryReportsDoorLocked) {
   EXPECT_EQ(lms->GetLibControllerNode()->GetLms(), lms);
 }
 
-TEST_F(Accessors, DrivePoolOfTypeThreeIsNdmp) {
-  ZQMACDrivePool pool;
-  for (int type : {0, 1, 2, 4, -3}) {
-    pool.SetType(type);
-    EXPECT_FALSE(pool.IsNdmp()) << type;
-    EXPECT_EQ(pool.GetType(), type);
+TEST_F(Accessors, DiskDeviceDisplayTypeFallsBackToDeviceTypeAndDrivePoolType3IsNdmp) {
+  ZQMACDiskDevice* device = ZQMACGraph::AddDiskDevice(config, 31, "lun");
+  const struct {
+    int deviceType;
+    int displayType;
+    int expected;
+  } cases[] = {{7, 0, 7}, {7, -3, 7}, {7, 5, 5}, {0, 1, 1}};
+  for (const auto& c : cases) {
+    ZQMACGraph::SetDeviceTypes(device, c.deviceType, c.displayType);
+    EXPECT_EQ(device->GetDisplayDeviceType(), c.expected) << c.deviceType << "/" << c.displayType;
   }
-  pool.SetType(3);
-  EXPECT_TRUE(pool.IsNdmp());
+  ZQMACDrivePool pool;
+  for (int type : {0, 1, 2, 3, 4, -3}) {
+    pool.SetType(type);
+    EXPECT_EQ(pool.IsNdmp(), type == 3) << type;
+  }
 }
 
 TEST_F(Accessors, ListGettersReturnIndependentCopies) {
@@ -97,16 +90,6 @@ TEST_F(Accessors, ListGettersReturnIndependentCopies) {
   EXPECT_EQ(w.master->CountDrives(false), 4u);
 }
 
-TEST_F(Accessors, MountPathUserNameGettersAgree) {
-  ZQMACMountPath path;
-  EXPECT_EQ(path.GetUserName(), path.GetUserNameString());
-  path.SetUserName("DOMAIN\\backup");
-  EXPECT_EQ(path.GetUserName(), "DOMAIN\\backup");
-  EXPECT_EQ(path.GetUserNameString(), "DOMAIN\\backup");
-  path.SetUserPassword("secret");
-  EXPECT_EQ(ZQMACGraph::GetPassword(&path), "secret");
-}
-
 TEST_F(Accessors, BarCodeReaderChangesOnlyWhileTheLibraryIsNotConfigured) {
   ZQMACLibrary library;
   library.SetBarCodeReader(true);
@@ -119,33 +102,24 @@ TEST_F(Accessors, BarCodeReaderChangesOnlyWhileTheLibraryIsNotConfigured) {
   EXPECT_FALSE(library.GetBarCodeReader());
 }
 
-TEST_F(Accessors, PlainSettersWithResults) {
+TEST_F(Accessors, SettersWithResultsAndFlagsSeenThroughTheCommonInterface) {
   ZQMACDiskVolume volume;
   EXPECT_TRUE(volume.SetDetected(true));
   EXPECT_FALSE(volume.SetDetected(false));
   EXPECT_FALSE(volume.IsDetected());
-  volume.SetDeviceAccessType(0x36);
-  EXPECT_EQ(volume.GetDeviceAccessType(), 0x36);
-  volume.SetCredentialId(12);
-  EXPECT_EQ(volume.GetCredentialId(), 12);
-
   ZQMACLibController controller;
   EXPECT_EQ(controller.SetServerHostName("proxy1"), 1);
   EXPECT_EQ(controller.GetServerHostName(), "proxy1");
   EXPECT_EQ(controller.GetLibrary(), nullptr) << "a controller of no library";
-
-  ZQMACHost host;
-  host.SetPort(8400);
-  host.SetUserName("u");
-  host.SetUserPassword("p");
-  EXPECT_EQ(host.GetPort(), 8400);
-  EXPECT_EQ(host.GetUserName(), "u");
-  EXPECT_EQ(host.GetUserPassword(), "p");
+  ZQMACMountPath path;
+  path.SetUserName("DOMAIN\\backup");
+  EXPECT_EQ(path.GetUserName(), path.GetUserNameString());
+  path.SetUserPassword("secret");
+  EXPECT_EQ(ZQMACGraph::GetPassword(&path), "secret");
 
   ZQMACMediaAgent agent;
   EXPECT_TRUE(agent.IsShown());
   agent.SetShown(false);
-  EXPECT_FALSE(agent.IsShown());
   ZQMACInterface& asInterface = agent;
   EXPECT_FALSE(asInterface.IsShown()) << "the common interface reports the agent's own flag";
 }
@@ -219,57 +193,19 @@ TEST_F(Accessors, LastErrorOfObjectsAndInstances) {
   EXPECT_EQ(config.GetLastError(), "cannot reach [mm-server]");
 }
 
-// Hooks record what they are given.
-std::vector<std::pair<std::string, int>> g_statusTexts;
-std::vector<std::pair<int, int>> g_percentages;
-void recordStatus(const std::string& text, int type) { g_statusTexts.emplace_back(text, type); }
-void recordPercentage(int value, int operation) { g_percentages.emplace_back(value, operation); }
-
-TEST_F(Accessors, StatusAndProgressHooksPassTheirNumbersBack) {
-  g_statusTexts.clear();
-  g_percentages.clear();
-  ZQMACMediaConfig::SetStatusText("nobody listens");
-  ZQMACMediaConfig::SetPercentage(10);
-  EXPECT_TRUE(g_statusTexts.empty());
-  EXPECT_TRUE(g_percentages.empty());
-
-  ZQMACMediaConfig::SetStatusTextFunc(recordStatus, 1);
-  ZQMACMediaConfig::SetPercentageFunc(recordPercentage, 47);
-  ZQMACMediaConfig::SetStatusText("Detecting on ma1");
-  ZQMACMediaConfig::SetPercentage(30);
-  ZQMACMediaConfig::SetStatusTextFunc(recordStatus, 0);
-  ZQMACMediaConfig::SetStatusText("idle");
-  ZQMACMediaConfig::SetPercentageFunc(nullptr, 0);
-  ZQMACMediaConfig::SetPercentage(100);
-
-  EXPECT_EQ(g_statusTexts, (std::vector<std::pair<std::string, int>>{{"Detecting on ma1", 1}, {"idle", 0}}));
-  EXPECT_EQ(g_percentages, (std::vector<std::pair<int, int>>{{30, 47}}));
-}
-
-TEST_F(Accessors, InstanceFlagsAndSettings) {
-  EXPECT_FALSE(config.GetTerminateFlag());
+TEST_F(Accessors, InitializeClearsTheFlagsOfAnEarlierSession) {
   config.SetTerminateFlag(true);
-  EXPECT_TRUE(config.GetTerminateFlag());
   config.SetAbortFlag(true);
+  EXPECT_TRUE(config.GetTerminateFlag());
   EXPECT_TRUE(config.GetAbortFlag());
-  config.SetAutoDDSFlag(true);
-  EXPECT_TRUE(config.GetAutoDDSFlag());
-  config.SetDetectInParallelFlag(true);
-  EXPECT_TRUE(config.GetDetectInParallelFlag());
-  config.SetModuleMode(2);
-  EXPECT_EQ(config.GetModuleMode(), 2);
+  ASSERT_TRUE(config.Initialize("cs01"));
+  EXPECT_FALSE(config.GetTerminateFlag());
+  EXPECT_FALSE(config.GetAbortFlag());
   EXPECT_EQ(ZQMACMediaConfig::GetLocalPlatformType(), ZQMAC_PLATFORM_UNIX);
-  ASSERT_NE(config.GetVendorInfo(), nullptr);
-  EXPECT_EQ(config.GetVendorInfo()->GetDriveVendorInfoSize(), 0);
   ZQMACGraph::SetDriveVendors(config, {{"IBM", "ULT3580", "LTO"}, {"HP", "Ultrium", "LTO"}});
   ASSERT_EQ(config.GetVendorInfo()->GetDriveVendorInfoSize(), 2);
   EXPECT_EQ(config.GetVendorInfo()->GetDriveVendorInfo()[1].second, "Ultrium");
   EXPECT_EQ(config.GetVendorInfo()->GetLibraryVendorInfoSize(true), 0);
-
-  // Initialize clears the flags of an earlier session.
-  ASSERT_TRUE(config.Initialize("cs01"));
-  EXPECT_FALSE(config.GetTerminateFlag());
-  EXPECT_FALSE(config.GetAbortFlag());
 }
 
 }  // namespace

@@ -23,11 +23,16 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/FrameWire.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/wire/WireCodec.h"
 
 extern char** environ;
 
 namespace hosttest {
+
+inline constexpr int kStartMs = 30000;  // the host under the sanitizers starts in well under a second
+inline constexpr int kReplyMs = 10000;
 
 inline std::string hostBinary() { return std::string(TK_BINARY_DIR) + "/tkhost"; }
 inline std::string consoleBinary() { return std::string(TK_BINARY_DIR) + "/tkconsole"; }
@@ -38,6 +43,13 @@ inline int64_t nowMs() {
 }
 
 inline void pauseMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream os;
+  os << in.rdbuf();
+  return os.str();
+}
 
 // A child process: stdin from /dev/null, stdout and stderr into files.
 class Child {
@@ -59,8 +71,7 @@ class Child {
     std::vector<std::string> envStore;
     for (char** e = environ; *e != nullptr; ++e) {
       std::string entry = *e;
-      std::string name = entry.substr(0, entry.find('='));
-      if (env.count(name) == 0) envStore.push_back(entry);
+      if (env.count(entry.substr(0, entry.find('='))) == 0) envStore.push_back(entry);
     }
     for (const auto& [name, value] : env) envStore.push_back(name + "=" + value);
     std::vector<char*> envp;
@@ -83,7 +94,7 @@ class Child {
 
   pid_t pid() const { return m_pid; }
   bool running() {
-    poll(0);
+    poll();
     return m_pid > 0 && !m_status;
   }
 
@@ -91,11 +102,17 @@ class Child {
   std::optional<int> wait(int timeoutMs) {
     int64_t deadline = nowMs() + timeoutMs;
     for (;;) {
-      poll(0);
+      poll();
       if (m_status || m_pid <= 0) return m_status;
       if (nowMs() >= deadline) return std::nullopt;
       pauseMs(5);
     }
+  }
+
+  // The exit code once the child has ended normally within timeoutMs, else -1.
+  int exitCode(int timeoutMs = kStartMs) {
+    std::optional<int> status = wait(timeoutMs);
+    return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
   }
 
   void signal(int sig) {
@@ -113,7 +130,7 @@ class Child {
   }
 
  private:
-  void poll(int) {
+  void poll() {
     if (m_pid <= 0 || m_status) return;
     int status = 0;
     if (::waitpid(m_pid, &status, WNOHANG) == m_pid) m_status = status;
@@ -123,20 +140,17 @@ class Child {
   std::optional<int> m_status;
 };
 
-inline std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream os;
-  os << in.rdbuf();
-  return os.str();
-}
-
-inline int connectOnce(const std::string& path) {
+inline sockaddr_un unixAddress(const std::string& path) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  return address;
+}
+
+inline int connectOnce(const std::string& path) {
+  sockaddr_un address = unixAddress(path);
   int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     ::close(fd);
     return -1;
   }
@@ -144,7 +158,7 @@ inline int connectOnce(const std::string& path) {
 }
 
 // Connects, retrying until timeoutMs has passed; -1 when it never succeeds.
-inline int connectWithin(const std::string& path, int timeoutMs) {
+inline int connectWithin(const std::string& path, int timeoutMs = kStartMs) {
   int64_t deadline = nowMs() + timeoutMs;
   for (;;) {
     int fd = connectOnce(path);
@@ -155,12 +169,9 @@ inline int connectWithin(const std::string& path, int timeoutMs) {
 
 // A listening socket at `path` (for a fake host); -1 on failure.
 inline int listenAt(const std::string& path) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  sockaddr_un address = unixAddress(path);
   int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 8) != 0) {
+  if (fd >= 0 && (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 8) != 0)) {
     ::close(fd);
     return -1;
   }
@@ -175,7 +186,7 @@ inline int acceptWithin(int listenFd, int timeoutMs) {
 }
 
 // True when the peer has closed the connection within timeoutMs (no data).
-inline bool closedWithin(int fd, int timeoutMs) {
+inline bool closedWithin(int fd, int timeoutMs = kReplyMs) {
   std::string body;
   return tkwire::readFrame(fd, timeoutMs, body) == tkwire::ReadStatus::Closed;
 }
@@ -196,5 +207,59 @@ inline int countProcEntries(pid_t pid, const char* what) {
   }
   return n;
 }
+
+// Writes `frame` and returns the replies to it: the first within kReplyMs,
+// the rest until none comes for quietMs.
+inline std::vector<tkwire::Reply> sendAndRead(int fd, const std::string& frame, int quietMs = 100) {
+  EXPECT_TRUE(tkwire::writeAll(fd, frame));
+  return tktest::awaitReplies(fd, kReplyMs, quietMs);
+}
+
+// An element-stream request frame for `handler`.
+inline std::string streamFrame(const std::string& handler, int64_t sequence, std::string stream = "") {
+  tkwire::StreamRequest r;
+  r.handler = handler;
+  r.sequence = sequence;
+  r.stream = std::move(stream);
+  return tkwire::encodeStreamRequest(r);
+}
+
+// The real tkhost on a socket in `dir`, with its own database there and its
+// output in "<name>.out" and "<name>.err".
+class Host {
+ public:
+  Host(const tktest::TempDir& dir, const std::string& socket, std::vector<std::string> extraArgs = {},
+       std::map<std::string, std::string> env = {}, const std::string& name = "host")
+      : m_socket(socket), m_err(dir.file(name + ".err")) {
+    std::vector<std::string> args{"--socket", socket};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    env.emplace("TK_DB", dir.file(name + ".db"));
+    m_started = m_child.start(hostBinary(), args, env, dir.file(name + ".out"), m_err);
+  }
+
+  bool started() const { return m_started; }
+  // A new connection, once the host accepts them; -1 when it never does.
+  int connect() const { return m_started ? connectWithin(m_socket) : -1; }
+  // True once the host accepts connections (the probe is closed again).
+  bool up() const {
+    int fd = connect();
+    if (fd >= 0) ::close(fd);
+    return fd >= 0;
+  }
+  std::string log() const { return readFile(m_err); }
+  // Signals the host; its exit code, or -1 when it did not end normally.
+  int stop(int sig = SIGTERM) {
+    m_child.signal(sig);
+    return m_child.exitCode();
+  }
+  Child& child() { return m_child; }
+  const std::string& socket() const { return m_socket; }
+
+ private:
+  std::string m_socket;
+  std::string m_err;
+  Child m_child;
+  bool m_started = false;
+};
 
 }  // namespace hosttest
