@@ -43,17 +43,8 @@ void EvAlertEx::fmtNewMsgString(const char* fmt, ...) {
   if (fmt == nullptr) return;
   va_list args;
   va_start(args, fmt);
-  va_list again;
-  va_copy(again, args);
-  int needed = std::vsnprintf(nullptr, 0, fmt, args);
+  m_msgString = tkVFormat(fmt, args);
   va_end(args);
-  if (needed > 0) {
-    std::string text(static_cast<size_t>(needed) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), fmt, again);
-    text.resize(static_cast<size_t>(needed));
-    m_msgString = std::move(text);
-  }
-  va_end(again);
   tkalerts::journal().record("fmtNewMsgString", tkjournal::args(m_msgString));
 }
 

@@ -338,12 +338,7 @@ std::size_t cutOnCharacter(const std::string& text, std::size_t limit) {
 void log_error(const char* file, int line, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  int needed = std::vsnprintf(nullptr, 0, format != nullptr ? format : "", copy);
-  va_end(copy);
-  std::string text(needed > 0 ? static_cast<size_t>(needed) : 0, '\0');
-  if (needed > 0) std::vsnprintf(text.data(), text.size() + 1, format, args);
+  const std::string text = tkVFormat(format, args);
   va_end(args);
   EvDebug::Error("log_error", "%s(%d): %s", file != nullptr ? file : "", line, text.c_str());
 }

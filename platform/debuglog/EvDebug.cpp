@@ -48,13 +48,19 @@ const char* levelName(int level) {
 
 }  // namespace
 
-void EvDebug::VWrite(int level, const char* tag, const char* fmt, va_list args) {
+std::string tkVFormat(const char* fmt, va_list args) {
+  if (fmt == nullptr) return std::string();
   va_list copy;
   va_copy(copy, args);
-  int needed = std::vsnprintf(nullptr, 0, fmt != nullptr ? fmt : "", copy);
+  int needed = std::vsnprintf(nullptr, 0, fmt, copy);
   va_end(copy);
   std::string text(needed > 0 ? static_cast<size_t>(needed) : 0, '\0');
   if (needed > 0) std::vsnprintf(text.data(), text.size() + 1, fmt, args);
+  return text;
+}
+
+void EvDebug::VWrite(int level, const char* tag, const char* fmt, va_list args) {
+  const std::string text = tkVFormat(fmt, args);
   const char* safeTag = tag != nullptr ? tag : "";
 
   LogState& s = state();

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <string>
 
 #define TK_PRINTF(fmt_index, first_arg) __attribute__((format(printf, fmt_index, first_arg)))
 
@@ -35,6 +36,10 @@ class MMDebug : public EvDebug {
  public:
   MMDebug() = default;
 };
+
+// The printf-style text of a format and its arguments (a null format gives
+// ""). Every formatter of the platform that builds a text goes through here.
+std::string tkVFormat(const char* fmt, va_list args) TK_PRINTF(1, 0);
 
 // Log level values used by VWrite: Error is -1, Debug is 0, DebugLvl(n) is n.
 inline constexpr int kEvDebugError = -1;

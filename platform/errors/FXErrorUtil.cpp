@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/debuglog/EvDebug.h"
+
 namespace {
 
 int negativeCode(int code) {
@@ -45,21 +47,10 @@ CWyError FXErrorUtil::ErrorErrNo(const FXCodeLocation& location, int errorNumber
 }
 
 CWyError FXErrorUtil::ErrorInt(const FXCodeLocation& location, int code, const char* fmt, ...) {
-  std::string text;
-  if (fmt != nullptr) {
-    va_list args;
-    va_start(args, fmt);
-    va_list again;
-    va_copy(again, args);
-    int needed = std::vsnprintf(nullptr, 0, fmt, args);
-    va_end(args);
-    if (needed > 0) {
-      text.assign(static_cast<size_t>(needed) + 1, '\0');
-      std::vsnprintf(text.data(), text.size(), fmt, again);
-      text.resize(static_cast<size_t>(needed));
-    }
-    va_end(again);
-  }
+  va_list args;
+  va_start(args, fmt);
+  std::string text = tkVFormat(fmt, args);
+  va_end(args);
   return CWyError(negativeCode(code), details(location, code, false, std::move(text)));
 }
 
