@@ -11,6 +11,20 @@
 
 namespace tkhost {
 
+// A zeroed record on the connection `fd` with the request's head filled in.
+inline std::unique_ptr<MessageInfo> makeRecord(const tkwire::RequestHead& request, int fd) {
+  std::unique_ptr<MessageInfo> record(new MessageInfo());
+  record->socket = CWySocket(fd);
+  record->secureSocket.SetEstablished(true);
+  record->userId = request.userId;
+  record->requestKind = request.requestKind;
+  record->autoRefreshGuiId = request.autoRefreshGuiId;
+  record->origin = request.origin;
+  record->sequenceNumber = request.sequence;
+  record->objectHandle = request.firstField;  // firstWord and elementCount share these bytes
+  return record;
+}
+
 // The record of an element-stream request on the connection `fd`: a fresh,
 // zeroed record with the connection's descriptor as its socket, the body
 // fields from the frame and the element stream copied into the stream area.
@@ -24,15 +38,7 @@ inline std::unique_ptr<MessageInfo> makeStreamRecord(const tkwire::StreamRequest
               std::to_string(sizeof(MessageInfo::elementStream));
     return nullptr;
   }
-  std::unique_ptr<MessageInfo> record(new MessageInfo());
-  record->socket = CWySocket(fd);
-  record->secureSocket.SetEstablished(true);
-  record->userId = request.userId;
-  record->requestKind = request.requestKind;
-  record->autoRefreshGuiId = request.autoRefreshGuiId;
-  record->origin = request.origin;
-  record->sequenceNumber = request.sequence;
-  record->objectHandle = request.firstField;  // firstWord and elementCount share these bytes
+  std::unique_ptr<MessageInfo> record = makeRecord(request, fd);
   if (!request.stream.empty()) std::memcpy(record->elementStream, request.stream.data(), request.stream.size());
   return record;
 }
@@ -40,16 +46,7 @@ inline std::unique_ptr<MessageInfo> makeStreamRecord(const tkwire::StreamRequest
 // The record of an XML request on the connection `fd`: as above, with no
 // element stream (the XML text travels in its own buffer).
 inline std::unique_ptr<MessageInfo> makeXmlRecord(const tkwire::XmlRequest& request, int fd) {
-  std::unique_ptr<MessageInfo> record(new MessageInfo());
-  record->socket = CWySocket(fd);
-  record->secureSocket.SetEstablished(true);
-  record->userId = request.userId;
-  record->requestKind = request.requestKind;
-  record->autoRefreshGuiId = request.autoRefreshGuiId;
-  record->origin = request.origin;
-  record->sequenceNumber = request.sequence;
-  record->objectHandle = request.firstField;
-  return record;
+  return makeRecord(request, fd);
 }
 
 }  // namespace tkhost

@@ -184,9 +184,10 @@ void appendU64(std::string& stream, uint32_t type, uint64_t value) {
   appendElement(stream, type, v);
 }
 
-std::string encodeStreamRequest(const StreamRequest& r) {
-  std::string body;
-  putU32(body, kRequestStream);
+namespace {
+
+void putRequestHead(std::string& body, uint32_t kind, const RequestHead& r) {
+  putU32(body, kind);
   putName(body, r.handler);
   putU32(body, r.userId);
   putU32(body, r.requestKind);
@@ -194,6 +195,23 @@ std::string encodeStreamRequest(const StreamRequest& r) {
   putU32(body, r.origin);
   putU64(body, static_cast<uint64_t>(r.sequence));
   putU64(body, r.firstField);
+}
+
+// The head after the kind and the name; false when the body is too short.
+bool readRequestHead(Cursor& c, RequestHead& r) {
+  uint64_t seq = 0;
+  if (!c.u32(r.userId) || !c.u32(r.requestKind) || !c.u32(r.autoRefreshGuiId) || !c.u32(r.origin) ||
+      !c.u64(seq) || !c.u64(r.firstField))
+    return false;
+  r.sequence = static_cast<int64_t>(seq);
+  return true;
+}
+
+}  // namespace
+
+std::string encodeStreamRequest(const StreamRequest& r) {
+  std::string body;
+  putRequestHead(body, kRequestStream, r);
   if (r.stream.size() > kMaxFrameBytes) throw std::length_error("element stream longer than the frame limit");
   putU32(body, static_cast<uint32_t>(r.stream.size()));
   body += r.stream;
@@ -202,14 +220,7 @@ std::string encodeStreamRequest(const StreamRequest& r) {
 
 std::string encodeXmlRequest(const XmlRequest& r) {
   std::string body;
-  putU32(body, kRequestXml);
-  putName(body, r.handler);
-  putU32(body, r.userId);
-  putU32(body, r.requestKind);
-  putU32(body, r.autoRefreshGuiId);
-  putU32(body, r.origin);
-  putU64(body, static_cast<uint64_t>(r.sequence));
-  putU64(body, r.firstField);
+  putRequestHead(body, kRequestXml, r);
   putU32(body, r.messageId);
   if (r.xml.size() > kMaxFrameBytes) throw std::length_error("XML text longer than the frame limit");
   putU32(body, static_cast<uint32_t>(r.xml.size()));
@@ -288,23 +299,16 @@ std::optional<DecodedRequest> decodeRequest(const std::string& body) {
   uint16_t nameLen = 0;
   std::string name;
   if (!c.u32(d.kind) || !c.u16(nameLen) || !c.bytes(name, nameLen)) return std::nullopt;
-  uint64_t seq = 0;
   uint32_t len = 0;
   if (d.kind == kRequestStream) {
     StreamRequest& r = d.stream;
     r.handler = name;
-    if (!c.u32(r.userId) || !c.u32(r.requestKind) || !c.u32(r.autoRefreshGuiId) || !c.u32(r.origin) ||
-        !c.u64(seq) || !c.u64(r.firstField) || !c.u32(len) || !c.bytes(r.stream, len) || !c.done())
-      return std::nullopt;
-    r.sequence = static_cast<int64_t>(seq);
+    if (!readRequestHead(c, r) || !c.u32(len) || !c.bytes(r.stream, len) || !c.done()) return std::nullopt;
   } else if (d.kind == kRequestXml) {
     XmlRequest& r = d.xml;
     r.handler = name;
-    if (!c.u32(r.userId) || !c.u32(r.requestKind) || !c.u32(r.autoRefreshGuiId) || !c.u32(r.origin) ||
-        !c.u64(seq) || !c.u64(r.firstField) ||
-        !c.u32(r.messageId) || !c.u32(len) || !c.bytes(r.xml, len) || !c.done())
+    if (!readRequestHead(c, r) || !c.u32(r.messageId) || !c.u32(len) || !c.bytes(r.xml, len) || !c.done())
       return std::nullopt;
-    r.sequence = static_cast<int64_t>(seq);
   } else {
     return std::nullopt;
   }

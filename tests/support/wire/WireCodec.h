@@ -35,7 +35,8 @@ struct Reply {
   std::vector<const Item*> findAll(uint32_t tag) const;
 };
 
-struct StreamRequest {
+// What both kinds of request carry ahead of their payload.
+struct RequestHead {
   std::string handler;
   uint32_t userId = 1;
   uint32_t requestKind = 0;
@@ -43,17 +44,13 @@ struct StreamRequest {
   uint32_t origin = 0;
   int64_t sequence = 0;
   uint64_t firstField = 0;  // object handle, or firstWord | elementCount << 32
-  std::string stream;       // the element stream bytes
 };
 
-struct XmlRequest {
-  std::string handler;
-  uint32_t userId = 1;
-  uint32_t requestKind = 0;
-  uint32_t autoRefreshGuiId = 0;
-  uint32_t origin = 0;
-  int64_t sequence = 0;
-  uint64_t firstField = 0;  // firstWord (the Tarnfold id) | elementCount << 32
+struct StreamRequest : RequestHead {
+  std::string stream;  // the element stream bytes
+};
+
+struct XmlRequest : RequestHead {
   uint32_t messageId = 0;
   std::string xml;
 };
