@@ -1,8 +1,11 @@
+// The walk over an element stream: bounds checks per element, and a value
+// copy that stays inline for the small values most elements carry.
 #include "frame/MessageWalker.h"
 
 #include <arpa/inet.h>
 
 #include <algorithm>
+#include <bit>
 
 namespace {
 
@@ -10,11 +13,61 @@ constexpr std::size_t kHeaderSize = 8;
 // Bytes behind a value that the walker zeroes so that a number read at its
 // full width never picks up bytes of an earlier element.
 constexpr unsigned long kWidestNumber = 8;
+// Values up to this length are copied with fixed-size moves the compiler
+// inlines; a call into the C library per element would cost more than the
+// copy.
+constexpr unsigned long kInlineCopy = 32;
 
 uint32_t readWord(const unsigned char* at, bool networkOrder) {
   uint32_t word = 0;
   std::memcpy(&word, at, sizeof word);
   return networkOrder ? ntohl(word) : word;
+}
+
+// The `length` (< 8) bytes at `from` as the low bytes of a word whose other
+// bytes are zero, without reading a byte outside them.
+uint64_t shortWord(const unsigned char* from, unsigned long length) {
+  if (length >= 4) {
+    uint32_t low = 0;
+    uint32_t high = 0;
+    std::memcpy(&low, from, 4);
+    std::memcpy(&high, from + length - 4, 4);  // overlaps `low` where both read the same bytes
+    return low | (static_cast<uint64_t>(high) << (8 * (length - 4)));
+  }
+  if (length == 0) return 0;
+  // One, two or three bytes: the first, the middle and the last cover them.
+  return static_cast<uint64_t>(from[0]) | (static_cast<uint64_t>(from[length / 2]) << (8 * (length / 2))) |
+         (static_cast<uint64_t>(from[length - 1]) << (8 * (length - 1)));
+}
+
+// Copies a value into the value buffer, then writes the terminating zero and
+// zeroes up to the widest number: [length, max(length + 1, 8)), never past
+// the capacity.
+void copyValue(char* to, const unsigned char* from, unsigned long length, unsigned long capacity) {
+  if constexpr (std::endian::native == std::endian::little) {
+    if (capacity >= kWidestNumber && length <= kInlineCopy) {
+      if (length < kWidestNumber) {
+        // The value and its zeroes in one store of the widest number.
+        const uint64_t word = shortWord(from, length);
+        std::memcpy(to, &word, sizeof word);
+        return;
+      }
+      if (length <= 16) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + length - 8, from + length - 8, 8);
+      } else {
+        std::memcpy(to, from, 16);
+        std::memcpy(to + length - 16, from + length - 16, 16);
+      }
+      if (length < capacity) to[length] = '\0';
+      return;
+    }
+  }
+  std::memcpy(to, from, length);
+  if (length < capacity) {
+    const unsigned long clearEnd = std::min(capacity, std::max<unsigned long>(length + 1, kWidestNumber));
+    std::memset(to + length, 0, clearEnd - length);
+  }
 }
 
 }  // namespace
@@ -78,29 +131,11 @@ char* MessageWalker::getNext(unsigned int* type, unsigned int* length) {
 
   char* value = reinterpret_cast<char*>(m_pCursor);
   if (m_pValueBuffer != nullptr) {
-    std::memcpy(m_pValueBuffer, m_pCursor, valueLength);
-    if (valueLength < m_valueCapacity) {
-      // The terminating zero, and zeroes up to the widest number, so that a
-      // short number never reads bytes left by an earlier element.
-      const unsigned long clearEnd = std::min(m_valueCapacity, std::max<unsigned long>(valueLength + 1, kWidestNumber));
-      std::memset(m_pValueBuffer + valueLength, 0, clearEnd - valueLength);
-    }
+    copyValue(m_pValueBuffer, m_pCursor, valueLength, m_valueCapacity);
     value = m_pValueBuffer;
   }
   m_pCursor += valueLength;
   return value;
-}
-
-uint32_t MessageWalker::readU32(const char* value, unsigned int length) {
-  uint32_t number = 0;
-  if (value != nullptr) std::memcpy(&number, value, std::min<std::size_t>(length, sizeof number));
-  return number;
-}
-
-uint64_t MessageWalker::readU64(const char* value, unsigned int length) {
-  uint64_t number = 0;
-  if (value != nullptr) std::memcpy(&number, value, std::min<std::size_t>(length, sizeof number));
-  return number;
 }
 
 std::string MessageWalker::readText(const char* value, unsigned int length) {

@@ -92,10 +92,11 @@ class MessageWalker {
   // given, else its place in the stream), or null when the walk has ended.
   char* getNext(unsigned int* type, unsigned int* length);
 
-  // Readers of a value. A number is read from the value's first bytes; bytes
-  // beyond the value's length count as zero.
-  static uint32_t readU32(const char* value, unsigned int length);
-  static uint64_t readU64(const char* value, unsigned int length);
+  // Readers of a value. A number is read from the value's first bytes
+  // (little-endian, as the streams are); bytes beyond the value's length
+  // count as zero.
+  static uint32_t readU32(const char* value, unsigned int length) { return readNumber<uint32_t>(value, length); }
+  static uint64_t readU64(const char* value, unsigned int length) { return readNumber<uint64_t>(value, length); }
   static int32_t readI32(const char* value, unsigned int length) { return static_cast<int32_t>(readU32(value, length)); }
   static int64_t readI64(const char* value, unsigned int length) { return static_cast<int64_t>(readU64(value, length)); }
   // A text value: exactly `length` bytes, whether or not they end in a zero
@@ -109,6 +110,22 @@ class MessageWalker {
   unsigned int index() const { return m_index; }
 
  private:
+  // Inline so that a number costs a load, not a call: a full-width value is
+  // one fixed-size copy, a shorter one a few bytes.
+  template <typename Number>
+  static Number readNumber(const char* value, unsigned int length) {
+    Number number = 0;
+    if (value == nullptr) return number;
+    if (length >= sizeof number) {
+      std::memcpy(&number, value, sizeof number);
+      return number;
+    }
+    for (unsigned int i = 0; i < length; ++i) {
+      number |= static_cast<Number>(static_cast<unsigned char>(value[i])) << (8 * i);
+    }
+    return number;
+  }
+
   char* m_pBuffer = nullptr;          // start of the element stream
   unsigned char* m_pCursor = nullptr;  // read position; null until getFirst
   char* m_pValueBuffer = nullptr;     // the caller's value buffer, or null

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -312,6 +313,168 @@ TEST_F(Walker, SmallCapacityBoundsTheValueAndALaterShorterTextIsTerminated) {
   auto texts = StreamBuilder().text(1, "a long first text").text(2, "short").build();
   ASSERT_EQ(walkAll(texts.get()).size(), 2u);
   EXPECT_STREQ(buffer.data(), "short");
+}
+
+// ---------------------------------------------------------------------------
+// Differential: the walker against a plain restatement of its contract, on
+// random streams, comparing every result and every byte of the value buffer.
+
+// The walk as its contract states it, byte by byte.
+class ReferenceWalker {
+ public:
+  ReferenceWalker(const unsigned char* stream, std::size_t streamLength, char* value, std::size_t capacity,
+                  unsigned long count, bool networkOrder)
+      : m_stream(stream), m_length(streamLength), m_value(value), m_capacity(capacity), m_count(count),
+        m_network(networkOrder) {
+    if (value != nullptr) {
+      for (std::size_t i = 0; i < capacity; ++i) value[i] = 0;
+    }
+  }
+
+  char* first(unsigned int* type, unsigned int* length) {
+    m_started = true;
+    m_at = 0;
+    m_index = 0;
+    m_ended = false;
+    return next(type, length);
+  }
+
+  char* next(unsigned int* type, unsigned int* length) {
+    if (!m_started || m_stream == nullptr || m_length == 0 || m_capacity == 0 || m_count == 0 || m_ended) return nullptr;
+    ++m_index;
+    if (m_index > m_count || m_length - m_at < 8) return end();
+    const uint32_t elementType = word(m_at);
+    const uint32_t valueLength = word(m_at + 4);
+    m_at += 8;
+    if (type != nullptr) *type = elementType;
+    if (length != nullptr) *length = valueLength;
+    if (valueLength > m_capacity || valueLength > m_length - m_at) return end();
+    char* value = const_cast<char*>(reinterpret_cast<const char*>(m_stream + m_at));
+    if (m_value != nullptr) {
+      for (uint32_t i = 0; i < valueLength; ++i) m_value[i] = static_cast<char>(m_stream[m_at + i]);
+      // The terminating zero, then zeroes up to 8 bytes, within the capacity.
+      for (std::size_t i = valueLength; i < m_capacity && (i == valueLength || i < 8); ++i) m_value[i] = 0;
+      value = m_value;
+    }
+    m_at += valueLength;
+    return value;
+  }
+
+  unsigned int index() const { return m_index; }
+
+ private:
+  char* end() {
+    m_ended = true;
+    return nullptr;
+  }
+  uint32_t word(std::size_t at) const {
+    uint32_t w = 0;
+    for (int i = 0; i < 4; ++i) {
+      const unsigned shift = m_network ? 8u * (3 - i) : 8u * i;
+      w |= static_cast<uint32_t>(m_stream[at + i]) << shift;
+    }
+    return w;
+  }
+
+  const unsigned char* m_stream;
+  std::size_t m_length;
+  char* m_value;
+  std::size_t m_capacity;
+  unsigned long m_count;
+  bool m_network;
+  bool m_started = false;
+  bool m_ended = false;
+  std::size_t m_at = 0;
+  unsigned int m_index = 0;
+};
+
+// A random stream: mostly small values (the common case), some near the
+// capacity, some over it, and sometimes a last header that overruns the end.
+std::string randomStream(std::mt19937& rng, std::size_t capacity, bool networkOrder, unsigned& elements) {
+  std::string stream;
+  auto put = [&](uint32_t w) {
+    if (networkOrder) w = htonl(w);
+    stream.append(reinterpret_cast<const char*>(&w), 4);
+  };
+  const unsigned count = std::uniform_int_distribution<unsigned>(0, 40)(rng);
+  for (elements = 0; elements < count; ++elements) {
+    const unsigned pick = std::uniform_int_distribution<unsigned>(0, 99)(rng);
+    uint32_t length = pick < 70   ? std::uniform_int_distribution<uint32_t>(0, 40)(rng)
+                      : pick < 85 ? std::uniform_int_distribution<uint32_t>(0, static_cast<uint32_t>(capacity) + 1)(rng)
+                      : pick < 95 ? std::uniform_int_distribution<uint32_t>(41, 300)(rng)
+                                  : std::uniform_int_distribution<uint32_t>(0, 0xFFFFFFFFu)(rng);
+    put(std::uniform_int_distribution<uint32_t>(0, 0xFFFFFFFFu)(rng));
+    put(length);
+    const std::size_t written = std::min<std::size_t>(length, 400);
+    for (std::size_t i = 0; i < written; ++i) stream.push_back(static_cast<char>(rng()));
+    if (written < length) break;  // a value that claims more than follows
+  }
+  // Sometimes cut the stream inside the last header or value.
+  if (!stream.empty() && std::uniform_int_distribution<int>(0, 3)(rng) == 0) {
+    stream.resize(std::uniform_int_distribution<std::size_t>(0, stream.size())(rng));
+  }
+  return stream;
+}
+
+TEST(MessageWalkerDifferential, RandomStreamsGiveWhatThePlainWalkGives) {
+  std::mt19937 rng(20261206);
+  const std::size_t capacities[] = {1, 3, 7, 8, 9, 15, 16, 17, 31, 32, 33, 64, kMessageValueCapacity};
+  for (int round = 0; round < 3000; ++round) {
+    const std::size_t capacity = capacities[static_cast<std::size_t>(round) % std::size(capacities)];
+    const bool networkOrder = round % 5 == 0;
+    const bool withBuffer = round % 7 != 0;
+    unsigned elements = 0;
+    std::string stream = randomStream(rng, capacity, networkOrder, elements);
+    const unsigned long count = round % 4 == 0 ? elements + 3 : round % 4 == 1 && elements > 0 ? elements - 1 : elements;
+    SCOPED_TRACE("round " + std::to_string(round) + " capacity " + std::to_string(capacity) + " count " +
+                 std::to_string(count) + " stream " + std::to_string(stream.size()) + " bytes");
+
+    // Both value buffers start with the same garbage, with room behind the
+    // capacity that neither may write.
+    std::vector<char> ours(capacity + 16), theirs(capacity + 16);
+    for (std::size_t i = 0; i < ours.size(); ++i) ours[i] = theirs[i] = static_cast<char>(0xA5 ^ i);
+    std::vector<unsigned char> bytes(stream.begin(), stream.end());
+    bytes.reserve(bytes.size() + 1);
+    char* streamStart = reinterpret_cast<char*>(bytes.data());
+    MessageWalker walker;
+    walker.setBuffer(streamStart, bytes.size(), withBuffer ? ours.data() : nullptr, capacity, count, networkOrder);
+    ReferenceWalker reference(bytes.data(), bytes.size(), withBuffer ? theirs.data() : nullptr, capacity, count,
+                              networkOrder);
+
+    unsigned int type = 0, length = 0, refType = 0, refLength = 0;
+    for (int step = 0; step < 50; ++step) {
+      char* got = step == 0 ? walker.getFirst(&type, &length) : walker.getNext(&type, &length);
+      char* want = step == 0 ? reference.first(&refType, &refLength) : reference.next(&refType, &refLength);
+      ASSERT_EQ(got == nullptr, want == nullptr) << "step " << step;
+      ASSERT_EQ(type, refType) << "step " << step;
+      ASSERT_EQ(length, refLength) << "step " << step;
+      ASSERT_EQ(walker.index(), reference.index()) << "step " << step;
+      if (got != nullptr) {
+        if (withBuffer) {
+          ASSERT_EQ(got, ours.data());
+        } else {
+          ASSERT_EQ(got - streamStart, want - reinterpret_cast<char*>(bytes.data()));
+        }
+      }
+      ASSERT_EQ(ours, theirs) << "value buffer after step " << step;
+      if (got == nullptr && step > 0) break;
+    }
+  }
+}
+
+TEST(MessageWalkerDifferential, NumbersOfEveryShortLengthReadAsTheirLowBytes) {
+  const unsigned char bytes[8] = {0x01, 0x82, 0x03, 0x84, 0x05, 0x86, 0x07, 0x88};
+  const char* value = reinterpret_cast<const char*>(bytes);
+  for (unsigned int length = 0; length <= 10; ++length) {
+    SCOPED_TRACE(length);
+    uint64_t want = 0;
+    for (unsigned int i = 0; i < std::min(length, 8u); ++i) want |= static_cast<uint64_t>(bytes[i]) << (8 * i);
+    EXPECT_EQ(MessageWalker::readU64(value, length), want);
+    EXPECT_EQ(MessageWalker::readU32(value, length), static_cast<uint32_t>(want));
+    EXPECT_EQ(MessageWalker::readI32(value, length), static_cast<int32_t>(MessageWalker::readU32(value, length)));
+  }
+  EXPECT_EQ(MessageWalker::readU32(nullptr, 4), 0u);
+  EXPECT_EQ(MessageWalker::readU64(nullptr, 8), 0u);
 }
 
 }  // namespace
