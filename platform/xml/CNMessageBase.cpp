@@ -1,85 +1,15 @@
+// The message: its copies, reading and writing as a whole, and the accessors
+// that check every call's numbers against the registry.
 #include "platform/xml/CNMessageBase.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <map>
-#include <string_view>
 #include <utility>
 #include <variant>
 
 #include "platform/debuglog/EvDebug.h"
-#include "platform/external/Cipher.h"
 #include "platform/xml/Registry.h"
+#include "platform/xml/detail/Body.h"
 #include "platform/xml/detail/Diagnostics.h"
-#include "platform/xml/detail/XmlText.h"
-
-namespace tkxml::detail {
-
-struct ObjectSlot;
-struct ListSlot;
-struct IntListSlot;
-
-}  // namespace tkxml::detail
-
-// Private helpers of CNMessageBase that the rest of this file uses.
-struct CNMessageBase::Access {
-  static bool materialised(const CNMessageBase& m) { return m.m_materialised; }
-  static void setMaterialised(CNMessageBase& m, bool value) { m.m_materialised = value; }
-  static tkxml::detail::Body& body(CNMessageBase& m) { return m.body(); }
-  static const tkxml::detail::Body* bodyIfAny(const CNMessageBase& m) { return m.bodyOrNull(); }
-  // A copy that keeps whether it is part of its parent (a plain copy always is).
-  static std::unique_ptr<CNMessageBase> clone(const CNMessageBase& m) {
-    auto copy = std::make_unique<CNMessageBase>(m);
-    copy->m_materialised = m.m_materialised;
-    return copy;
-  }
-};
-
-namespace tkxml::detail {
-
-struct ObjectSlot {
-  std::unique_ptr<CNMessageBase> msg;
-
-  ObjectSlot() = default;
-  explicit ObjectSlot(std::unique_ptr<CNMessageBase> m) : msg(std::move(m)) {}
-  ObjectSlot(const ObjectSlot& other) : msg(other.msg ? CNMessageBase::Access::clone(*other.msg) : nullptr) {}
-  ObjectSlot& operator=(const ObjectSlot& other) {
-    if (this != &other) msg = other.msg ? CNMessageBase::Access::clone(*other.msg) : nullptr;
-    return *this;
-  }
-  ObjectSlot(ObjectSlot&&) noexcept = default;
-  ObjectSlot& operator=(ObjectSlot&&) noexcept = default;
-};
-
-struct ListSlot {
-  MessageList list;
-  bool marked = false;  // part of the message even while empty
-};
-
-struct IntListSlot {
-  IntList values;
-  bool marked = false;
-};
-
-using Value = std::variant<long long, std::string, pstring, bstring, ObjectSlot, ListSlot, IntListSlot>;
-
-struct Body {
-  std::map<unsigned, Value> fields;
-  std::vector<std::pair<std::string, std::string>> rawAttrs;  // by name
-  std::vector<XNode> rawChildren;                             // as read
-  // Handed out by calls whose numbers were wrong; never written, never copied.
-  std::vector<std::unique_ptr<CNMessageBase>> sinkMessages;
-  std::vector<std::unique_ptr<MessageList>> sinkLists;
-  std::vector<std::unique_ptr<IntList>> sinkIntLists;
-
-  Body() = default;
-  Body(const Body& other) : fields(other.fields), rawAttrs(other.rawAttrs), rawChildren(other.rawChildren) {}
-  Body& operator=(const Body&) = delete;
-
-  static std::vector<CNMessageBase>& items(MessageList& list) { return list.m_items; }
-};
-
-}  // namespace tkxml::detail
+#include "platform/xml/detail/MessageText.h"
 
 using tkxml::ClassInfo;
 using tkxml::ClassInfoPtr;
@@ -91,25 +21,15 @@ using tkxml::detail::ListSlot;
 using tkxml::detail::ObjectSlot;
 using tkxml::detail::Value;
 using tkxml::detail::XNode;
+using tkxml::detail::bytesOf;
 using Access = CNMessageBase::Access;
+using tkxml::detail::describeClass;
+using tkxml::detail::hex;
+using tkxml::detail::fieldPresent;
+using tkxml::detail::kNotGiven;
+using tkxml::detail::present;
 
 namespace {
-
-constexpr long long kNotGiven = -1;
-
-std::string hex(unsigned value) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "0x%08X", value);
-  return buffer;
-}
-
-std::string describeClass(unsigned ns, unsigned cls) {
-  ClassInfoPtr info = tkxml::findClass(ns, cls);
-  std::string text = info ? info->name : std::string("unregistered class");
-  text += " (" + std::to_string(ns) + ":" + std::to_string(cls);
-  if (info) text += ", class hash " + hex(info->classHash);
-  return text + ")";
-}
 
 // Finds the field an accessor call names and checks every number of the call
 // against the registry. Null (after reporting) when anything disagrees.
@@ -153,29 +73,6 @@ const Value* findValue(const CNMessageBase& m, unsigned tag) {
   return it != b->fields.end() ? &it->second : nullptr;
 }
 
-bool present(const CNMessageBase& m);
-
-bool fieldPresent(const Value& v) {
-  if (auto* o = std::get_if<ObjectSlot>(&v)) return o->msg && present(*o->msg);
-  if (auto* l = std::get_if<ListSlot>(&v)) return l->marked || !l->list.empty();
-  if (auto* l = std::get_if<IntListSlot>(&v)) return l->marked || !l->values.empty();
-  return true;
-}
-
-bool hasContent(const CNMessageBase& m) {
-  const Body* b = Access::bodyIfAny(m);
-  if (b == nullptr) return false;
-  if (!b->rawAttrs.empty() || !b->rawChildren.empty()) return true;
-  for (const auto& [tag, value] : b->fields) {
-    if (fieldPresent(value)) return true;
-  }
-  return false;
-}
-
-bool present(const CNMessageBase& m) { return Access::materialised(m) || hasContent(m); }
-
-std::string bytesOf(const bstring& b) { return std::string(b.c_str(), b.size()); }
-
 bool sameValue(const Value& a, const Value& b) {
   if (a.index() != b.index()) return false;
   if (auto* x = std::get_if<long long>(&a)) return *x == std::get<long long>(b);
@@ -192,402 +89,7 @@ const std::string kEmptyString;
 const pstring kEmptyPString;
 const bstring kEmptyBString;
 
-// ---------------------------------------------------------------------------
-// Wire forms of values
-
-char kindLetter(FieldKind kind) {
-  switch (kind) {
-    case FieldKind::Int64: return 'i';
-    case FieldKind::String: return 's';
-    case FieldKind::PString: return 'p';
-    case FieldKind::BString: return 'b';
-    case FieldKind::IntList: return 'l';
-    case FieldKind::Object:
-    case FieldKind::ObjectList: return '\0';
-  }
-  return '\0';
-}
-
-bool parseTag(std::string_view s, unsigned& tag) {
-  if (s.empty() || s.size() > 10 || (s.size() > 1 && s[0] == '0')) return false;
-  unsigned long long v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (v > 0xFFFFFFFFull) return false;
-  tag = static_cast<unsigned>(v);
-  return true;
-}
-
-// "iN", "sN", ...: the letter and the tag; false for any other name.
-bool parseFieldAttr(const std::string& name, char& letter, unsigned& tag) {
-  if (name.size() < 2) return false;
-  letter = name[0];
-  if (letter != 'i' && letter != 's' && letter != 'p' && letter != 'b' && letter != 'l') return false;
-  return parseTag(std::string_view(name).substr(1), tag);
-}
-
-bool parseInt64(std::string_view s, long long& out) {
-  bool negative = !s.empty() && s[0] == '-';
-  if (negative) s.remove_prefix(1);
-  if (s.empty() || s.size() > 19) return false;
-  unsigned long long v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + static_cast<unsigned>(c - '0');
-  }
-  constexpr unsigned long long kMax = 9223372036854775807ull;
-  if (v > kMax + (negative ? 1 : 0)) return false;
-  out = negative ? static_cast<long long>(0 - v) : static_cast<long long>(v);
-  return true;
-}
-
-bool parseIntList(const std::string& s, tkxml::IntList& out) {
-  size_t i = 0;
-  while (i < s.size()) {
-    while (i < s.size() && s[i] == ' ') ++i;
-    if (i >= s.size()) break;
-    size_t end = s.find(' ', i);
-    if (end == std::string::npos) end = s.size();
-    long long v = 0;
-    if (!parseInt64(std::string_view(s).substr(i, end - i), v)) return false;
-    out.push_back(v);
-    i = end;
-  }
-  return true;
-}
-
-bool parsePString(const std::string& s, pstring& out) {
-  size_t colon = s.find(':');
-  if (colon == std::string::npos) return false;
-  std::string_view type = std::string_view(s).substr(0, colon);
-  if (type != "0" && type != "1") return false;
-  out = pstring::fromWire(type == "0" ? tkxml::kPlainText : tkxml::kCipherText, s.substr(colon + 1));
-  return true;
-}
-
-// ---------------------------------------------------------------------------
-// Writing
-
-struct Writer {
-  std::string out;
-  bool pretty = false;
-  size_t elements = 0;
-  std::string why;
-
-  int fail(int code, std::string text) {
-    why = std::move(text);
-    return code;
-  }
-
-  void newLine(int depth) {
-    if (!pretty) return;
-    if (!out.empty()) out.push_back('\n');
-    out.append(static_cast<size_t>(depth - 1) * 2, ' ');
-  }
-
-  int attr(const std::string& name, const std::string& value) {
-    if (value.size() > tkxml::kMaxValueBytes) return fail(tkxml::kErrTooLarge, "the value of " + name + " is too long");
-    out.push_back(' ');
-    out += name;
-    out += "=\"";
-    tkxml::detail::appendEscaped(out, value);
-    out.push_back('"');
-    return tkxml::kOk;
-  }
-
-  int countElement(int depth) {
-    if (depth > tkxml::kMaxDepth) return fail(tkxml::kErrTooDeep, "nested deeper than " + std::to_string(tkxml::kMaxDepth));
-    if (++elements > tkxml::kMaxElements) return fail(tkxml::kErrTooLarge, "too many elements");
-    return tkxml::kOk;
-  }
-
-  static int height(const XNode& node) {
-    int h = 0;
-    for (const XNode& child : node.children) h = std::max(h, height(child));
-    return h + 1;
-  }
-
-  static size_t count(const XNode& node) {
-    size_t n = 1;
-    for (const XNode& child : node.children) n += count(child);
-    return n;
-  }
-
-  int message(const CNMessageBase& m, long long tagAttr, int depth) {
-    if (int rc = countElement(depth); rc != tkxml::kOk) return rc;
-    ClassInfoPtr info = tkxml::findClass(m.getNamespace(), m.getClassNumber());
-    std::string element = info ? info->element : tkxml::elementName(m.getNamespace(), m.getClassNumber());
-    const Body* b = Access::bodyIfAny(m);
-
-    newLine(depth);
-    out.push_back('<');
-    out += element;
-    if (tagAttr != kNotGiven) {
-      out += " tag=\"" + std::to_string(tagAttr) + "\"";
-    }
-    bool anyChild = false;
-    if (b != nullptr) {
-      for (const auto& [tag, value] : b->fields) {
-        if (!fieldPresent(value)) continue;
-        int rc = tkxml::kOk;
-        std::string t = std::to_string(tag);
-        if (auto* v = std::get_if<long long>(&value)) {
-          rc = attr("i" + t, std::to_string(*v));
-        } else if (auto* s = std::get_if<std::string>(&value)) {
-          rc = attr("s" + t, *s);
-        } else if (auto* p = std::get_if<pstring>(&value)) {
-          rc = attr("p" + t, std::to_string(p->getEncryptionType()) + ":" + p->getWireForm());
-        } else if (auto* bs = std::get_if<bstring>(&value)) {
-          rc = attr("b" + t, bytesOf(*bs));
-        } else if (auto* l = std::get_if<IntListSlot>(&value)) {
-          std::string text;
-          for (size_t i = 0; i < l->values.size(); ++i) {
-            if (i > 0) text.push_back(' ');
-            text += std::to_string(l->values[i]);
-            if (text.size() > tkxml::kMaxValueBytes) return fail(tkxml::kErrTooLarge, "list l" + t + " is too long");
-          }
-          rc = attr("l" + t, text);
-        } else {
-          anyChild = true;
-        }
-        if (rc != tkxml::kOk) return rc;
-      }
-      for (const auto& [name, value] : b->rawAttrs) {
-        char letter = 0;
-        unsigned tag = 0;
-        if (name == "tag") continue;
-        if (info && parseFieldAttr(name, letter, tag) && info->byTag(tag) != nullptr) continue;
-        if (int rc = attr(name, value); rc != tkxml::kOk) return rc;
-      }
-      anyChild = anyChild || !b->rawChildren.empty();
-    }
-    if (!anyChild) {
-      out += "/>";
-      return tkxml::kOk;
-    }
-    out.push_back('>');
-    bool childWritten = false;
-    for (const auto& [tag, value] : b->fields) {
-      if (!fieldPresent(value)) continue;
-      const FieldDef* f = info ? info->byTag(tag) : nullptr;
-      if (auto* o = std::get_if<ObjectSlot>(&value)) {
-        if (f == nullptr || o->msg->getNamespace() != f->ns || o->msg->getClassNumber() != f->cls) {
-          return wrongClass(m, tag, *o->msg);
-        }
-        if (int rc = message(*o->msg, tag, depth + 1); rc != tkxml::kOk) return rc;
-        childWritten = true;
-      } else if (auto* l = std::get_if<ListSlot>(&value)) {
-        if (int rc = countElement(depth + 1); rc != tkxml::kOk) return rc;
-        newLine(depth + 1);
-        out += "<list tag=\"" + std::to_string(tag) + "\"";
-        if (l->list.empty()) {
-          out += "/>";
-        } else {
-          out.push_back('>');
-          for (const CNMessageBase& item : l->list) {
-            if (f == nullptr || item.getNamespace() != f->ns || item.getClassNumber() != f->cls) {
-              return wrongClass(m, tag, item);
-            }
-            if (int rc = message(item, kNotGiven, depth + 2); rc != tkxml::kOk) return rc;
-          }
-          newLine(depth + 1);
-          out += "</list>";
-        }
-        childWritten = true;
-      }
-    }
-    for (const XNode& raw : b->rawChildren) {
-      if (depth + height(raw) > tkxml::kMaxDepth) return fail(tkxml::kErrTooDeep, "nested deeper than the limit");
-      elements += count(raw);
-      if (elements > tkxml::kMaxElements) return fail(tkxml::kErrTooLarge, "too many elements");
-      tkxml::detail::writeNode(out, raw, pretty, depth);
-      childWritten = true;
-    }
-    if (childWritten) newLine(depth);
-    out += "</";
-    out += element;
-    out.push_back('>');
-    return tkxml::kOk;
-  }
-
-  int wrongClass(const CNMessageBase& m, unsigned tag, const CNMessageBase& child) {
-    std::string text = "field tag " + std::to_string(tag) + " of " + describeClass(m.getNamespace(), m.getClassNumber()) +
-                       " holds a message of " + describeClass(child.getNamespace(), child.getClassNumber());
-    tkxml::detail::reportMismatch("CNMessageBase::serialize", text);
-    return fail(tkxml::kErrWrongClass, text);
-  }
-};
-
-// ---------------------------------------------------------------------------
-// Reading
-
-struct Reader {
-  std::string why;
-
-  int fail(int code, std::string text) {
-    why = std::move(text);
-    return code;
-  }
-
-  int message(const XNode& node, CNMessageBase& m) {
-    ClassInfoPtr info = tkxml::findClass(m.getNamespace(), m.getClassNumber());
-    std::string element = info ? info->element : tkxml::elementName(m.getNamespace(), m.getClassNumber());
-    if (node.name != element) return fail(tkxml::kErrWrongClass, "element " + node.name + " where " + element + " belongs");
-    if (!node.text.empty()) return fail(tkxml::kErrBadDocument, "text inside " + element);
-    Body& b = Access::body(m);
-
-    for (const auto& [name, value] : node.attrs) {
-      if (name == "tag") continue;
-      char letter = 0;
-      unsigned tag = 0;
-      const FieldDef* f = nullptr;
-      if (info && parseFieldAttr(name, letter, tag)) f = info->byTag(tag);
-      if (f == nullptr) {
-        b.rawAttrs.emplace_back(name, value);
-        continue;
-      }
-      if (kindLetter(f->kind) != letter) {
-        return fail(tkxml::kErrBadValue, "attribute " + name + " of " + element + " for a field that is a " +
-                                             tkxml::kindName(f->kind));
-      }
-      if (b.fields.count(tag) != 0) return fail(tkxml::kErrBadValue, "field tag " + std::to_string(tag) + " twice");
-      switch (f->kind) {
-        case FieldKind::Int64: {
-          long long v = 0;
-          if (!parseInt64(value, v)) return fail(tkxml::kErrBadValue, "attribute " + name + " is not a 64-bit number");
-          b.fields.emplace(tag, v);
-          break;
-        }
-        case FieldKind::String: b.fields.emplace(tag, value); break;
-        case FieldKind::BString: b.fields.emplace(tag, bstring(value)); break;
-        case FieldKind::PString: {
-          pstring p;
-          if (!parsePString(value, p)) return fail(tkxml::kErrBadValue, "attribute " + name + " is not a protected text");
-          b.fields.emplace(tag, p);
-          break;
-        }
-        case FieldKind::IntList: {
-          IntListSlot slot;
-          slot.marked = true;
-          if (!parseIntList(value, slot.values)) return fail(tkxml::kErrBadValue, "attribute " + name + " is not a list of numbers");
-          b.fields.emplace(tag, std::move(slot));
-          break;
-        }
-        case FieldKind::Object:
-        case FieldKind::ObjectList: break;  // no letter names them
-      }
-    }
-    std::sort(b.rawAttrs.begin(), b.rawAttrs.end());
-
-    for (const XNode& child : node.children) {
-      const std::string* tagText = child.attr("tag");
-      unsigned tag = 0;
-      const FieldDef* f = nullptr;
-      if (info && tagText != nullptr && parseTag(*tagText, tag)) f = info->byTag(tag);
-      if (f == nullptr) {
-        b.rawChildren.push_back(child);
-        continue;
-      }
-      if (b.fields.count(tag) != 0) return fail(tkxml::kErrBadValue, "field tag " + std::to_string(tag) + " twice");
-      if (child.name == "list") {
-        if (f->kind != FieldKind::ObjectList) return fail(tkxml::kErrBadValue, "a list for field tag " + std::to_string(tag));
-        if (child.attrs.size() != 1 || !child.text.empty()) return fail(tkxml::kErrBadDocument, "a list with more than its tag");
-        ListSlot slot{tkxml::MessageList(f->ns, f->cls), true};
-        auto& items = Body::items(slot.list);
-        items.reserve(child.children.size());
-        for (const XNode& itemNode : child.children) {
-          CNMessageBase item(f->ns, f->cls);
-          if (int rc = message(itemNode, item); rc != tkxml::kOk) return rc;
-          items.push_back(std::move(item));
-        }
-        b.fields.emplace(tag, std::move(slot));
-      } else {
-        if (f->kind != FieldKind::Object) return fail(tkxml::kErrBadValue, "a message for field tag " + std::to_string(tag));
-        auto nested = std::make_unique<CNMessageBase>(f->ns, f->cls);
-        if (int rc = message(child, *nested); rc != tkxml::kOk) return rc;
-        b.fields.emplace(tag, ObjectSlot(std::move(nested)));
-      }
-    }
-    return tkxml::kOk;
-  }
-};
-
-int preparePasswords(CNMessageBase& m, const std::string& where) {
-  if (Access::bodyIfAny(m) == nullptr) return tkxml::kOk;
-  Body& b = Access::body(m);
-  int result = tkxml::kOk;
-  for (auto& [tag, value] : b.fields) {
-    if (auto* p = std::get_if<pstring>(&value)) {
-      if (p->getEncryptionType() == tkxml::kPlainText) {
-        pstring protectedForm;
-        pstring::fromPlain(p->getWireForm(), tkxml::kCipherText, protectedForm);
-        *p = protectedForm;
-      } else {
-        std::string plain;
-        if (!p->getPlainPassword(plain)) {
-          EvDebug::Error("tkxml::preProcessXMLStringForPassword", "Protected field tag [%u] of %s does not decrypt.",
-                         tag, where.c_str());
-          result = tkxml::kErrPassword;
-        }
-      }
-    } else if (auto* o = std::get_if<ObjectSlot>(&value)) {
-      if (int rc = preparePasswords(*o->msg, o->msg->getClassName()); rc != tkxml::kOk) result = rc;
-    } else if (auto* l = std::get_if<ListSlot>(&value)) {
-      for (CNMessageBase& item : Body::items(l->list)) {
-        if (int rc = preparePasswords(item, item.getClassName()); rc != tkxml::kOk) result = rc;
-      }
-    }
-  }
-  return result;
-}
-
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// pstring
-
-bool pstring::fromPlain(const std::string& plain, int encryptionType, pstring& out) {
-  if (encryptionType == tkxml::kPlainText) {
-    out = fromWire(tkxml::kPlainText, plain);
-    return true;
-  }
-  if (encryptionType == tkxml::kCipherText) {
-    out = fromWire(tkxml::kCipherText, tkcipher::encrypt(plain));
-    return true;
-  }
-  return false;
-}
-
-pstring pstring::fromWire(int encryptionType, std::string wire) {
-  pstring p;
-  p.m_type = encryptionType;
-  p.m_wire = std::move(wire);
-  return p;
-}
-
-bool pstring::getPlainPassword(std::string& plain) const {
-  if (m_type == tkxml::kPlainText) {
-    plain = m_wire;
-    return true;
-  }
-  if (m_wire.empty()) {
-    plain.clear();
-    return true;
-  }
-  if (m_type == tkxml::kCipherText && tkcipher::decrypt(m_wire, plain)) return true;
-  plain.clear();
-  return false;
-}
-
-bstring pstring::getPlainPassword() const {
-  std::string plain;
-  if (!getPlainPassword(plain)) {
-    EvDebug::Error("pstring::getPlainPassword", "The protected text does not decrypt; the empty text is used.");
-  }
-  return bstring(plain);
-}
 
 // ---------------------------------------------------------------------------
 // CNMessageBase
@@ -656,9 +158,7 @@ int CNMessageBase::unserialize(const std::string& text) {
       why = "the root element is " + root.name + ", not " + element;
     } else {
       CNMessageBase read(m_ns, m_cls);
-      Reader reader;
-      rc = reader.message(root, read);
-      why = reader.why;
+      rc = tkxml::detail::readMessage(root, read, why);
       if (rc == tkxml::kOk) {
         m_body = std::move(read.m_body);
         m_materialised = true;
@@ -687,19 +187,18 @@ int CNMessageBase::serialize(std::string& text, bool pretty) const {
     tkxml::detail::recordCall(Call::Serialize, m_ns, m_cls, rc);
     return tkxml::kOk;
   }
-  Writer writer;
-  writer.pretty = pretty;
-  rc = writer.message(*this, kNotGiven, 1);
-  if (rc == tkxml::kOk && writer.out.size() > tkxml::kMaxTextBytes) {
+  std::string out;
+  std::string why;
+  rc = tkxml::detail::writeMessage(*this, pretty, out, why);
+  if (rc == tkxml::kOk && out.size() > tkxml::kMaxTextBytes) {
     rc = tkxml::kErrTooLarge;
-    writer.why = "the text is longer than the limit";
+    why = "the text is longer than the limit";
   }
   if (rc == tkxml::kOk) {
-    text.swap(writer.out);
+    text.swap(out);
   } else {
     text.clear();
-    EvDebug::Error("CNMessageBase::serialize", "Error [%d] writing %s: %s.", rc, getClassName().c_str(),
-                   writer.why.c_str());
+    EvDebug::Error("CNMessageBase::serialize", "Error [%d] writing %s: %s.", rc, getClassName().c_str(), why.c_str());
   }
   tkxml::detail::recordCall(Call::Serialize, m_ns, m_cls, rc);
   return rc;
@@ -966,75 +465,7 @@ bool operator==(const CNMessageBase& a, const CNMessageBase& b) {
   return true;
 }
 
-// ---------------------------------------------------------------------------
-// MessageList
-
 namespace tkxml {
-
-MessageList::MessageList(unsigned nameSpace, unsigned classNumber) : m_ns(nameSpace), m_cls(classNumber) {}
-
-MessageList::MessageList(const MessageList& other)
-    : m_ns(other.m_ns), m_cls(other.m_cls), m_acceptAny(other.m_acceptAny), m_items(other.m_items) {}
-
-MessageList& MessageList::operator=(const MessageList& other) {
-  if (this != &other) {
-    m_ns = other.m_ns;
-    m_cls = other.m_cls;
-    m_acceptAny = other.m_acceptAny;
-    m_items = other.m_items;
-  }
-  return *this;
-}
-
-MessageList::MessageList(MessageList&&) noexcept = default;
-MessageList& MessageList::operator=(MessageList&&) noexcept = default;
-MessageList::~MessageList() = default;
-
-CNMessageBase& MessageList::scratch() {
-  if (!m_scratch) {
-    m_scratch = std::make_unique<CNMessageBase>(m_ns, m_cls);
-  } else {
-    *m_scratch = CNMessageBase(m_ns, m_cls);
-  }
-  return *m_scratch;
-}
-
-CNMessageBase& MessageList::operator[](std::size_t index) {
-  if (index < m_items.size()) return m_items[index];
-  detail::reportMismatch("tkxml::MessageList::operator[]", "index " + std::to_string(index) + " of a list of " +
-                                                               std::to_string(m_items.size()) + " messages of " +
-                                                               className(m_ns, m_cls));
-  return scratch();
-}
-
-const CNMessageBase& MessageList::operator[](std::size_t index) const {
-  if (index < m_items.size()) return m_items[index];
-  detail::reportMismatch("tkxml::MessageList::operator[]", "index " + std::to_string(index) + " of a list of " +
-                                                               std::to_string(m_items.size()) + " messages of " +
-                                                               className(m_ns, m_cls));
-  thread_local CNMessageBase empty(0, 0);
-  empty = CNMessageBase(0, 0);
-  return empty;
-}
-
-void MessageList::push_back(const CNMessageBase& message) {
-  if (!m_acceptAny && (message.getNamespace() != m_ns || message.getClassNumber() != m_cls)) {
-    detail::reportMismatch("tkxml::MessageList::push_back", "a message of " +
-                                                                className(message.getNamespace(), message.getClassNumber()) +
-                                                                " appended to a list of " + className(m_ns, m_cls));
-    return;
-  }
-  m_items.push_back(message);
-}
-
-// ---------------------------------------------------------------------------
-
-int preProcessXMLStringForPassword(void* requestRecord, CNMessageBase& msg, std::string& xml) {
-  (void)requestRecord;
-  int rc = msg.unserialize(xml);
-  if (rc != kOk) return rc;
-  return preparePasswords(msg, msg.getClassName());
-}
 
 const char* errorText(int code) {
   switch (code) {

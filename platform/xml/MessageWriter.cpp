@@ -1,0 +1,192 @@
+// The writer of a message's element: attributes and children in the canonical
+// order, refusing what the reader would refuse.
+#include <algorithm>
+
+#include "platform/xml/Registry.h"
+#include "platform/xml/detail/Body.h"
+#include "platform/xml/detail/Diagnostics.h"
+#include "platform/xml/detail/MessageText.h"
+#include "platform/xml/detail/ValueForms.h"
+
+using tkxml::ClassInfo;
+using tkxml::ClassInfoPtr;
+using tkxml::FieldDef;
+using tkxml::FieldKind;
+using tkxml::detail::Body;
+using tkxml::detail::IntListSlot;
+using tkxml::detail::ListSlot;
+using tkxml::detail::ObjectSlot;
+using tkxml::detail::Value;
+using tkxml::detail::XNode;
+using Access = CNMessageBase::Access;
+using namespace tkxml::detail;
+
+namespace {
+
+struct Writer {
+  std::string out;
+  bool pretty = false;
+  size_t elements = 0;
+  std::string why;
+
+  int fail(int code, std::string text) {
+    why = std::move(text);
+    return code;
+  }
+
+  void newLine(int depth) {
+    if (!pretty) return;
+    if (!out.empty()) out.push_back('\n');
+    out.append(static_cast<size_t>(depth - 1) * 2, ' ');
+  }
+
+  int attr(const std::string& name, const std::string& value) {
+    if (value.size() > tkxml::kMaxValueBytes) return fail(tkxml::kErrTooLarge, "the value of " + name + " is too long");
+    out.push_back(' ');
+    out += name;
+    out += "=\"";
+    tkxml::detail::appendEscaped(out, value);
+    out.push_back('"');
+    return tkxml::kOk;
+  }
+
+  int countElement(int depth) {
+    if (depth > tkxml::kMaxDepth) return fail(tkxml::kErrTooDeep, "nested deeper than " + std::to_string(tkxml::kMaxDepth));
+    if (++elements > tkxml::kMaxElements) return fail(tkxml::kErrTooLarge, "too many elements");
+    return tkxml::kOk;
+  }
+
+  static int height(const XNode& node) {
+    int h = 0;
+    for (const XNode& child : node.children) h = std::max(h, height(child));
+    return h + 1;
+  }
+
+  static size_t count(const XNode& node) {
+    size_t n = 1;
+    for (const XNode& child : node.children) n += count(child);
+    return n;
+  }
+
+  int message(const CNMessageBase& m, long long tagAttr, int depth) {
+    if (int rc = countElement(depth); rc != tkxml::kOk) return rc;
+    ClassInfoPtr info = tkxml::findClass(m.getNamespace(), m.getClassNumber());
+    std::string element = info ? info->element : tkxml::elementName(m.getNamespace(), m.getClassNumber());
+    const Body* b = Access::bodyIfAny(m);
+
+    newLine(depth);
+    out.push_back('<');
+    out += element;
+    if (tagAttr != kNotGiven) {
+      out += " tag=\"" + std::to_string(tagAttr) + "\"";
+    }
+    bool anyChild = false;
+    if (b != nullptr) {
+      for (const auto& [tag, value] : b->fields) {
+        if (!fieldPresent(value)) continue;
+        int rc = tkxml::kOk;
+        std::string t = std::to_string(tag);
+        if (auto* v = std::get_if<long long>(&value)) {
+          rc = attr("i" + t, std::to_string(*v));
+        } else if (auto* s = std::get_if<std::string>(&value)) {
+          rc = attr("s" + t, *s);
+        } else if (auto* p = std::get_if<pstring>(&value)) {
+          rc = attr("p" + t, std::to_string(p->getEncryptionType()) + ":" + p->getWireForm());
+        } else if (auto* bs = std::get_if<bstring>(&value)) {
+          rc = attr("b" + t, bytesOf(*bs));
+        } else if (auto* l = std::get_if<IntListSlot>(&value)) {
+          std::string text;
+          for (size_t i = 0; i < l->values.size(); ++i) {
+            if (i > 0) text.push_back(' ');
+            text += std::to_string(l->values[i]);
+            if (text.size() > tkxml::kMaxValueBytes) return fail(tkxml::kErrTooLarge, "list l" + t + " is too long");
+          }
+          rc = attr("l" + t, text);
+        } else {
+          anyChild = true;
+        }
+        if (rc != tkxml::kOk) return rc;
+      }
+      for (const auto& [name, value] : b->rawAttrs) {
+        char letter = 0;
+        unsigned tag = 0;
+        if (name == "tag") continue;
+        if (info && parseFieldAttr(name, letter, tag) && info->byTag(tag) != nullptr) continue;
+        if (int rc = attr(name, value); rc != tkxml::kOk) return rc;
+      }
+      anyChild = anyChild || !b->rawChildren.empty();
+    }
+    if (!anyChild) {
+      out += "/>";
+      return tkxml::kOk;
+    }
+    out.push_back('>');
+    bool childWritten = false;
+    for (const auto& [tag, value] : b->fields) {
+      if (!fieldPresent(value)) continue;
+      const FieldDef* f = info ? info->byTag(tag) : nullptr;
+      if (auto* o = std::get_if<ObjectSlot>(&value)) {
+        if (f == nullptr || o->msg->getNamespace() != f->ns || o->msg->getClassNumber() != f->cls) {
+          return wrongClass(m, tag, *o->msg);
+        }
+        if (int rc = message(*o->msg, tag, depth + 1); rc != tkxml::kOk) return rc;
+        childWritten = true;
+      } else if (auto* l = std::get_if<ListSlot>(&value)) {
+        if (int rc = countElement(depth + 1); rc != tkxml::kOk) return rc;
+        newLine(depth + 1);
+        out += "<list tag=\"" + std::to_string(tag) + "\"";
+        if (l->list.empty()) {
+          out += "/>";
+        } else {
+          out.push_back('>');
+          for (const CNMessageBase& item : l->list) {
+            if (f == nullptr || item.getNamespace() != f->ns || item.getClassNumber() != f->cls) {
+              return wrongClass(m, tag, item);
+            }
+            if (int rc = message(item, kNotGiven, depth + 2); rc != tkxml::kOk) return rc;
+          }
+          newLine(depth + 1);
+          out += "</list>";
+        }
+        childWritten = true;
+      }
+    }
+    for (const XNode& raw : b->rawChildren) {
+      if (depth + height(raw) > tkxml::kMaxDepth) return fail(tkxml::kErrTooDeep, "nested deeper than the limit");
+      elements += count(raw);
+      if (elements > tkxml::kMaxElements) return fail(tkxml::kErrTooLarge, "too many elements");
+      tkxml::detail::writeNode(out, raw, pretty, depth);
+      childWritten = true;
+    }
+    if (childWritten) newLine(depth);
+    out += "</";
+    out += element;
+    out.push_back('>');
+    return tkxml::kOk;
+  }
+
+  int wrongClass(const CNMessageBase& m, unsigned tag, const CNMessageBase& child) {
+    std::string text = "field tag " + std::to_string(tag) + " of " + describeClass(m.getNamespace(), m.getClassNumber()) +
+                       " holds a message of " + describeClass(child.getNamespace(), child.getClassNumber());
+    tkxml::detail::reportMismatch("CNMessageBase::serialize", text);
+    return fail(tkxml::kErrWrongClass, text);
+  }
+};
+
+}  // namespace
+
+namespace tkxml::detail {
+
+int writeMessage(const CNMessageBase& m, bool pretty, std::string& out, std::string& why) {
+  Writer writer;
+  writer.pretty = pretty;
+  int rc = writer.message(m, kNotGiven, 1);
+  if (rc == kOk) {
+    out.swap(writer.out);
+  } else {
+    why = writer.why;
+  }
+  return rc;
+}
+
+}  // namespace tkxml::detail

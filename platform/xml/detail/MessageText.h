@@ -1,0 +1,20 @@
+// Inside the XML message library: a message to and from its element, under
+// the layout and the limits of CNMessageBase.h. Both return 0 or an error code
+// and say in `why` what was refused (never a value).
+#pragma once
+
+#include <string>
+
+#include "platform/xml/CNMessageBase.h"
+#include "platform/xml/detail/XmlText.h"
+
+namespace tkxml::detail {
+
+// The element of a present message into `out` (emptied first).
+int writeMessage(const CNMessageBase& m, bool pretty, std::string& out, std::string& why);
+
+// Reads the element `node` into the empty message `m` of the element's class,
+// moving the values out of the tree (which is spent afterwards).
+int readMessage(XNode& node, CNMessageBase& m, std::string& why);
+
+}  // namespace tkxml::detail

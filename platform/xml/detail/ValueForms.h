@@ -1,0 +1,25 @@
+// Inside the XML message library: the text forms of field values, shared by
+// the reader and the writer. An attribute is named by a kind letter and the
+// field's tag ("i1", "s2"); numbers are decimal, lists of numbers separated by
+// one space, protected texts "<encryption type>:<wire form>".
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/xml/CNMessageBase.h"
+#include "platform/xml/Registry.h"
+
+namespace tkxml::detail {
+
+// The attribute letter of a value field; '\0' for fields that hold messages.
+char kindLetter(FieldKind kind);
+// A tag: decimal, no leading zero, at most 2^32 - 1.
+bool parseTag(std::string_view s, unsigned& tag);
+// "iN", "sN", ...: the letter and the tag; false for any other name.
+bool parseFieldAttr(const std::string& name, char& letter, unsigned& tag);
+bool parseInt64(std::string_view s, long long& out);
+bool parseIntList(const std::string& s, IntList& out);
+bool parsePString(const std::string& s, pstring& out);
+
+}  // namespace tkxml::detail
