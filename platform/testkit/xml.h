@@ -7,7 +7,8 @@
 //   other misuse: a list element of the wrong class, an index out of range)
 //   is logged, counted and described here. Tests assert it stays 0.
 // - Journal: the last calls of Initialize, unserialize and serialize with
-//   their class and result.
+//   their class and result, recorded only while a Scope lives or after
+//   recordJournal(true).
 #pragma once
 
 #include <string>
@@ -38,17 +39,23 @@ struct CallRecord {
 };
 std::vector<CallRecord> journal();  // the latest calls (at most 1,024), oldest first
 void clearJournal();
+// Starts or stops recording calls in the journal (off until a test asks).
+void recordJournal(bool on);
 
 // Registry problems (refused definitions, nested classes not registered).
 std::vector<std::string> registryProblems();
 
-// Clears failures, mismatches and the journal when made and when destroyed.
+// Clears failures, mismatches and the journal when made and when destroyed,
+// and records the journal while it lives.
 class Scope {
  public:
   Scope();
   ~Scope();
   Scope(const Scope&) = delete;
   Scope& operator=(const Scope&) = delete;
+
+ private:
+  bool m_journalWasOn;
 };
 
 }  // namespace testkit::xml

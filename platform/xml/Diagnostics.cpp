@@ -26,6 +26,9 @@ struct State {
   std::map<Call, NextFailure> next;
   std::map<std::tuple<Call, unsigned, unsigned>, int> byClass;
   std::atomic<bool> anyFailure{false};
+  // Calls are journalled only while a test asks for it: production reads and
+  // writes never take the mutex for the journal.
+  std::atomic<bool> journalOn{false};
   std::atomic<long long> mismatchCount{0};
   std::deque<std::string> mismatchTexts;
   std::deque<testkit::xml::CallRecord> journal;
@@ -62,8 +65,9 @@ int injectedFailure(Call call, unsigned ns, unsigned cls) {
 }
 
 void recordCall(Call call, unsigned ns, unsigned cls, int result) {
-  std::string name = call == Call::Initialize ? std::string() : className(ns, cls);
   State& s = state();
+  if (!s.journalOn.load(std::memory_order_acquire)) return;
+  std::string name = call == Call::Initialize ? std::string() : className(ns, cls);
   std::lock_guard<std::mutex> guard(s.mutex);
   s.journal.push_back({call, ns, cls, std::move(name), result});
   while (s.journal.size() > kMaxJournal) s.journal.pop_front();
@@ -146,18 +150,22 @@ void clearJournal() {
   s.journal.clear();
 }
 
+void recordJournal(bool on) { state().journalOn.store(on, std::memory_order_release); }
+
 std::vector<std::string> registryProblems() { return tkxml::registryProblems(); }
 
-Scope::Scope() {
+Scope::Scope() : m_journalWasOn(state().journalOn.load()) {
   clearFailures();
   resetMismatches();
   clearJournal();
+  recordJournal(true);
 }
 
 Scope::~Scope() {
   clearFailures();
   resetMismatches();
   clearJournal();
+  recordJournal(m_journalWasOn);
 }
 
 }  // namespace testkit::xml

@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string>
 
 #include "platform/xml/CNMessageBase.h"
 
@@ -151,22 +152,53 @@ void appendEscaped(std::string& out, std::string_view bytes) {
 
 namespace {
 
-// UTF-16 from the parser to our bytes: U+F700 to U+F7FF give back their byte.
+// UTF-16 from the parser to our bytes, in bulk: one pass finds the exact size
+// (and refuses a lone surrogate), the second writes the bytes in place.
+// U+F700 to U+F7FF give back their byte.
 bool decode(const XMLCh* text, XMLSize_t length, std::string& out) {
+  std::size_t bytes = 0;
   for (XMLSize_t i = 0; i < length; ++i) {
-    unsigned c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF) {
+    const unsigned c = text[i];
+    if (c < 0x80) {
+      bytes += 1;
+    } else if (c < 0x800) {
+      bytes += 2;
+    } else if (c >= 0xD800 && c <= 0xDBFF) {
       if (i + 1 >= length) return false;
-      unsigned low = text[i + 1];
+      const unsigned low = text[i + 1];
       if (low < 0xDC00 || low > 0xDFFF) return false;
-      appendCodePoint(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+      bytes += 4;
       ++i;
     } else if (c >= 0xDC00 && c <= 0xDFFF) {
       return false;
     } else if (c >= kEscapeBase && c <= kEscapeBase + 0xFF) {
-      out.push_back(static_cast<char>(c - kEscapeBase));
+      bytes += 1;
     } else {
-      appendCodePoint(out, c);
+      bytes += 3;
+    }
+  }
+  const std::size_t start = out.size();
+  out.resize(start + bytes);
+  char* p = out.data() + start;
+  for (XMLSize_t i = 0; i < length; ++i) {
+    unsigned c = text[i];
+    if (c < 0x80) {
+      *p++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+      *p++ = static_cast<char>(0xC0 | (c >> 6));
+      *p++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c >= 0xD800 && c <= 0xDBFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00u);
+      *p++ = static_cast<char>(0xF0 | (c >> 18));
+      *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *p++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c >= kEscapeBase && c <= kEscapeBase + 0xFF) {
+      *p++ = static_cast<char>(c - kEscapeBase);
+    } else {
+      *p++ = static_cast<char>(0xE0 | (c >> 12));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *p++ = static_cast<char>(0x80 | (c & 0x3F));
     }
   }
   return true;
@@ -189,9 +221,14 @@ struct Abort {
   std::string why;
 };
 
+// Builds the tree of one document at a time; start() readies it for the next.
 class TreeBuilder : public xercesc::DefaultHandler {
  public:
-  explicit TreeBuilder(XNode& root) : m_root(root) {}
+  void start(XNode* root) {
+    m_root = root;
+    m_stack.clear();
+    m_elements = 0;
+  }
 
   void startElement(const XMLCh* const, const XMLCh* const, const XMLCh* const qname,
                     const xercesc::Attributes& attrs) override {
@@ -199,7 +236,7 @@ class TreeBuilder : public xercesc::DefaultHandler {
       throw Abort{kErrTooDeep, "elements nested deeper than " + std::to_string(kMaxDepth)};
     }
     if (++m_elements > kMaxElements) throw Abort{kErrTooLarge, "more than " + std::to_string(kMaxElements) + " elements"};
-    XNode* node = &m_root;
+    XNode* node = m_root;
     if (!m_stack.empty()) {
       m_stack.back()->children.emplace_back();
       node = &m_stack.back()->children.back();
@@ -258,12 +295,45 @@ class TreeBuilder : public xercesc::DefaultHandler {
            message;
   }
 
-  XNode& m_root;
+  XNode* m_root = nullptr;
   std::vector<XNode*> m_stack;
   size_t m_elements = 0;
 };
 
 std::once_flag g_parserOnce;
+
+// A text larger than this leaves the parser's buffers grown to its size; the
+// thread's reader is dropped after it so that one large text does not pin
+// that memory for the thread's life.
+constexpr std::size_t kKeepReaderBytes = 256u * 1024u;
+
+// The parser of one thread, made on its first read and reused by every later
+// one (making a parser costs more than reading a message). Xerces resets its
+// scanner at the start of every parse; the builder is reset by start().
+struct ThreadReader {
+  TreeBuilder builder;  // declared first: outlives the reader that calls it
+  std::unique_ptr<xercesc::SAX2XMLReader> reader;
+
+  ThreadReader() : reader(xercesc::XMLReaderFactory::createXMLReader()) {
+    using xercesc::XMLUni;
+    reader->setFeature(XMLUni::fgSAX2CoreValidation, false);
+    reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);
+    reader->setFeature(XMLUni::fgSAX2CoreNameSpacePrefixes, false);
+    reader->setFeature(XMLUni::fgXercesSchema, false);
+    reader->setFeature(XMLUni::fgXercesLoadSchema, false);
+    reader->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
+    reader->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
+    reader->setFeature(XMLUni::fgXercesCacheGrammarFromParse, false);
+    reader->setFeature(XMLUni::fgXercesUseCachedGrammarInParse, false);
+    reader->setContentHandler(&builder);
+    reader->setErrorHandler(&builder);
+    reader->setLexicalHandler(&builder);
+    reader->setEntityResolver(&builder);
+    reader->setDTDHandler(&builder);
+  }
+};
+
+thread_local std::unique_ptr<ThreadReader> t_reader;
 
 }  // namespace
 
@@ -292,44 +362,41 @@ int parseDocument(const std::string& text, XNode& root, std::string& why) {
     return rc;
   }
   root = XNode();
+  // The reader is kept for the next read only after a parse that ended
+  // normally or was stopped by the builder; after anything else (out of
+  // memory inside the parser, above all) its state is not trusted.
+  bool keepReader = false;
+  int failure = kOk;
   try {
-    using xercesc::XMLUni;
-    std::unique_ptr<xercesc::SAX2XMLReader> reader(xercesc::XMLReaderFactory::createXMLReader());
-    reader->setFeature(XMLUni::fgSAX2CoreValidation, false);
-    reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);
-    reader->setFeature(XMLUni::fgSAX2CoreNameSpacePrefixes, false);
-    reader->setFeature(XMLUni::fgXercesSchema, false);
-    reader->setFeature(XMLUni::fgXercesLoadSchema, false);
-    reader->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
-    reader->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
-    reader->setFeature(XMLUni::fgXercesCacheGrammarFromParse, false);
-    reader->setFeature(XMLUni::fgXercesUseCachedGrammarInParse, false);
-    TreeBuilder builder(root);
-    reader->setContentHandler(&builder);
-    reader->setErrorHandler(&builder);
-    reader->setLexicalHandler(&builder);
-    reader->setEntityResolver(&builder);
-    reader->setDTDHandler(&builder);
+    if (!t_reader) t_reader = std::make_unique<ThreadReader>();
+    t_reader->builder.start(&root);
     xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(text.data()), text.size(), "message");
     static const XMLCh kUtf8[] = {u'U', u'T', u'F', u'-', u'8', 0};
     source.setEncoding(kUtf8);
-    reader->parse(source);
+    t_reader->reader->parse(source);
+    keepReader = true;
   } catch (const Abort& abort) {
     why = abort.why;
-    root = XNode();
-    return abort.code;
+    failure = abort.code;
+    keepReader = true;
   } catch (const xercesc::OutOfMemoryException&) {
     why = "out of memory";
+    failure = kErrMalformed;
   } catch (const std::bad_alloc&) {
     why = "out of memory";
+    failure = kErrMalformed;
   } catch (const xercesc::XMLException&) {
     why = "not well-formed or not UTF-8";
+    failure = kErrMalformed;
   } catch (...) {
     why = "not well-formed";
+    failure = kErrMalformed;
   }
-  if (!why.empty()) {
+  if (t_reader) t_reader->builder.start(nullptr);
+  if (!keepReader || text.size() > kKeepReaderBytes) t_reader.reset();
+  if (failure != kOk) {
     root = XNode();
-    return kErrMalformed;
+    return failure;
   }
   if (root.name.empty()) {
     why = "no root element";
