@@ -1,8 +1,8 @@
 // Opening of debug-log file instances. The instance is filled in with its
-// name and the log path (TK_LOG_DIR, when set); the lines themselves go
-// through EvDebug. Failures are scriptable for a number of attempts.
+// name and the log's file (empty when the log writes no file); the lines
+// themselves go through EvDebug. Failures are scriptable for a number of
+// attempts.
 #include <atomic>
-#include <cstdlib>
 
 #include "frame/EvDebugFileInstance.h"
 #include "platform/clock/Clock.h"
@@ -30,8 +30,7 @@ bool EvDebugFile(EvDebugFileInstance* instance, const char* name) {
   instance->m_handle = nextHandle.fetch_add(1);
   instance->m_openedAtMs = tkclock::nowMs();
   instance->m_name = theName;
-  const char* dir = std::getenv("TK_LOG_DIR");
-  instance->m_path = (dir != nullptr && *dir != '\0') ? std::string(dir) + "/tkmmconfig.log" : std::string();
+  instance->m_path = EvDebug::FilePath();
   instance->m_open = true;
   return true;
 }

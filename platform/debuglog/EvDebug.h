@@ -5,6 +5,15 @@
 // (one file per process, "tkmmconfig.log") when that variable is set, and to an
 // in-memory capture while a test holds one (platform/testkit/debuglog.h).
 //
+// Levels: Error is -1, Debug is 0, DebugLvl(n) is n; a line is written when
+// its level is at most the log's level (TK_LOG_LEVEL, default: every level).
+// A line that no sink would take (no file, no capture, or a level above the
+// log's) costs one atomic read: its format and arguments are never looked at.
+// Callers that prepare arguments at a cost of their own (times turned into
+// texts, lists joined) ask Enabled(level) first. Formatting happens on the
+// caller's thread without any lock; only the writing of the finished line is
+// serialised. TK_LOG_DIR and TK_LOG_LEVEL are read once, at the first line.
+//
 // Client texts, catalogue texts and last-error texts are always passed as an
 // argument of "%s", never as the format itself; the format attribute makes the
 // compiler hold every caller to that.
@@ -24,10 +33,18 @@ class EvDebug {
 
   static void Error(const char* tag, const char* fmt, ...) TK_PRINTF(2, 3);
   static void Debug(const char* tag, const char* fmt, ...) TK_PRINTF(2, 3);
-  // Numbered levels: 1 is the least verbose; every level is recorded.
+  // Numbered levels: 1 is the least verbose.
   static void DebugLvl(int level, const char* tag, const char* fmt, ...) TK_PRINTF(3, 4);
 
   static void VWrite(int level, const char* tag, const char* fmt, va_list args) TK_PRINTF(3, 0);
+
+  // Whether a line of this level would be written anywhere now.
+  static bool Enabled(int level);
+  // The highest level written from now on (kEvDebugError: errors only).
+  static void SetLevel(int level);
+  static int Level();
+  // The log file ("<TK_LOG_DIR>/tkmmconfig.log"), empty when there is none.
+  static std::string FilePath();
 };
 
 // The media-management flavour of the same log; the table-access classes are

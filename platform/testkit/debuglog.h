@@ -1,4 +1,5 @@
-// Test control of the diagnostic log: capture what the code under test logs.
+// Test control of the diagnostic log: capture what the code under test logs,
+// point the file sink elsewhere, and count the lines that were formatted.
 #pragma once
 
 #include <string>
@@ -26,5 +27,13 @@ class Capture {
   bool contains(const std::string& tag, const std::string& needle) const;
   void clear();
 };
+
+// Writes the log file into `dir` from now on ("" for no file), as TK_LOG_DIR
+// does at start.
+void useLogDir(const std::string& dir);
+
+// Lines formatted since the process started (a line no sink takes is never
+// formatted, so it is not counted).
+long long formattedLines();
 
 }  // namespace testkit::debuglog
