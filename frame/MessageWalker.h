@@ -35,8 +35,13 @@
 // area. Once it has ended, `getNext` keeps returning null until `getFirst`.
 // The walker owns nothing and logs nothing; the stream and the value buffer
 // must outlive the walk.
+//
+// getNext is inline: a handler takes each element without a call into the
+// library, and a small value (most are numbers and short texts) is copied
+// with fixed-size moves; only values over 32 bytes call the C library.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -90,7 +95,7 @@ class MessageWalker {
   // Takes the next element: stores its type and length through the pointers
   // that are not null and returns the value (in the value buffer when one was
   // given, else its place in the stream), or null when the walk has ended.
-  char* getNext(unsigned int* type, unsigned int* length);
+  inline char* getNext(unsigned int* type, unsigned int* length);
 
   // Readers of a value. A number is read from the value's first bytes
   // (little-endian, as the streams are); bytes beyond the value's length
@@ -110,6 +115,66 @@ class MessageWalker {
   unsigned int index() const { return m_index; }
 
  private:
+  static constexpr std::size_t kHeaderSize = 8;
+  // Bytes behind a value that the walker zeroes so that a number read at its
+  // full width never picks up bytes of an earlier element.
+  static constexpr unsigned long kWidestNumber = 8;
+  // Values up to this length are copied inline.
+  static constexpr unsigned long kInlineCopy = 32;
+
+  char* end() {
+    m_bEnded = true;
+    return nullptr;
+  }
+  static uint32_t readWord(const unsigned char* at, bool networkOrder) {
+    uint32_t word = 0;
+    std::memcpy(&word, at, sizeof word);
+    if (networkOrder && std::endian::native == std::endian::little) word = __builtin_bswap32(word);
+    return word;
+  }
+  // The `length` (< 8) bytes at `from` as the low bytes of a word whose
+  // other bytes are zero, without reading a byte outside them.
+  static uint64_t shortWord(const unsigned char* from, unsigned long length) {
+    if (length >= 4) {
+      uint32_t low = 0;
+      uint32_t high = 0;
+      std::memcpy(&low, from, 4);
+      std::memcpy(&high, from + length - 4, 4);  // overlaps `low` where both read the same bytes
+      return low | (static_cast<uint64_t>(high) << (8 * (length - 4)));
+    }
+    if (length == 0) return 0;
+    // One, two or three bytes: the first, the middle and the last cover them.
+    return static_cast<uint64_t>(from[0]) | (static_cast<uint64_t>(from[length / 2]) << (8 * (length / 2))) |
+           (static_cast<uint64_t>(from[length - 1]) << (8 * (length - 1)));
+  }
+  // Copies a value into the value buffer, then writes the terminating zero
+  // and zeroes up to the widest number: [length, max(length + 1, 8)), never
+  // past the capacity.
+  static void copyValue(char* to, const unsigned char* from, unsigned long length, unsigned long capacity) {
+    if constexpr (std::endian::native == std::endian::little) {
+      if (capacity >= kWidestNumber && length <= kInlineCopy) {
+        if (length < kWidestNumber) {
+          // The value and its zeroes in one store of the widest number.
+          const uint64_t word = shortWord(from, length);
+          std::memcpy(to, &word, sizeof word);
+          return;
+        }
+        if (length <= 16) {
+          std::memcpy(to, from, 8);
+          std::memcpy(to + length - 8, from + length - 8, 8);
+        } else {
+          std::memcpy(to, from, 16);
+          std::memcpy(to + length - 16, from + length - 16, 16);
+        }
+        if (length < capacity) to[length] = '\0';
+        return;
+      }
+    }
+    copyLongValue(to, from, length, capacity);
+  }
+  // The same for any length, through the C library.
+  static void copyLongValue(char* to, const unsigned char* from, unsigned long length, unsigned long capacity);
+
   // Inline so that a number costs a load, not a call: a full-width value is
   // one fixed-size copy, a shorter one a few bytes.
   template <typename Number>
@@ -135,4 +200,40 @@ class MessageWalker {
   unsigned int m_index = 0;           // number of elements taken so far
   bool m_bNetworkOrder = false;       // element headers are in network byte order
   bool m_bEnded = false;              // the current walk has ended
+  bool m_bUsable = false;             // stream length, capacity and count are all non-zero
 };
+
+inline char* MessageWalker::getNext(unsigned int* type, unsigned int* length) {
+  if (m_pCursor == nullptr || !m_bUsable || m_bEnded) return nullptr;
+
+  ++m_index;
+  if (static_cast<unsigned long>(m_index) > m_elementCount) return end();
+
+  // Locals, so that the stores through `type` and `length` (which may point
+  // anywhere) do not make the compiler reload the walker's fields.
+  unsigned char* cursor = m_pCursor;
+  const unsigned char* streamEnd = reinterpret_cast<const unsigned char*>(m_pBuffer) + m_bufferLength;
+  std::size_t remaining = static_cast<std::size_t>(streamEnd - cursor);
+  if (remaining < kHeaderSize) return end();
+
+  const bool networkOrder = m_bNetworkOrder;
+  const unsigned long capacity = m_valueCapacity;
+  char* valueBuffer = m_pValueBuffer;
+  const uint32_t elementType = readWord(cursor, networkOrder);
+  const uint32_t valueLength = readWord(cursor + 4, networkOrder);
+  cursor += kHeaderSize;
+  m_pCursor = cursor;
+  if (type != nullptr) *type = elementType;
+  if (length != nullptr) *length = valueLength;
+  remaining -= kHeaderSize;
+
+  if (valueLength > capacity || valueLength > remaining) return end();
+
+  char* value = reinterpret_cast<char*>(cursor);
+  if (valueBuffer != nullptr) {
+    copyValue(valueBuffer, cursor, valueLength, capacity);
+    value = valueBuffer;
+  }
+  m_pCursor = cursor + valueLength;
+  return value;
+}

@@ -152,7 +152,9 @@ int CNMessageBase::unserialize(const std::string& text) {
   XNode root;
   rc = tkxml::detail::parseDocument(text, root, why);
   if (rc == tkxml::kOk) {
-    std::string element = tkxml::elementName(m_ns, m_cls);
+    const ClassInfoPtr info = tkxml::findClass(m_ns, m_cls);
+    const std::string unregistered = info ? std::string() : tkxml::elementName(m_ns, m_cls);
+    const std::string& element = info ? info->element : unregistered;
     if (root.name != element) {
       rc = tkxml::kErrWrongRoot;
       why = "the root element is " + root.name + ", not " + element;

@@ -71,7 +71,8 @@ struct Writer {
   int message(const CNMessageBase& m, long long tagAttr, int depth) {
     if (int rc = countElement(depth); rc != tkxml::kOk) return rc;
     ClassInfoPtr info = tkxml::findClass(m.getNamespace(), m.getClassNumber());
-    std::string element = info ? info->element : tkxml::elementName(m.getNamespace(), m.getClassNumber());
+    const std::string unregistered = info ? std::string() : tkxml::elementName(m.getNamespace(), m.getClassNumber());
+    const std::string& element = info ? info->element : unregistered;
     const Body* b = Access::bodyIfAny(m);
 
     newLine(depth);

@@ -108,9 +108,20 @@ size_t utf8Sequence(std::string_view s, size_t i, unsigned& cp) {
 
 }  // namespace
 
+// Bytes written as they stand: printable ASCII but the four XML specials.
+bool plain(unsigned char b) { return b >= 0x20 && b < 0x80 && b != '&' && b != '<' && b != '>' && b != '"'; }
+
 void appendEscaped(std::string& out, std::string_view bytes) {
   size_t i = 0;
   while (i < bytes.size()) {
+    // Runs of plain bytes (most of every text) are appended in one go.
+    size_t run = i;
+    while (run < bytes.size() && plain(static_cast<unsigned char>(bytes[run]))) ++run;
+    if (run > i) {
+      out.append(bytes.data() + i, run - i);
+      i = run;
+      if (i == bytes.size()) break;
+    }
     unsigned char b = static_cast<unsigned char>(bytes[i]);
     if (b < 0x80) {
       switch (b) {
