@@ -52,9 +52,10 @@
 // so every text it makes reads back.
 //
 // Thread safety: any number of threads may use the library at once (the
-// registry, the counters and the failure hooks are guarded; each read makes
-// its own parser). One message object is, like a standard container, used by
-// one thread at a time.
+// registry, the counters and the failure hooks are guarded; each thread has
+// a parser of its own, made at its first read and reused by the next ones).
+// One message object is, like a standard container, used by one thread at a
+// time.
 #pragma once
 
 #include <cstddef>

@@ -7,16 +7,9 @@
 #include "platform/xml/detail/MessageText.h"
 #include "platform/xml/detail/ValueForms.h"
 
-using tkxml::ClassInfo;
 using tkxml::ClassInfoPtr;
 using tkxml::FieldDef;
 using tkxml::FieldKind;
-using tkxml::detail::Body;
-using tkxml::detail::IntListSlot;
-using tkxml::detail::ListSlot;
-using tkxml::detail::ObjectSlot;
-using tkxml::detail::Value;
-using tkxml::detail::XNode;
 using Access = CNMessageBase::Access;
 using namespace tkxml::detail;
 
