@@ -12,34 +12,6 @@ void MessageWalker::copyLongValue(char* to, const unsigned char* from, unsigned 
   }
 }
 
-void MessageWalker::setBuffer(char* stream, unsigned long streamLength, char* valueBuffer, unsigned long valueCapacity,
-                              unsigned long elementCount, bool networkOrder) {
-  m_pBuffer = stream;
-  m_bufferLength = streamLength;
-  m_pValueBuffer = valueBuffer;
-  m_valueCapacity = valueCapacity;
-  m_elementCount = elementCount;
-  m_bNetworkOrder = networkOrder;
-  m_bUsable = streamLength != 0 && valueCapacity != 0 && elementCount != 0;
-  if (valueBuffer != nullptr && valueCapacity != 0) std::memset(valueBuffer, 0, valueCapacity);
-}
-
-void MessageWalker::setRequest(MessageInfo* request, MessageValueBuffer& value) {
-  if (request == nullptr) {
-    setBuffer(nullptr, 0, value.data(), MessageValueBuffer::capacity(), 0, false);
-    return;
-  }
-  setBuffer(request->elementStream, kMessageStreamLength, value.data(), MessageValueBuffer::capacity(),
-            request->elementCount, false);
-}
-
-char* MessageWalker::getFirst(unsigned int* type, unsigned int* length) {
-  m_pCursor = reinterpret_cast<unsigned char*>(m_pBuffer);
-  m_index = 0;
-  m_bEnded = false;
-  return getNext(type, length);
-}
-
 std::string MessageWalker::readText(const char* value, unsigned int length) {
   if (value == nullptr) return std::string();
   return std::string(value, strnlen(value, length));

@@ -36,8 +36,9 @@
 // The walker owns nothing and logs nothing; the stream and the value buffer
 // must outlive the walk.
 //
-// getNext is inline: a handler takes each element without a call into the
-// library, and a small value (most are numbers and short texts) is copied
+// The walk is inline: a handler takes each element without a call into the
+// library, a walker that never leaves its function keeps its position in a
+// register, and a small value (most are numbers and short texts) is copied
 // with fixed-size moves; only values over 32 bytes call the C library.
 #pragma once
 
@@ -80,17 +81,17 @@ class MessageWalker {
   // Stores the settings; when a value buffer is given, fills its first
   // `valueCapacity` bytes with zero. Does not rewind: the walk starts with
   // getFirst.
-  void setBuffer(char* stream, unsigned long streamLength, char* valueBuffer, unsigned long valueCapacity,
-                 unsigned long elementCount, bool networkOrder);
+  inline void setBuffer(char* stream, unsigned long streamLength, char* valueBuffer, unsigned long valueCapacity,
+                        unsigned long elementCount, bool networkOrder);
 
   // The standard settings: the request's stream area (63,536 bytes), the
   // standard value buffer with capacity 4,104, the request's element count,
   // host byte order. A null request leaves the walker empty (every walk
   // yields nothing).
-  void setRequest(MessageInfo* request, MessageValueBuffer& value);
+  inline void setRequest(MessageInfo* request, MessageValueBuffer& value);
 
   // Rewinds to the start of the stream and returns what getNext returns.
-  char* getFirst(unsigned int* type, unsigned int* length);
+  inline char* getFirst(unsigned int* type, unsigned int* length);
 
   // Takes the next element: stores its type and length through the pointers
   // that are not null and returns the value (in the value buffer when one was
@@ -202,6 +203,34 @@ class MessageWalker {
   bool m_bEnded = false;              // the current walk has ended
   bool m_bUsable = false;             // stream length, capacity and count are all non-zero
 };
+
+inline void MessageWalker::setBuffer(char* stream, unsigned long streamLength, char* valueBuffer,
+                                     unsigned long valueCapacity, unsigned long elementCount, bool networkOrder) {
+  m_pBuffer = stream;
+  m_bufferLength = streamLength;
+  m_pValueBuffer = valueBuffer;
+  m_valueCapacity = valueCapacity;
+  m_elementCount = elementCount;
+  m_bNetworkOrder = networkOrder;
+  m_bUsable = streamLength != 0 && valueCapacity != 0 && elementCount != 0;
+  if (valueBuffer != nullptr && valueCapacity != 0) std::memset(valueBuffer, 0, valueCapacity);
+}
+
+inline void MessageWalker::setRequest(MessageInfo* request, MessageValueBuffer& value) {
+  if (request == nullptr) {
+    setBuffer(nullptr, 0, value.data(), MessageValueBuffer::capacity(), 0, false);
+    return;
+  }
+  setBuffer(request->elementStream, kMessageStreamLength, value.data(), MessageValueBuffer::capacity(),
+            request->elementCount, false);
+}
+
+inline char* MessageWalker::getFirst(unsigned int* type, unsigned int* length) {
+  m_pCursor = reinterpret_cast<unsigned char*>(m_pBuffer);
+  m_index = 0;
+  m_bEnded = false;
+  return getNext(type, length);
+}
 
 inline char* MessageWalker::getNext(unsigned int* type, unsigned int* length) {
   if (m_pCursor == nullptr || !m_bUsable || m_bEnded) return nullptr;
