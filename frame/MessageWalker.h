@@ -123,7 +123,8 @@ class MessageWalker {
   // Values up to this length are copied inline.
   static constexpr unsigned long kInlineCopy = 32;
 
-  char* end() {
+  // Ends the walk: getNext yields nothing more until getFirst.
+  char* stop() {
     m_bEnded = true;
     return nullptr;
   }
@@ -236,14 +237,14 @@ inline char* MessageWalker::getNext(unsigned int* type, unsigned int* length) {
   if (m_pCursor == nullptr || !m_bUsable || m_bEnded) return nullptr;
 
   ++m_index;
-  if (static_cast<unsigned long>(m_index) > m_elementCount) return end();
+  if (static_cast<unsigned long>(m_index) > m_elementCount) return stop();
 
   // Locals, so that the stores through `type` and `length` (which may point
   // anywhere) do not make the compiler reload the walker's fields.
   unsigned char* cursor = m_pCursor;
   const unsigned char* streamEnd = reinterpret_cast<const unsigned char*>(m_pBuffer) + m_bufferLength;
   std::size_t remaining = static_cast<std::size_t>(streamEnd - cursor);
-  if (remaining < kHeaderSize) return end();
+  if (remaining < kHeaderSize) return stop();
 
   const bool networkOrder = m_bNetworkOrder;
   const unsigned long capacity = m_valueCapacity;
@@ -256,7 +257,7 @@ inline char* MessageWalker::getNext(unsigned int* type, unsigned int* length) {
   if (length != nullptr) *length = valueLength;
   remaining -= kHeaderSize;
 
-  if (valueLength > capacity || valueLength > remaining) return end();
+  if (valueLength > capacity || valueLength > remaining) return stop();
 
   char* value = reinterpret_cast<char*>(cursor);
   if (valueBuffer != nullptr) {
