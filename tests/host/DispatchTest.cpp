@@ -1,12 +1,6 @@
 // The host's dispatch in-process: its connection code runs against a
 // scripted handler table over a socket pair, so that what a handler receives
 // (the request record the host builds) can be checked field by field.
-//
-// The host's sources are compiled into this test, since tkhost is a program
-// and not a library.
-#include "host/Dispatcher.cpp"
-#include "host/HostLog.cpp"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -17,6 +11,8 @@
 
 #include "frame/HostEntry.h"
 #include "frame/MessageInfo.h"
+#include "host/Dispatcher.h"
+#include "host/HostLog.h"
 #include "host/RequestRecord.h"
 #include "platform/external/HostServices.h"
 #include "tests/support/FrameWire.h"
