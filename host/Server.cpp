@@ -1,3 +1,5 @@
+// The host's listener: a Unix stream socket, one thread per connection (see
+// Server.h). Every descriptor is owned by a UniqueFd.
 #include "host/Server.h"
 
 #include <fcntl.h>
@@ -21,8 +23,9 @@ namespace {
 
 // Connections get descriptors from this number on, handed out in rotation:
 // the handler library knows a client by its descriptor (the configuration
-// session remembers the holder's), so a number that was just closed must not
-// come back at once for another client.
+// session remembers the holder's). The library is told when a connection
+// ends; the rotation is a second line of defence, so that a number that was
+// just closed does not come back at once for another client either.
 constexpr int kFirstConnectionFd = 64;
 // Descriptors stay below this (some libraries still use select()).
 constexpr int kConnectionFdCeiling = 1024;

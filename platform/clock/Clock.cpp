@@ -1,3 +1,5 @@
+// The system clock behind the seam of Clock.h; ClockSeam.h lets the test
+// control replace it.
 #include "platform/clock/Clock.h"
 
 #include <atomic>
