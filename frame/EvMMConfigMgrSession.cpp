@@ -210,7 +210,8 @@ ZQMACMediaConfig* EvMMConfigMgr::GetNewestMediaConfig(MediaConfigPin& pin) {
 }
 
 void EvMMConfigMgr::ConnectionClosed(CWySocket socket) {
-  if (!socket.IsValid()) return;
+  // Most connections never held the session: they cost no lock.
+  if (!socket.IsValid() || m_socketId != socket) return;
   SessionLock lock;
   if (m_socketId != socket) return;
   m_socketId = CWySocket();

@@ -93,8 +93,7 @@ bool refuse(int fd, int64_t sequence, const std::string& reason) {
 bool Dispatcher::init(const HandlerApi& api, std::string& error) {
   m_api = api;
   m_byName.clear();
-  if (api.create == nullptr || api.destroy == nullptr || api.closed == nullptr ||
-      (api.table == nullptr && api.count != 0)) {
+  if (api.create == nullptr || api.destroy == nullptr || (api.table == nullptr && api.count != 0)) {
     error = "the handler library lacks an entry point";
     return false;
   }
@@ -194,7 +193,7 @@ void serveConnection(int fd, const Dispatcher& dispatcher, int frameDeadlineMs) 
   if (handlers == nullptr) {
     logLine(0, "connection %d: the handler objects could not be made", fd);
     refuse(fd, 0, "the host could not make its handler objects");
-    api.closed(fd);
+    if (api.closed != nullptr) api.closed(fd);
     return;
   }
   // A frame of the largest size may leave this much behind; beyond it the
@@ -226,7 +225,7 @@ void serveConnection(int fd, const Dispatcher& dispatcher, int frameDeadlineMs) 
     }
     break;  // closed by the peer, shut down, too slow, or failed
   }
-  api.closed(fd);
+  if (api.closed != nullptr) api.closed(fd);
   api.destroy(handlers);
 }
 

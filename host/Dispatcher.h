@@ -15,6 +15,8 @@ namespace tkhost {
 struct HandlerApi {
   TkHostCreateHandlersFn create = nullptr;
   TkHostDestroyHandlersFn destroy = nullptr;
+  // Told of each connection that ends; may be null for a table whose
+  // handlers keep nothing of a connection (the handler library always has it).
   TkHostConnectionClosedFn closed = nullptr;
   const TkHandlerEntry* table = nullptr;
   size_t count = 0;
