@@ -125,8 +125,12 @@ class EvMMConfigMgr : public EvReturnData {
   // own socket, and null. Otherwise the newest cached instance (a new one,
   // with the caller as holder, when the cache is empty). With `bNew` true: a
   // new, not yet initialised instance is put in front and the caller
-  // becomes the holder; expired unpinned instances are dropped. Every
-  // instance handed out has its expiry renewed.
+  // becomes the holder; expired unpinned instances are dropped, and so are
+  // unpinned ones that no client can reach any more: their session has
+  // ended (unlocked or forced: the instance's terminate flag is set; or the
+  // holder's connection closed) and they are older than the instance just
+  // superseded, which stays one more session. Every instance handed out has
+  // its expiry renewed.
   static ZQMACMediaConfig* GetCurrentMediaConfig(MessageInfo* request, bool bNew);
   // The same, and pins the instance handed out (under the session lock, so
   // no pruning can come between). The pin is released first.
@@ -134,6 +138,12 @@ class EvMMConfigMgr : public EvReturnData {
   // The newest cached instance without making one and without the
   // force-close test, pinned into `pin`; null when the cache is empty.
   static ZQMACMediaConfig* GetNewestMediaConfig(MediaConfigPin& pin);
+  // The client on `socket` has gone (the host calls this before it closes
+  // the descriptor). When it holds the session, the session forgets it: no
+  // later client that gets the same descriptor number is taken for the
+  // holder, and its instance is dropped as one whose session has ended. The configuration lock itself stays as it is:
+  // held until it is unlocked or forced.
+  static void ConnectionClosed(CWySocket socket);
 
   // One-time initialisation of the frame; runs once however many threads
   // call it. Returns 1.

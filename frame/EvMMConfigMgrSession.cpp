@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <mutex>
 #include <new>
 
@@ -43,6 +44,18 @@ constexpr unsigned long kForceClosedText = 0x240002FA;
 constexpr unsigned long kForceClosedCode = 4;
 constexpr std::size_t kForceClosedTextSize = 512;
 
+// Holds a lockable resource for the rest of the scope, however it is left.
+class ResourceLock {
+ public:
+  explicit ResourceLock(FXLockableResource& resource) : m_resource(resource) { m_resource.Lock(); }
+  ~ResourceLock() { m_resource.Unlock(); }
+  ResourceLock(const ResourceLock&) = delete;
+  ResourceLock& operator=(const ResourceLock&) = delete;
+
+ private:
+  FXLockableResource& m_resource;
+};
+
 // Guards g_sLastLoginName; taken on its own, never while waiting for another
 // lock.
 std::mutex& lastLoginNameMutex() {
@@ -69,37 +82,47 @@ MediaConfigContainer* findEntryLocked(const ZQMACMediaConfig* config) {
   return nullptr;
 }
 
+// True when the entry's session has ended: it was unlocked or forced (the
+// instance is told to terminate), or its holder's connection has closed.
+bool sessionEndedLocked(const MediaConfigContainer& entry) {
+  return entry.IsSessionEnded() || entry.GetMediaConfig()->GetTerminateFlag();
+}
+
 // Step 7 of a new instance: `oldCount` entries were there before the new
-// one. Walks from the front (the new entry first), logging each entry's
-// times; from the first entry that has expired on, every entry is dropped,
-// except those pinned by a handler that still uses them. Under the session
-// lock.
+// one, which is in front. Every entry from the first expired one on is
+// dropped. So is every entry whose session has ended and that is no longer
+// the one just superseded: no client reaches it any more (the one just
+// superseded stays for one more session, for whoever was told of its end),
+// so a console that locks and unlocks for ever keeps two instances, not one
+// per session. An entry a handler has pinned stays either way. Only the
+// entries dropped have their times logged: pruning costs next to nothing for
+// what it keeps. Under the session lock.
 void pruneLocked(std::size_t oldCount) {
   EvDebug::Debug(kGetCurrentTag, "the number of old instances = %zu.", oldCount);
   const int64_t now = static_cast<int64_t>(tkclock::now());
   auto& list = EvMMConfigMgr::m_tMediaConfigList;
-  auto it = list.begin();
-  for (; it != list.end(); ++it) {
+  bool expired = false;
+  std::size_t keptExpired = 0;
+  std::size_t position = 1;  // behind the new entry
+  for (auto it = std::next(list.begin()); it != list.end(); ++position) {
+    if (!expired && now > it->GetExpiredTimeStamp()) expired = true;
+    const bool unreachable = position >= 2 && sessionEndedLocked(*it);
+    if ((!expired && !unreachable) || it->IsPinned()) {
+      if (expired) ++keptExpired;
+      ++it;
+      continue;
+    }
     char created[64];
     char expires[64];
     EvDebug::Debug(kGetCurrentTag, "Old instance creation timestamp = %s, expired timestamp = %s.",
                    localTimeText(it->GetCreattionTimeStamp(), created),
                    localTimeText(it->GetExpiredTimeStamp(), expires));
-    if (now > it->GetExpiredTimeStamp()) break;
+    it = list.erase(it);
   }
-  if (it == list.end()) return;
-  std::size_t kept = 0;
-  while (it != list.end()) {
-    if (it->IsPinned()) {
-      ++kept;
-      ++it;
-    } else {
-      it = list.erase(it);
-    }
-  }
+  if (!expired) return;
   EvDebug::Debug(kGetCurrentTag, "%s", "Deleted expired instances.");
-  if (kept != 0)
-    EvDebug::Debug(kGetCurrentTag, "Kept [%zu] expired instances that handlers still use.", kept);
+  if (keptExpired != 0)
+    EvDebug::Debug(kGetCurrentTag, "Kept [%zu] expired instances that handlers still use.", keptExpired);
 }
 
 // Sends the force-close notice to the request's client.
@@ -186,6 +209,18 @@ ZQMACMediaConfig* EvMMConfigMgr::GetNewestMediaConfig(MediaConfigPin& pin) {
   return m_tMediaConfigList.front().GetMediaConfig();
 }
 
+void EvMMConfigMgr::ConnectionClosed(CWySocket socket) {
+  // Most connections never held the session: they cost no lock.
+  if (!socket.IsValid() || m_socketId != socket) return;
+  SessionLock lock;
+  if (m_socketId != socket) return;
+  m_socketId = CWySocket();
+  // The front entry is the holder's: the one made when it became holder.
+  if (!m_tMediaConfigList.empty()) m_tMediaConfigList.front().EndSession();
+  EvDebug::Debug(kGetCurrentTag, "The session holder's connection %d has closed.",
+                 static_cast<int>(socket.GetSocketDescriptor()));
+}
+
 int EvMMConfigMgr::GetSocket(CWySocket* out) {
   if (m_ulLockedMMConfig.load() != 1) return 0;
   if (out != nullptr) *out = m_socketId.Get();
@@ -216,7 +251,7 @@ int EvMMConfigMgr::Initialize() {
   char name[128];
   std::snprintf(name, sizeof name, "%s_%p", "EvMMConfigMgr::Initialize()", static_cast<void*>(&m_initialized));
   FXNamedMutex mutex(name);
-  mutex.Lock();
+  ResourceLock guard(mutex);
   if (!m_initialized.load()) {
     ZQMACMediaConfig::SetStatusTextFunc(::sendStatusResponse, 0);
     SetLastLoginName("");
@@ -225,7 +260,6 @@ int EvMMConfigMgr::Initialize() {
     // Set last, so that a caller who sees the flag finds the work done.
     m_initialized.store(true);
   }
-  mutex.Unlock();
   return 1;
 }
 

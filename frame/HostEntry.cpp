@@ -103,4 +103,8 @@ __attribute__((visibility("default"))) int TkHostSeedDemo(char* reason, size_t r
   return 0;
 }
 
+__attribute__((visibility("default"))) void TkHostConnectionClosed(int fd) {
+  EvMMConfigMgr::ConnectionClosed(CWySocket(fd));
+}
+
 }  // extern "C"

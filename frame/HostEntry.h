@@ -15,6 +15,10 @@
 //                        installation; returns the number of objects it made
 //                        (0 when there was nothing to make), or -1 on failure
 //                        with a reason in the buffer
+//   TkHostConnectionClosed the connection on descriptor `fd` has ended; the
+//                        host calls it before it closes the descriptor, so
+//                        the library forgets the client before another one
+//                        can get the same number
 //
 // Element-stream handlers receive the request record the host filled for the
 // request and answer on its socket themselves; their int result is only logged.
@@ -58,19 +62,22 @@ typedef TkHandlers* (*TkHostCreateHandlersFn)(void);
 typedef void (*TkHostDestroyHandlersFn)(TkHandlers* handlers);
 typedef const TkHandlerEntry* (*TkHostHandlerTableFn)(size_t* count);
 typedef int (*TkHostSeedDemoFn)(char* reason, size_t reasonSize);
+typedef void (*TkHostConnectionClosedFn)(int fd);
 
 uint32_t TkHostEntryVersion(void);
 TkHandlers* TkHostCreateHandlers(void);
 void TkHostDestroyHandlers(TkHandlers* handlers);
 const TkHandlerEntry* TkHostHandlerTable(size_t* count);
 int TkHostSeedDemo(char* reason, size_t reasonSize);
+void TkHostConnectionClosed(int fd);
 
 }  // extern "C"
 
-inline constexpr uint32_t kTkHostEntryVersion = 1;
+inline constexpr uint32_t kTkHostEntryVersion = 2;
 
 inline constexpr const char* kTkHostEntryVersionSymbol = "TkHostEntryVersion";
 inline constexpr const char* kTkHostCreateHandlersSymbol = "TkHostCreateHandlers";
 inline constexpr const char* kTkHostDestroyHandlersSymbol = "TkHostDestroyHandlers";
 inline constexpr const char* kTkHostHandlerTableSymbol = "TkHostHandlerTable";
 inline constexpr const char* kTkHostSeedDemoSymbol = "TkHostSeedDemo";
+inline constexpr const char* kTkHostConnectionClosedSymbol = "TkHostConnectionClosed";

@@ -7,8 +7,8 @@
 namespace {
 
 // A new instance in the cache's module mode; throws std::bad_alloc.
-ZQMACMediaConfig* newInstance() {
-  ZQMACMediaConfig* config = new ZQMACMediaConfig();
+std::unique_ptr<ZQMACMediaConfig> newInstance() {
+  auto config = std::make_unique<ZQMACMediaConfig>();
   config->SetModuleMode(MediaConfigContainer::kModuleMode);
   return config;
 }
@@ -34,9 +34,6 @@ MediaConfigContainer& MediaConfigContainer::operator=(const MediaConfigContainer
   return *this;
 }
 
-MediaConfigContainer::~MediaConfigContainer() {
-  delete m_pMediaConfig;
-  m_pMediaConfig = nullptr;
-}
+MediaConfigContainer::~MediaConfigContainer() = default;
 
 void MediaConfigContainer::SetExpiredTimeStamp() { m_tExpiredTimeStamp = nowSeconds() + kLifetimeSeconds; }

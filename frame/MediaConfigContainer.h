@@ -9,13 +9,17 @@
 // gets a fresh expiry and a fresh, empty instance of its own; assignment
 // copies the two times and keeps the target's own instance.
 //
-// The pin count belongs to the cache (EvMMConfigMgr): it counts the handlers
-// that use the entry's instance right now (MediaConfigPin), and pruning
-// never drops a pinned entry. It is read and changed only under the
-// session lock; a copy starts unpinned and assignment keeps the target's.
+// The pin count and the session-ended mark belong to the cache
+// (EvMMConfigMgr): the count says how many handlers use the entry's instance
+// right now (MediaConfigPin), and pruning never drops a pinned entry; the
+// mark says that the client for which the instance was made has gone, so
+// that nobody reaches it once a newer entry is in front. Both are read and
+// changed only under the session lock; a copy starts unpinned and unmarked,
+// and assignment keeps the target's.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 class ZQMACMediaConfig;
 
@@ -30,13 +34,12 @@ class MediaConfigContainer {
   MediaConfigContainer();
   MediaConfigContainer(const MediaConfigContainer& other);
   MediaConfigContainer& operator=(const MediaConfigContainer& other);
-  // Deletes the instance.
-  ~MediaConfigContainer();
+  ~MediaConfigContainer();  // deletes the instance
 
   // Expiry = now + 7,200.
   void SetExpiredTimeStamp();
 
-  ZQMACMediaConfig* GetMediaConfig() const { return m_pMediaConfig; }
+  ZQMACMediaConfig* GetMediaConfig() const { return m_pMediaConfig.get(); }
   int64_t GetCreattionTimeStamp() const { return m_tCreationTimeStamp; }
   int64_t GetExpiredTimeStamp() const { return m_tExpiredTimeStamp; }
 
@@ -48,9 +51,14 @@ class MediaConfigContainer {
   bool IsPinned() const { return m_pinCount > 0; }
   int GetPinCount() const { return m_pinCount; }
 
+  // The session-ended mark (under the session lock only; see above).
+  void EndSession() { m_sessionEnded = true; }
+  bool IsSessionEnded() const { return m_sessionEnded; }
+
  private:
-  ZQMACMediaConfig* m_pMediaConfig;
+  std::unique_ptr<ZQMACMediaConfig> m_pMediaConfig;
   int64_t m_tExpiredTimeStamp;
   int64_t m_tCreationTimeStamp;
   int m_pinCount = 0;
+  bool m_sessionEnded = false;
 };

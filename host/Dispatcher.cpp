@@ -187,25 +187,35 @@ void Dispatcher::serve(const std::string& body, int fd, TkHandlers* handlers) co
   callXml(*entry, request, fd, handlers);
 }
 
-void serveConnection(int fd, const Dispatcher& dispatcher) {
+void serveConnection(int fd, const Dispatcher& dispatcher, int frameDeadlineMs) {
   const HandlerApi& api = dispatcher.api();
   TkHandlers* handlers = api.create();
   if (handlers == nullptr) {
     logLine(0, "connection %d: the handler objects could not be made", fd);
     refuse(fd, 0, "the host could not make its handler objects");
+    if (api.closed != nullptr) api.closed(fd);
     return;
   }
+  // A frame of the largest size may leave this much behind; beyond it the
+  // buffer is given back after the frame is served.
+  constexpr size_t kKeptBodyCapacity = 1u << 20;
   std::string body;
   for (;;) {
     try {
-      tkwire::ReadStatus status = tkwire::readFrame(fd, -1, body);
+      tkwire::ReadStatus status = tkwire::readFrame(fd, -1, frameDeadlineMs, body);
       if (status == tkwire::ReadStatus::Ok) {
         dispatcher.serve(body, fd, handlers);
+        if (body.capacity() > kKeptBodyCapacity) std::string().swap(body);
         continue;
       }
       if (status == tkwire::ReadStatus::TooLong) {
         logLine(1, "connection %d: request frame longer than %u bytes; closing", fd, tkwire::kMaxFrameBytes);
         refuse(fd, 0, "request frame too long: at most " + std::to_string(tkwire::kMaxFrameBytes) + " bytes");
+      } else if (status == tkwire::ReadStatus::Timeout) {
+        // Half a frame and then nothing: the connection holds a thread and a
+        // place among the connections, so it goes.
+        logLine(1, "connection %d: request frame not complete within %d ms; closing", fd, frameDeadlineMs);
+        refuse(fd, 0, "request frame not complete within " + std::to_string(frameDeadlineMs) + " ms");
       }
     } catch (const std::exception& e) {
       // Out of memory for a frame (handlers' own failures are caught around
@@ -213,8 +223,9 @@ void serveConnection(int fd, const Dispatcher& dispatcher) {
       logLine(0, "connection %d: %s; closing", fd, e.what());
       refuse(fd, 0, "the host cannot serve this connection any longer");
     }
-    break;  // closed by the peer, shut down, or failed
+    break;  // closed by the peer, shut down, too slow, or failed
   }
+  if (api.closed != nullptr) api.closed(fd);
   api.destroy(handlers);
 }
 

@@ -15,6 +15,9 @@ namespace tkhost {
 struct HandlerApi {
   TkHostCreateHandlersFn create = nullptr;
   TkHostDestroyHandlersFn destroy = nullptr;
+  // Told of each connection that ends; may be null for a table whose
+  // handlers keep nothing of a connection (the handler library always has it).
+  TkHostConnectionClosedFn closed = nullptr;
   const TkHandlerEntry* table = nullptr;
   size_t count = 0;
 };
@@ -43,9 +46,17 @@ class Dispatcher {
 // reason. False when the connection is gone.
 bool refuse(int fd, int64_t sequence, const std::string& reason);
 
-// Serves one connection until its peer closes it or it is shut down: reads
-// request frames and hands each to the dispatcher. Makes the connection's
-// handler objects first and destroys them at the end.
-void serveConnection(int fd, const Dispatcher& dispatcher);
+// How long the rest of a request frame may take once its first byte has
+// arrived, unless the host is told otherwise.
+inline constexpr int kDefaultFrameDeadlineMs = 10000;
+
+// Serves one connection until its peer closes it, it is shut down, or a
+// request frame that has begun is not complete within `frameDeadlineMs`:
+// reads request frames and hands each to the dispatcher. Between frames the
+// connection may stay idle without limit. Makes the connection's handler
+// objects first; at the end tells the handler library that the connection
+// has ended (while `fd` is still open, so that its number cannot yet belong
+// to another connection) and destroys them.
+void serveConnection(int fd, const Dispatcher& dispatcher, int frameDeadlineMs = kDefaultFrameDeadlineMs);
 
 }  // namespace tkhost

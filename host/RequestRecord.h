@@ -13,7 +13,7 @@ namespace tkhost {
 
 // A zeroed record on the connection `fd` with the request's head filled in.
 inline std::unique_ptr<MessageInfo> makeRecord(const tkwire::RequestHead& request, int fd) {
-  std::unique_ptr<MessageInfo> record(new MessageInfo());
+  auto record = std::make_unique<MessageInfo>();
   record->socket = CWySocket(fd);
   record->secureSocket.SetEstablished(true);
   record->userId = request.userId;

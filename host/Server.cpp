@@ -1,3 +1,5 @@
+// The host's listener: a Unix stream socket, one thread per connection (see
+// Server.h). Every descriptor is owned by a UniqueFd.
 #include "host/Server.h"
 
 #include <fcntl.h>
@@ -21,8 +23,9 @@ namespace {
 
 // Connections get descriptors from this number on, handed out in rotation:
 // the handler library knows a client by its descriptor (the configuration
-// session remembers the holder's), so a number that was just closed must not
-// come back at once for another client.
+// session remembers the holder's). The library is told when a connection
+// ends; the rotation is a second line of defence, so that a number that was
+// just closed does not come back at once for another client either.
 constexpr int kFirstConnectionFd = 64;
 // Descriptors stay below this (some libraries still use select()).
 constexpr int kConnectionFdCeiling = 1024;
@@ -37,8 +40,8 @@ bool fillAddress(const std::string& path, sockaddr_un& address) {
 
 }  // namespace
 
-Server::Server(const Dispatcher& dispatcher, size_t maxConnections)
-    : m_dispatcher(dispatcher), m_maxConnections(maxConnections) {}
+Server::Server(const Dispatcher& dispatcher, size_t maxConnections, int frameDeadlineMs)
+    : m_dispatcher(dispatcher), m_maxConnections(maxConnections), m_frameDeadlineMs(frameDeadlineMs) {}
 
 Server::~Server() { stop(); }
 
@@ -64,27 +67,24 @@ bool Server::listen(const std::string& path, std::string& error) {
       error = path + " exists and is not a socket";
       return false;
     }
-    int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    bool live = probe >= 0 && ::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    if (probe >= 0) ::close(probe);
-    if (live) {
+    UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (probe && ::connect(probe.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
       error = "another host is listening on " + path;
       return false;
     }
     ::unlink(path.c_str());  // left behind by a host that is gone
   }
 
-  m_listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (m_listenFd < 0) {
+  UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!listener) {
     error = std::string("socket: ") + std::strerror(errno);
     return false;
   }
-  if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  if (::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     error = "cannot bind " + path + ": " + std::strerror(errno);
-    ::close(m_listenFd);
-    m_listenFd = -1;
     return false;
   }
+  m_listenFd = std::move(listener);
   // Only the owner may connect: the host takes the user id a console names.
   // Nobody can connect before listen(), so there is no window.
   ::chmod(path.c_str(), 0600);
@@ -94,13 +94,13 @@ bool Server::listen(const std::string& path, std::string& error) {
     m_ino = bound.st_ino;
   }
   m_path = path;
-  if (::listen(m_listenFd, SOMAXCONN) != 0) {
+  if (::listen(m_listenFd.get(), SOMAXCONN) != 0) {
     error = std::string("listen: ") + std::strerror(errno);
     stop();
     return false;
   }
-  m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (m_wakeFd < 0) {
+  m_wakeFd.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (!m_wakeFd) {
     error = std::string("eventfd: ") + std::strerror(errno);
     stop();
     return false;
@@ -109,8 +109,8 @@ bool Server::listen(const std::string& path, std::string& error) {
 }
 
 void Server::run(int stopFd) {
-  while (m_listenFd >= 0) {
-    pollfd fds[3] = {{stopFd, POLLIN, 0}, {m_listenFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+  while (m_listenFd) {
+    pollfd fds[3] = {{stopFd, POLLIN, 0}, {m_listenFd.get(), POLLIN, 0}, {m_wakeFd.get(), POLLIN, 0}};
     int r = ::poll(fds, 3, -1);
     if (r < 0) {
       if (errno == EINTR) continue;
@@ -120,7 +120,7 @@ void Server::run(int stopFd) {
     if (fds[0].revents != 0) break;
     if (fds[2].revents & POLLIN) {
       uint64_t count = 0;
-      while (::read(m_wakeFd, &count, sizeof count) > 0) {
+      while (::read(m_wakeFd.get(), &count, sizeof count) > 0) {
       }
       reap(false);
     }
@@ -130,45 +130,44 @@ void Server::run(int stopFd) {
 }
 
 void Server::accept() {
-  int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-  if (fd < 0) {
+  UniqueFd fd(::accept4(m_listenFd.get(), nullptr, nullptr, SOCK_CLOEXEC));
+  if (!fd) {
     if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
       logLine(0, "cannot accept a connection: %s", std::strerror(errno));
       ::poll(nullptr, 0, 100);  // the connection waits in the backlog; do not spin
     }
     return;
   }
-  fd = placeDescriptor(fd);
+  fd = placeDescriptor(std::move(fd));
 
   std::lock_guard<std::mutex> guard(m_mutex);
   if (m_connections.size() >= m_maxConnections) {
     logLine(0, "refused a connection: %zu connections are open", m_connections.size());
-    refuse(fd, 0, "too many connections");
-    ::close(fd);
+    refuse(fd.get(), 0, "too many connections");
     return;
   }
   auto connection = std::make_unique<Connection>();
-  connection->fd = fd;
+  connection->fd = std::move(fd);
   Connection* c = connection.get();
+  const int number = c->fd.get();
   try {
-    c->thread = std::thread([this, c] {
-      serveConnection(c->fd, m_dispatcher);
+    c->thread = std::thread([this, c, number] {
+      serveConnection(number, m_dispatcher, m_frameDeadlineMs);
       c->finished.store(true);
       uint64_t one = 1;
-      ssize_t ignored = ::write(m_wakeFd, &one, sizeof one);
+      ssize_t ignored = ::write(m_wakeFd.get(), &one, sizeof one);
       (void)ignored;
     });
   } catch (const std::system_error& e) {
     logLine(0, "cannot start a connection thread: %s", e.what());
-    refuse(fd, 0, "the host cannot serve another connection");
-    ::close(fd);
+    refuse(number, 0, "the host cannot serve another connection");
     return;
   }
-  logLine(1, "connection %d opened (%zu open)", fd, m_connections.size() + 1);
+  logLine(1, "connection %d opened (%zu open)", number, m_connections.size() + 1);
   m_connections.push_back(std::move(connection));
 }
 
-int Server::placeDescriptor(int fd) {
+UniqueFd Server::placeDescriptor(UniqueFd fd) {
   rlimit limit{};
   int ceiling = kConnectionFdCeiling;
   if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
@@ -177,13 +176,11 @@ int Server::placeDescriptor(int fd) {
   if (ceiling <= kFirstConnectionFd + 16) return fd;
   if (m_nextFd < kFirstConnectionFd || m_nextFd >= ceiling) m_nextFd = kFirstConnectionFd;
   for (int from : {m_nextFd, kFirstConnectionFd}) {
-    int placed = ::fcntl(fd, F_DUPFD_CLOEXEC, from);
-    if (placed >= 0 && placed < ceiling) {
-      ::close(fd);
-      m_nextFd = placed + 1;
-      return placed;
+    UniqueFd placed(::fcntl(fd.get(), F_DUPFD_CLOEXEC, from));
+    if (placed && placed.get() < ceiling) {
+      m_nextFd = placed.get() + 1;
+      return placed;  // the original number is closed with `fd`
     }
-    if (placed >= 0) ::close(placed);
   }
   return fd;  // every number in the range is taken: keep the one we have
 }
@@ -203,8 +200,9 @@ void Server::reap(bool all) {
   }
   for (auto& c : done) {
     if (c->thread.joinable()) c->thread.join();
-    ::close(c->fd);
-    logLine(1, "connection %d closed", c->fd);
+    const int number = c->fd.get();
+    c->fd.reset();
+    logLine(1, "connection %d closed", number);
   }
 }
 
@@ -214,10 +212,7 @@ size_t Server::connectionCount() {
 }
 
 void Server::stop() {
-  if (m_listenFd >= 0) {
-    ::close(m_listenFd);
-    m_listenFd = -1;
-  }
+  m_listenFd.reset();
   if (!m_path.empty()) {
     // Remove the socket file only while it is still ours.
     struct stat current{};
@@ -227,13 +222,10 @@ void Server::stop() {
   }
   {
     std::lock_guard<std::mutex> guard(m_mutex);
-    for (auto& c : m_connections) ::shutdown(c->fd, SHUT_RDWR);
+    for (auto& c : m_connections) ::shutdown(c->fd.get(), SHUT_RDWR);
   }
   reap(true);
-  if (m_wakeFd >= 0) {
-    ::close(m_wakeFd);
-    m_wakeFd = -1;
-  }
+  m_wakeFd.reset();
 }
 
 }  // namespace tkhost

@@ -12,12 +12,20 @@
 #include <thread>
 
 #include "host/Dispatcher.h"
+#include "host/UniqueFd.h"
 
 namespace tkhost {
 
+inline constexpr size_t kDefaultMaxConnections = 256;
+
 class Server {
  public:
-  explicit Server(const Dispatcher& dispatcher, size_t maxConnections = 256);
+  // At most `maxConnections` are served at once; a further one is answered
+  // "too many connections" and closed. Once a request frame has begun, the
+  // whole of it must arrive within `frameDeadlineMs`, else its connection is
+  // dropped (see serveConnection).
+  explicit Server(const Dispatcher& dispatcher, size_t maxConnections = kDefaultMaxConnections,
+                  int frameDeadlineMs = kDefaultFrameDeadlineMs);
   ~Server();  // stops, if still running
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
@@ -38,19 +46,20 @@ class Server {
 
  private:
   struct Connection {
-    int fd = -1;
+    UniqueFd fd;
     std::thread thread;
     std::atomic<bool> finished{false};
   };
 
   void accept();
   void reap(bool all);
-  int placeDescriptor(int fd);
+  UniqueFd placeDescriptor(UniqueFd fd);
 
   const Dispatcher& m_dispatcher;
   size_t m_maxConnections;
-  int m_listenFd = -1;
-  int m_wakeFd = -1;  // eventfd: a connection thread has finished
+  int m_frameDeadlineMs;
+  UniqueFd m_listenFd;
+  UniqueFd m_wakeFd;  // eventfd: a connection thread has finished
   std::string m_path;
   dev_t m_dev = 0;
   ino_t m_ino = 0;

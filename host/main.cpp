@@ -20,11 +20,13 @@ namespace {
 
 const char kUsage[] =
     "usage: tkhost [--socket PATH] [--library PATH] [--seed-demo] [--max-connections N]\n"
-    "              [--verbose | --quiet]\n"
+    "              [--frame-deadline MS] [--verbose | --quiet]\n"
     "  --socket PATH         where to listen (default var/tkhost.sock)\n"
     "  --library PATH        the handler library (default libtkmmconfig.so next to tkhost)\n"
     "  --seed-demo           fill an empty database with the demonstration installation\n"
     "  --max-connections N   connections served at once (default 256)\n"
+    "  --frame-deadline MS   once a request frame has begun, all of it must arrive within\n"
+    "                        MS milliseconds, else its connection is closed (default 10000)\n"
     "  --verbose             log every request; --quiet logs errors only\n"
     "The database is the file named by TK_DB (default var/tarnkeep.db).\n";
 
@@ -32,7 +34,8 @@ struct Options {
   std::string socketPath = "var/tkhost.sock";
   std::string libraryPath;
   bool seedDemo = false;
-  size_t maxConnections = 256;
+  size_t maxConnections = tkhost::kDefaultMaxConnections;
+  int frameDeadlineMs = tkhost::kDefaultFrameDeadlineMs;
   int logLevel = 1;
 };
 
@@ -47,6 +50,18 @@ bool parse(int argc, char** argv, Options& options) {
       out = argv[++i];
       return true;
     };
+    // A whole number from 1 to `most`.
+    auto number = [&](unsigned long& out, unsigned long most, const char* what) {
+      std::string text;
+      if (!value(text)) return false;
+      char* end = nullptr;
+      out = std::strtoul(text.c_str(), &end, 10);
+      if (text.empty() || text[0] == '-' || *end != '\0' || out == 0 || out > most) {
+        std::fprintf(stderr, "tkhost: %s takes %s from 1 to %lu\n", arg.c_str(), what, most);
+        return false;
+      }
+      return true;
+    };
     if (arg == "--socket") {
       if (!value(options.socketPath)) return false;
     } else if (arg == "--library") {
@@ -54,15 +69,13 @@ bool parse(int argc, char** argv, Options& options) {
     } else if (arg == "--seed-demo") {
       options.seedDemo = true;
     } else if (arg == "--max-connections") {
-      std::string text;
-      if (!value(text)) return false;
-      char* end = nullptr;
-      unsigned long n = std::strtoul(text.c_str(), &end, 10);
-      if (text.empty() || *end != '\0' || n == 0 || n > 100000) {
-        std::fprintf(stderr, "tkhost: --max-connections takes a number from 1 to 100000\n");
-        return false;
-      }
+      unsigned long n = 0;
+      if (!number(n, 100000, "a number")) return false;
       options.maxConnections = n;
+    } else if (arg == "--frame-deadline") {
+      unsigned long n = 0;
+      if (!number(n, 3600000, "milliseconds")) return false;
+      options.frameDeadlineMs = static_cast<int>(n);
     } else if (arg == "--verbose" || arg == "-v") {
       options.logLevel = 2;
     } else if (arg == "--quiet" || arg == "-q") {
@@ -136,7 +149,7 @@ int main(int argc, char** argv) {
       tkhost::logLine(0, "--seed-demo: %s", message.c_str());
     }
 
-    tkhost::Server server(dispatcher, options.maxConnections);
+    tkhost::Server server(dispatcher, options.maxConnections, options.frameDeadlineMs);
     if (!server.listen(options.socketPath, error)) {
       tkhost::logLine(0, "%s", error.c_str());
       status = 1;

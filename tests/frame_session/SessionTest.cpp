@@ -2,10 +2,12 @@
 // force-close rule, pruning, pins, cache entries, the handler class's
 // construction and the one-time initialisation.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <ctime>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -210,12 +212,14 @@ TEST_F(Session, UsingAnInstanceKeepsItAlive) {
   EXPECT_EQ(cachedInstances(), (Instances{next, used}));
 }
 
-TEST_F(Session, ThePruningLogShowsBothTimesEachInItsOwnText) {
+TEST_F(Session, PruningLogsBothTimesOfEachEntryItDropsAndNothingOfThoseItKeeps) {
   Connection client;
   newSession(client);
   m_clock.advance(3600);
+  ZQMACMediaConfig* kept = newSession(client);
+  m_clock.advance(3700);  // the first entry has expired, the second has not
   testkit::debuglog::Capture log;
-  newSession(client);
+  ZQMACMediaConfig* fresh = newSession(client);  // drops the first, keeps the second
 
   auto text = [](time_t t) {
     struct tm parts;
@@ -227,12 +231,94 @@ TEST_F(Session, ThePruningLogShowsBothTimesEachInItsOwnText) {
   auto line = [&](time_t made) {
     return "Old instance creation timestamp = " + text(made) + ", expired timestamp = " + text(made + 7200) + ".";
   };
-  // The new entry first, then the old one; creation and expiry differ.
   std::vector<std::string> lines;
   for (const auto& l : log.lines())
     if (l.text.rfind("Old instance creation timestamp", 0) == 0) lines.push_back(l.text);
-  EXPECT_EQ(lines, (std::vector<std::string>{line(kStart + 3600), line(kStart)}));
+  EXPECT_EQ(lines, (std::vector<std::string>{line(kStart)}));
   EXPECT_NE(text(kStart), text(kStart + 7200));
+  EXPECT_EQ(cachedInstances(), (Instances{fresh, kept}));
+}
+
+TEST_F(Session, AnInstanceWhoseSessionEndedIsFreedOnceTwoNewerOnesAreInFrontUnlessPinned) {
+  // Sessions end by unlock or force (the instance is told to terminate) or
+  // when the holder's connection closes. The instance just superseded stays
+  // for whoever was told of its end; behind it, nobody reaches it any more.
+  enum class End { Terminated, HolderGone };
+  for (End end : {End::Terminated, End::HolderGone}) {
+    SCOPED_TRACE(end == End::Terminated ? "terminated" : "holder gone");
+    tktest::resetSessionState();
+    // Ends the session of the holder `client` with the instance `config`.
+    auto endSession = [end](const Connection& client, ZQMACMediaConfig* config) {
+      if (end == End::Terminated) {
+        config->SetTerminateFlag(true);
+      } else {
+        EvMMConfigMgr::ConnectionClosed(client.socket());
+      }
+    };
+    Connection first;
+    Connection second;
+    ZQMACMediaConfig* open = newSession(second);  // its session never ends
+    ZQMACMediaConfig* ended = newSession(first);
+    endSession(first, ended);
+    ZQMACMediaConfig* n1 = newSession(second);
+    EXPECT_EQ(cachedInstances(), (Instances{n1, ended, open}));
+    ZQMACMediaConfig* n2 = newSession(second);
+    EXPECT_EQ(cachedInstances(), (Instances{n2, n1, open}));
+
+    // Pinned, it stays until the pin goes and a new one comes.
+    MediaConfigPin pin(n2);
+    endSession(second, n2);
+    ZQMACMediaConfig* n3 = newSession(first);
+    ZQMACMediaConfig* n4 = newSession(first);
+    EXPECT_EQ(cachedInstances(), (Instances{n4, n3, n2, n1, open}));
+    pin.release();
+    ZQMACMediaConfig* n5 = newSession(first);
+    EXPECT_EQ(cachedInstances(), (Instances{n5, n4, n3, n1, open}));
+  }
+}
+
+TEST_F(Session, AHolderWhoseConnectionClosedIsNeverMatchedByALaterClientOnTheSameDescriptor) {
+  auto holder = std::make_unique<Connection>();
+  ZQMACMediaConfig* config = newSession(*holder, 5);
+  ASSERT_NE(config, nullptr);
+  EvMMConfigMgr::m_ulLockedMMConfig = 1;
+  const CWySocket number = holder->socket();
+  // The host tells the library, then closes the descriptor.
+  EvMMConfigMgr::ConnectionClosed(number);
+  EXPECT_FALSE(EvMMConfigMgr::GetSocketId().IsValid());
+  holder.reset();
+
+  // A new client on the very same descriptor number.
+  Connection later;
+  ASSERT_EQ(::dup2(later.socket().GetSocketDescriptor(), number.GetSocketDescriptor()),
+            static_cast<int>(number.GetSocketDescriptor()));
+  auto request = later.request(0x44, 0, 6);
+  request->socket = number;
+  EvMMConfigMgr::SetLastLoginName("alice");
+  EXPECT_EQ(EvMMConfigMgr::GetCurrentMediaConfig(request.get(), false), nullptr) << "not the holder's session";
+  const auto replies = later.replies();
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0].messageId, 11055u);
+  EXPECT_EQ(replies[0].items.at(0).bytes, wordAndText(4, tktest::catalogueText(0x240002FA, "alice")));
+  // The lock stays held, by nobody reachable, until it is forced; the status
+  // callbacks no longer go to that descriptor number.
+  EXPECT_EQ(EvMMConfigMgr::m_ulLockedMMConfig.load(), 1u);
+  CWySocket out(123);
+  EXPECT_EQ(EvMMConfigMgr::GetSocket(&out), 1);
+  EXPECT_FALSE(out.IsValid());
+  EvMMConfigMgr::SetClientSequenceNumber(3);
+  ZQMACMediaConfig::SetStatusTextFunc(::sendStatusResponse, 0);
+  ZQMACMediaConfig::SetStatusText("for the holder only");
+  EXPECT_TRUE(later.replies().empty());
+  ::close(static_cast<int>(number.GetSocketDescriptor()));
+
+  // A connection that was not the holder's changes nothing.
+  Connection holderAgain;
+  ASSERT_NE(newSession(holderAgain), nullptr);
+  Connection bystander;
+  EvMMConfigMgr::ConnectionClosed(bystander.socket());
+  EvMMConfigMgr::ConnectionClosed(CWySocket());
+  EXPECT_EQ(EvMMConfigMgr::GetSocketId(), holderAgain.socket());
 }
 
 TEST_F(Session, APinnedInstanceOutlivesPruning) {

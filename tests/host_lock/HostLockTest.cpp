@@ -5,6 +5,8 @@
 
 #include <fstream>
 #include <latch>
+#include <map>
+#include <memory>
 #include <thread>
 
 #include "tests/support/FrameSession.h"
@@ -159,6 +161,69 @@ TEST_F(HostLock, TheConsoleTakesAndReleasesTheLock) {
   EXPECT_EQ(wrong.exitCode(), 64);
   EXPECT_NE(hosttest::readFile(m_dir.file("wrong.err")).find("rights= is for the element-stream form"),
             std::string::npos);
+}
+
+// The descriptor numbers of the connections the host opened, in order,
+// from its log.
+std::vector<std::string> openedNumbers(const std::string& log) {
+  std::vector<std::string> opened;
+  for (size_t at = log.find("connection "); at != std::string::npos; at = log.find("connection ", at + 1)) {
+    size_t end = log.find(" opened", at);
+    if (end != std::string::npos && end < log.find('\n', at)) opened.push_back(log.substr(at + 11, end - at - 11));
+  }
+  return opened;
+}
+
+size_t closedCount(const std::string& log) {
+  size_t n = 0;
+  for (size_t at = log.find(" closed\n"); at != std::string::npos; at = log.find(" closed\n", at + 1)) ++n;
+  return n;
+}
+
+TEST(HostLockHolder, AHolderThatDisconnectsIsNeverMatchedByALaterConsoleOnTheSameDescriptor) {
+  tktest::TempDir dir;
+  std::unique_ptr<hosttest::Host> host;
+  {
+    // Under so low a limit the host cannot hand out descriptor numbers in
+    // rotation: a closed number comes back at once for the next console.
+    hosttest::ScopedDescriptorLimit limit(64);
+    host = std::make_unique<hosttest::Host>(
+        dir, dir.file("host.sock"), std::vector<std::string>{},
+        std::map<std::string, std::string>{{"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}});
+  }
+  ASSERT_TRUE(host->up()) << host->log();
+  auto waitClosed = [&](size_t n) {
+    for (int64_t deadline = hosttest::nowMs() + hosttest::kReplyMs;
+         closedCount(host->log()) < n && hosttest::nowMs() < deadline;)
+      hosttest::pauseMs(5);
+    return closedCount(host->log()) == n;
+  };
+  ASSERT_TRUE(waitClosed(1)) << host->log();
+
+  const int holder = host->connect();
+  ASSERT_GE(holder, 0);
+  EXPECT_NE(lock(holder, 1, 1).status, 3u);
+  ::close(holder);
+  ASSERT_TRUE(waitClosed(2)) << host->log();
+
+  const int later = host->connect();
+  ASSERT_GE(later, 0);
+  EXPECT_EQ(lock(later, 1, 2).status, 3u);
+  const std::vector<std::string> opened = openedNumbers(host->log());
+  ASSERT_EQ(opened.size(), 3u) << host->log();
+  ASSERT_EQ(opened[2], opened[1]) << "the later console has the holder's descriptor number";
+
+  // Its element-stream unlock is not the holder's: nothing changes, and the
+  // lock is still held.
+  tktest::Status unlock = lock(later, 2, 3);
+  EXPECT_EQ(unlock.status, 1u);
+  EXPECT_EQ(unlock.text, "Success");
+  EXPECT_EQ(lock(later, 1, 4).status, 3u);
+  // Forcing it is the way in.
+  EXPECT_NE(lock(later, 3, 5).status, 3u);
+  EXPECT_EQ(lock(later, 2, 6).text, "Success");
+  EXPECT_NE(lock(later, 1, 7).status, 3u);
+  ::close(later);
 }
 
 }  // namespace

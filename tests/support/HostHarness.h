@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -207,6 +209,32 @@ inline int countProcEntries(pid_t pid, const char* what) {
   }
   return n;
 }
+
+// The resident memory of a process in KiB, from /proc; -1 when unknown.
+inline long residentKb(pid_t pid) {
+  std::istringstream status(readFile("/proc/" + std::to_string(pid) + "/status"));
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  return -1;
+}
+
+// Lowers this process's soft limit of open descriptors for a scope, so that
+// a child started within it inherits the limit.
+class ScopedDescriptorLimit {
+ public:
+  explicit ScopedDescriptorLimit(rlim_t limit) {
+    ::getrlimit(RLIMIT_NOFILE, &m_saved);
+    rlimit lowered = m_saved;
+    lowered.rlim_cur = limit;
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+  }
+  ~ScopedDescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &m_saved); }
+  ScopedDescriptorLimit(const ScopedDescriptorLimit&) = delete;
+  ScopedDescriptorLimit& operator=(const ScopedDescriptorLimit&) = delete;
+
+ private:
+  rlimit m_saved{};
+};
 
 // Writes `frame` and returns the replies to it: the first within kReplyMs,
 // the rest until none comes for quietMs.

@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <sstream>
@@ -76,12 +77,12 @@ int64_t nowMs() {
       .count();
 }
 
-// Reads exactly n bytes. A non-negative timeout bounds the whole read.
-ReadStatus readExact(int fd, char* buf, size_t n, int timeoutMs) {
+// Reads exactly n bytes, all of them by `deadline` (a steady-clock time in
+// ms; negative: no limit).
+ReadStatus readExact(int fd, char* buf, size_t n, int64_t deadline) {
   size_t got = 0;
-  const int64_t deadline = timeoutMs >= 0 ? nowMs() + timeoutMs : 0;
   while (got < n) {
-    if (timeoutMs >= 0) {
+    if (deadline >= 0) {
       int64_t left = deadline - nowMs();
       if (left < 0) left = 0;
       pollfd p{fd, POLLIN, 0};
@@ -98,6 +99,12 @@ ReadStatus readExact(int fd, char* buf, size_t n, int timeoutMs) {
   }
   return ReadStatus::Ok;
 }
+
+int64_t deadlineAfter(int ms) { return ms < 0 ? -1 : nowMs() + ms; }
+
+// The body buffer starts at this size and at most doubles with each step, so
+// that what it holds stays within twice what has arrived.
+constexpr size_t kFirstBodyChunk = 4096;
 
 bool printableByte(unsigned char ch) { return (ch >= 0x20 && ch < 0x7F) || ch == '\t' || ch == '\n' || ch == '\r'; }
 
@@ -337,20 +344,32 @@ std::optional<XmlAnswer> decodeXmlAnswer(const Reply& reply) {
   return a;
 }
 
-ReadStatus readFrame(int fd, int timeoutMs, std::string& body) {
+ReadStatus readFrame(int fd, int waitMs, int frameMs, std::string& body) {
   body.clear();
   char head[4];
-  ReadStatus s = readExact(fd, head, 4, timeoutMs);
+  ReadStatus s = readExact(fd, head, 1, deadlineAfter(waitMs));
+  if (s != ReadStatus::Ok) return s;
+  const int64_t deadline = deadlineAfter(frameMs);
+  s = readExact(fd, head + 1, 3, deadline);
   if (s != ReadStatus::Ok) return s;
   uint32_t len = static_cast<uint32_t>(leNumber(std::string(head, 4), 4));
   if (len > kMaxFrameBytes) return ReadStatus::TooLong;
-  std::string bytes(len, '\0');
-  if (len > 0) {
-    s = readExact(fd, bytes.data(), len, timeoutMs < 0 ? -1 : timeoutMs + 1000);
-    if (s != ReadStatus::Ok) return s;
+  size_t got = 0;
+  while (got < len) {
+    const size_t step = std::min<size_t>(len - got, std::max(kFirstBodyChunk, got));
+    body.resize(got + step);
+    s = readExact(fd, body.data() + got, step, deadline);
+    if (s != ReadStatus::Ok) {
+      body.clear();
+      return s;
+    }
+    got += step;
   }
-  body = std::move(bytes);
   return ReadStatus::Ok;
+}
+
+ReadStatus readFrame(int fd, int timeoutMs, std::string& body) {
+  return readFrame(fd, timeoutMs, timeoutMs < 0 ? -1 : timeoutMs + 1000, body);
 }
 
 std::optional<std::string> readFrame(int fd, int timeoutMs) {

@@ -102,9 +102,15 @@ enum class ReadStatus {
   TooLong,   // the length prefix exceeds kMaxFrameBytes (nothing more was read)
   Error,     // the descriptor failed
 };
-// Reads one frame body from a descriptor. timeoutMs bounds the wait for the
-// frame to begin (a negative value waits without limit); once its length has
-// arrived, the rest must follow within timeoutMs + 1,000 ms.
+// Reads one frame body from a descriptor. `waitMs` bounds the wait for the
+// frame's first byte (a negative value waits without limit); from that byte
+// on, the rest of the frame (the length and the body) must arrive within
+// `frameMs` (a negative value: without limit), else Timeout. The body buffer
+// grows with the bytes that arrive, so a length prefix alone costs nothing
+// near the length it names.
+ReadStatus readFrame(int fd, int waitMs, int frameMs, std::string& body);
+// The same with frameMs = timeoutMs + 1,000 (no limit when timeoutMs is
+// negative).
 ReadStatus readFrame(int fd, int timeoutMs, std::string& body);
 // The same, nullopt for every outcome but Ok.
 std::optional<std::string> readFrame(int fd, int timeoutMs);

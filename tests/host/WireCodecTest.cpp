@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <thread>
 #include <tuple>
 
 #include "tests/support/FrameWire.h"
@@ -148,6 +149,35 @@ TEST(WireCodec, ReadFrameTellsHowItEnded) {
   EXPECT_EQ(tkwire::readFrame(fds[0], 1000, body), tkwire::ReadStatus::Closed);
   // Writing to a connection whose peer is gone fails instead of raising SIGPIPE.
   EXPECT_FALSE(tkwire::writeAll(fds[0], "x"));
+}
+
+TEST(WireCodec, AFrameThatStallsAfterItBeganTimesOutWithoutTakingTheMemoryItNames) {
+  const struct {
+    const char* what;
+    std::string sent;
+  } cases[] = {
+      {"half a length", std::string("\x10\x00", 2)},
+      {"a length of the largest size", le32(tkwire::kMaxFrameBytes)},
+      {"a length and some of its body", le32(tkwire::kMaxFrameBytes) + std::string(5000, 'b')},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    tktest::SocketPair pair;
+    ASSERT_TRUE(tkwire::writeAll(pair.b, c.sent));
+    std::string body;
+    // No limit on the wait for a frame to begin; 50 ms for the rest of it.
+    EXPECT_EQ(tkwire::readFrame(pair.a, -1, 50, body), tkwire::ReadStatus::Timeout);
+    EXPECT_EQ(body, "");
+    EXPECT_LE(body.capacity(), 3 * c.sent.size() + 8192) << "the buffer grows only with what arrives";
+  }
+  // A frame that arrives whole in time is read, whatever its size.
+  tktest::SocketPair pair;
+  const std::string big(300000, 'x');
+  std::thread writer([&] { tkwire::writeAll(pair.b, le32(static_cast<uint32_t>(big.size())) + big); });
+  std::string body;
+  EXPECT_EQ(tkwire::readFrame(pair.a, -1, 10000, body), tkwire::ReadStatus::Ok);
+  writer.join();
+  EXPECT_EQ(body, big);
 }
 
 TEST(WireCodec, DescribeShowsEachValueByItsShape) {

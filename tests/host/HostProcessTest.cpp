@@ -22,6 +22,20 @@ void expectUnknownHandler(int fd, const std::string& handler, int64_t sequence) 
   expectStatus(sendAndRead(fd, streamFrame(handler, sequence)), sequence, 0, "unknown handler " + handler);
 }
 
+// Sends the frame on a new connection; true when the host answers it as an
+// unknown handler with the sequence number (it is served, not turned away).
+bool servedOnce(const std::string& path, int64_t sequence) {
+  int fd = hosttest::connectOnce(path);
+  if (fd < 0) return false;
+  bool served = false;
+  if (tkwire::writeAll(fd, streamFrame("Fresh", sequence))) {
+    std::vector<tkwire::Reply> replies = tktest::awaitReplies(fd, kReplyMs, 0);
+    served = replies.size() == 1 && replies[0].sequence == sequence;
+  }
+  ::close(fd);
+  return served;
+}
+
 class HostProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -303,16 +317,97 @@ TEST(HostStart, ConnectionsBeyondTheLimitAreTurnedAway) {
 
   // Once the first has gone, a new one is served.
   ::close(first);
+  // (Until the host has seen it go, a new one is still turned away, and may
+  // find its connection closed before its request is written.)
   bool served = false;
   for (int64_t deadline = hosttest::nowMs() + kReplyMs; !served && hosttest::nowMs() < deadline;) {
-    int fd = hosttest::connectOnce(path);
-    ASSERT_GE(fd, 0);
-    std::vector<tkwire::Reply> r = sendAndRead(fd, streamFrame("B", 2), 50);
-    served = r.size() == 1 && r[0].sequence == 2;
-    ::close(fd);
+    served = servedOnce(path, 2);
     if (!served) hosttest::pauseMs(20);
   }
   EXPECT_TRUE(served) << host.log();
+}
+
+// ---- hostile and stalled consoles ----
+
+TEST(HostUnderLoad, ThreeHundredStalledConnectionsKeepANewConsoleOutNoLongerThanTheDeadline) {
+  constexpr int kDeadlineMs = 1000;
+  constexpr int kStalled = 300;  // more than the 256 connections the host serves at once
+  tktest::TempDir dir;
+  const std::string path = dir.file("stall.sock");
+  Host host(dir, path, {"--frame-deadline", std::to_string(kDeadlineMs), "--quiet"});
+  ASSERT_TRUE(host.up()) << host.log();
+
+  // Each sends the first half of a request frame and then nothing.
+  const std::string half = streamFrame("Stalled", 1).substr(0, 9);
+  std::vector<int> stalled;
+  for (int i = 0; i < kStalled; ++i) {
+    int fd = hosttest::connectOnce(path);
+    ASSERT_GE(fd, 0) << i;
+    tkwire::writeAll(fd, half);  // fails on the connections the host turned away
+    stalled.push_back(fd);
+  }
+  const int64_t start = hosttest::nowMs();
+  bool served = false;
+  for (int64_t seq = 2; !served && hosttest::nowMs() - start < kDeadlineMs + kReplyMs; ++seq) {
+    served = servedOnce(path, seq);
+    if (!served) hosttest::pauseMs(20);
+  }
+  const int64_t waited = hosttest::nowMs() - start;
+  EXPECT_TRUE(served) << host.log();
+  EXPECT_LT(waited, kDeadlineMs + 1500) << "ms until a new console was served";
+  // Every stalled connection has been closed (after the host's reason, or
+  // the refusal of a connection beyond the limit).
+  for (int fd : stalled) {
+    std::string body;
+    tkwire::ReadStatus status;
+    while ((status = tkwire::readFrame(fd, kReplyMs, body)) == tkwire::ReadStatus::Ok) {
+    }
+    EXPECT_EQ(status, tkwire::ReadStatus::Closed) << "a stalled connection stayed open";
+    ::close(fd);
+  }
+  EXPECT_TRUE(host.child().running());
+}
+
+TEST(HostUnderLoad, ALengthPrefixAloneDoesNotGrowTheHostsMemory) {
+  constexpr int kConsoles = 16;
+  tktest::TempDir dir;
+  const std::string path = dir.file("memory.sock");
+  Host host(dir, path, {"--quiet"});
+  ASSERT_TRUE(host.up()) << host.log();
+  // The consoles' threads exist and have served a request before the
+  // measurement starts.
+  std::vector<int> consoles;
+  for (int i = 0; i < kConsoles; ++i) {
+    int fd = host.connect();
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(sendAndRead(fd, streamFrame("Warm", i), 0).size(), 1u);
+    consoles.push_back(fd);
+  }
+  const pid_t pid = host.child().pid();
+  const long before = hosttest::residentKb(pid);
+  ASSERT_GT(before, 0);
+  // Each claims a frame of the largest size and sends nothing more.
+  for (int fd : consoles) ASSERT_TRUE(tkwire::writeAll(fd, tktest::le32(tkwire::kMaxFrameBytes)));
+  hosttest::pauseMs(500);
+  const long after = hosttest::residentKb(pid);
+  // 16 consoles naming 16 MiB each would be 256 MiB; a few KiB each is what
+  // the host may take for them.
+  EXPECT_LT(after - before, 16 * 1024) << "KiB grown: " << after - before;
+  for (int fd : consoles) ::close(fd);
+}
+
+TEST(HostStart, TheFrameDeadlineIsAnOptionWithItsRange) {
+  tktest::TempDir dir;
+  for (const char* bad : {"0", "-5", "x", "3600001"}) {
+    SCOPED_TRACE(bad);
+    Host host(dir, dir.file("d.sock"), {"--frame-deadline", bad}, {}, "deadline");
+    EXPECT_EQ(host.child().exitCode(), 2);
+    EXPECT_NE(host.log().find("--frame-deadline takes milliseconds from 1 to 3600000"), std::string::npos)
+        << host.log();
+  }
+  Host help(dir, dir.file("d.sock"), {"--help"}, {}, "help");
+  EXPECT_EQ(help.child().exitCode(), 0);
+  EXPECT_NE(hosttest::readFile(dir.file("help.out")).find("--frame-deadline MS"), std::string::npos);
 }
 
 }  // namespace

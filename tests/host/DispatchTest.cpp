@@ -1,15 +1,12 @@
 // The host's dispatch in-process: its connection code runs against a
 // scripted handler table over a socket pair, so that what a handler receives
 // (the request record the host builds) can be checked field by field.
-//
-// The host's sources are compiled into this test, since tkhost is a program
-// and not a library.
-#include "host/Dispatcher.cpp"
-#include "host/HostLog.cpp"
-
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 #include <tuple>
@@ -17,6 +14,8 @@
 
 #include "frame/HostEntry.h"
 #include "frame/MessageInfo.h"
+#include "host/Dispatcher.h"
+#include "host/HostLog.h"
 #include "host/RequestRecord.h"
 #include "platform/external/HostServices.h"
 #include "tests/support/FrameWire.h"
@@ -33,6 +32,11 @@ struct ScriptedHandlers {
 ScriptedHandlers* scripted(TkHandlers* h) { return reinterpret_cast<ScriptedHandlers*>(h); }
 
 constexpr int kWaitMs = 10000;
+
+int64_t hostNowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 constexpr int kQuietMs = 200;  // how long to listen for replies that must not come
 
 // What a scripted handler saw: a copy of the record, and its XML arguments.
@@ -48,6 +52,9 @@ std::mutex g_mutex;
 std::vector<Seen> g_seen;
 std::atomic<int> g_created{0};
 std::atomic<int> g_destroyed{0};
+// Connections the library was told had ended, each with whether its
+// descriptor was still open then.
+std::vector<std::pair<int, bool>> g_closed;
 
 void record(const char* name, TkHandlers* h, const MessageInfo* m, unsigned long id = 0, std::string text = "") {
   std::lock_guard<std::mutex> guard(g_mutex);
@@ -99,6 +106,10 @@ tkhost::HandlerApi scriptedApi() {
     ++g_destroyed;
     delete scripted(h);
   };
+  api.closed = [](int fd) {
+    std::lock_guard<std::mutex> guard(g_mutex);
+    g_closed.emplace_back(fd, ::fcntl(fd, F_GETFD) != -1);
+  };
   api.table = kTable;
   api.count = sizeof kTable / sizeof kTable[0];
   return api;
@@ -108,11 +119,17 @@ tkhost::HandlerApi scriptedApi() {
 // `a`, the host serves `b`.
 class Connection {
  public:
-  explicit Connection(const tkhost::Dispatcher& dispatcher)
-      : m_thread([this, &dispatcher] { tkhost::serveConnection(m_pair.b, dispatcher); }) {}
+  explicit Connection(const tkhost::Dispatcher& dispatcher, int frameDeadlineMs = tkhost::kDefaultFrameDeadlineMs)
+      : m_thread([this, &dispatcher, frameDeadlineMs] {
+          tkhost::serveConnection(m_pair.b, dispatcher, frameDeadlineMs);
+          m_served = true;
+        }) {}
   ~Connection() { close(); }
 
   int server() const { return m_serverFd; }
+  int console() const { return m_pair.a; }
+  // True once the host's side has finished with the connection.
+  bool served() const { return m_served.load(); }
   std::vector<tkwire::Reply> exchange(const std::string& frame, int firstMs = kWaitMs) {
     EXPECT_TRUE(tkwire::writeAll(m_pair.a, frame));
     return tktest::awaitReplies(m_pair.a, firstMs);
@@ -127,6 +144,7 @@ class Connection {
  private:
   tktest::SocketPair m_pair;
   int m_serverFd = m_pair.b;
+  std::atomic<bool> m_served{false};
   std::thread m_thread;
 };
 
@@ -146,6 +164,7 @@ class DispatchTest : public ::testing::Test {
     g_seen.clear();
     g_created = 0;
     g_destroyed = 0;
+    g_closed.clear();
     std::string error;
     ASSERT_TRUE(m_dispatcher.init(scriptedApi(), error)) << error;
     tkhostsvc::reset();
@@ -155,6 +174,10 @@ class DispatchTest : public ::testing::Test {
   std::vector<Seen> seen() {
     std::lock_guard<std::mutex> guard(g_mutex);
     return g_seen;
+  }
+  std::vector<std::pair<int, bool>> closed() {
+    std::lock_guard<std::mutex> guard(g_mutex);
+    return g_closed;
   }
 
   tkhost::Dispatcher m_dispatcher;
@@ -299,6 +322,60 @@ TEST_F(DispatchTest, HandlerThatThrowsIsAnsweredAndTheConnectionGoesOn) {
   EXPECT_EQ(c.exchange(tkwire::encodeStreamRequest(r)).size(), 1u);
 }
 
+TEST_F(DispatchTest, TheLibraryHearsOfEachEndedConnectionWhileItsDescriptorIsStillOpen) {
+  int numbers[2] = {-1, -1};
+  {
+    Connection a(m_dispatcher);
+    Connection b(m_dispatcher);
+    numbers[0] = a.server();
+    numbers[1] = b.server();
+    tkwire::StreamRequest r;
+    r.handler = "Silent";
+    EXPECT_TRUE(a.exchange(tkwire::encodeStreamRequest(r), kQuietMs).empty());
+    EXPECT_TRUE(closed().empty()) << "nothing ends while the consoles stay";
+    a.close();
+    ASSERT_EQ(closed().size(), 1u);
+    EXPECT_EQ(closed()[0], std::make_pair(numbers[0], true));
+  }
+  ASSERT_EQ(closed().size(), 2u);
+  EXPECT_EQ(closed()[1], std::make_pair(numbers[1], true));
+  EXPECT_EQ(g_destroyed.load(), 2);
+}
+
+TEST_F(DispatchTest, AConsoleThatStallsHalfwayThroughAFrameIsDroppedWhileOthersAreServed) {
+  constexpr int kDeadlineMs = 300;
+  const std::string frame = [] {
+    tkwire::StreamRequest r;
+    r.handler = "Record";
+    r.sequence = 6;
+    return tkwire::encodeStreamRequest(r);
+  }();
+  // Stalled after two bytes of the length, after the length, and in the body.
+  const struct {
+    const char* what;
+    size_t sent;
+  } cases[] = {{"half a length", 2}, {"the length alone", 4}, {"half a body", frame.size() / 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Connection stalled(m_dispatcher, kDeadlineMs);
+    Connection other(m_dispatcher, kDeadlineMs);
+    const int64_t start = hostNowMs();
+    ASSERT_TRUE(tkwire::writeAll(stalled.console(), frame.substr(0, c.sent)));
+    // The other console is served meanwhile, and may stay idle far longer
+    // than the deadline between its frames.
+    EXPECT_EQ(other.exchange(frame).size(), 1u);
+    expectStatus(tktest::awaitReplies(stalled.console(), kWaitMs), 0, 0,
+                 "request frame not complete within 300 ms");
+    const int64_t dropped = hostNowMs() - start;
+    EXPECT_GE(dropped, kDeadlineMs - 20);
+    EXPECT_LT(dropped, kDeadlineMs + 3000);
+    EXPECT_TRUE(stalled.served()) << "the host has finished with the stalled connection";
+    std::this_thread::sleep_for(std::chrono::milliseconds(kDeadlineMs + 100));
+    EXPECT_FALSE(other.served());
+    EXPECT_EQ(other.exchange(frame).size(), 1u);
+  }
+}
+
 TEST(DispatcherInit, RefusesAnUnusableTable) {
   tkhost::setLogLevel(-1);
   const struct {
@@ -333,6 +410,7 @@ TEST(HandlerLibraryEntry, TableAndEntryPointsAreUsable) {
   tkhost::HandlerApi api;
   api.create = TkHostCreateHandlers;
   api.destroy = TkHostDestroyHandlers;
+  api.closed = TkHostConnectionClosed;
   api.table = TkHostHandlerTable(&api.count);
   ASSERT_NE(api.table, nullptr);
   EXPECT_EQ(api.table[api.count].name, nullptr) << "the table ends with its null entry";
