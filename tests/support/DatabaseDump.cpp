@@ -99,8 +99,7 @@ std::string DatabaseDump::describeChanges(const DatabaseDump& from, const Databa
   return out;
 }
 
-int DatabaseDump::restore() const {
-  const DatabaseDump now = take();
+int DatabaseDump::restore(const DatabaseDump& now) const {
   if (now == *this) return 0;
   tkdb::Session session;
   // Foreign-key actions would cascade into tables that are not restored.

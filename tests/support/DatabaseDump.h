@@ -35,7 +35,9 @@ class DatabaseDump {
 
   // Puts the rows of every table that differs now back as they are in this
   // dump (foreign-key actions off meanwhile); 0 or the engine's code.
-  int restore() const;
+  int restore() const { return restore(take()); }
+  // The same, given a dump of the database as it is now.
+  int restore(const DatabaseDump& now) const;
 
   std::size_t tableCount() const { return m_rows.size(); }
   std::size_t rowCount() const;

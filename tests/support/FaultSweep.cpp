@@ -49,6 +49,16 @@ std::ostream& operator<<(std::ostream& os, const SweepReport& report) {
   return os;
 }
 
+std::string answeredOnSocket(const std::vector<tkwire::Reply>& replies, const SweepRun& run) {
+  for (const tkwire::Reply& reply : replies) {
+    if (tkwire::decodeXmlAnswer(reply)) return "";
+    if (reply.kind == tkwire::kReplyItems && !reply.items.empty() && reply.items.back().tag == 2051) return "";
+  }
+  if (run.failed("write")) return "";
+  return replies.empty() ? "no answer reached the client"
+                         : "no answer among the " + std::to_string(replies.size()) + " replies that reached the client";
+}
+
 SweepReport FaultSweep::run(const SweepPlan& plan) const {
   SweepReport report;
   const DatabaseDump initial = DatabaseDump::take();
@@ -57,7 +67,6 @@ SweepReport FaultSweep::run(const SweepPlan& plan) const {
   // k = 0 is the clean run: it counts the calls and gives the outcome the
   // failing runs are held against.
   for (long k = 0; k == 0 || k <= report.calls; ++k) {
-    initial.restore();
     if (plan.setup) plan.setup();
     const DatabaseDump before = DatabaseDump::take();
 
@@ -95,8 +104,8 @@ SweepReport FaultSweep::run(const SweepPlan& plan) const {
       if (!checked.empty()) problems.push_back(checked);
     }
     for (const std::string& p : problems) report.findings.push_back(label(run) + ": " + p);
+    initial.restore(after);
   }
-  initial.restore();
 
 #if defined(__SANITIZE_ADDRESS__)
   if (__lsan_do_recoverable_leak_check() != 0) report.findings.push_back("LeakSanitizer found leaks (see its report)");

@@ -7,7 +7,8 @@
 // clean run left it (never half changed: all rows of all tables compared),
 // and whatever the test's own check asks (an answer on the socket, a
 // consistent lock state). Crashes and leaks are the sanitizers' to report;
-// the sweep asks LeakSanitizer once it is over.
+// the sweep asks LeakSanitizer once it is over (a leak whose address still
+// lingers on the stack is reported when the process ends instead).
 //
 //   tktest::FaultSweep sweep;
 //   const tktest::SweepReport report = sweep.run({
@@ -28,6 +29,8 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "tests/support/wire/WireCodec.h"
 
 namespace tktest {
 
@@ -68,5 +71,12 @@ class FaultSweep {
  public:
   SweepReport run(const SweepPlan& plan) const;
 };
+
+// For a check: "" when `replies` (what the client read in the run) hold an
+// answer to the request (a reply whose last item is the status item 2051,
+// that is a status reply or an operation response, or the host's answer to
+// an XML request), or when the run failed a write of the reply channel;
+// otherwise what is wrong.
+std::string answeredOnSocket(const std::vector<tkwire::Reply>& replies, const SweepRun& run);
 
 }  // namespace tktest
