@@ -110,6 +110,15 @@ inline bool sweepConsult(std::string_view name, Failure& failure) {
 
 class Journal {
  public:
+  Journal() = default;
+  // Failures still scripted go with the journal.
+  ~Journal() {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    dropFailuresLocked();
+  }
+  Journal(const Journal&) = delete;
+  Journal& operator=(const Journal&) = delete;
+
   // Records a call with its arguments already made texts; nothing while
   // recording is off (make the texts only when recording() is true).
   void record(std::string_view name, std::vector<std::string> texts) {
@@ -165,15 +174,19 @@ class Journal {
     {
       std::lock_guard<std::mutex> guard(m_mutex);
       m_calls.clear();
-      long dropped = 0;
-      for (const auto& entry : m_failures) dropped += static_cast<long>(entry.second.size());
-      m_failures.clear();
-      if (dropped != 0) detail::g_scripted.fetch_sub(dropped);
+      dropFailuresLocked();
     }
     setRecording(true);
   }
 
  private:
+  void dropFailuresLocked() {
+    long dropped = 0;
+    for (const auto& entry : m_failures) dropped += static_cast<long>(entry.second.size());
+    m_failures.clear();
+    if (dropped != 0) detail::g_scripted.fetch_sub(dropped);
+  }
+
   mutable std::mutex m_mutex;
   std::deque<Call> m_calls;
   std::map<std::string, std::deque<Failure>, std::less<>> m_failures;

@@ -147,6 +147,12 @@ TEST_F(Journals, ScriptedFailuresComeInOrderAndAResetDropsThemAll) {
   EXPECT_EQ(tkjournal::detail::g_scripted.load(), 0);
   a.injectFailure("open", 1, "none", 0);
   EXPECT_EQ(tkjournal::detail::g_scripted.load(), 0) << "zero times scripts nothing";
+  {
+    tkjournal::Journal shortLived;
+    shortLived.injectFailure("open", 1, "never taken", 3);
+    EXPECT_EQ(tkjournal::detail::g_scripted.load(), 3);
+  }
+  EXPECT_EQ(tkjournal::detail::g_scripted.load(), 0) << "a journal's failures go with it";
 }
 
 TEST_F(Journals, TheSweepCountsEveryJournalAndFailsTheConsultationItNames) {
