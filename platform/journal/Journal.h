@@ -17,11 +17,12 @@
 //   tkjournal::Failure failure;
 //   if (journal().takeFailure("getUserLogin", failure)) return failure.code;
 //
-// The fault sweep (tests/support/FaultSweep.h) stands behind takeFailure:
-// while a sweep is armed, every consultation of any journal's failure script
-// in the process is counted, and the consultation the sweep names fails.
-// A stand-in with a failure script of its own (not a Journal's) consults the
-// sweep with sweepConsult so that its calls are swept too.
+// The fault sweep (tests/support/FaultSweep.h, armed through
+// platform/testkit/journal.h) stands behind takeFailure: while a sweep is
+// armed, every consultation of any journal's failure script in the process
+// is counted, and the consultation the sweep names fails. A stand-in with a
+// failure script of its own (not a Journal's) consults the sweep with
+// sweepConsult so that its calls are swept too.
 #pragma once
 
 #include <atomic>
@@ -53,16 +54,15 @@ extern std::atomic<bool> g_recording;
 // The failures scripted in all journals, plus one while a sweep is armed:
 // zero means no failure script needs looking at.
 extern std::atomic<long> g_scripted;
-// The slow part of takeFailure: the sweep, then the journal's own script.
+// The sweep's part of a consultation (false while no sweep is armed).
 bool sweepConsultArmed(std::string_view name, Failure& failure);
 }  // namespace detail
 
 // ---- the recording switch ------------------------------------------------------------
 
+// Whether journals record; turned on and off by the test kit
+// (platform/testkit/journal.h) and by every Journal::reset.
 inline bool recording() noexcept { return detail::g_recording.load(std::memory_order_relaxed); }
-// Turns recording of every journal in the process on or off. Journal::reset
-// turns it on; only tests call either.
-void setRecording(bool on);
 
 // ---- argument texts -----------------------------------------------------------------
 
@@ -87,20 +87,9 @@ std::vector<std::string> args(const A&... values) {
 
 // ---- the fault sweep ----------------------------------------------------------------
 
-// Arms the sweep: from now on every failure-script consultation in the
-// process is counted from 1, and consultation `failAt` fails with `failure`
-// (with `persistent`, every consultation from `failAt` on fails). failAt 0
-// only counts. Only tests arm it.
-void armSweep(long failAt, const Failure& failure, bool persistent = false);
-struct SweepTally {
-  long consulted = 0;              // consultations while armed
-  std::vector<std::string> names;  // their names, in order
-  std::vector<long> failed;        // the consultations that failed (1-based)
-};
-// Disarms the sweep and tells what it saw.
-SweepTally disarmSweep();
 // For a failure script that is not a Journal's: counts one consultation of
-// `name` and tells whether the sweep fails it (then `failure` is filled in).
+// `name` while a sweep is armed (platform/testkit/journal.h) and tells
+// whether the sweep fails it (then `failure` is filled in).
 inline bool sweepConsult(std::string_view name, Failure& failure) {
   if (detail::g_scripted.load(std::memory_order_relaxed) == 0) return false;
   return detail::sweepConsultArmed(name, failure);
@@ -176,7 +165,7 @@ class Journal {
       m_calls.clear();
       dropFailuresLocked();
     }
-    setRecording(true);
+    detail::g_recording.store(true);
   }
 
  private:

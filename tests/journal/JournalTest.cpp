@@ -11,9 +11,9 @@
 
 #include "frame/EvExternal.h"
 #include "frame/EvSecurity.h"
-#include "platform/journal/Journal.h"
 #include "platform/mountd/ZqMountd.h"
 #include "platform/testkit/external.h"
+#include "platform/testkit/journal.h"
 #include "platform/testkit/mountd.h"
 #include "platform/testkit/security.h"
 
@@ -63,7 +63,7 @@ class Journals : public ::testing::Test {
     testkit::security::reset();
   }
   void TearDown() override {
-    tkjournal::setRecording(true);
+    testkit::journal::setRecording(true);
     testkit::mountd::reset();
     testkit::external::reset();
     testkit::security::reset();
@@ -89,9 +89,9 @@ TEST_F(Journals, OffTheyRecordNothingAndAllocateNothing) {
   EvSecurityCheck security(1);
   tkjournal::Journal own;
   const std::string longText(200, 'x');
-  tkjournal::setRecording(false);
+  testkit::journal::setRecording(false);
   const long allocations = allocationsOf([&] { everydayCalls(security, own, longText); });
-  tkjournal::setRecording(true);
+  testkit::journal::setRecording(true);
   EXPECT_EQ(allocations, 0);
   EXPECT_TRUE(own.calls().empty());
   EXPECT_TRUE(testkit::security::journal().calls().empty());
@@ -123,11 +123,11 @@ TEST_F(Journals, OnTheyRecordEveryCallWithItsArgumentsAsTexts) {
 TEST_F(Journals, ScriptedFailuresComeInOrderAndAResetDropsThemAll) {
   tkjournal::Journal a;
   tkjournal::Journal b;
-  ASSERT_EQ(tkjournal::detail::g_scripted.load(), 0) << "nothing scripted: takeFailure is one load";
+  ASSERT_EQ(testkit::journal::scriptedCount(), 0) << "nothing scripted: takeFailure is one load";
   a.injectFailure("open", 5, "first");
   a.injectFailure("open", 6, "second", 2);
   b.injectFailure("read", 7, "other");
-  EXPECT_EQ(tkjournal::detail::g_scripted.load(), 4);
+  EXPECT_EQ(testkit::journal::scriptedCount(), 4);
 
   tkjournal::Failure f;
   EXPECT_FALSE(a.takeFailure("read", f)) << "another name";
@@ -137,22 +137,22 @@ TEST_F(Journals, ScriptedFailuresComeInOrderAndAResetDropsThemAll) {
   EXPECT_EQ(f.text, "first");
   ASSERT_TRUE(a.takeFailure("open", f));
   EXPECT_EQ(f.code, 6);
-  EXPECT_EQ(tkjournal::detail::g_scripted.load(), 2);
+  EXPECT_EQ(testkit::journal::scriptedCount(), 2);
 
   a.reset();
   EXPECT_FALSE(a.takeFailure("open", f)) << "a reset drops the rest";
-  EXPECT_EQ(tkjournal::detail::g_scripted.load(), 1);
+  EXPECT_EQ(testkit::journal::scriptedCount(), 1);
   ASSERT_TRUE(b.takeFailure("read", f));
   EXPECT_EQ(f.code, 7);
-  EXPECT_EQ(tkjournal::detail::g_scripted.load(), 0);
+  EXPECT_EQ(testkit::journal::scriptedCount(), 0);
   a.injectFailure("open", 1, "none", 0);
-  EXPECT_EQ(tkjournal::detail::g_scripted.load(), 0) << "zero times scripts nothing";
+  EXPECT_EQ(testkit::journal::scriptedCount(), 0) << "zero times scripts nothing";
   {
     tkjournal::Journal shortLived;
     shortLived.injectFailure("open", 1, "never taken", 3);
-    EXPECT_EQ(tkjournal::detail::g_scripted.load(), 3);
+    EXPECT_EQ(testkit::journal::scriptedCount(), 3);
   }
-  EXPECT_EQ(tkjournal::detail::g_scripted.load(), 0) << "a journal's failures go with it";
+  EXPECT_EQ(testkit::journal::scriptedCount(), 0) << "a journal's failures go with it";
 }
 
 TEST_F(Journals, TheSweepCountsEveryJournalAndFailsTheConsultationItNames) {
@@ -183,9 +183,9 @@ TEST_F(Journals, TheSweepCountsEveryJournalAndFailsTheConsultationItNames) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    tkjournal::armSweep(c.failAt, tkjournal::Failure{-3, "swept"}, c.persistent);
+    testkit::journal::armSweep(c.failAt, tkjournal::Failure{-3, "swept"}, c.persistent);
     EXPECT_EQ(consult(), c.failed);
-    const tkjournal::SweepTally tally = tkjournal::disarmSweep();
+    const testkit::journal::SweepTally tally = testkit::journal::disarmSweep();
     EXPECT_EQ(tally.consulted, 4);
     EXPECT_EQ(tally.names, (std::vector<std::string>{"first", "second", "own script", "fourth"}));
     EXPECT_EQ(tally.failed, c.numbers);
@@ -196,8 +196,8 @@ TEST_F(Journals, TheSweepCountsEveryJournalAndFailsTheConsultationItNames) {
   EXPECT_FALSE(tkjournal::sweepConsult("own script", f));
   ASSERT_TRUE(b.takeFailure("scripted", f));
   EXPECT_EQ(f.code, 9);
-  EXPECT_EQ(tkjournal::disarmSweep().consulted, 0);
-  EXPECT_EQ(tkjournal::detail::g_scripted.load(), 0);
+  EXPECT_EQ(testkit::journal::disarmSweep().consulted, 0);
+  EXPECT_EQ(testkit::journal::scriptedCount(), 0);
 }
 
 }  // namespace

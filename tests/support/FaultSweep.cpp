@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "platform/journal/Journal.h"
+#include "platform/testkit/journal.h"
 #include "tests/support/DatabaseDump.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -14,9 +14,9 @@ namespace {
 
 // Makes the request with the sweep armed; an exception that leaves the
 // request is a finding.
-std::string armedRequest(const SweepPlan& plan, long k, tkjournal::SweepTally& tally) {
+std::string armedRequest(const SweepPlan& plan, long k, testkit::journal::SweepTally& tally) {
   std::string thrown;
-  tkjournal::armSweep(k, tkjournal::Failure{plan.code, plan.text}, plan.persistent);
+  testkit::journal::armSweep(k, tkjournal::Failure{plan.code, plan.text}, plan.persistent);
   try {
     plan.request();
   } catch (const std::exception& e) {
@@ -24,7 +24,7 @@ std::string armedRequest(const SweepPlan& plan, long k, tkjournal::SweepTally& t
   } catch (...) {
     thrown = "the request threw";
   }
-  tally = tkjournal::disarmSweep();
+  tally = testkit::journal::disarmSweep();
   return thrown;
 }
 
@@ -70,7 +70,7 @@ SweepReport FaultSweep::run(const SweepPlan& plan) const {
     if (plan.setup) plan.setup();
     const DatabaseDump before = DatabaseDump::take();
 
-    tkjournal::SweepTally tally;
+    testkit::journal::SweepTally tally;
     const std::string thrown = armedRequest(plan, k, tally);
     ++report.runs;
 
