@@ -19,6 +19,7 @@
 #include <mutex>
 #include <string>
 
+#include "frame/AnswerStatus.h"
 #include "frame/EvAlertEx.h"
 #include "frame/EvEvent.h"
 #include "frame/EvExternal.h"
@@ -64,15 +65,14 @@ constexpr std::size_t kReasonSize = 1040;
 constexpr std::size_t kShortTextSize = 512;
 constexpr std::size_t kTextSize = 1024;
 
-// Message identifiers of the XML form.
-constexpr unsigned kRequestHash = EVGui::MMConfigurationLockUnlockReq::kClassHash;  // 0x0DF9BE39
-constexpr unsigned kRequestInfoField = 0x37931;
-constexpr unsigned kInfoHash = EVGui::MMConfigurationLockUnlockInfo::kClassHash;  // 0x0D17D425
-constexpr unsigned kInfoSequenceField = 0x3A3E51;
-constexpr unsigned kInfoOperationField = 0xCE3B05;
-constexpr unsigned kResponseHash = ZQGui::GenericResp::kClassHash;  // 0x010003F0
-constexpr unsigned kResponseCodeField = 0x9CB015;
-constexpr unsigned kResponseTextField = 0xB7ECDF;
+// Message classes of the XML form (their numbers live with the classes).
+using LockRequest = EVGui::MMConfigurationLockUnlockReq;
+using LockInfo = EVGui::MMConfigurationLockUnlockInfo;
+using Response = ZQGui::GenericResp;
+
+// What the statuses of the element-stream form's answer mean for the lock.
+constexpr AnswerStatus kUnlockRefused = AnswerStatus::kWarning;
+constexpr AnswerStatus kHeldByAnother = AnswerStatus::kRefused;
 
 constexpr const char* kConfigCheckUserMARight = "MMS2_CONFIG_CHECK_USER_MA_RIGHT";
 
@@ -137,26 +137,57 @@ bool rightsAllowed(const MessageInfo& request, unsigned long rightsArgument, con
 // The answer of the element-stream form, sent once the lock operation is over.
 struct StreamAnswer {
   bool send = false;
-  unsigned long status = 0;
+  AnswerStatus status = AnswerStatus::kFailure;
   std::string text;
 
-  void set(unsigned long newStatus, const std::string& newText) {
+  void set(AnswerStatus newStatus, const std::string& newText) {
     send = true;
     status = newStatus;
     text = newText;
   }
+  void fail(const std::string& newText) { set(AnswerStatus::kFailure, newText); }
 };
 
 // The answer of the XML form.
 struct XmlAnswer {
-  long long code = 0;
+  long long code = Response::kCodeSuccess;
   std::string text;
 
   void fail(const std::string& newText) {
-    code = -1;
+    code = Response::kCodeFailure;
     text = newText;
   }
 };
+
+// The failures both forms answer alike, each logged where it is answered.
+
+// No instance to work on (an instance could not be made).
+template <class Answer>
+void failWithoutInstance(const char* tag, unsigned long locale, Answer& answer) {
+  EvDebug::Error(tag, "%s", "Memory allocation failed.");
+  answer.fail(catalogueText(kTextMemory, kTextSize, locale));
+}
+
+// The media-management service does not answer: the instance's last error
+// names the server.
+template <class Answer>
+void failUnreachable(const char* tag, ZQMACMediaConfig& config, Answer& answer) {
+  config.SetLastErrorMessage(kTextServiceUnreachable, config.GetServerName().c_str());
+  EvDebug::Error(tag, "%s", config.GetLastError().c_str());
+  answer.fail(config.GetLastError());
+}
+
+// A step of the model failed: logs what failed and the instance's last
+// error, and answers with that error.
+template <class Answer>
+void failWithModelError(const char* tag, const char* what, ZQMACMediaConfig& config, Answer& answer) {
+  EvDebug::Error(tag, "%s", what);
+  EvDebug::Error(tag, "%s", config.GetLastError().c_str());
+  answer.fail(config.GetLastError());
+}
+
+constexpr const char* kInitializeFailed = "Error occurred while initialize ZQMACMediaConfig";
+constexpr const char* kReadFailed = "Error occurred while reading the current configuration";
 
 // ---------------------------------------------------------------- element-stream form
 
@@ -168,7 +199,7 @@ int streamLock(MessageInfo& request, long long serverSequenceNumber, bool bHonou
 
   if (EvMMConfigMgr::m_ulLockedMMConfig.load() == 1) {
     const std::string holder = userLogin(EvMMConfigMgr::m_ulUserId.load());
-    answer.set(3, catalogueText(kTextLockedByOther, kShortTextSize, locale, holder));
+    answer.set(kHeldByAnother, catalogueText(kTextLockedByOther, kShortTextSize, locale, holder));
     EvDebug::Debug(kStreamTag, "%s", "Another has locked media manager configuration");
     return 0;
   }
@@ -176,8 +207,7 @@ int streamLock(MessageInfo& request, long long serverSequenceNumber, bool bHonou
   MediaConfigPin pin;
   ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(&request, true, pin);
   if (config == nullptr) {
-    EvDebug::Error(kStreamTag, "%s", "Memory allocation failed.");
-    answer.set(0, catalogueText(kTextMemory, kTextSize, locale));
+    failWithoutInstance(kStreamTag, locale, answer);
     return 0;
   }
   ZQMACBase::SetLocale(locale);
@@ -186,18 +216,14 @@ int streamLock(MessageInfo& request, long long serverSequenceNumber, bool bHonou
   config->Initialize(ZQPI_Focus::getFocus());
 
   if (!ZQMACDbInterface::TestConnectToMediaManager()) {
-    config->SetLastErrorMessage(kTextServiceUnreachable, config->GetServerName().c_str());
-    EvDebug::Error(kStreamTag, "%s", config->GetLastError().c_str());
-    answer.set(0, config->GetLastError());
+    failUnreachable(kStreamTag, *config, answer);
     return 0;  // the lock stays free
   }
 
   if (config->ReadCurrentConfig(false)) {
-    answer.set(1, ZQMACBase::GetMessageString(kTextLockTaken));
+    answer.set(AnswerStatus::kSuccess, ZQMACBase::GetMessageString(kTextLockTaken));
   } else {
-    EvDebug::Error(kStreamTag, "%s", "Error occurred while reading the current configuration");
-    EvDebug::Error(kStreamTag, "%s", config->GetLastError().c_str());
-    answer.set(0, config->GetLastError());
+    failWithModelError(kStreamTag, kReadFailed, *config, answer);
   }
   // Taken whether or not the read succeeded: the console may read again.
   EvMMConfigMgr::m_serverSequenceNumber.store(serverSequenceNumber);
@@ -211,7 +237,7 @@ int streamLock(MessageInfo& request, long long serverSequenceNumber, bool bHonou
 int streamUnlock(MessageInfo& request, unsigned long operation, StreamAnswer& answer) {
   if (!(EvMMConfigMgr::m_socketId == request.socket)) {
     // A console that closes without holding the lock: nothing changes.
-    answer.set(1, "Success");
+    answer.set(AnswerStatus::kSuccess, "Success");
     EvDebug::Debug(kStreamTag, "%s", "Exit Library and Drive Configuration from closing GUI");
     return 0;
   }
@@ -220,13 +246,13 @@ int streamUnlock(MessageInfo& request, unsigned long operation, StreamAnswer& an
   if (operation == EvMMConfigMgr::kLockOpUnlock && config != nullptr && !config->IsExhaustiveDetectedLibraryConfigured()) {
     const std::string text =
         catalogueText(kTextDetectedUnconfigured, kTextSize, EvReturnData::returnLocaleId(request.sequenceNumber));
-    answer.set(2, text);
+    answer.set(kUnlockRefused, text);
     EvDebug::Debug(kStreamTag, "%s", text.c_str());
     return 0;  // the lock stays
   }
   EvMMConfigMgr::m_ulLockedMMConfig.store(0);
   EvMMConfigMgr::m_serverSequenceNumber.store(0);
-  answer.set(1, "Success");
+  answer.set(AnswerStatus::kSuccess, "Success");
   EvDebug::Debug(kStreamTag, "%s", "Exit Library and Drive Configuration");
   if (config != nullptr) config->SetTerminateFlag(true);
   return 1;
@@ -255,8 +281,7 @@ int streamForceLock(MessageInfo& request, long long serverSequenceNumber, Stream
   MediaConfigPin pin;
   ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(&request, true, pin);
   if (config == nullptr) {
-    EvDebug::Error(kStreamTag, "%s", "Memory allocation failed.");
-    answer.set(0, catalogueText(kTextMemory, kTextSize, locale));
+    failWithoutInstance(kStreamTag, locale, answer);
     return 0;
   }
   // The lock is the requester's from here on, whatever follows.
@@ -266,16 +291,12 @@ int streamForceLock(MessageInfo& request, long long serverSequenceNumber, Stream
 
   int result = 1;
   if (!config->Initialize(ZQPI_Focus::getFocus())) {
-    EvDebug::Error(kStreamTag, "%s", "Error occurred while initialize ZQMACMediaConfig");
-    EvDebug::Error(kStreamTag, "%s", config->GetLastError().c_str());
-    answer.set(0, config->GetLastError());
+    failWithModelError(kStreamTag, kInitializeFailed, *config, answer);
     result = 0;
   } else if (config->ReadCurrentConfig(false)) {
-    answer.set(1, ZQMACBase::GetMessageString(kTextLockTaken));
+    answer.set(AnswerStatus::kSuccess, ZQMACBase::GetMessageString(kTextLockTaken));
   } else {
-    EvDebug::Error(kStreamTag, "%s", "Error occurred while reading the current configuration");
-    EvDebug::Error(kStreamTag, "%s", config->GetLastError().c_str());
-    answer.set(0, config->GetLastError());
+    failWithModelError(kStreamTag, kReadFailed, *config, answer);
   }
   EvDebug::Debug(kStreamTag, "%s", "User can configure the Media Manager");
   return result;
@@ -293,24 +314,19 @@ void xmlLock(MessageInfo& request, long long serverSequenceNumber, unsigned long
   MediaConfigPin pin;
   ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(&request, true, pin);
   if (config == nullptr) {
-    EvDebug::Error(kXmlTag, "%s", "Memory allocation failed.");
-    answer.fail(catalogueText(kTextMemory, kTextSize, locale));
+    failWithoutInstance(kXmlTag, locale, answer);
     return;
   }
   ZQMACBase::SetLocale(locale);
   config->Initialize(ZQPI_Focus::getFocus());
 
   if (!ZQMACDbInterface::TestConnectToMediaManager()) {
-    config->SetLastErrorMessage(kTextServiceUnreachable, config->GetServerName().c_str());
-    EvDebug::Error(kXmlTag, "%s", config->GetLastError().c_str());
-    answer.fail(config->GetLastError());
+    failUnreachable(kXmlTag, *config, answer);
     return;
   }
   if (!config->ReadCurrentConfig(false)) {
     // Unlike the element-stream form, a failed read leaves the lock free.
-    EvDebug::Error(kXmlTag, "%s", "Error occurred while reading the current configuration");
-    EvDebug::Error(kXmlTag, "%s", config->GetLastError().c_str());
-    answer.fail(config->GetLastError());
+    failWithModelError(kXmlTag, kReadFailed, *config, answer);
     return;
   }
   EvMMConfigMgr::m_serverSequenceNumber.store(serverSequenceNumber);
@@ -356,8 +372,7 @@ void xmlForceLock(MessageInfo& request, long long serverSequenceNumber, unsigned
   MediaConfigPin pin;
   ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(&request, true, pin);
   if (config == nullptr) {
-    EvDebug::Error(kXmlTag, "%s", "Memory allocation failed.");
-    answer.fail(catalogueText(kTextMemory, kTextSize, locale));
+    failWithoutInstance(kXmlTag, locale, answer);
     return;
   }
   EvMMConfigMgr::m_serverSequenceNumber.store(serverSequenceNumber);
@@ -365,13 +380,9 @@ void xmlForceLock(MessageInfo& request, long long serverSequenceNumber, unsigned
   ZQMACBase::SetLocale(locale);
 
   if (!config->Initialize(ZQPI_Focus::getFocus())) {
-    EvDebug::Error(kXmlTag, "%s", "Error occurred while initialize ZQMACMediaConfig");
-    EvDebug::Error(kXmlTag, "%s", config->GetLastError().c_str());
-    answer.fail(config->GetLastError());
+    failWithModelError(kXmlTag, kInitializeFailed, *config, answer);
   } else if (!config->ReadCurrentConfig(false)) {
-    EvDebug::Error(kXmlTag, "%s", "Error occurred while reading the current configuration");
-    EvDebug::Error(kXmlTag, "%s", config->GetLastError().c_str());
-    answer.fail(config->GetLastError());
+    failWithModelError(kXmlTag, kReadFailed, *config, answer);
   }
 }
 
@@ -407,7 +418,7 @@ int EvMMConfigMgr::LockMMConfiguration(MessageInfo* request, long long serverSeq
   if (!rightsAllowed(*request, rightsArgument, kStreamTag, reason)) {
     const std::string text = catalogueText(kTextRightsRefused, kShortTextSize,
                                            EvReturnData::returnLocaleId(request->sequenceNumber), reason);
-    sendResponse(request->sequenceNumber, &request->socket, 0, text.c_str(), nullptr);
+    sendResponse(request->sequenceNumber, &request->socket, toWire(AnswerStatus::kFailure), text.c_str(), nullptr);
     return 0;
   }
 
@@ -432,7 +443,9 @@ int EvMMConfigMgr::LockMMConfiguration(MessageInfo* request, long long serverSeq
         break;
     }
   }
-  if (answer.send) sendResponse(request->sequenceNumber, &request->socket, answer.status, answer.text.c_str(), nullptr);
+  if (answer.send) {
+    sendResponse(request->sequenceNumber, &request->socket, toWire(answer.status), answer.text.c_str(), nullptr);
+  }
   return result;
 }
 
@@ -458,24 +471,26 @@ int EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML(MessageInfo* request, std::
       answer.fail(catalogueText(kTextXmlInitialize, kTextSize, locale));
       return;
     }
-    EVGui::MMConfigurationLockUnlockReq lockRequest;
+    LockRequest lockRequest;
     const int read = lockRequest.unserialize(xml);
     if (read != 0) {
       EvDebug::Error(kXmlTag, "Error [%d] return from EVGui::MMConfigurationLockUnlockReq::unserialize.", read);
       answer.fail(catalogueText(kTextXmlUnreadable, kTextSize, locale));
       return;
     }
-    const CNMessageBase& info = lockRequest.getObjectAccessor(false, false, 1, 1, kRequestHash, kRequestInfoField,
-                                                              EVGui::MMConfigurationLockUnlockInfo::kNamespace,
-                                                              EVGui::MMConfigurationLockUnlockInfo::kClassNumber);
+    constexpr tkxml::FieldDef kInfo = LockRequest::kInfo;
+    constexpr tkxml::FieldDef kOperation = LockInfo::kOperation;
+    constexpr tkxml::FieldDef kServerSequence = LockInfo::kServerSequence;
+    const CNMessageBase& info = lockRequest.getObjectAccessor(false, false, kInfo.ordinal, kInfo.tag,
+                                                              LockRequest::kClassHash, kInfo.hash, kInfo.ns, kInfo.cls);
     // A request without its operation is not read as an unlock (which an
     // absent number would read as): it is refused as unreadable.
-    if (!info.isSet(2, kInfoHash, kInfoOperationField)) {
+    if (!info.isSet(kOperation.ordinal, LockInfo::kClassHash, kOperation.hash)) {
       EvDebug::Error(kXmlTag, "%s", "The lock request carries no lock operation.");
       answer.fail(catalogueText(kTextXmlUnreadable, kTextSize, locale));
       return;
     }
-    const long long operation = info.getint64(2, kInfoHash, kInfoOperationField);
+    const long long operation = info.getint64(kOperation.tag, LockInfo::kClassHash, kOperation.hash);
     logRequest(kXmlTag, static_cast<unsigned long long>(operation), userLogin(request->userId));
 
     std::string reason;
@@ -484,7 +499,9 @@ int EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML(MessageInfo* request, std::
       return;
     }
     const long long serverSequenceNumber =
-        info.isSet(1, kInfoHash, kInfoSequenceField) ? info.getint64(1, kInfoHash, kInfoSequenceField) : -1;
+        info.isSet(kServerSequence.ordinal, LockInfo::kClassHash, kServerSequence.hash)
+            ? info.getint64(kServerSequence.tag, LockInfo::kClassHash, kServerSequence.hash)
+            : -1;
 
     std::lock_guard<std::mutex> guard(lockOperationMutex());
     if (operation == static_cast<long long>(kLockOpLock)) {
@@ -498,9 +515,13 @@ int EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML(MessageInfo* request, std::
     // Any other operation: code 0, no text.
   }();
 
-  ZQGui::GenericResp response;
-  response.setint64(1, 1, answer.code, kResponseHash, kResponseCodeField);
-  if (!answer.text.empty()) response.setstring(2, 2, MyLocalText(answer.text), kResponseHash, kResponseTextField);
+  Response response;
+  constexpr tkxml::FieldDef kCode = Response::kCode;
+  constexpr tkxml::FieldDef kText = Response::kText;
+  response.setint64(kCode.ordinal, kCode.tag, answer.code, Response::kClassHash, kCode.hash);
+  if (!answer.text.empty()) {
+    response.setstring(kText.ordinal, kText.tag, MyLocalText(answer.text), Response::kClassHash, kText.hash);
+  }
   const int written = response.serialize(xml, false);
   if (written != 0) {
     EvDebug::Error(kXmlTag, "Error [%d] return from ZQGui::GenericResp::serialize.", written);

@@ -82,7 +82,7 @@ std::string AdaptersBase::getErrorString() { return m_errorString; }
 int AdaptersBase::getActiveApplicationInfo(unsigned long clientId, const std::string& applicationName,
                                            unsigned long& applicationId, unsigned long& instanceId,
                                            std::string& version, void*) {
-  tkadapters::journal().record("getActiveApplicationInfo", tkjournal::args(clientId, applicationName));
+  tkadapters::journal().record("getActiveApplicationInfo", clientId, applicationName);
   int code = 0;
   if (failed("getActiveApplicationInfo", &m_errorString, code)) return code;
   applicationId = 0;
@@ -93,7 +93,7 @@ int AdaptersBase::getActiveApplicationInfo(unsigned long clientId, const std::st
 
 int AdaptersInterfaceDB::getPlatformInfo(unsigned long& clientId, unsigned long& kind, std::string& info, long& time,
                                          void*) {
-  tkadapters::journal().record("getPlatformInfo", tkjournal::args(clientId, kind, time));
+  tkadapters::journal().record("getPlatformInfo", clientId, kind, time);
   int code = 0;
   if (failed("getPlatformInfo", &m_text, code)) return code;
   if (kind != 2) return -1;
@@ -108,7 +108,7 @@ int AdaptersInterfaceDB::getPlatformInfo(unsigned long& clientId, unsigned long&
 }
 
 int CredentialMgrHelper::getCredentialNameForId(int credentialId, std::string& name, void*) {
-  tkadapters::journal().record("getCredentialNameForId", tkjournal::args(credentialId));
+  tkadapters::journal().record("getCredentialNameForId", credentialId);
   name.clear();
   int code = 0;
   if (failed("getCredentialNameForId", &m_errorString, code)) return code;
@@ -124,7 +124,7 @@ int CredentialMgrHelper::getCredentialNameForId(int credentialId, std::string& n
 
 int CredentialMgrHelper::getCredentialIdFromAssocIdForEntity(int assocId, int& credentialId, int& entityType,
                                                              int& entityId, void*) {
-  tkadapters::journal().record("getCredentialIdFromAssocIdForEntity", tkjournal::args(assocId));
+  tkadapters::journal().record("getCredentialIdFromAssocIdForEntity", assocId);
   int code = 0;
   if (failed("getCredentialIdFromAssocIdForEntity", &m_errorString, code)) return code;
   std::lock_guard<std::mutex> guard(tkadapters::state().mutex);
@@ -139,7 +139,7 @@ int CredentialMgrHelper::getCredentialIdFromAssocIdForEntity(int assocId, int& c
 
 int XMLHandler::handleXMLReq(unsigned long value, unsigned long classHash, std::string& text, std::string& error,
                              std::string further, unsigned long flags) {
-  tkadapters::journal().record("handleXMLReq", tkjournal::args(value, classHash, text, further, flags));
+  tkadapters::journal().record("handleXMLReq", value, classHash, text, further, flags);
   int code = 0;
   if (failed("handleXMLReq", &error, code)) {
     m_errorString = error;
@@ -152,7 +152,7 @@ int XMLHandler::handleXMLReq(unsigned long value, unsigned long classHash, std::
 }
 
 EvSocket::EvSocket(EvDebugFileInstance* instance) : m_instance(instance) {
-  tkadapters::journal().record("EvSocket", tkjournal::args(instance != nullptr));
+  tkadapters::journal().record("EvSocket", instance != nullptr);
 }
 
 EvSocket::~EvSocket() = default;

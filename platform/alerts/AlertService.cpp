@@ -1,3 +1,5 @@
+// The alert service: alerts are handed to it and, while a test records
+// (platform/journal/Journal.h), kept for the test to read.
 #include "platform/alerts/AlertService.h"
 
 #include <cstdarg>
@@ -45,19 +47,21 @@ void EvAlertEx::fmtNewMsgString(const char* fmt, ...) {
   va_start(args, fmt);
   m_msgString = tkVFormat(fmt, args);
   va_end(args);
-  tkalerts::journal().record("fmtNewMsgString", tkjournal::args(m_msgString));
+  tkalerts::journal().record("fmtNewMsgString", m_msgString);
 }
 
 int EvAlertEx::sendAlert(int flags, int delay, int reserved) {
-  tkalerts::journal().record("sendAlert", tkjournal::args(static_cast<long>(m_alertId), static_cast<long>(m_condition),
-                                                         static_cast<long>(m_whomId), m_msgString, flags, delay,
-                                                         reserved));
+  tkalerts::journal().record("sendAlert", static_cast<long>(m_alertId), static_cast<long>(m_condition),
+                             static_cast<long>(m_whomId), m_msgString, flags, delay, reserved);
   tkjournal::Failure failure;
   if (tkalerts::journal().takeFailure("sendAlert", failure)) {
     EvDebug::Error("EvAlertEx::sendAlert", "alert %ld not sent: %s", static_cast<long>(m_alertId),
                    failure.text.c_str());
     return failure.code != 0 ? failure.code : -1;
   }
+  m_sent = true;
+  // The alerts sent are kept only for the tests that read them.
+  if (!tkjournal::recording()) return 0;
   tkalerts::SentAlert alert;
   alert.alertId = static_cast<long>(m_alertId);
   alert.condition = static_cast<long>(m_condition);
@@ -70,6 +74,5 @@ int EvAlertEx::sendAlert(int flags, int delay, int reserved) {
     std::lock_guard<std::mutex> guard(tkalerts::sentMutex());
     tkalerts::sentList().push_back(std::move(alert));
   }
-  m_sent = true;
   return 0;
 }

@@ -1,5 +1,6 @@
-// The alert service behind EvAlertEx: alerts sent with sendAlert are kept in
-// a journal (read them through platform/testkit/alerts.h).
+// The alert service behind EvAlertEx: while a test records, the alerts sent
+// with sendAlert are kept in a journal (read them through
+// platform/testkit/alerts.h); a production process keeps nothing.
 #pragma once
 
 #include <string>

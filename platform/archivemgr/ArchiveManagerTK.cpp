@@ -58,25 +58,27 @@ bool ArchiveManagerTK::ShareMediaAgentsInStoragePool(int first, int second, int 
                                                      std::string& resultText, SharedMediaAgentMap& added,
                                                      DBtran* tran, std::string controllerInfo, int last) {
   static const char* const kTag = "ArchiveManagerTK::ShareMediaAgentsInStoragePool";
-  tkarchivemgr::ShareCall call;
-  call.first = first;
-  call.second = second;
-  call.mountPathId = mountPathId;
-  call.name = name;
-  call.locale = locale;
-  call.userId = userId;
-  call.flag = flag;
-  call.hadTransaction = tran != nullptr;
-  call.controllerInfo = controllerInfo;
-  call.last = last;
-  tkarchivemgr::journal().record("ShareMediaAgentsInStoragePool",
-                                 tkjournal::args(first, second, mountPathId, name, locale, userId, flag,
-                                                 tran != nullptr, controllerInfo, last));
+  tkarchivemgr::journal().record("ShareMediaAgentsInStoragePool", first, second, mountPathId, name, locale, userId,
+                                 flag, tran != nullptr, controllerInfo, last);
 
   tkarchivemgr::ShareResult result;
   {
     std::lock_guard<std::mutex> guard(tkarchivemgr::state().mutex);
-    tkarchivemgr::state().calls.push_back(call);
+    // The calls are kept only for the tests that read them.
+    if (tkjournal::recording()) {
+      tkarchivemgr::ShareCall call;
+      call.first = first;
+      call.second = second;
+      call.mountPathId = mountPathId;
+      call.name = name;
+      call.locale = locale;
+      call.userId = userId;
+      call.flag = flag;
+      call.hadTransaction = tran != nullptr;
+      call.controllerInfo = controllerInfo;
+      call.last = last;
+      tkarchivemgr::state().calls.push_back(std::move(call));
+    }
     tkjournal::Failure failure;
     if (tkarchivemgr::journal().takeFailure("ShareMediaAgentsInStoragePool", failure)) {
       result.ok = false;

@@ -164,23 +164,25 @@ void isolateWhenUnset() {
 }  // namespace tkaudit
 
 void EvGuiAudit::setGUIAuditOperation(int operationId, int userId) {
-  tkaudit::journal().record("setGUIAuditOperation", tkjournal::args(operationId, userId));
+  tkaudit::journal().record("setGUIAuditOperation", operationId, userId);
   m_operationId = operationId;
   m_userId = userId;
 }
 
 void EvGuiAudit::addGUIAuditParam(EvMessageContainer message, int value1, int value2, const wchar_t* text1,
                                   const wchar_t* text2) {
-  std::vector<std::string> args = tkjournal::args(message.GetMessageID(), value1, value2);
-  std::vector<std::string> texts = message.GetArguments()->Texts();
-  args.insert(args.end(), texts.begin(), texts.end());
-  tkaudit::journal().record("addGUIAuditParam", args);
+  if (tkjournal::recording()) {
+    std::vector<std::string> args = tkjournal::args(message.GetMessageID(), value1, value2);
+    std::vector<std::string> texts = message.GetArguments()->Texts();
+    args.insert(args.end(), texts.begin(), texts.end());
+    tkaudit::journal().record("addGUIAuditParam", std::move(args));
+  }
   m_params.emplace_back(message, value1, value2, text1, text2);
 }
 
 int EvGuiAudit::guiAudit(long flags) {
-  tkaudit::journal().record("guiAudit", tkjournal::args(m_operationId, m_userId, static_cast<int>(m_entityType),
-                                                       m_entityId, numParam(), flags));
+  tkaudit::journal().record("guiAudit", m_operationId, m_userId, static_cast<int>(m_entityType), m_entityId, numParam(),
+                            flags);
   tkjournal::Failure failure;
   if (tkaudit::journal().takeFailure("guiAudit", failure)) {
     EvDebug::Error("EvGuiAudit::guiAudit", "audit record 0x%08X not written: %s", static_cast<unsigned>(m_operationId),

@@ -61,6 +61,6 @@ int ZQClient::getDisplayName(std::string& name, void* /*tran*/) {
       name = it->second;
     }
   }
-  tkclient::journal().record("getDisplayName", tkjournal::args(m_clientId, result));
+  tkclient::journal().record("getDisplayName", m_clientId, result);
   return result;
 }

@@ -18,7 +18,7 @@ tkjournal::Journal& journal() {
 
 bool EvDebugFile(EvDebugFileInstance* instance, const char* name) {
   const std::string theName = name != nullptr ? name : "";
-  tkdebugfile::journal().record("EvDebugFile", tkjournal::args(theName));
+  tkdebugfile::journal().record("EvDebugFile", theName);
   if (instance == nullptr || theName.empty()) return false;
 
   tkjournal::Failure failure;

@@ -53,10 +53,12 @@ char* copyBounded(const std::string& text, char* buffer, unsigned long size) {
 
 int raise(const char* kind, const EvEvent& event, int messageId, long long value, int flags) {
   std::vector<std::string> args = event.arguments().Texts();
-  std::vector<std::string> journalArgs = tkjournal::args(messageId, value, flags);
-  journalArgs.insert(journalArgs.end(), args.begin(), args.end());
   const std::string op = std::string(kind) + "Event";
-  tkevents::journal().record(op, journalArgs);
+  if (tkjournal::recording()) {
+    std::vector<std::string> journalArgs = tkjournal::args(messageId, value, flags);
+    journalArgs.insert(journalArgs.end(), args.begin(), args.end());
+    tkevents::journal().record(op, std::move(journalArgs));
+  }
 
   tkjournal::Failure failure;
   if (tkevents::journal().takeFailure(op, failure)) {
@@ -74,7 +76,8 @@ int raise(const char* kind, const EvEvent& event, int messageId, long long value
   entry.text = tkcatalogue::render(static_cast<uint32_t>(messageId), static_cast<uint16_t>(event.getLocaleId()), args);
   entry.location = event.location();
   EvDebug::Debug("EvEvent::raise", "%s event 0x%08X: %s", kind, static_cast<unsigned>(messageId), entry.text.c_str());
-  {
+  // The entries are kept only for the tests that read them.
+  if (tkjournal::recording()) {
     std::lock_guard<std::mutex> guard(tkevents::entriesMutex());
     tkevents::entryList().push_back(std::move(entry));
   }
@@ -91,9 +94,11 @@ char* EvEvent::evPrintf(unsigned long messageId, char* buffer, unsigned long siz
   const uint16_t localeId =
       locale == 0 ? static_cast<uint16_t>(m_localeId) : tkevents::localeOf(static_cast<unsigned long long>(locale));
   std::vector<std::string> args = m_arguments.Texts();
-  std::vector<std::string> journalArgs = tkjournal::args(messageId, size, localeId);
-  journalArgs.insert(journalArgs.end(), args.begin(), args.end());
-  tkevents::journal().record("evPrintf", journalArgs);
+  if (tkjournal::recording()) {
+    std::vector<std::string> journalArgs = tkjournal::args(messageId, size, localeId);
+    journalArgs.insert(journalArgs.end(), args.begin(), args.end());
+    tkevents::journal().record("evPrintf", std::move(journalArgs));
+  }
   return copyBounded(tkcatalogue::render(static_cast<uint32_t>(messageId), localeId, args), buffer, size);
 }
 
@@ -106,8 +111,10 @@ int EvEvent::InfoEvent(int messageId, long long value, int flags) { return raise
 char* EvGetLocTextV(unsigned long messageId, char* buffer, unsigned long size, unsigned long long locale,
                     const std::vector<std::string>& arguments) {
   const uint16_t localeId = tkevents::localeOf(locale);
-  std::vector<std::string> journalArgs = tkjournal::args(messageId, size, localeId);
-  journalArgs.insert(journalArgs.end(), arguments.begin(), arguments.end());
-  tkevents::journal().record("EvGetLocText", journalArgs);
+  if (tkjournal::recording()) {
+    std::vector<std::string> journalArgs = tkjournal::args(messageId, size, localeId);
+    journalArgs.insert(journalArgs.end(), arguments.begin(), arguments.end());
+    tkevents::journal().record("EvGetLocText", std::move(journalArgs));
+  }
   return copyBounded(tkcatalogue::render(static_cast<uint32_t>(messageId), localeId, arguments), buffer, size);
 }

@@ -1,6 +1,7 @@
-// The server's event log as the stand-in keeps it: a journal of the entries
-// raised through EvEvent (major, critical and info events) and of the
-// catalogue formatting calls. Read through platform/testkit/events.h.
+// The server's event log as the stand-in keeps it while a test records: a
+// journal of the entries raised through EvEvent (major, critical and info
+// events; each also goes to the debug log) and of the catalogue formatting
+// calls. Read through platform/testkit/events.h.
 #pragma once
 
 #include <cstdint>

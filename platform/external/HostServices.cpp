@@ -91,7 +91,7 @@ void reset() {
 }  // namespace tkhostsvc
 
 int EvExternal::getUserLogin(int userId, char* login, int* size, DBtran*) {
-  tkhostsvc::journal().record("getUserLogin", tkjournal::args(userId));
+  tkhostsvc::journal().record("getUserLogin", userId);
   const int capacity = size != nullptr ? *size : 1025;
   if (login == nullptr || capacity <= 0) return -1;
   login[0] = '\0';
@@ -121,7 +121,7 @@ int EvExternal::getUserLogin(int userId, char* login, int* size, DBtran*) {
 int EvExternal::decryptAndPrepForStorage(MessageInfo*, const void* value, int length, int mode, std::string& text,
                                          int*, int* size, char* buffer) {
   auto finish = [&](int result) {
-    tkhostsvc::journal().record("decryptAndPrepForStorage", tkjournal::args(mode, length, result));
+    tkhostsvc::journal().record("decryptAndPrepForStorage", mode, length, result);
     return result;
   };
   tkjournal::Failure failure;
@@ -151,25 +151,35 @@ int EvExternal::decryptAndPrepForStorage(MessageInfo*, const void* value, int le
 }
 
 int EvExternal::encryptForTransport(const std::string& plain, std::string& encrypted) {
-  tkhostsvc::journal().record("encryptForTransport", tkjournal::args(static_cast<int>(plain.size())));
+  tkhostsvc::journal().record("encryptForTransport", static_cast<int>(plain.size()));
+  tkjournal::Failure failure;
+  if (tkhostsvc::journal().takeFailure("encryptForTransport", failure)) {
+    encrypted.clear();
+    return 0;
+  }
   encrypted = tkcipher::encrypt(plain);
   return 1;
 }
 
 int EvExternal::sendAutoRefreshUpdateGUM(int libraryId, ZqEntities::EntityType entityType, unsigned int guiId,
                                          std::vector<int>* mediaAgentIds) {
-  std::vector<int> ids = mediaAgentIds != nullptr ? *mediaAgentIds : std::vector<int>();
-  tkhostsvc::journal().record("sendAutoRefreshUpdateGUM",
-                              tkjournal::args(libraryId, static_cast<int>(entityType), guiId, tkhostsvc::joinIds(ids)));
+  const std::vector<int> none;
+  const std::vector<int>& ids = mediaAgentIds != nullptr ? *mediaAgentIds : none;
+  if (tkjournal::recording()) {
+    tkhostsvc::journal().record("sendAutoRefreshUpdateGUM", libraryId, static_cast<int>(entityType), guiId,
+                                tkhostsvc::joinIds(ids));
+  }
   tkjournal::Failure failure;
   if (tkhostsvc::journal().takeFailure("sendAutoRefreshUpdateGUM", failure)) return failure.code != 0 ? failure.code : -1;
+  // The notices are kept only for the tests that read them.
+  if (!tkjournal::recording()) return 0;
   std::lock_guard<std::mutex> guard(tkhostsvc::state().mutex);
   tkhostsvc::state().notices.push_back(tkhostsvc::RefreshNotice{libraryId, static_cast<int>(entityType), guiId, ids});
   return 0;
 }
 
 int EvExternal::getMAsforLibrary(int libraryId, std::vector<int>& mediaAgentIds) {
-  tkhostsvc::journal().record("getMAsforLibrary", tkjournal::args(libraryId));
+  tkhostsvc::journal().record("getMAsforLibrary", libraryId);
   tkjournal::Failure failure;
   if (tkhostsvc::journal().takeFailure("getMAsforLibrary", failure)) return failure.code != 0 ? failure.code : -1;
   std::lock_guard<std::mutex> guard(tkhostsvc::state().mutex);
@@ -185,11 +195,20 @@ bool EvExternal::isAutoRefreshSet() {
     std::lock_guard<std::mutex> guard(tkhostsvc::state().mutex);
     on = tkhostsvc::state().autoRefresh;
   }
-  tkhostsvc::journal().record("isAutoRefreshSet", tkjournal::args(on));
+  tkjournal::Failure failure;
+  // A setting that cannot be read sends no notices.
+  if (tkhostsvc::journal().takeFailure("isAutoRefreshSet", failure)) on = false;
+  tkhostsvc::journal().record("isAutoRefreshSet", on);
   return on;
 }
 
 int EvExternal::preProcessXMLStringForPassword(MessageInfo* request, CNMessageBase& message, std::string& xml) {
-  tkhostsvc::journal().record("preProcessXMLStringForPassword", tkjournal::args(xml.size()));
+  tkhostsvc::journal().record("preProcessXMLStringForPassword", xml.size());
+  tkjournal::Failure failure;
+  if (tkhostsvc::journal().takeFailure("preProcessXMLStringForPassword", failure)) {
+    EvDebug::Error("EvExternal::preProcessXMLStringForPassword", "the request text was not read: %s",
+                   failure.text.c_str());
+    return failure.code != 0 ? failure.code : -1;
+  }
   return tkxml::preProcessXMLStringForPassword(request, message, xml);
 }

@@ -28,11 +28,14 @@ std::vector<RefreshNotice> refreshNotices();
 void clearRefreshNotices();
 
 // Calls by name with their arguments ("getUserLogin": user id;
-// "decryptAndPrepForStorage": mode, length, result; "getMAsforLibrary":
-// library id; "sendAutoRefreshUpdateGUM": library id, entity type, GUI id,
-// media-agent ids joined with ","; "isAutoRefreshSet": result). Failures of
-// "getUserLogin", "decryptAndPrepForStorage", "getMAsforLibrary" and
-// "sendAutoRefreshUpdateGUM" are scriptable.
+// "decryptAndPrepForStorage": mode, length, result; "encryptForTransport":
+// length; "getMAsforLibrary": library id; "sendAutoRefreshUpdateGUM":
+// library id, entity type, GUI id, media-agent ids joined with ",";
+// "isAutoRefreshSet": result; "preProcessXMLStringForPassword": length).
+// Failures of every one of them are scriptable: "isAutoRefreshSet" then
+// answers false, "encryptForTransport" 0, the others their code (or their
+// failure result). The refresh notices, like the journal, are kept only
+// while a test records.
 tkjournal::Journal& journal();
 
 // Forgets logins, settings, notices, calls and failures.

@@ -38,6 +38,9 @@ std::string ZQPI_Focus::getFocus() {
     std::lock_guard<std::mutex> guard(s.mutex);
     name = s.name;
   }
-  tkfocus::journal().record("getFocus", {name});
+  tkjournal::Failure failure;
+  // A setting that cannot be read gives the default name.
+  if (tkfocus::journal().takeFailure("getFocus", failure)) name = tkfocus::kDefaultFocus;
+  tkfocus::journal().record("getFocus", name);
   return name;
 }

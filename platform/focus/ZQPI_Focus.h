@@ -22,7 +22,9 @@ inline constexpr const char* kDefaultFocus = "tarnkeep";
 
 // Sets the installation name; an empty name puts the default back.
 void setFocus(const std::string& name);
-// Calls of getFocus ("getFocus", with the name handed out).
+// Calls of getFocus ("getFocus", with the name handed out). A failure
+// injected into "getFocus" makes the next call answer the default name, as
+// a server whose setting cannot be read.
 tkjournal::Journal& journal();
 
 }  // namespace tkfocus

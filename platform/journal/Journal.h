@@ -1,13 +1,38 @@
-// Call journal and failure script shared by the in-memory stand-ins: every
-// call is recorded with its arguments as texts, and a test can make the next
-// calls of a named operation fail with a code and a text. Thread-safe.
+// Call journal and failure script shared by the in-memory stand-ins: a
+// journal records each call with its arguments as texts, and a test can make
+// the next calls of a named operation fail with a code and a text.
+// Thread-safe.
+//
+// Nothing of it costs a production process anything: recording is off until
+// a test turns it on, and while it is off a call records nothing, formats
+// nothing and takes no lock (one relaxed atomic load); a failure script that
+// holds nothing is one relaxed atomic load too. The test kit turns recording
+// on for the whole process with every reset of a journal
+// (platform/testkit/<component>.h), so a test that resets the stand-ins it
+// uses reads their journals as before.
+//
+// A stand-in call that can fail in the real component looks like this:
+//
+//   journal().record("getUserLogin", userId);    // texts made only while recording
+//   tkjournal::Failure failure;
+//   if (journal().takeFailure("getUserLogin", failure)) return failure.code;
+//
+// The fault sweep (tests/support/FaultSweep.h, armed through
+// platform/testkit/journal.h) stands behind takeFailure: while a sweep is
+// armed, every consultation of any journal's failure script in the process
+// is counted, and the consultation the sweep names fails. A stand-in with a
+// failure script of its own (not a Journal's) consults the sweep with
+// sweepConsult so that its calls are swept too.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -23,55 +48,26 @@ struct Failure {
   std::string text;
 };
 
-class Journal {
- public:
-  void record(const std::string& name, std::vector<std::string> args) {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    m_calls.push_back(Call{name, std::move(args)});
-  }
-  std::vector<Call> calls() const {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    return std::vector<Call>(m_calls.begin(), m_calls.end());
-  }
-  std::vector<Call> calls(const std::string& name) const {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    std::vector<Call> out;
-    for (const Call& c : m_calls)
-      if (c.name == name) out.push_back(c);
-    return out;
-  }
-  size_t count(const std::string& name) const { return calls(name).size(); }
+namespace detail {
+// Whether journals record (off until a test turns it on).
+extern std::atomic<bool> g_recording;
+// The failures scripted in all journals, plus one while a sweep is armed:
+// zero means no failure script needs looking at.
+extern std::atomic<long> g_scripted;
+// The sweep's part of a consultation (false while no sweep is armed).
+bool sweepConsultArmed(std::string_view name, Failure& failure);
+}  // namespace detail
 
-  // The next `times` calls of `name` fail with the code and text.
-  void injectFailure(const std::string& name, int code, const std::string& text, int times = 1) {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    for (int i = 0; i < times; ++i) m_failures[name].push_back(Failure{code, text});
-  }
-  // Takes the next scripted failure of `name`, if any.
-  bool takeFailure(const std::string& name, Failure& failure) {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    auto it = m_failures.find(name);
-    if (it == m_failures.end() || it->second.empty()) return false;
-    failure = it->second.front();
-    it->second.pop_front();
-    return true;
-  }
+// ---- the recording switch ------------------------------------------------------------
 
-  // Forgets the calls and the scripted failures.
-  void reset() {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    m_calls.clear();
-    m_failures.clear();
-  }
+// Whether journals record; turned on and off by the test kit
+// (platform/testkit/journal.h) and by every Journal::reset.
+inline bool recording() noexcept { return detail::g_recording.load(std::memory_order_relaxed); }
 
- private:
-  mutable std::mutex m_mutex;
-  std::deque<Call> m_calls;
-  std::map<std::string, std::deque<Failure>> m_failures;
-};
+// ---- argument texts -----------------------------------------------------------------
 
-// Argument texts for the journal.
 inline std::string text(const std::string& value) { return value; }
+inline std::string text(std::string_view value) { return std::string(value); }
 inline std::string text(const char* value) { return value != nullptr ? std::string(value) : std::string("(null)"); }
 inline std::string text(char* value) { return text(static_cast<const char*>(value)); }
 inline std::string text(bool value) { return value ? "true" : "false"; }
@@ -88,5 +84,101 @@ template <class... A>
 std::vector<std::string> args(const A&... values) {
   return {text(values)...};
 }
+
+// ---- the fault sweep ----------------------------------------------------------------
+
+// For a failure script that is not a Journal's: counts one consultation of
+// `name` while a sweep is armed (platform/testkit/journal.h) and tells
+// whether the sweep fails it (then `failure` is filled in).
+inline bool sweepConsult(std::string_view name, Failure& failure) {
+  if (detail::g_scripted.load(std::memory_order_relaxed) == 0) return false;
+  return detail::sweepConsultArmed(name, failure);
+}
+
+// ---- the journal --------------------------------------------------------------------
+
+class Journal {
+ public:
+  Journal() = default;
+  // Failures still scripted go with the journal.
+  ~Journal() {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    dropFailuresLocked();
+  }
+  Journal(const Journal&) = delete;
+  Journal& operator=(const Journal&) = delete;
+
+  // Records a call with its arguments already made texts; nothing while
+  // recording is off (make the texts only when recording() is true).
+  void record(std::string_view name, std::vector<std::string> texts) {
+    if (!recording()) return;
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_calls.push_back(Call{std::string(name), std::move(texts)});
+  }
+  // Records a call with its arguments (texts or numbers); they are made
+  // texts only while recording is on.
+  template <class A0, class... A>
+  void record(std::string_view name, const A0& first, const A&... rest) {
+    if (!recording()) return;
+    record(name, args(first, rest...));
+  }
+
+  std::vector<Call> calls() const {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return std::vector<Call>(m_calls.begin(), m_calls.end());
+  }
+  std::vector<Call> calls(const std::string& name) const {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    std::vector<Call> out;
+    for (const Call& c : m_calls)
+      if (c.name == name) out.push_back(c);
+    return out;
+  }
+  size_t count(const std::string& name) const { return calls(name).size(); }
+
+  // The next `times` calls of `name` fail with the code and text.
+  void injectFailure(const std::string& name, int code, const std::string& text, int times = 1) {
+    if (times <= 0) return;
+    std::lock_guard<std::mutex> guard(m_mutex);
+    for (int i = 0; i < times; ++i) m_failures[name].push_back(Failure{code, text});
+    detail::g_scripted.fetch_add(times);
+  }
+  // Takes the next scripted failure of `name`, if any (or the sweep's
+  // failure of this consultation).
+  bool takeFailure(std::string_view name, Failure& failure) {
+    if (detail::g_scripted.load(std::memory_order_relaxed) == 0) return false;
+    if (detail::sweepConsultArmed(name, failure)) return true;
+    std::lock_guard<std::mutex> guard(m_mutex);
+    auto it = m_failures.find(name);
+    if (it == m_failures.end() || it->second.empty()) return false;
+    failure = it->second.front();
+    it->second.pop_front();
+    detail::g_scripted.fetch_sub(1);
+    return true;
+  }
+
+  // Forgets the calls and the scripted failures, and turns recording on
+  // (only tests reset a journal).
+  void reset() {
+    {
+      std::lock_guard<std::mutex> guard(m_mutex);
+      m_calls.clear();
+      dropFailuresLocked();
+    }
+    detail::g_recording.store(true);
+  }
+
+ private:
+  void dropFailuresLocked() {
+    long dropped = 0;
+    for (const auto& entry : m_failures) dropped += static_cast<long>(entry.second.size());
+    m_failures.clear();
+    if (dropped != 0) detail::g_scripted.fetch_sub(dropped);
+  }
+
+  mutable std::mutex m_mutex;
+  std::deque<Call> m_calls;
+  std::map<std::string, std::deque<Failure>, std::less<>> m_failures;
+};
 
 }  // namespace tkjournal

@@ -71,7 +71,7 @@ MDLock::MDLock(const char* name) : m_name(name != nullptr ? name : "") {
   } else if (file.empty()) {
     EvDebug::Error("MDLock::MDLock", "%s", "an empty name names no lock");
   }
-  tkmdlock::journal().record("MDLock", tkjournal::args(m_name, isValid()));
+  tkmdlock::journal().record("MDLock", m_name, isValid());
 }
 
 MDLock::~MDLock() {
@@ -80,8 +80,11 @@ MDLock::~MDLock() {
 
 bool MDLock::set(unsigned int timeoutMs) {
   bool got = false;
+  tkjournal::Failure failure;
   if (m_held) {
     got = true;
+  } else if (tkmdlock::journal().takeFailure("set", failure)) {
+    EvDebug::Error("MDLock::set", "cannot lock [%s]: %s", m_name.c_str(), failure.text.c_str());
   } else if (m_fd >= 0) {
     if (timeoutMs == kNoTimeLimit) {
       int rc;
@@ -112,17 +115,21 @@ bool MDLock::set(unsigned int timeoutMs) {
     }
   }
   m_held = got;
-  tkmdlock::journal().record("set", tkjournal::args(m_name, timeoutMs, got));
+  tkmdlock::journal().record("set", m_name, timeoutMs, got);
   return got;
 }
 
 bool MDLock::unset() {
   bool released = false;
-  if (m_held && m_fd >= 0) {
+  tkjournal::Failure failure;
+  if (m_held && m_fd >= 0 && tkmdlock::journal().takeFailure("unset", failure)) {
+    // Still held; closing the file (the object's end) releases it.
+    EvDebug::Error("MDLock::unset", "cannot unlock [%s]: %s", m_name.c_str(), failure.text.c_str());
+  } else if (m_held && m_fd >= 0) {
     released = ::flock(m_fd, LOCK_UN) == 0;
     m_held = false;
   }
-  tkmdlock::journal().record("unset", tkjournal::args(m_name, released));
+  tkmdlock::journal().record("unset", m_name, released);
   return released;
 }
 
@@ -143,6 +150,6 @@ bool MDLock::isSet() const {
       held = errno == EWOULDBLOCK;
     }
   }
-  tkmdlock::journal().record("isSet", tkjournal::args(m_name, held));
+  tkmdlock::journal().record("isSet", m_name, held);
   return held;
 }

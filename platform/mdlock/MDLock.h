@@ -56,7 +56,9 @@ std::string fileName(const std::string& name);
 
 // Calls: "MDLock" (name, valid), "set" (name, time limit, result), "unset"
 // (name, result), "isSet" (name, result). A failure injected into "MDLock"
-// makes the next object invalid, as if its file could not be opened.
+// makes the next object invalid, as if its file could not be opened; into
+// "set", the next attempt to take a lock not yet held fails; into "unset",
+// the next release of a held lock fails (the lock goes with the object).
 tkjournal::Journal& journal();
 
 }  // namespace tkmdlock

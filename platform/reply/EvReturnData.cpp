@@ -157,7 +157,7 @@ void recordFrame(uint32_t kind, uint32_t messageId, int64_t sequence, int fd, co
   } else {
     sent.raw = payload;
   }
-  tkreply::journal().record("reply", tkjournal::args(kind, messageId, sequence, fd, itemCount, delivered));
+  tkreply::journal().record("reply", kind, messageId, sequence, fd, itemCount, delivered);
   std::lock_guard<std::mutex> guard(tkreply::sentMutex());
   tkreply::sentList().push_back(std::move(sent));
 }
@@ -331,8 +331,7 @@ int sendResponse(long long sequenceNumber, const CWySocket* socket, unsigned lon
   const int fd = descriptorOf(socket);
   std::size_t textLength = text != nullptr ? strnlen(text, EvReturnData::kStatusReplyTextMax) : 0;
   if (tkreply::recording())
-    tkreply::journal().record("sendResponse",
-                              tkjournal::args(sequenceNumber, fd, status, std::string(text != nullptr ? text : "")));
+    tkreply::journal().record("sendResponse", sequenceNumber, fd, status, std::string(text != nullptr ? text : ""));
   std::string payload;
   payload.reserve(8 + 4 + textLength);
   putU32(payload, static_cast<uint32_t>(EvReturnData::kStatusReplyItem));

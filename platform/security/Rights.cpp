@@ -22,7 +22,7 @@ State& state() {
   return s;
 }
 
-bool matches(const Rule& rule, const std::string& question, long long userId, long long objectId) {
+bool matches(const Rule& rule, std::string_view question, long long userId, long long objectId) {
   if (rule.question != "*" && rule.question != question) return false;
   if (rule.userId != kAny && rule.userId != userId) return false;
   if (rule.objectId != kAny && rule.objectId != objectId) return false;
@@ -46,7 +46,7 @@ std::vector<Rule> rules() {
   return state().rules;
 }
 
-std::string refusal(const std::string& question, long long userId, long long objectId) {
+std::string refusal(std::string_view question, long long userId, long long objectId) {
   std::lock_guard<std::mutex> guard(state().mutex);
   for (const Rule& rule : state().rules) {
     if (!matches(rule, question, userId, objectId)) continue;
@@ -85,6 +85,17 @@ namespace {
 // A question with no object: only rules for any object apply.
 constexpr long long kNoObject = -2;
 
+// The refusal text of a rights question, or an empty text when it is
+// allowed. A service that cannot answer (a scripted failure) refuses with
+// its failure's text.
+std::string answerOf(const char* question, long long userId, long long objectId) {
+  tkjournal::Failure failure;
+  if (tksecurity::journal().takeFailure(question, failure)) {
+    return failure.text.empty() ? std::string("The security service could not answer.") : failure.text;
+  }
+  return tksecurity::refusal(question, userId, objectId);
+}
+
 }  // namespace
 
 void EvSecurityMgr::setResponseString(const std::string& text) {
@@ -93,58 +104,57 @@ void EvSecurityMgr::setResponseString(const std::string& text) {
 
 // Answers one question: true when allowed; a refusal is logged and kept as
 // the response string.
-#define TK_SECURITY_ANSWER(question, userId, objectId)                                            \
-  do {                                                                                            \
-    std::string reason_ = tksecurity::refusal(question, static_cast<long long>(userId),           \
-                                              static_cast<long long>(objectId));                  \
-    if (reason_.empty()) return true;                                                             \
-    setResponseString(reason_);                                                                   \
-    EvDebug::Debug("EvSecurityMgr::" question, "refused for user [%lu]: %s",                      \
-                   static_cast<unsigned long>(userId), reason_.c_str());                          \
-    return false;                                                                                 \
+#define TK_SECURITY_ANSWER(question, userId, objectId)                                                           \
+  do {                                                                                                           \
+    std::string reason_ = answerOf(question, static_cast<long long>(userId), static_cast<long long>(objectId));  \
+    if (reason_.empty()) return true;                                                                            \
+    setResponseString(reason_);                                                                                  \
+    EvDebug::Debug("EvSecurityMgr::" question, "refused for user [%lu]: %s", static_cast<unsigned long>(userId), \
+                   reason_.c_str());                                                                             \
+    return false;                                                                                                \
   } while (0)
 
 bool EvSecurityMgr::canManageTarnkeep(unsigned long userId, unsigned long right) {
-  tksecurity::journal().record("canManageTarnkeep", tkjournal::args(userId, right));
+  tksecurity::journal().record("canManageTarnkeep", userId, right);
   TK_SECURITY_ANSWER("canManageTarnkeep", userId, kNoObject);
 }
 
 bool EvSecurityMgr::canManageMediaAgent(unsigned long userId, unsigned long right, unsigned long mediaAgentId) {
-  tksecurity::journal().record("canManageMediaAgent", tkjournal::args(userId, right, mediaAgentId));
+  tksecurity::journal().record("canManageMediaAgent", userId, right, mediaAgentId);
   TK_SECURITY_ANSWER("canManageMediaAgent", userId, mediaAgentId);
 }
 
 bool EvSecurityMgr::canAdminLibrary(unsigned long userId, unsigned long right, unsigned long libraryId) {
-  tksecurity::journal().record("canAdminLibrary", tkjournal::args(userId, right, libraryId));
+  tksecurity::journal().record("canAdminLibrary", userId, right, libraryId);
   TK_SECURITY_ANSWER("canAdminLibrary", userId, libraryId);
 }
 
 bool EvSecurityMgr::canManageClient(unsigned long userId, unsigned long tarnfoldId, unsigned long clientId) {
-  tksecurity::journal().record("canManageClient", tkjournal::args(userId, tarnfoldId, clientId));
+  tksecurity::journal().record("canManageClient", userId, tarnfoldId, clientId);
   TK_SECURITY_ANSWER("canManageClient", userId, clientId);
 }
 
 bool EvSecurityMgr::userHasRight(unsigned long userId, int entityKind, bool flag, unsigned long permission,
                                  unsigned long entityId, long arg6, long arg7, long arg8, long arg9, long arg10,
                                  long arg11, int arg12, bool arg13) {
-  tksecurity::journal().record("userHasRight", tkjournal::args(userId, entityKind, flag, permission, entityId, arg6,
-                                                              arg7, arg8, arg9, arg10, arg11, arg12, arg13));
+  tksecurity::journal().record("userHasRight", userId, entityKind, flag, permission, entityId, arg6, arg7, arg8, arg9,
+                               arg10, arg11, arg12, arg13);
   TK_SECURITY_ANSWER("userHasRight", userId, entityId);
 }
 
 bool EvSecurityMgr::canBrowse(unsigned long userId, unsigned long tarnfoldId, unsigned long clientId,
                               int applicationType, int instanceId, unsigned long long flrSetId, int subclientId,
                               bool flag, const std::string& text) {
-  tksecurity::journal().record("canBrowse", tkjournal::args(userId, tarnfoldId, clientId, applicationType, instanceId,
-                                                           flrSetId, subclientId, flag, text));
+  tksecurity::journal().record("canBrowse", userId, tarnfoldId, clientId, applicationType, instanceId, flrSetId,
+                               subclientId, flag, text);
   TK_SECURITY_ANSWER("canBrowse", userId, clientId);
 }
 
 bool EvSecurityMgr::canRestore(unsigned long userId, unsigned long tarnfoldId, unsigned long clientId, long arg4,
                                long arg5, long arg6, long arg7, long arg8, bool flag1, bool flag2, bool flag3,
                                const std::string& text1, const std::string& text2) {
-  tksecurity::journal().record("canRestore", tkjournal::args(userId, tarnfoldId, clientId, arg4, arg5, arg6, arg7,
-                                                            arg8, flag1, flag2, flag3, text1, text2));
+  tksecurity::journal().record("canRestore", userId, tarnfoldId, clientId, arg4, arg5, arg6, arg7, arg8, flag1, flag2,
+                               flag3, text1, text2);
   TK_SECURITY_ANSWER("canRestore", userId, clientId);
 }
 
@@ -152,8 +162,7 @@ bool EvSecurityMgr::canRestore(unsigned long userId, unsigned long tarnfoldId, u
 
 int EvSecurityMgr::addUserToLibrary(unsigned long userId, unsigned long locale, unsigned long libraryId,
                                     std::string& error, DBtran* tran) {
-  tksecurity::journal().record("addUserToLibrary",
-                               tkjournal::args(userId, locale, libraryId, tran != nullptr ? "tran" : "null"));
+  tksecurity::journal().record("addUserToLibrary", userId, locale, libraryId, tran != nullptr ? "tran" : "null");
   error.clear();
   tkjournal::Failure failure;
   std::string reason;
@@ -175,9 +184,18 @@ int EvSecurityMgr::addUserToLibrary(unsigned long userId, unsigned long locale, 
 int EvSecurityNew::hasPermissionForUserOnEntity(bool& allowed, int permission, int userId, int entityType,
                                                 int entityId, int arg6, int arg7, int arg8, int arg9, int arg10,
                                                 int arg11, int arg12, int arg13) {
-  tksecurity::journal().record("hasPermissionForUserOnEntity",
-                               tkjournal::args(permission, userId, entityType, entityId, arg6, arg7, arg8, arg9, arg10,
-                                               arg11, arg12, arg13));
+  tksecurity::journal().record("hasPermissionForUserOnEntity", permission, userId, entityType, entityId, arg6, arg7,
+                               arg8, arg9, arg10, arg11, arg12, arg13);
+  tkjournal::Failure failure;
+  if (tksecurity::journal().takeFailure("hasPermissionForUserOnEntity", failure)) {
+    // The service could not answer: nothing is allowed, and the caller
+    // learns why from the error message and the result.
+    allowed = false;
+    m_errorMessage = failure.text;
+    EvDebug::Error("EvSecurityNew::hasPermissionForUserOnEntity", "permission [%d] of user [%d] not checked: %s",
+                   permission, userId, failure.text.c_str());
+    return failure.code != 0 ? failure.code : -1;
+  }
   std::string reason = tksecurity::refusal("hasPermissionForUserOnEntity", userId, entityId);
   allowed = reason.empty();
   if (!allowed) {

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -37,14 +38,17 @@ void clearRules();
 std::vector<Rule> rules();
 
 // The refusal text of the question, or an empty text when it is allowed.
-std::string refusal(const std::string& question, long long userId, long long objectId);
+std::string refusal(std::string_view question, long long userId, long long objectId);
 
 // Users associated with libraries by addUserToLibrary: (user id, library id).
 std::vector<std::pair<unsigned long, unsigned long>> libraryUsers();
 void addLibraryUser(unsigned long userId, unsigned long libraryId);
 void clearLibraryUsers();
 
-// Every question with its arguments, by question name.
+// Every question with its arguments, by question name. A failure injected
+// into a question's name makes the service fail to answer it: the question
+// is refused with the failure's text (hasPermissionForUserOnEntity returns
+// the failure's code, not allowed, with the text as its error message).
 tkjournal::Journal& journal();
 
 }  // namespace tksecurity

@@ -21,7 +21,7 @@ tkjournal::Journal& journal() {
 }  // namespace tktran
 
 TranWrapper::TranWrapper(DBtran* tran, const std::string& name) : m_tran(tran), m_name(name) {
-  tktran::journal().record("TranWrapper", tkjournal::args(name, tran != nullptr));
+  tktran::journal().record("TranWrapper", name, tran != nullptr);
 }
 
 TranWrapper::~TranWrapper() {
@@ -33,7 +33,7 @@ TranWrapper::~TranWrapper() {
 }
 
 int TranWrapper::ensureTran(std::string* error) {
-  tktran::journal().record("ensureTran", tkjournal::args(m_name));
+  tktran::journal().record("ensureTran", m_name);
   tkjournal::Failure failure;
   if (tktran::journal().takeFailure("ensureTran", failure)) {
     if (error != nullptr) *error = failure.text;
@@ -56,7 +56,7 @@ int TranWrapper::ensureTran(std::string* error) {
 }
 
 int TranWrapper::commitIfOwnTran(std::string* error) {
-  tktran::journal().record("commitIfOwnTran", tkjournal::args(m_name));
+  tktran::journal().record("commitIfOwnTran", m_name);
   tkjournal::Failure failure;
   if (tktran::journal().takeFailure("commitIfOwnTran", failure)) {
     if (error != nullptr) *error = failure.text;

@@ -1,30 +1,28 @@
-// Message classes of the configuration lock and the generic answers.
+// Message classes of the configuration lock and the generic answers. Their
+// numbers live with the classes (platform/xml/EVGuiMessages.h,
+// ZQGuiMessages.h); this table registers them.
+#include "platform/xml/EVGuiMessages.h"
 #include "platform/xml/Registry.h"
+#include "platform/xml/ZQGuiMessages.h"
 
 namespace {
 
-using tkxml::FieldKind;
+// A class's registry entry from its own constants.
+template <class Message>
+tkxml::ClassDef entry(std::vector<tkxml::FieldDef> fields) {
+  return tkxml::ClassDef{Message::kName, Message::kNamespace, Message::kClassNumber, Message::kClassHash,
+                         std::move(fields)};
+}
+
+using EVGui::MMConfigurationLockUnlockInfo;
+using EVGui::MMConfigurationLockUnlockReq;
 
 const tkxml::Registrar kRegistrar{
-    {"ZQGui::GenericResp", 1, 0, 0x010003F0,
-     {
-         {1, 1, 0x9CB015, FieldKind::Int64},   // code: 0 success, -1 failure
-         {2, 2, 0xB7ECDF, FieldKind::String},  // text
-     }},
-    {"EVGui::GenericResp", 13, 1, 0x0DF2BE27,
-     {
-         {1, 1, 0x9CB015, FieldKind::Int64},
-         {2, 2, 0xB7ECDF, FieldKind::String},
-     }},
-    {"EVGui::MMConfigurationLockUnlockReq", 13, 960, 0x0DF9BE39,
-     {
-         {1, 1, 0x37931, FieldKind::Object, 13, 959},
-     }},
-    {"EVGui::MMConfigurationLockUnlockInfo", 13, 959, 0x0D17D425,
-     {
-         {1, 1, 0x3A3E51, FieldKind::Int64},  // server sequence number, optional
-         {2, 2, 0xCE3B05, FieldKind::Int64},  // lock operation
-     }},
+    entry<ZQGui::GenericResp>({ZQGui::GenericResp::kCode, ZQGui::GenericResp::kText}),
+    entry<EVGui::GenericResp>({EVGui::GenericResp::kCode, EVGui::GenericResp::kText}),
+    entry<MMConfigurationLockUnlockReq>({MMConfigurationLockUnlockReq::kInfo}),
+    entry<MMConfigurationLockUnlockInfo>(
+        {MMConfigurationLockUnlockInfo::kServerSequence, MMConfigurationLockUnlockInfo::kOperation}),
 };
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <tuple>
 
 #include "platform/testkit/db.h"
-#include "tests/frame_lock/LockFixture.h"
+#include "tests/frame_configlock/ConfigLockFixture.h"
 
 namespace {
 

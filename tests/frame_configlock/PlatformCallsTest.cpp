@@ -8,7 +8,7 @@
 #include "platform/db/DBtable.h"
 #include "platform/mmdb/MMConfigsDB.h"
 #include "platform/testkit/db.h"
-#include "tests/frame_lock/LockFixture.h"
+#include "tests/frame_configlock/ConfigLockFixture.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "tests/frame_lock/LockFixture.h"
+#include "tests/frame_configlock/ConfigLockFixture.h"
 
 namespace {
 

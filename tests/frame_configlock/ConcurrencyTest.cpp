@@ -6,7 +6,7 @@
 #include <latch>
 #include <thread>
 
-#include "tests/frame_lock/LockFixture.h"
+#include "tests/frame_configlock/ConfigLockFixture.h"
 
 namespace {
 

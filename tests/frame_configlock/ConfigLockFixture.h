@@ -46,11 +46,16 @@ inline std::unique_ptr<MessageInfo> streamRequest(const Connection& client, uint
 // The XML request text: field 2 the operation, field 1 the server sequence
 // number when given.
 inline std::string xmlRequest(long long operation, std::optional<long long> serverSequence = std::nullopt) {
+  using Req = EVGui::MMConfigurationLockUnlockReq;
+  using Info = EVGui::MMConfigurationLockUnlockInfo;
   EVGui::MMConfigurationLockUnlockReq request;
-  CNMessageBase& info = request.getObjectAccessor(true, true, 1, 1, EVGui::MMConfigurationLockUnlockReq::kClassHash,
-                                                  0x37931, 13, 959);
-  if (serverSequence) info.setint64(1, 1, *serverSequence, EVGui::MMConfigurationLockUnlockInfo::kClassHash, 0x3A3E51);
-  info.setint64(2, 2, operation, EVGui::MMConfigurationLockUnlockInfo::kClassHash, 0xCE3B05);
+  CNMessageBase& info = request.getObjectAccessor(true, true, Req::kInfo.ordinal, Req::kInfo.tag, Req::kClassHash,
+                                                  Req::kInfo.hash, Req::kInfo.ns, Req::kInfo.cls);
+  if (serverSequence) {
+    info.setint64(Info::kServerSequence.ordinal, Info::kServerSequence.tag, *serverSequence, Info::kClassHash,
+                  Info::kServerSequence.hash);
+  }
+  info.setint64(Info::kOperation.ordinal, Info::kOperation.tag, operation, Info::kClassHash, Info::kOperation.hash);
   std::string xml;
   EXPECT_EQ(request.serialize(xml), 0);
   return xml;
@@ -68,9 +73,10 @@ inline XmlResponse readResponse(const std::string& xml) {
   const int read = response.unserialize(xml);
   EXPECT_EQ(read, 0) << "response: " << xml;
   if (read != 0) return XmlResponse{};
-  return XmlResponse{response.getint64(1, ZQGui::GenericResp::kClassHash, 0x9CB015),
-                     response.isSet(2, ZQGui::GenericResp::kClassHash, 0xB7ECDF),
-                     response.getstring(2, 2, ZQGui::GenericResp::kClassHash, 0xB7ECDF)};
+  using Resp = ZQGui::GenericResp;
+  return XmlResponse{response.getint64(Resp::kCode.tag, Resp::kClassHash, Resp::kCode.hash),
+                     response.isSet(Resp::kText.ordinal, Resp::kClassHash, Resp::kText.hash),
+                     response.getstring(Resp::kText.ordinal, Resp::kText.tag, Resp::kClassHash, Resp::kText.hash)};
 }
 
 // The lock state.
@@ -124,8 +130,14 @@ class LockTest : public ::testing::Test {
     // The one-time initialisation is done before the test (it empties the
     // last login name), whichever test of the process runs first.
     EvMMConfigMgr::Initialize();
-    resetStandIns();
+    freshStandIns();
     tktest::resetSessionState();
+  }
+  // The stand-ins as every test starts with them: users, installation name
+  // and configuration source.
+  void freshStandIns() {
+    m_loader.reset();
+    resetStandIns();
     testkit::external::setUserLogin(kAlice, "alice");
     testkit::external::setUserLogin(kBob, "bob");
     testkit::focus::setFocus(kSite);
