@@ -18,6 +18,10 @@ constexpr const char* kBadParameter = "Bad Parameter Received.";
 constexpr const char* kInvalidOperation = "Received invalid operation type";
 constexpr const char* kSuccess = "Success";
 
+// Statuses of the answers; the SAN-volume handlers send no others.
+constexpr unsigned long kStatusFailure = 0;
+constexpr unsigned long kStatusSuccess = 1;
+
 // Log levels of the frame's own lines.
 constexpr int kLevelReceived = 7;
 constexpr int kLevelGet = 10;
@@ -89,7 +93,7 @@ RecordOutcome RequestAnswer::fail(unsigned long messageId, const char* explanati
   EvDebug::Error(m_tag, "%s", m_buffer);
   // Locale 0: the locale the event was given with the request.
   m_event.evPrintf(messageId, m_buffer, sizeof m_buffer, 0);
-  send(0, m_buffer, form, operation);
+  send(kStatusFailure, m_buffer, form, operation);
   return RecordOutcome::Failed;
 }
 
@@ -102,7 +106,9 @@ RecordOutcome RequestAnswer::lookupFailed(const char* serviceErrorText, unsigned
   return fail(messageId, serviceErrorText, form, operation);
 }
 
-void RequestAnswer::success(AnswerForm form, unsigned long long operation) { send(1, kSuccess, form, operation); }
+void RequestAnswer::success(AnswerForm form, unsigned long long operation) {
+  send(kStatusSuccess, kSuccess, form, operation);
+}
 
 // ---------------------------------------------------------------- element-stream frame
 

@@ -43,7 +43,9 @@ inline constexpr std::size_t kHdr12TextItemMax = kItemBufferSize - 12 - 1;  // 4
 inline constexpr unsigned long kItemEndOfRecord = 2052;
 
 // A null C text is the empty text.
-inline std::string_view textOf(const char* text) { return text != nullptr ? std::string_view(text) : std::string_view(); }
+inline std::string_view textOf(const char* text) {
+  return text != nullptr ? std::string_view(text) : std::string_view();
+}
 
 class ReplyItem {
  public:

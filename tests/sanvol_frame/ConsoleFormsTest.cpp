@@ -23,10 +23,12 @@ class ConsoleForms : public ::testing::Test {
     std::vector<std::string> args = {"--socket", m_socket, "--wait", "50", "--timeout", "100"};
     args.insert(args.end(), words.begin(), words.end());
     hosttest::Child console;
-    if (!console.start(hosttest::consoleBinary(), args, {}, m_dir.file("out"), m_dir.file("err"))) return std::nullopt;
+    if (!console.start(hosttest::consoleBinary(), args, {}, m_dir.file("out"), m_dir.file("err")))
+      return std::nullopt;
     m_conn = hosttest::acceptWithin(m_listen, hosttest::kStartMs);
     std::string body;
-    if (m_conn < 0 || tkwire::readFrame(m_conn, hosttest::kStartMs, body) != tkwire::ReadStatus::Ok) return std::nullopt;
+    if (m_conn < 0 || tkwire::readFrame(m_conn, hosttest::kStartMs, body) != tkwire::ReadStatus::Ok)
+      return std::nullopt;
     std::optional<tkwire::DecodedRequest> request = tkwire::decodeRequest(body);
     ::close(m_conn);
     m_conn = -1;
@@ -53,8 +55,8 @@ class ConsoleForms : public ::testing::Test {
 TEST_F(ConsoleForms, IdTextAndHdr12TextValuesGoOutAsHeaderWordsAndTheTextWithoutItsZero) {
   ASSERT_GE(m_listen, 0);
   const std::optional<std::string> stream =
-      sentStream({"onMsgSetSANVolume", "11642=idtext:42:Gold policy", "11625=idtext:-1:", "11633=hdr12:7,0x10,1:/dev/sdb",
-                  "11653=hdr12:3,-1,0:C:\\mnt:a", "11640=\"idtext:1:x\""});
+      sentStream({"onMsgSetSANVolume", "11642=idtext:42:Gold policy", "11625=idtext:-1:",
+                  "11633=hdr12:7,0x10,1:/dev/sdb", "11653=hdr12:3,-1,0:C:\\mnt:a", "11640=\"idtext:1:x\""});
   ASSERT_TRUE(stream.has_value());
   EXPECT_EQ(*stream, element(11642, le32(42) + "Gold policy") + element(11625, le32(0xFFFFFFFFu)) +
                          element(11633, le32(7) + le32(16) + le32(1) + "/dev/sdb") +

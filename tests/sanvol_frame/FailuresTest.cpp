@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/catalogue/Catalogue.h"
+#include "platform/testkit/events.h"
 #include "sanvol/SANVolReplyItems.h"
 #include "tests/sanvol_frame/SanVolFixture.h"
 
@@ -106,6 +108,24 @@ TEST_F(Failures, AFailureAnswerCanTravelAsAnOperationReply) {
   EXPECT_EQ(replies[0].items[1].bytes, wordAndText(0, catalogueText(0x39000089)));
   ASSERT_EQ(tagsOf(replies[1]), Tags{2051});
   EXPECT_EQ(replies[1].items[0].bytes, wordAndText(1, "Success"));
+}
+
+TEST_F(Failures, EveryTextOfTheFrameIsInTheCatalogueAndFetchedInTheRequestsLocale) {
+  for (unsigned long id : {tksanvol::kTextAllocationFailed, tksanvol::kTextInvalidOperation,
+                           tksanvol::kTextUnprocessedElement, tksanvol::kTextLookupFailed,
+                           tksanvol::kTextMissingInformation}) {
+    SCOPED_TRACE(id);
+    EXPECT_TRUE(tkcatalogue::has(static_cast<uint32_t>(id)));
+  }
+  testkit::events::reset();
+  TestVolumeHandler handler;
+  auto msg = request(StreamBuilder().op(9).end(), 0x0005000000000001LL);
+  EXPECT_EQ(tksanvol::runElementStream(msg.get(), rules(), handler), 0);
+  const auto calls = testkit::events::journal().calls("evPrintf");
+  ASSERT_EQ(calls.size(), 1u);
+  // Message id, buffer size, locale id, then the event's arguments: the operation alone.
+  EXPECT_EQ(calls[0].args, (std::vector<std::string>{std::to_string(0x23000318), "1024", "5", "9"}));
+  testkit::events::reset();
 }
 
 // ---------------------------------------------------------------- the Get frame

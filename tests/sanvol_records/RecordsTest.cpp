@@ -131,7 +131,8 @@ TEST(RecordDefaults, ReplicasOfEveryVersion) {
 }
 
 TEST(RecordDefaults, ScratchVolumesPoolsAndPoliciesOfEveryVersion) {
-  for (const RVScratchVolumeRecord_t& s : {RVScratchVolumeRecord_t{}, RVScratchVolumeRecord_t(RVScratchVolumeV2Record_t{})}) {
+  for (const RVScratchVolumeRecord_t& s :
+       {RVScratchVolumeRecord_t{}, RVScratchVolumeRecord_t(RVScratchVolumeV2Record_t{})}) {
     EXPECT_EQ(s.scratchVolumeId, -1);
     EXPECT_EQ(s.volumeId, -1);
     EXPECT_EQ(s.poolId, -1);
