@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/reply/EvReturnData.h"

@@ -15,9 +15,10 @@
 //     }
 //     bool supportsOperation(unsigned long long op) const override { return op == 1 || op == 2; }
 //     tksanvol::RecordOutcome onRecord(tksanvol::StreamContext& c) override {
-//       if (!m_hasId) return c.answer.missingInformation();
+//       if (!m_hasId) return c.answer.missingInformation();  // 0x39000089
+//       if (!lookup(...)) return c.answer.lookupFailed(ret.errorText.c_str());
 //       ... the operation ...
-//       c.answer.operationSuccess(c.operation);
+//       c.answer.success(tksanvol::AnswerForm::OperationResponse, c.operation);
 //       return tksanvol::RecordOutcome::GoOn;
 //     }
 //   };
@@ -45,9 +46,9 @@
 #include <string>
 
 #include "frame/EvEvent.h"
-#include "frame/MessageInfo.h"
 
 class EvReturnData;
+struct MessageInfo;
 
 namespace tksanvol {
 
