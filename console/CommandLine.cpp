@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace tkconsole {
 namespace {
@@ -37,6 +39,57 @@ bool parseSigned64(const std::string& word, int64_t& value) {
   }
   if (!parseNumber(word, static_cast<uint64_t>(INT64_MAX), magnitude)) return false;
   value = static_cast<int64_t>(magnitude);
+  return true;
+}
+
+// A 32-bit word of a compound value: a number (decimal or 0x hex) or -N,
+// which is sent as its two's complement (ids of -1 mean "none").
+bool parseWord32(const std::string& word, uint32_t& value) {
+  uint64_t v = 0;
+  if (word.size() > 1 && word[0] == '-') {
+    if (!parseNumber(word.substr(1), static_cast<uint64_t>(INT32_MAX) + 1, v)) return false;
+    value = static_cast<uint32_t>(-static_cast<int64_t>(v));
+    return true;
+  }
+  if (!parseNumber(word, UINT32_MAX, v)) return false;
+  value = static_cast<uint32_t>(v);
+  return true;
+}
+
+// The compound forms of the SAN-volume elements, the header words followed
+// by the text's characters (no terminating zero is sent):
+//   idtext:ID:TEXT                 u32 id, text
+//   hdr12:ID,CLIENT,FLAGS:TEXT     u32 id, u32 client id, u32 flags, text
+// The text is everything after the second colon, colons included.
+bool parseCompound(const std::string& form, const std::string& rest, std::size_t words, std::string& bytes,
+                   std::string& error) {
+  const std::size_t colon = rest.find(':');
+  if (colon == std::string::npos) {
+    error = form + " needs a colon before its text: " + form + ":" + rest;
+    return false;
+  }
+  std::vector<std::string> parts;
+  std::string header = rest.substr(0, colon);
+  for (std::size_t start = 0;;) {
+    const std::size_t comma = header.find(',', start);
+    parts.push_back(header.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  if (parts.size() != words) {
+    error = form + " takes " + std::to_string(words) + (words == 1 ? " number" : " numbers separated by commas") +
+            " before its text: " + form + ":" + rest;
+    return false;
+  }
+  for (const std::string& part : parts) {
+    uint32_t word = 0;
+    if (!parseWord32(part, word)) {
+      error = "not a 32-bit number in " + form + ": " + part;
+      return false;
+    }
+    putLe(bytes, word, 4);
+  }
+  bytes += rest.substr(colon + 1);
   return true;
 }
 
@@ -181,6 +234,8 @@ bool parseValue(const std::string& word, std::string& bytes, std::string& error,
     }
     return true;
   }
+  if (word.compare(0, 7, "idtext:") == 0) return parseCompound("idtext", uq(word.substr(7)), 1, bytes, error);
+  if (word.compare(0, 6, "hdr12:") == 0) return parseCompound("hdr12", uq(word.substr(6)), 3, bytes, error);
   std::string text = uq(word);
   uint64_t v = 0;
   if (text.size() > 1 && text[0] == '-' && allDigits(text, 1)) {

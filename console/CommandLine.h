@@ -5,8 +5,9 @@
 //   [--user N] [--seq N] ... --xml MSGID HANDLER 'xml text'   (or --xml-file F)
 //
 // VALUE: a decimal number (or 0x... hex, or -N) is a u32; u64:N a 64-bit
-// number; "text", 'text' or s:text a text; hex:... raw bytes; anything else a
-// text. first=N sets the first word, count=N the element count (default: the
+// number; "text", 'text' or s:text a text; hex:... raw bytes; idtext:ID:TEXT
+// a u32 id and a text; hdr12:ID,CLIENT,FLAGS:TEXT three u32 and a text;
+// anything else a text. first=N sets the first word, count=N the element count (default: the
 // number of elements given), handle=N the 64-bit object handle in their place.
 #pragma once
 

@@ -14,6 +14,7 @@ const TagName kTagNames[] = {
     {2051, "status"},
     {2052, "end of record"},
     {4001, "operation"},
+    {4106, "Tarnfold id"},
     {4117, "count"},
     {4151, "text"},
     {11003, "object handle"},

@@ -28,6 +28,7 @@ const char kUsage[] =
     "       tkconsole [options] lock|force-lock|unlock|unlock-anyway [rights=N] [xml [server-seq=N]]\n"
     "                 (the configuration lock; it belongs to the connection that took it)\n"
     "VALUE: N (u32; also 0xN or -N), u64:N, \"text\" or s:text, hex:BYTES; other words are texts.\n"
+    "       idtext:ID:TEXT (u32 and text), hdr12:ID,CLIENT,FLAGS:TEXT (three u32 and text).\n"
     "first=N sets the first word, count=N the element count (default: the number of\n"
     "elements), handle=N the 64-bit object handle in their place.\n"
     "--socket defaults to var/tkhost.sock; replies are read until the host is quiet for\n"

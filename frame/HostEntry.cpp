@@ -8,13 +8,15 @@
 
 #include "frame/EvMMConfigMgr.h"
 #include "frame/MessageInfo.h"
+#include "sanvol/EvSANVolMgr.h"
 
 // The handler objects of one connection. The handler classes keep all lasting
 // state class-wide; an object only carries the reply being built, so each
 // connection (each host thread) gets objects of its own.
-// The NAS and SAN-volume handler classes join here when they exist.
+// The NAS handler class joins here when it exists.
 struct TkHandlers {
   std::unique_ptr<EvMMConfigMgr> mm;
+  std::unique_ptr<EvSANVolMgr> san;
 };
 
 namespace {
@@ -82,6 +84,7 @@ __attribute__((visibility("default"))) TkHandlers* TkHostCreateHandlers(void) {
   try {
     std::unique_ptr<TkHandlers> handlers(new TkHandlers());
     handlers->mm = std::make_unique<EvMMConfigMgr>();
+    handlers->san = std::make_unique<EvSANVolMgr>();
     return handlers.release();
   } catch (...) {
     // An allocation failure, or a lock class that could not be made.
