@@ -255,6 +255,14 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   std::string m_sInstallationName;
   bool m_bInitialized = false;
 
+  // ---- persistence in the central database ----
+  // Set once the graph was loaded from the central database: from then on
+  // names, configurations and deletions of its stored objects are written
+  // back there. An instance filled another way (a test's loader) keeps its
+  // changes in memory.
+  bool m_bDatabaseBacked = false;
+  // ---- end of persistence ----
+
  private:
   mutable std::mutex m_registryMutex;
   std::map<unsigned int, ZQMACInterface*> m_registry;  // handle -> object

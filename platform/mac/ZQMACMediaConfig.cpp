@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
+#include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 
 namespace tkmac {
@@ -146,11 +147,8 @@ bool ZQMACMediaConfig::ReadCurrentConfig(bool refresh) {
     std::lock_guard<std::mutex> guard(slot.mutex);
     loader = slot.loader;
   }
-  if (!loader) {
-    SetLastError(tkmac::kErrorNoConfigSource, "No media-management configuration source is available.");
-    return false;
-  }
   ClearLastError();
+  if (!loader) return tkmac::loadFromDatabase(*this, refresh);
   return loader(*this, refresh);
 }
 
@@ -219,7 +217,19 @@ bool ZQMACMediaConfig::OwnsObject(const ZQMACInterface* object) const {
 
 bool ZQMACMediaConfig::DeleteObject(ZQMACInterface* object) {
   if (!OwnsObject(object)) return false;
-  delete object;  // its destructor unlinks it before the memory goes
+  // A stored object's rows go first, with those of what depends on it; the
+  // objects of those rows go with it. A refused removal keeps everything.
+  std::vector<ZQMACInterface*> dependents;
+  if (!ZQMACGraph::RemoveStored(object, dependents)) {
+    std::string text;
+    const unsigned int code = object->GetLastError(text);
+    SetLastError(code, text);
+    return false;
+  }
+  for (ZQMACInterface* dependent : dependents) {
+    if (OwnsObject(dependent)) delete dependent;
+  }
+  if (OwnsObject(object)) delete object;  // its destructor unlinks it before the memory goes
   return true;
 }
 

@@ -1,0 +1,440 @@
+// The default configuration source of ReadCurrentConfig: the central
+// database, read through the media-configuration table access in one
+// consistent read, and laid over the instance's graph so that every object
+// still stored keeps its address and handle.
+//
+// Why re-reads keep objects: consoles hold handles across requests, and a
+// request re-reads the configuration after its own changes and then goes on
+// with the objects it holds. A re-read therefore refreshes objects in place
+// and frees only those whose rows are gone; every list and pointer of the
+// graph is rebuilt from the rows before anything is freed, and a freed
+// object unlinks itself from whatever still named it.
+//
+// Tables and what they become (columns the model reads):
+//   MMHost + APP_Client   media agents (name, net_hostname, displayName,
+//                         simOperatingSystemId, Attribute: 0x2000 hides)
+//   MMLibrary             a disk library (ZQMACMagLib) when LibraryTypeId is
+//                         one of the disk kinds, else a tape or optical
+//                         library (ZQMACLms with its ZQMACLibrary part)
+//   MMLibraryController   controllers of tape libraries
+//   MMMasterPool          master drive pools of tape libraries
+//   MMDrivePool, MMDrive  pools and drives of those master pools
+//   MMDrivePath           drive paths (drive, pool, media agent)
+//   MMDevice              disk devices
+//   MMDeviceController    disk volumes (a device as one media agent sees it)
+//   MMMountPath           mount paths of disk libraries, on the lowest device
+//                         of MMMountPathToStorageDevice
+#include <mutex>
+#include <type_traits>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/mac/ZQMACGraph.h"
+#include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
+
+namespace {
+
+// Library type ids stored for disk libraries; every other id is a tape or
+// optical library.
+bool isDiskLibraryType(int libraryTypeId) {
+  switch (libraryTypeId) {
+    case 3: case 4: case 5: case 6: case 7: case 8: case 10: return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+namespace tkmac {
+
+bool isDiskLibraryTypeId(int libraryTypeId) { return isDiskLibraryType(libraryTypeId); }
+
+bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
+  MMMediaConfigDB access;
+  MMStoredConfig stored;
+  if (access.loadAll(stored) != 0) {
+    config.SetLastError(kErrorDatabase, "The media-management configuration could not be read: " +
+                                            access.lastErrorText());
+    return false;
+  }
+  return ZQMACGraph::ApplyStored(config, stored);
+}
+
+}  // namespace tkmac
+
+bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& stored) {
+  // ---- what the instance holds now, by kind and database id ----
+  std::unordered_map<int, ZQMACMediaAgent*> oldAgents;
+  std::unordered_map<int, ZQMACLms*> oldLms;
+  std::unordered_map<int, ZQMACMagLib*> oldMagLibs;
+  std::unordered_map<int, ZQMACLibController*> oldControllers;
+  std::unordered_map<int, ZQMACMasterDrivePool*> oldMasters;
+  std::unordered_map<int, ZQMACDrivePool*> oldPools;
+  std::unordered_map<int, ZQMACDrive*> oldDrives;
+  std::unordered_map<int, ZQMACDms*> oldPaths;
+  std::unordered_map<int, ZQMACMountPath*> oldMountPaths;
+  std::unordered_map<int, ZQMACDiskDevice*> oldDevices;
+  std::unordered_map<int, ZQMACDiskVolume*> oldVolumes;
+  std::vector<ZQMACInterface*> doomed;  // managed objects never stored, or stored twice
+
+  std::vector<ZQMACInterface*> objects;
+  {
+    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    objects.reserve(config.m_registry.size());
+    for (auto& entry : config.m_registry) objects.push_back(entry.second);
+  }
+  auto index = [&](auto& map, auto* object) {
+    if (object->m_iId < 0 || !map.emplace(object->m_iId, object).second) doomed.push_back(object);
+  };
+  for (ZQMACInterface* object : objects) {
+    switch (object->GetObjectType()) {
+      case ZQMAC_OBJ_MEDIA_AGENT: index(oldAgents, static_cast<ZQMACMediaAgent*>(object)); break;
+      case ZQMAC_OBJ_LMS: index(oldLms, static_cast<ZQMACLms*>(object)); break;
+      case ZQMAC_OBJ_MAGLIB: index(oldMagLibs, static_cast<ZQMACMagLib*>(object)); break;
+      case ZQMAC_OBJ_LIB_CONTROLLER: index(oldControllers, static_cast<ZQMACLibController*>(object)); break;
+      case ZQMAC_OBJ_MASTER_DRIVE_POOL: index(oldMasters, static_cast<ZQMACMasterDrivePool*>(object)); break;
+      case ZQMAC_OBJ_DRIVE_POOL: index(oldPools, static_cast<ZQMACDrivePool*>(object)); break;
+      case ZQMAC_OBJ_DRIVE: index(oldDrives, static_cast<ZQMACDrive*>(object)); break;
+      case ZQMAC_OBJ_DMS: index(oldPaths, static_cast<ZQMACDms*>(object)); break;
+      case ZQMAC_OBJ_MOUNT_PATH: index(oldMountPaths, static_cast<ZQMACMountPath*>(object)); break;
+      case ZQMAC_OBJ_DISK_DEVICE: index(oldDevices, static_cast<ZQMACDiskDevice*>(object)); break;
+      case ZQMAC_OBJ_DISK_VOLUME: index(oldVolumes, static_cast<ZQMACDiskVolume*>(object)); break;
+      default: break;  // library parts and group nodes go with their library; other kinds stay
+    }
+  }
+
+  // ---- unlink: every list and pointer between managed objects is rebuilt ----
+  config.m_mediaAgentList.RemoveAllNodes(false, true);
+  config.m_lmsList.RemoveAllNodes(false, true);
+  config.m_magLibList.RemoveAllNodes(false, true);
+  config.m_diskDeviceList.RemoveAllNodes(false, true);
+  config.m_mediaAgentMap.clear();
+  config.m_mountPathMap.clear();
+  config.m_diskDeviceMap.clear();
+  for (auto& [id, a] : oldAgents) {
+    a->m_libControllerList.RemoveAllNodes(false, true);
+    a->m_dmsList.RemoveAllNodes(false, true);
+  }
+  for (auto& [id, l] : oldLms) {
+    l->m_libControllerList.RemoveAllNodes(false, true);
+    l->m_drivePoolList.RemoveAllNodes(false, true);
+    l->m_masterDrivePoolList.RemoveAllNodes(false, true);
+    l->m_driveList.RemoveAllNodes(false, true);
+    l->m_dmsList.RemoveAllNodes(false, true);
+  }
+  for (auto& [id, c] : oldControllers) {
+    c->m_pLms = nullptr;
+    c->m_pMediaAgent = nullptr;
+  }
+  for (auto& [id, m] : oldMasters) {
+    m->m_pLms = nullptr;
+    m->m_drivePoolList.RemoveAllNodes(false, true);
+  }
+  for (auto& [id, p] : oldPools) {
+    p->m_pLms = nullptr;
+    p->m_pMediaAgent = nullptr;
+    p->m_pMasterDrivePool = nullptr;
+    p->m_dmsList.RemoveAllNodes(false, true);
+  }
+  for (auto& [id, d] : oldDrives) {
+    d->m_pLms = nullptr;
+    d->m_dmsList.RemoveAllNodes(false, true);
+  }
+  for (auto& [id, p] : oldPaths) {
+    p->m_pLms = nullptr;
+    p->m_pDrive = nullptr;
+    p->m_pDrivePool = nullptr;
+    p->m_pMediaAgent = nullptr;
+  }
+  for (auto& [id, m] : oldMagLibs) {
+    m->m_mountPathList.RemoveAllNodes(false, true);
+    m->m_pMediaAgent = nullptr;
+  }
+  for (auto& [id, p] : oldMountPaths) {
+    p->m_pMagLib = nullptr;
+    p->m_pMediaAgent = nullptr;
+  }
+  for (auto& [id, d] : oldDevices) d->m_volumeList.RemoveAllNodes(false, true);
+  for (auto& [id, v] : oldVolumes) {
+    v->m_pDiskDevice = nullptr;
+    v->m_pMediaAgent = nullptr;
+  }
+
+  // ---- rebuild from the rows ----
+  bool refused = false;
+  // The object of that id from before (taken out of `old`), or a new one
+  // that the instance adopts; null when the instance refuses it.
+  auto obtain = [&](auto& old, int id) {
+    using T = std::remove_pointer_t<typename std::remove_reference_t<decltype(old)>::mapped_type>;
+    auto it = old.find(id);
+    if (it != old.end()) {
+      T* object = it->second;
+      old.erase(it);
+      return object;
+    }
+    T* object = new T();
+    if (config.AdoptObject(object) == 0) {
+      delete object;
+      refused = true;
+      return static_cast<T*>(nullptr);
+    }
+    object->m_iId = id;
+    return object;
+  };
+  auto find = [](auto& map, int id) {
+    auto it = map.find(id);
+    return it == map.end() ? nullptr : it->second;
+  };
+
+  std::unordered_map<int, ZQMACMediaAgent*> agents;
+  agents.reserve(stored.mediaAgents.size());
+  for (const MMStoredMediaAgent& row : stored.mediaAgents) {
+    ZQMACMediaAgent* a = obtain(oldAgents, row.clientId);
+    if (a == nullptr) break;
+    a->m_sName = row.name;
+    a->m_sNetHostName = row.netHostName;
+    a->m_sDisplayName = row.displayName;
+    a->m_llOSId = row.osId;
+    a->m_iAttribute = row.attribute;
+    a->m_bShown = (row.attribute & kMMHiddenAttribute) == 0;
+    a->m_bShownFlag = a->m_bShown;
+    a->m_bConfigured = true;
+    config.m_mediaAgentList.AddNode(a);
+    config.m_mediaAgentMap[row.clientId] = a;
+    agents.emplace(row.clientId, a);
+  }
+
+  std::unordered_map<int, ZQMACLms*> lmsById;
+  std::unordered_map<int, ZQMACMagLib*> magLibs;
+  for (const MMStoredLibrary& row : stored.libraries) {
+    if (refused) break;
+    const bool shown = (row.extendedAttributes & kMMHiddenAttribute) == 0;
+    const bool configured = row.enabled != 0;
+    if (isDiskLibraryType(row.libraryTypeId)) {
+      ZQMACMagLib* m = obtain(oldMagLibs, row.libraryId);
+      if (m == nullptr) break;
+      m->m_sName = row.name;
+      m->m_iLowWatermark = row.lowWaterMarkMB;
+      m->m_iAttribute = row.libraryAttribute;
+      m->m_iStoredLibraryType = row.libraryTypeId;
+      m->m_pMediaConfig = &config;
+      m->m_bConfigured = configured;
+      m->m_bShownFlag = shown;
+      config.m_magLibList.AddNode(m);
+      magLibs.emplace(row.libraryId, m);
+      continue;
+    }
+    ZQMACLms* lms = obtain(oldLms, row.libraryId);
+    if (lms == nullptr) break;
+    // A library-management object carries its library part and its
+    // controller group; both are made with it and go with it.
+    if (lms->m_pLibrary == nullptr) {
+      auto* library = new ZQMACLibrary();
+      if (config.AdoptObject(library) == 0) {
+        delete library;
+        refused = true;
+        break;
+      }
+      SetLibrary(lms, library);
+    }
+    if (lms->m_pLibControllerNode == nullptr) {
+      auto* group = new ZQMACNode(row.name, ZQMAC_OBJ_LIBRARY_CHILD);
+      if (config.AdoptObject(group) == 0) {
+        delete group;
+        refused = true;
+        break;
+      }
+      group->m_pLms = lms;
+      lms->m_pLibControllerNode = group;
+    }
+    ZQMACLibrary* library = lms->m_pLibrary;
+    for (ZQMACInterface* part : {static_cast<ZQMACInterface*>(lms), static_cast<ZQMACInterface*>(library),
+                                 lms->m_pLibControllerNode}) {
+      part->m_sName = row.name;
+      part->m_iId = row.libraryId;
+      part->m_bConfigured = configured;
+      part->m_bShownFlag = shown;
+    }
+    library->m_iType = row.libraryTypeId;
+    library->m_iVTLType = row.vtlType;
+    library->m_iDriveCount = row.driveCount;
+    library->m_iBaseAddress = row.baseAddress;
+    library->m_iAttribute = row.libraryAttribute;
+    library->m_bBarCodeReader = row.barCodeReader != 0;
+    config.m_lmsList.AddNode(lms);
+    lmsById.emplace(row.libraryId, lms);
+  }
+
+  for (const MMStoredLibraryController& row : stored.libraryControllers) {
+    if (refused) break;
+    ZQMACLms* lms = find(lmsById, row.libraryId);
+    if (lms == nullptr) continue;  // not a tape library's: the model has no place for it
+    ZQMACLibController* c = obtain(oldControllers, row.id);
+    if (c == nullptr) break;
+    ZQMACMediaAgent* agent = find(agents, row.clientId);
+    c->m_sName = row.name;
+    c->m_bConfigured = row.isEnabled != 0;
+    c->m_pLms = lms;
+    c->m_pMediaAgent = agent;
+    c->m_sServerHostName = agent != nullptr ? agent->m_sNetHostName : std::string();
+    lms->m_libControllerList.AddNode(c);
+    if (agent != nullptr) agent->m_libControllerList.AddNode(c);
+  }
+
+  std::unordered_map<int, ZQMACMasterDrivePool*> masters;
+  for (const MMStoredMasterPool& row : stored.masterPools) {
+    if (refused) break;
+    ZQMACLms* lms = find(lmsById, row.libraryId);
+    if (lms == nullptr) continue;  // a disk library's master pool
+    ZQMACMasterDrivePool* m = obtain(oldMasters, row.id);
+    if (m == nullptr) break;
+    m->m_sName = row.name;
+    m->m_bConfigured = true;
+    m->m_pLms = lms;
+    lms->m_masterDrivePoolList.AddNode(m);
+    masters.emplace(row.id, m);
+  }
+
+  std::unordered_map<int, ZQMACDrivePool*> pools;
+  for (const MMStoredDrivePool& row : stored.drivePools) {
+    if (refused) break;
+    ZQMACMasterDrivePool* master = find(masters, row.masterPoolId);
+    if (master == nullptr) continue;
+    ZQMACDrivePool* p = obtain(oldPools, row.id);
+    if (p == nullptr) break;
+    p->m_sName = row.name;
+    p->m_iType = row.type;
+    p->m_iCopyManagerId = row.copyManagerCtrlId;
+    p->m_iCostCategoryId = row.costCategoryId;
+    p->m_bConfigured = row.enabled != 0;
+    p->m_pLms = master->m_pLms;
+    p->m_pMasterDrivePool = master;
+    p->m_pMediaAgent = find(agents, row.clientId);
+    master->m_pLms->m_drivePoolList.AddNode(p);
+    master->m_drivePoolList.AddNode(p);
+    pools.emplace(row.id, p);
+  }
+
+  std::unordered_map<int, ZQMACDrive*> drives;
+  drives.reserve(stored.drives.size());
+  for (const MMStoredDrive& row : stored.drives) {
+    if (refused) break;
+    ZQMACMasterDrivePool* master = find(masters, row.masterPoolId);
+    if (master == nullptr) continue;
+    ZQMACDrive* d = obtain(oldDrives, row.id);
+    if (d == nullptr) break;
+    d->m_sName = row.name;
+    d->m_sDriveId = row.serialNumber;
+    d->m_iDriveNumber = row.driveNumber;
+    d->m_bConfigured = row.enabled != 0;
+    d->m_pLms = master->m_pLms;
+    master->m_pLms->m_driveList.AddNode(d);
+    drives.emplace(row.id, d);
+  }
+
+  for (const MMStoredDrivePath& row : stored.drivePaths) {
+    if (refused) break;
+    ZQMACDrive* drive = find(drives, row.driveId);
+    if (drive == nullptr) continue;
+    ZQMACDms* p = obtain(oldPaths, row.id);
+    if (p == nullptr) break;
+    ZQMACDrivePool* pool = find(pools, row.drivePoolId);
+    ZQMACMediaAgent* agent = find(agents, row.clientId);
+    p->m_sName = row.pathName;
+    p->m_bConfigured = row.enabled != 0;
+    p->m_pDrive = drive;
+    p->m_pDrivePool = pool;
+    p->m_pMediaAgent = agent;
+    p->m_pLms = drive->m_pLms;
+    p->m_sServerHostName = agent != nullptr ? agent->m_sNetHostName : std::string();
+    drive->m_dmsList.AddNode(p);
+    if (pool != nullptr) pool->m_dmsList.AddNode(p);
+    if (agent != nullptr) agent->m_dmsList.AddNode(p);
+    if (p->m_pLms != nullptr) p->m_pLms->m_dmsList.AddNode(p);
+  }
+
+  std::unordered_map<int, ZQMACDiskDevice*> devices;
+  for (const MMStoredDevice& row : stored.devices) {
+    if (refused) break;
+    ZQMACDiskDevice* d = obtain(oldDevices, row.id);
+    if (d == nullptr) break;
+    d->m_sName = row.name;
+    d->m_iDeviceType = row.typeId;
+    d->m_bConfigured = true;
+    config.m_diskDeviceList.AddNode(d);
+    config.m_diskDeviceMap[row.id] = d;
+    devices.emplace(row.id, d);
+  }
+
+  for (const MMStoredDeviceController& row : stored.deviceControllers) {
+    if (refused) break;
+    ZQMACDiskDevice* device = find(devices, row.deviceId);
+    if (device == nullptr) continue;
+    ZQMACDiskVolume* v = obtain(oldVolumes, row.id);
+    if (v == nullptr) break;
+    v->m_sName = row.folder;
+    v->m_sVolume = row.folder;
+    v->m_sUserName = row.userName;
+    v->m_iDeviceAccessType = row.accessType;
+    v->m_iCredentialId = row.credentialAssocId;
+    v->m_iSanDBId = row.snrVolumeId;
+    v->m_bConfigured = row.enabled != 0;
+    v->m_pDiskDevice = device;
+    v->m_pMediaAgent = find(agents, row.clientId);
+    device->m_volumeList.AddNode(v);
+  }
+
+  for (const MMStoredMountPath& row : stored.mountPaths) {
+    if (refused) break;
+    ZQMACMagLib* library = find(magLibs, row.libraryId);
+    if (library == nullptr) continue;
+    ZQMACMountPath* p = obtain(oldMountPaths, row.id);
+    if (p == nullptr) break;
+    p->m_sName = row.name;
+    p->m_sUserName = row.userName;
+    p->m_iMountPathType = row.typeId;
+    p->m_iForeignAgentId = row.deviceId;
+    p->m_bConfigured = row.enabled != 0;
+    p->m_pMagLib = library;
+    // The media agent of a mount path is the first that reaches its device.
+    ZQMACDiskDevice* device = find(devices, row.deviceId);
+    ZQMACDiskVolume* first = device != nullptr ? device->m_volumeList.operator[](0) : nullptr;
+    p->m_pMediaAgent = first != nullptr ? first->m_pMediaAgent : nullptr;
+    library->m_mountPathList.AddNode(p);
+    if (library->m_pMediaAgent == nullptr) library->m_pMediaAgent = p->m_pMediaAgent;
+    config.m_mountPathMap[row.id] = p;
+  }
+
+  // ---- free what the database no longer holds ----
+  // Everything still named in the `old` maps was not reused; the lists and
+  // pointers above no longer reach it, and its destructor unlinks it from
+  // whatever else does.
+  auto drop = [&](auto& old) {
+    for (auto& entry : old) doomed.push_back(entry.second);
+    old.clear();
+  };
+  for (auto& [id, l] : oldLms) {
+    if (l->m_pLibrary != nullptr) doomed.push_back(l->m_pLibrary);
+    if (l->m_pLibControllerNode != nullptr) doomed.push_back(l->m_pLibControllerNode);
+  }
+  drop(oldVolumes);
+  drop(oldMountPaths);
+  drop(oldPaths);
+  drop(oldDrives);
+  drop(oldPools);
+  drop(oldMasters);
+  drop(oldControllers);
+  drop(oldDevices);
+  drop(oldMagLibs);
+  drop(oldLms);
+  drop(oldAgents);
+  for (ZQMACInterface* object : doomed) {
+    if (config.OwnsObject(object)) delete object;
+  }
+
+  config.m_bDatabaseBacked = true;
+  if (refused) return false;  // the instance's last error says why
+  config.ClearLastError();
+  return true;
+}
