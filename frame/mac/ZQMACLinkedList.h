@@ -21,6 +21,7 @@
 #include <cstring>
 #include <map>
 #include <new>
+#include <tuple>
 
 template <class T>
 class ZQMACLinkedListNode {
@@ -64,15 +65,27 @@ class ZQMACLinkedList {
   // memory ran out and it was not added).
   T* AddNode(T* element) {
     if (element == nullptr) return nullptr;
-    if (FindListNode(element) != nullptr) return element;
-    Node* node = new (std::nothrow) Node(element);
-    if (node == nullptr) return element;
+    // One search of the index both finds a duplicate and places a new entry
+    // (lists of ten thousand drive paths are built at every load).
+    typename std::map<void const*, Node*>::iterator slot;
     try {
-      m_index.emplace(static_cast<const void*>(element), node);
+      bool inserted = false;
+      std::tie(slot, inserted) = m_index.try_emplace(static_cast<const void*>(element), nullptr);
+      if (!inserted) {
+        m_pFound = slot->second;
+        return element;
+      }
     } catch (...) {
-      delete node;
+      m_pFound = nullptr;
       return element;
     }
+    m_pFound = nullptr;
+    Node* node = new (std::nothrow) Node(element);
+    if (node == nullptr) {
+      m_index.erase(slot);
+      return element;
+    }
+    slot->second = node;
     if (m_pHead == nullptr) {
       m_pHead = node;
       node->SetNext(node);

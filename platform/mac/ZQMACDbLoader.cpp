@@ -24,6 +24,8 @@
 //   MMDeviceController    disk volumes (a device as one media agent sees it)
 //   MMMountPath           mount paths of disk libraries, on the lowest device
 //                         of MMMountPathToStorageDevice
+#include <algorithm>
+#include <cstdint>
 #include <mutex>
 #include <type_traits>
 #include <unordered_map>
@@ -41,6 +43,18 @@ bool isDiskLibraryType(int libraryTypeId) {
   switch (libraryTypeId) {
     case 3: case 4: case 5: case 6: case 7: case 8: case 10: return true;
     default: return false;
+  }
+}
+
+// The object types whose objects the database holds and the loader links.
+bool isManagedType(unsigned int type) {
+  switch (type) {
+    case ZQMAC_OBJ_MEDIA_AGENT: case ZQMAC_OBJ_LMS: case ZQMAC_OBJ_MAGLIB: case ZQMAC_OBJ_LIB_CONTROLLER:
+    case ZQMAC_OBJ_MASTER_DRIVE_POOL: case ZQMAC_OBJ_DRIVE_POOL: case ZQMAC_OBJ_DRIVE: case ZQMAC_OBJ_DMS:
+    case ZQMAC_OBJ_MOUNT_PATH: case ZQMAC_OBJ_DISK_DEVICE: case ZQMAC_OBJ_DISK_VOLUME:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -63,7 +77,42 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
 
 }  // namespace tkmac
 
-bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& stored) {
+// Frees objects that the rebuilt graph no longer reaches, all at once: no
+// managed object names them any more (their links were rebuilt from the
+// rows), so only the objects of other kinds are told to forget them, instead
+// of every object of the instance once per freed object.
+void ZQMACGraph::DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterface*>& doomed) {
+  if (doomed.empty()) return;
+  std::sort(doomed.begin(), doomed.end());
+  doomed.erase(std::unique(doomed.begin(), doomed.end()), doomed.end());
+  std::vector<ZQMACInterface*> others;
+  {
+    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    std::vector<ZQMACInterface*> owned;
+    owned.reserve(doomed.size());
+    for (ZQMACInterface* object : doomed) {
+      auto it = config.m_registry.find(object->m_uHandle);
+      if (object->m_pOwner != &config || it == config.m_registry.end() || it->second != object) continue;
+      config.m_registry.erase(it);
+      owned.push_back(object);
+    }
+    doomed.swap(owned);
+    for (auto& entry : config.m_registry) {
+      if (!isManagedType(entry.second->GetObjectType())) others.push_back(entry.second);
+    }
+  }
+  for (ZQMACInterface* object : doomed) {
+    object->m_pOwner = nullptr;  // its destructor has nothing left to unlink
+    object->m_uHandle = 0;
+  }
+  for (ZQMACInterface* other : others) {
+    for (ZQMACInterface* object : doomed) other->ForgetObject(static_cast<const void*>(object));
+  }
+  for (ZQMACInterface* object : doomed) delete object;
+  doomed.clear();
+}
+
+bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
   // ---- what the instance holds now, by kind and database id ----
   std::unordered_map<int, ZQMACMediaAgent*> oldAgents;
   std::unordered_map<int, ZQMACLms*> oldLms;
@@ -104,6 +153,38 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& sto
     }
   }
 
+  // New objects take their handles from one block taken up front, as many
+  // as rows that no object of the instance stands for yet (a re-read of an
+  // unchanged configuration takes none); the instance registers them
+  // together at the end. When the block cannot be had, nothing has changed.
+  auto unmatched = [](const auto& rows, const auto& old, auto idOf) {
+    uint64_t count = 0;
+    for (const auto& row : rows) count += old.count(idOf(row)) == 0 ? 1 : 0;
+    return count;
+  };
+  uint64_t rows = unmatched(stored.mediaAgents, oldAgents, [](const MMStoredMediaAgent& r) { return r.clientId; });
+  for (const MMStoredLibrary& row : stored.libraries) {
+    if (isDiskLibraryType(row.libraryTypeId)) {
+      rows += oldMagLibs.count(row.libraryId) == 0 ? 1 : 0;
+    } else {
+      auto it = oldLms.find(row.libraryId);
+      // The library-management object, its library part and its group.
+      rows += it == oldLms.end() ? 3 : (it->second->m_pLibrary == nullptr) + (it->second->m_pLibControllerNode == nullptr);
+    }
+  }
+  rows += unmatched(stored.libraryControllers, oldControllers, [](const MMStoredLibraryController& r) { return r.id; });
+  rows += unmatched(stored.masterPools, oldMasters, [](const MMStoredMasterPool& r) { return r.id; });
+  rows += unmatched(stored.drivePools, oldPools, [](const MMStoredDrivePool& r) { return r.id; });
+  rows += unmatched(stored.drives, oldDrives, [](const MMStoredDrive& r) { return r.id; });
+  rows += unmatched(stored.drivePaths, oldPaths, [](const MMStoredDrivePath& r) { return r.id; });
+  rows += unmatched(stored.devices, oldDevices, [](const MMStoredDevice& r) { return r.id; });
+  rows += unmatched(stored.deviceControllers, oldVolumes, [](const MMStoredDeviceController& r) { return r.id; });
+  rows += unmatched(stored.mountPaths, oldMountPaths, [](const MMStoredMountPath& r) { return r.id; });
+  const uint32_t first = rows == 0 || rows > 0xFFFFFFFFull ? 0 : tkmac::takeHandles(static_cast<uint32_t>(rows));
+  if (rows != 0 && first == 0) {
+    config.SetLastError(tkmac::kErrorAdoptRefused, "No object handle is left.");
+    return false;
+  }
   // ---- unlink: every list and pointer between managed objects is rebuilt ----
   config.m_mediaAgentList.RemoveAllNodes(false, true);
   config.m_lmsList.RemoveAllNodes(false, true);
@@ -162,9 +243,10 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& sto
   }
 
   // ---- rebuild from the rows ----
-  bool refused = false;
+  uint64_t nextHandle = first;
+  std::vector<ZQMACInterface*> fresh;
   // The object of that id from before (taken out of `old`), or a new one
-  // that the instance adopts; null when the instance refuses it.
+  // of the instance.
   auto obtain = [&](auto& old, int id) {
     using T = std::remove_pointer_t<typename std::remove_reference_t<decltype(old)>::mapped_type>;
     auto it = old.find(id);
@@ -174,13 +256,16 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& sto
       return object;
     }
     T* object = new T();
-    if (config.AdoptObject(object) == 0) {
-      delete object;
-      refused = true;
-      return static_cast<T*>(nullptr);
-    }
+    object->m_pOwner = &config;
+    object->m_uHandle = static_cast<uint32_t>(nextHandle++);
     object->m_iId = id;
+    fresh.push_back(object);
     return object;
+  };
+  auto adopt = [&](ZQMACInterface* object) {
+    object->m_pOwner = &config;
+    object->m_uHandle = static_cast<uint32_t>(nextHandle++);
+    fresh.push_back(object);
   };
   auto find = [](auto& map, int id) {
     auto it = map.find(id);
@@ -189,9 +274,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& sto
 
   std::unordered_map<int, ZQMACMediaAgent*> agents;
   agents.reserve(stored.mediaAgents.size());
-  for (const MMStoredMediaAgent& row : stored.mediaAgents) {
+  for (MMStoredMediaAgent& row : stored.mediaAgents) {
     ZQMACMediaAgent* a = obtain(oldAgents, row.clientId);
-    if (a == nullptr) break;
     a->m_sName = row.name;
     a->m_sNetHostName = row.netHostName;
     a->m_sDisplayName = row.displayName;
@@ -207,13 +291,12 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& sto
 
   std::unordered_map<int, ZQMACLms*> lmsById;
   std::unordered_map<int, ZQMACMagLib*> magLibs;
-  for (const MMStoredLibrary& row : stored.libraries) {
-    if (refused) break;
+  lmsById.reserve(stored.libraries.size());
+  for (MMStoredLibrary& row : stored.libraries) {
     const bool shown = (row.extendedAttributes & kMMHiddenAttribute) == 0;
     const bool configured = row.enabled != 0;
     if (isDiskLibraryType(row.libraryTypeId)) {
       ZQMACMagLib* m = obtain(oldMagLibs, row.libraryId);
-      if (m == nullptr) break;
       m->m_sName = row.name;
       m->m_iLowWatermark = row.lowWaterMarkMB;
       m->m_iAttribute = row.libraryAttribute;
@@ -226,25 +309,16 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& sto
       continue;
     }
     ZQMACLms* lms = obtain(oldLms, row.libraryId);
-    if (lms == nullptr) break;
     // A library-management object carries its library part and its
     // controller group; both are made with it and go with it.
     if (lms->m_pLibrary == nullptr) {
       auto* library = new ZQMACLibrary();
-      if (config.AdoptObject(library) == 0) {
-        delete library;
-        refused = true;
-        break;
-      }
+      adopt(library);
       SetLibrary(lms, library);
     }
     if (lms->m_pLibControllerNode == nullptr) {
       auto* group = new ZQMACNode(row.name, ZQMAC_OBJ_LIBRARY_CHILD);
-      if (config.AdoptObject(group) == 0) {
-        delete group;
-        refused = true;
-        break;
-      }
+      adopt(group);
       group->m_pLms = lms;
       lms->m_pLibControllerNode = group;
     }
@@ -266,12 +340,10 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& sto
     lmsById.emplace(row.libraryId, lms);
   }
 
-  for (const MMStoredLibraryController& row : stored.libraryControllers) {
-    if (refused) break;
+  for (MMStoredLibraryController& row : stored.libraryControllers) {
     ZQMACLms* lms = find(lmsById, row.libraryId);
     if (lms == nullptr) continue;  // not a tape library's: the model has no place for it
     ZQMACLibController* c = obtain(oldControllers, row.id);
-    if (c == nullptr) break;
     ZQMACMediaAgent* agent = find(agents, row.clientId);
     c->m_sName = row.name;
     c->m_bConfigured = row.isEnabled != 0;
@@ -283,12 +355,11 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& sto
   }
 
   std::unordered_map<int, ZQMACMasterDrivePool*> masters;
-  for (const MMStoredMasterPool& row : stored.masterPools) {
-    if (refused) break;
+  masters.reserve(stored.masterPools.size());
+  for (MMStoredMasterPool& row : stored.masterPools) {
     ZQMACLms* lms = find(lmsById, row.libraryId);
     if (lms == nullptr) continue;  // a disk library's master pool
     ZQMACMasterDrivePool* m = obtain(oldMasters, row.id);
-    if (m == nullptr) break;
     m->m_sName = row.name;
     m->m_bConfigured = true;
     m->m_pLms = lms;
@@ -297,12 +368,11 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& sto
   }
 
   std::unordered_map<int, ZQMACDrivePool*> pools;
-  for (const MMStoredDrivePool& row : stored.drivePools) {
-    if (refused) break;
+  pools.reserve(stored.drivePools.size());
+  for (MMStoredDrivePool& row : stored.drivePools) {
     ZQMACMasterDrivePool* master = find(masters, row.masterPoolId);
     if (master == nullptr) continue;
     ZQMACDrivePool* p = obtain(oldPools, row.id);
-    if (p == nullptr) break;
     p->m_sName = row.name;
     p->m_iType = row.type;
     p->m_iCopyManagerId = row.copyManagerCtrlId;
@@ -318,14 +388,12 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& sto
 
   std::unordered_map<int, ZQMACDrive*> drives;
   drives.reserve(stored.drives.size());
-  for (const MMStoredDrive& row : stored.drives) {
-    if (refused) break;
+  for (MMStoredDrive& row : stored.drives) {
     ZQMACMasterDrivePool* master = find(masters, row.masterPoolId);
     if (master == nullptr) continue;
     ZQMACDrive* d = obtain(oldDrives, row.id);
-    if (d == nullptr) break;
-    d->m_sName = row.name;
-    d->m_sDriveId = row.serialNumber;
+    d->m_sName = std::move(row.name);
+    d->m_sDriveId = std::move(row.serialNumber);
     d->m_iDriveNumber = row.driveNumber;
     d->m_bConfigured = row.enabled != 0;
     d->m_pLms = master->m_pLms;
@@ -333,15 +401,13 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& sto
     drives.emplace(row.id, d);
   }
 
-  for (const MMStoredDrivePath& row : stored.drivePaths) {
-    if (refused) break;
+  for (MMStoredDrivePath& row : stored.drivePaths) {
     ZQMACDrive* drive = find(drives, row.driveId);
     if (drive == nullptr) continue;
     ZQMACDms* p = obtain(oldPaths, row.id);
-    if (p == nullptr) break;
     ZQMACDrivePool* pool = find(pools, row.drivePoolId);
     ZQMACMediaAgent* agent = find(agents, row.clientId);
-    p->m_sName = row.pathName;
+    p->m_sName = std::move(row.pathName);
     p->m_bConfigured = row.enabled != 0;
     p->m_pDrive = drive;
     p->m_pDrivePool = pool;
@@ -355,10 +421,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& sto
   }
 
   std::unordered_map<int, ZQMACDiskDevice*> devices;
-  for (const MMStoredDevice& row : stored.devices) {
-    if (refused) break;
+  for (MMStoredDevice& row : stored.devices) {
     ZQMACDiskDevice* d = obtain(oldDevices, row.id);
-    if (d == nullptr) break;
     d->m_sName = row.name;
     d->m_iDeviceType = row.typeId;
     d->m_bConfigured = true;
@@ -367,12 +431,10 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& sto
     devices.emplace(row.id, d);
   }
 
-  for (const MMStoredDeviceController& row : stored.deviceControllers) {
-    if (refused) break;
+  for (MMStoredDeviceController& row : stored.deviceControllers) {
     ZQMACDiskDevice* device = find(devices, row.deviceId);
     if (device == nullptr) continue;
     ZQMACDiskVolume* v = obtain(oldVolumes, row.id);
-    if (v == nullptr) break;
     v->m_sName = row.folder;
     v->m_sVolume = row.folder;
     v->m_sUserName = row.userName;
@@ -385,12 +447,10 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& sto
     device->m_volumeList.AddNode(v);
   }
 
-  for (const MMStoredMountPath& row : stored.mountPaths) {
-    if (refused) break;
+  for (MMStoredMountPath& row : stored.mountPaths) {
     ZQMACMagLib* library = find(magLibs, row.libraryId);
     if (library == nullptr) continue;
     ZQMACMountPath* p = obtain(oldMountPaths, row.id);
-    if (p == nullptr) break;
     p->m_sName = row.name;
     p->m_sUserName = row.userName;
     p->m_iMountPathType = row.typeId;
@@ -429,12 +489,14 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& sto
   drop(oldMagLibs);
   drop(oldLms);
   drop(oldAgents);
-  for (ZQMACInterface* object : doomed) {
-    if (config.OwnsObject(object)) delete object;
-  }
+  DropUnreached(config, doomed);
 
+  {
+    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    for (ZQMACInterface* object : fresh) config.m_registry.emplace_hint(config.m_registry.end(), object->m_uHandle, object);
+  }
+  if (rows != 0) tkmac::returnHandles(static_cast<uint32_t>(nextHandle), first + rows);
   config.m_bDatabaseBacked = true;
-  if (refused) return false;  // the instance's last error says why
   config.ClearLastError();
   return true;
 }

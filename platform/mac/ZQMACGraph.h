@@ -183,7 +183,8 @@ class ZQMACGraph {
   // hold yet (copy managers, archive clusters, DRU hosts, cost categories)
   // stay as they are. The instance becomes database-backed. False, with the
   // reason as the instance's last error, when it refuses a new object.
-  static bool ApplyStored(ZQMACMediaConfig& config, const MMStoredConfig& stored);
+  // The texts of `stored` move into the objects.
+  static bool ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored);
   // Writes an object of a database-backed instance: its new name (null:
   // kept), its configured state (1 or 0, -1: kept) and its settings. True
   // without writing for an object of an instance that is not
@@ -198,6 +199,9 @@ class ZQMACGraph {
   static bool IsDatabaseBacked(const ZQMACMediaConfig& config) { return config.m_bDatabaseBacked; }
 
  private:
+  // Frees, in one pass, objects of the instance that no list or link of the
+  // managed kinds reaches any more (ApplyStored).
+  static void DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterface*>& doomed);
   // Hands the object to the instance with its id and name; deletes it and
   // returns null when the instance refuses it.
   template <class T>

@@ -53,6 +53,24 @@ tkjournal::Journal& journal() {
 
 uint32_t peekNextHandle() { return g_nextHandle.load(); }
 
+uint32_t takeHandles(uint32_t count) {
+  if (count == 0) return 0;
+  uint32_t handle = g_nextHandle.load();
+  uint64_t end = 0;
+  do {
+    if (handle == 0) return 0;
+    end = static_cast<uint64_t>(handle) + count;  // one past the block
+    if (end > 0x100000000ull) return 0;
+  } while (!g_nextHandle.compare_exchange_weak(handle, end == 0x100000000ull ? 0u : static_cast<uint32_t>(end)));
+  return handle;
+}
+
+void returnHandles(uint32_t from, uint64_t end) {
+  if (from == 0 || end <= from || end > 0x100000000ull) return;
+  uint32_t expected = end == 0x100000000ull ? 0u : static_cast<uint32_t>(end);
+  g_nextHandle.compare_exchange_strong(expected, from);
+}
+
 void setNextHandle(uint32_t next) { g_nextHandle.store(next); }
 
 }  // namespace tkmac
@@ -201,7 +219,8 @@ unsigned long long ZQMACMediaConfig::AdoptObject(ZQMACInterface* object) {
   }
   {
     std::lock_guard<std::mutex> guard(m_registryMutex);
-    m_registry.emplace(handle, object);
+    // Handles only grow, so a new one almost always goes at the end.
+    m_registry.emplace_hint(m_registry.end(), handle, object);
   }
   object->m_pOwner = this;
   object->m_uHandle = handle;

@@ -114,7 +114,7 @@ std::string quoted(const char* name) { return std::string("\"") + name + "\""; }
 // written back as if it were the configuration.
 class RowReader {
  public:
-  RowReader(const char* table, const tkdb::DbRow& row) : m_table(table), m_row(row) {}
+  RowReader(const char* table, tkdb::DbRow& row) : m_table(table), m_row(row) {}
 
   int integer(size_t i) {
     long long value = 0;
@@ -135,10 +135,11 @@ class RowReader {
       bad(i);
       return {};
     }
-    const tkdb::DbValue& v = m_row[i];
+    tkdb::DbValue& v = m_row[i];
     if (v.type == tkdb::DbValue::Type::Text) {
-      if (v.s.size() <= width) return v.s;
-      return v.s.substr(0, tkdb::cutOnCharacter(v.s, width));
+      // Each cell is read once: its text moves into the record.
+      if (v.s.size() > width) v.s.resize(tkdb::cutOnCharacter(v.s, width));
+      return std::move(v.s);
     }
     std::string s = tkdb::textOf(v);
     if (s.size() > width) s.resize(tkdb::cutOnCharacter(s, width));
@@ -153,7 +154,7 @@ class RowReader {
       m_bad = std::string("A row of ") + m_table + " holds an unusable value in column " + std::to_string(i + 1) + ".";
   }
   const char* m_table;
-  const tkdb::DbRow& m_row;
+  tkdb::DbRow& m_row;
   std::string m_bad;
 };
 
@@ -169,7 +170,7 @@ int scan(tkdb::Session& s, const char* table, const char* sql, std::vector<Recor
   if (rc != DB_OK) return rc;
   out.clear();
   out.reserve(rows.size());
-  for (const tkdb::DbRow& row : rows) {
+  for (tkdb::DbRow& row : rows) {
     RowReader r(table, row);
     out.push_back(read(r));
     if (!r.ok()) {

@@ -210,6 +210,24 @@ TEST_F(Load, AReReadFreesOnlyWhatLeftTheDatabaseAndUnlinksItEverywhere) {
   reachable(*config);
 }
 
+TEST_F(Load, ObjectsOfKindsTheDatabaseDoesNotHoldStayAndForgetWhatLeft) {
+  auto config = load();
+  ZQMACMediaAgent* ma2 = config->FindDBNode<ZQMACMediaAgent>(2);
+  ZQMACCopyMgrDevice* device = ZQMACGraph::AddCopyMgrDevice(*config, 43, "CopyMgr1");
+  ZQMACCopyMgrController* controller = ZQMACGraph::AddCopyMgrController(device, ma2, 431, "CopyMgr1 on ma2");
+  ASSERT_NE(controller, nullptr);
+  ASSERT_EQ(0, db.exec("DELETE FROM MMHost WHERE ClientId = 2"));
+  ASSERT_TRUE(config->ReadCurrentConfig(true)) << config->GetLastError();
+  EXPECT_EQ(config->FindDBNode<ZQMACMediaAgent>(2), nullptr);
+  EXPECT_TRUE(config->OwnsObject(controller));
+  EXPECT_EQ(controller->GetMediaAgent(), nullptr) << "the agent that left is forgotten";
+  EXPECT_EQ(controller->GetCopyMgrDevice(), device);
+  EXPECT_EQ(elements(config->GetCopyMgrControllerList()).size(), 1u);
+  EXPECT_EQ(tapeLibrary(*config)->GetDrivePoolList()[1]->GetMediaAgent(), nullptr)
+      << "a pool of an agent without a host row has no agent";
+  reachable(*config);
+}
+
 TEST_F(Load, ObjectsTheInstanceMadeButNeverStoredGoAtTheNextReRead) {
   auto config = load();
   ZQMACMediaAgent* unstored = ZQMACGraph::AddMediaAgent(*config, -1, "scratch", "scratch");
@@ -236,6 +254,37 @@ TEST_F(Load, AFailedReadLeavesTheGraphAsItWas) {
   ASSERT_TRUE(other.Initialize("cs01"));
   EXPECT_FALSE(other.ReadCurrentConfig(false));
   EXPECT_EQ(other.GetObjectCount(), 0u);
+}
+
+TEST_F(Load, AReReadOfAnUnchangedConfigurationTakesNoHandles) {
+  auto config = load();
+  const uint32_t next = tkmac::peekNextHandle();
+  ASSERT_TRUE(config->ReadCurrentConfig(true));
+  EXPECT_EQ(tkmac::peekNextHandle(), next);
+  ASSERT_EQ(0, db.exec("INSERT INTO MMDrive (DriveId, AliasName, MasterPoolId) VALUES (9, 'Drive9', 1)"));
+  ASSERT_TRUE(config->ReadCurrentConfig(true));
+  EXPECT_EQ(tkmac::peekNextHandle(), next + 1) << "one handle for the one new drive";
+  EXPECT_EQ(drive(*config, 9)->GetHandle(), next);
+}
+
+TEST_F(Load, ALoadThatCannotHaveItsHandlesChangesNothing) {
+  auto config = load();
+  ZQMACDrive* drive1 = drive(*config, 1);
+  ASSERT_EQ(0, db.exec("INSERT INTO MMDrive (DriveId, AliasName, MasterPoolId) VALUES (9, 'Drive9', 1), "
+                       "(10, 'Drive10', 1)"));
+  ASSERT_EQ(0, db.exec("UPDATE MMDrive SET AliasName = 'changed' WHERE DriveId = 1"));
+  {
+    testkit::mac::ScopedHandleCounter counter(0xFFFFFFFFu);  // one handle left, two wanted
+    EXPECT_FALSE(config->ReadCurrentConfig(true));
+    EXPECT_EQ(config->GetLastErrorCode(), tkmac::kErrorAdoptRefused);
+    EXPECT_EQ(tkmac::peekNextHandle(), 0xFFFFFFFFu) << "none taken";
+  }
+  EXPECT_EQ(drive(*config, 9), nullptr);
+  EXPECT_EQ(drive(*config, 1), drive1);
+  EXPECT_EQ(drive1->GetName(), "Drive1");
+  EXPECT_EQ(reachable(*config).size(), 53u);
+  ASSERT_TRUE(config->ReadCurrentConfig(true));
+  EXPECT_EQ(drive(*config, 10)->GetName(), "Drive10");
 }
 
 // ---------------------------------------------------------------- texts
