@@ -46,6 +46,38 @@ bool isDiskLibraryType(int libraryTypeId) {
   }
 }
 
+// The objects of one kind by database id, for linking the rows of the next
+// kinds: a flat table when the ids are dense enough (they usually are: they
+// are serial numbers), else a hash map. Rows come in id order, so the last
+// row's id is the highest.
+template <class T>
+class IdIndex {
+ public:
+  template <class Rows, class IdOf>
+  IdIndex(const Rows& rows, IdOf idOf) {
+    const long long highest = rows.empty() ? -1 : idOf(rows.back());
+    if (highest >= 0 && static_cast<unsigned long long>(highest) <= 4 * rows.size() + 64)
+      m_dense.assign(static_cast<size_t>(highest) + 1, nullptr);
+    else
+      m_sparse.reserve(rows.size());
+  }
+  void put(int id, T* object) {
+    if (id >= 0 && static_cast<size_t>(id) < m_dense.size())
+      m_dense[static_cast<size_t>(id)] = object;
+    else
+      m_sparse[id] = object;
+  }
+  T* get(int id) const {
+    if (id >= 0 && static_cast<size_t>(id) < m_dense.size()) return m_dense[static_cast<size_t>(id)];
+    auto it = m_sparse.find(id);
+    return it == m_sparse.end() ? nullptr : it->second;
+  }
+
+ private:
+  std::vector<T*> m_dense;
+  std::unordered_map<int, T*> m_sparse;
+};
+
 // The object types whose objects the database holds and the loader links.
 bool isManagedType(unsigned int type) {
   switch (type) {
@@ -158,12 +190,17 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
   // unchanged configuration takes none); the instance registers them
   // together at the end. When the block cannot be had, nothing has changed.
   auto unmatched = [](const auto& rows, const auto& old, auto idOf) {
+    if (old.empty()) return static_cast<uint64_t>(rows.size());  // a first load
     uint64_t count = 0;
     for (const auto& row : rows) count += old.count(idOf(row)) == 0 ? 1 : 0;
     return count;
   };
   uint64_t rows = unmatched(stored.mediaAgents, oldAgents, [](const MMStoredMediaAgent& r) { return r.clientId; });
   for (const MMStoredLibrary& row : stored.libraries) {
+    if (oldLms.empty() && oldMagLibs.empty()) {
+      rows += 3 * stored.libraries.size();  // a first load: at most three objects a library
+      break;
+    }
     if (isDiskLibraryType(row.libraryTypeId)) {
       rows += oldMagLibs.count(row.libraryId) == 0 ? 1 : 0;
     } else {
@@ -245,6 +282,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
   // ---- rebuild from the rows ----
   uint64_t nextHandle = first;
   std::vector<ZQMACInterface*> fresh;
+  fresh.reserve(static_cast<size_t>(rows));
   // The object of that id from before (taken out of `old`), or a new one
   // of the instance.
   auto obtain = [&](auto& old, int id) {
@@ -267,13 +305,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     object->m_uHandle = static_cast<uint32_t>(nextHandle++);
     fresh.push_back(object);
   };
-  auto find = [](auto& map, int id) {
-    auto it = map.find(id);
-    return it == map.end() ? nullptr : it->second;
-  };
 
-  std::unordered_map<int, ZQMACMediaAgent*> agents;
-  agents.reserve(stored.mediaAgents.size());
+  IdIndex<ZQMACMediaAgent> agents(stored.mediaAgents, [](const MMStoredMediaAgent& r) { return r.clientId; });
   for (MMStoredMediaAgent& row : stored.mediaAgents) {
     ZQMACMediaAgent* a = obtain(oldAgents, row.clientId);
     a->m_sName = row.name;
@@ -286,12 +319,11 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     a->m_bConfigured = true;
     config.m_mediaAgentList.AddNode(a);
     config.m_mediaAgentMap[row.clientId] = a;
-    agents.emplace(row.clientId, a);
+    agents.put(row.clientId, a);
   }
 
-  std::unordered_map<int, ZQMACLms*> lmsById;
-  std::unordered_map<int, ZQMACMagLib*> magLibs;
-  lmsById.reserve(stored.libraries.size());
+  IdIndex<ZQMACLms> lmsById(stored.libraries, [](const MMStoredLibrary& r) { return r.libraryId; });
+  IdIndex<ZQMACMagLib> magLibs(stored.libraries, [](const MMStoredLibrary& r) { return r.libraryId; });
   for (MMStoredLibrary& row : stored.libraries) {
     const bool shown = (row.extendedAttributes & kMMHiddenAttribute) == 0;
     const bool configured = row.enabled != 0;
@@ -305,7 +337,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
       m->m_bConfigured = configured;
       m->m_bShownFlag = shown;
       config.m_magLibList.AddNode(m);
-      magLibs.emplace(row.libraryId, m);
+      magLibs.put(row.libraryId, m);
       continue;
     }
     ZQMACLms* lms = obtain(oldLms, row.libraryId);
@@ -337,14 +369,14 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     library->m_iAttribute = row.libraryAttribute;
     library->m_bBarCodeReader = row.barCodeReader != 0;
     config.m_lmsList.AddNode(lms);
-    lmsById.emplace(row.libraryId, lms);
+    lmsById.put(row.libraryId, lms);
   }
 
   for (MMStoredLibraryController& row : stored.libraryControllers) {
-    ZQMACLms* lms = find(lmsById, row.libraryId);
+    ZQMACLms* lms = lmsById.get(row.libraryId);
     if (lms == nullptr) continue;  // not a tape library's: the model has no place for it
     ZQMACLibController* c = obtain(oldControllers, row.id);
-    ZQMACMediaAgent* agent = find(agents, row.clientId);
+    ZQMACMediaAgent* agent = agents.get(row.clientId);
     c->m_sName = row.name;
     c->m_bConfigured = row.isEnabled != 0;
     c->m_pLms = lms;
@@ -354,23 +386,21 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     if (agent != nullptr) agent->m_libControllerList.AddNode(c);
   }
 
-  std::unordered_map<int, ZQMACMasterDrivePool*> masters;
-  masters.reserve(stored.masterPools.size());
+  IdIndex<ZQMACMasterDrivePool> masters(stored.masterPools, [](const MMStoredMasterPool& r) { return r.id; });
   for (MMStoredMasterPool& row : stored.masterPools) {
-    ZQMACLms* lms = find(lmsById, row.libraryId);
+    ZQMACLms* lms = lmsById.get(row.libraryId);
     if (lms == nullptr) continue;  // a disk library's master pool
     ZQMACMasterDrivePool* m = obtain(oldMasters, row.id);
     m->m_sName = row.name;
     m->m_bConfigured = true;
     m->m_pLms = lms;
     lms->m_masterDrivePoolList.AddNode(m);
-    masters.emplace(row.id, m);
+    masters.put(row.id, m);
   }
 
-  std::unordered_map<int, ZQMACDrivePool*> pools;
-  pools.reserve(stored.drivePools.size());
+  IdIndex<ZQMACDrivePool> pools(stored.drivePools, [](const MMStoredDrivePool& r) { return r.id; });
   for (MMStoredDrivePool& row : stored.drivePools) {
-    ZQMACMasterDrivePool* master = find(masters, row.masterPoolId);
+    ZQMACMasterDrivePool* master = masters.get(row.masterPoolId);
     if (master == nullptr) continue;
     ZQMACDrivePool* p = obtain(oldPools, row.id);
     p->m_sName = row.name;
@@ -380,16 +410,15 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     p->m_bConfigured = row.enabled != 0;
     p->m_pLms = master->m_pLms;
     p->m_pMasterDrivePool = master;
-    p->m_pMediaAgent = find(agents, row.clientId);
+    p->m_pMediaAgent = agents.get(row.clientId);
     master->m_pLms->m_drivePoolList.AddNode(p);
     master->m_drivePoolList.AddNode(p);
-    pools.emplace(row.id, p);
+    pools.put(row.id, p);
   }
 
-  std::unordered_map<int, ZQMACDrive*> drives;
-  drives.reserve(stored.drives.size());
+  IdIndex<ZQMACDrive> drives(stored.drives, [](const MMStoredDrive& r) { return r.id; });
   for (MMStoredDrive& row : stored.drives) {
-    ZQMACMasterDrivePool* master = find(masters, row.masterPoolId);
+    ZQMACMasterDrivePool* master = masters.get(row.masterPoolId);
     if (master == nullptr) continue;
     ZQMACDrive* d = obtain(oldDrives, row.id);
     d->m_sName = std::move(row.name);
@@ -398,15 +427,15 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     d->m_bConfigured = row.enabled != 0;
     d->m_pLms = master->m_pLms;
     master->m_pLms->m_driveList.AddNode(d);
-    drives.emplace(row.id, d);
+    drives.put(row.id, d);
   }
 
   for (MMStoredDrivePath& row : stored.drivePaths) {
-    ZQMACDrive* drive = find(drives, row.driveId);
+    ZQMACDrive* drive = drives.get(row.driveId);
     if (drive == nullptr) continue;
     ZQMACDms* p = obtain(oldPaths, row.id);
-    ZQMACDrivePool* pool = find(pools, row.drivePoolId);
-    ZQMACMediaAgent* agent = find(agents, row.clientId);
+    ZQMACDrivePool* pool = pools.get(row.drivePoolId);
+    ZQMACMediaAgent* agent = agents.get(row.clientId);
     p->m_sName = std::move(row.pathName);
     p->m_bConfigured = row.enabled != 0;
     p->m_pDrive = drive;
@@ -420,7 +449,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     if (p->m_pLms != nullptr) p->m_pLms->m_dmsList.AddNode(p);
   }
 
-  std::unordered_map<int, ZQMACDiskDevice*> devices;
+  IdIndex<ZQMACDiskDevice> devices(stored.devices, [](const MMStoredDevice& r) { return r.id; });
   for (MMStoredDevice& row : stored.devices) {
     ZQMACDiskDevice* d = obtain(oldDevices, row.id);
     d->m_sName = row.name;
@@ -428,11 +457,11 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     d->m_bConfigured = true;
     config.m_diskDeviceList.AddNode(d);
     config.m_diskDeviceMap[row.id] = d;
-    devices.emplace(row.id, d);
+    devices.put(row.id, d);
   }
 
   for (MMStoredDeviceController& row : stored.deviceControllers) {
-    ZQMACDiskDevice* device = find(devices, row.deviceId);
+    ZQMACDiskDevice* device = devices.get(row.deviceId);
     if (device == nullptr) continue;
     ZQMACDiskVolume* v = obtain(oldVolumes, row.id);
     v->m_sName = row.folder;
@@ -443,12 +472,12 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     v->m_iSanDBId = row.snrVolumeId;
     v->m_bConfigured = row.enabled != 0;
     v->m_pDiskDevice = device;
-    v->m_pMediaAgent = find(agents, row.clientId);
+    v->m_pMediaAgent = agents.get(row.clientId);
     device->m_volumeList.AddNode(v);
   }
 
   for (MMStoredMountPath& row : stored.mountPaths) {
-    ZQMACMagLib* library = find(magLibs, row.libraryId);
+    ZQMACMagLib* library = magLibs.get(row.libraryId);
     if (library == nullptr) continue;
     ZQMACMountPath* p = obtain(oldMountPaths, row.id);
     p->m_sName = row.name;
@@ -458,7 +487,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     p->m_bConfigured = row.enabled != 0;
     p->m_pMagLib = library;
     // The media agent of a mount path is the first that reaches its device.
-    ZQMACDiskDevice* device = find(devices, row.deviceId);
+    ZQMACDiskDevice* device = devices.get(row.deviceId);
     ZQMACDiskVolume* first = device != nullptr ? device->m_volumeList.operator[](0) : nullptr;
     p->m_pMediaAgent = first != nullptr ? first->m_pMediaAgent : nullptr;
     library->m_mountPathList.AddNode(p);
@@ -493,7 +522,9 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
 
   {
     std::lock_guard<std::mutex> guard(config.m_registryMutex);
-    for (ZQMACInterface* object : fresh) config.m_registry.emplace_hint(config.m_registry.end(), object->m_uHandle, object);
+    // The i-th new object has the i-th handle of the block.
+    for (size_t i = 0; i < fresh.size(); ++i)
+      config.m_registry.emplace_hint(config.m_registry.end(), static_cast<unsigned int>(first + i), fresh[i]);
   }
   if (rows != 0) tkmac::returnHandles(static_cast<uint32_t>(nextHandle), first + rows);
   config.m_bDatabaseBacked = true;

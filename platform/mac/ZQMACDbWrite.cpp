@@ -181,6 +181,14 @@ bool ZQMACGraph::StoreObject(ZQMACInterface* object, const std::string* newName,
     }
     if (object->GetObjectType() == ZQMAC_OBJ_DISK_VOLUME) static_cast<ZQMACDiskVolume*>(object)->m_sVolume = *name;
   }
+  // A library's parts share its configured state as they share its row.
+  if (configured != MMMediaConfigDB::kKeepConfigured &&
+      (object->GetObjectType() == ZQMAC_OBJ_LMS || object->GetObjectType() == ZQMAC_OBJ_LIBRARY)) {
+    if (ZQMACLms* lms = object->GetLms()) {
+      lms->m_bConfigured = configured != 0;
+      if (lms->m_pLibrary != nullptr) lms->m_pLibrary->m_bConfigured = configured != 0;
+    }
+  }
   if (object->GetObjectType() == ZQMAC_OBJ_MEDIA_AGENT && !settings.empty())
     static_cast<ZQMACMediaAgent*>(object)->m_iAttribute = static_cast<int>(settings.front().value.i);
   return true;

@@ -117,6 +117,8 @@ class RowReader {
   RowReader(const char* table, tkdb::DbRow& row) : m_table(table), m_row(row) {}
 
   int integer(size_t i) {
+    if (i < m_row.size() && m_row[i].type == tkdb::DbValue::Type::Int && m_row[i].i >= INT_MIN && m_row[i].i <= INT_MAX)
+      return static_cast<int>(m_row[i].i);  // the common case, without parsing
     long long value = 0;
     if (i >= m_row.size() || !tkdb::integerOf(m_row[i], value, false) || value < INT_MIN || value > INT_MAX) {
       bad(i);

@@ -163,6 +163,23 @@ TEST_F(WriteBack, ConfigureStoresWhatTheSettersStagedAndANewSessionLoadsIt) {
   EXPECT_EQ(db.scalar("SELECT Attribute FROM MMHost WHERE ClientId = 2"), 0);
 }
 
+TEST_F(WriteBack, ALibraryAndItsLibraryPartShareOneConfiguredStateAndRow) {
+  auto config = load();
+  ZQMACLms* lms = tapeLibrary(*config);
+  ZQMACLibrary* library = lms->GetLibrary();
+  ASSERT_TRUE(lms->Deconfigure(false)) << lms->GetLastError();
+  EXPECT_FALSE(library->TestStateA());
+  EXPECT_EQ(db.scalar("SELECT LibraryEnabled FROM MMLibrary WHERE LibraryId = 1"), 0);
+  library->SetBarCodeReader(false);  // taken only while the library is not configured
+  ASSERT_TRUE(library->Configure(0)) << library->GetLastError();
+  EXPECT_TRUE(lms->TestStateA());
+  EXPECT_EQ(db.scalar("SELECT LibraryEnabled FROM MMLibrary WHERE LibraryId = 1"), 1);
+  EXPECT_EQ(db.scalar("SELECT BarCodeReaderPresent FROM MMLibrary WHERE LibraryId = 1"), 0);
+  auto reloaded = load();
+  EXPECT_TRUE(tapeLibrary(*reloaded)->TestStateA());
+  EXPECT_FALSE(tapeLibrary(*reloaded)->GetLibrary()->GetBarCodeReader());
+}
+
 TEST_F(WriteBack, ARefusedConfigureKeepsTheConfiguredState) {
   auto config = load();
   ZQMACDrive* drive1 = drive(*config, 1);
