@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -62,6 +63,11 @@ const std::string& database() {
     if (mkdtemp(dir) == nullptr) std::abort();
     std::string file = std::string(dir) + "/tarnkeep.db";
     setenv("TK_DB", file.c_str(), 1);
+    static std::string directory = dir;
+    std::atexit([] {
+      for (const char* suffix : {"", "-wal", "-shm"}) ::unlink((directory + "/tarnkeep.db" + suffix).c_str());
+      ::rmdir(directory.c_str());
+    });
     tkdb::Session s;
     const std::string n = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) ";
     const int drives = kLibraries * kDrivesPerLibrary;

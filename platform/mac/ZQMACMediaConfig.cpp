@@ -122,6 +122,7 @@ void ZQMACMediaConfig::ClearObjects() {
   m_diskDeviceMap.clear();
   m_centeraClusterMap.clear();
   m_hostMap.clear();
+  m_bDatabaseBacked = false;  // an empty graph stands for no stored configuration
   // Every object leaves the instance before any is freed: their lists hold
   // each other, and no destructor may reach an object already freed.
   for (ZQMACInterface* object : objects) {

@@ -44,7 +44,6 @@ int seedDemoInstallation(std::string& report);
 tkjournal::Journal& journal();
 
 // Last-error codes of the model's own failures.
-inline constexpr unsigned int kErrorNoConfigSource = 0x1F000001;
 inline constexpr unsigned int kErrorNoInstallationName = 0x1F000002;
 inline constexpr unsigned int kErrorAdoptRefused = 0x1F000003;
 inline constexpr unsigned int kErrorInvalidName = 0x1F000004;
