@@ -182,7 +182,8 @@ class ZQMACGraph {
   // that was never stored) is freed. Objects of kinds the database does not
   // hold yet (copy managers, archive clusters, DRU hosts, cost categories)
   // stay as they are. The instance becomes database-backed. False, with the
-  // reason as the instance's last error, when it refuses a new object.
+  // reason as the instance's last error and the graph unchanged, when not
+  // enough handles are left for the new objects.
   // The texts of `stored` move into the objects.
   static bool ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored);
   // Writes an object of a database-backed instance: its new name (null:
