@@ -508,8 +508,10 @@ int MMMediaConfigDB::removeObject(MMStoredKind kind, int id, DBtran* tran) {
       case MMStoredKind::Drive:
         return run({"DELETE FROM \"MMDrivePath\" WHERE \"DriveId\" = ?", "DELETE FROM \"MMDrive\" WHERE \"DriveId\" = ?"});
       case MMStoredKind::DrivePool:
+        rc = refuseWhile("SELECT 1 FROM \"MMDataPath\" WHERE \"DrivePoolId\" = ? LIMIT 1",
+                         "Storage-policy copies still write through the drive pool.");
+        if (rc != DB_OK) return rc;
         return run({"DELETE FROM \"MMDrivePath\" WHERE \"DrivePoolId\" = ?",
-                    "DELETE FROM \"MMDataPath\" WHERE \"DrivePoolId\" = ?",
                     "DELETE FROM \"MMDrivePool\" WHERE \"DrivePoolId\" = ?"});
       case MMStoredKind::MasterPool:
         rc = refuseWhile("SELECT 1 FROM \"MMDrive\" WHERE \"MasterPoolId\" = ? LIMIT 1",
@@ -518,9 +520,11 @@ int MMMediaConfigDB::removeObject(MMStoredKind kind, int id, DBtran* tran) {
         rc = refuseWhile("SELECT 1 FROM \"MMMountPath\" WHERE \"MasterPoolId\" = ? LIMIT 1",
                          "The master pool still holds mount paths.");
         if (rc != DB_OK) return rc;
+        rc = refuseWhile("SELECT 1 FROM \"MMDataPath\" WHERE \"DrivePoolId\" IN (SELECT \"DrivePoolId\" FROM "
+                         "\"MMDrivePool\" WHERE \"MasterPoolId\" = ?) LIMIT 1",
+                         "Storage-policy copies still write through a drive pool of the master pool.");
+        if (rc != DB_OK) return rc;
         return run({"DELETE FROM \"MMDrivePath\" WHERE \"DrivePoolId\" IN (SELECT \"DrivePoolId\" FROM "
-                    "\"MMDrivePool\" WHERE \"MasterPoolId\" = ?)",
-                    "DELETE FROM \"MMDataPath\" WHERE \"DrivePoolId\" IN (SELECT \"DrivePoolId\" FROM "
                     "\"MMDrivePool\" WHERE \"MasterPoolId\" = ?)",
                     "DELETE FROM \"MMDrivePool\" WHERE \"MasterPoolId\" = ?",
                     "DELETE FROM \"MMMasterPool\" WHERE \"MasterPoolId\" = ?"});

@@ -165,9 +165,9 @@ class MMMediaConfigDB : public MMTableAccess {
 
   // Writes an object's configuration in one step: its name (null: kept),
   // its configured state and the given settings. A name must be 1 to the
-  // column's width bytes; a library's, a device's, a media agent's and a
-  // master pool's must be new among their kind (a mount path's within its
-  // library): MMS2_ERROR_DUPLICATE_NAME. A missing object is
+  // column's width bytes; a library's, a device's and a media agent's must
+  // be new among their kind, a mount path's and a master pool's within their
+  // library: MMS2_ERROR_DUPLICATE_NAME. A missing object is
   // MMS2_ERROR_NOT_FOUND; a column the kind cannot set MMS2_ERROR_BAD_ARGUMENT.
   int storeObject(MMStoredKind kind, int id, const char* name, int configured,
                   const std::vector<MMStoredColumn>& settings, DBtran* tran = nullptr);
@@ -177,7 +177,9 @@ class MMMediaConfigDB : public MMTableAccess {
   // Removes the object's rows with what depends on them: a library with
   // everything of it (drive paths included); a drive or a drive pool with
   // its drive paths; a master pool with its drive pools and their paths
-  // (refused while drives still belong to it); a device (refused while
+  // (refused while drives or mount paths still belong to it); a drive pool
+  // or master pool is refused while storage-policy copies write through it
+  // (MMDataPath); a device (refused while
   // mount paths lie on it) with its device controllers; a media agent's
   // host row (refused while controllers, pools, paths or device
   // controllers of it remain). MMS2_ERROR_NOT_FOUND when it is gone already.

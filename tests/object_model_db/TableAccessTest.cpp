@@ -96,9 +96,17 @@ TEST_F(TableAccess, RemovalsThatWouldLeaveRowsBehindAreRefused) {
     EXPECT_EQ(rowsOf(db), before);
   }
 
+  // A drive pool that a storage-policy copy writes through stays.
+  ASSERT_EQ(0, db.exec("INSERT INTO MMDataPath (CopyId, DrivePoolId) VALUES (5, 2)"));
+  MMMediaConfigDB access;
+  EXPECT_EQ(access.removeObject(MMStoredKind::DrivePool, 2), -1);
+  EXPECT_EQ(access.getErrorCode(), MMS2_ERROR_REFERENCE);
+  EXPECT_EQ(access.removeObject(MMStoredKind::MasterPool, 1), -1);
+  EXPECT_EQ(rowsOf(db), before);
+  ASSERT_EQ(0, db.exec("DELETE FROM MMDataPath"));
+
   // A drive pool goes with its own drive paths; the drives and the paths of
   // the other pool stay.
-  MMMediaConfigDB access;
   ASSERT_EQ(access.removeObject(MMStoredKind::DrivePool, 2), 0) << access.lastErrorText();
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMDrivePath WHERE DrivePoolId = 2"), 0);
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMDrivePath"), 2);
