@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "frame/EvMMConfigMgr.h"
 #include "frame/MessageInfo.h"
+#include "platform/mac/ZQMACPlatform.h"
 #include "sanvol/EvSANVolMgr.h"
 
 // The handler objects of one connection. The handler classes keep all lasting
@@ -100,10 +102,18 @@ __attribute__((visibility("default"))) const TkHandlerEntry* TkHostHandlerTable(
 }
 
 __attribute__((visibility("default"))) int TkHostSeedDemo(char* reason, size_t reasonSize) {
-  // The demonstration installation is made by the handlers' own database
-  // bindings and object model; until they exist there is nothing to make.
-  if (reason != nullptr && reasonSize > 0) std::snprintf(reason, reasonSize, "%s", "nothing to seed yet");
-  return 0;
+  // The demonstration installation goes in through the object model's own
+  // table access; a database that holds a configuration is left alone.
+  std::string report;
+  int made = -1;
+  try {
+    made = tkmac::seedDemoInstallation(report);
+  } catch (...) {
+    report = "the demonstration installation could not be made";
+    made = -1;
+  }
+  if (reason != nullptr && reasonSize > 0) std::snprintf(reason, reasonSize, "%s", report.c_str());
+  return made;
 }
 
 __attribute__((visibility("default"))) void TkHostConnectionClosed(int fd) {

@@ -1,7 +1,10 @@
 // The list of the media-configuration object model: an ordered list of
 // borrowed pointers to configuration objects of one class, with one built-in
-// cursor for walking it and an index from element address to node for fast
-// membership tests. Shared, header-only, by the handlers and the object model.
+// cursor for walking it and, once it holds kIndexFrom elements, an index
+// from element address to node for fast membership tests (a short list is
+// searched by walking it, which is cheaper than keeping an index: a loaded
+// configuration has tens of thousands of short lists). Shared, header-only,
+// by the handlers and the object model.
 //
 // Walk it in the one fixed pattern:
 //
@@ -21,6 +24,7 @@
 #include <cstring>
 #include <map>
 #include <new>
+#include <tuple>
 
 template <class T>
 class ZQMACLinkedListNode {
@@ -64,14 +68,32 @@ class ZQMACLinkedList {
   // memory ran out and it was not added).
   T* AddNode(T* element) {
     if (element == nullptr) return nullptr;
-    if (FindListNode(element) != nullptr) return element;
-    Node* node = new (std::nothrow) Node(element);
-    if (node == nullptr) return element;
-    try {
-      m_index.emplace(static_cast<const void*>(element), node);
-    } catch (...) {
-      delete node;
-      return element;
+    Node* node = nullptr;
+    if (m_bIndexed) {
+      // One search of the index both finds a duplicate and places a new entry.
+      typename std::map<void const*, Node*>::iterator slot;
+      try {
+        bool inserted = false;
+        std::tie(slot, inserted) = m_index.try_emplace(static_cast<const void*>(element), nullptr);
+        if (!inserted) {
+          m_pFound = slot->second;
+          return element;
+        }
+      } catch (...) {
+        m_pFound = nullptr;
+        return element;
+      }
+      m_pFound = nullptr;
+      node = new (std::nothrow) Node(element);
+      if (node == nullptr) {
+        m_index.erase(slot);
+        return element;
+      }
+      slot->second = node;
+    } else {
+      if (FindListNode(element) != nullptr) return element;
+      node = new (std::nothrow) Node(element);
+      if (node == nullptr) return element;
     }
     if (m_pHead == nullptr) {
       m_pHead = node;
@@ -86,6 +108,7 @@ class ZQMACLinkedList {
     }
     ++m_iCount;
     m_pCursor = node;
+    if (!m_bIndexed && m_iCount >= kIndexFrom) BuildIndex();
     return element;
   }
 
@@ -120,8 +143,7 @@ class ZQMACLinkedList {
 
   // The node of the element, or null; remembered as the found node.
   Node* FindListNode(const T* element) {
-    auto it = m_index.find(static_cast<const void*>(element));
-    m_pFound = it == m_index.end() ? nullptr : it->second;
+    m_pFound = NodeAt(static_cast<const void*>(element));
     return m_pFound;
   }
 
@@ -160,6 +182,7 @@ class ZQMACLinkedList {
     m_pFound = nullptr;
     m_iCount = 0;
     m_index.clear();
+    m_bIndexed = false;
   }
 
   // Unlinks one element (it is not deleted); false when it is not in the
@@ -170,10 +193,9 @@ class ZQMACLinkedList {
   // The same by the element's address: lets the object model unlink an
   // object that is being destroyed without touching it.
   bool RemoveNodeAt(const void* address) {
-    auto it = m_index.find(address);
-    if (it == m_index.end()) return false;
-    Node* node = it->second;
-    m_index.erase(it);
+    Node* node = NodeAt(address);
+    if (node == nullptr) return false;
+    if (m_bIndexed) m_index.erase(address);
     if (m_pFound == node) m_pFound = nullptr;
     if (node->GetNext() == node) {
       m_pHead = nullptr;
@@ -191,7 +213,7 @@ class ZQMACLinkedList {
     return true;
   }
 
-  bool Contains(const T* element) const { return m_index.count(static_cast<const void*>(element)) != 0; }
+  bool Contains(const T* element) const { return NodeAt(static_cast<const void*>(element)) != nullptr; }
 
  private:
   // Appends the source's elements in order, from its head along next.
@@ -205,9 +227,40 @@ class ZQMACLinkedList {
     m_pFound = nullptr;
   }
 
+  // The node of the element at `address`, or null: by the index once there
+  // is one, else by walking from the first node.
+  Node* NodeAt(const void* address) const {
+    if (m_bIndexed) {
+      auto it = m_index.find(address);
+      return it == m_index.end() ? nullptr : it->second;
+    }
+    Node* node = m_pHead;
+    for (int i = 0; i < m_iCount; ++i, node = node->GetNext()) {
+      if (static_cast<const void*>(node->GetData()) == address) return node;
+    }
+    return nullptr;
+  }
+
+  // Indexes every node. Without memory for it the list stays unindexed,
+  // which is slower but just as correct.
+  void BuildIndex() {
+    try {
+      Node* node = m_pHead;
+      for (int i = 0; i < m_iCount; ++i, node = node->GetNext())
+        m_index.emplace(static_cast<const void*>(node->GetData()), node);
+      m_bIndexed = true;
+    } catch (...) {
+      m_index.clear();
+    }
+  }
+
+  // Lists this long keep an index.
+  static constexpr int kIndexFrom = 32;
+
   Node* m_pHead = nullptr;    // the first node; null when empty
   Node* m_pCursor = nullptr;  // where the built-in walk stands
   Node* m_pFound = nullptr;   // the node last reached by a walk step or FindListNode
   int m_iCount = 0;
-  std::map<void const*, Node*> m_index;  // element address -> node
+  std::map<void const*, Node*> m_index;  // element address -> node, when m_bIndexed
+  bool m_bIndexed = false;
 };

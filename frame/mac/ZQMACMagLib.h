@@ -73,6 +73,12 @@ class ZQMACMagLib : public ZQMACInterface {
   ZQMACMediaConfig* m_pMediaConfig = nullptr;
 
   ZQMACMediaAgent* m_pMediaAgent = nullptr;
+
+  // ---- persistence in the central database ----
+  // The library type id the library is stored with (3 a plain disk
+  // library; the other disk-library kinds have their own ids).
+  int m_iStoredLibraryType = 3;
+  // ---- end of persistence ----
 };
 
 #include "frame/mac/ZQMACObjects.h"

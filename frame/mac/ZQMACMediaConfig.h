@@ -172,7 +172,11 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // object already owned keeps its handle.
   unsigned long long AdoptObject(ZQMACInterface* object);
   // Unlinks the object from every list and map and frees it; false when
-  // this instance does not own it.
+  // this instance does not own it. In an instance loaded from the central
+  // database a stored object's rows go first, with those of what depends on
+  // it (a library's drives, pools and paths, ...), whose objects go too;
+  // false, with the reason as the last error of the object and of the
+  // instance, when the database refuses (nothing changes then).
   bool DeleteObject(ZQMACInterface* object);
   bool OwnsObject(const ZQMACInterface* object) const;
   std::size_t GetObjectCount() const;
@@ -254,6 +258,14 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
 
   std::string m_sInstallationName;
   bool m_bInitialized = false;
+
+  // ---- persistence in the central database ----
+  // Set once the graph was loaded from the central database: from then on
+  // names, configurations and deletions of its stored objects are written
+  // back there. An instance filled another way (a test's loader) keeps its
+  // changes in memory.
+  bool m_bDatabaseBacked = false;
+  // ---- end of persistence ----
 
  private:
   mutable std::mutex m_registryMutex;

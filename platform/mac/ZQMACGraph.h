@@ -15,6 +15,8 @@
 
 #include "frame/mac/ZQMACObjects.h"
 
+struct MMStoredConfig;
+
 class ZQMACGraph {
  public:
   // ---- making objects ----
@@ -173,7 +175,34 @@ class ZQMACGraph {
     c->m_sVersion = version;
   }
 
+  // ---- the central database (platform/mac/ZQMACDbLoader.cpp, ZQMACDbWrite.cpp) ----
+  // Makes the instance's graph what the database holds: an object still
+  // stored keeps its address and handle and takes the stored values and
+  // links; a new row makes a new object; an object whose row is gone (or
+  // that was never stored) is freed. Objects of kinds the database does not
+  // hold yet (copy managers, archive clusters, DRU hosts, cost categories)
+  // stay as they are. The instance becomes database-backed. False, with the
+  // reason as the instance's last error and the graph unchanged, when not
+  // enough handles are left for the new objects.
+  // The texts of `stored` move into the objects.
+  static bool ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored);
+  // Writes an object of a database-backed instance: its new name (null:
+  // kept), its configured state (1 or 0, -1: kept) and its settings. True
+  // without writing for an object of an instance that is not
+  // database-backed, or of a kind the database does not hold. False, with
+  // the reason as the object's last error, when nothing was written.
+  static bool StoreObject(ZQMACInterface* object, const std::string* newName, int configured);
+  // Removes an object's rows (with those of what depends on it) and puts
+  // into `dependents` the objects of the instance that go with it. True
+  // without writing as for StoreObject; false with the object's last error.
+  static bool RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface*>& dependents);
+  // The database-backed state of an instance.
+  static bool IsDatabaseBacked(const ZQMACMediaConfig& config) { return config.m_bDatabaseBacked; }
+
  private:
+  // Frees, in one pass, objects of the instance that no list or link of the
+  // managed kinds reaches any more (ApplyStored).
+  static void DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterface*>& doomed);
   // Hands the object to the instance with its id and name; deletes it and
   // returns null when the instance refuses it.
   template <class T>

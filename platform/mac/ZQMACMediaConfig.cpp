@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
+#include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 
 namespace tkmac {
@@ -51,6 +52,24 @@ tkjournal::Journal& journal() {
 }
 
 uint32_t peekNextHandle() { return g_nextHandle.load(); }
+
+uint32_t takeHandles(uint32_t count) {
+  if (count == 0) return 0;
+  uint32_t handle = g_nextHandle.load();
+  uint64_t end = 0;
+  do {
+    if (handle == 0) return 0;
+    end = static_cast<uint64_t>(handle) + count;  // one past the block
+    if (end > 0x100000000ull) return 0;
+  } while (!g_nextHandle.compare_exchange_weak(handle, end == 0x100000000ull ? 0u : static_cast<uint32_t>(end)));
+  return handle;
+}
+
+void returnHandles(uint32_t from, uint64_t end) {
+  if (from == 0 || end <= from || end > 0x100000000ull) return;
+  uint32_t expected = end == 0x100000000ull ? 0u : static_cast<uint32_t>(end);
+  g_nextHandle.compare_exchange_strong(expected, from);
+}
 
 void setNextHandle(uint32_t next) { g_nextHandle.store(next); }
 
@@ -103,6 +122,7 @@ void ZQMACMediaConfig::ClearObjects() {
   m_diskDeviceMap.clear();
   m_centeraClusterMap.clear();
   m_hostMap.clear();
+  m_bDatabaseBacked = false;  // an empty graph stands for no stored configuration
   // Every object leaves the instance before any is freed: their lists hold
   // each other, and no destructor may reach an object already freed.
   for (ZQMACInterface* object : objects) {
@@ -146,11 +166,8 @@ bool ZQMACMediaConfig::ReadCurrentConfig(bool refresh) {
     std::lock_guard<std::mutex> guard(slot.mutex);
     loader = slot.loader;
   }
-  if (!loader) {
-    SetLastError(tkmac::kErrorNoConfigSource, "No media-management configuration source is available.");
-    return false;
-  }
   ClearLastError();
+  if (!loader) return tkmac::loadFromDatabase(*this, refresh);
   return loader(*this, refresh);
 }
 
@@ -203,7 +220,8 @@ unsigned long long ZQMACMediaConfig::AdoptObject(ZQMACInterface* object) {
   }
   {
     std::lock_guard<std::mutex> guard(m_registryMutex);
-    m_registry.emplace(handle, object);
+    // Handles only grow, so a new one almost always goes at the end.
+    m_registry.emplace_hint(m_registry.end(), handle, object);
   }
   object->m_pOwner = this;
   object->m_uHandle = handle;
@@ -219,7 +237,19 @@ bool ZQMACMediaConfig::OwnsObject(const ZQMACInterface* object) const {
 
 bool ZQMACMediaConfig::DeleteObject(ZQMACInterface* object) {
   if (!OwnsObject(object)) return false;
-  delete object;  // its destructor unlinks it before the memory goes
+  // A stored object's rows go first, with those of what depends on it; the
+  // objects of those rows go with it. A refused removal keeps everything.
+  std::vector<ZQMACInterface*> dependents;
+  if (!ZQMACGraph::RemoveStored(object, dependents)) {
+    std::string text;
+    const unsigned int code = object->GetLastError(text);
+    SetLastError(code, text);
+    return false;
+  }
+  for (ZQMACInterface* dependent : dependents) {
+    if (OwnsObject(dependent)) delete dependent;
+  }
+  if (OwnsObject(object)) delete object;  // its destructor unlinks it before the memory goes
   return true;
 }
 

@@ -3,6 +3,7 @@
 // unlinking of an object that goes away.
 #include "frame/mac/ZQMACObjects.h"
 
+#include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 
 namespace {
@@ -51,13 +52,18 @@ bool ZQMACInterface::TestStateA() { return m_bConfigured; }
 
 const std::string& ZQMACInterface::GetDisplayName() const { return m_sDisplayName.empty() ? m_sName : m_sDisplayName; }
 
+// Configure, Deconfigure and SetName write a stored object of a
+// database-backed instance through to the database first; the object
+// changes only once its rows did.
 bool ZQMACInterface::Configure(unsigned int /*mode*/) {
+  if (!ZQMACGraph::StoreObject(this, nullptr, 1)) return false;
   m_bConfigured = true;
   ClearLastError();
   return true;
 }
 
 bool ZQMACInterface::Deconfigure(bool /*force*/) {
+  if (!ZQMACGraph::StoreObject(this, nullptr, 0)) return false;
   m_bConfigured = false;
   ClearLastError();
   return true;
@@ -75,7 +81,11 @@ bool ZQMACInterface::RunCredentialOperation(const std::string& /*name*/, const s
   return false;
 }
 
-bool ZQMACInterface::SetName(const std::string& name) { return AssignName(name); }
+bool ZQMACInterface::SetName(const std::string& name) {
+  if (name.empty()) return AssignName(name);
+  if (!ZQMACGraph::StoreObject(this, &name, -1)) return false;
+  return AssignName(name);
+}
 
 std::string ZQMACInterface::GetTextA(bool /*forDisplay*/) { return m_sTextA; }
 

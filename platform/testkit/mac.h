@@ -28,7 +28,8 @@ namespace testkit::mac {
 
 inline tkjournal::Journal& journal() { return tkmac::journal(); }
 
-// Forgets journal and scripted failures, removes the hooks and the loader,
+// Forgets journal and scripted failures, removes the hooks and the loader
+// (ReadCurrentConfig then reads the central database of TK_DB again),
 // and sets the locale back to 0.
 inline void reset() {
   tkmac::journal().reset();

@@ -19,6 +19,7 @@
 #include "host/RequestRecord.h"
 #include "platform/external/HostServices.h"
 #include "tests/support/FrameWire.h"
+#include "tests/support/TestDatabase.h"
 
 namespace {
 
@@ -425,9 +426,14 @@ TEST(HandlerLibraryEntry, TableAndEntryPointsAreUsable) {
   EXPECT_NE(a, b);
   TkHostDestroyHandlers(a);
   TkHostDestroyHandlers(b);
+  // Seeding fills an empty database once and says what it made; a small
+  // buffer gets the start of the text.
+  tktest::TestDatabase db;
   char reason[64] = {};
+  EXPECT_EQ(TkHostSeedDemo(reason, sizeof reason), 20);
+  EXPECT_STREQ(reason, "seeded 20 objects: media agents ma1 and ma2; tape library TapeL");
   EXPECT_EQ(TkHostSeedDemo(reason, sizeof reason), 0);
-  EXPECT_STREQ(reason, "nothing to seed yet");
+  EXPECT_STREQ(reason, "the database already holds a configuration; nothing was seeded");
 }
 
 }  // namespace

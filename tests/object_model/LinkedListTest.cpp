@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -194,6 +195,57 @@ TEST_F(LinkedList, RemoveNodeUnlinksOneElementAndKeepsTheWalkSound) {
   EXPECT_EQ(list.GetFirstNode(), nullptr);
   list.AddNode(&a);
   EXPECT_EQ(names(list), (Names{"a"}));
+}
+
+}  // namespace
+
+namespace {
+
+// Short lists are searched by walking them and long ones through their index:
+// membership, duplicates, removal and order come out the same on either side
+// of the length where the index starts, and when a list grows across it.
+TEST(LinkedListLength, MembershipAndOrderAreTheSameShortAndLong) {
+  for (int size : {1, 2, 31, 32, 33, 100}) {
+    SCOPED_TRACE(size);
+    std::vector<std::unique_ptr<Item>> items;
+    for (int i = 0; i < size; ++i) items.push_back(std::make_unique<Item>("item" + std::to_string(i)));
+    Item outsider("outsider");
+    List list;
+    for (auto& item : items) EXPECT_EQ(list.AddNode(item.get()), item.get());
+    for (auto& item : items) list.AddNode(item.get());  // duplicates are refused
+    EXPECT_EQ(list.GetListCount(), size);
+    for (auto& item : items) {
+      EXPECT_TRUE(list.Contains(item.get()));
+      ASSERT_NE(list.FindListNode(item.get()), nullptr);
+      EXPECT_EQ(list.FindListNode(item.get())->GetData(), item.get());
+    }
+    EXPECT_FALSE(list.Contains(&outsider));
+    EXPECT_EQ(list.FindListNode(&outsider), nullptr);
+    EXPECT_FALSE(list.RemoveNode(&outsider));
+
+    // Remove the first, a middle and the last element.
+    std::vector<Item*> expected;
+    for (auto& item : items) expected.push_back(item.get());
+    for (int position : {0, size / 2, size - 1}) {
+      if (position >= static_cast<int>(expected.size()) || expected.empty()) continue;
+      Item* gone = expected[static_cast<size_t>(position)];
+      EXPECT_TRUE(list.RemoveNode(gone));
+      EXPECT_FALSE(list.Contains(gone));
+      expected.erase(expected.begin() + position);
+    }
+    std::vector<Item*> walked;
+    for (Item* e = list.GetFirstNode(); e != nullptr; e = list.GetNextNode()) walked.push_back(e);
+    EXPECT_EQ(walked, expected);
+    List copy = list;
+    EXPECT_EQ(copy.GetListCount(), static_cast<int>(expected.size()));
+    for (Item* e : expected) EXPECT_TRUE(copy.Contains(e));
+    list.RemoveAllNodes(false, true);
+    EXPECT_EQ(list.GetListCount(), 0);
+    for (auto& item : items) EXPECT_FALSE(list.Contains(item.get()));
+    list.AddNode(items[0].get());
+    EXPECT_TRUE(list.Contains(items[0].get()));
+    EXPECT_EQ(list.GetListCount(), 1);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,169 @@
+// Loading the media-configuration object model from the central database,
+// against a plain SQLite scan of the same rows.
+//
+//   load/ours  a new configuration instance reads the whole stored
+//              configuration (ReadCurrentConfig): 2 media agents, 500 tape
+//              libraries with a controller, a master pool and two drive
+//              pools each, 10,000 drives and 10,000 drive paths
+//   load/raw   the same SELECTs (same tables, columns and order) stepped with
+//              sqlite3 directly, every column read, nothing built
+//
+// The database is made once per process in a temporary directory (TK_DB).
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "frame/mac/ZQMACObjects.h"
+#include "platform/db/DBSession.h"
+#include "platform/mac/ZQMACPlatform.h"
+
+namespace {
+
+constexpr int kLibraries = 500;
+constexpr int kDrivesPerLibrary = 20;
+
+// The scans the loader makes, as plain SQL (platform/mmdb/MMMediaConfigDB.cpp).
+const char* const kScans[] = {
+    "SELECT H.\"ClientId\", C.\"name\", C.\"net_hostname\", C.\"displayName\", C.\"simOperatingSystemId\", "
+    "H.\"Attribute\" FROM \"MMHost\" H JOIN \"APP_Client\" C ON C.\"id\" = H.\"ClientId\" ORDER BY H.\"ClientId\"",
+    "SELECT \"LibraryId\", \"AliasName\", \"LibraryName\", \"LibraryTypeId\", \"VTLType\", \"LibraryEnabled\", "
+    "\"BarCodeReaderPresent\", \"DriveCount\", \"BaseAddress\", \"LibraryAttribute\", \"ExtendedAttributes\", "
+    "\"LowWaterMarkMB\" FROM \"MMLibrary\" ORDER BY \"LibraryId\"",
+    "SELECT \"LibraryControllerId\", \"ControllerName\", \"ClientId\", \"LibraryId\", \"IsActive\", \"IsEnabled\", "
+    "\"ControllerType\" FROM \"MMLibraryController\" ORDER BY \"LibraryControllerId\"",
+    "SELECT \"MasterPoolId\", \"MasterPoolName\", \"LibraryId\", \"MasterPoolType\" FROM \"MMMasterPool\" "
+    "ORDER BY \"MasterPoolId\"",
+    "SELECT \"DrivePoolId\", \"DrivePoolName\", \"MasterPoolId\", \"ClientId\", \"DrivePoolType\", "
+    "\"DrivePoolEnabled\", \"CopyManagerCtrlId\", \"CostCategoryId\" FROM \"MMDrivePool\" ORDER BY \"DrivePoolId\"",
+    "SELECT \"DriveId\", \"AliasName\", \"DriveName\", \"SerialNumber\", \"MasterPoolId\", \"DriveNumber\", "
+    "\"DriveEnabled\" FROM \"MMDrive\" ORDER BY \"DriveId\"",
+    "SELECT \"DrivePathId\", \"DriveId\", \"DrivePoolId\", \"ClientId\", \"PathName\", \"IsEnabled\" "
+    "FROM \"MMDrivePath\" ORDER BY \"DrivePathId\"",
+    "SELECT M.\"MountPathId\", M.\"MountPathName\", M.\"UserName\", M.\"LibraryId\", M.\"MountPathTypeId\", "
+    "M.\"IsEnabled\", D.\"DeviceId\" FROM \"MMMountPath\" M LEFT JOIN (SELECT \"MountPathId\", MIN(\"DeviceId\") AS "
+    "\"DeviceId\" FROM \"MMMountPathToStorageDevice\" GROUP BY \"MountPathId\") D ON D.\"MountPathId\" = "
+    "M.\"MountPathId\" ORDER BY M.\"MountPathId\"",
+    "SELECT \"DeviceId\", \"AliasName\", \"DeviceTypeId\" FROM \"MMDevice\" ORDER BY \"DeviceId\"",
+    "SELECT \"DeviceControllerId\", \"ClientId\", \"DeviceId\", \"Folder\", \"UserName\", \"DeviceControllerEnabled\", "
+    "\"DeviceAccessType\", \"CredentialAssocId\", \"SNRVolumeId\" FROM \"MMDeviceController\" "
+    "ORDER BY \"DeviceControllerId\"",
+};
+
+// The stored configuration of the benchmark, made once.
+const std::string& database() {
+  static const std::string path = [] {
+    char dir[] = "/tmp/tkbench.XXXXXX";
+    if (mkdtemp(dir) == nullptr) std::abort();
+    std::string file = std::string(dir) + "/tarnkeep.db";
+    setenv("TK_DB", file.c_str(), 1);
+    static std::string directory = dir;
+    std::atexit([] {
+      for (const char* suffix : {"", "-wal", "-shm"}) ::unlink((directory + "/tarnkeep.db" + suffix).c_str());
+      ::rmdir(directory.c_str());
+    });
+    tkdb::Session s;
+    const std::string n = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) ";
+    const int drives = kLibraries * kDrivesPerLibrary;
+    const char* const steps[] = {
+        "INSERT INTO \"APP_Client\" (\"id\", \"name\", \"net_hostname\") VALUES (1, 'ma1', 'ma1.example.net'), "
+        "(2, 'ma2', 'ma2.example.net')",
+        "INSERT INTO \"MMHost\" (\"ClientId\") VALUES (1), (2)",
+    };
+    int rc = 0;
+    for (const char* step : steps) rc |= s.exec(step);
+    rc |= s.exec(n + "INSERT INTO \"MMLibrary\" (\"LibraryId\", \"LibraryName\", \"AliasName\", \"LibraryTypeId\", "
+                     "\"LibraryEnabled\", \"DriveCount\") SELECT i, 'lib' || i, 'Library ' || i, 1, 1, 20 FROM n",
+                 {kLibraries});
+    rc |= s.exec(n + "INSERT INTO \"MMLibraryController\" (\"LibraryControllerId\", \"ControllerName\", \"ClientId\", "
+                     "\"LibraryId\", \"IsActive\", \"IsEnabled\") SELECT i, '/dev/sg' || i, 1, i, 1, 1 FROM n",
+                 {kLibraries});
+    rc |= s.exec(n + "INSERT INTO \"MMMasterPool\" (\"MasterPoolId\", \"LibraryId\", \"MasterPoolName\") "
+                     "SELECT i, i, 'MasterPool(Library ' || i || ')' FROM n",
+                 {kLibraries});
+    rc |= s.exec(n + "INSERT INTO \"MMDrivePool\" (\"DrivePoolId\", \"DrivePoolName\", \"ClientId\", "
+                     "\"MasterPoolId\", \"DrivePoolEnabled\") SELECT i, 'DrivePool ' || i, 1 + (i % 2), "
+                     "(i + 1) / 2, 1 FROM n",
+                 {2 * kLibraries});
+    rc |= s.exec(n + "INSERT INTO \"MMDrive\" (\"DriveId\", \"DriveName\", \"AliasName\", \"MasterPoolId\", "
+                     "\"DriveNumber\", \"SerialNumber\", \"DriveEnabled\") SELECT i, 'drive' || i, 'Drive ' || i, "
+                     "(i - 1) / 20 + 1, (i - 1) % 20 + 1, 'SN' || i, 1 FROM n",
+                 {drives});
+    rc |= s.exec(n + "INSERT INTO \"MMDrivePath\" (\"DrivePathId\", \"DriveId\", \"DrivePoolId\", \"ClientId\", "
+                     "\"PathName\", \"IsEnabled\") SELECT i, i, ((i - 1) / 20) * 2 + 1, 1, '/dev/nst' || i, 1 FROM n",
+                 {drives});
+    if (rc != 0) {
+      std::fprintf(stderr, "could not make the benchmark database: %s\n", s.errorText().c_str());
+      std::abort();
+    }
+    return file;
+  }();
+  return path;
+}
+
+void loadOurs(benchmark::State& state) {
+  database();
+  size_t objects = 0;
+  for (auto _ : state) {
+    auto config = std::make_unique<ZQMACMediaConfig>();
+    config->Initialize("bench");
+    if (!config->ReadCurrentConfig(false)) {
+      state.SkipWithError(config->GetLastError().c_str());
+      break;
+    }
+    objects = config->GetObjectCount();
+    state.PauseTiming();
+    config.reset();
+    state.ResumeTiming();
+  }
+  state.counters["objects"] = static_cast<double>(objects);
+}
+
+void loadRaw(benchmark::State& state) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(database().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    state.SkipWithError("cannot open the database");
+    return;
+  }
+  size_t rows = 0;
+  for (auto _ : state) {
+    long long sum = 0;
+    rows = 0;
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    for (const char* sql : kScans) {
+      sqlite3_stmt* stmt = nullptr;
+      if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+        state.SkipWithError(sqlite3_errmsg(db));
+        break;
+      }
+      const int columns = sqlite3_column_count(stmt);
+      while (sqlite3_step(stmt) == SQLITE_ROW) {
+        ++rows;
+        for (int c = 0; c < columns; ++c) {
+          if (sqlite3_column_type(stmt, c) == SQLITE_TEXT)
+            sum += sqlite3_column_bytes(stmt, c) + *sqlite3_column_text(stmt, c);
+          else
+            sum += sqlite3_column_int64(stmt, c);
+        }
+      }
+      sqlite3_finalize(stmt);
+    }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    benchmark::DoNotOptimize(sum);
+  }
+  state.counters["rows"] = static_cast<double>(rows);
+  sqlite3_close(db);
+}
+
+}  // namespace
+
+BENCHMARK(loadOurs)->Name("load/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(loadRaw)->Name("load/raw")->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,533 @@
+// The default configuration source of ReadCurrentConfig: the central
+// database, read through the media-configuration table access in one
+// consistent read, and laid over the instance's graph so that every object
+// still stored keeps its address and handle.
+//
+// Why re-reads keep objects: consoles hold handles across requests, and a
+// request re-reads the configuration after its own changes and then goes on
+// with the objects it holds. A re-read therefore refreshes objects in place
+// and frees only those whose rows are gone; every list and pointer of the
+// graph is rebuilt from the rows before anything is freed, and a freed
+// object unlinks itself from whatever still named it.
+//
+// Tables and what they become (columns the model reads):
+//   MMHost + APP_Client   media agents (name, net_hostname, displayName,
+//                         simOperatingSystemId, Attribute: 0x2000 hides)
+//   MMLibrary             a disk library (ZQMACMagLib) when LibraryTypeId is
+//                         one of the disk kinds, else a tape or optical
+//                         library (ZQMACLms with its ZQMACLibrary part)
+//   MMLibraryController   controllers of tape libraries
+//   MMMasterPool          master drive pools of tape libraries
+//   MMDrivePool, MMDrive  pools and drives of those master pools
+//   MMDrivePath           drive paths (drive, pool, media agent)
+//   MMDevice              disk devices
+//   MMDeviceController    disk volumes (a device as one media agent sees it)
+//   MMMountPath           mount paths of disk libraries, on the lowest device
+//                         of MMMountPathToStorageDevice
+#include <algorithm>
+#include <cstdint>
+#include <mutex>
+#include <type_traits>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/mac/ZQMACGraph.h"
+#include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
+
+namespace {
+
+// Library type ids stored for disk libraries; every other id is a tape or
+// optical library.
+bool isDiskLibraryType(int libraryTypeId) {
+  switch (libraryTypeId) {
+    case 3: case 4: case 5: case 6: case 7: case 8: case 10: return true;
+    default: return false;
+  }
+}
+
+// The objects of one kind by database id, for linking the rows of the next
+// kinds: a flat table when the ids are dense enough (they usually are: they
+// are serial numbers), else a hash map. Rows come in id order, so the last
+// row's id is the highest.
+template <class T>
+class IdIndex {
+ public:
+  template <class Rows, class IdOf>
+  IdIndex(const Rows& rows, IdOf idOf) {
+    const long long highest = rows.empty() ? -1 : idOf(rows.back());
+    if (highest >= 0 && static_cast<unsigned long long>(highest) <= 4 * rows.size() + 64)
+      m_dense.assign(static_cast<size_t>(highest) + 1, nullptr);
+    else
+      m_sparse.reserve(rows.size());
+  }
+  void put(int id, T* object) {
+    if (id >= 0 && static_cast<size_t>(id) < m_dense.size())
+      m_dense[static_cast<size_t>(id)] = object;
+    else
+      m_sparse[id] = object;
+  }
+  T* get(int id) const {
+    if (id >= 0 && static_cast<size_t>(id) < m_dense.size()) return m_dense[static_cast<size_t>(id)];
+    auto it = m_sparse.find(id);
+    return it == m_sparse.end() ? nullptr : it->second;
+  }
+
+ private:
+  std::vector<T*> m_dense;
+  std::unordered_map<int, T*> m_sparse;
+};
+
+// The object types whose objects the database holds and the loader links.
+bool isManagedType(unsigned int type) {
+  switch (type) {
+    case ZQMAC_OBJ_MEDIA_AGENT: case ZQMAC_OBJ_LMS: case ZQMAC_OBJ_MAGLIB: case ZQMAC_OBJ_LIB_CONTROLLER:
+    case ZQMAC_OBJ_MASTER_DRIVE_POOL: case ZQMAC_OBJ_DRIVE_POOL: case ZQMAC_OBJ_DRIVE: case ZQMAC_OBJ_DMS:
+    case ZQMAC_OBJ_MOUNT_PATH: case ZQMAC_OBJ_DISK_DEVICE: case ZQMAC_OBJ_DISK_VOLUME:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+namespace tkmac {
+
+bool isDiskLibraryTypeId(int libraryTypeId) { return isDiskLibraryType(libraryTypeId); }
+
+bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
+  MMMediaConfigDB access;
+  MMStoredConfig stored;
+  if (access.loadAll(stored) != 0) {
+    config.SetLastError(kErrorDatabase, "The media-management configuration could not be read: " +
+                                            access.lastErrorText());
+    return false;
+  }
+  return ZQMACGraph::ApplyStored(config, stored);
+}
+
+}  // namespace tkmac
+
+// Frees objects that the rebuilt graph no longer reaches, all at once: no
+// managed object names them any more (their links were rebuilt from the
+// rows), so only the objects of other kinds are told to forget them, instead
+// of every object of the instance once per freed object.
+void ZQMACGraph::DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterface*>& doomed) {
+  if (doomed.empty()) return;
+  std::sort(doomed.begin(), doomed.end());
+  doomed.erase(std::unique(doomed.begin(), doomed.end()), doomed.end());
+  std::vector<ZQMACInterface*> others;
+  {
+    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    std::vector<ZQMACInterface*> owned;
+    owned.reserve(doomed.size());
+    for (ZQMACInterface* object : doomed) {
+      auto it = config.m_registry.find(object->m_uHandle);
+      if (object->m_pOwner != &config || it == config.m_registry.end() || it->second != object) continue;
+      config.m_registry.erase(it);
+      owned.push_back(object);
+    }
+    doomed.swap(owned);
+    for (auto& entry : config.m_registry) {
+      if (!isManagedType(entry.second->GetObjectType())) others.push_back(entry.second);
+    }
+  }
+  for (ZQMACInterface* object : doomed) {
+    object->m_pOwner = nullptr;  // its destructor has nothing left to unlink
+    object->m_uHandle = 0;
+  }
+  for (ZQMACInterface* other : others) {
+    for (ZQMACInterface* object : doomed) other->ForgetObject(static_cast<const void*>(object));
+  }
+  for (ZQMACInterface* object : doomed) delete object;
+  doomed.clear();
+}
+
+bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
+  // ---- what the instance holds now, by kind and database id ----
+  std::unordered_map<int, ZQMACMediaAgent*> oldAgents;
+  std::unordered_map<int, ZQMACLms*> oldLms;
+  std::unordered_map<int, ZQMACMagLib*> oldMagLibs;
+  std::unordered_map<int, ZQMACLibController*> oldControllers;
+  std::unordered_map<int, ZQMACMasterDrivePool*> oldMasters;
+  std::unordered_map<int, ZQMACDrivePool*> oldPools;
+  std::unordered_map<int, ZQMACDrive*> oldDrives;
+  std::unordered_map<int, ZQMACDms*> oldPaths;
+  std::unordered_map<int, ZQMACMountPath*> oldMountPaths;
+  std::unordered_map<int, ZQMACDiskDevice*> oldDevices;
+  std::unordered_map<int, ZQMACDiskVolume*> oldVolumes;
+  std::vector<ZQMACInterface*> doomed;  // managed objects never stored, or stored twice
+
+  std::vector<ZQMACInterface*> objects;
+  {
+    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    objects.reserve(config.m_registry.size());
+    for (auto& entry : config.m_registry) objects.push_back(entry.second);
+  }
+  auto index = [&](auto& map, auto* object) {
+    if (object->m_iId < 0 || !map.emplace(object->m_iId, object).second) doomed.push_back(object);
+  };
+  for (ZQMACInterface* object : objects) {
+    switch (object->GetObjectType()) {
+      case ZQMAC_OBJ_MEDIA_AGENT: index(oldAgents, static_cast<ZQMACMediaAgent*>(object)); break;
+      case ZQMAC_OBJ_LMS: index(oldLms, static_cast<ZQMACLms*>(object)); break;
+      case ZQMAC_OBJ_MAGLIB: index(oldMagLibs, static_cast<ZQMACMagLib*>(object)); break;
+      case ZQMAC_OBJ_LIB_CONTROLLER: index(oldControllers, static_cast<ZQMACLibController*>(object)); break;
+      case ZQMAC_OBJ_MASTER_DRIVE_POOL: index(oldMasters, static_cast<ZQMACMasterDrivePool*>(object)); break;
+      case ZQMAC_OBJ_DRIVE_POOL: index(oldPools, static_cast<ZQMACDrivePool*>(object)); break;
+      case ZQMAC_OBJ_DRIVE: index(oldDrives, static_cast<ZQMACDrive*>(object)); break;
+      case ZQMAC_OBJ_DMS: index(oldPaths, static_cast<ZQMACDms*>(object)); break;
+      case ZQMAC_OBJ_MOUNT_PATH: index(oldMountPaths, static_cast<ZQMACMountPath*>(object)); break;
+      case ZQMAC_OBJ_DISK_DEVICE: index(oldDevices, static_cast<ZQMACDiskDevice*>(object)); break;
+      case ZQMAC_OBJ_DISK_VOLUME: index(oldVolumes, static_cast<ZQMACDiskVolume*>(object)); break;
+      default: break;  // library parts and group nodes go with their library; other kinds stay
+    }
+  }
+
+  // New objects take their handles from one block taken up front, as many
+  // as rows that no object of the instance stands for yet (a re-read of an
+  // unchanged configuration takes none); the instance registers them
+  // together at the end. When the block cannot be had, nothing has changed.
+  auto unmatched = [](const auto& rows, const auto& old, auto idOf) {
+    if (old.empty()) return static_cast<uint64_t>(rows.size());  // a first load
+    uint64_t count = 0;
+    for (const auto& row : rows) count += old.count(idOf(row)) == 0 ? 1 : 0;
+    return count;
+  };
+  uint64_t rows = unmatched(stored.mediaAgents, oldAgents, [](const MMStoredMediaAgent& r) { return r.clientId; });
+  for (const MMStoredLibrary& row : stored.libraries) {
+    if (oldLms.empty() && oldMagLibs.empty()) {
+      rows += 3 * stored.libraries.size();  // a first load: at most three objects a library
+      break;
+    }
+    if (isDiskLibraryType(row.libraryTypeId)) {
+      rows += oldMagLibs.count(row.libraryId) == 0 ? 1 : 0;
+    } else {
+      auto it = oldLms.find(row.libraryId);
+      // The library-management object, its library part and its group.
+      rows += it == oldLms.end() ? 3 : (it->second->m_pLibrary == nullptr) + (it->second->m_pLibControllerNode == nullptr);
+    }
+  }
+  rows += unmatched(stored.libraryControllers, oldControllers, [](const MMStoredLibraryController& r) { return r.id; });
+  rows += unmatched(stored.masterPools, oldMasters, [](const MMStoredMasterPool& r) { return r.id; });
+  rows += unmatched(stored.drivePools, oldPools, [](const MMStoredDrivePool& r) { return r.id; });
+  rows += unmatched(stored.drives, oldDrives, [](const MMStoredDrive& r) { return r.id; });
+  rows += unmatched(stored.drivePaths, oldPaths, [](const MMStoredDrivePath& r) { return r.id; });
+  rows += unmatched(stored.devices, oldDevices, [](const MMStoredDevice& r) { return r.id; });
+  rows += unmatched(stored.deviceControllers, oldVolumes, [](const MMStoredDeviceController& r) { return r.id; });
+  rows += unmatched(stored.mountPaths, oldMountPaths, [](const MMStoredMountPath& r) { return r.id; });
+  const uint32_t first = rows == 0 || rows > 0xFFFFFFFFull ? 0 : tkmac::takeHandles(static_cast<uint32_t>(rows));
+  if (rows != 0 && first == 0) {
+    config.SetLastError(tkmac::kErrorAdoptRefused, "No object handle is left.");
+    return false;
+  }
+  // ---- unlink: every list and pointer between managed objects is rebuilt ----
+  config.m_mediaAgentList.RemoveAllNodes(false, true);
+  config.m_lmsList.RemoveAllNodes(false, true);
+  config.m_magLibList.RemoveAllNodes(false, true);
+  config.m_diskDeviceList.RemoveAllNodes(false, true);
+  config.m_mediaAgentMap.clear();
+  config.m_mountPathMap.clear();
+  config.m_diskDeviceMap.clear();
+  for (auto& [id, a] : oldAgents) {
+    a->m_libControllerList.RemoveAllNodes(false, true);
+    a->m_dmsList.RemoveAllNodes(false, true);
+  }
+  for (auto& [id, l] : oldLms) {
+    l->m_libControllerList.RemoveAllNodes(false, true);
+    l->m_drivePoolList.RemoveAllNodes(false, true);
+    l->m_masterDrivePoolList.RemoveAllNodes(false, true);
+    l->m_driveList.RemoveAllNodes(false, true);
+    l->m_dmsList.RemoveAllNodes(false, true);
+  }
+  for (auto& [id, c] : oldControllers) {
+    c->m_pLms = nullptr;
+    c->m_pMediaAgent = nullptr;
+  }
+  for (auto& [id, m] : oldMasters) {
+    m->m_pLms = nullptr;
+    m->m_drivePoolList.RemoveAllNodes(false, true);
+  }
+  for (auto& [id, p] : oldPools) {
+    p->m_pLms = nullptr;
+    p->m_pMediaAgent = nullptr;
+    p->m_pMasterDrivePool = nullptr;
+    p->m_dmsList.RemoveAllNodes(false, true);
+  }
+  for (auto& [id, d] : oldDrives) {
+    d->m_pLms = nullptr;
+    d->m_dmsList.RemoveAllNodes(false, true);
+  }
+  for (auto& [id, p] : oldPaths) {
+    p->m_pLms = nullptr;
+    p->m_pDrive = nullptr;
+    p->m_pDrivePool = nullptr;
+    p->m_pMediaAgent = nullptr;
+  }
+  for (auto& [id, m] : oldMagLibs) {
+    m->m_mountPathList.RemoveAllNodes(false, true);
+    m->m_pMediaAgent = nullptr;
+  }
+  for (auto& [id, p] : oldMountPaths) {
+    p->m_pMagLib = nullptr;
+    p->m_pMediaAgent = nullptr;
+  }
+  for (auto& [id, d] : oldDevices) d->m_volumeList.RemoveAllNodes(false, true);
+  for (auto& [id, v] : oldVolumes) {
+    v->m_pDiskDevice = nullptr;
+    v->m_pMediaAgent = nullptr;
+  }
+
+  // ---- rebuild from the rows ----
+  uint64_t nextHandle = first;
+  std::vector<ZQMACInterface*> fresh;
+  fresh.reserve(static_cast<size_t>(rows));
+  // The object of that id from before (taken out of `old`), or a new one
+  // of the instance.
+  auto obtain = [&](auto& old, int id) {
+    using T = std::remove_pointer_t<typename std::remove_reference_t<decltype(old)>::mapped_type>;
+    auto it = old.find(id);
+    if (it != old.end()) {
+      T* object = it->second;
+      old.erase(it);
+      return object;
+    }
+    T* object = new T();
+    object->m_pOwner = &config;
+    object->m_uHandle = static_cast<uint32_t>(nextHandle++);
+    object->m_iId = id;
+    fresh.push_back(object);
+    return object;
+  };
+  auto adopt = [&](ZQMACInterface* object) {
+    object->m_pOwner = &config;
+    object->m_uHandle = static_cast<uint32_t>(nextHandle++);
+    fresh.push_back(object);
+  };
+
+  IdIndex<ZQMACMediaAgent> agents(stored.mediaAgents, [](const MMStoredMediaAgent& r) { return r.clientId; });
+  for (MMStoredMediaAgent& row : stored.mediaAgents) {
+    ZQMACMediaAgent* a = obtain(oldAgents, row.clientId);
+    a->m_sName = row.name;
+    a->m_sNetHostName = row.netHostName;
+    a->m_sDisplayName = row.displayName;
+    a->m_llOSId = row.osId;
+    a->m_iAttribute = row.attribute;
+    a->m_bShown = (row.attribute & kMMHiddenAttribute) == 0;
+    a->m_bShownFlag = a->m_bShown;
+    a->m_bConfigured = true;
+    config.m_mediaAgentList.AddNode(a);
+    config.m_mediaAgentMap[row.clientId] = a;
+    agents.put(row.clientId, a);
+  }
+
+  IdIndex<ZQMACLms> lmsById(stored.libraries, [](const MMStoredLibrary& r) { return r.libraryId; });
+  IdIndex<ZQMACMagLib> magLibs(stored.libraries, [](const MMStoredLibrary& r) { return r.libraryId; });
+  for (MMStoredLibrary& row : stored.libraries) {
+    const bool shown = (row.extendedAttributes & kMMHiddenAttribute) == 0;
+    const bool configured = row.enabled != 0;
+    if (isDiskLibraryType(row.libraryTypeId)) {
+      ZQMACMagLib* m = obtain(oldMagLibs, row.libraryId);
+      m->m_sName = row.name;
+      m->m_iLowWatermark = row.lowWaterMarkMB;
+      m->m_iAttribute = row.libraryAttribute;
+      m->m_iStoredLibraryType = row.libraryTypeId;
+      m->m_pMediaConfig = &config;
+      m->m_bConfigured = configured;
+      m->m_bShownFlag = shown;
+      config.m_magLibList.AddNode(m);
+      magLibs.put(row.libraryId, m);
+      continue;
+    }
+    ZQMACLms* lms = obtain(oldLms, row.libraryId);
+    // A library-management object carries its library part and its
+    // controller group; both are made with it and go with it.
+    if (lms->m_pLibrary == nullptr) {
+      auto* library = new ZQMACLibrary();
+      adopt(library);
+      SetLibrary(lms, library);
+    }
+    if (lms->m_pLibControllerNode == nullptr) {
+      auto* group = new ZQMACNode(row.name, ZQMAC_OBJ_LIBRARY_CHILD);
+      adopt(group);
+      group->m_pLms = lms;
+      lms->m_pLibControllerNode = group;
+    }
+    ZQMACLibrary* library = lms->m_pLibrary;
+    for (ZQMACInterface* part : {static_cast<ZQMACInterface*>(lms), static_cast<ZQMACInterface*>(library),
+                                 lms->m_pLibControllerNode}) {
+      part->m_sName = row.name;
+      part->m_iId = row.libraryId;
+      part->m_bConfigured = configured;
+      part->m_bShownFlag = shown;
+    }
+    library->m_iType = row.libraryTypeId;
+    library->m_iVTLType = row.vtlType;
+    library->m_iDriveCount = row.driveCount;
+    library->m_iBaseAddress = row.baseAddress;
+    library->m_iAttribute = row.libraryAttribute;
+    library->m_bBarCodeReader = row.barCodeReader != 0;
+    config.m_lmsList.AddNode(lms);
+    lmsById.put(row.libraryId, lms);
+  }
+
+  for (MMStoredLibraryController& row : stored.libraryControllers) {
+    ZQMACLms* lms = lmsById.get(row.libraryId);
+    if (lms == nullptr) continue;  // not a tape library's: the model has no place for it
+    ZQMACLibController* c = obtain(oldControllers, row.id);
+    ZQMACMediaAgent* agent = agents.get(row.clientId);
+    c->m_sName = row.name;
+    c->m_bConfigured = row.isEnabled != 0;
+    c->m_pLms = lms;
+    c->m_pMediaAgent = agent;
+    c->m_sServerHostName = agent != nullptr ? agent->m_sNetHostName : std::string();
+    lms->m_libControllerList.AddNode(c);
+    if (agent != nullptr) agent->m_libControllerList.AddNode(c);
+  }
+
+  IdIndex<ZQMACMasterDrivePool> masters(stored.masterPools, [](const MMStoredMasterPool& r) { return r.id; });
+  for (MMStoredMasterPool& row : stored.masterPools) {
+    ZQMACLms* lms = lmsById.get(row.libraryId);
+    if (lms == nullptr) continue;  // a disk library's master pool
+    ZQMACMasterDrivePool* m = obtain(oldMasters, row.id);
+    m->m_sName = row.name;
+    m->m_bConfigured = true;
+    m->m_pLms = lms;
+    lms->m_masterDrivePoolList.AddNode(m);
+    masters.put(row.id, m);
+  }
+
+  IdIndex<ZQMACDrivePool> pools(stored.drivePools, [](const MMStoredDrivePool& r) { return r.id; });
+  for (MMStoredDrivePool& row : stored.drivePools) {
+    ZQMACMasterDrivePool* master = masters.get(row.masterPoolId);
+    if (master == nullptr) continue;
+    ZQMACDrivePool* p = obtain(oldPools, row.id);
+    p->m_sName = row.name;
+    p->m_iType = row.type;
+    p->m_iCopyManagerId = row.copyManagerCtrlId;
+    p->m_iCostCategoryId = row.costCategoryId;
+    p->m_bConfigured = row.enabled != 0;
+    p->m_pLms = master->m_pLms;
+    p->m_pMasterDrivePool = master;
+    p->m_pMediaAgent = agents.get(row.clientId);
+    master->m_pLms->m_drivePoolList.AddNode(p);
+    master->m_drivePoolList.AddNode(p);
+    pools.put(row.id, p);
+  }
+
+  IdIndex<ZQMACDrive> drives(stored.drives, [](const MMStoredDrive& r) { return r.id; });
+  for (MMStoredDrive& row : stored.drives) {
+    ZQMACMasterDrivePool* master = masters.get(row.masterPoolId);
+    if (master == nullptr) continue;
+    ZQMACDrive* d = obtain(oldDrives, row.id);
+    d->m_sName = std::move(row.name);
+    d->m_sDriveId = std::move(row.serialNumber);
+    d->m_iDriveNumber = row.driveNumber;
+    d->m_bConfigured = row.enabled != 0;
+    d->m_pLms = master->m_pLms;
+    master->m_pLms->m_driveList.AddNode(d);
+    drives.put(row.id, d);
+  }
+
+  for (MMStoredDrivePath& row : stored.drivePaths) {
+    ZQMACDrive* drive = drives.get(row.driveId);
+    if (drive == nullptr) continue;
+    ZQMACDms* p = obtain(oldPaths, row.id);
+    ZQMACDrivePool* pool = pools.get(row.drivePoolId);
+    ZQMACMediaAgent* agent = agents.get(row.clientId);
+    p->m_sName = std::move(row.pathName);
+    p->m_bConfigured = row.enabled != 0;
+    p->m_pDrive = drive;
+    p->m_pDrivePool = pool;
+    p->m_pMediaAgent = agent;
+    p->m_pLms = drive->m_pLms;
+    p->m_sServerHostName = agent != nullptr ? agent->m_sNetHostName : std::string();
+    drive->m_dmsList.AddNode(p);
+    if (pool != nullptr) pool->m_dmsList.AddNode(p);
+    if (agent != nullptr) agent->m_dmsList.AddNode(p);
+    if (p->m_pLms != nullptr) p->m_pLms->m_dmsList.AddNode(p);
+  }
+
+  IdIndex<ZQMACDiskDevice> devices(stored.devices, [](const MMStoredDevice& r) { return r.id; });
+  for (MMStoredDevice& row : stored.devices) {
+    ZQMACDiskDevice* d = obtain(oldDevices, row.id);
+    d->m_sName = row.name;
+    d->m_iDeviceType = row.typeId;
+    d->m_bConfigured = true;
+    config.m_diskDeviceList.AddNode(d);
+    config.m_diskDeviceMap[row.id] = d;
+    devices.put(row.id, d);
+  }
+
+  for (MMStoredDeviceController& row : stored.deviceControllers) {
+    ZQMACDiskDevice* device = devices.get(row.deviceId);
+    if (device == nullptr) continue;
+    ZQMACDiskVolume* v = obtain(oldVolumes, row.id);
+    v->m_sName = row.folder;
+    v->m_sVolume = row.folder;
+    v->m_sUserName = row.userName;
+    v->m_iDeviceAccessType = row.accessType;
+    v->m_iCredentialId = row.credentialAssocId;
+    v->m_iSanDBId = row.snrVolumeId;
+    v->m_bConfigured = row.enabled != 0;
+    v->m_pDiskDevice = device;
+    v->m_pMediaAgent = agents.get(row.clientId);
+    device->m_volumeList.AddNode(v);
+  }
+
+  for (MMStoredMountPath& row : stored.mountPaths) {
+    ZQMACMagLib* library = magLibs.get(row.libraryId);
+    if (library == nullptr) continue;
+    ZQMACMountPath* p = obtain(oldMountPaths, row.id);
+    p->m_sName = row.name;
+    p->m_sUserName = row.userName;
+    p->m_iMountPathType = row.typeId;
+    p->m_iForeignAgentId = row.deviceId;
+    p->m_bConfigured = row.enabled != 0;
+    p->m_pMagLib = library;
+    // The media agent of a mount path is the first that reaches its device.
+    ZQMACDiskDevice* device = devices.get(row.deviceId);
+    ZQMACDiskVolume* first = device != nullptr ? device->m_volumeList.operator[](0) : nullptr;
+    p->m_pMediaAgent = first != nullptr ? first->m_pMediaAgent : nullptr;
+    library->m_mountPathList.AddNode(p);
+    if (library->m_pMediaAgent == nullptr) library->m_pMediaAgent = p->m_pMediaAgent;
+    config.m_mountPathMap[row.id] = p;
+  }
+
+  // ---- free what the database no longer holds ----
+  // Everything still named in the `old` maps was not reused; the lists and
+  // pointers above no longer reach it, and its destructor unlinks it from
+  // whatever else does.
+  auto drop = [&](auto& old) {
+    for (auto& entry : old) doomed.push_back(entry.second);
+    old.clear();
+  };
+  for (auto& [id, l] : oldLms) {
+    if (l->m_pLibrary != nullptr) doomed.push_back(l->m_pLibrary);
+    if (l->m_pLibControllerNode != nullptr) doomed.push_back(l->m_pLibControllerNode);
+  }
+  drop(oldVolumes);
+  drop(oldMountPaths);
+  drop(oldPaths);
+  drop(oldDrives);
+  drop(oldPools);
+  drop(oldMasters);
+  drop(oldControllers);
+  drop(oldDevices);
+  drop(oldMagLibs);
+  drop(oldLms);
+  drop(oldAgents);
+  DropUnreached(config, doomed);
+
+  {
+    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    // The i-th new object has the i-th handle of the block.
+    for (size_t i = 0; i < fresh.size(); ++i)
+      config.m_registry.emplace_hint(config.m_registry.end(), static_cast<unsigned int>(first + i), fresh[i]);
+  }
+  if (rows != 0) tkmac::returnHandles(static_cast<uint32_t>(nextHandle), first + rows);
+  config.m_bDatabaseBacked = true;
+  config.ClearLastError();
+  return true;
+}

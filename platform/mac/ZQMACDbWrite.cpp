@@ -1,0 +1,256 @@
+// Writing the configuration objects of a database-backed instance back to
+// the central database: a rename, a Configure or Deconfigure (configured
+// state and the object's settings) and a deletion each go through the
+// media-configuration table access as one all-or-nothing change, so that
+// the next load, another console and the handlers' own table reads all see
+// what the model shows. A change that fails writes nothing; the object
+// keeps its values and carries the reason as its last error.
+//
+// Settings each kind writes (the inline setters stage them in memory; a
+// Configure stores them):
+//   tape library      BarCodeReaderPresent
+//   disk library      LowWaterMarkMB, LibraryAttribute
+//   media agent       Attribute (its shown state as bit 0x2000)
+//   drive pool        DrivePoolType, CopyManagerCtrlId, CostCategoryId
+//   drive             DriveNumber
+//   drive path        DrivePoolId
+//   mount path        UserName, MountPathTypeId, UserPassword (when set)
+//   disk device       DeviceTypeId
+//   disk volume       Folder (its volume), UserName, DeviceAccessType,
+//                     CredentialAssocId, UserPassword (when set)
+#include <string>
+#include <vector>
+
+#include "platform/mac/ZQMACGraph.h"
+#include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
+
+namespace {
+
+// The table kind of an object, or false for kinds the database does not
+// hold. `stored` is the object whose row it is (a library part's library).
+bool storedKind(ZQMACInterface* object, MMStoredKind& kind) {
+  switch (object->GetObjectType()) {
+    case ZQMAC_OBJ_MEDIA_AGENT: kind = MMStoredKind::MediaAgent; return true;
+    case ZQMAC_OBJ_LMS:
+    case ZQMAC_OBJ_LIBRARY:
+    case ZQMAC_OBJ_MAGLIB: kind = MMStoredKind::Library; return true;
+    case ZQMAC_OBJ_LIB_CONTROLLER: kind = MMStoredKind::LibraryController; return true;
+    case ZQMAC_OBJ_MASTER_DRIVE_POOL: kind = MMStoredKind::MasterPool; return true;
+    case ZQMAC_OBJ_DRIVE_POOL: kind = MMStoredKind::DrivePool; return true;
+    case ZQMAC_OBJ_DRIVE: kind = MMStoredKind::Drive; return true;
+    case ZQMAC_OBJ_DMS: kind = MMStoredKind::DrivePath; return true;
+    case ZQMAC_OBJ_MOUNT_PATH: kind = MMStoredKind::MountPath; return true;
+    case ZQMAC_OBJ_DISK_DEVICE: kind = MMStoredKind::Device; return true;
+    case ZQMAC_OBJ_DISK_VOLUME: kind = MMStoredKind::DeviceController; return true;
+    default: return false;
+  }
+}
+
+// Whether the object is to be written: it belongs to a database-backed
+// instance and is of a kind the database holds. An object of such an
+// instance that was never stored cannot be written yet: false with `error`.
+bool writable(ZQMACInterface* object, MMStoredKind& kind, bool& refuse) {
+  refuse = false;
+  ZQMACMediaConfig* owner = object->GetOwner();
+  if (owner == nullptr || !ZQMACGraph::IsDatabaseBacked(*owner) || !storedKind(object, kind)) return false;
+  if (object->GetId() == 0xFFFFFFFFu) {
+    refuse = true;
+    return false;
+  }
+  return true;
+}
+
+void failWith(ZQMACInterface* object, const MMMediaConfigDB& access) {
+  const int code = access.getErrorCode();
+  object->SetLastError(code == MMS2_ERROR_NOT_FOUND ? tkmac::kErrorObjectGone : tkmac::kErrorDatabase,
+                       access.lastErrorText());
+}
+
+void refuseUnstored(ZQMACInterface* object) {
+  object->SetLastError(tkmac::kErrorNotStored,
+                       "The object is not stored in the configuration database; it cannot be changed there.");
+}
+
+}  // namespace
+
+bool ZQMACGraph::StoreObject(ZQMACInterface* object, const std::string* newName, int configured) {
+  MMStoredKind kind;
+  bool refuse = false;
+  if (!writable(object, kind, refuse)) {
+    if (refuse) refuseUnstored(object);
+    return !refuse;
+  }
+  std::vector<MMStoredColumn> settings;
+  const std::string* name = newName;
+  switch (object->GetObjectType()) {
+    case ZQMAC_OBJ_LMS:
+    case ZQMAC_OBJ_LIBRARY: {
+      ZQMACLms* lms = object->GetLms();
+      ZQMACLibrary* library = lms != nullptr ? lms->m_pLibrary : nullptr;
+      if (library != nullptr && configured != MMMediaConfigDB::kKeepConfigured)
+        settings.push_back({"BarCodeReaderPresent", library->m_bBarCodeReader ? 1 : 0});
+      break;
+    }
+    case ZQMAC_OBJ_MAGLIB: {
+      auto* m = static_cast<ZQMACMagLib*>(object);
+      if (configured != MMMediaConfigDB::kKeepConfigured) {
+        settings.push_back({"LowWaterMarkMB", m->m_iLowWatermark});
+        settings.push_back({"LibraryAttribute", m->m_iAttribute});
+      }
+      break;
+    }
+    case ZQMAC_OBJ_MEDIA_AGENT: {
+      auto* a = static_cast<ZQMACMediaAgent*>(object);
+      if (configured != MMMediaConfigDB::kKeepConfigured) {
+        const int attribute = a->m_bShown ? (a->m_iAttribute & ~kMMHiddenAttribute)
+                                          : (a->m_iAttribute | kMMHiddenAttribute);
+        settings.push_back({"Attribute", attribute});
+      }
+      // A media agent has no configured state of its own.
+      configured = MMMediaConfigDB::kKeepConfigured;
+      break;
+    }
+    case ZQMAC_OBJ_MASTER_DRIVE_POOL:
+      configured = MMMediaConfigDB::kKeepConfigured;
+      break;
+    case ZQMAC_OBJ_DRIVE_POOL: {
+      auto* p = static_cast<ZQMACDrivePool*>(object);
+      if (configured != MMMediaConfigDB::kKeepConfigured) {
+        settings.push_back({"DrivePoolType", p->m_iType});
+        settings.push_back({"CopyManagerCtrlId", p->m_iCopyManagerId});
+        settings.push_back({"CostCategoryId", p->m_iCostCategoryId});
+      }
+      break;
+    }
+    case ZQMAC_OBJ_DRIVE:
+      if (configured != MMMediaConfigDB::kKeepConfigured)
+        settings.push_back({"DriveNumber", static_cast<ZQMACDrive*>(object)->m_iDriveNumber});
+      break;
+    case ZQMAC_OBJ_DMS: {
+      auto* p = static_cast<ZQMACDms*>(object);
+      if (configured != MMMediaConfigDB::kKeepConfigured) {
+        const ZQMACDrivePool* pool = p->m_pDrivePool;
+        settings.push_back({"DrivePoolId", pool != nullptr && pool->m_iId > 0 ? pool->m_iId : 0});
+      }
+      break;
+    }
+    case ZQMAC_OBJ_MOUNT_PATH: {
+      auto* p = static_cast<ZQMACMountPath*>(object);
+      if (configured != MMMediaConfigDB::kKeepConfigured) {
+        settings.push_back({"UserName", p->m_sUserName});
+        settings.push_back({"MountPathTypeId", p->m_iMountPathType});
+        if (!p->m_sPassword.empty()) settings.push_back({"UserPassword", p->m_sPassword});
+      }
+      break;
+    }
+    case ZQMAC_OBJ_DISK_DEVICE:
+      if (configured != MMMediaConfigDB::kKeepConfigured)
+        settings.push_back({"DeviceTypeId", static_cast<ZQMACDiskDevice*>(object)->m_iDeviceType});
+      break;
+    case ZQMAC_OBJ_DISK_VOLUME: {
+      auto* v = static_cast<ZQMACDiskVolume*>(object);
+      if (configured != MMMediaConfigDB::kKeepConfigured) {
+        // The volume is the stored name of a disk volume.
+        if (name == nullptr && v->m_sVolume != v->m_sName && !v->m_sVolume.empty()) name = &v->m_sVolume;
+        settings.push_back({"UserName", v->m_sUserName});
+        settings.push_back({"DeviceAccessType", v->m_iDeviceAccessType});
+        settings.push_back({"CredentialAssocId", v->m_iCredentialId});
+        if (!v->m_sPassword.empty()) settings.push_back({"UserPassword", v->m_sPassword});
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  MMMediaConfigDB access;
+  if (access.storeObject(kind, static_cast<int>(object->GetId()), name != nullptr ? name->c_str() : nullptr,
+                         configured, settings) != 0) {
+    failWith(object, access);
+    return false;
+  }
+  // The stored values are the object's now; a library's parts share its name.
+  if (name != nullptr) {
+    object->m_sName = *name;
+    if (ZQMACLms* lms = (object->GetObjectType() == ZQMAC_OBJ_LMS || object->GetObjectType() == ZQMAC_OBJ_LIBRARY)
+                            ? object->GetLms()
+                            : nullptr) {
+      lms->m_sName = *name;
+      if (lms->m_pLibrary != nullptr) lms->m_pLibrary->m_sName = *name;
+      if (lms->m_pLibControllerNode != nullptr) lms->m_pLibControllerNode->m_sName = *name;
+    }
+    if (object->GetObjectType() == ZQMAC_OBJ_DISK_VOLUME) static_cast<ZQMACDiskVolume*>(object)->m_sVolume = *name;
+  }
+  // A library's parts share its configured state as they share its row.
+  if (configured != MMMediaConfigDB::kKeepConfigured &&
+      (object->GetObjectType() == ZQMAC_OBJ_LMS || object->GetObjectType() == ZQMAC_OBJ_LIBRARY)) {
+    if (ZQMACLms* lms = object->GetLms()) {
+      lms->m_bConfigured = configured != 0;
+      if (lms->m_pLibrary != nullptr) lms->m_pLibrary->m_bConfigured = configured != 0;
+    }
+  }
+  if (object->GetObjectType() == ZQMAC_OBJ_MEDIA_AGENT && !settings.empty())
+    static_cast<ZQMACMediaAgent*>(object)->m_iAttribute = static_cast<int>(settings.front().value.i);
+  return true;
+}
+
+bool ZQMACGraph::RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface*>& dependents) {
+  dependents.clear();
+  MMStoredKind kind;
+  bool refuse = false;
+  if (!writable(object, kind, refuse)) return true;  // nothing stored: only the object goes
+  MMMediaConfigDB access;
+  if (access.removeObject(kind, static_cast<int>(object->GetId())) != 0) {
+    failWith(object, access);
+    return false;
+  }
+  // What the rows took with them goes from the graph too; each object once.
+  auto add = [&](ZQMACInterface* dependent) {
+    if (dependent == nullptr || dependent == object) return;
+    for (ZQMACInterface* known : dependents)
+      if (known == dependent) return;
+    dependents.push_back(dependent);
+  };
+  auto addAll = [&](auto list) {
+    for (auto* e = list.GetFirstNode(); e != nullptr; e = list.GetNextNode()) add(e);
+  };
+  switch (object->GetObjectType()) {
+    case ZQMAC_OBJ_LMS:
+    case ZQMAC_OBJ_LIBRARY: {
+      ZQMACLms* lms = object->GetLms();
+      if (lms == nullptr) break;
+      addAll(lms->m_dmsList);
+      addAll(lms->m_driveList);
+      addAll(lms->m_drivePoolList);
+      addAll(lms->m_masterDrivePoolList);
+      addAll(lms->m_libControllerList);
+      add(lms->m_pLibControllerNode);
+      add(lms->m_pLibrary);
+      add(lms);
+      break;
+    }
+    case ZQMAC_OBJ_MAGLIB:
+      addAll(static_cast<ZQMACMagLib*>(object)->m_mountPathList);
+      break;
+    case ZQMAC_OBJ_DRIVE:
+      addAll(static_cast<ZQMACDrive*>(object)->m_dmsList);
+      break;
+    case ZQMAC_OBJ_DRIVE_POOL:
+      addAll(static_cast<ZQMACDrivePool*>(object)->m_dmsList);
+      break;
+    case ZQMAC_OBJ_MASTER_DRIVE_POOL: {
+      ZQMACLinkedList<ZQMACDrivePool> pools = static_cast<ZQMACMasterDrivePool*>(object)->m_drivePoolList;
+      for (ZQMACDrivePool* pool = pools.GetFirstNode(); pool != nullptr; pool = pools.GetNextNode()) {
+        addAll(pool->m_dmsList);
+        add(pool);
+      }
+      break;
+    }
+    case ZQMAC_OBJ_DISK_DEVICE:
+      addAll(static_cast<ZQMACDiskDevice*>(object)->m_volumeList);
+      break;
+    default:
+      break;
+  }
+  return true;
+}

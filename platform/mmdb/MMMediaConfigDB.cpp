@@ -1,0 +1,567 @@
+// Media-management table access for the media-configuration object model:
+// the one-read load of the stored configuration and the model's changes.
+#include "platform/mmdb/MMMediaConfigDB.h"
+
+#include <climits>
+#include <cstring>
+
+#include "Db/MMRowRecords.h"
+#include "Db/Tbl/MMDeviceController.h"
+#include "Db/Tbl/MMDrive.h"
+#include "Db/Tbl/MMDrivePool.h"
+#include "Db/Tbl/MMLibrary.h"
+#include "Db/Tbl/MMMountPath.h"
+#include "platform/db/DBSession.h"
+#include "platform/db/DBtable.h"
+#include "platform/journal/Journal.h"
+#include "platform/mmdb/MMLayouts.h"
+#include "platform/mmdb/MMRows.h"
+
+namespace {
+
+// The width of a char-array field, without its terminator.
+#define MM_WIDTH(Row, Field) (sizeof(Row{}.Field) - 1)
+
+// The widest drive-path name; the table is the model's own.
+constexpr size_t kDrivePathNameWidth = 1024;
+
+struct Settable {
+  std::string column;
+  size_t textWidth;  // 0: an integer column
+};
+
+// How one kind of object is stored.
+struct KindInfo {
+  const char* what;         // for texts: "library", ...
+  const char* table;        // where its settings and configured state live
+  const char* key;          // the id column of `table`
+  const char* nameTable;    // where its name lives (the client table for media agents)
+  const char* nameKey;      // the id column of `nameTable`
+  const char* nameColumn;
+  size_t nameWidth;
+  const char* enabledColumn;  // null: the kind has no configured state
+  // Names must be new: among all rows (scope null) or among the rows with
+  // the same value in `uniqueScope`; `unique` false: no check.
+  bool unique;
+  const char* uniqueScope;
+  std::vector<Settable> settable;
+};
+
+const KindInfo& kindInfo(MMStoredKind kind) {
+  static const KindInfo kMediaAgent{"media agent", "MMHost", "ClientId", "APP_Client", "id", "name",
+                                    MM_WIDTH(APP_Client_t, name), nullptr, true, nullptr, {{"Attribute", 0}}};
+  static const KindInfo kLibrary{"library", "MMLibrary", "LibraryId", "MMLibrary", "LibraryId", "AliasName",
+                                 MMLibrary_t::kAliasNameMax, "LibraryEnabled", true, nullptr,
+                                 {{"BarCodeReaderPresent", 0},
+                                  {"LowWaterMarkMB", 0},
+                                  {"LibraryAttribute", 0},
+                                  {"ExtendedAttributes", 0},
+                                  {"VTLType", 0},
+                                  {"LibraryTypeId", 0}}};
+  static const KindInfo kController{"library controller", "MMLibraryController", "LibraryControllerId",
+                                    "MMLibraryController", "LibraryControllerId", "ControllerName",
+                                    MM_WIDTH(MMLibraryController_t, ControllerName), "IsEnabled", false, nullptr,
+                                    {{"ControllerType", 0}}};
+  static const KindInfo kMasterPool{"master pool", "MMMasterPool", "MasterPoolId", "MMMasterPool", "MasterPoolId",
+                                    "MasterPoolName", MM_WIDTH(MMMasterPool_t, MasterPoolName), nullptr, true,
+                                    "LibraryId", {{"MasterPoolType", 0}}};
+  static const KindInfo kDrivePool{"drive pool", "MMDrivePool", "DrivePoolId", "MMDrivePool", "DrivePoolId",
+                                   "DrivePoolName", MM_WIDTH(MMDrivePool_t, DrivePoolName), "DrivePoolEnabled",
+                                   false, nullptr,
+                                   {{"DrivePoolType", 0}, {"CopyManagerCtrlId", 0}, {"CostCategoryId", 0}}};
+  static const KindInfo kDrive{"drive", "MMDrive", "DriveId", "MMDrive", "DriveId", "AliasName",
+                               MM_WIDTH(MMDrive_t, AliasName), "DriveEnabled", false, nullptr,
+                               {{"DriveNumber", 0}, {"SerialNumber", MM_WIDTH(MMDrive_t, SerialNumber)}}};
+  static const KindInfo kDrivePath{"drive path", "MMDrivePath", "DrivePathId", "MMDrivePath", "DrivePathId",
+                                   "PathName", kDrivePathNameWidth, "IsEnabled", false, nullptr,
+                                   {{"DrivePoolId", 0}}};
+  static const KindInfo kMountPath{"mount path", "MMMountPath", "MountPathId", "MMMountPath", "MountPathId",
+                                   "MountPathName", MM_WIDTH(MMMountPath_t, MountPathName), "IsEnabled", true,
+                                   "LibraryId",
+                                   {{"UserName", MM_WIDTH(MMMountPath_t, UserName)},
+                                    {"UserPassword", MM_WIDTH(MMMountPath_t, UserPassword)},
+                                    {"MountPathTypeId", 0}}};
+  static const KindInfo kDevice{"device", "MMDevice", "DeviceId", "MMDevice", "DeviceId", "AliasName",
+                                MM_WIDTH(MMDevice_t, AliasName), "DeviceEnabled", true, nullptr,
+                                {{"DeviceTypeId", 0}}};
+  static const KindInfo kDeviceController{"disk volume", "MMDeviceController", "DeviceControllerId",
+                                          "MMDeviceController", "DeviceControllerId", "Folder",
+                                          MM_WIDTH(MMDeviceController_t, Folder), "DeviceControllerEnabled", false,
+                                          nullptr,
+                                          {{"UserName", MM_WIDTH(MMDeviceController_t, UserName)},
+                                           {"UserPassword", MM_WIDTH(MMDeviceController_t, UserPassword)},
+                                           {"DeviceAccessType", 0},
+                                           {"CredentialAssocId", 0}}};
+  switch (kind) {
+    case MMStoredKind::MediaAgent: return kMediaAgent;
+    case MMStoredKind::Library: return kLibrary;
+    case MMStoredKind::LibraryController: return kController;
+    case MMStoredKind::MasterPool: return kMasterPool;
+    case MMStoredKind::DrivePool: return kDrivePool;
+    case MMStoredKind::Drive: return kDrive;
+    case MMStoredKind::DrivePath: return kDrivePath;
+    case MMStoredKind::MountPath: return kMountPath;
+    case MMStoredKind::Device: return kDevice;
+    case MMStoredKind::DeviceController: return kDeviceController;
+  }
+  return kLibrary;
+}
+
+std::string quoted(const char* name) { return std::string("\"") + name + "\""; }
+
+// Reading the cells of a scanned row. A cell that is not what its column
+// holds fails the whole load: a graph built from guessed values would be
+// written back as if it were the configuration.
+class RowReader {
+ public:
+  RowReader(const char* table, tkdb::DbRow& row) : m_table(table), m_row(row) {}
+
+  int integer(size_t i) {
+    if (i < m_row.size() && m_row[i].type == tkdb::DbValue::Type::Int && m_row[i].i >= INT_MIN && m_row[i].i <= INT_MAX)
+      return static_cast<int>(m_row[i].i);  // the common case, without parsing
+    long long value = 0;
+    if (i >= m_row.size() || !tkdb::integerOf(m_row[i], value, false) || value < INT_MIN || value > INT_MAX) {
+      bad(i);
+      return 0;
+    }
+    return static_cast<int>(value);
+  }
+  long long wide(size_t i) {
+    long long value = 0;
+    if (i >= m_row.size() || !tkdb::integerOf(m_row[i], value, false)) bad(i);
+    return value;
+  }
+  // The text, cut to `width` bytes on a character boundary.
+  std::string text(size_t i, size_t width) {
+    if (i >= m_row.size()) {
+      bad(i);
+      return {};
+    }
+    tkdb::DbValue& v = m_row[i];
+    if (v.type == tkdb::DbValue::Type::Text) {
+      // Each cell is read once: its text moves into the record.
+      if (v.s.size() > width) v.s.resize(tkdb::cutOnCharacter(v.s, width));
+      return std::move(v.s);
+    }
+    std::string s = tkdb::textOf(v);
+    if (s.size() > width) s.resize(tkdb::cutOnCharacter(s, width));
+    return s;
+  }
+  bool ok() const { return m_bad.empty(); }
+  const std::string& problem() const { return m_bad; }
+
+ private:
+  void bad(size_t i) {
+    if (m_bad.empty())
+      m_bad = std::string("A row of ") + m_table + " holds an unusable value in column " + std::to_string(i + 1) + ".";
+  }
+  const char* m_table;
+  tkdb::DbRow& m_row;
+  std::string m_bad;
+};
+
+// What a scan returns when a cell is unusable (its text in `problem`).
+constexpr int kBadValue = -3;
+
+// One scan: the rows of `sql`, each turned into a record by `read`.
+template <class Record, class Read>
+int scan(tkdb::Session& s, const char* table, const char* sql, std::vector<Record>& out, std::string& problem,
+         Read read) {
+  tkdb::DbRows rows;
+  int rc = s.query(sql, {}, rows);
+  if (rc != DB_OK) return rc;
+  out.clear();
+  out.reserve(rows.size());
+  for (tkdb::DbRow& row : rows) {
+    RowReader r(table, row);
+    out.push_back(read(r));
+    if (!r.ok()) {
+      problem = r.problem();
+      return kBadValue;
+    }
+  }
+  return DB_OK;
+}
+
+// A text setting's width check; "" when it fits.
+std::string checkSetting(const KindInfo& info, const MMStoredColumn& setting) {
+  for (const Settable& s : info.settable) {
+    if (s.column != setting.column) continue;
+    if (s.textWidth == 0) {
+      if (setting.value.type != tkdb::DbValue::Type::Int) return "The " + s.column + " of a " + info.what + " is a number.";
+      if (setting.value.i < INT_MIN || setting.value.i > INT_MAX)
+        return "The " + s.column + " of a " + info.what + " is out of range.";
+      return "";
+    }
+    if (setting.value.type != tkdb::DbValue::Type::Text) return "The " + s.column + " of a " + info.what + " is a text.";
+    if (setting.value.s.size() > s.textWidth)
+      return "The " + s.column + " of a " + info.what + " is longer than " + std::to_string(s.textWidth) + " bytes.";
+    return "";
+  }
+  return "A " + std::string(info.what) + " has no setting " + setting.column + ".";
+}
+
+// Every scan of the load, in order; the engine's code, or kBadValue.
+int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
+    int code = scan(s, "MMHost",
+                    "SELECT H.\"ClientId\", C.\"name\", C.\"net_hostname\", C.\"displayName\", "
+                    "C.\"simOperatingSystemId\", H.\"Attribute\" FROM \"MMHost\" H JOIN \"APP_Client\" C "
+                    "ON C.\"id\" = H.\"ClientId\" ORDER BY H.\"ClientId\"",
+                    out.mediaAgents, problem, [](RowReader& r) {
+                      MMStoredMediaAgent a;
+                      a.clientId = r.integer(0);
+                      a.name = r.text(1, MM_WIDTH(APP_Client_t, name));
+                      a.netHostName = r.text(2, MM_WIDTH(APP_Client_t, net_hostname));
+                      a.displayName = r.text(3, MM_WIDTH(APP_Client_t, hostDisplayName));
+                      a.osId = r.wide(4);
+                      a.attribute = r.integer(5);
+                      return a;
+                    });
+    if (code != DB_OK) return code;
+    code = scan(s, "MMLibrary",
+                "SELECT \"LibraryId\", \"AliasName\", \"LibraryName\", \"LibraryTypeId\", \"VTLType\", "
+                "\"LibraryEnabled\", \"BarCodeReaderPresent\", \"DriveCount\", \"BaseAddress\", \"LibraryAttribute\", "
+                "\"ExtendedAttributes\", \"LowWaterMarkMB\" FROM \"MMLibrary\" ORDER BY \"LibraryId\"",
+                out.libraries, problem, [](RowReader& r) {
+                  MMStoredLibrary l;
+                  l.libraryId = r.integer(0);
+                  l.name = r.text(1, MMLibrary_t::kAliasNameMax);
+                  if (l.name.empty()) l.name = r.text(2, MM_WIDTH(MMLibrary_t, LibraryName));
+                  l.libraryTypeId = r.integer(3);
+                  l.vtlType = r.integer(4);
+                  l.enabled = r.integer(5);
+                  l.barCodeReader = r.integer(6);
+                  l.driveCount = r.integer(7);
+                  l.baseAddress = r.integer(8);
+                  l.libraryAttribute = r.integer(9);
+                  l.extendedAttributes = r.integer(10);
+                  l.lowWaterMarkMB = r.integer(11);
+                  return l;
+                });
+    if (code != DB_OK) return code;
+    code = scan(s, "MMLibraryController",
+                "SELECT \"LibraryControllerId\", \"ControllerName\", \"ClientId\", \"LibraryId\", \"IsActive\", "
+                "\"IsEnabled\", \"ControllerType\" FROM \"MMLibraryController\" ORDER BY \"LibraryControllerId\"",
+                out.libraryControllers, problem, [](RowReader& r) {
+                  MMStoredLibraryController c;
+                  c.id = r.integer(0);
+                  c.name = r.text(1, MM_WIDTH(MMLibraryController_t, ControllerName));
+                  c.clientId = r.integer(2);
+                  c.libraryId = r.integer(3);
+                  c.isActive = r.integer(4);
+                  c.isEnabled = r.integer(5);
+                  c.controllerType = r.integer(6);
+                  return c;
+                });
+    if (code != DB_OK) return code;
+    code = scan(s, "MMMasterPool",
+                "SELECT \"MasterPoolId\", \"MasterPoolName\", \"LibraryId\", \"MasterPoolType\" FROM \"MMMasterPool\" "
+                "ORDER BY \"MasterPoolId\"",
+                out.masterPools, problem, [](RowReader& r) {
+                  MMStoredMasterPool m;
+                  m.id = r.integer(0);
+                  m.name = r.text(1, MM_WIDTH(MMMasterPool_t, MasterPoolName));
+                  m.libraryId = r.integer(2);
+                  m.type = r.integer(3);
+                  return m;
+                });
+    if (code != DB_OK) return code;
+    code = scan(s, "MMDrivePool",
+                "SELECT \"DrivePoolId\", \"DrivePoolName\", \"MasterPoolId\", \"ClientId\", \"DrivePoolType\", "
+                "\"DrivePoolEnabled\", \"CopyManagerCtrlId\", \"CostCategoryId\" FROM \"MMDrivePool\" "
+                "ORDER BY \"DrivePoolId\"",
+                out.drivePools, problem, [](RowReader& r) {
+                  MMStoredDrivePool p;
+                  p.id = r.integer(0);
+                  p.name = r.text(1, MM_WIDTH(MMDrivePool_t, DrivePoolName));
+                  p.masterPoolId = r.integer(2);
+                  p.clientId = r.integer(3);
+                  p.type = r.integer(4);
+                  p.enabled = r.integer(5);
+                  p.copyManagerCtrlId = r.integer(6);
+                  p.costCategoryId = r.integer(7);
+                  return p;
+                });
+    if (code != DB_OK) return code;
+    code = scan(s, "MMDrive",
+                "SELECT \"DriveId\", \"AliasName\", \"DriveName\", \"SerialNumber\", \"MasterPoolId\", "
+                "\"DriveNumber\", \"DriveEnabled\" FROM \"MMDrive\" ORDER BY \"DriveId\"",
+                out.drives, problem, [](RowReader& r) {
+                  MMStoredDrive d;
+                  d.id = r.integer(0);
+                  d.name = r.text(1, MM_WIDTH(MMDrive_t, AliasName));
+                  if (d.name.empty()) d.name = r.text(2, MM_WIDTH(MMDrive_t, DriveName));
+                  d.serialNumber = r.text(3, MM_WIDTH(MMDrive_t, SerialNumber));
+                  d.masterPoolId = r.integer(4);
+                  d.driveNumber = r.integer(5);
+                  d.enabled = r.integer(6);
+                  return d;
+                });
+    if (code != DB_OK) return code;
+    code = scan(s, "MMDrivePath",
+                "SELECT \"DrivePathId\", \"DriveId\", \"DrivePoolId\", \"ClientId\", \"PathName\", \"IsEnabled\" "
+                "FROM \"MMDrivePath\" ORDER BY \"DrivePathId\"",
+                out.drivePaths, problem, [](RowReader& r) {
+                  MMStoredDrivePath p;
+                  p.id = r.integer(0);
+                  p.driveId = r.integer(1);
+                  p.drivePoolId = r.integer(2);
+                  p.clientId = r.integer(3);
+                  p.pathName = r.text(4, kDrivePathNameWidth);
+                  p.enabled = r.integer(5);
+                  return p;
+                });
+    if (code != DB_OK) return code;
+    code = scan(s, "MMMountPath",
+                "SELECT M.\"MountPathId\", M.\"MountPathName\", M.\"UserName\", M.\"LibraryId\", "
+                "M.\"MountPathTypeId\", M.\"IsEnabled\", D.\"DeviceId\" FROM \"MMMountPath\" M LEFT JOIN "
+                "(SELECT \"MountPathId\", MIN(\"DeviceId\") AS \"DeviceId\" FROM \"MMMountPathToStorageDevice\" "
+                "GROUP BY \"MountPathId\") D ON D.\"MountPathId\" = M.\"MountPathId\" ORDER BY M.\"MountPathId\"",
+                out.mountPaths, problem, [](RowReader& r) {
+                  MMStoredMountPath m;
+                  m.id = r.integer(0);
+                  m.name = r.text(1, MM_WIDTH(MMMountPath_t, MountPathName));
+                  m.userName = r.text(2, MM_WIDTH(MMMountPath_t, UserName));
+                  m.libraryId = r.integer(3);
+                  m.typeId = r.integer(4);
+                  m.enabled = r.integer(5);
+                  m.deviceId = r.integer(6);
+                  return m;
+                });
+    if (code != DB_OK) return code;
+    code = scan(s, "MMDevice",
+                "SELECT \"DeviceId\", \"AliasName\", \"DeviceTypeId\" FROM \"MMDevice\" ORDER BY \"DeviceId\"",
+                out.devices, problem, [](RowReader& r) {
+                  MMStoredDevice d;
+                  d.id = r.integer(0);
+                  d.name = r.text(1, MM_WIDTH(MMDevice_t, AliasName));
+                  d.typeId = r.integer(2);
+                  return d;
+                });
+    if (code != DB_OK) return code;
+    return scan(s, "MMDeviceController",
+                "SELECT \"DeviceControllerId\", \"ClientId\", \"DeviceId\", \"Folder\", \"UserName\", "
+                "\"DeviceControllerEnabled\", \"DeviceAccessType\", \"CredentialAssocId\", \"SNRVolumeId\" "
+                "FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\"",
+                out.deviceControllers, problem, [](RowReader& r) {
+                  MMStoredDeviceController c;
+                  c.id = r.integer(0);
+                  c.clientId = r.integer(1);
+                  c.deviceId = r.integer(2);
+                  c.folder = r.text(3, MM_WIDTH(MMDeviceController_t, Folder));
+                  c.userName = r.text(4, MM_WIDTH(MMDeviceController_t, UserName));
+                  c.enabled = r.integer(5);
+                  c.accessType = r.integer(6);
+                  c.credentialAssocId = r.integer(7);
+                  c.snrVolumeId = r.integer(8);
+                  return c;
+                });
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- load
+
+int MMMediaConfigDB::loadAll(MMStoredConfig& out, DBtran* tran) {
+  static constexpr const char* kTag = "MMMediaConfigDB::loadAll";
+  if (!beginCall(kTag, tkjournal::args(mmTranText(tran)))) return -1;
+  MMStoredConfig loaded;
+  int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    std::string problem;
+    int code = scanAll(s, loaded, problem);
+    if (code == kBadValue) {
+      refusal = {MMS2_ERROR_BAD_VALUE, 0, problem, false};
+      return kRefused;
+    }
+    return code;
+  });
+  if (rc != 0) return rc;
+  out = std::move(loaded);
+  return 0;
+}
+
+
+// ---------------------------------------------------------------- changes
+
+size_t MMMediaConfigDB::nameWidth(MMStoredKind kind) { return kindInfo(kind).nameWidth; }
+
+const std::vector<std::string>& MMMediaConfigDB::settableColumns(MMStoredKind kind) {
+  static const std::vector<std::string> kByKind[] = {
+#define MM_NAMES(k)                                                          \
+  [] {                                                                       \
+    std::vector<std::string> names;                                          \
+    for (const Settable& s : kindInfo(MMStoredKind::k).settable) names.push_back(s.column); \
+    return names;                                                            \
+  }()
+      MM_NAMES(MediaAgent), MM_NAMES(Library),   MM_NAMES(LibraryController), MM_NAMES(MasterPool),
+      MM_NAMES(DrivePool),  MM_NAMES(Drive),     MM_NAMES(DrivePath),         MM_NAMES(MountPath),
+      MM_NAMES(Device),     MM_NAMES(DeviceController),
+#undef MM_NAMES
+  };
+  return kByKind[static_cast<int>(kind)];
+}
+
+int MMMediaConfigDB::storeObject(MMStoredKind kind, int id, const char* name, int configured,
+                                 const std::vector<MMStoredColumn>& settings, DBtran* tran) {
+  static constexpr const char* kTag = "MMMediaConfigDB::storeObject";
+  const KindInfo& info = kindInfo(kind);
+  if (!beginCall(kTag, tkjournal::args(info.what, id, name, configured, mmTranText(tran)))) return -1;
+  if (name != nullptr) {
+    const std::string what = std::string(info.what) + " name";
+    if (!checkText(kTag, what.c_str(), name, info.nameWidth, false)) return -1;
+  }
+  if (configured != kKeepConfigured && info.enabledColumn == nullptr && configured != 1)
+    return fail(kTag, MMS2_ERROR_BAD_ARGUMENT, 0, std::string("A ") + info.what + " has no configured state.");
+  for (const MMStoredColumn& setting : settings) {
+    std::string problem = checkSetting(info, setting);
+    if (!problem.empty()) return fail(kTag, MMS2_ERROR_BAD_ARGUMENT, 0, problem);
+  }
+  const std::string missing = "No " + std::string(info.what) + " with id [" + std::to_string(id) + "].";
+  return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    tkdb::DbRow row;
+    int rc = s.queryOne("SELECT 1 FROM " + quoted(info.table) + " WHERE " + quoted(info.key) + " = ?", {id}, row);
+    if (rc == DB_NO_ROW) {
+      refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, missing, true};
+      return kRefused;
+    }
+    if (rc != DB_OK) return rc;
+    if (name != nullptr) {
+      if (info.unique) {
+        std::string sql = "SELECT 1 FROM " + quoted(info.nameTable) + " WHERE " + quoted(info.nameColumn) +
+                          " = ? AND " + quoted(info.nameKey) + " <> ?";
+        std::vector<tkdb::DbValue> params{name, id};
+        if (info.uniqueScope != nullptr) {
+          sql += " AND " + quoted(info.uniqueScope) + " = (SELECT " + quoted(info.uniqueScope) + " FROM " +
+                 quoted(info.nameTable) + " WHERE " + quoted(info.nameKey) + " = ?)";
+          params.push_back(id);
+        }
+        rc = s.queryOne(sql, params, row);
+        if (rc == DB_OK) {
+          refusal = {MMS2_ERROR_DUPLICATE_NAME, 0,
+                     "Another " + std::string(info.what) + " is already named [" + name + "].", false};
+          return kRefused;
+        }
+        if (rc != DB_NO_ROW) return rc;
+      }
+      rc = s.exec("UPDATE " + quoted(info.nameTable) + " SET " + quoted(info.nameColumn) + " = ? WHERE " +
+                      quoted(info.nameKey) + " = ?",
+                  {name, id});
+      if (rc != DB_OK) return rc;
+      if (s.changes() == 0) {
+        refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, missing, true};
+        return kRefused;
+      }
+    }
+    std::string set;
+    std::vector<tkdb::DbValue> params;
+    if (configured != kKeepConfigured && info.enabledColumn != nullptr) {
+      set = quoted(info.enabledColumn) + " = ?";
+      params.push_back(configured != 0 ? 1 : 0);
+    }
+    for (const MMStoredColumn& setting : settings) {
+      if (!set.empty()) set += ", ";
+      set += quoted(setting.column.c_str()) + " = ?";
+      params.push_back(setting.value);
+    }
+    if (set.empty()) return DB_OK;
+    params.push_back(id);
+    return s.exec("UPDATE " + quoted(info.table) + " SET " + set + " WHERE " + quoted(info.key) + " = ?", params);
+  });
+}
+
+int MMMediaConfigDB::removeObject(MMStoredKind kind, int id, DBtran* tran) {
+  static constexpr const char* kTag = "MMMediaConfigDB::removeObject";
+  const KindInfo& info = kindInfo(kind);
+  if (!beginCall(kTag, tkjournal::args(info.what, id, mmTranText(tran)))) return -1;
+  const std::string missing = "No " + std::string(info.what) + " with id [" + std::to_string(id) + "].";
+  return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    tkdb::DbRow row;
+    int rc = s.queryOne("SELECT 1 FROM " + quoted(info.table) + " WHERE " + quoted(info.key) + " = ?", {id}, row);
+    if (rc == DB_NO_ROW) {
+      refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, missing, true};
+      return kRefused;
+    }
+    if (rc != DB_OK) return rc;
+    // Refuses the removal while `sql` (one ? for the id) finds a row.
+    auto refuseWhile = [&](const char* sql, const char* text) -> int {
+      int found = s.queryOne(sql, {id}, row);
+      if (found == DB_NO_ROW) return DB_OK;
+      if (found != DB_OK) return found;
+      refusal = {MMS2_ERROR_REFERENCE, 0, text, false};
+      return kRefused;
+    };
+    auto run = [&](std::initializer_list<const char*> steps) -> int {
+      for (const char* step : steps) {
+        int code = s.exec(step, {id});
+        if (code != DB_OK) return code;
+      }
+      return DB_OK;
+    };
+    switch (kind) {
+      case MMStoredKind::Library: {
+        rc = run({"DELETE FROM \"MMDrivePath\" WHERE \"DriveId\" IN (SELECT \"DriveId\" FROM \"MMDrive\" WHERE "
+                  "\"MasterPoolId\" IN (SELECT \"MasterPoolId\" FROM \"MMMasterPool\" WHERE \"LibraryId\" = ?))"});
+        if (rc != DB_OK) return rc;
+        bool found = false;
+        return tkmmdb::removeLibraryRows(s, id, found);
+      }
+      case MMStoredKind::Drive:
+        return run({"DELETE FROM \"MMDrivePath\" WHERE \"DriveId\" = ?", "DELETE FROM \"MMDrive\" WHERE \"DriveId\" = ?"});
+      case MMStoredKind::DrivePool:
+        rc = refuseWhile("SELECT 1 FROM \"MMDataPath\" WHERE \"DrivePoolId\" = ? LIMIT 1",
+                         "Storage-policy copies still write through the drive pool.");
+        if (rc != DB_OK) return rc;
+        return run({"DELETE FROM \"MMDrivePath\" WHERE \"DrivePoolId\" = ?",
+                    "DELETE FROM \"MMDrivePool\" WHERE \"DrivePoolId\" = ?"});
+      case MMStoredKind::MasterPool:
+        rc = refuseWhile("SELECT 1 FROM \"MMDrive\" WHERE \"MasterPoolId\" = ? LIMIT 1",
+                         "The master pool still holds drives.");
+        if (rc != DB_OK) return rc;
+        rc = refuseWhile("SELECT 1 FROM \"MMMountPath\" WHERE \"MasterPoolId\" = ? LIMIT 1",
+                         "The master pool still holds mount paths.");
+        if (rc != DB_OK) return rc;
+        rc = refuseWhile("SELECT 1 FROM \"MMDataPath\" WHERE \"DrivePoolId\" IN (SELECT \"DrivePoolId\" FROM "
+                         "\"MMDrivePool\" WHERE \"MasterPoolId\" = ?) LIMIT 1",
+                         "Storage-policy copies still write through a drive pool of the master pool.");
+        if (rc != DB_OK) return rc;
+        return run({"DELETE FROM \"MMDrivePath\" WHERE \"DrivePoolId\" IN (SELECT \"DrivePoolId\" FROM "
+                    "\"MMDrivePool\" WHERE \"MasterPoolId\" = ?)",
+                    "DELETE FROM \"MMDrivePool\" WHERE \"MasterPoolId\" = ?",
+                    "DELETE FROM \"MMMasterPool\" WHERE \"MasterPoolId\" = ?"});
+      case MMStoredKind::MountPath:
+        return tkmmdb::removeMountPathRows(s, id);
+      case MMStoredKind::Device:
+        rc = refuseWhile("SELECT 1 FROM \"MMMountPathToStorageDevice\" WHERE \"DeviceId\" = ? LIMIT 1",
+                         "Mount paths still lie on the device.");
+        if (rc != DB_OK) return rc;
+        return run({"DELETE FROM \"MMDeviceController\" WHERE \"DeviceId\" = ?",
+                    "DELETE FROM \"MMDevice\" WHERE \"DeviceId\" = ?"});
+      case MMStoredKind::MediaAgent:
+        rc = refuseWhile(
+            "SELECT 1 FROM \"MMLibraryController\" WHERE \"ClientId\" = ?1 UNION ALL SELECT 1 FROM \"MMDrivePool\" "
+            "WHERE \"ClientId\" = ?1 UNION ALL SELECT 1 FROM \"MMDrivePath\" WHERE \"ClientId\" = ?1 UNION ALL "
+            "SELECT 1 FROM \"MMDeviceController\" WHERE \"ClientId\" = ?1 LIMIT 1",
+            "The media agent still reaches libraries, drives or devices.");
+        if (rc != DB_OK) return rc;
+        return run({"DELETE FROM \"MMHost\" WHERE \"ClientId\" = ?"});
+      case MMStoredKind::LibraryController:
+      case MMStoredKind::DrivePath:
+      case MMStoredKind::DeviceController:
+        return s.exec("DELETE FROM " + quoted(info.table) + " WHERE " + quoted(info.key) + " = ?", {id});
+    }
+    return DB_OK;
+  });
+}
+
+int MMMediaConfigDB::isEmpty(bool& empty, DBtran* tran) {
+  static constexpr const char* kTag = "MMMediaConfigDB::isEmpty";
+  if (!beginCall(kTag, tkjournal::args(mmTranText(tran)))) return -1;
+  tkdb::Session s(tran);
+  tkdb::DbRow row;
+  int rc = s.queryOne("SELECT 1 FROM \"MMLibrary\" UNION ALL SELECT 1 FROM \"MMHost\" LIMIT 1", {}, row);
+  if (rc == DB_OK || rc == DB_NO_ROW) {
+    empty = rc == DB_NO_ROW;
+    return 0;
+  }
+  return failDatabase(kTag, rc, s, "Could not read the configuration");
+}

@@ -1,0 +1,202 @@
+// Media-management table access for the media-configuration object model:
+// the whole stored configuration in one consistent read, and the changes the
+// model writes back (names, configured state and settings, removals).
+//
+//   MMMediaConfigDB access;
+//   MMStoredConfig stored;
+//   if (access.loadAll(stored) != 0) ... access.lastErrorText() ...
+//
+// loadAll reads each table once (only the columns the model uses), in id
+// order, inside one transaction, so a load never sees half of a change that
+// another session makes. Texts are cut to the width of their column (on a
+// character boundary), never longer than the row structs hold them.
+//
+// Every change is all or nothing: on failure nothing was written and the
+// error (MMBaseDB.h) says why. Conventions in platform/mmdb/MMBaseDB.h.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/mmdb/MMBaseDB.h"
+
+// The attribute bit of a media agent (MMHost.Attribute) and of a library
+// (MMLibrary.ExtendedAttributes) that keeps it out of the consoles' lists.
+inline constexpr int kMMHiddenAttribute = 0x2000;
+
+struct MMStoredMediaAgent {
+  int clientId = 0;
+  std::string name;
+  std::string netHostName;
+  std::string displayName;
+  long long osId = 0;
+  int attribute = 0;
+};
+
+struct MMStoredLibrary {
+  int libraryId = 0;
+  std::string name;  // AliasName, or LibraryName when the alias is empty
+  int libraryTypeId = 0;
+  int vtlType = 0;
+  int enabled = 0;
+  int barCodeReader = 0;
+  int driveCount = 0;
+  int baseAddress = 0;
+  int libraryAttribute = 0;
+  int extendedAttributes = 0;
+  int lowWaterMarkMB = 0;
+};
+
+struct MMStoredLibraryController {
+  int id = 0;
+  std::string name;
+  int clientId = 0;
+  int libraryId = 0;
+  int isActive = 0;
+  int isEnabled = 0;
+  int controllerType = 0;
+};
+
+struct MMStoredMasterPool {
+  int id = 0;
+  std::string name;
+  int libraryId = 0;
+  int type = 0;
+};
+
+struct MMStoredDrivePool {
+  int id = 0;
+  std::string name;
+  int masterPoolId = 0;
+  int clientId = 0;
+  int type = 0;
+  int enabled = 0;
+  int copyManagerCtrlId = 0;
+  int costCategoryId = 0;
+};
+
+struct MMStoredDrive {
+  int id = 0;
+  std::string name;  // AliasName, or DriveName when the alias is empty
+  std::string serialNumber;
+  int masterPoolId = 0;
+  int driveNumber = 0;
+  int enabled = 0;
+};
+
+struct MMStoredDrivePath {
+  int id = 0;
+  int driveId = 0;
+  int drivePoolId = 0;
+  int clientId = 0;
+  std::string pathName;
+  int enabled = 0;
+};
+
+struct MMStoredMountPath {
+  int id = 0;
+  std::string name;
+  std::string userName;
+  int libraryId = 0;
+  int typeId = 0;
+  int enabled = 0;
+  int deviceId = 0;  // the lowest device the path lies on; 0 for none
+};
+
+struct MMStoredDevice {
+  int id = 0;
+  std::string name;
+  int typeId = 0;
+};
+
+struct MMStoredDeviceController {
+  int id = 0;
+  int clientId = 0;
+  int deviceId = 0;
+  std::string folder;
+  std::string userName;
+  int enabled = 0;
+  int accessType = 0;
+  int credentialAssocId = 0;
+  int snrVolumeId = 0;
+};
+
+// The stored configuration, each list in id order.
+struct MMStoredConfig {
+  std::vector<MMStoredMediaAgent> mediaAgents;  // clients with a host row (MMHost)
+  std::vector<MMStoredLibrary> libraries;
+  std::vector<MMStoredLibraryController> libraryControllers;
+  std::vector<MMStoredMasterPool> masterPools;
+  std::vector<MMStoredDrivePool> drivePools;
+  std::vector<MMStoredDrive> drives;
+  std::vector<MMStoredDrivePath> drivePaths;
+  std::vector<MMStoredMountPath> mountPaths;
+  std::vector<MMStoredDevice> devices;
+  std::vector<MMStoredDeviceController> deviceControllers;
+};
+
+// What a change addresses: the table of one kind of configuration object.
+enum class MMStoredKind {
+  MediaAgent,          // APP_Client (name) and MMHost (settings)
+  Library,             // MMLibrary, tape and disk libraries
+  LibraryController,   // MMLibraryController
+  MasterPool,          // MMMasterPool
+  DrivePool,           // MMDrivePool
+  Drive,               // MMDrive
+  DrivePath,           // MMDrivePath
+  MountPath,           // MMMountPath
+  Device,              // MMDevice
+  DeviceController,    // MMDeviceController (a disk volume)
+};
+
+// One column of a settings change. The column must be one of the kind's
+// settable columns (settableColumns); the value is bound, never formatted.
+struct MMStoredColumn {
+  std::string column;
+  tkdb::DbValue value;
+};
+
+class MMMediaConfigDB : public MMTableAccess {
+ public:
+  explicit MMMediaConfigDB(MMDebug* log = nullptr) : MMTableAccess(log) {}
+
+  // The whole stored configuration; `out` is replaced only on success.
+  int loadAll(MMStoredConfig& out, DBtran* tran = nullptr);
+
+  // Writes an object's configuration in one step: its name (null: kept),
+  // its configured state and the given settings. A name must be 1 to the
+  // column's width bytes; a library's, a device's and a media agent's must
+  // be new among their kind, a mount path's and a master pool's within their
+  // library: MMS2_ERROR_DUPLICATE_NAME. A missing object is
+  // MMS2_ERROR_NOT_FOUND; a column the kind cannot set MMS2_ERROR_BAD_ARGUMENT.
+  int storeObject(MMStoredKind kind, int id, const char* name, int configured,
+                  const std::vector<MMStoredColumn>& settings, DBtran* tran = nullptr);
+  // Pass as `configured` to leave the configured state as it is.
+  static constexpr int kKeepConfigured = -1;
+
+  // Removes the object's rows with what depends on them: a library with
+  // everything of it (drive paths included); a drive or a drive pool with
+  // its drive paths; a master pool with its drive pools and their paths
+  // (refused while drives or mount paths still belong to it); a drive pool
+  // or master pool is refused while storage-policy copies write through it
+  // (MMDataPath); a device (refused while
+  // mount paths lie on it) with its device controllers; a media agent's
+  // host row (refused while controllers, pools, paths or device
+  // controllers of it remain). MMS2_ERROR_NOT_FOUND when it is gone already.
+  int removeObject(MMStoredKind kind, int id, DBtran* tran = nullptr);
+
+  // The widest text a kind's name column holds, in bytes.
+  static size_t nameWidth(MMStoredKind kind);
+  // The columns storeObject may set for a kind.
+  static const std::vector<std::string>& settableColumns(MMStoredKind kind);
+
+  // Whether the configuration tables hold no library and no media agent.
+  int isEmpty(bool& empty, DBtran* tran = nullptr);
+  // Fills an empty configuration with the demonstration installation, all
+  // or nothing: two media agents, a tape library with a controller, two
+  // drives reached by both agents, a drive pool per agent in one master
+  // pool, and a disk library with two mount paths on a disk device.
+  // `made` is the number of objects made (0 when the configuration was not
+  // empty and nothing was made), `report` says what was made.
+  int seedDemo(int& made, std::string& report, DBtran* tran = nullptr);
+};
