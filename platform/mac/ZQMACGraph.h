@@ -163,16 +163,6 @@ class ZQMACGraph {
   static void SetMountPoints(ZQMACDiskVolume* v, std::set<std::string> points) { v->m_mountPoints = std::move(points); }
   static void SetSanDBId(ZQMACDiskVolume* v, int id) { v->m_iSanDBId = id; }
 
-  // ---- further devices ----
-  static void SetConcurrencyLimit(ZQMACCopyMgrDevice* d, int limit) { d->m_iConcurrencyLimit = limit; }
-  static void SetCluster(ZQMACCenteraCluster* c, const std::string& clusterName, const std::string& clusterId,
-                         long long capacity, const std::string& version) {
-    c->m_sClusterName = clusterName;
-    c->m_sClusterId = clusterId;
-    c->m_llCapacity = capacity;
-    c->m_sVersion = version;
-  }
-
   // ---- fields of the library listing ----
   struct DeviceIdentity {
     std::string vendor;
@@ -210,6 +200,16 @@ class ZQMACGraph {
   static void SetCenteraAgent(ZQMACMediaAgent* a, bool on) { a->m_bCenteraAgent = on; }
   static void SetAgentLocalDrive(ZQMACMediaAgent* a, const std::string& drive) { a->m_sLocalDrive = drive; }
   // ---- end of the listing fields ----
+
+  // ---- further devices ----
+  static void SetConcurrencyLimit(ZQMACCopyMgrDevice* d, int limit) { d->m_iConcurrencyLimit = limit; }
+  static void SetCluster(ZQMACCenteraCluster* c, const std::string& clusterName, const std::string& clusterId,
+                         long long capacity, const std::string& version) {
+    c->m_sClusterName = clusterName;
+    c->m_sClusterId = clusterId;
+    c->m_llCapacity = capacity;
+    c->m_sVersion = version;
+  }
 
  private:
   // Hands the object to the instance with its id and name; deletes it and
