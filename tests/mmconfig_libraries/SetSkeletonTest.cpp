@@ -147,6 +147,21 @@ TEST_F(SetSkeleton, NoRefreshNoticeGoesOutWhileAutomaticRefreshIsOff) {
   EXPECT_EQ(testkit::audit::records().size(), 1u);
 }
 
+TEST_F(SetSkeleton, AnAuditRecordThatCannotBeWrittenIsLoggedAndTheChangeStands) {
+  testkit::debuglog::Capture log;
+  testkit::audit::journal().injectFailure("guiAudit", 5, "disk full");
+  EXPECT_EQ(run(tktest::StreamBuilder().op(1).handle(lms()).text(kElementName, "Renamed").end(), true),
+            (std::vector<Answer>{operationResponse(1, 1, "Success")}));
+  EXPECT_EQ(m_world.lms->GetName(), "Renamed");
+  EXPECT_TRUE(testkit::audit::records().empty());
+  EXPECT_TRUE(log.contains("EvMMConfigMgr::guiAudit", "The audit record of operation [0x5400002C] could not be written"));
+  // The helper reports it; the next record is written again.
+  testkit::audit::journal().injectFailure("guiAudit", 5, "disk full");
+  EXPECT_FALSE(tkmm::writeAuditRecord(kAuditOperation, 5, {}));
+  EXPECT_TRUE(tkmm::writeAuditRecord(kAuditOperation, 5, {}));
+  EXPECT_EQ(testkit::audit::records().size(), 1u);
+}
+
 TEST_F(SetSkeleton, AHandlerMayAnswerARecordItselfAndTheLoopGoesOn) {
   const auto answers = run(tktest::StreamBuilder().op(2).end().op(1).handle(lms()).text(kElementName, "X").end(), true);
   EXPECT_EQ(answers, (std::vector<Answer>{{1024, {4001, 4117, 2051}, 2, tktest::wordAndText(2, "counted")},
