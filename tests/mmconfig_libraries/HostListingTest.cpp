@@ -81,6 +81,18 @@ TEST_F(HostListing, TheConsoleListsTheLibrariesByName) {
         std::string("> library 4294967280\nreply 11002 seq 3\n> unlock\n")}) {
     EXPECT_NE(output.find(expected), std::string::npos) << expected << "\nin\n" << output;
   }
+
+  // A wrong library word sends nothing.
+  for (const std::vector<std::string>& words : {std::vector<std::string>{"library"},
+                                                std::vector<std::string>{"library", "twelve"},
+                                                std::vector<std::string>{"libraries", "all"}}) {
+    Child wrong;
+    std::vector<std::string> args{"--socket", m_host.socket()};
+    args.insert(args.end(), words.begin(), words.end());
+    ASSERT_TRUE(wrong.start(hosttest::consoleBinary(), args, {}, m_dir.file("wrong.out"), m_dir.file("wrong.err")));
+    EXPECT_EQ(wrong.exitCode(), 64) << words.size();
+    EXPECT_EQ(hosttest::readFile(m_dir.file("wrong.out")), "");
+  }
 }
 
 }  // namespace
