@@ -52,6 +52,8 @@
 
 class MDLock;
 class ZQMACMediaConfig;
+class ZQMACLms;
+class ZQMACMagLib;
 class MediaConfigPin;
 struct MessageInfo;
 
@@ -219,6 +221,22 @@ class EvMMConfigMgr : public EvReturnData {
 
   // The edition parameter "Ostravel" of the global parameters, 0 when absent.
   int isOstravel();
+
+  // ---- libraries (mmconfig/EvMMConfigMgrLibraries.cpp) ----
+  // Reply 11002: the configuration-wide items, then handle (11003) and
+  // record of every shown tape or optical library and every shown disk
+  // library, until the configuration's terminate flag is set. An empty
+  // block for a client whose session was taken over.
+  bool onMsgGetMMLibraries(MessageInfo* request);
+  // Reply 11002 with the record of the library whose handle is in the
+  // first fixed field; an empty block for any other handle.
+  bool onMsgGetMMLibraryProperties(MessageInfo* request);
+  // The workers: they add items to the reply begun by the handlers, and
+  // send nothing for an object the configuration does not hold. True.
+  bool lookupMMLibraries(MessageInfo* request, ZQMACMediaConfig* config);
+  bool lookupMMLibraryProperties(MessageInfo* request, ZQMACLms* library, ZQMACMediaConfig* config);
+  bool lookupMMMagneticLibraryProperties(MessageInfo* request, unsigned long unused, ZQMACMagLib* library,
+                                         ZQMACMediaConfig* config);
 
   // ---- class-wide state ----
   // The cache, newest first; under the session lock only.

@@ -72,6 +72,9 @@ const TkHandlerEntry kHandlerTable[] = {
     // as the server sequence number and honours a lock that is held.
     TK_STREAM_HANDLER_WITH(mm, LockMMConfiguration, m->sequenceNumber, true),
     TK_XML_HANDLER(mm, OnMsgLockUnlockMMConfigurationXML, EvMMConfigMgr::kLockUnlockXmlMessageId),
+    // Libraries.
+    TK_STREAM_HANDLER(mm, onMsgGetMMLibraries),
+    TK_STREAM_HANDLER(mm, onMsgGetMMLibraryProperties),
     // Handlers are added above this line, one line each.
     {nullptr, 0, nullptr, nullptr, 0},
 };

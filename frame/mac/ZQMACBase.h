@@ -212,11 +212,29 @@ class ZQMACScsiUnit : public virtual ZQMACBase {
   // The unit's description text.
   virtual std::string GetUnitText() const;
 
+  // ---- the unit as the library listing shows it ----
+  // The controller's text in the listing's controller items.
+  const std::string& GetControllerText() const { return m_sControllerText; }
+  // The unit's own address number (used when its controller type is 2).
+  unsigned int GetAddress() const { return m_uAddress; }
+  // The type number of the controller or drive path.
+  unsigned int GetControllerType() const { return m_uControllerType; }
+  // Selects the further controllers of a library that the listing sends.
+  bool TestStateC() const { return m_bStateC; }
+  // ---- end of the listing block ----
+
  protected:
   friend class ZQMACGraph;
 
   std::string m_sServerHostName;
   ZQMACMediaAgent* m_pMediaAgent = nullptr;
+
+  // ---- fields of the listing block (a loader fills them) ----
+  std::string m_sControllerText;
+  unsigned int m_uAddress = 0;
+  unsigned int m_uControllerType = 0;
+  bool m_bStateC = false;
+  // ---- end of the listing fields ----
 };
 
 // A generic named entry (a cost category, the controller group of a

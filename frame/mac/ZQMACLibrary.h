@@ -4,8 +4,10 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "frame/mac/ZQMACBase.h"
+#include "frame/mac/ZQMACDevicePart.h"
 #include "frame/mac/ZQMACLinkedList.h"
 
 class ZQMACLms;
@@ -15,8 +17,9 @@ class ZQMACMasterDrivePool;
 class ZQMACDrive;
 class ZQMACDms;
 
-// The library itself: its geometry, type and switches.
-class ZQMACLibrary : public ZQMACInterface {
+// The library itself: its geometry, type and switches, and the device part
+// by which the unit identifies itself.
+class ZQMACLibrary : public ZQMACInterface, public ZQMACDevicePart {
  public:
   ZQMACLibrary() = default;
   ZQMACLibrary(const ZQMACLibrary&) = default;
@@ -47,12 +50,32 @@ class ZQMACLibrary : public ZQMACInterface {
   // The library-management object the library belongs to.
   ZQMACLms* GetLmsObject() const { return m_pLms; }
 
+  // ---- the library as the listing shows it ----
+  // The alias name under which the library is stored.
+  const std::string& GetAliasName() const { return m_sAliasName; }
+  // A stand-alone unit (a drive without a changer), not a library of its own.
+  bool IsStandAlone() const { return m_bStandAlone; }
+  // True when `other` is this library, or (with `byIdentity`) the same unit
+  // by vendor, product and serial text (device text A, not empty), or (with
+  // `byName`) a library of the same non-empty name. Null is never the same.
+  bool IsSame(const ZQMACLibrary* other, bool byIdentity, bool byName) const;
+  // The virtual-tape-library types a library can be set to, in the order
+  // the consoles offer them, and the text of one (empty for an unknown type).
+  static const std::vector<int>& GetVTLTypeList();
+  static std::string GetVTLTypeString(int vtlType);
+  // ---- end of the listing block ----
+
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;
 
  protected:
   friend class ZQMACGraph;
   void ForgetObject(const void* address) override;
+
+  // ---- fields of the listing block (a loader fills them) ----
+  std::string m_sAliasName;
+  bool m_bStandAlone = false;
+  // ---- end of the listing fields ----
 
   int m_iBaseAddress = 0;
   int m_iDriveCount = 0;
@@ -95,6 +118,14 @@ class ZQMACLms : public ZQMACInterface {
   ZQMACLinkedList<ZQMACDrive> GetDriveList() const { return m_driveList; }
   ZQMACLinkedList<ZQMACDms> GetDmsList() const { return m_dmsList; }
 
+  // ---- the library as the listing shows it ----
+  // The drives the library holds now: every drive of the library when
+  // `agent` is null, else those that the agent reaches through a drive
+  // path. `reserved` and `filter` are kept for callers that pass them; the
+  // listing passes 0 and the empty text.
+  unsigned int GetCurrentDriveCount(const ZQMACMediaAgent* agent, int reserved, const std::string& filter);
+  // ---- end of the listing block ----
+
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;
   unsigned int CountDrives(bool all) override;
@@ -126,6 +157,15 @@ class ZQMACLibController : public ZQMACInterface, public ZQMACScsiUnit {
   // the controller belongs to none.
   ZQMACLibrary* GetLibrary() const { return m_pLms == nullptr ? nullptr : m_pLms->GetLibrary(); }
 
+  // ---- the controller as the listing shows it ----
+  // The library type that the controller's media agent detected for the
+  // unit (what the listing sends for a library not configured yet); 0 when
+  // nothing was detected.
+  unsigned int CheckType() const;
+  // The controller reaches its library through a library server.
+  bool TestServerFlag() const { return m_bServerFlag; }
+  // ---- end of the listing block ----
+
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;
 
@@ -134,6 +174,11 @@ class ZQMACLibController : public ZQMACInterface, public ZQMACScsiUnit {
   void ForgetObject(const void* address) override;
 
   ZQMACLms* m_pLms = nullptr;
+
+  // ---- fields of the listing block (a loader fills them) ----
+  unsigned int m_uDetectedType = 0;
+  bool m_bServerFlag = false;
+  // ---- end of the listing fields ----
 };
 
 // A library controller reached over the network.

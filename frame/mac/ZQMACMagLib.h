@@ -60,11 +60,21 @@ class ZQMACMagLib : public ZQMACInterface {
 
   ZQMACMediaAgent* GetMediaAgent() const { return m_pMediaAgent; }
 
+  // ---- the disk library as the listing shows it ----
+  // The kind of disk library (the listing sends it and derives its kind
+  // masks from it: 3 and 4, 5, 6, 7 and 8 have masks of their own).
+  int GetMagLibType() const { return m_iMagLibType; }
+  // ---- end of the listing block ----
+
   unsigned int GetObjectType() const override;
 
  protected:
   friend class ZQMACGraph;
   void ForgetObject(const void* address) override;
+
+  // ---- fields of the listing block (a loader fills them) ----
+  int m_iMagLibType = 0;
+  // ---- end of the listing fields ----
 
   std::string m_sAliasName;
   int m_iLowWatermark = 0;

@@ -31,11 +31,23 @@ class ZQMACMediaAgent : public ZQMACInterface {
   ZQMACLinkedList<ZQMACDms> GetDmsList() const { return m_dmsList; }
   ZQMACLinkedList<ZQMACCopyMgrController> GetCopyMgrControllerList() const { return m_copyMgrControllerList; }
 
+  // ---- the media agent as the listing shows it ----
+  // The agent can reach archive clusters.
+  bool IsCenteraAgent() const { return m_bCenteraAgent; }
+  // The drive (installation directory) of the agent's software.
+  const std::string& GetLocalDrive() const { return m_sLocalDrive; }
+  // ---- end of the listing block ----
+
   unsigned int GetObjectType() const override;
 
  protected:
   friend class ZQMACGraph;
   void ForgetObject(const void* address) override;
+
+  // ---- fields of the listing block (a loader fills them) ----
+  bool m_bCenteraAgent = false;
+  std::string m_sLocalDrive;
+  // ---- end of the listing fields ----
 
   std::string m_sNetHostName;
   long long m_llOSId = 0;

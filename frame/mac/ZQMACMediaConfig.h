@@ -38,6 +38,7 @@ class ZQMACCopyMgrDevice;
 class ZQMACCopyMgrController;
 class ZQMACIPLibController;
 class ZQMACNode;
+class ZQMACLibController;  // the listing block below
 
 // One entry of a vendor table: three texts (for drives: vendor, product and
 // the text drive pools are matched on).
@@ -192,6 +193,26 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   ZQMACLinkedList<ZQMACCopyMgrController> GetCopyMgrControllerList() const { return m_copyMgrControllerList; }
   ZQMACLinkedList<ZQMACIPLibController> GetIPLibControllerList() const { return m_ipLibControllerList; }
   ZQMACLinkedList<ZQMACNode> GetCostCategoryList() const { return m_costCategoryList; }
+
+  // ---- what the library listing asks of the configuration ----
+  // The tape and optical libraries that are shown (IsShown), in list order.
+  ZQMACLinkedList<ZQMACLms> GetShownLmsList() const;
+  // The icon number of an object of this instance: ten times its object
+  // type, plus 1 while it is not configured (TestStateA false); 0 for null
+  // or an object of another instance.
+  unsigned int GetIconId(ZQMACInterface* object) const;
+  // The disk devices whose display type (GetDisplayDeviceType) is
+  // `deviceType`; with `shownOnly` only those that are shown.
+  ZQMACLinkedList<ZQMACDiskDevice> GetShownDiskDeviceList(bool shownOnly, int deviceType) const;
+  // The shown media agents that can reach archive clusters
+  // (IsCenteraAgent); with `detectedOnly` only those that answered
+  // detection (IsDetected).
+  ZQMACLinkedList<ZQMACMediaAgent> GetAvailableMediaAgentForCentraCluster(bool detectedOnly) const;
+  // True when the controller is one of this instance's, reaches its library
+  // through a library server (TestServerFlag) and that server gave the
+  // library's slot configuration (a slot range is known). False for null.
+  bool GetLibraryServerConfigInfo(ZQMACLibController* controller) const;
+  // ---- end of the listing block ----
 
   // ---- session (configuration lock) ----
   // Reports the instance's progress through the progress hook (for example

@@ -165,6 +165,44 @@ class ZQMACGraph {
   static void SetMountPoints(ZQMACDiskVolume* v, std::set<std::string> points) { v->m_mountPoints = std::move(points); }
   static void SetSanDBId(ZQMACDiskVolume* v, int id) { v->m_iSanDBId = id; }
 
+  // ---- fields of the library listing ----
+  struct DeviceIdentity {
+    std::string vendor;
+    std::string product;
+    std::string textA;  // serial number
+    std::string textB;  // firmware revision
+    std::string textC;  // the unit's own description
+    unsigned int value = 0;
+  };
+  static void SetDeviceIdentity(ZQMACDevicePart* d, const DeviceIdentity& i) {
+    d->m_sVendor = i.vendor;
+    d->m_sProduct = i.product;
+    d->m_sDeviceTextA = i.textA;
+    d->m_sDeviceTextB = i.textB;
+    d->m_sDeviceTextC = i.textC;
+    d->m_uDeviceValue = i.value;
+  }
+  struct UnitAddress {
+    std::string controllerText;
+    unsigned int address = 0;
+    unsigned int controllerType = 0;
+    bool stateC = false;
+  };
+  static void SetUnitAddress(ZQMACScsiUnit* u, const UnitAddress& a) {
+    u->m_sControllerText = a.controllerText;
+    u->m_uAddress = a.address;
+    u->m_uControllerType = a.controllerType;
+    u->m_bStateC = a.stateC;
+  }
+  static void SetLibraryAlias(ZQMACLibrary* l, const std::string& alias) { l->m_sAliasName = alias; }
+  static void SetStandAlone(ZQMACLibrary* l, bool standAlone) { l->m_bStandAlone = standAlone; }
+  static void SetDetectedType(ZQMACLibController* c, unsigned int type) { c->m_uDetectedType = type; }
+  static void SetServerFlag(ZQMACLibController* c, bool server) { c->m_bServerFlag = server; }
+  static void SetMagLibType(ZQMACMagLib* l, int type) { l->m_iMagLibType = type; }
+  static void SetCenteraAgent(ZQMACMediaAgent* a, bool on) { a->m_bCenteraAgent = on; }
+  static void SetAgentLocalDrive(ZQMACMediaAgent* a, const std::string& drive) { a->m_sLocalDrive = drive; }
+  // ---- end of the listing fields ----
+
   // ---- further devices ----
   static void SetConcurrencyLimit(ZQMACCopyMgrDevice* d, int limit) { d->m_iConcurrencyLimit = limit; }
   static void SetCluster(ZQMACCenteraCluster* c, const std::string& clusterName, const std::string& clusterId,

@@ -1,0 +1,105 @@
+// Bodies of the object model that the library listing reads: the shown
+// libraries, disk devices and archive-cluster agents of a configuration,
+// icon numbers, drive counts, library identity and the virtual-tape-library
+// types. They read the graph only; none of them changes it.
+#include <utility>
+#include <vector>
+
+#include "frame/mac/ZQMACObjects.h"
+
+namespace {
+
+// The virtual-tape-library types in the order the consoles offer them.
+const std::vector<std::pair<int, const char*>>& vtlTypes() {
+  static const std::vector<std::pair<int, const char*>>* types = new std::vector<std::pair<int, const char*>>{
+      {0, "Physical library"},
+      {1, "Virtual tape library"},
+      {2, "Virtual tape library with deduplication"},
+  };  // lives for the whole process
+  return *types;
+}
+
+// The elements of `list` for which `keep` holds, in order.
+template <class T, class Keep>
+ZQMACLinkedList<T> filtered(ZQMACLinkedList<T> list, Keep keep) {
+  ZQMACLinkedList<T> out;
+  for (T* element = list.GetFirstNode(); element != nullptr; element = list.GetNextNode())
+    if (keep(*element)) out.AddNode(element);
+  return out;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- configuration
+
+ZQMACLinkedList<ZQMACLms> ZQMACMediaConfig::GetShownLmsList() const {
+  return filtered(m_lmsList, [](ZQMACLms& lms) { return lms.IsShown(); });
+}
+
+unsigned int ZQMACMediaConfig::GetIconId(ZQMACInterface* object) const {
+  if (object == nullptr || !OwnsObject(object)) return 0;
+  return object->GetObjectType() * 10u + (object->TestStateA() ? 0u : 1u);
+}
+
+ZQMACLinkedList<ZQMACDiskDevice> ZQMACMediaConfig::GetShownDiskDeviceList(bool shownOnly, int deviceType) const {
+  return filtered(m_diskDeviceList, [&](ZQMACDiskDevice& device) {
+    return device.GetDisplayDeviceType() == deviceType && (!shownOnly || device.IsShown());
+  });
+}
+
+ZQMACLinkedList<ZQMACMediaAgent> ZQMACMediaConfig::GetAvailableMediaAgentForCentraCluster(bool detectedOnly) const {
+  return filtered(m_mediaAgentList, [&](ZQMACMediaAgent& agent) {
+    return agent.IsShown() && agent.IsCenteraAgent() && (!detectedOnly || agent.IsDetected());
+  });
+}
+
+bool ZQMACMediaConfig::GetLibraryServerConfigInfo(ZQMACLibController* controller) const {
+  if (controller == nullptr || !OwnsObject(controller) || !controller->TestServerFlag()) return false;
+  ZQMACLibrary* library = controller->GetLibrary();
+  return library != nullptr && !library->GetSlotRange().empty();
+}
+
+// ---------------------------------------------------------------- libraries
+
+bool ZQMACLibrary::IsSame(const ZQMACLibrary* other, bool byIdentity, bool byName) const {
+  if (other == nullptr) return false;
+  if (other == this) return true;
+  if (byIdentity && !GetDeviceTextA().empty() && GetDeviceTextA() == other->GetDeviceTextA() &&
+      GetVendor() == other->GetVendor() && GetProduct() == other->GetProduct())
+    return true;
+  return byName && !GetName().empty() && GetName() == other->GetName();
+}
+
+const std::vector<int>& ZQMACLibrary::GetVTLTypeList() {
+  static const std::vector<int>* list = [] {
+    auto* types = new std::vector<int>();  // lives for the whole process
+    for (const auto& entry : vtlTypes()) types->push_back(entry.first);
+    return types;
+  }();
+  return *list;
+}
+
+std::string ZQMACLibrary::GetVTLTypeString(int vtlType) {
+  for (const auto& entry : vtlTypes())
+    if (entry.first == vtlType) return entry.second;
+  return std::string();
+}
+
+unsigned int ZQMACLms::GetCurrentDriveCount(const ZQMACMediaAgent* agent, int /*reserved*/,
+                                            const std::string& /*filter*/) {
+  ZQMACLinkedList<ZQMACDrive> drives = m_driveList;
+  if (agent == nullptr) return static_cast<unsigned int>(drives.GetListCount());
+  unsigned int count = 0;
+  for (ZQMACDrive* drive = drives.GetFirstNode(); drive != nullptr; drive = drives.GetNextNode()) {
+    ZQMACLinkedList<ZQMACDms> paths = drive->GetDmsList();
+    for (ZQMACDms* path = paths.GetFirstNode(); path != nullptr; path = paths.GetNextNode()) {
+      if (path->GetMediaAgent() == agent) {
+        ++count;
+        break;
+      }
+    }
+  }
+  return count;
+}
+
+unsigned int ZQMACLibController::CheckType() const { return m_uDetectedType; }
