@@ -60,11 +60,9 @@ class ZQMACMagLib : public ZQMACInterface {
 
   ZQMACMediaAgent* GetMediaAgent() const { return m_pMediaAgent; }
 
-  // ---- the disk library as the listing shows it ----
   // The kind of disk library (the listing sends it and derives its kind
   // masks from it: 3 and 4, 5, 6, 7 and 8 have masks of their own).
   int GetMagLibType() const { return m_iMagLibType; }
-  // ---- end of the listing block ----
 
   unsigned int GetObjectType() const override;
 
@@ -72,9 +70,9 @@ class ZQMACMagLib : public ZQMACInterface {
   friend class ZQMACGraph;
   void ForgetObject(const void* address) override;
 
-  // ---- fields of the listing block (a loader fills them) ----
-  int m_iMagLibType = 0;
-  // ---- end of the listing fields ----
+  // The kind of disk library, as stored (the library type id: 3 a plain
+  // disk library; the other disk-library kinds have ids of their own).
+  int m_iMagLibType = 3;
 
   std::string m_sAliasName;
   int m_iLowWatermark = 0;
@@ -83,12 +81,6 @@ class ZQMACMagLib : public ZQMACInterface {
   ZQMACMediaConfig* m_pMediaConfig = nullptr;
 
   ZQMACMediaAgent* m_pMediaAgent = nullptr;
-
-  // ---- persistence in the central database ----
-  // The library type id the library is stored with (3 a plain disk
-  // library; the other disk-library kinds have their own ids).
-  int m_iStoredLibraryType = 3;
-  // ---- end of persistence ----
 };
 
 #include "frame/mac/ZQMACObjects.h"

@@ -332,7 +332,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
       m->m_sName = row.name;
       m->m_iLowWatermark = row.lowWaterMarkMB;
       m->m_iAttribute = row.libraryAttribute;
-      m->m_iStoredLibraryType = row.libraryTypeId;
+      m->m_iMagLibType = row.libraryTypeId;
+      m->m_sAliasName = row.aliasName;
       m->m_pMediaConfig = &config;
       m->m_bConfigured = configured;
       m->m_bShownFlag = shown;
@@ -368,6 +369,11 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     library->m_iBaseAddress = row.baseAddress;
     library->m_iAttribute = row.libraryAttribute;
     library->m_bBarCodeReader = row.barCodeReader != 0;
+    library->m_sAliasName = row.aliasName;
+    library->m_sVendor = row.vendor;
+    library->m_sProduct = row.model;
+    library->m_sDeviceTextA = row.serial;
+    library->m_sDeviceTextB = row.firmware;
     config.m_lmsList.AddNode(lms);
     lmsById.put(row.libraryId, lms);
   }
@@ -382,6 +388,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     c->m_pLms = lms;
     c->m_pMediaAgent = agent;
     c->m_sServerHostName = agent != nullptr ? agent->m_sNetHostName : std::string();
+    c->m_sControllerText = row.name;
+    c->m_uControllerType = static_cast<unsigned int>(row.controllerType);
     lms->m_libControllerList.AddNode(c);
     if (agent != nullptr) agent->m_libControllerList.AddNode(c);
   }

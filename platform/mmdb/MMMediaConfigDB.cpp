@@ -221,11 +221,13 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
     code = scan(s, "MMLibrary",
                 "SELECT \"LibraryId\", \"AliasName\", \"LibraryName\", \"LibraryTypeId\", \"VTLType\", "
                 "\"LibraryEnabled\", \"BarCodeReaderPresent\", \"DriveCount\", \"BaseAddress\", \"LibraryAttribute\", "
-                "\"ExtendedAttributes\", \"LowWaterMarkMB\" FROM \"MMLibrary\" ORDER BY \"LibraryId\"",
+                "\"ExtendedAttributes\", \"LowWaterMarkMB\", \"LibraryVendor\", \"LibraryModel\", \"FirmwareRevision\", "
+                "\"SerialNumber\" FROM \"MMLibrary\" ORDER BY \"LibraryId\"",
                 out.libraries, problem, [](RowReader& r) {
                   MMStoredLibrary l;
                   l.libraryId = r.integer(0);
-                  l.name = r.text(1, MMLibrary_t::kAliasNameMax);
+                  l.aliasName = r.text(1, MMLibrary_t::kAliasNameMax);
+                  l.name = l.aliasName;
                   if (l.name.empty()) l.name = r.text(2, MM_WIDTH(MMLibrary_t, LibraryName));
                   l.libraryTypeId = r.integer(3);
                   l.vtlType = r.integer(4);
@@ -236,6 +238,10 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
                   l.libraryAttribute = r.integer(9);
                   l.extendedAttributes = r.integer(10);
                   l.lowWaterMarkMB = r.integer(11);
+                  l.vendor = r.text(12, MM_WIDTH(MMLibrary_t, LibraryVendor));
+                  l.model = r.text(13, MM_WIDTH(MMLibrary_t, LibraryModel));
+                  l.firmware = r.text(14, MM_WIDTH(MMLibrary_t, FirmwareRevision));
+                  l.serial = r.text(15, MM_WIDTH(MMLibrary_t, SerialNumber));
                   return l;
                 });
     if (code != DB_OK) return code;

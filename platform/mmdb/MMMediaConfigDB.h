@@ -36,6 +36,11 @@ struct MMStoredMediaAgent {
 struct MMStoredLibrary {
   int libraryId = 0;
   std::string name;  // AliasName, or LibraryName when the alias is empty
+  std::string aliasName;
+  std::string vendor;    // LibraryVendor
+  std::string model;     // LibraryModel
+  std::string firmware;  // FirmwareRevision
+  std::string serial;    // SerialNumber
   int libraryTypeId = 0;
   int vtlType = 0;
   int enabled = 0;
