@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -29,6 +30,8 @@ namespace {
 constexpr int kFirstConnectionFd = 64;
 // Descriptors stay below this (some libraries still use select()).
 constexpr int kConnectionFdCeiling = 1024;
+// How long one write of a reply may wait for a console to read.
+constexpr int kSendTimeoutMs = 10'000;
 
 bool fillAddress(const std::string& path, sockaddr_un& address) {
   std::memset(&address, 0, sizeof address);
@@ -139,6 +142,12 @@ void Server::accept() {
     return;
   }
   fd = placeDescriptor(std::move(fd));
+  // A console that stops reading its replies must not hold a handler (and
+  // the locks it holds) in a write for ever: after this long the write fails
+  // and the reply channel ends the connection.
+  const timeval sendTimeout{kSendTimeoutMs / 1000, (kSendTimeoutMs % 1000) * 1000};
+  if (::setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout) != 0)
+    logLine(0, "cannot set the send time-out of connection %d: %s", fd.get(), std::strerror(errno));
 
   std::lock_guard<std::mutex> guard(m_mutex);
   if (m_connections.size() >= m_maxConnections) {

@@ -2,6 +2,7 @@
 #include "platform/reply/EvReturnData.h"
 #include "platform/reply/ReplyChannel.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/types.h>
@@ -93,6 +94,14 @@ std::shared_ptr<std::mutex> descriptorLock(int fd) {
 
 // Writes all bytes; false when the descriptor is invalid, the peer is gone
 // or the socket stays full too long. Never raises SIGPIPE.
+//
+// A frame that was cut off, or a console that stopped reading, leaves a
+// stream that no later frame can follow: the connection is shut down so the
+// host ends it, instead of writing the next frame into the middle of this one
+// or making every later writer (a lock operation's notice to a previous
+// holder among them) wait on it again.
+void endStream(int fd) { ::shutdown(fd, SHUT_RDWR); }
+
 bool writeAll(int fd, const std::string& bytes, const char* tag) {
   if (fd < 0) return false;
   tkjournal::Failure failure;
@@ -112,17 +121,24 @@ bool writeAll(int fd, const std::string& bytes, const char* tag) {
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      pollfd p{fd, POLLOUT, 0};
-      int ready = ::poll(&p, 1, kWriteWaitMs);
-      if (ready > 0) continue;
-      if (ready < 0 && errno == EINTR) continue;
+      // A blocking socket says this only once its own send time-out (set by
+      // the host on every connection) has passed: the console is not reading.
+      const int flags = ::fcntl(fd, F_GETFL);
+      if (flags >= 0 && (flags & O_NONBLOCK) != 0) {
+        pollfd p{fd, POLLOUT, 0};
+        int ready = ::poll(&p, 1, kWriteWaitMs);
+        if (ready > 0) continue;
+        if (ready < 0 && errno == EINTR) continue;
+      }
       EvDebug::Error(tag, "Socket [%d] stayed full; reply of [%zu] bytes not written (%zu written).", fd,
                      bytes.size(), done);
+      endStream(fd);
       return false;
     }
     const int error = n < 0 ? errno : EPIPE;
     EvDebug::Error(tag, "Could not write a reply of [%zu] bytes on socket [%d] (%zu written): %s", bytes.size(),
                    fd, done, std::strerror(error));
+    if (done > 0) endStream(fd);
     return false;
   }
   return true;

@@ -2,7 +2,11 @@
 // replies.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/time.h>
+
 #include <atomic>
+#include <chrono>
 #include <new>
 #include <string>
 #include <thread>
@@ -128,6 +132,33 @@ TEST_F(ReplyChannel, AWriteToAClosedPeerFailsQuietly) {
   EXPECT_EQ(EvMMConfigMgr::sendOperationResponse(5, socket, 1, 1, "Success", 0), 1)
       << "the handlers never look at a write's result";
   EXPECT_TRUE(log.contains("EvReturnData::send", "Could not write a reply"));
+}
+
+TEST_F(ReplyChannel, AConsoleThatStopsReadingEndsTheConnectionInsteadOfStallingWriters) {
+  // The host gives every connection a send time-out; a console that reads
+  // nothing fills the socket, the write that times out fails and the stream
+  // is shut down, so no later frame lands after a cut one.
+  Connection client;
+  const CWySocket socket = client.socket();
+  const timeval timeout{0, 100 * 1000};
+  ASSERT_EQ(::setsockopt(static_cast<int>(socket.GetSocketDescriptor()), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout), 0);
+  const std::string text(4000, 'x');
+  testkit::debuglog::Capture log;
+  const auto start = std::chrono::steady_clock::now();
+  int written = 0;
+  while (sendResponse(written, &socket, 1, text.c_str(), nullptr) == 1 && written < 100000) ++written;
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(written, 100000) << "the socket never filled up";
+  EXPECT_LT(waited, std::chrono::seconds(5));
+  EXPECT_TRUE(log.contains("sendResponse", "stayed full") || log.contains("EvReturnData", "stayed full"));
+
+  // The console finds whole frames, then the end of the stream.
+  std::string body;
+  int frames = 0;
+  while (tkwire::readFrame(client.peer(), 1000, body) == tkwire::ReadStatus::Ok) ++frames;
+  EXPECT_GE(frames, written - 1);
+  EXPECT_LE(frames, written);
+  EXPECT_EQ(sendResponse(1, &socket, 1, "after", nullptr), 0) << "nothing is written after a cut frame";
 }
 
 TEST_F(ReplyChannel, ItemsWithoutDataOrTooLargeAndUnendedRepliesAreDropped) {
