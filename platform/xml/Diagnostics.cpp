@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/debuglog/EvDebug.h"
+#include "platform/journal/Journal.h"
 #include "platform/xml/Registry.h"
 
 namespace tkxml::detail {
@@ -48,7 +49,22 @@ void refreshAnyFailure(State& s) {
 
 }  // namespace
 
+// The name under which a fault sweep counts each call of the library.
+static const char* sweepName(Call call) {
+  switch (call) {
+    case Call::Initialize:
+      return "xml.Initialize";
+    case Call::Unserialize:
+      return "xml.unserialize";
+    case Call::Serialize:
+      return "xml.serialize";
+  }
+  return "xml.call";
+}
+
 int injectedFailure(Call call, unsigned ns, unsigned cls) {
+  tkjournal::Failure swept;
+  if (tkjournal::sweepConsult(sweepName(call), swept)) return swept.code != 0 ? swept.code : -1;
   State& s = state();
   if (!s.anyFailure.load()) return 0;
   std::lock_guard<std::mutex> guard(s.mutex);
