@@ -6,24 +6,34 @@
 // This header holds the value objects, their base, the date-time field of
 // the row structs and the small semaphore the catalogue base uses.
 //
-//   type code  value object                                   row field
-//   1          ZQDBPrimitiveType<int, &ZQDB_int_format, 1>    int            (schema i)
-//   4          ZQDBPrimitiveType<long long, &ZQDB___int64_format, 4>
-//                                                             long long      (schema b, x)
-//   5          ZQDB_datetime                                  DB_DATETIME    (schema t)
-//   6          ZQDB_string                                    char[N]/char*  (schema s, u)
+//   type code              value object          row field
+//   ZQDB_TYPE_INT (1)      ZQDB_int              int            (schema i)
+//   ZQDB_TYPE_INT64 (4)    ZQDB_int64            long long      (schema b, x)
+//   ZQDB_TYPE_DATETIME (5) ZQDB_datetime         DB_DATETIME    (schema t)
+//   ZQDB_TYPE_STRING (6)   ZQDB_string           char[N]/char*  (schema s, u)
 //
 // A value object starts NULL and not updated; made from a value it is not
 // NULL and updated. setData, setString and toString of the composite types
-// and toString of every type belong to the engine (platform/db).
+// and toString of every type belong to the engine (platform/db). Handlers
+// include it as Db/ZQDBDataType.h.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 
-#include "frame/ZqCriticalSection.h"
+#include "platform/locks/ZqLockImpl.h"
+
+// The type codes of the value objects (getDataType), one per row-field kind.
+enum ZQDBValueType : int {
+  ZQDB_TYPE_INT = 1,
+  ZQDB_TYPE_INT64 = 4,
+  ZQDB_TYPE_DATETIME = 5,
+  ZQDB_TYPE_STRING = 6,
+};
 
 // printf formats of one signed 32-bit and one signed 64-bit integer; texts of
 // the database engine.
@@ -96,14 +106,12 @@ struct DB_DATETIME {
   }
 };
 
-// A counting semaphore owned through one pointer.
+// A counting semaphore over the platform's.
 class ZQSimpleDBSem {
  public:
-  // Passes on the text that ZqSemaphore throws when it cannot be made.
-  explicit ZQSimpleDBSem(int count) : m_sem(new ZqSemaphore(count)) {}
-  ~ZQSimpleDBSem() {
-    if (m_sem != nullptr) delete m_sem;
-    m_sem = nullptr;
+  // Throws the system's semaphore text when it cannot be made.
+  explicit ZQSimpleDBSem(int count) : m_sem(new (std::nothrow) ZqSemaphoreH(count)) {
+    if (!m_sem) throw "Not enough memory to initialize ZqSemaphore";
   }
   ZQSimpleDBSem(const ZQSimpleDBSem&) = delete;
   ZQSimpleDBSem& operator=(const ZQSimpleDBSem&) = delete;
@@ -113,7 +121,7 @@ class ZQSimpleDBSem {
   void release(int /*count*/) { m_sem->release(1); }
 
  private:
-  ZqSemaphore* m_sem;
+  std::unique_ptr<ZqSemaphoreH> m_sem;
 };
 
 enum UpdatedStatus : int32_t {
@@ -226,31 +234,33 @@ class ZQDBCompositeType : public ZQDBDataTypeBase {
   T m_value;
 };
 
+using ZQDBStringValue = ZQDBCompositeType<std::string, ZQDB_TYPE_STRING>;
+using ZQDBDateTimeValue = ZQDBCompositeType<ZQTIMESTAMP_STRUCT, ZQDB_TYPE_DATETIME>;
+
 // The engine's parts of the two composite types (platform/db).
 template <>
-bool ZQDBCompositeType<std::string, 6>::setData(const char* data, int offset, int length, bool flag);
+bool ZQDBStringValue::setData(const char* data, int offset, int length, bool flag);
 template <>
-void ZQDBCompositeType<std::string, 6>::setString() const;
+void ZQDBStringValue::setString() const;
 template <>
-bool ZQDBCompositeType<ZQTIMESTAMP_STRUCT, 5>::setData(const char* data, int offset, int length, bool flag);
+bool ZQDBDateTimeValue::setData(const char* data, int offset, int length, bool flag);
 template <>
-void ZQDBCompositeType<ZQTIMESTAMP_STRUCT, 5>::setString() const;
+void ZQDBDateTimeValue::setString() const;
 
-class ZQDB_string : public ZQDBCompositeType<std::string, 6> {
+class ZQDB_string : public ZQDBStringValue {
  public:
   ZQDB_string() = default;
   // A null pointer makes a NULL value.
-  explicit ZQDB_string(const char* text)
-      : ZQDBCompositeType<std::string, 6>(text != nullptr ? std::string(text) : std::string()) {
+  explicit ZQDB_string(const char* text) : ZQDBStringValue(text != nullptr ? std::string(text) : std::string()) {
     if (text == nullptr) m_isNull = true;
   }
   void clearMemoryOnNULL() override { m_value = ""; }
 };
 
-class ZQDB_datetime : public ZQDBCompositeType<ZQTIMESTAMP_STRUCT, 5> {
+class ZQDB_datetime : public ZQDBDateTimeValue {
  public:
   ZQDB_datetime() { std::memset(&m_value, 0, sizeof m_value); }
 };
 
-using ZQDB_int = ZQDBPrimitiveType<int, &ZQDB_int_format, 1>;
-using ZQDB_int64 = ZQDBPrimitiveType<long long, &ZQDB___int64_format, 4>;
+using ZQDB_int = ZQDBPrimitiveType<int, &ZQDB_int_format, ZQDB_TYPE_INT>;
+using ZQDB_int64 = ZQDBPrimitiveType<long long, &ZQDB___int64_format, ZQDB_TYPE_INT64>;

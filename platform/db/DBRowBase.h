@@ -2,18 +2,20 @@
 // value object per column, keyed by column name and in column order, the
 // primary-key names and the serial column of the instance, and the virtual
 // operations through which the engine reads the class-wide metadata that
-// each catalogue class fills once (Db/ZQDBBinding.h).
+// each catalogue class fills once (Db/ZQDBBinding.h). Handlers include it
+// as Db/ZQDBRowBase.h.
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "Db/ZQDBDataType.h"
+#include "platform/db/DBDataType.h"
 
 class ZQDBRowBase {
  public:
-  ZQDBRowBase() : m_sem(new ZQSimpleDBSem(1)) {}
+  ZQDBRowBase() : m_sem(std::make_unique<ZQSimpleDBSem>(1)) {}
   ZQDBRowBase(const ZQDBRowBase&) = delete;
 
   // Slot order of the virtual operations is part of the pattern.
@@ -23,8 +25,6 @@ class ZQDBRowBase {
     for (ZQDBDataTypeBase* value : m_columnVec) {
       if (value != nullptr) delete value;
     }
-    if (m_sem != nullptr) delete m_sem;
-    m_sem = nullptr;
   }
   // The name of column i, or an empty text when i is not a column.
   virtual std::string getColumnName(const int& i) {
@@ -71,6 +71,6 @@ class ZQDBRowBase {
   std::vector<ZQDBDataTypeBase*> m_columnVec;
   std::string m_serialColName;
   std::vector<std::string> m_primaryKeyVec;
-  ZQSimpleDBSem* m_sem;
+  std::unique_ptr<ZQSimpleDBSem> m_sem;
   void* m_reserved[3] = {nullptr, nullptr, nullptr};
 };
