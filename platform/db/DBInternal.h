@@ -83,6 +83,9 @@ class Connection {
   void release(sqlite3_stmt* stmt, bool cached);
   // Statements kept at most; the least recently used free one makes room.
   static constexpr size_t kCacheSize = 128;
+  // Reads the rest of every open stream into memory and lets its statement
+  // go (done before anything but a read runs, and before a transaction ends).
+  void drainStreams();
   // Statements kept in the cache (for tests).
   size_t cachedStatements() const { return m_cache.size(); }
   // Row streams open on the connection (for tests).
@@ -103,8 +106,6 @@ class Connection {
 
   static int busyWait(void* self, int attempts);
   friend class RowStream;
-  // Reads the rest of every open stream into memory and lets its statement go.
-  void drainStreams();
   // Prepares the first statement of `sql`; `tail` is where the next begins.
   sqlite3_stmt* prepare(const char* sql, size_t size, unsigned flags, const char*& tail, int& code,
                         std::string& detail);

@@ -158,7 +158,12 @@ void MMTableAccess::fillRecord(const MMLayout& layout, void* row, const tkdb::Db
         break;
       }
       case ZQDBFieldKind::FixedText:
-        tkdb::putFixedText(field, col.size, tkdb::textOf(v));
+        // A text goes into the field as it is; only a number is formatted first.
+        if (v.type == tkdb::DbValue::Type::Text) {
+          tkdb::putFixedText(field, col.size, v.s);
+        } else {
+          tkdb::putFixedText(field, col.size, tkdb::textOf(v));
+        }
         break;
       case ZQDBFieldKind::HeapText:
         tkdb::putHeapText(*reinterpret_cast<char**>(field), v);

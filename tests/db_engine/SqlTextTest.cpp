@@ -159,3 +159,36 @@ TEST(MaskLiterals, EveryLiteralLosesItsContent) {
 }
 
 }  // namespace
+
+namespace {
+
+// A procedure's values clause in the text mode: its literals in order, or a
+// refusal for anything that is not a list of literals.
+TEST(ValuesClause, LiteralsAreReadInOrderAndAnythingElseIsRefused) {
+  using tkdb::DbRow;
+  const struct {
+    const char* clause;
+    bool ok;
+    DbRow values;
+  } kCases[] = {
+      {"", true, {}},
+      {"   ", true, {}},
+      {"1, -20, 'it''s', N'x', NULL, null, 2.5", true, {1, -20, "it's", "x", nullptr, nullptr, 2.5}},
+      {"'a,b' ,'' , 9223372036854775807", true, {"a,b", "", 9223372036854775807LL}},
+      {"'open", false, {}},
+      {"1,", false, {}},
+      {"1 2", false, {}},
+      {"x", false, {}},
+      {"1; DELETE FROM t", false, {}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.clause);
+    DbRow out;
+    ASSERT_EQ(c.ok, tkdb::parseValuesClause(c.clause, out));
+    if (c.ok) {
+      EXPECT_EQ(c.values, out);
+    }
+  }
+}
+
+}  // namespace
