@@ -45,7 +45,6 @@ ZQSimpleDBConnObject::~ZQSimpleDBConnObject() { clearInputs(); }
 void ZQSimpleDBConnObject::setExtIndicatorArray(void* array) { m_indicators = array; }
 
 void ZQSimpleDBConnObject::clearInputs() {
-  for (ZQDBDataTypeBase* value : m_inputs) delete value;
   m_inputs.clear();
 }
 
@@ -143,7 +142,7 @@ void DBtable::ClearBoundInputs() {
 }
 
 void DBtable::BindInput(ZQDBDataTypeBase* value) {
-  m_connObj.m_inputs.push_back(value);
+  m_connObj.m_inputs.emplace_back(value);
   m_values.clear();
   invalidate();
 }
@@ -237,7 +236,8 @@ int DBtable::fail(const char* call, int code, const std::string& sql, const std:
 int DBtable::gatherInputs(std::vector<tkdb::DbValue>& inputs, std::string& detail) {
   inputs.clear();
   if (!m_connObj.m_inputs.empty()) {
-    for (ZQDBDataTypeBase* value : m_connObj.m_inputs) {
+    for (const std::unique_ptr<ZQDBDataTypeBase>& owned : m_connObj.m_inputs) {
+      ZQDBDataTypeBase* value = owned.get();
       if (value == nullptr || value->isNull()) {
         inputs.emplace_back();
         continue;

@@ -113,7 +113,7 @@ class ZQSimpleDBConnObject {
   void clearResult();
 
   void* m_indicators = nullptr;
-  std::vector<ZQDBDataTypeBase*> m_inputs;  // owned once bound
+  std::vector<std::unique_ptr<ZQDBDataTypeBase>> m_inputs;  // owned once bound
   std::unique_ptr<tkdb::RowStream> m_stream;  // rows of a query, stepped as asked for
   bool m_streaming = false;                   // the result is m_stream's, not m_rows
   tkdb::DbRows m_rows;                      // rows of a procedure body

@@ -331,8 +331,8 @@ TEST_F(Engine, AnUpdateOrADeleteWithoutAWhereClauseIsRefusedAndChangesNothing) {
     testkit::db::journal().reset();
     EXPECT_EQ(214, item.rowUpdate("flags = %d", 9));
     EXPECT_EQ(214, item.rowDelete());
+    EXPECT_EQ(std::vector<std::string>{}, testkit::db::statements()) << "nothing reached the database";
     EXPECT_EQ(before, db.query("SELECT itemId, name, flags FROM exampleItem ORDER BY itemId"));
-    EXPECT_TRUE(testkit::db::statements().empty()) << "nothing reached the database";
     ASSERT_EQ(2u, log.lines().size());
     EXPECT_EQ("DBtable::rowUpdate", log.lines()[0].tag);
     EXPECT_NE(std::string::npos, log.lines()[0].text.find("failed with 214")) << log.lines()[0].text;

@@ -97,11 +97,11 @@ inline std::vector<std::string> keysOf(const std::string& where) {
 
 inline int valueTypeOf(const std::string& code) {
   switch (code[0]) {
-    case 'i': return 1;
+    case 'i': return ZQDB_TYPE_INT;            // 1
     case 'b':
-    case 'x': return 4;
-    case 't': return 5;
-    default: return 6;
+    case 'x': return ZQDB_TYPE_INT64;          // 4
+    case 't': return ZQDB_TYPE_DATETIME;       // 5
+    default: return ZQDB_TYPE_STRING;          // 6
   }
 }
 
