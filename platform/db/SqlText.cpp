@@ -535,10 +535,16 @@ bool parseValuesClause(const std::string& clause, std::vector<DbValue>& out) {
 }
 
 std::string quoteIdent(const std::string& name) {
-  std::string out = "\"";
-  for (char c : name) {
-    out += c;
-    if (c == '"') out += '"';
+  std::string out;
+  out.reserve(name.size() + 2);
+  out += '"';
+  if (name.find('"') == std::string::npos) {
+    out += name;
+  } else {
+    for (char c : name) {
+      out += c;
+      if (c == '"') out += '"';
+    }
   }
   out += '"';
   return out;

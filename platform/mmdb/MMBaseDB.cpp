@@ -12,12 +12,38 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
 #include "platform/db/SqlText.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMJournal.h"
+
+namespace {
+
+// "SELECT <columns> FROM <table>" of a layout, built once per thread: the
+// layouts live as long as the process, and a lookup should not spend its
+// time quoting sixty names.
+const std::string& selectText(const MMLayout& layout) {
+  struct Entry {
+    const ZQDBColumnDesc* cols = nullptr;
+    int count = 0;
+    const char* table = nullptr;
+    std::string text;
+  };
+  thread_local std::unordered_map<const MMLayout*, Entry> cache;
+  Entry& entry = cache[&layout];
+  if (entry.text.empty() || entry.cols != layout.cols || entry.count != layout.count || entry.table != layout.table) {
+    entry.cols = layout.cols;
+    entry.count = layout.count;
+    entry.table = layout.table;
+    entry.text = "SELECT " + MMTableAccess::columnList(layout) + " FROM " + tkdb::quoteIdent(layout.table);
+  }
+  return entry.text;
+}
+
+}  // namespace
 
 // ---- MMBaseDB ----------------------------------------------------------------------------
 
@@ -203,7 +229,7 @@ std::string MMTableAccess::insertSql(const MMLayout& layout, const char* skip) {
 int MMTableAccess::queryRows(const char* tag, const MMLayout& layout, const std::string& where,
                              const std::vector<tkdb::DbValue>& params, tkdb::DbRows& rows, DBtran* tran,
                              int limit) {
-  std::string sql = "SELECT " + columnList(layout) + " FROM " + tkdb::quoteIdent(layout.table);
+  std::string sql = selectText(layout);
   if (!where.empty()) sql += " WHERE " + where;
   if (layout.orderBy != nullptr && *layout.orderBy != '\0') sql += std::string(" ORDER BY ") + layout.orderBy;
   if (limit > 0) sql += " LIMIT " + std::to_string(limit);
