@@ -39,7 +39,12 @@ class RowStream;
 // given yet are read into memory and its statement goes back. So a reader
 // that writes between rows still walks the rows as they were when its query
 // ran, an abandoned walk never keeps a write from committing, and no
-// statement stays open across a commit or a roll-back.
+// statement stays open across a commit or a roll-back. A walk left open
+// outside a transaction keeps its read snapshot (and the connection's
+// reads with it) until it ends, its object goes or gets a new clause, or
+// the connection writes.
+//
+// The cache and the streams are guarded by mutex().
 class Connection {
  public:
   // The calling thread's connection, opened (or reopened after a reset or a

@@ -28,8 +28,9 @@
 // rows does not change what the walk yields, and a commit or roll-back never
 // finds a statement open (platform/db/DBInternal.h has the rules).
 //
-// An update or a delete without a where clause is refused (DB_ERR_STATE):
-// no call of the bindings ever changes a whole table.
+// An update or a delete without a where clause is refused with
+// DB_ERR_NO_WHERE (214) before it reaches the database: no call of the
+// bindings ever changes a whole table.
 //
 // Results: 0 a row (or success), 100 no row, anything else an error whose
 // text getErrorStr gives. SQLite's own result codes never come out.
@@ -248,8 +249,9 @@ class DBtable {
   int fetchNext(const char* call);
   template <class Cells>
   int fillRow(const Cells& cells, std::string& detail);
-  // The rows of an update or delete: refused without a where clause.
-  int change(const char* call, const std::string& sql);
+  // Runs an update or delete (`statement` up to its where clause) with the
+  // object's where clause; refused without one.
+  int change(const char* call, const std::string& statement);
   int gatherInputs(std::vector<tkdb::DbValue>& inputs, std::string& detail);
   // Runs the body (or override) found for the object's name with `inputs`:
   // the engine's code, with its rows or the failure's detail.
