@@ -170,6 +170,25 @@ TEST_F(RowStream, AnAbandonedWalkNeverHoldsBackAWriteOrACommit) {
   EXPECT_EQ((std::vector<std::string>{"b", "c", "d", "e", "f"}), rest(again));
 }
 
+TEST_F(RowStream, AnotherThreadWritesAndCommitsWhileAWalkIsOpen) {
+  ExampleItem item(nullptr);
+  item.setOrderBy("itemId");
+  ASSERT_EQ(0, getNextRow(&item, nullptr, -1, 0));
+  int written = -1;
+  std::thread writer([&] {
+    DBtran tran(true);
+    tkdb::Session session(&tran);
+    written = session.exec("INSERT INTO exampleItem (name) VALUES ('h')");
+    if (written == 0) written = tran.commitTran();
+  });
+  writer.join();
+  EXPECT_EQ(0, written) << "an open walk never keeps another connection from writing";
+  EXPECT_EQ((std::vector<std::string>{"b", "c", "d", "e"}), rest(item)) << "the walk reads its own snapshot";
+  ExampleItem fresh(nullptr);
+  fresh.setOrderBy("itemId");
+  EXPECT_EQ((std::vector<std::string>{"a", "b", "c", "d", "e", "h"}), rest(fresh)) << "a new walk sees the commit";
+}
+
 TEST_F(RowStream, AWalkLeftBehindByItsObjectClosesWithIt) {
   {
     ExampleItem item(nullptr);
