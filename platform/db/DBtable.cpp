@@ -418,18 +418,6 @@ struct RowCells {
 
 }  // namespace
 
-namespace tkdb {
-
-// A column's value object in the catalogue, with its typed view when it is
-// a number, found once per binding object.
-struct CatalogueSlot {
-  ZQDBDataTypeBase* value = nullptr;
-  ZQDB_int* asInt = nullptr;
-  ZQDB_int64* asInt64 = nullptr;
-};
-
-}  // namespace tkdb
-
 template <class Cells>
 int DBtable::fillRow(const Cells& cells, std::string& detail) {
   if (m_rowBase == nullptr || m_columns == nullptr) return DB_OK;

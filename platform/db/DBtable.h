@@ -58,8 +58,15 @@ class Connection;
 class RowStream;
 class Session;
 struct ProcLookup;
-struct CatalogueSlot;
-}
+
+// A column's value object in a binding's catalogue, with its typed view
+// when it is a number; found once per binding object.
+struct CatalogueSlot {
+  ZQDBDataTypeBase* value = nullptr;
+  ZQDB_int* asInt = nullptr;
+  ZQDB_int64* asInt64 = nullptr;
+};
+}  // namespace tkdb
 
 int getOneRow(DBtable* object, bool lock, int a, int b);
 int getNextRow(DBtable* object, int* count, int a, int b);
