@@ -75,6 +75,11 @@ class Connection {
   // `rows` gets the rows of the last statement that returns rows.
   int run(const std::string& sql, const std::vector<DbValue>& params, DbRows* rows, std::string& detail,
           long long* lastInsertId = nullptr, int* changes = nullptr);
+  // The same for a text that must be one statement: a text that holds more
+  // (a clause that smuggles in a second statement) runs nothing and fails
+  // with DB_ERR_SQL.
+  int runSingle(const std::string& sql, const std::vector<DbValue>& params, DbRows* rows, std::string& detail,
+                int* changes = nullptr);
 
   // Applies the schema statements registered since the last call.
   int applySchema(std::string& detail);
@@ -114,6 +119,8 @@ class Connection {
   // Prepares the first statement of `sql`; `tail` is where the next begins.
   sqlite3_stmt* prepare(const char* sql, size_t size, unsigned flags, const char*& tail, int& code,
                         std::string& detail);
+  int runText(const std::string& sql, const std::vector<DbValue>& params, DbRows* rows, std::string& detail,
+              long long* lastInsertId, int* changes, bool batch);
   // Steps `stmt` to its end (rows kept when it has columns and `rows` is
   // given); drains the streams first unless it only reads.
   int stepAll(sqlite3_stmt* stmt, const std::vector<DbValue>& params, size_t& nextParam, DbRows* rows,

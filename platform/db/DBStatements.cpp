@@ -76,6 +76,9 @@ bool worthKeeping(const std::string& sql) {
 // Code of acquire() for a text of several statements (run() takes those
 // one by one; nobody else accepts them).
 constexpr int kSeveralStatements = -1;
+// Code of acquire() for a text of only blanks or comments (run() runs
+// nothing for it and succeeds).
+constexpr int kNoStatement = -2;
 
 }  // namespace
 
@@ -109,7 +112,7 @@ sqlite3_stmt* Connection::acquire(const std::string& sql, bool& cached, int& cod
   sqlite3_stmt* stmt = prepare(sql.data(), sql.size(), keep ? SQLITE_PREPARE_PERSISTENT : 0, tail, code, detail);
   if (stmt == nullptr) {
     if (code == DB_OK) {
-      code = DB_ERR_SQL;
+      code = kNoStatement;
       detail = "the text holds no statement";
     }
     return nullptr;
@@ -193,6 +196,16 @@ int Connection::stepAll(sqlite3_stmt* stmt, const std::vector<DbValue>& params, 
 
 int Connection::run(const std::string& sql, const std::vector<DbValue>& params, DbRows* rows, std::string& detail,
                     long long* lastInsertId, int* changes) {
+  return runText(sql, params, rows, detail, lastInsertId, changes, true);
+}
+
+int Connection::runSingle(const std::string& sql, const std::vector<DbValue>& params, DbRows* rows,
+                          std::string& detail, int* changes) {
+  return runText(sql, params, rows, detail, nullptr, changes, false);
+}
+
+int Connection::runText(const std::string& sql, const std::vector<DbValue>& params, DbRows* rows,
+                        std::string& detail, long long* lastInsertId, int* changes, bool batch) {
   std::lock_guard<std::recursive_mutex> guard(m_mutex);
   size_t nextParam = 0;
   DbRows result;
@@ -206,9 +219,14 @@ int Connection::run(const std::string& sql, const std::vector<DbValue>& params, 
     code = stepAll(single, params, nextParam, rows != nullptr ? &result : nullptr, hadColumns, detail);
     release(single, cached);
     if (code != DB_OK) return code;
+  } else if (code == kNoStatement) {
+    // Nothing to run.
   } else if (code != kSeveralStatements) {
     detail = why;
     return code;
+  } else if (!batch) {
+    detail = why;
+    return DB_ERR_SQL;
   } else {
     // A batch: each statement prepared for this one run.
     const char* tail = sql.c_str();
@@ -242,7 +260,7 @@ int RowStream::open(const std::shared_ptr<Connection>& conn, const std::string& 
   int code = DB_OK;
   bool cached = false;
   sqlite3_stmt* stmt = conn->acquire(sql, cached, code, detail);
-  if (stmt == nullptr) return code == kSeveralStatements ? DB_ERR_SQL : code;
+  if (stmt == nullptr) return code == kSeveralStatements || code == kNoStatement ? DB_ERR_SQL : code;
   for (int k = 1, count = sqlite3_bind_parameter_count(stmt); k <= count; ++k) {
     bindValue(stmt, k, static_cast<size_t>(k - 1) < params.size() ? params[static_cast<size_t>(k - 1)] : DbValue());
   }

@@ -630,7 +630,7 @@ int DBtable::rowInsert(bool fetchIdentity) {
   if (tkdb::journalOn()) tkdb::journalCall("sql", {m_objectName, "rowInsert", sql});
   tkdb::DbRows rows;
   std::string detail;
-  code = conn->run(sql, values, &rows, detail);
+  code = conn->runSingle(sql, values, &rows, detail);
   if (code != DB_OK) return fail("rowInsert", code, sql, detail);
   if (fetchIdentity && serial != nullptr && !rows.empty() && !rows.front().empty()) {
     long long id = rows.front().front().i;
@@ -678,7 +678,7 @@ int DBtable::change(const char* call, const std::string& statement) {
   if (tkdb::journalOn()) tkdb::journalCall("sql", {m_objectName, call, sql});
   std::string detail;
   int changes = 0;
-  code = conn->run(sql, {}, nullptr, detail, nullptr, &changes);
+  code = conn->runSingle(sql, {}, nullptr, detail, &changes);
   if (code != DB_OK) return fail(call, code, sql, detail);
   return changes > 0 ? DB_OK : DB_NO_ROW;
 }

@@ -345,6 +345,25 @@ TEST_F(Engine, AnUpdateOrADeleteWithoutAWhereClauseIsRefusedAndChangesNothing) {
   EXPECT_EQ(2, db.scalar("SELECT COUNT(*) FROM exampleItem WHERE flags = 9"));
 }
 
+// A clause is part of one statement: text that closes it and starts
+// another (as an unquoted client value could) runs nothing at all.
+TEST_F(Engine, AClauseThatCarriesASecondStatementRunsNothing) {
+  addItem("a", nullptr, 1);
+  addItem("b", nullptr, 2);
+  const char* kSmuggled = "1 = 1; DELETE FROM exampleItem";
+  ExampleItem item(nullptr);
+  item.setWhere("%s", kSmuggled);
+  EXPECT_EQ(202, getOneRow(&item, false, -1, 0));
+  EXPECT_EQ(202, getNextRow(&item, nullptr, -1, 0));
+  EXPECT_EQ(202, item.rowUpdate("flags = %d", 7));
+  EXPECT_EQ(202, item.rowDelete());
+  item.setWhere("itemId > 0");
+  EXPECT_EQ(202, item.rowUpdate("flags = 7; DELETE FROM exampleItem"));
+  EXPECT_EQ((tkdb::DbRows{{"a", 1}, {"b", 2}}), db.query("SELECT name, flags FROM exampleItem ORDER BY itemId"));
+  item.setWhere("name = '%s'", "b; DELETE FROM exampleItem");
+  EXPECT_EQ(100, getOneRow(&item, false, -1, 0)) << "inside a literal it is only text";
+}
+
 TEST_F(Engine, WhereClausesInTheServersDialectRunOnSQLite) {
   for (const char* n : {"a", "b", "c", "d"}) addItem(n);
   ExampleItem item(nullptr);

@@ -109,6 +109,21 @@ TEST_F(StatementCache, AKeptStatementFollowsAChangeOfTheSchema) {
   EXPECT_EQ((tkdb::DbRows{{2, "two"}}), rows) << "the table made again";
 }
 
+TEST_F(StatementCache, BlankTextsAndBatchesOfTheSessionsStillRun) {
+  tkdb::Session session;
+  EXPECT_EQ(0, session.exec(""));
+  EXPECT_EQ(0, session.exec("  -- nothing to do\n"));
+  tkdb::DbRows rows;
+  ASSERT_EQ(0, session.query("INSERT INTO exampleItem (name) VALUES (?); SELECT COUNT(*) FROM exampleItem WHERE "
+                             "name = ?",
+                             {"delta", "delta"}, rows));
+  EXPECT_EQ((tkdb::DbRows{{1}}), rows) << "the rows of the batch's last query";
+  ASSERT_EQ(0, session.query("INSERT INTO exampleItem (name) VALUES (?); SELECT COUNT(*) FROM exampleItem WHERE "
+                             "name = ?",
+                             {"delta", "delta"}, rows));
+  EXPECT_EQ((tkdb::DbRows{{2}}), rows) << "and again";
+}
+
 TEST_F(StatementCache, TheCacheStaysBoundedAndSavepointsAreNotKept) {
   tkdb::Session session;
   for (int i = 0; i < 400; ++i) {
