@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/db/DBValue.h"
@@ -142,9 +143,11 @@ DbValue fieldValue(const ZQDBColumnDesc& column, const void* row);
 // Puts `text` into a fixed text field of `size` bytes: cut to size - 1
 // bytes on a character boundary, the rest of the field zeros. Returns the
 // bytes put.
-std::size_t putFixedText(char* field, std::size_t size, const std::string& text);
+std::size_t putFixedText(char* field, std::size_t size, std::string_view text);
 // Replaces an owned heap text (array-allocated) with the text of `value`,
 // or null for NULL; the old text is released.
 void putHeapText(char*& heap, const DbValue& value);
+// The same with the text itself (never null).
+void putHeapText(char*& heap, std::string_view text);
 
 }  // namespace tkdb

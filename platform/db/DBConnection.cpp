@@ -1,5 +1,7 @@
-// Connections, the schema and procedure registries, sessions and the test
-// hooks of the database engine.
+// Connections (one per thread, private ones, the busy wait, the schema
+// applied on open) and the schema and procedure registries of the database
+// engine. Statements and row streams are in DBStatements.cpp, sessions in
+// DBSession.cpp, the test controls in DBTestControls.cpp.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -7,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -15,13 +18,10 @@
 #include "platform/db/DBtable.h"
 #include "platform/db/SqlText.h"
 #include "platform/debuglog/EvDebug.h"
-#include "platform/testkit/db.h"
 
 namespace tkdb {
 
 namespace {
-
-constexpr int kDefaultBusyTimeoutMs = 30'000;
 
 std::string lower(const std::string& s) {
   std::string out = s;
@@ -57,18 +57,6 @@ ProcRegistry& procs() {
   return *r;
 }
 
-struct Hooks {
-  std::atomic<bool> journalOn{false};
-  std::atomic<bool> addObjectThrows{false};
-  std::atomic<int> busyTimeoutMs{kDefaultBusyTimeoutMs};
-  tkjournal::Journal journal;
-};
-
-Hooks& hooks() {
-  static Hooks* h = new Hooks();
-  return *h;
-}
-
 std::atomic<uint64_t> g_generation{1};
 
 // Every connection the thread opened, for the busy handler (declared first:
@@ -88,31 +76,6 @@ int makeParentDirectory(const std::string& path, std::string& detail) {
     return DB_ERR_OPEN;
   }
   return DB_OK;
-}
-
-void bindValue(sqlite3_stmt* stmt, int index, const DbValue& v) {
-  switch (v.type) {
-    case DbValue::Type::Null: sqlite3_bind_null(stmt, index); break;
-    case DbValue::Type::Int: sqlite3_bind_int64(stmt, index, v.i); break;
-    case DbValue::Type::Real: sqlite3_bind_double(stmt, index, v.r); break;
-    case DbValue::Type::Text:
-      sqlite3_bind_text(stmt, index, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
-      break;
-  }
-}
-
-DbValue columnValue(sqlite3_stmt* stmt, int col) {
-  switch (sqlite3_column_type(stmt, col)) {
-    case SQLITE_INTEGER: return DbValue(static_cast<long long>(sqlite3_column_int64(stmt, col)));
-    case SQLITE_FLOAT: return DbValue(sqlite3_column_double(stmt, col));
-    case SQLITE_NULL: return DbValue();
-    default: {
-      const unsigned char* text = sqlite3_column_text(stmt, col);
-      int n = sqlite3_column_bytes(stmt, col);
-      if (text == nullptr) return DbValue(std::string());
-      return DbValue(std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(n)));
-    }
-  }
 }
 
 }  // namespace
@@ -174,6 +137,8 @@ std::string currentDatabasePath() {
 }
 
 Connection::~Connection() {
+  for (auto& entry : m_cache) sqlite3_finalize(entry.second.stmt);
+  m_cache.clear();
   if (m_db != nullptr) sqlite3_close_v2(m_db);
   m_db = nullptr;
 }
@@ -194,7 +159,7 @@ std::shared_ptr<Connection> Connection::open(const std::string& path, int& code,
   sqlite3_extended_result_codes(conn->m_db, 1);
   // Waits for a lock up to the busy time-out, but never for one that
   // another connection of this thread holds.
-  conn->m_busyTimeoutMs = hooks().busyTimeoutMs.load();
+  conn->m_busyTimeoutMs = busyTimeoutMs();
   sqlite3_busy_handler(conn->m_db, &Connection::busyWait, conn.get());
   t_opened.erase(std::remove_if(t_opened.begin(), t_opened.end(), [](const auto& w) { return w.expired(); }),
                  t_opened.end());
@@ -385,52 +350,6 @@ int Connection::applySchema(std::string& detail) {
   return DB_OK;
 }
 
-int Connection::run(const std::string& sql, const std::vector<DbValue>& params, DbRows* rows, std::string& detail,
-                    long long* lastInsertId, int* changes) {
-  std::lock_guard<std::recursive_mutex> guard(m_mutex);
-  const char* tail = sql.c_str();
-  const char* end = tail + sql.size();
-  size_t nextParam = 0;
-  DbRows result;
-  int before = sqlite3_total_changes(m_db);
-  while (tail < end) {
-    sqlite3_stmt* stmt = nullptr;
-    const char* next = nullptr;
-    int rc = sqlite3_prepare_v2(m_db, tail, static_cast<int>(end - tail), &stmt, &next);
-    if (rc != SQLITE_OK) {
-      detail = scrubDetail(sqlite3_errmsg(m_db));
-      if (stmt != nullptr) sqlite3_finalize(stmt);
-      return mapSqliteResult(rc);
-    }
-    tail = next != nullptr ? next : end;
-    if (stmt == nullptr) continue;  // only blanks or a comment
-    int count = sqlite3_bind_parameter_count(stmt);
-    for (int k = 1; k <= count; ++k) {
-      bindValue(stmt, k, nextParam < params.size() ? params[nextParam] : DbValue());
-      ++nextParam;
-    }
-    int columns = sqlite3_column_count(stmt);
-    DbRows mine;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-      DbRow row;
-      row.reserve(static_cast<size_t>(columns));
-      for (int c = 0; c < columns; ++c) row.push_back(columnValue(stmt, c));
-      mine.push_back(std::move(row));
-    }
-    if (rc != SQLITE_DONE) {
-      detail = scrubDetail(sqlite3_errmsg(m_db));
-      sqlite3_finalize(stmt);
-      return mapSqliteResult(rc);
-    }
-    sqlite3_finalize(stmt);
-    if (columns > 0) result = std::move(mine);
-  }
-  if (rows != nullptr) *rows = std::move(result);
-  if (lastInsertId != nullptr) *lastInsertId = sqlite3_last_insert_rowid(m_db);
-  if (changes != nullptr) *changes = sqlite3_total_changes(m_db) - before;
-  return DB_OK;
-}
-
 // --- schema registry -------------------------------------------------------------
 
 void registerSchema(const std::string& objectName, const std::string& createSql) {
@@ -472,6 +391,18 @@ bool hasProcedure(const std::string& name) {
   return r.bodies.count(lower(name)) > 0;
 }
 
+void setProcedureOverride(const std::string& name, DbRows rows, int code, std::string text) {
+  ProcRegistry& r = procs();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  r.overrides[lower(name)] = ProcOverride{std::move(rows), code, std::move(text)};
+}
+
+void clearProcedureOverrides() {
+  ProcRegistry& r = procs();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  r.overrides.clear();
+}
+
 bool lookupProcedure(const std::string& name, ProcLookup& out) {
   ProcRegistry& r = procs();
   std::lock_guard<std::mutex> guard(r.mutex);
@@ -490,159 +421,4 @@ bool lookupProcedure(const std::string& name, ProcLookup& out) {
   return true;
 }
 
-// --- sessions ----------------------------------------------------------------------
-
-Session::Session(DBtran* tran) : m_tran(tran) {}
-Session::~Session() = default;
-
-int Session::connect() {
-  if (m_tran != nullptr && m_tran->isOpen() && m_tran->isPrivate()) {
-    // Only ever the private transaction's own connection.
-    int code = DB_OK;
-    m_conn = m_tran->privateConnection(code, m_error);
-    if (!m_conn) return code != DB_OK ? code : DB_ERR_OPEN;
-    m_conn->applySchema(m_error);
-    return DB_OK;
-  }
-  if (m_tran != nullptr && m_tran->isOpen()) {
-    m_conn = m_tran->openConnection();
-    if (m_conn) {
-      m_conn->applySchema(m_error);
-      return DB_OK;
-    }
-  }
-  int code = DB_OK;
-  m_conn = Connection::forThread(code, m_error);
-  return m_conn ? DB_OK : code;
-}
-
-int Session::exec(const std::string& sql, const std::vector<DbValue>& params) {
-  DbRows ignored;
-  return query(sql, params, ignored);
-}
-
-int Session::query(const std::string& sql, const std::vector<DbValue>& params, DbRows& rows) {
-  rows.clear();
-  m_error.clear();
-  int code = DB_OK;
-  std::string text;
-  if (takeInjectedFailure("exec", code, text)) {
-    m_error = text;
-    return code;
-  }
-  code = connect();
-  if (code != DB_OK) return code;
-  if (journalOn()) journalCall("sql", {"", "exec", sql});
-  code = m_conn->run(sql, params, &rows, m_error, &m_lastInsertId, &m_changes);
-  if (code != DB_OK) {
-    EvDebug::Error("tkdb::Session::exec", "[%s] failed (%d: %s): %s", maskLiterals(sql).c_str(), code,
-                   DBtable::getErrorStr(code), m_error.c_str());
-  }
-  return code;
-}
-
-int Session::queryOne(const std::string& sql, const std::vector<DbValue>& params, DbRow& row) {
-  DbRows rows;
-  int code = query(sql, params, rows);
-  if (code != DB_OK) return code;
-  if (rows.empty()) return DB_NO_ROW;
-  row = std::move(rows.front());
-  return DB_OK;
-}
-
-int Session::atomically(const std::function<int()>& work) {
-  int code = connect();
-  if (code != DB_OK) return code;
-  std::lock_guard<std::recursive_mutex> guard(m_conn->mutex());
-  static std::atomic<unsigned> counter{0};
-  bool nested = sqlite3_get_autocommit(m_conn->handle()) == 0;
-  std::string name = "tk_work_" + std::to_string(counter.fetch_add(1));
-  std::string begin = nested ? "SAVEPOINT " + name : "BEGIN IMMEDIATE";
-  code = m_conn->run(begin, {}, nullptr, m_error);
-  if (code != DB_OK) return DB_ERR_BEGIN;
-  int result;
-  try {
-    result = work();
-  } catch (...) {
-    result = DB_ERR_PROC;
-  }
-  std::string ignored;
-  if (result != DB_OK) {
-    m_conn->run(nested ? "ROLLBACK TO " + name + "; RELEASE " + name : std::string("ROLLBACK"), {}, nullptr, ignored);
-    return result;
-  }
-  code = m_conn->run(nested ? "RELEASE " + name : std::string("COMMIT"), {}, nullptr, m_error);
-  if (code != DB_OK) {
-    m_conn->run(nested ? "ROLLBACK TO " + name + "; RELEASE " + name : std::string("ROLLBACK"), {}, nullptr, ignored);
-    return DB_ERR_COMMIT;
-  }
-  return DB_OK;
-}
-
-// --- test hooks --------------------------------------------------------------------
-
-tkjournal::Journal& engineJournal() { return hooks().journal; }
-bool journalOn() { return hooks().journalOn.load(std::memory_order_relaxed); }
-void journalCall(const std::string& name, std::vector<std::string> args) {
-  if (journalOn()) hooks().journal.record(name, std::move(args));
-}
-bool takeInjectedFailure(const char* call, int& code, std::string& text) {
-  if (!journalOn()) return false;
-  tkjournal::Failure failure;
-  if (!hooks().journal.takeFailure(call, failure)) return false;
-  code = failure.code;
-  text = failure.text;
-  return true;
-}
-bool addObjectThrows() { return hooks().addObjectThrows.load(); }
-int busyTimeoutMs() { return hooks().busyTimeoutMs.load(); }
-
 }  // namespace tkdb
-
-namespace testkit::db {
-
-void reset() {
-  tkdb::Connection::closeThreadConnection();
-  tkdb::Connection::bumpGeneration();
-  tkdb::Hooks& h = tkdb::hooks();
-  h.journal.reset();
-  h.addObjectThrows = false;
-  h.busyTimeoutMs = tkdb::kDefaultBusyTimeoutMs;
-  h.journalOn = true;
-  clearProcedureOverrides();
-  DBtable::b_newDBBase = 1;
-}
-
-void overrideProcedure(const std::string& name, const tkdb::DbRows& rows) {
-  tkdb::ProcRegistry& r = tkdb::procs();
-  std::lock_guard<std::mutex> guard(r.mutex);
-  r.overrides[tkdb::lower(name)] = tkdb::ProcOverride{rows, 0, std::string()};
-}
-
-void failProcedure(const std::string& name, int code, const std::string& text) {
-  tkdb::ProcRegistry& r = tkdb::procs();
-  std::lock_guard<std::mutex> guard(r.mutex);
-  r.overrides[tkdb::lower(name)] = tkdb::ProcOverride{{}, code, text};
-}
-
-void clearProcedureOverrides() {
-  tkdb::ProcRegistry& r = tkdb::procs();
-  std::lock_guard<std::mutex> guard(r.mutex);
-  r.overrides.clear();
-}
-
-void setAddObjectThrows(bool throws) { tkdb::hooks().addObjectThrows = throws; }
-
-void setBusyTimeoutMs(int milliseconds) { tkdb::hooks().busyTimeoutMs = milliseconds; }
-
-tkjournal::Journal& journal() { return tkdb::hooks().journal; }
-
-std::vector<std::string> statements() {
-  std::vector<std::string> out;
-  for (const tkjournal::Call& call : tkdb::hooks().journal.calls("sql")) {
-    if (call.args.size() >= 3) out.push_back(call.args[2]);
-  }
-  return out;
-}
-
-}  // namespace testkit::db

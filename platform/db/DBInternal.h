@@ -1,6 +1,6 @@
-// Inside the database engine: connections, the procedure registry with the
-// tests' overrides, the test hooks, and the date-time text form. Not for
-// use outside platform/db.
+// Inside the database engine: connections with their statement caches, row
+// streams, the procedure registry with the tests' overrides, the test
+// seam, and the date-time text form. Not for use outside platform/db.
 #pragma once
 
 #include <sqlite3.h>
@@ -9,9 +9,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
-#include "Db/ZQDBDataType.h"
+#include "platform/db/DBDataType.h"
 #include "platform/db/DBSession.h"
 #include "platform/db/DBValue.h"
 #include "platform/journal/Journal.h"
@@ -20,8 +21,30 @@ class DBtran;
 
 namespace tkdb {
 
+class RowStream;
+
 // One SQLite connection. Each thread has its own; a transaction keeps the
 // connection it began on.
+//
+// Prepared statements are kept per connection, keyed by their text, and
+// reused: reset and unbound whenever they go back. SQLite prepares a kept
+// statement again by itself after a schema change; closing the connection
+// finalizes them all. A statement in use (a row stream walking it) is never
+// handed out twice: a second user of the same text gets one prepared for it
+// alone.
+//
+// Row streams (RowStream) step a SELECT as their reader asks for rows. Before
+// anything but a read runs on the connection (a write, BEGIN, COMMIT,
+// ROLLBACK, a savepoint), every open stream is drained: the rows it has not
+// given yet are read into memory and its statement goes back. So a reader
+// that writes between rows still walks the rows as they were when its query
+// ran, an abandoned walk never keeps a write from committing, and no
+// statement stays open across a commit or a roll-back. A walk left open
+// outside a transaction keeps its read snapshot (and the connection's
+// reads with it) until it ends, its object goes or gets a new clause, or
+// the connection writes.
+//
+// The cache and the streams are guarded by mutex().
 class Connection {
  public:
   // The calling thread's connection, opened (or reopened after a reset or a
@@ -52,9 +75,31 @@ class Connection {
   // `rows` gets the rows of the last statement that returns rows.
   int run(const std::string& sql, const std::vector<DbValue>& params, DbRows* rows, std::string& detail,
           long long* lastInsertId = nullptr, int* changes = nullptr);
+  // The same for a text that must be one statement: a text that holds more
+  // (a clause that smuggles in a second statement) runs nothing and fails
+  // with DB_ERR_SQL.
+  int runSingle(const std::string& sql, const std::vector<DbValue>& params, DbRows* rows, std::string& detail,
+                int* changes = nullptr);
 
   // Applies the schema statements registered since the last call.
   int applySchema(std::string& detail);
+
+  // A prepared statement of `sql`, which must be one SQL statement: from the
+  // cache when it is free there. Null on failure, with the engine's code
+  // and a detail. `cached` tells release() where it goes back to.
+  sqlite3_stmt* acquire(const std::string& sql, bool& cached, int& code, std::string& detail);
+  // Gives a statement from acquire() back: reset and unbound (cached) or
+  // finalized.
+  void release(sqlite3_stmt* stmt, bool cached);
+  // Statements kept at most; the least recently used free one makes room.
+  static constexpr size_t kCacheSize = 128;
+  // Reads the rest of every open stream into memory and lets its statement
+  // go (done before anything but a read runs, and before a transaction ends).
+  void drainStreams();
+  // Statements kept in the cache (for tests).
+  size_t cachedStatements() const { return m_cache.size(); }
+  // Row streams open on the connection (for tests).
+  size_t openStreams() const { return m_streams.size(); }
 
   std::recursive_mutex& mutex() { return m_mutex; }
   sqlite3* handle() const { return m_db; }
@@ -70,12 +115,77 @@ class Connection {
   static std::shared_ptr<Connection> open(const std::string& path, int& code, std::string& detail);
 
   static int busyWait(void* self, int attempts);
+  friend class RowStream;
+  // Prepares the first statement of `sql`; `tail` is where the next begins.
+  sqlite3_stmt* prepare(const char* sql, size_t size, unsigned flags, const char*& tail, int& code,
+                        std::string& detail);
+  int runText(const std::string& sql, const std::vector<DbValue>& params, DbRows* rows, std::string& detail,
+              long long* lastInsertId, int* changes, bool batch);
+  // Steps `stmt` to its end (rows kept when it has columns and `rows` is
+  // given); drains the streams first unless it only reads.
+  int stepAll(sqlite3_stmt* stmt, const std::vector<DbValue>& params, size_t& nextParam, DbRows* rows,
+              bool& hadColumns, std::string& detail);
+
+  struct Cached {
+    sqlite3_stmt* stmt = nullptr;
+    bool busy = false;
+    uint64_t lastUse = 0;
+  };
+  std::unordered_map<std::string, Cached> m_cache;
+  uint64_t m_uses = 0;
+  std::vector<RowStream*> m_streams;
 
   sqlite3* m_db = nullptr;
   std::string m_path;
   uint64_t m_generation = 0;
   int m_busyTimeoutMs = 0;
   std::recursive_mutex m_mutex;
+};
+
+// The rows of one SELECT, stepped as its reader asks for them (see
+// Connection). Not thread-safe by itself: it takes its connection's mutex.
+class RowStream {
+ public:
+  RowStream() = default;
+  ~RowStream() { close(); }
+  RowStream(const RowStream&) = delete;
+  RowStream& operator=(const RowStream&) = delete;
+
+  // Prepares `sql` (one SELECT, parameters bound in order) on `conn`; 0, or
+  // the engine's code with a detail. Any stream open before is closed first.
+  int open(const std::shared_ptr<Connection>& conn, const std::string& sql, const std::vector<DbValue>& params,
+           std::string& detail);
+  // Steps to the next row: 0 a row (read it with the cell accessors until
+  // the next call), 100 at the end, or the engine's code with a detail.
+  int next(std::string& detail);
+  // Lets the statement go; the stream is then at its end.
+  void close();
+  bool isOpen() const { return m_conn != nullptr; }
+  // The connection's mutex, held while a row is stepped to and read.
+  std::recursive_mutex& mutex() { return m_conn ? m_conn->mutex() : m_idle; }
+
+  // The current row: from the statement, or from the rows drained.
+  sqlite3_stmt* statement() const { return m_stmt; }
+  const DbRow* drainedRow() const { return m_current; }
+
+ private:
+  friend class Connection;
+  // Reads the rows not given yet into memory (the connection's mutex held).
+  void drain();
+  // Takes the stream off its connection's list and gives the statement back.
+  void finish();
+
+  std::shared_ptr<Connection> m_conn;
+  sqlite3_stmt* m_stmt = nullptr;
+  bool m_cached = false;
+  // After a drain: the rows not given yet, and how the statement ended.
+  bool m_drained = false;
+  DbRows m_rows;
+  size_t m_nextRow = 0;
+  int m_endCode = 0;
+  std::string m_endDetail;
+  const DbRow* m_current = nullptr;
+  std::recursive_mutex m_idle;  // stands in for the connection's when closed
 };
 
 // SQLite's result as the engine's code.
@@ -92,8 +202,14 @@ struct ProcLookup {
   ProcBody body;    // registered body
 };
 bool lookupProcedure(const std::string& name, ProcLookup& out);
+// The tests' overrides (platform/testkit/db.h): rows, or a failure code and text.
+void setProcedureOverride(const std::string& name, DbRows rows, int code, std::string text);
+void clearProcedureOverrides();
 
-// Test hooks (platform/testkit/db.h).
+// The test seam (its controls: platform/db/DBTestControls.cpp and
+// platform/testkit/db.h). Off in production: nothing is journaled and no
+// failure is taken unless a test turns the journal on.
+inline constexpr int kDefaultBusyTimeoutMs = 30'000;
 tkjournal::Journal& engineJournal();
 bool journalOn();
 void journalCall(const std::string& name, std::vector<std::string> args);

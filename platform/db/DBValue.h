@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -74,6 +75,6 @@ bool integerOf(const DbValue& value, long long& out, bool blanksAround);
 std::string textOf(const DbValue& value);
 // The length of the longest prefix of `text` of at most `limit` bytes that
 // does not end inside a UTF-8 character.
-std::size_t cutOnCharacter(const std::string& text, std::size_t limit);
+std::size_t cutOnCharacter(std::string_view text, std::size_t limit);
 
 }  // namespace tkdb

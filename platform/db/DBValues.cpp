@@ -11,7 +11,7 @@
 #include <ctime>
 #include <string>
 
-#include "Db/ZQDBRowBase.h"
+#include "platform/db/DBRowBase.h"
 #include "platform/db/DBInternal.h"
 #include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
@@ -39,22 +39,22 @@ std::string sqlQuoted(const std::string& text) {
 std::string ZQDBDataTypeBase::toString(int style) const {
   if (m_isNull) return "NULL";
   switch (getDataType()) {
-    case 1: {
+    case ZQDB_TYPE_INT: {
       auto* self = dynamic_cast<const ZQDB_int*>(this);
       return self != nullptr ? std::to_string(self->getValue()) : std::string();
     }
-    case 4: {
+    case ZQDB_TYPE_INT64: {
       auto* self = dynamic_cast<const ZQDB_int64*>(this);
       return self != nullptr ? std::to_string(self->getValue()) : std::string();
     }
-    case 5: {
-      auto* self = dynamic_cast<const ZQDBCompositeType<ZQTIMESTAMP_STRUCT, 5>*>(this);
+    case ZQDB_TYPE_DATETIME: {
+      auto* self = dynamic_cast<const ZQDBDateTimeValue*>(this);
       if (self == nullptr) return std::string();
       std::string text = tkdb::dateTimeText(self->getValue());
       return style == 1 ? sqlQuoted(text) : text;
     }
-    case 6: {
-      auto* self = dynamic_cast<const ZQDBCompositeType<std::string, 6>*>(this);
+    case ZQDB_TYPE_STRING: {
+      auto* self = dynamic_cast<const ZQDBStringValue*>(this);
       if (self == nullptr) return std::string();
       return style == 1 ? sqlQuoted(self->getValue()) : self->getValue();
     }
@@ -65,7 +65,7 @@ std::string ZQDBDataTypeBase::toString(int style) const {
 // A text value: offset 0 replaces the text, a larger offset keeps that many
 // bytes and appends.
 template <>
-bool ZQDBCompositeType<std::string, 6>::setData(const char* data, int offset, int length, bool /*flag*/) {
+bool ZQDBStringValue::setData(const char* data, int offset, int length, bool /*flag*/) {
   if (offset < 0 || length < 0 || (data == nullptr && length > 0)) return false;
   if (static_cast<size_t>(offset) < m_value.size()) m_value.resize(static_cast<size_t>(offset));
   if (length > 0) m_value.append(data, static_cast<size_t>(length));
@@ -74,13 +74,13 @@ bool ZQDBCompositeType<std::string, 6>::setData(const char* data, int offset, in
 }
 
 template <>
-void ZQDBCompositeType<std::string, 6>::setString() const {
+void ZQDBStringValue::setString() const {
   m_string = m_value;
   m_stringSet = true;
 }
 
 template <>
-bool ZQDBCompositeType<ZQTIMESTAMP_STRUCT, 5>::setData(const char* data, int offset, int length, bool /*flag*/) {
+bool ZQDBDateTimeValue::setData(const char* data, int offset, int length, bool /*flag*/) {
   if (data == nullptr || offset < 0 || length < 0 ||
       static_cast<size_t>(offset) + static_cast<size_t>(length) > sizeof(ZQTIMESTAMP_STRUCT)) {
     return false;
@@ -91,24 +91,9 @@ bool ZQDBCompositeType<ZQTIMESTAMP_STRUCT, 5>::setData(const char* data, int off
 }
 
 template <>
-void ZQDBCompositeType<ZQTIMESTAMP_STRUCT, 5>::setString() const {
+void ZQDBDateTimeValue::setString() const {
   m_string = tkdb::dateTimeText(m_value);
   m_stringSet = true;
-}
-
-ZQSimpleDBConnObject::~ZQSimpleDBConnObject() { clearInputs(); }
-
-void ZQSimpleDBConnObject::setExtIndicatorArray(void* array) { m_indicators = array; }
-
-void ZQSimpleDBConnObject::clearInputs() {
-  for (ZQDBDataTypeBase* value : m_inputs) delete value;
-  m_inputs.clear();
-}
-
-void ZQSimpleDBConnObject::clearResult() {
-  m_rows.clear();
-  m_next = 0;
-  m_executed = false;
 }
 
 namespace tkdb {
@@ -216,6 +201,7 @@ const char* DBtable::getErrorStr(int code) {
     case DB_ERR_CONVERT: return "A value does not fit its column";
     case DB_ERR_NOMEM: return "The database engine ran out of memory";
     case DB_ERR_INPUT: return "The procedure inputs could not be read";
+    case DB_ERR_NO_WHERE: return "An update or a delete without a where clause is refused";
     case DB_ERR_COMMIT: return "The transaction could not be committed";
     case DB_ERR_ROLLBACK: return "The transaction could not be rolled back";
     case DB_ERR_BEGIN: return "The transaction could not be started";
@@ -307,24 +293,36 @@ DbValue fieldValue(const ZQDBColumnDesc& column, const void* row) {
   return DbValue();
 }
 
-std::size_t putFixedText(char* field, std::size_t size, const std::string& text) {
+std::size_t putFixedText(char* field, std::size_t size, std::string_view text) {
   if (field == nullptr || size == 0) return 0;
   std::size_t n = cutOnCharacter(text, size - 1);
-  std::memcpy(field, text.data(), n);
+  if (n > 0) std::memcpy(field, text.data(), n);
   std::memset(field + n, 0, size - n);
   return n;
 }
 
 void putHeapText(char*& heap, const DbValue& value) {
-  delete[] heap;
-  heap = nullptr;
-  if (value.isNull()) return;
-  std::string text = textOf(value);
-  heap = new char[text.size() + 1];
-  std::memcpy(heap, text.c_str(), text.size() + 1);
+  if (value.isNull()) {
+    delete[] heap;
+    heap = nullptr;
+    return;
+  }
+  if (value.type == DbValue::Type::Text) {
+    putHeapText(heap, std::string_view(value.s));
+  } else {
+    putHeapText(heap, std::string_view(textOf(value)));
+  }
 }
 
-std::size_t cutOnCharacter(const std::string& text, std::size_t limit) {
+void putHeapText(char*& heap, std::string_view text) {
+  char* fresh = new char[text.size() + 1];
+  if (!text.empty()) std::memcpy(fresh, text.data(), text.size());
+  fresh[text.size()] = '\0';
+  delete[] heap;
+  heap = fresh;
+}
+
+std::size_t cutOnCharacter(std::string_view text, std::size_t limit) {
   if (text.size() <= limit) return text.size();
   std::size_t cut = limit;
   while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Db/ZQDBRowBase.h"
+#include "platform/db/DBRowBase.h"
 #include "platform/db/DBInternal.h"
 #include "platform/db/SqlText.h"
 
@@ -23,67 +23,6 @@ namespace {
 bool sameName(const char* a, const char* b) {
   if (a == nullptr || b == nullptr) return false;
   return strcasecmp(a, b) == 0;
-}
-
-// One literal of a values clause: 'text' (quotes doubled), N'text', NULL or
-// a number.
-int parseValuesClause(const std::string& clause, std::vector<tkdb::DbValue>& out) {
-  out.clear();
-  size_t i = 0;
-  auto skip = [&]() {
-    while (i < clause.size() && std::isspace(static_cast<unsigned char>(clause[i])) != 0) ++i;
-  };
-  skip();
-  if (i >= clause.size()) return DB_OK;
-  while (true) {
-    skip();
-    if (i >= clause.size()) return DB_ERR_INPUT;
-    if ((clause[i] == 'N' || clause[i] == 'n') && i + 1 < clause.size() && clause[i + 1] == '\'') ++i;
-    if (clause[i] == '\'') {
-      std::string text;
-      ++i;
-      bool closed = false;
-      while (i < clause.size()) {
-        if (clause[i] == '\'') {
-          if (i + 1 < clause.size() && clause[i + 1] == '\'') {
-            text += '\'';
-            i += 2;
-            continue;
-          }
-          ++i;
-          closed = true;
-          break;
-        }
-        text += clause[i++];
-      }
-      if (!closed) return DB_ERR_INPUT;
-      out.emplace_back(std::move(text));
-    } else {
-      size_t start = i;
-      while (i < clause.size() && clause[i] != ',') ++i;
-      std::string token = clause.substr(start, i - start);
-      while (!token.empty() && std::isspace(static_cast<unsigned char>(token.back())) != 0) token.pop_back();
-      if (strcasecmp(token.c_str(), "NULL") == 0) {
-        out.emplace_back();
-      } else {
-        char* end = nullptr;
-        errno = 0;
-        long long n = std::strtoll(token.c_str(), &end, 10);
-        if (!token.empty() && errno == 0 && end != nullptr && *end == '\0') {
-          out.emplace_back(n);
-        } else {
-          char* dend = nullptr;
-          double d = std::strtod(token.c_str(), &dend);
-          if (token.empty() || dend == nullptr || *dend != '\0') return DB_ERR_INPUT;
-          out.emplace_back(d);
-        }
-      }
-    }
-    skip();
-    if (i >= clause.size()) return DB_OK;
-    if (clause[i] != ',') return DB_ERR_INPUT;
-    ++i;
-  }
 }
 
 // The journal entry of a procedure call (or a cursor served by a body):
@@ -99,20 +38,53 @@ void journalProcedure(const std::string& name, const std::vector<tkdb::DbValue>&
 
 // --- construction --------------------------------------------------------------------
 
+ZQSimpleDBConnObject::ZQSimpleDBConnObject() = default;
+
+ZQSimpleDBConnObject::~ZQSimpleDBConnObject() { clearInputs(); }
+
+void ZQSimpleDBConnObject::setExtIndicatorArray(void* array) { m_indicators = array; }
+
+void ZQSimpleDBConnObject::clearInputs() {
+  m_inputs.clear();
+}
+
+void ZQSimpleDBConnObject::clearResult() {
+  if (m_stream) m_stream->close();
+  m_streaming = false;
+  m_rows.clear();
+  m_next = 0;
+  m_executed = false;
+  m_atEnd = false;
+}
+
 DBtable::DBtable(const char* objectName, int /*unused*/, DBtran* tran)
-    : m_objectName(objectName != nullptr ? objectName : ""), m_tran(tran), m_connObj(new ZQSimpleDBConnObject()) {
+    : m_objectName(objectName != nullptr ? objectName : ""), m_tran(tran) {
   if (m_tran != nullptr) m_tran->attach(this);
 }
 
 DBtable::~DBtable() {
   if (m_tran != nullptr) m_tran->detach(this);
   m_tran = nullptr;
-  delete m_connObj;
-  m_connObj = nullptr;
 }
 
+namespace {
+
+// Holds a lockable resource for the lifetime of the scope.
+class SectionGuard {
+ public:
+  explicit SectionGuard(FXLockableResource& section) : m_section(section) { m_section.Lock(); }
+  ~SectionGuard() { m_section.Unlock(); }
+  SectionGuard(const SectionGuard&) = delete;
+  SectionGuard& operator=(const SectionGuard&) = delete;
+
+ private:
+  FXLockableResource& m_section;
+};
+
+}  // namespace
+
 void DBtable::registerInTransaction(const char* className, const char* header, int line) {
-  DBCriticalSection.Lock();
+  SectionGuard guard(DBCriticalSection);
   try {
     if (m_tran != nullptr) m_tran->addObject(this);
   } catch (...) {
@@ -120,19 +92,18 @@ void DBtable::registerInTransaction(const char* className, const char* header, i
     log_error(header, line, "%s Constructor [0x%08x], caught an exception", className != nullptr ? className : "",
               static_cast<unsigned int>(reinterpret_cast<uintptr_t>(this) & 0xFFFFFFFFu));
   }
-  DBCriticalSection.Unlock();
 }
 
-void DBtable::dataBindClearFirstTime() { m_connObj->clearResult(); }
+void DBtable::dataBindClearFirstTime() { m_connObj.clearResult(); }
 
 void DBtable::dataBindClear() {
-  m_connObj->clearResult();
-  m_connObj->clearInputs();
+  m_connObj.clearResult();
+  m_connObj.clearInputs();
 }
 
 // --- clauses -------------------------------------------------------------------------
 
-void DBtable::invalidate() { m_connObj->clearResult(); }
+void DBtable::invalidate() { m_connObj.clearResult(); }
 
 int DBtable::setWhere(const char* format, ...) {
   va_list args;
@@ -165,13 +136,13 @@ void DBtable::resetClauses() {
 // --- inputs --------------------------------------------------------------------------
 
 void DBtable::ClearBoundInputs() {
-  m_connObj->clearInputs();
+  m_connObj.clearInputs();
   m_values.clear();
   invalidate();
 }
 
 void DBtable::BindInput(ZQDBDataTypeBase* value) {
-  m_connObj->m_inputs.push_back(value);
+  m_connObj.m_inputs.emplace_back(value);
   m_values.clear();
   invalidate();
 }
@@ -179,7 +150,7 @@ void DBtable::BindInput(ZQDBDataTypeBase* value) {
 int DBtable::valuesClauseCheck(int size) {
   tkdb::journalCall("valuesClauseCheck", {m_objectName, std::to_string(size)});
   m_target = Target::Values;
-  m_connObj->clearInputs();
+  m_connObj.clearInputs();
   m_values.clear();
   if (size > 0) m_values.reserve(static_cast<size_t>(size));
   invalidate();
@@ -264,30 +235,31 @@ int DBtable::fail(const char* call, int code, const std::string& sql, const std:
 
 int DBtable::gatherInputs(std::vector<tkdb::DbValue>& inputs, std::string& detail) {
   inputs.clear();
-  if (!m_connObj->m_inputs.empty()) {
-    for (ZQDBDataTypeBase* value : m_connObj->m_inputs) {
+  if (!m_connObj.m_inputs.empty()) {
+    for (const std::unique_ptr<ZQDBDataTypeBase>& owned : m_connObj.m_inputs) {
+      ZQDBDataTypeBase* value = owned.get();
       if (value == nullptr || value->isNull()) {
         inputs.emplace_back();
         continue;
       }
       switch (value->getDataType()) {
-        case 1: {
+        case ZQDB_TYPE_INT: {
           auto* v = dynamic_cast<ZQDB_int*>(value);
           inputs.emplace_back(v != nullptr ? v->getValue() : 0);
           break;
         }
-        case 4: {
+        case ZQDB_TYPE_INT64: {
           auto* v = dynamic_cast<ZQDB_int64*>(value);
           inputs.emplace_back(v != nullptr ? v->getValue() : 0LL);
           break;
         }
-        case 6: {
-          auto* v = dynamic_cast<ZQDBCompositeType<std::string, 6>*>(value);
+        case ZQDB_TYPE_STRING: {
+          auto* v = dynamic_cast<ZQDBStringValue*>(value);
           inputs.emplace_back(v != nullptr ? v->getValue() : std::string());
           break;
         }
-        case 5: {
-          auto* v = dynamic_cast<ZQDBCompositeType<ZQTIMESTAMP_STRUCT, 5>*>(value);
+        case ZQDB_TYPE_DATETIME: {
+          auto* v = dynamic_cast<ZQDBDateTimeValue*>(value);
           inputs.emplace_back(v != nullptr ? tkdb::dateTimeText(v->getValue()) : std::string());
           break;
         }
@@ -298,9 +270,9 @@ int DBtable::gatherInputs(std::vector<tkdb::DbValue>& inputs, std::string& detai
     }
     return DB_OK;
   }
-  int rc = parseValuesClause(m_values, inputs);
-  if (rc != DB_OK) detail = "the values clause is not a list of literals";
-  return rc;
+  if (tkdb::parseValuesClause(m_values, inputs)) return DB_OK;
+  detail = "the values clause is not a list of literals";
+  return DB_ERR_INPUT;
 }
 
 int DBtable::runBody(tkdb::Connection& conn, tkdb::ProcLookup& proc, const std::vector<tkdb::DbValue>& inputs,
@@ -356,45 +328,127 @@ int DBtable::execute(const char* call, int limit) {
     // its text, with the values formatted into the text.
     code = runBody(*conn, proc, m_queryInputs, rows, detail);
     if (code != DB_OK) return fail(call, code, "", detail);
-  } else {
-    std::string sql = m_kind == ZQDB_KIND_CURSOR ? tkdb::translateDialect(m_query) : selectSql(limit);
+  } else if (m_kind == ZQDB_KIND_CURSOR) {
+    // A cursor's text may be a batch: its rows are those of its last query.
+    std::string sql = tkdb::translateDialect(m_query);
     if (tkdb::journalOn()) tkdb::journalCall("sql", {m_objectName, call, sql});
     code = conn->run(sql, {}, &rows, detail);
     if (code != DB_OK) return fail(call, code, sql, detail);
+  } else {
+    std::string sql = selectSql(limit);
+    if (tkdb::journalOn()) tkdb::journalCall("sql", {m_objectName, call, sql});
+    if (!m_connObj.m_stream) m_connObj.m_stream = std::make_unique<tkdb::RowStream>();
+    code = m_connObj.m_stream->open(conn, sql, {}, detail);
+    if (code != DB_OK) return fail(call, code, sql, detail);
+    m_connObj.m_streaming = true;
   }
   if (limit > 0 && rows.size() > static_cast<size_t>(limit)) rows.resize(static_cast<size_t>(limit));
-  m_connObj->m_rows = std::move(rows);
-  m_connObj->m_next = 0;
-  m_connObj->m_executed = true;
+  m_connObj.m_rows = std::move(rows);
+  m_connObj.m_next = 0;
+  m_connObj.m_atEnd = false;
+  m_connObj.m_executed = true;
   return DB_OK;
 }
 
-int DBtable::fetchInto(size_t index) {
-  std::string detail;
-  int code = fillRow(m_connObj->m_rows[index], detail);
-  if (code != DB_OK) return fail("fetch", code, "", detail);
-  return DB_OK;
-}
+namespace {
 
-int DBtable::fillRow(const tkdb::DbRow& values, std::string& detail) {
+// One column value of a result row as fillRow reads it: the text points
+// into SQLite's buffer (or the drained row) until the next row.
+struct Cell {
+  tkdb::DbValue::Type type = tkdb::DbValue::Type::Null;
+  long long i = 0;
+  double r = 0.0;
+  std::string_view text;
+
+  bool isNull() const { return type == tkdb::DbValue::Type::Null; }
+  // The value as the engine's own, for the conversions of uncommon forms.
+  tkdb::DbValue value() const {
+    switch (type) {
+      case tkdb::DbValue::Type::Null: return tkdb::DbValue();
+      case tkdb::DbValue::Type::Int: return tkdb::DbValue(i);
+      case tkdb::DbValue::Type::Real: return tkdb::DbValue(r);
+      case tkdb::DbValue::Type::Text: return tkdb::DbValue(std::string(text));
+    }
+    return tkdb::DbValue();
+  }
+};
+
+// The current row of a statement.
+struct StatementCells {
+  sqlite3_stmt* stmt;
+  int count() const { return sqlite3_column_count(stmt); }
+  Cell at(int c) const {
+    Cell cell;
+    switch (sqlite3_column_type(stmt, c)) {
+      case SQLITE_INTEGER:
+        cell.type = tkdb::DbValue::Type::Int;
+        cell.i = sqlite3_column_int64(stmt, c);
+        break;
+      case SQLITE_FLOAT:
+        cell.type = tkdb::DbValue::Type::Real;
+        cell.r = sqlite3_column_double(stmt, c);
+        break;
+      case SQLITE_NULL: break;
+      default: {
+        cell.type = tkdb::DbValue::Type::Text;
+        const unsigned char* text = sqlite3_column_text(stmt, c);
+        int n = sqlite3_column_bytes(stmt, c);
+        if (text != nullptr) cell.text = std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(n));
+        break;
+      }
+    }
+    return cell;
+  }
+};
+
+// A row held in memory (procedure bodies, drained streams).
+struct RowCells {
+  const tkdb::DbRow& row;
+  int count() const { return static_cast<int>(row.size()); }
+  Cell at(int c) const {
+    const tkdb::DbValue& v = row[static_cast<size_t>(c)];
+    Cell cell;
+    cell.type = v.type;
+    cell.i = v.i;
+    cell.r = v.r;
+    if (v.type == tkdb::DbValue::Type::Text) cell.text = v.s;
+    return cell;
+  }
+};
+
+}  // namespace
+
+template <class Cells>
+int DBtable::fillRow(const Cells& cells, std::string& detail) {
   if (m_rowBase == nullptr || m_columns == nullptr) return DB_OK;
+  std::vector<tkdb::CatalogueSlot>& slots = m_connObj.m_slots;
+  if (!m_connObj.m_slotsRead) {
+    m_connObj.m_slotsRead = true;
+    if (m_catalogue != nullptr) {
+      for (ZQDBDataTypeBase* value : m_catalogue->getData()) {
+        slots.push_back({value, dynamic_cast<ZQDB_int*>(value), dynamic_cast<ZQDB_int64*>(value)});
+      }
+    }
+  }
   char* base = static_cast<char*>(m_rowBase);
-  auto* indicators = static_cast<long long*>(m_connObj->m_indicators);
-  std::vector<ZQDBDataTypeBase*> catalogue;
-  if (m_catalogue != nullptr) catalogue = m_catalogue->getData();
-  static const tkdb::DbValue kNull;
+  auto* indicators = static_cast<long long*>(m_connObj.m_indicators);
+  const int present = cells.count();
   int result = DB_OK;
   for (int i = 0; i < m_columns->count; ++i) {
     const ZQDBColumnDesc& col = m_columns->cols[i];
-    const tkdb::DbValue& v = static_cast<size_t>(i) < values.size() ? values[static_cast<size_t>(i)] : kNull;
+    const Cell v = i < present ? cells.at(i) : Cell();
     char* field = base + col.offset;
     long long indicator = ZQDB_NULL_DATA;
-    ZQDBDataTypeBase* value = static_cast<size_t>(i) < catalogue.size() ? catalogue[static_cast<size_t>(i)] : nullptr;
+    static const tkdb::CatalogueSlot kNoSlot;
+    const tkdb::CatalogueSlot& slot = static_cast<size_t>(i) < slots.size() ? slots[static_cast<size_t>(i)] : kNoSlot;
+    ZQDBDataTypeBase* value = slot.value;
     switch (col.field) {
       case ZQDBFieldKind::Int32:
       case ZQDBFieldKind::Int64: {
         long long n = 0;
-        bool ok = tkdb::integerOf(v, n, true);
+        bool ok = v.type == tkdb::DbValue::Type::Int ? (n = v.i, true)
+                  : v.isNull()                       ? true
+                                                     : tkdb::integerOf(v.value(), n, true);
         if (ok && col.field == ZQDBFieldKind::Int32 && (n < INT_MIN || n > INT_MAX)) ok = false;
         if (!ok) {
           detail = std::string("column ") + col.name + " holds a value that is not a number of its width";
@@ -405,18 +459,18 @@ int DBtable::fillRow(const tkdb::DbRow& values, std::string& detail) {
           int n32 = static_cast<int>(n);
           std::memcpy(field, &n32, sizeof n32);
           if (!v.isNull()) indicator = sizeof n32;
-          if (auto* typed = dynamic_cast<ZQDB_int*>(value)) typed->assign(n32);
+          if (slot.asInt != nullptr) slot.asInt->assign(n32);
         } else {
           std::memcpy(field, &n, sizeof n);
           if (!v.isNull()) indicator = sizeof n;
-          if (auto* typed = dynamic_cast<ZQDB_int64*>(value)) typed->assign(n);
+          if (slot.asInt64 != nullptr) slot.asInt64->assign(n);
         }
         break;
       }
       case ZQDBFieldKind::DateTime: {
         auto* dt = reinterpret_cast<DB_DATETIME*>(field);
         tagTIMESTAMP_STRUCT ts{0, 0, 0, 0, 0, 0, 0};
-        if (!v.isNull() && !tkdb::parseDateTime(v, ts)) {
+        if (!v.isNull() && !tkdb::parseDateTime(v.value(), ts)) {
           detail = std::string("column ") + col.name + " holds a value that is not a date and time";
           result = DB_ERR_CONVERT;
         }
@@ -431,20 +485,31 @@ int DBtable::fillRow(const tkdb::DbRow& values, std::string& detail) {
         }
         break;
       }
-      case ZQDBFieldKind::FixedText: {
-        std::string text = tkdb::textOf(v);
-        size_t n = tkdb::putFixedText(field, col.size, text);
-        if (!v.isNull()) indicator = static_cast<long long>(text.size());
-        if (value != nullptr) value->setData(text.data(), 0, static_cast<int>(n), false);
-        break;
-      }
+      case ZQDBFieldKind::FixedText:
       case ZQDBFieldKind::HeapText: {
-        char*& heap = *reinterpret_cast<char**>(field);
-        tkdb::putHeapText(heap, v);
-        if (!v.isNull()) {
-          std::string text = tkdb::textOf(v);
-          indicator = static_cast<long long>(text.size());
-          if (value != nullptr) value->setData(text.data(), 0, static_cast<int>(text.size()), false);
+        // Texts go straight from the row into the field and the catalogue;
+        // only a number read as text is formatted first.
+        std::string formatted;
+        std::string_view text = v.text;
+        if (v.type == tkdb::DbValue::Type::Int || v.type == tkdb::DbValue::Type::Real) {
+          formatted = tkdb::textOf(v.value());
+          text = formatted;
+        }
+        size_t n = text.size();
+        if (col.field == ZQDBFieldKind::FixedText) {
+          n = tkdb::putFixedText(field, col.size, text);
+        } else {
+          char*& heap = *reinterpret_cast<char**>(field);
+          if (v.isNull()) {
+            delete[] heap;
+            heap = nullptr;
+          } else {
+            tkdb::putHeapText(heap, text);
+          }
+        }
+        if (!v.isNull()) indicator = static_cast<long long>(text.size());
+        if (value != nullptr && (col.field == ZQDBFieldKind::FixedText || !v.isNull())) {
+          value->setData(text.empty() ? "" : text.data(), 0, static_cast<int>(n), false);
         }
         break;
       }
@@ -455,11 +520,46 @@ int DBtable::fillRow(const tkdb::DbRow& values, std::string& detail) {
   return result;
 }
 
+int DBtable::fetchNext(const char* call) {
+  ZQSimpleDBConnObject& state = m_connObj;
+  if (state.m_atEnd) return DB_NO_ROW;
+  std::string detail;
+  int code;
+  if (state.m_streaming) {
+    // Under the connection's mutex: the row must not be drained away while
+    // it is read.
+    std::lock_guard<std::recursive_mutex> guard(state.m_stream->mutex());
+    code = state.m_stream->next(detail);
+    if (code == DB_NO_ROW) {
+      state.m_atEnd = true;
+      return DB_NO_ROW;
+    }
+    if (code != DB_OK) {
+      state.m_atEnd = true;
+      return fail(call, code, "", detail);
+    }
+    ++state.m_next;
+    if (sqlite3_stmt* stmt = state.m_stream->statement()) {
+      code = fillRow(StatementCells{stmt}, detail);
+    } else {
+      code = fillRow(RowCells{*state.m_stream->drainedRow()}, detail);
+    }
+  } else {
+    if (state.m_next >= state.m_rows.size()) {
+      state.m_atEnd = true;
+      return DB_NO_ROW;
+    }
+    code = fillRow(RowCells{state.m_rows[state.m_next++]}, detail);
+  }
+  if (code != DB_OK) return fail("fetch", code, "", detail);
+  return DB_OK;
+}
+
 int getOneRow(DBtable* object, bool /*lock*/, int /*a*/, int /*b*/) {
   if (object == nullptr) return DB_ERR_STATE;
   int code = object->execute("getOneRow", 1);
   if (code != DB_OK) return code;
-  int result = object->m_connObj->m_rows.empty() ? DB_NO_ROW : object->fetchInto(0);
+  int result = object->fetchNext("getOneRow");
   // One row, no open cursor: a following getNextRow runs the query afresh.
   object->invalidate();
   return result;
@@ -467,37 +567,31 @@ int getOneRow(DBtable* object, bool /*lock*/, int /*a*/, int /*b*/) {
 
 int getNextRow(DBtable* object, int* count, int /*a*/, int /*b*/) {
   if (object == nullptr) return DB_ERR_STATE;
-  ZQSimpleDBConnObject* state = object->m_connObj;
-  if (!state->m_executed) {
+  ZQSimpleDBConnObject& state = object->m_connObj;
+  if (!state.m_executed) {
     int code = object->execute("getNextRow", 0);
     if (code != DB_OK) return code;
   }
-  if (state->m_next >= state->m_rows.size()) {
-    if (count != nullptr) *count = static_cast<int>(state->m_next);
-    return DB_NO_ROW;
-  }
-  int code = object->fetchInto(state->m_next++);
-  if (count != nullptr) *count = static_cast<int>(state->m_next);
+  int code = object->fetchNext("getNextRow");
+  if (count != nullptr) *count = static_cast<int>(state.m_next);
   return code;
 }
 
 int DBtable::openCursor() { return execute("openCursor", 0); }
 
 int DBtable::fetchCursor(bool closeAtEnd) {
-  if (!m_connObj->m_executed) {
+  if (!m_connObj.m_executed) {
     int code = execute("openCursor", 0);
     if (code != DB_OK) return code;
   }
-  if (m_connObj->m_next >= m_connObj->m_rows.size()) {
-    if (closeAtEnd) {
-      // Closed: its rows are let go, and further fetches stay at the end
-      // until it is opened again.
-      m_connObj->m_rows.clear();
-      m_connObj->m_next = 0;
-    }
-    return DB_NO_ROW;
+  int code = fetchNext("fetchCursor");
+  if (code == DB_NO_ROW && closeAtEnd) {
+    // Closed: its rows are let go, and further fetches stay at the end
+    // until it is opened again.
+    if (m_connObj.m_stream) m_connObj.m_stream->close();
+    m_connObj.m_rows.clear();
   }
-  return fetchInto(m_connObj->m_next++);
+  return code;
 }
 
 // --- writes --------------------------------------------------------------------------
@@ -536,7 +630,7 @@ int DBtable::rowInsert(bool fetchIdentity) {
   if (tkdb::journalOn()) tkdb::journalCall("sql", {m_objectName, "rowInsert", sql});
   tkdb::DbRows rows;
   std::string detail;
-  code = conn->run(sql, values, &rows, detail);
+  code = conn->runSingle(sql, values, &rows, detail);
   if (code != DB_OK) return fail("rowInsert", code, sql, detail);
   if (fetchIdentity && serial != nullptr && !rows.empty() && !rows.front().empty()) {
     long long id = rows.front().front().i;
@@ -560,16 +654,7 @@ int DBtable::rowUpdate(const char* format, ...) {
   std::string text;
   if (tkdb::takeInjectedFailure("rowUpdate", code, text)) return fail("rowUpdate", code, "", text);
   if (m_kind != ZQDB_KIND_TABLE) return fail("rowUpdate", DB_ERR_STATE, "", "the object is not a table");
-  std::string sql = "UPDATE " + quotedName() + " SET " + tkdb::translateDialect(set);
-  if (!m_where.empty()) sql += " WHERE " + tkdb::translateDialect(m_where);
-  std::shared_ptr<tkdb::Connection> conn = connection(code);
-  if (!conn) return fail("rowUpdate", code != DB_OK ? code : DB_ERR_OPEN, sql, "no connection");
-  if (tkdb::journalOn()) tkdb::journalCall("sql", {m_objectName, "rowUpdate", sql});
-  std::string detail;
-  int changes = 0;
-  code = conn->run(sql, {}, nullptr, detail, nullptr, &changes);
-  if (code != DB_OK) return fail("rowUpdate", code, sql, detail);
-  return changes > 0 ? DB_OK : DB_NO_ROW;
+  return change("rowUpdate", "UPDATE " + quotedName() + " SET " + tkdb::translateDialect(set));
 }
 
 int DBtable::rowDelete() {
@@ -577,14 +662,23 @@ int DBtable::rowDelete() {
   std::string text;
   if (tkdb::takeInjectedFailure("rowDelete", code, text)) return fail("rowDelete", code, "", text);
   if (m_kind != ZQDB_KIND_TABLE) return fail("rowDelete", DB_ERR_STATE, "", "the object is not a table");
-  std::string sql = "DELETE FROM " + quotedName();
-  if (!m_where.empty()) sql += " WHERE " + tkdb::translateDialect(m_where);
+  return change("rowDelete", "DELETE FROM " + quotedName());
+}
+
+int DBtable::change(const char* call, const std::string& statement) {
+  // A change without a where clause would take the whole table: no caller
+  // means that, so it is refused before it reaches the database.
+  bool blank = std::all_of(m_where.begin(), m_where.end(),
+                           [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
+  if (blank) return fail(call, DB_ERR_NO_WHERE, statement, "the statement has no where clause");
+  std::string sql = statement + " WHERE " + tkdb::translateDialect(m_where);
+  int code = DB_OK;
   std::shared_ptr<tkdb::Connection> conn = connection(code);
-  if (!conn) return fail("rowDelete", code != DB_OK ? code : DB_ERR_OPEN, sql, "no connection");
-  if (tkdb::journalOn()) tkdb::journalCall("sql", {m_objectName, "rowDelete", sql});
+  if (!conn) return fail(call, code != DB_OK ? code : DB_ERR_OPEN, sql, "no connection");
+  if (tkdb::journalOn()) tkdb::journalCall("sql", {m_objectName, call, sql});
   std::string detail;
   int changes = 0;
-  code = conn->run(sql, {}, nullptr, detail, nullptr, &changes);
-  if (code != DB_OK) return fail("rowDelete", code, sql, detail);
+  code = conn->runSingle(sql, {}, nullptr, detail, &changes);
+  if (code != DB_OK) return fail(call, code, sql, detail);
   return changes > 0 ? DB_OK : DB_NO_ROW;
 }

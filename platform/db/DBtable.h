@@ -23,6 +23,15 @@
 // row, the indicators and the catalogue as a procedure's do. That is how a
 // cursor whose text is written in a dialect SQLite cannot run is served.
 //
+// Rows of a query come from SQLite as the caller asks for them
+// (getNextRow, fetchCursor); a write made on the same connection between
+// rows does not change what the walk yields, and a commit or roll-back never
+// finds a statement open (platform/db/DBInternal.h has the rules).
+//
+// An update or a delete without a where clause is refused with
+// DB_ERR_NO_WHERE (214) before it reaches the database: no call of the
+// bindings ever changes a whole table.
+//
 // Results: 0 a row (or success), 100 no row, anything else an error whose
 // text getErrorStr gives. SQLite's own result codes never come out.
 #pragma once
@@ -34,11 +43,11 @@
 #include <string>
 #include <vector>
 
-#include "Db/ZQDBDataType.h"
-#include "frame/FXLockableResource.h"
 #include "platform/db/DBColumns.h"
+#include "platform/db/DBDataType.h"
 #include "platform/db/DBValue.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/locks/FXLockableResource.h"
 
 class ZQDBRowBase;
 class DBtable;
@@ -46,9 +55,18 @@ class DBtran;
 
 namespace tkdb {
 class Connection;
+class RowStream;
 class Session;
 struct ProcLookup;
-}
+
+// A column's value object in a binding's catalogue, with its typed view
+// when it is a number; found once per binding object.
+struct CatalogueSlot {
+  ZQDBDataTypeBase* value = nullptr;
+  ZQDB_int* asInt = nullptr;
+  ZQDB_int64* asInt64 = nullptr;
+};
+}  // namespace tkdb
 
 int getOneRow(DBtable* object, bool lock, int a, int b);
 int getNextRow(DBtable* object, int* count, int a, int b);
@@ -71,6 +89,7 @@ enum DBResult {
   DB_ERR_CONVERT = 211,
   DB_ERR_NOMEM = 212,
   DB_ERR_INPUT = 213,
+  DB_ERR_NO_WHERE = 214,
   DB_ERR_COMMIT = 254,
   DB_ERR_ROLLBACK = 255,
   DB_ERR_BEGIN = 290,
@@ -82,10 +101,11 @@ enum DBResult {
 inline constexpr long long ZQDB_NULL_DATA = -1;
 
 // The statement state of one database object: its indicator array, the
-// inputs bound to it and the rows of its last execution.
+// inputs bound to it and the rows of its last execution (a row stream, or
+// the rows a procedure body gave).
 class ZQSimpleDBConnObject {
  public:
-  ZQSimpleDBConnObject() = default;
+  ZQSimpleDBConnObject();
   ~ZQSimpleDBConnObject();
   ZQSimpleDBConnObject(const ZQSimpleDBConnObject&) = delete;
   ZQSimpleDBConnObject& operator=(const ZQSimpleDBConnObject&) = delete;
@@ -101,10 +121,16 @@ class ZQSimpleDBConnObject {
   void clearResult();
 
   void* m_indicators = nullptr;
-  std::vector<ZQDBDataTypeBase*> m_inputs;  // owned once bound
-  tkdb::DbRows m_rows;                      // rows of the last execution
-  size_t m_next = 0;                        // next row for getNextRow / fetchCursor
-  bool m_executed = false;                  // m_rows hold a current result
+  std::vector<std::unique_ptr<ZQDBDataTypeBase>> m_inputs;  // owned once bound
+  std::unique_ptr<tkdb::RowStream> m_stream;  // rows of a query, stepped as asked for
+  bool m_streaming = false;                   // the result is m_stream's, not m_rows
+  tkdb::DbRows m_rows;                      // rows of a procedure body
+  size_t m_next = 0;                        // rows given so far by getNextRow / fetchCursor
+  bool m_executed = false;                  // a current result is open
+  bool m_atEnd = false;                     // the current result has no more rows
+  // The catalogue's value objects by column, read once (it never changes).
+  std::vector<tkdb::CatalogueSlot> m_slots;
+  bool m_slotsRead = false;
 };
 
 class DBtable {
@@ -128,7 +154,7 @@ class DBtable {
   // Hands the binding's indicator array (one 8-byte entry per column) to
   // the connection object in the typed mode; nothing in the text mode.
   void setExtIndicatorArray(void* array) {
-    if (b_newDBBase) m_connObj->setExtIndicatorArray(array);
+    if (b_newDBBase) m_connObj.setExtIndicatorArray(array);
   }
 
   // Clauses of the next query, update or delete.
@@ -142,9 +168,10 @@ class DBtable {
   // the row's serial field. The serial column itself is never written.
   int rowInsert(bool fetchIdentity);
   // UPDATE ... SET <format> WHERE <where>: 0 when rows changed, 100 when the
-  // where clause matched none.
+  // where clause matched none, 214 (nothing changed) without a where clause.
   int rowUpdate(const char* format, ...) TK_PRINTF(2, 3);
-  // DELETE ... WHERE <where>: 0 when rows went, 100 when none matched.
+  // DELETE ... WHERE <where>: 0 when rows went, 100 when none matched, 214
+  // (nothing deleted) without a where clause.
   int rowDelete();
 
   // The engine's text for a non-zero result code.
@@ -191,7 +218,7 @@ class DBtable {
   // The values formatted into the query text, in order: the inputs of a
   // body registered under a cursor's name.
   const std::vector<tkdb::DbValue>& getQueryInputs() const { return m_queryInputs; }
-  size_t getBoundInputCount() const { return m_connObj->m_inputs.size(); }
+  size_t getBoundInputCount() const { return m_connObj.m_inputs.size(); }
   int getInputsBound() const { return m_inputsBound; }
 
  protected:
@@ -224,8 +251,14 @@ class DBtable {
 
   std::shared_ptr<tkdb::Connection> connection(int& code);
   int execute(const char* call, int limit);
-  int fetchInto(size_t index);
-  int fillRow(const tkdb::DbRow& values, std::string& detail);
+  // The next row of the current result into the bound row: 0, 100 at the
+  // end, or an error (logged under `call`).
+  int fetchNext(const char* call);
+  template <class Cells>
+  int fillRow(const Cells& cells, std::string& detail);
+  // Runs an update or delete (`statement` up to its where clause) with the
+  // object's where clause; refused without one.
+  int change(const char* call, const std::string& statement);
   int gatherInputs(std::vector<tkdb::DbValue>& inputs, std::string& detail);
   // Runs the body (or override) found for the object's name with `inputs`:
   // the engine's code, with its rows or the failure's detail.
@@ -238,7 +271,7 @@ class DBtable {
 
   std::string m_objectName;
   DBtran* m_tran;
-  ZQSimpleDBConnObject* m_connObj;
+  ZQSimpleDBConnObject m_connObj;
   void* m_rowBase = nullptr;
   const ZQDBColumns* m_columns = nullptr;
 

@@ -98,6 +98,7 @@ int DBtran::commitTran(int /*flags*/) {
   }
   std::shared_ptr<tkdb::Connection> conn = m_conn;
   std::lock_guard<std::recursive_mutex> guard(conn->mutex());
+  conn->drainStreams();
   code = conn->run(m_savepoint.empty() ? std::string("COMMIT") : "RELEASE " + m_savepoint, {}, nullptr, detail);
   if (code != DB_OK) {
     // Still open: the caller may roll back (the destructor will).
@@ -121,6 +122,7 @@ int DBtran::rollbackTran() {
   }
   std::shared_ptr<tkdb::Connection> conn = m_conn;
   std::lock_guard<std::recursive_mutex> guard(conn->mutex());
+  conn->drainStreams();
   if (m_savepoint.empty()) {
     // SQLite may already have rolled back on its own after a failure.
     code = sqlite3_get_autocommit(conn->handle()) != 0 ? DB_OK : conn->run("ROLLBACK", {}, nullptr, detail);
@@ -236,6 +238,7 @@ int DBtran::endPrivate(bool commit) {
   }
   {
     std::lock_guard<std::recursive_mutex> guard(conn->mutex());
+    conn->drainStreams();
     if (commit) {
       code = conn->run("COMMIT", {}, nullptr, detail);
       if (code != DB_OK) {

@@ -1,6 +1,8 @@
 #include "platform/db/SqlText.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -64,6 +66,17 @@ std::string pad(const std::string& text, bool hasWidth, int width, bool left) {
   if (text.size() >= static_cast<size_t>(width)) return text;
   std::string fill(static_cast<size_t>(width) - text.size(), ' ');
   return left ? text + fill : fill + text;
+}
+
+bool equalsNoCase(const std::string& text, const char* word) {
+  size_t n = std::strlen(word);
+  if (text.size() != n) return false;
+  for (size_t k = 0; k < n; ++k) {
+    if (std::toupper(static_cast<unsigned char>(text[k])) != std::toupper(static_cast<unsigned char>(word[k]))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool isIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '@' || c == '#'; }
@@ -462,11 +475,76 @@ std::string maskLiterals(const std::string& sql) {
   return out;
 }
 
+bool parseValuesClause(const std::string& clause, std::vector<DbValue>& out) {
+  out.clear();
+  size_t i = 0;
+  auto skip = [&]() {
+    while (i < clause.size() && std::isspace(static_cast<unsigned char>(clause[i])) != 0) ++i;
+  };
+  skip();
+  if (i >= clause.size()) return true;
+  while (true) {
+    skip();
+    if (i >= clause.size()) return false;
+    if ((clause[i] == 'N' || clause[i] == 'n') && i + 1 < clause.size() && clause[i + 1] == '\'') ++i;
+    if (clause[i] == '\'') {
+      std::string text;
+      ++i;
+      bool closed = false;
+      while (i < clause.size()) {
+        if (clause[i] == '\'') {
+          if (i + 1 < clause.size() && clause[i + 1] == '\'') {
+            text += '\'';
+            i += 2;
+            continue;
+          }
+          ++i;
+          closed = true;
+          break;
+        }
+        text += clause[i++];
+      }
+      if (!closed) return false;
+      out.emplace_back(std::move(text));
+    } else {
+      size_t start = i;
+      while (i < clause.size() && clause[i] != ',') ++i;
+      std::string token = clause.substr(start, i - start);
+      while (!token.empty() && std::isspace(static_cast<unsigned char>(token.back())) != 0) token.pop_back();
+      if (equalsNoCase(token, "NULL")) {
+        out.emplace_back();
+      } else {
+        char* end = nullptr;
+        errno = 0;
+        long long n = std::strtoll(token.c_str(), &end, 10);
+        if (!token.empty() && errno == 0 && end != nullptr && *end == '\0') {
+          out.emplace_back(n);
+        } else {
+          char* dend = nullptr;
+          double d = std::strtod(token.c_str(), &dend);
+          if (token.empty() || dend == nullptr || *dend != '\0') return false;
+          out.emplace_back(d);
+        }
+      }
+    }
+    skip();
+    if (i >= clause.size()) return true;
+    if (clause[i] != ',') return false;
+    ++i;
+  }
+}
+
 std::string quoteIdent(const std::string& name) {
-  std::string out = "\"";
-  for (char c : name) {
-    out += c;
-    if (c == '"') out += '"';
+  std::string out;
+  out.reserve(name.size() + 2);
+  out += '"';
+  if (name.find('"') == std::string::npos) {
+    out += name;
+  } else {
+    for (char c : name) {
+      out += c;
+      if (c == '"') out += '"';
+    }
   }
   out += '"';
   return out;

@@ -1,6 +1,6 @@
 // SQL texts of the engine: printf-style formatting with quote doubling,
-// translation of the server's dialect into SQLite's, and masking of
-// literals for log lines.
+// translation of the server's dialect into SQLite's, reading values
+// clauses, and masking of literals for log lines.
 #pragma once
 
 #include <cstdarg>
@@ -39,6 +39,11 @@ std::string translateDialect(const std::string& sql);
 // The text with the content of every quoted literal replaced by ?: what a
 // log line may show of a statement that could carry a password.
 std::string maskLiterals(const std::string& sql);
+
+// The literals of a values clause, in order: 'text' (quotes doubled),
+// N'text', NULL or a number, separated by commas; an empty clause has
+// none. False (and `out` incomplete) when the clause is anything else.
+bool parseValuesClause(const std::string& clause, std::vector<DbValue>& out);
 
 // Double-quoted SQL identifier.
 std::string quoteIdent(const std::string& name);

@@ -1,6 +1,7 @@
-// Media-management table access: error texts, the shared helpers of the
-// table-access classes (reading rows into records, changes, argument checks)
-// and the test hooks.
+// Media-management table access: the caller's own transactions and the
+// shared helpers of the table-access classes (reading rows into records,
+// changes, argument checks). The code texts are in MMErrorTexts.cpp, the
+// test seam in MMTestControls.cpp.
 #include "platform/mmdb/MMBaseDB.h"
 
 #include <atomic>
@@ -11,165 +12,48 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 
-#include "platform/catalogue/Catalogue.h"
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
 #include "platform/db/SqlText.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMJournal.h"
-#include "platform/mmdb/ZQMMClientInfo.h"
-
-// ---- test hooks -----------------------------------------------------------------------
-
-namespace tkmmdb {
 
 namespace {
 
-struct Hooks {
-  std::atomic<bool> on{false};
-  tkjournal::Journal journal;
-  std::mutex mutex;
-  std::map<std::string, std::vector<Failure>> failures;
-};
-
-Hooks& hooks() {
-  static Hooks* h = new Hooks();  // never destroyed: used until the process ends
-  return *h;
+// "SELECT <columns> FROM <table>" of a layout, built once per thread: the
+// layouts live as long as the process, and a lookup should not spend its
+// time quoting sixty names.
+const std::string& selectText(const MMLayout& layout) {
+  struct Entry {
+    const ZQDBColumnDesc* cols = nullptr;
+    int count = 0;
+    const char* table = nullptr;
+    std::string text;
+  };
+  thread_local std::unordered_map<const MMLayout*, Entry> cache;
+  Entry& entry = cache[&layout];
+  if (entry.text.empty() || entry.cols != layout.cols || entry.count != layout.count || entry.table != layout.table) {
+    entry.cols = layout.cols;
+    entry.count = layout.count;
+    entry.table = layout.table;
+    entry.text = "SELECT " + MMTableAccess::columnList(layout) + " FROM " + tkdb::quoteIdent(layout.table);
+  }
+  return entry.text;
 }
 
 }  // namespace
 
-bool journalOn() { return hooks().on.load(std::memory_order_relaxed); }
-void setJournalOn(bool on) { hooks().on.store(on); }
-tkjournal::Journal& journal() { return hooks().journal; }
-
-void injectFailure(const std::string& call, int code, const std::string& text, int dbError, int times) {
-  std::lock_guard<std::mutex> guard(hooks().mutex);
-  for (int i = 0; i < times; ++i) hooks().failures[call].push_back(Failure{code, dbError, text});
-}
-
-bool takeFailure(const std::string& call, Failure& failure) {
-  if (!journalOn()) return false;
-  std::lock_guard<std::mutex> guard(hooks().mutex);
-  auto it = hooks().failures.find(call);
-  if (it == hooks().failures.end() || it->second.empty()) return false;
-  failure = it->second.front();
-  it->second.erase(it->second.begin());
-  return true;
-}
-
-void resetTestState() {
-  hooks().journal.reset();
-  std::lock_guard<std::mutex> guard(hooks().mutex);
-  hooks().failures.clear();
-}
-
-}  // namespace tkmmdb
-
-// ---- error texts ------------------------------------------------------------------------
-
-namespace {
-
-struct FixedText {
-  int code;
-  const char* text;
-  const char* advice;
-};
-
-const FixedText kTexts[] = {
-    {MMS2_ERROR_DATABASE, "The database operation failed.", "Check the database and try again."},
-    {MMS2_ERROR_NOT_FOUND, "No matching record was found in the database.", nullptr},
-    {MMS2_ERROR_BAD_ARGUMENT, "An invalid argument was given.", nullptr},
-    {MMS2_ERROR_BAD_VALUE, "The value stored in the database is not usable.", nullptr},
-    {MMS2_ERROR_DUPLICATE_NAME, "The name is already in use.", "Choose a name that no other object carries."},
-    {MMS2_ERROR_TEXT_TOO_LONG, "The text is too long.", nullptr},
-    {MMS2_ERROR_REFERENCE, "An object that the change refers to does not exist.", nullptr},
-    {MMS2_ERROR_NO_ACTIVE_CONTROLLER, "The library has no active library controller.", nullptr},
-    {MMS2_ERROR_NDMP_HOST_NOT_FOUND, "The NDMP server has no entry in the NDMP host table.", nullptr},
-    {ZQMM_ERR_DEVICE_NOT_FOUND, "The device could not be found.", nullptr},
-    {ZQMM_ERR_MOUNTPATH_NOT_FOUND, "The mount path could not be found.", nullptr},
-    {ZQMM_ERR_LIBRARY_NOT_FOUND, "The library could not be found.", nullptr},
-    {ZQMM_ERR_MOUNTPATH_HAS_DATA, "The mount path still holds data.",
-     "Delete the mount path with force to remove its data as well."},
-    {ZQMM_ERR_CONTROLLER_NOT_FOUND, "The device controller could not be found.", nullptr},
-    {ZQMM_ERR_CONTROLLER_EXISTS, "The media agent already has a device path to the device.", nullptr},
-    {ZQMM_ERR_BAD_REQUEST, "The request to the media-management service is not valid.", nullptr},
-    {ZQMM_ERR_DATABASE, "The media-management service could not update the database.",
-     "Check the database and try again."},
-    {ZQMM_ERR_DUPLICATE_NAME, "The name is already in use.", "Choose a name that no other object carries."},
-    {ZQMM_ERR_MEDIA_AGENT_NOT_FOUND, "The media agent could not be found.", nullptr},
-    {ZQMM_ERR_MOUNTPATH_IN_USE, "The mount path is in use by running jobs.",
-     "Wait for the jobs to finish or kill them, then try again."},
-    {ZQMM_ERR_MOUNTPATH_DDB_REFERENCE, "The mount path is referenced by deduplication databases.",
-     "Seal the deduplication databases that use the mount path, or delete it with force."},
-};
-
-const FixedText* findText(int code) {
-  for (const FixedText& t : kTexts) {
-    if (t.code == code) return &t;
-  }
-  return nullptr;
-}
-
-char* put(char* buffer, std::size_t size, const std::string& text) {
-  if (buffer == nullptr || size == 0) return buffer;
-  std::snprintf(buffer, size, "%s", text.c_str());
-  return buffer;
-}
-
-}  // namespace
-
-const char* ErrorTrans::fixedText(int code) {
-  const FixedText* t = findText(code);
-  return t != nullptr ? t->text : nullptr;
-}
-
-char* ErrorTrans::getErrorString(int code, char* buffer, std::size_t size, unsigned long locale) {
-  if (const FixedText* t = findText(code)) return put(buffer, size, t->text);
-  const auto id = static_cast<uint32_t>(code);
-  if (code != 0 && tkcatalogue::has(id)) {
-    return put(buffer, size, tkcatalogue::render(id, static_cast<uint16_t>(locale), {}));
-  }
-  return put(buffer, size, std::string());
-}
-
-char* ErrorTrans::getAdvise(int code, char* buffer, std::size_t size, unsigned long /*locale*/) {
-  const FixedText* t = findText(code);
-  return put(buffer, size, t != nullptr && t->advice != nullptr ? t->advice : "");
-}
-
-// ---- MMS2BaseError and MMBaseDB ----------------------------------------------------------
-
-char* MMS2BaseError::getLastError(char* buffer, std::size_t size) const { return put(buffer, size, m_errorText); }
-
-char* MMS2BaseError::getErrorStringForCode(int code, char* buffer, std::size_t size, long long /*locale*/) {
-  if (buffer == nullptr || size == 0) return buffer;
-  if (code == MMS2_SUCCESS) return put(buffer, size, "Success");
-  if (const char* text = ErrorTrans::fixedText(code)) return put(buffer, size, text);
-  std::snprintf(buffer, size, "Unknown error 0x%08X", static_cast<unsigned>(code));
-  return buffer;
-}
-
-void MMS2BaseError::clearError() {
-  m_errorCode = MMS2_SUCCESS;
-  m_dbError = 0;
-  m_errorText.clear();
-}
-
-int MMS2BaseError::setError(int code, int dbError, const std::string& text) {
-  m_errorCode = code;
-  m_dbError = dbError;
-  m_errorText = text;
-  return code;
-}
+// ---- MMBaseDB ----------------------------------------------------------------------------
 
 void MMBaseDB::journalDeleteList(const char* call, const char* file, int line) {
   if (tkmmdb::journalOn()) tkmmdb::journal().record(call, tkjournal::args(file, line));
 }
 
-int MMBaseDB::transactionStep(const char* tag, DBtran* tran, int which, int& code) {
+int MMBaseDB::transactionStep(const char* tag, DBtran* tran, TransactionStep step, int& code) {
   static const char* const kWhat[] = {"start", "commit", "roll back"};
+  const auto which = static_cast<size_t>(step);
   clearError();
   code = DB_OK;
   if (tkmmdb::journalOn()) tkmmdb::journal().record(tag, tkjournal::args(mmTranText(tran)));
@@ -179,7 +63,11 @@ int MMBaseDB::transactionStep(const char* tag, DBtran* tran, int which, int& cod
     EvDebug::Error(tag, "%s", text.c_str());
     return -1;
   }
-  code = which == 0 ? tran->startTran() : which == 1 ? tran->commitTran(0) : tran->rollbackTran();
+  switch (step) {
+    case TransactionStep::Start: code = tran->startTran(); break;
+    case TransactionStep::Commit: code = tran->commitTran(0); break;
+    case TransactionStep::RollBack: code = tran->rollbackTran(); break;
+  }
   if (code != DB_OK) {
     const std::string text =
         std::string("The transaction could not ") + kWhat[which] + ": " + DBtable::getErrorStr(code);
@@ -191,16 +79,16 @@ int MMBaseDB::transactionStep(const char* tag, DBtran* tran, int which, int& cod
 }
 
 int MMBaseDB::startTransaction(DBtran* tran, int& code) {
-  return transactionStep("MMBaseDB::startTransaction", tran, 0, code);
+  return transactionStep("MMBaseDB::startTransaction", tran, TransactionStep::Start, code);
 }
 
 int MMBaseDB::commitTransaction(DBtran* tran, int& code) {
-  return transactionStep("MMBaseDB::commitTransaction", tran, 1, code);
+  return transactionStep("MMBaseDB::commitTransaction", tran, TransactionStep::Commit, code);
 }
 
 int MMBaseDB::rollbackTransaction(DBtran* tran) {
   int code = DB_OK;
-  return transactionStep("MMBaseDB::rollbackTransaction", tran, 2, code);
+  return transactionStep("MMBaseDB::rollbackTransaction", tran, TransactionStep::RollBack, code);
 }
 
 // ---- helpers of the table-access classes ------------------------------------------------
@@ -296,7 +184,12 @@ void MMTableAccess::fillRecord(const MMLayout& layout, void* row, const tkdb::Db
         break;
       }
       case ZQDBFieldKind::FixedText:
-        tkdb::putFixedText(field, col.size, tkdb::textOf(v));
+        // A text goes into the field as it is; only a number is formatted first.
+        if (v.type == tkdb::DbValue::Type::Text) {
+          tkdb::putFixedText(field, col.size, v.s);
+        } else {
+          tkdb::putFixedText(field, col.size, tkdb::textOf(v));
+        }
         break;
       case ZQDBFieldKind::HeapText:
         tkdb::putHeapText(*reinterpret_cast<char**>(field), v);
@@ -336,7 +229,7 @@ std::string MMTableAccess::insertSql(const MMLayout& layout, const char* skip) {
 int MMTableAccess::queryRows(const char* tag, const MMLayout& layout, const std::string& where,
                              const std::vector<tkdb::DbValue>& params, tkdb::DbRows& rows, DBtran* tran,
                              int limit) {
-  std::string sql = "SELECT " + columnList(layout) + " FROM " + tkdb::quoteIdent(layout.table);
+  std::string sql = selectText(layout);
   if (!where.empty()) sql += " WHERE " + where;
   if (layout.orderBy != nullptr && *layout.orderBy != '\0') sql += std::string(" ORDER BY ") + layout.orderBy;
   if (limit > 0) sql += " LIMIT " + std::to_string(limit);

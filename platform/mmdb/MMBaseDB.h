@@ -115,7 +115,8 @@ class MMBaseDB : public MMS2BaseError {
   static void journalDeleteList(const char* call, const char* file, int line);
 
  private:
-  int transactionStep(const char* tag, DBtran* tran, int which, int& code);
+  enum class TransactionStep { Start, Commit, RollBack };
+  int transactionStep(const char* tag, DBtran* tran, TransactionStep step, int& code);
   MMDebug* m_log;
 };
 

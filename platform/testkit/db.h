@@ -18,6 +18,7 @@
 // in a per-test temporary database.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -52,5 +53,11 @@ tkjournal::Journal& journal();
 // The SQL statements the bindings and sessions ran, in order (the "sql"
 // journal entries' texts).
 std::vector<std::string> statements();
+
+// The calling thread's connection: prepared statements kept in its cache,
+// statements open now (stepped and not yet reset), and row streams open.
+size_t cachedStatements();
+int busyStatements();
+size_t openStreams();
 
 }  // namespace testkit::db

@@ -31,6 +31,26 @@ TEST_F(AccessTest, ConfigurationParametersAreJournaledAndCanBeScripted) {
   EXPECT_EQ((std::vector<std::string>{"MMS2_CONFIG_CHECK_USER_MA_RIGHT", "null"}), calls[1].args);
 }
 
+// A failure scripted on the journal itself (as a fault sweep scripts the
+// platform's calls) fails the table-access and client-info calls as a
+// scripted failure does, with no database result, before any change.
+TEST_F(AccessTest, AFailureScriptedOnTheJournalFailsTheCallBeforeItChangesAnything) {
+  MMMountPathDB paths(&log);
+  testkit::mmdb::journal().injectFailure("MMMountPathDB::setMaxWriters", MMS2_ERROR_DATABASE, "swept");
+  EXPECT_EQ(-1, paths.setMaxWriters(kMP1, 3, nullptr));
+  EXPECT_EQ(MMS2_ERROR_DATABASE, paths.getErrorCode());
+  EXPECT_EQ(0, paths.getDBError());
+  EXPECT_EQ("swept", paths.lastErrorText());
+  EXPECT_EQ(10, scalar("SELECT MaxConcurrentWriters FROM MMMountPath WHERE MountPathId = 51"));
+  EXPECT_EQ(0, paths.setMaxWriters(kMP1, 3, nullptr)) << "only the next call fails";
+  EXPECT_EQ(3, scalar("SELECT MaxConcurrentWriters FROM MMMountPath WHERE MountPathId = 51"));
+
+  testkit::mmdb::journal().injectFailure("ZQMMDeviceInfo::configDeviceControllerList", 4321, "swept");
+  ZQMMDeviceInfo devices(1);
+  EXPECT_EQ(4321, devices.configDeviceControllerList(kDevice, {}));
+  EXPECT_EQ(2, scalar("SELECT COUNT(*) FROM MMDeviceController"));
+}
+
 TEST_F(AccessTest, TheCallersOwnTransactionThroughTheBase) {
   MMMountPathDB paths(&log);
   DBtran tran;

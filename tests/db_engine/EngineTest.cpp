@@ -319,6 +319,51 @@ TEST_F(Engine, UpdateAnswersHundredWhenTheWhereClauseMatchesNoRow) {
   EXPECT_EQ(1, db.scalar("SELECT COUNT(*) FROM exampleItem"));
 }
 
+TEST_F(Engine, AnUpdateOrADeleteWithoutAWhereClauseIsRefusedAndChangesNothing) {
+  addItem("a", nullptr, 1);
+  addItem("b", nullptr, 5);
+  const tkdb::DbRows before = db.query("SELECT itemId, name, flags FROM exampleItem ORDER BY itemId");
+  for (const char* where : {"", "   ", "\t\n"}) {
+    SCOPED_TRACE(std::string("where [") + where + "]");
+    ExampleItem item(nullptr);
+    if (*where != '\0') item.setWhere("%s", where);
+    testkit::debuglog::Capture log;
+    testkit::db::journal().reset();
+    EXPECT_EQ(214, item.rowUpdate("flags = %d", 9));
+    EXPECT_EQ(214, item.rowDelete());
+    EXPECT_EQ(std::vector<std::string>{}, testkit::db::statements()) << "nothing reached the database";
+    EXPECT_EQ(before, db.query("SELECT itemId, name, flags FROM exampleItem ORDER BY itemId"));
+    ASSERT_EQ(2u, log.lines().size());
+    EXPECT_EQ("DBtable::rowUpdate", log.lines()[0].tag);
+    EXPECT_NE(std::string::npos, log.lines()[0].text.find("failed with 214")) << log.lines()[0].text;
+    EXPECT_EQ("DBtable::rowDelete", log.lines()[1].tag);
+  }
+  EXPECT_STREQ("An update or a delete without a where clause is refused", DBtable::getErrorStr(214));
+  ExampleItem item(nullptr);
+  item.setWhere("1 = 1");
+  EXPECT_EQ(0, item.rowUpdate("flags = %d", 9)) << "a where clause that matches every row is the caller's choice";
+  EXPECT_EQ(2, db.scalar("SELECT COUNT(*) FROM exampleItem WHERE flags = 9"));
+}
+
+// A clause is part of one statement: text that closes it and starts
+// another (as an unquoted client value could) runs nothing at all.
+TEST_F(Engine, AClauseThatCarriesASecondStatementRunsNothing) {
+  addItem("a", nullptr, 1);
+  addItem("b", nullptr, 2);
+  const char* kSmuggled = "1 = 1; DELETE FROM exampleItem";
+  ExampleItem item(nullptr);
+  item.setWhere("%s", kSmuggled);
+  EXPECT_EQ(202, getOneRow(&item, false, -1, 0));
+  EXPECT_EQ(202, getNextRow(&item, nullptr, -1, 0));
+  EXPECT_EQ(202, item.rowUpdate("flags = %d", 7));
+  EXPECT_EQ(202, item.rowDelete());
+  item.setWhere("itemId > 0");
+  EXPECT_EQ(202, item.rowUpdate("flags = 7; DELETE FROM exampleItem"));
+  EXPECT_EQ((tkdb::DbRows{{"a", 1}, {"b", 2}}), db.query("SELECT name, flags FROM exampleItem ORDER BY itemId"));
+  item.setWhere("name = '%s'", "b; DELETE FROM exampleItem");
+  EXPECT_EQ(100, getOneRow(&item, false, -1, 0)) << "inside a literal it is only text";
+}
+
 TEST_F(Engine, WhereClausesInTheServersDialectRunOnSQLite) {
   for (const char* n : {"a", "b", "c", "d"}) addItem(n);
   ExampleItem item(nullptr);

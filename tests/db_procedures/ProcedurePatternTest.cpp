@@ -171,7 +171,7 @@ inline constexpr ZQDBBindingInfo ProbeNote_info{.headerType = ZQDB_HEADER_PROCED
                                                 .dbName = "ProbeNote",
                                                 .className = "ProbeNote",
                                                 .version = "00010001000300010000",
-                                                .header = "tests/db_procs/ProcPatternTest.cpp",
+                                                .header = "tests/db_procedures/ProcedurePatternTest.cpp",
                                                 .line = __LINE__};
 struct ProbeNote_t {
   PROBENOTE_COLUMNS(ZQDB_FIELD)

@@ -1,7 +1,8 @@
-// The device-path, mount-path deletion and hybrid-cloud procedure bindings
-// and the client-properties cursor against their column tables, written out
-// here; every row in whole through each binding in both engine modes; the
-// rows' shapes and the tables the bodies read.
+// The device-path, mount-path deletion and hybrid-cloud procedures and the
+// client-properties cursor: every row in whole through each binding in both
+// engine modes, the value objects bound in order, the rows' shapes and the
+// tables the bodies read. Their column tables are checked with every other
+// binding's (tests/db_bindings).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -27,71 +28,6 @@
 #include "tests/support/Seed.h"
 
 namespace {
-
-using tktest::bindingCase;
-
-// A procedure's column table: its class and object share the name.
-tktest::ColumnTable procedure(const char* name, const char* stamp, const char* columns, int line) {
-  return {.className = name, .dbName = name, .headerType = 2, .version = stamp, .columns = columns, .line = line};
-}
-
-const tktest::BindingCase kBindings[] = {
-    bindingCase<MMGetDeviceControllerForSharingCloud>(procedure(
-        "MMGetDeviceControllerForSharingCloud", "00010002000200050000",
-        "o_deviceControllerId:i o_userName:s1025 o_userPassword:s2049 o_folder:s1025 o_credentialId:i", 412)),
-    bindingCase<MMGetDataServerPath>(
-        procedure("MMGetDataServerPath", "00010002000200020000", "dataServerPath:s1024", 364)),
-    bindingCase<MMS2GetDevicePathsForMountPath>(procedure(
-        "MMS2GetDevicePathsForMountPath", "00010007000200100000",
-        "deviceControllerId:i deviceControllerActive:i deviceControllerEnabled:i deviceAccessible:i MAClientId:i "
-        "MAClientName:s256 deviceControllerPath:s1025 deviceControllerUser:s1025 readWriteAccess:i servicePack:i "
-        "dataServerPath:s1025 deviceId:i credentialId:i credentialName:u1021 MADisplayName:u1021",
-        529)),
-    bindingCase<MMDataServerIPControllerValidation>(
-        procedure("MMDataServerIPControllerValidation", "00010001000400080000", "o_ExitCode:b", 372)),
-    bindingCase<MMGetBestFitTransportTypeForGivenMountPath>(
-        procedure("MMGetBestFitTransportTypeForGivenMountPath", "00010001000200060000",
-                  "o_TransportType:i o_Folder:s1025 o_UserName:s1025 o_UserPassword:s2049 o_credentialId:i", 419)),
-    bindingCase<MMUpdateWritersForSANDataServerConfiguredMountPath>(
-        procedure("MMUpdateWritersForSANDataServerConfiguredMountPath", "00010001000200040000", "", 351)),
-    bindingCase<MMCheckMPCanDelete>(
-        procedure("MMCheckMPCanDelete", "00010001000200070000",
-                  "o_errorCode:i o_errorString:s o_JobsListXML:s o_SIDBListXML:s", 474)),
-    bindingCase<MMGetRunningJobsForMountPath>(
-        procedure("MMGetRunningJobsForMountPath", "00010001000200020000", "o_jobId:i", 366)),
-    bindingCase<MMInsertDeletedMPToDDB>(
-        procedure("MMInsertDeletedMPToDDB", "00010001000200020000", "o_ErrorCode:i", 364)),
-    bindingCase<MMInsertDeletedMPToPhysicalCleanup>(
-        procedure("MMInsertDeletedMPToPhysicalCleanup", "00010001000200070000", "o_ErrorCode:i", 369)),
-    bindingCase<MMGetDDBListForDeletedMP>(
-        procedure("MMGetDDBListForDeletedMP", "00010001000200020000",
-                  "o_SIDBStoreId:i o_CopyId:i o_StoragePolicyId:i o_HasReference:i", 396)),
-    bindingCase<MMGetHybridCloudAssociations>(procedure("MMGetHybridCloudAssociations", "00010001000200010000",
-                                                        "o_cloudLibId:i o_cloudLibAliasName:u1021", 374)),
-    bindingCase<MMS2GetMissingHybridCloudMAsForDisk>(
-        procedure("MMS2GetMissingHybridCloudMAsForDisk", "00010001000200010000",
-                  "o_DeviceId:i o_Folder:s1025 o_UserName:s1025 o_UserPassword:s2049 o_CredentialId:i "
-                  "o_DevCtrlEnabled:i o_HostClientId:i",
-                  434)),
-    bindingCase<GetClientProps>(
-        {.className = "GetClientProps", .dbName = "getClientProps", .headerType = 3, .version = "",
-         .columns =
-             "r_name:s256 r_desc:s256 r_netHostName:s256 r_interface:s256 r_diskFull:i r_cacheAging:i "
-             "r_contentProxy:i r_jobResultsThresholdMB:i r_patchLoc:s256 r_patchLocFlag:i r_TkHostName:s256 "
-             "r_WyvoranInstallDir:s256 r_timezone:s511 r_TkClockSkew:i r_restoreAccess:i r_drtoolAccess:i "
-             "r_AltCachePrt:s256 r_JobResultsDir:s511 r_release:s256 r_build:s256 r_resourceFileName:s256 "
-             "r_zqdPort:i r_evmgrcPort:i r_cipher:i r_keylen:i r_JRusername:s256 r_contentIndexingEnabled:i "
-             "r_CDRLogLocation:s256 r_nwErrRetryFlag:i r_nwErrRetryFreq:i r_nwErrRetryCount:i r_isVitualClient:i "
-             "r_physicalNode:i r_complianceSearchURL:s256 r_endUserSearchURL:s256 r_AdminURL:s256 "
-             "r_webServerForSearch:i r_proxyForExchange:i r_updateCacheAgentId:i r_snapShotEngine:i "
-             "r_snapBackupsEnabled:i r_snapBackupsMAInstalled:i r_collectDelegateInfo:i r_donotSingleInstance:i "
-             "r_proxyFSClientId:i r_globalZoneHostId:i r_webSearchServer:s256 r_searchServiceUrl:s256 "
-             "r_ArchiverEnabled:i"}),
-};
-
-using Bindings = tktest::BindingMetadata;
-TEST_P(Bindings, AgreeWithTheirColumnTables) { GetParam().run(); }
-INSTANTIATE_TEST_SUITE_P(All, Bindings, ::testing::ValuesIn(kBindings), tktest::bindingName);
 
 // The validation's verdict is its only value, 64 bits wide.
 static_assert(std::is_same_v<decltype(MMDataServerIPControllerValidation_t::o_ExitCode), long long>);

@@ -1,0 +1,99 @@
+// Sessions: the platform's own direct access to the central database, on
+// the connection and in the transaction rules of the bindings.
+#include <atomic>
+
+#include "platform/db/DBInternal.h"
+#include "platform/db/DBtable.h"
+#include "platform/db/SqlText.h"
+#include "platform/debuglog/EvDebug.h"
+
+namespace tkdb {
+
+Session::Session(DBtran* tran) : m_tran(tran) {}
+Session::~Session() = default;
+
+int Session::connect() {
+  if (m_tran != nullptr && m_tran->isOpen() && m_tran->isPrivate()) {
+    // Only ever the private transaction's own connection.
+    int code = DB_OK;
+    m_conn = m_tran->privateConnection(code, m_error);
+    if (!m_conn) return code != DB_OK ? code : DB_ERR_OPEN;
+    m_conn->applySchema(m_error);
+    return DB_OK;
+  }
+  if (m_tran != nullptr && m_tran->isOpen()) {
+    m_conn = m_tran->openConnection();
+    if (m_conn) {
+      m_conn->applySchema(m_error);
+      return DB_OK;
+    }
+  }
+  int code = DB_OK;
+  m_conn = Connection::forThread(code, m_error);
+  return m_conn ? DB_OK : code;
+}
+
+int Session::exec(const std::string& sql, const std::vector<DbValue>& params) {
+  DbRows ignored;
+  return query(sql, params, ignored);
+}
+
+int Session::query(const std::string& sql, const std::vector<DbValue>& params, DbRows& rows) {
+  rows.clear();
+  m_error.clear();
+  int code = DB_OK;
+  std::string text;
+  if (takeInjectedFailure("exec", code, text)) {
+    m_error = text;
+    return code;
+  }
+  code = connect();
+  if (code != DB_OK) return code;
+  if (journalOn()) journalCall("sql", {"", "exec", sql});
+  code = m_conn->run(sql, params, &rows, m_error, &m_lastInsertId, &m_changes);
+  if (code != DB_OK) {
+    EvDebug::Error("tkdb::Session::exec", "[%s] failed (%d: %s): %s", maskLiterals(sql).c_str(), code,
+                   DBtable::getErrorStr(code), m_error.c_str());
+  }
+  return code;
+}
+
+int Session::queryOne(const std::string& sql, const std::vector<DbValue>& params, DbRow& row) {
+  DbRows rows;
+  int code = query(sql, params, rows);
+  if (code != DB_OK) return code;
+  if (rows.empty()) return DB_NO_ROW;
+  row = std::move(rows.front());
+  return DB_OK;
+}
+
+int Session::atomically(const std::function<int()>& work) {
+  int code = connect();
+  if (code != DB_OK) return code;
+  std::lock_guard<std::recursive_mutex> guard(m_conn->mutex());
+  static std::atomic<unsigned> counter{0};
+  bool nested = sqlite3_get_autocommit(m_conn->handle()) == 0;
+  std::string name = "tk_work_" + std::to_string(counter.fetch_add(1));
+  std::string begin = nested ? "SAVEPOINT " + name : "BEGIN IMMEDIATE";
+  code = m_conn->run(begin, {}, nullptr, m_error);
+  if (code != DB_OK) return DB_ERR_BEGIN;
+  int result;
+  try {
+    result = work();
+  } catch (...) {
+    result = DB_ERR_PROC;
+  }
+  std::string ignored;
+  if (result != DB_OK) {
+    m_conn->run(nested ? "ROLLBACK TO " + name + "; RELEASE " + name : std::string("ROLLBACK"), {}, nullptr, ignored);
+    return result;
+  }
+  code = m_conn->run(nested ? "RELEASE " + name : std::string("COMMIT"), {}, nullptr, m_error);
+  if (code != DB_OK) {
+    m_conn->run(nested ? "ROLLBACK TO " + name + "; RELEASE " + name : std::string("ROLLBACK"), {}, nullptr, ignored);
+    return DB_ERR_COMMIT;
+  }
+  return DB_OK;
+}
+
+}  // namespace tkdb

@@ -1,0 +1,123 @@
+// The database engine's test seam and the controls behind
+// platform/testkit/db.h: the journal of calls, the scripted failures, the
+// procedure overrides, the throwing registration and the busy time-out.
+// Production code only asks the seam (tkdb::journalOn, takeInjectedFailure,
+// addObjectThrows, busyTimeoutMs in DBInternal.h); all of it stays off until
+// a test resets the engine.
+#include <atomic>
+
+#include "platform/db/DBInternal.h"
+#include "platform/db/DBtable.h"
+#include "platform/testkit/db.h"
+
+namespace tkdb {
+
+namespace {
+
+struct Hooks {
+  std::atomic<bool> journalOn{false};
+  std::atomic<bool> addObjectThrows{false};
+  std::atomic<int> busyTimeoutMs{kDefaultBusyTimeoutMs};
+  tkjournal::Journal journal;
+};
+
+Hooks& hooks() {
+  static Hooks* h = new Hooks();  // lives through static destruction
+  return *h;
+}
+
+}  // namespace
+
+tkjournal::Journal& engineJournal() { return hooks().journal; }
+bool journalOn() { return hooks().journalOn.load(std::memory_order_relaxed); }
+void journalCall(const std::string& name, std::vector<std::string> args) {
+  if (journalOn()) hooks().journal.record(name, std::move(args));
+}
+bool takeInjectedFailure(const char* call, int& code, std::string& text) {
+  if (!journalOn()) return false;
+  tkjournal::Failure failure;
+  if (!hooks().journal.takeFailure(call, failure)) return false;
+  code = failure.code;
+  text = failure.text;
+  return true;
+}
+bool addObjectThrows() { return hooks().addObjectThrows.load(); }
+int busyTimeoutMs() { return hooks().busyTimeoutMs.load(); }
+
+}  // namespace tkdb
+
+namespace testkit::db {
+
+void reset() {
+  tkdb::Connection::closeThreadConnection();
+  tkdb::Connection::bumpGeneration();
+  tkdb::Hooks& h = tkdb::hooks();
+  h.journal.reset();
+  h.addObjectThrows = false;
+  h.busyTimeoutMs = tkdb::kDefaultBusyTimeoutMs;
+  h.journalOn = true;
+  clearProcedureOverrides();
+  DBtable::b_newDBBase = 1;
+}
+
+void overrideProcedure(const std::string& name, const tkdb::DbRows& rows) {
+  tkdb::setProcedureOverride(name, rows, 0, std::string());
+}
+
+void failProcedure(const std::string& name, int code, const std::string& text) {
+  tkdb::setProcedureOverride(name, {}, code, text);
+}
+
+void clearProcedureOverrides() { tkdb::clearProcedureOverrides(); }
+
+void setAddObjectThrows(bool throws) { tkdb::hooks().addObjectThrows = throws; }
+
+void setBusyTimeoutMs(int milliseconds) { tkdb::hooks().busyTimeoutMs = milliseconds; }
+
+tkjournal::Journal& journal() { return tkdb::hooks().journal; }
+
+std::vector<std::string> statements() {
+  std::vector<std::string> out;
+  for (const tkjournal::Call& call : tkdb::hooks().journal.calls("sql")) {
+    if (call.args.size() >= 3) out.push_back(call.args[2]);
+  }
+  return out;
+}
+
+namespace {
+
+std::shared_ptr<tkdb::Connection> threadConnection() {
+  int code = 0;
+  std::string detail;
+  return tkdb::Connection::forThread(code, detail);
+}
+
+}  // namespace
+
+size_t cachedStatements() {
+  std::shared_ptr<tkdb::Connection> conn = threadConnection();
+  if (!conn) return 0;
+  std::lock_guard<std::recursive_mutex> guard(conn->mutex());
+  return conn->cachedStatements();
+}
+
+int busyStatements() {
+  std::shared_ptr<tkdb::Connection> conn = threadConnection();
+  if (!conn) return 0;
+  std::lock_guard<std::recursive_mutex> guard(conn->mutex());
+  int busy = 0;
+  for (sqlite3_stmt* s = sqlite3_next_stmt(conn->handle(), nullptr); s != nullptr;
+       s = sqlite3_next_stmt(conn->handle(), s)) {
+    if (sqlite3_stmt_busy(s) != 0) ++busy;
+  }
+  return busy;
+}
+
+size_t openStreams() {
+  std::shared_ptr<tkdb::Connection> conn = threadConnection();
+  if (!conn) return 0;
+  std::lock_guard<std::recursive_mutex> guard(conn->mutex());
+  return conn->openStreams();
+}
+
+}  // namespace testkit::db
