@@ -31,7 +31,7 @@ std::string MyGetMessageString(unsigned long id, int count, ...) {
 }
 
 bool ZQMACBase::SetEvDebugFile(EvDebugFileInstance* instance, const char* name) {
-  tkmac::journal().record("SetEvDebugFile", {tkjournal::text(name)});
+  tkmac::journal().record("SetEvDebugFile", name);
   if (instance == nullptr || name == nullptr || *name == '\0') return false;
   return EvDebugFile(instance, name);
 }

@@ -134,7 +134,7 @@ void ZQMACMediaConfig::ClearObjects() {
 
 bool ZQMACMediaConfig::Initialize(const char* installationName) {
   const std::string name = installationName != nullptr ? installationName : "";
-  tkmac::journal().record("Initialize", {name});
+  tkmac::journal().record("Initialize", name);
   tkjournal::Failure failure;
   if (tkmac::journal().takeFailure("Initialize", failure)) {
     SetLastError(static_cast<unsigned int>(failure.code), failure.text);
@@ -154,7 +154,7 @@ bool ZQMACMediaConfig::Initialize(const char* installationName) {
 }
 
 bool ZQMACMediaConfig::ReadCurrentConfig(bool refresh) {
-  tkmac::journal().record("ReadCurrentConfig", {tkjournal::text(refresh)});
+  tkmac::journal().record("ReadCurrentConfig", refresh);
   tkjournal::Failure failure;
   if (tkmac::journal().takeFailure("ReadCurrentConfig", failure)) {
     SetLastError(static_cast<unsigned int>(failure.code), failure.text);

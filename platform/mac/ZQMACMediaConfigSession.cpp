@@ -52,7 +52,7 @@ std::string ZQMACDbInterface::GetLastError() {
 // ---------------------------------------------------------------- progress
 
 bool ZQMACMediaConfig::Percentage(int value) {
-  tkmac::journal().record("Percentage", {tkjournal::text(value)});
+  tkmac::journal().record("Percentage", value);
   tkjournal::Failure failure;
   if (tkmac::journal().takeFailure("Percentage", failure)) {
     SetLastError(static_cast<unsigned int>(failure.code), failure.text);
@@ -81,7 +81,7 @@ bool ZQMACMediaConfig::IsExhaustiveDetectedLibraryConfigured() {
   tkjournal::Failure failure;
   if (tkmac::journal().takeFailure("IsExhaustiveDetectedLibraryConfigured", failure)) {
     SetLastError(static_cast<unsigned int>(failure.code), failure.text);
-    tkmac::journal().record("IsExhaustiveDetectedLibraryConfigured", {tkjournal::text(false)});
+    tkmac::journal().record("IsExhaustiveDetectedLibraryConfigured", false);
     return false;
   }
   std::vector<unsigned long long> handles;
@@ -99,6 +99,6 @@ bool ZQMACMediaConfig::IsExhaustiveDetectedLibraryConfigured() {
       break;
     }
   }
-  tkmac::journal().record("IsExhaustiveDetectedLibraryConfigured", {tkjournal::text(configured)});
+  tkmac::journal().record("IsExhaustiveDetectedLibraryConfigured", configured);
   return configured;
 }
