@@ -84,8 +84,8 @@ struct RemoveRVScratchVolumePoolArgs_t {
 };
 struct RemoveRVScratchVolumePoolRet_t {
   // Result codes told apart by the pool handlers.
-  static constexpr int32_t kPoolInUse = -27;
-  static constexpr int32_t kPoolHasVolumes = -11;
+  static constexpr int32_t kPoolHasVolumes = -27;     // the pool still holds scratch volumes
+  static constexpr int32_t kPoolNamedByPolicy = -11;  // a replication policy names the pool
 
   std::string errorText;
   int32_t resultCode = 0;
