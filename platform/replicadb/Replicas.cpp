@@ -91,7 +91,6 @@ bool ReplicaDBClient::QueryReplicationVolume(const QueryReplicationVolumeByIdV5A
 
 bool ReplicaDBClient::QueryReplicationVolumeByUniqueSnapId(const QueryQRVolByUniqueSnapIdArgs_t& a,
                                                            QueryQRVolByUniqueSnapIdRet_t& r) {
-  if (tkjournal::recording()) journal().record("QueryReplicationVolumeByUniqueSnapId.text", a.uniqueSnapId);
   return runCall({"QueryReplicationVolumeByUniqueSnapId", 3, {}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, QueryQRVolByUniqueSnapIdRet_t& ret) {
                    std::vector<ReplicationVolumeV5Record_t> found;

@@ -121,6 +121,27 @@ TEST_F(Failures, AFailureAtAnyStepOfDeletingADeviceLeavesItWhole) {
   EXPECT_TRUE(report.clean()) << report;
 }
 
+TEST_F(Failures, ABrowseThatFailsAtAnyStepReportsNothingOfWhatItReadBefore) {
+  const int32_t primary = addDevice(5, "/dev/a");
+  addReplica(primary, addDevice(8, "/dev/b"));
+  tktest::FaultSweep sweep;
+  bool ok = false;
+  BrowseByClientIdV2Ret_t ret;
+  tktest::SweepPlan plan;
+  plan.setup = [] {};
+  plan.request = [&] { ok = client_.BrowseByClientId(BrowseByClientIdV2Args_t(5), ret); };
+  plan.check = [&](const tktest::SweepRun& run) -> std::string {
+    if (run.k == 0) return ok && ret.replicas.size() == 1 && ret.volumes.size() == 2 ? "" : "the clean run is incomplete";
+    if (ok) return "a failed step reported success";
+    if (ret.errorText.empty()) return "a failure without a text";
+    return ret.replicas.empty() && ret.volumes.empty() && ret.deviceNames.empty() && ret.mountPoints.empty()
+               ? ""
+               : "a failed browse reported part of what it read";
+  };
+  const tktest::SweepReport report = sweep.run(plan);
+  EXPECT_TRUE(report.clean()) << report;
+}
+
 class Transactions : public ReplicaTest {};
 
 TEST_F(Transactions, ACallInsideAnOpenTransactionRollsBackWithIt) {
