@@ -1,7 +1,7 @@
 // The service's calls about appliances, continuous-replication history
 // names, user applications, SnapVault hosts and copy managers.
-#include "platform/replicadb/ReplicaDBClient.h"
 #include "platform/replicadb/ReplicaCall.h"
+#include "platform/replicadb/ReplicaDBClient.h"
 #include "platform/replicadb/ReplicaTables.h"
 
 using namespace tkreplicadb;
@@ -23,12 +23,13 @@ bool ReplicaDBClient::DeleteQRAppliance(const DeleteQRApplianceArgs_t& a, Delete
 }
 
 bool ReplicaDBClient::GetQRApplianceList(GetQRApplianceListRet_t& r) {
-  return runCall({"GetQRApplianceList", 1, {}}, nullptr, r, [&](tkdb::Session& s, Outcome& out, GetQRApplianceListRet_t& ret) {
-    std::vector<QRApplianceRecord_t> found;
-    int rc = appliances().select(s, "", {}, found);
-    ret.appliances.assign(found.begin(), found.end());
-    return out.db(rc);
-  });
+  return runCall({"GetQRApplianceList", 1, {}}, nullptr, r,
+                 [&](tkdb::Session& s, Outcome& out, GetQRApplianceListRet_t& ret) {
+                   std::vector<QRApplianceRecord_t> found;
+                   int rc = appliances().select(s, "", {}, found);
+                   ret.appliances.assign(found.begin(), found.end());
+                   return out.db(rc);
+                 });
 }
 
 bool ReplicaDBClient::AddQMGlobalHistoryName(const AddQuillmereVolHistoryNameArgs_t& a,

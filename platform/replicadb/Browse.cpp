@@ -1,8 +1,8 @@
 // Browsing: every replica of a client or of a policy with what it refers
 // to: its physical and primary volumes (those that still exist), their
 // device names, mount points and scratch records, and its applications.
-#include "platform/replicadb/ReplicaDBClient.h"
 #include "platform/replicadb/ReplicaCall.h"
+#include "platform/replicadb/ReplicaDBClient.h"
 #include "platform/replicadb/ReplicaTables.h"
 
 using namespace tkreplicadb;
@@ -21,14 +21,16 @@ int browse(tkdb::Session& s, const std::string& picked, int32_t id, BrowseByClie
   if (rc == 0) {
     rc = mountPoints().select(s,
                               "WHERE \"deviceNameId\" IN (SELECT \"deviceNameId\" FROM \"SNRVolumeDeviceNameEx\" "
-                              "WHERE \"volumeId\" IN " + volumeIds + ")",
+                              "WHERE \"volumeId\" IN " +
+                                  volumeIds + ")",
                               twice, ret.mountPoints);
   }
   if (rc == 0) {
     rc = scratchVolumes().select(s,
                                  "WHERE \"volumeId\" IN " + volumeIds +
                                      " OR \"scratchVolumeId\" IN (SELECT \"scratchVolumeId\" FROM "
-                                     "\"ReplicationVolume\" " + picked + ")",
+                                     "\"ReplicationVolume\" " +
+                                     picked + ")",
                                  {id, id, id}, ret.scratchVolumes);
   }
   if (rc == 0) {

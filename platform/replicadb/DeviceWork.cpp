@@ -18,9 +18,10 @@ int ensureDeviceNameExtras(tkdb::Session& s, int32_t deviceNameId) {
 int addSNRDevice(tkdb::Session& s, Outcome& out, const AddSNRDeviceV5Args_t& args, AddSNRDeviceV5Ret_t& ret) {
   const SNRVolumeDeviceNameV4Record_t& device = args.deviceName;
   tkdb::DbRow row;
-  int rc = s.queryOne("SELECT \"deviceNameId\" FROM \"SNRVolumeDeviceName\" WHERE \"hostId\" = ? AND "
-                      "\"deviceName\" = ?",
-                      {device.hostId, device.deviceName}, row);
+  int rc = s.queryOne(
+      "SELECT \"deviceNameId\" FROM \"SNRVolumeDeviceName\" WHERE \"hostId\" = ? AND "
+      "\"deviceName\" = ?",
+      {device.hostId, device.deviceName}, row);
   if (rc == 0) {
     return out.refuse(kDeviceAlreadyConfigured,
                       "client " + std::to_string(device.hostId) + " already has the device " + device.deviceName);
@@ -74,9 +75,10 @@ int configureDevice(tkdb::Session& s, Outcome& out, const ConfigureDeviceV2Args_
     return out.db(rc);
   }
   if ((rc = ensureDeviceNameExtras(s, device.deviceNameId)) != 0) return out.db(rc);
-  return out.db(s.exec("UPDATE \"SNRVolumeDeviceNameEx\" SET \"configFlag\" = ?, \"deviceConfigured\" = 1 WHERE "
-                       "\"deviceNameId\" = ?",
-                       {device.configFlag ? 1 : 0, device.deviceNameId}));
+  return out.db(
+      s.exec("UPDATE \"SNRVolumeDeviceNameEx\" SET \"configFlag\" = ?, \"deviceConfigured\" = 1 WHERE "
+             "\"deviceNameId\" = ?",
+             {device.configFlag ? 1 : 0, device.deviceNameId}));
 }
 
 int mountPointsOfDevice(tkdb::Session& s, const QuerySNRVolMountPointBySNRVolDevIdArgs_t& args,

@@ -25,27 +25,26 @@ int dropVolumeIfUnseen(tkdb::Session& s, int32_t volumeId) {
 }  // namespace
 
 bool ReplicaDBClient::AddSNRDevice(const AddSNRDeviceV5Args_t& a, AddSNRDeviceV5Ret_t& r) {
-  return runCall({"AddSNRDevice", 5, {a.deviceName.hostId}}, nullptr, r,
-                 [&](tkdb::Session& s, Outcome& out, AddSNRDeviceV5Ret_t& ret) { return addSNRDevice(s, out, a, ret); });
+  return runCall(
+      {"AddSNRDevice", 5, {a.deviceName.hostId}}, nullptr, r,
+      [&](tkdb::Session& s, Outcome& out, AddSNRDeviceV5Ret_t& ret) { return addSNRDevice(s, out, a, ret); });
 }
 
 bool ReplicaDBClient::DeleteSNRDevice(const DeleteSNRDeviceArgs_t& a, DeleteSNRDeviceRet_t& r) {
-  return runCall({"DeleteSNRDevice", 1, {a.deviceNameId}}, nullptr, r,
-                 [&](tkdb::Session& s, Outcome& out, DeleteSNRDeviceRet_t&) {
-                   SNRVolumeDeviceNameV4Record_t device;
-                   int rc = deviceNames().byId(s, a.deviceNameId, device);
-                   if (rc == 100) return out.refuse(missing("device name", a.deviceNameId));
-                   if (rc != 0) return out.db(rc);
-                   int changed = 0;
-                   if ((rc = mountPoints().remove(s, "WHERE \"deviceNameId\" = ?", {a.deviceNameId}, changed)) ||
-                       (rc = s.exec("DELETE FROM \"SNRVolumeDeviceNameEx\" WHERE \"deviceNameId\" = ?",
-                                    {a.deviceNameId})) ||
-                       (rc = s.exec("DELETE FROM \"SNRVolumeDeviceName\" WHERE \"deviceNameId\" = ?",
-                                    {a.deviceNameId}))) {
-                     return out.db(rc);
-                   }
-                   return out.db(device.volumeId > 0 ? dropVolumeIfUnseen(s, device.volumeId) : 0);
-                 });
+  return runCall(
+      {"DeleteSNRDevice", 1, {a.deviceNameId}}, nullptr, r, [&](tkdb::Session& s, Outcome& out, DeleteSNRDeviceRet_t&) {
+        SNRVolumeDeviceNameV4Record_t device;
+        int rc = deviceNames().byId(s, a.deviceNameId, device);
+        if (rc == 100) return out.refuse(missing("device name", a.deviceNameId));
+        if (rc != 0) return out.db(rc);
+        int changed = 0;
+        if ((rc = mountPoints().remove(s, "WHERE \"deviceNameId\" = ?", {a.deviceNameId}, changed)) ||
+            (rc = s.exec("DELETE FROM \"SNRVolumeDeviceNameEx\" WHERE \"deviceNameId\" = ?", {a.deviceNameId})) ||
+            (rc = s.exec("DELETE FROM \"SNRVolumeDeviceName\" WHERE \"deviceNameId\" = ?", {a.deviceNameId}))) {
+          return out.db(rc);
+        }
+        return out.db(device.volumeId > 0 ? dropVolumeIfUnseen(s, device.volumeId) : 0);
+      });
 }
 
 bool ReplicaDBClient::UpdateSNRDevice(const UpdateSNRDeviceV4Args_t& a, UpdateSNRDeviceV4Ret_t& r) {
@@ -71,35 +70,33 @@ bool ReplicaDBClient::UnconfigureDevice(const UnconfigureDeviceArgs_t& a, Unconf
                    int rc = deviceNameExists(s, a.deviceNameId);
                    if (rc == 100) return out.refuse(missing("device name", a.deviceNameId));
                    if (rc != 0 || (rc = ensureDeviceNameExtras(s, a.deviceNameId)) != 0) return out.db(rc);
-                   return out.db(s.exec("UPDATE \"SNRVolumeDeviceNameEx\" SET \"deviceConfigured\" = 0, "
-                                        "\"configFlag\" = 0 WHERE \"deviceNameId\" = ?",
-                                        {a.deviceNameId}));
+                   return out.db(
+                       s.exec("UPDATE \"SNRVolumeDeviceNameEx\" SET \"deviceConfigured\" = 0, "
+                              "\"configFlag\" = 0 WHERE \"deviceNameId\" = ?",
+                              {a.deviceNameId}));
                  });
 }
 
 bool ReplicaDBClient::QuerySNRDevice(const QuerySNRDeviceV6Args_t& a, QuerySNRDeviceV6Ret_t& r) {
-  return runCall({"QuerySNRDevice", 6, {a.clientId}}, nullptr, r,
-                 [&](tkdb::Session& s, Outcome& out, QuerySNRDeviceV6Ret_t& ret) {
-                   const std::string ofClient =
-                       "(SELECT \"volumeId\" FROM \"SNRVolumeDeviceNameFull\" WHERE \"hostId\" = ?)";
-                   int rc = deviceNames().select(s, "WHERE \"hostId\" = ?", {a.clientId}, ret.deviceNames);
-                   if (rc == 0) rc = volumes().select(s, "WHERE \"volumeId\" IN " + ofClient, {a.clientId}, ret.volumes);
-                   if (rc == 0) {
-                     rc = mountPoints().select(s,
-                                               "WHERE \"deviceNameId\" IN (SELECT \"deviceNameId\" FROM "
-                                               "\"SNRVolumeDeviceName\" WHERE \"hostId\" = ?)",
-                                               {a.clientId}, ret.mountPoints);
-                   }
-                   if (rc == 0) {
-                     rc = scratchVolumes().select(s, "WHERE \"volumeId\" IN " + ofClient, {a.clientId},
-                                                  ret.scratchVolumes);
-                   }
-                   if (rc == 0) {
-                     rc = replicas().select(s, "WHERE \"physicalVolumeId\" IN " + ofClient, {a.clientId},
-                                            ret.replicas);
-                   }
-                   return out.db(rc);
-                 });
+  return runCall(
+      {"QuerySNRDevice", 6, {a.clientId}}, nullptr, r, [&](tkdb::Session& s, Outcome& out, QuerySNRDeviceV6Ret_t& ret) {
+        const std::string ofClient = "(SELECT \"volumeId\" FROM \"SNRVolumeDeviceNameFull\" WHERE \"hostId\" = ?)";
+        int rc = deviceNames().select(s, "WHERE \"hostId\" = ?", {a.clientId}, ret.deviceNames);
+        if (rc == 0) rc = volumes().select(s, "WHERE \"volumeId\" IN " + ofClient, {a.clientId}, ret.volumes);
+        if (rc == 0) {
+          rc = mountPoints().select(s,
+                                    "WHERE \"deviceNameId\" IN (SELECT \"deviceNameId\" FROM "
+                                    "\"SNRVolumeDeviceName\" WHERE \"hostId\" = ?)",
+                                    {a.clientId}, ret.mountPoints);
+        }
+        if (rc == 0) {
+          rc = scratchVolumes().select(s, "WHERE \"volumeId\" IN " + ofClient, {a.clientId}, ret.scratchVolumes);
+        }
+        if (rc == 0) {
+          rc = replicas().select(s, "WHERE \"physicalVolumeId\" IN " + ofClient, {a.clientId}, ret.replicas);
+        }
+        return out.db(rc);
+      });
 }
 
 namespace {
@@ -130,36 +127,37 @@ bool ReplicaDBClient::QuerySNRVolDevName(const QuerySNRVolDevNameBySNRVolIdV4Arg
 }
 
 bool ReplicaDBClient::IsDevVSSSnap(const IsDevVSSSnapArgs_t& a, IsDevVSSSnapRet_t& r) {
-  return runCall({"IsDevVSSSnap", 1, {a.deviceNameId}}, nullptr, r, [&](tkdb::Session& s, Outcome& out, IsDevVSSSnapRet_t& ret) {
-    tkdb::DbRow row;
-    int rc = s.queryOne("SELECT \"snapshotText1\", \"snapshotText2\" FROM \"VSSSnapDevice\" WHERE \"deviceNameId\" = ?",
-                        {a.deviceNameId}, row);
-    if (rc == 100) return 0;
-    if (rc != 0) return out.db(rc);
-    ret.result = 1;
-    ret.snapshotText1 = tkdb::textOf(row[0]);
-    ret.snapshotText2 = tkdb::textOf(row[1]);
-    return 0;
-  });
+  return runCall(
+      {"IsDevVSSSnap", 1, {a.deviceNameId}}, nullptr, r, [&](tkdb::Session& s, Outcome& out, IsDevVSSSnapRet_t& ret) {
+        tkdb::DbRow row;
+        int rc =
+            s.queryOne("SELECT \"snapshotText1\", \"snapshotText2\" FROM \"VSSSnapDevice\" WHERE \"deviceNameId\" = ?",
+                       {a.deviceNameId}, row);
+        if (rc == 100) return 0;
+        if (rc != 0) return out.db(rc);
+        ret.result = 1;
+        ret.snapshotText1 = tkdb::textOf(row[0]);
+        ret.snapshotText2 = tkdb::textOf(row[1]);
+        return 0;
+      });
 }
 
 bool ReplicaDBClient::GetSNRInfoByClientAndVol(const GetSNRInfoByClientIdAndVolIdV3Args_t& a,
                                                GetSNRInfoByClientIdAndVolIdV3Ret_t& r) {
-  return runCall({"GetSNRInfoByClientAndVol", 3, {a.clientId, a.volumeId}}, nullptr, r,
-                 [&](tkdb::Session& s, Outcome& out, GetSNRInfoByClientIdAndVolIdV3Ret_t& ret) {
-                   int rc = volumes().byId(s, a.volumeId, ret.volume);
-                   if (rc == 100) return out.refuse(missing("volume", a.volumeId));
-                   if (rc != 0) return out.db(rc);
-                   SNRVolumeDeviceNameV4Record_t device;
-                   rc = deviceNames().selectOne(s, "WHERE \"hostId\" = ? AND \"volumeId\" = ?",
-                                                {a.clientId, a.volumeId}, device);
-                   if (rc == 100) {
-                     return out.refuse("client " + std::to_string(a.clientId) + " has no device of volume " +
-                                       std::to_string(a.volumeId));
-                   }
-                   if (rc != 0) return out.db(rc);
-                   assignVersion(ret.deviceName, device);
-                   return out.db(mountPoints().select(s, "WHERE \"deviceNameId\" = ?", {device.deviceNameId},
-                                                      ret.mountPoints));
-                 });
+  return runCall(
+      {"GetSNRInfoByClientAndVol", 3, {a.clientId, a.volumeId}}, nullptr, r,
+      [&](tkdb::Session& s, Outcome& out, GetSNRInfoByClientIdAndVolIdV3Ret_t& ret) {
+        int rc = volumes().byId(s, a.volumeId, ret.volume);
+        if (rc == 100) return out.refuse(missing("volume", a.volumeId));
+        if (rc != 0) return out.db(rc);
+        SNRVolumeDeviceNameV4Record_t device;
+        rc = deviceNames().selectOne(s, "WHERE \"hostId\" = ? AND \"volumeId\" = ?", {a.clientId, a.volumeId}, device);
+        if (rc == 100) {
+          return out.refuse("client " + std::to_string(a.clientId) + " has no device of volume " +
+                            std::to_string(a.volumeId));
+        }
+        if (rc != 0) return out.db(rc);
+        assignVersion(ret.deviceName, device);
+        return out.db(mountPoints().select(s, "WHERE \"deviceNameId\" = ?", {device.deviceNameId}, ret.mountPoints));
+      });
 }

@@ -1,8 +1,8 @@
 // The service's calls about file-level recovery (consistency points,
 // snapshots, their mounts and shares), replication sets and fan-in
 // recovery points.
-#include "platform/replicadb/ReplicaDBClient.h"
 #include "platform/replicadb/ReplicaCall.h"
+#include "platform/replicadb/ReplicaDBClient.h"
 #include "platform/replicadb/ReplicaTables.h"
 
 using namespace tkreplicadb;
@@ -39,7 +39,8 @@ bool ReplicaDBClient::QueryFLRConsistencyPointsByFLRSetId(const QueryFLRConsiste
                                                           QueryFLRConsistencyPointsByFLRSetIdRet_t& r) {
   return runCall({"QueryFLRConsistencyPointsByFLRSetId", 1, {a.flrSetId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, QueryFLRConsistencyPointsByFLRSetIdRet_t& ret) {
-                   int rc = consistencyPoints().select(s, "WHERE \"flrSetId\" = ?", {a.flrSetId}, ret.consistencyPoints);
+                   int rc =
+                       consistencyPoints().select(s, "WHERE \"flrSetId\" = ?", {a.flrSetId}, ret.consistencyPoints);
                    return listOrNone(out, rc, ret, "of FLR set " + std::to_string(a.flrSetId));
                  });
 }
@@ -54,7 +55,8 @@ bool ReplicaDBClient::DelCP(const DelCPArgs_t& a, DelCPRet_t& r) {
     const std::string snaps = "(SELECT \"snapId\" FROM \"FLRSnapshot\" WHERE \"cpId\" = ?)";
     for (const std::string& sql :
          {"DELETE FROM \"FLRSnapNetworkShare\" WHERE \"mountPointId\" IN (SELECT \"mountPointId\" FROM "
-          "\"FLRSnapMountPoint\" WHERE \"snapId\" IN " + snaps + ")",
+          "\"FLRSnapMountPoint\" WHERE \"snapId\" IN " +
+              snaps + ")",
           "DELETE FROM \"FLRSnapMountPoint\" WHERE \"snapId\" IN " + snaps,
           "DELETE FROM \"FLRSnapPair\" WHERE \"snapId\" IN " + snaps,
           "DELETE FROM \"FLRPairPath\" WHERE \"snapId\" IN " + snaps,
@@ -76,7 +78,8 @@ bool ReplicaDBClient::QueryCDRSnapBySnapId(const QueryCDRSnapBySnapIdArgs_t& a, 
 bool ReplicaDBClient::QueryFLRSnapshotsByCPId(const QueryFLRSnapshotsByCPIdArgs_t& a, QueryFLRSnapshotsByCPIdRet_t& r) {
   return runCall({"QueryFLRSnapshotsByCPId", 1, {a.cpId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, QueryFLRSnapshotsByCPIdRet_t& ret) {
-                   const std::string ofCp = "WHERE \"snapId\" IN (SELECT \"snapId\" FROM \"FLRSnapshot\" WHERE \"cpId\" = ?)";
+                   const std::string ofCp =
+                       "WHERE \"snapId\" IN (SELECT \"snapId\" FROM \"FLRSnapshot\" WHERE \"cpId\" = ?)";
                    int rc = flrSnapshots().select(s, "WHERE \"cpId\" = ?", {a.cpId}, ret.snapshots);
                    if (rc == 0) rc = flrSnapPairs().select(s, ofCp, {a.cpId}, ret.pairs);
                    if (rc == 0) rc = flrPairPaths().select(s, ofCp, {a.cpId}, ret.pairPaths);
@@ -84,7 +87,8 @@ bool ReplicaDBClient::QueryFLRSnapshotsByCPId(const QueryFLRSnapshotsByCPIdArgs_
                    if (rc == 0) {
                      rc = flrShares().select(s,
                                              "WHERE \"mountPointId\" IN (SELECT \"mountPointId\" FROM "
-                                             "\"FLRSnapMountPoint\" " + ofCp + ")",
+                                             "\"FLRSnapMountPoint\" " +
+                                                 ofCp + ")",
                                              {a.cpId}, ret.shares);
                    }
                    return out.db(rc);
@@ -173,7 +177,8 @@ bool ReplicaDBClient::QueryRPByDstClientIdAndVolName(const QueryRPByDstClientIdA
                  });
 }
 
-bool ReplicaDBClient::QueryFanInRPDetails(const QueryFanInDetailInfoByRPIdArgs_t& a, QueryFanInDetailInfoByRPIdRet_t& r) {
+bool ReplicaDBClient::QueryFanInRPDetails(const QueryFanInDetailInfoByRPIdArgs_t& a,
+                                          QueryFanInDetailInfoByRPIdRet_t& r) {
   return runCall({"QueryFanInRPDetails", 1, {a.rpId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, QueryFanInDetailInfoByRPIdRet_t& ret) {
                    return out.db(fanInDetails().select(s, "WHERE \"rpId\" = ? ORDER BY rowid", {a.rpId}, ret.details));

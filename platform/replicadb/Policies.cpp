@@ -1,7 +1,7 @@
 // The service's calls about replication policies, the subclients that use
 // them, and the snapshot engines and snapshot parameters of volumes.
-#include "platform/replicadb/ReplicaDBClient.h"
 #include "platform/replicadb/ReplicaCall.h"
+#include "platform/replicadb/ReplicaDBClient.h"
 #include "platform/replicadb/ReplicaTables.h"
 #include "platform/replicadb/Versions.h"
 
@@ -65,7 +65,8 @@ bool ReplicaDBClient::GetSCListByQRPolicy(const GetQRSCListByPolicyArgs_t& a, Ge
   return runCall({"GetSCListByQRPolicy", 1, {a.policyId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, GetQRSCListByPolicyRet_t& ret) {
                    // The application types given restrict the subclients; none: every one.
-                   std::string sql = "SELECT DISTINCT \"subclientId\" FROM \"QRPolicySubclient\" WHERE \"policyId\" = ?";
+                   std::string sql =
+                       "SELECT DISTINCT \"subclientId\" FROM \"QRPolicySubclient\" WHERE \"policyId\" = ?";
                    std::vector<tkdb::DbValue> params{a.policyId};
                    if (!a.values.empty()) {
                      sql += " AND \"appType\" IN (";
@@ -129,25 +130,24 @@ bool ReplicaDBClient::QueryVolSnapParams(const QueryVolSnapParamsV2Args_t& a, Qu
 }
 
 bool ReplicaDBClient::UpdateVolSnapParams(const UpdateVolSnapParamsV2Args_t& a, UpdateVolSnapParamsV2Ret_t& r) {
-  return runCall({"UpdateVolSnapParams", 2, {a.params.volumeId}}, nullptr, r,
-                 [&](tkdb::Session& s, Outcome& out, UpdateVolSnapParamsV2Ret_t&) {
-                   int changed = 0;
-                   int rc = volSnapParams().update(s, a.params, kWholeRecord, changed);
-                   if (rc != 0) return out.db(rc);
-                   return changed == 0
-                              ? out.refuse("volume " + std::to_string(a.params.volumeId) + " has no snapshot parameters")
-                              : 0;
-                 });
+  return runCall(
+      {"UpdateVolSnapParams", 2, {a.params.volumeId}}, nullptr, r,
+      [&](tkdb::Session& s, Outcome& out, UpdateVolSnapParamsV2Ret_t&) {
+        int changed = 0;
+        int rc = volSnapParams().update(s, a.params, kWholeRecord, changed);
+        if (rc != 0) return out.db(rc);
+        return changed == 0 ? out.refuse("volume " + std::to_string(a.params.volumeId) + " has no snapshot parameters")
+                            : 0;
+      });
 }
 
 bool ReplicaDBClient::RemoveVolSnapParams(const RemoveVolSnapParamArgs_t& a, RemoveVolSnapParamRet_t& r) {
-  return runCall({"RemoveVolSnapParams", 1, {a.volumeId}}, nullptr, r,
-                 [&](tkdb::Session& s, Outcome& out, RemoveVolSnapParamRet_t&) {
-                   int changed = 0;
-                   int rc = volSnapParams().remove(s, "WHERE \"volumeId\" = ?", {a.volumeId}, changed);
-                   if (rc != 0) return out.db(rc);
-                   return changed == 0
-                              ? out.refuse("volume " + std::to_string(a.volumeId) + " has no snapshot parameters")
-                              : 0;
-                 });
+  return runCall(
+      {"RemoveVolSnapParams", 1, {a.volumeId}}, nullptr, r,
+      [&](tkdb::Session& s, Outcome& out, RemoveVolSnapParamRet_t&) {
+        int changed = 0;
+        int rc = volSnapParams().remove(s, "WHERE \"volumeId\" = ?", {a.volumeId}, changed);
+        if (rc != 0) return out.db(rc);
+        return changed == 0 ? out.refuse("volume " + std::to_string(a.volumeId) + " has no snapshot parameters") : 0;
+      });
 }

@@ -17,8 +17,8 @@ std::string missing(const char* what, long long id) {
 
 namespace detail {
 
-bool run(const Operation& op, DBtran* tran, const std::function<int(tkdb::Session&, Outcome&)>& work,
-         std::string& text, int32_t& code, bool& refused) {
+bool run(const Operation& op, DBtran* tran, const std::function<int(tkdb::Session&, Outcome&)>& work, std::string& text,
+         int32_t& code, bool& refused) {
   if (tkjournal::recording()) {
     std::vector<std::string> args{std::to_string(op.version)};
     for (long long id : op.ids) args.push_back(std::to_string(id));

@@ -66,12 +66,14 @@ class Outcome {
 namespace detail {
 // Journals the call, consults the failure script, runs `work` atomically.
 // True on success; otherwise `text`, `code` and whether the work refused.
-bool run(const Operation& op, DBtran* tran, const std::function<int(tkdb::Session&, Outcome&)>& work,
-         std::string& text, int32_t& code, bool& refused);
+bool run(const Operation& op, DBtran* tran, const std::function<int(tkdb::Session&, Outcome&)>& work, std::string& text,
+         int32_t& code, bool& refused);
 }  // namespace detail
 
 template <class Ret>
-concept HasResultCode = requires(Ret r) { r.resultCode; };
+concept HasResultCode = requires(Ret r) {
+  r.resultCode;
+};
 
 template <class Ret, class Work>
 bool runCall(const Operation& op, DBtran* tran, Ret& ret, Work work) {
@@ -80,8 +82,7 @@ bool runCall(const Operation& op, DBtran* tran, Ret& ret, Work work) {
   int32_t code = -1;
   bool refused = false;
   bool ok = detail::run(
-      op, tran, [&](tkdb::Session& session, Outcome& out) { return work(session, out, fresh); }, text, code,
-      refused);
+      op, tran, [&](tkdb::Session& session, Outcome& out) { return work(session, out, fresh); }, text, code, refused);
   // A refusal may report what it found (an id, a zero client); a failed
   // read reports nothing of what it read before it failed.
   if (ok || refused) {

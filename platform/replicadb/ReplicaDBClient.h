@@ -80,10 +80,8 @@ class ReplicaDBClient {
   bool UnconfigureDevice(const UnconfigureDeviceArgs_t& args, UnconfigureDeviceRet_t& ret);
   bool QuerySNRDevice(const QuerySNRDeviceV6Args_t& args, QuerySNRDeviceV6Ret_t& ret);
   bool QuerySNRVolDevName(const QuerySNRVolDevNameBySNRVolIdArgs_t& args, QuerySNRVolDevNameBySNRVolIdRet_t& ret);
-  bool QuerySNRVolDevName(const QuerySNRVolDevNameBySNRVolIdV2Args_t& args,
-                          QuerySNRVolDevNameBySNRVolIdV2Ret_t& ret);
-  bool QuerySNRVolDevName(const QuerySNRVolDevNameBySNRVolIdV4Args_t& args,
-                          QuerySNRVolDevNameBySNRVolIdV4Ret_t& ret);
+  bool QuerySNRVolDevName(const QuerySNRVolDevNameBySNRVolIdV2Args_t& args, QuerySNRVolDevNameBySNRVolIdV2Ret_t& ret);
+  bool QuerySNRVolDevName(const QuerySNRVolDevNameBySNRVolIdV4Args_t& args, QuerySNRVolDevNameBySNRVolIdV4Ret_t& ret);
   bool IsDevVSSSnap(const IsDevVSSSnapArgs_t& args, IsDevVSSSnapRet_t& ret);
   bool GetSNRInfoByClientAndVol(const GetSNRInfoByClientIdAndVolIdV3Args_t& args,
                                 GetSNRInfoByClientIdAndVolIdV3Ret_t& ret);
@@ -138,8 +136,7 @@ class ReplicaDBClient {
   // ---- replication policies
   bool AddReplicationPolicy(const AddReplicationPolicyV3Args_t& args, AddReplicationPolicyV3Ret_t& ret);
   bool DeleteReplicationPolicy(const RemoveReplicationPolicyArgs_t& args, RemoveReplicationPolicyRet_t& ret);
-  bool QueryReplicationPolicy(const QueryReplicationPolicyV2ByIdArgs_t& args,
-                              QueryReplicationPolicyV2ByIdRet_t& ret);
+  bool QueryReplicationPolicy(const QueryReplicationPolicyV2ByIdArgs_t& args, QueryReplicationPolicyV2ByIdRet_t& ret);
   bool UpdateReplicationPolicy(const UpdateReplicationPolicyV2Args_t& args, UpdateReplicationPolicyV2Ret_t& ret);
   bool GetReplicationPolicyList(GetReplicationPolicyV3ListRet_t& ret);
   bool GetSCListByQRPolicy(const GetQRSCListByPolicyArgs_t& args, GetQRSCListByPolicyRet_t& ret);

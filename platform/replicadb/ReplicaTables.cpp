@@ -60,12 +60,11 @@ const RecordTable<DN>& deviceNames() {
 
 const RecordTable<SNRVolumeMountPointRecord_t>& mountPoints() {
   using M = SNRVolumeMountPointRecord_t;
-  static const RecordTable<M> table("SNRVolumeMountPoint", column<M>("mountPointId", &M::mountPointId), true,
-                                    {column<M>("deviceNameId", &M::deviceNameId),
-                                     column<M>("mountPath", &M::mountPath),
-                                     column<M>("caseSensitive", &M::caseSensitive),
-                                     column<M>("extraFlag", &M::extraFlag)},
-                                    "\"mounted\" INTEGER NOT NULL DEFAULT 0");
+  static const RecordTable<M> table(
+      "SNRVolumeMountPoint", column<M>("mountPointId", &M::mountPointId), true,
+      {column<M>("deviceNameId", &M::deviceNameId), column<M>("mountPath", &M::mountPath),
+       column<M>("caseSensitive", &M::caseSensitive), column<M>("extraFlag", &M::extraFlag)},
+      "\"mounted\" INTEGER NOT NULL DEFAULT 0");
   return table;
 }
 
@@ -121,8 +120,7 @@ const RecordTable<QuillmereHistoryNameRecord_t>& historyNames() {
 const RecordTable<QRUserAppDefsRecord_t>& userApps() {
   using U = QRUserAppDefsRecord_t;
   static const RecordTable<U> table("QRUserAppDefs", column<U>("userAppId", &U::userAppId), true,
-                                    {column<U>("appId", &U::appId),
-                                     column<U>("appName", &U::appName, U::kMaskAppName),
+                                    {column<U>("appId", &U::appId), column<U>("appName", &U::appName, U::kMaskAppName),
                                      column<U>("appTag", &U::appTag, U::kMaskAppTag),
                                      column<U>("suspendScript", &U::suspendScript, U::kMaskSuspendScript),
                                      column<U>("resumeScript", &U::resumeScript, U::kMaskResumeScript)});
@@ -167,11 +165,10 @@ const RecordTable<FLRConsistencyPointRecord_t>& consistencyPoints() {
   using C = FLRConsistencyPointRecord_t;
   static const RecordTable<C> table(
       "FLRConsistencyPoint", column<C>("cpId", &C::cpId), true,
-      {column<C>("creationTime", &C::creationTime), column<C>("flrSetId", &C::flrSetId),
-       column<C>("jobId", &C::jobId), column<C>("item11825", &C::item11825), column<C>("item11820", &C::item11820),
-       column<C>("cpValue1", &C::cpValue1), column<C>("cpValue2", &C::cpValue2),
-       column<C>("item11819", &C::item11819), column<C>("cpValue3", &C::cpValue3),
-       column<C>("cpValue4", &C::cpValue4), column<C>("cpValue5", &C::cpValue5),
+      {column<C>("creationTime", &C::creationTime), column<C>("flrSetId", &C::flrSetId), column<C>("jobId", &C::jobId),
+       column<C>("item11825", &C::item11825), column<C>("item11820", &C::item11820),
+       column<C>("cpValue1", &C::cpValue1), column<C>("cpValue2", &C::cpValue2), column<C>("item11819", &C::item11819),
+       column<C>("cpValue3", &C::cpValue3), column<C>("cpValue4", &C::cpValue4), column<C>("cpValue5", &C::cpValue5),
        column<C>("cpValue6", &C::cpValue6)},
       "\"clientId\" INTEGER NOT NULL DEFAULT -1, \"appType\" INTEGER NOT NULL DEFAULT -1");
   return table;
@@ -179,12 +176,11 @@ const RecordTable<FLRConsistencyPointRecord_t>& consistencyPoints() {
 
 const RecordTable<FLRSnapshotRecord_t>& flrSnapshots() {
   using S = FLRSnapshotRecord_t;
-  static const RecordTable<S> table(
-      "FLRSnapshot", column<S>("snapId", &S::snapId), true,
-      {column<S>("cpId", &S::cpId), column<S>("snapName", &S::snapName),
-       column<S>("snapVolumeName", &S::snapVolumeName), column<S>("snapText3", &S::snapText3),
-       column<S>("engineType", &S::engineType), column<S>("sharePath", &S::sharePath),
-       column<S>("snapValue", &S::snapValue)});
+  static const RecordTable<S> table("FLRSnapshot", column<S>("snapId", &S::snapId), true,
+                                    {column<S>("cpId", &S::cpId), column<S>("snapName", &S::snapName),
+                                     column<S>("snapVolumeName", &S::snapVolumeName),
+                                     column<S>("snapText3", &S::snapText3), column<S>("engineType", &S::engineType),
+                                     column<S>("sharePath", &S::sharePath), column<S>("snapValue", &S::snapValue)});
   return table;
 }
 
@@ -197,9 +193,9 @@ const RecordTable<FLRSnapPairRecord_t>& flrSnapPairs() {
 
 const RecordTable<FLRPairPathRecord_t>& flrPairPaths() {
   using P = FLRPairPathRecord_t;
-  static const RecordTable<P> table("FLRPairPath", column<P>("pairId", &P::pairId), true,
-                                    {column<P>("snapId", &P::snapId), column<P>("sourcePath", &P::sourcePath),
-                                     column<P>("pairPath", &P::pairPath)});
+  static const RecordTable<P> table(
+      "FLRPairPath", column<P>("pairId", &P::pairId), true,
+      {column<P>("snapId", &P::snapId), column<P>("sourcePath", &P::sourcePath), column<P>("pairPath", &P::pairPath)});
   return table;
 }
 
@@ -212,19 +208,19 @@ const RecordTable<FLRSnapMountPointRecord_t>& flrMountPoints() {
 
 const RecordTable<FLRSnapNetworkShareRecord_t>& flrShares() {
   using S = FLRSnapNetworkShareRecord_t;
-  static const RecordTable<S> table("FLRSnapNetworkShare", column<S>("shareId", &S::shareId), true,
-                                    {column<S>("mountPointId", &S::mountPointId),
-                                     column<S>("shareName", &S::shareName)});
+  static const RecordTable<S> table(
+      "FLRSnapNetworkShare", column<S>("shareId", &S::shareId), true,
+      {column<S>("mountPointId", &S::mountPointId), column<S>("shareName", &S::shareName)});
   return table;
 }
 
 const RecordTable<RepSetVolume_t>& repSetVolumes() {
   using V = RepSetVolume_t;
-  static const RecordTable<V> table("RepSetVolume", Column<V>{}, false,
-                                    {column<V>("path", &V::path), column<V>("secondText", &V::secondText),
-                                     column<V>("clientName", &V::clientName), column<V>("value", &V::value),
-                                     column<V>("clientId", &V::clientId)},
-                                    "\"repSetId\" INTEGER NOT NULL DEFAULT -1");
+  static const RecordTable<V> table(
+      "RepSetVolume", Column<V>{}, false,
+      {column<V>("path", &V::path), column<V>("secondText", &V::secondText), column<V>("clientName", &V::clientName),
+       column<V>("value", &V::value), column<V>("clientId", &V::clientId)},
+      "\"repSetId\" INTEGER NOT NULL DEFAULT -1");
   return table;
 }
 

@@ -150,7 +150,9 @@ const RecordTable<R>& replicaTable() {
   }();
   return table;
 }
-inline const RecordTable<ReplicationVolumeV5Record_t>& replicas() { return replicaTable<ReplicationVolumeV5Record_t>(); }
+inline const RecordTable<ReplicationVolumeV5Record_t>& replicas() {
+  return replicaTable<ReplicationVolumeV5Record_t>();
+}
 
 template <class R>
 const RecordTable<R>& policyTable() {

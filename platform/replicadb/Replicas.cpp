@@ -1,7 +1,7 @@
 // The service's calls about replicas: reading, updating and deleting them,
 // their application directories, and permanent replicas.
-#include "platform/replicadb/ReplicaDBClient.h"
 #include "platform/replicadb/ReplicaCall.h"
+#include "platform/replicadb/ReplicaDBClient.h"
 #include "platform/replicadb/ReplicaTables.h"
 #include "platform/replicadb/Versions.h"
 
@@ -38,30 +38,30 @@ constexpr const char* kPermanentOf = "WHERE \"permanent\" = 1 AND \"primaryVolum
 // volume on it.
 template <class Args, class Ret>
 bool createPermanent(int version, const Args& a, Ret& r) {
-  return runCall({"CreatePermanentReplica", version, {a.sourceVolumeId}}, nullptr, r,
-                 [&](tkdb::Session& s, Outcome& out, Ret&) {
-                   SNRVolumeRecordV4_t source;
-                   int rc = volumes().byId(s, a.sourceVolumeId, source);
-                   if (rc == 100) return out.refuse(missing("volume", a.sourceVolumeId));
-                   if (rc != 0) return out.db(rc);
-                   ReplicationVolumeV5Record_t existing;
-                   rc = replicas().selectOne(s, kPermanentOf, {a.sourceVolumeId}, existing);
-                   if (rc == 0) {
-                     return out.refuse("volume " + std::to_string(a.sourceVolumeId) + " has a permanent replica");
-                   }
-                   if (rc != 100) return out.db(rc);
-                   SNRVolumeRecordV4_t snapshot;
-                   assignVersion(static_cast<decltype(a.snapshotVolume)&>(snapshot), a.snapshotVolume);
-                   int32_t volumeId = -1;
-                   if ((rc = volumes().insert(s, snapshot, volumeId)) != 0) return out.db(rc);
-                   ReplicationVolumeV5Record_t replica;
-                   replica.primaryVolumeId = a.sourceVolumeId;
-                   replica.physicalVolumeId = volumeId;
-                   int32_t replicaId = -1;
-                   if ((rc = replicas().insert(s, replica, replicaId)) != 0) return out.db(rc);
-                   return out.db(s.exec("UPDATE \"ReplicationVolume\" SET \"permanent\" = 1 WHERE \"replicaId\" = ?",
-                                        {replicaId}));
-                 });
+  return runCall(
+      {"CreatePermanentReplica", version, {a.sourceVolumeId}}, nullptr, r, [&](tkdb::Session& s, Outcome& out, Ret&) {
+        SNRVolumeRecordV4_t source;
+        int rc = volumes().byId(s, a.sourceVolumeId, source);
+        if (rc == 100) return out.refuse(missing("volume", a.sourceVolumeId));
+        if (rc != 0) return out.db(rc);
+        ReplicationVolumeV5Record_t existing;
+        rc = replicas().selectOne(s, kPermanentOf, {a.sourceVolumeId}, existing);
+        if (rc == 0) {
+          return out.refuse("volume " + std::to_string(a.sourceVolumeId) + " has a permanent replica");
+        }
+        if (rc != 100) return out.db(rc);
+        SNRVolumeRecordV4_t snapshot;
+        assignVersion(static_cast<decltype(a.snapshotVolume)&>(snapshot), a.snapshotVolume);
+        int32_t volumeId = -1;
+        if ((rc = volumes().insert(s, snapshot, volumeId)) != 0) return out.db(rc);
+        ReplicationVolumeV5Record_t replica;
+        replica.primaryVolumeId = a.sourceVolumeId;
+        replica.physicalVolumeId = volumeId;
+        int32_t replicaId = -1;
+        if ((rc = replicas().insert(s, replica, replicaId)) != 0) return out.db(rc);
+        return out.db(
+            s.exec("UPDATE \"ReplicationVolume\" SET \"permanent\" = 1 WHERE \"replicaId\" = ?", {replicaId}));
+      });
 }
 
 }  // namespace
@@ -130,30 +130,34 @@ bool ReplicaDBClient::QueryAppDirByReplicaVol(const QueryAppDirByReplicaVolArgs_
                  });
 }
 
-bool ReplicaDBClient::CreatePermanentReplica(const CreatePermanentReplicaV3Args_t& a, CreatePermanentReplicaV3Ret_t& r) {
+bool ReplicaDBClient::CreatePermanentReplica(const CreatePermanentReplicaV3Args_t& a,
+                                             CreatePermanentReplicaV3Ret_t& r) {
   return createPermanent(3, a, r);
 }
-bool ReplicaDBClient::CreatePermanentReplica(const CreatePermanentReplicaV4Args_t& a, CreatePermanentReplicaV4Ret_t& r) {
+bool ReplicaDBClient::CreatePermanentReplica(const CreatePermanentReplicaV4Args_t& a,
+                                             CreatePermanentReplicaV4Ret_t& r) {
   return createPermanent(4, a, r);
 }
 
 bool ReplicaDBClient::DeletePermanentReplica(const DeletePermanentReplicaArgs_t& a, DeletePermanentReplicaRet_t& r) {
-  return runCall({"DeletePermanentReplica", 1, {a.volumeId}}, nullptr, r,
-                 [&](tkdb::Session& s, Outcome& out, DeletePermanentReplicaRet_t&) {
-                   ReplicationVolumeV5Record_t replica;
-                   int rc = replicas().selectOne(s, kPermanentOf, {a.volumeId}, replica);
-                   if (rc == 100) {
-                     return out.refuse("volume " + std::to_string(a.volumeId) + " has no permanent replica");
-                   }
-                   int changed = 0;
-                   if (rc != 0 || (rc = replicas().remove(s, "WHERE \"replicaId\" = ?", {replica.replicaId}, changed))) {
-                     return out.db(rc);
-                   }
-                   // The snapshot device's volume goes with it unless a device name sees it.
-                   return out.db(s.exec("DELETE FROM \"SNRVolume\" WHERE \"volumeId\" = ? AND NOT EXISTS (SELECT 1 "
-                                        "FROM \"SNRVolumeDeviceNameEx\" WHERE \"volumeId\" = ?)",
-                                        {replica.physicalVolumeId, replica.physicalVolumeId}));
-                 });
+  return runCall(
+      {"DeletePermanentReplica", 1, {a.volumeId}}, nullptr, r,
+      [&](tkdb::Session& s, Outcome& out, DeletePermanentReplicaRet_t&) {
+        ReplicationVolumeV5Record_t replica;
+        int rc = replicas().selectOne(s, kPermanentOf, {a.volumeId}, replica);
+        if (rc == 100) {
+          return out.refuse("volume " + std::to_string(a.volumeId) + " has no permanent replica");
+        }
+        int changed = 0;
+        if (rc != 0 || (rc = replicas().remove(s, "WHERE \"replicaId\" = ?", {replica.replicaId}, changed))) {
+          return out.db(rc);
+        }
+        // The snapshot device's volume goes with it unless a device name sees it.
+        return out.db(
+            s.exec("DELETE FROM \"SNRVolume\" WHERE \"volumeId\" = ? AND NOT EXISTS (SELECT 1 "
+                   "FROM \"SNRVolumeDeviceNameEx\" WHERE \"volumeId\" = ?)",
+                   {replica.physicalVolumeId, replica.physicalVolumeId}));
+      });
 }
 
 bool ReplicaDBClient::QueryPermanentReplica(const QueryPermanentReplicaArgs_t& a, QueryPermanentReplicaRet_t& r) {

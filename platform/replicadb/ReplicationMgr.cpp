@@ -7,13 +7,15 @@
 using namespace tkreplicadb;
 
 bool ReplicationMgr::AddSNRDevice(const AddSNRDeviceV5Args_t& a, AddSNRDeviceV5Ret_t& r, DBtran* tran) {
-  return runCall({"ReplicationMgr::AddSNRDevice", 5, {a.deviceName.hostId}}, tran, r,
-                 [&](tkdb::Session& s, Outcome& out, AddSNRDeviceV5Ret_t& ret) { return addSNRDevice(s, out, a, ret); });
+  return runCall(
+      {"ReplicationMgr::AddSNRDevice", 5, {a.deviceName.hostId}}, tran, r,
+      [&](tkdb::Session& s, Outcome& out, AddSNRDeviceV5Ret_t& ret) { return addSNRDevice(s, out, a, ret); });
 }
 
 bool ReplicationMgr::AddMountPoint(const AddSNRMountPointArgs_t& a, AddSNRMountPointRet_t& r, DBtran* tran) {
-  return runCall({"ReplicationMgr::AddMountPoint", 1, {a.mountPoint.deviceNameId}}, tran, r,
-                 [&](tkdb::Session& s, Outcome& out, AddSNRMountPointRet_t& ret) { return addMountPoint(s, out, a, ret); });
+  return runCall(
+      {"ReplicationMgr::AddMountPoint", 1, {a.mountPoint.deviceNameId}}, tran, r,
+      [&](tkdb::Session& s, Outcome& out, AddSNRMountPointRet_t& ret) { return addMountPoint(s, out, a, ret); });
 }
 
 bool ReplicationMgr::ConfigureDevice(const ConfigureDeviceV2Args_t& a, ConfigureDeviceV2Ret_t& r, DBtran* tran) {
@@ -31,6 +33,7 @@ bool ReplicationMgr::QuerySNRVolMountPoint(const QuerySNRVolMountPointBySNRVolDe
 
 bool ReplicationMgr::UpdateSNRVolMountPoint(const UpdateSNRMountPointArgs_t& a, UpdateSNRMountPointRet_t& r,
                                             DBtran* tran) {
-  return runCall({"ReplicationMgr::UpdateSNRVolMountPoint", 1, {a.mountPoint.mountPointId}}, tran, r,
-                 [&](tkdb::Session& s, Outcome& out, UpdateSNRMountPointRet_t&) { return updateMountPoint(s, out, a); });
+  return runCall(
+      {"ReplicationMgr::UpdateSNRVolMountPoint", 1, {a.mountPoint.mountPointId}}, tran, r,
+      [&](tkdb::Session& s, Outcome& out, UpdateSNRMountPointRet_t&) { return updateMountPoint(s, out, a); });
 }

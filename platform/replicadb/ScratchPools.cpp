@@ -1,7 +1,7 @@
 // The service's calls about scratch volumes (SAN volumes set aside as
 // replica targets) and their pools.
-#include "platform/replicadb/ReplicaDBClient.h"
 #include "platform/replicadb/ReplicaCall.h"
+#include "platform/replicadb/ReplicaDBClient.h"
 #include "platform/replicadb/ReplicaTables.h"
 #include "platform/replicadb/Versions.h"
 
@@ -20,12 +20,13 @@ constexpr const char* kVolumesOfPool = "(SELECT \"volumeId\" FROM \"RVScratchVol
 
 template <class R, class Ret>
 bool updatePool(int version, const R& pool, Ret& r) {
-  return runCall({"UpdateRVScratchVolPool", version, {pool.poolId}}, nullptr, r, [&](tkdb::Session& s, Outcome& out, Ret&) {
-    int changed = 0;
-    int rc = poolTable<R>().update(s, pool, kWholeRecord, changed);
-    if (rc != 0) return out.db(rc);
-    return changed == 0 ? out.refuse(missing("scratch volume pool", pool.poolId)) : 0;
-  });
+  return runCall({"UpdateRVScratchVolPool", version, {pool.poolId}}, nullptr, r,
+                 [&](tkdb::Session& s, Outcome& out, Ret&) {
+                   int changed = 0;
+                   int rc = poolTable<R>().update(s, pool, kWholeRecord, changed);
+                   if (rc != 0) return out.db(rc);
+                   return changed == 0 ? out.refuse(missing("scratch volume pool", pool.poolId)) : 0;
+                 });
 }
 
 }  // namespace
@@ -84,9 +85,10 @@ bool ReplicaDBClient::ReleaseRVScratchVol(const ReleaseRVScratchVolumeV2Args_t& 
                      rc = replicas().remove(s, "WHERE \"replicaId\" = ?", {a.replicaId}, changed);
                    }
                    if (rc != 0) return out.db(rc);
-                   return out.db(s.exec("UPDATE \"SNRVolume\" SET \"reserved\" = 0 WHERE \"volumeId\" IN (SELECT "
-                                        "\"volumeId\" FROM \"RVScratchVolume\" WHERE \"scratchVolumeId\" = ?)",
-                                        {scratchId}));
+                   return out.db(
+                       s.exec("UPDATE \"SNRVolume\" SET \"reserved\" = 0 WHERE \"volumeId\" IN (SELECT "
+                              "\"volumeId\" FROM \"RVScratchVolume\" WHERE \"scratchVolumeId\" = ?)",
+                              {scratchId}));
                  });
 }
 
@@ -94,10 +96,12 @@ bool ReplicaDBClient::QueryRVScratchVol(const QueryRVScratchVolV6Args_t& a, Quer
   return runCall({"QueryRVScratchVol", 6, {a.scratchVolumeId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, QueryRVScratchVolV6Ret_t& ret) {
                    // -1 selects every scratch volume.
-                   const std::string pick = "(SELECT \"volumeId\" FROM \"RVScratchVolume\" WHERE ? IN (-1, "
-                                            "\"scratchVolumeId\"))";
+                   const std::string pick =
+                       "(SELECT \"volumeId\" FROM \"RVScratchVolume\" WHERE ? IN (-1, "
+                       "\"scratchVolumeId\"))";
                    const tkdb::DbValue id(a.scratchVolumeId);
-                   int rc = scratchVolumes().select(s, "WHERE ? IN (-1, \"scratchVolumeId\")", {id}, ret.scratchVolumes);
+                   int rc =
+                       scratchVolumes().select(s, "WHERE ? IN (-1, \"scratchVolumeId\")", {id}, ret.scratchVolumes);
                    if (rc == 0 && a.scratchVolumeId != -1 && ret.scratchVolumes.empty()) {
                      return out.refuse(missing("scratch volume", a.scratchVolumeId));
                    }
@@ -106,12 +110,14 @@ bool ReplicaDBClient::QueryRVScratchVol(const QueryRVScratchVolV6Args_t& a, Quer
                    if (rc == 0) {
                      rc = mountPoints().select(s,
                                                "WHERE \"deviceNameId\" IN (SELECT \"deviceNameId\" FROM "
-                                               "\"SNRVolumeDeviceNameEx\" WHERE \"volumeId\" IN " + pick + ")",
+                                               "\"SNRVolumeDeviceNameEx\" WHERE \"volumeId\" IN " +
+                                                   pick + ")",
                                                {id}, ret.mountPoints);
                    }
                    if (rc == 0) {
-                     rc = replicas().select(s, "WHERE \"scratchVolumeId\" IN (SELECT \"scratchVolumeId\" FROM "
-                                               "\"RVScratchVolume\" WHERE ? IN (-1, \"scratchVolumeId\"))",
+                     rc = replicas().select(s,
+                                            "WHERE \"scratchVolumeId\" IN (SELECT \"scratchVolumeId\" FROM "
+                                            "\"RVScratchVolume\" WHERE ? IN (-1, \"scratchVolumeId\"))",
                                             {id}, ret.replicas);
                    }
                    return out.db(rc);
@@ -190,11 +196,12 @@ bool ReplicaDBClient::GetAvailableVolFromPool(const GetAvailVolFromPoolArgs_t& a
   return runCall({"GetAvailableVolFromPool", 1, {a.poolId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, GetAvailVolFromPoolRet_t& ret) {
                    tkdb::DbRows rows;
-                   int rc = s.query("SELECT v.\"volumeId\" FROM \"RVScratchVolume\" x JOIN \"SNRVolume\" v ON "
-                                    "v.\"volumeId\" = x.\"volumeId\" WHERE x.\"poolId\" = ? AND v.\"reserved\" = 0 "
-                                    "AND NOT EXISTS (SELECT 1 FROM \"ReplicationVolume\" r WHERE "
-                                    "r.\"scratchVolumeId\" = x.\"scratchVolumeId\") ORDER BY x.\"scratchVolumeId\"",
-                                    {a.poolId}, rows);
+                   int rc = s.query(
+                       "SELECT v.\"volumeId\" FROM \"RVScratchVolume\" x JOIN \"SNRVolume\" v ON "
+                       "v.\"volumeId\" = x.\"volumeId\" WHERE x.\"poolId\" = ? AND v.\"reserved\" = 0 "
+                       "AND NOT EXISTS (SELECT 1 FROM \"ReplicationVolume\" r WHERE "
+                       "r.\"scratchVolumeId\" = x.\"scratchVolumeId\") ORDER BY x.\"scratchVolumeId\"",
+                       {a.poolId}, rows);
                    for (const tkdb::DbRow& row : rows) ret.volumeIds.push_back(static_cast<int32_t>(row[0].i));
                    return out.db(rc);
                  });
@@ -208,7 +215,8 @@ bool ReplicaDBClient::GetClientIdByPoolId(const GetClientIdByPoolIdArgs_t& a, Ge
                    if (rc != 0) return out.db(rc);
                    tkdb::DbRow row;
                    rc = s.queryOne(std::string("SELECT \"hostId\" FROM \"SNRVolumeDeviceNameFull\" WHERE "
-                                               "\"volumeId\" IN ") + kVolumesOfPool + " ORDER BY \"deviceNameId\" LIMIT 1",
+                                               "\"volumeId\" IN ") +
+                                       kVolumesOfPool + " ORDER BY \"deviceNameId\" LIMIT 1",
                                    {a.poolId}, row);
                    if (rc == 100) {
                      ret.clientId = 0;
@@ -229,7 +237,8 @@ bool ReplicaDBClient::UpdateCostToVolsInPool(const UpdateCostCategoryToVolsInPoo
                    if (rc == 100) return out.refuse(missing("scratch volume pool", a.poolId));
                    if (rc != 0) return out.db(rc);
                    return out.db(s.exec(std::string("UPDATE \"SNRVolume\" SET \"costCategoryId\" = ? WHERE "
-                                                    "\"volumeId\" IN ") + kVolumesOfPool,
+                                                    "\"volumeId\" IN ") +
+                                            kVolumesOfPool,
                                         {a.costCategoryId, a.poolId}));
                  });
 }

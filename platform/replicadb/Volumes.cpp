@@ -120,8 +120,9 @@ bool ReplicaDBClient::ReserveSNRVolume(const ReserveSNRVolumeListArgs_t& a, Rese
 }
 
 bool ReplicaDBClient::AddSNRMountPoint(const AddSNRMountPointArgs_t& a, AddSNRMountPointRet_t& r) {
-  return runCall({"AddSNRMountPoint", 1, {a.mountPoint.deviceNameId}}, nullptr, r,
-                 [&](tkdb::Session& s, Outcome& out, AddSNRMountPointRet_t& ret) { return addMountPoint(s, out, a, ret); });
+  return runCall(
+      {"AddSNRMountPoint", 1, {a.mountPoint.deviceNameId}}, nullptr, r,
+      [&](tkdb::Session& s, Outcome& out, AddSNRMountPointRet_t& ret) { return addMountPoint(s, out, a, ret); });
 }
 
 bool ReplicaDBClient::RemoveSNRMountPoint(const RemoveSNRMountPointArgs_t& a, RemoveSNRMountPointRet_t& r) {
@@ -144,7 +145,8 @@ bool ReplicaDBClient::QuerySNRMountPointBySNRVolId(const QuerySNRMountPointBySNR
                    std::vector<SNRVolumeMountPointRecord_t> found;
                    int rc = mountPoints().select(s, where, {a.volumeId}, found);
                    tkdb::DbRows marks;
-                   if (rc == 0) rc = s.query("SELECT \"mounted\" FROM \"SNRVolumeMountPoint\" " + where, {a.volumeId}, marks);
+                   if (rc == 0)
+                     rc = s.query("SELECT \"mounted\" FROM \"SNRVolumeMountPoint\" " + where, {a.volumeId}, marks);
                    if (rc != 0) return out.db(rc);
                    for (std::size_t i = 0; i < found.size() && i < marks.size(); ++i) {
                      ret.mountPoints.push_back(SNRVolumeMountPointExRecord_t{marks[i][0].i != 0, found[i]});

@@ -43,30 +43,54 @@ inline void failNext(const std::string& operation, int code, const std::string& 
 template <class R>
 const tkreplicadb::RecordTable<R>& tableOf() {
   using namespace tkreplicadb;
-  if constexpr (std::is_same_v<R, SNRVolumeRecordV4_t>) return volumes();
-  else if constexpr (std::is_same_v<R, SNRVolumeDeviceNameV4Record_t>) return deviceNames();
-  else if constexpr (std::is_same_v<R, SNRVolumeMountPointRecord_t>) return mountPoints();
-  else if constexpr (std::is_same_v<R, RVScratchVolumeV2Record_t>) return scratchVolumes();
-  else if constexpr (std::is_same_v<R, RVScratchVolumePoolV3Record_t>) return pools();
-  else if constexpr (std::is_same_v<R, ReplicationVolumeV5Record_t>) return replicas();
-  else if constexpr (std::is_same_v<R, ReplicationPolicyV3Record_t>) return policies();
-  else if constexpr (std::is_same_v<R, SnapEngineInfoV3Record_t>) return snapEngines();
-  else if constexpr (std::is_same_v<R, VolSnapParamsV2Record_t>) return volSnapParams();
-  else if constexpr (std::is_same_v<R, QRApplianceRecord_t>) return appliances();
-  else if constexpr (std::is_same_v<R, QuillmereHistoryNameRecord_t>) return historyNames();
-  else if constexpr (std::is_same_v<R, QRUserAppDefsRecord_t>) return userApps();
-  else if constexpr (std::is_same_v<R, QRCopyMgrCtrlRecord_t>) return copyManagers();
-  else if constexpr (std::is_same_v<R, VEHostRecord_t>) return veHosts();
-  else if constexpr (std::is_same_v<R, QRVolumeApp_t>) return replicaApps();
-  else if constexpr (std::is_same_v<R, ApplicationDirsRecord_t>) return appDirs();
-  else if constexpr (std::is_same_v<R, FLRConsistencyPointRecord_t>) return consistencyPoints();
-  else if constexpr (std::is_same_v<R, FLRSnapshotRecord_t>) return flrSnapshots();
-  else if constexpr (std::is_same_v<R, FLRSnapPairRecord_t>) return flrSnapPairs();
-  else if constexpr (std::is_same_v<R, FLRPairPathRecord_t>) return flrPairPaths();
-  else if constexpr (std::is_same_v<R, FLRSnapMountPointRecord_t>) return flrMountPoints();
-  else if constexpr (std::is_same_v<R, FLRSnapNetworkShareRecord_t>) return flrShares();
-  else if constexpr (std::is_same_v<R, RepSetVolume_t>) return repSetVolumes();
-  else if constexpr (std::is_same_v<R, RPInfo1Record_t>) return recoveryPoints();
+  if constexpr (std::is_same_v<R, SNRVolumeRecordV4_t>)
+    return volumes();
+  else if constexpr (std::is_same_v<R, SNRVolumeDeviceNameV4Record_t>)
+    return deviceNames();
+  else if constexpr (std::is_same_v<R, SNRVolumeMountPointRecord_t>)
+    return mountPoints();
+  else if constexpr (std::is_same_v<R, RVScratchVolumeV2Record_t>)
+    return scratchVolumes();
+  else if constexpr (std::is_same_v<R, RVScratchVolumePoolV3Record_t>)
+    return pools();
+  else if constexpr (std::is_same_v<R, ReplicationVolumeV5Record_t>)
+    return replicas();
+  else if constexpr (std::is_same_v<R, ReplicationPolicyV3Record_t>)
+    return policies();
+  else if constexpr (std::is_same_v<R, SnapEngineInfoV3Record_t>)
+    return snapEngines();
+  else if constexpr (std::is_same_v<R, VolSnapParamsV2Record_t>)
+    return volSnapParams();
+  else if constexpr (std::is_same_v<R, QRApplianceRecord_t>)
+    return appliances();
+  else if constexpr (std::is_same_v<R, QuillmereHistoryNameRecord_t>)
+    return historyNames();
+  else if constexpr (std::is_same_v<R, QRUserAppDefsRecord_t>)
+    return userApps();
+  else if constexpr (std::is_same_v<R, QRCopyMgrCtrlRecord_t>)
+    return copyManagers();
+  else if constexpr (std::is_same_v<R, VEHostRecord_t>)
+    return veHosts();
+  else if constexpr (std::is_same_v<R, QRVolumeApp_t>)
+    return replicaApps();
+  else if constexpr (std::is_same_v<R, ApplicationDirsRecord_t>)
+    return appDirs();
+  else if constexpr (std::is_same_v<R, FLRConsistencyPointRecord_t>)
+    return consistencyPoints();
+  else if constexpr (std::is_same_v<R, FLRSnapshotRecord_t>)
+    return flrSnapshots();
+  else if constexpr (std::is_same_v<R, FLRSnapPairRecord_t>)
+    return flrSnapPairs();
+  else if constexpr (std::is_same_v<R, FLRPairPathRecord_t>)
+    return flrPairPaths();
+  else if constexpr (std::is_same_v<R, FLRSnapMountPointRecord_t>)
+    return flrMountPoints();
+  else if constexpr (std::is_same_v<R, FLRSnapNetworkShareRecord_t>)
+    return flrShares();
+  else if constexpr (std::is_same_v<R, RepSetVolume_t>)
+    return repSetVolumes();
+  else if constexpr (std::is_same_v<R, RPInfo1Record_t>)
+    return recoveryPoints();
   else {
     static_assert(std::is_same_v<R, FanInDetail_t>, "a record kind of the replica database");
     return fanInDetails();
@@ -109,7 +133,8 @@ inline int32_t seedDeviceName(const SNRVolumeDeviceNameV4Record_t& record) {
 // Records with columns that are no field of theirs.
 inline int32_t seedConsistencyPoint(const FLRConsistencyPointRecord_t& cp, int32_t clientId, int32_t appType) {
   int32_t id = seed(cp);
-  exec("UPDATE \"FLRConsistencyPoint\" SET \"clientId\" = ?, \"appType\" = ? WHERE \"cpId\" = ?", {clientId, appType, id});
+  exec("UPDATE \"FLRConsistencyPoint\" SET \"clientId\" = ?, \"appType\" = ? WHERE \"cpId\" = ?",
+       {clientId, appType, id});
   return id;
 }
 inline void seedRepSetVolume(const RepSetVolume_t& volume, int32_t repSetId) {
@@ -118,7 +143,8 @@ inline void seedRepSetVolume(const RepSetVolume_t& volume, int32_t repSetId) {
 }
 inline int32_t seedRecoveryPoint(const RPInfo1Record_t& rp, int32_t destClientId, const std::string& volumeName) {
   int32_t id = seed(rp);
-  exec("UPDATE \"RPInfo1\" SET \"destClientId\" = ?, \"volumeName\" = ? WHERE \"rpId\" = ?", {destClientId, volumeName, id});
+  exec("UPDATE \"RPInfo1\" SET \"destClientId\" = ?, \"volumeName\" = ? WHERE \"rpId\" = ?",
+       {destClientId, volumeName, id});
   return id;
 }
 inline void seedFanInDetail(const FanInDetail_t& detail, int32_t rpId) {
@@ -133,13 +159,15 @@ inline void seedSubclientVolume(int32_t volumeId) {
   exec("INSERT INTO \"QRSubclientVolume\" (\"volumeId\") VALUES (?)", {volumeId});
 }
 inline void seedVSSSnapDevice(int32_t deviceNameId, const std::string& text1, const std::string& text2) {
-  exec("INSERT OR REPLACE INTO \"VSSSnapDevice\" (\"deviceNameId\", \"snapshotText1\", \"snapshotText2\") VALUES "
-       "(?, ?, ?)",
-       {deviceNameId, text1, text2});
+  exec(
+      "INSERT OR REPLACE INTO \"VSSSnapDevice\" (\"deviceNameId\", \"snapshotText1\", \"snapshotText2\") VALUES "
+      "(?, ?, ?)",
+      {deviceNameId, text1, text2});
 }
 // Whether something is mounted on a mount point now.
 inline void setMounted(int32_t mountPointId, bool mounted) {
-  exec("UPDATE \"SNRVolumeMountPoint\" SET \"mounted\" = ? WHERE \"mountPointId\" = ?", {mounted ? 1 : 0, mountPointId});
+  exec("UPDATE \"SNRVolumeMountPoint\" SET \"mounted\" = ? WHERE \"mountPointId\" = ?",
+       {mounted ? 1 : 0, mountPointId});
 }
 
 // Every stored record of a kind, in id order.

@@ -173,7 +173,8 @@ TEST_F(Operations, InstallationRecordsAreListedAsStored) {
 TEST_F(Operations, DeletingAConsistencyPointTakesItsSnapshotsMountsAndSharesAlong) {
   const int32_t cp = testkit::replicadb::seedConsistencyPoint(FLRConsistencyPointRecord_t::empty(), 5, 1);
   const int32_t other = testkit::replicadb::seedConsistencyPoint(FLRConsistencyPointRecord_t::empty(), 5, 1);
-  const int32_t snap = testkit::replicadb::seed(FLRSnapshotRecord_t(-1, cp, "s1", "vol", "filer / path", 4, "share", 0));
+  const int32_t snap =
+      testkit::replicadb::seed(FLRSnapshotRecord_t(-1, cp, "s1", "vol", "filer / path", 4, "share", 0));
   const int32_t otherSnap = testkit::replicadb::seed(FLRSnapshotRecord_t(-1, other, "s2", nullptr, nullptr, 2, "", 0));
   testkit::replicadb::seed(FLRSnapPairRecord_t{-1, snap, 2013});
   testkit::replicadb::seed(FLRPairPathRecord_t{-1, snap, "src", "pair"});

@@ -40,7 +40,8 @@ TEST_F(Failures, AnInjectedFailureReportsItsTextAndCodeAndTouchesNothing) {
   ConfigureDeviceV2Ret_t configured;
   EXPECT_FALSE(manager_.ConfigureDevice(ConfigureDeviceV2Args_t{}, configured, nullptr));
   EXPECT_EQ("locked", configured.errorText);
-  EXPECT_EQ(before, tktest::DatabaseDump::take()) << tktest::DatabaseDump::describeChanges(before, tktest::DatabaseDump::take());
+  EXPECT_EQ(before, tktest::DatabaseDump::take())
+      << tktest::DatabaseDump::describeChanges(before, tktest::DatabaseDump::take());
   // The failure was for the next call only.
   EXPECT_TRUE(client_.RemoveRVScratchVolPool(args, ret)) << ret.errorText;
 }
@@ -131,7 +132,8 @@ TEST_F(Failures, ABrowseThatFailsAtAnyStepReportsNothingOfWhatItReadBefore) {
   plan.setup = [] {};
   plan.request = [&] { ok = client_.BrowseByClientId(BrowseByClientIdV2Args_t(5), ret); };
   plan.check = [&](const tktest::SweepRun& run) -> std::string {
-    if (run.k == 0) return ok && ret.replicas.size() == 1 && ret.volumes.size() == 2 ? "" : "the clean run is incomplete";
+    if (run.k == 0)
+      return ok && ret.replicas.size() == 1 && ret.volumes.size() == 2 ? "" : "the clean run is incomplete";
     if (ok) return "a failed step reported success";
     if (ret.errorText.empty()) return "a failure without a text";
     return ret.replicas.empty() && ret.volumes.empty() && ret.deviceNames.empty() && ret.mountPoints.empty()
