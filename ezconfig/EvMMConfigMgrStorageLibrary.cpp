@@ -370,7 +370,15 @@ bool admit(StorageLibraryRequest& w, std::string& xml) {
          checkRightsAndLock(w);
 }
 
+}  // namespace
+
+// ---------------------------------------------------------------- the working record
+
+namespace tkezconfig {
+
 // ---------------------------------------------------------------- completion
+
+namespace {
 
 void setNumber(CNMessageBase& info, const tkxml::FieldDef& field, long long value) {
   info.setint64(field.ordinal, field.tag, value, Info::kClassHash, field.hash);
@@ -396,8 +404,9 @@ void fillResponse(StorageLibraryRequest& w) {
   setText(info, Info::kMountPathName, second ? w.secondMountPathName : w.mountPathName);
 }
 
-// Step 12: answers into the buffer and releases the lock.
-void complete(StorageLibraryRequest& w, const StorageLibResult& result, std::string& xml) {
+}  // namespace
+
+void completeStorageLibRequest(StorageLibraryRequest& w, const StorageLibResult& result, std::string& xml) {
   if (result.outcome == StorageLibOutcome::kFailure && w.code == 0) {
     // A failure is never answered as a success, whatever code it carried.
     w.code = -1;
@@ -432,12 +441,6 @@ void complete(StorageLibraryRequest& w, const StorageLibResult& result, std::str
   }
   w.releaseLock();
 }
-
-}  // namespace
-
-// ---------------------------------------------------------------- the working record
-
-namespace tkezconfig {
 
 StorageLibraryRequest::StorageLibraryRequest(MessageInfo& requestRecord)
     : record(requestRecord),
@@ -481,6 +484,6 @@ int EvMMConfigMgr::onMsgConfigStorageLibrary(MessageInfo* request, std::string& 
       break;
     }
   }
-  complete(work, result, xml);
+  tkezconfig::completeStorageLibRequest(work, result, xml);
   return 0;
 }

@@ -137,4 +137,12 @@ struct StorageLibraryRequest {
   void releaseLock();
 };
 
+// Completes the request into `xml` and releases its lock: a success answers
+// EVGui::ConfigureStorageLibraryResp (with the description filled from the
+// working values, unless it is a force delete's), a failure EVGui::GenericResp
+// with the code and text (code -1 when the failure carried 0), after
+// deleting the cloud storage provisioned for a create or an add that made
+// nothing. `xml` is emptied when the answer cannot be written.
+void completeStorageLibRequest(StorageLibraryRequest& work, const StorageLibResult& result, std::string& xml);
+
 }  // namespace tkezconfig

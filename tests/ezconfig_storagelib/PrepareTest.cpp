@@ -1,7 +1,8 @@
 // The preparation shared by the storage-library operations: the mount path
 // found by name, the device found by alias, the installation-directory
 // guard, the media agent's version for cloud storage, the credentials and
-// their limits, and what provisioning reads back into the request.
+// their limits, and what provisioning reads back into the request; and the
+// completion that answers for every operation.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -282,6 +283,56 @@ TEST_F(Prepare, CredentialsThatDoNotFitTheirBuffersAreRefusedBeforeAnyChange) {
   EXPECT_TRUE(testkit::cloud::journal().calls("provisionStorage").empty());
   // A name that fits exactly is taken.
   EXPECT_TRUE(prepare(work({{43, 3}, {7, kMa2}, {28, std::string(2047, 'u')}})));
+}
+
+// ---------------------------------------------------------------- completion
+
+using tkezconfig::StorageLibOutcome;
+using tkezconfig::StorageLibResult;
+
+TEST_F(Prepare, AFailureThatCarriesCodeZeroIsAnsweredAsAFailure) {
+  StorageLibraryRequest& w = work({{43, 32}, {7, kMa2}});
+  std::string xml;
+  tkezconfig::completeStorageLibRequest(w, StorageLibResult{StorageLibOutcome::kFailure, false}, xml);
+  const Answer a = decode(xml);
+  expectRefused(a, "The storage library operation failed.");
+  // An operation's own non-zero code is kept.
+  StorageLibraryRequest& own = work({{43, 32}, {7, kMa2}});
+  own.fail("refused by the service", 0x1234);
+  tkezconfig::completeStorageLibRequest(own, StorageLibResult{StorageLibOutcome::kFailure, false}, xml);
+  EXPECT_EQ(decode(xml).code, 0x1234);
+  EXPECT_EQ(decode(xml).text, "refused by the service");
+}
+
+TEST_F(Prepare, CloudStorageThatACreatedLibraryUsesIsKeptWhenTheRequestFailsLater) {
+  for (const bool created : {false, true}) {
+    SCOPED_TRACE(created);
+    testkit::cloud::reset();
+    StorageLibraryRequest& w = work({{43, 1}, {7, kMa2}, {24, "/bucket"}, {42, 400}});
+    ASSERT_TRUE(prepare(w)) << w.text;
+    w.fail("the audit failed");
+    std::string xml;
+    tkezconfig::completeStorageLibRequest(w, StorageLibResult{StorageLibOutcome::kFailure, created}, xml);
+    expectRefused(decode(xml), "the audit failed");
+    EXPECT_EQ(testkit::cloud::storages().size(), created ? 1u : 0u);
+    EXPECT_EQ(testkit::cloud::journal().count("deleteStorage"), created ? 0u : 1u);
+  }
+}
+
+TEST_F(Prepare, ASuccessfulForceDeleteAnswersAnEmptySuccessResponse) {
+  StorageLibraryRequest& w = work({{43, 8192}, {1, kDiskLib}, {8, "disklib"}});
+  std::string xml;
+  tkezconfig::completeStorageLibRequest(w, StorageLibResult{StorageLibOutcome::kForceDeleteSuccess, false}, xml);
+  EXPECT_EQ(xml, "<EVGui_ConfigureStorageLibraryResp/>");
+  StorageLibraryRequest& done = work({{43, 32}, {1, kDiskLib}, {8, "disklib"}, {44, "ab12"}});
+  done.libraryId = kDiskLib;
+  done.libraryName = "disklib";
+  done.serialNumber = "AB12";
+  tkezconfig::completeStorageLibRequest(done, StorageLibResult{StorageLibOutcome::kSuccess, false}, xml);
+  const Answer a = decode(xml);
+  ASSERT_TRUE(a.success) << xml;
+  EXPECT_EQ(a.number(Info::kLibraryId), kDiskLib);
+  EXPECT_EQ(a.string(Info::kSerialNumber), "AB12");
 }
 
 }  // namespace
