@@ -41,6 +41,7 @@ constexpr const char* kTextModelUninitialized = "Failed to initialize the media 
 constexpr const char* kTextUserNameTooLong =
     "The user name and the encrypted proxy password together are longer than 2047 bytes.";
 constexpr const char* kTextPasswordTooLong = "The encrypted password is longer than 1023 bytes.";
+constexpr const char* kTextNotEncrypted = "A password of the request could not be encrypted.";
 
 // Oldest media agent that takes cloud storage: release 16, service pack 20.
 constexpr int kCloudRelease = 16;
@@ -99,7 +100,11 @@ bool prepareUserName(StorageLibraryRequest& w, const CNMessageBase& info, std::s
   out = MyUTF8Text(name);
   const std::string proxy = plainPassword(info, Info::kProxyPassword);
   std::string proxyEncrypted;
-  if (!proxy.empty() && !encrypted(proxy, proxyEncrypted)) proxyEncrypted.assign(kEncryptSize, 'x');
+  if (!proxy.empty() && !encrypted(proxy, proxyEncrypted)) {
+    EvDebug::Error(kTag, "%s", kTextNotEncrypted);
+    w.fail(kTextNotEncrypted);
+    return false;
+  }
   if (out.size() + proxyEncrypted.size() > tkezconfig::kUserNameBufferSize - 1) {
     EvDebug::Error(kTag, "%s", kTextUserNameTooLong);
     w.fail(kTextUserNameTooLong);
@@ -115,7 +120,9 @@ bool preparePassword(StorageLibraryRequest& w, const CNMessageBase& info, bool p
   if (plain) {
     out = text;
   } else if (!encrypted(text, out)) {
-    out.assign(kEncryptSize, 'x');
+    EvDebug::Error(kTag, "%s", kTextNotEncrypted);
+    w.fail(kTextNotEncrypted);
+    return false;
   }
   if (out.size() > tkezconfig::kPasswordBufferSize - 1) {
     out.clear();

@@ -281,6 +281,11 @@ TEST_F(Prepare, CredentialsThatDoNotFitTheirBuffersAreRefusedBeforeAnyChange) {
   expectFailed(password, "The encrypted password is longer than 1023 bytes.");
   // Nothing was provisioned.
   EXPECT_TRUE(testkit::cloud::journal().calls("provisionStorage").empty());
+  // A password that cannot be encrypted is refused as well.
+  testkit::security::journal().injectFailure("encrypt", -1, "cipher unavailable");
+  StorageLibraryRequest& failed = work({{43, 3}, {7, kMa2}, {32, "pw"}});
+  EXPECT_FALSE(prepare(failed));
+  expectFailed(failed, "A password of the request could not be encrypted.");
   // A name that fits exactly is taken.
   EXPECT_TRUE(prepare(work({{43, 3}, {7, kMa2}, {28, std::string(2047, 'u')}})));
 }
