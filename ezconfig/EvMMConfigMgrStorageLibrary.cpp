@@ -288,56 +288,72 @@ bool mayDelete(StorageLibraryRequest& w, EvSecurityCheck& security, bool& refuse
   return true;
 }
 
-// Steps 8 and 9: rights and the lock. False when refused.
-bool checkRightsAndLock(StorageLibraryRequest& w) {
-  const unsigned long user = w.record.userId;
-  const std::string login = w.record.loginName();
+// Step 8: the vault lock needs installation rights. False when refused.
+bool vaultLockAllowed(StorageLibraryRequest& w) {
   EvSecurityCheck security(w.record.sequenceNumber);
+  if (security.canManageTarnkeep(w.record.userId, kTarnfoldId)) return true;
+  EvDebug::Error(kTag, "UserId [%d, %s] tarnfoldId [%lu]", static_cast<int>(w.record.userId),
+                 w.record.loginName().c_str(), static_cast<unsigned long>(w.record.objectHandle));
+  refuseRights(w, responseString(security));
+  return false;
+}
 
-  if (w.operation == tkezconfig::kOpVaultLock) {
-    if (security.canManageTarnkeep(user, kTarnfoldId)) return true;  // no lock for the vault lock
-    EvDebug::Error(kTag, "UserId [%d, %s] tarnfoldId [%lu]", static_cast<int>(user), login.c_str(),
-                   static_cast<unsigned long>(w.record.objectHandle));
-    refuseRights(w, responseString(security));
-    return false;
-  }
+// Step 9.1: rights on the second media agent. False when refused.
+bool secondMediaAgentAllowed(StorageLibraryRequest& w) {
+  if (w.secondMediaAgentId < 1) return true;
+  EvSecurityCheck security(w.record.sequenceNumber);
+  if (security.canManageMediaAgent(w.record.userId, kTarnfoldId, static_cast<unsigned long>(w.secondMediaAgentId)))
+    return true;
+  EvDebug::Error(kTag, "UserId [%d, %s] tarnfoldId [%d]", static_cast<int>(w.record.userId),
+                 w.record.loginName().c_str(), static_cast<int>(kTarnfoldId));
+  refuseRights(w, responseString(security));
+  return false;
+}
 
-  if (w.secondMediaAgentId >= 1 &&
-      !security.canManageMediaAgent(user, kTarnfoldId, static_cast<unsigned long>(w.secondMediaAgentId))) {
-    EvDebug::Error(kTag, "UserId [%d, %s] tarnfoldId [%d]", static_cast<int>(user), login.c_str(),
-                   static_cast<int>(kTarnfoldId));
-    refuseRights(w, responseString(security));
-    return false;
-  }
+// Step 9.2, after the lock: rights to delete in the library. False when refused.
+bool deleteAllowed(StorageLibraryRequest& w) {
+  EvSecurityCheck security(w.record.sequenceNumber);
+  bool refused = false;
+  if (mayDelete(w, security, refused)) return true;
+  if (refused) return false;
+  const std::string login = w.record.loginName();
+  sendRightsAlert(w, responseString(security));
+  const unsigned long first =
+      w.operation == tkezconfig::kOpDeleteLibrary ? kTextNoDeleteLibrary : kTextNoDeleteMountPath;
+  w.fail(printed(w, first, login) + "  " + printed(w, kTextAskForDeleteRights, login));
+  return false;
+}
 
-  if (isDeleteOperation(w.operation)) {
-    // The lock first: a refusal of rights keeps it until completion.
-    if (!takeLock(w, true)) return false;
-    bool refused = false;
-    if (mayDelete(w, security, refused)) return true;
-    if (refused) return false;
-    sendRightsAlert(w, responseString(security));
-    const unsigned long first =
-        w.operation == tkezconfig::kOpDeleteLibrary ? kTextNoDeleteLibrary : kTextNoDeleteMountPath;
-    w.fail(printed(w, first, login) + "  " + printed(w, kTextAskForDeleteRights, login));
-    return false;
+// Step 9.3, before the lock: rights on the media agent, or permission on
+// it as an entity. False when refused.
+bool mediaAgentAllowed(StorageLibraryRequest& w) {
+  const unsigned long user = w.record.userId;
+  {
+    EvSecurityCheck security(w.record.sequenceNumber);
+    if (security.canManageMediaAgent(user, kTarnfoldId, static_cast<unsigned long>(w.mediaAgentId))) return true;
   }
+  bool allowed = false;
+  EvSecurityNew permissions(nullptr, static_cast<int>(w.locale));
+  permissions.hasPermissionForUserOnEntity(allowed, kPermissionManageMediaAgent, static_cast<int>(user),
+                                           kEntityMediaAgent, w.mediaAgentId, 0, 0, 0, 0, 0, 0, 0, 0);
+  if (allowed) return true;
+  const std::string reason = permissions.getUTF8ErrorMessage();
+  EvDebug::Error(kTag, "UserId [%d, %s] tarnfoldId [%d]", static_cast<int>(user), w.record.loginName().c_str(),
+                 static_cast<int>(kTarnfoldId));
+  sendRightsAlert(w, reason);
+  w.fail(printed(w, kTextRightsRefused, reason));
+  return false;
+}
 
-  bool allowed = security.canManageMediaAgent(user, kTarnfoldId, static_cast<unsigned long>(w.mediaAgentId));
-  if (!allowed) {
-    EvSecurityNew permissions(nullptr, static_cast<int>(w.locale));
-    permissions.hasPermissionForUserOnEntity(allowed, kPermissionManageMediaAgent, static_cast<int>(user),
-                                             kEntityMediaAgent, w.mediaAgentId, 0, 0, 0, 0, 0, 0, 0, 0);
-    if (!allowed) {
-      const std::string reason = permissions.getUTF8ErrorMessage();
-      EvDebug::Error(kTag, "UserId [%d, %s] tarnfoldId [%d]", static_cast<int>(user), login.c_str(),
-                     static_cast<int>(kTarnfoldId));
-      sendRightsAlert(w, reason);
-      w.fail(printed(w, kTextRightsRefused, reason));
-      return false;
-    }
-  }
-  return takeLock(w, false);
+// Steps 8 and 9: rights and the lock. Each rights checker ends before the
+// request may wait for a lock. False when refused.
+bool checkRightsAndLock(StorageLibraryRequest& w) {
+  if (w.operation == tkezconfig::kOpVaultLock) return vaultLockAllowed(w);  // no lock for the vault lock
+  if (!secondMediaAgentAllowed(w)) return false;
+  // A delete tests and takes the library's lock first: a refusal of rights
+  // keeps it until completion.
+  if (isDeleteOperation(w.operation)) return takeLock(w, true) && deleteAllowed(w);
+  return mediaAgentAllowed(w) && takeLock(w, false);
 }
 
 // Steps 2 to 9. False when the request is refused (the answer is set).
