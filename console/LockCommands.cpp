@@ -93,7 +93,7 @@ bool expandLockCommand(std::vector<std::string>& words, bool fromShell, std::str
     text += " i2=\"" + std::to_string(lock->operation) + "\"/></EVGui_MMConfigurationLockUnlockReq>";
     out.push_back("--xml");
     out.push_back("0x0DF9BE39");
-    out.push_back("OnMsgLockUnlockMMConfigurationXML");
+    out.push_back("HandleMMConfigMgrXmlMsg");
     // A script word keeps its quotes; the text has no single quote.
     out.push_back(fromShell ? text : "'" + text + "'");
   }

@@ -13,7 +13,7 @@
 //
 // or, with the word `xml`, in the XML form
 //
-//   --xml 0x0DF9BE39 OnMsgLockUnlockMMConfigurationXML '<request>'
+//   --xml 0x0DF9BE39 HandleMMConfigMgrXmlMsg '<request>'
 //                                       (server-seq=N puts field 1 in)
 //
 // Options before the word (--user N, --seq N, ...) are kept. The lock

@@ -42,6 +42,7 @@
 #include <atomic>
 #include <cstdint>
 #include <list>
+#include <map>
 #include <string>
 
 #include "frame/CWySocket.h"
@@ -78,6 +79,17 @@ class EvSessionSocket {
 
  private:
   std::atomic<int> m_descriptor{-1};
+};
+
+// ---- XML dispatch and storage libraries (ezconfig/) ----
+namespace tkezconfig {
+struct StorageLibraryRequest;
+struct StorageLibResult;
+}  // namespace tkezconfig
+// How much a mount-path deletion removes.
+enum HardDeleteLevel : int {
+  kHardDeleteMountPath = 1,  // one mount path
+  kHardDeleteLibrary = 2,    // the whole library
 };
 
 class EvMMConfigMgr : public EvReturnData {
@@ -237,6 +249,34 @@ class EvMMConfigMgr : public EvReturnData {
   bool lookupMMLibraryProperties(MessageInfo* request, ZQMACLms* library, ZQMACMediaConfig* config);
   bool lookupMMMagneticLibraryProperties(MessageInfo* request, unsigned long unused, ZQMACMagLib* library,
                                          ZQMACMediaConfig* config);
+
+  // ---- XML dispatch and storage libraries (ezconfig/) ----
+  // The XML entry of the host: runs the handler of `messageId` (compared as
+  // a whole 64-bit value) on `xml`, which holds the request on entry and the
+  // response on return. An id without a handler leaves `xml` as it came.
+  // -1 when `xml` is empty afterwards, else 0. The three values before the
+  // message id are not read.
+  long long HandleMMConfigMgrXmlMsg(MessageInfo* request, unsigned long, unsigned long, unsigned long,
+                                    unsigned long messageId, std::string& xml);
+  // EVGui::ConfigureStorageLibraryReq (0x0D130098): one operation on a
+  // storage library; answers EVGui::ConfigureStorageLibraryResp, or
+  // EVGui::GenericResp with code -1 and a text; `xml` is emptied when no
+  // answer can be written. Always 0.
+  int onMsgConfigStorageLibrary(MessageInfo* request, std::string& xml);
+  // The preparation shared by the storage-library operations: the request's
+  // model, credentials, mount path, device and cloud storage. False (the
+  // answer set) when the request is refused.
+  bool StorageLibPrepare(tkezconfig::StorageLibraryRequest& work);
+  // One member per storage-library operation.
+  using StorageLibOperationFn = tkezconfig::StorageLibResult (EvMMConfigMgr::*)(tkezconfig::StorageLibraryRequest&);
+  // Audit records of mount paths: added (operation 0x5400006E; `mountPath`
+  // becomes "[<media agent>] <mount path>"; the credential name may be
+  // null) and deleted (operation 0x5400006F, the library as entity, the
+  // mount paths in ascending id order, and with `force` the level).
+  static void auditMountPathAdd(unsigned long userId, const std::string& libraryName, std::string& mountPath,
+                                const std::string& mediaAgentName, const char* credentialName);
+  static void auditMountPathDel(unsigned long userId, int libraryId, const std::string& libraryName,
+                                std::map<int, std::string> mountPaths, HardDeleteLevel level, bool force);
 
   // ---- class-wide state ----
   // The cache, newest first; under the session lock only.

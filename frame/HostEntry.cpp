@@ -71,7 +71,9 @@ const TkHandlerEntry kHandlerTable[] = {
     // The configuration lock. The host passes the request's sequence number
     // as the server sequence number and honours a lock that is held.
     TK_STREAM_HANDLER_WITH(mm, LockMMConfiguration, m->sequenceNumber, true),
-    TK_XML_HANDLER(mm, OnMsgLockUnlockMMConfigurationXML, EvMMConfigMgr::kLockUnlockXmlMessageId),
+    // The XML requests: the dispatcher selects the handler by message id
+    // (the configuration lock's XML form is one of its rows).
+    TK_XML_DISPATCHER(mm, HandleMMConfigMgrXmlMsg),
     // Libraries.
     TK_STREAM_HANDLER(mm, onMsgGetMMLibraries),
     TK_STREAM_HANDLER(mm, onMsgGetMMLibraryProperties),

@@ -12,7 +12,8 @@ class ZQPassword {
   // Encrypts the plain text into `out`, NUL-terminated. `length` holds the
   // size of `out` on entry and the length written on return. 0 on success;
   // -1 (and an empty `out` when it has room) when the result does not fit or
-  // an argument is null.
+  // an argument is null. (Stand-in: journaled in the security journal as
+  // "encrypt" with the plain text's length; a failure can be injected.)
   static int encrypt(const char* plain, char* out, int* length);
   // The reverse of encrypt, with the same rules; -1 also when `encrypted` is
   // not an encrypted password.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/external/Cipher.h"
+#include "platform/security/Rights.h"
 
 namespace {
 
@@ -22,6 +23,13 @@ int copyOut(const std::string& text, char* out, int* length) {
 }  // namespace
 
 int ZQPassword::encrypt(const char* plain, char* out, int* length) {
+  // The journal keeps the length only: never a password.
+  tksecurity::journal().record("encrypt", plain != nullptr ? std::strlen(plain) : 0);
+  tkjournal::Failure failure;
+  if (tksecurity::journal().takeFailure("encrypt", failure)) {
+    if (out != nullptr && length != nullptr && *length > 0) out[0] = '\0';
+    return -1;
+  }
   if (plain == nullptr) {
     if (out != nullptr && length != nullptr && *length > 0) out[0] = '\0';
     return -1;

@@ -8,7 +8,9 @@
 //
 // Journal arguments are the call's arguments in order, as texts.
 // journal().injectFailure("addUserToLibrary", code, text) makes the next
-// association fail with that error text. TranWrapper calls ("ensureTran",
+// association fail with that error text; injectFailure("encrypt", ...) makes
+// the next ZQPassword::encrypt fail (journaled with the plain text's length
+// only). TranWrapper calls ("ensureTran",
 // "commitIfOwnTran") are journaled in testkit::adapters.
 #pragma once
 

@@ -30,7 +30,7 @@ std::string lockFrame(uint32_t operation, int64_t sequence) {
 
 std::string xmlLockFrame(uint32_t operation, int64_t sequence) {
   tkwire::XmlRequest r;
-  r.handler = "OnMsgLockUnlockMMConfigurationXML";
+  r.handler = "HandleMMConfigMgrXmlMsg";
   r.sequence = sequence;
   r.messageId = 0x0DF9BE39;
   r.xml = "<EVGui_MMConfigurationLockUnlockReq><EVGui_MMConfigurationLockUnlockInfo tag=\"1\" i2=\"" +

@@ -1,0 +1,28 @@
+// The console word of the storage-library request. A request (command line
+// or script line) whose handler word is
+//
+//   storage-library TAG=VALUE ... second.TAG=VALUE ...
+//
+// is sent as EVGui::ConfigureStorageLibraryReq through the XML dispatcher:
+//
+//   --xml 0x0D130098 HandleMMConfigMgrXmlMsg '<request>'
+//
+// TAG is a field tag of the library description (EVGui::StorageLibraryInfo;
+// 43 the operation code, 1 the library id, 7 the media-agent id, 8 the
+// library name, 24 the mount path, ...); `second.TAG` sets the field in the
+// second description (new values, a second media agent). A number field
+// takes N or -N (or 0xN), a text field any text, a password field its plain
+// text. Fields that hold messages cannot be set from the console.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tkconsole {
+
+// Replaces a storage-library command in `words` by the request words it
+// stands for (words of a script line keep their quotes: fromShell false).
+// Other words are left alone. False with the reason when the command is wrong.
+bool expandStorageLibraryCommand(std::vector<std::string>& words, bool fromShell, std::string& error);
+
+}  // namespace tkconsole

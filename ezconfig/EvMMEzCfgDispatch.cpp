@@ -1,0 +1,43 @@
+// The XML entry of the media-management handlers: the host hands every XML
+// request here with its message id and one text buffer, and the handler of
+// that id reads the request from the buffer and writes its response back
+// into it. The ids and their handlers are a table (kXmlHandlers); each XML
+// handler adds its own row. The dispatcher keeps no state, takes no lock
+// and writes no log: what the handlers share is guarded by the handlers.
+//
+// An id without a row runs nothing and leaves the buffer as it came, so the
+// host gets the request text back with 0 (or -1 for an empty text).
+#include <string>
+
+#include "frame/EvMMConfigMgr.h"
+
+namespace {
+
+// A handler of one message id; its own result is not used.
+using XmlHandler = int (EvMMConfigMgr::*)(MessageInfo*, std::string&);
+
+struct XmlRow {
+  unsigned long messageId;  // the class hash of the request message
+  XmlHandler handler;
+};
+
+// One row per XML request.
+constexpr XmlRow kXmlHandlers[] = {
+    // EVGui::ConfigureStorageLibraryReq (13:27).
+    {0x0D130098, &EvMMConfigMgr::onMsgConfigStorageLibrary},
+    // EVGui::MMConfigurationLockUnlockReq (13:960).
+    {EvMMConfigMgr::kLockUnlockXmlMessageId, &EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML},
+};
+
+}  // namespace
+
+long long EvMMConfigMgr::HandleMMConfigMgrXmlMsg(MessageInfo* request, unsigned long, unsigned long, unsigned long,
+                                                 unsigned long messageId, std::string& xml) {
+  for (const XmlRow& row : kXmlHandlers) {
+    if (row.messageId == messageId) {
+      (this->*row.handler)(request, xml);
+      break;
+    }
+  }
+  return xml.empty() ? -1 : 0;
+}

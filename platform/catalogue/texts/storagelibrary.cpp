@@ -1,0 +1,43 @@
+// Texts of the storage-library request: its refusals, the installation-
+// directory guard, and the audit messages of libraries and mount paths.
+#include "platform/catalogue/Catalogue.h"
+
+namespace {
+const tkcatalogue::Text kTexts[] = {
+    // A media agent named in the request is not known.
+    {0x230008B0, "The media agent named in the request could not be found."},
+    // A library named in the request is not known.
+    {0x230008B1, "The library named in the request could not be found."},
+    // No mount path of the library and media agent has the name (and folder).
+    {0x230008B2, "The mount path could not be found in the library for the media agent."},
+    // Another request works on the media agent's libraries.
+    {0x230008B3, "Another configuration request for this media agent is in progress. Try again later."},
+    // The library controllers could not be read.
+    {0x230008B4, "The library controllers of the library could not be read."},
+    // Another request deletes the library.
+    {0x23000AC8, "A delete operation is in progress for this library. Try again later."},
+    // Delete refused by rights; %1 the user's login name.
+    {0x3E000BB6, "User [%1] does not have the rights to delete this library."},
+    {0x3E000BB7, "User [%1] does not have the rights to delete mount paths of this library."},
+    // Follows either of the two above; %1 the user's login name.
+    {0x3F000353, "Ask an administrator to grant [%1] library administration or media agent management rights."},
+    // Sharing a mount path with a media agent that has a device path to it already.
+    {0x23000950, "The media agent already has a device path to this mount path."},
+    // The device named in the request is not known.
+    {0x23000916, "The device named in the request could not be found."},
+    // The installation-directory guard.
+    {0x2300093D, "The installation directory of the media agent could not be found."},
+    {0x2300093C, "A disk library mount path cannot be configured inside the installation directory."},
+    // Cloud storage needs a newer media agent.
+    {0x3E000457, "The media agent's version does not support cloud storage. Upgrade it to 11.20 or later."},
+    // Audit messages of libraries and mount paths.
+    {0x5400006E, "Mount path added"},
+    {0x5400006F, "Mount path deleted"},
+    {0x550000BF, "Library: %1"},           // %1 the library name
+    {0x550000C4, "Mount path: %1"},        // %1 the mount path
+    {0x550006DB, "Credential: %1"},        // %1 the credential name
+    {0x550006F8, "Deleted by force (mount path)"},
+    {0x55000723, "Deleted by force (whole library)"},
+};
+const tkcatalogue::Registrar kRegistrar(kTexts);
+}  // namespace
