@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/db/DBSession.h"
 #include "tests/ezconfig_devicepath/DevicePathFixture.h"
 #include "tests/support/FaultSweep.h"
 
@@ -151,6 +152,24 @@ TEST_F(AutoShareSweep, EveryFailingCallAddsEachPathAsTheCleanRunDidOrNotAtAll) {
                            "ZQMMDeviceInfo::configDeviceControllerList"}) {
     EXPECT_TRUE(names.count(call)) << call << "\n" << report;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The tables a check judges itself are the only ones the sweep lets go: a
+// half change anywhere else is still found.
+TEST_F(AutoShareSweep, TablesLeftToTheCheckDoNotHideAHalfChangeElsewhere) {
+  tktest::SweepPlan plan;
+  plan.judgedTables = {"MMDeviceController", "sqlite_sequence"};
+  plan.request = [] {
+    tkdb::Session session;
+    session.exec("INSERT INTO MMLibrary (LibraryId, AliasName) VALUES (90, 'half-1')");
+    session.exec("INSERT INTO MMLibrary (LibraryId, AliasName) VALUES (91, 'half-2')");
+  };
+  const tktest::SweepReport report = tktest::FaultSweep().run(plan);
+  EXPECT_TRUE(report.found("the database is half changed")) << report;
 }
 
 }  // namespace
