@@ -84,6 +84,12 @@ TEST(AccessTypeText, LongCatalogueTextsAreCutToTheirResultsOnACharacterBoundary)
   const std::string euro = "\xE2\x82\xAC";
   const std::string longKind = "%s%n" + std::string(1500, 'k');
   const std::string longServer = std::string(1022, 'd') + euro;  // 1,025 bytes
+  struct PutBack {
+    ~PutBack() {
+      static const tkcatalogue::Text kBack[] = {{0x24000344, "Read/Write"}, {0x23000C66, "DataServer-SAN"}};
+      tkcatalogue::add(kBack, 2);
+    }
+  } putBack;
   const tkcatalogue::Text kLong[] = {{0x24000344, longKind.c_str()}, {0x23000C66, longServer.c_str()}};
   tkcatalogue::add(kLong, 2);
 
@@ -91,9 +97,6 @@ TEST(AccessTypeText, LongCatalogueTextsAreCutToTheirResultsOnACharacterBoundary)
   const std::string preferred = EvMMConfigMgr::getDeviceAccessTypeText(10, 0);
   std::string server = "/folder";
   EvMMConfigMgr::getDataServerString(32, server, 0);
-
-  const tkcatalogue::Text kBack[] = {{0x24000344, "Read/Write"}, {0x23000C66, "DataServer-SAN"}};
-  tkcatalogue::add(kBack, 2);
 
   EXPECT_EQ(longKind.substr(0, 1023), kind);
   EXPECT_EQ(1023u, preferred.size());
