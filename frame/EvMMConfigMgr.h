@@ -44,6 +44,7 @@
 #include <list>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "frame/CWySocket.h"
 #include "frame/EvDebugFileInstance.h"
@@ -57,6 +58,12 @@ class ZQMACLms;
 class ZQMACMagLib;
 class MediaConfigPin;
 struct MessageInfo;
+class EvGuiAudit;
+class CNMessageBase;
+struct MMLibrary_t;
+namespace tkxml {
+class MessageList;
+}
 
 // The session holder's socket: a CWySocket that any thread may read while
 // the session code changes it. Compares with and converts to CWySocket.
@@ -277,6 +284,60 @@ class EvMMConfigMgr : public EvReturnData {
                                 const std::string& mediaAgentName, const char* credentialName);
   static void auditMountPathDel(unsigned long userId, int libraryId, const std::string& libraryName,
                                 std::map<int, std::string> mountPaths, HardDeleteLevel level, bool force);
+
+  // ---- device paths: texts, audits, hybrid-cloud sharing (ezconfig/DevicePath*.cpp,
+  // ezconfig/HybridCloudAutoShare.cpp) ----
+  // Access-type bits of a device path.
+  static constexpr int kAccessFirstKind = 2;     // text 0x24000344
+  static constexpr int kAccessSecondKind = 4;    // text 0x24000345, only without the first
+  static constexpr int kAccessPreferred = 8;     // text 0x24000343 before the kind's text
+  static constexpr int kDataServerIp = 16;       // text 0x23000C67
+  static constexpr int kDataServerSan = 32;      // text 0x23000C66
+  static constexpr int kDataServerIscsi = 128;   // text 0x23000C68
+  // The data-server type of an access type: 16, else 32, else 128 (the
+  // first of its bits that is set), else 0.
+  static void IdentifyDataServerType(int accessType, int& type);
+  // For an access type with a data-server type, `text` becomes that type's
+  // text in the locale (at most 1,024 bytes); otherwise it stays as given.
+  static void getDataServerString(int accessType, std::string& text, unsigned long locale);
+  // The access kind's text ("Unknown" without bit 2 or 4), with the
+  // preferred text and a blank before it under bit 8; at most 1,023 bytes.
+  static std::string getDeviceAccessTypeText(int accessType, unsigned long locale);
+  // Both texts empty for equal types; else the access-type texts of each.
+  static void getDeviceAccessTypeChangeInfo(int oldType, int newType, std::string& oldText, std::string& newText,
+                                            unsigned long locale);
+  // Fills, and does not write, the record of sharing (share type 1) or
+  // unsharing (3) mount path `mountPathId` with media agent `clientId`:
+  // operation 0x5400020E or 0x5400020D (none for another share type), then
+  // the library name, the mount path's name (empty when it cannot be read),
+  // "[media agent] (path)" and, with a credential name, that name.
+  // `pathText` (the device path's folder) is replaced by the data-server
+  // type's text when the access type has one. The record's entity is left
+  // as the caller set it.
+  static void buildAuditForMPShare(int shareType, int accessType, unsigned int userId, EvGuiAudit& audit,
+                                   const std::string& libraryName, std::string& pathText, int clientId,
+                                   int mountPathId, unsigned long locale, const char* credentialName);
+  // One entry of a device-path request for the audit pass: an
+  // EVGui::MMDevicePathInfo, and whether it went into the list update.
+  struct DevicePathAuditEntry {
+    const CNMessageBase* info = nullptr;
+    bool accepted = false;
+  };
+  // The audit pass after a successful device-path list update: one record
+  // per accepted entry, in request order (entity: the mount path). Adding
+  // and removing are share records; a change (operation 2) is compared with
+  // its previous values: `previousValues` holds one EVGui::MMDevicePathInfo
+  // per operation-2 entry of the request, accepted or not, in request order.
+  // Lookups that fail only empty or replace texts; nothing is reported.
+  static void auditDevicePathChanges(const std::vector<DevicePathAuditEntry>& entries,
+                                     const tkxml::MessageList& previousValues, const MMLibrary_t& library,
+                                     int mountPathId, unsigned int userId, unsigned long locale);
+  // Gives the media agents of cloud library `libraryId` the device paths they
+  // lack to the devices of its hybrid-cloud disk library: one list update
+  // per run of rows of a device. Best effort: every failure is only logged,
+  // a failed device does not stop the next, and a path whose folder, user
+  // name or password would not fit its record is skipped.
+  static void autoShareMAsForHybridDisk(int libraryId);
 
   // ---- class-wide state ----
   // The cache, newest first; under the session lock only.

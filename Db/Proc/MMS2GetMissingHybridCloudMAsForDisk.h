@@ -10,12 +10,13 @@
 //       [&](int deviceId, const std::vector<MMConfigDeviceControllerInfo>& records, bool atEnd) {
 //         ZQMMDeviceInfo devices(1);
 //         if (devices.configDeviceControllerList(deviceId, records) != 0) ... log, go on ...
-//       });
+//       },
+//       [&](const MMS2GetMissingHybridCloudMAsForDisk_t& row) { ... log the skipped row ... });
 //   if (result != 100) ... "Failed to retrieve hybrid cloud MAs, ..." ...
 //
 // The row's texts may be one character longer than the record's fields
-// (s1025 into char[1024], s2049 into char[2048]): they are cut to what the
-// field holds and every field stays terminated.
+// (s1025 into char[1024], s2049 into char[2048]): a row whose texts would
+// not fit is skipped rather than stored cut.
 //
 // The body is the database's (platform/db/procs/MMS2GetMissingHybridCloudMAsForDisk.cpp).
 #pragma once
@@ -79,22 +80,27 @@ inline constexpr uint32_t kHybridCloudAccessWithoutCredentials = 20;
 // operation 1 (add); with the folder, user name, password (as stored) and
 // credential id of the existing path when the row has a credential id
 // above 0 or both a user name and a password (access type 4), otherwise
-// none of them (access type 20). Everything else stays 0.
-inline MMConfigDeviceControllerInfo hybridCloudControllerRecordOf(const MMS2GetMissingHybridCloudMAsForDisk_t& row) {
-  MMConfigDeviceControllerInfo record;
+// none of them (access type 20). Everything else stays 0. False when a
+// text the record takes would not fit its field (s1025 into char[1024],
+// s2049 into char[2048]): the record then holds a cut text, and a path
+// with a cut folder or credential must not be added.
+inline bool hybridCloudControllerRecordOf(const MMS2GetMissingHybridCloudMAsForDisk_t& row,
+                                          MMConfigDeviceControllerInfo& record) {
+  record = MMConfigDeviceControllerInfo();
   record.clientId = static_cast<uint32_t>(row.o_HostClientId);
   record.deviceId = static_cast<uint32_t>(row.o_DeviceId);
   record.operation = MM_DEVICE_CONTROLLER_ADD;
+  bool fits = true;
   if (row.o_CredentialId > 0 || (row.o_UserName[0] != '\0' && row.o_UserPassword[0] != '\0')) {
-    MMCopyText(record.folder, row.o_Folder);
-    MMCopyText(record.userName, row.o_UserName);
-    MMCopyText(record.password, row.o_UserPassword);
+    fits = MMCopyText(record.folder, row.o_Folder) && fits;
+    fits = MMCopyText(record.userName, row.o_UserName) && fits;
+    fits = MMCopyText(record.password, row.o_UserPassword) && fits;
     record.credentialId = static_cast<uint32_t>(row.o_CredentialId);
     record.deviceAccessType = kHybridCloudAccessWithCredentials;
   } else {
     record.deviceAccessType = kHybridCloudAccessWithoutCredentials;
   }
-  return record;
+  return fits;
 }
 
 // Runs the procedure for the cloud library (no transaction, isolation type
@@ -104,31 +110,44 @@ inline MMConfigDeviceControllerInfo hybridCloudControllerRecordOf(const MMS2GetM
 // what is left (atEnd true). One hand-over per run of adjacent rows of a
 // device: devices A, A, B give two. A row without a device (id below 1)
 // makes no record: its path could only be added to another device's list.
-// Returns the
-// result that ended the reading (100 after the last row); records read
-// before a failure are still handed over.
-template <class HandOver>
-int walkMissingHybridCloudControllers(int cloudLibraryId, HandOver handOver) {
+// A row whose texts would not fit the record makes none either: it goes to
+// `skipped(row)` instead (so that no path is stored with a cut folder or
+// credential). Returns the result that ended the reading (100 after the
+// last row); records read before a failure are still handed over.
+template <class HandOver, class Skipped>
+int walkMissingHybridCloudControllers(int cloudLibraryId, HandOver handOver, Skipped skipped) {
   MMS2GetMissingHybridCloudMAsForDisk proc(nullptr);
   proc.setIsolationType(4);
   proc.setValues(cloudLibraryId);
   std::vector<MMConfigDeviceControllerInfo> records;
+  MMConfigDeviceControllerInfo record;
   int currentDevice = 0;
   int count = 0;
   int code = 0;
   while ((code = getNextRow(&proc, &count, -1, 0)) == 0) {
     const MMS2GetMissingHybridCloudMAsForDisk_t& row = *proc.getDataPtr();
     if (row.o_DeviceId < 1) continue;  // no device to add a path to
+    if (!hybridCloudControllerRecordOf(row, record)) {
+      skipped(static_cast<const MMS2GetMissingHybridCloudMAsForDisk_t&>(row));
+      continue;
+    }
     if (!records.empty() && row.o_DeviceId != currentDevice) {
       handOver(currentDevice, static_cast<const std::vector<MMConfigDeviceControllerInfo>&>(records), false);
       records.clear();
     }
     currentDevice = row.o_DeviceId;
-    records.push_back(hybridCloudControllerRecordOf(row));
+    records.push_back(record);
   }
   if (!records.empty()) {
     handOver(currentDevice, static_cast<const std::vector<MMConfigDeviceControllerInfo>&>(records), true);
     records.clear();
   }
   return code;
+}
+
+// The same, skipping rows that do not fit without telling anyone.
+template <class HandOver>
+int walkMissingHybridCloudControllers(int cloudLibraryId, HandOver handOver) {
+  return walkMissingHybridCloudControllers(cloudLibraryId, handOver,
+                                           [](const MMS2GetMissingHybridCloudMAsForDisk_t&) {});
 }

@@ -220,7 +220,8 @@ TEST(HybridCloudRecord, CredentialsAreTakenOnlyWithAnIdOrBothUserAndPassword) {
     std::strcpy(row.o_Folder, "/folder");
     std::strcpy(row.o_UserName, c.user);
     std::strcpy(row.o_UserPassword, c.password);
-    MMConfigDeviceControllerInfo r = hybridCloudControllerRecordOf(row);
+    MMConfigDeviceControllerInfo r;
+    EXPECT_TRUE(hybridCloudControllerRecordOf(row, r));
     EXPECT_EQ(44u, r.clientId);
     EXPECT_EQ(5u, r.deviceId);
     EXPECT_EQ(1u, r.operation);
@@ -234,17 +235,33 @@ TEST(HybridCloudRecord, CredentialsAreTakenOnlyWithAnIdOrBothUserAndPassword) {
   }
 }
 
-TEST_F(HybridCloud, LongTextsAreCutToTheRecordsFields) {
+// A path whose folder, user name or password would be cut is not added;
+// the texts that just fit are taken whole.
+TEST_F(HybridCloud, ARowWhoseTextsWouldBeCutIsSkippedAndTheOthersHandedOver) {
   testkit::db::overrideProcedure(
       "MMS2GetMissingHybridCloudMAsForDisk",
-      {{7, std::string(1024, 'f'), std::string(1024, 'u'), std::string(2048, 'p'), 0, 1, 12}});
-  std::vector<HandOver> handOvers = walk(20);
+      {{7, std::string(1024, 'f'), "u", "p", 0, 1, 12},
+       {7, "/f", std::string(1024, 'u'), "p", 0, 1, 13},
+       {7, "/f", "u", std::string(2048, 'p'), 0, 1, 14},
+       {7, std::string(1023, 'f'), std::string(1023, 'u'), std::string(2047, 'p'), 0, 1, 15},
+       {7, std::string(1024, 'f'), "", "", 0, 1, 16}});  // takes no texts, so nothing is cut
+  std::vector<unsigned> skipped;
+  std::vector<HandOver> handOvers;
+  walkMissingHybridCloudControllers(
+      20,
+      [&](int device, const std::vector<MMConfigDeviceControllerInfo>& records, bool atEnd) {
+        handOvers.push_back({device, records, atEnd});
+      },
+      [&](const MMS2GetMissingHybridCloudMAsForDisk_t& row) { skipped.push_back(row.o_HostClientId); });
+  EXPECT_EQ((std::vector<unsigned>{12, 13, 14}), skipped);
   ASSERT_EQ(1u, handOvers.size());
+  EXPECT_EQ((std::vector<unsigned>{15, 16}), clientsOf(handOvers[0]));
   const MMConfigDeviceControllerInfo& r = handOvers[0].records.at(0);
   EXPECT_EQ(std::string(1023, 'f'), r.folder);
   EXPECT_EQ(std::string(1023, 'u'), r.userName);
   EXPECT_EQ(std::string(2047, 'p'), r.password);
   EXPECT_EQ(4u, r.deviceAccessType);
+  EXPECT_EQ(20u, handOvers[0].records.at(1).deviceAccessType);
 }
 
 // Records read before a failed row are still handed over; the failure is

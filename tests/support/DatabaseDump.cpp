@@ -68,6 +68,15 @@ DatabaseDump DatabaseDump::take() {
   return dump;
 }
 
+DatabaseDump DatabaseDump::without(const std::vector<std::string>& tables) const {
+  DatabaseDump out = *this;
+  for (const std::string& table : tables) {
+    out.m_rows.erase(table);
+    out.m_rendered.erase(table);
+  }
+  return out;
+}
+
 std::size_t DatabaseDump::rowCount() const {
   std::size_t n = 0;
   for (const auto& [table, rows] : m_rows) n += rows.size();

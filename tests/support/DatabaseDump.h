@@ -39,6 +39,9 @@ class DatabaseDump {
   // The same, given a dump of the database as it is now.
   int restore(const DatabaseDump& now) const;
 
+  // The same dump without the named tables.
+  DatabaseDump without(const std::vector<std::string>& tables) const;
+
   std::size_t tableCount() const { return m_rows.size(); }
   std::size_t rowCount() const;
 

@@ -54,6 +54,12 @@ struct SweepPlan {
   int code = -1;                                      // what the failed call fails with
   std::string text = "injected fault";
   bool persistent = false;  // fail every call from the k-th on
+  // For a best-effort request, whose steps are each whole or not at all but
+  // which goes on after a failed step: the tables whose rows the check
+  // judges itself, step by step. The sweep leaves them out of its "as before
+  // or as after the clean run" comparison; every other table is still held
+  // to it.
+  std::vector<std::string> judgedTables;
 };
 
 struct SweepReport {
