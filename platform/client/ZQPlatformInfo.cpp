@@ -51,11 +51,15 @@ unsigned long ZQPlatformInfo::getZQPlatformType() const {
 
 int ZQPlatformInfo::getTarnkeeperClientName(char* buffer, std::size_t size) const {
   tkclient::journal().record("getTarnkeeperClientName", size);
+  tkjournal::Failure failure;
+  if (tkclient::journal().takeFailure("getTarnkeeperClientName", failure)) return failure.code != 0 ? failure.code : -1;
   return copyOut(orMachine(current().tarnkeeperClientName), buffer, size);
 }
 
 int ZQPlatformInfo::getTarnkeeperHostName(char* buffer, std::size_t size) const {
   tkclient::journal().record("getTarnkeeperHostName", size);
+  tkjournal::Failure failure;
+  if (tkclient::journal().takeFailure("getTarnkeeperHostName", failure)) return failure.code != 0 ? failure.code : -1;
   return copyOut(orMachine(current().tarnkeeperHostName), buffer, size);
 }
 

@@ -17,7 +17,8 @@ class ZQPlatformInfo {
  public:
   unsigned long getZQPlatformType() const;
   // Copies the name, cut to fit and always terminated, into `buffer`; 0,
-  // or -1 for a null or empty buffer.
+  // -1 for a null or empty buffer, or an injected failure's code (the
+  // buffer untouched).
   int getTarnkeeperClientName(char* buffer, std::size_t size) const;
   int getTarnkeeperHostName(char* buffer, std::size_t size) const;
   std::string getPhysicalMachine() const;

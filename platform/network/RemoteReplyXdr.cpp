@@ -3,6 +3,7 @@
 
 #include <rpc/xdr.h>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 

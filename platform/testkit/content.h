@@ -7,6 +7,7 @@
 //   testkit::content::setAppTypeName(84, "File Replication");
 #pragma once
 
+#include "platform/client/ZQClient.h"
 #include "platform/content/SubclientContent.h"
 
 namespace testkit::content {
@@ -18,5 +19,7 @@ inline int addContent(int subclientId, int volumeId, const std::string& text) {
   return tkcontent::addContent(subclientId, volumeId, text);
 }
 inline int setAppTypeName(int appTypeId, const std::string& name) { return tkcontent::setAppTypeName(appTypeId, name); }
+// The journal these calls share with the client stand-ins.
+inline tkjournal::Journal& journal() { return tkclient::journal(); }
 
 }  // namespace testkit::content

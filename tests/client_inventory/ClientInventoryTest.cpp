@@ -323,6 +323,10 @@ TEST_F(ClientInventory, PlatformInfoGivesTheScriptedNamesCutToTheBuffer) {
   EXPECT_STREQ(host, "tk.example.com");
   EXPECT_EQ(info.getPhysicalMachine(), "phys01");
   EXPECT_EQ(info.getTarnkeeperClientName(nullptr, 10), -1);
+  testkit::client::journal().injectFailure("getTarnkeeperClientName", 3, "no installation");
+  buffer[0] = 'x';
+  EXPECT_EQ(info.getTarnkeeperClientName(buffer, sizeof buffer), 3);
+  EXPECT_EQ(buffer[0], 'x');
   testkit::client::reset();
   EXPECT_FALSE(ZQPlatformInfo().getPhysicalMachine().empty()) << "defaults to this machine";
 }

@@ -282,6 +282,25 @@ TEST_F(RemoteSession, TheRemoteCommandMessagesKeepTheirFieldsThroughTheirText) {
   EXPECT_EQ(requestBack.getTagID(), 0x0900030Du);
 }
 
+TEST_F(RemoteSession, TheRegistryKnowsTheRemoteRunClassesByNumberAndHash) {
+  const struct {
+    unsigned cls;
+    unsigned hash;
+    const char* name;
+  } classes[] = {{45, 0x09000111, "CNSession::zqsExecuteRemoteCommandType"},
+                 {37, 0x0900030D, "CNSession::zqsRemoteExecuteAsUserRequestType"},
+                 {1281, 0x09000501, "CNSession::zqsRemoteCommandLineType"}};
+  for (const auto& c : classes) {
+    SCOPED_TRACE(c.name);
+    const auto byNumber = tkxml::findClass(9, c.cls);
+    ASSERT_NE(byNumber, nullptr);
+    EXPECT_EQ(byNumber->classHash, c.hash);
+    EXPECT_EQ(byNumber->name, c.name);
+    EXPECT_EQ(tkxml::findClassByHash(c.hash), byNumber);
+  }
+  for (const auto& problem : tkxml::registryProblems()) EXPECT_EQ(problem.find("CNSession"), std::string::npos) << problem;
+}
+
 TEST_F(RemoteSession, SessionsOnTwoThreadsRunAtOnce) {
   for (const char* host : {"a", "b"}) {
     testkit::network::ToolScript tool;
