@@ -190,13 +190,12 @@ CWyError CZqNetwork::ReceiveXDRMessage(unsigned long* type, zqsDatabuf_v2& buffe
 
 CWyError CZqNetwork::FreeReceivedMessage(unsigned long type, zqsDatabuf_v2& buffer) {
   tknetwork::journal().record("FreeReceivedMessage", hex(type));
-  if (buffer.getBuffer() == nullptr || buffer.getBuffer() != m_impl->decodedBuffer || type != m_impl->decodedType)
+  const std::size_t size = tknetwork::replySize(static_cast<uint32_t>(m_impl->decodedType));
+  if (buffer.getBuffer() == nullptr || buffer.getBuffer() != m_impl->decodedBuffer || type != m_impl->decodedType ||
+      buffer.getLength() < size)
     return CWyError(tknetwork::kErrNoFree, "The buffer holds no decoded message of type " + hex(type) + ".");
-  if (type == tknetwork::kSnapDiscoveryReply) {
-    *reinterpret_cast<snapDiscoveryResp*>(buffer.getBuffer()) = snapDiscoveryResp{};
-  } else if (type == tknetwork::kFLRDiscoveryReply) {
-    *reinterpret_cast<FLRDiscoveryAppsResp*>(buffer.getBuffer()) = FLRDiscoveryAppsResp{};
-  }
+  // The reply's pointers would dangle: zero the structure with the memory.
+  std::memset(buffer.getBuffer(), 0, size);
   m_impl->freeDecoded();
   return CWyError();
 }

@@ -182,6 +182,11 @@ Bytes encodeFLRDiscovery(const char* applicationName, const std::vector<std::str
 
 bool hasDecoder(uint32_t type) { return routineFor(type) != nullptr; }
 
+std::size_t replySize(uint32_t type) {
+  const Routine* routine = routineFor(type);
+  return routine != nullptr ? routine->size : 0;
+}
+
 bool decodeReply(uint32_t type, const uint8_t* bytes, std::size_t length, void* out, std::size_t outLength,
                  DecodedMemory& memory, std::string& error) {
   const Routine* routine = routineFor(type);

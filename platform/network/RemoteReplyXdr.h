@@ -50,6 +50,9 @@ Bytes encodeFLRDiscovery(const char* applicationName, const std::vector<std::str
 
 // Whether a decoding routine exists for the message type.
 bool hasDecoder(uint32_t type);
+// The size of the structure a reply of the type decodes into (0 for an
+// unknown type).
+std::size_t replySize(uint32_t type);
 // Decodes the reply of `type` into the structure at `out` (`outLength`
 // bytes, which must hold the structure); its texts go into `memory`. False
 // with `error` set when the type is unknown, the buffer too small or the
