@@ -2,6 +2,8 @@
 // that refuse what the bytes cannot hold.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -106,6 +108,37 @@ TEST(RemoteReplyXdr, LengthsAndCountsBeyondTheBytesAreRefusedAndLeaveTheReplyZer
     EXPECT_EQ(back.paths, nullptr);
     EXPECT_TRUE(memory.empty());
   }
+}
+
+TEST(RemoteReplyXdr, EveryCutOfAValidReplyAndRandomBytesDecodeOrFailWithoutReadingBeyond) {
+  const Bytes valid = tknetwork::encodeFLRDiscovery("Oracle", {"/u01/data", "/u02/redo", ""});
+  for (std::size_t cut = 0; cut < valid.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    // An exact-size heap copy, so that a read past it is caught.
+    auto bytes = std::make_unique<uint8_t[]>(cut + 1);
+    std::copy(valid.begin(), valid.begin() + static_cast<long>(cut), bytes.get());
+    FLRDiscoveryAppsResp back;
+    tknetwork::DecodedMemory memory;
+    std::string error;
+    EXPECT_FALSE(tknetwork::decodeReply(0x37000002, bytes.get(), cut, &back, sizeof back, memory, error));
+  }
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<uint8_t>(seed >> 16);
+  };
+  int decoded = 0;
+  for (int round = 0; round < 3000; ++round) {
+    Bytes bytes(next() % 40);
+    for (auto& b : bytes) b = next() % 4 == 0 ? next() : static_cast<uint8_t>(next() % 3);
+    for (uint32_t type : {0x37000001u, 0x37000002u}) {
+      alignas(16) uint8_t out[32];
+      tknetwork::DecodedMemory memory;
+      std::string error;
+      if (tknetwork::decodeReply(type, bytes.data(), bytes.size(), out, sizeof out, memory, error)) ++decoded;
+    }
+  }
+  EXPECT_GT(decoded, 0) << "some random inputs are valid replies";
 }
 
 TEST(RemoteReplyXdr, AnUnknownTypeOrASmallBufferIsRefused) {
