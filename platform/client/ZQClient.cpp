@@ -64,6 +64,11 @@ int ZQClient::read(const char* call, Row& row) {
   return result;
 }
 
+unsigned long ZQClient::getClientId() {
+  if (m_clientId == 0 && !m_name.empty()) lookup(nullptr);
+  return m_clientId;
+}
+
 int ZQClient::lookup(void*) {
   Row row;
   return read("lookup", row);

@@ -31,9 +31,10 @@ class ZQClient {
 
   // 0 when the client exists.
   int lookup(void* tran = nullptr);
-  // The client's id: the one given, or the one its name resolved to (0
-  // while it did not resolve).
-  unsigned long getClientId() const { return m_clientId; }
+  // The client's id: the one given, or the one its name resolves to (0
+  // when no client has that name; a client made by name is looked up here
+  // until it resolves).
+  unsigned long getClientId();
 
   int getName(std::string& name, void* tran);
   // The display name; the client's name when it has none. `name` is

@@ -108,6 +108,8 @@ TEST_F(ClientInventory, AnUnknownClientFailsWithItsCodeAndLeavesOutputsAlone) {
   EXPECT_EQ(display, "") << "the display name is emptied";
   ZQClient byName("host", true, 0);
   EXPECT_EQ(byName.getClientId(), 0u);
+  ZQClient later("client2", false, 0);
+  EXPECT_EQ(later.getClientId(), 9u) << "made without a lookup, resolved when asked";
   EXPECT_EQ(byName.getNetworkHostname(name, nullptr), 0x2A000001);
   EXPECT_EQ(ZQClient::getErrorString(0x2A000001), "The client does not exist.");
 
