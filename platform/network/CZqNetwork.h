@@ -16,8 +16,10 @@
 // (platform/network/RemoteReplyXdr.h); the texts of a decoded reply belong
 // to the session and stay valid until FreeReceivedMessage, the next
 // receive or the disconnect, whichever comes first; they are freed once.
-// Time-outs are in seconds; a negative one waits as long as the tool
-// keeps its end open. `flag` is set to 1 when the call failed, else 0.
+// Time-outs are in seconds; a negative one, or one above 120, waits 120
+// seconds at most (the in-process tools close their end when done, so a
+// wait ends at once after the last reply). `flag` is set to 1 when the
+// call failed, else 0.
 //
 // One session per object and thread; sessions of several threads run at
 // once. The tools are in-process services (platform/network/RemoteTools.h).
