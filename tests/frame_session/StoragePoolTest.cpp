@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/support/FrameSession.h"
+#include "tests/support/TestDatabase.h"
 
 namespace {
 
@@ -31,6 +32,8 @@ class StoragePool : public tktest::SessionTest {
     return records.empty() ? testkit::audit::Record{} : records[0];
   }
 
+  // Display names are read from the client rows of this database.
+  tktest::TestDatabase m_db;
   int m_code = -5;
   std::string m_error = "untouched";
 };

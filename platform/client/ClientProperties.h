@@ -1,0 +1,24 @@
+// Properties of a client kept in its attributes (APP_ClientProp): the
+// alternate cache partition.
+//
+//   ClientProperties properties(clientId);
+//   std::string partition;
+//   if (properties.getAltCachePartition(partition, nullptr) != 0) ...
+//
+// 0 on success (a client without the property reads the empty text), or
+// an error code: kErrorUnknownClient for a client that is not there.
+#pragma once
+
+#include <string>
+
+class ClientProperties {
+ public:
+  explicit ClientProperties(unsigned long clientId) : m_clientId(clientId) {}
+
+  int getAltCachePartition(std::string& partition, void* tran);
+  // Replaces the partition; the empty text removes it.
+  int setAltCachePartition(const std::string& partition, void* tran);
+
+ private:
+  unsigned long m_clientId;
+};

@@ -1,0 +1,42 @@
+// Reading and failing as the client stand-ins do (inside platform/client
+// and platform/content only): a scripted failure or a database error
+// becomes an error code, the journal records the call with its result.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/client/ZQClient.h"
+#include "platform/db/DBSession.h"
+
+namespace tkclient {
+
+// Takes the failure scripted for `call`: its code (never 0), or 0.
+inline int scriptedFailure(const char* call, std::string* text = nullptr) {
+  tkjournal::Failure failure;
+  if (!journal().takeFailure(call, failure)) return 0;
+  if (text != nullptr) *text = failure.text;
+  return failure.code != 0 ? failure.code : -1;
+}
+
+// Runs a query on the calling thread's connection; 0 (rows may be empty)
+// or kErrorDatabase with the engine's text in `error`.
+inline int queryRows(const std::string& sql, const std::vector<tkdb::DbValue>& params, tkdb::DbRows& rows,
+                     std::string* error = nullptr) {
+  tkdb::Session session;
+  const int rc = session.query(sql, params, rows);
+  if (rc == 0 || rc == 100) return 0;
+  if (error != nullptr) *error = session.errorText();
+  return kErrorDatabase;
+}
+
+inline long long integerAt(const tkdb::DbRow& row, std::size_t column) {
+  long long value = 0;
+  return column < row.size() && tkdb::integerOf(row[column], value, true) ? value : 0;
+}
+
+inline std::string textAt(const tkdb::DbRow& row, std::size_t column) {
+  return column < row.size() ? tkdb::textOf(row[column]) : std::string();
+}
+
+}  // namespace tkclient
