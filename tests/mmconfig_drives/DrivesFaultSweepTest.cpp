@@ -186,3 +186,31 @@ TEST_F(DrivesFaultSweep, EveryFailingCallOfTheParameterSetEndsWithAnAnswer) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DrivesFaultSweep, TheDrivesOfTheDatabaseCarryTheirStoredIdentityAndPathNames) {
+  freshSession();
+  auto request = m_a.request(libtest::kSequence, 0, kUser);
+  request->objectHandle = m_demo.drive;
+  EXPECT_TRUE(m_mgr.onMsgGetMMDriveDeviceProperties(request.get()));
+  auto replies = m_a.replies();
+  ASSERT_EQ(replies.size(), 1u);
+  const std::vector<libtest::Expected> items = libtest::itemsOf(replies[0]);
+  ASSERT_EQ(items.size(), 16u);  // no IBM-form id: none is stored
+  libtest::expectItems(std::vector<libtest::Expected>(items.begin() + 2, items.begin() + 8),
+                       {{8252, "Drive1"}, {2281, "DEMO"}, {11032, "LTO"}, {8202, "SN0001"}, {2282, ""}, {11023, ""}});
+  EXPECT_EQ(items[0].bytes.substr(4), "Drive1");
+  EXPECT_EQ(items[10].bytes, libtest::u32Bytes(1));  // reached by both media agents
+
+  request = m_a.request(libtest::kSequence, 0, kUser);
+  request->objectHandle = m_demo.path;
+  EXPECT_TRUE(m_mgr.onMsgGetMMDriveProperties(request.get()));
+  replies = m_a.replies();
+  ASSERT_EQ(replies.size(), 1u);
+  const tkwire::Item* path = replies[0].find(11054);
+  ASSERT_NE(path, nullptr);
+  EXPECT_EQ(path->bytes.substr(4), "/dev/nst0");
+}
+
+}  // namespace
