@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "console/CommandLine.h"
+#include "console/DriveCommands.h"
 #include "console/LibraryCommands.h"
 #include "console/LockCommands.h"
 #include "console/TagNames.h"
@@ -30,6 +31,9 @@ const char kUsage[] =
     "                 (the configuration lock; it belongs to the connection that took it)\n"
     "       tkconsole [options] libraries | library HANDLE\n"
     "                 (the libraries, or one library's record; after the lock, in one --script)\n"
+    "       tkconsole [options] children|drive-paths|drive|mount-paths|... HANDLE [option]\n"
+    "                 media-types ID | drive-vendors | library-vendors [1] | serial-check [on|off]\n"
+    "                 (the drive side of libraries and the catalogues; see console/DriveCommands.h)\n"
     "VALUE: N (u32; also 0xN or -N), u64:N, \"text\" or s:text, hex:BYTES; other words are texts.\n"
     "       idtext:ID:TEXT (u32 and text), hdr12:ID,CLIENT,FLAGS:TEXT (three u32 and text).\n"
     "first=N sets the first word, count=N the element count (default: the number of\n"
@@ -187,8 +191,10 @@ int main(int argc, char** argv) {
         return kExitUsage;
       }
       if (lineWords.empty()) continue;
+      std::string payload;
       if (!tkconsole::expandLockCommand(lineWords, false, error) ||
-          !tkconsole::expandLibraryCommand(lineWords, false, error)) {
+          !tkconsole::expandLibraryCommand(lineWords, false, error) ||
+          !tkconsole::expandDriveCommand(lineWords, false, error, payload)) {
         std::fprintf(stderr, "tkconsole: %s:%d: %s\n", settings.scriptPath.c_str(), number, error.c_str());
         return kExitUsage;
       }
@@ -197,6 +203,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tkconsole: %s:%d: %s\n", settings.scriptPath.c_str(), number, error.c_str());
         return kExitUsage;
       }
+      if (!payload.empty()) request.stream.stream = payload;
       ++nextSequence;
       requests.push_back(request);
       size_t first = line.find_first_not_of(" \t");
@@ -210,7 +217,9 @@ int main(int argc, char** argv) {
     }
     tkconsole::Request request;
     std::string error;
-    if (!tkconsole::expandLockCommand(words, true, error) || !tkconsole::expandLibraryCommand(words, true, error)) {
+    std::string payload;
+    if (!tkconsole::expandLockCommand(words, true, error) || !tkconsole::expandLibraryCommand(words, true, error) ||
+        !tkconsole::expandDriveCommand(words, true, error, payload)) {
       std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
       return kExitUsage;
     }
@@ -218,6 +227,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
       return kExitUsage;
     }
+    if (!payload.empty()) request.stream.stream = payload;
     requests.push_back(request);
   }
 

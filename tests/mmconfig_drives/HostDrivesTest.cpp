@@ -4,6 +4,8 @@
 // tape library's children, and sets and reads the serial-number check.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "tests/support/FrameSession.h"
 #include "tests/support/HostHarness.h"
 
@@ -72,6 +74,43 @@ TEST_F(HostDrives, TheLockHolderOpensTheTapeLibraryAndSetsTheSerialNumberCheck) 
   ASSERT_EQ(tktest::tagsOf(replies[0]), (std::vector<uint32_t>{11077, 2052}));
   EXPECT_EQ(replies[0].items[0].bytes, tktest::le32(0));
   ::close(a);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(HostDrives, TheConsoleWordsSendTheRequestsTheyStandFor) {
+  const std::string script = m_dir.file("session.tk");
+  std::ofstream(script) << "lock\nmedia-types 1\nserial-check off\nserial-check\nchildren 4294967280 drives\n"
+                           "drive-paths 4294967280 short\nunlock\n";
+  hosttest::Child console;
+  ASSERT_TRUE(console.start(hosttest::consoleBinary(), {"--socket", m_host.socket(), "--script", script}, {},
+                            m_dir.file("console.out"), m_dir.file("console.err")));
+  EXPECT_EQ(console.exitCode(), 0) << hosttest::readFile(m_dir.file("console.err"));
+  const std::string output = hosttest::readFile(m_dir.file("console.out"));
+  for (const std::string& expected :
+       {std::string("> media-types 1\nreply 11076 seq 2\n  tag 2225 (media type) len 18: 0 \"Data cartridge\"\n"),
+        std::string("> serial-check off\nreply 1024 seq 3\n  tag 4001 (operation) len 4: 3\n"
+                    "  tag 2051 (status) len 11: 1 \"Success\"\n"),
+        std::string("> serial-check\nreply 11081 seq 4\n  tag 11077 (check serial number) len 4: 0\n"),
+        std::string("> children 4294967280 drives\nreply 11047 seq 5\n> drive-paths 4294967280 short\n"
+                    "reply 11022 seq 6\n> unlock\n")}) {
+    EXPECT_NE(output.find(expected), std::string::npos) << expected << "\nin\n" << output;
+  }
+
+  // A wrong drive word sends nothing.
+  for (const std::vector<std::string>& words :
+       {std::vector<std::string>{"children"}, std::vector<std::string>{"children", "12", "pools"},
+        std::vector<std::string>{"drive", "twelve"}, std::vector<std::string>{"media-types"},
+        std::vector<std::string>{"serial-check", "maybe"}, std::vector<std::string>{"drive-vendors", "1"}}) {
+    hosttest::Child wrong;
+    std::vector<std::string> args{"--socket", m_host.socket()};
+    args.insert(args.end(), words.begin(), words.end());
+    ASSERT_TRUE(wrong.start(hosttest::consoleBinary(), args, {}, m_dir.file("wrong.out"), m_dir.file("wrong.err")));
+    EXPECT_EQ(wrong.exitCode(), 64) << words[0];
+    EXPECT_EQ(hosttest::readFile(m_dir.file("wrong.out")), "");
+  }
 }
 
 }  // namespace
