@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "console/CommandLine.h"
+#include "console/DriveCommands.h"
 #include "console/LibraryCommands.h"
 #include "console/LockCommands.h"
 #include "console/StorageLibraryCommands.h"
@@ -33,6 +34,9 @@ const char kUsage[] =
     "                 (the libraries, or one library's record; after the lock, in one --script)\n"
     "       tkconsole [options] storage-library TAG=VALUE ... [second.TAG=VALUE ...]\n"
     "                 (the storage-library request; TAG a field tag of the library description)\n"
+    "       tkconsole [options] children|drive-paths|drive|mount-paths|... HANDLE [option]\n"
+    "                 media-types ID | drive-vendors | library-vendors [1] | serial-check [on|off]\n"
+    "                 (the drive side of libraries and the catalogues; see console/DriveCommands.h)\n"
     "VALUE: N (u32; also 0xN or -N), u64:N, \"text\" or s:text, hex:BYTES; other words are texts.\n"
     "       idtext:ID:TEXT (u32 and text), hdr12:ID,CLIENT,FLAGS:TEXT (three u32 and text).\n"
     "first=N sets the first word, count=N the element count (default: the number of\n"
@@ -190,9 +194,11 @@ int main(int argc, char** argv) {
         return kExitUsage;
       }
       if (lineWords.empty()) continue;
+      std::string payload;
       if (!tkconsole::expandLockCommand(lineWords, false, error) ||
           !tkconsole::expandLibraryCommand(lineWords, false, error) ||
-          !tkconsole::expandStorageLibraryCommand(lineWords, false, error)) {
+          !tkconsole::expandStorageLibraryCommand(lineWords, false, error) ||
+          !tkconsole::expandDriveCommand(lineWords, false, error, payload)) {
         std::fprintf(stderr, "tkconsole: %s:%d: %s\n", settings.scriptPath.c_str(), number, error.c_str());
         return kExitUsage;
       }
@@ -201,6 +207,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tkconsole: %s:%d: %s\n", settings.scriptPath.c_str(), number, error.c_str());
         return kExitUsage;
       }
+      if (!payload.empty()) request.stream.stream = payload;
       ++nextSequence;
       requests.push_back(request);
       size_t first = line.find_first_not_of(" \t");
@@ -214,8 +221,10 @@ int main(int argc, char** argv) {
     }
     tkconsole::Request request;
     std::string error;
+    std::string payload;
     if (!tkconsole::expandLockCommand(words, true, error) || !tkconsole::expandLibraryCommand(words, true, error) ||
-        !tkconsole::expandStorageLibraryCommand(words, true, error)) {
+        !tkconsole::expandStorageLibraryCommand(words, true, error) ||
+        !tkconsole::expandDriveCommand(words, true, error, payload)) {
       std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
       return kExitUsage;
     }
@@ -223,6 +232,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
       return kExitUsage;
     }
+    if (!payload.empty()) request.stream.stream = payload;
     requests.push_back(request);
   }
 

@@ -338,6 +338,63 @@ class EvMMConfigMgr : public EvReturnData {
   // a failed device does not stop the next, and a path whose folder, user
   // name or password would not fit its record is skipped.
   static void autoShareMAsForHybridDisk(int libraryId);
+  // ---- drive pools, drives and library children (mmconfig/EvMMConfigMgrDrives.cpp) ----
+  // Each answers one reply block through the Get wrapper: an empty block
+  // for a client whose session was taken over, and for a handle that does
+  // not name an object of the kind the request is about. The first fixed
+  // field carries the handle; further fixed words are read where said.
+  // Reply 11014: the master drive pools of a library (handle + record each).
+  bool onMsgGetMMMasterDrivePools(MessageInfo* request);
+  // Reply 11014: the record of one master drive pool.
+  bool onMsgGetMMMasterDrivePoolProperties(MessageInfo* request);
+  // Reply 11017: the drive pools of a master drive pool (u32 at payload
+  // position 16 not 0) or of a library (0), handle + record each.
+  bool onMsgGetMMDrivePools(MessageInfo* request);
+  // Reply 11017: the record of one drive pool.
+  bool onMsgGetMMDrivePoolProperties(MessageInfo* request);
+  // Reply 11022: the drive paths of a drive pool or drive with their
+  // records, or (u32 at payload position 12 = 0xFFFFFFFE) the short list of
+  // the drive paths of a library, library child, master pool, pool or drive.
+  bool onMsgGetMMDrives(MessageInfo* request);
+  // Reply 11022: the full record of one drive path.
+  bool onMsgGetMMDriveProperties(MessageInfo* request);
+  // Reply 11227: the full record of one drive.
+  bool onMsgGetMMDriveDeviceProperties(MessageInfo* request);
+  // Reply 11047: a library's controller node (unless it is stand-alone),
+  // then its drives (u32 at payload position 16 not 0) or master drive
+  // pools (0), then its empty drive bays.
+  bool onMsgGetMMLibraryChildren(MessageInfo* request);
+  // Reply 11045: the empty drive bays of a library.
+  bool onMsgGetMMEmptyDrives(MessageInfo* request);
+  // Reply 11224: the drive ids that the ACSLS server reports through one
+  // library controller.
+  bool onMsgGetDriveIdList(MessageInfo* request);
+
+  // ---- mount paths (mmconfig/EvMMConfigMgrMountPaths.cpp) ----
+  // Reply 11027: the mount paths of a disk library, or the record of one
+  // mount path; the records are read under gCriticalSectionCTOR.
+  bool onMsgGetMMMountPaths(MessageInfo* request);
+  bool onMsgGetMMMountPathProperties(MessageInfo* request);
+
+  // ---- catalogues and media-configuration parameters (mmconfig/EvMMConfigMgrCatalogues.cpp) ----
+  // Replies 11050 and 11052: empty blocks.
+  bool onMsgGetMMLibraryTypes(MessageInfo* request);
+  bool onMsgGetMMDriveTypes(MessageInfo* request);
+  // Reply 11070: the drive vendors and models.
+  bool onMsgGetMMDriveVendorModelTypes(MessageInfo* request);
+  // Reply 11091: the library vendors of the table the u32 at payload
+  // position 4 selects.
+  bool onMsgGetMMLibraryVendors(MessageInfo* request);
+  // Reply 11076: the media types of the library whose id is the u32 at
+  // payload position 4; false (an empty block) when they cannot be had.
+  bool onMsgGetMMLibraryMediaTypes(MessageInfo* request);
+  // Reply 11084: one empty record.
+  bool onMsgGetMMMediaConfigInfo(MessageInfo* request);
+  // Reply 11081: the serial-number check (process-wide).
+  bool onMsgGetMMMediaConfigParam(MessageInfo* request);
+  // Operation 3 of an element stream: sets the serial-number check from
+  // element 11077 (when it came); one operation response per record.
+  bool onMsgSetMMMediaConfigParam(MessageInfo* request);
 
   // ---- class-wide state ----
   // The cache, newest first; under the session lock only.

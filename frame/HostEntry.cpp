@@ -77,6 +77,27 @@ const TkHandlerEntry kHandlerTable[] = {
     // Libraries.
     TK_STREAM_HANDLER(mm, onMsgGetMMLibraries),
     TK_STREAM_HANDLER(mm, onMsgGetMMLibraryProperties),
+    // Drive pools, drives, library children, mount paths and catalogues.
+    TK_STREAM_HANDLER(mm, onMsgGetMMMasterDrivePools),
+    TK_STREAM_HANDLER(mm, onMsgGetMMMasterDrivePoolProperties),
+    TK_STREAM_HANDLER(mm, onMsgGetMMDrivePools),
+    TK_STREAM_HANDLER(mm, onMsgGetMMDrivePoolProperties),
+    TK_STREAM_HANDLER(mm, onMsgGetMMDrives),
+    TK_STREAM_HANDLER(mm, onMsgGetMMDriveProperties),
+    TK_STREAM_HANDLER(mm, onMsgGetMMDriveDeviceProperties),
+    TK_STREAM_HANDLER(mm, onMsgGetMMLibraryChildren),
+    TK_STREAM_HANDLER(mm, onMsgGetMMEmptyDrives),
+    TK_STREAM_HANDLER(mm, onMsgGetDriveIdList),
+    TK_STREAM_HANDLER(mm, onMsgGetMMMountPaths),
+    TK_STREAM_HANDLER(mm, onMsgGetMMMountPathProperties),
+    TK_STREAM_HANDLER(mm, onMsgGetMMLibraryTypes),
+    TK_STREAM_HANDLER(mm, onMsgGetMMDriveTypes),
+    TK_STREAM_HANDLER(mm, onMsgGetMMDriveVendorModelTypes),
+    TK_STREAM_HANDLER(mm, onMsgGetMMLibraryVendors),
+    TK_STREAM_HANDLER(mm, onMsgGetMMLibraryMediaTypes),
+    TK_STREAM_HANDLER(mm, onMsgGetMMMediaConfigInfo),
+    TK_STREAM_HANDLER(mm, onMsgGetMMMediaConfigParam),
+    TK_STREAM_HANDLER(mm, onMsgSetMMMediaConfigParam),
     // Handlers are added above this line, one line each.
     {nullptr, 0, nullptr, nullptr, 0},
 };

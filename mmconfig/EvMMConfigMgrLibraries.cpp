@@ -100,15 +100,6 @@ constexpr std::size_t kReservedLength = 8;
 
 uint32_t low32(unsigned long long value) { return static_cast<uint32_t>(value & 0xFFFFFFFFull); }
 
-// The handles of the objects of a list, in order.
-template <class T>
-std::vector<unsigned long long> handlesOf(ZQMACLinkedList<T> list, const ZQMACMediaConfig& config) {
-  std::vector<unsigned long long> handles;
-  for (T* object = list.GetFirstNode(); object != nullptr; object = list.GetNextNode())
-    handles.push_back(config.GetHandle(object));
-  return handles;
-}
-
 // 11189 of a disk library type.
 uint32_t diskKindMask(int type) {
   uint32_t mask = 0;
@@ -287,12 +278,12 @@ bool EvMMConfigMgr::lookupMMLibraries(MessageInfo* /*request*/, ZQMACMediaConfig
 
   // The terminate flag (the session was released or taken over) stops the
   // list before the next library.
-  for (unsigned long long handle : handlesOf(config->GetShownLmsList(), *config)) {
+  for (unsigned long long handle : tkmm::handlesOf(config->GetShownLmsList(), *config)) {
     if (config->GetTerminateFlag()) return true;
     out.handle(tkmm::kItemObjectHandle, handle);
     tapeLibraryRecord(out, *config, handle);
   }
-  for (unsigned long long handle : handlesOf(config->GetMagLibList(), *config)) {
+  for (unsigned long long handle : tkmm::handlesOf(config->GetMagLibList(), *config)) {
     if (config->GetTerminateFlag()) return true;
     ZQMACMagLib* library = config->FindObject<ZQMACMagLib>(handle);
     if (library == nullptr || !library->IsShown()) continue;

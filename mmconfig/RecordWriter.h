@@ -28,6 +28,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class EvReturnData;
 class ZQMACInterface;
@@ -48,6 +49,17 @@ inline constexpr unsigned long kItemIcon = 11116;
 inline constexpr std::size_t kItemTextBufferSize = 4104;
 inline constexpr std::size_t kItemBareTextMax = kItemTextBufferSize - 1;           // 4,103
 inline constexpr std::size_t kItemIdTextMax = kItemTextBufferSize - 1 - sizeof(uint32_t);  // 4,099
+
+// The handles of the objects of a list (a ZQMACLinkedList copy), in order.
+// Listings collect them first and look each object up again when its record
+// is due, so an object that has gone meanwhile is skipped.
+template <class List, class Config>
+std::vector<unsigned long long> handlesOf(List list, const Config& config) {
+  std::vector<unsigned long long> handles;
+  for (auto* object = list.GetFirstNode(); object != nullptr; object = list.GetNextNode())
+    handles.push_back(config.GetHandle(object));
+  return handles;
+}
 
 class RecordWriter {
  public:

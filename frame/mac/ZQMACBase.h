@@ -223,6 +223,17 @@ class ZQMACScsiUnit : public virtual ZQMACBase {
   bool TestStateC() const { return m_bStateC; }
   // ---- end of the listing block ----
 
+  // ---- the unit as the drive listing shows it ----
+  // A drive path's two texts: the one sent beside its handle, and its
+  // detail (for example the device file the agent reaches it through).
+  const std::string& GetPathText() const { return m_sPathText; }
+  const std::string& GetPathDetail() const { return m_sPathDetail; }
+  // A drive path's own flag (sent as it stands).
+  bool TestStateF() const { return m_bStateF; }
+  // A library controller's text for the ACSLS drive-id query.
+  const std::string& GetAcslsText() const { return m_sAcslsText; }
+  // ---- end of the drive listing block ----
+
  protected:
   friend class ZQMACGraph;
 
@@ -235,6 +246,13 @@ class ZQMACScsiUnit : public virtual ZQMACBase {
   unsigned int m_uControllerType = 0;
   bool m_bStateC = false;
   // ---- end of the listing fields ----
+
+  // ---- fields of the drive listing block (a loader fills them) ----
+  std::string m_sPathText;
+  std::string m_sPathDetail;
+  bool m_bStateF = false;
+  std::string m_sAcslsText;
+  // ---- end of the drive listing fields ----
 };
 
 // A generic named entry (a cost category, the controller group of a

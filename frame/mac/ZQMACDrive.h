@@ -5,6 +5,7 @@
 #include <string>
 
 #include "frame/mac/ZQMACBase.h"
+#include "frame/mac/ZQMACDevicePart.h"
 #include "frame/mac/ZQMACLinkedList.h"
 
 class ZQMACLms;
@@ -79,7 +80,9 @@ class ZQMACMasterDrivePool : public ZQMACInterface {
   ZQMACLms* m_pLms = nullptr;
 };
 
-class ZQMACDrive : public ZQMACInterface {
+// A drive carries the device part by which the unit identifies itself
+// (vendor, product, serial number, firmware revision, description).
+class ZQMACDrive : public ZQMACInterface, public ZQMACDevicePart {
  public:
   ZQMACDrive() = default;
   ZQMACDrive(const ZQMACDrive&) = default;
@@ -91,13 +94,29 @@ class ZQMACDrive : public ZQMACInterface {
 
   ZQMACLinkedList<ZQMACDms> GetDmsList() const { return m_dmsList; }
 
+  // ---- the drive as the drive listing shows it ----
+  // The alias name under which the drive is stored (may be empty).
+  const std::string& GetAliasName() const { return m_sAliasName; }
+  // True when `other` is this drive, or (with `byIdentity`) the same unit
+  // by vendor, product and serial text (device text A, not empty), or
+  // (with `byName`) a drive of the same non-empty name. Null is never the
+  // same.
+  bool IsSame(const ZQMACDrive* other, bool byIdentity, bool byName) const;
+  // ---- end of the drive listing block ----
+
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;
+  // The drive paths that reach the drive (a drive shared by several media
+  // agents counts more than one).
   unsigned int CountDrives(bool all) override;
 
  protected:
   friend class ZQMACGraph;
   void ForgetObject(const void* address) override;
+
+  // ---- fields of the drive listing block (a loader fills them) ----
+  std::string m_sAliasName;
+  // ---- end of the drive listing fields ----
 
   std::string m_sDriveId;
   std::string m_sIBMDriveId;

@@ -126,6 +126,14 @@ class ZQMACLms : public ZQMACInterface {
   unsigned int GetCurrentDriveCount(const ZQMACMediaAgent* agent, int reserved, const std::string& filter);
   // ---- end of the listing block ----
 
+  // ---- the library as the drive listing shows it ----
+  // True when drive bay `bay` (1 to the library's drive count) holds no
+  // drive of the library (no drive has that drive number). `agent` and
+  // `filter` are kept for callers that pass them; the listing passes null
+  // and the empty text.
+  bool IsEmptyDrive(int bay, const ZQMACMediaAgent* agent, const std::string& filter);
+  // ---- end of the drive listing block ----
+
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;
   unsigned int CountDrives(bool all) override;
@@ -166,6 +174,13 @@ class ZQMACLibController : public ZQMACInterface, public ZQMACScsiUnit {
   bool TestServerFlag() const { return m_bServerFlag; }
   // ---- end of the listing block ----
 
+  // ---- the controller as the drive listing shows it ----
+  // Either state set: the library's drives are identified through ACSLS
+  // (the drive ids the controller's media agent reports).
+  bool TestStateD() const { return m_bStateD; }
+  bool TestStateE() const { return m_bStateE; }
+  // ---- end of the drive listing block ----
+
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;
 
@@ -179,6 +194,11 @@ class ZQMACLibController : public ZQMACInterface, public ZQMACScsiUnit {
   unsigned int m_uDetectedType = 0;
   bool m_bServerFlag = false;
   // ---- end of the listing fields ----
+
+  // ---- fields of the drive listing block (a loader fills them) ----
+  bool m_bStateD = false;
+  bool m_bStateE = false;
+  // ---- end of the drive listing fields ----
 };
 
 // A library controller reached over the network.

@@ -1,7 +1,9 @@
 // The media agent: a host that reaches libraries, drives and disks.
 #pragma once
 
+#include <map>
 #include <string>
+#include <vector>
 
 #include "frame/mac/ZQMACBase.h"
 #include "frame/mac/ZQMACLinkedList.h"
@@ -38,6 +40,18 @@ class ZQMACMediaAgent : public ZQMACInterface {
   const std::string& GetLocalDrive() const { return m_sLocalDrive; }
   // ---- end of the listing block ----
 
+  // ---- the media agent as the drive listing shows it ----
+  // The drive ids that the ACSLS server reports to this agent for the
+  // library of that vendor and product, through the controller whose ACSLS
+  // text is `acslsText`; empty when it reports none or cannot be asked
+  // (the reason is then the agent's last error).
+  std::vector<std::string> GetACSLSDriveIDList(const std::string& vendor, const std::string& product,
+                                               const std::string& acslsText);
+  // The agent's copy-manager controllers; with `shownOnly` only those
+  // that are shown.
+  ZQMACLinkedList<ZQMACCopyMgrController> GetCopyMgrControllerList(bool shownOnly) const;
+  // ---- end of the drive listing block ----
+
   unsigned int GetObjectType() const override;
 
  protected:
@@ -48,6 +62,11 @@ class ZQMACMediaAgent : public ZQMACInterface {
   bool m_bCenteraAgent = false;
   std::string m_sLocalDrive;
   // ---- end of the listing fields ----
+
+  // ---- fields of the drive listing block (a loader fills them) ----
+  // What the ACSLS server reports, by the controller's ACSLS text.
+  std::map<std::string, std::vector<std::string>> m_acslsDriveIds;
+  // ---- end of the drive listing fields ----
 
   std::string m_sNetHostName;
   long long m_llOSId = 0;

@@ -214,6 +214,13 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   bool GetLibraryServerConfigInfo(ZQMACLibController* controller) const;
   // ---- end of the listing block ----
 
+  // ---- media-configuration parameters ----
+  // Whether drives and libraries are matched by serial number: one value
+  // for every instance and session of the process (true at load); consoles
+  // read and set it through the media-configuration parameter requests.
+  static std::atomic<bool> m_bCheckSerialNumber;
+  // ---- end of the parameters ----
+
   // ---- session (configuration lock) ----
   // Reports the instance's progress through the progress hook (for example
   // 100 when a session is taken over: whatever ran on it is complete) and

@@ -18,7 +18,9 @@
 //                         library (ZQMACLms with its ZQMACLibrary part)
 //   MMLibraryController   controllers of tape libraries
 //   MMMasterPool          master drive pools of tape libraries
-//   MMDrivePool, MMDrive  pools and drives of those master pools
+//   MMDrivePool, MMDrive  pools and drives of those master pools (a drive's
+//                         vendor, model, serial number and firmware revision
+//                         are its identity)
 //   MMDrivePath           drive paths (drive, pool, media agent)
 //   MMDevice              disk devices
 //   MMDeviceController    disk volumes (a device as one media agent sees it)
@@ -430,6 +432,11 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     if (master == nullptr) continue;
     ZQMACDrive* d = obtain(oldDrives, row.id);
     d->m_sName = std::move(row.name);
+    d->m_sAliasName = std::move(row.aliasName);
+    d->m_sVendor = std::move(row.vendor);
+    d->m_sProduct = std::move(row.model);
+    d->m_sDeviceTextA = row.serialNumber;  // the unit's serial number identifies it
+    d->m_sDeviceTextB = std::move(row.firmware);
     d->m_sDriveId = std::move(row.serialNumber);
     d->m_iDriveNumber = row.driveNumber;
     d->m_bConfigured = row.enabled != 0;
@@ -445,6 +452,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     ZQMACDrivePool* pool = pools.get(row.drivePoolId);
     ZQMACMediaAgent* agent = agents.get(row.clientId);
     p->m_sName = std::move(row.pathName);
+    p->m_sPathText = p->m_sName;
     p->m_bConfigured = row.enabled != 0;
     p->m_pDrive = drive;
     p->m_pDrivePool = pool;

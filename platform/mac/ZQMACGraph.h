@@ -203,6 +203,33 @@ class ZQMACGraph {
   static void SetAgentLocalDrive(ZQMACMediaAgent* a, const std::string& drive) { a->m_sLocalDrive = drive; }
   // ---- end of the listing fields ----
 
+  // ---- fields of the drive listing (drive identity: SetDeviceIdentity) ----
+  static void SetDriveAlias(ZQMACDrive* d, const std::string& alias) { d->m_sAliasName = alias; }
+  struct PathTexts {
+    std::string text;    // beside the drive path's handle
+    std::string detail;  // the path's detail
+    bool stateF = false;
+  };
+  static void SetPathTexts(ZQMACScsiUnit* u, const PathTexts& t) {
+    u->m_sPathText = t.text;
+    u->m_sPathDetail = t.detail;
+    u->m_bStateF = t.stateF;
+  }
+  static void SetAcslsText(ZQMACScsiUnit* u, const std::string& text) { u->m_sAcslsText = text; }
+  static void SetAcslsStates(ZQMACLibController* c, bool stateD, bool stateE) {
+    c->m_bStateD = stateD;
+    c->m_bStateE = stateE;
+  }
+  // What the ACSLS server reports to the agent through a controller of that
+  // ACSLS text (an empty list removes the entry).
+  static void SetACSLSDriveIds(ZQMACMediaAgent* a, const std::string& acslsText, std::vector<std::string> ids) {
+    if (ids.empty())
+      a->m_acslsDriveIds.erase(acslsText);
+    else
+      a->m_acslsDriveIds[acslsText] = std::move(ids);
+  }
+  // ---- end of the drive listing fields ----
+
   // ---- further devices ----
   static void SetConcurrencyLimit(ZQMACCopyMgrDevice* d, int limit) { d->m_iConcurrencyLimit = limit; }
   static void SetCluster(ZQMACCenteraCluster* c, const std::string& clusterName, const std::string& clusterId,

@@ -224,7 +224,7 @@ unsigned int ZQMACDrive::GetObjectType() const { return ZQMAC_OBJ_DRIVE; }
 
 ZQMACLms* ZQMACDrive::GetLms() { return m_pLms; }
 
-unsigned int ZQMACDrive::CountDrives(bool /*all*/) { return 1; }
+unsigned int ZQMACDrive::CountDrives(bool /*all*/) { return static_cast<unsigned int>(m_dmsList.GetListCount()); }
 
 void ZQMACDrive::ForgetObject(const void* address) {
   forget(m_pLms, address);

@@ -291,16 +291,21 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
     if (code != DB_OK) return code;
     code = scan(s, "MMDrive",
                 "SELECT \"DriveId\", \"AliasName\", \"DriveName\", \"SerialNumber\", \"MasterPoolId\", "
-                "\"DriveNumber\", \"DriveEnabled\" FROM \"MMDrive\" ORDER BY \"DriveId\"",
+                "\"DriveNumber\", \"DriveEnabled\", \"DriveVendor\", \"DriveModel\", \"FirmwareRevision\" "
+                "FROM \"MMDrive\" ORDER BY \"DriveId\"",
                 out.drives, problem, [](RowReader& r) {
                   MMStoredDrive d;
                   d.id = r.integer(0);
-                  d.name = r.text(1, MM_WIDTH(MMDrive_t, AliasName));
+                  d.aliasName = r.text(1, MM_WIDTH(MMDrive_t, AliasName));
+                  d.name = d.aliasName;
                   if (d.name.empty()) d.name = r.text(2, MM_WIDTH(MMDrive_t, DriveName));
                   d.serialNumber = r.text(3, MM_WIDTH(MMDrive_t, SerialNumber));
                   d.masterPoolId = r.integer(4);
                   d.driveNumber = r.integer(5);
                   d.enabled = r.integer(6);
+                  d.vendor = r.text(7, MM_WIDTH(MMDrive_t, DriveVendor));
+                  d.model = r.text(8, MM_WIDTH(MMDrive_t, DriveModel));
+                  d.firmware = r.text(9, MM_WIDTH(MMDrive_t, FirmwareRevision));
                   return d;
                 });
     if (code != DB_OK) return code;

@@ -83,7 +83,11 @@ struct MMStoredDrivePool {
 struct MMStoredDrive {
   int id = 0;
   std::string name;  // AliasName, or DriveName when the alias is empty
+  std::string aliasName;
   std::string serialNumber;
+  std::string vendor;    // DriveVendor
+  std::string model;     // DriveModel
+  std::string firmware;  // FirmwareRevision
   int masterPoolId = 0;
   int driveNumber = 0;
   int enabled = 0;

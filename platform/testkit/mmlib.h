@@ -1,0 +1,32 @@
+// Test control of the media-management library information (ZQMMlibInfo).
+//
+//   testkit::mmlib::scriptMediaTypes(5, {{1, "A"}, {2, "B"}});  // library 5's list
+//   testkit::mmlib::scriptMediaTypes(5, {});   // a list that holds no type (count 0)
+//   testkit::mmlib::outstandingLists()         // lists handed out and not freed
+//   testkit::mmlib::journal()                  // "getMediaTypeList", "deleteMediaTypesList",
+//                                              // "getLibAliasName"
+//
+// The library rows themselves come from the database (and fail through the
+// table access's own controls, platform/testkit/mmdb.h).
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "platform/mmlib/ZQMMlibInfoControl.h"
+
+namespace testkit::mmlib {
+
+inline tkjournal::Journal& journal() { return tkmmlib::journal(); }
+inline void scriptMediaTypes(int libraryId, std::vector<ZQMMMediaTypeInfo> types) {
+  tkmmlib::scriptMediaTypes(libraryId, std::move(types));
+}
+inline long outstandingLists() { return tkmmlib::outstandingLists(); }
+
+// Forgets scripted lists and the journal.
+inline void reset() {
+  tkmmlib::clearScripts();
+  tkmmlib::journal().reset();
+}
+
+}  // namespace testkit::mmlib
