@@ -75,6 +75,8 @@ const TkHandlerEntry kHandlerTable[] = {
     // Libraries.
     TK_STREAM_HANDLER(mm, onMsgGetMMLibraries),
     TK_STREAM_HANDLER(mm, onMsgGetMMLibraryProperties),
+    // The control request.
+    TK_STREAM_HANDLER(mm, onMsgSetMMControl),
     // Handlers are added above this line, one line each.
     {nullptr, 0, nullptr, nullptr, 0},
 };

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "frame/mac/ZQMACBase.h"
+#include "frame/mac/ZQMACDevicePart.h"
 #include "frame/mac/ZQMACLinkedList.h"
 
 class ZQMACLms;
@@ -79,7 +80,9 @@ class ZQMACMasterDrivePool : public ZQMACInterface {
   ZQMACLms* m_pLms = nullptr;
 };
 
-class ZQMACDrive : public ZQMACInterface {
+// A drive identifies itself through its device part; its device text B is
+// the text the consoles show for the drive's device (and audits name).
+class ZQMACDrive : public ZQMACInterface, public ZQMACDevicePart {
  public:
   ZQMACDrive() = default;
   ZQMACDrive(const ZQMACDrive&) = default;

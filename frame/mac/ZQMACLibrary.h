@@ -126,6 +126,11 @@ class ZQMACLms : public ZQMACInterface {
   unsigned int GetCurrentDriveCount(const ZQMACMediaAgent* agent, int reserved, const std::string& filter);
   // ---- end of the listing block ----
 
+  // ---- the library as the control request asks it ----
+  // True when the library holds drives of more than one type.
+  bool IsMixedDriveType() const { return m_bMixedDriveType; }
+  // ---- end of the control-request block ----
+
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;
   unsigned int CountDrives(bool all) override;
@@ -143,6 +148,10 @@ class ZQMACLms : public ZQMACInterface {
   ZQMACLinkedList<ZQMACMasterDrivePool> m_masterDrivePoolList;
   ZQMACLinkedList<ZQMACDrive> m_driveList;
   ZQMACLinkedList<ZQMACDms> m_dmsList;
+
+  // ---- fields of the control-request block (a loader fills them) ----
+  bool m_bMixedDriveType = false;
+  // ---- end of the control-request fields ----
 };
 
 // A library controller: the path by which one media agent controls a

@@ -203,6 +203,10 @@ class ZQMACGraph {
   static void SetAgentLocalDrive(ZQMACMediaAgent* a, const std::string& drive) { a->m_sLocalDrive = drive; }
   // ---- end of the listing fields ----
 
+  // ---- fields the control request reads ----
+  static void SetMixedDriveType(ZQMACLms* l, bool mixed) { l->m_bMixedDriveType = mixed; }
+  // ---- end of the control-request fields ----
+
   // ---- further devices ----
   static void SetConcurrencyLimit(ZQMACCopyMgrDevice* d, int limit) { d->m_iConcurrencyLimit = limit; }
   static void SetCluster(ZQMACCenteraCluster* c, const std::string& clusterName, const std::string& clusterId,

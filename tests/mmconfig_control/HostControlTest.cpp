@@ -1,0 +1,56 @@
+// The control request end to end: the real tkhost on a database seeded with
+// the demonstration installation, reached over its socket. The lock holder
+// runs the long operation of the tape library (two drives) and reads its
+// progress, on the scale of 25, before the operation's answer.
+#include <gtest/gtest.h>
+
+#include "tests/mmconfig_control/ControlFixture.h"
+#include "tests/support/HostHarness.h"
+
+namespace {
+
+using ctltest::Message;
+
+class HostControl : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(m_host.up()) << m_host.log(); }
+
+  tktest::TempDir m_dir;
+  hosttest::Host m_host{m_dir, m_dir.file("host.sock"), {"--seed-demo"},
+                        {{"TK_LOCK_DIR", m_dir.file("locks")}, {"TK_LOG_DIR", m_dir.file("log")}}};
+};
+
+TEST_F(HostControl, TheLockHolderRunsTheTapeLibrarysLongOperationAndReadsItsProgress) {
+  const int a = m_host.connect();
+  ASSERT_GE(a, 0);
+  tkwire::StreamRequest lock;
+  lock.handler = "LockMMConfiguration";
+  lock.sequence = 1;
+  lock.firstField = tkwire::firstFieldOf(2, 1);
+  const auto locked = tktest::onlyStatus(hosttest::sendAndRead(a, tkwire::encodeStreamRequest(lock), 40));
+  ASSERT_TRUE(locked.has_value());
+  ASSERT_NE(locked->status, 3u);
+
+  // The first library of the listing is the tape library.
+  const auto listing = hosttest::sendAndRead(a, hosttest::streamFrame("onMsgGetMMLibraries", 2), 40);
+  ASSERT_EQ(listing.size(), 1u);
+  const tkwire::Item* handle = listing[0].find(11003);
+  ASSERT_NE(handle, nullptr);
+
+  std::string stream;
+  tkwire::appendU32(stream, 4001, 50);
+  tkwire::appendU64(stream, 11003, handle->u64());
+  tkwire::appendU32(stream, 2052, 0);
+  tkwire::StreamRequest control;
+  control.handler = "onMsgSetMMControl";
+  control.sequence = 3;
+  control.firstField = tkwire::firstFieldOf(0, 3);
+  control.stream = stream;
+  const auto replies = hosttest::sendAndRead(a, tkwire::encodeStreamRequest(control), 100);
+  EXPECT_EQ(ctltest::messagesOf(replies, 3),
+            (std::vector<Message>{ctltest::progress(50, 12), ctltest::progress(50, 25),
+                                  ctltest::operationResponse(50, 1, "Success")}));
+  ::close(a);
+}
+
+}  // namespace
