@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "console/CommandLine.h"
+#include "console/ControlCommands.h"
 #include "console/LibraryCommands.h"
 #include "console/LockCommands.h"
 #include "console/TagNames.h"
@@ -30,6 +31,8 @@ const char kUsage[] =
     "                 (the configuration lock; it belongs to the connection that took it)\n"
     "       tkconsole [options] libraries | library HANDLE\n"
     "                 (the libraries, or one library's record; after the lock, in one --script)\n"
+    "       tkconsole [options] control OP [HANDLE]\n"
+    "                 (one record of the control request; after the lock, in one --script)\n"
     "VALUE: N (u32; also 0xN or -N), u64:N, \"text\" or s:text, hex:BYTES; other words are texts.\n"
     "       idtext:ID:TEXT (u32 and text), hdr12:ID,CLIENT,FLAGS:TEXT (three u32 and text).\n"
     "first=N sets the first word, count=N the element count (default: the number of\n"
@@ -188,7 +191,8 @@ int main(int argc, char** argv) {
       }
       if (lineWords.empty()) continue;
       if (!tkconsole::expandLockCommand(lineWords, false, error) ||
-          !tkconsole::expandLibraryCommand(lineWords, false, error)) {
+          !tkconsole::expandLibraryCommand(lineWords, false, error) ||
+          !tkconsole::expandControlCommand(lineWords, false, error)) {
         std::fprintf(stderr, "tkconsole: %s:%d: %s\n", settings.scriptPath.c_str(), number, error.c_str());
         return kExitUsage;
       }
@@ -210,7 +214,8 @@ int main(int argc, char** argv) {
     }
     tkconsole::Request request;
     std::string error;
-    if (!tkconsole::expandLockCommand(words, true, error) || !tkconsole::expandLibraryCommand(words, true, error)) {
+    if (!tkconsole::expandLockCommand(words, true, error) || !tkconsole::expandLibraryCommand(words, true, error) ||
+        !tkconsole::expandControlCommand(words, true, error)) {
       std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
       return kExitUsage;
     }

@@ -4,6 +4,8 @@
 // progress, on the scale of 25, before the operation's answer.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "tests/mmconfig_control/ControlFixture.h"
 #include "tests/support/HostHarness.h"
 
@@ -51,6 +53,31 @@ TEST_F(HostControl, TheLockHolderRunsTheTapeLibrarysLongOperationAndReadsItsProg
             (std::vector<Message>{ctltest::progress(50, 12), ctltest::progress(50, 25),
                                   ctltest::operationResponse(50, 1, "Success")}));
   ::close(a);
+}
+
+TEST_F(HostControl, TheConsoleSendsOneControlRecordByItsWord) {
+  const std::string script = m_dir.file("session.tk");
+  std::ofstream(script) << "lock\ncontrol 70\ncontrol 57\nunlock\n";
+  hosttest::Child console;
+  ASSERT_TRUE(console.start(hosttest::consoleBinary(), {"--socket", m_host.socket(), "--script", script}, {},
+                            m_dir.file("console.out"), m_dir.file("console.err")));
+  EXPECT_EQ(console.exitCode(), 0) << hosttest::readFile(m_dir.file("console.err"));
+  const std::string output = hosttest::readFile(m_dir.file("console.out"));
+  EXPECT_NE(output.find("> control 70\nreply 1024 seq 2\n"), std::string::npos) << output;
+  // 57 needs a handle: the text of the missing handle.
+  EXPECT_NE(output.find("> control 57\nreply 1024 seq 3\n"), std::string::npos) << output;
+
+  // A wrong control word sends nothing.
+  for (const std::vector<std::string>& words :
+       {std::vector<std::string>{"control"}, std::vector<std::string>{"control", "fifty"},
+        std::vector<std::string>{"control", "50", "1", "2"}}) {
+    hosttest::Child wrong;
+    std::vector<std::string> args{"--socket", m_host.socket()};
+    args.insert(args.end(), words.begin(), words.end());
+    ASSERT_TRUE(wrong.start(hosttest::consoleBinary(), args, {}, m_dir.file("wrong.out"), m_dir.file("wrong.err")));
+    EXPECT_EQ(wrong.exitCode(), 64) << words.size();
+    EXPECT_EQ(hosttest::readFile(m_dir.file("wrong.out")), "");
+  }
 }
 
 }  // namespace
