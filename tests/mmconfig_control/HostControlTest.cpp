@@ -1,8 +1,10 @@
 // The control request end to end: the real tkhost on a database seeded with
 // the demonstration installation, reached over its socket. The lock holder
-// runs the long operation of the tape library (two drives) and reads its
-// progress, on the scale of 25, before the operation's answer.
+// runs the long operation of the tape library (given four drives) and reads
+// its progress, four steps on the scale of 25, before the operation's answer.
 #include <gtest/gtest.h>
+
+#include <sqlite3.h>
 
 #include <fstream>
 
@@ -17,12 +19,33 @@ class HostControl : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(m_host.up()) << m_host.log(); }
 
+  // Two more drives for the demonstration tape library, written into the
+  // host's database as another server process would.
+  void addTwoDrives() {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(m_dir.file("host.db").c_str(), &db), SQLITE_OK);
+    sqlite3_busy_timeout(db, 30000);
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db,
+                                "INSERT INTO \"MMDrive\" (\"DriveName\", \"AliasName\", \"DriveEnabled\", "
+                                "\"MasterPoolId\", \"DriveNumber\") "
+                                "SELECT 'Drive' || n, 'Drive' || n, 1, m.\"MasterPoolId\", n "
+                                "FROM \"MMMasterPool\" m JOIN \"MMLibrary\" l ON l.\"LibraryId\" = m.\"LibraryId\", "
+                                "(SELECT 3 AS n UNION ALL SELECT 4) WHERE l.\"LibraryName\" = 'TapeLib1'",
+                                nullptr, nullptr, &error);
+    EXPECT_EQ(rc, SQLITE_OK) << (error != nullptr ? error : "");
+    sqlite3_free(error);
+    EXPECT_EQ(sqlite3_changes(db), 2);
+    sqlite3_close(db);
+  }
+
   tktest::TempDir m_dir;
   hosttest::Host m_host{m_dir, m_dir.file("host.sock"), {"--seed-demo"},
                         {{"TK_LOCK_DIR", m_dir.file("locks")}, {"TK_LOG_DIR", m_dir.file("log")}}};
 };
 
 TEST_F(HostControl, TheLockHolderRunsTheTapeLibrarysLongOperationAndReadsItsProgress) {
+  addTwoDrives();
   const int a = m_host.connect();
   ASSERT_GE(a, 0);
   tkwire::StreamRequest lock;
@@ -50,8 +73,8 @@ TEST_F(HostControl, TheLockHolderRunsTheTapeLibrarysLongOperationAndReadsItsProg
   control.stream = stream;
   const auto replies = hosttest::sendAndRead(a, tkwire::encodeStreamRequest(control), 100);
   EXPECT_EQ(ctltest::messagesOf(replies, 3),
-            (std::vector<Message>{ctltest::progress(50, 12), ctltest::progress(50, 25),
-                                  ctltest::operationResponse(50, 1, "Success")}));
+            (std::vector<Message>{ctltest::progress(50, 6), ctltest::progress(50, 12), ctltest::progress(50, 18),
+                                  ctltest::progress(50, 25), ctltest::operationResponse(50, 1, "Success")}));
   ::close(a);
 }
 
