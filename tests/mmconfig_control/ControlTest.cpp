@@ -82,6 +82,13 @@ class Control : public ctltest::ControlTest {
 
 // ---------------------------------------------------------------- the preamble
 
+TEST_F(Control, ANullRequestIsRefusedWithoutAnAnswer) {
+  testkit::debuglog::Capture log;
+  EXPECT_FALSE(m_mgr.onMsgSetMMControl(nullptr));
+  EXPECT_TRUE(log.contains("EvMMConfigMgr::onMsgSetMMControl", "Bad Parameter Received."));
+  EXPECT_TRUE(m_a.replies().empty());
+}
+
 TEST_F(Control, ValuesOfOneRecordStayInForceForTheNextOnes) {
   // The second record repeats neither the handle nor the library id.
   const auto answers = run(stream().op(48).handle(handleOf(m_world.lms)).u32(ctltest::kElementLibraryId, 5).end()

@@ -216,13 +216,15 @@ TEST_F(CredentialOperation, AnEmptyResultSendsNoStatusText) {
             (std::vector<Message>{progress(105, 100), operationResponse(105, 1, "Success")}));
 }
 
-TEST_F(CredentialOperation, ALongPasswordArrivesWhole) {
+TEST_F(CredentialOperation, TheLongestPasswordAnElementCarriesArrivesWhole) {
   testkit::mac::scriptLongOperations(testkit::mac::percentages({}));
-  const std::string password(2000, 'p');
-  run(credentials(password).end(), true);
+  // Its encrypted form fills all but one byte of the 4,104-byte value.
+  const std::string password(2051, 'p');
+  ASSERT_EQ(ctltest::encrypted(password).size(), 4103u);
+  EXPECT_EQ(run(credentials(password).end(), true).back(), operationResponse(105, 1, "Success"));
   const auto calls = testkit::mac::journal().calls("RunCredentialOperation");
   ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].args.at(3), "2000");
+  EXPECT_EQ(calls[0].args.at(3), "2051");
 }
 
 TEST_F(CredentialOperation, MissingOrUndecryptableCredentialsAreRefusedBeforeAnythingRuns) {
