@@ -69,8 +69,9 @@ void setNextHandle(uint32_t next);
 // ---- the control request's calls (platform/mac/ZQMACControl.cpp) ----
 // Journal names: "Configure" (handle, mode), "Deconfigure" (handle, force),
 // "RunLongOperation" (handle), "RunCredentialOperation" (handle, name, user
-// name, the password's length; never the password). A failure injected into one of them makes its
-// next call fail with the code and text as the object's last error.
+// name, the password's length; never the password). A failure injected
+// into one of them makes its next call fail with the code and text as the
+// object's last error.
 //
 // The long operations report from a thread of their own, as the real model
 // does: each step sends its status text (when not empty) through the
