@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "console/CommandLine.h"
+#include "console/ControlCommands.h"
 #include "console/DriveCommands.h"
 #include "console/LibraryCommands.h"
 #include "console/LockCommands.h"
@@ -37,6 +38,8 @@ const char kUsage[] =
     "       tkconsole [options] children|drive-paths|drive|mount-paths|... HANDLE [option]\n"
     "                 media-types ID | drive-vendors | library-vendors [1] | serial-check [on|off]\n"
     "                 (the drive side of libraries and the catalogues; see console/DriveCommands.h)\n"
+    "       tkconsole [options] control OP [HANDLE]\n"
+    "                 (one record of the control request; after the lock, in one --script)\n"
     "VALUE: N (u32; also 0xN or -N), u64:N, \"text\" or s:text, hex:BYTES; other words are texts.\n"
     "       idtext:ID:TEXT (u32 and text), hdr12:ID,CLIENT,FLAGS:TEXT (three u32 and text).\n"
     "first=N sets the first word, count=N the element count (default: the number of\n"
@@ -198,7 +201,8 @@ int main(int argc, char** argv) {
       if (!tkconsole::expandLockCommand(lineWords, false, error) ||
           !tkconsole::expandLibraryCommand(lineWords, false, error) ||
           !tkconsole::expandStorageLibraryCommand(lineWords, false, error) ||
-          !tkconsole::expandDriveCommand(lineWords, false, error, payload)) {
+          !tkconsole::expandDriveCommand(lineWords, false, error, payload) ||
+          !tkconsole::expandControlCommand(lineWords, false, error)) {
         std::fprintf(stderr, "tkconsole: %s:%d: %s\n", settings.scriptPath.c_str(), number, error.c_str());
         return kExitUsage;
       }
@@ -224,7 +228,8 @@ int main(int argc, char** argv) {
     std::string payload;
     if (!tkconsole::expandLockCommand(words, true, error) || !tkconsole::expandLibraryCommand(words, true, error) ||
         !tkconsole::expandStorageLibraryCommand(words, true, error) ||
-        !tkconsole::expandDriveCommand(words, true, error, payload)) {
+        !tkconsole::expandDriveCommand(words, true, error, payload) ||
+        !tkconsole::expandControlCommand(words, true, error)) {
       std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
       return kExitUsage;
     }

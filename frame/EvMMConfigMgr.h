@@ -395,6 +395,15 @@ class EvMMConfigMgr : public EvReturnData {
   // Operation 3 of an element stream: sets the serial-number check from
   // element 11077 (when it came); one operation response per record.
   bool onMsgSetMMMediaConfigParam(MessageInfo* request);
+  // ---- control request (mmconfig/EvMMConfigMgrControl.cpp) ----
+  // The multi-operation Set: each record (element 4001) re-reads or
+  // replaces the session's instance, aborts a long operation, or acts on
+  // the object of element 11003 (configure it, run its long operation with
+  // progress to the session holder, ...); one operation response per
+  // record. False after an answered failure (the request ends there) and
+  // for a null request; true otherwise, also after "Close" and after the
+  // drive-use warning, which ends the request.
+  bool onMsgSetMMControl(MessageInfo* request);
 
   // ---- class-wide state ----
   // The cache, newest first; under the session lock only.

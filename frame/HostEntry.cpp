@@ -98,6 +98,8 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(mm, onMsgGetMMMediaConfigInfo),
     TK_STREAM_HANDLER(mm, onMsgGetMMMediaConfigParam),
     TK_STREAM_HANDLER(mm, onMsgSetMMMediaConfigParam),
+    // The control request.
+    TK_STREAM_HANDLER(mm, onMsgSetMMControl),
     // Handlers are added above this line, one line each.
     {nullptr, 0, nullptr, nullptr, 0},
 };

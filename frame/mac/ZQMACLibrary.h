@@ -133,6 +133,10 @@ class ZQMACLms : public ZQMACInterface {
   // and the empty text.
   bool IsEmptyDrive(int bay, const ZQMACMediaAgent* agent, const std::string& filter);
   // ---- end of the drive listing block ----
+  // ---- the library as the control request asks it ----
+  // True when the library holds drives of more than one type.
+  bool IsMixedDriveType() const { return m_bMixedDriveType; }
+  // ---- end of the control-request block ----
 
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;
@@ -151,6 +155,10 @@ class ZQMACLms : public ZQMACInterface {
   ZQMACLinkedList<ZQMACMasterDrivePool> m_masterDrivePoolList;
   ZQMACLinkedList<ZQMACDrive> m_driveList;
   ZQMACLinkedList<ZQMACDms> m_dmsList;
+
+  // ---- fields of the control-request block (a loader fills them) ----
+  bool m_bMixedDriveType = false;
+  // ---- end of the control-request fields ----
 };
 
 // A library controller: the path by which one media agent controls a

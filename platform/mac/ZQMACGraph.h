@@ -229,6 +229,9 @@ class ZQMACGraph {
       a->m_acslsDriveIds[acslsText] = std::move(ids);
   }
   // ---- end of the drive listing fields ----
+  // ---- fields the control request reads ----
+  static void SetMixedDriveType(ZQMACLms* l, bool mixed) { l->m_bMixedDriveType = mixed; }
+  // ---- end of the control-request fields ----
 
   // ---- further devices ----
   static void SetConcurrencyLimit(ZQMACCopyMgrDevice* d, int limit) { d->m_iConcurrencyLimit = limit; }

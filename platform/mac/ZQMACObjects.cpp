@@ -52,35 +52,9 @@ bool ZQMACInterface::TestStateA() { return m_bConfigured; }
 
 const std::string& ZQMACInterface::GetDisplayName() const { return m_sDisplayName.empty() ? m_sName : m_sDisplayName; }
 
-// Configure, Deconfigure and SetName write a stored object of a
-// database-backed instance through to the database first; the object
-// changes only once its rows did.
-bool ZQMACInterface::Configure(unsigned int /*mode*/) {
-  if (!ZQMACGraph::StoreObject(this, nullptr, 1)) return false;
-  m_bConfigured = true;
-  ClearLastError();
-  return true;
-}
-
-bool ZQMACInterface::Deconfigure(bool /*force*/) {
-  if (!ZQMACGraph::StoreObject(this, nullptr, 0)) return false;
-  m_bConfigured = false;
-  ClearLastError();
-  return true;
-}
-
-bool ZQMACInterface::RunLongOperation() {
-  SetLastError(tkmac::kErrorAdoptRefused, "The operation is not supported by this object.");
-  return false;
-}
-
-bool ZQMACInterface::RunCredentialOperation(const std::string& /*name*/, const std::string& /*userName*/,
-                                            const std::string& /*password*/, std::string& result) {
-  result.clear();
-  SetLastError(tkmac::kErrorAdoptRefused, "The operation is not supported by this object.");
-  return false;
-}
-
+// Configure, Deconfigure and the long operations: platform/mac/ZQMACControl.cpp.
+// SetName writes a stored object of a database-backed instance through to
+// the database first; the object changes only once its rows did.
 bool ZQMACInterface::SetName(const std::string& name) {
   if (name.empty()) return AssignName(name);
   if (!ZQMACGraph::StoreObject(this, &name, -1)) return false;
@@ -98,8 +72,6 @@ unsigned int ZQMACInterface::GetPropertyC() { return m_uPropertyC; }
 unsigned int ZQMACInterface::CountDrives(bool /*all*/) { return 0; }
 
 ZQMACLms* ZQMACInterface::GetLms() { return nullptr; }
-
-ZQMACInterface* ZQMACInterface::GetLinkedObject() { return this; }
 
 bool ZQMACInterface::TestStateB() { return m_bStateB; }
 

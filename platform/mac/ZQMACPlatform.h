@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/journal/Journal.h"
 
@@ -64,5 +65,44 @@ uint32_t takeHandles(uint32_t count);
 // handle was taken since (otherwise they stay unused: never given twice).
 void returnHandles(uint32_t from, uint64_t end);
 void setNextHandle(uint32_t next);
+
+// ---- the control request's calls (platform/mac/ZQMACControl.cpp) ----
+// Journal names: "Configure" (handle, mode), "Deconfigure" (handle, force),
+// "RunLongOperation" (handle), "RunCredentialOperation" (handle, name, user
+// name, the password's length; never the password). A failure injected
+// into one of them makes its next call fail with the code and text as the
+// object's last error.
+//
+// The long operations report from a thread of their own, as the real model
+// does: each step sends its status text (when not empty) through the
+// status hook, then its percentage (when not negative) through the
+// progress hook, and the call returns once the thread has ended. Before
+// each step the operation looks at its instance's abort flag and stops
+// with kErrorAborted when it is set.
+struct LongOperationStep {
+  std::string status;
+  int percentage = -1;
+};
+struct LongOperationScript {
+  std::vector<LongOperationStep> steps;
+  bool succeed = true;             // false: the call fails after its steps
+  unsigned int errorCode = 0;      // ... with this last error
+  std::string errorText;
+  std::string result;              // the credential operation's result text
+  bool terminate = false;          // the session ends while it runs: the instance's terminate flag is set
+  std::function<void(int step)> onStep;  // called on the operation's thread after each step
+};
+// The script of the following long operations (both kinds) until cleared.
+// Without one, RunLongOperation reports one step per drive
+// (CountDrives(true); percentages 100 * i / n) and RunCredentialOperation
+// one step of 50 and the result "The credentials of [user] were accepted
+// for [name]."
+void scriptLongOperations(LongOperationScript script);
+void clearLongOperationScript();
+// The database id that Configure gives the next object not yet stored in
+// an instance that is not database-backed; ids count up from it.
+void setNewObjectIds(int first);
+inline constexpr unsigned int kErrorAborted = 0x1F000008;
+// ---- end of the control request's calls ----
 
 }  // namespace tkmac

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <utility>
 
@@ -37,6 +38,7 @@ inline void reset() {
   ZQMACMediaConfig::SetStatusTextFunc(nullptr, 0);
   ZQMACMediaConfig::SetPercentageFunc(nullptr, 0);
   ZQMACBase::SetLocale(0);
+  tkmac::clearLongOperationScript();
 }
 
 class ScopedLoader {
@@ -160,5 +162,23 @@ inline void failNext(const std::string& name, int code, const std::string& text,
 inline bool markExhaustiveDetected(ZQMACMediaConfig& config, ZQMACInterface* library) {
   return config.AddExhaustiveDetectedLibrary(library);
 }
+
+// ---- the control request ----
+// The long operations' script (steps of status texts and percentages sent
+// from the operation's own thread, outcome, result text); reset() clears it.
+using LongOperationStep = tkmac::LongOperationStep;
+using LongOperationScript = tkmac::LongOperationScript;
+inline void scriptLongOperations(LongOperationScript script) { tkmac::scriptLongOperations(std::move(script)); }
+// Steps that send only percentages.
+inline LongOperationScript percentages(std::initializer_list<int> values) {
+  LongOperationScript script;
+  for (int v : values) script.steps.push_back({std::string(), v});
+  return script;
+}
+// The id Configure gives the next object not yet stored (in-memory instances).
+inline void setNewObjectIds(int first) { tkmac::setNewObjectIds(first); }
+// The drives of the library are of more than one type.
+inline void setMixedDriveType(ZQMACLms* lms, bool mixed) { ZQMACGraph::SetMixedDriveType(lms, mixed); }
+// ---- end of the control request ----
 
 }  // namespace testkit::mac

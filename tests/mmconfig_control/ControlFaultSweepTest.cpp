@@ -1,0 +1,167 @@
+// The control request under the fault sweep: a session loaded from the
+// demonstration installation in the database, then each request made once
+// for every platform call failing in turn. Every run must end with an
+// answer on the client's socket, leave the database as it was or as the
+// clean run left it, and leave no client sequence number behind.
+//
+// One exception is by design: an audit record that cannot be written is
+// logged and the change it records stands (the rule of every change
+// handler). A run that fails the audit write after a configuration was
+// stored therefore leaves the change without its record; those runs are
+// held to their answer and to that shape instead.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "platform/mac/ZQMACPlatform.h"
+#include "tests/mmconfig_control/ControlFixture.h"
+#include "tests/support/DatabaseDump.h"
+#include "tests/support/FaultSweep.h"
+
+namespace {
+
+using ctltest::Connection;
+
+class ControlFaultSweep : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ctltest::resetStandIns();
+    std::string report;
+    ASSERT_GT(tkmac::seedDemoInstallation(report), 0) << report;
+  }
+  void TearDown() override {
+    tktest::resetSessionState();
+    ctltest::resetStandIns();
+  }
+
+  // A new session of client A on the configuration stored in the database.
+  void freshSession() {
+    ctltest::resetStandIns();
+    tktest::resetSessionState();
+    ZQMACMediaConfig::SetStatusTextFunc(::sendStatusResponse, 0);
+    auto request = m_a.request(1, 0, ctltest::kUser);
+    ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(request.get(), true);
+    ASSERT_NE(config, nullptr);
+    ASSERT_TRUE(config->Initialize("cs01.example.net"));
+    ASSERT_TRUE(config->ReadCurrentConfig(false)) << config->GetLastError();
+    ZQMACLms* tape = config->GetLmsList().GetFirstNode();
+    ZQMACMagLib* disk = config->GetMagLibList().GetFirstNode();
+    ASSERT_NE(tape, nullptr);
+    ASSERT_NE(disk, nullptr);
+    m_tape = config->GetHandle(tape);
+    m_tapeId = tape->GetId();
+    m_disk = config->GetHandle(disk);
+    m_a.replies();
+  }
+
+  // True when every table of a change description is one of the audit
+  // trail (or the identity counters).
+  static bool onlyAuditRows(const std::string& changes) {
+    std::istringstream lines(changes);
+    std::string line;
+    bool any = false;
+    while (std::getline(lines, line)) {
+      if (line.rfind("table ", 0) != 0) continue;
+      any = true;
+      if (line.rfind("table AuditTrail", 0) != 0 && line.rfind("table sqlite_sequence", 0) != 0) return false;
+    }
+    return any;
+  }
+
+  tktest::StreamBuilder stream() const {
+    return tktest::StreamBuilder()
+        .socket(m_a.socket().GetSocketDescriptor())
+        .user(ctltest::kUser)
+        .sequence(ctltest::kSequence)
+        .guiId(ctltest::kGuiId);
+  }
+
+  // The sweep of one request, built after the session is fresh.
+  tktest::SweepReport sweep(const std::function<tktest::StreamBuilder()>& build) {
+    tktest::SweepPlan plan;
+    plan.setup = [&] {
+      freshSession();
+      testkit::external::setAutoRefresh(true);
+    };
+    plan.request = [&] {
+      auto request = build().build();
+      m_mgr.onMsgSetMMControl(request.get());
+    };
+    tktest::DatabaseDump clean;
+    std::set<long> auditOnly;  // runs whose database differs from the clean run's in audit rows alone
+    plan.check = [&](const tktest::SweepRun& run) -> std::string {
+      const tktest::DatabaseDump now = tktest::DatabaseDump::take();
+      if (run.k == 0) clean = now;
+      else if (now != clean && onlyAuditRows(tktest::DatabaseDump::describeChanges(clean, now))) auditOnly.insert(run.k);
+      const std::string answered = tktest::answeredOnSocket(m_a.replies(), run);
+      if (!answered.empty()) return answered;
+      if (EvMMConfigMgr::GetClientSequenceNumber() != -1) return "the client sequence number stayed set";
+      return "";
+    };
+    tktest::SweepReport report = tktest::FaultSweep().run(plan);
+    // A failed audit write leaves the change it records (see the top).
+    std::vector<std::string> kept;
+    for (const std::string& finding : report.findings) {
+      bool excused = false;
+      for (long k : auditOnly)
+        if (finding.rfind("k=" + std::to_string(k) + " (", 0) == 0 && finding.find("half changed") != std::string::npos)
+          excused = true;
+      if (!excused) kept.push_back(finding);
+    }
+    report.findings = kept;
+    return report;
+  }
+
+  tktest::TestDatabase m_db;
+  Connection m_a;
+  EvMMConfigMgr m_mgr;
+  unsigned long long m_tape = 0;
+  unsigned long long m_disk = 0;
+  unsigned int m_tapeId = 0;
+};
+
+// One record a request: each record of a request is a change of its own,
+// answered by itself, and a failure leaves the records before it done.
+TEST_F(ControlFaultSweep, EveryFailingCallOfAConfigurationEndsWithAnAnswerAndNoHalfChange) {
+  for (uint32_t operation : {48u, 51u, 69u}) {
+    SCOPED_TRACE(operation);
+    const tktest::SweepReport report = sweep([&] {
+      return stream().op(operation).handle(operation == 69 ? m_disk : m_tape)
+          .u32(ctltest::kElementLibraryId, m_tapeId).end();
+    });
+    EXPECT_TRUE(report.clean()) << report;
+  }
+}
+
+TEST_F(ControlFaultSweep, EveryFailingCallOfALongOperationEndsWithAnAnswer) {
+  const tktest::SweepReport report = sweep([&] { return stream().op(50).handle(m_tape).end(); });
+  EXPECT_TRUE(report.clean()) << report;
+}
+
+TEST_F(ControlFaultSweep, EveryFailingCallOfACredentialOperationEndsWithAnAnswer) {
+  const std::string user = ctltest::encrypted("alice");
+  const std::string password = ctltest::encrypted("s3cret");
+  const tktest::SweepReport report = sweep([&] {
+    return stream().op(105).handle(m_disk).pair(ctltest::kElementName, 0, "account")
+        .raw(ctltest::kElementUserName, user).raw(ctltest::kElementPassword, password).end();
+  });
+  EXPECT_TRUE(report.clean()) << report;
+}
+
+TEST_F(ControlFaultSweep, EveryFailingCallOfARereadOrANewInstanceEndsWithAnAnswer) {
+  const tktest::SweepReport report = sweep([&] { return stream().op(70).end().op(12).end().op(57).handle(m_tape).end(); });
+  EXPECT_TRUE(report.clean()) << report;
+}
+
+TEST_F(ControlFaultSweep, AnAuditRecordThatCannotBeWrittenIsLoggedAndTheConfigurationStands) {
+  freshSession();
+  testkit::audit::journal().injectFailure("guiAudit", 5, "the audit trail is full");
+  auto request = stream().op(48).handle(m_tape).u32(ctltest::kElementLibraryId, m_tapeId).end().build();
+  EXPECT_TRUE(m_mgr.onMsgSetMMControl(request.get()));
+  EXPECT_EQ(ctltest::messagesOf(m_a.replies()), std::vector<ctltest::Message>{ctltest::operationResponse(48, 1, "Success")});
+  EXPECT_TRUE(testkit::audit::records().empty());
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+// The control request end to end: the real tkhost on a database seeded with
+// the demonstration installation, reached over its socket. The lock holder
+// runs the long operation of the tape library (given four drives) and reads
+// its progress, four steps on the scale of 25, before the operation's answer.
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <fstream>
+
+#include "tests/mmconfig_control/ControlFixture.h"
+#include "tests/support/HostHarness.h"
+
+namespace {
+
+using ctltest::Message;
+
+class HostControl : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(m_host.up()) << m_host.log(); }
+
+  // Two more drives for the demonstration tape library, written into the
+  // host's database as another server process would.
+  void addTwoDrives() {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(m_dir.file("host.db").c_str(), &db), SQLITE_OK);
+    sqlite3_busy_timeout(db, 30000);
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db,
+                                "INSERT INTO \"MMDrive\" (\"DriveName\", \"AliasName\", \"DriveEnabled\", "
+                                "\"MasterPoolId\", \"DriveNumber\") "
+                                "SELECT 'Drive' || n, 'Drive' || n, 1, m.\"MasterPoolId\", n "
+                                "FROM \"MMMasterPool\" m JOIN \"MMLibrary\" l ON l.\"LibraryId\" = m.\"LibraryId\", "
+                                "(SELECT 3 AS n UNION ALL SELECT 4) WHERE l.\"LibraryName\" = 'TapeLib1'",
+                                nullptr, nullptr, &error);
+    EXPECT_EQ(rc, SQLITE_OK) << (error != nullptr ? error : "");
+    sqlite3_free(error);
+    EXPECT_EQ(sqlite3_changes(db), 2);
+    sqlite3_close(db);
+  }
+
+  tktest::TempDir m_dir;
+  hosttest::Host m_host{m_dir, m_dir.file("host.sock"), {"--seed-demo"},
+                        {{"TK_LOCK_DIR", m_dir.file("locks")}, {"TK_LOG_DIR", m_dir.file("log")}}};
+};
+
+TEST_F(HostControl, TheLockHolderRunsTheTapeLibrarysLongOperationAndReadsItsProgress) {
+  addTwoDrives();
+  const int a = m_host.connect();
+  ASSERT_GE(a, 0);
+  tkwire::StreamRequest lock;
+  lock.handler = "LockMMConfiguration";
+  lock.sequence = 1;
+  lock.firstField = tkwire::firstFieldOf(2, 1);
+  const auto locked = tktest::onlyStatus(hosttest::sendAndRead(a, tkwire::encodeStreamRequest(lock), 40));
+  ASSERT_TRUE(locked.has_value());
+  ASSERT_NE(locked->status, 3u);
+
+  // The first library of the listing is the tape library.
+  const auto listing = hosttest::sendAndRead(a, hosttest::streamFrame("onMsgGetMMLibraries", 2), 40);
+  ASSERT_EQ(listing.size(), 1u);
+  const tkwire::Item* handle = listing[0].find(11003);
+  ASSERT_NE(handle, nullptr);
+
+  std::string stream;
+  tkwire::appendU32(stream, 4001, 50);
+  tkwire::appendU64(stream, 11003, handle->u64());
+  tkwire::appendU32(stream, 2052, 0);
+  tkwire::StreamRequest control;
+  control.handler = "onMsgSetMMControl";
+  control.sequence = 3;
+  control.firstField = tkwire::firstFieldOf(0, 3);
+  control.stream = stream;
+  const auto replies = hosttest::sendAndRead(a, tkwire::encodeStreamRequest(control), 100);
+  EXPECT_EQ(ctltest::messagesOf(replies, 3),
+            (std::vector<Message>{ctltest::progress(50, 6), ctltest::progress(50, 12), ctltest::progress(50, 18),
+                                  ctltest::progress(50, 25), ctltest::operationResponse(50, 1, "Success")}));
+  ::close(a);
+}
+
+TEST_F(HostControl, TheConsoleSendsOneControlRecordByItsWord) {
+  const std::string script = m_dir.file("session.tk");
+  std::ofstream(script) << "lock\ncontrol 70\ncontrol 57\nunlock\n";
+  hosttest::Child console;
+  ASSERT_TRUE(console.start(hosttest::consoleBinary(), {"--socket", m_host.socket(), "--script", script}, {},
+                            m_dir.file("console.out"), m_dir.file("console.err")));
+  EXPECT_EQ(console.exitCode(), 0) << hosttest::readFile(m_dir.file("console.err"));
+  const std::string output = hosttest::readFile(m_dir.file("console.out"));
+  EXPECT_NE(output.find("> control 70\nreply 1024 seq 2\n"), std::string::npos) << output;
+  // 57 needs a handle: the text of the missing handle.
+  EXPECT_NE(output.find("> control 57\nreply 1024 seq 3\n"), std::string::npos) << output;
+
+  // A wrong control word sends nothing.
+  for (const std::vector<std::string>& words :
+       {std::vector<std::string>{"control"}, std::vector<std::string>{"control", "fifty"},
+        std::vector<std::string>{"control", "50", "1", "2"}}) {
+    hosttest::Child wrong;
+    std::vector<std::string> args{"--socket", m_host.socket()};
+    args.insert(args.end(), words.begin(), words.end());
+    ASSERT_TRUE(wrong.start(hosttest::consoleBinary(), args, {}, m_dir.file("wrong.out"), m_dir.file("wrong.err")));
+    EXPECT_EQ(wrong.exitCode(), 64) << words.size();
+    EXPECT_EQ(hosttest::readFile(m_dir.file("wrong.out")), "");
+  }
+}
+
+}  // namespace
