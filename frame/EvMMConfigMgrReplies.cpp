@@ -103,11 +103,7 @@ int EvMMConfigMgr::sendOperationResponse(long long sequenceNumber, CWySocket soc
   }
   TextBuffer buffer;
   const unsigned long length = fillWordAndText(buffer, static_cast<uint32_t>(status), text);
-  // A failure or refusal is an error of the log; a success is not.
-  if (text != nullptr) {
-    if (status == 1 || status == 2) EvDebug::DebugLvl(1, kTag, "%s", text);
-    else EvDebug::Error(kTag, "%s", text);
-  }
+  if (text != nullptr) EvDebug::Error(kTag, "%s", text);
   reply->send(kItemStatus, buffer, length);
   delete reply;
   return 1;
