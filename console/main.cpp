@@ -98,18 +98,17 @@ int connectTo(const std::string& path, std::string& error) {
 // `onReply` sees each answer first and may print it itself (true).
 template <class OnReply>
 Outcome exchange(int fd, const tkconsole::Request& request, const Settings& settings, OnReply&& onReply) {
-  if (!tkwire::writeAll(fd, request.encode())) {
-    std::cout << "(connection lost)" << std::endl;
-    return Outcome::Lost;
-  }
+  // A host that closed the connection may have said why first (too many
+  // connections): what it sent is shown even when the request cannot go out.
+  const bool sent = tkwire::writeAll(fd, request.encode());
   int replies = 0;
   bool failed = false;
   std::string body;
   g_shownHandler = request.handler();
   for (;;) {
-    const int waitMs = replies == 0 ? settings.timeoutMs : settings.waitMs;
+    const int waitMs = !sent ? 0 : replies == 0 ? settings.timeoutMs : settings.waitMs;
     tkwire::ReadStatus status = tkwire::readFrame(fd, waitMs, body);
-    if (status == tkwire::ReadStatus::Timeout) {
+    if (status == tkwire::ReadStatus::Timeout && sent) {
       std::cout << "(the host did not finish the request within " << waitMs << " ms)" << std::endl;
       return Outcome::Lost;
     }

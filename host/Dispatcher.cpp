@@ -163,7 +163,7 @@ void Dispatcher::serve(const std::string& body, int fd, TkHandlers* handlers) co
   tkreply::writeFrame(fd, tkwire::encodeRequestEnd(sequence, result));
 }
 
-int64_t Dispatcher::answer(const std::string& body, int fd, TkHandlers* handlers, int64_t& sequence) const {
+int64_t Dispatcher::answer(const std::string& body, int fd, TkHandlers* handlers, int64_t sequence) const {
   std::optional<tkwire::DecodedRequest> decoded = tkwire::decodeRequest(body);
   if (!decoded) {
     logLine(1, "refused a malformed request frame of %zu bytes on connection %d", body.size(), fd);

@@ -49,7 +49,7 @@ class Dispatcher {
  private:
   // Answers the request; its result for the end frame. `sequence` is the
   // request's sequence number as far as the frame could be read.
-  int64_t answer(const std::string& body, int fd, TkHandlers* handlers, int64_t& sequence) const;
+  int64_t answer(const std::string& body, int fd, TkHandlers* handlers, int64_t sequence) const;
   int64_t refuseUnknown(const std::string& name, int fd, int64_t sequence) const;
 
   HandlerApi m_api;
