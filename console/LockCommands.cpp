@@ -33,7 +33,19 @@ bool parseSigned(const std::string& text, long long& value) {
   return true;
 }
 
+// The answer status of a lock held by another user.
+constexpr uint32_t kHeldByAnother = 3;
+
 }  // namespace
+
+const char* lockRefusalHint(const Request& request, const tkwire::Reply& reply) {
+  if (request.xml || request.stream.handler != "LockMMConfiguration") return nullptr;
+  const uint32_t operation = static_cast<uint32_t>(request.stream.firstField >> 32);
+  if (operation != 1) return nullptr;
+  const tkwire::Item* status = reply.find(2051);
+  if (status == nullptr || status->bytes.size() < 4 || status->statusCode() != kHeldByAnother) return nullptr;
+  return "another user holds the configuration lock; `force-lock` takes it over from them";
+}
 
 bool expandLockCommand(std::vector<std::string>& words, bool fromShell, std::string& error) {
   auto uq = [fromShell](const std::string& w) { return fromShell ? w : unquote(w); };

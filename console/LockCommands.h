@@ -25,7 +25,13 @@
 #include <string>
 #include <vector>
 
+#include "console/CommandLine.h"
+
 namespace tkconsole {
+
+// What to tell the user when `reply` refuses the lock that `request` asked
+// for because another user holds it: how to take it over. Null otherwise.
+const char* lockRefusalHint(const Request& request, const tkwire::Reply& reply);
 
 // Replaces a lock command in `words` by the request words it stands for
 // (words of a script line keep their quotes: fromShell false). Words that

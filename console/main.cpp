@@ -1,17 +1,21 @@
 // tkconsole: sends requests to tkhost and prints the decoded replies, one item
 // per line.
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "console/Answers.h"
 #include "console/CommandLine.h"
 #include "console/ControlCommands.h"
 #include "console/DriveCommands.h"
@@ -28,7 +32,9 @@ const char kUsage[] =
     "                 [--kind N] [--gui N] [--origin N]\n"
     "                 HANDLER [first=N] [count=N] [handle=N] [TAG=VALUE ...]\n"
     "       tkconsole [options] --xml MSGID HANDLER 'xml text'   (or --xml-file FILE)\n"
-    "       tkconsole [options] --script FILE   (one request per line, # comments)\n"
+    "       tkconsole [options] --script FILE   (one request per line, # comments; - reads\n"
+    "                 standard input)\n"
+    "       tkconsole [options] --list   (the host's handlers: name, kind, XML message id)\n"
     "       tkconsole [options] lock|force-lock|unlock|unlock-anyway [rights=N] [xml [server-seq=N]]\n"
     "                 (the configuration lock; it belongs to the connection that took it)\n"
     "       tkconsole [options] libraries | library HANDLE\n"
@@ -40,25 +46,42 @@ const char kUsage[] =
     "                 (the drive side of libraries and the catalogues; see console/DriveCommands.h)\n"
     "       tkconsole [options] control OP [HANDLE]\n"
     "                 (one record of the control request; after the lock, in one --script)\n"
+    "       tkconsole --help | --version\n"
     "VALUE: N (u32; also 0xN or -N), u64:N, \"text\" or s:text, hex:BYTES; other words are texts.\n"
     "       idtext:ID:TEXT (u32 and text), hdr12:ID,CLIENT,FLAGS:TEXT (three u32 and text).\n"
     "first=N sets the first word, count=N the element count (default: the number of\n"
     "elements), handle=N the 64-bit object handle in their place.\n"
-    "--socket defaults to var/tkhost.sock; replies are read until the host is quiet for\n"
-    "--wait MS (default 200) after the first reply, which may take --timeout MS (default 3000).\n"
-    "Exit status: 0 done, 1 the host closed the connection, 2 the host cannot be reached,\n"
+    "--socket defaults to var/tkhost.sock. The host ends each request with an end frame;\n"
+    "the first answer may take --timeout MS (default 3000), each later one --wait MS\n"
+    "(default 10000), after which the console gives up.\n"
+    "Exit status: 0 every answer a success, 3 an answer reports a failure or refusal (a\n"
+    "status other than 1, a result below 0, or the host's own refusal), 1 the host closed\n"
+    "the connection or did not finish a request in time, 2 the host cannot be reached,\n"
     "64 wrong arguments.\n";
 
+constexpr int kExitFailure = 3;
 constexpr int kExitLost = 1;
 constexpr int kExitUnreachable = 2;
 constexpr int kExitUsage = 64;
 
 struct Settings {
   std::string socketPath = "var/tkhost.sock";
-  int waitMs = 200;
+  int waitMs = 10000;
   int timeoutMs = 3000;
   std::string scriptPath;
+  bool list = false;
 };
+
+// How one request went.
+enum class Outcome { Success, Failure, Lost };
+
+// The handler of the request whose answers are being printed (the status
+// meanings depend on it).
+std::string g_shownHandler;
+
+std::string showItem(const tkwire::Item& item) {
+  return item.tag == tkconsole::kStatusItem ? tkconsole::describeStatus(g_shownHandler, item) : std::string();
+}
 
 int connectTo(const std::string& path, std::string& error) {
   sockaddr_un address{};
@@ -81,36 +104,105 @@ int connectTo(const std::string& path, std::string& error) {
   return fd;
 }
 
-// Sends one request and prints its replies. False when the connection is lost.
-bool exchange(int fd, const tkconsole::Request& request, const Settings& settings) {
-  if (!tkwire::writeAll(fd, request.encode())) {
-    std::cout << "(connection lost)" << std::endl;
-    return false;
-  }
+// Sends one request and prints its answers, up to the host's end frame.
+// `onReply` sees each answer first and may print it itself (true).
+template <class OnReply>
+Outcome exchange(int fd, const tkconsole::Request& request, const Settings& settings, OnReply&& onReply) {
+  // A host that closed the connection may have said why first (too many
+  // connections): what it sent is shown even when the request cannot go out.
+  const bool sent = tkwire::writeAll(fd, request.encode());
   int replies = 0;
-  bool lost = false;
+  bool failed = false;
   std::string body;
+  g_shownHandler = request.handler();
   for (;;) {
-    tkwire::ReadStatus status = tkwire::readFrame(fd, replies == 0 ? settings.timeoutMs : settings.waitMs, body);
-    if (status != tkwire::ReadStatus::Ok) {
-      lost = status != tkwire::ReadStatus::Timeout;
-      break;
+    const int waitMs = !sent ? 0 : replies == 0 ? settings.timeoutMs : settings.waitMs;
+    tkwire::ReadStatus status = tkwire::readFrame(fd, waitMs, body);
+    if (status == tkwire::ReadStatus::Timeout && sent) {
+      std::cout << "(the host did not finish the request within " << waitMs << " ms)" << std::endl;
+      return Outcome::Lost;
     }
-    ++replies;
+    if (status != tkwire::ReadStatus::Ok) {
+      std::cout << "(connection closed by the host)" << std::endl;
+      return Outcome::Lost;
+    }
     std::optional<tkwire::Reply> reply = tkwire::decodeReply(body);
     if (!reply) {
+      ++replies;
+      failed = true;
       std::cout << "(undecodable reply of " << body.size() << " bytes)\n";
       continue;
     }
-    if (request.xml && reply->kind == tkwire::kReplyRaw && reply->messageId == request.xmlRequest.messageId)
+    if (reply->isEnd()) {
+      failed = failed || tkconsole::reportsFailure(*reply, false);
+      break;
+    }
+    ++replies;
+    const bool xmlAnswer =
+        request.xml && reply->kind == tkwire::kReplyRaw && reply->messageId == request.xmlRequest.messageId;
+    failed = failed || tkconsole::reportsFailure(*reply, xmlAnswer);
+    if (onReply(*reply)) continue;
+    if (xmlAnswer)
       std::cout << tkwire::describeXmlAnswer(*reply);
     else
-      std::cout << tkwire::describe(*reply, tkconsole::tagName);
+      std::cout << tkwire::describe(*reply, tkconsole::tagName, showItem);
+    if (const char* hint = tkconsole::lockRefusalHint(request, *reply)) std::cout << "  (" << hint << ")\n";
   }
-  if (replies == 0 && !lost) std::cout << "(no reply)\n";
-  if (lost) std::cout << "(connection closed by the host)\n";
+  if (replies == 0) std::cout << "(no reply)\n";
   std::cout.flush();
-  return !lost;
+  return failed ? Outcome::Failure : Outcome::Success;
+}
+
+Outcome exchange(int fd, const tkconsole::Request& request, const Settings& settings) {
+  return exchange(fd, request, settings, [](const tkwire::Reply&) { return false; });
+}
+
+// The host's handlers, one line each: name, kind, and the XML message id.
+bool printHandlerList(const tkwire::Reply& reply) {
+  std::optional<std::vector<tkwire::HandlerInfo>> handlers = tkwire::decodeHandlerList(reply);
+  if (!handlers) return false;
+  size_t width = 0;
+  for (const tkwire::HandlerInfo& h : *handlers) width = std::max(width, h.name.size());
+  for (const tkwire::HandlerInfo& h : *handlers) {
+    std::string line = h.name + std::string(width + 2 - h.name.size(), ' ');
+    if (h.kind == tkwire::kRequestXml) {
+      char id[16];
+      std::snprintf(id, sizeof id, "0x%08X", h.messageId);
+      line += h.messageId != 0 ? std::string("xml ") + id : std::string("xml any message id");
+    } else {
+      line += "stream";
+    }
+    std::cout << line << "\n";
+  }
+  return true;
+}
+
+// Reads a script, from standard input for "-"; false with the reason.
+bool readScript(const std::string& path, std::string& text, std::string& error) {
+  if (path == "-") {
+    std::ostringstream os;
+    os << std::cin.rdbuf();
+    text = os.str();
+    return true;
+  }
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0) {
+    error = "cannot read " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    error = path + " is a directory, not a script";
+    return false;
+  }
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream os;
+  if (!in || !(os << in.rdbuf())) {
+    if (st.st_size == 0 && in) return true;  // an empty script
+    error = "cannot read " + path;
+    return false;
+  }
+  text = os.str();
+  return true;
 }
 
 bool numberOption(const std::string& name, const std::string& text, int& out) {
@@ -135,8 +227,23 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return 0;
     }
+    if (arg == "--version") {
+      std::printf("tkconsole %s\n", TK_VERSION);
+      return 0;
+    }
+    if (arg == "--list") {
+      settings.list = true;
+      continue;
+    }
     bool global = arg == "--socket" || arg == "--wait" || arg == "--timeout" || arg == "--script";
     bool defaultOption = arg == "--user" || arg == "--seq" || arg == "--kind" || arg == "--gui" || arg == "--origin";
+    // Options of the request itself (--xml MSGID, --xml-file FILE) travel with its words.
+    bool requestOption = arg == "--xml" || arg == "--xml-file";
+    if (!global && !defaultOption && !requestOption && arg.size() > 1 && arg[0] == '-' &&
+        !(words.size() > 0 && (words.back() == "--xml" || words.back() == "--xml-file"))) {
+      std::fprintf(stderr, "tkconsole: unknown option %s\n", arg.c_str());
+      return kExitUsage;
+    }
     if (!global && !defaultOption) {
       words.push_back(arg);
       continue;
@@ -176,16 +283,28 @@ int main(int argc, char** argv) {
   int64_t nextSequence = defaults.sequence.value_or(1);
   tkconsole::Defaults lineDefaults = defaults;
   lineDefaults.sequence.reset();
-  if (!settings.scriptPath.empty()) {
+  if (settings.list && (!settings.scriptPath.empty() || !words.empty())) {
+    std::fprintf(stderr, "tkconsole: --list takes neither --script nor a request\n");
+    return kExitUsage;
+  }
+  if (settings.list) {
+    tkconsole::Request request;
+    request.stream.handler = tkwire::kListHandlersName;
+    request.stream.sequence = nextSequence;
+    requests.push_back(request);
+  } else if (!settings.scriptPath.empty()) {
     if (!words.empty()) {
       std::fprintf(stderr, "tkconsole: --script takes no request on the command line\n");
       return kExitUsage;
     }
-    std::ifstream script(settings.scriptPath);
-    if (!script) {
-      std::fprintf(stderr, "tkconsole: cannot read %s\n", settings.scriptPath.c_str());
+    std::string text;
+    std::string readError;
+    if (!readScript(settings.scriptPath, text, readError)) {
+      std::fprintf(stderr, "tkconsole: %s\n", readError.c_str());
       return kExitUsage;
     }
+    std::istringstream script(text);
+    const std::string scriptName = settings.scriptPath == "-" ? "standard input" : settings.scriptPath;
     std::string line;
     int number = 0;
     while (std::getline(script, line)) {
@@ -193,7 +312,7 @@ int main(int argc, char** argv) {
       std::vector<std::string> lineWords;
       std::string error;
       if (!tkconsole::splitLine(line, lineWords, error)) {
-        std::fprintf(stderr, "tkconsole: %s:%d: %s\n", settings.scriptPath.c_str(), number, error.c_str());
+        std::fprintf(stderr, "tkconsole: %s:%d: %s\n", scriptName.c_str(), number, error.c_str());
         return kExitUsage;
       }
       if (lineWords.empty()) continue;
@@ -203,12 +322,12 @@ int main(int argc, char** argv) {
           !tkconsole::expandStorageLibraryCommand(lineWords, false, error) ||
           !tkconsole::expandDriveCommand(lineWords, false, error, payload) ||
           !tkconsole::expandControlCommand(lineWords, false, error)) {
-        std::fprintf(stderr, "tkconsole: %s:%d: %s\n", settings.scriptPath.c_str(), number, error.c_str());
+        std::fprintf(stderr, "tkconsole: %s:%d: %s\n", scriptName.c_str(), number, error.c_str());
         return kExitUsage;
       }
       tkconsole::Request request;
       if (!tkconsole::parseRequest(lineWords, lineDefaults, nextSequence, request, error, false)) {
-        std::fprintf(stderr, "tkconsole: %s:%d: %s\n", settings.scriptPath.c_str(), number, error.c_str());
+        std::fprintf(stderr, "tkconsole: %s:%d: %s\n", scriptName.c_str(), number, error.c_str());
         return kExitUsage;
       }
       if (!payload.empty()) request.stream.stream = payload;
@@ -252,10 +371,13 @@ int main(int argc, char** argv) {
   int status = 0;
   for (size_t i = 0; i < requests.size(); ++i) {
     if (!lines.empty()) std::cout << "> " << lines[i] << "\n";
-    if (!exchange(fd, requests[i], settings)) {
+    Outcome outcome = settings.list ? exchange(fd, requests[i], settings, printHandlerList)
+                                    : exchange(fd, requests[i], settings);
+    if (outcome == Outcome::Lost) {
       status = kExitLost;
       break;
     }
+    if (outcome == Outcome::Failure) status = kExitFailure;
   }
   ::close(fd);
   return status;

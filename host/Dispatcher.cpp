@@ -1,14 +1,19 @@
 #include "host/Dispatcher.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cinttypes>
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "frame/EvExternal.h"
 #include "frame/MessageInfo.h"
 #include "host/HostLog.h"
 #include "host/RequestRecord.h"
+#include "platform/debuglog/EvDebug.h"
 #include "platform/reply/ReplyChannel.h"
 #include "tests/support/wire/WireCodec.h"
 
@@ -27,11 +32,10 @@ void fillLoginName(MessageInfo& record) {
 // Runs a handler call; a handler that throws is logged and answered with a
 // status reply, and the connection goes on.
 template <class Call>
-void runHandler(const TkHandlerEntry& entry, int fd, int64_t sequence, Call&& call) {
+int64_t runHandler(const TkHandlerEntry& entry, int fd, int64_t sequence, Call&& call) {
   std::string failure;
   try {
-    call();
-    return;
+    return call();
   } catch (const char* text) {
     failure = text != nullptr ? text : "";
   } catch (const std::exception& e) {
@@ -39,11 +43,12 @@ void runHandler(const TkHandlerEntry& entry, int fd, int64_t sequence, Call&& ca
   } catch (...) {
     failure = "unknown exception";
   }
-  logLine(0, "handler %s failed on connection %d: %s", entry.name, fd, printable(failure).c_str());
+  logLine(kLogError, "handler %s failed on connection %d: %s", entry.name, fd, printable(failure).c_str());
   refuse(fd, sequence, std::string("handler ") + entry.name + " failed");
+  return tkwire::kRefusedResult;
 }
 
-void callStream(const TkHandlerEntry& entry, const tkwire::StreamRequest& request, int fd, TkHandlers* handlers) {
+int64_t callStream(const TkHandlerEntry& entry, const tkwire::StreamRequest& request, int fd, TkHandlers* handlers) {
   std::string refusal;
   std::unique_ptr<MessageInfo> record;
   try {
@@ -55,33 +60,53 @@ void callStream(const TkHandlerEntry& entry, const tkwire::StreamRequest& reques
   if (!record) {
     logLine(1, "refused %s on connection %d: %s", printable(request.handler).c_str(), fd, refusal.c_str());
     refuse(fd, request.sequence, refusal);
-    return;
+    return tkwire::kRefusedResult;
   }
   logLine(2, "connection %d: %s user %u seq %" PRId64 " first 0x%016" PRIx64 " stream %zu bytes", fd,
           entry.name, request.userId, request.sequence, request.firstField, request.stream.size());
-  runHandler(entry, fd, request.sequence, [&] {
+  return runHandler(entry, fd, request.sequence, [&]() -> int64_t {
+    EvDebugConnectionScope scope(fd);
     int result = entry.stream(handlers, record.get());
     logLine(2, "connection %d: %s returned %d", fd, entry.name, result);
+    return result;
   });
 }
 
-void callXml(const TkHandlerEntry& entry, const tkwire::XmlRequest& request, int fd, TkHandlers* handlers) {
+int64_t callXml(const TkHandlerEntry& entry, const tkwire::XmlRequest& request, int fd, TkHandlers* handlers) {
   std::unique_ptr<MessageInfo> record;
   try {
     record = makeXmlRecord(request, fd);
     fillLoginName(*record);
   } catch (const std::bad_alloc&) {
     refuse(fd, request.sequence, "not enough memory for the request");
-    return;
+    return tkwire::kRefusedResult;
   }
   logLine(2, "connection %d: %s message 0x%08X user %u seq %" PRId64 " text %zu bytes", fd, entry.name,
           request.messageId, request.userId, request.sequence, request.xml.size());
-  runHandler(entry, fd, request.sequence, [&] {
+  return runHandler(entry, fd, request.sequence, [&]() -> int64_t {
+    EvDebugConnectionScope scope(fd);
     std::string text = request.xml;
     long long result = entry.xml(handlers, record.get(), request.messageId, text);
     logLine(2, "connection %d: %s returned %lld with %zu bytes", fd, entry.name, result, text.size());
     tkreply::writeFrame(fd, tkwire::encodeXmlAnswer(request.messageId, request.sequence, result, text));
+    return result;
   });
+}
+
+// The number of single-character edits that turn `a` into `b`.
+size_t editDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
 }
 
 }  // namespace
@@ -133,12 +158,17 @@ const TkHandlerEntry* Dispatcher::find(const std::string& name) const {
 }
 
 void Dispatcher::serve(const std::string& body, int fd, TkHandlers* handlers) const {
+  int64_t sequence = tkwire::peekRequestSequence(body).value_or(0);
+  int64_t result = answer(body, fd, handlers, sequence);
+  tkreply::writeFrame(fd, tkwire::encodeRequestEnd(sequence, result));
+}
+
+int64_t Dispatcher::answer(const std::string& body, int fd, TkHandlers* handlers, int64_t sequence) const {
   std::optional<tkwire::DecodedRequest> decoded = tkwire::decodeRequest(body);
   if (!decoded) {
-    int64_t sequence = tkwire::peekRequestSequence(body).value_or(0);
     logLine(1, "refused a malformed request frame of %zu bytes on connection %d", body.size(), fd);
     refuse(fd, sequence, "malformed request frame");
-    return;
+    return tkwire::kRefusedResult;
   }
   if (decoded->kind == tkwire::kRequestStream) {
     const tkwire::StreamRequest& request = decoded->stream;
@@ -147,34 +177,29 @@ void Dispatcher::serve(const std::string& body, int fd, TkHandlers* handlers) co
                            " bytes, at most " + std::to_string(tkwire::kMaxElementStream);
       logLine(1, "refused %s on connection %d: %s", printable(request.handler).c_str(), fd, reason.c_str());
       refuse(fd, request.sequence, reason);
-      return;
+      return tkwire::kRefusedResult;
+    }
+    if (request.handler == tkwire::kListHandlersName) {
+      tkreply::writeFrame(fd, handlerList(request.sequence));
+      return 0;
     }
     const TkHandlerEntry* entry = find(request.handler);
-    if (entry == nullptr) {
-      logLine(1, "refused unknown handler %s on connection %d", printable(request.handler).c_str(), fd);
-      refuse(fd, request.sequence, "unknown handler " + request.handler);
-      return;
-    }
+    if (entry == nullptr) return refuseUnknown(request.handler, fd, request.sequence);
     if (entry->kind != kTkHandlerStream) {
       logLine(1, "refused an element-stream request for %s on connection %d", entry->name, fd);
       refuse(fd, request.sequence, "handler " + request.handler + " takes XML requests");
-      return;
+      return tkwire::kRefusedResult;
     }
-    callStream(*entry, request, fd, handlers);
-    return;
+    return callStream(*entry, request, fd, handlers);
   }
 
   const tkwire::XmlRequest& request = decoded->xml;
   const TkHandlerEntry* entry = find(request.handler);
-  if (entry == nullptr) {
-    logLine(1, "refused unknown handler %s on connection %d", printable(request.handler).c_str(), fd);
-    refuse(fd, request.sequence, "unknown handler " + request.handler);
-    return;
-  }
+  if (entry == nullptr) return refuseUnknown(request.handler, fd, request.sequence);
   if (entry->kind != kTkHandlerXml) {
     logLine(1, "refused an XML request for %s on connection %d", entry->name, fd);
     refuse(fd, request.sequence, "handler " + request.handler + " takes element-stream requests");
-    return;
+    return tkwire::kRefusedResult;
   }
   if (entry->messageId != 0 && entry->messageId != request.messageId) {
     char reason[160];
@@ -182,16 +207,62 @@ void Dispatcher::serve(const std::string& body, int fd, TkHandlers* handlers) co
                   request.messageId);
     logLine(1, "refused on connection %d: %s", fd, reason);
     refuse(fd, request.sequence, reason);
-    return;
+    return tkwire::kRefusedResult;
   }
-  callXml(*entry, request, fd, handlers);
+  return callXml(*entry, request, fd, handlers);
 }
+
+int64_t Dispatcher::refuseUnknown(const std::string& name, int fd, int64_t sequence) const {
+  logLine(1, "refused unknown handler %s on connection %d", printable(name).c_str(), fd);
+  std::string reason = "unknown handler " + name;
+  std::vector<std::string> near = closestNames(name);
+  for (size_t i = 0; i < near.size(); ++i) reason += (i == 0 ? "; did you mean " : " or ") + near[i];
+  if (!near.empty()) reason += "?";
+  refuse(fd, sequence, reason);
+  return tkwire::kRefusedResult;
+}
+
+std::vector<std::string> Dispatcher::closestNames(const std::string& name) const {
+  // Names within a few edits (letter case ignored) of the one asked for, or
+  // that contain it: a typing slip or a part of the name.
+  auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  const std::string wanted = lower(name);
+  const size_t limit = std::max<size_t>(2, wanted.size() / 4);
+  std::vector<std::pair<size_t, std::string>> found;
+  if (wanted.empty() || wanted.size() > 256) return {};
+  for (size_t i = 0; i < m_api.count; ++i) {
+    const std::string candidate = m_api.table[i].name;
+    const std::string key = lower(candidate);
+    size_t distance = editDistance(wanted, key);
+    if (distance <= limit || (wanted.size() >= 4 && key.find(wanted) != std::string::npos))
+      found.emplace_back(distance, candidate);
+  }
+  std::sort(found.begin(), found.end());
+  std::vector<std::string> names;
+  for (size_t i = 0; i < found.size() && i < 3; ++i) names.push_back(found[i].second);
+  return names;
+}
+
+std::string Dispatcher::handlerList(int64_t sequence) const {
+  std::vector<tkwire::HandlerInfo> handlers;
+  for (size_t i = 0; i < m_api.count; ++i) {
+    const TkHandlerEntry& e = m_api.table[i];
+    handlers.push_back({e.name, e.kind == kTkHandlerXml ? tkwire::kRequestXml : tkwire::kRequestStream,
+                        e.kind == kTkHandlerXml ? static_cast<uint32_t>(e.messageId) : 0});
+  }
+  return tkwire::encodeHandlerList(sequence, handlers);
+}
+
+
 
 void serveConnection(int fd, const Dispatcher& dispatcher, int frameDeadlineMs) {
   const HandlerApi& api = dispatcher.api();
   TkHandlers* handlers = api.create();
   if (handlers == nullptr) {
-    logLine(0, "connection %d: the handler objects could not be made", fd);
+    logLine(kLogError, "connection %d: the handler objects could not be made", fd);
     refuse(fd, 0, "the host could not make its handler objects");
     if (api.closed != nullptr) api.closed(fd);
     return;
@@ -220,7 +291,7 @@ void serveConnection(int fd, const Dispatcher& dispatcher, int frameDeadlineMs) 
     } catch (const std::exception& e) {
       // Out of memory for a frame (handlers' own failures are caught around
       // their calls): the connection cannot be followed any further.
-      logLine(0, "connection %d: %s; closing", fd, e.what());
+      logLine(kLogError, "connection %d: %s; closing", fd, e.what());
       refuse(fd, 0, "the host cannot serve this connection any longer");
     }
     break;  // closed by the peer, shut down, too slow, or failed

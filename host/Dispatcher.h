@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "frame/HostEntry.h"
 
@@ -34,10 +35,23 @@ class Dispatcher {
   const TkHandlerEntry* find(const std::string& name) const;
 
   // Serves one request frame body that arrived on the connection `fd`, with
-  // the handler objects of that connection. Every answer goes out on `fd`.
+  // the handler objects of that connection. Every answer goes out on `fd`,
+  // then the request's end frame with the result.
   void serve(const std::string& body, int fd, TkHandlers* handlers) const;
 
+  // Up to three handler names close to `name` (letter case ignored), the
+  // closest first; empty when none is close.
+  std::vector<std::string> closestNames(const std::string& name) const;
+
+  // The host's own answer listing the table (see ReplyFrame.h), a whole frame.
+  std::string handlerList(int64_t sequence) const;
+
  private:
+  // Answers the request; its result for the end frame. `sequence` is the
+  // request's sequence number as far as the frame could be read.
+  int64_t answer(const std::string& body, int fd, TkHandlers* handlers, int64_t sequence) const;
+  int64_t refuseUnknown(const std::string& name, int fd, int64_t sequence) const;
+
   HandlerApi m_api;
   std::unordered_map<std::string, const TkHandlerEntry*> m_byName;
 };

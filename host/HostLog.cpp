@@ -5,8 +5,9 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
-#include <ctime>
 #include <mutex>
+
+#include "platform/debuglog/EvDebug.h"
 
 namespace tkhost {
 namespace {
@@ -27,15 +28,13 @@ void logLine(int level, const char* fmt, ...) {
   std::vsnprintf(text, sizeof text, fmt, args);
   va_end(args);
 
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  tm parts{};
-  localtime_r(&now.tv_sec, &parts);
+  static const char* const kNames[] = {"ERROR", "NOTICE", "INFO", "DEBUG"};
+  const char* name = kNames[level < kLogError ? 0 : level > 2 ? 3 : level + 1];
   char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%H:%M:%S", &parts);
+  tkLogStamp(stamp, sizeof stamp);
 
   std::lock_guard<std::mutex> guard(g_mutex);
-  std::fprintf(stderr, "tkhost[%d] %s.%03ld %s\n", static_cast<int>(getpid()), stamp, now.tv_nsec / 1000000L, text);
+  std::fprintf(stderr, "tkhost[%d] %s %s %s\n", static_cast<int>(getpid()), stamp, name, text);
   std::fflush(stderr);
 }
 

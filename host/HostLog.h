@@ -1,4 +1,7 @@
-// The host's own log: one line per event on standard error, with a time stamp.
+// The host's own log: one line per event on standard error,
+//   tkhost[<pid>] <YYYY-MM-DD hh:mm:ss.mmm> <LEVEL> <text>
+// in the time format of the handler library's debug log, so that the two
+// can be read side by side. Levels: ERROR, NOTICE, INFO, DEBUG.
 #pragma once
 
 #include <string>
@@ -8,7 +11,8 @@
 namespace tkhost {
 
 // 0 errors and the start and stop lines only, 1 (default) also connections and
-// refused requests, 2 also every request.
+// refused requests, 2 also every request. Errors (kLogError) are always written.
+inline constexpr int kLogError = -1;
 void setLogLevel(int level);
 int logLevel();
 

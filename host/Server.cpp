@@ -117,7 +117,7 @@ void Server::run(int stopFd) {
     int r = ::poll(fds, 3, -1);
     if (r < 0) {
       if (errno == EINTR) continue;
-      logLine(0, "poll failed: %s", std::strerror(errno));
+      logLine(kLogError, "poll failed: %s", std::strerror(errno));
       break;
     }
     if (fds[0].revents != 0) break;
@@ -136,7 +136,7 @@ void Server::accept() {
   UniqueFd fd(::accept4(m_listenFd.get(), nullptr, nullptr, SOCK_CLOEXEC));
   if (!fd) {
     if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-      logLine(0, "cannot accept a connection: %s", std::strerror(errno));
+      logLine(kLogError, "cannot accept a connection: %s", std::strerror(errno));
       ::poll(nullptr, 0, 100);  // the connection waits in the backlog; do not spin
     }
     return;
@@ -147,7 +147,7 @@ void Server::accept() {
   // and the reply channel ends the connection.
   const timeval sendTimeout{kSendTimeoutMs / 1000, (kSendTimeoutMs % 1000) * 1000};
   if (::setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout) != 0)
-    logLine(0, "cannot set the send time-out of connection %d: %s", fd.get(), std::strerror(errno));
+    logLine(kLogError, "cannot set the send time-out of connection %d: %s", fd.get(), std::strerror(errno));
 
   std::lock_guard<std::mutex> guard(m_mutex);
   if (m_connections.size() >= m_maxConnections) {
@@ -168,7 +168,7 @@ void Server::accept() {
       (void)ignored;
     });
   } catch (const std::system_error& e) {
-    logLine(0, "cannot start a connection thread: %s", e.what());
+    logLine(kLogError, "cannot start a connection thread: %s", e.what());
     refuse(number, 0, "the host cannot serve another connection");
     return;
   }

@@ -2,6 +2,7 @@
 // socket until SIGTERM or SIGINT.
 #include <signal.h>
 #include <sys/signalfd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,20 +16,32 @@
 #include "host/HandlerLibrary.h"
 #include "host/HostLog.h"
 #include "host/Server.h"
+#include "platform/db/DBSession.h"
 
 namespace {
 
 const char kUsage[] =
     "usage: tkhost [--socket PATH] [--library PATH] [--seed-demo] [--max-connections N]\n"
     "              [--frame-deadline MS] [--verbose | --quiet]\n"
-    "  --socket PATH         where to listen (default var/tkhost.sock)\n"
+    "       tkhost --help | --version\n"
+    "  --socket PATH         where to listen (default var/tkhost.sock; owner-only)\n"
     "  --library PATH        the handler library (default libtkmmconfig.so next to tkhost)\n"
     "  --seed-demo           fill an empty database with the demonstration installation\n"
     "  --max-connections N   connections served at once (default 256)\n"
     "  --frame-deadline MS   once a request frame has begun, all of it must arrive within\n"
     "                        MS milliseconds, else its connection is closed (default 10000)\n"
     "  --verbose             log every request; --quiet logs errors only\n"
-    "The database is the file named by TK_DB (default var/tarnkeep.db).\n";
+    "Environment:\n"
+    "  TK_DB          the database file (default var/tarnkeep.db), opened and given its\n"
+    "                 schema at start\n"
+    "  TK_LOCK_DIR    where the library locks keep their lock files (default var/locks)\n"
+    "  TK_LOG_DIR     where the handlers' debug log tkmmconfig.log is written (default: none)\n"
+    "  TK_LOG_LEVEL   the highest debug-log level written (-1 errors only; default: all)\n"
+    "Files the host creates (database, logs, lock files, socket) are for their owner only.\n"
+    "The host logs to standard error. SIGTERM or SIGINT stops it: connections are shut\n"
+    "down and the socket file is removed.\n"
+    "Exit status: 0 stopped by a signal (or --help, --version), 1 it could not start (the\n"
+    "database, the library or the socket; the reason is logged), 2 wrong arguments.\n";
 
 struct Options {
   std::string socketPath = "var/tkhost.sock";
@@ -76,19 +89,43 @@ bool parse(int argc, char** argv, Options& options) {
       unsigned long n = 0;
       if (!number(n, 3600000, "milliseconds")) return false;
       options.frameDeadlineMs = static_cast<int>(n);
-    } else if (arg == "--verbose" || arg == "-v") {
-      options.logLevel = 2;
-    } else if (arg == "--quiet" || arg == "-q") {
-      options.logLevel = 0;
+    } else if (arg == "--verbose" || arg == "-v" || arg == "--quiet" || arg == "-q") {
+      const int level = arg == "--verbose" || arg == "-v" ? 2 : 0;
+      if (options.logLevel != 1 && options.logLevel != level) {
+        std::fprintf(stderr, "tkhost: --verbose and --quiet contradict each other\n");
+        return false;
+      }
+      options.logLevel = level;
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       std::exit(0);
+    } else if (arg == "--version") {
+      std::printf("tkhost %s\n", TK_VERSION);
+      std::exit(0);
     } else {
-      std::fprintf(stderr, "tkhost: unknown argument %s\n", arg.c_str());
+      std::fprintf(stderr, "tkhost: unknown option %s\n", arg.c_str());
       return false;
     }
   }
   return true;
+}
+
+// Opens the database, giving a new one its schema, and proves that it can be
+// written: a file that is no database, or one the host cannot write, stops
+// the host at start instead of failing every request later.
+bool openDatabase(std::string& error) {
+  const std::string path = std::getenv("TK_DB");
+  tkdb::Session session;
+  int code = session.exec("SELECT count(*) FROM sqlite_master");
+  if (code == 0 || code == 100) {
+    code = session.atomically([&session] {
+      return session.exec("CREATE TABLE tkhost_write_check(x); DROP TABLE tkhost_write_check;");
+    });
+  }
+  if (code == 0 || code == 100) return true;
+  error = "cannot use the database " + path + ": " +
+          (session.errorText().empty() ? std::string("error ") + std::to_string(code) : session.errorText());
+  return false;
 }
 
 }  // namespace
@@ -100,10 +137,20 @@ int main(int argc, char** argv) {
     return 2;
   }
   tkhost::setLogLevel(options.logLevel);
+  // The database holds credentials, and the logs and lock files tell about
+  // the installation: whatever the host or its handlers create is the
+  // owner's alone.
+  ::umask(077);
 
   // The handler library and its platform read their settings from the
   // environment; the database defaults to var/tarnkeep.db.
-  setenv("TK_DB", "var/tarnkeep.db", 0);
+  const char* database = std::getenv("TK_DB");
+  if (database == nullptr || *database == '\0') setenv("TK_DB", "var/tarnkeep.db", 1);
+  std::string error;
+  if (!openDatabase(error)) {
+    tkhost::logLine(tkhost::kLogError, "%s", error.c_str());
+    return 1;
+  }
 
   // SIGTERM and SIGINT arrive on a descriptor; every thread started from here
   // on inherits the blocked mask, so no handler thread is interrupted.
@@ -112,29 +159,28 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGTERM);
   sigaddset(&stopSignals, SIGINT);
   if (pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr) != 0) {
-    tkhost::logLine(0, "cannot block the stop signals");
+    tkhost::logLine(tkhost::kLogError, "cannot block the stop signals");
     return 1;
   }
   int stopFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
   if (stopFd < 0) {
-    tkhost::logLine(0, "signalfd: %s", std::strerror(errno));
+    tkhost::logLine(tkhost::kLogError, "signalfd: %s", std::strerror(errno));
     return 1;
   }
   // A console that goes away must not kill the host while a reply is written.
   signal(SIGPIPE, SIG_IGN);
 
-  std::string error;
   std::string libraryPath = options.libraryPath.empty() ? tkhost::HandlerLibrary::defaultPath() : options.libraryPath;
   std::unique_ptr<tkhost::HandlerLibrary> library = tkhost::HandlerLibrary::open(libraryPath, error);
   if (!library) {
-    tkhost::logLine(0, "%s", error.c_str());
+    tkhost::logLine(tkhost::kLogError, "%s", error.c_str());
     return 1;
   }
   int status = 0;
   {
     tkhost::Dispatcher dispatcher;
     if (!dispatcher.init(library->api(), error)) {
-      tkhost::logLine(0, "%s: %s", library->path().c_str(), error.c_str());
+      tkhost::logLine(tkhost::kLogError, "%s: %s", library->path().c_str(), error.c_str());
       return 1;
     }
 
@@ -142,7 +188,7 @@ int main(int argc, char** argv) {
       std::string message;
       int made = library->seedDemo(message);
       if (made < 0) {
-        tkhost::logLine(0, "--seed-demo failed: %s", message.c_str());
+        tkhost::logLine(tkhost::kLogError, "--seed-demo failed: %s", message.c_str());
         return 1;
       }
       if (message.empty()) message = std::to_string(made) + " objects made";
@@ -151,7 +197,7 @@ int main(int argc, char** argv) {
 
     tkhost::Server server(dispatcher, options.maxConnections, options.frameDeadlineMs);
     if (!server.listen(options.socketPath, error)) {
-      tkhost::logLine(0, "%s", error.c_str());
+      tkhost::logLine(tkhost::kLogError, "%s", error.c_str());
       status = 1;
     } else {
       tkhost::logLine(0, "listening on %s with %zu handlers from %s; database %s", options.socketPath.c_str(),

@@ -92,31 +92,27 @@ int currentLimit() {
   return limit != kUnset ? limit : setUp();
 }
 
-const char* levelName(int level) {
-  if (level == kEvDebugError) return "ERROR";
-  if (level == kEvDebugDebug) return "DEBUG";
-  return "LVL";
+thread_local int t_connection = -1;
+
+// ERROR, DEBUG, then DEBUG1, DEBUG2, ... for the numbered levels.
+void levelName(int level, char* out, size_t size) {
+  if (level == kEvDebugError) std::snprintf(out, size, "ERROR");
+  else if (level == kEvDebugDebug) std::snprintf(out, size, "DEBUG");
+  else std::snprintf(out, size, "DEBUG%d", level);
 }
 
-// "YYYY-MM-DD hh:mm:ss" in local time, made once per second per thread
-// (local time conversion takes a process-wide lock inside the C library).
-const char* stampOf(time_t now) {
-  thread_local time_t second = -1;
-  thread_local char stamp[32];
-  if (now != second) {
-    struct tm parts{};
-    localtime_r(&now, &parts);
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &parts);
-    second = now;
-  }
-  return stamp;
-}
-
-// The file form of a line: stamp, thread, level, tag and text.
+// The file form of a line: stamp, thread, level, the connection when the
+// thread serves one, tag and text.
 std::string fileLine(int level, const char* tag, const std::string& text) {
-  char head[128];
-  const int n = std::snprintf(head, sizeof head, "%s %lu %s(%d) ", stampOf(std::time(nullptr)),
-                              static_cast<unsigned long>(pthread_self()) & 0xFFFFFFFFul, levelName(level), level);
+  char stamp[32];
+  tkLogStamp(stamp, sizeof stamp);
+  char name[24];
+  levelName(level, name, sizeof name);
+  char connection[24] = "";
+  if (t_connection >= 0) std::snprintf(connection, sizeof connection, " conn %d", t_connection);
+  char head[160];
+  const int n = std::snprintf(head, sizeof head, "%s %lu %s%s ", stamp,
+                              static_cast<unsigned long>(pthread_self()) & 0xFFFFFFFFul, name, connection);
   std::string line(head, n > 0 ? static_cast<size_t>(n) : 0);
   line.reserve(line.size() + std::char_traits<char>::length(tag) + text.size() + 3);
   line += tag;
@@ -127,6 +123,28 @@ std::string fileLine(int level, const char* tag, const std::string& text) {
 }
 
 }  // namespace
+
+void tkLogStamp(char* out, size_t size) {
+  // The seconds part is made once per second per thread (local time
+  // conversion takes a process-wide lock inside the C library).
+  thread_local time_t second = -1;
+  thread_local char seconds[32];
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  if (now.tv_sec != second) {
+    struct tm parts{};
+    localtime_r(&now.tv_sec, &parts);
+    std::strftime(seconds, sizeof seconds, "%Y-%m-%d %H:%M:%S", &parts);
+    second = now.tv_sec;
+  }
+  std::snprintf(out, size, "%s.%03ld", seconds, now.tv_nsec / 1000000L);
+}
+
+EvDebugConnectionScope::EvDebugConnectionScope(int connection) : m_previous(t_connection) {
+  t_connection = connection;
+}
+
+EvDebugConnectionScope::~EvDebugConnectionScope() { t_connection = m_previous; }
 
 std::string tkVFormat(const char* fmt, va_list args) {
   if (fmt == nullptr) return std::string();

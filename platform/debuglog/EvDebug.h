@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstddef>
 #include <string>
 
 #define TK_PRINTF(fmt_index, first_arg) __attribute__((format(printf, fmt_index, first_arg)))
@@ -46,6 +47,23 @@ class EvDebug {
   // The log file ("<TK_LOG_DIR>/tkmmconfig.log"), empty when there is none.
   static std::string FilePath();
 };
+
+// The connection a thread serves: the host sets it around each handler call,
+// and every line the thread writes meanwhile names it ("conn <n>").
+class EvDebugConnectionScope {
+ public:
+  explicit EvDebugConnectionScope(int connection);
+  ~EvDebugConnectionScope();
+  EvDebugConnectionScope(const EvDebugConnectionScope&) = delete;
+  EvDebugConnectionScope& operator=(const EvDebugConnectionScope&) = delete;
+
+ private:
+  int m_previous;
+};
+
+// The time stamp of every log line of the system, host and handlers alike:
+// "YYYY-MM-DD hh:mm:ss.mmm", local time.
+void tkLogStamp(char* out, size_t size);
 
 // The media-management flavour of the same log; the table-access classes are
 // made over one.

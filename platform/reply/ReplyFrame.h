@@ -4,11 +4,12 @@
 // most kMaxFrameBytes), then the body. All integers are little-endian.
 //
 // Reply frames (server to console), body:
-//   u32 kind            kReplyItems or kReplyRaw
+//   u32 kind            kReplyItems, kReplyRaw or kReplyEnd
 //   u32 message id      the reply id (1024, 11055, 1017, ...)
 //   i64 sequence        the request's sequence number, echoed
 //   kReplyItems: u32 item count, then per item: u32 tag, u32 length, bytes
 //   kReplyRaw:   the message bytes as given to EvReturnData::sendRaw
+//   kReplyEnd:   i64 result (message id kRequestDone)
 //
 // Request frames (console to host), body:
 //   u32 kind            kRequestStream or kRequestXml
@@ -34,6 +35,22 @@
 // request's sequence number when the frame could be read that far (else 0).
 // A frame whose length prefix exceeds kMaxFrameBytes ends the connection
 // after that reply, since the stream cannot be followed past it.
+//
+// The end of a request is explicit: once every answer to a request frame has
+// gone out (the handler has returned, or the host has refused the request),
+// the host sends one end frame, kind kReplyEnd, message id kRequestDone, the
+// request's sequence number (as the refusal echoes it) and the i64 result:
+// the element-stream handler's return value, the XML handler's result (as in
+// its answer), or kRefusedResult when the host refused the request itself or
+// the handler failed. A console reads a request's answers up to its end frame
+// and need not wait for the connection to go quiet. A connection the host
+// closes (a frame too long or too slow) gets no end frame.
+//
+// The host answers one request by itself: a stream request for the handler
+// kListHandlersName (no elements) gets one kReplyItems reply kHostHandlerList
+// with an item kHostHandlerItem per handler of the table, in table order:
+// u32 kind (1 element stream, 2 XML), u32 the XML message id it takes (0: any,
+// or an element-stream handler), then the name.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +61,10 @@ inline constexpr uint32_t kMaxFrameBytes = 16u * 1024u * 1024u;
 
 inline constexpr uint32_t kReplyItems = 1;
 inline constexpr uint32_t kReplyRaw = 2;
+inline constexpr uint32_t kReplyEnd = 3;
+
+inline constexpr uint32_t kRequestDone = 0;
+inline constexpr int64_t kRefusedResult = -1;
 
 inline constexpr uint32_t kRequestStream = 1;
 inline constexpr uint32_t kRequestXml = 2;
@@ -54,5 +75,10 @@ inline constexpr uint32_t kMaxElementStream = 63536;
 
 inline constexpr uint32_t kHostStatusReply = 1024;
 inline constexpr uint32_t kHostStatusItem = 2051;
+
+// The host's own list of its handlers ("tkhost." cannot begin a handler name).
+inline constexpr const char* kListHandlersName = "tkhost.handlers";
+inline constexpr uint32_t kHostHandlerList = 0x544B0001;
+inline constexpr uint32_t kHostHandlerItem = 1;
 
 }  // namespace tkwire

@@ -103,7 +103,7 @@ TEST_F(DebugLog, LinesAboveTheLevelAreNeitherFormattedNorRecorded) {
   }
 }
 
-TEST_F(DebugLog, AFileLineCarriesStampThreadLevelTagAndText) {
+TEST_F(DebugLog, AFileLineCarriesStampThreadLevelNameConnectionTagAndText) {
   tktest::TempDir dir;
   testkit::debuglog::useLogDir(dir.path());
   EXPECT_EQ(EvDebug::FilePath(), dir.file("tkmmconfig.log"));
@@ -111,14 +111,21 @@ TEST_F(DebugLog, AFileLineCarriesStampThreadLevelTagAndText) {
   EvDebug::Error("Test::error", "value [%d] text [%s]", 42, "a % sign");
   EvDebug::DebugLvl(7, "Test::level", "seven");
   EvDebug::Debug(nullptr, "no tag");
+  {
+    EvDebugConnectionScope connection(64);
+    EvDebug::DebugLvl(1, "Test::handler", "served");
+  }
+  EvDebug::DebugLvl(1, "Test::after", "no connection");
 
   const auto lines = linesOf(readFile(dir.file("tkmmconfig.log")));
-  ASSERT_EQ(lines.size(), 3u);
-  const std::string stamp = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} \d+ )";
-  EXPECT_TRUE(std::regex_match(lines[0], std::regex(stamp + R"(ERROR\(-1\) Test::error: value \[42\] text \[a % sign\])")))
+  ASSERT_EQ(lines.size(), 5u);
+  const std::string stamp = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} \d+ )";
+  EXPECT_TRUE(std::regex_match(lines[0], std::regex(stamp + R"(ERROR Test::error: value \[42\] text \[a % sign\])")))
       << lines[0];
-  EXPECT_TRUE(std::regex_match(lines[1], std::regex(stamp + R"(LVL\(7\) Test::level: seven)"))) << lines[1];
-  EXPECT_TRUE(std::regex_match(lines[2], std::regex(stamp + R"(DEBUG\(0\) : no tag)"))) << lines[2];
+  EXPECT_TRUE(std::regex_match(lines[1], std::regex(stamp + R"(DEBUG7 Test::level: seven)"))) << lines[1];
+  EXPECT_TRUE(std::regex_match(lines[2], std::regex(stamp + R"(DEBUG : no tag)"))) << lines[2];
+  EXPECT_TRUE(std::regex_match(lines[3], std::regex(stamp + R"(DEBUG1 conn 64 Test::handler: served)"))) << lines[3];
+  EXPECT_TRUE(std::regex_match(lines[4], std::regex(stamp + R"(DEBUG1 Test::after: no connection)"))) << lines[4];
 
   // Debug-log instances name the same file; without one they name none.
   EvDebugFileInstance instance;
@@ -152,7 +159,7 @@ TEST_F(DebugLog, LongLinesAndLinesFromManyThreadsComeOutWhole) {
   // Each line: its head, then the thread's words, then all of the long text.
   int broken = 0;
   for (const std::string& line : lines) {
-    const size_t head = line.find(" DEBUG(0) Test::thread: thread ");
+    const size_t head = line.find(" DEBUG Test::thread: thread ");
     const bool whole = head != std::string::npos && line.size() > longText.size() &&
                        line.compare(line.size() - longText.size(), longText.size(), longText) == 0 &&
                        line.find('w') > head;

@@ -50,6 +50,8 @@ class ConsoleTest : public ::testing::Test {
     return tkwire::decodeRequest(body);
   }
   void send(const std::string& frame) { ASSERT_TRUE(tkwire::writeAll(m_conn, frame)); }
+  // The host's end frame of the request `sequence`.
+  void end(int64_t sequence, int64_t result = 0) { send(tkwire::encodeRequestEnd(sequence, result)); }
   void hangUp() {
     ::close(m_conn);
     m_conn = -1;
@@ -85,11 +87,12 @@ TEST_F(ConsoleTest, SendsTheElementStreamRequestExactly) {
                           element(9, "\x00\xff"s) + element(10, le32(0xFFFFFFFFu)) + element(11, "hello world") +
                           element(12, "") + element(13, "123") + element(14, le32(16)) + element(2052, le32(0)));
   send(itemsReply(1024, 42, {{4001, le32(3)}, {2051, le32(1) + "Success"}}));
+  end(42);
   EXPECT_EQ(finish(), 0) << err();
   EXPECT_EQ(out(),
             "reply 1024 seq 42\n"
             "  tag 4001 (operation) len 4: 3\n"
-            "  tag 2051 (status) len 11: 1 \"Success\"\n");
+            "  tag 2051 (status) len 11: 1 (success) \"Success\"\n");
 }
 
 TEST_F(ConsoleTest, CountAndHandleTakeThePlaceOfTheDefaults) {
@@ -99,6 +102,7 @@ TEST_F(ConsoleTest, CountAndHandleTakeThePlaceOfTheDefaults) {
   EXPECT_EQ(request->stream.firstField, tkwire::firstFieldOf(0xFFFFFFFFu, 7));
   EXPECT_EQ(request->stream.sequence, 1);  // numbered from 1 when not given
   EXPECT_EQ(request->stream.userId, 1u);
+  end(1);
   EXPECT_EQ(finish(), 0);
   EXPECT_EQ(out(), "(no reply)\n");
   hangUp();
@@ -108,7 +112,23 @@ TEST_F(ConsoleTest, CountAndHandleTakeThePlaceOfTheDefaults) {
   ASSERT_TRUE(request.has_value()) << err();
   EXPECT_EQ(request->stream.firstField, 0xFFFFFFFFFFFFFFFFull);
   EXPECT_EQ(request->stream.stream, "");
+  end(1);
   EXPECT_EQ(finish(), 0);
+}
+
+TEST_F(ConsoleTest, WithoutItsEndFrameARequestIsGivenUpAfterTheWait) {
+  startConsole({"--timeout", "100", "Get"});
+  ASSERT_TRUE(nextRequest().has_value()) << err();
+  EXPECT_EQ(finish(), 1);
+  EXPECT_EQ(out(), "(the host did not finish the request within 100 ms)\n");
+  hangUp();
+
+  startConsole({"Get"});  // --wait 100
+  ASSERT_TRUE(nextRequest().has_value()) << err();
+  send(itemsReply(1024, 1, {{2051, le32(1) + "Success"}}));
+  EXPECT_EQ(finish(), 1);
+  EXPECT_EQ(out(), "reply 1024 seq 1\n  tag 2051 (status) len 11: 1 (success) \"Success\"\n"
+                   "(the host did not finish the request within 100 ms)\n");
 }
 
 TEST_F(ConsoleTest, SendsXmlRequestsInlineOrFromAFileAndShowsTheAnswer) {
@@ -123,8 +143,9 @@ TEST_F(ConsoleTest, SendsXmlRequestsInlineOrFromAFileAndShowsTheAnswer) {
   EXPECT_EQ(request->xml.sequence, 9);
   EXPECT_EQ(request->xml.firstField, 2u);
   send(tkwire::encodeXmlAnswer(0x0DF9BE39, 9, -1, ""));
-  EXPECT_EQ(finish(), 0) << err();
-  EXPECT_EQ(out(), "reply 234470969 seq 9\n  result -1\n  xml len 0: \n");
+  end(9, -1);
+  EXPECT_EQ(finish(), 3) << err();
+  EXPECT_EQ(out(), "reply 0x0DF9BE39 seq 9\n  result -1\n  xml len 0: \n");
   hangUp();
 
   std::string path = m_dir.file("req.xml");
@@ -135,8 +156,9 @@ TEST_F(ConsoleTest, SendsXmlRequestsInlineOrFromAFileAndShowsTheAnswer) {
   ASSERT_TRUE(request.has_value()) << err();
   EXPECT_EQ(request->xml.xml, xml);
   send(tkwire::encodeXmlAnswer(5, 1, 0, "<ZQGui_GenericResp errorCode=\"0\"/>"));
+  end(1);
   EXPECT_EQ(finish(), 0);
-  EXPECT_EQ(out(), "reply 5 seq 1\n  result 0\n  xml len 34: <ZQGui_GenericResp errorCode=\"0\"/>\n");
+  EXPECT_EQ(out(), "reply 0x00000005 seq 1\n  result 0\n  xml len 34: <ZQGui_GenericResp errorCode=\"0\"/>\n");
 }
 
 TEST_F(ConsoleTest, PrintsEveryReplyOneItemPerLine) {
@@ -147,6 +169,7 @@ TEST_F(ConsoleTest, PrintsEveryReplyOneItemPerLine) {
   send(itemsReply(11055, 1, {{4151, "plain text\n"}}));
   send(itemsReply(11101, 1, {{11003, le64(0x100000001ull)}, {4117, le32(2)}, {77, "\x01\x02\x03"s}, {78, ""},
                              {79, "name\0"s}, {2052, le32(0)}}));
+  end(1);
   EXPECT_EQ(finish(), 0);
   EXPECT_EQ(out(),
             "reply 1017 seq 1\n"
@@ -181,6 +204,7 @@ TEST_F(ConsoleTest, ScriptRunsEveryLineOnOneConnection) {
     seen.push_back(*r);
     int64_t seq = r->kind == tkwire::kRequestXml ? r->xml.sequence : r->stream.sequence;
     send(itemsReply(1024, seq, {{2051, le32(1) + "ok " + std::to_string(i)}}));
+    end(seq);
   }
   EXPECT_EQ(finish(), 0) << err();
   EXPECT_EQ(seen[0].stream.handler, "LockMMConfiguration");
@@ -199,16 +223,16 @@ TEST_F(ConsoleTest, ScriptRunsEveryLineOnOneConnection) {
   EXPECT_EQ(out(),
             "> LockMMConfiguration first=2 count=1   # lock\n"
             "reply 1024 seq 100\n"
-            "  tag 2051 (status) len 8: 1 \"ok 0\"\n"
+            "  tag 2051 (status) len 8: 1 (success) \"ok 0\"\n"
             "> onMsgSetMMLibrary 4151=\"two words\" 4152='it''s' 4153=\"a \\\"q\\\"\" 4001=3\n"
             "reply 1024 seq 101\n"
-            "  tag 2051 (status) len 8: 1 \"ok 1\"\n"
+            "  tag 2051 (status) len 8: 1 (success) \"ok 1\"\n"
             "> --seq 500 --user 3 --xml 0x0D130098 Xml '<a b=\"#1\"/>'\n"
             "reply 1024 seq 500\n"
-            "  tag 2051 (status) len 8: 1 \"ok 2\"\n"
+            "  tag 2051 (status) len 8: 1 (success) \"ok 2\"\n"
             "> Last\n"
             "reply 1024 seq 103\n"
-            "  tag 2051 (status) len 8: 1 \"ok 3\"\n");
+            "  tag 2051 (status) len 8: 1 (success) \"ok 3\"\n");
 }
 
 TEST_F(ConsoleTest, WrongArgumentsSendNothing) {
@@ -262,10 +286,10 @@ TEST(ConsoleWithHost, PrintsTheHostsAnswer) {
   ASSERT_TRUE(console.start(hosttest::consoleBinary(),
                             {"--socket", host.socket(), "--seq", "31", "NoSuchHandler", "4001=1", "2052=0"}, {},
                             dir.file("out"), dir.file("err")));
-  EXPECT_EQ(console.exitCode(), 0) << hosttest::readFile(dir.file("err"));
+  EXPECT_EQ(console.exitCode(), 3) << hosttest::readFile(dir.file("err"));
   EXPECT_EQ(hosttest::readFile(dir.file("out")),
             "reply 1024 seq 31\n"
-            "  tag 2051 (status) len 33: 0 \"unknown handler NoSuchHandler\"\n");
+            "  tag 2051 (status) len 33: 0 (failure) \"unknown handler NoSuchHandler\"\n");
   EXPECT_EQ(host.stop(), 0);
 }
 

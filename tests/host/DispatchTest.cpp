@@ -284,6 +284,70 @@ TEST_F(DispatchTest, XmlRequestIsAnsweredWithTheBufferAndTheResult) {
   EXPECT_EQ(std::string(s[0].record->elementStream, 63536), std::string(63536, '\0'));
 }
 
+TEST_F(DispatchTest, EveryRequestEndsWithOneEndFrameAfterItsAnswersCarryingTheResult) {
+  Connection c(m_dispatcher);
+  auto stream = [](const std::string& handler, int64_t sequence) {
+    tkwire::StreamRequest r;
+    r.handler = handler;
+    r.sequence = sequence;
+    return tkwire::encodeStreamRequest(r);
+  };
+  auto xml = [](const std::string& text, int64_t sequence) {
+    tkwire::XmlRequest x;
+    x.handler = "XmlDispatch";
+    x.sequence = sequence;
+    x.messageId = 5;
+    x.xml = text;
+    return tkwire::encodeXmlRequest(x);
+  };
+  const struct {
+    const char* what;
+    std::string frame;
+    size_t answers;
+    int64_t sequence;
+    int64_t result;
+  } cases[] = {
+      {"a handler that answers", stream("Record", 1), 1, 1, 1},
+      {"a handler that answers nothing", stream("Silent", 2), 0, 2, 0},
+      {"a handler that throws", stream("Throws", 3), 1, 3, tkwire::kRefusedResult},
+      {"an XML answer", xml("<a/>", 4), 1, 4, 0},
+      {"an XML answer of -1", xml("clear", 5), 1, 5, -1},
+      {"an unknown handler", stream("Nobody", 6), 1, 6, tkwire::kRefusedResult},
+      {"a malformed frame", stream("Record", 7).substr(0, 40), 1, 7, tkwire::kRefusedResult},
+      {"the host's list", stream(tkwire::kListHandlersName, 8), 1, 8, 0},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.what);
+    std::string frame = k.frame;
+    if (frame.size() == 40) frame = le32(36) + frame.substr(4);  // a whole frame whose body is cut
+    ASSERT_TRUE(tkwire::writeAll(c.console(), frame));
+    std::vector<tkwire::Reply> frames;
+    std::string body;
+    while (frames.empty() || !frames.back().isEnd()) {
+      ASSERT_EQ(tkwire::readFrame(c.console(), kWaitMs, body), tkwire::ReadStatus::Ok);
+      std::optional<tkwire::Reply> reply = tkwire::decodeReply(body);
+      ASSERT_TRUE(reply.has_value());
+      frames.push_back(*reply);
+    }
+    EXPECT_EQ(frames.size(), k.answers + 1);
+    EXPECT_EQ(frames.back().messageId, tkwire::kRequestDone);
+    EXPECT_EQ(frames.back().sequence, k.sequence);
+    EXPECT_EQ(frames.back().endResult(), k.result);
+  }
+  // The list names every entry of the table in its order.
+  ASSERT_TRUE(tkwire::writeAll(c.console(), stream(tkwire::kListHandlersName, 9)));
+  std::vector<tkwire::Reply> replies = tktest::awaitReplies(c.console(), kWaitMs);
+  ASSERT_EQ(replies.size(), 1u);
+  std::optional<std::vector<tkwire::HandlerInfo>> list = tkwire::decodeHandlerList(replies[0]);
+  ASSERT_TRUE(list.has_value());
+  ASSERT_EQ(list->size(), m_dispatcher.api().count);
+  for (size_t i = 0; i < list->size(); ++i) {
+    EXPECT_EQ((*list)[i].name, m_dispatcher.api().table[i].name);
+    EXPECT_EQ((*list)[i].kind, m_dispatcher.api().table[i].kind);
+    EXPECT_EQ((*list)[i].messageId, m_dispatcher.api().table[i].messageId);
+  }
+}
+
 TEST_F(DispatchTest, HostRefusesWhatNoHandlerTakes) {
   Connection c(m_dispatcher);
   tkwire::StreamRequest asStream;

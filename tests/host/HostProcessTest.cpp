@@ -139,8 +139,12 @@ TEST_F(HostProcessTest, ManyConnectionsFromManyThreads) {
         std::string body;
         if (tkwire::readFrame(fd, kReplyMs, body) != tkwire::ReadStatus::Ok) break;
         std::optional<tkwire::Reply> r = tkwire::decodeReply(body);
+        std::string endBody;
+        if (tkwire::readFrame(fd, kReplyMs, endBody) != tkwire::ReadStatus::Ok) break;
+        std::optional<tkwire::Reply> end = tkwire::decodeReply(endBody);
         if (r && r->sequence == seq && r->items.size() == 1 &&
-            r->items[0].bytes == tktest::wordAndText(0, "unknown handler " + name))
+            r->items[0].bytes == tktest::wordAndText(0, "unknown handler " + name) && end && end->isEnd() &&
+            end->sequence == seq && end->endResult() == tkwire::kRefusedResult)
           ++good;
       }
       ::close(fd);
@@ -262,7 +266,8 @@ TEST(HostStart, RefusesToStartWhenItCannot) {
       {"missing library", {"--library", dir.file("nope.so")}, "cannot load"},
       {"file in the way", {"--socket", plainFile}, "exists and is not a socket"},
       {"socket path too long", {"--socket", dir.file(std::string(120, 's'))}, "socket path must be"},
-      {"unknown argument", {"--frobnicate"}, "unknown argument --frobnicate"},
+      {"unknown option", {"--frobnicate"}, "unknown option --frobnicate"},
+      {"contradicting options", {"--verbose", "--quiet"}, "--verbose and --quiet contradict each other"},
       {"missing value", {"--socket"}, "--socket needs a value"},
   };
   for (const auto& c : cases) {

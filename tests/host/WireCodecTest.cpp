@@ -11,6 +11,7 @@ namespace {
 
 using namespace std::string_literals;
 using tktest::le32;
+using tktest::le64;
 
 tkwire::StreamRequest sampleStream() {
   tkwire::StreamRequest r;
@@ -98,7 +99,7 @@ TEST(WireCodec, RepliesRoundTripAndBadOnesAreRefused) {
   for (size_t n = 0; n < body.size(); ++n) EXPECT_FALSE(tkwire::decodeReply(body.substr(0, n))) << n;
   EXPECT_FALSE(tkwire::decodeReply(body + "x"));
   std::string badKind = body;
-  badKind[0] = 3;
+  badKind[0] = 4;
   EXPECT_FALSE(tkwire::decodeReply(badKind));
 
   // The host's own answers.
@@ -114,6 +115,39 @@ TEST(WireCodec, RepliesRoundTripAndBadOnesAreRefused) {
   EXPECT_EQ(d->raw, le32(0xFFFFFFFFu));
   EXPECT_EQ(tkwire::decodeXmlAnswer(*d)->result, -1);
   EXPECT_FALSE(tkwire::decodeXmlAnswer(r));
+}
+
+TEST(WireCodec, TheEndFrameAndTheHandlerListAreExactOnTheWire) {
+  const std::string end = tkwire::encodeRequestEnd(-7, -1);
+  EXPECT_EQ(end, le32(24) + le32(tkwire::kReplyEnd) + le32(tkwire::kRequestDone) + le64(static_cast<uint64_t>(-7)) +
+                     le64(0xFFFFFFFFFFFFFFFFull));
+  std::optional<tkwire::Reply> d = tkwire::decodeReply(end.substr(4));
+  ASSERT_TRUE(d.has_value());
+  EXPECT_TRUE(d->isEnd());
+  EXPECT_EQ(d->sequence, -7);
+  EXPECT_EQ(d->endResult(), -1);
+  // An end frame carries its result and nothing else.
+  for (size_t n = 0; n < end.size() - 4; ++n) EXPECT_FALSE(tkwire::decodeReply(end.substr(4, n))) << n;
+  EXPECT_FALSE(tkwire::decodeReply(end.substr(4) + "x"));
+
+  const std::vector<tkwire::HandlerInfo> handlers{{"Stream", tkwire::kRequestStream, 0},
+                                                  {"Xml", tkwire::kRequestXml, 0x0DF9BE39}};
+  const std::string list = tkwire::encodeHandlerList(3, handlers);
+  EXPECT_EQ(list.substr(4), le32(tkwire::kReplyItems) + le32(tkwire::kHostHandlerList) + le64(3) + le32(2) +
+                                le32(tkwire::kHostHandlerItem) + le32(14) + le32(1) + le32(0) + "Stream" +
+                                le32(tkwire::kHostHandlerItem) + le32(11) + le32(2) + le32(0x0DF9BE39) + "Xml");
+  d = tkwire::decodeReply(list.substr(4));
+  ASSERT_TRUE(d.has_value());
+  std::optional<std::vector<tkwire::HandlerInfo>> back = tkwire::decodeHandlerList(*d);
+  ASSERT_TRUE(back.has_value());
+  ASSERT_EQ(back->size(), 2u);
+  EXPECT_EQ((*back)[1].name, "Xml");
+  EXPECT_EQ((*back)[1].kind, tkwire::kRequestXml);
+  EXPECT_EQ((*back)[1].messageId, 0x0DF9BE39u);
+  d->items[0].bytes.resize(8);  // no name
+  EXPECT_FALSE(tkwire::decodeHandlerList(*d));
+  d->messageId = 1024;
+  EXPECT_FALSE(tkwire::decodeHandlerList(*d));
 }
 
 TEST(WireCodec, OverlongNamesAreNotCutSilently) {

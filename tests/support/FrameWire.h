@@ -59,13 +59,15 @@ struct SocketPair {
 };
 
 // The replies that arrive on `fd`: the first within firstMs, the rest until
-// none comes for quietMs. A frame that does not decode is a test failure.
+// the host's end frame of the request (not returned) or none comes for
+// quietMs. A frame that does not decode is a test failure.
 inline std::vector<tkwire::Reply> awaitReplies(int fd, int firstMs, int quietMs = 100) {
   std::vector<tkwire::Reply> out;
   std::string body;
   for (int wait = firstMs; tkwire::readFrame(fd, wait, body) == tkwire::ReadStatus::Ok; wait = quietMs) {
     std::optional<tkwire::Reply> reply = tkwire::decodeReply(body);
     EXPECT_TRUE(reply.has_value()) << "undecodable reply";
+    if (reply && reply->isEnd()) break;  // the request's answers are complete
     if (reply) out.push_back(*reply);
   }
   return out;

@@ -53,7 +53,8 @@ inline std::string readFile(const std::string& path) {
   return os.str();
 }
 
-// A child process: stdin from /dev/null, stdout and stderr into files.
+// A child process: stdin from a file (/dev/null unless named), stdout and
+// stderr into files.
 class Child {
  public:
   Child() = default;
@@ -63,7 +64,8 @@ class Child {
 
   // Starts the program; the environment is this process's with `env` on top.
   bool start(const std::string& program, const std::vector<std::string>& args,
-             const std::map<std::string, std::string>& env, const std::string& outPath, const std::string& errPath) {
+             const std::map<std::string, std::string>& env, const std::string& outPath, const std::string& errPath,
+             const std::string& inPath = "/dev/null") {
     std::vector<std::string> argStore{program};
     argStore.insert(argStore.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -82,7 +84,7 @@ class Child {
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
@@ -237,7 +239,7 @@ class ScopedDescriptorLimit {
 };
 
 // Writes `frame` and returns the replies to it: the first within kReplyMs,
-// the rest until none comes for quietMs.
+// the rest until the request's end frame (or none comes for quietMs).
 inline std::vector<tkwire::Reply> sendAndRead(int fd, const std::string& frame, int quietMs = 100) {
   EXPECT_TRUE(tkwire::writeAll(fd, frame));
   return tktest::awaitReplies(fd, kReplyMs, quietMs);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <sstream>
 #include <stdexcept>
 
@@ -276,6 +277,49 @@ std::string encodeXmlAnswer(uint32_t messageId, int64_t sequence, int64_t result
   return encodeReply(r);
 }
 
+std::string encodeHandlerList(int64_t sequence, const std::vector<HandlerInfo>& handlers) {
+  Reply r;
+  r.kind = kReplyItems;
+  r.messageId = kHostHandlerList;
+  r.sequence = sequence;
+  for (const HandlerInfo& h : handlers) {
+    Item item;
+    item.tag = kHostHandlerItem;
+    putU32(item.bytes, h.kind);
+    putU32(item.bytes, h.messageId);
+    item.bytes += h.name;
+    r.items.push_back(std::move(item));
+  }
+  return encodeReply(r);
+}
+
+std::optional<std::vector<HandlerInfo>> decodeHandlerList(const Reply& reply) {
+  if (reply.kind != kReplyItems || reply.messageId != kHostHandlerList) return std::nullopt;
+  std::vector<HandlerInfo> out;
+  for (const Item& item : reply.items) {
+    if (item.tag != kHostHandlerItem || item.bytes.size() <= 8) return std::nullopt;
+    HandlerInfo h;
+    h.kind = static_cast<uint32_t>(leNumber(item.bytes, 4));
+    h.messageId = static_cast<uint32_t>(leNumber(item.bytes.substr(4), 4));
+    h.name = item.bytes.substr(8);
+    out.push_back(std::move(h));
+  }
+  return out;
+}
+
+std::string encodeRequestEnd(int64_t sequence, int64_t result) {
+  Reply r;
+  r.kind = kReplyEnd;
+  r.messageId = kRequestDone;
+  r.sequence = sequence;
+  putU64(r.raw, static_cast<uint64_t>(result));
+  return encodeReply(r);
+}
+
+int64_t Reply::endResult() const {
+  return isEnd() && raw.size() == 8 ? static_cast<int64_t>(leNumber(raw, 8)) : 0;
+}
+
 std::optional<Reply> decodeReply(const std::string& body) {
   Cursor c(body);
   Reply r;
@@ -294,6 +338,9 @@ std::optional<Reply> decodeReply(const std::string& body) {
     if (!c.done()) return std::nullopt;
   } else if (r.kind == kReplyRaw) {
     r.raw = c.rest();
+  } else if (r.kind == kReplyEnd) {
+    r.raw = c.rest();
+    if (r.raw.size() != 8) return std::nullopt;
   } else {
     return std::nullopt;
   }
@@ -399,12 +446,14 @@ std::vector<Reply> readReplies(int fd, int quietMs) {
   std::vector<Reply> out;
   std::string body;
   while (readFrame(fd, quietMs, body) == ReadStatus::Ok) {
-    if (auto reply = decodeReply(body)) out.push_back(std::move(*reply));
+    std::optional<Reply> reply = decodeReply(body);
+    if (reply && reply->isEnd()) break;
+    if (reply) out.push_back(std::move(*reply));
   }
   return out;
 }
 
-std::string describe(const Reply& reply, const char* (*nameOf)(uint32_t)) {
+std::string describe(const Reply& reply, const char* (*nameOf)(uint32_t), std::string (*valueOf)(const Item&)) {
   std::ostringstream os;
   os << "reply " << reply.messageId << " seq " << reply.sequence << "\n";
   if (reply.kind == kReplyRaw) {
@@ -419,7 +468,10 @@ std::string describe(const Reply& reply, const char* (*nameOf)(uint32_t)) {
       if (name != nullptr && *name != '\0') os << " (" << name << ")";
     }
     os << " len " << item.bytes.size() << ":";
-    if (item.bytes.empty()) {
+    const std::string own = valueOf != nullptr ? valueOf(item) : std::string();
+    if (!own.empty()) {
+      os << " " << own;
+    } else if (item.bytes.empty()) {
       // nothing to show
     } else if (isText(item.bytes, 0, item.bytes.size() != 4 && item.bytes.size() != 8)) {
       // A 4- or 8-byte value counts as text only without a NUL: small numbers
@@ -441,7 +493,9 @@ std::string describe(const Reply& reply, const char* (*nameOf)(uint32_t)) {
 
 std::string describeXmlAnswer(const Reply& reply) {
   std::ostringstream os;
-  os << "reply " << reply.messageId << " seq " << reply.sequence << "\n";
+  char id[16];
+  std::snprintf(id, sizeof id, "0x%08X", reply.messageId);
+  os << "reply " << id << " seq " << reply.sequence << "\n";
   std::optional<XmlAnswer> a = decodeXmlAnswer(reply);
   if (!a) {
     os << "  raw len " << reply.raw.size() << ": " << hex(reply.raw) << "\n";

@@ -28,7 +28,12 @@ struct Reply {
   uint32_t messageId = 0;
   int64_t sequence = 0;
   std::vector<Item> items;  // kReplyItems
-  std::string raw;          // kReplyRaw
+  std::string raw;          // kReplyRaw; kReplyEnd: its 8 bytes
+
+  // An end frame: the request's answers are complete.
+  bool isEnd() const { return kind == kReplyEnd; }
+  // The result an end frame carries (0 for any other frame).
+  int64_t endResult() const;
 
   // The first item with the tag, or null.
   const Item* find(uint32_t tag) const;
@@ -80,6 +85,18 @@ std::string encodeReply(const Reply& reply);
 // frame that carries an XML response.
 std::string encodeStatusReply(int64_t sequence, uint32_t status, const std::string& text);
 std::string encodeXmlAnswer(uint32_t messageId, int64_t sequence, int64_t result, const std::string& text);
+// One handler of the host's list.
+struct HandlerInfo {
+  std::string name;
+  uint32_t kind = 0;       // kRequestStream or kRequestXml
+  uint32_t messageId = 0;  // XML: the one id taken, 0 for any
+};
+std::string encodeHandlerList(int64_t sequence, const std::vector<HandlerInfo>& handlers);
+// The handlers of a kHostHandlerList reply; nullopt for any other reply or
+// an item too short.
+std::optional<std::vector<HandlerInfo>> decodeHandlerList(const Reply& reply);
+// The end frame of the request `sequence`, with the handler's result.
+std::string encodeRequestEnd(int64_t sequence, int64_t result);
 
 // Decoding of a frame body (without its length prefix); nullopt when malformed.
 std::optional<Reply> decodeReply(const std::string& body);
@@ -118,8 +135,8 @@ std::optional<std::string> readFrame(int fd, int timeoutMs);
 // socket.
 bool writeAll(int fd, const std::string& bytes);
 
-// Reads every reply that arrives until none comes for quietMs or the peer
-// closes. Frames that do not decode are skipped.
+// Reads every reply that arrives until an end frame (not returned), none
+// comes for quietMs, or the peer closes. Frames that do not decode are skipped.
 std::vector<Reply> readReplies(int fd, int quietMs = 100);
 
 // A first line "reply <id> seq <seq>", then one line per item:
@@ -127,8 +144,12 @@ std::vector<Reply> readReplies(int fd, int quietMs = 100);
 // printable (a single terminating NUL shown as \0), as a number and a text
 // when a 32-bit code precedes a printable text, as a number when it is 4 or 8
 // bytes of binary, else in hex. A kReplyRaw reply shows its bytes as one line.
-std::string describe(const Reply& reply, const char* (*nameOf)(uint32_t) = nullptr);
-// For the host's answer to an XML request: "reply <id> seq <seq>", then
+// `valueOf`, when given, may show an item its own way: a non-empty text
+// replaces the value shown after "len <n>:".
+std::string describe(const Reply& reply, const char* (*nameOf)(uint32_t) = nullptr,
+                     std::string (*valueOf)(const Item&) = nullptr);
+// For the host's answer to an XML request: "reply <id> seq <seq>" (the id in
+// hex, 0x%08X, as message ids are written), then
 // "  result <n>" and "  xml len <n>: <text>".
 std::string describeXmlAnswer(const Reply& reply);
 

@@ -1,0 +1,77 @@
+#include "console/Answers.h"
+
+#include <cstdlib>
+
+
+namespace tkconsole {
+namespace {
+
+struct Meaning {
+  const char* handler;  // null: every handler
+  uint32_t status;
+  const char* text;
+};
+
+// A handler's own meanings come before the general ones.
+const Meaning kMeanings[] = {
+    {"LockMMConfiguration", 2, "unlock refused: a detected library is not configured"},
+    {"LockMMConfiguration", 3, "held by another user"},
+    {nullptr, 0, "failure"},
+    {nullptr, 1, "success"},
+    {nullptr, 2, "success with a warning"},
+    {nullptr, 3, "refused"},
+};
+
+// The code (attribute i1) of a generic XML response, which is below 0 when
+// the request failed or was refused; 0 for any other text.
+long genericResponseCode(const std::string& text) {
+  const size_t start = text.find_first_not_of(" \t\r\n");
+  if (start == std::string::npos || text[start] != '<') return 0;
+  const size_t nameEnd = text.find_first_of(" \t\r\n/>", start);
+  const std::string root = text.substr(start + 1, nameEnd == std::string::npos ? 0 : nameEnd - start - 1);
+  static const std::string kGeneric = "_GenericResp";
+  if (root.size() <= kGeneric.size() || root.compare(root.size() - kGeneric.size(), kGeneric.size(), kGeneric) != 0)
+    return 0;
+  const size_t close = text.find('>', start);
+  const size_t code = text.find(" i1=\"", start);
+  if (code == std::string::npos || code > close) return 0;
+  return std::strtol(text.c_str() + code + 5, nullptr, 10);
+}
+
+}  // namespace
+
+const char* statusMeaning(const std::string& handler, uint32_t status) {
+  for (const Meaning& m : kMeanings)
+    if (m.status == status && (m.handler == nullptr || handler == m.handler)) return m.text;
+  return "unknown status";
+}
+
+std::string describeStatus(const std::string& handler, const tkwire::Item& item) {
+  if (item.bytes.size() < 4) return std::string();
+  // The value as the codec shows it ("3 \"text\"", or "3" alone), with the
+  // meaning put in after the number.
+  tkwire::Reply one;
+  one.kind = tkwire::kReplyItems;
+  one.items.push_back(item);
+  const std::string lines = tkwire::describe(one);
+  const size_t colon = lines.find(": ", lines.find('\n'));
+  if (colon == std::string::npos) return std::string();
+  const std::string value = lines.substr(colon + 2, lines.size() - colon - 3);
+  const std::string code = std::to_string(item.statusCode());
+  if (value.compare(0, code.size(), code) != 0 || (value.size() > code.size() && value[code.size()] != ' '))
+    return std::string();
+  return code + " (" + statusMeaning(handler, item.statusCode()) + ")" + value.substr(code.size());
+}
+
+bool reportsFailure(const tkwire::Reply& reply, bool xmlAnswer) {
+  if (reply.isEnd()) return reply.endResult() < 0;
+  if (xmlAnswer) {
+    std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(reply);
+    return !answer || answer->result < 0 || genericResponseCode(answer->text) < 0;
+  }
+  for (const tkwire::Item& item : reply.items)
+    if (item.tag == kStatusItem && (item.bytes.size() < 4 || item.statusCode() != 1)) return true;
+  return false;
+}
+
+}  // namespace tkconsole

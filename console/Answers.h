@@ -1,0 +1,33 @@
+// How the console reads the answers to a request: what a status code means
+// and whether an answer reports a failure. The exit status of tkconsole
+// (3 when any answer reports a failure or refusal) is judged here.
+//
+// An answer reports a failure when it carries a status item (2051) whose
+// status is not 1 (success), when an XML answer's result is below 0, or when
+// the host's end frame carries a result below 0 (a request the host refused,
+// or a handler that failed).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "tests/support/wire/WireCodec.h"
+
+namespace tkconsole {
+
+// The status item of element-stream answers: a u32 status and a text.
+inline constexpr uint32_t kStatusItem = 2051;
+
+// The meaning of `status` in an answer of `handler` ("success", "held by
+// another user", ...); the general meaning when the handler gives the
+// number none of its own.
+const char* statusMeaning(const std::string& handler, uint32_t status);
+
+// A status item shown with its meaning: `3 (held by another user) "text"`.
+std::string describeStatus(const std::string& handler, const tkwire::Item& item);
+
+// Whether `reply`, an answer to a request, reports a failure or refusal.
+// `xmlAnswer`: the reply is the host's answer to an XML request.
+bool reportsFailure(const tkwire::Reply& reply, bool xmlAnswer);
+
+}  // namespace tkconsole

@@ -1,0 +1,125 @@
+// tkconsole's exit status over the real host: 0 when every answer is a
+// success, 3 when one reports a failure or refusal, 1 when the host closes
+// the connection, 2 when it cannot be reached, 64 for wrong arguments; and a
+// request ends at the host's end frame, not after a quiet wait.
+#include <fstream>
+
+#include "tests/console/ConsoleFixture.h"
+
+namespace {
+
+using consoletest::ConsoleFixture;
+using consoletest::ConsoleRun;
+
+TEST_F(ConsoleFixture, EachAnswerDecidesTheExitStatus) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+  } cases[] = {
+      {"a lock taken and given back", {"lock"}, 0, "  tag 2051 (status) len 68: 1 (success) \"The media management"},
+      {"an unknown handler, with the closest names", {"LockMMConfiguratoin"}, 3,
+       ": 0 (failure) \"unknown handler LockMMConfiguratoin; did you mean LockMMConfiguration?\"\n"},
+      {"a request of the wrong kind", {"--xml", "0x0DF9BE39", "LockMMConfiguration", "<x/>"}, 3,
+       "0 (failure) \"handler LockMMConfiguration takes element-stream requests\""},
+      {"an XML request the handler cannot read", {"--xml", "0x0DF9BE39", "HandleMMConfigMgrXmlMsg", "<x"}, 3,
+       "reply 0x0DF9BE39 seq 1\n  result 0\n  xml len 68: <ZQGui_GenericResp i1=\"-1\" s2=\"The XML request could not "
+       "be read.\"/>\n"},
+      {"an element stream too long", {"Any", "1=hex:" + std::string(2 * 63536, 'a')}, 3,
+       "0 (failure) \"element stream too long: 63544 bytes, at most 63536\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ConsoleRun run = console(c.args);
+    EXPECT_EQ(run.status, c.status) << run.out << run.err;
+    EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+TEST_F(ConsoleFixture, ALockHeldByAnotherIsARefusalThatSaysHowToTakeItOver) {
+  const int holder = m_host.connect();
+  ASSERT_GE(holder, 0);
+  const auto taken = tktest::onlyStatus(hosttest::sendAndRead(
+      holder, [] {
+        tkwire::StreamRequest r;
+        r.handler = "LockMMConfiguration";
+        r.sequence = 1;
+        r.firstField = tkwire::firstFieldOf(2, 1);
+        return tkwire::encodeStreamRequest(r);
+      }()));
+  ASSERT_TRUE(taken && taken->status == 1) << m_host.log();
+
+  const ConsoleRun run = console({"lock"});
+  EXPECT_EQ(run.status, 3) << run.out << run.err;
+  EXPECT_NE(run.out.find("  tag 2051 (status) len "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(": 3 (held by another user) \""), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\n  (another user holds the configuration lock; `force-lock` takes it over from them)\n"),
+            std::string::npos)
+      << run.out;
+  ::close(holder);
+}
+
+TEST_F(ConsoleFixture, AHostThatClosesTheConnectionIsStatusOneAndNoHostIsStatusTwo) {
+  hosttest::Host full(m_dir, m_dir.file("full.sock"), {"--max-connections", "1"}, {}, "full");
+  const int held = full.connect();
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(hosttest::sendAndRead(held, hosttest::streamFrame("Warm", 1)).size(), 1u) << full.log();
+
+  ConsoleRun run = runConsole(m_dir, {"--socket", full.socket()}, {"lock"});
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_EQ(run.out, "reply 1024 seq 0\n  tag 2051 (status) len 24: 0 (failure) \"too many connections\"\n"
+                     "(connection closed by the host)\n");
+  ::close(held);
+
+  run = runConsole(m_dir, {"--socket", m_dir.file("nobody.sock")}, {"lock"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "tkconsole: cannot reach the host at " + m_dir.file("nobody.sock") +
+                         ": No such file or directory\n");
+
+  run = console({"--wait", "later", "lock"});
+  EXPECT_EQ(run.status, 64);
+  EXPECT_EQ(run.err, "tkconsole: --wait takes milliseconds (at most 600000), not later\n");
+}
+
+TEST_F(ConsoleFixture, AScriptOfFiftyRequestsEndsEachAtItsEndFrameNotAfterTheWait) {
+  std::string script = "lock\n";
+  for (int i = 0; i < 48; ++i) script += "libraries\n";
+  script += "unlock\n";
+  const std::string path = writeFile("fifty.tk", script);
+
+  const int64_t start = hosttest::nowMs();
+  const ConsoleRun run = console({"--wait", "60000", "--script", path});
+  const int64_t took = hosttest::nowMs() - start;
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  // One quiet wait of 60 s per request would take fifty minutes.
+  EXPECT_LT(took, 30000) << "ms for fifty requests";
+  size_t requests = 0;
+  for (size_t at = run.out.find("> "); at != std::string::npos; at = run.out.find("\n> ", at + 1)) ++requests;
+  EXPECT_EQ(requests, 50u);
+  EXPECT_NE(run.out.find("> unlock\nreply 1024 seq 50\n  tag 2051 (status) len 11: 1 (success) \"Success\"\n"),
+            std::string::npos)
+      << run.out;
+}
+
+TEST_F(ConsoleFixture, AScriptIsReadFromStandardInputAndADirectoryIsNoScript) {
+  const std::string input = writeFile("stdin.tk", "# from standard input\nlock\nunlock\n");
+  ConsoleRun run = console({"--script", "-"}, input);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.find("> lock\nreply 1024 seq 1\n"), 0u) << run.out;
+  EXPECT_NE(run.out.find("> unlock\nreply 1024 seq 2\n"), std::string::npos) << run.out;
+
+  const std::string bad = writeFile("bad.tk", "lock\nlock \"open\n");
+  run = console({"--script", "-"}, bad);
+  EXPECT_EQ(run.status, 64);
+  EXPECT_EQ(run.err, "tkconsole: standard input:2: unterminated \" quote\n");
+
+  run = console({"--script", m_dir.path()});
+  EXPECT_EQ(run.status, 64);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "tkconsole: " + m_dir.path() + " is a directory, not a script\n");
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// tkconsole's own options: --list against the host's table, --version, and
+// the refusals of options it does not know or that contradict each other.
+#include <algorithm>
+#include <cstdio>
+#include <regex>
+
+#include "frame/HostEntry.h"
+#include "tests/console/ConsoleFixture.h"
+
+namespace {
+
+using consoletest::ConsoleFixture;
+using consoletest::ConsoleRun;
+
+TEST_F(ConsoleFixture, ListPrintsEveryHandlerOfTheHostsTableWithItsKindAndMessageId) {
+  size_t count = 0;
+  const TkHandlerEntry* table = TkHostHandlerTable(&count);
+  ASSERT_GT(count, 0u);
+  size_t width = 0;
+  for (size_t i = 0; i < count; ++i) width = std::max(width, std::string(table[i].name).size());
+  std::string expected;
+  for (size_t i = 0; i < count; ++i) {
+    std::string line = table[i].name;
+    line.resize(width + 2, ' ');
+    char id[16];
+    std::snprintf(id, sizeof id, "0x%08lX", table[i].messageId);
+    if (table[i].kind == kTkHandlerStream) line += "stream";
+    else line += table[i].messageId == 0 ? std::string("xml any message id") : std::string("xml ") + id;
+    expected += line + "\n";
+  }
+
+  const ConsoleRun run = console({"--list"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, expected);
+  EXPECT_NE(run.out.find("LockMMConfiguration  "), std::string::npos);
+  EXPECT_NE(run.out.find("HandleMMConfigMgrXmlMsg  xml 0x0DF9BE39\n"), std::string::npos);
+}
+
+TEST_F(ConsoleFixture, WrongOrContradictingOptionsAreRefusedAndSendNothing) {
+  const std::string script = writeFile("one.tk", "lock\n");
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"--foo", "lock"}, "tkconsole: unknown option --foo\n"},
+      {{"-x"}, "tkconsole: unknown option -x\n"},
+      {{"--list", "--script", script}, "tkconsole: --list takes neither --script nor a request\n"},
+      {{"--list", "lock"}, "tkconsole: --list takes neither --script nor a request\n"},
+      {{"--script", script, "lock"}, "tkconsole: --script takes no request on the command line\n"},
+      {{"--script", m_dir.file("missing.tk")},
+       "tkconsole: cannot read " + m_dir.file("missing.tk") + ": No such file or directory\n"},
+      {{"--xml", "0x0DF9BE39", "HandleMMConfigMgrXmlMsg", "--xml-file", m_dir.path()},
+       "tkconsole: cannot read " + m_dir.path() + "\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.err);
+    const ConsoleRun run = console(c.args);
+    EXPECT_EQ(run.status, 64);
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.out, "");
+  }
+  // Nothing reached the host: it logged no connection but the fixture's probe.
+  const std::string log = m_host.log();
+  size_t opened = 0;
+  for (size_t at = log.find(" opened"); at != std::string::npos; at = log.find(" opened", at + 1)) ++opened;
+  EXPECT_EQ(opened, 1u) << log;
+}
+
+TEST_F(ConsoleFixture, VersionAndHelpNameTheExitStatuses) {
+  ConsoleRun run = console({"--version"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(std::regex_match(run.out, std::regex(R"(tkconsole \d+\.\d+\.\d+\n)"))) << run.out;
+  run = console({"--help"});
+  EXPECT_EQ(run.status, 0);
+  for (const char* text : {"Exit status: 0 every answer a success, 3 an answer reports a failure or refusal",
+                           "--script FILE", "- reads", "--list"})
+    EXPECT_NE(run.out.find(text), std::string::npos) << text;
+}
+
+}  // namespace
