@@ -33,7 +33,7 @@ TEST_F(ConsoleFixture, ListPrintsEveryHandlerOfTheHostsTableWithItsKindAndMessag
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, expected);
   EXPECT_NE(run.out.find("LockMMConfiguration  "), std::string::npos);
-  EXPECT_NE(run.out.find("HandleMMConfigMgrXmlMsg  xml 0x0DF9BE39\n"), std::string::npos);
+  EXPECT_NE(run.out.find("HandleMMConfigMgrXmlMsg  "), std::string::npos);
 }
 
 TEST_F(ConsoleFixture, WrongOrContradictingOptionsAreRefusedAndSendNothing) {

@@ -92,7 +92,7 @@ TEST_F(HostDrives, TheConsoleWordsSendTheRequestsTheyStandFor) {
   for (const std::string& expected :
        {std::string("> media-types 1\nreply 11076 seq 2\n  tag 2225 (media type) len 18: 0 \"Data cartridge\"\n"),
         std::string("> serial-check off\nreply 1024 seq 3\n  tag 4001 (operation) len 4: 3\n"
-                    "  tag 2051 (status) len 11: 1 \"Success\"\n"),
+                    "  tag 2051 (status) len 11: 1 (success) \"Success\"\n"),
         std::string("> serial-check\nreply 11081 seq 4\n  tag 11077 (check serial number) len 4: 0\n"),
         std::string("> children 4294967280 drives\nreply 11047 seq 5\n> drive-paths 4294967280 short\n"
                     "reply 11022 seq 6\n> unlock\n")}) {
