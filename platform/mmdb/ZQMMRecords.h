@@ -24,7 +24,10 @@
 template <size_t N>
 bool MMCopyText(char (&field)[N], const char* text) {
   static_assert(N > 0);
-  if (text == nullptr) text = "";
+  if (text == nullptr) {
+    std::memset(field, 0, N);
+    return true;
+  }
   size_t length = strnlen(text, N);
   bool fits = length < N;
   if (!fits) {

@@ -15,6 +15,8 @@ using tkdb::translateDialect;
 
 // Formats without the compiler's format check, for the server's own
 // conversions and for arguments the check refuses.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
 std::string unchecked(const char* format, ...) {
   va_list args;
   va_start(args, format);
@@ -22,6 +24,7 @@ std::string unchecked(const char* format, ...) {
   va_end(args);
   return out;
 }
+#pragma GCC diagnostic pop
 
 // Text inside the format's quotes has its quotes doubled; text outside them
 // is program SQL and stays as it is. Literals follow the format's quotes
@@ -72,6 +75,8 @@ std::string withValues(std::vector<tkdb::DbValue>& values, const char* format, .
   return out;
 }
 // The same without the compiler's check (a null text).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
 std::string withValuesUnchecked(std::vector<tkdb::DbValue>& values, const char* format, ...) {
   va_list args;
   va_start(args, format);
@@ -79,6 +84,7 @@ std::string withValuesUnchecked(std::vector<tkdb::DbValue>& values, const char* 
   va_end(args);
   return out;
 }
+#pragma GCC diagnostic pop
 
 TEST(FormatSql, TheValuesPlacedInTheTextAreKeptInFormatOrder) {
   std::vector<tkdb::DbValue> values;
