@@ -9,6 +9,8 @@
 //     });
 //     return true;
 //   }();
+//   ...
+//   BENCHMARK_MAIN();   // each file has its own main
 //
 // A benchmark that cannot run (its setup failed) calls state.SkipWithError.
 #pragma once

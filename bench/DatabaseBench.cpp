@@ -234,3 +234,5 @@ const bool kRegistered = [] {
 }();
 
 }  // namespace
+
+BENCHMARK_MAIN();

@@ -222,3 +222,5 @@ const bool kRegistered = [] {
 }();
 
 }  // namespace
+
+BENCHMARK_MAIN();

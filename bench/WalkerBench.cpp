@@ -72,3 +72,5 @@ const bool kRegistered = [] {
 }();
 
 }  // namespace
+
+BENCHMARK_MAIN();

@@ -104,3 +104,5 @@ const bool kRegistered = [] {
 }();
 
 }  // namespace
+
+BENCHMARK_MAIN();

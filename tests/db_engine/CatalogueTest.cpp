@@ -165,8 +165,8 @@ TEST(Rows, GeneratedAssignmentCopiesEachFieldAndOwnsItsHeapText) {
   EXPECT_STREQ("", b.created.text);
   EXPECT_EQ(9, b.flags);
 
-  const ExampleItem_t& self = b;
-  b = self;  // self-assignment keeps the text
+  ExampleItem_t& same = b;
+  b = same;  // self-assignment keeps the text
   EXPECT_STREQ("hello", b.note);
 
   ExampleItem_t empty;
