@@ -48,7 +48,7 @@ class AdaptersInterfaceDB : public AdaptersInterface {
                       void* context) override;
 
  private:
-  int m_kind;
+  [[maybe_unused]] int m_kind;  // part of the system's layout; nothing reads it here
   std::string m_text;
 };
 

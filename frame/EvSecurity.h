@@ -76,9 +76,10 @@ class EvSecurityMgr : public EvReturnData {
   void setResponseString(const std::string& text);
 
  private:
-  int32_t m_status;
-  int64_t m_mode;
-  bool m_flag;
+  // Part of the system's layout; nothing reads them here.
+  [[maybe_unused]] int32_t m_status;
+  [[maybe_unused]] int64_t m_mode;
+  [[maybe_unused]] bool m_flag;
   DBtran m_tran;  // made with DBtran(false), started by the constructor
   char m_responseString[256];
   char m_userName[256];

@@ -445,7 +445,8 @@ TEST_F(Session, AssignmentCopiesTheTimesAndKeepsItsOwnInstance) {
   EXPECT_EQ(target.GetCreattionTimeStamp(), kStart);
   EXPECT_EQ(target.GetExpiredTimeStamp(), kStart + 7200);
   EXPECT_TRUE(target.IsPinned());
-  target = target;  // harmless
+  const MediaConfigContainer& self = target;
+  target = self;  // harmless
   EXPECT_EQ(target.GetMediaConfig(), own);
 }
 

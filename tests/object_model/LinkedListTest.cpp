@@ -146,7 +146,8 @@ TEST_F(LinkedList, CopiesShareTheElementsAndAreIndependent) {
   assigned.AddNode(&d);
   assigned = source;
   EXPECT_EQ(names(assigned), (Names{"a", "b", "c"}));
-  assigned = assigned;  // self-assignment leaves it unchanged
+  const List& self = assigned;
+  assigned = self;  // self-assignment leaves it unchanged
   EXPECT_EQ(names(assigned), (Names{"a", "b", "c"}));
   EXPECT_EQ(names(source), (Names{"a", "b", "c"}));
 }

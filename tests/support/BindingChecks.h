@@ -125,6 +125,17 @@ inline constexpr bool kNoCopies =
       !std::is_move_assignable_v<T> && !std::is_assignable_v<T&, T&>) &&
      ...);
 
+// The field of type T at `offset` of a row, or null (a failure) when the
+// column table puts it partly outside the row.
+template <class T, class Row>
+const T* rowField(const Row& row, size_t offset) {
+  if (offset > sizeof(Row) || sizeof(Row) - offset < sizeof(T)) {
+    ADD_FAILURE() << "the field at " << offset << " does not lie within the row";
+    return nullptr;
+  }
+  return reinterpret_cast<const T*>(reinterpret_cast<const char*>(&row) + offset);
+}
+
 // A fresh row: integers 0, texts empty, heap texts null, date-times cleared.
 // The bytes are spoiled first so that a field the constructor forgets shows.
 template <class Row>
@@ -134,18 +145,36 @@ void expectFreshRow() {
   alignas(Row) unsigned char storage[sizeof(Row) + sizeof(DB_DATETIME)];
   std::memset(storage, 0x5A, sizeof storage);
   Row* row = new (storage) Row();
-  const char* base = reinterpret_cast<const char*>(row);
   const ZQDBColumns& cols = Row::zqdbColumns();
   for (int i = 0; i < cols.count; ++i) {
     const ZQDBColumnDesc& c = cols.cols[i];
     SCOPED_TRACE(c.name);
-    const char* field = base + c.offset;
     switch (c.field) {
-      case ZQDBFieldKind::Int32: EXPECT_EQ(0, *reinterpret_cast<const int*>(field)); break;
-      case ZQDBFieldKind::Int64: EXPECT_EQ(0, *reinterpret_cast<const long long*>(field)); break;
-      case ZQDBFieldKind::FixedText: EXPECT_EQ('\0', *field); break;
-      case ZQDBFieldKind::HeapText: EXPECT_EQ(nullptr, *reinterpret_cast<char* const*>(field)); break;
-      case ZQDBFieldKind::DateTime: EXPECT_TRUE(reinterpret_cast<const DB_DATETIME*>(field)->isCleared()); break;
+      case ZQDBFieldKind::Int32:
+        if (const int* v = rowField<int>(*row, c.offset)) {
+          EXPECT_EQ(0, *v);
+        }
+        break;
+      case ZQDBFieldKind::Int64:
+        if (const long long* v = rowField<long long>(*row, c.offset)) {
+          EXPECT_EQ(0, *v);
+        }
+        break;
+      case ZQDBFieldKind::FixedText:
+        if (const char* v = rowField<char>(*row, c.offset)) {
+          EXPECT_EQ('\0', *v);
+        }
+        break;
+      case ZQDBFieldKind::HeapText:
+        if (char* const* v = rowField<char*>(*row, c.offset)) {
+          EXPECT_EQ(nullptr, *v);
+        }
+        break;
+      case ZQDBFieldKind::DateTime:
+        if (const DB_DATETIME* v = rowField<DB_DATETIME>(*row, c.offset)) {
+          EXPECT_TRUE(v->isCleared());
+        }
+        break;
     }
   }
   row->~Row();
