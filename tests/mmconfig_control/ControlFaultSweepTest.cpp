@@ -18,6 +18,7 @@
 #include "platform/mac/ZQMACPlatform.h"
 #include "tests/mmconfig_control/ControlFixture.h"
 #include "tests/support/DatabaseDump.h"
+#include "tests/support/DatabaseSession.h"
 #include "tests/support/FaultSweep.h"
 
 namespace {
@@ -41,11 +42,8 @@ class ControlFaultSweep : public ::testing::Test {
     ctltest::resetStandIns();
     tktest::resetSessionState();
     ZQMACMediaConfig::SetStatusTextFunc(::sendStatusResponse, 0);
-    auto request = m_a.request(1, 0, ctltest::kUser);
-    ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(request.get(), true);
+    ZQMACMediaConfig* config = tktest::openDatabaseSession(m_a, ctltest::kUser);
     ASSERT_NE(config, nullptr);
-    ASSERT_TRUE(config->Initialize("cs01.example.net"));
-    ASSERT_TRUE(config->ReadCurrentConfig(false)) << config->GetLastError();
     ZQMACLms* tape = config->GetLmsList().GetFirstNode();
     ZQMACMagLib* disk = config->GetMagLibList().GetFirstNode();
     ASSERT_NE(tape, nullptr);

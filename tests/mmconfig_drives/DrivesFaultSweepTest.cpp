@@ -13,6 +13,7 @@
 
 #include "platform/mac/ZQMACPlatform.h"
 #include "tests/mmconfig_drives/DrivesFixture.h"
+#include "tests/support/DatabaseSession.h"
 #include "tests/support/FaultSweep.h"
 
 namespace {
@@ -48,11 +49,8 @@ class DrivesFaultSweep : public ::testing::Test {
     libtest::resetStandIns();
     tktest::resetSessionState();
     ZQMACMediaConfig::m_bCheckSerialNumber = true;
-    auto request = m_a.request(1, 0, kUser);
-    ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(request.get(), true);
+    ZQMACMediaConfig* config = tktest::openDatabaseSession(m_a, kUser);
     ASSERT_NE(config, nullptr);
-    ASSERT_TRUE(config->Initialize("cs01.example.net"));
-    ASSERT_TRUE(config->ReadCurrentConfig(false)) << config->GetLastError();
     ZQMACLms* lms = config->GetLmsList().GetFirstNode();
     ZQMACMagLib* disk = config->GetMagLibList().GetFirstNode();
     ASSERT_NE(lms, nullptr);

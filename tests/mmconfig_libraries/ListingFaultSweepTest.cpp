@@ -11,6 +11,7 @@
 
 #include "platform/mac/ZQMACPlatform.h"
 #include "tests/mmconfig_libraries/LibrariesFixture.h"
+#include "tests/support/DatabaseSession.h"
 #include "tests/support/FaultSweep.h"
 
 namespace {
@@ -36,11 +37,8 @@ class ListingFaultSweep : public ::testing::Test {
   void freshSession() {
     libtest::resetStandIns();
     tktest::resetSessionState();
-    auto request = m_a.request(1, 0, kUser);
-    ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(request.get(), true);
+    ZQMACMediaConfig* config = tktest::openDatabaseSession(m_a, kUser);
     ASSERT_NE(config, nullptr);
-    ASSERT_TRUE(config->Initialize("cs01.example.net"));
-    ASSERT_TRUE(config->ReadCurrentConfig(false)) << config->GetLastError();
     ZQMACLms* tape = config->GetLmsList().GetFirstNode();
     ZQMACMagLib* disk = config->GetMagLibList().GetFirstNode();
     ASSERT_NE(tape, nullptr);
