@@ -100,6 +100,9 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(mm, onMsgSetMMMediaConfigParam),
     // The control request.
     TK_STREAM_HANDLER(mm, onMsgSetMMControl),
+    // SAN volume hosts and volumes.
+    TK_STREAM_HANDLER(san, onMsgGetSANVolumeHosts),
+    TK_STREAM_HANDLER(san, onMsgGetSANVolumes),
     // Handlers are added above this line, one line each.
     {nullptr, 0, nullptr, nullptr, 0},
 };

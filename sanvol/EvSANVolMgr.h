@@ -22,6 +22,8 @@
 #include "frame/CWySocket.h"
 #include "platform/reply/EvReturnData.h"
 
+struct MessageInfo;
+
 class EvSANVolMgr : public EvReturnData {
  public:
   EvSANVolMgr();
@@ -49,4 +51,13 @@ class EvSANVolMgr : public EvReturnData {
                                         std::optional<unsigned long long> operation, unsigned long long status,
                                         const char* text, unsigned long lastTag, const void* lastData,
                                         unsigned long lastLength);
+
+  // ---- SAN volume hosts and volumes (EvSANVolMgrVolumes.cpp)
+  // Reply 11601: the SAN volume hosts the user may manage.
+  long long onMsgGetSANVolumeHosts(MessageInfo* request);
+  long long lookupSANVolumeHosts(MessageInfo* request);
+  // Reply 11604: every device name of the host (first parameter) with its
+  // volume, mount points, replica, scratch volume and permanent replica.
+  long long onMsgGetSANVolumes(MessageInfo* request);
+  long long lookupSANVolumes(MessageInfo* request);
 };

@@ -1,0 +1,292 @@
+// The SAN volume host and volume listings that feed the console's
+// SAN-volume view. Both are simple Get requests: the reply is begun on the
+// handler object, the worker adds one record per host or device name, and
+// the reply is ended whatever the worker did. Everything listed comes from
+// the replica database service; host names come from the client records.
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+
+#include "frame/EvSecurity.h"
+#include "frame/MessageInfo.h"
+#include "platform/client/ZQClient.h"
+#include "platform/debuglog/EvDebug.h"
+#include "platform/replicadb/ReplicaDBClient.h"
+#include "sanvol/EvSANVolMgr.h"
+#include "sanvol/SANVolFrame.h"
+#include "sanvol/SANVolReplyItems.h"
+
+namespace {
+
+constexpr const char* kHostsTag = "EvSANVolMgr::onMsgGetSANVolumeHosts";
+constexpr const char* kLookupHostsTag = "EvSANVolMgr::lookupSANVolumeHosts";
+constexpr const char* kVolumesTag = "EvSANVolMgr::onMsgGetSANVolumes";
+constexpr const char* kLookupVolumesTag = "EvSANVolMgr::lookupSANVolumes";
+
+constexpr unsigned long kReplyVolumeHosts = 11601;
+constexpr unsigned long kReplyVolumes = 11604;
+// The volumes of the host could not be read.
+constexpr unsigned long kTextVolumesUnreadable = 0x39000092;
+constexpr int kLevelRights = 10;
+
+// Items of the listings.
+enum : unsigned long {
+  kItemHostFlag = 11718,
+  kItemHost = 11602,
+  kItemFilerClient = 9223,
+  kItemDeviceName = 11633,
+  kItemOsDeviceName = 11704,
+  kItemDeviceConfigured = 11703,
+  kItemDeviceExtraFlag = 11723,
+  kItemAccessPath = 11773,
+  kItemVolumeId = 11618,
+  kItemDeviceIdType = 11606,
+  kItemDeviceId = 11615,
+  kItemFsType = 11675,
+  kItemLun = 11607,
+  kItemStartLba = 11608,
+  kItemBlockCount = 11614,
+  kItemBlockSize = 11619,
+  kItemBackupFromSnap = 11613,
+  kItemVolumeLock = 11620,
+  kItemQmState = 11711,
+  kItemQmProtected = 11712,
+  kItemCostCategory = 11730,
+  kItemAppliance = 11708,
+  kItemVolumeType = 11742,
+  kItemTailFlag = 11776,
+  kItemReplicationSubclient = 11694,
+  kItemMountPoint = 11653,
+  kItemReplicaId = 11626,
+  kItemPointInTime = 11627,
+  kItemModificationTime = 11629,
+  kItemCreationTime = 11628,
+  kItemRole = 11631,
+  kItemPrimaryVolume = 11632,
+  kItemDoNotPrune = 11688,
+  kItem11713 = 11713,
+  kItemPolicy = 11642,
+  kItem11751 = 11751,
+  kItem11774 = 11774,
+  kItem11775 = 11775,
+  kItem11746 = 11746,
+  kItemScratchVolume = 11624,
+  kItemScratchPool = 11625,
+  kItemUsePermanentReplica = 11684,
+  kItemPermanentDeviceIdType = 11611,
+  kItemPermanentDeviceId = 11610,
+  kItemPermanentLun = 11612,
+};
+
+constexpr uint32_t kFlagCaseSensitive = 0x1;
+constexpr uint32_t kFlagExtra = 0x2;
+// A scratch pool is listed by id with this fixed text, not its name.
+constexpr const char* kScratchPoolText = "fix me";
+
+uint32_t u32(int32_t value) { return static_cast<uint32_t>(value); }
+uint64_t u64(int64_t value) { return static_cast<uint64_t>(value); }
+
+// Client names by id, each client looked up once per listing; a client
+// whose lookup gives nothing is listed with an empty name.
+class ClientNames {
+ public:
+  const std::string& nameOf(int32_t clientId) {
+    auto found = m_names.find(clientId);
+    if (found != m_names.end()) return found->second;
+    std::string name;
+    ZQClient client(static_cast<unsigned long>(static_cast<uint32_t>(clientId)));
+    client.getName(name, nullptr);
+    return m_names.emplace(clientId, name).first->second;
+  }
+
+ private:
+  std::map<int32_t, std::string> m_names;
+};
+
+// The replica items of the volume's replica.
+void addReplica(EvReturnData& reply, const ReplicationVolumeV5Record_t& replica) {
+  tksanvol::addU32(reply, kItemReplicaId, u32(replica.replicaId));
+  tksanvol::addU32(reply, kItemPointInTime, u32(replica.pointInTime));
+  tksanvol::addU32(reply, kItemModificationTime, u32(replica.modificationTime));
+  tksanvol::addU32(reply, kItemCreationTime, u32(replica.creationTime));
+  tksanvol::addU32(reply, kItemRole, u32(replica.role));
+  tksanvol::addU32(reply, kItemPrimaryVolume, u32(replica.primaryVolumeId));
+  tksanvol::addFlag(reply, kItemDoNotPrune, replica.doNotPrune);
+  tksanvol::addFlag(reply, kItem11713, replica.item11713);
+  tksanvol::addIdText(reply, kItemPolicy, u32(replica.replicationPolicyId), "");
+  tksanvol::addU32(reply, kItem11751, u32(replica.item11751));
+  tksanvol::addFlag(reply, kItem11774, replica.item11774);
+  tksanvol::addFlag(reply, kItem11775, replica.item11775);
+  tksanvol::addU32(reply, kItem11746, u32(replica.item11746));
+}
+
+// The items of a device name and its volume, up to 11694.
+void addDeviceAndVolume(EvReturnData& reply, const SNRVolumeDeviceNameV4Record_t& device,
+                        const SNRVolumeRecordV4_t& volume, const std::string& clientName,
+                        const std::set<int32_t>& replicationVolumes, const GetQRApplianceListRet_t& appliances) {
+  tksanvol::addU32(reply, kItemVolumeId, u32(device.volumeId));
+  tksanvol::addIdText(reply, kItemHost, u32(device.hostId), clientName);
+  if (isNasVolume(volume.volumeType)) tksanvol::addU32(reply, kItemFilerClient, u32(device.filerClientId));
+  tksanvol::addHdr12Text(reply, kItemDeviceName, u32(device.deviceNameId), u32(device.hostId),
+                         device.caseSensitive ? kFlagCaseSensitive : 0u, device.deviceName);
+  if (!device.osDeviceName.empty()) tksanvol::addIdText(reply, kItemOsDeviceName, 0, device.osDeviceName);
+  tksanvol::addFlag(reply, kItemDeviceConfigured, device.deviceConfigured);
+  tksanvol::addFlag(reply, kItemDeviceExtraFlag, device.extraFlag);
+  tksanvol::addText(reply, kItemAccessPath, device.accessPath);
+  tksanvol::addU32(reply, kItemDeviceIdType, u32(volume.deviceIdType));
+  tksanvol::addText(reply, kItemDeviceId, volume.deviceId);
+  tksanvol::addText(reply, kItemFsType, volume.fsType);
+  tksanvol::addU32(reply, kItemLun, u32(volume.lun));
+  tksanvol::addU64(reply, kItemStartLba, u64(volume.startLba));
+  tksanvol::addU64(reply, kItemBlockCount, u64(volume.blockCount));
+  tksanvol::addU32(reply, kItemBlockSize, u32(volume.blockSize));
+  tksanvol::addFlag(reply, kItemBackupFromSnap, volume.backupFromSnap);
+  tksanvol::addU32(reply, kItemVolumeLock, volume.volumeLock ? 1u : 0u);
+  tksanvol::addU32(reply, kItemQmState, u32(volume.qmState));
+  tksanvol::addFlag(reply, kItemQmProtected, volume.qmProtected);
+  tksanvol::addIdText(reply, kItemCostCategory, static_cast<uint32_t>(volume.costCategoryId), "");
+  std::string applianceName;
+  if (volume.applianceId != 0) {
+    for (const QRApplianceRecord_t& appliance : appliances.appliances)
+      if (appliance.applianceId == volume.applianceId) {
+        applianceName = appliance.applianceName;
+        break;
+      }
+  }
+  tksanvol::addIdText(reply, kItemAppliance, u32(volume.applianceId), applianceName);
+  tksanvol::addU32(reply, kItemVolumeType, u32(volume.volumeType));
+  tksanvol::addFlag(reply, kItemTailFlag, volume.tailFlag);
+  tksanvol::addFlag(reply, kItemReplicationSubclient, replicationVolumes.count(volume.volumeId) != 0);
+}
+
+// 11611, 11610 and 11612 from the volume of the permanent replica; false
+// (logged) when either lookup failed.
+bool addPermanentReplica(EvReturnData& reply, ReplicaDBClient& service, int32_t volumeId) {
+  QueryPermanentReplicaArgs_t replicaArgs;
+  replicaArgs.volumeId = volumeId;
+  QueryPermanentReplicaRet_t replicaRet;
+  if (!service.QueryPermanentReplica(replicaArgs, replicaRet)) {
+    EvDebug::Error(kLookupVolumesTag, "%s", replicaRet.errorText.c_str());
+    return false;
+  }
+  QuerySNRVolumeByIdArgs_t volumeArgs;
+  volumeArgs.volumeId = replicaRet.replica.physicalVolumeId;
+  QuerySNRVolumeByIdRet_t volumeRet;
+  if (!service.QuerySNRVolume(volumeArgs, volumeRet)) {
+    EvDebug::Error(kLookupVolumesTag, "%s", volumeRet.errorText.c_str());
+    return false;
+  }
+  tksanvol::addU32(reply, kItemPermanentDeviceIdType, u32(volumeRet.volume.deviceIdType));
+  tksanvol::addText(reply, kItemPermanentDeviceId, volumeRet.volume.deviceId);
+  tksanvol::addU32(reply, kItemPermanentLun, u32(volumeRet.volume.lun));
+  return true;
+}
+
+}  // namespace
+
+long long EvSANVolMgr::onMsgGetSANVolumeHosts(MessageInfo* request) {
+  tksanvol::GetRules rules;
+  rules.tag = kHostsTag;
+  rules.replyId = kReplyVolumeHosts;
+  rules.log = tksanvol::GetLog::TarnfoldId;
+  return tksanvol::runGet(*this, request, rules, [this](MessageInfo& m) { return lookupSANVolumeHosts(&m); });
+}
+
+long long EvSANVolMgr::lookupSANVolumeHosts(MessageInfo* request) {
+  if (request == nullptr) return 0;
+  ReplicaDBClient service(1);
+  GetVEHostsRet_t hosts;
+  if (!service.GetVEHosts(hosts)) {
+    EvDebug::Error(kLookupHostsTag, "%s", hosts.errorText.c_str());
+    return 0;
+  }
+  EvSecurityCheck security(request->sequenceNumber);
+  for (const VEHostRecord_t& host : hosts.hosts) {
+    const unsigned long hostId = static_cast<unsigned long>(static_cast<uint32_t>(host.hostId));
+    if (!security.canManageClient(request->userId, request->tarnfoldId(), hostId)) {
+      EvDebug::DebugLvl(kLevelRights, kLookupHostsTag,
+                        "user [id:%d ] does not have permissions to manage client[ id:%d ]",
+                        static_cast<int>(request->userId), static_cast<int>(host.hostId));
+      continue;
+    }
+    tksanvol::addFlag(*this, kItemHostFlag, host.item11718);
+    tksanvol::addIdText(*this, kItemHost, u32(host.hostId), host.hostName);
+    tksanvol::endRecord(*this);
+    EvDebug::DebugLvl(kLevelRights, kLookupHostsTag, "user [id:%d ] has permissions to manage client[ id:%d ]",
+                      static_cast<int>(request->userId), static_cast<int>(host.hostId));
+  }
+  return 1;
+}
+
+long long EvSANVolMgr::onMsgGetSANVolumes(MessageInfo* request) {
+  tksanvol::GetRules rules;
+  rules.tag = kVolumesTag;
+  rules.replyId = kReplyVolumes;
+  rules.log = tksanvol::GetLog::TarnfoldIdAndSANHostId;
+  return tksanvol::runGet(*this, request, rules, [this](MessageInfo& m) { return lookupSANVolumes(&m); });
+}
+
+long long EvSANVolMgr::lookupSANVolumes(MessageInfo* request) {
+  if (request == nullptr) return 0;
+  tksanvol::RequestAnswer answer(*request, kLookupVolumesTag);
+  const int32_t hostId = static_cast<int32_t>(request->elementCount);
+
+  ReplicaDBClient service(1);
+  QuerySNRDeviceV6Ret_t devices;
+  if (!service.QuerySNRDevice(QuerySNRDeviceV6Args_t(hostId), devices)) {
+    answer.lookupFailed(devices.errorText.c_str(), kTextVolumesUnreadable);
+    return 0;
+  }
+  GetQRSubclientVolumesListRet_t subclientVolumes;
+  if (!service.GetSubclientVolumesList(subclientVolumes)) {
+    answer.lookupFailed(subclientVolumes.errorText.c_str(), kTextVolumesUnreadable);
+    return 0;
+  }
+  const std::set<int32_t> replicationVolumes(subclientVolumes.volumeIds.begin(), subclientVolumes.volumeIds.end());
+  GetQRApplianceListRet_t appliances;
+  if (!service.GetQRApplianceList(appliances)) {
+    answer.lookupFailed(appliances.errorText.c_str(), kTextVolumesUnreadable);
+    return 0;
+  }
+
+  ClientNames clientNames;
+  for (const SNRVolumeDeviceNameV4Record_t& device : devices.deviceNames) {
+    const SNRVolumeRecordV4_t* volume = nullptr;
+    for (const SNRVolumeRecordV4_t& candidate : devices.volumes)
+      if (candidate.volumeId == device.volumeId) {
+        volume = &candidate;
+        break;
+      }
+    if (volume == nullptr) {
+      EvDebug::Error(kLookupVolumesTag, "%s", "Error: Device name is not associated with a volume.");
+      return 0;
+    }
+    addDeviceAndVolume(*this, device, *volume, clientNames.nameOf(device.hostId), replicationVolumes, appliances);
+
+    for (const SNRVolumeMountPointRecord_t& mountPoint : devices.mountPoints) {
+      if (mountPoint.deviceNameId != device.deviceNameId) continue;
+      const uint32_t flags =
+          (mountPoint.caseSensitive ? kFlagCaseSensitive : 0u) | (mountPoint.extraFlag ? kFlagExtra : 0u);
+      tksanvol::addHdr12Text(*this, kItemMountPoint, u32(mountPoint.mountPointId), u32(device.hostId), flags,
+                             mountPoint.mountPath);
+    }
+    for (const ReplicationVolumeV5Record_t& replica : devices.replicas)
+      if (replica.physicalVolumeId == volume->volumeId) {
+        addReplica(*this, replica);
+        break;
+      }
+    for (const RVScratchVolumeV2Record_t& scratch : devices.scratchVolumes)
+      if (scratch.volumeId == volume->volumeId) {
+        tksanvol::addU32(*this, kItemScratchVolume, u32(scratch.scratchVolumeId));
+        tksanvol::addIdText(*this, kItemScratchPool, u32(scratch.poolId), kScratchPoolText);
+        break;
+      }
+    tksanvol::addFlag(*this, kItemUsePermanentReplica, volume->usePermanentReplica);
+    if (volume->backupFromSnap && volume->usePermanentReplica &&
+        !addPermanentReplica(*this, service, volume->volumeId))
+      return 0;
+    tksanvol::endRecord(*this);
+  }
+  return 1;
+}

@@ -1,0 +1,59 @@
+// The SAN volume listings end to end: the real tkhost with the handler
+// library, its database given a volume host and a volume as another server
+// process would write them, reached over its socket.
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include "tests/support/FrameSession.h"
+#include "tests/support/HostHarness.h"
+
+namespace {
+
+std::string frame(const std::string& handler, int64_t sequence, uint64_t firstField) {
+  tkwire::StreamRequest r;
+  r.handler = handler;
+  r.sequence = sequence;
+  r.firstField = firstField;
+  return tkwire::encodeStreamRequest(r);
+}
+
+class HostVolumes : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(m_host.up()) << m_host.log(); }
+
+  void exec(const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(m_dir.file("host.db").c_str(), &db), SQLITE_OK);
+    sqlite3_busy_timeout(db, 30000);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error != nullptr ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+  }
+
+  tktest::TempDir m_dir;
+  hosttest::Host m_host{m_dir, m_dir.file("host.sock"), {},
+                        {{"TK_LOCK_DIR", m_dir.file("locks")}, {"TK_LOG_DIR", m_dir.file("log")}}};
+};
+
+TEST_F(HostVolumes, TheHostsAndAHostsVolumesAreListedOverTheSocket) {
+  exec("INSERT INTO \"VEHost\" (\"hostId\", \"hostName\", \"item11718\") VALUES (7, 'sanhost', 1)");
+  const int a = m_host.connect();
+  ASSERT_GE(a, 0);
+  auto replies = hosttest::sendAndRead(a, frame("onMsgGetSANVolumeHosts", 5, tkwire::firstFieldOf(2, 0)), 40);
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0].messageId, 11601u);
+  EXPECT_EQ(replies[0].sequence, 5);
+  ASSERT_EQ(tktest::tagsOf(replies[0]), (std::vector<uint32_t>{11718, 11602, 2052}));
+  EXPECT_EQ(replies[0].items[1].bytes, tktest::le32(7) + "sanhost");
+
+  replies = hosttest::sendAndRead(a, frame("onMsgGetSANVolumes", 6, tkwire::firstFieldOf(2, 7)), 40);
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0].messageId, 11604u);
+  EXPECT_TRUE(replies[0].items.empty());
+  ::close(a);
+  EXPECT_EQ(m_host.stop(), 0);
+}
+
+}  // namespace
