@@ -100,6 +100,9 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(mm, onMsgSetMMMediaConfigParam),
     // The control request.
     TK_STREAM_HANDLER(mm, onMsgSetMMControl),
+    // Library changes and drag and drop.
+    TK_STREAM_HANDLER(mm, onMsgSetMMLibrary),
+    TK_STREAM_HANDLER(mm, onMsgMMDragNDrop),
     // Handlers are added above this line, one line each.
     {nullptr, 0, nullptr, nullptr, 0},
 };
