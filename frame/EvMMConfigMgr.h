@@ -404,6 +404,20 @@ class EvMMConfigMgr : public EvReturnData {
   // for a null request; true otherwise, also after "Close" and after the
   // drive-use warning, which ends the request.
   bool onMsgSetMMControl(MessageInfo* request);
+  // ---- library changes and drag and drop
+  // (mmconfig/EvMMConfigMgrLibraryChanges.cpp, EvMMConfigMgrDragDrop.cpp) ----
+  // The library Set: each record (element 4001) changes a tape or optical
+  // library of the session's instance (3), runs an object's action (12),
+  // identifies new media (35), or sets automatic discovery (84) or its
+  // schedule (85); one operation response per record, and 35, 84 and 85
+  // end the request. False after an answered failure or refusal and for a
+  // null request; true otherwise.
+  bool onMsgSetMMLibrary(MessageInfo* request);
+  // One drag-and-drop gesture (fixed payload: source handle, target handle,
+  // drop mode at position 20); a drive or drive path dropped on nothing
+  // with a drop mode also configures its library. One operation response
+  // of operation 52; false after a failure answer.
+  bool onMsgMMDragNDrop(MessageInfo* request);
 
   // ---- class-wide state ----
   // The cache, newest first; under the session lock only.

@@ -103,6 +103,9 @@ const TkHandlerEntry kHandlerTable[] = {
     // SAN volume hosts and volumes.
     TK_STREAM_HANDLER(san, onMsgGetSANVolumeHosts),
     TK_STREAM_HANDLER(san, onMsgGetSANVolumes),
+    // Library changes and drag and drop.
+    TK_STREAM_HANDLER(mm, onMsgSetMMLibrary),
+    TK_STREAM_HANDLER(mm, onMsgMMDragNDrop),
     // Handlers are added above this line, one line each.
     {nullptr, 0, nullptr, nullptr, 0},
 };

@@ -161,6 +161,11 @@ class ZQMACInterface : public virtual ZQMACBase {
   virtual ZQMACInterface* GetLinkedObject();
   virtual bool TestStateB();
   virtual bool IsShown();
+  // ---- the object action of the library-change request ----
+  // The object's own action (operation 12 of the library request); false =
+  // failed, reason in the last error.
+  virtual bool RunObjectAction();
+  // ---- end of the object action ----
 
   // ---- membership of a configuration instance ----
   // The instance that owns the object, or null.

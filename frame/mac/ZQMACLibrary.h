@@ -65,6 +65,24 @@ class ZQMACLibrary : public ZQMACInterface, public ZQMACDevicePart {
   static std::string GetVTLTypeString(int vtlType);
   // ---- end of the listing block ----
 
+  // ---- the library as the library-change request sets it ----
+  // The unit's number (reported under 11010); 0 when the model refuses it
+  // (reason in the last error).
+  int SetDeviceValue(unsigned int value);
+  // The unit's description text (reported under 11006); false = refused.
+  bool SetDeviceTextC(const std::string& text);
+  // False (reason in the last error) for a negative count or a refusal.
+  bool SetDriveCount(int count);
+  bool SetDoorLockFlag(bool locked);
+  void SetAutoConfigDDSFlag(bool on) { m_bAutoConfigDDS = on; }
+  void SetAutoConfigFailoverFlag(bool on) { m_bAutoConfigFailover = on; }
+  void SetUseACSLSCleanPoolFlag(bool on) { m_bUseACSLSCleanPool = on; }
+  void SetUseIPDriveIDFlag(bool on) { m_bUseIPDriveID = on; }
+  void SetLibAttributeFlag(int word) { m_iAttribute = word; }
+  void SetVolumeRangeString(const std::string& range) { m_sVolumeRange = range; }
+  void SetVTLType(int vtlType) { m_iVTLType = vtlType; }
+  // ---- end of the library-change block ----
+
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;
 
@@ -138,6 +156,16 @@ class ZQMACLms : public ZQMACInterface {
   bool IsMixedDriveType() const { return m_bMixedDriveType; }
   // ---- end of the control-request block ----
 
+  // ---- the library as the library-change request asks it ----
+  // The highest drive number of the library's drives; 0 when it has none.
+  int GetLastOccupiedDriveNumber() const;
+  // Switches automatic discovery of new media of the media type; false
+  // (reason in the last error) when the model refuses.
+  bool SetAutoDiscover(bool on, int mediaType);
+  // Plans the library's discovery schedule; false = refused.
+  bool SetDiscoverSchedule();
+  // ---- end of the library-change block ----
+
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;
   unsigned int CountDrives(bool all) override;
@@ -188,6 +216,15 @@ class ZQMACLibController : public ZQMACInterface, public ZQMACScsiUnit {
   bool TestStateD() const { return m_bStateD; }
   bool TestStateE() const { return m_bStateE; }
   // ---- end of the drive listing block ----
+
+  // ---- the controller as the library-change request asks it ----
+  // Moves this controller's library onto the SCSI bus of `source` (a live
+  // library controller of the same instance). False (reason in this
+  // controller's last error) for null, an object that is no live library
+  // controller of the instance, or a refusal: a client's value never
+  // reaches here as a pointer.
+  bool UpdateSCSIBus(ZQMACLibController* source);
+  // ---- end of the library-change block ----
 
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;

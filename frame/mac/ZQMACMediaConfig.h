@@ -214,6 +214,15 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   bool GetLibraryServerConfigInfo(ZQMACLibController* controller) const;
   // ---- end of the listing block ----
 
+  // ---- drag and drop ----
+  // Carries out one drag-and-drop gesture of the configuration tree: the
+  // object of `source` dropped on the object of `target` (0 = on nothing)
+  // in the drop mode. False, with the reason as the instance's last error,
+  // when the model refuses (kErrorDropRefused for a gesture that means
+  // nothing for these objects) or a handle names no live object.
+  bool DragNDrop(unsigned long long source, unsigned long long target, unsigned int mode);
+  // ---- end of drag and drop ----
+
   // ---- media-configuration parameters ----
   // Whether drives and libraries are matched by serial number: one value
   // for every instance and session of the process (true at load); consoles

@@ -105,4 +105,21 @@ void setNewObjectIds(int first);
 inline constexpr unsigned int kErrorAborted = 0x1F000008;
 // ---- end of the control request's calls ----
 
+// ---- the library-change request's and drag and drop's calls ----
+// (platform/mac/ZQMACLibraryChanges.cpp) Journal names: "SetDeviceValue",
+// "SetDeviceTextC", "SetDriveCount", "SetDoorLockFlag" (the library's
+// handle, the value), "SetAutoDiscover" (handle, flag, media type),
+// "SetDiscoverSchedule" (handle), "UpdateSCSIBus" (handle, the source's
+// handle or 0), "RunObjectAction" (handle), "DragNDrop" (source, target,
+// mode). A failure injected into one of them makes its next call fail with
+// the code and text as the last error of the object (the instance for
+// DragNDrop).
+// A drop the model refuses (a gesture that means nothing for the objects).
+inline constexpr unsigned int kErrorDropRefused = 0x1F000003;
+// A value out of range (a negative drive count, ...).
+inline constexpr unsigned int kErrorInvalidValue = 0x1F000009;
+// A library controller was asked for and the object is none of this instance.
+inline constexpr unsigned int kErrorNoController = 0x1F00000A;
+// ---- end of the library-change calls ----
+
 }  // namespace tkmac

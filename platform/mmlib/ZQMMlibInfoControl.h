@@ -17,6 +17,28 @@ tkjournal::Journal& journal();
 // kind (an empty vector: a list that holds none).
 void scriptMediaTypes(int libraryId, std::vector<ZQMMMediaTypeInfo> types);
 void clearScripts();
+
+// ---- library state and identification ----
+// Calls: "getLibraryState" (library id), "identifyNewMedia" (library id,
+// media type, argument), "identifyNewMediaBySlotId" (library id, media
+// type, argument, count, the slots as "1,2,3"); a failure injected into
+// either identification makes it return the code with the text.
+struct LibraryState {
+  bool broken = false;
+  bool enabled = true;
+  int hardState = 1;
+};
+// The state of a library id from now on, instead of its row's.
+void scriptLibraryState(int libraryId, LibraryState state);
+// What the next identifications (of any library) decide.
+struct Identification {
+  int action = 0;
+  int count = 0;
+};
+void scriptIdentification(Identification identification);
+// Forgets scripted states and identifications.
+void clearIdentifyScripts();
+// ---- end of the identification block ----
 // Lists handed out and not freed yet.
 long outstandingLists();
 

@@ -10,6 +10,7 @@
 // table access's own controls, platform/testkit/mmdb.h).
 #pragma once
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -23,9 +24,21 @@ inline void scriptMediaTypes(int libraryId, std::vector<ZQMMMediaTypeInfo> types
 }
 inline long outstandingLists() { return tkmmlib::outstandingLists(); }
 
-// Forgets scripted lists and the journal.
+// ---- library state and identification of new media ----
+using LibraryState = tkmmlib::LibraryState;
+using Identification = tkmmlib::Identification;
+inline void scriptLibraryState(int libraryId, LibraryState state) { tkmmlib::scriptLibraryState(libraryId, state); }
+inline void scriptIdentification(Identification identification) { tkmmlib::scriptIdentification(identification); }
+// The next `times` identifications fail with the code and the text.
+inline void failNext(const std::string& name, int code, const std::string& text, int times = 1) {
+  tkmmlib::journal().injectFailure(name, code, text, times);
+}
+// ---- end of the identification block ----
+
+// Forgets scripted lists, states, identifications and the journal.
 inline void reset() {
   tkmmlib::clearScripts();
+  tkmmlib::clearIdentifyScripts();
   tkmmlib::journal().reset();
 }
 

@@ -1,0 +1,353 @@
+// The library Set request (onMsgSetMMLibrary): changes to the tape and
+// optical libraries of the session's configuration instance, one record
+// (element 4001) at a time, through the Set loop of HandlerSkeleton.h.
+//
+//   3   modify the library of 11003: alias (8251, refused when any library
+//       row already carries it, the library's own included), the unit's
+//       number (11010) and text (11006), the SCSI bus of its first
+//       controller (11007), drive count (11009, never below the last
+//       occupied drive number), door lock, bar-code reader and the further
+//       switches; each step only when its element came, in that order
+//   12  the object action of any object of 11003
+//   35  identify new media in the library (ends the request)
+//   84  automatic discovery on or off (ends the request)
+//   85  plan the discovery schedule (ends the request)
+//
+// Operation codes dispatch by ranges as the consoles expect: above 85
+// invalid; 54 to 85 serve only 54, 55, 58 (not served yet here), 84 and 85;
+// then 35; above 35 invalid; 3 and 12; anything else invalid.
+//
+// Element values persist across the records of one request: a record
+// without 4001 repeats the earlier operation. Every failure ends the
+// request and what earlier steps changed stays in the cached instance. The
+// handle of operations 3, 35, 84 and 85 must name a tape or optical library
+// (ZQMACLms); any other object counts as not found. The handler takes no
+// lock of its own; runSet pins the instance for the request.
+#include <algorithm>
+#include <utility>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "frame/EvEvent.h"
+#include "frame/EvMMConfigMgr.h"
+#include "frame/MessageInfo.h"
+#include "frame/MessageWalker.h"
+#include "frame/mac/ZQMACObjects.h"
+#include "mmconfig/ChangeNotices.h"
+#include "mmconfig/HandlerSkeleton.h"
+#include "platform/debuglog/EvDebug.h"
+#include "platform/mmdb/MMLibraryDB.h"
+#include "platform/mmlib/ZQMMlibInfo.h"
+
+namespace {
+
+constexpr const char* kTag = "EvMMConfigMgr::onMsgSetMMLibrary";
+
+// Catalogue texts.
+constexpr unsigned long kTextAliasInUse = 0x2400033D;       // %1 the alias
+constexpr unsigned long kTextLibraryNotUsable = 0x2400002C;  // %1 the library's alias
+constexpr unsigned long kTextNothingToIdentify = 0x2400002A;  // %1 the library's alias
+constexpr unsigned long kTextIdentifyRefused = 0x2400002B;    // %1 the library's alias
+constexpr unsigned long kTextIdentifiedBySlot = 0x240000D3;
+constexpr unsigned long kTextNoController = 0x24000F02;       // %1 the library's name
+// Event text of media identified (with their count in item 4117).
+constexpr unsigned long kEventMediaIdentified = 0x23000029;
+constexpr std::size_t kEventTextSize = 1024;
+constexpr int kLibErrorTextSize = 1024;
+
+// Audit of operation 35.
+constexpr int kAuditIdentify = 0x5400002C;
+constexpr int kParamLibraryAlias = 0x550000BF;
+
+// Elements.
+constexpr uint32_t kElementAlias = 8251;
+constexpr uint32_t kElementDeviceValue = 11010;
+constexpr uint32_t kElementDeviceText = 11006;
+constexpr uint32_t kElementController = 11007;  // [u32 handle][text]
+constexpr uint32_t kElementDriveCount = 11009;
+constexpr uint32_t kElementDoorLock = 11164;
+constexpr uint32_t kElementBarCodeReader = 11177;
+constexpr uint32_t kElementAutoConfigDDS = 11414;
+constexpr uint32_t kElementAutoConfigFailover = 11415;
+constexpr uint32_t kElementCleanPool = 11430;
+constexpr uint32_t kElementIPDriveId = 11431;
+constexpr uint32_t kElementAttribute = 11416;
+constexpr uint32_t kElementVolumeRange = 11417;
+constexpr uint32_t kElementVTLType = 11432;
+constexpr uint32_t kElementMediaType = 2225;  // [u32 id][text]
+constexpr uint32_t kElementCount = 4117;
+constexpr uint32_t kElementIdentifyArgument = 4109;
+constexpr uint32_t kElementSlot = 11139;
+constexpr uint32_t kElementAutoDiscover = 11178;
+// Stored and never used.
+constexpr uint32_t kElementsIgnored[] = {4108, 11079};
+
+// Operations.
+constexpr uint32_t kOpModify = 3;
+constexpr uint32_t kOpObjectAction = 12;
+constexpr uint32_t kOpIdentify = 35;
+constexpr uint32_t kOpAutoDiscover = 84;
+constexpr uint32_t kOpDiscoverSchedule = 85;
+
+// What identification decided.
+constexpr int kActionNothing = 0;
+constexpr int kActionIdentified = 1;
+constexpr int kActionStarted = 2;
+// ZQMMlibInfo is built for the library information of this kind.
+constexpr int kLibInfoKind = 1;
+// The arguments of an identification without a count.
+constexpr int kUncountedMediaType = 0;
+constexpr int kUncountedArgument = -1;
+
+constexpr const char* kDriveCountTooSmall = "Drive Count should be greater than last used drive number";
+
+using tkmm::SetOutcome;
+
+// One element's value and whether it came.
+template <class T>
+struct Value {
+  bool has = false;
+  T value{};
+  void set(T v) {
+    value = std::move(v);
+    has = true;
+  }
+};
+
+class LibraryRequest : public tkmm::SetRecordHandler {
+ public:
+  // `request` may be null: runSet refuses it before any record.
+  explicit LibraryRequest(MessageInfo* request) : m_request(request) {}
+
+  bool servesOperation(uint32_t operation) const override;
+  bool needsObject(uint32_t operation) const override {
+    return operation == kOpModify || operation == kOpObjectAction || operation == kOpAutoDiscover ||
+           operation == kOpDiscoverSchedule;
+  }
+  bool takeElement(uint32_t type, const char* value, unsigned int length) override;
+  SetOutcome apply(const tkmm::SetRecord& record) override;
+
+ private:
+  SetOutcome modify(const tkmm::SetRecord& record);
+  SetOutcome objectAction(const tkmm::SetRecord& record);
+  SetOutcome identify(const tkmm::SetRecord& record);
+  SetOutcome autoDiscover(const tkmm::SetRecord& record);
+  SetOutcome discoverSchedule(const tkmm::SetRecord& record);
+
+  // Answers the status and text itself; the request ends with `result`.
+  SetOutcome answerAndEnd(uint32_t operation, unsigned long status, const std::string& text, bool result,
+                          int count = 0) {
+    if (status == 0) EvDebug::Error(kTag, "%s", text.c_str());
+    EvMMConfigMgr::sendOperationResponse(m_request->sequenceNumber, m_request->socket, operation, status,
+                                         text.c_str(), count);
+    return SetOutcome::answered(false, result);
+  }
+  int mediaType() const { return ZQMMDBbase().convertMedTypeString(m_mediaType.value.c_str()); }
+
+  MessageInfo* m_request;
+  Value<std::string> m_alias;
+  Value<uint32_t> m_deviceValue;
+  Value<std::string> m_deviceText;
+  Value<uint32_t> m_controller;
+  Value<uint32_t> m_driveCount;
+  Value<uint32_t> m_doorLock;
+  Value<uint32_t> m_barCodeReader;
+  Value<uint32_t> m_autoConfigDDS;
+  Value<uint32_t> m_autoConfigFailover;
+  Value<uint32_t> m_cleanPool;
+  Value<uint32_t> m_ipDriveId;
+  Value<uint32_t> m_attribute;
+  Value<std::string> m_volumeRange;
+  Value<uint32_t> m_vtlType;
+  Value<std::string> m_mediaType;
+  Value<uint32_t> m_count;
+  Value<uint32_t> m_identifyArgument;
+  Value<uint32_t> m_autoDiscover;
+  // Slot numbers of 11139, in order of arrival, for the whole request.
+  std::vector<uint32_t> m_slots;
+};
+
+bool LibraryRequest::servesOperation(uint32_t operation) const {
+  if (operation > kOpDiscoverSchedule) return false;
+  if (operation >= 54) return operation == kOpAutoDiscover || operation == kOpDiscoverSchedule;
+  if (operation == kOpIdentify) return true;
+  if (operation > kOpIdentify) return false;
+  return operation == kOpModify || operation == kOpObjectAction;
+}
+
+bool LibraryRequest::takeElement(uint32_t type, const char* value, unsigned int length) {
+  auto u32 = [&] { return MessageWalker::readU32(value, length); };
+  switch (type) {
+    case kElementAlias: m_alias.set(MessageWalker::readText(value, length)); return true;
+    case kElementDeviceValue: m_deviceValue.set(u32()); return true;
+    case kElementDeviceText: m_deviceText.set(MessageWalker::readText(value, length)); return true;
+    case kElementController: m_controller.set(u32()); return true;
+    case kElementDriveCount: m_driveCount.set(u32()); return true;
+    case kElementDoorLock: m_doorLock.set(u32()); return true;
+    case kElementBarCodeReader: m_barCodeReader.set(u32()); return true;
+    case kElementAutoConfigDDS: m_autoConfigDDS.set(u32()); return true;
+    case kElementAutoConfigFailover: m_autoConfigFailover.set(u32()); return true;
+    case kElementCleanPool: m_cleanPool.set(u32()); return true;
+    case kElementIPDriveId: m_ipDriveId.set(u32()); return true;
+    case kElementAttribute: m_attribute.set(u32()); return true;
+    case kElementVolumeRange: m_volumeRange.set(MessageWalker::readText(value, length)); return true;
+    case kElementVTLType: m_vtlType.set(u32()); return true;
+    case kElementMediaType:
+      m_mediaType.set(length < sizeof(uint32_t) ? std::string() : MessageWalker::readPairText(value, length));
+      return true;
+    case kElementCount: m_count.set(u32()); return true;
+    case kElementIdentifyArgument: m_identifyArgument.set(u32()); return true;
+    case kElementSlot: m_slots.push_back(u32()); return true;
+    case kElementAutoDiscover: m_autoDiscover.set(u32()); return true;
+    default:
+      return std::find(std::begin(kElementsIgnored), std::end(kElementsIgnored), type) != std::end(kElementsIgnored);
+  }
+}
+
+SetOutcome LibraryRequest::apply(const tkmm::SetRecord& record) {
+  ZQMACBase::SetLocale(EvReturnData::returnLocaleId(m_request->sequenceNumber));
+  switch (record.operation) {
+    case kOpModify: return modify(record);
+    case kOpObjectAction: return objectAction(record);
+    case kOpIdentify: return identify(record);
+    case kOpAutoDiscover: return autoDiscover(record);
+    default: return discoverSchedule(record);
+  }
+}
+
+// 3: each step only when its element came; a failure ends the request and
+// keeps what the earlier steps changed. An unknown handle changes nothing.
+SetOutcome LibraryRequest::modify(const tkmm::SetRecord& record) {
+  ZQMACLms* lms = record.object<ZQMACLms>();
+  if (lms == nullptr) return SetOutcome::success();
+  ZQMACLibrary* library = lms->GetLibrary();
+
+  if (m_alias.has) {
+    MMLibraryDB access;
+    MMLibrary_t row;
+    if (access.getInfoByAliasName(m_alias.value.c_str(), row, nullptr) == 0)
+      return SetOutcome::failure(ZQMACBase::GetMessageString(kTextAliasInUse, m_alias.value.c_str()));
+    if (!lms->SetName(m_alias.value)) return SetOutcome::lastError(*lms);
+  }
+  // The library part is the model's; a library without one takes none of
+  // the library's own settings.
+  if (library == nullptr) return SetOutcome::success();
+  if (m_deviceValue.has && library->SetDeviceValue(m_deviceValue.value) == 0) return SetOutcome::lastError(*library);
+  if (m_deviceText.has && !library->SetDeviceTextC(m_deviceText.value)) return SetOutcome::lastError(*library);
+  if (m_controller.has) {
+    // A 32-bit handle: it resolves through the instance's registry, and a
+    // value that names no live controller reaches the model as null.
+    ZQMACLinkedList<ZQMACLibController> controllers = lms->GetLibControllerList();
+    ZQMACLibController* first = controllers.GetFirstNode();
+    if (first == nullptr)
+      return SetOutcome::failure(ZQMACBase::GetMessageString(kTextNoController, lms->GetName().c_str()));
+    ZQMACLibController* source = record.config.FindObject<ZQMACLibController>(m_controller.value);
+    if (!first->UpdateSCSIBus(source)) return SetOutcome::lastError(*first);
+  }
+  if (m_driveCount.has) {
+    // Compared as the model's number widened: a negative one refuses all.
+    const auto last = static_cast<uint64_t>(static_cast<int64_t>(lms->GetLastOccupiedDriveNumber()));
+    if (static_cast<uint64_t>(m_driveCount.value) < last) return SetOutcome::failure(kDriveCountTooSmall);
+    if (!library->SetDriveCount(static_cast<int>(std::min<uint32_t>(m_driveCount.value, INT32_MAX))))
+      return SetOutcome::lastError(*library);
+  }
+  if (m_doorLock.has && !library->SetDoorLockFlag(m_doorLock.value != 0)) return SetOutcome::lastError(*library);
+  if (m_barCodeReader.has) library->SetBarCodeReader(m_barCodeReader.value != 0);
+  if (m_autoConfigDDS.has) library->SetAutoConfigDDSFlag(m_autoConfigDDS.value != 0);
+  if (m_autoConfigFailover.has) library->SetAutoConfigFailoverFlag(m_autoConfigFailover.value != 0);
+  if (m_cleanPool.has) library->SetUseACSLSCleanPoolFlag(m_cleanPool.value != 0);
+  if (m_ipDriveId.has) library->SetUseIPDriveIDFlag(m_ipDriveId.value != 0);
+  if (m_attribute.has) library->SetLibAttributeFlag(static_cast<int>(m_attribute.value));
+  if (m_volumeRange.has) library->SetVolumeRangeString(m_volumeRange.value);
+  if (m_vtlType.has) library->SetVTLType(static_cast<int>(m_vtlType.value));
+  return SetOutcome::success();
+}
+
+// 12: the object's own action; an unknown handle does nothing.
+SetOutcome LibraryRequest::objectAction(const tkmm::SetRecord& record) {
+  ZQMACInterface* object = record.anyObject();
+  if (object != nullptr && !object->RunObjectAction()) return SetOutcome::lastError(*object);
+  return SetOutcome::success();
+}
+
+// 84: automatic discovery of the 2225 media type (0 when none came); the
+// request ends.
+SetOutcome LibraryRequest::autoDiscover(const tkmm::SetRecord& record) {
+  const int type = mediaType();
+  ZQMACLms* lms = record.object<ZQMACLms>();
+  if (lms != nullptr && !lms->SetAutoDiscover(m_autoDiscover.value != 0, type))
+    return answerAndEnd(record.operation, 0, lms->GetLastError(), false);
+  return answerAndEnd(record.operation, 1, "Success", true);
+}
+
+// 85: the discovery schedule; the request ends.
+SetOutcome LibraryRequest::discoverSchedule(const tkmm::SetRecord& record) {
+  ZQMACLms* lms = record.object<ZQMACLms>();
+  if (lms != nullptr && !lms->SetDiscoverSchedule()) return answerAndEnd(record.operation, 0, lms->GetLastError(), false);
+  return answerAndEnd(record.operation, 1, "Success", true);
+}
+
+// 35: identification of new media in a usable library; the request ends in
+// every case. A missing or unknown handle is library id 0.
+SetOutcome LibraryRequest::identify(const tkmm::SetRecord& record) {
+  const uint32_t operation = record.operation;
+  ZQMACLms* lms = record.object<ZQMACLms>();
+  const ZQMACLibrary* library = lms != nullptr ? lms->GetLibrary() : nullptr;
+  const int libraryId = library != nullptr ? static_cast<int>(library->GetId()) : 0;
+  ZQMMlibInfo info(libraryId, kLibInfoKind);
+  auto alias = [&] { return info.getLibAliasName(nullptr); };
+  auto lastError = [&] {
+    unsigned int code = 0;
+    char text[kLibErrorTextSize] = {};
+    info.GetLastError(code, text, sizeof text);
+    return std::string(text);
+  };
+
+  if (info.getBroken() || !info.getEnabled() || info.getLibraryHardState() == 0)
+    return answerAndEnd(operation, 3, ZQMACBase::GetMessageString(kTextLibraryNotUsable, alias().c_str()), false);
+
+  if (m_count.has) {
+    const int type = mediaType();
+    const int argument = static_cast<int>(m_identifyArgument.value);
+    if (!m_slots.empty()) {
+      // The slots the client sent, but never more than it counted.
+      std::vector<unsigned int> slots(m_slots.begin(),
+                                      m_slots.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(
+                                                            m_count.value, m_slots.size())));
+      int count = static_cast<int>(slots.size());
+      if (info.identifyNewMediaBySlotId(type, argument, count, slots.empty() ? nullptr : slots.data()) != 0)
+        return answerAndEnd(operation, 0, lastError(), false);
+      return answerAndEnd(operation, 1, ZQMACBase::GetMessageString(kTextIdentifiedBySlot), true);
+    }
+    int action = 0;
+    int count = static_cast<int>(std::min<uint32_t>(m_count.value, INT32_MAX));
+    if (info.identifyNewMedia(type, action, argument, count) != 0) return answerAndEnd(operation, 0, lastError(), false);
+    if (action == kActionNothing)
+      return answerAndEnd(operation, 3, ZQMACBase::GetMessageString(kTextNothingToIdentify, alias().c_str()), false);
+    if (action == kActionStarted) return answerAndEnd(operation, 1, "Success", true);
+    return answerAndEnd(operation, 0, ZQMACBase::GetMessageString(kTextIdentifyRefused, alias().c_str()), false);
+  }
+
+  int action = 0;
+  int count = 0;
+  if (info.identifyNewMedia(kUncountedMediaType, action, kUncountedArgument, count) != 0)
+    return answerAndEnd(operation, 0, lastError(), false);
+  if (action == kActionNothing)
+    return answerAndEnd(operation, 3, ZQMACBase::GetMessageString(kTextNothingToIdentify, alias().c_str()), false);
+  if (action == kActionIdentified && count > 0) {
+    tkmm::writeAuditRecord(kAuditIdentify, libraryId, {{kParamLibraryAlias, {alias()}}});
+    char text[kEventTextSize] = {};
+    EvEvent event(kTag);
+    event.evPrintf(kEventMediaIdentified, text, sizeof text, m_request->sequenceNumber);
+    return answerAndEnd(operation, 2, text, true, count);
+  }
+  return answerAndEnd(operation, 1, "Success", true);
+}
+
+}  // namespace
+
+bool EvMMConfigMgr::onMsgSetMMLibrary(MessageInfo* request) {
+  LibraryRequest handler(request);
+  return tkmm::runSet(request, kTag, handler);
+}
