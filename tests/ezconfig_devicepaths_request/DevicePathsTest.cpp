@@ -365,3 +365,16 @@ TEST_F(DevicePathsTest, ARemovalDeletesTheControllerAndRecordsTheUnshare) {
 
 }  // namespace
 }  // namespace dpreq
+
+namespace dpreq {
+namespace {
+
+TEST_F(DevicePathsTest, TheDispatcherHandsTheDevicePathIdToTheHandlerAndAnEmptyTextIsUnreadable) {
+  const Answer a = callText("");
+  ASSERT_TRUE(a.read) << a.xml;
+  EXPECT_EQ(a.code, -1);
+  EXPECT_EQ(a.text, tktest::catalogueText(0x23000452));
+}
+
+}  // namespace
+}  // namespace dpreq
