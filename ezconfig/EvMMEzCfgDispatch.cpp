@@ -25,6 +25,8 @@ struct XmlRow {
 constexpr XmlRow kXmlHandlers[] = {
     // EVGui::ConfigureStorageLibraryReq (13:27).
     {0x0D130098, &EvMMConfigMgr::onMsgConfigStorageLibrary},
+    // EVGui::MMDevicePathInfoReq (13:812).
+    {0x0D9DA735, &EvMMConfigMgr::onMsgDevicePathInfoReq},
     // EVGui::MMConfigurationLockUnlockReq (13:960).
     {EvMMConfigMgr::kLockUnlockXmlMessageId, &EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML},
 };

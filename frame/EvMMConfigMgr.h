@@ -338,6 +338,19 @@ class EvMMConfigMgr : public EvReturnData {
   // a failed device does not stop the next, and a path whose folder, user
   // name or password would not fit its record is skipped.
   static void autoShareMAsForHybridDisk(int libraryId);
+  // ---- device paths of a mount path (ezconfig/EvMMConfigMgrDevicePaths.cpp) ----
+  // EVGui::MMDevicePathInfoReq (0x0D9DA735): adds, changes and removes the
+  // device paths of one mount path in one list update; answers
+  // EVGui::MMDevicePathInfoResp (code 0, or the failure's code and text);
+  // `xml` is emptied when no answer can be written. Returns the list
+  // update's result (0 when it succeeded or did not run).
+  int onMsgDevicePathInfoReq(MessageInfo* request, std::string& xml);
+  // Splits a stored cloud user name user!!host[:port]@proxyUser[:proxyPassword]:
+  // `userName` keeps the part before the last "!!"; the rest fills host,
+  // port, proxy user and proxy password (empty and 0 where absent). A name
+  // without "!!" is left alone; one without "@" after it yields no proxy.
+  static void GetProxyInfoFromUserName(std::string& userName, std::string& host, int& port, std::string& proxyUser,
+                                       std::string& proxyPassword);
   // ---- drive pools, drives and library children (mmconfig/EvMMConfigMgrDrives.cpp) ----
   // Each answers one reply block through the Get wrapper: an empty block
   // for a client whose session was taken over, and for a handle that does
