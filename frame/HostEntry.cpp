@@ -100,6 +100,15 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(mm, onMsgSetMMMediaConfigParam),
     // The control request.
     TK_STREAM_HANDLER(mm, onMsgSetMMControl),
+    // Replica listings and replica changes.
+    TK_STREAM_HANDLER(san, onMsgGetSnrVolume),
+    TK_STREAM_HANDLER(san, onMsgGetReplicationVolumesByPolicy),
+    TK_STREAM_HANDLER(san, onMsgGetReplicationVolumesByClient),
+    TK_STREAM_HANDLER(san, onMsgGetAvailableRvScratchVolumes),
+    TK_STREAM_HANDLER(san, onMsgReserveSnrVolume),
+    TK_STREAM_HANDLER(san, onMsgUpdateReplica),
+    TK_STREAM_HANDLER(san, onMsgReleaseReplica),
+    TK_STREAM_HANDLER(san, onMsgGetReplicatedApps),
     // Handlers are added above this line, one line each.
     {nullptr, 0, nullptr, nullptr, 0},
 };
