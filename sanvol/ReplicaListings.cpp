@@ -224,7 +224,10 @@ long long listReplicas(EvSANVolMgr& reply, MessageInfo* request, Browse browse) 
     }
   }
 
-  reply.begin(kReplyVolumes, m.sequenceNumber, &m.socket, true);
+  if (!reply.begin(kReplyVolumes, m.sequenceNumber, &m.socket, true)) {
+    answer.fail(tksanvol::kTextAllocationFailed, "Memory allocation failed.");
+    return 0;
+  }
   const IdNameMap noCostCategories;
   for (const auto& replica : listing.found.replicas) {
     const SNRVolumeRecordV4_t& physical = *listing.volumes.at(replica.physicalVolumeId);
