@@ -106,6 +106,15 @@ const TkHandlerEntry kHandlerTable[] = {
     // Library changes and drag and drop.
     TK_STREAM_HANDLER(mm, onMsgSetMMLibrary),
     TK_STREAM_HANDLER(mm, onMsgMMDragNDrop),
+    // Replica listings and replica changes.
+    TK_STREAM_HANDLER(san, onMsgGetSnrVolume),
+    TK_STREAM_HANDLER(san, onMsgGetReplicationVolumesByPolicy),
+    TK_STREAM_HANDLER(san, onMsgGetReplicationVolumesByClient),
+    TK_STREAM_HANDLER(san, onMsgGetAvailableRvScratchVolumes),
+    TK_STREAM_HANDLER(san, onMsgReserveSnrVolume),
+    TK_STREAM_HANDLER(san, onMsgUpdateReplica),
+    TK_STREAM_HANDLER(san, onMsgReleaseReplica),
+    TK_STREAM_HANDLER(san, onMsgGetReplicatedApps),
     // Handlers are added above this line, one line each.
     {nullptr, 0, nullptr, nullptr, 0},
 };

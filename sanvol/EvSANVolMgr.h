@@ -18,6 +18,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "frame/CWySocket.h"
 #include "platform/reply/EvReturnData.h"
@@ -60,4 +61,29 @@ class EvSANVolMgr : public EvReturnData {
   // volume, mount points, replica, scratch volume and permanent replica.
   long long onMsgGetSANVolumes(MessageInfo* request);
   long long lookupSANVolumes(MessageInfo* request);
+  // ---- replica listings (sanvol/ReplicaListings.cpp)
+  // One volume by its id (the first parameter): reply 11604 with one
+  // record; 1 whatever the worker did.
+  long long onMsgGetSnrVolume(MessageInfo* request);
+  // Writes the record of one volume into the open reply: 1 when it was
+  // closed with 2052, 0 after a failure answer. A non-zero source client id
+  // names the replica's source client; otherwise it is the client of the
+  // primary volume's first device name.
+  long long lookupSNRVolume(int volumeId, long long sequenceNumber, MessageInfo* request, int queryField,
+                            int sourceClientId, bool checkSubclients, bool heldBySubclient);
+  // The replicas of a replication policy / of a client (the first
+  // parameter): reply 11604, one record per replica.
+  long long onMsgGetReplicationVolumesByPolicy(MessageInfo* request);
+  long long onMsgGetReplicationVolumesByClient(MessageInfo* request);
+  // The free scratch volumes of a pool (the first parameter): reply 11681.
+  long long onMsgGetAvailableRvScratchVolumes(MessageInfo* request);
+  // The host name of the filer of a NAS volume's unique id
+  // ("client<id>:<path>"); "UnknownFiler" when it cannot be found.
+  static void GetNASFileServerNameFromUniqueId(const std::string& uniqueId, std::string& name);
+
+  // ---- replica changes (sanvol/ReplicaChanges.cpp)
+  long long onMsgReserveSnrVolume(MessageInfo* request);
+  long long onMsgUpdateReplica(MessageInfo* request);
+  long long onMsgReleaseReplica(MessageInfo* request);
+  long long onMsgGetReplicatedApps(MessageInfo* request);
 };

@@ -222,7 +222,12 @@ bool beginGet(EvReturnData& reply, MessageInfo* request, const GetRules& rules) 
   } else {
     EvDebug::DebugLvl(kLevelGet, rules.tag, "Received TarnfoldId = %d", static_cast<int>(request->tarnfoldId()));
   }
-  reply.begin(rules.replyId, request->sequenceNumber, &request->socket, true);
+  if (!reply.begin(rules.replyId, request->sequenceNumber, &request->socket, true)) {
+    // No reply could be begun: the client is told so rather than left waiting.
+    RequestAnswer answer(*request, rules.tag);
+    answer.fail(kTextAllocationFailed, "Memory allocation failed.");
+    return false;
+  }
   return true;
 }
 

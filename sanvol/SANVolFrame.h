@@ -233,7 +233,8 @@ struct GetRules {
 };
 
 // Logs and begins the reply on `reply` (the handler object itself); false
-// for a null request ("Bad Parameter Received.", nothing sent).
+// for a null request ("Bad Parameter Received.", nothing sent) and for a
+// reply that could not be begun (answered with 0x23000002, status 0).
 bool beginGet(EvReturnData& reply, MessageInfo* request, const GetRules& rules);
 // Ends the reply, whatever the worker did.
 void endGet(EvReturnData& reply);
