@@ -9,6 +9,11 @@
 #include <string>
 #include <utility>
 
+// The handler frame has a CWyError of its own (frame/CWyError.h) with other
+// members; this one lives in an inline namespace so that the two never share
+// a symbol (each library would otherwise run the other's destructor).
+inline namespace tknetworkerror {
+
 class CWyError {
  public:
   CWyError() = default;
@@ -31,3 +36,5 @@ class CWyError {
   std::string m_text;
   bool m_success = false;
 };
+
+}  // namespace tknetworkerror
