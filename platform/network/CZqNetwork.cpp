@@ -116,9 +116,12 @@ CZqNetwork::CZqNetwork() : m_impl(std::make_unique<Impl>()) {}
 
 CZqNetwork::~CZqNetwork() { m_impl->disconnect(); }
 
-bool CZqNetwork::IsConnected() const { return m_impl->connection.open(); }
+bool CZqNetwork::IsConnected() const { return m_impl->connection.open() || libraryConnected(); }
 
-const std::string& CZqNetwork::GetPeerName() const { return m_impl->peer; }
+const std::string& CZqNetwork::GetPeerName() const {
+  const std::string* peer = libraryPeer();
+  return peer != nullptr ? *peer : m_impl->peer;
+}
 
 CWyError CZqNetwork::Attach_RemoteCommand(const std::string& host, CNMessageBase& command, const char* /*user*/,
                                           const std::string& localName, int timeout, int& flag) {
@@ -159,6 +162,7 @@ CWyError CZqNetwork::Attach_RemoteCommand(const std::string& host, CNMessageBase
 
 CWyError CZqNetwork::ReceiveXDRMessage(unsigned long* type, zqsDatabuf_v2& buffer, void* /*header*/, int /*flags*/,
                                        int timeout, int& flag) {
+  if (libraryConnected()) return receiveFromLibrary(type, buffer, timeout, flag);
   const unsigned long expected = type != nullptr ? *type : 0;
   tknetwork::journal().record("ReceiveXDRMessage", hex(expected), timeout);
   flag = 1;
@@ -189,6 +193,7 @@ CWyError CZqNetwork::ReceiveXDRMessage(unsigned long* type, zqsDatabuf_v2& buffe
 }
 
 CWyError CZqNetwork::FreeReceivedMessage(unsigned long type, zqsDatabuf_v2& buffer) {
+  if (holdsLibraryMessage(type, buffer)) return freeLibraryMessage(type, buffer);
   tknetwork::journal().record("FreeReceivedMessage", hex(type));
   const std::size_t size = tknetwork::replySize(static_cast<uint32_t>(m_impl->decodedType));
   if (buffer.getBuffer() == nullptr || buffer.getBuffer() != m_impl->decodedBuffer || type != m_impl->decodedType ||

@@ -35,6 +35,19 @@
 
 class CNMessageBase;
 
+// The names of a remote library to attach to: the library and its process.
+struct zqsRemoteDLLRequest {
+  char library[256] = {};
+  char process[256] = {};
+};
+
+// Why a connection is aborted: {kind, code, severity}.
+struct zqsAbortStatus {
+  int kind = 0;
+  int code = 0;
+  int severity = 0;
+};
+
 class CZqNetwork {
  public:
   CZqNetwork();
@@ -64,6 +77,22 @@ class CZqNetwork {
   CWyError ExecRemoteCmdAndWait(const std::string& host, CNMessageBase& request, const std::string& localName,
                                 zqsRemoteExecuteResponseType& response, int wait, int& flag);
 
+  // Remote-library sessions (platform/network/CZqNetworkLibrary.cpp): a
+  // connection to a named library on a host that exchanges typed request
+  // and reply messages, their bodies encoded by the table of
+  // platform/nasclient/NasClientXdr.h. The attach succeeds with code 1
+  // (CWyError::attached); ReceiveXDRMessage and FreeReceivedMessage serve
+  // both kinds of session. A received body's texts are the caller's to
+  // release with FreeReceivedMessage, also after the connection is gone.
+  CWyError Attach_RemoteDLL(const std::string& host, const zqsRemoteDLLRequest& request, const char* localName,
+                            int timeout, int& flag);
+  // Encodes the body (null buffer: none) and sends it.
+  CWyError SendXDRMessage(unsigned long type, zqsDatabuf_v2& buffer, int flags, int timeout, int& flag);
+  // Drops the connection at once.
+  CWyError AbortConnection(const zqsAbortStatus& status, int timeout, int& flag);
+  // Ends the connection; an error when there was none.
+  CWyError Disconnect(int timeout);
+
   bool IsConnected() const;
   // The host of the session, or empty.
   const std::string& GetPeerName() const;
@@ -71,4 +100,16 @@ class CZqNetwork {
  private:
   struct Impl;
   std::unique_ptr<Impl> m_impl;
+
+  struct LibrarySession;
+  struct LibrarySessionDeleter {
+    void operator()(LibrarySession* session) const;
+  };
+  std::unique_ptr<LibrarySession, LibrarySessionDeleter> m_library;
+  LibrarySession& library();
+  bool libraryConnected() const;
+  const std::string* libraryPeer() const;
+  CWyError receiveFromLibrary(unsigned long* type, zqsDatabuf_v2& buffer, int timeout, int& flag);
+  bool holdsLibraryMessage(unsigned long type, const zqsDatabuf_v2& buffer) const;
+  CWyError freeLibraryMessage(unsigned long type, zqsDatabuf_v2& buffer);
 };
