@@ -100,6 +100,16 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(mm, onMsgSetMMMediaConfigParam),
     // The control request.
     TK_STREAM_HANDLER(mm, onMsgSetMMControl),
+    // File-level recovery: discovery, consistency points, snapshots, the
+    // alternate cache partition, path lookup, mounts and shares.
+    TK_STREAM_HANDLER(san, onMsgFLRDiscoverApps),
+    TK_STREAM_HANDLER(san, onMsgFLRGetCPs),
+    TK_STREAM_HANDLER(san, onMsgFLRGetSnaps),
+    TK_STREAM_HANDLER(san, onMsgGetAltCachePartitionByPoolId),
+    TK_STREAM_HANDLER(san, onMsgManageFLRCP),
+    TK_STREAM_HANDLER(san, onMsgFindPathRepSet),
+    TK_STREAM_HANDLER(san, onMsgManageFLRSnapshotMount),
+    TK_STREAM_HANDLER(san, onMsgManageFLRSnapshotNetworkShare),
     // Handlers are added above this line, one line each.
     {nullptr, 0, nullptr, nullptr, 0},
 };

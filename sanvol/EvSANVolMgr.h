@@ -22,6 +22,8 @@
 #include "frame/CWySocket.h"
 #include "platform/reply/EvReturnData.h"
 
+struct MessageInfo;
+
 class EvSANVolMgr : public EvReturnData {
  public:
   EvSANVolMgr();
@@ -49,4 +51,23 @@ class EvSANVolMgr : public EvReturnData {
                                         std::optional<unsigned long long> operation, unsigned long long status,
                                         const char* text, unsigned long lastTag, const void* lastData,
                                         unsigned long lastLength);
+
+  // ---- file-level recovery (sanvol/flr/)
+  // Discovery of a client's applications that support file-level recovery:
+  // reply 11801 around the worker, which runs the discovery tool on the
+  // client (1 when the client was reached).
+  long long onMsgFLRDiscoverApps(MessageInfo* request);
+  long long DiscoverFLRSupportedApps(MessageInfo* request);
+  // Consistency points of a client's application or of an FLR set (11805),
+  // the snapshots of a consistency point (11809), the alternate cache
+  // partition of a scratch pool's client.
+  long long onMsgFLRGetCPs(MessageInfo* request);
+  long long onMsgFLRGetSnaps(MessageInfo* request);
+  long long onMsgGetAltCachePartitionByPoolId(MessageInfo* request);
+  // Deletion of consistency points; the replication sets of paths (11826).
+  long long onMsgManageFLRCP(MessageInfo* request);
+  long long onMsgFindPathRepSet(MessageInfo* request);
+  // Mounts and unmounts of snapshots on clients, and their network shares.
+  long long onMsgManageFLRSnapshotMount(MessageInfo* request);
+  long long onMsgManageFLRSnapshotNetworkShare(MessageInfo* request);
 };
