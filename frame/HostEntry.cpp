@@ -100,9 +100,8 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(mm, onMsgSetMMMediaConfigParam),
     // The control request.
     TK_STREAM_HANDLER(mm, onMsgSetMMControl),
-    // File-level recovery: discovery, consistency points, snapshots, the
+    // File-level recovery: consistency points, snapshots, the
     // alternate cache partition, path lookup, mounts and shares.
-    TK_STREAM_HANDLER(san, onMsgFLRDiscoverApps),
     TK_STREAM_HANDLER(san, onMsgFLRGetCPs),
     TK_STREAM_HANDLER(san, onMsgFLRGetSnaps),
     TK_STREAM_HANDLER(san, onMsgGetAltCachePartitionByPoolId),
