@@ -1,4 +1,5 @@
-// The credentials of FLR sets and the reason text of failed client calls.
+// What the file-level-recovery handlers share: credentials of FLR sets,
+// the client host of mounts, device names, and the answers of their own.
 #include "sanvol/flr/FlrShared.h"
 
 #include <cstdarg>
@@ -77,9 +78,6 @@ std::string reasonOf(const std::string& lastErrorString) {
   return lastErrorString.empty() ? std::string() : "Reason: " + lastErrorString;
 }
 
-}  // namespace tksanvol::flr
-
-namespace tksanvol::flr {
 
 std::string formatText(const char* format, ...) {
   va_list args;
@@ -109,9 +107,6 @@ std::string deviceNameOf(const std::string& snapshotName) {
   return beginsWith(snapshotName, "{") ? "QSV" + snapshotName : snapshotName;
 }
 
-}  // namespace tksanvol::flr
-
-namespace tksanvol::flr {
 
 StreamRules mountRules(const char* tag) {
   StreamRules rules;
