@@ -10,6 +10,9 @@
 #include <vector>
 
 namespace tkconsole {
+
+// What body= may fill: the first parameter and the 63,536-byte stream area.
+constexpr std::size_t kRawBodyBytes = 4 + 63536;
 namespace {
 
 void putLe(std::string& out, uint64_t v, int width) {
@@ -277,6 +280,8 @@ bool parseRequest(const std::vector<std::string>& words, const Defaults& default
   bool haveHandler = false;
   std::string stream;
   uint32_t elements = 0;
+  // Raw bytes from the first-parameter place on (body=VALUE, repeated).
+  std::optional<std::string> body;
 
   for (size_t i = 0; i < words.size(); ++i) {
     const std::string& w = words[i];
@@ -337,6 +342,16 @@ bool parseRequest(const std::vector<std::string>& words, const Defaults& default
       (key == "first" ? first : count) = static_cast<uint32_t>(n);
       continue;
     }
+    if (key == "body") {
+      std::string bytes;
+      if (!parseValue(value, bytes, error, fromShell)) return false;
+      body = body.value_or(std::string()) + bytes;
+      if (body->size() > kRawBodyBytes) {
+        error = "body= holds more than the request body";
+        return false;
+      }
+      continue;
+    }
     if (key == "handle") {
       if (!parseNumber(uq(value), UINT64_MAX, n)) {
         error = "handle= takes a 64-bit number, not " + value;
@@ -376,6 +391,20 @@ bool parseRequest(const std::vector<std::string>& words, const Defaults& default
   if (handle && (first || count)) {
     error = "handle= takes the place of first= and count=";
     return false;
+  }
+  if (body && (handle || count || elements != 0 || messageId)) {
+    error = "body= takes the place of count=, handle= and the elements";
+    return false;
+  }
+  if (body) {
+    // The first four bytes are the first parameter (the element count's
+    // place), the rest goes where the element stream would begin.
+    std::string bytes = *body;
+    if (bytes.size() < 4) bytes.resize(4, '\0');
+    uint32_t firstParameter = 0;
+    for (int i = 3; i >= 0; --i) firstParameter = (firstParameter << 8) | static_cast<unsigned char>(bytes[i]);
+    count = firstParameter;
+    stream = bytes.substr(4);
   }
   if (messageId) {
     if (!xmlText) {

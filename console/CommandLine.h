@@ -9,6 +9,9 @@
 // a u32 id and a text; hdr12:ID,CLIENT,FLAGS:TEXT three u32 and a text;
 // anything else a text. first=N sets the first word, count=N the element count (default: the
 // number of elements given), handle=N the 64-bit object handle in their place.
+// body=VALUE (repeatable) sends raw bytes from the first-parameter place on,
+// for requests that read words of the body instead of elements:
+//   onMsgFLRGetCPs first=2 body=7 body=0 body=84   (client 7, no FLR set, type 84)
 #pragma once
 
 #include <cstdint>

@@ -115,6 +115,15 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(san, onMsgUpdateReplica),
     TK_STREAM_HANDLER(san, onMsgReleaseReplica),
     TK_STREAM_HANDLER(san, onMsgGetReplicatedApps),
+    // File-level recovery: consistency points, snapshots, the
+    // alternate cache partition, path lookup, mounts and shares.
+    TK_STREAM_HANDLER(san, onMsgFLRGetCPs),
+    TK_STREAM_HANDLER(san, onMsgFLRGetSnaps),
+    TK_STREAM_HANDLER(san, onMsgGetAltCachePartitionByPoolId),
+    TK_STREAM_HANDLER(san, onMsgManageFLRCP),
+    TK_STREAM_HANDLER(san, onMsgFindPathRepSet),
+    TK_STREAM_HANDLER(san, onMsgManageFLRSnapshotMount),
+    TK_STREAM_HANDLER(san, onMsgManageFLRSnapshotNetworkShare),
     // Handlers are added above this line, one line each.
     {nullptr, 0, nullptr, nullptr, 0},
 };

@@ -86,4 +86,17 @@ class EvSANVolMgr : public EvReturnData {
   long long onMsgUpdateReplica(MessageInfo* request);
   long long onMsgReleaseReplica(MessageInfo* request);
   long long onMsgGetReplicatedApps(MessageInfo* request);
+  // ---- file-level recovery (sanvol/flr/)
+  // Consistency points of a client's application or of an FLR set (11805),
+  // the snapshots of a consistency point (11809), the alternate cache
+  // partition of a scratch pool's client.
+  long long onMsgFLRGetCPs(MessageInfo* request);
+  long long onMsgFLRGetSnaps(MessageInfo* request);
+  long long onMsgGetAltCachePartitionByPoolId(MessageInfo* request);
+  // Deletion of consistency points; the replication sets of paths (11826).
+  long long onMsgManageFLRCP(MessageInfo* request);
+  long long onMsgFindPathRepSet(MessageInfo* request);
+  // Mounts and unmounts of snapshots on clients, and their network shares.
+  long long onMsgManageFLRSnapshotMount(MessageInfo* request);
+  long long onMsgManageFLRSnapshotNetworkShare(MessageInfo* request);
 };

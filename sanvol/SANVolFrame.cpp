@@ -222,13 +222,17 @@ bool beginGet(EvReturnData& reply, MessageInfo* request, const GetRules& rules) 
   } else {
     EvDebug::DebugLvl(kLevelGet, rules.tag, "Received TarnfoldId = %d", static_cast<int>(request->tarnfoldId()));
   }
-  if (!reply.begin(rules.replyId, request->sequenceNumber, &request->socket, true)) {
-    // No reply could be begun: the client is told so rather than left waiting.
-    RequestAnswer answer(*request, rules.tag);
-    answer.fail(kTextAllocationFailed, "Memory allocation failed.");
-    return false;
-  }
-  return true;
+  return beginReply(reply, *request, rules.replyId, rules.tag);
+}
+
+bool beginReply(EvReturnData& reply, MessageInfo& request, unsigned long replyId, const char* tag) {
+  if (reply.begin(replyId, request.sequenceNumber, &request.socket, true)) return true;
+  EvDebug::Error(tag, "%s", "Memory allocation failed.");
+  char text[RequestAnswer::kAnswerBufferSize] = {};
+  EvEvent event(tag);
+  event.evPrintf(kTextAllocationFailed, text, sizeof text, request.sequenceNumber);
+  sendResponse(request.sequenceNumber, &request.socket, kStatusFailure, text, nullptr);
+  return false;
 }
 
 void endGet(EvReturnData& reply) { reply.end(0); }

@@ -232,9 +232,14 @@ struct GetRules {
   GetLog log = GetLog::TarnfoldId;
 };
 
+// Begins a listing reply on `reply` (the handler object itself). When the
+// reply cannot be begun the client is told so (the catalogue text of
+// 0x23000002 with status 0, "Memory allocation failed." logged) and the
+// result is false: a listing is never silently lost.
+bool beginReply(EvReturnData& reply, MessageInfo& request, unsigned long replyId, const char* tag);
 // Logs and begins the reply on `reply` (the handler object itself); false
 // for a null request ("Bad Parameter Received.", nothing sent) and for a
-// reply that could not be begun (answered with 0x23000002, status 0).
+// reply that could not be begun (answered as beginReply says).
 bool beginGet(EvReturnData& reply, MessageInfo* request, const GetRules& rules);
 // Ends the reply, whatever the worker did.
 void endGet(EvReturnData& reply);

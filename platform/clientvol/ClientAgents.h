@@ -46,6 +46,7 @@ struct Agent {
   std::map<std::string, std::string> mounts;                        // mount path -> device
   std::map<std::string, CIFSShare> shares;                          // by share name
   std::map<std::string, std::string> agentMounts;                   // FLR mount path -> snapshot
+  std::map<std::string, std::string> ontapMounts;  // the path an ONTAP mount was asked for -> the path it chose
   std::set<int> activeVolumes;                                      // activated replica volumes by id
 
   // Scripted outputs, used once each in order; without one the call

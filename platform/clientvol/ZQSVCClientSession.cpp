@@ -46,6 +46,28 @@ void unmount(Agent& agent, const std::string& path) {
   }
 }
 
+// The mount a removal names: a mount path; an ONTAP LUN text
+// ("<ONTAP_LUN><SNAPNAME>...</SNAPNAME><MOUNT>path</MOUNT>"), its path; or a
+// published share ("<where>/<share>"), the mount of the ONTAP mount that
+// was asked for under that share name.
+std::string mountedPathOf(const Agent& agent, const std::string& text) {
+  if (agent.mounts.count(text) != 0) return text;
+  const std::string open = "<MOUNT>", close = "</MOUNT>";
+  if (text.rfind("<ONTAP_LUN>", 0) == 0) {
+    const std::size_t from = text.find(open);
+    const std::size_t to = text.rfind(close);
+    if (from != std::string::npos && to != std::string::npos && to >= from + open.size())
+      return text.substr(from + open.size(), to - from - open.size());
+    return text;
+  }
+  const std::size_t slash = text.rfind('/');
+  if (slash != std::string::npos) {
+    const auto it = agent.ontapMounts.find(text.substr(slash + 1));
+    if (it != agent.ontapMounts.end()) return it->second;
+  }
+  return text;
+}
+
 bool refuse(std::string& error, std::string text) {
   error = std::move(text);
   return false;
@@ -309,6 +331,7 @@ bool ZQSVCClientSession::addVolumeMountPointOntap(const std::string& snapshot, c
                 if (agent.mounts.count(chosen) != 0)
                   return refuse(error, "Path [" + chosen + "] is already a mount point.");
                 mount(agent, snapshot, chosen);
+                agent.ontapMounts[mountPath] = chosen;
                 if (chosenPath != nullptr) *chosenPath = chosen;
                 return true;
               });
@@ -318,9 +341,13 @@ bool ZQSVCClientSession::removeVolumeMountPoint(const std::string& mountPath, co
                                                 unsigned long value, unsigned long locale) {
   return call("removeVolumeMountPoint", [&] { return args(mountPath, source, value, locale); },
               [&](Agent& agent, std::string& error) {
-                if (agent.mounts.count(mountPath) == 0)
+                const std::string path = mountedPathOf(agent, mountPath);
+                if (agent.mounts.count(path) == 0)
                   return refuse(error, "Path [" + mountPath + "] is not a mount point.");
-                unmount(agent, mountPath);
+                unmount(agent, path);
+                for (auto it = agent.ontapMounts.begin(); it != agent.ontapMounts.end();) {
+                  it = it->second == path ? agent.ontapMounts.erase(it) : std::next(it);
+                }
                 return true;
               });
 }
