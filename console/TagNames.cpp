@@ -30,6 +30,7 @@ const TagName kTagNames[] = {
     {8085, "mount path"},
     {8202, "drive serial number"},
     {8213, "serial number"},
+    {8215, "library controller"},
     {8227, "drive pool type"},
     {8235, "master drive pool"},
     {8236, "master pool drives"},
