@@ -73,6 +73,7 @@ const TagName kTagNames[] = {
     {11136, "drive id choice"},
     {11149, "state B"},
     {11150, "detail"},
+    {11151, "detected device"},
     {11157, "drives"},
     {11158, "pending drive paths"},
     {11159, "drive count"},

@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <fstream>
+
 #include "tests/mmconfig_control/ControlFixture.h"
 #include "tests/support/HostHarness.h"
 
@@ -54,6 +56,33 @@ TEST_F(HostDetection, TheLockHolderDetectsNothingReadsTheProgressAndEmptyListing
     EXPECT_TRUE(listing[0].items.empty());
   }
   ::close(a);
+}
+
+TEST_F(HostDetection, TheConsoleDetectsByItsWordShowsTheProgressAndReportsTheFailure) {
+  const std::string script = m_dir.file("session.tk");
+  std::ofstream(script) << "lock\ndetected-libraries\ndetect ma1 \"ma 2\"\nunlock\n";
+  hosttest::Child console;
+  ASSERT_TRUE(console.start(hosttest::consoleBinary(), {"--socket", m_host.socket(), "--script", script}, {},
+                            m_dir.file("console.out"), m_dir.file("console.err")));
+  // Nothing is found: the detection's answer is a failure.
+  EXPECT_EQ(console.exitCode(), 3) << hosttest::readFile(m_dir.file("console.err"));
+  const std::string output = hosttest::readFile(m_dir.file("console.out"));
+  EXPECT_NE(output.find("> detected-libraries\nreply 11097 seq 2\n"), std::string::npos) << output;
+  // The progress comes before the answer.
+  const std::size_t detect = output.find("> detect ma1 \"ma 2\"\nreply 1017 seq 3\n");
+  EXPECT_NE(detect, std::string::npos) << output;
+  EXPECT_NE(output.find("reply 1024 seq 3\n", detect), std::string::npos) << output;
+
+  // A wrong detection word sends nothing.
+  for (const std::vector<std::string>& words :
+       {std::vector<std::string>{"detect"}, std::vector<std::string>{"detected-drives", "ma1"}}) {
+    hosttest::Child wrong;
+    std::vector<std::string> args{"--socket", m_host.socket()};
+    args.insert(args.end(), words.begin(), words.end());
+    ASSERT_TRUE(wrong.start(hosttest::consoleBinary(), args, {}, m_dir.file("wrong.out"), m_dir.file("wrong.err")));
+    EXPECT_EQ(wrong.exitCode(), 64) << words.size();
+    EXPECT_EQ(hosttest::readFile(m_dir.file("wrong.out")), "");
+  }
 }
 
 }  // namespace
