@@ -277,6 +277,31 @@ TEST_F(AutoDetect, ASessionEndedMidRunStopsEveryDetectionSilently) {
   config().SetTerminateFlag(false);
 }
 
+TEST_F(AutoDetect, AnotherConsoleTakingTheSessionOverMidRunStopsTheDetectionSilently) {
+  auto lock = m_a.request(99, 0, kUser);
+  lock->firstWord = 2;
+  lock->elementCount = EvMMConfigMgr::kLockOpLock;
+  m_mgr.LockMMConfiguration(lock.get(), 99, true);
+  m_a.replies();
+  auto probe = m_a.request(98, 0, kUser);
+  ZQMACMediaConfig* held = EvMMConfigMgr::GetCurrentMediaConfig(probe.get(), false);
+  ASSERT_NE(held, nullptr);
+  testkit::mac::DetectionScript script = finding({"ma1"});
+  script.run.steps = {{"", 50}, {"", 100}};
+  script.run.onStep = [&](int step) {
+    if (step != 0) return;
+    auto request = m_b.request(100, 0, kUser);
+    request->firstWord = 2;
+    request->elementCount = EvMMConfigMgr::kLockOpForceLock;
+    m_mgr.LockMMConfiguration(request.get(), 100, true);
+  };
+  testkit::mac::scriptDetection(script);
+  const Messages got = run(stream().pair(kAgent, 2, "ma1").end().pair(kAgent, 2, "ma1").end(), false);
+  // The progress before the take-over, then nothing more for this request.
+  for (const Message& m : got) EXPECT_NE(m.id, 1024u) << m;
+  EXPECT_TRUE(held->GetTerminateFlag());
+}
+
 TEST_F(AutoDetect, AFailedDetectionAnswersTheLastErrorAndClearsTheAgents) {
   testkit::mac::DetectionScript script = finding({"ma1"});
   script.run.succeed = false;
