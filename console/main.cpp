@@ -19,6 +19,7 @@
 #include "console/CommandLine.h"
 #include "console/ControlCommands.h"
 #include "console/DriveCommands.h"
+#include "console/DetectionCommands.h"
 #include "console/LibraryCommands.h"
 #include "console/LockCommands.h"
 #include "console/StorageLibraryCommands.h"
@@ -322,7 +323,8 @@ int main(int argc, char** argv) {
           !tkconsole::expandLibraryCommand(lineWords, false, error) ||
           !tkconsole::expandStorageLibraryCommand(lineWords, false, error) ||
           !tkconsole::expandDriveCommand(lineWords, false, error, payload) ||
-          !tkconsole::expandControlCommand(lineWords, false, error)) {
+          !tkconsole::expandControlCommand(lineWords, false, error) ||
+          !tkconsole::expandDetectionCommand(lineWords, false, error)) {
         std::fprintf(stderr, "tkconsole: %s:%d: %s\n", scriptName.c_str(), number, error.c_str());
         return kExitUsage;
       }
@@ -349,7 +351,8 @@ int main(int argc, char** argv) {
     if (!tkconsole::expandLockCommand(words, true, error) || !tkconsole::expandLibraryCommand(words, true, error) ||
         !tkconsole::expandStorageLibraryCommand(words, true, error) ||
         !tkconsole::expandDriveCommand(words, true, error, payload) ||
-        !tkconsole::expandControlCommand(words, true, error)) {
+        !tkconsole::expandControlCommand(words, true, error) ||
+        !tkconsole::expandDetectionCommand(words, true, error)) {
       std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
       return kExitUsage;
     }

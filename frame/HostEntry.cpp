@@ -124,6 +124,12 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(san, onMsgFindPathRepSet),
     TK_STREAM_HANDLER(san, onMsgManageFLRSnapshotMount),
     TK_STREAM_HANDLER(san, onMsgManageFLRSnapshotNetworkShare),
+    // Detection and what it found.
+    TK_STREAM_HANDLER(mm, onMsgMMAutoDetect),
+    TK_STREAM_HANDLER(mm, onMsgMMExaustiveDetect),
+    TK_STREAM_HANDLER(mm, onMsgGetMMDetectedLibraries),
+    TK_STREAM_HANDLER(mm, onMsgGetMMDetectedDrives),
+    TK_STREAM_HANDLER(mm, onMsgGetMMDetectedDevices),
     // Handlers are added above this line, one line each.
     {nullptr, 0, nullptr, nullptr, 0},
 };

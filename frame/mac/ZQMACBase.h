@@ -167,6 +167,13 @@ class ZQMACInterface : public virtual ZQMACBase {
   virtual bool RunObjectAction();
   // ---- end of the object action ----
 
+  // ---- the object as detection shows it ----
+  // A number the detection keeps with the object (item 11053 of the
+  // detected lists); a console sets it before an exhaustive detection.
+  unsigned int GetPropertyD() const { return m_uPropertyD; }
+  void SetPropertyD(unsigned int value) { m_uPropertyD = value; }
+  // ---- end of the detection block ----
+
   // ---- membership of a configuration instance ----
   // The instance that owns the object, or null.
   ZQMACMediaConfig* GetOwner() const { return m_pOwner; }
@@ -192,6 +199,7 @@ class ZQMACInterface : public virtual ZQMACBase {
   bool m_bConfigured = false;  // TestStateA
   bool m_bStateB = false;      // TestStateB
   bool m_bShownFlag = true;    // IsShown
+  unsigned int m_uPropertyD = 0;  // GetPropertyD
 
  private:
   ZQMACMediaConfig* m_pOwner = nullptr;
@@ -239,10 +247,21 @@ class ZQMACScsiUnit : public virtual ZQMACBase {
   const std::string& GetAcslsText() const { return m_sAcslsText; }
   // ---- end of the drive listing block ----
 
+  // ---- the unit as detection shows it ----
+  // The first two numbers of the unit's address (GetAddress is the third).
+  unsigned int GetAddressPartA() const { return m_uAddressPartA; }
+  unsigned int GetAddressPartB() const { return m_uAddressPartB; }
+  // The host through which the unit is reached (IP and proxied units).
+  const std::string& GetUnitHostName() const { return m_sUnitHostName; }
+  // ---- end of the detection block ----
+
  protected:
   friend class ZQMACGraph;
 
   std::string m_sServerHostName;
+  unsigned int m_uAddressPartA = 0;  // detection block
+  unsigned int m_uAddressPartB = 0;
+  std::string m_sUnitHostName;
   ZQMACMediaAgent* m_pMediaAgent = nullptr;
 
   // ---- fields of the listing block (a loader fills them) ----

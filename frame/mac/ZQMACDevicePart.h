@@ -22,6 +22,9 @@ class ZQMACDevicePart {
   const std::string& GetDeviceTextB() const { return m_sDeviceTextB; }
   const std::string& GetDeviceTextC() const { return m_sDeviceTextC; }
   unsigned int GetDeviceValue() const { return m_uDeviceValue; }
+  // The identifier under which detection knows the unit; empty when the
+  // unit could not be identified.
+  const std::string& GetDeviceIdentifier() const { return m_sDeviceIdentifier; }
 
  protected:
   friend class ZQMACGraph;
@@ -32,4 +35,5 @@ class ZQMACDevicePart {
   std::string m_sDeviceTextB;
   std::string m_sDeviceTextC;
   unsigned int m_uDeviceValue = 0;
+  std::string m_sDeviceIdentifier;
 };

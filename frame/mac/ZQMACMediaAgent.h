@@ -52,6 +52,15 @@ class ZQMACMediaAgent : public ZQMACInterface {
   ZQMACLinkedList<ZQMACCopyMgrController> GetCopyMgrControllerList(bool shownOnly) const;
   // ---- end of the drive listing block ----
 
+  // ---- the media agent as detection shows it ----
+  // The agent belongs to another installation: detected lists leave it out.
+  bool IsForeign() const { return m_bForeign; }
+  // The devices the last detection found that could be the object (a drive
+  // path or a controller of this agent), as seen from `host` (empty: the
+  // agent itself).
+  ZQMACLinkedList<ZQMACInterface> GetDetectedCandidateDeviceList(ZQMACInterface* object, const std::string& host);
+  // ---- end of the detection block ----
+
   unsigned int GetObjectType() const override;
 
  protected:
@@ -67,6 +76,10 @@ class ZQMACMediaAgent : public ZQMACInterface {
   // What the ACSLS server reports, by the controller's ACSLS text.
   std::map<std::string, std::vector<std::string>> m_acslsDriveIds;
   // ---- end of the drive listing fields ----
+
+  // ---- fields of the detection block (a loader fills them) ----
+  bool m_bForeign = false;
+  // ---- end of the detection fields ----
 
   std::string m_sNetHostName;
   long long m_llOSId = 0;

@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <list>
 #include <map>
 #include <mutex>
 #include <string>
@@ -39,6 +40,7 @@ class ZQMACCopyMgrController;
 class ZQMACIPLibController;
 class ZQMACNode;
 class ZQMACLibController;  // the listing block below
+class ZQMACDrive;
 
 // One entry of a vendor table: three texts (for drives: vendor, product and
 // the text drive pools are matched on).
@@ -247,6 +249,26 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // exhaustive detection found; false for null or an object of another
   // instance.
   bool AddExhaustiveDetectedLibrary(ZQMACInterface* library);
+
+  // ---- detection ----
+  // Probes the listed media agents for tape and optical libraries and
+  // drives, reporting through the hooks; `libraries` and `drives` are what
+  // it found (both 0: nothing). False with the reason in the last error.
+  bool AutoDetect(std::list<std::string>& mediaAgents, int& libraries, int& drives, bool checkNew);
+  // Probes the named agent through the given hosts. False as above.
+  bool AutoDetect(const std::string& mediaAgent, std::vector<std::string>& hosts, bool keep);
+  // Exhaustive detection of one IP library controller with the drive
+  // identifiers the console gave. False as above.
+  bool ExhaustiveDetect(ZQMACIPLibController* controller, std::vector<std::string>& driveIdentifiers);
+  // Exhaustive detection of one object of this instance, with a number
+  // the console gives; of the listed media agents. False as above.
+  bool ExhaustiveDetect(ZQMACInterface* object, unsigned int number);
+  bool ExhaustiveDetect(std::list<std::string>& mediaAgents, unsigned int number);
+  // The devices the last detection found that could be the drive.
+  ZQMACLinkedList<ZQMACInterface> GetDetectedCandidateDeviceList(ZQMACDrive* drive);
+  // True when the last detection found a device new to the listed agents.
+  bool IsAnyNewDetectedDevice(ZQMACLinkedList<ZQMACInterface>& agents);
+  // ---- end of detection ----
 
  protected:
   friend class ZQMACGraph;

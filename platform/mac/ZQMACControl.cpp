@@ -52,27 +52,6 @@ bool failed(ZQMACInterface& object, const char* name) {
   return true;
 }
 
-// Runs the steps on a thread of their own and waits for it. False when the
-// instance's abort flag stopped them.
-bool runSteps(ZQMACMediaConfig* owner, const LongOperationScript& script) {
-  bool aborted = false;
-  std::thread worker([&] {
-    int index = 0;
-    for (const LongOperationStep& step : script.steps) {
-      if (owner != nullptr && owner->GetAbortFlag()) {
-        aborted = true;
-        return;
-      }
-      if (!step.status.empty()) ZQMACMediaConfig::SetStatusText(step.status);
-      if (step.percentage >= 0) ZQMACMediaConfig::SetPercentage(step.percentage);
-      if (script.onStep) script.onStep(index);
-      ++index;
-    }
-  });
-  worker.join();
-  return !aborted;
-}
-
 // The end of a long operation: the scripted session end, the scripted
 // outcome, or the abort.
 bool finish(ZQMACInterface& object, const LongOperationScript& script, bool completed) {
@@ -91,6 +70,27 @@ bool finish(ZQMACInterface& object, const LongOperationScript& script, bool comp
 }
 
 }  // namespace
+
+// Runs the steps on a thread of their own and waits for it. False when the
+// instance's abort flag stopped them.
+bool runLongOperationSteps(ZQMACMediaConfig* owner, const LongOperationScript& script) {
+  bool aborted = false;
+  std::thread worker([&] {
+    int index = 0;
+    for (const LongOperationStep& step : script.steps) {
+      if (owner != nullptr && owner->GetAbortFlag()) {
+        aborted = true;
+        return;
+      }
+      if (!step.status.empty()) ZQMACMediaConfig::SetStatusText(step.status);
+      if (step.percentage >= 0) ZQMACMediaConfig::SetPercentage(step.percentage);
+      if (script.onStep) script.onStep(index);
+      ++index;
+    }
+  });
+  worker.join();
+  return !aborted;
+}
 
 void scriptLongOperations(LongOperationScript script) {
   ControlScript& s = controlScript();
@@ -139,7 +139,7 @@ bool ZQMACInterface::RunLongOperation() {
     for (unsigned int i = 1; i <= drives; ++i)
       script->steps.push_back({std::string(), static_cast<int>(100ull * i / drives)});
   }
-  const bool completed = tkmac::runSteps(GetOwner(), *script);
+  const bool completed = tkmac::runLongOperationSteps(GetOwner(), *script);
   return tkmac::finish(*this, *script, completed);
 }
 
@@ -154,7 +154,7 @@ bool ZQMACInterface::RunCredentialOperation(const std::string& name, const std::
     script->steps.push_back({std::string(), 50});
     script->result = "The credentials of [" + userName + "] were accepted for [" + name + "].";
   }
-  const bool completed = tkmac::runSteps(GetOwner(), *script);
+  const bool completed = tkmac::runLongOperationSteps(GetOwner(), *script);
   if (!tkmac::finish(*this, *script, completed)) return false;
   result = script->result;
   return true;

@@ -82,6 +82,18 @@ class ZQMACGraph {
   static void SetDetected(ZQMACMediaAgent* a, bool detected) { a->m_bDetected = detected; }
   static void SetAutoUpdateSCSIAddress(ZQMACMediaAgent* a, bool on) { a->m_bAutoUpdateSCSIAddress = on; }
   static void SetAttribute(ZQMACMediaAgent* a, int attribute) { a->m_iAttribute = attribute; }
+  // ---- detection ----
+  static void SetForeign(ZQMACMediaAgent* a, bool foreign) { a->m_bForeign = foreign; }
+  static void SetPropertyD(ZQMACInterface* object, unsigned int value) { object->m_uPropertyD = value; }
+  static void SetDeviceIdentifier(ZQMACDevicePart* part, const std::string& id) { part->m_sDeviceIdentifier = id; }
+  static void SetAddressParts(ZQMACScsiUnit* unit, unsigned int a, unsigned int b) {
+    unit->m_uAddressPartA = a;
+    unit->m_uAddressPartB = b;
+  }
+  static void SetUnitStateC(ZQMACScsiUnit* unit, bool on) { unit->m_bStateC = on; }
+  static void SetControllerType(ZQMACScsiUnit* unit, unsigned int type) { unit->m_uControllerType = type; }
+  static void SetUnitHostName(ZQMACScsiUnit* unit, const std::string& host) { unit->m_sUnitHostName = host; }
+  // ---- end of detection ----
 
   // ---- library ----
   struct LibraryGeometry {

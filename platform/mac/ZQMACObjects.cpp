@@ -28,7 +28,8 @@ ZQMACInterface::ZQMACInterface(const ZQMACInterface& other)
       m_uPropertyC(other.m_uPropertyC),
       m_bConfigured(other.m_bConfigured),
       m_bStateB(other.m_bStateB),
-      m_bShownFlag(other.m_bShownFlag) {}
+      m_bShownFlag(other.m_bShownFlag),
+      m_uPropertyD(other.m_uPropertyD) {}
 
 ZQMACInterface::~ZQMACInterface() {
   if (m_pOwner != nullptr) m_pOwner->ObjectGone(this);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,9 @@ void clearLongOperationScript();
 // an instance that is not database-backed; ids count up from it.
 void setNewObjectIds(int first);
 inline constexpr unsigned int kErrorAborted = 0x1F000008;
+// Runs the script's steps on a thread of their own, as above, and waits for
+// it; false when the owner's abort flag stopped them.
+bool runLongOperationSteps(ZQMACMediaConfig* owner, const LongOperationScript& script);
 // ---- end of the control request's calls ----
 
 // ---- the library-change request's and drag and drop's calls ----
@@ -121,5 +125,32 @@ inline constexpr unsigned int kErrorInvalidValue = 0x1F000009;
 // A library controller was asked for and the object is none of this instance.
 inline constexpr unsigned int kErrorNoController = 0x1F00000A;
 // ---- end of the library-change calls ----
+// ---- detection (platform/mac/ZQMACDetection.cpp) ----
+// Journal names: "AutoDetect" (the agent names joined by ",", libraries
+// and drives found) for a detection by agent list, "AutoDetectHosts"
+// (agent, the hosts joined by ",", keep), "ExhaustiveDetect" (the
+// controller's handle, the drive identifiers joined by ","),
+// "ExhaustiveDetectObject" (handle, number), "ExhaustiveDetectAgents"
+// (the names joined by ",", number), "IsAnyNewDetectedDevice" (the agents'
+// names joined by ",", answer). A failure injected into any but the last
+// makes its next call fail with the code and text as the instance's last
+// error.
+//
+// A detection runs its steps like a long operation (from a thread of its
+// own, looking at the abort flag before each step), then ends as the
+// script says.
+struct DetectionScript {
+  LongOperationScript run;         // the steps, the outcome, the session end
+  std::map<std::string, std::pair<int, int>> found;  // agent name -> (libraries, drives)
+  std::vector<std::string> newDeviceAgents;           // agents for which a new device was found
+  // The candidate devices of an object as seen from a host ("" for the
+  // agent itself, and for drives), by the object's handle: device handles.
+  std::map<std::pair<unsigned long long, std::string>, std::vector<unsigned long long>> candidates;
+};
+// The script of the following detections until cleared. Without one a
+// detection reports one step of 100 and finds nothing.
+void scriptDetection(DetectionScript script);
+void clearDetectionScript();
+// ---- end of detection ----
 
 }  // namespace tkmac

@@ -39,6 +39,7 @@ inline void reset() {
   ZQMACMediaConfig::SetPercentageFunc(nullptr, 0);
   ZQMACBase::SetLocale(0);
   tkmac::clearLongOperationScript();
+  tkmac::clearDetectionScript();
 }
 
 class ScopedLoader {
@@ -180,5 +181,17 @@ inline void setNewObjectIds(int first) { tkmac::setNewObjectIds(first); }
 // The drives of the library are of more than one type.
 inline void setMixedDriveType(ZQMACLms* lms, bool mixed) { ZQMACGraph::SetMixedDriveType(lms, mixed); }
 // ---- end of the control request ----
+
+// ---- detection ----
+// What the following detections find and report until reset(): their steps
+// (status texts and percentages from the detection's own thread, as the
+// long operations), the outcome, a session ended while they run
+// (run.terminate), the libraries and drives found per agent name (summed
+// over the agents of a detection by agent list), and the agents for which
+// IsAnyNewDetectedDevice answers true. Journal names: "AutoDetect",
+// "AutoDetectHosts", "ExhaustiveDetect", "IsAnyNewDetectedDevice".
+using DetectionScript = tkmac::DetectionScript;
+inline void scriptDetection(DetectionScript script) { tkmac::scriptDetection(std::move(script)); }
+// ---- end of detection ----
 
 }  // namespace testkit::mac
