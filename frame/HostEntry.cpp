@@ -115,8 +115,9 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(san, onMsgUpdateReplica),
     TK_STREAM_HANDLER(san, onMsgReleaseReplica),
     TK_STREAM_HANDLER(san, onMsgGetReplicatedApps),
-    // File-level recovery: consistency points, snapshots, the
+    // File-level recovery: discovery, consistency points, snapshots, the
     // alternate cache partition, path lookup, mounts and shares.
+    TK_STREAM_HANDLER(san, onMsgFLRDiscoverApps),
     TK_STREAM_HANDLER(san, onMsgFLRGetCPs),
     TK_STREAM_HANDLER(san, onMsgFLRGetSnaps),
     TK_STREAM_HANDLER(san, onMsgGetAltCachePartitionByPoolId),

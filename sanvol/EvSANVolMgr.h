@@ -87,6 +87,11 @@ class EvSANVolMgr : public EvReturnData {
   long long onMsgReleaseReplica(MessageInfo* request);
   long long onMsgGetReplicatedApps(MessageInfo* request);
   // ---- file-level recovery (sanvol/flr/)
+  // Discovery of a client's applications that support file-level recovery:
+  // reply 11801 around the worker, which runs the discovery tool on the
+  // client (1 when the client was reached).
+  long long onMsgFLRDiscoverApps(MessageInfo* request);
+  long long DiscoverFLRSupportedApps(MessageInfo* request);
   // Consistency points of a client's application or of an FLR set (11805),
   // the snapshots of a consistency point (11809), the alternate cache
   // partition of a scratch pool's client.

@@ -21,6 +21,11 @@ class FlrFaultSweep : public FlrTest {
     testkit::clientvol::reset();
     testkit::clientvol::seedHost(kClientHost, kClient);
     testkit::clientvol::seedHost(kClientName, kClient);
+    testkit::network::reset();
+    testkit::network::addHost(kClientHost);
+    testkit::network::ToolScript tool;
+    tool.replies = {testkit::network::flrReply("SQL", {"C:\\db"}), testkit::network::flrReply(nullptr, {})};
+    testkit::network::scriptTool(kClientHost, "FLRSnapTool.exe", tool);
   }
 
   // Sweeps one request; `listing` is the reply id a run may end with instead
@@ -69,6 +74,8 @@ TEST_F(FlrFaultSweep, ListingsAndLookupsAlwaysAnswer) {
         [&](MessageInfo* m) { return handler.onMsgGetAltCachePartitionByPoolId(m); });
   sweep("path lookup", [&] { return stream(StreamBuilder().u32(4106, 2).u32(11808, 30).text(11821, "A:").end()); },
         [&](MessageInfo* m) { return handler.onMsgFindPathRepSet(m); }, {}, 11826);
+  sweep("discovery", [&] { return words(kClient); },
+        [&](MessageInfo* m) { return handler.onMsgFLRDiscoverApps(m); }, {}, 11801);
   sweep("consistency-point deletion",
         [&] { return stream(StreamBuilder().u32(4106, 2).op(2).u32(11806, static_cast<uint32_t>(cp)).end()); },
         [&](MessageInfo* m) { return handler.onMsgManageFLRCP(m); });
