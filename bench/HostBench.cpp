@@ -26,6 +26,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,9 +52,15 @@ std::string lockFrame(uint32_t operation, int64_t sequence) {
 const std::string kLock = lockFrame(1, 1);
 const std::string kUnlock = lockFrame(0, 2);
 
-// One request and its one reply frame.
+// One request and its answer: the host's reply frames up to its
+// end-of-request frame; the echo's one frame (it is no reply frame).
 bool roundTrip(int fd, const std::string& frame, std::string& reply) {
-  return tkwire::writeAll(fd, frame) && tkwire::readFrame(fd, kReplyMs, reply) == tkwire::ReadStatus::Ok;
+  if (!tkwire::writeAll(fd, frame)) return false;
+  for (;;) {
+    if (tkwire::readFrame(fd, kReplyMs, reply) != tkwire::ReadStatus::Ok) return false;
+    const std::optional<tkwire::Reply> decoded = tkwire::decodeReply(reply);
+    if (!decoded || decoded->isEnd() || decoded->messageId != 1024) return true;
+  }
 }
 
 bool pair(int fd, std::string& reply) { return roundTrip(fd, kLock, reply) && roundTrip(fd, kUnlock, reply); }
