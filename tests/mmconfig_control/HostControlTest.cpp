@@ -48,13 +48,7 @@ TEST_F(HostControl, TheLockHolderRunsTheTapeLibrarysLongOperationAndReadsItsProg
   addTwoDrives();
   const int a = m_host.connect();
   ASSERT_GE(a, 0);
-  tkwire::StreamRequest lock;
-  lock.handler = "LockMMConfiguration";
-  lock.sequence = 1;
-  lock.firstField = tkwire::firstFieldOf(2, 1);
-  const auto locked = tktest::onlyStatus(hosttest::sendAndRead(a, tkwire::encodeStreamRequest(lock), 40));
-  ASSERT_TRUE(locked.has_value());
-  ASSERT_NE(locked->status, 3u);
+  ASSERT_TRUE(hosttest::takeLock(a));
 
   // The first library of the listing is the tape library.
   const auto listing = hosttest::sendAndRead(a, hosttest::streamFrame("onMsgGetMMLibraries", 2), 40);

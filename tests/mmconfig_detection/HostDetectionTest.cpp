@@ -28,13 +28,7 @@ class HostDetection : public ::testing::Test {
 TEST_F(HostDetection, TheLockHolderDetectsNothingReadsTheProgressAndEmptyListings) {
   const int a = m_host.connect();
   ASSERT_GE(a, 0);
-  tkwire::StreamRequest lock;
-  lock.handler = "LockMMConfiguration";
-  lock.sequence = 1;
-  lock.firstField = tkwire::firstFieldOf(2, 1);
-  const auto locked = tktest::onlyStatus(hosttest::sendAndRead(a, tkwire::encodeStreamRequest(lock), 40));
-  ASSERT_TRUE(locked.has_value());
-  ASSERT_NE(locked->status, 3u);
+  ASSERT_TRUE(hosttest::takeLock(a));
 
   std::string stream;
   tkwire::appendElement(stream, 2048, tktest::le32(2) + "ma1");

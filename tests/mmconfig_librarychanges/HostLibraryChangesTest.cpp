@@ -24,13 +24,7 @@ TEST_F(HostLibraryChanges, AConsoleChangesTheTapeLibraryAndTheNextListingShowsIt
   const int a = m_host.connect();
   ASSERT_GE(a, 0);
   // The console takes the configuration lock, which opens its session.
-  tkwire::StreamRequest lock;
-  lock.handler = "LockMMConfiguration";
-  lock.sequence = 1;
-  lock.firstField = tkwire::firstFieldOf(2, 1);
-  const auto locked = tktest::onlyStatus(hosttest::sendAndRead(a, tkwire::encodeStreamRequest(lock), 40));
-  ASSERT_TRUE(locked.has_value());
-  ASSERT_NE(locked->status, 3u);
+  ASSERT_TRUE(hosttest::takeLock(a));
 
   const auto listing = hosttest::sendAndRead(a, hosttest::streamFrame("onMsgGetMMLibraries", 4), 40);
   ASSERT_EQ(listing.size(), 1u);

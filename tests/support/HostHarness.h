@@ -254,6 +254,18 @@ inline std::string streamFrame(const std::string& handler, int64_t sequence, std
   return tkwire::encodeStreamRequest(r);
 }
 
+// Takes the configuration lock on connection `fd` (element-stream form,
+// rights 2, operation 1), which opens the connection's session; true when
+// the lock was granted.
+inline bool takeLock(int fd, int64_t sequence = 1) {
+  tkwire::StreamRequest lock;
+  lock.handler = "LockMMConfiguration";
+  lock.sequence = sequence;
+  lock.firstField = tkwire::firstFieldOf(2, 1);
+  const auto status = tktest::onlyStatus(sendAndRead(fd, tkwire::encodeStreamRequest(lock), 40));
+  return status.has_value() && status->status == 1;
+}
+
 // The real tkhost on a socket in `dir`, with its own database there and its
 // output in "<name>.out" and "<name>.err".
 class Host {
