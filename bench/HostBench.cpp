@@ -22,7 +22,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -65,18 +64,7 @@ bool roundTrip(int fd, const std::string& frame, std::string& reply) {
 
 bool pair(int fd, std::string& reply) { return roundTrip(fd, kLock, reply) && roundTrip(fd, kUnlock, reply); }
 
-// Resident memory of a process in KB (0 when unknown).
-long residentKb(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string word;
-  while (status >> word)
-    if (word == "VmRSS:") {
-      long kb = 0;
-      status >> kb;
-      return kb;
-    }
-  return 0;
-}
+using hosttest::residentKb;
 
 // A fresh tkhost in a directory of its own.
 class BenchHost {
