@@ -15,6 +15,7 @@
 #include "platform/mac/ZQMACPlatform.h"
 #include "tests/mmconfig_librarychanges/LibraryChangesFixture.h"
 #include "tests/support/DatabaseDump.h"
+#include "tests/support/DatabaseSession.h"
 #include "tests/support/FaultSweep.h"
 
 namespace {
@@ -34,11 +35,8 @@ class LibraryFaultSweep : public ::testing::Test {
   void freshSession() {
     libtest::resetStandIns();
     tktest::resetSessionState();
-    auto request = m_a.request(1, 0, libtest::kUser);
-    ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(request.get(), true);
+    ZQMACMediaConfig* config = tktest::openDatabaseSession(m_a, libtest::kUser);
     ASSERT_NE(config, nullptr);
-    ASSERT_TRUE(config->Initialize("cs01.example.net"));
-    ASSERT_TRUE(config->ReadCurrentConfig(false)) << config->GetLastError();
     ZQMACLms* tape = config->GetLmsList().GetFirstNode();
     ASSERT_NE(tape, nullptr);
     m_tape = config->GetHandle(tape);
