@@ -22,20 +22,32 @@ const Meaning kMeanings[] = {
     {nullptr, 3, "refused"},
 };
 
-// The code (attribute i1) of a generic XML response, which is below 0 when
-// the request failed or was refused; 0 for any other text.
-long genericResponseCode(const std::string& text) {
-  const size_t start = text.find_first_not_of(" \t\r\n");
-  if (start == std::string::npos || text[start] != '<') return 0;
+// The code (attribute i1) of the element that opens at `start` when its name
+// ends with `suffix`; 0 otherwise or without a code.
+long codeOfElement(const std::string& text, size_t start, const std::string& suffix) {
   const size_t nameEnd = text.find_first_of(" \t\r\n/>", start);
-  const std::string root = text.substr(start + 1, nameEnd == std::string::npos ? 0 : nameEnd - start - 1);
-  static const std::string kGeneric = "_GenericResp";
-  if (root.size() <= kGeneric.size() || root.compare(root.size() - kGeneric.size(), kGeneric.size(), kGeneric) != 0)
-    return 0;
+  if (nameEnd == std::string::npos) return 0;
+  const std::string name = text.substr(start + 1, nameEnd - start - 1);
+  if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) return 0;
   const size_t close = text.find('>', start);
   const size_t code = text.find(" i1=\"", start);
   if (code == std::string::npos || code > close) return 0;
   return std::strtol(text.c_str() + code + 5, nullptr, 10);
+}
+
+// Below 0 when an XML answer reports a failure or refusal: a generic
+// response with a code below 0, or an error object (an element named
+// ..._ErrorInfo) anywhere in it with a code below 0.
+long xmlFailureCode(const std::string& text) {
+  const size_t start = text.find_first_not_of(" \t\r\n");
+  if (start == std::string::npos || text[start] != '<') return 0;
+  const long generic = codeOfElement(text, start, "_GenericResp");
+  if (generic < 0) return generic;
+  for (size_t at = text.find('<', start + 1); at != std::string::npos; at = text.find('<', at + 1)) {
+    const long code = codeOfElement(text, at, "_ErrorInfo");
+    if (code < 0) return code;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -67,7 +79,7 @@ bool reportsFailure(const tkwire::Reply& reply, bool xmlAnswer) {
   if (reply.isEnd()) return reply.endResult() < 0;
   if (xmlAnswer) {
     std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(reply);
-    return !answer || answer->result < 0 || genericResponseCode(answer->text) < 0;
+    return !answer || answer->result < 0 || xmlFailureCode(answer->text) < 0;
   }
   for (const tkwire::Item& item : reply.items)
     if (item.tag == kStatusItem && (item.bytes.size() < 4 || item.statusCode() != 1)) return true;

@@ -18,8 +18,9 @@
 #include "console/Answers.h"
 #include "console/CommandLine.h"
 #include "console/ControlCommands.h"
-#include "console/DriveCommands.h"
 #include "console/DetectionCommands.h"
+#include "console/DevicePathCommands.h"
+#include "console/DriveCommands.h"
 #include "console/LibraryCommands.h"
 #include "console/LockCommands.h"
 #include "console/StorageLibraryCommands.h"
@@ -42,6 +43,8 @@ const char kUsage[] =
     "                 (the libraries, or one library's record; after the lock, in one --script)\n"
     "       tkconsole [options] storage-library TAG=VALUE ... [second.TAG=VALUE ...]\n"
     "                 (the storage-library request; TAG a field tag of the library description)\n"
+    "       tkconsole [options] device-paths MOUNT-PATH-ID path [agent=ID] TAG=VALUE ... [path ...]\n"
+    "                 (the device paths of a mount path; TAG a field tag of a device path)\n"
     "       tkconsole [options] children|drive-paths|drive|mount-paths|... HANDLE [option]\n"
     "                 media-types ID | drive-vendors | library-vendors [1] | serial-check [on|off]\n"
     "                 (the drive side of libraries and the catalogues; see console/DriveCommands.h)\n"
@@ -322,6 +325,7 @@ int main(int argc, char** argv) {
       if (!tkconsole::expandLockCommand(lineWords, false, error) ||
           !tkconsole::expandLibraryCommand(lineWords, false, error) ||
           !tkconsole::expandStorageLibraryCommand(lineWords, false, error) ||
+          !tkconsole::expandDevicePathCommand(lineWords, false, error) ||
           !tkconsole::expandDriveCommand(lineWords, false, error, payload) ||
           !tkconsole::expandControlCommand(lineWords, false, error) ||
           !tkconsole::expandDetectionCommand(lineWords, false, error)) {
@@ -350,6 +354,7 @@ int main(int argc, char** argv) {
     std::string payload;
     if (!tkconsole::expandLockCommand(words, true, error) || !tkconsole::expandLibraryCommand(words, true, error) ||
         !tkconsole::expandStorageLibraryCommand(words, true, error) ||
+        !tkconsole::expandDevicePathCommand(words, true, error) ||
         !tkconsole::expandDriveCommand(words, true, error, payload) ||
         !tkconsole::expandControlCommand(words, true, error) ||
         !tkconsole::expandDetectionCommand(words, true, error)) {

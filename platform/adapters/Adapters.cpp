@@ -5,6 +5,8 @@
 #include <tuple>
 
 #include "frame/AppAdapters.h"
+#include "platform/db/DBSession.h"
+#include "platform/db/DBtable.h"
 
 namespace tkadapters {
 namespace {
@@ -97,13 +99,25 @@ int AdaptersInterfaceDB::getPlatformInfo(unsigned long& clientId, unsigned long&
   int code = 0;
   if (failed("getPlatformInfo", &m_text, code)) return code;
   if (kind != 2) return -1;
-  std::lock_guard<std::mutex> guard(tkadapters::state().mutex);
-  auto it = tkadapters::state().installDirs.find(clientId);
-  if (it == tkadapters::state().installDirs.end()) {
-    m_text = "no installation directory known for client " + std::to_string(clientId);
+  {
+    std::lock_guard<std::mutex> guard(tkadapters::state().mutex);
+    auto it = tkadapters::state().installDirs.find(clientId);
+    if (it != tkadapters::state().installDirs.end()) {
+      info = it->second;
+      return 0;
+    }
+  }
+  // Otherwise the directory the client registered on installation.
+  tkdb::Session session;
+  tkdb::DbRow row;
+  const int found = session.queryOne("SELECT \"installDirectory\" FROM \"APP_Client\" WHERE \"id\" = ?",
+                                     {static_cast<long long>(clientId)}, row);
+  if (found != DB_OK || row.empty()) {
+    m_text = found == DB_NO_ROW ? "no installation directory known for client " + std::to_string(clientId)
+                                : "the client's installation directory could not be read: " + session.errorText();
     return -1;
   }
-  info = it->second;
+  info = row[0].s;
   return 0;
 }
 

@@ -10,7 +10,9 @@
 
 namespace tkadapters {
 
-// The installation directory of a client (kind 2 of getPlatformInfo).
+// The installation directory of a client (kind 2 of getPlatformInfo). A
+// client without one set here answers with its APP_Client row's
+// installDirectory.
 void setInstallDirectory(unsigned long clientId, const std::string& directory);
 // Credential names by id, and credential associations.
 void setCredentialName(int credentialId, const std::string& name);
