@@ -10,6 +10,7 @@
 #include "frame/EvMMConfigMgr.h"
 #include "frame/MessageInfo.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/nasclient/NasClientServices.h"
 #include "sanvol/EvSANVolMgr.h"
 
 // The handler objects of one connection. The handler classes keep all lasting
@@ -143,6 +144,9 @@ __attribute__((visibility("default"))) uint32_t TkHostEntryVersion(void) { retur
 
 __attribute__((visibility("default"))) TkHandlers* TkHostCreateHandlers(void) {
   try {
+    // The services the handlers reach over network sessions run in the
+    // host process itself.
+    tknasclient::installHostServices();
     std::unique_ptr<TkHandlers> handlers(new TkHandlers());
     handlers->mm = std::make_unique<EvMMConfigMgr>();
     handlers->san = std::make_unique<EvSANVolMgr>();

@@ -4,11 +4,13 @@
 // takes the configuration of a NAS client it proxies. Each answers on the
 // thread of its connection (platform/network/RemoteLibraries.h).
 //
-// The tables: media agents (name, host, id), storage policies (name, id,
-// type) and NAS clients (name, proxy media agent, deleted mark). A remove or
-// restore of an unknown name, or an add of a name already there, is
-// answered with kServiceError and a text. Tests script them through
-// platform/testkit/nasclient.h. Thread-safe.
+// They answer from the central database: media agents from MMHost with
+// their APP_Client rows (hidden agents left out), storage policies from
+// archGroup, NAS clients from the NasClient table (name, proxy media agent,
+// deleted mark) that the central server's own calls write too. An add of a
+// name already there, a remove or restore of an unknown name, or a database
+// that cannot be read or written is answered with kServiceError and a text.
+// Tests script them through platform/testkit/nasclient.h. Thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -50,7 +52,13 @@ struct MediaAgentConfiguration {
 
 void installTarnkeepService(const std::string& host);
 void installMediaAgentService(const std::string& host);
+// The services as the host process offers them, installed once: the
+// Tarnkeep's on the central server (its host name and, when the client
+// directory knows one, its network name), a media agent's on every host.
+void installHostServices();
 
+// Test controls: each replaces the rows of its table (media agents: the
+// MMHost rows, with APP_Client rows of those ids written over).
 void setMediaAgents(std::vector<MediaAgentRow> rows);
 void setStoragePolicies(std::vector<StoragePolicyRow> rows);
 void setNasClients(std::vector<NasClientRow> rows);
@@ -60,7 +68,7 @@ std::vector<MediaAgentConfiguration> mediaAgentConfigurations();
 // The next reply of `replyType` from any service carries this code and text
 // (a null text travels as absent) and changes nothing.
 void answerError(uint32_t replyType, uint32_t code, const char* text);
-// Empties the tables and the scripted answers.
+// Forgets the scripted answers and the taken configurations.
 void resetServices();
 
 }  // namespace tknasclient

@@ -25,6 +25,7 @@ struct Library {
 struct Registry {
   std::mutex mutex;
   std::map<std::pair<std::string, std::string>, Library> libraries;
+  std::map<std::string, std::function<LibraryService(const std::string&)>> everyHost;
   std::map<std::string, int> refusals;
 };
 
@@ -127,6 +128,12 @@ void addLibrary(const std::string& host, const std::string& name, LibraryService
   r.libraries[{lower(host), name}] = Library{std::move(service), 0};
 }
 
+void addLibraryOnEveryHost(const std::string& name, std::function<LibraryService(const std::string& host)> make) {
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  r.everyHost[name] = std::move(make);
+}
+
 void refuseAttaches(const std::string& host, int count) {
   Registry& r = registry();
   std::lock_guard<std::mutex> lock(r.mutex);
@@ -144,6 +151,7 @@ void resetLibraries() {
   Registry& r = registry();
   std::lock_guard<std::mutex> lock(r.mutex);
   r.libraries.clear();
+  r.everyHost.clear();
   r.refusals.clear();
 }
 
@@ -151,6 +159,7 @@ CWyError LibraryConnection::start(const std::string& host, const std::string& na
   close();
   const std::string key = lower(host);
   LibraryService service;
+  std::function<LibraryService(const std::string&)> make;
   {
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
@@ -160,10 +169,15 @@ CWyError LibraryConnection::start(const std::string& host, const std::string& na
       return CWyError(kErrAttachRefused, "Host [" + host + "] refused the connection.");
     }
     auto it = r.libraries.find({key, name});
-    if (it == r.libraries.end())
+    auto every = r.everyHost.find(name);
+    if (it != r.libraries.end())
+      service = it->second.service;
+    else if (every != r.everyHost.end())
+      make = every->second;
+    else
       return CWyError(kErrNoLibrary, "Library [" + name + "] is not available on host [" + host + "].");
-    service = it->second.service;
   }
+  if (make) service = make(host);
   int ends[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
     return CWyError(kErrSocket, std::string("Could not open a connection: ") + std::strerror(errno));

@@ -38,11 +38,15 @@ inline constexpr int kErrAttachRefused = 0x3700010A;
 inline constexpr int kErrSend = 0x3700010B;
 
 void addLibrary(const std::string& host, const std::string& name, LibraryService service);
+// A library that every host offers (a service each machine of the
+// installation runs): an attach to a host without a library of that name
+// of its own gets the service `make` builds for that host.
+void addLibraryOnEveryHost(const std::string& name, std::function<LibraryService(const std::string& host)> make);
 // The next `count` attaches to any library of the host fail.
 void refuseAttaches(const std::string& host, int count);
 // The library's next reply is not sent; its connection closes instead.
 void dropNextReply(const std::string& host, const std::string& name);
-// Forgets libraries and controls.
+// Forgets libraries (those of every host too) and controls.
 void resetLibraries();
 
 // Reads one frame (u32 type, u32 length, bytes) of at most `maxLength`

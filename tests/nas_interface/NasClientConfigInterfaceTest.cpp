@@ -313,9 +313,9 @@ TEST_F(NasInterface, EachFailingSessionCallEndsInAnErrorAndNoHalfChange) {
     ok = fresh.ConfigureNasClient("ma1", "filer9", nullptr, 0, 0, 0, out);
     code = fresh.GetErrorCode();
     text = fresh.GetErrorText() != nullptr ? fresh.GetErrorText() : "";
-    rows = nk::nasClients();
   };
   plan.check = [&](const tktest::SweepRun& run) -> std::string {
+    rows = nk::nasClients();
     if (run.k == 0 && (!ok || rows.size() != 2)) return "the clean run did not add the client";
     if (run.k != 0 && !ok && (code == 0 || text.empty())) return "a failure without code or text";
     if (rows.empty() || rows.size() > 2 || rows[0].name != "filer1" || rows[0].deleted)

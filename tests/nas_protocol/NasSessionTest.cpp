@@ -11,6 +11,7 @@
 #include "platform/nasclient/NasClientServices.h"
 #include "platform/network/CZqNetwork.h"
 #include "platform/testkit/nasclient.h"
+#include "tests/support/TestDatabase.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ class NasSession : public ::testing::Test {
     return UtilReceiveMessage(network, replyType, &reply, sizeof reply, kNasReplyTimeout, &received);
   }
 
+  tktest::TestDatabase db;
   CZqNetwork network;
 };
 
