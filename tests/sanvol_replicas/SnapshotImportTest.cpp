@@ -14,9 +14,11 @@ namespace replicastest {
 namespace {
 
 using tktest::StreamBuilder;
+using Events = std::vector<std::pair<std::string, int>>;
 
 const std::string kImportTag = "EvSANVolMgr::onMsgImportSnapshotCommand";
 const std::string kTool = "ZQSnaptool.exe";
+const std::string kImportFailed = "Import operation failed. Check Log file ZQSnapTool.log";
 
 class SnapshotRequests : public ReplicaTest {
  protected:
@@ -34,22 +36,20 @@ class SnapshotRequests : public ReplicaTest {
     testkit::network::scriptTool("client1.net", kTool, {});
     testkit::client::setPlatformInfo({1, "tkserver", "tkserver.net", "machine"});
   }
-  // A whole import record; `leaveOut` drops one element type.
+  // An import record with every required element but `leaveOut`.
   static StreamBuilder importRecord(StreamBuilder b, uint32_t leaveOut = 0) {
-    if (leaveOut != 4106) b.u32(4106, 2);
     if (leaveOut != 11756) b.text(11756, "D:=E:");
     if (leaveOut != 11771) b.pair(11771, 7, "client1", true);
     if (leaveOut != 11772) b.pair(11772, 9, "source1", true);
-    return b.end();
+    return b.u32(4106, 2).end();
   }
   std::vector<tkjournal::Call> runs() const { return testkit::network::journal().calls("ExecRemoteCmdAndWait"); }
-  // The arguments line of the k-th run.
-  std::string arguments(size_t k = 0) const {
+  std::string arguments(size_t k) const {
     const auto r = runs();
     return k < r.size() ? r[k].args.at(2) : std::string("(no run)");
   }
-  std::vector<std::pair<std::string, int>> events() const {
-    std::vector<std::pair<std::string, int>> out;
+  Events events() const {
+    Events out;
     for (const auto& e : testkit::events::entries()) out.emplace_back(e.kind + " " + e.arguments.at(0), e.messageId);
     return out;
   }
@@ -60,30 +60,29 @@ class SnapshotRequests : public ReplicaTest {
   }
 };
 
-using Events = std::vector<std::pair<std::string, int>>;
-const std::string kMissing = "All information required to process this request was not received";
-const std::string kImportFailed = "Import operation failed. Check Log file ZQSnapTool.log";
-
 // ---------------------------------------------------------------- import
 
-TEST_F(SnapshotRequests, AnImportRunsTheToolOnTheClientWithTheWholeArgumentLine) {
-  auto msg = stream(importRecord(StreamBuilder().u64(2180, 0x100000005ull).u32(11755, 1).u32(11831, 3)));
-  EXPECT_EQ(mgr.onMsgImportSnapshotCommand(msg.get()), 1);
-  expectStatus(1, "Success");
-  const auto r = runs();
-  ASSERT_EQ(r.size(), 1u);
-  EXPECT_EQ(r[0].args, (std::vector<std::string>{"client1.net", kTool,
-                                                 "-j 4294967301 -s D:=E: -o import -cro -clearROflags -client 7 "
-                                                 "-cn client1",
-                                                 "tkserver", "120"}));
-  EXPECT_EQ(events(), (Events{{"Info source1", 0x39000063}}));
+TEST_F(SnapshotRequests, AnImportRunsTheToolOnTheClientWithItsArgumentLine) {
+  const struct {
+    StreamBuilder flags;
+    std::string line;
+  } cases[] = {
+      {StreamBuilder().u64(2180, 0x100000005ull).u32(11755, 1).u32(11831, 3),
+       "-j 4294967301 -s D:=E: -o import -cro -clearROflags -client 7 -cn client1"},
+      {StreamBuilder().u32(11755, 0), "-j 0 -s D:=E: -o import     -client 7 -cn client1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    testkit::network::journal().reset();
+    testkit::events::reset();
+    EXPECT_EQ(mgr.onMsgImportSnapshotCommand(stream(importRecord(c.flags)).get()), 1);
+    expectStatus(1, "Success");
+    ASSERT_EQ(runs().size(), 1u);
+    EXPECT_EQ(runs()[0].args, (std::vector<std::string>{"client1.net", kTool, c.line, "tkserver", "120"}));
+    EXPECT_EQ(events(), (Events{{"Info source1", 0x39000063}}));
+  }
   EXPECT_TRUE(logged(kImportTag, 7, "HostName received, client1, id = 7"));
   EXPECT_TRUE(logged(kImportTag, 7, "Received, Job ID = 4294967301."));
-}
-
-TEST_F(SnapshotRequests, WithoutFlagsOrJobIdTheLineHoldsBlanksAndJobZero) {
-  EXPECT_EQ(mgr.onMsgImportSnapshotCommand(stream(importRecord(StreamBuilder().u32(11755, 0))).get()), 1);
-  EXPECT_EQ(arguments(), "-j 0 -s D:=E: -o import     -client 7 -cn client1");
 }
 
 TEST_F(SnapshotRequests, ALongMapReachesTheToolWholeAndAFullValueKeeps4103Characters) {
@@ -106,7 +105,7 @@ TEST_F(SnapshotRequests, AnImportWithoutClientSourceOrMapIsRefusedAndNamesTheSou
     SCOPED_TRACE(c.leaveOut);
     testkit::events::reset();
     EXPECT_EQ(mgr.onMsgImportSnapshotCommand(stream(importRecord(StreamBuilder(), c.leaveOut)).get()), 0);
-    expectStatus(0, kMissing);
+    expectStatus(0, "All information required to process this request was not received");
     EXPECT_EQ(events(), (Events{{std::string("Major ") + c.source, 0x39000062}}));
     EXPECT_TRUE(runs().empty());
   }
@@ -119,111 +118,87 @@ TEST_F(SnapshotRequests, AFailedRunOrAToolErrorIsAnsweredPlainlyAndLogged) {
   testkit::network::ToolScript erring;
   erring.exitCode = 5;
   const struct {
-    const char* name;
     testkit::network::ToolScript script;
     const char* logLine;
-  } cases[] = {
-      {"run fails", failing, "CZqNetwork::attach() to [client1] returned error [no route %s]"},
-      {"tool error", erring, "ZQSnapTool failed to import the Vss shadow. Error Code [5]"},
-  };
+  } cases[] = {{failing, "CZqNetwork::attach() to [client1] returned error [no route %s]"},
+               {erring, "ZQSnapTool failed to import the Vss shadow. Error Code [5]"}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.logLine);
     testkit::events::reset();
     testkit::network::scriptTool("client1.net", kTool, c.script);
     EXPECT_EQ(mgr.onMsgImportSnapshotCommand(stream(importRecord(StreamBuilder()).u32(2052, 0)).get()), 0);
     expectStatus(0, kImportFailed);
     EXPECT_EQ(events(), (Events{{"Major source1", 0x39000062}}));
-    EXPECT_TRUE(logged(kImportTag, -1, c.logLine)) << c.logLine;
+    EXPECT_TRUE(logged(kImportTag, -1, c.logLine));
   }
 }
 
-TEST_F(SnapshotRequests, ASecondRecordAfterASuccessRunsAgainWithTheKeptValues) {
-  auto msg = stream(importRecord(StreamBuilder()).u32(9999, 1).u64(2180, 12).end());
-  EXPECT_EQ(mgr.onMsgImportSnapshotCommand(msg.get()), 1);
+TEST_F(SnapshotRequests, AnUnknownElementIsLoggedAndASecondRecordRunsAgainWithTheKeptValues) {
+  EXPECT_EQ(mgr.onMsgImportSnapshotCommand(stream(importRecord(StreamBuilder()).u32(9999, 1).u64(2180, 12).end()).get()),
+            1);
   EXPECT_EQ(client.replies().size(), 2u);
   EXPECT_EQ(arguments(1), "-j 12 -s D:=E: -o import     -client 7 -cn client1");
   EXPECT_TRUE(log.contains(kImportTag, "Has received an unprocessed element type [9999-"));
 }
 
 TEST_F(SnapshotRequests, TheLocalNameIsTheServersClientNameOrTheMachineCutAt255) {
-  const std::string machine(300, 'p');
-  const struct {
-    unsigned long platformType;
-    std::string expected;
-  } cases[] = {{1, "tkserver"}, {3, "tkserver"}, {0, std::string(255, 'p')}, {2, std::string(255, 'p')}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.platformType);
+  for (unsigned long type : {1ul, 2ul}) {
+    SCOPED_TRACE(type);
     testkit::network::journal().reset();
-    testkit::client::setPlatformInfo({c.platformType, "tkserver", "tkserver.net", machine});
+    testkit::client::setPlatformInfo({type, "tkserver", "tkserver.net", std::string(300, 'p')});
     EXPECT_EQ(mgr.onMsgImportSnapshotCommand(stream(importRecord(StreamBuilder())).get()), 1);
     ASSERT_EQ(runs().size(), 1u);
-    EXPECT_EQ(runs()[0].args.at(3), c.expected);
+    EXPECT_EQ(runs()[0].args.at(3), type == 1 ? std::string("tkserver") : std::string(255, 'p'));
     client.replies();
   }
 }
 
 // ---------------------------------------------------------------- source volumes
 
-class SourceVolumes : public ReplicaTest {
- protected:
-  void SetUp() override {
-    for (const auto& [primary, physical, unique] :
-         std::vector<std::tuple<int32_t, int32_t, std::string>>{{11, 21, "u1"}, {12, 22, ""}, {13, 23, "u1"}}) {
-      ReplicationVolumeV5Record_t r;
-      r.primaryVolumeId = primary;
-      r.physicalVolumeId = physical;
-      r.replicaText2 = unique;
-      testkit::replicadb::seed(r);
-    }
-    testkit::replicadb::reset();
+TEST_F(SnapshotRequests, TheSnapshotIdAfterItsLastColonSelectsTheSourceVolumesInServiceOrder) {
+  for (const auto& [primary, unique] : std::vector<std::pair<int32_t, std::string>>{{11, "u1"}, {12, ""}, {13, "u1"}}) {
+    ReplicationVolumeV5Record_t r;
+    r.primaryVolumeId = primary;
+    r.physicalVolumeId = primary + 10;
+    r.replicaText2 = unique;
+    testkit::replicadb::seed(r);
   }
-  std::unique_ptr<MessageInfo> withSnapshotId(const std::string& text) {
-    return stream(StreamBuilder().firstWord(2).payloadText(4, text));
-  }
-};
-
-TEST_F(SourceVolumes, TheSnapshotIdAfterItsLastColonSelectsTheReplicasInServiceOrder) {
   const struct {
     const char* text;
-    long long result;
     unsigned long failure;  // 0: listed
-    const char* uniqueId;   // what the service was asked, null: not asked
+    size_t queries;
     Items listed;
   } cases[] = {
-      {"", 0, 0x390000ea, nullptr, {}},
-      {"no colon", 0, 0x390000ea, nullptr, {}},
-      {"a:b:u1", 1, 0, "u1",
-       {{11632, u32(11)}, {11618, u32(21)}, {2052, u32(0)}, {11632, u32(13)}, {11618, u32(23)}, {2052, u32(0)}}},
-      {"host:", 1, 0, "", {{11632, u32(12)}, {11618, u32(22)}, {2052, u32(0)}}},
-      {"host:none", 1, 0, "none", {}},
+      {"", 0x390000ea, 0, {}},
+      {"no colon", 0x390000ea, 0, {}},
+      {"a:b:u1", 0, 1, {{11632, u32(11)}, {11618, u32(21)}, {2052, u32(0)}, {11632, u32(13)}, {11618, u32(23)},
+                        {2052, u32(0)}}},
+      {"host:", 0, 1, {{11632, u32(12)}, {11618, u32(22)}, {2052, u32(0)}}},  // the empty unique id
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     testkit::replicadb::reset();
-    EXPECT_EQ(mgr.onMsgGetSrcVolumesBySnapId(withSnapshotId(c.text).get()), c.result);
+    EXPECT_EQ(mgr.onMsgGetSrcVolumesBySnapId(stream(StreamBuilder().firstWord(2).payloadText(4, c.text)).get()),
+              c.failure == 0 ? 1 : 0);
     const auto replies = client.replies();
     ASSERT_EQ(replies.size(), c.failure != 0 ? 2u : 1u);
     EXPECT_EQ(replies.back().messageId, 11753u);
     EXPECT_EQ(itemsOf(replies.back()), c.listed);
     if (c.failure != 0) expectFailure(replies[0], 0x22, catalogueText(c.failure));
-    const auto calls = testkit::replicadb::calls("QueryReplicationVolumeByUniqueSnapId");
-    EXPECT_EQ(calls.size(), c.uniqueId != nullptr ? 1u : 0u);
+    EXPECT_EQ(testkit::replicadb::calls("QueryReplicationVolumeByUniqueSnapId").size(), c.queries);
   }
 }
 
-TEST_F(SourceVolumes, ABodyWithoutTerminatorIsReadToItsEndOnlyAndAServiceFailureIsAnswered) {
-  auto msg = withSnapshotId("");
+TEST_F(SnapshotRequests, ASnapshotIdFillingTheBodyIsReadToItsEndOnlyAndAServiceFailureIsAnswered) {
+  auto msg = stream(StreamBuilder());
   std::memset(msg->payload() + 4, 'x', MessageInfo::kPayloadSize - 4);
   EXPECT_EQ(mgr.onMsgGetSrcVolumesBySnapId(msg.get()), 0);
   expectFailure(client.replies().at(0), 0x22, catalogueText(0x390000ea));
 
   testkit::replicadb::failNext("QueryReplicationVolumeByUniqueSnapId", -1, "down");
-  EXPECT_EQ(mgr.onMsgGetSrcVolumesBySnapId(withSnapshotId("a:u1").get()), 0);
-  const auto replies = client.replies();
-  ASSERT_EQ(replies.size(), 2u);
-  expectFailure(replies[0], 0x22, catalogueText(0x390000eb));
-  EXPECT_TRUE(replies[1].items.empty());
-  EXPECT_TRUE(log.contains("Unable to retrieve list of source volumes used in snapshot."));
+  EXPECT_EQ(mgr.onMsgGetSrcVolumesBySnapId(stream(StreamBuilder().payloadText(4, "a:u1")).get()), 0);
+  expectFailure(client.replies().at(0), 0x22, catalogueText(0x390000eb));
+  EXPECT_TRUE(logged("EvSANVolMgr::lookupSrcVolumesBySnapId", -1, "down"));
 }
 
 // ---------------------------------------------------------------- package hosts
@@ -236,11 +211,17 @@ class PackageHosts : public ReplicaTest {
     for (const auto& [client, type] : packages) testkit::client::installPackage(client, type);
     testkit::client::reset();
   }
-  static Items hosts(std::initializer_list<uint32_t> ids) {
+  static Items hosts(std::initializer_list<int32_t> ids) {
     Items out;
-    for (uint32_t id : ids) out.push_back({11795, idText(static_cast<int32_t>(id), "c" + std::to_string(id))});
+    for (int32_t id : ids) out.push_back({11795, idText(id, "c" + std::to_string(id))});
     out.push_back({2052, u32(0)});
     return out;
+  }
+  std::unique_ptr<MessageInfo> ask(const std::vector<uint32_t>& types) {
+    StreamBuilder b;
+    b.u32(4106, 2);
+    for (uint32_t t : types) b.u32(11793, t);
+    return stream(b.end());
   }
 };
 
@@ -256,40 +237,32 @@ TEST_F(PackageHosts, OnlyClientsWithEveryPackageAreListedInAscendingOrder) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.types.size());
-    StreamBuilder b;
-    b.u32(4106, 2);
-    for (uint32_t t : c.types) b.u32(11793, t);
-    EXPECT_EQ(mgr.onMsgGetHostsInstalledPackage(stream(b.end()).get()), 1);
+    EXPECT_EQ(mgr.onMsgGetHostsInstalledPackage(ask(c.types).get()), 1);
     const auto replies = client.replies();
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0].messageId, 11794u);
     EXPECT_EQ(itemsOf(replies[0]), c.listed);
   }
-}
-
-TEST_F(PackageHosts, ALaterRecordStartsAfreshWithTheTypesCollectedSoFar) {
-  auto msg = stream(StreamBuilder().u32(4106, 2).u32(11793, 10).u32(11793, 30).end().u32(8888, 1).u32(11793, 20).end());
+  // A later record collects the types anew from the ones kept so far.
+  auto msg = stream(StreamBuilder().u32(4106, 2).u32(11793, 10).u32(11793, 30).end().u32(11793, 20).end());
   EXPECT_EQ(mgr.onMsgGetHostsInstalledPackage(msg.get()), 1);
   const auto replies = client.replies();
   ASSERT_EQ(replies.size(), 2u);
-  EXPECT_EQ(itemsOf(replies[0]), hosts({}));
   EXPECT_EQ(itemsOf(replies[1]), hosts({}));
-  EXPECT_EQ(testkit::client::journal().calls("getClientListByAppType").size(), 5u);
 }
 
 TEST_F(PackageHosts, AMissingElementOrAFailedListIsAnsweredWithItsText) {
   const struct {
-    const char* name;
     StreamBuilder stream;
     bool failList;
     unsigned long text;
   } cases[] = {
-      {"no tarnfold", StreamBuilder().u32(11793, 10).end(), false, 0x39000089},
-      {"no type", StreamBuilder().u32(4106, 2).end(), false, 0x39000089},
-      {"list fails", StreamBuilder().u32(4106, 2).u32(11793, 10).u32(11793, 20).end(), true, 0x390000ec},
+      {StreamBuilder().u32(11793, 10).end(), false, 0x39000089},
+      {StreamBuilder().u32(4106, 2).end(), false, 0x39000089},
+      {StreamBuilder().u32(4106, 2).u32(11793, 10).u32(11793, 20).end(), true, 0x390000ec},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.text);
     if (c.failList) testkit::client::journal().injectFailure("getClientListByAppType", 17, "gone", 1);
     EXPECT_EQ(mgr.onMsgGetHostsInstalledPackage(stream(c.stream).get()), 0);
     const auto replies = client.replies();
@@ -302,18 +275,9 @@ TEST_F(PackageHosts, AMissingElementOrAFailedListIsAnsweredWithItsText) {
 
 // ---------------------------------------------------------------- subclient schedules
 
-class Schedules : public ReplicaTest {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(0, db.exec("INSERT INTO TM_AssocEntity (assocType, taskId, subclientId) VALUES "
-                         "(1, 5, 10), (1, 1, 11), (1, 1, 12), (1, 7, 12)"));
-  }
-  std::unique_ptr<MessageInfo> ask(int32_t subclient) {
-    return stream(StreamBuilder().u32(4106, 2).i32(4009, subclient).end());
-  }
-};
-
-TEST_F(Schedules, ASubclientIsCoveredByAnyTaskButTaskOne) {
+TEST_F(SnapshotRequests, ASubclientIsCoveredByAnyTaskButTaskOne) {
+  ASSERT_EQ(0, db.exec("INSERT INTO TM_AssocEntity (assocType, taskId, subclientId) VALUES "
+                       "(1, 5, 10), (1, 1, 11), (1, 1, 12), (1, 7, 12)"));
   const struct {
     int32_t subclient;
     int injected;  // 0: none
@@ -322,7 +286,8 @@ TEST_F(Schedules, ASubclientIsCoveredByAnyTaskButTaskOne) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.subclient);
     if (c.injected != 0) testkit::db::journal().injectFailure("getOneRow", c.injected, "warning");
-    EXPECT_EQ(mgr.onMsgQRSubclientHasSchedule(ask(c.subclient).get()), 1);
+    EXPECT_EQ(mgr.onMsgQRSubclientHasSchedule(stream(StreamBuilder().u32(4106, 2).i32(4009, c.subclient).end()).get()),
+              1);
     const auto replies = client.replies();
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0].messageId, 1024u);
@@ -331,7 +296,7 @@ TEST_F(Schedules, ASubclientIsCoveredByAnyTaskButTaskOne) {
   EXPECT_EQ(IsQRSubClientCoveredBySchedule(10, nullptr), 1);
 }
 
-TEST_F(Schedules, AReadErrorMissingSubclientOrUnknownElementEndsTheRequest) {
+TEST_F(SnapshotRequests, AScheduleReadErrorMissingSubclientOrUnknownElementEndsTheRequest) {
   testkit::db::journal().injectFailure("getOneRow", 204, "locked");
   bool covered = true;
   EXPECT_EQ(IsQRSubClientCoveredBySchedule(10, &covered), 0);
@@ -339,12 +304,10 @@ TEST_F(Schedules, AReadErrorMissingSubclientOrUnknownElementEndsTheRequest) {
   EXPECT_TRUE(log.contains("IsQRSubClientCoverdBySchedule", "error reading TM_AssocEntity table, error["));
 
   testkit::db::journal().injectFailure("getOneRow", 204, "locked");
-  EXPECT_EQ(mgr.onMsgQRSubclientHasSchedule(ask(10).get()), 0);
+  EXPECT_EQ(mgr.onMsgQRSubclientHasSchedule(stream(StreamBuilder().u32(4009, 10).end()).get()), 0);
   expectFailure(client.replies().at(0), 0x22, catalogueText(0x39000091));
-
   EXPECT_EQ(mgr.onMsgQRSubclientHasSchedule(stream(StreamBuilder().u32(4106, 2).end()).get()), 0);
   expectFailure(client.replies().at(0), 0x22, catalogueText(0x39000089));
-
   EXPECT_EQ(mgr.onMsgQRSubclientHasSchedule(stream(StreamBuilder().u32(4009, 10).u32(4001, 1).end()).get()), 0);
   EXPECT_TRUE(client.replies().empty());
 }
