@@ -126,6 +126,14 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(san, onMsgFindPathRepSet),
     TK_STREAM_HANDLER(san, onMsgManageFLRSnapshotMount),
     TK_STREAM_HANDLER(san, onMsgManageFLRSnapshotNetworkShare),
+    // User applications, snapshot import, source volumes, package hosts and
+    // subclient schedules.
+    TK_STREAM_HANDLER(san, onMsgGetQRUserApps),
+    TK_STREAM_HANDLER(san, onMsgManageQRUserApps),
+    TK_STREAM_HANDLER(san, onMsgGetSrcVolumesBySnapId),
+    TK_STREAM_HANDLER(san, onMsgImportSnapshotCommand),
+    TK_STREAM_HANDLER(san, onMsgGetHostsInstalledPackage),
+    TK_STREAM_HANDLER(san, onMsgQRSubclientHasSchedule),
     // Detection and what it found.
     TK_STREAM_HANDLER(mm, onMsgMMAutoDetect),
     TK_STREAM_HANDLER(mm, onMsgMMExaustiveDetect),

@@ -86,6 +86,23 @@ class EvSANVolMgr : public EvReturnData {
   long long onMsgUpdateReplica(MessageInfo* request);
   long long onMsgReleaseReplica(MessageInfo* request);
   long long onMsgGetReplicatedApps(MessageInfo* request);
+  // ---- user applications (sanvol/UserApplications.cpp)
+  // Reply 11766: every continuous-replication user application.
+  long long onMsgGetQRUserApps(MessageInfo* request);
+  long long lookupQRUserApps(MessageInfo* request);
+  // Adds (1), deletes (2) and changes (3) user applications.
+  long long onMsgManageQRUserApps(MessageInfo* request);
+  // ---- snapshot import and its neighbours (sanvol/SnapshotImport.cpp)
+  // Reply 11753: the source volumes of the snapshot whose id text stands in
+  // the first-parameter place.
+  long long onMsgGetSrcVolumesBySnapId(MessageInfo* request);
+  long long lookupSrcVolumesBySnapId(MessageInfo* request);
+  // Runs the snapshot tool on a client to import a snapshot, per record.
+  long long onMsgImportSnapshotCommand(MessageInfo* request);
+  // Reply 11794: the clients that have every given application package.
+  long long onMsgGetHostsInstalledPackage(MessageInfo* request);
+  // Whether a replication subclient is covered by a schedule (item 4300).
+  long long onMsgQRSubclientHasSchedule(MessageInfo* request);
   // ---- file-level recovery (sanvol/flr/)
   // Discovery of a client's applications that support file-level recovery:
   // reply 11801 around the worker, which runs the discovery tool on the
@@ -105,3 +122,8 @@ class EvSANVolMgr : public EvReturnData {
   long long onMsgManageFLRSnapshotMount(MessageInfo* request);
   long long onMsgManageFLRSnapshotNetworkShare(MessageInfo* request);
 };
+
+// Whether a task other than task 1 covers the subclient: 1 when that could
+// be told (`covered` set; a null pointer is allowed), 0 on a database error
+// (`covered` false).
+int IsQRSubClientCoveredBySchedule(int subclientId, bool* covered);

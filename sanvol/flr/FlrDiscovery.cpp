@@ -13,11 +13,11 @@
 #include "frame/EvEvent.h"
 #include "frame/MessageInfo.h"
 #include "platform/client/ZQClient.h"
-#include "platform/client/ZQPlatformInfo.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/network/CNSessionMessages.h"
 #include "platform/network/CZqNetwork.h"
 #include "sanvol/EvSANVolMgr.h"
+#include "sanvol/LocalClientName.h"
 #include "sanvol/SANVolFrame.h"
 #include "sanvol/SANVolReplyItems.h"
 
@@ -31,8 +31,6 @@ constexpr unsigned long kReplyDiscovery = 11801;
 constexpr unsigned long kFLRDiscoveryMessage = 0x37000002;
 constexpr int kSessionTimeout = 120;
 constexpr unsigned long kStatusFailure = 0;
-// The central server's client name fits 256 bytes; a machine name is cut at 255.
-constexpr std::size_t kClientNameSize = 256;
 
 constexpr const char* kDiscoveryTool = "FLRSnapTool.exe";
 constexpr const char* kDiscoveryArguments = "-o discover";
@@ -45,18 +43,6 @@ void buildCommand(CNSession::zqsExecuteRemoteCommandType& command) {
   command.setint64(C::kValue.ordinal, C::kValue.tag, 0, C::kClassHash, C::kValue.hash);
   command.setstring(C::kArguments.ordinal, C::kArguments.tag, kDiscoveryArguments, C::kClassHash, C::kArguments.hash);
   command.setstring(C::kProgram.ordinal, C::kProgram.tag, kDiscoveryTool, C::kClassHash, C::kProgram.hash);
-}
-
-// This server's own client name: the central server's client name on the
-// central server, else the physical machine.
-std::string ownClientName() {
-  ZQPlatformInfo info;
-  if ((info.getZQPlatformType() & 1) != 0) {
-    char name[kClientNameSize] = {};
-    info.getTarnkeeperClientName(name, sizeof name);
-    return std::string(name);
-  }
-  return info.getPhysicalMachine().substr(0, kClientNameSize - 1);
 }
 
 }  // namespace
@@ -78,7 +64,7 @@ long long EvSANVolMgr::DiscoverFLRSupportedApps(MessageInfo* request) {
   client.getNetworkHostnameMangled(host, nullptr);
   EvEvent event(kTagWorker);
   event.setLocaleId(request->sequenceNumber);
-  const std::string localName = ownClientName();
+  const std::string localName = tksanvol::localClientName();
 
   CZqNetwork network;
   int flag = 0;
