@@ -3,6 +3,8 @@
 // subclient-volume filter and the device-configuration error ids.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "frame/EvEvent.h"
 #include "sanvol/continuous/ContinuousControl.h"
 #include "tests/sanvol_continuous/ContinuousControlFixture.h"
@@ -78,16 +80,11 @@ TEST_F(AppliancesTest, AssignmentChangesTheApplianceAndKeepsEveryOtherField) {
   expectSuccess(replies().at(0), 3);
   SNRVolumeRecordV4_t stored;
   ASSERT_TRUE(testkit::replicadb::row(volume.volumeId, stored));
-  SNRVolumeRecordV4_t expected = volume;
-  expected.applianceId = 5;
   EXPECT_EQ(stored.applianceId, 5);
-  EXPECT_EQ(stored.deviceId, expected.deviceId);
-  EXPECT_EQ(stored.lun, expected.lun);
-  EXPECT_EQ(stored.blockCount, expected.blockCount);
-  EXPECT_EQ(stored.qmProtected, expected.qmProtected);
-  EXPECT_EQ(stored.qmState, expected.qmState);
-  EXPECT_EQ(stored.costCategoryId, expected.costCategoryId);
-  EXPECT_EQ(stored.fsType, expected.fsType);
+  EXPECT_EQ(std::tie(stored.deviceId, stored.lun, stored.blockCount, stored.qmProtected, stored.qmState,
+                     stored.costCategoryId, stored.fsType),
+            std::tie(volume.deviceId, volume.lun, volume.blockCount, volume.qmProtected, volume.qmState,
+                     volume.costCategoryId, volume.fsType));
   EXPECT_EQ(dbCalls("UpdateSNRVolume"), (std::vector<Args>{{"3", std::to_string(volume.volumeId), "1024"}}));
 }
 

@@ -2,6 +2,8 @@
 // of a client, through the handler as the host calls it.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "tests/sanvol_continuous/ContinuousControlFixture.h"
 
 namespace cctest {
@@ -122,48 +124,43 @@ TEST_F(CopyManagersTest, ConfigureStoresTheDeviceTextAndVVMFlagTheClientReturns)
   EXPECT_TRUE(device.deviceConfigured);
 }
 
-TEST_F(CopyManagersTest, AClientWhoseReleaseCannotBeReadIsNotContacted) {
-  testkit::client::journal().injectFailure("getReleaseId", tkclient::kErrorDatabase, "no row");
-  auto request = stream(deviceRecord(kConfigure).end());
-  EXPECT_EQ(handler.onMsgConfigureDeviceCommand(request.get()), 0);
-  const auto got = replies();
-  ASSERT_EQ(got.size(), 1u);
-  expectFailure(got[0], catalogueText(0x3900008a, "/dev/sdb"));
-  EXPECT_TRUE(agentCalls("configureQRDevice").empty());
-}
-
-TEST_F(CopyManagersTest, AClientFailureIsAnsweredWithItsReason) {
-  const std::pair<const char*, const char*> cases[] = {{"disk busy", "Reason: disk busy"}, {"", ""}};
-  for (const auto& [clientText, answer] : cases) {
-    SCOPED_TRACE(clientText);
-    testkit::clientvol::journal().injectFailure("configureQRDevice", 0, clientText);
-    auto request = stream(deviceRecord(kConfigure).end());
-    EXPECT_EQ(handler.onMsgConfigureDeviceCommand(request.get()), 0);
-    const auto got = replies();
-    ASSERT_EQ(got.size(), 1u);
-    expectFailure(got[0], answer);
-    EXPECT_FALSE(storedDevice().deviceConfigured);
-  }
-}
-
-TEST_F(CopyManagersTest, AFailedRecordIsAnsweredWithItsCatalogueTextAndTheClientChangeStays) {
+TEST_F(CopyManagersTest, EachFailureIsAnsweredOnceAndAClientChangeStaysWhenItsRecordFails) {
   struct Case {
+    const char* name;
     uint32_t operation;
-    const char* call;
-    unsigned long messageId;
+    std::function<void()> arrange;
+    std::string answer;
+    bool configuredAfter;  // on the client
   };
-  const Case cases[] = {{kConfigure, "ConfigureDevice", 0x3900008b}, {kUnconfigure, "UnconfigureDevice", 0x3900008d}};
+  const Case cases[] = {
+      {"release id", kConfigure,
+       [] { testkit::client::journal().injectFailure("getReleaseId", tkclient::kErrorDatabase, "no row"); },
+       catalogueText(0x3900008a, "/dev/sdb"), false},
+      {"client", kConfigure, [] { testkit::clientvol::journal().injectFailure("configureQRDevice", 0, "disk busy"); },
+       "Reason: disk busy", false},
+      {"client without a text", kConfigure,
+       [] { testkit::clientvol::journal().injectFailure("configureQRDevice", 0, ""); }, "", false},
+      {"configure record", kConfigure, [] { testkit::replicadb::failNext("ConfigureDevice", -1, "locked"); },
+       catalogueText(0x3900008b, "/dev/sdb"), true},
+      {"unconfigure record", kUnconfigure,
+       [] {
+         configureOnAgent(kHost, kClient);
+         testkit::replicadb::failNext("UnconfigureDevice", -1, "locked");
+       },
+       catalogueText(0x3900008d, "/dev/sdb"), false},
+  };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.call);
-    if (c.operation == kUnconfigure) configureOnAgent(kHost, kClient);
-    testkit::replicadb::failNext(c.call, -1, "table locked");
+    SCOPED_TRACE(c.name);
+    testkit::clientvol::reset();
+    testkit::clientvol::seedHost(kHost, static_cast<int>(kClient));
+    c.arrange();
     auto request = stream(deviceRecord(c.operation).end());
     EXPECT_EQ(handler.onMsgConfigureDeviceCommand(request.get()), 0);
     const auto got = replies();
     ASSERT_EQ(got.size(), 1u);
-    expectFailure(got[0], catalogueText(c.messageId, "/dev/sdb"));
-    EXPECT_EQ(testkit::clientvol::agent(kHost).configuredDevices.count("/dev/sdb"),
-              c.operation == kConfigure ? 1u : 0u);
+    expectFailure(got[0], c.answer);
+    EXPECT_EQ(testkit::clientvol::agent(kHost).configuredDevices.count("/dev/sdb"), c.configuredAfter ? 1u : 0u);
+    EXPECT_FALSE(storedDevice().deviceConfigured);
   }
 }
 
@@ -200,14 +197,6 @@ TEST_F(CopyManagersTest, AnUnknownElementAfterASuccessEndsTheRequestWithItsCatal
   expectSuccess(got[0], kConfigure);
   expectFailure(got[1], catalogueText(0x23000332, 9999, getMessageName(9999)));
   EXPECT_TRUE(storedDevice().deviceConfigured);
-}
-
-TEST_F(CopyManagersTest, AnotherOperationIsAnsweredWithTheInvalidOperationText) {
-  auto request = stream(deviceRecord(50).end());
-  EXPECT_EQ(handler.onMsgConfigureDeviceCommand(request.get()), 0);
-  const auto got = replies();
-  ASSERT_EQ(got.size(), 1u);
-  expectFailure(got[0], catalogueText(0x23000318, 50));
 }
 
 }  // namespace

@@ -63,17 +63,6 @@ TEST_F(QuillmereDevicesTest, AServerNameThatFillsTheBodyIsReadWithinIt) {
   EXPECT_EQ(calls[0], (Args{kHost, server, "2"}));
 }
 
-TEST_F(QuillmereDevicesTest, AFailedListingIsAnsweredWithTheReasonBeforeTheEmptyListing) {
-  testkit::clientvol::journal().injectFailure("GetQuillmereDevices", 0, "agent down");
-  auto request = listing(1, "qm1");
-  EXPECT_EQ(handler.onMsgGetQuillmereDevices(request.get()), 0);
-  const auto got = replies();
-  ASSERT_EQ(got.size(), 2u);
-  expectFailure(got[0], "Reason: agent down");
-  EXPECT_EQ(got[1].messageId, 11720u);
-  EXPECT_TRUE(got[1].items.empty());
-}
-
 TEST_F(QuillmereDevicesTest, ConfigureTakesTheLaterDeviceOfAKind) {
   EXPECT_EQ(configure(StreamBuilder()
                           .op(1)

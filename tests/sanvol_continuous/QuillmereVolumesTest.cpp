@@ -226,15 +226,5 @@ TEST_F(QuillmereVolumesTest, ALaterRecordInheritsWhatAnEarlierOneSent) {
   EXPECT_EQ(stored().qmState, 2);
 }
 
-TEST_F(QuillmereVolumesTest, ARecordWithoutItsVolumeOrWithAnotherOperationIsRefused) {
-  EXPECT_EQ(run(StreamBuilder().op(kProtect).u32(2009, kClient).end()), 0);
-  EXPECT_EQ(run(command(7).end()), 0);
-  const auto got = replies();
-  ASSERT_EQ(got.size(), 2u);
-  expectOperation(got[0], kProtect, 0, kMissing);
-  expectFailure(got[1], "Received invalid operation type");
-  EXPECT_TRUE(testkit::events::journal().calls("evPrintf").empty());
-}
-
 }  // namespace
 }  // namespace cctest
