@@ -88,20 +88,6 @@ TEST_F(AppliancesTest, AssignmentChangesTheApplianceAndKeepsEveryOtherField) {
   EXPECT_EQ(dbCalls("UpdateSNRVolume"), (std::vector<Args>{{"3", std::to_string(volume.volumeId), "1024"}}));
 }
 
-TEST_F(AppliancesTest, AnApplianceValueShorterThanItsIdAssignsId0) {
-  SNRVolumeRecordV4_t volume;
-  volume.volumeId = testkit::replicadb::seed(volume);
-  EXPECT_EQ(manage(StreamBuilder()
-                       .op(3)
-                       .u32(11618, static_cast<uint32_t>(volume.volumeId))
-                       .raw(11708, std::string("\x05\x00", 2))
-                       .end()),
-            1);
-  SNRVolumeRecordV4_t stored;
-  ASSERT_TRUE(testkit::replicadb::row(volume.volumeId, stored));
-  EXPECT_EQ(stored.applianceId, 0);
-}
-
 TEST_F(AppliancesTest, ChangeOfServerMovesTheClientsDevices) {
   agentSession().ConfigureQMDevice("qm-old", "q1", "m1");
   forgetAgentCalls();

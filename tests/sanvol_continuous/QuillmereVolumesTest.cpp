@@ -143,40 +143,46 @@ TEST_F(QuillmereVolumesTest, TerminateIsRefusedWithoutATarnfoldIdOrForAVolumeASu
   EXPECT_TRUE(agentCalls("TerminateQuillmereVolume").empty());
 }
 
-TEST_F(QuillmereVolumesTest, ActivateWithATimestampTakesTheVolumeAsItsOwnSourceAndWritesNoReplica) {
-  seedReplica(50);
-  EXPECT_EQ(run(command(kActivate).text(11726, "/mnt/a").u32(11727, 1700000000).end()), 1);
-  expectSuccess(replies().at(0), kActivate);
+TEST_F(QuillmereVolumesTest, ActivateTakesItsSourceFromTheTimestampOrFromItsOneReplica) {
   const std::string id = std::to_string(m_id);
-  EXPECT_EQ(agentCalls("ActivateQMVolume"),
-            (std::vector<Args>{{kHost, "qm1", "/mnt/a", "7", "", id, id, "1700000000"}}));
-  EXPECT_TRUE(dbCalls("QuerySNRVolume2").empty());
-  EXPECT_TRUE(dbCalls("UpdateReplicationVolume").empty());
-}
-
-TEST_F(QuillmereVolumesTest, ActivateWithoutATimestampTakesTheSourceOfItsOneReplica) {
-  const int32_t replicaId = seedReplica(50);
+  struct Case {
+    const char* name;
+    bool timestamp;
+    int replicas;
+    Args call;  // empty: refused before the client
+  };
+  const Case cases[] = {
+      {"timestamp", true, 1, {kHost, "qm1", "/mnt/a", "7", "", id, id, "1700000000"}},
+      {"no replica", false, 0, {}},
+      {"one replica", false, 1, {kHost, "qm1", "/mnt/a", "7", "hist-50", "50", id, "0"}},
+      {"two replicas", false, 2, {}},
+  };
   seedHistoryName(50, "hist-50");
-  EXPECT_EQ(run(command(kActivate).text(11726, "/mnt/a").end()), 1);
-  expectSuccess(replies().at(0), kActivate);
-  const std::string id = std::to_string(m_id);
-  EXPECT_EQ(agentCalls("ActivateQMVolume"), (std::vector<Args>{{kHost, "qm1", "/mnt/a", "7", "hist-50", "50", id, "0"}}));
-  ReplicationVolumeV5Record_t replica;
-  ASSERT_TRUE(testkit::replicadb::row(replicaId, replica));
-  EXPECT_TRUE(replica.snapshotActive);
-  EXPECT_TRUE(replica.activateSnapshot);
-  EXPECT_EQ(replica.primaryVolumeId, 50);
-  EXPECT_EQ(replica.role, 3);
-}
-
-TEST_F(QuillmereVolumesTest, ActivateWithoutATimestampNeedsExactlyOneReplica) {
-  for (int replicas : {0, 2}) {
-    SCOPED_TRACE(replicas);
-    for (int i = 0; i < replicas; ++i) seedReplica(50 + i);
-    EXPECT_EQ(run(command(kActivate).text(11726, "/mnt/a").end()), 0);
-    expectFailure(replies().at(0), "Cannot determine snapshot's source volume");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testkit::replicadb::exec("DELETE FROM \"ReplicationVolume\"");
+    testkit::clientvol::reset();
+    testkit::clientvol::seedHost(kHost, static_cast<int>(kClient));
+    testkit::replicadb::reset();
+    int32_t replicaId = -1;
+    for (int i = 0; i < c.replicas; ++i) replicaId = seedReplica(50);
+    StreamBuilder b = command(kActivate).text(11726, "/mnt/a");
+    if (c.timestamp) b.u32(11727, 1700000000);
+    EXPECT_EQ(run(b.end()), c.call.empty() ? 0 : 1);
+    if (c.call.empty()) {
+      expectFailure(replies().at(0), "Cannot determine snapshot's source volume");
+      EXPECT_TRUE(agentCalls("ActivateQMVolume").empty());
+      continue;
+    }
+    expectSuccess(replies().at(0), kActivate);
+    EXPECT_EQ(agentCalls("ActivateQMVolume"), std::vector<Args>{c.call});
+    // With a timestamp no replica is read or written.
+    EXPECT_EQ(dbCalls("UpdateReplicationVolume").size(), c.timestamp ? 0u : 1u);
+    ReplicationVolumeV5Record_t replica;
+    ASSERT_TRUE(testkit::replicadb::row(replicaId, replica));
+    EXPECT_EQ(replica.snapshotActive && replica.activateSnapshot, !c.timestamp);
+    EXPECT_EQ(replica.role, 3);
   }
-  EXPECT_TRUE(agentCalls("ActivateQMVolume").empty());
 }
 
 TEST_F(QuillmereVolumesTest, DeactivateCallsTheClientAndMarksItsReplicaWhenThereIsOne) {
