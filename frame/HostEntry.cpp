@@ -134,6 +134,16 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(san, onMsgImportSnapshotCommand),
     TK_STREAM_HANDLER(san, onMsgGetHostsInstalledPackage),
     TK_STREAM_HANDLER(san, onMsgQRSubclientHasSchedule),
+    // Copy managers, device configuration, appliances, continuous-
+    // replication volumes and devices, cost categories.
+    TK_STREAM_HANDLER(san, onMsgGetCopyMgrControllers),
+    TK_STREAM_HANDLER(san, onMsgConfigureDeviceCommand),
+    TK_STREAM_HANDLER(san, onMsgGetQRAppliances),
+    TK_STREAM_HANDLER(san, onMsgManageQRAppliance),
+    TK_STREAM_HANDLER(san, onMsgManageQuillmereVolume),
+    TK_STREAM_HANDLER(san, onMsgGetQuillmereDevices),
+    TK_STREAM_HANDLER(san, onMsgConfigureQuillmereDevice),
+    TK_STREAM_HANDLER(san, onMsgGetQRCostCategories),
     // Detection and what it found.
     TK_STREAM_HANDLER(mm, onMsgMMAutoDetect),
     TK_STREAM_HANDLER(mm, onMsgMMExaustiveDetect),

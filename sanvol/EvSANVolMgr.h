@@ -121,6 +121,27 @@ class EvSANVolMgr : public EvReturnData {
   // Mounts and unmounts of snapshots on clients, and their network shares.
   long long onMsgManageFLRSnapshotMount(MessageInfo* request);
   long long onMsgManageFLRSnapshotNetworkShare(MessageInfo* request);
+
+  // ---- copy managers, device configuration and continuous replication (sanvol/continuous/)
+  // Reply 11693: the copy-manager controllers the replica database knows.
+  long long onMsgGetCopyMgrControllers(MessageInfo* request);
+  long long lookupCopyMgrControllers(MessageInfo* request);
+  // Configures (48) or unconfigures (49) one replication device of a client.
+  long long onMsgConfigureDeviceCommand(MessageInfo* request);
+  // Reply 11707: the continuous-replication appliances; adding, deleting,
+  // assigning one to a volume and moving a client to another server.
+  long long onMsgGetQRAppliances(MessageInfo* request);
+  long long lookupQRAppliances(MessageInfo* request);
+  long long onMsgManageQRAppliance(MessageInfo* request);
+  // Protect, terminate, suspend, resume, activate, deactivate and roll back
+  // a continuous-replication volume on its client.
+  long long onMsgManageQuillmereVolume(MessageInfo* request);
+  // Reply 11720: a client's continuous-replication devices; configuring a
+  // device pair; reply 11729: the cost categories (always empty).
+  long long onMsgGetQuillmereDevices(MessageInfo* request);
+  long long lookupQMDevices(MessageInfo* request);
+  long long onMsgConfigureQuillmereDevice(MessageInfo* request);
+  long long onMsgGetQRCostCategories(MessageInfo* request);
 };
 
 // Whether a task other than task 1 covers the subclient: 1 when that could

@@ -41,6 +41,7 @@ struct SNRVolumeRecord_t {
 struct SNRVolumeRecordV3_t {
   static constexpr int32_t kMaskQMState = 0x100;
   static constexpr int32_t kMaskQMProtected = 0x200;
+  static constexpr int32_t kMaskApplianceId = 0x400;
   static constexpr int32_t kMaskCostCategoryId = 0x800;
 
   int32_t volumeId = -1;             // 11618
@@ -70,6 +71,10 @@ struct SNRVolumeRecordV3_t {
   void SetQuillmereProtected(bool isProtected) {
     qmProtected = isProtected;
     changeMask |= kMaskQMProtected;
+  }
+  void SetApplianceId(int id) {
+    applianceId = id;
+    changeMask |= kMaskApplianceId;
   }
   // The id is sign-extended to 64 bits.
   void SetCostCategoryId(int id) {
