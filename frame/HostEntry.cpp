@@ -103,6 +103,10 @@ const TkHandlerEntry kHandlerTable[] = {
     // SAN volume hosts and volumes.
     TK_STREAM_HANDLER(san, onMsgGetSANVolumeHosts),
     TK_STREAM_HANDLER(san, onMsgGetSANVolumes),
+    // SAN volume discovery, changes and mounts.
+    TK_STREAM_HANDLER(san, onMsgSetSANVolumeHost),
+    TK_STREAM_HANDLER(san, onMsgSetSANVolume),
+    TK_STREAM_HANDLER(san, onMsgVolumeMountPointCommand),
     // Library changes and drag and drop.
     TK_STREAM_HANDLER(mm, onMsgSetMMLibrary),
     TK_STREAM_HANDLER(mm, onMsgMMDragNDrop),
