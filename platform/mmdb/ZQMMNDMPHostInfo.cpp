@@ -44,9 +44,10 @@ void fill(const tkdb::DbRow& row, MMNDMPHostInfoMsg& entry) {
 
 // Journals the call and takes its scripted failure; false when it fails.
 bool begin(const char* call, std::vector<std::string> arguments) {
+  if (!tkmmdb::journalOn()) return true;
   tkmmdb::journal().record(call, std::move(arguments));
-  tkjournal::Failure failure;
-  if (!tkmmdb::journal().takeFailure(call, failure)) return true;
+  tkmmdb::Failure failure;
+  if (!tkmmdb::takeFailure(call, failure)) return true;
   EvDebug::Error(call, "%s", failure.text.c_str());
   return false;
 }
