@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "platform/mmdb/MMNDMPHostInfoDB.h"
 #include "tests/sanvol_volumes/VolumesFixture.h"
