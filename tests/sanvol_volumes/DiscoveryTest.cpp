@@ -113,9 +113,11 @@ TEST_F(Discovery, NasVolumesWithoutASizeAreSizedByTheirFilerOnceAFilerLogin) {
   testkit::client::addClient({42, "filer1", "filer1.example.com", 16, ""});
   addNdmpHost(42, 2, "root", "enc:pw");
   addFiler("filer1.example.com", {{"vol0", "/vol/a", "", 1048576}, {"vol1", "/vol/b", "", 8192}});
-  for (const auto& v : {volume("\\\\filer1\\a", "client42:/vol/a", 5, 0), volume("\\\\filer1\\b", "client42:/VOL/B", 2, 0),
-                        volume("\\\\filer1\\c", "client42:/vol/c", 3, 0), volume("\\\\filer1\\d", "client42:/vol/d", 5, 0)})
-    testkit::clientvol::seedVolume("sanhost", v);
+  const struct {
+    const char* id;
+    int type;
+  } nasVolumes[] = {{"client42:/vol/a", 5}, {"client42:/VOL/B", 2}, {"client42:/vol/c", 3}, {"client42:/vol/d", 5}};
+  for (const auto& v : nasVolumes) testkit::clientvol::seedVolume("sanhost", volume("N:", v.id, v.type, 0));
   EXPECT_EQ(handler.onMsgSetSANVolumeHost(discover(58).get()), 1);
   const auto reply = onlyReply();
   std::vector<std::string> sizes;

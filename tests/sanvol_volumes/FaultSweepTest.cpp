@@ -161,7 +161,9 @@ TEST_F(VolumesFaultSweep, EveryFailureStillAnswersAVolumeChange) {
         b.raw(11633, hdr12(static_cast<uint32_t>(deviceId), 7, 0, "E:")).raw(11653, hdr12(0, 7, 0, "E:\\new"));
         b.op(15);
       },
-      [&](tktest::StreamBuilder& b) { b.raw(11633, hdr12(static_cast<uint32_t>(deviceId), 7, 0, "E:")).i32(11618, volumeId).op(2); },
+      [&](tktest::StreamBuilder& b) {
+        b.raw(11633, hdr12(static_cast<uint32_t>(deviceId), 7, 0, "E:")).i32(11618, volumeId).op(2);
+      },
       [&](tktest::StreamBuilder& b) {
         b.raw(11633, hdr12(static_cast<uint32_t>(deviceId), 7, 0, "E:")).i32(11618, volumeId).u32(11684, 1);
         b.text(11724, "history").text(11773, "/export").text(11615, "client42:/vol/a").op(3);

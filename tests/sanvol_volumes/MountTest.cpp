@@ -108,7 +108,8 @@ TEST_F(Mounts, EachMountAndUnmountFailureIsAnsweredWithItsText) {
       {"unmount without the client", 2, [] {}, unmountOf("M:\\x", false), true, tktest::catalogueText(0x39000089),
        "All information required to process this request was not received"},
       {"client refuses the unmount", 2, [] {}, unmountOf("M:\\x", true), false,
-       tktest::catalogueText(0x39000086, "M:\\x"), "Failed to remove mount point M:\\x on client sanclient.example.com."},
+       tktest::catalogueText(0x39000086, "M:\\x"),
+       "Failed to remove mount point M:\\x on client sanclient.example.com."},
       {"unmount not recorded", 2,
        [this] {
          ASSERT_EQ(handler.onMsgVolumeMountPointCommand(command(1, {}, "M:\\y").get()), 1);
