@@ -23,6 +23,7 @@
 #include "console/DriveCommands.h"
 #include "console/LibraryCommands.h"
 #include "console/LockCommands.h"
+#include "console/SANVolumeCommands.h"
 #include "console/StorageLibraryCommands.h"
 #include "console/TagNames.h"
 #include "tests/support/wire/WireCodec.h"
@@ -50,6 +51,9 @@ const char kUsage[] =
     "                 (the drive side of libraries and the catalogues; see console/DriveCommands.h)\n"
     "       tkconsole [options] control OP [HANDLE]\n"
     "                 (one record of the control request; after the lock, in one --script)\n"
+    "       tkconsole [options] san-hosts | san-volumes HOST-ID |\n"
+    "                 san-discover HOST-ID HOST-NAME [mount-paths]\n"
+    "                 (SAN volume hosts, their recorded volumes, and what volumes a host has)\n"
     "       tkconsole --help | --version\n"
     "VALUE: N (u32; also 0xN or -N), u64:N, \"text\" or s:text, hex:BYTES; other words are texts.\n"
     "       idtext:ID:TEXT (u32 and text), hdr12:ID,CLIENT,FLAGS:TEXT (three u32 and text).\n"
@@ -328,7 +332,8 @@ int main(int argc, char** argv) {
           !tkconsole::expandDevicePathCommand(lineWords, false, error) ||
           !tkconsole::expandDriveCommand(lineWords, false, error, payload) ||
           !tkconsole::expandControlCommand(lineWords, false, error) ||
-          !tkconsole::expandDetectionCommand(lineWords, false, error)) {
+          !tkconsole::expandDetectionCommand(lineWords, false, error) ||
+          !tkconsole::expandSANVolumeCommand(lineWords, false, error)) {
         std::fprintf(stderr, "tkconsole: %s:%d: %s\n", scriptName.c_str(), number, error.c_str());
         return kExitUsage;
       }
@@ -357,7 +362,8 @@ int main(int argc, char** argv) {
         !tkconsole::expandDevicePathCommand(words, true, error) ||
         !tkconsole::expandDriveCommand(words, true, error, payload) ||
         !tkconsole::expandControlCommand(words, true, error) ||
-        !tkconsole::expandDetectionCommand(words, true, error)) {
+        !tkconsole::expandDetectionCommand(words, true, error) ||
+        !tkconsole::expandSANVolumeCommand(words, true, error)) {
       std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
       return kExitUsage;
     }

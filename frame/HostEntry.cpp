@@ -9,6 +9,7 @@
 
 #include "frame/EvMMConfigMgr.h"
 #include "frame/MessageInfo.h"
+#include "platform/clientvol/DemoHost.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/nasclient/NasClientServices.h"
 #include "sanvol/EvSANVolMgr.h"
@@ -104,6 +105,10 @@ const TkHandlerEntry kHandlerTable[] = {
     // SAN volume hosts and volumes.
     TK_STREAM_HANDLER(san, onMsgGetSANVolumeHosts),
     TK_STREAM_HANDLER(san, onMsgGetSANVolumes),
+    // SAN volume discovery, changes and mounts.
+    TK_STREAM_HANDLER(san, onMsgSetSANVolumeHost),
+    TK_STREAM_HANDLER(san, onMsgSetSANVolume),
+    TK_STREAM_HANDLER(san, onMsgVolumeMountPointCommand),
     // Library changes and drag and drop.
     TK_STREAM_HANDLER(mm, onMsgSetMMLibrary),
     TK_STREAM_HANDLER(mm, onMsgMMDragNDrop),
@@ -189,6 +194,11 @@ __attribute__((visibility("default"))) int TkHostSeedDemo(char* reason, size_t r
   int made = -1;
   try {
     made = tkmac::seedDemoInstallation(report);
+    // The demonstration SAN volume host: its volumes live on an in-memory
+    // client agent, so it is seeded at every start, said only with a new
+    // installation.
+    std::string hostReport;
+    if (made >= 0 && tkclientvol::seedDemoHost(hostReport) == 0 && made > 0) report += "; " + hostReport;
   } catch (...) {
     report = "the demonstration installation could not be made";
     made = -1;

@@ -25,6 +25,10 @@
 
 struct MessageInfo;
 
+namespace tksanvol {
+struct NasCapacityCache;
+}
+
 class EvSANVolMgr : public EvReturnData {
  public:
   EvSANVolMgr();
@@ -61,6 +65,24 @@ class EvSANVolMgr : public EvReturnData {
   // volume, mount points, replica, scratch volume and permanent replica.
   long long onMsgGetSANVolumes(MessageInfo* request);
   long long lookupSANVolumes(MessageInfo* request);
+  // ---- volume discovery (sanvol/EvSANVolMgrVolumeHost.cpp)
+  // Operation 47: the mount paths of a SAN volume host's volumes with their
+  // size; 58: the host's volumes in full, as the console records them
+  // (a SnapVault appliance has none). Both answer with reply 11604.
+  long long onMsgSetSANVolumeHost(MessageInfo* request);
+  // The capacity (4,096-byte blocks) of the NAS volume with the unique id
+  // "client<id>:<path>" as its filer reports it, through the reply's cache
+  // of filer mount points; false (logged) when it cannot be found.
+  static bool GetNetVolumeCapacityFromNDMP(const std::string& uniqueId, long long& capacity,
+                                           tksanvol::NasCapacityCache& cache);
+  // ---- volume changes and mounts (sanvol/EvSANVolMgrVolumeChanges.cpp,
+  // sanvol/EvSANVolMgrMountPoints.cpp)
+  // Add (48), replace the mount points of (15), delete (2) and update (3) a
+  // SAN volume in the replica database.
+  long long onMsgSetSANVolume(MessageInfo* request);
+  // Mount (1) or unmount (2) a volume at a path on a client, recording or
+  // removing the mount point.
+  long long onMsgVolumeMountPointCommand(MessageInfo* request);
   // ---- replica listings (sanvol/ReplicaListings.cpp)
   // One volume by its id (the first parameter): reply 11604 with one
   // record; 1 whatever the worker did.

@@ -105,7 +105,14 @@ int ZQClient::getNetworkHostnameMangled(std::string& host, void*) {
 int ZQClient::getReleaseId(unsigned long long& releaseId, void*) {
   Row row;
   const int result = read("getReleaseId", row);
-  if (result == 0) releaseId = row.releaseId;
+  if (result == 0 && row.releaseId != 0) releaseId = row.releaseId;
+  return result;
+}
+
+int ZQClient::getShortName(std::string& name, void*) {
+  Row row;
+  const int result = read("getShortName", row);
+  if (result == 0) name = row.name;
   return result;
 }
 

@@ -43,7 +43,11 @@ class ZQClient {
   int getNetworkHostname(std::string& host, void* tran);
   // The network host name as remote sessions address it.
   int getNetworkHostnameMangled(std::string& host, void* tran);
+  // The release of the client's software; a client without a recorded
+  // release (none, or 0) leaves `releaseId` as the caller preset it.
   int getReleaseId(unsigned long long& releaseId, void* tran);
+  // The client's short name: its name as the client services address it.
+  int getShortName(std::string& name, void* tran);
 
   // The text of an error code of these calls.
   static std::string getErrorString(int code);

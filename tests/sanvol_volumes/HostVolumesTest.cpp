@@ -1,6 +1,7 @@
-// The SAN volume listings end to end: the real tkhost with the handler
-// library, its database given a volume host and a volume as another server
-// process would write them, reached over its socket.
+// The SAN volume listings and discovery end to end: the real tkhost with
+// the handler library, its database given a volume host and a volume as
+// another server process would write them (or the demonstration host),
+// reached over its socket.
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
@@ -54,6 +55,30 @@ TEST_F(HostVolumes, TheHostsAndAHostsVolumesAreListedOverTheSocket) {
   EXPECT_TRUE(replies[0].items.empty());
   ::close(a);
   EXPECT_EQ(m_host.stop(), 0);
+}
+
+TEST(HostDiscovery, TheDemonstrationHostsVolumesAreDiscoveredAndRecorded) {
+  tktest::TempDir dir;
+  hosttest::Host host{dir, dir.file("demo.sock"), {"--seed-demo"},
+                      {{"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
+  ASSERT_TRUE(host.up()) << host.log();
+  const int a = host.connect();
+  ASSERT_GE(a, 0);
+  tkwire::StreamRequest discover;
+  discover.handler = "onMsgSetSANVolumeHost";
+  discover.sequence = 5;
+  tkwire::appendElement(discover.stream, 11602, tktest::le32(101) + "sanhost1");
+  tkwire::appendU32(discover.stream, 4001, 47);
+  tkwire::appendU32(discover.stream, 2052, 0);
+  discover.firstField = tkwire::firstFieldOf(2, 3);
+  auto replies = hosttest::sendAndRead(a, tkwire::encodeStreamRequest(discover), 40);
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0].messageId, 11604u);
+  EXPECT_EQ(tktest::tagsOf(replies[0]),
+            (std::vector<uint32_t>{11614, 11619, 11796, 2052, 11614, 11619, 11796, 2052}));
+  EXPECT_EQ(replies[0].items[6].bytes, "/data");
+  ::close(a);
+  EXPECT_EQ(host.stop(), 0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// Shared pieces of the SAN volume listing tests: a fresh central database
-// with the replica database, client and rights stand-ins reset, a client
-// connection, and helpers that seed hosts, volumes and their device names.
+// Shared pieces of the SAN volume tests: a fresh central database with the
+// replica database, client, client volume service, NDMP filer and rights
+// stand-ins reset, a client connection, request records as the host makes
+// them, and helpers that seed hosts, volumes and their device names.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,10 +9,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/testkit/client.h"
+#include "platform/testkit/clientvol.h"
 #include "platform/testkit/debuglog.h"
+#include "platform/testkit/mmdb.h"
+#include "platform/testkit/ndmp.h"
 #include "platform/testkit/replicadb.h"
 #include "platform/testkit/reply.h"
 #include "platform/testkit/security.h"
@@ -28,6 +33,14 @@ using tktest::le64;
 using tktest::tagsOf;
 using tktest::wordAndText;
 using Tags = std::vector<uint32_t>;
+using Item = std::pair<uint32_t, std::string>;
+using Items = std::vector<Item>;
+
+inline Items itemsOf(const tkwire::Reply& reply) {
+  Items out;
+  for (const auto& item : reply.items) out.emplace_back(item.tag, item.bytes);
+  return out;
+}
 
 inline constexpr uint32_t kUser = 5;
 inline constexpr uint32_t kTarnfold = 2;
@@ -37,19 +50,43 @@ inline std::string hdr12(uint32_t id, uint32_t clientId, uint32_t flags, const s
   return le32(id) + le32(clientId) + le32(flags) + text;
 }
 
+inline void resetStandIns() {
+  testkit::replicadb::reset();
+  testkit::client::reset();
+  testkit::clientvol::reset();
+  testkit::ndmp::reset();
+  testkit::mmdb::reset();
+  testkit::security::reset();
+  testkit::reply::reset();
+}
+
+// The one-call failure answer: 1024 with the single item 2051 [0][text].
+inline void expectFailure(const tkwire::Reply& reply, const std::string& text) {
+  EXPECT_EQ(reply.messageId, 1024u);
+  EXPECT_EQ(itemsOf(reply), (Items{{2051, wordAndText(0, text)}}));
+}
+// The operation reply: 1024 with 4001 and 2051.
+inline void expectOperationAnswer(const tkwire::Reply& reply, uint32_t operation, uint32_t status,
+                                  const std::string& text) {
+  EXPECT_EQ(reply.messageId, 1024u);
+  EXPECT_EQ(itemsOf(reply), (Items{{4001, le32(operation)}, {2051, wordAndText(status, text)}}));
+}
+
 class VolumesTest : public ::testing::Test {
  protected:
-  VolumesTest() {
-    testkit::replicadb::reset();
-    testkit::client::reset();
-    testkit::security::reset();
-    testkit::reply::reset();
-  }
+  VolumesTest() { resetStandIns(); }
   ~VolumesTest() override {
-    testkit::replicadb::reset();
-    testkit::client::reset();
-    testkit::security::reset();
-    testkit::reply::reset();
+    resetStandIns();
+    testkit::mmdb::stop();
+  }
+
+  // An element-stream request.
+  std::unique_ptr<MessageInfo> stream(tktest::StreamBuilder builder, int64_t sequence = 0x0003000000000045LL) {
+    return builder.socket(static_cast<int>(client.socket().GetSocketDescriptor()))
+        .sequence(sequence)
+        .user(kUser)
+        .firstWord(kTarnfold)
+        .build();
   }
 
   // A simple Get request: the Tarnfold id and the first parameter.
