@@ -1,14 +1,12 @@
-// The device-list configuration through its XML entry point and its host
-// entry: the request text in, the reply text and result out, the client's
-// state and the replica database's rows after it; and the request under
-// the fault sweep.
+// The device-list configuration through its XML entry point: the request
+// text in, the reply text and result out, the client's state and the
+// replica database's rows after it; and the request under the fault sweep.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "frame/HostEntry.h"
 #include "platform/clientvol/ZQSVCClientSession.h"
 #include "platform/replicadb/ReplicaDBClient.h"
 #include "platform/testkit/client.h"
@@ -286,28 +284,6 @@ TEST_F(DeviceListTest, AResponseThatCannotBeWrittenLeavesNoTextAndReturnsMinusOn
   const XmlOutcome out = configure(request(84, {"E:"}));
   EXPECT_EQ(out.result, -1);
   EXPECT_EQ(out.text, "");
-}
-
-// ---------------------------------------------------------------- the host entry
-
-TEST_F(DeviceListTest, TheHostEntryPassesTheCodeOnAndNeverEchoesTheRequest) {
-  size_t count = 0;
-  const TkHandlerEntry* table = TkHostHandlerTable(&count);
-  const TkHandlerEntry* found = nullptr;
-  for (size_t i = 0; i < count; ++i)
-    if (std::string(table[i].name) == "onMsgConfigureDeviceListCommand") found = &table[i];
-  ASSERT_NE(found, nullptr);
-  EXPECT_EQ(found->messageId, 0x0D00067EUL);
-  TkHandlers* handlers = TkHostCreateHandlers();
-  ASSERT_NE(handlers, nullptr);
-  auto record = connection.request(kSequence);
-  std::string text = request(84, {"E:"}, 99);
-  EXPECT_EQ(found->xml(handlers, record.get(), found->messageId, text), 0x39000006);
-  EXPECT_EQ(text, "");
-  text = request(84, {});
-  EXPECT_EQ(found->xml(handlers, record.get(), found->messageId, text), -1);
-  EXPECT_EQ(text, generic(-1, kUnreachable));
-  TkHostDestroyHandlers(handlers);
 }
 
 // ---------------------------------------------------------------- fault sweep

@@ -399,14 +399,6 @@ TEST_F(FanInTest, UnmountAndUnpublishWithoutAMountPointAnswerThePlainTextNamingT
   EXPECT_TRUE(replies().empty());
 }
 
-TEST_F(FanInTest, AFailedUnmountIsAnsweredOnTheSocketBesideTheGenericReply) {
-  const int32_t rp = seedRecoveryPoint(1, "snap", "src");
-  seedMountPoint(snapId, "M:");
-  EXPECT_EQ(manage(rp, 1).text, generic(-1));
-  expectFailure(replies().at(0), catalogueText(0x39000086, "M:"));
-  EXPECT_EQ(mountRecords().size(), 1u);
-}
-
 TEST_F(FanInTest, AnUnpublishingChoosesItsPathByTheFirstRuleThatApplies) {
   struct Case {
     const char* name;
