@@ -6,17 +6,16 @@
 // text holds the request on entry and the reply on return.
 //
 // Every reply is written into the text: the handler's own reply, or the
-// generic reply (code -1 and a text) when the request failed. The generic
-// reply's code is set to 0 only after it was written, so a failure reply
-// carries -1 while the handler returns 0: the result tells the host whether
-// a reply was written, the reply tells the console how the request went.
-// Some failures of the operations are in addition answered on the
+// generic reply (code -1 and a text) when the request failed, 0 when an
+// operation succeeded. A failure reply carries -1 while the handler returns
+// 0: the result tells the host whether a reply was written, the reply tells
+// the console how the request went. Some failures of the operations are in addition answered on the
 // request's socket with the one-call failure answer (status 0); the generic
 // reply then carries -1 and no text.
 //
 // The operations work on the recovery point's destination client (named by
-// its first fan-in detail) and keep the replica database in step: mount
-// 0 records the mount point before it mounts and removes the record when
+// its first fan-in detail) and keep the replica database in step:
+// operation 0 records the mount point before it mounts and removes the record when
 // the mount does not happen; 3 mounts first and undoes the mount and its
 // record when a later step fails; 1 and 4 remove on the client first and
 // the records after it. Nothing here runs in a transaction of its own: each
@@ -91,9 +90,6 @@ class XmlCall {
     m_generic.setint64(GenericResp::kCode.ordinal, GenericResp::kCode.tag, code, GenericResp::kClassHash,
                        GenericResp::kCode.hash);
   }
-  long long code() const {
-    return m_generic.getint64(GenericResp::kCode.tag, GenericResp::kClassHash, GenericResp::kCode.hash);
-  }
   // The generic reply with a text of its own; the reply to write.
   const CNMessageBase& failWithText(const std::string& text) {
     m_generic.setstring(GenericResp::kText.ordinal, GenericResp::kText.tag, text, GenericResp::kClassHash,
@@ -145,7 +141,6 @@ long long runXml(const char* tag, MessageInfo* record, std::string& text, Handle
     text.clear();
     return kNotWritten;
   }
-  call.setCode(GenericResp::kCodeSuccess);
   return 0;
 }
 
