@@ -41,12 +41,13 @@ using ZQGui::GenericResp;
 constexpr const char* kTag = "EvSANVolMgr::onMsgConfigureDeviceListCommand";
 constexpr const char* kUpdateTag = "EvSANVolMgr::updateTKDatabaseForListOfVolumes";
 
-// Results of the request besides 0 and the reply's own codes.
-constexpr long long kResultInitialize = 0xb0001;
-constexpr long long kResultUnreadable = 0xb0002;
-constexpr long long kResultClientLookup = 0x39000006;
-constexpr long long kResultNotWritten = -1;
-// The generic reply's code when the client could not be reached.
+// Results of the request besides 0 and the response's own codes.
+constexpr long long kResultInitialize = 0xb0001;  // the message library could not be initialised
+constexpr long long kResultUnreadable = 0xb0002;  // the request, or the generic reply, could not be read or written
+constexpr long long kResultNotWritten = -1;       // the response could not be written
+// Codes of the generic reply (and results): the client or its release id
+// could not be read; the client could not be reached.
+constexpr long long kCodeLookupFailed = 0x39000006;
 constexpr long long kCodeClientUnreachable = -1;
 
 constexpr const char* kUnreachableText =
@@ -293,7 +294,7 @@ long long EvSANVolMgr::onMsgConfigureDeviceListCommand(MessageInfo* request, std
   const int lookedUp = client.lookup(nullptr);
   if (lookedUp != 0) {
     EvDebug::Error(kTag, "Client lookup failed for client [%d] Error [%d].", clientId, lookedUp);
-    return kResultClientLookup;
+    return kCodeLookupFailed;
   }
   std::string host;
   client.getNetworkHostname(host, nullptr);
@@ -314,7 +315,7 @@ long long EvSANVolMgr::onMsgConfigureDeviceListCommand(MessageInfo* request, std
   unsigned long long releaseId = 0;
   if (client.getReleaseId(releaseId, nullptr) != 0) {
     EvDebug::Error(kTag, "Unable to get the release id for client [%d]", clientId);
-    return answerGeneric(kResultClientLookup, session.getLastErrorString(), text);
+    return answerGeneric(kCodeLookupFailed, session.getLastErrorString(), text);
   }
   std::string displayName;
   client.getDisplayName(displayName, nullptr);
