@@ -455,5 +455,25 @@ TEST_F(FanInTest, AnUnpublishingRemovesTheShareThenTheMountThenTheSharePath) {
   EXPECT_TRUE(testkit::clientvol::agent(kClientHost).mounts.empty());
 }
 
+TEST_F(FanInTest, AnUnpublishingKeepsTheShareRecordOfAnotherMountPoint) {
+  const int32_t rp = seedRecoveryPoint(4, "snap", "filer / v", "\\\\filer\\pub");
+  seedMountPoint(snapId, "/mnt/b");
+  seedShare(seedMountPoint(snapId, "/other"), "\\\\filer\\other");
+  testkit::clientvol::scriptOntapMountPath(kClientHost, "/mnt/b");
+  std::string chosen;
+  ZQSVCClientSession(kClientHost, kClient).addVolumeMountPointOntap("snap", "pub", "", "", "", "", &chosen, 0, 0);
+  EXPECT_EQ(manage(rp, 4).text, generic(0));
+  EXPECT_EQ(testkit::replicadb::rows<FLRSnapNetworkShareRecord_t>().size(), 1u);
+  ASSERT_EQ(mountRecords().size(), 1u);
+  EXPECT_EQ(mountRecords()[0].mountPath, "/other");
+}
+
+TEST_F(FanInTest, EveryTextTheRequestsAnswerWithIsInTheCatalogue) {
+  for (unsigned long id : {0x23000451UL, 0x23000452UL, 0x39000083UL, 0x39000085UL, 0x39000086UL, 0x39000087UL,
+                           0x39000088UL, 0x3900008bUL, 0x390000e4UL, 0x390000e5UL, 0x390000f6UL, 0x390000f7UL,
+                           0x390000f8UL, 0x390000f9UL, 0x39000006UL})
+    EXPECT_EQ(catalogueText(id).rfind("message 0x", 0), std::string::npos) << std::hex << id;
+}
+
 }  // namespace
 }  // namespace flrtest
