@@ -79,7 +79,9 @@ bool reportsFailure(const tkwire::Reply& reply, bool xmlAnswer) {
   if (reply.isEnd()) return reply.endResult() < 0;
   if (xmlAnswer) {
     std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(reply);
-    return !answer || answer->result < 0 || xmlFailureCode(answer->text) < 0;
+    // An XML handler answers 0 when it served the request; a handler that
+    // passes its reply's own code on answers that code when it did not.
+    return !answer || answer->result != 0 || xmlFailureCode(answer->text) < 0;
   }
   for (const tkwire::Item& item : reply.items)
     if (item.tag == kStatusItem && (item.bytes.size() < 4 || item.statusCode() != 1)) return true;

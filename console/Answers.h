@@ -3,7 +3,7 @@
 // (3 when any answer reports a failure or refusal) is judged here.
 //
 // An answer reports a failure when it carries a status item (2051) whose
-// status is not 1 (success), when an XML answer's result is below 0, or when
+// status is not 1 (success), when an XML answer's result is not 0, or when
 // the host's end frame carries a result below 0 (a request the host refused,
 // or a handler that failed).
 #pragma once

@@ -64,9 +64,9 @@ const char kUsage[] =
     "the first answer may take --timeout MS (default 3000), each later one --wait MS\n"
     "(default 10000), after which the console gives up.\n"
     "Exit status: 0 every answer a success, 3 an answer reports a failure or refusal (a\n"
-    "status other than 1, a result below 0, or the host's own refusal), 1 the host closed\n"
-    "the connection or did not finish a request in time, 2 the host cannot be reached,\n"
-    "64 wrong arguments.\n";
+    "status other than 1, an XML result other than 0, a result below 0, or the host's own\n"
+    "refusal), 1 the host closed the connection or did not finish a request in time, 2 the\n"
+    "host cannot be reached, 64 wrong arguments.\n";
 
 constexpr int kExitFailure = 3;
 constexpr int kExitLost = 1;

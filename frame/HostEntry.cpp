@@ -67,6 +67,20 @@ namespace {
         },                                                                             \
         (messageId)                                                                    \
   }
+// A handler of one XML message id whose result is the reply's own code,
+// passed on as it is. A text it left as it came holds no reply: the code
+// goes out alone, never the request echoed back as its answer.
+#define TK_XML_HANDLER_RESULT(object, method, messageId)                               \
+  TkHandlerEntry {                                                                     \
+    #method, kTkHandlerXml, nullptr,                                                   \
+        [](TkHandlers* h, MessageInfo* m, unsigned long, std::string& text) -> long long { \
+          const std::string request = text;                                            \
+          const long long result = h->object->method(m, text);                         \
+          if (text == request) text.clear();                                           \
+          return result;                                                               \
+        },                                                                             \
+        (messageId)                                                                    \
+  }
 
 // The dispatch table. Ends with the null entry, which is not counted.
 const TkHandlerEntry kHandlerTable[] = {
@@ -155,6 +169,12 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(mm, onMsgGetMMDetectedLibraries),
     TK_STREAM_HANDLER(mm, onMsgGetMMDetectedDrives),
     TK_STREAM_HANDLER(mm, onMsgGetMMDetectedDevices),
+    // Device lists and fan-in recovery points (XML; the message id is the
+    // request's class hash).
+    TK_XML_HANDLER_RESULT(san, onMsgConfigureDeviceListCommand, 0x0D00067E),
+    TK_XML_HANDLER(san, onMsgGetFanInRP, 0x0D000416),
+    TK_XML_HANDLER(san, onMsgGetFanInRPPair, 0x0D000419),
+    TK_XML_HANDLER(san, onMsgManageFanInRP, 0x0D00041B),
     // Handlers are added above this line, one line each.
     {nullptr, 0, nullptr, nullptr, 0},
 };

@@ -19,11 +19,13 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "frame/CWySocket.h"
 #include "platform/reply/EvReturnData.h"
 
 struct MessageInfo;
+struct volumeInfo;
 
 namespace tksanvol {
 struct NasCapacityCache;
@@ -164,6 +166,27 @@ class EvSANVolMgr : public EvReturnData {
   long long lookupQMDevices(MessageInfo* request);
   long long onMsgConfigureQuillmereDevice(MessageInfo* request);
   long long onMsgGetQRCostCategories(MessageInfo* request);
+  // ---- device lists and fan-in recovery points: XML requests whose text
+  // holds the request on entry and the reply on return
+  // The filter configured on a list of a client's volumes in one call of
+  // the client (sanvol/continuous/DeviceList.cpp). The result is the
+  // reply's error code: 0, 0x3900008b when the central tables could not be
+  // brought in step, -1 when the client could not be reached (a generic
+  // reply), -1 with an empty text when the reply could not be written; the
+  // early refusals 0xb0001 (message library), 0xb0002 (unreadable request)
+  // and 0x39000006 (unknown client) leave the text as it came.
+  long long onMsgConfigureDeviceListCommand(MessageInfo* request, std::string& text);
+  // Records the devices of a device-list result in the central tables;
+  // false when some step it tried failed (the other entries are still
+  // recorded).
+  static bool updateTKDatabaseForListOfVolumes(const std::vector<volumeInfo>& results, int clientId, int appType);
+  // The recovery points of a destination volume, the pairs under one
+  // recovery point, and the operations on one (sanvol/flr/FanIn.cpp). 0
+  // when a reply was written into the text (the reply itself tells success
+  // or failure), -1 when none was.
+  long long onMsgGetFanInRP(MessageInfo* request, std::string& text);
+  long long onMsgGetFanInRPPair(MessageInfo* request, std::string& text);
+  long long onMsgManageFanInRP(MessageInfo* request, std::string& text);
 };
 
 // Whether a task other than task 1 covers the subclient: 1 when that could

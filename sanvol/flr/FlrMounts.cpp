@@ -39,7 +39,6 @@ constexpr unsigned long kTextUnmountFailed = 0x39000086;  // %1 mount path
 constexpr unsigned long kTextUnmountRecord = 0x39000087;  // %1 mount path
 
 constexpr int kLevelReceived = 7;
-constexpr const char* kVSSMoniker = "VSS_SNAP_SSID_MONIKER\x15";
 
 class SnapshotMount final : public tksanvol::StreamHandler {
  public:
@@ -127,7 +126,7 @@ class SnapshotMount final : public tksanvol::StreamHandler {
         return fail(context, kTextMountRecord, snap.errorText, {m_mountPath});
       const FLRSnapshotRecord_t& record = snap.snapshot;
       m_snapName = tksanvol::flr::deviceNameOf(record.snapName);
-      const std::string device = record.IsVSSSnapshot() ? kVSSMoniker + m_snapName : m_snapName;
+      const std::string device = record.IsVSSSnapshot() ? tksanvol::flr::kVSSMoniker + m_snapName : m_snapName;
       ZQSVCClientSession session(m_host, m_clientId, nullptr, nullptr);
       bool mounted = false;
       if (record.IsONTAPSnapshot()) {
@@ -206,7 +205,7 @@ class SnapshotMount final : public tksanvol::StreamHandler {
             return fail(context, kTextUnmountFailed, cp.errorText, {m_mountPath});
           flrSetId = static_cast<int32_t>(cp.consistencyPoint.flrSetId);
           if (!sharePath) {
-            device = "<ONTAP_LUN><SNAPNAME>" + record.snapName + "</SNAPNAME><MOUNT>" + m_mountPath + "</MOUNT>";
+            device = tksanvol::flr::ontapDeviceText(record.snapName, m_mountPath);
             volume = record.snapText3;
           }
           EvDebug::Debug(kTag, "FLRSetId:[%lu] SnapId:[%d] Mount:[%s]",

@@ -37,13 +37,17 @@ unsigned long long defaultSetOf(int clientId) {
   return 0;
 }
 
-void lockDataOf(unsigned long long setId, std::string& userName, std::string& password) {
-  FileReplicationBackupSet set(setId);
-  set.getLockDataUserName(userName, nullptr);
-  set.getLockDataPassword(password, nullptr);
-}
-
 }  // namespace
+
+void lockDataOf(unsigned long long flrSetId, std::string& userName, std::string& password) {
+  try {
+    FileReplicationBackupSet set(flrSetId);
+    set.getLockDataUserName(userName, nullptr);
+    set.getLockDataPassword(password, nullptr);
+  } catch (...) {
+    // The caller goes on with what was filled.
+  }
+}
 
 int GetImpersonation(unsigned long long flrSetId, std::string& userName, std::string& password) {
   if (flrSetId == 0) return 0;
@@ -105,6 +109,20 @@ std::string clientHostOf(int32_t clientId, const std::string& clientName) {
 
 std::string deviceNameOf(const std::string& snapshotName) {
   return beginsWith(snapshotName, "{") ? "QSV" + snapshotName : snapshotName;
+}
+
+std::string ontapDeviceText(const std::string& snapshotName, const std::string& mountPath) {
+  return "<ONTAP_LUN><SNAPNAME>" + snapshotName + "</SNAPNAME><MOUNT>" + mountPath + "</MOUNT>";
+}
+
+std::string serverPartOf(const std::string& source) {
+  const std::size_t cut = source.find(" / ");
+  return cut == std::string::npos ? source : source.substr(0, cut);
+}
+
+std::string leafOf(const std::string& text) {
+  const std::size_t slash = text.rfind('\\');
+  return slash == std::string::npos ? text : text.substr(slash + 1);
 }
 
 

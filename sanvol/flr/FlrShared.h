@@ -69,6 +69,26 @@ std::string clientHostOf(int32_t clientId, const std::string& clientName);
 // in front of a name that begins with "{".
 std::string deviceNameOf(const std::string& snapshotName);
 
+// What the client's volume service puts in front of the name of a VSS
+// snapshot to mount it.
+inline constexpr const char* kVSSMoniker = "VSS_SNAP_SSID_MONIKER\x15";
+
+// The device text under which the client unmounts an ONTAP snapshot.
+std::string ontapDeviceText(const std::string& snapshotName, const std::string& mountPath);
+
+// The filer of an ONTAP snapshot: its source text up to the first " / "
+// (the whole text when it has none).
+std::string serverPartOf(const std::string& source);
+
+// The last part of a share path: what follows its last backslash (the whole
+// text when it has none).
+std::string leafOf(const std::string& text);
+
+// The user name and password of the lock data of one FLR set, as stored
+// (no default set taken instead). What the backup-set calls throw leaves
+// the texts as far as they were filled.
+void lockDataOf(unsigned long long flrSetId, std::string& userName, std::string& password);
+
 // The rules of the mount and share requests: operations judged by the
 // handler (invalidOperation answers the others), unknown elements logged
 // and skipped.

@@ -31,6 +31,7 @@ using tksanvol::RecordOutcome;
 using tksanvol::flr::beginsWith;
 using tksanvol::flr::failWith;
 using tksanvol::flr::formatText;
+using tksanvol::flr::leafOf;
 
 constexpr const char* kTag = "EvSANVolMgr::onMsgManageFLRSnapshotNetworkShare";
 
@@ -47,12 +48,6 @@ constexpr unsigned int kElementSnapType = 11833;
 constexpr int32_t kSnapTypeONTAP = 4;
 
 constexpr int kLevelReceived = 7;
-
-// What follows the last backslash of a text (the whole text without one).
-std::string leafOf(const std::string& text) {
-  const std::size_t slash = text.rfind('\\');
-  return slash == std::string::npos ? text : text.substr(slash + 1);
-}
 
 bool isSharePath(const std::string& volume) { return beginsWith(volume, "\\\\"); }
 
@@ -198,9 +193,7 @@ class NetworkShare final : public tksanvol::StreamHandler {
         m_mountPointId = added.mountPointId;
       }
       if (m_mountPointId > 0) {
-        const std::size_t cut = snapshot.snapText3.find(" / ");
-        const std::string server = cut == std::string::npos ? snapshot.snapText3 : snapshot.snapText3.substr(0, cut);
-        snapshot.sharePath = "\\\\" + server + "\\" + m_shareName;
+        snapshot.sharePath = "\\\\" + tksanvol::flr::serverPartOf(snapshot.snapText3) + "\\" + m_shareName;
         UpdateFLRSnapshotArgs_t update;
         update.snapshots.push_back(snapshot);
         UpdateFLRSnapshotRet_t updated;
