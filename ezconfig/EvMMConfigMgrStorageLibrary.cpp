@@ -83,15 +83,15 @@ constexpr OperationRow kOperations[] = {
     {tkezconfig::kOpDeleteLibrary, "delete library", nullptr},
     {tkezconfig::kOpAddMountPath, "add mount path", nullptr},
     {tkezconfig::kOpMountPathProperties, "change mount-path properties", nullptr},
-    {tkezconfig::kOpDeleteMountPath, "delete mount path", nullptr},
+    {tkezconfig::kOpDeleteMountPath, "delete mount path", &EvMMConfigMgr::StorageLibDeleteMountPath},
     {tkezconfig::kOpModifyLibrary, "modify library", nullptr},
     {tkezconfig::kOpShareMountPath, "share mount path", nullptr},
     {tkezconfig::kOpUnshareMountPath, "unshare mount path", nullptr},
     {tkezconfig::kOpCreateDevice, "create device", nullptr},
     {tkezconfig::kOpDriveMaintenance, "drive maintenance", nullptr},
-    {tkezconfig::kOpForceDeleteMountPath, "force delete mount path", nullptr},
+    {tkezconfig::kOpForceDeleteMountPath, "force delete mount path", &EvMMConfigMgr::StorageLibDeleteMountPath},
     {tkezconfig::kOpVaultLock, "set vault lock", nullptr},
-    {tkezconfig::kOpForceDeleteLibrary, "force delete library", nullptr},
+    {tkezconfig::kOpForceDeleteLibrary, "force delete library", &EvMMConfigMgr::StorageLibForceDeleteLibrary},
     {tkezconfig::kOpAddMountPathShared, "add shared mount path", nullptr},
 };
 

@@ -25,6 +25,8 @@ struct XmlRow {
 constexpr XmlRow kXmlHandlers[] = {
     // EVGui::ConfigureStorageLibraryReq (13:27).
     {0x0D130098, &EvMMConfigMgr::onMsgConfigStorageLibrary},
+    // EVGui::CanDeleteLibraryMountPathReq (13:1096).
+    {0x0DF856C0, &EvMMConfigMgr::onMsgCanDeleteLibraryMountpath},
     // EVGui::MMDevicePathInfoReq (13:812).
     {0x0D9DA735, &EvMMConfigMgr::onMsgDevicePathInfoReq},
     // EVGui::MMConfigurationLockUnlockReq (13:960).

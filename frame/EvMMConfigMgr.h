@@ -52,6 +52,7 @@
 #include "frame/MediaConfigContainer.h"
 #include "platform/reply/EvReturnData.h"
 
+class DBtran;
 class MDLock;
 class ZQMACMediaConfig;
 class ZQMACLms;
@@ -95,6 +96,15 @@ namespace tkezconfig {
 struct StorageLibraryRequest;
 struct StorageLibResult;
 }  // namespace tkezconfig
+// A backup that a forced mount-path deletion removed with the content: the
+// job id (the value the audit shows) and four values carried unchanged.
+struct MMDeletedJob {
+  int jobId = 0;
+  int appId = 0;
+  int archGroupId = 0;
+  int copyId = 0;
+  int mediaId = 0;
+};
 // How much a mount-path deletion removes.
 enum HardDeleteLevel : int {
   kHardDeleteMountPath = 1,  // one mount path
@@ -286,6 +296,65 @@ class EvMMConfigMgr : public EvReturnData {
                                 const std::string& mediaAgentName, const char* credentialName);
   static void auditMountPathDel(unsigned long userId, int libraryId, const std::string& libraryName,
                                 std::map<int, std::string> mountPaths, HardDeleteLevel level, bool force);
+
+  // ---- mount-path deletion (ezconfig/MountPathDeletion*.cpp, StorageLibDeletion.cpp) ----
+  // Deletes one mount path (level 1) or every mount path of the library
+  // (level 2; the id then only goes to the kill step). A forced deletion
+  // (force, and the parameter MMCONFIG_FORCE_DELETE_MP_ENABLED_FLAG 1 or
+  // unset) takes the mount paths offline, kills their jobs, checks each,
+  // deletes its content (pre-phase), deconfigures it, and starts
+  // verification jobs afterwards (post-phase); a failure sets the mount
+  // paths it took offline and did not delete online again. 0, or -1 or the
+  // client object's result with `errorCode` and `errorText` set.
+  static int DeleteMountPath(int mountPathId, std::string mountPathName, int libraryId, std::string libraryName,
+                             unsigned int userId, int localeId, bool force, HardDeleteLevel level, int& errorCode,
+                             std::string& errorText);
+  // Kills the jobs running on the mount path (or the library, level 2) and
+  // waits until they have left the job table: 0 (with the killed jobs as
+  // "1,2,3" in `killedJobs` when there were any), 804 (the central server's
+  // host is unknown) or 44055 (the job controller failed or the jobs stayed).
+  static int KillRunningJobsForMountPath(int mountPathId, int libraryId, HardDeleteLevel level,
+                                         std::string& killedJobs);
+  static void AuditKilledJobsForForceDeleteMP(unsigned int userId, int libraryId, std::string libraryName,
+                                              std::map<int, std::string> mountPaths, HardDeleteLevel level,
+                                              std::string killedJobs);
+  // Whether the mount path needs the forced treatment: 0 with `code` 0 (no)
+  // or the procedure's code, message and store list; 261 when it cannot tell.
+  static int CheckMountPathCanDelete(int mountPathId, int libraryId, int localeId, int& code, std::string& message,
+                                     std::string& storeList);
+  // The pre-phase of one mount path, in one transaction: content deletion
+  // (code bit 2) with its audit and the stores' marks, the physical-cleanup
+  // record (bit 1 clear). 0, 261, 290, 254 or the content deletion's code.
+  static int DoPrePhaseForceDeleteMountPath(int libraryId, int mountPathId, HardDeleteLevel level, unsigned int userId,
+                                            std::string libraryName, std::string mountPathName, int checkCode,
+                                            std::string storeList);
+  static int DeleteMountpathContent(int mountPathId, std::vector<MMDeletedJob>& jobs, DBtran& tran);
+  static void AuditMountPathDeleteContent(unsigned int userId, int libraryId, std::string libraryName,
+                                          std::string mountPathName, HardDeleteLevel level,
+                                          std::vector<MMDeletedJob> jobs, DBtran& tran);
+  static int MarkDDBBadAndRemoveVolumeRef(int mountPathId, std::string storeList, DBtran& tran);
+  static int PopulateMountPathInfoForPhysicalCleanup(int mountPathId, DBtran& tran);
+  // Starts one verification job per deduplication database of the deleted
+  // mount paths and audits them; the last row-read code (100 after the last).
+  static int DoPostPhaseForceDeleteMountPath(std::map<int, std::string> mountPaths, unsigned int userId,
+                                             std::string libraryName, HardDeleteLevel level);
+  // 0 with `jobId` set, 0xB0001 (no message library), or the code of the
+  // request's serialisation or of the task service.
+  static int StartDV2Job(int storeId, int copyId, int storagePolicyId, int& jobId, int userId);
+  static void AuditSubmittedJobsForForceDeleteMP(unsigned int userId, std::string libraryName,
+                                                 std::map<int, std::string> mountPaths, HardDeleteLevel level,
+                                                 std::string submittedJobs);
+  // Operations 16 and 1024 (delete mount path) and 8192 (force delete
+  // library) of the storage-library request.
+  tkezconfig::StorageLibResult StorageLibDeleteMountPath(tkezconfig::StorageLibraryRequest& work);
+  tkezconfig::StorageLibResult StorageLibForceDeleteLibrary(tkezconfig::StorageLibraryRequest& work);
+  // EVGui::CanDeleteLibraryMountPathReq (0x0DF856C0): the deletion check of
+  // a mount path, answered EVGui::GenericResp with its code and message.
+  int onMsgCanDeleteLibraryMountpath(MessageInfo* request, std::string& xml);
+  // Asks the platform to seal a deduplication database of a copy: 0, -1
+  // (the request cannot be written) or the adapter's code.
+  static int SealSIDBStore(int storeId, int copyId, int storagePolicyId, int value);
+  // ---- end of mount-path deletion ----
 
   // ---- device paths: texts, audits, hybrid-cloud sharing (ezconfig/DevicePath*.cpp,
   // ezconfig/HybridCloudAutoShare.cpp) ----

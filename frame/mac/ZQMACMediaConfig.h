@@ -225,6 +225,16 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   bool DragNDrop(unsigned long long source, unsigned long long target, unsigned int mode);
   // ---- end of drag and drop ----
 
+  // ---- library deconfiguration ----
+  // Removes the library named `libraryName` (a tape or disk library of this
+  // instance) with what depends on it, from the instance and, when the
+  // instance lives on the central database, from there. The media agent
+  // names the agent the request came through; the whole library goes. False
+  // with the reason as the instance's last error when there is no such
+  // library or the removal is refused (nothing is then removed).
+  bool DeconfigureLibrary(const std::string& mediaAgentName, const std::string& libraryName);
+  // ---- end of library deconfiguration ----
+
   // ---- media-configuration parameters ----
   // Whether drives and libraries are matched by serial number: one value
   // for every instance and session of the process (true at load); consoles

@@ -63,6 +63,13 @@ int ZQPlatformInfo::getTarnkeeperHostName(char* buffer, std::size_t size) const 
   return copyOut(orMachine(current().tarnkeeperHostName), buffer, size);
 }
 
+bool ZQPI_PlatformBase::getTarnkeepHostName(char* buffer, std::size_t size) const {
+  tkclient::journal().record("getTarnkeepHostName", size);
+  tkjournal::Failure failure;
+  if (tkclient::journal().takeFailure("getTarnkeepHostName", failure)) return false;
+  return copyOut(orMachine(current().tarnkeeperHostName), buffer, size) == 0;
+}
+
 std::string ZQPlatformInfo::getPhysicalMachine() const {
   tkclient::journal().record("getPhysicalMachine", std::vector<std::string>{});
   return orMachine(current().physicalMachine);

@@ -24,6 +24,23 @@ class ZQPlatformInfo {
   std::string getPhysicalMachine() const;
 };
 
+// The platform-information component's view of the central server: its
+// host name, as the job controller needs it.
+//
+//   ZQPI_Tarnkeeper tarnkeeper;
+//   char host[1024];
+//   if (!tarnkeeper.getTarnkeepHostName(host, sizeof host)) ... unknown ...
+class ZQPI_PlatformBase {
+ public:
+  virtual ~ZQPI_PlatformBase() = default;
+  // Copies the central server's host name, cut to fit and terminated, into
+  // `buffer`; false when it is not known (or an injected failure), the
+  // buffer then untouched.
+  bool getTarnkeepHostName(char* buffer, std::size_t size) const;
+};
+
+class ZQPI_Tarnkeeper : public ZQPI_PlatformBase {};
+
 namespace tkclient {
 
 struct PlatformSettings {

@@ -11,6 +11,11 @@
 namespace {
 std::atomic<bool> g_replaced{false};
 std::atomic<int64_t> g_replacedMs{0};
+std::atomic<void (*)()> g_sleepObserver{nullptr};
+
+void observeSleep() {
+  if (void (*observer)() = g_sleepObserver.load(std::memory_order_acquire)) observer();
+}
 }  // namespace
 
 namespace tkclock {
@@ -24,11 +29,11 @@ int64_t nowMs() {
 }
 
 void sleepMs(uint32_t milliseconds) {
-  if (g_replaced.load(std::memory_order_acquire)) {
+  if (g_replaced.load(std::memory_order_acquire))
     g_replacedMs.fetch_add(milliseconds, std::memory_order_acq_rel);
-    return;
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  else
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  observeSleep();
 }
 
 namespace seam {
@@ -43,6 +48,8 @@ void restore() { g_replaced.store(false, std::memory_order_release); }
 void set(int64_t ms) { g_replacedMs.store(ms, std::memory_order_release); }
 
 void advance(int64_t ms) { g_replacedMs.fetch_add(ms, std::memory_order_acq_rel); }
+
+void setSleepObserver(void (*observer)()) { g_sleepObserver.store(observer, std::memory_order_release); }
 
 }  // namespace seam
 }  // namespace tkclock

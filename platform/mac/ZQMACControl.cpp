@@ -44,14 +44,6 @@ std::optional<LongOperationScript> currentScript() {
   return s.script;
 }
 
-// A scripted failure of `name` as the object's last error.
-bool failed(ZQMACInterface& object, const char* name) {
-  tkjournal::Failure failure;
-  if (!journal().takeFailure(name, failure)) return false;
-  object.SetLastError(static_cast<unsigned int>(failure.code), failure.text);
-  return true;
-}
-
 // The end of a long operation: the scripted session end, the scripted
 // outcome, or the abort.
 bool finish(ZQMACInterface& object, const LongOperationScript& script, bool completed) {
@@ -105,6 +97,13 @@ void clearLongOperationScript() {
 }
 
 void setNewObjectIds(int first) { g_nextNewObjectId.store(first); }
+
+bool failed(ZQMACBase& object, const char* name) {
+  tkjournal::Failure failure;
+  if (!journal().takeFailure(name, failure)) return false;
+  object.SetLastError(static_cast<unsigned int>(failure.code), failure.text);
+  return true;
+}
 
 }  // namespace tkmac
 

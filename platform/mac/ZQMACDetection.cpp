@@ -48,14 +48,6 @@ std::string joined(const Names& names) {
   return out;
 }
 
-// The scripted failure of `name` as the instance's last error.
-bool failed(ZQMACMediaConfig& config, const char* name) {
-  tkjournal::Failure failure;
-  if (!journal().takeFailure(name, failure)) return false;
-  config.SetLastError(static_cast<unsigned int>(failure.code), failure.text);
-  return true;
-}
-
 // Runs the script's steps and ends as it says.
 bool runDetection(ZQMACMediaConfig& config, const DetectionScript& script) {
   const bool completed = runLongOperationSteps(&config, script.run);

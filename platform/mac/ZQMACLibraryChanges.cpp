@@ -10,17 +10,7 @@
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 
-namespace {
-
-// A scripted failure of `name` as the object's last error.
-bool failed(ZQMACBase& object, const char* name) {
-  tkjournal::Failure failure;
-  if (!tkmac::journal().takeFailure(name, failure)) return false;
-  object.SetLastError(static_cast<unsigned int>(failure.code), failure.text);
-  return true;
-}
-
-}  // namespace
+using tkmac::failed;
 
 int ZQMACLibrary::SetDeviceValue(unsigned int value) {
   tkmac::journal().record("SetDeviceValue", GetHandle(), value);

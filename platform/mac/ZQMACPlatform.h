@@ -11,6 +11,7 @@
 
 #include "platform/journal/Journal.h"
 
+class ZQMACBase;
 class ZQMACMediaConfig;
 
 namespace tkmac {
@@ -44,6 +45,9 @@ int seedDemoInstallation(std::string& report);
 // failure injected into one of them makes the next call fail with its code
 // and text as the instance's last error.
 tkjournal::Journal& journal();
+// Takes a failure injected into the call `name` of journal(), if any, as the
+// object's (or instance's) last error: true when the call is to fail.
+bool failed(ZQMACBase& object, const char* name);
 
 // Last-error codes of the model's own failures.
 inline constexpr unsigned int kErrorNoInstallationName = 0x1F000002;
