@@ -2,11 +2,13 @@
 #include "console/StorageLibraryCommands.h"
 
 #include <cstddef>
+#include <cstdint>
 
 #include "console/CommandLine.h"
 #include "console/MessageFields.h"
 #include "platform/xml/Registry.h"
 #include "platform/xml/StorageLibraryMessages.h"
+#include "platform/xml/TaskMessages.h"
 
 namespace tkconsole {
 namespace {
@@ -46,6 +48,32 @@ bool expandStorageLibraryCommand(std::vector<std::string>& words, bool fromShell
     return false;
   }
   replaceByXmlRequest(words, at, "0x0D130098", xml, fromShell);
+  return true;
+}
+
+bool expandCanDeleteCommand(std::vector<std::string>& words, bool fromShell, std::string& error) {
+  auto uq = [fromShell](const std::string& w) { return fromShell ? w : unquote(w); };
+  const std::size_t at = handlerWordAt(words);
+  if (at >= words.size() || uq(words[at]) != "can-delete") return true;
+  using Question = EVGui::CanDeleteLibraryMountPathReq;
+  uint64_t mountPathId = 0;
+  uint64_t libraryId = 0;
+  if (words.size() != at + 3 || !parseNumber(uq(words[at + 1]), INT32_MAX, mountPathId) ||
+      !parseNumber(uq(words[at + 2]), INT32_MAX, libraryId)) {
+    error = "can-delete takes a mount-path id (0: the whole library) and a library id";
+    return false;
+  }
+  Question question;
+  question.setint64(Question::kMountPathId.ordinal, Question::kMountPathId.tag, static_cast<long long>(mountPathId),
+                    Question::kClassHash, Question::kMountPathId.hash);
+  question.setint64(Question::kLibraryId.ordinal, Question::kLibraryId.tag, static_cast<long long>(libraryId),
+                    Question::kClassHash, Question::kLibraryId.hash);
+  std::string xml;
+  if (question.serialize(xml) != 0) {
+    error = "the request cannot be written as XML";
+    return false;
+  }
+  replaceByXmlRequest(words, at, "0x0DF856C0", xml, fromShell);
   return true;
 }
 

@@ -25,4 +25,12 @@ namespace tkconsole {
 // Other words are left alone. False with the reason when the command is wrong.
 bool expandStorageLibraryCommand(std::vector<std::string>& words, bool fromShell, std::string& error);
 
+// The can-delete word beside it:
+//
+//   can-delete MOUNT-PATH-ID LIBRARY-ID
+//
+// is sent as EVGui::CanDeleteLibraryMountPathReq (--xml 0x0DF856C0): whether
+// deleting the mount path (0: the whole library) needs the forced treatment.
+bool expandCanDeleteCommand(std::vector<std::string>& words, bool fromShell, std::string& error);
+
 }  // namespace tkconsole

@@ -44,6 +44,8 @@ const char kUsage[] =
     "                 (the libraries, or one library's record; after the lock, in one --script)\n"
     "       tkconsole [options] storage-library TAG=VALUE ... [second.TAG=VALUE ...]\n"
     "                 (the storage-library request; TAG a field tag of the library description)\n"
+    "       tkconsole [options] can-delete MOUNT-PATH-ID LIBRARY-ID\n"
+    "                 (whether deleting the mount path, 0 the library, needs the forced deletion)\n"
     "       tkconsole [options] device-paths MOUNT-PATH-ID path [agent=ID] TAG=VALUE ... [path ...]\n"
     "                 (the device paths of a mount path; TAG a field tag of a device path)\n"
     "       tkconsole [options] children|drive-paths|drive|mount-paths|... HANDLE [option]\n"
@@ -329,6 +331,7 @@ int main(int argc, char** argv) {
       if (!tkconsole::expandLockCommand(lineWords, false, error) ||
           !tkconsole::expandLibraryCommand(lineWords, false, error) ||
           !tkconsole::expandStorageLibraryCommand(lineWords, false, error) ||
+          !tkconsole::expandCanDeleteCommand(lineWords, false, error) ||
           !tkconsole::expandDevicePathCommand(lineWords, false, error) ||
           !tkconsole::expandDriveCommand(lineWords, false, error, payload) ||
           !tkconsole::expandControlCommand(lineWords, false, error) ||
@@ -359,6 +362,7 @@ int main(int argc, char** argv) {
     std::string payload;
     if (!tkconsole::expandLockCommand(words, true, error) || !tkconsole::expandLibraryCommand(words, true, error) ||
         !tkconsole::expandStorageLibraryCommand(words, true, error) ||
+        !tkconsole::expandCanDeleteCommand(words, true, error) ||
         !tkconsole::expandDevicePathCommand(words, true, error) ||
         !tkconsole::expandDriveCommand(words, true, error, payload) ||
         !tkconsole::expandControlCommand(words, true, error) ||

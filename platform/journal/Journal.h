@@ -56,7 +56,25 @@ extern std::atomic<bool> g_recording;
 extern std::atomic<long> g_scripted;
 // The sweep's part of a consultation (false while no sweep is armed).
 bool sweepConsultArmed(std::string_view name, Failure& failure);
+// Set while the thread stands in for another process.
+extern thread_local bool t_outsideSweep;
 }  // namespace detail
+
+// Marks the calling thread, for the scope's life, as standing in for another
+// process (an in-process service that answers this process's sessions): the
+// fault sweep neither counts nor fails its calls, so a sweep over the
+// process's own calls sees the same calls in the same order in every run.
+// Failures scripted into a journal still apply.
+class OutsideSweep {
+ public:
+  OutsideSweep() : m_was(detail::t_outsideSweep) { detail::t_outsideSweep = true; }
+  ~OutsideSweep() { detail::t_outsideSweep = m_was; }
+  OutsideSweep(const OutsideSweep&) = delete;
+  OutsideSweep& operator=(const OutsideSweep&) = delete;
+
+ private:
+  bool m_was;
+};
 
 // ---- the recording switch ------------------------------------------------------------
 

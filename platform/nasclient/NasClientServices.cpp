@@ -172,6 +172,7 @@ ScriptedError markClientRow(const std::string& name, bool deleted) {
 }
 
 tknetwork::LibraryReply serveTarnkeep(uint32_t type, const tknetwork::Bytes& bytes) {
+  tkjournal::OutsideSweep service;  // the central server's process, not this one
   const uint32_t replyType = type + 0x100 - (type & 0xFF);
   ScriptedError error;
   auto scripted = [&] {
@@ -228,6 +229,7 @@ tknetwork::LibraryReply serveTarnkeep(uint32_t type, const tknetwork::Bytes& byt
 }
 
 tknetwork::LibraryReply serveMediaAgent(const std::string& host, uint32_t type, const tknetwork::Bytes& bytes) {
+  tkjournal::OutsideSweep service;  // the media agent's process, not this one
   State& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   const uint32_t replyType = type + 0x100 - (type & 0xFF);
