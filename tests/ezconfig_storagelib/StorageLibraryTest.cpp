@@ -62,15 +62,9 @@ TEST_F(StorageLibrary, APasswordThatDoesNotDecryptIsRefusedAsUnreadable) {
   expectRefused(call(xml), catalogueText(0x23000452));
 }
 
-// Ids beyond 32 bits are refused rather than cut; names that match nothing
-// are refused, a library's only when the operation is not create.
+// Ids beyond 32 bits are refused rather than cut.
 TEST_F(StorageLibrary, RequestsNamingWhatCannotBeFoundAreRefusedWithTheirText) {
-  const struct {
-    const char* why;
-    Fields library;
-    Fields second;
-    unsigned text;
-  } cases[] = {
+  const struct { const char* why; Fields library, second; unsigned text; } cases[] = {
       {"agent id over 32 bits", {{43, kNoOperation}, {7, (1LL << 32) + kMa2}}, {}, 0x23000452},
       {"library id over 32 bits", {{43, 2}, {1, (1LL << 32) + kDiskLib}}, {}, 0x23000452},
       {"unknown agent name", {{43, kNoOperation}, {3, "nosuch"}}, {}, 0x230008B0},

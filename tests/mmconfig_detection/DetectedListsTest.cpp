@@ -43,8 +43,7 @@ class DetectedLists : public dettest::DetectionTest {
   }
 };
 
-// The instance's agent order rules, not the order of the chosen names; a
-// name chosen twice lists twice; no name chosen gives empty blocks.
+// The instance's agent order rules, not the order of the chosen names.
 TEST_F(DetectedLists, ChosenAgentsListTheirControllersAndDrivePathsItemByItemInInstanceOrder) {
   const struct {
     std::vector<std::string> chosen;
@@ -53,8 +52,7 @@ TEST_F(DetectedLists, ChosenAgentsListTheirControllersAndDrivePathsItemByItemInI
   } cases[] = {
       {{}, {}, {}},
       {{"ma1"}, controller1(), agent1Paths()},
-      {{"ma2", "ma1", "ma1"},
-       concat({controller1(), controller1(), controller2()}),
+      {{"ma2", "ma1", "ma1"}, concat({controller1(), controller1(), controller2()}),
        concat({agent1Paths(), agent1Paths(), record(m_w.dms12, 2240, "path 12", 0, true, 41),
                record(m_w.dms22, 2240, "path 22", 0, true, 41)})},
   };
