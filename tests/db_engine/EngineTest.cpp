@@ -389,7 +389,6 @@ TEST_F(Engine, TopBecomesALimitAndResetClausesForgetsTheClauses) {
   ExampleItem item(nullptr);
   item.setTop(2);
   item.setIsolationType(4);
-  EXPECT_EQ(4u, item.getIsolationType());
   int count = 0;
   while (getNextRow(&item, &count, -1, 0) == 0) {
   }

@@ -76,8 +76,6 @@ TEST_F(Transactions, StateErrorsHaveTheirOwnCodes) {
   EXPECT_EQ(DB_ERR_NO_TRAN, tran.rollbackTran());
   ASSERT_EQ(0, tran.startTran());
   EXPECT_EQ(DB_ERR_TRAN_OPEN, tran.startTran());
-  tran.setArithAbort(true);
-  EXPECT_TRUE(tran.getArithAbort());
   EXPECT_EQ(0, tran.commitTran(0));
 }
 

@@ -39,12 +39,10 @@ TEST(ValueTypes, IntegerFromValueRendersWithTheEngineFormat) {
   EXPECT_EQ(ZQDB_UPDATED, seven.getUpdated());
   seven.setString();
   EXPECT_EQ("7", seven.getStr());
-  EXPECT_STREQ("%d", ZQDB_int::getFormatString());
 
   ZQDB_int64 big(-9'000'000'000'123LL);
   big.setString();
   EXPECT_EQ("-9000000000123", big.getStr());
-  EXPECT_STREQ("%lld", ZQDB_int64::getFormatString());
 }
 
 TEST(ValueTypes, StringBecomingNullLosesItsTextAndASecondNullChangesNothing) {
@@ -151,14 +149,10 @@ TEST(DateTime, AssignmentCopiesTheSevenFieldsAndFlagButNotTheText) {
   EXPECT_EQ(0, c.flag);
 }
 
-TEST(DateTime, LayoutMirrorsTheOdbcTimestamp) {
-  static_assert(offsetof(DB_DATETIME, fraction) == 12);
-  static_assert(offsetof(DB_DATETIME, text) == 16);
-  static_assert(sizeof(tagTIMESTAMP_STRUCT) == 16);
-  static_assert(std::is_signed_v<decltype(DB_DATETIME::year)>);
-  static_assert(std::is_unsigned_v<decltype(DB_DATETIME::month)>);
-  SUCCEED();
-}
+// The layout mirrors the ODBC timestamp.
+static_assert(offsetof(DB_DATETIME, fraction) == 12 && offsetof(DB_DATETIME, text) == 16);
+static_assert(sizeof(tagTIMESTAMP_STRUCT) == 16 && std::is_signed_v<decltype(DB_DATETIME::year)>);
+static_assert(std::is_unsigned_v<decltype(DB_DATETIME::month)>);
 
 TEST(SimpleDBSem, ReleaseGivesBackOneUnitWhateverTheArgument) {
   ZQSimpleDBSem sem(0);

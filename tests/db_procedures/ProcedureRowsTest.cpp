@@ -53,12 +53,6 @@ static_assert(std::is_trivially_copyable_v<MMHybridCloudMapping_t>);
 
 using Metadata = tktest::DatabaseTest;
 
-TEST_F(Metadata, AMappingRowStartsWithBothFieldsZero) {
-  MMHybridCloudMapping_t row;
-  EXPECT_EQ(0, row.CloudLibraryId);
-  EXPECT_EQ(0, row.DiskLibraryId);
-}
-
 // setZQDBValues hands the caller's value objects to the engine in
 // parameter order; the body gets exactly those inputs.
 TEST_F(Metadata, SetZQDBValuesBindsTheValueObjectsInOrder) {

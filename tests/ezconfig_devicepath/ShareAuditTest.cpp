@@ -31,46 +31,40 @@ class ShareAudit : public DevicePathTest {
   }
 };
 
-TEST_F(ShareAudit, AShareWithACredentialNamesLibraryMountPathAgentWithPathAndCredential) {
-  std::string path = "/mnt/a";
-  const auto record = build(1, 4, path, "vault-cred");
-  EXPECT_EQ(kOpShare, record.operationId);
-  EXPECT_EQ(int(kUser), record.userId);
-  EXPECT_EQ(ZqEntities::ENTITY_LIBRARY, record.entityType);
-  EXPECT_EQ(kLibrary, record.entityId);
-  EXPECT_EQ((std::vector<Param>{{kLibraryParam, {"disk-lib"}},
-                                {kMountPathParam, {"mp-main"}},
-                                {kAgentPathParam, {"[ma11] (/mnt/a)"}},
-                                {kCredentialParam, {"vault-cred"}}}),
-            paramsOf(record));
-  EXPECT_EQ("/mnt/a", path);
-}
-
-TEST_F(ShareAudit, AShareWithoutACredentialNameHasThreeParameters) {
-  std::string path = "C:\\mp1";
-  const auto record = build(1, 2, path, nullptr);
-  EXPECT_EQ(kOpShare, record.operationId);
-  EXPECT_EQ((std::vector<Param>{{kLibraryParam, {"disk-lib"}},
-                                {kMountPathParam, {"mp-main"}},
-                                {kAgentPathParam, {"[ma11] (C:\\mp1)"}}}),
-            paramsOf(record));
-}
-
-TEST_F(ShareAudit, AnUnshareIsOperation0x5400020D) {
-  std::string path = "";
-  const auto record = build(3, 4, path, nullptr);
-  EXPECT_EQ(kOpUnshare, record.operationId);
-  EXPECT_EQ((std::vector<Param>{{kLibraryParam, {"disk-lib"}},
-                                {kMountPathParam, {"mp-main"}},
-                                {kAgentPathParam, {"[ma11] ()"}}}),
-            paramsOf(record));
-}
-
-TEST_F(ShareAudit, AnotherShareTypeSetsNoOperationButTheParameters) {
-  std::string path = "/p";
-  const auto record = build(2, 4, path, nullptr);
-  EXPECT_EQ(0, record.operationId);
-  EXPECT_EQ(3u, record.params.size());
+// A share (1) or an unshare (3) names library, mount path, agent with path
+// and the credential if one is named; another type sets no operation. The
+// caller's path and entity stay as they were.
+TEST_F(ShareAudit, SharesAndUnsharesNameLibraryMountPathAgentWithPathAndCredential) {
+  const struct {
+    int shareType;
+    int access;
+    const char* path;
+    const char* credential;
+    int operationId;
+    const char* agentPath;
+  } cases[] = {
+      {1, 4, "/mnt/a", "vault-cred", kOpShare, "[ma11] (/mnt/a)"},
+      {1, 2, "C:\\mp1", nullptr, kOpShare, "[ma11] (C:\\mp1)"},
+      {3, 4, "", nullptr, kOpUnshare, "[ma11] ()"},
+      {2, 4, "/p", nullptr, 0, "[ma11] (/p)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shareType);
+    testkit::audit::reset();
+    std::string path = c.path;
+    const auto record = build(c.shareType, c.access, path, c.credential);
+    EXPECT_EQ(c.operationId, record.operationId);
+    if (c.operationId != 0) {
+      EXPECT_EQ(int(kUser), record.userId);
+    }
+    EXPECT_EQ(ZqEntities::ENTITY_LIBRARY, record.entityType);
+    EXPECT_EQ(kLibrary, record.entityId);
+    std::vector<Param> params = {
+        {kLibraryParam, {"disk-lib"}}, {kMountPathParam, {"mp-main"}}, {kAgentPathParam, {c.agentPath}}};
+    if (c.credential != nullptr) params.push_back({kCredentialParam, {c.credential}});
+    EXPECT_EQ(params, paramsOf(record));
+    EXPECT_EQ(c.path, path);
+  }
 }
 
 TEST_F(ShareAudit, AMissingMountPathRowGivesAnEmptyNameAndADebugLine) {

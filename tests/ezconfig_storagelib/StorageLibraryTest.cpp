@@ -62,13 +62,21 @@ TEST_F(StorageLibrary, APasswordThatDoesNotDecryptIsRefusedAsUnreadable) {
   expectRefused(call(xml), catalogueText(0x23000452));
 }
 
-TEST_F(StorageLibrary, AnIdBeyond32BitsIsRefusedRatherThanCut) {
-  expectRefused(call({{43, kNoOperation}, {7, (1LL << 32) + kMa2}}), catalogueText(0x23000452));
-  expectRefused(call({{43, 2}, {1, (1LL << 32) + kDiskLib}}), catalogueText(0x23000452));
-}
-
-TEST_F(StorageLibrary, AFailingMessageLibraryIsRefusedWithItsText) {
-  testkit::xml::failNext(testkit::xml::Call::Initialize, 5);
+// Ids beyond 32 bits are refused rather than cut.
+TEST_F(StorageLibrary, RequestsNamingWhatCannotBeFoundAreRefusedWithTheirText) {
+  const struct { const char* why; Fields library, second; unsigned text; } cases[] = {
+      {"agent id over 32 bits", {{43, kNoOperation}, {7, (1LL << 32) + kMa2}}, {}, 0x23000452},
+      {"library id over 32 bits", {{43, 2}, {1, (1LL << 32) + kDiskLib}}, {}, 0x23000452},
+      {"unknown agent name", {{43, kNoOperation}, {3, "nosuch"}}, {}, 0x230008B0},
+      {"unknown second agent name", {{43, kNoOperation}, {7, kMa2}}, {{3, "nosuch"}}, 0x230008B0},
+      {"unknown library name, delete", {{43, 2}, {8, "nosuch"}}, {}, 0x230008B1},
+      {"unknown library name, no operation", {{43, kNoOperation}, {7, kMa2}, {8, "nosuch"}}, {}, 0x230008B1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    expectRefused(call(c.library, c.second), catalogueText(c.text));
+  }
+  testkit::xml::failNext(testkit::xml::Call::Initialize, 5);  // the message library fails
   expectRefused(call({{43, kNoOperation}, {7, kMa2}}), catalogueText(0x23000451));
 }
 
@@ -84,20 +92,10 @@ TEST_F(StorageLibrary, MediaAgentsNamedButNotNumberedAreLookedUp) {
   EXPECT_EQ(a.number(Info::kResultCode), 0);
 }
 
-TEST_F(StorageLibrary, AnUnknownMediaAgentNameIsRefused) {
-  expectRefused(call({{43, kNoOperation}, {3, "nosuch"}}), catalogueText(0x230008B0));
-  expectRefused(call({{43, kNoOperation}, {7, kMa2}}, {{3, "nosuch"}}), catalogueText(0x230008B0));
-}
-
-TEST_F(StorageLibrary, AnUnknownLibraryNameIsAcceptedOnlyForCreate) {
-  expectRefused(call({{43, 2}, {8, "nosuch"}}), catalogueText(0x230008B1));
-  expectRefused(call({{43, kNoOperation}, {7, kMa2}, {8, "nosuch"}}), catalogueText(0x230008B1));
-  // Create goes on to its operation.
+TEST_F(StorageLibrary, AnUnknownLibraryNameGoesOnToCreateAndCreateDeviceNeverLooksItUp) {
   const Answer created = call({{43, 1}, {7, kMa2}, {8, "nosuch"}, {24, "/data/new"}});
   EXPECT_EQ(created.text, "The storage library operation 1 (create library) is not available.");
-}
-
-TEST_F(StorageLibrary, CreateDeviceNeverLooksTheLibraryUp) {
+  testkit::mmdb::journal().reset();
   call({{43, 256}, {7, kMa2}, {8, "nosuch"}});
   EXPECT_TRUE(testkit::mmdb::calls("MMLibraryDB::getInfoByAliasName").empty());
 }

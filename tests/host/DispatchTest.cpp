@@ -227,24 +227,6 @@ TEST_F(DispatchTest, StreamHandlerGetsAFreshRecordOfItsRequest) {
   EXPECT_EQ(g_destroyed.load(), 1);
 }
 
-TEST_F(DispatchTest, EachConnectionHasHandlerObjectsOfItsOwn) {
-  {
-    Connection a(m_dispatcher);
-    Connection b(m_dispatcher);
-    tkwire::StreamRequest r;
-    r.handler = "Silent";
-    EXPECT_TRUE(a.exchange(tkwire::encodeStreamRequest(r), kQuietMs).empty());
-    EXPECT_TRUE(b.exchange(tkwire::encodeStreamRequest(r), kQuietMs).empty());
-  }
-  std::vector<Seen> s = seen();
-  ASSERT_EQ(s.size(), 2u);
-  EXPECT_NE(s[0].handlersSerial, s[1].handlersSerial);
-  EXPECT_NE(static_cast<int>(s[0].record->socket.GetSocketDescriptor()),
-            static_cast<int>(s[1].record->socket.GetSocketDescriptor()));
-  EXPECT_EQ(g_created.load(), 2);
-  EXPECT_EQ(g_destroyed.load(), 2);
-}
-
 TEST_F(DispatchTest, XmlRequestIsAnsweredWithTheBufferAndTheResult) {
   Connection c(m_dispatcher);
   tkwire::XmlRequest x;
@@ -387,7 +369,9 @@ TEST_F(DispatchTest, HandlerThatThrowsIsAnsweredAndTheConnectionGoesOn) {
   EXPECT_EQ(c.exchange(tkwire::encodeStreamRequest(r)).size(), 1u);
 }
 
-TEST_F(DispatchTest, TheLibraryHearsOfEachEndedConnectionWhileItsDescriptorIsStillOpen) {
+// Each connection has handler objects of its own, and the library hears of
+// each ended connection while its descriptor is still open.
+TEST_F(DispatchTest, EachConnectionHasItsOwnHandlerObjectsAndItsEndIsHeardWhileItsDescriptorIsOpen) {
   int numbers[2] = {-1, -1};
   {
     Connection a(m_dispatcher);
@@ -397,6 +381,7 @@ TEST_F(DispatchTest, TheLibraryHearsOfEachEndedConnectionWhileItsDescriptorIsSti
     tkwire::StreamRequest r;
     r.handler = "Silent";
     EXPECT_TRUE(a.exchange(tkwire::encodeStreamRequest(r), kQuietMs).empty());
+    EXPECT_TRUE(b.exchange(tkwire::encodeStreamRequest(r), kQuietMs).empty());
     EXPECT_TRUE(closed().empty()) << "nothing ends while the consoles stay";
     a.close();
     ASSERT_EQ(closed().size(), 1u);
@@ -404,6 +389,12 @@ TEST_F(DispatchTest, TheLibraryHearsOfEachEndedConnectionWhileItsDescriptorIsSti
   }
   ASSERT_EQ(closed().size(), 2u);
   EXPECT_EQ(closed()[1], std::make_pair(numbers[1], true));
+  std::vector<Seen> s = seen();
+  ASSERT_EQ(s.size(), 2u);
+  EXPECT_NE(s[0].handlersSerial, s[1].handlersSerial);
+  EXPECT_EQ(static_cast<int>(s[0].record->socket.GetSocketDescriptor()), numbers[0]);
+  EXPECT_EQ(static_cast<int>(s[1].record->socket.GetSocketDescriptor()), numbers[1]);
+  EXPECT_EQ(g_created.load(), 2);
   EXPECT_EQ(g_destroyed.load(), 2);
 }
 

@@ -43,24 +43,25 @@ class DetectedLists : public dettest::DetectionTest {
   }
 };
 
-TEST_F(DetectedLists, NoChosenAgentGivesEmptyBlocks) {
-  dettest::expectItems(detectedLibraries(m_a), {});
-  dettest::expectItems(detectedDrives(m_a), {});
-}
-
-TEST_F(DetectedLists, ChosenAgentListsItsControllersAndDrivePathsItemByItem) {
-  dettest::chooseAgents({"ma1"});
-  dettest::expectItems(detectedLibraries(m_a), controller1());
-  dettest::expectItems(detectedDrives(m_a), agent1Paths());
-}
-
-TEST_F(DetectedLists, AgentsFollowTheInstanceOrderAndANameChosenTwiceListsTwice) {
-  // The instance's agent order rules, not the order of the chosen names.
-  dettest::chooseAgents({"ma2", "ma1", "ma1"});
-  dettest::expectItems(detectedLibraries(m_a), concat({controller1(), controller1(), controller2()}));
-  dettest::expectItems(detectedDrives(m_a),
-                       concat({agent1Paths(), agent1Paths(), record(m_w.dms12, 2240, "path 12", 0, true, 41),
-                               record(m_w.dms22, 2240, "path 22", 0, true, 41)}));
+// The instance's agent order rules, not the order of the chosen names.
+TEST_F(DetectedLists, ChosenAgentsListTheirControllersAndDrivePathsItemByItemInInstanceOrder) {
+  const struct {
+    std::vector<std::string> chosen;
+    std::vector<Item> libraries;
+    std::vector<Item> drives;
+  } cases[] = {
+      {{}, {}, {}},
+      {{"ma1"}, controller1(), agent1Paths()},
+      {{"ma2", "ma1", "ma1"}, concat({controller1(), controller1(), controller2()}),
+       concat({agent1Paths(), agent1Paths(), record(m_w.dms12, 2240, "path 12", 0, true, 41),
+               record(m_w.dms22, 2240, "path 22", 0, true, 41)})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.chosen));
+    if (!c.chosen.empty()) dettest::chooseAgents(c.chosen);
+    dettest::expectItems(detectedLibraries(m_a), c.libraries);
+    dettest::expectItems(detectedDrives(m_a), c.drives);
+  }
 }
 
 TEST_F(DetectedLists, ForeignAgentsAndNamesThatDifferInCaseOrAreUnknownAreNotListed) {

@@ -143,8 +143,6 @@ TEST_F(Accessors, GetIdReportsUnstoredObjectsAsAllOnes) {
   ZQMACDrive* stored = ZQMACGraph::AddDrive(ZQMACGraph::AddLms(config, 5, "L"), 71, "Drive1", 1);
   EXPECT_EQ(stored->GetId(), 71u);
   EXPECT_EQ(stored->GetDisplayName(), "Drive1");
-  ZQMACGraph::SetDisplayName(stored, "Drive 1 (LTO)");
-  EXPECT_EQ(stored->GetDisplayName(), "Drive 1 (LTO)");
 }
 
 TEST_F(Accessors, MessageStringsPassTheirArgumentsInOrder) {
