@@ -20,6 +20,7 @@
 #include "console/ControlCommands.h"
 #include "console/DriveCommands.h"
 #include "console/DetectionCommands.h"
+#include "console/LibraryChangeCommands.h"
 #include "console/LibraryCommands.h"
 #include "console/LockCommands.h"
 #include "console/StorageLibraryCommands.h"
@@ -47,6 +48,10 @@ const char kUsage[] =
     "                 (the drive side of libraries and the catalogues; see console/DriveCommands.h)\n"
     "       tkconsole [options] control OP [HANDLE]\n"
     "                 (one record of the control request; after the lock, in one --script)\n"
+    "       tkconsole [options] change-library OP HANDLE [TAG=VALUE ...] | drag HANDLE [ON [MODE]]\n"
+    "                 probe-ndmp SERVER PATH [AGENT] | library-server HOST\n"
+    "                 add-ndmp-controller|add-ip-controller AGENT ...\n"
+    "                 (library changes, controllers, drag and drop; see console/LibraryChangeCommands.h)\n"
     "       tkconsole --help | --version\n"
     "VALUE: N (u32; also 0xN or -N), u64:N, \"text\" or s:text, hex:BYTES; other words are texts.\n"
     "       idtext:ID:TEXT (u32 and text), hdr12:ID,CLIENT,FLAGS:TEXT (three u32 and text).\n"
@@ -324,7 +329,8 @@ int main(int argc, char** argv) {
           !tkconsole::expandStorageLibraryCommand(lineWords, false, error) ||
           !tkconsole::expandDriveCommand(lineWords, false, error, payload) ||
           !tkconsole::expandControlCommand(lineWords, false, error) ||
-          !tkconsole::expandDetectionCommand(lineWords, false, error)) {
+          !tkconsole::expandDetectionCommand(lineWords, false, error) ||
+          !tkconsole::expandLibraryChangeCommand(lineWords, false, error, payload)) {
         std::fprintf(stderr, "tkconsole: %s:%d: %s\n", scriptName.c_str(), number, error.c_str());
         return kExitUsage;
       }
@@ -352,7 +358,8 @@ int main(int argc, char** argv) {
         !tkconsole::expandStorageLibraryCommand(words, true, error) ||
         !tkconsole::expandDriveCommand(words, true, error, payload) ||
         !tkconsole::expandControlCommand(words, true, error) ||
-        !tkconsole::expandDetectionCommand(words, true, error)) {
+        !tkconsole::expandDetectionCommand(words, true, error) ||
+        !tkconsole::expandLibraryChangeCommand(words, true, error, payload)) {
       std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
       return kExitUsage;
     }
