@@ -191,7 +191,8 @@ class LibraryRequest : public tkmm::SetRecordHandler {
   SetOutcome probeNdmp(const tkmm::SetRecord& record);
   SetOutcome listServerLibraries(const tkmm::SetRecord& record);
 
-  // Whether every one of the elements came.
+  // Whether every one of the elements came. A media agent without a name
+  // counts as missing: the instance would get a nameless agent.
   template <class... V>
   static bool allReceived(const V&... values) {
     return (values.has && ...);
@@ -469,7 +470,8 @@ bool LibraryRequest::beginReply(unsigned long replyId) {
 // failed read keeps it (the console may read it again later).
 SetOutcome LibraryRequest::addNdmpController(const tkmm::SetRecord& record) {
   if (!allReceived(m_ndmpHost, m_accessPath, m_mediaAgent, m_vendor, m_product, m_identification, m_baseAddress,
-                   m_driveCount))
+                   m_driveCount) ||
+      m_mediaAgent.value.empty())
     return SetOutcome::failure(ZQMACBase::GetMessageString(tkmm::kTextNoObjectHandle));
   ZQMACMediaAgent* agent = mediaAgent(record.config);
   if (agent == nullptr) return SetOutcome::lastError(record.config);
@@ -490,7 +492,8 @@ SetOutcome LibraryRequest::addNdmpController(const tkmm::SetRecord& record) {
 // 55: a library the server already serves is the same library: its
 // description comes from that controller, not from the request.
 SetOutcome LibraryRequest::addIPController(const tkmm::SetRecord& record) {
-  if (!allReceived(m_libraryServer, m_mediaAgent, m_vendor, m_product, m_identification, m_baseAddress, m_driveCount))
+  if (!allReceived(m_libraryServer, m_mediaAgent, m_vendor, m_product, m_identification, m_baseAddress, m_driveCount) ||
+      m_mediaAgent.value.empty())
     return SetOutcome::failure(ZQMACBase::GetMessageString(tkmm::kTextNoObjectHandle));
   ZQMACMediaAgent* agent = mediaAgent(record.config);
   if (agent == nullptr) return SetOutcome::lastError(record.config);

@@ -48,6 +48,12 @@ TEST_F(LibraryControllers, AMissingRequiredElementIsRefusedAndCreatesNothing) {
                         {55, {11089, 2048, 11086, 11087, 11031, 11008, 11009}}};
   for (const Case& c : cases) {
     for (uint32_t missing : c.required) {
+      if (missing == 2048) {
+        SCOPED_TRACE(std::to_string(c.operation) + " with a nameless media agent");
+        const auto answers = run((c.operation == 54 ? addNdmp("") : addIP()).pair(2048, 0, "", true).end(), false);
+        EXPECT_EQ(answers, (std::vector<Message>{operationResponse(c.operation, 0, text(kTextRequired))}));
+        EXPECT_EQ(config().FindDBNode(""), nullptr);
+      }
       SCOPED_TRACE(std::to_string(c.operation) + " without " + std::to_string(missing));
       tktest::StreamBuilder s = stream().op(c.operation);
       for (uint32_t tag : c.required) {

@@ -209,6 +209,26 @@ TEST_F(LibraryFaultSweep, AnAddedControllerIsStoredWithItsLibraryAndAReloadKeeps
   }
 }
 
+TEST_F(LibraryFaultSweep, AClientThatIsNoMediaAgentYetBecomesOneWithItsFirstController) {
+  ASSERT_EQ(m_db.exec("INSERT INTO APP_Client (name, net_hostname, displayName, simOperatingSystemId) "
+                      "VALUES ('ma3', 'ma3.example.net', 'ma3', 2)"),
+            0);
+  freshSession();
+  ASSERT_EQ(m_config->FindDBNode("ma3"), nullptr);
+  auto request = addController(55, "ma3").end().build();
+  EXPECT_TRUE(m_mgr.onMsgSetMMLibrary(request.get()));
+  ZQMACMediaAgent* agent = m_config->FindDBNode("ma3");
+  ASSERT_NE(agent, nullptr);
+  const std::string clientId = m_db.text("SELECT id FROM APP_Client WHERE name = 'ma3'");
+  EXPECT_EQ(std::to_string(agent->GetId()), clientId);
+  EXPECT_EQ(m_db.text("SELECT COUNT(*) FROM MMHost WHERE ClientId = ?", {std::stoi(clientId)}), "1");
+  EXPECT_EQ(m_db.text("SELECT COUNT(*) FROM MMLibraryController WHERE ClientId = ?", {std::stoi(clientId)}), "1");
+
+  ASSERT_TRUE(m_config->ReadCurrentConfig(true)) << m_config->GetLastError();
+  EXPECT_EQ(m_config->FindDBNode("ma3"), agent) << "the stored agent keeps its object";
+  EXPECT_EQ(agent->GetLibControllerList().GetListCount(), 1);
+}
+
 TEST_F(LibraryFaultSweep, AControllerForANameNoClientCarriesIsRefusedAndNothingIsStored) {
   freshSession();
   const tktest::DatabaseDump before = tktest::DatabaseDump::take();
