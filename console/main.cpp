@@ -21,6 +21,7 @@
 #include "console/DetectionCommands.h"
 #include "console/DevicePathCommands.h"
 #include "console/DriveCommands.h"
+#include "console/LibraryChangeCommands.h"
 #include "console/LibraryCommands.h"
 #include "console/LockCommands.h"
 #include "console/SANVolumeCommands.h"
@@ -56,6 +57,10 @@ const char kUsage[] =
     "       tkconsole [options] san-hosts | san-volumes HOST-ID |\n"
     "                 san-discover HOST-ID HOST-NAME [mount-paths]\n"
     "                 (SAN volume hosts, their recorded volumes, and what volumes a host has)\n"
+    "       tkconsole [options] change-library OP HANDLE [TAG=VALUE ...] | drag HANDLE [ON [MODE]]\n"
+    "                 probe-ndmp SERVER PATH [AGENT] | library-server HOST\n"
+    "                 add-ndmp-controller|add-ip-controller AGENT ...\n"
+    "                 (library changes, controllers, drag and drop; see console/LibraryChangeCommands.h)\n"
     "       tkconsole --help | --version\n"
     "VALUE: N (u32; also 0xN or -N), u64:N, \"text\" or s:text, hex:BYTES; other words are texts.\n"
     "       idtext:ID:TEXT (u32 and text), hdr12:ID,CLIENT,FLAGS:TEXT (three u32 and text).\n"
@@ -336,7 +341,8 @@ int main(int argc, char** argv) {
           !tkconsole::expandDriveCommand(lineWords, false, error, payload) ||
           !tkconsole::expandControlCommand(lineWords, false, error) ||
           !tkconsole::expandDetectionCommand(lineWords, false, error) ||
-          !tkconsole::expandSANVolumeCommand(lineWords, false, error)) {
+          !tkconsole::expandSANVolumeCommand(lineWords, false, error) ||
+          !tkconsole::expandLibraryChangeCommand(lineWords, false, error, payload)) {
         std::fprintf(stderr, "tkconsole: %s:%d: %s\n", scriptName.c_str(), number, error.c_str());
         return kExitUsage;
       }
@@ -367,7 +373,8 @@ int main(int argc, char** argv) {
         !tkconsole::expandDriveCommand(words, true, error, payload) ||
         !tkconsole::expandControlCommand(words, true, error) ||
         !tkconsole::expandDetectionCommand(words, true, error) ||
-        !tkconsole::expandSANVolumeCommand(words, true, error)) {
+        !tkconsole::expandSANVolumeCommand(words, true, error) ||
+        !tkconsole::expandLibraryChangeCommand(words, true, error, payload)) {
       std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
       return kExitUsage;
     }

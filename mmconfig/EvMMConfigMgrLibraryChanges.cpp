@@ -12,21 +12,40 @@
 //   35  identify new media in the library (ends the request)
 //   84  automatic discovery on or off (ends the request)
 //   85  plan the discovery schedule (ends the request)
+//   54  add an NDMP library controller to the media agent of 2048 (made
+//       when the instance has none of that name): the NDMP server 11058,
+//       access path 11088, the library's vendor 11086, product 11087,
+//       identification 11031, base address 11008 and drive count 11009,
+//       all required in that order; then the agent reads the library's
+//       device information. A failed read keeps the controller.
+//   55  add an IP library controller for the library server 11089 (11089,
+//       2048, 11086, 11087, 11031, 11008, 11009 required): a library the
+//       server already serves through a controller of the instance is
+//       taken from it under the alias "LS_" and its name; a new one takes
+//       the request's values (and 11103 for its SCSI unit). 11417 sets the
+//       volume range.
+//   58  probe: without 11089 the NDMP server 11058 for the library at 11088
+//       (through the media agent of 2048 when the instance knows it),
+//       answered with reply 11093; with 11089 the libraries that library
+//       server shares, answered with reply 11091, one record each.
 //
 // Operation codes dispatch by ranges as the consoles expect: above 85
-// invalid; 54 to 85 serve only 54, 55, 58 (not served yet here), 84 and 85;
-// then 35; above 35 invalid; 3 and 12; anything else invalid.
+// invalid; 54 to 85 serve only 54, 55, 58, 84 and 85; then 35; above 35
+// invalid; 3 and 12; anything else invalid.
 //
 // Element values persist across the records of one request: a record
 // without 4001 repeats the earlier operation. Every failure ends the
 // request and what earlier steps changed stays in the cached instance. The
 // handle of operations 3, 35, 84 and 85 must name a tape or optical library
 // (ZQMACLms); any other object counts as not found. The handler takes no
-// lock of its own; runSet pins the instance for the request.
+// lock of its own; runSet pins the instance for the request. A controller
+// that cannot be stored or owned (operations 54 and 55) fails the record
+// with the media agent's reason and leaves nothing behind.
 #include <algorithm>
-#include <utility>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame/EvEvent.h"
@@ -36,9 +55,12 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
 #include "mmconfig/HandlerSkeleton.h"
+#include "mmconfig/RecordWriter.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMLibraryDB.h"
 #include "platform/mmlib/ZQMMlibInfo.h"
+#include "platform/ndmpdetect/ZQNDMPAutoDetect.h"
+#include "platform/reply/EvReturnData.h"
 
 namespace {
 
@@ -51,6 +73,7 @@ constexpr unsigned long kTextNothingToIdentify = 0x2400002A;  // %1 the library'
 constexpr unsigned long kTextIdentifyRefused = 0x2400002B;    // %1 the library's alias
 constexpr unsigned long kTextIdentifiedBySlot = 0x240000D3;
 constexpr unsigned long kTextNoController = 0x24000F02;       // %1 the library's name
+constexpr unsigned long kTextNoServerLibrary = 0x24000177;
 // Event text of media identified (with their count in item 4117).
 constexpr unsigned long kEventMediaIdentified = 0x23000029;
 constexpr std::size_t kEventTextSize = 1024;
@@ -80,6 +103,16 @@ constexpr uint32_t kElementCount = 4117;
 constexpr uint32_t kElementIdentifyArgument = 4109;
 constexpr uint32_t kElementSlot = 11139;
 constexpr uint32_t kElementAutoDiscover = 11178;
+// Library controllers and their probes.
+constexpr uint32_t kElementMediaAgent = 2048;  // [u32 id][text]
+constexpr uint32_t kElementNdmpHost = 11058;
+constexpr uint32_t kElementAccessPath = 11088;
+constexpr uint32_t kElementLibraryServer = 11089;
+constexpr uint32_t kElementVendor = 11086;
+constexpr uint32_t kElementProduct = 11087;
+constexpr uint32_t kElementIdentification = 11031;
+constexpr uint32_t kElementBaseAddress = 11008;
+constexpr uint32_t kElementUnitValue = 11103;
 // Stored and never used.
 constexpr uint32_t kElementsIgnored[] = {4108, 11079};
 
@@ -89,6 +122,24 @@ constexpr uint32_t kOpObjectAction = 12;
 constexpr uint32_t kOpIdentify = 35;
 constexpr uint32_t kOpAutoDiscover = 84;
 constexpr uint32_t kOpDiscoverSchedule = 85;
+constexpr uint32_t kOpAddNdmpController = 54;
+constexpr uint32_t kOpAddIPController = 55;
+constexpr uint32_t kOpProbe = 58;
+
+// Replies of the probes and their items.
+constexpr unsigned long kReplyNdmpLibrary = 11093;
+constexpr unsigned long kReplyServerLibraries = 11091;
+constexpr unsigned long kItemLibraryTitle = 11092;  // [u32 0][name(11005 text)]
+constexpr unsigned long kItemVendor = 11086;
+constexpr unsigned long kItemProduct = 11087;
+constexpr unsigned long kItemIdentification = 11031;
+constexpr unsigned long kItemBaseAddress = 11008;
+constexpr unsigned long kItemDriveCount = 11009;
+constexpr unsigned long kItemDeviceTextB = 11005;
+constexpr unsigned long kItemSlots = 11837;  // [u32 slot count][slot range]
+// The SCSI-unit value an NDMP controller gets once added.
+constexpr unsigned int kNdmpUnitValue = 1;
+constexpr const char* kServerAliasPrefix = "LS_";
 
 // What identification decided.
 constexpr int kActionNothing = 0;
@@ -117,8 +168,9 @@ struct Value {
 
 class LibraryRequest : public tkmm::SetRecordHandler {
  public:
-  // `request` may be null: runSet refuses it before any record.
-  explicit LibraryRequest(MessageInfo* request) : m_request(request) {}
+  // `request` may be null: runSet refuses it before any record. `reply` is
+  // the handler object, through which the probes answer.
+  LibraryRequest(MessageInfo* request, EvReturnData& reply) : m_request(request), m_reply(reply) {}
 
   bool servesOperation(uint32_t operation) const override;
   bool needsObject(uint32_t operation) const override {
@@ -134,6 +186,25 @@ class LibraryRequest : public tkmm::SetRecordHandler {
   SetOutcome identify(const tkmm::SetRecord& record);
   SetOutcome autoDiscover(const tkmm::SetRecord& record);
   SetOutcome discoverSchedule(const tkmm::SetRecord& record);
+  SetOutcome addNdmpController(const tkmm::SetRecord& record);
+  SetOutcome addIPController(const tkmm::SetRecord& record);
+  SetOutcome probeNdmp(const tkmm::SetRecord& record);
+  SetOutcome listServerLibraries(const tkmm::SetRecord& record);
+
+  // Whether every one of the elements came. A media agent without a name
+  // counts as missing: the instance would get a nameless agent.
+  template <class... V>
+  static bool allReceived(const V&... values) {
+    return (values.has && ...);
+  }
+  // The media agent of 2048, made in the instance when it has none of that
+  // name; null (reason in the instance's last error) when it refuses one.
+  ZQMACMediaAgent* mediaAgent(ZQMACMediaConfig& config) const;
+  // Fills a new controller's library from the request; false (reason in
+  // the library's last error) when the drive count is refused.
+  bool describeLibrary(ZQMACLibrary& library) const;
+  // Opens reply `replyId`; false (the client has been told) when it cannot.
+  bool beginReply(unsigned long replyId);
 
   // Answers the status and text itself; the request ends with `result`.
   SetOutcome answerAndEnd(uint32_t operation, unsigned long status, const std::string& text, bool result,
@@ -146,6 +217,7 @@ class LibraryRequest : public tkmm::SetRecordHandler {
   int mediaType() const { return ZQMMDBbase().convertMedTypeString(m_mediaType.value.c_str()); }
 
   MessageInfo* m_request;
+  EvReturnData& m_reply;
   Value<std::string> m_alias;
   Value<uint32_t> m_deviceValue;
   Value<std::string> m_deviceText;
@@ -164,13 +236,24 @@ class LibraryRequest : public tkmm::SetRecordHandler {
   Value<uint32_t> m_count;
   Value<uint32_t> m_identifyArgument;
   Value<uint32_t> m_autoDiscover;
+  Value<std::string> m_mediaAgent;
+  Value<std::string> m_ndmpHost;
+  Value<std::string> m_accessPath;
+  Value<std::string> m_libraryServer;
+  Value<std::string> m_vendor;
+  Value<std::string> m_product;
+  Value<std::string> m_identification;
+  Value<uint32_t> m_baseAddress;
+  Value<uint32_t> m_unitValue;
   // Slot numbers of 11139, in order of arrival, for the whole request.
   std::vector<uint32_t> m_slots;
 };
 
 bool LibraryRequest::servesOperation(uint32_t operation) const {
   if (operation > kOpDiscoverSchedule) return false;
-  if (operation >= 54) return operation == kOpAutoDiscover || operation == kOpDiscoverSchedule;
+  if (operation >= 54)
+    return operation == kOpAutoDiscover || operation == kOpDiscoverSchedule || operation == kOpAddNdmpController ||
+           operation == kOpAddIPController || operation == kOpProbe;
   if (operation == kOpIdentify) return true;
   if (operation > kOpIdentify) return false;
   return operation == kOpModify || operation == kOpObjectAction;
@@ -200,6 +283,17 @@ bool LibraryRequest::takeElement(uint32_t type, const char* value, unsigned int 
     case kElementIdentifyArgument: m_identifyArgument.set(u32()); return true;
     case kElementSlot: m_slots.push_back(u32()); return true;
     case kElementAutoDiscover: m_autoDiscover.set(u32()); return true;
+    case kElementMediaAgent:
+      m_mediaAgent.set(length < sizeof(uint32_t) ? std::string() : MessageWalker::readPairText(value, length));
+      return true;
+    case kElementNdmpHost: m_ndmpHost.set(MessageWalker::readText(value, length)); return true;
+    case kElementAccessPath: m_accessPath.set(MessageWalker::readText(value, length)); return true;
+    case kElementLibraryServer: m_libraryServer.set(MessageWalker::readText(value, length)); return true;
+    case kElementVendor: m_vendor.set(MessageWalker::readText(value, length)); return true;
+    case kElementProduct: m_product.set(MessageWalker::readText(value, length)); return true;
+    case kElementIdentification: m_identification.set(MessageWalker::readText(value, length)); return true;
+    case kElementBaseAddress: m_baseAddress.set(u32()); return true;
+    case kElementUnitValue: m_unitValue.set(u32()); return true;
     default:
       return std::find(std::begin(kElementsIgnored), std::end(kElementsIgnored), type) != std::end(kElementsIgnored);
   }
@@ -212,6 +306,9 @@ SetOutcome LibraryRequest::apply(const tkmm::SetRecord& record) {
     case kOpObjectAction: return objectAction(record);
     case kOpIdentify: return identify(record);
     case kOpAutoDiscover: return autoDiscover(record);
+    case kOpAddNdmpController: return addNdmpController(record);
+    case kOpAddIPController: return addIPController(record);
+    case kOpProbe: return m_libraryServer.has ? listServerLibraries(record) : probeNdmp(record);
     default: return discoverSchedule(record);
   }
 }
@@ -345,9 +442,138 @@ SetOutcome LibraryRequest::identify(const tkmm::SetRecord& record) {
   return answerAndEnd(operation, 1, "Success", true);
 }
 
+// A u32 of the request as the model's int, never negative.
+int modelInt(uint32_t value) { return static_cast<int>(std::min<uint32_t>(value, INT32_MAX)); }
+
+ZQMACMediaAgent* LibraryRequest::mediaAgent(ZQMACMediaConfig& config) const {
+  if (ZQMACMediaAgent* known = config.FindDBNode(m_mediaAgent.value)) return known;
+  auto made = std::make_unique<ZQMACMediaAgent>(m_mediaAgent.value, &config, nullptr);
+  if (made->GetOwner() == nullptr) return nullptr;
+  return made.release();  // the instance owns it now
+}
+
+bool LibraryRequest::describeLibrary(ZQMACLibrary& library) const {
+  library.SetVendor(m_vendor.value);
+  library.SetProduct(m_product.value);
+  library.SetIdentificationText(m_identification.value);
+  library.SetBaseAddress(modelInt(m_baseAddress.value));
+  return library.SetDriveCount(modelInt(m_driveCount.value));
+}
+
+bool LibraryRequest::beginReply(unsigned long replyId) {
+  if (m_reply.begin(replyId, m_request->sequenceNumber, &m_request->socket, true)) return true;
+  tkmm::answerAllocationFailure(kTag, *m_request);
+  return false;
+}
+
+// 54: the controller is stored and attached before its library is read; a
+// failed read keeps it (the console may read it again later).
+SetOutcome LibraryRequest::addNdmpController(const tkmm::SetRecord& record) {
+  if (!allReceived(m_ndmpHost, m_accessPath, m_mediaAgent, m_vendor, m_product, m_identification, m_baseAddress,
+                   m_driveCount) ||
+      m_mediaAgent.value.empty())
+    return SetOutcome::failure(ZQMACBase::GetMessageString(tkmm::kTextNoObjectHandle));
+  ZQMACMediaAgent* agent = mediaAgent(record.config);
+  if (agent == nullptr) return SetOutcome::lastError(record.config);
+  auto controller = std::make_unique<ZQMACNdmpLibController>(nullptr);
+  controller->SetAccessPath(m_accessPath.value);
+  controller->SetServerHostName(m_ndmpHost.value);
+  controller->SetMediaAgent(agent);
+  ZQMACLibrary* library = controller->GetLibrary();
+  if (!describeLibrary(*library)) return SetOutcome::lastError(*library);
+  if (!agent->AddLibController(controller.get())) return SetOutcome::lastError(*agent);
+  ZQMACNdmpLibController* added = controller.release();  // the instance owns it now
+  const bool read = agent->GetDeviceInfo(added->GetServerHostName(), added, nullptr);
+  added->SetUnitValue(kNdmpUnitValue);
+  if (!read) return SetOutcome::lastError(*agent);
+  return SetOutcome::success();
+}
+
+// 55: a library the server already serves is the same library: its
+// description comes from that controller, not from the request.
+SetOutcome LibraryRequest::addIPController(const tkmm::SetRecord& record) {
+  if (!allReceived(m_libraryServer, m_mediaAgent, m_vendor, m_product, m_identification, m_baseAddress, m_driveCount) ||
+      m_mediaAgent.value.empty())
+    return SetOutcome::failure(ZQMACBase::GetMessageString(tkmm::kTextNoObjectHandle));
+  ZQMACMediaAgent* agent = mediaAgent(record.config);
+  if (agent == nullptr) return SetOutcome::lastError(record.config);
+  auto controller = std::make_unique<ZQMACIPLibController>();
+  ZQMACLibrary* library = controller->GetLibrary();
+  const ZQMACIPLibController* served =
+      record.config.FindLSLibrary(m_libraryServer.value, m_vendor.value, m_product.value, m_identification.value);
+  if (served == nullptr) {
+    if (!describeLibrary(*library)) return SetOutcome::lastError(*library);
+    if (m_unitValue.has) controller->SetUnitValue(m_unitValue.value);
+  } else {
+    controller->Clone(served);
+    library->SetAliasName(kServerAliasPrefix + library->GetName());
+  }
+  if (m_volumeRange.has) library->SetVolumeRangeString(m_volumeRange.value);
+  controller->SetServerHostName(m_libraryServer.value);
+  if (!agent->AddLibController(controller.get())) return SetOutcome::lastError(*agent);
+  controller.release();  // the instance owns it now
+  return SetOutcome::success();
+}
+
+// 58 without a library server: the NDMP server's library at the access
+// path, through the media agent when the instance knows it.
+SetOutcome LibraryRequest::probeNdmp(const tkmm::SetRecord& record) {
+  ZQMACNdmpLibController probe(nullptr);
+  probe.SetAccessPath(m_accessPath.value);
+  probe.SetServerHostName(m_ndmpHost.value);
+  ZQMACMediaAgent* agent = m_mediaAgent.has ? record.config.FindDBNode(m_mediaAgent.value) : nullptr;
+  std::string error;
+  bool read = false;
+  if (agent != nullptr) {
+    read = agent->GetDeviceInfo(m_ndmpHost.value, &probe, nullptr);
+    if (!read) error = agent->GetLastError();
+  } else {
+    ZQNDMPAutoDetect detector(probe.GetServerHostName(), &record.config);
+    read = detector.GetDeviceInfo(&probe);
+    if (!read) error = detector.GetLastError();
+  }
+  if (!read) return SetOutcome::failure(error);
+  const ZQMACLibrary& library = *probe.GetLibrary();
+  if (!beginReply(kReplyNdmpLibrary)) return SetOutcome::answered(false, false);
+  tkmm::RecordWriter out(m_reply);
+  out.text(kItemVendor, library.GetVendor());
+  out.text(kItemProduct, library.GetProduct());
+  out.text(kItemIdentification, library.GetDeviceIdentifier());
+  out.u32(kItemBaseAddress, static_cast<uint32_t>(library.GetBaseAddress()));
+  out.u32(kItemDriveCount, static_cast<uint32_t>(library.GetDriveCount()));
+  out.endOfRecord();
+  m_reply.end(0);
+  return SetOutcome::answered(true, true);
+}
+
+// 58 with a library server: one record per library it shares.
+SetOutcome LibraryRequest::listServerLibraries(const tkmm::SetRecord& record) {
+  record.config.ClearLastError();
+  ZQMACLinkedList<ZQMACIPLibController> controllers = record.config.GetLSLibraryList(m_libraryServer.value, false);
+  if (controllers.GetListCount() == 0) {
+    const std::string& error = record.config.GetLastError();
+    return SetOutcome::failure(!error.empty() ? error : ZQMACBase::GetMessageString(kTextNoServerLibrary));
+  }
+  if (!beginReply(kReplyServerLibraries)) return SetOutcome::answered(false, false);
+  tkmm::RecordWriter out(m_reply);
+  for (ZQMACIPLibController* c = controllers.GetFirstNode(); c != nullptr; c = controllers.GetNextNode()) {
+    ZQMACLibrary* library = c->GetLibrary();
+    if (library == nullptr) continue;
+    out.idText(kItemLibraryTitle, 0, library->GetName() + "(" + library->GetDeviceTextB() + ")");
+    out.text(kItemVendor, library->GetVendor());
+    out.text(kItemProduct, library->GetProduct());
+    out.text(kItemDeviceTextB, library->GetDeviceTextB());
+    out.u32(kItemDriveCount, static_cast<uint32_t>(library->GetDriveCount()));
+    out.idText(kItemSlots, static_cast<uint32_t>(library->GetSlotCount()), library->GetSlotRange());
+    out.endOfRecord();
+  }
+  m_reply.end(0);
+  return SetOutcome::answered(true, true);
+}
+
 }  // namespace
 
 bool EvMMConfigMgr::onMsgSetMMLibrary(MessageInfo* request) {
-  LibraryRequest handler(request);
+  LibraryRequest handler(request, *this);
   return tkmm::runSet(request, kTag, handler);
 }

@@ -23,15 +23,6 @@ constexpr const char* kInvalidOperation = "Received invalid operation type";
 constexpr const char* kClose = "Close";
 constexpr const char* kSuccess = "Success";
 
-// The reply could not be begun: log it and tell the client.
-void answerAllocationFailure(const char* tag, const MessageInfo& request) {
-  EvDebug::Error(tag, "%s", "Memory allocation failed.");
-  char text[kCatalogueTextSize];
-  EvEvent event(tag);
-  event.evPrintf(kTextMemory, text, sizeof text, request.sequenceNumber);
-  sendResponse(request.sequenceNumber, &request.socket, 0, text, nullptr);
-}
-
 // Begins the reply, runs `body` when there is an instance, ends the reply.
 template <class Body>
 bool runReply(EvReturnData& reply, MessageInfo* request, unsigned long replyId, const char* tag, Body body) {
@@ -51,6 +42,14 @@ bool runReply(EvReturnData& reply, MessageInfo* request, unsigned long replyId, 
 }
 
 }  // namespace
+
+void answerAllocationFailure(const char* tag, const MessageInfo& request) {
+  EvDebug::Error(tag, "%s", "Memory allocation failed.");
+  char text[kCatalogueTextSize];
+  EvEvent event(tag);
+  event.evPrintf(kTextMemory, text, sizeof text, request.sequenceNumber);
+  sendResponse(request.sequenceNumber, &request.socket, 0, text, nullptr);
+}
 
 // ---------------------------------------------------------------- Get
 

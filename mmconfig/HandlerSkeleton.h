@@ -67,6 +67,10 @@ bool runGet(EvReturnData& reply, MessageInfo* request, unsigned long replyId, co
 bool runPropertyGet(EvReturnData& reply, MessageInfo* request, unsigned long replyId, const char* tag,
                     const ObjectLookup& lookup);
 
+// A reply that could not be begun: logs it and tells the client (status
+// 0 with the catalogue's allocation-failure text, through sendResponse).
+void answerAllocationFailure(const char* tag, const MessageInfo& request);
+
 // ---------------------------------------------------------------- Set
 
 // Element types of every Set handler.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,15 @@ class ZQMACLibrary : public ZQMACInterface, public ZQMACDevicePart {
   void SetVolumeRangeString(const std::string& range) { m_sVolumeRange = range; }
   void SetVTLType(int vtlType) { m_iVTLType = vtlType; }
   // ---- end of the library-change block ----
+
+  // ---- the library of a new library controller, as the library request fills it ----
+  void SetVendor(const std::string& vendor) { m_sVendor = vendor; }
+  void SetProduct(const std::string& product) { m_sProduct = product; }
+  // The text detection identifies the unit by (GetDeviceIdentifier).
+  void SetIdentificationText(const std::string& text) { m_sDeviceIdentifier = text; }
+  void SetBaseAddress(int address) { m_iBaseAddress = address; }
+  void SetAliasName(const std::string& alias) { m_sAliasName = alias; }
+  // ---- end of the new-controller block ----
 
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;
@@ -189,17 +199,52 @@ class ZQMACLms : public ZQMACInterface {
   // ---- end of the control-request fields ----
 };
 
+// The library a new library controller owns until it belongs to a
+// library-management object; copied with the controller.
+class ZQMACOwnedLibrary {
+ public:
+  ZQMACOwnedLibrary() = default;
+  ZQMACOwnedLibrary(const ZQMACOwnedLibrary& other)
+      : m_pLibrary(other.m_pLibrary == nullptr ? nullptr : std::make_unique<ZQMACLibrary>(*other.m_pLibrary)) {}
+  ZQMACOwnedLibrary& operator=(const ZQMACOwnedLibrary&) = delete;
+  ZQMACLibrary* get() const { return m_pLibrary.get(); }
+  // Gives the controller a library of its own, when it has none yet.
+  void make() {
+    if (m_pLibrary == nullptr) m_pLibrary = std::make_unique<ZQMACLibrary>();
+  }
+
+ private:
+  std::unique_ptr<ZQMACLibrary> m_pLibrary;
+};
+
 // A library controller: the path by which one media agent controls a
 // library. Its second base part is the SCSI unit.
 class ZQMACLibController : public ZQMACInterface, public ZQMACScsiUnit {
  public:
   ZQMACLibController() = default;
+  // A copy owns a copy of the controller's own library.
   ZQMACLibController(const ZQMACLibController&) = default;
   ~ZQMACLibController() override;
 
-  // The library of the controller's library-management object; null when
-  // the controller belongs to none.
-  ZQMACLibrary* GetLibrary() const { return m_pLms == nullptr ? nullptr : m_pLms->GetLibrary(); }
+  // The library of the controller's library-management object; until the
+  // controller belongs to one, the library it owns (a new NDMP or IP
+  // controller owns one from the start), else null.
+  ZQMACLibrary* GetLibrary() const { return m_pLms == nullptr ? m_ownLibrary.get() : m_pLms->GetLibrary(); }
+
+  // ---- a new library controller, as the library request builds it ----
+  // (platform/mac/ZQMACLibraryControllers.cpp) The path by which the media
+  // agent reaches the library (the controller's name and text).
+  void SetAccessPath(const std::string& path);
+  void SetMediaAgent(ZQMACMediaAgent* agent) { m_pMediaAgent = agent; }
+  // A number the object library keeps with the SCSI unit of a controller
+  // whose library is not known yet.
+  void SetUnitValue(unsigned int value) { m_uUnitValue = value; }
+  unsigned int GetUnitValue() const { return m_uUnitValue; }
+  // Takes the library (a copy) and the unit's settings of `source`, the
+  // controller by which a library server already serves the library; the
+  // name, instance and media agent stay this controller's. Null: nothing.
+  void Clone(const ZQMACLibController* source);
+  // ---- end of the new-controller block ----
 
   // ---- the controller as the listing shows it ----
   // The library type that the controller's media agent detected for the
@@ -244,12 +289,18 @@ class ZQMACLibController : public ZQMACInterface, public ZQMACScsiUnit {
   bool m_bStateD = false;
   bool m_bStateE = false;
   // ---- end of the drive listing fields ----
+
+  // ---- fields of the new-controller block ----
+  ZQMACOwnedLibrary m_ownLibrary;
+  unsigned int m_uUnitValue = 0;
+  // ---- end of the new-controller fields ----
 };
 
 // A library controller reached over the network.
 class ZQMACIPLibController : public ZQMACLibController {
  public:
-  ZQMACIPLibController() = default;
+  // Owns a library of its own until it belongs to a library.
+  ZQMACIPLibController();
   ZQMACIPLibController(const ZQMACIPLibController&) = default;
   ~ZQMACIPLibController() override;
 
@@ -260,7 +311,8 @@ class ZQMACIPLibController : public ZQMACLibController {
 // the stack, made from an existing object (a null source makes an empty one).
 class ZQMACNdmpLibController : public ZQMACLibController {
  public:
-  ZQMACNdmpLibController() = default;
+  // Both own a library of their own (a copy of the source's).
+  ZQMACNdmpLibController();
   explicit ZQMACNdmpLibController(ZQMACNdmpLibController* source);
   ~ZQMACNdmpLibController() override {}
 };

@@ -10,6 +10,7 @@
 
 class ZQMACLibController;
 class ZQMACDms;
+class ZQMACMediaConfig;
 class ZQMACCopyMgrController;
 
 class ZQMACMediaAgent : public ZQMACInterface {
@@ -60,6 +61,28 @@ class ZQMACMediaAgent : public ZQMACInterface {
   // agent itself).
   ZQMACLinkedList<ZQMACInterface> GetDetectedCandidateDeviceList(ZQMACInterface* object, const std::string& host);
   // ---- end of the detection block ----
+
+  // ---- the media agent as library controllers are added to it ----
+  // (platform/mac/ZQMACLibraryControllers.cpp) A new media agent of that
+  // name in `config`, which owns it from here on; not stored until a
+  // controller is added to it. `network` is kept for callers that pass one
+  // (null). When the instance refuses it (GetOwner() stays null, reason in
+  // the instance's last error) the caller keeps it.
+  ZQMACMediaAgent(const std::string& name, ZQMACMediaConfig* config, void* network);
+  // Attaches a new controller (owned by no instance, or already by this
+  // agent's) to this agent: the agent's instance owns it from then on. In
+  // an instance backed by the central database the controller is stored
+  // first, with the library it reaches (not configured yet) and, for an
+  // agent not stored yet, the agent itself. False, with the reason as this
+  // agent's last error, when it cannot be stored or owned; the caller then
+  // keeps the controller and nothing has changed.
+  bool AddLibController(ZQMACLibController* controller);
+  // Reads the device information of the library behind the controller, as
+  // this agent reaches it through `host`, into the controller's library.
+  // `drivePath` is kept for callers that pass one (null). False, with the
+  // reason as this agent's last error, when the library does not answer.
+  bool GetDeviceInfo(const std::string& host, ZQMACLibController* controller, ZQMACDms* drivePath);
+  // ---- end of the controller block ----
 
   unsigned int GetObjectType() const override;
 

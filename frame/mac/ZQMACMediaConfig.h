@@ -234,6 +234,19 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // library or the removal is refused (nothing is then removed).
   bool DeconfigureLibrary(const std::string& mediaAgentName, const std::string& libraryName);
   // ---- end of library deconfiguration ----
+  // ---- library servers (platform/mac/ZQMACLibraryControllers.cpp) ----
+  // The IP library controller of this instance by which the library server
+  // `host` serves the library of that vendor, product and identification
+  // text, or null.
+  ZQMACIPLibController* FindLSLibrary(const std::string& host, const std::string& vendor, const std::string& product,
+                                      const std::string& identification);
+  // The libraries the library server `host` offers, one IP library
+  // controller of this instance each (a controller already known for a
+  // library is reused, with the server's current answer). `refresh` is
+  // kept for callers that pass it. Empty when the server offers none, or,
+  // with the reason as the instance's last error, when it cannot be asked.
+  ZQMACLinkedList<ZQMACIPLibController> GetLSLibraryList(const std::string& host, bool refresh);
+  // ---- end of library servers ----
 
   // ---- media-configuration parameters ----
   // Whether drives and libraries are matched by serial number: one value

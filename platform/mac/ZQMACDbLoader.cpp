@@ -176,6 +176,9 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
       case ZQMAC_OBJ_LMS: index(oldLms, static_cast<ZQMACLms*>(object)); break;
       case ZQMAC_OBJ_MAGLIB: index(oldMagLibs, static_cast<ZQMACMagLib*>(object)); break;
       case ZQMAC_OBJ_LIB_CONTROLLER: index(oldControllers, static_cast<ZQMACLibController*>(object)); break;
+      // A stored IP controller is a controller row like any; one never
+      // stored (a library server's library, listed only) goes.
+      case ZQMAC_OBJ_IP_LIB_CONTROLLER: index(oldControllers, static_cast<ZQMACLibController*>(object)); break;
       case ZQMAC_OBJ_MASTER_DRIVE_POOL: index(oldMasters, static_cast<ZQMACMasterDrivePool*>(object)); break;
       case ZQMAC_OBJ_DRIVE_POOL: index(oldPools, static_cast<ZQMACDrivePool*>(object)); break;
       case ZQMAC_OBJ_DRIVE: index(oldDrives, static_cast<ZQMACDrive*>(object)); break;

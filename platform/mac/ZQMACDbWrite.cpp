@@ -254,3 +254,63 @@ bool ZQMACGraph::RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface
   }
   return true;
 }
+
+// ---------------------------------------------------------------- new controllers
+
+bool ZQMACGraph::InsertLibController(ZQMACMediaAgent* agent, ZQMACLibController* controller) {
+  ZQMACMediaConfig* owner = agent->GetOwner();
+  if (owner == nullptr || !IsDatabaseBacked(*owner)) return true;
+  ZQMACLibrary* library = controller->GetLibrary();
+  MMStoredLibrary row;
+  MMStoredLibraryController link;
+  if (library != nullptr) {
+    // The library is stored under the name it is known by so far; the
+    // console gives it its alias when it configures it.
+    row.name = !library->m_sAliasName.empty() ? library->m_sAliasName : library->m_sName;
+    if (row.name.empty()) row.name = library->m_sVendor + (library->m_sProduct.empty() ? "" : " " + library->m_sProduct);
+    row.vendor = library->m_sVendor;
+    row.model = library->m_sProduct;
+    row.driveCount = library->m_iDriveCount;
+    row.baseAddress = library->m_iBaseAddress;
+  }
+  if (row.name.empty()) row.name = controller->m_sName;
+  link.name = controller->m_sName;
+  link.clientId = agent->m_iId >= 0 ? agent->m_iId : -1;
+  link.controllerType = static_cast<int>(controller->m_uControllerType);
+  MMMediaConfigDB access;
+  if (access.insertLibraryController(agent->m_sName, row, link) != 0) {
+    failWith(agent, access);
+    return false;
+  }
+  if (agent->m_iId < 0) SetId(agent, link.clientId);
+  controller->m_iId = link.id;
+  if (library != nullptr && library->GetOwner() == nullptr) library->m_iId = row.libraryId;
+  return true;
+}
+
+void ZQMACGraph::RemoveInsertedLibController(ZQMACLibController* controller) {
+  ZQMACLibrary* library = controller->GetLibrary();
+  if (controller->m_iId < 0 || library == nullptr || library->m_iId < 0) return;
+  MMMediaConfigDB access;
+  access.removeObject(MMStoredKind::Library, library->m_iId);
+  controller->m_iId = -1;
+  library->m_iId = -1;
+}
+
+bool ZQMACGraph::StoreLibraryDescription(ZQMACMediaAgent* agent, ZQMACLibController* controller,
+                                         const std::string& vendor, const std::string& product, int driveCount,
+                                         int baseAddress) {
+  ZQMACMediaConfig* owner = controller->GetOwner();
+  ZQMACLibrary* library = controller->GetLibrary();
+  if (owner == nullptr || !IsDatabaseBacked(*owner) || library == nullptr || library->m_iId < 0) return true;
+  MMMediaConfigDB access;
+  if (access.storeObject(MMStoredKind::Library, library->m_iId, nullptr, MMMediaConfigDB::kKeepConfigured,
+                         {{"LibraryVendor", vendor},
+                          {"LibraryModel", product},
+                          {"DriveCount", driveCount},
+                          {"BaseAddress", baseAddress}}) != 0) {
+    failWith(agent, access);
+    return false;
+  }
+  return true;
+}

@@ -279,6 +279,35 @@ class ZQMACGraph {
   // The database-backed state of an instance.
   static bool IsDatabaseBacked(const ZQMACMediaConfig& config) { return config.m_bDatabaseBacked; }
 
+  // ---- controllers added to media agents (ZQMACLibraryControllers.cpp) ----
+  // Stores a new controller of the agent with the library it reaches (and
+  // the agent when it is not stored yet), in one step, and gives them their
+  // ids (platform/mac/ZQMACDbWrite.cpp). True without writing for an
+  // instance that is not database-backed; false with the reason as the
+  // agent's last error when nothing was written.
+  static bool InsertLibController(ZQMACMediaAgent* agent, ZQMACLibController* controller);
+  // Removes what InsertLibController stored (when the instance then cannot
+  // own the controller).
+  static void RemoveInsertedLibController(ZQMACLibController* controller);
+  // Writes what a library reported of itself to the stored library of the
+  // controller (when it has one in a database-backed instance). False with
+  // the reason as the agent's last error when nothing was written.
+  static bool StoreLibraryDescription(ZQMACMediaAgent* agent, ZQMACLibController* controller,
+                                      const std::string& vendor, const std::string& product, int driveCount,
+                                      int baseAddress);
+  // Enters a new media agent (owned by the instance) into its lists.
+  static void EnterMediaAgent(ZQMACMediaConfig& config, ZQMACMediaAgent* agent) {
+    config.m_mediaAgentList.AddNode(agent);
+  }
+  // Links an owned controller to its agent (and, for an IP controller, to
+  // the instance's IP controllers).
+  static void EnterLibController(ZQMACMediaAgent* agent, ZQMACLibController* controller);
+  // The library server libraries the instance knows (GetLSLibraryList).
+  static void EnterIPLibController(ZQMACMediaConfig& config, ZQMACIPLibController* controller) {
+    config.m_ipLibControllerList.AddNode(controller);
+  }
+  // ---- end of the added controllers ----
+
  private:
   // Frees, in one pass, objects of the instance that no list or link of the
   // managed kinds reaches any more (ApplyStored).

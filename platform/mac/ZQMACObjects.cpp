@@ -151,9 +151,7 @@ ZQMACIPLibController::~ZQMACIPLibController() = default;
 
 unsigned int ZQMACIPLibController::GetObjectType() const { return ZQMAC_OBJ_IP_LIB_CONTROLLER; }
 
-ZQMACNdmpLibController::ZQMACNdmpLibController(ZQMACNdmpLibController* source)
-    : ZQMACBase(source != nullptr ? static_cast<const ZQMACBase&>(*source) : ZQMACBase()),
-      ZQMACLibController(source != nullptr ? static_cast<const ZQMACLibController&>(*source) : ZQMACLibController()) {}
+// The NDMP controller's constructors: platform/mac/ZQMACLibraryControllers.cpp.
 
 // ---------------------------------------------------------------- drives
 

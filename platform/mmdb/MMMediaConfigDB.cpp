@@ -57,7 +57,11 @@ const KindInfo& kindInfo(MMStoredKind kind) {
                                   {"LibraryAttribute", 0},
                                   {"ExtendedAttributes", 0},
                                   {"VTLType", 0},
-                                  {"LibraryTypeId", 0}}};
+                                  {"LibraryTypeId", 0},
+                                  {"LibraryVendor", MM_WIDTH(MMLibrary_t, LibraryVendor)},
+                                  {"LibraryModel", MM_WIDTH(MMLibrary_t, LibraryModel)},
+                                  {"DriveCount", 0},
+                                  {"BaseAddress", 0}}};
   static const KindInfo kController{"library controller", "MMLibraryController", "LibraryControllerId",
                                     "MMLibraryController", "LibraryControllerId", "ControllerName",
                                     MM_WIDTH(MMLibraryController_t, ControllerName), "IsEnabled", false, nullptr,
@@ -562,6 +566,56 @@ int MMMediaConfigDB::removeObject(MMStoredKind kind, int id, DBtran* tran) {
     }
     return DB_OK;
   });
+}
+
+int MMMediaConfigDB::insertLibraryController(const std::string& agentName, MMStoredLibrary& library,
+                                             MMStoredLibraryController& controller, DBtran* tran) {
+  static constexpr const char* kTag = "MMMediaConfigDB::insertLibraryController";
+  if (!beginCall(kTag, tkjournal::args(agentName, library.name, controller.name, mmTranText(tran)))) return -1;
+  if (!checkText(kTag, "library name", library.name.c_str(), MM_WIDTH(MMLibrary_t, LibraryName), false) ||
+      !checkText(kTag, "library vendor", library.vendor.c_str(), MM_WIDTH(MMLibrary_t, LibraryVendor), true) ||
+      !checkText(kTag, "library model", library.model.c_str(), MM_WIDTH(MMLibrary_t, LibraryModel), true) ||
+      !checkText(kTag, "library controller name", controller.name.c_str(),
+                 MM_WIDTH(MMLibraryController_t, ControllerName), true))
+    return -1;
+  int clientId = controller.clientId;
+  int libraryId = 0;
+  int controllerId = 0;
+  const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    tkdb::DbRow row;
+    int code = DB_OK;
+    if (clientId < 0) {
+      code = s.queryOne("SELECT \"id\" FROM \"APP_Client\" WHERE \"name\" = ?", {agentName}, row);
+      if (code == DB_NO_ROW) {
+        refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, "No client is named [" + agentName + "].", false};
+        return kRefused;
+      }
+      if (code != DB_OK) return code;
+      long long id = 0;
+      if (row.empty() || !tkdb::integerOf(row[0], id, false)) return DB_ERR_CONVERT;
+      clientId = static_cast<int>(id);
+      code = s.queryOne("SELECT 1 FROM \"MMHost\" WHERE \"ClientId\" = ?", {clientId}, row);
+      if (code == DB_NO_ROW) code = s.exec("INSERT INTO \"MMHost\" (\"ClientId\", \"Attribute\") VALUES (?, 0)", {clientId});
+      if (code != DB_OK) return code;
+    }
+    code = s.exec("INSERT INTO \"MMLibrary\" (\"LibraryName\", \"AliasName\", \"LibraryTypeId\", \"LibraryEnabled\", "
+                  "\"DriveCount\", \"BaseAddress\", \"LibraryVendor\", \"LibraryModel\") VALUES (?, '', 1, 0, ?, ?, ?, ?)",
+                  {library.name, library.driveCount, library.baseAddress, library.vendor, library.model});
+    if (code != DB_OK) return code;
+    libraryId = static_cast<int>(s.lastInsertId());
+    code = s.exec("INSERT INTO \"MMLibraryController\" (\"ControllerName\", \"ClientId\", \"LibraryId\", \"IsActive\", "
+                  "\"IsEnabled\", \"ControllerType\") VALUES (?, ?, ?, 1, 0, ?)",
+                  {controller.name, clientId, libraryId, controller.controllerType});
+    if (code != DB_OK) return code;
+    controllerId = static_cast<int>(s.lastInsertId());
+    return DB_OK;
+  });
+  if (rc != 0) return rc;
+  library.libraryId = libraryId;
+  controller.id = controllerId;
+  controller.libraryId = libraryId;
+  controller.clientId = clientId;
+  return 0;
 }
 
 int MMMediaConfigDB::isEmpty(bool& empty, DBtran* tran) {

@@ -194,6 +194,17 @@ class MMMediaConfigDB : public MMTableAccess {
   // controllers of it remain). MMS2_ERROR_NOT_FOUND when it is gone already.
   int removeObject(MMStoredKind kind, int id, DBtran* tran = nullptr);
 
+  // Stores a library controller added to a media agent, with the library it
+  // reaches (a tape library, not configured yet: LibraryName, vendor, model,
+  // drive count and base address of `library`), in one step. A negative
+  // `controller.clientId` asks for the media agent of the client named
+  // `agentName` (its host row is made when the client is no media agent
+  // yet; MMS2_ERROR_NOT_FOUND when no client has that name). The new ids
+  // come back in library.libraryId, controller.id, controller.libraryId and
+  // controller.clientId.
+  int insertLibraryController(const std::string& agentName, MMStoredLibrary& library,
+                              MMStoredLibraryController& controller, DBtran* tran = nullptr);
+
   // The widest text a kind's name column holds, in bytes.
   static size_t nameWidth(MMStoredKind kind);
   // The columns storeObject may set for a kind.

@@ -6,6 +6,10 @@
 
 #include <unistd.h>
 
+#include <fstream>
+#include <string>
+#include <vector>
+
 #include "tests/mmconfig_librarychanges/LibraryChangesFixture.h"
 #include "tests/support/HostHarness.h"
 
@@ -55,6 +59,39 @@ TEST_F(HostLibraryChanges, AConsoleChangesTheTapeLibraryAndTheNextListingShowsIt
   ASSERT_NE(doorLock, nullptr);
   EXPECT_EQ(doorLock->u32(), 1u);
   ::close(a);
+}
+
+TEST_F(HostLibraryChanges, TheConsoleWordsSendTheLibraryChangesControllersAndDrops) {
+  const std::string script = m_dir.file("session.tk");
+  std::ofstream(script) << "lock\nadd-ip-controller ma2 ls1 DEMO TAPE-9 LSLIB1 1 4 11103=2\n"
+                           "change-library 3 4294967280 11164=1\nlibrary-server ls1\ndrag 4294967280 7 1\nunlock\n";
+  hosttest::Child console;
+  ASSERT_TRUE(console.start(hosttest::consoleBinary(), {"--socket", m_host.socket(), "--script", script}, {},
+                            m_dir.file("console.out"), m_dir.file("console.err")));
+  EXPECT_EQ(console.exitCode(), 3) << hosttest::readFile(m_dir.file("console.err"));
+  const std::string output = hosttest::readFile(m_dir.file("console.out"));
+  for (const char* expected :
+       {"> add-ip-controller ma2 ls1 DEMO TAPE-9 LSLIB1 1 4 11103=2\nreply 1024 seq 2\n"
+        "  tag 4001 (operation) len 4: 55\n  tag 2051 (status) len 11: 1 (success) \"Success\"\n",
+        "> change-library 3 4294967280 11164=1\nreply 1024 seq 3\n  tag 4001 (operation) len 4: 3\n",
+        "> library-server ls1\nreply 1024 seq 4\n  tag 4001 (operation) len 4: 58\n"
+        "  tag 2051 (status) len 45: 0 (failure) \"The library server [ls1] does not answer.\"\n",
+        "> drag 4294967280 7 1\nreply 1024 seq 5\n  tag 4001 (operation) len 4: 52\n"})
+    EXPECT_NE(output.find(expected), std::string::npos) << expected << "\nin\n" << output;
+
+  // A wrong word sends nothing.
+  for (const std::vector<std::string>& words :
+       {std::vector<std::string>{"change-library", "3"}, std::vector<std::string>{"drag"},
+        std::vector<std::string>{"drag", "1", "2", "x"}, std::vector<std::string>{"probe-ndmp", "filer1"},
+        std::vector<std::string>{"add-ndmp-controller", "ma1", "filer1", "mc0", "V", "P", "I", "1"},
+        std::vector<std::string>{"library-server"}}) {
+    hosttest::Child wrong;
+    std::vector<std::string> args{"--socket", m_host.socket()};
+    args.insert(args.end(), words.begin(), words.end());
+    ASSERT_TRUE(wrong.start(hosttest::consoleBinary(), args, {}, m_dir.file("wrong.out"), m_dir.file("wrong.err")));
+    EXPECT_EQ(wrong.exitCode(), 64) << words[0] << " " << words.size();
+    EXPECT_EQ(hosttest::readFile(m_dir.file("wrong.out")), "");
+  }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "platform/testkit/audit.h"
 #include "platform/testkit/mac.h"
 #include "platform/testkit/mmlib.h"
+#include "platform/testkit/ndmpdetect.h"
 #include "platform/testkit/security.h"
 #include "tests/mmconfig_control/ControlFixture.h"
 
@@ -38,6 +39,7 @@ inline Message countedResponse(uint32_t operation, uint32_t count, const std::st
 inline void resetStandIns() {
   ctltest::resetStandIns();
   testkit::mmlib::reset();
+  testkit::ndmpdetect::reset();
 }
 
 class LibraryTest : public ::testing::Test {

@@ -11,6 +11,8 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/mac/ZQMACPlatform.h"
 #include "tests/mmconfig_librarychanges/LibraryChangesFixture.h"
@@ -45,6 +47,9 @@ class LibraryFaultSweep : public ::testing::Test {
     m_path = config->GetHandle(paths.GetFirstNode());
     testkit::mmlib::scriptLibraryState(m_tapeId, {});
     testkit::mmlib::scriptIdentification({1, 2});
+    testkit::ndmpdetect::scriptNdmpLibrary("filer1", "mc0", {"", "VENDOR-N", "PRODUCT-N", "ID-N", "", 4, 6, 0, ""});
+    testkit::ndmpdetect::scriptLibraryServer("ls1", {{"L1", "V1", "P1", "I1", "fw1", 0, 2, 40, "1-40"}});
+    m_config = config;
     m_a.replies();
   }
 
@@ -64,16 +69,21 @@ class LibraryFaultSweep : public ::testing::Test {
     return tktest::StreamBuilder().socket(m_a.socket().GetSocketDescriptor()).user(libtest::kUser).sequence(libtest::kSequence);
   }
 
-  tktest::SweepReport sweep(const std::function<void()>& request) {
+  // `judged`: tables that `judge` holds to its own rule instead.
+  tktest::SweepReport sweep(const std::function<void()>& request, std::vector<std::string> judged = {},
+                            const std::function<std::string()>& judge = nullptr) {
     tktest::SweepPlan plan;
     plan.setup = [&] { freshSession(); };
     plan.request = request;
+    plan.judgedTables = std::move(judged);
     tktest::DatabaseDump clean;
     std::set<long> auditOnly;
     plan.check = [&](const tktest::SweepRun& run) -> std::string {
       const tktest::DatabaseDump now = tktest::DatabaseDump::take();
       if (run.k == 0) clean = now;
       else if (now != clean && onlyAuditRows(tktest::DatabaseDump::describeChanges(clean, now))) auditOnly.insert(run.k);
+      const std::string judged = judge ? judge() : std::string();
+      if (!judged.empty()) return judged;
       return tktest::answeredOnSocket(m_a.replies(), run);
     };
     tktest::SweepReport report = tktest::FaultSweep().run(plan);
@@ -92,6 +102,16 @@ class LibraryFaultSweep : public ::testing::Test {
   tktest::TestDatabase m_db;
   tktest::Connection m_a;
   EvMMConfigMgr m_mgr;
+  // Operation 54 or 55 for the media agent, with every required element.
+  tktest::StreamBuilder addController(uint32_t operation, const std::string& agent) const {
+    tktest::StreamBuilder s = stream().op(operation);
+    if (operation == 54) s.text(11058, "filer1", true).text(11088, "mc0", true);
+    else s.text(11089, "ls1", true);
+    return s.pair(2048, 0, agent, true).text(11086, "V1", true).text(11087, "P1", true).text(11031, "I1", true)
+        .u32(11008, 1).u32(11009, 2);
+  }
+
+  ZQMACMediaConfig* m_config = nullptr;
   unsigned long long m_tape = 0;
   unsigned long long m_path = 0;
   int m_tapeId = 0;
@@ -124,6 +144,100 @@ TEST_F(LibraryFaultSweep, EveryFailingCallOfADropThatConfiguresALibraryEndsWithA
     m_mgr.onMsgMMDragNDrop(request.get());
   });
   EXPECT_TRUE(report.clean()) << report;
+}
+
+TEST_F(LibraryFaultSweep, EveryFailingCallOfAControllerAdditionOrProbeEndsWithAnAnswerAndNoHalfChange) {
+  // A failed read of the new NDMP controller's library keeps the
+  // controller: its library and controller rows are whole or absent.
+  const tktest::SweepReport ndmp = sweep(
+      [&] {
+        auto request = addController(54, "ma2").end().build();
+        m_mgr.onMsgSetMMLibrary(request.get());
+      },
+      {"MMLibrary", "MMLibraryController", "sqlite_sequence"},
+      [&]() -> std::string {
+        const std::string controllers = m_db.text("SELECT COUNT(*) FROM MMLibraryController");
+        const std::string libraries = m_db.text("SELECT COUNT(*) FROM MMLibrary");
+        if ((controllers == "1" && libraries == "2") ||
+            (controllers == "2" && libraries == "3" &&
+             m_db.text("SELECT COUNT(*) FROM MMLibraryController C JOIN MMLibrary L ON L.LibraryId = C.LibraryId "
+                       "WHERE C.ControllerName = 'mc0' AND L.LibraryEnabled = 0") == "1"))
+          return "";
+        return "controllers " + controllers + ", libraries " + libraries;
+      });
+  EXPECT_TRUE(ndmp.clean()) << ndmp;
+  const std::function<tktest::StreamBuilder()> requests[] = {
+      [&] { return addController(55, "ma2").end(); },
+      // A probe answers with its record; the last record's answer tells the sweep the request ended.
+      [&] {
+        return stream().op(58).text(11058, "filer1", true).text(11088, "mc0", true).pair(2048, 0, "ma1", true).end()
+            .op(85).handle(m_tape).end();
+      },
+      [&] { return stream().op(58).text(11089, "ls1", true).end().op(55).pair(2048, 0, "ma1", true).end(); },
+  };
+  for (const auto& make : requests) {
+    const tktest::SweepReport report = sweep([&] {
+      auto request = make().build();
+      m_mgr.onMsgSetMMLibrary(request.get());
+    });
+    EXPECT_TRUE(report.clean()) << report;
+  }
+}
+
+TEST_F(LibraryFaultSweep, AnAddedControllerIsStoredWithItsLibraryAndAReloadKeepsIt) {
+  for (uint32_t operation : {54u, 55u}) {
+    SCOPED_TRACE(operation);
+    freshSession();
+    auto request = addController(operation, "ma2").end().build();
+    EXPECT_TRUE(m_mgr.onMsgSetMMLibrary(request.get()));
+    EXPECT_EQ(libtest::messagesOf(m_a.replies()), (std::vector<libtest::Message>{libtest::operationResponse(operation, 1, "Success")}));
+    ZQMACMediaAgent* agent = m_config->FindDBNode("ma2");
+    ASSERT_NE(agent, nullptr);
+    ZQMACLinkedList<ZQMACLibController> controllers = agent->GetLibControllerList();
+    ZQMACLibController* added = controllers[controllers.GetListCount() - 1];
+    ASSERT_NE(added, nullptr);
+    EXPECT_NE(added->GetId(), 0xFFFFFFFFu);
+    const unsigned long long handle = m_config->GetHandle(added);
+
+    ASSERT_TRUE(m_config->ReadCurrentConfig(true)) << m_config->GetLastError();
+    ZQMACLibController* again = m_config->FindObject<ZQMACLibController>(handle);
+    ASSERT_EQ(again, added) << "the stored controller keeps its handle";
+    ASSERT_NE(again->GetLms(), nullptr);
+    EXPECT_EQ(again->GetMediaAgent(), agent);
+    EXPECT_EQ(again->GetLibrary()->GetVendor(), operation == 54 ? "VENDOR-N" : "V1");
+    EXPECT_FALSE(again->GetLms()->TestStateA()) << "the library is not configured yet";
+  }
+}
+
+TEST_F(LibraryFaultSweep, AClientThatIsNoMediaAgentYetBecomesOneWithItsFirstController) {
+  ASSERT_EQ(m_db.exec("INSERT INTO APP_Client (name, net_hostname, displayName, simOperatingSystemId) "
+                      "VALUES ('ma3', 'ma3.example.net', 'ma3', 2)"),
+            0);
+  freshSession();
+  ASSERT_EQ(m_config->FindDBNode("ma3"), nullptr);
+  auto request = addController(55, "ma3").end().build();
+  EXPECT_TRUE(m_mgr.onMsgSetMMLibrary(request.get()));
+  ZQMACMediaAgent* agent = m_config->FindDBNode("ma3");
+  ASSERT_NE(agent, nullptr);
+  const std::string clientId = m_db.text("SELECT id FROM APP_Client WHERE name = 'ma3'");
+  EXPECT_EQ(std::to_string(agent->GetId()), clientId);
+  EXPECT_EQ(m_db.text("SELECT COUNT(*) FROM MMHost WHERE ClientId = ?", {std::stoi(clientId)}), "1");
+  EXPECT_EQ(m_db.text("SELECT COUNT(*) FROM MMLibraryController WHERE ClientId = ?", {std::stoi(clientId)}), "1");
+
+  ASSERT_TRUE(m_config->ReadCurrentConfig(true)) << m_config->GetLastError();
+  EXPECT_EQ(m_config->FindDBNode("ma3"), agent) << "the stored agent keeps its object";
+  EXPECT_EQ(agent->GetLibControllerList().GetListCount(), 1);
+}
+
+TEST_F(LibraryFaultSweep, AControllerForANameNoClientCarriesIsRefusedAndNothingIsStored) {
+  freshSession();
+  const tktest::DatabaseDump before = tktest::DatabaseDump::take();
+  auto request = addController(55, "no-such-client").end().build();
+  EXPECT_FALSE(m_mgr.onMsgSetMMLibrary(request.get()));
+  EXPECT_EQ(libtest::messagesOf(m_a.replies()),
+            (std::vector<libtest::Message>{libtest::operationResponse(55, 0, "No client is named [no-such-client].")}));
+  EXPECT_TRUE(tktest::DatabaseDump::take() == before);
+  EXPECT_EQ(m_config->GetIPLibControllerList().GetListCount(), 0);
 }
 
 }  // namespace
