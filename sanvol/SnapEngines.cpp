@@ -19,6 +19,7 @@
 //
 // Lasting state: none.
 #include <cstdint>
+#include <iterator>
 #include <string>
 
 #include "frame/MessageInfo.h"
