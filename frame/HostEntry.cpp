@@ -163,6 +163,14 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(san, onMsgGetQuillmereDevices),
     TK_STREAM_HANDLER(san, onMsgConfigureQuillmereDevice),
     TK_STREAM_HANDLER(san, onMsgGetQRCostCategories),
+    // Replication policies, snapshot engines, volume snapshot parameters and
+    // the snapshot-capable applications of a client.
+    TK_STREAM_HANDLER(san, onMsgGetReplicationPolicies),
+    TK_STREAM_HANDLER(san, onMsgManageReplicationPolicies),
+    TK_STREAM_HANDLER(san, onMsgGetSnapEngineInfo),
+    TK_STREAM_HANDLER(san, onMsgGetVolumeSnapParams),
+    TK_STREAM_HANDLER(san, onMsgManageVolumeSnapParams),
+    TK_STREAM_HANDLER(san, onMsgGetZqSnapInstalledApps),
     // Detection and what it found.
     TK_STREAM_HANDLER(mm, onMsgMMAutoDetect),
     TK_STREAM_HANDLER(mm, onMsgMMExaustiveDetect),

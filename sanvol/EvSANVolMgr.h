@@ -17,6 +17,7 @@
 //   sanvol/Replica*.h, FLR*.h  the replica database's value types
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -193,3 +194,30 @@ class EvSANVolMgr : public EvReturnData {
 // be told (`covered` set; a null pointer is allowed), 0 on a database error
 // (`covered` false).
 int IsQRSubClientCoveredBySchedule(int subclientId, bool* covered);
+  // ---- replication policies (sanvol/ReplicationPolicies.cpp)
+  // Reply 11641: every replication policy.
+  long long onMsgGetReplicationPolicies(MessageInfo* request);
+  long long lookupReplicationPolicies(MessageInfo* request);
+  // Adds (1), deletes (2) and updates (3) one policy per record.
+  long long onMsgManageReplicationPolicies(MessageInfo* request);
+
+  // ---- snapshot engines and parameters (sanvol/SnapEngines.cpp)
+  // Reply 11652: every snapshot engine.
+  long long onMsgGetSnapEngineInfo(MessageInfo* request);
+  long long lookupSnapEngineInfo(MessageInfo* request);
+  // Reply 11665: the snapshot parameters of the volume (first parameter).
+  long long onMsgGetVolumeSnapParams(MessageInfo* request);
+  long long lookupVolumeSnapParams(MessageInfo* request);
+  // Adds (1), removes (2) and updates (3) a volume's snapshot parameters.
+  long long onMsgManageVolumeSnapParams(MessageInfo* request);
+  // Reply 11677: the snapshot-capable applications that the snapshot tool
+  // finds on the client (first parameter).
+  long long onMsgGetZqSnapInstalledApps(MessageInfo* request);
+  long long lookupZqSnapInstalledApps(MessageInfo* request);
+};
+
+// True when a policy would send SnapMirror replicas (copy manager type 6
+// with a scratch pool of type 3) through a copy manager whose client runs a
+// release older than 13. A pool or controller that cannot be read lets the
+// policy through.
+bool isSnapMirrorWithPre80CopyMananger(int32_t scratchPoolId, int32_t copyManagerType, uint64_t copyManagerId);

@@ -10,14 +10,12 @@
 // counts as done.
 #include <string>
 
-#include "frame/EvEvent.h"
 #include "frame/MessageInfo.h"
-#include "platform/client/ZQClient.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/network/CNSessionMessages.h"
 #include "platform/network/CZqNetwork.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/LocalClientName.h"
+#include "sanvol/RemoteDiscovery.h"
 #include "sanvol/SANVolFrame.h"
 #include "sanvol/SANVolReplyItems.h"
 
@@ -26,24 +24,11 @@ namespace {
 constexpr const char* kTagDiscover = "EvSANVolMgr::onMsgFLRDiscoverApps";
 constexpr const char* kTagWorker = "EvSANVolMgr::DiscoverFLRSupportedApps";
 
-constexpr unsigned long kTextAttachFailed = 0x390000ad;  // %1 the client's host name
 constexpr unsigned long kReplyDiscovery = 11801;
 constexpr unsigned long kFLRDiscoveryMessage = 0x37000002;
-constexpr int kSessionTimeout = 120;
-constexpr unsigned long kStatusFailure = 0;
 
 constexpr const char* kDiscoveryTool = "FLRSnapTool.exe";
 constexpr const char* kDiscoveryArguments = "-o discover";
-
-// The tool to run and its arguments, fields set in the order the session
-// expects them.
-void buildCommand(CNSession::zqsExecuteRemoteCommandType& command) {
-  using C = CNSession::zqsExecuteRemoteCommandType;
-  command.setint64(C::kFlags.ordinal, C::kFlags.tag, 1, C::kClassHash, C::kFlags.hash);
-  command.setint64(C::kValue.ordinal, C::kValue.tag, 0, C::kClassHash, C::kValue.hash);
-  command.setstring(C::kArguments.ordinal, C::kArguments.tag, kDiscoveryArguments, C::kClassHash, C::kArguments.hash);
-  command.setstring(C::kProgram.ordinal, C::kProgram.tag, kDiscoveryTool, C::kClassHash, C::kProgram.hash);
-}
 
 }  // namespace
 
@@ -57,27 +42,11 @@ long long EvSANVolMgr::onMsgFLRDiscoverApps(MessageInfo* request) {
 long long EvSANVolMgr::DiscoverFLRSupportedApps(MessageInfo* request) {
   if (request == nullptr) return 0;
   CNSession::zqsExecuteRemoteCommandType command;
-  buildCommand(command);
-
-  std::string host;
-  ZQClient client(request->elementCount);
-  client.getNetworkHostnameMangled(host, nullptr);
-  EvEvent event(kTagWorker);
-  event.setLocaleId(request->sequenceNumber);
-  const std::string localName = tksanvol::localClientName();
-
+  tksanvol::buildToolCommand(command, kDiscoveryTool, kDiscoveryArguments);
   CZqNetwork network;
   int flag = 0;
-  const CWyError attached = network.Attach_RemoteCommand(host, command, nullptr, localName, kSessionTimeout, flag);
-  if (attached.IsError()) {
-    EvDebug::Debug(kTagWorker, "CZqNetwork::attach() to [%s] returned error [%s]", host.c_str(),
-                   attached.AsString().c_str());
-    event << host.c_str();
-    char text[tksanvol::RequestAnswer::kAnswerBufferSize] = {};
-    event.evPrintf(kTextAttachFailed, text, sizeof text, 0);
-    sendResponse(request->sequenceNumber, &request->socket, kStatusFailure, text, nullptr);
+  if (!tksanvol::attachTool(network, *request, kTagWorker, tksanvol::clientHost(request->elementCount), command, flag))
     return 0;
-  }
 
   FLRDiscoveryAppsResp reply;
   zqsDatabuf_v2 buffer;
@@ -100,6 +69,6 @@ long long EvSANVolMgr::DiscoverFLRSupportedApps(MessageInfo* request) {
     for (uint32_t i = 0; i < reply.pathCount; ++i) tksanvol::addText(*this, 11803, tksanvol::textOf(reply.paths[i]));
     tksanvol::endRecord(*this);
   }
-  network.ReplyDisconnect(kSessionTimeout, flag);
+  network.ReplyDisconnect(tksanvol::kToolTimeout, flag);
   return 1;
 }
