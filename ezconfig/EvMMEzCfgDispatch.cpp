@@ -27,6 +27,8 @@ constexpr XmlRow kXmlHandlers[] = {
     {0x0D130098, &EvMMConfigMgr::onMsgConfigStorageLibrary},
     // EVGui::MMDevicePathInfoReq (13:812).
     {0x0D9DA735, &EvMMConfigMgr::onMsgDevicePathInfoReq},
+    // EVGui::RPStoreLibraryReq (13:975).
+    {0x0D64B786, &EvMMConfigMgr::onMsgConfigRPStoreLibrary},
     // EVGui::MMConfigurationLockUnlockReq (13:960).
     {EvMMConfigMgr::kLockUnlockXmlMessageId, &EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML},
 };
