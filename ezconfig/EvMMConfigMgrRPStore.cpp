@@ -27,7 +27,7 @@
 #include "ezconfig/InstallDirectoryGuard.h"
 #include "ezconfig/RPStoreRequest.h"
 #include "ezconfig/RequestCredentials.h"
-#include "frame/EvAlertEx.h"
+#include "ezconfig/RightsRefusal.h"
 #include "frame/EvEvent.h"
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
@@ -63,14 +63,11 @@ constexpr unsigned long kTextInsideDiskFolder = 0x230011D2;
 
 constexpr const char* kTextModelUninitialized = "Failed to initialize the media configuration";
 
-// The rights alert and the rights arguments.
-constexpr long kRightsAlertId = 1020;
-constexpr long kRightsAlertCondition = 12;
+// The rights arguments.
 constexpr unsigned long kTarnfoldId = 2;
 // Access-type bits of a device controller that mark data-server access: such
 // a folder is no disk folder of the agent.
 constexpr int kDataServerAccess = 0x10 | 0x20 | 0x80;
-constexpr std::size_t kTextSize = 512;
 
 // One row per operation code. A code without a row runs nothing and is
 // answered with the empty response.
@@ -95,19 +92,9 @@ std::string lowered(std::string text) {
 void refuseRights(RPStoreRequest& w, const EvSecurityMgr& security) {
   const char* reason = security.getResponseString();
   const std::string because = reason != nullptr ? reason : "";
-  EvAlertEx alert;
-  alert.setAlert(kRightsAlertId, nullptr);
-  alert.setWhomId(static_cast<long>(w.record.userId), nullptr);
-  alert.setCondition(kRightsAlertCondition);
-  alert.getMsgString() = because;
-  alert.sendAlert(0, 0, 0);
+  tkezconfig::sendRightsAlert(w.record.userId, because);
   EvDebug::Error(kRPStoreTag, "%s", because.c_str());
-  EvEvent event(kRPStoreTag);
-  event.setLocaleId(w.record.sequenceNumber);
-  event << because;
-  char text[kTextSize];
-  event.evPrintf(kTextRightsRefused, text, sizeof text, 0);
-  w.fail(text);
+  w.fail(tkezconfig::eventText(kRPStoreTag, w.record.sequenceNumber, kTextRightsRefused, because));
 }
 
 // A number of the library part that must fit 32 bits.
