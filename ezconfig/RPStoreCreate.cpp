@@ -125,7 +125,8 @@ bool addUserToLibrary(RPStoreRequest& w, int newLibraryId) {
 // when refused (nothing of it kept).
 bool addStore(RPStoreRequest& w, int newLibraryId, const MMMountPath_t& mountPath, long long capacity,
               int& newStoreId) {
-  const long long limit = std::min<long long>(capacity / kCapacityUnit, INT_MAX);
+  // A limit that does not fit the row's 32 bits stores the widest that does.
+  const long long limit = std::clamp<long long>(capacity / kCapacityUnit, 0, INT_MAX);
   MMRPStoreConfig_t row;
   row.State = kRPStoreStateCreated;
   std::snprintf(row.Name, sizeof row.Name, "%s", w.libraryName.c_str());
