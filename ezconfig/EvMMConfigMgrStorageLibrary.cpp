@@ -22,8 +22,8 @@
 #include <ctime>
 #include <string>
 
+#include "ezconfig/RightsRefusal.h"
 #include "ezconfig/StorageLibraryRequest.h"
-#include "frame/EvAlertEx.h"
 #include "frame/EvEvent.h"
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
@@ -53,9 +53,7 @@ constexpr unsigned long kTextNoDeleteLibrary = 0x3E000BB6;     // %1 the login n
 constexpr unsigned long kTextNoDeleteMountPath = 0x3E000BB7;   // %1 the login name
 constexpr unsigned long kTextAskForDeleteRights = 0x3F000353;  // %1 the login name
 
-// The rights alert and the rights arguments.
-constexpr long kRightsAlertId = 1020;
-constexpr long kRightsAlertCondition = 12;
+// The rights arguments.
 constexpr unsigned long kTarnfoldId = 2;
 constexpr int kPermissionManageMediaAgent = 8;
 constexpr int kEntityMediaAgent = ZqEntities::ENTITY_MEDIA_AGENT;
@@ -110,23 +108,13 @@ std::string catalogueText(const StorageLibraryRequest& w, unsigned long id, cons
 
 // A catalogue text formatted with one text argument through the event.
 std::string printed(const StorageLibraryRequest& w, unsigned long id, const std::string& argument) {
-  EvEvent event(kTag);
-  event.setLocaleId(w.record.sequenceNumber);
-  event << argument;
-  char buffer[kTextSize];
-  event.evPrintf(id, buffer, sizeof buffer, 0);
-  return buffer;
+  return tkezconfig::eventText(kTag, w.record.sequenceNumber, id, argument);
 }
 
 void refuse(StorageLibraryRequest& w, unsigned long id) { w.fail(catalogueText(w, id)); }
 
 void sendRightsAlert(const StorageLibraryRequest& w, const std::string& text) {
-  EvAlertEx alert;
-  alert.setAlert(kRightsAlertId, nullptr);
-  alert.setWhomId(static_cast<long>(w.record.userId), nullptr);
-  alert.setCondition(kRightsAlertCondition);
-  alert.getMsgString() = text;
-  alert.sendAlert(0, 0, 0);
+  tkezconfig::sendRightsAlert(w.record.userId, text);
 }
 
 // A rights refusal: the alert with the security service's reason, and

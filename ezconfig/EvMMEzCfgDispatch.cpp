@@ -29,6 +29,8 @@ constexpr XmlRow kXmlHandlers[] = {
     {0x0DF856C0, &EvMMConfigMgr::onMsgCanDeleteLibraryMountpath},
     // EVGui::MMDevicePathInfoReq (13:812).
     {0x0D9DA735, &EvMMConfigMgr::onMsgDevicePathInfoReq},
+    // EVGui::RPStoreLibraryReq (13:975).
+    {0x0D64B786, &EvMMConfigMgr::onMsgConfigRPStoreLibrary},
     // EVGui::MMConfigurationLockUnlockReq (13:960).
     {EvMMConfigMgr::kLockUnlockXmlMessageId, &EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML},
 };

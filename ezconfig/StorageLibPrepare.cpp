@@ -12,12 +12,12 @@
 #include <string>
 
 #include "ezconfig/InstallDirectoryGuard.h"
+#include "ezconfig/RequestCredentials.h"
 #include "ezconfig/StorageLibraryRequest.h"
 #include "frame/EvEvent.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/MessageInfo.h"
 #include "frame/TextHelpers.h"
-#include "frame/ZQPassword.h"
 #include "frame/mac/ZQMACMediaConfig.h"
 #include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
@@ -38,16 +38,10 @@ constexpr unsigned long kTextDeviceUnknown = 0x23000916;
 constexpr unsigned long kTextMediaAgentTooOld = 0x3E000457;
 
 constexpr const char* kTextModelUninitialized = "Failed to initialize the media configuration";
-constexpr const char* kTextUserNameTooLong =
-    "The user name and the encrypted proxy password together are longer than 2047 bytes.";
-constexpr const char* kTextPasswordTooLong = "The encrypted password is longer than 1023 bytes.";
-constexpr const char* kTextNotEncrypted = "A password of the request could not be encrypted.";
 
 // Oldest media agent that takes cloud storage: release 16, service pack 20.
 constexpr int kCloudRelease = 16;
 constexpr int kCloudServicePack = 20;
-// Size of the output of ZQPassword::encrypt.
-constexpr int kEncryptSize = 2048;
 // Size of the texts of error codes.
 constexpr std::size_t kErrorTextSize = 1025;
 constexpr std::size_t kEventTextSize = 1024;
@@ -77,60 +71,23 @@ bool equalIgnoringCase(const char* a, const std::string& b) {
   return true;
 }
 
-// The encrypted form of a plain text; false when it does not encrypt.
-bool encrypted(const std::string& plain, std::string& out) {
-  char buffer[kEncryptSize] = {};
-  int length = kEncryptSize;
-  if (ZQPassword::encrypt(plain.c_str(), buffer, &length) != 0) return false;
-  out.assign(buffer, static_cast<std::size_t>(length));
-  return true;
-}
-
-std::string plainPassword(const CNMessageBase& info, const tkxml::FieldDef& field) {
-  std::string plain;
-  info.getpstringobjectByRef(field.ordinal, field.tag, Info::kClassHash, field.hash).getPlainPassword(plain);
-  return plain;
-}
-
 // A user name with the encrypted proxy password appended when there is one.
 // False (refused) when it does not fit its buffer.
 bool prepareUserName(StorageLibraryRequest& w, const CNMessageBase& info, std::string& out) {
-  std::string name = info.getstring(Info::kUserName.ordinal, Info::kUserName.tag, Info::kClassHash,
-                                    Info::kUserName.hash);
-  out = MyUTF8Text(name);
-  const std::string proxy = plainPassword(info, Info::kProxyPassword);
-  std::string proxyEncrypted;
-  if (!proxy.empty() && !encrypted(proxy, proxyEncrypted)) {
-    EvDebug::Error(kTag, "%s", kTextNotEncrypted);
-    w.fail(kTextNotEncrypted);
-    return false;
-  }
-  if (out.size() + proxyEncrypted.size() > tkezconfig::kUserNameBufferSize - 1) {
-    EvDebug::Error(kTag, "%s", kTextUserNameTooLong);
-    w.fail(kTextUserNameTooLong);
-    return false;
-  }
-  out += proxyEncrypted;
-  return true;
+  std::string error;
+  if (tkezconfig::userNameWithProxy(info, out, error)) return true;
+  EvDebug::Error(kTag, "%s", error.c_str());
+  w.fail(error);
+  return false;
 }
 
 // A password, plain or encrypted. False (refused) when it does not fit.
 bool preparePassword(StorageLibraryRequest& w, const CNMessageBase& info, bool plain, std::string& out) {
-  const std::string text = plainPassword(info, Info::kPassword);
-  if (plain) {
-    out = text;
-  } else if (!encrypted(text, out)) {
-    EvDebug::Error(kTag, "%s", kTextNotEncrypted);
-    w.fail(kTextNotEncrypted);
-    return false;
-  }
-  if (out.size() > tkezconfig::kPasswordBufferSize - 1) {
-    out.clear();
-    EvDebug::Error(kTag, "%s", kTextPasswordTooLong);
-    w.fail(kTextPasswordTooLong);
-    return false;
-  }
-  return true;
+  std::string error;
+  if (tkezconfig::preparedPassword(info, plain, out, error)) return true;
+  EvDebug::Error(kTag, "%s", error.c_str());
+  w.fail(error);
+  return false;
 }
 
 // Step 3: the mount path by name (and base folder) among those of the

@@ -90,6 +90,8 @@ const TkHandlerEntry kHandlerTable[] = {
     // The XML requests: the dispatcher selects the handler by message id
     // (the configuration lock's XML form is one of its rows).
     TK_XML_DISPATCHER(mm, HandleMMConfigMgrXmlMsg),
+    // Replication-store libraries, also by their own message id.
+    TK_XML_HANDLER(mm, onMsgConfigRPStoreLibrary, 0x0D64B786),
     // Libraries.
     TK_STREAM_HANDLER(mm, onMsgGetMMLibraries),
     TK_STREAM_HANDLER(mm, onMsgGetMMLibraryProperties),

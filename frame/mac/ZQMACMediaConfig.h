@@ -293,6 +293,31 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   bool IsAnyNewDetectedDevice(ZQMACLinkedList<ZQMACInterface>& agents);
   // ---- end of detection ----
 
+  // ---- library set-up (platform/mac/ZQMACAutoConfig.cpp) ----
+  // Configures a library on the named media agent, keyed by the first of:
+  //  - a mount path: a new disk library `libraryName` with a device, the
+  //    agent's device controller to it and the mount path on it (the user
+  //    name and the plain password are the controller's and the mount
+  //    path's; the password is stored encrypted);
+  //  - a serial number: the library of that serial that the agent sees
+  //    (an existing one is taken as it is; `serialLibraryName` gets its
+  //    name);
+  //  - a device id: a new disk library over that disk device, at the
+  //    agent's folder on it.
+  // True with `newLibraryId` and `libraryId` the library's id and
+  // `deviceId` its device (disk libraries). False, with the reason as the
+  // instance's last error and nothing stored, for an unknown media agent,
+  // serial or device, a name in use by another library, or a failure of
+  // the database. `flag`, `storageVendorType` (the device's type),
+  // `deviceName`, `autoConfigText`, `credentialId` and
+  // `provisionedStorageType` are taken as the console gave them.
+  bool AutoConfigLibrary(const std::string& mediaAgentName, std::string& serialLibraryName, int& libraryId,
+                         const std::string& serialNumber, std::string& libraryName, int& newLibraryId,
+                         const std::string& mountPath, const std::string& userName, const std::string& password,
+                         bool flag, int storageVendorType, int& deviceId, const std::string& deviceName,
+                         const std::string& autoConfigText, int credentialId, int provisionedStorageType);
+  // ---- end of library set-up ----
+
  protected:
   friend class ZQMACGraph;
   friend class ZQMACInterface;

@@ -18,6 +18,8 @@
 
 class DBtran;
 class ZqSessionSend;
+struct CreateArchGroupCopyArgs_t;
+struct CreateArchGroupCopyRet_t;
 
 class ArchiveManagerTK {
  public:
@@ -41,6 +43,17 @@ class ArchiveManagerTK {
                                      unsigned long locale, unsigned long userId, bool flag, int& errorCode,
                                      std::string& errorText, std::string& resultText, SharedMediaAgentMap& added,
                                      DBtran* tran, std::string controllerInfo, int last);
+
+  // ---- copies of a storage policy (platform/archivemgr/ArchGroupCopy.cpp) ----
+  // Adds a copy to storage policy `args.storagePolicyId`, written in
+  // `args.transaction` (its own when null): the copy's name, type and flags
+  // come from the record (platform/archivemgr/ArchGroupCopyRecords.h). 0
+  // with the new copy's id in `result.copyId`; otherwise an error code with
+  // its text in `result.errorText` (nothing written): an unknown policy, a
+  // database failure. `text` and `flag` are passed through unread.
+  int createArchGroupCopy(CreateArchGroupCopyArgs_t& args, CreateArchGroupCopyRet_t& result, std::string text,
+                          bool flag);
+  // ---- end of copies ----
 
   ZqSessionSend* session() const { return m_session; }
 
@@ -83,5 +96,10 @@ std::vector<ShareCall> shareCalls();
 tkjournal::Journal& journal();
 // Forgets scripts, calls and failures.
 void reset();
+// Journal: "createArchGroupCopy" with the record's values as "offset=value"
+// texts read from the record's bytes at their offsets (the policy id at 0
+// ... 536, the copy name as "48=<name>", "544=tran" or "544=null"). A
+// failure injected into that name makes the next call fail with its code
+// and text (nothing written).
 
 }  // namespace tkarchivemgr

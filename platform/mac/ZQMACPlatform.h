@@ -157,4 +157,29 @@ void scriptDetection(DetectionScript script);
 void clearDetectionScript();
 // ---- end of detection ----
 
+// ---- library set-up (platform/mac/ZQMACAutoConfig.cpp) ----
+// Journal name "AutoConfigLibrary" with the media-agent name, the serial
+// library name, library id, serial number, library name, mount path, user
+// name, the password's length (never the password), the flag, storage
+// vendor type, device id, device name, the tag-48 text, credential id and
+// provisioned storage type. A failure injected into it makes the next call
+// fail with its code and text as the instance's last error.
+//
+// A library that a media agent sees, found by its serial number.
+struct VisibleLibrary {
+  std::string mediaAgent;
+  std::string serialNumber;
+  std::string vendor;
+  std::string model;
+};
+// What the media agents see from now on (replacing the earlier list).
+void setVisibleLibraries(std::vector<VisibleLibrary> libraries);
+// The capacity of the media side of the next mount paths made (5,120,000
+// until set).
+void setNewMountPathCapacity(long long capacity);
+inline constexpr unsigned int kErrorUnknownMediaAgent = 0x1F00000B;
+inline constexpr unsigned int kErrorNameInUse = 0x1F00000C;
+inline constexpr unsigned int kErrorNotSeen = 0x1F00000D;
+// ---- end of library set-up ----
+
 }  // namespace tkmac

@@ -4,6 +4,8 @@
 //   testkit::archivemgr::scriptShare(r);           // answer of the next call
 //   testkit::archivemgr::failNextShare(0x1234, "no storage pool");
 //   testkit::archivemgr::shareCalls()              // arguments of each call
+//   testkit::archivemgr::failNextCopy(code, text); // the next createArchGroupCopy fails
+//   journal().calls("createArchGroupCopy")         // the copy records, "offset=value" each
 #pragma once
 
 #include "platform/archivemgr/ArchiveManagerTK.h"
@@ -16,6 +18,10 @@ using ShareCall = tkarchivemgr::ShareCall;
 inline void scriptShare(const ShareResult& result) { tkarchivemgr::scriptShare(result); }
 inline void failNextShare(int code, const std::string& text) {
   tkarchivemgr::journal().injectFailure("ShareMediaAgentsInStoragePool", code, text);
+}
+// The next copy creation fails with the code and text (nothing written).
+inline void failNextCopy(int code, const std::string& text) {
+  tkarchivemgr::journal().injectFailure("createArchGroupCopy", code, text);
 }
 inline std::vector<ShareCall> shareCalls() { return tkarchivemgr::shareCalls(); }
 inline tkjournal::Journal& journal() { return tkarchivemgr::journal(); }

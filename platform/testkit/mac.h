@@ -40,6 +40,9 @@ inline void reset() {
   ZQMACBase::SetLocale(0);
   tkmac::clearLongOperationScript();
   tkmac::clearDetectionScript();
+  // Library set-up: agents see no library by serial; new mount paths get the default capacity.
+  tkmac::setVisibleLibraries({});
+  tkmac::setNewMountPathCapacity(5120000);
 }
 
 class ScopedLoader {

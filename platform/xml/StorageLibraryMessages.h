@@ -42,11 +42,17 @@ class StorageLibraryInfo : public CNMessageBase {
   // The library's alias name.
   static constexpr tkxml::FieldDef kLibraryName{8, 5, 10894822, K::String};
   static constexpr tkxml::FieldDef kLibraryTypeId{12, 6, 11096725, K::Int64};
+  // The storage policy of a replication-store request (its ordinal is not
+  // known; one no other field uses).
+  static constexpr tkxml::FieldDef kStoragePolicyId{13, 7, 210628, K::Int64};
+  // The name of a new block-level replication copy (replication stores).
+  static constexpr tkxml::FieldDef kCopyName{19, 10, 678422, K::String};
   static constexpr tkxml::FieldDef kMountPathId{23, 11, 10742169, K::Int64};
   static constexpr tkxml::FieldDef kMountPathName{24, 12, 3956702, K::String};
   static constexpr tkxml::FieldDef kUserName{28, 13, 8585620, K::String};
   static constexpr tkxml::FieldDef kPassword{32, 14, 9026203, K::PString};
   static constexpr tkxml::FieldDef kProxyPassword{33, 15, 12688169, K::PString};
+  static constexpr tkxml::FieldDef kDescription{37, 19, 3507196, K::String};
   // The association check of a library delete runs only when this is present and 0.
   static constexpr tkxml::FieldDef kAssociationCheck{41, 20, 0x2B7E14, K::Int64};
   // 400: the Ferrane cloud-storage service.
