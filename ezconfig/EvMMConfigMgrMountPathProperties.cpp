@@ -17,6 +17,7 @@
 #include "ezconfig/MountPathOps.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/MessageInfo.h"
+#include "frame/TextHelpers.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMDeviceDB.h"
 #include "platform/mmdb/MMMountPathDB.h"
@@ -295,15 +296,18 @@ void controlPruning(const StorageLibraryRequest& w, const Properties& p, const M
 // Step 14: the device's new name; a change of letter case only renames nothing.
 bool renameDevice(StorageLibraryRequest& w, Properties& p, const MountPathShareWork& s) {
   const std::string current = s.device.AliasName;
-  if (w.deviceAliasName.empty() || equalIgnoringCase(w.deviceAliasName, current)) return true;
+  std::string name = w.second->getstring(Info::kDeviceAliasName.ordinal, Info::kDeviceAliasName.tag, Info::kClassHash,
+                                         Info::kDeviceAliasName.hash);
+  name = MyUTF8Text(name);
+  if (name.empty() || equalIgnoringCase(name, current)) return true;
   MMDeviceDB devices;
-  if (devices.renameDevice(s.device.DeviceId, w.deviceAliasName.c_str()) != 0) {
+  if (devices.renameDevice(s.device.DeviceId, name.c_str()) != 0) {
     EvDebug::Error(kTag, "Failed to rename the device [%s]", current.c_str());
     w.fail(tkezconfig::mountPathCatalogueText(w, kTextDeviceNotRenamed, current));
     return false;
   }
   p.renamed = true;
-  p.newDeviceName = w.deviceAliasName;
+  p.newDeviceName = name;
   return true;
 }
 
