@@ -9,9 +9,10 @@
 // given), adds the media agent to the library's storage pools, attaches a
 // distributed-storage entity and audits.
 //
-// Nothing is undone on a late failure: a device created stays, and once the
-// mount path exists the request reports it created, so that the frame keeps
-// the cloud storage it lies on.
+// The device, its device path and the mount path are made in one
+// transaction. What comes after is not undone: once the mount path exists
+// the request reports it created (also when a later step fails), so that the
+// frame keeps the cloud storage it lies on.
 //
 // Texts from the request (user name, password, folder) reach the device
 // lookups only as quoted engine arguments, and reach the records whole or
@@ -56,6 +57,7 @@ constexpr unsigned long kTextControllerNotAdded = 0x2300091E;
 constexpr unsigned long kTextDeviceNotRenamed = 0x23000919;  // %1 the device
 constexpr unsigned long kTextStoragePool = 0x240001BE;
 constexpr const char* kTextModelUnread = "Failed to read from DB";
+constexpr const char* kTextNoTransaction = "The mount path could not be added: the database transaction failed.";
 constexpr const char* kTextVendorMismatch =
     "Provided Vendor of the MountPath does not match with the Vendor for the other MountPaths in the Library";
 
@@ -430,6 +432,15 @@ tkezconfig::StorageLibResult EvMMConfigMgr::StorageLibAddMountPath(tkezconfig::S
   settleRequest(w, a);
   if (!vendorMatches(w, a) || !fillRecords(w, a)) return failed();
 
+  // The device, its device path and the mount path are made together or
+  // not at all: a device path without its mount path would be left over.
+  DBtran tran(false);
+  const int started = tran.startTran();
+  if (started != 0) {
+    EvDebug::Error(kTag, "Failed to start a transaction: %s", DBtable::getErrorStr(started));
+    w.fail(kTextNoTransaction);
+    return failed();
+  }
   Search search = Search::kNewDevice;
   if (isSharedDeviceType(a.deviceType)) search = shareExistingDevice(w, a);
   if (search == Search::kFailed) return failed();
@@ -438,6 +449,13 @@ tkezconfig::StorageLibResult EvMMConfigMgr::StorageLibAddMountPath(tkezconfig::S
   if (a.baseFolder.empty()) a.baseFolder = generatedBaseFolder();
   const int mountPathId = createMountPath(w, a);
   if (mountPathId == 0) return failed();
+  const int committed = tran.commitTran(0);
+  if (committed != 0) {
+    EvDebug::Error(kTag, "Failed to commit the mount path [%s]: %s", w.mountPathName.c_str(),
+                   DBtable::getErrorStr(committed));
+    w.fail(kTextNoTransaction);
+    return failed();
+  }
   w.mountPathId = mountPathId;
 
   // From here on the mount path exists: every outcome reports it created.

@@ -13,6 +13,7 @@
 //
 // Also in this file: the texts and record helpers of MountPathOps.h.
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,11 @@ std::string mountPathCatalogueText(const StorageLibraryRequest& w, unsigned long
 std::string mountPathErrorText(const StorageLibraryRequest& w, int code) {
   char text[kErrorTextSize];
   ErrorTrans::getErrorString(code, text, sizeof text, w.locale);
+  if (text[0] != '\0') return text;
+  // A failure is never answered without a text.
+  std::string catalogue = mountPathCatalogueText(w, static_cast<unsigned long>(static_cast<unsigned>(code)));
+  if (!catalogue.empty()) return catalogue;
+  std::snprintf(text, sizeof text, "The operation failed with error 0x%08X.", static_cast<unsigned>(code));
   return text;
 }
 
@@ -289,8 +295,9 @@ bool sendEntry(StorageLibraryRequest& w, MountPathShareWork& s) {
     devices.GetErrorCode(code);
     EvDebug::Error(kTag, "Failed to send config request for the device Controllers to MediaManager due to error[%d]",
                    code);
-    std::string text = tkezconfig::mountPathErrorText(w, code);
-    w.fail(text.empty() ? tkezconfig::mountPathCatalogueText(w, kTextNotSent) : text);
+    char text[1025];
+    ErrorTrans::getErrorString(code, text, sizeof text, w.locale);
+    w.fail(text[0] == '\0' ? tkezconfig::mountPathCatalogueText(w, kTextNotSent) : std::string(text));
     return false;
   }
   return true;

@@ -25,7 +25,8 @@ namespace tkezconfig {
 std::string mountPathCatalogueText(const StorageLibraryRequest& w, unsigned long id);
 std::string mountPathCatalogueText(const StorageLibraryRequest& w, unsigned long id, const std::string& argument);
 // The text of a table-access or media-management code in the request's
-// locale (empty when the code has none).
+// locale; the catalogue's text of the code when it has none, and a text
+// naming the code when neither has one.
 std::string mountPathErrorText(const StorageLibraryRequest& w, int code);
 // Refuses the request: code -1 and a text saying which `what` is longer
 // than `limit` bytes.

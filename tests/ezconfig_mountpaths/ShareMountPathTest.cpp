@@ -83,7 +83,7 @@ TEST_F(ShareMountPath, RefusalsSendNothingAndAuditNothing) {
        errorText(415)},
       {"the last device path", library(128), nullptr, [] {}, catalogueText(0x2300093f)},
       {"no drive pool", library(64), nullptr,
-       [&] { ASSERT_EQ(m_db.exec("DELETE FROM MMDrivePool WHERE ClientId = 2"), 0); }, errorText(0x230006ec)},
+       [&] { ASSERT_EQ(m_db.exec("DELETE FROM MMDrivePool WHERE ClientId = 2"), 0); }, catalogueText(0x230006ec)},
       {"credential id 0", library(64),
        [](CNMessageBase& s) { setCredential(s, Info::kCredential, 0, "none"); },
        [] {}, catalogueText(0x23000d7b)},
