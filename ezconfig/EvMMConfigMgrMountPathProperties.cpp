@@ -169,12 +169,15 @@ bool setWritersAndReserve(StorageLibraryRequest& w, Properties& p, const MMMount
     }
   }
   if (p.reserve > 0 && p.reserve != row.MagneticSpaceRsrvInMB) {
-    if (p.reserve > INT32_MAX || paths.setMagneticReserveSpace(w.mountPathId, static_cast<int>(p.reserve)) != 0) {
+    if (p.reserve > INT32_MAX) {
+      // Cut to 32 bits it would reserve another amount.
       EvDebug::Error(kTag, "Failed to set reserveSpace for mountpath [%s]", w.mountPathName.c_str());
-      if (p.reserve > INT32_MAX)
-        tkezconfig::refuseTooLong(w, "reserved space", INT32_MAX);
-      else
-        failTableAccess(w, paths);
+      w.fail("The reserved space of " + std::to_string(p.reserve) + " MB is out of range.");
+      return false;
+    }
+    if (paths.setMagneticReserveSpace(w.mountPathId, static_cast<int>(p.reserve)) != 0) {
+      EvDebug::Error(kTag, "Failed to set reserveSpace for mountpath [%s]", w.mountPathName.c_str());
+      failTableAccess(w, paths);
       return false;
     }
     p.reserveChanged = true;

@@ -5,6 +5,8 @@
 #include <tuple>
 
 #include "frame/AppAdapters.h"
+#include "platform/db/DBSession.h"
+#include "platform/db/DBtable.h"
 
 namespace tkadapters {
 namespace {
@@ -97,13 +99,24 @@ int AdaptersInterfaceDB::getPlatformInfo(unsigned long& clientId, unsigned long&
   int code = 0;
   if (failed("getPlatformInfo", &m_text, code)) return code;
   if (kind != 2) return -1;
-  std::lock_guard<std::mutex> guard(tkadapters::state().mutex);
-  auto it = tkadapters::state().installDirs.find(clientId);
-  if (it == tkadapters::state().installDirs.end()) {
+  {
+    std::lock_guard<std::mutex> guard(tkadapters::state().mutex);
+    auto it = tkadapters::state().installDirs.find(clientId);
+    if (it != tkadapters::state().installDirs.end()) {
+      info = it->second;
+      return 0;
+    }
+  }
+  // Otherwise what the client reported when it was installed.
+  tkdb::Session session(nullptr);
+  tkdb::DbRow row;
+  const int read = session.queryOne("SELECT \"installDirectory\" FROM \"APP_Client\" WHERE \"id\" = ?",
+                                    {static_cast<long long>(clientId)}, row);
+  if (read != DB_OK || row.empty() || row.front().isNull()) {
     m_text = "no installation directory known for client " + std::to_string(clientId);
     return -1;
   }
-  info = it->second;
+  info = row.front().s;
   return 0;
 }
 

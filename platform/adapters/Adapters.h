@@ -10,7 +10,8 @@
 
 namespace tkadapters {
 
-// The installation directory of a client (kind 2 of getPlatformInfo).
+// The installation directory of a client (kind 2 of getPlatformInfo); a
+// client without one set here answers its APP_Client.installDirectory.
 void setInstallDirectory(unsigned long clientId, const std::string& directory);
 // Credential names by id, and credential associations.
 void setCredentialName(int credentialId, const std::string& name);

@@ -38,7 +38,7 @@ int MMMediaConfigDB::seedDemo(int& made, std::string& report, DBtran* tran) {
     for (int i = 0; i < 2; ++i) {
       const std::string name = kAgentNames[i];
       code = insert("INSERT INTO \"APP_Client\" (\"name\", \"net_hostname\", \"displayName\", "
-                    "\"simOperatingSystemId\") VALUES (?, ?, ?, ?)",
+                    "\"simOperatingSystemId\", \"installDirectory\") VALUES (?, ?, ?, ?, '/opt/tarnkeep')",
                     {name, name + ".example.net", name, 2}, agents[i], 0);
       if (code != DB_OK) return code;
       code = insert("INSERT INTO \"MMHost\" (\"ClientId\", \"Attribute\") VALUES (?, 0)", {agents[i]}, ignored, 1);

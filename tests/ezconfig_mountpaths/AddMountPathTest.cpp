@@ -278,5 +278,23 @@ TEST_F(AddMountPath, TextsThatDoNotFitTheirRecordAreRefusedBeforeAnythingIsMade)
   EXPECT_TRUE(call(add({{28, std::string(1023, 'u')}})).success);
 }
 
+TEST_F(AddMountPath, TheNextModelLoadSeesTheNewMountPathAndItsAgentGetsADrivePool) {
+  addLibrary(7);
+  ASSERT_TRUE(call(add({{1, 7}, {8, "lib7"}})).success);
+  EXPECT_EQ(count("MMDrivePool", "ClientId = 2 AND MasterPoolId = (SELECT MasterPoolId FROM MMMountPath WHERE "
+                                 "MountPathName = 'newmp')"),
+            1);
+  // Another vendor is refused now: the configuration read holds the new mount path.
+  expectRefused(call(add({{1, 7}, {8, "lib7"}, {60, "other"}, {42, 5}})),
+                "Provided Vendor of the MountPath does not match with the Vendor for the other MountPaths in the Library");
+}
+
+TEST_F(AddMountPath, WithoutADirectorySetTheAgentsRecordedInstallDirectoryGuardsTheFolder) {
+  testkit::adapters::reset();
+  ASSERT_EQ(m_db.exec("UPDATE APP_Client SET installDirectory = '/opt/tk' WHERE id = 2"), 0);
+  expectRefused(call(add({{24, "/opt/tk/data"}})), catalogueText(0x2300093C));
+  EXPECT_TRUE(call(add()).success);
+}
+
 }  // namespace
 }  // namespace mountpathtest
