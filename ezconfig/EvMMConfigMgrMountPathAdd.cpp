@@ -147,7 +147,7 @@ struct AddWork {
   MMDeviceControllerParams controller;
 };
 
-// Step 2: no mount path of the library is of type 0 (not shared).
+// No mount path of the library is of type 0 (not shared).
 bool libraryTakesSharedMountPath(StorageLibraryRequest& w) {
   MMMountPathDB paths;
   MMMountPath_t* rows = nullptr;
@@ -176,7 +176,7 @@ bool libraryTakesSharedMountPath(StorageLibraryRequest& w) {
   return true;
 }
 
-// Steps 4 and 5: the media agent may reach the library and is powered on.
+// The media agent may reach the library and is powered on.
 bool mediaAgentUsable(StorageLibraryRequest& w) {
   MMDeviceControllerDB controllers;
   if (controllers.canAddController(w.libraryId, 0, w.mediaAgentId) != 0) {
@@ -207,7 +207,7 @@ bool mediaAgentUsable(StorageLibraryRequest& w) {
   return true;
 }
 
-// Step 6: the device type, the saved credential, the writers.
+// The device type, the saved credential, the writers.
 void settleRequest(StorageLibraryRequest& w, AddWork& a) {
   const CNMessageBase& library = *w.library;
   a.deviceType = w.storageVendorType;
@@ -227,7 +227,7 @@ void settleRequest(StorageLibraryRequest& w, AddWork& a) {
   a.maxWriters = writers >= 1 && writers <= kMaxWritersLimit ? static_cast<int>(writers) : kWriters;
 }
 
-// Step 7: the library is in the configuration, and every mount path of it
+// The library is in the configuration, and every mount path of it
 // lies on a device of the requested type.
 bool vendorMatches(StorageLibraryRequest& w, const AddWork& a) {
   ZQMACLinkedList<ZQMACMagLib> libraries = w.config->GetMagLibList();
@@ -266,7 +266,7 @@ bool vendorMatches(StorageLibraryRequest& w, const AddWork& a) {
   return true;
 }
 
-// Step 8: the device and device-path records, and the name of the mount
+// The device and device-path records, and the name of the mount
 // path; every text whole.
 bool fillRecords(StorageLibraryRequest& w, AddWork& a) {
   MMCopyText(a.device.deviceName, kNewDeviceName);
@@ -319,7 +319,7 @@ void whereByAccess(MMDeviceController& table, const StorageLibraryRequest& w, co
 
 enum class Search { kDone, kNewDevice, kFailed };
 
-// Step 9: a network or cloud device that a media agent reaches already.
+// A network or cloud device that a media agent reaches already.
 Search shareExistingDevice(StorageLibraryRequest& w, AddWork& a) {
   {
     MMDeviceController own(nullptr);
@@ -362,7 +362,7 @@ Search shareExistingDevice(StorageLibraryRequest& w, AddWork& a) {
   return Search::kDone;
 }
 
-// Step 10: a device of its own for the mount path.
+// A device of its own for the mount path.
 bool createDevice(StorageLibraryRequest& w, AddWork& a) {
   ZQMMDeviceInfo devices(1);
   if (devices.addDevice(a.device, a.controller, 0) != 0) {
@@ -386,7 +386,7 @@ bool createDevice(StorageLibraryRequest& w, AddWork& a) {
   return true;
 }
 
-// Steps 12 and 13: the mount path itself; its id, or 0 after a refusal.
+// The mount path itself; its id, or 0 after a refusal.
 int createMountPath(StorageLibraryRequest& w, const AddWork& a) {
   MMSMountpathInfo info;
   info.libraryId = w.libraryId;

@@ -133,7 +133,7 @@ bool checkTriState(StorageLibraryRequest& w, long long value, const char* name, 
   return false;
 }
 
-// Step 2: the credential of the mount path.
+// The credential of the mount path.
 bool associateCredential(StorageLibraryRequest& w, Properties& p) {
   if (w.mountPathId <= 0) return true;
   if (!w.second->isSet(Info::kMountPathCredential.ordinal, Info::kClassHash, Info::kMountPathCredential.hash))
@@ -154,7 +154,7 @@ bool associateCredential(StorageLibraryRequest& w, Properties& p) {
   return false;
 }
 
-// Steps 5 and 6: writers and reserved space.
+// Writers and reserved space.
 bool setWritersAndReserve(StorageLibraryRequest& w, Properties& p, const MMMountPath_t& row) {
   MMMountPathDB paths;
   if (p.writers != kWritersUnchanged) {
@@ -185,7 +185,7 @@ bool setWritersAndReserve(StorageLibraryRequest& w, Properties& p, const MMMount
   return true;
 }
 
-// Steps 7 to 10: the attribute bits, in the working copy. False when refused.
+// The attribute bits, in the working copy. False when refused.
 bool settleAttributes(StorageLibraryRequest& w, Properties& p, const MMMountPath_t& row) {
   const int read = row.Attribute;
   if (!checkTriState(w, p.pruning, "enablePruningOfAgedData", kTextBadPruning)) return false;
@@ -247,7 +247,7 @@ bool settleAttributes(StorageLibraryRequest& w, Properties& p, const MMMountPath
   return true;
 }
 
-// Step 11: enabled or disabled.
+// Enabled or disabled.
 bool setEnabled(StorageLibraryRequest& w, Properties& p, const MMMountPath_t& row) {
   if (!checkTriState(w, p.enable, "enableMP", kTextBadEnable)) return false;
   if (p.enable == kUnchanged || (p.enable == 1) == (row.IsEnabled != 0)) return true;
@@ -262,7 +262,7 @@ bool setEnabled(StorageLibraryRequest& w, Properties& p, const MMMountPath_t& ro
   return true;
 }
 
-// Step 13: the pruning on the media agent follows a change of the pruning
+// The pruning on the media agent follows a change of the pruning
 // flag; a failure is only logged.
 void controlPruning(const StorageLibraryRequest& w, const Properties& p, const MMMountPath_t& row) {
   const bool pruningOn = (row.Attribute & kAttrPruning) != 0;
@@ -296,7 +296,7 @@ void controlPruning(const StorageLibraryRequest& w, const Properties& p, const M
                    w.mountPathId);
 }
 
-// Step 14: the device's new name; a change of letter case only renames nothing.
+// The device's new name; a change of letter case only renames nothing.
 bool renameDevice(StorageLibraryRequest& w, Properties& p, const MountPathShareWork& s) {
   const std::string current = s.device.AliasName;
   std::string name = w.second->getstring(Info::kDeviceAliasName.ordinal, Info::kDeviceAliasName.tag, Info::kClassHash,

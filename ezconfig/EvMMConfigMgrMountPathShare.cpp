@@ -155,7 +155,7 @@ bool textsFit(StorageLibraryRequest& w, const DataPathCredential& credential) {
          (credential.present || tkezconfig::storeWhole(w, probe.password, w.secondPassword, "password"));
 }
 
-// Front steps 1 to 4. False when refused.
+// The device under the mount path and the controllers on it. False when refused.
 bool front(StorageLibraryRequest& w, MountPathShareWork& s) {
   const long long op = w.operation;
   MMDeviceDB devices;
@@ -217,7 +217,7 @@ bool front(StorageLibraryRequest& w, MountPathShareWork& s) {
   return true;
 }
 
-// Tail steps 6 to 9: the entry. False when refused.
+// The entry. False when refused.
 bool buildEntry(StorageLibraryRequest& w, MountPathShareWork& s, const DataPathCredential& credential) {
   MMConfigDeviceControllerInfo& e = s.entry;
   e.enabled = s.controller.DeviceControllerEnabled;
@@ -272,7 +272,7 @@ bool buildEntry(StorageLibraryRequest& w, MountPathShareWork& s, const DataPathC
   return true;
 }
 
-// Tail steps 10 and 11: the entry to the media-management service. False
+// The entry to the media-management service. False
 // when refused or when the service fails.
 bool sendEntry(StorageLibraryRequest& w, MountPathShareWork& s) {
   const long long op = w.operation;
@@ -303,7 +303,7 @@ bool sendEntry(StorageLibraryRequest& w, MountPathShareWork& s) {
   return true;
 }
 
-// Tail step 12.
+// The audit record of the operation.
 void writeAudit(StorageLibraryRequest& w, MountPathShareWork& s, const DataPathCredential& credential) {
   const int user = static_cast<int>(w.record.userId);
   if (w.operation == tkezconfig::kOpShareMountPath) {
