@@ -79,18 +79,18 @@ struct OperationRow {
 constexpr OperationRow kOperations[] = {
     {tkezconfig::kOpCreateLibrary, "create library", nullptr},
     {tkezconfig::kOpDeleteLibrary, "delete library", nullptr},
-    {tkezconfig::kOpAddMountPath, "add mount path", nullptr},
-    {tkezconfig::kOpMountPathProperties, "change mount-path properties", nullptr},
+    {tkezconfig::kOpAddMountPath, "add mount path", &EvMMConfigMgr::StorageLibAddMountPath},
+    {tkezconfig::kOpMountPathProperties, "change mount-path properties", &EvMMConfigMgr::StorageLibShareMountPath},
     {tkezconfig::kOpDeleteMountPath, "delete mount path", &EvMMConfigMgr::StorageLibDeleteMountPath},
     {tkezconfig::kOpModifyLibrary, "modify library", nullptr},
-    {tkezconfig::kOpShareMountPath, "share mount path", nullptr},
-    {tkezconfig::kOpUnshareMountPath, "unshare mount path", nullptr},
+    {tkezconfig::kOpShareMountPath, "share mount path", &EvMMConfigMgr::StorageLibShareMountPath},
+    {tkezconfig::kOpUnshareMountPath, "unshare mount path", &EvMMConfigMgr::StorageLibShareMountPath},
     {tkezconfig::kOpCreateDevice, "create device", nullptr},
     {tkezconfig::kOpDriveMaintenance, "drive maintenance", nullptr},
     {tkezconfig::kOpForceDeleteMountPath, "force delete mount path", &EvMMConfigMgr::StorageLibDeleteMountPath},
     {tkezconfig::kOpVaultLock, "set vault lock", nullptr},
     {tkezconfig::kOpForceDeleteLibrary, "force delete library", &EvMMConfigMgr::StorageLibForceDeleteLibrary},
-    {tkezconfig::kOpAddMountPathShared, "add shared mount path", nullptr},
+    {tkezconfig::kOpAddMountPathShared, "add shared mount path", &EvMMConfigMgr::StorageLibAddMountPath},
 };
 
 bool isDeleteOperation(long long operation) {

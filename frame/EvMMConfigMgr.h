@@ -95,6 +95,7 @@ class EvSessionSocket {
 namespace tkezconfig {
 struct StorageLibraryRequest;
 struct StorageLibResult;
+struct MountPathShareWork;
 }  // namespace tkezconfig
 // A backup that a forced mount-path deletion removed with the content: the
 // job id (the value the audit shows) and four values carried unchanged.
@@ -288,6 +289,14 @@ class EvMMConfigMgr : public EvReturnData {
   bool StorageLibPrepare(tkezconfig::StorageLibraryRequest& work);
   // One member per storage-library operation.
   using StorageLibOperationFn = tkezconfig::StorageLibResult (EvMMConfigMgr::*)(tkezconfig::StorageLibraryRequest&);
+  // ---- mount-path operations (ezconfig/EvMMConfigMgrMountPath*.cpp) ----
+  // Adds a mount path for the request's media agent (operations 4, 16384).
+  tkezconfig::StorageLibResult StorageLibAddMountPath(tkezconfig::StorageLibraryRequest& work);
+  // Shares (64) or unshares (128) a mount path with the second media agent,
+  // or changes its properties and device path (8).
+  tkezconfig::StorageLibResult StorageLibShareMountPath(tkezconfig::StorageLibraryRequest& work);
+  // The property steps of operation 8; false (the answer set) when refused.
+  bool StorageLibMountPathProperties(tkezconfig::StorageLibraryRequest& work, tkezconfig::MountPathShareWork& share);
   // Audit records of mount paths: added (operation 0x5400006E; `mountPath`
   // becomes "[<media agent>] <mount path>"; the credential name may be
   // null) and deleted (operation 0x5400006F, the library as entity, the

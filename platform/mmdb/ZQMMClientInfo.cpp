@@ -91,6 +91,23 @@ int findController(tkdb::Session& s, int deviceId, int controllerId, Refused& re
   return rc;
 }
 
+// Every media agent with a device path to the device gets a drive pool in
+// the master pool of each mount path on it (as the media-management service
+// sets a media agent up for a library), so that the media agent can write to
+// the mount path and its device path can be changed later.
+int ensureDrivePools(tkdb::Session& s, long long deviceId) {
+  return s.exec(
+      "INSERT INTO \"MMDrivePool\" (\"DrivePoolName\", \"DrivePoolEnabled\", \"ClientId\", \"MasterPoolId\", "
+      "\"MaxDrivesToSwitch\") "
+      "SELECT DISTINCT 'DrivePool(' || C.\"ClientId\" || ')', 1, C.\"ClientId\", M.\"MasterPoolId\", P.\"MaxDrivesToSwitch\" "
+      "FROM \"MMDeviceController\" C JOIN \"MMMountPathToStorageDevice\" D ON D.\"DeviceId\" = C.\"DeviceId\" "
+      "JOIN \"MMMountPath\" M ON M.\"MountPathId\" = D.\"MountPathId\" "
+      "JOIN \"MMMasterPool\" P ON P.\"MasterPoolId\" = M.\"MasterPoolId\" "
+      "WHERE C.\"DeviceId\" = ? AND NOT EXISTS (SELECT 1 FROM \"MMDrivePool\" X WHERE X.\"ClientId\" = C.\"ClientId\" "
+      "AND X.\"MasterPoolId\" = M.\"MasterPoolId\")",
+      {deviceId});
+}
+
 std::string describeEntry(const MMConfigDeviceControllerInfo& e) {
   // Passwords are never journaled.
   return std::to_string(e.operation) + ":" + std::to_string(e.clientId) + ":" + std::to_string(e.deviceControllerId) +
@@ -251,6 +268,8 @@ int ZQMMmountPath::addMountPath(int& newMountPathId) {
         if (info->deviceId > 0) {
           code = s.exec("INSERT INTO \"MMMountPathToStorageDevice\" (\"MountPathId\", \"DeviceId\") VALUES (?, ?)",
                         {newId, info->deviceId});
+          if (code != DB_OK) return code;
+          code = ensureDrivePools(s, info->deviceId);
           if (code != DB_OK) return code;
         }
         return DB_OK;
@@ -416,7 +435,7 @@ int ZQMMDeviceInfo::configDeviceControllerList(int deviceId, const std::vector<M
           }
           if (code != DB_OK) return code;
         }
-        return DB_OK;
+        return ensureDrivePools(s, deviceId);
       });
 }
 

@@ -109,7 +109,8 @@ class ZQMMmountPath : public ZQMMbase {
   // library, base folder as the name, writers, credentials, type and device)
   // with a medium and media side of its own in the library's master pool,
   // and puts its new id into `newMountPathId`. The library and the device
-  // must exist, the name must be new in the library.
+  // must exist, the name must be new in the library. Every media agent with
+  // a device path to the device gets a drive pool in the master pool.
   int addMountPath(int& newMountPathId);
   // Deletes a mount path with its device links, its medium and media side,
   // its RP store rows and its distributed-storage link. Without `force` a
@@ -140,7 +141,9 @@ class ZQMMDeviceInfo : public ZQMMbase {
   // Applies every entry to the device paths of the device, in order, all or
   // nothing: 1 adds a path for the entry's media agent, 2 changes the path
   // deviceControllerId (folder, user name, password, access type, enabled),
-  // 3 removes it. A change or removal must name a path of this device.
+  // 3 removes it. A change or removal must name a path of this device. A
+  // media agent added gets a drive pool in the master pool of each mount path
+  // on the device.
   int configDeviceControllerList(int deviceId, const std::vector<MMConfigDeviceControllerInfo>& list);
 };
 
