@@ -188,12 +188,7 @@ class EvSANVolMgr : public EvReturnData {
   long long onMsgGetFanInRP(MessageInfo* request, std::string& text);
   long long onMsgGetFanInRPPair(MessageInfo* request, std::string& text);
   long long onMsgManageFanInRP(MessageInfo* request, std::string& text);
-};
 
-// Whether a task other than task 1 covers the subclient: 1 when that could
-// be told (`covered` set; a null pointer is allowed), 0 on a database error
-// (`covered` false).
-int IsQRSubClientCoveredBySchedule(int subclientId, bool* covered);
   // ---- replication policies (sanvol/ReplicationPolicies.cpp)
   // Reply 11641: every replication policy.
   long long onMsgGetReplicationPolicies(MessageInfo* request);
@@ -215,6 +210,11 @@ int IsQRSubClientCoveredBySchedule(int subclientId, bool* covered);
   long long onMsgGetZqSnapInstalledApps(MessageInfo* request);
   long long lookupZqSnapInstalledApps(MessageInfo* request);
 };
+
+// Whether a task other than task 1 covers the subclient: 1 when that could
+// be told (`covered` set; a null pointer is allowed), 0 on a database error
+// (`covered` false).
+int IsQRSubClientCoveredBySchedule(int subclientId, bool* covered);
 
 // True when a policy would send SnapMirror replicas (copy manager type 6
 // with a scratch pool of type 3) through a copy manager whose client runs a
