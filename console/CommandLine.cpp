@@ -1,5 +1,6 @@
 #include "console/CommandLine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -438,6 +439,12 @@ bool parseRequest(const std::vector<std::string>& words, const Defaults& default
   r.firstField = handle ? *handle : tkwire::firstFieldOf(first.value_or(0), count.value_or(elements));
   r.stream = stream;
   return true;
+}
+
+std::size_t handlerWordAt(const std::vector<std::string>& words) {
+  std::size_t at = 0;
+  while (at < words.size() && words[at].compare(0, 2, "--") == 0) at += 2;
+  return std::min(at, words.size());
 }
 
 }  // namespace tkconsole

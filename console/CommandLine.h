@@ -65,4 +65,8 @@ bool parseValue(const std::string& word, std::string& bytes, std::string& error,
 // A number: decimal, or hex with 0x; false when it is not one or exceeds max.
 bool parseNumber(const std::string& word, uint64_t max, uint64_t& value);
 
+// Where the handler word of a request stands: the first word that is neither
+// an option (--NAME) nor its value. words.size() when there is none.
+std::size_t handlerWordAt(const std::vector<std::string>& words);
+
 }  // namespace tkconsole

@@ -11,9 +11,7 @@ namespace tkconsole {
 
 bool expandControlCommand(std::vector<std::string>& words, bool fromShell, std::string& error) {
   auto uq = [fromShell](const std::string& w) { return fromShell ? w : unquote(w); };
-  // The handler word: the first word that is neither an option nor its value.
-  std::size_t at = 0;
-  while (at < words.size() && words[at].compare(0, 2, "--") == 0) at += 2;
+  const std::size_t at = handlerWordAt(words);
   if (at >= words.size() || uq(words[at]) != "control") return true;
   const std::size_t arguments = words.size() - at - 1;
   uint64_t operation = 0;

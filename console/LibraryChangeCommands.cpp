@@ -24,8 +24,7 @@ bool expandLibraryChangeCommand(std::vector<std::string>& words, bool fromShell,
                                 std::string& payload) {
   payload.clear();
   auto uq = [fromShell](const std::string& w) { return fromShell ? w : unquote(w); };
-  std::size_t at = 0;
-  while (at < words.size() && words[at].compare(0, 2, "--") == 0) at += 2;
+  const std::size_t at = handlerWordAt(words);
   if (at >= words.size()) return true;
   const std::string word = uq(words[at]);
   std::vector<std::string> args;

@@ -49,9 +49,7 @@ const char* lockRefusalHint(const Request& request, const tkwire::Reply& reply) 
 
 bool expandLockCommand(std::vector<std::string>& words, bool fromShell, std::string& error) {
   auto uq = [fromShell](const std::string& w) { return fromShell ? w : unquote(w); };
-  // The handler word: the first word that is neither an option nor its value.
-  std::size_t at = 0;
-  while (at < words.size() && words[at].compare(0, 2, "--") == 0) at += 2;
+  const std::size_t at = handlerWordAt(words);
   if (at >= words.size()) return true;
   const std::string word = uq(words[at]);
   const LockWord* lock = nullptr;

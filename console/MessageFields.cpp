@@ -49,12 +49,6 @@ bool setMessageField(CNMessageBase& message, unsigned ns, unsigned cls, const st
   }
 }
 
-std::size_t handlerWordAt(const std::vector<std::string>& words) {
-  std::size_t at = 0;
-  while (at < words.size() && words[at].compare(0, 2, "--") == 0) at += 2;
-  return at < words.size() ? at : words.size();
-}
-
 void replaceByXmlRequest(std::vector<std::string>& words, std::size_t at, const char* messageId,
                          const std::string& xml, bool fromShell) {
   std::string text = xml;

@@ -18,10 +18,6 @@ namespace tkconsole {
 bool setMessageField(CNMessageBase& message, unsigned ns, unsigned cls, const std::string& assignment,
                      const char* what, std::string& error);
 
-// Where the handler word of a request stands: after the options (--NAME
-// VALUE pairs). words.size() when there is none.
-std::size_t handlerWordAt(const std::vector<std::string>& words);
-
 // Replaces the words from `at` on by the request words of an XML request
 // through the dispatcher: --xml MESSAGE-ID HandleMMConfigMgrXmlMsg TEXT (a
 // script word keeps its quotes: the text in single quotes, a single quote

@@ -11,9 +11,7 @@ namespace tkconsole {
 
 bool expandSANVolumeCommand(std::vector<std::string>& words, bool fromShell, std::string& error) {
   auto uq = [fromShell](const std::string& w) { return fromShell ? w : unquote(w); };
-  // The handler word: the first word that is neither an option nor its value.
-  std::size_t at = 0;
-  while (at < words.size() && words[at].compare(0, 2, "--") == 0) at += 2;
+  const std::size_t at = handlerWordAt(words);
   if (at >= words.size()) return true;
   const std::string word = uq(words[at]);
   const std::size_t arguments = words.size() - at - 1;

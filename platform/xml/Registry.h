@@ -30,6 +30,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tkxml {
@@ -92,6 +93,13 @@ bool registerClass(const ClassDef& def);
 struct Registrar {
   Registrar(std::initializer_list<ClassDef> defs);
 };
+
+// The registry entry of a message class from the class's own constants
+// (kName, kNamespace, kClassNumber, kClassHash) and its fields.
+template <class Message>
+ClassDef entryOf(std::vector<FieldDef> fields) {
+  return ClassDef{Message::kName, Message::kNamespace, Message::kClassNumber, Message::kClassHash, std::move(fields)};
+}
 
 ClassInfoPtr findClass(unsigned ns, unsigned cls);
 ClassInfoPtr findClassByHash(unsigned classHash);

@@ -5,19 +5,15 @@
 
 namespace {
 
-template <class Message>
-tkxml::ClassDef entry(std::vector<tkxml::FieldDef> fields) {
-  return tkxml::ClassDef{Message::kName, Message::kNamespace, Message::kClassNumber, Message::kClassHash,
-                         std::move(fields)};
-}
+using tkxml::entryOf;
 
 const tkxml::Registrar kRegistrar{
-    entry<Identity::UserInfo>({Identity::UserInfo::kUserName}),
-    entry<App::Storage>({App::Storage::kStorageName, App::Storage::kUser, App::Storage::kCredential,
-                         App::Storage::kVendorType, App::Storage::kStorageType}),
-    entry<App::FerraneStorageContainer>({App::FerraneStorageContainer::kStorageId,
-                                         App::FerraneStorageContainer::kStorageName,
-                                         App::FerraneStorageContainer::kCloudServiceType}),
+    entryOf<Identity::UserInfo>({Identity::UserInfo::kUserName}),
+    entryOf<App::Storage>({App::Storage::kStorageName, App::Storage::kUser, App::Storage::kCredential,
+                           App::Storage::kVendorType, App::Storage::kStorageType}),
+    entryOf<App::FerraneStorageContainer>({App::FerraneStorageContainer::kStorageId,
+                                           App::FerraneStorageContainer::kStorageName,
+                                           App::FerraneStorageContainer::kCloudServiceType}),
 };
 
 }  // namespace

@@ -5,24 +5,19 @@
 
 namespace {
 
-// A class's registry entry from its own constants.
-template <class Message>
-tkxml::ClassDef entry(std::vector<tkxml::FieldDef> fields) {
-  return tkxml::ClassDef{Message::kName, Message::kNamespace, Message::kClassNumber, Message::kClassHash,
-                         std::move(fields)};
-}
+using tkxml::entryOf;
 
 using namespace EVGui;
 
 const tkxml::Registrar kRegistrar{
-    entry<IdName>({IdName::kId, IdName::kIdName}),
-    entry<DKBFConfigureDevicesReq>(
+    entryOf<IdName>({IdName::kId, IdName::kIdName}),
+    entryOf<DKBFConfigureDevicesReq>(
         {DKBFConfigureDevicesReq::kClientId, DKBFConfigureDevicesReq::kAppType, DKBFConfigureDevicesReq::kVolumes}),
-    entry<DKBFConfigureDeviceRespEntry>({DKBFConfigureDeviceRespEntry::kValue, DKBFConfigureDeviceRespEntry::kOldName,
-                                         DKBFConfigureDeviceRespEntry::kChangedName,
-                                         DKBFConfigureDeviceRespEntry::kErrorCode,
-                                         DKBFConfigureDeviceRespEntry::kErrorText}),
-    entry<DKBFConfigureDevicesResponse>(
+    entryOf<DKBFConfigureDeviceRespEntry>({DKBFConfigureDeviceRespEntry::kValue, DKBFConfigureDeviceRespEntry::kOldName,
+                                           DKBFConfigureDeviceRespEntry::kChangedName,
+                                           DKBFConfigureDeviceRespEntry::kErrorCode,
+                                           DKBFConfigureDeviceRespEntry::kErrorText}),
+    entryOf<DKBFConfigureDevicesResponse>(
         {DKBFConfigureDevicesResponse::kErrorCode, DKBFConfigureDevicesResponse::kEntries}),
 };
 

@@ -5,12 +5,7 @@
 
 namespace {
 
-// A class's registry entry from its own constants.
-template <class Message>
-tkxml::ClassDef entry(std::vector<tkxml::FieldDef> fields) {
-  return tkxml::ClassDef{Message::kName, Message::kNamespace, Message::kClassNumber, Message::kClassHash,
-                         std::move(fields)};
-}
+using tkxml::entryOf;
 
 using EVGui::ErrorInfo;
 using EVGui::IdName;
@@ -19,16 +14,16 @@ using EVGui::MMDevicePathInfoReq;
 using EVGui::MMDevicePathInfoResp;
 
 const tkxml::Registrar kRegistrar{
-    entry<MMDevicePathInfoReq>({MMDevicePathInfoReq::kInfoList, MMDevicePathInfoReq::kMountPathId}),
-    entry<MMDevicePathInfo>({MMDevicePathInfo::kDeviceId, MMDevicePathInfo::kDeviceControllerId,
-                             MMDevicePathInfo::kMediaAgent, MMDevicePathInfo::kFolder, MMDevicePathInfo::kUserName,
-                             MMDevicePathInfo::kPassword, MMDevicePathInfo::kAccessType, MMDevicePathInfo::kEnabled,
-                             MMDevicePathInfo::kOperation, MMDevicePathInfo::kProxyPassword,
-                             MMDevicePathInfo::kAutoPickTransport, MMDevicePathInfo::kMaxDrivesToSwitch,
-                             MMDevicePathInfo::kCredential}),
-    entry<IdName>({IdName::kId, IdName::kIdName}),
-    entry<MMDevicePathInfoResp>({MMDevicePathInfoResp::kError}),
-    entry<ErrorInfo>({ErrorInfo::kErrorCode, ErrorInfo::kErrorText}),
+    entryOf<MMDevicePathInfoReq>({MMDevicePathInfoReq::kInfoList, MMDevicePathInfoReq::kMountPathId}),
+    entryOf<MMDevicePathInfo>({MMDevicePathInfo::kDeviceId, MMDevicePathInfo::kDeviceControllerId,
+                               MMDevicePathInfo::kMediaAgent, MMDevicePathInfo::kFolder, MMDevicePathInfo::kUserName,
+                               MMDevicePathInfo::kPassword, MMDevicePathInfo::kAccessType, MMDevicePathInfo::kEnabled,
+                               MMDevicePathInfo::kOperation, MMDevicePathInfo::kProxyPassword,
+                               MMDevicePathInfo::kAutoPickTransport, MMDevicePathInfo::kMaxDrivesToSwitch,
+                               MMDevicePathInfo::kCredential}),
+    entryOf<IdName>({IdName::kId, IdName::kIdName}),
+    entryOf<MMDevicePathInfoResp>({MMDevicePathInfoResp::kError}),
+    entryOf<ErrorInfo>({ErrorInfo::kErrorCode, ErrorInfo::kErrorText}),
 };
 
 }  // namespace

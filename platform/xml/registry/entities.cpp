@@ -6,16 +6,12 @@
 
 namespace {
 
-template <class Message>
-tkxml::ClassDef entry(std::vector<tkxml::FieldDef> fields) {
-  return tkxml::ClassDef{Message::kName, Message::kNamespace, Message::kClassNumber, Message::kClassHash,
-                         std::move(fields)};
-}
+using tkxml::entryOf;
 
 const tkxml::Registrar kRegistrar{
-    entry<ZqEntities::DistributedStorageEntity>({ZqEntities::DistributedStorageEntity::kId}),
-    entry<ZqEntities::LibraryEntity>({ZqEntities::LibraryEntity::kId}),
-    entry<ZqEntities::ClientEntity>({ZqEntities::ClientEntity::kId, ZqEntities::ClientEntity::kClientName}),
+    entryOf<ZqEntities::DistributedStorageEntity>({ZqEntities::DistributedStorageEntity::kId}),
+    entryOf<ZqEntities::LibraryEntity>({ZqEntities::LibraryEntity::kId}),
+    entryOf<ZqEntities::ClientEntity>({ZqEntities::ClientEntity::kId, ZqEntities::ClientEntity::kClientName}),
 };
 
 }  // namespace

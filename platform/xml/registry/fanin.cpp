@@ -5,30 +5,25 @@
 
 namespace {
 
-// A class's registry entry from its own constants.
-template <class Message>
-tkxml::ClassDef entry(std::vector<tkxml::FieldDef> fields) {
-  return tkxml::ClassDef{Message::kName, Message::kNamespace, Message::kClassNumber, Message::kClassHash,
-                         std::move(fields)};
-}
+using tkxml::entryOf;
 
 using namespace EVGui;
 
 const tkxml::Registrar kRegistrar{
-    entry<IdName>({IdName::kId, IdName::kIdName}),
-    entry<CDRFanInGetRecoveryPointsReq>(
+    entryOf<IdName>({IdName::kId, IdName::kIdName}),
+    entryOf<CDRFanInGetRecoveryPointsReq>(
         {CDRFanInGetRecoveryPointsReq::kDestClientId, CDRFanInGetRecoveryPointsReq::kVolumeName}),
-    entry<CDRFanInRecoveryPoint>({CDRFanInRecoveryPoint::kId, CDRFanInRecoveryPoint::kText,
-                                  CDRFanInRecoveryPoint::kValue, CDRFanInRecoveryPoint::kMounted,
-                                  CDRFanInRecoveryPoint::kPath, CDRFanInRecoveryPoint::kSecondValue}),
-    entry<CDRFanInGetRecoveryPointsResp>({CDRFanInGetRecoveryPointsResp::kRecoveryPoints}),
-    entry<CDRFanInGetPairsUnderRecoveryPointReq>({CDRFanInGetPairsUnderRecoveryPointReq::kRecoveryPointId}),
-    entry<CDRFanInPairInfo>({CDRFanInPairInfo::kFirstText, CDRFanInPairInfo::kFirstPair,
-                             CDRFanInPairInfo::kSecondText, CDRFanInPairInfo::kSecondPair}),
-    entry<CDRFanInGetPairsUnderRecoveryPointResp>({CDRFanInGetPairsUnderRecoveryPointResp::kPairs}),
-    entry<CDRFanInExecuteRPOperationReq>(
+    entryOf<CDRFanInRecoveryPoint>({CDRFanInRecoveryPoint::kId, CDRFanInRecoveryPoint::kText,
+                                    CDRFanInRecoveryPoint::kValue, CDRFanInRecoveryPoint::kMounted,
+                                    CDRFanInRecoveryPoint::kPath, CDRFanInRecoveryPoint::kSecondValue}),
+    entryOf<CDRFanInGetRecoveryPointsResp>({CDRFanInGetRecoveryPointsResp::kRecoveryPoints}),
+    entryOf<CDRFanInGetPairsUnderRecoveryPointReq>({CDRFanInGetPairsUnderRecoveryPointReq::kRecoveryPointId}),
+    entryOf<CDRFanInPairInfo>({CDRFanInPairInfo::kFirstText, CDRFanInPairInfo::kFirstPair,
+                               CDRFanInPairInfo::kSecondText, CDRFanInPairInfo::kSecondPair}),
+    entryOf<CDRFanInGetPairsUnderRecoveryPointResp>({CDRFanInGetPairsUnderRecoveryPointResp::kPairs}),
+    entryOf<CDRFanInExecuteRPOperationReq>(
         {CDRFanInExecuteRPOperationReq::kRecoveryPointId, CDRFanInExecuteRPOperationReq::kOperation,
-         CDRFanInExecuteRPOperationReq::kMountPath, CDRFanInExecuteRPOperationReq::kWriteable}),
+           CDRFanInExecuteRPOperationReq::kMountPath, CDRFanInExecuteRPOperationReq::kWriteable}),
 };
 
 }  // namespace

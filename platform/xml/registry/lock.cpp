@@ -7,21 +7,16 @@
 
 namespace {
 
-// A class's registry entry from its own constants.
-template <class Message>
-tkxml::ClassDef entry(std::vector<tkxml::FieldDef> fields) {
-  return tkxml::ClassDef{Message::kName, Message::kNamespace, Message::kClassNumber, Message::kClassHash,
-                         std::move(fields)};
-}
+using tkxml::entryOf;
 
 using EVGui::MMConfigurationLockUnlockInfo;
 using EVGui::MMConfigurationLockUnlockReq;
 
 const tkxml::Registrar kRegistrar{
-    entry<ZQGui::GenericResp>({ZQGui::GenericResp::kCode, ZQGui::GenericResp::kText}),
-    entry<EVGui::GenericResp>({EVGui::GenericResp::kCode, EVGui::GenericResp::kText}),
-    entry<MMConfigurationLockUnlockReq>({MMConfigurationLockUnlockReq::kInfo}),
-    entry<MMConfigurationLockUnlockInfo>(
+    entryOf<ZQGui::GenericResp>({ZQGui::GenericResp::kCode, ZQGui::GenericResp::kText}),
+    entryOf<EVGui::GenericResp>({EVGui::GenericResp::kCode, EVGui::GenericResp::kText}),
+    entryOf<MMConfigurationLockUnlockReq>({MMConfigurationLockUnlockReq::kInfo}),
+    entryOf<MMConfigurationLockUnlockInfo>(
         {MMConfigurationLockUnlockInfo::kServerSequence, MMConfigurationLockUnlockInfo::kOperation}),
 };
 

@@ -6,11 +6,7 @@
 
 namespace {
 
-template <class Message>
-tkxml::ClassDef entry(std::vector<tkxml::FieldDef> fields) {
-  return tkxml::ClassDef{Message::kName, Message::kNamespace, Message::kClassNumber, Message::kClassHash,
-                         std::move(fields)};
-}
+using tkxml::entryOf;
 
 using EVGui::IntervalWindow;
 using EVGui::RPStoreLibraryInfo;
@@ -18,13 +14,13 @@ using EVGui::RPStoreLibraryReq;
 using EVGui::RPStoreLibraryResp;
 
 const tkxml::Registrar kRegistrar{
-    entry<RPStoreLibraryReq>({RPStoreLibraryReq::kStore, RPStoreLibraryReq::kLibrary, RPStoreLibraryReq::kOperation,
-                              RPStoreLibraryReq::kUpdateMask}),
-    entry<RPStoreLibraryResp>({RPStoreLibraryResp::kStore, RPStoreLibraryResp::kLibrary}),
-    entry<RPStoreLibraryInfo>({RPStoreLibraryInfo::kRPStoreId, RPStoreLibraryInfo::kStoragePolicyId,
-                               RPStoreLibraryInfo::kReplicationCopyId, RPStoreLibraryInfo::kMinSpace,
-                               RPStoreLibraryInfo::kMaxSpace, RPStoreLibraryInfo::kOffPeakSchedule}),
-    entry<IntervalWindow>({}),
+    entryOf<RPStoreLibraryReq>({RPStoreLibraryReq::kStore, RPStoreLibraryReq::kLibrary, RPStoreLibraryReq::kOperation,
+                                RPStoreLibraryReq::kUpdateMask}),
+    entryOf<RPStoreLibraryResp>({RPStoreLibraryResp::kStore, RPStoreLibraryResp::kLibrary}),
+    entryOf<RPStoreLibraryInfo>({RPStoreLibraryInfo::kRPStoreId, RPStoreLibraryInfo::kStoragePolicyId,
+                                 RPStoreLibraryInfo::kReplicationCopyId, RPStoreLibraryInfo::kMinSpace,
+                                 RPStoreLibraryInfo::kMaxSpace, RPStoreLibraryInfo::kOffPeakSchedule}),
+    entryOf<IntervalWindow>({}),
 };
 
 }  // namespace

@@ -5,29 +5,25 @@
 
 namespace {
 
-template <class Message>
-tkxml::ClassDef entry(std::vector<tkxml::FieldDef> fields) {
-  return tkxml::ClassDef{Message::kName, Message::kNamespace, Message::kClassNumber, Message::kClassHash,
-                         std::move(fields)};
-}
+using tkxml::entryOf;
 
 using namespace TMMsg;
 using ZqEntities::GenericEntity;
 using ZqEntities::StoragePolicyCopyEntity;
 
 const tkxml::Registrar kRegistrar{
-    entry<GenericEntity>({GenericEntity::kCopyId, GenericEntity::kStoragePolicyId, GenericEntity::kDedupDatabaseId}),
-    entry<StoragePolicyCopyEntity>({StoragePolicyCopyEntity::kCopyId, StoragePolicyCopyEntity::kStoragePolicyId}),
-    entry<Task>({Task::kTaskType, Task::kInitiatedFrom}),
-    entry<SubTask>({SubTask::kSubTaskType, SubTask::kOperationType}),
-    entry<ArchiveCheckOption>({ArchiveCheckOption::kCheckType, ArchiveCheckOption::kCheckScope}),
-    entry<AdminOption>({AdminOption::kArchiveCheckOption}),
-    entry<JobOption>({JobOption::kAdminOption}),
-    entry<SubTaskInfo>({SubTaskInfo::kSubTask, SubTaskInfo::kJobOption}),
-    entry<TaskInfo>({TaskInfo::kTask, TaskInfo::kEntities, TaskInfo::kSubTasks}),
-    entry<CreateTaskReq>({CreateTaskReq::kTaskInfo}),
-    entry<App::SealSIDBStoreReq>({App::SealSIDBStoreReq::kCopy, App::SealSIDBStoreReq::kDedupDatabaseId}),
-    entry<EVGui::CanDeleteLibraryMountPathReq>(
+    entryOf<GenericEntity>({GenericEntity::kCopyId, GenericEntity::kStoragePolicyId, GenericEntity::kDedupDatabaseId}),
+    entryOf<StoragePolicyCopyEntity>({StoragePolicyCopyEntity::kCopyId, StoragePolicyCopyEntity::kStoragePolicyId}),
+    entryOf<Task>({Task::kTaskType, Task::kInitiatedFrom}),
+    entryOf<SubTask>({SubTask::kSubTaskType, SubTask::kOperationType}),
+    entryOf<ArchiveCheckOption>({ArchiveCheckOption::kCheckType, ArchiveCheckOption::kCheckScope}),
+    entryOf<AdminOption>({AdminOption::kArchiveCheckOption}),
+    entryOf<JobOption>({JobOption::kAdminOption}),
+    entryOf<SubTaskInfo>({SubTaskInfo::kSubTask, SubTaskInfo::kJobOption}),
+    entryOf<TaskInfo>({TaskInfo::kTask, TaskInfo::kEntities, TaskInfo::kSubTasks}),
+    entryOf<CreateTaskReq>({CreateTaskReq::kTaskInfo}),
+    entryOf<App::SealSIDBStoreReq>({App::SealSIDBStoreReq::kCopy, App::SealSIDBStoreReq::kDedupDatabaseId}),
+    entryOf<EVGui::CanDeleteLibraryMountPathReq>(
         {EVGui::CanDeleteLibraryMountPathReq::kMountPathId, EVGui::CanDeleteLibraryMountPathReq::kLibraryId}),
 };
 
