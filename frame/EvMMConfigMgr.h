@@ -550,6 +550,54 @@ class EvMMConfigMgr : public EvReturnData {
   // with a drop mode also configures its library. One operation response
   // of operation 52; false after a failure answer.
   bool onMsgMMDragNDrop(MessageInfo* request);
+  // ---- library controllers (mmconfig/EvMMConfigMgrLibraryControllers.cpp) ----
+  // Reply 11173: handle and record of each controller of the tape or
+  // optical library whose handle is in the first fixed field, or the record
+  // of the controller whose handle is there; an empty block for any other
+  // handle.
+  bool onMsgGetMMLibraryControllers(MessageInfo* request);
+  bool onMsgGetMMLibraryControllerProperties(MessageInfo* request);
+  // Operation 3 of an element stream: the controller of 11003 takes the
+  // SCSI bus of the controller named by 11007; one operation response per
+  // record.
+  bool onMsgSetMMLibraryController(MessageInfo* request);
+  // ---- end of library controllers ----
+  // ---- media agents (mmconfig/EvMMConfigMgrMediaAgents.cpp) ----
+  // Reply 11072: the media agents the requesting user may configure
+  // libraries and drives on; false, after a status-0 answer, when the user
+  // may use none.
+  bool onMsgGetMMMediaAgents2(MessageInfo* request);
+  // Reply 11072: the agents a new software copy manager can go to.
+  bool onMsgGetMMSoftwareCMMediaAgents(MessageInfo* request);
+  // Reply 11147: the agents that can take a plug-and-play disk of the
+  // library whose handle is in the first fixed field.
+  bool onMsgGetMMMediaAgentsForLib(MessageInfo* request);
+  // Replies 11145 and 11143: the candidates of the library controller or
+  // drive path whose handle is in the first fixed field.
+  bool onMsgGetMMLibraryCandidates(MessageInfo* request);
+  bool onMsgGetMMDriveCandidates(MessageInfo* request);
+  // Reply 11156: the library-server names of a host for a library vendor,
+  // or every agent usable as a library server (host "ZQ", index 1000).
+  bool onMsgGetMMLibraryHosts(MessageInfo* request);
+  // Operations 1 (plug-and-play disks for the agents of the request) and
+  // 15 (the agents the configuration shows); one operation response per
+  // record.
+  bool onMsgSetMMMediaAgents(MessageInfo* request);
+  // ---- end of media agents ----
+  // ---- copy managers (mmconfig/EvMMConfigMgrCopyManagerDevices.cpp) ----
+  // Reply 11118: handle and record of each shown copy-manager device, or
+  // the record of the device whose handle is in the first fixed field.
+  bool onMsgGetMMCMDevices(MessageInfo* request);
+  bool onMsgGetMMCMDeviceProperties(MessageInfo* request);
+  // Reply 11122: handle and record of each controller of the device whose
+  // handle is in the first fixed field, or the record of one controller.
+  bool onMsgGetMMCMControllers(MessageInfo* request);
+  bool onMsgGetMMCMControllerProperties(MessageInfo* request);
+  // Operation 3: renames a device and sets its concurrency limit.
+  bool onMsgSetMMCMDevice(MessageInfo* request);
+  // Operation 1: adds a software copy manager to the named media agent.
+  bool onMsgSetMMCMController(MessageInfo* request);
+  // ---- end of copy managers ----
 
   // ---- class-wide state ----
   // The cache, newest first; under the session lock only.

@@ -128,6 +128,25 @@ const TkHandlerEntry kHandlerTable[] = {
     // Library changes and drag and drop.
     TK_STREAM_HANDLER(mm, onMsgSetMMLibrary),
     TK_STREAM_HANDLER(mm, onMsgMMDragNDrop),
+    // Library controllers.
+    TK_STREAM_HANDLER(mm, onMsgGetMMLibraryControllers),
+    TK_STREAM_HANDLER(mm, onMsgGetMMLibraryControllerProperties),
+    TK_STREAM_HANDLER(mm, onMsgSetMMLibraryController),
+    // Media agents, candidates and library hosts.
+    TK_STREAM_HANDLER(mm, onMsgGetMMMediaAgents2),
+    TK_STREAM_HANDLER(mm, onMsgGetMMSoftwareCMMediaAgents),
+    TK_STREAM_HANDLER(mm, onMsgGetMMMediaAgentsForLib),
+    TK_STREAM_HANDLER(mm, onMsgGetMMLibraryCandidates),
+    TK_STREAM_HANDLER(mm, onMsgGetMMDriveCandidates),
+    TK_STREAM_HANDLER(mm, onMsgGetMMLibraryHosts),
+    TK_STREAM_HANDLER(mm, onMsgSetMMMediaAgents),
+    // Copy-manager devices and controllers.
+    TK_STREAM_HANDLER(mm, onMsgGetMMCMDevices),
+    TK_STREAM_HANDLER(mm, onMsgGetMMCMDeviceProperties),
+    TK_STREAM_HANDLER(mm, onMsgGetMMCMControllers),
+    TK_STREAM_HANDLER(mm, onMsgGetMMCMControllerProperties),
+    TK_STREAM_HANDLER(mm, onMsgSetMMCMDevice),
+    TK_STREAM_HANDLER(mm, onMsgSetMMCMController),
     // Replica listings and replica changes.
     TK_STREAM_HANDLER(san, onMsgGetSnrVolume),
     TK_STREAM_HANDLER(san, onMsgGetReplicationVolumesByPolicy),

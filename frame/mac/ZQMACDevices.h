@@ -5,14 +5,27 @@
 #include <string>
 
 #include "frame/mac/ZQMACBase.h"
+#include "frame/mac/ZQMACDevicePart.h"
+#include "frame/mac/ZQMACLinkedList.h"
 
-class ZQMACCopyMgrDevice : public ZQMACInterface {
+class ZQMACCopyMgrController;
+
+// A copy-manager device; its device part carries the identification texts.
+class ZQMACCopyMgrDevice : public ZQMACInterface, public ZQMACDevicePart {
  public:
   ZQMACCopyMgrDevice() = default;
   ZQMACCopyMgrDevice(const ZQMACCopyMgrDevice&) = default;
   ~ZQMACCopyMgrDevice() override;
 
   int GetConcurrencyLimit() { return m_iConcurrencyLimit; }
+
+  // ---- the device as the copy-manager requests ask it ----
+  // (platform/mac/ZQMACCopyManagers.cpp) The controllers through which the
+  // device is reached, in the instance's order.
+  ZQMACLinkedList<ZQMACCopyMgrController> GetControllerList() const;
+  // False (reason in the last error) for a negative limit or a refusal.
+  bool SetConcurrencyLimit(int limit);
+  // ---- end of the copy-manager block ----
 
   unsigned int GetObjectType() const override;
 
@@ -31,6 +44,13 @@ class ZQMACCopyMgrController : public ZQMACInterface {
   ZQMACMediaAgent* GetMediaAgent() const { return m_pMediaAgent; }
   ZQMACCopyMgrDevice* GetCopyMgrDevice() const { return m_pCopyMgrDevice; }
 
+  // ---- the controller as the copy-manager requests show it ----
+  // The copy manager's own text, written into `text`.
+  void GetCopyManagerText(std::string& text) const { text = m_sCopyManagerText; }
+  // The text of the unit by which the agent reaches the device.
+  const std::string& GetUnitText() const { return m_sUnitText; }
+  // ---- end of the copy-manager block ----
+
   unsigned int GetObjectType() const override;
 
  protected:
@@ -39,6 +59,10 @@ class ZQMACCopyMgrController : public ZQMACInterface {
 
   ZQMACMediaAgent* m_pMediaAgent = nullptr;
   ZQMACCopyMgrDevice* m_pCopyMgrDevice = nullptr;
+  // ---- fields of the copy-manager block (a loader fills them) ----
+  std::string m_sCopyManagerText;
+  std::string m_sUnitText;
+  // ---- end of the copy-manager fields ----
 };
 
 class ZQMACCenteraCluster : public ZQMACInterface {

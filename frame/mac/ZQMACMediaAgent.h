@@ -84,6 +84,25 @@ class ZQMACMediaAgent : public ZQMACInterface {
   bool GetDeviceInfo(const std::string& host, ZQMACLibController* controller, ZQMACDms* drivePath);
   // ---- end of the controller block ----
 
+  // ---- the media agent as the media-agent requests ask it ----
+  // (platform/mac/ZQMACMediaAgents.cpp) The objects of this agent that the
+  // library controller (or drive path) could be matched with: the agent's
+  // other library controllers (drive paths) that are not configured, in
+  // list order. Empty for null.
+  ZQMACLinkedList<ZQMACInterface> GetCandidateList(ZQMACLibController* controller);
+  ZQMACLinkedList<ZQMACInterface> GetCandidateList(ZQMACDms* drivePath);
+  // The names under which the library server on this agent's host offers
+  // libraries of that vendor and product (the first two texts of a
+  // library-vendor entry), in the server's order. Empty when it offers none
+  // or cannot be asked (the reason is then the agent's last error).
+  std::vector<std::string> GetLibServerNameList(const std::string& vendor, const std::string& product);
+  // (platform/mac/ZQMACCopyManagers.cpp) Adds a software copy manager with
+  // that concurrency limit to the agent: a new copy-manager device of the
+  // agent's instance with one controller on the agent. False, with the
+  // reason as the agent's last error, when it cannot be added.
+  bool AddSoftwareCopyManager(int concurrencyLimit);
+  // ---- end of the media-agent requests block ----
+
   unsigned int GetObjectType() const override;
 
  protected:

@@ -248,6 +248,26 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   ZQMACLinkedList<ZQMACIPLibController> GetLSLibraryList(const std::string& host, bool refresh);
   // ---- end of library servers ----
 
+  // ---- media agents (platform/mac/ZQMACMediaAgents.cpp) ----
+  // The shown media agents of this installation that have no copy-manager
+  // controller yet: those a new software copy manager can go to.
+  ZQMACLinkedList<ZQMACMediaAgent> GetAvailableMediaAgentForNewSoftwareCopyManagerList() const;
+  // The shown media agents of this installation that can take a
+  // plug-and-play disk of the library: those without a controller of it
+  // (every shown agent for null).
+  ZQMACLinkedList<ZQMACMediaAgent> GetAvailableMediaAgentsForPnpDisk(ZQMACLms* library) const;
+  // Gives the named media agents plug-and-play disks of the library (a
+  // library of this instance). False, with the reason as the instance's
+  // last error, for null or a refusal; nothing changes then.
+  bool AddPnpDisk(ZQMACLms* library, const std::vector<std::string>& mediaAgentNames);
+  // True when one of the objects is a media agent not stored yet (made for
+  // a name the installation did not know).
+  bool IsAnyNewAgent(ZQMACLinkedList<ZQMACInterface>& agents) const;
+  // The copy-manager devices that are shown (IsShown), in list order
+  // (platform/mac/ZQMACCopyManagers.cpp).
+  ZQMACLinkedList<ZQMACCopyMgrDevice> GetShownCopyMgrDeviceList() const;
+  // ---- end of media agents ----
+
   // ---- media-configuration parameters ----
   // Whether drives and libraries are matched by serial number: one value
   // for every instance and session of the process (true at load); consoles

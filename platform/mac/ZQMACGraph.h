@@ -247,6 +247,11 @@ class ZQMACGraph {
 
   // ---- further devices ----
   static void SetConcurrencyLimit(ZQMACCopyMgrDevice* d, int limit) { d->m_iConcurrencyLimit = limit; }
+  static void SetCopyManagerTexts(ZQMACCopyMgrController* c, const std::string& copyManagerText,
+                                  const std::string& unitText) {
+    c->m_sCopyManagerText = copyManagerText;
+    c->m_sUnitText = unitText;
+  }
   static void SetCluster(ZQMACCenteraCluster* c, const std::string& clusterName, const std::string& clusterId,
                          long long capacity, const std::string& version) {
     c->m_sClusterName = clusterName;

@@ -182,4 +182,19 @@ inline constexpr unsigned int kErrorNameInUse = 0x1F00000C;
 inline constexpr unsigned int kErrorNotSeen = 0x1F00000D;
 // ---- end of library set-up ----
 
+// ---- media agents (platform/mac/ZQMACMediaAgents.cpp) ----
+// Journal names: "GetLibServerNameList" (the agent's name, vendor,
+// product), "AddPnpDisk" (the library's handle, the agent names joined by
+// ","). A failure injected into either makes its next call fail with the
+// code and text as the last error of the agent (of the instance for
+// AddPnpDisk).
+// What the library server on a host offers from now on (replacing what it
+// offered before); an empty list removes the host.
+void setLibServerNames(const std::string& host, std::vector<std::string> names);
+void clearLibServerNames();
+// Copy managers (platform/mac/ZQMACCopyManagers.cpp): "SetConcurrencyLimit"
+// (the device's handle, the limit) and "AddSoftwareCopyManager" (the
+// agent's handle, the limit), scripted the same way.
+// ---- end of media agents ----
+
 }  // namespace tkmac

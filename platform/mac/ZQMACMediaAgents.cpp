@@ -1,0 +1,115 @@
+// Bodies of the object model that the media-agent requests use: the agents
+// offered for a new software copy manager or a plug-and-play disk, the
+// candidates of a library controller or drive path, the names a library
+// server offers, the plug-and-play disk itself and the test for agents not
+// stored yet. What a library server offers is scripted per host
+// (tkmac::setLibServerNames); every other answer is read from the graph.
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "frame/mac/ZQMACObjects.h"
+#include "platform/mac/ZQMACPlatform.h"
+
+namespace {
+
+std::mutex& serverMutex() {
+  static std::mutex* mutex = new std::mutex;  // lives for the whole process
+  return *mutex;
+}
+std::map<std::string, std::vector<std::string>>& serverNames() {
+  static auto* names = new std::map<std::string, std::vector<std::string>>;  // lives for the whole process
+  return *names;
+}
+
+template <class T, class Keep>
+ZQMACLinkedList<T> filtered(ZQMACLinkedList<T> list, Keep keep) {
+  ZQMACLinkedList<T> out;
+  for (T* element = list.GetFirstNode(); element != nullptr; element = list.GetNextNode())
+    if (keep(*element)) out.AddNode(element);
+  return out;
+}
+
+// The agent's objects other than `self` that are not configured.
+template <class T>
+ZQMACLinkedList<ZQMACInterface> unconfiguredOthers(ZQMACLinkedList<T> list, const T* self) {
+  ZQMACLinkedList<ZQMACInterface> out;
+  for (T* element = list.GetFirstNode(); element != nullptr; element = list.GetNextNode())
+    if (element != self && !element->TestStateA()) out.AddNode(element);
+  return out;
+}
+
+}  // namespace
+
+void tkmac::setLibServerNames(const std::string& host, std::vector<std::string> names) {
+  std::lock_guard<std::mutex> guard(serverMutex());
+  if (names.empty())
+    serverNames().erase(host);
+  else
+    serverNames()[host] = std::move(names);
+}
+
+void tkmac::clearLibServerNames() {
+  std::lock_guard<std::mutex> guard(serverMutex());
+  serverNames().clear();
+}
+
+// ---------------------------------------------------------------- media agent
+
+ZQMACLinkedList<ZQMACInterface> ZQMACMediaAgent::GetCandidateList(ZQMACLibController* controller) {
+  if (controller == nullptr) return {};
+  return unconfiguredOthers<ZQMACLibController>(m_libControllerList, controller);
+}
+
+ZQMACLinkedList<ZQMACInterface> ZQMACMediaAgent::GetCandidateList(ZQMACDms* drivePath) {
+  if (drivePath == nullptr) return {};
+  return unconfiguredOthers<ZQMACDms>(m_dmsList, drivePath);
+}
+
+std::vector<std::string> ZQMACMediaAgent::GetLibServerNameList(const std::string& vendor, const std::string& product) {
+  tkmac::journal().record("GetLibServerNameList", GetName(), vendor, product);
+  if (tkmac::failed(*this, "GetLibServerNameList")) return {};
+  std::lock_guard<std::mutex> guard(serverMutex());
+  auto it = serverNames().find(GetName());
+  return it == serverNames().end() ? std::vector<std::string>() : it->second;
+}
+
+// ---------------------------------------------------------------- configuration
+
+ZQMACLinkedList<ZQMACMediaAgent> ZQMACMediaConfig::GetAvailableMediaAgentForNewSoftwareCopyManagerList() const {
+  return filtered(m_mediaAgentList, [](ZQMACMediaAgent& agent) {
+    return agent.IsShown() && agent.GetCopyMgrControllerList().GetListCount() == 0;
+  });
+}
+
+ZQMACLinkedList<ZQMACMediaAgent> ZQMACMediaConfig::GetAvailableMediaAgentsForPnpDisk(ZQMACLms* library) const {
+  return filtered(m_mediaAgentList, [&](ZQMACMediaAgent& agent) {
+    if (!agent.IsShown()) return false;
+    if (library == nullptr) return true;
+    ZQMACLinkedList<ZQMACLibController> controllers = agent.GetLibControllerList();
+    for (ZQMACLibController* c = controllers.GetFirstNode(); c != nullptr; c = controllers.GetNextNode())
+      if (c->GetLms() == library) return false;
+    return true;
+  });
+}
+
+bool ZQMACMediaConfig::AddPnpDisk(ZQMACLms* library, const std::vector<std::string>& mediaAgentNames) {
+  std::string joined;
+  for (const std::string& name : mediaAgentNames) joined += (joined.empty() ? "" : ",") + name;
+  tkmac::journal().record("AddPnpDisk", GetHandle(library), joined);
+  if (tkmac::failed(*this, "AddPnpDisk")) return false;
+  if (library == nullptr || !OwnsObject(library)) {
+    SetLastError(tkmac::kErrorInvalidValue, "The library for the plug-and-play disk does not exist.");
+    return false;
+  }
+  return true;
+}
+
+bool ZQMACMediaConfig::IsAnyNewAgent(ZQMACLinkedList<ZQMACInterface>& agents) const {
+  ZQMACLinkedList<ZQMACInterface> list = agents;
+  for (ZQMACInterface* object = list.GetFirstNode(); object != nullptr; object = list.GetNextNode())
+    if (dynamic_cast<ZQMACMediaAgent*>(object) != nullptr && object->GetId() == 0xFFFFFFFFu) return true;
+  return false;
+}
