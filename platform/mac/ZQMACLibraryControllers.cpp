@@ -22,15 +22,9 @@
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/ndmpdetect/ZQNDMPAutoDetect.h"
 
-namespace {
+using tkmac::failed;
 
-// A scripted failure of `name` as the object's last error.
-bool failed(ZQMACBase& object, const char* name) {
-  tkjournal::Failure failure;
-  if (!tkmac::journal().takeFailure(name, failure)) return false;
-  object.SetLastError(static_cast<unsigned int>(failure.code), failure.text);
-  return true;
-}
+namespace {
 
 bool sameLibrary(const ZQMACLibrary* library, const std::string& vendor, const std::string& product,
                  const std::string& identification) {
