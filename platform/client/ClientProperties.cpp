@@ -52,3 +52,18 @@ int ClientProperties::setAltCachePartition(const std::string& partition, void*) 
   tkclient::journal().record("setAltCachePartition", m_clientId, partition, result);
   return result;
 }
+
+int ClientProperties::isInstalled(int packageId, bool& installed, void*) {
+  int result = tkclient::scriptedFailure("isInstalled");
+  if (result == 0) result = clientExists(m_clientId);
+  tkdb::DbRows rows;
+  if (result == 0)
+    result = tkclient::queryRows(
+        "SELECT 1 FROM \"APP_ClientPackage\" WHERE \"clientId\" = ?1 AND \"appTypeId\" = ?2",
+        {static_cast<long long>(m_clientId), packageId}, rows);
+  if (result == 0) installed = !rows.empty();
+  tkclient::journal().record("isInstalled", m_clientId, packageId, result);
+  return result;
+}
+
+std::string ClientProperties::getErrorString(int code) { return ZQClient::getErrorString(code); }
