@@ -54,7 +54,11 @@ int ClientProperties::setAltCachePartition(const std::string& partition, void*) 
 }
 
 int ClientProperties::isInstalled(int packageId, bool& installed, void*) {
+  // Scriptable for every call, or for one client and package.
   int result = tkclient::scriptedFailure("isInstalled");
+  if (result == 0)
+    result = tkclient::scriptedFailure(
+        ("isInstalled:" + std::to_string(m_clientId) + ":" + std::to_string(packageId)).c_str());
   if (result == 0) result = clientExists(m_clientId);
   tkdb::DbRows rows;
   if (result == 0)

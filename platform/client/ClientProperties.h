@@ -21,7 +21,9 @@ class ClientProperties {
 
   // Whether the package (an application type id) is installed on the
   // client; 0 or an error code (kErrorUnknownClient for a client that is
-  // not there), `installed` set only on success.
+  // not there), `installed` set only on success. Journaled as
+  // "isInstalled"; a failure scripted under "isInstalled:<client>:<package>"
+  // fails only that check.
   int isInstalled(int packageId, bool& installed, void* tran);
   // The text of an error code of these calls.
   static std::string getErrorString(int code);

@@ -8,8 +8,9 @@
 //
 // The filers answer in memory: every deletion is journaled in the filers'
 // journal (platform/testkit/ndmp.h) under "deleteSnapVaultReplica" with its
-// eight arguments, and a failure scripted under that name makes it return
-// -1. Thread-safe.
+// eight arguments. A failure scripted under that name makes the next
+// deletion return -1; one scripted under "deleteSnapVaultReplica:<source
+// volume id>" only the deletion for that source volume. Thread-safe.
 #pragma once
 
 #include <string>
