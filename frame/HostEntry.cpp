@@ -192,6 +192,12 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(san, onMsgGetVolumeSnapParams),
     TK_STREAM_HANDLER(san, onMsgManageVolumeSnapParams),
     TK_STREAM_HANDLER(san, onMsgGetZqSnapInstalledApps),
+    // SnapVault-capable hosts, scratch-volume pools and scratch volumes.
+    TK_STREAM_HANDLER(san, onMsgGetSnapVaultCapableHosts),
+    TK_STREAM_HANDLER(san, onMsgGetRVScratchVolumePools),
+    TK_STREAM_HANDLER(san, onMsgManageRVScratchVolumePools),
+    TK_STREAM_HANDLER(san, onMsgGetRVScratchVolumes),
+    TK_STREAM_HANDLER(san, onMsgManageRVScratchVolumes),
     // Detection and what it found.
     TK_STREAM_HANDLER(mm, onMsgMMAutoDetect),
     TK_STREAM_HANDLER(mm, onMsgMMExaustiveDetect),

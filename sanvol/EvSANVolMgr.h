@@ -196,6 +196,31 @@ class EvSANVolMgr : public EvReturnData {
   // Adds (1), deletes (2) and updates (3) one policy per record.
   long long onMsgManageReplicationPolicies(MessageInfo* request);
 
+  // ---- SnapVault hosts and replica space (sanvol/SnapVaultHosts.cpp)
+  // Reply 11601: the clients with a SnapVault package installed (11750 the
+  // package bits); only for users who may manage the Tarnkeep.
+  long long onMsgGetSnapVaultCapableHosts(MessageInfo* request);
+  long long lookupSnapVaultCapableHosts(MessageInfo* request);
+  // Frees the space that SnapVault or SnapMirror replicas hold on the
+  // SnapVault volume of a scratch volume (`isScratchVolume`) or of a
+  // replica (`id` a replica id). True when freed or nothing was to be
+  // freed; false after a failure, which it has answered on the request's
+  // socket with a plain text unless a snapshot check stopped it.
+  bool FreeSnapvaultReplicaSpace(MessageInfo* request, int32_t id, bool isScratchVolume);
+
+  // ---- scratch-volume pools and scratch volumes (sanvol/ScratchVolumes.cpp)
+  // Reply 11622: every pool; reply 11638: the scratch volumes the first
+  // parameter selects (-1: all), with volume, replica, device and mounts.
+  long long onMsgGetRVScratchVolumePools(MessageInfo* request);
+  long long lookupScratchPools(MessageInfo* request);
+  long long onMsgGetRVScratchVolumes(MessageInfo* request);
+  long long lookupScratchVolumes(MessageInfo* request);
+  // Pools: add (1), delete (2), update (3), cost category of the pool's
+  // volumes (83). Scratch volumes: add (1), remove (2), release (12), cost
+  // category of one volume (83).
+  long long onMsgManageRVScratchVolumePools(MessageInfo* request);
+  long long onMsgManageRVScratchVolumes(MessageInfo* request);
+
   // ---- snapshot engines and parameters (sanvol/SnapEngines.cpp)
   // Reply 11652: every snapshot engine.
   long long onMsgGetSnapEngineInfo(MessageInfo* request);
@@ -221,3 +246,8 @@ int IsQRSubClientCoveredBySchedule(int subclientId, bool* covered);
 // release older than 13. A pool or controller that cannot be read lets the
 // policy through.
 bool isSnapMirrorWithPre80CopyMananger(int32_t scratchPoolId, int32_t copyManagerType, uint64_t copyManagerId);
+
+// The message that answers a failed pool deletion with `code`: the pool
+// still holds scratch volumes (-27), a policy names it (-11), or another
+// failure.
+unsigned long getEventIdFromDelScratchPoolFailure(int code);

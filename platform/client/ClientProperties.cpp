@@ -52,3 +52,22 @@ int ClientProperties::setAltCachePartition(const std::string& partition, void*) 
   tkclient::journal().record("setAltCachePartition", m_clientId, partition, result);
   return result;
 }
+
+int ClientProperties::isInstalled(int packageId, bool& installed, void*) {
+  // Scriptable for every call, or for one client and package.
+  int result = tkclient::scriptedFailure("isInstalled");
+  if (result == 0)
+    result = tkclient::scriptedFailure(
+        ("isInstalled:" + std::to_string(m_clientId) + ":" + std::to_string(packageId)).c_str());
+  if (result == 0) result = clientExists(m_clientId);
+  tkdb::DbRows rows;
+  if (result == 0)
+    result = tkclient::queryRows(
+        "SELECT 1 FROM \"APP_ClientPackage\" WHERE \"clientId\" = ?1 AND \"appTypeId\" = ?2",
+        {static_cast<long long>(m_clientId), packageId}, rows);
+  if (result == 0) installed = !rows.empty();
+  tkclient::journal().record("isInstalled", m_clientId, packageId, result);
+  return result;
+}
+
+std::string ClientProperties::getErrorString(int code) { return ZQClient::getErrorString(code); }

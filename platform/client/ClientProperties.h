@@ -1,5 +1,5 @@
 // Properties of a client kept in its attributes (APP_ClientProp): the
-// alternate cache partition.
+// alternate cache partition; and whether a package is installed on it.
 //
 //   ClientProperties properties(clientId);
 //   std::string partition;
@@ -18,6 +18,15 @@ class ClientProperties {
   int getAltCachePartition(std::string& partition, void* tran);
   // Replaces the partition; the empty text removes it.
   int setAltCachePartition(const std::string& partition, void* tran);
+
+  // Whether the package (an application type id) is installed on the
+  // client; 0 or an error code (kErrorUnknownClient for a client that is
+  // not there), `installed` set only on success. Journaled as
+  // "isInstalled"; a failure scripted under "isInstalled:<client>:<package>"
+  // fails only that check.
+  int isInstalled(int packageId, bool& installed, void* tran);
+  // The text of an error code of these calls.
+  static std::string getErrorString(int code);
 
  private:
   unsigned long m_clientId;
