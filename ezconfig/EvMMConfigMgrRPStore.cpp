@@ -80,6 +80,9 @@ constexpr OperationRow kOperations[] = {
     {tkezconfig::kRPStoreCreate, &tkezconfig::rpStoreCreateLibrary},
     {tkezconfig::kRPStoreCreateWithCopy, &tkezconfig::rpStoreCreateLibrary},
     {tkezconfig::kRPStoreAddCopy, &tkezconfig::rpStoreAddReplicationCopy},
+    {tkezconfig::kRPStoreDelete, &tkezconfig::rpStoreDeleteLibrary},
+    {tkezconfig::kRPStoreGet, &tkezconfig::rpStoreGet},
+    {tkezconfig::kRPStoreGetCopy, &tkezconfig::rpStoreGetReplicationCopy},
 };
 
 std::string lowered(std::string text) {

@@ -117,5 +117,12 @@ void rpStoreCreateLibrary(RPStoreRequest& work);
 // 32: a block-level replication copy of a storage policy on the library
 // (ezconfig/RPStoreReplicationCopy.cpp).
 void rpStoreAddReplicationCopy(RPStoreRequest& work);
+// 2: a replication-store library with its mount paths and stores, or the
+// one mount path the request names (ezconfig/RPStoreDelete.cpp).
+void rpStoreDeleteLibrary(RPStoreRequest& work);
+// 8: the stores of one store or of one library, with the library; 16: the
+// block-level replication copy of a storage policy (ezconfig/RPStoreGet.cpp).
+void rpStoreGet(RPStoreRequest& work);
+void rpStoreGetReplicationCopy(RPStoreRequest& work);
 
 }  // namespace tkezconfig
