@@ -81,6 +81,7 @@ constexpr OperationRow kOperations[] = {
     {tkezconfig::kRPStoreCreateWithCopy, &tkezconfig::rpStoreCreateLibrary},
     {tkezconfig::kRPStoreAddCopy, &tkezconfig::rpStoreAddReplicationCopy},
     {tkezconfig::kRPStoreDelete, &tkezconfig::rpStoreDeleteLibrary},
+    {tkezconfig::kRPStoreUpdate, &tkezconfig::rpStoreUpdate},
     {tkezconfig::kRPStoreGet, &tkezconfig::rpStoreGet},
     {tkezconfig::kRPStoreGetCopy, &tkezconfig::rpStoreGetReplicationCopy},
 };

@@ -124,5 +124,19 @@ void rpStoreDeleteLibrary(RPStoreRequest& work);
 // block-level replication copy of a storage policy (ezconfig/RPStoreGet.cpp).
 void rpStoreGet(RPStoreRequest& work);
 void rpStoreGetReplicationCopy(RPStoreRequest& work);
+// 4: the library's stores (or the one named) and the library as the update
+// mask selects, in one transaction, then the pairs of each changed store
+// told (ezconfig/RPStoreUpdate.cpp).
+void rpStoreUpdate(RPStoreRequest& work);
+
+// Tells the block-level replication pairs of store `rpStoreId` of its new
+// configuration, through each head proxy's replication controller: success,
+// or error number 8 when the pairs could not be read or any head proxy or
+// group could not be told (the others are told all the same).
+CWyError NotifyBlrSvcOfRpStoreUpdate(int rpStoreId);
+// The mangled network host name of client `clientId`, by which its
+// replication controller is reached: success, or error number 8 when the
+// client has none.
+CWyError FindHeadProxyMangledName(int clientId, std::string& name);
 
 }  // namespace tkezconfig
