@@ -333,6 +333,11 @@ long long RPStoreRequest::libraryNumber(const tkxml::FieldDef& field) const {
   return library->getint64(field.tag, Info::kClassHash, field.hash);
 }
 
+std::string tableErrorText(const MMTableAccess& access) {
+  char text[2048];
+  return MMS2BaseError::getErrorStringForCode(access.getErrorCode(), text, sizeof text, 0);
+}
+
 std::string RPStoreRequest::libraryText(const tkxml::FieldDef& field) const {
   std::string text = library->getstring(field.ordinal, field.tag, Info::kClassHash, field.hash);
   return MyUTF8Text(text);

@@ -28,22 +28,6 @@ constexpr int kParamLibrary = 0x550000BF;
 constexpr int kErrorTextSize = 2048;
 constexpr const char* kTextNoReason = "The request failed.";
 
-// Releases a list of the table access on every path.
-template <class Row, class Access>
-struct OwnedList {
-  Row* rows = nullptr;
-  int count = 0;
-  ~OwnedList() {
-    if (rows != nullptr) Access::DeleteList(rows, __FILE__, __LINE__);
-  }
-};
-
-// The code text of the last table-access failure.
-std::string codeText(const MMTableAccess& access) {
-  char text[kErrorTextSize];
-  return MMS2BaseError::getErrorStringForCode(access.getErrorCode(), text, sizeof text, 0);
-}
-
 // The last error of a client-info object, answered with its text.
 struct LastError {
   int code = 0;
@@ -60,10 +44,10 @@ void failWith(RPStoreRequest& w, const LastError& error) { w.fail(error.text[0] 
 // when refused.
 bool removeMountPath(RPStoreRequest& w, int mountPathId) {
   MMMiscDB misc;
-  OwnedList<BlrPair_t, MMMiscDB> pairs;
+  tkezconfig::TableList<BlrPair_t, MMMiscDB> pairs;
   if (misc.getBLRPairsForMountPath(mountPathId, pairs.rows, pairs.count) != 0) {
     EvDebug::Error(kRPStoreTag, "Unable to fetch the BlrPairs for MPId[%d] Error[%d, %s] dbErr[%d]", mountPathId,
-                   misc.getErrorCode(), codeText(misc).c_str(), misc.getDBError());
+                   misc.getErrorCode(), tkezconfig::tableErrorText(misc).c_str(), misc.getDBError());
     w.refuse(kTextRPStoreFailed);
     return false;
   }
@@ -82,8 +66,8 @@ bool removeMountPath(RPStoreRequest& w, int mountPathId) {
   }
   MMRPStoreConfigDB stores;
   if (stores.deleteRPStoreForMP(mountPathId) != 0) {
-    EvDebug::Error(kRPStoreTag, "Unable to delete the RPStore Config for MPId[%d] Error[%d, %s] dbErr[%d]",
-                   mountPathId, stores.getErrorCode(), codeText(stores).c_str(), stores.getDBError());
+    EvDebug::Error(kRPStoreTag, "Unable to delete the RPStore Config for MPId[%d] Error[%d, %s] dbErr[%d]", mountPathId,
+                   stores.getErrorCode(), tkezconfig::tableErrorText(stores).c_str(), stores.getDBError());
     w.refuse(kTextRPStoreFailed);
     return false;
   }
@@ -95,7 +79,7 @@ bool removeMountPath(RPStoreRequest& w, int mountPathId) {
 // what the request asked to remove.
 bool removeLibrary(RPStoreRequest& w) {
   MMMountPathDB mountPaths;
-  OwnedList<MMMountPath_t, MMMountPathDB> list;
+  tkezconfig::TableList<MMMountPath_t, MMMountPathDB> list;
   if (mountPaths.getListForLibrary(w.libraryId, list.rows, list.count) != 0) {
     EvDebug::Error(kRPStoreTag, "Unable to get the mountPath list for library[%d]", w.libraryId);
     w.refuse(kTextRPStoreFailed);

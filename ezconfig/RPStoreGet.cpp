@@ -26,20 +26,6 @@ using Response = EVGui::RPStoreLibraryResp;
 
 constexpr unsigned long kTextStoreUnread = 0x240000F2;
 constexpr const char* kScheduleProperty = "OffPeak Schedule";
-constexpr int kErrorTextSize = 2048;
-
-struct StoreList {
-  MMRPStoreConfig_t* rows = nullptr;
-  int count = 0;
-  ~StoreList() {
-    if (rows != nullptr) MMRPStoreConfigDB::DeleteList(rows, __FILE__, __LINE__);
-  }
-};
-
-std::string codeText(const MMTableAccess& access) {
-  char text[kErrorTextSize];
-  return MMS2BaseError::getErrorStringForCode(access.getErrorCode(), text, sizeof text, 0);
-}
 
 void setNumber(CNMessageBase& message, unsigned classHash, const tkxml::FieldDef& field, long long value) {
   message.setint64(field.ordinal, field.tag, value, classHash, field.hash);
@@ -57,12 +43,13 @@ bool answerStore(RPStoreRequest& w, const MMRPStoreConfig_t& row, bool byStore) 
   std::string value;
   if (misc.getRPStoreProp(row.RPStoreId, kScheduleProperty, value) != 0) {
     if (byStore) {
-      EvDebug::Error(kRPStoreTag, "Unable to fetch the RPStore property [%s] info for rpStoreId[%d] Error[%d, %s] dbErr[%d]",
-                     kScheduleProperty, row.RPStoreId, misc.getErrorCode(), codeText(misc).c_str(),
+      EvDebug::Error(kRPStoreTag,
+                     "Unable to fetch the RPStore property [%s] info for rpStoreId[%d] Error[%d, %s] dbErr[%d]",
+                     kScheduleProperty, row.RPStoreId, misc.getErrorCode(), tkezconfig::tableErrorText(misc).c_str(),
                      misc.getDBError());
     } else {
       EvDebug::Error(kRPStoreTag, "Unable to fetch the RPStore property info for rpStoreId[%d] Error[%d, %s] dbErr[%d]",
-                     row.RPStoreId, misc.getErrorCode(), codeText(misc).c_str(), misc.getDBError());
+                     row.RPStoreId, misc.getErrorCode(), tkezconfig::tableErrorText(misc).c_str(), misc.getDBError());
     }
     w.refuse(kTextStoreUnread);
     return false;
@@ -90,8 +77,8 @@ bool answerByStore(RPStoreRequest& w, int rpStoreId) {
   MMRPStoreConfigDB stores;
   MMRPStoreConfig_t row;
   if (stores.getInfo(rpStoreId, row) != 0) {
-    EvDebug::Error(kRPStoreTag, "Unable to fetch the RPStore info for rpStoreId[%d] Error[%d, %s] dbErr[%d]",
-                   rpStoreId, stores.getErrorCode(), codeText(stores).c_str(), stores.getDBError());
+    EvDebug::Error(kRPStoreTag, "Unable to fetch the RPStore info for rpStoreId[%d] Error[%d, %s] dbErr[%d]", rpStoreId,
+                   stores.getErrorCode(), tkezconfig::tableErrorText(stores).c_str(), stores.getDBError());
     w.refuse(kTextStoreUnread);
     return false;
   }
@@ -103,10 +90,10 @@ bool answerByStore(RPStoreRequest& w, int rpStoreId) {
 // The stores of the library; the response's store part holds the last.
 bool answerByLibrary(RPStoreRequest& w) {
   MMRPStoreConfigDB stores;
-  StoreList list;
+  tkezconfig::TableList<MMRPStoreConfig_t, MMRPStoreConfigDB> list;
   if (stores.getRPStoresForLibrary(w.libraryId, list.rows, list.count) != 0) {
-    EvDebug::Error(kRPStoreTag, "Unable to fetch the RPStore list for library[%d] Error[%d, %s] dbErr[%d]",
-                   w.libraryId, stores.getErrorCode(), codeText(stores).c_str(), stores.getDBError());
+    EvDebug::Error(kRPStoreTag, "Unable to fetch the RPStore list for library[%d] Error[%d, %s] dbErr[%d]", w.libraryId,
+                   stores.getErrorCode(), tkezconfig::tableErrorText(stores).c_str(), stores.getDBError());
     w.refuse(kTextStoreUnread);
     return false;
   }
@@ -121,8 +108,9 @@ bool answerByLibrary(RPStoreRequest& w) {
 namespace tkezconfig {
 
 void rpStoreGet(RPStoreRequest& w) {
-  const bool storePresent = w.request.isSet(EVGui::RPStoreLibraryReq::kStore.ordinal,
-                                            EVGui::RPStoreLibraryReq::kClassHash, EVGui::RPStoreLibraryReq::kStore.hash);
+  const bool storePresent =
+      w.request.isSet(EVGui::RPStoreLibraryReq::kStore.ordinal, EVGui::RPStoreLibraryReq::kClassHash,
+                      EVGui::RPStoreLibraryReq::kStore.hash);
   const long long rpStoreId = w.storeNumber(Store::kRPStoreId);
   if (storePresent && rpStoreId > 0) {
     if (rpStoreId > INT_MAX || !answerByStore(w, static_cast<int>(rpStoreId))) {
@@ -135,8 +123,8 @@ void rpStoreGet(RPStoreRequest& w) {
   MMLibraryDB libraries;
   MMLibrary_t library;
   if (libraries.getInfo(w.libraryId, library) != 0) {
-    EvDebug::Error(kRPStoreTag, "Unable to fetch the RPStore list for library[%d] Error[%d, %s] dbErr[%d]",
-                   w.libraryId, libraries.getErrorCode(), codeText(libraries).c_str(), libraries.getDBError());
+    EvDebug::Error(kRPStoreTag, "Unable to fetch the RPStore list for library[%d] Error[%d, %s] dbErr[%d]", w.libraryId,
+                   libraries.getErrorCode(), tkezconfig::tableErrorText(libraries).c_str(), libraries.getDBError());
     w.refuse(kTextStoreUnread);
     return;
   }
@@ -156,16 +144,17 @@ void rpStoreGetReplicationCopy(RPStoreRequest& w) {
   if (policy <= 0) return;
   ArchiveManagerTK archive(nullptr);
   int copyId = 0;
-  const int found = policy > INT_MAX ? -1 : archive.getBlockLevelReplicationCopyForPolicy(static_cast<int>(policy), copyId);
+  const int found =
+      policy > INT_MAX ? -1 : archive.getBlockLevelReplicationCopyForPolicy(static_cast<int>(policy), copyId);
   if (found != 0) {
     EvDebug::Error(kRPStoreTag, "Unable to fetch the replication copy info for archGroupId[%lld] Error[%d]", policy,
                    found);
     w.refuse(kTextReplicationCopyFailed);
     return;
   }
-  CNMessageBase& part = w.response.getObjectAccessor(true, true, Response::kStore.ordinal, Response::kStore.tag,
-                                                     Response::kClassHash, Response::kStore.hash,
-                                                     Response::kStore.ns, Response::kStore.cls);
+  CNMessageBase& part =
+      w.response.getObjectAccessor(true, true, Response::kStore.ordinal, Response::kStore.tag, Response::kClassHash,
+                                   Response::kStore.hash, Response::kStore.ns, Response::kStore.cls);
   setNumber(part, Store::kClassHash, Store::kReplicationCopyId, copyId);
 }
 

@@ -21,6 +21,7 @@
 
 class DBtran;
 class MDLock;
+class MMTableAccess;
 class ZQMACMediaConfig;
 struct MessageInfo;
 
@@ -102,6 +103,23 @@ struct RPStoreRequest {
   long long storeNumber(const tkxml::FieldDef& field) const;
   long long libraryNumber(const tkxml::FieldDef& field) const;
   std::string libraryText(const tkxml::FieldDef& field) const;
+};
+
+// The code text of a table-access object's last failure (for the logs).
+std::string tableErrorText(const MMTableAccess& access);
+
+// A list read through the table access, released with the access class's
+// DeleteList on every path.
+template <class Row, class Access>
+struct TableList {
+  Row* rows = nullptr;
+  int count = 0;
+  TableList() = default;
+  TableList(const TableList&) = delete;
+  TableList& operator=(const TableList&) = delete;
+  ~TableList() {
+    if (rows != nullptr) Access::DeleteList(rows, __FILE__, __LINE__);
+  }
 };
 
 // Stores the store part's off-peak schedule (field 10, serialised) as the

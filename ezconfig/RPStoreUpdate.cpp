@@ -47,21 +47,7 @@ constexpr int kMaskSchedule = 0x10;
 constexpr int kMaskStores = kMaskName | kMaskMinSpace | kMaskMaxSpace | kMaskSchedule;
 // The error number of pairs that could not be told.
 constexpr int kErrorPairsNotNotified = 8;
-constexpr int kErrorTextSize = 2048;
 constexpr const char* kNotifyTag = "NotifyBlrSvcOfRpStoreUpdate";
-
-struct StoreList {
-  MMRPStoreConfig_t* rows = nullptr;
-  int count = 0;
-  ~StoreList() {
-    if (rows != nullptr) MMRPStoreConfigDB::DeleteList(rows, __FILE__, __LINE__);
-  }
-};
-
-std::string codeText(const MMTableAccess& access) {
-  char text[kErrorTextSize];
-  return MMS2BaseError::getErrorStringForCode(access.getErrorCode(), text, sizeof text, 0);
-}
 
 // The work of one update: the request, its mask and transaction, and the
 // stores changed.
@@ -87,14 +73,14 @@ bool updateStore(Update& u, MMRPStoreConfig_t& row) {
   std::snprintf(row.Name, sizeof row.Name, "%s", w.libraryName.c_str());
   // A limit cut to 32 bits would store another limit than the one asked.
   if (!spaceLimit(w, Store::kMinSpace, row.MinSpace) && (u.mask & kMaskMinSpace) != 0) {
-    EvDebug::Error(kRPStoreTag, "The minimum space [%lld] of RPStore[%d] is out of range", w.storeNumber(Store::kMinSpace),
-                   row.RPStoreId);
+    EvDebug::Error(kRPStoreTag, "The minimum space [%lld] of RPStore[%d] is out of range",
+                   w.storeNumber(Store::kMinSpace), row.RPStoreId);
     w.refuse(kTextRPStoreFailed);
     return false;
   }
   if (!spaceLimit(w, Store::kMaxSpace, row.MaxSpace) && (u.mask & kMaskMaxSpace) != 0) {
-    EvDebug::Error(kRPStoreTag, "The maximum space [%lld] of RPStore[%d] is out of range", w.storeNumber(Store::kMaxSpace),
-                   row.RPStoreId);
+    EvDebug::Error(kRPStoreTag, "The maximum space [%lld] of RPStore[%d] is out of range",
+                   w.storeNumber(Store::kMaxSpace), row.RPStoreId);
     w.refuse(kTextRPStoreFailed);
     return false;
   }
@@ -102,7 +88,8 @@ bool updateStore(Update& u, MMRPStoreConfig_t& row) {
   MMRPStoreConfigDB stores;
   if (stores.updateRPStoreConfig(row, static_cast<int>(u.mask), &u.tran) != 0) {
     EvDebug::Error(kRPStoreTag, "Unable to Update the RPStore Config for RPStore[%d] Error[%d, %s] dbErr[%d]",
-                   row.RPStoreId, stores.getErrorCode(), codeText(stores).c_str(), stores.getDBError());
+                   row.RPStoreId, stores.getErrorCode(), tkezconfig::tableErrorText(stores).c_str(),
+                   stores.getDBError());
     w.refuse(kTextRPStoreFailed);
     return false;
   }
@@ -130,17 +117,17 @@ bool updateStores(Update& u) {
     MMRPStoreConfig_t row;
     if (named < 0 || named > INT_MAX || stores.getInfo(static_cast<int>(named), row) != 0) {
       EvDebug::Error(kRPStoreTag, "Unable to fetch the RPStore info for rpStoreId[%lld] Error[%d, %s] dbErr[%d]", named,
-                     stores.getErrorCode(), codeText(stores).c_str(), stores.getDBError());
+                     stores.getErrorCode(), tkezconfig::tableErrorText(stores).c_str(), stores.getDBError());
       w.refuse(kTextRPStoreFailed);
       return false;
     }
     return updateStore(u, row);
   }
   EvDebug::Debug(kRPStoreTag, "%s", "getting RP Store Config.....");
-  StoreList list;
+  tkezconfig::TableList<MMRPStoreConfig_t, MMRPStoreConfigDB> list;
   if (stores.getRPStoresForLibrary(w.libraryId, list.rows, list.count) != 0) {
-    EvDebug::Error(kRPStoreTag, "Unable to fetch the RPStore list for library[%d] Error[%d, %s] dbErr[%d]",
-                   w.libraryId, stores.getErrorCode(), codeText(stores).c_str(), stores.getDBError());
+    EvDebug::Error(kRPStoreTag, "Unable to fetch the RPStore list for library[%d] Error[%d, %s] dbErr[%d]", w.libraryId,
+                   stores.getErrorCode(), tkezconfig::tableErrorText(stores).c_str(), stores.getDBError());
     w.refuse(kTextRPStoreFailed);
     return false;
   }
@@ -156,7 +143,8 @@ bool updateLibrary(Update& u) {
   MMLibraryDB libraries;
   if ((u.mask & kMaskName) != 0 && libraries.renameLibrary(w.libraryId, w.libraryName.c_str(), &u.tran) != 0) {
     EvDebug::Error(kRPStoreTag, "Unable to Update the LibraryName for LibraryId[%d] Error[%d, %s] dbErr[%d]",
-                   w.libraryId, libraries.getErrorCode(), codeText(libraries).c_str(), libraries.getDBError());
+                   w.libraryId, libraries.getErrorCode(), tkezconfig::tableErrorText(libraries).c_str(),
+                   libraries.getDBError());
     w.refuse(kTextRPStoreFailed);
     return false;
   }
@@ -164,7 +152,8 @@ bool updateLibrary(Update& u) {
     const std::string description = w.libraryText(Info::kDescription);
     if (libraries.setDescription(w.libraryId, description.c_str(), &u.tran) != 0) {
       EvDebug::Error(kRPStoreTag, "Unable to Update the Library Description for LibraryId[%d] Error[%d, %s] dbErr[%d]",
-                     w.libraryId, libraries.getErrorCode(), codeText(libraries).c_str(), libraries.getDBError());
+                     w.libraryId, libraries.getErrorCode(), tkezconfig::tableErrorText(libraries).c_str(),
+                     libraries.getDBError());
       w.refuse(kTextRPStoreFailed);
       return false;
     }
@@ -212,7 +201,8 @@ std::map<int, std::list<BlrVm>> groupedPairs(const std::list<BlrDB::Pair>& pairs
 bool tellHeadProxy(int proxyId, const std::list<BlrVm>& machines) {
   std::string name;
   if (tkezconfig::FindHeadProxyMangledName(proxyId, name).IsError()) {
-    EvDebug::Error(kNotifyTag, "(FindHeadProxyMangledName) Can't update pairs on head client id [%d] about the rp store changes",
+    EvDebug::Error(kNotifyTag,
+                   "(FindHeadProxyMangledName) Can't update pairs on head client id [%d] about the rp store changes",
                    proxyId);
     return false;
   }
@@ -287,9 +277,11 @@ void rpStoreUpdate(RPStoreRequest& w) {
     w.fail(DBtable::getErrorStr(290));
     return;
   }
-  Update u{w, w.request.getint64(EVGui::RPStoreLibraryReq::kUpdateMask.tag, EVGui::RPStoreLibraryReq::kClassHash,
-                                 EVGui::RPStoreLibraryReq::kUpdateMask.hash),
-           tran, {}};
+  Update u{w,
+           w.request.getint64(EVGui::RPStoreLibraryReq::kUpdateMask.tag, EVGui::RPStoreLibraryReq::kClassHash,
+                              EVGui::RPStoreLibraryReq::kUpdateMask.hash),
+           tran,
+           {}};
   if ((u.mask & kMaskStores) != 0 && !updateStores(u)) return;  // the transaction goes uncommitted
   if (!updateLibrary(u)) return;
   if (tran.commitTran(0) != 0) {

@@ -63,7 +63,8 @@ TEST_F(RPStoreChangeSweep, AnUpdateKeepsNothingOfAFailedRunAndAlwaysAnswers) {
   const tktest::SweepReport report = sweep(xml, {});
   EXPECT_TRUE(report.clean()) << report;
   const std::set<std::string> swept(report.names.begin(), report.names.end());
-  for (const char* call : {"startTran", "commitTran", "getPairs", "connect", "applyRepCfg", "getNetworkHostnameMangled"})
+  for (const char* call :
+       {"startTran", "commitTran", "getPairs", "connect", "applyRepCfg", "getNetworkHostnameMangled"})
     EXPECT_TRUE(swept.count(call)) << call;
 }
 
@@ -72,20 +73,20 @@ TEST_F(RPStoreChangeSweep, ADeletionGoesMountPathByMountPathAndAlwaysAnswers) {
   Request r;
   r.operation = 2;
   r.library = {{8, "rplib8"}};
-  const tktest::SweepReport report =
-      sweep(text(r),
-            {"MMLibrary", "MMMountPath", "MMMountPathToStorageDevice", "MMRPStoreConfig", "MMRPStoreProp", "MMMedia",
-             "MMMediaSide", "MMMasterPool", "MMDrivePool", "AuditTrailRecord", "AuditTrailParam", "AuditTrailArgument"},
-            [&](const Answer& a) -> std::string {
-              if (count("MMRPStoreConfig", "MountPathId NOT IN (SELECT MountPathId FROM MMMountPath)") != 0)
-                return "a store outlived its mount path";
-              if (count("MMMountPath", "LibraryId = 8 AND MountPathId NOT IN (SELECT MountPathId FROM MMRPStoreConfig)"))
-                return "a mount path lost its store";
-              const bool libraryGone = count("MMLibrary", "LibraryId = 8") == 0;
-              if (libraryGone != a.success) return "the library's fate disagrees with the answer";
-              if (!a.success && count("AuditTrailRecord") != 0) return "a failed deletion was audited";
-              return "";
-            });
+  const tktest::SweepReport report = sweep(
+      text(r),
+      {"MMLibrary", "MMMountPath", "MMMountPathToStorageDevice", "MMRPStoreConfig", "MMRPStoreProp", "MMMedia",
+       "MMMediaSide", "MMMasterPool", "MMDrivePool", "AuditTrailRecord", "AuditTrailParam", "AuditTrailArgument"},
+      [&](const Answer& a) -> std::string {
+        if (count("MMRPStoreConfig", "MountPathId NOT IN (SELECT MountPathId FROM MMMountPath)") != 0)
+          return "a store outlived its mount path";
+        if (count("MMMountPath", "LibraryId = 8 AND MountPathId NOT IN (SELECT MountPathId FROM MMRPStoreConfig)"))
+          return "a mount path lost its store";
+        const bool libraryGone = count("MMLibrary", "LibraryId = 8") == 0;
+        if (libraryGone != a.success) return "the library's fate disagrees with the answer";
+        if (!a.success && count("AuditTrailRecord") != 0) return "a failed deletion was audited";
+        return "";
+      });
   EXPECT_TRUE(report.clean()) << report;
 }
 

@@ -87,7 +87,8 @@ TEST_F(RPStoreUpdate, EachMaskBitChangesItsPartAndQueuesTheStoresItTouches) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mask);
     ASSERT_EQ(m_db.exec("UPDATE MMRPStoreConfig SET MinSpace = CASE RPStoreId WHEN 800 THEN 10 ELSE 30 END, "
-                        "MaxSpace = CASE RPStoreId WHEN 800 THEN 20 ELSE 40 END"), 0);
+                        "MaxSpace = CASE RPStoreId WHEN 800 THEN 20 ELSE 40 END"),
+              0);
     ASSERT_EQ(m_db.exec("UPDATE MMLibrary SET Descript = 'old words' WHERE LibraryId = 8"), 0);
     ASSERT_EQ(m_db.exec("DELETE FROM MMRPStoreProp WHERE RPStoreId = 801"), 0);
     testkit::blr::reset();
@@ -171,7 +172,8 @@ TEST_F(RPStoreUpdate, PairsAreToldPerHeadProxyMachineAndGroupKey) {
   const Answer a = callWithMask(r, 0x04);
   ASSERT_TRUE(a.success) << a.xml;
   EXPECT_EQ(applied().size(), 4u);
-  EXPECT_TRUE(log.contains("Not able to notify pair(s) of the changes in the RP store. Head Proxy Name: [ma3.example.net]"));
+  EXPECT_TRUE(
+      log.contains("Not able to notify pair(s) of the changes in the RP store. Head Proxy Name: [ma3.example.net]"));
   EXPECT_TRUE(log.contains("Affected pairs: [3]"));
   EXPECT_TRUE(log.contains("Error while trying to notify the pairs of changes to RP store with id [800]"));
 
