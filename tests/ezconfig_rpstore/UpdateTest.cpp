@@ -148,6 +148,16 @@ TEST_F(RPStoreUpdate, AFailedStepOrCommitKeepsAndTellsNothing) {
   }
 }
 
+TEST_F(RPStoreUpdate, ALimitBeyondThirtyTwoBitsIsRefusedNotCut) {
+  Request r = update();
+  r.store[6] = 1LL << 32 | 11;
+  expectRefused(callWithMask(r, 0x04), catalogue(0x240001BE));
+  EXPECT_EQ(stores(), "800:rplib8:10:20 801:rplib8:30:40 ");
+  // Not asked for, the limit is not looked at.
+  ASSERT_TRUE(callWithMask(r, 0x08).success);
+  EXPECT_EQ(stores(), "800:rplib8:10:22 801:rplib8:30:22 ");
+}
+
 TEST_F(RPStoreUpdate, PairsAreToldPerHeadProxyMachineAndGroupKey) {
   addPair(m_db, 1, kStoreA, kMa3, kMachine1, 3);
   addPair(m_db, 2, kStoreA, kMa3, kMachine2, 1);
