@@ -80,6 +80,10 @@ constexpr OperationRow kOperations[] = {
     {tkezconfig::kRPStoreCreate, &tkezconfig::rpStoreCreateLibrary},
     {tkezconfig::kRPStoreCreateWithCopy, &tkezconfig::rpStoreCreateLibrary},
     {tkezconfig::kRPStoreAddCopy, &tkezconfig::rpStoreAddReplicationCopy},
+    {tkezconfig::kRPStoreDelete, &tkezconfig::rpStoreDeleteLibrary},
+    {tkezconfig::kRPStoreUpdate, &tkezconfig::rpStoreUpdate},
+    {tkezconfig::kRPStoreGet, &tkezconfig::rpStoreGet},
+    {tkezconfig::kRPStoreGetCopy, &tkezconfig::rpStoreGetReplicationCopy},
 };
 
 std::string lowered(std::string text) {
@@ -327,6 +331,11 @@ long long RPStoreRequest::storeNumber(const tkxml::FieldDef& field) const {
 
 long long RPStoreRequest::libraryNumber(const tkxml::FieldDef& field) const {
   return library->getint64(field.tag, Info::kClassHash, field.hash);
+}
+
+std::string tableErrorText(const MMTableAccess& access) {
+  char text[2048];
+  return MMS2BaseError::getErrorStringForCode(access.getErrorCode(), text, sizeof text, 0);
 }
 
 std::string RPStoreRequest::libraryText(const tkxml::FieldDef& field) const {

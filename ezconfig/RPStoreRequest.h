@@ -21,6 +21,7 @@
 
 class DBtran;
 class MDLock;
+class MMTableAccess;
 class ZQMACMediaConfig;
 struct MessageInfo;
 
@@ -104,6 +105,23 @@ struct RPStoreRequest {
   std::string libraryText(const tkxml::FieldDef& field) const;
 };
 
+// The code text of a table-access object's last failure (for the logs).
+std::string tableErrorText(const MMTableAccess& access);
+
+// A list read through the table access, released with the access class's
+// DeleteList on every path.
+template <class Row, class Access>
+struct TableList {
+  Row* rows = nullptr;
+  int count = 0;
+  TableList() = default;
+  TableList(const TableList&) = delete;
+  TableList& operator=(const TableList&) = delete;
+  ~TableList() {
+    if (rows != nullptr) Access::DeleteList(rows, __FILE__, __LINE__);
+  }
+};
+
 // Stores the store part's off-peak schedule (field 10, serialised) as the
 // property "OffPeak Schedule" of store `rpStoreId` in `tran`; a store part
 // without a schedule stores nothing. Success, error 71 (the schedule does not
@@ -117,5 +135,26 @@ void rpStoreCreateLibrary(RPStoreRequest& work);
 // 32: a block-level replication copy of a storage policy on the library
 // (ezconfig/RPStoreReplicationCopy.cpp).
 void rpStoreAddReplicationCopy(RPStoreRequest& work);
+// 2: a replication-store library with its mount paths and stores, or the
+// one mount path the request names (ezconfig/RPStoreDelete.cpp).
+void rpStoreDeleteLibrary(RPStoreRequest& work);
+// 8: the stores of one store or of one library, with the library; 16: the
+// block-level replication copy of a storage policy (ezconfig/RPStoreGet.cpp).
+void rpStoreGet(RPStoreRequest& work);
+void rpStoreGetReplicationCopy(RPStoreRequest& work);
+// 4: the library's stores (or the one named) and the library as the update
+// mask selects, in one transaction, then the pairs of each changed store
+// told (ezconfig/RPStoreUpdate.cpp).
+void rpStoreUpdate(RPStoreRequest& work);
+
+// Tells the block-level replication pairs of store `rpStoreId` of its new
+// configuration, through each head proxy's replication controller: success,
+// or error number 8 when the pairs could not be read or any head proxy or
+// group could not be told (the others are told all the same).
+CWyError NotifyBlrSvcOfRpStoreUpdate(int rpStoreId);
+// The mangled network host name of client `clientId`, by which its
+// replication controller is reached: success, or error number 8 when the
+// client has none.
+CWyError FindHeadProxyMangledName(int clientId, std::string& name);
 
 }  // namespace tkezconfig

@@ -18,6 +18,9 @@ constexpr const char* kTag = "ArchiveManagerTK::createArchGroupCopy";
 // The archive manager's own error codes.
 constexpr int kErrorNoPolicy = 0x1A000101;
 constexpr int kErrorDatabase = 0x1A000102;
+constexpr int kErrorNoCopy = 0x1A000103;
+// The copy type of a block-level replication copy.
+constexpr long long kCopyTypeBlockLevel = 9;
 
 // The numbers of the record that the archive manager reads: offset, width.
 struct NumberField {
@@ -95,5 +98,30 @@ int ArchiveManagerTK::createArchGroupCopy(CreateArchGroupCopyArgs_t& args, Creat
   }
   result.copyId = copyId;
   EvDebug::Debug(kTag, "Added copy [%d] to storage policy [%lld].", copyId, policy);
+  return 0;
+}
+
+int ArchiveManagerTK::getBlockLevelReplicationCopyForPolicy(int storagePolicyId, int& copyId) {
+  static constexpr const char* kLookupTag = "ArchiveManagerTK::getBlockLevelReplicationCopyForPolicy";
+  tkarchivemgr::journal().record("getBlockLevelReplicationCopyForPolicy", storagePolicyId);
+  tkjournal::Failure failure;
+  if (tkarchivemgr::journal().takeFailure("getBlockLevelReplicationCopyForPolicy", failure)) {
+    return failure.code != 0 ? failure.code : kErrorDatabase;
+  }
+  tkdb::Session session(nullptr);
+  tkdb::DbRow row;
+  const int rc = session.queryOne(
+      "SELECT \"id\" FROM \"archGroupCopy\" WHERE \"archGroupId\" = ? AND \"type\" = ? ORDER BY \"id\" LIMIT 1",
+      {storagePolicyId, kCopyTypeBlockLevel}, row);
+  if (rc == DB_NO_ROW) {
+    EvDebug::Error(kLookupTag, "Storage policy [%d] has no block-level replication copy.", storagePolicyId);
+    return kErrorNoCopy;
+  }
+  if (rc != DB_OK) {
+    EvDebug::Error(kLookupTag, "The copies of storage policy [%d] could not be read: %s", storagePolicyId,
+                   DBtable::getErrorStr(rc));
+    return kErrorDatabase;
+  }
+  copyId = static_cast<int>(row.at(0).i);
   return 0;
 }

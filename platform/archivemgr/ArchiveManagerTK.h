@@ -53,6 +53,10 @@ class ArchiveManagerTK {
   // database failure. `text` and `flag` are passed through unread.
   int createArchGroupCopy(CreateArchGroupCopyArgs_t& args, CreateArchGroupCopyRet_t& result, std::string text,
                           bool flag);
+  // The block-level replication copy of storage policy `storagePolicyId`
+  // (its first, when it has several): 0 with its id in `copyId`; otherwise
+  // an error code (no such copy, a database failure) and `copyId` as it was.
+  int getBlockLevelReplicationCopyForPolicy(int storagePolicyId, int& copyId);
   // ---- end of copies ----
 
   ZqSessionSend* session() const { return m_session; }
@@ -100,6 +104,8 @@ void reset();
 // texts read from the record's bytes at their offsets (the policy id at 0
 // ... 536, the copy name as "48=<name>", "544=tran" or "544=null"). A
 // failure injected into that name makes the next call fail with its code
-// and text (nothing written).
+// and text (nothing written). "getBlockLevelReplicationCopyForPolicy" with
+// the policy id; a failure injected into it makes the next lookup fail with
+// its code.
 
 }  // namespace tkarchivemgr

@@ -23,6 +23,10 @@ inline void failNextShare(int code, const std::string& text) {
 inline void failNextCopy(int code, const std::string& text) {
   tkarchivemgr::journal().injectFailure("createArchGroupCopy", code, text);
 }
+// The next lookup of a policy's block-level replication copy fails with the code.
+inline void failNextCopyLookup(int code) {
+  tkarchivemgr::journal().injectFailure("getBlockLevelReplicationCopyForPolicy", code, "");
+}
 inline std::vector<ShareCall> shareCalls() { return tkarchivemgr::shareCalls(); }
 inline tkjournal::Journal& journal() { return tkarchivemgr::journal(); }
 inline void reset() { tkarchivemgr::reset(); }

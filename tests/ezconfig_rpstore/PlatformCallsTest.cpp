@@ -13,7 +13,8 @@ namespace {
 TEST(RPStorePlatform, EveryTextTheRequestNamesIsInTheCatalogue) {
   for (unsigned long id : {0x23000451UL, 0x23000452UL, 0x230008B0UL, 0x230008B1UL, 0x230008B3UL, 0x240001EFUL,
                            0x2300093DUL, 0x2300093CUL, 0x3E000040UL, 0x230011D2UL, 0x2300091FUL, 0x230008B7UL,
-                           0x2400033DUL, 0x24000330UL, 0x240001BEUL, 0x24000141UL, 0x540000B5UL, 0x5500018BUL}) {
+                           0x2400033DUL, 0x24000330UL, 0x240001BEUL, 0x24000141UL, 0x540000B5UL, 0x5500018BUL,
+                           0x240000F2UL, 0x540000B7UL, 0x550000BFUL}) {
     char missing[32];
     std::snprintf(missing, sizeof missing, "message 0x%08lX", id);
     char text[1024];

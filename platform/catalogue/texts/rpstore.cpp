@@ -17,6 +17,10 @@ const tkcatalogue::Text kTexts[] = {
     {0x240001BE, "The replication store could not be configured."},
     // The block-level replication copy could not be made.
     {0x24000141, "The block-level replication copy could not be configured."},
+    // A store, its list or its properties could not be read.
+    {0x240000F2, "The replication store information could not be read."},
+    // Audit operation: a replication-store library was deconfigured.
+    {0x540000B7, "Deconfigured a replication-store library"},
 };
 const tkcatalogue::Registrar kRegistrar(kTexts);
 }  // namespace

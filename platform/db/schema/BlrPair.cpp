@@ -2,7 +2,9 @@
 // (SourceClientId) replicated through a head proxy into an RP store, with the
 // group key under which its pairs are configured together. The
 // miscellaneous table access (MMMiscDB::getBLRPairsForMountPath) counts the
-// pairs of the stores on a mount path.
+// pairs of the stores on a mount path; the block-level replication service
+// (BlrDB::getPairs) reads them whole, the protected machine's UUID
+// (MachineUUID, 32 hexadecimal digits) with them.
 #include "platform/db/DBSession.h"
 
 namespace {
@@ -15,7 +17,8 @@ namespace {
                        "\"SourceClientId\" INTEGER NOT NULL DEFAULT 0, "
                        "\"HeadProxyClientId\" INTEGER NOT NULL DEFAULT 0, "
                        "\"GroupKey\" INTEGER NOT NULL DEFAULT 0, "
-                       "\"State\" INTEGER NOT NULL DEFAULT 0)");
+                       "\"State\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"MachineUUID\" TEXT NOT NULL DEFAULT '')");
   return true;
 }();
 
