@@ -189,6 +189,8 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_XML_HANDLER(san, onMsgManageFanInRP, 0x0D00041B),
     // NDMP servers and NAS clients.
     TK_STREAM_HANDLER(nas, onMsgGetMMNDMPServers),
+    TK_STREAM_HANDLER(nas, onMsgGetMMNDMPServerProperties),
+    TK_STREAM_HANDLER(nas, onMsgGetMMMediaAgents),
     TK_STREAM_HANDLER(nas, onMsgGetNASClients),
     TK_STREAM_HANDLER(nas, onMsgSetNASClient),
     // Handlers are added above this line, one line each.

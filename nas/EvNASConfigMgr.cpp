@@ -7,6 +7,7 @@
 #include <new>
 
 #include "frame/EvEvent.h"
+#include "platform/client/ZQSimOperatingSystem.h"
 #include "platform/debuglog/EvDebug.h"
 #include "sanvol/SANVolFrame.h"
 #include "sanvol/SANVolReplyItems.h"
@@ -78,4 +79,10 @@ void EvNASConfigMgr::ncwErrorText(EvEvent& event, unsigned long long code, char*
   event.setLocaleId(sequenceNumber);
   event.evPrintf(messageId, buffer, static_cast<unsigned long>(length), 0);
   event.clearArguments();
+}
+
+bool EvNASConfigMgr::IsNasOs(unsigned int osType) {
+  ZQSimOperatingSystem systems(nullptr);
+  bool isNas = false;
+  return systems.IsNAS(osType, isNas) == 0 && isNas;
 }

@@ -60,6 +60,20 @@ class EvNASConfigMgr : public EvReturnData {
   long long onMsgGetMMNDMPServers(MessageInfo* request);
   long long lookupMMNDMPServers(MessageInfo* request);
 
+  // True when the platform's operating-system catalogue classes the OS
+  // type as a NAS (a catalogue that cannot be read answers false).
+  static bool IsNasOs(unsigned int osType);
+
+  // ---- NDMP server properties and media agents (nas/NDMPServerProperties.cpp)
+  // Reply 11061: the NDMP rows of one client (by id, or by name when the id
+  // is 0): login encrypted for the connection, client, OS type, firmware,
+  // port, and for a NAS its detected media agent and time zone.
+  long long onMsgGetMMNDMPServerProperties(MessageInfo* request);
+  long long lookupMMNDMPServerProperties(MessageInfo* request);
+  // Reply 11072: every media agent with its host name and system OS id.
+  long long onMsgGetMMMediaAgents(MessageInfo* request);
+  long long lookupMMMediaAgents(MessageInfo* request);
+
   // ---- NAS clients (nas/NasClients.cpp)
   // Reply 11501: every NAS client with its deleted mark and proxy agent.
   long long onMsgGetNASClients(MessageInfo* request);

@@ -54,6 +54,26 @@ TEST_F(NasFaultSweep, EveryRequestAlwaysAnswersAndNeverHalfChanges) {
   };
   sweep("server names", [] {}, [&] { return words(1); },
         [&](MessageInfo* m) { return handler.onMsgGetMMNDMPServers(m); }, 11059);
+  ASSERT_EQ(testkit::client::addOperatingSystem(70, "Filer OS", true), 0);
+  ASSERT_EQ(testkit::client::setClientFacts(30, 70, 0), 0);
+  ASSERT_EQ(testkit::client::setClientFacts(31, 3, 2), 0);
+  ASSERT_EQ(testkit::client::installPackage(31, 1029), 0);
+  ASSERT_EQ(testkit::client::setClientAttribute(30, "detectMAForNDMP", "31"), 0);
+  ASSERT_EQ(testkit::client::setClientAttribute(30, "timezone id", "4"), 0);
+  for (const uint32_t id : {30u, 31u})
+    sweep("properties", [] {},
+          [&] {
+            return StreamBuilder()
+                .socket(static_cast<int>(client.socket().GetSocketDescriptor()))
+                .secure(true)
+                .sequence(kSequence)
+                .firstWord(2)
+                .payloadWord(260, id)
+                .build();
+          },
+          [&](MessageInfo* m) { return handler.onMsgGetMMNDMPServerProperties(m); }, 11061);
+  sweep("media agents", [] {}, [&] { return words(0); },
+        [&](MessageInfo* m) { return handler.onMsgGetMMMediaAgents(m); }, 11072);
   sweep("nas clients", nasSetup, [&] { return words(0); },
         [&](MessageInfo* m) { return handler.onMsgGetNASClients(m); }, 11501);
   sweep("remove and restore", nasSetup,
