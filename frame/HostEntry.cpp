@@ -11,6 +11,7 @@
 #include "frame/MessageInfo.h"
 #include "platform/clientvol/DemoHost.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/nasclient/DemoNas.h"
 #include "platform/nasclient/NasClientServices.h"
 #include "sanvol/EvSANVolMgr.h"
 #include "nas/EvNASConfigMgr.h"
@@ -238,6 +239,9 @@ __attribute__((visibility("default"))) int TkHostSeedDemo(char* reason, size_t r
     // installation.
     std::string hostReport;
     if (made >= 0 && tkclientvol::seedDemoHost(hostReport) == 0 && made > 0) report += "; " + hostReport;
+    // The demonstration NAS client with its NDMP row and media agent.
+    std::string nasReport;
+    if (made >= 0 && tknasclient::seedDemoNas(nasReport) == 0 && made > 0) report += "; " + nasReport;
   } catch (...) {
     report = "the demonstration installation could not be made";
     made = -1;
