@@ -32,6 +32,7 @@ const TagName kTagNames[] = {
     {4117, "count"},
     {4151, "text"},
     {4300, "covered by a schedule"},
+    {7501, "deleted"},
     {8061, "drive pool"},
     {8081, "library type"},
     {8085, "mount path"},
@@ -68,6 +69,10 @@ const TagName kTagNames[] = {
     {11054, "drive path"},
     {11056, "state F"},
     {11058, "NDMP server"},
+    {11062, "NDMP login"},
+    {11064, "NDMP OS type"},
+    {11065, "firmware revision"},
+    {11066, "NDMP port"},
     {11069, "drive vendor and model"},
     {11077, "check serial number"},
     {11078, "reserved"},
@@ -255,6 +260,8 @@ const TagName kTagNames[] = {
     {11835, "replica label"},
     {11836, "writeable snapshot"},
     {11837, "slots"},
+    {11838, "detected media agent"},
+    {11839, "time zone"},
 };
 
 }  // namespace

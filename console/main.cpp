@@ -21,6 +21,7 @@
 #include "console/DetectionCommands.h"
 #include "console/DevicePathCommands.h"
 #include "console/DriveCommands.h"
+#include "console/NasCommands.h"
 #include "console/LibraryChangeCommands.h"
 #include "console/LibraryCommands.h"
 #include "console/LockCommands.h"
@@ -57,6 +58,9 @@ const char kUsage[] =
     "       tkconsole [options] san-hosts | san-volumes HOST-ID |\n"
     "                 san-discover HOST-ID HOST-NAME [mount-paths]\n"
     "                 (SAN volume hosts, their recorded volumes, and what volumes a host has)\n"
+    "       tkconsole [options] ndmp-servers [FILTER] | ndmp-server CLIENT-ID [NAME] | media-agents |\n"
+    "                 nas-clients | nas-remove|nas-restore ID NAME AGENT\n"
+    "                 (NDMP servers, media agents and NAS clients; see console/NasCommands.h)\n"
     "       tkconsole [options] change-library OP HANDLE [TAG=VALUE ...] | drag HANDLE [ON [MODE]]\n"
     "                 probe-ndmp SERVER PATH [AGENT] | library-server HOST\n"
     "                 add-ndmp-controller|add-ip-controller AGENT ...\n"
@@ -96,7 +100,8 @@ enum class Outcome { Success, Failure, Lost };
 std::string g_shownHandler;
 
 std::string showItem(const tkwire::Item& item) {
-  return item.tag == tkconsole::kStatusItem ? tkconsole::describeStatus(g_shownHandler, item) : std::string();
+  if (item.tag == tkconsole::kStatusItem) return tkconsole::describeStatus(g_shownHandler, item);
+  return tkconsole::describeNasItem(item);
 }
 
 int connectTo(const std::string& path, std::string& error) {
@@ -342,6 +347,7 @@ int main(int argc, char** argv) {
           !tkconsole::expandControlCommand(lineWords, false, error) ||
           !tkconsole::expandDetectionCommand(lineWords, false, error) ||
           !tkconsole::expandSANVolumeCommand(lineWords, false, error) ||
+          !tkconsole::expandNasCommand(lineWords, false, error) ||
           !tkconsole::expandLibraryChangeCommand(lineWords, false, error, payload)) {
         std::fprintf(stderr, "tkconsole: %s:%d: %s\n", scriptName.c_str(), number, error.c_str());
         return kExitUsage;
@@ -374,6 +380,7 @@ int main(int argc, char** argv) {
         !tkconsole::expandControlCommand(words, true, error) ||
         !tkconsole::expandDetectionCommand(words, true, error) ||
         !tkconsole::expandSANVolumeCommand(words, true, error) ||
+        !tkconsole::expandNasCommand(words, true, error) ||
         !tkconsole::expandLibraryChangeCommand(words, true, error, payload)) {
       std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
       return kExitUsage;

@@ -11,8 +11,10 @@
 #include "frame/MessageInfo.h"
 #include "platform/clientvol/DemoHost.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/nasclient/DemoNas.h"
 #include "platform/nasclient/NasClientServices.h"
 #include "sanvol/EvSANVolMgr.h"
+#include "nas/EvNASConfigMgr.h"
 
 // The handler objects of one connection. The handler classes keep all lasting
 // state class-wide; an object only carries the reply being built, so each
@@ -21,6 +23,7 @@
 struct TkHandlers {
   std::unique_ptr<EvMMConfigMgr> mm;
   std::unique_ptr<EvSANVolMgr> san;
+  std::unique_ptr<EvNASConfigMgr> nas;
 };
 
 namespace {
@@ -210,6 +213,12 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_XML_HANDLER(san, onMsgGetFanInRP, 0x0D000416),
     TK_XML_HANDLER(san, onMsgGetFanInRPPair, 0x0D000419),
     TK_XML_HANDLER(san, onMsgManageFanInRP, 0x0D00041B),
+    // NDMP servers and NAS clients.
+    TK_STREAM_HANDLER(nas, onMsgGetMMNDMPServers),
+    TK_STREAM_HANDLER(nas, onMsgGetMMNDMPServerProperties),
+    TK_STREAM_HANDLER(nas, onMsgGetMMMediaAgents),
+    TK_STREAM_HANDLER(nas, onMsgGetNASClients),
+    TK_STREAM_HANDLER(nas, onMsgSetNASClient),
     // Handlers are added above this line, one line each.
     {nullptr, 0, nullptr, nullptr, 0},
 };
@@ -228,6 +237,7 @@ __attribute__((visibility("default"))) TkHandlers* TkHostCreateHandlers(void) {
     std::unique_ptr<TkHandlers> handlers(new TkHandlers());
     handlers->mm = std::make_unique<EvMMConfigMgr>();
     handlers->san = std::make_unique<EvSANVolMgr>();
+    handlers->nas = std::make_unique<EvNASConfigMgr>();
     return handlers.release();
   } catch (...) {
     // An allocation failure, or a lock class that could not be made.
@@ -254,6 +264,9 @@ __attribute__((visibility("default"))) int TkHostSeedDemo(char* reason, size_t r
     // installation.
     std::string hostReport;
     if (made >= 0 && tkclientvol::seedDemoHost(hostReport) == 0 && made > 0) report += "; " + hostReport;
+    // The demonstration NAS client with its NDMP row and media agent.
+    std::string nasReport;
+    if (made >= 0 && tknasclient::seedDemoNas(nasReport) == 0 && made > 0) report += "; " + nasReport;
   } catch (...) {
     report = "the demonstration installation could not be made";
     made = -1;

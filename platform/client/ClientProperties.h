@@ -18,6 +18,10 @@ class ClientProperties {
   int getAltCachePartition(std::string& partition, void* tran);
   // Replaces the partition; the empty text removes it.
   int setAltCachePartition(const std::string& partition, void* tran);
+  // The media agent detected as the client's NDMP mover (0: none).
+  int getDetectMAForNDMP(unsigned long& mediaAgentId, void* tran);
+  // The id of the client's time zone (0: none set).
+  int getClientTimeZoneId(int& timeZoneId, void* tran);
 
   // Whether the package (an application type id) is installed on the
   // client; 0 or an error code (kErrorUnknownClient for a client that is

@@ -16,6 +16,13 @@ struct ClientSeed {
 };
 int addClient(const ClientSeed& client);
 int installPackage(unsigned long clientId, int appTypeId);
+// The client's operating system id and its platform types (one APP_Platform
+// row per bit of the mask); the client must exist.
+int setClientFacts(unsigned long clientId, int osId, unsigned long long platformTypes);
+// A current attribute of the client (e.g. "detectMAForNDMP", "timezone id").
+int setClientAttribute(unsigned long clientId, const std::string& name, const std::string& value);
+// An operating system of the catalogue, with its NAS mark.
+int addOperatingSystem(int id, const std::string& type, bool isNas);
 
 struct BackupSetSeed {
   unsigned long long id = 0;  // 0: the next free id

@@ -52,6 +52,20 @@ class ZQClient {
   // The text of an error code of these calls.
   static std::string getErrorString(int code);
 
+  // ---- operating system, platforms and components (ClientFacts.cpp)
+  // A client by name within a Tarnfold (the installation is one Tarnfold:
+  // the id is not used to narrow the search).
+  ZQClient(unsigned long tarnfoldId, const std::string& name, bool lookupNow, int value);
+  // The id of the client's operating system (SimOperatingSystem.id; 0
+  // when not recorded).
+  int getOSType(int& osType, void* tran);
+  // The platform types installed on the client, OR-ed into one mask (2: a
+  // media agent). The flag and the two further arguments are not used.
+  int getORdPlatformTypes(unsigned long long& mask, bool flag, void* reserved1, void* reserved2);
+  // Whether the component (the package of an application type) is
+  // installed on the client.
+  int isComponentInstalled(int componentId, bool& installed, void* tran);
+
  private:
   struct Row;
   // Journals `call`, takes a scripted failure, reads the row.

@@ -162,11 +162,21 @@ class ZQMMlcpInfo : public ZQMMbase {
 class ZQMMmedAgentInfo : public ZQMMbase {
  public:
   explicit ZQMMmedAgentInfo(int value = 1) : ZQMMbase(value) {}
+  // The media agent of a network host name, for its system facts.
+  ZQMMmedAgentInfo(const char* hostName, int value) : ZQMMbase(value), m_hostName(hostName != nullptr ? hostName : "") {}
 
   // Removes the library with everything that belongs to it (as
   // MMLibraryDB::uninstallLibrary). `name`, when given, must be the
   // library's name.
   int uninstallLibrary(int libraryId, const char* name = nullptr);
+
+  // The operating-system id of the media agent made from a host name
+  // (SimOperatingSystem.id, 0 when not recorded) and its second value (the
+  // client id); 0, or an error code for an unknown host.
+  int getSystemOSId(int& osId, int& clientId);
+
+ private:
+  std::string m_hostName;
 };
 
 // Library settings kept by the media-management service.

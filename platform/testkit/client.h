@@ -29,6 +29,15 @@ inline int installPackage(unsigned long clientId, int appTypeId) {
   return tkclient::installPackage(clientId, appTypeId);
 }
 inline int addBackupSet(const BackupSetSeed& set, unsigned long long& id) { return tkclient::addBackupSet(set, id); }
+inline int setClientFacts(unsigned long clientId, int osId, unsigned long long platformTypes) {
+  return tkclient::setClientFacts(clientId, osId, platformTypes);
+}
+inline int setClientAttribute(unsigned long clientId, const std::string& name, const std::string& value) {
+  return tkclient::setClientAttribute(clientId, name, value);
+}
+inline int addOperatingSystem(int id, const std::string& type, bool isNas) {
+  return tkclient::addOperatingSystem(id, type, isNas);
+}
 inline void setPlatformInfo(const PlatformSettings& settings) { tkclient::setPlatformInfo(settings); }
 inline tkjournal::Journal& journal() { return tkclient::journal(); }
 // Forgets calls, failures and platform settings (the rows go with the

@@ -1,0 +1,19 @@
+// The NAS side of the demonstration installation (tkhost --seed-demo): the
+// NAS client "filer1" (client 102, on a NAS operating system) with its NDMP
+// row (login "root", port 10000) served by the media agent "nasma1" (client
+// 103), as the NDMP and NAS-client listings show them.
+//
+// Rows are added once; a second seed leaves them as they are.
+#pragma once
+
+#include <string>
+
+namespace tknasclient {
+
+inline constexpr int kDemoFilerClientId = 102;
+inline constexpr int kDemoNasMediaAgentId = 103;
+
+// 0 with what was seeded in `report`; an error code otherwise.
+int seedDemoNas(std::string& report);
+
+}  // namespace tknasclient
