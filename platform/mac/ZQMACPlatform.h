@@ -182,4 +182,16 @@ inline constexpr unsigned int kErrorNameInUse = 0x1F00000C;
 inline constexpr unsigned int kErrorNotSeen = 0x1F00000D;
 // ---- end of library set-up ----
 
+// ---- the control request's changes (platform/mac/ZQMACControlChanges.cpp) ----
+// Journal names: "ReplaceObject" (handle, the replacement's handle or 0,
+// keep), "UpdateHost" (handle, host, agent), "AttachToLibrary" (the
+// controller's handle, the library's handle), "DeconfigureDrive" (handle),
+// "VerifyDevice" (the volume's handle, operation, value). A failure
+// injected into one of them makes its next call fail with the code and
+// text as the last error of the instance (ReplaceObject, UpdateHost) or of
+// the object.
+// An object or replacement that is null or none of this instance.
+inline constexpr unsigned int kErrorUnknownObject = 0x1F000011;
+// ---- end of the control request's changes ----
+
 }  // namespace tkmac
