@@ -212,6 +212,8 @@ TEST_F(Removal, DeconfiguringForShownAgentsTakesOnlyThePartsOnShownAgents) {
        [](const W& w) { return Items{w.controller1, w.pool1}; }},
       {"library, all shown: controllers, pools, then the master pool", true, [](const W& w) { return w.lms; },
        [](const W& w) { return Items{w.controller1, w.controller2, w.pool1, w.pool2, w.master}; }},
+      {"controller group: controllers only", true, [](const W& w) { return w.lms->GetLibControllerNode(); },
+       [](const W& w) { return Items{w.controller1, w.controller2}; }},
       {"drive", false, [](const W& w) { return w.drive1; }, [](const W& w) { return Items{w.dms11}; }},
       {"master drive pool", false, [](const W& w) { return w.master; }, [](const W& w) { return Items{w.pool1}; }},
       {"disk device", false, [](const W& w) { return w.diskDevice; }, [](const W& w) { return Items{w.volume1}; }},
