@@ -46,7 +46,7 @@ SetOutcome addControllersForShownAgents(Record& record, uint32_t operation) {
   if (source == nullptr) {
     const char* text = lms == nullptr ? kNoLibrary : kNoTemplate;
     EvDebug::Error(kTag, "%s", text);
-    return record.answer(operation, 0, text);
+    return record.answer(operation, AnswerStatus::kFailure, text);
   }
 
   ZQMACLinkedList<ZQMACMediaAgent> agents = record.config.GetMediaAgentList();

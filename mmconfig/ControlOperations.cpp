@@ -26,16 +26,17 @@ AuditParameter driveParameter(ZQMACInterface& object) {
 }
 
 SetOutcome answerFailure(MessageInfo& request, uint32_t operation, const std::string& text) {
-  EvMMConfigMgr::sendOperationResponse(request.sequenceNumber, request.socket, operation, 0, text.c_str(), 0);
+  EvMMConfigMgr::sendOperationResponse(request.sequenceNumber, request.socket, operation,
+                                       toWire(AnswerStatus::kFailure), text.c_str(), 0);
   EvMMConfigMgr::ResetClientSequenceNumber();
   return SetOutcome::answered(false, false);
 }
 
 long long Record::sequence() const { return request.sequenceNumber; }
 
-SetOutcome Record::answer(uint32_t operation, uint32_t status, const std::string& text) const {
-  if (status == 0) return answerFailure(request, operation, text);
-  EvMMConfigMgr::sendOperationResponse(sequence(), request.socket, operation, status, text.c_str(), 0);
+SetOutcome Record::answer(uint32_t operation, AnswerStatus status, const std::string& text) const {
+  if (status == AnswerStatus::kFailure) return answerFailure(request, operation, text);
+  EvMMConfigMgr::sendOperationResponse(sequence(), request.socket, operation, toWire(status), text.c_str(), 0);
   EvMMConfigMgr::ResetClientSequenceNumber();
   return SetOutcome::answered(false, false);
 }

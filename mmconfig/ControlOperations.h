@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/AnswerStatus.h"
 #include "frame/ZqEntities.h"
 #include "mmconfig/ChangeNotices.h"
 #include "mmconfig/HandlerSkeleton.h"
@@ -47,8 +48,8 @@ struct Record {
   long long sequence() const;
   // Answers the operation with the status and text and resets the client
   // sequence number; the request ends.
-  SetOutcome answer(uint32_t operation, uint32_t status, const std::string& text) const;
-  // Logs the text as an error and answers status 0 with it.
+  SetOutcome answer(uint32_t operation, AnswerStatus status, const std::string& text) const;
+  // Logs the text as an error and answers the failure with it.
   SetOutcome fail(uint32_t operation, const std::string& text) const;
   SetOutcome failWithLastError(uint32_t operation, const ZQMACBase& failing) const;
   // Resets the client sequence number; "Success".

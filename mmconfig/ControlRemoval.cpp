@@ -155,14 +155,14 @@ SetOutcome removeObject(Record& record, uint32_t operation) {
     std::string error;
     if (!EvMMConfigMgr::checkForHybridCloudAssociations(record.libraryId, associated, libraries, error)) {
       EvDebug::Error(kTag, "MMGetHybridCloudAssociations returned error during lookup [%s]", error.c_str());
-      return record.answer(operation, 0, error);
+      return record.answer(operation, AnswerStatus::kFailure, error);
     }
     if (associated) {
       char text[kCatalogueTextSize];
       EvGetLocText(kTextCachedDedupe, text, sizeof text, EvReturnData::returnLocaleId(record.sequence()), libraries);
       EvDebug::Error(kTag, "Disk library [%lu] has cached dedupe metadata for the following cloud libraries [%s]",
                      static_cast<unsigned long>(record.libraryId), libraries.c_str());
-      return record.answer(operation, 0, text);
+      return record.answer(operation, AnswerStatus::kFailure, text);
     }
     // The removal is audited before it is tried.
     writeAuditRecord(kAuditDeconfigure, static_cast<int>(record.libraryId), {objectParameter(*object)});
@@ -172,7 +172,7 @@ SetOutcome removeObject(Record& record, uint32_t operation) {
       EvDebug::Error(kTag, "%s", text.c_str());
       const bool refused =
           operation == kOpForcedRemove || code == kErrorRemovalRefused || code == kErrorRemovalRefusedToo;
-      return record.answer(operation, refused ? 0 : 2, text);
+      return record.answer(operation, refused ? AnswerStatus::kFailure : AnswerStatus::kWarning, text);
     }
   }
   if (object != nullptr && record.hasLibraryId && record.autoRefresh) {
@@ -182,7 +182,8 @@ SetOutcome removeObject(Record& record, uint32_t operation) {
       record.sendRefreshNotice(ZqEntities::ENTITY_MOUNT_PATH);
   }
   // The object leaves the session (and, for a stored one, the database).
-  if (object != nullptr && !record.config.DeleteObject(object)) return record.failWithLastError(operation, record.config);
+  if (object != nullptr && !record.config.DeleteObject(object))
+    return record.failWithLastError(operation, record.config);
   return record.succeed();
 }
 
@@ -199,7 +200,9 @@ SetOutcome deconfigureObject(Record& record, uint32_t operation) {
     ZQMACLibrary* library = lms != nullptr ? lms->GetLibrary() : nullptr;
     std::vector<AuditParameter> parameters;
     if (library != nullptr) parameters.push_back({kParamLibraryAlias, {library->GetAliasName()}});
-    parameters.push_back({objectParameter(object).messageId, {object.GetDisplayName(), textA}});
+    AuditParameter named = objectParameter(object);
+    named.texts.back() = textA;  // as it was before the deconfiguration
+    parameters.push_back(named);
     if (object.GetObjectType() == ZQMAC_OBJ_DRIVE) parameters.push_back(driveParameter(object));
     writeAuditRecord(kAuditDeconfigure, static_cast<int>(record.libraryId), parameters);
   }

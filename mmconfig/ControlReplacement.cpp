@@ -75,7 +75,8 @@ SetOutcome replaceObject(Record& record, uint32_t operation) {
 
 SetOutcome updateHost(Record& record, uint32_t operation) {
   EvMMConfigMgr::SetClientSequenceNumber(record.sequence());
-  if (record.object == nullptr) return record.answer(operation, 0, ZQMACBase::GetMessageString(kTextNoObjectHandle));
+  if (record.object == nullptr)
+    return record.answer(operation, AnswerStatus::kFailure, ZQMACBase::GetMessageString(kTextNoObjectHandle));
   ZQMACInterface& object = *record.object;
   auto* pool = dynamic_cast<ZQMACDrivePool*>(&object);
   const bool copyManager =
@@ -86,7 +87,8 @@ SetOutcome updateHost(Record& record, uint32_t operation) {
                    {objectParameter(object), {kParamHost, {record.name, record.agentText}}});
   if (!record.config.UpdateHost(&object, record.name, record.agentText))
     return record.failWithLastError(operation, record.config);
-  EvMMConfigMgr::sendOperationResponse(record.sequence(), record.request.socket, operation, 1, result.c_str(),
+  EvMMConfigMgr::sendOperationResponse(record.sequence(), record.request.socket, operation,
+                                       toWire(AnswerStatus::kSuccess), result.c_str(),
                                        static_cast<int>(result.size()));
   return record.succeed();
 }
@@ -100,10 +102,11 @@ SetOutcome lockVault(Record& record, uint32_t operation) {
   ZQMACDiskVolume* volume = device != nullptr ? device->GetVolumeList().GetFirstNode() : nullptr;
   if (!record.hasVaultLock || volume == nullptr) {
     EvDebug::Error(kTag, "%s", kWrongNode);
-    return record.answer(operation, 0, kWrongNode);
+    return record.answer(operation, AnswerStatus::kFailure, kWrongNode);
   }
-  writeAuditRecord(kAuditVaultLock, static_cast<int>(device->GetId()),
-                   {{objectParameter(*device).messageId, {device->GetDisplayName(), device->GetTextA(false) + ", Vault Lock"}}});
+  AuditParameter named = objectParameter(*device);
+  named.texts.back() += ", Vault Lock";
+  writeAuditRecord(kAuditVaultLock, static_cast<int>(device->GetId()), {named});
   std::string value = ZQMACBase::Int2String(record.vaultLock);
   if (!volume->VerifyDevice(ZQMACDiskVolume::ZQMAV_VERIFY_VAULT_LOCK, value))
     return record.failWithLastError(operation, *volume);

@@ -68,7 +68,8 @@ TEST_F(ControlFaultSweep, EveryFailingCallOfTheControllerCopiesEndsWithAnAnswerA
   const tktest::SweepReport report = sweep([&] {
     // A template on the first agent, so that the others get copies.
     ZQMACLms* tape = m_config->GetLmsList().GetFirstNode();
-    ZQMACGraph::AddIPLibController(tape, m_config->GetMediaAgentList().GetFirstNode(), 9001, "template over the network");
+    ZQMACGraph::AddIPLibController(tape, m_config->GetMediaAgentList().GetFirstNode(), 9001,
+                                   "template over the network");
     return stream().op(55).handle(m_tape).u32(ctltest::kElementLibraryId, m_tapeId).end();
   });
   EXPECT_TRUE(report.clean()) << report;

@@ -134,7 +134,8 @@ TEST_F(Removal, AConfiguredObjectIsAuditedDeconfiguredNoticedAndDeleted) {
     const std::string textA = c.object->GetTextA(false);
     EXPECT_EQ(runOn(c.operation, c.object, true), (std::vector<Message>{operationResponse(c.operation, 1, "Success")}));
     ASSERT_EQ(testkit::mac::journal().calls("Deconfigure").size(), 1u);
-    EXPECT_EQ(testkit::mac::journal().calls("Deconfigure")[0].args, (std::vector<std::string>{std::to_string(handle), c.force}));
+    EXPECT_EQ(testkit::mac::journal().calls("Deconfigure")[0].args,
+              (std::vector<std::string>{std::to_string(handle), c.force}));
     const auto records = testkit::audit::records();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].operationId, kAuditDeconfigure);

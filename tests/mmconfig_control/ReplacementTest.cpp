@@ -2,6 +2,7 @@
 // shown media agents, as the control request answers them.
 #include <gtest/gtest.h>
 
+#include "platform/catalogue/Catalogue.h"
 #include "tests/mmconfig_control/ControlFixture.h"
 
 namespace {
@@ -33,6 +34,14 @@ class Changes : public ctltest::ControlTest {
     return n;
   }
 };
+
+TEST(ChangeTexts, EveryMessageIdOfTheseOperationsHasACatalogueText) {
+  for (unsigned long id : {0x23000F43ul, 0x24000186ul, 0x2400018Cul, 0x240001EBul, 0x240001ECul, 0x540000B7ul,
+                           0x540000B8ul, 0x540000B9ul, 0x5500018Cul}) {
+    SCOPED_TRACE(id);
+    EXPECT_TRUE(tkcatalogue::has(static_cast<uint32_t>(id)));
+  }
+}
 
 // ---- 39 and 61 ---------------------------------------------------------------------
 
@@ -126,7 +135,8 @@ TEST_F(Changes, AHostUpdateOfAnUnknownObjectOrARefusedOneAnswersStatus0) {
             (std::vector<Message>{operationResponse(118, 0, ctltest::text(0x240001F3))}));
   EXPECT_TRUE(testkit::audit::records().empty());
   testkit::mac::failNext("UpdateHost", 0x1F000001, "host unreachable");
-  EXPECT_EQ(run(stream().op(118).handle(handleOf(m_world.controller1)).pair(ctltest::kElementName, 0, "h").end(), false),
+  EXPECT_EQ(run(stream().op(118).handle(handleOf(m_world.controller1)).pair(ctltest::kElementName, 0, "h").end(),
+                false),
             (std::vector<Message>{operationResponse(118, 0, "host unreachable")}));
   EXPECT_EQ(testkit::audit::records().size(), 1u);
   EXPECT_EQ(EvMMConfigMgr::GetClientSequenceNumber(), -1);
