@@ -536,6 +536,16 @@ class EvMMConfigMgr : public EvReturnData {
   // for a null request; true otherwise, also after "Close" and after the
   // drive-use warning, which ends the request.
   bool onMsgSetMMControl(MessageInfo* request);
+  // ---- hybrid-cloud association check (mmconfig/EvMMConfigMgrHybridCloud.cpp) ----
+  // Which cloud libraries cache deduplication metadata on the disk
+  // library: true when the database answered, with `associated` set (never
+  // cleared: the caller clears it) and their alias names appended to
+  // `libraries`, joined by ", ". False when the database failed: its text
+  // is appended to `error`; the flag and names hold what the rows read so
+  // far gave.
+  static bool checkForHybridCloudAssociations(unsigned long libraryId, bool& associated, std::string& libraries,
+                                              std::string& error);
+  // ---- end of the hybrid-cloud check ----
   // ---- library changes and drag and drop
   // (mmconfig/EvMMConfigMgrLibraryChanges.cpp, EvMMConfigMgrDragDrop.cpp) ----
   // The library Set: each record (element 4001) changes a tape or optical

@@ -41,6 +41,7 @@
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
+#include "mmconfig/ControlOperations.h"
 #include "mmconfig/HandlerSkeleton.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/focus/ZQPI_Focus.h"
@@ -75,9 +76,7 @@ constexpr int kPasswordBufferSize = 4104;
 constexpr int kAuditConfigure = 0x540000B5;        // 48, 69
 constexpr int kAuditConfigureMode = 0x540000B6;    // 51
 constexpr int kAuditLongOperation = 0x540001D0;    // 50
-constexpr int kParamObject = 0x5500018B;           // display name, text A
 constexpr int kParamLibraryAlias = 0x550000BF;     // the library's alias
-constexpr int kParamDriveDevice = 0x550000BE;      // the drive's device text
 constexpr int kParamDriveConfigured = 0x550005D7;  // no text
 constexpr int kParamLongOperation = 0x55000456;    // display name
 
@@ -116,6 +115,7 @@ struct ControlOperation {
   uint32_t code;
   bool needsObject;  // refused without element 11003 in the request
   OperationBody run;
+  tkmm::control::Body body = nullptr;  // for operations of their own files (run is null)
 };
 
 // What one request carries and works on.
@@ -174,12 +174,11 @@ class ControlRequest : public tkmm::SetRecordHandler {
   static void hooksAtRest();
   // The audit parameter that names the object.
   static tkmm::AuditParameter objectParameter(ZQMACInterface& object) {
-    return {kParamObject, {object.GetDisplayName(), object.GetTextA(false)}};
+    return tkmm::control::objectParameter(object);
   }
   // The drive's device text (audit parameter 0x550000BE).
   static tkmm::AuditParameter driveParameter(ZQMACInterface& object) {
-    auto* drive = dynamic_cast<ZQMACDrive*>(&object);
-    return {kParamDriveDevice, {drive != nullptr ? drive->GetDeviceTextB() : std::string()}};
+    return tkmm::control::driveParameter(object);
   }
 
   MessageInfo* m_request;
@@ -226,6 +225,17 @@ constexpr ControlOperation kOperations[] = {
     {kOpConfigureMode2, true, &ControlRequest::configure},
     {kOpReread, false, &ControlRequest::reread},
     {kOpCredential, true, &ControlRequest::credentialOperation},
+    // Operations of their own files (mmconfig/ControlOperations.h).
+    {2, true, nullptr, &tkmm::control::removeObject},
+    {39, true, nullptr, &tkmm::control::replaceObject},
+    {44, true, nullptr, &tkmm::control::removeObject},
+    {49, true, nullptr, &tkmm::control::deconfigureObject},
+    {55, true, nullptr, &tkmm::control::addControllersForShownAgents},
+    {61, true, nullptr, &tkmm::control::replaceObject},
+    {90, true, nullptr, &tkmm::control::deconfigureForced},
+    {109, true, nullptr, &tkmm::control::lockVault},
+    {118, true, nullptr, &tkmm::control::updateHost},
+    {126, true, nullptr, &tkmm::control::deconfigureObject},
 };
 
 const ControlOperation* findOperation(uint32_t code) {
@@ -324,14 +334,16 @@ SetOutcome ControlRequest::apply(const tkmm::SetRecord& record) {
     sendResponse(sequence(), &m_request->socket, 0, kInvalidOperation, nullptr);
     return SetOutcome::answered(false, false);
   }
-  return (this->*entry->run)(record.operation);
+  if (entry->run != nullptr) return (this->*entry->run)(record.operation);
+  tkmm::control::Record context{*m_request, m_services, *m_config, m_object, m_hasLibraryId, m_libraryId,
+                                m_autoRefresh, m_mediaAgentIds, m_hasReplacement, m_replacement, m_name,
+                                m_agentText, m_hasVaultLock, m_vaultLock};
+  return entry->body(context, record.operation);
 }
 
 SetOutcome ControlRequest::fail(uint32_t operation, const std::string& text) {
   EvDebug::Error(kTag, "%s", text.c_str());
-  EvMMConfigMgr::sendOperationResponse(sequence(), m_request->socket, operation, 0, text.c_str(), 0);
-  EvMMConfigMgr::ResetClientSequenceNumber();
-  return SetOutcome::answered(false, false);
+  return tkmm::control::answerFailure(*m_request, operation, text);
 }
 
 void ControlRequest::sendRefreshNotice(ZqEntities::EntityType entity) {

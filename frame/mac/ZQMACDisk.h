@@ -28,6 +28,10 @@ class ZQMACDiskDevice : public ZQMACInterface {
   int GetDisplayDeviceType() const { return m_iDisplayType > 0 ? m_iDisplayType : m_iDeviceType; }
 
   ZQMACLinkedList<ZQMACDiskVolume> GetVolumeList() const { return m_volumeList; }
+  // ---- the device as the control request asks it ----
+  // The device's volume on that media agent, or null.
+  ZQMACDiskVolume* FindVolumeByMediaAgent(const ZQMACMediaAgent* agent) const;
+  // ---- end of the control-request block ----
 
   unsigned int GetObjectType() const override;
 
@@ -75,6 +79,19 @@ class ZQMACDiskVolume : public ZQMACInterface {
 
   bool IsDetected() const { return m_bDetected; }
 
+  // ---- verification of the volume (platform/mac/ZQMACControlChanges.cpp) ----
+  // What VerifyDevice is asked to do.
+  enum ZQMAV_Verify_OP : int {
+    ZQMAV_VERIFY_VAULT_LOCK = 3,  // lock the vault for the value's number of days
+  };
+  // Runs the verification `operation` with its value (the text may be
+  // rewritten by the operation). False, with the reason in the volume's
+  // last error, for an operation the model does not know or a refusal.
+  bool VerifyDevice(int operation, std::string& value);
+  // The vault-lock value the volume last took; 0 until then.
+  int GetVaultLock() const { return m_iVaultLock; }
+  // ---- end of verification ----
+
   unsigned int GetObjectType() const override;
 
  protected:
@@ -91,6 +108,7 @@ class ZQMACDiskVolume : public ZQMACInterface {
   bool m_bDetected = false;
   int m_iDeviceAccessType = 0;
   int m_iCredentialId = 0;
+  int m_iVaultLock = 0;  // verification block
 };
 
 #include "frame/mac/ZQMACObjects.h"

@@ -108,6 +108,11 @@ class ZQMACDrive : public ZQMACInterface, public ZQMACDevicePart {
   ZQMACLms* GetLms() override;
   // The drive paths that reach the drive (a drive shared by several media
   // agents counts more than one).
+  // ---- the drive as the control request deconfigures it ----
+  // Removes the configuration of the drive with its drive paths; false =
+  // failed, reason in the drive's last error.
+  bool DeconfigureDrive();
+  // ---- end of the deconfiguration block ----
   unsigned int CountDrives(bool all) override;
 
  protected:

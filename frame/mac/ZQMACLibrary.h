@@ -175,6 +175,11 @@ class ZQMACLms : public ZQMACInterface {
   // Plans the library's discovery schedule; false = refused.
   bool SetDiscoverSchedule();
   // ---- end of the library-change block ----
+  // ---- the library as the control request's controller copy asks it ----
+  // True when one of the library's controllers is reached through the
+  // agent, from the host `host` ("__Any_Host__": from any host).
+  bool FindMediaAgent(const ZQMACMediaAgent* agent, const std::string& host) const;
+  // ---- end of the controller-copy block ----
 
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;
@@ -270,6 +275,13 @@ class ZQMACLibController : public ZQMACInterface, public ZQMACScsiUnit {
   // reaches here as a pointer.
   bool UpdateSCSIBus(ZQMACLibController* source);
   // ---- end of the library-change block ----
+  // ---- the controller as the control request's controller copy asks it ----
+  // Makes this controller (of the library's instance) one of the library's
+  // controllers; `configure` is kept for callers that pass it. False
+  // (reason in this controller's last error) for a null library, a
+  // library or controller of another instance, or a refusal.
+  bool AttachToLibrary(ZQMACLms* lms, bool configure);
+  // ---- end of the controller-copy block ----
 
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;

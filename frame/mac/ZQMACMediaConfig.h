@@ -267,6 +267,18 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // (platform/mac/ZQMACCopyManagers.cpp).
   ZQMACLinkedList<ZQMACCopyMgrDevice> GetShownCopyMgrDeviceList() const;
   // ---- end of media agents ----
+  // ---- replacement and host update (platform/mac/ZQMACControlChanges.cpp) ----
+  // Puts `replacement` in the place of `object` (both of this instance);
+  // with `keep` the object's own settings stay with the replacement. False,
+  // with the reason as the instance's last error, for an object or a
+  // replacement that is null or none of this instance, or a refusal.
+  bool ReplaceObject(ZQMACInterface* object, ZQMACInterface* replacement, bool keep);
+  // Moves the object (of this instance) to the host `host`, reached through
+  // the media agent named `agent`. False, with the reason as the
+  // instance's last error, for an object that is none of this instance, an
+  // empty host or a refusal.
+  bool UpdateHost(ZQMACInterface* object, const std::string& host, const std::string& agent);
+  // ---- end of replacement and host update ----
 
   // ---- media-configuration parameters ----
   // Whether drives and libraries are matched by serial number: one value

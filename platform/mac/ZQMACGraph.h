@@ -312,6 +312,13 @@ class ZQMACGraph {
     config.m_ipLibControllerList.AddNode(controller);
   }
   // ---- end of the added controllers ----
+  // ---- the control request's controller copy (ZQMACControlChanges.cpp) ----
+  // Makes an owned controller one of the library's controllers.
+  static void LinkLibController(ZQMACLms* lms, ZQMACLibController* controller) {
+    controller->m_pLms = lms;
+    lms->m_libControllerList.AddNode(controller);
+  }
+  // ---- end of the controller copy ----
 
  private:
   // Frees, in one pass, objects of the instance that no list or link of the

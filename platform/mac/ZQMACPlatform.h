@@ -196,5 +196,16 @@ void clearLibServerNames();
 // (the device's handle, the limit) and "AddSoftwareCopyManager" (the
 // agent's handle, the limit), scripted the same way.
 // ---- end of media agents ----
+// ---- the control request's changes (platform/mac/ZQMACControlChanges.cpp) ----
+// Journal names: "ReplaceObject" (handle, the replacement's handle or 0,
+// keep), "UpdateHost" (handle, host, agent), "AttachToLibrary" (the
+// controller's handle, the library's handle), "DeconfigureDrive" (handle),
+// "VerifyDevice" (the volume's handle, operation, value). A failure
+// injected into one of them makes its next call fail with the code and
+// text as the last error of the instance (ReplaceObject, UpdateHost) or of
+// the object.
+// An object or replacement that is null or none of this instance.
+inline constexpr unsigned int kErrorUnknownObject = 0x1F000011;
+// ---- end of the control request's changes ----
 
 }  // namespace tkmac

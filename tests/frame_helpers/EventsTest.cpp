@@ -41,8 +41,8 @@ TEST_F(Events, ArgumentsAreFilledInAndNeverReadAsFormats) {
 
 TEST_F(Events, EvGetLocTextTakesTypedArguments) {
   char buffer[1024];
-  EXPECT_EQ(EvGetLocText(0x23000F43, buffer, sizeof buffer, 0x0409, "lib%d", 12, 7UL), buffer);
-  EXPECT_STREQ(buffer, "message 0x23000F43 [lib%d] [12] [7]");
+  EXPECT_EQ(EvGetLocText(0x2300FFFF, buffer, sizeof buffer, 0x0409, "lib%d", 12, 7UL), buffer);
+  EXPECT_STREQ(buffer, "message 0x2300FFFF [lib%d] [12] [7]");
   EvGetLocText(0x23000002, buffer, 8, (5LL << 48));
   EXPECT_STREQ(buffer, "Memory ");
   auto calls = testkit::events::journal().calls("EvGetLocText");

@@ -1,0 +1,115 @@
+// The object model's calls behind the control request's changes of the
+// configuration's shape: replacing an object by another, moving an object
+// to another host, attaching a copied library controller to its library,
+// deconfiguring a drive with its paths, the library's controller lookup by
+// media agent, the disk device's volume by media agent, and the volume's
+// verification (vault lock).
+//
+// These stand-ins keep their changes in the instance: the database side of
+// a replacement or a host move is the real model's. Every call that can
+// fail in reality takes a scripted failure first (tkmac::failed).
+#include <charconv>
+#include <string>
+
+#include "frame/mac/ZQMACObjects.h"
+#include "platform/mac/ZQMACGraph.h"
+#include "platform/mac/ZQMACPlatform.h"
+
+namespace {
+
+constexpr const char* kAnyHost = "__Any_Host__";
+
+unsigned long long handleOf(const ZQMACInterface* object) { return object != nullptr ? object->GetHandle() : 0; }
+
+}  // namespace
+
+bool ZQMACMediaConfig::ReplaceObject(ZQMACInterface* object, ZQMACInterface* replacement, bool keep) {
+  tkmac::journal().record("ReplaceObject", handleOf(object), handleOf(replacement), keep);
+  if (tkmac::failed(*this, "ReplaceObject")) return false;
+  if (!OwnsObject(object) || !OwnsObject(replacement) || object == replacement) {
+    SetLastError(tkmac::kErrorUnknownObject, "The object to replace or its replacement is not known.");
+    return false;
+  }
+  // The replacement takes the object's place in the configuration.
+  ZQMACGraph::SetConfigured(replacement, object->TestStateA());
+  ZQMACGraph::SetConfigured(object, false);
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACMediaConfig::UpdateHost(ZQMACInterface* object, const std::string& host, const std::string& agent) {
+  tkmac::journal().record("UpdateHost", handleOf(object), host, agent);
+  if (tkmac::failed(*this, "UpdateHost")) return false;
+  if (!OwnsObject(object)) {
+    SetLastError(tkmac::kErrorUnknownObject, "The object to move is not known.");
+    return false;
+  }
+  if (host.empty()) {
+    SetLastError(tkmac::kErrorInvalidName, "No host was given.");
+    return false;
+  }
+  if (auto* unit = dynamic_cast<ZQMACScsiUnit*>(object)) unit->SetServerHostName(host);
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACLms::FindMediaAgent(const ZQMACMediaAgent* agent, const std::string& host) const {
+  if (agent == nullptr) return false;
+  ZQMACLinkedList<ZQMACLibController> controllers = m_libControllerList;
+  for (ZQMACLibController* c = controllers.GetFirstNode(); c != nullptr; c = controllers.GetNextNode()) {
+    if (c->GetMediaAgent() != agent) continue;
+    if (host == kAnyHost || c->GetServerHostName() == host) return true;
+  }
+  return false;
+}
+
+bool ZQMACLibController::AttachToLibrary(ZQMACLms* lms, bool /*configure*/) {
+  tkmac::journal().record("AttachToLibrary", GetHandle(), handleOf(lms));
+  if (tkmac::failed(*this, "AttachToLibrary")) return false;
+  if (lms == nullptr || GetOwner() == nullptr || lms->GetOwner() != GetOwner()) {
+    SetLastError(tkmac::kErrorUnknownObject, "The library controller cannot be attached to this library.");
+    return false;
+  }
+  ZQMACGraph::LinkLibController(lms, this);
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACDrive::DeconfigureDrive() {
+  tkmac::journal().record("DeconfigureDrive", GetHandle());
+  if (tkmac::failed(*this, "DeconfigureDrive")) return false;
+  if (!ZQMACGraph::StoreObject(this, nullptr, 0)) return false;
+  ZQMACLinkedList<ZQMACDms> paths = m_dmsList;
+  for (ZQMACDms* path = paths.GetFirstNode(); path != nullptr; path = paths.GetNextNode())
+    ZQMACGraph::SetConfigured(path, false);
+  m_bConfigured = false;
+  ClearLastError();
+  return true;
+}
+
+ZQMACDiskVolume* ZQMACDiskDevice::FindVolumeByMediaAgent(const ZQMACMediaAgent* agent) const {
+  if (agent == nullptr) return nullptr;
+  ZQMACLinkedList<ZQMACDiskVolume> volumes = m_volumeList;
+  for (ZQMACDiskVolume* v = volumes.GetFirstNode(); v != nullptr; v = volumes.GetNextNode())
+    if (v->GetMediaAgent() == agent) return v;
+  return nullptr;
+}
+
+bool ZQMACDiskVolume::VerifyDevice(int operation, std::string& value) {
+  tkmac::journal().record("VerifyDevice", GetHandle(), operation, value);
+  if (tkmac::failed(*this, "VerifyDevice")) return false;
+  if (operation != ZQMAV_VERIFY_VAULT_LOCK) {
+    SetLastError(tkmac::kErrorInvalidValue, "The verification is not known.");
+    return false;
+  }
+  int days = 0;
+  const char* end = value.data() + value.size();
+  const auto [stop, error] = std::from_chars(value.data(), end, days);
+  if (value.empty() || error != std::errc() || stop != end || days < 0) {
+    SetLastError(tkmac::kErrorInvalidValue, "The vault-lock value is not a number of days.");
+    return false;
+  }
+  m_iVaultLock = days;
+  ClearLastError();
+  return true;
+}
