@@ -6,6 +6,7 @@
 #include "platform/client/ClientProperties.h"
 #include "platform/client/ClientRows.h"
 #include "platform/client/ClientSeed.h"
+#include "platform/client/ZQApplicationType.h"
 #include "platform/client/ZQClient.h"
 
 namespace {
@@ -125,3 +126,5 @@ int addOperatingSystem(int id, const std::string& type, bool isNas) {
 }
 
 }  // namespace tkclient
+
+std::string ZQApplicationType::getErrorString(int code) { return ZQClient::getErrorString(code); }

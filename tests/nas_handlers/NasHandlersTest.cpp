@@ -3,10 +3,13 @@
 // service's rows, the rights questions, alerts and log lines.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "frame/EvEvent.h"
+#include "platform/client/ZQApplicationType.h"
+#include "platform/client/ZQClient.h"
 #include "tests/nas_handlers/NasHandlersFixture.h"
 
 namespace nastest {
@@ -247,3 +250,19 @@ TEST_F(NasHandlerTest, ANullRequestIsRefusedWithoutAnswer) {
 
 }  // namespace
 }  // namespace nastest
+
+namespace {
+
+// The application-type chain goes through its virtual bases, whichever class
+// the object is deleted as (the sanitizers check the deletes).
+TEST(ApplicationTypes, EachKindKeepsItsClientAndGoesThroughItsBase) {
+  std::vector<std::unique_ptr<ZQApplicationType>> types;
+  types.push_back(std::make_unique<ApplicationTypeFS>(7, 33));
+  types.push_back(std::make_unique<ApplicationTypeNetwareFS>(8, 12));
+  types.push_back(std::make_unique<ApplicationTypeCenteraFS>(9, 88));
+  EXPECT_EQ(types[2]->getClientId(), 9u);
+  EXPECT_EQ(types[2]->getAppTypeId(), 88);
+  EXPECT_EQ(ZQApplicationType::getErrorString(-1), ZQClient::getErrorString(-1));
+}
+
+}  // namespace

@@ -1,0 +1,53 @@
+// The application types of a client as the install manager knows them: a
+// chain over virtual bases ending in ZQApplicationType, one class per kind
+// of file-system agent the NAS handlers deal with. An object names one
+// client and one application type id; what a type keeps about its client
+// lives with the client's properties.
+//
+//   ApplicationTypeCenteraFS centera(clientId, 88);
+//   ... ZQApplicationType::getErrorString(code) ...
+#pragma once
+
+#include <string>
+
+class ZQApplicationType {
+ public:
+  ZQApplicationType(unsigned long clientId, int appTypeId) : m_clientId(clientId), m_appTypeId(appTypeId) {}
+  virtual ~ZQApplicationType() = default;
+  ZQApplicationType(const ZQApplicationType&) = delete;
+  ZQApplicationType& operator=(const ZQApplicationType&) = delete;
+
+  unsigned long getClientId() const { return m_clientId; }
+  int getAppTypeId() const { return m_appTypeId; }
+  // The text of a code of these calls (the client stand-ins' texts).
+  static std::string getErrorString(int code);
+
+ private:
+  unsigned long m_clientId;
+  int m_appTypeId;
+};
+
+// A file-system agent of the client.
+class ApplicationTypeFS : public virtual ZQApplicationType {
+ public:
+  ApplicationTypeFS(unsigned long clientId, int appTypeId) : ZQApplicationType(clientId, appTypeId) {}
+  ~ApplicationTypeFS() override = default;
+};
+
+// The file-system agent of a network file server.
+class ApplicationTypeNetwareFS : public virtual ApplicationTypeFS {
+ public:
+  ApplicationTypeNetwareFS(unsigned long clientId, int appTypeId)
+      : ZQApplicationType(clientId, appTypeId), ApplicationTypeFS(clientId, appTypeId) {}
+  ~ApplicationTypeNetwareFS() override = default;
+};
+
+// The file-system agent of an archive cluster.
+class ApplicationTypeCenteraFS : public virtual ApplicationTypeNetwareFS {
+ public:
+  ApplicationTypeCenteraFS(unsigned long clientId, int appTypeId)
+      : ZQApplicationType(clientId, appTypeId),
+        ApplicationTypeFS(clientId, appTypeId),
+        ApplicationTypeNetwareFS(clientId, appTypeId) {}
+  ~ApplicationTypeCenteraFS() override = default;
+};
