@@ -551,6 +551,22 @@ class EvMMConfigMgr : public EvReturnData {
   // of operation 52; false after a failure answer.
   bool onMsgMMDragNDrop(MessageInfo* request);
 
+  // ---- drive pools: changes and creation (mmconfig/EvMMConfigMgrPoolChanges.cpp) ----
+  // Set master drive pool / drive pool: operation 3 renames the pool of
+  // 11003 (8258 / 8260); a drive pool also takes its proxy client host
+  // (11019), copy manager (11132) and cost category (11217). One operation
+  // response per record; false after an answered failure and for a null
+  // request.
+  bool onMsgSetMMMasterDrivePool(MessageInfo* request);
+  bool onMsgSetMMDrivePool(MessageInfo* request);
+  // Add master drive pool (fixed payload: the library's handle) / drive
+  // pool (the master pool's handle, the media agent's id at position 12):
+  // one operation response of operation 1; false after a failure answer
+  // and for a null request.
+  bool onMsgAddMasterDrivePool(MessageInfo* request);
+  bool onMsgAddDrivePool(MessageInfo* request);
+  // ---- end of the drive pools ----
+
   // ---- class-wide state ----
   // The cache, newest first; under the session lock only.
   static std::list<MediaConfigContainer> m_tMediaConfigList;

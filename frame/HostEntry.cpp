@@ -128,6 +128,11 @@ const TkHandlerEntry kHandlerTable[] = {
     // Library changes and drag and drop.
     TK_STREAM_HANDLER(mm, onMsgSetMMLibrary),
     TK_STREAM_HANDLER(mm, onMsgMMDragNDrop),
+    // Drive-pool changes and creation.
+    TK_STREAM_HANDLER(mm, onMsgSetMMMasterDrivePool),
+    TK_STREAM_HANDLER(mm, onMsgSetMMDrivePool),
+    TK_STREAM_HANDLER(mm, onMsgAddMasterDrivePool),
+    TK_STREAM_HANDLER(mm, onMsgAddDrivePool),
     // Replica listings and replica changes.
     TK_STREAM_HANDLER(san, onMsgGetSnrVolume),
     TK_STREAM_HANDLER(san, onMsgGetReplicationVolumesByPolicy),

@@ -32,6 +32,19 @@ class ZQMACDrivePool : public ZQMACInterface {
 
   bool IsCreatedByUser() const { return m_bCreatedByUser; }
   ZQMACMasterDrivePool* GetMasterDrivePool() const { return m_pMasterDrivePool; }
+
+  // ---- the pool as the pool-change requests change it ----
+  // A stored pool's settings are written through to the database first;
+  // false (reason in the last error) when the model or the database refuses.
+  bool SetProxyClientHost(const std::string& host);
+  bool SetCopyManagerId(int id);
+  bool SetCostCategoryId(int id);
+  // A new pool's media agent and master pool, before the library adds it:
+  // SetMasterDrivePool gives 1, or 0 (reason in the last error) for a null
+  // master pool or one without a library.
+  void SetMediaAgent(ZQMACMediaAgent* agent) { m_pMediaAgent = agent; }
+  int SetMasterDrivePool(ZQMACMasterDrivePool* master);
+  // ---- end of the pool-change block ----
   ZQMACLinkedList<ZQMACDms> GetDmsList() const { return m_dmsList; }
 
   unsigned int GetObjectType() const override;
