@@ -567,6 +567,14 @@ class EvMMConfigMgr : public EvReturnData {
   bool onMsgAddDrivePool(MessageInfo* request);
   // ---- end of the drive pools ----
 
+  // ---- disk libraries (mmconfig/EvMMConfigMgrDiskLibraries.cpp) ----
+  // Operation 1 creates and stores a disk library (answered with reply
+  // 11101 before "Success"); operation 3 changes the alias, low watermark
+  // or attribute word of the one of 11003. False after an answered failure
+  // and for a null request.
+  bool onMsgSetMMMagneticLibrary(MessageInfo* request);
+  // ---- end of the disk libraries ----
+
   // ---- class-wide state ----
   // The cache, newest first; under the session lock only.
   static std::list<MediaConfigContainer> m_tMediaConfigList;

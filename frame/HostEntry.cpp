@@ -133,6 +133,8 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(mm, onMsgSetMMDrivePool),
     TK_STREAM_HANDLER(mm, onMsgAddMasterDrivePool),
     TK_STREAM_HANDLER(mm, onMsgAddDrivePool),
+    // Disk-library creation and changes.
+    TK_STREAM_HANDLER(mm, onMsgSetMMMagneticLibrary),
     // Replica listings and replica changes.
     TK_STREAM_HANDLER(san, onMsgGetSnrVolume),
     TK_STREAM_HANDLER(san, onMsgGetReplicationVolumesByPolicy),

@@ -66,6 +66,26 @@ class ZQMACMagLib : public ZQMACInterface {
 
   unsigned int GetObjectType() const override;
 
+  // ---- the disk library as the disk-library request builds and changes it ----
+  // A new library is built unowned, bound to its configuration, and stored
+  // by Configure, which names it (its alias, or the next free
+  // "DiskLibrary_<n>") and hands it to the configuration. A stored library
+  // writes its alias, watermark and attribute word through to the
+  // database first; false (reason in the last error) when refused.
+  // Configure refuses with kErrorMagLibNameInUse when a library already
+  // carries the name or alias, kErrorMagLibNoConfig without a configuration.
+  static constexpr unsigned int kErrorMagLibNoConfig = 264;
+  static constexpr unsigned int kErrorMagLibNameInUse = 288;
+  void SetMediaConfig(ZQMACMediaConfig* config) { m_pMediaConfig = config; }
+  void SetMediaAgent(ZQMACMediaAgent* agent) { m_pMediaAgent = agent; }
+  bool SetAliasName(const std::string& alias);
+  bool SetLowWatermark(int megabytes);
+  bool SetLibAttributeFlag(int word);
+  // A type that is no disk-library kind keeps the library a plain one (3).
+  void SetMagLibType(int type);
+  bool Configure(unsigned int mode) override;
+  // ---- end of the disk-library block ----
+
  protected:
   friend class ZQMACGraph;
   void ForgetObject(const void* address) override;

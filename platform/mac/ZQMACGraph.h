@@ -325,6 +325,8 @@ class ZQMACGraph {
     pool->m_pMasterDrivePool = master;
     pool->m_pLms = master->m_pLms;
   }
+  // Enters a new disk library (owned by the instance) into its list.
+  static void EnterMagLib(ZQMACMediaConfig& config, ZQMACMagLib* library) { config.m_magLibList.AddNode(library); }
   // ---- end of the pools ----
 
  private:

@@ -51,6 +51,7 @@ bool ZQMACGraph::StoreSetting(ZQMACInterface* object, const char* column, int va
   MMStoredKind kind = MMStoredKind::DrivePool;
   switch (object->GetObjectType()) {
     case ZQMAC_OBJ_DRIVE_POOL: kind = MMStoredKind::DrivePool; break;
+    case ZQMAC_OBJ_MAGLIB: kind = MMStoredKind::Library; break;
     default: return true;
   }
   if (object->GetId() == 0xFFFFFFFFu) {

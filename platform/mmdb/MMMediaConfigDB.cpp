@@ -688,3 +688,36 @@ int MMMediaConfigDB::insertDrivePool(int masterPoolId, int clientId, const std::
   id = made;
   return 0;
 }
+
+int MMMediaConfigDB::insertDiskLibrary(MMStoredLibrary& library, DBtran* tran) {
+  static constexpr const char* kTag = "MMMediaConfigDB::insertDiskLibrary";
+  if (!beginCall(kTag, tkjournal::args(library.name, library.aliasName, library.libraryTypeId, mmTranText(tran))))
+    return -1;
+  if (!checkText(kTag, "library name", library.name.c_str(), MM_WIDTH(MMLibrary_t, LibraryName), false) ||
+      !checkText(kTag, "library alias", library.aliasName.c_str(), MMLibrary_t::kAliasNameMax, true))
+    return -1;
+  int made = 0;
+  const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    tkdb::DbRow row;
+    for (const std::string* name : {&library.name, &library.aliasName}) {
+      if (name->empty()) continue;
+      int code = s.queryOne("SELECT 1 FROM \"MMLibrary\" WHERE \"LibraryName\" = ? OR \"AliasName\" = ?", {*name, *name},
+                            row);
+      if (code == DB_OK) {
+        refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, "Another library is already named [" + *name + "].", false};
+        return kRefused;
+      }
+      if (code != DB_NO_ROW) return code;
+    }
+    int code = s.exec("INSERT INTO \"MMLibrary\" (\"LibraryName\", \"AliasName\", \"LibraryTypeId\", \"LibraryEnabled\", "
+                      "\"LowWaterMarkMB\", \"LibraryAttribute\") VALUES (?, ?, ?, 1, ?, ?)",
+                      {library.name, library.aliasName, library.libraryTypeId, library.lowWaterMarkMB,
+                       library.libraryAttribute});
+    if (code != DB_OK) return code;
+    made = static_cast<int>(s.lastInsertId());
+    return DB_OK;
+  });
+  if (rc != 0) return rc;
+  library.libraryId = made;
+  return 0;
+}

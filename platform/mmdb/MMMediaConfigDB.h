@@ -214,6 +214,12 @@ class MMMediaConfigDB : public MMTableAccess {
   int insertDrivePool(int masterPoolId, int clientId, const std::string& name, int type, int& id,
                       DBtran* tran = nullptr);
 
+  // Stores a new disk library, configured: LibraryName `library.name`,
+  // AliasName, LibraryTypeId, LowWaterMarkMB and LibraryAttribute; a name
+  // or alias that a library already carries as its name or alias is
+  // MMS2_ERROR_DUPLICATE_NAME. The new id comes back in library.libraryId.
+  int insertDiskLibrary(MMStoredLibrary& library, DBtran* tran = nullptr);
+
   // The widest text a kind's name column holds, in bytes.
   static size_t nameWidth(MMStoredKind kind);
   // The columns storeObject may set for a kind.
