@@ -575,6 +575,13 @@ class EvMMConfigMgr : public EvReturnData {
   bool onMsgSetMMMagneticLibrary(MessageInfo* request);
   // ---- end of the disk libraries ----
 
+  // ---- drives (mmconfig/EvMMConfigMgrDriveChanges.cpp) ----
+  // Operation 3 changes the drive or drive path of 11003; 12 runs its
+  // object action with an audit record. False after an answered failure
+  // and for a null request.
+  bool onMsgSetMMDrive(MessageInfo* request);
+  // ---- end of the drives ----
+
   // ---- class-wide state ----
   // The cache, newest first; under the session lock only.
   static std::list<MediaConfigContainer> m_tMediaConfigList;

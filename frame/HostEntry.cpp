@@ -135,6 +135,8 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(mm, onMsgAddDrivePool),
     // Disk-library creation and changes.
     TK_STREAM_HANDLER(mm, onMsgSetMMMagneticLibrary),
+    // Drive changes.
+    TK_STREAM_HANDLER(mm, onMsgSetMMDrive),
     // Replica listings and replica changes.
     TK_STREAM_HANDLER(san, onMsgGetSnrVolume),
     TK_STREAM_HANDLER(san, onMsgGetReplicationVolumesByPolicy),

@@ -105,6 +105,13 @@ class ZQMACDrive : public ZQMACInterface, public ZQMACDevicePart {
   const std::string& GetIBMDriveIdString() const { return m_sIBMDriveId; }
   int GetDriveNumber() const { return m_iDriveNumber; }
 
+  // ---- the drive as the drive-change request changes it ----
+  // False (reason in the last error) when the model refuses.
+  // The unit's own description (device text C).
+  bool SetDeviceTextC(const std::string& text);
+  bool SetDriveIdString(const std::string& id);
+  // ---- end of the drive-change block ----
+
   ZQMACLinkedList<ZQMACDms> GetDmsList() const { return m_dmsList; }
 
   // ---- the drive as the drive listing shows it ----
@@ -149,6 +156,14 @@ class ZQMACDms : public ZQMACInterface, public ZQMACScsiUnit {
 
   ZQMACDrivePool* GetDrivePool() const { return m_pDrivePool; }
   ZQMACDrive* GetDrive() const { return m_pDrive; }
+
+  // ---- the drive path as the drive-change request changes it ----
+  // Takes the SCSI address of `source`, a live drive path of this path's
+  // instance; false (reason in the last error) otherwise or when refused.
+  bool UpdateSCSIBus(ZQMACDms* source);
+  // The path by which the media agent reaches the drive (path detail).
+  bool SetAccessPath(const std::string& path);
+  // ---- end of the drive-path block ----
 
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;

@@ -7,8 +7,7 @@
 
 #include "platform/testkit/external.h"
 #include "tests/mmconfig_librarychanges/LibraryChangesFixture.h"
-#include "tests/support/DatabaseSession.h"
-#include "tests/support/FaultSweep.h"
+#include "tests/mmconfig_diskchanges/StoredSession.h"
 
 namespace {
 
@@ -143,42 +142,12 @@ TEST_F(DiskLibraries, AChangeSetsAliasWatermarkAndAttributeAndAnUnknownHandleCha
 
 // On the stored installation: the new library is a row and survives a
 // reload; each failing call leaves no half change.
-class StoredDiskLibrary : public ::testing::Test {
+class StoredDiskLibrary : public disktest::StoredSession {
  public:
-  void SetUp() override {
-    libtest::resetStandIns();
-    std::string report;
-    ASSERT_GT(tkmac::seedDemoInstallation(report), 0) << report;
-  }
-  void TearDown() override {
-    tktest::resetSessionState();
-    libtest::resetStandIns();
-  }
-  void freshSession() {
-    libtest::resetStandIns();
-    tktest::resetSessionState();
-    m_config = tktest::openDatabaseSession(m_a, libtest::kUser);
-    ASSERT_NE(m_config, nullptr);
-    m_a.replies();
-  }
   void create() {
-    auto message = tktest::StreamBuilder()
-                       .socket(m_a.socket().GetSocketDescriptor())
-                       .user(libtest::kUser)
-                       .sequence(libtest::kSequence)
-                       .op(1)
-                       .text(8251, "StoredDisk", true)
-                       .u32(8273, 12)
-                       .u32(11187, 4)
-                       .end()
-                       .build();
+    auto message = stream().op(1).text(8251, "StoredDisk", true).u32(8273, 12).u32(11187, 4).end().build();
     m_mgr.onMsgSetMMMagneticLibrary(message.get());
   }
-
-  tktest::TestDatabase m_db;
-  EvMMConfigMgr m_mgr;
-  tktest::Connection m_a;
-  ZQMACMediaConfig* m_config = nullptr;
 };
 
 TEST_F(StoredDiskLibrary, ANewLibraryIsStoredAndAReloadKeepsIt) {
@@ -196,13 +165,7 @@ TEST_F(StoredDiskLibrary, ANewLibraryIsStoredAndAReloadKeepsIt) {
 }
 
 TEST_F(StoredDiskLibrary, EveryFailingCallEndsInAnAnswerAndLeavesNoHalfChange) {
-  tktest::SweepPlan plan;
-  plan.setup = [&] { freshSession(); };
-  plan.request = [&] { create(); };
-  // An audit record that cannot be written is logged and the library stands.
-  plan.judgedTables = {"AuditTrailRecord", "AuditTrailParam", "AuditTrailArgument", "sqlite_sequence"};
-  plan.check = [&](const tktest::SweepRun& run) { return tktest::answeredOnSocket(m_a.replies(), run); };
-  const tktest::SweepReport report = tktest::FaultSweep().run(plan);
+  const tktest::SweepReport report = sweep([&] { create(); });
   EXPECT_TRUE(report.clean()) << report;
 }
 

@@ -7,9 +7,7 @@
 #include <vector>
 
 #include "tests/mmconfig_librarychanges/LibraryChangesFixture.h"
-#include "tests/support/DatabaseDump.h"
-#include "tests/support/DatabaseSession.h"
-#include "tests/support/FaultSweep.h"
+#include "tests/mmconfig_diskchanges/StoredSession.h"
 
 namespace {
 
@@ -138,35 +136,16 @@ TEST_F(PoolChanges, ADrivePoolTheLibraryRefusesAnswersThePoolsReason) {
 
 // On the stored installation: what the requests make and change is in the
 // database, and each platform call failing in turn leaves it whole.
-class StoredPools : public ::testing::Test {
+class StoredPools : public disktest::StoredSession {
  public:
-  void SetUp() override {
-    libtest::resetStandIns();
-    std::string report;
-    ASSERT_GT(tkmac::seedDemoInstallation(report), 0) << report;
-  }
-  void TearDown() override {
-    tktest::resetSessionState();
-    libtest::resetStandIns();
-  }
-  void freshSession() {
-    libtest::resetStandIns();
-    tktest::resetSessionState();
-    m_config = tktest::openDatabaseSession(m_a, libtest::kUser);
-    ASSERT_NE(m_config, nullptr);
+  void freshSession() override {
+    StoredSession::freshSession();
     m_lms = m_config->GetLmsList().GetFirstNode();
     ASSERT_NE(m_lms, nullptr);
     m_master = m_lms->GetMasterDrivePoolList().GetFirstNode();
     m_pool = m_lms->GetDrivePoolList().GetFirstNode();
     ASSERT_NE(m_pool, nullptr);
     m_agentId = static_cast<uint32_t>(m_pool->GetMediaAgent()->GetId());
-    m_a.replies();
-  }
-  tktest::StreamBuilder stream() const {
-    return tktest::StreamBuilder()
-        .socket(m_a.socket().GetSocketDescriptor())
-        .user(libtest::kUser)
-        .sequence(libtest::kSequence);
   }
   void addMaster() {
     auto message = stream().objectHandle(m_config->GetHandle(m_lms)).build();
@@ -194,10 +173,6 @@ class StoredPools : public ::testing::Test {
   }
   long long count(const std::string& sql) { return m_db.scalar(sql); }
 
-  tktest::TestDatabase m_db;
-  EvMMConfigMgr m_mgr;
-  tktest::Connection m_a;
-  ZQMACMediaConfig* m_config = nullptr;
   ZQMACLms* m_lms = nullptr;
   ZQMACMasterDrivePool* m_master = nullptr;
   ZQMACDrivePool* m_pool = nullptr;
@@ -221,11 +196,7 @@ TEST_F(StoredPools, NewPoolsAndPoolSettingsAreStoredAndSurviveAReload) {
 
 TEST_F(StoredPools, EveryFailingCallEndsInAnAnswerAndLeavesNoHalfChange) {
   for (auto request : {&StoredPools::addMaster, &StoredPools::addPool, &StoredPools::changeCostCategory}) {
-    tktest::SweepPlan plan;
-    plan.setup = [&] { freshSession(); };
-    plan.request = [&, request] { (this->*request)(); };
-    plan.check = [&](const tktest::SweepRun& run) { return tktest::answeredOnSocket(m_a.replies(), run); };
-    const tktest::SweepReport report = tktest::FaultSweep().run(plan);
+    const tktest::SweepReport report = sweep([&, request] { (this->*request)(); });
     EXPECT_TRUE(report.clean()) << report;
   }
 }
