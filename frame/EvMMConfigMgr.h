@@ -582,6 +582,13 @@ class EvMMConfigMgr : public EvReturnData {
   bool onMsgSetMMDrive(MessageInfo* request);
   // ---- end of the drives ----
 
+  // ---- mount paths (mmconfig/EvMMConfigMgrMountPathChanges.cpp) ----
+  // Operation 3 changes the credentials (2401, 2402, encrypted) and the
+  // name (11041) of the mount path of 11003. False after an answered
+  // failure and for a null request.
+  bool onMsgSetMMMountPath(MessageInfo* request);
+  // ---- end of the mount paths ----
+
   // ---- class-wide state ----
   // The cache, newest first; under the session lock only.
   static std::list<MediaConfigContainer> m_tMediaConfigList;

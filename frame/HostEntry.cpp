@@ -137,6 +137,8 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(mm, onMsgSetMMMagneticLibrary),
     // Drive changes.
     TK_STREAM_HANDLER(mm, onMsgSetMMDrive),
+    // Mount-path changes.
+    TK_STREAM_HANDLER(mm, onMsgSetMMMountPath),
     // Replica listings and replica changes.
     TK_STREAM_HANDLER(san, onMsgGetSnrVolume),
     TK_STREAM_HANDLER(san, onMsgGetReplicationVolumesByPolicy),

@@ -20,6 +20,11 @@ class ZQMACMountPath : public ZQMACInterface {
   const std::string& GetUserNameString() const { return m_sUserName; }
   void SetUserName(const std::string& userName) { m_sUserName = userName; }
   void SetUserPassword(const std::string& password) { m_sPassword = password; }
+  // ---- the mount path as the mount-path request changes it ----
+  // Writes the user name and password set above (through to the database
+  // for a stored mount path); false (reason in the last error) when refused.
+  bool UpdateNameAndPassword();
+  // ---- end of the mount-path block ----
   // The id of the foreign agent (the device id of the path).
   int GetForeignAgantId() const { return m_iForeignAgentId; }
   int GetMountPathType() const { return m_iMountPathType; }
