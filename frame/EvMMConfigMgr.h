@@ -609,6 +609,44 @@ class EvMMConfigMgr : public EvReturnData {
   bool onMsgSetMMCMController(MessageInfo* request);
   // ---- end of copy managers ----
 
+  // ---- drive pools: changes and creation (mmconfig/EvMMConfigMgrPoolChanges.cpp) ----
+  // Set master drive pool / drive pool: operation 3 renames the pool of
+  // 11003 (8258 / 8260); a drive pool also takes its proxy client host
+  // (11019), copy manager (11132) and cost category (11217). One operation
+  // response per record; false after an answered failure and for a null
+  // request.
+  bool onMsgSetMMMasterDrivePool(MessageInfo* request);
+  bool onMsgSetMMDrivePool(MessageInfo* request);
+  // Add master drive pool (fixed payload: the library's handle) / drive
+  // pool (the master pool's handle, the media agent's id at position 12):
+  // one operation response of operation 1; false after a failure answer
+  // and for a null request.
+  bool onMsgAddMasterDrivePool(MessageInfo* request);
+  bool onMsgAddDrivePool(MessageInfo* request);
+  // ---- end of the drive pools ----
+
+  // ---- disk libraries (mmconfig/EvMMConfigMgrDiskLibraries.cpp) ----
+  // Operation 1 creates and stores a disk library (answered with reply
+  // 11101 before "Success"); operation 3 changes the alias, low watermark
+  // or attribute word of the one of 11003. False after an answered failure
+  // and for a null request.
+  bool onMsgSetMMMagneticLibrary(MessageInfo* request);
+  // ---- end of the disk libraries ----
+
+  // ---- drives (mmconfig/EvMMConfigMgrDriveChanges.cpp) ----
+  // Operation 3 changes the drive or drive path of 11003; 12 runs its
+  // object action with an audit record. False after an answered failure
+  // and for a null request.
+  bool onMsgSetMMDrive(MessageInfo* request);
+  // ---- end of the drives ----
+
+  // ---- mount paths (mmconfig/EvMMConfigMgrMountPathChanges.cpp) ----
+  // Operation 3 changes the credentials (2401, 2402, encrypted) and the
+  // name (11041) of the mount path of 11003. False after an answered
+  // failure and for a null request.
+  bool onMsgSetMMMountPath(MessageInfo* request);
+  // ---- end of the mount paths ----
+
   // ---- class-wide state ----
   // The cache, newest first; under the session lock only.
   static std::list<MediaConfigContainer> m_tMediaConfigList;

@@ -150,6 +150,17 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(mm, onMsgGetMMCMControllerProperties),
     TK_STREAM_HANDLER(mm, onMsgSetMMCMDevice),
     TK_STREAM_HANDLER(mm, onMsgSetMMCMController),
+    // Drive-pool changes and creation.
+    TK_STREAM_HANDLER(mm, onMsgSetMMMasterDrivePool),
+    TK_STREAM_HANDLER(mm, onMsgSetMMDrivePool),
+    TK_STREAM_HANDLER(mm, onMsgAddMasterDrivePool),
+    TK_STREAM_HANDLER(mm, onMsgAddDrivePool),
+    // Disk-library creation and changes.
+    TK_STREAM_HANDLER(mm, onMsgSetMMMagneticLibrary),
+    // Drive changes.
+    TK_STREAM_HANDLER(mm, onMsgSetMMDrive),
+    // Mount-path changes.
+    TK_STREAM_HANDLER(mm, onMsgSetMMMountPath),
     // Replica listings and replica changes.
     TK_STREAM_HANDLER(san, onMsgGetSnrVolume),
     TK_STREAM_HANDLER(san, onMsgGetReplicationVolumesByPolicy),

@@ -32,6 +32,19 @@ class ZQMACDrivePool : public ZQMACInterface {
 
   bool IsCreatedByUser() const { return m_bCreatedByUser; }
   ZQMACMasterDrivePool* GetMasterDrivePool() const { return m_pMasterDrivePool; }
+
+  // ---- the pool as the pool-change requests change it ----
+  // A stored pool's settings are written through to the database first;
+  // false (reason in the last error) when the model or the database refuses.
+  bool SetProxyClientHost(const std::string& host);
+  bool SetCopyManagerId(int id);
+  bool SetCostCategoryId(int id);
+  // A new pool's media agent and master pool, before the library adds it:
+  // SetMasterDrivePool gives 1, or 0 (reason in the last error) for a null
+  // master pool or one without a library.
+  void SetMediaAgent(ZQMACMediaAgent* agent) { m_pMediaAgent = agent; }
+  int SetMasterDrivePool(ZQMACMasterDrivePool* master);
+  // ---- end of the pool-change block ----
   ZQMACLinkedList<ZQMACDms> GetDmsList() const { return m_dmsList; }
 
   unsigned int GetObjectType() const override;
@@ -92,6 +105,13 @@ class ZQMACDrive : public ZQMACInterface, public ZQMACDevicePart {
   const std::string& GetIBMDriveIdString() const { return m_sIBMDriveId; }
   int GetDriveNumber() const { return m_iDriveNumber; }
 
+  // ---- the drive as the drive-change request changes it ----
+  // False (reason in the last error) when the model refuses.
+  // The unit's own description (device text C).
+  bool SetDeviceTextC(const std::string& text);
+  bool SetDriveIdString(const std::string& id);
+  // ---- end of the drive-change block ----
+
   ZQMACLinkedList<ZQMACDms> GetDmsList() const { return m_dmsList; }
 
   // ---- the drive as the drive listing shows it ----
@@ -141,6 +161,14 @@ class ZQMACDms : public ZQMACInterface, public ZQMACScsiUnit {
 
   ZQMACDrivePool* GetDrivePool() const { return m_pDrivePool; }
   ZQMACDrive* GetDrive() const { return m_pDrive; }
+
+  // ---- the drive path as the drive-change request changes it ----
+  // Takes the SCSI address of `source`, a live drive path of this path's
+  // instance; false (reason in the last error) otherwise or when refused.
+  bool UpdateSCSIBus(ZQMACDms* source);
+  // The path by which the media agent reaches the drive (path detail).
+  bool SetAccessPath(const std::string& path);
+  // ---- end of the drive-path block ----
 
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;

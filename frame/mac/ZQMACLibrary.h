@@ -181,6 +181,21 @@ class ZQMACLms : public ZQMACInterface {
   bool FindMediaAgent(const ZQMACMediaAgent* agent, const std::string& host) const;
   // ---- end of the controller-copy block ----
 
+  // ---- pools the console adds to the library ----
+  // Stores a new master pool of this library (named after the library) or
+  // a new drive pool of one of its master pools (named after its media
+  // agent) and takes it into the instance; false (reason in the library's
+  // last error; the caller keeps the pool) when refused.
+  bool AddMasterDrivePool(ZQMACMasterDrivePool* master);
+  bool AddDrivePool(ZQMACDrivePool* pool);
+
+ private:
+  bool addMasterDrivePool(ZQMACMasterDrivePool* master);
+  bool addDrivePool(ZQMACDrivePool* pool);
+
+ public:
+  // ---- end of the pool block ----
+
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;
   unsigned int CountDrives(bool all) override;

@@ -20,6 +20,11 @@ class ZQMACMountPath : public ZQMACInterface {
   const std::string& GetUserNameString() const { return m_sUserName; }
   void SetUserName(const std::string& userName) { m_sUserName = userName; }
   void SetUserPassword(const std::string& password) { m_sPassword = password; }
+  // ---- the mount path as the mount-path request changes it ----
+  // Writes the user name and password set above (through to the database
+  // for a stored mount path); false (reason in the last error) when refused.
+  bool UpdateNameAndPassword();
+  // ---- end of the mount-path block ----
   // The id of the foreign agent (the device id of the path).
   int GetForeignAgantId() const { return m_iForeignAgentId; }
   int GetMountPathType() const { return m_iMountPathType; }
@@ -65,6 +70,26 @@ class ZQMACMagLib : public ZQMACInterface {
   int GetMagLibType() const { return m_iMagLibType; }
 
   unsigned int GetObjectType() const override;
+
+  // ---- the disk library as the disk-library request builds and changes it ----
+  // A new library is built unowned, bound to its configuration, and stored
+  // by Configure, which names it (its alias, or the next free
+  // "DiskLibrary_<n>") and hands it to the configuration. A stored library
+  // writes its alias, watermark and attribute word through to the
+  // database first; false (reason in the last error) when refused.
+  // Configure refuses with kErrorMagLibNameInUse when a library already
+  // carries the name or alias, kErrorMagLibNoConfig without a configuration.
+  static constexpr unsigned int kErrorMagLibNoConfig = 264;
+  static constexpr unsigned int kErrorMagLibNameInUse = 288;
+  void SetMediaConfig(ZQMACMediaConfig* config) { m_pMediaConfig = config; }
+  void SetMediaAgent(ZQMACMediaAgent* agent) { m_pMediaAgent = agent; }
+  bool SetAliasName(const std::string& alias);
+  bool SetLowWatermark(int megabytes);
+  bool SetLibAttributeFlag(int word);
+  // A type that is no disk-library kind keeps the library a plain one (3).
+  void SetMagLibType(int type);
+  bool Configure(unsigned int mode) override;
+  // ---- end of the disk-library block ----
 
  protected:
   friend class ZQMACGraph;

@@ -98,6 +98,8 @@ void clearLongOperationScript() {
 
 void setNewObjectIds(int first) { g_nextNewObjectId.store(first); }
 
+int takeNewObjectId() { return g_nextNewObjectId.fetch_add(1); }
+
 bool failed(ZQMACBase& object, const char* name) {
   tkjournal::Failure failure;
   if (!journal().takeFailure(name, failure)) return false;

@@ -320,6 +320,27 @@ class ZQMACGraph {
   }
   // ---- end of the controller copy ----
 
+  // ---- pools and settings the change requests write (ZQMACPoolChanges.cpp) ----
+  // Writes one integer setting of a stored object of a database-backed
+  // instance (true without writing otherwise); false with the reason as the
+  // object's last error.
+  static bool StoreSetting(ZQMACInterface* object, const char* column, int value);
+  // Stores a new master pool of the library (or a new drive pool of the
+  // master pool, for its media agent) under `name`, takes it into the
+  // library's instance and links it. False, with the reason as the
+  // library's last error, when nothing was stored or taken (the caller
+  // keeps the pool).
+  static bool EnterNewMasterPool(ZQMACLms* lms, ZQMACMasterDrivePool* master, const std::string& name);
+  static bool EnterNewDrivePool(ZQMACLms* lms, ZQMACDrivePool* pool, const std::string& name);
+  // A new drive pool's staged links, read before it is added.
+  static void StageMasterPool(ZQMACDrivePool* pool, ZQMACMasterDrivePool* master) {
+    pool->m_pMasterDrivePool = master;
+    pool->m_pLms = master->m_pLms;
+  }
+  // Enters a new disk library (owned by the instance) into its list.
+  static void EnterMagLib(ZQMACMediaConfig& config, ZQMACMagLib* library) { config.m_magLibList.AddNode(library); }
+  // ---- end of the pools ----
+
  private:
   // Frees, in one pass, objects of the instance that no list or link of the
   // managed kinds reaches any more (ApplyStored).

@@ -107,6 +107,8 @@ void clearLongOperationScript();
 // The database id that Configure gives the next object not yet stored in
 // an instance that is not database-backed; ids count up from it.
 void setNewObjectIds(int first);
+// Takes the next of those ids (for an object stored outside Configure).
+int takeNewObjectId();
 inline constexpr unsigned int kErrorAborted = 0x1F000008;
 // Runs the script's steps on a thread of their own, as above, and waits for
 // it; false when the owner's abort flag stopped them.

@@ -630,3 +630,94 @@ int MMMediaConfigDB::isEmpty(bool& empty, DBtran* tran) {
   }
   return failDatabase(kTag, rc, s, "Could not read the configuration");
 }
+
+// ---------------------------------------------------------------- pools the console adds
+
+int MMMediaConfigDB::insertMasterPool(int libraryId, const std::string& name, int& id, DBtran* tran) {
+  static constexpr const char* kTag = "MMMediaConfigDB::insertMasterPool";
+  if (!beginCall(kTag, tkjournal::args(libraryId, name, mmTranText(tran)))) return -1;
+  if (!checkText(kTag, "master pool name", name.c_str(), MM_WIDTH(MMMasterPool_t, MasterPoolName), false)) return -1;
+  int made = 0;
+  const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    tkdb::DbRow row;
+    int code = s.queryOne("SELECT 1 FROM \"MMLibrary\" WHERE \"LibraryId\" = ?", {libraryId}, row);
+    if (code == DB_NO_ROW) {
+      refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, "The library is no longer in the configuration.", false};
+      return kRefused;
+    }
+    if (code != DB_OK) return code;
+    code = s.queryOne("SELECT 1 FROM \"MMMasterPool\" WHERE \"LibraryId\" = ? AND \"MasterPoolName\" = ?",
+                      {libraryId, name}, row);
+    if (code == DB_OK) {
+      refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, "The library already has a master pool named [" + name + "].", false};
+      return kRefused;
+    }
+    if (code != DB_NO_ROW) return code;
+    code = s.exec("INSERT INTO \"MMMasterPool\" (\"LibraryId\", \"MasterPoolName\") VALUES (?, ?)", {libraryId, name});
+    if (code != DB_OK) return code;
+    made = static_cast<int>(s.lastInsertId());
+    return DB_OK;
+  });
+  if (rc != 0) return rc;
+  id = made;
+  return 0;
+}
+
+int MMMediaConfigDB::insertDrivePool(int masterPoolId, int clientId, const std::string& name, int type, int& id,
+                                     DBtran* tran) {
+  static constexpr const char* kTag = "MMMediaConfigDB::insertDrivePool";
+  if (!beginCall(kTag, tkjournal::args(masterPoolId, clientId, name, type, mmTranText(tran)))) return -1;
+  if (!checkText(kTag, "drive pool name", name.c_str(), MM_WIDTH(MMDrivePool_t, DrivePoolName), false)) return -1;
+  int made = 0;
+  const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    tkdb::DbRow row;
+    int code = s.queryOne("SELECT 1 FROM \"MMMasterPool\" WHERE \"MasterPoolId\" = ?", {masterPoolId}, row);
+    if (code == DB_NO_ROW) {
+      refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, "The master pool is no longer in the configuration.", false};
+      return kRefused;
+    }
+    if (code != DB_OK) return code;
+    code = s.exec("INSERT INTO \"MMDrivePool\" (\"DrivePoolName\", \"DrivePoolEnabled\", \"ClientId\", "
+                  "\"MasterPoolId\", \"DrivePoolType\") VALUES (?, 1, ?, ?, ?)",
+                  {name, clientId, masterPoolId, type});
+    if (code != DB_OK) return code;
+    made = static_cast<int>(s.lastInsertId());
+    return DB_OK;
+  });
+  if (rc != 0) return rc;
+  id = made;
+  return 0;
+}
+
+int MMMediaConfigDB::insertDiskLibrary(MMStoredLibrary& library, DBtran* tran) {
+  static constexpr const char* kTag = "MMMediaConfigDB::insertDiskLibrary";
+  if (!beginCall(kTag, tkjournal::args(library.name, library.aliasName, library.libraryTypeId, mmTranText(tran))))
+    return -1;
+  if (!checkText(kTag, "library name", library.name.c_str(), MM_WIDTH(MMLibrary_t, LibraryName), false) ||
+      !checkText(kTag, "library alias", library.aliasName.c_str(), MMLibrary_t::kAliasNameMax, true))
+    return -1;
+  int made = 0;
+  const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    tkdb::DbRow row;
+    for (const std::string* name : {&library.name, &library.aliasName}) {
+      if (name->empty()) continue;
+      int code = s.queryOne("SELECT 1 FROM \"MMLibrary\" WHERE \"LibraryName\" = ? OR \"AliasName\" = ?", {*name, *name},
+                            row);
+      if (code == DB_OK) {
+        refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, "Another library is already named [" + *name + "].", false};
+        return kRefused;
+      }
+      if (code != DB_NO_ROW) return code;
+    }
+    int code = s.exec("INSERT INTO \"MMLibrary\" (\"LibraryName\", \"AliasName\", \"LibraryTypeId\", \"LibraryEnabled\", "
+                      "\"LowWaterMarkMB\", \"LibraryAttribute\") VALUES (?, ?, ?, 1, ?, ?)",
+                      {library.name, library.aliasName, library.libraryTypeId, library.lowWaterMarkMB,
+                       library.libraryAttribute});
+    if (code != DB_OK) return code;
+    made = static_cast<int>(s.lastInsertId());
+    return DB_OK;
+  });
+  if (rc != 0) return rc;
+  library.libraryId = made;
+  return 0;
+}

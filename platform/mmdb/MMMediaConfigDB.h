@@ -205,6 +205,21 @@ class MMMediaConfigDB : public MMTableAccess {
   int insertLibraryController(const std::string& agentName, MMStoredLibrary& library,
                               MMStoredLibraryController& controller, DBtran* tran = nullptr);
 
+  // Stores a new master pool of the library, or a new drive pool (of
+  // `type`) of the master pool for the media agent `clientId`; the new id
+  // comes back in `id`. The name must be new within the library:
+  // MMS2_ERROR_DUPLICATE_NAME; a missing library or master pool is
+  // MMS2_ERROR_NOT_FOUND.
+  int insertMasterPool(int libraryId, const std::string& name, int& id, DBtran* tran = nullptr);
+  int insertDrivePool(int masterPoolId, int clientId, const std::string& name, int type, int& id,
+                      DBtran* tran = nullptr);
+
+  // Stores a new disk library, configured: LibraryName `library.name`,
+  // AliasName, LibraryTypeId, LowWaterMarkMB and LibraryAttribute; a name
+  // or alias that a library already carries as its name or alias is
+  // MMS2_ERROR_DUPLICATE_NAME. The new id comes back in library.libraryId.
+  int insertDiskLibrary(MMStoredLibrary& library, DBtran* tran = nullptr);
+
   // The widest text a kind's name column holds, in bytes.
   static size_t nameWidth(MMStoredKind kind);
   // The columns storeObject may set for a kind.

@@ -1,0 +1,103 @@
+// The object model's calls behind the disk-library request: a new disk
+// library is built unowned and stored by Configure, which names it and
+// hands it to its configuration; a stored library's alias, low watermark
+// and attribute word are written through to the database before the object
+// changes.
+//
+// Journal names (each can be made to fail, the code and text then the
+// library's last error): "SetAliasName" (handle, alias), "SetLowWatermark"
+// (handle, value), "SetLibAttributeFlag" (handle, word); Configure is
+// journalled as every object's ("Configure").
+#include <string>
+
+#include "frame/mac/ZQMACObjects.h"
+#include "platform/mac/ZQMACGraph.h"
+#include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
+
+namespace {
+
+// The first "DiskLibrary_<n>" that no library of the instance carries.
+std::string freeLibraryName(const ZQMACMediaConfig& config) {
+  ZQMACLinkedList<ZQMACMagLib> libraries = config.GetMagLibList();
+  for (int n = 1;; ++n) {
+    const std::string name = "DiskLibrary_" + std::to_string(n);
+    bool taken = false;
+    for (ZQMACMagLib* l = libraries.GetFirstNode(); l != nullptr && !taken; l = libraries.GetNextNode())
+      taken = l->GetName() == name || l->GetAliasName() == name;
+    if (!taken) return name;
+  }
+}
+
+}  // namespace
+
+bool ZQMACMagLib::SetAliasName(const std::string& alias) {
+  tkmac::journal().record("SetAliasName", GetHandle(), alias);
+  if (tkmac::failed(*this, "SetAliasName")) return false;
+  if (GetOwner() != nullptr && !alias.empty() && !ZQMACGraph::StoreObject(this, &alias, -1)) return false;
+  m_sAliasName = alias;
+  return true;
+}
+
+bool ZQMACMagLib::SetLowWatermark(int megabytes) {
+  tkmac::journal().record("SetLowWatermark", GetHandle(), megabytes);
+  if (tkmac::failed(*this, "SetLowWatermark")) return false;
+  if (GetOwner() != nullptr && !ZQMACGraph::StoreSetting(this, "LowWaterMarkMB", megabytes)) return false;
+  m_iLowWatermark = megabytes;
+  return true;
+}
+
+bool ZQMACMagLib::SetLibAttributeFlag(int word) {
+  tkmac::journal().record("SetLibAttributeFlag", GetHandle(), word);
+  if (tkmac::failed(*this, "SetLibAttributeFlag")) return false;
+  if (GetOwner() != nullptr && !ZQMACGraph::StoreSetting(this, "LibraryAttribute", word)) return false;
+  m_iAttribute = word;
+  return true;
+}
+
+void ZQMACMagLib::SetMagLibType(int type) { m_iMagLibType = tkmac::isDiskLibraryTypeId(type) ? type : 3; }
+
+bool ZQMACMagLib::Configure(unsigned int mode) {
+  if (GetOwner() != nullptr) return ZQMACInterface::Configure(mode);
+  tkmac::journal().record("Configure", GetHandle(), mode);
+  if (tkmac::failed(*this, "Configure")) return false;
+  ZQMACMediaConfig* config = m_pMediaConfig;
+  if (config == nullptr) {
+    SetLastError(kErrorMagLibNoConfig, "The disk library belongs to no configuration.");
+    return false;
+  }
+  const std::string name = !m_sAliasName.empty() ? m_sAliasName : freeLibraryName(*config);
+  ZQMACLinkedList<ZQMACMagLib> libraries = config->GetMagLibList();
+  for (ZQMACMagLib* l = libraries.GetFirstNode(); l != nullptr; l = libraries.GetNextNode())
+    if (l->GetName() == name || l->GetAliasName() == name) {
+      SetLastError(kErrorMagLibNameInUse, "Another library is already named [" + name + "].");
+      return false;
+    }
+  MMStoredLibrary row;
+  row.name = name;
+  row.aliasName = m_sAliasName;
+  row.libraryTypeId = m_iMagLibType;
+  row.lowWaterMarkMB = m_iLowWatermark;
+  row.libraryAttribute = m_iAttribute;
+  const bool stored = ZQMACGraph::IsDatabaseBacked(*config);
+  if (stored) {
+    MMMediaConfigDB access;
+    if (access.insertDiskLibrary(row) != 0) {
+      SetLastError(access.getErrorCode() == MMS2_ERROR_DUPLICATE_NAME ? kErrorMagLibNameInUse : tkmac::kErrorDatabase,
+                   access.lastErrorText());
+      return false;
+    }
+  }
+  m_sName = name;
+  if (config->AdoptObject(this) == 0) {
+    SetLastError(kErrorMagLibNoConfig, config->GetLastError());
+    if (stored) MMMediaConfigDB().removeObject(MMStoredKind::Library, row.libraryId);
+    m_sName.clear();
+    return false;
+  }
+  ZQMACGraph::SetId(this, stored ? row.libraryId : tkmac::takeNewObjectId());
+  ZQMACGraph::EnterMagLib(*config, this);
+  m_bConfigured = true;
+  ClearLastError();
+  return true;
+}

@@ -1,0 +1,53 @@
+// The object model's calls behind the drive-change request: a drive's
+// description and drive id, a drive path's SCSI address (taken from
+// another drive path) and access path. They change the instance in memory.
+//
+// Journal names (each can be made to fail, the code and text then the
+// object's last error): "SetDeviceTextC" (handle, text), "SetDriveIdString"
+// (handle, id), "UpdateSCSIBus" (handle, the source's handle),
+// "SetAccessPath" (handle, path).
+#include <string>
+
+#include "frame/mac/ZQMACObjects.h"
+#include "platform/mac/ZQMACPlatform.h"
+
+bool ZQMACDrive::SetDeviceTextC(const std::string& text) {
+  tkmac::journal().record("SetDeviceTextC", GetHandle(), text);
+  if (tkmac::failed(*this, "SetDeviceTextC")) return false;
+  m_sDeviceTextC = text;
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACDrive::SetDriveIdString(const std::string& id) {
+  tkmac::journal().record("SetDriveIdString", GetHandle(), id);
+  if (tkmac::failed(*this, "SetDriveIdString")) return false;
+  m_sDriveId = id;
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACDms::UpdateSCSIBus(ZQMACDms* source) {
+  ZQMACMediaConfig* owner = GetOwner();
+  const unsigned long long sourceHandle = owner != nullptr ? owner->GetHandle(source) : 0;
+  tkmac::journal().record("UpdateSCSIBus", GetHandle(), sourceHandle);
+  // Only a live drive path of this path's own instance is taken.
+  if (source == nullptr || sourceHandle == 0 || owner->FindObject<ZQMACDms>(sourceHandle) != source) {
+    SetLastError(tkmac::kErrorNoController, "The drive path to take the SCSI bus from does not exist.");
+    return false;
+  }
+  if (tkmac::failed(*this, "UpdateSCSIBus")) return false;
+  m_uAddress = source->GetAddress();
+  m_uControllerType = source->GetControllerType();
+  m_sControllerText = source->GetControllerText();
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACDms::SetAccessPath(const std::string& path) {
+  tkmac::journal().record("SetAccessPath", GetHandle(), path);
+  if (tkmac::failed(*this, "SetAccessPath")) return false;
+  m_sPathDetail = path;
+  ClearLastError();
+  return true;
+}
