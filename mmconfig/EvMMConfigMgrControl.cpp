@@ -41,6 +41,7 @@
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
+#include "mmconfig/CredentialElements.h"
 #include "mmconfig/ControlOperations.h"
 #include "mmconfig/HandlerSkeleton.h"
 #include "platform/debuglog/EvDebug.h"
@@ -67,10 +68,6 @@ constexpr uint32_t kElementReplacement = 11148;  // u64 handle
 // Elements stored and not used.
 constexpr uint32_t kElementsIgnored[] = {4115, 8259, 11029, 11119, 11123};
 
-// Decryption of the credential elements.
-constexpr int kDecryptToText = 3;
-constexpr int kDecryptToBuffer = 1;
-constexpr int kPasswordBufferSize = 4104;
 
 // Audit operations and parameters.
 constexpr int kAuditConfigure = 0x540000B5;        // 48, 69
@@ -147,10 +144,7 @@ class ControlRequest : public tkmm::SetRecordHandler {
   SetOutcome credentialOperation(uint32_t operation);
 
  private:
-  static void wipe(std::string& secret) {
-    if (!secret.empty()) std::memset(secret.data(), 0, secret.size());
-    secret.clear();
-  }
+  static void wipe(std::string& secret) { tkmm::wipe(secret); }
 
   long long sequence() const { return m_request->sequenceNumber; }
   // Answers status 0 with the text, resets the client sequence number and
@@ -259,44 +253,12 @@ bool ControlRequest::takeElement(uint32_t type, const char* value, unsigned int 
       m_name = length < sizeof(uint32_t) ? std::string() : MessageWalker::readPairText(value, length);
       m_hasName = true;
       return true;
-    case kElementUserName: {
-      std::string text;
-      if (m_services.decryptAndPrepForStorage(m_request, value, static_cast<int>(length), kDecryptToText, text,
-                                              nullptr, nullptr, nullptr) == 1) {
-        wipe(m_userName);
-        m_userName = std::move(text);
-        m_hasUserName = true;
-      } else {
-        // The element counts as absent: an earlier user name is not used
-        // with the credentials of this one.
-        EvDebug::Error(kTag, "%s", "failed to decrypt the user name");
-        wipe(m_userName);
-        m_hasUserName = false;
-      }
-      wipe(text);
+    case kElementUserName:
+      m_hasUserName = tkmm::decryptUserName(m_services, m_request, value, length, kTag, m_userName);
       return true;
-    }
-    case kElementPassword: {
-      // One byte more than the decryption may fill: a password that fills
-      // the whole buffer is still terminated, and taken by its size.
-      char buffer[kPasswordBufferSize + 1] = {};
-      int size = kPasswordBufferSize;
-      std::string unused;
-      const int decrypted = m_services.decryptAndPrepForStorage(m_request, value, static_cast<int>(length),
-                                                                kDecryptToBuffer, unused, nullptr, &size, buffer);
-      wipe(m_password);
-      if (decrypted == 1) {
-        const std::size_t taken = size < 0 ? 0 : static_cast<std::size_t>(size > kPasswordBufferSize ? kPasswordBufferSize : size);
-        buffer[taken] = '\0';
-        m_password.assign(buffer, strnlen(buffer, taken));
-        m_hasPassword = true;
-      } else {
-        EvDebug::Error(kTag, "%s", "failed to decrypt the password");
-        m_hasPassword = false;
-      }
-      std::memset(buffer, 0, sizeof buffer);
+    case kElementPassword:
+      m_hasPassword = tkmm::decryptPassword(m_services, m_request, value, length, kTag, m_password);
       return true;
-    }
     case kElementLibraryId:
       m_libraryId = MessageWalker::readU32(value, length);
       m_hasLibraryId = true;

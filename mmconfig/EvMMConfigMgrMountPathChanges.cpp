@@ -22,6 +22,7 @@
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
+#include "mmconfig/CredentialElements.h"
 #include "mmconfig/HandlerSkeleton.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/reply/EvReturnData.h"
@@ -41,14 +42,7 @@ constexpr uint32_t kElementPassword = 2402;
 // Kept for the addition of mount paths; stored, not used.
 constexpr uint32_t kElementsIgnored[] = {11185, 11186, 2048, 9819, 11192, 11209, 11418};
 
-constexpr int kDecryptToText = 3;
-constexpr int kDecryptToBuffer = 1;
-constexpr int kPasswordBufferSize = 4104;
-
-void wipe(std::string& secret) {
-  if (!secret.empty()) std::memset(secret.data(), 0, secret.size());
-  secret.clear();
-}
+using tkmm::wipe;
 
 class MountPathRequest : public tkmm::SetRecordHandler {
  public:
@@ -94,31 +88,10 @@ class MountPathRequest : public tkmm::SetRecordHandler {
 
  private:
   void takeUserName(const char* value, unsigned int length) {
-    std::string text;
-    wipe(m_userName);
-    m_hasUserName = m_services.decryptAndPrepForStorage(m_request, value, static_cast<int>(length), kDecryptToText, text,
-                                                        nullptr, nullptr, nullptr) == 1;
-    if (m_hasUserName)
-      m_userName = std::move(text);
-    else
-      EvDebug::Error(kTag, "%s", "failed to decrypt the user name");
-    wipe(text);
+    m_hasUserName = tkmm::decryptUserName(m_services, m_request, value, length, kTag, m_userName);
   }
-
   void takePassword(const char* value, unsigned int length) {
-    char buffer[kPasswordBufferSize + 1] = {};
-    int size = kPasswordBufferSize;
-    std::string unused;
-    wipe(m_password);
-    m_hasPassword = m_services.decryptAndPrepForStorage(m_request, value, static_cast<int>(length), kDecryptToBuffer,
-                                                        unused, nullptr, &size, buffer) == 1;
-    if (m_hasPassword) {
-      const int taken = size < 0 ? 0 : (size > kPasswordBufferSize ? kPasswordBufferSize : size);
-      m_password.assign(buffer, strnlen(buffer, static_cast<std::size_t>(taken)));
-    } else {
-      EvDebug::Error(kTag, "%s", "failed to decrypt the password");
-    }
-    std::memset(buffer, 0, sizeof buffer);
+    m_hasPassword = tkmm::decryptPassword(m_services, m_request, value, length, kTag, m_password);
   }
 
   MessageInfo* m_request;

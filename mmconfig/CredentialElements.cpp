@@ -1,0 +1,58 @@
+// The credential elements of the Set requests (see CredentialElements.h).
+#include "mmconfig/CredentialElements.h"
+
+#include <cstring>
+
+#include "frame/EvExternal.h"
+#include "platform/debuglog/EvDebug.h"
+
+namespace tkmm {
+namespace {
+
+constexpr int kDecryptToText = 3;
+constexpr int kDecryptToBuffer = 1;
+constexpr int kPasswordBufferSize = 4104;
+
+}  // namespace
+
+void wipe(std::string& secret) {
+  if (!secret.empty()) std::memset(secret.data(), 0, secret.size());
+  secret.clear();
+}
+
+bool decryptUserName(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
+                     const char* tag, std::string& out) {
+  wipe(out);
+  std::string text;
+  const bool decrypted = services.decryptAndPrepForStorage(request, value, static_cast<int>(length), kDecryptToText,
+                                                           text, nullptr, nullptr, nullptr) == 1;
+  if (decrypted)
+    out = std::move(text);
+  else
+    EvDebug::Error(tag, "%s", "failed to decrypt the user name");
+  wipe(text);
+  return decrypted;
+}
+
+bool decryptPassword(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
+                     const char* tag, std::string& out) {
+  wipe(out);
+  // One byte more than the decryption may fill: a password that fills the
+  // whole buffer is still terminated, and taken by its size.
+  char buffer[kPasswordBufferSize + 1] = {};
+  int size = kPasswordBufferSize;
+  std::string unused;
+  const bool decrypted = services.decryptAndPrepForStorage(request, value, static_cast<int>(length),
+                                                           kDecryptToBuffer, unused, nullptr, &size, buffer) == 1;
+  if (decrypted) {
+    const std::size_t taken = size < 0 ? 0 : static_cast<std::size_t>(size > kPasswordBufferSize ? kPasswordBufferSize : size);
+    buffer[taken] = '\0';
+    out.assign(buffer, strnlen(buffer, taken));
+  } else {
+    EvDebug::Error(tag, "%s", "failed to decrypt the password");
+  }
+  std::memset(buffer, 0, sizeof buffer);
+  return decrypted;
+}
+
+}  // namespace tkmm

@@ -1,0 +1,29 @@
+// The credential elements of the media-management Set requests: a user name
+// (2401) and a password (2402) arrive encrypted, as the consoles send them,
+// and are decrypted the moment they are read. A value that cannot be
+// decrypted is logged under the handler's tag and counts as absent (an
+// earlier one is not kept with it). Secrets are wiped when they go.
+//
+//   std::string user;
+//   bool hasUser = tkmm::decryptUserName(services, request, value, length, kTag, user);
+#pragma once
+
+#include <string>
+
+class EvExternal;
+struct MessageInfo;
+
+namespace tkmm {
+
+// Fills `out` with the decrypted user name; false (out empty) when it
+// cannot be decrypted.
+bool decryptUserName(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
+                     const char* tag, std::string& out);
+// The same for a password, taken by the size the decryption reports (a
+// password that fills the whole buffer is still whole).
+bool decryptPassword(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
+                     const char* tag, std::string& out);
+// Zeroes the secret's bytes and empties it.
+void wipe(std::string& secret);
+
+}  // namespace tkmm
