@@ -86,14 +86,7 @@ void controllerRecord(tkmm::RecordWriter& out, const ZQMACMediaConfig& config, Z
 }
 
 template <class T>
-struct Value {
-  bool has = false;
-  T value{};
-  void set(T v) {
-    value = std::move(v);
-    has = true;
-  }
-};
+using Value = tkmm::ElementValue<T>;
 
 std::string pairText(const char* value, unsigned int length) {
   return length < sizeof(uint32_t) ? std::string() : MessageWalker::readPairText(value, length);

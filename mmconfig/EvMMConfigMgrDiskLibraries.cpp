@@ -70,14 +70,7 @@ constexpr unsigned long kItemType = 11187;
 constexpr unsigned int kNotStored = 0xFFFFFFFFu;
 
 template <class T>
-struct Value {
-  bool has = false;
-  T value{};
-  void set(T v) {
-    value = std::move(v);
-    has = true;
-  }
-};
+using Value = tkmm::ElementValue<T>;
 
 // The kind masks of 11189 by type.
 uint32_t typeMask(int type) {

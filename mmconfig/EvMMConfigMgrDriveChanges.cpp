@@ -54,14 +54,7 @@ constexpr int kParamDriveDescription = 0x550000BE;
 constexpr int kParamActionDone = 0x550005D5;
 
 template <class T>
-struct Value {
-  bool has = false;
-  T value{};
-  void set(T v) {
-    value = std::move(v);
-    has = true;
-  }
-};
+using Value = tkmm::ElementValue<T>;
 
 class DriveRequest : public tkmm::SetRecordHandler {
  public:

@@ -155,16 +155,8 @@ constexpr const char* kDriveCountTooSmall = "Drive Count should be greater than 
 
 using tkmm::SetOutcome;
 
-// One element's value and whether it came.
 template <class T>
-struct Value {
-  bool has = false;
-  T value{};
-  void set(T v) {
-    value = std::move(v);
-    has = true;
-  }
-};
+using Value = tkmm::ElementValue<T>;
 
 class LibraryRequest : public tkmm::SetRecordHandler {
  public:

@@ -50,14 +50,7 @@ constexpr uint32_t kElementsIgnored[] = {4108, 8259, 8261};
 constexpr std::size_t kAtMediaAgentId = 12;
 
 template <class T>
-struct Value {
-  bool has = false;
-  T value{};
-  void set(T v) {
-    value = std::move(v);
-    has = true;
-  }
-};
+using Value = tkmm::ElementValue<T>;
 
 bool ignored(uint32_t type) {
   for (uint32_t t : kElementsIgnored)

@@ -53,6 +53,17 @@ struct MessageInfo;
 
 namespace tkmm {
 
+// One element's value in a Set record, and whether it came.
+template <class T>
+struct ElementValue {
+  bool has = false;
+  T value{};
+  void set(T v) {
+    value = std::move(v);
+    has = true;
+  }
+};
+
 // ---------------------------------------------------------------- Get
 
 using ListLookup = std::function<bool(ZQMACMediaConfig& config)>;
