@@ -196,21 +196,19 @@ bool rightsAndLock(RPStoreRequest& w) {
       return false;
     }
   }
-  std::snprintf(w.lockKey, sizeof w.lockKey, "MAID%d", w.mediaAgentId);
-  if (EvMMConfigMgr::isConfigLibraryLocked(w.lockKey)) {
-    EvDebug::Error(kRPStoreTag, "%s", "ConfigLibrary is locked by another instance. Exiting...");
-    w.refuse(kTextMediaAgentLocked);
-    return false;
+  switch (w.lock.testAndTake("MAID", w.mediaAgentId)) {
+    case tkezconfig::RequestLibraryLock::kTaken:
+      return true;
+    case tkezconfig::RequestLibraryLock::kHeldElsewhere:
+      EvDebug::Error(kRPStoreTag, "%s", "ConfigLibrary is locked by another instance. Exiting...");
+      break;
+    case tkezconfig::RequestLibraryLock::kNotTaken:
+      // Going on without the lock would give up the exclusion it stands for.
+      EvDebug::Error(kRPStoreTag, "The library lock [%s] could not be taken.", w.lock.key());
+      break;
   }
-  // Going on without the lock would give up the exclusion it stands for.
-  w.lockHandle = EvMMConfigMgr::lockConfigLibrary(w.lockKey);
-  if (w.lockHandle == nullptr) {
-    EvDebug::Error(kRPStoreTag, "The library lock [%s] could not be taken.", w.lockKey);
-    w.refuse(kTextMediaAgentLocked);
-    return false;
-  }
-  w.lockHeld = true;
-  return true;
+  w.refuse(kTextMediaAgentLocked);
+  return false;
 }
 
 // Steps 7 to 9: the model, the credentials and the device. False when refused.
@@ -312,12 +310,7 @@ RPStoreRequest::RPStoreRequest(MessageInfo& requestRecord)
       locale(EvReturnData::returnLocaleId(requestRecord.sequenceNumber)),
       startTime(static_cast<long>(std::time(nullptr))) {}
 
-RPStoreRequest::~RPStoreRequest() { releaseLock(); }
-
-void RPStoreRequest::releaseLock() {
-  if (lockHandle != nullptr) EvMMConfigMgr::unlockConfigLibrary(lockHandle);
-  lockHeld = false;
-}
+RPStoreRequest::~RPStoreRequest() = default;
 
 void RPStoreRequest::refuse(unsigned long id, const std::vector<std::string>& arguments) {
   char buffer[1024];
@@ -367,6 +360,6 @@ int EvMMConfigMgr::onMsgConfigRPStoreLibrary(MessageInfo* request, std::string& 
     }
   }
   answer(work, xml);
-  work.releaseLock();
+  work.lock.release();
   return 0;
 }

@@ -219,23 +219,21 @@ bool resolveLibrary(StorageLibraryRequest& w) {
 bool takeLock(StorageLibraryRequest& w, bool deleting) {
   const int id = deleting ? w.libraryId : w.mediaAgentId;
   const unsigned long lockedText = deleting ? kTextDeleteUnderway : kTextMediaAgentLocked;
-  std::snprintf(w.lockKey, sizeof w.lockKey, deleting ? "LibID%d" : "MAID%d", id);
-  if (EvMMConfigMgr::isConfigLibraryLocked(w.lockKey)) {
-    if (deleting)
-      EvDebug::Error(kTag, "A delete operation is underway for Library [%d]", id);
-    else
-      EvDebug::Error(kTag, "%s", "ConfigLibrary is locked by another instance. Exiting...");
-    refuse(w, lockedText);
-    return false;
+  switch (w.lock.testAndTake(deleting ? "LibID" : "MAID", id)) {
+    case tkezconfig::RequestLibraryLock::kTaken:
+      return true;
+    case tkezconfig::RequestLibraryLock::kHeldElsewhere:
+      if (deleting)
+        EvDebug::Error(kTag, "A delete operation is underway for Library [%d]", id);
+      else
+        EvDebug::Error(kTag, "%s", "ConfigLibrary is locked by another instance. Exiting...");
+      break;
+    case tkezconfig::RequestLibraryLock::kNotTaken:
+      EvDebug::Error(kTag, "The library lock [%s] could not be taken.", w.lock.key());
+      break;
   }
-  w.lockHandle = EvMMConfigMgr::lockConfigLibrary(w.lockKey);
-  if (w.lockHandle == nullptr) {
-    EvDebug::Error(kTag, "The library lock [%s] could not be taken.", w.lockKey);
-    refuse(w, lockedText);
-    return false;
-  }
-  w.lockHeld = true;
-  return true;
+  refuse(w, lockedText);
+  return false;
 }
 
 // Step 9.2: whether the user may delete in the library.
@@ -443,7 +441,7 @@ void completeStorageLibRequest(StorageLibraryRequest& w, const StorageLibResult&
       xml.clear();
     }
   }
-  w.releaseLock();
+  w.lock.release();
 }
 
 StorageLibraryRequest::StorageLibraryRequest(MessageInfo& requestRecord)
@@ -451,12 +449,7 @@ StorageLibraryRequest::StorageLibraryRequest(MessageInfo& requestRecord)
       locale(EvReturnData::returnLocaleId(requestRecord.sequenceNumber)),
       startTime(static_cast<long>(std::time(nullptr))) {}
 
-StorageLibraryRequest::~StorageLibraryRequest() { releaseLock(); }
-
-void StorageLibraryRequest::releaseLock() {
-  if (lockHandle != nullptr) EvMMConfigMgr::unlockConfigLibrary(lockHandle);
-  lockHeld = false;
-}
+StorageLibraryRequest::~StorageLibraryRequest() = default;
 
 }  // namespace tkezconfig
 

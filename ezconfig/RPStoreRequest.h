@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "ezconfig/RequestLibraryLock.h"
 #include "frame/CWyError.h"
 #include "platform/xml/RPStoreMessages.h"
 
 class DBtran;
-class MDLock;
 class MMTableAccess;
 class ZQMACMediaConfig;
 struct MessageInfo;
@@ -94,10 +94,7 @@ struct RPStoreRequest {
   std::unique_ptr<ZQMACMediaConfig> config;
 
   // The named library lock ("MAID<media agent id>").
-  char lockKey[20] = {};
-  MDLock* lockHandle = nullptr;
-  bool lockHeld = false;
-  void releaseLock();
+  RequestLibraryLock lock;
 
   // Reads a number of the store part or the library part.
   long long storeNumber(const tkxml::FieldDef& field) const;

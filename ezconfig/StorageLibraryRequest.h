@@ -16,12 +16,12 @@
 #include <memory>
 #include <string>
 
+#include "ezconfig/RequestLibraryLock.h"
 #include "frame/EvGuiAudit.h"
 #include "platform/cloud/AMFerrane.h"
 #include "platform/xml/EVGuiMessages.h"
 #include "platform/xml/StorageLibraryMessages.h"
 
-class MDLock;
 class ZQMACMediaConfig;
 struct MessageInfo;
 
@@ -62,8 +62,6 @@ struct StorageLibResult {
 // Sizes of the prepared credential buffers (terminator included).
 inline constexpr std::size_t kUserNameBufferSize = 2048;
 inline constexpr std::size_t kPasswordBufferSize = 1024;
-// The lock key: at most 19 characters.
-inline constexpr std::size_t kLockKeySize = 20;
 
 struct StorageLibraryRequest {
   explicit StorageLibraryRequest(MessageInfo& record);
@@ -129,12 +127,8 @@ struct StorageLibraryRequest {
   // The audit record; its entity is the library id as sent.
   EvGuiAudit audit{nullptr};
 
-  // The named library lock.
-  char lockKey[kLockKeySize] = {};
-  MDLock* lockHandle = nullptr;
-  bool lockHeld = false;
-  // Releases the lock when it is held.
-  void releaseLock();
+  // The named library lock, released when the record goes.
+  RequestLibraryLock lock;
 };
 
 // Completes the request into `xml` and releases its lock: a success answers
