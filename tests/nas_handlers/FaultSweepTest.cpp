@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/testkit/clock.h"
 #include "tests/nas_handlers/NasHandlersFixture.h"
 #include "tests/support/FaultSweep.h"
 
@@ -15,6 +16,10 @@ namespace {
 
 class NasFaultSweep : public NasHandlerTest {
  protected:
+  // A failed attach to the NAS-client service waits before it tries again;
+  // the fake clock lets those waits pass at once.
+  testkit::clock::FakeClock clock;
+
   void sweep(const char* name, const std::function<void()>& setup,
              const std::function<std::unique_ptr<MessageInfo>()>& make,
              const std::function<long long(MessageInfo*)>& call, uint32_t listing = 0,
