@@ -117,6 +117,16 @@ TEST_F(NdmpServerAdd, AFileSystemAgentWhoseSecondLoginFailsKeepsItsRow) {
   EXPECT_EQ(rows(), before);
 }
 
+TEST_F(NdmpServerAdd, ARowThatCannotBeReadEndsTheAddWithNothingStored) {
+  seedFiler("filer1", 6);
+  testkit::mmdb::failNext("MMNDMPHostInfoDB::getInfoByClientId", MMS2_ERROR_DATABASE, "disk full", 205);
+  EXPECT_EQ(run(addRecord("filer1", 6)), 0);
+  expectOnly(kAdd, 0, catalogueText(0x2400005D));
+  EXPECT_EQ(clientIdOf("filer1"), 0);
+  EXPECT_TRUE(testkit::nasclient::nasClients().empty());
+  EXPECT_TRUE(rows().empty());
+}
+
 TEST_F(NdmpServerAdd, CredentialsThatDoNotFitTheRowAreRefusedBeforeAnyWrite) {
   seedFiler("filer1", 6);
   StreamBuilder b = server(kAdd, "filer1");
