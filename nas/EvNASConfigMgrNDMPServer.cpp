@@ -216,10 +216,12 @@ tksanvol::RecordOutcome NdmpServerRequest::succeed(tksanvol::StreamContext& cont
 
 // ---------------------------------------------------------------- shared steps
 
-bool NdmpServerRequest::resolveClient(bool retry, ResolvedClient& resolved) {
-  auto readFrom = [&resolved](ZQClient& client, bool byId) {
+bool NdmpServerRequest::resolveClient(bool lookupFlag, bool retry, ResolvedClient& resolved) {
+  // A lookup that fails for another reason than a missing client is not
+  // taken for "no such client".
+  auto readFrom = [&resolved](ZQClient& client) {
     resolved = ResolvedClient();
-    const int found = byId ? client.lookup(nullptr) : 0;
+    const int found = client.lookup(nullptr);
     const unsigned long id = found == 0 ? client.getClientId() : 0;
     if (found != 0 && found != tkclient::kErrorUnknownClient) return false;
     if (id == 0) return true;  // no such client
@@ -230,15 +232,15 @@ bool NdmpServerRequest::resolveClient(bool retry, ResolvedClient& resolved) {
   };
   bool readable = false;
   if (m_fields.clientId < 1) {
-    ZQClient client(m_fields.host, true, 0);
-    readable = readFrom(client, false);
+    ZQClient client(m_fields.host, lookupFlag, 0);
+    readable = readFrom(client);
   } else {
     ZQClient client(static_cast<unsigned long>(m_fields.clientId));
-    readable = readFrom(client, true);
+    readable = readFrom(client);
   }
   if (readable && resolved.id < 1 && retry && !m_fields.host.empty()) {
     ZQClient client(m_fields.host, false, 0);
-    readable = readFrom(client, false);
+    readable = readFrom(client);
   }
   if (!readable) EvDebug::Error(kTag, "The client [%d-%s] could not be read.", m_fields.clientId, m_fields.host.c_str());
   return readable;

@@ -190,7 +190,7 @@ tksanvol::RecordOutcome NdmpServerRequest::update(tksanvol::StreamContext& conte
   if (f.clientId == -1 && !f.hasHost) return fail(context, kTextMissingFields);
 
   ResolvedClient client;
-  if (!resolveClient(true, client)) return fail(context, kTextTableFailed);
+  if (!resolveClient(true, true, client)) return fail(context, kTextTableFailed);
   f.clientId = client.id;
   if (!allowed(context, client.id)) return Outcome::Failed;
   if (client.id < 1) return fail(context, kTextUnknownHost, {f.host});

@@ -71,7 +71,7 @@ tksanvol::RecordOutcome NdmpServerRequest::remove(tksanvol::StreamContext& conte
   EvDebug::Debug(kTag, "DELETING NDMP Entry: Client[%d,%s] %s", f.clientId < 0 ? 0 : f.clientId, f.host.c_str(),
                  settingsText().c_str());
   ResolvedClient client;
-  if (!resolveClient(false, client)) return fail(context, kTextTableFailed);
+  if (!resolveClient(false, false, client)) return fail(context, kTextTableFailed);
   f.clientId = client.id;
   if (!allowed(context, client.id)) return Outcome::Failed;
 
@@ -175,7 +175,7 @@ tksanvol::RecordOutcome NdmpServerRequest::detect(tksanvol::StreamContext& conte
     return reply(kOsNoFilerLogin, "1.0", kDefaultPort, 0);
 
   ResolvedClient client;
-  if (!resolveClient(false, client)) return fail(context, kTextTableFailed);
+  if (!resolveClient(true, false, client)) return fail(context, kTextTableFailed);
   MMNDMPHostInfoDB table(nullptr);
   MMNDMPHostInfo_t row;
   const bool haveRow = client.id > 0 && readRow(table, client.id, row, true) == 0;

@@ -105,11 +105,12 @@ class NdmpServerRequest final : public tksanvol::StreamHandler {
   Outcome failWith(tksanvol::StreamContext& context, EvEvent& event, unsigned long messageId,
                    unsigned long status = kStatusFailure);
   Outcome succeed(tksanvol::StreamContext& context);
-  // The client named by the client id, else by the host text; `retry` makes
-  // one more attempt by the host text when the first found none. A client
-  // that does not exist resolves to id 0; false (logged) when a client that
-  // exists could not be read.
-  bool resolveClient(bool retry, ResolvedClient& resolved);
+  // The client named by the client id, else by the host text (looked up
+  // with `lookupFlag`); `retry` makes one more attempt by the host text
+  // (flag false) when the first found none. A client that does not exist
+  // resolves to id 0; false (logged) when a client that exists could not be
+  // read.
+  bool resolveClient(bool lookupFlag, bool retry, ResolvedClient& resolved);
   // The rights check: permission 2018 on the Tarnfold when `clientId` is 0,
   // else 2009 on the client. A refusal is answered (alert, status reply).
   bool allowed(tksanvol::StreamContext& context, int32_t clientId);
