@@ -40,6 +40,19 @@ TEST_F(NdmpServerAdd, AFilerIsProvedThenStoredWithItsNasClientAndFlags) {
   EXPECT_FALSE(log.contains("secret"));
 }
 
+TEST_F(NdmpServerAdd, ASecondRecordInheritsWhatTheFirstOneSet) {
+  seedFiler("filer1", 6);
+  StreamBuilder b = server(kDetect, "filer1");
+  credentials(b).u32(11066, 0).end();
+  b.op(kAdd).u32(11064, 6).text(11065, "9.1P2").end();
+  EXPECT_EQ(run(std::move(b)), 1);
+  const auto got = replies();
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].messageId, 11154u);
+  expectOperation(got[1], kAdd, 1, "Success");
+  EXPECT_EQ(rows().size(), 1u);
+}
+
 TEST_F(NdmpServerAdd, EachKindOfServerIsAddedAsItsKindRequires) {
   addClient(40, "ma1");  // network host name ma1.lab
   seedFiler("ma1.lab", 12);
