@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/external/Cipher.h"
+
 namespace tkconsole {
 
 // What body= may fill: the first parameter and the 63,536-byte stream area.
@@ -239,6 +241,11 @@ bool parseValue(const std::string& word, std::string& bytes, std::string& error,
       }
       bytes.push_back(static_cast<char>(hi << 4 | lo));
     }
+    return true;
+  }
+  if (word.compare(0, 4, "enc:") == 0) {
+    // Logins and passwords (11062, 11063, 2402) travel encrypted.
+    bytes = tkcipher::encrypt(uq(word.substr(4)));
     return true;
   }
   if (word.compare(0, 7, "idtext:") == 0) return parseCompound("idtext", uq(word.substr(7)), 1, bytes, error);

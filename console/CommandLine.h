@@ -60,6 +60,8 @@ bool splitLine(const std::string& line, std::vector<std::string>& words, std::st
 std::string unquote(const std::string& word);
 
 // The bytes of an element value; false with the reason when it is wrong.
+// enc:TEXT is the text encrypted with the connection cipher, the form in
+// which logins and passwords travel.
 bool parseValue(const std::string& word, std::string& bytes, std::string& error, bool fromShell);
 
 // A number: decimal, or hex with 0x; false when it is not one or exceeds max.

@@ -48,6 +48,7 @@ const TagName kTagNames[] = {
     {8500, "FLR set"},
     {8501, "copy-manager item 8501"},
     {8519, "default flag"},
+    {9064, "NDMP capability flags"},
     {9223, "filer client"},
     {11003, "object handle"},
     {11005, "firmware"},

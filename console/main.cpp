@@ -68,6 +68,7 @@ const char kUsage[] =
     "       tkconsole --help | --version\n"
     "VALUE: N (u32; also 0xN or -N), u64:N, \"text\" or s:text, hex:BYTES; other words are texts.\n"
     "       idtext:ID:TEXT (u32 and text), hdr12:ID,CLIENT,FLAGS:TEXT (three u32 and text).\n"
+    "       enc:TEXT (the text encrypted as logins and passwords travel, e.g. 11062=enc:root).\n"
     "body=VALUE (repeatable) sends raw bytes from the first-parameter place on.\n"
     "first=N sets the first word, count=N the element count (default: the number of\n"
     "elements), handle=N the 64-bit object handle in their place.\n"

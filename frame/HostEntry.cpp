@@ -234,6 +234,8 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(nas, onMsgGetMMMediaAgents),
     TK_STREAM_HANDLER(nas, onMsgGetNASClients),
     TK_STREAM_HANDLER(nas, onMsgSetNASClient),
+    // NDMP server add, update, delete and detect.
+    TK_STREAM_HANDLER(nas, onMsgSetMMNDMPServer),
     // Handlers are added above this line, one line each.
     {nullptr, 0, nullptr, nullptr, 0},
 };

@@ -74,6 +74,14 @@ class EvNASConfigMgr : public EvReturnData {
   long long onMsgGetMMMediaAgents(MessageInfo* request);
   long long lookupMMMediaAgents(MessageInfo* request);
 
+  // ---- NDMP server changes (nas/EvNASConfigMgrNDMPServer*.cpp)
+  // Add (1), delete (2), update (3) or detect (58) an NDMP server, one per
+  // record; values carry over from record to record. Each operation is
+  // answered with an operation reply, except a detect, which answers reply
+  // 11154 (OS type, version, port, capability flags). 1 when every record
+  // was carried out, 0 at the first failure.
+  long long onMsgSetMMNDMPServer(MessageInfo* request);
+
   // ---- NAS clients (nas/NasClients.cpp)
   // Reply 11501: every NAS client with its deleted mark and proxy agent.
   long long onMsgGetNASClients(MessageInfo* request);

@@ -5,10 +5,15 @@
 // lives with the client's properties.
 //
 //   ApplicationTypeCenteraFS centera(clientId, 88);
+//   std::string name;
+//   if (centera.getCenteraResourceFileName(name) == 0 && name != wanted)
+//     code = centera.setCenteraResourceFileName(wanted, &tran);
 //   ... ZQApplicationType::getErrorString(code) ...
 #pragma once
 
 #include <string>
+
+class DBtran;
 
 class ZQApplicationType {
  public:
@@ -50,4 +55,14 @@ class ApplicationTypeCenteraFS : public virtual ApplicationTypeNetwareFS {
         ApplicationTypeFS(clientId, appTypeId),
         ApplicationTypeNetwareFS(clientId, appTypeId) {}
   ~ApplicationTypeCenteraFS() override = default;
+
+  // The resource file through which the cluster is reached, kept as a
+  // property of the client ("Centera Resource File Name"; the empty text
+  // when none is set). 0, or an error code of platform/client/ZQClient.h
+  // (kErrorUnknownClient for a client that is not there). The setter works
+  // in `tran` when it is open, else on its own; the empty text removes the
+  // property. Journaled as "getCenteraResourceFileName" (client, result) and
+  // "setCenteraResourceFileName" (client, name, result).
+  int getCenteraResourceFileName(std::string& name);
+  int setCenteraResourceFileName(const std::string& name, DBtran* tran);
 };

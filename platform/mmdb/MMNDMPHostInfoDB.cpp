@@ -93,6 +93,14 @@ int MMNDMPHostInfoDB::setListenPort(int ndmpHostId, int port, DBtran* tran) {
 int MMNDMPHostInfoDB::deleteNDMPHostInfo(int ndmpHostId, DBtran* tran) {
   static constexpr const char* kTag = "MMNDMPHostInfoDB::deleteNDMPHostInfo";
   if (!beginCall(kTag, tkjournal::args(ndmpHostId, mmTranText(tran)))) return -1;
-  return change(kTag, "DELETE FROM \"MMNDMPHostInfo\" WHERE \"ndmpHostId\" = ?", {ndmpHostId}, tran,
-                missingHost(ndmpHostId));
+  tkdb::Session session(tran);
+  const int rc = session.exec("DELETE FROM \"MMNDMPHostInfo\" WHERE \"ndmpHostId\" = ?", {ndmpHostId});
+  // Callers tell an entry that is still referred to by this text.
+  if (rc == DB_ERR_CONSTRAINT)
+    return fail(kTag, MMS2_ERROR_REFERENCE, rc,
+                "Constraint violation: the NDMP host entry [" + std::to_string(ndmpHostId) +
+                    "] is still referred to (" + session.errorText() + ")");
+  if (rc != DB_OK) return failDatabase(kTag, rc, session, "The change was not made");
+  if (session.changes() == 0) return failQuiet(kTag, MMS2_ERROR_NOT_FOUND, DB_NO_ROW, missingHost(ndmpHostId));
+  return 0;
 }

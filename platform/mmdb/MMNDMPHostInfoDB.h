@@ -22,5 +22,7 @@ class MMNDMPHostInfoDB : public MMTableAccess {
   int setFirmwareRevision(int ndmpHostId, const char* firmwareRevision, DBtran* tran = nullptr);
   int setCapabilityFlags(int ndmpHostId, unsigned int flags, DBtran* tran = nullptr);
   int setListenPort(int ndmpHostId, int port, DBtran* tran = nullptr);
+  // An entry that another table still refers to is not deleted: -1 with
+  // MMS2_ERROR_REFERENCE and a text that contains "Constraint violation".
   int deleteNDMPHostInfo(int ndmpHostId, DBtran* tran = nullptr);
 };

@@ -4,7 +4,9 @@
 #include <cstdio>
 
 #include "platform/db/DBSession.h"
+#include "platform/external/Cipher.h"
 #include "platform/mmdb/MMNDMPHostInfoDB.h"
+#include "platform/ndmp/NdmpFilers.h"
 
 namespace tknasclient {
 namespace {
@@ -17,6 +19,16 @@ constexpr int kPlatformMediaAgent = 2;
 }  // namespace
 
 int seedDemoNas(std::string& report) {
+  // The filer that the demonstration adds as an NDMP server lives in memory:
+  // it is there at every start.
+  tkndmp::Filer filer;
+  filer.login = "root";
+  filer.encryptedPassword = tkcipher::encrypt("demo");
+  filer.osType = kNdmpRowNas;
+  filer.osVersion = "9.1P2";
+  filer.capabilityFlags = 0x21;
+  tkndmp::seedFiler(kDemoFilerHost, filer);
+
   tkdb::Session session;
   const int rc = session.atomically([&] {
     int code = session.exec("INSERT OR IGNORE INTO \"SimOperatingSystem\" (\"id\", \"type\", \"isNAS\") VALUES "
@@ -53,7 +65,8 @@ int seedDemoNas(std::string& report) {
     const int added = table.addNDMPHostInfo(row, id);
     if (added != 0) return added;
   }
-  report = "NAS client filer1 (client 102, NDMP login root) served by media agent nasma1 (client 103)";
+  report = "NAS client filer1 (client 102, NDMP login root) served by media agent nasma1 (client 103); NDMP filer "
+           "filer2 (login root, password demo)";
   return 0;
 }
 

@@ -1,9 +1,12 @@
 // The NAS side of the demonstration installation (tkhost --seed-demo): the
 // NAS client "filer1" (client 102, on a NAS operating system) with its NDMP
 // row (login "root", port 10000) served by the media agent "nasma1" (client
-// 103), as the NDMP and NAS-client listings show them.
+// 103), as the NDMP and NAS-client listings show them; and the filer
+// "filer2" (NDMP login root, password "demo"), not yet an NDMP server, for
+// the demonstration to add, detect and delete.
 //
-// Rows are added once; a second seed leaves them as they are.
+// Rows are added once; a second seed leaves them as they are. The filer is
+// kept in memory and seeded at every start.
 #pragma once
 
 #include <string>
@@ -12,6 +15,7 @@ namespace tknasclient {
 
 inline constexpr int kDemoFilerClientId = 102;
 inline constexpr int kDemoNasMediaAgentId = 103;
+inline constexpr char kDemoFilerHost[] = "filer2";
 
 // 0 with what was seeded in `report`; an error code otherwise.
 int seedDemoNas(std::string& report);

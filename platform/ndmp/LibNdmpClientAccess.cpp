@@ -73,7 +73,9 @@ void LibNdmpClientAccess::LogOffFiler() {
 
 bool LibNdmpClientAccess::getOsType(int& osType) {
   if (!begin("getOsType", {})) return false;
-  if (!m_loggedIn) return fail(tkndmp::kErrorNotLoggedIn, "Not logged in to the filer [" + m_host + "].");
+  // The server information is exchanged on connecting, before the login
+  // is authenticated.
+  if (!m_connected) return fail(tkndmp::kErrorNotLoggedIn, "Not connected to the filer [" + m_host + "].");
   int type = 0;
   if (!tkndmp::withFiler(m_host, [&](tkndmp::Filer& filer) { type = filer.osType; }))
     return fail(tkndmp::kErrorNoConnection, "The filer [" + m_host + "] does not answer.");

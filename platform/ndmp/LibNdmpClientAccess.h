@@ -44,9 +44,11 @@ class LibNdmpClientAccess {
   bool isLoggedIn() const { return m_loggedIn; }
   void LogOffFiler();
 
+  // The filer's OS type, known once connected (also when the login was
+  // refused); false when not connected or when the filer does not answer.
+  bool getOsType(int& osType);
   // What the logged-in filer reports; false when not logged in or when the
   // filer does not answer.
-  bool getOsType(int& osType);
   bool getOsVersion(std::string& version);
   bool configGetMountPointList(std::vector<LncaMountPointInfo>& mountPoints);
   // The capability flags of a filer of that OS type and firmware: `flags`

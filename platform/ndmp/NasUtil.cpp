@@ -16,3 +16,19 @@ int NasUtil::deleteSnapVaultReplica(unsigned long snapVaultHostId, const std::st
     return -1;
   return 0;
 }
+
+std::string NasUtil::getOsTypeString(int osType) {
+  struct Name {
+    int osType;
+    const char* name;
+  };
+  static constexpr Name kNames[] = {
+      {5, "File System Agent"},      {6, "NAS Filer"},          {7, "NAS Filer (clustered)"},
+      {8, "NAS Filer (cluster mode)"}, {10, "Any NDMP Server"},  {12, "NDMP Component"},
+      {13, "NAS Gateway"},           {14, "Archive Cluster"},   {16, "Media Agent"},
+      {20, "NAS without Filer Login"},
+  };
+  for (const Name& n : kNames)
+    if (n.osType == osType) return n.name;
+  return "NDMP OS type " + std::to_string(osType);
+}

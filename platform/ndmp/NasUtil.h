@@ -1,6 +1,7 @@
 // Filer work that is not a session of its own: deleting the SnapVault or
 // SnapMirror replica that a source volume keeps on a SnapVault volume, so
-// that the space it holds is free again.
+// that the space it holds is free again; and the display name of an NDMP
+// OS type for messages.
 //
 //   NasUtil util;
 //   if (util.deleteSnapVaultReplica(svHost, svUniqueId, srcHost, srcVolume, srcUniqueId, srcIdType,
@@ -23,4 +24,8 @@ class NasUtil {
   int deleteSnapVaultReplica(unsigned long snapVaultHostId, const std::string& snapVaultUniqueId,
                              unsigned long sourceHostId, int sourceVolumeId, const std::string& sourceUniqueId,
                              int sourceDeviceIdType, const std::string& replicaText, int releaseMode);
+
+  // The name of an NDMP OS type as messages show it ("NDMP OS type N" for a
+  // type without a name of its own).
+  static std::string getOsTypeString(int osType);
 };

@@ -7,11 +7,13 @@
 //   testkit::nasclient::answerError(0x29000C00, 0x29000099, "busy");
 //   testkit::nasclient::refuseAttaches("cs1", 3);
 //   testkit::nasclient::journal().calls("SendXDRMessage")  // type, body bytes in hex
+//   testkit::nasclient::centralCalls().injectFailure("AddNasClientTK", 0, "disk full");
 #pragma once
 
 #include <string>
 
 #include "platform/nasclient/NasClientServices.h"
+#include "platform/nasclient/NasConfTK.h"
 #include "platform/network/RemoteLibraries.h"
 #include "platform/network/RemoteTools.h"
 
@@ -27,6 +29,7 @@ inline void reset(const std::string& tarnkeepHost) {
   tknetwork::resetLibraries();
   tknasclient::resetServices();
   tknetwork::journal().reset();
+  tknasclient::centralCalls().reset();
   tknasclient::installTarnkeepService(tarnkeepHost);
 }
 
@@ -55,5 +58,9 @@ inline void dropNextReply(const std::string& host, const std::string& library) {
 // body hex), "FreeReceivedMessage" (type), "AbortConnection" (kind, code,
 // severity, time-out), "Disconnect" (time-out).
 inline tkjournal::Journal& journal() { return tknetwork::journal(); }
+
+// The central server's own NAS-client calls (platform/nasclient/NasConfTK.h):
+// "AddNasClientTK" and "NasConfTKRemove".
+inline tkjournal::Journal& centralCalls() { return tknasclient::centralCalls(); }
 
 }  // namespace testkit::nasclient

@@ -37,5 +37,24 @@ TEST_F(ConsoleFixture, NasWordsRefuseWrongArgumentsAndAnAddIsAFailure) {
   EXPECT_EQ(console({"onMsgSetNASClient", "4001=1", "2052=0"}).status, 3);
 }
 
+TEST_F(ConsoleFixture, AnNdmpServerIsDetectedAddedAndDeletedWithEncryptedCredentials) {
+  const std::vector<std::string> server = {"onMsgSetMMNDMPServer", "4106=2", "11058=filer2", "11062=enc:root"};
+  auto with = [&](std::vector<std::string> more) {
+    std::vector<std::string> words = server;
+    words.insert(words.end(), more.begin(), more.end());
+    words.push_back("2052=0");
+    return console(words);
+  };
+  const ConsoleRun detected = with({"4001=58", "11063=enc:demo"});
+  EXPECT_EQ(detected.status, 0) << detected.err;
+  EXPECT_NE(detected.out.find("11154"), std::string::npos) << detected.out;
+  EXPECT_EQ(with({"4001=58", "11063=enc:wrong"}).status, 3);
+  const ConsoleRun added = with({"4001=1", "11063=enc:demo", "11064=6", "11066=0", "11065=9.1P2"});
+  EXPECT_EQ(added.status, 0) << added.err << added.out;
+  EXPECT_NE(console({"ndmp-servers"}).out.find("\"filer2\""), std::string::npos);
+  EXPECT_EQ(with({"4001=2"}).status, 0);
+  EXPECT_EQ(console({"ndmp-servers"}).out.find("\"filer2\""), std::string::npos);
+}
+
 }  // namespace
 }  // namespace consoletest

@@ -19,6 +19,13 @@ namespace {
                        "\"hostTag\" TEXT NOT NULL DEFAULT '', "
                        "\"capabilityFlags\" INTEGER NOT NULL DEFAULT 0, "
                        "\"clientId\" INTEGER NOT NULL DEFAULT 0)");
+  // Drive pools refer to the entry of their NDMP server (MMDrivePool's
+  // NDMPHostId, 0 for none): an entry still referred to cannot be deleted.
+  tkdb::registerSchema("MMNDMPHostInfo_referred",
+                       "CREATE TRIGGER IF NOT EXISTS \"MMNDMPHostInfo_referred\" BEFORE DELETE ON \"MMNDMPHostInfo\" "
+                       "WHEN EXISTS (SELECT 1 FROM \"MMDrivePool\" WHERE \"NDMPHostId\" = OLD.\"ndmpHostId\") "
+                       "BEGIN SELECT RAISE(ABORT, 'FOREIGN KEY constraint failed: a drive pool refers to the NDMP "
+                       "host entry'); END");
   return true;
 }();
 
