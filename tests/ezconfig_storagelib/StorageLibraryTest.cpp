@@ -257,8 +257,9 @@ TEST_F(StorageLibrary, AnAnswerThatCannotBeWrittenLeavesTheBufferEmpty) {
 }
 
 TEST_F(StorageLibrary, ProvisionedCloudStorageIsDeletedWhenTheRequestFails) {
-  const Answer a = call({{43, 1}, {7, kMa2}, {8, "cloudlib"}, {42, 400}, {24, "/bucket"}});
-  EXPECT_EQ(a.text, "The storage library operation 1 (create library) is not available.");
+  // The name is taken: the creation is refused after the provisioning.
+  const Answer a = call({{43, 1}, {7, kMa2}, {8, "disklib"}, {42, 400}, {24, "/bucket"}});
+  expectRefused(a, catalogueText(0x2400033D, "disklib"));
   EXPECT_EQ(testkit::cloud::journal().count("provisionStorage"), 1u);
   EXPECT_EQ(testkit::cloud::journal().count("deleteStorage"), 1u);
   EXPECT_TRUE(testkit::cloud::storages().empty());
