@@ -77,12 +77,12 @@ struct OperationRow {
 };
 
 constexpr OperationRow kOperations[] = {
-    {tkezconfig::kOpCreateLibrary, "create library", nullptr},
-    {tkezconfig::kOpDeleteLibrary, "delete library", nullptr},
+    {tkezconfig::kOpCreateLibrary, "create library", &EvMMConfigMgr::StorageLibCreateLibrary},
+    {tkezconfig::kOpDeleteLibrary, "delete library", &EvMMConfigMgr::StorageLibDeleteLibrary},
     {tkezconfig::kOpAddMountPath, "add mount path", &EvMMConfigMgr::StorageLibAddMountPath},
     {tkezconfig::kOpMountPathProperties, "change mount-path properties", &EvMMConfigMgr::StorageLibShareMountPath},
     {tkezconfig::kOpDeleteMountPath, "delete mount path", &EvMMConfigMgr::StorageLibDeleteMountPath},
-    {tkezconfig::kOpModifyLibrary, "modify library", nullptr},
+    {tkezconfig::kOpModifyLibrary, "modify library", &EvMMConfigMgr::StorageLibModifyLibrary},
     {tkezconfig::kOpShareMountPath, "share mount path", &EvMMConfigMgr::StorageLibShareMountPath},
     {tkezconfig::kOpUnshareMountPath, "unshare mount path", &EvMMConfigMgr::StorageLibShareMountPath},
     {tkezconfig::kOpCreateDevice, "create device", nullptr},

@@ -37,6 +37,16 @@ using tkezconfig::StorageLibResult;
 
 StorageLibResult failure() { return StorageLibResult{StorageLibOutcome::kFailure, false}; }
 
+std::string catalogueText(unsigned long id, unsigned long locale) {
+  char buffer[1024];
+  EvGetLocText(id, buffer, sizeof buffer, locale);
+  return buffer;
+}
+
+}  // namespace
+
+namespace tkezconfig {
+
 // The audit record of a library deconfigured by a deletion.
 void auditLibraryDeconfigured(unsigned long userId, const std::string& libraryName) {
   EvGuiAudit audit(nullptr);
@@ -50,7 +60,7 @@ void auditLibraryDeconfigured(unsigned long userId, const std::string& libraryNa
 
 // Deconfigures the library through the request's model: true, or false with
 // the model's reason logged and in `reason`.
-bool deconfigureLibrary(tkezconfig::StorageLibraryRequest& w, std::string& reason) {
+bool deconfigureLibrary(StorageLibraryRequest& w, std::string& reason) {
   if (w.config != nullptr && w.config->DeconfigureLibrary(w.mediaAgentName, w.libraryName)) return true;
   reason = w.config != nullptr ? w.config->GetLastError() : std::string("the configuration was not read");
   EvDebug::Error(kTag, "ZQMACMediaConfig::DeconfigLibrary returns error deleting Library [%s]: %s",
@@ -58,13 +68,7 @@ bool deconfigureLibrary(tkezconfig::StorageLibraryRequest& w, std::string& reaso
   return false;
 }
 
-std::string catalogueText(unsigned long id, unsigned long locale) {
-  char buffer[1024];
-  EvGetLocText(id, buffer, sizeof buffer, locale);
-  return buffer;
-}
-
-}  // namespace
+}  // namespace tkezconfig
 
 StorageLibResult EvMMConfigMgr::StorageLibDeleteMountPath(tkezconfig::StorageLibraryRequest& w) {
   const bool force = w.operation == tkezconfig::kOpForceDeleteMountPath;
@@ -105,8 +109,8 @@ StorageLibResult EvMMConfigMgr::StorageLibDeleteMountPath(tkezconfig::StorageLib
 
   EvDebug::DebugLvl(0, kTag, "Last mountpath got deleted, So deconfiguring the library[%s]...", w.libraryName.c_str());
   std::string reason;
-  if (deconfigureLibrary(w, reason)) {
-    auditLibraryDeconfigured(w.record.userId, w.libraryName);
+  if (tkezconfig::deconfigureLibrary(w, reason)) {
+    tkezconfig::auditLibraryDeconfigured(w.record.userId, w.libraryName);
     EvDebug::DebugLvl(0, kTag, "Deconfiguring library[%s] succeed.", w.libraryName.c_str());
   }
   // The mount path is gone either way: the operation succeeded.
@@ -131,11 +135,11 @@ StorageLibResult EvMMConfigMgr::StorageLibForceDeleteLibrary(tkezconfig::Storage
     return failure();
   }
   std::string reason;
-  if (!deconfigureLibrary(w, reason)) {
+  if (!tkezconfig::deconfigureLibrary(w, reason)) {
     w.fail(reason, -1);
     return failure();
   }
-  auditLibraryDeconfigured(w.record.userId, w.libraryName);
+  tkezconfig::auditLibraryDeconfigured(w.record.userId, w.libraryName);
   EvDebug::Debug(kTag, "Deconfiguring library [%s] Deconfigured.", w.libraryName.c_str());
   w.code = 0;
   return StorageLibResult{StorageLibOutcome::kForceDeleteSuccess, false};

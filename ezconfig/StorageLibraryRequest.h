@@ -139,4 +139,11 @@ struct StorageLibraryRequest {
 // nothing. `xml` is emptied when the answer cannot be written.
 void completeStorageLibRequest(StorageLibraryRequest& work, const StorageLibResult& result, std::string& xml);
 
+// Shared by the operations that deconfigure a whole library
+// (StorageLibDeletion.cpp): the model's deconfiguration of the request's
+// library (false with the model's reason logged and in `reason`), and its
+// audit record (0x54000070 with the library's name).
+bool deconfigureLibrary(StorageLibraryRequest& work, std::string& reason);
+void auditLibraryDeconfigured(unsigned long userId, const std::string& libraryName);
+
 }  // namespace tkezconfig

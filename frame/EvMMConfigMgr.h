@@ -289,6 +289,16 @@ class EvMMConfigMgr : public EvReturnData {
   bool StorageLibPrepare(tkezconfig::StorageLibraryRequest& work);
   // One member per storage-library operation.
   using StorageLibOperationFn = tkezconfig::StorageLibResult (EvMMConfigMgr::*)(tkezconfig::StorageLibraryRequest&);
+  // ---- library operations (ezconfig/StorageLib{Create,Delete,Modify}Library.cpp) ----
+  // Creates a library on the media agent from a mount path, a serial number
+  // or a device alias (operation 1).
+  tkezconfig::StorageLibResult StorageLibCreateLibrary(tkezconfig::StorageLibraryRequest& work);
+  // Removes a library, or only the parts of one media agent (operation 2).
+  tkezconfig::StorageLibResult StorageLibDeleteLibrary(tkezconfig::StorageLibraryRequest& work);
+  // Changes a library's name, thresholds, attributes, writers, hybrid-cloud
+  // pairing and active controller (operation 32).
+  tkezconfig::StorageLibResult StorageLibModifyLibrary(tkezconfig::StorageLibraryRequest& work);
+  // ---- end of library operations ----
   // ---- mount-path operations (ezconfig/EvMMConfigMgrMountPath*.cpp) ----
   // Adds a mount path for the request's media agent (operations 4, 16384).
   tkezconfig::StorageLibResult StorageLibAddMountPath(tkezconfig::StorageLibraryRequest& work);

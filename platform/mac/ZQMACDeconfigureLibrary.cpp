@@ -1,17 +1,40 @@
 // ZQMACMediaConfig::DeconfigureLibrary: a whole library leaves the
-// configuration. Journaled ("DeconfigureLibrary": media agent, library) and
-// failable like the model's other calls (platform/testkit/mac.h).
+// configuration with its controllers, pools and drives. Journaled
+// ("DeconfigureLibrary": media agent, library) and failable like the
+// model's other calls (platform/testkit/mac.h).
+//
+// A disk library goes only once its mount paths are gone (they hold
+// backup data; deleting them is the mount-path deletion's work): while one
+// remains nothing is removed.
+#include <strings.h>
+
 #include <string>
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMMountPathDB.h"
+
+namespace {
+
+// The first element named `name` without regard to letter case (library
+// names are looked up that way everywhere else).
+template <class T>
+T* findByName(ZQMACLinkedList<T> list, const std::string& name) {
+  for (T* e = list.GetFirstNode(); e != nullptr; e = list.GetNextNode())
+    if (strcasecmp(e->GetName().c_str(), name.c_str()) == 0) return e;
+  return nullptr;
+}
+
+}  // namespace
 
 bool ZQMACMediaConfig::DeconfigureLibrary(const std::string& mediaAgentName, const std::string& libraryName) {
   tkmac::journal().record("DeconfigureLibrary", mediaAgentName, libraryName);
   if (tkmac::failed(*this, "DeconfigureLibrary")) return false;
+  ZQMACMagLib* disk = nullptr;
   auto find = [&]() -> ZQMACInterface* {
-    ZQMACInterface* found = m_magLibList.FindNode(libraryName.c_str());
-    return found != nullptr ? found : m_lmsList.FindNode(libraryName.c_str());
+    disk = findByName(m_magLibList, libraryName);
+    if (disk != nullptr) return disk;
+    return findByName(m_lmsList, libraryName);
   };
   ZQMACInterface* library = find();
   // An instance that has not read the configuration yet reads it now.
@@ -22,6 +45,24 @@ bool ZQMACMediaConfig::DeconfigureLibrary(const std::string& mediaAgentName, con
   if (library == nullptr) {
     SetLastError(tkmac::kErrorObjectGone, "Library [" + libraryName + "] is not configured.");
     return false;
+  }
+  if (disk != nullptr) {
+    // The database knows best for an instance it backs: its graph may hold
+    // mount paths that the table access removed since it was read.
+    int remaining = disk->GetMountPathList().GetFirstNode() != nullptr ? 1 : 0;
+    if (m_bDatabaseBacked) {
+      MMMountPathDB mountPaths;
+      if (mountPaths.getMountPathCountForLibrary(static_cast<int>(disk->GetId()), remaining) != 0) {
+        char error[1024];
+        SetLastError(tkmac::kErrorDatabase, mountPaths.getLastError(error, sizeof error));
+        return false;
+      }
+    }
+    if (remaining > 0) {
+      SetLastError(tkmac::kErrorMountPathsRemain,
+                   "Library [" + libraryName + "] still has mount paths; delete them first.");
+      return false;
+    }
   }
   return DeleteObject(library);
 }

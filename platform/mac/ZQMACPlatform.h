@@ -184,6 +184,8 @@ long long newMountPathCapacity();
 inline constexpr unsigned int kErrorUnknownMediaAgent = 0x1F00000B;
 inline constexpr unsigned int kErrorNameInUse = 0x1F00000C;
 inline constexpr unsigned int kErrorNotSeen = 0x1F00000D;
+// DeconfigureLibrary: the disk library still has mount paths.
+inline constexpr unsigned int kErrorMountPathsRemain = 0x1F000030;
 // ---- end of library set-up ----
 
 // ---- media agents (platform/mac/ZQMACMediaAgents.cpp) ----
