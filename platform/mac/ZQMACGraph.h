@@ -347,6 +347,12 @@ class ZQMACGraph {
     device->m_volumeList.AddNode(volume);
   }
   // ---- end of the network-sharing volumes ----
+  // ---- NDMP drive paths (ZQMACNdmpDrives.cpp) ----
+  // A new drive path's staged pool (and the drive it owns), read before
+  // the media agent adds it.
+  static void StageDrivePool(ZQMACDms* path, ZQMACDrivePool* pool) { path->m_pDrivePool = pool; }
+  static void StageDrive(ZQMACDms* path, ZQMACDrive* drive) { path->m_pDrive = drive; }
+  // ---- end of the NDMP drive paths ----
 
  private:
   // Frees, in one pass, objects of the instance that no list or link of the
