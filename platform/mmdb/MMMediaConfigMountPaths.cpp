@@ -1,7 +1,8 @@
-// Media-management table access: storing a new mount path of a disk library
-// as the model keeps one (master pool, medium and media side, the mount path,
-// its device link), and the devices and device controllers of network
-// shares; each all or nothing.
+// Media-management table access: storing what the mount-path and drive
+// requests add, each all or nothing: a new mount path of a disk library as
+// the model keeps one (master pool, medium and media side, the mount path,
+// its device link), the devices and device controllers of network shares,
+// and a new NDMP drive path with its drive (and a new pool).
 #include <string>
 
 #include "Db/Tbl/MMDeviceController.h"
