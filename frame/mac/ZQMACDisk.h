@@ -1,6 +1,7 @@
 // Disk devices and their volumes (a disk device as one media agent sees it).
 #pragma once
 
+#include <memory>
 #include <set>
 #include <string>
 
@@ -32,6 +33,24 @@ class ZQMACDiskDevice : public ZQMACInterface {
   // The device's volume on that media agent, or null.
   ZQMACDiskVolume* FindVolumeByMediaAgent(const ZQMACMediaAgent* agent) const;
   // ---- end of the control-request block ----
+
+  // ---- network-sharing devices (platform/mac/ZQMACNetworkShare.cpp) ----
+  // Device types the model gives storage kinds: a network share, cloud
+  // storage (a range of services), a deduplicating appliance, and a shared
+  // cluster file system.
+  static constexpr int kDeviceTypeNetworkShare = 2;
+  static constexpr int kDeviceTypeCloudFirst = 3;
+  static constexpr int kDeviceTypeCloudLast = 1000;
+  static constexpr int kDeviceTypeBoost = 1001;
+  static constexpr int kDeviceTypeGFS = 1002;
+  bool IsCloud() const { return m_iDeviceType >= kDeviceTypeCloudFirst && m_iDeviceType <= kDeviceTypeCloudLast; }
+  bool IsBoost() const { return m_iDeviceType == kDeviceTypeBoost; }
+  bool IsGFS() const { return m_iDeviceType == kDeviceTypeGFS; }
+  // A new device of that kind (1: a network share), owned by no
+  // configuration until ZQMACMediaConfig::AddDiskDevice takes it; null for
+  // a kind the model does not know.
+  static std::unique_ptr<ZQMACDiskDevice> GetNewNetworkSharingDiskObject(int kind);
+  // ---- end of the network-sharing block ----
 
   unsigned int GetObjectType() const override;
 
@@ -79,6 +98,21 @@ class ZQMACDiskVolume : public ZQMACInterface {
 
   bool IsDetected() const { return m_bDetected; }
 
+  // ---- a new volume of a network-sharing device (ZQMACNetworkShare.cpp) ----
+  // Stages the device of a volume not saved yet; with `join` the volume
+  // joins the device's volume list when Configure saves it.
+  void SetDiskDevice(ZQMACDiskDevice* device, bool join) {
+    m_pDiskDevice = device;
+    m_bJoinDevice = join;
+  }
+  // A volume not saved yet is stored (its device, a stored one of a
+  // configuration, and its media agent must be set; it is stored with them
+  // when the configuration lives on the database) and owned by the device's
+  // configuration from then on; a saved one goes the common way. False
+  // (reason in the last error; the caller keeps a new volume) when refused.
+  bool Configure(unsigned int mode) override;
+  // ---- end of the new-volume block ----
+
   // ---- verification of the volume (platform/mac/ZQMACControlChanges.cpp) ----
   // What VerifyDevice is asked to do.
   enum ZQMAV_Verify_OP : int {
@@ -109,6 +143,7 @@ class ZQMACDiskVolume : public ZQMACInterface {
   int m_iDeviceAccessType = 0;
   int m_iCredentialId = 0;
   int m_iVaultLock = 0;  // verification block
+  bool m_bJoinDevice = false;  // new-volume block
 };
 
 #include "frame/mac/ZQMACObjects.h"

@@ -2,6 +2,7 @@
 // reaches it), drive pools and master drive pools.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "frame/mac/ZQMACBase.h"
@@ -46,6 +47,14 @@ class ZQMACDrivePool : public ZQMACInterface {
   int SetMasterDrivePool(ZQMACMasterDrivePool* master);
   // ---- end of the pool-change block ----
   ZQMACLinkedList<ZQMACDms> GetDmsList() const { return m_dmsList; }
+
+  // ---- NDMP drive paths (platform/mac/ZQMACNdmpDrives.cpp) ----
+  // Stages a new drive path (owned by no instance) into this pool: the
+  // path names the pool, and the media agent's AddDms stores and lists it
+  // (with the pool, when the pool is new too). False for null or a path an
+  // instance owns.
+  bool AddDms(ZQMACDms* path);
+  // ---- end of the NDMP block ----
 
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;
@@ -135,6 +144,18 @@ class ZQMACDrive : public ZQMACInterface, public ZQMACDevicePart {
   // ---- end of the deconfiguration block ----
   unsigned int CountDrives(bool all) override;
 
+  // ---- a new NDMP drive (platform/mac/ZQMACNdmpDrives.cpp) ----
+  // The texts of a drive not stored yet: its serial number (device text
+  // A), firmware revision (device text B), vendor, product, and the vendor
+  // table's text that drive pools are matched on (kept in memory only).
+  void SetSerialNumber(const std::string& text) { m_sDeviceTextA = text; }
+  void SetFirmware(const std::string& text) { m_sDeviceTextB = text; }
+  void SetVendor(const std::string& text) { m_sVendor = text; }
+  void SetProduct(const std::string& text) { m_sProduct = text; }
+  void SetPoolMatchText(const std::string& text) { m_sPoolMatchText = text; }
+  const std::string& GetPoolMatchText() const { return m_sPoolMatchText; }
+  // ---- end of the new NDMP drive ----
+
  protected:
   friend class ZQMACGraph;
   void ForgetObject(const void* address) override;
@@ -143,6 +164,7 @@ class ZQMACDrive : public ZQMACInterface, public ZQMACDevicePart {
   std::string m_sAliasName;
   // ---- end of the drive listing fields ----
 
+  std::string m_sPoolMatchText;  // new NDMP drive block
   std::string m_sDriveId;
   std::string m_sIBMDriveId;
   int m_iDriveNumber = 0;
@@ -185,11 +207,27 @@ class ZQMACDms : public ZQMACInterface, public ZQMACScsiUnit {
 
 // The drive path of an NDMP drive. Handlers keep working copies of one on
 // the stack, made from an existing object (a null source makes an empty one).
+// ---- NDMP drive paths (platform/mac/ZQMACNdmpDrives.cpp) ----
+// A new path owns a drive of its own (GetDrive), which a probe fills and
+// the media agent's AddDms stores as a drive of the library; a copy of a
+// path that owns its drive owns a copy of it.
+// ---- end of the NDMP note ----
 class ZQMACNdmpDms : public ZQMACDms {
  public:
-  ZQMACNdmpDms() = default;
+  ZQMACNdmpDms();
   explicit ZQMACNdmpDms(ZQMACNdmpDms* source);
   ~ZQMACNdmpDms() override {}
+
+  // ---- a new NDMP drive path ----
+  void SetUnitMediaAgent(ZQMACMediaAgent* agent) { m_pMediaAgent = agent; }
+  // A number the object library keeps with the unit of a new path.
+  void SetUnitValue(unsigned int value) { m_uUnitValue = value; }
+  unsigned int GetUnitValue() const { return m_uUnitValue; }
+  // ---- end of the new NDMP drive path ----
+
+ private:
+  std::unique_ptr<ZQMACDrive> m_ownDrive;
+  unsigned int m_uUnitValue = 0;
 };
 
 #include "frame/mac/ZQMACObjects.h"

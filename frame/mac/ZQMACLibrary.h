@@ -181,6 +181,15 @@ class ZQMACLms : public ZQMACInterface {
   bool FindMediaAgent(const ZQMACMediaAgent* agent, const std::string& host) const;
   // ---- end of the controller-copy block ----
 
+  // ---- NDMP drive pools (platform/mac/ZQMACNdmpDrives.cpp) ----
+  // The NDMP drive pool of this library through which the agent reaches the
+  // NDMP server `host`, for drives whose vendor-table match text is
+  // `matchText` (a pool without drives takes any), or null. `path` and
+  // `flags` are kept for callers that pass them (null, 0).
+  ZQMACDrivePool* FindDrivePool(ZQMACMediaAgent* agent, const std::string& matchText, ZQMACDms* path,
+                                const std::string& host, int flags);
+  // ---- end of the NDMP drive pools ----
+
   // ---- pools the console adds to the library ----
   // Stores a new master pool of this library (named after the library) or
   // a new drive pool of one of its master pools (named after its media

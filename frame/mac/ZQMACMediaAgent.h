@@ -84,6 +84,22 @@ class ZQMACMediaAgent : public ZQMACInterface {
   bool GetDeviceInfo(const std::string& host, ZQMACLibController* controller, ZQMACDms* drivePath);
   // ---- end of the controller block ----
 
+  // ---- NDMP drive paths (platform/mac/ZQMACNdmpDrives.cpp) ----
+  // GetDeviceInfo without a controller and with an NDMP drive path reads
+  // what the NDMP server `host` reports for the drive at the path's access
+  // path into the path's drive (GetNdmpDriveInfo).
+  bool GetNdmpDriveInfo(const std::string& host, ZQMACDms* drivePath);
+  // Stores the new NDMP drive path `path` (owned by no instance, its pool
+  // staged with ZQMACDrivePool::AddDms: a pool of `library` for this agent,
+  // or a new one stored with it in the library's first master pool) with
+  // its drive as drive `number` of `library`, in one change, and makes them
+  // objects of this agent's instance. The added drive path (a new object;
+  // `path` stays the caller's), or null with the reason as this agent's
+  // last error and nothing stored. `reserved` is kept for callers that
+  // pass one (null).
+  ZQMACDms* AddDms(ZQMACDms* path, ZQMACLms* library, int number, void* reserved);
+  // ---- end of the NDMP block ----
+
   // ---- the media agent as the media-agent requests ask it ----
   // (platform/mac/ZQMACMediaAgents.cpp) The objects of this agent that the
   // library controller (or drive path) could be matched with: the agent's

@@ -367,6 +367,14 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
                          const std::string& autoConfigText, int credentialId, int provisionedStorageType);
   // ---- end of library set-up ----
 
+  // ---- disk devices added by the mount-path request (ZQMACNetworkShare.cpp) ----
+  // Takes a new device (owned by no configuration) into this one: named
+  // the first free "DiskDevice_<n>" when it has no name, stored first when
+  // the configuration lives on the database. False (reason in the
+  // instance's last error; the caller keeps the device) when refused.
+  bool AddDiskDevice(ZQMACDiskDevice* device);
+  // ---- end of the disk devices ----
+
  protected:
   friend class ZQMACGraph;
   friend class ZQMACInterface;

@@ -350,6 +350,19 @@ class ZQMACGraph {
   // Enters a new disk library (owned by the instance) into its list.
   static void EnterMagLib(ZQMACMediaConfig& config, ZQMACMagLib* library) { config.m_magLibList.AddNode(library); }
   // ---- end of the pools ----
+  // ---- network-sharing volumes (ZQMACNetworkShare.cpp) ----
+  // Enters a saved volume (owned by the device's instance) into the
+  // device's volume list.
+  static void AddVolumeToDevice(ZQMACDiskDevice* device, ZQMACDiskVolume* volume) {
+    device->m_volumeList.AddNode(volume);
+  }
+  // ---- end of the network-sharing volumes ----
+  // ---- NDMP drive paths (ZQMACNdmpDrives.cpp) ----
+  // A new drive path's staged pool (and the drive it owns), read before
+  // the media agent adds it.
+  static void StageDrivePool(ZQMACDms* path, ZQMACDrivePool* pool) { path->m_pDrivePool = pool; }
+  static void StageDrive(ZQMACDms* path, ZQMACDrive* drive) { path->m_pDrive = drive; }
+  // ---- end of the NDMP drive paths ----
 
  private:
   // Frees, in one pass, objects of the instance that no list or link of the

@@ -123,7 +123,10 @@ bool ZQMACMediaAgent::AddLibController(ZQMACLibController* controller) {
   return true;
 }
 
-bool ZQMACMediaAgent::GetDeviceInfo(const std::string& host, ZQMACLibController* controller, ZQMACDms* /*drivePath*/) {
+bool ZQMACMediaAgent::GetDeviceInfo(const std::string& host, ZQMACLibController* controller, ZQMACDms* drivePath) {
+  // ---- NDMP drives: a drive path instead of a controller (ZQMACNdmpDrives.cpp) ----
+  if (controller == nullptr && drivePath != nullptr) return GetNdmpDriveInfo(host, drivePath);
+  // ---- end of the NDMP drives ----
   const std::string path = controller != nullptr ? controller->GetControllerText() : std::string();
   tkmac::journal().record("GetDeviceInfo", GetHandle(), host, path);
   if (failed(*this, "GetDeviceInfo")) return false;

@@ -215,9 +215,7 @@ void ZQMACDms::ForgetObject(const void* address) {
   forget(m_pMediaAgent, address);
 }
 
-ZQMACNdmpDms::ZQMACNdmpDms(ZQMACNdmpDms* source)
-    : ZQMACBase(source != nullptr ? static_cast<const ZQMACBase&>(*source) : ZQMACBase()),
-      ZQMACDms(source != nullptr ? static_cast<const ZQMACDms&>(*source) : ZQMACDms()) {}
+// The NDMP drive path's constructors: platform/mac/ZQMACNdmpDrives.cpp.
 
 // ---------------------------------------------------------------- disk libraries
 

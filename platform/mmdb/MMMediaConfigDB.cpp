@@ -278,7 +278,8 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
     if (code != DB_OK) return code;
     code = scan(s, "MMDrivePool",
                 "SELECT \"DrivePoolId\", \"DrivePoolName\", \"MasterPoolId\", \"ClientId\", \"DrivePoolType\", "
-                "\"DrivePoolEnabled\", \"CopyManagerCtrlId\", \"CostCategoryId\" FROM \"MMDrivePool\" "
+                "\"DrivePoolEnabled\", \"CopyManagerCtrlId\", \"CostCategoryId\", IFNULL(\"Descript\", '') "
+                "FROM \"MMDrivePool\" "
                 "ORDER BY \"DrivePoolId\"",
                 out.drivePools, problem, [](RowReader& r) {
                   MMStoredDrivePool p;
@@ -290,6 +291,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
                   p.enabled = r.integer(5);
                   p.copyManagerCtrlId = r.integer(6);
                   p.costCategoryId = r.integer(7);
+                  p.proxyHost = r.text(8, MM_WIDTH(MMDrivePool_t, DrivePoolName));
                   return p;
                 });
     if (code != DB_OK) return code;

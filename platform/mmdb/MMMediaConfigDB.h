@@ -78,6 +78,7 @@ struct MMStoredDrivePool {
   int enabled = 0;
   int copyManagerCtrlId = 0;
   int costCategoryId = 0;
+  std::string proxyHost;  // NDMP pools: the NDMP server they reach (Descript)
 };
 
 struct MMStoredDrive {
@@ -143,6 +144,19 @@ struct MMNewMountPath {
   long long capacity = 0;  // of its media side
 };
 // ---- end of the new mount path ----
+
+// ---- a new NDMP drive path (MMMediaConfigDB::insertNdmpDrivePath) ----
+struct MMNewNdmpDrivePath {
+  int masterPoolId = 0;
+  int clientId = 0;           // the media agent
+  int drivePoolId = 0;        // an existing pool; 0: a new one ...
+  std::string drivePoolName;  // ... of this name
+  std::string proxyHost;      // ... and NDMP server
+  int drivePoolType = 0;
+  MMStoredDrive drive;        // name, serial number, vendor, model, firmware, drive number
+  std::string pathName;       // the access path
+};
+// ---- end of the new NDMP drive path ----
 
 // The stored configuration, each list in id order.
 struct MMStoredConfig {
@@ -254,6 +268,12 @@ class MMMediaConfigDB : public MMTableAccess {
   // as `detected` says; the new id comes back in controller.id.
   int insertDeviceController(MMStoredDeviceController& controller, const std::string& password, bool detected,
                              DBtran* tran = nullptr);
+  // Stores a new NDMP drive path in one step: its drive pool when it is
+  // new, its drive in the master pool and the path. A missing master pool,
+  // pool or media agent is MMS2_ERROR_NOT_FOUND; a new pool's name that the
+  // library has MMS2_ERROR_DUPLICATE_NAME. The new ids come back in
+  // path.drivePoolId, path.drive.id and `pathId`.
+  int insertNdmpDrivePath(MMNewNdmpDrivePath& path, int& pathId, DBtran* tran = nullptr);
   // ---- end of new mount paths ----
 
   // The widest text a kind's name column holds, in bytes.

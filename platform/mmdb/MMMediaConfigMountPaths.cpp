@@ -1,7 +1,8 @@
-// Media-management table access: storing a new mount path of a disk library
-// as the model keeps one (master pool, medium and media side, the mount path,
-// its device link), and the devices and device controllers of network
-// shares; each all or nothing.
+// Media-management table access: storing what the mount-path and drive
+// requests add, each all or nothing: a new mount path of a disk library as
+// the model keeps one (master pool, medium and media side, the mount path,
+// its device link), the devices and device controllers of network shares,
+// and a new NDMP drive path with its drive (and a new pool).
 #include <string>
 
 #include "Db/Tbl/MMDeviceController.h"
@@ -159,5 +160,79 @@ int MMMediaConfigDB::insertDeviceController(MMStoredDeviceController& c, const s
   });
   if (rc != 0) return rc;
   c.id = made;
+  return 0;
+}
+
+int MMMediaConfigDB::insertNdmpDrivePath(MMNewNdmpDrivePath& p, int& pathId, DBtran* tran) {
+  static constexpr const char* kTag = "MMMediaConfigDB::insertNdmpDrivePath";
+  if (!beginCall(kTag, tkjournal::args(p.masterPoolId, p.clientId, p.drivePoolId, p.drivePoolName, p.drive.name,
+                                       p.drive.driveNumber, p.pathName, mmTranText(tran))))
+    return -1;
+  if (!checkText(kTag, "drive name", p.drive.name.c_str(), nameWidth(MMStoredKind::Drive), false) ||
+      !checkText(kTag, "access path", p.pathName.c_str(), nameWidth(MMStoredKind::DrivePath), false) ||
+      (p.drivePoolId == 0 &&
+       !checkText(kTag, "drive pool name", p.drivePoolName.c_str(), nameWidth(MMStoredKind::DrivePool), false)))
+    return -1;
+  int pool = p.drivePoolId;
+  int drive = 0;
+  int made = 0;
+  const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    tkdb::DbRow row;
+    const struct {
+      bool wanted;
+      const char* sql;
+      int id;
+      const char* missing;
+    } checks[] = {
+        {true, "SELECT 1 FROM \"MMMasterPool\" WHERE \"MasterPoolId\" = ?", p.masterPoolId,
+         "The master drive pool is no longer in the configuration."},
+        {true, "SELECT 1 FROM \"MMHost\" WHERE \"ClientId\" = ?", p.clientId, "The media agent is not stored."},
+        {pool != 0, "SELECT 1 FROM \"MMDrivePool\" WHERE \"DrivePoolId\" = ?", pool,
+         "The drive pool is no longer in the configuration."},
+    };
+    for (const auto& check : checks) {
+      if (!check.wanted) continue;
+      const int code = s.queryOne(check.sql, {check.id}, row);
+      if (code == DB_NO_ROW) {
+        refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, check.missing, false};
+        return kRefused;
+      }
+      if (code != DB_OK) return code;
+    }
+    int code = DB_OK;
+    if (pool == 0) {
+      code = s.queryOne("SELECT 1 FROM \"MMDrivePool\" P JOIN \"MMMasterPool\" M ON M.\"MasterPoolId\" = "
+                        "P.\"MasterPoolId\" WHERE P.\"DrivePoolName\" = ? AND M.\"LibraryId\" = (SELECT "
+                        "\"LibraryId\" FROM \"MMMasterPool\" WHERE \"MasterPoolId\" = ?)",
+                        {p.drivePoolName, p.masterPoolId}, row);
+      if (code == DB_OK) {
+        refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, "The library has a drive pool [" + p.drivePoolName + "] already.",
+                   false};
+        return kRefused;
+      }
+      if (code != DB_NO_ROW) return code;
+      code = insertRow(s,
+                       "INSERT INTO \"MMDrivePool\" (\"DrivePoolName\", \"DrivePoolEnabled\", \"ClientId\", "
+                       "\"MasterPoolId\", \"DrivePoolType\", \"Descript\") VALUES (?, 1, ?, ?, ?, ?)",
+                       {p.drivePoolName, p.clientId, p.masterPoolId, p.drivePoolType, p.proxyHost}, pool);
+      if (code != DB_OK) return code;
+    }
+    code = insertRow(s,
+                     "INSERT INTO \"MMDrive\" (\"DriveName\", \"AliasName\", \"DriveEnabled\", \"MasterPoolId\", "
+                     "\"DriveNumber\", \"SerialNumber\", \"DriveVendor\", \"DriveModel\", \"FirmwareRevision\") "
+                     "VALUES (?, ?, 1, ?, ?, ?, ?, ?, ?)",
+                     {p.drive.name, p.drive.name, p.masterPoolId, p.drive.driveNumber, p.drive.serialNumber,
+                      p.drive.vendor, p.drive.model, p.drive.firmware},
+                     drive);
+    if (code != DB_OK) return code;
+    return insertRow(s,
+                     "INSERT INTO \"MMDrivePath\" (\"DriveId\", \"DrivePoolId\", \"ClientId\", \"PathName\", "
+                     "\"IsEnabled\") VALUES (?, ?, ?, ?, 1)",
+                     {drive, pool, p.clientId, p.pathName}, made);
+  });
+  if (rc != 0) return rc;
+  p.drivePoolId = pool;
+  p.drive.id = drive;
+  pathId = made;
   return 0;
 }

@@ -15,6 +15,7 @@ struct Servers {
   std::mutex mutex;
   std::map<std::pair<std::string, std::string>, Library> ndmp;  // (host, access path)
   std::map<std::string, std::vector<Library>> libraryServers;
+  std::map<std::pair<std::string, std::string>, Drive> drives;  // NDMP drives: (host, access path)
 };
 
 Servers& servers() {
@@ -47,6 +48,7 @@ void reset() {
     std::lock_guard<std::mutex> guard(s.mutex);
     s.ndmp.clear();
     s.libraryServers.clear();
+    s.drives.clear();
   }
   journal().reset();
 }
@@ -90,6 +92,39 @@ bool probeLibraryServer(const std::string& host, std::vector<Library>& libraries
   return true;
 }
 
+// ---- NDMP drives ----
+void scriptNdmpDrive(const std::string& host, const std::string& accessPath, const Drive& drive) {
+  Servers& s = servers();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  s.drives[{host, accessPath}] = drive;
+}
+
+bool probeNdmpDrive(const std::string& host, const std::string& accessPath, Drive& drive, std::string& error) {
+  journal().record("ProbeNdmpDrive", host, accessPath);
+  tkjournal::Failure failure;
+  if (journal().takeFailure("ProbeNdmpDrive", failure)) {
+    error = failure.text;
+    return false;
+  }
+  Servers& s = servers();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  auto it = s.drives.find({host, accessPath});
+  if (it == s.drives.end()) {
+    error = "No drive answers at [" + accessPath + "] on the NDMP server [" + host + "].";
+    return false;
+  }
+  drive = it->second;
+  return true;
+}
+
+void fill(ZQMACDrive& drive, const Drive& from) {
+  drive.SetVendor(from.vendor);
+  drive.SetProduct(from.product);
+  drive.SetSerialNumber(from.serialNumber);
+  ZQMACGraph::SetDeviceIdentifier(&drive, from.identification);
+}
+// ---- end of NDMP drives ----
+
 void fill(ZQMACLibController& controller, const Library& from) {
   ZQMACLibrary* library = controller.GetLibrary();
   if (library == nullptr) return;
@@ -132,3 +167,22 @@ bool ZQNDMPAutoDetect::GetDeviceInfo(ZQMACNdmpLibController* controller) {
   ClearLastError();
   return true;
 }
+
+// ---- NDMP drives ----
+bool ZQNDMPAutoDetect::GetDeviceInfo(ZQMACNdmpDms* drivePath) {
+  ZQMACDrive* drive = drivePath != nullptr ? drivePath->GetDrive() : nullptr;
+  if (drive == nullptr) {
+    SetLastError(tkndmpdetect::kErrorNoAnswer, "No drive path was given to probe.");
+    return false;
+  }
+  tkndmpdetect::Drive found;
+  std::string error;
+  if (!tkndmpdetect::probeNdmpDrive(m_sHost, drivePath->GetPathDetail(), found, error)) {
+    SetLastError(tkndmpdetect::kErrorNoAnswer, error);
+    return false;
+  }
+  tkndmpdetect::fill(*drive, found);
+  ClearLastError();
+  return true;
+}
+// ---- end of NDMP drives ----

@@ -19,6 +19,8 @@
 class ZQMACMediaConfig;
 class ZQMACLibController;
 class ZQMACNdmpLibController;
+class ZQMACNdmpDms;
+class ZQMACDrive;
 
 class ZQNDMPAutoDetect : public virtual ZQMACBase {
  public:
@@ -31,6 +33,12 @@ class ZQNDMPAutoDetect : public virtual ZQMACBase {
   // as this detector's last error, when the server or the library does not
   // answer or there is no controller.
   bool GetDeviceInfo(ZQMACNdmpLibController* controller);
+  // ---- NDMP drives ----
+  // Reads what the server answers for the drive at the drive path's access
+  // path into the path's drive (vendor, product, serial number,
+  // identification text). False as above.
+  bool GetDeviceInfo(ZQMACNdmpDms* drivePath);
+  // ---- end of NDMP drives ----
 
  private:
   std::string m_sHost;
@@ -70,6 +78,24 @@ bool probeLibraryServer(const std::string& host, std::vector<Library>& libraries
 
 // Copies a library description into a model library (the fields above).
 void fill(ZQMACLibController& controller, const Library& library);
+
+// ---- NDMP drives ----
+// One drive as an NDMP server describes it.
+struct Drive {
+  std::string vendor;
+  std::string product;
+  std::string serialNumber;
+  std::string identification;
+};
+// The drive an NDMP server answers for at an access path (scripting).
+void scriptNdmpDrive(const std::string& host, const std::string& accessPath, const Drive& drive);
+// What the NDMP server `host` answers for the drive at the access path:
+// false with the reason in `error` when it does not answer. Journaled as
+// "ProbeNdmpDrive" (host, access path) and failing as the other probes.
+bool probeNdmpDrive(const std::string& host, const std::string& accessPath, Drive& drive, std::string& error);
+// Copies a drive description into a model drive.
+void fill(ZQMACDrive& drive, const Drive& from);
+// ---- end of NDMP drives ----
 
 tkjournal::Journal& journal();
 

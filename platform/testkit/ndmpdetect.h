@@ -26,6 +26,11 @@ inline void reset() { tkndmpdetect::reset(); }
 inline void scriptNdmpLibrary(const std::string& host, const std::string& accessPath, const Library& library) {
   tkndmpdetect::scriptNdmpLibrary(host, accessPath, library);
 }
+// NDMP drives: what a server answers for the drive at an access path.
+using Drive = tkndmpdetect::Drive;
+inline void scriptNdmpDrive(const std::string& host, const std::string& accessPath, const Drive& drive) {
+  tkndmpdetect::scriptNdmpDrive(host, accessPath, drive);
+}
 inline void scriptLibraryServer(const std::string& host, const std::vector<Library>& libraries) {
   tkndmpdetect::scriptLibraryServer(host, libraries);
 }

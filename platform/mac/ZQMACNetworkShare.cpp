@@ -1,0 +1,135 @@
+// The object model's network-sharing disk objects, as the mount-path request
+// makes them for a mount path on a network share: a new device
+// (GetNewNetworkSharingDiskObject), taken into the configuration by
+// AddDiskDevice, and one new volume per media agent that reaches the share,
+// saved by its Configure. In a configuration on the central database each
+// is stored before it becomes an object of the configuration, so a refusal
+// leaves neither a row nor an object; the caller keeps what was refused.
+//
+// Journal names: "AddDiskDevice" (the device's name, type) and "Configure"
+// (0 for a volume not saved yet, mode); a failure injected into one of them
+// makes its next call fail with the code and text as the last error of the
+// instance (AddDiskDevice) or of the volume.
+#include <memory>
+#include <string>
+
+#include "frame/mac/ZQMACObjects.h"
+#include "platform/mac/ZQMACGraph.h"
+#include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
+
+namespace {
+
+constexpr int kKindNetworkShare = 1;
+
+// The first "DiskDevice_<n>" that no device of the instance carries.
+std::string freeDeviceName(const ZQMACMediaConfig& config) {
+  ZQMACLinkedList<ZQMACDiskDevice> devices = config.GetDiskDeviceList();
+  for (int n = 1;; ++n) {
+    const std::string name = "DiskDevice_" + std::to_string(n);
+    bool taken = false;
+    for (ZQMACDiskDevice* d = devices.GetFirstNode(); d != nullptr && !taken; d = devices.GetNextNode())
+      taken = d->GetName() == name;
+    if (!taken) return name;
+  }
+}
+
+unsigned int storedFailure(const MMMediaConfigDB& access) {
+  switch (access.getErrorCode()) {
+    case MMS2_ERROR_NOT_FOUND: return tkmac::kErrorObjectGone;
+    case MMS2_ERROR_DUPLICATE_NAME: return tkmac::kErrorNameInUse;
+    default: return tkmac::kErrorDatabase;
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<ZQMACDiskDevice> ZQMACDiskDevice::GetNewNetworkSharingDiskObject(int kind) {
+  if (kind != kKindNetworkShare) return nullptr;
+  auto device = std::make_unique<ZQMACDiskDevice>();
+  ZQMACGraph::SetDeviceTypes(device.get(), kDeviceTypeNetworkShare, 0);
+  return device;
+}
+
+bool ZQMACMediaConfig::AddDiskDevice(ZQMACDiskDevice* device) {
+  tkmac::journal().record("AddDiskDevice", device != nullptr ? device->GetName() : std::string(),
+                          device != nullptr ? device->GetDisplayDeviceType() : 0);
+  if (tkmac::failed(*this, "AddDiskDevice")) return false;
+  if (device == nullptr || device->GetOwner() != nullptr) {
+    SetLastError(tkmac::kErrorAdoptRefused, "The disk device cannot be added to this configuration.");
+    return false;
+  }
+  const std::string name = device->GetName().empty() ? freeDeviceName(*this) : device->GetName();
+  int id = 0;
+  if (m_bDatabaseBacked) {
+    MMStoredDevice row;
+    row.name = name;
+    row.typeId = device->GetDisplayDeviceType();
+    MMMediaConfigDB access;
+    if (access.insertDevice(row) != 0) {
+      SetLastError(storedFailure(access), access.lastErrorText());
+      return false;
+    }
+    id = row.id;
+  } else {
+    id = tkmac::takeNewObjectId();
+  }
+  ZQMACGraph::SetName(device, name);
+  if (AdoptObject(device) == 0) {
+    if (m_bDatabaseBacked) MMMediaConfigDB().removeObject(MMStoredKind::Device, id);
+    return false;
+  }
+  ZQMACGraph::SetId(device, id);
+  ZQMACGraph::SetConfigured(device, true);
+  m_diskDeviceList.AddNode(device);
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACDiskVolume::Configure(unsigned int mode) {
+  if (GetOwner() != nullptr) return ZQMACInterface::Configure(mode);
+  tkmac::journal().record("Configure", 0, mode);
+  if (tkmac::failed(*this, "Configure")) return false;
+  ZQMACDiskDevice* device = m_pDiskDevice;
+  ZQMACMediaConfig* config = device != nullptr ? device->GetOwner() : nullptr;
+  if (config == nullptr || m_pMediaAgent == nullptr || m_pMediaAgent->GetOwner() != config) {
+    SetLastError(tkmac::kErrorNotStored,
+                 m_pMediaAgent == nullptr ? "The volume has no media agent."
+                                          : "The volume's device or media agent is not part of the configuration.");
+    return false;
+  }
+  if (m_sVolume.empty()) {
+    SetLastError(tkmac::kErrorInvalidValue, "The volume has no path.");
+    return false;
+  }
+  int id = 0;
+  const bool stored = ZQMACGraph::IsDatabaseBacked(*config);
+  if (stored) {
+    MMStoredDeviceController row;
+    row.clientId = static_cast<int>(m_pMediaAgent->GetId());
+    row.deviceId = static_cast<int>(device->GetId());
+    row.folder = m_sVolume;
+    row.userName = m_sUserName;
+    row.accessType = m_iDeviceAccessType;
+    row.credentialAssocId = m_iCredentialId;
+    MMMediaConfigDB access;
+    if (access.insertDeviceController(row, m_sPassword, m_bDetected) != 0) {
+      SetLastError(storedFailure(access), access.lastErrorText());
+      return false;
+    }
+    id = row.id;
+  } else {
+    id = tkmac::takeNewObjectId();
+  }
+  m_sName = m_sVolume;
+  if (config->AdoptObject(this) == 0) {
+    SetLastError(tkmac::kErrorAdoptRefused, config->GetLastError());
+    if (stored) MMMediaConfigDB().removeObject(MMStoredKind::DeviceController, id);
+    return false;
+  }
+  ZQMACGraph::SetId(this, id);
+  m_bConfigured = true;
+  if (m_bJoinDevice) ZQMACGraph::AddVolumeToDevice(device, this);
+  ClearLastError();
+  return true;
+}
