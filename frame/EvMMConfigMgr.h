@@ -668,6 +668,23 @@ class EvMMConfigMgr : public EvReturnData {
   bool onMsgSetDRUHost(MessageInfo* request);
   // ---- end of DRU hosts ----
 
+  // ---- archive clusters (mmconfig/EvMMConfigMgrCenteraClusters.cpp) ----
+  // Reply 11402: id and name of every cluster.
+  bool onMsgGetCenteraClusterList(MessageInfo* request);
+  // Reply 11404: the cluster whose id is in the element-count field (none
+  // for an unknown id), the shown Centera agents, then 2052.
+  bool onMsgGetCenteraClusterProperties(MessageInfo* request);
+  // Reply 11404: what the cluster behind the address (text behind the
+  // element count) tells the agent whose id is in the element-count field,
+  // or 2051 with the reason; then 2052. False when it failed.
+  bool onMsgDetectCenteraCluster(MessageInfo* request);
+  // Reply 11413: the Centera agents the user may use.
+  bool onMsgGetCenteraMediaAgents(MessageInfo* request);
+  // Operations 48 (add), 2 (remove) and 3 (change); one operation response
+  // per record; false when a record failed and for a null request.
+  bool onMsgSetCenteraCluster(MessageInfo* request);
+  // ---- end of archive clusters ----
+
   // ---- class-wide state ----
   // The cache, newest first; under the session lock only.
   static std::list<MediaConfigContainer> m_tMediaConfigList;

@@ -165,6 +165,12 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(mm, onMsgGetDRUHostList),
     TK_STREAM_HANDLER(mm, onMsgGetDRUHostProperties),
     TK_STREAM_HANDLER(mm, onMsgSetDRUHost),
+    // Archive clusters.
+    TK_STREAM_HANDLER(mm, onMsgGetCenteraClusterList),
+    TK_STREAM_HANDLER(mm, onMsgGetCenteraClusterProperties),
+    TK_STREAM_HANDLER(mm, onMsgDetectCenteraCluster),
+    TK_STREAM_HANDLER(mm, onMsgGetCenteraMediaAgents),
+    TK_STREAM_HANDLER(mm, onMsgSetCenteraCluster),
     // Replica listings and replica changes.
     TK_STREAM_HANDLER(san, onMsgGetSnrVolume),
     TK_STREAM_HANDLER(san, onMsgGetReplicationVolumesByPolicy),

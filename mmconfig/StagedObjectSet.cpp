@@ -11,10 +11,17 @@ namespace tkmm {
 SetOutcome StagedObjectSet::apply(const SetRecord& record) {
   std::string text = "Success";
   bool ok = false;
+  const std::string refusal = std::move(m_refusal);
+  m_refusal.clear();
   switch (record.operation) {
-    case kOpAdd: ok = add(record.config, text); break;
+    case kOpAdd:
+    case kOpChange:
+      if (!refusal.empty())
+        text = refusal;
+      else
+        ok = record.operation == kOpAdd ? add(record.config, text) : change(record.config, text);
+      break;
     case kOpRemove: ok = remove(record.config, text); break;
-    case kOpChange: ok = change(record.config, text); break;
     default:
       EvDebug::Debug(m_tag, "Received invalid operation type [%lu].", static_cast<unsigned long>(record.operation));
       text = "Received invalid operation type";

@@ -6,7 +6,9 @@
 // status and text are the record's own: 1 "Success", or 0 with the reason.
 // An operation other than these three is answered the same way with 0
 // "Received invalid operation type", and the request goes on. The request's
-// result is false when any record failed. After a successful add the
+// result is false when any record failed. An add or change whose record
+// brought a value the staging object refused fails with the refusal, rather
+// than store something else than was asked. After a successful add the
 // configuration owns the staging object; a later record of the request
 // fills a fresh one.
 //
@@ -40,12 +42,18 @@ class StagedObjectSet : public SetRecordHandler {
   virtual bool add(ZQMACMediaConfig& config, std::string& text) = 0;
   virtual bool remove(ZQMACMediaConfig& config, std::string& text) = 0;
   virtual bool change(ZQMACMediaConfig& config, std::string& text) = 0;
+  // A value of the current record that the staging object refused; the
+  // first one counts.
+  void refuseValue(const std::string& reason) {
+    if (m_refusal.empty()) m_refusal = reason.empty() ? "A value of the request was refused." : reason;
+  }
 
   MessageInfo& m_request;
   const char* m_tag;
 
  private:
   bool m_anyFailed = false;
+  std::string m_refusal;
 };
 
 // runSet with the handler; false also when a record failed.

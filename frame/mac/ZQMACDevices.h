@@ -2,6 +2,7 @@
 // controllers, Centera archive clusters and DRU hosts.
 #pragma once
 
+#include <set>
 #include <string>
 
 #include "frame/mac/ZQMACBase.h"
@@ -76,6 +77,27 @@ class ZQMACCenteraCluster : public ZQMACInterface {
   long long GetCapacity() const { return m_llCapacity; }
   const std::string& GetVersion() const { return m_sVersion; }
 
+  // ---- the cluster as its requests change it (platform/mac/ZQMACCenteraClusters.cpp) ----
+  // Each setter of a cluster of an instance loaded from the central
+  // database writes through to its row; false (reason in the last error,
+  // the value unchanged) for a value that does not fit or a refusal.
+  // Names must be new among the instance's clusters (letter case aside).
+  bool AssignName(const std::string& name) override;
+  bool SetClusterName(const std::string& name);
+  bool SetClusterID(const std::string& id);
+  // The capacity in bytes (not negative); its text is that number in
+  // decimal, which SetCapacityString takes (blanks around it allowed).
+  bool SetCapacity(long long capacity);
+  std::string GetCapacityString() const;
+  bool SetCapacityString(const std::string& text);
+  bool SetVersion(const std::string& version);
+  // The access nodes (addresses), sorted. Adding one the cluster has is a
+  // success; removing one it lacks is refused.
+  std::set<std::string> GetAccessNodeStringList() const { return m_accessNodes; }
+  bool AddAccessNode(const std::string& address);
+  bool RemoveAccessNode(const std::string& address);
+  // ---- end of the cluster block ----
+
   unsigned int GetObjectType() const override;
 
  protected:
@@ -85,6 +107,13 @@ class ZQMACCenteraCluster : public ZQMACInterface {
   std::string m_sClusterId;
   long long m_llCapacity = 0;
   std::string m_sVersion;
+  std::set<std::string> m_accessNodes;  // cluster block
+
+ private:
+  // ---- cluster block ----
+  bool StoreValues();
+  bool ChangeText(const char* what, std::string& field, const std::string& value);
+  // ---- end of the cluster block ----
 };
 
 // A DRU host.

@@ -12,6 +12,7 @@ class ZQMACLibController;
 class ZQMACDms;
 class ZQMACMediaConfig;
 class ZQMACCopyMgrController;
+class ZQMACCenteraCluster;
 
 class ZQMACMediaAgent : public ZQMACInterface {
  public:
@@ -118,6 +119,14 @@ class ZQMACMediaAgent : public ZQMACInterface {
   // reason as the agent's last error, when it cannot be added.
   bool AddSoftwareCopyManager(int concurrencyLimit);
   // ---- end of the media-agent requests block ----
+
+  // ---- archive clusters (platform/mac/ZQMACCenteraClusters.cpp) ----
+  // Asks the cluster through its first access node for its identity, name,
+  // capacity and version and puts them into `cluster`. False, with the
+  // reason as this agent's last error, when the cluster has no access node
+  // or does not answer.
+  bool GetCenteraInfo(ZQMACCenteraCluster* cluster);
+  // ---- end of archive clusters ----
 
   unsigned int GetObjectType() const override;
 

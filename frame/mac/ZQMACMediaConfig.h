@@ -297,6 +297,15 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   bool RemoveDRUHost(ZQMACHost* host);
   // ---- end of DRU hosts ----
 
+  // ---- archive clusters (platform/mac/ZQMACCenteraClusters.cpp) ----
+  // Stores a new cluster with its values and access nodes (named, of no
+  // instance) and takes ownership of it, as AddDRUHost does a host.
+  bool AddCenteraCluster(ZQMACCenteraCluster* cluster);
+  // Removes a cluster of this instance (its rows first) and frees it; false,
+  // with the reason as the instance's last error, when nothing changed.
+  bool RemoveCenteraCluster(ZQMACCenteraCluster* cluster);
+  // ---- end of archive clusters ----
+
   // ---- media-configuration parameters ----
   // Whether drives and libraries are matched by serial number: one value
   // for every instance and session of the process (true at load); consoles

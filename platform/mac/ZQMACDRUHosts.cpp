@@ -9,8 +9,6 @@
 // the password). A failure injected into one of them makes its next call
 // fail with the code and text as the last error of the instance (add,
 // remove) or of the host.
-#include <algorithm>
-#include <cctype>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -18,23 +16,14 @@
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
+#include "platform/mac/ZQMACNames.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mmdb/MMDRUHostDB.h"
 
 namespace {
 
-bool sameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-// The host of the instance other than `self` that carries the name, or null.
 ZQMACHost* namedHost(ZQMACMediaConfig& config, const std::string& name, const ZQMACHost* self) {
-  ZQMACLinkedList<ZQMACHost> hosts = config.GetDRUHostList();
-  for (ZQMACHost* h = hosts.GetFirstNode(); h != nullptr; h = hosts.GetNextNode())
-    if (h != self && sameName(h->GetName(), name)) return h;
-  return nullptr;
+  return tkmac::namedIn(config.GetDRUHostList(), name, self);
 }
 
 unsigned int codeOf(const MMDRUHostDB& access) {

@@ -35,6 +35,7 @@
 
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMCenteraClusterDB.h"
 #include "platform/mmdb/MMDRUHostDB.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
@@ -115,8 +116,17 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
     return false;
   }
   // ---- end of DRU hosts ----
+  // ---- archive clusters, the same way ----
+  std::vector<MMStoredCenteraCluster> clusters;
+  MMCenteraClusterDB clusterAccess;
+  if (clusterAccess.loadAll(clusters) != 0) {
+    config.SetLastError(kErrorDatabase, "The archive clusters could not be read: " + clusterAccess.lastErrorText());
+    return false;
+  }
+  // ---- end of archive clusters ----
   if (!ZQMACGraph::ApplyStored(config, stored)) return false;
-  return ZQMACGraph::ApplyStoredDRUHosts(config, druHosts);
+  const bool hosts = ZQMACGraph::ApplyStoredDRUHosts(config, druHosts);
+  return ZQMACGraph::ApplyStoredCenteraClusters(config, clusters) && hosts;
 }
 
 }  // namespace tkmac

@@ -17,6 +17,7 @@
 
 struct MMStoredConfig;
 struct MMStoredDRUHost;
+struct MMStoredCenteraCluster;
 
 class ZQMACGraph {
  public:
@@ -265,9 +266,9 @@ class ZQMACGraph {
   // Makes the instance's graph what the database holds: an object still
   // stored keeps its address and handle and takes the stored values and
   // links; a new row makes a new object; an object whose row is gone (or
-  // that was never stored) is freed. Objects of kinds the database does not
-  // hold yet (copy managers, archive clusters, DRU hosts, cost categories)
-  // stay as they are. The instance becomes database-backed. False, with the
+  // that was never stored) is freed. Objects of other kinds (copy managers,
+  // cost categories; archive clusters and DRU hosts, which the functions of
+  // their own below lay over the graph) stay as they are. The instance becomes database-backed. False, with the
   // reason as the instance's last error and the graph unchanged, when not
   // enough handles are left for the new objects.
   // The texts of `stored` move into the objects.
@@ -293,6 +294,10 @@ class ZQMACGraph {
   // when no handle is left for a new host.
   static bool ApplyStoredDRUHosts(ZQMACMediaConfig& config, std::vector<MMStoredDRUHost>& rows);
   // ---- end of DRU hosts ----
+  // ---- archive clusters on the central database (ZQMACCenteraClusters.cpp) ----
+  // As ApplyStoredDRUHosts, for the archive clusters with their access nodes.
+  static bool ApplyStoredCenteraClusters(ZQMACMediaConfig& config, std::vector<MMStoredCenteraCluster>& rows);
+  // ---- end of archive clusters ----
 
   // ---- controllers added to media agents (ZQMACLibraryControllers.cpp) ----
   // Stores a new controller of the agent with the library it reaches (and

@@ -1,0 +1,311 @@
+// The object model's archive clusters: their values and access nodes,
+// adding and removing clusters, each written through to the central
+// database in an instance loaded from there (MMCenteraCluster and
+// MMCenteraAccessNode); a media agent reading a cluster's identity through
+// an access node (platform/centera/CenteraInfo.h); and laying the stored
+// clusters over an instance's graph when it is (re-)read. A cluster of no
+// instance (a staging or temporary one) and the clusters of an instance
+// filled another way keep their values in memory.
+//
+// The capacity is a number of bytes; its text is that number in decimal.
+//
+// Journal: "AddCenteraCluster" (name), "RemoveCenteraCluster" (handle),
+// "SetCenteraValue" (handle, what, value) for AssignName and every setter,
+// "AddAccessNode" / "RemoveAccessNode" (handle, address), "GetCenteraInfo"
+// (agent name, address). A failure injected into one of them makes its next
+// call fail with the code and text as the last error of the instance (add,
+// remove), the cluster or the agent.
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "frame/mac/ZQMACObjects.h"
+#include "platform/centera/CenteraInfo.h"
+#include "platform/mac/ZQMACGraph.h"
+#include "platform/mac/ZQMACNames.h"
+#include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMCenteraClusterDB.h"
+
+namespace {
+
+ZQMACCenteraCluster* namedCluster(ZQMACMediaConfig& config, const std::string& name, const ZQMACCenteraCluster* self) {
+  return tkmac::namedIn(config.GetCenteraClusterList(), name, self);
+}
+
+std::string nameInUse(const std::string& name) { return "An archive cluster named [" + name + "] exists already."; }
+
+unsigned int codeOf(const MMCenteraClusterDB& access) {
+  switch (access.getErrorCode()) {
+    case MMS2_ERROR_DUPLICATE_NAME: return tkmac::kErrorNameInUse;
+    case MMS2_ERROR_NOT_FOUND: return tkmac::kErrorObjectGone;
+    case MMS2_ERROR_BAD_ARGUMENT:
+    case MMS2_ERROR_TEXT_TOO_LONG: return tkmac::kErrorInvalidValue;
+    default: return tkmac::kErrorDatabase;
+  }
+}
+
+MMStoredCenteraCluster rowOf(const ZQMACCenteraCluster& c) {
+  const std::set<std::string> nodes = c.GetAccessNodeStringList();
+  return {static_cast<int>(c.GetId()), c.GetName(), c.GetClusterName(), c.GetClusterID(),
+          c.GetCapacity(), c.GetVersion(), std::vector<std::string>(nodes.begin(), nodes.end())};
+}
+
+// Whether the cluster's changes are written to the central database (a
+// cluster of an instance loaded from there).
+bool writesThrough(const ZQMACCenteraCluster& c) {
+  return c.GetOwner() != nullptr && ZQMACGraph::IsDatabaseBacked(*c.GetOwner());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- values
+
+std::string ZQMACCenteraCluster::GetCapacityString() const { return std::to_string(m_llCapacity); }
+
+bool ZQMACCenteraCluster::StoreValues() {
+  if (!writesThrough(*this)) return true;
+  if (m_iId < 0) {
+    SetLastError(tkmac::kErrorNotStored,
+                 "The object is not stored in the configuration database; it cannot be changed there.");
+    return false;
+  }
+  MMCenteraClusterDB access;
+  if (access.updateCluster(rowOf(*this)) != 0) {
+    SetLastError(codeOf(access), access.lastErrorText());
+    return false;
+  }
+  return true;
+}
+
+bool ZQMACCenteraCluster::ChangeText(const char* what, std::string& field, const std::string& value) {
+  tkmac::journal().record("SetCenteraValue", GetHandle(), what, value);
+  if (tkmac::failed(*this, "SetCenteraValue")) return false;
+  if (value.size() > MMCenteraClusterDB::kTextWidth) {
+    SetLastError(tkmac::kErrorInvalidValue, std::string("The archive cluster's ") + what + " is longer than " +
+                                                std::to_string(MMCenteraClusterDB::kTextWidth) + " bytes.");
+    return false;
+  }
+  std::string before = field;
+  field = value;
+  if (!StoreValues()) {
+    field = std::move(before);
+    return false;
+  }
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACCenteraCluster::AssignName(const std::string& name) {
+  if (name.empty()) {
+    tkmac::journal().record("SetCenteraValue", GetHandle(), "name", name);
+    if (tkmac::failed(*this, "SetCenteraValue")) return false;
+    SetLastError(tkmac::kErrorInvalidName, "An archive cluster needs a name.");
+    return false;
+  }
+  if (GetOwner() != nullptr && namedCluster(*GetOwner(), name, this) != nullptr) {
+    SetLastError(tkmac::kErrorNameInUse, nameInUse(name));
+    return false;
+  }
+  return ChangeText("name", m_sName, name);
+}
+
+bool ZQMACCenteraCluster::SetClusterName(const std::string& name) { return ChangeText("cluster name", m_sClusterName, name); }
+bool ZQMACCenteraCluster::SetClusterID(const std::string& id) { return ChangeText("identity", m_sClusterId, id); }
+bool ZQMACCenteraCluster::SetVersion(const std::string& version) { return ChangeText("version", m_sVersion, version); }
+
+bool ZQMACCenteraCluster::SetCapacity(long long capacity) {
+  tkmac::journal().record("SetCenteraValue", GetHandle(), "capacity", capacity);
+  if (tkmac::failed(*this, "SetCenteraValue")) return false;
+  if (capacity < 0) {
+    SetLastError(tkmac::kErrorInvalidValue, "An archive cluster's capacity cannot be negative.");
+    return false;
+  }
+  const long long before = m_llCapacity;
+  m_llCapacity = capacity;
+  if (!StoreValues()) {
+    m_llCapacity = before;
+    return false;
+  }
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACCenteraCluster::SetCapacityString(const std::string& text) {
+  // Decimal bytes; blanks around the number are allowed.
+  const std::size_t first = text.find_first_not_of(" \t");
+  const std::size_t last = text.find_last_not_of(" \t");
+  const std::string digits = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+  if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    SetLastError(tkmac::kErrorInvalidValue, "The archive cluster's capacity [" + text + "] is not a number of bytes.");
+    return false;
+  }
+  errno = 0;
+  const long long capacity = std::strtoll(digits.c_str(), nullptr, 10);
+  if (errno == ERANGE) {
+    SetLastError(tkmac::kErrorInvalidValue, "The archive cluster's capacity [" + text + "] is too large.");
+    return false;
+  }
+  return SetCapacity(capacity);
+}
+
+// ---------------------------------------------------------------- access nodes
+
+bool ZQMACCenteraCluster::AddAccessNode(const std::string& address) {
+  tkmac::journal().record("AddAccessNode", GetHandle(), address);
+  if (tkmac::failed(*this, "AddAccessNode")) return false;
+  if (address.empty() || address.size() > MMCenteraClusterDB::kTextWidth) {
+    SetLastError(tkmac::kErrorInvalidValue, "The access node [" + address + "] is no address.");
+    return false;
+  }
+  if (writesThrough(*this) && m_iId >= 0) {
+    MMCenteraClusterDB access;
+    if (access.addAccessNode(m_iId, address) != 0) {
+      SetLastError(codeOf(access), access.lastErrorText());
+      return false;
+    }
+  }
+  m_accessNodes.insert(address);
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACCenteraCluster::RemoveAccessNode(const std::string& address) {
+  tkmac::journal().record("RemoveAccessNode", GetHandle(), address);
+  if (tkmac::failed(*this, "RemoveAccessNode")) return false;
+  if (m_accessNodes.count(address) == 0) {
+    SetLastError(tkmac::kErrorInvalidValue, "The archive cluster has no access node [" + address + "].");
+    return false;
+  }
+  if (writesThrough(*this) && m_iId >= 0) {
+    MMCenteraClusterDB access;
+    if (access.removeAccessNode(m_iId, address) != 0 && access.getErrorCode() != MMS2_ERROR_NOT_FOUND) {
+      SetLastError(codeOf(access), access.lastErrorText());
+      return false;
+    }
+  }
+  m_accessNodes.erase(address);
+  ClearLastError();
+  return true;
+}
+
+// ---------------------------------------------------------------- reading a cluster
+
+bool ZQMACMediaAgent::GetCenteraInfo(ZQMACCenteraCluster* cluster) {
+  const std::set<std::string> nodes =
+      cluster != nullptr ? cluster->GetAccessNodeStringList() : std::set<std::string>();
+  const std::string address = nodes.empty() ? std::string() : *nodes.begin();
+  tkmac::journal().record("GetCenteraInfo", GetName(), address);
+  if (tkmac::failed(*this, "GetCenteraInfo")) return false;
+  if (address.empty()) {
+    SetLastError(tkmac::kErrorInvalidValue, "The archive cluster has no access node to ask.");
+    return false;
+  }
+  tkcentera::ClusterInfo info;
+  std::string error;
+  if (!tkcentera::queryCluster(GetName(), address, info, error)) {
+    SetLastError(tkmac::kErrorNotSeen, error);
+    return false;
+  }
+  ZQMACGraph::SetCluster(cluster, info.clusterName, info.clusterId, info.capacity, info.version);
+  ClearLastError();
+  return true;
+}
+
+// ---------------------------------------------------------------- the configuration
+
+bool ZQMACMediaConfig::AddCenteraCluster(ZQMACCenteraCluster* cluster) {
+  tkmac::journal().record("AddCenteraCluster", cluster != nullptr ? cluster->GetName() : std::string());
+  if (tkmac::failed(*this, "AddCenteraCluster")) return false;
+  if (cluster == nullptr || cluster->GetOwner() != nullptr) {
+    SetLastError(tkmac::kErrorAdoptRefused,
+                 cluster == nullptr ? "No archive cluster was given." : "The archive cluster is not new.");
+    return false;
+  }
+  if (cluster->GetName().empty()) {
+    SetLastError(tkmac::kErrorInvalidName, "An archive cluster needs a name.");
+    return false;
+  }
+  if (namedCluster(*this, cluster->GetName(), nullptr) != nullptr) {
+    SetLastError(tkmac::kErrorNameInUse, nameInUse(cluster->GetName()));
+    return false;
+  }
+  MMStoredCenteraCluster row = rowOf(*cluster);
+  const bool stored = ZQMACGraph::IsDatabaseBacked(*this);
+  MMCenteraClusterDB access;
+  if (stored) {
+    if (access.insertCluster(row) != 0) {
+      SetLastError(codeOf(access), access.lastErrorText());
+      return false;
+    }
+  } else {
+    row.id = tkmac::takeNewObjectId();
+  }
+  if (AdoptObject(cluster) == 0) {
+    // The rows must not outlive a cluster the instance could not take.
+    if (stored && access.removeCluster(row.id) != 0)
+      SetLastError(GetLastErrorCode(), GetLastError() + " " + access.lastErrorText());
+    return false;
+  }
+  ZQMACGraph::SetId(cluster, row.id);
+  m_centeraClusterList.AddNode(cluster);
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACMediaConfig::RemoveCenteraCluster(ZQMACCenteraCluster* cluster) {
+  tkmac::journal().record("RemoveCenteraCluster", cluster != nullptr ? cluster->GetHandle() : 0ull);
+  if (tkmac::failed(*this, "RemoveCenteraCluster")) return false;
+  if (cluster == nullptr || !OwnsObject(cluster)) {
+    SetLastError(tkmac::kErrorUnknownObject, "The archive cluster is none of this configuration.");
+    return false;
+  }
+  if (ZQMACGraph::IsDatabaseBacked(*this) && cluster->GetId() != 0xFFFFFFFFu) {
+    MMCenteraClusterDB access;
+    // Rows removed meanwhile are what the request wants.
+    if (access.removeCluster(static_cast<int>(cluster->GetId())) != 0 &&
+        access.getErrorCode() != MMS2_ERROR_NOT_FOUND) {
+      SetLastError(codeOf(access), access.lastErrorText());
+      return false;
+    }
+  }
+  delete cluster;  // its destructor unlinks it from the instance
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACGraph::ApplyStoredCenteraClusters(ZQMACMediaConfig& config, std::vector<MMStoredCenteraCluster>& rows) {
+  std::unordered_map<int, ZQMACCenteraCluster*> old;
+  std::vector<ZQMACCenteraCluster*> doomed;
+  ZQMACLinkedList<ZQMACCenteraCluster> clusters = config.m_centeraClusterList;
+  for (ZQMACCenteraCluster* c = clusters.GetFirstNode(); c != nullptr; c = clusters.GetNextNode())
+    if (c->m_iId < 0 || !old.emplace(c->m_iId, c).second) doomed.push_back(c);
+  config.m_centeraClusterList.RemoveAllNodes(false, true);
+  bool whole = true;
+  for (MMStoredCenteraCluster& row : rows) {
+    ZQMACCenteraCluster* cluster = nullptr;
+    auto it = old.find(row.id);
+    if (it != old.end()) {
+      cluster = it->second;
+      old.erase(it);
+      cluster->m_sName = std::move(row.name);
+    } else {
+      auto fresh = std::make_unique<ZQMACCenteraCluster>();
+      fresh->m_sName = std::move(row.name);
+      if (config.AdoptObject(fresh.get()) == 0) {
+        whole = false;  // the instance's last error says why
+        continue;
+      }
+      cluster = fresh.release();
+      SetId(cluster, row.id);
+    }
+    SetCluster(cluster, row.clusterName, row.clusterId, row.capacity, row.version);
+    cluster->m_accessNodes = std::set<std::string>(row.accessNodes.begin(), row.accessNodes.end());
+    config.m_centeraClusterList.AddNode(cluster);
+  }
+  for (auto& [id, cluster] : old) doomed.push_back(cluster);
+  for (ZQMACCenteraCluster* cluster : doomed) delete cluster;
+  return whole;
+}

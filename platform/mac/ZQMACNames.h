@@ -1,0 +1,27 @@
+// Names of configuration objects as the object model compares them: without
+// regard to letter case (ASCII), as the central database does.
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "frame/mac/ZQMACLinkedList.h"
+
+namespace tkmac {
+
+inline bool sameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// The object of the list other than `self` that carries the name, or null.
+template <class T>
+T* namedIn(ZQMACLinkedList<T> list, const std::string& name, const T* self) {
+  for (T* object = list.GetFirstNode(); object != nullptr; object = list.GetNextNode())
+    if (object != self && sameName(object->GetName(), name)) return object;
+  return nullptr;
+}
+
+}  // namespace tkmac

@@ -1,0 +1,172 @@
+// Media-management table access: the archive clusters and their access
+// nodes.
+#include "platform/mmdb/MMCenteraClusterDB.h"
+
+#include <climits>
+#include <map>
+
+#include "platform/db/DBSession.h"
+#include "platform/db/DBtable.h"
+#include "platform/journal/Journal.h"
+
+namespace {
+
+std::string missingCluster(int id) { return "No archive cluster with id [" + std::to_string(id) + "]."; }
+
+int nameTaken(tkdb::Session& s, const std::string& name, int id, bool& taken) {
+  tkdb::DbRows rows;
+  const int rc = s.query("SELECT 1 FROM \"MMCenteraCluster\" WHERE \"Name\" = ? AND \"ClusterId\" <> ?", {name, id}, rows);
+  taken = rc == DB_OK && !rows.empty();
+  return rc;
+}
+
+std::string nameInUse(const std::string& name) { return "An archive cluster named [" + name + "] exists already."; }
+
+}  // namespace
+
+bool MMCenteraClusterDB::checkCluster(const char* tag, const MMStoredCenteraCluster& c) {
+  if (!checkText(tag, "archive cluster name", c.name.c_str(), kTextWidth, false)) return false;
+  for (const std::string* text : {&c.clusterName, &c.clusterId, &c.version})
+    if (!checkText(tag, "archive cluster text", text->c_str(), kTextWidth, true)) return false;
+  for (const std::string& address : c.accessNodes)
+    if (!checkText(tag, "access node", address.c_str(), kTextWidth, false)) return false;
+  return true;
+}
+
+int MMCenteraClusterDB::loadAll(std::vector<MMStoredCenteraCluster>& out, DBtran* tran) {
+  static constexpr const char* kTag = "MMCenteraClusterDB::loadAll";
+  if (!beginCall(kTag, tkjournal::args(mmTranText(tran)))) return -1;
+  std::vector<MMStoredCenteraCluster> clusters;
+  const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    tkdb::DbRows rows;
+    int code = s.query("SELECT \"ClusterId\", \"Name\", \"ClusterName\", \"ClusterIdentity\", \"Capacity\", \"Version\" "
+                       "FROM \"MMCenteraCluster\" ORDER BY \"ClusterId\"",
+                       {}, rows);
+    if (code != DB_OK) return code;
+    std::map<long long, std::size_t> byId;
+    for (const tkdb::DbRow& row : rows) {
+      long long id = 0;
+      long long capacity = 0;
+      if (row.size() != 6 || !tkdb::integerOf(row[0], id, false) || !tkdb::integerOf(row[4], capacity, false) ||
+          id < 0 || id > INT_MAX) {
+        refusal = {MMS2_ERROR_BAD_VALUE, 0, "A row of MMCenteraCluster holds an unusable value.", false};
+        return kRefused;
+      }
+      byId[id] = clusters.size();
+      clusters.push_back({static_cast<int>(id), tkdb::textOf(row[1]), tkdb::textOf(row[2]), tkdb::textOf(row[3]),
+                          capacity, tkdb::textOf(row[5]), {}});
+    }
+    rows.clear();
+    code = s.query("SELECT \"ClusterId\", \"Address\" FROM \"MMCenteraAccessNode\" ORDER BY \"ClusterId\", \"Address\"",
+                   {}, rows);
+    if (code != DB_OK) return code;
+    for (const tkdb::DbRow& row : rows) {
+      long long id = 0;
+      if (row.size() != 2 || !tkdb::integerOf(row[0], id, false)) {
+        refusal = {MMS2_ERROR_BAD_VALUE, 0, "A row of MMCenteraAccessNode holds an unusable value.", false};
+        return kRefused;
+      }
+      auto it = byId.find(id);
+      if (it != byId.end()) clusters[it->second].accessNodes.push_back(tkdb::textOf(row[1]));
+    }
+    return DB_OK;
+  });
+  if (rc != 0) return rc;
+  out = std::move(clusters);
+  return 0;
+}
+
+int MMCenteraClusterDB::insertCluster(MMStoredCenteraCluster& cluster, DBtran* tran) {
+  static constexpr const char* kTag = "MMCenteraClusterDB::insertCluster";
+  if (!beginCall(kTag, tkjournal::args(cluster.name, cluster.clusterId, cluster.accessNodes.size(), mmTranText(tran))))
+    return -1;
+  if (!checkCluster(kTag, cluster)) return -1;
+  long long id = 0;
+  const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    bool taken = false;
+    int code = nameTaken(s, cluster.name, -1, taken);
+    if (code != DB_OK) return code;
+    if (taken) {
+      refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, nameInUse(cluster.name), false};
+      return kRefused;
+    }
+    code = s.exec("INSERT INTO \"MMCenteraCluster\" (\"Name\", \"ClusterName\", \"ClusterIdentity\", \"Capacity\", "
+                  "\"Version\") VALUES (?, ?, ?, ?, ?)",
+                  {cluster.name, cluster.clusterName, cluster.clusterId, cluster.capacity, cluster.version});
+    if (code != DB_OK) return code;
+    id = s.lastInsertId();
+    for (const std::string& address : cluster.accessNodes) {
+      code = s.exec("INSERT OR IGNORE INTO \"MMCenteraAccessNode\" (\"ClusterId\", \"Address\") VALUES (?, ?)",
+                    {id, address});
+      if (code != DB_OK) return code;
+    }
+    return DB_OK;
+  });
+  if (rc != 0) return rc;
+  cluster.id = static_cast<int>(id);
+  return 0;
+}
+
+int MMCenteraClusterDB::updateCluster(const MMStoredCenteraCluster& cluster, DBtran* tran) {
+  static constexpr const char* kTag = "MMCenteraClusterDB::updateCluster";
+  if (!beginCall(kTag, tkjournal::args(cluster.id, cluster.name, cluster.clusterId, mmTranText(tran)))) return -1;
+  if (!checkCluster(kTag, cluster)) return -1;
+  return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    bool taken = false;
+    int code = nameTaken(s, cluster.name, cluster.id, taken);
+    if (code != DB_OK) return code;
+    if (taken) {
+      refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, nameInUse(cluster.name), false};
+      return kRefused;
+    }
+    code = s.exec("UPDATE \"MMCenteraCluster\" SET \"Name\" = ?, \"ClusterName\" = ?, \"ClusterIdentity\" = ?, "
+                  "\"Capacity\" = ?, \"Version\" = ? WHERE \"ClusterId\" = ?",
+                  {cluster.name, cluster.clusterName, cluster.clusterId, cluster.capacity, cluster.version, cluster.id});
+    if (code != DB_OK) return code;
+    if (s.changes() == 0) {
+      refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, missingCluster(cluster.id), true};
+      return kRefused;
+    }
+    return DB_OK;
+  });
+}
+
+int MMCenteraClusterDB::addAccessNode(int id, const std::string& address, DBtran* tran) {
+  static constexpr const char* kTag = "MMCenteraClusterDB::addAccessNode";
+  if (!beginCall(kTag, tkjournal::args(id, address, mmTranText(tran)))) return -1;
+  if (!checkText(kTag, "access node", address.c_str(), kTextWidth, false)) return -1;
+  return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    tkdb::DbRows rows;
+    int code = s.query("SELECT 1 FROM \"MMCenteraCluster\" WHERE \"ClusterId\" = ?", {id}, rows);
+    if (code != DB_OK) return code;
+    if (rows.empty()) {
+      refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, missingCluster(id), true};
+      return kRefused;
+    }
+    return s.exec("INSERT OR IGNORE INTO \"MMCenteraAccessNode\" (\"ClusterId\", \"Address\") VALUES (?, ?)",
+                  {id, address});
+  });
+}
+
+int MMCenteraClusterDB::removeAccessNode(int id, const std::string& address, DBtran* tran) {
+  static constexpr const char* kTag = "MMCenteraClusterDB::removeAccessNode";
+  if (!beginCall(kTag, tkjournal::args(id, address, mmTranText(tran)))) return -1;
+  return change(kTag, "DELETE FROM \"MMCenteraAccessNode\" WHERE \"ClusterId\" = ? AND \"Address\" = ?", {id, address},
+                tran, "Archive cluster [" + std::to_string(id) + "] has no access node [" + address + "].");
+}
+
+int MMCenteraClusterDB::removeCluster(int id, DBtran* tran) {
+  static constexpr const char* kTag = "MMCenteraClusterDB::removeCluster";
+  if (!beginCall(kTag, tkjournal::args(id, mmTranText(tran)))) return -1;
+  return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    int code = s.exec("DELETE FROM \"MMCenteraAccessNode\" WHERE \"ClusterId\" = ?", {id});
+    if (code != DB_OK) return code;
+    code = s.exec("DELETE FROM \"MMCenteraCluster\" WHERE \"ClusterId\" = ?", {id});
+    if (code != DB_OK) return code;
+    if (s.changes() == 0) {
+      refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, missingCluster(id), true};
+      return kRefused;
+    }
+    return DB_OK;
+  });
+}
