@@ -164,6 +164,10 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(mm, onMsgSetMMDrive),
     // Mount-path changes.
     TK_STREAM_HANDLER(mm, onMsgSetMMMountPath),
+    // DRU hosts.
+    TK_STREAM_HANDLER(mm, onMsgGetDRUHostList),
+    TK_STREAM_HANDLER(mm, onMsgGetDRUHostProperties),
+    TK_STREAM_HANDLER(mm, onMsgSetDRUHost),
     // Replica listings and replica changes.
     TK_STREAM_HANDLER(san, onMsgGetSnrVolume),
     TK_STREAM_HANDLER(san, onMsgGetReplicationVolumesByPolicy),
