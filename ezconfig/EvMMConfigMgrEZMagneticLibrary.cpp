@@ -66,6 +66,11 @@ constexpr int kAgingAutoManageDisk = 8;
 constexpr int kRetentionCycles = 1;
 // Mode of the library list procedure when a library is configured.
 constexpr int kListForConfiguration = 0;
+// The two settings of a new mount path (concurrent writers, reserved space).
+constexpr int kMountPathSetting = 1000;
+// What a mount-path description holds: the user name and the password.
+constexpr std::size_t kUserNameMax = 1024;
+constexpr std::size_t kPasswordMax = 2048;
 
 // What the request says, read once.
 struct Wanted {
@@ -132,6 +137,13 @@ bool readWanted(WizardFrame& frame, Request& request, Wanted& w) {
     frame.failWith(kTextXmlUnreadable);
     return false;
   }
+  // A user name the mount-path description cannot hold would be refused only
+  // once a new library is stored.
+  if (w.userName.size() > kUserNameMax) {
+    EvDebug::Error(kTag, "The user name of the request is longer than %zu characters.", kUserNameMax);
+    frame.failWith(kTextXmlUnreadable);
+    return false;
+  }
   const bstring& encrypted = lib.getbstringobjectByRef(Record::kPassword.ordinal, Record::kPassword.tag,
                                                        Record::kClassHash, Record::kPassword.hash);
   if (encrypted.empty()) return true;
@@ -190,12 +202,29 @@ ZQMACMagLib* createLibrary(WizardFrame& frame, ZQMACMediaAgent& agent) {
   return nullptr;
 }
 
-// Cases B and C: the folder becomes the library's first mount path.
+// Cases B and C: the folder becomes the library's first mount path. A
+// decrypted password too long for the description is left out of it.
 bool addMountPath(WizardFrame& frame, ZQMACMagLib& library, const Wanted& w) {
-  (void)library;
-  (void)w;
-  frame.fail(ZQMACBase::GetMessageString(kTextPathUnreachable));
-  (void)kTextPathInUse;
+  MountPathInfo info{};
+  info.libraryId = static_cast<int>(library.GetId());
+  info.path = w.mountPath;
+  info.maxConcurrentWriters = kMountPathSetting;
+  info.reserveSpaceMB = kMountPathSetting;
+  info.userName = w.userName;
+  if (w.passwordCame && w.password.size() <= kPasswordMax) info.password = w.password;
+  ZQMACMountPath* path = library.AddMountPath(info);
+  tkmm::wipe(info.password);
+  if (path != nullptr) return true;
+  std::string error;
+  const unsigned int code = library.GetLastError(error);
+  if (code == ZQMACMagLib::kErrorMountPathInUse) {
+    frame.fail(ZQMACBase::GetMessageString(kTextPathInUse));
+  } else if (code == ZQMACMagLib::kErrorMountPathNoDevice || code == ZQMACMagLib::kErrorMountPathUnreached) {
+    frame.fail(ZQMACBase::GetMessageString(kTextPathUnreachable));
+  } else {
+    EvDebug::Error(kTag, "Failed to add MountPath [%s], due to Error: %s.", w.mountPath.c_str(), error.c_str());
+    frame.fail(error);
+  }
   return false;
 }
 

@@ -143,6 +143,8 @@ TEST_F(Configure, WhatCannotBeTakenWholeIsRefusedBeforeAnyChange) {
   longPath.insert({{23, std::string(4096, 'p')}});
   Fields longUser = existing();
   longUser.insert({{27, std::string(5000, 'u')}});
+  Fields userTooLong = existing();
+  userTooLong.insert({{27, std::string(1025, 'u')}});
   Fields nulPath = existing();
   nulPath.insert({{23, std::string("/srv/a\0/b", 9)}});
   Fields badPassword = existing();
@@ -150,6 +152,7 @@ TEST_F(Configure, WhatCannotBeTakenWholeIsRefusedBeforeAnyChange) {
   const Case cases[] = {
       {"a path longer than the text buffer", longPath, unreadable},
       {"a user name longer than the text buffer", longUser, unreadable},
+      {"a user name longer than a mount path holds", userTooLong, unreadable},
       {"a path holding a NUL", nulPath, unreadable},
       {"a password that does not decrypt", badPassword, unreadable},
       {"a new library without media agent", {{23, "/srv/x"}}, agentUnknown},

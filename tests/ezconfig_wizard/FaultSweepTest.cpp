@@ -69,6 +69,13 @@ TEST_F(Sweep, EveryFailingCallOfAConfigurationEndsAnsweredWithEachStepWhole) {
   EXPECT_TRUE(report.clean()) << report;
 }
 
+TEST_F(Sweep, EveryFailingCallOfANewLibraryEndsAnsweredWithEachStepWhole) {
+  const tktest::SweepReport report = sweep(kConfigureId, [] {
+    return configureText({{3, "ma1"}, {23, "/srv/wiz"}, {27, "svc"}, {31, "pw"}, {32, 1}, {34, 14}, {40, 1}}, 0, 1);
+  });
+  EXPECT_TRUE(report.clean()) << report;
+}
+
 TEST_F(Sweep, EveryFailingCallOfAListingEndsAnswered) {
   const tktest::SweepReport report = sweep(kListId, [] { return listText({}); });
   EXPECT_TRUE(report.clean()) << report;
