@@ -348,7 +348,14 @@ void configure(WizardFrame& frame, Request& request, Response& response) {
                                  Response::kLibrary.hash, Response::kLibrary.ns, Response::kLibrary.cls);
   tkezconfig::putLibrary(record, config, *library);
   tkezconfig::putMountPath(record, library->GetMountPathList().GetFirstNode());
-  tkezconfig::putPolicy(record, *list.getDataPtr());
+  // The policy as the steps above left it: the row read before them still
+  // holds the retention, threshold and deduplication they replaced. Should
+  // the second read fail, the first row is what is known.
+  MMS2getArchGrpNCopyListByLibIdEZ after(nullptr);
+  after.setValues(w.libraryId, kListForConfiguration);
+  int count = 0;
+  const bool reread = getNextRow(&after, &count, -1, 0) == 0 && after.getDataPtr()->o_ArchGroupId == w.policyId;
+  tkezconfig::putPolicy(record, reread ? *after.getDataPtr() : *list.getDataPtr());
   EvDebug::Debug(kTag, "Update archGroup [%s] and copy [%s]] properties successfully.", w.policyName.c_str(),
                  w.copyName.c_str());
 }

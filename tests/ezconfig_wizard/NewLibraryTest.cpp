@@ -34,7 +34,7 @@ TEST_F(NewLibrary, ANewLibraryIsMadeWithItsPolicyAndFirstMountPath) {
   const long long id = m_db.scalar("SELECT MAX(LibraryId) FROM MMLibrary");
   const long long policy = m_db.scalar("SELECT id FROM archGroup WHERE name = 'SP_DiskLibrary_1'");
   ASSERT_EQ(a.libraries.size(), 1u);
-  // The policy's values as the library's row gave them before its set-up.
+  // The policy's values as its set-up left them.
   EXPECT_EQ(a.libraries[0], (RecordValues{{1, std::to_string(id)},
                                           {2, std::to_string(diskLibraryHandle(static_cast<int>(id)))},
                                           {3, "ma1.example.net"},
@@ -48,10 +48,10 @@ TEST_F(NewLibrary, ANewLibraryIsMadeWithItsPolicyAndFirstMountPath) {
                                           {23, "/srv/wiz1"},
                                           {27, "svc"},
                                           {32, "0"},
-                                          {33, "0"},
-                                          {34, std::to_string(ArchiveManagerTK::kDefaultRetentionDays)},
+                                          {33, "60"},
+                                          {34, "7"},
                                           {35, ""},
-                                          {40, "0"}}));
+                                          {40, "1"}}));
   EXPECT_EQ(mountPathOf(id, "MountPathName"), "/srv/wiz1");
   EXPECT_EQ(mountPathOf(id, "UserName"), "svc");
   EXPECT_EQ(mountPathOf(id, "UserPassword"), "pw");
@@ -119,7 +119,7 @@ TEST_F(NewLibrary, ALibraryWithoutMountPathGetsTheFolderAndIsDescribed) {
                                           {27, "u9"},
                                           {32, "0"},
                                           {33, "0"},
-                                          {34, std::to_string(ArchiveManagerTK::kDefaultRetentionDays)},
+                                          {34, "3"},
                                           {35, ""},
                                           {40, "0"}}));
   EXPECT_EQ(m_db.scalar("SELECT retentionDays FROM archAgingRule WHERE copyId = ?", {copyOf(policy)}), 3);
