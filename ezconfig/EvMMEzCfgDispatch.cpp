@@ -31,6 +31,9 @@ constexpr XmlRow kXmlHandlers[] = {
     {0x0D9DA735, &EvMMConfigMgr::onMsgDevicePathInfoReq},
     // EVGui::RPStoreLibraryReq (13:975).
     {0x0D64B786, &EvMMConfigMgr::onMsgConfigRPStoreLibrary},
+    // ZQGui::EZConfigureMagneticLibraryReq (1:104) and EZGetMagneticLibrariesReq (1:42).
+    {0x01000BBC, &EvMMConfigMgr::onMsgEZConfigureMagneticLibrary},
+    {0x01000BBA, &EvMMConfigMgr::onMsgEZGetMagneticLibrary},
     // EVGui::MMConfigurationLockUnlockReq (13:960).
     {EvMMConfigMgr::kLockUnlockXmlMessageId, &EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML},
 };

@@ -389,6 +389,20 @@ class EvMMConfigMgr : public EvReturnData {
   // 0 on success, -1 on any failure (nothing kept).
   static int configBlockLevelReplCopy(int storagePolicyId, int libraryId, int mediaAgentId, std::string copyName);
 
+  // ---- disk-library setup wizard (ezconfig/EvMMConfigMgrEZMagneticLibrary*.cpp) ----
+  // ZQGui::EZConfigureMagneticLibraryReq (0x01000BBC): creates a disk
+  // library, adds its first mount path or changes that path's credentials,
+  // and sets up its storage policy; answers
+  // ZQGui::EZConfigureMagneticLibraryResp, or ZQGui::GenericResp with -1 and
+  // a text. No transaction: steps done before a failing one stay.
+  int onMsgEZConfigureMagneticLibrary(MessageInfo* request, std::string& xml);
+  // ZQGui::EZGetMagneticLibrariesReq (0x01000BBA): marks the media agents of
+  // the request shown (all for an empty list; the flags stay) and answers
+  // ZQGui::EZGetMagneticLibrariesResp with the first shown disk library that
+  // has a mount path and a storage policy. Both always return 0; `xml` is
+  // emptied when no answer can be written.
+  int onMsgEZGetMagneticLibrary(MessageInfo* request, std::string& xml);
+  // ---- end of the disk-library setup wizard ----
   // ---- device paths: texts, audits, hybrid-cloud sharing (ezconfig/DevicePath*.cpp,
   // ezconfig/HybridCloudAutoShare.cpp) ----
   // Access-type bits of a device path.

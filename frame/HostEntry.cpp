@@ -95,6 +95,9 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_XML_DISPATCHER(mm, HandleMMConfigMgrXmlMsg),
     // Replication-store libraries, also by their own message id.
     TK_XML_HANDLER(mm, onMsgConfigRPStoreLibrary, 0x0D64B786),
+    // The disk-library setup wizard, also by their own message ids.
+    TK_XML_HANDLER(mm, onMsgEZConfigureMagneticLibrary, 0x01000BBC),
+    TK_XML_HANDLER(mm, onMsgEZGetMagneticLibrary, 0x01000BBA),
     // Libraries.
     TK_STREAM_HANDLER(mm, onMsgGetMMLibraries),
     TK_STREAM_HANDLER(mm, onMsgGetMMLibraryProperties),

@@ -106,6 +106,17 @@ class ZQMACMagLib : public ZQMACInterface {
   void SetMagLibType(int type);
   bool Configure(unsigned int mode) override;
   // ---- end of the disk-library block ----
+  // ---- the disk library as the setup wizard makes and shows it ----
+  // (platform/mac/ZQMACWizard.cpp) With the flag set, Configure of a new
+  // library of a database-backed configuration also gives it a storage
+  // policy of its own (default copy and aging rule) through its media agent,
+  // in the same change: neither is stored without the other.
+  void SetAutoCreateStoragePolicy(bool create) { m_bAutoCreateStoragePolicy = create; }
+  bool GetAutoCreateStoragePolicy() const { return m_bAutoCreateStoragePolicy; }
+  // Shown while its own flag is set and its media agent (when it has one)
+  // is shown.
+  bool IsShown() override;
+  // ---- end of the wizard block ----
 
   // ---- adding mount paths (platform/mac/ZQMACMountPathAdd.cpp) ----
   // Adds the mount path `info` describes to this library (one that a
@@ -138,6 +149,7 @@ class ZQMACMagLib : public ZQMACInterface {
   ZQMACMediaConfig* m_pMediaConfig = nullptr;
 
   ZQMACMediaAgent* m_pMediaAgent = nullptr;
+  bool m_bAutoCreateStoragePolicy = false;  // wizard block
 };
 
 #include "frame/mac/ZQMACObjects.h"

@@ -59,6 +59,19 @@ class ArchiveManagerTK {
   int getBlockLevelReplicationCopyForPolicy(int storagePolicyId, int& copyId);
   // ---- end of copies ----
 
+  // ---- storage policies of new disk libraries (platform/archivemgr/StoragePolicySetup.cpp) ----
+  // Gives library `libraryId` (named `libraryName`) a storage policy
+  // "SP_<name>" whose default copy "Primary" writes to it through the media
+  // agent `mediaAgentId`, with a default aging rule (kDefaultRetentionDays,
+  // kDefaultRetentionCycles), written in `tran` (its own when null), all or
+  // nothing. 0 with the policy's id; otherwise an error code with its text
+  // (nothing written).
+  static constexpr int kDefaultRetentionDays = 30;
+  static constexpr int kDefaultRetentionCycles = 1;
+  int CreateStoragePolicyForLibrary(int libraryId, const std::string& libraryName, int mediaAgentId, DBtran* tran,
+                                    int& storagePolicyId, std::string& errorText);
+  // ---- end of new-library storage policies ----
+
   ZqSessionSend* session() const { return m_session; }
 
  private:

@@ -87,6 +87,8 @@ bool ZQMACMagLib::Configure(unsigned int mode) {
                    access.lastErrorText());
       return false;
     }
+    // The wizard's library comes with its storage policy (ZQMACWizard.cpp).
+    if (m_bAutoCreateStoragePolicy && !tkmac::createLibraryStoragePolicy(*this, row.libraryId, name)) return false;
   }
   m_sName = name;
   if (config->AdoptObject(this) == 0) {

@@ -13,6 +13,7 @@
 
 class ZQMACBase;
 class ZQMACMediaConfig;
+class ZQMACMagLib;
 
 namespace tkmac {
 
@@ -39,6 +40,12 @@ bool isDiskLibraryTypeId(int libraryTypeId);
 // database already held a configuration), or -1; `report` says what was
 // made, or why it failed.
 int seedDemoInstallation(std::string& report);
+
+// The storage policy of a new disk library just stored as `libraryId`
+// (platform/mac/ZQMACWizard.cpp): false, with the archive manager's reason
+// as the library's last error, when it cannot be made; the library's row is
+// then removed again.
+bool createLibraryStoragePolicy(ZQMACMagLib& library, int libraryId, const std::string& name);
 
 // Calls of the model that tests script and read: "Initialize" (installation
 // name), "ReadCurrentConfig" (refresh flag), "SetEvDebugFile" (name). A

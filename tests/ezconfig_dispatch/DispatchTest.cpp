@@ -69,7 +69,7 @@ TEST_F(Dispatch, AnIdThatIsNotInTheTableLeavesTheTextAsItCame) {
       {"unknown", 0x0D000001},
       {"zero", 0},
       // Ids of XML handlers whose rows are not added yet.
-      {"disk-library wizard listing", 0x01000BBA},
+      {"tape-library wizard listing", 0x01000BBF},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
