@@ -17,9 +17,7 @@
 // remove), the cluster or the agent.
 #include <cerrno>
 #include <cstdlib>
-#include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
@@ -27,6 +25,7 @@
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACNames.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACStoredObjects.h"
 #include "platform/mmdb/MMCenteraClusterDB.h"
 
 namespace {
@@ -36,16 +35,6 @@ ZQMACCenteraCluster* namedCluster(ZQMACMediaConfig& config, const std::string& n
 }
 
 std::string nameInUse(const std::string& name) { return "An archive cluster named [" + name + "] exists already."; }
-
-unsigned int codeOf(const MMCenteraClusterDB& access) {
-  switch (access.getErrorCode()) {
-    case MMS2_ERROR_DUPLICATE_NAME: return tkmac::kErrorNameInUse;
-    case MMS2_ERROR_NOT_FOUND: return tkmac::kErrorObjectGone;
-    case MMS2_ERROR_BAD_ARGUMENT:
-    case MMS2_ERROR_TEXT_TOO_LONG: return tkmac::kErrorInvalidValue;
-    default: return tkmac::kErrorDatabase;
-  }
-}
 
 MMStoredCenteraCluster rowOf(const ZQMACCenteraCluster& c) {
   const std::set<std::string> nodes = c.GetAccessNodeStringList();
@@ -58,6 +47,23 @@ MMStoredCenteraCluster rowOf(const ZQMACCenteraCluster& c) {
 bool writesThrough(const ZQMACCenteraCluster& c) {
   return c.GetOwner() != nullptr && ZQMACGraph::IsDatabaseBacked(*c.GetOwner());
 }
+
+struct ClusterKind {
+  using Object = ZQMACCenteraCluster;
+  using Access = MMCenteraClusterDB;
+  static constexpr const char* kNoneGiven = "No archive cluster was given.";
+  static constexpr const char* kNotNew = "The archive cluster is not new.";
+  static constexpr const char* kNeedsName = "An archive cluster needs a name.";
+  static constexpr const char* kNotHere = "The archive cluster is none of this configuration.";
+  static std::string nameInUse(const std::string& name) { return ::nameInUse(name); }
+  static ZQMACCenteraCluster* named(ZQMACMediaConfig& config, const std::string& name,
+                                    const ZQMACCenteraCluster* self) {
+    return namedCluster(config, name, self);
+  }
+  static MMStoredCenteraCluster rowOf(const ZQMACCenteraCluster& c) { return ::rowOf(c); }
+  static int insert(MMCenteraClusterDB& access, MMStoredCenteraCluster& row) { return access.insertCluster(row); }
+  static int remove(MMCenteraClusterDB& access, int id) { return access.removeCluster(id); }
+};
 
 }  // namespace
 
@@ -74,7 +80,7 @@ bool ZQMACCenteraCluster::StoreValues() {
   }
   MMCenteraClusterDB access;
   if (access.updateCluster(rowOf(*this)) != 0) {
-    SetLastError(codeOf(access), access.lastErrorText());
+    SetLastError(tkmac::storedErrorCode(access), access.lastErrorText());
     return false;
   }
   return true;
@@ -163,7 +169,7 @@ bool ZQMACCenteraCluster::AddAccessNode(const std::string& address) {
   if (writesThrough(*this) && m_iId >= 0) {
     MMCenteraClusterDB access;
     if (access.addAccessNode(m_iId, address) != 0) {
-      SetLastError(codeOf(access), access.lastErrorText());
+      SetLastError(tkmac::storedErrorCode(access), access.lastErrorText());
       return false;
     }
   }
@@ -182,7 +188,7 @@ bool ZQMACCenteraCluster::RemoveAccessNode(const std::string& address) {
   if (writesThrough(*this) && m_iId >= 0) {
     MMCenteraClusterDB access;
     if (access.removeAccessNode(m_iId, address) != 0 && access.getErrorCode() != MMS2_ERROR_NOT_FOUND) {
-      SetLastError(codeOf(access), access.lastErrorText());
+      SetLastError(tkmac::storedErrorCode(access), access.lastErrorText());
       return false;
     }
   }
@@ -219,37 +225,7 @@ bool ZQMACMediaAgent::GetCenteraInfo(ZQMACCenteraCluster* cluster) {
 bool ZQMACMediaConfig::AddCenteraCluster(ZQMACCenteraCluster* cluster) {
   tkmac::journal().record("AddCenteraCluster", cluster != nullptr ? cluster->GetName() : std::string());
   if (tkmac::failed(*this, "AddCenteraCluster")) return false;
-  if (cluster == nullptr || cluster->GetOwner() != nullptr) {
-    SetLastError(tkmac::kErrorAdoptRefused,
-                 cluster == nullptr ? "No archive cluster was given." : "The archive cluster is not new.");
-    return false;
-  }
-  if (cluster->GetName().empty()) {
-    SetLastError(tkmac::kErrorInvalidName, "An archive cluster needs a name.");
-    return false;
-  }
-  if (namedCluster(*this, cluster->GetName(), nullptr) != nullptr) {
-    SetLastError(tkmac::kErrorNameInUse, nameInUse(cluster->GetName()));
-    return false;
-  }
-  MMStoredCenteraCluster row = rowOf(*cluster);
-  const bool stored = ZQMACGraph::IsDatabaseBacked(*this);
-  MMCenteraClusterDB access;
-  if (stored) {
-    if (access.insertCluster(row) != 0) {
-      SetLastError(codeOf(access), access.lastErrorText());
-      return false;
-    }
-  } else {
-    row.id = tkmac::takeNewObjectId();
-  }
-  if (AdoptObject(cluster) == 0) {
-    // The rows must not outlive a cluster the instance could not take.
-    if (stored && access.removeCluster(row.id) != 0)
-      SetLastError(GetLastErrorCode(), GetLastError() + " " + access.lastErrorText());
-    return false;
-  }
-  ZQMACGraph::SetId(cluster, row.id);
+  if (!tkmac::adoptStored<ClusterKind>(*this, cluster)) return false;
   m_centeraClusterList.AddNode(cluster);
   ClearLastError();
   return true;
@@ -258,54 +234,14 @@ bool ZQMACMediaConfig::AddCenteraCluster(ZQMACCenteraCluster* cluster) {
 bool ZQMACMediaConfig::RemoveCenteraCluster(ZQMACCenteraCluster* cluster) {
   tkmac::journal().record("RemoveCenteraCluster", cluster != nullptr ? cluster->GetHandle() : 0ull);
   if (tkmac::failed(*this, "RemoveCenteraCluster")) return false;
-  if (cluster == nullptr || !OwnsObject(cluster)) {
-    SetLastError(tkmac::kErrorUnknownObject, "The archive cluster is none of this configuration.");
-    return false;
-  }
-  if (ZQMACGraph::IsDatabaseBacked(*this) && cluster->GetId() != 0xFFFFFFFFu) {
-    MMCenteraClusterDB access;
-    // Rows removed meanwhile are what the request wants.
-    if (access.removeCluster(static_cast<int>(cluster->GetId())) != 0 &&
-        access.getErrorCode() != MMS2_ERROR_NOT_FOUND) {
-      SetLastError(codeOf(access), access.lastErrorText());
-      return false;
-    }
-  }
-  delete cluster;  // its destructor unlinks it from the instance
-  ClearLastError();
-  return true;
+  return tkmac::removeStored<ClusterKind>(*this, cluster, [](ZQMACCenteraCluster&) { return true; });
 }
 
 bool ZQMACGraph::ApplyStoredCenteraClusters(ZQMACMediaConfig& config, std::vector<MMStoredCenteraCluster>& rows) {
-  std::unordered_map<int, ZQMACCenteraCluster*> old;
-  std::vector<ZQMACCenteraCluster*> doomed;
-  ZQMACLinkedList<ZQMACCenteraCluster> clusters = config.m_centeraClusterList;
-  for (ZQMACCenteraCluster* c = clusters.GetFirstNode(); c != nullptr; c = clusters.GetNextNode())
-    if (c->m_iId < 0 || !old.emplace(c->m_iId, c).second) doomed.push_back(c);
-  config.m_centeraClusterList.RemoveAllNodes(false, true);
-  bool whole = true;
-  for (MMStoredCenteraCluster& row : rows) {
-    ZQMACCenteraCluster* cluster = nullptr;
-    auto it = old.find(row.id);
-    if (it != old.end()) {
-      cluster = it->second;
-      old.erase(it);
-      cluster->m_sName = std::move(row.name);
-    } else {
-      auto fresh = std::make_unique<ZQMACCenteraCluster>();
-      fresh->m_sName = std::move(row.name);
-      if (config.AdoptObject(fresh.get()) == 0) {
-        whole = false;  // the instance's last error says why
-        continue;
-      }
-      cluster = fresh.release();
-      SetId(cluster, row.id);
-    }
-    SetCluster(cluster, row.clusterName, row.clusterId, row.capacity, row.version);
-    cluster->m_accessNodes = std::set<std::string>(row.accessNodes.begin(), row.accessNodes.end());
-    config.m_centeraClusterList.AddNode(cluster);
-  }
-  for (auto& [id, cluster] : old) doomed.push_back(cluster);
-  for (ZQMACCenteraCluster* cluster : doomed) delete cluster;
-  return whole;
+  return MergeStoredRows(config, config.m_centeraClusterList, rows,
+                         [](ZQMACCenteraCluster* cluster, MMStoredCenteraCluster& row) {
+                           SetCluster(cluster, row.clusterName, row.clusterId, row.capacity, row.version);
+                           cluster->m_accessNodes =
+                               std::set<std::string>(row.accessNodes.begin(), row.accessNodes.end());
+                         });
 }

@@ -9,15 +9,14 @@
 // the password). A failure injected into one of them makes its next call
 // fail with the code and text as the last error of the instance (add,
 // remove) or of the host.
-#include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACNames.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACStoredObjects.h"
 #include "platform/mmdb/MMDRUHostDB.h"
 
 namespace {
@@ -26,21 +25,27 @@ ZQMACHost* namedHost(ZQMACMediaConfig& config, const std::string& name, const ZQ
   return tkmac::namedIn(config.GetDRUHostList(), name, self);
 }
 
-unsigned int codeOf(const MMDRUHostDB& access) {
-  switch (access.getErrorCode()) {
-    case MMS2_ERROR_DUPLICATE_NAME: return tkmac::kErrorNameInUse;
-    case MMS2_ERROR_NOT_FOUND: return tkmac::kErrorObjectGone;
-    case MMS2_ERROR_BAD_ARGUMENT:
-    case MMS2_ERROR_TEXT_TOO_LONG: return tkmac::kErrorInvalidValue;
-    default: return tkmac::kErrorDatabase;
-  }
-}
-
 MMStoredDRUHost rowOf(const ZQMACHost& host) {
   return {static_cast<int>(host.GetId()), host.GetName(), host.GetUserName(), host.GetUserPassword(), host.GetPort()};
 }
 
 std::string nameInUse(const std::string& name) { return "A DRU host named [" + name + "] exists already."; }
+
+struct HostKind {
+  using Object = ZQMACHost;
+  using Access = MMDRUHostDB;
+  static constexpr const char* kNoneGiven = "No DRU host was given.";
+  static constexpr const char* kNotNew = "The DRU host is not new.";
+  static constexpr const char* kNeedsName = "A DRU host needs a name.";
+  static constexpr const char* kNotHere = "The DRU host is none of this configuration.";
+  static std::string nameInUse(const std::string& name) { return ::nameInUse(name); }
+  static ZQMACHost* named(ZQMACMediaConfig& config, const std::string& name, const ZQMACHost* self) {
+    return namedHost(config, name, self);
+  }
+  static MMStoredDRUHost rowOf(const ZQMACHost& host) { return ::rowOf(host); }
+  static int insert(MMDRUHostDB& access, MMStoredDRUHost& row) { return access.insertHost(row); }
+  static int remove(MMDRUHostDB& access, int id) { return access.removeHost(id); }
+};
 
 }  // namespace
 
@@ -64,7 +69,7 @@ bool ZQMACHost::UpdateDb() {
     }
     MMDRUHostDB access;
     if (access.updateHost(rowOf(*this)) != 0) {
-      SetLastError(codeOf(access), access.lastErrorText());
+      SetLastError(tkmac::storedErrorCode(access), access.lastErrorText());
       return false;
     }
   }
@@ -76,36 +81,7 @@ bool ZQMACMediaConfig::AddDRUHost(ZQMACHost* host) {
   tkmac::journal().record("AddDRUHost", host != nullptr ? host->GetName() : std::string(),
                           host != nullptr ? host->GetUserName() : std::string(), host != nullptr ? host->GetPort() : -1);
   if (tkmac::failed(*this, "AddDRUHost")) return false;
-  if (host == nullptr || host->GetOwner() != nullptr) {
-    SetLastError(tkmac::kErrorAdoptRefused, host == nullptr ? "No DRU host was given." : "The DRU host is not new.");
-    return false;
-  }
-  if (host->GetName().empty()) {
-    SetLastError(tkmac::kErrorInvalidName, "A DRU host needs a name.");
-    return false;
-  }
-  if (namedHost(*this, host->GetName(), nullptr) != nullptr) {
-    SetLastError(tkmac::kErrorNameInUse, nameInUse(host->GetName()));
-    return false;
-  }
-  MMStoredDRUHost row = rowOf(*host);
-  const bool stored = ZQMACGraph::IsDatabaseBacked(*this);
-  MMDRUHostDB access;
-  if (stored) {
-    if (access.insertHost(row) != 0) {
-      SetLastError(codeOf(access), access.lastErrorText());
-      return false;
-    }
-  } else {
-    row.id = tkmac::takeNewObjectId();
-  }
-  if (AdoptObject(host) == 0) {
-    // The row must not outlive a host the instance could not take.
-    if (stored && access.removeHost(row.id) != 0)
-      SetLastError(GetLastErrorCode(), GetLastError() + " " + access.lastErrorText());
-    return false;
-  }
-  ZQMACGraph::SetId(host, row.id);
+  if (!tkmac::adoptStored<HostKind>(*this, host)) return false;
   m_hostList.AddNode(host);
   ClearLastError();
   return true;
@@ -114,63 +90,24 @@ bool ZQMACMediaConfig::AddDRUHost(ZQMACHost* host) {
 bool ZQMACMediaConfig::RemoveDRUHost(ZQMACHost* host) {
   tkmac::journal().record("RemoveDRUHost", host != nullptr ? host->GetHandle() : 0ull);
   if (tkmac::failed(*this, "RemoveDRUHost")) return false;
-  if (host == nullptr || !OwnsObject(host)) {
-    SetLastError(tkmac::kErrorUnknownObject, "The DRU host is none of this configuration.");
-    return false;
-  }
-  // A device tied to the host would name a host that no longer exists.
-  ZQMACLinkedList<ZQMACDiskDevice> devices = GetDiskDeviceList();
-  for (ZQMACDiskDevice* d = devices.GetFirstNode(); d != nullptr; d = devices.GetNextNode()) {
-    if (host->GetId() != 0xFFFFFFFFu && d->GetDRUId() == static_cast<int>(host->GetId())) {
-      SetLastError(tkmac::kErrorInvalidValue,
-                   "The DRU host [" + host->GetName() + "] is in use by the disk device [" + d->GetName() + "].");
-      return false;
+  return tkmac::removeStored<HostKind>(*this, host, [this](ZQMACHost& doomed) {
+    // A device tied to the host would name a host that no longer exists.
+    ZQMACLinkedList<ZQMACDiskDevice> devices = GetDiskDeviceList();
+    for (ZQMACDiskDevice* d = devices.GetFirstNode(); d != nullptr; d = devices.GetNextNode()) {
+      if (doomed.GetId() != 0xFFFFFFFFu && d->GetDRUId() == static_cast<int>(doomed.GetId())) {
+        SetLastError(tkmac::kErrorInvalidValue,
+                     "The DRU host [" + doomed.GetName() + "] is in use by the disk device [" + d->GetName() + "].");
+        return false;
+      }
     }
-  }
-  if (ZQMACGraph::IsDatabaseBacked(*this) && host->GetId() != 0xFFFFFFFFu) {
-    MMDRUHostDB access;
-    // A row removed meanwhile is what the request wants.
-    if (access.removeHost(static_cast<int>(host->GetId())) != 0 && access.getErrorCode() != MMS2_ERROR_NOT_FOUND) {
-      SetLastError(codeOf(access), access.lastErrorText());
-      return false;
-    }
-  }
-  delete host;  // its destructor unlinks it from the instance
-  ClearLastError();
-  return true;
+    return true;
+  });
 }
 
 bool ZQMACGraph::ApplyStoredDRUHosts(ZQMACMediaConfig& config, std::vector<MMStoredDRUHost>& rows) {
-  std::unordered_map<int, ZQMACHost*> old;
-  std::vector<ZQMACHost*> doomed;
-  ZQMACLinkedList<ZQMACHost> hosts = config.m_hostList;
-  for (ZQMACHost* h = hosts.GetFirstNode(); h != nullptr; h = hosts.GetNextNode())
-    if (h->m_iId < 0 || !old.emplace(h->m_iId, h).second) doomed.push_back(h);
-  config.m_hostList.RemoveAllNodes(false, true);
-  bool whole = true;
-  for (MMStoredDRUHost& row : rows) {
-    ZQMACHost* host = nullptr;
-    auto it = old.find(row.id);
-    if (it != old.end()) {
-      host = it->second;
-      old.erase(it);
-      host->m_sName = std::move(row.name);
-    } else {
-      auto fresh = std::make_unique<ZQMACHost>();
-      fresh->m_sName = std::move(row.name);
-      if (config.AdoptObject(fresh.get()) == 0) {
-        whole = false;  // the instance's last error says why
-        continue;
-      }
-      host = fresh.release();
-      SetId(host, row.id);
-    }
+  return MergeStoredRows(config, config.m_hostList, rows, [](ZQMACHost* host, MMStoredDRUHost& row) {
     host->m_sUserName = std::move(row.userName);
     host->m_sPassword = std::move(row.password);
     host->m_iPort = row.port;
-    config.m_hostList.AddNode(host);
-  }
-  for (auto& [id, host] : old) doomed.push_back(host);
-  for (ZQMACHost* host : doomed) delete host;
-  return whole;
+  });
 }

@@ -377,4 +377,8 @@ class ZQMACGraph {
   // returns null when the instance refuses it.
   template <class T>
   static T* Adopt(ZQMACMediaConfig& config, T* object, int id, const std::string& name);
+  // The merge of ApplyStoredDRUHosts and ApplyStoredCenteraClusters
+  // (platform/mac/ZQMACStoredObjects.h).
+  template <class T, class Row, class Fill>
+  static bool MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& list, std::vector<Row>& rows, Fill fill);
 };
