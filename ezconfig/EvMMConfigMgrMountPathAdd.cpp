@@ -36,7 +36,6 @@
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMDeviceControllerDB.h"
 #include "platform/mmdb/MMDeviceDB.h"
-#include "platform/mmdb/MMHostDB.h"
 #include "platform/mmdb/MMMiscDB.h"
 #include "platform/mmdb/MMMountPathDB.h"
 #include "platform/mmdb/ZQMMClientInfo.h"
@@ -188,21 +187,12 @@ bool mediaAgentUsable(StorageLibraryRequest& w) {
     w.fail(text);
     return false;
   }
-  MMHostDB hosts;
-  bool powerManaged = false;
-  bool poweredOff = false;
-  if (hosts.isPowerManagedMA(w.mediaAgentId, powerManaged, poweredOff) != 0) {
-    EvDebug::Error(kTag, "Failed to get info for media agent [%d] from MMHost table", w.mediaAgentId);
-    refuse(w, kTextMediaAgentUnread);
-    return false;
-  }
-  if (powerManaged && poweredOff) {
-    EvDebug::Error(kTag,
-                   "Media Agent[%s] is powered off by Cloud VM Management. Please power on manually from media agent "
-                   "properties.",
-                   w.mediaAgentName.c_str());
-    w.fail(tkezconfig::mountPathCatalogueText(w, kTextPoweredOff, w.mediaAgentName));
-    return false;
+  switch (tkezconfig::mediaAgentPower(w, kTag)) {
+    case tkezconfig::MediaAgentPower::kUnread: refuse(w, kTextMediaAgentUnread); return false;
+    case tkezconfig::MediaAgentPower::kPoweredOff:
+      w.fail(tkezconfig::mountPathCatalogueText(w, kTextPoweredOff, w.mediaAgentName));
+      return false;
+    case tkezconfig::MediaAgentPower::kUsable: break;
   }
   return true;
 }

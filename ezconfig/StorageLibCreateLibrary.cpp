@@ -19,7 +19,6 @@
 #include "frame/TextHelpers.h"
 #include "frame/mac/ZQMACMediaConfig.h"
 #include "platform/debuglog/EvDebug.h"
-#include "platform/mmdb/MMHostDB.h"
 #include "platform/mmdb/MMMiscDB.h"
 
 namespace {
@@ -82,21 +81,10 @@ bool checkInputs(StorageLibraryRequest& w) {
     refuse(w, kTextNoMediaAgentNorDevice);
     return false;
   }
-  MMHostDB hosts;
-  bool powerManaged = false;
-  bool poweredOff = false;
-  if (hosts.isPowerManagedMA(w.mediaAgentId, powerManaged, poweredOff) != 0) {
-    EvDebug::Error(kTag, "Failed to get info for media agent [%d] from MMHost table", w.mediaAgentId);
-    refuse(w, kTextMediaAgentUnread);
-    return false;
-  }
-  if (powerManaged && poweredOff) {
-    EvDebug::Error(kTag,
-                   "Media Agent[%s] is powered off by Cloud VM Management. Please power on manually from media agent "
-                   "properties.",
-                   w.mediaAgentName.c_str());
-    refuse(w, kTextPoweredOff, w.mediaAgentName);
-    return false;
+  switch (tkezconfig::mediaAgentPower(w, kTag)) {
+    case tkezconfig::MediaAgentPower::kUnread: refuse(w, kTextMediaAgentUnread); return false;
+    case tkezconfig::MediaAgentPower::kPoweredOff: refuse(w, kTextPoweredOff, w.mediaAgentName); return false;
+    case tkezconfig::MediaAgentPower::kUsable: break;
   }
   if (w.mountPathName.empty() && w.serialNumber.empty() && w.deviceAliasName.empty()) {
     EvDebug::Error(kTag, "%s", "None of the [Mount Path,Serial Number,DeviceName] are given to create library.");

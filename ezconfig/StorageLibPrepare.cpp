@@ -23,6 +23,7 @@
 #include "platform/debuglog/EvDebug.h"
 #include "platform/focus/ZQPI_Focus.h"
 #include "platform/mmdb/MMDeviceDB.h"
+#include "platform/mmdb/MMHostDB.h"
 #include "platform/mmdb/MMMiscDB.h"
 #include "Db/Proc/MMS2getMountPathListForLibAndMA.h"
 #include "Db/Tbl/MMDeviceController.h"
@@ -268,4 +269,22 @@ bool EvMMConfigMgr::StorageLibPrepare(tkezconfig::StorageLibraryRequest& w) {
       w.library->getint64(Info::kStorageVendorType.tag, Info::kClassHash, Info::kStorageVendorType.hash);
   if (vendorType != App::kFerraneStorageType) return true;
   return provisionCloudStorage(w);
+}
+
+tkezconfig::MediaAgentPower tkezconfig::mediaAgentPower(const StorageLibraryRequest& w, const char* tag) {
+  MMHostDB hosts;
+  bool powerManaged = false;
+  bool poweredOff = false;
+  if (hosts.isPowerManagedMA(w.mediaAgentId, powerManaged, poweredOff) != 0) {
+    EvDebug::Error(tag, "Failed to get info for media agent [%d] from MMHost table", w.mediaAgentId);
+    return MediaAgentPower::kUnread;
+  }
+  if (powerManaged && poweredOff) {
+    EvDebug::Error(tag,
+                   "Media Agent[%s] is powered off by Cloud VM Management. Please power on manually from media agent "
+                   "properties.",
+                   w.mediaAgentName.c_str());
+    return MediaAgentPower::kPoweredOff;
+  }
+  return MediaAgentPower::kUsable;
 }

@@ -139,6 +139,13 @@ struct StorageLibraryRequest {
 // nothing. `xml` is emptied when the answer cannot be written.
 void completeStorageLibRequest(StorageLibraryRequest& work, const StorageLibResult& result, std::string& xml);
 
+// Whether the request's media agent may be used as to its power: kUnread
+// when its power state cannot be read, kPoweredOff when the cloud VM
+// management powered it off; each logged under `tag`. The caller refuses
+// with its own text.
+enum class MediaAgentPower { kUsable, kUnread, kPoweredOff };
+MediaAgentPower mediaAgentPower(const StorageLibraryRequest& work, const char* tag);
+
 // Shared by the operations that deconfigure a whole library
 // (StorageLibDeletion.cpp): the model's deconfiguration of the request's
 // library (false with the model's reason logged and in `reason`), and its
