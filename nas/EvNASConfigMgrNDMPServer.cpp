@@ -71,6 +71,8 @@ constexpr unsigned long kTextNoOsType = 0x2400005A;
 constexpr unsigned long kTextOsTypeZero = 0x2400005B;
 constexpr unsigned long kTextNotLoggedIn = 0x2400005C;
 
+constexpr unsigned long kTextNoTransaction = 0x230000B7;  // %1 code, %2 text
+
 constexpr std::size_t kTextSize = 1024;
 
 // A password as it arrives (encrypted for the connection) in the form it
@@ -332,6 +334,16 @@ int NdmpServerRequest::readRow(MMNDMPHostInfoDB& table, int32_t clientId, MMNDMP
   char error[kTextSize] = {};
   EvDebug::Error(kTag, "%s", table.getLastError(error, sizeof error));
   return -1;
+}
+
+bool NdmpServerRequest::startTransaction(tksanvol::StreamContext& context, MMNDMPHostInfoDB& table, DBtran& tran) {
+  int code = 0;
+  if (table.startTransaction(&tran, code) == 0) return true;
+  char error[kTextSize] = {};
+  table.getLastError(error, sizeof error);
+  EvDebug::Error(kTag, "%s", error);
+  fail(context, kTextNoTransaction, {std::to_string(code), error});
+  return false;
 }
 
 bool NdmpServerRequest::credentialsFit() const {

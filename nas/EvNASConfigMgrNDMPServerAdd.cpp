@@ -36,7 +36,6 @@ constexpr unsigned long kTextOtherOsType = 0x24000057;   // %1 the host, %2 the 
 constexpr unsigned long kTextTableFailed = 0x2400005D;
 constexpr unsigned long kTextWrongPassword = 0x24000062;
 constexpr unsigned long kTextCenteraFailed = 0x240002EA;
-constexpr unsigned long kTextNoTransaction = 0x230000B7;  // %1 code, %2 text
 constexpr unsigned long kTextCommitFailed = 0x4800003A;
 
 constexpr int kCenteraAppType = 88;
@@ -102,13 +101,7 @@ tksanvol::RecordOutcome NdmpServerRequest::add(tksanvol::StreamContext& context)
 
   DBtran tran(false);
   MMNDMPHostInfoDB table(nullptr);
-  int code = 0;
-  if (table.startTransaction(&tran, code) != 0) {
-    char error[kErrorSize] = {};
-    table.getLastError(error, sizeof error);
-    EvDebug::Error(kTag, "%s", error);
-    return fail(context, kTextNoTransaction, {std::to_string(code), error});
-  }
+  if (!startTransaction(context, table, tran)) return Outcome::Failed;
   // Every failure from here on leaves nothing behind.
   auto rollBack = [&] { table.rollbackTransaction(&tran); };
 
@@ -179,6 +172,7 @@ tksanvol::RecordOutcome NdmpServerRequest::add(tksanvol::StreamContext& context)
     }
   }
 
+  int code = 0;
   if (table.commitTransaction(&tran, code) != 0) return fail(context, kTextCommitFailed);
   return succeed(context);
 }

@@ -44,7 +44,6 @@ constexpr unsigned long kTextReferred = 0x24000063;       // %1 the host
 constexpr unsigned long kTextAgentRow = 0x24000064;
 constexpr unsigned long kTextInUse = 0x240002F6;
 constexpr unsigned long kTextNasClientKept = 0x240001F6;  // %1 the client's name
-constexpr unsigned long kTextNoTransaction = 0x230000B7;  // %1 code, %2 text
 constexpr unsigned long kTextCommitFailed = 0x4800003A;
 
 constexpr int kAuditOperation = 0x54000111;
@@ -105,13 +104,7 @@ tksanvol::RecordOutcome NdmpServerRequest::remove(tksanvol::StreamContext& conte
   }
 
   DBtran tran(false);
-  int code = 0;
-  if (table.startTransaction(&tran, code) != 0) {
-    char error[kErrorSize] = {};
-    table.getLastError(error, sizeof error);
-    EvDebug::Error(kTag, "%s", error);
-    return fail(context, kTextNoTransaction, {std::to_string(code), error});
-  }
+  if (!startTransaction(context, table, tran)) return Outcome::Failed;
   auto rollBack = [&] { table.rollbackTransaction(&tran); };
   bool changed = false;
 
@@ -150,6 +143,7 @@ tksanvol::RecordOutcome NdmpServerRequest::remove(tksanvol::StreamContext& conte
     return fail(context, kTextNasClientKept, {client.name});
   }
 
+  int code = 0;
   if (changed && table.commitTransaction(&tran, code) != 0) return fail(context, kTextCommitFailed);
   return succeed(context);
 }

@@ -132,6 +132,9 @@ class NdmpServerRequest final : public tksanvol::StreamHandler {
   // request's login, password and firmware, port (0: 10000), settings 2
   // and 1, tag " ".
   void fillNewRow(MMNDMPHostInfo_t& row, int32_t clientId, uint32_t osType, uint32_t port, unsigned int flags) const;
+  // Starts the change's transaction on the table; false (logged and
+  // answered with the code and reason) when it cannot be started.
+  bool startTransaction(tksanvol::StreamContext& context, MMNDMPHostInfoDB& table, DBtran& tran);
   // Refuses a login or password that does not fit the row.
   bool credentialsFit() const;
   // The log text of the request's settings: "Login[received,root]
