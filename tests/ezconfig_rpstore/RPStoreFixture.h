@@ -29,6 +29,7 @@
 #include "platform/testkit/xml.h"
 #include "platform/xml/EVGuiMessages.h"
 #include "platform/xml/RPStoreMessages.h"
+#include "tests/support/FieldValues.h"
 #include "tests/support/FrameSession.h"
 #include "tests/support/Seed.h"
 #include "tests/support/TempDir.h"
@@ -53,32 +54,8 @@ inline constexpr int kDiskLib = 5;
 inline constexpr int kPolicy = 30;
 inline constexpr const char* kWindow = "<EVGui_IntervalWindow days=\"127\" from=\"22:00\" to=\"06:00\"/>";
 
-// A field value: a number or a text (a password field takes its plain text).
-struct Value {
-  Value() = default;
-  Value(long long n) : isNumber(true), number(n) {}  // NOLINT
-  Value(int n) : isNumber(true), number(n) {}        // NOLINT
-  Value(const char* t) : text(t) {}                  // NOLINT
-  Value(std::string t) : text(std::move(t)) {}       // NOLINT
-  bool isNumber = false;
-  long long number = 0;
-  std::string text;
-};
-using Fields = std::map<unsigned, Value>;  // by tag
-
-inline void fill(CNMessageBase& info, unsigned ns, unsigned cls, unsigned classHash, const Fields& fields) {
-  for (const auto& [tag, value] : fields) {
-    const tkxml::FieldDef* def = tkxml::findClass(ns, cls)->byTag(tag);
-    ASSERT_NE(def, nullptr) << "tag " << tag;
-    if (def->kind == tkxml::FieldKind::Int64) {
-      info.setint64(def->ordinal, def->tag, value.number, classHash, def->hash);
-    } else if (def->kind == tkxml::FieldKind::PString) {
-      info.setpstringobject(def->ordinal, def->tag, value.text, tkxml::kPlainText, classHash, def->hash);
-    } else {
-      info.setstring(def->ordinal, def->tag, value.text, classHash, def->hash);
-    }
-  }
-}
+using Value = tktest::FieldValue;
+using Fields = tktest::FieldValues;  // by tag
 
 // A request: the operation, the library part, the store part and, when
 // given, the store's off-peak window as text.
@@ -95,10 +72,10 @@ inline std::string text(const Request& r) {
   CNMessageBase& library = req.getObjectAccessor(true, true, Req::kLibrary.ordinal, Req::kLibrary.tag,
                                                  Req::kClassHash, Req::kLibrary.hash, Req::kLibrary.ns,
                                                  Req::kLibrary.cls);
-  fill(library, Info::kNamespace, Info::kClassNumber, Info::kClassHash, r.library);
+  tktest::fillFields(library, Info::kNamespace, Info::kClassNumber, Info::kClassHash, r.library);
   CNMessageBase& store = req.getObjectAccessor(true, true, Req::kStore.ordinal, Req::kStore.tag, Req::kClassHash,
                                                Req::kStore.hash, Req::kStore.ns, Req::kStore.cls);
-  fill(store, Store::kNamespace, Store::kClassNumber, Store::kClassHash, r.store);
+  tktest::fillFields(store, Store::kNamespace, Store::kClassNumber, Store::kClassHash, r.store);
   if (!r.window.empty()) {
     EVGui::IntervalWindow window;
     EXPECT_EQ(window.unserialize(r.window), 0);

@@ -29,6 +29,7 @@
 #include "platform/testkit/xml.h"
 #include "platform/xml/EVGuiMessages.h"
 #include "platform/xml/StorageLibraryMessages.h"
+#include "tests/support/FieldValues.h"
 #include "tests/support/FrameSession.h"
 #include "tests/support/Seed.h"
 #include "tests/support/TempDir.h"
@@ -54,31 +55,11 @@ inline constexpr int kLonelyLib = 6;
 inline constexpr int kMountPath = 40;
 inline constexpr int kDevice = 60;
 
-// A field value of a description: a number or a text (a password field
-// takes its plain text).
-struct Value {
-  Value(long long n) : isNumber(true), number(n) {}  // NOLINT
-  Value(int n) : isNumber(true), number(n) {}        // NOLINT
-  Value(const char* t) : text(t) {}                  // NOLINT
-  Value(std::string t) : text(std::move(t)) {}       // NOLINT
-  bool isNumber = false;
-  long long number = 0;
-  std::string text;
-};
-using Fields = std::map<unsigned, Value>;  // by tag
+using Value = tktest::FieldValue;
+using Fields = tktest::FieldValues;  // by tag
 
 inline void fill(CNMessageBase& info, const Fields& fields) {
-  for (const auto& [tag, value] : fields) {
-    const tkxml::FieldDef* def = tkxml::findClass(Info::kNamespace, Info::kClassNumber)->byTag(tag);
-    ASSERT_NE(def, nullptr) << "tag " << tag;
-    if (def->kind == tkxml::FieldKind::Int64) {
-      info.setint64(def->ordinal, def->tag, value.number, Info::kClassHash, def->hash);
-    } else if (def->kind == tkxml::FieldKind::PString) {
-      info.setpstringobject(def->ordinal, def->tag, value.text, tkxml::kPlainText, Info::kClassHash, def->hash);
-    } else {
-      info.setstring(def->ordinal, def->tag, value.text, Info::kClassHash, def->hash);
-    }
-  }
+  tktest::fillFields(info, Info::kNamespace, Info::kClassNumber, Info::kClassHash, fields);
 }
 
 // The request text: the library description and, when given, the second.

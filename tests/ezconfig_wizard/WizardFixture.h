@@ -29,6 +29,7 @@
 #include "platform/xml/EZWizardMessages.h"
 #include "platform/xml/ZQGuiMessages.h"
 #include "tests/support/DatabaseSession.h"
+#include "tests/support/FieldValues.h"
 #include "tests/support/FrameSession.h"
 #include "tests/support/TestDatabase.h"
 
@@ -44,16 +45,8 @@ inline constexpr int kMa2 = 2;
 
 // A field of the library record by tag: a number or a text. Tag 31 (the
 // password) takes the plain text and is sent encrypted.
-struct Value {
-  Value(long long n) : isNumber(true), number(n) {}  // NOLINT
-  Value(int n) : isNumber(true), number(n) {}        // NOLINT
-  Value(const char* t) : text(t) {}                  // NOLINT
-  Value(std::string t) : text(std::move(t)) {}       // NOLINT
-  bool isNumber = false;
-  long long number = 0;
-  std::string text;
-};
-using Fields = std::map<unsigned, Value>;
+using Value = tktest::FieldValue;
+using Fields = tktest::FieldValues;
 
 inline std::string configureText(const Fields& fields, long long update = 0, long long option = 0) {
   using Req = ZQGui::EZConfigureMagneticLibraryReq;
