@@ -14,8 +14,7 @@
 #include <vector>
 
 #include "tests/mmconfig_control/ControlFixture.h"
-#include "tests/support/DatabaseSession.h"
-#include "tests/support/FaultSweep.h"
+#include "tests/support/SeededSession.h"
 
 namespace arctest {
 
@@ -28,30 +27,12 @@ using Handler = bool (EvMMConfigMgr::*)(MessageInfo*);
 
 inline std::string idText(uint32_t id, const std::string& text) { return le32(id) + text; }
 
-class StoredTest : public ::testing::Test {
+class StoredTest : public tktest::SeededSessionTest {
  protected:
+  StoredTest() : SeededSessionTest(ctltest::resetStandIns, ctltest::kUser, ctltest::kSequence) {}
   void SetUp() override {
-    ctltest::resetStandIns();
-    std::string report;
-    ASSERT_GT(tkmac::seedDemoInstallation(report), 0) << report;
-    freshSession();
-  }
-  void TearDown() override {
-    tktest::resetSessionState();
-    ctltest::resetStandIns();
-  }
-  void freshSession() {
-    ctltest::resetStandIns();
-    tktest::resetSessionState();
-    m_config = tktest::openDatabaseSession(m_a, ctltest::kUser);
-    ASSERT_NE(m_config, nullptr);
-    m_a.replies();
-  }
-  tktest::StreamBuilder stream() const {
-    return tktest::StreamBuilder()
-        .socket(m_a.socket().GetSocketDescriptor())
-        .user(ctltest::kUser)
-        .sequence(ctltest::kSequence);
+    SeededSessionTest::SetUp();
+    if (!HasFatalFailure()) freshSession();
   }
   Answers set(Handler handler, const tktest::StreamBuilder& request, bool expected) {
     auto message = request.build();
@@ -68,20 +49,6 @@ class StoredTest : public ::testing::Test {
     EXPECT_EQ(answers[0].id, replyId);
     return answers[0].items;
   }
-  // Each call failing in turn: every run answers on the socket and leaves
-  // the database as before or as after the clean run.
-  tktest::SweepReport sweep(const std::function<void()>& request) {
-    tktest::SweepPlan plan;
-    plan.setup = [&] { freshSession(); };
-    plan.request = request;
-    plan.check = [&](const tktest::SweepRun& run) { return tktest::answeredOnSocket(m_a.replies(), run); };
-    return tktest::FaultSweep().run(plan);
-  }
-
-  tktest::TestDatabase m_db;
-  EvMMConfigMgr m_mgr;
-  tktest::Connection m_a;
-  ZQMACMediaConfig* m_config = nullptr;
 };
 
 }  // namespace arctest
