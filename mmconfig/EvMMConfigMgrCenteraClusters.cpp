@@ -29,6 +29,7 @@
 #include "mmconfig/MediaAgentRights.h"
 #include "mmconfig/RecordWriter.h"
 #include "mmconfig/StagedObjectSet.h"
+#include "mmconfig/StagedObjectSteps.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/reply/EvReturnData.h"
 
@@ -128,25 +129,13 @@ class ClusterSet : public tkmm::StagedObjectSet {
 
  protected:
   bool add(ZQMACMediaConfig& config, std::string& text) override {
-    ZQMACCenteraCluster& cluster = staging();
-    if (config.AddCenteraCluster(&cluster)) {
-      (void)m_staging.release();  // the configuration owns it now
-      return true;
-    }
-    text = ZQMACBase::GetMessageString(kTextAddRefused, cluster.GetName().c_str(), config.GetLastError().c_str());
-    return false;
+    staging();  // made from the record's values when no element made it yet
+    return tkmm::addStaged(config, m_staging, &ZQMACMediaConfig::AddCenteraCluster, kTextAddRefused, text);
   }
 
   bool remove(ZQMACMediaConfig& config, std::string& text) override {
-    ZQMACCenteraCluster* cluster = config.FindDBNode<ZQMACCenteraCluster>(m_id);
-    if (cluster == nullptr) {
-      text = kNotFound;
-      return false;
-    }
-    const std::string name = cluster->GetName();
-    if (config.RemoveCenteraCluster(cluster)) return true;  // the configuration has freed it
-    text = ZQMACBase::GetMessageString(kTextRemoveRefused, name.c_str(), config.GetLastError().c_str());
-    return false;
+    return tkmm::removeById(config, m_id, &ZQMACMediaConfig::RemoveCenteraCluster, kNotFound, kTextRemoveRefused,
+                            text);
   }
 
   // The steps run in one transaction: a refused step undoes the earlier

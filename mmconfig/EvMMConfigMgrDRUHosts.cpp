@@ -23,6 +23,7 @@
 #include "mmconfig/HandlerSkeleton.h"
 #include "mmconfig/RecordWriter.h"
 #include "mmconfig/StagedObjectSet.h"
+#include "mmconfig/StagedObjectSteps.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/reply/EvReturnData.h"
 
@@ -83,25 +84,12 @@ class DRUHostSet : public tkmm::StagedObjectSet {
 
  protected:
   bool add(ZQMACMediaConfig& config, std::string& text) override {
-    ZQMACHost& host = staging();
-    if (config.AddDRUHost(&host)) {
-      (void)m_staging.release();  // the configuration owns it now
-      return true;
-    }
-    text = ZQMACBase::GetMessageString(kTextAddRefused, host.GetName().c_str(), config.GetLastError().c_str());
-    return false;
+    staging();  // made from the record's values when no element made it yet
+    return tkmm::addStaged(config, m_staging, &ZQMACMediaConfig::AddDRUHost, kTextAddRefused, text);
   }
 
   bool remove(ZQMACMediaConfig& config, std::string& text) override {
-    ZQMACHost* host = config.FindDBNode<ZQMACHost>(m_id);
-    if (host == nullptr) {
-      text = kNotFound;
-      return false;
-    }
-    const std::string name = host->GetName();
-    if (config.RemoveDRUHost(host)) return true;  // the configuration has freed it
-    text = ZQMACBase::GetMessageString(kTextRemoveRefused, name.c_str(), config.GetLastError().c_str());
-    return false;
+    return tkmm::removeById(config, m_id, &ZQMACMediaConfig::RemoveDRUHost, kNotFound, kTextRemoveRefused, text);
   }
 
   bool change(ZQMACMediaConfig& config, std::string& text) override {
