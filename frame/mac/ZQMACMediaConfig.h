@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -203,8 +204,10 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // type, plus 1 while it is not configured (TestStateA false); 0 for null
   // or an object of another instance.
   unsigned int GetIconId(ZQMACInterface* object) const;
-  // The disk devices whose display type (GetDisplayDeviceType) is
-  // `deviceType`; with `shownOnly` only those that are shown.
+  // The disk devices of a kind: 0 those a disk library is made on (display
+  // type, GetDisplayDeviceType, other than 2 to 4), 1 every device, any
+  // other kind the devices of that display type; with `shownOnly` only
+  // those that are shown.
   ZQMACLinkedList<ZQMACDiskDevice> GetShownDiskDeviceList(bool shownOnly, int deviceType) const;
   // The shown media agents that can reach archive clusters
   // (IsCenteraAgent); with `detectedOnly` only those that answered
@@ -279,6 +282,16 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // empty host or a refusal.
   bool UpdateHost(ZQMACInterface* object, const std::string& host, const std::string& agent);
   // ---- end of replacement and host update ----
+  // ---- disk devices (platform/mac/ZQMACDiskDevices.cpp) ----
+  // Takes a new disk device (GetNewNetworkDiskObject) into the instance:
+  // the instance owns it, lists it and gives it a handle; it is not stored.
+  // Null, with the reason as the instance's last error, when the instance
+  // refuses it (the device is freed then).
+  ZQMACDiskDevice* AddDiskDevice(std::unique_ptr<ZQMACDiskDevice> device);
+  // Re-reads the configuration as ReadCurrentConfig(refresh) does; the
+  // names narrow nothing yet and `flags` is kept for callers that pass it.
+  bool ReadCurrentConfig(std::vector<std::string>& names, int flags, bool refresh);
+  // ---- end of disk devices ----
 
   // ---- media-configuration parameters ----
   // Whether drives and libraries are matched by serial number: one value
