@@ -647,6 +647,17 @@ class EvMMConfigMgr : public EvReturnData {
   bool onMsgSetMMMountPath(MessageInfo* request);
   // ---- end of the mount paths ----
 
+  // ---- DRU hosts (mmconfig/EvMMConfigMgrDRUHosts.cpp) ----
+  // Reply 11422: the "none" entry, then id and name of every DRU host.
+  bool onMsgGetDRUHostList(MessageInfo* request);
+  // Reply 11424: id and name, user name and port of the host whose id is
+  // in the element-count field (none for an unknown id), then 2052.
+  bool onMsgGetDRUHostProperties(MessageInfo* request);
+  // Operations 48 (add), 2 (remove) and 3 (change); one operation response
+  // per record; false when a record failed and for a null request.
+  bool onMsgSetDRUHost(MessageInfo* request);
+  // ---- end of DRU hosts ----
+
   // ---- disk devices and volumes (mmconfig/EvMMConfigMgrDiskDevices.cpp,
   // EvMMConfigMgrDiskVolumes.cpp, EvMMConfigMgrCloudOperation.cpp) ----
   // Reply 11211: one 11192 [id][text] per disk device that passes the

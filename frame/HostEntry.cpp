@@ -161,6 +161,10 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(mm, onMsgSetMMDrive),
     // Mount-path changes.
     TK_STREAM_HANDLER(mm, onMsgSetMMMountPath),
+    // DRU hosts.
+    TK_STREAM_HANDLER(mm, onMsgGetDRUHostList),
+    TK_STREAM_HANDLER(mm, onMsgGetDRUHostProperties),
+    TK_STREAM_HANDLER(mm, onMsgSetDRUHost),
     // Disk devices, disk volumes and cloud or network volume verification.
     TK_STREAM_HANDLER(mm, onMsgGetDiskDeviceList),
     TK_STREAM_HANDLER(mm, onMsgGetDiskDeviceListWithMagLibrary),

@@ -101,6 +101,14 @@ class ZQMACHost : public ZQMACInterface {
   int GetPort() const { return m_iPort; }
   void SetPort(int port) { m_iPort = port; }
 
+  // ---- the DRU host as its requests change it (platform/mac/ZQMACDRUHosts.cpp) ----
+  // Stores the host's name, user name, password and port (a host of an
+  // instance loaded from the central database, in its row); false with the
+  // reason in the last error (a name another host carries, a row that is
+  // gone, a database failure): nothing was stored then.
+  bool UpdateDb();
+  // ---- end of the DRU host block ----
+
   unsigned int GetObjectType() const override;
 
  protected:

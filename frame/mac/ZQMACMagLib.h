@@ -9,6 +9,22 @@
 class ZQMACMountPath;
 class ZQMACMagLib;
 
+// ---- the description of a new mount path (ZQMACMagLib::AddMountPath) ----
+// A value-initialised record is the empty one; the caller fills what it
+// knows. Texts are whole; AddMountPath refuses what does not fit.
+struct MountPathInfo {
+  int reserved = 0;
+  int libraryId = 0;             // the disk library's GetId()
+  std::string path;              // folder or share path, 1 to 4,096 bytes
+  int maxConcurrentWriters = 0;  // 0 or more
+  int reserveSpaceMB = 0;        // 0 or more
+  std::string userName;          // at most 1,024 bytes
+  std::string password;          // as prepared for storage; at most 2,048 bytes
+  int mountPathType = 0;
+  int deviceId = 0;  // the disk device the path lies on; 0 for none
+};
+// ---- end of the mount-path description ----
+
 class ZQMACMountPath : public ZQMACInterface {
  public:
   ZQMACMountPath() = default;
@@ -90,6 +106,22 @@ class ZQMACMagLib : public ZQMACInterface {
   void SetMagLibType(int type);
   bool Configure(unsigned int mode) override;
   // ---- end of the disk-library block ----
+
+  // ---- adding mount paths (platform/mac/ZQMACMountPathAdd.cpp) ----
+  // Adds the mount path `info` describes to this library (one that a
+  // configuration owns) and stores it with the library when the
+  // configuration lives on the database. The new mount path, owned by the
+  // configuration; null with the reason in the library's last error, and
+  // nothing added, when refused:
+  //   kErrorMountPathInUse       the library has a mount path of that path;
+  //   kErrorMountPathNoDevice    the device id names no disk device;
+  //   kErrorMountPathUnreached   no media agent reaches that device;
+  //   tkmac codes                a bad description or a database failure.
+  static constexpr unsigned int kErrorMountPathInUse = 101;
+  static constexpr unsigned int kErrorMountPathNoDevice = 396;
+  static constexpr unsigned int kErrorMountPathUnreached = 752;
+  ZQMACMountPath* AddMountPath(MountPathInfo const& info);
+  // ---- end of adding mount paths ----
 
  protected:
   friend class ZQMACGraph;

@@ -293,6 +293,23 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   bool ReadCurrentConfig(std::vector<std::string>& names, int flags, bool refresh);
   // ---- end of disk devices ----
 
+  // ---- DRU hosts (platform/mac/ZQMACDRUHosts.cpp) ----
+  // The DRU hosts, in the order they were stored.
+  ZQMACLinkedList<ZQMACHost> GetDRUHostList() const { return m_hostList; }
+  // Stores a new host (named, of no instance; in an instance loaded from
+  // the central database in its own row) and takes ownership of it; the
+  // host gets its id and handle. False, with the reason as the instance's
+  // last error, for null, a host of an instance, an empty name or one
+  // another host carries (without regard to letter case), or a refusal of
+  // the database: the caller keeps the host then.
+  bool AddDRUHost(ZQMACHost* host);
+  // Removes a host of this instance (its row first) and frees it. False,
+  // with the reason as the instance's last error, for null, a host of
+  // another instance, a host a disk device is tied to, or a refusal of the
+  // database: nothing changes then.
+  bool RemoveDRUHost(ZQMACHost* host);
+  // ---- end of DRU hosts ----
+
   // ---- media-configuration parameters ----
   // Whether drives and libraries are matched by serial number: one value
   // for every instance and session of the process (true at load); consoles

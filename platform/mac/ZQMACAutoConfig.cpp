@@ -141,6 +141,11 @@ void setNewMountPathCapacity(long long capacity) {
   setUpState().capacity = capacity;
 }
 
+long long newMountPathCapacity() {
+  std::lock_guard<std::mutex> guard(setUpState().mutex);
+  return setUpState().capacity;
+}
+
 }  // namespace tkmac
 
 bool ZQMACMediaConfig::AutoConfigLibrary(const std::string& mediaAgentName, std::string& serialLibraryName,

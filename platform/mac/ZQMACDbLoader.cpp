@@ -35,6 +35,7 @@
 
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMDRUHostDB.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace {
@@ -106,7 +107,16 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
                                             access.lastErrorText());
     return false;
   }
-  return ZQMACGraph::ApplyStored(config, stored);
+  // ---- DRU hosts: read before the graph changes, laid over it after ----
+  std::vector<MMStoredDRUHost> druHosts;
+  MMDRUHostDB druAccess;
+  if (druAccess.loadAll(druHosts) != 0) {
+    config.SetLastError(kErrorDatabase, "The DRU hosts could not be read: " + druAccess.lastErrorText());
+    return false;
+  }
+  // ---- end of DRU hosts ----
+  if (!ZQMACGraph::ApplyStored(config, stored)) return false;
+  return ZQMACGraph::ApplyStoredDRUHosts(config, druHosts);
 }
 
 }  // namespace tkmac

@@ -16,6 +16,7 @@
 #include "frame/mac/ZQMACObjects.h"
 
 struct MMStoredConfig;
+struct MMStoredDRUHost;
 
 class ZQMACGraph {
  public:
@@ -283,6 +284,15 @@ class ZQMACGraph {
   static bool RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface*>& dependents);
   // The database-backed state of an instance.
   static bool IsDatabaseBacked(const ZQMACMediaConfig& config) { return config.m_bDatabaseBacked; }
+
+  // ---- DRU hosts on the central database (ZQMACDRUHosts.cpp) ----
+  // Makes the instance's DRU hosts those of the rows (id order): a host
+  // still stored keeps its address and handle and takes the stored values;
+  // a new row makes a new host; a host whose row is gone (or that was never
+  // stored) is freed. False, with the reason as the instance's last error,
+  // when no handle is left for a new host.
+  static bool ApplyStoredDRUHosts(ZQMACMediaConfig& config, std::vector<MMStoredDRUHost>& rows);
+  // ---- end of DRU hosts ----
 
   // ---- controllers added to media agents (ZQMACLibraryControllers.cpp) ----
   // Stores a new controller of the agent with the library it reaches (and

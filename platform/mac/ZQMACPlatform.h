@@ -179,6 +179,8 @@ void setVisibleLibraries(std::vector<VisibleLibrary> libraries);
 // The capacity of the media side of the next mount paths made (5,120,000
 // until set).
 void setNewMountPathCapacity(long long capacity);
+// The capacity that the next mount path made gets.
+long long newMountPathCapacity();
 inline constexpr unsigned int kErrorUnknownMediaAgent = 0x1F00000B;
 inline constexpr unsigned int kErrorNameInUse = 0x1F00000C;
 inline constexpr unsigned int kErrorNotSeen = 0x1F00000D;

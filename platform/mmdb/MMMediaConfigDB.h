@@ -130,6 +130,20 @@ struct MMStoredDeviceController {
   int snrVolumeId = 0;
 };
 
+// ---- a new mount path (MMMediaConfigDB::insertMountPath) ----
+struct MMNewMountPath {
+  int libraryId = 0;
+  std::string name;  // the folder or share path
+  std::string userName;
+  std::string password;  // as prepared for storage
+  int typeId = 0;
+  int deviceId = 0;  // 0: on no device
+  int maxConcurrentWriters = 0;
+  int reserveSpaceMB = 0;
+  long long capacity = 0;  // of its media side
+};
+// ---- end of the new mount path ----
+
 // The stored configuration, each list in id order.
 struct MMStoredConfig {
   std::vector<MMStoredMediaAgent> mediaAgents;  // clients with a host row (MMHost)
@@ -219,6 +233,28 @@ class MMMediaConfigDB : public MMTableAccess {
   // or alias that a library already carries as its name or alias is
   // MMS2_ERROR_DUPLICATE_NAME. The new id comes back in library.libraryId.
   int insertDiskLibrary(MMStoredLibrary& library, DBtran* tran = nullptr);
+
+  // ---- new mount paths (platform/mmdb/MMMediaConfigMountPaths.cpp) ----
+  // Stores a new mount path of a disk library in one step: the library's
+  // master pool when it has none yet, a medium with its media side of the
+  // given capacity, the mount path on them, and its link to the device.
+  // A name that a mount path of the library carries already is
+  // MMS2_ERROR_DUPLICATE_NAME; a missing library or device
+  // MMS2_ERROR_NOT_FOUND; texts too wide for their columns
+  // MMS2_ERROR_TEXT_TOO_LONG. The new id comes back in `id`.
+  int insertMountPath(const MMNewMountPath& mountPath, int& id, DBtran* tran = nullptr);
+  // Stores a new disk device (AliasName `device.name`, new among devices:
+  // else MMS2_ERROR_DUPLICATE_NAME; DeviceTypeId), enabled; the new id
+  // comes back in device.id.
+  int insertDevice(MMStoredDevice& device, DBtran* tran = nullptr);
+  // Stores a new device controller (a disk volume) of the media agent
+  // `controller.clientId` to the device `controller.deviceId` (both must
+  // exist: MMS2_ERROR_NOT_FOUND): Folder, UserName, the password as
+  // prepared for storage, DeviceAccessType, CredentialAssocId, accessible
+  // as `detected` says; the new id comes back in controller.id.
+  int insertDeviceController(MMStoredDeviceController& controller, const std::string& password, bool detected,
+                             DBtran* tran = nullptr);
+  // ---- end of new mount paths ----
 
   // The widest text a kind's name column holds, in bytes.
   static size_t nameWidth(MMStoredKind kind);

@@ -1,0 +1,163 @@
+// Media-management table access: storing a new mount path of a disk library
+// as the model keeps one (master pool, medium and media side, the mount path,
+// its device link), and the devices and device controllers of network
+// shares; each all or nothing.
+#include <string>
+
+#include "Db/Tbl/MMDeviceController.h"
+#include "Db/Tbl/MMMountPath.h"
+#include "platform/db/DBSession.h"
+#include "platform/journal/Journal.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
+
+namespace {
+
+#define MM_WIDTH(Row, Field) (sizeof(Row{}.Field) - 1)
+
+// Inserts a row; the new id into `id`.
+int insertRow(tkdb::Session& s, const char* sql, const std::vector<tkdb::DbValue>& values, int& id) {
+  const int rc = s.exec(sql, values);
+  if (rc == DB_OK) id = static_cast<int>(s.lastInsertId());
+  return rc;
+}
+
+}  // namespace
+
+int MMMediaConfigDB::insertMountPath(const MMNewMountPath& m, int& id, DBtran* tran) {
+  static constexpr const char* kTag = "MMMediaConfigDB::insertMountPath";
+  if (!beginCall(kTag, tkjournal::args(m.libraryId, m.name, m.userName, m.password.size(), m.typeId, m.deviceId,
+                                       mmTranText(tran))))
+    return -1;
+  if (!checkText(kTag, "mount path", m.name.c_str(), MM_WIDTH(MMMountPath_t, MountPathName), false) ||
+      !checkText(kTag, "user name", m.userName.c_str(), MM_WIDTH(MMMountPath_t, UserName), true) ||
+      !checkText(kTag, "password", m.password.c_str(), MM_WIDTH(MMMountPath_t, UserPassword), true))
+    return -1;
+  int made = 0;
+  const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    tkdb::DbRow row;
+    int code = s.queryOne("SELECT IFNULL(NULLIF(\"AliasName\", ''), \"LibraryName\") FROM \"MMLibrary\" "
+                          "WHERE \"LibraryId\" = ?",
+                          {m.libraryId}, row);
+    if (code == DB_NO_ROW) {
+      refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, "The disk library is no longer in the configuration.", false};
+      return kRefused;
+    }
+    if (code != DB_OK) return code;
+    const std::string libraryName = row.at(0).s;
+    code = s.queryOne("SELECT 1 FROM \"MMMountPath\" WHERE \"LibraryId\" = ? AND \"MountPathName\" = ?",
+                      {m.libraryId, m.name}, row);
+    if (code == DB_OK) {
+      refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, "The library has a mount path [" + m.name + "] already.", false};
+      return kRefused;
+    }
+    if (code != DB_NO_ROW) return code;
+    if (m.deviceId != 0) {
+      code = s.queryOne("SELECT 1 FROM \"MMDevice\" WHERE \"DeviceId\" = ?", {m.deviceId}, row);
+      if (code == DB_NO_ROW) {
+        refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, "The disk device is no longer in the configuration.", false};
+        return kRefused;
+      }
+      if (code != DB_OK) return code;
+    }
+    int master = 0;
+    code = s.queryOne("SELECT \"MasterPoolId\" FROM \"MMMasterPool\" WHERE \"LibraryId\" = ? ORDER BY "
+                      "\"MasterPoolId\" LIMIT 1",
+                      {m.libraryId}, row);
+    if (code == DB_OK) {
+      master = static_cast<int>(row.at(0).i);
+    } else if (code == DB_NO_ROW) {
+      code = insertRow(s,
+                       "INSERT INTO \"MMMasterPool\" (\"LibraryId\", \"MasterPoolName\", \"MaxDrivesToSwitch\") "
+                       "VALUES (?, ?, -1)",
+                       {m.libraryId, "MasterPool(" + libraryName + ")"}, master);
+      if (code != DB_OK) return code;
+    } else {
+      return code;
+    }
+    int media = 0;
+    int side = 0;
+    code = insertRow(s,
+                     "INSERT INTO \"MMMedia\" (\"MediaName\", \"LibraryId\", \"MasterPoolId\", \"MediaEnabled\") "
+                     "VALUES (?, ?, ?, 1)",
+                     {libraryName + " medium", m.libraryId, master}, media);
+    if (code != DB_OK) return code;
+    code = insertRow(s, "INSERT INTO \"MMMediaSide\" (\"MediaId\", \"MasterPoolId\", \"TotalCapacity\") VALUES (?, ?, ?)",
+                     {media, master, m.capacity}, side);
+    if (code != DB_OK) return code;
+    code = insertRow(s,
+                     "INSERT INTO \"MMMountPath\" (\"MountPathName\", \"MediaSideId\", \"UserName\", \"UserPassword\", "
+                     "\"IsEnabled\", \"MaxConcurrentWriters\", \"MagneticSpaceRsrvInMB\", \"MountPathTypeId\", "
+                     "\"MasterPoolId\", \"LibraryId\") VALUES (?, ?, ?, ?, 1, ?, ?, ?, ?, ?)",
+                     {m.name, side, m.userName, m.password, m.maxConcurrentWriters, m.reserveSpaceMB, m.typeId, master,
+                      m.libraryId},
+                     made);
+    if (code != DB_OK || m.deviceId == 0) return code;
+    return s.exec("INSERT INTO \"MMMountPathToStorageDevice\" (\"MountPathId\", \"DeviceId\") VALUES (?, ?)",
+                  {made, m.deviceId});
+  });
+  if (rc != 0) return rc;
+  id = made;
+  return 0;
+}
+
+int MMMediaConfigDB::insertDevice(MMStoredDevice& device, DBtran* tran) {
+  static constexpr const char* kTag = "MMMediaConfigDB::insertDevice";
+  if (!beginCall(kTag, tkjournal::args(device.name, device.typeId, mmTranText(tran)))) return -1;
+  if (!checkText(kTag, "device name", device.name.c_str(), nameWidth(MMStoredKind::Device), false)) return -1;
+  int made = 0;
+  const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    tkdb::DbRow row;
+    int code = s.queryOne("SELECT 1 FROM \"MMDevice\" WHERE \"AliasName\" = ?", {device.name}, row);
+    if (code == DB_OK) {
+      refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, "Another device is already named [" + device.name + "].", false};
+      return kRefused;
+    }
+    if (code != DB_NO_ROW) return code;
+    return insertRow(s, "INSERT INTO \"MMDevice\" (\"DeviceTypeId\", \"AliasName\", \"DeviceEnabled\") VALUES (?, ?, 1)",
+                     {device.typeId, device.name}, made);
+  });
+  if (rc != 0) return rc;
+  device.id = made;
+  return 0;
+}
+
+int MMMediaConfigDB::insertDeviceController(MMStoredDeviceController& c, const std::string& password, bool detected,
+                                            DBtran* tran) {
+  static constexpr const char* kTag = "MMMediaConfigDB::insertDeviceController";
+  if (!beginCall(kTag, tkjournal::args(c.clientId, c.deviceId, c.folder, c.userName, password.size(), c.accessType,
+                                       c.credentialAssocId, detected, mmTranText(tran))))
+    return -1;
+  if (!checkText(kTag, "volume", c.folder.c_str(), nameWidth(MMStoredKind::DeviceController), false)) return -1;
+  if (!checkText(kTag, "user name", c.userName.c_str(), MM_WIDTH(MMDeviceController_t, UserName), true) ||
+      !checkText(kTag, "password", password.c_str(), MM_WIDTH(MMDeviceController_t, UserPassword), true))
+    return -1;
+  int made = 0;
+  const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    tkdb::DbRow row;
+    const struct {
+      const char* sql;
+      int id;
+      const char* missing;
+    } checks[] = {{"SELECT 1 FROM \"MMDevice\" WHERE \"DeviceId\" = ?", c.deviceId,
+                   "The disk device is no longer in the configuration."},
+                  {"SELECT 1 FROM \"MMHost\" WHERE \"ClientId\" = ?", c.clientId, "The media agent is not stored."}};
+    for (const auto& check : checks) {
+      const int code = s.queryOne(check.sql, {check.id}, row);
+      if (code == DB_NO_ROW) {
+        refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, check.missing, false};
+        return kRefused;
+      }
+      if (code != DB_OK) return code;
+    }
+    return insertRow(s,
+                     "INSERT INTO \"MMDeviceController\" (\"ClientId\", \"DeviceId\", \"DeviceControllerActive\", "
+                     "\"DeviceControllerEnabled\", \"DeviceAccessible\", \"Folder\", \"UserName\", \"UserPassword\", "
+                     "\"DeviceAccessType\", \"CredentialAssocId\") VALUES (?, ?, 1, 1, ?, ?, ?, ?, ?, ?)",
+                     {c.clientId, c.deviceId, detected ? 1 : 0, c.folder, c.userName, password, c.accessType,
+                      c.credentialAssocId},
+                     made);
+  });
+  if (rc != 0) return rc;
+  c.id = made;
+  return 0;
+}
