@@ -699,6 +699,32 @@ class EvMMConfigMgr : public EvReturnData {
   bool onMsgSetCenteraCluster(MessageInfo* request);
   // ---- end of archive clusters ----
 
+  // ---- disk devices and volumes (mmconfig/EvMMConfigMgrDiskDevices.cpp,
+  // EvMMConfigMgrDiskVolumes.cpp, EvMMConfigMgrCloudOperation.cpp) ----
+  // Reply 11211: one 11192 [id][text] per disk device that passes the
+  // filter (element-count field), or the filter (payload word 12) and the
+  // conditions of the disk library whose handle is in the first fixed field.
+  bool onMsgGetDiskDeviceList(MessageInfo* request);
+  bool onMsgGetDiskDeviceListWithMagLibrary(MessageInfo* request);
+  // Reply 11198: the kinds of devices and handle and record of every
+  // device, or the record of the device whose handle is in the first field.
+  bool onMsgGetDiskDevices(MessageInfo* request);
+  bool onMsgGetDiskDeviceProperties(MessageInfo* request);
+  // Reply 11199: handle and record of each volume of the device whose
+  // handle is in the first fixed field, or the record of one volume.
+  bool onMsgGetDiskVolumes(MessageInfo* request);
+  bool onMsgGetDiskVolumeProperties(MessageInfo* request);
+  // Operation 3: renames the disk device of 11003 and ties it to a DRU host.
+  bool onMsgSetDiskDevice(MessageInfo* request);
+  // Operations 1 (add a network disk volume), 16 (share a disk with a
+  // further media agent) and 3 (change a volume's path and credentials).
+  bool onMsgSetDiskVolume(MessageInfo* request);
+  // Reply 11841: verifies a cloud or network target built from each record;
+  // also serves clients that do not hold the session. True when every
+  // record verified.
+  bool onMsgCloudOperation(MessageInfo* request);
+  // ---- end of disk devices and volumes ----
+
   // ---- class-wide state ----
   // The cache, newest first; under the session lock only.
   static std::list<MediaConfigContainer> m_tMediaConfigList;

@@ -174,6 +174,16 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(mm, onMsgDetectCenteraCluster),
     TK_STREAM_HANDLER(mm, onMsgGetCenteraMediaAgents),
     TK_STREAM_HANDLER(mm, onMsgSetCenteraCluster),
+    // Disk devices, disk volumes and cloud or network volume verification.
+    TK_STREAM_HANDLER(mm, onMsgGetDiskDeviceList),
+    TK_STREAM_HANDLER(mm, onMsgGetDiskDeviceListWithMagLibrary),
+    TK_STREAM_HANDLER(mm, onMsgGetDiskDevices),
+    TK_STREAM_HANDLER(mm, onMsgGetDiskDeviceProperties),
+    TK_STREAM_HANDLER(mm, onMsgGetDiskVolumes),
+    TK_STREAM_HANDLER(mm, onMsgGetDiskVolumeProperties),
+    TK_STREAM_HANDLER(mm, onMsgSetDiskDevice),
+    TK_STREAM_HANDLER(mm, onMsgSetDiskVolume),
+    TK_STREAM_HANDLER(mm, onMsgCloudOperation),
     // Replica listings and replica changes.
     TK_STREAM_HANDLER(san, onMsgGetSnrVolume),
     TK_STREAM_HANDLER(san, onMsgGetReplicationVolumesByPolicy),

@@ -35,7 +35,7 @@ bool decryptUserName(EvExternal& services, MessageInfo* request, const char* val
 }
 
 bool decryptPassword(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
-                     const char* tag, std::string& out) {
+                     const char* tag, std::string& out, const char* failureText) {
   wipe(out);
   // One byte more than the decryption may fill: a password that fills the
   // whole buffer is still terminated, and taken by its size.
@@ -49,7 +49,7 @@ bool decryptPassword(EvExternal& services, MessageInfo* request, const char* val
     buffer[taken] = '\0';
     out.assign(buffer, strnlen(buffer, taken));
   } else {
-    EvDebug::Error(tag, "%s", "failed to decrypt the password");
+    EvDebug::Error(tag, "%s", failureText);
   }
   std::memset(buffer, 0, sizeof buffer);
   return decrypted;

@@ -20,9 +20,10 @@ namespace tkmm {
 bool decryptUserName(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
                      const char* tag, std::string& out);
 // The same for a password, taken by the size the decryption reports (a
-// password that fills the whole buffer is still whole).
+// password that fills the whole buffer is still whole). `failureText` is
+// what the log says when it cannot be decrypted.
 bool decryptPassword(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
-                     const char* tag, std::string& out);
+                     const char* tag, std::string& out, const char* failureText = "failed to decrypt the password");
 // Zeroes the secret's bytes and empties it.
 void wipe(std::string& secret);
 

@@ -10,6 +10,7 @@
 
 class ZQMACDiskDevice;
 class ZQMACDiskVolume;
+class ZQMACMagLib;
 
 class ZQMACDiskDevice : public ZQMACInterface {
  public:
@@ -52,11 +53,51 @@ class ZQMACDiskDevice : public ZQMACInterface {
   static std::unique_ptr<ZQMACDiskDevice> GetNewNetworkSharingDiskObject(int kind);
   // ---- end of the network-sharing block ----
 
+  // ---- disk-device listing and changes (platform/mac/ZQMACDiskDevices.cpp) ----
+  // The disk library that uses the device through one of its mount paths
+  // (a mount path whose foreign agent id is the device's id), or null.
+  ZQMACMagLib* UsedByMagLibrary() const;
+  // The identification type as text: "Network share" (999), "Cloud
+  // storage" (1000), else "Type N".
+  std::string GetGuidTypeString() const;
+  // True for a network share reached through a remote file host: its path
+  // and credentials are the device's (the remote-host settings below), not
+  // its volumes'.
+  bool IsRemoveFileHost() const { return m_bRemoteFileHost; }
+  const std::string& GetRemoteHostVolume() const { return m_sRemoteHostVolume; }
+  void SetRemoteHostVolume(const std::string& path) { m_sRemoteHostVolume = path; }
+  // The user name in its stored form: user, optionally "!!" proxy user "@"
+  // proxy host, optionally ":" proxy password.
+  const std::string& GetRemoteHostUserName() const { return m_sRemoteHostUserName; }
+  void SetRemoteHostUserName(const std::string& userName) { m_sRemoteHostUserName = userName; }
+  void SetRemoteHostUserPassword(const std::string& password) { m_sRemoteHostPassword = password; }
+  // Stores the remote-host settings; false with the reason in the last error.
+  bool UpdateRemoteHostInfo();
+  // Ties the device to the DRU host of that id (0: to none), stored with
+  // the device when the configuration lives on the database; false, with
+  // the reason in the last error, for a host the instance does not know or
+  // a refused write (the device keeps its DRU host then).
+  bool SetDRUId(int id);
+  // A new network disk device of that display type, reached through a
+  // remote file host; not stored and owned by no configuration until
+  // ZQMACMediaConfig::AddDiskDevice takes it. Distinct from the
+  // network-sharing device above, which is of the network-share type.
+  static std::unique_ptr<ZQMACDiskDevice> GetNewNetworkDiskObject(int displayDeviceType);
+  // ---- end of the disk-device block ----
+
   unsigned int GetObjectType() const override;
 
  protected:
   friend class ZQMACGraph;
+  friend class ZQMACDiskVolume;
   void ForgetObject(const void* address) override;
+
+  // ---- fields of the disk-device block ----
+  bool m_bRemoteFileHost = false;
+  std::string m_sRemoteHostVolume;
+  std::string m_sRemoteHostUserName;
+  std::string m_sRemoteHostPassword;
+  // ---- end of the disk-device fields ----
 
   int m_iSanDBId = 0;
   int m_iStartLBA = 0;
@@ -78,6 +119,24 @@ class ZQMACDiskVolume : public ZQMACInterface {
   ZQMACDiskVolume(const ZQMACDiskVolume&) = default;
   ~ZQMACDiskVolume() override;
 
+  // ---- disk-volume changes (platform/mac/ZQMACDiskDevices.cpp) ----
+  // A new volume with the settings of `source` (null: an empty volume): its
+  // name, path, credentials, access type and media agent; not its
+  // credential id, and attached to no device.
+  explicit ZQMACDiskVolume(const ZQMACDiskVolume* source);
+  // Takes the volume out of its device's volume list, then makes `device`
+  // its device (null: none). With `attach` the volume enters that device's
+  // list: at once when a configuration owns the volume, else when its
+  // Configure saves it, so a device lists only volumes of its
+  // configuration and a refused new volume is in no list. A volume that no
+  // configuration owns is detached (SetDiskDevice with null) before its
+  // device is freed; an owned one is unlinked by its configuration.
+  void SetDiskDevice(ZQMACDiskDevice* device, bool attach);
+  // Stores the volume's path, user name, password, access type and
+  // credential id; false with the reason in the last error.
+  bool UpdateMountPath();
+  // ---- end of the disk-volume block ----
+
   ZQMACMediaAgent* GetMediaAgent() const { return m_pMediaAgent; }
   void SetMediaAgent(ZQMACMediaAgent* agent) { m_pMediaAgent = agent; }
   ZQMACDiskDevice* GetDiskDevice() const { return m_pDiskDevice; }
@@ -98,25 +157,23 @@ class ZQMACDiskVolume : public ZQMACInterface {
 
   bool IsDetected() const { return m_bDetected; }
 
-  // ---- a new volume of a network-sharing device (ZQMACNetworkShare.cpp) ----
-  // Stages the device of a volume not saved yet; with `join` the volume
-  // joins the device's volume list when Configure saves it.
-  void SetDiskDevice(ZQMACDiskDevice* device, bool join) {
-    m_pDiskDevice = device;
-    m_bJoinDevice = join;
-  }
+  // ---- a new volume of a configuration (ZQMACNetworkShare.cpp) ----
   // A volume not saved yet is stored (its device, a stored one of a
   // configuration, and its media agent must be set; it is stored with them
   // when the configuration lives on the database) and owned by the device's
-  // configuration from then on; a saved one goes the common way. False
-  // (reason in the last error; the caller keeps a new volume) when refused.
+  // configuration from then on; a volume of a device reached through a
+  // remote file host and with no path of its own takes the device's remote
+  // path. A saved one goes the common way. False (reason in the last error;
+  // the caller keeps a new volume) when refused.
   bool Configure(unsigned int mode) override;
   // ---- end of the new-volume block ----
 
-  // ---- verification of the volume (platform/mac/ZQMACControlChanges.cpp) ----
+  // ---- verification of the volume (platform/mac/ZQMACDiskDevices.cpp) ----
   // What VerifyDevice is asked to do.
   enum ZQMAV_Verify_OP : int {
+    ZQMAV_VERIFY_PATH = 2,        // reach the volume's path; the value becomes what was found there
     ZQMAV_VERIFY_VAULT_LOCK = 3,  // lock the vault for the value's number of days
+    ZQMAV_VERIFY_CLOUD = 4,       // reach the volume's cloud target; the value becomes what was found there
   };
   // Runs the verification `operation` with its value (the text may be
   // rewritten by the operation). False, with the reason in the volume's
@@ -131,6 +188,8 @@ class ZQMACDiskVolume : public ZQMACInterface {
  protected:
   friend class ZQMACGraph;
   void ForgetObject(const void* address) override;
+  // The vault-lock verification: the value's number of days.
+  bool LockVault(std::string& value);
 
   ZQMACMediaAgent* m_pMediaAgent = nullptr;
   ZQMACDiskDevice* m_pDiskDevice = nullptr;
@@ -143,7 +202,7 @@ class ZQMACDiskVolume : public ZQMACInterface {
   int m_iDeviceAccessType = 0;
   int m_iCredentialId = 0;
   int m_iVaultLock = 0;  // verification block
-  bool m_bJoinDevice = false;  // new-volume block
+  bool m_bJoinDevice = false;  // enters its device's list when saved
 };
 
 #include "frame/mac/ZQMACObjects.h"

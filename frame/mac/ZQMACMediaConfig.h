@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -203,8 +204,10 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // type, plus 1 while it is not configured (TestStateA false); 0 for null
   // or an object of another instance.
   unsigned int GetIconId(ZQMACInterface* object) const;
-  // The disk devices whose display type (GetDisplayDeviceType) is
-  // `deviceType`; with `shownOnly` only those that are shown.
+  // The disk devices of a kind: 0 those a disk library is made on (display
+  // type, GetDisplayDeviceType, other than 2 to 4), 1 every device, any
+  // other kind the devices of that display type; with `shownOnly` only
+  // those that are shown.
   ZQMACLinkedList<ZQMACDiskDevice> GetShownDiskDeviceList(bool shownOnly, int deviceType) const;
   // The shown media agents that can reach archive clusters
   // (IsCenteraAgent); with `detectedOnly` only those that answered
@@ -279,6 +282,12 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // empty host or a refusal.
   bool UpdateHost(ZQMACInterface* object, const std::string& host, const std::string& agent);
   // ---- end of replacement and host update ----
+  // ---- disk devices (platform/mac/ZQMACDiskDevices.cpp) ----
+  // (New devices come in through AddDiskDevice, declared further down.)
+  // Re-reads the configuration as ReadCurrentConfig(refresh) does; the
+  // names narrow nothing yet and `flags` is kept for callers that pass it.
+  bool ReadCurrentConfig(std::vector<std::string>& names, int flags, bool refresh);
+  // ---- end of disk devices ----
 
   // ---- DRU hosts (platform/mac/ZQMACDRUHosts.cpp) ----
   // The DRU hosts, in the order they were stored.
@@ -379,8 +388,9 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // ---- disk devices added by the mount-path request (ZQMACNetworkShare.cpp) ----
   // Takes a new device (owned by no configuration) into this one: named
   // the first free "DiskDevice_<n>" when it has no name, stored first when
-  // the configuration lives on the database. False (reason in the
-  // instance's last error; the caller keeps the device) when refused.
+  // the configuration lives on the database; listed and found by its id
+  // from then on. False (reason in the instance's last error; the caller
+  // keeps the device) when refused.
   bool AddDiskDevice(ZQMACDiskDevice* device);
   // ---- end of the disk devices ----
 

@@ -95,13 +95,8 @@ ZQMACDiskVolume* ZQMACDiskDevice::FindVolumeByMediaAgent(const ZQMACMediaAgent* 
   return nullptr;
 }
 
-bool ZQMACDiskVolume::VerifyDevice(int operation, std::string& value) {
-  tkmac::journal().record("VerifyDevice", GetHandle(), operation, value);
-  if (tkmac::failed(*this, "VerifyDevice")) return false;
-  if (operation != ZQMAV_VERIFY_VAULT_LOCK) {
-    SetLastError(tkmac::kErrorInvalidValue, "The verification is not known.");
-    return false;
-  }
+// The vault-lock verification (VerifyDevice, platform/mac/ZQMACDiskDevices.cpp).
+bool ZQMACDiskVolume::LockVault(std::string& value) {
   int days = 0;
   const char* end = value.data() + value.size();
   const auto [stop, error] = std::from_chars(value.data(), end, days);

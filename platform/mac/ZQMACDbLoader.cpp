@@ -494,6 +494,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     ZQMACDiskDevice* d = obtain(oldDevices, row.id);
     d->m_sName = row.name;
     d->m_iDeviceType = row.typeId;
+    d->m_iDRUId = row.druHostId;
     d->m_bConfigured = true;
     config.m_diskDeviceList.AddNode(d);
     config.m_diskDeviceMap[row.id] = d;

@@ -15,7 +15,7 @@
 //   drive             DriveNumber
 //   drive path        DrivePoolId
 //   mount path        UserName, MountPathTypeId, UserPassword (when set)
-//   disk device       DeviceTypeId
+//   disk device       DeviceTypeId, DRUHostId
 //   disk volume       Folder (its volume), UserName, DeviceAccessType,
 //                     CredentialAssocId, UserPassword (when set)
 #include <string>
@@ -144,10 +144,14 @@ bool ZQMACGraph::StoreObject(ZQMACInterface* object, const std::string* newName,
       }
       break;
     }
-    case ZQMAC_OBJ_DISK_DEVICE:
-      if (configured != MMMediaConfigDB::kKeepConfigured)
-        settings.push_back({"DeviceTypeId", static_cast<ZQMACDiskDevice*>(object)->m_iDeviceType});
+    case ZQMAC_OBJ_DISK_DEVICE: {
+      auto* d = static_cast<ZQMACDiskDevice*>(object);
+      if (configured != MMMediaConfigDB::kKeepConfigured) {
+        settings.push_back({"DeviceTypeId", d->m_iDeviceType});
+        settings.push_back({"DRUHostId", d->m_iDRUId});
+      }
       break;
+    }
     case ZQMAC_OBJ_DISK_VOLUME: {
       auto* v = static_cast<ZQMACDiskVolume*>(object);
       if (configured != MMMediaConfigDB::kKeepConfigured) {

@@ -43,7 +43,13 @@ unsigned int ZQMACMediaConfig::GetIconId(ZQMACInterface* object) const {
 
 ZQMACLinkedList<ZQMACDiskDevice> ZQMACMediaConfig::GetShownDiskDeviceList(bool shownOnly, int deviceType) const {
   return filtered(m_diskDeviceList, [&](ZQMACDiskDevice& device) {
-    return device.GetDisplayDeviceType() == deviceType && (!shownOnly || device.IsShown());
+    const int type = device.GetDisplayDeviceType();
+    // Kind 0: the devices a disk library is made on (none of the kinds 2
+    // to 4); kind 1: every device; any other kind: that display type.
+    const bool ofKind = deviceType == 0   ? type < 2 || type > 4
+                        : deviceType == 1 ? true
+                                          : type == deviceType;
+    return ofKind && (!shownOnly || device.IsShown());
   });
 }
 

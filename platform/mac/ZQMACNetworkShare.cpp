@@ -65,12 +65,15 @@ bool ZQMACMediaConfig::AddDiskDevice(ZQMACDiskDevice* device) {
     MMStoredDevice row;
     row.name = name;
     row.typeId = device->GetDisplayDeviceType();
+    row.druHostId = device->GetDRUId();
     MMMediaConfigDB access;
     if (access.insertDevice(row) != 0) {
       SetLastError(storedFailure(access), access.lastErrorText());
       return false;
     }
     id = row.id;
+    // The row holds one type; the device shows it as a reload would.
+    ZQMACGraph::SetDeviceTypes(device, row.typeId, 0);
   } else {
     id = tkmac::takeNewObjectId();
   }
@@ -79,7 +82,7 @@ bool ZQMACMediaConfig::AddDiskDevice(ZQMACDiskDevice* device) {
     if (m_bDatabaseBacked) MMMediaConfigDB().removeObject(MMStoredKind::Device, id);
     return false;
   }
-  ZQMACGraph::SetId(device, id);
+  ZQMACGraph::SetId(device, id);  // also files it under its id
   ZQMACGraph::SetConfigured(device, true);
   m_diskDeviceList.AddNode(device);
   ClearLastError();
@@ -98,7 +101,11 @@ bool ZQMACDiskVolume::Configure(unsigned int mode) {
                                           : "The volume's device or media agent is not part of the configuration.");
     return false;
   }
-  if (m_sVolume.empty()) {
+  // A volume of a device reached through a remote file host reaches the
+  // device's remote path when it has none of its own.
+  const std::string path =
+      m_sVolume.empty() && device->IsRemoveFileHost() ? device->GetRemoteHostVolume() : m_sVolume;
+  if (path.empty()) {
     SetLastError(tkmac::kErrorInvalidValue, "The volume has no path.");
     return false;
   }
@@ -108,7 +115,7 @@ bool ZQMACDiskVolume::Configure(unsigned int mode) {
     MMStoredDeviceController row;
     row.clientId = static_cast<int>(m_pMediaAgent->GetId());
     row.deviceId = static_cast<int>(device->GetId());
-    row.folder = m_sVolume;
+    row.folder = path;
     row.userName = m_sUserName;
     row.accessType = m_iDeviceAccessType;
     row.credentialAssocId = m_iCredentialId;
@@ -121,15 +128,19 @@ bool ZQMACDiskVolume::Configure(unsigned int mode) {
   } else {
     id = tkmac::takeNewObjectId();
   }
-  m_sName = m_sVolume;
+  const std::string previousName = m_sName;
+  m_sName = path;
   if (config->AdoptObject(this) == 0) {
     SetLastError(tkmac::kErrorAdoptRefused, config->GetLastError());
     if (stored) MMMediaConfigDB().removeObject(MMStoredKind::DeviceController, id);
+    m_sName = previousName;
     return false;
   }
   ZQMACGraph::SetId(this, id);
+  m_sVolume = path;
   m_bConfigured = true;
   if (m_bJoinDevice) ZQMACGraph::AddVolumeToDevice(device, this);
+  m_bJoinDevice = false;
   ClearLastError();
   return true;
 }

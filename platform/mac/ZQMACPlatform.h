@@ -220,5 +220,29 @@ void clearLibServerNames();
 // An object or replacement that is null or none of this instance.
 inline constexpr unsigned int kErrorUnknownObject = 0x1F000011;
 // ---- end of the control request's changes ----
+// ---- disk devices and volumes (platform/mac/ZQMACDiskDevices.cpp) ----
+// Journal names: "SetDRUId" (the device's handle, the id),
+// "UpdateRemoteHostInfo" (handle, remote path, user name),
+// "UpdateMountPath" (the volume's handle, path, user name), "AddDiskDevice"
+// (display type), "ReadCurrentConfigNames" (flags, refresh), and
+// "VerifyDevice" (the volume's handle, operation, the volume's path for the
+// path and cloud verifications). A failure injected into one of them makes
+// its next call fail with the code and text as the last error of the object
+// (the instance for AddDiskDevice and ReadCurrentConfigNames).
+//
+// What a path or cloud verification of a volume finds: success with the
+// result text, or failure with the last error. Without a script for the
+// volume's path and mode a verification succeeds with the path as its
+// result; a volume without a path fails.
+struct VerifyOutcome {
+  bool succeed = true;
+  std::string result;
+  unsigned int errorCode = 0;
+  std::string errorText;
+};
+void scriptVerification(const std::string& path, int mode, VerifyOutcome outcome);
+void clearVerificationScript();
+inline constexpr unsigned int kErrorUnreachable = 0x1F000012;
+// ---- end of disk devices and volumes ----
 
 }  // namespace tkmac

@@ -87,7 +87,7 @@ const KindInfo& kindInfo(MMStoredKind kind) {
                                     {"MountPathTypeId", 0}}};
   static const KindInfo kDevice{"device", "MMDevice", "DeviceId", "MMDevice", "DeviceId", "AliasName",
                                 MM_WIDTH(MMDevice_t, AliasName), "DeviceEnabled", true, nullptr,
-                                {{"DeviceTypeId", 0}}};
+                                {{"DeviceTypeId", 0}, {"DRUHostId", 0}}};
   static const KindInfo kDeviceController{"disk volume", "MMDeviceController", "DeviceControllerId",
                                           "MMDeviceController", "DeviceControllerId", "Folder",
                                           MM_WIDTH(MMDeviceController_t, Folder), "DeviceControllerEnabled", false,
@@ -347,12 +347,14 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
                 });
     if (code != DB_OK) return code;
     code = scan(s, "MMDevice",
-                "SELECT \"DeviceId\", \"AliasName\", \"DeviceTypeId\" FROM \"MMDevice\" ORDER BY \"DeviceId\"",
+                "SELECT \"DeviceId\", \"AliasName\", \"DeviceTypeId\", \"DRUHostId\" FROM \"MMDevice\" "
+                "ORDER BY \"DeviceId\"",
                 out.devices, problem, [](RowReader& r) {
                   MMStoredDevice d;
                   d.id = r.integer(0);
                   d.name = r.text(1, MM_WIDTH(MMDevice_t, AliasName));
                   d.typeId = r.integer(2);
+                  d.druHostId = r.integer(3);
                   return d;
                 });
     if (code != DB_OK) return code;

@@ -117,6 +117,7 @@ struct MMStoredDevice {
   int id = 0;
   std::string name;
   int typeId = 0;
+  int druHostId = 0;  // the DRU host the device is tied to; 0: none
 };
 
 struct MMStoredDeviceController {

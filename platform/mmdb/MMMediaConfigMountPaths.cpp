@@ -114,8 +114,10 @@ int MMMediaConfigDB::insertDevice(MMStoredDevice& device, DBtran* tran) {
       return kRefused;
     }
     if (code != DB_NO_ROW) return code;
-    return insertRow(s, "INSERT INTO \"MMDevice\" (\"DeviceTypeId\", \"AliasName\", \"DeviceEnabled\") VALUES (?, ?, 1)",
-                     {device.typeId, device.name}, made);
+    return insertRow(s,
+                     "INSERT INTO \"MMDevice\" (\"DeviceTypeId\", \"AliasName\", \"DeviceEnabled\", \"DRUHostId\") "
+                     "VALUES (?, ?, 1, ?)",
+                     {device.typeId, device.name, device.druHostId}, made);
   });
   if (rc != 0) return rc;
   device.id = made;

@@ -43,6 +43,7 @@ inline void reset() {
   // Library set-up: agents see no library by serial; new mount paths get the default capacity.
   tkmac::setVisibleLibraries({});
   tkmac::setNewMountPathCapacity(5120000);
+  tkmac::clearVerificationScript();
 }
 
 class ScopedLoader {
@@ -196,5 +197,21 @@ inline void setMixedDriveType(ZQMACLms* lms, bool mixed) { ZQMACGraph::SetMixedD
 using DetectionScript = tkmac::DetectionScript;
 inline void scriptDetection(DetectionScript script) { tkmac::scriptDetection(std::move(script)); }
 // ---- end of detection ----
+
+// ---- disk devices and volumes ----
+// A verification of the path in that mode finds `outcome` until reset().
+inline void scriptVerification(const std::string& path, int mode, tkmac::VerifyOutcome outcome) {
+  tkmac::scriptVerification(path, mode, std::move(outcome));
+}
+// A network disk device of the instance (owned, not stored), as
+// GetNewNetworkDiskObject makes them, with the id given.
+inline ZQMACDiskDevice* addNetworkDevice(ZQMACMediaConfig& config, int id, const std::string& name, int displayType) {
+  std::unique_ptr<ZQMACDiskDevice> device = ZQMACDiskDevice::GetNewNetworkDiskObject(displayType);
+  ZQMACGraph::SetName(device.get(), name);
+  if (!config.AddDiskDevice(device.get())) return nullptr;
+  ZQMACGraph::SetId(device.get(), id);
+  return device.release();
+}
+// ---- end of disk devices and volumes ----
 
 }  // namespace testkit::mac

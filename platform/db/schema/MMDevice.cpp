@@ -1,6 +1,7 @@
 // The storage devices: one row per device (a disk, a network share, a cloud
 // storage) with its name (AliasName, the name lookups by name match, without
-// regard to letter case), its type code (DeviceTypeId) and its state. The
+// regard to letter case), its type code (DeviceTypeId), its state and the
+// DRU host it is tied to (DRUHostId, 0 for none). The
 // device-controller lookups of the storage-library request find the devices
 // of one type through it; the device table access (MMDeviceDB) reads and
 // renames devices, the device client-info object creates them.
@@ -31,7 +32,8 @@ namespace {
                        "\"OfflineReason\" INTEGER NOT NULL DEFAULT 0, "
                        "\"OfflineReasonEventId\" INTEGER NOT NULL DEFAULT 0, "
                        "\"UseCount\" INTEGER NOT NULL DEFAULT 0, "
-                       "\"ExtendedAttributes\" INTEGER NOT NULL DEFAULT 0)");
+                       "\"ExtendedAttributes\" INTEGER NOT NULL DEFAULT 0, "
+                       "\"DRUHostId\" INTEGER NOT NULL DEFAULT 0)");
   return true;
 }();
 

@@ -1,0 +1,24 @@
+// The user name of a network share reached through a remote file host, as
+// the disk device stores it in one text:
+//
+//   user [ "!!" proxy-user "@" proxy-host [ ":" proxy-password ] ]
+//
+// The proxy parts are found from the end: the last "!!", behind it the
+// last "@", behind that the last ":" (which must not be the first character
+// there, so a proxy host cannot be empty before its password). A change of
+// the user name keeps the stored proxy password when the new name names a
+// proxy and no new proxy password came.
+#pragma once
+
+#include <string>
+
+namespace tkmm {
+
+// True when the name names a proxy: it holds "!!", behind the last "!!" an
+// "@", and behind the last "@" something.
+bool namesProxy(const std::string& userName);
+// The proxy-password part of a stored name, ":" included; empty when the
+// name has none.
+std::string proxyPasswordPart(const std::string& storedUserName);
+
+}  // namespace tkmm

@@ -1,0 +1,186 @@
+// The object model's calls on disk devices and disk volumes: the library
+// that uses a device, new network devices and their place in an instance,
+// the remote-host settings, the DRU host of a device, the volumes' own
+// settings, and the path and cloud verifications of a volume.
+//
+// A stored volume's settings and a device's DRU host go to the database
+// through the graph's writer; the remote-host settings stay in the
+// instance (the database side of those is the real model's). New devices
+// are taken in by AddDiskDevice (ZQMACNetworkShare.cpp).
+// Every call that can fail in reality takes a scripted failure first
+// (tkmac::failed); the verifications answer what the script says per path.
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+
+#include "frame/mac/ZQMACObjects.h"
+#include "platform/mac/ZQMACGraph.h"
+#include "platform/mac/ZQMACPlatform.h"
+
+namespace tkmac {
+namespace {
+
+constexpr int kGuidTypeNetworkShare = 999;
+constexpr int kGuidTypeCloudStorage = 1000;
+// Mount-path types through which a disk library uses a device of its own.
+constexpr int kMountPathTypeDeviceA = 4;
+constexpr int kMountPathTypeDeviceB = 5;
+
+struct VerificationScript {
+  std::mutex mutex;
+  std::map<std::pair<std::string, int>, VerifyOutcome> outcomes;
+};
+
+VerificationScript& verificationScript() {
+  static VerificationScript* s = new VerificationScript();  // lives for the whole process
+  return *s;
+}
+
+unsigned long long handleOf(const ZQMACInterface* object) { return object != nullptr ? object->GetHandle() : 0; }
+
+// What a verification of the path in that mode finds.
+VerifyOutcome verificationOf(const std::string& path, int mode) {
+  VerificationScript& s = verificationScript();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  auto it = s.outcomes.find({path, mode});
+  if (it != s.outcomes.end()) return it->second;
+  VerifyOutcome found;
+  found.result = path;
+  return found;
+}
+
+}  // namespace
+
+void scriptVerification(const std::string& path, int mode, VerifyOutcome outcome) {
+  VerificationScript& s = verificationScript();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  s.outcomes[{path, mode}] = std::move(outcome);
+}
+
+void clearVerificationScript() {
+  VerificationScript& s = verificationScript();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  s.outcomes.clear();
+}
+
+}  // namespace tkmac
+
+// ---------------------------------------------------------------- devices
+
+ZQMACMagLib* ZQMACDiskDevice::UsedByMagLibrary() const {
+  ZQMACMediaConfig* owner = GetOwner();
+  if (owner == nullptr || m_iId < 0) return nullptr;
+  ZQMACLinkedList<ZQMACMagLib> libraries = owner->GetMagLibList();
+  for (ZQMACMagLib* library = libraries.GetFirstNode(); library != nullptr; library = libraries.GetNextNode()) {
+    ZQMACLinkedList<ZQMACMountPath> paths = library->GetMountPathList();
+    for (ZQMACMountPath* path = paths.GetFirstNode(); path != nullptr; path = paths.GetNextNode())
+      if (path->GetForeignAgantId() == m_iId) return library;
+  }
+  return nullptr;
+}
+
+std::string ZQMACDiskDevice::GetGuidTypeString() const {
+  switch (m_iGuidType) {
+    case tkmac::kGuidTypeNetworkShare: return "Network share";
+    case tkmac::kGuidTypeCloudStorage: return "Cloud storage";
+    default: return "Type " + std::to_string(m_iGuidType);
+  }
+}
+
+bool ZQMACDiskDevice::UpdateRemoteHostInfo() {
+  tkmac::journal().record("UpdateRemoteHostInfo", GetHandle(), m_sRemoteHostVolume, m_sRemoteHostUserName);
+  if (tkmac::failed(*this, "UpdateRemoteHostInfo")) return false;
+  if (!m_bRemoteFileHost) {
+    SetLastError(tkmac::kErrorInvalidValue, "The disk device is not reached through a remote file host.");
+    return false;
+  }
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACDiskDevice::SetDRUId(int id) {
+  tkmac::journal().record("SetDRUId", GetHandle(), id);
+  if (tkmac::failed(*this, "SetDRUId")) return false;
+  ZQMACMediaConfig* owner = GetOwner();
+  if (id < 0 || (id != 0 && (owner == nullptr || owner->FindDBNode<ZQMACHost>(id) == nullptr))) {
+    SetLastError(tkmac::kErrorUnknownObject, "The DRU host " + std::to_string(id) + " is not known.");
+    return false;
+  }
+  const int previous = m_iDRUId;
+  m_iDRUId = id;
+  if (!ZQMACGraph::StoreObject(this, nullptr, m_bConfigured ? 1 : 0)) {
+    m_iDRUId = previous;
+    return false;
+  }
+  ClearLastError();
+  return true;
+}
+
+std::unique_ptr<ZQMACDiskDevice> ZQMACDiskDevice::GetNewNetworkDiskObject(int displayDeviceType) {
+  auto device = std::make_unique<ZQMACDiskDevice>();
+  device->m_bRemoteFileHost = true;
+  device->m_iDisplayType = displayDeviceType;
+  device->m_iGuidType = tkmac::kGuidTypeNetworkShare;
+  return device;
+}
+
+bool ZQMACMediaConfig::ReadCurrentConfig(std::vector<std::string>& /*names*/, int flags, bool refresh) {
+  tkmac::journal().record("ReadCurrentConfigNames", flags, refresh);
+  if (tkmac::failed(*this, "ReadCurrentConfigNames")) return false;
+  return ReadCurrentConfig(refresh);
+}
+
+// ---------------------------------------------------------------- volumes
+
+ZQMACDiskVolume::ZQMACDiskVolume(const ZQMACDiskVolume* source) {
+  if (source == nullptr) return;
+  m_sName = source->m_sName;
+  m_sVolume = source->m_sVolume;
+  m_sUserName = source->m_sUserName;
+  m_sPassword = source->m_sPassword;
+  m_iDeviceAccessType = source->m_iDeviceAccessType;
+  m_pMediaAgent = source->m_pMediaAgent;
+}
+
+void ZQMACDiskVolume::SetDiskDevice(ZQMACDiskDevice* device, bool attach) {
+  if (m_pDiskDevice != nullptr) m_pDiskDevice->m_volumeList.RemoveNodeAt(this);
+  m_pDiskDevice = device;
+  m_bJoinDevice = device != nullptr && attach;
+  // An owned volume joins now; a new one when Configure saves it.
+  if (m_bJoinDevice && GetOwner() != nullptr) {
+    device->m_volumeList.AddNode(this);
+    m_bJoinDevice = false;
+  }
+}
+
+bool ZQMACDiskVolume::UpdateMountPath() {
+  tkmac::journal().record("UpdateMountPath", GetHandle(), m_sVolume, m_sUserName);
+  if (tkmac::failed(*this, "UpdateMountPath")) return false;
+  if (!ZQMACGraph::StoreObject(this, nullptr, m_bConfigured ? 1 : 0)) return false;
+  ClearLastError();
+  return true;
+}
+
+bool ZQMACDiskVolume::VerifyDevice(int operation, std::string& value) {
+  const bool reachesTarget = operation == ZQMAV_VERIFY_PATH || operation == ZQMAV_VERIFY_CLOUD;
+  tkmac::journal().record("VerifyDevice", tkmac::handleOf(this), operation, reachesTarget ? m_sVolume : value);
+  if (tkmac::failed(*this, "VerifyDevice")) return false;
+  if (operation == ZQMAV_VERIFY_VAULT_LOCK) return LockVault(value);
+  if (!reachesTarget) {
+    SetLastError(tkmac::kErrorInvalidValue, "The verification is not known.");
+    return false;
+  }
+  if (m_sVolume.empty()) {
+    SetLastError(tkmac::kErrorInvalidValue, "The volume has no path to verify.");
+    return false;
+  }
+  const tkmac::VerifyOutcome outcome = tkmac::verificationOf(m_sVolume, operation);
+  if (!outcome.succeed) {
+    SetLastError(outcome.errorCode, outcome.errorText);
+    return false;
+  }
+  value = outcome.result;
+  ClearLastError();
+  return true;
+}
