@@ -13,12 +13,17 @@ using Drives = TapeWizardTest;
 
 TEST_F(Drives, TheDrivesAreConfiguredAndTheUserGetsTheLibraryWithADefaultPolicy) {
   const std::vector<unsigned long long> paths = pathHandles();
+  // A second controller, on ma2, is asked about too.
+  ZQMACGraph::AddLibController(tapeLibrary(), nullptr, 92, "TapeLib1 without agent");
+  ZQMACLinkedList<ZQMACMediaAgent> agents = m_config->GetMediaAgentList();
+  agents.GetFirstNode();
+  ZQMACGraph::AddLibController(tapeLibrary(), agents.GetNextNode(), 93, "TapeLib1 on ma2");
   expectDone(call(kDrivesId, drivesText({paths[0], paths[2]})));
   EXPECT_EQ(calls(testkit::mac::journal(), "Configure"),
             (std::vector<std::string>{std::to_string(paths[0]) + " 1", std::to_string(paths[2]) + " 1"}));
-  // Permission 8 on the media agent of the library's one controller.
+  // Permission 8 on the media agent of each controller that has one.
   EXPECT_EQ(calls(testkit::security::journal(), "hasPermissionForUserOnEntity"),
-            (std::vector<std::string>{"8 7 11 1 0 0 0 0 0 0 0 0"}));
+            (std::vector<std::string>{"8 7 11 1 0 0 0 0 0 0 0 0", "8 7 11 2 0 0 0 0 0 0 0 0"}));
   EXPECT_EQ(testkit::security::libraryUsers(),
             (std::vector<std::pair<unsigned long, unsigned long>>{{kUser, kTapeLib}}));
   EXPECT_EQ(calls(testkit::archivemgr::journal(), "CreateStoragePolicyForLibraryArgs"),
