@@ -3,6 +3,7 @@
 #include "tests/ezconfig_tapewizard/TapeWizardFixture.h"
 
 #include "frame/EvEvent.h"
+#include "platform/mac/ZQMACGraph.h"
 
 namespace tapetest {
 namespace {
@@ -26,9 +27,12 @@ TEST_F(Configure, TheRetentionOfTheFirstRecordGoesToThePrimaryPolicy) {
 }
 
 TEST_F(Configure, FailuresAnswerTheirReasonAndAConfigurationDoneStays) {
-  // Without a policy of type 1 the library's alias is named.
-  const Answer none = call(kConfigureId, configureText(libraryHandle(), 21, 0));
-  expectRefused(none, policyNotSet("TapeLib1"));
+  // Without a policy of type 1 the library's alias is named; the library
+  // configured before stays so.
+  ZQMACGraph::SetConfigured(tapeLibrary(), false);
+  expectRefused(call(kConfigureId, configureText(libraryHandle(), 21, 1)), policyNotSet("TapeLib1"));
+  EXPECT_TRUE(tapeLibrary()->TestStateA());
+  EXPECT_EQ(calls(testkit::mac::journal(), "Configure"), (std::vector<std::string>{std::to_string(libraryHandle()) + " 0"}));
 
   testkit::mac::failNext("EZConfig", 9, "the library does not answer");
   expectRefused(call(kConfigureId, configureText(libraryHandle(), 21, 1)), "the library does not answer");
