@@ -34,6 +34,12 @@ constexpr XmlRow kXmlHandlers[] = {
     // ZQGui::EZConfigureMagneticLibraryReq (1:104) and EZGetMagneticLibrariesReq (1:42).
     {0x01000BBC, &EvMMConfigMgr::onMsgEZConfigureMagneticLibrary},
     {0x01000BBA, &EvMMConfigMgr::onMsgEZGetMagneticLibrary},
+    // ZQGui::EZGetTapeLibrariesReq (1:6), EZConfigureTapeLibraryReq (1:57),
+    // EZConfigureTapeLibraryDrivesReq (1:163), EZSetTapeLibraryAliasNameReq (1:91).
+    {0x01000BBF, &EvMMConfigMgr::onMsgEZGetTapeLibrary},
+    {0x01000BC1, &EvMMConfigMgr::onMsgEZConfigureTapeLibrary},
+    {0x015845CD, &EvMMConfigMgr::onMsgEZConfigureTapeLibraryDrives},
+    {0x01A8EB4F, &EvMMConfigMgr::onMsgEZSetTapeLibraryAliasNameReq},
     // EVGui::MMConfigurationLockUnlockReq (13:960).
     {EvMMConfigMgr::kLockUnlockXmlMessageId, &EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML},
 };

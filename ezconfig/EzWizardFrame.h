@@ -79,4 +79,9 @@ class WizardFrame {
   std::string m_text;
 };
 
+// Answers the request with ZQGui::GenericResp: code 0 and the success text
+// of the media-configuration catalogue while no failure was set, else the
+// failure (ezconfig/EvMMConfigMgrEZTapeLibrary.cpp).
+void answerDone(WizardFrame& frame);
+
 }  // namespace tkezconfig

@@ -403,6 +403,28 @@ class EvMMConfigMgr : public EvReturnData {
   // emptied when no answer can be written.
   int onMsgEZGetMagneticLibrary(MessageInfo* request, std::string& xml);
   // ---- end of the disk-library setup wizard ----
+  // ---- tape-library setup wizard (ezconfig/EvMMConfigMgrEZTapeLibrary*.cpp) ----
+  // ZQGui::EZGetTapeLibrariesReq (0x01000BBF): marks the request's media
+  // agents shown, optionally detects on them, and answers
+  // ZQGui::EZGetTapeLibrariesResp with the shown tape libraries, their
+  // shown drives and policies. Origin 13 lists from a configuration of its
+  // own (rights checked), whose handles never resolve later.
+  int onMsgEZGetTapeLibrary(MessageInfo* request, std::string& xml);
+  // ZQGui::EZConfigureTapeLibraryReq (0x01000BC1): optionally configures the
+  // library, then sets its storage policy's retention.
+  int onMsgEZConfigureTapeLibrary(MessageInfo* request, std::string& xml);
+  // ZQGui::EZConfigureTapeLibraryDrivesReq (0x015845CD): checks rights on
+  // the first drive's library, configures the drives of that library, gives
+  // the user the library and asks for its default storage policy.
+  int onMsgEZConfigureTapeLibraryDrives(MessageInfo* request, std::string& xml);
+  // ZQGui::EZSetTapeLibraryAliasNameReq (0x01A8EB4F): renames a listed
+  // library or drive. All four answer ZQGui::GenericResp on failure (and
+  // but the listing, on success) and return 0.
+  int onMsgEZSetTapeLibraryAliasNameReq(MessageInfo* request, std::string& xml);
+  // The default storage policy of a tape library (flags 0x4000); the archive
+  // manager's result, 0 on success; failures are logged.
+  static int CreateDefaultStoragePolicyForTapeLib(int libraryId, std::string libraryName, int userId);
+  // ---- end of the tape-library setup wizard ----
   // ---- device paths: texts, audits, hybrid-cloud sharing (ezconfig/DevicePath*.cpp,
   // ezconfig/HybridCloudAutoShare.cpp) ----
   // Access-type bits of a device path.

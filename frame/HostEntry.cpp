@@ -98,6 +98,11 @@ const TkHandlerEntry kHandlerTable[] = {
     // The disk-library setup wizard, also by their own message ids.
     TK_XML_HANDLER(mm, onMsgEZConfigureMagneticLibrary, 0x01000BBC),
     TK_XML_HANDLER(mm, onMsgEZGetMagneticLibrary, 0x01000BBA),
+    // The tape-library setup wizard, also by their own message ids.
+    TK_XML_HANDLER(mm, onMsgEZGetTapeLibrary, 0x01000BBF),
+    TK_XML_HANDLER(mm, onMsgEZConfigureTapeLibrary, 0x01000BC1),
+    TK_XML_HANDLER(mm, onMsgEZConfigureTapeLibraryDrives, 0x015845CD),
+    TK_XML_HANDLER(mm, onMsgEZSetTapeLibraryAliasNameReq, 0x01A8EB4F),
     // Libraries.
     TK_STREAM_HANDLER(mm, onMsgGetMMLibraries),
     TK_STREAM_HANDLER(mm, onMsgGetMMLibraryProperties),

@@ -126,6 +126,10 @@ class ZQMACDrive : public ZQMACInterface, public ZQMACDevicePart {
   // ---- the drive as the drive listing shows it ----
   // The alias name under which the drive is stored (may be empty).
   const std::string& GetAliasName() const { return m_sAliasName; }
+  // (platform/mac/ZQMACTapeWizard.cpp) Sets the alias name, stored first
+  // in a database-backed instance; false, with the reason as the drive's
+  // last error and the name unchanged, when refused.
+  bool SetAliasName(const std::string& alias);
   // True when `other` is this drive, or (with `byIdentity`) the same unit
   // by vendor, product and serial text (device text A, not empty), or
   // (with `byName`) a drive of the same non-empty name. Null is never the

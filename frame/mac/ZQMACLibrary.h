@@ -90,8 +90,19 @@ class ZQMACLibrary : public ZQMACInterface, public ZQMACDevicePart {
   // The text detection identifies the unit by (GetDeviceIdentifier).
   void SetIdentificationText(const std::string& text) { m_sDeviceIdentifier = text; }
   void SetBaseAddress(int address) { m_iBaseAddress = address; }
-  void SetAliasName(const std::string& alias) { m_sAliasName = alias; }
   // ---- end of the new-controller block ----
+
+  // ---- the library as the tape-library wizard names and lists it ----
+  // (platform/mac/ZQMACTapeWizard.cpp) Sets the alias name; a library of
+  // a database-backed instance stores it first (a name another library
+  // has is refused). False, with the reason as the library's last error
+  // and the name unchanged, when refused. A library that belongs to no
+  // instance (one a new controller owns) only takes the name.
+  bool SetAliasName(const std::string& alias);
+  // True when drive identifiers are known for the library; `reserved` is
+  // kept for callers that pass one (0).
+  bool IsDriveIdentifierPresent(int reserved) const;
+  // ---- end of the tape-library wizard block ----
 
   unsigned int GetObjectType() const override;
   ZQMACLms* GetLms() override;

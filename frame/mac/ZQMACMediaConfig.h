@@ -198,7 +198,10 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   ZQMACLinkedList<ZQMACNode> GetCostCategoryList() const { return m_costCategoryList; }
 
   // ---- what the library listing asks of the configuration ----
-  // The tape and optical libraries that are shown (IsShown), in list order.
+  // The tape and optical libraries that are shown (IsShown) and seen
+  // through a shown media agent (one of their controllers' agents is
+  // shown; a library without controllers needs none), in list order
+  // (platform/mac/ZQMACTapeWizard.cpp).
   ZQMACLinkedList<ZQMACLms> GetShownLmsList() const;
   // The icon number of an object of this instance: ten times its object
   // type, plus 1 while it is not configured (TestStateA false); 0 for null
@@ -218,6 +221,16 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // library's slot configuration (a slot range is known). False for null.
   bool GetLibraryServerConfigInfo(ZQMACLibController* controller) const;
   // ---- end of the listing block ----
+
+  // ---- the tape-library wizard (platform/mac/ZQMACTapeWizard.cpp) ----
+  // Configures the tape library of handle `library` (a library-management
+  // object of this instance) as the wizard chose it: the library is stored
+  // as configured when it is not yet. `second` names the wizard's second
+  // library record and is kept for callers that pass one. False, with the
+  // reason as the instance's last error, for a handle of no library of this
+  // instance or a refusal.
+  bool EZConfig(unsigned long long library, unsigned long long second);
+  // ---- end of the tape-library wizard ----
 
   // ---- drag and drop ----
   // Carries out one drag-and-drop gesture of the configuration tree: the

@@ -52,3 +52,21 @@ bool SetAgingRuleAndThreshold(int storagePolicyId, int retentionDays, int retent
   }
   return true;
 }
+
+int AMAgingRule::lookupAgingRule() {
+  tkarchivemgr::journal().record("lookupAgingRule", m_copyId);
+  tkjournal::Failure failure;
+  if (tkarchivemgr::journal().takeFailure("lookupAgingRule", failure))
+    return failure.code != 0 ? failure.code : DB_ERR_GENERAL;
+  tkdb::Session session(m_tran);
+  tkdb::DbRow row;
+  const int rc = session.queryOne(
+      "SELECT IFNULL(\"retentionDays\", 0), IFNULL(\"retentionCycles\", 0), IFNULL(\"flags\", 0) "
+      "FROM \"archAgingRule\" WHERE \"copyId\" = ?",
+      {m_copyId}, row);
+  if (rc != DB_OK) return rc;
+  m_days = static_cast<int>(row.at(0).i);
+  m_cycles = static_cast<int>(row.at(1).i);
+  m_flags = static_cast<int>(row.at(2).i);
+  return 0;
+}

@@ -21,6 +21,23 @@ class ZqSessionSend;
 struct CreateArchGroupCopyArgs_t;
 struct CreateArchGroupCopyRet_t;
 
+// What the tape-library wizard asks a library's default storage policy with.
+struct CreateStoragePolicyForLibraryArgs_t {
+  int libraryId = 0;
+  int flags = 0;  // the policy's flags
+  int userId;     // left to the caller
+};
+
+// The answer: the new policy, its default copy, and the result with its text.
+struct CreateStoragePolicyForLibraryRet_t {
+  int storagePolicyId = 0;
+  std::string storagePolicyName;
+  int copyId = 0;
+  std::string copyName;
+  int errorCode = 0;
+  std::string errorText;
+};
+
 class ArchiveManagerTK {
  public:
   // Media agents added by a share: per storage pool (keyed by an integer),
@@ -70,6 +87,14 @@ class ArchiveManagerTK {
   static constexpr int kDefaultRetentionCycles = 1;
   int CreateStoragePolicyForLibrary(int libraryId, const std::string& libraryName, int mediaAgentId, DBtran* tran,
                                     int& storagePolicyId, std::string& errorText);
+  // The same for a stored tape library, named by its alias name, with the
+  // policy flags of `args`; the policy's copy writes through the library's
+  // first drive pool (a new one of no media agent when it has none). 0 with
+  // the policy and copy in `result`; otherwise the error code, also in
+  // `result` with its text (nothing written). Journal
+  // "CreateStoragePolicyForLibraryArgs" with library id, flags, user id.
+  int CreateStoragePolicyForLibrary(const CreateStoragePolicyForLibraryArgs_t& args,
+                                    CreateStoragePolicyForLibraryRet_t& result);
   // ---- end of new-library storage policies ----
 
   ZqSessionSend* session() const { return m_session; }

@@ -32,10 +32,6 @@ ZQMACLinkedList<T> filtered(ZQMACLinkedList<T> list, Keep keep) {
 
 // ---------------------------------------------------------------- configuration
 
-ZQMACLinkedList<ZQMACLms> ZQMACMediaConfig::GetShownLmsList() const {
-  return filtered(m_lmsList, [](ZQMACLms& lms) { return lms.IsShown(); });
-}
-
 unsigned int ZQMACMediaConfig::GetIconId(ZQMACInterface* object) const {
   if (object == nullptr || !OwnsObject(object)) return 0;
   return object->GetObjectType() * 10u + (object->TestStateA() ? 0u : 1u);

@@ -68,8 +68,8 @@ TEST_F(Dispatch, AnIdThatIsNotInTheTableLeavesTheTextAsItCame) {
       {"lock with bit 63", (1UL << 63) | kLock},
       {"unknown", 0x0D000001},
       {"zero", 0},
-      // Ids of XML handlers whose rows are not added yet.
-      {"tape-library wizard listing", 0x01000BBF},
+      // The class hash of a response, which no request carries.
+      {"tape-library listing response", 0x01000BC0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,0 +1,81 @@
+// The fault sweep over the tape-library wizard: each request is rerun once
+// for every platform call it makes, with that call failing. Every run
+// answers (only a failed write of the answer leaves the buffer empty), and
+// no step is left half done. The drive step configures drive by drive on
+// purpose, so the tables it changes step by step are judged here: a policy
+// is never stored without its copy, data path and aging rule.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/ezconfig_tapewizard/TapeWizardFixture.h"
+#include "tests/support/FaultSweep.h"
+
+namespace tapetest {
+namespace {
+
+const std::vector<std::string> kStepTables = {"archGroup",   "archGroupCopy", "archAgingRule",       "MMLibrary",
+                                              "MMDrivePath", "MMDrivePool",   "MMLibraryController", "MMMasterPool",
+                                              "MMDataPath",  "MMDrive",       "sqlite_sequence"};
+
+class Sweep : public TapeWizardTest {
+ protected:
+  tktest::SweepReport sweep(unsigned long id, const std::function<std::string()>& text, uint32_t origin = 0) {
+    std::string request;
+    std::string buffer;
+    long long result = 0;
+    tktest::SweepPlan plan;
+    plan.judgedTables = kStepTables;
+    plan.setup = [&] {
+      resetAll();
+      openSession();
+      request = text();
+    };
+    plan.request = [&] {
+      auto message = m_client.request(300, 0, kUser);
+      message->origin = origin;
+      buffer = request;
+      result = m_mgr.HandleMMConfigMgrXmlMsg(message.get(), 0, 0, 0, id, buffer);
+    };
+    plan.check = [&](const tktest::SweepRun& run) -> std::string {
+      const Answer answer = decode(buffer, result);
+      if (answer.xml.empty())
+        return answer.result == -1 && run.failed("xml.serialize") ? "" : "no answer was written";
+      if (answer.code != 0 && (answer.code != -1 || answer.text.empty())) return "not an answer: " + answer.xml;
+      if (run.k == 0 && answer.code != 0) return "the clean run failed: " + answer.xml;
+      if (count("archGroup", "defaultCopy NOT IN (SELECT id FROM archGroupCopy)"))
+        return "a policy without its default copy";
+      if (count("archGroupCopy", "id NOT IN (SELECT copyId FROM archAgingRule) OR id NOT IN (SELECT CopyId FROM "
+                                 "MMDataPath)"))
+        return "a copy without its aging rule or data path";
+      return "";
+    };
+    return tktest::FaultSweep().run(plan);
+  }
+};
+
+TEST_F(Sweep, EveryFailingCallOfTheWizardsRequestsEndsAnsweredWithEachStepWhole) {
+  struct Case {
+    const char* name;
+    unsigned long id;
+    std::function<std::string()> text;
+    uint32_t origin;
+  };
+  const Case cases[] = {
+      {"listing with detection", kListId, [] { return listText({}, {}, 1); }, 0},
+      {"private listing", kListId, [] { return listText({}); }, kRequestOriginPrivateConfig},
+      {"configuration", kConfigureId, [&] { addPolicy(); return configureText(libraryHandle(), 21, 1); }, 0},
+      {"drives", kDrivesId, [&] { return drivesText(pathHandles()); }, 0},
+      {"alias", kAliasId, [&] { return aliasText(pathHandles()[0], "Bay1"); }, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const tktest::SweepReport report = sweep(c.id, c.text, c.origin);
+    EXPECT_TRUE(report.clean()) << report;
+  }
+}
+
+}  // namespace
+}  // namespace tapetest
