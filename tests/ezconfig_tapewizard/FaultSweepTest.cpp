@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "tests/ezconfig_tapewizard/TapeWizardFixture.h"
-#include "tests/support/FaultSweep.h"
 
 namespace tapetest {
 namespace {
@@ -23,23 +22,7 @@ const std::vector<std::string> kStepTables = {"archGroup",   "archGroupCopy", "a
 class Sweep : public TapeWizardTest {
  protected:
   tktest::SweepReport sweep(unsigned long id, const std::function<std::string()>& text, uint32_t origin = 0) {
-    std::string request;
-    std::string buffer;
-    long long result = 0;
-    tktest::SweepPlan plan;
-    plan.judgedTables = kStepTables;
-    plan.setup = [&] {
-      resetAll();
-      openSession();
-      request = text();
-    };
-    plan.request = [&] {
-      auto message = m_client.request(300, 0, kUser);
-      message->origin = origin;
-      buffer = request;
-      result = m_mgr.HandleMMConfigMgrXmlMsg(message.get(), 0, 0, 0, id, buffer);
-    };
-    plan.check = [&](const tktest::SweepRun& run) -> std::string {
+    const auto check = [&](const std::string& buffer, long long result, const tktest::SweepRun& run) -> std::string {
       const Answer answer = decode(buffer, result);
       if (answer.xml.empty())
         return answer.result == -1 && run.failed("xml.serialize") ? "" : "no answer was written";
@@ -52,7 +35,7 @@ class Sweep : public TapeWizardTest {
         return "a copy without its aging rule or data path";
       return "";
     };
-    return tktest::FaultSweep().run(plan);
+    return sweepXml(id, kStepTables, text, check, origin);
   }
 };
 

@@ -2,7 +2,6 @@
 // driven by the console's XML word after taking the configuration lock.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
 #include "tests/ezconfig_tapewizard/TapeWizardFixture.h"
@@ -17,19 +16,16 @@ TEST(TapeWizardThroughTheHost, TheListingShowsTheTapeLibraryAndARefusedRenameEnd
   std::string report;
   ASSERT_GT(tkmac::seedDemoInstallation(report), 0) << report;
   tktest::TempDir dir;
-  hosttest::Host host{dir, dir.file("host.sock"), {},
-                      {{"TK_DB", db.path()}, {"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
-  ASSERT_TRUE(host.up()) << host.log();
-  const std::string script = dir.file("session.tk");
-  std::ofstream(script) << "lock\n"
-                        << "--xml 0x01000BBF onMsgEZGetTapeLibrary '<ZQGui_EZGetTapeLibrariesReq/>'\n"
-                        << "--xml 0x01A8EB4F onMsgEZSetTapeLibraryAliasNameReq "
-                           "'<ZQGui_EZSetTapeLibraryAliasNameReq i6=\"1048575\" s2=\"x\"/>'\n";
-  hosttest::Child console;
-  ASSERT_TRUE(console.start(hosttest::consoleBinary(), {"--socket", host.socket(), "--script", script}, {},
-                            dir.file("console.out"), dir.file("console.err")));
-  EXPECT_EQ(console.exitCode(), 3) << hosttest::readFile(dir.file("console.err"));
-  const std::string output = hosttest::readFile(dir.file("console.out"));
+  const hosttest::ConsoleSession run = hosttest::runConsoleScript(
+      dir, db.path(),
+      "lock\n"
+      "--xml 0x01000BBF onMsgEZGetTapeLibrary '<ZQGui_EZGetTapeLibrariesReq/>'\n"
+      "--xml 0x01A8EB4F onMsgEZSetTapeLibraryAliasNameReq "
+      "'<ZQGui_EZSetTapeLibraryAliasNameReq i6=\"1048575\" s2=\"x\"/>'\n");
+  ASSERT_TRUE(run.hostUp) << run.hostLog;
+  ASSERT_TRUE(run.consoleStarted);
+  EXPECT_EQ(run.exitCode, 3) << run.errors;
+  const std::string& output = run.output;
   for (const std::string& part : {std::string("<ZQGui_EZGetTapeLibrariesResp><list tag=\"1\"><ZQGui_EZTapeLibrary i1=\"1\""),
                                   std::string("s4=\"TapeLib1\""),
                                   std::string("<ZQGui_GenericResp i1=\"-1\" s2=\"Invalid object address.\"/>")})

@@ -15,21 +15,14 @@
 #include <utility>
 #include <vector>
 
-#include "frame/EvMMConfigMgr.h"
-#include "frame/MessageInfo.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/archivemgr/ArchiveManagerTK.h"
-#include "platform/mac/ZQMACPlatform.h"
 #include "platform/testkit/archivemgr.h"
-#include "platform/testkit/db.h"
 #include "platform/testkit/mac.h"
 #include "platform/testkit/security.h"
-#include "platform/testkit/xml.h"
 #include "platform/xml/EZTapeWizardMessages.h"
 #include "platform/xml/ZQGuiMessages.h"
-#include "tests/support/DatabaseSession.h"
-#include "tests/support/FrameSession.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/XmlWizardFixture.h"
 
 namespace tapetest {
 
@@ -156,37 +149,13 @@ inline std::string aliasText(unsigned long long handle, const std::string& alias
   return text(req);
 }
 
-class TapeWizardTest : public ::testing::Test {
+class TapeWizardTest : public tktest::XmlWizardTest {
  protected:
-  void SetUp() override {
-    EvMMConfigMgr::Initialize();
-    resetAll();
-    std::string report;
-    ASSERT_GT(tkmac::seedDemoInstallation(report), 0) << report;
-    openSession();
-  }
-  void TearDown() override {
-    EXPECT_EQ(testkit::xml::mismatchCount(), 0) << "XML accessor calls disagree with the registry";
-    resetAll();
-  }
-  static void resetAll() {
-    tktest::resetSessionState();
-    tktest::resetSessionStandIns();
-    testkit::security::reset();
-    testkit::xml::clearFailures();
-    testkit::xml::resetMismatches();
-  }
-  void openSession() {
-    tktest::resetSessionState();
-    m_config = tktest::openDatabaseSession(m_client, kUser);
-    ASSERT_NE(m_config, nullptr);
-    testkit::db::journal().reset();
-  }
+  TapeWizardTest() : XmlWizardTest(testkit::security::reset, kUser) {}
+
   Answer call(unsigned long id, const std::string& xml, uint32_t origin = 0) {
-    auto message = m_client.request(300, 0, kUser);
-    message->origin = origin;
     std::string buffer = xml;
-    const long long result = m_mgr.HandleMMConfigMgrXmlMsg(message.get(), 0, 0, 0, id, buffer);
+    const long long result = dispatch(id, buffer, origin);
     return decode(buffer, result);
   }
 
@@ -208,9 +177,6 @@ class TapeWizardTest : public ::testing::Test {
     EXPECT_EQ(ArchiveManagerTK(nullptr).CreateStoragePolicyForLibrary(args, result), 0) << result.errorText;
     return result.storagePolicyId;
   }
-  long long count(const std::string& table, const std::string& where = "1") const {
-    return m_db.scalar("SELECT COUNT(*) FROM " + table + " WHERE " + where);
-  }
   // The calls of `name`, each as its arguments joined by spaces.
   static std::vector<std::string> calls(const tkjournal::Journal& journal, const std::string& name) {
     std::vector<std::string> out;
@@ -229,11 +195,6 @@ class TapeWizardTest : public ::testing::Test {
     EXPECT_EQ(a.code, 0) << a.xml;
     EXPECT_EQ(a.text, ZQMACBase::GetMessageString(0x240001F0));
   }
-
-  mutable tktest::TestDatabase m_db;
-  EvMMConfigMgr m_mgr;
-  tktest::Connection m_client;
-  ZQMACMediaConfig* m_config = nullptr;
 };
 
 }  // namespace tapetest

@@ -6,11 +6,11 @@
 // here, the rest by the sweep (as before, or as after the clean run).
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "tests/ezconfig_wizard/WizardFixture.h"
-#include "tests/support/FaultSweep.h"
 
 namespace wiztest {
 namespace {
@@ -22,22 +22,7 @@ const std::vector<std::string> kStepTables = {"archGroup",     "archGroupCopy", 
 class Sweep : public WizardTest {
  protected:
   tktest::SweepReport sweep(unsigned long id, const std::function<std::string()>& text) {
-    std::string request;
-    std::string buffer;
-    long long result = 0;
-    tktest::SweepPlan plan;
-    plan.judgedTables = kStepTables;
-    plan.setup = [&] {
-      resetAll();
-      openSession();
-      request = text();
-    };
-    plan.request = [&] {
-      auto message = m_client.request(300, 0, kUser);
-      buffer = request;
-      result = m_mgr.HandleMMConfigMgrXmlMsg(message.get(), 0, 0, 0, id, buffer);
-    };
-    plan.check = [&](const tktest::SweepRun& run) -> std::string {
+    const auto check = [&](const std::string& buffer, long long result, const tktest::SweepRun& run) -> std::string {
       const Answer answer = decode(buffer, result);
       if (answer.xml.empty())
         return answer.result == -1 && run.failed("xml.serialize") ? "" : "no answer was written";
@@ -56,7 +41,7 @@ class Sweep : public WizardTest {
         return "a failed step answered success";
       return "";
     };
-    return tktest::FaultSweep().run(plan);
+    return sweepXml(id, kStepTables, text, check);
   }
 };
 

@@ -3,7 +3,6 @@
 // lock, on a stored installation whose disk library has a storage policy.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
 #include "tests/ezconfig_wizard/WizardFixture.h"
@@ -22,20 +21,17 @@ TEST(WizardThroughTheHost, TheListingShowsTheDiskLibraryAndARefusalEndsTheConsol
   ASSERT_EQ(ArchiveManagerTK(nullptr).CreateStoragePolicyForLibrary(kDiskLib, "DiskLib1", kMa1, nullptr, policy, error),
             0);
   tktest::TempDir dir;
-  hosttest::Host host{dir, dir.file("host.sock"), {},
-                      {{"TK_DB", db.path()}, {"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
-  ASSERT_TRUE(host.up()) << host.log();
-  const std::string script = dir.file("session.tk");
-  std::ofstream(script) << "lock\n"
-                        << "--xml 0x01000BBA onMsgEZGetMagneticLibrary '<ZQGui_EZGetMagneticLibrariesReq/>'\n"
-                        << "--xml 0x01000BBC onMsgEZConfigureMagneticLibrary "
-                           "'<ZQGui_EZConfigureMagneticLibraryReq><ZQGui_EZMagneticLibrary tag=\"2\" s23=\"/srv/x\"/>"
-                           "</ZQGui_EZConfigureMagneticLibraryReq>'\n";
-  hosttest::Child console;
-  ASSERT_TRUE(console.start(hosttest::consoleBinary(), {"--socket", host.socket(), "--script", script}, {},
-                            dir.file("console.out"), dir.file("console.err")));
-  EXPECT_EQ(console.exitCode(), 3) << hosttest::readFile(dir.file("console.err"));
-  const std::string output = hosttest::readFile(dir.file("console.out"));
+  const hosttest::ConsoleSession run = hosttest::runConsoleScript(
+      dir, db.path(),
+      "lock\n"
+      "--xml 0x01000BBA onMsgEZGetMagneticLibrary '<ZQGui_EZGetMagneticLibrariesReq/>'\n"
+      "--xml 0x01000BBC onMsgEZConfigureMagneticLibrary "
+      "'<ZQGui_EZConfigureMagneticLibraryReq><ZQGui_EZMagneticLibrary tag=\"2\" s23=\"/srv/x\"/>"
+      "</ZQGui_EZConfigureMagneticLibraryReq>'\n");
+  ASSERT_TRUE(run.hostUp) << run.hostLog;
+  ASSERT_TRUE(run.consoleStarted);
+  EXPECT_EQ(run.exitCode, 3) << run.errors;
+  const std::string& output = run.output;
   for (const std::string& part :
        {std::string("<ZQGui_EZGetMagneticLibrariesResp><list tag=\"1\"><ZQGui_EZMagneticLibrary i1=\"2\""),
         std::string("s8=\"DiskLib1\" i12=\"3\" i13=\"") + std::to_string(policy) + "\" s14=\"SP_DiskLib1\"",

@@ -10,28 +10,21 @@
 
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "frame/EvMMConfigMgr.h"
-#include "frame/MessageInfo.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/archivemgr/ArchiveManagerTK.h"
 #include "platform/external/Cipher.h"
-#include "platform/mac/ZQMACPlatform.h"
 #include "platform/testkit/archivemgr.h"
-#include "platform/testkit/db.h"
 #include "platform/testkit/external.h"
 #include "platform/testkit/mac.h"
 #include "platform/testkit/mmdb.h"
-#include "platform/testkit/xml.h"
 #include "platform/xml/EZWizardMessages.h"
 #include "platform/xml/ZQGuiMessages.h"
-#include "tests/support/DatabaseSession.h"
 #include "tests/support/FieldValues.h"
 #include "tests/support/FrameSession.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/XmlWizardFixture.h"
 
 namespace wiztest {
 
@@ -138,13 +131,16 @@ inline Answer decode(const std::string& xml, long long result) {
   return a;
 }
 
-class WizardTest : public ::testing::Test {
+inline void resetStandIns() {
+  testkit::external::reset();
+  testkit::mmdb::reset();
+}
+
+class WizardTest : public tktest::XmlWizardTest {
  protected:
-  void SetUp() override {
-    EvMMConfigMgr::Initialize();
-    resetAll();
-    std::string report;
-    ASSERT_GT(tkmac::seedDemoInstallation(report), 0) << report;
+  WizardTest() : XmlWizardTest(resetStandIns, kUser) {}
+  // DiskLib1 gets a storage policy of its own.
+  void seedMore() override {
     int policy = 0;
     std::string error;
     ASSERT_EQ(ArchiveManagerTK(nullptr).CreateStoragePolicyForLibrary(kDiskLib, "DiskLib1", kMa1, nullptr, policy,
@@ -152,33 +148,11 @@ class WizardTest : public ::testing::Test {
               0)
         << error;
     m_policy = policy;
-    openSession();
-  }
-  void TearDown() override {
-    EXPECT_EQ(testkit::xml::mismatchCount(), 0) << "XML accessor calls disagree with the registry";
-    tktest::resetSessionState();
-    resetAll();
-  }
-  static void resetAll() {
-    tktest::resetSessionState();
-    tktest::resetSessionStandIns();
-    testkit::external::reset();
-    testkit::mmdb::reset();
-    testkit::xml::clearFailures();
-    testkit::xml::resetMismatches();
-  }
-  // A console session read from the database, held by m_client.
-  void openSession() {
-    tktest::resetSessionState();
-    m_config = tktest::openDatabaseSession(m_client, kUser);
-    ASSERT_NE(m_config, nullptr);
-    testkit::db::journal().reset();
   }
 
   Answer call(unsigned long id, const std::string& xml) {
-    auto message = m_client.request(300, 0, kUser);
     std::string buffer = xml;
-    const long long result = m_mgr.HandleMMConfigMgrXmlMsg(message.get(), 0, 0, 0, id, buffer);
+    const long long result = dispatch(id, buffer);
     return decode(buffer, result);
   }
   Answer configure(const Fields& fields, long long update = 0, long long option = 0) {
@@ -208,19 +182,12 @@ class WizardTest : public ::testing::Test {
   long long copyOf(long long policy) const {
     return m_db.scalar("SELECT defaultCopy FROM archGroup WHERE id = ?", {policy});
   }
-  long long count(const std::string& table, const std::string& where = "1") const {
-    return m_db.scalar("SELECT COUNT(*) FROM " + table + " WHERE " + where);
-  }
   static void expectRefused(const Answer& a, const std::string& text) {
     EXPECT_FALSE(a.success) << a.xml;
     EXPECT_EQ(a.code, -1) << a.xml;
     EXPECT_EQ(a.text, text);
   }
 
-  mutable tktest::TestDatabase m_db;
-  EvMMConfigMgr m_mgr;
-  tktest::Connection m_client;
-  ZQMACMediaConfig* m_config = nullptr;
   long long m_policy = 0;
 };
 

@@ -304,4 +304,38 @@ class Host {
   bool m_started = false;
 };
 
+// A console run of a script against a real host on the database at
+// `database`, its lock and log directories in `dir`: what each printed and
+// how the console ended.
+struct ConsoleSession {
+  bool hostUp = false;
+  bool consoleStarted = false;
+  int exitCode = -1;
+  std::string hostLog;
+  std::string output;  // the console's stdout
+  std::string errors;  // the console's stderr
+};
+
+// Starts the host, waits until it accepts connections, runs the console on
+// `script` (its lines, as the --script file holds them) and waits for it.
+inline ConsoleSession runConsoleScript(const tktest::TempDir& dir, const std::string& database,
+                                       const std::string& script) {
+  ConsoleSession session;
+  Host host{dir, dir.file("host.sock"), {},
+            {{"TK_DB", database}, {"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
+  session.hostUp = host.up();
+  session.hostLog = host.log();
+  if (!session.hostUp) return session;
+  const std::string path = dir.file("session.tk");
+  std::ofstream(path) << script;
+  Child console;
+  session.consoleStarted = console.start(consoleBinary(), {"--socket", host.socket(), "--script", path}, {},
+                                         dir.file("console.out"), dir.file("console.err"));
+  if (!session.consoleStarted) return session;
+  session.exitCode = console.exitCode();
+  session.output = readFile(dir.file("console.out"));
+  session.errors = readFile(dir.file("console.err"));
+  return session;
+}
+
 }  // namespace hosttest
