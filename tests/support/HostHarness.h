@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -304,38 +306,23 @@ class Host {
   bool m_started = false;
 };
 
-// A console run of a script against a real host on the database at
-// `database`, its lock and log directories in `dir`: what each printed and
-// how the console ended.
-struct ConsoleSession {
-  bool hostUp = false;
-  bool consoleStarted = false;
-  int exitCode = -1;
-  std::string hostLog;
-  std::string output;  // the console's stdout
-  std::string errors;  // the console's stderr
-};
-
-// Starts the host, waits until it accepts connections, runs the console on
-// `script` (its lines, as the --script file holds them) and waits for it.
-inline ConsoleSession runConsoleScript(const tktest::TempDir& dir, const std::string& database,
-                                       const std::string& script) {
-  ConsoleSession session;
+// Runs the console on `script` (its lines, as the --script file holds them)
+// against a real host on the database at `database`, its lock and log
+// directories in `dir`; expects the console to end with `exitCode` and to
+// print each of `parts`.
+inline void expectConsoleRun(const tktest::TempDir& dir, const std::string& database, const std::string& script,
+                             int exitCode, const std::vector<std::string>& parts) {
   Host host{dir, dir.file("host.sock"), {},
             {{"TK_DB", database}, {"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
-  session.hostUp = host.up();
-  session.hostLog = host.log();
-  if (!session.hostUp) return session;
+  ASSERT_TRUE(host.up()) << host.log();
   const std::string path = dir.file("session.tk");
   std::ofstream(path) << script;
   Child console;
-  session.consoleStarted = console.start(consoleBinary(), {"--socket", host.socket(), "--script", path}, {},
-                                         dir.file("console.out"), dir.file("console.err"));
-  if (!session.consoleStarted) return session;
-  session.exitCode = console.exitCode();
-  session.output = readFile(dir.file("console.out"));
-  session.errors = readFile(dir.file("console.err"));
-  return session;
+  ASSERT_TRUE(console.start(consoleBinary(), {"--socket", host.socket(), "--script", path}, {},
+                            dir.file("console.out"), dir.file("console.err")));
+  EXPECT_EQ(console.exitCode(), exitCode) << readFile(dir.file("console.err"));
+  const std::string output = readFile(dir.file("console.out"));
+  for (const std::string& part : parts) EXPECT_NE(output.find(part), std::string::npos) << part << "\nin\n" << output;
 }
 
 }  // namespace hosttest
