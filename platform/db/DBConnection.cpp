@@ -170,8 +170,8 @@ std::shared_ptr<Connection> Connection::open(const std::string& path, int& code,
   // Turning a new database file to WAL writes it in the old journal mode,
   // where a connection that holds a read lock and wants the write lock is
   // refused at once instead of waiting (two such would deadlock). When
-  // several connections open a new file at the same time, all but one are
-  // refused that way: they wait as the busy handler would and try again.
+  // several connections open a new file at the same time, any of them may
+  // be refused that way: it waits as the busy handler would and tries again.
   const std::string setup = "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;";
   code = conn->run(setup, {}, nullptr, detail);
   for (int attempt = 0; code == DB_ERR_BUSY && busyWait(conn.get(), attempt) != 0; ++attempt) {
