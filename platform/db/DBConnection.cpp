@@ -166,7 +166,17 @@ std::shared_ptr<Connection> Connection::open(const std::string& path, int& code,
   t_opened.push_back(conn);
   // WAL keeps readers and the one writer out of each other's way; FULL
   // syncs every commit (configuration must not be lost).
-  code = conn->run("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;", {}, nullptr, detail);
+  //
+  // Turning a new database file to WAL writes it in the old journal mode,
+  // where a connection that holds a read lock and wants the write lock is
+  // refused at once instead of waiting (two such would deadlock). When
+  // several connections open a new file at the same time, any of them may
+  // be refused that way: it waits as the busy handler would and tries again.
+  const std::string setup = "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;";
+  code = conn->run(setup, {}, nullptr, detail);
+  for (int attempt = 0; code == DB_ERR_BUSY && busyWait(conn.get(), attempt) != 0; ++attempt) {
+    code = conn->run(setup, {}, nullptr, detail);
+  }
   if (code != DB_OK && code != DB_NO_ROW) {
     code = DB_ERR_OPEN;
     return nullptr;
@@ -286,6 +296,7 @@ int Connection::busyWait(void* self, int attempts) {
     delay = conn->m_busyTimeoutMs - waited;
     if (delay <= 0) return 0;
   }
+  noteBusyWait();
   sqlite3_sleep(delay);
   return 1;
 }

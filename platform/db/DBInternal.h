@@ -217,6 +217,8 @@ void journalCall(const std::string& name, std::vector<std::string> args);
 bool takeInjectedFailure(const char* call, int& code, std::string& text);
 bool addObjectThrows();
 int busyTimeoutMs();
+// Counts a wait of the busy handler for a lock (testkit::db::busyWaits).
+void noteBusyWait();
 
 // Date-time values in the database: "YYYY-MM-DD HH:MM:SS" with ".fff" (whole
 // milliseconds) or ".fffffffff"; a cleared value is NULL.

@@ -18,6 +18,7 @@ struct Hooks {
   std::atomic<bool> journalOn{false};
   std::atomic<bool> addObjectThrows{false};
   std::atomic<int> busyTimeoutMs{kDefaultBusyTimeoutMs};
+  std::atomic<int> busyWaits{0};
   tkjournal::Journal journal;
 };
 
@@ -43,6 +44,7 @@ bool takeInjectedFailure(const char* call, int& code, std::string& text) {
 }
 bool addObjectThrows() { return hooks().addObjectThrows.load(); }
 int busyTimeoutMs() { return hooks().busyTimeoutMs.load(); }
+void noteBusyWait() { hooks().busyWaits.fetch_add(1, std::memory_order_relaxed); }
 
 }  // namespace tkdb
 
@@ -55,6 +57,7 @@ void reset() {
   h.journal.reset();
   h.addObjectThrows = false;
   h.busyTimeoutMs = tkdb::kDefaultBusyTimeoutMs;
+  h.busyWaits = 0;
   h.journalOn = true;
   clearProcedureOverrides();
   DBtable::b_newDBBase = 1;
@@ -73,6 +76,8 @@ void clearProcedureOverrides() { tkdb::clearProcedureOverrides(); }
 void setAddObjectThrows(bool throws) { tkdb::hooks().addObjectThrows = throws; }
 
 void setBusyTimeoutMs(int milliseconds) { tkdb::hooks().busyTimeoutMs = milliseconds; }
+
+int busyWaits() { return tkdb::hooks().busyWaits.load(); }
 
 tkjournal::Journal& journal() { return tkdb::hooks().journal; }
 

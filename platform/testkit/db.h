@@ -46,6 +46,9 @@ void setAddObjectThrows(bool throws);
 
 // Busy time-out of connections opened from now on (default 30,000 ms).
 void setBusyTimeoutMs(int milliseconds);
+// Waits for a lock that connections of any thread began since the last
+// reset (one per pause of the busy handler).
+int busyWaits();
 
 // Calls, failures (see above).
 tkjournal::Journal& journal();

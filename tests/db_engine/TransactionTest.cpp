@@ -1,8 +1,11 @@
 // Transactions, registration of bindings and concurrent writers.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <thread>
@@ -191,6 +194,32 @@ TEST_F(Transactions, WritersOnEightThreadsAllLand) {
   EXPECT_EQ(static_cast<size_t>(kThreads * kRows), all.size());
   EXPECT_EQ(kThreads * kRows, db.scalar("SELECT COUNT(*) FROM exampleItem"));
   EXPECT_EQ(kThreads * kRows, db.scalar("SELECT COUNT(DISTINCT name) FROM exampleItem"));
+}
+
+// The first connections to a new database file turn it to WAL, which they
+// write in the old journal mode: a connection that comes while another
+// holds the write lock there waits for it like any writer, not fails.
+TEST_F(Transactions, AConnectionToANewDatabaseWaitsForItsWriterInsteadOfFailing) {
+  std::filesystem::create_directories(std::filesystem::path(db.path()).parent_path());
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(db.path().c_str(), &holder));
+  sqlite3_busy_timeout(holder, 30'000);
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(holder, "CREATE TABLE held (a); BEGIN IMMEDIATE; INSERT INTO held VALUES (1)",
+                                    nullptr, nullptr, nullptr));
+  std::atomic<bool> done{false};
+  int id = 0;
+  std::thread opener([&] {
+    id = insert(nullptr, "late");
+    done = true;
+  });
+  // The lock goes once the opener waits for it (or has failed).
+  while (!done && testkit::db::busyWaits() == 0) std::this_thread::yield();
+  EXPECT_EQ(SQLITE_OK, sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr));
+  opener.join();
+  sqlite3_close(holder);
+  EXPECT_GT(id, 0);
+  EXPECT_EQ(1, db.scalar("SELECT COUNT(*) FROM exampleItem"));
+  EXPECT_EQ(1, db.scalar("SELECT COUNT(*) FROM held"));
 }
 
 TEST_F(Transactions, SessionsFollowTheSameTransactionRules) {
