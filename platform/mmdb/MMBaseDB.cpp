@@ -295,3 +295,13 @@ bool MMTableAccess::checkText(const char* tag, const char* what, const char* tex
   }
   return true;
 }
+
+int MMTableAccess::requireRow(tkdb::Session& s, const char* sql, int id, const char* missing, Refusal& refusal) {
+  tkdb::DbRow row;
+  const int code = s.queryOne(sql, {id}, row);
+  if (code == DB_NO_ROW) {
+    refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, missing, false};
+    return kRefused;
+  }
+  return code;
+}

@@ -227,6 +227,10 @@ class MMTableAccess : public MMBaseDB {
   // undoes the work and fails the call as a database failure), or kRefused
   // with the refusal filled in.
   int atomically(const char* tag, DBtran* tran, const std::function<int(tkdb::Session&, Refusal&)>& work);
+  // Inside `atomically`: the row that `sql` finds by `id` must exist. 0 when
+  // it does; kRefused (not found, `missing` as the text) when it does not;
+  // else the database result.
+  static int requireRow(tkdb::Session& s, const char* sql, int id, const char* missing, Refusal& refusal);
 
   // A text argument that must be given and fit `maxBytes`.
   bool checkText(const char* tag, const char* what, const char* text, size_t maxBytes, bool allowEmpty);

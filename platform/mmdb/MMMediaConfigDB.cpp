@@ -644,11 +644,7 @@ int MMMediaConfigDB::insertMasterPool(int libraryId, const std::string& name, in
   int made = 0;
   const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
     tkdb::DbRow row;
-    int code = s.queryOne("SELECT 1 FROM \"MMLibrary\" WHERE \"LibraryId\" = ?", {libraryId}, row);
-    if (code == DB_NO_ROW) {
-      refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, "The library is no longer in the configuration.", false};
-      return kRefused;
-    }
+    int code = requireRow(s, "SELECT 1 FROM \"MMLibrary\" WHERE \"LibraryId\" = ?", libraryId, "The library is no longer in the configuration.", refusal);
     if (code != DB_OK) return code;
     code = s.queryOne("SELECT 1 FROM \"MMMasterPool\" WHERE \"LibraryId\" = ? AND \"MasterPoolName\" = ?",
                       {libraryId, name}, row);
@@ -675,11 +671,7 @@ int MMMediaConfigDB::insertDrivePool(int masterPoolId, int clientId, const std::
   int made = 0;
   const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
     tkdb::DbRow row;
-    int code = s.queryOne("SELECT 1 FROM \"MMMasterPool\" WHERE \"MasterPoolId\" = ?", {masterPoolId}, row);
-    if (code == DB_NO_ROW) {
-      refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, "The master pool is no longer in the configuration.", false};
-      return kRefused;
-    }
+    int code = requireRow(s, "SELECT 1 FROM \"MMMasterPool\" WHERE \"MasterPoolId\" = ?", masterPoolId, "The master pool is no longer in the configuration.", refusal);
     if (code != DB_OK) return code;
     code = s.exec("INSERT INTO \"MMDrivePool\" (\"DrivePoolName\", \"DrivePoolEnabled\", \"ClientId\", "
                   "\"MasterPoolId\", \"DrivePoolType\") VALUES (?, 1, ?, ?, ?)",

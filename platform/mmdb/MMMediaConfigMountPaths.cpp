@@ -53,11 +53,8 @@ int MMMediaConfigDB::insertMountPath(const MMNewMountPath& m, int& id, DBtran* t
     }
     if (code != DB_NO_ROW) return code;
     if (m.deviceId != 0) {
-      code = s.queryOne("SELECT 1 FROM \"MMDevice\" WHERE \"DeviceId\" = ?", {m.deviceId}, row);
-      if (code == DB_NO_ROW) {
-        refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, "The disk device is no longer in the configuration.", false};
-        return kRefused;
-      }
+      code = requireRow(s, "SELECT 1 FROM \"MMDevice\" WHERE \"DeviceId\" = ?", m.deviceId,
+                        "The disk device is no longer in the configuration.", refusal);
       if (code != DB_OK) return code;
     }
     int master = 0;
@@ -145,11 +142,7 @@ int MMMediaConfigDB::insertDeviceController(MMStoredDeviceController& c, const s
                    "The disk device is no longer in the configuration."},
                   {"SELECT 1 FROM \"MMHost\" WHERE \"ClientId\" = ?", c.clientId, "The media agent is not stored."}};
     for (const auto& check : checks) {
-      const int code = s.queryOne(check.sql, {check.id}, row);
-      if (code == DB_NO_ROW) {
-        refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, check.missing, false};
-        return kRefused;
-      }
+      const int code = requireRow(s, check.sql, check.id, check.missing, refusal);
       if (code != DB_OK) return code;
     }
     return insertRow(s,
@@ -194,11 +187,7 @@ int MMMediaConfigDB::insertNdmpDrivePath(MMNewNdmpDrivePath& p, int& pathId, DBt
     };
     for (const auto& check : checks) {
       if (!check.wanted) continue;
-      const int code = s.queryOne(check.sql, {check.id}, row);
-      if (code == DB_NO_ROW) {
-        refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, check.missing, false};
-        return kRefused;
-      }
+      const int code = requireRow(s, check.sql, check.id, check.missing, refusal);
       if (code != DB_OK) return code;
     }
     int code = DB_OK;
