@@ -16,7 +16,7 @@
 #include "platform/client/ZQClient.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/ZQMMNDMPHostInfo.h"
-#include "sanvol/NasHostTypes.h"
+#include "platform/ndmp/NasHostTypes.h"
 #include "sanvol/SANVolFrame.h"
 #include "sanvol/SANVolReplyItems.h"
 

@@ -13,11 +13,11 @@
 #include <string>
 
 #include "frame/EvEvent.h"
-#include "nas/NasClientMessages.h"
 #include "nas/UtilityRoutines.h"
 #include "platform/client/ZQClient.h"
 #include "platform/client/ZQPlatformInfo.h"
 #include "platform/clock/Clock.h"
+#include "platform/nasclient/NasClientMessages.h"
 #include "platform/nasclient/NasClientServices.h"
 #include "platform/network/CZqNetwork.h"
 

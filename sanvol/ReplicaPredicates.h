@@ -12,8 +12,8 @@
 
 #include <cstdint>
 
-#include "sanvol/ReplicaRecords.h"
-#include "sanvol/SNRVolumeRecords.h"
+#include "platform/replicadb/ReplicaRecords.h"
+#include "platform/replicadb/SNRVolumeRecords.h"
 
 struct FindVolumeById {
   int32_t id = -1;

@@ -24,8 +24,8 @@
 #include <optional>
 #include <string>
 
-#include "sanvol/ReplicaRecords.h"
-#include "sanvol/SNRVolumeRecords.h"
+#include "platform/replicadb/ReplicaRecords.h"
+#include "platform/replicadb/SNRVolumeRecords.h"
 
 class EvReturnData;
 

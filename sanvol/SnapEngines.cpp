@@ -27,10 +27,10 @@
 #include "platform/debuglog/EvDebug.h"
 #include "platform/network/CNSessionMessages.h"
 #include "platform/network/CZqNetwork.h"
+#include "platform/network/RemoteToolReplies.h"
 #include "platform/replicadb/ReplicaDBClient.h"
 #include "sanvol/EvSANVolMgr.h"
 #include "sanvol/RemoteDiscovery.h"
-#include "sanvol/RemoteToolReplies.h"
 #include "sanvol/SANVolFrame.h"
 #include "sanvol/SANVolReplyItems.h"
 

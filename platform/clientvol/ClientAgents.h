@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/clientvol/ClientVolumeInventory.h"
 #include "platform/journal/Journal.h"
-#include "sanvol/ClientVolumeInventory.h"
 
 namespace tkclientvol {
 

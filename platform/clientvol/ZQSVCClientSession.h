@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "sanvol/ClientVolumeInventory.h"
+#include "platform/clientvol/ClientVolumeInventory.h"
 
 class CZqNetwork;
 

@@ -23,7 +23,7 @@
 #include <cstdint>
 
 #include "platform/journal/Journal.h"
-#include "sanvol/NasHostTypes.h"
+#include "platform/ndmp/NasHostTypes.h"
 
 class ZQMMCopyManager {
  public:

@@ -16,7 +16,7 @@
 
 #include <memory>
 
-#include "sanvol/NasHostTypes.h"
+#include "platform/ndmp/NasHostTypes.h"
 
 class ZQMMNDMPHostInfo {
  public:

@@ -10,11 +10,11 @@
 #include <mutex>
 #include <optional>
 
-#include "nas/NasClientMessages.h"
 #include "platform/client/ZQClient.h"
 #include "platform/client/ZQPlatformInfo.h"
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
+#include "platform/nasclient/NasClientMessages.h"
 #include "platform/nasclient/NasClientXdr.h"
 #include "platform/network/RemoteLibraries.h"
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "nas/NasClientMessages.h"
+#include "platform/nasclient/NasClientMessages.h"
 
 namespace tknasclient {
 namespace {

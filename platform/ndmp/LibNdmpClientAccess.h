@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "sanvol/NasHostTypes.h"
+#include "platform/ndmp/NasHostTypes.h"
 
 class LibNdmpClientAccess {
  public:

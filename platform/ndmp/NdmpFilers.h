@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/journal/Journal.h"
-#include "sanvol/NasHostTypes.h"
+#include "platform/ndmp/NasHostTypes.h"
 
 namespace tkndmp {
 

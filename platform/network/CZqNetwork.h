@@ -30,8 +30,8 @@
 #include <string>
 
 #include "platform/network/CWyError.h"
+#include "platform/network/RemoteToolReplies.h"
 #include "platform/network/zqsDatabuf.h"
-#include "sanvol/RemoteToolReplies.h"
 
 class CNMessageBase;
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "sanvol/RemoteToolReplies.h"
+#include "platform/network/RemoteToolReplies.h"
 
 namespace tknetwork {
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "platform/replicadb/ReplicaCall.h"
-#include "sanvol/SNRVolumeCalls.h"
+#include "platform/replicadb/SNRVolumeCalls.h"
 
 namespace tkreplicadb {
 

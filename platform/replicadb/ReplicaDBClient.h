@@ -63,10 +63,10 @@
 //     put there.
 #pragma once
 
-#include "sanvol/FLRCalls.h"
-#include "sanvol/ReplicaCalls.h"
-#include "sanvol/SNRVolumeCalls.h"
-#include "sanvol/ScratchPoolCalls.h"
+#include "platform/replicadb/FLRCalls.h"
+#include "platform/replicadb/ReplicaCalls.h"
+#include "platform/replicadb/SNRVolumeCalls.h"
+#include "platform/replicadb/ScratchPoolCalls.h"
 
 class ReplicaDBClient {
  public:

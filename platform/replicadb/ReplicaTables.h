@@ -19,10 +19,10 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/replicadb/FLRRecords.h"
 #include "platform/replicadb/RecordTable.h"
-#include "sanvol/FLRRecords.h"
-#include "sanvol/ReplicaRecords.h"
-#include "sanvol/SNRVolumeRecords.h"
+#include "platform/replicadb/ReplicaRecords.h"
+#include "platform/replicadb/SNRVolumeRecords.h"
 
 namespace tkreplicadb {
 

@@ -4,7 +4,7 @@
 // own, or the thread's open one). Thread-safe; default-constructed.
 #pragma once
 
-#include "sanvol/SNRVolumeCalls.h"
+#include "platform/replicadb/SNRVolumeCalls.h"
 
 class DBtran;
 

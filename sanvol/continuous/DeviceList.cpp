@@ -22,12 +22,12 @@
 #include "frame/EvEvent.h"
 #include "frame/MessageInfo.h"
 #include "platform/client/ZQClient.h"
+#include "platform/clientvol/ClientVolumeInventory.h"
 #include "platform/clientvol/ZQSVCClientSession.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/replicadb/ReplicationMgr.h"
 #include "platform/xml/DeviceListMessages.h"
 #include "platform/xml/ZQGuiMessages.h"
-#include "sanvol/ClientVolumeInventory.h"
 #include "sanvol/EvSANVolMgr.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "nas/EvNASConfigMgr.h"
-#include "nas/NasClientMessages.h"
 #include "platform/mmdb/MMNDMPHostInfoDB.h"
+#include "platform/nasclient/NasClientMessages.h"
 #include "platform/testkit/alerts.h"
 #include "platform/testkit/client.h"
 #include "platform/testkit/debuglog.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "nas/NasClientConfigInterface.h"
-#include "nas/NasClientMessages.h"
+#include "platform/nasclient/NasClientMessages.h"
 #include "platform/testkit/client.h"
 #include "platform/testkit/clock.h"
 #include "platform/testkit/nasclient.h"

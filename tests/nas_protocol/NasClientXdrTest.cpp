@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "nas/NasClientMessages.h"
+#include "platform/nasclient/NasClientMessages.h"
 #include "platform/nasclient/NasClientXdr.h"
 
 namespace {

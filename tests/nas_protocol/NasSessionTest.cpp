@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "nas/NasClientMessages.h"
 #include "nas/UtilityRoutines.h"
+#include "platform/nasclient/NasClientMessages.h"
 #include "platform/nasclient/NasClientServices.h"
 #include "platform/network/CZqNetwork.h"
 #include "platform/testkit/nasclient.h"

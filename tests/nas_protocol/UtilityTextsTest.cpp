@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "frame/EvEvent.h"
-#include "nas/NasClientMessages.h"
 #include "nas/UtilityRoutines.h"
+#include "platform/nasclient/NasClientMessages.h"
 
 namespace {
 

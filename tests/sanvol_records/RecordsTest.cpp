@@ -10,18 +10,18 @@
 #include <type_traits>
 #include <vector>
 
-#include "sanvol/ClientVolumeInventory.h"
-#include "sanvol/FLRCalls.h"
-#include "sanvol/FLRRecords.h"
-#include "sanvol/NasHostTypes.h"
-#include "sanvol/RemoteToolReplies.h"
-#include "sanvol/ReplicaCalls.h"
+#include "platform/clientvol/ClientVolumeInventory.h"
+#include "platform/ndmp/NasHostTypes.h"
+#include "platform/network/RemoteToolReplies.h"
+#include "platform/replicadb/FLRCalls.h"
+#include "platform/replicadb/FLRRecords.h"
+#include "platform/replicadb/ReplicaCalls.h"
+#include "platform/replicadb/ReplicaRecords.h"
+#include "platform/replicadb/SNRVolumeCalls.h"
+#include "platform/replicadb/SNRVolumeRecords.h"
+#include "platform/replicadb/ScratchPoolCalls.h"
 #include "sanvol/ReplicaPredicates.h"
-#include "sanvol/ReplicaRecords.h"
 #include "sanvol/SANVolText.h"
-#include "sanvol/SNRVolumeCalls.h"
-#include "sanvol/SNRVolumeRecords.h"
-#include "sanvol/ScratchPoolCalls.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Argument and result structs of the replica database service's calls about
 // file-level recovery (consistency points, snapshots, their mounts and
 // shares), replication sets and fan-in recovery points. Conventions as in
-// sanvol/SNRVolumeCalls.h; a consistency point or snapshot in a result
+// platform/replicadb/SNRVolumeCalls.h; a consistency point or snapshot in a result
 // starts as the record's default.
 #pragma once
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sanvol/FLRRecords.h"
+#include "platform/replicadb/FLRRecords.h"
 
 // ---------------------------------------------------------------- consistency points
 

@@ -3,7 +3,7 @@
 // appliances, continuous-replication history names and user applications,
 // copy-manager controllers and virtualisation hosts.
 //
-// Plain value types with the conventions of sanvol/SNRVolumeRecords.h: ids
+// Plain value types with the conventions of platform/replicadb/SNRVolumeRecords.h: ids
 // -1, texts empty, flags false, 64-bit numbers 0 unless a field says
 // otherwise; a later version derives from the earlier one; numbers in
 // comments are the elements under which a field travels.

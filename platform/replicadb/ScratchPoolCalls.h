@@ -1,14 +1,14 @@
 // Argument and result structs of the replica database service's calls about
 // scratch volumes and their pools, snapshot engines and the snapshot
-// parameters of volumes. Conventions as in sanvol/SNRVolumeCalls.h.
+// parameters of volumes. Conventions as in platform/replicadb/SNRVolumeCalls.h.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "sanvol/ReplicaRecords.h"
-#include "sanvol/SNRVolumeRecords.h"
+#include "platform/replicadb/ReplicaRecords.h"
+#include "platform/replicadb/SNRVolumeRecords.h"
 
 // ---------------------------------------------------------------- scratch volumes
 

@@ -1,15 +1,15 @@
 // Argument and result structs of the replica database service's calls about
 // replicas, permanent replicas, replication policies, the subclients and
 // volumes of continuous replication, and user applications. Conventions as
-// in sanvol/SNRVolumeCalls.h.
+// in platform/replicadb/SNRVolumeCalls.h.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "sanvol/ReplicaRecords.h"
-#include "sanvol/SNRVolumeRecords.h"
+#include "platform/replicadb/ReplicaRecords.h"
+#include "platform/replicadb/SNRVolumeRecords.h"
 
 // ---------------------------------------------------------------- replicas
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "sanvol/ReplicaRecords.h"
-#include "sanvol/SNRVolumeRecords.h"
+#include "platform/replicadb/ReplicaRecords.h"
+#include "platform/replicadb/SNRVolumeRecords.h"
 
 // ---------------------------------------------------------------- browsing
 

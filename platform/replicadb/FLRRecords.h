@@ -2,7 +2,7 @@
 // points, snapshots with their mounts and shares, snapshot pairs) and of
 // fan-in recovery points and replication sets.
 //
-// Plain value types with the conventions of sanvol/SNRVolumeRecords.h.
+// Plain value types with the conventions of platform/replicadb/SNRVolumeRecords.h.
 // Unlike the volume records, most of them are built by constructors that
 // take every field; a null C text gives an empty text.
 #pragma once
