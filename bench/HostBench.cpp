@@ -32,7 +32,7 @@
 
 #include "bench/BenchPairs.h"
 #include "tests/support/HostHarness.h"
-#include "tests/support/wire/WireCodec.h"
+#include "wire/WireCodec.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "bench/BenchPairs.h"
 #include "frame/MessageWalker.h"
-#include "tests/support/wire/WireCodec.h"
+#include "wire/WireCodec.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tests/support/wire/WireCodec.h"
+#include "wire/WireCodec.h"
 
 namespace tkconsole {
 

@@ -28,7 +28,7 @@
 #include "console/SANVolumeCommands.h"
 #include "console/StorageLibraryCommands.h"
 #include "console/TagNames.h"
-#include "tests/support/wire/WireCodec.h"
+#include "wire/WireCodec.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <string>
 
 #include "host/RequestRecord.h"
-#include "tests/support/wire/WireCodec.h"
+#include "wire/WireCodec.h"
 
 namespace {
 

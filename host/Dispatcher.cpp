@@ -15,7 +15,7 @@
 #include "host/RequestRecord.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/reply/ReplyChannel.h"
-#include "tests/support/wire/WireCodec.h"
+#include "wire/WireCodec.h"
 
 namespace tkhost {
 namespace {

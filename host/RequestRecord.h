@@ -7,7 +7,7 @@
 #include <string>
 
 #include "frame/MessageInfo.h"
-#include "tests/support/wire/WireCodec.h"
+#include "wire/WireCodec.h"
 
 namespace tkhost {
 

@@ -11,7 +11,7 @@
 //                                            // peer that has gone away)
 //
 // Replies can also be read off a socketpair with tkwire::readReplies
-// (tests/support/wire/WireCodec.h), which is what the client would see.
+// (wire/WireCodec.h), which is what the client would see.
 #pragma once
 
 #include "platform/reply/ReplyJournal.h"

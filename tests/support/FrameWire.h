@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/wire/WireCodec.h"
+#include "wire/WireCodec.h"
 
 namespace tktest {
 

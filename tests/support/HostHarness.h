@@ -29,7 +29,7 @@
 
 #include "tests/support/FrameWire.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/wire/WireCodec.h"
+#include "wire/WireCodec.h"
 
 extern char** environ;
 

@@ -1,4 +1,4 @@
-#include "tests/support/wire/WireCodec.h"
+#include "wire/WireCodec.h"
 
 #include <poll.h>
 #include <sys/socket.h>
