@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "frame/HostEntry.h"
+#include "entry/HostEntry.h"
 
 namespace tkhost {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <regex>
 
-#include "frame/HostEntry.h"
+#include "entry/HostEntry.h"
 #include "tests/console/ConsoleFixture.h"
 
 namespace {

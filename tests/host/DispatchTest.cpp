@@ -12,7 +12,7 @@
 #include <tuple>
 #include <vector>
 
-#include "frame/HostEntry.h"
+#include "entry/HostEntry.h"
 #include "frame/MessageInfo.h"
 #include "host/Dispatcher.h"
 #include "host/HostLog.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "frame/HostEntry.h"
+#include "entry/HostEntry.h"
 #include "nas/NasClientConfigInterface.h"
 #include "platform/testkit/client.h"
 #include "platform/testkit/nasclient.h"

@@ -1,6 +1,6 @@
 // The handler library's entry points for the host process: the handler objects
 // of a connection and the one dispatch table of every handler the host may call.
-#include "frame/HostEntry.h"
+#include "entry/HostEntry.h"
 
 #include <cstdio>
 #include <memory>
@@ -19,7 +19,6 @@
 // The handler objects of one connection. The handler classes keep all lasting
 // state class-wide; an object only carries the reply being built, so each
 // connection (each host thread) gets objects of its own.
-// The NAS handler class joins here when it exists.
 struct TkHandlers {
   std::unique_ptr<EvMMConfigMgr> mm;
   std::unique_ptr<EvSANVolMgr> san;
