@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "frame/AnswerStatus.h"
+#include "frame/HandlerSkeleton.h"
 #include "frame/ZqEntities.h"
 #include "mmconfig/ChangeNotices.h"
-#include "mmconfig/HandlerSkeleton.h"
 
 class EvExternal;
 class ZQMACBase;

@@ -23,11 +23,11 @@
 #include <vector>
 
 #include "frame/EvMMConfigMgr.h"
+#include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/DetectAgents.h"
-#include "mmconfig/HandlerSkeleton.h"
 #include "platform/debuglog/EvDebug.h"
 
 namespace {

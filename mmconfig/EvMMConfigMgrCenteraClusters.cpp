@@ -21,11 +21,11 @@
 #include <string>
 
 #include "frame/EvMMConfigMgr.h"
+#include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/TranWrapper.h"
 #include "frame/mac/ZQMACObjects.h"
-#include "mmconfig/HandlerSkeleton.h"
 #include "mmconfig/MediaAgentRights.h"
 #include "mmconfig/RecordWriter.h"
 #include "mmconfig/StagedObjectSet.h"

@@ -21,11 +21,11 @@
 
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
+#include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/CredentialElements.h"
-#include "mmconfig/HandlerSkeleton.h"
 #include "mmconfig/RecordWriter.h"
 #include "mmconfig/RemoteHostUserName.h"
 #include "platform/debuglog/EvDebug.h"

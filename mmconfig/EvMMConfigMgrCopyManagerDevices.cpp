@@ -14,10 +14,10 @@
 #include <utility>
 
 #include "frame/EvMMConfigMgr.h"
+#include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
-#include "mmconfig/HandlerSkeleton.h"
 #include "mmconfig/RecordWriter.h"
 #include "platform/debuglog/EvDebug.h"
 

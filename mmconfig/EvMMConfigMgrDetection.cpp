@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "frame/EvMMConfigMgr.h"
+#include "frame/HandlerSkeleton.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/DetectAgents.h"
-#include "mmconfig/HandlerSkeleton.h"
 #include "mmconfig/RecordWriter.h"
 
 namespace {

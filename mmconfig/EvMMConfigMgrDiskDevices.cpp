@@ -16,11 +16,11 @@
 #include <string>
 
 #include "frame/EvMMConfigMgr.h"
+#include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/DiskRecords.h"
-#include "mmconfig/HandlerSkeleton.h"
 #include "mmconfig/RecordWriter.h"
 
 namespace {

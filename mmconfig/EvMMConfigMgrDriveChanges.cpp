@@ -36,11 +36,11 @@
 #include <vector>
 
 #include "frame/EvMMConfigMgr.h"
+#include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
-#include "mmconfig/HandlerSkeleton.h"
 #include "mmconfig/RecordWriter.h"
 #include "platform/ndmpdetect/ZQNDMPAutoDetect.h"
 #include "platform/reply/EvReturnData.h"

@@ -22,12 +22,12 @@
 
 #include "frame/EvEvent.h"
 #include "frame/EvMMConfigMgr.h"
+#include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
 #include "mmconfig/DetectAgents.h"
-#include "mmconfig/HandlerSkeleton.h"
 #include "platform/debuglog/EvDebug.h"
 
 namespace {

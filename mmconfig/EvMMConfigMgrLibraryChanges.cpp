@@ -50,11 +50,11 @@
 
 #include "frame/EvEvent.h"
 #include "frame/EvMMConfigMgr.h"
+#include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
-#include "mmconfig/HandlerSkeleton.h"
 #include "mmconfig/RecordWriter.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMLibraryDB.h"

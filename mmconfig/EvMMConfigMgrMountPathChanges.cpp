@@ -33,12 +33,12 @@
 
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
+#include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
 #include "mmconfig/CredentialElements.h"
-#include "mmconfig/HandlerSkeleton.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMDeviceControllerDB.h"
 #include "platform/reply/EvReturnData.h"

@@ -17,10 +17,10 @@
 #include <string>
 
 #include "frame/EvMMConfigMgr.h"
+#include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
 #include "frame/ZqCriticalSection.h"
 #include "frame/mac/ZQMACObjects.h"
-#include "mmconfig/HandlerSkeleton.h"
 #include "mmconfig/RecordWriter.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include <cstdint>
 #include <string>
 
-#include "mmconfig/HandlerSkeleton.h"
+#include "frame/HandlerSkeleton.h"
 
 namespace tkmm {
 

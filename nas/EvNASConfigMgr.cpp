@@ -7,10 +7,10 @@
 #include <new>
 
 #include "frame/EvEvent.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "platform/client/ZQSimOperatingSystem.h"
 #include "platform/debuglog/EvDebug.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 
 namespace {
 

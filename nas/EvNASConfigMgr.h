@@ -14,7 +14,7 @@
 //   nas.onMsgSetNASClient(request);       // remove (2) / restore (56)
 //
 // The listings reuse the simple Get frame and the element readers of the
-// SAN-volume handlers (sanvol/SANVolFrame.h): the same begin/end rules and
+// SAN-volume handlers (frame/SANVolFrame.h): the same begin/end rules and
 // the same bounded reading of texts.
 #pragma once
 

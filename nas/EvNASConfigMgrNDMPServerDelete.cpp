@@ -18,6 +18,7 @@
 #include "frame/EvGuiAudit.h"
 #include "frame/EvMessageContainer.h"
 #include "frame/MessageInfo.h"
+#include "frame/SANVolReplyItems.h"
 #include "nas/EvNASConfigMgr.h"
 #include "nas/NDMPServerRequest.h"
 #include "platform/db/DBtable.h"
@@ -27,7 +28,6 @@
 #include "platform/ndmp/LibNdmpClientAccess.h"
 #include "platform/ndmp/NasUtil.h"
 #include "platform/ndmp/NdmpFilers.h"
-#include "sanvol/SANVolReplyItems.h"
 
 namespace tknas {
 namespace {

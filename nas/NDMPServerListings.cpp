@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "nas/EvNASConfigMgr.h"
 #include "platform/client/ZQClient.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/ZQMMNDMPHostInfo.h"
 #include "platform/ndmp/NasHostTypes.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 
 namespace {
 

@@ -19,6 +19,8 @@
 #include "Db/Cursor/getClientProps.h"
 #include "frame/EvEvent.h"
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "nas/EvNASConfigMgr.h"
 #include "platform/client/ClientApplicationList.h"
 #include "platform/client/ClientProperties.h"
@@ -26,8 +28,6 @@
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMNDMPHostInfoDB.h"
 #include "platform/mmdb/ZQMMClientInfo.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 
 namespace {
 

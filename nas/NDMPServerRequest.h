@@ -15,7 +15,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "sanvol/SANVolFrame.h"
+#include "frame/SANVolFrame.h"
 
 class DBtran;
 class EvEvent;

@@ -17,13 +17,13 @@
 #include "frame/EvSecurity.h"
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "nas/EvNASConfigMgr.h"
 #include "nas/NasClientConfigInterface.h"
 #include "nas/NasClientItems.h"
 #include "platform/client/ZQPlatformInfo.h"
 #include "platform/debuglog/EvDebug.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 
 namespace {
 

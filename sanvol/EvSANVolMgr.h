@@ -8,13 +8,16 @@
 // which build their reply on that base, never share it between threads. All
 // other state of a request lives on the handler call's stack.
 //
-// What the handlers share lives beside this class, so that a handler states
-// only its own elements and operations:
-//   sanvol/SANVolFrame.h       the element-stream frame, the simple Get frame,
-//                              the one-call failure answer, element readers
-//   sanvol/SANVolReplyItems.h  the reply item forms (u32, u64, text, id+text,
+// What the handlers share (the NAS handlers too) lives in frame/ and beside
+// the replica database service, so that a handler states only its own
+// elements and operations:
+//   frame/SANVolFrame.h       the element-stream frame, the simple Get frame,
+//                              the one-call failure answer, element readers,
+//                              the operation reply
+//   frame/SANVolReplyItems.h  the reply item forms (u32, u64, text, id+text,
 //                              hdr12+text) cut at their limits
-//   sanvol/Replica*.h, FLR*.h  the replica database's value types
+//   platform/replicadb/Replica*.h, FLR*.h, SNRVolume*.h, ScratchPoolCalls.h
+//                              the replica database's calls and value types
 #pragma once
 
 #include <cstdint>

@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/replicadb/ReplicaDBClient.h"
 #include "platform/reply/EvReturnData.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/SANVolFrame.h"
 #include "sanvol/UniqueIdClient.h"
 
 namespace {

@@ -19,14 +19,14 @@
 #include <vector>
 
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "platform/client/ZQClient.h"
 #include "platform/clientvol/ZQSVCClientSession.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/ZQMMNDMPHostInfo.h"
 #include "platform/ndmp/LibNdmpClientAccess.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 #include "sanvol/SANVolText.h"
 #include "sanvol/UniqueIdClient.h"
 

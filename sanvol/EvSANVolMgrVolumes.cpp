@@ -10,12 +10,12 @@
 
 #include "frame/EvSecurity.h"
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "platform/client/ZQClient.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/replicadb/ReplicaDBClient.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 
 namespace {
 

@@ -3,13 +3,13 @@
 
 #include "frame/EvEvent.h"
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
 #include "platform/client/ZQClient.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/network/CNSessionMessages.h"
 #include "platform/network/CZqNetwork.h"
 #include "platform/reply/EvReturnData.h"
 #include "sanvol/LocalClientName.h"
-#include "sanvol/SANVolFrame.h"
 
 namespace tksanvol {
 namespace {

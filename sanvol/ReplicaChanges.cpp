@@ -19,12 +19,12 @@
 #include <vector>
 
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "platform/content/SubclientContent.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/replicadb/ReplicaDBClient.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 
 namespace {
 

@@ -20,6 +20,8 @@
 
 #include "frame/EvSecurity.h"
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "platform/client/ClientApplicationList.h"
 #include "platform/client/ZQClient.h"
 #include "platform/content/SubclientContent.h"
@@ -28,8 +30,6 @@
 #include "sanvol/EvSANVolMgr.h"
 #include "sanvol/ReplicaPredicates.h"
 #include "sanvol/ReplicaRecordBuilders.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 
 namespace {
 

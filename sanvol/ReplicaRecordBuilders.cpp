@@ -2,8 +2,8 @@
 // ReplicaRecordBuilders.h for the item orders.
 #include "sanvol/ReplicaRecordBuilders.h"
 
+#include "frame/SANVolReplyItems.h"
 #include "platform/reply/EvReturnData.h"
-#include "sanvol/SANVolReplyItems.h"
 
 namespace {
 

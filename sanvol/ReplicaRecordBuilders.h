@@ -15,7 +15,7 @@
 //   }
 //   tksanvol::endRecord(*this);
 //
-// Texts go through the 4,104-byte item buffer (sanvol/SANVolReplyItems.h):
+// Texts go through the 4,104-byte item buffer (frame/SANVolReplyItems.h):
 // at most 4,103 characters.
 #pragma once
 

@@ -28,6 +28,8 @@
 #include <vector>
 
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "platform/client/ClientApplicationList.h"
 #include "platform/client/ClientProperties.h"
 #include "platform/client/ZQClient.h"
@@ -37,8 +39,6 @@
 #include "platform/debuglog/EvDebug.h"
 #include "platform/replicadb/ReplicaDBClient.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 
 namespace {
 

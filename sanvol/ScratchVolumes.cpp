@@ -9,7 +9,7 @@
 //   onMsgManageRVScratchVolumes      add a volume to a pool (1), remove (2),
 //                                    release (12), a volume's cost category (83)
 //
-// The manage requests walk an element stream (sanvol/SANVolFrame.h); the
+// The manage requests walk an element stream (frame/SANVolFrame.h); the
 // values received persist across its records. Each change is one call of
 // the replica database service. A release first frees the space SnapVault
 // replicas hold on the volume (sanvol/SnapVaultHosts.cpp); when that fails
@@ -27,13 +27,13 @@
 #include <vector>
 
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "platform/client/ZQClient.h"
 #include "platform/content/SubclientContent.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/replicadb/ReplicaDBClient.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 
 namespace {
 

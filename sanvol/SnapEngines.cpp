@@ -23,6 +23,8 @@
 #include <string>
 
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "platform/content/SubclientContent.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/network/CNSessionMessages.h"
@@ -31,8 +33,6 @@
 #include "platform/replicadb/ReplicaDBClient.h"
 #include "sanvol/EvSANVolMgr.h"
 #include "sanvol/RemoteDiscovery.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 
 namespace {
 

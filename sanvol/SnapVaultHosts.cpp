@@ -21,14 +21,14 @@
 #include "frame/EvAlertEx.h"
 #include "frame/EvSecurity.h"
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "platform/client/ClientApplicationList.h"
 #include "platform/client/ClientProperties.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/ndmp/NasUtil.h"
 #include "platform/replicadb/ReplicaDBClient.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 
 namespace {
 

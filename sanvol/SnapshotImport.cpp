@@ -28,6 +28,8 @@
 #include "Db/Tbl/TM_AssocEntity.h"
 #include "frame/EvEvent.h"
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "platform/client/ClientApplicationList.h"
 #include "platform/client/ZQClient.h"
 #include "platform/debuglog/EvDebug.h"
@@ -37,8 +39,6 @@
 #include "platform/reply/EvReturnData.h"
 #include "sanvol/EvSANVolMgr.h"
 #include "sanvol/LocalClientName.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 
 namespace {
 

@@ -21,13 +21,13 @@
 
 #include "frame/EvEvent.h"
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "platform/clientvol/ZQSVCClientSession.h"
 #include "platform/content/SubclientContent.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/replicadb/ReplicaDBClient.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 #include "sanvol/continuous/ContinuousControl.h"
 #include "sanvol/flr/FlrShared.h"
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "sanvol/SANVolFrame.h"
+#include "frame/SANVolFrame.h"
 
 class EvEvent;
 

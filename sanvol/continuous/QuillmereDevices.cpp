@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "platform/clientvol/ZQSVCClientSession.h"
 #include "platform/debuglog/EvDebug.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 #include "sanvol/continuous/ContinuousControl.h"
 #include "sanvol/flr/FlrShared.h"
 

@@ -22,11 +22,11 @@
 #include <vector>
 
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
 #include "platform/clientvol/ZQSVCClientSession.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/replicadb/ReplicaDBClient.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/SANVolFrame.h"
 #include "sanvol/continuous/ContinuousControl.h"
 #include "sanvol/flr/FlrShared.h"
 

@@ -26,6 +26,7 @@
 
 #include "frame/EvEvent.h"
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
 #include "platform/client/ZQClient.h"
 #include "platform/clientvol/ZQSVCClientSession.h"
 #include "platform/debuglog/EvDebug.h"
@@ -33,7 +34,6 @@
 #include "platform/xml/FanInMessages.h"
 #include "platform/xml/ZQGuiMessages.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/SANVolFrame.h"
 #include "sanvol/flr/FlrShared.h"
 
 namespace {

@@ -11,13 +11,13 @@
 #include <string>
 
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/network/CNSessionMessages.h"
 #include "platform/network/CZqNetwork.h"
 #include "sanvol/EvSANVolMgr.h"
 #include "sanvol/RemoteDiscovery.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 
 namespace {
 

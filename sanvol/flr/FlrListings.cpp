@@ -15,13 +15,13 @@
 
 #include "frame/EvSecurity.h"
 #include "frame/MessageInfo.h"
+#include "frame/SANVolFrame.h"
+#include "frame/SANVolReplyItems.h"
 #include "platform/client/BackupSet.h"
 #include "platform/client/ClientProperties.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/replicadb/ReplicaDBClient.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/SANVolFrame.h"
-#include "sanvol/SANVolReplyItems.h"
 #include "sanvol/flr/FlrShared.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "sanvol/SANVolFrame.h"
+#include "frame/SANVolFrame.h"
 
 namespace tksanvol::flr {
 

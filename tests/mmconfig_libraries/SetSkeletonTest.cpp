@@ -7,9 +7,9 @@
 // notice helpers the handlers use after a change.
 #include <gtest/gtest.h>
 
+#include "frame/HandlerSkeleton.h"
 #include "frame/MessageWalker.h"
 #include "mmconfig/ChangeNotices.h"
-#include "mmconfig/HandlerSkeleton.h"
 #include "platform/catalogue/Catalogue.h"
 #include "platform/testkit/audit.h"
 #include "platform/testkit/debuglog.h"

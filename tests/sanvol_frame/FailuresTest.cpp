@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "frame/SANVolReplyItems.h"
 #include "platform/catalogue/Catalogue.h"
 #include "platform/testkit/events.h"
-#include "sanvol/SANVolReplyItems.h"
 #include "tests/sanvol_frame/SanVolFixture.h"
 
 namespace sanvoltest {

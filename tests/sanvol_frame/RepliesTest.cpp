@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "sanvol/SANVolReplyItems.h"
+#include "frame/SANVolReplyItems.h"
 #include "tests/sanvol_frame/SanVolFixture.h"
 
 namespace sanvoltest {

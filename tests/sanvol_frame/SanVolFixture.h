@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "frame/SANVolFrame.h"
 #include "platform/testkit/debuglog.h"
 #include "platform/testkit/reply.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/SANVolFrame.h"
 #include "tests/support/FrameSession.h"
 #include "tests/support/StreamBuilder.h"
 

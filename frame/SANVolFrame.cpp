@@ -1,16 +1,18 @@
-// The frame shared by the SAN-volume handlers: element readers, the
+// The frame shared by the SAN-volume and NAS handlers: element readers, the
 // one-call failure answer, the element-stream walk and the Get frame. See
 // SANVolFrame.h for how a handler uses it.
-#include "sanvol/SANVolFrame.h"
+#include "frame/SANVolFrame.h"
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
+#include "frame/SANVolReplyItems.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/reply/EvReturnData.h"
-#include "sanvol/EvSANVolMgr.h"
 
 namespace tksanvol {
 namespace {
@@ -69,6 +71,49 @@ Hdr12Text readHdr12Text(const char* value, unsigned int length) {
   return out;
 }
 
+// ---------------------------------------------------------------- operation reply
+
+namespace {
+
+constexpr const char* kOperationTag = "EvSANVolMgr::sendOperationResponse";
+
+constexpr int kOperationReply = 1024;
+constexpr unsigned long kItemOperation = 4001;
+constexpr unsigned long kItemStatus = 2051;
+constexpr std::size_t kCatalogueBufferSize = 1024;
+
+}  // namespace
+
+// Item 2051 is [u32 status][text] built like an id+text item: the text is
+// cut at 4,099 characters, its terminator not sent.
+bool operationReply(long long sequenceNumber, const CWySocket& socket, std::optional<unsigned long long> operation,
+                    unsigned long long status, const char* text, unsigned long lastTag, const void* lastData,
+                    unsigned long lastLength, bool withLastItem) {
+  std::unique_ptr<EvReturnData> reply(
+      new (std::nothrow) EvReturnData(kOperationReply, sequenceNumber, &socket, false, nullptr));
+  if (reply == nullptr) {
+    EvDebug::Error(kOperationTag, "%s", "Memory allocation failed.");
+    char buffer[kCatalogueBufferSize];
+    EvEvent event(kOperationTag);
+    event.evPrintf(tksanvol::kTextAllocationFailed, buffer, sizeof buffer, sequenceNumber);
+    sendResponse(sequenceNumber, &socket, 0, buffer, nullptr);
+    return false;
+  }
+  if (operation) {
+    const uint32_t operation32 = static_cast<uint32_t>(*operation);
+    reply->add(kItemOperation, &operation32, sizeof operation32);
+  }
+  const tksanvol::ReplyItem statusItem =
+      tksanvol::ReplyItem::idText(static_cast<uint32_t>(status), tksanvol::textOf(text));
+  if (!withLastItem) {
+    statusItem.sendOn(*reply, kItemStatus);
+    return true;
+  }
+  statusItem.addTo(*reply, kItemStatus);
+  reply->send(lastTag, lastData, lastLength);
+  return true;
+}
+
 // ---------------------------------------------------------------- answers
 
 RequestAnswer::RequestAnswer(MessageInfo& request, const char* tag)
@@ -82,7 +127,7 @@ void RequestAnswer::explain(const char* text) {
 
 void RequestAnswer::send(unsigned long status, const char* text, AnswerForm form, unsigned long long operation) {
   if (form == AnswerForm::OperationResponse) {
-    EvSANVolMgr::sendOperationResponse(m_request.sequenceNumber, m_request.socket, operation, status, text, 0);
+    operationReply(m_request.sequenceNumber, m_request.socket, operation, status, text, 0, nullptr, 0, false);
   } else {
     sendResponse(m_request.sequenceNumber, &m_request.socket, status, text, nullptr);
   }

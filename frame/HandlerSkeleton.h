@@ -38,6 +38,16 @@
 // is logged ("Has received an unprocessed element type [%d-%s]") and
 // skipped. A null request is logged ("Bad Parameter Received.") and
 // refused without an answer. After the last element the result is true.
+//
+// Why this is not the frame of frame/SANVolFrame.h: these handlers work on
+// the session's media-configuration instance. Get pins that instance for
+// the call; Set answers "Close" when the session was taken over, resolves
+// the record's object handle (11003) in that instance and checks it before
+// the action, and treats every unknown element alike. The SAN-volume and
+// NAS handlers have no instance and differ from each other in how they meet
+// unknown elements and records without an operation, which their frame
+// takes as rules. Folding the two loops into one would change what one of
+// the two families answers.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,18 @@
-// What every SAN-volume, replica and recovery handler shares: reading its
-// request elements, the one-call failure answer, the element-stream frame
-// and the simple Get frame. A handler states only its own elements and
-// operations; everything below is the same for all of them.
+// What every SAN-volume, replica and recovery handler shares, and the NAS
+// handlers with them: reading its request elements, the one-call failure
+// answer, the operation reply, the element-stream frame and the simple Get
+// frame. A handler states only its own elements and operations; everything
+// below is the same for all of them.
+//
+// Why this is not the Set loop of frame/HandlerSkeleton.h: these handlers
+// work on the services (replica database, client agents, filers), not on
+// the session's media-configuration instance. There is no instance to pin,
+// no object handle (11003) to resolve and no "Close" answer for a session
+// taken over; operations are 64-bit, the Tarnfold id (4106) is kept, every
+// failure is a catalogue text, and what an unknown element or a record
+// without 4001 gets differs from handler to handler (StreamRules), where
+// the media-configuration handlers all answer alike. Folding the two loops
+// into one would change what one of the two families answers.
 //
 // Element-stream handler. The handler collects its elements into its own
 // state and acts at each end of record (2052):
@@ -43,8 +54,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "frame/CWySocket.h"
 #include "frame/EvEvent.h"
 
 class EvReturnData;
@@ -100,6 +113,17 @@ struct Hdr12Text {
 Hdr12Text readHdr12Text(const char* value, unsigned int length);
 
 // ---------------------------------------------------------------- answers
+
+// The operation reply (reply 1024) of these handlers: item 4001 with the
+// operation (left out when `operation` is empty), item 2051 with the status
+// and the text, and with `withLastItem` the result as the last item
+// `lastTag` with `lastLength` bytes of `lastData`. A reply that cannot be
+// begun is logged and answered with the allocation-failure text (0x23000002)
+// through sendResponse; false then. EvSANVolMgr::sendOperationResponse and
+// sendOperationResponseWith are this reply.
+bool operationReply(long long sequenceNumber, const CWySocket& socket, std::optional<unsigned long long> operation,
+                    unsigned long long status, const char* text, unsigned long lastTag, const void* lastData,
+                    unsigned long lastLength, bool withLastItem);
 
 // How a failure or success reaches the client: the one-call status reply
 // (sendResponse) or the operation reply (EvSANVolMgr::sendOperationResponse).

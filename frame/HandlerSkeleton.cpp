@@ -1,6 +1,6 @@
 // The Get wrapper and the Set loop of the element-stream handlers (see
 // HandlerSkeleton.h).
-#include "mmconfig/HandlerSkeleton.h"
+#include "frame/HandlerSkeleton.h"
 
 #include "frame/EvEvent.h"
 #include "frame/EvMMConfigMgr.h"

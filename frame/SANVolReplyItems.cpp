@@ -1,5 +1,5 @@
 // The reply item forms; see SANVolReplyItems.h for the table of forms.
-#include "sanvol/SANVolReplyItems.h"
+#include "frame/SANVolReplyItems.h"
 
 #include <cstring>
 
