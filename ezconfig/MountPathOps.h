@@ -15,7 +15,7 @@
 
 #include "Db/MMRowRecords.h"
 #include "Db/Tbl/MMDeviceController.h"
-#include "ezconfig/StorageLibraryRequest.h"
+#include "ezconfig/storagelib/StorageLibraryRequest.h"
 #include "frame/EvMessageContainer.h"
 #include "platform/mmdb/ZQMMRecords.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "ezconfig/InstallDirectoryGuard.h"
-#include "ezconfig/StorageLibraryRequest.h"
+#include "ezconfig/storagelib/StorageLibraryRequest.h"
 #include "frame/ZQPassword.h"
 #include "platform/mmdb/MMBaseDB.h"
 #include "tests/ezconfig_storagelib/StorageLibFixture.h"

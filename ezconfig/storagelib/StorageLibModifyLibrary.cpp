@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "Db/Tbl/MMLibrary.h"
-#include "ezconfig/StorageLibraryRequest.h"
+#include "ezconfig/storagelib/StorageLibraryRequest.h"
 #include "frame/EvEvent.h"
 #include "frame/EvGuiAudit.h"
 #include "frame/EvMMConfigMgr.h"

@@ -11,9 +11,11 @@
 #include <memory>
 #include <string>
 
+#include "Db/Proc/MMS2getMountPathListForLibAndMA.h"
+#include "Db/Tbl/MMDeviceController.h"
 #include "ezconfig/InstallDirectoryGuard.h"
 #include "ezconfig/RequestCredentials.h"
-#include "ezconfig/StorageLibraryRequest.h"
+#include "ezconfig/storagelib/StorageLibraryRequest.h"
 #include "frame/EvEvent.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/MessageInfo.h"
@@ -25,8 +27,6 @@
 #include "platform/mmdb/MMDeviceDB.h"
 #include "platform/mmdb/MMHostDB.h"
 #include "platform/mmdb/MMMiscDB.h"
-#include "Db/Proc/MMS2getMountPathListForLibAndMA.h"
-#include "Db/Tbl/MMDeviceController.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 // prepared credentials, the cloud storage provisioned for it, the audit
 // record, the named library lock, and the answer.
 //
-// The frame (ezconfig/EvMMConfigMgrStorageLibrary.cpp) fills it through
-// admission and preparation (ezconfig/StorageLibPrepare.cpp), hands it to
+// The frame (ezconfig/storagelib/EvMMConfigMgrStorageLibrary.cpp) fills it through
+// admission and preparation (ezconfig/storagelib/StorageLibPrepare.cpp), hands it to
 // the operation of the request's code, and completes the request from it.
 // An operation reads and changes the working values, sets the answer on
 // failure (fail) and reports its outcome (StorageLibOutcome). The record

@@ -10,7 +10,7 @@
 // says so, so that the frame keeps the cloud storage the library lies on.
 #include <string>
 
-#include "ezconfig/StorageLibraryRequest.h"
+#include "ezconfig/storagelib/StorageLibraryRequest.h"
 #include "frame/EvEvent.h"
 #include "frame/EvGuiAudit.h"
 #include "frame/EvMMConfigMgr.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "ezconfig/StorageLibraryRequest.h"
+#include "ezconfig/storagelib/StorageLibraryRequest.h"
 #include "frame/EvEvent.h"
 #include "frame/EvGuiAudit.h"
 #include "frame/EvMMConfigMgr.h"

@@ -6,7 +6,7 @@
 // treatment (the can-delete request), and sealing a deduplication database.
 #include <string>
 
-#include "ezconfig/StorageLibraryRequest.h"
+#include "ezconfig/storagelib/StorageLibraryRequest.h"
 #include "frame/AppAdapters.h"
 #include "frame/EvEvent.h"
 #include "frame/EvGuiAudit.h"

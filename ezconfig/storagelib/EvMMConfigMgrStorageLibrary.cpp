@@ -23,7 +23,7 @@
 #include <string>
 
 #include "ezconfig/RightsRefusal.h"
-#include "ezconfig/StorageLibraryRequest.h"
+#include "ezconfig/storagelib/StorageLibraryRequest.h"
 #include "frame/EvEvent.h"
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
