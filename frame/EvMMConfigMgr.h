@@ -289,7 +289,7 @@ class EvMMConfigMgr : public EvReturnData {
   bool StorageLibPrepare(tkezconfig::StorageLibraryRequest& work);
   // One member per storage-library operation.
   using StorageLibOperationFn = tkezconfig::StorageLibResult (EvMMConfigMgr::*)(tkezconfig::StorageLibraryRequest&);
-  // ---- library operations (ezconfig/StorageLib{Create,Delete,Modify}Library.cpp) ----
+  // ---- library operations (ezconfig/storagelib/StorageLib{Create,Delete,Modify}Library.cpp) ----
   // Creates a library on the media agent from a mount path, a serial number
   // or a device alias (operation 1).
   tkezconfig::StorageLibResult StorageLibCreateLibrary(tkezconfig::StorageLibraryRequest& work);
@@ -299,7 +299,7 @@ class EvMMConfigMgr : public EvReturnData {
   // pairing and active controller (operation 32).
   tkezconfig::StorageLibResult StorageLibModifyLibrary(tkezconfig::StorageLibraryRequest& work);
   // ---- end of library operations ----
-  // ---- mount-path operations (ezconfig/EvMMConfigMgrMountPath*.cpp) ----
+  // ---- mount-path operations (ezconfig/mountpath/EvMMConfigMgrMountPath*.cpp) ----
   // Adds a mount path for the request's media agent (operations 4, 16384).
   tkezconfig::StorageLibResult StorageLibAddMountPath(tkezconfig::StorageLibraryRequest& work);
   // Shares (64) or unshares (128) a mount path with the second media agent,
@@ -316,7 +316,8 @@ class EvMMConfigMgr : public EvReturnData {
   static void auditMountPathDel(unsigned long userId, int libraryId, const std::string& libraryName,
                                 std::map<int, std::string> mountPaths, HardDeleteLevel level, bool force);
 
-  // ---- mount-path deletion (ezconfig/MountPathDeletion*.cpp, StorageLibDeletion.cpp) ----
+  // ---- mount-path deletion (ezconfig/mountpath/MountPathDeletion*.cpp,
+  // ezconfig/storagelib/StorageLibDeletion.cpp) ----
   // Deletes one mount path (level 1) or every mount path of the library
   // (level 2; the id then only goes to the kill step). A forced deletion
   // (force, and the parameter MMCONFIG_FORCE_DELETE_MP_ENABLED_FLAG 1 or

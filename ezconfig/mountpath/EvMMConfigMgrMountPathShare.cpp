@@ -19,7 +19,7 @@
 
 #include "Db/Tbl/APP_Credentials.h"
 #include "Db/Tbl/MMDrivePool.h"
-#include "ezconfig/MountPathOps.h"
+#include "ezconfig/mountpath/MountPathOps.h"
 #include "frame/EvEvent.h"
 #include "frame/EvGuiAudit.h"
 #include "frame/EvMMConfigMgr.h"

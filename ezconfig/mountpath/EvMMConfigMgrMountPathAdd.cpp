@@ -24,7 +24,7 @@
 #include <string>
 
 #include "Db/Tbl/MMDeviceController.h"
-#include "ezconfig/MountPathOps.h"
+#include "ezconfig/mountpath/MountPathOps.h"
 #include "frame/EvEvent.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/MessageInfo.h"

@@ -14,7 +14,7 @@
 
 #include "Db/Proc/MMMountpathCredentialAssociation.h"
 #include "Db/Tbl/MMMountPath.h"
-#include "ezconfig/MountPathOps.h"
+#include "ezconfig/mountpath/MountPathOps.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/MessageInfo.h"
 #include "frame/TextHelpers.h"
