@@ -375,7 +375,7 @@ class EvMMConfigMgr : public EvReturnData {
   // (the request cannot be written) or the adapter's code.
   static int SealSIDBStore(int storeId, int copyId, int storagePolicyId, int value);
   // ---- end of mount-path deletion ----
-  // ---- replication-store libraries (ezconfig/EvMMConfigMgrRPStore.cpp, RPStore*.cpp) ----
+  // ---- replication-store libraries (ezconfig/rpstore/EvMMConfigMgrRPStore.cpp, RPStore*.cpp) ----
   // EVGui::RPStoreLibraryReq (0x0D64B786): one operation on a
   // replication-store library; answers EVGui::RPStoreLibraryResp, or
   // EVGui::GenericResp with code -1 and a text; `xml` is emptied when no
@@ -383,7 +383,7 @@ class EvMMConfigMgr : public EvReturnData {
   int onMsgConfigRPStoreLibrary(MessageInfo* request, std::string& xml);
   // (The off-peak schedule writer returns the frame's CWyError, whose name
   // the network sessions' error shares; it is declared with the request's
-  // record, ezconfig/RPStoreRequest.h, to keep this header free of both.)
+  // record, ezconfig/rpstore/RPStoreRequest.h, to keep this header free of both.)
   // Gives storage policy `storagePolicyId` a block-level replication copy
   // named `copyName` on the library, a failover candidate for the library's
   // first drive pool on the media agent (0 without one), in one transaction.

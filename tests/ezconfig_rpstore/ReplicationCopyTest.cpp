@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ezconfig/RPStoreRequest.h"
+#include "ezconfig/rpstore/RPStoreRequest.h"
 #include "platform/db/DBtable.h"
 #include "platform/errors/FXErrorUtil.h"
 #include "tests/ezconfig_rpstore/RPStoreFixture.h"

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "ezconfig/RPStoreRequest.h"
+#include "ezconfig/rpstore/RPStoreRequest.h"
 #include "platform/blr/BlrCtrl.h"
 #include "platform/blr/BlrTypes.h"
 #include "platform/client/ZQClient.h"

@@ -8,7 +8,7 @@
 // stay removed with their store rows, and the answer is -1.
 #include <string>
 
-#include "ezconfig/RPStoreRequest.h"
+#include "ezconfig/rpstore/RPStoreRequest.h"
 #include "frame/EvGuiAudit.h"
 #include "frame/MessageInfo.h"
 #include "platform/debuglog/EvDebug.h"

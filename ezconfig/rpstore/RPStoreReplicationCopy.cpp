@@ -8,7 +8,7 @@
 #include <climits>
 #include <string>
 
-#include "ezconfig/RPStoreRequest.h"
+#include "ezconfig/rpstore/RPStoreRequest.h"
 #include "frame/EvMMConfigMgr.h"
 #include "platform/archivemgr/ArchGroupCopyRecords.h"
 #include "platform/archivemgr/ArchiveManagerTK.h"

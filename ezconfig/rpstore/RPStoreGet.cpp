@@ -6,7 +6,7 @@
 #include <climits>
 #include <string>
 
-#include "ezconfig/RPStoreRequest.h"
+#include "ezconfig/rpstore/RPStoreRequest.h"
 #include "frame/TextHelpers.h"
 #include "platform/archivemgr/ArchiveManagerTK.h"
 #include "platform/debuglog/EvDebug.h"

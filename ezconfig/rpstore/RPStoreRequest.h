@@ -4,7 +4,7 @@
 // names, the prepared credentials, the request's own configuration model,
 // the named library lock, and the answer.
 //
-// The front (ezconfig/EvMMConfigMgrRPStore.cpp) fills it, hands it to the
+// The front (ezconfig/rpstore/EvMMConfigMgrRPStore.cpp) fills it, hands it to the
 // operation of the request's code, and answers from it. An operation reads
 // the working values, fills `response` on success and calls refuse or fail
 // on failure. The record releases a lock still held when it goes, so no path
@@ -127,21 +127,21 @@ CWyError WriteRpStoreOffPeakScheduleInfo(EVGui::RPStoreLibraryInfo& store, int r
 
 // ---- operations (one function each; the front holds the lock) ----
 // 1 and 64: a new replication-store library, and for 64 a block-level
-// replication copy of a storage policy on it (ezconfig/RPStoreCreate.cpp).
+// replication copy of a storage policy on it (ezconfig/rpstore/RPStoreCreate.cpp).
 void rpStoreCreateLibrary(RPStoreRequest& work);
 // 32: a block-level replication copy of a storage policy on the library
-// (ezconfig/RPStoreReplicationCopy.cpp).
+// (ezconfig/rpstore/RPStoreReplicationCopy.cpp).
 void rpStoreAddReplicationCopy(RPStoreRequest& work);
 // 2: a replication-store library with its mount paths and stores, or the
-// one mount path the request names (ezconfig/RPStoreDelete.cpp).
+// one mount path the request names (ezconfig/rpstore/RPStoreDelete.cpp).
 void rpStoreDeleteLibrary(RPStoreRequest& work);
 // 8: the stores of one store or of one library, with the library; 16: the
-// block-level replication copy of a storage policy (ezconfig/RPStoreGet.cpp).
+// block-level replication copy of a storage policy (ezconfig/rpstore/RPStoreGet.cpp).
 void rpStoreGet(RPStoreRequest& work);
 void rpStoreGetReplicationCopy(RPStoreRequest& work);
 // 4: the library's stores (or the one named) and the library as the update
 // mask selects, in one transaction, then the pairs of each changed store
-// told (ezconfig/RPStoreUpdate.cpp).
+// told (ezconfig/rpstore/RPStoreUpdate.cpp).
 void rpStoreUpdate(RPStoreRequest& work);
 
 // Tells the block-level replication pairs of store `rpStoreId` of its new

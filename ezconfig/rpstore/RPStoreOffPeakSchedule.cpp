@@ -5,7 +5,7 @@
 // roll-back of the store takes the schedule with it.
 #include <string>
 
-#include "ezconfig/RPStoreRequest.h"
+#include "ezconfig/rpstore/RPStoreRequest.h"
 #include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/errors/FXErrorUtil.h"

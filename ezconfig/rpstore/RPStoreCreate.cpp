@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ezconfig/RPStoreRequest.h"
+#include "ezconfig/rpstore/RPStoreRequest.h"
 #include "frame/CWyError.h"
 #include "frame/EvGuiAudit.h"
 #include "frame/EvMMConfigMgr.h"

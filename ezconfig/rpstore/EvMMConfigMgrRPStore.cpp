@@ -25,9 +25,9 @@
 #include <string>
 
 #include "ezconfig/InstallDirectoryGuard.h"
-#include "ezconfig/RPStoreRequest.h"
 #include "ezconfig/RequestCredentials.h"
 #include "ezconfig/RightsRefusal.h"
+#include "ezconfig/rpstore/RPStoreRequest.h"
 #include "frame/EvEvent.h"
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
