@@ -426,8 +426,8 @@ class EvMMConfigMgr : public EvReturnData {
   // manager's result, 0 on success; failures are logged.
   static int CreateDefaultStoragePolicyForTapeLib(int libraryId, std::string libraryName, int userId);
   // ---- end of the tape-library setup wizard ----
-  // ---- device paths: texts, audits, hybrid-cloud sharing (ezconfig/DevicePath*.cpp,
-  // ezconfig/HybridCloudAutoShare.cpp) ----
+  // ---- device paths: texts, audits, hybrid-cloud sharing (ezconfig/devicepath/DevicePath*.cpp,
+  // ezconfig/devicepath/HybridCloudAutoShare.cpp) ----
   // Access-type bits of a device path.
   static constexpr int kAccessFirstKind = 2;     // text 0x24000344
   static constexpr int kAccessSecondKind = 4;    // text 0x24000345, only without the first
@@ -479,7 +479,7 @@ class EvMMConfigMgr : public EvReturnData {
   // a failed device does not stop the next, and a path whose folder, user
   // name or password would not fit its record is skipped.
   static void autoShareMAsForHybridDisk(int libraryId);
-  // ---- device paths of a mount path (ezconfig/EvMMConfigMgrDevicePaths.cpp) ----
+  // ---- device paths of a mount path (ezconfig/devicepath/EvMMConfigMgrDevicePaths.cpp) ----
   // EVGui::MMDevicePathInfoReq (0x0D9DA735): adds, changes and removes the
   // device paths of one mount path in one list update; answers
   // EVGui::MMDevicePathInfoResp (code 0, or the failure's code and text);
