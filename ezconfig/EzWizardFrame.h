@@ -81,7 +81,7 @@ class WizardFrame {
 
 // Answers the request with ZQGui::GenericResp: code 0 and the success text
 // of the media-configuration catalogue while no failure was set, else the
-// failure (ezconfig/EvMMConfigMgrEZTapeLibrary.cpp).
+// failure (ezconfig/tapewizard/EvMMConfigMgrEZTapeLibrary.cpp).
 void answerDone(WizardFrame& frame);
 
 }  // namespace tkezconfig

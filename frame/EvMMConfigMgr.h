@@ -404,7 +404,7 @@ class EvMMConfigMgr : public EvReturnData {
   // emptied when no answer can be written.
   int onMsgEZGetMagneticLibrary(MessageInfo* request, std::string& xml);
   // ---- end of the disk-library setup wizard ----
-  // ---- tape-library setup wizard (ezconfig/EvMMConfigMgrEZTapeLibrary*.cpp) ----
+  // ---- tape-library setup wizard (ezconfig/tapewizard/EvMMConfigMgrEZTapeLibrary*.cpp) ----
   // ZQGui::EZGetTapeLibrariesReq (0x01000BBF): marks the request's media
   // agents shown, optionally detects on them, and answers
   // ZQGui::EZGetTapeLibrariesResp with the shown tape libraries, their

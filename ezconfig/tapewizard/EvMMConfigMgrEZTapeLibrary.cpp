@@ -7,8 +7,8 @@
 // configuration done before a later failure stays.
 #include <string>
 
-#include "ezconfig/EZTapeLibraryPolicy.h"
 #include "ezconfig/EzWizardFrame.h"
+#include "ezconfig/tapewizard/EZTapeLibraryPolicy.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/TextHelpers.h"
 #include "frame/mac/ZQMACObjects.h"

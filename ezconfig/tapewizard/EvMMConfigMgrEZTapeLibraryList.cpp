@@ -16,8 +16,8 @@
 #include <strings.h>
 #include <vector>
 
-#include "ezconfig/EZTapeLibraryPolicy.h"
 #include "ezconfig/EzWizardFrame.h"
+#include "ezconfig/tapewizard/EZTapeLibraryPolicy.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/EvSecurity.h"
 #include "frame/MessageInfo.h"

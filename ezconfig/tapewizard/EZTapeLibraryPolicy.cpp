@@ -1,5 +1,5 @@
 // The tape-library wizard's policy search (see EZTapeLibraryPolicy.h).
-#include "ezconfig/EZTapeLibraryPolicy.h"
+#include "ezconfig/tapewizard/EZTapeLibraryPolicy.h"
 
 #include "Db/Proc/MMS2getArchGrpNCopyListByLibId.h"
 #include "Db/Tbl/archGroup.h"
