@@ -390,7 +390,7 @@ class EvMMConfigMgr : public EvReturnData {
   // 0 on success, -1 on any failure (nothing kept).
   static int configBlockLevelReplCopy(int storagePolicyId, int libraryId, int mediaAgentId, std::string copyName);
 
-  // ---- disk-library setup wizard (ezconfig/EvMMConfigMgrEZMagneticLibrary*.cpp) ----
+  // ---- disk-library setup wizard (ezconfig/diskwizard/EvMMConfigMgrEZMagneticLibrary*.cpp) ----
   // ZQGui::EZConfigureMagneticLibraryReq (0x01000BBC): creates a disk
   // library, adds its first mount path or changes that path's credentials,
   // and sets up its storage policy; answers

@@ -1,5 +1,5 @@
 // The setup wizard's disk-library record (see EZMagneticLibraryRecord.h).
-#include "ezconfig/EZMagneticLibraryRecord.h"
+#include "ezconfig/diskwizard/EZMagneticLibraryRecord.h"
 
 #include "Db/Proc/MMS2getArchGrpNCopyListByLibIdEZ.h"
 #include "frame/TextHelpers.h"

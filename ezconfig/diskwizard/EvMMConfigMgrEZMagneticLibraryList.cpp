@@ -13,8 +13,8 @@
 #include <string>
 
 #include "Db/Proc/MMS2getArchGrpNCopyListByLibIdEZ.h"
-#include "ezconfig/EZMagneticLibraryRecord.h"
 #include "ezconfig/EzWizardFrame.h"
+#include "ezconfig/diskwizard/EZMagneticLibraryRecord.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/db/DBtable.h"
