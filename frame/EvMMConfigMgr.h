@@ -574,7 +574,7 @@ class EvMMConfigMgr : public EvReturnData {
   // Operation 3 of an element stream: sets the serial-number check from
   // element 11077 (when it came); one operation response per record.
   bool onMsgSetMMMediaConfigParam(MessageInfo* request);
-  // ---- control request (mmconfig/EvMMConfigMgrControl.cpp) ----
+  // ---- control request (mmconfig/control/EvMMConfigMgrControl.cpp) ----
   // The multi-operation Set: each record (element 4001) re-reads or
   // replaces the session's instance, aborts a long operation, or acts on
   // the object of element 11003 (configure it, run its long operation with

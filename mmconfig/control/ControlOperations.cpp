@@ -1,6 +1,6 @@
 // The answers shared by the control request's operations
-// (mmconfig/ControlOperations.h).
-#include "mmconfig/ControlOperations.h"
+// (mmconfig/control/ControlOperations.h).
+#include "mmconfig/control/ControlOperations.h"
 
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"

@@ -1,5 +1,5 @@
 // The control request's single-object changes of place
-// (mmconfig/ControlOperations.h):
+// (mmconfig/control/ControlOperations.h):
 //  - 39 and 61 replace an object by another (element 11148); a configured
 //    object that is in use warns the console (status text, code 3) once the
 //    replacement is done;
@@ -16,7 +16,7 @@
 #include "frame/EvMMConfigMgr.h"
 #include "frame/MessageInfo.h"
 #include "frame/mac/ZQMACObjects.h"
-#include "mmconfig/ControlOperations.h"
+#include "mmconfig/control/ControlOperations.h"
 #include "platform/debuglog/EvDebug.h"
 
 namespace tkmm::control {

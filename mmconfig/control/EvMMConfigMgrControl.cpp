@@ -42,8 +42,8 @@
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
-#include "mmconfig/ControlOperations.h"
 #include "mmconfig/CredentialElements.h"
+#include "mmconfig/control/ControlOperations.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/focus/ZQPI_Focus.h"
 
@@ -219,7 +219,7 @@ constexpr ControlOperation kOperations[] = {
     {kOpConfigureMode2, true, &ControlRequest::configure},
     {kOpReread, false, &ControlRequest::reread},
     {kOpCredential, true, &ControlRequest::credentialOperation},
-    // Operations of their own files (mmconfig/ControlOperations.h).
+    // Operations of their own files (mmconfig/control/ControlOperations.h).
     {2, true, nullptr, &tkmm::control::removeObject},
     {39, true, nullptr, &tkmm::control::replaceObject},
     {44, true, nullptr, &tkmm::control::removeObject},

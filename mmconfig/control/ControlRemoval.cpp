@@ -1,5 +1,5 @@
 // The control request's removals and deconfigurations
-// (mmconfig/ControlOperations.h):
+// (mmconfig/control/ControlOperations.h):
 //  - 2 and 44 remove an object from the session; a configured object is
 //    deconfigured first (44 with the force flag), and a disk library on
 //    which cloud libraries still cache deduplication metadata is refused;
@@ -17,10 +17,10 @@
 
 #include "frame/EvEvent.h"
 #include "frame/EvMMConfigMgr.h"
-#include "platform/reply/EvReturnData.h"
 #include "frame/mac/ZQMACObjects.h"
-#include "mmconfig/ControlOperations.h"
+#include "mmconfig/control/ControlOperations.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/reply/EvReturnData.h"
 
 namespace tkmm::control {
 namespace {

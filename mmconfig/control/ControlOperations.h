@@ -70,7 +70,7 @@ using Body = SetOutcome (*)(Record& record, uint32_t operation);
 AuditParameter objectParameter(ZQMACInterface& object);
 AuditParameter driveParameter(ZQMACInterface& object);
 
-// ---- removal and deconfiguration (mmconfig/ControlRemoval.cpp) ----
+// ---- removal and deconfiguration (mmconfig/control/ControlRemoval.cpp) ----
 // 2 and 44: the object removed from the session, deconfigured first when
 // it is configured (refused while cloud libraries cache data on it).
 SetOutcome removeObject(Record& record, uint32_t operation);
@@ -80,7 +80,7 @@ SetOutcome deconfigureObject(Record& record, uint32_t operation);
 // 90: the object deconfigured with the force flag, audited before.
 SetOutcome deconfigureForced(Record& record, uint32_t operation);
 
-// ---- replacement, host update and vault lock (mmconfig/ControlReplacement.cpp) ----
+// ---- replacement, host update and vault lock (mmconfig/control/ControlReplacement.cpp) ----
 // 39 and 61 (61 keeps the object's settings).
 SetOutcome replaceObject(Record& record, uint32_t operation);
 // 118: the object moved to the host of element 2048.
@@ -88,7 +88,7 @@ SetOutcome updateHost(Record& record, uint32_t operation);
 // 109: the vault of the disk device's volume locked for element 8261's days.
 SetOutcome lockVault(Record& record, uint32_t operation);
 
-// ---- library controllers (mmconfig/ControlControllers.cpp) ----
+// ---- library controllers (mmconfig/control/ControlControllers.cpp) ----
 // 55: an IP library controller for the library on every shown media agent
 // that has none, copied from the library's first controller.
 SetOutcome addControllersForShownAgents(Record& record, uint32_t operation);

@@ -1,4 +1,4 @@
-// The control request's operation 55 (mmconfig/ControlOperations.h): a
+// The control request's operation 55 (mmconfig/control/ControlOperations.h): a
 // library reached from every media agent shown to the user. Each shown
 // agent without a controller of the library gets an IP library controller
 // copied from the library's first IP controller (its template), attached
@@ -16,7 +16,7 @@
 
 #include "frame/EvMMConfigMgr.h"
 #include "frame/mac/ZQMACObjects.h"
-#include "mmconfig/ControlOperations.h"
+#include "mmconfig/control/ControlOperations.h"
 #include "platform/debuglog/EvDebug.h"
 
 namespace tkmm::control {
