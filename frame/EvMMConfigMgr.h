@@ -530,7 +530,7 @@ class EvMMConfigMgr : public EvReturnData {
   bool onMsgGetMMMountPaths(MessageInfo* request);
   bool onMsgGetMMMountPathProperties(MessageInfo* request);
 
-  // ---- detection (mmconfig/EvMMConfigMgrDetection.cpp) ----
+  // ---- detection (mmconfig/detection/EvMMConfigMgrDetection.cpp) ----
   // Replies 11097 and 11099: the library controllers and the drive paths of
   // the media agents chosen for detection (m_detectMediaAgentList), once
   // per time the agent's name was chosen; agents of another installation
@@ -544,14 +544,14 @@ class EvMMConfigMgr : public EvReturnData {
   // block for any other handle.
   bool onMsgGetMMDetectedDevices(MessageInfo* request);
   bool lookupMMDetectedDevices(MessageInfo* request, ZQMACInterface* object, ZQMACMediaConfig* config);
-  // Operation 47 of an element stream (mmconfig/EvMMConfigMgrAutoDetect.cpp):
+  // Operation 47 of an element stream (mmconfig/detection/EvMMConfigMgrAutoDetect.cpp):
   // detects devices through the chosen agents or hosts, with progress and
   // status texts to the session holder while it runs.
   bool onMsgMMAutoDetect(MessageInfo* request);
   // Sends a status warning (code 3) for each configuration problem of a
   // detected agent; nothing for null.
   void CheckMediaAgent(ZQMACMediaAgent* agent, MessageInfo* request, ZQMACMediaConfig* config);
-  // Operation 47 of an element stream (mmconfig/EvMMConfigMgrExhaustiveDetect.cpp):
+  // Operation 47 of an element stream (mmconfig/detection/EvMMConfigMgrExhaustiveDetect.cpp):
   // exhaustive detection over the chosen agents, or of the record's object.
   bool onMsgMMExaustiveDetect(MessageInfo* request);
 
@@ -765,7 +765,7 @@ class EvMMConfigMgr : public EvReturnData {
   static std::atomic<bool> m_bInitLogFile;
   static EvDebugFileInstance m_libHandlerLogFileInstance;
   // Media agents chosen for detection; kept by the detection handlers.
-  // Read and written only through mmconfig/DetectAgents.h, which holds its
+  // Read and written only through mmconfig/detection/DetectAgents.h, which holds its
   // lock: listings of other consoles read it while a detection writes it.
   static std::list<std::string> m_detectMediaAgentList;
 

@@ -12,7 +12,7 @@
 
 #include "frame/EvMMConfigMgr.h"
 #include "frame/mac/ZQMACObjects.h"
-#include "mmconfig/DetectAgents.h"
+#include "mmconfig/detection/DetectAgents.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/testkit/external.h"
 #include "platform/testkit/mac.h"

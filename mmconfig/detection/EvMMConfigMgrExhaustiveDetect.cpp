@@ -27,7 +27,7 @@
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
-#include "mmconfig/DetectAgents.h"
+#include "mmconfig/detection/DetectAgents.h"
 #include "platform/debuglog/EvDebug.h"
 
 namespace {

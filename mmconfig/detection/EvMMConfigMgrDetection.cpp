@@ -20,8 +20,8 @@
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
 #include "frame/mac/ZQMACObjects.h"
-#include "mmconfig/DetectAgents.h"
 #include "mmconfig/RecordWriter.h"
+#include "mmconfig/detection/DetectAgents.h"
 
 namespace {
 

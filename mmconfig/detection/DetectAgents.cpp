@@ -1,5 +1,5 @@
 // The lock of the media agents chosen for detection (DetectAgents.h).
-#include "mmconfig/DetectAgents.h"
+#include "mmconfig/detection/DetectAgents.h"
 
 #include <list>
 #include <mutex>
