@@ -722,7 +722,7 @@ class EvMMConfigMgr : public EvReturnData {
   bool onMsgSetCenteraCluster(MessageInfo* request);
   // ---- end of archive clusters ----
 
-  // ---- disk devices and volumes (mmconfig/EvMMConfigMgrDiskDevices.cpp,
+  // ---- disk devices and volumes (mmconfig/disk/EvMMConfigMgrDiskDevices.cpp,
   // EvMMConfigMgrDiskVolumes.cpp, EvMMConfigMgrCloudOperation.cpp) ----
   // Reply 11211: one 11192 [id][text] per disk device that passes the
   // filter (element-count field), or the filter (payload word 12) and the

@@ -1,5 +1,5 @@
 // The stored form of a remote-host user name (see RemoteHostUserName.h).
-#include "mmconfig/RemoteHostUserName.h"
+#include "mmconfig/disk/RemoteHostUserName.h"
 
 namespace tkmm {
 namespace {

@@ -27,7 +27,7 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/CredentialElements.h"
 #include "mmconfig/RecordWriter.h"
-#include "mmconfig/RemoteHostUserName.h"
+#include "mmconfig/disk/RemoteHostUserName.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/focus/ZQPI_Focus.h"
 #include "platform/reply/EvReturnData.h"

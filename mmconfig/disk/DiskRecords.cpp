@@ -1,5 +1,5 @@
 // The records of disk devices and disk volumes (see DiskRecords.h).
-#include "mmconfig/DiskRecords.h"
+#include "mmconfig/disk/DiskRecords.h"
 
 #include <cstdint>
 #include <string>

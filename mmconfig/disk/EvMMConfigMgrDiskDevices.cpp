@@ -20,8 +20,8 @@
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
-#include "mmconfig/DiskRecords.h"
 #include "mmconfig/RecordWriter.h"
+#include "mmconfig/disk/DiskRecords.h"
 
 namespace {
 
