@@ -694,7 +694,7 @@ class EvMMConfigMgr : public EvReturnData {
   bool onMsgSetMMMountPath(MessageInfo* request);
   // ---- end of the mount paths ----
 
-  // ---- DRU hosts (mmconfig/EvMMConfigMgrDRUHosts.cpp) ----
+  // ---- DRU hosts (mmconfig/staged/EvMMConfigMgrDRUHosts.cpp) ----
   // Reply 11422: the "none" entry, then id and name of every DRU host.
   bool onMsgGetDRUHostList(MessageInfo* request);
   // Reply 11424: id and name, user name and port of the host whose id is
@@ -705,7 +705,7 @@ class EvMMConfigMgr : public EvReturnData {
   bool onMsgSetDRUHost(MessageInfo* request);
   // ---- end of DRU hosts ----
 
-  // ---- archive clusters (mmconfig/EvMMConfigMgrCenteraClusters.cpp) ----
+  // ---- archive clusters (mmconfig/staged/EvMMConfigMgrCenteraClusters.cpp) ----
   // Reply 11402: id and name of every cluster.
   bool onMsgGetCenteraClusterList(MessageInfo* request);
   // Reply 11404: the cluster whose id is in the element-count field (none

@@ -1,6 +1,6 @@
 // The record action of the staging-object Set requests (see
 // StagedObjectSet.h).
-#include "mmconfig/StagedObjectSet.h"
+#include "mmconfig/staged/StagedObjectSet.h"
 
 #include "frame/EvMMConfigMgr.h"
 #include "frame/MessageInfo.h"

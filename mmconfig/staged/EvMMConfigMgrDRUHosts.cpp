@@ -22,8 +22,8 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/CredentialElements.h"
 #include "mmconfig/RecordWriter.h"
-#include "mmconfig/StagedObjectSet.h"
-#include "mmconfig/StagedObjectSteps.h"
+#include "mmconfig/staged/StagedObjectSet.h"
+#include "mmconfig/staged/StagedObjectSteps.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/reply/EvReturnData.h"
 

@@ -1,4 +1,4 @@
-// The add and remove steps of the staged-object sets (mmconfig/
+// The add and remove steps of the staged-object sets (mmconfig/staged/
 // StagedObjectSet.h) that are the same for every kind: the configuration's
 // own add or remove call, with the kind's refusal texts.
 //
