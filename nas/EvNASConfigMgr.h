@@ -53,7 +53,7 @@ class EvNASConfigMgr : public EvReturnData {
                            long long sequenceNumber, const char* operationWord, const char* errorText,
                            const char* proxyMediaAgent, const char* tarnkeepHost, const char* clientName);
 
-  // ---- NDMP server names (nas/NDMPServerListings.cpp)
+  // ---- NDMP server names (nas/ndmpserver/NDMPServerListings.cpp)
   // Reply 11059: the names of the clients that own NDMP rows, sorted; the
   // first parameter is a filter word (0: no rows of ordinary clients; 2:
   // only NAS kinds; other: all).
@@ -64,7 +64,7 @@ class EvNASConfigMgr : public EvReturnData {
   // type as a NAS (a catalogue that cannot be read answers false).
   static bool IsNasOs(unsigned int osType);
 
-  // ---- NDMP server properties and media agents (nas/NDMPServerProperties.cpp)
+  // ---- NDMP server properties and media agents (nas/ndmpserver/NDMPServerProperties.cpp)
   // Reply 11061: the NDMP rows of one client (by id, or by name when the id
   // is 0): login encrypted for the connection, client, OS type, firmware,
   // port, and for a NAS its detected media agent and time zone.
@@ -74,7 +74,7 @@ class EvNASConfigMgr : public EvReturnData {
   long long onMsgGetMMMediaAgents(MessageInfo* request);
   long long lookupMMMediaAgents(MessageInfo* request);
 
-  // ---- NDMP server changes (nas/EvNASConfigMgrNDMPServer*.cpp)
+  // ---- NDMP server changes (nas/ndmpserver/EvNASConfigMgrNDMPServer*.cpp)
   // Add (1), delete (2), update (3) or detect (58) an NDMP server, one per
   // record; values carry over from record to record. Each operation is
   // answered with an operation reply, except a detect, which answers reply

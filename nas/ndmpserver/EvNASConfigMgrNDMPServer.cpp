@@ -21,7 +21,7 @@
 #include "frame/MessageInfo.h"
 #include "frame/ZQPassword.h"
 #include "nas/EvNASConfigMgr.h"
-#include "nas/NDMPServerRequest.h"
+#include "nas/ndmpserver/NDMPServerRequest.h"
 #include "platform/client/ZQClient.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMNDMPHostInfoDB.h"

@@ -20,7 +20,7 @@
 #include "frame/MessageInfo.h"
 #include "frame/SANVolReplyItems.h"
 #include "nas/EvNASConfigMgr.h"
-#include "nas/NDMPServerRequest.h"
+#include "nas/ndmpserver/NDMPServerRequest.h"
 #include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMNDMPHostInfoDB.h"

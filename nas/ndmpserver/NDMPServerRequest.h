@@ -6,9 +6,9 @@
 //   tknas::NdmpServerRequest handler(nas);   // nas: the handler object, for the detect reply
 //   return tksanvol::runElementStream(request, rules, handler);
 //
-// Add and update are in nas/EvNASConfigMgrNDMPServerAdd.cpp, delete and
-// detect in nas/EvNASConfigMgrNDMPServerDelete.cpp, the walk and the shared
-// steps in nas/EvNASConfigMgrNDMPServer.cpp. Internal to nas/.
+// Add and update are in nas/ndmpserver/EvNASConfigMgrNDMPServerAdd.cpp, delete and
+// detect in nas/ndmpserver/EvNASConfigMgrNDMPServerDelete.cpp, the walk and the shared
+// steps in nas/ndmpserver/EvNASConfigMgrNDMPServer.cpp. Internal to nas/.
 #pragma once
 
 #include <cstdint>

@@ -17,7 +17,7 @@
 #include "frame/EvMessageContainer.h"
 #include "frame/MessageInfo.h"
 #include "frame/ZQPassword.h"
-#include "nas/NDMPServerRequest.h"
+#include "nas/ndmpserver/NDMPServerRequest.h"
 #include "platform/client/ZQApplicationType.h"
 #include "platform/client/ZQClient.h"
 #include "platform/db/DBtable.h"
