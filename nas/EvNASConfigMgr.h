@@ -82,7 +82,7 @@ class EvNASConfigMgr : public EvReturnData {
   // was carried out, 0 at the first failure.
   long long onMsgSetMMNDMPServer(MessageInfo* request);
 
-  // ---- NAS clients (nas/NasClients.cpp)
+  // ---- NAS clients (nas/clients/NasClients.cpp)
   // Reply 11501: every NAS client with its deleted mark and proxy agent.
   long long onMsgGetNASClients(MessageInfo* request);
   long long lookupNASClients(MessageInfo* request);

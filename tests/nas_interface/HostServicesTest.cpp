@@ -6,7 +6,7 @@
 #include <string>
 
 #include "entry/HostEntry.h"
-#include "nas/NasClientConfigInterface.h"
+#include "nas/clients/NasClientConfigInterface.h"
 #include "platform/testkit/client.h"
 #include "platform/testkit/nasclient.h"
 #include "tests/support/TestDatabase.h"

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "nas/NasClientConfigInterface.h"
+#include "nas/clients/NasClientConfigInterface.h"
 #include "platform/testkit/client.h"
 #include "platform/testkit/nasclient.h"
 #include "tests/support/TestDatabase.h"

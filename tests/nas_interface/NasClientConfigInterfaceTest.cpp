@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "nas/NasClientConfigInterface.h"
+#include "nas/clients/NasClientConfigInterface.h"
 #include "platform/nasclient/NasClientMessages.h"
 #include "platform/testkit/client.h"
 #include "platform/testkit/clock.h"

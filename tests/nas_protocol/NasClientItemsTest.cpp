@@ -5,7 +5,7 @@
 #include <string>
 #include <type_traits>
 
-#include "nas/NasClientItems.h"
+#include "nas/clients/NasClientItems.h"
 
 namespace {
 

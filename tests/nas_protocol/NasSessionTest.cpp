@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "nas/UtilityRoutines.h"
+#include "nas/clients/UtilityRoutines.h"
 #include "platform/nasclient/NasClientMessages.h"
 #include "platform/nasclient/NasClientServices.h"
 #include "platform/network/CZqNetwork.h"

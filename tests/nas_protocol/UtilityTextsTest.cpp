@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "frame/EvEvent.h"
-#include "nas/UtilityRoutines.h"
+#include "nas/clients/UtilityRoutines.h"
 #include "platform/nasclient/NasClientMessages.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "nas/NasClientItems.h"
+#include "nas/clients/NasClientItems.h"
 #include "platform/network/CWyError.h"
 
 class CZqNetwork;

@@ -20,8 +20,8 @@
 #include "frame/SANVolFrame.h"
 #include "frame/SANVolReplyItems.h"
 #include "nas/EvNASConfigMgr.h"
-#include "nas/NasClientConfigInterface.h"
-#include "nas/NasClientItems.h"
+#include "nas/clients/NasClientConfigInterface.h"
+#include "nas/clients/NasClientItems.h"
 #include "platform/client/ZQPlatformInfo.h"
 #include "platform/debuglog/EvDebug.h"
 

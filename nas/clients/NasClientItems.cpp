@@ -1,5 +1,5 @@
 // The NAS-client list items (see NasClientItems.h).
-#include "nas/NasClientItems.h"
+#include "nas/clients/NasClientItems.h"
 
 #include <cstdlib>
 #include <cstring>

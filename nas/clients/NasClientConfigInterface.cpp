@@ -5,7 +5,7 @@
 // its reply. A reply's own error code and text reach the caller unchanged;
 // the interface's own failures become catalogue texts of their codes. Every
 // reply body is released after its exchange, whatever the outcome.
-#include "nas/NasClientConfigInterface.h"
+#include "nas/clients/NasClientConfigInterface.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +13,7 @@
 #include <string>
 
 #include "frame/EvEvent.h"
-#include "nas/UtilityRoutines.h"
+#include "nas/clients/UtilityRoutines.h"
 #include "platform/client/ZQClient.h"
 #include "platform/client/ZQPlatformInfo.h"
 #include "platform/clock/Clock.h"

@@ -2,7 +2,7 @@
 // UtilityRoutines.h). A failed send or receive aborts the connection: the
 // far end's state after a broken exchange is unknown, so the next operation
 // must attach anew.
-#include "nas/UtilityRoutines.h"
+#include "nas/clients/UtilityRoutines.h"
 
 #include "platform/network/CZqNetwork.h"
 

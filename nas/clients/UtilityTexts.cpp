@@ -7,7 +7,7 @@
 #include <new>
 
 #include "frame/EvEvent.h"
-#include "nas/UtilityRoutines.h"
+#include "nas/clients/UtilityRoutines.h"
 
 namespace {
 // Room for the longest text the catalogue makes, with its terminator.
