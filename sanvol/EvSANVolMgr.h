@@ -89,7 +89,7 @@ class EvSANVolMgr : public EvReturnData {
   // Mount (1) or unmount (2) a volume at a path on a client, recording or
   // removing the mount point.
   long long onMsgVolumeMountPointCommand(MessageInfo* request);
-  // ---- replica listings (sanvol/ReplicaListings.cpp)
+  // ---- replica listings (sanvol/replica/ReplicaListings.cpp)
   // One volume by its id (the first parameter): reply 11604 with one
   // record; 1 whatever the worker did.
   long long onMsgGetSnrVolume(MessageInfo* request);
@@ -109,7 +109,7 @@ class EvSANVolMgr : public EvReturnData {
   // ("client<id>:<path>"); "UnknownFiler" when it cannot be found.
   static void GetNASFileServerNameFromUniqueId(const std::string& uniqueId, std::string& name);
 
-  // ---- replica changes (sanvol/ReplicaChanges.cpp)
+  // ---- replica changes (sanvol/replica/ReplicaChanges.cpp)
   long long onMsgReserveSnrVolume(MessageInfo* request);
   long long onMsgUpdateReplica(MessageInfo* request);
   long long onMsgReleaseReplica(MessageInfo* request);

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "sanvol/ReplicaPredicates.h"
+#include "sanvol/replica/ReplicaPredicates.h"
 #include "tests/replicadb/ReplicaFixture.h"
 
 namespace {

@@ -28,8 +28,8 @@
 #include "platform/debuglog/EvDebug.h"
 #include "platform/replicadb/ReplicaDBClient.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/ReplicaPredicates.h"
-#include "sanvol/ReplicaRecordBuilders.h"
+#include "sanvol/replica/ReplicaPredicates.h"
+#include "sanvol/replica/ReplicaRecordBuilders.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The record builders of the volume and replica listings; see
 // ReplicaRecordBuilders.h for the item orders.
-#include "sanvol/ReplicaRecordBuilders.h"
+#include "sanvol/replica/ReplicaRecordBuilders.h"
 
 #include "frame/SANVolReplyItems.h"
 #include "platform/reply/EvReturnData.h"
