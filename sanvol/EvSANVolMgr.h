@@ -71,7 +71,7 @@ class EvSANVolMgr : public EvReturnData {
   // volume, mount points, replica, scratch volume and permanent replica.
   long long onMsgGetSANVolumes(MessageInfo* request);
   long long lookupSANVolumes(MessageInfo* request);
-  // ---- volume discovery (sanvol/EvSANVolMgrVolumeHost.cpp)
+  // ---- volume discovery (sanvol/volumes/EvSANVolMgrVolumeHost.cpp)
   // Operation 47: the mount paths of a SAN volume host's volumes with their
   // size; 58: the host's volumes in full, as the console records them
   // (a SnapVault appliance has none). Both answer with reply 11604.
@@ -81,8 +81,8 @@ class EvSANVolMgr : public EvReturnData {
   // of filer mount points; false (logged) when it cannot be found.
   static bool GetNetVolumeCapacityFromNDMP(const std::string& uniqueId, long long& capacity,
                                            tksanvol::NasCapacityCache& cache);
-  // ---- volume changes and mounts (sanvol/EvSANVolMgrVolumeChanges.cpp,
-  // sanvol/EvSANVolMgrMountPoints.cpp)
+  // ---- volume changes and mounts (sanvol/volumes/EvSANVolMgrVolumeChanges.cpp,
+  // sanvol/volumes/EvSANVolMgrMountPoints.cpp)
   // Add (48), replace the mount points of (15), delete (2) and update (3) a
   // SAN volume in the replica database.
   long long onMsgSetSANVolume(MessageInfo* request);

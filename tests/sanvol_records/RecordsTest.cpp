@@ -20,8 +20,8 @@
 #include "platform/replicadb/SNRVolumeCalls.h"
 #include "platform/replicadb/SNRVolumeRecords.h"
 #include "platform/replicadb/ScratchPoolCalls.h"
-#include "sanvol/SANVolText.h"
 #include "sanvol/replica/ReplicaPredicates.h"
+#include "sanvol/volumes/SANVolText.h"
 
 namespace {
 

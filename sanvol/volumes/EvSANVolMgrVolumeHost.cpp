@@ -27,8 +27,8 @@
 #include "platform/mmdb/ZQMMNDMPHostInfo.h"
 #include "platform/ndmp/LibNdmpClientAccess.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/SANVolText.h"
-#include "sanvol/UniqueIdClient.h"
+#include "sanvol/volumes/SANVolText.h"
+#include "sanvol/volumes/UniqueIdClient.h"
 
 namespace tksanvol {
 

@@ -23,7 +23,7 @@
 #include "platform/replicadb/ReplicaDBClient.h"
 #include "platform/reply/EvReturnData.h"
 #include "sanvol/EvSANVolMgr.h"
-#include "sanvol/UniqueIdClient.h"
+#include "sanvol/volumes/UniqueIdClient.h"
 
 namespace {
 
