@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/CredentialElements.h"
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
@@ -38,7 +39,6 @@
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
-#include "mmconfig/CredentialElements.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMDeviceControllerDB.h"
 #include "platform/reply/EvReturnData.h"

@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/CredentialElements.h"
 #include "frame/EvEvent.h"
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
@@ -42,7 +43,6 @@
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
-#include "mmconfig/CredentialElements.h"
 #include "mmconfig/control/ControlOperations.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/focus/ZQPI_Focus.h"

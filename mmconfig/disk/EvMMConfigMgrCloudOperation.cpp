@@ -19,13 +19,13 @@
 #include <memory>
 #include <string>
 
+#include "frame/CredentialElements.h"
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
-#include "mmconfig/CredentialElements.h"
 #include "mmconfig/RecordWriter.h"
 #include "mmconfig/disk/RemoteHostUserName.h"
 #include "platform/debuglog/EvDebug.h"

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/CredentialElements.h"
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
@@ -36,7 +37,6 @@
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
-#include "mmconfig/CredentialElements.h"
 #include "mmconfig/RecordWriter.h"
 #include "mmconfig/disk/DiskRecords.h"
 #include "mmconfig/disk/RemoteHostUserName.h"

@@ -14,13 +14,13 @@
 #include <memory>
 #include <string>
 
+#include "frame/CredentialElements.h"
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACObjects.h"
-#include "mmconfig/CredentialElements.h"
 #include "mmconfig/RecordWriter.h"
 #include "mmconfig/staged/StagedObjectSet.h"
 #include "mmconfig/staged/StagedObjectSteps.h"

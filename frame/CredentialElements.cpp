@@ -1,5 +1,5 @@
 // The credential elements of the Set requests (see CredentialElements.h).
-#include "mmconfig/CredentialElements.h"
+#include "frame/CredentialElements.h"
 
 #include <cstring>
 
