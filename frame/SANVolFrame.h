@@ -8,11 +8,11 @@
 // work on the services (replica database, client agents, filers), not on
 // the session's media-configuration instance. There is no instance to pin,
 // no object handle (11003) to resolve and no "Close" answer for a session
-// taken over; operations are 64-bit, the Tarnfold id (4106) is kept, every
-// failure is a catalogue text, and what an unknown element or a record
-// without 4001 gets differs from handler to handler (StreamRules), where
-// the media-configuration handlers all answer alike. Folding the two loops
-// into one would change what one of the two families answers.
+// taken over; operations are 64-bit, every failure is a catalogue text,
+// and what an unknown element or a record without 4001 gets differs from
+// handler to handler (StreamRules), where the media-configuration handlers
+// all answer alike. Folding the two loops into one would change what one of
+// the two families answers.
 //
 // Element-stream handler. The handler collects its elements into its own
 // state and acts at each end of record (2052):
