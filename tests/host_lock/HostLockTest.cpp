@@ -3,11 +3,13 @@
 // the tkconsole binary with its lock words).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <latch>
 #include <map>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "tests/support/FrameSession.h"
 #include "tests/support/HostHarness.h"
@@ -225,6 +227,53 @@ TEST(HostLockHolder, AHolderThatDisconnectsIsNeverMatchedByALaterConsoleOnTheSam
   EXPECT_EQ(lock(later, 2, 6).text, "Success");
   EXPECT_NE(lock(later, 1, 7).status, 3u);
   ::close(later);
+}
+
+// The numbers of the "the number of old instances = N." lines of a handler
+// log, in order.
+std::vector<unsigned long> oldInstanceCounts(const std::string& log) {
+  static const std::string kLine = "the number of old instances = ";
+  std::vector<unsigned long> out;
+  for (std::size_t at = log.find(kLine); at != std::string::npos; at = log.find(kLine, at + 1))
+    out.push_back(std::strtoul(log.c_str() + at + kLine.size(), nullptr, 10));
+  return out;
+}
+
+TEST(HostSession, AConsoleReReadingAThousandTimesKeepsTwoInstancesAndOneOnceItHasGone) {
+  // Each re-read (control operation 68) makes a new configuration instance;
+  // the host counts the older ones in its handler log as it makes each, and
+  // says how many stay cached when a connection closes.
+  tktest::TempDir dir;
+  hosttest::Host host{dir, dir.file("host.sock"), {"--seed-demo"},
+                      {{"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
+  ASSERT_TRUE(host.up()) << host.log();
+  const int console = host.connect();
+  ASSERT_GE(console, 0);
+  ASSERT_TRUE(hosttest::takeLock(console)) << host.log();
+  std::string reread;
+  tkwire::appendU32(reread, 4001, 68);
+  tkwire::appendU32(reread, 2052, 0);
+  constexpr int kRereads = 1000;
+  for (int i = 0; i < kRereads; ++i) {
+    const auto status = tktest::onlyStatus(
+        hosttest::sendAndRead(console, hosttest::streamFrame("onMsgSetMMControl", 100 + i, reread), 0));
+    ASSERT_TRUE(status.has_value());
+    ASSERT_EQ(status->status, 1u) << i << ": " << status->text;
+  }
+  const std::string logPath = dir.file("log/tkmmconfig.log");
+  const std::vector<unsigned long> counts = oldInstanceCounts(hosttest::readFile(logPath));
+  ASSERT_EQ(counts.size(), static_cast<std::size_t>(kRereads)) << "the lock's instance had none before it";
+  for (std::size_t i = 0; i < counts.size(); ++i)
+    ASSERT_LE(counts[i], 2u) << "re-read " << i << " found that many instances before it";
+
+  // Closed, the console leaves the newest instance only.
+  ::close(console);
+  const std::string closed = "has closed: [2] of its instances ended, [1] freed, [1] instances cached.";
+  std::string log;
+  for (int64_t deadline = hosttest::nowMs() + hosttest::kReplyMs;
+       (log = hosttest::readFile(logPath)).find(closed) == std::string::npos && hosttest::nowMs() < deadline;)
+    hosttest::pauseMs(5);
+  EXPECT_NE(log.find(closed), std::string::npos) << log.substr(log.size() > 4000 ? log.size() - 4000 : 0);
 }
 
 }  // namespace
