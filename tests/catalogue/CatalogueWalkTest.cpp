@@ -1,0 +1,103 @@
+// Every message id the product hands to the catalogue has a text there, so a
+// console never shows a bare "message 0x…" for something a handler says.
+//
+// The walk reads the product's sources and collects the ids they name for
+// the catalogue, by the rules the code follows:
+//   - a constant named kText… (any message family);
+//   - any named constant of the handlers' message families 0x23 and 0x24
+//     (texts, reasons, events and the codes whose texts a handler answers);
+//   - a literal id passed straight to a catalogue call (GetMessageString,
+//     evPrintf, render).
+// The model's own error codes (kError… of 0x1F) are codes, not texts, and
+// audit operation and parameter ids are stored as numbers: neither is
+// looked up.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "platform/catalogue/Catalogue.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Where each id is named: "file:line" texts, the first few.
+using Sightings = std::map<uint32_t, std::vector<std::string>>;
+
+bool productSource(const fs::path& path) {
+  const std::string text = path.generic_string();
+  const std::string extension = path.extension().string();
+  if (extension != ".cpp" && extension != ".h") return false;
+  return text.find("/platform/catalogue/") == std::string::npos &&
+         text.find("/platform/testkit/") == std::string::npos;
+}
+
+// The line without a trailing // comment (a comment may name ids it does
+// not pass).
+std::string codeOf(const std::string& line) {
+  const std::size_t comment = line.find("//");
+  return comment == std::string::npos ? line : line.substr(0, comment);
+}
+
+Sightings walkProductSources() {
+  static const std::regex kNamedText(R"(\bkText\w*\s*=\s*0x([0-9A-Fa-f]{8})\b)");
+  static const std::regex kFamilyConstant(R"(\bk\w+\s*=\s*0x(2[34][0-9A-Fa-f]{6})\b)");
+  static const std::regex kLiteralCall(R"(\b(?:GetMessageString|evPrintf|render)\(\s*0x([0-9A-Fa-f]{8})\b)");
+  Sightings seen;
+  const fs::path root(TK_SOURCE_DIR);
+  for (const char* folder : {"frame", "Db", "mmconfig", "ezconfig", "nas", "sanvol", "platform", "host", "console"}) {
+    if (!fs::exists(root / folder)) continue;
+    for (const auto& entry : fs::recursive_directory_iterator(root / folder)) {
+      if (!entry.is_regular_file() || !productSource(entry.path())) continue;
+      std::ifstream in(entry.path());
+      int number = 0;
+      for (std::string line; std::getline(in, line);) {
+        ++number;
+        const std::string code = codeOf(line);
+        for (const std::regex* rule : {&kNamedText, &kFamilyConstant, &kLiteralCall}) {
+          for (std::sregex_iterator it(code.begin(), code.end(), *rule), end; it != end; ++it) {
+            const uint32_t id = static_cast<uint32_t>(std::stoul((*it)[1].str(), nullptr, 16));
+            const std::string place = fs::relative(entry.path(), root).generic_string() + ":" + std::to_string(number);
+            auto& where = seen[id];
+            if (where.size() < 3 && (where.empty() || where.back() != place)) where.push_back(place);
+          }
+        }
+      }
+    }
+  }
+  return seen;
+}
+
+TEST(CatalogueWalk, EveryIdTheProductNamesForTheCatalogueHasAText) {
+  const Sightings seen = walkProductSources();
+  // The walk itself works: it finds the ids it must (the force-close
+  // notice, a storage-library refusal, a model text) among many.
+  ASSERT_GT(seen.size(), 150u);
+  for (uint32_t known : {0x240002FAu, 0x230008B0u, 0x23000002u}) EXPECT_EQ(seen.count(known), 1u) << std::hex << known;
+
+  std::string missing;
+  for (const auto& [id, where] : seen) {
+    if (tkcatalogue::has(id)) continue;
+    char name[16];
+    std::snprintf(name, sizeof name, "0x%08X", id);
+    missing += std::string(name) + " named at";
+    for (const std::string& place : where) missing += " " + place;
+    missing += "\n";
+  }
+  EXPECT_TRUE(missing.empty()) << "ids without a catalogue text:\n" << missing;
+}
+
+TEST(CatalogueWalk, AnIdWithoutATextStillSaysWhichMessageWasMeant) {
+  // What a console shows for an id the walk would have caught.
+  ASSERT_FALSE(tkcatalogue::has(0x23FFFFFEu));
+  EXPECT_EQ(tkcatalogue::render(0x23FFFFFEu, 0, {"a"}).rfind("message 0x23FFFFFE", 0), 0u);
+}
+
+}  // namespace
