@@ -13,12 +13,12 @@
 // looked up.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -46,10 +46,35 @@ std::string codeOf(const std::string& line) {
   return comment == std::string::npos ? line : line.substr(0, comment);
 }
 
+bool isHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+bool isWord(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; }
+
+// The identifier that ends just before `end` in `code`, skipping blanks.
+std::string identifierBefore(const std::string& code, std::size_t end) {
+  while (end > 0 && code[end - 1] == ' ') --end;
+  std::size_t begin = end;
+  while (begin > 0 && isWord(code[begin - 1])) --begin;
+  return code.substr(begin, end - begin);
+}
+
+// True when the id written at `at` in `code` is named for the catalogue by
+// the rules above.
+bool namedForCatalogue(const std::string& code, std::size_t at, uint32_t id) {
+  std::size_t before = at;
+  while (before > 0 && code[before - 1] == ' ') --before;
+  if (before == 0) return false;
+  const char sign = code[before - 1];
+  const std::string name = identifierBefore(code, before - 1);
+  if (sign == '=') {
+    if (name.size() < 2 || name[0] != 'k' || !std::isupper(static_cast<unsigned char>(name[1]))) return false;
+    const uint32_t family = id >> 24;
+    return name.rfind("kText", 0) == 0 || family == 0x23 || family == 0x24;
+  }
+  if (sign == '(') return name == "GetMessageString" || name == "evPrintf" || name == "render";
+  return false;
+}
+
 Sightings walkProductSources() {
-  static const std::regex kNamedText(R"(\bkText\w*\s*=\s*0x([0-9A-Fa-f]{8})\b)");
-  static const std::regex kFamilyConstant(R"(\bk\w+\s*=\s*0x(2[34][0-9A-Fa-f]{6})\b)");
-  static const std::regex kLiteralCall(R"(\b(?:GetMessageString|evPrintf|render)\(\s*0x([0-9A-Fa-f]{8})\b)");
   Sightings seen;
   const fs::path root(TK_SOURCE_DIR);
   for (const char* folder : {"frame", "Db", "mmconfig", "ezconfig", "nas", "sanvol", "platform", "host", "console"}) {
@@ -61,13 +86,17 @@ Sightings walkProductSources() {
       for (std::string line; std::getline(in, line);) {
         ++number;
         const std::string code = codeOf(line);
-        for (const std::regex* rule : {&kNamedText, &kFamilyConstant, &kLiteralCall}) {
-          for (std::sregex_iterator it(code.begin(), code.end(), *rule), end; it != end; ++it) {
-            const uint32_t id = static_cast<uint32_t>(std::stoul((*it)[1].str(), nullptr, 16));
-            const std::string place = fs::relative(entry.path(), root).generic_string() + ":" + std::to_string(number);
-            auto& where = seen[id];
-            if (where.size() < 3 && (where.empty() || where.back() != place)) where.push_back(place);
-          }
+        for (std::size_t at = code.find("0x"); at != std::string::npos; at = code.find("0x", at + 2)) {
+          const std::size_t digits = at + 2;
+          if (digits + 8 > code.size() || (at > 0 && isWord(code[at - 1]))) continue;
+          bool hex = true;
+          for (std::size_t i = digits; i < digits + 8; ++i) hex = hex && isHex(code[i]);
+          if (!hex || (digits + 8 < code.size() && isWord(code[digits + 8]))) continue;
+          const uint32_t id = static_cast<uint32_t>(std::stoul(code.substr(digits, 8), nullptr, 16));
+          if (!namedForCatalogue(code, at, id)) continue;
+          const std::string place = fs::relative(entry.path(), root).generic_string() + ":" + std::to_string(number);
+          auto& where = seen[id];
+          if (where.size() < 3 && (where.empty() || where.back() != place)) where.push_back(place);
         }
       }
     }
