@@ -191,20 +191,7 @@ TEST_F(StoredDiskLibrary, EveryFailingCallOfAChangeKeepsTheStepsBeforeItAndNoneA
         m_db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE LowWaterMarkMB = 77") == 1,
         m_db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE AliasName = 'RenamedDisk' AND LibraryAttribute = 1") == 1};
   };
-  tktest::SweepPlan plan;
-  plan.setup = [&] { freshSession(); };
-  plan.request = modify;
-  plan.judgedTables = {"MMLibrary", "AuditTrailRecord", "AuditTrailParam", "AuditTrailArgument", "sqlite_sequence"};
-  plan.check = [&](const tktest::SweepRun& run) -> std::string {
-    const std::string problem = tktest::answeredOnSocket(m_a.replies(), run);
-    if (!problem.empty()) return problem;
-    const std::vector<bool> stored = steps();
-    for (std::size_t i = 1; i < stored.size(); ++i)
-      if (stored[i] && !stored[i - 1]) return "step " + std::to_string(i) + " stored after one that failed";
-    if (run.k == 0 && stored != std::vector<bool>{true, true, true}) return "the clean run left steps out";
-    return "";
-  };
-  const tktest::SweepReport report = tktest::FaultSweep().run(plan);
+  const tktest::SweepReport report = sweepSteps(modify, "MMLibrary", steps);
   EXPECT_TRUE(report.clean()) << report;
 }
 

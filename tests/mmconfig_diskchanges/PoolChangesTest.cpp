@@ -258,20 +258,8 @@ TEST_F(StoredPools, EveryFailingCallEndsInAnAnswerAndLeavesNoHalfChange) {
 TEST_F(StoredPools, EveryFailingCallOfAWholeDrivePoolChangeKeepsTheStepsBeforeItAndNoneAfter) {
   // A failed step ends the request and keeps the steps before it: the
   // pool's row shows a first part of the steps, each whole.
-  tktest::SweepPlan plan;
-  plan.setup = [&] { freshSession(); };
-  plan.request = [&] { changeEverything(); };
-  plan.judgedTables = {"MMDrivePool", "AuditTrailRecord", "AuditTrailParam", "AuditTrailArgument", "sqlite_sequence"};
-  plan.check = [&](const tktest::SweepRun& run) -> std::string {
-    std::string problem = tktest::answeredOnSocket(m_a.replies(), run);
-    if (!problem.empty()) return problem;
-    const std::vector<bool> steps = stepsStored();
-    for (std::size_t i = 1; i < steps.size(); ++i)
-      if (steps[i] && !steps[i - 1]) return "step " + std::to_string(i) + " stored after one that failed";
-    if (run.k == 0 && steps != std::vector<bool>{true, true, true, true}) return "the clean run left steps out";
-    return "";
-  };
-  const tktest::SweepReport report = tktest::FaultSweep().run(plan);
+  const tktest::SweepReport report =
+      sweepSteps([&] { changeEverything(); }, "MMDrivePool", [&] { return stepsStored(); });
   EXPECT_TRUE(report.clean()) << report;
 }
 
