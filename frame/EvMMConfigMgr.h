@@ -24,10 +24,12 @@
 //    GetLastLoginName (a small lock of its own, taken on its own).
 //
 // Using the instance (for handler authors). GetCurrentMediaConfig hands out
-// the newest cached instance. The cache drops instances that have not been
-// handed out for 7,200 seconds whenever a new session starts, so a handler
-// that works on an instance for long (detections, the control request, long
-// listings) pins it while it uses it:
+// the newest cached instance. Whenever a new instance is made, the cache
+// drops the older ones nobody reaches any more (all but the one just
+// superseded) and that one once it has not been handed out for 7,200
+// seconds; a closing connection takes its older instances with it. So a
+// handler that works on an instance for long (detections, the control
+// request, long listings) pins it while it uses it:
 //
 //     MediaConfigPin pin;
 //     ZQMACMediaConfig* config = GetCurrentMediaConfig(msg, false, pin);
@@ -159,12 +161,10 @@ class EvMMConfigMgr : public EvReturnData {
   // own socket, and null. Otherwise the newest cached instance (a new one,
   // with the caller as holder, when the cache is empty). With `bNew` true: a
   // new, not yet initialised instance is put in front and the caller
-  // becomes the holder; expired unpinned instances are dropped, and so are
-  // unpinned ones that no client can reach any more: their session has
-  // ended (unlocked or forced: the instance's terminate flag is set; or the
-  // holder's connection closed) and they are older than the instance just
-  // superseded, which stays one more session. Every instance handed out has
-  // its expiry renewed.
+  // becomes the holder; unpinned instances that no client can reach any
+  // more are dropped: every one older than the instance just superseded
+  // (requests are handed the newest only), and that one once it has
+  // expired. Every instance handed out has its expiry renewed.
   static ZQMACMediaConfig* GetCurrentMediaConfig(MessageInfo* request, bool bNew);
   // The same, and pins the instance handed out (under the session lock, so
   // no pruning can come between). The pin is released first.
@@ -175,8 +175,9 @@ class EvMMConfigMgr : public EvReturnData {
   // The client on `socket` has gone (the host calls this before it closes
   // the descriptor). When it holds the session, the session forgets it: no
   // later client that gets the same descriptor number is taken for the
-  // holder, and its instance is dropped as one whose session has ended. The configuration lock itself stays as it is:
-  // held until it is unlocked or forced.
+  // holder. Every instance made for it is marked ended; those behind the
+  // newest that no handler has pinned are freed at once. The configuration
+  // lock itself stays as it is: held until it is unlocked or forced.
   static void ConnectionClosed(CWySocket socket);
 
   // One-time initialisation of the frame; runs once however many threads

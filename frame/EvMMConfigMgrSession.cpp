@@ -2,6 +2,7 @@
 // media-configuration instances with the force-close rule and pruning, the
 // pins that keep an instance in use from being pruned, and the one-time
 // initialisation.
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -82,21 +83,42 @@ MediaConfigContainer* findEntryLocked(const ZQMACMediaConfig* config) {
   return nullptr;
 }
 
-// True when the entry's session has ended: it was unlocked or forced (the
-// instance is told to terminate), or its holder's connection has closed.
-bool sessionEndedLocked(const MediaConfigContainer& entry) {
-  return entry.IsSessionEnded() || entry.GetMediaConfig()->GetTerminateFlag();
+// Descriptors that own a cache entry, one bit per descriptor number modulo
+// 64: a connection whose bit is clear owns none, and its closing costs no
+// lock. Bits are set under the session lock when an entry gets its owner
+// and recomputed there when owners go; a stale bit only costs a lock.
+std::atomic<uint64_t> g_ownerBits{0};
+
+uint64_t ownerBit(CWySocket socket) {
+  return uint64_t{1} << (static_cast<unsigned>(static_cast<int>(socket.GetSocketDescriptor())) % 64u);
+}
+
+// Under the session lock.
+void recomputeOwnerBitsLocked() {
+  uint64_t bits = 0;
+  for (const MediaConfigContainer& entry : EvMMConfigMgr::m_tMediaConfigList)
+    if (entry.GetOwner().IsValid()) bits |= ownerBit(entry.GetOwner());
+  g_ownerBits.store(bits, std::memory_order_relaxed);
+}
+
+// Logs both times of an entry about to be dropped.
+void logDropped(const MediaConfigContainer& entry) {
+  char created[64];
+  char expires[64];
+  EvDebug::Debug(kGetCurrentTag, "Old instance creation timestamp = %s, expired timestamp = %s.",
+                 localTimeText(entry.GetCreattionTimeStamp(), created),
+                 localTimeText(entry.GetExpiredTimeStamp(), expires));
 }
 
 // Step 7 of a new instance: `oldCount` entries were there before the new
-// one, which is in front. Every entry from the first expired one on is
-// dropped. So is every entry whose session has ended and that is no longer
-// the one just superseded: no client reaches it any more (the one just
-// superseded stays for one more session, for whoever was told of its end),
-// so a console that locks and unlocks for ever keeps two instances, not one
-// per session. An entry a handler has pinned stays either way. Only the
-// entries dropped have their times logged: pruning costs next to nothing for
-// what it keeps. Under the session lock.
+// one, which is in front. Every request is handed the front entry, so an
+// instance behind the one just superseded is reached by nobody but a
+// handler that pinned it: each such entry is dropped unless pinned, and a
+// console that re-reads or locks for ever keeps two instances, not one per
+// request. The one just superseded stays for whoever was told of its end,
+// until it expires. An entry a handler has pinned stays either way. Only
+// the entries dropped have their times logged: pruning costs next to
+// nothing for what it keeps. Under the session lock.
 void pruneLocked(std::size_t oldCount) {
   EvDebug::Debug(kGetCurrentTag, "the number of old instances = %zu.", oldCount);
   const int64_t now = static_cast<int64_t>(tkclock::now());
@@ -106,19 +128,16 @@ void pruneLocked(std::size_t oldCount) {
   std::size_t position = 1;  // behind the new entry
   for (auto it = std::next(list.begin()); it != list.end(); ++position) {
     if (!expired && now > it->GetExpiredTimeStamp()) expired = true;
-    const bool unreachable = position >= 2 && sessionEndedLocked(*it);
+    const bool unreachable = position >= 2;
     if ((!expired && !unreachable) || it->IsPinned()) {
       if (expired) ++keptExpired;
       ++it;
       continue;
     }
-    char created[64];
-    char expires[64];
-    EvDebug::Debug(kGetCurrentTag, "Old instance creation timestamp = %s, expired timestamp = %s.",
-                   localTimeText(it->GetCreattionTimeStamp(), created),
-                   localTimeText(it->GetExpiredTimeStamp(), expires));
+    logDropped(*it);
     it = list.erase(it);
   }
+  recomputeOwnerBitsLocked();
   if (!expired) return;
   EvDebug::Debug(kGetCurrentTag, "%s", "Deleted expired instances.");
   if (keptExpired != 0)
@@ -174,6 +193,9 @@ ZQMACMediaConfig* EvMMConfigMgr::currentMediaConfig(MessageInfo* request, bool b
           EvDebug::Error(kGetCurrentTag, "%s", "Memory allocation failed.");
           return nullptr;
         }
+        list.front().SetOwner(request->socket);
+        if (request->socket.IsValid())
+          g_ownerBits.fetch_or(ownerBit(request->socket), std::memory_order_relaxed);
         EvMMConfigMgr::m_socketId = request->socket;
         EvMMConfigMgr::m_ulUserId.store(request->userId);
         if (count != 0) pruneLocked(count);
@@ -211,14 +233,38 @@ ZQMACMediaConfig* EvMMConfigMgr::GetNewestMediaConfig(MediaConfigPin& pin) {
 
 void EvMMConfigMgr::ConnectionClosed(CWySocket socket) {
   // Most connections never held the session: they cost no lock.
-  if (!socket.IsValid() || m_socketId != socket) return;
+  if (!socket.IsValid() || (g_ownerBits.load(std::memory_order_relaxed) & ownerBit(socket)) == 0) return;
   SessionLock lock;
-  if (m_socketId != socket) return;
-  m_socketId = CWySocket();
-  // The front entry is the holder's: the one made when it became holder.
-  if (!m_tMediaConfigList.empty()) m_tMediaConfigList.front().EndSession();
-  EvDebug::Debug(kGetCurrentTag, "The session holder's connection %d has closed.",
-                 static_cast<int>(socket.GetSocketDescriptor()));
+  const bool holder = m_socketId == socket;
+  if (holder) m_socketId = CWySocket();
+  // Every instance made for the connection ends with it. The front one stays
+  // (requests of the exempt kind still read it); behind it nobody reaches
+  // them any more, so those no handler uses right now go at once.
+  std::size_t owned = 0;
+  std::size_t dropped = 0;
+  for (auto it = m_tMediaConfigList.begin(); it != m_tMediaConfigList.end();) {
+    if (it->GetOwner() != socket) {
+      ++it;
+      continue;
+    }
+    ++owned;
+    it->EndSession();
+    if (it == m_tMediaConfigList.begin() || it->IsPinned()) {
+      ++it;
+      continue;
+    }
+    logDropped(*it);
+    it = m_tMediaConfigList.erase(it);
+    ++dropped;
+  }
+  recomputeOwnerBitsLocked();
+  if (!holder && owned == 0) return;
+  EvDebug::Debug(kGetCurrentTag,
+                 "The connection %d has closed: [%zu] of its instances ended, [%zu] freed, [%zu] instances cached.",
+                 static_cast<int>(socket.GetSocketDescriptor()), owned, dropped, m_tMediaConfigList.size());
+  if (holder)
+    EvDebug::Debug(kGetCurrentTag, "The session holder's connection %d has closed.",
+                   static_cast<int>(socket.GetSocketDescriptor()));
 }
 
 int EvMMConfigMgr::GetSocket(CWySocket* out) {

@@ -9,17 +9,20 @@
 // gets a fresh expiry and a fresh, empty instance of its own; assignment
 // copies the two times and keeps the target's own instance.
 //
-// The pin count and the session-ended mark belong to the cache
+// The pin count, the owner and the session-ended mark belong to the cache
 // (EvMMConfigMgr): the count says how many handlers use the entry's instance
 // right now (MediaConfigPin), and pruning never drops a pinned entry; the
-// mark says that the client for which the instance was made has gone, so
-// that nobody reaches it once a newer entry is in front. Both are read and
-// changed only under the session lock; a copy starts unpinned and unmarked,
-// and assignment keeps the target's.
+// owner is the connection for which the instance was made, until that
+// connection closes; the mark says that this client has gone, so that
+// nobody reaches the instance once a newer entry is in front. All three are
+// read and changed only under the session lock; a copy starts unpinned,
+// unowned and unmarked, and assignment keeps the target's.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+
+#include "frame/CWySocket.h"
 
 class ZQMACMediaConfig;
 
@@ -51,8 +54,17 @@ class MediaConfigContainer {
   bool IsPinned() const { return m_pinCount > 0; }
   int GetPinCount() const { return m_pinCount; }
 
-  // The session-ended mark (under the session lock only; see above).
-  void EndSession() { m_sessionEnded = true; }
+  // The owning connection (under the session lock only; see above).
+  void SetOwner(CWySocket socket) { m_owner = socket; }
+  CWySocket GetOwner() const { return m_owner; }
+
+  // The session-ended mark (under the session lock only; see above). The
+  // entry no longer has an owner: a later connection on the same descriptor
+  // is somebody else.
+  void EndSession() {
+    m_sessionEnded = true;
+    m_owner = CWySocket();
+  }
   bool IsSessionEnded() const { return m_sessionEnded; }
 
  private:
@@ -60,5 +72,6 @@ class MediaConfigContainer {
   int64_t m_tExpiredTimeStamp;
   int64_t m_tCreationTimeStamp;
   int m_pinCount = 0;
+  CWySocket m_owner;
   bool m_sessionEnded = false;
 };

@@ -438,7 +438,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     ZQMACDrivePool* p = obtain(oldPools, row.id);
     p->m_sName = row.name;
     p->m_iType = row.type;
-    if (p->IsNdmp()) p->m_sProxyClientHost = std::move(row.proxyHost);
+    p->m_sProxyClientHost = std::move(row.proxyHost);
     p->m_iCopyManagerId = row.copyManagerCtrlId;
     p->m_iCostCategoryId = row.costCategoryId;
     p->m_bConfigured = row.enabled != 0;

@@ -8,8 +8,9 @@
 //
 // Settings each kind writes (the inline setters stage them in memory; a
 // Configure stores them):
-//   tape library      BarCodeReaderPresent
-//   disk library      LowWaterMarkMB, LibraryAttribute
+//   tape library      BarCodeReaderPresent, the hidden bit of ExtendedAttributes
+//   disk library      LowWaterMarkMB, LibraryAttribute, the hidden bit of
+//                     ExtendedAttributes (its other bits are kept as stored)
 //   media agent       Attribute (its shown state as bit 0x2000)
 //   drive pool        DrivePoolType, CopyManagerCtrlId, CostCategoryId
 //   drive             DriveNumber
@@ -67,6 +68,12 @@ void failWith(ZQMACInterface* object, const MMMediaConfigDB& access) {
                        access.lastErrorText());
 }
 
+// A library's shown state as the hidden bit of its ExtendedAttributes,
+// where the load reads it; the column's other bits are not the model's.
+MMStoredColumn hiddenBit(bool shown) {
+  return {"ExtendedAttributes", shown ? 0 : kMMHiddenAttribute, kMMHiddenAttribute};
+}
+
 void refuseUnstored(ZQMACInterface* object) {
   object->SetLastError(tkmac::kErrorNotStored,
                        "The object is not stored in the configuration database; it cannot be changed there.");
@@ -88,8 +95,10 @@ bool ZQMACGraph::StoreObject(ZQMACInterface* object, const std::string* newName,
     case ZQMAC_OBJ_LIBRARY: {
       ZQMACLms* lms = object->GetLms();
       ZQMACLibrary* library = lms != nullptr ? lms->m_pLibrary : nullptr;
-      if (library != nullptr && configured != MMMediaConfigDB::kKeepConfigured)
+      if (library != nullptr && configured != MMMediaConfigDB::kKeepConfigured) {
         settings.push_back({"BarCodeReaderPresent", library->m_bBarCodeReader ? 1 : 0});
+        settings.push_back(hiddenBit(object->m_bShownFlag));
+      }
       break;
     }
     case ZQMAC_OBJ_MAGLIB: {
@@ -97,6 +106,7 @@ bool ZQMACGraph::StoreObject(ZQMACInterface* object, const std::string* newName,
       if (configured != MMMediaConfigDB::kKeepConfigured) {
         settings.push_back({"LowWaterMarkMB", m->m_iLowWatermark});
         settings.push_back({"LibraryAttribute", m->m_iAttribute});
+        settings.push_back(hiddenBit(m->m_bShownFlag));
       }
       break;
     }

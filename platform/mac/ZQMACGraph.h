@@ -336,10 +336,11 @@ class ZQMACGraph {
   // ---- end of the controller copy ----
 
   // ---- pools and settings the change requests write (ZQMACPoolChanges.cpp) ----
-  // Writes one integer setting of a stored object of a database-backed
-  // instance (true without writing otherwise); false with the reason as the
-  // object's last error.
+  // Writes one integer (or text) setting of a stored object of a
+  // database-backed instance (true without writing otherwise); false with
+  // the reason as the object's last error.
   static bool StoreSetting(ZQMACInterface* object, const char* column, int value);
+  static bool StoreSetting(ZQMACInterface* object, const char* column, const std::string& value);
   // Stores a new master pool of the library (or a new drive pool of the
   // master pool, for its media agent) under `name`, takes it into the
   // library's instance and links it. False, with the reason as the

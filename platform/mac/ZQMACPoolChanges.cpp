@@ -11,6 +11,7 @@
 // "AddMasterDrivePool" (library handle), "AddDrivePool" (library handle,
 // media agent name).
 #include <string>
+#include <utility>
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
@@ -44,9 +45,8 @@ std::string freeName(const std::string& base, List list) {
   return name;
 }
 
-}  // namespace
-
-bool ZQMACGraph::StoreSetting(ZQMACInterface* object, const char* column, int value) {
+// One setting of a stored object written through; see StoreSetting.
+bool storeSetting(ZQMACInterface* object, MMStoredColumn setting) {
   if (!storedIn(*object)) return true;
   MMStoredKind kind = MMStoredKind::DrivePool;
   switch (object->GetObjectType()) {
@@ -60,11 +60,22 @@ bool ZQMACGraph::StoreSetting(ZQMACInterface* object, const char* column, int va
     return false;
   }
   MMMediaConfigDB access;
-  if (access.storeObject(kind, object->m_iId, nullptr, MMMediaConfigDB::kKeepConfigured, {{column, value}}) != 0) {
+  if (access.storeObject(kind, static_cast<int>(object->GetId()), nullptr, MMMediaConfigDB::kKeepConfigured,
+                         {std::move(setting)}) != 0) {
     failWith(*object, access);
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool ZQMACGraph::StoreSetting(ZQMACInterface* object, const char* column, int value) {
+  return storeSetting(object, {column, value});
+}
+
+bool ZQMACGraph::StoreSetting(ZQMACInterface* object, const char* column, const std::string& value) {
+  return storeSetting(object, {column, value});
 }
 
 bool ZQMACGraph::EnterNewMasterPool(ZQMACLms* lms, ZQMACMasterDrivePool* master, const std::string& name) {
@@ -124,6 +135,9 @@ bool ZQMACGraph::EnterNewDrivePool(ZQMACLms* lms, ZQMACDrivePool* pool, const st
 bool ZQMACDrivePool::SetProxyClientHost(const std::string& host) {
   tkmac::journal().record("SetProxyClientHost", GetHandle(), host);
   if (tkmac::failed(*this, "SetProxyClientHost")) return false;
+  // Kept where NDMP pools keep the server they reach, so that the next load
+  // finds it.
+  if (!ZQMACGraph::StoreSetting(this, "Descript", host)) return false;
   m_sProxyClientHost = host;
   return true;
 }

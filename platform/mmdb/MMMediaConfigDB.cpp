@@ -72,7 +72,10 @@ const KindInfo& kindInfo(MMStoredKind kind) {
   static const KindInfo kDrivePool{"drive pool", "MMDrivePool", "DrivePoolId", "MMDrivePool", "DrivePoolId",
                                    "DrivePoolName", MM_WIDTH(MMDrivePool_t, DrivePoolName), "DrivePoolEnabled",
                                    false, nullptr,
-                                   {{"DrivePoolType", 0}, {"CopyManagerCtrlId", 0}, {"CostCategoryId", 0}}};
+                                   {{"DrivePoolType", 0},
+                                    {"CopyManagerCtrlId", 0},
+                                    {"CostCategoryId", 0},
+                                    {"Descript", MM_WIDTH(MMDrivePool_t, DrivePoolName)}}};
   static const KindInfo kDrive{"drive", "MMDrive", "DriveId", "MMDrive", "DriveId", "AliasName",
                                MM_WIDTH(MMDrive_t, AliasName), "DriveEnabled", false, nullptr,
                                {{"DriveNumber", 0}, {"SerialNumber", MM_WIDTH(MMDrive_t, SerialNumber)}}};
@@ -197,7 +200,8 @@ std::string checkSetting(const KindInfo& info, const MMStoredColumn& setting) {
         return "The " + s.column + " of a " + info.what + " is out of range.";
       return "";
     }
-    if (setting.value.type != tkdb::DbValue::Type::Text) return "The " + s.column + " of a " + info.what + " is a text.";
+    if (setting.value.type != tkdb::DbValue::Type::Text || setting.mask != 0)
+      return "The " + s.column + " of a " + info.what + " is a text.";
     if (setting.value.s.size() > s.textWidth)
       return "The " + s.column + " of a " + info.what + " is longer than " + std::to_string(s.textWidth) + " bytes.";
     return "";
@@ -479,7 +483,13 @@ int MMMediaConfigDB::storeObject(MMStoredKind kind, int id, const char* name, in
     }
     for (const MMStoredColumn& setting : settings) {
       if (!set.empty()) set += ", ";
-      set += quoted(setting.column.c_str()) + " = ?";
+      const std::string column = quoted(setting.column.c_str());
+      if (setting.mask != 0) {
+        const std::string mask = std::to_string(setting.mask);
+        set += column + " = ((IFNULL(" + column + ", 0) & ~" + mask + ") | (? & " + mask + "))";
+      } else {
+        set += column + " = ?";
+      }
       params.push_back(setting.value);
     }
     if (set.empty()) return DB_OK;

@@ -189,9 +189,12 @@ enum class MMStoredKind {
 
 // One column of a settings change. The column must be one of the kind's
 // settable columns (settableColumns); the value is bound, never formatted.
+// A non-zero `mask` (integer columns) changes only those bits of the stored
+// value to the value's, and keeps every other bit as stored.
 struct MMStoredColumn {
   std::string column;
   tkdb::DbValue value;
+  int64_t mask = 0;
 };
 
 class MMMediaConfigDB : public MMTableAccess {

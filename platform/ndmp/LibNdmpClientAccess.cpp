@@ -59,7 +59,14 @@ bool LibNdmpClientAccess::LoginToFiler() {
       fail(tkndmp::kErrorNotAuthenticated, "The filer [" + m_host + "] refused the login [" + m_login + "].");
       return;
     }
-    m_authenticated = m_loggedIn = true;
+    m_authenticated = true;
+    if (filer.sessionsLeft == 0) {
+      fail(tkndmp::kErrorNotLoggedIn, "The filer [" + m_host + "] accepted the login [" + m_login +
+                                          "] but refused a session.");
+      return;
+    }
+    if (filer.sessionsLeft > 0) --filer.sessionsLeft;
+    m_loggedIn = true;
     ++filer.loginCount;
   });
   if (!known) return fail(tkndmp::kErrorNoConnection, "The filer [" + m_host + "] does not answer.");

@@ -33,6 +33,10 @@ struct Filer {
   int lastErrorCode = 0;
   std::string lastErrorText;
   int loginCount = 0;  // successful logins so far
+  // Logins that still get a session once the credentials are accepted; -1
+  // for every one. At 0 the filer authenticates a login and then refuses
+  // it a session: connected and authenticated, but not logged in.
+  int sessionsLeft = -1;
 };
 
 // Adds or replaces the filer of `host` (its login count starts at 0).

@@ -28,6 +28,12 @@ inline void makeUnreachable(const std::string& host, int code = 0, const std::st
     f.lastErrorText = text;
   });
 }
+// The filer accepts the credentials of the next `granted` logins with a
+// session, then authenticates logins and refuses them one (connected and
+// authenticated, but not logged in).
+inline void refuseSessions(const std::string& host, int granted = 0) {
+  tkndmp::withFiler(host, [&](Filer& f) { f.sessionsLeft = granted; });
+}
 inline int loginCount(const std::string& host) {
   const auto f = tkndmp::filer(host);
   return f ? f->loginCount : 0;

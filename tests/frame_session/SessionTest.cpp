@@ -160,9 +160,10 @@ TEST_F(Session, ANewSessionPutsAFreshInstanceInFrontAndMovesTheHolder) {
   EXPECT_EQ(EvMMConfigMgr::GetCurrentMediaConfig(second.request(4).get(), false), b);
 }
 
-TEST_F(Session, PruningDropsTheFirstExpiredEntryAndEverythingBehindIt) {
+TEST_F(Session, PruningDropsTheFirstExpiredEntryAndEverythingBehindItThatIsNotPinned) {
   Connection client;
   ZQMACMediaConfig* c = newSession(client);
+  MediaConfigPin inUse(c);  // keeps C where pruning would drop it
   m_clock.advance(10);
   ZQMACMediaConfig* b = newSession(client);
   m_clock.advance(10);
@@ -180,9 +181,13 @@ TEST_F(Session, PruningDropsTheFirstExpiredEntryAndEverythingBehindIt) {
   testkit::debuglog::Capture log;
   m_clock.advance(10);
   ZQMACMediaConfig* d = newSession(client);
-  EXPECT_EQ(cachedInstances(), (Instances{d, a}));
+  EXPECT_EQ(cachedInstances(), (Instances{d, a, c}));
   EXPECT_TRUE(log.contains("EvMMConfigMgr::GetCurrentMediaConfig", "the number of old instances = 3."));
   EXPECT_TRUE(log.contains("EvMMConfigMgr::GetCurrentMediaConfig", "Deleted expired instances."));
+  inUse.release();
+  m_clock.advance(1);
+  ZQMACMediaConfig* e = newSession(client);
+  EXPECT_EQ(cachedInstances(), (Instances{e, d}));
 }
 
 TEST_F(Session, AnEntryExpiringNowIsKeptAndGoesASecondLater) {
@@ -239,10 +244,11 @@ TEST_F(Session, PruningLogsBothTimesOfEachEntryItDropsAndNothingOfThoseItKeeps) 
   EXPECT_EQ(cachedInstances(), (Instances{fresh, kept}));
 }
 
-TEST_F(Session, AnInstanceWhoseSessionEndedIsFreedOnceTwoNewerOnesAreInFrontUnlessPinned) {
-  // Sessions end by unlock or force (the instance is told to terminate) or
-  // when the holder's connection closes. The instance just superseded stays
-  // for whoever was told of its end; behind it, nobody reaches it any more.
+TEST_F(Session, AnInstanceBehindTheOneJustSupersededIsFreedUnlessPinned) {
+  // Every request is handed the newest instance: the one just superseded
+  // stays for whoever was told of its end, and behind it nobody but a
+  // handler that pinned one reaches an instance any more, whether its
+  // session ended (unlock, force, its holder gone) or its holder moved on.
   enum class End { Terminated, HolderGone };
   for (End end : {End::Terminated, End::HolderGone}) {
     SCOPED_TRACE(end == End::Terminated ? "terminated" : "holder gone");
@@ -257,24 +263,74 @@ TEST_F(Session, AnInstanceWhoseSessionEndedIsFreedOnceTwoNewerOnesAreInFrontUnle
     };
     Connection first;
     Connection second;
-    ZQMACMediaConfig* open = newSession(second);  // its session never ends
+    ZQMACMediaConfig* superseded = newSession(second);
     ZQMACMediaConfig* ended = newSession(first);
     endSession(first, ended);
+    EXPECT_EQ(cachedInstances(), (Instances{ended, superseded}));
     ZQMACMediaConfig* n1 = newSession(second);
-    EXPECT_EQ(cachedInstances(), (Instances{n1, ended, open}));
+    EXPECT_EQ(cachedInstances(), (Instances{n1, ended}));
     ZQMACMediaConfig* n2 = newSession(second);
-    EXPECT_EQ(cachedInstances(), (Instances{n2, n1, open}));
+    EXPECT_EQ(cachedInstances(), (Instances{n2, n1}));
 
-    // Pinned, it stays until the pin goes and a new one comes.
+    // Pinned, it stays until the pin goes and a new one comes. A closing
+    // holder's instances behind the newest go at once.
     MediaConfigPin pin(n2);
     endSession(second, n2);
+    EXPECT_EQ(cachedInstances(), end == End::Terminated ? (Instances{n2, n1}) : (Instances{n2}));
     ZQMACMediaConfig* n3 = newSession(first);
     ZQMACMediaConfig* n4 = newSession(first);
-    EXPECT_EQ(cachedInstances(), (Instances{n4, n3, n2, n1, open}));
+    EXPECT_EQ(cachedInstances(), (Instances{n4, n3, n2}));
     pin.release();
     ZQMACMediaConfig* n5 = newSession(first);
-    EXPECT_EQ(cachedInstances(), (Instances{n5, n4, n3, n1, open}));
+    EXPECT_EQ(cachedInstances(), (Instances{n5, n4}));
   }
+}
+
+TEST_F(Session, OneClientRenewingItsInstanceForEverKeepsTwoAndOneOnceItHasGone) {
+  Connection other;
+  ZQMACMediaConfig* othersInstance = newSession(other);
+  Connection client;
+  for (int i = 0; i < 1000; ++i) ASSERT_NE(newSession(client), nullptr);
+  EXPECT_EQ(cache().size(), 2u);
+  ZQMACMediaConfig* newest = cache().front().GetMediaConfig();
+
+  testkit::debuglog::Capture log;
+  EvMMConfigMgr::ConnectionClosed(client.socket());
+  EXPECT_EQ(cachedInstances(), Instances{newest}) << "the one just superseded is freed with its client";
+  EXPECT_TRUE(cache().front().IsSessionEnded());
+  EXPECT_TRUE(log.contains("EvMMConfigMgr::GetCurrentMediaConfig",
+                           "The connection " + std::to_string(static_cast<int>(client.socket().GetSocketDescriptor())) +
+                               " has closed: [2] of its instances ended, [1] freed, [1] instances cached."));
+  EXPECT_NE(newest, othersInstance);
+}
+
+TEST_F(Session, AClosingConnectionEndsEveryInstanceMadeForItAndLeavesOthersAlone) {
+  Connection first;
+  Connection second;
+  ZQMACMediaConfig* a = newSession(first);
+  MediaConfigPin inUse(a);
+  ZQMACMediaConfig* b = newSession(second);
+  ZQMACMediaConfig* c = newSession(first);
+  ASSERT_EQ(cachedInstances(), (Instances{c, b, a}));
+
+  // The second client is no longer the holder; its instance goes with it,
+  // the first client's stay, the pinned one too.
+  EvMMConfigMgr::ConnectionClosed(second.socket());
+  EXPECT_EQ(cachedInstances(), (Instances{c, a}));
+  EXPECT_EQ(EvMMConfigMgr::GetSocketId(), first.socket());
+  EXPECT_FALSE(cache().front().IsSessionEnded());
+
+  // The holder goes: both its instances end, the newest stays, the pinned
+  // one stays until it is released and a new session comes.
+  EvMMConfigMgr::ConnectionClosed(first.socket());
+  EXPECT_EQ(cachedInstances(), (Instances{c, a}));
+  for (const auto& entry : cache()) EXPECT_TRUE(entry.IsSessionEnded());
+  EXPECT_FALSE(EvMMConfigMgr::GetSocketId().IsValid());
+  inUse.release();
+  Connection third;
+  ZQMACMediaConfig* d = newSession(third);
+  ZQMACMediaConfig* e = newSession(third);
+  EXPECT_EQ(cachedInstances(), (Instances{e, d}));
 }
 
 TEST_F(Session, AHolderWhoseConnectionClosedIsNeverMatchedByALaterClientOnTheSameDescriptor) {

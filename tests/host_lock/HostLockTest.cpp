@@ -3,11 +3,13 @@
 // the tkconsole binary with its lock words).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <latch>
 #include <map>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "tests/support/FrameSession.h"
 #include "tests/support/HostHarness.h"
@@ -225,6 +227,65 @@ TEST(HostLockHolder, AHolderThatDisconnectsIsNeverMatchedByALaterConsoleOnTheSam
   EXPECT_EQ(lock(later, 2, 6).text, "Success");
   EXPECT_NE(lock(later, 1, 7).status, 3u);
   ::close(later);
+}
+
+// The numbers of the "the number of old instances = N." lines of a handler
+// log, in order.
+std::vector<unsigned long> oldInstanceCounts(const std::string& log) {
+  static const std::string kLine = "the number of old instances = ";
+  std::vector<unsigned long> out;
+  for (std::size_t at = log.find(kLine); at != std::string::npos; at = log.find(kLine, at + 1))
+    out.push_back(std::strtoul(log.c_str() + at + kLine.size(), nullptr, 10));
+  return out;
+}
+
+TEST(HostSession, AConsoleReReadingAThousandTimesKeepsTwoInstancesAndOneOnceItHasGone) {
+  // Each re-read (control operation 68) makes a new configuration instance;
+  // the host counts the older ones in its handler log as it makes each, and
+  // says how many stay cached when a connection closes.
+  tktest::TempDir dir;
+  hosttest::Host host{dir, dir.file("host.sock"), {"--seed-demo"},
+                      {{"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
+  ASSERT_TRUE(host.up()) << host.log();
+  const int console = host.connect();
+  ASSERT_GE(console, 0);
+  // Each request's replies are read up to its end frame, so that no frame
+  // of one is taken for the next one's.
+  const auto exchange = [console](const std::string& frame) {
+    EXPECT_TRUE(tkwire::writeAll(console, frame));
+    return tktest::awaitReplies(console, hosttest::kReplyMs, hosttest::kReplyMs);
+  };
+  const std::vector<tkwire::Reply> locked = exchange(lockFrame(1, 1));
+  ASSERT_EQ(locked.size(), 1u);
+  ASSERT_EQ(locked[0].items.at(0).bytes.substr(0, 4), tktest::le32(1)) << locked[0].items.at(0).bytes;
+  tkwire::StreamRequest reread;
+  reread.handler = "onMsgSetMMControl";
+  reread.firstField = tkwire::firstFieldOf(0, 2);  // two elements
+  tkwire::appendU32(reread.stream, 4001, 68);
+  tkwire::appendU32(reread.stream, 2052, 0);
+  constexpr int kRereads = 1000;
+  for (int i = 0; i < kRereads; ++i) {
+    reread.sequence = 100 + i;
+    const std::vector<tkwire::Reply> replies = exchange(tkwire::encodeStreamRequest(reread));
+    ASSERT_EQ(replies.size(), 1u) << i;
+    const tkwire::Item* status = replies[0].find(2051);
+    ASSERT_NE(status, nullptr) << i;
+    ASSERT_EQ(tktest::le32(1), status->bytes.substr(0, 4)) << i << ": " << status->bytes;
+  }
+  const std::string logPath = dir.file("log/tkmmconfig.log");
+  const std::vector<unsigned long> counts = oldInstanceCounts(hosttest::readFile(logPath));
+  ASSERT_EQ(counts.size(), static_cast<std::size_t>(kRereads)) << "the lock's instance had none before it";
+  for (std::size_t i = 0; i < counts.size(); ++i)
+    ASSERT_LE(counts[i], 2u) << "re-read " << i << " found that many instances before it";
+
+  // Closed, the console leaves the newest instance only.
+  ::close(console);
+  const std::string closed = "has closed: [2] of its instances ended, [1] freed, [1] instances cached.";
+  std::string log;
+  for (int64_t deadline = hosttest::nowMs() + hosttest::kReplyMs;
+       (log = hosttest::readFile(logPath)).find(closed) == std::string::npos && hosttest::nowMs() < deadline;)
+    hosttest::pauseMs(5);
+  EXPECT_NE(log.find(closed), std::string::npos) << log.substr(log.size() > 4000 ? log.size() - 4000 : 0);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/mmconfig_detection/DetectionFixture.h"
+#include "tests/support/FaultSweep.h"
 
 namespace {
 
@@ -93,6 +94,23 @@ TEST_F(DetectedDevices, AProxiedPathWithoutAPoolAsksFromTheAgentItself) {
   ASSERT_TRUE(config().DeleteObject(pool));
   script(m_w.dms12, "");
   dettest::expectItems(devicesOf(handleOf(m_w.dms12)), both());
+}
+
+TEST_F(DetectedDevices, EveryFailingPlatformCallStillAnswersTheConsole) {
+  ZQMACGraph::SetControllerType(m_w.dms21, 0);
+  script(m_w.dms21, "");
+  tktest::SweepPlan plan;
+  plan.setup = [&] { m_a.replies(); };
+  plan.request = [&] {
+    auto request = m_a.request(dettest::kSequence, 0, kUser);
+    request->objectHandle = handleOf(m_w.dms21);
+    m_mgr.onMsgGetMMDetectedDevices(request.get());
+  };
+  plan.check = [&](const tktest::SweepRun& run) {
+    return tktest::listedOnSocket(m_a.replies(), run, kReplyDevices, dettest::kSequence);
+  };
+  const tktest::SweepReport report = tktest::FaultSweep().run(plan);
+  EXPECT_TRUE(report.clean()) << report;
 }
 
 }  // namespace

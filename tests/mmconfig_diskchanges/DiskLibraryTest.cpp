@@ -169,4 +169,30 @@ TEST_F(StoredDiskLibrary, EveryFailingCallEndsInAnAnswerAndLeavesNoHalfChange) {
   EXPECT_TRUE(report.clean()) << report;
 }
 
+TEST_F(StoredDiskLibrary, EveryFailingCallOfAChangeKeepsTheStepsBeforeItAndNoneAfter) {
+  // Alias, watermark and attribute word are each stored on their own; a
+  // failed step ends the request and keeps the steps before it.
+  const auto modify = [&] {
+    ZQMACMagLib* library = m_config->GetMagLibList().GetFirstNode();
+    ASSERT_NE(library, nullptr);
+    auto message = stream()
+                       .op(3)
+                       .handle(m_config->GetHandle(library))
+                       .text(8251, "RenamedDisk", true)
+                       .u32(8273, 77)
+                       .u32(11416, 1)
+                       .end()
+                       .build();
+    m_mgr.onMsgSetMMMagneticLibrary(message.get());
+  };
+  const auto steps = [&] {
+    return std::vector<bool>{
+        m_db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE AliasName = 'RenamedDisk'") == 1,
+        m_db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE LowWaterMarkMB = 77") == 1,
+        m_db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE AliasName = 'RenamedDisk' AND LibraryAttribute = 1") == 1};
+  };
+  const tktest::SweepReport report = sweepSteps(modify, "MMLibrary", steps);
+  EXPECT_TRUE(report.clean()) << report;
+}
+
 }  // namespace

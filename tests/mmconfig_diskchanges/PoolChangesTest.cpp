@@ -146,6 +146,7 @@ class StoredPools : public disktest::StoredSession {
     m_pool = m_lms->GetDrivePoolList().GetFirstNode();
     ASSERT_NE(m_pool, nullptr);
     m_agentId = static_cast<uint32_t>(m_pool->GetMediaAgent()->GetId());
+    m_poolId = m_pool->GetId();
   }
   void addMaster() {
     auto message = stream().objectHandle(m_config->GetHandle(m_lms)).build();
@@ -166,10 +167,37 @@ class StoredPools : public disktest::StoredSession {
                        .build();
     m_mgr.onMsgSetMMDrivePool(message.get());
   }
+  void renameMaster() {
+    auto message = stream().op(3).handle(m_config->GetHandle(m_master)).text(8258, "Master-X", true).end().build();
+    m_mgr.onMsgSetMMMasterDrivePool(message.get());
+  }
   // One stored step, so that a failure leaves the row as it was.
   void changeCostCategory() {
-    auto message = stream().op(3).handle(m_config->GetHandle(m_pool)).pair(11019, 0, "p", true).u32(11217, 6).end().build();
+    auto message = stream().op(3).handle(m_config->GetHandle(m_pool)).u32(11217, 6).end().build();
     m_mgr.onMsgSetMMDrivePool(message.get());
+  }
+  // Every step of the drive-pool change: name, proxy host, copy manager and
+  // cost category, each stored on its own.
+  void changeEverything() {
+    auto message = stream()
+                       .op(3)
+                       .handle(m_config->GetHandle(m_pool))
+                       .text(8260, "Pool-X", true)
+                       .pair(11019, 0, "ndmp-proxy.example.net", true)
+                       .u32(11132, 4)
+                       .u32(11217, 6)
+                       .end()
+                       .build();
+    m_mgr.onMsgSetMMDrivePool(message.get());
+  }
+  // The steps of changeEverything the pool's row shows, in their order.
+  std::vector<bool> stepsStored() {
+    const int id = static_cast<int>(m_poolId);
+    return {m_db.text("SELECT DrivePoolName FROM MMDrivePool WHERE DrivePoolId = ?", {id}) == "Pool-X",
+            m_db.text("SELECT IFNULL(Descript, '') FROM MMDrivePool WHERE DrivePoolId = ?", {id}) ==
+                "ndmp-proxy.example.net",
+            m_db.scalar("SELECT CopyManagerCtrlId FROM MMDrivePool WHERE DrivePoolId = ?", {id}) == 4,
+            m_db.scalar("SELECT CostCategoryId FROM MMDrivePool WHERE DrivePoolId = ?", {id}) == 6};
   }
   long long count(const std::string& sql) { return m_db.scalar(sql); }
 
@@ -177,6 +205,7 @@ class StoredPools : public disktest::StoredSession {
   ZQMACMasterDrivePool* m_master = nullptr;
   ZQMACDrivePool* m_pool = nullptr;
   uint32_t m_agentId = 0;
+  uint32_t m_poolId = 0;
 };
 
 TEST_F(StoredPools, NewPoolsAndPoolSettingsAreStoredAndSurviveAReload) {
@@ -194,11 +223,44 @@ TEST_F(StoredPools, NewPoolsAndPoolSettingsAreStoredAndSurviveAReload) {
   EXPECT_EQ(m_lms->GetDrivePoolList().GetListCount(), 3);
 }
 
+TEST_F(StoredPools, AProxyHostIsStoredWhereNdmpPoolsKeepTheirsAndSurvivesANewLoad) {
+  freshSession();
+  changeEverything();
+  EXPECT_EQ(stepsStored(), (std::vector<bool>{true, true, true, true}));
+  freshSession();  // a new session loads the rows
+  EXPECT_EQ(m_pool->GetProxyClientHost(), "ndmp-proxy.example.net");
+  EXPECT_EQ(m_pool->GetName(), "Pool-X");
+
+  // One longer than the column takes is refused before anything is stored.
+  auto message = stream()
+                     .op(3)
+                     .handle(m_config->GetHandle(m_pool))
+                     .pair(11019, 0, std::string(300, 'h'), true)
+                     .u32(11217, 9)
+                     .end()
+                     .build();
+  EXPECT_FALSE(m_mgr.onMsgSetMMDrivePool(message.get()));
+  const auto answers = libtest::messagesOf(m_a.replies());
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_NE(answers[0], operationResponse(3, 1, "Success"));
+  EXPECT_EQ(m_pool->GetProxyClientHost(), "ndmp-proxy.example.net");
+  EXPECT_EQ(stepsStored(), (std::vector<bool>{true, true, true, true}));
+}
+
 TEST_F(StoredPools, EveryFailingCallEndsInAnAnswerAndLeavesNoHalfChange) {
-  for (auto request : {&StoredPools::addMaster, &StoredPools::addPool, &StoredPools::changeCostCategory}) {
+  for (auto request :
+       {&StoredPools::addMaster, &StoredPools::addPool, &StoredPools::renameMaster, &StoredPools::changeCostCategory}) {
     const tktest::SweepReport report = sweep([&, request] { (this->*request)(); });
     EXPECT_TRUE(report.clean()) << report;
   }
+}
+
+TEST_F(StoredPools, EveryFailingCallOfAWholeDrivePoolChangeKeepsTheStepsBeforeItAndNoneAfter) {
+  // A failed step ends the request and keeps the steps before it: the
+  // pool's row shows a first part of the steps, each whole.
+  const tktest::SweepReport report =
+      sweepSteps([&] { changeEverything(); }, "MMDrivePool", [&] { return stepsStored(); });
+  EXPECT_TRUE(report.clean()) << report;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 namespace {
 
 using arctest::Answers;
+using arctest::Handler;
 using arctest::idText;
 using arctest::Items;
 using arctest::operationResponse;
@@ -201,6 +202,20 @@ TEST_F(Clusters, EveryFailingCallOfAnAddOrADetectionEndsInAnAnswerAndNoHalfChang
   };
   const tktest::SweepReport detection = tktest::FaultSweep().run(plan);
   EXPECT_TRUE(detection.clean()) << detection;
+}
+
+TEST_F(Clusters, EveryFailingCallOfTheListingsEndsInAnAnswerAndChangesNothing) {
+  setCluster(addCluster("Arc1", {kNodeA, kNodeB}), true);
+  const auto sweepOfListing = [&](Handler handler, tktest::StreamBuilder request, uint32_t replyId) {
+    return sweepListing([&] { (m_mgr.*handler)(request.build().get()); }, replyId, [&] { reload(); });
+  };
+  const tktest::SweepReport clusters = sweepOfListing(&EvMMConfigMgr::onMsgGetCenteraClusterList, stream(), 11402);
+  EXPECT_TRUE(clusters.clean()) << clusters;
+  const tktest::SweepReport properties =
+      sweepOfListing(&EvMMConfigMgr::onMsgGetCenteraClusterProperties, stream().count(1), 11404);
+  EXPECT_TRUE(properties.clean()) << properties;
+  const tktest::SweepReport agents = sweepOfListing(&EvMMConfigMgr::onMsgGetCenteraMediaAgents, stream(), 11413);
+  EXPECT_TRUE(agents.clean()) << agents;
 }
 
 TEST_F(Clusters, EveryFailingCallOfAChangeOrARemovalEndsInAnAnswerAndNoHalfChange) {

@@ -151,4 +151,14 @@ TEST_F(DRUHosts, EveryFailingCallOfAChangeOrARemovalEndsInAnAnswerAndNoHalfChang
   EXPECT_TRUE(sweepOf(stream().op(2).pair(11420, 1, "").end())) << m_report;
 }
 
+TEST_F(DRUHosts, EveryFailingCallOfTheListOrThePropertiesEndsInAnAnswerAndChangesNothing) {
+  setHost(addHost("dru-a"), true);
+  const tktest::SweepReport listing =
+      sweepListing([&] { m_mgr.onMsgGetDRUHostList(stream().build().get()); }, 11422);
+  EXPECT_TRUE(listing.clean()) << listing;
+  const tktest::SweepReport properties =
+      sweepListing([&] { m_mgr.onMsgGetDRUHostProperties(stream().count(1).build().get()); }, 11424);
+  EXPECT_TRUE(properties.clean()) << properties;
+}
+
 }  // namespace

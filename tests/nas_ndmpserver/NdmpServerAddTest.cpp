@@ -106,6 +106,7 @@ TEST_F(NdmpServerAdd, EachFilerLoginFailureIsAnsweredWithItsMessageAndHost) {
       {"wrong password", [] { seedFiler("f", 6, 0, "admin"); }, 0x24000059},
       {"no OS type", [] { seedFiler("f", 6); nd::journal().injectFailure("getOsType", 0, "busy"); }, 0x2400005A},
       {"OS type 0", [] { seedFiler("f", 0); }, 0x2400005B},
+      {"no session", [] { seedFiler("f", 6); nd::refuseSessions("f"); }, 0x2400005C},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -128,6 +129,17 @@ TEST_F(NdmpServerAdd, AFileSystemAgentWhoseSecondLoginFailsKeepsItsRow) {
   expectOnly(kAdd, 0, catalogueText(0x24000059, "agent1"));
   EXPECT_EQ(nd::journal().count("LoginToFiler"), 2u);
   EXPECT_EQ(rows(), before);
+}
+
+TEST_F(NdmpServerAdd, AFileSystemAgentRefusedASessionAtItsSecondLoginIsRolledBack) {
+  addClient(50, "agent1");
+  seedFiler("agent1", 5);
+  nd::refuseSessions("agent1", 1);  // the first login gets a session, the second does not
+  EXPECT_EQ(run(addRecord("agent1", 5)), 0);
+  expectOnly(kAdd, 0, catalogueText(0x2400005C, "agent1"));
+  EXPECT_EQ(nd::journal().count("LoginToFiler"), 2u);
+  EXPECT_EQ(nd::loginCount("agent1"), 1);
+  EXPECT_TRUE(rows().empty());
 }
 
 TEST_F(NdmpServerAdd, ARowThatCannotBeReadEndsTheAddWithNothingStored) {

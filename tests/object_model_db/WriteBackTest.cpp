@@ -180,6 +180,31 @@ TEST_F(WriteBack, ALibraryAndItsLibraryPartShareOneConfiguredStateAndRow) {
   EXPECT_FALSE(tapeLibrary(*reloaded)->GetLibrary()->GetBarCodeReader());
 }
 
+TEST_F(WriteBack, ALibrarysHiddenBitIsStoredWithItsOtherExtendedAttributesKept) {
+  ASSERT_EQ(0, db.exec("UPDATE MMLibrary SET ExtendedAttributes = 65 WHERE LibraryId IN (1, 2)"));
+  auto config = load();
+  ZQMACLms* tape = tapeLibrary(*config);
+  ZQMACMagLib* disk = diskLibrary(*config);
+  ZQMACGraph::SetShownFlag(tape->GetLibrary(), false);
+  ZQMACGraph::SetShownFlag(disk, false);
+  ASSERT_TRUE(tape->GetLibrary()->Configure(0)) << tape->GetLibrary()->GetLastError();
+  ASSERT_TRUE(disk->Configure(0)) << disk->GetLastError();
+  EXPECT_EQ(db.scalar("SELECT ExtendedAttributes FROM MMLibrary WHERE LibraryId = 1"), 65 | 0x2000);
+  EXPECT_EQ(db.scalar("SELECT ExtendedAttributes FROM MMLibrary WHERE LibraryId = 2"), 65 | 0x2000);
+  auto reloaded = load();
+  EXPECT_FALSE(tapeLibrary(*reloaded)->IsShown());
+  EXPECT_FALSE(diskLibrary(*reloaded)->IsShown());
+
+  // Shown again; a Deconfigure writes it too, a rename alone does not.
+  ZQMACGraph::SetShownFlag(disk, true);
+  ASSERT_TRUE(disk->Deconfigure(false)) << disk->GetLastError();
+  EXPECT_EQ(db.scalar("SELECT ExtendedAttributes FROM MMLibrary WHERE LibraryId = 2"), 65);
+  ZQMACGraph::SetShownFlag(tape->GetLibrary(), true);
+  ASSERT_TRUE(tape->GetLibrary()->SetName("TapeLibRenamed"));
+  EXPECT_EQ(db.scalar("SELECT ExtendedAttributes FROM MMLibrary WHERE LibraryId = 1"), 65 | 0x2000);
+  EXPECT_TRUE(diskLibrary(*load())->IsShown());
+}
+
 TEST_F(WriteBack, ARefusedConfigureKeepsTheConfiguredState) {
   auto config = load();
   ZQMACDrive* drive1 = drive(*config, 1);

@@ -75,6 +75,7 @@ TEST_F(ControlFaultSweep, CopyManagersAndDeviceConfigurationAlwaysAnswer) {
                       .end());
   };
   sweep("copy managers", [&] { return simple(); }, call(&EvSANVolMgr::onMsgGetCopyMgrControllers), {}, 11693);
+  sweep("cost categories", [&] { return simple(); }, call(&EvSANVolMgr::onMsgGetQRCostCategories), {}, 11729);
   sweep("configure", [&] { return record(48); }, call(&EvSANVolMgr::onMsgConfigureDeviceCommand));
   sweep("unconfigure", [&] { return record(49); }, call(&EvSANVolMgr::onMsgConfigureDeviceCommand), [] {
     std::string text;

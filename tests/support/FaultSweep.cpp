@@ -59,6 +59,16 @@ std::string answeredOnSocket(const std::vector<tkwire::Reply>& replies, const Sw
                          : "no answer among the " + std::to_string(replies.size()) + " replies that reached the client";
 }
 
+std::string listedOnSocket(const std::vector<tkwire::Reply>& replies, const SweepRun& run, uint32_t replyId,
+                           int64_t sequence) {
+  for (const tkwire::Reply& reply : replies) {
+    if (reply.messageId != replyId) continue;
+    return reply.sequence == sequence ? "" : "the listing answers another request";
+  }
+  if (run.k == 0) return "the clean run sent no listing";
+  return answeredOnSocket(replies, run);
+}
+
 SweepReport FaultSweep::run(const SweepPlan& plan) const {
   SweepReport report;
   const DatabaseDump initial = DatabaseDump::take();

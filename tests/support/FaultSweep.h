@@ -25,6 +25,7 @@
 // must make the same calls in the same order in every run.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -84,5 +85,12 @@ class FaultSweep {
 // an XML request), or when the run failed a write of the reply channel;
 // otherwise what is wrong.
 std::string answeredOnSocket(const std::vector<tkwire::Reply>& replies, const SweepRun& run);
+
+// For a check of a listing (a Get): "" when `replies` hold the reply
+// `replyId` to the request `sequence`, whole or cut short by the failure,
+// or, in a failing run, an answer answeredOnSocket takes; the clean run
+// must list.
+std::string listedOnSocket(const std::vector<tkwire::Reply>& replies, const SweepRun& run, uint32_t replyId,
+                           int64_t sequence);
 
 }  // namespace tktest

@@ -66,6 +66,17 @@ class SeededSessionTest : public ::testing::Test {
     plan.check = [&](const SweepRun& run) { return answeredOnSocket(m_a.replies(), run); };
     return FaultSweep().run(plan);
   }
+  // The sweep of a listing whose reply is `replyId`: every run lists (or
+  // answers why not) and changes nothing. Each run starts from `setup`, a
+  // fresh session unless given.
+  SweepReport sweepListing(const std::function<void()>& request, uint32_t replyId,
+                           const std::function<void()>& setup = nullptr) {
+    SweepPlan plan;
+    plan.setup = [&] { setup ? setup() : freshSession(); };
+    plan.request = request;
+    plan.check = [&](const SweepRun& run) { return listedOnSocket(m_a.replies(), run, replyId, m_sequence); };
+    return FaultSweep().run(plan);
+  }
 
   TestDatabase m_db;
   EvMMConfigMgr m_mgr;
