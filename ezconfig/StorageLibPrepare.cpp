@@ -273,10 +273,12 @@ bool EvMMConfigMgr::StorageLibPrepare(tkezconfig::StorageLibraryRequest& w) {
     return false;
   // A mount-path operation acts within the library it names: its id and
   // name must name one library, and a mount path given by id must be of it
-  // (one found by name is). The deletions check the mount path themselves,
-  // where they act.
-  const bool addsMountPath = op == tkezconfig::kOpAddMountPath || op == tkezconfig::kOpAddMountPathShared;
-  if ((mountPathByName || addsMountPath) && !libraryIdMatchesName(w)) return false;
+  // (one found by name is). The mount-path deletions check the mount path
+  // themselves, where they act. A library deletion takes its lock and
+  // rights by the id and deconfigures by the name: they must agree too.
+  const bool namesLibraryTwice = op == tkezconfig::kOpAddMountPath || op == tkezconfig::kOpAddMountPathShared ||
+                                 op == tkezconfig::kOpDeleteLibrary || op == tkezconfig::kOpForceDeleteLibrary;
+  if ((mountPathByName || namesLibraryTwice) && !libraryIdMatchesName(w)) return false;
   const bool deletes = op == tkezconfig::kOpDeleteMountPath || op == tkezconfig::kOpForceDeleteMountPath;
   if (mountPathByName && mountPathGiven && !deletes && !mountPathOfLibrary(w)) return false;
   // 4. Sharing needs a media agent without a controller there.

@@ -26,20 +26,26 @@ TEST_F(ConsoleFixture, SanWordsListHostsAndDiscoverAHostsVolumes) {
   EXPECT_NE(run.out.find("reply 11604"), std::string::npos) << run.out;
 }
 
-// The seeded host's volumes are on its agent, not stored: the volume
-// listing is empty until a discovery stores them, as the seed summary says.
-TEST_F(ConsoleFixture, TheSeededHostsVolumesAreListedOnceDiscoveredAsTheSeedSays) {
-  EXPECT_NE(m_host.log().find("listed by san-volumes 101 once san-discover 101 sanhost1 has stored them"),
+// The seeded host's volumes are on its agent, not recorded: the volume
+// listing is empty until the console records one, as the seed summary says.
+TEST_F(ConsoleFixture, TheSeededHostsVolumesAreListedOnceRecordedAsTheSeedSays) {
+  EXPECT_NE(m_host.log().find("which san-discover 101 sanhost1 shows and san-volumes 101 lists once they are "
+                              "recorded (onMsgSetSANVolume operation 48)"),
             std::string::npos)
       << m_host.log();
   ConsoleRun run = console({"san-volumes", "101"});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out.find("scsi-3600a0b800012"), std::string::npos) << run.out;
-  ASSERT_EQ(console({"san-discover", "101", "sanhost1"}).status, 0);
-  run = console({"san-volumes", "101"});
-  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.find("/dev/sdb"), std::string::npos) << run.out;
+  run = console({"san-discover", "101", "sanhost1"});
   EXPECT_NE(run.out.find("\"/dev/sdb\""), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\"E:\""), std::string::npos) << run.out;
+  run = console({"onMsgSetSANVolume", "11602=idtext:101:sanhost1", "11615=scsi-3600a0b800012", "11606=3",
+                 "11608=u64:0", "11619=512", "11633=hdr12:0,101,1:/dev/sdb", "11607=0", "11614=u64:4194304",
+                 "11613=0", "11742=0", "11675=ext4", "11653=hdr12:0,101,1:/data", "4106=2", "4001=48", "2052=0"});
+  ASSERT_EQ(run.status, 0) << run.err << run.out;
+  run = console({"san-volumes", "101"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("/dev/sdb"), std::string::npos) << run.out;
 }
 
 TEST_F(ConsoleFixture, SanWordsRefuseWrongArgumentsAndAnUnknownHostIsAFailure) {

@@ -321,13 +321,53 @@ TEST_F(TwoLibraries, AMountPathOfAnotherLibraryIsNotDeletedPlainOrForced) {
   EXPECT_EQ(m_db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE LibraryId = 6"), 1);
 }
 
+// Each platform call of the refused forced deletion failing in turn: an
+// answer with a text, and both libraries' mount paths as they were.
+TEST_F(TwoLibraries, EveryFailingCallOfARefusedCrossLibraryDeletionLeavesBothLibrariesWhole) {
+  seedContent(kOtherMountPath, 91, {11}, {11}, {});
+  std::string buffer;
+  std::string text;
+  tktest::SweepPlan plan;
+  plan.setup = [&] {
+    freshStandIns();
+    testkit::jobs::reset();
+    text = request({{43, 1024}, {1, kDiskLib}, {8, "disklib"}, {7, kMa2}, {23, kOtherMountPath},
+                    {24, "/mnt/lonely1"}});
+  };
+  plan.request = [&] {
+    auto message = record();
+    buffer = text;
+    m_mgr.HandleMMConfigMgrXmlMsg(message.get(), 0, 0, 0, kMessageId, buffer);
+  };
+  plan.judgedTables = {"AuditTrailRecord", "MMLibrary", "MMMountPath", "MMMediaBackup", "JMJobInfo",
+                       "MMMountPathToStorageDevice", "MMDeviceController"};
+  plan.check = [&](const tktest::SweepRun& run) -> std::string {
+    if (buffer.empty()) return run.failed("xml.serialize") ? "" : "no answer was written";
+    const Answer a = decode(buffer);
+    if (a.success) return "a cross-library deletion answered success";
+    if (a.text.empty()) return "a failure without a text: " + buffer;
+    if (run.k == 0 && a.text != refusal()) return "the clean run was not the ownership refusal: " + buffer;
+    if (mountPath(kOtherMountPath) != 1 || mountPath(kMountPath) != 1) return "a mount path went";
+    if (m_db.scalar("SELECT COUNT(*) FROM MMMountPath WHERE IsOffline <> 0") != 0) return "a mount path went offline";
+    return "";
+  };
+  const tktest::SweepReport report = tktest::FaultSweep().run(plan);
+  EXPECT_TRUE(report.clean()) << report;
+}
+
 TEST_F(TwoLibraries, ALibraryIdAndANameOfTwoLibrariesAreRefused) {
-  // Deleting the last mount path of library 5 would deconfigure "lonely" by name.
-  const Answer a =
-      call(request({{43, 16}, {1, kDiskLib}, {8, "lonely"}, {7, kMa2}, {23, kMountPath}, {24, "/mnt/disk1"}}));
-  expectRefused(a, tktest::catalogueText(0x23000DA1, "5", "lonely"));
-  EXPECT_EQ(mountPath(kMountPath), 1);
-  EXPECT_EQ(m_db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE LibraryId IN (5, 6)"), 2);
+  // The lock and the rights go by the id, the deconfiguration by the name:
+  // deleting through library 5 would deconfigure "lonely".
+  for (const int operation : {16, 2, 8192}) {
+    SCOPED_TRACE(operation);
+    const Answer a =
+        call(request({{43, operation}, {1, kDiskLib}, {8, "lonely"}, {7, kMa2}, {23, kMountPath}, {24, "/mnt/disk1"}}));
+    expectRefused(a, tktest::catalogueText(0x23000DA1, "5", "lonely"));
+    EXPECT_EQ(mountPath(kMountPath), 1);
+    EXPECT_EQ(mountPath(kOtherMountPath), 1);
+    EXPECT_EQ(m_db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE LibraryId IN (5, 6)"), 2);
+    EXPECT_TRUE(audits().empty());
+  }
 }
 
 TEST_F(TwoLibraries, TheCanDeleteCheckAnswersOnlyForTheLibrarysOwnMountPathsAndForAWholeLibrary) {
