@@ -38,6 +38,20 @@ Ownership failedRead(const MMTableAccess& table, const char* what, int id, unsig
   return Ownership::kUnread;
 }
 
+// Device `deviceId` is the device under mount path `mountPathId`; when not,
+// `foreign` logs and gives the refusal.
+template <class Foreign>
+Ownership onDeviceOfMountPath(int deviceId, int mountPathId, unsigned long locale, std::string& refusal,
+                              Foreign foreign) {
+  MMDeviceDB devices;
+  MMDevice_t row;
+  if (devices.getInfoByMountPath(mountPathId, row) != 0)
+    return failedRead(devices, "device of mount path", mountPathId, locale, refusal);
+  if (row.DeviceId == deviceId) return Ownership::kOwn;
+  refusal = foreign();
+  return Ownership::kForeign;
+}
+
 }  // namespace
 
 Ownership mountPathOfLibrary(int mountPathId, int libraryId, const std::string& libraryName, unsigned long locale,
@@ -75,15 +89,10 @@ Ownership libraryIdMatchesName(int libraryId, const std::string& libraryName, un
 }
 
 Ownership deviceOfMountPath(int deviceId, int mountPathId, unsigned long locale, std::string& refusal) {
-  MMDeviceDB devices;
-  MMDevice_t row;
-  if (devices.getInfoByMountPath(mountPathId, row) != 0)
-    return failedRead(devices, "device of mount path", mountPathId, locale, refusal);
-  if (row.DeviceId == deviceId) return Ownership::kOwn;
-  EvDebug::Error(kTag, "Device [%d] is not the device [%d] of mount path [%d].", deviceId, row.DeviceId,
-                 mountPathId);
-  refusal = text(kTextDeviceOfOtherMountPath, locale, std::to_string(deviceId), std::to_string(mountPathId));
-  return Ownership::kForeign;
+  return onDeviceOfMountPath(deviceId, mountPathId, locale, refusal, [&] {
+    EvDebug::Error(kTag, "Device [%d] is not the device of mount path [%d].", deviceId, mountPathId);
+    return text(kTextDeviceOfOtherMountPath, locale, std::to_string(deviceId), std::to_string(mountPathId));
+  });
 }
 
 Ownership devicePathOfMountPath(int deviceControllerId, int mountPathId, unsigned long locale, std::string& refusal) {
@@ -91,16 +100,12 @@ Ownership devicePathOfMountPath(int deviceControllerId, int mountPathId, unsigne
   MMDeviceController_t controller;
   if (controllers.getInfo(deviceControllerId, controller) != 0)
     return failedRead(controllers, "device path", deviceControllerId, locale, refusal);
-  MMDeviceDB devices;
-  MMDevice_t device;
-  if (devices.getInfoByMountPath(mountPathId, device) != 0)
-    return failedRead(devices, "device of mount path", mountPathId, locale, refusal);
-  if (device.DeviceId == controller.DeviceId) return Ownership::kOwn;
-  EvDebug::Error(kTag, "Device path [%d] lies on device [%d], not on device [%d] of mount path [%d].",
-                 deviceControllerId, controller.DeviceId, device.DeviceId, mountPathId);
-  refusal = text(kTextDevicePathOfOtherMountPath, locale, std::to_string(deviceControllerId),
-                 std::to_string(mountPathId));
-  return Ownership::kForeign;
+  return onDeviceOfMountPath(controller.DeviceId, mountPathId, locale, refusal, [&] {
+    EvDebug::Error(kTag, "Device path [%d] lies on device [%d], not on the device of mount path [%d].",
+                   deviceControllerId, controller.DeviceId, mountPathId);
+    return text(kTextDevicePathOfOtherMountPath, locale, std::to_string(deviceControllerId),
+                std::to_string(mountPathId));
+  });
 }
 
 }  // namespace tkezconfig

@@ -60,6 +60,24 @@ class MountPathDeletion : public StorageLibTest {
                          {24, "/mnt/disk1"}}));
   }
   long long rows(const std::string& table) { return m_db.scalar("SELECT COUNT(*) FROM " + table); }
+  // A sweep plan for the forced deletion of mount path `mountPathId`
+  // (named `name`) through library 5; the answer lands in `buffer`.
+  tktest::SweepPlan forcedDeletionSweep(int mountPathId, const std::string& name, std::string& buffer) {
+    tktest::SweepPlan plan;
+    plan.setup = [this] {
+      freshStandIns();
+      testkit::jobs::reset();
+    };
+    const std::string text =
+        request({{43, 1024}, {1, kDiskLib}, {8, "disklib"}, {7, kMa2}, {23, mountPathId}, {24, name}});
+    plan.request = [this, text, &buffer] {
+      testkit::clock::FakeClock clock;
+      auto message = record();
+      buffer = text;
+      m_mgr.HandleMMConfigMgrXmlMsg(message.get(), 0, 0, 0, kMessageId, buffer);
+    };
+    return plan;
+  }
   // The audit records as "operation: message[args] ...".
   std::vector<std::string> audits() {
     std::vector<std::string> out;
@@ -326,19 +344,7 @@ TEST_F(TwoLibraries, AMountPathOfAnotherLibraryIsNotDeletedPlainOrForced) {
 TEST_F(TwoLibraries, EveryFailingCallOfARefusedCrossLibraryDeletionLeavesBothLibrariesWhole) {
   seedContent(kOtherMountPath, 91, {11}, {11}, {});
   std::string buffer;
-  std::string text;
-  tktest::SweepPlan plan;
-  plan.setup = [&] {
-    freshStandIns();
-    testkit::jobs::reset();
-    text = request({{43, 1024}, {1, kDiskLib}, {8, "disklib"}, {7, kMa2}, {23, kOtherMountPath},
-                    {24, "/mnt/lonely1"}});
-  };
-  plan.request = [&] {
-    auto message = record();
-    buffer = text;
-    m_mgr.HandleMMConfigMgrXmlMsg(message.get(), 0, 0, 0, kMessageId, buffer);
-  };
+  tktest::SweepPlan plan = forcedDeletionSweep(kOtherMountPath, "/mnt/lonely1", buffer);
   plan.judgedTables = {"AuditTrailRecord", "MMLibrary", "MMMountPath", "MMMediaBackup", "JMJobInfo",
                        "MMMountPathToStorageDevice", "MMDeviceController"};
   plan.check = [&](const tktest::SweepRun& run) -> std::string {
@@ -416,19 +422,7 @@ TEST_F(MountPathDeletion, SealingADatabaseSendsItsRequestThroughTheAdapter) {
 TEST_F(MountPathDeletion, EveryFailingCallOfAForcedDeletionEndsAnsweredAndWhole) {
   seedContent(kMountPath, 90, {11, 12}, {12}, {77});
   std::string buffer;
-  std::string text;
-  tktest::SweepPlan plan;
-  plan.setup = [&] {
-    freshStandIns();
-    testkit::jobs::reset();
-    text = request({{43, 1024}, {1, kDiskLib}, {8, "disklib"}, {7, kMa2}, {23, kMountPath}, {24, "/mnt/disk1"}});
-  };
-  plan.request = [&] {
-    testkit::clock::FakeClock clock;
-    auto message = record();
-    buffer = text;
-    m_mgr.HandleMMConfigMgrXmlMsg(message.get(), 0, 0, 0, kMessageId, buffer);
-  };
+  tktest::SweepPlan plan = forcedDeletionSweep(kMountPath, "/mnt/disk1", buffer);
   plan.judgedTables = {"AuditTrailRecord", "AuditTrailParam", "AuditTrailArgument", "sqlite_sequence", "MMLibrary",
                        "MMLibraryController", "MMMedia", "MMMediaSide", "MMMediaBackup", "MMMountPath",
                        "MMMountPathToStorageDevice", "MMDeletedMountPathDDB", "MMMountPathPhysicalCleanup",
