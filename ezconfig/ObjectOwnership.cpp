@@ -74,14 +74,9 @@ Ownership libraryIdMatchesName(int libraryId, const std::string& libraryName, un
   if (libraryId < 1 || libraryName.empty()) return Ownership::kOwn;
   MMLibraryDB libraries;
   MMLibrary_t row;
-  if (libraries.getInfoByAliasName(libraryName.c_str(), row) == 0 && row.LibraryId == libraryId)
-    return Ownership::kOwn;
-  if (libraries.getErrorCode() != 0 && libraries.getDBError() != kNoRow) {
-    EvDebug::Error(kTag, "The library [%s] could not be read: error [%d] dbErr[%d]", libraryName.c_str(),
-                   libraries.getErrorCode(), libraries.getDBError());
-    refusal = unreadText(locale);
-    return Ownership::kUnread;
-  }
+  if (libraries.getInfoByAliasName(libraryName.c_str(), row) != 0)
+    return failedRead(libraries, "library named by the request, of id", libraryId, locale, refusal);
+  if (row.LibraryId == libraryId) return Ownership::kOwn;
   EvDebug::Error(kTag, "Library id [%d] and library name [%s] name different libraries.", libraryId,
                  libraryName.c_str());
   refusal = text(kTextLibraryIdAndNameDiffer, locale, std::to_string(libraryId), libraryName);

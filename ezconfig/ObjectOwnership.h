@@ -34,7 +34,8 @@ Ownership mountPathOfLibrary(int mountPathId, int libraryId, const std::string& 
                              std::string& refusal);
 
 // Library id `libraryId` and library name `libraryName` name the same
-// library. Either one missing (id below 1, empty name) is not checked.
+// library. Either one missing (id below 1, empty name) is not checked, nor
+// is a name that names no library (the operation refuses it as unknown).
 Ownership libraryIdMatchesName(int libraryId, const std::string& libraryName, unsigned long locale,
                                std::string& refusal);
 

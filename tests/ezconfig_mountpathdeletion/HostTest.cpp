@@ -81,9 +81,11 @@ TEST(MountPathDeletionThroughTheHost, ADeletionNamingAnotherLibraryLeavesBothWho
                           refused + "\n"),
               std::string::npos)
         << seq << "\n" << output;
-  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMMountPath WHERE MountPathId = 2 AND IsOffline = 0"), 1);
-  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE LibraryId IN (2, 10)"), 2);
-  // DiskLib2's own mount path went, and nothing of DiskLib1.
+  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMMountPath WHERE MountPathId = 2 AND IFNULL(IsOffline, 0) = 0"), 1);
+  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE LibraryId = 2"), 1);
+  // DiskLib2's own mount path went (and DiskLib2 with its last one), and
+  // nothing of DiskLib1.
+  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE LibraryId = 10"), 0);
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMMountPath WHERE LibraryId = 2"), 2);
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMMountPath WHERE MountPathId = 10"), 0);
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMDeviceController WHERE DeviceId <> 10"), devicePaths);

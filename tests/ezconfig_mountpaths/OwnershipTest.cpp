@@ -66,10 +66,6 @@ TEST_F(Ownership, AnAddNamingOneLibraryByIdAndAnotherByNameIsRefused) {
     EXPECT_TRUE(testkit::mmdb::calls("ZQMMDeviceInfo::addDevice").empty());
     EXPECT_TRUE(audits().empty());
   }
-  // A name that names no library at all is refused the same way.
-  expectRefused(call({{43, 4}, {1, kDiskLib}, {8, "nosuch"}, {7, kMa2}, {3, "ma2"}, {24, "/mnt/new"}}),
-                catalogueText(0x23000DA1, "5", "nosuch"));
-  EXPECT_EQ(count("MMMountPath"), 2);
 }
 
 }  // namespace
