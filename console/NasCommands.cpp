@@ -14,6 +14,8 @@ namespace {
 constexpr const char* kTarnfold = "first=2";
 constexpr std::size_t kClientNameField = 256;
 constexpr uint32_t kItemLogin = 11062;
+constexpr uint32_t kItemClient = 2009;
+constexpr const char* kNasClientsHandler = "onMsgGetNASClients";
 
 std::string hexOf(const std::string& bytes) {
   static const char kDigits[] = "0123456789abcdef";
@@ -77,7 +79,14 @@ bool expandNasCommand(std::vector<std::string>& words, bool fromShell, std::stri
   return true;
 }
 
-std::string describeNasItem(const tkwire::Item& item) {
+std::string describeNasItem(const std::string& handler, const tkwire::Item& item) {
+  if (handler == kNasClientsHandler && item.tag == kItemClient && item.bytes.size() >= 4 && item.u32() == 0) {
+    std::string name = item.bytes.substr(4);
+    while (!name.empty() && name.back() == '\0') name.pop_back();
+    bool printable = true;
+    for (const unsigned char c : name) printable = printable && c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
+    return printable ? "(no id listed) \"" + name + "\"" : std::string();
+  }
   if (item.tag != kItemLogin) return std::string();
   std::string plain;
   if (!tkcipher::decrypt(item.bytes, plain)) return "login (not decryptable)";

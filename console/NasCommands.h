@@ -14,7 +14,9 @@
 //                                    remove (2) or restore (56) a NAS client
 //                                    served by the proxy media agent AGENT
 //
-// is sent as the request it stands for; the Tarnfold is 2. Options before
+// is sent as the request it stands for; the Tarnfold is 2. The ID of
+// nas-remove and nas-restore is passed on; the service finds the client by
+// its name. Options before
 // the word are kept. The NDMP login (item 11062) of the properties arrives
 // encrypted for the connection and is shown decrypted.
 #pragma once
@@ -31,8 +33,11 @@ namespace tkconsole {
 // alone. False with the reason when the word is wrong.
 bool expandNasCommand(std::vector<std::string>& words, bool fromShell, std::string& error);
 
-// How the console shows an item of the NAS answers: the NDMP login
-// decrypted (`login "root"`); empty for any other item.
-std::string describeNasItem(const tkwire::Item& item);
+// How the console shows an item of the NAS answers of `handler`: the NDMP
+// login decrypted (`login "root"`); a client of the NAS-client listing,
+// whose service lists clients by name only and so always answers id 0, as
+// `(no id listed) "filer1"` rather than as a client with id 0; empty for any
+// other item.
+std::string describeNasItem(const std::string& handler, const tkwire::Item& item);
 
 }  // namespace tkconsole

@@ -102,7 +102,7 @@ std::string g_shownHandler;
 
 std::string showItem(const tkwire::Item& item) {
   if (item.tag == tkconsole::kStatusItem) return tkconsole::describeStatus(g_shownHandler, item);
-  return tkconsole::describeNasItem(item);
+  return tkconsole::describeNasItem(g_shownHandler, item);
 }
 
 int connectTo(const std::string& path, std::string& error) {

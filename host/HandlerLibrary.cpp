@@ -68,7 +68,9 @@ HandlerLibrary::~HandlerLibrary() {
 }
 
 int HandlerLibrary::seedDemo(std::string& message) const {
-  char reason[512] = {};
+  // Room for the whole summary of the demonstration installation: a cut
+  // one left out what the newcomer is told last (the NAS client).
+  char reason[4096] = {};
   int made = m_seed(reason, sizeof reason);
   message = reason;
   return made;

@@ -29,6 +29,7 @@
 #include "Db/Tbl/MMDrivePool.h"
 #include "Db/Tbl/MMLibrary.h"
 #include "ezconfig/InstallDirectoryGuard.h"
+#include "ezconfig/ObjectOwnership.h"
 #include "frame/AppAdapters.h"
 #include "frame/EvAlertEx.h"
 #include "frame/EvEvent.h"
@@ -404,6 +405,20 @@ bool entryAllowed(Work& w, const MMConfigDeviceControllerInfo& r) {
   return false;
 }
 
+// The entry's device and device path are those of the request's mount
+// path. False (aborted, naming both) when not.
+bool ofTheMountPath(Work& w, const Entry& e, const MMConfigDeviceControllerInfo& r) {
+  std::string refusal;
+  tkezconfig::Ownership owned = tkezconfig::Ownership::kOwn;
+  if (e.deviceId != 0) owned = tkezconfig::deviceOfMountPath(w.deviceId, w.mountPathId, w.locale, refusal);
+  if (owned == tkezconfig::Ownership::kOwn && (e.operation == kOperationChange || e.operation == kOperationRemove))
+    owned = tkezconfig::devicePathOfMountPath(static_cast<int>(r.deviceControllerId), w.mountPathId, w.locale,
+                                              refusal);
+  if (owned == tkezconfig::Ownership::kOwn) return true;
+  w.fail(-1, refusal);
+  return false;
+}
+
 // Steps 6 to 12 for one entry. False on abort.
 bool checkEntry(Work& w, const CNMessageBase& source) {
   MMConfigDeviceControllerInfo r;
@@ -427,6 +442,10 @@ bool checkEntry(Work& w, const CNMessageBase& source) {
     }
     w.deviceId = static_cast<int>(e.deviceId);
   }
+  // The list update goes to the device an entry names, and a change or a
+  // removal to the device path it names: both must be of the request's
+  // mount path, whose library the rights were checked against.
+  if (!ofTheMountPath(w, e, r)) return false;
 
   if (e.operation == kOperationAdd && e.autoPick && !autoPickTransport(w, e, r)) return false;
   if ((e.operation == kOperationAdd || e.operation == kOperationRemove) && !validateDataServer(w, e, r)) return false;

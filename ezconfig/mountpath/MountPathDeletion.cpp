@@ -17,6 +17,7 @@
 
 #include "Db/Proc/MMGetRunningJobsForMountPath.h"
 #include "Db/Tbl/JMJobInfo.h"
+#include "ezconfig/ObjectOwnership.h"
 #include "frame/EvEvent.h"
 #include "frame/EvGuiAudit.h"
 #include "frame/EvMMConfigMgr.h"
@@ -115,6 +116,16 @@ int EvMMConfigMgr::DeleteMountPath(int mountPathId, std::string mountPathName, i
       return -1;
     }
   } else {
+    // One mount path is deleted only as one of the library named: the
+    // table access deletes by id alone, and the forced phases would take
+    // another library's mount path offline and kill its jobs first.
+    std::string refusal;
+    if (tkezconfig::mountPathOfLibrary(mountPathId, libraryId, libraryName, static_cast<unsigned long>(localeId),
+                                       refusal) != tkezconfig::Ownership::kOwn) {
+      errorText = refusal;
+      errorCode = -1;
+      return -1;
+    }
     mountPaths[mountPathId] = mountPathName;
   }
 

@@ -1,13 +1,20 @@
 // Operation 2 of the replication-store library request: removes a
-// replication-store library, or, when the request names a mount path, that
-// mount path alone. Each mount path goes with its store rows, and only while
-// no block-level replication pair uses its stores; the library goes last,
-// through the media agent.
+// replication-store library. Each mount path goes with its store rows, and
+// only while no block-level replication pair uses its stores; the library
+// goes last, through the media agent.
+//
+// A request that names a mount path removes nothing and is refused: this
+// operation has no way to delete one mount path with the checks every other
+// mount-path deletion runs (content, running jobs), and answering success
+// for a deletion that did not happen would mislead. The refusal names the
+// mount-path deletion of the storage-library request as the way, or, for a
+// mount path of another library, both the mount path and the library.
 //
 // The removal is not one transaction: mount paths removed before a failure
 // stay removed with their store rows, and the answer is -1.
 #include <string>
 
+#include "ezconfig/ObjectOwnership.h"
 #include "ezconfig/rpstore/RPStoreRequest.h"
 #include "frame/EvGuiAudit.h"
 #include "frame/MessageInfo.h"
@@ -26,6 +33,8 @@ using tkezconfig::RPStoreRequest;
 constexpr int kAuditLibraryDeconfigured = 0x540000B7;
 constexpr int kParamLibrary = 0x550000BF;
 constexpr int kErrorTextSize = 2048;
+// %1 the mount path, %2 the library: the way to delete one mount path.
+constexpr unsigned long kTextSingleMountPath = 0x23000DA4;
 constexpr const char* kTextNoReason = "The request failed.";
 
 // The last error of a client-info object, answered with its text.
@@ -74,6 +83,20 @@ bool removeMountPath(RPStoreRequest& w, int mountPathId) {
   return true;
 }
 
+// A request naming one mount path: refused, nothing removed.
+void refuseSingleMountPath(RPStoreRequest& w) {
+  std::string refusal;
+  if (tkezconfig::mountPathOfLibrary(w.mountPathId, w.libraryId, w.libraryName, w.locale, refusal) !=
+      tkezconfig::Ownership::kOwn) {
+    w.fail(refusal);
+    return;
+  }
+  EvDebug::Error(kRPStoreTag, "The deletion names mount path [%d] of library [%d, %s]; nothing is deleted.",
+                 w.mountPathId, w.libraryId, w.libraryName.c_str());
+  w.refuse(kTextSingleMountPath,
+           {std::to_string(w.mountPathId), w.libraryName.empty() ? std::to_string(w.libraryId) : w.libraryName});
+}
+
 // Removes every mount path of the library, then the library. False when
 // refused. A library without mount paths is uninstalled all the same: it is
 // what the request asked to remove.
@@ -104,8 +127,11 @@ bool removeLibrary(RPStoreRequest& w) {
 namespace tkezconfig {
 
 void rpStoreDeleteLibrary(RPStoreRequest& w) {
-  const bool removed = w.mountPathId != 0 ? removeMountPath(w, w.mountPathId) : removeLibrary(w);
-  if (!removed) return;
+  if (w.mountPathId != 0) {
+    refuseSingleMountPath(w);
+    return;
+  }
+  if (!removeLibrary(w)) return;
   EvGuiAudit record(nullptr);
   record.setGUIAuditOperation(kAuditLibraryDeconfigured, static_cast<int>(w.record.userId));
   EvMessageContainer message;

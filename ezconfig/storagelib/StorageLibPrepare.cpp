@@ -14,6 +14,7 @@
 #include "Db/Proc/MMS2getMountPathListForLibAndMA.h"
 #include "Db/Tbl/MMDeviceController.h"
 #include "ezconfig/InstallDirectoryGuard.h"
+#include "ezconfig/ObjectOwnership.h"
 #include "ezconfig/RequestCredentials.h"
 #include "ezconfig/storagelib/StorageLibraryRequest.h"
 #include "frame/EvEvent.h"
@@ -111,6 +112,24 @@ bool findMountPath(StorageLibraryRequest& w) {
                  w.mountPathName.c_str(), w.deviceName.c_str(), w.libraryId, w.mediaAgentId);
   w.fail(catalogueText(w, kTextMountPathUnknown));
   return false;
+}
+
+// An ownership check's outcome: true, or false with the request refused.
+bool owned(StorageLibraryRequest& w, tkezconfig::Ownership outcome, const std::string& refusal) {
+  if (outcome == tkezconfig::Ownership::kOwn) return true;
+  w.fail(refusal);
+  return false;
+}
+
+bool libraryIdMatchesName(StorageLibraryRequest& w) {
+  std::string refusal;
+  return owned(w, tkezconfig::libraryIdMatchesName(w.libraryId, w.libraryName, w.locale, refusal), refusal);
+}
+
+bool mountPathOfLibrary(StorageLibraryRequest& w) {
+  std::string refusal;
+  return owned(w, tkezconfig::mountPathOfLibrary(w.mountPathId, w.libraryId, w.libraryName, w.locale, refusal),
+               refusal);
 }
 
 // Step 4: the second media agent has no device controller on the mount
@@ -249,8 +268,19 @@ bool EvMMConfigMgr::StorageLibPrepare(tkezconfig::StorageLibraryRequest& w) {
   const bool mountPathByName = op == tkezconfig::kOpMountPathProperties || op == tkezconfig::kOpDeleteMountPath ||
                                op == tkezconfig::kOpShareMountPath || op == tkezconfig::kOpUnshareMountPath ||
                                op == tkezconfig::kOpForceDeleteMountPath;
-  if (mountPathByName && w.mountPathId == 0 && w.libraryId >= 1 && w.mediaAgentId >= 1 && !findMountPath(w))
+  const bool mountPathGiven = w.mountPathId != 0;
+  if (mountPathByName && !mountPathGiven && w.libraryId >= 1 && w.mediaAgentId >= 1 && !findMountPath(w))
     return false;
+  // A mount-path operation acts within the library it names: its id and
+  // name must name one library, and a mount path given by id must be of it
+  // (one found by name is). The mount-path deletions check the mount path
+  // themselves, where they act. A library deletion takes its lock and
+  // rights by the id and deconfigures by the name: they must agree too.
+  const bool namesLibraryTwice = op == tkezconfig::kOpAddMountPath || op == tkezconfig::kOpAddMountPathShared ||
+                                 op == tkezconfig::kOpDeleteLibrary || op == tkezconfig::kOpForceDeleteLibrary;
+  if ((mountPathByName || namesLibraryTwice) && !libraryIdMatchesName(w)) return false;
+  const bool deletes = op == tkezconfig::kOpDeleteMountPath || op == tkezconfig::kOpForceDeleteMountPath;
+  if (mountPathByName && mountPathGiven && !deletes && !mountPathOfLibrary(w)) return false;
   // 4. Sharing needs a media agent without a controller there.
   if (op == tkezconfig::kOpShareMountPath && !noControllerYet(w)) return false;
   // 5. The device by alias.

@@ -41,7 +41,10 @@ int seedDemoHost(std::string& report) {
     seedVolume(kDemoHostName, demoVolume("E:", "\\\\?\\Volume{5e1d0c2a}", "NTFS", "E:\\", 2097152));
     seedVolume(kDemoHostName, demoVolume("/dev/sdb", "scsi-3600a0b800012", "ext4", "/data", 4194304));
   }
-  report = "SAN volume host sanhost1 (client 101) with volumes E: and /dev/sdb";
+  // The volumes are on the host's agent, not recorded: the volume listing
+  // shows a volume only once the console has recorded it.
+  report = "SAN volume host sanhost1 (client 101); its agent reports volumes E: and /dev/sdb, which san-discover "
+           "101 sanhost1 shows and san-volumes 101 lists once they are recorded (onMsgSetSANVolume operation 48)";
   return 0;
 }
 

@@ -27,6 +27,16 @@ TEST_F(ConsoleFixture, NasWordsListServersPropertiesAgentsAndClients) {
   }
 }
 
+// The NAS-client service lists clients by name only, so the listing's
+// client id is always 0: the console says so rather than show filer1
+// (client 102) as a client with id 0.
+TEST_F(ConsoleFixture, TheNasClientListingShowsThatItCarriesNoClientId) {
+  const ConsoleRun run = console({"nas-clients"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("(client) len 10: (no id listed) \"filer1\"\n"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find(": 0 \"filer1\""), std::string::npos) << run.out;
+}
+
 TEST_F(ConsoleFixture, NasWordsRefuseWrongArgumentsAndAnAddIsAFailure) {
   for (const std::vector<std::string>& words :
        {std::vector<std::string>{"ndmp-servers", "x"}, {"ndmp-server"}, {"ndmp-server", "1", std::string(256, 'n')},

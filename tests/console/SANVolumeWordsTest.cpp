@@ -26,6 +26,32 @@ TEST_F(ConsoleFixture, SanWordsListHostsAndDiscoverAHostsVolumes) {
   EXPECT_NE(run.out.find("reply 11604"), std::string::npos) << run.out;
 }
 
+// The seeded host's volumes are on its agent, not recorded: the volume
+// listing is empty until the console records one, as the seed summary says.
+TEST_F(ConsoleFixture, TheSeededHostsVolumesAreListedOnceRecordedAsTheSeedSays) {
+  EXPECT_NE(m_host.log().find("which san-discover 101 sanhost1 shows and san-volumes 101 lists once they are "
+                              "recorded (onMsgSetSANVolume operation 48)"),
+            std::string::npos)
+      << m_host.log();
+  ConsoleRun run = console({"san-volumes", "101"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  // Device names are shown in hex: /dev/sdb is 2f6465762f736462, E: 453a.
+  constexpr const char* kSdb = "2f6465762f736462";
+  EXPECT_EQ(run.out.find(kSdb), std::string::npos) << run.out;
+  run = console({"san-discover", "101", "sanhost1"});
+  EXPECT_NE(run.out.find(kSdb), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("453a"), std::string::npos) << run.out;
+  run = console({"onMsgSetSANVolume", "11602=idtext:101:sanhost1", "11615=scsi-3600a0b800012", "11606=3",
+                 "11608=u64:0", "11619=512", "11633=hdr12:0,101,1:/dev/sdb", "11607=0", "11614=u64:4194304",
+                 "11613=0", "11742=0", "11675=ext4", "11653=hdr12:0,101,1:/data", "4106=2", "4001=48", "2052=0"});
+  ASSERT_EQ(run.status, 0) << run.err << run.out;
+  run = console({"san-volumes", "101"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find(kSdb), std::string::npos) << run.out;
+  // The rest of the summary is there too, not cut.
+  EXPECT_NE(m_host.log().find("NDMP filer filer2 (login root, password demo)"), std::string::npos) << m_host.log();
+}
+
 TEST_F(ConsoleFixture, SanWordsRefuseWrongArgumentsAndAnUnknownHostIsAFailure) {
   for (const std::vector<std::string>& words :
        {std::vector<std::string>{"san-hosts", "1"}, {"san-volumes"}, {"san-discover", "x", "sanhost1"},

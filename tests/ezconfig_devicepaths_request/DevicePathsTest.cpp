@@ -376,5 +376,41 @@ TEST_F(DevicePathsTest, TheDispatcherHandsTheDevicePathIdToTheHandlerAndAnEmptyT
   EXPECT_EQ(a.text, tktest::catalogueText(0x23000452));
 }
 
+// The device and the device paths an entry names must be those of the
+// request's mount path (of disk library 5): the cloud library's device 80
+// and its controller 601 are refused, naming both, and nothing is sent.
+TEST_F(DevicePathsTest, AnotherMountPathsDeviceOrDevicePathIsRefusedNamingBoth) {
+  struct Case {
+    const char* name;
+    Path path;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"add on another device", {.clientId = 13, .deviceId = kCloudDevice, .folder = "/d"},
+       catalogueText(0x23000DA2, "80", "100")},
+      {"remove another device's path", {.operation = 3, .clientId = 12, .controllerId = 601},
+       catalogueText(0x23000DA3, "601", "100")},
+      {"change another device's path", {.operation = 2, .clientId = 12, .controllerId = 601, .folder = "/d"},
+       catalogueText(0x23000DA3, "601", "100")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    freshStandIns();
+    testkit::audit::reset();
+    const auto before = controllers();
+    const Answer a = call(kDiskMountPath, {c.path});
+    ASSERT_TRUE(a.read) << a.xml;
+    EXPECT_EQ(a.code, -1);
+    EXPECT_EQ(a.text, c.text);
+    EXPECT_EQ(controllers(), before);
+    EXPECT_TRUE(testkit::mmdb::calls("ZQMMDeviceInfo::configDeviceControllerList").empty());
+    EXPECT_TRUE(testkit::audit::records().empty());
+  }
+  // The mount path's own device path is still removed.
+  tktest::addDevicePath(m_db, {502, 12, kDiskDevice, 4, "/d12"});
+  const Answer own = call(kDiskMountPath, {{.operation = 3, .clientId = 12, .controllerId = 502}});
+  EXPECT_EQ(own.code, 0) << own.xml;
+}
+
 }  // namespace
 }  // namespace dpreq

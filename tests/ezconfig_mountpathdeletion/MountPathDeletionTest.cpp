@@ -60,6 +60,24 @@ class MountPathDeletion : public StorageLibTest {
                          {24, "/mnt/disk1"}}));
   }
   long long rows(const std::string& table) { return m_db.scalar("SELECT COUNT(*) FROM " + table); }
+  // A sweep plan for the forced deletion of mount path `mountPathId`
+  // (named `name`) through library 5; the answer lands in `buffer`.
+  tktest::SweepPlan forcedDeletionSweep(int mountPathId, const std::string& name, std::string& buffer) {
+    tktest::SweepPlan plan;
+    plan.setup = [this] {
+      freshStandIns();
+      testkit::jobs::reset();
+    };
+    const std::string text =
+        request({{43, 1024}, {1, kDiskLib}, {8, "disklib"}, {7, kMa2}, {23, mountPathId}, {24, name}});
+    plan.request = [this, text, &buffer] {
+      testkit::clock::FakeClock clock;
+      auto message = record();
+      buffer = text;
+      m_mgr.HandleMMConfigMgrXmlMsg(message.get(), 0, 0, 0, kMessageId, buffer);
+    };
+    return plan;
+  }
   // The audit records as "operation: message[args] ...".
   std::vector<std::string> audits() {
     std::vector<std::string> out;
@@ -278,6 +296,111 @@ TEST_F(MountPathDeletion, TheCanDeleteRequestAnswersTheChecksCodeAndMessage) {
   }
 }
 
+// ---------------------------------------------------- two libraries
+
+// Library 6 "lonely" gets mount path 41 "/mnt/lonely1" on device 61, which
+// ma2 reaches too: a request naming library 5 with mount path 41 names
+// another library's mount path.
+class TwoLibraries : public MountPathDeletion {
+ protected:
+  static constexpr int kOtherMountPath = 41;
+  void SetUp() override {
+    MountPathDeletion::SetUp();
+    tktest::insertRows(m_db, "MMDevice (DeviceId, AliasName, DeviceTypeId)", {{61, "dev61", 1}});
+    tktest::addMountPath(m_db, kOtherMountPath, kLonelyLib, 61, "/mnt/lonely1");
+    tktest::addDevicePath(m_db, {501, kMa2, 61, 6, "base2"});
+  }
+  std::string refusal() const { return tktest::catalogueText(0x23000DA0, "41", "disklib"); }
+  long long mountPath(int id) {
+    return m_db.scalar("SELECT COUNT(*) FROM MMMountPath WHERE MountPathId = " + std::to_string(id));
+  }
+};
+
+TEST_F(TwoLibraries, AMountPathOfAnotherLibraryIsNotDeletedPlainOrForced) {
+  seedContent(kOtherMountPath, 91, {11}, {11}, {});
+  for (const int operation : {16, 1024}) {
+    SCOPED_TRACE(operation);
+    expectRefused(deleteMountPath(operation, kOtherMountPath), refusal());
+    EXPECT_EQ(mountPath(kOtherMountPath), 1);
+    EXPECT_EQ(mountPath(kMountPath), 1);
+    EXPECT_EQ(m_db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE LibraryId IN (5, 6)"), 2);
+    EXPECT_EQ(m_db.scalar("SELECT COUNT(*) FROM MMMountPath WHERE IsOffline <> 0"), 0);
+    EXPECT_EQ(rows("JMJobInfo"), 1);  // its job was not killed
+    EXPECT_EQ(rows("MMMediaBackup"), 1);
+    EXPECT_TRUE(testkit::mmdb::journal().calls("ZQMMmountPath::delMountPath").empty());
+    EXPECT_TRUE(testkit::jobs::journal().calls("kill").empty());
+    EXPECT_TRUE(audits().empty());
+  }
+  // The library's own mount path is still deleted.
+  const Answer own = deleteMountPath(1024);
+  EXPECT_TRUE(own.success) << own.xml;
+  EXPECT_EQ(mountPath(kMountPath), 0);
+  EXPECT_EQ(mountPath(kOtherMountPath), 1);
+  EXPECT_EQ(m_db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE LibraryId = 6"), 1);
+}
+
+// Each platform call of the refused forced deletion failing in turn: an
+// answer with a text, and both libraries' mount paths as they were.
+TEST_F(TwoLibraries, EveryFailingCallOfARefusedCrossLibraryDeletionLeavesBothLibrariesWhole) {
+  seedContent(kOtherMountPath, 91, {11}, {11}, {});
+  std::string buffer;
+  tktest::SweepPlan plan = forcedDeletionSweep(kOtherMountPath, "/mnt/lonely1", buffer);
+  plan.judgedTables = {"AuditTrailRecord", "MMLibrary", "MMMountPath", "MMMediaBackup", "JMJobInfo",
+                       "MMMountPathToStorageDevice", "MMDeviceController"};
+  plan.check = [&](const tktest::SweepRun& run) -> std::string {
+    if (buffer.empty()) return run.failed("xml.serialize") ? "" : "no answer was written";
+    const Answer a = decode(buffer);
+    if (a.success) return "a cross-library deletion answered success";
+    if (a.text.empty()) return "a failure without a text: " + buffer;
+    if (run.k == 0 && a.text != refusal()) return "the clean run was not the ownership refusal: " + buffer;
+    if (mountPath(kOtherMountPath) != 1 || mountPath(kMountPath) != 1) return "a mount path went";
+    if (m_db.scalar("SELECT COUNT(*) FROM MMMountPath WHERE IsOffline <> 0") != 0) return "a mount path went offline";
+    return "";
+  };
+  const tktest::SweepReport report = tktest::FaultSweep().run(plan);
+  EXPECT_TRUE(report.clean()) << report;
+}
+
+TEST_F(TwoLibraries, ALibraryIdAndANameOfTwoLibrariesAreRefused) {
+  // The lock and the rights go by the id, the deconfiguration by the name:
+  // deleting through library 5 would deconfigure "lonely".
+  for (const int operation : {16, 2, 8192}) {
+    SCOPED_TRACE(operation);
+    const Answer a =
+        call(request({{43, operation}, {1, kDiskLib}, {8, "lonely"}, {7, kMa2}, {23, kMountPath}, {24, "/mnt/disk1"}}));
+    expectRefused(a, tktest::catalogueText(0x23000DA1, "5", "lonely"));
+    EXPECT_EQ(mountPath(kMountPath), 1);
+    EXPECT_EQ(mountPath(kOtherMountPath), 1);
+    EXPECT_EQ(m_db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE LibraryId IN (5, 6)"), 2);
+    EXPECT_TRUE(audits().empty());
+  }
+}
+
+TEST_F(TwoLibraries, TheCanDeleteCheckAnswersOnlyForTheLibrarysOwnMountPathsAndForAWholeLibrary) {
+  seedContent(kOtherMountPath, 91, {11}, {}, {});
+  const auto ask = [&](int mountPath, int library) {
+    auto message = record();
+    std::string buffer = "<EVGui_CanDeleteLibraryMountPathReq i1=\"" + std::to_string(mountPath) + "\" i2=\"" +
+                         std::to_string(library) + "\"/>";
+    m_mgr.HandleMMConfigMgrXmlMsg(message.get(), 0, 0, 0, kCanDeleteId, buffer);
+    using G = EVGui::GenericResp;
+    G answer;
+    EXPECT_EQ(answer.unserialize(buffer), 0) << buffer;
+    return std::make_pair(answer.getint64(G::kCode.tag, G::kClassHash, G::kCode.hash),
+                          answer.getstring(G::kText.ordinal, G::kText.tag, G::kClassHash, G::kText.hash));
+  };
+  const std::string failed = tktest::catalogueText(0x230001E3);
+  EXPECT_EQ(ask(kOtherMountPath, kDiskLib), std::make_pair(-1LL, failed));
+  EXPECT_EQ(ask(kOtherMountPath, kLonelyLib).first, 2);
+  EXPECT_EQ(ask(kMountPath, kDiskLib), std::make_pair(0LL, std::string()));
+  // The whole library: its mount paths together; an unknown one has no answer.
+  EXPECT_EQ(ask(0, kDiskLib), std::make_pair(0LL, std::string()));
+  EXPECT_EQ(ask(0, kLonelyLib),
+            std::make_pair(2LL, tktest::catalogueText(0x23000DA5, "lonely", "1", "0", "0")));
+  EXPECT_EQ(ask(0, 99), std::make_pair(-1LL, failed));
+  EXPECT_EQ(ask(0, 0), std::make_pair(-1LL, failed));
+}
+
 TEST_F(MountPathDeletion, SealingADatabaseSendsItsRequestThroughTheAdapter) {
   EXPECT_EQ(EvMMConfigMgr::SealSIDBStore(77, 5, 4, 9), 0);
   const auto sent = testkit::adapters::journal().calls("handleXMLReq");
@@ -299,19 +422,7 @@ TEST_F(MountPathDeletion, SealingADatabaseSendsItsRequestThroughTheAdapter) {
 TEST_F(MountPathDeletion, EveryFailingCallOfAForcedDeletionEndsAnsweredAndWhole) {
   seedContent(kMountPath, 90, {11, 12}, {12}, {77});
   std::string buffer;
-  std::string text;
-  tktest::SweepPlan plan;
-  plan.setup = [&] {
-    freshStandIns();
-    testkit::jobs::reset();
-    text = request({{43, 1024}, {1, kDiskLib}, {8, "disklib"}, {7, kMa2}, {23, kMountPath}, {24, "/mnt/disk1"}});
-  };
-  plan.request = [&] {
-    testkit::clock::FakeClock clock;
-    auto message = record();
-    buffer = text;
-    m_mgr.HandleMMConfigMgrXmlMsg(message.get(), 0, 0, 0, kMessageId, buffer);
-  };
+  tktest::SweepPlan plan = forcedDeletionSweep(kMountPath, "/mnt/disk1", buffer);
   plan.judgedTables = {"AuditTrailRecord", "AuditTrailParam", "AuditTrailArgument", "sqlite_sequence", "MMLibrary",
                        "MMLibraryController", "MMMedia", "MMMediaSide", "MMMediaBackup", "MMMountPath",
                        "MMMountPathToStorageDevice", "MMDeletedMountPathDDB", "MMMountPathPhysicalCleanup",

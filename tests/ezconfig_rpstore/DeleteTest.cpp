@@ -1,5 +1,6 @@
 // Deleting a replication-store library (operation 2): the whole library,
-// the one mount path a request names, the refusal while pairs use a store,
+// the refusal of a request naming one mount path, the refusal while pairs
+// use a store,
 // and each failure with its text and what stays.
 #include <gtest/gtest.h>
 
@@ -56,15 +57,25 @@ TEST_F(RPStoreDelete, ALibraryWithoutMountPathsIsStillUninstalled) {
   expectAudited();
 }
 
-TEST_F(RPStoreDelete, ANamedMountPathGoesAloneAndTheLibraryStays) {
-  const Answer a = call(deletion(81));
-  ASSERT_TRUE(a.success) << a.xml;
-  EXPECT_EQ(count("MMMountPath", "MountPathId = 81"), 0);
-  EXPECT_EQ(count("MMRPStoreConfig", "RPStoreId = 801"), 0);
-  EXPECT_EQ(count("MMMountPath", "MountPathId = 80"), 1);
-  EXPECT_EQ(count("MMRPStoreConfig", "RPStoreId = 800"), 1);
-  EXPECT_EQ(count("MMLibrary", "LibraryId = 8"), 1);
-  expectAudited();
+// A mount path is not removed by itself here: the refusal names the
+// mount-path deletion as the way, and one of another library names both.
+TEST_F(RPStoreDelete, ANamedMountPathIsRefusedAndNothingIsRemoved) {
+  const struct {
+    int mountPath;
+    std::string text;
+  } cases[] = {
+      {81, tktest::catalogueText(0x23000DA4, "81", "rplib8")},
+      {40, tktest::catalogueText(0x23000DA0, "40", "rplib8")},  // of disk library 5
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mountPath);
+    expectRefused(call(deletion(c.mountPath)), c.text);
+    EXPECT_EQ(count("MMMountPath", "MountPathId IN (40, 80, 81)"), 3);
+    EXPECT_EQ(count("MMRPStoreConfig"), 2);
+    EXPECT_EQ(count("MMLibrary", "LibraryId IN (5, 8)"), 2);
+    EXPECT_TRUE(testkit::mmdb::calls("ZQMMmountPath::delMountPath").empty());
+    EXPECT_TRUE(testkit::audit::records().empty());
+  }
 }
 
 TEST_F(RPStoreDelete, PairsOnTheSecondMountPathStopAfterTheFirstIsGone) {
