@@ -57,6 +57,8 @@ class ZqSemaphore {
 
   void wait() { m_impl->wait(); }
   void release(int count) { m_impl->release(count); }
+  // Threads blocked in wait(), for tests.
+  int waiting() const { return m_impl->waiting(); }
 
  private:
   ZqSemaphoreH* m_impl;

@@ -119,6 +119,8 @@ class ZQSimpleDBSem {
   void wait() { m_sem->wait(); }
   // One unit whatever the argument: every caller releases what it took.
   void release(int /*count*/) { m_sem->release(1); }
+  // Threads blocked in wait(), for tests.
+  int waiting() const { return m_sem->waiting(); }
 
  private:
   std::unique_ptr<ZqSemaphoreH> m_sem;

@@ -6,7 +6,12 @@
 
 ZqCriticalSectionH::ZqCriticalSectionH() = default;
 ZqCriticalSectionH::~ZqCriticalSectionH() = default;
-void ZqCriticalSectionH::enter(bool) { m_mutex.lock(); }
+void ZqCriticalSectionH::enter(bool) {
+  if (m_mutex.try_lock()) return;
+  m_waiting.fetch_add(1, std::memory_order_release);
+  m_mutex.lock();
+  m_waiting.fetch_sub(1, std::memory_order_relaxed);
+}
 void ZqCriticalSectionH::leave() { m_mutex.unlock(); }
 
 ZqSemaphoreH::ZqSemaphoreH(int initialCount) : m_count(initialCount) {}
@@ -14,7 +19,11 @@ ZqSemaphoreH::~ZqSemaphoreH() = default;
 
 void ZqSemaphoreH::wait() {
   std::unique_lock<std::mutex> lock(m_mutex);
-  m_cv.wait(lock, [this] { return m_count > 0; });
+  if (m_count <= 0) {
+    m_waiting.fetch_add(1, std::memory_order_release);
+    m_cv.wait(lock, [this] { return m_count > 0; });
+    m_waiting.fetch_sub(1, std::memory_order_relaxed);
+  }
   --m_count;
 }
 

@@ -20,9 +20,14 @@ class ZqCriticalSectionH {
   // Enters the section; the section is recursive for the thread inside it.
   void enter(bool wait);
   void leave();
+  // Threads that found the section held and wait to enter it. For tests that
+  // must know another thread has reached its wait; counted only on the
+  // contended path.
+  int waiting() const { return m_waiting.load(std::memory_order_acquire); }
 
  private:
   std::recursive_mutex m_mutex;
+  std::atomic<int> m_waiting{0};
 };
 
 class ZqSemaphoreH {
@@ -33,11 +38,14 @@ class ZqSemaphoreH {
   ZqSemaphoreH& operator=(const ZqSemaphoreH&) = delete;
   void wait();
   void release(int count);
+  // Threads blocked in wait() (see ZqCriticalSectionH::waiting).
+  int waiting() const { return m_waiting.load(std::memory_order_acquire); }
 
  private:
   std::mutex m_mutex;
   std::condition_variable m_cv;
   int m_count;
+  std::atomic<int> m_waiting{0};
 };
 
 struct ZqNamedMutexState;

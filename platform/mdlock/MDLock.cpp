@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -52,6 +53,14 @@ tkjournal::Journal& journal() {
   return j;
 }
 
+namespace {
+std::atomic<int> g_waitsBegun{0};
+
+void noteWaitBegun() { g_waitsBegun.fetch_add(1, std::memory_order_release); }
+}  // namespace
+
+int waitsBegun() { return g_waitsBegun.load(std::memory_order_acquire); }
+
 }  // namespace tkmdlock
 
 MDLock::MDLock(const char* name) : m_name(name != nullptr ? name : "") {
@@ -87,10 +96,15 @@ bool MDLock::set(unsigned int timeoutMs) {
     EvDebug::Error("MDLock::set", "cannot lock [%s]: %s", m_name.c_str(), failure.text.c_str());
   } else if (m_fd >= 0) {
     if (timeoutMs == kNoTimeLimit) {
-      int rc;
-      do {
-        rc = ::flock(m_fd, LOCK_EX);
-      } while (rc != 0 && errno == EINTR);
+      // A first attempt that does not wait tells a lock held elsewhere
+      // apart, so that the wait can be counted before it begins.
+      int rc = ::flock(m_fd, LOCK_EX | LOCK_NB);
+      if (rc != 0 && (errno == EWOULDBLOCK || errno == EINTR)) {
+        if (errno == EWOULDBLOCK) tkmdlock::noteWaitBegun();
+        do {
+          rc = ::flock(m_fd, LOCK_EX);
+        } while (rc != 0 && errno == EINTR);
+      }
       got = rc == 0;
       if (!got) {
         int err = errno;

@@ -61,4 +61,9 @@ std::string fileName(const std::string& name);
 // the next release of a held lock fails (the lock goes with the object).
 tkjournal::Journal& journal();
 
+// Waits that set() without a time limit has begun on a lock held by another
+// holder, counted since the process started: a test learns from it that a
+// thread has reached its wait.
+int waitsBegun();
+
 }  // namespace tkmdlock

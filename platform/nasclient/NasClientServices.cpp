@@ -250,24 +250,45 @@ void installTarnkeepService(const std::string& host) {
   tknetwork::addLibrary(host, kTarnkeepLibrary, serveTarnkeep);
 }
 
-void installHostServices() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    ZQPlatformInfo info;
-    char host[256] = {};
-    if (info.getTarnkeeperHostName(host, sizeof host) != 0 || host[0] == '\0') return;
-    installTarnkeepService(host);
-    std::string networkHost;
-    {
-      ZQClient client(host, true, 0);
-      client.getNetworkHostnameMangled(networkHost, nullptr);
-    }
-    if (!networkHost.empty()) installTarnkeepService(networkHost);
-    tknetwork::addLibraryOnEveryHost(kMediaAgentLibrary, [](const std::string& agentHost) {
-      return tknetwork::LibraryService(
-          [agentHost](uint32_t type, const tknetwork::Bytes& bytes) { return serveMediaAgent(agentHost, type, bytes); });
-    });
+namespace {
+
+// Whether the host services are in place; resetServices() forgets it, as the
+// tests that reset the services take the libraries away with them.
+struct HostServices {
+  std::mutex mutex;
+  bool installed = false;
+};
+
+HostServices& hostServices() {
+  static HostServices h;
+  return h;
+}
+
+void installHostServicesNow() {
+  ZQPlatformInfo info;
+  char host[256] = {};
+  if (info.getTarnkeeperHostName(host, sizeof host) != 0 || host[0] == '\0') return;
+  installTarnkeepService(host);
+  std::string networkHost;
+  {
+    ZQClient client(host, true, 0);
+    client.getNetworkHostnameMangled(networkHost, nullptr);
+  }
+  if (!networkHost.empty()) installTarnkeepService(networkHost);
+  tknetwork::addLibraryOnEveryHost(kMediaAgentLibrary, [](const std::string& agentHost) {
+    return tknetwork::LibraryService(
+        [agentHost](uint32_t type, const tknetwork::Bytes& bytes) { return serveMediaAgent(agentHost, type, bytes); });
   });
+}
+
+}  // namespace
+
+void installHostServices() {
+  HostServices& h = hostServices();
+  std::lock_guard<std::mutex> lock(h.mutex);
+  if (h.installed) return;
+  installHostServicesNow();  // a throw leaves it to the next call, as before
+  h.installed = true;
 }
 
 void installMediaAgentService(const std::string& host) {
@@ -339,10 +360,15 @@ void answerError(uint32_t replyType, uint32_t code, const char* errorText) {
 }
 
 void resetServices() {
-  State& s = state();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  s.configurations.clear();
-  s.errors.clear();
+  {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.configurations.clear();
+    s.errors.clear();
+  }
+  HostServices& h = hostServices();
+  std::lock_guard<std::mutex> lock(h.mutex);
+  h.installed = false;
 }
 
 }  // namespace tknasclient

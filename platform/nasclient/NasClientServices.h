@@ -68,7 +68,9 @@ std::vector<MediaAgentConfiguration> mediaAgentConfigurations();
 // The next reply of `replyType` from any service carries this code and text
 // (a null text travels as absent) and changes nothing.
 void answerError(uint32_t replyType, uint32_t code, const char* text);
-// Forgets the scripted answers and the taken configurations.
+// Forgets the scripted answers, the taken configurations and that the host
+// services were installed: a test resets the libraries with it, so the next
+// installHostServices() puts them back.
 void resetServices();
 
 }  // namespace tknasclient

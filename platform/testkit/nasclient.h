@@ -23,13 +23,20 @@ using tknasclient::MediaAgentRow;
 using tknasclient::NasClientRow;
 using tknasclient::StoragePolicyRow;
 
-// Forgets every library, table, script and call; installs the Tarnkeep's
-// service on `tarnkeepHost`.
-inline void reset(const std::string& tarnkeepHost) {
+// Forgets every library, script and call, and that the host process's
+// services were installed (tknasclient::installHostServices installs them
+// again); installs nothing.
+inline void clear() {
   tknetwork::resetLibraries();
   tknasclient::resetServices();
   tknetwork::journal().reset();
   tknasclient::centralCalls().reset();
+}
+
+// Forgets every library, table, script and call; installs the Tarnkeep's
+// service on `tarnkeepHost`.
+inline void reset(const std::string& tarnkeepHost) {
+  clear();
   tknasclient::installTarnkeepService(tarnkeepHost);
 }
 

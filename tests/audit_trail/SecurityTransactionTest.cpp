@@ -4,9 +4,11 @@
 // handler that writes while a checker lives on its stack keeps its writes.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "frame/EvSecurity.h"
@@ -19,6 +21,7 @@
 #include "platform/testkit/security.h"
 #include "tests/audit_trail/AuditHelpers.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/WaitFor.h"
 
 namespace {
 
@@ -198,12 +201,15 @@ TEST_F(CheckerTransaction, AnotherThreadsLockIsStillWaitedFor) {
   // thread waits for the checker's transaction and then gets through.
   EvSecurityCheck check(kSequence);
   ASSERT_GT(writeSetting(check.getTransaction(), "checker", 1), 0);
-  int otherId = 0;
+  std::atomic<int> otherId{0};
+  const int waitsBefore = testkit::db::busyWaits();
   std::thread other([&] { otherId = writeSetting(nullptr, "other thread", 2); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The writer met the checker's lock and waits for it (or, wrongly, is done).
+  EXPECT_TRUE(tktest::waitUntil([&] { return testkit::db::busyWaits() > waitsBefore || otherId.load() != 0; }));
+  EXPECT_EQ(otherId.load(), 0) << "the writer did not wait for the checker's transaction";
   ASSERT_EQ(0, check.getTransaction()->commitTran(0));
   other.join();
-  EXPECT_GT(otherId, 0);
+  EXPECT_GT(otherId.load(), 0);
   EXPECT_EQ(2, countFromAnotherThread("auditTestSetting"));
 }
 

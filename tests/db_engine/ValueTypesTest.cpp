@@ -11,6 +11,7 @@
 
 #include "Db/ZQDBDataType.h"
 #include "platform/db/DBtable.h"
+#include "tests/support/WaitFor.h"
 
 namespace {
 
@@ -163,7 +164,8 @@ TEST(SimpleDBSem, ReleaseGivesBackOneUnitWhateverTheArgument) {
     sem.wait();
     second = true;
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  // The waiter has reached its wait, or passed it when more than one unit came back.
+  EXPECT_TRUE(tktest::waitUntil([&] { return sem.waiting() == 1 || second.load(); }));
   EXPECT_FALSE(second.load()) << "release(5) gave back more than one unit";
   sem.release(1);
   waiter.join();

@@ -42,13 +42,9 @@ TEST_F(RPStoreCreate, MakesTheLibraryItsStoreAndScheduleAndAnswersTheirIds) {
   EXPECT_EQ(rows[0][4].i, 2);
   EXPECT_EQ(rows[0][5].i, 100);
   EXPECT_EQ(rows[0][6].i, 4000);
-  EVGui::IntervalWindow window;
-  ASSERT_EQ(window.unserialize(kWindow), 0);
-  std::string stored;
-  ASSERT_EQ(window.serialize(stored), 0);
   EXPECT_EQ(m_db.text("SELECT PropValue FROM MMRPStoreProp WHERE RPStoreId = ? AND PropName = 'OffPeak Schedule'",
                       {a.storeId}),
-            stored);
+            kWindow);
   const auto audits = testkit::audit::records();
   ASSERT_EQ(audits.size(), 1u);
   EXPECT_EQ(audits[0].operationId, 0x540000B5);

@@ -61,6 +61,11 @@ class RPStoreUpdate : public RPStoreTest {
     return m_db.text("SELECT AliasName || '/' || IFNULL(Descript, '') FROM MMLibrary WHERE LibraryId = 8");
   }
   long long schedules() { return count("MMRPStoreProp", "PropName = 'OffPeak Schedule'"); }
+  std::string schedule(int store) {
+    return m_db.text("SELECT IFNULL(MAX(PropValue), '') FROM MMRPStoreProp WHERE RPStoreId = ? AND "
+                     "PropName = 'OffPeak Schedule'",
+                     {store});
+  }
   static std::vector<std::string> applied() {
     std::vector<std::string> out;
     for (const auto& c : testkit::blr::journal().calls("applyRepCfg"))
@@ -76,13 +81,14 @@ TEST_F(RPStoreUpdate, EachMaskBitChangesItsPartAndQueuesTheStoresItTouches) {
     std::string library;
     long long schedules;
     size_t told;
+    std::string schedule801;  // store 801's schedule after the update
   };
   const Case cases[] = {
-      {0x01, "800:rplib8:10:20 801:rplib8:30:40 ", "rplib8/old words", 1, 2},
-      {0x02, "800:rplib8:10:20 801:rplib8:30:40 ", "rplib8/new words", 1, 0},
-      {0x04, "800:rplib8:11:20 801:rplib8:11:40 ", "rplib8/old words", 1, 2},
-      {0x08, "800:rplib8:10:22 801:rplib8:30:22 ", "rplib8/old words", 1, 2},
-      {0x10, "800:rplib8:10:20 801:rplib8:30:40 ", "rplib8/old words", 2, 2},
+      {0x01, "800:rplib8:10:20 801:rplib8:30:40 ", "rplib8/old words", 1, 2, ""},
+      {0x02, "800:rplib8:10:20 801:rplib8:30:40 ", "rplib8/new words", 1, 0, ""},
+      {0x04, "800:rplib8:11:20 801:rplib8:11:40 ", "rplib8/old words", 1, 2, ""},
+      {0x08, "800:rplib8:10:22 801:rplib8:30:22 ", "rplib8/old words", 1, 2, ""},
+      {0x10, "800:rplib8:10:20 801:rplib8:30:40 ", "rplib8/old words", 2, 2, kWindow},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mask);
@@ -97,6 +103,7 @@ TEST_F(RPStoreUpdate, EachMaskBitChangesItsPartAndQueuesTheStoresItTouches) {
     EXPECT_EQ(stores(), c.stores);
     EXPECT_EQ(library(), c.library);
     EXPECT_EQ(schedules(), c.schedules);
+    EXPECT_EQ(schedule(kStoreB), c.schedule801);
     EXPECT_EQ(testkit::blr::journal().count("getPairs"), c.told);
   }
 }

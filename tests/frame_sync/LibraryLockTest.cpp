@@ -17,6 +17,7 @@
 #include "platform/testkit/events.h"
 #include "platform/testkit/mdlock.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WaitFor.h"
 
 namespace {
 
@@ -105,12 +106,14 @@ TEST_F(LibraryLock, SecondLockInTheSameProcessWaitsForTheFirst) {
   MDLock* first = EvMMConfigMgr::lockConfigLibrary("LibID9");
   ASSERT_NE(first, nullptr);
   std::atomic<bool> got{false};
+  const int waitsBefore = testkit::mdlock::waitsBegun();
   std::thread second([&] {
     MDLock* handle = EvMMConfigMgr::lockConfigLibrary("LibID9");
     got = handle != nullptr;
     EvMMConfigMgr::unlockConfigLibrary(handle);
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The second thread found the lock held and waits (or, wrongly, got it).
+  EXPECT_TRUE(tktest::waitUntil([&] { return testkit::mdlock::waitsBegun() > waitsBefore || got.load(); }));
   EXPECT_FALSE(got.load());
   EvMMConfigMgr::unlockConfigLibrary(first);
   second.join();

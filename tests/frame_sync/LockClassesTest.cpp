@@ -11,6 +11,7 @@
 
 #include "frame/FXLockableResource.h"
 #include "frame/ZqCriticalSection.h"
+#include "tests/support/WaitFor.h"
 
 namespace {
 
@@ -55,7 +56,8 @@ TEST(ZqCriticalSection, ScopedLockExcludesOtherThreadsAndIgnoresNull) {
       ZqCriticalSectionLock inner(&section);
       entered = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    // The other thread has tried the section and waits (or, wrongly, is in).
+    EXPECT_TRUE(tktest::waitUntil([&] { return section.impl()->waiting() == 1 || entered.load(); }));
     EXPECT_FALSE(entered.load());
   }
   other.join();
@@ -78,7 +80,8 @@ TEST(ZqSemaphore, CountsReleases) {
   };
   std::thread a(waiter);
   std::thread b(waiter);
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  // Both have reached their wait (or, wrongly, passed it).
+  EXPECT_TRUE(tktest::waitUntil([&] { return semaphore.waiting() + passed.load() == 2; }));
   EXPECT_EQ(passed.load(), 0);
   semaphore.release(2);
   a.join();

@@ -11,6 +11,7 @@
 
 #include "frame/ZqCriticalSection.h"
 #include "tests/mmconfig_drives/DrivesFixture.h"
+#include "tests/support/WaitFor.h"
 
 namespace {
 
@@ -144,7 +145,8 @@ TEST_F(MountPaths, TheRecordsWaitForTheConstructorSectionOnlyWhenThereIsSomethin
     mgr.onMsgGetMMMountPathProperties(request.get());
     ++finished;
   });
-  std::this_thread::sleep_for(200ms);
+  // Both handlers have reached the section and wait for it (or, wrongly, finished).
+  EXPECT_TRUE(tktest::waitUntil([&] { return gCriticalSectionCTOR.impl()->waiting() + finished.load() == 2; }));
   EXPECT_EQ(finished.load(), 0);
   holder.release();
   list.join();

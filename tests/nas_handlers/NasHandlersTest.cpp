@@ -214,6 +214,17 @@ TEST_F(NasHandlerTest, AServiceFailureIsExplainedByItsCodeClass) {
   EXPECT_TRUE(log.contains("service says no"));
 }
 
+TEST_F(NasHandlerTest, AFailedRestoreIsAnsweredAsARestoreNotAsARemove) {
+  nk::setNasClients({{"filer2", "ma1", true}});
+  nk::answerError(tknas::kUndeleteNasClientReply, 0x29000005, "service says no");
+  EXPECT_EQ(handler.onMsgSetNASClient(stream(record(StreamBuilder(), 56, "filer2")).get()), 0);
+  const auto got = replies();
+  ASSERT_EQ(got.size(), 1u);
+  expectOperation(got[0], 56, 0, catalogueText(0x29000022, "unremove", "filer2", kTarnkeep));
+  EXPECT_TRUE(nk::nasClients()[0].deleted);
+  EXPECT_TRUE(log.contains("service says no"));
+}
+
 TEST_F(NasHandlerTest, TheErrorTextOfARestoreNamesTheOperationUnremove) {
   char buffer[64];
   EvEvent event;

@@ -153,6 +153,37 @@ TEST_F(Policies, AMissingRequiredElementIsAnsweredAsAnOperationReply) {
   expectOperation(got[0], kAdd, 0, catalogueText(0x39000089));
 }
 
+// Each element an add or a delete requires, left out with all the others
+// there: the record is refused and nothing is stored or deleted.
+TEST_F(Policies, EachRequiredElementLeftOutRefusesTheRecord) {
+  for (const uint32_t leftOut : {11642u, 11645u, 11644u, 11643u, 11741u}) {
+    SCOPED_TRACE(leftOut);
+    StreamBuilder b = StreamBuilder().op(kAdd);
+    if (leftOut != 11642) b.pair(11642, 0, "p");
+    if (leftOut != 11645) b.u32(11645, 0);
+    if (leftOut != 11644) b.u32(11644, 30);
+    if (leftOut != 11643) b.pair(11643, 3, "");
+    if (leftOut != 11741) b.u32(11741, 0);
+    EXPECT_EQ(handler.onMsgManageReplicationPolicies(stream(b.end()).get()), 0);
+    const auto got = replies();
+    ASSERT_EQ(got.size(), 1u);
+    expectOperation(got[0], kAdd, 0, catalogueText(0x39000089));
+    EXPECT_TRUE(policies().empty());
+  }
+  const int32_t id = seedPolicy("kept", 3);
+  for (const uint32_t leftOut : {11642u, 4004u}) {
+    SCOPED_TRACE(leftOut);
+    StreamBuilder b = StreamBuilder().op(kDelete);
+    if (leftOut != 11642) b.pair(11642, static_cast<uint32_t>(id), "");
+    if (leftOut != 4004) b.u32(4004, 0);
+    EXPECT_EQ(handler.onMsgManageReplicationPolicies(stream(b.end()).get()), 0);
+    const auto got = replies();
+    ASSERT_EQ(got.size(), 1u);
+    expectOperation(got[0], kDelete, 0, catalogueText(0x39000089));
+    EXPECT_EQ(policies().size(), 1u);
+  }
+}
+
 TEST_F(Policies, APartitionIsCutAtItsLastByteAndSetOnlyWithTheRecordThatCarriesIt) {
   const std::string full(4104, 'p');
   EXPECT_EQ(handler.onMsgManageReplicationPolicies(
