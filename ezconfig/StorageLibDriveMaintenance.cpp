@@ -40,17 +40,17 @@ using tkezconfig::StorageLibResult;
 using Info = EVGui::StorageLibraryInfo;
 
 // One drive option: its table call, its audit message (%1 the drive, %2
-// the library) and the log line of a failed call.
+// the library) and what the drive was marked, for the log.
 struct DriveOption {
   int (MMDriveDB::*action)(int, DBtran*);
   int auditMessage;
-  const char* failureLog;
+  const char* marked;
 };
 
 constexpr DriveOption kOptions[] = {
-    {&MMDriveDB::resetAllCounters, 0x55000531, "Failed to mark drive replaced [ Drive Id : %d]"},
-    {&MMDriveDB::resetCleaningCounters, 0x55000532, "Failed to mark drive cleaned [ Drive Id : %d]"},
-    {&MMDriveDB::setGood, 0x55000533, "Failed to mark drive fixed [ Drive Id : %d]"},
+    {&MMDriveDB::resetAllCounters, 0x55000531, "replaced"},
+    {&MMDriveDB::resetCleaningCounters, 0x55000532, "cleaned"},
+    {&MMDriveDB::setGood, 0x55000533, "fixed"},
 };
 
 const StorageLibResult kFailure{StorageLibOutcome::kFailure, false};
@@ -94,7 +94,7 @@ StorageLibResult EvMMConfigMgr::StorageLibDriveMaintenance(StorageLibraryRequest
   // 4. The one action of the option.
   MMDriveDB table;
   if ((table.*chosen.action)(driveId, nullptr) != 0) {
-    EvDebug::Error(kTag, chosen.failureLog, driveId);
+    EvDebug::Error(kTag, "Failed to mark drive %s [ Drive Id : %d]", chosen.marked, driveId);
     const int code = table.getErrorCode();
     char text[kErrorTextSize];
     ErrorTrans::getErrorString(code, text, sizeof text, w.locale);

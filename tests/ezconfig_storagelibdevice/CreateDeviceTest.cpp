@@ -142,7 +142,8 @@ TEST_F(CreateDevice, ANewDeviceIsSavedNamedAuditedAndFoundByTheNextLoad) {
   EXPECT_EQ(m_db.scalar("SELECT COUNT(*) FROM MMDeviceController WHERE DeviceId = ? AND ClientId = ?", {id, kMa3}), 1);
 
   ASSERT_EQ(audits().size(), 1u);
-  const testkit::audit::Record& record = audits()[0];
+  const std::vector<testkit::audit::Record> written = audits();
+  const testkit::audit::Record& record = written[0];
   EXPECT_EQ(record.operationId, 0x540000B5);
   EXPECT_EQ(record.userId, static_cast<int>(kAlice));
   ASSERT_EQ(record.params.size(), 1u);

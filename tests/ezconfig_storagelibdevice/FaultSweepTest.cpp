@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/testkit/clock.h"
 #include "tests/ezconfig_storagelibdevice/StorageLibDeviceFixture.h"
 #include "tests/support/FaultSweep.h"
 
@@ -64,6 +65,8 @@ class DeviceSweep : public StorageLibDeviceTest {
     tktest::SweepPlan plan;
     plan.judgedTables = kJudged;
     plan.setup = [&] {
+      // A drive's cleaning time is the clock's: every run at the same time.
+      m_clock.set(1'700'000'000);
       freshStandIns();
       testkit::audit::reset();
     };
@@ -89,6 +92,7 @@ class DeviceSweep : public StorageLibDeviceTest {
     return tktest::FaultSweep().run(plan);
   }
 
+  testkit::clock::FakeClock m_clock;
   std::vector<std::string> m_beforeNames;
   long long m_beforeVolumes = 0;
 };

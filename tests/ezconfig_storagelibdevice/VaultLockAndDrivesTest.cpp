@@ -42,7 +42,8 @@ TEST_F(VaultLock, TheMountPathsDeviceIsLockedAndAuditedLikeTheControlRequest) {
   ZQMACDiskDevice* device = config->FindDBNode<ZQMACDiskDevice>(kDevice);
   ASSERT_NE(device, nullptr);
   ASSERT_EQ(audits().size(), 1u);
-  const testkit::audit::Record& record = audits()[0];
+  const std::vector<testkit::audit::Record> written = audits();
+  const testkit::audit::Record& record = written[0];
   EXPECT_EQ(record.operationId, 0x540000B5);
   ASSERT_EQ(record.params.size(), 1u);
   EXPECT_EQ(record.params[0].messageId, 0x5500018B);
@@ -120,7 +121,8 @@ TEST_F(DriveMaintenance, EachOptionMakesExactlyItsOneCallAndAuditsTheDrive) {
     EXPECT_EQ(made[0].name, c.call);
     EXPECT_EQ(made[0].args[0], std::to_string(kDrive1));
     ASSERT_EQ(audits().size(), 1u);
-    const testkit::audit::Record& record = audits()[0];
+    const std::vector<testkit::audit::Record> written = audits();
+  const testkit::audit::Record& record = written[0];
     EXPECT_EQ(record.operationId, 0);  // the frame's record sets no operation
     EXPECT_EQ(record.entityId, kTapeLib);
     ASSERT_EQ(record.params.size(), 1u);
