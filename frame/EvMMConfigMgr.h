@@ -300,6 +300,23 @@ class EvMMConfigMgr : public EvReturnData {
   // pairing and active controller (operation 32).
   tkezconfig::StorageLibResult StorageLibModifyLibrary(tkezconfig::StorageLibraryRequest& work);
   // ---- end of library operations ----
+  // ---- device, vault-lock and drive operations (ezconfig/storagelib/StorageLib{CreateDevice,VaultLock,DriveMaintenance}.cpp) ----
+  // Gives the media agent a volume of a disk device, found by name or made
+  // as a new network disk device (operation 256).
+  tkezconfig::StorageLibResult StorageLibCreateDevice(tkezconfig::StorageLibraryRequest& work);
+  // Locks the vault of the first volume of a mount path's or a device's
+  // disk device (operation 4096).
+  tkezconfig::StorageLibResult StorageLibSetVaultLock(tkezconfig::StorageLibraryRequest& work);
+  // Records a drive of the library as replaced, cleaned or fixed (operation 512).
+  tkezconfig::StorageLibResult StorageLibDriveMaintenance(tkezconfig::StorageLibraryRequest& work);
+  // For every device path of the library's mount paths, the data-server
+  // type of its access value into `types` under its device id (a later row
+  // for a device replaces an earlier one). 1 when every list and fetch
+  // succeeded, else 0; entries written before a failure stay. The two
+  // numbers are not used. No request handler calls it.
+  static int CheckAndGetDataServerTypeConfiguredInLibrary(int libraryId, unsigned long long, unsigned long long,
+                                                          std::map<int, int>& types);
+  // ---- end of device, vault-lock and drive operations ----
   // ---- mount-path operations (ezconfig/mountpath/EvMMConfigMgrMountPath*.cpp) ----
   // Adds a mount path for the request's media agent (operations 4, 16384).
   tkezconfig::StorageLibResult StorageLibAddMountPath(tkezconfig::StorageLibraryRequest& work);

@@ -85,10 +85,10 @@ constexpr OperationRow kOperations[] = {
     {tkezconfig::kOpModifyLibrary, "modify library", &EvMMConfigMgr::StorageLibModifyLibrary},
     {tkezconfig::kOpShareMountPath, "share mount path", &EvMMConfigMgr::StorageLibShareMountPath},
     {tkezconfig::kOpUnshareMountPath, "unshare mount path", &EvMMConfigMgr::StorageLibShareMountPath},
-    {tkezconfig::kOpCreateDevice, "create device", nullptr},
-    {tkezconfig::kOpDriveMaintenance, "drive maintenance", nullptr},
+    {tkezconfig::kOpCreateDevice, "create device", &EvMMConfigMgr::StorageLibCreateDevice},
+    {tkezconfig::kOpDriveMaintenance, "drive maintenance", &EvMMConfigMgr::StorageLibDriveMaintenance},
     {tkezconfig::kOpForceDeleteMountPath, "force delete mount path", &EvMMConfigMgr::StorageLibDeleteMountPath},
-    {tkezconfig::kOpVaultLock, "set vault lock", nullptr},
+    {tkezconfig::kOpVaultLock, "set vault lock", &EvMMConfigMgr::StorageLibSetVaultLock},
     {tkezconfig::kOpForceDeleteLibrary, "force delete library", &EvMMConfigMgr::StorageLibForceDeleteLibrary},
     {tkezconfig::kOpAddMountPathShared, "add shared mount path", &EvMMConfigMgr::StorageLibAddMountPath},
 };

@@ -39,13 +39,21 @@ VerificationScript& verificationScript() {
 
 unsigned long long handleOf(const ZQMACInterface* object) { return object != nullptr ? object->GetHandle() : 0; }
 
-// What a verification of the path in that mode finds.
-VerifyOutcome verificationOf(const std::string& path, int mode) {
+// The scripted outcome of a verification of the path in that mode; false
+// when there is none.
+bool scriptedVerification(const std::string& path, int mode, VerifyOutcome& outcome) {
   VerificationScript& s = verificationScript();
   std::lock_guard<std::mutex> guard(s.mutex);
   auto it = s.outcomes.find({path, mode});
-  if (it != s.outcomes.end()) return it->second;
+  if (it == s.outcomes.end()) return false;
+  outcome = it->second;
+  return true;
+}
+
+// What a verification of the path in that mode finds.
+VerifyOutcome verificationOf(const std::string& path, int mode) {
   VerifyOutcome found;
+  if (scriptedVerification(path, mode, found)) return found;
   found.result = path;
   return found;
 }
@@ -166,7 +174,15 @@ bool ZQMACDiskVolume::VerifyDevice(int operation, std::string& value) {
   const bool reachesTarget = operation == ZQMAV_VERIFY_PATH || operation == ZQMAV_VERIFY_CLOUD;
   tkmac::journal().record("VerifyDevice", tkmac::handleOf(this), operation, reachesTarget ? m_sVolume : value);
   if (tkmac::failed(*this, "VerifyDevice")) return false;
-  if (operation == ZQMAV_VERIFY_VAULT_LOCK) return LockVault(value);
+  if (operation == ZQMAV_VERIFY_VAULT_LOCK) {
+    // A vault that the script refuses for this volume's path.
+    tkmac::VerifyOutcome scripted;
+    if (tkmac::scriptedVerification(m_sVolume, operation, scripted) && !scripted.succeed) {
+      SetLastError(scripted.errorCode, scripted.errorText);
+      return false;
+    }
+    return LockVault(value);
+  }
   if (!reachesTarget) {
     SetLastError(tkmac::kErrorInvalidValue, "The verification is not known.");
     return false;

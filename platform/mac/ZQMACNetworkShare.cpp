@@ -21,6 +21,7 @@
 namespace {
 
 constexpr int kKindNetworkShare = 1;
+constexpr int kDataServerAccessBits = 0xB0;
 
 // The first "DiskDevice_<n>" that no device of the instance carries.
 std::string freeDeviceName(const ZQMACMediaConfig& config) {
@@ -105,7 +106,8 @@ bool ZQMACDiskVolume::Configure(unsigned int mode) {
   // device's remote path when it has none of its own.
   const std::string path =
       m_sVolume.empty() && device->IsRemoveFileHost() ? device->GetRemoteHostVolume() : m_sVolume;
-  if (path.empty()) {
+  // Data-server access (bits 16, 32, 128) reaches the device on no folder.
+  if (path.empty() && (m_iDeviceAccessType & kDataServerAccessBits) == 0) {
     SetLastError(tkmac::kErrorInvalidValue, "The volume has no path.");
     return false;
   }

@@ -233,7 +233,9 @@ inline constexpr unsigned int kErrorUnknownObject = 0x1F000011;
 // What a path or cloud verification of a volume finds: success with the
 // result text, or failure with the last error. Without a script for the
 // volume's path and mode a verification succeeds with the path as its
-// result; a volume without a path fails.
+// result; a volume without a path fails. A vault lock (mode 3) of a volume
+// whose path is scripted to fail fails with that last error; otherwise it
+// takes the value's number of days.
 struct VerifyOutcome {
   bool succeed = true;
   std::string result;

@@ -127,7 +127,9 @@ int MMMediaConfigDB::insertDeviceController(MMStoredDeviceController& c, const s
   if (!beginCall(kTag, tkjournal::args(c.clientId, c.deviceId, c.folder, c.userName, password.size(), c.accessType,
                                        c.credentialAssocId, detected, mmTranText(tran))))
     return -1;
-  if (!checkText(kTag, "volume", c.folder.c_str(), nameWidth(MMStoredKind::DeviceController), false)) return -1;
+  // A volume on data-server access (bits 16, 32, 128) has no folder.
+  const bool dataServer = (c.accessType & 0xB0) != 0;
+  if (!checkText(kTag, "volume", c.folder.c_str(), nameWidth(MMStoredKind::DeviceController), dataServer)) return -1;
   if (!checkText(kTag, "user name", c.userName.c_str(), MM_WIDTH(MMDeviceController_t, UserName), true) ||
       !checkText(kTag, "password", password.c_str(), MM_WIDTH(MMDeviceController_t, UserPassword), true))
     return -1;

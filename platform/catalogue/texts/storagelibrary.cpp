@@ -1,5 +1,6 @@
 // Texts of the storage-library request: its refusals, the installation-
-// directory guard, and the audit messages of libraries and mount paths.
+// directory guard, the audit messages of libraries and mount paths, and
+// those of devices and drive maintenance.
 #include "platform/catalogue/Catalogue.h"
 
 namespace {
@@ -38,6 +39,19 @@ const tkcatalogue::Text kTexts[] = {
     {0x550006DB, "Credential: %1"},        // %1 the credential name
     {0x550006F8, "Deleted by force (mount path)"},
     {0x55000723, "Deleted by force (whole library)"},
+    // Creating a device for a media agent.
+    {0x2300091B, "The device name, the media agent name and the mount path must be given to create a device."},
+    {0x2300091C, "The device type or the device access type is out of range."},
+    {0x23000AB0, "The device cannot be created or shared with this device access type."},
+    {0x23000AB1, "The device controllers of the device could not be read."},
+    {0x2300091D, "The media agent already has a device controller for this device."},
+    {0x2300091E, "The device could not be configured for the media agent."},
+    {0x23000919, "The device [%1] could not be renamed."},  // %1 the device's name before the rename
+    // Drive maintenance.
+    {0x23000AB2, "Invalid drive option, or no drive of the library has that name."},
+    {0x55000531, "Drive [%1] of library [%2] marked replaced"},  // %1 the drive, %2 the library
+    {0x55000532, "Drive [%1] of library [%2] marked cleaned"},
+    {0x55000533, "Drive [%1] of library [%2] marked fixed"},
 };
 const tkcatalogue::Registrar kRegistrar(kTexts);
 }  // namespace

@@ -1,0 +1,127 @@
+// The fault sweep over the device operations: each request is rerun once
+// for every platform call it makes with that call failing. Every run
+// answers, releases the media agent's lock, and leaves the database as it
+// was or as the clean run left it. The audit record stands alone (its
+// loss does not undo the change), and a new device whose rename fails stays
+// under its first name with its volume: those tables are judged here.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/testkit/clock.h"
+#include "tests/ezconfig_storagelibdevice/StorageLibDeviceFixture.h"
+#include "tests/support/FaultSweep.h"
+
+namespace storagelibtest {
+namespace {
+
+using tktest::catalogueText;
+
+const std::vector<std::string> kJudged{"AuditTrailRecord", "AuditTrailParam", "AuditTrailArgument", "sqlite_sequence",
+                                       "MMDevice",         "MMDeviceController"};
+
+struct Case {
+  const char* name;
+  Fields library;
+  bool cleanSucceeds;
+  const char* setupSql = nullptr;
+};
+
+class DeviceSweep : public StorageLibDeviceTest {
+ protected:
+  // The devices by name in id order, and how many volumes they have.
+  std::vector<std::string> deviceNames() {
+    std::vector<std::string> names;
+    for (const tkdb::DbRow& row : m_db.query("SELECT AliasName FROM MMDevice ORDER BY DeviceId")) names.push_back(row[0].s);
+    return names;
+  }
+
+  // Devices and volumes: as before, as the clean run left them, or, after
+  // a refused rename, the new device under its first name with its volume.
+  std::string judgeDevices(const Answer& a, const std::vector<std::string>& cleanNames, long long cleanVolumes) {
+    const std::vector<std::string> names = deviceNames();
+    const long long volumes = count("MMDeviceController");
+    if (names == m_beforeNames && volumes == m_beforeVolumes) return "";
+    if (names == cleanNames && volumes == cleanVolumes) return "";
+    std::vector<std::string> firstName = m_beforeNames;
+    firstName.push_back("DiskDevice_1");
+    if (!a.success && a.text == catalogueText(0x23000919, "DiskDevice_1") && names == firstName &&
+        volumes == cleanVolumes)
+      return "";
+    std::string listed;
+    for (const std::string& n : names) listed += n + " ";
+    return "devices left half made: " + listed + "with " + std::to_string(volumes) + " volumes";
+  }
+
+  tktest::SweepReport sweep(const Case& c, std::vector<std::string>& cleanNames, long long& cleanVolumes) {
+    if (c.setupSql != nullptr) m_db.exec(c.setupSql);
+    m_beforeNames = deviceNames();
+    m_beforeVolumes = count("MMDeviceController");
+    const std::string text = request(c.library);
+    std::string buffer;
+    long long result = 0;
+    tktest::SweepPlan plan;
+    plan.judgedTables = kJudged;
+    plan.setup = [&] {
+      // A drive's cleaning time is the clock's: every run at the same time.
+      m_clock.set(1'700'000'000);
+      freshStandIns();
+      testkit::audit::reset();
+    };
+    plan.request = [&] {
+      auto message = record();
+      buffer = text;
+      result = m_mgr.HandleMMConfigMgrXmlMsg(message.get(), 0, 0, 0, kMessageId, buffer);
+    };
+    plan.check = [&](const tktest::SweepRun& run) -> std::string {
+      if (EvMMConfigMgr::isConfigLibraryLocked("MAID2")) return "the lock MAID2 is still held";
+      if (buffer.empty()) return run.failed("xml.serialize") && result == -1 ? "" : "no answer was written";
+      const Answer a = decode(buffer);
+      if (!a.success && (a.code != -1 || a.text.empty())) return "the answer does not read: " + buffer;
+      if (run.k == 0) {
+        if (a.success != c.cleanSucceeds) return "the clean run answered " + buffer;
+        cleanNames = deviceNames();
+        cleanVolumes = count("MMDeviceController");
+        return "";
+      }
+      if (a.success && !c.cleanSucceeds) return "a failed call turned the answer into success";
+      return judgeDevices(a, cleanNames, cleanVolumes);
+    };
+    return tktest::FaultSweep().run(plan);
+  }
+
+  testkit::clock::FakeClock m_clock;
+  std::vector<std::string> m_beforeNames;
+  long long m_beforeVolumes = 0;
+};
+
+TEST_F(DeviceSweep, EveryFailingCallEndsAnsweredWithNothingHalfMade) {
+  const Case cases[] = {
+      {"new device", {{43, 256}, {7, kMa3}, {3, "ma3"}, {55, "nas1"}, {24, "/share/nas1"}, {28, "svc"}}, true},
+      {"data-server share",
+       {{43, 256}, {7, kMa3}, {3, "ma3"}, {55, "dev60"}, {54, 48}},
+       true,
+       "UPDATE MMDeviceController SET DeviceAccessType = 32"},
+      {"unknown device id", {{43, 256}, {7, kMa3}, {3, "ma3"}, {55, "nas1"}, {24, "/x"}, {53, 77}}, false},
+      {"vault lock", {{43, 4096}, {7, kMa2}, {23, kMountPath}, {69, 30}}, true},
+      {"drive cleaned", {{43, 512}, {7, kMa2}, {1, kTapeLib}, {8, "tapelib"}, {82, 2}, {78, "O'Neil"}}, true},
+      {"no such drive", {{43, 512}, {7, kMa2}, {1, kTapeLib}, {82, 1}, {78, "none"}}, false},
+  };
+  std::set<std::string> swept;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> cleanNames;
+    long long cleanVolumes = 0;
+    const tktest::SweepReport report = sweep(c, cleanNames, cleanVolumes);
+    EXPECT_TRUE(report.clean()) << report;
+    swept.insert(report.names.begin(), report.names.end());
+  }
+  for (const char* call : {"ReadCurrentConfig", "AddDiskDevice", "Configure", "MMDeviceDB::renameDevice",
+                           "VerifyDevice", "MMDriveDB::resetCleaningCounters", "getOneRow", "guiAudit"})
+    EXPECT_TRUE(swept.count(call)) << call;
+}
+
+}  // namespace
+}  // namespace storagelibtest
