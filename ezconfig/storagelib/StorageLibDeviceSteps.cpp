@@ -1,6 +1,6 @@
 // Steps shared by the device operations of the storage-library request
 // (see StorageLibDeviceSteps.h).
-#include "ezconfig/StorageLibDeviceSteps.h"
+#include "ezconfig/storagelib/StorageLibDeviceSteps.h"
 
 #include "frame/EvGuiAudit.h"
 #include "frame/MessageInfo.h"

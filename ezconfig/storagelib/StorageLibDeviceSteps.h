@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "ezconfig/StorageLibraryRequest.h"
+#include "ezconfig/storagelib/StorageLibraryRequest.h"
 #include "frame/EvEvent.h"
 
 namespace tkezconfig {

@@ -14,8 +14,8 @@
 #include <string>
 
 #include "Db/Tbl/MMDrive.h"
-#include "ezconfig/StorageLibDeviceSteps.h"
-#include "ezconfig/StorageLibraryRequest.h"
+#include "ezconfig/storagelib/StorageLibDeviceSteps.h"
+#include "ezconfig/storagelib/StorageLibraryRequest.h"
 #include "frame/EvGuiAudit.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/TextHelpers.h"

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string>
 
-#include "ezconfig/StorageLibDeviceSteps.h"
-#include "ezconfig/StorageLibraryRequest.h"
+#include "ezconfig/storagelib/StorageLibDeviceSteps.h"
+#include "ezconfig/storagelib/StorageLibraryRequest.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/mac/ZQMACMediaConfig.h"
 #include "frame/mac/ZQMACObjects.h"
