@@ -31,7 +31,7 @@ unsigned int errorCodeOf(const MMMediaConfigDB& access) {
   }
 }
 
-// A link of MMNewObjects to the i-th new row of its kind.
+// A link of the batch to its i-th new row of a kind.
 int batchLink(size_t index) { return -static_cast<int>(index) - 1; }
 
 }  // namespace
@@ -100,7 +100,10 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
   };
   ZQMACMasterDrivePool* master = nullptr;  // the library's pool for drives and pools without one
   auto masterOf = [&]() -> ZQMACMasterDrivePool* {
-    if (master == nullptr) master = lms->m_masterDrivePoolList.GetFirstNode();
+    if (master == nullptr) {
+      ZQMACLinkedList<ZQMACMasterDrivePool> masters = lms->m_masterDrivePoolList;
+      master = masters.GetFirstNode();
+    }
     if (master == nullptr) {
       master = AddMasterDrivePool(lms, -1, "MasterPool(" + lms->m_sName + ")");
       if (master != nullptr) made.emplace_back(master);
@@ -117,7 +120,7 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
       ZQMACDrivePool* pool = nullptr;
       ZQMACLinkedList<ZQMACDrivePool> pools = lms->m_drivePoolList;
       for (ZQMACDrivePool* p = pools.GetFirstNode(); p != nullptr && pool == nullptr; p = pools.GetNextNode())
-        if (p->m_pMediaAgent == path->m_pMediaAgent) pool = p;
+        if (p->m_pMediaAgent == path->m_pMediaAgent && !p->IsNdmp()) pool = p;  // NDMP pools reach filers only
       if (pool == nullptr) {
         if (masterOf() == nullptr) return refuseMade();
         const std::string agent = path->m_pMediaAgent != nullptr ? path->m_pMediaAgent->m_sName : lms->m_sName;
@@ -153,7 +156,7 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
   for (auto& m : made) want(m.get());
 
   // ---- the rows, parents first within the batch ----
-  MMNewObjects rows;
+  MMStoredConfig rows;
   std::map<ZQMACInterface*, int> links;  // object -> its link in `rows`
   std::vector<std::pair<ZQMACInterface*, std::pair<MMStoredKind, size_t>>> placed;
   auto place = [&](ZQMACInterface* o, MMStoredKind kind, size_t index) {
@@ -161,10 +164,20 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
     placed.push_back({o, {kind, index}});
     return links[o];
   };
+  // The link of an object that needs no new row (none, stored, or placed
+  // already): true with `link` set.
+  auto known = [&](ZQMACInterface* o, int& link) {
+    if (o == nullptr || o->m_iId >= 0) {
+      link = o == nullptr ? 0 : o->m_iId;
+      return true;
+    }
+    auto it = links.find(o);
+    if (it == links.end()) return false;
+    link = it->second;
+    return true;
+  };
   auto agentLink = [&](ZQMACMediaAgent* a) -> int {
-    if (a == nullptr) return 0;
-    if (a->m_iId >= 0) return a->m_iId;
-    if (auto it = links.find(a); it != links.end()) return it->second;
+    if (int link = 0; known(a, link)) return link;
     MMStoredMediaAgent row;
     row.name = a->m_sName;
     row.attribute = a->m_bShown ? (a->m_iAttribute & ~kMMHiddenAttribute) : (a->m_iAttribute | kMMHiddenAttribute);
@@ -172,8 +185,7 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
     return place(a, MMStoredKind::MediaAgent, rows.mediaAgents.size() - 1);
   };
   auto libraryLink = [&]() -> int {
-    if (lms->m_iId >= 0) return lms->m_iId;
-    if (auto it = links.find(lms); it != links.end()) return it->second;
+    if (int link = 0; known(lms, link)) return link;
     MMStoredLibrary row;
     row.name = lms->m_sName;
     row.enabled = 1;
@@ -196,9 +208,7 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
     return place(lms, MMStoredKind::Library, rows.libraries.size() - 1);
   };
   auto masterLink = [&](ZQMACMasterDrivePool* m) -> int {
-    if (m == nullptr) return 0;
-    if (m->m_iId >= 0) return m->m_iId;
-    if (auto it = links.find(m); it != links.end()) return it->second;
+    if (int link = 0; known(m, link)) return link;
     MMStoredMasterPool row;
     row.name = m->m_sName;
     row.libraryId = libraryLink();
@@ -206,9 +216,7 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
     return place(m, MMStoredKind::MasterPool, rows.masterPools.size() - 1);
   };
   auto poolLink = [&](ZQMACDrivePool* p) -> int {
-    if (p == nullptr) return 0;
-    if (p->m_iId >= 0) return p->m_iId;
-    if (auto it = links.find(p); it != links.end()) return it->second;
+    if (int link = 0; known(p, link)) return link;
     MMStoredDrivePool row;
     row.name = p->m_sName;
     row.enabled = 1;
@@ -223,9 +231,7 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
     return place(p, MMStoredKind::DrivePool, rows.drivePools.size() - 1);
   };
   auto driveLink = [&](ZQMACDrive* d) -> int {
-    if (d == nullptr) return 0;
-    if (d->m_iId >= 0) return d->m_iId;
-    if (auto it = links.find(d); it != links.end()) return it->second;
+    if (int link = 0; known(d, link)) return link;
     MMStoredDrive row;
     row.name = d->m_sName;
     row.aliasName = d->m_sAliasName.empty() ? d->m_sName : d->m_sAliasName;

@@ -159,26 +159,6 @@ struct MMNewNdmpDrivePath {
 };
 // ---- end of the new NDMP drive path ----
 
-// ---- objects configured before they were ever stored (MMMediaConfigDB::insertObjects) ----
-// The rows that one Configure stores at once, each list in the order its
-// rows are made. A link (clientId, libraryId, masterPoolId, drivePoolId,
-// driveId) is the id of a stored row (> 0), -(i + 1) for the i-th row of
-// that kind in the same batch, or 0 for none where a row may have none (a
-// pool's or a path's media agent, a path's pool, a controller's media
-// agent). A media agent is named by its client: an existing client that has
-// no host row yet gets one. Libraries are tape libraries; drive pools carry
-// their NDMP server in proxyHost.
-struct MMNewObjects {
-  std::vector<MMStoredMediaAgent> mediaAgents;
-  std::vector<MMStoredLibrary> libraries;
-  std::vector<MMStoredLibraryController> libraryControllers;
-  std::vector<MMStoredMasterPool> masterPools;
-  std::vector<MMStoredDrivePool> drivePools;
-  std::vector<MMStoredDrive> drives;
-  std::vector<MMStoredDrivePath> drivePaths;
-};
-// ---- end of the objects configured before they were stored ----
-
 // The stored configuration, each list in id order.
 struct MMStoredConfig {
   std::vector<MMStoredMediaAgent> mediaAgents;  // clients with a host row (MMHost)
@@ -297,15 +277,24 @@ class MMMediaConfigDB : public MMTableAccess {
   int insertNdmpDrivePath(MMNewNdmpDrivePath& path, int& pathId, DBtran* tran = nullptr);
   // ---- end of new mount paths ----
   // ---- objects configured before they were ever stored (platform/mmdb/MMMediaConfigNewObjects.cpp) ----
-  // Stores the rows of `objects` in one step. On success every row's own id
-  // holds its new id and every link the stored id it names. A library name
-  // or alias that a library carries already as its name or alias, a master
-  // pool's or a drive pool's name that the library has, is
-  // MMS2_ERROR_DUPLICATE_NAME; a stored row that a link names and that is
-  // gone (or a client no media agent can be made of) MMS2_ERROR_NOT_FOUND; a
-  // missing name or a link out of the batch MMS2_ERROR_BAD_ARGUMENT; a text
-  // too wide for its column MMS2_ERROR_TEXT_TOO_LONG. Nothing is stored then.
-  int insertObjects(MMNewObjects& objects, DBtran* tran = nullptr);
+  // Stores, in one step, the media agents, tape libraries, library
+  // controllers, master pools, drive pools, drives and drive paths of
+  // `objects` (its mount paths, devices and device controllers must be
+  // empty), each list in its order. A link (clientId, libraryId,
+  // masterPoolId, drivePoolId, driveId) is the id of a stored row (> 0),
+  // -(i + 1) for the i-th new row of that kind, or 0 for none where a row
+  // may have none (a controller's, pool's or path's media agent, a path's
+  // pool). A media agent is named by its client (name); an existing client
+  // without a host row gets one. Drive pools carry their NDMP server in
+  // proxyHost. On success every row's own id holds its new id and every
+  // link the id it names. A library name or alias that a library carries
+  // already, a master pool's or drive pool's name that its library has, is
+  // MMS2_ERROR_DUPLICATE_NAME; a stored row a link names that is gone, or a
+  // client of that name that does not exist, MMS2_ERROR_NOT_FOUND; a
+  // missing name or a link outside the batch MMS2_ERROR_BAD_ARGUMENT; a
+  // text too wide for its column MMS2_ERROR_TEXT_TOO_LONG. Nothing is
+  // stored then.
+  int insertObjects(MMStoredConfig& objects, DBtran* tran = nullptr);
   // ---- end of the objects configured before they were stored ----
 
   // The widest text a kind's name column holds, in bytes.

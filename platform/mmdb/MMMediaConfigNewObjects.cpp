@@ -2,7 +2,9 @@
 // Configure finds never stored (a detected tape library with its
 // controllers, master pools, drive pools, drives and drive paths, or a part
 // of a stored library), so that the next load finds them with their links.
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Db/MMRowRecords.h"
@@ -61,14 +63,30 @@ int resolved(int link, const std::vector<int>& made) {
   return link < 0 ? made[static_cast<size_t>(-static_cast<long long>(link) - 1)] : link;
 }
 
+// A stored row that a link may name, and what a refusal says when it is gone.
+struct Parent {
+  const char* sql;  // one ? for the id
+  const char* missing;
+};
+constexpr Parent kLibrary{"SELECT 1 FROM \"MMLibrary\" WHERE \"LibraryId\" = ?",
+                          "The library is no longer in the configuration."};
+constexpr Parent kMediaAgent{"SELECT 1 FROM \"MMHost\" WHERE \"ClientId\" = ?", "The media agent is not stored."};
+constexpr Parent kMasterPool{"SELECT 1 FROM \"MMMasterPool\" WHERE \"MasterPoolId\" = ?",
+                             "The master drive pool is no longer in the configuration."};
+constexpr Parent kDrivePool{"SELECT 1 FROM \"MMDrivePool\" WHERE \"DrivePoolId\" = ?",
+                            "The drive pool is no longer in the configuration."};
+constexpr Parent kDrive{"SELECT 1 FROM \"MMDrive\" WHERE \"DriveId\" = ?", "The drive is no longer in the configuration."};
+
 }  // namespace
 
-int MMMediaConfigDB::insertObjects(MMNewObjects& o, DBtran* tran) {
+int MMMediaConfigDB::insertObjects(MMStoredConfig& o, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::insertObjects";
   if (!beginCall(kTag, tkjournal::args(o.mediaAgents.size(), o.libraries.size(), o.libraryControllers.size(),
                                        o.masterPools.size(), o.drivePools.size(), o.drives.size(),
                                        o.drivePaths.size(), mmTranText(tran))))
     return -1;
+  if (!o.mountPaths.empty() || !o.devices.empty() || !o.deviceControllers.empty())
+    return fail(kTag, MMS2_ERROR_BAD_ARGUMENT, 0, "Mount paths and devices are not stored this way.");
 
   // Every text and every link is checked before anything is written.
   std::string problem;
@@ -147,9 +165,14 @@ int MMMediaConfigDB::insertObjects(MMNewObjects& o, DBtran* tran) {
       if (result == DB_OK) ids.push_back(static_cast<int>(s.lastInsertId()));
       return result;
     };
-    // A stored row that a link names must still be there.
-    auto stored = [&](int link, const char* sql, const char* missing) {
-      return link > 0 ? requireRow(s, sql, link, missing, refusal) : DB_OK;
+    // The stored rows that links name must still be there.
+    auto parents = [&](std::initializer_list<std::pair<int, const Parent*>> links) {
+      for (const auto& [link, parent] : links) {
+        if (link <= 0) continue;
+        const int found = requireRow(s, parent->sql, link, parent->missing, refusal);
+        if (found != DB_OK) return found;
+      }
+      return static_cast<int>(DB_OK);
     };
     int step = DB_OK;
 
@@ -192,11 +215,7 @@ int MMMediaConfigDB::insertObjects(MMNewObjects& o, DBtran* tran) {
     }
 
     for (const MMStoredLibraryController& c : o.libraryControllers) {
-      step = stored(c.libraryId, "SELECT 1 FROM \"MMLibrary\" WHERE \"LibraryId\" = ?",
-                    "The library is no longer in the configuration.");
-      if (step == DB_OK)
-        step = stored(c.clientId, "SELECT 1 FROM \"MMHost\" WHERE \"ClientId\" = ?", "The media agent is not stored.");
-      if (step != DB_OK) return step;
+      if ((step = parents({{c.libraryId, &kLibrary}, {c.clientId, &kMediaAgent}})) != DB_OK) return step;
       step = insert("INSERT INTO \"MMLibraryController\" (\"ControllerName\", \"ClientId\", \"LibraryId\", "
                     "\"IsActive\", \"IsEnabled\", \"ControllerType\") VALUES (?, ?, ?, 1, ?, ?)",
                     {c.name, resolved(c.clientId, agentIds), resolved(c.libraryId, libraryIds),
@@ -207,9 +226,7 @@ int MMMediaConfigDB::insertObjects(MMNewObjects& o, DBtran* tran) {
 
     for (const MMStoredMasterPool& m : o.masterPools) {
       const int library = resolved(m.libraryId, libraryIds);
-      step = stored(m.libraryId, "SELECT 1 FROM \"MMLibrary\" WHERE \"LibraryId\" = ?",
-                    "The library is no longer in the configuration.");
-      if (step != DB_OK) return step;
+      if ((step = parents({{m.libraryId, &kLibrary}})) != DB_OK) return step;
       step = s.queryOne("SELECT 1 FROM \"MMMasterPool\" WHERE \"LibraryId\" = ? AND \"MasterPoolName\" = ?",
                         {library, m.name}, row);
       if (step == DB_OK) {
@@ -226,11 +243,7 @@ int MMMediaConfigDB::insertObjects(MMNewObjects& o, DBtran* tran) {
 
     for (const MMStoredDrivePool& p : o.drivePools) {
       const int master = resolved(p.masterPoolId, masterIds);
-      step = stored(p.masterPoolId, "SELECT 1 FROM \"MMMasterPool\" WHERE \"MasterPoolId\" = ?",
-                    "The master drive pool is no longer in the configuration.");
-      if (step == DB_OK)
-        step = stored(p.clientId, "SELECT 1 FROM \"MMHost\" WHERE \"ClientId\" = ?", "The media agent is not stored.");
-      if (step != DB_OK) return step;
+      if ((step = parents({{p.masterPoolId, &kMasterPool}, {p.clientId, &kMediaAgent}})) != DB_OK) return step;
       step = s.queryOne("SELECT 1 FROM \"MMDrivePool\" P JOIN \"MMMasterPool\" M ON M.\"MasterPoolId\" = "
                         "P.\"MasterPoolId\" WHERE P.\"DrivePoolName\" = ? AND M.\"LibraryId\" = (SELECT "
                         "\"LibraryId\" FROM \"MMMasterPool\" WHERE \"MasterPoolId\" = ?)",
@@ -250,9 +263,7 @@ int MMMediaConfigDB::insertObjects(MMNewObjects& o, DBtran* tran) {
     }
 
     for (const MMStoredDrive& d : o.drives) {
-      step = stored(d.masterPoolId, "SELECT 1 FROM \"MMMasterPool\" WHERE \"MasterPoolId\" = ?",
-                    "The master drive pool is no longer in the configuration.");
-      if (step != DB_OK) return step;
+      if ((step = parents({{d.masterPoolId, &kMasterPool}})) != DB_OK) return step;
       step = insert("INSERT INTO \"MMDrive\" (\"DriveName\", \"AliasName\", \"DriveEnabled\", \"MasterPoolId\", "
                     "\"DriveNumber\", \"SerialNumber\", \"DriveVendor\", \"DriveModel\", \"FirmwareRevision\") "
                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
@@ -263,14 +274,8 @@ int MMMediaConfigDB::insertObjects(MMNewObjects& o, DBtran* tran) {
     }
 
     for (const MMStoredDrivePath& p : o.drivePaths) {
-      step = stored(p.driveId, "SELECT 1 FROM \"MMDrive\" WHERE \"DriveId\" = ?",
-                    "The drive is no longer in the configuration.");
-      if (step == DB_OK)
-        step = stored(p.drivePoolId, "SELECT 1 FROM \"MMDrivePool\" WHERE \"DrivePoolId\" = ?",
-                      "The drive pool is no longer in the configuration.");
-      if (step == DB_OK)
-        step = stored(p.clientId, "SELECT 1 FROM \"MMHost\" WHERE \"ClientId\" = ?", "The media agent is not stored.");
-      if (step != DB_OK) return step;
+      if ((step = parents({{p.driveId, &kDrive}, {p.drivePoolId, &kDrivePool}, {p.clientId, &kMediaAgent}})) != DB_OK)
+        return step;
       step = insert("INSERT INTO \"MMDrivePath\" (\"DriveId\", \"DrivePoolId\", \"ClientId\", \"PathName\", "
                     "\"IsEnabled\") VALUES (?, ?, ?, ?, ?)",
                     {resolved(p.driveId, driveIds), resolved(p.drivePoolId, poolIds), resolved(p.clientId, agentIds),
