@@ -4,7 +4,9 @@
 //
 // Configure and Deconfigure write a stored object of a database-backed
 // instance through to the database first; the object changes only once
-// its rows did. In an instance that is not database-backed (a test's
+// its rows did. Configure stores an object of such an instance that was
+// never stored (a detected library or a part of one) with what it needs
+// (platform/mac/ZQMACConfigureNew.cpp). In an instance that is not database-backed (a test's
 // loader), Configure gives an object that was never stored the next id of
 // the process (setNewObjectIds), as the database would on insertion.
 //
@@ -112,7 +114,11 @@ bool failed(ZQMACBase& object, const char* name) {
 bool ZQMACInterface::Configure(unsigned int mode) {
   tkmac::journal().record("Configure", GetHandle(), mode);
   if (tkmac::failed(*this, "Configure")) return false;
-  if (!ZQMACGraph::StoreObject(this, nullptr, 1)) return false;
+  if (ZQMACGraph::IsNeverStored(this)) {
+    if (!ZQMACGraph::StoreNew(this)) return false;
+  } else if (!ZQMACGraph::StoreObject(this, nullptr, 1)) {
+    return false;
+  }
   ZQMACMediaConfig* owner = GetOwner();
   if (GetId() == 0xFFFFFFFFu && owner != nullptr && !ZQMACGraph::IsDatabaseBacked(*owner))
     ZQMACGraph::SetId(this, tkmac::g_nextNewObjectId.fetch_add(1));

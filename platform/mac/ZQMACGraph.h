@@ -285,6 +285,26 @@ class ZQMACGraph {
   static bool RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface*>& dependents);
   // The database-backed state of an instance.
   static bool IsDatabaseBacked(const ZQMACMediaConfig& config) { return config.m_bDatabaseBacked; }
+  // ---- objects configured before they were ever stored (ZQMACConfigureNew.cpp) ----
+  // Whether Configure has to store the object first: an object of a
+  // database-backed instance, of a kind the tape-library tables hold (media
+  // agent, library and its parts, controller, master pool, drive pool,
+  // drive, drive path), that was never stored.
+  static bool IsNeverStored(ZQMACInterface* object);
+  // Stores such an object configured, in one step with what it needs and
+  // what comes with it: an object of a library that was never stored
+  // stores the whole library (its controllers, master pools, drive pools,
+  // drives and drive paths, and the media agents they reach); in a stored
+  // library the object with its never-stored parents, a drive with its
+  // drive paths, a master pool with its drive pools. A drive or drive pool
+  // without a master pool goes into the library's first one, or a new one
+  // "MasterPool(<library>)"; a drive path without a drive pool into the
+  // library's pool of its media agent, or a new one "DrivePool(<agent>)".
+  // The objects take their ids (a library's parts the library's) and are
+  // configured. False, with the reason as the object's last error, when
+  // nothing was stored; the graph is then as it was.
+  static bool StoreNew(ZQMACInterface* object);
+  // ---- end of the objects configured before they were stored ----
 
   // ---- DRU hosts on the central database (ZQMACDRUHosts.cpp) ----
   // Makes the instance's DRU hosts those of the rows (id order): a host

@@ -279,6 +279,26 @@ class MMMediaConfigDB : public MMTableAccess {
   // path.drivePoolId, path.drive.id and `pathId`.
   int insertNdmpDrivePath(MMNewNdmpDrivePath& path, int& pathId, DBtran* tran = nullptr);
   // ---- end of new mount paths ----
+  // ---- objects configured before they were ever stored (platform/mmdb/MMMediaConfigNewObjects.cpp) ----
+  // Stores, in one step, the media agents, tape libraries, library
+  // controllers, master pools, drive pools, drives and drive paths of
+  // `objects` (its mount paths, devices and device controllers must be
+  // empty), each list in its order. A link (clientId, libraryId,
+  // masterPoolId, drivePoolId, driveId) is the id of a stored row (> 0),
+  // -(i + 1) for the i-th new row of that kind, or 0 for none where a row
+  // may have none (a controller's, pool's or path's media agent, a path's
+  // pool). A media agent is named by its client (name); an existing client
+  // without a host row gets one. Drive pools carry their NDMP server in
+  // proxyHost. On success every row's own id holds its new id and every
+  // link the id it names. A library name or alias that a library carries
+  // already, a master pool's or drive pool's name that its library has, is
+  // MMS2_ERROR_DUPLICATE_NAME; a stored row a link names that is gone, or a
+  // client of that name that does not exist, MMS2_ERROR_NOT_FOUND; a
+  // missing name or a link outside the batch MMS2_ERROR_BAD_ARGUMENT; a
+  // text too wide for its column MMS2_ERROR_TEXT_TOO_LONG. Nothing is
+  // stored then.
+  int insertObjects(MMStoredConfig& objects, DBtran* tran = nullptr);
+  // ---- end of the objects configured before they were stored ----
 
   // The widest text a kind's name column holds, in bytes.
   static size_t nameWidth(MMStoredKind kind);

@@ -20,6 +20,7 @@
 #include <initializer_list>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
@@ -196,6 +197,37 @@ inline void setMixedDriveType(ZQMACLms* lms, bool mixed) { ZQMACGraph::SetMixedD
 // "AutoDetectHosts", "ExhaustiveDetect", "IsAnyNewDetectedDevice".
 using DetectionScript = tkmac::DetectionScript;
 inline void scriptDetection(DetectionScript script) { tkmac::scriptDetection(std::move(script)); }
+// A tape library as detection leaves it in the session, never stored: seen
+// by `agent` through one controller ("<name> on <agent>", controller type
+// 2), vendor "ACME", product "TL4000", serial "SN-<name>", firmware "fw-2",
+// with `drives` drives ("<name> drive <n>", numbers from 1, serial
+// "SN-<name>-<n>"), each reached by the agent at "/dev/nst<n-1>" and in no
+// drive pool. Null members when the instance refused an object.
+struct DetectedLibrary {
+  ZQMACLms* lms = nullptr;
+  ZQMACLibController* controller = nullptr;
+  std::vector<ZQMACDrive*> drives;
+  std::vector<ZQMACDms*> paths;
+};
+inline DetectedLibrary addDetectedLibrary(ZQMACMediaConfig& config, ZQMACMediaAgent* agent, const std::string& name,
+                                          int drives = 2) {
+  DetectedLibrary d;
+  d.lms = ZQMACGraph::AddLms(config, -1, name);
+  if (d.lms == nullptr) return d;
+  ZQMACGraph::SetDeviceIdentity(d.lms->GetLibrary(), {"ACME", "TL4000", "SN-" + name, "fw-2", "", 0});
+  ZQMACGraph::SetGeometry(d.lms->GetLibrary(), ZQMACGraph::LibraryGeometry{1, drives, 24, 0, 0});
+  const std::string agentName = agent != nullptr ? agent->GetName() : std::string();
+  d.controller = ZQMACGraph::AddLibController(d.lms, agent, -1, name + " on " + agentName);
+  if (d.controller != nullptr) ZQMACGraph::SetControllerType(d.controller, 2);
+  for (int n = 1; n <= drives; ++n) {
+    ZQMACDrive* drive = ZQMACGraph::AddDrive(d.lms, -1, name + " drive " + std::to_string(n), n);
+    if (drive == nullptr) continue;
+    ZQMACGraph::SetDeviceIdentity(drive, {"ACME", "LTO-8", "SN-" + name + "-" + std::to_string(n), "fw-8", "", 0});
+    d.drives.push_back(drive);
+    d.paths.push_back(ZQMACGraph::AddDms(drive, nullptr, agent, -1, "/dev/nst" + std::to_string(n - 1)));
+  }
+  return d;
+}
 // ---- end of detection ----
 
 // ---- disk devices and volumes ----

@@ -80,8 +80,10 @@ class ControlFaultSweep : public ::testing::Test {
         .guiId(ctltest::kGuiId);
   }
 
-  // The sweep of one request, built after the session is fresh.
-  tktest::SweepReport sweep(const std::function<tktest::StreamBuilder()>& build) {
+  // The sweep of one request, built after the session is fresh (and made
+  // to `handler`, the control request unless said otherwise).
+  tktest::SweepReport sweep(const std::function<tktest::StreamBuilder()>& build,
+                            bool (EvMMConfigMgr::*handler)(MessageInfo*) = &EvMMConfigMgr::onMsgSetMMControl) {
     tktest::SweepPlan plan;
     std::optional<tktest::DatabaseDump> before;  // the state every run starts from
     plan.setup = [&] {
@@ -91,7 +93,7 @@ class ControlFaultSweep : public ::testing::Test {
     };
     plan.request = [&] {
       auto request = build().build();
-      m_mgr.onMsgSetMMControl(request.get());
+      (m_mgr.*handler)(request.get());
     };
     tktest::DatabaseDump clean;
     std::set<long> auditOnly;  // runs whose database differs from the clean run's (or the first) in audit rows alone
