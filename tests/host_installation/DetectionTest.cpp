@@ -124,4 +124,18 @@ TEST_F(HostAttachedHardware, ALibraryAnAdministratorAttachesWithSqlIsDetected) {
   ::close(fd);
 }
 
+TEST_F(HostAttachedHardware, ATableThatCannotBeReadFailsTheDetectionAndAddsNothing) {
+  ASSERT_EQ(m_db.exec("DROP TABLE \"MMAttachedDrive\""), 0);
+  const int fd = m_host.connect();
+  ASSERT_GE(fd, 0);
+  ASSERT_TRUE(hosttest::takeLock(fd));
+  const Message answer = lastOf(detect(fd, "ma2", true, 3));
+  ASSERT_EQ(answer.items.size(), 2u) << answer;
+  EXPECT_EQ(answer.items[1].second.substr(0, 4), le32(0));
+  EXPECT_EQ(answer.items[1].second.find("The hardware attached to media agent [ma2] could not be read: "), 4u)
+      << answer;
+  EXPECT_TRUE(listing(fd, "onMsgGetMMDetectedLibraries", 4).empty());
+  ::close(fd);
+}
+
 }  // namespace

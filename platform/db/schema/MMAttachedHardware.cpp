@@ -14,22 +14,28 @@
 //   INSERT INTO "MMAttachedDrive" ("AttachedLibraryId", "DriveNumber", "Vendor",
 //       "Product", "SerialNumber", "DeviceName", "ScsiBus", "ScsiTarget", "ScsiLun")
 //     VALUES (last_insert_rowid(), 1, 'ACME', 'LTO-8', 'D-0001', '/dev/nst7', 0, 8, 0);
+#include <string>
+
 #include "platform/db/DBSession.h"
 
 namespace {
+
+// What identifies a library or a drive and where the agent reaches it.
+constexpr const char* kUnitColumns =
+    "\"Vendor\" TEXT NOT NULL DEFAULT '', "
+    "\"Product\" TEXT NOT NULL DEFAULT '', "
+    "\"SerialNumber\" TEXT NOT NULL, "
+    "\"DeviceName\" TEXT NOT NULL DEFAULT '', "
+    "\"ScsiBus\" INTEGER NOT NULL DEFAULT 0, "
+    "\"ScsiTarget\" INTEGER NOT NULL DEFAULT 0, "
+    "\"ScsiLun\" INTEGER NOT NULL DEFAULT 0, ";
 
 [[maybe_unused]] const bool kRegistered = [] {
   tkdb::registerSchema("MMAttachedLibrary",
                        "CREATE TABLE IF NOT EXISTS \"MMAttachedLibrary\" ("
                        "\"Id\" INTEGER PRIMARY KEY AUTOINCREMENT, "
                        "\"ClientId\" INTEGER NOT NULL REFERENCES \"APP_Client\"(\"id\") ON DELETE CASCADE, "
-                       "\"Vendor\" TEXT NOT NULL DEFAULT '', "
-                       "\"Product\" TEXT NOT NULL DEFAULT '', "
-                       "\"SerialNumber\" TEXT NOT NULL, "
-                       "\"DeviceName\" TEXT NOT NULL DEFAULT '', "
-                       "\"ScsiBus\" INTEGER NOT NULL DEFAULT 0, "
-                       "\"ScsiTarget\" INTEGER NOT NULL DEFAULT 0, "
-                       "\"ScsiLun\" INTEGER NOT NULL DEFAULT 0, "
+                       + std::string(kUnitColumns) +
                        "UNIQUE (\"ClientId\", \"SerialNumber\"))");
   tkdb::registerSchema("MMAttachedDrive",
                        "CREATE TABLE IF NOT EXISTS \"MMAttachedDrive\" ("
@@ -37,13 +43,7 @@ namespace {
                        "\"AttachedLibraryId\" INTEGER NOT NULL REFERENCES \"MMAttachedLibrary\"(\"Id\") "
                        "ON DELETE CASCADE, "
                        "\"DriveNumber\" INTEGER NOT NULL, "
-                       "\"Vendor\" TEXT NOT NULL DEFAULT '', "
-                       "\"Product\" TEXT NOT NULL DEFAULT '', "
-                       "\"SerialNumber\" TEXT NOT NULL, "
-                       "\"DeviceName\" TEXT NOT NULL DEFAULT '', "
-                       "\"ScsiBus\" INTEGER NOT NULL DEFAULT 0, "
-                       "\"ScsiTarget\" INTEGER NOT NULL DEFAULT 0, "
-                       "\"ScsiLun\" INTEGER NOT NULL DEFAULT 0, "
+                       + std::string(kUnitColumns) +
                        "UNIQUE (\"AttachedLibraryId\", \"DriveNumber\"))");
   tkdb::registerSchema("MMAttachedDisk",
                        "CREATE TABLE IF NOT EXISTS \"MMAttachedDisk\" ("
