@@ -55,6 +55,12 @@ template <class Names>
 bool attachFor(ZQMACMediaConfig& config, const Names& agents, int& libraries, int& drives) {
   return attachDetectedHardware(config, std::vector<std::string>(agents.begin(), agents.end()), libraries, drives);
 }
+template <class Names>
+bool attachFor(ZQMACMediaConfig& config, const Names& agents) {
+  int libraries = 0;
+  int drives = 0;
+  return attachFor(config, agents, libraries, drives);
+}
 
 template <class Names>
 std::string joined(const Names& names) {
@@ -127,9 +133,7 @@ bool ZQMACMediaConfig::AutoDetect(const std::string& mediaAgent, std::vector<std
   if (tkmac::failed(*this, "AutoDetectHosts")) return false;
   const bool attached = tkmac::detectsAttachedHardware(*this);
   if (!tkmac::runDetection(*this, tkmac::currentDetection())) return false;
-  int libraries = 0;
-  int drives = 0;
-  return !attached || tkmac::attachFor(*this, std::vector<std::string>{mediaAgent}, libraries, drives);
+  return !attached || tkmac::attachFor(*this, std::vector<std::string>{mediaAgent});
 }
 
 bool ZQMACMediaConfig::ExhaustiveDetect(ZQMACIPLibController* controller, std::vector<std::string>& driveIdentifiers) {
@@ -160,9 +164,7 @@ bool ZQMACMediaConfig::ExhaustiveDetect(std::list<std::string>& mediaAgents, uns
   if (tkmac::failed(*this, "ExhaustiveDetectAgents")) return false;
   const bool attached = tkmac::detectsAttachedHardware(*this);
   if (!tkmac::runDetection(*this, tkmac::currentDetection())) return false;
-  int libraries = 0;
-  int drives = 0;
-  return !attached || tkmac::attachFor(*this, mediaAgents, libraries, drives);
+  return !attached || tkmac::attachFor(*this, mediaAgents);
 }
 
 namespace tkmac {
