@@ -125,7 +125,12 @@ TEST_F(HostAttachedHardware, ALibraryAnAdministratorAttachesWithSqlIsDetected) {
 }
 
 TEST_F(HostAttachedHardware, ATableThatCannotBeReadFailsTheDetectionAndAddsNothing) {
-  ASSERT_EQ(m_db.exec("DROP TABLE \"MMAttachedDrive\""), 0);
+  // A view in the table's place, over a table that is gone: a new
+  // connection's schema leaves the name alone, and every read of it fails.
+  ASSERT_EQ(m_db.exec("DROP TABLE \"MMAttachedDrive\"; CREATE TABLE \"gone\" (\"x\"); "
+                      "CREATE VIEW \"MMAttachedDrive\" AS SELECT \"x\" AS \"Id\" FROM \"gone\"; "
+                      "DROP TABLE \"gone\""),
+            0);
   const int fd = m_host.connect();
   ASSERT_GE(fd, 0);
   ASSERT_TRUE(hosttest::takeLock(fd));
