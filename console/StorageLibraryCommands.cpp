@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "console/CommandLine.h"
 #include "console/MessageFields.h"
@@ -18,6 +19,10 @@ using Req = EVGui::ConfigureStorageLibraryReq;
 
 constexpr const char* kWord = "storage-library";
 constexpr const char* kSecondPrefix = "second.";
+// Fields of the request itself (6: delete-enable).
+constexpr const char* kRequestPrefix = "request.";
+// The operation code (tag 43) of a library delete.
+constexpr long long kDeleteLibrary = 2;
 
 CNMessageBase& description(Req& request, const tkxml::FieldDef& field) {
   return request.getObjectAccessor(true, true, field.ordinal, field.tag, Req::kClassHash, field.hash, field.ns,
@@ -35,6 +40,13 @@ bool expandStorageLibraryCommand(std::vector<std::string>& words, bool fromShell
   const std::string prefix = kSecondPrefix;
   for (std::size_t i = at + 1; i < words.size(); ++i) {
     const std::string word = uq(words[i]);
+    const std::string requestPrefix = kRequestPrefix;
+    if (word.compare(0, requestPrefix.size(), requestPrefix) == 0) {
+      if (!setMessageField(request, Req::kNamespace, Req::kClassNumber, word.substr(requestPrefix.size()),
+                           "the storage-library request", error))
+        return false;
+      continue;
+    }
     const bool second = word.compare(0, prefix.size(), prefix) == 0;
     CNMessageBase& info = description(request, second ? Req::kSecond : Req::kLibrary);
     if (!setMessageField(info, Info::kNamespace, Info::kClassNumber, second ? word.substr(prefix.size()) : word,
@@ -75,6 +87,27 @@ bool expandCanDeleteCommand(std::vector<std::string>& words, bool fromShell, std
   }
   replaceByXmlRequest(words, at, "0x0DF856C0", xml, fromShell);
   return true;
+}
+
+}  // namespace tkconsole
+
+namespace tkconsole {
+
+const char* storageLibraryDeleteHint(const Request& request, const tkwire::Reply& reply) {
+  using Resp = EVGui::ConfigureStorageLibraryResp;
+  if (!request.xml || request.xmlRequest.messageId != Req::kClassHash) return nullptr;
+  Req sent;
+  if (sent.unserialize(request.xmlRequest.xml) != 0) return nullptr;
+  const CNMessageBase& library = description(sent, Req::kLibrary);
+  if (library.getint64(Info::kOperation.tag, Info::kClassHash, Info::kOperation.hash) != kDeleteLibrary)
+    return nullptr;
+  // A library that is deleted goes without its description in the answer;
+  // one that delete-enable kept comes back with it.
+  std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(reply);
+  Resp response;
+  if (!answer || answer->result != 0 || response.unserialize(answer->text) != 0) return nullptr;
+  if (!response.isSet(Resp::kLibrary.ordinal, Resp::kClassHash, Resp::kLibrary.hash)) return nullptr;
+  return "nothing was deleted: the request's delete-enable field is 0; add request.6=1 to delete the library";
 }
 
 }  // namespace tkconsole

@@ -169,6 +169,7 @@ Outcome exchange(int fd, const tkconsole::Request& request, const Settings& sett
     else
       std::cout << tkwire::describe(*reply, tkconsole::tagName, showItem);
     if (const char* hint = tkconsole::lockRefusalHint(request, *reply)) std::cout << "  (" << hint << ")\n";
+    if (const char* hint = tkconsole::storageLibraryDeleteHint(request, *reply)) std::cout << "  (" << hint << ")\n";
   }
   if (replies == 0) std::cout << "(no reply)\n";
   std::cout.flush();

@@ -10,9 +10,11 @@
 #include "frame/EvMMConfigMgr.h"
 #include "frame/MessageInfo.h"
 #include "platform/clientvol/DemoHost.h"
+#include "platform/mac/ZQMACAttachedHardware.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/nasclient/DemoNas.h"
 #include "platform/nasclient/NasClientServices.h"
+#include "platform/security/Rights.h"
 #include "sanvol/EvSANVolMgr.h"
 #include "nas/EvNASConfigMgr.h"
 
@@ -307,6 +309,18 @@ __attribute__((visibility("default"))) int TkHostSeedDemo(char* reason, size_t r
     // The demonstration NAS client with its NDMP row and media agent.
     std::string nasReport;
     if (made >= 0 && tknasclient::seedDemoNas(nasReport) == 0 && made > 0) report += "; " + nasReport;
+    // The hardware the media agents see, and the users with their rights:
+    // each fills its tables when they are empty.
+    for (int (*seed)(std::string&) : {&tkmac::seedDemoAttachedHardware, &tksecurity::seedDemoUsers}) {
+      std::string part;
+      if (made < 0) break;
+      if (seed(part) < 0) {
+        made = -1;
+        report = part;
+      } else if (!part.empty()) {
+        report += "; " + part;
+      }
+    }
   } catch (...) {
     report = "the demonstration installation could not be made";
     made = -1;

@@ -17,6 +17,7 @@
 #include "host/HostLog.h"
 #include "host/Server.h"
 #include "platform/db/DBSession.h"
+#include "platform/security/Rights.h"
 
 namespace {
 
@@ -37,6 +38,10 @@ const char kUsage[] =
     "  TK_LOCK_DIR    where the library locks keep their lock files (default var/locks)\n"
     "  TK_LOG_DIR     where the handlers' debug log tkmmconfig.log is written (default: none)\n"
     "  TK_LOG_LEVEL   the highest debug-log level written (-1 errors only; default: all)\n"
+    "  TK_RIGHTS      where the users' rights come from: \"table\" (default) the users\n"
+    "                 table of the database (UMUsers, UMUserRights; --seed-demo adds\n"
+    "                 admin, user 1, and operator, user 2); \"scripted\" the test kit's\n"
+    "                 rules, which allow everything in the host (for tests only)\n"
     "Files the host creates (database, logs, lock files, socket) are for their owner only.\n"
     "The host logs to standard error. SIGTERM or SIGINT stops it: connections are shut\n"
     "down and the socket file is removed.\n"
@@ -151,6 +156,15 @@ int main(int argc, char** argv) {
     tkhost::logLine(tkhost::kLogError, "%s", error.c_str());
     return 1;
   }
+  // Users are refused and allowed as the users table says, as in an
+  // installation; only a test asks for the scripted rules.
+  const char* rights = std::getenv("TK_RIGHTS");
+  const std::string rightsSource = rights != nullptr ? rights : "";
+  if (!rightsSource.empty() && rightsSource != "table" && rightsSource != "scripted") {
+    std::fprintf(stderr, "tkhost: TK_RIGHTS takes table or scripted, not %s\n", rightsSource.c_str());
+    return 2;
+  }
+  tksecurity::useUsersTable(rightsSource != "scripted");
 
   // SIGTERM and SIGINT arrive on a descriptor; every thread started from here
   // on inherits the blocked mask, so no handler thread is interrupted.

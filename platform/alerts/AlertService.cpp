@@ -60,6 +60,9 @@ int EvAlertEx::sendAlert(int flags, int delay, int reserved) {
     return failure.code != 0 ? failure.code : -1;
   }
   m_sent = true;
+  // The host's only record of an alert is its debug log.
+  EvDebug::Debug("EvAlertEx::sendAlert", "alert [%ld] condition [%ld] for [%ld]: %s", static_cast<long>(m_alertId),
+                 static_cast<long>(m_condition), static_cast<long>(m_whomId), m_msgString.c_str());
   // The alerts sent are kept only for the tests that read them.
   if (!tkjournal::recording()) return 0;
   tkalerts::SentAlert alert;

@@ -8,6 +8,7 @@
 #include "frame/EvExternal.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/external/Cipher.h"
+#include "platform/security/Rights.h"
 #include "platform/xml/CNMessageBase.h"
 
 namespace tkhostsvc {
@@ -102,7 +103,10 @@ int EvExternal::getUserLogin(int userId, char* login, int* size, DBtran*) {
     return failure.code != 0 ? failure.code : -1;
   }
   std::string name;
-  {
+  if (tksecurity::usesUsersTable()) {
+    // The host's users are those of the users table.
+    if (!tksecurity::tableLogin(userId, name)) return -1;
+  } else {
     std::lock_guard<std::mutex> guard(tkhostsvc::state().mutex);
     auto it = tkhostsvc::state().logins.find(userId);
     if (it == tkhostsvc::state().logins.end()) return -1;

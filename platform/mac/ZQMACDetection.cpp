@@ -6,6 +6,8 @@
 // ZQMACPlatform.h, driven by platform/testkit/mac.h); its steps run on a
 // thread of their own like the long operations, so the hooks are called
 // from another thread than the request's, and never after the call returns.
+// Without a script, a database-backed instance finds what the attached-
+// hardware tables list for the agents (ZQMACAttachedHardware.h).
 #include <algorithm>
 #include <mutex>
 #include <optional>
@@ -14,6 +16,8 @@
 #include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
+#include "platform/mac/ZQMACAttachedHardware.h"
+#include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 
 namespace tkmac {
@@ -36,6 +40,26 @@ DetectionScript currentDetection() {
   DetectionScript script;
   script.run.steps.push_back({std::string(), 100});
   return script;
+}
+
+// Whether the detections of the instance read the attached-hardware
+// tables: no test scripted them and the instance is the database's.
+bool detectsAttachedHardware(const ZQMACMediaConfig& config) {
+  DetectionState& s = detectionState();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  return !s.script && ZQMACGraph::IsDatabaseBacked(config);
+}
+
+// Adds what the agents see; false with the instance's last error.
+template <class Names>
+bool attachFor(ZQMACMediaConfig& config, const Names& agents, int& libraries, int& drives) {
+  return attachDetectedHardware(config, std::vector<std::string>(agents.begin(), agents.end()), libraries, drives);
+}
+template <class Names>
+bool attachFor(ZQMACMediaConfig& config, const Names& agents) {
+  int libraries = 0;
+  int drives = 0;
+  return attachFor(config, agents, libraries, drives);
 }
 
 template <class Names>
@@ -87,9 +111,12 @@ bool ZQMACMediaConfig::AutoDetect(std::list<std::string>& mediaAgents, int& libr
     tkmac::journal().record("AutoDetect", tkmac::joined(mediaAgents), 0, 0);
     return false;
   }
+  const bool attached = tkmac::detectsAttachedHardware(*this);
   const tkmac::DetectionScript script = tkmac::currentDetection();
-  const bool done = tkmac::runDetection(*this, script);
-  if (done) {
+  bool done = tkmac::runDetection(*this, script);
+  if (done && attached) {
+    done = tkmac::attachFor(*this, mediaAgents, libraries, drives);
+  } else if (done) {
     for (const std::string& name : mediaAgents) {
       auto it = script.found.find(name);
       if (it == script.found.end()) continue;
@@ -104,7 +131,9 @@ bool ZQMACMediaConfig::AutoDetect(std::list<std::string>& mediaAgents, int& libr
 bool ZQMACMediaConfig::AutoDetect(const std::string& mediaAgent, std::vector<std::string>& hosts, bool keep) {
   tkmac::journal().record("AutoDetectHosts", mediaAgent, tkmac::joined(hosts), keep);
   if (tkmac::failed(*this, "AutoDetectHosts")) return false;
-  return tkmac::runDetection(*this, tkmac::currentDetection());
+  const bool attached = tkmac::detectsAttachedHardware(*this);
+  if (!tkmac::runDetection(*this, tkmac::currentDetection())) return false;
+  return !attached || tkmac::attachFor(*this, std::vector<std::string>{mediaAgent});
 }
 
 bool ZQMACMediaConfig::ExhaustiveDetect(ZQMACIPLibController* controller, std::vector<std::string>& driveIdentifiers) {
@@ -133,7 +162,9 @@ bool ZQMACMediaConfig::ExhaustiveDetect(ZQMACInterface* object, unsigned int num
 bool ZQMACMediaConfig::ExhaustiveDetect(std::list<std::string>& mediaAgents, unsigned int number) {
   tkmac::journal().record("ExhaustiveDetectAgents", tkmac::joined(mediaAgents), number);
   if (tkmac::failed(*this, "ExhaustiveDetectAgents")) return false;
-  return tkmac::runDetection(*this, tkmac::currentDetection());
+  const bool attached = tkmac::detectsAttachedHardware(*this);
+  if (!tkmac::runDetection(*this, tkmac::currentDetection())) return false;
+  return !attached || tkmac::attachFor(*this, mediaAgents);
 }
 
 namespace tkmac {
@@ -169,12 +200,15 @@ ZQMACLinkedList<ZQMACInterface> ZQMACMediaConfig::GetDetectedCandidateDeviceList
 }
 
 bool ZQMACMediaConfig::IsAnyNewDetectedDevice(ZQMACLinkedList<ZQMACInterface>& agents) {
+  const bool attached = tkmac::detectsAttachedHardware(*this);
   const tkmac::DetectionScript script = tkmac::currentDetection();
   std::vector<std::string> names;
   bool any = false;
   for (ZQMACInterface* agent = agents.GetFirstNode(); agent != nullptr; agent = agents.GetNextNode()) {
     names.push_back(agent->GetName());
-    if (std::find(script.newDeviceAgents.begin(), script.newDeviceAgents.end(), agent->GetName()) !=
+    if (attached) {
+      if (tkmac::hasUnstoredDevice(dynamic_cast<ZQMACMediaAgent*>(agent))) any = true;
+    } else if (std::find(script.newDeviceAgents.begin(), script.newDeviceAgents.end(), agent->GetName()) !=
         script.newDeviceAgents.end())
       any = true;
   }

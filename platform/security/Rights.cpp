@@ -46,7 +46,20 @@ std::vector<Rule> rules() {
   return state().rules;
 }
 
+Need needOf(std::string_view question, long long objectId) {
+  if (question == "canManageMediaAgent") return Need{"MediaAgent", objectId, true};
+  if (question == "canAdminLibrary") return Need{"Library", objectId, true};
+  if (question == "canManageClient" || question == "canRestore") return Need{"Client", objectId, true};
+  if (question == "canBrowse") return Need{"Client", objectId, false};
+  return Need{"Tarnkeep", kAny, true};
+}
+
 std::string refusal(std::string_view question, long long userId, long long objectId) {
+  return refusal(question, userId, objectId, needOf(question, objectId));
+}
+
+std::string refusal(std::string_view question, long long userId, long long objectId, const Need& need) {
+  if (usesUsersTable()) return tableRefusal(userId, need);
   std::lock_guard<std::mutex> guard(state().mutex);
   for (const Rule& rule : state().rules) {
     if (!matches(rule, question, userId, objectId)) continue;
@@ -88,12 +101,21 @@ constexpr long long kNoObject = -2;
 // The refusal text of a rights question, or an empty text when it is
 // allowed. A service that cannot answer (a scripted failure) refuses with
 // its failure's text.
-std::string answerOf(const char* question, long long userId, long long objectId) {
+std::string answerOf(const char* question, long long userId, long long objectId, const tksecurity::Need& need) {
   tkjournal::Failure failure;
   if (tksecurity::journal().takeFailure(question, failure)) {
     return failure.text.empty() ? std::string("The security service could not answer.") : failure.text;
   }
-  return tksecurity::refusal(question, userId, objectId);
+  return tksecurity::refusal(question, userId, objectId, need);
+}
+
+// The kind of entity of the numbered forms: userHasRight's entity kinds 1
+// (the installation) and 2 (a client), and hasPermissionForUserOnEntity's
+// entity type 11 (a client).
+tksecurity::Need numberedNeed(int kind, int installationKind, int clientKind, long long entityId) {
+  if (kind == installationKind) return tksecurity::Need{"Tarnkeep", tksecurity::kAny, true};
+  if (kind == clientKind) return tksecurity::Need{"Client", entityId, true};
+  return tksecurity::Need{"Entity" + std::to_string(kind), entityId, true};
 }
 
 }  // namespace
@@ -104,9 +126,12 @@ void EvSecurityMgr::setResponseString(const std::string& text) {
 
 // Answers one question: true when allowed; a refusal is logged and kept as
 // the response string.
-#define TK_SECURITY_ANSWER(question, userId, objectId)                                                           \
+#define TK_SECURITY_ANSWER(question, userId, objectId) \
+  TK_SECURITY_ANSWER_NEED(question, userId, objectId, tksecurity::needOf(question, static_cast<long long>(objectId)))
+#define TK_SECURITY_ANSWER_NEED(question, userId, objectId, need)                                                \
   do {                                                                                                           \
-    std::string reason_ = answerOf(question, static_cast<long long>(userId), static_cast<long long>(objectId));  \
+    std::string reason_ =                                                                                        \
+        answerOf(question, static_cast<long long>(userId), static_cast<long long>(objectId), need);              \
     if (reason_.empty()) return true;                                                                            \
     setResponseString(reason_);                                                                                  \
     EvDebug::Debug("EvSecurityMgr::" question, "refused for user [%lu]: %s", static_cast<unsigned long>(userId), \
@@ -139,7 +164,8 @@ bool EvSecurityMgr::userHasRight(unsigned long userId, int entityKind, bool flag
                                  long arg11, int arg12, bool arg13) {
   tksecurity::journal().record("userHasRight", userId, entityKind, flag, permission, entityId, arg6, arg7, arg8, arg9,
                                arg10, arg11, arg12, arg13);
-  TK_SECURITY_ANSWER("userHasRight", userId, entityId);
+  TK_SECURITY_ANSWER_NEED("userHasRight", userId, entityId,
+                          numberedNeed(entityKind, 1, 2, static_cast<long long>(entityId)));
 }
 
 bool EvSecurityMgr::canBrowse(unsigned long userId, unsigned long tarnfoldId, unsigned long clientId,
@@ -159,6 +185,7 @@ bool EvSecurityMgr::canRestore(unsigned long userId, unsigned long tarnfoldId, u
 }
 
 #undef TK_SECURITY_ANSWER
+#undef TK_SECURITY_ANSWER_NEED
 
 int EvSecurityMgr::addUserToLibrary(unsigned long userId, unsigned long locale, unsigned long libraryId,
                                     std::string& error, DBtran* tran) {
@@ -168,6 +195,9 @@ int EvSecurityMgr::addUserToLibrary(unsigned long userId, unsigned long locale, 
   std::string reason;
   if (tksecurity::journal().takeFailure("addUserToLibrary", failure)) {
     reason = failure.text.empty() ? std::string("Failed to associate the user with the library.") : failure.text;
+  } else if (tksecurity::usesUsersTable()) {
+    // The user may change the library from now on.
+    tksecurity::tableAddLibraryUser(static_cast<long long>(userId), static_cast<long long>(libraryId), reason);
   } else {
     reason = tksecurity::refusal("addUserToLibrary", static_cast<long long>(userId), static_cast<long long>(libraryId));
   }
@@ -177,7 +207,7 @@ int EvSecurityMgr::addUserToLibrary(unsigned long userId, unsigned long locale, 
                    reason.c_str());
     return failure.code != 0 ? failure.code : -1;
   }
-  tksecurity::addLibraryUser(userId, libraryId);
+  if (!tksecurity::usesUsersTable()) tksecurity::addLibraryUser(userId, libraryId);
   return 0;
 }
 
@@ -196,7 +226,8 @@ int EvSecurityNew::hasPermissionForUserOnEntity(bool& allowed, int permission, i
                    permission, userId, failure.text.c_str());
     return failure.code != 0 ? failure.code : -1;
   }
-  std::string reason = tksecurity::refusal("hasPermissionForUserOnEntity", userId, entityId);
+  std::string reason = tksecurity::refusal("hasPermissionForUserOnEntity", userId, entityId,
+                                           numberedNeed(entityType, -1, 11, entityId));
   allowed = reason.empty();
   if (!allowed) {
     m_errorMessage = reason;

@@ -11,7 +11,8 @@
 //   hasPermissionForUserOnEntity the entity id
 //   addUserToLibrary             the library id (a denial is the error text)
 //
-// The host's demo and the tests (platform/testkit/security.h) fill it.
+// The tests (platform/testkit/security.h) fill it. The host answers from the
+// users table of the central database instead (useUsersTable below).
 #pragma once
 
 #include <string>
@@ -37,8 +38,42 @@ void deny(const std::string& question, long long userId = kAny, long long object
 void clearRules();
 std::vector<Rule> rules();
 
+// What a question asks of the users table: the kind of entity it is about
+// ("Tarnkeep", "MediaAgent", "Library", "Client"), which one (kAny: the
+// kind as a whole) and whether the user would change it or only look.
+struct Need {
+  std::string kind;
+  long long entityId = kAny;
+  bool change = true;
+};
+// The need of a question that names its object by id alone.
+Need needOf(std::string_view question, long long objectId);
+
+// Where the answers come from: the scripted rules above (the default, what
+// the tests script) or the users table (UMUsers, UMUserRights), which the
+// host selects at start.
+void useUsersTable(bool on);
+bool usesUsersTable();
+// The users table's answer: a refusal text, or an empty text when the user
+// holds the right. A user the table does not know is refused, and so is
+// every question while the table cannot be read.
+std::string tableRefusal(long long userId, const Need& need);
+// The user's login name from the users table; false when the table does
+// not know the user (or cannot be read).
+bool tableLogin(long long userId, std::string& login);
+// Gives the user the right to change the library (addUserToLibrary on the
+// users table); 0, or -1 with the reason.
+int tableAddLibraryUser(long long userId, long long libraryId, std::string& error);
+// Fills an empty users table with the demonstration's users: 1 "admin",
+// who may do everything, and 2 "operator", who may look but not change.
+// The number of users made (0 when the table held users), or -1 with the
+// reason in `report`.
+int seedDemoUsers(std::string& report);
+
 // The refusal text of the question, or an empty text when it is allowed.
 std::string refusal(std::string_view question, long long userId, long long objectId);
+// The same for a question whose need is known (kind, entity, change).
+std::string refusal(std::string_view question, long long userId, long long objectId, const Need& need);
 
 // Users associated with libraries by addUserToLibrary: (user id, library id).
 std::vector<std::pair<unsigned long, unsigned long>> libraryUsers();

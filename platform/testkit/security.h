@@ -6,6 +6,8 @@
 //   ... code under test ...
 //   auto asked = testkit::security::journal().calls("canManageMediaAgent");
 //
+// useUsersTable(true) answers from the users table of TK_DB instead
+// (reset() goes back to the rules).
 // Journal arguments are the call's arguments in order, as texts.
 // journal().injectFailure("addUserToLibrary", code, text) makes the next
 // association fail with that error text; injectFailure("encrypt", ...) makes
@@ -26,7 +28,11 @@ inline void deny(const std::string& question, long long userId = kAny, long long
 }
 inline std::vector<std::pair<unsigned long, unsigned long>> libraryUsers() { return tksecurity::libraryUsers(); }
 inline tkjournal::Journal& journal() { return tksecurity::journal(); }
+// The users table answers instead of the rules while `on` (the host's
+// source; tkhost selects it at start).
+inline void useUsersTable(bool on) { tksecurity::useUsersTable(on); }
 inline void reset() {
+  tksecurity::useUsersTable(false);
   tksecurity::clearRules();
   tksecurity::clearLibraryUsers();
   tksecurity::journal().reset();

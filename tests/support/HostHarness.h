@@ -269,7 +269,9 @@ inline bool takeLock(int fd, int64_t sequence = 1) {
 }
 
 // The real tkhost on a socket in `dir`, with its own database there and its
-// output in "<name>.out" and "<name>.err".
+// output in "<name>.out" and "<name>.err". It answers rights questions with
+// the test kit's scripted rules (everything allowed), so that a test needs
+// no seeded user; a test of the users table passes {"TK_RIGHTS", "table"}.
 class Host {
  public:
   Host(const tktest::TempDir& dir, const std::string& socket, std::vector<std::string> extraArgs = {},
@@ -278,6 +280,7 @@ class Host {
     std::vector<std::string> args{"--socket", socket};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     env.emplace("TK_DB", dir.file(name + ".db"));
+    env.emplace("TK_RIGHTS", "scripted");
     m_started = m_child.start(hostBinary(), args, env, dir.file(name + ".out"), m_err);
   }
 

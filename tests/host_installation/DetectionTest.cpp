@@ -1,0 +1,146 @@
+// Detection through the host finds what the attached-hardware tables say
+// each media agent sees: the demonstration's tape library on ma2, and a
+// library an administrator adds with SQL.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "tests/host_installation/InstallationFixture.h"
+#include "tests/mmconfig_control/ControlFixture.h"
+
+namespace {
+
+using ctltest::Message;
+using tktest::le32;
+
+constexpr uint32_t kUnstored = 0xFFFFFFFFu;
+
+// The records of a listing, each as its items up to its end item 2052.
+std::vector<std::vector<tkwire::Item>> recordsOf(const std::vector<tkwire::Reply>& replies) {
+  std::vector<std::vector<tkwire::Item>> records(1);
+  for (const tkwire::Reply& reply : replies)
+    for (const tkwire::Item& item : reply.items) {
+      if (item.tag == 2052) {
+        records.emplace_back();
+        continue;
+      }
+      records.back().push_back(item);
+    }
+  records.pop_back();
+  return records;
+}
+
+Message lastOf(const std::vector<Message>& messages) { return messages.empty() ? Message{} : messages.back(); }
+
+std::string bytesOf(const std::vector<tkwire::Item>& record, uint32_t tag) {
+  for (const tkwire::Item& item : record)
+    if (item.tag == tag) return item.bytes;
+  return "(no item " + std::to_string(tag) + ")";
+}
+
+class HostAttachedHardware : public installtest::InstallationFixture {
+ protected:
+  // An auto-detection by agent name; `keep` asks to keep the agents for the
+  // detected listings (11033).
+  std::vector<Message> detect(int fd, const std::string& agent, bool keep, int64_t sequence) {
+    std::string stream;
+    tkwire::appendElement(stream, 2048, le32(0) + agent);
+    if (keep) tkwire::appendU32(stream, 11033, 1);
+    tkwire::appendU32(stream, 2052, 0);
+    tkwire::StreamRequest request;
+    request.handler = "onMsgMMAutoDetect";
+    request.sequence = sequence;
+    request.firstField = tkwire::firstFieldOf(0, keep ? 3 : 2);  // the element count
+    request.stream = stream;
+    return ctltest::messagesOf(hosttest::sendAndRead(fd, tkwire::encodeStreamRequest(request), 100), sequence);
+  }
+
+  std::vector<std::vector<tkwire::Item>> listing(int fd, const char* handler, int64_t sequence) {
+    return recordsOf(hosttest::sendAndRead(fd, hosttest::streamFrame(handler, sequence), 40));
+  }
+};
+
+TEST_F(HostAttachedHardware, TheSeededLibraryOnTheSecondAgentIsDetectedWithItsFourDrives) {
+  const int fd = m_host.connect();
+  ASSERT_GE(fd, 0);
+  ASSERT_TRUE(hosttest::takeLock(fd));
+
+  // Kept for the listings: answered at once.
+  EXPECT_EQ(detect(fd, "ma2", true, 3),
+            (std::vector<Message>{ctltest::progress(47, 100), ctltest::operationResponse(47, 1, "Success")}));
+
+  const auto libraries = listing(fd, "onMsgGetMMDetectedLibraries", 4);
+  ASSERT_EQ(libraries.size(), 1u);
+  EXPECT_EQ(libraries[0].size(), 5u);
+  EXPECT_EQ(libraries[0][0].tag, 11003u);
+  EXPECT_EQ(bytesOf(libraries[0], 8215), le32(kUnstored) + "DEMO TAPE-4 [LIB0004] /dev/sg4 on ma2");
+  EXPECT_EQ(bytesOf(libraries[0], 11053), le32(0));
+
+  // ma2 reaches TapeLib1's two drives too; the detected four follow, in
+  // drive-number order, none of them stored.
+  const auto drives = listing(fd, "onMsgGetMMDetectedDrives", 5);
+  ASSERT_EQ(drives.size(), 6u);
+  for (int d = 1; d <= 4; ++d) {
+    SCOPED_TRACE(d);
+    EXPECT_EQ(bytesOf(drives[1 + d], 2240), le32(kUnstored) + "DEMO LTO [SN010" + std::to_string(d) + "] /dev/nst" +
+                                                std::to_string(d + 3) + " on ma2");
+  }
+
+  // Detecting again adds nothing; the devices are still new (not stored),
+  // so the agent check ends with the new-device answer.
+  const std::vector<Message> again = detect(fd, "ma2", false, 6);
+  ASSERT_FALSE(again.empty());
+  EXPECT_EQ(again.front(), ctltest::progress(47, 100));
+  EXPECT_EQ(lastOf(again), ctltest::operationResponse(47, 1, ctltest::text(0x24000179)));
+  EXPECT_EQ(lastOf(detect(fd, "ma2", true, 7)), ctltest::operationResponse(47, 1, "Success"));
+  EXPECT_EQ(listing(fd, "onMsgGetMMDetectedLibraries", 8).size(), 1u);
+  EXPECT_EQ(listing(fd, "onMsgGetMMDetectedDrives", 9).size(), 6u);
+  ::close(fd);
+
+  // Nothing was stored: detection only shows what is attached.
+  EXPECT_EQ(m_db.scalar("SELECT COUNT(*) FROM MMLibrary WHERE LibraryName LIKE '%LIB0004%'"), 0);
+}
+
+TEST_F(HostAttachedHardware, ALibraryAnAdministratorAttachesWithSqlIsDetected) {
+  // ma1 sees nothing at first (the existing answer), then the new library.
+  const int fd = m_host.connect();
+  ASSERT_GE(fd, 0);
+  ASSERT_TRUE(hosttest::takeLock(fd));
+  EXPECT_EQ(lastOf(detect(fd, "ma1", false, 3)), ctltest::operationResponse(47, 0, ctltest::text(0x24000177)));
+
+  ASSERT_EQ(m_db.exec("INSERT INTO \"MMAttachedLibrary\" (\"ClientId\", \"Vendor\", \"Product\", \"SerialNumber\", "
+                      "\"DeviceName\", \"ScsiBus\", \"ScsiTarget\", \"ScsiLun\") VALUES ((SELECT \"id\" FROM "
+                      "\"APP_Client\" WHERE \"name\" = 'ma1'), 'ACME', 'TL-8', 'TL8-0001', '/dev/sg7', 0, 7, 0)"),
+            0);
+  ASSERT_EQ(m_db.exec("INSERT INTO \"MMAttachedDrive\" (\"AttachedLibraryId\", \"DriveNumber\", \"Vendor\", "
+                      "\"Product\", \"SerialNumber\", \"DeviceName\") VALUES (last_insert_rowid(), 1, 'ACME', "
+                      "'LTO-8', 'D-0001', '/dev/nst7')"),
+            0);
+  EXPECT_EQ(lastOf(detect(fd, "ma1", true, 4)), ctltest::operationResponse(47, 1, "Success"));
+  const auto libraries = listing(fd, "onMsgGetMMDetectedLibraries", 5);
+  // TapeLib1's stored controller on ma1, then the new one.
+  ASSERT_EQ(libraries.size(), 2u);
+  EXPECT_EQ(bytesOf(libraries[1], 8215), le32(kUnstored) + "ACME TL-8 [TL8-0001] /dev/sg7 on ma1");
+  ::close(fd);
+}
+
+TEST_F(HostAttachedHardware, ATableThatCannotBeReadFailsTheDetectionAndAddsNothing) {
+  // A view in the table's place, over a table that is gone: a new
+  // connection's schema leaves the name alone, and every read of it fails.
+  ASSERT_EQ(m_db.exec("DROP TABLE \"MMAttachedDrive\"; CREATE TABLE \"gone\" (\"x\"); "
+                      "CREATE VIEW \"MMAttachedDrive\" AS SELECT \"x\" AS \"Id\" FROM \"gone\"; "
+                      "DROP TABLE \"gone\""),
+            0);
+  const int fd = m_host.connect();
+  ASSERT_GE(fd, 0);
+  ASSERT_TRUE(hosttest::takeLock(fd));
+  const Message answer = lastOf(detect(fd, "ma2", true, 3));
+  ASSERT_EQ(answer.items.size(), 2u) << answer;
+  EXPECT_EQ(answer.items[1].second.substr(0, 4), le32(0));
+  EXPECT_EQ(answer.items[1].second.find("The hardware attached to media agent [ma2] could not be read: "), 4u)
+      << answer;
+  EXPECT_TRUE(listing(fd, "onMsgGetMMDetectedLibraries", 4).empty());
+  ::close(fd);
+}
+
+}  // namespace
