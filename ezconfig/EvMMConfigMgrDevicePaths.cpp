@@ -66,9 +66,8 @@ constexpr long long kOperationChange = 2;
 constexpr long long kOperationRemove = 3;
 constexpr int kCloudMountPathType = 7;
 
-// Longest texts a record holds (its field less the terminator).
-constexpr std::size_t kMaxName = sizeof(MMDeviceControllerParams::userName) - 1;
-constexpr std::size_t kMaxFolder = sizeof(MMDeviceControllerParams::folder) - 1;
+// Longest encrypted password a record holds (its field less the terminator);
+// store() takes the other fields' widths from the fields themselves.
 constexpr std::size_t kMaxPassword = sizeof(MMDeviceControllerParams::password) - 1;
 
 constexpr std::size_t kTextSize = 1024;
