@@ -383,7 +383,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
 
 int MMMediaConfigDB::loadAll(MMStoredConfig& out, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::loadAll";
-  if (!beginCall(kTag, tkjournal::args(mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mmTranText(tran))) return -1;
   MMStoredConfig loaded;
   int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
     std::string problem;
@@ -424,7 +424,7 @@ int MMMediaConfigDB::storeObject(MMStoredKind kind, int id, const char* name, in
                                  const std::vector<MMStoredColumn>& settings, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::storeObject";
   const KindInfo& info = kindInfo(kind);
-  if (!beginCall(kTag, tkjournal::args(info.what, id, name, configured, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, info.what, id, name, configured, mmTranText(tran))) return -1;
   if (name != nullptr) {
     const std::string what = std::string(info.what) + " name";
     if (!checkText(kTag, what.c_str(), name, info.nameWidth, false)) return -1;
@@ -491,7 +491,7 @@ int MMMediaConfigDB::storeObject(MMStoredKind kind, int id, const char* name, in
 int MMMediaConfigDB::removeObject(MMStoredKind kind, int id, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::removeObject";
   const KindInfo& info = kindInfo(kind);
-  if (!beginCall(kTag, tkjournal::args(info.what, id, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, info.what, id, mmTranText(tran))) return -1;
   const std::string missing = "No " + std::string(info.what) + " with id [" + std::to_string(id) + "].";
   return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
     tkdb::DbRow row;
@@ -575,7 +575,7 @@ int MMMediaConfigDB::removeObject(MMStoredKind kind, int id, DBtran* tran) {
 int MMMediaConfigDB::insertLibraryController(const std::string& agentName, MMStoredLibrary& library,
                                              MMStoredLibraryController& controller, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::insertLibraryController";
-  if (!beginCall(kTag, tkjournal::args(agentName, library.name, controller.name, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, agentName, library.name, controller.name, mmTranText(tran))) return -1;
   if (!checkText(kTag, "library name", library.name.c_str(), MM_WIDTH(MMLibrary_t, LibraryName), false) ||
       !checkText(kTag, "library vendor", library.vendor.c_str(), MM_WIDTH(MMLibrary_t, LibraryVendor), true) ||
       !checkText(kTag, "library model", library.model.c_str(), MM_WIDTH(MMLibrary_t, LibraryModel), true) ||
@@ -624,7 +624,7 @@ int MMMediaConfigDB::insertLibraryController(const std::string& agentName, MMSto
 
 int MMMediaConfigDB::isEmpty(bool& empty, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::isEmpty";
-  if (!beginCall(kTag, tkjournal::args(mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mmTranText(tran))) return -1;
   tkdb::Session s(tran);
   tkdb::DbRow row;
   int rc = s.queryOne("SELECT 1 FROM \"MMLibrary\" UNION ALL SELECT 1 FROM \"MMHost\" LIMIT 1", {}, row);
@@ -639,7 +639,7 @@ int MMMediaConfigDB::isEmpty(bool& empty, DBtran* tran) {
 
 int MMMediaConfigDB::insertMasterPool(int libraryId, const std::string& name, int& id, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::insertMasterPool";
-  if (!beginCall(kTag, tkjournal::args(libraryId, name, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, libraryId, name, mmTranText(tran))) return -1;
   if (!checkText(kTag, "master pool name", name.c_str(), MM_WIDTH(MMMasterPool_t, MasterPoolName), false)) return -1;
   int made = 0;
   const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
@@ -666,7 +666,7 @@ int MMMediaConfigDB::insertMasterPool(int libraryId, const std::string& name, in
 int MMMediaConfigDB::insertDrivePool(int masterPoolId, int clientId, const std::string& name, int type, int& id,
                                      DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::insertDrivePool";
-  if (!beginCall(kTag, tkjournal::args(masterPoolId, clientId, name, type, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, masterPoolId, clientId, name, type, mmTranText(tran))) return -1;
   if (!checkText(kTag, "drive pool name", name.c_str(), MM_WIDTH(MMDrivePool_t, DrivePoolName), false)) return -1;
   int made = 0;
   const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
@@ -687,7 +687,7 @@ int MMMediaConfigDB::insertDrivePool(int masterPoolId, int clientId, const std::
 
 int MMMediaConfigDB::insertDiskLibrary(MMStoredLibrary& library, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::insertDiskLibrary";
-  if (!beginCall(kTag, tkjournal::args(library.name, library.aliasName, library.libraryTypeId, mmTranText(tran))))
+  if (!beginCall(kTag, library.name, library.aliasName, library.libraryTypeId, mmTranText(tran)))
     return -1;
   if (!checkText(kTag, "library name", library.name.c_str(), MM_WIDTH(MMLibrary_t, LibraryName), false) ||
       !checkText(kTag, "library alias", library.aliasName.c_str(), MMLibrary_t::kAliasNameMax, true))
