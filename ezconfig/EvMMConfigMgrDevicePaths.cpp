@@ -593,7 +593,7 @@ int apply(Work& w) {
   }
   if (w.mountPathType == kCloudMountPathType) EvMMConfigMgr::autoShareMAsForHybridDisk(w.library.LibraryId);
   const int writers = updateWritersForDataServerMountPath(w.mountPathId);
-  if (writers != 0 && writers != 100) {
+  if (writers != 0 && writers != DB_NO_ROW) {
     EvDebug::Error(kTag,
                    "Failed to execute the stored proc to update the writers for SAN DataServer for given mount path id "
                    "[%d] failed with error code [%d]",

@@ -64,7 +64,7 @@ int ZQMMNDMPHostInfo::getNDMPHostList(std::unique_ptr<MMNDMPHostInfoMsg[]>& list
   tkdb::Session session;
   tkdb::DbRows rows;
   const int rc = session.query(std::string(kSelect) + "ORDER BY n.\"ndmpHostId\"", {}, rows);
-  if (rc != 0 && rc != 100) {
+  if (rc != 0 && rc != DB_NO_ROW) {
     EvDebug::Error(kListCall, "%s", session.errorText().c_str());
     return -1;
   }
@@ -81,7 +81,7 @@ int ZQMMNDMPHostInfo::getNDMPHostInfoByClientIdAndOSType(int clientId, int osTyp
   const int rc = session.query(
       std::string(kSelect) + "WHERE n.\"clientId\" = ? AND n.\"osType\" = ? ORDER BY n.\"ndmpHostId\" LIMIT 1",
       {clientId, osType}, rows);
-  if (rc != 0 && rc != 100) {
+  if (rc != 0 && rc != DB_NO_ROW) {
     EvDebug::Error(kEntryCall, "%s", session.errorText().c_str());
     return -1;
   }
