@@ -123,5 +123,5 @@ enum class ZQDBFetch {
 };
 
 constexpr ZQDBFetch ZQDBFetchOf(int result) {
-  return result == 0 ? ZQDBFetch::Row : result == 100 ? ZQDBFetch::NoRow : ZQDBFetch::Error;
+  return result == 0 ? ZQDBFetch::Row : result == DB_NO_ROW ? ZQDBFetch::NoRow : ZQDBFetch::Error;
 }

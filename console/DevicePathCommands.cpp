@@ -71,7 +71,7 @@ bool expandDevicePathCommand(std::vector<std::string>& words, bool fromShell, st
     error = "the request cannot be written as XML";
     return false;
   }
-  replaceByXmlRequest(words, at, "0x0D9DA735", xml, fromShell);
+  replaceByXmlRequest(words, at, Req::kClassHash, xml, fromShell);
   return true;
 }
 

@@ -4,6 +4,8 @@
 #include <optional>
 
 #include "console/CommandLine.h"
+#include "console/MessageFields.h"
+#include "platform/xml/EVGuiMessages.h"
 
 namespace tkconsole {
 namespace {
@@ -102,7 +104,7 @@ bool expandLockCommand(std::vector<std::string>& words, bool fromShell, std::str
     if (serverSequence) text += " i1=\"" + std::to_string(*serverSequence) + "\"";
     text += " i2=\"" + std::to_string(lock->operation) + "\"/></EVGui_MMConfigurationLockUnlockReq>";
     out.push_back("--xml");
-    out.push_back("0x0DF9BE39");
+    out.push_back(xmlMessageIdWord(EVGui::MMConfigurationLockUnlockReq::kClassHash));
     out.push_back("HandleMMConfigMgrXmlMsg");
     // A script word keeps its quotes; the text has no single quote.
     out.push_back(fromShell ? text : "'" + text + "'");

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "console/CommandLine.h"
 #include "platform/xml/CNMessageBase.h"
@@ -49,7 +50,13 @@ bool setMessageField(CNMessageBase& message, unsigned ns, unsigned cls, const st
   }
 }
 
-void replaceByXmlRequest(std::vector<std::string>& words, std::size_t at, const char* messageId,
+std::string xmlMessageIdWord(unsigned classHash) {
+  char word[16];
+  std::snprintf(word, sizeof word, "0x%08X", classHash);
+  return word;
+}
+
+void replaceByXmlRequest(std::vector<std::string>& words, std::size_t at, unsigned messageId,
                          const std::string& xml, bool fromShell) {
   std::string text = xml;
   if (!fromShell) {
@@ -64,7 +71,7 @@ void replaceByXmlRequest(std::vector<std::string>& words, std::size_t at, const 
   }
   words.resize(at);
   words.push_back("--xml");
-  words.push_back(messageId);
+  words.push_back(xmlMessageIdWord(messageId));
   words.push_back("HandleMMConfigMgrXmlMsg");
   words.push_back(std::move(text));
 }

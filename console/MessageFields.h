@@ -18,11 +18,15 @@ namespace tkconsole {
 bool setMessageField(CNMessageBase& message, unsigned ns, unsigned cls, const std::string& assignment,
                      const char* what, std::string& error);
 
+// The word that names an XML request's message id: its class's hash
+// (kClassHash) as 0x%08X.
+std::string xmlMessageIdWord(unsigned classHash);
+
 // Replaces the words from `at` on by the request words of an XML request
 // through the dispatcher: --xml MESSAGE-ID HandleMMConfigMgrXmlMsg TEXT (a
 // script word keeps its quotes: the text in single quotes, a single quote
 // inside written as the entity XML reads back).
-void replaceByXmlRequest(std::vector<std::string>& words, std::size_t at, const char* messageId,
+void replaceByXmlRequest(std::vector<std::string>& words, std::size_t at, unsigned messageId,
                          const std::string& xml, bool fromShell);
 
 }  // namespace tkconsole

@@ -59,7 +59,7 @@ bool expandStorageLibraryCommand(std::vector<std::string>& words, bool fromShell
     error = "the request cannot be written as XML";
     return false;
   }
-  replaceByXmlRequest(words, at, "0x0D130098", xml, fromShell);
+  replaceByXmlRequest(words, at, Req::kClassHash, xml, fromShell);
   return true;
 }
 
@@ -85,7 +85,7 @@ bool expandCanDeleteCommand(std::vector<std::string>& words, bool fromShell, std
     error = "the request cannot be written as XML";
     return false;
   }
-  replaceByXmlRequest(words, at, "0x0DF856C0", xml, fromShell);
+  replaceByXmlRequest(words, at, Question::kClassHash, xml, fromShell);
   return true;
 }
 

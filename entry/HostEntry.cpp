@@ -9,6 +9,11 @@
 
 #include "frame/EvMMConfigMgr.h"
 #include "frame/MessageInfo.h"
+#include "platform/xml/DeviceListMessages.h"
+#include "platform/xml/EZTapeWizardMessages.h"
+#include "platform/xml/EZWizardMessages.h"
+#include "platform/xml/FanInMessages.h"
+#include "platform/xml/RPStoreMessages.h"
 #include "platform/clientvol/DemoHost.h"
 #include "platform/mac/ZQMACAttachedHardware.h"
 #include "platform/mac/ZQMACPlatform.h"
@@ -37,7 +42,7 @@ namespace {
 //   TK_XML_DISPATCHER(mm, HandleMMConfigMgrXmlMsg),
 // and a handler of one XML message id (its own result is ignored; like the
 // dispatcher, the entry answers -1 when the handler left the buffer empty):
-//   TK_XML_HANDLER(mm, OnMsgLockUnlockMMConfigurationXML, 0x0DF9BE39),
+//   TK_XML_HANDLER(mm, OnMsgLockUnlockMMConfigurationXML, EVGui::MMConfigurationLockUnlockReq::kClassHash),
 #define TK_STREAM_HANDLER(object, method)                                              \
   TkHandlerEntry {                                                                     \
     #method, kTkHandlerStream,                                                         \
@@ -95,15 +100,15 @@ const TkHandlerEntry kHandlerTable[] = {
     // (the configuration lock's XML form is one of its rows).
     TK_XML_DISPATCHER(mm, HandleMMConfigMgrXmlMsg),
     // Replication-store libraries, also by their own message id.
-    TK_XML_HANDLER(mm, onMsgConfigRPStoreLibrary, 0x0D64B786),
+    TK_XML_HANDLER(mm, onMsgConfigRPStoreLibrary, EVGui::RPStoreLibraryReq::kClassHash),
     // The disk-library setup wizard, also by their own message ids.
-    TK_XML_HANDLER(mm, onMsgEZConfigureMagneticLibrary, 0x01000BBC),
-    TK_XML_HANDLER(mm, onMsgEZGetMagneticLibrary, 0x01000BBA),
+    TK_XML_HANDLER(mm, onMsgEZConfigureMagneticLibrary, ZQGui::EZConfigureMagneticLibraryReq::kClassHash),
+    TK_XML_HANDLER(mm, onMsgEZGetMagneticLibrary, ZQGui::EZGetMagneticLibrariesReq::kClassHash),
     // The tape-library setup wizard, also by their own message ids.
-    TK_XML_HANDLER(mm, onMsgEZGetTapeLibrary, 0x01000BBF),
-    TK_XML_HANDLER(mm, onMsgEZConfigureTapeLibrary, 0x01000BC1),
-    TK_XML_HANDLER(mm, onMsgEZConfigureTapeLibraryDrives, 0x015845CD),
-    TK_XML_HANDLER(mm, onMsgEZSetTapeLibraryAliasNameReq, 0x01A8EB4F),
+    TK_XML_HANDLER(mm, onMsgEZGetTapeLibrary, ZQGui::EZGetTapeLibrariesReq::kClassHash),
+    TK_XML_HANDLER(mm, onMsgEZConfigureTapeLibrary, ZQGui::EZConfigureTapeLibraryReq::kClassHash),
+    TK_XML_HANDLER(mm, onMsgEZConfigureTapeLibraryDrives, ZQGui::EZConfigureTapeLibraryDrivesReq::kClassHash),
+    TK_XML_HANDLER(mm, onMsgEZSetTapeLibraryAliasNameReq, ZQGui::EZSetTapeLibraryAliasNameReq::kClassHash),
     // Libraries.
     TK_STREAM_HANDLER(mm, onMsgGetMMLibraries),
     TK_STREAM_HANDLER(mm, onMsgGetMMLibraryProperties),
@@ -249,10 +254,10 @@ const TkHandlerEntry kHandlerTable[] = {
     TK_STREAM_HANDLER(mm, onMsgGetMMDetectedDevices),
     // Device lists and fan-in recovery points (XML; the message id is the
     // request's class hash).
-    TK_XML_HANDLER_RESULT(san, onMsgConfigureDeviceListCommand, 0x0D00067E),
-    TK_XML_HANDLER(san, onMsgGetFanInRP, 0x0D000416),
-    TK_XML_HANDLER(san, onMsgGetFanInRPPair, 0x0D000419),
-    TK_XML_HANDLER(san, onMsgManageFanInRP, 0x0D00041B),
+    TK_XML_HANDLER_RESULT(san, onMsgConfigureDeviceListCommand, EVGui::DKBFConfigureDevicesReq::kClassHash),
+    TK_XML_HANDLER(san, onMsgGetFanInRP, EVGui::CDRFanInGetRecoveryPointsReq::kClassHash),
+    TK_XML_HANDLER(san, onMsgGetFanInRPPair, EVGui::CDRFanInGetPairsUnderRecoveryPointReq::kClassHash),
+    TK_XML_HANDLER(san, onMsgManageFanInRP, EVGui::CDRFanInExecuteRPOperationReq::kClassHash),
     // NDMP servers and NAS clients.
     TK_STREAM_HANDLER(nas, onMsgGetMMNDMPServers),
     TK_STREAM_HANDLER(nas, onMsgGetMMNDMPServerProperties),

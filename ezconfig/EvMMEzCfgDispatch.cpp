@@ -10,6 +10,12 @@
 #include <string>
 
 #include "frame/EvMMConfigMgr.h"
+#include "platform/xml/DevicePathMessages.h"
+#include "platform/xml/EZTapeWizardMessages.h"
+#include "platform/xml/EZWizardMessages.h"
+#include "platform/xml/RPStoreMessages.h"
+#include "platform/xml/StorageLibraryMessages.h"
+#include "platform/xml/TaskMessages.h"
 
 namespace {
 
@@ -24,22 +30,22 @@ struct XmlRow {
 // One row per XML request.
 constexpr XmlRow kXmlHandlers[] = {
     // EVGui::ConfigureStorageLibraryReq (13:27).
-    {0x0D130098, &EvMMConfigMgr::onMsgConfigStorageLibrary},
+    {EVGui::ConfigureStorageLibraryReq::kClassHash, &EvMMConfigMgr::onMsgConfigStorageLibrary},
     // EVGui::CanDeleteLibraryMountPathReq (13:1096).
-    {0x0DF856C0, &EvMMConfigMgr::onMsgCanDeleteLibraryMountpath},
+    {EVGui::CanDeleteLibraryMountPathReq::kClassHash, &EvMMConfigMgr::onMsgCanDeleteLibraryMountpath},
     // EVGui::MMDevicePathInfoReq (13:812).
-    {0x0D9DA735, &EvMMConfigMgr::onMsgDevicePathInfoReq},
+    {EVGui::MMDevicePathInfoReq::kClassHash, &EvMMConfigMgr::onMsgDevicePathInfoReq},
     // EVGui::RPStoreLibraryReq (13:975).
-    {0x0D64B786, &EvMMConfigMgr::onMsgConfigRPStoreLibrary},
+    {EVGui::RPStoreLibraryReq::kClassHash, &EvMMConfigMgr::onMsgConfigRPStoreLibrary},
     // ZQGui::EZConfigureMagneticLibraryReq (1:104) and EZGetMagneticLibrariesReq (1:42).
-    {0x01000BBC, &EvMMConfigMgr::onMsgEZConfigureMagneticLibrary},
-    {0x01000BBA, &EvMMConfigMgr::onMsgEZGetMagneticLibrary},
+    {ZQGui::EZConfigureMagneticLibraryReq::kClassHash, &EvMMConfigMgr::onMsgEZConfigureMagneticLibrary},
+    {ZQGui::EZGetMagneticLibrariesReq::kClassHash, &EvMMConfigMgr::onMsgEZGetMagneticLibrary},
     // ZQGui::EZGetTapeLibrariesReq (1:6), EZConfigureTapeLibraryReq (1:57),
     // EZConfigureTapeLibraryDrivesReq (1:163), EZSetTapeLibraryAliasNameReq (1:91).
-    {0x01000BBF, &EvMMConfigMgr::onMsgEZGetTapeLibrary},
-    {0x01000BC1, &EvMMConfigMgr::onMsgEZConfigureTapeLibrary},
-    {0x015845CD, &EvMMConfigMgr::onMsgEZConfigureTapeLibraryDrives},
-    {0x01A8EB4F, &EvMMConfigMgr::onMsgEZSetTapeLibraryAliasNameReq},
+    {ZQGui::EZGetTapeLibrariesReq::kClassHash, &EvMMConfigMgr::onMsgEZGetTapeLibrary},
+    {ZQGui::EZConfigureTapeLibraryReq::kClassHash, &EvMMConfigMgr::onMsgEZConfigureTapeLibrary},
+    {ZQGui::EZConfigureTapeLibraryDrivesReq::kClassHash, &EvMMConfigMgr::onMsgEZConfigureTapeLibraryDrives},
+    {ZQGui::EZSetTapeLibraryAliasNameReq::kClassHash, &EvMMConfigMgr::onMsgEZSetTapeLibraryAliasNameReq},
     // EVGui::MMConfigurationLockUnlockReq (13:960).
     {EvMMConfigMgr::kLockUnlockXmlMessageId, &EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML},
 };

@@ -53,6 +53,7 @@
 #include "frame/FXLockableResource.h"
 #include "frame/MediaConfigContainer.h"
 #include "platform/reply/EvReturnData.h"
+#include "platform/xml/EVGuiMessages.h"
 
 class DBtran;
 class MDLock;
@@ -209,7 +210,7 @@ class EvMMConfigMgr : public EvReturnData {
   static constexpr unsigned long kLockOpUnlockNoCheck = 2;  // unlock without that test
   static constexpr unsigned long kLockOpForceLock = 3;      // take the lock over from its holder
   // Message id (and class key) of the XML form's request.
-  static constexpr unsigned long kLockUnlockXmlMessageId = 0x0DF9BE39;
+  static constexpr unsigned long kLockUnlockXmlMessageId = EVGui::MMConfigurationLockUnlockReq::kClassHash;
 
   // The element-stream form: `firstWord` of the request is the rights
   // argument, `elementCount` the lock operation. Answers with one status

@@ -32,7 +32,7 @@ int EvMMConfigMgr::isOstravel() {
   table.setWhere("name = '%s'", kEditionParameter);
   int result = getOneRow(&table, false, -1, 0);
   if (result != 0) {
-    if (result != 100) {
+    if (result != DB_NO_ROW) {
       EvDebug::Error("EvMMConfigMgr::isOstravel", "Failed to read the global parameter [%s]. Error [%s]",
                      kEditionParameter, DBtable::getErrorStr(result));
     }

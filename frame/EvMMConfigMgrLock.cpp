@@ -394,7 +394,7 @@ bool EvMMConfigMgr::doMACheck() {
   MMConfigsDB configs;
   int value = 0;
   if (configs.getConfigParamValue(kConfigCheckUserMARight, value, nullptr) != 0) {
-    if (configs.getDBError() != 100)
+    if (configs.getDBError() != DB_NO_ROW)
       EvDebug::DebugLvl(1, kCheckTag, "Could not read [%s]: %s", kConfigCheckUserMARight,
                         configs.lastErrorText().c_str());
     return false;

@@ -122,12 +122,12 @@ bool openDatabase(std::string& error) {
   const std::string path = std::getenv("TK_DB");
   tkdb::Session session;
   int code = session.exec("SELECT count(*) FROM sqlite_master");
-  if (code == 0 || code == 100) {
+  if (code == 0 || code == DB_NO_ROW) {
     code = session.atomically([&session] {
       return session.exec("CREATE TABLE tkhost_write_check(x); DROP TABLE tkhost_write_check;");
     });
   }
-  if (code == 0 || code == 100) return true;
+  if (code == 0 || code == DB_NO_ROW) return true;
   error = "cannot use the database " + path + ": " +
           (session.errorText().empty() ? std::string("error ") + std::to_string(code) : session.errorText());
   return false;

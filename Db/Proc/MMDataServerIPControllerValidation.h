@@ -83,7 +83,7 @@ enum class DataServerValidation {
 };
 
 inline DataServerValidation dataServerValidationOf(int result, const MMDataServerIPControllerValidation_t* row) {
-  if (result == 100) return DataServerValidation::Valid;
+  if (result == DB_NO_ROW) return DataServerValidation::Valid;
   if (result != 0) return DataServerValidation::Failed;
   if (row == nullptr || row->o_ExitCode == 0) return DataServerValidation::Valid;
   return DataServerValidation::Refused;

@@ -77,7 +77,7 @@ enum class BestFit {
 };
 
 constexpr BestFit bestFitOf(int result) {
-  return result == 0 ? BestFit::Picked : result == 100 ? BestFit::NothingToPick : BestFit::Failed;
+  return result == 0 ? BestFit::Picked : result == DB_NO_ROW ? BestFit::NothingToPick : BestFit::Failed;
 }
 
 struct BestFitTransport {

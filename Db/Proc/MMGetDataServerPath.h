@@ -48,7 +48,7 @@ class MMGetDataServerPath
 // --- what the callers make of the result ---------------------------------------------
 
 // 0 and 100 both count: no row leaves the path empty.
-constexpr bool dataServerPathRead(int result) { return result == 0 || result == 100; }
+constexpr bool dataServerPathRead(int result) { return result == 0 || result == DB_NO_ROW; }
 
 // Runs the procedure (no transaction, isolation type 4); `path` gets the
 // data-server path, or the empty text when there is no row or the query

@@ -70,7 +70,7 @@ enum class CloudSharing {
 };
 
 constexpr CloudSharing cloudSharingOf(int result) {
-  return result == 0 ? CloudSharing::Taken : result == 100 ? CloudSharing::NoController : CloudSharing::Failed;
+  return result == 0 ? CloudSharing::Taken : result == DB_NO_ROW ? CloudSharing::NoController : CloudSharing::Failed;
 }
 
 // Puts the found controller's folder, user name, password (as stored, that

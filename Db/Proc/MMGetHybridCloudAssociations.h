@@ -73,7 +73,7 @@ inline bool collectHybridCloudAssociations(unsigned long libraryId, bool& found,
     names += proc.getDataPtr()->o_cloudLibAliasName;
     first = false;
   }
-  if (code == 100) return true;
+  if (code == DB_NO_ROW) return true;
   error += DBtable::getErrorStr(code);
   return false;
 }

@@ -64,7 +64,7 @@ class MMS2IsCenteraNDMPHostIdInUse
 // after a successful open) is 0 or 100 and there is no row or the row's
 // o_AppId is 0. Only the first row counts.
 inline bool centeraNDMPHostIsFree(int lastStatus, const MMS2IsCenteraNDMPHostIdInUse_t* row) {
-  return (lastStatus == 0 || lastStatus == 100) && (row == nullptr || row->o_AppId == 0);
+  return (lastStatus == 0 || lastStatus == DB_NO_ROW) && (row == nullptr || row->o_AppId == 0);
 }
 
 struct CenteraNDMPHostUse {

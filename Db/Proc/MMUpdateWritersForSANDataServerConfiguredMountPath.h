@@ -60,7 +60,7 @@ class MMUpdateWritersForSANDataServerConfiguredMountPath
 // --- what the callers make of the result ---------------------------------------------
 
 // 0 and 100 are success; anything else is only logged by the caller.
-constexpr bool writersUpdated(int result) { return result == 0 || result == 100; }
+constexpr bool writersUpdated(int result) { return result == 0 || result == DB_NO_ROW; }
 
 // Runs the procedure for the mount path (no transaction, isolation type 4);
 // getOneRow's result.

@@ -127,7 +127,7 @@ enum class JobPoll {
 };
 
 constexpr JobPoll jobInfoPollOf(int result) {
-  return result == 0 ? JobPoll::StillThere : result == 100 ? JobPoll::Gone : JobPoll::Unverifiable;
+  return result == 0 ? JobPoll::StillThere : result == DB_NO_ROW ? JobPoll::Gone : JobPoll::Unverifiable;
 }
 
 enum class JobWait { Gone, TimedOut, Unverifiable };

@@ -82,7 +82,7 @@ enum class SubclientCoverage {
 
 constexpr SubclientCoverage subclientCoverageOf(int result) {
   return result == 0 || result == 1004 ? SubclientCoverage::Covered
-         : result == 100               ? SubclientCoverage::NotCovered
+         : result == DB_NO_ROW               ? SubclientCoverage::NotCovered
                                        : SubclientCoverage::Error;
 }
 

@@ -67,9 +67,8 @@ constexpr long long kOperationChange = 2;
 constexpr long long kOperationRemove = 3;
 constexpr int kCloudMountPathType = 7;
 
-// Longest texts a record holds (its field less the terminator).
-constexpr std::size_t kMaxName = sizeof(MMDeviceControllerParams::userName) - 1;
-constexpr std::size_t kMaxFolder = sizeof(MMDeviceControllerParams::folder) - 1;
+// Longest encrypted password a record holds (its field less the terminator);
+// store() takes the other fields' widths from the fields themselves.
 constexpr std::size_t kMaxPassword = sizeof(MMDeviceControllerParams::password) - 1;
 
 constexpr std::size_t kTextSize = 1024;
@@ -613,7 +612,7 @@ int apply(Work& w) {
   }
   if (w.mountPathType == kCloudMountPathType) EvMMConfigMgr::autoShareMAsForHybridDisk(w.library.LibraryId);
   const int writers = updateWritersForDataServerMountPath(w.mountPathId);
-  if (writers != 0 && writers != 100) {
+  if (writers != 0 && writers != DB_NO_ROW) {
     EvDebug::Error(kTag,
                    "Failed to execute the stored proc to update the writers for SAN DataServer for given mount path id "
                    "[%d] failed with error code [%d]",

@@ -22,8 +22,6 @@
 namespace {
 
 constexpr const char* kTag = "EvMMConfigMgr::autoShareMAsForHybridDisk";
-// The mapping lookup's database result when the library has no mapping.
-constexpr int kNoRow = 100;
 
 }  // namespace
 
@@ -32,7 +30,7 @@ void EvMMConfigMgr::autoShareMAsForHybridDisk(int libraryId) {
     MMHybridCloudMappingDB mappings;
     MMHybridCloudMapping_t mapping;
     if (mappings.getInfoByCloudLibId(libraryId, mapping) != 0) {
-      if (mappings.getDBError() == kNoRow) return;  // not a hybrid cloud
+      if (mappings.getDBError() == DB_NO_ROW) return;  // not a hybrid cloud
       EvDebug::Error(kTag,
                      "Failed to check for hybrid cloud association, automatic sharing of associated disk library's "
                      "mountpaths will not happen, if there is a disk library.");
@@ -66,7 +64,7 @@ void EvMMConfigMgr::autoShareMAsForHybridDisk(int libraryId) {
                        "not fit.",
                        row.o_HostClientId, row.o_DeviceId, libraryId);
       });
-  if (result != kNoRow) {
+  if (result != DB_NO_ROW) {
     EvDebug::Error(kTag,
                    "Failed to retrieve hybrid cloud MAs, automatic sharing of associated disk library's mountpaths "
                    "will not happen");

@@ -234,7 +234,7 @@ bool readPolicy(WizardFrame& frame, ZQMACMagLib& library, Wanted& w, MMS2getArch
   int count = 0;
   const int rc = getNextRow(&list, &count, -1, 0);
   if (rc != 0) {
-    if (rc == 100)
+    if (rc == DB_NO_ROW)
       EvDebug::Debug(kTag, "No archGrpNCopy list returned for lib [%s].", library.GetAliasName().c_str());
     else
       EvDebug::Error(kTag, "Error fetching archGrpNCopy list for lib [%s]. Error [%s]", library.GetAliasName().c_str(),

@@ -66,7 +66,7 @@ void list(WizardFrame& frame, Request& request, Response& response) {
     policies.setValues(static_cast<int>(id), kListForReport);
     int count = 0;
     const int rc = getNextRow(&policies, &count, -1, 0);
-    if (rc == 100) {
+    if (rc == DB_NO_ROW) {
       EvDebug::Debug(kTag, "No archGrpNCopy list returned for lib [%s].", library->GetAliasName().c_str());
       continue;
     }

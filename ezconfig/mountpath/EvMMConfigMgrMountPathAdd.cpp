@@ -285,7 +285,7 @@ int findDevicePath(StorageLibraryRequest& w, MMDeviceController& table) {
   table.setIsolationType(kIsolation);
   table.setTop(1);
   const int read = getOneRow(&table, false, -1, 0);
-  if (read != 0 && read != 100) {
+  if (read != 0 && read != DB_NO_ROW) {
     EvDebug::Error(kTag, "Error [%d] looking up the device paths of mount path [%s]: %s", read,
                    w.mountPathName.c_str(), DBtable::getErrorStr(read));
     w.fail(DBtable::getErrorStr(read));
@@ -322,7 +322,7 @@ Search shareExistingDevice(StorageLibraryRequest& w, AddWork& a) {
       w.deviceId = own.getDataPtr()->DeviceId;
       return Search::kDone;
     }
-    if (read != 100) return Search::kFailed;
+    if (read != DB_NO_ROW) return Search::kFailed;
   }
   MMDeviceController any(nullptr);
   if (w.deviceId > 0)
@@ -330,8 +330,8 @@ Search shareExistingDevice(StorageLibraryRequest& w, AddWork& a) {
   else
     whereByAccess(any, w, a, 0);
   const int read = findDevicePath(w, any);
-  if (read != 0 && read != 100) return Search::kFailed;
-  if (read == 100 && w.deviceId <= 0) return Search::kNewDevice;
+  if (read != 0 && read != DB_NO_ROW) return Search::kFailed;
+  if (read == DB_NO_ROW && w.deviceId <= 0) return Search::kNewDevice;
   if (read == 0) {
     const MMDeviceController_t& row = *any.getDataPtr();
     if (w.deviceId <= 0) w.deviceId = row.DeviceId;

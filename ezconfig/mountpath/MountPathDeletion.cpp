@@ -69,7 +69,7 @@ int forceEnabledValue(int mountPathId) {
   MMConfigsDB configs;
   int value = 1;
   if (configs.getConfigParamValue(kForceParameter, value) != 0) {
-    if (configs.getDBError() == 100) return 1;
+    if (configs.getDBError() == DB_NO_ROW) return 1;
     EvDebug::Error(kTag,
                    "Unable to get config param MMCONFIG_FORCE_DELETE_MP_ENABLED_FLAG value. So assigning default "
                    "value. MountPath[%d]",

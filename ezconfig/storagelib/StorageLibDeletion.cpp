@@ -84,7 +84,7 @@ StorageLibResult EvMMConfigMgr::StorageLibDeleteMountPath(tkezconfig::StorageLib
 
   MMConfigsDB configs;
   int enabled = 1;
-  if (configs.getConfigParamValue(kForceParameter, enabled) != 0 && configs.getDBError() != 100) {
+  if (configs.getConfigParamValue(kForceParameter, enabled) != 0 && configs.getDBError() != DB_NO_ROW) {
     EvDebug::Error(kTag,
                    "Unable to get config param MMCONFIG_FORCE_DELETE_MP_ENABLED_FLAG value. So assigning default "
                    "value. MountPath[%d]",

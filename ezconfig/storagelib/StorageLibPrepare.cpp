@@ -140,7 +140,7 @@ bool noControllerYet(StorageLibraryRequest& w) {
   controllers.setWhere(
       "DeviceId = (select DeviceId from MMMountPathToStorageDevice where MountPathId = %d) AND ClientId = %d",
       w.mountPathId, w.secondMediaAgentId);
-  if (getOneRow(&controllers, false, -1, 0) == 100) return true;
+  if (getOneRow(&controllers, false, -1, 0) == DB_NO_ROW) return true;
   EvDebug::Error(kTag, "%s", "Device controller with the same media agent and mount path exists already.");
   w.fail(catalogueText(w, kTextControllerExists));
   return false;

@@ -33,7 +33,7 @@ PolicySearch findTapePolicy(int libraryId, const std::string& libraryName, const
     if (group.getDataPtr()->type == kPrimaryPolicyType) return PolicySearch::kFound;
   }
   policy = TapePolicy{};
-  if (rc == 100) {
+  if (rc == DB_NO_ROW) {
     EvDebug::Debug(tag, "No archGrpNCopy list returned for lib [%s].", libraryName.c_str());
     return PolicySearch::kNone;
   }

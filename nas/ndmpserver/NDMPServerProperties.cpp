@@ -116,7 +116,7 @@ long long EvNASConfigMgr::lookupMMNDMPServerProperties(MessageInfo* request) {
         requestId != 0 ? std::make_unique<ZQClient>(requestId)
                        : std::make_unique<ZQClient>(request->tarnfoldId(), requestName, true, 0);
     const int found = client->lookup(nullptr);
-    if (found != 0 && found != 100) {
+    if (found != 0 && found != DB_NO_ROW) {
       EvDebug::Error(kPropsWorkerTag, "ZQClient::lookup() failed: %d", found);
       char text[kTextSize] = {};
       EvEvent event(kPropsWorkerTag);

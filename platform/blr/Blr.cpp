@@ -163,7 +163,10 @@ CWyError BlrCtrl::connect(const std::string& host) {
 CWyError BlrCtrl::applyRepCfg(const BlrUUID& machine, const std::list<BlrDB::Pair>& pairs) {
   if (tkjournal::recording()) {
     std::string ids;
-    for (const BlrDB::Pair& pair : pairs) ids += (ids.empty() ? "" : ",") + std::to_string(pair.pairId);
+    for (const BlrDB::Pair& pair : pairs) {
+      if (!ids.empty()) ids += ',';
+      ids += std::to_string(pair.pairId);
+    }
     tkblr::journal().record("applyRepCfg", {m_host, machine.toString(), ids});
   }
   tkjournal::Failure failure;

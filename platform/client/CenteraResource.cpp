@@ -14,7 +14,7 @@ int clientExists(tkdb::Session& session, long long clientId) {
   tkdb::DbRow row;
   const int rc = session.queryOne("SELECT 1 FROM \"APP_Client\" WHERE \"id\" = ?1", {clientId}, row);
   if (rc == 0) return 0;
-  return rc == 100 ? tkclient::kErrorUnknownClient : tkclient::kErrorDatabase;
+  return rc == DB_NO_ROW ? tkclient::kErrorUnknownClient : tkclient::kErrorDatabase;
 }
 
 }  // namespace

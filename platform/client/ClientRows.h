@@ -25,7 +25,7 @@ inline int queryRows(const std::string& sql, const std::vector<tkdb::DbValue>& p
                      std::string* error = nullptr) {
   tkdb::Session session;
   const int rc = session.query(sql, params, rows);
-  if (rc == 0 || rc == 100) return 0;
+  if (rc == 0 || rc == DB_NO_ROW) return 0;
   if (error != nullptr) *error = session.errorText();
   return kErrorDatabase;
 }

@@ -26,8 +26,7 @@ int run(const char* name, const std::string& host, std::vector<std::string> argu
 
 }  // namespace
 
-ZQFLRClientApi::ZQFLRClientApi(const std::string& hostName, int clientId, CZqNetwork*)
-    : m_host(hostName), m_clientId(clientId) {}
+ZQFLRClientApi::ZQFLRClientApi(const std::string& hostName, int, CZqNetwork*) : m_host(hostName) {}
 
 int ZQFLRClientApi::FLRMountSnap(const char* device, const char* mountPath) {
   const std::string snap = textOf(device), path = textOf(mountPath);

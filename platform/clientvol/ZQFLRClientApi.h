@@ -24,6 +24,5 @@ class ZQFLRClientApi {
 
  private:
   std::string m_host;
-  int m_clientId;
   std::string m_lastError;
 };

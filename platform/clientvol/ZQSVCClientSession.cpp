@@ -75,8 +75,8 @@ bool refuse(std::string& error, std::string text) {
 
 }  // namespace
 
-ZQSVCClientSession::ZQSVCClientSession(const std::string& hostName, int clientId, CZqNetwork*, CZqNetwork*)
-    : m_host(hostName), m_clientId(clientId) {}
+ZQSVCClientSession::ZQSVCClientSession(const std::string& hostName, int, CZqNetwork*, CZqNetwork*)
+    : m_host(hostName) {}
 
 bool ZQSVCClientSession::call(const char* name, const std::function<std::vector<std::string>()>& arguments,
                               const std::function<bool(Agent&, std::string&)>& work) {

@@ -90,6 +90,5 @@ class ZQSVCClientSession {
             const std::function<bool(tkclientvol::Agent&, std::string&)>& work);
 
   std::string m_host;
-  int m_clientId;
   std::string m_lastError;
 };

@@ -37,7 +37,6 @@ class AMFerrane {
   int deleteStorage(const CNMessageBase& container);
 
  private:
-  bool m_flag = false;
   std::string m_texts[5];
 };
 

@@ -41,7 +41,7 @@ int ZQMMCopyManager::getCopyMgrCtrlInfo(uint64_t copyManagerId, MMCopyMgrCtrl& c
         "SELECT \"controllerId\", \"clientId\", \"item11702\", IFNULL(\"controllerName\", ''), "
         "IFNULL(\"clientName\", '') FROM \"QRCopyMgrCtrl\" WHERE \"controllerId\" = ?",
         {static_cast<long long>(copyManagerId)}, row);
-    if (result == 100) result = tkcopymgr::kErrorUnknownCopyManager;
+    if (result == DB_NO_ROW) result = tkcopymgr::kErrorUnknownCopyManager;
     if (result == 0) {
       controller.copyManagerId = static_cast<int32_t>(row[0].i);
       controller.clientId = static_cast<int32_t>(row[1].i);

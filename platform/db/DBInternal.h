@@ -212,6 +212,8 @@ void clearProcedureOverrides();
 inline constexpr int kDefaultBusyTimeoutMs = 30'000;
 tkjournal::Journal& engineJournal();
 bool journalOn();
+// Records a call while the journal is on; callers make the texts only when
+// journalOn() is true.
 void journalCall(const std::string& name, std::vector<std::string> args);
 // A scripted failure of `call`, if any.
 bool takeInjectedFailure(const char* call, int& code, std::string& text);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/db/DBResult.h"
 #include "platform/db/DBValue.h"
 
 class DBtran;

@@ -148,7 +148,7 @@ void DBtable::BindInput(ZQDBDataTypeBase* value) {
 }
 
 int DBtable::valuesClauseCheck(int size) {
-  tkdb::journalCall("valuesClauseCheck", {m_objectName, std::to_string(size)});
+  if (tkdb::journalOn()) tkdb::journalCall("valuesClauseCheck", {m_objectName, std::to_string(size)});
   m_target = Target::Values;
   m_connObj.clearInputs();
   m_values.clear();
@@ -158,7 +158,9 @@ int DBtable::valuesClauseCheck(int size) {
 }
 
 int DBtable::querySizeCheck(int size, bool keep) {
-  tkdb::journalCall("querySizeCheck", {m_objectName, std::to_string(size), keep ? "true" : "false"});
+  if (tkdb::journalOn()) {
+    tkdb::journalCall("querySizeCheck", {m_objectName, std::to_string(size), keep ? "true" : "false"});
+  }
   m_target = Target::Query;
   if (!keep) {
     m_query.clear();

@@ -62,7 +62,7 @@ int DBtran::startTran() {
   conn->trans.push_back(this);
   m_conn = conn;
   m_state |= kStateOpen;
-  tkdb::journalCall("startTran", {nested ? "savepoint" : "begin"});
+  if (tkdb::journalOn()) tkdb::journalCall("startTran", {nested ? "savepoint" : "begin"});
   return DB_OK;
 }
 
@@ -106,7 +106,7 @@ int DBtran::commitTran(int /*flags*/) {
                    detail.c_str());
     return DB_ERR_COMMIT;
   }
-  tkdb::journalCall("commitTran", {m_savepoint.empty() ? "commit" : "release"});
+  if (tkdb::journalOn()) tkdb::journalCall("commitTran", {m_savepoint.empty() ? "commit" : "release"});
   endOnConnection();
   return DB_OK;
 }
@@ -136,7 +136,9 @@ int DBtran::rollbackTran() {
   }
   // Schema statements applied inside the transaction went with it.
   conn->schemaApplied = std::min(conn->schemaApplied, m_schemaAtStart);
-  tkdb::journalCall("rollbackTran", {m_savepoint.empty() ? "rollback" : "rollback to savepoint"});
+  if (tkdb::journalOn()) {
+    tkdb::journalCall("rollbackTran", {m_savepoint.empty() ? "rollback" : "rollback to savepoint"});
+  }
   endOnConnection();
   return DB_OK;
 }
@@ -147,7 +149,7 @@ void DBtran::addObject(DBtable* object) {
   if (std::find(m_registered.begin(), m_registered.end(), object) == m_registered.end()) {
     m_registered.push_back(object);
   }
-  tkdb::journalCall("addObject", {object != nullptr ? object->getObjectName() : std::string()});
+  if (tkdb::journalOn()) tkdb::journalCall("addObject", {object != nullptr ? object->getObjectName() : std::string()});
 }
 
 std::vector<DBtable*> DBtran::registeredObjects() const {
@@ -185,7 +187,7 @@ int DBtran::startPrivate() {
   m_savepoint.clear();
   m_conn.reset();
   m_state |= kStateOpen;
-  tkdb::journalCall("startPrivateTran", {"deferred"});
+  if (tkdb::journalOn()) tkdb::journalCall("startPrivateTran", {"deferred"});
   return DB_OK;
 }
 
@@ -233,7 +235,7 @@ int DBtran::endPrivate(bool commit) {
   if (!conn) {
     // Never used: nothing was begun on any database.
     m_state &= ~kStateOpen;
-    tkdb::journalCall(call, {"unused"});
+    if (tkdb::journalOn()) tkdb::journalCall(call, {"unused"});
     return DB_OK;
   }
   {
@@ -256,7 +258,7 @@ int DBtran::endPrivate(bool commit) {
       }
       conn->schemaApplied = std::min(conn->schemaApplied, m_schemaAtStart);
     }
-    tkdb::journalCall(call, {commit ? "commit" : "rollback"});
+    if (tkdb::journalOn()) tkdb::journalCall(call, {commit ? "commit" : "rollback"});
     endOnConnection();
   }
   tkdb::Connection::releasePrivate(std::move(conn));

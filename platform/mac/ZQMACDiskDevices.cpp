@@ -23,9 +23,6 @@ namespace {
 
 constexpr int kGuidTypeNetworkShare = 999;
 constexpr int kGuidTypeCloudStorage = 1000;
-// Mount-path types through which a disk library uses a device of its own.
-constexpr int kMountPathTypeDeviceA = 4;
-constexpr int kMountPathTypeDeviceB = 5;
 
 struct VerificationScript {
   std::mutex mutex;

@@ -98,9 +98,7 @@ std::string MMTableAccess::describeError() const {
          "]";
 }
 
-bool MMTableAccess::beginCall(const char* call, std::vector<std::string> args) {
-  clearError();
-  if (!tkmmdb::journalOn()) return true;
+bool MMTableAccess::journalCall(const char* call, std::vector<std::string> args) {
   tkmmdb::journal().record(call, std::move(args));
   tkmmdb::Failure failure;
   if (!tkmmdb::takeFailure(call, failure)) return true;

@@ -31,6 +31,7 @@
 
 #include "platform/db/DBColumns.h"
 #include "platform/db/DBValue.h"
+#include "platform/mmdb/MMJournal.h"
 
 class DBtran;
 class MMDebug;
@@ -171,8 +172,16 @@ class MMTableAccess : public MMBaseDB {
  protected:
   // Starts a call: clears the error, journals the call with its arguments
   // and takes a scripted failure (tests). False when the call is to fail;
-  // the error is then set.
-  bool beginCall(const char* call, std::vector<std::string> args);
+  // the error is then set. The arguments (see tkmmdb::journalArgs) are made
+  // texts only while the journal is on.
+  template <class... A>
+  bool beginCall(const char* call, const A&... args) {
+    clearError();
+    if (!tkmmdb::journalOn()) return true;
+    return journalCall(call, tkmmdb::journalArgs(args...));
+  }
+  // The journaled part of beginCall.
+  bool journalCall(const char* call, std::vector<std::string> args);
   // Records a failure and returns -1. Failures that are normal outcomes
   // (nothing found) are logged at debug level, the others as errors.
   int fail(const char* tag, int code, int dbError, const std::string& text);

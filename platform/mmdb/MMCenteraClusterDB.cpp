@@ -35,7 +35,7 @@ bool MMCenteraClusterDB::checkCluster(const char* tag, const MMStoredCenteraClus
 
 int MMCenteraClusterDB::loadAll(std::vector<MMStoredCenteraCluster>& out, DBtran* tran) {
   static constexpr const char* kTag = "MMCenteraClusterDB::loadAll";
-  if (!beginCall(kTag, tkjournal::args(mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mmTranText(tran))) return -1;
   std::vector<MMStoredCenteraCluster> clusters;
   const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
     tkdb::DbRows rows;
@@ -78,7 +78,7 @@ int MMCenteraClusterDB::loadAll(std::vector<MMStoredCenteraCluster>& out, DBtran
 
 int MMCenteraClusterDB::insertCluster(MMStoredCenteraCluster& cluster, DBtran* tran) {
   static constexpr const char* kTag = "MMCenteraClusterDB::insertCluster";
-  if (!beginCall(kTag, tkjournal::args(cluster.name, cluster.clusterId, cluster.accessNodes.size(), mmTranText(tran))))
+  if (!beginCall(kTag, cluster.name, cluster.clusterId, cluster.accessNodes.size(), mmTranText(tran)))
     return -1;
   if (!checkCluster(kTag, cluster)) return -1;
   long long id = 0;
@@ -109,7 +109,7 @@ int MMCenteraClusterDB::insertCluster(MMStoredCenteraCluster& cluster, DBtran* t
 
 int MMCenteraClusterDB::updateCluster(const MMStoredCenteraCluster& cluster, DBtran* tran) {
   static constexpr const char* kTag = "MMCenteraClusterDB::updateCluster";
-  if (!beginCall(kTag, tkjournal::args(cluster.id, cluster.name, cluster.clusterId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, cluster.id, cluster.name, cluster.clusterId, mmTranText(tran))) return -1;
   if (!checkCluster(kTag, cluster)) return -1;
   return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
     bool taken = false;
@@ -133,7 +133,7 @@ int MMCenteraClusterDB::updateCluster(const MMStoredCenteraCluster& cluster, DBt
 
 int MMCenteraClusterDB::addAccessNode(int id, const std::string& address, DBtran* tran) {
   static constexpr const char* kTag = "MMCenteraClusterDB::addAccessNode";
-  if (!beginCall(kTag, tkjournal::args(id, address, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, id, address, mmTranText(tran))) return -1;
   if (!checkText(kTag, "access node", address.c_str(), kTextWidth, false)) return -1;
   return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
     tkdb::DbRows rows;
@@ -150,14 +150,14 @@ int MMCenteraClusterDB::addAccessNode(int id, const std::string& address, DBtran
 
 int MMCenteraClusterDB::removeAccessNode(int id, const std::string& address, DBtran* tran) {
   static constexpr const char* kTag = "MMCenteraClusterDB::removeAccessNode";
-  if (!beginCall(kTag, tkjournal::args(id, address, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, id, address, mmTranText(tran))) return -1;
   return change(kTag, "DELETE FROM \"MMCenteraAccessNode\" WHERE \"ClusterId\" = ? AND \"Address\" = ?", {id, address},
                 tran, "Archive cluster [" + std::to_string(id) + "] has no access node [" + address + "].");
 }
 
 int MMCenteraClusterDB::removeCluster(int id, DBtran* tran) {
   static constexpr const char* kTag = "MMCenteraClusterDB::removeCluster";
-  if (!beginCall(kTag, tkjournal::args(id, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, id, mmTranText(tran))) return -1;
   return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
     int code = s.exec("DELETE FROM \"MMCenteraAccessNode\" WHERE \"ClusterId\" = ?", {id});
     if (code != DB_OK) return code;

@@ -16,7 +16,7 @@
 
 int MMConfigsDB::getConfigParamValue(const char* name, int& value, DBtran* tran) {
   static constexpr const char* kTag = "MMConfigsDB::getConfigParamValue";
-  if (!beginCall(kTag, tkjournal::args(name, mmTranText(tran)))) return getErrorCode();
+  if (!beginCall(kTag, name, mmTranText(tran))) return getErrorCode();
   if (name == nullptr || name[0] == '\0')
     return setError(MMS2_ERROR_BAD_ARGUMENT, 0, "No configuration parameter name was given.");
 

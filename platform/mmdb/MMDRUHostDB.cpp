@@ -32,7 +32,7 @@ bool MMDRUHostDB::checkHost(const char* tag, const MMStoredDRUHost& host) {
 
 int MMDRUHostDB::loadAll(std::vector<MMStoredDRUHost>& out, DBtran* tran) {
   static constexpr const char* kTag = "MMDRUHostDB::loadAll";
-  if (!beginCall(kTag, tkjournal::args(mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mmTranText(tran))) return -1;
   tkdb::Session session(tran);
   tkdb::DbRows rows;
   const int rc = session.query(
@@ -56,7 +56,7 @@ int MMDRUHostDB::loadAll(std::vector<MMStoredDRUHost>& out, DBtran* tran) {
 
 int MMDRUHostDB::insertHost(MMStoredDRUHost& host, DBtran* tran) {
   static constexpr const char* kTag = "MMDRUHostDB::insertHost";
-  if (!beginCall(kTag, tkjournal::args(host.name, host.userName, host.port, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, host.name, host.userName, host.port, mmTranText(tran))) return -1;
   if (!checkHost(kTag, host)) return -1;
   long long id = 0;
   const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
@@ -79,7 +79,7 @@ int MMDRUHostDB::insertHost(MMStoredDRUHost& host, DBtran* tran) {
 
 int MMDRUHostDB::updateHost(const MMStoredDRUHost& host, DBtran* tran) {
   static constexpr const char* kTag = "MMDRUHostDB::updateHost";
-  if (!beginCall(kTag, tkjournal::args(host.id, host.name, host.userName, host.port, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, host.id, host.name, host.userName, host.port, mmTranText(tran))) return -1;
   if (!checkHost(kTag, host)) return -1;
   return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
     bool taken = false;
@@ -103,6 +103,6 @@ int MMDRUHostDB::updateHost(const MMStoredDRUHost& host, DBtran* tran) {
 
 int MMDRUHostDB::removeHost(int id, DBtran* tran) {
   static constexpr const char* kTag = "MMDRUHostDB::removeHost";
-  if (!beginCall(kTag, tkjournal::args(id, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, id, mmTranText(tran))) return -1;
   return change(kTag, "DELETE FROM \"MMDRUHost\" WHERE \"HostId\" = ?", {id}, tran, missingHost(id));
 }

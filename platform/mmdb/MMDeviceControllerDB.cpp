@@ -14,14 +14,14 @@ std::string missingController(int id) { return "No device controller with id [" 
 
 int MMDeviceControllerDB::getInfo(int deviceControllerId, MMDeviceController_t& row, DBtran* tran) {
   static constexpr const char* kTag = "MMDeviceControllerDB::getInfo";
-  if (!beginCall(kTag, tkjournal::args(deviceControllerId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, deviceControllerId, mmTranText(tran))) return -1;
   return readOne(kTag, tkmmdb::deviceControllerLayout(), "\"DeviceControllerId\" = ?", {deviceControllerId}, &row,
                  tran, missingController(deviceControllerId));
 }
 
 int MMDeviceControllerDB::getInfoInDB(int deviceControllerId, MMDeviceController_t& row, DBtran* tran) {
   static constexpr const char* kTag = "MMDeviceControllerDB::getInfoInDB";
-  if (!beginCall(kTag, tkjournal::args(deviceControllerId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, deviceControllerId, mmTranText(tran))) return -1;
   return readOne(kTag, tkmmdb::deviceControllerLayout(), "\"DeviceControllerId\" = ?", {deviceControllerId}, &row,
                  tran, missingController(deviceControllerId));
 }
@@ -29,7 +29,7 @@ int MMDeviceControllerDB::getInfoInDB(int deviceControllerId, MMDeviceController
 int MMDeviceControllerDB::getInfoByHstAndDeviceId(int clientId, int deviceId, MMDeviceController_t& row,
                                                   DBtran* tran) {
   static constexpr const char* kTag = "MMDeviceControllerDB::getInfoByHstAndDeviceId";
-  if (!beginCall(kTag, tkjournal::args(clientId, deviceId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, clientId, deviceId, mmTranText(tran))) return -1;
   return readOne(kTag, tkmmdb::deviceControllerLayout(), "\"ClientId\" = ? AND \"DeviceId\" = ?", {clientId, deviceId},
                  &row, tran,
                  "No device controller of client [" + std::to_string(clientId) + "] for device [" +
@@ -40,7 +40,7 @@ int MMDeviceControllerDB::getListByDeviceId(int deviceId, MMDeviceController_t*&
   static constexpr const char* kTag = "MMDeviceControllerDB::getListByDeviceId";
   rows = nullptr;
   count = 0;
-  if (!beginCall(kTag, tkjournal::args(deviceId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, deviceId, mmTranText(tran))) return -1;
   return readList(kTag, tkmmdb::deviceControllerLayout(), "\"DeviceId\" = ?", {deviceId}, rows, count, tran);
 }
 
@@ -48,7 +48,7 @@ int MMDeviceControllerDB::getListByHostId(int clientId, MMDeviceController_t*& r
   static constexpr const char* kTag = "MMDeviceControllerDB::getListByHostId";
   rows = nullptr;
   count = 0;
-  if (!beginCall(kTag, tkjournal::args(clientId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, clientId, mmTranText(tran))) return -1;
   return readList(kTag, tkmmdb::deviceControllerLayout(), "\"ClientId\" = ?", {clientId}, rows, count, tran);
 }
 
@@ -60,7 +60,7 @@ void MMDeviceControllerDB::DeleteList(MMDeviceController_t*& rows, const char* f
 
 int MMDeviceControllerDB::canAddController(int libraryId, int deviceId, int clientId, DBtran* tran) {
   static constexpr const char* kTag = "MMDeviceControllerDB::canAddController";
-  if (!beginCall(kTag, tkjournal::args(libraryId, deviceId, clientId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, libraryId, deviceId, clientId, mmTranText(tran))) return -1;
   struct Check {
     bool wanted;
     const char* sql;

@@ -15,13 +15,13 @@ std::string missingDevice(int deviceId) { return "No device with id [" + std::to
 
 int MMDeviceDB::getInfo(int deviceId, MMDevice_t& row, DBtran* tran) {
   static constexpr const char* kTag = "MMDeviceDB::getInfo";
-  if (!beginCall(kTag, tkjournal::args(deviceId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, deviceId, mmTranText(tran))) return -1;
   return readOne(kTag, tkmmdb::deviceLayout(), "\"DeviceId\" = ?", {deviceId}, &row, tran, missingDevice(deviceId));
 }
 
 int MMDeviceDB::getInfoByAliasName(const char* name, MMDevice_t& row, DBtran* tran) {
   static constexpr const char* kTag = "MMDeviceDB::getInfoByAliasName";
-  if (!beginCall(kTag, tkjournal::args(name, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, name, mmTranText(tran))) return -1;
   if (!checkText(kTag, "device name", name, kDeviceNameMax, false)) return -1;
   return readOne(kTag, tkmmdb::deviceLayout(), "\"AliasName\" = ?", {name}, &row, tran,
                  std::string("No device named [") + name + "].");
@@ -29,7 +29,7 @@ int MMDeviceDB::getInfoByAliasName(const char* name, MMDevice_t& row, DBtran* tr
 
 int MMDeviceDB::getInfoByMountPath(int mountPathId, MMDevice_t& row, DBtran* tran) {
   static constexpr const char* kTag = "MMDeviceDB::getInfoByMountPath";
-  if (!beginCall(kTag, tkjournal::args(mountPathId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mountPathId, mmTranText(tran))) return -1;
   return readOne(kTag, tkmmdb::deviceLayout(),
                  "\"DeviceId\" = (SELECT MIN(\"DeviceId\") FROM \"MMMountPathToStorageDevice\" WHERE "
                  "\"MountPathId\" = ?)",
@@ -38,7 +38,7 @@ int MMDeviceDB::getInfoByMountPath(int mountPathId, MMDevice_t& row, DBtran* tra
 
 int MMDeviceDB::renameDevice(int deviceId, const char* name, DBtran* tran) {
   static constexpr const char* kTag = "MMDeviceDB::renameDevice";
-  if (!beginCall(kTag, tkjournal::args(deviceId, name, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, deviceId, name, mmTranText(tran))) return -1;
   if (!checkText(kTag, "device name", name, kDeviceNameMax, false)) return -1;
   const std::string newName = name;
   return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {

@@ -17,7 +17,7 @@ std::string missingDrive(int driveId) { return "No drive with id [" + std::to_st
 
 int MMDriveDB::resetAllCounters(int driveId, DBtran* tran) {
   static constexpr const char* kTag = "MMDriveDB::resetAllCounters";
-  if (!beginCall(kTag, tkjournal::args(driveId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, driveId, mmTranText(tran))) return -1;
   return change(kTag,
                 "UPDATE \"MMDrive\" SET \"NumRestoresLifeTime\" = 0, \"NumBackupsLifeTime\" = 0, "
                 "\"NumMountsLifeTime\" = 0, \"NumSoftErrsSinceClean\" = 0, \"NumSoftErrsLifeTime\" = 0, "
@@ -29,7 +29,7 @@ int MMDriveDB::resetAllCounters(int driveId, DBtran* tran) {
 
 int MMDriveDB::resetCleaningCounters(int driveId, DBtran* tran) {
   static constexpr const char* kTag = "MMDriveDB::resetCleaningCounters";
-  if (!beginCall(kTag, tkjournal::args(driveId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, driveId, mmTranText(tran))) return -1;
   return change(kTag,
                 "UPDATE \"MMDrive\" SET \"NumSoftErrsSinceClean\" = 0, \"NumHardErrsSinceClean\" = 0, "
                 "\"MinutesUsedSinceClean\" = 0, \"CleaningRequired\" = 0, \"LastCleantime\" = ? "
@@ -39,7 +39,7 @@ int MMDriveDB::resetCleaningCounters(int driveId, DBtran* tran) {
 
 int MMDriveDB::setGood(int driveId, DBtran* tran) {
   static constexpr const char* kTag = "MMDriveDB::setGood";
-  if (!beginCall(kTag, tkjournal::args(driveId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, driveId, mmTranText(tran))) return -1;
   return change(kTag,
                 "UPDATE \"MMDrive\" SET \"DriveBroken\" = 0, \"OfflineReason\" = 0, \"OfflineTimeStamp\" = 0, "
                 "\"DriveOfflineReasonEventId\" = 0 WHERE \"DriveId\" = ?",
@@ -52,7 +52,7 @@ int MMDrivePoolDB::getList(int libraryId, int clientId, MMDrivePool_t*& rows, in
   static constexpr const char* kTag = "MMDrivePoolDB::getList";
   rows = nullptr;
   count = 0;
-  if (!beginCall(kTag, tkjournal::args(libraryId, clientId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, libraryId, clientId, mmTranText(tran))) return -1;
   return readList(kTag, tkmmdb::drivePoolLayout(),
                   "\"ClientId\" = ? AND \"MasterPoolId\" IN (SELECT \"MasterPoolId\" FROM \"MMMasterPool\" WHERE "
                   "\"LibraryId\" = ?)",
@@ -71,7 +71,7 @@ int MMMasterPoolDB::getList(int libraryId, MMMasterPool_t*& rows, int& count, DB
   static constexpr const char* kTag = "MMMasterPoolDB::getList";
   rows = nullptr;
   count = 0;
-  if (!beginCall(kTag, tkjournal::args(libraryId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, libraryId, mmTranText(tran))) return -1;
   return readList(kTag, tkmmdb::masterPoolLayout(), "\"LibraryId\" = ?", {libraryId}, rows, count, tran);
 }
 
@@ -83,7 +83,7 @@ void MMMasterPoolDB::DeleteList(MMMasterPool_t*& rows, const char* file, int lin
 
 int MMMasterPoolDB::setMaxSwitchForHost(int masterPoolId, int writers, DBtran* tran) {
   static constexpr const char* kTag = "MMMasterPoolDB::setMaxSwitchForHost";
-  if (!beginCall(kTag, tkjournal::args(masterPoolId, writers, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, masterPoolId, writers, mmTranText(tran))) return -1;
   if (writers < -1) return fail(kTag, MMS2_ERROR_BAD_ARGUMENT, 0, "A writer limit below -1 was given.");
   return change(kTag, "UPDATE \"MMMasterPool\" SET \"MaxDrivesToSwitch\" = ? WHERE \"MasterPoolId\" = ?",
                 {writers, masterPoolId}, tran, "No master pool with id [" + std::to_string(masterPoolId) + "].");

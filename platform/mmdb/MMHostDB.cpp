@@ -7,7 +7,7 @@
 
 int MMHostDB::getInfoByClientName(const char* name, MMHost_t& row, DBtran* tran) {
   static constexpr const char* kTag = "MMHostDB::getInfoByClientName";
-  if (!beginCall(kTag, tkjournal::args(name, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, name, mmTranText(tran))) return -1;
   if (!checkText(kTag, "media agent name", name, sizeof(APP_Client_t::name) - 1, false)) return -1;
   return readOne(kTag, tkmmdb::hostLayout(),
                  "\"ClientId\" = (SELECT \"id\" FROM \"APP_Client\" WHERE \"name\" = ? ORDER BY \"id\" LIMIT 1)",
@@ -16,7 +16,7 @@ int MMHostDB::getInfoByClientName(const char* name, MMHost_t& row, DBtran* tran)
 
 int MMHostDB::isPowerManagedMA(int clientId, bool& powerManaged, bool& poweredOff, DBtran* tran) {
   static constexpr const char* kTag = "MMHostDB::isPowerManagedMA";
-  if (!beginCall(kTag, tkjournal::args(clientId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, clientId, mmTranText(tran))) return -1;
   tkdb::Session session(tran);
   tkdb::DbRow row;
   int rc = session.queryOne("SELECT \"IsPowerManaged\", \"IsPoweredOff\" FROM \"MMHost\" WHERE \"ClientId\" = ?",

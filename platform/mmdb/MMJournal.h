@@ -6,6 +6,8 @@
 #pragma once
 
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #include "platform/journal/Journal.h"
 
@@ -27,5 +29,17 @@ void injectFailure(const std::string& call, int code, const std::string& text, i
 bool takeFailure(const std::string& call, Failure& failure);
 // Forgets calls and failures.
 void resetTestState();
+
+// The journal texts of a call's arguments: texts or numbers, or one callable
+// that makes the texts (for arguments that take work to describe). Called
+// only while the journal is on, so production never makes them.
+template <class... A>
+std::vector<std::string> journalArgs(const A&... values) {
+  if constexpr (sizeof...(A) == 1 && (std::is_invocable_v<const A&> && ...)) {
+    return (values(), ...);
+  } else {
+    return tkjournal::args(values...);
+  }
+}
 
 }  // namespace tkmmdb

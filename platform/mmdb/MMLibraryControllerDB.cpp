@@ -8,7 +8,7 @@
 int MMLibraryControllerDB::getInfoByHostAndLibraryId(int clientId, int libraryId, MMLibraryController_t& row,
                                                      DBtran* tran) {
   static constexpr const char* kTag = "MMLibraryControllerDB::getInfoByHostAndLibraryId";
-  if (!beginCall(kTag, tkjournal::args(clientId, libraryId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, clientId, libraryId, mmTranText(tran))) return -1;
   return readOne(kTag, tkmmdb::libraryControllerLayout(), "\"ClientId\" = ? AND \"LibraryId\" = ?",
                  {clientId, libraryId}, &row, tran,
                  "No library controller of media agent [" + std::to_string(clientId) + "] for library [" +
@@ -17,7 +17,7 @@ int MMLibraryControllerDB::getInfoByHostAndLibraryId(int clientId, int libraryId
 
 int MMLibraryControllerDB::getInfoForActiveCtrl(int libraryId, MMLibraryController_t& row, DBtran* tran) {
   static constexpr const char* kTag = "MMLibraryControllerDB::getInfoForActiveCtrl";
-  if (!beginCall(kTag, tkjournal::args(libraryId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, libraryId, mmTranText(tran))) return -1;
   return readOne(kTag, tkmmdb::libraryControllerLayout(), "\"LibraryId\" = ? AND \"IsActive\" <> 0", {libraryId},
                  &row, tran, "Library [" + std::to_string(libraryId) + "] has no active library controller.",
                  MMS2_ERROR_NO_ACTIVE_CONTROLLER);
@@ -28,7 +28,7 @@ int MMLibraryControllerDB::getListByLibraryId(int libraryId, MMLibraryController
   static constexpr const char* kTag = "MMLibraryControllerDB::getListByLibraryId";
   rows = nullptr;
   count = 0;
-  if (!beginCall(kTag, tkjournal::args(libraryId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, libraryId, mmTranText(tran))) return -1;
   return readList(kTag, tkmmdb::libraryControllerLayout(), "\"LibraryId\" = ?", {libraryId}, rows, count, tran);
 }
 

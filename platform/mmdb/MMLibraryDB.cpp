@@ -56,14 +56,14 @@ int tkmmdb::removeLibraryRows(tkdb::Session& s, int libraryId, bool& found) {
 
 int MMLibraryDB::getInfo(int libraryId, MMLibrary_t& row, DBtran* tran) {
   static constexpr const char* kTag = "MMLibraryDB::getInfo";
-  if (!beginCall(kTag, tkjournal::args(libraryId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, libraryId, mmTranText(tran))) return -1;
   return readOne(kTag, tkmmdb::libraryLayout(), "\"LibraryId\" = ?", {libraryId}, &row, tran,
                  missingLibrary(libraryId));
 }
 
 int MMLibraryDB::getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* tran) {
   static constexpr const char* kTag = "MMLibraryDB::getInfoByAliasName";
-  if (!beginCall(kTag, tkjournal::args(name, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, name, mmTranText(tran))) return -1;
   if (!checkText(kTag, "library name", name, MMLibrary_t::kAliasNameMax, false)) return -1;
   return readOne(kTag, tkmmdb::libraryLayout(), std::string(kAliasColumn) + " = ?", {name}, &row, tran,
                  std::string("No library named [") + name + "].");
@@ -71,7 +71,7 @@ int MMLibraryDB::getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* 
 
 int MMLibraryDB::getInfoByMountPathId(int mountPathId, MMLibrary_t& row, DBtran* tran) {
   static constexpr const char* kTag = "MMLibraryDB::getInfoByMountPathId";
-  if (!beginCall(kTag, tkjournal::args(mountPathId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mountPathId, mmTranText(tran))) return -1;
   return readOne(kTag, tkmmdb::libraryLayout(),
                  "\"LibraryId\" = (SELECT \"LibraryId\" FROM \"MMMountPath\" WHERE \"MountPathId\" = ?)",
                  {mountPathId}, &row, tran,
@@ -80,7 +80,7 @@ int MMLibraryDB::getInfoByMountPathId(int mountPathId, MMLibrary_t& row, DBtran*
 
 int MMLibraryDB::renameLibrary(int libraryId, const char* name, DBtran* tran) {
   static constexpr const char* kTag = "MMLibraryDB::renameLibrary";
-  if (!beginCall(kTag, tkjournal::args(libraryId, name, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, libraryId, name, mmTranText(tran))) return -1;
   if (!checkText(kTag, "library name", name, MMLibrary_t::kAliasNameMax, false)) return -1;
   const std::string newName = name;
   return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
@@ -104,21 +104,21 @@ int MMLibraryDB::renameLibrary(int libraryId, const char* name, DBtran* tran) {
 
 int MMLibraryDB::setDescription(int libraryId, const char* description, DBtran* tran) {
   static constexpr const char* kTag = "MMLibraryDB::setDescription";
-  if (!beginCall(kTag, tkjournal::args(libraryId, description, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, libraryId, description, mmTranText(tran))) return -1;
   return change(kTag, "UPDATE \"MMLibrary\" SET \"Descript\" = ? WHERE \"LibraryId\" = ?",
                 {tkdb::DbValue(description), libraryId}, tran, missingLibrary(libraryId));
 }
 
 int MMLibraryDB::setLibraryTypeId(int libraryId, int libraryTypeId, DBtran* tran) {
   static constexpr const char* kTag = "MMLibraryDB::setLibraryTypeId";
-  if (!beginCall(kTag, tkjournal::args(libraryId, libraryTypeId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, libraryId, libraryTypeId, mmTranText(tran))) return -1;
   return change(kTag, "UPDATE \"MMLibrary\" SET \"LibraryTypeId\" = ? WHERE \"LibraryId\" = ?",
                 {libraryTypeId, libraryId}, tran, missingLibrary(libraryId));
 }
 
 int MMLibraryDB::uninstallLibrary(int libraryId, DBtran* tran) {
   static constexpr const char* kTag = "MMLibraryDB::uninstallLibrary";
-  if (!beginCall(kTag, tkjournal::args(libraryId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, libraryId, mmTranText(tran))) return -1;
   return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
     bool found = false;
     int rc = tkmmdb::removeLibraryRows(s, libraryId, found);

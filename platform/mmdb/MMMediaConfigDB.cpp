@@ -3,7 +3,10 @@
 #include "platform/mmdb/MMMediaConfigDB.h"
 
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "Db/MMRowRecords.h"
 #include "Db/Tbl/MMDeviceController.h"
@@ -121,7 +124,8 @@ std::string quoted(const char* name) { return std::string("\"") + name + "\""; }
 // written back as if it were the configuration.
 class RowReader {
  public:
-  RowReader(const char* table, tkdb::DbRow& row) : m_table(table), m_row(row) {}
+  RowReader(const char* table, tkdb::DbRow& row, const std::vector<size_t>& widths)
+      : m_table(table), m_row(row), m_widths(widths) {}
 
   int integer(size_t i) {
     if (i < m_row.size() && m_row[i].type == tkdb::DbValue::Type::Int && m_row[i].i >= INT_MIN && m_row[i].i <= INT_MAX)
@@ -138,12 +142,13 @@ class RowReader {
     if (i >= m_row.size() || !tkdb::integerOf(m_row[i], value, false)) bad(i);
     return value;
   }
-  // The text, cut to `width` bytes on a character boundary.
-  std::string text(size_t i, size_t width) {
-    if (i >= m_row.size()) {
+  // The text, cut on a character boundary to the width of its column.
+  std::string text(size_t i) {
+    if (i >= m_row.size() || i >= m_widths.size()) {
       bad(i);
       return {};
     }
+    const size_t width = m_widths[i];
     tkdb::DbValue& v = m_row[i];
     if (v.type == tkdb::DbValue::Type::Text) {
       // Each cell is read once: its text moves into the record.
@@ -164,23 +169,98 @@ class RowReader {
   }
   const char* m_table;
   tkdb::DbRow& m_row;
+  const std::vector<size_t>& m_widths;
   std::string m_bad;
 };
+
+// One column a scan selects, taken by name from the column table that
+// describes its row (a binding's, or a layout's for a row without one): the
+// select list and the width a text is read with come from that one
+// description and are never restated here. `alias` names the table in a
+// join. A value that no row describes (an aggregate, a table of the model's
+// own) says what it is instead.
+struct Pick {
+  Pick(const ZQDBColumns& table, const char* column, const char* alias = nullptr)
+      : table(&table), column(column), alias(alias) {}
+  Pick(const MMLayout& layout, const char* column, const char* alias = nullptr)
+      : table(nullptr), layout(&layout), column(column), alias(alias) {}
+  // A number no row describes: `expression` as it stands.
+  static Pick number(const char* expression) { return Pick(expression, 0); }
+  // A text no row describes, read with `width`.
+  static Pick text(const char* expression, size_t width) { return Pick(expression, width); }
+
+  const ZQDBColumns* table = nullptr;
+  const MMLayout* layout = nullptr;
+  const char* column;
+  const char* alias = nullptr;
+  size_t width = 0;
+
+ private:
+  Pick(const char* expression, size_t width) : column(expression), width(width) {}
+};
+
+// A scan: its SQL and the width of each column it selects (0: a number;
+// npos: a text of any length).
+struct Scan {
+  std::string sql;
+  std::vector<size_t> widths;
+};
+
+// The width a column's field gives its texts.
+size_t widthOf(const ZQDBColumnDesc& column) {
+  switch (column.field) {
+    case ZQDBFieldKind::FixedText: return column.size - 1;
+    case ZQDBFieldKind::HeapText: return std::string::npos;
+    default: return 0;
+  }
+}
+
+// "SELECT <the picked columns> <rest>". A column its table does not describe
+// is a fault of this file that every load would meet: it stops the process
+// at the first load rather than read a guessed width.
+Scan scanOf(std::initializer_list<Pick> picks, const char* rest) {
+  Scan scan;
+  scan.sql = "SELECT ";
+  for (const Pick& pick : picks) {
+    if (scan.widths.size() > 0) scan.sql += ", ";
+    if (pick.table == nullptr && pick.layout == nullptr) {
+      scan.sql += pick.column;
+      scan.widths.push_back(pick.width);
+      continue;
+    }
+    const ZQDBColumnDesc* cols = pick.table != nullptr ? pick.table->cols : pick.layout->cols;
+    const int count = pick.table != nullptr ? pick.table->count : pick.layout->count;
+    const ZQDBColumnDesc* found = nullptr;
+    for (int i = 0; i < count && found == nullptr; ++i)
+      if (std::strcmp(cols[i].name, pick.column) == 0) found = &cols[i];
+    if (found == nullptr) {
+      std::fprintf(stderr, "The model loader selects the column %s, which its row does not describe.\n",
+                   pick.column);
+      std::abort();
+    }
+    if (pick.alias != nullptr) scan.sql += std::string(pick.alias) + ".";
+    scan.sql += quoted(found->name);
+    scan.widths.push_back(widthOf(*found));
+  }
+  scan.sql += " ";
+  scan.sql += rest;
+  return scan;
+}
 
 // What a scan returns when a cell is unusable (its text in `problem`).
 constexpr int kBadValue = -3;
 
 // One scan: the rows of `sql`, each turned into a record by `read`.
 template <class Record, class Read>
-int scan(tkdb::Session& s, const char* table, const char* sql, std::vector<Record>& out, std::string& problem,
+int scan(tkdb::Session& s, const char* table, const Scan& how, std::vector<Record>& out, std::string& problem,
          Read read) {
   tkdb::DbRows rows;
-  int rc = s.query(sql, {}, rows);
+  int rc = s.query(how.sql, {}, rows);
   if (rc != DB_OK) return rc;
   out.clear();
   out.reserve(rows.size());
   for (tkdb::DbRow& row : rows) {
-    RowReader r(table, row);
+    RowReader r(table, row, how.widths);
     out.push_back(read(r));
     if (!r.ok()) {
       problem = r.problem();
@@ -211,174 +291,200 @@ std::string checkSetting(const KindInfo& info, const MMStoredColumn& setting) {
 
 // Every scan of the load, in order; the engine's code, or kBadValue.
 int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
-    int code = scan(s, "MMHost",
-                    "SELECT H.\"ClientId\", C.\"name\", C.\"net_hostname\", C.\"displayName\", "
-                    "C.\"simOperatingSystemId\", H.\"Attribute\" FROM \"MMHost\" H JOIN \"APP_Client\" C "
-                    "ON C.\"id\" = H.\"ClientId\" ORDER BY H.\"ClientId\"",
-                    out.mediaAgents, problem, [](RowReader& r) {
-                      MMStoredMediaAgent a;
-                      a.clientId = r.integer(0);
-                      a.name = r.text(1, MM_WIDTH(APP_Client_t, name));
-                      a.netHostName = r.text(2, MM_WIDTH(APP_Client_t, net_hostname));
-                      a.displayName = r.text(3, MM_WIDTH(APP_Client_t, hostDisplayName));
-                      a.osId = r.wide(4);
-                      a.attribute = r.integer(5);
-                      return a;
-                    });
+    const ZQDBColumns& library = MMLibrary_t::zqdbColumns();
+    const ZQDBColumns& drivePool = MMDrivePool_t::zqdbColumns();
+    const ZQDBColumns& drive = MMDrive_t::zqdbColumns();
+    const ZQDBColumns& mountPath = MMMountPath_t::zqdbColumns();
+    const ZQDBColumns& controller = MMDeviceController_t::zqdbColumns();
+    const MMLayout& host = tkmmdb::hostLayout();
+    const MMLayout& client = tkmmdb::clientLayout();
+    const MMLayout& libraryController = tkmmdb::libraryControllerLayout();
+    const MMLayout& masterPool = tkmmdb::masterPoolLayout();
+    const MMLayout& device = tkmmdb::deviceLayout();
+
+    static const Scan kMediaAgents =
+        scanOf({{host, "ClientId", "H"}, {client, "name", "C"}, {client, "net_hostname", "C"},
+                {client, "displayName", "C"}, {client, "simOperatingSystemId", "C"}, {host, "Attribute", "H"}},
+               "FROM \"MMHost\" H JOIN \"APP_Client\" C ON C.\"id\" = H.\"ClientId\" ORDER BY H.\"ClientId\"");
+    int code = scan(s, "MMHost", kMediaAgents, out.mediaAgents, problem, [](RowReader& r) {
+      MMStoredMediaAgent a;
+      a.clientId = r.integer(0);
+      a.name = r.text(1);
+      a.netHostName = r.text(2);
+      a.displayName = r.text(3);
+      a.osId = r.wide(4);
+      a.attribute = r.integer(5);
+      return a;
+    });
     if (code != DB_OK) return code;
-    code = scan(s, "MMLibrary",
-                "SELECT \"LibraryId\", \"AliasName\", \"LibraryName\", \"LibraryTypeId\", \"VTLType\", "
-                "\"LibraryEnabled\", \"BarCodeReaderPresent\", \"DriveCount\", \"BaseAddress\", \"LibraryAttribute\", "
-                "\"ExtendedAttributes\", \"LowWaterMarkMB\", \"LibraryVendor\", \"LibraryModel\", \"FirmwareRevision\", "
-                "\"SerialNumber\" FROM \"MMLibrary\" ORDER BY \"LibraryId\"",
-                out.libraries, problem, [](RowReader& r) {
-                  MMStoredLibrary l;
-                  l.libraryId = r.integer(0);
-                  l.aliasName = r.text(1, MMLibrary_t::kAliasNameMax);
-                  l.name = l.aliasName;
-                  if (l.name.empty()) l.name = r.text(2, MM_WIDTH(MMLibrary_t, LibraryName));
-                  l.libraryTypeId = r.integer(3);
-                  l.vtlType = r.integer(4);
-                  l.enabled = r.integer(5);
-                  l.barCodeReader = r.integer(6);
-                  l.driveCount = r.integer(7);
-                  l.baseAddress = r.integer(8);
-                  l.libraryAttribute = r.integer(9);
-                  l.extendedAttributes = r.integer(10);
-                  l.lowWaterMarkMB = r.integer(11);
-                  l.vendor = r.text(12, MM_WIDTH(MMLibrary_t, LibraryVendor));
-                  l.model = r.text(13, MM_WIDTH(MMLibrary_t, LibraryModel));
-                  l.firmware = r.text(14, MM_WIDTH(MMLibrary_t, FirmwareRevision));
-                  l.serial = r.text(15, MM_WIDTH(MMLibrary_t, SerialNumber));
-                  return l;
-                });
+    static const Scan kLibraries =
+        scanOf({{library, "LibraryId"}, {library, "AliasName"}, {library, "LibraryName"}, {library, "LibraryTypeId"},
+                {library, "VTLType"}, {library, "LibraryEnabled"}, {library, "BarCodeReaderPresent"},
+                {library, "DriveCount"}, {library, "BaseAddress"}, {library, "LibraryAttribute"},
+                {library, "ExtendedAttributes"}, {library, "LowWaterMarkMB"}, {library, "LibraryVendor"},
+                {library, "LibraryModel"}, {library, "FirmwareRevision"}, {library, "SerialNumber"}},
+               "FROM \"MMLibrary\" ORDER BY \"LibraryId\"");
+    code = scan(s, "MMLibrary", kLibraries, out.libraries, problem, [](RowReader& r) {
+      MMStoredLibrary l;
+      l.libraryId = r.integer(0);
+      l.aliasName = r.text(1);
+      l.name = l.aliasName;
+      if (l.name.empty()) l.name = r.text(2);
+      l.libraryTypeId = r.integer(3);
+      l.vtlType = r.integer(4);
+      l.enabled = r.integer(5);
+      l.barCodeReader = r.integer(6);
+      l.driveCount = r.integer(7);
+      l.baseAddress = r.integer(8);
+      l.libraryAttribute = r.integer(9);
+      l.extendedAttributes = r.integer(10);
+      l.lowWaterMarkMB = r.integer(11);
+      l.vendor = r.text(12);
+      l.model = r.text(13);
+      l.firmware = r.text(14);
+      l.serial = r.text(15);
+      return l;
+    });
     if (code != DB_OK) return code;
-    code = scan(s, "MMLibraryController",
-                "SELECT \"LibraryControllerId\", \"ControllerName\", \"ClientId\", \"LibraryId\", \"IsActive\", "
-                "\"IsEnabled\", \"ControllerType\" FROM \"MMLibraryController\" ORDER BY \"LibraryControllerId\"",
-                out.libraryControllers, problem, [](RowReader& r) {
-                  MMStoredLibraryController c;
-                  c.id = r.integer(0);
-                  c.name = r.text(1, MM_WIDTH(MMLibraryController_t, ControllerName));
-                  c.clientId = r.integer(2);
-                  c.libraryId = r.integer(3);
-                  c.isActive = r.integer(4);
-                  c.isEnabled = r.integer(5);
-                  c.controllerType = r.integer(6);
-                  return c;
-                });
+    static const Scan kControllers =
+        scanOf({{libraryController, "LibraryControllerId"}, {libraryController, "ControllerName"},
+                {libraryController, "ClientId"}, {libraryController, "LibraryId"}, {libraryController, "IsActive"},
+                {libraryController, "IsEnabled"}, {libraryController, "ControllerType"}},
+               "FROM \"MMLibraryController\" ORDER BY \"LibraryControllerId\"");
+    code = scan(s, "MMLibraryController", kControllers, out.libraryControllers, problem, [](RowReader& r) {
+      MMStoredLibraryController c;
+      c.id = r.integer(0);
+      c.name = r.text(1);
+      c.clientId = r.integer(2);
+      c.libraryId = r.integer(3);
+      c.isActive = r.integer(4);
+      c.isEnabled = r.integer(5);
+      c.controllerType = r.integer(6);
+      return c;
+    });
     if (code != DB_OK) return code;
-    code = scan(s, "MMMasterPool",
-                "SELECT \"MasterPoolId\", \"MasterPoolName\", \"LibraryId\", \"MasterPoolType\" FROM \"MMMasterPool\" "
-                "ORDER BY \"MasterPoolId\"",
-                out.masterPools, problem, [](RowReader& r) {
-                  MMStoredMasterPool m;
-                  m.id = r.integer(0);
-                  m.name = r.text(1, MM_WIDTH(MMMasterPool_t, MasterPoolName));
-                  m.libraryId = r.integer(2);
-                  m.type = r.integer(3);
-                  return m;
-                });
+    static const Scan kMasterPools =
+        scanOf({{masterPool, "MasterPoolId"}, {masterPool, "MasterPoolName"}, {masterPool, "LibraryId"},
+                {masterPool, "MasterPoolType"}},
+               "FROM \"MMMasterPool\" ORDER BY \"MasterPoolId\"");
+    code = scan(s, "MMMasterPool", kMasterPools, out.masterPools, problem, [](RowReader& r) {
+      MMStoredMasterPool m;
+      m.id = r.integer(0);
+      m.name = r.text(1);
+      m.libraryId = r.integer(2);
+      m.type = r.integer(3);
+      return m;
+    });
     if (code != DB_OK) return code;
-    code = scan(s, "MMDrivePool",
-                "SELECT \"DrivePoolId\", \"DrivePoolName\", \"MasterPoolId\", \"ClientId\", \"DrivePoolType\", "
-                "\"DrivePoolEnabled\", \"CopyManagerCtrlId\", \"CostCategoryId\", IFNULL(\"Descript\", '') "
-                "FROM \"MMDrivePool\" "
-                "ORDER BY \"DrivePoolId\"",
-                out.drivePools, problem, [](RowReader& r) {
-                  MMStoredDrivePool p;
-                  p.id = r.integer(0);
-                  p.name = r.text(1, MM_WIDTH(MMDrivePool_t, DrivePoolName));
-                  p.masterPoolId = r.integer(2);
-                  p.clientId = r.integer(3);
-                  p.type = r.integer(4);
-                  p.enabled = r.integer(5);
-                  p.copyManagerCtrlId = r.integer(6);
-                  p.costCategoryId = r.integer(7);
-                  p.proxyHost = r.text(8, MM_WIDTH(MMDrivePool_t, DrivePoolName));
-                  return p;
-                });
+    // The description of an NDMP pool names the NDMP server it reaches; it
+    // is read whole, as its column holds it.
+    static const Scan kDrivePools =
+        scanOf({{drivePool, "DrivePoolId"}, {drivePool, "DrivePoolName"}, {drivePool, "MasterPoolId"},
+                {drivePool, "ClientId"}, {drivePool, "DrivePoolType"}, {drivePool, "DrivePoolEnabled"},
+                {drivePool, "CopyManagerCtrlId"}, {drivePool, "CostCategoryId"}, {drivePool, "Descript"}},
+               "FROM \"MMDrivePool\" ORDER BY \"DrivePoolId\"");
+    code = scan(s, "MMDrivePool", kDrivePools, out.drivePools, problem, [](RowReader& r) {
+      MMStoredDrivePool p;
+      p.id = r.integer(0);
+      p.name = r.text(1);
+      p.masterPoolId = r.integer(2);
+      p.clientId = r.integer(3);
+      p.type = r.integer(4);
+      p.enabled = r.integer(5);
+      p.copyManagerCtrlId = r.integer(6);
+      p.costCategoryId = r.integer(7);
+      p.proxyHost = r.text(8);  // a NULL description reads as ""
+      return p;
+    });
     if (code != DB_OK) return code;
-    code = scan(s, "MMDrive",
-                "SELECT \"DriveId\", \"AliasName\", \"DriveName\", \"SerialNumber\", \"MasterPoolId\", "
-                "\"DriveNumber\", \"DriveEnabled\", \"DriveVendor\", \"DriveModel\", \"FirmwareRevision\" "
-                "FROM \"MMDrive\" ORDER BY \"DriveId\"",
-                out.drives, problem, [](RowReader& r) {
-                  MMStoredDrive d;
-                  d.id = r.integer(0);
-                  d.aliasName = r.text(1, MM_WIDTH(MMDrive_t, AliasName));
-                  d.name = d.aliasName;
-                  if (d.name.empty()) d.name = r.text(2, MM_WIDTH(MMDrive_t, DriveName));
-                  d.serialNumber = r.text(3, MM_WIDTH(MMDrive_t, SerialNumber));
-                  d.masterPoolId = r.integer(4);
-                  d.driveNumber = r.integer(5);
-                  d.enabled = r.integer(6);
-                  d.vendor = r.text(7, MM_WIDTH(MMDrive_t, DriveVendor));
-                  d.model = r.text(8, MM_WIDTH(MMDrive_t, DriveModel));
-                  d.firmware = r.text(9, MM_WIDTH(MMDrive_t, FirmwareRevision));
-                  return d;
-                });
+    static const Scan kDrives =
+        scanOf({{drive, "DriveId"}, {drive, "AliasName"}, {drive, "DriveName"}, {drive, "SerialNumber"},
+                {drive, "MasterPoolId"}, {drive, "DriveNumber"}, {drive, "DriveEnabled"}, {drive, "DriveVendor"},
+                {drive, "DriveModel"}, {drive, "FirmwareRevision"}},
+               "FROM \"MMDrive\" ORDER BY \"DriveId\"");
+    code = scan(s, "MMDrive", kDrives, out.drives, problem, [](RowReader& r) {
+      MMStoredDrive d;
+      d.id = r.integer(0);
+      d.aliasName = r.text(1);
+      d.name = d.aliasName;
+      if (d.name.empty()) d.name = r.text(2);
+      d.serialNumber = r.text(3);
+      d.masterPoolId = r.integer(4);
+      d.driveNumber = r.integer(5);
+      d.enabled = r.integer(6);
+      d.vendor = r.text(7);
+      d.model = r.text(8);
+      d.firmware = r.text(9);
+      return d;
+    });
     if (code != DB_OK) return code;
-    code = scan(s, "MMDrivePath",
-                "SELECT \"DrivePathId\", \"DriveId\", \"DrivePoolId\", \"ClientId\", \"PathName\", \"IsEnabled\" "
-                "FROM \"MMDrivePath\" ORDER BY \"DrivePathId\"",
-                out.drivePaths, problem, [](RowReader& r) {
-                  MMStoredDrivePath p;
-                  p.id = r.integer(0);
-                  p.driveId = r.integer(1);
-                  p.drivePoolId = r.integer(2);
-                  p.clientId = r.integer(3);
-                  p.pathName = r.text(4, kDrivePathNameWidth);
-                  p.enabled = r.integer(5);
-                  return p;
-                });
+    // The drive-path table is the model's own: no row describes it.
+    static const Scan kDrivePaths =
+        scanOf({Pick::number("\"DrivePathId\""), Pick::number("\"DriveId\""), Pick::number("\"DrivePoolId\""),
+                Pick::number("\"ClientId\""), Pick::text("\"PathName\"", kDrivePathNameWidth),
+                Pick::number("\"IsEnabled\"")},
+               "FROM \"MMDrivePath\" ORDER BY \"DrivePathId\"");
+    code = scan(s, "MMDrivePath", kDrivePaths, out.drivePaths, problem, [](RowReader& r) {
+      MMStoredDrivePath p;
+      p.id = r.integer(0);
+      p.driveId = r.integer(1);
+      p.drivePoolId = r.integer(2);
+      p.clientId = r.integer(3);
+      p.pathName = r.text(4);
+      p.enabled = r.integer(5);
+      return p;
+    });
     if (code != DB_OK) return code;
-    code = scan(s, "MMMountPath",
-                "SELECT M.\"MountPathId\", M.\"MountPathName\", M.\"UserName\", M.\"LibraryId\", "
-                "M.\"MountPathTypeId\", M.\"IsEnabled\", D.\"DeviceId\" FROM \"MMMountPath\" M LEFT JOIN "
-                "(SELECT \"MountPathId\", MIN(\"DeviceId\") AS \"DeviceId\" FROM \"MMMountPathToStorageDevice\" "
-                "GROUP BY \"MountPathId\") D ON D.\"MountPathId\" = M.\"MountPathId\" ORDER BY M.\"MountPathId\"",
-                out.mountPaths, problem, [](RowReader& r) {
-                  MMStoredMountPath m;
-                  m.id = r.integer(0);
-                  m.name = r.text(1, MM_WIDTH(MMMountPath_t, MountPathName));
-                  m.userName = r.text(2, MM_WIDTH(MMMountPath_t, UserName));
-                  m.libraryId = r.integer(3);
-                  m.typeId = r.integer(4);
-                  m.enabled = r.integer(5);
-                  m.deviceId = r.integer(6);
-                  return m;
-                });
+    static const Scan kMountPaths =
+        scanOf({{mountPath, "MountPathId", "M"}, {mountPath, "MountPathName", "M"}, {mountPath, "UserName", "M"},
+                {mountPath, "LibraryId", "M"}, {mountPath, "MountPathTypeId", "M"}, {mountPath, "IsEnabled", "M"},
+                Pick::number("D.\"DeviceId\"")},
+               "FROM \"MMMountPath\" M LEFT JOIN (SELECT \"MountPathId\", MIN(\"DeviceId\") AS \"DeviceId\" "
+               "FROM \"MMMountPathToStorageDevice\" GROUP BY \"MountPathId\") D ON D.\"MountPathId\" = "
+               "M.\"MountPathId\" ORDER BY M.\"MountPathId\"");
+    code = scan(s, "MMMountPath", kMountPaths, out.mountPaths, problem, [](RowReader& r) {
+      MMStoredMountPath m;
+      m.id = r.integer(0);
+      m.name = r.text(1);
+      m.userName = r.text(2);
+      m.libraryId = r.integer(3);
+      m.typeId = r.integer(4);
+      m.enabled = r.integer(5);
+      m.deviceId = r.integer(6);
+      return m;
+    });
     if (code != DB_OK) return code;
-    code = scan(s, "MMDevice",
-                "SELECT \"DeviceId\", \"AliasName\", \"DeviceTypeId\", \"DRUHostId\" FROM \"MMDevice\" "
-                "ORDER BY \"DeviceId\"",
-                out.devices, problem, [](RowReader& r) {
-                  MMStoredDevice d;
-                  d.id = r.integer(0);
-                  d.name = r.text(1, MM_WIDTH(MMDevice_t, AliasName));
-                  d.typeId = r.integer(2);
-                  d.druHostId = r.integer(3);
-                  return d;
-                });
+    // The device record has no field for the DRU host.
+    static const Scan kDevices =
+        scanOf({{device, "DeviceId"}, {device, "AliasName"}, {device, "DeviceTypeId"}, Pick::number("\"DRUHostId\"")},
+               "FROM \"MMDevice\" ORDER BY \"DeviceId\"");
+    code = scan(s, "MMDevice", kDevices, out.devices, problem, [](RowReader& r) {
+      MMStoredDevice d;
+      d.id = r.integer(0);
+      d.name = r.text(1);
+      d.typeId = r.integer(2);
+      d.druHostId = r.integer(3);
+      return d;
+    });
     if (code != DB_OK) return code;
-    return scan(s, "MMDeviceController",
-                "SELECT \"DeviceControllerId\", \"ClientId\", \"DeviceId\", \"Folder\", \"UserName\", "
-                "\"DeviceControllerEnabled\", \"DeviceAccessType\", \"CredentialAssocId\", \"SNRVolumeId\" "
-                "FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\"",
-                out.deviceControllers, problem, [](RowReader& r) {
-                  MMStoredDeviceController c;
-                  c.id = r.integer(0);
-                  c.clientId = r.integer(1);
-                  c.deviceId = r.integer(2);
-                  c.folder = r.text(3, MM_WIDTH(MMDeviceController_t, Folder));
-                  c.userName = r.text(4, MM_WIDTH(MMDeviceController_t, UserName));
-                  c.enabled = r.integer(5);
-                  c.accessType = r.integer(6);
-                  c.credentialAssocId = r.integer(7);
-                  c.snrVolumeId = r.integer(8);
-                  return c;
-                });
+    static const Scan kDeviceControllers =
+        scanOf({{controller, "DeviceControllerId"}, {controller, "ClientId"}, {controller, "DeviceId"},
+                {controller, "Folder"}, {controller, "UserName"}, {controller, "DeviceControllerEnabled"},
+                {controller, "DeviceAccessType"}, {controller, "CredentialAssocId"}, {controller, "SNRVolumeId"}},
+               "FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\"");
+    return scan(s, "MMDeviceController", kDeviceControllers, out.deviceControllers, problem, [](RowReader& r) {
+      MMStoredDeviceController c;
+      c.id = r.integer(0);
+      c.clientId = r.integer(1);
+      c.deviceId = r.integer(2);
+      c.folder = r.text(3);
+      c.userName = r.text(4);
+      c.enabled = r.integer(5);
+      c.accessType = r.integer(6);
+      c.credentialAssocId = r.integer(7);
+      c.snrVolumeId = r.integer(8);
+      return c;
+    });
 }
 
 }  // namespace
@@ -387,7 +493,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
 
 int MMMediaConfigDB::loadAll(MMStoredConfig& out, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::loadAll";
-  if (!beginCall(kTag, tkjournal::args(mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mmTranText(tran))) return -1;
   MMStoredConfig loaded;
   int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
     std::string problem;
@@ -428,7 +534,7 @@ int MMMediaConfigDB::storeObject(MMStoredKind kind, int id, const char* name, in
                                  const std::vector<MMStoredColumn>& settings, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::storeObject";
   const KindInfo& info = kindInfo(kind);
-  if (!beginCall(kTag, tkjournal::args(info.what, id, name, configured, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, info.what, id, name, configured, mmTranText(tran))) return -1;
   if (name != nullptr) {
     const std::string what = std::string(info.what) + " name";
     if (!checkText(kTag, what.c_str(), name, info.nameWidth, false)) return -1;
@@ -501,7 +607,7 @@ int MMMediaConfigDB::storeObject(MMStoredKind kind, int id, const char* name, in
 int MMMediaConfigDB::removeObject(MMStoredKind kind, int id, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::removeObject";
   const KindInfo& info = kindInfo(kind);
-  if (!beginCall(kTag, tkjournal::args(info.what, id, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, info.what, id, mmTranText(tran))) return -1;
   const std::string missing = "No " + std::string(info.what) + " with id [" + std::to_string(id) + "].";
   return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
     tkdb::DbRow row;
@@ -585,7 +691,7 @@ int MMMediaConfigDB::removeObject(MMStoredKind kind, int id, DBtran* tran) {
 int MMMediaConfigDB::insertLibraryController(const std::string& agentName, MMStoredLibrary& library,
                                              MMStoredLibraryController& controller, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::insertLibraryController";
-  if (!beginCall(kTag, tkjournal::args(agentName, library.name, controller.name, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, agentName, library.name, controller.name, mmTranText(tran))) return -1;
   if (!checkText(kTag, "library name", library.name.c_str(), MM_WIDTH(MMLibrary_t, LibraryName), false) ||
       !checkText(kTag, "library vendor", library.vendor.c_str(), MM_WIDTH(MMLibrary_t, LibraryVendor), true) ||
       !checkText(kTag, "library model", library.model.c_str(), MM_WIDTH(MMLibrary_t, LibraryModel), true) ||
@@ -634,7 +740,7 @@ int MMMediaConfigDB::insertLibraryController(const std::string& agentName, MMSto
 
 int MMMediaConfigDB::isEmpty(bool& empty, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::isEmpty";
-  if (!beginCall(kTag, tkjournal::args(mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mmTranText(tran))) return -1;
   tkdb::Session s(tran);
   tkdb::DbRow row;
   int rc = s.queryOne("SELECT 1 FROM \"MMLibrary\" UNION ALL SELECT 1 FROM \"MMHost\" LIMIT 1", {}, row);
@@ -649,7 +755,7 @@ int MMMediaConfigDB::isEmpty(bool& empty, DBtran* tran) {
 
 int MMMediaConfigDB::insertMasterPool(int libraryId, const std::string& name, int& id, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::insertMasterPool";
-  if (!beginCall(kTag, tkjournal::args(libraryId, name, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, libraryId, name, mmTranText(tran))) return -1;
   if (!checkText(kTag, "master pool name", name.c_str(), MM_WIDTH(MMMasterPool_t, MasterPoolName), false)) return -1;
   int made = 0;
   const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
@@ -676,7 +782,7 @@ int MMMediaConfigDB::insertMasterPool(int libraryId, const std::string& name, in
 int MMMediaConfigDB::insertDrivePool(int masterPoolId, int clientId, const std::string& name, int type, int& id,
                                      DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::insertDrivePool";
-  if (!beginCall(kTag, tkjournal::args(masterPoolId, clientId, name, type, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, masterPoolId, clientId, name, type, mmTranText(tran))) return -1;
   if (!checkText(kTag, "drive pool name", name.c_str(), MM_WIDTH(MMDrivePool_t, DrivePoolName), false)) return -1;
   int made = 0;
   const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
@@ -697,7 +803,7 @@ int MMMediaConfigDB::insertDrivePool(int masterPoolId, int clientId, const std::
 
 int MMMediaConfigDB::insertDiskLibrary(MMStoredLibrary& library, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::insertDiskLibrary";
-  if (!beginCall(kTag, tkjournal::args(library.name, library.aliasName, library.libraryTypeId, mmTranText(tran))))
+  if (!beginCall(kTag, library.name, library.aliasName, library.libraryTypeId, mmTranText(tran)))
     return -1;
   if (!checkText(kTag, "library name", library.name.c_str(), MM_WIDTH(MMLibrary_t, LibraryName), false) ||
       !checkText(kTag, "library alias", library.aliasName.c_str(), MMLibrary_t::kAliasNameMax, true))

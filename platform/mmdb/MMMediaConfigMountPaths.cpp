@@ -26,8 +26,8 @@ int insertRow(tkdb::Session& s, const char* sql, const std::vector<tkdb::DbValue
 
 int MMMediaConfigDB::insertMountPath(const MMNewMountPath& m, int& id, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::insertMountPath";
-  if (!beginCall(kTag, tkjournal::args(m.libraryId, m.name, m.userName, m.password.size(), m.typeId, m.deviceId,
-                                       mmTranText(tran))))
+  if (!beginCall(kTag, m.libraryId, m.name, m.userName, m.password.size(), m.typeId, m.deviceId,
+                       mmTranText(tran)))
     return -1;
   if (!checkText(kTag, "mount path", m.name.c_str(), MM_WIDTH(MMMountPath_t, MountPathName), false) ||
       !checkText(kTag, "user name", m.userName.c_str(), MM_WIDTH(MMMountPath_t, UserName), true) ||
@@ -100,7 +100,7 @@ int MMMediaConfigDB::insertMountPath(const MMNewMountPath& m, int& id, DBtran* t
 
 int MMMediaConfigDB::insertDevice(MMStoredDevice& device, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::insertDevice";
-  if (!beginCall(kTag, tkjournal::args(device.name, device.typeId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, device.name, device.typeId, mmTranText(tran))) return -1;
   if (!checkText(kTag, "device name", device.name.c_str(), nameWidth(MMStoredKind::Device), false)) return -1;
   int made = 0;
   const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
@@ -124,8 +124,8 @@ int MMMediaConfigDB::insertDevice(MMStoredDevice& device, DBtran* tran) {
 int MMMediaConfigDB::insertDeviceController(MMStoredDeviceController& c, const std::string& password, bool detected,
                                             DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::insertDeviceController";
-  if (!beginCall(kTag, tkjournal::args(c.clientId, c.deviceId, c.folder, c.userName, password.size(), c.accessType,
-                                       c.credentialAssocId, detected, mmTranText(tran))))
+  if (!beginCall(kTag, c.clientId, c.deviceId, c.folder, c.userName, password.size(), c.accessType,
+                       c.credentialAssocId, detected, mmTranText(tran)))
     return -1;
   // A volume on data-server access (bits 16, 32, 128) has no folder.
   const bool dataServer = (c.accessType & 0xB0) != 0;
@@ -162,8 +162,8 @@ int MMMediaConfigDB::insertDeviceController(MMStoredDeviceController& c, const s
 
 int MMMediaConfigDB::insertNdmpDrivePath(MMNewNdmpDrivePath& p, int& pathId, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::insertNdmpDrivePath";
-  if (!beginCall(kTag, tkjournal::args(p.masterPoolId, p.clientId, p.drivePoolId, p.drivePoolName, p.drive.name,
-                                       p.drive.driveNumber, p.pathName, mmTranText(tran))))
+  if (!beginCall(kTag, p.masterPoolId, p.clientId, p.drivePoolId, p.drivePoolName, p.drive.name,
+                       p.drive.driveNumber, p.pathName, mmTranText(tran)))
     return -1;
   if (!checkText(kTag, "drive name", p.drive.name.c_str(), nameWidth(MMStoredKind::Drive), false) ||
       !checkText(kTag, "access path", p.pathName.c_str(), nameWidth(MMStoredKind::DrivePath), false) ||

@@ -14,7 +14,7 @@ int MMMediaConfigDB::seedDemo(int& made, std::string& report, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::seedDemo";
   made = 0;
   report.clear();
-  if (!beginCall(kTag, tkjournal::args(mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mmTranText(tran))) return -1;
   int count = 0;
   bool seeded = false;
   int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal&) -> int {

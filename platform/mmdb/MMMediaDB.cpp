@@ -7,7 +7,7 @@
 
 int MMMediaDB::getInfoByMountPathId(int mountPathId, MMMedia_t& row, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaDB::getInfoByMountPathId";
-  if (!beginCall(kTag, tkjournal::args(mountPathId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mountPathId, mmTranText(tran))) return -1;
   return readOne(kTag, tkmmdb::mediaLayout(),
                  "\"MediaId\" = (SELECT S.\"MediaId\" FROM \"MMMediaSide\" S JOIN \"MMMountPath\" M ON "
                  "M.\"MediaSideId\" = S.\"MediaSideId\" WHERE M.\"MountPathId\" = ?)",
@@ -18,7 +18,7 @@ int MMMediaDB::deleteAllBackupsFromOldMedia(int mediaId, int copyId, bool& media
                                             bool resetMedia, bool auditable, DBtran* tran,
                                             std::vector<ArchDeleteBackupByMedia_t>& deleted) {
   static constexpr const char* kTag = "MMMediaDB::deleteAllBackupsFromOldMedia";
-  if (!beginCall(kTag, tkjournal::args(mediaId, copyId, resetMedia, auditable, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mediaId, copyId, resetMedia, auditable, mmTranText(tran))) return -1;
   std::vector<ArchDeleteBackupByMedia_t> gone;
   bool empty = false;
   const std::string copyFilter = copyId >= 0 ? " AND \"CopyId\" = ?" : "";
@@ -67,7 +67,7 @@ int MMMediaDB::deleteAllBackupsFromOldMedia(int mediaId, int copyId, bool& media
 
 int MMMediaSideDB::getInfo(int mediaSideId, MMMediaSide_t& row, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaSideDB::getInfo";
-  if (!beginCall(kTag, tkjournal::args(mediaSideId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mediaSideId, mmTranText(tran))) return -1;
   return readOne(kTag, tkmmdb::mediaSideLayout(), "\"MediaSideId\" = ?", {mediaSideId}, &row, tran,
                  "No media side with id [" + std::to_string(mediaSideId) + "].");
 }

@@ -17,14 +17,14 @@ std::string missingStore(int rpStoreId) { return "No RP store with id [" + std::
 
 int MMMiscDB::getClientInfo(int clientId, APP_Client_t& row, DBtran* tran) {
   static constexpr const char* kTag = "MMMiscDB::getClientInfo";
-  if (!beginCall(kTag, tkjournal::args(clientId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, clientId, mmTranText(tran))) return -1;
   return readOne(kTag, tkmmdb::clientLayout(), "\"id\" = ?", {clientId}, &row, tran,
                  "No client with id [" + std::to_string(clientId) + "].");
 }
 
 int MMMiscDB::getMAVersionInfo(int clientId, int& release, int& servicePack, DBtran* tran) {
   static constexpr const char* kTag = "MMMiscDB::getMAVersionInfo";
-  if (!beginCall(kTag, tkjournal::args(clientId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, clientId, mmTranText(tran))) return -1;
   tkdb::Session session(tran);
   tkdb::DbRow row;
   int rc = session.queryOne(
@@ -45,7 +45,7 @@ int MMMiscDB::getMAVersionInfo(int clientId, int& release, int& servicePack, DBt
 
 int MMMiscDB::getRPStoreProp(int rpStoreId, const char* name, std::string& value, DBtran* tran) {
   static constexpr const char* kTag = "MMMiscDB::getRPStoreProp";
-  if (!beginCall(kTag, tkjournal::args(rpStoreId, name, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, rpStoreId, name, mmTranText(tran))) return -1;
   if (!checkText(kTag, "property name", name, kPropNameMax, false)) return -1;
   tkdb::Session session(tran);
   tkdb::DbRow row;
@@ -61,7 +61,7 @@ int MMMiscDB::getRPStoreProp(int rpStoreId, const char* name, std::string& value
 
 int MMMiscDB::setRPStoreProp(int rpStoreId, const char* name, const char* value, DBtran* tran) {
   static constexpr const char* kTag = "MMMiscDB::setRPStoreProp";
-  if (!beginCall(kTag, tkjournal::args(rpStoreId, name, value, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, rpStoreId, name, value, mmTranText(tran))) return -1;
   if (!checkText(kTag, "property name", name, kPropNameMax, false)) return -1;
   const std::string propName = name;
   const tkdb::DbValue propValue(value);
@@ -88,7 +88,7 @@ int MMMiscDB::getBLRPairsForMountPath(int mountPathId, BlrPair_t*& rows, int& co
   static constexpr const char* kTag = "MMMiscDB::getBLRPairsForMountPath";
   rows = nullptr;
   count = 0;
-  if (!beginCall(kTag, tkjournal::args(mountPathId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mountPathId, mmTranText(tran))) return -1;
   return readList(kTag, tkmmdb::blrPairLayout(),
                   "\"RPStoreId\" IN (SELECT \"RPStoreId\" FROM \"MMRPStoreConfig\" WHERE \"MountPathId\" = ?)",
                   {mountPathId}, rows, count, tran);
@@ -102,7 +102,7 @@ void MMMiscDB::DeleteList(BlrPair_t*& rows, const char* file, int line) {
 
 int MMMiscDB::setDistributedStorageForMountPath(int mountPathId, int distributedStorageId, DBtran* tran) {
   static constexpr const char* kTag = "MMMiscDB::setDistributedStorageForMountPath";
-  if (!beginCall(kTag, tkjournal::args(mountPathId, distributedStorageId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mountPathId, distributedStorageId, mmTranText(tran))) return -1;
   if (distributedStorageId <= 0) {
     return fail(kTag, MMS2_ERROR_BAD_ARGUMENT, 0, "No distributed-storage entity was given.");
   }

@@ -17,7 +17,7 @@ std::string missingMountPath(int mountPathId) {
 
 int MMMountPathDB::getInfo(int mountPathId, MMMountPath_t& row, DBtran* tran) {
   static constexpr const char* kTag = "MMMountPathDB::getInfo";
-  if (!beginCall(kTag, tkjournal::args(mountPathId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mountPathId, mmTranText(tran))) return -1;
   return readOne(kTag, tkmmdb::mountPathLayout(), "\"MountPathId\" = ?", {mountPathId}, &row, tran,
                  missingMountPath(mountPathId));
 }
@@ -26,7 +26,7 @@ int MMMountPathDB::getListForLibrary(int libraryId, MMMountPath_t*& rows, int& c
   static constexpr const char* kTag = "MMMountPathDB::getListForLibrary";
   rows = nullptr;
   count = 0;
-  if (!beginCall(kTag, tkjournal::args(libraryId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, libraryId, mmTranText(tran))) return -1;
   return readList(kTag, tkmmdb::mountPathLayout(), "\"LibraryId\" = ?", {libraryId}, rows, count, tran);
 }
 
@@ -34,7 +34,7 @@ int MMMountPathDB::getListForDevice(int deviceId, MMMountPath_t*& rows, int& cou
   static constexpr const char* kTag = "MMMountPathDB::getListForDevice";
   rows = nullptr;
   count = 0;
-  if (!beginCall(kTag, tkjournal::args(deviceId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, deviceId, mmTranText(tran))) return -1;
   return readList(kTag, tkmmdb::mountPathLayout(),
                   "\"MountPathId\" IN (SELECT \"MountPathId\" FROM \"MMMountPathToStorageDevice\" WHERE "
                   "\"DeviceId\" = ?)",
@@ -49,7 +49,7 @@ void MMMountPathDB::DeleteList(MMMountPath_t*& rows, const char* file, int line)
 
 int MMMountPathDB::getMountPathCountForLibrary(int libraryId, int& count, DBtran* tran) {
   static constexpr const char* kTag = "MMMountPathDB::getMountPathCountForLibrary";
-  if (!beginCall(kTag, tkjournal::args(libraryId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, libraryId, mmTranText(tran))) return -1;
   tkdb::Session session(tran);
   tkdb::DbRow row;
   int rc = session.queryOne("SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"LibraryId\" = ?", {libraryId}, row);
@@ -60,7 +60,7 @@ int MMMountPathDB::getMountPathCountForLibrary(int libraryId, int& count, DBtran
 
 int MMMountPathDB::setMaxWriters(int mountPathId, int writers, DBtran* tran) {
   static constexpr const char* kTag = "MMMountPathDB::setMaxWriters";
-  if (!beginCall(kTag, tkjournal::args(mountPathId, writers, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mountPathId, writers, mmTranText(tran))) return -1;
   if (writers < 0) return fail(kTag, MMS2_ERROR_BAD_ARGUMENT, 0, "A writer count below 0 was given.");
   return change(kTag, "UPDATE \"MMMountPath\" SET \"MaxConcurrentWriters\" = ? WHERE \"MountPathId\" = ?",
                 {writers, mountPathId}, tran, missingMountPath(mountPathId));
@@ -68,7 +68,7 @@ int MMMountPathDB::setMaxWriters(int mountPathId, int writers, DBtran* tran) {
 
 int MMMountPathDB::setMagneticReserveSpace(int mountPathId, int reserveMB, DBtran* tran) {
   static constexpr const char* kTag = "MMMountPathDB::setMagneticReserveSpace";
-  if (!beginCall(kTag, tkjournal::args(mountPathId, reserveMB, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mountPathId, reserveMB, mmTranText(tran))) return -1;
   if (reserveMB < 0) return fail(kTag, MMS2_ERROR_BAD_ARGUMENT, 0, "A reserved space below 0 was given.");
   return change(kTag, "UPDATE \"MMMountPath\" SET \"MagneticSpaceRsrvInMB\" = ? WHERE \"MountPathId\" = ?",
                 {reserveMB, mountPathId}, tran, missingMountPath(mountPathId));
@@ -76,28 +76,28 @@ int MMMountPathDB::setMagneticReserveSpace(int mountPathId, int reserveMB, DBtra
 
 int MMMountPathDB::setAttribute(int mountPathId, int attribute, DBtran* tran) {
   static constexpr const char* kTag = "MMMountPathDB::setAttribute";
-  if (!beginCall(kTag, tkjournal::args(mountPathId, attribute, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mountPathId, attribute, mmTranText(tran))) return -1;
   return change(kTag, "UPDATE \"MMMountPath\" SET \"Attribute\" = ? WHERE \"MountPathId\" = ?",
                 {attribute, mountPathId}, tran, missingMountPath(mountPathId));
 }
 
 int MMMountPathDB::setEnabled(int mountPathId, DBtran* tran) {
   static constexpr const char* kTag = "MMMountPathDB::setEnabled";
-  if (!beginCall(kTag, tkjournal::args(mountPathId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mountPathId, mmTranText(tran))) return -1;
   return change(kTag, "UPDATE \"MMMountPath\" SET \"IsEnabled\" = 1 WHERE \"MountPathId\" = ?", {mountPathId}, tran,
                 missingMountPath(mountPathId));
 }
 
 int MMMountPathDB::setDisabled(int mountPathId, DBtran* tran) {
   static constexpr const char* kTag = "MMMountPathDB::setDisabled";
-  if (!beginCall(kTag, tkjournal::args(mountPathId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mountPathId, mmTranText(tran))) return -1;
   return change(kTag, "UPDATE \"MMMountPath\" SET \"IsEnabled\" = 0 WHERE \"MountPathId\" = ?", {mountPathId}, tran,
                 missingMountPath(mountPathId));
 }
 
 int MMMountPathDB::setOnline(int mountPathId, DBtran* tran) {
   static constexpr const char* kTag = "MMMountPathDB::setOnline";
-  if (!beginCall(kTag, tkjournal::args(mountPathId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mountPathId, mmTranText(tran))) return -1;
   return change(kTag,
                 "UPDATE \"MMMountPath\" SET \"IsOffline\" = 0, \"OfflineReason\" = 0, \"OffLineTimeStamp\" = 0, "
                 "\"MountPathOfflineReasonEventId\" = 0 WHERE \"MountPathId\" = ?",
@@ -106,7 +106,7 @@ int MMMountPathDB::setOnline(int mountPathId, DBtran* tran) {
 
 int MMMountPathDB::setOffline(int mountPathId, MountPathOfflineReason reason, DBtran* tran) {
   static constexpr const char* kTag = "MMMountPathDB::setOffline";
-  if (!beginCall(kTag, tkjournal::args(mountPathId, static_cast<int>(reason), mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mountPathId, static_cast<int>(reason), mmTranText(tran))) return -1;
   const long long now = static_cast<long long>(tkclock::now());
   return change(kTag,
                 "UPDATE \"MMMountPath\" SET \"IsOffline\" = 1, \"OfflineReason\" = ?, \"OffLineTimeStamp\" = ? "
@@ -116,7 +116,7 @@ int MMMountPathDB::setOffline(int mountPathId, MountPathOfflineReason reason, DB
 
 int MMMountPathDB::setMountPathType(int mountPathId, MountPathType type, DBtran* tran) {
   static constexpr const char* kTag = "MMMountPathDB::setMountPathType";
-  if (!beginCall(kTag, tkjournal::args(mountPathId, static_cast<int>(type), mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mountPathId, static_cast<int>(type), mmTranText(tran))) return -1;
   return change(kTag, "UPDATE \"MMMountPath\" SET \"MountPathTypeId\" = ? WHERE \"MountPathId\" = ?",
                 {static_cast<int>(type), mountPathId}, tran, missingMountPath(mountPathId));
 }

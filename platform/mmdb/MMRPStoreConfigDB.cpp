@@ -19,8 +19,8 @@ std::string storeName(const MMRPStoreConfig_t& row) { return std::string(row.Nam
 int MMRPStoreConfigDB::addRPStoreConfig(MMRPStoreConfig_t& row, int& newId, DBtran* tran) {
   static constexpr const char* kTag = "MMRPStoreConfigDB::addRPStoreConfig";
   const std::string name = storeName(row);
-  if (!beginCall(kTag, tkjournal::args(name, row.LibraryId, row.MountPathId, row.State, row.MinSpace, row.MaxSpace,
-                                       mmTranText(tran)))) {
+  if (!beginCall(kTag, name, row.LibraryId, row.MountPathId, row.State, row.MinSpace, row.MaxSpace,
+                       mmTranText(tran))) {
     return -1;
   }
   if (!checkText(kTag, "RP store name", name.c_str(), kStoreNameMax, false)) return -1;
@@ -49,7 +49,7 @@ int MMRPStoreConfigDB::addRPStoreConfig(MMRPStoreConfig_t& row, int& newId, DBtr
 int MMRPStoreConfigDB::updateRPStoreConfig(MMRPStoreConfig_t& row, int mask, DBtran* tran) {
   static constexpr const char* kTag = "MMRPStoreConfigDB::updateRPStoreConfig";
   const std::string name = storeName(row);
-  if (!beginCall(kTag, tkjournal::args(row.RPStoreId, mask, name, row.MinSpace, row.MaxSpace, mmTranText(tran)))) {
+  if (!beginCall(kTag, row.RPStoreId, mask, name, row.MinSpace, row.MaxSpace, mmTranText(tran))) {
     return -1;
   }
   std::string set;
@@ -75,7 +75,7 @@ int MMRPStoreConfigDB::updateRPStoreConfig(MMRPStoreConfig_t& row, int mask, DBt
 
 int MMRPStoreConfigDB::getInfo(int rpStoreId, MMRPStoreConfig_t& row, DBtran* tran) {
   static constexpr const char* kTag = "MMRPStoreConfigDB::getInfo";
-  if (!beginCall(kTag, tkjournal::args(rpStoreId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, rpStoreId, mmTranText(tran))) return -1;
   return readOne(kTag, tkmmdb::rpStoreLayout(), "\"RPStoreId\" = ?", {rpStoreId}, &row, tran, missingStore(rpStoreId));
 }
 
@@ -83,7 +83,7 @@ int MMRPStoreConfigDB::getRPStoresForLibrary(int libraryId, MMRPStoreConfig_t*& 
   static constexpr const char* kTag = "MMRPStoreConfigDB::getRPStoresForLibrary";
   rows = nullptr;
   count = 0;
-  if (!beginCall(kTag, tkjournal::args(libraryId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, libraryId, mmTranText(tran))) return -1;
   return readList(kTag, tkmmdb::rpStoreLayout(), "\"LibraryId\" = ?", {libraryId}, rows, count, tran);
 }
 
@@ -95,7 +95,7 @@ void MMRPStoreConfigDB::DeleteList(MMRPStoreConfig_t*& rows, const char* file, i
 
 int MMRPStoreConfigDB::deleteRPStoreForMP(int mountPathId, DBtran* tran) {
   static constexpr const char* kTag = "MMRPStoreConfigDB::deleteRPStoreForMP";
-  if (!beginCall(kTag, tkjournal::args(mountPathId, mmTranText(tran)))) return -1;
+  if (!beginCall(kTag, mountPathId, mmTranText(tran))) return -1;
   return atomically(kTag, tran, [&](tkdb::Session& s, Refusal&) -> int {
     int rc = s.exec("DELETE FROM \"MMRPStoreProp\" WHERE \"RPStoreId\" IN (SELECT \"RPStoreId\" FROM "
                     "\"MMRPStoreConfig\" WHERE \"MountPathId\" = ?)",

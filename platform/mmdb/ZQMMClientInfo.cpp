@@ -146,10 +146,7 @@ int ZQMMbase::GetLastError(int& code, char* buffer, int length) const {
   return m_code;
 }
 
-bool ZQMMbase::beginCall(const char* call, std::vector<std::string> args) {
-  m_code = ZQMM_SUCCESS;
-  m_text.clear();
-  if (!tkmmdb::journalOn()) return true;
+bool ZQMMbase::journalCall(const char* call, std::vector<std::string> args) {
   tkmmdb::journal().record(call, std::move(args));
   tkmmdb::Failure failure;
   if (!tkmmdb::takeFailure(call, failure)) return true;
@@ -181,10 +178,11 @@ int ZQMMbase::changeAtomically(const char* tag, const char* failure,
 int ZQMMmountPath::addMountPath(int& newMountPathId) {
   static constexpr const char* kTag = "ZQMMmountPath::addMountPath";
   const MMSMountpathInfo* info = m_info;
-  if (!beginCall(kTag, info == nullptr ? tkjournal::args("no mount path")
-                                       : tkjournal::args(info->libraryId, info->baseFolder, info->deviceId,
-                                                         info->mountPathType, info->numberOfWriters,
-                                                         info->maxWriters))) {
+  if (!beginCall(kTag, [&] {
+        return info == nullptr ? tkjournal::args("no mount path")
+                               : tkjournal::args(info->libraryId, info->baseFolder, info->deviceId,
+                                                 info->mountPathType, info->numberOfWriters, info->maxWriters);
+      })) {
     return errorCode();
   }
   if (info == nullptr) return fail(kTag, ZQMM_ERR_BAD_REQUEST, "The object was made without a mount path.");
@@ -281,7 +279,7 @@ int ZQMMmountPath::addMountPath(int& newMountPathId) {
 
 int ZQMMmountPath::delMountPath(int mountPathId, bool force) {
   static constexpr const char* kTag = "ZQMMmountPath::delMountPath";
-  if (!beginCall(kTag, tkjournal::args(mountPathId, force))) return errorCode();
+  if (!beginCall(kTag, mountPathId, force)) return errorCode();
   return changeAtomically(
       kTag, "The mount path was not deleted",
       [&](tkdb::Session& s, Refused& r) -> int {
@@ -308,7 +306,7 @@ int ZQMMmountPath::delMountPath(int mountPathId, bool force) {
 
 int ZQMMmountPath::performStartStopPruningConfig(const MMStartStopOnGoingPruningReq& request) {
   static constexpr const char* kTag = "ZQMMmountPath::performStartStopPruningConfig";
-  if (!beginCall(kTag, tkjournal::args(request.version, request.action, request.mountPathId, request.tarnfoldId))) {
+  if (!beginCall(kTag, request.version, request.action, request.mountPathId, request.tarnfoldId)) {
     return errorCode();
   }
   if (request.action != MM_PRUNING_START && request.action != MM_PRUNING_STOP) {
@@ -332,8 +330,10 @@ int ZQMMmountPath::performStartStopPruningConfig(const MMStartStopOnGoingPruning
 int ZQMMDeviceInfo::addDevice(MMDeviceParams& device, MMDeviceControllerParams& controller, int value) {
   static constexpr const char* kTag = "ZQMMDeviceInfo::addDevice";
   const std::string name = fieldText(device.deviceName);
-  if (!beginCall(kTag, tkjournal::args(name, device.deviceType, device.cloudServiceType, controller.clientId,
-                                       fieldText(controller.folder), controller.deviceAccessType, value))) {
+  if (!beginCall(kTag, [&] {
+        return tkjournal::args(name, device.deviceType, device.cloudServiceType, controller.clientId,
+                               fieldText(controller.folder), controller.deviceAccessType, value);
+      })) {
     return errorCode();
   }
   if (name.empty()) return fail(kTag, ZQMM_ERR_BAD_REQUEST, "The device has no name.");
@@ -378,8 +378,10 @@ int ZQMMDeviceInfo::addDevice(MMDeviceParams& device, MMDeviceControllerParams& 
 
 int ZQMMDeviceInfo::addDeviceController(int deviceId, MMDeviceControllerParams& controller, int& newControllerId) {
   static constexpr const char* kTag = "ZQMMDeviceInfo::addDeviceController";
-  if (!beginCall(kTag, tkjournal::args(deviceId, controller.clientId, fieldText(controller.folder),
-                                       controller.deviceAccessType))) {
+  if (!beginCall(kTag, [&] {
+        return tkjournal::args(deviceId, controller.clientId, fieldText(controller.folder),
+                               controller.deviceAccessType);
+      })) {
     return errorCode();
   }
   long long controllerId = 0;
@@ -398,9 +400,13 @@ int ZQMMDeviceInfo::addDeviceController(int deviceId, MMDeviceControllerParams& 
 
 int ZQMMDeviceInfo::configDeviceControllerList(int deviceId, const std::vector<MMConfigDeviceControllerInfo>& list) {
   static constexpr const char* kTag = "ZQMMDeviceInfo::configDeviceControllerList";
-  std::vector<std::string> args = tkjournal::args(deviceId, list.size());
-  for (const MMConfigDeviceControllerInfo& entry : list) args.push_back(describeEntry(entry));
-  if (!beginCall(kTag, std::move(args))) return errorCode();
+  if (!beginCall(kTag, [&] {
+        std::vector<std::string> args = tkjournal::args(deviceId, list.size());
+        for (const MMConfigDeviceControllerInfo& entry : list) args.push_back(describeEntry(entry));
+        return args;
+      })) {
+    return errorCode();
+  }
   return changeAtomically(
       kTag, "The device paths were not changed",
       [&](tkdb::Session& s, Refused& r) -> int {
@@ -443,7 +449,7 @@ int ZQMMDeviceInfo::configDeviceControllerList(int deviceId, const std::vector<M
 
 int ZQMMlcpInfo::switchControl(int activeControllerId, int requestedControllerId) {
   static constexpr const char* kTag = "ZQMMlcpInfo::switchControl";
-  if (!beginCall(kTag, tkjournal::args(activeControllerId, requestedControllerId))) return errorCode();
+  if (!beginCall(kTag, activeControllerId, requestedControllerId)) return errorCode();
   return changeAtomically(
       kTag, "Control was not switched",
       [&](tkdb::Session& s, Refused& r) -> int {
@@ -477,7 +483,7 @@ int ZQMMlcpInfo::switchControl(int activeControllerId, int requestedControllerId
 
 int ZQMMmedAgentInfo::uninstallLibrary(int libraryId, const char* name) {
   static constexpr const char* kTag = "ZQMMmedAgentInfo::uninstallLibrary";
-  if (!beginCall(kTag, tkjournal::args(libraryId, name))) return errorCode();
+  if (!beginCall(kTag, libraryId, name)) return errorCode();
   const std::string libraryName = name != nullptr ? name : "";
   return changeAtomically(
       kTag, "The library was not uninstalled",
@@ -507,7 +513,7 @@ int ZQMMmedAgentInfo::uninstallLibrary(int libraryId, const char* name) {
 
 int ZQMMDBLibInfo::setHybridCloudLib(int libraryId, int cloudLibraryId, int pairingFlag, unsigned int userId) {
   static constexpr const char* kTag = "ZQMMDBLibInfo::setHybridCloudLib";
-  if (!beginCall(kTag, tkjournal::args(libraryId, cloudLibraryId, pairingFlag, userId))) return errorCode();
+  if (!beginCall(kTag, libraryId, cloudLibraryId, pairingFlag, userId)) return errorCode();
   if (pairingFlag != 0 && pairingFlag != 1) {
     return fail(kTag, ZQMM_ERR_BAD_REQUEST, "The pairing flag " + std::to_string(pairingFlag) + " is neither 0 nor 1.");
   }
@@ -543,8 +549,8 @@ int ZQMMDBCopyFailover::addCFCandidate(int copyId, int drivePoolId, int clientId
                                        bool isDefault, DBtran* tran) {
   static constexpr const char* kTag = "ZQMMDBCopyFailover::addCFCandidate";
   clearError();
-  if (!ZQMMbase::beginCall(kTag, tkjournal::args(copyId, drivePoolId, clientId, priority, flags, isDefault,
-                                                 mmTranText(tran)))) {
+  if (!ZQMMbase::beginCall(kTag, copyId, drivePoolId, clientId, priority, flags, isDefault,
+                                 mmTranText(tran))) {
     int code = 0;
     ZQMMbase::GetErrorCode(code);
     setError(code, 0, ZQMMbase::lastErrorText());

@@ -78,8 +78,18 @@ class ZQMMbase {
 
  protected:
   // Starts a call: clears the error, journals it and takes a scripted
-  // failure. When it is to fail, errorCode() is the call's result.
-  bool beginCall(const char* call, std::vector<std::string> args);
+  // failure. When it is to fail, errorCode() is the call's result. The
+  // arguments (see tkmmdb::journalArgs) are made texts only while the
+  // journal is on.
+  template <class... A>
+  bool beginCall(const char* call, const A&... args) {
+    m_code = ZQMM_SUCCESS;
+    m_text.clear();
+    if (!tkmmdb::journalOn()) return true;
+    return journalCall(call, tkmmdb::journalArgs(args...));
+  }
+  // The journaled part of beginCall.
+  bool journalCall(const char* call, std::vector<std::string> args);
   // Records a failure, logs it and returns `code`.
   int fail(const char* tag, int code, const std::string& text);
   int errorCode() const { return m_code; }

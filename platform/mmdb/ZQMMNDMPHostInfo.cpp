@@ -43,9 +43,11 @@ void fill(const tkdb::DbRow& row, MMNDMPHostInfoMsg& entry) {
 }
 
 // Journals the call and takes its scripted failure; false when it fails.
-bool begin(const char* call, std::vector<std::string> arguments) {
+// The arguments are made texts only while the journal is on.
+template <class... A>
+bool begin(const char* call, const A&... arguments) {
   if (!tkmmdb::journalOn()) return true;
-  tkmmdb::journal().record(call, std::move(arguments));
+  tkmmdb::journal().record(call, tkmmdb::journalArgs(arguments...));
   tkmmdb::Failure failure;
   if (!tkmmdb::takeFailure(call, failure)) return true;
   EvDebug::Error(call, "%s", failure.text.c_str());
@@ -58,11 +60,11 @@ ZQMMNDMPHostInfo::ZQMMNDMPHostInfo(int value) : m_value(value) {}
 
 int ZQMMNDMPHostInfo::getNDMPHostList(std::unique_ptr<MMNDMPHostInfoMsg[]>& list) {
   list.reset();
-  if (!begin(kListCall, {})) return -1;
+  if (!begin(kListCall)) return -1;
   tkdb::Session session;
   tkdb::DbRows rows;
   const int rc = session.query(std::string(kSelect) + "ORDER BY n.\"ndmpHostId\"", {}, rows);
-  if (rc != 0 && rc != 100) {
+  if (rc != 0 && rc != DB_NO_ROW) {
     EvDebug::Error(kListCall, "%s", session.errorText().c_str());
     return -1;
   }
@@ -73,13 +75,13 @@ int ZQMMNDMPHostInfo::getNDMPHostList(std::unique_ptr<MMNDMPHostInfoMsg[]>& list
 }
 
 int ZQMMNDMPHostInfo::getNDMPHostInfoByClientIdAndOSType(int clientId, int osType, MMNDMPHostInfoMsg& entry) {
-  if (!begin(kEntryCall, tkjournal::args(clientId, osType))) return -1;
+  if (!begin(kEntryCall, clientId, osType)) return -1;
   tkdb::Session session;
   tkdb::DbRows rows;
   const int rc = session.query(
       std::string(kSelect) + "WHERE n.\"clientId\" = ? AND n.\"osType\" = ? ORDER BY n.\"ndmpHostId\" LIMIT 1",
       {clientId, osType}, rows);
-  if (rc != 0 && rc != 100) {
+  if (rc != 0 && rc != DB_NO_ROW) {
     EvDebug::Error(kEntryCall, "%s", session.errorText().c_str());
     return -1;
   }

@@ -9,7 +9,7 @@
 
 int ZQMMmedAgentInfo::getSystemOSId(int& osId, int& clientId) {
   static constexpr const char* kTag = "ZQMMmedAgentInfo::getSystemOSId";
-  if (!beginCall(kTag, tkjournal::args(m_hostName))) return errorCode();
+  if (!beginCall(kTag, m_hostName)) return errorCode();
   tkdb::Session session(nullptr);
   tkdb::DbRow row;
   const int rc = session.queryOne(

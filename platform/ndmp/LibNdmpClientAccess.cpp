@@ -44,8 +44,10 @@ bool LibNdmpClientAccess::begin(const char* call, std::vector<std::string> argum
 
 bool LibNdmpClientAccess::LoginToFiler() {
   m_connected = m_authenticated = m_loggedIn = false;
-  // The password is never journaled.
-  if (!begin("LoginToFiler", tkjournal::args(m_clientName, m_login, m_port))) return false;
+  // The password is never journaled; the texts are made only while journals record.
+  const bool recording = tkjournal::recording();
+  if (!begin("LoginToFiler", recording ? tkjournal::args(m_clientName, m_login, m_port) : std::vector<std::string>{}))
+    return false;
   bool known = false;
   tkndmp::withFiler(m_host, [&](tkndmp::Filer& filer) {
     known = true;

@@ -49,7 +49,7 @@ bool ReplicaDBClient::QueryQMGlobalHistoryNameByVolId(const QueryQMGlobalHistory
   return runCall({"QueryQMGlobalHistoryNameByVolId", 1, {a.volumeId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, QueryQMGlobalHistoryNameByVolumeIdRet_t& ret) {
                    int rc = historyNames().byId(s, a.volumeId, ret.historyName);
-                   return rc == 100 ? out.refuse("volume " + std::to_string(a.volumeId) + " has no history name")
+                   return rc == DB_NO_ROW ? out.refuse("volume " + std::to_string(a.volumeId) + " has no history name")
                                     : out.db(rc);
                  });
 }
@@ -75,7 +75,7 @@ bool ReplicaDBClient::QueryApplication(const QueryQRUserAppDefsArgs_t& a, QueryQ
   return runCall({"QueryApplication", 1, {a.userAppId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, QueryQRUserAppDefsRet_t& ret) {
                    int rc = userApps().byId(s, a.userAppId, ret.application);
-                   return rc == 100 ? out.refuse(missing("user application", a.userAppId)) : out.db(rc);
+                   return rc == DB_NO_ROW ? out.refuse(missing("user application", a.userAppId)) : out.db(rc);
                  });
 }
 
@@ -85,7 +85,7 @@ bool ReplicaDBClient::UpdateApplication(const UpdateQRUserAppDefsArgs_t& a, Upda
                  [&](tkdb::Session& s, Outcome& out, UpdateQRUserAppDefsRet_t&) {
                    QRUserAppDefsRecord_t stored;
                    int rc = userApps().byId(s, app.userAppId, stored);
-                   if (rc == 100) return out.refuse(missing("user application", app.userAppId));
+                   if (rc == DB_NO_ROW) return out.refuse(missing("user application", app.userAppId));
                    int changed = 0;
                    return out.db(rc != 0 ? rc : userApps().update(s, app, app.changeMask, changed));
                  });

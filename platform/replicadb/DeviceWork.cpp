@@ -26,7 +26,7 @@ int addSNRDevice(tkdb::Session& s, Outcome& out, const AddSNRDeviceV5Args_t& arg
     return out.refuse(kDeviceAlreadyConfigured,
                       "client " + std::to_string(device.hostId) + " already has the device " + device.deviceName);
   }
-  if (rc != 100) return out.db(rc);
+  if (rc != DB_NO_ROW) return out.db(rc);
 
   int32_t volumeId = -1;
   if ((rc = volumes().insert(s, args.volume, volumeId)) != 0) return out.db(rc);
@@ -60,7 +60,7 @@ int addSNRDevice(tkdb::Session& s, Outcome& out, const AddSNRDeviceV5Args_t& arg
 
 int addMountPoint(tkdb::Session& s, Outcome& out, const AddSNRMountPointArgs_t& args, AddSNRMountPointRet_t& ret) {
   int rc = deviceNameExists(s, args.mountPoint.deviceNameId);
-  if (rc == 100) return out.refuse(missing("device name", args.mountPoint.deviceNameId));
+  if (rc == DB_NO_ROW) return out.refuse(missing("device name", args.mountPoint.deviceNameId));
   if (rc != 0) return out.db(rc);
   return out.db(mountPoints().insert(s, args.mountPoint, ret.mountPointId));
 }
@@ -68,7 +68,7 @@ int addMountPoint(tkdb::Session& s, Outcome& out, const AddSNRMountPointArgs_t& 
 int configureDevice(tkdb::Session& s, Outcome& out, const ConfigureDeviceV2Args_t& args) {
   const SNRVolumeDeviceNameV3Record_t& device = args.deviceName;
   int rc = deviceNameExists(s, device.deviceNameId);
-  if (rc == 100) return out.refuse(missing("device name", device.deviceNameId));
+  if (rc == DB_NO_ROW) return out.refuse(missing("device name", device.deviceNameId));
   if (rc != 0) return out.db(rc);
   if ((rc = s.exec("UPDATE \"SNRVolumeDeviceName\" SET \"deviceName\" = ? WHERE \"deviceNameId\" = ?",
                    {device.deviceName, device.deviceNameId})) != 0) {
@@ -88,7 +88,7 @@ int mountPointsOfDevice(tkdb::Session& s, const QuerySNRVolMountPointBySNRVolDev
 
 int updateMountPoint(tkdb::Session& s, Outcome& out, const UpdateSNRMountPointArgs_t& args) {
   int rc = deviceNameExists(s, args.mountPoint.deviceNameId);
-  if (rc == 100) return out.refuse(missing("device name", args.mountPoint.deviceNameId));
+  if (rc == DB_NO_ROW) return out.refuse(missing("device name", args.mountPoint.deviceNameId));
   if (rc != 0) return out.db(rc);
   int changed = 0;
   if ((rc = mountPoints().update(s, args.mountPoint, kWholeRecord, changed)) != 0) return out.db(rc);

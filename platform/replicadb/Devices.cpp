@@ -14,7 +14,7 @@ namespace {
 int dropVolumeIfUnseen(tkdb::Session& s, int32_t volumeId) {
   tkdb::DbRow row;
   int rc = s.queryOne("SELECT 1 FROM \"SNRVolumeDeviceNameEx\" WHERE \"volumeId\" = ?", {volumeId}, row);
-  if (rc != 100) return rc;
+  if (rc != DB_NO_ROW) return rc;
   for (const char* table : {"SNRVolume", "RVScratchVolume", "VolSnapParams", "QuillmereHistoryName"}) {
     rc = s.exec(std::string("DELETE FROM \"") + table + "\" WHERE \"volumeId\" = ?", {volumeId});
     if (rc != 0) return rc;
@@ -35,7 +35,7 @@ bool ReplicaDBClient::DeleteSNRDevice(const DeleteSNRDeviceArgs_t& a, DeleteSNRD
       {"DeleteSNRDevice", 1, {a.deviceNameId}}, nullptr, r, [&](tkdb::Session& s, Outcome& out, DeleteSNRDeviceRet_t&) {
         SNRVolumeDeviceNameV4Record_t device;
         int rc = deviceNames().byId(s, a.deviceNameId, device);
-        if (rc == 100) return out.refuse(missing("device name", a.deviceNameId));
+        if (rc == DB_NO_ROW) return out.refuse(missing("device name", a.deviceNameId));
         if (rc != 0) return out.db(rc);
         int changed = 0;
         if ((rc = mountPoints().remove(s, "WHERE \"deviceNameId\" = ?", {a.deviceNameId}, changed)) ||
@@ -52,7 +52,7 @@ bool ReplicaDBClient::UpdateSNRDevice(const UpdateSNRDeviceV4Args_t& a, UpdateSN
   return runCall({"UpdateSNRDevice", 4, {device.deviceNameId, device.changeMask}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, UpdateSNRDeviceV4Ret_t&) {
                    int rc = deviceNameExists(s, device.deviceNameId);
-                   if (rc == 100) return out.refuse(missing("device name", device.deviceNameId));
+                   if (rc == DB_NO_ROW) return out.refuse(missing("device name", device.deviceNameId));
                    if (rc != 0 || (rc = ensureDeviceNameExtras(s, device.deviceNameId)) != 0) return out.db(rc);
                    int changed = 0;
                    return out.db(deviceNameExtras().update(s, device, device.changeMask, changed));
@@ -68,7 +68,7 @@ bool ReplicaDBClient::UnconfigureDevice(const UnconfigureDeviceArgs_t& a, Unconf
   return runCall({"UnconfigureDevice", 1, {a.deviceNameId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, UnconfigureDeviceRet_t&) {
                    int rc = deviceNameExists(s, a.deviceNameId);
-                   if (rc == 100) return out.refuse(missing("device name", a.deviceNameId));
+                   if (rc == DB_NO_ROW) return out.refuse(missing("device name", a.deviceNameId));
                    if (rc != 0 || (rc = ensureDeviceNameExtras(s, a.deviceNameId)) != 0) return out.db(rc);
                    return out.db(
                        s.exec("UPDATE \"SNRVolumeDeviceNameEx\" SET \"deviceConfigured\" = 0, "
@@ -133,7 +133,7 @@ bool ReplicaDBClient::IsDevVSSSnap(const IsDevVSSSnapArgs_t& a, IsDevVSSSnapRet_
         int rc =
             s.queryOne("SELECT \"snapshotText1\", \"snapshotText2\" FROM \"VSSSnapDevice\" WHERE \"deviceNameId\" = ?",
                        {a.deviceNameId}, row);
-        if (rc == 100) return 0;
+        if (rc == DB_NO_ROW) return 0;
         if (rc != 0) return out.db(rc);
         ret.result = 1;
         ret.snapshotText1 = tkdb::textOf(row[0]);
@@ -148,11 +148,11 @@ bool ReplicaDBClient::GetSNRInfoByClientAndVol(const GetSNRInfoByClientIdAndVolI
       {"GetSNRInfoByClientAndVol", 3, {a.clientId, a.volumeId}}, nullptr, r,
       [&](tkdb::Session& s, Outcome& out, GetSNRInfoByClientIdAndVolIdV3Ret_t& ret) {
         int rc = volumes().byId(s, a.volumeId, ret.volume);
-        if (rc == 100) return out.refuse(missing("volume", a.volumeId));
+        if (rc == DB_NO_ROW) return out.refuse(missing("volume", a.volumeId));
         if (rc != 0) return out.db(rc);
         SNRVolumeDeviceNameV4Record_t device;
         rc = deviceNames().selectOne(s, "WHERE \"hostId\" = ? AND \"volumeId\" = ?", {a.clientId, a.volumeId}, device);
-        if (rc == 100) {
+        if (rc == DB_NO_ROW) {
           return out.refuse("client " + std::to_string(a.clientId) + " has no device of volume " +
                             std::to_string(a.volumeId));
         }

@@ -21,7 +21,7 @@ int listOrNone(Outcome& out, int rc, const Ret& ret, const std::string& what) {
 bool ReplicaDBClient::QueryCPById(const QueryCPByIdArgs_t& a, QueryCPByIdRet_t& r) {
   return runCall({"QueryCPById", 1, {a.cpId}}, nullptr, r, [&](tkdb::Session& s, Outcome& out, QueryCPByIdRet_t& ret) {
     int rc = consistencyPoints().byId(s, a.cpId, ret.consistencyPoint);
-    return rc == 100 ? out.refuse(missing("consistency point", a.cpId)) : out.db(rc);
+    return rc == DB_NO_ROW ? out.refuse(missing("consistency point", a.cpId)) : out.db(rc);
   });
 }
 
@@ -71,7 +71,7 @@ bool ReplicaDBClient::QueryCDRSnapBySnapId(const QueryCDRSnapBySnapIdArgs_t& a, 
   return runCall({"QueryCDRSnapBySnapId", 1, {a.snapId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, QueryCDRSnapBySnapIdRet_t& ret) {
                    int rc = flrSnapshots().byId(s, a.snapId, ret.snapshot);
-                   return rc == 100 ? out.refuse(missing("snapshot", a.snapId)) : out.db(rc);
+                   return rc == DB_NO_ROW ? out.refuse(missing("snapshot", a.snapId)) : out.db(rc);
                  });
 }
 
@@ -113,7 +113,7 @@ bool ReplicaDBClient::AddFLRSnapMountPoint(const AddFLRSnapMountPointArgs_t& a, 
                  [&](tkdb::Session& s, Outcome& out, AddFLRSnapMountPointRet_t& ret) {
                    FLRSnapshotRecord_t snapshot;
                    int rc = flrSnapshots().byId(s, a.mountPoint.snapId, snapshot);
-                   if (rc == 100) return out.refuse(missing("snapshot", a.mountPoint.snapId));
+                   if (rc == DB_NO_ROW) return out.refuse(missing("snapshot", a.mountPoint.snapId));
                    return out.db(rc != 0 ? rc : flrMountPoints().insert(s, a.mountPoint, ret.mountPointId));
                  });
 }
@@ -134,7 +134,7 @@ bool ReplicaDBClient::AddFLRSnapNetworkShare(const AddFLRSnapNetworkShareArgs_t&
                  [&](tkdb::Session& s, Outcome& out, AddFLRSnapNetworkShareRet_t& ret) {
                    FLRSnapMountPointRecord_t mountPoint;
                    int rc = flrMountPoints().byId(s, a.share.mountPointId, mountPoint);
-                   if (rc == 100) return out.refuse(missing("snapshot mount point", a.share.mountPointId));
+                   if (rc == DB_NO_ROW) return out.refuse(missing("snapshot mount point", a.share.mountPointId));
                    return out.db(rc != 0 ? rc : flrShares().insert(s, a.share, ret.shareId));
                  });
 }

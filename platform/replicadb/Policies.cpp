@@ -31,7 +31,7 @@ bool ReplicaDBClient::QueryReplicationPolicy(const QueryReplicationPolicyV2ByIdA
                  [&](tkdb::Session& s, Outcome& out, QueryReplicationPolicyV2ByIdRet_t& ret) {
                    ReplicationPolicyV3Record_t policy;
                    int rc = policies().byId(s, a.policyId, policy);
-                   if (rc == 100) return out.refuse(missing("replication policy", a.policyId));
+                   if (rc == DB_NO_ROW) return out.refuse(missing("replication policy", a.policyId));
                    assignVersion(ret.policy, policy);
                    return out.db(rc);
                  });
@@ -43,7 +43,7 @@ bool ReplicaDBClient::UpdateReplicationPolicy(const UpdateReplicationPolicyV2Arg
                  [&](tkdb::Session& s, Outcome& out, UpdateReplicationPolicyV2Ret_t&) {
                    ReplicationPolicyV3Record_t stored;
                    int rc = policies().byId(s, a.policy.policyId, stored);
-                   if (rc == 100) return out.refuse(missing("replication policy", a.policy.policyId));
+                   if (rc == DB_NO_ROW) return out.refuse(missing("replication policy", a.policy.policyId));
                    if (rc != 0) return out.db(rc);
                    // -1 leaves the retention period and the snapshot engine as they are.
                    ReplicationPolicyV2Record_t policy = a.policy;
@@ -111,10 +111,10 @@ bool ReplicaDBClient::AddVolSnapParams(const AddVolSnapParamsV2Args_t& a, AddVol
                    if (rc == 0) {
                      return out.refuse("volume " + std::to_string(a.params.volumeId) + " has snapshot parameters");
                    }
-                   if (rc != 100) return out.db(rc);
+                   if (rc != DB_NO_ROW) return out.db(rc);
                    SNRVolumeRecordV4_t volume;
                    rc = volumes().byId(s, a.params.volumeId, volume);
-                   if (rc == 100) return out.refuse(missing("volume", a.params.volumeId));
+                   if (rc == DB_NO_ROW) return out.refuse(missing("volume", a.params.volumeId));
                    int32_t ignored = -1;
                    return out.db(rc != 0 ? rc : volSnapParams().insert(s, a.params, ignored));
                  });
@@ -124,7 +124,7 @@ bool ReplicaDBClient::QueryVolSnapParams(const QueryVolSnapParamsV2Args_t& a, Qu
   return runCall({"QueryVolSnapParams", 2, {a.volumeId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, QueryVolSnapParamsV2Ret_t& ret) {
                    int rc = volSnapParams().byId(s, a.volumeId, ret.params);
-                   return rc == 100 ? out.refuse("volume " + std::to_string(a.volumeId) + " has no snapshot parameters")
+                   return rc == DB_NO_ROW ? out.refuse("volume " + std::to_string(a.volumeId) + " has no snapshot parameters")
                                     : out.db(rc);
                  });
 }

@@ -141,7 +141,7 @@ class RecordTable {
     std::vector<R> found;
     int rc = select(session, tail, params, found);
     if (rc != 0) return rc;
-    if (found.empty()) return 100;
+    if (found.empty()) return DB_NO_ROW;
     out = std::move(found.front());
     return 0;
   }

@@ -15,7 +15,7 @@ bool queryReplica(int version, int32_t replicaId, Ret& r) {
                  [&](tkdb::Session& s, Outcome& out, Ret& ret) {
                    ReplicationVolumeV5Record_t replica;
                    int rc = replicas().byId(s, replicaId, replica);
-                   if (rc == 100) return out.refuse(missing("replica", replicaId));
+                   if (rc == DB_NO_ROW) return out.refuse(missing("replica", replicaId));
                    assignVersion(ret.replica, replica);
                    return out.db(rc);
                  });
@@ -42,14 +42,14 @@ bool createPermanent(int version, const Args& a, Ret& r) {
       {"CreatePermanentReplica", version, {a.sourceVolumeId}}, nullptr, r, [&](tkdb::Session& s, Outcome& out, Ret&) {
         SNRVolumeRecordV4_t source;
         int rc = volumes().byId(s, a.sourceVolumeId, source);
-        if (rc == 100) return out.refuse(missing("volume", a.sourceVolumeId));
+        if (rc == DB_NO_ROW) return out.refuse(missing("volume", a.sourceVolumeId));
         if (rc != 0) return out.db(rc);
         ReplicationVolumeV5Record_t existing;
         rc = replicas().selectOne(s, kPermanentOf, {a.sourceVolumeId}, existing);
         if (rc == 0) {
           return out.refuse("volume " + std::to_string(a.sourceVolumeId) + " has a permanent replica");
         }
-        if (rc != 100) return out.db(rc);
+        if (rc != DB_NO_ROW) return out.db(rc);
         SNRVolumeRecordV4_t snapshot;
         assignVersion(static_cast<decltype(a.snapshotVolume)&>(snapshot), a.snapshotVolume);
         int32_t volumeId = -1;
@@ -145,7 +145,7 @@ bool ReplicaDBClient::DeletePermanentReplica(const DeletePermanentReplicaArgs_t&
       [&](tkdb::Session& s, Outcome& out, DeletePermanentReplicaRet_t&) {
         ReplicationVolumeV5Record_t replica;
         int rc = replicas().selectOne(s, kPermanentOf, {a.volumeId}, replica);
-        if (rc == 100) {
+        if (rc == DB_NO_ROW) {
           return out.refuse("volume " + std::to_string(a.volumeId) + " has no permanent replica");
         }
         int changed = 0;
@@ -165,7 +165,7 @@ bool ReplicaDBClient::QueryPermanentReplica(const QueryPermanentReplicaArgs_t& a
                  [&](tkdb::Session& s, Outcome& out, QueryPermanentReplicaRet_t& ret) {
                    ReplicationVolumeV5Record_t replica;
                    int rc = replicas().selectOne(s, kPermanentOf, {a.volumeId}, replica);
-                   if (rc == 100) {
+                   if (rc == DB_NO_ROW) {
                      return out.refuse("volume " + std::to_string(a.volumeId) + " has no permanent replica");
                    }
                    assignVersion(ret.replica, replica);

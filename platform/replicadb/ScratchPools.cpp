@@ -35,14 +35,14 @@ bool ReplicaDBClient::AddRVScratchVol(const AddRVScratchVolumeArgs_t& a, AddRVSc
   return runCall({"AddRVScratchVol", 1, {a.poolId, a.volumeId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, AddRVScratchVolumeRet_t& ret) {
                    int rc = exists(s, "RVScratchVolumePool", "poolId", a.poolId);
-                   if (rc == 100) return out.refuse(missing("scratch volume pool", a.poolId));
-                   if (rc == 0 && (rc = exists(s, "SNRVolume", "volumeId", a.volumeId)) == 100) {
+                   if (rc == DB_NO_ROW) return out.refuse(missing("scratch volume pool", a.poolId));
+                   if (rc == 0 && (rc = exists(s, "SNRVolume", "volumeId", a.volumeId)) == DB_NO_ROW) {
                      return out.refuse(missing("volume", a.volumeId));
                    }
                    if (rc == 0 && (rc = exists(s, "RVScratchVolume", "volumeId", a.volumeId)) == 0) {
                      return out.refuse("volume " + std::to_string(a.volumeId) + " is already a scratch volume");
                    }
-                   if (rc != 100) return out.db(rc);
+                   if (rc != DB_NO_ROW) return out.db(rc);
                    RVScratchVolumeV2Record_t scratch;
                    scratch.poolId = a.poolId;
                    scratch.volumeId = a.volumeId;
@@ -57,7 +57,7 @@ bool ReplicaDBClient::RemoveRVScratchVol(const RemoveRVScratchVolumeArgs_t& a, R
                    if (rc == 0) {
                      return out.refuse("scratch volume " + std::to_string(a.scratchVolumeId) + " holds a replica");
                    }
-                   if (rc != 100) return out.db(rc);
+                   if (rc != DB_NO_ROW) return out.db(rc);
                    int changed = 0;
                    rc = scratchVolumes().remove(s, "WHERE \"scratchVolumeId\" = ?", {a.scratchVolumeId}, changed);
                    if (rc != 0) return out.db(rc);
@@ -73,13 +73,13 @@ bool ReplicaDBClient::ReleaseRVScratchVol(const ReleaseRVScratchVolumeV2Args_t& 
                    int changed = 0;
                    if (a.flag) {
                      rc = exists(s, "RVScratchVolume", "scratchVolumeId", scratchId);
-                     if (rc == 100) return out.refuse(missing("scratch volume", scratchId));
+                     if (rc == DB_NO_ROW) return out.refuse(missing("scratch volume", scratchId));
                      if (rc != 0) return out.db(rc);
                      rc = replicas().remove(s, "WHERE \"scratchVolumeId\" = ?", {scratchId}, changed);
                    } else {
                      ReplicationVolumeV5Record_t replica;
                      rc = replicas().byId(s, a.replicaId, replica);
-                     if (rc == 100) return out.refuse(missing("replica", a.replicaId));
+                     if (rc == DB_NO_ROW) return out.refuse(missing("replica", a.replicaId));
                      if (rc != 0) return out.db(rc);
                      scratchId = replica.scratchVolumeId;
                      rc = replicas().remove(s, "WHERE \"replicaId\" = ?", {a.replicaId}, changed);
@@ -128,7 +128,7 @@ bool ReplicaDBClient::QueryRVScratchVol(const QueryScratchVolByIdArgs_t& a, Quer
   return runCall({"QueryRVScratchVol", 1, {a.scratchVolumeId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, QueryScratchVolByIdRet_t& ret) {
                    int rc = scratchVolumes().byId(s, a.scratchVolumeId, ret.scratchVolume);
-                   return rc == 100 ? out.refuse(missing("scratch volume", a.scratchVolumeId)) : out.db(rc);
+                   return rc == DB_NO_ROW ? out.refuse(missing("scratch volume", a.scratchVolumeId)) : out.db(rc);
                  });
 }
 
@@ -137,7 +137,7 @@ bool ReplicaDBClient::QueryRVScratchVolBySNRVolId(const QueryRVScratchVolBySNRVo
   return runCall({"QueryRVScratchVolBySNRVolId", 2, {a.volumeId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, QueryRVScratchVolBySNRVolIdV2Ret_t& ret) {
                    int rc = scratchVolumes().selectOne(s, "WHERE \"volumeId\" = ?", {a.volumeId}, ret.scratchVolume);
-                   return rc == 100 ? out.refuse("volume " + std::to_string(a.volumeId) + " is no scratch volume")
+                   return rc == DB_NO_ROW ? out.refuse("volume " + std::to_string(a.volumeId) + " is no scratch volume")
                                     : out.db(rc);
                  });
 }
@@ -154,16 +154,16 @@ bool ReplicaDBClient::RemoveRVScratchVolPool(const RemoveRVScratchVolumePoolArgs
   return runCall({"RemoveRVScratchVolPool", 1, {a.poolId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, RemoveRVScratchVolumePoolRet_t&) {
                    int rc = exists(s, "RVScratchVolumePool", "poolId", a.poolId);
-                   if (rc == 100) return out.refuse(missing("scratch volume pool", a.poolId));
+                   if (rc == DB_NO_ROW) return out.refuse(missing("scratch volume pool", a.poolId));
                    if (rc == 0 && (rc = exists(s, "RVScratchVolume", "poolId", a.poolId)) == 0) {
                      return out.refuse(RemoveRVScratchVolumePoolRet_t::kPoolHasVolumes,
                                        "scratch volume pool " + std::to_string(a.poolId) + " holds scratch volumes");
                    }
-                   if (rc == 100 && (rc = exists(s, "ReplicationPolicy", "scratchPoolId", a.poolId)) == 0) {
+                   if (rc == DB_NO_ROW && (rc = exists(s, "ReplicationPolicy", "scratchPoolId", a.poolId)) == 0) {
                      return out.refuse(RemoveRVScratchVolumePoolRet_t::kPoolNamedByPolicy,
                                        "a replication policy uses scratch volume pool " + std::to_string(a.poolId));
                    }
-                   if (rc != 100) return out.db(rc);
+                   if (rc != DB_NO_ROW) return out.db(rc);
                    int changed = 0;
                    return out.db(pools().remove(s, "WHERE \"poolId\" = ?", {a.poolId}, changed));
                  });
@@ -181,7 +181,7 @@ bool ReplicaDBClient::QueryRVScratchVolPool(const QueryRVScratchVolPoolV3Args_t&
   return runCall({"QueryRVScratchVolPool", 3, {a.poolId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, QueryRVScratchVolPoolV3Ret_t& ret) {
                    int rc = pools().byId(s, a.poolId, ret.pool);
-                   return rc == 100 ? out.refuse(missing("scratch volume pool", a.poolId)) : out.db(rc);
+                   return rc == DB_NO_ROW ? out.refuse(missing("scratch volume pool", a.poolId)) : out.db(rc);
                  });
 }
 
@@ -211,14 +211,14 @@ bool ReplicaDBClient::GetClientIdByPoolId(const GetClientIdByPoolIdArgs_t& a, Ge
   return runCall({"GetClientIdByPoolId", 1, {a.poolId}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, GetClientIdByPoolIdRet_t& ret) {
                    int rc = exists(s, "RVScratchVolumePool", "poolId", a.poolId);
-                   if (rc == 100) return out.refuse(missing("scratch volume pool", a.poolId));
+                   if (rc == DB_NO_ROW) return out.refuse(missing("scratch volume pool", a.poolId));
                    if (rc != 0) return out.db(rc);
                    tkdb::DbRow row;
                    rc = s.queryOne(std::string("SELECT \"hostId\" FROM \"SNRVolumeDeviceNameFull\" WHERE "
                                                "\"volumeId\" IN ") +
                                        kVolumesOfPool + " ORDER BY \"deviceNameId\" LIMIT 1",
                                    {a.poolId}, row);
-                   if (rc == 100) {
+                   if (rc == DB_NO_ROW) {
                      ret.clientId = 0;
                      return out.refuse(GetClientIdByPoolIdRet_t::kPoolWithoutClient,
                                        "scratch volume pool " + std::to_string(a.poolId) + " has no client");
@@ -234,7 +234,7 @@ bool ReplicaDBClient::UpdateCostToVolsInPool(const UpdateCostCategoryToVolsInPoo
   return runCall({"UpdateCostToVolsInPool", 1, {a.poolId, static_cast<long long>(a.costCategoryId)}}, nullptr, r,
                  [&](tkdb::Session& s, Outcome& out, UpdateCostCategoryToVolsInPoolRet_t&) {
                    int rc = exists(s, "RVScratchVolumePool", "poolId", a.poolId);
-                   if (rc == 100) return out.refuse(missing("scratch volume pool", a.poolId));
+                   if (rc == DB_NO_ROW) return out.refuse(missing("scratch volume pool", a.poolId));
                    if (rc != 0) return out.db(rc);
                    return out.db(s.exec(std::string("UPDATE \"SNRVolume\" SET \"costCategoryId\" = ? WHERE "
                                                     "\"volumeId\" IN ") +

@@ -17,17 +17,17 @@ bool queryVolume(int version, int32_t volumeId, Ret& r) {
   return runCall({"QuerySNRVolume", version, {volumeId}}, nullptr, r, [&](tkdb::Session& s, Outcome& out, Ret& ret) {
     SNRVolumeRecordV4_t volume;
     int rc = volumes().byId(s, volumeId, volume);
-    if (rc == 100) return out.refuse(missing("volume", volumeId));
+    if (rc == DB_NO_ROW) return out.refuse(missing("volume", volumeId));
     if (rc != 0) return out.db(rc);
     assignVersion(ret.volume, volume);
     RVScratchVolumeV2Record_t scratch;
     rc = scratchVolumes().selectOne(s, "WHERE \"volumeId\" = ?", {volumeId}, scratch);
     if (rc == 0) assignVersion(ret.scratchVolume, scratch);
-    if (rc != 0 && rc != 100) return out.db(rc);
+    if (rc != 0 && rc != DB_NO_ROW) return out.db(rc);
     ReplicationVolumeV5Record_t replica;
     rc = replicas().selectOne(s, "WHERE \"physicalVolumeId\" = ?", {volumeId}, replica);
     if (rc == 0) assignVersion(ret.replica, replica);
-    return out.db(rc == 100 ? 0 : rc);
+    return out.db(rc == DB_NO_ROW ? 0 : rc);
   });
 }
 
@@ -52,13 +52,13 @@ bool queryVolume2(int version, const Args& a, Ret& r) {
                    }
                    SNRVolumeRecordV4_t volume;
                    int rc = volumes().byId(s, a.volumeId, volume);
-                   if (rc == 100) return out.refuse(missing("volume", a.volumeId));
+                   if (rc == DB_NO_ROW) return out.refuse(missing("volume", a.volumeId));
                    if (rc != 0) return out.db(rc);
                    assignVersion(ret.volume, volume);
                    RVScratchVolumeV2Record_t scratch;
                    rc = scratchVolumes().selectOne(s, "WHERE \"volumeId\" = ?", {a.volumeId}, scratch);
                    if (rc == 0) assignVersion(ret.scratchVolume, scratch);
-                   if (rc != 0 && rc != 100) return out.db(rc);
+                   if (rc != 0 && rc != DB_NO_ROW) return out.db(rc);
                    std::vector<ReplicationVolumeV5Record_t> found;
                    rc = replicas().select(s, where, {a.volumeId}, found);
                    appendVersions(ret.replicas, found);
@@ -73,7 +73,7 @@ bool updateVolume(int version, const R& volume, int32_t mask, Ret& r) {
                  [&](tkdb::Session& s, Outcome& out, Ret&) {
                    SNRVolumeRecordV4_t stored;
                    int rc = volumes().byId(s, volume.volumeId, stored);
-                   if (rc == 100) return out.refuse(missing("volume", volume.volumeId));
+                   if (rc == DB_NO_ROW) return out.refuse(missing("volume", volume.volumeId));
                    if (rc != 0) return out.db(rc);
                    int changed = 0;
                    return out.db(volumeTable<R>().update(s, volume, mask, changed));

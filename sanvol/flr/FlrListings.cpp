@@ -58,7 +58,6 @@ constexpr unsigned long kReplyRepSets = 11826;
 
 constexpr int kLevelReceived = 7;
 constexpr int kLevelDefaultFlag = 1;
-constexpr unsigned long kStatusFailure = 0;
 
 // Elements of the stream requests.
 constexpr unsigned int kElementCPId = 11806;

@@ -51,6 +51,49 @@ TEST_F(AccessTest, AFailureScriptedOnTheJournalFailsTheCallBeforeItChangesAnythi
   EXPECT_EQ(2, scalar("SELECT COUNT(*) FROM MMDeviceController"));
 }
 
+// The start of every call, opened up to watch what it does with its
+// arguments.
+struct CallStart : MMTableAccess {
+  using MMTableAccess::beginCall;
+};
+
+// Production never turns the journal on: a call then makes no texts of its
+// arguments (one that takes work to describe is never described), records
+// nothing and takes no scripted failure; what the journal reads once it
+// records is as before.
+TEST_F(AccessTest, ACallMakesItsJournalTextsOnlyWhileTheJournalRecords) {
+  CallStart start;
+  int described = 0;
+  const auto describe = [&] {
+    ++described;
+    return std::vector<std::string>{"described"};
+  };
+  testkit::mmdb::failNext("CallStart::call", 77, "scripted");
+  tkmmdb::setJournalOn(false);
+  EXPECT_TRUE(start.beginCall("CallStart::call", describe));
+  EXPECT_TRUE(start.beginCall("CallStart::call", 7, "text", mmTranText(nullptr)));
+  MMHost_t host{};
+  ASSERT_EQ(0, MMHostDB(&log).getInfoByClientName("ma1", host, nullptr));
+  EXPECT_EQ(0, described);
+  tkmmdb::setJournalOn(true);
+  EXPECT_TRUE(testkit::mmdb::journal().calls().empty());
+
+  EXPECT_FALSE(start.beginCall("CallStart::call", describe)) << "the scripted failure waited for the journal";
+  EXPECT_EQ(77, start.getErrorCode());
+  EXPECT_EQ("scripted", start.lastErrorText());
+  EXPECT_TRUE(start.beginCall("CallStart::call", 7, "text", mmTranText(nullptr)));
+  EXPECT_EQ(0, start.getErrorCode()) << "a new call clears the last error";
+  ASSERT_EQ(0, MMHostDB(&log).getInfoByClientName("ma1", host, nullptr));
+  EXPECT_EQ(1, described);
+  const auto calls = testkit::mmdb::calls("CallStart::call");
+  ASSERT_EQ(2u, calls.size());
+  EXPECT_EQ((std::vector<std::string>{"described"}), calls[0].args);
+  EXPECT_EQ((std::vector<std::string>{"7", "text", "null"}), calls[1].args);
+  const auto reads = testkit::mmdb::calls("MMHostDB::getInfoByClientName");
+  ASSERT_EQ(1u, reads.size());
+  EXPECT_EQ((std::vector<std::string>{"ma1", "null"}), reads[0].args);
+}
+
 TEST_F(AccessTest, TheCallersOwnTransactionThroughTheBase) {
   MMMountPathDB paths(&log);
   DBtran tran;

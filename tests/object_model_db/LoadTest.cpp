@@ -305,6 +305,18 @@ TEST_F(Load, TextsFromTheDatabaseAreCutToTheirColumns) {
   EXPECT_EQ(config->FindDBNode<ZQMACMediaAgent>(1)->GetNetHostName(), std::string(512, 'h'));
 }
 
+// The description of an NDMP pool (the NDMP server it reaches) is a text of
+// any length: it is read whole, not cut to the width of the pool's name.
+TEST_F(Load, AnNdmpPoolsServerIsReadWholeWhateverTheWidthOfItsName) {
+  const std::string server = std::string(300, 's') + ".example.net";
+  ASSERT_EQ(0, db.exec("UPDATE MMDrivePool SET DrivePoolType = 3, Descript = ? WHERE DrivePoolId = 1", {server}));
+  auto config = load();
+  const auto pools = elements(tapeLibrary(*config)->GetDrivePoolList());
+  ASSERT_FALSE(pools.empty());
+  ASSERT_TRUE(pools[0]->IsNdmp());
+  EXPECT_EQ(pools[0]->GetProxyClientHost(), server);
+}
+
 // ---------------------------------------------------------------- seeding
 
 TEST_F(Load, SeedingFillsOnlyAnEmptyDatabaseAndSaysWhatItMade) {
