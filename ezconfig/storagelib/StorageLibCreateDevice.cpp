@@ -135,7 +135,7 @@ bool DeviceCreation::dataServerAllowed() {
   controllers.setTop(1);
   controllers.setWhere("DeviceId = %d AND DeviceAccessType & %d > 0", w_.deviceId, kDataServerBits);
   const int read = getOneRow(&controllers, false, -1, 0);
-  if (read == 100) return true;
+  if (read == DB_NO_ROW) return true;
   if (read != 0) {
     EvDebug::Error(kTag, "Failed to get device controller for device id [%d], errorCode [%d].", w_.deviceId, read);
     return refuse(kTextControllerUnread);

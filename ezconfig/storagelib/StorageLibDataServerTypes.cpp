@@ -41,7 +41,7 @@ int EvMMConfigMgr::CheckAndGetDataServerTypeConfiguredInLibrary(int libraryId, u
       IdentifyDataServerType(row.readWriteAccess, type);
       types[row.deviceId] = type;
     });
-    if (ended != 0 && ended != 100) {
+    if (ended != 0 && ended != DB_NO_ROW) {
       EvDebug::Error(kTag, "Error fetching device list for mount path [%d]. Error [%s]", mountPathId,
                      DBtable::getErrorStr(ended));
       return 0;

@@ -76,7 +76,7 @@ StorageLibResult EvMMConfigMgr::StorageLibDriveMaintenance(StorageLibraryRequest
   drives.setWhere("AliasName = '%s' AND MasterPoolId IN (SELECT MasterPoolId FROM MMMasterPool WHERE LibraryId = %d) ",
                   alias.c_str(), w.libraryId);
   const int read = getOneRow(&drives, false, -1, 0);
-  if (read != 0 && read != 100) {
+  if (read != 0 && read != DB_NO_ROW) {
     EvDebug::Error(kTag,
                    "DB query to get the drive information for library id [%d] and drive alias name [%s] failed with "
                    "error code [%d]",
@@ -84,7 +84,7 @@ StorageLibResult EvMMConfigMgr::StorageLibDriveMaintenance(StorageLibraryRequest
     tkezconfig::refuseWithText(w, kTextQueryFailed);
     return kFailure;
   }
-  if (read == 100) {
+  if (read == DB_NO_ROW) {
     EvDebug::Error(kTag, "No drive [%s] in library id [%d].", alias.c_str(), w.libraryId);
     tkezconfig::refuseWithText(w, kTextInvalidDriveOption);
     return kFailure;

@@ -154,7 +154,7 @@ bool attachDetectedHardware(ZQMACMediaConfig& config, const std::vector<std::str
         "SELECT \"Id\", 0, \"Vendor\", \"Product\", \"SerialNumber\", \"DeviceName\", \"ScsiBus\", \"ScsiTarget\", "
         "\"ScsiLun\" FROM \"MMAttachedLibrary\" WHERE \"ClientId\" = ? ORDER BY \"Id\"",
         {static_cast<long long>(agent->GetId())}, rows);
-    if (code != 0 && code != 100) return unreadable(name);
+    if (code != 0 && code != DB_NO_ROW) return unreadable(name);
     for (const tkdb::DbRow& row : rows) {
       AttachedLibrary attached{agent, unitOf(row), {}};
       tkdb::DbRows driveRows;
@@ -163,7 +163,7 @@ bool attachDetectedHardware(ZQMACMediaConfig& config, const std::vector<std::str
           "\"ScsiTarget\", \"ScsiLun\" FROM \"MMAttachedDrive\" WHERE \"AttachedLibraryId\" = ? "
           "ORDER BY \"DriveNumber\"",
           {attached.unit.rowId}, driveRows);
-      if (code != 0 && code != 100) return unreadable(name);
+      if (code != 0 && code != DB_NO_ROW) return unreadable(name);
       for (const tkdb::DbRow& d : driveRows) attached.drives.push_back(unitOf(d));
       found.push_back(std::move(attached));
     }
@@ -194,9 +194,9 @@ int seedDemoAttachedHardware(std::string& report) {
     tkdb::DbRow row;
     int rc = session.queryOne("SELECT 1 FROM \"MMAttachedLibrary\" LIMIT 1", {}, row);
     if (rc == 0) return 0;  // the installation lists its hardware already
-    if (rc != 100) return rc;
+    if (rc != DB_NO_ROW) return rc;
     rc = session.queryOne("SELECT \"id\" FROM \"APP_Client\" WHERE \"name\" = 'ma2'", {}, row);
-    if (rc == 100) return 0;  // no second media agent to attach it to
+    if (rc == DB_NO_ROW) return 0;  // no second media agent to attach it to
     if (rc != 0) return rc;
     const long long agent = row[0].i;
     rc = session.exec(

@@ -49,7 +49,7 @@ std::string tableRefusal(long long userId, const Need& need) {
       "AND (r.\"entityKind\" = '*' OR r.\"entityKind\" = ?) AND (r.\"entityId\" = -1 OR r.\"entityId\" = ?)) "
       "FROM \"UMUsers\" u WHERE u.\"id\" = ?",
       {need.kind, need.entityId, userId}, row);
-  if (code == 100) return unknownUser(userId);
+  if (code == DB_NO_ROW) return unknownUser(userId);
   if (code != 0 || row.size() != 2) {
     EvDebug::Error("tksecurity::tableRefusal", "the rights of user [%lld] could not be read: %s", userId,
                    session.errorText().c_str());
@@ -75,7 +75,7 @@ int tableAddLibraryUser(long long userId, long long libraryId, std::string& erro
   tkdb::Session session;
   tkdb::DbRow row;
   int code = session.queryOne("SELECT 1 FROM \"UMUsers\" WHERE \"id\" = ?", {userId}, row);
-  if (code == 100) {
+  if (code == DB_NO_ROW) {
     error = unknownUser(userId);
     return -1;
   }
@@ -84,7 +84,7 @@ int tableAddLibraryUser(long long userId, long long libraryId, std::string& erro
         "INSERT INTO \"UMUserRights\" (\"userId\", \"entityKind\", \"entityId\", \"mayChange\") VALUES (?, "
         "'Library', ?, 1) ON CONFLICT (\"userId\", \"entityKind\", \"entityId\") DO UPDATE SET \"mayChange\" = 1",
         {userId, libraryId});
-  if (code == 0 || code == 100) return 0;
+  if (code == 0 || code == DB_NO_ROW) return 0;
   error = "User [" + std::to_string(userId) + "] could not be given the library [" + std::to_string(libraryId) +
           "]: " + session.errorText();
   return -1;
@@ -97,13 +97,13 @@ int seedDemoUsers(std::string& report) {
     tkdb::DbRow row;
     int rc = session.queryOne("SELECT 1 FROM \"UMUsers\" LIMIT 1", {}, row);
     if (rc == 0) return 0;  // the installation has its users
-    if (rc != 100) return rc;
+    if (rc != DB_NO_ROW) return rc;
     rc = session.exec(
         "INSERT INTO \"UMUsers\" (\"id\", \"login\") VALUES (1, 'admin'), (2, 'operator'); "
         "INSERT INTO \"UMUserRights\" (\"userId\", \"entityKind\", \"entityId\", \"mayChange\") "
         "VALUES (1, '*', -1, 1), (2, '*', -1, 0);");
-    if (rc == 0 || rc == 100) made = 2;
-    return rc == 100 ? 0 : rc;
+    if (rc == 0 || rc == DB_NO_ROW) made = 2;
+    return rc == DB_NO_ROW ? 0 : rc;
   });
   if (code != 0) {
     report = "the demonstration users could not be stored: " + session.errorText();
