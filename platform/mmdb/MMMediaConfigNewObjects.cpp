@@ -81,9 +81,8 @@ constexpr Parent kDrive{"SELECT 1 FROM \"MMDrive\" WHERE \"DriveId\" = ?", "The 
 
 int MMMediaConfigDB::insertObjects(MMStoredConfig& o, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::insertObjects";
-  if (!beginCall(kTag, tkjournal::args(o.mediaAgents.size(), o.libraries.size(), o.libraryControllers.size(),
-                                       o.masterPools.size(), o.drivePools.size(), o.drives.size(),
-                                       o.drivePaths.size(), mmTranText(tran))))
+  if (!beginCall(kTag, o.mediaAgents.size(), o.libraries.size(), o.libraryControllers.size(), o.masterPools.size(),
+                 o.drivePools.size(), o.drives.size(), o.drivePaths.size(), mmTranText(tran)))
     return -1;
   if (!o.mountPaths.empty() || !o.devices.empty() || !o.deviceControllers.empty())
     return fail(kTag, MMS2_ERROR_BAD_ARGUMENT, 0, "Mount paths and devices are not stored this way.");
