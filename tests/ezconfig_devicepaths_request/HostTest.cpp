@@ -29,7 +29,7 @@ TEST(DevicePathsThroughTheHost, ADevicePathIsChangedAndTheReplySaysSo) {
   r.messageId = kMessageId;
   r.xml = request(kDiskMountPath, {{.operation = 2, .clientId = 11, .controllerId = 501, .folder = "/direct70", .user = "u11b",
                                           .password = "pw11b"}});
-  const std::vector<tkwire::Reply> replies = hosttest::sendAndRead(fd, tkwire::encodeXmlRequest(r), 40);
+  const std::vector<tkwire::Reply> replies = hosttest::sendAndRead(fd, tkwire::encodeXmlRequest(r));
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_EQ(replies[0].messageId, kMessageId);
   EXPECT_EQ(replies[0].sequence, 31);

@@ -173,7 +173,7 @@ TEST_F(HostProcessTest, ClosedConnectionsAreCleanedUp) {
   for (int i = 0; i < 20; ++i) {
     int fd = m_host.connect();
     ASSERT_GE(fd, 0);
-    ASSERT_EQ(sendAndRead(fd, streamFrame("X", i), 0).size(), 1u);
+    ASSERT_EQ(sendAndRead(fd, streamFrame("X", i)).size(), 1u);
     fds.push_back(fd);
   }
   EXPECT_TRUE(settle(baseThreads + 20, baseFds + 20));
@@ -235,7 +235,7 @@ TEST_F(HostProcessTest, ConnectionsGetFreshDescriptorNumbers) {
   for (size_t i = 1; i <= 3; ++i) {
     int fd = m_host.connect();
     ASSERT_GE(fd, 0);
-    ASSERT_EQ(sendAndRead(fd, streamFrame("X", 1), 0).size(), 1u);
+    ASSERT_EQ(sendAndRead(fd, streamFrame("X", 1)).size(), 1u);
     ::close(fd);
     // Wait until the host has closed its end too, so that the number is free.
     for (int64_t deadline = hosttest::nowMs() + kReplyMs; count(" closed") < i && hosttest::nowMs() < deadline;)
@@ -386,7 +386,7 @@ TEST(HostUnderLoad, ALengthPrefixAloneDoesNotGrowTheHostsMemory) {
   for (int i = 0; i < kConsoles; ++i) {
     int fd = host.connect();
     ASSERT_GE(fd, 0);
-    ASSERT_EQ(sendAndRead(fd, streamFrame("Warm", i), 0).size(), 1u);
+    ASSERT_EQ(sendAndRead(fd, streamFrame("Warm", i)).size(), 1u);
     consoles.push_back(fd);
   }
   const pid_t pid = host.child().pid();

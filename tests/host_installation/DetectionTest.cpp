@@ -52,11 +52,11 @@ class HostAttachedHardware : public installtest::InstallationFixture {
     request.sequence = sequence;
     request.firstField = tkwire::firstFieldOf(0, keep ? 3 : 2);  // the element count
     request.stream = stream;
-    return ctltest::messagesOf(hosttest::sendAndRead(fd, tkwire::encodeStreamRequest(request), 100), sequence);
+    return ctltest::messagesOf(hosttest::sendAndRead(fd, tkwire::encodeStreamRequest(request)), sequence);
   }
 
   std::vector<std::vector<tkwire::Item>> listing(int fd, const char* handler, int64_t sequence) {
-    return recordsOf(hosttest::sendAndRead(fd, hosttest::streamFrame(handler, sequence), 40));
+    return recordsOf(hosttest::sendAndRead(fd, hosttest::streamFrame(handler, sequence)));
   }
 };
 

@@ -42,7 +42,7 @@ std::string xmlLockFrame(uint32_t operation, int64_t sequence) {
 
 // The element-stream lock's one status reply to the operation.
 tktest::Status lock(int fd, uint32_t operation, int64_t sequence) {
-  std::optional<tktest::Status> status = tktest::onlyStatus(hosttest::sendAndRead(fd, lockFrame(operation, sequence), 40));
+  std::optional<tktest::Status> status = tktest::onlyStatus(hosttest::sendAndRead(fd, lockFrame(operation, sequence)));
   EXPECT_TRUE(status && status->sequence == sequence);
   return status.value_or(tktest::Status{});
 }
@@ -107,7 +107,7 @@ TEST_F(HostLock, BothFormsShareOneLock) {
   EXPECT_NE(lock(a, 1, 1).status, 3u);
 
   // B's XML lock is refused with the holder named.
-  std::vector<tkwire::Reply> replies = hosttest::sendAndRead(b, xmlLockFrame(1, 2), 40);
+  std::vector<tkwire::Reply> replies = hosttest::sendAndRead(b, xmlLockFrame(1, 2));
   ASSERT_EQ(replies.size(), 1u);
   std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(replies[0]);
   ASSERT_TRUE(answer.has_value());
@@ -116,7 +116,7 @@ TEST_F(HostLock, BothFormsShareOneLock) {
 
   // B's XML unlock: first the force-close notice (B is not the holder),
   // then the answer; the lock is released all the same.
-  replies = hosttest::sendAndRead(b, xmlLockFrame(0, 3), 40);
+  replies = hosttest::sendAndRead(b, xmlLockFrame(0, 3));
   ASSERT_EQ(replies.size(), 2u);
   EXPECT_EQ(replies[0].messageId, 11055u);
   EXPECT_EQ(replies[0].sequence, 3);

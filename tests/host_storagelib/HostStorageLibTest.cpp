@@ -44,7 +44,7 @@ TEST_F(HostStorageLibrary, ARequestThroughTheHostIsAnsweredByTheStorageLibraryHa
   const std::string xml =
       "<EVGui_ConfigureStorageLibraryReq><EVGui_StorageLibraryInfo tag=\"2\" i1=\"12\" i7=\"2\" s24=\"/mnt/x\" "
       "i43=\"3\"/></EVGui_ConfigureStorageLibraryReq>";
-  const std::vector<tkwire::Reply> replies = hosttest::sendAndRead(fd, frame(xml, 21), 40);
+  const std::vector<tkwire::Reply> replies = hosttest::sendAndRead(fd, frame(xml, 21));
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_EQ(replies[0].messageId, kMessageId);
   EXPECT_EQ(replies[0].sequence, 21);

@@ -51,7 +51,7 @@ TEST_F(HostControl, TheLockHolderRunsTheTapeLibrarysLongOperationAndReadsItsProg
   ASSERT_TRUE(hosttest::takeLock(a));
 
   // The first library of the listing is the tape library.
-  const auto listing = hosttest::sendAndRead(a, hosttest::streamFrame("onMsgGetMMLibraries", 2), 40);
+  const auto listing = hosttest::sendAndRead(a, hosttest::streamFrame("onMsgGetMMLibraries", 2));
   ASSERT_EQ(listing.size(), 1u);
   const tkwire::Item* handle = listing[0].find(11003);
   ASSERT_NE(handle, nullptr);
@@ -65,7 +65,7 @@ TEST_F(HostControl, TheLockHolderRunsTheTapeLibrarysLongOperationAndReadsItsProg
   control.sequence = 3;
   control.firstField = tkwire::firstFieldOf(0, 3);
   control.stream = stream;
-  const auto replies = hosttest::sendAndRead(a, tkwire::encodeStreamRequest(control), 100);
+  const auto replies = hosttest::sendAndRead(a, tkwire::encodeStreamRequest(control));
   EXPECT_EQ(ctltest::messagesOf(replies, 3),
             (std::vector<Message>{ctltest::progress(50, 6), ctltest::progress(50, 12), ctltest::progress(50, 18),
                                   ctltest::progress(50, 25), ctltest::operationResponse(50, 1, "Success")}));

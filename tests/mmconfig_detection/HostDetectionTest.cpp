@@ -38,14 +38,14 @@ TEST_F(HostDetection, TheLockHolderDetectsNothingReadsTheProgressAndEmptyListing
   detect.sequence = 3;
   detect.firstField = tkwire::firstFieldOf(0, 3);
   detect.stream = stream;
-  const auto replies = hosttest::sendAndRead(a, tkwire::encodeStreamRequest(detect), 100);
+  const auto replies = hosttest::sendAndRead(a, tkwire::encodeStreamRequest(detect));
   EXPECT_EQ(ctltest::messagesOf(replies, 3),
             (std::vector<Message>{ctltest::progress(47, 100),
                                   ctltest::operationResponse(47, 0, ctltest::text(0x24000177))}));
 
   for (const char* handler : {"onMsgGetMMDetectedLibraries", "onMsgGetMMDetectedDrives"}) {
     SCOPED_TRACE(handler);
-    const auto listing = hosttest::sendAndRead(a, hosttest::streamFrame(handler, 4), 40);
+    const auto listing = hosttest::sendAndRead(a, hosttest::streamFrame(handler, 4));
     ASSERT_EQ(listing.size(), 1u);
     EXPECT_TRUE(listing[0].items.empty());
   }

@@ -33,12 +33,12 @@ TEST_F(HostDrives, TheLockHolderOpensTheTapeLibraryAndSetsTheSerialNumberCheck) 
   const int a = m_host.connect();
   ASSERT_GE(a, 0);
   const auto locked =
-      tktest::onlyStatus(hosttest::sendAndRead(a, frame("LockMMConfiguration", 1, tkwire::firstFieldOf(2, 1)), 40));
+      tktest::onlyStatus(hosttest::sendAndRead(a, frame("LockMMConfiguration", 1, tkwire::firstFieldOf(2, 1))));
   ASSERT_TRUE(locked.has_value());
   EXPECT_EQ(locked->status, 1u) << locked->text;
 
   // The tape library's handle is the first one the listing gives.
-  auto replies = hosttest::sendAndRead(a, frame("onMsgGetMMLibraries", 2), 40);
+  auto replies = hosttest::sendAndRead(a, frame("onMsgGetMMLibraries", 2));
   ASSERT_EQ(replies.size(), 1u);
   const tkwire::Item* first = replies[0].find(11003);
   ASSERT_NE(first, nullptr);
@@ -47,7 +47,7 @@ TEST_F(HostDrives, TheLockHolderOpensTheTapeLibraryAndSetsTheSerialNumberCheck) 
   for (int i = 7; i >= 0; --i) library = (library << 8) | static_cast<unsigned char>(first->bytes[static_cast<size_t>(i)]);
 
   // Its children: the controller node, then its master pool, then no empty bay.
-  replies = hosttest::sendAndRead(a, frame("onMsgGetMMLibraryChildren", 3, library), 40);
+  replies = hosttest::sendAndRead(a, frame("onMsgGetMMLibraryChildren", 3, library));
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_EQ(replies[0].messageId, 11047u);
   EXPECT_EQ(replies[0].sequence, 3);
@@ -63,12 +63,12 @@ TEST_F(HostDrives, TheLockHolderOpensTheTapeLibraryAndSetsTheSerialNumberCheck) 
   tkwire::appendU32(stream, 4001, 3);
   tkwire::appendU32(stream, 11077, 0);
   tkwire::appendU32(stream, 2052, 0);
-  replies = hosttest::sendAndRead(a, frame("onMsgSetMMMediaConfigParam", 4, tkwire::firstFieldOf(0, 3), stream), 40);
+  replies = hosttest::sendAndRead(a, frame("onMsgSetMMMediaConfigParam", 4, tkwire::firstFieldOf(0, 3), stream));
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_EQ(replies[0].messageId, 1024u);
   EXPECT_EQ(tktest::tagsOf(replies[0]), (std::vector<uint32_t>{4001, 2051}));
   EXPECT_EQ(replies[0].items[1].bytes, tktest::wordAndText(1, "Success"));
-  replies = hosttest::sendAndRead(a, frame("onMsgGetMMMediaConfigParam", 5), 40);
+  replies = hosttest::sendAndRead(a, frame("onMsgGetMMMediaConfigParam", 5));
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_EQ(replies[0].messageId, 11081u);
   ASSERT_EQ(tktest::tagsOf(replies[0]), (std::vector<uint32_t>{11077, 2052}));

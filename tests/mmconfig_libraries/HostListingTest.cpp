@@ -38,11 +38,11 @@ TEST_F(HostListing, TheLockHolderListsTheLibrariesAndAnotherConsoleIsForceClosed
   ASSERT_GE(a, 0);
   ASSERT_GE(b, 0);
   // A takes the lock (the element-stream form keeps it whatever the read gave).
-  const auto locked = tktest::onlyStatus(hosttest::sendAndRead(a, frame("LockMMConfiguration", 1, tkwire::firstFieldOf(2, 1)), 40));
+  const auto locked = tktest::onlyStatus(hosttest::sendAndRead(a, frame("LockMMConfiguration", 1, tkwire::firstFieldOf(2, 1))));
   ASSERT_TRUE(locked.has_value());
   EXPECT_NE(locked->status, 3u);
 
-  auto replies = hosttest::sendAndRead(a, frame("onMsgGetMMLibraries", 2), 40);
+  auto replies = hosttest::sendAndRead(a, frame("onMsgGetMMLibraries", 2));
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_EQ(replies[0].messageId, 11002u);
   EXPECT_EQ(replies[0].sequence, 2);
@@ -50,13 +50,13 @@ TEST_F(HostListing, TheLockHolderListsTheLibrariesAndAnotherConsoleIsForceClosed
   for (int i = 0; i < 4; ++i) EXPECT_EQ(replies[0].items[static_cast<std::size_t>(i)].bytes, tktest::le32(0)) << i;
 
   // A handle of nothing: an empty block.
-  replies = hosttest::sendAndRead(a, frame("onMsgGetMMLibraryProperties", 3, 0xFFFFFFF0ull), 40);
+  replies = hosttest::sendAndRead(a, frame("onMsgGetMMLibraryProperties", 3, 0xFFFFFFF0ull));
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_EQ(replies[0].messageId, 11002u);
   EXPECT_TRUE(replies[0].items.empty());
 
   // B is not the session holder: the force-close notice, then an empty block.
-  replies = hosttest::sendAndRead(b, frame("onMsgGetMMLibraries", 4), 40);
+  replies = hosttest::sendAndRead(b, frame("onMsgGetMMLibraries", 4));
   ASSERT_EQ(replies.size(), 2u);
   EXPECT_EQ(replies[0].messageId, 11055u);
   EXPECT_EQ(tktest::tagsOf(replies[0]), std::vector<uint32_t>{11102});

@@ -30,7 +30,7 @@ TEST_F(HostLibraryChanges, AConsoleChangesTheTapeLibraryAndTheNextListingShowsIt
   // The console takes the configuration lock, which opens its session.
   ASSERT_TRUE(hosttest::takeLock(a));
 
-  const auto listing = hosttest::sendAndRead(a, hosttest::streamFrame("onMsgGetMMLibraries", 4), 40);
+  const auto listing = hosttest::sendAndRead(a, hosttest::streamFrame("onMsgGetMMLibraries", 4));
   ASSERT_EQ(listing.size(), 1u);
   const tkwire::Item* handle = listing[0].find(11003);
   ASSERT_NE(handle, nullptr);
@@ -48,12 +48,12 @@ TEST_F(HostLibraryChanges, AConsoleChangesTheTapeLibraryAndTheNextListingShowsIt
   change.sequence = 2;
   change.firstField = tkwire::firstFieldOf(0, 7);
   change.stream = stream;
-  const auto replies = hosttest::sendAndRead(a, tkwire::encodeStreamRequest(change), 40);
+  const auto replies = hosttest::sendAndRead(a, tkwire::encodeStreamRequest(change));
   EXPECT_EQ(libtest::messagesOf(replies, 2),
             (std::vector<libtest::Message>{libtest::operationResponse(3, 1, "Success"),
                                            libtest::statusReply(0, "Received invalid operation type")}));
 
-  const auto after = hosttest::sendAndRead(a, hosttest::streamFrame("onMsgGetMMLibraries", 5), 40);
+  const auto after = hosttest::sendAndRead(a, hosttest::streamFrame("onMsgGetMMLibraries", 5));
   ASSERT_EQ(after.size(), 1u);
   const tkwire::Item* doorLock = after[0].find(11164);
   ASSERT_NE(doorLock, nullptr);

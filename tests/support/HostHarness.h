@@ -240,11 +240,13 @@ class ScopedDescriptorLimit {
   rlimit m_saved{};
 };
 
-// Writes `frame` and returns the replies to it: the first within kReplyMs,
-// the rest until the request's end frame (or none comes for quietMs).
-inline std::vector<tkwire::Reply> sendAndRead(int fd, const std::string& frame, int quietMs = 100) {
+// Writes `frame` and returns the replies to it, read up to the request's end
+// frame, each within kReplyMs. The host ends every request with that frame,
+// so nothing of this request is left for the next read to take as its own
+// however slowly a loaded machine delivers it.
+inline std::vector<tkwire::Reply> sendAndRead(int fd, const std::string& frame) {
   EXPECT_TRUE(tkwire::writeAll(fd, frame));
-  return tktest::awaitReplies(fd, kReplyMs, quietMs);
+  return tktest::awaitReplies(fd, kReplyMs, kReplyMs);
 }
 
 // An element-stream request frame for `handler`.
@@ -264,7 +266,7 @@ inline bool takeLock(int fd, int64_t sequence = 1) {
   lock.handler = "LockMMConfiguration";
   lock.sequence = sequence;
   lock.firstField = tkwire::firstFieldOf(2, 1);
-  const auto status = tktest::onlyStatus(sendAndRead(fd, tkwire::encodeStreamRequest(lock), 40));
+  const auto status = tktest::onlyStatus(sendAndRead(fd, tkwire::encodeStreamRequest(lock)));
   return status.has_value() && status->status == 1;
 }
 
