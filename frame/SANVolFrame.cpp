@@ -88,13 +88,14 @@ constexpr std::size_t kCatalogueBufferSize = 1024;
 // cut at 4,099 characters, its terminator not sent.
 bool operationReply(long long sequenceNumber, const CWySocket& socket, std::optional<unsigned long long> operation,
                     unsigned long long status, const char* text, unsigned long lastTag, const void* lastData,
-                    unsigned long lastLength, bool withLastItem) {
+                    unsigned long lastLength, bool withLastItem, const char* logTag) {
   std::unique_ptr<EvReturnData> reply(
       new (std::nothrow) EvReturnData(kOperationReply, sequenceNumber, &socket, false, nullptr));
   if (reply == nullptr) {
-    EvDebug::Error(kOperationTag, "%s", "Memory allocation failed.");
+    const char* tag = logTag != nullptr ? logTag : kOperationTag;
+    EvDebug::Error(tag, "%s", "Memory allocation failed.");
     char buffer[kCatalogueBufferSize];
-    EvEvent event(kOperationTag);
+    EvEvent event(tag);
     event.evPrintf(tksanvol::kTextAllocationFailed, buffer, sizeof buffer, sequenceNumber);
     sendResponse(sequenceNumber, &socket, 0, buffer, nullptr);
     return false;

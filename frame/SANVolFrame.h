@@ -119,11 +119,12 @@ Hdr12Text readHdr12Text(const char* value, unsigned int length);
 // and the text, and with `withLastItem` the result as the last item
 // `lastTag` with `lastLength` bytes of `lastData`. A reply that cannot be
 // begun is logged and answered with the allocation-failure text (0x23000002)
-// through sendResponse; false then. EvSANVolMgr::sendOperationResponse and
-// sendOperationResponseWith are this reply.
+// through sendResponse, under `logTag` (null: the SAN-volume handlers' own);
+// false then. EvSANVolMgr::sendOperationResponse, sendOperationResponseWith
+// and EvNASConfigMgr::sendOperationResponse are this reply.
 bool operationReply(long long sequenceNumber, const CWySocket& socket, std::optional<unsigned long long> operation,
                     unsigned long long status, const char* text, unsigned long lastTag, const void* lastData,
-                    unsigned long lastLength, bool withLastItem);
+                    unsigned long lastLength, bool withLastItem, const char* logTag = nullptr);
 
 // How a failure or success reaches the client: the one-call status reply
 // (sendResponse) or the operation reply (EvSANVolMgr::sendOperationResponse).

@@ -2,24 +2,14 @@
 // of the NAS-client service.
 #include "nas/EvNASConfigMgr.h"
 
-#include <cstdint>
-#include <memory>
-#include <new>
-
 #include "frame/EvEvent.h"
 #include "frame/SANVolFrame.h"
-#include "frame/SANVolReplyItems.h"
 #include "platform/client/ZQSimOperatingSystem.h"
 #include "platform/debuglog/EvDebug.h"
 
 namespace {
 
 constexpr const char* kOperationTag = "EvMediaMgr::sendOperationResponse";
-
-constexpr int kOperationReply = 1024;
-constexpr unsigned long kItemOperation = 4001;
-constexpr unsigned long kItemStatus = 2051;
-constexpr std::size_t kCatalogueBufferSize = 1024;
 
 // Error codes of the NAS-client service and the messages that explain them.
 constexpr unsigned long long kCodeTarnkeepNoReply = 0x29000005;
@@ -38,20 +28,7 @@ EvNASConfigMgr::~EvNASConfigMgr() = default;
 
 bool EvNASConfigMgr::sendOperationResponse(long long sequenceNumber, CWySocket socket, unsigned long long operation,
                                            unsigned long long status, const char* text, int /*count*/) {
-  std::unique_ptr<EvReturnData> reply(
-      new (std::nothrow) EvReturnData(kOperationReply, sequenceNumber, &socket, false, nullptr));
-  if (reply == nullptr) {
-    EvDebug::Error(kOperationTag, "%s", "Memory allocation failed.");
-    char buffer[kCatalogueBufferSize];
-    EvEvent event(kOperationTag);
-    event.evPrintf(tksanvol::kTextAllocationFailed, buffer, sizeof buffer, sequenceNumber);
-    sendResponse(sequenceNumber, &socket, 0, buffer, nullptr);
-    return false;
-  }
-  const uint32_t operation32 = static_cast<uint32_t>(operation);
-  reply->add(kItemOperation, &operation32, sizeof operation32);
-  tksanvol::ReplyItem::idText(static_cast<uint32_t>(status), tksanvol::textOf(text)).sendOn(*reply, kItemStatus);
-  return true;
+  return tksanvol::operationReply(sequenceNumber, socket, operation, status, text, 0, nullptr, 0, false, kOperationTag);
 }
 
 void EvNASConfigMgr::ncwErrorText(EvEvent& event, unsigned long long code, char* buffer, unsigned long long length,
