@@ -268,6 +268,17 @@ inline bool takeLock(int fd, int64_t sequence = 1) {
   return status.has_value() && status->status == 1;
 }
 
+// Releases the configuration lock held by connection `fd` (operation 0);
+// true when the host says it is released. Closing a connection does not.
+inline bool releaseLock(int fd, int64_t sequence) {
+  tkwire::StreamRequest unlock;
+  unlock.handler = "LockMMConfiguration";
+  unlock.sequence = sequence;
+  unlock.firstField = tkwire::firstFieldOf(2, 0);
+  const auto status = tktest::onlyStatus(sendAndRead(fd, tkwire::encodeStreamRequest(unlock), 40));
+  return status.has_value() && status->status == 1;
+}
+
 // The real tkhost on a socket in `dir`, with its own database there and its
 // output in "<name>.out" and "<name>.err". It answers rights questions with
 // the test kit's scripted rules (everything allowed), so that a test needs
