@@ -59,6 +59,16 @@ struct StoredLibrary {
 
 class HostLibraryLife : public installtest::InstallationFixture {
  protected:
+  // On connection `fd`, with the lock (sequence 1): detects with `agent`,
+  // kept for the listings (2), and gives the record of the detected listing
+  // `handler` (3) whose item `tag` names `text`; no items when there is none.
+  Record detected(int fd, const std::string& agent, const char* handler, uint32_t tag, const std::string& text) {
+    EXPECT_GE(fd, 0);
+    if (fd < 0 || !hosttest::takeLock(fd)) return {};
+    detect(fd, agent, true, 2);
+    return recordNamed(listing(fd, handler, 3), tag, text);
+  }
+
   // A request on the object `handle` (in the place of the first words),
   // with `payload` behind it; its replies' records.
   std::vector<Record> onObject(int fd, const char* handler, uint64_t handle, const std::string& payload,
@@ -122,10 +132,7 @@ class HostLibraryLife : public installtest::InstallationFixture {
 
 TEST_F(HostLibraryLife, TheConfiguredLibraryIsListedWithItsDrivesAndPathsByANewConnectionAndAfterARestart) {
   const int fd = connect();
-  ASSERT_GE(fd, 0);
-  ASSERT_TRUE(hosttest::takeLock(fd));
-  detect(fd, "ma2", true, 2);
-  const Record controller = recordNamed(listing(fd, "onMsgGetMMDetectedLibraries", 3), 8215, kDetectedController);
+  const Record controller = detected(fd, "ma2", "onMsgGetMMDetectedLibraries", 8215, kDetectedController);
   ASSERT_FALSE(controller.empty());
   EXPECT_EQ(idOf(controller, 8215), kUnstored);
 
@@ -167,10 +174,7 @@ TEST_F(HostLibraryLife, TheConfiguredLibraryIsListedWithItsDrivesAndPathsByANewC
 TEST_F(HostLibraryLife, ADetectedDrivePathDroppedOnNothingStoresItsNewLibrary) {
   attachLibraryToMa1();
   const int fd = connect();
-  ASSERT_GE(fd, 0);
-  ASSERT_TRUE(hosttest::takeLock(fd));
-  detect(fd, "ma1", true, 2);
-  const Record path = recordNamed(listing(fd, "onMsgGetMMDetectedDrives", 3), 2240, kDroppedPath);
+  const Record path = detected(fd, "ma1", "onMsgGetMMDetectedDrives", 2240, kDroppedPath);
   ASSERT_FALSE(path.empty());
 
   // Dropped on nothing (target 0), drop mode 1: its library is configured.
