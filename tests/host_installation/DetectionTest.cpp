@@ -13,50 +13,16 @@ namespace {
 using ctltest::Message;
 using tktest::le32;
 
-constexpr uint32_t kUnstored = 0xFFFFFFFFu;
-
-// The records of a listing, each as its items up to its end item 2052.
-std::vector<std::vector<tkwire::Item>> recordsOf(const std::vector<tkwire::Reply>& replies) {
-  std::vector<std::vector<tkwire::Item>> records(1);
-  for (const tkwire::Reply& reply : replies)
-    for (const tkwire::Item& item : reply.items) {
-      if (item.tag == 2052) {
-        records.emplace_back();
-        continue;
-      }
-      records.back().push_back(item);
-    }
-  records.pop_back();
-  return records;
-}
+using installtest::bytesOf;
+using installtest::kUnstored;
 
 Message lastOf(const std::vector<Message>& messages) { return messages.empty() ? Message{} : messages.back(); }
 
-std::string bytesOf(const std::vector<tkwire::Item>& record, uint32_t tag) {
-  for (const tkwire::Item& item : record)
-    if (item.tag == tag) return item.bytes;
-  return "(no item " + std::to_string(tag) + ")";
-}
-
 class HostAttachedHardware : public installtest::InstallationFixture {
  protected:
-  // An auto-detection by agent name; `keep` asks to keep the agents for the
-  // detected listings (11033).
-  std::vector<Message> detect(int fd, const std::string& agent, bool keep, int64_t sequence) {
-    std::string stream;
-    tkwire::appendElement(stream, 2048, le32(0) + agent);
-    if (keep) tkwire::appendU32(stream, 11033, 1);
-    tkwire::appendU32(stream, 2052, 0);
-    tkwire::StreamRequest request;
-    request.handler = "onMsgMMAutoDetect";
-    request.sequence = sequence;
-    request.firstField = tkwire::firstFieldOf(0, keep ? 3 : 2);  // the element count
-    request.stream = stream;
-    return ctltest::messagesOf(hosttest::sendAndRead(fd, tkwire::encodeStreamRequest(request)), sequence);
-  }
-
-  std::vector<std::vector<tkwire::Item>> listing(int fd, const char* handler, int64_t sequence) {
-    return recordsOf(hosttest::sendAndRead(fd, hosttest::streamFrame(handler, sequence)));
+  // The messages answering an auto-detection (see detect()).
+  std::vector<Message> detected(int fd, const std::string& agent, bool keep, int64_t sequence) {
+    return ctltest::messagesOf(detect(fd, agent, keep, sequence), sequence);
   }
 };
 
@@ -66,7 +32,7 @@ TEST_F(HostAttachedHardware, TheSeededLibraryOnTheSecondAgentIsDetectedWithItsFo
   ASSERT_TRUE(hosttest::takeLock(fd));
 
   // Kept for the listings: answered at once.
-  EXPECT_EQ(detect(fd, "ma2", true, 3),
+  EXPECT_EQ(detected(fd, "ma2", true, 3),
             (std::vector<Message>{ctltest::progress(47, 100), ctltest::operationResponse(47, 1, "Success")}));
 
   const auto libraries = listing(fd, "onMsgGetMMDetectedLibraries", 4);
@@ -88,11 +54,11 @@ TEST_F(HostAttachedHardware, TheSeededLibraryOnTheSecondAgentIsDetectedWithItsFo
 
   // Detecting again adds nothing; the devices are still new (not stored),
   // so the agent check ends with the new-device answer.
-  const std::vector<Message> again = detect(fd, "ma2", false, 6);
+  const std::vector<Message> again = detected(fd, "ma2", false, 6);
   ASSERT_FALSE(again.empty());
   EXPECT_EQ(again.front(), ctltest::progress(47, 100));
   EXPECT_EQ(lastOf(again), ctltest::operationResponse(47, 1, ctltest::text(0x24000179)));
-  EXPECT_EQ(lastOf(detect(fd, "ma2", true, 7)), ctltest::operationResponse(47, 1, "Success"));
+  EXPECT_EQ(lastOf(detected(fd, "ma2", true, 7)), ctltest::operationResponse(47, 1, "Success"));
   EXPECT_EQ(listing(fd, "onMsgGetMMDetectedLibraries", 8).size(), 1u);
   EXPECT_EQ(listing(fd, "onMsgGetMMDetectedDrives", 9).size(), 6u);
   ::close(fd);
@@ -106,17 +72,10 @@ TEST_F(HostAttachedHardware, ALibraryAnAdministratorAttachesWithSqlIsDetected) {
   const int fd = m_host.connect();
   ASSERT_GE(fd, 0);
   ASSERT_TRUE(hosttest::takeLock(fd));
-  EXPECT_EQ(lastOf(detect(fd, "ma1", false, 3)), ctltest::operationResponse(47, 0, ctltest::text(0x24000177)));
+  EXPECT_EQ(lastOf(detected(fd, "ma1", false, 3)), ctltest::operationResponse(47, 0, ctltest::text(0x24000177)));
 
-  ASSERT_EQ(m_db.exec("INSERT INTO \"MMAttachedLibrary\" (\"ClientId\", \"Vendor\", \"Product\", \"SerialNumber\", "
-                      "\"DeviceName\", \"ScsiBus\", \"ScsiTarget\", \"ScsiLun\") VALUES ((SELECT \"id\" FROM "
-                      "\"APP_Client\" WHERE \"name\" = 'ma1'), 'ACME', 'TL-8', 'TL8-0001', '/dev/sg7', 0, 7, 0)"),
-            0);
-  ASSERT_EQ(m_db.exec("INSERT INTO \"MMAttachedDrive\" (\"AttachedLibraryId\", \"DriveNumber\", \"Vendor\", "
-                      "\"Product\", \"SerialNumber\", \"DeviceName\") VALUES (last_insert_rowid(), 1, 'ACME', "
-                      "'LTO-8', 'D-0001', '/dev/nst7')"),
-            0);
-  EXPECT_EQ(lastOf(detect(fd, "ma1", true, 4)), ctltest::operationResponse(47, 1, "Success"));
+  attachLibraryToMa1();
+  EXPECT_EQ(lastOf(detected(fd, "ma1", true, 4)), ctltest::operationResponse(47, 1, "Success"));
   const auto libraries = listing(fd, "onMsgGetMMDetectedLibraries", 5);
   // TapeLib1's stored controller on ma1, then the new one.
   ASSERT_EQ(libraries.size(), 2u);
@@ -134,7 +93,7 @@ TEST_F(HostAttachedHardware, ATableThatCannotBeReadFailsTheDetectionAndAddsNothi
   const int fd = m_host.connect();
   ASSERT_GE(fd, 0);
   ASSERT_TRUE(hosttest::takeLock(fd));
-  const Message answer = lastOf(detect(fd, "ma2", true, 3));
+  const Message answer = lastOf(detected(fd, "ma2", true, 3));
   ASSERT_EQ(answer.items.size(), 2u) << answer;
   EXPECT_EQ(answer.items[1].second.substr(0, 4), le32(0));
   EXPECT_EQ(answer.items[1].second.find("The hardware attached to media agent [ma2] could not be read: "), 4u)

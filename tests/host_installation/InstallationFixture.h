@@ -8,13 +8,41 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "tests/support/FrameWire.h"
 #include "tests/support/HostHarness.h"
 #include "tests/support/TestDatabase.h"
 
 namespace installtest {
+
+// The id item of an object the configuration has not stored.
+inline constexpr uint32_t kUnstored = 0xFFFFFFFFu;
+
+// The records of a listing, each as its items up to its end item 2052.
+inline std::vector<std::vector<tkwire::Item>> recordsOf(const std::vector<tkwire::Reply>& replies) {
+  std::vector<std::vector<tkwire::Item>> records(1);
+  for (const tkwire::Reply& reply : replies)
+    for (const tkwire::Item& item : reply.items) {
+      if (item.tag == 2052) {
+        records.emplace_back();
+        continue;
+      }
+      records.back().push_back(item);
+    }
+  records.pop_back();
+  return records;
+}
+
+// The bytes of a record's first item `tag`.
+inline std::string bytesOf(const std::vector<tkwire::Item>& record, uint32_t tag) {
+  for (const tkwire::Item& item : record)
+    if (item.tag == tag) return item.bytes;
+  return "(no item " + std::to_string(tag) + ")";
+}
 
 struct ConsoleRun {
   int status = -1;
@@ -25,11 +53,61 @@ class InstallationFixture : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(m_host.up()) << m_host.log(); }
 
+  // The host the console and connect() reach: the first one, or the one
+  // restart() started.
+  hosttest::Host& host() { return m_restarted ? *m_restarted : m_host; }
+  int connect() { return host().connect(); }
+
+  // Stops the host and starts it again on the same database (without
+  // seeding: an installation's next start), on a socket of its own.
+  bool restart() {
+    const std::string socket = m_dir.file("host" + std::to_string(++m_restarts) + ".sock");
+    const int stopped = host().stop();
+    EXPECT_EQ(stopped, 0) << host().log();
+    m_restarted.reset();
+    m_restarted.emplace(m_dir, socket, std::vector<std::string>{}, hostEnvironment(),
+                        "host" + std::to_string(m_restarts));
+    return stopped == 0 && m_restarted->up();
+  }
+
+  // An auto-detection by agent name on connection `fd`; `keep` asks to keep
+  // the agents for the detected listings (11033). The answers' messages.
+  std::vector<tkwire::Reply> detect(int fd, const std::string& agent, bool keep, int64_t sequence) {
+    std::string stream;
+    tkwire::appendElement(stream, 2048, tktest::le32(0) + agent);
+    if (keep) tkwire::appendU32(stream, 11033, 1);
+    tkwire::appendU32(stream, 2052, 0);
+    tkwire::StreamRequest request;
+    request.handler = "onMsgMMAutoDetect";
+    request.sequence = sequence;
+    request.firstField = tkwire::firstFieldOf(0, keep ? 3 : 2);  // the element count
+    request.stream = stream;
+    return hosttest::sendAndRead(fd, tkwire::encodeStreamRequest(request));
+  }
+
+  // The records of a listing without arguments (detected libraries, ...).
+  std::vector<std::vector<tkwire::Item>> listing(int fd, const char* handler, int64_t sequence) {
+    return recordsOf(hosttest::sendAndRead(fd, hosttest::streamFrame(handler, sequence)));
+  }
+
+  // A tape library with one drive that ma1 sees, attached with SQL as an
+  // administrator would.
+  void attachLibraryToMa1() {
+    ASSERT_EQ(m_db.exec("INSERT INTO \"MMAttachedLibrary\" (\"ClientId\", \"Vendor\", \"Product\", \"SerialNumber\", "
+                        "\"DeviceName\", \"ScsiBus\", \"ScsiTarget\", \"ScsiLun\") VALUES ((SELECT \"id\" FROM "
+                        "\"APP_Client\" WHERE \"name\" = 'ma1'), 'ACME', 'TL-8', 'TL8-0001', '/dev/sg7', 0, 7, 0)"),
+              0);
+    ASSERT_EQ(m_db.exec("INSERT INTO \"MMAttachedDrive\" (\"AttachedLibraryId\", \"DriveNumber\", \"Vendor\", "
+                        "\"Product\", \"SerialNumber\", \"DeviceName\") VALUES (last_insert_rowid(), 1, 'ACME', "
+                        "'LTO-8', 'D-0001', '/dev/nst7')"),
+              0);
+  }
+
   // Runs tkconsole with `args` after the socket option; each run writes
   // files of its own.
   ConsoleRun console(const std::vector<std::string>& args) {
     const std::string name = "console" + std::to_string(++m_runs);
-    std::vector<std::string> all{"--socket", m_host.socket()};
+    std::vector<std::string> all{"--socket", host().socket()};
     all.insert(all.end(), args.begin(), args.end());
     hosttest::Child child;
     ConsoleRun run;
@@ -53,16 +131,19 @@ class InstallationFixture : public ::testing::Test {
   // The handlers' debug log (TK_LOG_DIR).
   std::string debugLog() const { return hosttest::readFile(m_dir.file("log/tkmmconfig.log")); }
 
+  std::map<std::string, std::string> hostEnvironment() const {
+    return {{"TK_DB", m_db.path()},
+            {"TK_RIGHTS", "table"},
+            {"TK_LOCK_DIR", m_dir.file("locks")},
+            {"TK_LOG_DIR", m_dir.file("log")}};
+  }
+
   tktest::TestDatabase m_db;
   tktest::TempDir m_dir;
-  hosttest::Host m_host{m_dir,
-                        m_dir.file("host.sock"),
-                        {"--seed-demo"},
-                        {{"TK_DB", m_db.path()},
-                         {"TK_RIGHTS", "table"},
-                         {"TK_LOCK_DIR", m_dir.file("locks")},
-                         {"TK_LOG_DIR", m_dir.file("log")}}};
+  hosttest::Host m_host{m_dir, m_dir.file("host.sock"), {"--seed-demo"}, hostEnvironment()};
+  std::optional<hosttest::Host> m_restarted;
   int m_runs = 0;
+  int m_restarts = 0;
 };
 
 }  // namespace installtest

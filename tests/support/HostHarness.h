@@ -258,17 +258,20 @@ inline std::string streamFrame(const std::string& handler, int64_t sequence, std
   return tkwire::encodeStreamRequest(r);
 }
 
-// Takes the configuration lock on connection `fd` (element-stream form,
-// rights 2, operation 1), which opens the connection's session; true when
-// the lock was granted.
-inline bool takeLock(int fd, int64_t sequence = 1) {
+// The configuration lock request on connection `fd` (element-stream form,
+// rights 2): operation 1 takes the lock, which opens the connection's
+// session; 0 releases it (closing the connection does not). True when the
+// host grants it.
+inline bool lockOperation(int fd, uint32_t operation, int64_t sequence) {
   tkwire::StreamRequest lock;
   lock.handler = "LockMMConfiguration";
   lock.sequence = sequence;
-  lock.firstField = tkwire::firstFieldOf(2, 1);
+  lock.firstField = tkwire::firstFieldOf(2, operation);
   const auto status = tktest::onlyStatus(sendAndRead(fd, tkwire::encodeStreamRequest(lock)));
   return status.has_value() && status->status == 1;
 }
+inline bool takeLock(int fd, int64_t sequence = 1) { return lockOperation(fd, 1, sequence); }
+inline bool releaseLock(int fd, int64_t sequence) { return lockOperation(fd, 0, sequence); }
 
 // The real tkhost on a socket in `dir`, with its own database there and its
 // output in "<name>.out" and "<name>.err". It answers rights questions with
