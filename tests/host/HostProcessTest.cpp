@@ -190,7 +190,7 @@ TEST_F(HostProcessTest, ClosedConnectionsAreCleanedUp) {
                                              << hosttest::countProcEntries(pid, "fd") << " (was " << baseFds << ")";
 }
 
-TEST_F(HostProcessTest, SigtermAndSigintStopTheHostCleanly) {
+TEST_F(HostProcessTest, SigtermSigintAndSighupStopTheHostCleanly) {
   // An idle console and a console halfway through a frame do not hold it up.
   int halfway = m_host.connect();
   ASSERT_GE(halfway, 0);
@@ -208,6 +208,18 @@ TEST_F(HostProcessTest, SigtermAndSigintStopTheHostCleanly) {
   ASSERT_TRUE(again.up()) << again.log();
   EXPECT_EQ(again.stop(SIGINT), 0) << again.log();
   EXPECT_FALSE(hosttest::exists(m_socket));
+
+  // The terminal a host was started from closes: it stops as cleanly, with a
+  // console connected, instead of dying with its socket left behind.
+  Host hungUp(m_dir, m_socket, {}, {}, "hungup");
+  const int console = hungUp.connect();
+  ASSERT_GE(console, 0) << hungUp.log();
+  ASSERT_EQ(sendAndRead(console, streamFrame("Before", 1)).size(), 1u);
+  EXPECT_EQ(hungUp.stop(SIGHUP), 0) << hungUp.log();
+  EXPECT_FALSE(hosttest::exists(m_socket)) << "the socket file was left behind";
+  EXPECT_TRUE(hosttest::closedWithin(console));
+  ::close(console);
+  EXPECT_NE(hungUp.log().find("stopped"), std::string::npos) << hungUp.log();
 }
 
 TEST_F(HostProcessTest, SocketIsForItsOwnerOnlyAndNotTakenByASecondHost) {
