@@ -316,6 +316,12 @@ TEST(HostStart, SeedDemoSaysWhatItDid) {
   ASSERT_TRUE(host.up()) << host.log();
   EXPECT_NE(host.log().find("--seed-demo: seeded 20 objects: media agents ma1 and ma2;"), std::string::npos)
       << host.log();
+  // The whole summary, on one line: nothing seeded goes unsaid.
+  for (const char* part : {"; SAN volume host sanhost1 (client 101);", "; NAS client filer1 (client 102,",
+                           "served by media agent nasma1 (client 103); NDMP filer filer2 (login root, password demo);",
+                           "; attached to ma2: tape library DEMO TAPE-4 (LIB0004) with four drives, not configured;",
+                           "; users admin (1, may change everything) and operator (2, may look only)\n"})
+    EXPECT_NE(host.log().find(part), std::string::npos) << part << "\n" << host.log();
   EXPECT_EQ(host.stop(), 0);
 }
 
