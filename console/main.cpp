@@ -130,7 +130,8 @@ std::string g_shownHandler;
 
 std::string showItem(const tkwire::Item& item) {
   if (item.tag == tkconsole::kStatusItem) return tkconsole::describeStatus(g_shownHandler, item);
-  return tkconsole::describeNasItem(g_shownHandler, item);
+  std::string words = tkconsole::describeNasItem(g_shownHandler, item);
+  return words.empty() ? tkconsole::describeSANVolumeItem(item) : words;
 }
 
 // Connects to the host, waiting up to `timeoutMs` for one that is still
