@@ -94,10 +94,10 @@ void MDLock::reopen() {
 }
 
 bool MDLock::isCurrentFile() const {
-  struct stat open{};
+  struct stat locked{};
   struct stat named{};
-  return m_fd >= 0 && ::fstat(m_fd, &open) == 0 && ::stat(m_path.c_str(), &named) == 0 &&
-         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+  return m_fd >= 0 && ::fstat(m_fd, &locked) == 0 && ::stat(m_path.c_str(), &named) == 0 &&
+         locked.st_dev == named.st_dev && locked.st_ino == named.st_ino;
 }
 
 bool MDLock::unsetAndRemove() {
