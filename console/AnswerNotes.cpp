@@ -48,7 +48,10 @@ void SilentAnswerCheck::see(const tkwire::Reply& reply) {
 
 const char* SilentAnswerCheck::note() const {
   if (m_request.xml) return nullptr;
-  if (m_takeOverNotice)
+  // A notice followed by a real answer (an operation that went on after the
+  // session was taken over) has said what happened; one that stands for the
+  // answer has not.
+  if (m_takeOverNotice && !m_itemsSeen)
     return "this connection holds no configuration session: take the lock first (`lock`), then ask in the same "
            "--script or --script - session";
   if (m_request.stream.handler == "onMsgGetMMLibraryProperties" && !m_itemsSeen && !m_otherReplies)

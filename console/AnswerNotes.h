@@ -3,7 +3,8 @@
 // (exit status 3), so that a script or a person never takes "nothing
 // happened" for "done":
 //   - a listing or record answered with the take-over notice (reply 11055,
-//     item 11102 code 4): this connection holds no configuration session;
+//     item 11102 code 4) and nothing else: this connection holds no
+//     configuration session;
 //   - `library H` answered with an empty record: the handle names nothing
 //     in this connection's session (handles last one connection);
 //   - an unlock whose answer is "Success" while the handler reports that
