@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <utility>
 
 #include "console/CommandLine.h"
@@ -45,6 +46,34 @@ bool expandSANVolumeCommand(std::vector<std::string>& words, bool fromShell, std
   }
   words = std::move(out);
   return true;
+}
+
+std::string describeSANVolumeItem(const tkwire::Item& item) {
+  constexpr uint32_t kItemDeviceName = 11633;
+  constexpr uint32_t kItemMountPoint = 11653;
+  if ((item.tag != kItemDeviceName && item.tag != kItemMountPoint) || item.bytes.size() < 12) return std::string();
+  auto word = [&item](std::size_t at) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(item.bytes[at + static_cast<std::size_t>(i)]);
+    return v;
+  };
+  std::string name = "\"";
+  for (std::size_t i = 12; i < item.bytes.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(item.bytes[i]);
+    if (c == '"' || c == '\\') {
+      name += '\\';
+      name += static_cast<char>(c);
+    } else if (c >= 0x20 && c < 0x7F) {
+      name += static_cast<char>(c);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+      name += escaped;
+    }
+  }
+  name += "\"";
+  return "id " + std::to_string(static_cast<int32_t>(word(0))) + ", client " + std::to_string(word(4)) +
+         ", flags " + std::to_string(word(8)) + ": " + name;
 }
 
 }  // namespace tkconsole

@@ -18,7 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "wire/WireCodec.h"
+
 namespace tkconsole {
+
+// A device name (11633) or mount point (11653) of a SAN volume answer, as
+// words: `id -1, client 101, flags 0: "E:"` (three u32, the id signed, and
+// the name). Empty for any other item, or one too short to be one.
+std::string describeSANVolumeItem(const tkwire::Item& item);
 
 // Replaces a SAN volume word in `words` by the request words it stands for
 // (script words keep their quotes: fromShell false). Other words are left

@@ -24,6 +24,49 @@ constexpr const char* kRequestPrefix = "request.";
 // The operation code (tag 43) of a library delete.
 constexpr long long kDeleteLibrary = 2;
 
+// The operation codes the storage-library request serves. The handler
+// answers a request without one, or with one it has no operation for, with
+// a success that did nothing: the console refuses those before sending.
+struct Operation {
+  long long code;
+  const char* name;
+};
+constexpr Operation kOperations[] = {
+    {1, "create library"},
+    {2, "delete library"},
+    {4, "add mount path"},
+    {8, "change mount-path properties"},
+    {16, "delete mount path"},
+    {32, "modify library"},
+    {64, "share mount path"},
+    {128, "unshare mount path"},
+    {256, "create device"},
+    {512, "drive maintenance"},
+    {1024, "force delete mount path"},
+    {4096, "set vault lock"},
+    {8192, "force delete library"},
+    {16384, "add shared mount path"},
+};
+
+std::string operationList() {
+  std::string list;
+  for (const Operation& op : kOperations)
+    list += (list.empty() ? "" : ", ") + std::to_string(op.code) + " " + op.name;
+  return list;
+}
+
+bool knownOperation(const CNMessageBase& library, std::string& error) {
+  if (!library.isSet(Info::kOperation.ordinal, Info::kClassHash, Info::kOperation.hash)) {
+    error = "storage-library needs its operation, 43=CODE (" + operationList() + ")";
+    return false;
+  }
+  const long long code = library.getint64(Info::kOperation.tag, Info::kClassHash, Info::kOperation.hash);
+  for (const Operation& op : kOperations)
+    if (op.code == code) return true;
+  error = "storage-library has no operation " + std::to_string(code) + "; 43= takes " + operationList();
+  return false;
+}
+
 CNMessageBase& description(Req& request, const tkxml::FieldDef& field) {
   return request.getObjectAccessor(true, true, field.ordinal, field.tag, Req::kClassHash, field.hash, field.ns,
                                    field.cls);
@@ -53,7 +96,7 @@ bool expandStorageLibraryCommand(std::vector<std::string>& words, bool fromShell
                          "a library description", error))
       return false;
   }
-  description(request, Req::kLibrary);  // always present, if only empty
+  if (!knownOperation(description(request, Req::kLibrary), error)) return false;
   std::string xml;
   if (request.serialize(xml) != 0) {
     error = "the request cannot be written as XML";

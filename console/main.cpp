@@ -7,14 +7,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "console/AnswerNotes.h"
 #include "console/Answers.h"
 #include "console/CommandLine.h"
 #include "console/ControlCommands.h"
@@ -33,57 +36,82 @@
 namespace {
 
 const char kUsage[] =
-    "usage: tkconsole [--socket PATH] [--wait MS] [--timeout MS] [--user N] [--seq N]\n"
-    "                 [--kind N] [--gui N] [--origin N]\n"
-    "                 HANDLER [first=N] [count=N] [handle=N] [TAG=VALUE ...]\n"
-    "       tkconsole [options] --xml MSGID HANDLER 'xml text'   (or --xml-file FILE)\n"
-    "       tkconsole [options] --script FILE   (one request per line, # comments; - reads\n"
-    "                 standard input)\n"
-    "       tkconsole [options] --list   (the host's handlers: name, kind, XML message id)\n"
-    "       tkconsole [options] lock|force-lock|unlock|unlock-anyway [rights=N] [xml [server-seq=N]]\n"
-    "                 (the configuration lock; it belongs to the connection that took it)\n"
-    "       tkconsole [options] libraries | library HANDLE\n"
-    "                 (the libraries, or one library's record; after the lock, in one --script)\n"
-    "       tkconsole [options] storage-library TAG=VALUE ... [second.TAG=VALUE ...]\n"
-    "                 (the storage-library request; TAG a field tag of the library description)\n"
-    "       tkconsole [options] can-delete MOUNT-PATH-ID LIBRARY-ID\n"
-    "                 (whether deleting the mount path, 0 the library, needs the forced deletion)\n"
-    "       tkconsole [options] device-paths MOUNT-PATH-ID path [agent=ID] TAG=VALUE ... [path ...]\n"
-    "                 (the device paths of a mount path; TAG a field tag of a device path)\n"
-    "       tkconsole [options] children|drive-paths|drive|mount-paths|... HANDLE [option]\n"
-    "                 media-types ID | drive-vendors | library-vendors [1] | serial-check [on|off]\n"
-    "                 (the drive side of libraries and the catalogues; see console/DriveCommands.h)\n"
-    "       tkconsole [options] control OP [HANDLE]\n"
-    "                 (one record of the control request; after the lock, in one --script)\n"
-    "       tkconsole [options] san-hosts | san-volumes HOST-ID |\n"
-    "                 san-discover HOST-ID HOST-NAME [mount-paths]\n"
-    "                 (SAN volume hosts, their recorded volumes, and what volumes a host has)\n"
-    "       tkconsole [options] ndmp-servers [FILTER] | ndmp-server CLIENT-ID [NAME] | media-agents |\n"
-    "                 nas-clients | nas-remove|nas-restore ID NAME AGENT\n"
-    "                 (NDMP servers, media agents and NAS clients; see console/NasCommands.h)\n"
-    "       tkconsole [options] change-library OP HANDLE [TAG=VALUE ...] | drag HANDLE [ON [MODE]]\n"
-    "                 probe-ndmp SERVER PATH [AGENT] | library-server HOST\n"
-    "                 add-ndmp-controller|add-ip-controller AGENT ...\n"
-    "                 (library changes, controllers, drag and drop; see console/LibraryChangeCommands.h)\n"
+    "usage: tkconsole [OPTIONS] WORD [ARGUMENTS]      one request\n"
+    "       tkconsole [OPTIONS] --script FILE         one request per line, # comments, all over\n"
+    "                                                 one connection; - reads standard input and\n"
+    "                                                 answers each line as soon as it is read\n"
+    "       tkconsole [OPTIONS] --list                the host's handlers: name, kind, XML message id\n"
     "       tkconsole --help | --version\n"
-    "VALUE: N (u32; also 0xN or -N), u64:N, \"text\" or s:text, hex:BYTES; other words are texts.\n"
-    "       idtext:ID:TEXT (u32 and text), hdr12:ID,CLIENT,FLAGS:TEXT (three u32 and text).\n"
-    "       enc:TEXT (the text encrypted as logins and passwords travel, e.g. 11062=enc:root).\n"
-    "body=VALUE (repeatable) sends raw bytes from the first-parameter place on.\n"
-    "first=N sets the first word, count=N the element count (default: the number of\n"
-    "elements), handle=N the 64-bit object handle in their place.\n"
-    "--socket defaults to var/tkhost.sock. The host ends each request with an end frame;\n"
-    "the first answer may take --timeout MS (default 3000), each later one --wait MS\n"
-    "(default 10000), after which the console gives up.\n"
-    "Exit status: 0 every answer a success, 3 an answer reports a failure or refusal (a\n"
-    "status other than 1, an XML result other than 0, a result below 0, or the host's own\n"
-    "refusal), 1 the host closed the connection or did not finish a request in time, 2 the\n"
-    "host cannot be reached, 64 wrong arguments.\n";
+    "Options: --socket PATH (default var/tkhost.sock), --timeout MS (the wait for a host that\n"
+    "is still starting and for a request's first answer; default 3000), --wait MS (the wait\n"
+    "for each later answer; default 10000), --user N (default 1), --seq N, --kind N, --gui N,\n"
+    "--origin N (the request's fields).\n"
+    "\n"
+    "The configuration lock, listings and records by handle: handles last one connection, so\n"
+    "lock, list and use them in one --script (or one --script - session):\n"
+    "  lock [rights=N] [xml [server-seq=N]]      take the lock             e.g. lock\n"
+    "  force-lock [rights=N] [xml]               take it over              e.g. force-lock\n"
+    "  unlock | unlock-anyway [rights=N] [xml]   release it (anyway: without the library check)\n"
+    "                                                                      e.g. unlock xml\n"
+    "  libraries                                 the libraries             e.g. libraries\n"
+    "  library HANDLE                            one library's record      e.g. library 12\n"
+    "  children LIB [drives] | empty-bays LIB    below a library           e.g. children 12\n"
+    "  master-pools LIB | master-pool H          master drive pools        e.g. master-pools 12\n"
+    "  drive-pools LIB | drive-pools MASTER master | drive-pool H          e.g. drive-pools 12\n"
+    "  drive-paths POOL|DRIVE [short] | drive-path H | drive H | drive-ids CONTROLLER\n"
+    "                                                                      e.g. drive 27\n"
+    "  mount-paths DISKLIB | mount-path H        a disk library's paths    e.g. mount-paths 30\n"
+    "  control OP [HANDLE]                       the control request       e.g. control 48 23\n"
+    "  detect AGENT... | detect-keep AGENT...    detect hardware           e.g. detect-keep ma2\n"
+    "  detected-libraries | detected-drives      what detection found      e.g. detected-drives\n"
+    "  change-library OP HANDLE [TAG=VALUE ...]  change a library  e.g. change-library 3 12 8251=\"new alias\"\n"
+    "  drag HANDLE [ON-HANDLE [MODE]]            drag and drop             e.g. drag 40 0 1\n"
+    "  probe-ndmp SERVER PATH [AGENT]            an NDMP server's library  e.g. probe-ndmp filer2 /dev/robot1\n"
+    "  library-server HOST                       a library server's libraries  e.g. library-server lsrv1\n"
+    "  add-ndmp-controller AGENT SERVER PATH VENDOR PRODUCT ID BASE DRIVES  an NDMP library's\n"
+    "       controller on a media agent  e.g. add-ndmp-controller ma1 filer2 /dev/robot1 DEMO TAPE-9 NLIB1 1 4\n"
+    "  add-ip-controller AGENT HOST VENDOR PRODUCT ID BASE DRIVES [TAG=VALUE ...]  a library\n"
+    "       server's library on a media agent  e.g. add-ip-controller ma2 ls1 DEMO TAPE-9 LSLIB1 1 4 11103=2\n"
+    "Catalogues and requests that need no lock:\n"
+    "  media-types LIBRARY-ID | drive-vendors | library-vendors [1]        e.g. media-types 1\n"
+    "  serial-check [on|off]                     the serial-number check   e.g. serial-check on\n"
+    "  storage-library 43=OP TAG=VALUE ... [second.TAG=VALUE ...] [request.TAG=VALUE ...]\n"
+    "       OP 1 create library, 2 delete library (with request.6=1), 4 add mount path,\n"
+    "       8 mount-path properties, 16 delete mount path, 32 modify library, 64 share,\n"
+    "       128 unshare, 256 create device, 512 drive maintenance, 1024 force delete mount\n"
+    "       path, 4096 vault lock, 8192 force delete library, 16384 add shared mount path;\n"
+    "       TAG 1 library id, 3 media agent, 7 media-agent id, 8 library, 23 mount-path id,\n"
+    "       24 mount path, ...                   e.g. storage-library 43=2 8=TapeLib1 request.6=1\n"
+    "  can-delete MOUNT-PATH-ID LIBRARY-ID       whether a deletion needs force  e.g. can-delete 2 2\n"
+    "  device-paths MOUNT-PATH-ID path [agent=ID] TAG=VALUE ... [path ...]\n"
+    "       TAG 17 operation (1 add, 2 change, 3 remove), 1 device, 2 controller, 4 folder,\n"
+    "       8 user, 12 password, 13 access  e.g. device-paths 1 path agent=2 17=1 1=1 4=/srv/d 13=4\n"
+    "  ndmp-servers [FILTER] | ndmp-server CLIENT-ID [NAME]                e.g. ndmp-server 0 filer1\n"
+    "  media-agents | nas-clients                                          e.g. media-agents\n"
+    "  nas-remove|nas-restore ID NAME AGENT      a NAS client              e.g. nas-remove 102 filer1 nasma1\n"
+    "  san-hosts | san-volumes HOST-ID           SAN volume hosts          e.g. san-volumes 101\n"
+    "  san-discover HOST-ID HOST-NAME [mount-paths]                        e.g. san-discover 101 sanhost1\n"
+    "Any handler by name (tkconsole --list names them), and XML requests:\n"
+    "  HANDLER [first=N] [count=N] [handle=N] [body=VALUE ...] [TAG=VALUE ...]\n"
+    "       e.g. onMsgSetMMNDMPServer 4106=2 4001=1 11058=filer2 11062=enc:root 11063=enc:demo 2052=0\n"
+    "  --xml MSGID HANDLER 'XML TEXT' | --xml MSGID HANDLER --xml-file FILE\n"
+    "       e.g. --xml 0x0DF9BE39 HandleMMConfigMgrXmlMsg --xml-file examples/lock-request.xml\n"
+    "VALUE: N (u32; also 0xN or -N), u64:N, \"text\" or s:text, hex:BYTES, enc:TEXT (encrypted\n"
+    "as logins and passwords travel), idtext:ID:TEXT, hdr12:ID,CLIENT,FLAGS:TEXT; other words\n"
+    "are texts. first=N sets the first word, count=N the element count (default: the number\n"
+    "of elements), handle=N the 64-bit object handle in their place; body=VALUE sends raw\n"
+    "bytes from the first-parameter place on.\n"
+    "Exit status: 0 every answer a success, 3 an answer reports a failure or refusal, or did\n"
+    "nothing the request asked for (the console says why under it), 1 the host closed the\n"
+    "connection or did not finish a request in time, 2 the host cannot be reached, 64 wrong\n"
+    "arguments (nothing is sent).\n";
 
 constexpr int kExitFailure = 3;
 constexpr int kExitLost = 1;
 constexpr int kExitUnreachable = 2;
 constexpr int kExitUsage = 64;
+// How often a console that waits for a starting host tries again.
+constexpr int kConnectRetryMs = 20;
 
 struct Settings {
   std::string socketPath = "var/tkhost.sock";
@@ -102,10 +130,13 @@ std::string g_shownHandler;
 
 std::string showItem(const tkwire::Item& item) {
   if (item.tag == tkconsole::kStatusItem) return tkconsole::describeStatus(g_shownHandler, item);
-  return tkconsole::describeNasItem(g_shownHandler, item);
+  std::string words = tkconsole::describeNasItem(g_shownHandler, item);
+  return words.empty() ? tkconsole::describeSANVolumeItem(item) : words;
 }
 
-int connectTo(const std::string& path, std::string& error) {
+// Connects to the host, waiting up to `timeoutMs` for one that is still
+// starting (its socket not made yet, or not listening yet).
+int connectWithin(const std::string& path, int timeoutMs, std::string& error) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (path.empty() || path.size() >= sizeof address.sun_path) {
@@ -113,17 +144,21 @@ int connectTo(const std::string& path, std::string& error) {
     return -1;
   }
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return -1;
-  }
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    error = std::strerror(errno);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+      error = std::strerror(errno);
+      return -1;
+    }
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+    const int err = errno;
     ::close(fd);
-    return -1;
+    error = std::strerror(err);
+    const bool starting = err == ENOENT || err == ECONNREFUSED || err == EAGAIN;
+    if (!starting || std::chrono::steady_clock::now() >= deadline) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kConnectRetryMs));
   }
-  return fd;
 }
 
 // Sends one request and prints its answers, up to the host's end frame.
@@ -136,6 +171,7 @@ Outcome exchange(int fd, const tkconsole::Request& request, const Settings& sett
   int replies = 0;
   bool failed = false;
   std::string body;
+  tkconsole::SilentAnswerCheck silent(request);
   g_shownHandler = request.handler();
   for (;;) {
     const int waitMs = !sent ? 0 : replies == 0 ? settings.timeoutMs : settings.waitMs;
@@ -155,6 +191,7 @@ Outcome exchange(int fd, const tkconsole::Request& request, const Settings& sett
       std::cout << "(undecodable reply of " << body.size() << " bytes)\n";
       continue;
     }
+    silent.see(*reply);
     if (reply->isEnd()) {
       failed = failed || tkconsole::reportsFailure(*reply, false);
       break;
@@ -172,6 +209,10 @@ Outcome exchange(int fd, const tkconsole::Request& request, const Settings& sett
     if (const char* hint = tkconsole::storageLibraryDeleteHint(request, *reply)) std::cout << "  (" << hint << ")\n";
   }
   if (replies == 0) std::cout << "(no reply)\n";
+  if (const char* note = silent.note()) {
+    std::cout << "  (" << note << ")\n";
+    failed = true;
+  }
   std::cout.flush();
   return failed ? Outcome::Failure : Outcome::Success;
 }
@@ -200,14 +241,8 @@ bool printHandlerList(const tkwire::Reply& reply) {
   return true;
 }
 
-// Reads a script, from standard input for "-"; false with the reason.
+// Reads a script file whole; false with the reason.
 bool readScript(const std::string& path, std::string& text, std::string& error) {
-  if (path == "-") {
-    std::ostringstream os;
-    os << std::cin.rdbuf();
-    text = os.str();
-    return true;
-  }
   struct stat st{};
   if (::stat(path.c_str(), &st) != 0) {
     error = "cannot read " + path + ": " + std::strerror(errno);
@@ -237,6 +272,130 @@ bool numberOption(const std::string& name, const std::string& text, int& out) {
   out = static_cast<int>(v);
   return true;
 }
+
+// One request from its words: the console words expanded into the request
+// they stand for, then parsed. False with the reason.
+bool prepareRequest(std::vector<std::string> words, bool fromShell, const tkconsole::Defaults& defaults,
+                    int64_t sequence, tkconsole::Request& request, std::string& error) {
+  std::string payload;
+  if (!tkconsole::expandLockCommand(words, fromShell, error) ||
+      !tkconsole::expandLibraryCommand(words, fromShell, error) ||
+      !tkconsole::expandStorageLibraryCommand(words, fromShell, error) ||
+      !tkconsole::expandCanDeleteCommand(words, fromShell, error) ||
+      !tkconsole::expandDevicePathCommand(words, fromShell, error) ||
+      !tkconsole::expandDriveCommand(words, fromShell, error, payload) ||
+      !tkconsole::expandControlCommand(words, fromShell, error) ||
+      !tkconsole::expandDetectionCommand(words, fromShell, error) ||
+      !tkconsole::expandSANVolumeCommand(words, fromShell, error) ||
+      !tkconsole::expandNasCommand(words, fromShell, error) ||
+      !tkconsole::expandLibraryChangeCommand(words, fromShell, error, payload))
+    return false;
+  if (!tkconsole::parseRequest(words, defaults, sequence, request, error, fromShell)) return false;
+  if (!payload.empty()) request.stream.stream = payload;
+  return true;
+}
+
+// The requests of one run and the one connection they go over: the host
+// knows a console by its connection, and the configuration session (the
+// lock, the handles of its listings) belongs to it.
+class Session {
+ public:
+  Session(const Settings& settings, const tkconsole::Defaults& defaults)
+      : m_settings(settings), m_nextSequence(defaults.sequence.value_or(1)), m_lineDefaults(defaults) {
+    m_lineDefaults.sequence.reset();
+  }
+  ~Session() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  const tkconsole::Defaults& lineDefaults() const { return m_lineDefaults; }
+  int64_t nextSequence() const { return m_nextSequence; }
+
+  void add(const tkconsole::Request& request, const std::string& shown) {
+    ++m_nextSequence;
+    m_requests.push_back(request);
+    m_lines.push_back(shown);
+  }
+
+  // One script line: nothing for a blank or comment line, else its request.
+  // False (with the reason on standard error) when the line is wrong.
+  bool addLine(const std::string& line, const std::string& scriptPath, int number) {
+    const std::string scriptName = scriptPath == "-" ? "standard input" : scriptPath;
+    std::vector<std::string> lineWords;
+    std::string error;
+    tkconsole::Request request;
+    if (!tkconsole::splitLine(line, lineWords, error) ||
+        (!lineWords.empty() && !prepareRequest(lineWords, false, m_lineDefaults, m_nextSequence, request, error))) {
+      std::fprintf(stderr, "tkconsole: %s:%d: %s\n", scriptName.c_str(), number, error.c_str());
+      return false;
+    }
+    if (lineWords.empty()) return true;
+    const size_t first = line.find_first_not_of(" \t");
+    const size_t last = line.find_last_not_of(" \t\r");
+    add(request, line.substr(first, last - first + 1));
+    return true;
+  }
+
+  // Connects, waiting up to --timeout for a host that is still starting;
+  // false, with what to do on standard error, when there is none.
+  bool connect() {
+    std::string error;
+    m_fd = connectWithin(m_settings.socketPath, m_settings.timeoutMs, error);
+    if (m_fd >= 0) return true;
+    std::fprintf(stderr,
+                 "tkconsole: cannot reach the host at %s: %s (start it with `tkhost --socket %s &`, or pass "
+                 "--socket PATH where it listens)\n",
+                 m_settings.socketPath.c_str(), error.c_str(), m_settings.socketPath.c_str());
+    return false;
+  }
+
+  // Sends the requests added so far, in order, and prints their answers;
+  // false once the host has closed the connection or stopped answering.
+  bool sendPending() {
+    for (; m_sent < m_requests.size(); ++m_sent) {
+      if (!m_lines[m_sent].empty()) std::cout << "> " << m_lines[m_sent] << "\n";
+      const Outcome outcome = m_settings.list ? exchange(m_fd, m_requests[m_sent], m_settings, printHandlerList)
+                                              : exchange(m_fd, m_requests[m_sent], m_settings);
+      if (outcome == Outcome::Lost) {
+        m_status = kExitLost;
+        return false;
+      }
+      if (outcome == Outcome::Failure) m_status = kExitFailure;
+    }
+    return true;
+  }
+
+  int runAll() {
+    sendPending();
+    return m_status;
+  }
+
+  // A session typed or piped line by line: each request is answered as soon
+  // as its line has been read, on the one connection, so that the handles a
+  // listing gives stay good for the lines after it. A wrong line ends the
+  // session (status 64) with what came before it answered.
+  int runStandardInput() {
+    if (!connect()) return kExitUnreachable;
+    std::string line;
+    for (int number = 1; std::getline(std::cin, line); ++number) {
+      if (!addLine(line, "-", number)) return kExitUsage;
+      if (!sendPending()) break;
+    }
+    return m_status;
+  }
+
+ private:
+  const Settings& m_settings;
+  int64_t m_nextSequence;
+  tkconsole::Defaults m_lineDefaults;
+  std::vector<tkconsole::Request> m_requests;
+  std::vector<std::string> m_lines;
+  size_t m_sent = 0;
+  int m_fd = -1;
+  int m_status = 0;
+};
 
 }  // namespace
 
@@ -300,26 +459,28 @@ int main(int argc, char** argv) {
     }
   }
 
-  // Parse everything before connecting: a wrong line sends nothing.
-  std::vector<tkconsole::Request> requests;
-  std::vector<std::string> lines;
-  int64_t nextSequence = defaults.sequence.value_or(1);
-  tkconsole::Defaults lineDefaults = defaults;
-  lineDefaults.sequence.reset();
   if (settings.list && (!settings.scriptPath.empty() || !words.empty())) {
     std::fprintf(stderr, "tkconsole: --list takes neither --script nor a request\n");
     return kExitUsage;
   }
+  if (!settings.scriptPath.empty() && !words.empty()) {
+    std::fprintf(stderr, "tkconsole: --script takes no request on the command line\n");
+    return kExitUsage;
+  }
+  if (!settings.list && settings.scriptPath.empty() && words.empty()) {
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  Session session(settings, defaults);
+  if (settings.scriptPath == "-") return session.runStandardInput();
+
+  // Parse everything before connecting: a wrong line sends nothing.
   if (settings.list) {
     tkconsole::Request request;
     request.stream.handler = tkwire::kListHandlersName;
-    request.stream.sequence = nextSequence;
-    requests.push_back(request);
+    request.stream.sequence = session.nextSequence();
+    session.add(request, std::string());
   } else if (!settings.scriptPath.empty()) {
-    if (!words.empty()) {
-      std::fprintf(stderr, "tkconsole: --script takes no request on the command line\n");
-      return kExitUsage;
-    }
     std::string text;
     std::string readError;
     if (!readScript(settings.scriptPath, text, readError)) {
@@ -327,93 +488,19 @@ int main(int argc, char** argv) {
       return kExitUsage;
     }
     std::istringstream script(text);
-    const std::string scriptName = settings.scriptPath == "-" ? "standard input" : settings.scriptPath;
     std::string line;
-    int number = 0;
-    while (std::getline(script, line)) {
-      ++number;
-      std::vector<std::string> lineWords;
-      std::string error;
-      if (!tkconsole::splitLine(line, lineWords, error)) {
-        std::fprintf(stderr, "tkconsole: %s:%d: %s\n", scriptName.c_str(), number, error.c_str());
-        return kExitUsage;
-      }
-      if (lineWords.empty()) continue;
-      std::string payload;
-      if (!tkconsole::expandLockCommand(lineWords, false, error) ||
-          !tkconsole::expandLibraryCommand(lineWords, false, error) ||
-          !tkconsole::expandStorageLibraryCommand(lineWords, false, error) ||
-          !tkconsole::expandCanDeleteCommand(lineWords, false, error) ||
-          !tkconsole::expandDevicePathCommand(lineWords, false, error) ||
-          !tkconsole::expandDriveCommand(lineWords, false, error, payload) ||
-          !tkconsole::expandControlCommand(lineWords, false, error) ||
-          !tkconsole::expandDetectionCommand(lineWords, false, error) ||
-          !tkconsole::expandSANVolumeCommand(lineWords, false, error) ||
-          !tkconsole::expandNasCommand(lineWords, false, error) ||
-          !tkconsole::expandLibraryChangeCommand(lineWords, false, error, payload)) {
-        std::fprintf(stderr, "tkconsole: %s:%d: %s\n", scriptName.c_str(), number, error.c_str());
-        return kExitUsage;
-      }
-      tkconsole::Request request;
-      if (!tkconsole::parseRequest(lineWords, lineDefaults, nextSequence, request, error, false)) {
-        std::fprintf(stderr, "tkconsole: %s:%d: %s\n", scriptName.c_str(), number, error.c_str());
-        return kExitUsage;
-      }
-      if (!payload.empty()) request.stream.stream = payload;
-      ++nextSequence;
-      requests.push_back(request);
-      size_t first = line.find_first_not_of(" \t");
-      size_t last = line.find_last_not_of(" \t\r");
-      lines.push_back(line.substr(first, last - first + 1));
+    for (int number = 1; std::getline(script, line); ++number) {
+      if (!session.addLine(line, settings.scriptPath, number)) return kExitUsage;
     }
   } else {
-    if (words.empty()) {
-      std::fputs(kUsage, stderr);
-      return kExitUsage;
-    }
     tkconsole::Request request;
     std::string error;
-    std::string payload;
-    if (!tkconsole::expandLockCommand(words, true, error) || !tkconsole::expandLibraryCommand(words, true, error) ||
-        !tkconsole::expandStorageLibraryCommand(words, true, error) ||
-        !tkconsole::expandCanDeleteCommand(words, true, error) ||
-        !tkconsole::expandDevicePathCommand(words, true, error) ||
-        !tkconsole::expandDriveCommand(words, true, error, payload) ||
-        !tkconsole::expandControlCommand(words, true, error) ||
-        !tkconsole::expandDetectionCommand(words, true, error) ||
-        !tkconsole::expandSANVolumeCommand(words, true, error) ||
-        !tkconsole::expandNasCommand(words, true, error) ||
-        !tkconsole::expandLibraryChangeCommand(words, true, error, payload)) {
+    if (!prepareRequest(words, true, session.lineDefaults(), session.nextSequence(), request, error)) {
       std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
       return kExitUsage;
     }
-    if (!tkconsole::parseRequest(words, lineDefaults, nextSequence, request, error, true)) {
-      std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
-      return kExitUsage;
-    }
-    if (!payload.empty()) request.stream.stream = payload;
-    requests.push_back(request);
+    session.add(request, std::string());
   }
-
-  std::string error;
-  int fd = connectTo(settings.socketPath, error);
-  if (fd < 0) {
-    std::fprintf(stderr, "tkconsole: cannot reach the host at %s: %s\n", settings.socketPath.c_str(), error.c_str());
-    return kExitUnreachable;
-  }
-  // One connection for every request: the host knows a console by its
-  // connection (the configuration session belongs to it).
-  int status = 0;
-  for (size_t i = 0; i < requests.size(); ++i) {
-    if (!lines.empty()) std::cout << "> " << lines[i] << "\n";
-    Outcome outcome = settings.list ? exchange(fd, requests[i], settings, printHandlerList)
-                                    : exchange(fd, requests[i], settings);
-    if (outcome == Outcome::Lost) {
-      status = kExitLost;
-      break;
-    }
-    if (outcome == Outcome::Failure) status = kExitFailure;
-  }
-  ::close(fd);
-  return status;
+  if (!session.connect()) return kExitUnreachable;
+  return session.runAll();
 }

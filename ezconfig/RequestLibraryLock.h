@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include "frame/EvMMConfigMgr.h"
+#include "platform/mdlock/MDLock.h"
 
 namespace tkezconfig {
 
@@ -36,6 +37,13 @@ class RequestLibraryLock {
   }
   void release() {
     if (m_handle != nullptr) EvMMConfigMgr::unlockConfigLibrary(m_handle);
+  }
+  // Releases the lock of a library that the request deleted, with its lock
+  // file: no file is left behind for a library that is gone.
+  void releaseAndRemove() {
+    if (m_handle == nullptr) return;
+    m_handle->unsetAndRemove();
+    EvMMConfigMgr::unlockConfigLibrary(m_handle);
   }
   const char* key() const { return m_key; }
 

@@ -1,5 +1,5 @@
 // tkhost: loads the handler library and serves console requests on a Unix
-// socket until SIGTERM or SIGINT.
+// socket until SIGTERM, SIGINT or SIGHUP.
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
@@ -43,8 +43,8 @@ const char kUsage[] =
     "                 admin, user 1, and operator, user 2); \"scripted\" the test kit's\n"
     "                 rules, which allow everything in the host (for tests only)\n"
     "Files the host creates (database, logs, lock files, socket) are for their owner only.\n"
-    "The host logs to standard error. SIGTERM or SIGINT stops it: connections are shut\n"
-    "down and the socket file is removed.\n"
+    "The host logs to standard error. SIGTERM or SIGINT stops it, and so does SIGHUP (its\n"
+    "terminal closed): connections are shut down and the socket file is removed.\n"
     "Exit status: 0 stopped by a signal (or --help, --version), 1 it could not start (the\n"
     "database, the library or the socket; the reason is logged), 2 wrong arguments.\n";
 
@@ -166,12 +166,14 @@ int main(int argc, char** argv) {
   }
   tksecurity::useUsersTable(rightsSource != "scripted");
 
-  // SIGTERM and SIGINT arrive on a descriptor; every thread started from here
+  // SIGTERM, SIGINT and SIGHUP arrive on a descriptor (a host started from a
+  // terminal that closes stops as cleanly as one told to stop); every thread started from here
   // on inherits the blocked mask, so no handler thread is interrupted.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGTERM);
   sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGHUP);
   if (pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr) != 0) {
     tkhost::logLine(tkhost::kLogError, "cannot block the stop signals");
     return 1;

@@ -441,7 +441,13 @@ void completeStorageLibRequest(StorageLibraryRequest& w, const StorageLibResult&
       xml.clear();
     }
   }
-  w.lock.release();
+  const bool libraryGone = result.outcome == StorageLibOutcome::kForceDeleteSuccess && w.code == 0 &&
+                           (w.operation == tkezconfig::kOpDeleteLibrary ||
+                            w.operation == tkezconfig::kOpForceDeleteLibrary);
+  if (libraryGone)
+    w.lock.releaseAndRemove();
+  else
+    w.lock.release();
 }
 
 StorageLibraryRequest::StorageLibraryRequest(MessageInfo& requestRecord)

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -72,11 +73,7 @@ MDLock::MDLock(const char* name) : m_name(name != nullptr ? name : "") {
     std::error_code ignored;
     std::filesystem::create_directories(dir, ignored);
     m_path = dir + "/" + file;
-    m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0660);
-    if (m_fd < 0) {
-      int err = errno;
-      EvDebug::Error("MDLock::MDLock", "cannot open lock file [%s]: %s", m_path.c_str(), std::strerror(err));
-    }
+    reopen();
   } else if (file.empty()) {
     EvDebug::Error("MDLock::MDLock", "%s", "an empty name names no lock");
   }
@@ -87,7 +84,55 @@ MDLock::~MDLock() {
   if (m_fd >= 0) ::close(m_fd);
 }
 
+void MDLock::reopen() {
+  if (m_fd >= 0) ::close(m_fd);
+  m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0660);
+  if (m_fd < 0) {
+    int err = errno;
+    EvDebug::Error("MDLock::MDLock", "cannot open lock file [%s]: %s", m_path.c_str(), std::strerror(err));
+  }
+}
+
+bool MDLock::isCurrentFile() const {
+  struct stat locked{};
+  struct stat named{};
+  return m_fd >= 0 && ::fstat(m_fd, &locked) == 0 && ::stat(m_path.c_str(), &named) == 0 &&
+         locked.st_dev == named.st_dev && locked.st_ino == named.st_ino;
+}
+
+bool MDLock::unsetAndRemove() {
+  bool removed = false;
+  if (m_held && m_fd >= 0) {
+    // Removed while held: a waiter that gets the old file finds it is no
+    // longer the name's and takes the name's new file instead.
+    removed = ::unlink(m_path.c_str()) == 0;
+    if (!removed) {
+      int err = errno;
+      EvDebug::Error("MDLock::unsetAndRemove", "cannot remove lock file [%s]: %s", m_path.c_str(),
+                     std::strerror(err));
+    }
+  }
+  tkmdlock::journal().record("remove", m_name, removed);
+  return unset() && removed;
+}
+
 bool MDLock::set(unsigned int timeoutMs) {
+  const int64_t start = tkclock::nowMs();
+  for (;;) {
+    const bool already = m_held;
+    const bool got = takeOnce(timeoutMs, start);
+    if (!got || already || isCurrentFile()) {
+      m_held = got;
+      tkmdlock::journal().record("set", m_name, timeoutMs, got);
+      return got;
+    }
+    // The holder before us removed the file: the name has a new one.
+    ::flock(m_fd, LOCK_UN);
+    reopen();
+  }
+}
+
+bool MDLock::takeOnce(unsigned int timeoutMs, int64_t start) {
   bool got = false;
   tkjournal::Failure failure;
   if (m_held) {
@@ -111,7 +156,7 @@ bool MDLock::set(unsigned int timeoutMs) {
         EvDebug::Error("MDLock::set", "cannot lock [%s]: %s", m_name.c_str(), std::strerror(err));
       }
     } else {
-      const int64_t deadline = tkclock::nowMs() + static_cast<int64_t>(timeoutMs);
+      const int64_t deadline = start + static_cast<int64_t>(timeoutMs);
       for (;;) {
         if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
           got = true;
@@ -128,8 +173,6 @@ bool MDLock::set(unsigned int timeoutMs) {
       }
     }
   }
-  m_held = got;
-  tkmdlock::journal().record("set", m_name, timeoutMs, got);
   return got;
 }
 
@@ -152,17 +195,24 @@ bool MDLock::isSet() const {
   if (m_held) {
     held = true;
   } else if (m_fd >= 0) {
+    // A holder may have removed the file this object opened: the probe goes
+    // to the name's file as it is now (none: nobody holds the lock).
+    const bool current = isCurrentFile();
+    const int fd = current ? m_fd : ::open(m_path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     // A shared probe fails exactly when someone holds the lock; a free lock
     // is released again at once.
-    int rc;
-    do {
-      rc = ::flock(m_fd, LOCK_SH | LOCK_NB);
-    } while (rc != 0 && errno == EINTR);
-    if (rc == 0) {
-      ::flock(m_fd, LOCK_UN);
-    } else {
-      held = errno == EWOULDBLOCK;
+    int rc = 0;
+    if (fd >= 0) {
+      do {
+        rc = ::flock(fd, LOCK_SH | LOCK_NB);
+      } while (rc != 0 && errno == EINTR);
+      if (rc == 0) {
+        ::flock(fd, LOCK_UN);
+      } else {
+        held = errno == EWOULDBLOCK;
+      }
     }
+    if (!current && fd >= 0) ::close(fd);
   }
   tkmdlock::journal().record("isSet", m_name, held);
   return held;

@@ -5,8 +5,14 @@
 // afresh, so two objects of the same name exclude each other even within one
 // process, and a holder that dies frees its lock with its descriptors.
 // An object is used by one thread at a time.
+//
+// The holder of a lock whose name names nothing any more (a deleted
+// library's) may remove its file. A lock taken on a file that is no longer
+// the one its name leads to is given up and taken again on the name's
+// current file, so removing never lets two holders in at once.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/journal/Journal.h"
@@ -31,6 +37,9 @@ class MDLock {
   bool set(unsigned int timeoutMs);
   // Releases the lock held by this object; false when it held none.
   bool unset();
+  // Removes the lock file and releases the lock; false (the file left as it
+  // is) when this object does not hold the lock.
+  bool unsetAndRemove();
   // True when any holder (this object or another, in any process) has the
   // lock. Asking leaves a free lock free.
   bool isSet() const;
@@ -43,6 +52,14 @@ class MDLock {
   std::string m_path;
   int m_fd = -1;
   bool m_held = false;
+
+  // Whether m_fd is still the file at m_path (no holder has removed it).
+  bool isCurrentFile() const;
+  // Opens the name's file afresh (creating it).
+  void reopen();
+  // One attempt to take the lock on the open file, within the time limit
+  // counted from `start`.
+  bool takeOnce(unsigned int timeoutMs, int64_t start);
 };
 
 namespace tkmdlock {
@@ -55,7 +72,7 @@ std::string lockDirectory();
 std::string fileName(const std::string& name);
 
 // Calls: "MDLock" (name, valid), "set" (name, time limit, result), "unset"
-// (name, result), "isSet" (name, result). A failure injected into "MDLock"
+// (name, result), "remove" (name, result), "isSet" (name, result). A failure injected into "MDLock"
 // makes the next object invalid, as if its file could not be opened; into
 // "set", the next attempt to take a lock not yet held fails; into "unset",
 // the next release of a held lock fails (the lock goes with the object).

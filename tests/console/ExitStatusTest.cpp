@@ -73,11 +73,12 @@ TEST_F(ConsoleFixture, AHostThatClosesTheConnectionIsStatusOneAndNoHostIsStatusT
                      "(connection closed by the host)\n");
   ::close(held);
 
-  run = runConsole(m_dir, {"--socket", m_dir.file("nobody.sock")}, {"lock"});
+  run = runConsole(m_dir, {"--socket", m_dir.file("nobody.sock"), "--timeout", "100"}, {"lock"});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "tkconsole: cannot reach the host at " + m_dir.file("nobody.sock") +
-                         ": No such file or directory\n");
+                         ": No such file or directory (start it with `tkhost --socket " + m_dir.file("nobody.sock") +
+                         " &`, or pass --socket PATH where it listens)\n");
 
   run = console({"--wait", "later", "lock"});
   EXPECT_EQ(run.status, 64);

@@ -77,4 +77,36 @@ TEST_F(ConsoleFixture, VersionAndHelpNameTheExitStatuses) {
     EXPECT_NE(run.out.find(text), std::string::npos) << text;
 }
 
+TEST_F(ConsoleFixture, HelpGivesEveryWordItsArgumentsAndAnExampleThatReads) {
+  const ConsoleRun run = console({"--help"});
+  ASSERT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.find("console/"), std::string::npos) << "help that sends the reader to the sources";
+  for (const char* word :
+       {"lock", "force-lock", "unlock", "unlock-anyway", "libraries", "library HANDLE", "children", "empty-bays",
+        "master-pools", "master-pool", "drive-pools", "drive-pool", "drive-paths", "drive-path", "drive H",
+        "drive-ids", "mount-paths", "mount-path", "control OP", "detect AGENT", "detect-keep", "detected-libraries",
+        "detected-drives", "change-library", "drag HANDLE", "probe-ndmp", "library-server", "add-ndmp-controller",
+        "add-ip-controller", "media-types", "drive-vendors", "library-vendors", "serial-check", "storage-library",
+        "can-delete", "device-paths", "ndmp-servers", "ndmp-server", "media-agents", "nas-clients", "nas-remove",
+        "nas-restore", "san-hosts", "san-volumes", "san-discover", "--xml MSGID"})
+    EXPECT_NE(run.out.find(word), std::string::npos) << word;
+
+  // Every example reads as a request: with no host to reach it ends with
+  // status 2, not 64.
+  size_t examples = 0;
+  for (size_t at = run.out.find("e.g. "); at != std::string::npos; at = run.out.find("e.g. ", at + 1)) {
+    const std::string example = run.out.substr(at + 5, run.out.find('\n', at) - at - 5);
+    SCOPED_TRACE(example);
+    ++examples;
+    hosttest::Child shell;
+    const std::string out = m_dir.file("example.out");
+    ASSERT_TRUE(shell.start("/bin/sh",
+                            {"-c", "cd '" + std::string(TK_SOURCE_DIR) + "' && exec '" + hosttest::consoleBinary() +
+                                       "' --socket '" + m_dir.file("nowhere.sock") + "' --timeout 0 " + example},
+                            {}, out, out + ".err"));
+    EXPECT_EQ(shell.exitCode(), 2) << hosttest::readFile(out + ".err");
+  }
+  EXPECT_GE(examples, 30u);
+}
+
 }  // namespace

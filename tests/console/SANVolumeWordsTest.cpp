@@ -35,12 +35,18 @@ TEST_F(ConsoleFixture, TheSeededHostsVolumesAreListedOnceRecordedAsTheSeedSays) 
       << m_host.log();
   ConsoleRun run = console({"san-volumes", "101"});
   EXPECT_EQ(run.status, 0) << run.err;
-  // Device names are shown in hex: /dev/sdb is 2f6465762f736462, E: 453a.
-  constexpr const char* kSdb = "2f6465762f736462";
+  // Device names are shown as their words: the id (signed), the client, the
+  // flags and the name.
+  constexpr const char* kSdb = ", client 101, flags 1: \"/dev/sdb\"\n";
   EXPECT_EQ(run.out.find(kSdb), std::string::npos) << run.out;
   run = console({"san-discover", "101", "sanhost1"});
   EXPECT_NE(run.out.find(kSdb), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("453a"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("tag 11633 (device name) len 14: id -1, client 101, flags 0: \"E:\"\n"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("tag 11653 (mount point) len 15: id -1, client 101, flags 0: \"E:\\\\\"\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("ffffffff65"), std::string::npos) << run.out;
   run = console({"onMsgSetSANVolume", "11602=idtext:101:sanhost1", "11615=scsi-3600a0b800012", "11606=3",
                  "11608=u64:0", "11619=512", "11633=hdr12:0,101,1:/dev/sdb", "11607=0", "11614=u64:4194304",
                  "11613=0", "11742=0", "11675=ext4", "11653=hdr12:0,101,1:/data", "4106=2", "4001=48", "2052=0"});

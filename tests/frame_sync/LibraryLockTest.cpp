@@ -223,3 +223,41 @@ TEST(MDLock, FileNamesAreEscapedAndBoundedAndATimedSetGivesUp) {
 }
 
 }  // namespace
+
+namespace {
+
+// A deleted library's lock goes with its file. The holder removes the file
+// while another waits on it: the waiter must not hold a lock on a file that
+// is no longer the name's while a newcomer takes the name's new file.
+TEST_F(LibraryLock, TheFileOfARemovedLockGoesAndAWaiterTakesTheNamesNewFile) {
+  MDLock first("ZQ_ConfigLibrary_LibID31");
+  ASSERT_TRUE(first.set(MDLock::kNoTimeLimit));
+  const std::string path = first.path();
+  MDLock waiter("ZQ_ConfigLibrary_LibID31");  // opened the file that goes
+  MDLock bystander("ZQ_ConfigLibrary_LibID31");
+  EXPECT_FALSE(bystander.unsetAndRemove()) << "only the holder removes the file";
+  EXPECT_TRUE(std::filesystem::exists(path));
+
+  std::atomic<bool> got{false};
+  const int waitsBefore = testkit::mdlock::waitsBegun();
+  std::thread second([&] { got = waiter.set(MDLock::kNoTimeLimit); });
+  ASSERT_TRUE(tktest::waitUntil([&] { return testkit::mdlock::waitsBegun() > waitsBefore; }));
+  EXPECT_TRUE(first.unsetAndRemove());
+  second.join();
+  ASSERT_TRUE(got.load());
+
+  // The waiter holds the name's current file: everyone else sees it held.
+  EXPECT_TRUE(std::filesystem::exists(path));
+  MDLock newcomer("ZQ_ConfigLibrary_LibID31");
+  EXPECT_TRUE(newcomer.isSet());
+  EXPECT_FALSE(newcomer.set(0));
+  EXPECT_TRUE(bystander.isSet()) << "an object opened on the removed file asks the name's current one";
+
+  EXPECT_TRUE(waiter.unsetAndRemove());
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_FALSE(newcomer.isSet());
+  EXPECT_TRUE(newcomer.set(0));
+  EXPECT_TRUE(newcomer.unset());
+}
+
+}  // namespace

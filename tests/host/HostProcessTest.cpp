@@ -190,7 +190,7 @@ TEST_F(HostProcessTest, ClosedConnectionsAreCleanedUp) {
                                              << hosttest::countProcEntries(pid, "fd") << " (was " << baseFds << ")";
 }
 
-TEST_F(HostProcessTest, SigtermAndSigintStopTheHostCleanly) {
+TEST_F(HostProcessTest, SigtermSigintAndSighupStopTheHostCleanly) {
   // An idle console and a console halfway through a frame do not hold it up.
   int halfway = m_host.connect();
   ASSERT_GE(halfway, 0);
@@ -208,6 +208,18 @@ TEST_F(HostProcessTest, SigtermAndSigintStopTheHostCleanly) {
   ASSERT_TRUE(again.up()) << again.log();
   EXPECT_EQ(again.stop(SIGINT), 0) << again.log();
   EXPECT_FALSE(hosttest::exists(m_socket));
+
+  // The terminal a host was started from closes: it stops as cleanly, with a
+  // console connected, instead of dying with its socket left behind.
+  Host hungUp(m_dir, m_socket, {}, {}, "hungup");
+  const int console = hungUp.connect();
+  ASSERT_GE(console, 0) << hungUp.log();
+  ASSERT_EQ(sendAndRead(console, streamFrame("Before", 1)).size(), 1u);
+  EXPECT_EQ(hungUp.stop(SIGHUP), 0) << hungUp.log();
+  EXPECT_FALSE(hosttest::exists(m_socket)) << "the socket file was left behind";
+  EXPECT_TRUE(hosttest::closedWithin(console));
+  ::close(console);
+  EXPECT_NE(hungUp.log().find("stopped"), std::string::npos) << hungUp.log();
 }
 
 TEST_F(HostProcessTest, SocketIsForItsOwnerOnlyAndNotTakenByASecondHost) {
@@ -304,6 +316,12 @@ TEST(HostStart, SeedDemoSaysWhatItDid) {
   ASSERT_TRUE(host.up()) << host.log();
   EXPECT_NE(host.log().find("--seed-demo: seeded 20 objects: media agents ma1 and ma2;"), std::string::npos)
       << host.log();
+  // The whole summary, on one line: nothing seeded goes unsaid.
+  for (const char* part : {"; SAN volume host sanhost1 (client 101);", "; NAS client filer1 (client 102,",
+                           "served by media agent nasma1 (client 103); NDMP filer filer2 (login root, password demo);",
+                           "; attached to ma2: tape library DEMO TAPE-4 (LIB0004) with four drives, not configured;",
+                           "; users admin (1, may change everything) and operator (2, may look only)\n"})
+    EXPECT_NE(host.log().find(part), std::string::npos) << part << "\n" << host.log();
   EXPECT_EQ(host.stop(), 0);
 }
 

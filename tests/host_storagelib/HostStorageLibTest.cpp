@@ -67,7 +67,7 @@ TEST_F(HostStorageLibrary, ARequestThroughTheHostIsAnsweredByTheStorageLibraryHa
 TEST_F(HostStorageLibrary, TheConsoleWordBuildsTheRequestFromTags) {
   const std::string script = m_dir.file("session.tk");
   std::ofstream(script) << "storage-library 43=2 8=\"no such lib\"\n"
-                        << "storage-library 43=3 7=2 24=\"/mnt/o'brien\" second.24=/seen\n";
+                        << "storage-library 43=2 7=2 24=\"/mnt/o'brien\" second.24=/seen\n";
   Child console;
   ASSERT_TRUE(console.start(hosttest::consoleBinary(), {"--socket", m_host.socket(), "--script", script}, {},
                             m_dir.file("console.out"), m_dir.file("console.err")));
@@ -89,6 +89,16 @@ TEST_F(HostStorageLibrary, TheConsoleWordBuildsTheRequestFromTags) {
                           m_dir.file("wrong.out"), m_dir.file("wrong.err")));
   EXPECT_EQ(wrong.exitCode(), 64);
   EXPECT_NE(hosttest::readFile(m_dir.file("wrong.err")).find("tag 97 holds a message"), std::string::npos);
+
+  // So does an operation code the request does not have: answered, it would
+  // be a success that did nothing.
+  Child unknown;
+  ASSERT_TRUE(unknown.start(hosttest::consoleBinary(), {"--socket", m_host.socket(), "storage-library", "43=3", "7=2"},
+                            {}, m_dir.file("unknown.out"), m_dir.file("unknown.err")));
+  EXPECT_EQ(unknown.exitCode(), 64);
+  EXPECT_EQ(hosttest::readFile(m_dir.file("unknown.out")), "");
+  EXPECT_NE(hosttest::readFile(m_dir.file("unknown.err")).find("storage-library has no operation 3"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,66 @@
+// Answers that did nothing while reading as a success (see AnswerNotes.h).
+#include "console/AnswerNotes.h"
+
+#include <cstdint>
+#include <string>
+
+#include "console/Answers.h"
+
+namespace tkconsole {
+namespace {
+
+constexpr uint32_t kStatusReply = 11055;
+constexpr uint32_t kCodedTextItem = 11102;
+constexpr uint32_t kTakeOverCode = 4;
+constexpr uint32_t kLibraryReply = 11002;
+constexpr uint32_t kUnlockOperation = 0;
+constexpr uint32_t kUnlockAnywayOperation = 2;
+
+bool isUnlock(const Request& request) {
+  if (request.xml || request.stream.handler != "LockMMConfiguration") return false;
+  const uint32_t operation = static_cast<uint32_t>(request.stream.firstField >> 32);
+  return operation == kUnlockOperation || operation == kUnlockAnywayOperation;
+}
+
+}  // namespace
+
+void SilentAnswerCheck::see(const tkwire::Reply& reply) {
+  if (reply.isEnd()) {
+    m_endResultZero = reply.endResult() == 0;
+    return;
+  }
+  if (reply.kind != tkwire::kReplyItems) {
+    m_otherReplies = true;
+    return;
+  }
+  if (reply.messageId == kStatusReply) {
+    const tkwire::Item* coded = reply.find(kCodedTextItem);
+    if (coded != nullptr && coded->bytes.size() >= 4 && coded->statusCode() == kTakeOverCode) {
+      m_takeOverNotice = true;
+      return;
+    }
+  }
+  if (reply.messageId != kLibraryReply) m_otherReplies = true;
+  if (!reply.items.empty()) m_itemsSeen = true;
+  const tkwire::Item* status = reply.find(kStatusItem);
+  if (status != nullptr && status->bytes.size() >= 4 && status->statusCode() == 1) m_unlockSucceeded = true;
+}
+
+const char* SilentAnswerCheck::note() const {
+  if (m_request.xml) return nullptr;
+  // A notice followed by a real answer (an operation that went on after the
+  // session was taken over) has said what happened; one that stands for the
+  // answer has not.
+  if (m_takeOverNotice && !m_itemsSeen)
+    return "this connection holds no configuration session: take the lock first (`lock`), then ask in the same "
+           "--script or --script - session";
+  if (m_request.stream.handler == "onMsgGetMMLibraryProperties" && !m_itemsSeen && !m_otherReplies)
+    return "empty answer: handles last one connection; take the handle from `libraries` after `lock` in the same "
+           "--script or --script - session";
+  if (isUnlock(m_request) && m_unlockSucceeded && m_endResultZero)
+    return "nothing released: this connection holds no configuration lock (a lock belongs to the connection that "
+           "took it; `unlock xml` releases it from any console)";
+  return nullptr;
+}
+
+}  // namespace tkconsole
