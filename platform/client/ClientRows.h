@@ -30,6 +30,28 @@ inline int queryRows(const std::string& sql, const std::vector<tkdb::DbValue>& p
   return kErrorDatabase;
 }
 
+// The same for a walk of the rows, each handed to `visit` where it lies.
+inline int eachRow(const std::string& sql, const std::vector<tkdb::DbValue>& params, const tkdb::RowVisitor& visit,
+                   std::string* error = nullptr) {
+  tkdb::Session session;
+  const int rc = session.each(sql, params, visit);
+  if (rc == 0 || rc == DB_NO_ROW) return 0;
+  if (error != nullptr) *error = session.errorText();
+  return kErrorDatabase;
+}
+
+inline long long integerAt(const tkdb::RowView& row, int column) {
+  const tkdb::DbCell cell = row.at(column);
+  if (cell.type == tkdb::DbValue::Type::Int) return cell.i;
+  long long value = 0;
+  return tkdb::integerOf(cell.value(), value, true) ? value : 0;
+}
+
+inline std::string textAt(const tkdb::RowView& row, int column) {
+  const tkdb::DbCell cell = row.at(column);
+  return cell.type == tkdb::DbValue::Type::Text ? std::string(cell.text) : tkdb::textOf(cell.value());
+}
+
 inline long long integerAt(const tkdb::DbRow& row, std::size_t column) {
   long long value = 0;
   return column < row.size() && tkdb::integerOf(row[column], value, true) ? value : 0;
