@@ -4,14 +4,20 @@
 //                        statement stepped over the same rows;
 //   library_lookup_by_id the table access reading one library by id
 //                        (MMLibraryDB::getInfo) against one prepared
-//                        statement bound, stepped and reset.
-// Both sides copy every column into the same row struct.
+//                        statement bound, stepped and reset, both at the
+//                        same random ids over 100,000 libraries.
+// Every column of every row holds a value, and both sides copy every column
+// into the same row struct (date-times read from their text and written
+// back as text, as the engine gives them).
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "Db/Tbl/MMDrive.h"
 #include "Db/Tbl/MMLibrary.h"
@@ -22,7 +28,21 @@
 namespace {
 
 constexpr int kDrives = 100000;
-constexpr int kLibraries = 1000;
+constexpr int kLibraries = 100000;
+constexpr int kLookups = 4096;  // random ids, the same sequence on both sides
+
+// The ids the lookups read, in order: spread over every library, the same
+// for both sides of the pair.
+const std::vector<int>& lookupIds() {
+  static const std::vector<int> ids = [] {
+    std::vector<int> out;
+    std::mt19937 random(20240607);
+    std::uniform_int_distribution<int> pick(1, kLibraries);
+    for (int i = 0; i < kLookups; ++i) out.push_back(pick(random));
+    return out;
+  }();
+  return ids;
+}
 
 struct SqliteCloser {
   void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -85,7 +105,31 @@ void fillRaw(sqlite3_stmt* statement, const ZQDBColumns& columns, void* row) {
         }
         break;
       }
-      case ZQDBFieldKind::DateTime: break;  // the tables here have none
+      case ZQDBFieldKind::DateTime: {
+        // The text form the benchmark stores, "YYYY-MM-DD HH:MM:SS.fff".
+        auto* dt = reinterpret_cast<DB_DATETIME*>(field);
+        const unsigned char* t = sqlite3_column_text(statement, i);
+        const int n = sqlite3_column_bytes(statement, i);
+        // Fixed positions, digits only: what a careful loop that knows the
+        // form would do.
+        auto digits = [t](int at, int count) {
+          int v = 0;
+          for (int k = 0; k < count; ++k) v = v * 10 + (t[at + k] - '0');
+          return v;
+        };
+        if (t != nullptr && n == 23) {
+          dt->year = static_cast<int16_t>(digits(0, 4));
+          dt->month = static_cast<uint16_t>(digits(5, 2));
+          dt->day = static_cast<uint16_t>(digits(8, 2));
+          dt->hour = static_cast<uint16_t>(digits(11, 2));
+          dt->minute = static_cast<uint16_t>(digits(14, 2));
+          dt->second = static_cast<uint16_t>(digits(17, 2));
+          dt->fraction = static_cast<uint32_t>(digits(20, 3)) * 1000000u;
+          std::memcpy(dt->text, t, 23);
+          dt->text[23] = '\0';
+        }
+        break;
+      }
     }
   }
 }
@@ -107,36 +151,48 @@ class BenchDatabase {
     if (m_db.exec("SELECT 1") != 0) return;
     RawDb raw = openRaw(m_db.path());
     if (!raw || sqlite3_exec(raw.get(), "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) return;
-    RawStatement drive = prepare(raw.get(),
-                                 "INSERT INTO \"MMDrive\" (\"DriveName\", \"AliasName\", \"DriveEnabled\", "
-                                 "\"MasterPoolId\", \"DriveVendor\", \"DriveModel\", \"SerialNumber\", "
-                                 "\"DriveInstallTime\", \"Descript\") VALUES (?, ?, 1, ?, 'VENDOR', 'LTO-9', ?, "
-                                 "1700000000, 'a drive of the benchmark library')");
-    for (int i = 1; i <= kDrives; ++i) {
-      const std::string name = "drive-" + std::to_string(i);
-      const std::string alias = "Library " + std::to_string(i % kLibraries) + " / " + name;
-      const std::string serial = "SN" + std::to_string(1000000 + i);
-      sqlite3_bind_text(drive.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_text(drive.get(), 2, alias.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_int(drive.get(), 3, i % kLibraries);
-      sqlite3_bind_text(drive.get(), 4, serial.c_str(), -1, SQLITE_TRANSIENT);
-      if (sqlite3_step(drive.get()) != SQLITE_DONE) return;
-      sqlite3_reset(drive.get());
-    }
-    RawStatement library = prepare(raw.get(),
-                                   "INSERT INTO \"MMLibrary\" (\"LibraryName\", \"AliasName\", \"LibraryEnabled\", "
-                                   "\"LibraryTypeId\", \"LibraryVendor\", \"SerialNumber\") "
-                                   "VALUES (?, ?, 1, 3, 'VENDOR', ?)");
-    for (int i = 1; i <= kLibraries; ++i) {
-      const std::string name = "library-" + std::to_string(i);
-      const std::string alias = "Library " + std::to_string(i);
-      sqlite3_bind_text(library.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_text(library.get(), 2, alias.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_text(library.get(), 3, name.c_str(), -1, SQLITE_TRANSIENT);
-      if (sqlite3_step(library.get()) != SQLITE_DONE) return;
-      sqlite3_reset(library.get());
-    }
+    if (!fill(raw.get(), "MMDrive", MMDrive_t::zqdbColumns(), kDrives)) return;
+    if (!fill(raw.get(), "MMLibrary", MMLibrary_t::zqdbColumns(), kLibraries)) return;
     m_ready = sqlite3_exec(raw.get(), "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+
+  // `rows` rows of `table` with a value in every column: the first column
+  // (the key) 1 to rows, numbers that vary by row, texts of up to 24
+  // characters (or the field), date-times as text.
+  static bool fill(sqlite3* db, const char* table, const ZQDBColumns& columns, int rows) {
+    std::string sql = std::string("INSERT INTO \"") + table + "\" (";
+    std::string values;
+    for (int c = 0; c < columns.count; ++c) {
+      sql += std::string(c > 0 ? ", \"" : "\"") + columns.cols[c].name + "\"";
+      values += c > 0 ? ", ?" : "?";
+    }
+    RawStatement insert = prepare(db, sql + ") VALUES (" + values + ")");
+    if (!insert) return false;
+    for (int r = 1; r <= rows; ++r) {
+      for (int c = 0; c < columns.count; ++c) {
+        const ZQDBColumnDesc& col = columns.cols[c];
+        switch (col.field) {
+          case ZQDBFieldKind::Int32:
+          case ZQDBFieldKind::Int64:
+            sqlite3_bind_int64(insert.get(), c + 1, c == 0 ? r : (r * 7 + c) % 1000);
+            break;
+          case ZQDBFieldKind::FixedText:
+          case ZQDBFieldKind::HeapText: {
+            std::string text = std::string(col.name) + "-" + std::to_string(r);
+            const size_t width = col.field == ZQDBFieldKind::FixedText ? col.size - 1 : 24;
+            text.resize(std::min<size_t>(std::min<size_t>(width, 24), text.size()));
+            sqlite3_bind_text(insert.get(), c + 1, text.c_str(), -1, SQLITE_TRANSIENT);
+            break;
+          }
+          case ZQDBFieldKind::DateTime:
+            sqlite3_bind_text(insert.get(), c + 1, "2024-06-07 08:09:10.123", -1, SQLITE_STATIC);
+            break;
+        }
+      }
+      if (sqlite3_step(insert.get()) != SQLITE_DONE) return false;
+      sqlite3_reset(insert.get());
+    }
+    return true;
   }
 
   tktest::TestDatabase m_db;
@@ -194,10 +250,11 @@ void fetchRaw(benchmark::State& state) {
 void lookupOurs(benchmark::State& state) {
   if (!ready(state)) return;
   MMLibraryDB access;
-  int id = 0;
+  const std::vector<int>& ids = lookupIds();
+  size_t next = 0;
   for (auto _ : state) {
     MMLibrary_t row;
-    id = id % kLibraries + 1;
+    const int id = ids[next++ % ids.size()];
     if (access.getInfo(id, row) != 0 || row.LibraryId != id) {
       state.SkipWithError("the table access did not find the library");
       break;
@@ -210,10 +267,11 @@ void lookupRaw(benchmark::State& state) {
   if (!ready(state)) return;
   RawDb raw = openRaw(BenchDatabase::get().path());
   RawStatement statement = prepare(raw.get(), selectAll<MMLibrary_t>("MMLibrary") + " WHERE \"LibraryId\" = ?");
-  int id = 0;
+  const std::vector<int>& ids = lookupIds();
+  size_t next = 0;
   for (auto _ : state) {
     MMLibrary_t row;
-    id = id % kLibraries + 1;
+    const int id = ids[next++ % ids.size()];
     sqlite3_bind_int(statement.get(), 1, id);
     if (sqlite3_step(statement.get()) == SQLITE_ROW) fillRaw(statement.get(), MMLibrary_t::zqdbColumns(), &row);
     sqlite3_reset(statement.get());

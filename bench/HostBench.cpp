@@ -7,7 +7,12 @@
 //                             process. One iteration is one pair (two round
 //                             trips); the time is wall time per pair over
 //                             all consoles, so it falls as the host serves
-//                             consoles in parallel.
+//                             consoles in parallel. The echo answers each
+//                             request with the frames a host answered it
+//                             with (its reply and its end frame, recorded
+//                             once), and both sides are read by the same
+//                             lean client: blocking reads up to the end
+//                             frame, a socket time-out instead of a poll.
 //   host_roundtrip_after_N    one console's pairs on a host that has already
 //                             served N pairs (10, 100,000): flat is the goal.
 //                             The label tells how many pairs were served
@@ -18,6 +23,7 @@
 // so that no case times a host that another case has grown.
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -37,7 +43,7 @@
 namespace {
 
 constexpr int kReplyMs = 10000;
-constexpr int kIterations = 100;    // pairs per console and repetition
+constexpr int kIterations = 1000;   // pairs per console and repetition
 constexpr int kWarmupSeconds = 120;  // at most, before a host_roundtrip_after case
 
 std::string lockFrame(uint32_t operation, int64_t sequence) {
@@ -51,18 +57,44 @@ std::string lockFrame(uint32_t operation, int64_t sequence) {
 const std::string kLock = lockFrame(1, 1);
 const std::string kUnlock = lockFrame(0, 2);
 
-// One request and its answer: the host's reply frames up to its
-// end-of-request frame; the echo's one frame (it is no reply frame).
+// One request and its answer: the reply frames up to the end-of-request
+// frame, read without a poll before each read (the socket's receive
+// time-out ends a wait that would never end).
 bool roundTrip(int fd, const std::string& frame, std::string& reply) {
   if (!tkwire::writeAll(fd, frame)) return false;
   for (;;) {
-    if (tkwire::readFrame(fd, kReplyMs, reply) != tkwire::ReadStatus::Ok) return false;
+    if (tkwire::readFrame(fd, -1, -1, reply) != tkwire::ReadStatus::Ok) return false;
     const std::optional<tkwire::Reply> decoded = tkwire::decodeReply(reply);
-    if (!decoded || decoded->isEnd() || decoded->messageId != 1024) return true;
+    if (!decoded) return false;
+    if (decoded->isEnd()) return true;
   }
 }
 
 bool pair(int fd, std::string& reply) { return roundTrip(fd, kLock, reply) && roundTrip(fd, kUnlock, reply); }
+
+// A connection of the lean client: reads time out on their own.
+int leanClient(int fd) {
+  if (fd < 0) return fd;
+  timeval limit{kReplyMs / 1000, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  return fd;
+}
+
+// The frames (length prefix included) that answer `frame`, up to and with
+// the end frame.
+std::vector<std::string> answerOf(int fd, const std::string& frame) {
+  std::vector<std::string> frames;
+  std::string body;
+  if (!tkwire::writeAll(fd, frame)) return {};
+  for (;;) {
+    if (tkwire::readFrame(fd, kReplyMs, body) != tkwire::ReadStatus::Ok) return {};
+    std::string whole(4, '\0');
+    for (int i = 0; i < 4; ++i) whole[i] = static_cast<char>((body.size() >> (8 * i)) & 0xFF);
+    frames.push_back(whole + body);
+    const std::optional<tkwire::Reply> decoded = tkwire::decodeReply(body);
+    if (!decoded || decoded->isEnd()) return frames;
+  }
+}
 
 using hosttest::residentKb;
 
@@ -83,10 +115,22 @@ class BenchHost {
   bool m_up = false;
 };
 
-// The raw baseline: every frame read is written back, one thread per connection.
+// The raw baseline: a thread per connection that answers the lock and the
+// unlock request with the frames a host answered them with.
 class EchoServer {
  public:
   EchoServer() : m_path(m_dir.file("echo.sock")) {
+    {
+      // The answers, as a host of its own gave them once.
+      BenchHost host;
+      const int fd = host.up() ? host.connect() : -1;
+      if (fd >= 0) {
+        m_lockAnswer = answerOf(fd, kLock);
+        m_unlockAnswer = answerOf(fd, kUnlock);
+        ::close(fd);
+      }
+    }
+    if (m_lockAnswer.empty() || m_unlockAnswer.empty()) return;
     m_listenFd = hosttest::listenAt(m_path);
     if (m_listenFd >= 0) m_acceptor = std::thread([this] { acceptLoop(); });
   }
@@ -106,18 +150,19 @@ class EchoServer {
 
  private:
   void acceptLoop() {
+    const std::string lockBody = kLock.substr(4);
     for (;;) {
       int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
       if (fd < 0) return;  // shut down
       std::lock_guard<std::mutex> guard(m_mutex);
       m_fds.push_back(fd);
-      m_threads.emplace_back([fd] {
+      m_threads.emplace_back([this, fd, lockBody] {
         std::string body;
-        while (tkwire::readFrame(fd, -1, body) == tkwire::ReadStatus::Ok) {
-          std::string frame(4, '\0');
-          const uint32_t length = static_cast<uint32_t>(body.size());
-          for (int i = 0; i < 4; ++i) frame[i] = static_cast<char>((length >> (8 * i)) & 0xFF);
-          if (!tkwire::writeAll(fd, frame + body)) break;
+        while (tkwire::readFrame(fd, -1, -1, body) == tkwire::ReadStatus::Ok) {
+          bool written = true;
+          for (const std::string& frame : body == lockBody ? m_lockAnswer : m_unlockAnswer)
+            written = written && tkwire::writeAll(fd, frame);
+          if (!written) break;
         }
       });
     }
@@ -125,6 +170,8 @@ class EchoServer {
 
   tktest::TempDir m_dir;
   std::string m_path;
+  std::vector<std::string> m_lockAnswer;
+  std::vector<std::string> m_unlockAnswer;
   int m_listenFd = -1;
   std::thread m_acceptor;
   std::mutex m_mutex;
@@ -154,7 +201,7 @@ void timePairs(benchmark::State& state, Server& server) {
     state.SkipWithError("the server did not come up");
     return;
   }
-  const int fd = server.connect();
+  const int fd = leanClient(server.connect());
   if (fd < 0) {
     state.SkipWithError("no connection");
     return;
@@ -178,7 +225,7 @@ void configure(tkbench::Benchmark* b, int consoles) {
 void warmUp(BenchHost& host, int pairs, std::string& label) {
   if (!label.empty() || !host.up()) return;
   const long before = residentKb(host.pid());
-  const int fd = host.connect();
+  const int fd = leanClient(host.connect());
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kWarmupSeconds);
   int served = 0;
   std::string reply;

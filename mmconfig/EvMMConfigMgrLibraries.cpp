@@ -267,12 +267,12 @@ bool EvMMConfigMgr::lookupMMLibraries(MessageInfo* /*request*/, ZQMACMediaConfig
   const bool clusterReady = clusterAgents && config->GetCenteraClusterList().GetListCount() > 0 &&
                             config->GetAvailableMediaAgentForCentraCluster(true).GetListCount() > 0;
   uint32_t diskKinds = 0;
-  if (config->GetShownDiskDeviceList(true, kDiskDeviceType3).GetListCount() > 0) diskKinds |= 1u;
-  if (config->GetShownDiskDeviceList(true, kDiskDeviceType4).GetListCount() > 0) diskKinds |= 2u;
+  if (config->HasShownDiskDevice(true, kDiskDeviceType3)) diskKinds |= 1u;
+  if (config->HasShownDiskDevice(true, kDiskDeviceType4)) diskKinds |= 2u;
   out.flag(kItemClusterAgents, clusterAgents);
   out.flag(kItemClusterReady, clusterReady);
   out.u32(kItemDiskKinds, diskKinds);
-  out.flag(kItemDiskType2, config->GetShownDiskDeviceList(true, kDiskDeviceType2).GetListCount() > 0);
+  out.flag(kItemDiskType2, config->HasShownDiskDevice(true, kDiskDeviceType2));
   out.text(kItemLocalDrive, config->GetLocalDrive());
   out.text(kItemDatabaseDrive, config->GetTKDBDrive());
 

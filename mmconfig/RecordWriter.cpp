@@ -27,15 +27,14 @@ void RecordWriter::handle(unsigned long tag, unsigned long long handle) {
   m_reply.add(tag, bytes, sizeof bytes);
 }
 
+// Only the bytes that are sent are written: a listing puts thousands of
+// texts, and the rest of the working buffer never leaves it.
 void RecordWriter::text(unsigned long tag, const std::string& text) {
-  char buffer[kItemTextBufferSize] = {};
-  const std::size_t length = cutLength(text, kItemBareTextMax);
-  std::memcpy(buffer, text.data(), length);
-  m_reply.add(tag, buffer, static_cast<unsigned long>(length));
+  m_reply.add(tag, text.data(), static_cast<unsigned long>(cutLength(text, kItemBareTextMax)));
 }
 
 void RecordWriter::idText(unsigned long tag, uint32_t id, const std::string& text) {
-  char buffer[kItemTextBufferSize] = {};
+  char buffer[kItemTextBufferSize];
   for (std::size_t i = 0; i < sizeof id; ++i) buffer[i] = static_cast<char>(id >> (8 * i));
   const std::size_t length = cutLength(text, kItemIdTextMax);
   std::memcpy(buffer + sizeof id, text.data(), length);

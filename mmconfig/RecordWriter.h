@@ -10,8 +10,8 @@
 //   id+text     strlen + 4      [u32 id][text], the terminator not counted
 //   record end  4               item 2052 with u32 0
 //
-// Texts go through a zeroed working buffer of 4,104 bytes per item: a text
-// is taken up to its first zero byte, as a C string would be, and one that
+// Texts are sent as if through a working buffer of 4,104 bytes per item: a
+// text is taken up to its first zero byte, as a C string would be, and one that
 // does not fit is cut (4,103 characters for a bare text, 4,099 behind an
 // id). Numbers are little-endian, as the element stream is.
 //

@@ -6,23 +6,26 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <sstream>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace tkwire {
 namespace {
 
-void putU16(std::string& out, uint16_t v) {
-  for (int i = 0; i < 2; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+// Little-endian numbers, appended whole.
+template <class T>
+void putLE(std::string& out, T v) {
+  char bytes[sizeof v];
+  for (size_t i = 0; i < sizeof v; ++i) bytes[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  out.append(bytes, sizeof bytes);
 }
-void putU32(std::string& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-void putU64(std::string& out, uint64_t v) {
-  for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
+void putU16(std::string& out, uint16_t v) { putLE(out, v); }
+void putU32(std::string& out, uint32_t v) { putLE(out, v); }
+void putU64(std::string& out, uint64_t v) { putLE(out, v); }
 
 std::string withLength(const std::string& body) {
   if (body.size() > kMaxFrameBytes) throw std::length_error("frame longer than the frame limit");
@@ -52,6 +55,7 @@ class Cursor {
   }
   std::string rest() { return m_s.substr(m_pos); }
   bool done() const { return m_pos == m_s.size(); }
+  size_t left() const { return m_s.size() - m_pos; }
 
  private:
   template <typename T>
@@ -329,6 +333,9 @@ std::optional<Reply> decodeReply(const std::string& body) {
   if (r.kind == kReplyItems) {
     uint32_t count = 0;
     if (!c.u32(count)) return std::nullopt;
+    // Each item takes at least its 8 header bytes: a count beyond what the
+    // body can hold reserves no more than the body allows.
+    r.items.reserve(std::min<size_t>(count, c.left() / 8));
     for (uint32_t i = 0; i < count; ++i) {
       Item item;
       uint32_t len = 0;
@@ -453,42 +460,95 @@ std::vector<Reply> readReplies(int fd, int quietMs) {
   return out;
 }
 
-std::string describe(const Reply& reply, const char* (*nameOf)(uint32_t), std::string (*valueOf)(const Item&)) {
-  std::ostringstream os;
-  os << "reply " << reply.messageId << " seq " << reply.sequence << "\n";
-  if (reply.kind == kReplyRaw) {
-    os << "  raw len " << reply.raw.size() << ": " << (isText(reply.raw, 0) ? quoted(reply.raw, 0) : hex(reply.raw))
-       << "\n";
-    return os.str();
+namespace {
+
+// Decimal digits appended without a stream: a large listing shows tens of
+// thousands of numbers.
+template <class N>
+void appendNumber(std::string& out, N value) {
+  char digits[24];
+  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, ec == std::errc() ? end : digits);
+}
+
+// The names `nameOf` gives, asked once per tag: a listing repeats a few tags
+// thousands of times, and a name table may be searched item by item.
+class TagNameCache {
+ public:
+  explicit TagNameCache(const char* (*nameOf)(uint32_t)) : m_nameOf(nameOf) {}
+  const char* operator()(uint32_t tag) {
+    auto found = m_names.find(tag);
+    if (found != m_names.end()) return found->second;
+    const char* name = m_nameOf(tag);
+    m_names.emplace(tag, name);
+    return name;
   }
+
+ private:
+  const char* (*m_nameOf)(uint32_t);
+  std::unordered_map<uint32_t, const char*> m_names;
+};
+
+}  // namespace
+
+std::string describe(const Reply& reply, const char* (*nameOf)(uint32_t), std::string (*valueOf)(const Item&)) {
+  std::string out = "reply ";
+  appendNumber(out, reply.messageId);
+  out += " seq ";
+  appendNumber(out, reply.sequence);
+  out += "\n";
+  if (reply.kind == kReplyRaw) {
+    out += "  raw len ";
+    appendNumber(out, reply.raw.size());
+    out += ": ";
+    out += isText(reply.raw, 0) ? quoted(reply.raw, 0) : hex(reply.raw);
+    out += "\n";
+    return out;
+  }
+  TagNameCache names(nameOf);
   for (const Item& item : reply.items) {
-    os << "  tag " << item.tag;
+    out += "  tag ";
+    appendNumber(out, item.tag);
     if (nameOf != nullptr) {
-      const char* name = nameOf(item.tag);
-      if (name != nullptr && *name != '\0') os << " (" << name << ")";
+      const char* name = names(item.tag);
+      if (name != nullptr && *name != '\0') {
+        out += " (";
+        out += name;
+        out += ")";
+      }
     }
-    os << " len " << item.bytes.size() << ":";
+    out += " len ";
+    appendNumber(out, item.bytes.size());
+    out += ":";
     const std::string own = valueOf != nullptr ? valueOf(item) : std::string();
     if (!own.empty()) {
-      os << " " << own;
+      out += " ";
+      out += own;
     } else if (item.bytes.empty()) {
       // nothing to show
     } else if (isText(item.bytes, 0, item.bytes.size() != 4 && item.bytes.size() != 8)) {
       // A 4- or 8-byte value counts as text only without a NUL: small numbers
       // would otherwise read as one-character texts.
-      os << " " << quoted(item.bytes, 0);
+      out += " ";
+      out += quoted(item.bytes, 0);
     } else if (isText(item.bytes, 4)) {
-      os << " " << item.u32() << " " << quoted(item.bytes, 4);
+      out += " ";
+      appendNumber(out, item.u32());
+      out += " ";
+      out += quoted(item.bytes, 4);
     } else if (item.bytes.size() == 4) {
-      os << " " << item.u32();
+      out += " ";
+      appendNumber(out, item.u32());
     } else if (item.bytes.size() == 8) {
-      os << " " << item.u64();
+      out += " ";
+      appendNumber(out, item.u64());
     } else {
-      os << " " << hex(item.bytes);
+      out += " ";
+      out += hex(item.bytes);
     }
-    os << "\n";
+    out += "\n";
   }
-  return os.str();
+  return out;
 }
 
 std::string describeXmlAnswer(const Reply& reply) {

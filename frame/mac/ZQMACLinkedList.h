@@ -215,6 +215,25 @@ class ZQMACLinkedList {
 
   bool Contains(const T* element) const { return NodeAt(static_cast<const void*>(element)) != nullptr; }
 
+  // True when `test` holds for an element; walks in order, stops at the
+  // first match, and leaves the cursor alone, so a list can be read where
+  // it lies instead of in a copy.
+  template <class Test>
+  bool AnyNode(Test test) const {
+    Node* node = m_pHead;
+    for (int i = 0; i < m_iCount; ++i, node = node->GetNext())
+      if (test(node->GetData())) return true;
+    return false;
+  }
+  // Calls `visit` with each element in order; the cursor stays.
+  template <class Visit>
+  void ForEachNode(Visit visit) const {
+    AnyNode([&](T* element) {
+      visit(element);
+      return false;
+    });
+  }
+
  private:
   // Appends the source's elements in order, from its head along next.
   void CopyFrom(const ZQMACLinkedList& source) {

@@ -212,6 +212,9 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // other kind the devices of that display type; with `shownOnly` only
   // those that are shown.
   ZQMACLinkedList<ZQMACDiskDevice> GetShownDiskDeviceList(bool shownOnly, int deviceType) const;
+  // Whether GetShownDiskDeviceList would list any device, without making
+  // the list.
+  bool HasShownDiskDevice(bool shownOnly, int deviceType) const;
   // The shown media agents that can reach archive clusters
   // (IsCenteraAgent); with `detectedOnly` only those that answered
   // detection (IsDetected).

@@ -230,10 +230,10 @@ bool EvMMConfigMgr::onMsgGetDiskDevices(MessageInfo* request) {
   return tkmm::runGet(*this, request, kReplyDevices, kDevicesTag, [&](ZQMACMediaConfig& config) {
     tkmm::RecordWriter out(*this);
     uint32_t kinds = 0;
-    if (config.GetShownDiskDeviceList(true, kKind3).GetListCount() > 0) kinds |= 1u;
-    if (config.GetShownDiskDeviceList(true, kKind4).GetListCount() > 0) kinds |= 2u;
+    if (config.HasShownDiskDevice(true, kKind3)) kinds |= 1u;
+    if (config.HasShownDiskDevice(true, kKind4)) kinds |= 2u;
     out.u32(kItemDiskKinds, kinds);
-    out.flag(kItemKind2Devices, config.GetShownDiskDeviceList(true, kKind2).GetListCount() > 0);
+    out.flag(kItemKind2Devices, config.HasShownDiskDevice(true, kKind2));
     for (unsigned long long handle : tkmm::handlesOf(config.GetShownDiskDeviceList(false, kKindAll), config)) {
       ZQMACDiskDevice* device = config.FindObject<ZQMACDiskDevice>(handle);
       if (device == nullptr || (!device->TestStateA() && device->GetSanDBId() > 0)) continue;

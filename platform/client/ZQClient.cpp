@@ -36,25 +36,28 @@ ZQClient::ZQClient(const std::string& name, bool lookupNow, int /*value*/) : m_c
 ZQClient::~ZQClient() = default;
 
 int ZQClient::read(const char* call, Row& row) {
+  // The texts are made once: a listing asks for one client per row it shows.
+  static const std::string kById = std::string(kColumns) + "WHERE \"id\" = ?1";
+  static const std::string kByNameSql = std::string(kColumns) + kByName;
   int result = tkclient::scriptedFailure(call);
   if (result == 0) {
-    tkdb::DbRows rows;
-    if (m_name.empty()) {
-      result = tkclient::queryRows(std::string(kColumns) + "WHERE \"id\" = ?1",
-                                   {static_cast<long long>(m_clientId)}, rows);
-    } else {
-      result = tkclient::queryRows(std::string(kColumns) + kByName, {m_name}, rows);
-    }
-    if (result == 0 && rows.empty()) result = tkclient::kErrorUnknownClient;
-    if (result == 0) {
-      const tkdb::DbRow& r = rows.front();
+    bool found = false;
+    auto readRow = [&](const tkdb::RowView& r) {
+      found = true;
       row.id = static_cast<unsigned long>(tkclient::integerAt(r, 0));
       row.name = tkclient::textAt(r, 1);
       row.hostName = tkclient::textAt(r, 2);
       row.displayName = tkclient::textAt(r, 3);
       row.releaseId = static_cast<unsigned long long>(tkclient::integerAt(r, 4));
-      if (!m_name.empty()) m_clientId = row.id;
+      return static_cast<int>(DB_NO_ROW);  // the first row is the answer: the walk ends
+    };
+    if (m_name.empty()) {
+      result = tkclient::eachRow(kById, {static_cast<long long>(m_clientId)}, readRow);
+    } else {
+      result = tkclient::eachRow(kByNameSql, {m_name}, readRow);
     }
+    if (result == 0 && !found) result = tkclient::kErrorUnknownClient;
+    if (result == 0 && !m_name.empty()) m_clientId = row.id;
   }
   if (m_name.empty()) {
     tkclient::journal().record(call, m_clientId, result);

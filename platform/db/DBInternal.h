@@ -80,6 +80,12 @@ class Connection {
   // with DB_ERR_SQL.
   int runSingle(const std::string& sql, const std::vector<DbValue>& params, DbRows* rows, std::string& detail,
                 int* changes = nullptr);
+  // Steps `sql`, which must be one statement, and hands each row to `visit`
+  // where it lies in the statement (Session::each). While a walk is under
+  // way nothing but a read runs on the connection: a write, BEGIN, COMMIT
+  // or ROLLBACK from the visitor fails with DB_ERR_STATE.
+  int runEach(const std::string& sql, const std::vector<DbValue>& params, const RowVisitor& visit,
+              std::string& detail);
 
   // Applies the schema statements registered since the last call.
   int applySchema(std::string& detail);
@@ -134,6 +140,8 @@ class Connection {
   std::unordered_map<std::string, Cached> m_cache;
   uint64_t m_uses = 0;
   std::vector<RowStream*> m_streams;
+  // Walks of runEach under way (their visitor is running).
+  int m_walks = 0;
 
   sqlite3* m_db = nullptr;
   std::string m_path;
@@ -187,6 +195,30 @@ class RowStream {
   const DbRow* m_current = nullptr;
   std::recursive_mutex m_idle;  // stands in for the connection's when closed
 };
+
+// Column `c` of the current row of `stmt`, read in place.
+inline DbCell statementCell(sqlite3_stmt* stmt, int c) {
+  DbCell cell;
+  switch (sqlite3_column_type(stmt, c)) {
+    case SQLITE_INTEGER:
+      cell.type = DbValue::Type::Int;
+      cell.i = sqlite3_column_int64(stmt, c);
+      break;
+    case SQLITE_FLOAT:
+      cell.type = DbValue::Type::Real;
+      cell.r = sqlite3_column_double(stmt, c);
+      break;
+    case SQLITE_NULL: break;
+    default: {
+      cell.type = DbValue::Type::Text;
+      const unsigned char* text = sqlite3_column_text(stmt, c);
+      int n = sqlite3_column_bytes(stmt, c);
+      if (text != nullptr) cell.text = std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(n));
+      break;
+    }
+  }
+  return cell;
+}
 
 // SQLite's result as the engine's code.
 int mapSqliteResult(int rc);

@@ -38,8 +38,7 @@ int Session::exec(const std::string& sql, const std::vector<DbValue>& params) {
   return query(sql, params, ignored);
 }
 
-int Session::query(const std::string& sql, const std::vector<DbValue>& params, DbRows& rows) {
-  rows.clear();
+int Session::prologue(const std::string& sql) {
   m_error.clear();
   int code = DB_OK;
   std::string text;
@@ -50,9 +49,27 @@ int Session::query(const std::string& sql, const std::vector<DbValue>& params, D
   code = connect();
   if (code != DB_OK) return code;
   if (journalOn()) journalCall("sql", {"", "exec", sql});
+  return DB_OK;
+}
+
+int Session::query(const std::string& sql, const std::vector<DbValue>& params, DbRows& rows) {
+  rows.clear();
+  int code = prologue(sql);
+  if (code != DB_OK) return code;
   code = m_conn->run(sql, params, &rows, m_error, &m_lastInsertId, &m_changes);
   if (code != DB_OK) {
     EvDebug::Error("tkdb::Session::exec", "[%s] failed (%d: %s): %s", maskLiterals(sql).c_str(), code,
+                   DBtable::getErrorStr(code), m_error.c_str());
+  }
+  return code;
+}
+
+int Session::each(const std::string& sql, const std::vector<DbValue>& params, const RowVisitor& visit) {
+  int code = prologue(sql);
+  if (code != DB_OK) return code;
+  code = m_conn->runEach(sql, params, visit, m_error);
+  if (code != DB_OK && !m_error.empty()) {
+    EvDebug::Error("tkdb::Session::each", "[%s] failed (%d: %s): %s", maskLiterals(sql).c_str(), code,
                    DBtable::getErrorStr(code), m_error.c_str());
   }
   return code;

@@ -21,6 +21,22 @@ namespace tkdb {
 
 class Connection;
 
+// The current row of a walk (Session::each), read where it lies: its texts
+// last until the visitor returns. Columns count from 0; a column beyond the
+// row reads as NULL.
+class RowView {
+ public:
+  explicit RowView(void* statement) : m_stmt(statement) {}
+  int count() const;
+  DbCell at(int column) const;
+
+ private:
+  void* m_stmt;
+};
+// Called with each row of a walk: 0 goes on, anything else ends the walk
+// with that result.
+using RowVisitor = std::function<int(const RowView&)>;
+
 // One piece of work on the database. Built over a transaction it works on
 // that transaction's connection while the transaction is open; otherwise on
 // the calling thread's connection: each statement autocommits, or joins the
@@ -37,6 +53,12 @@ class Session {
   int exec(const std::string& sql, const std::vector<DbValue>& params = {});
   // Rows of the last statement that returns rows.
   int query(const std::string& sql, const std::vector<DbValue>& params, DbRows& rows);
+  // The rows of `sql` (one statement) handed to `visit` one by one, none of
+  // them copied: 0 when every row was seen (also when there was none), the
+  // visitor's own non-zero result, or the engine's code. The same journal
+  // and failure points as query(). The visitor may read on this session
+  // but not write: a write during the walk fails with DB_ERR_STATE.
+  int each(const std::string& sql, const std::vector<DbValue>& params, const RowVisitor& visit);
   // 0 and the first row, or 100 when there is none.
   int queryOne(const std::string& sql, const std::vector<DbValue>& params, DbRow& row);
   // Runs `work` atomically: in a savepoint inside an open transaction, else
@@ -51,6 +73,9 @@ class Session {
 
  private:
   int connect();
+  // What every statement does first: clears the last failure, takes an
+  // injected one, connects and journals the text.
+  int prologue(const std::string& sql);
   std::shared_ptr<Connection> m_conn;
   DBtran* m_tran;
   long long m_lastInsertId = 0;

@@ -23,19 +23,7 @@ void bindValue(sqlite3_stmt* stmt, int index, const DbValue& v) {
   }
 }
 
-DbValue columnValue(sqlite3_stmt* stmt, int col) {
-  switch (sqlite3_column_type(stmt, col)) {
-    case SQLITE_INTEGER: return DbValue(static_cast<long long>(sqlite3_column_int64(stmt, col)));
-    case SQLITE_FLOAT: return DbValue(sqlite3_column_double(stmt, col));
-    case SQLITE_NULL: return DbValue();
-    default: {
-      const unsigned char* text = sqlite3_column_text(stmt, col);
-      int n = sqlite3_column_bytes(stmt, col);
-      if (text == nullptr) return DbValue(std::string());
-      return DbValue(std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(n)));
-    }
-  }
-}
+DbValue columnValue(sqlite3_stmt* stmt, int col) { return statementCell(stmt, col).value(); }
 
 // The current row of a statement, read after its step (the columns are
 // those of the statement as last prepared).
@@ -72,6 +60,10 @@ bool startsWithWord(const std::string& sql, const char* word) {
 bool worthKeeping(const std::string& sql) {
   return !startsWithWord(sql, "SAVEPOINT") && !startsWithWord(sql, "RELEASE") && !startsWithWord(sql, "ROLLBACK TO");
 }
+
+// A statement that only reads: a SELECT (transaction control reads as
+// read-only to SQLite, but has no columns).
+bool onlyReads(sqlite3_stmt* stmt) { return sqlite3_column_count(stmt) > 0 && sqlite3_stmt_readonly(stmt) != 0; }
 
 // Code of acquire() for a text of several statements (run() takes those
 // one by one; nobody else accepts them).
@@ -173,7 +165,13 @@ int Connection::stepAll(sqlite3_stmt* stmt, const std::vector<DbValue>& params, 
   // Anything but a read: the open streams are read to their end first, so
   // that the change neither shows in a walk already under way nor waits
   // for it, and no statement is open when a transaction ends.
-  if (!m_streams.empty() && !(columns > 0 && sqlite3_stmt_readonly(stmt) != 0)) drainStreams();
+  if (!onlyReads(stmt)) {
+    if (m_walks > 0) {
+      detail = "a statement that is not a read ran while a walk of rows was under way";
+      return DB_ERR_STATE;
+    }
+    if (!m_streams.empty()) drainStreams();
+  }
   int count = sqlite3_bind_parameter_count(stmt);
   for (int k = 1; k <= count; ++k) {
     bindValue(stmt, k, nextParam < params.size() ? params[nextParam] : DbValue());
@@ -248,6 +246,55 @@ int Connection::runText(const std::string& sql, const std::vector<DbValue>& para
   if (rows != nullptr) *rows = std::move(result);
   if (lastInsertId != nullptr) *lastInsertId = sqlite3_last_insert_rowid(m_db);
   if (changes != nullptr) *changes = sqlite3_total_changes(m_db) - before;
+  return DB_OK;
+}
+
+int RowView::count() const { return sqlite3_column_count(static_cast<sqlite3_stmt*>(m_stmt)); }
+
+DbCell RowView::at(int column) const {
+  auto* stmt = static_cast<sqlite3_stmt*>(m_stmt);
+  if (column < 0 || column >= sqlite3_column_count(stmt)) return DbCell();
+  return statementCell(stmt, column);
+}
+
+int Connection::runEach(const std::string& sql, const std::vector<DbValue>& params, const RowVisitor& visit,
+                        std::string& detail) {
+  std::lock_guard<std::recursive_mutex> guard(m_mutex);
+  bool cached = false;
+  int code = DB_OK;
+  sqlite3_stmt* stmt = acquire(sql, cached, code, detail);
+  if (stmt == nullptr) return code == kSeveralStatements || code == kNoStatement ? DB_ERR_SQL : code;
+  // The statement goes back and the walk ends however the visitor leaves.
+  struct Walk {
+    Connection& conn;
+    sqlite3_stmt* stmt;
+    bool cached;
+    Walk(Connection& c, sqlite3_stmt* s, bool k) : conn(c), stmt(s), cached(k) { ++conn.m_walks; }
+    ~Walk() {
+      --conn.m_walks;
+      conn.release(stmt, cached);
+    }
+  } walk(*this, stmt, cached);
+  if (!onlyReads(stmt)) {
+    if (m_walks > 1) {
+      detail = "a statement that is not a read ran while a walk of rows was under way";
+      return DB_ERR_STATE;
+    }
+    if (!m_streams.empty()) drainStreams();
+  }
+  for (int k = 1, count = sqlite3_bind_parameter_count(stmt); k <= count; ++k) {
+    bindValue(stmt, k, static_cast<size_t>(k - 1) < params.size() ? params[static_cast<size_t>(k - 1)] : DbValue());
+  }
+  const RowView row(stmt);
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    int result = visit(row);
+    if (result != DB_OK) return result;
+  }
+  if (rc != SQLITE_DONE) {
+    detail = scrubDetail(sqlite3_errmsg(m_db));
+    return mapSqliteResult(rc);
+  }
   return DB_OK;
 }
 

@@ -125,4 +125,9 @@ size_t openStreams() {
   return conn->openStreams();
 }
 
+bool connectionHasEngineMutex() {
+  std::shared_ptr<tkdb::Connection> conn = threadConnection();
+  return conn && sqlite3_db_mutex(conn->handle()) != nullptr;
+}
+
 }  // namespace testkit::db

@@ -62,6 +62,27 @@ struct DbValue {
 using DbRow = std::vector<DbValue>;
 using DbRows = std::vector<DbRow>;
 
+// One column value of a row read in place: a text points into the engine's
+// buffer (or the row held in memory) and lasts until the next row.
+struct DbCell {
+  DbValue::Type type = DbValue::Type::Null;
+  long long i = 0;
+  double r = 0.0;
+  std::string_view text;
+
+  bool isNull() const { return type == DbValue::Type::Null; }
+  // The value as the engine's own (a copy), for the uncommon conversions.
+  DbValue value() const {
+    switch (type) {
+      case DbValue::Type::Null: return DbValue();
+      case DbValue::Type::Int: return DbValue(i);
+      case DbValue::Type::Real: return DbValue(r);
+      case DbValue::Type::Text: return DbValue(std::string(text));
+    }
+    return DbValue();
+  }
+};
+
 // Reading a value into a row field (the engine's rows, the table access's
 // records).
 //

@@ -354,53 +354,13 @@ int DBtable::execute(const char* call, int limit) {
 
 namespace {
 
-// One column value of a result row as fillRow reads it: the text points
-// into SQLite's buffer (or the drained row) until the next row.
-struct Cell {
-  tkdb::DbValue::Type type = tkdb::DbValue::Type::Null;
-  long long i = 0;
-  double r = 0.0;
-  std::string_view text;
-
-  bool isNull() const { return type == tkdb::DbValue::Type::Null; }
-  // The value as the engine's own, for the conversions of uncommon forms.
-  tkdb::DbValue value() const {
-    switch (type) {
-      case tkdb::DbValue::Type::Null: return tkdb::DbValue();
-      case tkdb::DbValue::Type::Int: return tkdb::DbValue(i);
-      case tkdb::DbValue::Type::Real: return tkdb::DbValue(r);
-      case tkdb::DbValue::Type::Text: return tkdb::DbValue(std::string(text));
-    }
-    return tkdb::DbValue();
-  }
-};
+using Cell = tkdb::DbCell;
 
 // The current row of a statement.
 struct StatementCells {
   sqlite3_stmt* stmt;
   int count() const { return sqlite3_column_count(stmt); }
-  Cell at(int c) const {
-    Cell cell;
-    switch (sqlite3_column_type(stmt, c)) {
-      case SQLITE_INTEGER:
-        cell.type = tkdb::DbValue::Type::Int;
-        cell.i = sqlite3_column_int64(stmt, c);
-        break;
-      case SQLITE_FLOAT:
-        cell.type = tkdb::DbValue::Type::Real;
-        cell.r = sqlite3_column_double(stmt, c);
-        break;
-      case SQLITE_NULL: break;
-      default: {
-        cell.type = tkdb::DbValue::Type::Text;
-        const unsigned char* text = sqlite3_column_text(stmt, c);
-        int n = sqlite3_column_bytes(stmt, c);
-        if (text != nullptr) cell.text = std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(n));
-        break;
-      }
-    }
-    return cell;
-  }
+  Cell at(int c) const { return tkdb::statementCell(stmt, c); }
 };
 
 // A row held in memory (procedure bodies, drained streams).

@@ -49,6 +49,10 @@ class ZQMACGraph {
                                                       const std::string& name);
   static ZQMACNode* AddCostCategory(ZQMACMediaConfig& config, int id, const std::string& name);
 
+  // ---- reading where it lies ----
+  // A drive's paths, without the copy GetDmsList makes.
+  static const ZQMACLinkedList<ZQMACDms>& DmsOf(const ZQMACDrive& drive) { return drive.m_dmsList; }
+
   // ---- common fields ----
   // Sets the database id and keeps the instance's id maps in step.
   static void SetId(ZQMACInterface* object, int id);

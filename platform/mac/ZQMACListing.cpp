@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
+#include "platform/mac/ZQMACGraph.h"
 
 namespace {
 
@@ -21,11 +22,20 @@ const std::vector<std::pair<int, const char*>>& vtlTypes() {
 
 // The elements of `list` for which `keep` holds, in order.
 template <class T, class Keep>
-ZQMACLinkedList<T> filtered(ZQMACLinkedList<T> list, Keep keep) {
+ZQMACLinkedList<T> filtered(const ZQMACLinkedList<T>& list, Keep keep) {
   ZQMACLinkedList<T> out;
-  for (T* element = list.GetFirstNode(); element != nullptr; element = list.GetNextNode())
+  list.ForEachNode([&](T* element) {
     if (keep(*element)) out.AddNode(element);
+  });
   return out;
+}
+
+// Kind 0: the devices a disk library is made on (none of the kinds 2 to 4);
+// kind 1: every device; any other kind: that display type.
+bool diskDeviceListed(ZQMACDiskDevice& device, bool shownOnly, int deviceType) {
+  const int type = device.GetDisplayDeviceType();
+  const bool ofKind = deviceType == 0 ? type < 2 || type > 4 : deviceType == 1 ? true : type == deviceType;
+  return ofKind && (!shownOnly || device.IsShown());
 }
 
 }  // namespace
@@ -38,15 +48,13 @@ unsigned int ZQMACMediaConfig::GetIconId(ZQMACInterface* object) const {
 }
 
 ZQMACLinkedList<ZQMACDiskDevice> ZQMACMediaConfig::GetShownDiskDeviceList(bool shownOnly, int deviceType) const {
-  return filtered(m_diskDeviceList, [&](ZQMACDiskDevice& device) {
-    const int type = device.GetDisplayDeviceType();
-    // Kind 0: the devices a disk library is made on (none of the kinds 2
-    // to 4); kind 1: every device; any other kind: that display type.
-    const bool ofKind = deviceType == 0   ? type < 2 || type > 4
-                        : deviceType == 1 ? true
-                                          : type == deviceType;
-    return ofKind && (!shownOnly || device.IsShown());
-  });
+  return filtered(m_diskDeviceList,
+                  [&](ZQMACDiskDevice& device) { return diskDeviceListed(device, shownOnly, deviceType); });
+}
+
+bool ZQMACMediaConfig::HasShownDiskDevice(bool shownOnly, int deviceType) const {
+  return m_diskDeviceList.AnyNode(
+      [&](ZQMACDiskDevice* device) { return diskDeviceListed(*device, shownOnly, deviceType); });
 }
 
 ZQMACLinkedList<ZQMACMediaAgent> ZQMACMediaConfig::GetAvailableMediaAgentForCentraCluster(bool detectedOnly) const {
@@ -89,18 +97,11 @@ std::string ZQMACLibrary::GetVTLTypeString(int vtlType) {
 
 unsigned int ZQMACLms::GetCurrentDriveCount(const ZQMACMediaAgent* agent, int /*reserved*/,
                                             const std::string& /*filter*/) {
-  ZQMACLinkedList<ZQMACDrive> drives = m_driveList;
-  if (agent == nullptr) return static_cast<unsigned int>(drives.GetListCount());
+  if (agent == nullptr) return static_cast<unsigned int>(m_driveList.GetListCount());
   unsigned int count = 0;
-  for (ZQMACDrive* drive = drives.GetFirstNode(); drive != nullptr; drive = drives.GetNextNode()) {
-    ZQMACLinkedList<ZQMACDms> paths = drive->GetDmsList();
-    for (ZQMACDms* path = paths.GetFirstNode(); path != nullptr; path = paths.GetNextNode()) {
-      if (path->GetMediaAgent() == agent) {
-        ++count;
-        break;
-      }
-    }
-  }
+  m_driveList.ForEachNode([&](ZQMACDrive* drive) {
+    if (ZQMACGraph::DmsOf(*drive).AnyNode([&](ZQMACDms* path) { return path->GetMediaAgent() == agent; })) ++count;
+  });
   return count;
 }
 

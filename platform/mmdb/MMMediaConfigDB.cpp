@@ -124,38 +124,41 @@ std::string quoted(const char* name) { return std::string("\"") + name + "\""; }
 // written back as if it were the configuration.
 class RowReader {
  public:
-  RowReader(const char* table, tkdb::DbRow& row, const std::vector<size_t>& widths)
+  RowReader(const char* table, const tkdb::RowView& row, const std::vector<size_t>& widths)
       : m_table(table), m_row(row), m_widths(widths) {}
 
   int integer(size_t i) {
-    if (i < m_row.size() && m_row[i].type == tkdb::DbValue::Type::Int && m_row[i].i >= INT_MIN && m_row[i].i <= INT_MAX)
-      return static_cast<int>(m_row[i].i);  // the common case, without parsing
+    const tkdb::DbCell cell = at(i);
+    if (cell.type == tkdb::DbValue::Type::Int && cell.i >= INT_MIN && cell.i <= INT_MAX)
+      return static_cast<int>(cell.i);  // the common case, without parsing
     long long value = 0;
-    if (i >= m_row.size() || !tkdb::integerOf(m_row[i], value, false) || value < INT_MIN || value > INT_MAX) {
+    if (i >= size() || !tkdb::integerOf(cell.value(), value, false) || value < INT_MIN || value > INT_MAX) {
       bad(i);
       return 0;
     }
     return static_cast<int>(value);
   }
   long long wide(size_t i) {
+    const tkdb::DbCell cell = at(i);
+    if (cell.type == tkdb::DbValue::Type::Int) return cell.i;
     long long value = 0;
-    if (i >= m_row.size() || !tkdb::integerOf(m_row[i], value, false)) bad(i);
+    if (i >= size() || !tkdb::integerOf(cell.value(), value, false)) bad(i);
     return value;
   }
   // The text, cut on a character boundary to the width of its column.
   std::string text(size_t i) {
-    if (i >= m_row.size() || i >= m_widths.size()) {
+    if (i >= size() || i >= m_widths.size()) {
       bad(i);
       return {};
     }
     const size_t width = m_widths[i];
-    tkdb::DbValue& v = m_row[i];
-    if (v.type == tkdb::DbValue::Type::Text) {
-      // Each cell is read once: its text moves into the record.
-      if (v.s.size() > width) v.s.resize(tkdb::cutOnCharacter(v.s, width));
-      return std::move(v.s);
+    const tkdb::DbCell cell = at(i);
+    if (cell.type == tkdb::DbValue::Type::Text) {
+      std::string_view v = cell.text;
+      if (v.size() > width) v = v.substr(0, tkdb::cutOnCharacter(v, width));
+      return std::string(v);
     }
-    std::string s = tkdb::textOf(v);
+    std::string s = tkdb::textOf(cell.value());
     if (s.size() > width) s.resize(tkdb::cutOnCharacter(s, width));
     return s;
   }
@@ -163,12 +166,14 @@ class RowReader {
   const std::string& problem() const { return m_bad; }
 
  private:
+  size_t size() const { return static_cast<size_t>(m_row.count()); }
+  tkdb::DbCell at(size_t i) const { return m_row.at(static_cast<int>(i)); }
   void bad(size_t i) {
     if (m_bad.empty())
       m_bad = std::string("A row of ") + m_table + " holds an unusable value in column " + std::to_string(i + 1) + ".";
   }
   const char* m_table;
-  tkdb::DbRow& m_row;
+  const tkdb::RowView& m_row;
   const std::vector<size_t>& m_widths;
   std::string m_bad;
 };
@@ -254,20 +259,16 @@ constexpr int kBadValue = -3;
 template <class Record, class Read>
 int scan(tkdb::Session& s, const char* table, const Scan& how, std::vector<Record>& out, std::string& problem,
          Read read) {
-  tkdb::DbRows rows;
-  int rc = s.query(how.sql, {}, rows);
-  if (rc != DB_OK) return rc;
   out.clear();
-  out.reserve(rows.size());
-  for (tkdb::DbRow& row : rows) {
+  return s.each(how.sql, {}, [&](const tkdb::RowView& row) {
     RowReader r(table, row, how.widths);
     out.push_back(read(r));
     if (!r.ok()) {
       problem = r.problem();
       return kBadValue;
     }
-  }
-  return DB_OK;
+    return int(DB_OK);
+  });
 }
 
 // A text setting's width check; "" when it fits.

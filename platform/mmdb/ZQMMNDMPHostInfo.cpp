@@ -1,8 +1,11 @@
 // The NDMP host list over the NDMP host table and the client rows.
 #include "platform/mmdb/ZQMMNDMPHostInfo.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <deque>
 
 #include "platform/db/DBSession.h"
 #include "platform/debuglog/EvDebug.h"
@@ -18,28 +21,37 @@ constexpr const char* kSelect =
     "n.\"osType\", n.\"clientId\", n.\"hostSettingA\", n.\"hostTag\", n.\"capabilityFlags\" "
     "FROM \"MMNDMPHostInfo\" n LEFT JOIN \"APP_Client\" c ON c.\"id\" = n.\"clientId\" ";
 
+// A text cell as a C string (up to its first NUL), cut to the field.
 template <std::size_t N>
-void copyText(char (&field)[N], const tkdb::DbValue& value) {
-  std::snprintf(field, N, "%s", value.isNull() ? "" : tkdb::textOf(value).c_str());
+void copyText(char (&field)[N], const tkdb::DbCell& cell) {
+  if (cell.type != tkdb::DbValue::Type::Text) {
+    std::snprintf(field, N, "%s", cell.isNull() ? "" : tkdb::textOf(cell.value()).c_str());
+    return;
+  }
+  std::size_t n = 0;
+  while (n < cell.text.size() && n < N - 1 && cell.text[n] != '\0') ++n;
+  std::memcpy(field, cell.text.data(), n);
+  field[n] = '\0';
 }
 
-int32_t numberOf(const tkdb::DbValue& value) {
+int32_t numberOf(const tkdb::DbCell& cell) {
+  if (cell.type == tkdb::DbValue::Type::Int) return static_cast<int32_t>(cell.i);
   long long n = 0;
-  return tkdb::integerOf(value, n, true) ? static_cast<int32_t>(n) : 0;
+  return tkdb::integerOf(cell.value(), n, true) ? static_cast<int32_t>(n) : 0;
 }
 
-void fill(const tkdb::DbRow& row, MMNDMPHostInfoMsg& entry) {
-  if (row.size() < 10) return;
-  copyText(entry.hostName, row[0]);
-  copyText(entry.loginName, row[1]);
-  copyText(entry.encryptedPassword, row[2]);
-  entry.value1 = numberOf(row[3]);
-  copyText(entry.text1, row[4]);
-  entry.osType = numberOf(row[5]);
-  entry.clientId = numberOf(row[6]);
-  entry.value2 = numberOf(row[7]);
-  copyText(entry.text2, row[8]);
-  entry.value3 = numberOf(row[9]);
+void fill(const tkdb::RowView& row, MMNDMPHostInfoMsg& entry) {
+  if (row.count() < 10) return;
+  copyText(entry.hostName, row.at(0));
+  copyText(entry.loginName, row.at(1));
+  copyText(entry.encryptedPassword, row.at(2));
+  entry.value1 = numberOf(row.at(3));
+  copyText(entry.text1, row.at(4));
+  entry.osType = numberOf(row.at(5));
+  entry.clientId = numberOf(row.at(6));
+  entry.value2 = numberOf(row.at(7));
+  copyText(entry.text2, row.at(8));
+  entry.value3 = numberOf(row.at(9));
 }
 
 // Journals the call and takes its scripted failure; false when it fails.
@@ -61,32 +73,40 @@ ZQMMNDMPHostInfo::ZQMMNDMPHostInfo(int value) : m_value(value) {}
 int ZQMMNDMPHostInfo::getNDMPHostList(std::unique_ptr<MMNDMPHostInfoMsg[]>& list) {
   list.reset();
   if (!begin(kListCall)) return -1;
+  static const std::string kList = std::string(kSelect) + "ORDER BY n.\"ndmpHostId\"";
   tkdb::Session session;
-  tkdb::DbRows rows;
-  const int rc = session.query(std::string(kSelect) + "ORDER BY n.\"ndmpHostId\"", {}, rows);
+  std::deque<MMNDMPHostInfoMsg> rows;  // entries are large: never moved while the walk grows
+  const int rc = session.each(kList, {}, [&](const tkdb::RowView& row) {
+    fill(row, rows.emplace_back());
+    return 0;
+  });
   if (rc != 0 && rc != DB_NO_ROW) {
     EvDebug::Error(kListCall, "%s", session.errorText().c_str());
     return -1;
   }
   if (rows.empty()) return 0;
   list = std::make_unique<MMNDMPHostInfoMsg[]>(rows.size());
-  for (std::size_t i = 0; i < rows.size(); ++i) fill(rows[i], list[i]);
+  std::copy(rows.begin(), rows.end(), list.get());
   return static_cast<int>(rows.size());
 }
 
 int ZQMMNDMPHostInfo::getNDMPHostInfoByClientIdAndOSType(int clientId, int osType, MMNDMPHostInfoMsg& entry) {
   if (!begin(kEntryCall, clientId, osType)) return -1;
+  static const std::string kEntry =
+      std::string(kSelect) + "WHERE n.\"clientId\" = ? AND n.\"osType\" = ? ORDER BY n.\"ndmpHostId\" LIMIT 1";
   tkdb::Session session;
-  tkdb::DbRows rows;
-  const int rc = session.query(
-      std::string(kSelect) + "WHERE n.\"clientId\" = ? AND n.\"osType\" = ? ORDER BY n.\"ndmpHostId\" LIMIT 1",
-      {clientId, osType}, rows);
+  bool found = false;
+  MMNDMPHostInfoMsg read;
+  const int rc = session.each(kEntry, {clientId, osType}, [&](const tkdb::RowView& row) {
+    found = true;
+    fill(row, read);
+    return 0;
+  });
   if (rc != 0 && rc != DB_NO_ROW) {
     EvDebug::Error(kEntryCall, "%s", session.errorText().c_str());
     return -1;
   }
-  if (rows.empty()) return 1;
-  entry = MMNDMPHostInfoMsg();
-  fill(rows.front(), entry);
+  if (!found) return 1;
+  entry = read;
   return 0;
 }

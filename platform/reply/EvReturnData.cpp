@@ -65,11 +65,22 @@ constexpr std::size_t kRawHeaderBytes = 4 + 4 + 8;
 // How long a write may wait for room on a non-blocking socket.
 constexpr int kWriteWaitMs = 30'000;
 
+// Little-endian bytes of `value` written at `at`.
+template <class T>
+void storeLE(char* at, T value) {
+  for (std::size_t i = 0; i < sizeof value; ++i) at[i] = static_cast<char>((value >> (8 * i)) & 0xFFu);
+}
+// Appended in one step each: a reply of thousands of items grows by whole
+// items, not byte by byte.
 void putU32(std::string& out, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFFu));
+  char bytes[sizeof value];
+  storeLE(bytes, value);
+  out.append(bytes, sizeof bytes);
 }
 void putU64(std::string& out, uint64_t value) {
-  for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFFu));
+  char bytes[sizeof value];
+  storeLE(bytes, value);
+  out.append(bytes, sizeof bytes);
 }
 uint32_t getU32(const std::string& in, std::size_t at) {
   uint32_t value = 0;
@@ -280,8 +291,10 @@ bool EvReturnData::add(unsigned long item, const void* data, unsigned long lengt
     m_overflow = true;
     return false;
   }
-  putU32(m_items, static_cast<uint32_t>(item));
-  putU32(m_items, static_cast<uint32_t>(length));
+  char header[8];
+  storeLE(header, static_cast<uint32_t>(item));
+  storeLE(header + 4, static_cast<uint32_t>(length));
+  m_items.append(header, sizeof header);
   if (length != 0) m_items.append(static_cast<const char*>(data), static_cast<std::size_t>(length));
   ++m_itemCount;
   return true;

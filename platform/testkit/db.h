@@ -62,5 +62,8 @@ std::vector<std::string> statements();
 size_t cachedStatements();
 int busyStatements();
 size_t openStreams();
+// Whether SQLite keeps a mutex of its own for the calling thread's
+// connection (it should not: the connection's own mutex guards it).
+bool connectionHasEngineMutex();
 
 }  // namespace testkit::db

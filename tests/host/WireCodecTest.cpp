@@ -245,4 +245,34 @@ TEST(WireCodec, DescribeShowsEachValueByItsShape) {
   }
 }
 
+TEST(WireCodec, ACountBeyondTheBodyIsRefusedWithoutReservingForIt) {
+  // Four billion items announced, one present: refused, and what was set
+  // aside for them is bounded by the body (the sanitizer would report an
+  // allocation of that size).
+  std::string body = le32(tkwire::kReplyItems) + le32(1) + std::string(8, '\0') + le32(0xFFFFFFFFu) + le32(5) + le32(0);
+  EXPECT_FALSE(tkwire::decodeReply(body));
+}
+
+TEST(WireCodec, DescribeNamesEveryItemOfALongReplyAndSignedSequences) {
+  tkwire::Reply r;
+  r.kind = tkwire::kReplyItems;
+  r.messageId = 4294967295u;
+  r.sequence = -9223372036854775807LL - 1;
+  std::string expected = "reply 4294967295 seq -9223372036854775808\n";
+  for (uint32_t i = 0; i < 300; ++i) {
+    const uint32_t tag = i % 3 == 0 ? 11 : i % 3 == 1 ? 12 : 13;
+    r.items.push_back({tag, le32(i)});
+    expected += "  tag " + std::to_string(tag) + (tag == 11 ? " (eleven)" : tag == 12 ? " (twelve)" : "") + " len 4: " +
+                std::to_string(i) + "\n";
+  }
+  static int asked = 0;
+  asked = 0;
+  const char* (*names)(uint32_t) = [](uint32_t tag) -> const char* {
+    ++asked;
+    return tag == 11 ? "eleven" : tag == 12 ? "twelve" : tag == 13 ? "" : nullptr;
+  };
+  EXPECT_EQ(expected, tkwire::describe(r, names));
+  EXPECT_EQ(3, asked) << "each tag's name is asked for once";
+}
+
 }  // namespace

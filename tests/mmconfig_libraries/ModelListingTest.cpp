@@ -43,6 +43,26 @@ TEST_F(ModelListing, TheCurrentDriveCountOfAnAgentCountsTheDrivesItReaches) {
   EXPECT_EQ(lw.w.lms->GetCurrentDriveCount(idle, 0, ""), 0u);
 }
 
+TEST_F(ModelListing, WhetherAKindOfDiskDeviceIsListedIsWhatItsListSays) {
+  auto agree = [&](const char* when) {
+    for (bool shownOnly : {true, false})
+      for (int kind = 0; kind <= 5; ++kind)
+        EXPECT_EQ(config().GetShownDiskDeviceList(shownOnly, kind).GetListCount() > 0,
+                  config().HasShownDiskDevice(shownOnly, kind))
+            << when << ": kind " << kind << (shownOnly ? ", shown only" : "");
+  };
+  agree("no device");
+  // Display types 0 (the plain device type, 3, shows), 2, 4 and 7; the
+  // shown flag set on some only.
+  const int displayTypes[] = {0, 2, 4, 7};
+  for (int i = 0; i < 4; ++i) {
+    ZQMACDiskDevice* d = ZQMACGraph::AddDiskDevice(config(), 40 + i, "Dev" + std::to_string(i));
+    ZQMACGraph::SetDeviceTypes(d, 3, displayTypes[i]);
+    ZQMACGraph::SetShownFlag(d, i % 2 == 0);
+    agree(("device " + std::to_string(i)).c_str());
+  }
+}
+
 TEST_F(ModelListing, ObjectsOfAnotherInstanceHaveNoIconAndNoServerInformation) {
   ListingWorld lw = libtest::seedListingWorld(config());
   ZQMACMediaConfig other;
