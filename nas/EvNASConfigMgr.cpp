@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "frame/ElementTags.h"
 #include "frame/EvEvent.h"
 #include "frame/SANVolFrame.h"
 #include "frame/SANVolReplyItems.h"
@@ -16,9 +17,9 @@ namespace {
 
 constexpr const char* kOperationTag = "EvMediaMgr::sendOperationResponse";
 
-constexpr int kOperationReply = 1024;
-constexpr unsigned long kItemOperation = 4001;
-constexpr unsigned long kItemStatus = 2051;
+constexpr int kOperationReply = tktag::kReplyOperationResponse;
+constexpr unsigned long kItemOperation = tktag::kOperation;
+constexpr unsigned long kItemStatus = tktag::kStatus;
 constexpr std::size_t kCatalogueBufferSize = 1024;
 
 // Error codes of the NAS-client service and the messages that explain them.
