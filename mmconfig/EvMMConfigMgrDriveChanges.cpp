@@ -60,7 +60,7 @@ constexpr uint32_t kOpProbeNdmp = 58;
 constexpr uint32_t kElementLibraryId = tktag::kLibraryId;
 constexpr uint32_t kElementDriveDetail = tktag::kDriveDetail;
 constexpr uint32_t kElementName = tktag::kDriveAlias;
-constexpr uint32_t kElementDescription = tktag::kDriveDescription;
+constexpr uint32_t kElementDescription = tktag::kDriveTextC;
 constexpr uint32_t kElementScsiSource = tktag::kDrivePath;  // [u32 handle][text]
 constexpr uint32_t kElementAccessPath = tktag::kPathDetail;
 constexpr uint32_t kElementDriveId = tktag::kDriveId;
@@ -70,8 +70,8 @@ constexpr uint32_t kElementVendor = tktag::kDriveVendorModel;     // index into 
 constexpr uint32_t kElementNumber = tktag::kDriveNumber;
 constexpr uint32_t kElementMediaAgent = tktag::kMediaAgent;  // [u32 id][text]
 constexpr uint32_t kElementHost = tktag::kNdmpServer;
-constexpr uint32_t kElementFirmware = tktag::kDriveSerialNumber;
-constexpr uint32_t kElementSerial = tktag::kDriveFirmware;
+constexpr uint32_t kElementFirmware = tktag::kDriveTextA;
+constexpr uint32_t kElementSerial = tktag::kDriveTextB;
 constexpr uint32_t kElementsIgnored[] = {tktag::kUnused8203, tktag::kUnused8259, tktag::kVaultLock};
 
 constexpr int kNdmpPoolType = 3;
@@ -79,7 +79,7 @@ constexpr unsigned int kUnitValueNew = 1;
 
 // Reply 11133: the probed drive.
 constexpr unsigned long kReplyProbedDrive = tktag::kReplyProbedDrive;
-constexpr unsigned long kItemSerial = tktag::kDriveFirmware;
+constexpr unsigned long kItemSerial = tktag::kDriveTextB;
 constexpr unsigned long kItemVendorProduct = tktag::kDriveVendorModel;
 constexpr unsigned long kItemIdentification = tktag::kDescription;
 

@@ -87,7 +87,7 @@ constexpr int kParamLibraryAlias = 0x550000BF;
 // Elements.
 constexpr uint32_t kElementAlias = tktag::kAliasName;
 constexpr uint32_t kElementDeviceValue = tktag::kDeviceValue;
-constexpr uint32_t kElementDeviceText = tktag::kUnitDescription;
+constexpr uint32_t kElementDeviceText = tktag::kDeviceTextC;
 constexpr uint32_t kElementController = tktag::kController;  // [u32 handle][text]
 constexpr uint32_t kElementDriveCount = tktag::kCurrentDrives;
 constexpr uint32_t kElementDoorLock = tktag::kDoorLocked;
@@ -136,7 +136,7 @@ constexpr unsigned long kItemProduct = tktag::kLibraryProduct;
 constexpr unsigned long kItemIdentification = tktag::kDescription;
 constexpr unsigned long kItemBaseAddress = tktag::kAddress;
 constexpr unsigned long kItemDriveCount = tktag::kCurrentDrives;
-constexpr unsigned long kItemDeviceTextB = tktag::kFirmware;
+constexpr unsigned long kItemDeviceTextB = tktag::kDeviceTextB;
 constexpr unsigned long kItemSlots = tktag::kSlots;  // [u32 slot count][slot range]
 // The SCSI-unit value an NDMP controller gets once added.
 constexpr unsigned int kNdmpUnitValue = 1;
