@@ -11,12 +11,13 @@
 #include <cstdint>
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "wire/WireCodec.h"
 
 namespace tkconsole {
 
 // The status item of element-stream answers: a u32 status and a text.
-inline constexpr uint32_t kStatusItem = 2051;
+inline constexpr uint32_t kStatusItem = tktag::kStatus;
 
 // The meaning of `status` in an answer of `handler` ("success", "held by
 // another user", ...); the general meaning when the handler gives the

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "console/CommandLine.h"
+#include "frame/ElementTags.h"
 #include "platform/external/Cipher.h"
 
 namespace tkconsole {
@@ -13,8 +14,8 @@ namespace {
 
 constexpr const char* kTarnfold = "first=2";
 constexpr std::size_t kClientNameField = 256;
-constexpr uint32_t kItemLogin = 11062;
-constexpr uint32_t kItemClient = 2009;
+constexpr uint32_t kItemLogin = tktag::kNdmpLogin;
+constexpr uint32_t kItemClient = tktag::kClient;
 constexpr const char* kNasClientsHandler = "onMsgGetNASClients";
 
 std::string hexOf(const std::string& bytes) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "frame/ElementTags.h"
 #include "frame/EvEvent.h"
 #include "frame/EvMMConfigMgr.h"
 #include "platform/debuglog/EvDebug.h"
@@ -13,15 +14,15 @@
 namespace {
 
 // Message and item ids.
-constexpr int kOperationResponse = 1024;
-constexpr int kStatusMessage = 11055;
-constexpr int kProgressMessage = 1017;
-constexpr unsigned long kItemOperation = 4001;
-constexpr unsigned long kItemCount = 4117;
-constexpr unsigned long kItemStatus = 2051;
-constexpr unsigned long kItemCodedText = 11102;
-constexpr unsigned long kItemBareText = 4151;
-constexpr unsigned long kItemProgressValue = 2036;
+constexpr int kOperationResponse = tktag::kReplyOperationResponse;
+constexpr int kStatusMessage = tktag::kReplyStatusMessage;
+constexpr int kProgressMessage = tktag::kReplyProgressMessage;
+constexpr unsigned long kItemOperation = tktag::kOperation;
+constexpr unsigned long kItemCount = tktag::kCount;
+constexpr unsigned long kItemStatus = tktag::kStatus;
+constexpr unsigned long kItemCodedText = tktag::kStatusText;
+constexpr unsigned long kItemBareText = tktag::kText;
+constexpr unsigned long kItemProgressValue = tktag::kProgressValue;
 
 // Progress operations.
 constexpr int kOperationAutoDetect = 47;

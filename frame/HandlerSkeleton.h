@@ -55,6 +55,8 @@
 #include <string>
 #include <utility>
 
+#include "frame/ElementTags.h"
+
 class EvReturnData;
 class ZQMACBase;
 class ZQMACInterface;
@@ -95,10 +97,10 @@ void answerAllocationFailure(const char* tag, const MessageInfo& request);
 // ---------------------------------------------------------------- Set
 
 // Element types of every Set handler.
-inline constexpr uint32_t kElementOperation = 4001;
-inline constexpr uint32_t kElementInstallationId = 4106;
-inline constexpr uint32_t kElementObjectHandle = 11003;
-inline constexpr uint32_t kElementEndOfRecord = 2052;
+inline constexpr uint32_t kElementOperation = tktag::kOperation;
+inline constexpr uint32_t kElementInstallationId = tktag::kTarnfoldId;
+inline constexpr uint32_t kElementObjectHandle = tktag::kObjectHandle;
+inline constexpr uint32_t kElementEndOfRecord = tktag::kEndOfRecord;
 // Catalogue text of a Set record without its object handle.
 inline constexpr unsigned long kTextNoObjectHandle = 0x240001F3;
 

@@ -48,6 +48,7 @@
 #include <cstring>
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 
 // Value capacity every handler passes to the walker.
@@ -59,8 +60,8 @@ inline constexpr std::size_t kMessageValueBufferSize = kMessageValueCapacity + 1
 inline constexpr unsigned long kMessageStreamLength = kMessageStreamSize;
 
 // Element types with one meaning in every handler.
-inline constexpr unsigned int kElementEndOfRecord = 2052;
-inline constexpr unsigned int kElementOperationType = 4001;
+inline constexpr unsigned int kElementEndOfRecord = tktag::kEndOfRecord;
+inline constexpr unsigned int kElementOperationType = tktag::kOperation;
 
 // The standard value buffer of a walk: 4,105 bytes, zeroed on construction.
 struct MessageValueBuffer {

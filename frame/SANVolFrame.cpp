@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/SANVolReplyItems.h"
@@ -77,9 +78,9 @@ namespace {
 
 constexpr const char* kOperationTag = "EvSANVolMgr::sendOperationResponse";
 
-constexpr int kOperationReply = 1024;
-constexpr unsigned long kItemOperation = 4001;
-constexpr unsigned long kItemStatus = 2051;
+constexpr int kOperationReply = tktag::kReplyOperationResponse;
+constexpr unsigned long kItemOperation = tktag::kOperation;
+constexpr unsigned long kItemStatus = tktag::kStatus;
 constexpr std::size_t kCatalogueBufferSize = 1024;
 
 }  // namespace

@@ -58,6 +58,7 @@
 #include <string>
 
 #include "frame/CWySocket.h"
+#include "frame/ElementTags.h"
 #include "frame/EvEvent.h"
 
 class EvReturnData;
@@ -76,7 +77,7 @@ inline constexpr unsigned long kTextMissingInformation = 0x39000089;
 // ---------------------------------------------------------------- element values
 
 // Element types of every handler.
-inline constexpr unsigned int kElementTarnfoldId = 4106;
+inline constexpr unsigned int kElementTarnfoldId = tktag::kTarnfoldId;
 
 // Longest text of each element form: what fits the 4,104-byte value buffer
 // with a terminator after it.

@@ -28,6 +28,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "frame/ElementTags.h"
+
 class EvReturnData;
 
 namespace tksanvol {
@@ -40,7 +42,7 @@ inline constexpr std::size_t kIdTextItemMax = kItemBufferSize - 4 - 1;    // 4,0
 inline constexpr std::size_t kHdr12TextItemMax = kItemBufferSize - 12 - 1;  // 4,091
 
 // The item that closes every listed object.
-inline constexpr unsigned long kItemEndOfRecord = 2052;
+inline constexpr unsigned long kItemEndOfRecord = tktag::kEndOfRecord;
 
 // A null C text is the empty text.
 inline std::string_view textOf(const char* text) {

@@ -27,6 +27,7 @@
 #include <memory>
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
@@ -50,20 +51,20 @@ constexpr const char* kSetParamTag = "EvMMConfigMgr::onMsgSetMMMediaConfigParam"
 // The media types of a library cannot be had; argument: the library's alias name.
 constexpr unsigned long kTextNoMediaTypes = 0x24000027;
 
-constexpr unsigned long kReplyLibraryTypes = 11050;
-constexpr unsigned long kReplyDriveTypes = 11052;
-constexpr unsigned long kReplyDriveVendors = 11070;
-constexpr unsigned long kReplyMediaTypes = 11076;
-constexpr unsigned long kReplyParam = 11081;
-constexpr unsigned long kReplyInfo = 11084;
-constexpr unsigned long kReplyLibraryVendors = 11091;
+constexpr unsigned long kReplyLibraryTypes = tktag::kReplyLibraryTypes;
+constexpr unsigned long kReplyDriveTypes = tktag::kReplyDriveTypes;
+constexpr unsigned long kReplyDriveVendors = tktag::kReplyDriveVendors;
+constexpr unsigned long kReplyMediaTypes = tktag::kReplyMediaTypes;
+constexpr unsigned long kReplyParam = tktag::kReplyCatalogueParam;
+constexpr unsigned long kReplyInfo = tktag::kReplyCatalogueInfo;
+constexpr unsigned long kReplyLibraryVendors = tktag::kReplyLibraryVendors;
 
-constexpr unsigned long kItemMediaType = 2225;
-constexpr unsigned long kItemDriveVendor = 11069;
-constexpr unsigned long kItemCheckSerialNumber = 11077;
-constexpr unsigned long kItemLibraryVendorFirst = 11086;
-constexpr unsigned long kItemLibraryVendorSecond = 11087;
-constexpr unsigned long kItemLibraryVendor = 11092;
+constexpr unsigned long kItemMediaType = tktag::kMediaType;
+constexpr unsigned long kItemDriveVendor = tktag::kDriveVendorModel;
+constexpr unsigned long kItemCheckSerialNumber = tktag::kCheckSerialNumber;
+constexpr unsigned long kItemLibraryVendorFirst = tktag::kLibraryVendor;
+constexpr unsigned long kItemLibraryVendorSecond = tktag::kLibraryProduct;
+constexpr unsigned long kItemLibraryVendor = tktag::kLibraryVendorEntry;
 
 // Payload position of the library id (media types) and of the table
 // selector (library vendors).

@@ -13,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "frame/ElementTags.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
@@ -30,26 +31,26 @@ constexpr const char* kControllerPropertiesTag = "EvMMConfigMgr::onMsgGetMMCMCon
 constexpr const char* kSetDeviceTag = "EvMMConfigMgr::onMsgSetMMCMDevice";
 constexpr const char* kSetControllerTag = "EvMMConfigMgr::onMsgSetMMCMController";
 
-constexpr unsigned long kReplyDevices = 11118;
-constexpr unsigned long kReplyControllers = 11122;
+constexpr unsigned long kReplyDevices = tktag::kReplyCopyManagerDevices;
+constexpr unsigned long kReplyControllers = tktag::kReplyCopyManagerDeviceControllers;
 
-constexpr unsigned long kItemAgent = 2048;
-constexpr unsigned long kItemUnitText = 11095;
-constexpr unsigned long kItemDevice = 11119;
-constexpr unsigned long kItemConcurrencyLimit = 11120;
-constexpr unsigned long kItemController = 11123;
-constexpr unsigned long kItemVendor = 11126;
-constexpr unsigned long kItemProduct = 11127;
-constexpr unsigned long kItemDeviceTextA = 11128;
-constexpr unsigned long kItemDeviceTextB = 11129;
-constexpr unsigned long kItemDeviceTextC = 11130;
-constexpr unsigned long kItemCopyManagerText = 11131;
+constexpr unsigned long kItemAgent = tktag::kMediaAgent;
+constexpr unsigned long kItemUnitText = tktag::kPoolText;
+constexpr unsigned long kItemDevice = tktag::kCopyManagerController;
+constexpr unsigned long kItemConcurrencyLimit = tktag::kConcurrencyLimit;
+constexpr unsigned long kItemController = tktag::kCopyManagerChoice;
+constexpr unsigned long kItemVendor = tktag::kCopyManagerVendor;
+constexpr unsigned long kItemProduct = tktag::kCopyManagerProduct;
+constexpr unsigned long kItemDeviceTextA = tktag::kCopyManagerDeviceTextA;
+constexpr unsigned long kItemDeviceTextB = tktag::kCopyManagerDeviceTextB;
+constexpr unsigned long kItemDeviceTextC = tktag::kCopyManagerDeviceTextC;
+constexpr unsigned long kItemCopyManagerText = tktag::kCopyManagerText;
 
 constexpr uint32_t kOpModify = 3;
 constexpr uint32_t kOpAdd = 1;
-constexpr uint32_t kElementAgentName = 2048;   // [u32][name]
-constexpr uint32_t kElementName = 11119;       // [u32][new name]
-constexpr uint32_t kElementLimit = 11167;
+constexpr uint32_t kElementAgentName = tktag::kMediaAgent;   // [u32][name]
+constexpr uint32_t kElementName = tktag::kCopyManagerController;       // [u32][new name]
+constexpr uint32_t kElementLimit = tktag::kLimit;
 
 // The tail of both records: 11150, 11162, 11116 and the record end.
 void recordTail(tkmm::RecordWriter& out, const ZQMACMediaConfig& config, ZQMACInterface& object) {

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/EvSecurity.h"
 #include "frame/HandlerSkeleton.h"
@@ -41,12 +42,12 @@ constexpr const char* kTag = "EvMMConfigMgr::onMsgSetMMMagneticLibrary";
 constexpr uint32_t kOpCreate = 1;
 constexpr uint32_t kOpModify = 3;
 
-constexpr uint32_t kElementAlias = 8251;
-constexpr uint32_t kElementMediaAgent = 2048;  // [u32 id][text]
-constexpr uint32_t kElementLowWatermark = 8273;
-constexpr uint32_t kElementAttribute = 11416;
-constexpr uint32_t kElementType = 11187;
-constexpr uint32_t kElementsIgnored[] = {4108};
+constexpr uint32_t kElementAlias = tktag::kAliasName;
+constexpr uint32_t kElementMediaAgent = tktag::kMediaAgent;  // [u32 id][text]
+constexpr uint32_t kElementLowWatermark = tktag::kLowWatermark;
+constexpr uint32_t kElementAttribute = tktag::kAttribute;
+constexpr uint32_t kElementType = tktag::kDiskLibraryType;
+constexpr uint32_t kElementsIgnored[] = {tktag::kLibraryId};
 
 constexpr unsigned long kTextAliasInUse = 0x2400033D;    // %1 the alias
 constexpr unsigned long kTextSaveRefused = 0x24000176;
@@ -55,17 +56,17 @@ constexpr int kAuditConfigure = 0x540000B5;
 constexpr int kParamObject = 0x5500018B;
 
 // Reply 11101: the new library.
-constexpr unsigned long kReplyNewLibrary = 11101;
+constexpr unsigned long kReplyNewLibrary = tktag::kReplyNewLibrary;
 constexpr int kDumpFlags = 9;
-constexpr unsigned long kItemHandle = 11003;
-constexpr unsigned long kItemLibrary = 2049;
-constexpr unsigned long kItemAlias = 8251;
-constexpr unsigned long kItemMediaAgent = 2048;
-constexpr unsigned long kItemOSId = 11030;
-constexpr unsigned long kItemCentera = 11188;
-constexpr unsigned long kItemTypeMask = 11189;
-constexpr unsigned long kItemType5 = 11429;
-constexpr unsigned long kItemType = 11187;
+constexpr unsigned long kItemHandle = tktag::kObjectHandle;
+constexpr unsigned long kItemLibrary = tktag::kLibrary;
+constexpr unsigned long kItemAlias = tktag::kAliasName;
+constexpr unsigned long kItemMediaAgent = tktag::kMediaAgent;
+constexpr unsigned long kItemOSId = tktag::kOsId;
+constexpr unsigned long kItemCentera = tktag::kArchiveClusterLibrary;
+constexpr unsigned long kItemTypeMask = tktag::kDiskLibraryKind;
+constexpr unsigned long kItemType5 = tktag::kDiskLibrariesType5;
+constexpr unsigned long kItemType = tktag::kDiskLibraryType;
 
 constexpr unsigned int kNotStored = 0xFFFFFFFFu;
 

@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
@@ -56,31 +57,31 @@ constexpr uint32_t kOpModify = 3;
 constexpr uint32_t kOpObjectAction = 12;
 constexpr uint32_t kOpProbeNdmp = 58;
 
-constexpr uint32_t kElementLibraryId = 4108;
-constexpr uint32_t kElementDriveDetail = 4115;
-constexpr uint32_t kElementName = 8252;
-constexpr uint32_t kElementDescription = 11023;
-constexpr uint32_t kElementScsiSource = 11054;  // [u32 handle][text]
-constexpr uint32_t kElementAccessPath = 11024;
-constexpr uint32_t kElementDriveId = 11135;
-constexpr uint32_t kElementLibrary = 11073;    // u64 handle
-constexpr uint32_t kElementPool = 11074;       // u64 handle
-constexpr uint32_t kElementVendor = 11069;     // index into the drive vendor table
-constexpr uint32_t kElementNumber = 11043;
-constexpr uint32_t kElementMediaAgent = 2048;  // [u32 id][text]
-constexpr uint32_t kElementHost = 11058;
-constexpr uint32_t kElementFirmware = 8202;
-constexpr uint32_t kElementSerial = 2282;
-constexpr uint32_t kElementsIgnored[] = {8203, 8259, 8261};
+constexpr uint32_t kElementLibraryId = tktag::kLibraryId;
+constexpr uint32_t kElementDriveDetail = tktag::kDriveDetail;
+constexpr uint32_t kElementName = tktag::kDriveAlias;
+constexpr uint32_t kElementDescription = tktag::kDriveTextC;
+constexpr uint32_t kElementScsiSource = tktag::kDrivePath;  // [u32 handle][text]
+constexpr uint32_t kElementAccessPath = tktag::kPathDetail;
+constexpr uint32_t kElementDriveId = tktag::kDriveId;
+constexpr uint32_t kElementLibrary = tktag::kLibraryHandle;    // u64 handle
+constexpr uint32_t kElementPool = tktag::kPoolHandle;       // u64 handle
+constexpr uint32_t kElementVendor = tktag::kDriveVendorModel;     // index into the drive vendor table
+constexpr uint32_t kElementNumber = tktag::kDriveNumber;
+constexpr uint32_t kElementMediaAgent = tktag::kMediaAgent;  // [u32 id][text]
+constexpr uint32_t kElementHost = tktag::kNdmpServer;
+constexpr uint32_t kElementFirmware = tktag::kDriveTextA;
+constexpr uint32_t kElementSerial = tktag::kDriveTextB;
+constexpr uint32_t kElementsIgnored[] = {tktag::kUnused8203, tktag::kUnused8259, tktag::kVaultLock};
 
 constexpr int kNdmpPoolType = 3;
 constexpr unsigned int kUnitValueNew = 1;
 
 // Reply 11133: the probed drive.
-constexpr unsigned long kReplyProbedDrive = 11133;
-constexpr unsigned long kItemSerial = 2282;
-constexpr unsigned long kItemVendorProduct = 11069;
-constexpr unsigned long kItemIdentification = 11031;
+constexpr unsigned long kReplyProbedDrive = tktag::kReplyProbedDrive;
+constexpr unsigned long kItemSerial = tktag::kDriveTextB;
+constexpr unsigned long kItemVendorProduct = tktag::kDriveVendorModel;
+constexpr unsigned long kItemIdentification = tktag::kDescription;
 
 constexpr int kAuditObjectAction = 0x540001D6;
 constexpr int kParamLibraryAlias = 0x550000BF;

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
@@ -41,13 +42,13 @@ constexpr const char* kChildrenTag = "EvMMConfigMgr::onMsgGetMMLibraryChildren";
 constexpr const char* kEmptyDrivesTag = "EvMMConfigMgr::onMsgGetMMEmptyDrives";
 constexpr const char* kDriveIdsTag = "EvMMConfigMgr::onMsgGetDriveIdList";
 
-constexpr unsigned long kReplyMasterPools = 11014;
-constexpr unsigned long kReplyDrivePools = 11017;
-constexpr unsigned long kReplyDrives = 11022;
-constexpr unsigned long kReplyEmptyDrives = 11045;
-constexpr unsigned long kReplyChildren = 11047;
-constexpr unsigned long kReplyDriveIds = 11224;
-constexpr unsigned long kReplyDriveDevice = 11227;
+constexpr unsigned long kReplyMasterPools = tktag::kReplyMasterPools;
+constexpr unsigned long kReplyDrivePools = tktag::kReplyDrivePools;
+constexpr unsigned long kReplyDrives = tktag::kReplyDrives;
+constexpr unsigned long kReplyEmptyDrives = tktag::kReplyEmptyDrives;
+constexpr unsigned long kReplyChildren = tktag::kReplyDriveChildren;
+constexpr unsigned long kReplyDriveIds = tktag::kReplyDriveIds;
+constexpr unsigned long kReplyDriveDevice = tktag::kReplyDriveDevice;
 
 // Fixed payload positions (from the first fixed field).
 constexpr std::size_t kPositionMode = 12;      // drive lists: the short list on kShortListMode
@@ -55,41 +56,41 @@ constexpr std::size_t kPositionSelector = 16;  // pool lists and children: not 0
 constexpr uint32_t kShortListMode = 0xFFFFFFFE;
 
 // Items.
-constexpr unsigned long kItemAgent = 2048;
-constexpr unsigned long kItemLibrary = 2049;
-constexpr unsigned long kItemPathDrive = 2240;
-constexpr unsigned long kItemDriveVendor = 2281;
-constexpr unsigned long kItemDriveTextB = 2282;
-constexpr unsigned long kItemPool = 8061;
-constexpr unsigned long kItemDriveTextA = 8202;
-constexpr unsigned long kItemPoolType = 8227;
-constexpr unsigned long kItemMasterPool = 8235;
-constexpr unsigned long kItemMasterPoolDrives = 8236;
-constexpr unsigned long kItemDriveAlias = 8252;
-constexpr unsigned long kItemPathReserved = 11011;
-constexpr unsigned long kItemPoolDrives = 11018;
-constexpr unsigned long kItemProxyHost = 11019;
-constexpr unsigned long kItemDriveTextC = 11023;
-constexpr unsigned long kItemPathDetail = 11024;
-constexpr unsigned long kItemOsId = 11030;
-constexpr unsigned long kItemDriveProduct = 11032;
-constexpr unsigned long kItemDriveNumber = 11043;  // also an empty bay's number
-constexpr unsigned long kItemPropertyC = 11053;
-constexpr unsigned long kItemPath = 11054;
-constexpr unsigned long kItemStateF = 11056;
-constexpr unsigned long kItemReserved = 11078;
-constexpr unsigned long kItemSharedDrive = 11094;
-constexpr unsigned long kItemPoolText = 11095;
-constexpr unsigned long kItemControllerType = 11115;
-constexpr unsigned long kItemCopyManagerChoice = 11123;
-constexpr unsigned long kItemCopyManager = 11132;
-constexpr unsigned long kItemDriveId = 11135;
-constexpr unsigned long kItemDriveIdChoice = 11136;
-constexpr unsigned long kItemControllerNode = 11171;
-constexpr unsigned long kItemPathId = 11184;
-constexpr unsigned long kItemCostCategory = 11217;
-constexpr unsigned long kItemCostCategoryChoice = 11218;
-constexpr unsigned long kItemDrive = 11225;
+constexpr unsigned long kItemAgent = tktag::kMediaAgent;
+constexpr unsigned long kItemLibrary = tktag::kLibrary;
+constexpr unsigned long kItemPathDrive = tktag::kPathDrive;
+constexpr unsigned long kItemDriveVendor = tktag::kDriveVendor;
+constexpr unsigned long kItemDriveTextB = tktag::kDriveTextB;
+constexpr unsigned long kItemPool = tktag::kDrivePool;
+constexpr unsigned long kItemDriveTextA = tktag::kDriveTextA;
+constexpr unsigned long kItemPoolType = tktag::kDrivePoolType;
+constexpr unsigned long kItemMasterPool = tktag::kMasterDrivePool;
+constexpr unsigned long kItemMasterPoolDrives = tktag::kMasterPoolDrives;
+constexpr unsigned long kItemDriveAlias = tktag::kDriveAlias;
+constexpr unsigned long kItemPathReserved = tktag::kReservedId;
+constexpr unsigned long kItemPoolDrives = tktag::kPoolDrives;
+constexpr unsigned long kItemProxyHost = tktag::kProxyClientHost;
+constexpr unsigned long kItemDriveTextC = tktag::kDriveTextC;
+constexpr unsigned long kItemPathDetail = tktag::kPathDetail;
+constexpr unsigned long kItemOsId = tktag::kOsId;
+constexpr unsigned long kItemDriveProduct = tktag::kDriveProduct;
+constexpr unsigned long kItemDriveNumber = tktag::kDriveNumber;  // also an empty bay's number
+constexpr unsigned long kItemPropertyC = tktag::kPropertyC;
+constexpr unsigned long kItemPath = tktag::kDrivePath;
+constexpr unsigned long kItemStateF = tktag::kStateF;
+constexpr unsigned long kItemReserved = tktag::kReserved;
+constexpr unsigned long kItemSharedDrive = tktag::kSharedDrive;
+constexpr unsigned long kItemPoolText = tktag::kPoolText;
+constexpr unsigned long kItemControllerType = tktag::kControllerType;
+constexpr unsigned long kItemCopyManagerChoice = tktag::kCopyManagerChoice;
+constexpr unsigned long kItemCopyManager = tktag::kCopyManager;
+constexpr unsigned long kItemDriveId = tktag::kDriveId;
+constexpr unsigned long kItemDriveIdChoice = tktag::kDriveIdChoice;
+constexpr unsigned long kItemControllerNode = tktag::kControllerNode;
+constexpr unsigned long kItemPathId = tktag::kDrivePathId;
+constexpr unsigned long kItemCostCategory = tktag::kCostCategory;
+constexpr unsigned long kItemCostCategoryChoice = tktag::kCostCategoryChoice;
+constexpr unsigned long kItemDrive = tktag::kDrive;
 
 // 11030 of an agent without a name.
 constexpr uint32_t kNoOs = 0xFFFFFFFF;

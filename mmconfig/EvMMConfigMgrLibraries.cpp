@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
@@ -32,57 +33,57 @@ namespace {
 constexpr const char* kListTag = "EvMMConfigMgr::onMsgGetMMLibraries";
 constexpr const char* kPropertiesTag = "EvMMConfigMgr::onMsgGetMMLibraryProperties";
 
-constexpr unsigned long kReplyLibraries = 11002;
+constexpr unsigned long kReplyLibraries = tktag::kReplyLibraries;
 
 // Configuration-wide items of the list.
-constexpr unsigned long kItemClusterAgents = 11190;  // shown agents that reach archive clusters
-constexpr unsigned long kItemClusterReady = 11191;   // ... and clusters and detected agents
-constexpr unsigned long kItemDiskKinds = 11212;      // bit 0 disk devices of type 3, bit 1 of type 4
-constexpr unsigned long kItemDiskType2 = 11419;      // disk devices of type 2
-constexpr unsigned long kItemLocalDrive = 11215;
-constexpr unsigned long kItemDatabaseDrive = 11221;
+constexpr unsigned long kItemClusterAgents = tktag::kArchiveClusterAgents;  // shown agents that reach archive clusters
+constexpr unsigned long kItemClusterReady = tktag::kArchiveClustersReady;   // ... and clusters and detected agents
+constexpr unsigned long kItemDiskKinds = tktag::kDiskDeviceKinds;      // bit 0 disk devices of type 3, bit 1 of type 4
+constexpr unsigned long kItemDiskType2 = tktag::kDiskDevicesType2;      // disk devices of type 2
+constexpr unsigned long kItemLocalDrive = tktag::kLocalDrive;
+constexpr unsigned long kItemDatabaseDrive = tktag::kDatabaseDrive;
 
 // Items of the library records.
-constexpr unsigned long kItemAgent = 2048;
-constexpr unsigned long kItemLibrary = 2049;
-constexpr unsigned long kItemVendor = 2220;
-constexpr unsigned long kItemProduct = 2221;
-constexpr unsigned long kItemLibraryType = 8081;
-constexpr unsigned long kItemDeviceTextA = 8213;
-constexpr unsigned long kItemAlias = 8251;
-constexpr unsigned long kItemLowWatermark = 8273;
-constexpr unsigned long kItemDeviceTextB = 11005;
-constexpr unsigned long kItemDeviceTextC = 11006;
-constexpr unsigned long kItemController = 11007;
-constexpr unsigned long kItemAddress = 11008;
-constexpr unsigned long kItemCurrentDrives = 11009;
-constexpr unsigned long kItemDeviceValue = 11010;
-constexpr unsigned long kItemOsId = 11030;
-constexpr unsigned long kItemPropertyC = 11053;
-constexpr unsigned long kItemReserved = 11078;
-constexpr unsigned long kItemControllerType = 11115;
-constexpr unsigned long kItemDrives = 11157;
-constexpr unsigned long kItemPendingPaths = 11158;
-constexpr unsigned long kItemDriveCount = 11159;
-constexpr unsigned long kItemAllDrives = 11160;
-constexpr unsigned long kItemDoorLock = 11164;
-constexpr unsigned long kItemFirstController = 11176;
-constexpr unsigned long kItemBarCodeReader = 11177;
-constexpr unsigned long kItemAutoDiscover = 11179;
-constexpr unsigned long kItemDiskLibraryType = 11187;
-constexpr unsigned long kItemClusterLibrary = 11188;
-constexpr unsigned long kItemDiskKindMask = 11189;
-constexpr unsigned long kItemAgentDrive = 11222;
-constexpr unsigned long kItemAutoConfigDDS = 11414;
-constexpr unsigned long kItemAutoConfigFailover = 11415;
-constexpr unsigned long kItemAttribute = 11416;
-constexpr unsigned long kItemVolumeRange = 11417;
-constexpr unsigned long kItemDiskType5 = 11429;
-constexpr unsigned long kItemACSLSCleanPool = 11430;
-constexpr unsigned long kItemIPDriveId = 11431;
-constexpr unsigned long kItemVTLType = 11432;
-constexpr unsigned long kItemVTLChoice = 11433;
-constexpr unsigned long kItemSlots = 11837;
+constexpr unsigned long kItemAgent = tktag::kMediaAgent;
+constexpr unsigned long kItemLibrary = tktag::kLibrary;
+constexpr unsigned long kItemVendor = tktag::kVendor;
+constexpr unsigned long kItemProduct = tktag::kProduct;
+constexpr unsigned long kItemLibraryType = tktag::kLibraryType;
+constexpr unsigned long kItemDeviceTextA = tktag::kDeviceTextA;
+constexpr unsigned long kItemAlias = tktag::kAliasName;
+constexpr unsigned long kItemLowWatermark = tktag::kLowWatermark;
+constexpr unsigned long kItemDeviceTextB = tktag::kDeviceTextB;
+constexpr unsigned long kItemDeviceTextC = tktag::kDeviceTextC;
+constexpr unsigned long kItemController = tktag::kController;
+constexpr unsigned long kItemAddress = tktag::kAddress;
+constexpr unsigned long kItemCurrentDrives = tktag::kCurrentDrives;
+constexpr unsigned long kItemDeviceValue = tktag::kDeviceValue;
+constexpr unsigned long kItemOsId = tktag::kOsId;
+constexpr unsigned long kItemPropertyC = tktag::kPropertyC;
+constexpr unsigned long kItemReserved = tktag::kReserved;
+constexpr unsigned long kItemControllerType = tktag::kControllerType;
+constexpr unsigned long kItemDrives = tktag::kDrives;
+constexpr unsigned long kItemPendingPaths = tktag::kPendingDrivePaths;
+constexpr unsigned long kItemDriveCount = tktag::kDriveCount;
+constexpr unsigned long kItemAllDrives = tktag::kAllDrives;
+constexpr unsigned long kItemDoorLock = tktag::kDoorLocked;
+constexpr unsigned long kItemFirstController = tktag::kFirstController;
+constexpr unsigned long kItemBarCodeReader = tktag::kBarcodeReader;
+constexpr unsigned long kItemAutoDiscover = tktag::kAutoDiscover;
+constexpr unsigned long kItemDiskLibraryType = tktag::kDiskLibraryType;
+constexpr unsigned long kItemClusterLibrary = tktag::kArchiveClusterLibrary;
+constexpr unsigned long kItemDiskKindMask = tktag::kDiskLibraryKind;
+constexpr unsigned long kItemAgentDrive = tktag::kAgentDrive;
+constexpr unsigned long kItemAutoConfigDDS = tktag::kAutoConfigDDS;
+constexpr unsigned long kItemAutoConfigFailover = tktag::kAutoConfigFailover;
+constexpr unsigned long kItemAttribute = tktag::kAttribute;
+constexpr unsigned long kItemVolumeRange = tktag::kVolumeRange;
+constexpr unsigned long kItemDiskType5 = tktag::kDiskLibrariesType5;
+constexpr unsigned long kItemACSLSCleanPool = tktag::kACSLSCleanPool;
+constexpr unsigned long kItemIPDriveId = tktag::kIPDriveIds;
+constexpr unsigned long kItemVTLType = tktag::kVTLType;
+constexpr unsigned long kItemVTLChoice = tktag::kVTLTypeChoice;
+constexpr unsigned long kItemSlots = tktag::kSlots;
 
 // Controller type whose own address stands for the library's.
 constexpr unsigned int kControllerTypeOwnAddress = 2;

@@ -48,6 +48,7 @@
 #include <utility>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/EvEvent.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
@@ -84,37 +85,37 @@ constexpr int kAuditIdentify = 0x5400002C;
 constexpr int kParamLibraryAlias = 0x550000BF;
 
 // Elements.
-constexpr uint32_t kElementAlias = 8251;
-constexpr uint32_t kElementDeviceValue = 11010;
-constexpr uint32_t kElementDeviceText = 11006;
-constexpr uint32_t kElementController = 11007;  // [u32 handle][text]
-constexpr uint32_t kElementDriveCount = 11009;
-constexpr uint32_t kElementDoorLock = 11164;
-constexpr uint32_t kElementBarCodeReader = 11177;
-constexpr uint32_t kElementAutoConfigDDS = 11414;
-constexpr uint32_t kElementAutoConfigFailover = 11415;
-constexpr uint32_t kElementCleanPool = 11430;
-constexpr uint32_t kElementIPDriveId = 11431;
-constexpr uint32_t kElementAttribute = 11416;
-constexpr uint32_t kElementVolumeRange = 11417;
-constexpr uint32_t kElementVTLType = 11432;
-constexpr uint32_t kElementMediaType = 2225;  // [u32 id][text]
-constexpr uint32_t kElementCount = 4117;
-constexpr uint32_t kElementIdentifyArgument = 4109;
-constexpr uint32_t kElementSlot = 11139;
-constexpr uint32_t kElementAutoDiscover = 11178;
+constexpr uint32_t kElementAlias = tktag::kAliasName;
+constexpr uint32_t kElementDeviceValue = tktag::kDeviceValue;
+constexpr uint32_t kElementDeviceText = tktag::kDeviceTextC;
+constexpr uint32_t kElementController = tktag::kController;  // [u32 handle][text]
+constexpr uint32_t kElementDriveCount = tktag::kCurrentDrives;
+constexpr uint32_t kElementDoorLock = tktag::kDoorLocked;
+constexpr uint32_t kElementBarCodeReader = tktag::kBarcodeReader;
+constexpr uint32_t kElementAutoConfigDDS = tktag::kAutoConfigDDS;
+constexpr uint32_t kElementAutoConfigFailover = tktag::kAutoConfigFailover;
+constexpr uint32_t kElementCleanPool = tktag::kACSLSCleanPool;
+constexpr uint32_t kElementIPDriveId = tktag::kIPDriveIds;
+constexpr uint32_t kElementAttribute = tktag::kAttribute;
+constexpr uint32_t kElementVolumeRange = tktag::kVolumeRange;
+constexpr uint32_t kElementVTLType = tktag::kVTLType;
+constexpr uint32_t kElementMediaType = tktag::kMediaType;  // [u32 id][text]
+constexpr uint32_t kElementCount = tktag::kCount;
+constexpr uint32_t kElementIdentifyArgument = tktag::kIdentificationArgument;
+constexpr uint32_t kElementSlot = tktag::kSlot;
+constexpr uint32_t kElementAutoDiscover = tktag::kAutomaticDiscovery;
 // Library controllers and their probes.
-constexpr uint32_t kElementMediaAgent = 2048;  // [u32 id][text]
-constexpr uint32_t kElementNdmpHost = 11058;
-constexpr uint32_t kElementAccessPath = 11088;
-constexpr uint32_t kElementLibraryServer = 11089;
-constexpr uint32_t kElementVendor = 11086;
-constexpr uint32_t kElementProduct = 11087;
-constexpr uint32_t kElementIdentification = 11031;
-constexpr uint32_t kElementBaseAddress = 11008;
-constexpr uint32_t kElementUnitValue = 11103;
+constexpr uint32_t kElementMediaAgent = tktag::kMediaAgent;  // [u32 id][text]
+constexpr uint32_t kElementNdmpHost = tktag::kNdmpServer;
+constexpr uint32_t kElementAccessPath = tktag::kAccessPath;
+constexpr uint32_t kElementLibraryServer = tktag::kLibraryServer;
+constexpr uint32_t kElementVendor = tktag::kLibraryVendor;
+constexpr uint32_t kElementProduct = tktag::kLibraryProduct;
+constexpr uint32_t kElementIdentification = tktag::kDescription;
+constexpr uint32_t kElementBaseAddress = tktag::kAddress;
+constexpr uint32_t kElementUnitValue = tktag::kUnitValue;
 // Stored and never used.
-constexpr uint32_t kElementsIgnored[] = {4108, 11079};
+constexpr uint32_t kElementsIgnored[] = {tktag::kLibraryId, tktag::kUnused11079};
 
 // Operations.
 constexpr uint32_t kOpModify = 3;
@@ -127,16 +128,16 @@ constexpr uint32_t kOpAddIPController = 55;
 constexpr uint32_t kOpProbe = 58;
 
 // Replies of the probes and their items.
-constexpr unsigned long kReplyNdmpLibrary = 11093;
-constexpr unsigned long kReplyServerLibraries = 11091;
-constexpr unsigned long kItemLibraryTitle = 11092;  // [u32 0][name(11005 text)]
-constexpr unsigned long kItemVendor = 11086;
-constexpr unsigned long kItemProduct = 11087;
-constexpr unsigned long kItemIdentification = 11031;
-constexpr unsigned long kItemBaseAddress = 11008;
-constexpr unsigned long kItemDriveCount = 11009;
-constexpr unsigned long kItemDeviceTextB = 11005;
-constexpr unsigned long kItemSlots = 11837;  // [u32 slot count][slot range]
+constexpr unsigned long kReplyNdmpLibrary = tktag::kReplyNdmpLibrary;
+constexpr unsigned long kReplyServerLibraries = tktag::kReplyLibraryVendors;
+constexpr unsigned long kItemLibraryTitle = tktag::kLibraryVendorEntry;  // [u32 0][name(11005 text)]
+constexpr unsigned long kItemVendor = tktag::kLibraryVendor;
+constexpr unsigned long kItemProduct = tktag::kLibraryProduct;
+constexpr unsigned long kItemIdentification = tktag::kDescription;
+constexpr unsigned long kItemBaseAddress = tktag::kAddress;
+constexpr unsigned long kItemDriveCount = tktag::kCurrentDrives;
+constexpr unsigned long kItemDeviceTextB = tktag::kDeviceTextB;
+constexpr unsigned long kItemSlots = tktag::kSlots;  // [u32 slot count][slot range]
 // The SCSI-unit value an NDMP controller gets once added.
 constexpr unsigned int kNdmpUnitValue = 1;
 constexpr const char* kServerAliasPrefix = "LS_";

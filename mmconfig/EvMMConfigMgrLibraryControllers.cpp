@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
@@ -33,42 +34,42 @@ constexpr const char* kListTag = "EvMMConfigMgr::onMsgGetMMLibraryControllers";
 constexpr const char* kPropertiesTag = "EvMMConfigMgr::onMsgGetMMLibraryControllerProperties";
 constexpr const char* kSetTag = "EvMMConfigMgr::onMsgSetMMLibraryController";
 
-constexpr unsigned long kReplyControllers = 11173;
+constexpr unsigned long kReplyControllers = tktag::kReplyLibraryControllers;
 
-constexpr unsigned long kItemAgent = 2048;
-constexpr unsigned long kItemVendor = 2220;
-constexpr unsigned long kItemProduct = 2221;
-constexpr unsigned long kItemLibraryType = 8081;
-constexpr unsigned long kItemDeviceTextA = 8213;
-constexpr unsigned long kItemController = 8215;
-constexpr unsigned long kItemAlias = 8251;
-constexpr unsigned long kItemDeviceTextB = 11005;
-constexpr unsigned long kItemDeviceTextC = 11006;
-constexpr unsigned long kItemSourceController = 11007;
-constexpr unsigned long kItemAddress = 11008;
-constexpr unsigned long kItemCurrentDrives = 11009;
-constexpr unsigned long kItemDeviceValue = 11010;
-constexpr unsigned long kItemOsId = 11030;
-constexpr unsigned long kItemPropertyC = 11053;
-constexpr unsigned long kItemUnitHost = 11058;
-constexpr unsigned long kItemReserved = 11078;
-constexpr unsigned long kItemControllerType = 11115;
-constexpr unsigned long kItemDrives = 11157;
-constexpr unsigned long kItemPendingPaths = 11158;
-constexpr unsigned long kItemDriveCount = 11159;
-constexpr unsigned long kItemAllDrives = 11160;
-constexpr unsigned long kItemDoorLock = 11164;
-constexpr unsigned long kItemBarCodeReader = 11177;
-constexpr unsigned long kItemAutoDiscover = 11179;
-constexpr unsigned long kItemAutoConfigDDS = 11414;
-constexpr unsigned long kItemAutoConfigFailover = 11415;
-constexpr unsigned long kItemAttribute = 11416;
-constexpr unsigned long kItemACSLSCleanPool = 11430;
-constexpr unsigned long kItemIPDriveId = 11431;
+constexpr unsigned long kItemAgent = tktag::kMediaAgent;
+constexpr unsigned long kItemVendor = tktag::kVendor;
+constexpr unsigned long kItemProduct = tktag::kProduct;
+constexpr unsigned long kItemLibraryType = tktag::kLibraryType;
+constexpr unsigned long kItemDeviceTextA = tktag::kDeviceTextA;
+constexpr unsigned long kItemController = tktag::kLibraryController;
+constexpr unsigned long kItemAlias = tktag::kAliasName;
+constexpr unsigned long kItemDeviceTextB = tktag::kDeviceTextB;
+constexpr unsigned long kItemDeviceTextC = tktag::kDeviceTextC;
+constexpr unsigned long kItemSourceController = tktag::kController;
+constexpr unsigned long kItemAddress = tktag::kAddress;
+constexpr unsigned long kItemCurrentDrives = tktag::kCurrentDrives;
+constexpr unsigned long kItemDeviceValue = tktag::kDeviceValue;
+constexpr unsigned long kItemOsId = tktag::kOsId;
+constexpr unsigned long kItemPropertyC = tktag::kPropertyC;
+constexpr unsigned long kItemUnitHost = tktag::kNdmpServer;
+constexpr unsigned long kItemReserved = tktag::kReserved;
+constexpr unsigned long kItemControllerType = tktag::kControllerType;
+constexpr unsigned long kItemDrives = tktag::kDrives;
+constexpr unsigned long kItemPendingPaths = tktag::kPendingDrivePaths;
+constexpr unsigned long kItemDriveCount = tktag::kDriveCount;
+constexpr unsigned long kItemAllDrives = tktag::kAllDrives;
+constexpr unsigned long kItemDoorLock = tktag::kDoorLocked;
+constexpr unsigned long kItemBarCodeReader = tktag::kBarcodeReader;
+constexpr unsigned long kItemAutoDiscover = tktag::kAutoDiscover;
+constexpr unsigned long kItemAutoConfigDDS = tktag::kAutoConfigDDS;
+constexpr unsigned long kItemAutoConfigFailover = tktag::kAutoConfigFailover;
+constexpr unsigned long kItemAttribute = tktag::kAttribute;
+constexpr unsigned long kItemACSLSCleanPool = tktag::kACSLSCleanPool;
+constexpr unsigned long kItemIPDriveId = tktag::kIPDriveIds;
 
 constexpr uint32_t kOpModify = 3;
-constexpr uint32_t kElementSource = 11007;   // [u32 low bits of the source's handle][text, not used]
-constexpr uint32_t kElementLibraryId = 4108;  // kept, not used
+constexpr uint32_t kElementSource = tktag::kController;   // [u32 low bits of the source's handle][text, not used]
+constexpr uint32_t kElementLibraryId = tktag::kLibraryId;  // kept, not used
 
 constexpr unsigned int kControllerTypeOwnAddress = 2;
 constexpr uint32_t kAllPathsPending = 0xFFFFFFFF;

@@ -25,6 +25,7 @@
 
 #include "Db/Proc/MMIsMAPushedToAnotherTK.h"
 #include "Db/Proc/MMS2GetMediaAgentList.h"
+#include "frame/ElementTags.h"
 #include "frame/EvEvent.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
@@ -46,17 +47,17 @@ constexpr const char* kDriveCandidatesTag = "EvMMConfigMgr::onMsgGetMMDriveCandi
 constexpr const char* kLibraryHostsTag = "EvMMConfigMgr::lookupMMLibraryHosts";
 constexpr const char* kSetTag = "EvMMConfigMgr::onMsgSetMMMediaAgents";
 
-constexpr unsigned long kReplyAgents = 11072;
-constexpr unsigned long kReplyDriveCandidates = 11143;
-constexpr unsigned long kReplyLibraryCandidates = 11145;
-constexpr unsigned long kReplyAgentsForLib = 11147;
-constexpr unsigned long kReplyLibraryHosts = 11156;
+constexpr unsigned long kReplyAgents = tktag::kReplyMediaAgents;
+constexpr unsigned long kReplyDriveCandidates = tktag::kReplyDriveCandidates;
+constexpr unsigned long kReplyLibraryCandidates = tktag::kReplyLibraryCandidates;
+constexpr unsigned long kReplyAgentsForLib = tktag::kReplyAgentsForLibrary;
+constexpr unsigned long kReplyLibraryHosts = tktag::kReplyLibraryHosts;
 
-constexpr unsigned long kItemAgent = 2048;
-constexpr unsigned long kItemDrivePath = 2240;
-constexpr unsigned long kItemController = 8215;
-constexpr unsigned long kItemOsId = 11030;
-constexpr unsigned long kItemHost = 11089;
+constexpr unsigned long kItemAgent = tktag::kMediaAgent;
+constexpr unsigned long kItemDrivePath = tktag::kPathDrive;
+constexpr unsigned long kItemController = tktag::kLibraryController;
+constexpr unsigned long kItemOsId = tktag::kOsId;
+constexpr unsigned long kItemHost = tktag::kLibraryServer;
 
 // The library-hosts payload: the host name behind the vendor index.
 constexpr std::size_t kPositionHostName = 8;
@@ -69,7 +70,7 @@ constexpr std::size_t kEventTextSize = 512;
 
 constexpr uint32_t kOpAddPnpDisk = 1;
 constexpr uint32_t kOpChooseShown = 15;
-constexpr uint32_t kElementAgentName = 2048;
+constexpr uint32_t kElementAgentName = tktag::kMediaAgent;
 
 uint32_t low32(long long value) { return static_cast<uint32_t>(static_cast<unsigned long long>(value) & 0xFFFFFFFFull); }
 

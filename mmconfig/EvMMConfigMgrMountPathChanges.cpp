@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "frame/CredentialElements.h"
+#include "frame/ElementTags.h"
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
@@ -52,17 +53,17 @@ constexpr const char* kTag = "EvMMConfigMgr::onMsgSetMMMountPath";
 constexpr uint32_t kOpAdd = 1;
 constexpr uint32_t kOpModify = 3;
 
-constexpr uint32_t kElementLibraryId = 4108;
-constexpr uint32_t kElementPath = 11041;
-constexpr uint32_t kElementType = 11185;
-constexpr uint32_t kElementDeviceId = 11186;
-constexpr uint32_t kElementMediaAgent = 2048;  // [u32 id][text], repeated
-constexpr uint32_t kElementUserName = 2401;
-constexpr uint32_t kElementPassword = 2402;
-constexpr uint32_t kElementCredentialId = 9819;   // [u32 ...]
-constexpr uint32_t kElementShareVolume = 11192;   // [u32][text]
-constexpr uint32_t kElementFurtherVolume = 11209;
-constexpr uint32_t kElementAccessType = 11418;
+constexpr uint32_t kElementLibraryId = tktag::kLibraryId;
+constexpr uint32_t kElementPath = tktag::kPath;
+constexpr uint32_t kElementType = tktag::kMountPathType;
+constexpr uint32_t kElementDeviceId = tktag::kForeignAgentId;
+constexpr uint32_t kElementMediaAgent = tktag::kMediaAgent;  // [u32 id][text], repeated
+constexpr uint32_t kElementUserName = tktag::kUserName;
+constexpr uint32_t kElementPassword = tktag::kPassword;
+constexpr uint32_t kElementCredentialId = tktag::kCredential;   // [u32 ...]
+constexpr uint32_t kElementShareVolume = tktag::kDiskDevice;   // [u32][text]
+constexpr uint32_t kElementFurtherVolume = tktag::kMountPoint;
+constexpr uint32_t kElementAccessType = tktag::kDeviceAccessType;
 
 // The longest password the mount path takes; a longer one is left out.
 constexpr std::size_t kMaxPassword = 2048;

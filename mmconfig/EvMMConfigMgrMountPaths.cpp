@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
@@ -28,11 +29,11 @@ namespace {
 constexpr const char* kListTag = "EvMMConfigMgr::onMsgGetMMMountPaths";
 constexpr const char* kPropertiesTag = "EvMMConfigMgr::onMsgGetMMMountPathProperties";
 
-constexpr unsigned long kReplyMountPaths = 11027;
+constexpr unsigned long kReplyMountPaths = tktag::kReplyMountPaths;
 
-constexpr unsigned long kItemMountPath = 8085;
-constexpr unsigned long kItemMountPathType = 11185;
-constexpr unsigned long kItemForeignAgent = 11186;
+constexpr unsigned long kItemMountPath = tktag::kMountPath;
+constexpr unsigned long kItemMountPathType = tktag::kMountPathType;
+constexpr unsigned long kItemForeignAgent = tktag::kForeignAgentId;
 
 void mountPathRecord(tkmm::RecordWriter& out, const ZQMACMediaConfig& config, ZQMACMountPath& path) {
   out.idText(kItemMountPath, path.GetId(), path.GetDisplayName());

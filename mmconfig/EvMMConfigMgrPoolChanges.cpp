@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
 #include "frame/MediaConfigContainer.h"
@@ -38,12 +39,12 @@ constexpr const char* kTagAddPool = "EvMMConfigMgr::onMsgAddDrivePool";
 constexpr uint32_t kOpModify = 3;
 constexpr uint32_t kOpAdd = 1;
 
-constexpr uint32_t kElementMasterName = 8258;
-constexpr uint32_t kElementPoolName = 8260;
-constexpr uint32_t kElementProxyHost = 11019;  // [u32 id][text]
-constexpr uint32_t kElementCopyManager = 11132;
-constexpr uint32_t kElementCostCategory = 11217;
-constexpr uint32_t kElementsIgnored[] = {4108, 8259, 8261};
+constexpr uint32_t kElementMasterName = tktag::kMasterName;
+constexpr uint32_t kElementPoolName = tktag::kPoolName;
+constexpr uint32_t kElementProxyHost = tktag::kProxyClientHost;  // [u32 id][text]
+constexpr uint32_t kElementCopyManager = tktag::kCopyManager;
+constexpr uint32_t kElementCostCategory = tktag::kCostCategory;
+constexpr uint32_t kElementsIgnored[] = {tktag::kLibraryId, tktag::kUnused8259, tktag::kVaultLock};
 
 // Fixed payload of the Add requests: the handle, then (drive pool) the
 // media agent's id in the second word of the element-stream area.

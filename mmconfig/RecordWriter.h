@@ -30,6 +30,8 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
+
 class EvReturnData;
 class ZQMACInterface;
 class ZQMACMediaConfig;
@@ -37,13 +39,13 @@ class ZQMACMediaConfig;
 namespace tkmm {
 
 // Items with one meaning in every record.
-inline constexpr unsigned long kItemObjectHandle = 11003;
-inline constexpr unsigned long kItemEndOfRecord = 2052;
-inline constexpr unsigned long kItemTextA = 11031;
-inline constexpr unsigned long kItemStateB = 11149;
-inline constexpr unsigned long kItemTextB = 11150;
-inline constexpr unsigned long kItemShown = 11162;
-inline constexpr unsigned long kItemIcon = 11116;
+inline constexpr unsigned long kItemObjectHandle = tktag::kObjectHandle;
+inline constexpr unsigned long kItemEndOfRecord = tktag::kEndOfRecord;
+inline constexpr unsigned long kItemTextA = tktag::kDescription;
+inline constexpr unsigned long kItemStateB = tktag::kStateB;
+inline constexpr unsigned long kItemTextB = tktag::kDetail;
+inline constexpr unsigned long kItemShown = tktag::kShown;
+inline constexpr unsigned long kItemIcon = tktag::kIcon;
 
 // The working buffer of one text item and the longest texts it carries.
 inline constexpr std::size_t kItemTextBufferSize = 4104;

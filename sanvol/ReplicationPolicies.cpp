@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
 #include "frame/SANVolReplyItems.h"
@@ -63,20 +64,20 @@ constexpr unsigned long kTextSnapMirrorTooOld = 0x3900010d;
 
 // ---------------------------------------------------------------- replies, elements, items
 
-constexpr unsigned long kReplyPolicies = 11641;
+constexpr unsigned long kReplyPolicies = tktag::kReplyReplicationPolicies;
 
-constexpr unsigned int kPolicy = 11642;
-constexpr unsigned int kEngine = 11643;
-constexpr unsigned int kRetention = 11644;
-constexpr unsigned int kEnabled = 11645;
-constexpr unsigned int kCopyManager = 11646;
-constexpr unsigned int kPool = 11625;
-constexpr unsigned int kAppType = 4004;
-constexpr unsigned int kAllowSnap = 11699;
-constexpr unsigned int kSnapshots = 11700;
-constexpr unsigned int kCopyManagerType = 11741;
-constexpr unsigned int kAltCache = 11790;
-constexpr unsigned int kClient = 4105;
+constexpr unsigned int kPolicy = tktag::kReplicationPolicy;
+constexpr unsigned int kEngine = tktag::kSnapshotEngine;
+constexpr unsigned int kRetention = tktag::kRetentionPeriod;
+constexpr unsigned int kEnabled = tktag::kReplicationEnabled;
+constexpr unsigned int kCopyManager = tktag::kPolicyCopyManager;
+constexpr unsigned int kPool = tktag::kScratchVolumePool;
+constexpr unsigned int kAppType = tktag::kApplicationType;
+constexpr unsigned int kAllowSnap = tktag::kSnapshotOnDestinationAllowed;
+constexpr unsigned int kSnapshots = tktag::kSnapshotsKept;
+constexpr unsigned int kCopyManagerType = tktag::kCopyManagerType;
+constexpr unsigned int kAltCache = tktag::kPolicyCachePartition;
+constexpr unsigned int kClient = tktag::kClientId;
 
 constexpr int kLevelReceived = 7;
 

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
 #include "frame/SANVolReplyItems.h"
@@ -66,16 +67,16 @@ constexpr unsigned long kTextPoolHasVolumes = 0x39000105;
 
 // ---------------------------------------------------------------- replies, elements, items
 
-constexpr unsigned long kReplyPools = 11622;
-constexpr unsigned long kReplyVolumes = 11638;
+constexpr unsigned long kReplyPools = tktag::kReplyScratchVolumePools;
+constexpr unsigned long kReplyVolumes = tktag::kReplyScratchVolumes;
 
-constexpr unsigned int kVolume = 11618;
-constexpr unsigned int kScratchVolume = 11624;
-constexpr unsigned int kPool = 11625;
-constexpr unsigned int kReplica = 11626;
-constexpr unsigned int kEngine = 11643;
-constexpr unsigned int kCostCategory = 11730;
-constexpr unsigned int kPoolType = 11740;
+constexpr unsigned int kVolume = tktag::kSanVolume;
+constexpr unsigned int kScratchVolume = tktag::kScratchVolume;
+constexpr unsigned int kPool = tktag::kScratchVolumePool;
+constexpr unsigned int kReplica = tktag::kReplica;
+constexpr unsigned int kEngine = tktag::kSnapshotEngine;
+constexpr unsigned int kCostCategory = tktag::kReplicaCostCategory;
+constexpr unsigned int kPoolType = tktag::kPoolType;
 
 constexpr int kLevelReceived = 7;
 

@@ -22,6 +22,7 @@
 #include <iterator>
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
 #include "frame/SANVolReplyItems.h"
@@ -57,21 +58,24 @@ constexpr unsigned long kTextReceiveFailed = 0x39000046;
 
 // ---------------------------------------------------------------- replies, elements, items
 
-constexpr unsigned long kReplyEngines = 11652;
-constexpr unsigned long kReplyParams = 11665;
-constexpr unsigned long kReplyApps = 11677;
+constexpr unsigned long kReplyEngines = tktag::kReplySnapEngines;
+constexpr unsigned long kReplyParams = tktag::kReplySnapEngineParams;
+constexpr unsigned long kReplyApps = tktag::kReplySnapApplications;
 
-constexpr unsigned int kVolume = 11618;
-constexpr unsigned int kEngine = 11643;
-constexpr unsigned int kEngineFlags[] = {11654, 11655, 11656, 11657};
-constexpr unsigned int kHints[] = {11658, 11659, 11660, 11661, 11662, 11663};
-constexpr unsigned int kMountClient = 11672;
-constexpr unsigned int kSnapClient = 11673;
-constexpr unsigned int kSyncClient = 11674;
-constexpr unsigned int kRollbackHint = 11734;
-constexpr unsigned int kEngineValue1 = 8501;
-constexpr unsigned int kEngineValue2 = 11746;
-constexpr unsigned long kItemApplication = 11678;
+constexpr unsigned int kVolume = tktag::kSanVolume;
+constexpr unsigned int kEngine = tktag::kSnapshotEngine;
+constexpr unsigned int kEngineFlags[] = {
+    tktag::kEngineFlag11654, tktag::kEngineFlag11655, tktag::kEngineFlag11656, tktag::kEngineFlag11657};
+constexpr unsigned int kHints[] = {
+    tktag::kMountOption, tktag::kSecondMountCommandHint, tktag::kFirstSyncCommandHint, tktag::kSecondSyncCommandHint,
+    tktag::kFirstSnapCommandHint, tktag::kSecondSnapCommandHint};
+constexpr unsigned int kMountClient = tktag::kMountClient;
+constexpr unsigned int kSnapClient = tktag::kSnapClient;
+constexpr unsigned int kSyncClient = tktag::kSyncClient;
+constexpr unsigned int kRollbackHint = tktag::kRollbackCommandHint;
+constexpr unsigned int kEngineValue1 = tktag::kCopyManagerItem8501;
+constexpr unsigned int kEngineValue2 = tktag::kEngineValue11746;
+constexpr unsigned long kItemApplication = tktag::kSnapshotApplication;
 
 constexpr int kLevelReceived = 7;
 

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/EvAlertEx.h"
 #include "frame/EvSecurity.h"
 #include "frame/MessageInfo.h"
@@ -36,9 +37,9 @@ constexpr const char* kTagHosts = "EvSANVolMgr::onMsgGetSnapVaultCapableHosts";
 constexpr const char* kTagHostsWorker = "EvSANVolMgr::lookupSnapVaultCapableHosts";
 constexpr const char* kTagRelease = "EvSANVolMgr::FreeSnapvaultReplicaSpace";
 
-constexpr unsigned long kReplyHosts = 11601;
-constexpr unsigned long kItemHost = 11602;
-constexpr unsigned long kItemPackages = 11750;
+constexpr unsigned long kReplyHosts = tktag::kReplySanVolumeHosts;
+constexpr unsigned long kItemHost = tktag::kSanVolumeHost;
+constexpr unsigned long kItemPackages = tktag::kSnapVaultPackages;
 constexpr unsigned long kTextClientListFailed = 0x390000de;
 
 constexpr long kRightsAlertCondition = 12;

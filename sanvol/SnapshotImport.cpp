@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "Db/Tbl/TM_AssocEntity.h"
+#include "frame/ElementTags.h"
 #include "frame/EvEvent.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
@@ -62,21 +63,21 @@ constexpr int kEventImportSucceeded = 0x39000063;  // %1 the source host
 
 // ---------------------------------------------------------------- elements and items
 
-constexpr unsigned int kElementJobId = 2180;
-constexpr unsigned int kElementClearReadOnly = 11755;
-constexpr unsigned int kElementVssWriteable = 11831;
-constexpr unsigned int kElementMap = 11756;
-constexpr unsigned int kElementClient = 11771;
-constexpr unsigned int kElementSourceHost = 11772;
-constexpr unsigned int kElementAppType = 11793;
-constexpr unsigned int kElementSubclientId = 4009;
+constexpr unsigned int kElementJobId = tktag::kJobId;
+constexpr unsigned int kElementClearReadOnly = tktag::kClearReadOnly;
+constexpr unsigned int kElementVssWriteable = tktag::kVssWriteable;
+constexpr unsigned int kElementMap = tktag::kMap;
+constexpr unsigned int kElementClient = tktag::kImportClient;
+constexpr unsigned int kElementSourceHost = tktag::kSourceHost;
+constexpr unsigned int kElementAppType = tktag::kImportAppType;
+constexpr unsigned int kElementSubclientId = tktag::kSubclientId;
 
-constexpr unsigned long kReplySources = 11753;
-constexpr unsigned long kItemPrimaryVolumeId = 11632;
-constexpr unsigned long kItemPhysicalVolumeId = 11618;
-constexpr unsigned long kReplyPackageHosts = 11794;
-constexpr unsigned long kItemPackageHost = 11795;
-constexpr unsigned long kItemCovered = 4300;
+constexpr unsigned long kReplySources = tktag::kReplyImportSources;
+constexpr unsigned long kItemPrimaryVolumeId = tktag::kPrimaryVolume;
+constexpr unsigned long kItemPhysicalVolumeId = tktag::kSanVolume;
+constexpr unsigned long kReplyPackageHosts = tktag::kReplyPackageHosts;
+constexpr unsigned long kItemPackageHost = tktag::kReplicationSetClient;
+constexpr unsigned long kItemCovered = tktag::kCoveredBySchedule;
 
 constexpr int kLevelReceived = 7;
 

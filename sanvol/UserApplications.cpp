@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
 #include "frame/SANVolReplyItems.h"
@@ -42,14 +43,14 @@ constexpr unsigned long kTextChangeFailed = 0x390000e2;
 
 // ---------------------------------------------------------------- elements, items, operations
 
-constexpr unsigned int kElementUserAppId = 11764;
-constexpr unsigned int kElementAppId = 11761;
-constexpr unsigned int kElementName = 11760;
-constexpr unsigned int kElementTag = 11759;
-constexpr unsigned int kElementResumeScript = 11762;
-constexpr unsigned int kElementSuspendScript = 11763;
+constexpr unsigned int kElementUserAppId = tktag::kUserApplicationId;
+constexpr unsigned int kElementAppId = tktag::kApplicationId;
+constexpr unsigned int kElementName = tktag::kUserApplicationName;
+constexpr unsigned int kElementTag = tktag::kUserApplicationTag;
+constexpr unsigned int kElementResumeScript = tktag::kResumeScript;
+constexpr unsigned int kElementSuspendScript = tktag::kSuspendScript;
 
-constexpr unsigned long kReplyUserApps = 11766;
+constexpr unsigned long kReplyUserApps = tktag::kReplyUserApplications;
 
 constexpr unsigned long long kOperationAdd = 1;
 constexpr unsigned long long kOperationDelete = 2;

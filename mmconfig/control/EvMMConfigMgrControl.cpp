@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "frame/CredentialElements.h"
+#include "frame/ElementTags.h"
 #include "frame/EvEvent.h"
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
@@ -58,15 +59,17 @@ constexpr unsigned long kTextMemory = 0x23000002;
 constexpr std::size_t kCatalogueTextSize = 1024;
 
 // Elements of the request.
-constexpr uint32_t kElementName = 2048;          // [u32 id][text]
-constexpr uint32_t kElementUserName = 2401;      // encrypted
-constexpr uint32_t kElementPassword = 2402;      // encrypted
-constexpr uint32_t kElementLibraryId = 4108;     // audit entity and refresh key
-constexpr uint32_t kElementVaultLock = 8261;
-constexpr uint32_t kElementAgentText = 11058;
-constexpr uint32_t kElementReplacement = 11148;  // u64 handle
+constexpr uint32_t kElementName = tktag::kMediaAgent;          // [u32 id][text]
+constexpr uint32_t kElementUserName = tktag::kUserName;      // encrypted
+constexpr uint32_t kElementPassword = tktag::kPassword;      // encrypted
+constexpr uint32_t kElementLibraryId = tktag::kLibraryId;     // audit entity and refresh key
+constexpr uint32_t kElementVaultLock = tktag::kVaultLock;
+constexpr uint32_t kElementAgentText = tktag::kNdmpServer;
+constexpr uint32_t kElementReplacement = tktag::kDiskDeviceHandle;  // u64 handle
 // Elements stored and not used.
-constexpr uint32_t kElementsIgnored[] = {4115, 8259, 11029, 11119, 11123};
+constexpr uint32_t kElementsIgnored[] = {
+    tktag::kDriveDetail, tktag::kUnused8259, tktag::kUnused11029, tktag::kCopyManagerController,
+    tktag::kCopyManagerChoice};
 
 
 // Audit operations and parameters.

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
@@ -59,13 +60,13 @@ constexpr unsigned long kTextDrivePathWithoutUnit = 0x1F000046;  // drive path
 constexpr unsigned long kTextLibraryNeedsExhaustive = 0x240001ED;  // library
 
 // Elements of the request.
-constexpr uint32_t kElementAgent = 2048;          // [u32 id][text]
-constexpr uint32_t kElementKeep = 11033;          // u32
-constexpr uint32_t kElementHost = 11058;          // text
-constexpr uint32_t kElementIPController = 11073;  // u64 handle
-constexpr uint32_t kElementDriveId = 11136;       // text
-constexpr uint32_t kElementAutoDDS = 11219;       // u32
-constexpr uint32_t kElementParallel = 11220;      // u32
+constexpr uint32_t kElementAgent = tktag::kMediaAgent;          // [u32 id][text]
+constexpr uint32_t kElementKeep = tktag::kKeep;          // u32
+constexpr uint32_t kElementHost = tktag::kNdmpServer;          // text
+constexpr uint32_t kElementIPController = tktag::kLibraryHandle;  // u64 handle
+constexpr uint32_t kElementDriveId = tktag::kDriveIdChoice;       // text
+constexpr uint32_t kElementAutoDDS = tktag::kAutoDDS;       // u32
+constexpr uint32_t kElementParallel = tktag::kParallel;      // u32
 
 constexpr const char* kSuccess = "Success";
 constexpr int kUnknownDriveCount = -1;

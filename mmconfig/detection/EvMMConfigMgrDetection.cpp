@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
 #include "frame/mac/ZQMACObjects.h"
@@ -28,12 +29,12 @@ namespace {
 constexpr const char* kLibrariesTag = "EvMMConfigMgr::onMsgGetMMDetectedLibraries";
 constexpr const char* kDrivesTag = "EvMMConfigMgr::onMsgGetMMDetectedDrives";
 
-constexpr unsigned long kReplyDetectedLibraries = 11097;
-constexpr unsigned long kReplyDetectedDrives = 11099;
+constexpr unsigned long kReplyDetectedLibraries = tktag::kReplyDetectedLibraries;
+constexpr unsigned long kReplyDetectedDrives = tktag::kReplyDetectedDrives;
 
-constexpr unsigned long kItemController = 8215;  // id+text
-constexpr unsigned long kItemDrivePath = 2240;   // id+text
-constexpr unsigned long kItemPropertyD = 11053;  // u32
+constexpr unsigned long kItemController = tktag::kLibraryController;  // id+text
+constexpr unsigned long kItemDrivePath = tktag::kPathDrive;   // id+text
+constexpr unsigned long kItemPropertyD = tktag::kPropertyC;  // u32
 
 // One detected record.
 void detectedRecord(tkmm::RecordWriter& out, const ZQMACMediaConfig& config, unsigned long idTag,
@@ -96,8 +97,8 @@ bool EvMMConfigMgr::lookupMMDetectedDrives(MessageInfo* /*request*/, ZQMACMediaC
 namespace {
 
 constexpr const char* kDevicesTag = "EvMMConfigMgr::onMsgGetMMDetectedDevices";
-constexpr unsigned long kReplyDetectedDevices = 11152;
-constexpr unsigned long kItemDevice = 11151;  // id+text
+constexpr unsigned long kReplyDetectedDevices = tktag::kReplyDetectedDevices;
+constexpr unsigned long kItemDevice = tktag::kDetectedDevice;  // id+text
 constexpr unsigned int kControllerTypeIP = 2;
 constexpr unsigned int kControllerTypeProxied = 3;
 

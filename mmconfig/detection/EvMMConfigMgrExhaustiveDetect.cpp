@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/EvEvent.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
@@ -44,8 +45,8 @@ constexpr int kStatusTypeRunning = 1;
 constexpr int kStatusTypeRest = 0;
 constexpr unsigned long kTextNewDevice = 0x24000179;
 
-constexpr uint32_t kElementNumber = 11043;     // u32
-constexpr uint32_t kElementPropertyD = 11053;  // u32
+constexpr uint32_t kElementNumber = tktag::kDriveNumber;     // u32
+constexpr uint32_t kElementPropertyD = tktag::kPropertyC;  // u32
 
 // The audit record of an object's detection.
 constexpr int kAuditConfigure = 0x540000B5;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "frame/AppAdapters.h"
+#include "frame/ElementTags.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/RecordWriter.h"
 #include "platform/debuglog/EvDebug.h"
@@ -13,23 +14,23 @@
 namespace tkmm {
 namespace {
 
-constexpr unsigned long kItemDRUHost = 11420;
-constexpr unsigned long kItemGuid = 11205;
-constexpr unsigned long kItemGuidType = 11206;
-constexpr unsigned long kItemDisplayType = 11606;
-constexpr unsigned long kItemSanDBId = 11201;
-constexpr unsigned long kItemStartLBA = 11202;
-constexpr unsigned long kItemBlockCount = 11203;
-constexpr unsigned long kItemBlockSize = 11204;
-constexpr unsigned long kItemScsiLun = 11207;
+constexpr unsigned long kItemDRUHost = tktag::kDRUHost;
+constexpr unsigned long kItemGuid = tktag::kDeviceIdentification;
+constexpr unsigned long kItemGuidType = tktag::kIdentificationType;
+constexpr unsigned long kItemDisplayType = tktag::kDeviceIdType;
+constexpr unsigned long kItemSanDBId = tktag::kSanVolumeId;
+constexpr unsigned long kItemStartLBA = tktag::kStartBlock;
+constexpr unsigned long kItemBlockCount = tktag::kBlockCount;
+constexpr unsigned long kItemBlockSize = tktag::kBlockSize;
+constexpr unsigned long kItemScsiLun = tktag::kScsiLun;
 
-constexpr unsigned long kItemVolume = 11200;
-constexpr unsigned long kItemDeviceAttribute = 9640;
-constexpr unsigned long kItemPath = 11208;
-constexpr unsigned long kItemAgent = 2048;
-constexpr unsigned long kItemMountPoint = 11209;
-constexpr unsigned long kItemAccessType = 11418;
-constexpr unsigned long kItemCredential = 9819;
+constexpr unsigned long kItemVolume = tktag::kDiskVolume;
+constexpr unsigned long kItemDeviceAttribute = tktag::kDeviceAttribute;
+constexpr unsigned long kItemPath = tktag::kVolumePath;
+constexpr unsigned long kItemAgent = tktag::kMediaAgent;
+constexpr unsigned long kItemMountPoint = tktag::kMountPoint;
+constexpr unsigned long kItemAccessType = tktag::kDeviceAccessType;
+constexpr unsigned long kItemCredential = tktag::kCredential;
 
 // Catalogue text of "no DRU host" (the none entry of the DRU host list).
 constexpr unsigned long kTextNoDRUHost = 0x240002F5;

@@ -13,6 +13,8 @@
 // The password of a volume is never sent.
 #pragma once
 
+#include "frame/ElementTags.h"
+
 class ZQMACDiskDevice;
 class ZQMACDiskVolume;
 class ZQMACMediaConfig;
@@ -22,7 +24,7 @@ namespace tkmm {
 class RecordWriter;
 
 // Item of a disk device's id and text in the records and the device list.
-inline constexpr unsigned long kItemDiskDevice = 11192;
+inline constexpr unsigned long kItemDiskDevice = tktag::kDiskDevice;
 
 void diskDeviceRecord(RecordWriter& out, ZQMACMediaConfig& config, ZQMACDiskDevice& device);
 // `tag` names the handler in the log line of an unreadable device row.

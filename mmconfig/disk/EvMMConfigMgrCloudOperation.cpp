@@ -20,6 +20,7 @@
 #include <string>
 
 #include "frame/CredentialElements.h"
+#include "frame/ElementTags.h"
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
@@ -39,21 +40,21 @@ using tkmm::wipe;
 
 constexpr const char* kTag = "EvMMConfigMgr::onMsgCloudOperation";
 
-constexpr unsigned long kReply = 11841;
-constexpr unsigned long kItemPiece = 11041;
-constexpr unsigned long kItemFailure = 2051;
+constexpr unsigned long kReply = tktag::kReplyCloudOperation;
+constexpr unsigned long kItemPiece = tktag::kPath;
+constexpr unsigned long kItemFailure = tktag::kStatus;
 
 constexpr uint32_t kOpCloud = 58;
 constexpr uint32_t kOpAnswered = 50;
 
-constexpr uint32_t kElementDevice = 11192;  // [u32 device id][text]
-constexpr uint32_t kElementDisplayType = 11606;
-constexpr uint32_t kElementAgent = 2048;  // [u32][agent name]
-constexpr uint32_t kElementPath = 11041;
-constexpr uint32_t kElementCredential = 9819;  // [u32 credential id][name]
-constexpr uint32_t kElementUserName = 2401;
-constexpr uint32_t kElementPassword = 2402;
-constexpr uint32_t kElementProxyPassword = 2408;
+constexpr uint32_t kElementDevice = tktag::kDiskDevice;  // [u32 device id][text]
+constexpr uint32_t kElementDisplayType = tktag::kDeviceIdType;
+constexpr uint32_t kElementAgent = tktag::kMediaAgent;  // [u32][agent name]
+constexpr uint32_t kElementPath = tktag::kPath;
+constexpr uint32_t kElementCredential = tktag::kCredential;  // [u32 credential id][name]
+constexpr uint32_t kElementUserName = tktag::kUserName;
+constexpr uint32_t kElementPassword = tktag::kPassword;
+constexpr uint32_t kElementProxyPassword = tktag::kProxyPassword;
 
 constexpr int kDefaultDisplayType = 1;
 constexpr char kPieceSeparator = '/';

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
@@ -31,11 +32,11 @@ constexpr const char* kDevicesTag = "EvMMConfigMgr::onMsgGetDiskDevices";
 constexpr const char* kPropertiesTag = "EvMMConfigMgr::onMsgGetDiskDeviceProperties";
 constexpr const char* kSetTag = "EvMMConfigMgr::onMsgSetDiskDevice";
 
-constexpr unsigned long kReplyDeviceList = 11211;
-constexpr unsigned long kReplyDevices = 11198;
+constexpr unsigned long kReplyDeviceList = tktag::kReplyDiskDeviceList;
+constexpr unsigned long kReplyDevices = tktag::kReplyDiskDevices;
 
-constexpr unsigned long kItemDiskKinds = 11212;     // bit 0: kind-3 devices, bit 1: kind-4 devices
-constexpr unsigned long kItemKind2Devices = 11419;  // 1 when kind-2 devices exist
+constexpr unsigned long kItemDiskKinds = tktag::kDiskDeviceKinds;     // bit 0: kind-3 devices, bit 1: kind-4 devices
+constexpr unsigned long kItemKind2Devices = tktag::kDiskDevicesType2;  // 1 when kind-2 devices exist
 
 // Position of the filter in the fixed payload of the request for a library.
 constexpr std::size_t kLibraryFilterOffset = 12;
@@ -80,8 +81,8 @@ constexpr int kMountPathType7 = 7;
 constexpr const char* kDiskFolderMark = "ZQDiskFolder";
 
 constexpr uint32_t kOpModify = 3;
-constexpr uint32_t kElementName = 11192;  // [u32][new name]
-constexpr uint32_t kElementDRUHost = 11420;
+constexpr uint32_t kElementName = tktag::kDiskDevice;  // [u32][new name]
+constexpr uint32_t kElementDRUHost = tktag::kDRUHost;
 
 // What a device must be to be listed.
 struct DeviceFilter {

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "frame/CredentialElements.h"
+#include "frame/ElementTags.h"
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
@@ -54,22 +55,22 @@ constexpr const char* kVolumesTag = "EvMMConfigMgr::onMsgGetDiskVolumes";
 constexpr const char* kPropertiesTag = "EvMMConfigMgr::onMsgGetDiskVolumeProperties";
 constexpr const char* kSetTag = "EvMMConfigMgr::onMsgSetDiskVolume";
 
-constexpr unsigned long kReplyVolumes = 11199;
+constexpr unsigned long kReplyVolumes = tktag::kReplyDiskVolumes;
 
 constexpr uint32_t kOpAdd = 1;
 constexpr uint32_t kOpModify = 3;
 constexpr uint32_t kOpShare = 16;
 
-constexpr uint32_t kElementDevice = 11148;
-constexpr uint32_t kElementDisplayType = 11606;
-constexpr uint32_t kElementAgent = 2048;       // [u32][agent name]
-constexpr uint32_t kElementPath = 11041;
-constexpr uint32_t kElementDeviceName = 11192;  // [u32][new name]
-constexpr uint32_t kElementAccessType = 11418;
-constexpr uint32_t kElementCredentialId = 9819;
-constexpr uint32_t kElementUserName = 2401;
-constexpr uint32_t kElementPassword = 2402;
-constexpr uint32_t kElementProxyPassword = 2408;
+constexpr uint32_t kElementDevice = tktag::kDiskDeviceHandle;
+constexpr uint32_t kElementDisplayType = tktag::kDeviceIdType;
+constexpr uint32_t kElementAgent = tktag::kMediaAgent;       // [u32][agent name]
+constexpr uint32_t kElementPath = tktag::kPath;
+constexpr uint32_t kElementDeviceName = tktag::kDiskDevice;  // [u32][new name]
+constexpr uint32_t kElementAccessType = tktag::kDeviceAccessType;
+constexpr uint32_t kElementCredentialId = tktag::kCredential;
+constexpr uint32_t kElementUserName = tktag::kUserName;
+constexpr uint32_t kElementPassword = tktag::kPassword;
+constexpr uint32_t kElementProxyPassword = tktag::kProxyPassword;
 
 constexpr int kDefaultDisplayType = 1;
 constexpr int kReadFlags = 257;

@@ -20,6 +20,7 @@
 #include <set>
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
@@ -40,18 +41,18 @@ constexpr const char* kClusterTag = "EvMMConfigMgr::lookupCenteraCluster";
 constexpr const char* kAgentsTag = "EvMMConfigMgr::lookupCenteraMediaAgents";
 constexpr const char* kSetTag = "EvMMConfigMgr::onMsgSetCenteraCluster";
 
-constexpr unsigned long kReplyList = 11402;
-constexpr unsigned long kReplyCluster = 11404;
-constexpr unsigned long kReplyAgents = 11413;
+constexpr unsigned long kReplyList = tktag::kReplyArchiveClusters;
+constexpr unsigned long kReplyCluster = tktag::kReplyArchiveCluster;
+constexpr unsigned long kReplyAgents = tktag::kReplyArchiveClusterAgents;
 
-constexpr uint32_t kItemCluster = 11400;
-constexpr uint32_t kItemClusterId = 11405;
-constexpr uint32_t kItemCapacity = 11406;
-constexpr uint32_t kItemVersion = 11407;
-constexpr uint32_t kItemAccessNode = 11408;
-constexpr uint32_t kItemClusterName = 11411;
-constexpr uint32_t kItemAgent = 2048;
-constexpr uint32_t kItemStatus = 2051;
+constexpr uint32_t kItemCluster = tktag::kCluster;
+constexpr uint32_t kItemClusterId = tktag::kClusterId;
+constexpr uint32_t kItemCapacity = tktag::kCapacity;
+constexpr uint32_t kItemVersion = tktag::kVersion;
+constexpr uint32_t kItemAccessNode = tktag::kAccessNode;
+constexpr uint32_t kItemClusterName = tktag::kClusterName;
+constexpr uint32_t kItemAgent = tktag::kMediaAgent;
+constexpr uint32_t kItemStatus = tktag::kStatus;
 
 // Where the detection's address stands in the fixed payload.
 constexpr std::size_t kPositionAddress = 8;

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "frame/CredentialElements.h"
+#include "frame/ElementTags.h"
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/HandlerSkeleton.h"
@@ -33,13 +34,13 @@ constexpr const char* kListTag = "EvMMConfigMgr::lookupDRUHostList";
 constexpr const char* kPropertiesTag = "EvMMConfigMgr::lookupDRUHost";
 constexpr const char* kSetTag = "EvMMConfigMgr::onMsgSetDRUHost";
 
-constexpr unsigned long kReplyList = 11422;
-constexpr unsigned long kReplyProperties = 11424;
+constexpr unsigned long kReplyList = tktag::kReplyDRUHosts;
+constexpr unsigned long kReplyProperties = tktag::kReplyDRUHostProperties;
 
-constexpr uint32_t kItemHost = 11420;
-constexpr uint32_t kItemUserName = 11425;
-constexpr uint32_t kItemPassword = 11426;
-constexpr uint32_t kItemPort = 11427;
+constexpr uint32_t kItemHost = tktag::kDRUHost;
+constexpr uint32_t kItemUserName = tktag::kDRUUserName;
+constexpr uint32_t kItemPassword = tktag::kDRUPassword;
+constexpr uint32_t kItemPort = tktag::kDRUPort;
 
 constexpr unsigned long kTextNone = 0x240002F5;
 constexpr unsigned long kTextAddRefused = 0x240002F2;

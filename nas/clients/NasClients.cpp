@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/EvAlertEx.h"
 #include "frame/EvEvent.h"
 #include "frame/EvSecurity.h"
@@ -38,12 +39,13 @@ constexpr unsigned long kTextRestoreRefused = 0x240001F7;  // %1 the client's na
 constexpr std::size_t kTextSize = 1024;
 
 // Replies and items.
-constexpr unsigned long kReplyNasClients = 11501;
-constexpr unsigned long kItemClient = 2009;
-constexpr unsigned long kItemDeleted = 7501;
-constexpr unsigned long kItemMediaAgent = 2048;
+constexpr unsigned long kReplyNasClients = tktag::kReplyNasClients;
+constexpr unsigned long kItemClient = tktag::kClient;
+constexpr unsigned long kItemDeleted = tktag::kDeleted;
+constexpr unsigned long kItemMediaAgent = tktag::kMediaAgent;
 // Elements accepted and not used.
-constexpr unsigned int kIgnoredElements[] = {11058, 6011, 11502, 11503};
+constexpr unsigned int kIgnoredElements[] = {
+    tktag::kNdmpServer, tktag::kUnused6011, tktag::kUnused11502, tktag::kUnused11503};
 
 // Operations.
 constexpr unsigned long long kOperationAdd = 1;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/EvAlertEx.h"
 #include "frame/EvEvent.h"
 #include "frame/EvExternal.h"
@@ -32,17 +33,17 @@ namespace tknas {
 namespace {
 
 // Elements.
-constexpr unsigned int kElementClientId = 4105;
-constexpr unsigned int kElementClient = 2009;
-constexpr unsigned int kElementHostName = 9032;
-constexpr unsigned int kElementServerName = 11058;
-constexpr unsigned int kElementCenteraResource = 9031;
-constexpr unsigned int kElementLogin = 11062;
-constexpr unsigned int kElementPassword = 11063;
-constexpr unsigned int kElementCurrentPassword = 2402;
-constexpr unsigned int kElementOsType = 11064;
-constexpr unsigned int kElementFirmware = 11065;
-constexpr unsigned int kElementPort = 11066;
+constexpr unsigned int kElementClientId = tktag::kClientId;
+constexpr unsigned int kElementClient = tktag::kClient;
+constexpr unsigned int kElementHostName = tktag::kHostName;
+constexpr unsigned int kElementServerName = tktag::kNdmpServer;
+constexpr unsigned int kElementCenteraResource = tktag::kArchiveClusterResource;
+constexpr unsigned int kElementLogin = tktag::kNdmpLogin;
+constexpr unsigned int kElementPassword = tktag::kNdmpPassword;
+constexpr unsigned int kElementCurrentPassword = tktag::kPassword;
+constexpr unsigned int kElementOsType = tktag::kNdmpOsType;
+constexpr unsigned int kElementFirmware = tktag::kFirmwareRevision;
+constexpr unsigned int kElementPort = tktag::kNdmpPort;
 
 // Operations.
 constexpr unsigned long long kOperationAdd = 1;

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "Db/Proc/MMS2IsCenteraNDMPHostIdInUse.h"
+#include "frame/ElementTags.h"
 #include "frame/EvEvent.h"
 #include "frame/EvGuiAudit.h"
 #include "frame/EvMessageContainer.h"
@@ -50,11 +51,11 @@ constexpr int kAuditOperation = 0x54000111;
 constexpr int kAuditDeleted = 0x55000567;  // %1 the client's name
 
 // The detect reply.
-constexpr unsigned long kReplyDetect = 11154;
-constexpr unsigned long kItemOsType = 11064;
-constexpr unsigned long kItemVersion = 11065;
-constexpr unsigned long kItemPort = 11066;
-constexpr unsigned long kItemFlags = 9064;
+constexpr unsigned long kReplyDetect = tktag::kReplyNdmpDetect;
+constexpr unsigned long kItemOsType = tktag::kNdmpOsType;
+constexpr unsigned long kItemVersion = tktag::kFirmwareRevision;
+constexpr unsigned long kItemPort = tktag::kNdmpPort;
+constexpr unsigned long kItemFlags = tktag::kNdmpCapabilityFlags;
 
 // A host text that names a NAS client without a filer.
 constexpr const char kNoFilerPrefix[] = "#ZQNAS";

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
 #include "frame/SANVolReplyItems.h"
@@ -25,8 +26,8 @@ namespace {
 constexpr const char* kTag = "EvNASConfigMgr::onMsgGetMMNDMPServers";
 constexpr const char* kWorkerTag = "EvNASConfigMgr::lookupMMNDMPServers";
 
-constexpr unsigned long kReplyServers = 11059;
-constexpr unsigned long kItemServerName = 11058;
+constexpr unsigned long kReplyServers = tktag::kReplyNdmpServers;
+constexpr unsigned long kItemServerName = tktag::kNdmpServer;
 
 // NDMP row kinds that belong to an ordinary client (filter 0 leaves them
 // out) and the NAS kinds that filter 2 keeps.

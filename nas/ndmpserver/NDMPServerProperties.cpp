@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Db/Cursor/getClientProps.h"
+#include "frame/ElementTags.h"
 #include "frame/EvEvent.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
@@ -35,17 +36,17 @@ constexpr const char* kPropsTag = "EvNASConfigMgr::onMsgGetMMNDMPServerPropertie
 constexpr const char* kPropsWorkerTag = "EvNASConfigMgr::lookupMMNDMPServerProperties";
 constexpr const char* kAgentsTag = "EvNASConfigMgr::onMsgGetMMMediaAgents";
 
-constexpr unsigned long kReplyProperties = 11061;
-constexpr unsigned long kReplyMediaAgents = 11072;
-constexpr unsigned long kItemLogin = 11062;
-constexpr unsigned long kItemClient = 2009;
-constexpr unsigned long kItemOsType = 11064;
-constexpr unsigned long kItemFirmware = 11065;
-constexpr unsigned long kItemPort = 11066;
-constexpr unsigned long kItemDetectedMediaAgent = 11838;
-constexpr unsigned long kItemTimeZone = 11839;
-constexpr unsigned long kItemMediaAgent = 2048;
-constexpr unsigned long kItemSystemOsId = 11030;
+constexpr unsigned long kReplyProperties = tktag::kReplyNdmpServerProperties;
+constexpr unsigned long kReplyMediaAgents = tktag::kReplyMediaAgents;
+constexpr unsigned long kItemLogin = tktag::kNdmpLogin;
+constexpr unsigned long kItemClient = tktag::kClient;
+constexpr unsigned long kItemOsType = tktag::kNdmpOsType;
+constexpr unsigned long kItemFirmware = tktag::kFirmwareRevision;
+constexpr unsigned long kItemPort = tktag::kNdmpPort;
+constexpr unsigned long kItemDetectedMediaAgent = tktag::kDetectedMediaAgent;
+constexpr unsigned long kItemTimeZone = tktag::kTimeZone;
+constexpr unsigned long kItemMediaAgent = tktag::kMediaAgent;
+constexpr unsigned long kItemSystemOsId = tktag::kOsId;
 
 // OS types of NDMP rows and clients.
 constexpr int kRowOldFileSystem = 5;

@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include "frame/CWySocket.h"
+#include "frame/ElementTags.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/reply/ReplyFrame.h"
 #include "platform/reply/ReplyJournal.h"
@@ -385,21 +386,21 @@ struct TypeName {
 
 // The element and item types the handlers log by name; sorted by type.
 const TypeName kTypeNames[] = {
-    {1017, "progress message"},
-    {1024, "operation response"},
-    {2036, "value"},
-    {2048, "media agent"},
-    {2049, "library"},
-    {2051, "status"},
-    {2052, "end of record"},
-    {4001, "operation"},
-    {4117, "count"},
-    {4151, "text"},
-    {8251, "alias name"},
-    {11003, "object handle"},
-    {11030, "media agent OS"},
-    {11055, "status message"},
-    {11102, "status text"},
+    {tktag::kReplyProgressMessage, "progress message"},
+    {tktag::kReplyOperationResponse, "operation response"},
+    {tktag::kProgressValue, "value"},
+    {tktag::kMediaAgent, "media agent"},
+    {tktag::kLibrary, "library"},
+    {tktag::kStatus, "status"},
+    {tktag::kEndOfRecord, "end of record"},
+    {tktag::kOperation, "operation"},
+    {tktag::kCount, "count"},
+    {tktag::kText, "text"},
+    {tktag::kAliasName, "alias name"},
+    {tktag::kObjectHandle, "object handle"},
+    {tktag::kOsId, "media agent OS"},
+    {tktag::kReplyStatusMessage, "status message"},
+    {tktag::kStatusText, "status text"},
 };
 
 }  // namespace

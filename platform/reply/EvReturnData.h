@@ -53,13 +53,15 @@
 #include <new>
 #include <string>
 
+#include "frame/ElementTags.h"
+
 class CWySocket;
 
 class EvReturnData {
  public:
   // Message id and item of the one-call status reply of sendResponse.
-  static constexpr unsigned long kStatusReplyId = 1024;
-  static constexpr unsigned long kStatusReplyItem = 2051;
+  static constexpr unsigned long kStatusReplyId = tktag::kReplyOperationResponse;
+  static constexpr unsigned long kStatusReplyItem = tktag::kStatus;
   // Longest text sendResponse sends (behind the 32-bit status).
   static constexpr std::size_t kStatusReplyTextMax = 4100;
   // Largest item add() accepts (a frame is at most tkwire::kMaxFrameBytes).

@@ -55,6 +55,8 @@
 
 #include <cstdint>
 
+#include "frame/ElementTags.h"
+
 namespace tkwire {
 
 inline constexpr uint32_t kMaxFrameBytes = 16u * 1024u * 1024u;
@@ -73,8 +75,8 @@ inline constexpr uint32_t kRequestXml = 2;
 // request record).
 inline constexpr uint32_t kMaxElementStream = 63536;
 
-inline constexpr uint32_t kHostStatusReply = 1024;
-inline constexpr uint32_t kHostStatusItem = 2051;
+inline constexpr uint32_t kHostStatusReply = tktag::kReplyOperationResponse;
+inline constexpr uint32_t kHostStatusItem = tktag::kStatus;
 
 // The host's own list of its handlers ("tkhost." cannot begin a handler name).
 inline constexpr const char* kListHandlersName = "tkhost.handlers";

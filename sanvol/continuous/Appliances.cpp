@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/EvEvent.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
@@ -46,12 +47,12 @@ constexpr const char* kTagSubclients = "getVolsContainedInSubClients";
 
 // ---------------------------------------------------------------- elements and items
 
-constexpr unsigned long kReplyAppliances = 11707;
-constexpr unsigned int kElementAppliance = 11708;  // [u32 id][name], also the listing's item
-constexpr unsigned long kItemNewAppliance = 11709;
-constexpr unsigned int kElementClient = 2009;
-constexpr unsigned int kElementVolume = 11618;
-constexpr unsigned int kElementOldServer = 11715;
+constexpr unsigned long kReplyAppliances = tktag::kReplyAppliances;
+constexpr unsigned int kElementAppliance = tktag::kAppliance;  // [u32 id][name], also the listing's item
+constexpr unsigned long kItemNewAppliance = tktag::kNewAppliance;
+constexpr unsigned int kElementClient = tktag::kClient;
+constexpr unsigned int kElementVolume = tktag::kSanVolume;
+constexpr unsigned int kElementOldServer = tktag::kQuillmereServer;
 
 constexpr unsigned long long kOperationAdd = 1;
 constexpr unsigned long long kOperationDelete = 2;

@@ -13,6 +13,7 @@
 // Lasting state: none.
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
 #include "frame/SANVolReplyItems.h"
@@ -44,19 +45,19 @@ constexpr unsigned long kTextUnconfigureRecord = 0x3900008d;  // %1 the device n
 
 // ---------------------------------------------------------------- elements and items
 
-constexpr unsigned long kReplyControllers = 11693;
-constexpr unsigned long kItemController = 11119;
-constexpr unsigned long kItemClient = 2048;
-constexpr unsigned long kItem8501 = 8501;
-constexpr unsigned long kItem11702 = 11702;
+constexpr unsigned long kReplyControllers = tktag::kReplyCopyManagerControllers;
+constexpr unsigned long kItemController = tktag::kCopyManagerController;
+constexpr unsigned long kItemClient = tktag::kMediaAgent;
+constexpr unsigned long kItem8501 = tktag::kCopyManagerItem8501;
+constexpr unsigned long kItem11702 = tktag::kCopyManagerItem11702;
 
-constexpr unsigned int kElementDevice = 11633;       // [device-name id][host id][flags][name]
-constexpr unsigned int kElementProtection = 11712;   // flag
-constexpr unsigned int kElementExtentSize = 11733;   // u32, widened
-constexpr unsigned int kElementPersistent = 11735;   // flag
-constexpr unsigned int kElementSnapChunk = 11736;    // u32, widened
-constexpr unsigned int kElementUnmount = 11780;      // flag
-constexpr unsigned int kElementAddToVfstab = 11787;  // flag
+constexpr unsigned int kElementDevice = tktag::kDeviceName;       // [device-name id][host id][flags][name]
+constexpr unsigned int kElementProtection = tktag::kProtected;   // flag
+constexpr unsigned int kElementExtentSize = tktag::kExtentSize;   // u32, widened
+constexpr unsigned int kElementPersistent = tktag::kPersistentQuillmereState;   // flag
+constexpr unsigned int kElementSnapChunk = tktag::kSnapChunkSize;    // u32, widened
+constexpr unsigned int kElementUnmount = tktag::kUnmountVolume;      // flag
+constexpr unsigned int kElementAddToVfstab = tktag::kAddToVfstab;  // flag
 
 constexpr unsigned long long kOperationConfigure = 48;
 constexpr unsigned long long kOperationUnconfigure = 49;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
 #include "frame/SANVolReplyItems.h"
@@ -34,17 +35,17 @@ constexpr const char* kTagLookup = "EvSANVolMgr::lookupQMDevices";
 constexpr const char* kTagConfigure = "EvSANVolMgr::onMsgConfigureQuillmereDevice";
 constexpr const char* kTagCost = "EvSANVolMgr::onMsgGetQRCostCategories";
 
-constexpr unsigned long kReplyDevices = 11720;
-constexpr unsigned long kReplyCostCategories = 11729;
+constexpr unsigned long kReplyDevices = tktag::kReplyQuillmereDevices;
+constexpr unsigned long kReplyCostCategories = tktag::kReplyCostCategories;
 
 // The listing's body: the client id in the first-parameter place (4), then
 // the device kind and the server name.
 constexpr std::size_t kBodyDeviceKind = 8;
 constexpr std::size_t kBodyServerName = 12;
 
-constexpr unsigned int kElementClient = 2009;
-constexpr unsigned int kElementServer = 11715;  // text
-constexpr unsigned int kElementDevice = 11721;  // [u32 kind][name], also the listing's item
+constexpr unsigned int kElementClient = tktag::kClient;
+constexpr unsigned int kElementServer = tktag::kQuillmereServer;  // text
+constexpr unsigned int kElementDevice = tktag::kQuillmereDevice;  // [u32 kind][name], also the listing's item
 constexpr uint32_t kKindMere = 1;               // any other kind is a Quill device
 
 constexpr unsigned long long kOperationConfigure = 1;

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
 #include "platform/clientvol/ZQSVCClientSession.h"
@@ -46,14 +47,14 @@ constexpr int kEventProtectFailed = 0x39000036;   // %1 the volume, %2 the clien
 
 // ---------------------------------------------------------------- elements
 
-constexpr unsigned int kElementClient = 2009;
-constexpr unsigned int kElementServer = 11715;        // text
-constexpr unsigned int kElementVolume = 11716;        // [u32 volume id][volume name]
-constexpr unsigned int kElementLocation = 11726;      // text
-constexpr unsigned int kElementTimestamp = 11727;     // u32, widened
-constexpr unsigned int kElementDifferential = 11731;  // flag
-constexpr unsigned int kElementOnline = 11732;        // flag
-constexpr unsigned int kElementTargetVolume = 11618;  // u32, no presence mark
+constexpr unsigned int kElementClient = tktag::kClient;
+constexpr unsigned int kElementServer = tktag::kQuillmereServer;        // text
+constexpr unsigned int kElementVolume = tktag::kQuillmereVolume;        // [u32 volume id][volume name]
+constexpr unsigned int kElementLocation = tktag::kLocation;      // text
+constexpr unsigned int kElementTimestamp = tktag::kTimestamp;     // u32, widened
+constexpr unsigned int kElementDifferential = tktag::kDifferentialMode;  // flag
+constexpr unsigned int kElementOnline = tktag::kOnlineState;        // flag
+constexpr unsigned int kElementTargetVolume = tktag::kSanVolume;  // u32, no presence mark
 
 constexpr unsigned long long kOperationActivate = 41;
 constexpr unsigned long long kOperationDeactivate = 42;

@@ -10,6 +10,7 @@
 // counts as done.
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
 #include "frame/SANVolReplyItems.h"
@@ -24,7 +25,7 @@ namespace {
 constexpr const char* kTagDiscover = "EvSANVolMgr::onMsgFLRDiscoverApps";
 constexpr const char* kTagWorker = "EvSANVolMgr::DiscoverFLRSupportedApps";
 
-constexpr unsigned long kReplyDiscovery = 11801;
+constexpr unsigned long kReplyDiscovery = tktag::kReplyFlrDiscovery;
 constexpr unsigned long kFLRDiscoveryMessage = 0x37000002;
 
 constexpr const char* kDiscoveryTool = "FLRSnapTool.exe";

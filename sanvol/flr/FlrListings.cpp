@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/EvSecurity.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
@@ -52,17 +53,17 @@ constexpr unsigned long kTextDelCPFailed = 0x39000088;
 constexpr std::size_t kBodyWord0 = 8;
 constexpr std::size_t kBodyWord1 = 12;
 
-constexpr unsigned long kReplyCPs = 11805;
-constexpr unsigned long kReplySnaps = 11809;
-constexpr unsigned long kReplyRepSets = 11826;
+constexpr unsigned long kReplyCPs = tktag::kReplyConsistencyPoints;
+constexpr unsigned long kReplySnaps = tktag::kReplySnapshots;
+constexpr unsigned long kReplyRepSets = tktag::kReplyReplicationSets;
 
 constexpr int kLevelReceived = 7;
 constexpr int kLevelDefaultFlag = 1;
 
 // Elements of the stream requests.
-constexpr unsigned int kElementCPId = 11806;
-constexpr unsigned int kElementRepSetId = 11808;
-constexpr unsigned int kElementPath = 11821;
+constexpr unsigned int kElementCPId = tktag::kConsistencyPoint;
+constexpr unsigned int kElementRepSetId = tktag::kFlrSetId;
+constexpr unsigned int kElementPath = tktag::kSnapshotVolumeOrPath;
 // The one operation of the consistency-point request: deletion.
 constexpr unsigned long long kOperationDelete = 2;
 

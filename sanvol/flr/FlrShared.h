@@ -16,6 +16,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/SANVolFrame.h"
 
 namespace tksanvol::flr {
@@ -27,12 +28,12 @@ inline constexpr int kAppTypeFileReplication = 84;
 inline constexpr int kDefaultInstanceId = 0;
 
 // Elements of the mount and share requests.
-inline constexpr unsigned int kElementClient = 11602;      // u32 client id, then the client name
-inline constexpr unsigned int kElementSnapId = 11810;      // u32
-inline constexpr unsigned int kElementSnapName = 11811;    // text
-inline constexpr unsigned int kElementMountPoint = 11812;  // u32 mount-point id, then the mount path
-inline constexpr unsigned int kElementShare = 11813;       // u32 share id, then the share name
-inline constexpr unsigned int kElementSnapVolume = 11821;  // text
+inline constexpr unsigned int kElementClient = tktag::kSanVolumeHost;      // u32 client id, then the client name
+inline constexpr unsigned int kElementSnapId = tktag::kSnapshotId;      // u32
+inline constexpr unsigned int kElementSnapName = tktag::kSnapshotName;    // text
+inline constexpr unsigned int kElementMountPoint = tktag::kSnapshotMountPoint;  // u32 mount-point id, then the mount path
+inline constexpr unsigned int kElementShare = tktag::kNetworkShare;       // u32 share id, then the share name
+inline constexpr unsigned int kElementSnapVolume = tktag::kSnapshotVolumeOrPath;  // text
 
 // Operations of the mount and share requests.
 inline constexpr unsigned long long kOperationAdd = 1;

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
 #include "frame/SANVolReplyItems.h"
@@ -41,10 +42,10 @@ constexpr unsigned long kTextMountRecord = 0x39000085;    // %1 mount path
 constexpr unsigned long kTextUnshareFailed = 0x390000e6;  // %1 share name, %2 client name
 constexpr unsigned long kTextUnmountRecord = 0x39000087;  // %1 mount path
 
-constexpr unsigned int kElementRemark = 11816;
-constexpr unsigned int kElementMaxConnections = 11817;
-constexpr unsigned int kElementWriteable = 11836;
-constexpr unsigned int kElementSnapType = 11833;
+constexpr unsigned int kElementRemark = tktag::kShareRemark;
+constexpr unsigned int kElementMaxConnections = tktag::kShareMaxConnections;
+constexpr unsigned int kElementWriteable = tktag::kWriteableSnapshot;
+constexpr unsigned int kElementSnapType = tktag::kSnapshotType;
 constexpr int32_t kSnapTypeONTAP = 4;
 
 constexpr int kLevelReceived = 7;

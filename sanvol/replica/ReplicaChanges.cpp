@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
 #include "frame/SANVolReplyItems.h"
@@ -43,20 +44,20 @@ constexpr unsigned long kTextUpdateFailed = 0x39000095;
 
 // ---------------------------------------------------------------- elements and items
 
-constexpr unsigned int kElementVolumeId = 11618;
-constexpr unsigned int kElementReplicaId = 11626;
-constexpr unsigned int kElementPointInTime = 11627;
-constexpr unsigned int kElementCreationTime = 11628;
-constexpr unsigned int kElementModificationTime = 11629;
-constexpr unsigned int kElementRole = 11631;
-constexpr unsigned int kElementPrimaryVolumeId = 11632;
-constexpr unsigned int kElementPolicy = 11642;
-constexpr unsigned int kElementScratchVolumeId = 11624;
-constexpr unsigned int kElementDoNotPrune = 11688;
-constexpr unsigned int kElementSnapshotActive = 11695;
-constexpr unsigned int kElementActivateSnapshot = 11696;
+constexpr unsigned int kElementVolumeId = tktag::kSanVolume;
+constexpr unsigned int kElementReplicaId = tktag::kReplica;
+constexpr unsigned int kElementPointInTime = tktag::kPointInTime;
+constexpr unsigned int kElementCreationTime = tktag::kCreationTime;
+constexpr unsigned int kElementModificationTime = tktag::kModificationTime;
+constexpr unsigned int kElementRole = tktag::kReplicaRole;
+constexpr unsigned int kElementPrimaryVolumeId = tktag::kPrimaryVolume;
+constexpr unsigned int kElementPolicy = tktag::kReplicationPolicy;
+constexpr unsigned int kElementScratchVolumeId = tktag::kScratchVolume;
+constexpr unsigned int kElementDoNotPrune = tktag::kDoNotPrune;
+constexpr unsigned int kElementSnapshotActive = tktag::kSnapshotActive;
+constexpr unsigned int kElementActivateSnapshot = tktag::kActivateSnapshot;
 
-constexpr unsigned long kItemApplicationNames = 11690;
+constexpr unsigned long kItemApplicationNames = tktag::kApplications;
 
 constexpr int kLevelReceived = 7;
 constexpr int kLevelGet = 10;

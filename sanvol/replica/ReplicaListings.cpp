@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/EvSecurity.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
@@ -49,22 +50,22 @@ constexpr unsigned long kTextBrowseByClientFailed = 0x390000b0;
 
 // ---------------------------------------------------------------- replies and items
 
-constexpr unsigned long kReplyVolumes = 11604;
-constexpr unsigned long kReplyScratchVolumes = 11681;
+constexpr unsigned long kReplyVolumes = tktag::kReplySanVolumes;
+constexpr unsigned long kReplyScratchVolumes = tktag::kReplyReplicaScratchVolumes;
 
-constexpr unsigned long kItemScratchVolumeId = 11624;
-constexpr unsigned long kItemVolumeId = 11618;
-constexpr unsigned long kItemPool = 11625;
-constexpr unsigned long kItemUsePermanentReplica = 11684;
-constexpr unsigned long kItemPermanentDeviceIdType = 11611;
-constexpr unsigned long kItemPermanentDeviceId = 11610;
-constexpr unsigned long kItemPermanentLun = 11612;
-constexpr unsigned long kItemApplicationName = 11690;
-constexpr unsigned long kItemSourceClientName = 11697;
-constexpr unsigned long kItemPrimaryBlockCount = 11798;
-constexpr unsigned long kItemPrimaryBlockSize = 11799;
-constexpr unsigned long kItemReplicaText = 11835;
-constexpr unsigned long kItemSourcePath = 11796;
+constexpr unsigned long kItemScratchVolumeId = tktag::kScratchVolume;
+constexpr unsigned long kItemVolumeId = tktag::kSanVolume;
+constexpr unsigned long kItemPool = tktag::kScratchVolumePool;
+constexpr unsigned long kItemUsePermanentReplica = tktag::kUsePermanentReplica;
+constexpr unsigned long kItemPermanentDeviceIdType = tktag::kPermanentReplicaDeviceIdType;
+constexpr unsigned long kItemPermanentDeviceId = tktag::kPermanentReplicaDeviceId;
+constexpr unsigned long kItemPermanentLun = tktag::kPermanentReplicaLun;
+constexpr unsigned long kItemApplicationName = tktag::kApplications;
+constexpr unsigned long kItemSourceClientName = tktag::kSourceClient;
+constexpr unsigned long kItemPrimaryBlockCount = tktag::kPrimaryBlockCount;
+constexpr unsigned long kItemPrimaryBlockSize = tktag::kPrimaryBlockSize;
+constexpr unsigned long kItemReplicaText = tktag::kReplicaLabel;
+constexpr unsigned long kItemSourcePath = tktag::kSourcePath;
 
 constexpr const char* kUnknownFiler = "UnknownFiler";
 constexpr const char* kVolumesMissing = "Volume information for some of the QR Volumes is missing";

@@ -2,56 +2,57 @@
 // ReplicaRecordBuilders.h for the item orders.
 #include "sanvol/replica/ReplicaRecordBuilders.h"
 
+#include "frame/ElementTags.h"
 #include "frame/SANVolReplyItems.h"
 #include "platform/reply/EvReturnData.h"
 
 namespace {
 
 // Item tags of the volume, replica, device-name and mount-point groups.
-constexpr unsigned long kItemVolumeId = 11618;
-constexpr unsigned long kItemDeviceIdType = 11606;
-constexpr unsigned long kItemDeviceId = 11615;
-constexpr unsigned long kItemFsType = 11675;
-constexpr unsigned long kItemLun = 11607;
-constexpr unsigned long kItemStartLba = 11608;
-constexpr unsigned long kItemBlockCount = 11614;
-constexpr unsigned long kItemBlockSize = 11619;
-constexpr unsigned long kItemVolumeLock = 11620;
-constexpr unsigned long kItemQMState = 11711;
-constexpr unsigned long kItemQMProtected = 11712;
-constexpr unsigned long kItemAppliance = 11708;
-constexpr unsigned long kItemCostCategory = 11730;
-constexpr unsigned long kItemVolumeType = 11742;
-constexpr unsigned long kItemTailFlag = 11776;
-constexpr unsigned long kItemHeldBySubclient = 11694;
-constexpr unsigned long kItemBackupFromSnap = 11613;
+constexpr unsigned long kItemVolumeId = tktag::kSanVolume;
+constexpr unsigned long kItemDeviceIdType = tktag::kDeviceIdType;
+constexpr unsigned long kItemDeviceId = tktag::kDeviceId;
+constexpr unsigned long kItemFsType = tktag::kFileSystemType;
+constexpr unsigned long kItemLun = tktag::kLun;
+constexpr unsigned long kItemStartLba = tktag::kStartLBA;
+constexpr unsigned long kItemBlockCount = tktag::kSanVolumeBlockCount;
+constexpr unsigned long kItemBlockSize = tktag::kSanVolumeBlockSize;
+constexpr unsigned long kItemVolumeLock = tktag::kVolumeLock;
+constexpr unsigned long kItemQMState = tktag::kProtectionState;
+constexpr unsigned long kItemQMProtected = tktag::kProtected;
+constexpr unsigned long kItemAppliance = tktag::kAppliance;
+constexpr unsigned long kItemCostCategory = tktag::kReplicaCostCategory;
+constexpr unsigned long kItemVolumeType = tktag::kVolumeType;
+constexpr unsigned long kItemTailFlag = tktag::kTailFlag;
+constexpr unsigned long kItemHeldBySubclient = tktag::kSubclientContent;
+constexpr unsigned long kItemBackupFromSnap = tktag::kBackupFromSnapshot;
 
-constexpr unsigned long kItemReplicaId = 11626;
-constexpr unsigned long kItemPointInTime = 11627;
-constexpr unsigned long kItemModificationTime = 11629;
-constexpr unsigned long kItemCreationTime = 11628;
-constexpr unsigned long kItemRole = 11631;
-constexpr unsigned long kItemDoNotPrune = 11688;
-constexpr unsigned long kItem11713 = 11713;
-constexpr unsigned long kItemJobId = 2180;
-constexpr unsigned long kItemPrimaryVolumeId = 11632;
-constexpr unsigned long kItemSourceClientName = 11697;
-constexpr unsigned long kItemPolicy = 11642;
-constexpr unsigned long kItemSnapshotActive = 11695;
-constexpr unsigned long kItemActivateSnapshot = 11696;
-constexpr unsigned long kItem11751 = 11751;
-constexpr unsigned long kItem11774 = 11774;
-constexpr unsigned long kItem11775 = 11775;
-constexpr unsigned long kItem11746 = 11746;
+constexpr unsigned long kItemReplicaId = tktag::kReplica;
+constexpr unsigned long kItemPointInTime = tktag::kPointInTime;
+constexpr unsigned long kItemModificationTime = tktag::kModificationTime;
+constexpr unsigned long kItemCreationTime = tktag::kCreationTime;
+constexpr unsigned long kItemRole = tktag::kReplicaRole;
+constexpr unsigned long kItemDoNotPrune = tktag::kDoNotPrune;
+constexpr unsigned long kItem11713 = tktag::kReplicaFlag11713;
+constexpr unsigned long kItemJobId = tktag::kJobId;
+constexpr unsigned long kItemPrimaryVolumeId = tktag::kPrimaryVolume;
+constexpr unsigned long kItemSourceClientName = tktag::kSourceClient;
+constexpr unsigned long kItemPolicy = tktag::kReplicationPolicy;
+constexpr unsigned long kItemSnapshotActive = tktag::kSnapshotActive;
+constexpr unsigned long kItemActivateSnapshot = tktag::kActivateSnapshot;
+constexpr unsigned long kItem11751 = tktag::kSnapshotSourceVolume;
+constexpr unsigned long kItem11774 = tktag::kReplicaFlag11774;
+constexpr unsigned long kItem11775 = tktag::kReplicaFlag11775;
+constexpr unsigned long kItem11746 = tktag::kEngineValue11746;
 
-constexpr unsigned long kItemDeviceName = 11633;
-constexpr unsigned long kItemClient = 11602;
-constexpr unsigned long kItemDeviceConfigured = 11703;
-constexpr unsigned long kItem11723 = 11723;
-constexpr unsigned long kItemAccessPath = 11773;
-constexpr unsigned long kItemOsDeviceName = 11704;
-constexpr unsigned long kItemFilerClientId = 9223;
-constexpr unsigned long kItemMountPoint = 11653;
+constexpr unsigned long kItemDeviceName = tktag::kDeviceName;
+constexpr unsigned long kItemClient = tktag::kSanVolumeHost;
+constexpr unsigned long kItemDeviceConfigured = tktag::kDeviceConfigured;
+constexpr unsigned long kItem11723 = tktag::kDeviceNameFlag;
+constexpr unsigned long kItemAccessPath = tktag::kReplicaAccessPath;
+constexpr unsigned long kItemOsDeviceName = tktag::kOsDeviceName;
+constexpr unsigned long kItemFilerClientId = tktag::kFilerClient;
+constexpr unsigned long kItemMountPoint = tktag::kVolumeMountPoint;
 
 constexpr uint32_t kFlagCaseSensitive = 0x1;
 constexpr uint32_t kFlagExtra = 0x2;

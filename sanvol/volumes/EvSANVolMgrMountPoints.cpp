@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
 #include "frame/SANVolReplyItems.h"
@@ -34,19 +35,19 @@ constexpr unsigned long kTextMountPointNotRemoved = 0x39000087;  // %1 the mount
 // ---------------------------------------------------------------- elements and operations
 
 enum : unsigned int {
-  kElementClient = 11602,
-  kElementDeviceName = 11633,
-  kElementMountPoint = 11653,
-  kElementFsType = 11675,
-  kElementMountOption = 11658,
-  kElementSnapSource = 11751,
-  kElementSnapSourceOld = 11632,
+  kElementClient = tktag::kSanVolumeHost,
+  kElementDeviceName = tktag::kDeviceName,
+  kElementMountPoint = tktag::kVolumeMountPoint,
+  kElementFsType = tktag::kFileSystemType,
+  kElementMountOption = tktag::kMountOption,
+  kElementSnapSource = tktag::kSnapshotSourceVolume,
+  kElementSnapSourceOld = tktag::kPrimaryVolume,
 };
 
 constexpr unsigned long long kOperationMount = 1;
 constexpr unsigned long long kOperationUnmount = 2;
 
-constexpr unsigned long kItemMountPoint = 11653;
+constexpr unsigned long kItemMountPoint = tktag::kVolumeMountPoint;
 // Clients of this release and later know VSS snapshot devices.
 constexpr unsigned long long kReleaseWithVssSnapshots = 12;
 constexpr const char* kVssMoniker = "VSS_SNAP_SSID_MONIKER";

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
 #include "platform/debuglog/EvDebug.h"
@@ -40,32 +41,32 @@ constexpr unsigned long kTextAddFailed = 0x39000139;             // %1, %2 the m
 // ---------------------------------------------------------------- elements and operations
 
 enum : unsigned int {
-  kElementHost = 11602,
-  kElementDeviceIdType = 11606,
-  kElementLun = 11607,
-  kElementLba = 11608,
-  kElementSnapDeviceId = 11610,
-  kElementSnapDeviceIdType = 11611,
-  kElementSnapLun = 11612,
-  kElementBackupFromSnap = 11613,
-  kElementBlockCount = 11614,
-  kElementDeviceId = 11615,
-  kElementVolumeId = 11618,
-  kElementBlockSize = 11619,
-  kElementVolumeLock = 11620,
-  kElementDeviceName = 11633,
-  kElementMountPoint = 11653,
-  kElementFsType = 11675,
-  kElementUsePermanentReplica = 11684,
-  kElementDeviceConfigured = 11703,
-  kElementOsDeviceName = 11704,
-  kElementAppliance = 11708,
-  kElementQmState = 11711,
-  kElementQmProtected = 11712,
-  kElementHistoryName = 11724,
-  kElementVolumeType = 11742,
-  kElementAccessPath = 11773,
-  kElementFilerClientId = 9223,
+  kElementHost = tktag::kSanVolumeHost,
+  kElementDeviceIdType = tktag::kDeviceIdType,
+  kElementLun = tktag::kLun,
+  kElementLba = tktag::kStartLBA,
+  kElementSnapDeviceId = tktag::kPermanentReplicaDeviceId,
+  kElementSnapDeviceIdType = tktag::kPermanentReplicaDeviceIdType,
+  kElementSnapLun = tktag::kPermanentReplicaLun,
+  kElementBackupFromSnap = tktag::kBackupFromSnapshot,
+  kElementBlockCount = tktag::kSanVolumeBlockCount,
+  kElementDeviceId = tktag::kDeviceId,
+  kElementVolumeId = tktag::kSanVolume,
+  kElementBlockSize = tktag::kSanVolumeBlockSize,
+  kElementVolumeLock = tktag::kVolumeLock,
+  kElementDeviceName = tktag::kDeviceName,
+  kElementMountPoint = tktag::kVolumeMountPoint,
+  kElementFsType = tktag::kFileSystemType,
+  kElementUsePermanentReplica = tktag::kUsePermanentReplica,
+  kElementDeviceConfigured = tktag::kDeviceConfigured,
+  kElementOsDeviceName = tktag::kOsDeviceName,
+  kElementAppliance = tktag::kAppliance,
+  kElementQmState = tktag::kProtectionState,
+  kElementQmProtected = tktag::kProtected,
+  kElementHistoryName = tktag::kHistoryName,
+  kElementVolumeType = tktag::kVolumeType,
+  kElementAccessPath = tktag::kReplicaAccessPath,
+  kElementFilerClientId = tktag::kFilerClient,
 };
 
 enum : unsigned long long {

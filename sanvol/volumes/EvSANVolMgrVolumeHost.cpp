@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
 #include "frame/SANVolReplyItems.h"
@@ -54,29 +55,29 @@ constexpr unsigned long kTextApplianceMountPointsFailed = 0x39000093;  // %1 the
 // ---------------------------------------------------------------- elements, items, operations
 
 enum : unsigned int {
-  kElementHost = 11602,
-  kElementFilerClientId = 4105,
+  kElementHost = tktag::kSanVolumeHost,
+  kElementFilerClientId = tktag::kClientId,
 };
 
 enum : unsigned long {
-  kReplyVolumes = 11604,
-  kItemDeviceName = 11633,
-  kItemQmProtected = 11712,
-  kItemHistoryName = 11724,
-  kItemAppliance = 11708,
-  kItemMountPoint = 11653,
-  kItemHost = 11602,
-  kItemDeviceId = 11615,
-  kItemFsType = 11675,
-  kItemAccessPath = 11773,
-  kItemDeviceIdType = 11606,
-  kItemLun = 11607,
-  kItemStartLba = 11608,
-  kItemBlockCount = 11614,
-  kItemBlockSize = 11619,
-  kItemVolumeType = 11742,
-  kItemDevConfigStatus = 11703,
-  kItemMountPath = 11796,
+  kReplyVolumes = tktag::kReplySanVolumes,
+  kItemDeviceName = tktag::kDeviceName,
+  kItemQmProtected = tktag::kProtected,
+  kItemHistoryName = tktag::kHistoryName,
+  kItemAppliance = tktag::kAppliance,
+  kItemMountPoint = tktag::kVolumeMountPoint,
+  kItemHost = tktag::kSanVolumeHost,
+  kItemDeviceId = tktag::kDeviceId,
+  kItemFsType = tktag::kFileSystemType,
+  kItemAccessPath = tktag::kReplicaAccessPath,
+  kItemDeviceIdType = tktag::kDeviceIdType,
+  kItemLun = tktag::kLun,
+  kItemStartLba = tktag::kStartLBA,
+  kItemBlockCount = tktag::kSanVolumeBlockCount,
+  kItemBlockSize = tktag::kSanVolumeBlockSize,
+  kItemVolumeType = tktag::kVolumeType,
+  kItemDevConfigStatus = tktag::kDeviceConfigured,
+  kItemMountPath = tktag::kSourcePath,
 };
 
 constexpr unsigned long long kOperationMountPaths = 47;

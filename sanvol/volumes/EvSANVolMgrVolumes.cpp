@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "frame/ElementTags.h"
 #include "frame/EvSecurity.h"
 #include "frame/MessageInfo.h"
 #include "frame/SANVolFrame.h"
@@ -24,59 +25,59 @@ constexpr const char* kLookupHostsTag = "EvSANVolMgr::lookupSANVolumeHosts";
 constexpr const char* kVolumesTag = "EvSANVolMgr::onMsgGetSANVolumes";
 constexpr const char* kLookupVolumesTag = "EvSANVolMgr::lookupSANVolumes";
 
-constexpr unsigned long kReplyVolumeHosts = 11601;
-constexpr unsigned long kReplyVolumes = 11604;
+constexpr unsigned long kReplyVolumeHosts = tktag::kReplySanVolumeHosts;
+constexpr unsigned long kReplyVolumes = tktag::kReplySanVolumes;
 // The volumes of the host could not be read.
 constexpr unsigned long kTextVolumesUnreadable = 0x39000092;
 constexpr int kLevelRights = 10;
 
 // Items of the listings.
 enum : unsigned long {
-  kItemHostFlag = 11718,
-  kItemHost = 11602,
-  kItemFilerClient = 9223,
-  kItemDeviceName = 11633,
-  kItemOsDeviceName = 11704,
-  kItemDeviceConfigured = 11703,
-  kItemDeviceExtraFlag = 11723,
-  kItemAccessPath = 11773,
-  kItemVolumeId = 11618,
-  kItemDeviceIdType = 11606,
-  kItemDeviceId = 11615,
-  kItemFsType = 11675,
-  kItemLun = 11607,
-  kItemStartLba = 11608,
-  kItemBlockCount = 11614,
-  kItemBlockSize = 11619,
-  kItemBackupFromSnap = 11613,
-  kItemVolumeLock = 11620,
-  kItemQmState = 11711,
-  kItemQmProtected = 11712,
-  kItemCostCategory = 11730,
-  kItemAppliance = 11708,
-  kItemVolumeType = 11742,
-  kItemTailFlag = 11776,
-  kItemReplicationSubclient = 11694,
-  kItemMountPoint = 11653,
-  kItemReplicaId = 11626,
-  kItemPointInTime = 11627,
-  kItemModificationTime = 11629,
-  kItemCreationTime = 11628,
-  kItemRole = 11631,
-  kItemPrimaryVolume = 11632,
-  kItemDoNotPrune = 11688,
-  kItem11713 = 11713,
-  kItemPolicy = 11642,
-  kItem11751 = 11751,
-  kItem11774 = 11774,
-  kItem11775 = 11775,
-  kItem11746 = 11746,
-  kItemScratchVolume = 11624,
-  kItemScratchPool = 11625,
-  kItemUsePermanentReplica = 11684,
-  kItemPermanentDeviceIdType = 11611,
-  kItemPermanentDeviceId = 11610,
-  kItemPermanentLun = 11612,
+  kItemHostFlag = tktag::kHostFlag,
+  kItemHost = tktag::kSanVolumeHost,
+  kItemFilerClient = tktag::kFilerClient,
+  kItemDeviceName = tktag::kDeviceName,
+  kItemOsDeviceName = tktag::kOsDeviceName,
+  kItemDeviceConfigured = tktag::kDeviceConfigured,
+  kItemDeviceExtraFlag = tktag::kDeviceNameFlag,
+  kItemAccessPath = tktag::kReplicaAccessPath,
+  kItemVolumeId = tktag::kSanVolume,
+  kItemDeviceIdType = tktag::kDeviceIdType,
+  kItemDeviceId = tktag::kDeviceId,
+  kItemFsType = tktag::kFileSystemType,
+  kItemLun = tktag::kLun,
+  kItemStartLba = tktag::kStartLBA,
+  kItemBlockCount = tktag::kSanVolumeBlockCount,
+  kItemBlockSize = tktag::kSanVolumeBlockSize,
+  kItemBackupFromSnap = tktag::kBackupFromSnapshot,
+  kItemVolumeLock = tktag::kVolumeLock,
+  kItemQmState = tktag::kProtectionState,
+  kItemQmProtected = tktag::kProtected,
+  kItemCostCategory = tktag::kReplicaCostCategory,
+  kItemAppliance = tktag::kAppliance,
+  kItemVolumeType = tktag::kVolumeType,
+  kItemTailFlag = tktag::kTailFlag,
+  kItemReplicationSubclient = tktag::kSubclientContent,
+  kItemMountPoint = tktag::kVolumeMountPoint,
+  kItemReplicaId = tktag::kReplica,
+  kItemPointInTime = tktag::kPointInTime,
+  kItemModificationTime = tktag::kModificationTime,
+  kItemCreationTime = tktag::kCreationTime,
+  kItemRole = tktag::kReplicaRole,
+  kItemPrimaryVolume = tktag::kPrimaryVolume,
+  kItemDoNotPrune = tktag::kDoNotPrune,
+  kItem11713 = tktag::kReplicaFlag11713,
+  kItemPolicy = tktag::kReplicationPolicy,
+  kItem11751 = tktag::kSnapshotSourceVolume,
+  kItem11774 = tktag::kReplicaFlag11774,
+  kItem11775 = tktag::kReplicaFlag11775,
+  kItem11746 = tktag::kEngineValue11746,
+  kItemScratchVolume = tktag::kScratchVolume,
+  kItemScratchPool = tktag::kScratchVolumePool,
+  kItemUsePermanentReplica = tktag::kUsePermanentReplica,
+  kItemPermanentDeviceIdType = tktag::kPermanentReplicaDeviceIdType,
+  kItemPermanentDeviceId = tktag::kPermanentReplicaDeviceId,
+  kItemPermanentLun = tktag::kPermanentReplicaLun,
 };
 
 constexpr uint32_t kFlagCaseSensitive = 0x1;

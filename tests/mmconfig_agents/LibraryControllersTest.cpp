@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "tests/mmconfig_agents/AgentsFixture.h"
 
 namespace {
@@ -16,7 +17,7 @@ using agenttest::Message;
 using agenttest::operationResponse;
 using tktest::le32;
 
-constexpr uint32_t kReply = 11173;
+constexpr uint32_t kReply = tktag::kReplyLibraryControllers;
 
 class LibraryControllers : public agenttest::AgentsTest {
  protected:

@@ -2,14 +2,15 @@
 // controller copies under the fault sweep (tests/mmconfig_control/ControlSweep.h).
 #include <gtest/gtest.h>
 
+#include "frame/ElementTags.h"
 #include "tests/mmconfig_control/ControlSweep.h"
 
 namespace {
 
 using ctltest::ControlFaultSweep;
 
-constexpr uint32_t kElementVaultLock = 8261;
-constexpr uint32_t kElementReplacement = 11148;
+constexpr uint32_t kElementVaultLock = tktag::kVaultLock;
+constexpr uint32_t kElementReplacement = tktag::kDiskDeviceHandle;
 
 // Steps that stand once done: a removal's deconfiguration stays when the
 // deletion behind it fails (the object is then as operation 49 leaves it),

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/mac/ZQMACObjects.h"
@@ -33,10 +34,10 @@ inline constexpr uint32_t kUser = 7;
 inline constexpr uint32_t kGuiId = 31;
 
 // Elements of the request.
-inline constexpr uint32_t kElementName = 2048;
-inline constexpr uint32_t kElementUserName = 2401;
-inline constexpr uint32_t kElementPassword = 2402;
-inline constexpr uint32_t kElementLibraryId = 4108;
+inline constexpr uint32_t kElementName = tktag::kMediaAgent;
+inline constexpr uint32_t kElementUserName = tktag::kUserName;
+inline constexpr uint32_t kElementPassword = tktag::kPassword;
+inline constexpr uint32_t kElementLibraryId = tktag::kLibraryId;
 
 // One message as the client reads it.
 struct Message {

@@ -2,6 +2,7 @@
 // shown media agents, as the control request answers them.
 #include <gtest/gtest.h>
 
+#include "frame/ElementTags.h"
 #include "platform/catalogue/Catalogue.h"
 #include "tests/mmconfig_control/ControlFixture.h"
 
@@ -11,9 +12,9 @@ using ctltest::Message;
 using ctltest::operationResponse;
 using ctltest::statusText;
 
-constexpr uint32_t kElementVaultLock = 8261;
-constexpr uint32_t kElementAgentText = 11058;
-constexpr uint32_t kElementReplacement = 11148;
+constexpr uint32_t kElementVaultLock = tktag::kVaultLock;
+constexpr uint32_t kElementAgentText = tktag::kNdmpServer;
+constexpr uint32_t kElementReplacement = tktag::kDiskDeviceHandle;
 constexpr const char* kWrongNode = "Wrong Node for Valut Lock!";
 
 class Changes : public ctltest::ControlTest {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "tests/mmconfig_control/ControlFixture.h"
 #include "tests/mmconfig_detection/DetectionFixture.h"
 #include "tests/support/FaultSweep.h"
@@ -24,13 +25,13 @@ using ctltest::statusText;
 using ctltest::text;
 using Messages = std::vector<Message>;
 
-constexpr uint32_t kAgent = 2048;
-constexpr uint32_t kKeep = 11033;
-constexpr uint32_t kHost = 11058;
-constexpr uint32_t kIPController = 11073;
-constexpr uint32_t kDriveId = 11136;
-constexpr uint32_t kAutoDDS = 11219;
-constexpr uint32_t kParallel = 11220;
+constexpr uint32_t kAgent = tktag::kMediaAgent;
+constexpr uint32_t kKeep = tktag::kKeep;
+constexpr uint32_t kHost = tktag::kNdmpServer;
+constexpr uint32_t kIPController = tktag::kLibraryHandle;
+constexpr uint32_t kDriveId = tktag::kDriveIdChoice;
+constexpr uint32_t kAutoDDS = tktag::kAutoDDS;
+constexpr uint32_t kParallel = tktag::kParallel;
 
 constexpr unsigned long kNothing = 0x24000177;
 constexpr unsigned long kNoNew = 0x24000178;

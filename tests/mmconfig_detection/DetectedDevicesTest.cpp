@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "tests/mmconfig_detection/DetectionFixture.h"
 #include "tests/support/FaultSweep.h"
 
@@ -17,7 +18,7 @@ using dettest::Item;
 using dettest::le32;
 using dettest::le64;
 
-constexpr uint32_t kReplyDevices = 11152;
+constexpr uint32_t kReplyDevices = tktag::kReplyDetectedDevices;
 
 class DetectedDevices : public dettest::DetectionTest {
  protected:

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/detection/DetectAgents.h"
@@ -25,8 +26,8 @@ using tktest::Connection;
 using tktest::le32;
 using tktest::le64;
 
-inline constexpr uint32_t kReplyDetectedLibraries = 11097;
-inline constexpr uint32_t kReplyDetectedDrives = 11099;
+inline constexpr uint32_t kReplyDetectedLibraries = tktag::kReplyDetectedLibraries;
+inline constexpr uint32_t kReplyDetectedDrives = tktag::kReplyDetectedDrives;
 inline constexpr int64_t kSequence = 0x51;
 
 struct Item {

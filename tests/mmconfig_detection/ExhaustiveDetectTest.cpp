@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "platform/testkit/audit.h"
 #include "platform/testkit/clock.h"
 #include "tests/mmconfig_control/ControlFixture.h"
@@ -22,8 +23,8 @@ using ctltest::progress;
 using ctltest::text;
 using Messages = std::vector<Message>;
 
-constexpr uint32_t kNumber = 11043;
-constexpr uint32_t kPropertyD = 11053;
+constexpr uint32_t kNumber = tktag::kDriveNumber;
+constexpr uint32_t kPropertyD = tktag::kPropertyC;
 constexpr unsigned long kNew = 0x24000179;
 constexpr unsigned long kNoHandle = 0x240001F3;
 

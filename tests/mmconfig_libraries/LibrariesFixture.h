@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/testkit/external.h"
@@ -25,7 +26,7 @@ using tktest::Connection;
 using tktest::le32;
 using tktest::le64;
 
-inline constexpr uint32_t kReplyLibraries = 11002;
+inline constexpr uint32_t kReplyLibraries = tktag::kReplyLibraries;
 inline constexpr int64_t kSequence = 0x42;
 
 // Bytes of the item layouts.

@@ -7,6 +7,7 @@
 // notice helpers the handlers use after a change.
 #include <gtest/gtest.h>
 
+#include "frame/ElementTags.h"
 #include "frame/HandlerSkeleton.h"
 #include "frame/MessageWalker.h"
 #include "mmconfig/ChangeNotices.h"
@@ -20,7 +21,7 @@ namespace {
 using libtest::Connection;
 
 constexpr const char* kTag = "EvMMConfigMgr::onMsgSetTestLibrary";
-constexpr uint32_t kElementName = 11004;
+constexpr uint32_t kElementName = tktag::kName;
 constexpr int kAuditOperation = 0x5400002C;
 constexpr int kAuditParameter = 0x5500018B;
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "frame/SANVolFrame.h"
 #include "platform/testkit/debuglog.h"
 #include "platform/testkit/reply.h"
@@ -29,10 +30,10 @@ using Tags = std::vector<uint32_t>;
 inline constexpr const char* kTag = "EvSANVolMgr::onMsgTestVolume";
 
 // Elements of the test handler.
-inline constexpr uint32_t kVolumeId = 11618;     // u32, required by every record
-inline constexpr uint32_t kDeviceId = 11615;     // text
-inline constexpr uint32_t kPolicy = 11642;       // id+text
-inline constexpr uint32_t kDeviceName = 11633;   // hdr12+text
+inline constexpr uint32_t kVolumeId = tktag::kSanVolume;     // u32, required by every record
+inline constexpr uint32_t kDeviceId = tktag::kDeviceId;     // text
+inline constexpr uint32_t kPolicy = tktag::kReplicationPolicy;       // id+text
+inline constexpr uint32_t kDeviceName = tktag::kDeviceName;   // hdr12+text
 // Operations: 1 and 2 succeed, 3 fails its lookup with `lookupError`.
 inline constexpr unsigned long long kOpLookupFails = 3;
 
