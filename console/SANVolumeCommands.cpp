@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "console/CommandLine.h"
+#include "frame/ElementTags.h"
 
 namespace tkconsole {
 
@@ -49,8 +50,8 @@ bool expandSANVolumeCommand(std::vector<std::string>& words, bool fromShell, std
 }
 
 std::string describeSANVolumeItem(const tkwire::Item& item) {
-  constexpr uint32_t kItemDeviceName = 11633;
-  constexpr uint32_t kItemMountPoint = 11653;
+  constexpr uint32_t kItemDeviceName = tktag::kDeviceName;
+  constexpr uint32_t kItemMountPoint = tktag::kVolumeMountPoint;
   if ((item.tag != kItemDeviceName && item.tag != kItemMountPoint) || item.bytes.size() < 12) return std::string();
   auto word = [&item](std::size_t at) {
     uint32_t v = 0;

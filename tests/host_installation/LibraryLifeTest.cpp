@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include "frame/ElementTags.h"
 #include "tests/host_installation/InstallationFixture.h"
 #include "tests/mmconfig_control/ControlFixture.h"
 
@@ -29,7 +30,7 @@ constexpr const char* kConfiguredPaths =
     "\"MMMasterPool\" m ON m.\"MasterPoolId\" = d.\"MasterPoolId\" WHERE m.\"LibraryId\" = ? AND p.\"IsEnabled\" = 1";
 
 // A drive's record among a library's children: its id and name.
-constexpr uint32_t kItemDrive = 11225;
+constexpr uint32_t kItemDrive = tktag::kDrive;
 
 uint64_t handleOf(const Record& record) {
   for (const tkwire::Item& item : record)
