@@ -11,7 +11,9 @@ const tkcatalogue::Text kTexts[] = {
     {0x39000036, "The volume [%1] on client [%2] could not be protected by continuous replication."},
     // The release of the client of a device could not be read. %1 the device name.
     {0x3900008a, "The device [%1] could not be configured: the release of its client could not be read."},
-    // A configured device could not be recorded. %1 the device as the client names it.
+    // A configured device could not be recorded (also the device-list
+    // request's error code, which it answers without a text). %1 the device
+    // as the client names it.
     {0x3900008b, "The device [%1] was configured on its client but could not be recorded."},
     // A device configuration error of no known operation.
     {0x3900008c, "The device could not be configured."},

@@ -12,7 +12,6 @@ const tkcatalogue::Text kTexts[] = {
     {0x540001D0, "Ran an operation on a library object"},
     // Audit parameters.
     {0x5500018B, "Object [%1] (%2)"},
-    {0x550000BF, "Library [%1]"},
     {0x550000BE, "Drive device [%1]"},
     {0x550005D7, "The drive was configured."},
     {0x55000456, "Object [%1]"},

@@ -1,6 +1,8 @@
 // Texts of the mount-path requests of the storage-library family: adding a
 // mount path, changing its properties, sharing and unsharing it, and the
-// device-path changes that apply a list.
+// device-path changes that apply a list. The device texts of the
+// storage-library request (0x23000919, 0x2300091E) stand with its own
+// texts: an id is registered once, or the later registration would win.
 #include "platform/catalogue/Catalogue.h"
 
 namespace {
@@ -13,12 +15,8 @@ const tkcatalogue::Text kTexts[] = {
     {0x230008B6, "The library has a mount path that cannot be shared with another mount path; no mount path can be added."},
     // A mount-path addition that names neither a mount path nor a device.
     {0x23000918, "Neither a mount path nor a device was named in the request."},
-    // %1 the device's name before the rename.
-    {0x23000919, "The device [%1] could not be renamed."},
     // A request without the library, media agent or mount-path names.
     {0x2300091A, "The library name, the media agent name and the mount path must be given."},
-    // A new device could not be configured.
-    {0x2300091E, "The device could not be configured."},
     // Unsharing the only controller of a device.
     {0x2300093F, "The last media agent sharing a device cannot be removed from it."},
     // Mount-path properties: values outside 0, 1 and 2.

@@ -34,9 +34,8 @@ const tkcatalogue::Text kTexts[] = {
     // Audit messages of libraries and mount paths.
     {0x5400006E, "Mount path added"},
     {0x5400006F, "Mount path deleted"},
-    {0x550000BF, "Library: %1"},           // %1 the library name
-    {0x550000C4, "Mount path: %1"},        // %1 the mount path
-    {0x550006DB, "Credential: %1"},        // %1 the credential name
+    // Library, mount path and credential (0x550000BF, 0x550000C4, 0x550006DB)
+    // are the device-path request's texts (devicepath.cpp): an id has one text.
     {0x550006F8, "Deleted by force (mount path)"},
     {0x55000723, "Deleted by force (whole library)"},
     // Creating a device for a media agent.
