@@ -18,10 +18,10 @@ class zqsExecuteRemoteCommandType : public CNMessageBase {
   static constexpr unsigned kNamespace = 9;
   static constexpr unsigned kClassNumber = 45;
   static constexpr unsigned kClassHash = 0x09000111;
-  static constexpr tkxml::FieldDef kValue{1, 1, 0x747FE5, tkxml::FieldKind::Int64};
-  static constexpr tkxml::FieldDef kProgram{2, 2, 0x790FDB, tkxml::FieldKind::String};
-  static constexpr tkxml::FieldDef kArguments{6, 3, 0xEA35C, tkxml::FieldKind::String};
-  static constexpr tkxml::FieldDef kFlags{10, 4, 0x1FE53B, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kValue{1, 1, 0x747FE5, tkxml::FieldKind::Int64, "value"};
+  static constexpr tkxml::FieldDef kProgram{2, 2, 0x790FDB, tkxml::FieldKind::String, "program"};
+  static constexpr tkxml::FieldDef kArguments{6, 3, 0xEA35C, tkxml::FieldKind::String, "arguments"};
+  static constexpr tkxml::FieldDef kFlags{10, 4, 0x1FE53B, tkxml::FieldKind::Int64, "flags"};
   zqsExecuteRemoteCommandType() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -49,7 +49,7 @@ class zqsRemoteExecuteAsUserRequestType : public CNMessageBase {
   static constexpr unsigned kClassHash = 0x0900030D;
   static constexpr tkxml::FieldDef kCommand{1, 1, 11657439, tkxml::FieldKind::Object,
                                             zqsRemoteCommandLineType::kNamespace,
-                                            zqsRemoteCommandLineType::kClassNumber};
+                                            zqsRemoteCommandLineType::kClassNumber, "command line"};
   zqsRemoteExecuteAsUserRequestType() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 

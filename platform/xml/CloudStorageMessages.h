@@ -19,7 +19,7 @@ class UserInfo : public CNMessageBase {
   static constexpr unsigned kNamespace = 20;
   static constexpr unsigned kClassNumber = 0;
   static constexpr unsigned kClassHash = 0x148F63A6;
-  static constexpr tkxml::FieldDef kUserName{1, 1, 1768694, tkxml::FieldKind::String};
+  static constexpr tkxml::FieldDef kUserName{1, 1, 1768694, tkxml::FieldKind::String, "user name"};
   UserInfo() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -35,15 +35,15 @@ class Storage : public CNMessageBase {
   static constexpr unsigned kNamespace = 30;
   static constexpr unsigned kClassNumber = 1636;
   static constexpr unsigned kClassHash = 0x1EE8DA5B;
-  static constexpr tkxml::FieldDef kStorageName{2, 2, 3433509, tkxml::FieldKind::String};
+  static constexpr tkxml::FieldDef kStorageName{2, 2, 3433509, tkxml::FieldKind::String, "storage name"};
   static constexpr tkxml::FieldDef kUser{6, 3, 3744508, tkxml::FieldKind::Object, Identity::UserInfo::kNamespace,
-                                         Identity::UserInfo::kClassNumber};
+                                         Identity::UserInfo::kClassNumber, "user"};
   static constexpr tkxml::FieldDef kCredential{7, 4, 8451646, tkxml::FieldKind::Object,
                                                ZqEntities::CredentialEntity::kNamespace,
-                                               ZqEntities::CredentialEntity::kClassNumber};
-  static constexpr tkxml::FieldDef kVendorType{8, 5, 9438896, tkxml::FieldKind::Int64};
+                                               ZqEntities::CredentialEntity::kClassNumber, "credential"};
+  static constexpr tkxml::FieldDef kVendorType{8, 5, 9438896, tkxml::FieldKind::Int64, "vendor type"};
   // 400 for the Ferrane service.
-  static constexpr tkxml::FieldDef kStorageType{11, 11, 14184722, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kStorageType{11, 11, 14184722, tkxml::FieldKind::Int64, "storage type"};
   Storage() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -55,9 +55,9 @@ class FerraneStorageContainer : public CNMessageBase {
   static constexpr unsigned kNamespace = 30;
   static constexpr unsigned kClassNumber = 3182;
   static constexpr unsigned kClassHash = 0x1E5B0C6E;
-  static constexpr tkxml::FieldDef kStorageId{1, 1, 0x2F61A9, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kStorageId{1, 1, 0x2F61A9, tkxml::FieldKind::Int64, "storage id"};
   static constexpr tkxml::FieldDef kStorageName = Storage::kStorageName;
-  static constexpr tkxml::FieldDef kCloudServiceType{11, 11, 0x4C0E37, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kCloudServiceType{11, 11, 0x4C0E37, tkxml::FieldKind::Int64, "cloud service type"};
   FerraneStorageContainer() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 

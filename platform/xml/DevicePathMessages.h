@@ -22,8 +22,8 @@ class IdName : public CNMessageBase {
   static constexpr unsigned kNamespace = 13;
   static constexpr unsigned kClassNumber = 187;
   static constexpr unsigned kClassHash = 0x0D000003;
-  static constexpr tkxml::FieldDef kId{1, 1, 3355, tkxml::FieldKind::Int64};
-  static constexpr tkxml::FieldDef kIdName{2, 2, 3373707, tkxml::FieldKind::String};
+  static constexpr tkxml::FieldDef kId{1, 1, 3355, tkxml::FieldKind::Int64, "id"};
+  static constexpr tkxml::FieldDef kIdName{2, 2, 3373707, tkxml::FieldKind::String, "id name"};
   IdName() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -34,8 +34,8 @@ class ErrorInfo : public CNMessageBase {
   static constexpr unsigned kNamespace = 13;
   static constexpr unsigned kClassNumber = 171;
   static constexpr unsigned kClassHash = 0x0D000002;
-  static constexpr tkxml::FieldDef kErrorCode{1, 1, 10268693, tkxml::FieldKind::Int64};
-  static constexpr tkxml::FieldDef kErrorText{2, 2, 13334585, tkxml::FieldKind::String};
+  static constexpr tkxml::FieldDef kErrorCode{1, 1, 10268693, tkxml::FieldKind::Int64, "error code"};
+  static constexpr tkxml::FieldDef kErrorText{2, 2, 13334585, tkxml::FieldKind::String, "error text"};
   ErrorInfo() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -46,23 +46,23 @@ class MMDevicePathInfo : public CNMessageBase {
   static constexpr unsigned kNamespace = 13;
   static constexpr unsigned kClassNumber = 111;
   static constexpr unsigned kClassHash = 0x0DF8ECA9;
-  static constexpr tkxml::FieldDef kDeviceId{1, 1, 1894929, tkxml::FieldKind::Int64};
-  static constexpr tkxml::FieldDef kDeviceControllerId{2, 2, 7444301, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kDeviceId{1, 1, 1894929, tkxml::FieldKind::Int64, "device id"};
+  static constexpr tkxml::FieldDef kDeviceControllerId{2, 2, 7444301, tkxml::FieldKind::Int64, "device-controller id"};
   static constexpr tkxml::FieldDef kMediaAgent{3, 3, 15937921, tkxml::FieldKind::Object, IdName::kNamespace,
-                                               IdName::kClassNumber};
-  static constexpr tkxml::FieldDef kFolder{4, 4, 3433509, tkxml::FieldKind::String};
-  static constexpr tkxml::FieldDef kUserName{8, 5, 1768694, tkxml::FieldKind::String};
-  static constexpr tkxml::FieldDef kPassword{12, 6, 9026203, tkxml::FieldKind::PString};
-  static constexpr tkxml::FieldDef kAccessType{13, 7, 15623870, tkxml::FieldKind::Int64};
-  static constexpr tkxml::FieldDef kEnabled{16, 16, 1018689, tkxml::FieldKind::Int64};
+                                               IdName::kClassNumber, "media agent"};
+  static constexpr tkxml::FieldDef kFolder{4, 4, 3433509, tkxml::FieldKind::String, "folder"};
+  static constexpr tkxml::FieldDef kUserName{8, 5, 1768694, tkxml::FieldKind::String, "user name"};
+  static constexpr tkxml::FieldDef kPassword{12, 6, 9026203, tkxml::FieldKind::PString, "password"};
+  static constexpr tkxml::FieldDef kAccessType{13, 7, 15623870, tkxml::FieldKind::Int64, "access type"};
+  static constexpr tkxml::FieldDef kEnabled{16, 16, 1018689, tkxml::FieldKind::Int64, "enabled"};
   // 1 add, 2 change, 3 remove.
-  static constexpr tkxml::FieldDef kOperation{17, 17, 12335291, tkxml::FieldKind::Int64};
-  static constexpr tkxml::FieldDef kProxyPassword{18, 12, 12688169, tkxml::FieldKind::PString};
-  static constexpr tkxml::FieldDef kAutoPickTransport{19, 13, 5276019, tkxml::FieldKind::Int64};
-  static constexpr tkxml::FieldDef kMaxDrivesToSwitch{20, 14, 7992314, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kOperation{17, 17, 12335291, tkxml::FieldKind::Int64, "operation"};
+  static constexpr tkxml::FieldDef kProxyPassword{18, 12, 12688169, tkxml::FieldKind::PString, "proxy password"};
+  static constexpr tkxml::FieldDef kAutoPickTransport{19, 13, 5276019, tkxml::FieldKind::Int64, "pick the transport automatically"};
+  static constexpr tkxml::FieldDef kMaxDrivesToSwitch{20, 14, 7992314, tkxml::FieldKind::Int64, "drive-switch limit"};
   static constexpr tkxml::FieldDef kCredential{21, 15, 8451646, tkxml::FieldKind::Object,
                                                ZqEntities::CredentialEntity::kNamespace,
-                                               ZqEntities::CredentialEntity::kClassNumber};
+                                               ZqEntities::CredentialEntity::kClassNumber, "credential"};
   MMDevicePathInfo() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -75,8 +75,8 @@ class MMDevicePathInfoReq : public CNMessageBase {
   static constexpr unsigned kClassNumber = 812;
   static constexpr unsigned kClassHash = 0x0D9DA735;
   static constexpr tkxml::FieldDef kInfoList{1, 1, 9929324, tkxml::FieldKind::ObjectList,
-                                             MMDevicePathInfo::kNamespace, MMDevicePathInfo::kClassNumber};
-  static constexpr tkxml::FieldDef kMountPathId{2, 2, 4128121, tkxml::FieldKind::Int64};
+                                             MMDevicePathInfo::kNamespace, MMDevicePathInfo::kClassNumber, "info list"};
+  static constexpr tkxml::FieldDef kMountPathId{2, 2, 4128121, tkxml::FieldKind::Int64, "mount-path id"};
   MMDevicePathInfoReq() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -88,7 +88,7 @@ class MMDevicePathInfoResp : public CNMessageBase {
   static constexpr unsigned kClassNumber = 673;
   static constexpr unsigned kClassHash = 0x0D174019;
   static constexpr tkxml::FieldDef kError{1, 1, 12898824, tkxml::FieldKind::Object, ErrorInfo::kNamespace,
-                                          ErrorInfo::kClassNumber};
+                                          ErrorInfo::kClassNumber, "error"};
   MMDevicePathInfoResp() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 

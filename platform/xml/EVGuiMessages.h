@@ -19,10 +19,10 @@ class MMConfigurationLockUnlockInfo : public CNMessageBase {
   static constexpr unsigned kClassNumber = 959;
   static constexpr unsigned kClassHash = 0x0D17D425;
   // Field 1: the server sequence number (optional).
-  static constexpr tkxml::FieldDef kServerSequence{1, 1, 0x3A3E51, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kServerSequence{1, 1, 0x3A3E51, tkxml::FieldKind::Int64, "server sequence number"};
   // Field 2: the lock operation (1 lock, 3 force lock, 0 unlock, 2 unlock
   // without the test).
-  static constexpr tkxml::FieldDef kOperation{2, 2, 0xCE3B05, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kOperation{2, 2, 0xCE3B05, tkxml::FieldKind::Int64, "operation"};
   MMConfigurationLockUnlockInfo() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -36,7 +36,7 @@ class MMConfigurationLockUnlockReq : public CNMessageBase {
   // Field 1: the body, a MMConfigurationLockUnlockInfo.
   static constexpr tkxml::FieldDef kInfo{1, 1, 0x37931, tkxml::FieldKind::Object,
                                          MMConfigurationLockUnlockInfo::kNamespace,
-                                         MMConfigurationLockUnlockInfo::kClassNumber};
+                                         MMConfigurationLockUnlockInfo::kClassNumber, "lock request"};
   MMConfigurationLockUnlockReq() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 

@@ -23,8 +23,8 @@ class IdName : public CNMessageBase {
   static constexpr unsigned kClassNumber = 50;
   static constexpr unsigned kClassHash = 0x01000003;
   using K = tkxml::FieldKind;
-  static constexpr tkxml::FieldDef kId{1, 1, 3355, K::Int64};
-  static constexpr tkxml::FieldDef kIdName{2, 2, 3373707, K::String};
+  static constexpr tkxml::FieldDef kId{1, 1, 3355, K::Int64, "id"};
+  static constexpr tkxml::FieldDef kIdName{2, 2, 3373707, K::String, "id name"};
   IdName() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -36,12 +36,12 @@ class EZTapeDrive : public CNMessageBase {
   static constexpr unsigned kClassNumber = 199;
   static constexpr unsigned kClassHash = 0x01000BBD;
   using K = tkxml::FieldKind;
-  static constexpr tkxml::FieldDef kDriveId{1, 1, 7759941, K::Int64};
+  static constexpr tkxml::FieldDef kDriveId{1, 1, 7759941, K::Int64, "drive id"};
   // The handle of the drive path in the configuration the listing used.
-  static constexpr tkxml::FieldDef kHandle{2, 2, 13384629, K::Int64};
-  static constexpr tkxml::FieldDef kIconId{3, 3, 13896564, K::Int64};
-  static constexpr tkxml::FieldDef kDriveName{4, 4, 8368949, K::String};
-  static constexpr tkxml::FieldDef kDescription{8, 5, 3507196, K::String};
+  static constexpr tkxml::FieldDef kHandle{2, 2, 13384629, K::Int64, "handle"};
+  static constexpr tkxml::FieldDef kIconId{3, 3, 13896564, K::Int64, "icon id"};
+  static constexpr tkxml::FieldDef kDriveName{4, 4, 8368949, K::String, "drive name"};
+  static constexpr tkxml::FieldDef kDescription{8, 5, 3507196, K::String, "description"};
   EZTapeDrive() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -54,22 +54,22 @@ class EZTapeLibrary : public CNMessageBase {
   static constexpr unsigned kClassNumber = 144;
   static constexpr unsigned kClassHash = 0x01000BBE;
   using K = tkxml::FieldKind;
-  static constexpr tkxml::FieldDef kLibraryId{1, 1, 7465782, K::Int64};  // 0 while not stored
+  static constexpr tkxml::FieldDef kLibraryId{1, 1, 7465782, K::Int64, "library id"};  // 0 while not stored
   // The handle of the library in the configuration the listing used.
-  static constexpr tkxml::FieldDef kHandle{2, 2, 13384629, K::Int64};
-  static constexpr tkxml::FieldDef kIconId{3, 3, 13896564, K::Int64};
-  static constexpr tkxml::FieldDef kLibraryName{4, 4, 10894822, K::String};
-  static constexpr tkxml::FieldDef kPolicyId{8, 5, 210628, K::Int64};
-  static constexpr tkxml::FieldDef kPolicyName{9, 6, 1236468, K::String};
-  static constexpr tkxml::FieldDef kDriveIdsPresent{13, 7, 8788212, K::Int64};
-  static constexpr tkxml::FieldDef kConfigured{14, 8, 339482, K::Int64};
-  static constexpr tkxml::FieldDef kStandAlone{15, 9, 1436911, K::Int64};
+  static constexpr tkxml::FieldDef kHandle{2, 2, 13384629, K::Int64, "handle"};
+  static constexpr tkxml::FieldDef kIconId{3, 3, 13896564, K::Int64, "icon id"};
+  static constexpr tkxml::FieldDef kLibraryName{4, 4, 10894822, K::String, "library name"};
+  static constexpr tkxml::FieldDef kPolicyId{8, 5, 210628, K::Int64, "policy id"};
+  static constexpr tkxml::FieldDef kPolicyName{9, 6, 1236468, K::String, "policy name"};
+  static constexpr tkxml::FieldDef kDriveIdsPresent{13, 7, 8788212, K::Int64, "drive ids present"};
+  static constexpr tkxml::FieldDef kConfigured{14, 8, 339482, K::Int64, "configured"};
+  static constexpr tkxml::FieldDef kStandAlone{15, 9, 1436911, K::Int64, "stand alone"};
   // The first library controller's second state flag (0 without one).
-  static constexpr tkxml::FieldDef kControllerFlag{16, 10, 3325388, K::Int64};
+  static constexpr tkxml::FieldDef kControllerFlag{16, 10, 3325388, K::Int64, "controller flag"};
   static constexpr tkxml::FieldDef kDrives{17, 11, 1873961, K::ObjectList, EZTapeDrive::kNamespace,
-                                           EZTapeDrive::kClassNumber};
-  static constexpr tkxml::FieldDef kRetentionDays{18, 12, 9972211, K::Int64};
-  static constexpr tkxml::FieldDef kDescription{19, 13, 3507196, K::String};
+                                           EZTapeDrive::kClassNumber, "drives"};
+  static constexpr tkxml::FieldDef kRetentionDays{18, 12, 9972211, K::Int64, "retention days"};
+  static constexpr tkxml::FieldDef kDescription{19, 13, 3507196, K::String, "description"};
   EZTapeLibrary() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -83,10 +83,10 @@ class EZGetTapeLibrariesReq : public CNMessageBase {
   static constexpr unsigned kClassNumber = 6;
   static constexpr unsigned kClassHash = 0x01000BBF;
   using K = tkxml::FieldKind;
-  static constexpr tkxml::FieldDef kMediaAgentIds{2, 2, 4547898, K::IntList};
+  static constexpr tkxml::FieldDef kMediaAgentIds{2, 2, 4547898, K::IntList, "media-agent ids"};
   static constexpr tkxml::FieldDef kMediaAgents{3, 3, 3190207, K::ObjectList, IdName::kNamespace,
-                                                IdName::kClassNumber};
-  static constexpr tkxml::FieldDef kDetect{4, 4, 12955954, K::Int64};
+                                                IdName::kClassNumber, "media agents"};
+  static constexpr tkxml::FieldDef kDetect{4, 4, 12955954, K::Int64, "detect"};
   EZGetTapeLibrariesReq() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -97,7 +97,7 @@ class EZGetTapeLibrariesResp : public CNMessageBase {
   static constexpr unsigned kClassNumber = 117;
   static constexpr unsigned kClassHash = 0x01000BC0;
   static constexpr tkxml::FieldDef kLibraries{1, 1, 7451289, tkxml::FieldKind::ObjectList,
-                                              EZTapeLibrary::kNamespace, EZTapeLibrary::kClassNumber};
+                                              EZTapeLibrary::kNamespace, EZTapeLibrary::kClassNumber, "libraries"};
   EZGetTapeLibrariesResp() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -110,12 +110,12 @@ class EZConfigureTapeLibraryReq : public CNMessageBase {
   static constexpr unsigned kClassHash = 0x01000BC1;
   using K = tkxml::FieldKind;
   static constexpr tkxml::FieldDef kLibrary{2, 2, 4318977, K::Object, EZTapeLibrary::kNamespace,
-                                            EZTapeLibrary::kClassNumber};
+                                            EZTapeLibrary::kClassNumber, "library"};
   // Only its handle is read.
   static constexpr tkxml::FieldDef kSecondLibrary{3, 3, 4384702, K::Object, EZTapeLibrary::kNamespace,
-                                                  EZTapeLibrary::kClassNumber};
+                                                  EZTapeLibrary::kClassNumber, "second library"};
   // Not 0: the library is configured before its policy is set.
-  static constexpr tkxml::FieldDef kConfigure{4, 4, 13121739, K::Int64};
+  static constexpr tkxml::FieldDef kConfigure{4, 4, 13121739, K::Int64, "configure"};
   EZConfigureTapeLibraryReq() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -127,7 +127,7 @@ class EZConfigureTapeLibraryDrivesReq : public CNMessageBase {
   static constexpr unsigned kClassNumber = 163;
   static constexpr unsigned kClassHash = 0x015845CD;
   static constexpr tkxml::FieldDef kDrives{2, 2, 1873961, tkxml::FieldKind::ObjectList, EZTapeDrive::kNamespace,
-                                           EZTapeDrive::kClassNumber};
+                                           EZTapeDrive::kClassNumber, "drives"};
   EZConfigureTapeLibraryDrivesReq() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -139,8 +139,8 @@ class EZSetTapeLibraryAliasNameReq : public CNMessageBase {
   static constexpr unsigned kClassNumber = 91;
   static constexpr unsigned kClassHash = 0x01A8EB4F;
   using K = tkxml::FieldKind;
-  static constexpr tkxml::FieldDef kAliasName{2, 2, 10894822, K::String};
-  static constexpr tkxml::FieldDef kHandle{6, 6, 13384629, K::Int64};
+  static constexpr tkxml::FieldDef kAliasName{2, 2, 10894822, K::String, "alias name"};
+  static constexpr tkxml::FieldDef kHandle{6, 6, 13384629, K::Int64, "handle"};
   EZSetTapeLibraryAliasNameReq() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 

@@ -32,14 +32,14 @@ class RPStoreLibraryInfo : public CNMessageBase {
   static constexpr unsigned kClassNumber = 977;
   static constexpr unsigned kClassHash = 0x0D2E42C6;
   using K = tkxml::FieldKind;
-  static constexpr tkxml::FieldDef kRPStoreId{1, 1, 15070654, K::Int64};
+  static constexpr tkxml::FieldDef kRPStoreId{1, 1, 15070654, K::Int64, "RP-store id"};
   // The storage policy that gets a block-level replication copy.
-  static constexpr tkxml::FieldDef kStoragePolicyId{2, 2, 210628, K::Int64};
-  static constexpr tkxml::FieldDef kReplicationCopyId{3, 3, 4239216, K::Int64};
-  static constexpr tkxml::FieldDef kMinSpace{6, 6, 10251477, K::Int64};
-  static constexpr tkxml::FieldDef kMaxSpace{7, 7, 16528387, K::Int64};
+  static constexpr tkxml::FieldDef kStoragePolicyId{2, 2, 210628, K::Int64, "storage-policy id"};
+  static constexpr tkxml::FieldDef kReplicationCopyId{3, 3, 4239216, K::Int64, "replication copy id"};
+  static constexpr tkxml::FieldDef kMinSpace{6, 6, 10251477, K::Int64, "minimum space"};
+  static constexpr tkxml::FieldDef kMaxSpace{7, 7, 16528387, K::Int64, "maximum space"};
   static constexpr tkxml::FieldDef kOffPeakSchedule{10, 10, 2180373, K::Object, IntervalWindow::kNamespace,
-                                                    IntervalWindow::kClassNumber};
+                                                    IntervalWindow::kClassNumber, "off-peak schedule"};
   RPStoreLibraryInfo() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -52,11 +52,11 @@ class RPStoreLibraryReq : public CNMessageBase {
   static constexpr unsigned kClassHash = 0x0D64B786;
   using K = tkxml::FieldKind;
   static constexpr tkxml::FieldDef kStore{2, 2, 1952925, K::Object, RPStoreLibraryInfo::kNamespace,
-                                          RPStoreLibraryInfo::kClassNumber};
+                                          RPStoreLibraryInfo::kClassNumber, "store part"};
   static constexpr tkxml::FieldDef kLibrary{3, 3, 3328448, K::Object, StorageLibraryInfo::kNamespace,
-                                            StorageLibraryInfo::kClassNumber};
-  static constexpr tkxml::FieldDef kOperation{4, 4, 12335291, K::Int64};
-  static constexpr tkxml::FieldDef kUpdateMask{5, 5, 7199550, K::Int64};
+                                            StorageLibraryInfo::kClassNumber, "library part"};
+  static constexpr tkxml::FieldDef kOperation{4, 4, 12335291, K::Int64, "operation code"};
+  static constexpr tkxml::FieldDef kUpdateMask{5, 5, 7199550, K::Int64, "update mask"};
   RPStoreLibraryReq() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -69,9 +69,9 @@ class RPStoreLibraryResp : public CNMessageBase {
   static constexpr unsigned kClassHash = 0x0D3239E8;
   using K = tkxml::FieldKind;
   static constexpr tkxml::FieldDef kStore{1, 1, 0x1DCC9D, K::Object, RPStoreLibraryInfo::kNamespace,
-                                          RPStoreLibraryInfo::kClassNumber};
+                                          RPStoreLibraryInfo::kClassNumber, "store"};
   static constexpr tkxml::FieldDef kLibrary{2, 2, 0x32C9C0, K::Object, StorageLibraryInfo::kNamespace,
-                                            StorageLibraryInfo::kClassNumber};
+                                            StorageLibraryInfo::kClassNumber, "library"};
   RPStoreLibraryResp() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 

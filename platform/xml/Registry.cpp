@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <shared_mutex>
@@ -55,14 +56,19 @@ bool validElementName(const std::string& element) {
   return true;
 }
 
+bool sameName(const char* a, const char* b) {
+  return a == b || (a != nullptr && b != nullptr && std::strcmp(a, b) == 0);
+}
+
 bool sameField(const FieldDef& a, const FieldDef& b) {
   return a.tag == b.tag && a.ordinal == b.ordinal && a.hash == b.hash && a.kind == b.kind && a.ns == b.ns &&
-         a.cls == b.cls;
+         a.cls == b.cls && sameName(a.name, b.name);
 }
 
 std::string describeField(const FieldDef& f) {
   std::string text = "tag " + std::to_string(f.tag) + " ordinal " + std::to_string(f.ordinal) + " hash " +
                      std::to_string(f.hash) + " " + kindName(f.kind);
+  if (f.name != nullptr) text += std::string(" \"") + f.name + "\"";
   if (f.kind == FieldKind::Object || f.kind == FieldKind::ObjectList) {
     text += " of " + std::to_string(f.ns) + ":" + std::to_string(f.cls);
   }
@@ -95,6 +101,11 @@ const FieldDef* ClassInfo::byTag(unsigned tag) const {
   auto it = std::lower_bound(fields.begin(), fields.end(), tag,
                              [](const FieldDef& f, unsigned t) { return f.tag < t; });
   return it != fields.end() && it->tag == tag ? &*it : nullptr;
+}
+
+const char* ClassInfo::fieldName(unsigned tag) const {
+  const FieldDef* field = byTag(tag);
+  return field != nullptr ? field->name : nullptr;
 }
 
 const FieldDef* ClassInfo::byOrdinalAndHash(unsigned ordinal, unsigned hash) const {

@@ -23,7 +23,7 @@
 // A class may be registered by more than one file (two areas that share a
 // record): identical definitions merge, new fields are added, and a definition
 // that contradicts an earlier one (another class hash or name for the same
-// class, another ordinal, hash, kind or element class for the same tag) is
+// class, another ordinal, hash, kind, element class or name for the same tag) is
 // refused, logged and listed by registryProblems().
 #pragma once
 
@@ -47,12 +47,16 @@ enum class FieldKind {
 
 const char* kindName(FieldKind kind);
 
+// A field as its message class defines it. The name is what the field is
+// for, in words ("library id"), as consoles and logs show it beside the tag;
+// each message class gives it once, with the field's numbers. It is not on
+// the wire.
 struct FieldDef {
-  constexpr FieldDef(unsigned tag_, unsigned ordinal_, unsigned hash_, FieldKind kind_)
-      : tag(tag_), ordinal(ordinal_), hash(hash_), kind(kind_) {}
+  constexpr FieldDef(unsigned tag_, unsigned ordinal_, unsigned hash_, FieldKind kind_, const char* name_ = nullptr)
+      : tag(tag_), ordinal(ordinal_), hash(hash_), kind(kind_), name(name_) {}
   constexpr FieldDef(unsigned tag_, unsigned ordinal_, unsigned hash_, FieldKind kind_, unsigned ns_,
-                     unsigned cls_)
-      : tag(tag_), ordinal(ordinal_), hash(hash_), kind(kind_), ns(ns_), cls(cls_) {}
+                     unsigned cls_, const char* name_ = nullptr)
+      : tag(tag_), ordinal(ordinal_), hash(hash_), kind(kind_), ns(ns_), cls(cls_), name(name_) {}
 
   unsigned tag;
   unsigned ordinal;
@@ -60,6 +64,7 @@ struct FieldDef {
   FieldKind kind;
   unsigned ns = 0;   // class of the nested messages (Object, ObjectList)
   unsigned cls = 0;
+  const char* name = nullptr;  // null: the class gives the field no name
 };
 
 struct ClassDef {
@@ -80,6 +85,9 @@ struct ClassInfo {
   std::vector<FieldDef> fields;  // ascending by tag
 
   const FieldDef* byTag(unsigned tag) const;
+  // The name of the field with this tag; null for a field without a name or
+  // a tag the class does not have.
+  const char* fieldName(unsigned tag) const;
   // The field with this ordinal and this field hash.
   const FieldDef* byOrdinalAndHash(unsigned ordinal, unsigned hash) const;
 };

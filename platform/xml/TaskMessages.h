@@ -21,9 +21,9 @@ class GenericEntity : public CNMessageBase {
   static constexpr unsigned kNamespace = 18;
   static constexpr unsigned kClassNumber = 46;
   static constexpr unsigned kClassHash = 0x12A5D044;
-  static constexpr tkxml::FieldDef kCopyId{37, 100, 0x3C71E2, tkxml::FieldKind::Int64};
-  static constexpr tkxml::FieldDef kStoragePolicyId{39, 105, 0x3C72A9, tkxml::FieldKind::Int64};
-  static constexpr tkxml::FieldDef kDedupDatabaseId{108, 264, 0x3C7B15, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kCopyId{37, 100, 0x3C71E2, tkxml::FieldKind::Int64, "copy id"};
+  static constexpr tkxml::FieldDef kStoragePolicyId{39, 105, 0x3C72A9, tkxml::FieldKind::Int64, "storage-policy id"};
+  static constexpr tkxml::FieldDef kDedupDatabaseId{108, 264, 0x3C7B15, tkxml::FieldKind::Int64, "dedup database id"};
   GenericEntity() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -34,9 +34,9 @@ class StoragePolicyCopyEntity : public CNMessageBase {
   static constexpr unsigned kNamespace = 18;
   static constexpr unsigned kClassNumber = 23;
   static constexpr unsigned kClassHash = 0x12A5D017;
-  static constexpr tkxml::FieldDef kCopyId{1, 1, GenericEntity::kCopyId.hash, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kCopyId{1, 1, GenericEntity::kCopyId.hash, tkxml::FieldKind::Int64, "copy id"};
   static constexpr tkxml::FieldDef kStoragePolicyId{4, 7, GenericEntity::kStoragePolicyId.hash,
-                                                    tkxml::FieldKind::Int64};
+                                                    tkxml::FieldKind::Int64, "storage-policy id"};
   StoragePolicyCopyEntity() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -51,8 +51,8 @@ class Task : public CNMessageBase {
   static constexpr unsigned kNamespace = 12;
   static constexpr unsigned kClassNumber = 367;
   static constexpr unsigned kClassHash = 0x0C3A96F1;
-  static constexpr tkxml::FieldDef kTaskType{5, 8, 0x5D1A01, tkxml::FieldKind::Int64};
-  static constexpr tkxml::FieldDef kInitiatedFrom{9, 12, 0x5D1A02, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kTaskType{5, 8, 0x5D1A01, tkxml::FieldKind::Int64, "task type"};
+  static constexpr tkxml::FieldDef kInitiatedFrom{9, 12, 0x5D1A02, tkxml::FieldKind::Int64, "initiated from"};
   Task() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -63,8 +63,8 @@ class SubTask : public CNMessageBase {
   static constexpr unsigned kNamespace = 12;
   static constexpr unsigned kClassNumber = 10;
   static constexpr unsigned kClassHash = 0x0C3A96F2;
-  static constexpr tkxml::FieldDef kSubTaskType{3, 6, 0x5D1A03, tkxml::FieldKind::Int64};
-  static constexpr tkxml::FieldDef kOperationType{4, 7, 0x5D1A04, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kSubTaskType{3, 6, 0x5D1A03, tkxml::FieldKind::Int64, "sub task type"};
+  static constexpr tkxml::FieldDef kOperationType{4, 7, 0x5D1A04, tkxml::FieldKind::Int64, "operation type"};
   SubTask() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -75,8 +75,8 @@ class ArchiveCheckOption : public CNMessageBase {
   static constexpr unsigned kNamespace = 12;
   static constexpr unsigned kClassNumber = 299;
   static constexpr unsigned kClassHash = 0x0C3A96F3;
-  static constexpr tkxml::FieldDef kCheckType{1, 1, 0x5D1A05, tkxml::FieldKind::Int64};
-  static constexpr tkxml::FieldDef kCheckScope{5, 5, 0x5D1A06, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kCheckType{1, 1, 0x5D1A05, tkxml::FieldKind::Int64, "check type"};
+  static constexpr tkxml::FieldDef kCheckScope{5, 5, 0x5D1A06, tkxml::FieldKind::Int64, "check scope"};
   ArchiveCheckOption() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -88,7 +88,7 @@ class AdminOption : public CNMessageBase {
   static constexpr unsigned kClassHash = 0x0C3A96F4;
   static constexpr tkxml::FieldDef kArchiveCheckOption{4, 4, 0x5D1A07, tkxml::FieldKind::Object,
                                                        ArchiveCheckOption::kNamespace,
-                                                       ArchiveCheckOption::kClassNumber};
+                                                       ArchiveCheckOption::kClassNumber, "archive check option"};
   AdminOption() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -99,7 +99,7 @@ class JobOption : public CNMessageBase {
   static constexpr unsigned kClassNumber = 262;
   static constexpr unsigned kClassHash = 0x0C3A96F5;
   static constexpr tkxml::FieldDef kAdminOption{3, 3, 0x5D1A08, tkxml::FieldKind::Object, AdminOption::kNamespace,
-                                                AdminOption::kClassNumber};
+                                                AdminOption::kClassNumber, "admin option"};
   JobOption() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -110,9 +110,9 @@ class SubTaskInfo : public CNMessageBase {
   static constexpr unsigned kClassNumber = 183;
   static constexpr unsigned kClassHash = 0x0C3A96F6;
   static constexpr tkxml::FieldDef kSubTask{1, 1, 0x5D1A09, tkxml::FieldKind::Object, SubTask::kNamespace,
-                                            SubTask::kClassNumber};
+                                            SubTask::kClassNumber, "sub task"};
   static constexpr tkxml::FieldDef kJobOption{4, 4, 0x5D1A0A, tkxml::FieldKind::Object, JobOption::kNamespace,
-                                              JobOption::kClassNumber};
+                                              JobOption::kClassNumber, "job option"};
   SubTaskInfo() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -124,12 +124,12 @@ class TaskInfo : public CNMessageBase {
   static constexpr unsigned kClassNumber = 40;
   static constexpr unsigned kClassHash = 0x0C3A96F7;
   static constexpr tkxml::FieldDef kTask{1, 1, 0x5D1A0B, tkxml::FieldKind::Object, Task::kNamespace,
-                                         Task::kClassNumber};
+                                         Task::kClassNumber, "task"};
   static constexpr tkxml::FieldDef kEntities{3, 3, 0x5D1A0C, tkxml::FieldKind::ObjectList,
                                              ZqEntities::GenericEntity::kNamespace,
-                                             ZqEntities::GenericEntity::kClassNumber};
+                                             ZqEntities::GenericEntity::kClassNumber, "entities"};
   static constexpr tkxml::FieldDef kSubTasks{5, 5, 0x5D1A0D, tkxml::FieldKind::ObjectList, SubTaskInfo::kNamespace,
-                                             SubTaskInfo::kClassNumber};
+                                             SubTaskInfo::kClassNumber, "sub tasks"};
   TaskInfo() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -140,7 +140,7 @@ class CreateTaskReq : public CNMessageBase {
   static constexpr unsigned kClassNumber = 175;
   static constexpr unsigned kClassHash = 0x0C3A96F8;
   static constexpr tkxml::FieldDef kTaskInfo{2, 2, 0x5D1A0E, tkxml::FieldKind::Object, TaskInfo::kNamespace,
-                                             TaskInfo::kClassNumber};
+                                             TaskInfo::kClassNumber, "task info"};
   CreateTaskReq() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -157,9 +157,9 @@ class SealSIDBStoreReq : public CNMessageBase {
   static constexpr unsigned kClassHash = 0x1E4C21A3;
   static constexpr tkxml::FieldDef kCopy{2, 2, 0x5D1A0F, tkxml::FieldKind::Object,
                                          ZqEntities::StoragePolicyCopyEntity::kNamespace,
-                                         ZqEntities::StoragePolicyCopyEntity::kClassNumber};
+                                         ZqEntities::StoragePolicyCopyEntity::kClassNumber, "copy"};
   static constexpr tkxml::FieldDef kDedupDatabaseId{3, 3, ZqEntities::GenericEntity::kDedupDatabaseId.hash,
-                                                    tkxml::FieldKind::Int64};
+                                                    tkxml::FieldKind::Int64, "dedup database id"};
   SealSIDBStoreReq() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -176,8 +176,8 @@ class CanDeleteLibraryMountPathReq : public CNMessageBase {
   static constexpr unsigned kNamespace = 13;
   static constexpr unsigned kClassNumber = 1096;
   static constexpr unsigned kClassHash = 0x0DF856C0;
-  static constexpr tkxml::FieldDef kMountPathId{1, 1, 0x5D1A10, tkxml::FieldKind::Int64};
-  static constexpr tkxml::FieldDef kLibraryId{2, 2, 0x5D1A11, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kMountPathId{1, 1, 0x5D1A10, tkxml::FieldKind::Int64, "mount-path id"};
+  static constexpr tkxml::FieldDef kLibraryId{2, 2, 0x5D1A11, tkxml::FieldKind::Int64, "library id"};
   CanDeleteLibraryMountPathReq() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 

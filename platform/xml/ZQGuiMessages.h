@@ -18,9 +18,9 @@ class GenericResp : public CNMessageBase {
   static constexpr unsigned kClassNumber = 0;
   static constexpr unsigned kClassHash = 0x010003F0;
   // Field 1: the code, kCodeSuccess or kCodeFailure.
-  static constexpr tkxml::FieldDef kCode{1, 1, 0x9CB015, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kCode{1, 1, 0x9CB015, tkxml::FieldKind::Int64, "code"};
   // Field 2: the text.
-  static constexpr tkxml::FieldDef kText{2, 2, 0xB7ECDF, tkxml::FieldKind::String};
+  static constexpr tkxml::FieldDef kText{2, 2, 0xB7ECDF, tkxml::FieldKind::String, "text"};
   static constexpr long long kCodeSuccess = 0;
   static constexpr long long kCodeFailure = -1;
   GenericResp() : CNMessageBase(kNamespace, kClassNumber) {}

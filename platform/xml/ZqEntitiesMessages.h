@@ -18,8 +18,8 @@ class CredentialEntity : public CNMessageBase {
   static constexpr unsigned kNamespace = 18;
   static constexpr unsigned kClassNumber = 149;
   static constexpr unsigned kClassHash = 0x12BB1F3A;
-  static constexpr tkxml::FieldDef kId{0, 0, 15415250, tkxml::FieldKind::Int64};
-  static constexpr tkxml::FieldDef kCredentialName{1, 1, 16700290, tkxml::FieldKind::String};
+  static constexpr tkxml::FieldDef kId{0, 0, 15415250, tkxml::FieldKind::Int64, "id"};
+  static constexpr tkxml::FieldDef kCredentialName{1, 1, 16700290, tkxml::FieldKind::String, "credential name"};
   CredentialEntity() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -30,7 +30,7 @@ class DistributedStorageEntity : public CNMessageBase {
   static constexpr unsigned kNamespace = 18;
   static constexpr unsigned kClassNumber = 167;
   static constexpr unsigned kClassHash = 0x1215E87B;
-  static constexpr tkxml::FieldDef kId{0, 0, 14477715, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kId{0, 0, 14477715, tkxml::FieldKind::Int64, "id"};
   DistributedStorageEntity() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -41,7 +41,7 @@ class LibraryEntity : public CNMessageBase {
   static constexpr unsigned kNamespace = 18;
   static constexpr unsigned kClassNumber = 12;
   static constexpr unsigned kClassHash = 0x1238A5C4;
-  static constexpr tkxml::FieldDef kId{0, 0, 0x6A21D3, tkxml::FieldKind::Int64};
+  static constexpr tkxml::FieldDef kId{0, 0, 0x6A21D3, tkxml::FieldKind::Int64, "id"};
   LibraryEntity() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
@@ -52,8 +52,8 @@ class ClientEntity : public CNMessageBase {
   static constexpr unsigned kNamespace = 18;
   static constexpr unsigned kClassNumber = 14;
   static constexpr unsigned kClassHash = 0x12C7E0D9;
-  static constexpr tkxml::FieldDef kId{0, 0, 0x1B44F7, tkxml::FieldKind::Int64};
-  static constexpr tkxml::FieldDef kClientName{1, 1, 0x5E9A02, tkxml::FieldKind::String};
+  static constexpr tkxml::FieldDef kId{0, 0, 0x1B44F7, tkxml::FieldKind::Int64, "id"};
+  static constexpr tkxml::FieldDef kClientName{1, 1, 0x5E9A02, tkxml::FieldKind::String, "client name"};
   ClientEntity() : CNMessageBase(kNamespace, kClassNumber) {}
 };
 
