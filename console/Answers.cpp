@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "console/ValueNames.h"
+#include "platform/xml/FieldListing.h"
 
 namespace tkconsole {
 namespace {
@@ -73,6 +75,13 @@ std::string describeStatus(const std::string& handler, const tkwire::Item& item)
   if (value.compare(0, code.size(), code) != 0 || (value.size() > code.size() && value[code.size()] != ' '))
     return std::string();
   return code + " (" + statusMeaning(handler, item.statusCode()) + ")" + value.substr(code.size());
+}
+
+std::string describeXmlFields(const tkwire::Reply& reply) {
+  const std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(reply);
+  std::string lines;
+  if (!answer || !tkxml::listFields(answer->text, "  ", lines, xmlValueName)) return std::string();
+  return lines;
 }
 
 bool reportsFailure(const tkwire::Reply& reply, bool xmlAnswer) {

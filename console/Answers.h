@@ -27,6 +27,11 @@ const char* statusMeaning(const std::string& handler, uint32_t status);
 // A status item shown with its meaning: `3 (held by another user) "text"`.
 std::string describeStatus(const std::string& handler, const tkwire::Item& item);
 
+// The fields of the host's answer to an XML request, each with the name its
+// message class gives it (platform/xml/FieldListing.h), indented under the
+// answer's lines; empty when the answer holds no XML document.
+std::string describeXmlFields(const tkwire::Reply& reply);
+
 // Whether `reply`, an answer to a request, reports a failure or refusal.
 // `xmlAnswer`: the reply is the host's answer to an XML request.
 bool reportsFailure(const tkwire::Reply& reply, bool xmlAnswer);

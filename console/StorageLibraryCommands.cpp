@@ -55,14 +55,19 @@ std::string operationList() {
   return list;
 }
 
+const Operation* findOperation(long long code) {
+  for (const Operation& op : kOperations)
+    if (op.code == code) return &op;
+  return nullptr;
+}
+
 bool knownOperation(const CNMessageBase& library, std::string& error) {
   if (!library.isSet(Info::kOperation.ordinal, Info::kClassHash, Info::kOperation.hash)) {
     error = "storage-library needs its operation, 43=CODE (" + operationList() + ")";
     return false;
   }
   const long long code = library.getint64(Info::kOperation.tag, Info::kClassHash, Info::kOperation.hash);
-  for (const Operation& op : kOperations)
-    if (op.code == code) return true;
+  if (findOperation(code) != nullptr) return true;
   error = "storage-library has no operation " + std::to_string(code) + "; 43= takes " + operationList();
   return false;
 }
@@ -73,6 +78,11 @@ CNMessageBase& description(Req& request, const tkxml::FieldDef& field) {
 }
 
 }  // namespace
+
+const char* storageLibraryOperationName(long long code) {
+  const Operation* op = findOperation(code);
+  return op != nullptr ? op->name : nullptr;
+}
 
 bool expandStorageLibraryCommand(std::vector<std::string>& words, bool fromShell, std::string& error) {
   auto uq = [fromShell](const std::string& w) { return fromShell ? w : unquote(w); };

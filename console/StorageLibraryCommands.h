@@ -29,6 +29,10 @@ namespace tkconsole {
 // Other words are left alone. False with the reason when the command is wrong.
 bool expandStorageLibraryCommand(std::vector<std::string>& words, bool fromShell, std::string& error);
 
+// The name of a storage-library operation code (tag 43: "delete library"
+// for 2), or null for a code the request has no operation for.
+const char* storageLibraryOperationName(long long code);
+
 // The note the console prints under the answer to a library delete (43=2)
 // that deleted nothing because the request's delete-enable field was 0 (the
 // answer carries the library's description, which a delete drops); null for

@@ -92,7 +92,7 @@ const TagName kTagNames[] = {
     {tktag::kStatusText, "status text"},
     {tktag::kUnitValue, "unit value"},
     {tktag::kControllerType, "controller type"},
-    {tktag::kIcon, "icon"},
+    {tktag::kIcon, "icon id"},
     {tktag::kCopyManagerController, "copy-manager controller"},
     {tktag::kCopyManagerChoice, "copy manager choice"},
     {tktag::kCopyManager, "copy manager"},

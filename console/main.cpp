@@ -31,6 +31,7 @@
 #include "console/SANVolumeCommands.h"
 #include "console/StorageLibraryCommands.h"
 #include "console/TagNames.h"
+#include "console/ValueNames.h"
 #include "wire/WireCodec.h"
 
 namespace {
@@ -131,6 +132,7 @@ std::string g_shownHandler;
 std::string showItem(const tkwire::Item& item) {
   if (item.tag == tkconsole::kStatusItem) return tkconsole::describeStatus(g_shownHandler, item);
   std::string words = tkconsole::describeNasItem(g_shownHandler, item);
+  if (words.empty()) words = tkconsole::describeNamedValue(item);
   return words.empty() ? tkconsole::describeSANVolumeItem(item) : words;
 }
 
@@ -202,7 +204,7 @@ Outcome exchange(int fd, const tkconsole::Request& request, const Settings& sett
     failed = failed || tkconsole::reportsFailure(*reply, xmlAnswer);
     if (onReply(*reply)) continue;
     if (xmlAnswer)
-      std::cout << tkwire::describeXmlAnswer(*reply);
+      std::cout << tkwire::describeXmlAnswer(*reply) << tkconsole::describeXmlFields(*reply);
     else
       std::cout << tkwire::describe(*reply, tkconsole::tagName, showItem);
     if (const char* hint = tkconsole::lockRefusalHint(request, *reply)) std::cout << "  (" << hint << ")\n";

@@ -158,7 +158,9 @@ TEST_F(ConsoleTest, SendsXmlRequestsInlineOrFromAFileAndShowsTheAnswer) {
   send(tkwire::encodeXmlAnswer(5, 1, 0, "<ZQGui_GenericResp errorCode=\"0\"/>"));
   end(1);
   EXPECT_EQ(finish(), 0);
-  EXPECT_EQ(out(), "reply 0x00000005 seq 1\n  result 0\n  xml len 34: <ZQGui_GenericResp errorCode=\"0\"/>\n");
+  // Under the text, its element and attributes (errorCode is no field of the class: no name).
+  EXPECT_EQ(out(), "reply 0x00000005 seq 1\n  result 0\n  xml len 34: <ZQGui_GenericResp errorCode=\"0\"/>\n"
+                   "  ZQGui_GenericResp\n    errorCode: \"0\"\n");
 }
 
 TEST_F(ConsoleTest, PrintsEveryReplyOneItemPerLine) {

@@ -29,14 +29,16 @@ TEST(FanInOverTheHost, RepliesTravelUnderTheRequestsMessageIdsAndFailuresEndTheC
   EXPECT_EQ(exitCode, 0) << out;
   EXPECT_EQ(out,
             "reply 0x0D000416 seq 31\n  result 0\n  xml len 90: "
-            "<EVGui_CDRFanInGetRecoveryPointsResp><list tag=\"1\"/></EVGui_CDRFanInGetRecoveryPointsResp>\n");
+            "<EVGui_CDRFanInGetRecoveryPointsResp><list tag=\"1\"/></EVGui_CDRFanInGetRecoveryPointsResp>\n"
+            "  EVGui_CDRFanInGetRecoveryPointsResp\n    1 (recovery points): list\n");
   out = runConsole(dir, host,
                    {"--xml", "0x0D00041B", "onMsgManageFanInRP", "<EVGui_CDRFanInExecuteRPOperationReq i1=\"1\" i2=\"7\"/>"},
                    exitCode);
   EXPECT_EQ(exitCode, 3) << out;
   EXPECT_EQ(out,
             "reply 0x0D00041B seq 31\n  result 0\n  xml len 68: "
-            "<ZQGui_GenericResp i1=\"-1\" s2=\"The XML request could not be read.\"/>\n");
+            "<ZQGui_GenericResp i1=\"-1\" s2=\"The XML request could not be read.\"/>\n"
+            "  ZQGui_GenericResp\n    i1 (code): -1 (failure)\n    s2 (text): \"The XML request could not be read.\"\n");
   // An unknown client: the code alone, never the request as its answer.
   out = runConsole(dir, host,
                    {"--xml", "0x0D00067E", "onMsgConfigureDeviceListCommand",

@@ -1,0 +1,96 @@
+// Answers in words over the real host: an XML answer listed field by field
+// with each field's name from the message registry beside its attribute,
+// and numbers that stand for something (icon numbers, types, OS types,
+// operation and result codes) followed by their names, the number kept.
+#include <sstream>
+
+#include "tests/console/ConsoleFixture.h"
+
+namespace {
+
+using consoletest::ConsoleFixture;
+using consoletest::ConsoleRun;
+
+// The README's sample of a printed XML answer, as its lines.
+std::string readmeSample(const std::string& firstLine) {
+  std::istringstream readme(hosttest::readFile(std::string(TK_SOURCE_DIR) + "/README.md"));
+  std::string sample;
+  bool in = false;
+  for (std::string line; std::getline(readme, line);) {
+    if (line.rfind("```", 0) == 0) {
+      if (in) break;
+      continue;
+    }
+    if (line == firstLine) in = true;
+    if (in) sample += line + "\n";
+  }
+  return sample;
+}
+
+TEST_F(ConsoleFixture, AnXmlAnswerIsListedFieldByFieldWithTheFieldsNames) {
+  // The operator may not delete (rights from the users table): the generic
+  // response, as the README shows it.
+  hosttest::Host table(m_dir, m_dir.file("table.sock"), {"--seed-demo"},
+                       {{"TK_RIGHTS", "table"}, {"TK_LOCK_DIR", m_dir.file("locks")}}, "table");
+  ASSERT_TRUE(table.up()) << table.log();
+  const ConsoleRun refused = runConsole(m_dir, {"--socket", table.socket()},
+                                        {"--user", "2", "storage-library", "43=2", "8=DiskLib1", "request.6=1"});
+  EXPECT_EQ(refused.status, 3);
+  const std::string sample = readmeSample("reply 0x0D130098 seq 1");
+  ASSERT_NE(sample, "") << "the README's sample answer was not found";
+  EXPECT_EQ(refused.out, sample);
+
+  // A nested description: each field under the field that holds it.
+  const ConsoleRun kept = console({"storage-library", "43=2", "8=TapeLib1"});
+  EXPECT_EQ(kept.status, 0) << kept.err;
+  const std::string text =
+      "<EVGui_ConfigureStorageLibraryResp><EVGui_StorageLibraryInfo tag=\"1\" i1=\"1\" s3=\"\" i7=\"0\" "
+      "s8=\"TapeLib1\" i12=\"1\" s24=\"\" s44=\"\" i53=\"0\" i70=\"0\"/></EVGui_ConfigureStorageLibraryResp>";
+  EXPECT_EQ(kept.out, "reply 0x0D130098 seq 1\n"
+                      "  result 0\n"
+                      "  xml len " + std::to_string(text.size()) + ": " + text + "\n"
+                      "  EVGui_ConfigureStorageLibraryResp\n"
+                      "    1 (library description): EVGui_StorageLibraryInfo\n"
+                      "      i1 (library id): 1\n"
+                      "      s3 (media-agent name): \"\"\n"
+                      "      i7 (media-agent id): 0\n"
+                      "      s8 (library name): \"TapeLib1\"\n"
+                      "      i12 (library type id): 1\n"
+                      "      s24 (mount-path name): \"\"\n"
+                      "      s44 (serial number): \"\"\n"
+                      "      i53 (device id): 0\n"
+                      "      i70 (result code): 0\n"
+                      "  (nothing was deleted: the request's delete-enable field is 0; add request.6=1 to delete the "
+                      "library)\n");
+
+  // The lock request's answer names its code.
+  const ConsoleRun locked = console({"--xml", "0x0DF9BE39", "HandleMMConfigMgrXmlMsg",
+                                     "<EVGui_MMConfigurationLockUnlockReq><EVGui_MMConfigurationLockUnlockInfo "
+                                     "tag=\"1\" i2=\"1\"/></EVGui_MMConfigurationLockUnlockReq>"});
+  EXPECT_EQ(locked.status, 0);
+  EXPECT_EQ(locked.out, "reply 0x0DF9BE39 seq 1\n"
+                        "  result 0\n"
+                        "  xml len 27: <ZQGui_GenericResp i1=\"0\"/>\n"
+                        "  ZQGui_GenericResp\n"
+                        "    i1 (code): 0 (success)\n");
+}
+
+TEST_F(ConsoleFixture, NumbersThatStandForSomethingAreNamedBesideThem) {
+  const std::string script = writeFile("types.tk", "lock\nlibraries\nunlock\n");
+  const ConsoleRun listed = console({"--script", script});
+  EXPECT_EQ(listed.status, 0) << listed.out;
+  for (const char* line : {"\n  tag 11116 (icon id) len 4: 10 (tape or optical library)\n",
+                           "\n  tag 11116 (icon id) len 4: 50 (disk library)\n",
+                           "\n  tag 8081 (library type) len 4: 3 (disk library)\n",
+                           "\n  tag 8081 (library type) len 4: 1\n"})  // a type without a name stays a number
+    EXPECT_NE(listed.out.find(line), std::string::npos) << line << listed.out;
+
+  // What the filer reports of itself: its OS type by name.
+  const ConsoleRun detected = console({"onMsgSetMMNDMPServer", "4106=2", "4001=58", "11058=filer2", "11062=enc:root",
+                                       "11063=enc:demo", "11066=0", "2052=0"});
+  EXPECT_EQ(detected.status, 0) << detected.out;
+  EXPECT_NE(detected.out.find("\n  tag 11064 (NDMP OS type) len 4: 6 (NAS Filer)\n"), std::string::npos)
+      << detected.out;
+}
+
+}  // namespace
