@@ -10,7 +10,12 @@
 // Every deconfiguration is audited (0x540000B7) against the library of
 // element 4108. Nothing here undoes a partial result: a loop that fails on
 // its third item leaves the first two deconfigured and audited.
+//
+// A stored library that 2 or 44 removes leaves the database, and its named
+// lock ("LibID<id>") then names nothing: its lock file goes with it, as it
+// does after the storage-library request's delete.
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,6 +25,7 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/control/ControlOperations.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/mdlock/MDLock.h"
 #include "platform/reply/EvReturnData.h"
 
 namespace tkmm::control {
@@ -144,6 +150,26 @@ bool isLibrary(const ZQMACInterface& object) {
   return type == ZQMAC_OBJ_LMS || type == ZQMAC_OBJ_MAGLIB;
 }
 
+// Id of a library that was never stored.
+constexpr unsigned int kNotStored = 0xFFFFFFFFu;
+
+// Removes the lock file of a library that is gone. A lock another request
+// holds is left to it (that request works on the library and releases the
+// lock itself); a free one is taken so that only its holder removes the
+// file. The library is gone either way: a file that stays is only a file.
+void removeLibraryLockFile(unsigned int libraryId) {
+  char key[20];
+  std::snprintf(key, sizeof key, "LibID%d", static_cast<int>(libraryId));
+  if (EvMMConfigMgr::isConfigLibraryLocked(key)) {
+    EvDebug::Debug(kTag, "The lock [%s] of the removed library is held by another request; its file stays.", key);
+    return;
+  }
+  MDLock* handle = EvMMConfigMgr::lockConfigLibrary(key);
+  if (handle == nullptr) return;
+  handle->unsetAndRemove();
+  EvMMConfigMgr::unlockConfigLibrary(handle);
+}
+
 }  // namespace
 
 SetOutcome removeObject(Record& record, uint32_t operation) {
@@ -182,8 +208,11 @@ SetOutcome removeObject(Record& record, uint32_t operation) {
       record.sendRefreshNotice(ZqEntities::ENTITY_MOUNT_PATH);
   }
   // The object leaves the session (and, for a stored one, the database).
+  const bool storedLibrary = object != nullptr && isLibrary(*object) && object->GetId() != kNotStored;
+  const unsigned int libraryId = storedLibrary ? object->GetId() : 0;
   if (object != nullptr && !record.config.DeleteObject(object))
     return record.failWithLastError(operation, record.config);
+  if (storedLibrary) removeLibraryLockFile(libraryId);
   return record.succeed();
 }
 

@@ -1,7 +1,12 @@
 // The control request under the fault sweep (tests/mmconfig_control/ControlSweep.h).
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
+#include "platform/mdlock/MDLock.h"
 #include "tests/mmconfig_control/ControlSweep.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -18,6 +23,33 @@ TEST_F(ControlFaultSweep, EveryFailingCallOfAConfigurationEndsWithAnAnswerAndNoH
     });
     EXPECT_TRUE(report.clean()) << report;
   }
+}
+
+// The removal of a stored library, its lock file left by an earlier delete
+// of the storage-library request: the lock calls fail in turn too.
+TEST_F(ControlFaultSweep, EveryFailingCallOfALibraryRemovalEndsWithAnAnswer) {
+  tktest::TempDir locks;
+  tktest::ScopedEnv lockDir{"TK_LOCK_DIR", locks.file("locks")};
+  std::filesystem::create_directories(locks.file("locks"));
+  const tktest::SweepReport report = sweep([&] {
+    std::ofstream(locks.file("locks/" + tkmdlock::fileName("ZQ_ConfigLibrary_LibID" + std::to_string(m_tapeId))));
+    return stream().op(2).handle(m_tape).u32(ctltest::kElementLibraryId, m_tapeId).end();
+  });
+  // The removal deconfigures the library, then deletes it, and undoes
+  // nothing: a deletion that fails leaves it deconfigured (and audited), as
+  // the removal is defined. Every call from the lock file's on comes after
+  // the deletion and must leave the clean run's state.
+  std::size_t firstLockCall = report.names.size();
+  for (std::size_t i = 0; i < report.names.size() && firstLockCall == report.names.size(); ++i)
+    if (report.names[i].find("MDLock") != std::string::npos) firstLockCall = i;
+  ASSERT_LT(firstLockCall, report.names.size()) << report;
+  for (const std::string& finding : report.findings) {
+    const long k = std::stol(finding.substr(2));
+    const bool deconfiguredOnly =
+        static_cast<std::size_t>(k) <= firstLockCall && finding.find("half changed") != std::string::npos;
+    if (!deconfiguredOnly) ADD_FAILURE() << finding;
+  }
+  EXPECT_GT(report.calls, 0);
 }
 
 TEST_F(ControlFaultSweep, EveryFailingCallOfALongOperationEndsWithAnAnswer) {

@@ -6,7 +6,10 @@
 
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <fstream>
+
+#include "platform/mdlock/MDLock.h"
 
 #include "tests/mmconfig_control/ControlFixture.h"
 #include "tests/support/HostHarness.h"
@@ -96,6 +99,43 @@ TEST_F(HostControl, TheConsoleSendsOneControlRecordByItsWord) {
     EXPECT_EQ(wrong.exitCode(), 64) << words.size();
     EXPECT_EQ(hosttest::readFile(m_dir.file("wrong.out")), "");
   }
+}
+
+// A library delete of the storage-library request that deleted nothing
+// (delete-enable 0) has left the library's lock file; the lock holder then
+// removes the library by its handle (operation 2), and the file goes with it.
+TEST_F(HostControl, ALibraryRemovedByTheControlRequestTakesItsLockFileWithIt) {
+  hosttest::Child kept;
+  ASSERT_TRUE(kept.start(hosttest::consoleBinary(),
+                         {"--socket", m_host.socket(), "storage-library", "43=2", "8=TapeLib1"}, {},
+                         m_dir.file("kept.out"), m_dir.file("kept.err")));
+  EXPECT_EQ(kept.exitCode(), 0) << hosttest::readFile(m_dir.file("kept.out"));
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(m_dir.file("locks")))
+    if (entry.path().filename().string().find("LibID") != std::string::npos)
+      files.push_back(entry.path().string());
+  ASSERT_EQ(files.size(), 1u);
+
+  const int a = m_host.connect();
+  ASSERT_GE(a, 0);
+  ASSERT_TRUE(hosttest::takeLock(a));
+  const auto listing = hosttest::sendAndRead(a, hosttest::streamFrame("onMsgGetMMLibraries", 2));
+  ASSERT_EQ(listing.size(), 1u);
+  const tkwire::Item* handle = listing[0].find(11003);  // the tape library comes first
+  ASSERT_NE(handle, nullptr);
+  std::string stream;
+  tkwire::appendU32(stream, 4001, 2);
+  tkwire::appendU64(stream, 11003, handle->u64());
+  tkwire::appendU32(stream, 2052, 0);
+  tkwire::StreamRequest control;
+  control.handler = "onMsgSetMMControl";
+  control.sequence = 3;
+  control.firstField = tkwire::firstFieldOf(0, 3);
+  control.stream = stream;
+  EXPECT_EQ(ctltest::messagesOf(hosttest::sendAndRead(a, tkwire::encodeStreamRequest(control)), 3),
+            (std::vector<Message>{ctltest::operationResponse(2, 1, "Success")}));
+  EXPECT_FALSE(std::filesystem::exists(files[0])) << files[0];
+  ::close(a);
 }
 
 }  // namespace

@@ -4,9 +4,13 @@
 // media agents shown to the user.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "Db/Proc/MMGetHybridCloudAssociations.h"
+#include "platform/mdlock/MDLock.h"
 #include "platform/testkit/db.h"
 #include "tests/mmconfig_control/ControlFixture.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -257,6 +261,60 @@ TEST_F(Removal, AFailingItemEndsTheLoopWithItsOwnLastError) {
   EXPECT_TRUE(testkit::audit::records().empty());
   EXPECT_TRUE(m_world.pool1->TestStateA());
   EXPECT_EQ(EvMMConfigMgr::GetClientSequenceNumber(), -1);
+}
+
+// ---- the lock file of a removed library ----------------------------------------
+
+// Libraries whose named lock has been taken once (by a delete the
+// storage-library request refused or that deleted nothing) have a lock file.
+class RemovalLockFile : public Removal {
+ protected:
+  std::string lockFile(unsigned int libraryId) const {
+    return m_lockDir.file("locks/" + tkmdlock::fileName("ZQ_ConfigLibrary_LibID" + std::to_string(libraryId)));
+  }
+  void leaveLockFile(unsigned int libraryId) {
+    MDLock* handle = EvMMConfigMgr::lockConfigLibrary(("LibID" + std::to_string(libraryId)).c_str());
+    ASSERT_NE(handle, nullptr);
+    EvMMConfigMgr::unlockConfigLibrary(handle);
+    ASSERT_TRUE(std::filesystem::exists(lockFile(libraryId)));
+  }
+
+  tktest::TempDir m_lockDir;
+  tktest::ScopedEnv m_lockEnv{"TK_LOCK_DIR", m_lockDir.file("locks")};
+};
+
+TEST_F(RemovalLockFile, ARemovedLibraryTakesItsLockFileWithIt) {
+  leaveLockFile(9);
+  leaveLockFile(5);
+  EXPECT_EQ(runOn(2, m_world.diskLibrary, true), (std::vector<Message>{operationResponse(2, 1, "Success")}));
+  EXPECT_FALSE(std::filesystem::exists(lockFile(9)));
+  EXPECT_TRUE(std::filesystem::exists(lockFile(5))) << "another library's file stays";
+  EXPECT_EQ(runOn(44, m_world.lms, true, 5), (std::vector<Message>{operationResponse(44, 1, "Success")}));
+  EXPECT_FALSE(std::filesystem::exists(lockFile(5)));
+  EXPECT_FALSE(EvMMConfigMgr::isConfigLibraryLocked("LibID9"));
+}
+
+TEST_F(RemovalLockFile, ARefusedRemovalOrARemovedPartLeavesTheLibrarysLockFile) {
+  leaveLockFile(9);
+  EXPECT_EQ(runOn(2, m_world.mountPath1, true), (std::vector<Message>{operationResponse(2, 1, "Success")}));
+  testkit::mac::failNext("Deconfigure", 470, "still in use");
+  EXPECT_EQ(runOn(2, m_world.diskLibrary, false), (std::vector<Message>{operationResponse(2, 0, "still in use")}));
+  associateClouds();
+  EXPECT_EQ(runOn(44, m_world.diskLibrary, false),
+            (std::vector<Message>{operationResponse(44, 0, ctltest::text(kTextCachedDedupe, "cloud-A, cloud-B"))}));
+  EXPECT_TRUE(std::filesystem::exists(lockFile(9)));
+}
+
+TEST_F(RemovalLockFile, TheLockOfAnotherRequestIsLeftToItsHolder) {
+  MDLock* holder = EvMMConfigMgr::lockConfigLibrary("LibID9");
+  ASSERT_NE(holder, nullptr);
+  EXPECT_EQ(runOn(2, m_world.diskLibrary, true), (std::vector<Message>{operationResponse(2, 1, "Success")}));
+  EXPECT_TRUE(holder->isSet());
+  EXPECT_TRUE(std::filesystem::exists(lockFile(9)));
+  // The holder, a delete of the same library, removes the file itself.
+  EXPECT_TRUE(holder->unsetAndRemove());
+  EvMMConfigMgr::unlockConfigLibrary(holder);
+  EXPECT_FALSE(std::filesystem::exists(lockFile(9)));
 }
 
 }  // namespace
