@@ -1,5 +1,7 @@
 // tkconsole: sends requests to tkhost and prints the decoded replies, one item
-// per line.
+// per line (numbers that stand for something with their names beside them),
+// and an XML answer's text with its fields listed below it, each under the
+// name its message class gives it.
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>

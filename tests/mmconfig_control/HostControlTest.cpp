@@ -22,6 +22,18 @@ class HostControl : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(m_host.up()) << m_host.log(); }
 
+  // One record of the control request: the operation on the object of the handle.
+  static std::string controlFrame(uint32_t operation, uint64_t handle, int64_t sequence) {
+    tkwire::StreamRequest control;
+    control.handler = "onMsgSetMMControl";
+    control.sequence = sequence;
+    control.firstField = tkwire::firstFieldOf(0, 3);
+    tkwire::appendU32(control.stream, 4001, operation);
+    tkwire::appendU64(control.stream, 11003, handle);
+    tkwire::appendU32(control.stream, 2052, 0);
+    return tkwire::encodeStreamRequest(control);
+  }
+
   // Two more drives for the demonstration tape library, written into the
   // host's database as another server process would.
   void addTwoDrives() {
@@ -59,16 +71,7 @@ TEST_F(HostControl, TheLockHolderRunsTheTapeLibrarysLongOperationAndReadsItsProg
   const tkwire::Item* handle = listing[0].find(11003);
   ASSERT_NE(handle, nullptr);
 
-  std::string stream;
-  tkwire::appendU32(stream, 4001, 50);
-  tkwire::appendU64(stream, 11003, handle->u64());
-  tkwire::appendU32(stream, 2052, 0);
-  tkwire::StreamRequest control;
-  control.handler = "onMsgSetMMControl";
-  control.sequence = 3;
-  control.firstField = tkwire::firstFieldOf(0, 3);
-  control.stream = stream;
-  const auto replies = hosttest::sendAndRead(a, tkwire::encodeStreamRequest(control));
+  const auto replies = hosttest::sendAndRead(a, controlFrame(50, handle->u64(), 3));
   EXPECT_EQ(ctltest::messagesOf(replies, 3),
             (std::vector<Message>{ctltest::progress(50, 6), ctltest::progress(50, 12), ctltest::progress(50, 18),
                                   ctltest::progress(50, 25), ctltest::operationResponse(50, 1, "Success")}));
@@ -123,16 +126,7 @@ TEST_F(HostControl, ALibraryRemovedByTheControlRequestTakesItsLockFileWithIt) {
   ASSERT_EQ(listing.size(), 1u);
   const tkwire::Item* handle = listing[0].find(11003);  // the tape library comes first
   ASSERT_NE(handle, nullptr);
-  std::string stream;
-  tkwire::appendU32(stream, 4001, 2);
-  tkwire::appendU64(stream, 11003, handle->u64());
-  tkwire::appendU32(stream, 2052, 0);
-  tkwire::StreamRequest control;
-  control.handler = "onMsgSetMMControl";
-  control.sequence = 3;
-  control.firstField = tkwire::firstFieldOf(0, 3);
-  control.stream = stream;
-  EXPECT_EQ(ctltest::messagesOf(hosttest::sendAndRead(a, tkwire::encodeStreamRequest(control)), 3),
+  EXPECT_EQ(ctltest::messagesOf(hosttest::sendAndRead(a, controlFrame(2, handle->u64(), 3)), 3),
             (std::vector<Message>{ctltest::operationResponse(2, 1, "Success")}));
   EXPECT_FALSE(std::filesystem::exists(files[0])) << files[0];
   ::close(a);
