@@ -227,6 +227,13 @@ void Connection::closeThreadConnection() {
   if (idle) conn.reset();
 }
 
+bool threadTransactionOpen() {
+  const std::shared_ptr<Connection>& conn = t_connection;
+  if (!conn || conn->handle() == nullptr) return false;
+  std::lock_guard<std::recursive_mutex> guard(conn->mutex());
+  return !conn->trans.empty() || sqlite3_get_autocommit(conn->handle()) == 0;
+}
+
 void Connection::bumpGeneration() { g_generation.fetch_add(1, std::memory_order_acq_rel); }
 
 std::shared_ptr<Connection> Connection::forPrivate(int& code, std::string& detail) {

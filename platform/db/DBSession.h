@@ -117,6 +117,13 @@ using ProcBody = std::function<int(ProcCall& call)>;
 void registerProcedure(const std::string& name, ProcBody body);
 bool hasProcedure(const std::string& name);
 
+// --- the calling thread ---------------------------------------------------------
+
+// True when the calling thread's own connection has a transaction open:
+// what a call without a transaction reads now includes the thread's own
+// changes that are not committed yet (and may never be).
+bool threadTransactionOpen();
+
 // --- the database file ---------------------------------------------------------
 
 // The file the connections use now: TK_DB, or var/tarnkeep.db.

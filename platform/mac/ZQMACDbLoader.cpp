@@ -3,6 +3,15 @@
 // consistent read, and laid over the instance's graph so that every object
 // still stored keeps its address and handle.
 //
+// What a load costs: the table access keeps the rows the process last read
+// and reads again only those of objects that the database's change log
+// names since (platform/mmdb/MMConfigChangeLog.h), whoever changed them; the
+// rows come as shared lists that every instance lays over its graph. So a
+// request that makes a new instance, or re-reads after its own change, no
+// longer reads the whole configuration from the database. The graph is
+// still laid over every row: an object changed in memory and never stored
+// takes its stored values again, as in a load of every row.
+//
 // Why re-reads keep objects: consoles hold handles across requests, and a
 // request re-reads the configuration after its own changes and then goes on
 // with the objects it holds. A re-read therefore refreshes objects in place
@@ -102,8 +111,8 @@ bool isDiskLibraryTypeId(int libraryTypeId) { return isDiskLibraryType(libraryTy
 
 bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
   MMMediaConfigDB access;
-  MMStoredConfig stored;
-  if (access.loadAll(stored) != 0) {
+  MMStoredSnapshot stored;
+  if (access.loadCurrent(stored) != 0) {
     config.SetLastError(kErrorDatabase, "The media-management configuration could not be read: " +
                                             access.lastErrorText());
     return false;
@@ -166,7 +175,7 @@ void ZQMACGraph::DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterf
   doomed.clear();
 }
 
-bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
+bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& stored) {
   // ---- what the instance holds now, by kind and database id ----
   std::unordered_map<int, ZQMACMediaAgent*> oldAgents;
   std::unordered_map<int, ZQMACLms*> oldLms;
@@ -220,10 +229,10 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     for (const auto& row : rows) count += old.count(idOf(row)) == 0 ? 1 : 0;
     return count;
   };
-  uint64_t rows = unmatched(stored.mediaAgents, oldAgents, [](const MMStoredMediaAgent& r) { return r.clientId; });
-  for (const MMStoredLibrary& row : stored.libraries) {
+  uint64_t rows = unmatched(*stored.mediaAgents, oldAgents, [](const MMStoredMediaAgent& r) { return r.clientId; });
+  for (const MMStoredLibrary& row : *stored.libraries) {
     if (oldLms.empty() && oldMagLibs.empty()) {
-      rows += 3 * stored.libraries.size();  // a first load: at most three objects a library
+      rows += 3 * stored.libraries->size();  // a first load: at most three objects a library
       break;
     }
     if (isDiskLibraryType(row.libraryTypeId)) {
@@ -234,14 +243,14 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
       rows += it == oldLms.end() ? 3 : (it->second->m_pLibrary == nullptr) + (it->second->m_pLibControllerNode == nullptr);
     }
   }
-  rows += unmatched(stored.libraryControllers, oldControllers, [](const MMStoredLibraryController& r) { return r.id; });
-  rows += unmatched(stored.masterPools, oldMasters, [](const MMStoredMasterPool& r) { return r.id; });
-  rows += unmatched(stored.drivePools, oldPools, [](const MMStoredDrivePool& r) { return r.id; });
-  rows += unmatched(stored.drives, oldDrives, [](const MMStoredDrive& r) { return r.id; });
-  rows += unmatched(stored.drivePaths, oldPaths, [](const MMStoredDrivePath& r) { return r.id; });
-  rows += unmatched(stored.devices, oldDevices, [](const MMStoredDevice& r) { return r.id; });
-  rows += unmatched(stored.deviceControllers, oldVolumes, [](const MMStoredDeviceController& r) { return r.id; });
-  rows += unmatched(stored.mountPaths, oldMountPaths, [](const MMStoredMountPath& r) { return r.id; });
+  rows += unmatched(*stored.libraryControllers, oldControllers, [](const MMStoredLibraryController& r) { return r.id; });
+  rows += unmatched(*stored.masterPools, oldMasters, [](const MMStoredMasterPool& r) { return r.id; });
+  rows += unmatched(*stored.drivePools, oldPools, [](const MMStoredDrivePool& r) { return r.id; });
+  rows += unmatched(*stored.drives, oldDrives, [](const MMStoredDrive& r) { return r.id; });
+  rows += unmatched(*stored.drivePaths, oldPaths, [](const MMStoredDrivePath& r) { return r.id; });
+  rows += unmatched(*stored.devices, oldDevices, [](const MMStoredDevice& r) { return r.id; });
+  rows += unmatched(*stored.deviceControllers, oldVolumes, [](const MMStoredDeviceController& r) { return r.id; });
+  rows += unmatched(*stored.mountPaths, oldMountPaths, [](const MMStoredMountPath& r) { return r.id; });
   const uint32_t first = rows == 0 || rows > 0xFFFFFFFFull ? 0 : tkmac::takeHandles(static_cast<uint32_t>(rows));
   if (rows != 0 && first == 0) {
     config.SetLastError(tkmac::kErrorAdoptRefused, "No object handle is left.");
@@ -331,8 +340,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     fresh.push_back(object);
   };
 
-  IdIndex<ZQMACMediaAgent> agents(stored.mediaAgents, [](const MMStoredMediaAgent& r) { return r.clientId; });
-  for (MMStoredMediaAgent& row : stored.mediaAgents) {
+  IdIndex<ZQMACMediaAgent> agents(*stored.mediaAgents, [](const MMStoredMediaAgent& r) { return r.clientId; });
+  for (const MMStoredMediaAgent& row : *stored.mediaAgents) {
     ZQMACMediaAgent* a = obtain(oldAgents, row.clientId);
     a->m_sName = row.name;
     a->m_sNetHostName = row.netHostName;
@@ -347,9 +356,9 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     agents.put(row.clientId, a);
   }
 
-  IdIndex<ZQMACLms> lmsById(stored.libraries, [](const MMStoredLibrary& r) { return r.libraryId; });
-  IdIndex<ZQMACMagLib> magLibs(stored.libraries, [](const MMStoredLibrary& r) { return r.libraryId; });
-  for (MMStoredLibrary& row : stored.libraries) {
+  IdIndex<ZQMACLms> lmsById(*stored.libraries, [](const MMStoredLibrary& r) { return r.libraryId; });
+  IdIndex<ZQMACMagLib> magLibs(*stored.libraries, [](const MMStoredLibrary& r) { return r.libraryId; });
+  for (const MMStoredLibrary& row : *stored.libraries) {
     const bool shown = (row.extendedAttributes & kMMHiddenAttribute) == 0;
     const bool configured = row.enabled != 0;
     if (isDiskLibraryType(row.libraryTypeId)) {
@@ -403,7 +412,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     lmsById.put(row.libraryId, lms);
   }
 
-  for (MMStoredLibraryController& row : stored.libraryControllers) {
+  for (const MMStoredLibraryController& row : *stored.libraryControllers) {
     ZQMACLms* lms = lmsById.get(row.libraryId);
     if (lms == nullptr) continue;  // not a tape library's: the model has no place for it
     ZQMACLibController* c = obtain(oldControllers, row.id);
@@ -419,8 +428,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     if (agent != nullptr) agent->m_libControllerList.AddNode(c);
   }
 
-  IdIndex<ZQMACMasterDrivePool> masters(stored.masterPools, [](const MMStoredMasterPool& r) { return r.id; });
-  for (MMStoredMasterPool& row : stored.masterPools) {
+  IdIndex<ZQMACMasterDrivePool> masters(*stored.masterPools, [](const MMStoredMasterPool& r) { return r.id; });
+  for (const MMStoredMasterPool& row : *stored.masterPools) {
     ZQMACLms* lms = lmsById.get(row.libraryId);
     if (lms == nullptr) continue;  // a disk library's master pool
     ZQMACMasterDrivePool* m = obtain(oldMasters, row.id);
@@ -431,14 +440,14 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     masters.put(row.id, m);
   }
 
-  IdIndex<ZQMACDrivePool> pools(stored.drivePools, [](const MMStoredDrivePool& r) { return r.id; });
-  for (MMStoredDrivePool& row : stored.drivePools) {
+  IdIndex<ZQMACDrivePool> pools(*stored.drivePools, [](const MMStoredDrivePool& r) { return r.id; });
+  for (const MMStoredDrivePool& row : *stored.drivePools) {
     ZQMACMasterDrivePool* master = masters.get(row.masterPoolId);
     if (master == nullptr) continue;
     ZQMACDrivePool* p = obtain(oldPools, row.id);
     p->m_sName = row.name;
     p->m_iType = row.type;
-    p->m_sProxyClientHost = std::move(row.proxyHost);
+    p->m_sProxyClientHost = (row.proxyHost);
     p->m_iCopyManagerId = row.copyManagerCtrlId;
     p->m_iCostCategoryId = row.costCategoryId;
     p->m_bConfigured = row.enabled != 0;
@@ -450,18 +459,18 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     pools.put(row.id, p);
   }
 
-  IdIndex<ZQMACDrive> drives(stored.drives, [](const MMStoredDrive& r) { return r.id; });
-  for (MMStoredDrive& row : stored.drives) {
+  IdIndex<ZQMACDrive> drives(*stored.drives, [](const MMStoredDrive& r) { return r.id; });
+  for (const MMStoredDrive& row : *stored.drives) {
     ZQMACMasterDrivePool* master = masters.get(row.masterPoolId);
     if (master == nullptr) continue;
     ZQMACDrive* d = obtain(oldDrives, row.id);
-    d->m_sName = std::move(row.name);
-    d->m_sAliasName = std::move(row.aliasName);
-    d->m_sVendor = std::move(row.vendor);
-    d->m_sProduct = std::move(row.model);
+    d->m_sName = (row.name);
+    d->m_sAliasName = (row.aliasName);
+    d->m_sVendor = (row.vendor);
+    d->m_sProduct = (row.model);
     d->m_sDeviceTextA = row.serialNumber;  // the unit's serial number identifies it
-    d->m_sDeviceTextB = std::move(row.firmware);
-    d->m_sDriveId = std::move(row.serialNumber);
+    d->m_sDeviceTextB = (row.firmware);
+    d->m_sDriveId = (row.serialNumber);
     d->m_iDriveNumber = row.driveNumber;
     d->m_bConfigured = row.enabled != 0;
     d->m_pLms = master->m_pLms;
@@ -469,13 +478,13 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     drives.put(row.id, d);
   }
 
-  for (MMStoredDrivePath& row : stored.drivePaths) {
+  for (const MMStoredDrivePath& row : *stored.drivePaths) {
     ZQMACDrive* drive = drives.get(row.driveId);
     if (drive == nullptr) continue;
     ZQMACDms* p = obtain(oldPaths, row.id);
     ZQMACDrivePool* pool = pools.get(row.drivePoolId);
     ZQMACMediaAgent* agent = agents.get(row.clientId);
-    p->m_sName = std::move(row.pathName);
+    p->m_sName = (row.pathName);
     p->m_sPathText = p->m_sName;
     p->m_bConfigured = row.enabled != 0;
     p->m_pDrive = drive;
@@ -489,8 +498,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     if (p->m_pLms != nullptr) p->m_pLms->m_dmsList.AddNode(p);
   }
 
-  IdIndex<ZQMACDiskDevice> devices(stored.devices, [](const MMStoredDevice& r) { return r.id; });
-  for (MMStoredDevice& row : stored.devices) {
+  IdIndex<ZQMACDiskDevice> devices(*stored.devices, [](const MMStoredDevice& r) { return r.id; });
+  for (const MMStoredDevice& row : *stored.devices) {
     ZQMACDiskDevice* d = obtain(oldDevices, row.id);
     d->m_sName = row.name;
     d->m_iDeviceType = row.typeId;
@@ -501,7 +510,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     devices.put(row.id, d);
   }
 
-  for (MMStoredDeviceController& row : stored.deviceControllers) {
+  for (const MMStoredDeviceController& row : *stored.deviceControllers) {
     ZQMACDiskDevice* device = devices.get(row.deviceId);
     if (device == nullptr) continue;
     ZQMACDiskVolume* v = obtain(oldVolumes, row.id);
@@ -517,7 +526,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored) {
     device->m_volumeList.AddNode(v);
   }
 
-  for (MMStoredMountPath& row : stored.mountPaths) {
+  for (const MMStoredMountPath& row : *stored.mountPaths) {
     ZQMACMagLib* library = magLibs.get(row.libraryId);
     if (library == nullptr) continue;
     ZQMACMountPath* p = obtain(oldMountPaths, row.id);

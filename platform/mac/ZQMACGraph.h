@@ -16,6 +16,7 @@
 #include "frame/mac/ZQMACObjects.h"
 
 struct MMStoredConfig;
+struct MMStoredSnapshot;
 struct MMStoredDRUHost;
 struct MMStoredCenteraCluster;
 
@@ -272,11 +273,11 @@ class ZQMACGraph {
   // links; a new row makes a new object; an object whose row is gone (or
   // that was never stored) is freed. Objects of other kinds (copy managers,
   // cost categories; archive clusters and DRU hosts, which the functions of
-  // their own below lay over the graph) stay as they are. The instance becomes database-backed. False, with the
-  // reason as the instance's last error and the graph unchanged, when not
-  // enough handles are left for the new objects.
-  // The texts of `stored` move into the objects.
-  static bool ApplyStored(ZQMACMediaConfig& config, MMStoredConfig& stored);
+  // their own below lay over the graph) stay as they are. The instance
+  // becomes database-backed. False, with the reason as the instance's last
+  // error and the graph unchanged, when not enough handles are left for the
+  // new objects. `stored` is only read: loads share its lists.
+  static bool ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& stored);
   // Writes an object of a database-backed instance: its new name (null:
   // kept), its configured state (1 or 0, -1: kept) and its settings. True
   // without writing for an object of an instance that is not

@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <initializer_list>
+#include <memory>
+#include <mutex>
 
 #include "Db/MMRowRecords.h"
 #include "Db/Tbl/MMDeviceController.h"
@@ -17,6 +20,7 @@
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
 #include "platform/journal/Journal.h"
+#include "platform/mmdb/MMConfigChangeLog.h"
 #include "platform/mmdb/MMLayouts.h"
 #include "platform/mmdb/MMRows.h"
 
@@ -255,12 +259,35 @@ Scan scanOf(std::initializer_list<Pick> picks, const char* rest) {
 // What a scan returns when a cell is unusable (its text in `problem`).
 constexpr int kBadValue = -3;
 
-// One scan: the rows of `sql`, each turned into a record by `read`.
+// Which rows the scans of a load read: every row, or (a re-read) per kind
+// only the rows of the objects the change log names after `since`.
+struct ScanFilter {
+  long long since = 0;
+  bool whole[kStoredKinds] = {};  // the kind is read whole all the same
+};
+
+// The scan's text for the filter: the scan itself, or with its rows cut
+// down to those the change log names (the key is what the scan orders by).
+std::string scanText(const Scan& how, MMStoredKind kind, const ScanFilter* filter) {
+  if (filter == nullptr || filter->whole[static_cast<int>(kind)]) return how.sql;
+  static constexpr const char kOrder[] = " ORDER BY ";
+  const size_t at = how.sql.rfind(kOrder);
+  if (at == std::string::npos) return how.sql;
+  const std::string key = how.sql.substr(at + sizeof kOrder - 1);
+  return how.sql.substr(0, at) + " WHERE " + tkmmdb::changedKeysFilter(key, static_cast<int>(kind)) +
+         how.sql.substr(at);
+}
+
+// One scan: the rows of `sql` (as the filter cuts them down), each turned
+// into a record by `read`.
 template <class Record, class Read>
-int scan(tkdb::Session& s, const char* table, const Scan& how, std::vector<Record>& out, std::string& problem,
-         Read read) {
+int scan(tkdb::Session& s, const char* table, MMStoredKind kind, const ScanFilter* filter, const Scan& how,
+         std::vector<Record>& out, std::string& problem, Read read) {
   out.clear();
-  return s.each(how.sql, {}, [&](const tkdb::RowView& row) {
+  const bool cut = filter != nullptr && !filter->whole[static_cast<int>(kind)];
+  std::vector<tkdb::DbValue> params;
+  if (cut) params.emplace_back(filter->since);
+  return s.each(scanText(how, kind, filter), params, [&](const tkdb::RowView& row) {
     RowReader r(table, row, how.widths);
     out.push_back(read(r));
     if (!r.ok()) {
@@ -291,7 +318,7 @@ std::string checkSetting(const KindInfo& info, const MMStoredColumn& setting) {
 }
 
 // Every scan of the load, in order; the engine's code, or kBadValue.
-int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
+int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const ScanFilter* filter = nullptr) {
     const ZQDBColumns& library = MMLibrary_t::zqdbColumns();
     const ZQDBColumns& drivePool = MMDrivePool_t::zqdbColumns();
     const ZQDBColumns& drive = MMDrive_t::zqdbColumns();
@@ -307,7 +334,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
         scanOf({{host, "ClientId", "H"}, {client, "name", "C"}, {client, "net_hostname", "C"},
                 {client, "displayName", "C"}, {client, "simOperatingSystemId", "C"}, {host, "Attribute", "H"}},
                "FROM \"MMHost\" H JOIN \"APP_Client\" C ON C.\"id\" = H.\"ClientId\" ORDER BY H.\"ClientId\"");
-    int code = scan(s, "MMHost", kMediaAgents, out.mediaAgents, problem, [](RowReader& r) {
+    int code = scan(s, "MMHost", MMStoredKind::MediaAgent, filter, kMediaAgents, out.mediaAgents, problem, [](RowReader& r) {
       MMStoredMediaAgent a;
       a.clientId = r.integer(0);
       a.name = r.text(1);
@@ -325,7 +352,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
                 {library, "ExtendedAttributes"}, {library, "LowWaterMarkMB"}, {library, "LibraryVendor"},
                 {library, "LibraryModel"}, {library, "FirmwareRevision"}, {library, "SerialNumber"}},
                "FROM \"MMLibrary\" ORDER BY \"LibraryId\"");
-    code = scan(s, "MMLibrary", kLibraries, out.libraries, problem, [](RowReader& r) {
+    code = scan(s, "MMLibrary", MMStoredKind::Library, filter, kLibraries, out.libraries, problem, [](RowReader& r) {
       MMStoredLibrary l;
       l.libraryId = r.integer(0);
       l.aliasName = r.text(1);
@@ -352,7 +379,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
                 {libraryController, "ClientId"}, {libraryController, "LibraryId"}, {libraryController, "IsActive"},
                 {libraryController, "IsEnabled"}, {libraryController, "ControllerType"}},
                "FROM \"MMLibraryController\" ORDER BY \"LibraryControllerId\"");
-    code = scan(s, "MMLibraryController", kControllers, out.libraryControllers, problem, [](RowReader& r) {
+    code = scan(s, "MMLibraryController", MMStoredKind::LibraryController, filter, kControllers, out.libraryControllers, problem, [](RowReader& r) {
       MMStoredLibraryController c;
       c.id = r.integer(0);
       c.name = r.text(1);
@@ -368,7 +395,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
         scanOf({{masterPool, "MasterPoolId"}, {masterPool, "MasterPoolName"}, {masterPool, "LibraryId"},
                 {masterPool, "MasterPoolType"}},
                "FROM \"MMMasterPool\" ORDER BY \"MasterPoolId\"");
-    code = scan(s, "MMMasterPool", kMasterPools, out.masterPools, problem, [](RowReader& r) {
+    code = scan(s, "MMMasterPool", MMStoredKind::MasterPool, filter, kMasterPools, out.masterPools, problem, [](RowReader& r) {
       MMStoredMasterPool m;
       m.id = r.integer(0);
       m.name = r.text(1);
@@ -384,7 +411,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
                 {drivePool, "ClientId"}, {drivePool, "DrivePoolType"}, {drivePool, "DrivePoolEnabled"},
                 {drivePool, "CopyManagerCtrlId"}, {drivePool, "CostCategoryId"}, {drivePool, "Descript"}},
                "FROM \"MMDrivePool\" ORDER BY \"DrivePoolId\"");
-    code = scan(s, "MMDrivePool", kDrivePools, out.drivePools, problem, [](RowReader& r) {
+    code = scan(s, "MMDrivePool", MMStoredKind::DrivePool, filter, kDrivePools, out.drivePools, problem, [](RowReader& r) {
       MMStoredDrivePool p;
       p.id = r.integer(0);
       p.name = r.text(1);
@@ -403,7 +430,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
                 {drive, "MasterPoolId"}, {drive, "DriveNumber"}, {drive, "DriveEnabled"}, {drive, "DriveVendor"},
                 {drive, "DriveModel"}, {drive, "FirmwareRevision"}},
                "FROM \"MMDrive\" ORDER BY \"DriveId\"");
-    code = scan(s, "MMDrive", kDrives, out.drives, problem, [](RowReader& r) {
+    code = scan(s, "MMDrive", MMStoredKind::Drive, filter, kDrives, out.drives, problem, [](RowReader& r) {
       MMStoredDrive d;
       d.id = r.integer(0);
       d.aliasName = r.text(1);
@@ -425,7 +452,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
                 Pick::number("\"ClientId\""), Pick::text("\"PathName\"", kDrivePathNameWidth),
                 Pick::number("\"IsEnabled\"")},
                "FROM \"MMDrivePath\" ORDER BY \"DrivePathId\"");
-    code = scan(s, "MMDrivePath", kDrivePaths, out.drivePaths, problem, [](RowReader& r) {
+    code = scan(s, "MMDrivePath", MMStoredKind::DrivePath, filter, kDrivePaths, out.drivePaths, problem, [](RowReader& r) {
       MMStoredDrivePath p;
       p.id = r.integer(0);
       p.driveId = r.integer(1);
@@ -443,7 +470,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
                "FROM \"MMMountPath\" M LEFT JOIN (SELECT \"MountPathId\", MIN(\"DeviceId\") AS \"DeviceId\" "
                "FROM \"MMMountPathToStorageDevice\" GROUP BY \"MountPathId\") D ON D.\"MountPathId\" = "
                "M.\"MountPathId\" ORDER BY M.\"MountPathId\"");
-    code = scan(s, "MMMountPath", kMountPaths, out.mountPaths, problem, [](RowReader& r) {
+    code = scan(s, "MMMountPath", MMStoredKind::MountPath, filter, kMountPaths, out.mountPaths, problem, [](RowReader& r) {
       MMStoredMountPath m;
       m.id = r.integer(0);
       m.name = r.text(1);
@@ -459,7 +486,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
     static const Scan kDevices =
         scanOf({{device, "DeviceId"}, {device, "AliasName"}, {device, "DeviceTypeId"}, Pick::number("\"DRUHostId\"")},
                "FROM \"MMDevice\" ORDER BY \"DeviceId\"");
-    code = scan(s, "MMDevice", kDevices, out.devices, problem, [](RowReader& r) {
+    code = scan(s, "MMDevice", MMStoredKind::Device, filter, kDevices, out.devices, problem, [](RowReader& r) {
       MMStoredDevice d;
       d.id = r.integer(0);
       d.name = r.text(1);
@@ -473,7 +500,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem) {
                 {controller, "Folder"}, {controller, "UserName"}, {controller, "DeviceControllerEnabled"},
                 {controller, "DeviceAccessType"}, {controller, "CredentialAssocId"}, {controller, "SNRVolumeId"}},
                "FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\"");
-    return scan(s, "MMDeviceController", kDeviceControllers, out.deviceControllers, problem, [](RowReader& r) {
+    return scan(s, "MMDeviceController", MMStoredKind::DeviceController, filter, kDeviceControllers, out.deviceControllers, problem, [](RowReader& r) {
       MMStoredDeviceController c;
       c.id = r.integer(0);
       c.clientId = r.integer(1);
@@ -510,6 +537,177 @@ int MMMediaConfigDB::loadAll(MMStoredConfig& out, DBtran* tran) {
   return 0;
 }
 
+namespace {
+
+int rowId(const MMStoredMediaAgent& r) { return r.clientId; }
+int rowId(const MMStoredLibrary& r) { return r.libraryId; }
+template <class Row>
+int rowId(const Row& r) {
+  return r.id;
+}
+
+// What the process last read of the central database, and where it stands
+// in that database's change log.
+struct ReadCache {
+  std::mutex mutex;  // held through a re-read: one at a time updates it
+  bool valid = false;
+  std::string path;
+  std::string epoch;
+  long long seq = 0;  // the highest change-log entry read
+  MMStoredSnapshot rows;
+};
+
+ReadCache& readCache() {
+  static ReadCache* cache = new ReadCache();  // lives for the whole process
+  return *cache;
+}
+
+// The first rows of the change log's query, and the objects it names.
+struct LogHeader {
+  int epochRows = 0;
+  std::string epoch;
+  long long pruned = 0;
+  long long newest = 0;
+  long long triggers = 0;
+  bool whole[kStoredKinds] = {};
+  std::vector<int> changed[kStoredKinds];
+};
+
+// The kind's new list: the earlier one without the objects named as
+// changed, with the rows read again in their place (both in id order).
+template <class Row>
+MMStoredSnapshot::List<Row> merged(const MMStoredSnapshot::List<Row>& before, std::vector<Row>& fresh,
+                                   bool whole, std::vector<int>& changed) {
+  if (whole || !before) return std::make_shared<const std::vector<Row>>(std::move(fresh));
+  if (changed.empty()) return before;
+  std::sort(changed.begin(), changed.end());
+  auto out = std::make_shared<std::vector<Row>>();
+  out->reserve(before->size() + fresh.size());
+  auto next = fresh.begin();
+  for (const Row& row : *before) {
+    const int id = rowId(row);
+    for (; next != fresh.end() && rowId(*next) < id; ++next) out->push_back(std::move(*next));
+    if (!std::binary_search(changed.begin(), changed.end(), id)) out->push_back(row);
+  }
+  for (; next != fresh.end(); ++next) out->push_back(std::move(*next));
+  return out;
+}
+
+template <class Row>
+MMStoredSnapshot::List<Row> whole(std::vector<Row>& rows) {
+  return std::make_shared<const std::vector<Row>>(std::move(rows));
+}
+
+}  // namespace
+
+int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
+  static constexpr const char* kTag = "MMMediaConfigDB::loadCurrent";
+  if (!beginCall(kTag)) return -1;
+  tkmmdb::registerChangeLog();
+  // Inside the thread's transaction the read sees changes that may be
+  // rolled back: nothing of it is kept, and nothing kept is used.
+  const bool keep = !tkdb::threadTransactionOpen();
+  ReadCache& cache = readCache();
+  std::unique_lock<std::mutex> guard(cache.mutex, std::defer_lock);
+  if (keep) guard.lock();
+  const std::string path = tkdb::currentDatabasePath();
+  const bool known = keep && cache.valid && cache.path == path;
+  const long long since = known ? cache.seq : LLONG_MAX;
+
+  MMStoredConfig loaded;
+  LogHeader header;
+  bool incremental = false;
+  ScanFilter filter;
+  int rc = atomically(kTag, nullptr, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    // The log's state and what it names since the last read, in the read
+    // that reads the rows. A database that cannot say reads everything.
+    const int logged = s.each(tkmmdb::changeLogHeaderQuery(), {since}, [&](const tkdb::RowView& row) {
+      const tkdb::DbCell tag = row.at(0);
+      if (tag.i == -1) {
+        ++header.epochRows;
+        header.epoch = std::string(row.at(1).text);
+        header.pruned = row.at(2).i;
+        header.newest = row.at(3).i;
+        header.triggers = row.at(4).i;
+      } else if (tag.i >= 0 && tag.i < kStoredKinds) {
+        const tkdb::DbCell id = row.at(1);
+        if (id.type == tkdb::DbValue::Type::Int && id.i >= INT_MIN && id.i <= INT_MAX)
+          header.changed[tag.i].push_back(static_cast<int>(id.i));
+        else
+          header.whole[tag.i] = true;
+      }
+      return int(DB_OK);
+    });
+    incremental = known && logged == DB_OK && header.epochRows == 1 && header.epoch == cache.epoch &&
+                  header.triggers == tkmmdb::changeLogTriggerCount() && header.pruned <= cache.seq &&
+                  cache.seq <= header.newest;
+    filter.since = since;
+    for (int k = 0; k < kStoredKinds; ++k) filter.whole[k] = header.whole[k];
+    std::string problem;
+    int code = scanAll(s, loaded, problem, incremental ? &filter : nullptr);
+    if (code == kBadValue) {
+      refusal = {MMS2_ERROR_BAD_VALUE, 0, problem, false};
+      return kRefused;
+    }
+    if (code == DB_OK && logged != DB_OK) header.epochRows = 0;  // no log to go by
+    return code;
+  });
+  if (rc != 0) return rc;
+
+  MMStoredSnapshot rows;
+  if (incremental) {
+    const MMStoredSnapshot& b = cache.rows;
+    auto k = [&](MMStoredKind kind) { return static_cast<int>(kind); };
+#define MM_MERGE(field, kind) \
+  rows.field = merged(b.field, loaded.field, header.whole[k(kind)], header.changed[k(kind)])
+    MM_MERGE(mediaAgents, MMStoredKind::MediaAgent);
+    MM_MERGE(libraries, MMStoredKind::Library);
+    MM_MERGE(libraryControllers, MMStoredKind::LibraryController);
+    MM_MERGE(masterPools, MMStoredKind::MasterPool);
+    MM_MERGE(drivePools, MMStoredKind::DrivePool);
+    MM_MERGE(drives, MMStoredKind::Drive);
+    MM_MERGE(drivePaths, MMStoredKind::DrivePath);
+    MM_MERGE(mountPaths, MMStoredKind::MountPath);
+    MM_MERGE(devices, MMStoredKind::Device);
+    MM_MERGE(deviceControllers, MMStoredKind::DeviceController);
+#undef MM_MERGE
+  } else {
+    rows.mediaAgents = whole(loaded.mediaAgents);
+    rows.libraries = whole(loaded.libraries);
+    rows.libraryControllers = whole(loaded.libraryControllers);
+    rows.masterPools = whole(loaded.masterPools);
+    rows.drivePools = whole(loaded.drivePools);
+    rows.drives = whole(loaded.drives);
+    rows.drivePaths = whole(loaded.drivePaths);
+    rows.mountPaths = whole(loaded.mountPaths);
+    rows.devices = whole(loaded.devices);
+    rows.deviceControllers = whole(loaded.deviceControllers);
+  }
+  if (tkmmdb::journalOn()) {
+    size_t read = 0;
+    read += loaded.mediaAgents.size() + loaded.libraries.size() + loaded.libraryControllers.size();
+    read += loaded.masterPools.size() + loaded.drivePools.size() + loaded.drives.size() + loaded.drivePaths.size();
+    read += loaded.mountPaths.size() + loaded.devices.size() + loaded.deviceControllers.size();
+    tkmmdb::journal().record("MMMediaConfigDB::loadCurrent.read", {incremental ? "part" : "whole", std::to_string(read)});
+  }
+  if (keep) {
+    // Kept only when the log can tell the next read what changed since.
+    cache.valid = header.epochRows == 1 && header.triggers == tkmmdb::changeLogTriggerCount();
+    cache.path = path;
+    cache.epoch = header.epoch;
+    cache.seq = header.newest;
+    cache.rows = rows;
+  }
+  out = std::move(rows);
+  return 0;
+}
+
+void MMMediaConfigDB::forgetLoaded() {
+  ReadCache& cache = readCache();
+  std::lock_guard<std::mutex> guard(cache.mutex);
+  cache.valid = false;
+  cache.rows = MMStoredSnapshot();
+}
 
 // ---------------------------------------------------------------- changes
 

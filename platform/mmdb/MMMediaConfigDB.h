@@ -15,6 +15,7 @@
 // error (MMBaseDB.h) says why. Conventions in platform/mmdb/MMBaseDB.h.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -186,6 +187,26 @@ enum class MMStoredKind {
   Device,              // MMDevice
   DeviceController,    // MMDeviceController (a disk volume)
 };
+inline constexpr int kStoredKinds = 10;
+
+// The stored configuration as a load hands it out: each list in id order,
+// shared and never changed once made, so that loads can hand out the same
+// lists to many configurations while a later re-read makes new lists for
+// the kinds that changed.
+struct MMStoredSnapshot {
+  template <class Row>
+  using List = std::shared_ptr<const std::vector<Row>>;
+  List<MMStoredMediaAgent> mediaAgents;
+  List<MMStoredLibrary> libraries;
+  List<MMStoredLibraryController> libraryControllers;
+  List<MMStoredMasterPool> masterPools;
+  List<MMStoredDrivePool> drivePools;
+  List<MMStoredDrive> drives;
+  List<MMStoredDrivePath> drivePaths;
+  List<MMStoredMountPath> mountPaths;
+  List<MMStoredDevice> devices;
+  List<MMStoredDeviceController> deviceControllers;
+};
 
 // One column of a settings change. The column must be one of the kind's
 // settable columns (settableColumns); the value is bound, never formatted.
@@ -203,6 +224,19 @@ class MMMediaConfigDB : public MMTableAccess {
 
   // The whole stored configuration; `out` is replaced only on success.
   int loadAll(MMStoredConfig& out, DBtran* tran = nullptr);
+  // The whole stored configuration as it is now, in one consistent read as
+  // loadAll makes it; `out` is replaced only on success. The process keeps
+  // what it last read of the central database: a later call reads again
+  // only the rows of the objects that the database's change log
+  // (MMConfigChangeLog.h) names since, and reads everything when it cannot
+  // tell what changed (first read, another database, the log incomplete,
+  // pruned or of another history). A call made while the thread's
+  // transaction is open reads everything and keeps nothing: it sees the
+  // transaction's own changes, which may yet be rolled back. The statements
+  // made are the same in number and order whatever is read again.
+  int loadCurrent(MMStoredSnapshot& out);
+  // Forgets what the process read: the next loadCurrent reads everything.
+  static void forgetLoaded();
 
   // Writes an object's configuration in one step: its name (null: kept),
   // its configured state and the given settings. A name must be 1 to the

@@ -21,6 +21,7 @@
 
 #include "platform/journal/Journal.h"
 #include "platform/mmdb/MMJournal.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace testkit::mmdb {
 
@@ -37,6 +38,12 @@ inline void stop() {
 
 inline tkjournal::Journal& journal() { return tkmmdb::journal(); }
 inline std::vector<tkjournal::Call> calls(const std::string& name) { return tkmmdb::journal().calls(name); }
+
+// Makes the next configuration load read every row again, as the first
+// load of the process does (MMMediaConfigDB::loadCurrent; it journals
+// "MMMediaConfigDB::loadCurrent.read" with "whole" or "part" and the number
+// of rows it read).
+inline void forgetConfigurationReads() { MMMediaConfigDB::forgetLoaded(); }
 
 // The next `times` calls of `call` fail with the code, text and database result.
 inline void failNext(const std::string& call, int code, const std::string& text, int dbError = 0, int times = 1) {

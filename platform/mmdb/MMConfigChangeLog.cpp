@@ -1,0 +1,117 @@
+// The change log of the media-configuration tables (MMConfigChangeLog.h).
+#include "platform/mmdb/MMConfigChangeLog.h"
+
+#include <mutex>
+#include <vector>
+
+#include "platform/db/DBSession.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
+
+namespace tkmmdb {
+
+namespace {
+
+// A watched table: the kind of object its rows are part of and the column
+// that holds the object's id; an empty column logs every object of the
+// kind (a change there can touch any of them).
+struct Watched {
+  const char* table;
+  MMStoredKind kind;
+  const char* key;
+};
+
+const std::vector<Watched>& watched() {
+  static const std::vector<Watched> tables = {
+      {"MMHost", MMStoredKind::MediaAgent, "ClientId"},
+      // A client's name is a media agent's; a client replaced under another
+      // id (INSERT OR REPLACE) deletes a row no trigger sees.
+      {"APP_Client", MMStoredKind::MediaAgent, ""},
+      {"MMLibrary", MMStoredKind::Library, "LibraryId"},
+      {"MMLibraryController", MMStoredKind::LibraryController, "LibraryControllerId"},
+      {"MMMasterPool", MMStoredKind::MasterPool, "MasterPoolId"},
+      {"MMDrivePool", MMStoredKind::DrivePool, "DrivePoolId"},
+      {"MMDrive", MMStoredKind::Drive, "DriveId"},
+      {"MMDrivePath", MMStoredKind::DrivePath, "DrivePathId"},
+      {"MMMountPath", MMStoredKind::MountPath, "MountPathId"},
+      // The device a mount path lies on is read with the mount path.
+      {"MMMountPathToStorageDevice", MMStoredKind::MountPath, "MountPathId"},
+      {"MMDevice", MMStoredKind::Device, "DeviceId"},
+      {"MMDeviceController", MMStoredKind::DeviceController, "DeviceControllerId"},
+  };
+  return tables;
+}
+
+std::string quotedName(const std::string& name) { return "\"" + name + "\""; }
+
+// Makes the statement renew the epoch first: whoever has to make a part of
+// the log makes every reader read everything once more.
+std::string renewingEpoch(const std::string& create) {
+  return "UPDATE \"MMConfigEpoch\" SET \"Epoch\" = lower(hex(randomblob(16))); " + create;
+}
+
+std::string logRow(int kind, const std::string& key) {
+  return "INSERT INTO \"MMConfigChange\" (\"Kind\", \"ObjectId\") VALUES (" + std::to_string(kind) + ", " + key +
+         "); ";
+}
+
+}  // namespace
+
+int changeLogTriggerCount() { return static_cast<int>(watched().size()) * 3 + 1; }
+
+void registerChangeLog() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    tkdb::registerSchema("MMConfigEpoch",
+                         "CREATE TABLE IF NOT EXISTS \"MMConfigEpoch\" (\"Epoch\" TEXT NOT NULL, "
+                         "\"Pruned\" INTEGER NOT NULL DEFAULT 0); "
+                         "INSERT INTO \"MMConfigEpoch\" (\"Epoch\") SELECT lower(hex(randomblob(16))) "
+                         "WHERE NOT EXISTS (SELECT 1 FROM \"MMConfigEpoch\")");
+    tkdb::registerSchema("MMConfigChange",
+                         renewingEpoch("CREATE TABLE IF NOT EXISTS \"MMConfigChange\" (\"Seq\" INTEGER PRIMARY KEY, "
+                                       "\"Kind\" INTEGER NOT NULL, \"ObjectId\" INTEGER)"));
+    const std::string kept = std::to_string(kLogKept);
+    tkdb::registerSchema(
+        "MMConfigChange_prune",
+        renewingEpoch("CREATE TRIGGER IF NOT EXISTS \"MMConfigChange_prune\" AFTER INSERT ON \"MMConfigChange\" "
+                      "WHEN NEW.\"Seq\" % 1024 = 0 AND NEW.\"Seq\" > " + kept + " BEGIN "
+                      "UPDATE \"MMConfigEpoch\" SET \"Pruned\" = NEW.\"Seq\" - " + kept + " WHERE \"Pruned\" < NEW.\"Seq\" - " +
+                      kept + "; DELETE FROM \"MMConfigChange\" WHERE \"Seq\" <= NEW.\"Seq\" - " + kept + "; END"));
+    for (const Watched& w : watched()) {
+      const int kind = static_cast<int>(w.kind);
+      const std::string table = w.table;
+      const std::string key = w.key;
+      const std::string newKey = key.empty() ? "NULL" : "NEW." + quotedName(key);
+      const std::string oldKey = key.empty() ? "NULL" : "OLD." + quotedName(key);
+      const std::string prefix = "MMConfigChange_" + table + "_";
+      auto trigger = [&](const char* suffix, const char* event, const std::string& body) {
+        const std::string name = prefix + suffix;
+        tkdb::registerSchema(name, renewingEpoch("CREATE TRIGGER IF NOT EXISTS " + quotedName(name) + " AFTER " +
+                                                 event + " ON " + quotedName(table) + " BEGIN " + body + "END"));
+      };
+      trigger("insert", "INSERT", logRow(kind, newKey));
+      trigger("delete", "DELETE", logRow(kind, oldKey));
+      std::string update = logRow(kind, oldKey);
+      if (!key.empty()) {
+        update += "INSERT INTO \"MMConfigChange\" (\"Kind\", \"ObjectId\") SELECT " + std::to_string(kind) + ", " +
+                  newKey + " WHERE " + newKey + " IS NOT " + oldKey + "; ";
+      }
+      trigger("update", "UPDATE", update);
+    }
+  });
+}
+
+const std::string& changeLogHeaderQuery() {
+  static const std::string sql =
+      "SELECT -1, \"Epoch\", \"Pruned\", (SELECT MAX(\"Seq\") FROM \"MMConfigChange\"), "
+      "(SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND name LIKE 'MMConfigChange!_%' ESCAPE '!') "
+      "FROM \"MMConfigEpoch\" "
+      "UNION ALL SELECT \"Kind\", \"ObjectId\", NULL, \"Seq\", NULL FROM \"MMConfigChange\" WHERE \"Seq\" > ?1";
+  return sql;
+}
+
+std::string changedKeysFilter(const std::string& key, int kind) {
+  return key + " IN (SELECT \"ObjectId\" FROM \"MMConfigChange\" WHERE \"Seq\" > ?1 AND \"Kind\" = " +
+         std::to_string(kind) + ")";
+}
+
+}  // namespace tkmmdb

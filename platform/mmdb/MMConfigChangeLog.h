@@ -1,0 +1,53 @@
+// The change log of the media-configuration tables: which stored objects
+// changed, kept by the database itself so that a re-read of the
+// configuration can read only those rows, whoever changed them (a session
+// of this process or of another, the seed, an administrator with sqlite3).
+//
+//   MMConfigEpoch   one row: a random text that names this history of the
+//                   log ("Epoch"), and the highest sequence number pruned
+//                   from the log ("Pruned").
+//   MMConfigChange  one row per changed object: a sequence number ("Seq",
+//                   growing), the kind of object (MMStoredKind as a number)
+//                   and its id ("ObjectId"; NULL: every object of the kind).
+//
+// Triggers on each table the configuration is read from add the rows, in
+// the transaction of the change itself: an insert, an update or a delete
+// logs the row's key (an update that moves a key logs both); a change of a
+// client (APP_Client) logs every media agent. The newest kLogKept changes
+// are kept; older ones are pruned, and a reader that had not read them
+// reads everything again.
+//
+// A reader can trust the log only while the history it read is the same:
+// the epoch is renewed whenever the log or one of its triggers had to be
+// made (a new database, an existing one without them, a trigger dropped by
+// hand), and a reader that sees a trigger missing trusts nothing.
+#pragma once
+
+#include <string>
+
+namespace tkmmdb {
+
+// How many of the newest changes the log keeps.
+inline constexpr long long kLogKept = 65536;
+
+// Registers the tables and triggers of the log with the database engine
+// (once per process; every connection makes what its database lacks
+// before its next statement). Registered when first needed rather than at
+// load time, so that the tables they watch are registered before them.
+void registerChangeLog();
+
+// The number of triggers a complete log has.
+int changeLogTriggerCount();
+
+// The query that starts a re-read, with one parameter: the sequence number
+// the reader last read (changes after it are listed). Rows:
+//   -1, epoch, pruned, highest sequence (NULL: empty log), triggers present
+//   kind, object id (NULL: every object of the kind), NULL, sequence, NULL
+// in no particular order; a database with no epoch row has no first row.
+const std::string& changeLogHeaderQuery();
+
+// The filter a scan of the kind's rows takes to read only those the log
+// names after the sequence number bound to it: "<key> IN (...)".
+std::string changedKeysFilter(const std::string& key, int kind);
+
+}  // namespace tkmmdb
