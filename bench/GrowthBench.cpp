@@ -321,11 +321,23 @@ bool succeeded(const std::vector<tkwire::Reply>& replies) {
   return answer && answer->text.rfind("<EVGui_ConfigureStorageLibraryResp", 0) == 0;
 }
 
+// A request on a connection, with the replies it read; false when it failed.
+using Action = std::function<bool(int fd, std::vector<tkwire::Reply>&)>;
+
+// A listing: some reply must come.
+Action listing(const std::string& frame) {
+  return [frame](int fd, std::vector<tkwire::Reply>& r) { return ask(fd, frame, r) && !r.empty(); };
+}
+// A storage-library change that must succeed.
+Action change(const std::string& frame) {
+  return [frame](int fd, std::vector<tkwire::Reply>& r) { return ask(fd, frame, r) && succeeded(r); };
+}
+
 // One timed request between untimed steps, on one connection.
 struct Step {
-  std::function<bool(int fd, std::vector<tkwire::Reply>&)> before;  // may be empty
-  std::function<bool(int fd, std::vector<tkwire::Reply>&)> timed;
-  std::function<bool(int fd, std::vector<tkwire::Reply>&)> after;   // may be empty
+  Action before;  // may be empty
+  Action timed;
+  Action after;   // may be empty
   bool holdsLock = false;  // the console holds the configuration lock
 };
 
@@ -336,65 +348,41 @@ struct Request {
   std::function<Step(Installation&)> step;
 };
 
-bool listing(int fd, const std::string& frame, std::vector<tkwire::Reply>& replies) {
-  return ask(fd, frame, replies) && !replies.empty();
-}
+const std::string kCreateLibrary = storageLibraryRequest(" s3=\"ma1\" s8=\"" + std::string(kGrowthLibrary) +
+                                                         "\" s24=\"/srv/growthlib/mp1\" i43=\"1\"");
+const std::string kDeleteLibrary =
+    storageLibraryRequest(" s8=\"" + std::string(kGrowthLibrary) + "\" i43=\"8192\"", " i6=\"1\"");
 
 const Request kRequests[] = {
     {"libraries", "read", 50,
-     [](Installation&) {
-       const std::string frame = streamRequest("onMsgGetMMLibraries", 0);
-       return Step{{}, [frame](int fd, auto& r) { return listing(fd, frame, r); }, {}, true};
-     }},
+     [](Installation&) { return Step{{}, listing(streamRequest("onMsgGetMMLibraries", 0)), {}, true}; }},
     {"ndmp_servers", "read", 50,
      [](Installation&) {
-       const std::string frame = streamRequest("onMsgGetMMNDMPServers", 1);  // every kind of server
-       return Step{{}, [frame](int fd, auto& r) { return listing(fd, frame, r); }, {}, false};
+       // Every kind of server.
+       return Step{{}, listing(streamRequest("onMsgGetMMNDMPServers", 1)), {}, false};
      }},
     {"san_volumes", "read", 50,
-     [](Installation&) {
-       const std::string frame = streamRequest("onMsgGetSANVolumes", kVolumeHost);
-       return Step{{}, [frame](int fd, auto& r) { return listing(fd, frame, r); }, {}, false};
-     }},
+     [](Installation&) { return Step{{}, listing(streamRequest("onMsgGetSANVolumes", kVolumeHost)), {}, false}; }},
     {"mount_path_add", "mount_path", 10,
      [](Installation& at) {
        const std::string add = storageLibraryRequest(
            " s3=\"ma1\" s8=\"" + std::string(kDiskLibrary) + "\" s24=\"" + kSpareFolder + "\" i43=\"4\" i53=\"" +
            std::to_string(at.spareDevice()) + "\"");
        Installation* installation = &at;
-       return Step{{},
-                   [add](int fd, auto& r) { return ask(fd, add, r) && succeeded(r); },
-                   [installation](int fd, auto& r) {
-                     const long long mountPath = installation->spareMountPath();
-                     return mountPath > 0 &&
-                            ask(fd,
-                                storageLibraryRequest(" i7=\"" + std::to_string(installation->agent()) + "\" s8=\"" +
-                                                      kDiskLibrary + "\" i23=\"" + std::to_string(mountPath) +
-                                                      "\" s24=\"" + kSpareFolder + "\" i43=\"16\""),
-                                r) &&
-                            succeeded(r);
-                   },
-                   false};
+       // The mount path's id is known only once it is stored.
+       Action remove = [installation](int fd, std::vector<tkwire::Reply>& r) {
+         const long long mountPath = installation->spareMountPath();
+         return mountPath > 0 && change(storageLibraryRequest(" i7=\"" + std::to_string(installation->agent()) +
+                                                              "\" s8=\"" + kDiskLibrary + "\" i23=\"" +
+                                                              std::to_string(mountPath) + "\" s24=\"" +
+                                                              kSpareFolder + "\" i43=\"16\""))(fd, r);
+       };
+       return Step{{}, change(add), remove, false};
      }},
     {"library_create", "library", 10,
-     [](Installation&) {
-       const std::string create = storageLibraryRequest(" s3=\"ma1\" s8=\"" + std::string(kGrowthLibrary) +
-                                                        "\" s24=\"/srv/growthlib/mp1\" i43=\"1\"");
-       const std::string remove =
-           storageLibraryRequest(" s8=\"" + std::string(kGrowthLibrary) + "\" i43=\"8192\"", " i6=\"1\"");
-       return Step{{},
-                   [create](int fd, auto& r) { return ask(fd, create, r) && succeeded(r); },
-                   [remove](int fd, auto& r) { return ask(fd, remove, r) && succeeded(r); }, false};
-     }},
+     [](Installation&) { return Step{{}, change(kCreateLibrary), change(kDeleteLibrary), false}; }},
     {"library_delete", "library", 10,
-     [](Installation&) {
-       const std::string create = storageLibraryRequest(" s3=\"ma1\" s8=\"" + std::string(kGrowthLibrary) +
-                                                        "\" s24=\"/srv/growthlib/mp1\" i43=\"1\"");
-       const std::string remove =
-           storageLibraryRequest(" s8=\"" + std::string(kGrowthLibrary) + "\" i43=\"8192\"", " i6=\"1\"");
-       return Step{[create](int fd, auto& r) { return ask(fd, create, r) && succeeded(r); },
-                   [remove](int fd, auto& r) { return ask(fd, remove, r) && succeeded(r); }, {}, false};
-     }},
+     [](Installation&) { return Step{change(kCreateLibrary), change(kDeleteLibrary), {}, false}; }},
 };
 
 // Times `request` on the host of size `n`: the host's CPU time of each timed
