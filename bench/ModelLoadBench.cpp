@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/TapeLibraryRows.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/db/DBSession.h"
 #include "platform/mac/ZQMACPlatform.h"
@@ -73,8 +74,6 @@ const std::string& database() {
       ::rmdir(directory.c_str());
     });
     tkdb::Session s;
-    const std::string n = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) ";
-    const int drives = kLibraries * kDrivesPerLibrary;
     const char* const steps[] = {
         "INSERT INTO \"APP_Client\" (\"id\", \"name\", \"net_hostname\") VALUES (1, 'ma1', 'ma1.example.net'), "
         "(2, 'ma2', 'ma2.example.net')",
@@ -82,26 +81,10 @@ const std::string& database() {
     };
     int rc = 0;
     for (const char* step : steps) rc |= s.exec(step);
-    rc |= s.exec(n + "INSERT INTO \"MMLibrary\" (\"LibraryId\", \"LibraryName\", \"AliasName\", \"LibraryTypeId\", "
-                     "\"LibraryEnabled\", \"DriveCount\") SELECT i, 'lib' || i, 'Library ' || i, 1, 1, 20 FROM n",
-                 {kLibraries});
-    rc |= s.exec(n + "INSERT INTO \"MMLibraryController\" (\"LibraryControllerId\", \"ControllerName\", \"ClientId\", "
-                     "\"LibraryId\", \"IsActive\", \"IsEnabled\") SELECT i, '/dev/sg' || i, 1, i, 1, 1 FROM n",
-                 {kLibraries});
-    rc |= s.exec(n + "INSERT INTO \"MMMasterPool\" (\"MasterPoolId\", \"LibraryId\", \"MasterPoolName\") "
-                     "SELECT i, i, 'MasterPool(Library ' || i || ')' FROM n",
-                 {kLibraries});
-    rc |= s.exec(n + "INSERT INTO \"MMDrivePool\" (\"DrivePoolId\", \"DrivePoolName\", \"ClientId\", "
-                     "\"MasterPoolId\", \"DrivePoolEnabled\") SELECT i, 'DrivePool ' || i, 1 + (i % 2), "
-                     "(i + 1) / 2, 1 FROM n",
-                 {2 * kLibraries});
-    rc |= s.exec(n + "INSERT INTO \"MMDrive\" (\"DriveId\", \"DriveName\", \"AliasName\", \"MasterPoolId\", "
-                     "\"DriveNumber\", \"SerialNumber\", \"DriveEnabled\") SELECT i, 'drive' || i, 'Drive ' || i, "
-                     "(i - 1) / 20 + 1, (i - 1) % 20 + 1, 'SN' || i, 1 FROM n",
-                 {drives});
-    rc |= s.exec(n + "INSERT INTO \"MMDrivePath\" (\"DrivePathId\", \"DriveId\", \"DrivePoolId\", \"ClientId\", "
-                     "\"PathName\", \"IsEnabled\") SELECT i, i, ((i - 1) / 20) * 2 + 1, 1, '/dev/nst' || i, 1 FROM n",
-                 {drives});
+    tkbench::TapeLibraryShape shape;
+    shape.libraries = kLibraries;
+    shape.drivesPerLibrary = kDrivesPerLibrary;
+    for (const tkbench::BulkInsert& step : tkbench::tapeLibraryRows(shape)) rc |= s.exec(step.sql, {step.count});
     if (rc != 0) {
       std::fprintf(stderr, "could not make the benchmark database: %s\n", s.errorText().c_str());
       std::abort();

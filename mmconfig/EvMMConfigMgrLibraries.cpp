@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame/ElementTags.h"
@@ -131,15 +132,25 @@ void furtherControllers(tkmm::RecordWriter& out, const ZQMACMediaConfig& config,
 uint32_t pendingPaths(ZQMACLms& lms) {
   if (lms.TestStateB()) return kAllPathsPending;
   uint32_t count = 0;
-  ZQMACLinkedList<ZQMACDms> paths = lms.GetDmsList();
-  for (ZQMACDms* path = paths.GetFirstNode(); path != nullptr; path = paths.GetNextNode())
+  lms.GetDmsListRef().ForEachNode([&](ZQMACDms* path) {
     if (!path->TestStateA() && path->TestStateB()) ++count;
+  });
   return count;
+}
+
+// The virtual-tape-library types every tape library record offers (11216),
+// as [type][text] items, made once per listing.
+std::vector<std::pair<uint32_t, std::string>> vtlChoices() {
+  std::vector<std::pair<uint32_t, std::string>> choices;
+  for (int type : ZQMACLibrary::GetVTLTypeList())
+    choices.emplace_back(static_cast<uint32_t>(type), ZQMACLibrary::GetVTLTypeString(type));
+  return choices;
 }
 
 // The record of the tape or optical library of `handle`; nothing when the
 // configuration does not hold such a library.
-void tapeLibraryRecord(tkmm::RecordWriter& out, ZQMACMediaConfig& config, unsigned long long handle) {
+void tapeLibraryRecord(tkmm::RecordWriter& out, ZQMACMediaConfig& config, unsigned long long handle,
+                       const std::vector<std::pair<uint32_t, std::string>>& choices) {
   ZQMACLms* lms = config.FindObject<ZQMACLms>(handle);
   if (lms == nullptr) return;
   // Blank stand-ins give the empty form of what a missing part would give.
@@ -147,8 +158,11 @@ void tapeLibraryRecord(tkmm::RecordWriter& out, ZQMACMediaConfig& config, unsign
   ZQMACLibController noController;
   ZQMACLibrary* library = lms->GetLibrary();
   ZQMACLibrary& lib = library != nullptr ? *library : noLibrary;
-  ZQMACLinkedList<ZQMACLibController> controllers = lms->GetLibControllerList();
-  ZQMACLibController* first = controllers.GetFirstNode();
+  ZQMACLibController* first = nullptr;
+  lms->GetLibControllerListRef().AnyNode([&](ZQMACLibController* c) {
+    first = c;
+    return true;
+  });
   ZQMACLibController& controller = first != nullptr ? *first : noController;
   ZQMACMediaAgent* agent = controller.GetMediaAgent();
 
@@ -179,8 +193,7 @@ void tapeLibraryRecord(tkmm::RecordWriter& out, ZQMACMediaConfig& config, unsign
     out.idText(kItemSlots, static_cast<uint32_t>(lib.GetSlotCount()), lib.GetSlotRange());
   out.idText(kItemController, low32(handle), controller.GetControllerText());
   out.u32(kItemVTLType, static_cast<uint32_t>(lib.GetVTLType()));
-  for (int type : ZQMACLibrary::GetVTLTypeList())
-    out.idText(kItemVTLChoice, static_cast<uint32_t>(type), ZQMACLibrary::GetVTLTypeString(type));
+  for (const auto& [type, text] : choices) out.idText(kItemVTLChoice, type, text);
   if (agent == nullptr) {
     out.endOfRecord();
     return;
@@ -279,10 +292,11 @@ bool EvMMConfigMgr::lookupMMLibraries(MessageInfo* /*request*/, ZQMACMediaConfig
 
   // The terminate flag (the session was released or taken over) stops the
   // list before the next library.
+  const std::vector<std::pair<uint32_t, std::string>> choices = vtlChoices();
   for (unsigned long long handle : tkmm::handlesOf(config->GetShownLmsList(), *config)) {
     if (config->GetTerminateFlag()) return true;
     out.handle(tkmm::kItemObjectHandle, handle);
-    tapeLibraryRecord(out, *config, handle);
+    tapeLibraryRecord(out, *config, handle, choices);
   }
   for (unsigned long long handle : tkmm::handlesOf(config->GetMagLibList(), *config)) {
     if (config->GetTerminateFlag()) return true;
@@ -297,7 +311,7 @@ bool EvMMConfigMgr::lookupMMLibraries(MessageInfo* /*request*/, ZQMACMediaConfig
 bool EvMMConfigMgr::lookupMMLibraryProperties(MessageInfo* /*request*/, ZQMACLms* library, ZQMACMediaConfig* config) {
   if (config == nullptr) return true;
   tkmm::RecordWriter out(*this);
-  tapeLibraryRecord(out, *config, config->GetHandle(library));
+  tapeLibraryRecord(out, *config, config->GetHandle(library), vtlChoices());
   return true;
 }
 

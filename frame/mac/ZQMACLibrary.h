@@ -156,6 +156,11 @@ class ZQMACLms : public ZQMACInterface {
   ZQMACLinkedList<ZQMACMasterDrivePool> GetMasterDrivePoolList() const { return m_masterDrivePoolList; }
   ZQMACLinkedList<ZQMACDrive> GetDriveList() const { return m_driveList; }
   ZQMACLinkedList<ZQMACDms> GetDmsList() const { return m_dmsList; }
+  // The controller and drive-path lists where they lie, for reading without
+  // a copy: walk them with AnyNode or ForEachNode, which leave the cursor
+  // alone (a listing reads them for every library).
+  const ZQMACLinkedList<ZQMACLibController>& GetLibControllerListRef() const { return m_libControllerList; }
+  const ZQMACLinkedList<ZQMACDms>& GetDmsListRef() const { return m_dmsList; }
 
   // ---- the library as the listing shows it ----
   // The drives the library holds now: every drive of the library when

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/types.h>
+#include <sys/uio.h>
 
 #include <atomic>
 #include <cerrno>
@@ -14,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 #include "frame/CWySocket.h"
 #include "frame/ElementTags.h"
@@ -114,19 +116,36 @@ std::shared_ptr<std::mutex> descriptorLock(int fd) {
 // holder among them) wait on it again.
 void endStream(int fd) { ::shutdown(fd, SHUT_RDWR); }
 
-bool writeAll(int fd, const std::string& bytes, const char* tag) {
+//
+// The frame may come in two parts (a header built for the occasion and the
+// items collected so far), written as one with a gathering write, so that a
+// large reply is not copied once more only to put its header in front.
+bool writeAll(int fd, std::string_view head, std::string_view body, const char* tag) {
+  const std::size_t total = head.size() + body.size();
   if (fd < 0) return false;
   tkjournal::Failure failure;
   if (tkreply::journal().takeFailure("write", failure)) {
-    EvDebug::Error(tag, "Could not write a reply of [%zu] bytes on socket [%d]: %s", bytes.size(), fd,
+    EvDebug::Error(tag, "Could not write a reply of [%zu] bytes on socket [%d]: %s", total, fd,
                    failure.text.c_str());
     return false;
   }
   std::shared_ptr<std::mutex> lock = descriptorLock(fd);
   std::lock_guard<std::mutex> guard(*lock);
   std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+  while (done < total) {
+    iovec parts[2];
+    int count = 0;
+    if (done < head.size()) {
+      parts[count++] = {const_cast<char*>(head.data()) + done, head.size() - done};
+      if (!body.empty()) parts[count++] = {const_cast<char*>(body.data()), body.size()};
+    } else {
+      const std::size_t at = done - head.size();
+      parts[count++] = {const_cast<char*>(body.data()) + at, body.size() - at};
+    }
+    msghdr message{};
+    message.msg_iov = parts;
+    message.msg_iovlen = static_cast<std::size_t>(count);
+    ssize_t n = ::sendmsg(fd, &message, MSG_NOSIGNAL);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
       continue;
@@ -142,19 +161,21 @@ bool writeAll(int fd, const std::string& bytes, const char* tag) {
         if (ready > 0) continue;
         if (ready < 0 && errno == EINTR) continue;
       }
-      EvDebug::Error(tag, "Socket [%d] stayed full; reply of [%zu] bytes not written (%zu written).", fd,
-                     bytes.size(), done);
+      EvDebug::Error(tag, "Socket [%d] stayed full; reply of [%zu] bytes not written (%zu written).", fd, total,
+                     done);
       endStream(fd);
       return false;
     }
     const int error = n < 0 ? errno : EPIPE;
-    EvDebug::Error(tag, "Could not write a reply of [%zu] bytes on socket [%d] (%zu written): %s", bytes.size(),
-                   fd, done, std::strerror(error));
+    EvDebug::Error(tag, "Could not write a reply of [%zu] bytes on socket [%d] (%zu written): %s", total, fd, done,
+                   std::strerror(error));
     if (done > 0) endStream(fd);
     return false;
   }
   return true;
 }
+
+bool writeAll(int fd, const std::string& bytes, const char* tag) { return writeAll(fd, bytes, {}, tag); }
 
 }  // namespace
 
@@ -190,19 +211,25 @@ void recordFrame(uint32_t kind, uint32_t messageId, int64_t sequence, int fd, co
   tkreply::sentList().push_back(std::move(sent));
 }
 
-// A whole frame: length prefix, header, payload.
-std::string frameOf(uint32_t kind, uint32_t messageId, int64_t sequence, const std::string& payload,
-                    const unsigned int* itemCount) {
+// The length prefix and header of a frame whose payload has `payloadSize`
+// bytes.
+std::string frameHeaderOf(uint32_t kind, uint32_t messageId, int64_t sequence, std::size_t payloadSize,
+                          const unsigned int* itemCount) {
   const std::size_t header = itemCount != nullptr ? kItemsHeaderBytes : kRawHeaderBytes;
   std::string frame;
-  frame.reserve(4 + header + payload.size());
-  putU32(frame, static_cast<uint32_t>(header + payload.size()));
+  frame.reserve(4 + header);
+  putU32(frame, static_cast<uint32_t>(header + payloadSize));
   putU32(frame, kind);
   putU32(frame, messageId);
   putU64(frame, static_cast<uint64_t>(sequence));
   if (itemCount != nullptr) putU32(frame, *itemCount);
-  frame += payload;
   return frame;
+}
+
+// A whole frame: length prefix, header, payload.
+std::string frameOf(uint32_t kind, uint32_t messageId, int64_t sequence, const std::string& payload,
+                    const unsigned int* itemCount) {
+  return frameHeaderOf(kind, messageId, sequence, payload.size(), itemCount) + payload;
 }
 
 bool allocationRefused() {
@@ -292,11 +319,13 @@ bool EvReturnData::add(unsigned long item, const void* data, unsigned long lengt
     m_overflow = true;
     return false;
   }
-  char header[8];
-  storeLE(header, static_cast<uint32_t>(item));
-  storeLE(header + 4, static_cast<uint32_t>(length));
-  m_items.append(header, sizeof header);
-  if (length != 0) m_items.append(static_cast<const char*>(data), static_cast<std::size_t>(length));
+  // One step for the whole item: a listing adds tens of thousands.
+  const std::size_t at = m_items.size();
+  m_items.resize(at + 8 + static_cast<std::size_t>(length));
+  char* out = m_items.data() + at;
+  storeLE(out, static_cast<uint32_t>(item));
+  storeLE(out + 4, static_cast<uint32_t>(length));
+  if (length != 0) std::memcpy(out + 8, data, static_cast<std::size_t>(length));
   ++m_itemCount;
   return true;
 }
@@ -309,9 +338,9 @@ bool EvReturnData::writeOpenMessage(const char* operation) {
   if (m_overflow)
     EvDebug::Error(operation, "Reply [%d] goes out without the items that did not fit.", m_replyId);
   const unsigned int count = m_itemCount;
-  const std::string frame =
-      frameOf(tkwire::kReplyItems, static_cast<uint32_t>(m_replyId), m_sequenceNumber, m_items, &count);
-  const bool delivered = writeAll(m_descriptor, frame, operation);
+  const std::string header =
+      frameHeaderOf(tkwire::kReplyItems, static_cast<uint32_t>(m_replyId), m_sequenceNumber, m_items.size(), &count);
+  const bool delivered = writeAll(m_descriptor, header, m_items, operation);
   recordFrame(tkwire::kReplyItems, static_cast<uint32_t>(m_replyId), m_sequenceNumber, m_descriptor, m_items, count,
               delivered);
   m_open = false;

@@ -2,6 +2,7 @@
 // replies.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 
@@ -159,6 +160,32 @@ TEST_F(ReplyChannel, AConsoleThatStopsReadingEndsTheConnectionInsteadOfStallingW
   EXPECT_GE(frames, written - 1);
   EXPECT_LE(frames, written);
   EXPECT_EQ(sendResponse(1, &socket, 1, "after", nullptr), 0) << "nothing is written after a cut frame";
+}
+
+TEST_F(ReplyChannel, AReplyLargerThanTheSocketBufferArrivesWholeThoughWrittenInPieces) {
+  // A listing's reply is hundreds of kilobytes: on a non-blocking socket
+  // each write takes only what the buffer has room for, so the header and
+  // the items go out in many pieces, some of them across the two.
+  Connection client;
+  const CWySocket socket = client.socket();
+  const int fd = static_cast<int>(socket.GetSocketDescriptor());
+  ASSERT_EQ(::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK), 0);
+  constexpr int kItems = 30000;
+  std::string body;
+  std::thread reader([&] { EXPECT_EQ(tkwire::readFrame(client.peer(), 10000, body), tkwire::ReadStatus::Ok); });
+  EvReturnData reply;
+  ASSERT_TRUE(reply.begin(11002, 9, &socket, true));
+  std::string expected = le32(tkwire::kReplyItems) + le32(11002) + le64(9) + le32(kItems);
+  for (int i = 0; i < kItems; ++i) {
+    const std::string text = "item " + std::to_string(i);
+    EXPECT_TRUE(reply.add(3000 + i % 7, text.data(), static_cast<unsigned long>(text.size())));
+    expected += le32(3000 + i % 7) + le32(static_cast<uint32_t>(text.size())) + text;
+  }
+  EXPECT_TRUE(reply.end(0));
+  reader.join();
+  ASSERT_GT(expected.size(), 300000u);
+  EXPECT_EQ(body.size(), expected.size());
+  EXPECT_TRUE(body == expected) << "the frame's bytes differ";
 }
 
 TEST_F(ReplyChannel, ItemsWithoutDataOrTooLargeAndUnendedRepliesAreDropped) {
