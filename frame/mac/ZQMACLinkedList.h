@@ -3,7 +3,10 @@
 // cursor for walking it and, once it holds kIndexFrom elements, an index
 // from element address to node for fast membership tests (a short list is
 // searched by walking it, which is cheaper than keeping an index: a loaded
-// configuration has tens of thousands of short lists). Shared, header-only,
+// configuration has tens of thousands of short lists). The index is one
+// open-addressing table, not a tree: a loaded configuration has lists of
+// ten thousand elements, and a node per entry made building and freeing an
+// instance cost an allocation per element twice over. Shared, header-only,
 // by the handlers and the object model.
 //
 // Walk it in the one fixed pattern:
@@ -21,10 +24,10 @@
 // elements. Nothing is thrown out of the template and nothing is logged.
 #pragma once
 
+#include <cstdint>
 #include <cstring>
-#include <map>
 #include <new>
-#include <tuple>
+#include <type_traits>
 
 template <class T>
 class ZQMACLinkedListNode {
@@ -68,48 +71,27 @@ class ZQMACLinkedList {
   // memory ran out and it was not added).
   T* AddNode(T* element) {
     if (element == nullptr) return nullptr;
-    Node* node = nullptr;
     if (m_bIndexed) {
-      // One search of the index both finds a duplicate and places a new entry.
-      typename std::map<void const*, Node*>::iterator slot;
-      try {
-        bool inserted = false;
-        std::tie(slot, inserted) = m_index.try_emplace(static_cast<const void*>(element), nullptr);
-        if (!inserted) {
-          m_pFound = slot->second;
-          return element;
-        }
-      } catch (...) {
-        m_pFound = nullptr;
+      if (Node* found = IndexFind(element)) {
+        m_pFound = found;
         return element;
       }
       m_pFound = nullptr;
-      node = new (std::nothrow) Node(element);
-      if (node == nullptr) {
-        m_index.erase(slot);
-        return element;
-      }
-      slot->second = node;
-    } else {
-      if (FindListNode(element) != nullptr) return element;
-      node = new (std::nothrow) Node(element);
-      if (node == nullptr) return element;
+    } else if (FindListNode(element) != nullptr) {
+      return element;
     }
-    if (m_pHead == nullptr) {
-      m_pHead = node;
-      node->SetNext(node);
-      node->SetPrev(node);
-    } else {
-      Node* last = m_pHead->GetPrev();
-      node->SetPrev(last);
-      node->SetNext(m_pHead);
-      last->SetNext(node);
-      m_pHead->SetPrev(node);
-    }
-    ++m_iCount;
-    m_pCursor = node;
-    if (!m_bIndexed && m_iCount >= kIndexFrom) BuildIndex();
-    return element;
+    return Append(element);
+  }
+
+  // Appends an element that the caller knows is not in the list, as AddNode
+  // does, without searching a short list for it first: for the object model
+  // filling lists it has just emptied from rows of distinct objects, where
+  // that search cost a walk per element. An indexed list still refuses a
+  // duplicate.
+  T* AddNewNode(T* element) {
+    if (element == nullptr) return nullptr;
+    if (m_bIndexed && IndexFind(element) != nullptr) return element;
+    return Append(element);
   }
 
   // Starts the walk: the first element, or null for an empty list.
@@ -168,20 +150,12 @@ class ZQMACLinkedList {
         for (T* element = snapshot.GetFirstNode(); element != nullptr; element = snapshot.GetNextNode()) delete element;
       }
     }
-    if (m_pHead != nullptr) {
-      m_pHead->GetPrev()->SetNext(nullptr);
-      Node* node = m_pHead;
-      while (node != nullptr) {
-        Node* next = node->GetNext();
-        delete node;
-        node = next;
-      }
-    }
+    FreeBlocks();
     m_pHead = nullptr;
     m_pCursor = nullptr;
     m_pFound = nullptr;
     m_iCount = 0;
-    m_index.clear();
+    IndexClear();
     m_bIndexed = false;
   }
 
@@ -195,7 +169,7 @@ class ZQMACLinkedList {
   bool RemoveNodeAt(const void* address) {
     Node* node = NodeAt(address);
     if (node == nullptr) return false;
-    if (m_bIndexed) m_index.erase(address);
+    if (m_bIndexed) IndexErase(address);
     if (m_pFound == node) m_pFound = nullptr;
     if (node->GetNext() == node) {
       m_pHead = nullptr;
@@ -208,8 +182,13 @@ class ZQMACLinkedList {
       if (m_pCursor == node) m_pCursor = (node == m_pHead) ? nullptr : prev;
       if (m_pHead == node) m_pHead = next;
     }
-    delete node;
     --m_iCount;
+    if (m_iCount == 0) {
+      FreeBlocks();
+    } else {
+      node->SetNext(m_pFree);
+      m_pFree = node;
+    }
     return true;
   }
 
@@ -235,6 +214,31 @@ class ZQMACLinkedList {
   }
 
  private:
+  // Links a new last node for the element (not in the list); the cursor
+  // moves to it. Without memory for the node or its index entry nothing
+  // changes.
+  T* Append(T* element) {
+    if (m_bIndexed && !IndexReserve(m_uUsed + 1)) return element;
+    Node* node = NewNode(element);
+    if (node == nullptr) return element;
+    if (m_bIndexed) IndexPut(element, node);
+    if (m_pHead == nullptr) {
+      m_pHead = node;
+      node->SetNext(node);
+      node->SetPrev(node);
+    } else {
+      Node* last = m_pHead->GetPrev();
+      node->SetPrev(last);
+      node->SetNext(m_pHead);
+      last->SetNext(node);
+      m_pHead->SetPrev(node);
+    }
+    ++m_iCount;
+    m_pCursor = node;
+    if (!m_bIndexed && m_iCount >= kIndexFrom) BuildIndex();
+    return element;
+  }
+
   // Appends the source's elements in order, from its head along next.
   void CopyFrom(const ZQMACLinkedList& source) {
     Node* node = source.m_pHead;
@@ -249,10 +253,7 @@ class ZQMACLinkedList {
   // The node of the element at `address`, or null: by the index once there
   // is one, else by walking from the first node.
   Node* NodeAt(const void* address) const {
-    if (m_bIndexed) {
-      auto it = m_index.find(address);
-      return it == m_index.end() ? nullptr : it->second;
-    }
+    if (m_bIndexed) return IndexFind(address);
     Node* node = m_pHead;
     for (int i = 0; i < m_iCount; ++i, node = node->GetNext()) {
       if (static_cast<const void*>(node->GetData()) == address) return node;
@@ -263,14 +264,123 @@ class ZQMACLinkedList {
   // Indexes every node. Without memory for it the list stays unindexed,
   // which is slower but just as correct.
   void BuildIndex() {
-    try {
-      Node* node = m_pHead;
-      for (int i = 0; i < m_iCount; ++i, node = node->GetNext())
-        m_index.emplace(static_cast<const void*>(node->GetData()), node);
-      m_bIndexed = true;
-    } catch (...) {
-      m_index.clear();
+    if (!IndexReserve(static_cast<std::size_t>(m_iCount))) return;
+    Node* node = m_pHead;
+    for (int i = 0; i < m_iCount; ++i, node = node->GetNext()) IndexPut(node->GetData(), node);
+    m_bIndexed = true;
+  }
+
+  // ---- nodes: they come from blocks of the list, each twice the size of
+  // the one before (up to kLargestBlock nodes), and a node that is removed
+  // waits in a free chain for the next element; the blocks go when the list
+  // is emptied. A list of a few elements costs an allocation or two instead
+  // of one per element, and emptying it walks no nodes. ----
+  struct Block {
+    Block* next;
+    std::size_t capacity;
+    std::size_t used;
+  };
+  static constexpr std::size_t kLargestBlock = 256;
+  static_assert(std::is_trivially_destructible_v<Node>, "nodes are reused and freed without being destroyed");
+  static Node* NodesOf(Block* block) {
+    return reinterpret_cast<Node*>(reinterpret_cast<char*>(block) + kNodesOffset);
+  }
+  static constexpr std::size_t kNodesOffset = (sizeof(Block) + alignof(Node) - 1) / alignof(Node) * alignof(Node);
+  Node* NewNode(T* element) {
+    if (m_pFree != nullptr) {
+      Node* node = m_pFree;
+      m_pFree = node->GetNext();
+      return new (node) Node(element);
     }
+    if (m_pBlocks == nullptr || m_pBlocks->used == m_pBlocks->capacity) {
+      const std::size_t capacity =
+          m_pBlocks == nullptr ? 1 : (m_pBlocks->capacity < kLargestBlock ? 2 * m_pBlocks->capacity : kLargestBlock);
+      void* memory = ::operator new(kNodesOffset + capacity * sizeof(Node), std::nothrow);
+      if (memory == nullptr) return nullptr;
+      m_pBlocks = new (memory) Block{m_pBlocks, capacity, 0};
+    }
+    return new (NodesOf(m_pBlocks) + m_pBlocks->used++) Node(element);
+  }
+  void FreeBlocks() {
+    while (m_pBlocks != nullptr) {
+      Block* next = m_pBlocks->next;
+      ::operator delete(static_cast<void*>(m_pBlocks));
+      m_pBlocks = next;
+    }
+    m_pFree = nullptr;
+  }
+
+  // ---- the index: linear probing over a power-of-two table at most half
+  // full; a free slot has a null key ----
+  struct Slot {
+    const void* key;
+    Node* node;
+  };
+  std::size_t Home(const void* key) const {
+    const std::uint64_t h = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(key)) * 0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(h >> m_uShift);
+  }
+  Node* IndexFind(const void* key) const {
+    if (m_pSlots == nullptr) return nullptr;
+    for (std::size_t i = Home(key);; i = (i + 1) & m_uMask) {
+      if (m_pSlots[i].key == key) return m_pSlots[i].node;
+      if (m_pSlots[i].key == nullptr) return nullptr;
+    }
+  }
+  // Makes room for `count` entries; false (the table unchanged) without memory.
+  bool IndexReserve(std::size_t count) {
+    if (m_pSlots != nullptr && 2 * count <= m_uMask + 1) return true;
+    std::size_t capacity = 64;
+    unsigned shift = 58;
+    while (capacity < 2 * count) {
+      capacity *= 2;
+      --shift;
+    }
+    Slot* slots = new (std::nothrow) Slot[capacity]();
+    if (slots == nullptr) return false;
+    Slot* old = m_pSlots;
+    const std::size_t oldCapacity = old == nullptr ? 0 : m_uMask + 1;
+    m_pSlots = slots;
+    m_uMask = capacity - 1;
+    m_uShift = shift;
+    m_uUsed = 0;
+    for (std::size_t i = 0; i < oldCapacity; ++i)
+      if (old[i].key != nullptr) IndexPut(old[i].key, old[i].node);
+    delete[] old;
+    return true;
+  }
+  // Enters a key that is not in the table (room was reserved).
+  void IndexPut(const void* key, Node* node) {
+    std::size_t i = Home(key);
+    while (m_pSlots[i].key != nullptr && m_pSlots[i].key != key) i = (i + 1) & m_uMask;
+    if (m_pSlots[i].key == nullptr) ++m_uUsed;
+    m_pSlots[i] = Slot{key, node};
+  }
+  // Removes a key, moving later entries of its probe run back into the gap
+  // so that every remaining key stays reachable from its home slot.
+  void IndexErase(const void* key) {
+    if (m_pSlots == nullptr) return;
+    std::size_t hole = Home(key);
+    while (m_pSlots[hole].key != key) {
+      if (m_pSlots[hole].key == nullptr) return;
+      hole = (hole + 1) & m_uMask;
+    }
+    for (std::size_t next = (hole + 1) & m_uMask; m_pSlots[next].key != nullptr; next = (next + 1) & m_uMask) {
+      const std::size_t home = Home(m_pSlots[next].key);
+      // The entry may fill the hole when its home is not in (hole, next].
+      const bool reachable = hole <= next ? (home > hole && home <= next) : (home > hole || home <= next);
+      if (reachable) continue;
+      m_pSlots[hole] = m_pSlots[next];
+      hole = next;
+    }
+    m_pSlots[hole] = Slot{nullptr, nullptr};
+    --m_uUsed;
+  }
+  void IndexClear() {
+    delete[] m_pSlots;
+    m_pSlots = nullptr;
+    m_uMask = 0;
+    m_uUsed = 0;
   }
 
   // Lists this long keep an index.
@@ -280,6 +390,11 @@ class ZQMACLinkedList {
   Node* m_pCursor = nullptr;  // where the built-in walk stands
   Node* m_pFound = nullptr;   // the node last reached by a walk step or FindListNode
   int m_iCount = 0;
-  std::map<void const*, Node*> m_index;  // element address -> node, when m_bIndexed
+  Block* m_pBlocks = nullptr;  // the newest first
+  Node* m_pFree = nullptr;     // removed nodes, chained through their next
+  Slot* m_pSlots = nullptr;  // element address -> node, when m_bIndexed
+  std::size_t m_uMask = 0;   // the table's size less one
+  std::size_t m_uUsed = 0;   // entries in the table
+  unsigned m_uShift = 58;    // 64 less the table size's power of two
   bool m_bIndexed = false;
 };

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "frame/mac/ZQMACBase.h"
+#include "frame/mac/ZQMACHandleRegistry.h"
 #include "frame/mac/ZQMACLinkedList.h"
 
 class ZQMACMediaAgent;
@@ -468,7 +469,7 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
 
  private:
   mutable std::mutex m_registryMutex;
-  std::map<unsigned int, ZQMACInterface*> m_registry;  // handle -> object
+  ZQMACHandleRegistry m_registry;  // handle -> object
 
   // Session bookkeeping: the progress last reported, and the handles of the
   // libraries that exhaustive detection found (under m_detectedMutex).

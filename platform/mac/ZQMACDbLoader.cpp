@@ -91,6 +91,82 @@ class IdIndex {
   std::unordered_map<int, T*> m_sparse;
 };
 
+// The objects of one kind that an instance held before a load, by database
+// id, each taken out as its row comes. Like IdIndex a flat table when the
+// ids are dense, so that a re-read costs no allocation per object.
+template <class T>
+class OldObjects {
+ public:
+  using mapped_type = T*;
+  void collect(T* object, int id) { m_pending.emplace_back(object, id); }
+  // Indexes what was collected; an object never stored (negative id) or
+  // standing for an id another already has goes to `doomed`.
+  void index(std::vector<ZQMACInterface*>& doomed) {
+    int highest = -1;
+    for (auto& [object, id] : m_pending) highest = std::max(highest, id);
+    const bool dense = highest >= 0 && static_cast<size_t>(highest) <= 4 * m_pending.size() + 64;
+    if (dense) m_dense.assign(static_cast<size_t>(highest) + 1, nullptr);
+    for (auto& [object, id] : m_pending) {
+      bool entered = false;
+      if (id >= 0 && dense) {
+        T*& slot = m_dense[static_cast<size_t>(id)];
+        if (slot == nullptr) {
+          slot = object;
+          entered = true;
+        }
+      } else if (id >= 0) {
+        entered = m_sparse.emplace(id, object).second;
+      }
+      if (entered)
+        ++m_count;
+      else
+        doomed.push_back(object);
+    }
+    std::vector<std::pair<T*, int>>().swap(m_pending);
+  }
+  bool empty() const { return m_count == 0; }
+  T* find(int id) const {
+    if (id < 0) return nullptr;
+    if (static_cast<size_t>(id) < m_dense.size()) return m_dense[static_cast<size_t>(id)];
+    auto it = m_sparse.find(id);
+    return it == m_sparse.end() ? nullptr : it->second;
+  }
+  size_t count(int id) const { return find(id) != nullptr ? 1 : 0; }
+  // The object of the id, no longer held here; null when there is none.
+  T* take(int id) {
+    if (id < 0) return nullptr;
+    T* object = nullptr;
+    if (static_cast<size_t>(id) < m_dense.size()) {
+      std::swap(object, m_dense[static_cast<size_t>(id)]);
+    } else {
+      auto it = m_sparse.find(id);
+      if (it == m_sparse.end()) return nullptr;
+      object = it->second;
+      m_sparse.erase(it);
+    }
+    if (object != nullptr) --m_count;
+    return object;
+  }
+  template <class Visit>
+  void forEach(Visit visit) const {
+    if (m_count == 0) return;
+    for (T* object : m_dense)
+      if (object != nullptr) visit(object);
+    for (auto& entry : m_sparse) visit(entry.second);
+  }
+  void clear() {
+    std::vector<T*>().swap(m_dense);
+    m_sparse.clear();
+    m_count = 0;
+  }
+
+ private:
+  std::vector<std::pair<T*, int>> m_pending;
+  std::vector<T*> m_dense;
+  std::unordered_map<int, T*> m_sparse;
+  size_t m_count = 0;
+};
+
 // The object types whose objects the database holds and the loader links.
 bool isManagedType(unsigned int type) {
   switch (type) {
@@ -154,15 +230,13 @@ void ZQMACGraph::DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterf
     std::vector<ZQMACInterface*> owned;
     owned.reserve(doomed.size());
     for (ZQMACInterface* object : doomed) {
-      auto it = config.m_registry.find(object->m_uHandle);
-      if (object->m_pOwner != &config || it == config.m_registry.end() || it->second != object) continue;
-      config.m_registry.erase(it);
+      if (object->m_pOwner != &config || !config.m_registry.Erase(object->m_uHandle, object)) continue;
       owned.push_back(object);
     }
     doomed.swap(owned);
-    for (auto& entry : config.m_registry) {
-      if (!isManagedType(entry.second->GetObjectType())) others.push_back(entry.second);
-    }
+    config.m_registry.ForEach([&](ZQMACInterface* object) {
+      if (!isManagedType(object->GetObjectType())) others.push_back(object);
+    });
   }
   for (ZQMACInterface* object : doomed) {
     object->m_pOwner = nullptr;  // its destructor has nothing left to unlink
@@ -177,28 +251,26 @@ void ZQMACGraph::DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterf
 
 bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& stored) {
   // ---- what the instance holds now, by kind and database id ----
-  std::unordered_map<int, ZQMACMediaAgent*> oldAgents;
-  std::unordered_map<int, ZQMACLms*> oldLms;
-  std::unordered_map<int, ZQMACMagLib*> oldMagLibs;
-  std::unordered_map<int, ZQMACLibController*> oldControllers;
-  std::unordered_map<int, ZQMACMasterDrivePool*> oldMasters;
-  std::unordered_map<int, ZQMACDrivePool*> oldPools;
-  std::unordered_map<int, ZQMACDrive*> oldDrives;
-  std::unordered_map<int, ZQMACDms*> oldPaths;
-  std::unordered_map<int, ZQMACMountPath*> oldMountPaths;
-  std::unordered_map<int, ZQMACDiskDevice*> oldDevices;
-  std::unordered_map<int, ZQMACDiskVolume*> oldVolumes;
+  OldObjects<ZQMACMediaAgent> oldAgents;
+  OldObjects<ZQMACLms> oldLms;
+  OldObjects<ZQMACMagLib> oldMagLibs;
+  OldObjects<ZQMACLibController> oldControllers;
+  OldObjects<ZQMACMasterDrivePool> oldMasters;
+  OldObjects<ZQMACDrivePool> oldPools;
+  OldObjects<ZQMACDrive> oldDrives;
+  OldObjects<ZQMACDms> oldPaths;
+  OldObjects<ZQMACMountPath> oldMountPaths;
+  OldObjects<ZQMACDiskDevice> oldDevices;
+  OldObjects<ZQMACDiskVolume> oldVolumes;
   std::vector<ZQMACInterface*> doomed;  // managed objects never stored, or stored twice
 
   std::vector<ZQMACInterface*> objects;
   {
     std::lock_guard<std::mutex> guard(config.m_registryMutex);
-    objects.reserve(config.m_registry.size());
-    for (auto& entry : config.m_registry) objects.push_back(entry.second);
+    objects.reserve(config.m_registry.Size());
+    config.m_registry.ForEach([&](ZQMACInterface* object) { objects.push_back(object); });
   }
-  auto index = [&](auto& map, auto* object) {
-    if (object->m_iId < 0 || !map.emplace(object->m_iId, object).second) doomed.push_back(object);
-  };
+  auto index = [&](auto& map, auto* object) { map.collect(object, object->m_iId); };
   for (ZQMACInterface* object : objects) {
     switch (object->GetObjectType()) {
       case ZQMAC_OBJ_MEDIA_AGENT: index(oldAgents, static_cast<ZQMACMediaAgent*>(object)); break;
@@ -218,6 +290,17 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
       default: break;  // library parts and group nodes go with their library; other kinds stay
     }
   }
+  oldAgents.index(doomed);
+  oldLms.index(doomed);
+  oldMagLibs.index(doomed);
+  oldControllers.index(doomed);
+  oldMasters.index(doomed);
+  oldPools.index(doomed);
+  oldDrives.index(doomed);
+  oldPaths.index(doomed);
+  oldMountPaths.index(doomed);
+  oldDevices.index(doomed);
+  oldVolumes.index(doomed);
 
   // New objects take their handles from one block taken up front, as many
   // as rows that no object of the instance stands for yet (a re-read of an
@@ -238,9 +321,9 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     if (isDiskLibraryType(row.libraryTypeId)) {
       rows += oldMagLibs.count(row.libraryId) == 0 ? 1 : 0;
     } else {
-      auto it = oldLms.find(row.libraryId);
+      ZQMACLms* lms = oldLms.find(row.libraryId);
       // The library-management object, its library part and its group.
-      rows += it == oldLms.end() ? 3 : (it->second->m_pLibrary == nullptr) + (it->second->m_pLibControllerNode == nullptr);
+      rows += lms == nullptr ? 3 : (lms->m_pLibrary == nullptr) + (lms->m_pLibControllerNode == nullptr);
     }
   }
   rows += unmatched(*stored.libraryControllers, oldControllers, [](const MMStoredLibraryController& r) { return r.id; });
@@ -264,56 +347,59 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   config.m_mediaAgentMap.clear();
   config.m_mountPathMap.clear();
   config.m_diskDeviceMap.clear();
-  for (auto& [id, a] : oldAgents) {
+  oldAgents.forEach([&](auto* a) {
     a->m_libControllerList.RemoveAllNodes(false, true);
     a->m_dmsList.RemoveAllNodes(false, true);
-  }
-  for (auto& [id, l] : oldLms) {
+  });
+  oldLms.forEach([&](auto* l) {
     l->m_libControllerList.RemoveAllNodes(false, true);
     l->m_drivePoolList.RemoveAllNodes(false, true);
     l->m_masterDrivePoolList.RemoveAllNodes(false, true);
     l->m_driveList.RemoveAllNodes(false, true);
     l->m_dmsList.RemoveAllNodes(false, true);
-  }
-  for (auto& [id, c] : oldControllers) {
+  });
+  oldControllers.forEach([&](auto* c) {
     c->m_pLms = nullptr;
     c->m_pMediaAgent = nullptr;
-  }
-  for (auto& [id, m] : oldMasters) {
+  });
+  oldMasters.forEach([&](auto* m) {
     m->m_pLms = nullptr;
     m->m_drivePoolList.RemoveAllNodes(false, true);
-  }
-  for (auto& [id, p] : oldPools) {
+  });
+  oldPools.forEach([&](auto* p) {
     p->m_pLms = nullptr;
     p->m_pMediaAgent = nullptr;
     p->m_pMasterDrivePool = nullptr;
     p->m_dmsList.RemoveAllNodes(false, true);
-  }
-  for (auto& [id, d] : oldDrives) {
+  });
+  oldDrives.forEach([&](auto* d) {
     d->m_pLms = nullptr;
     d->m_dmsList.RemoveAllNodes(false, true);
-  }
-  for (auto& [id, p] : oldPaths) {
+  });
+  oldPaths.forEach([&](auto* p) {
     p->m_pLms = nullptr;
     p->m_pDrive = nullptr;
     p->m_pDrivePool = nullptr;
     p->m_pMediaAgent = nullptr;
-  }
-  for (auto& [id, m] : oldMagLibs) {
+  });
+  oldMagLibs.forEach([&](auto* m) {
     m->m_mountPathList.RemoveAllNodes(false, true);
     m->m_pMediaAgent = nullptr;
-  }
-  for (auto& [id, p] : oldMountPaths) {
+  });
+  oldMountPaths.forEach([&](auto* p) {
     p->m_pMagLib = nullptr;
     p->m_pMediaAgent = nullptr;
-  }
-  for (auto& [id, d] : oldDevices) d->m_volumeList.RemoveAllNodes(false, true);
-  for (auto& [id, v] : oldVolumes) {
+  });
+  oldDevices.forEach([&](auto* d) { d->m_volumeList.RemoveAllNodes(false, true); });
+  oldVolumes.forEach([&](auto* v) {
     v->m_pDiskDevice = nullptr;
     v->m_pMediaAgent = nullptr;
-  }
+  });
 
   // ---- rebuild from the rows ----
+  // Every list filled below was emptied above or belongs to a new object,
+  // and each row stands for its own object, so no list is searched for the
+  // object before it is appended (AddNewNode).
   uint64_t nextHandle = first;
   std::vector<ZQMACInterface*> fresh;
   fresh.reserve(static_cast<size_t>(rows));
@@ -321,12 +407,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   // of the instance.
   auto obtain = [&](auto& old, int id) {
     using T = std::remove_pointer_t<typename std::remove_reference_t<decltype(old)>::mapped_type>;
-    auto it = old.find(id);
-    if (it != old.end()) {
-      T* object = it->second;
-      old.erase(it);
-      return object;
-    }
+    if (T* object = old.take(id)) return object;
     T* object = new T();
     object->m_pOwner = &config;
     object->m_uHandle = static_cast<uint32_t>(nextHandle++);
@@ -351,7 +432,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     a->m_bShown = (row.attribute & kMMHiddenAttribute) == 0;
     a->m_bShownFlag = a->m_bShown;
     a->m_bConfigured = true;
-    config.m_mediaAgentList.AddNode(a);
+    config.m_mediaAgentList.AddNewNode(a);
     config.m_mediaAgentMap[row.clientId] = a;
     agents.put(row.clientId, a);
   }
@@ -371,7 +452,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
       m->m_pMediaConfig = &config;
       m->m_bConfigured = configured;
       m->m_bShownFlag = shown;
-      config.m_magLibList.AddNode(m);
+      config.m_magLibList.AddNewNode(m);
       magLibs.put(row.libraryId, m);
       continue;
     }
@@ -408,7 +489,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     library->m_sProduct = row.model;
     library->m_sDeviceTextA = row.serial;
     library->m_sDeviceTextB = row.firmware;
-    config.m_lmsList.AddNode(lms);
+    config.m_lmsList.AddNewNode(lms);
     lmsById.put(row.libraryId, lms);
   }
 
@@ -424,8 +505,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     c->m_sServerHostName = agent != nullptr ? agent->m_sNetHostName : std::string();
     c->m_sControllerText = row.name;
     c->m_uControllerType = static_cast<unsigned int>(row.controllerType);
-    lms->m_libControllerList.AddNode(c);
-    if (agent != nullptr) agent->m_libControllerList.AddNode(c);
+    lms->m_libControllerList.AddNewNode(c);
+    if (agent != nullptr) agent->m_libControllerList.AddNewNode(c);
   }
 
   IdIndex<ZQMACMasterDrivePool> masters(*stored.masterPools, [](const MMStoredMasterPool& r) { return r.id; });
@@ -436,7 +517,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     m->m_sName = row.name;
     m->m_bConfigured = true;
     m->m_pLms = lms;
-    lms->m_masterDrivePoolList.AddNode(m);
+    lms->m_masterDrivePoolList.AddNewNode(m);
     masters.put(row.id, m);
   }
 
@@ -454,8 +535,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     p->m_pLms = master->m_pLms;
     p->m_pMasterDrivePool = master;
     p->m_pMediaAgent = agents.get(row.clientId);
-    master->m_pLms->m_drivePoolList.AddNode(p);
-    master->m_drivePoolList.AddNode(p);
+    master->m_pLms->m_drivePoolList.AddNewNode(p);
+    master->m_drivePoolList.AddNewNode(p);
     pools.put(row.id, p);
   }
 
@@ -474,7 +555,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     d->m_iDriveNumber = row.driveNumber;
     d->m_bConfigured = row.enabled != 0;
     d->m_pLms = master->m_pLms;
-    master->m_pLms->m_driveList.AddNode(d);
+    master->m_pLms->m_driveList.AddNewNode(d);
     drives.put(row.id, d);
   }
 
@@ -492,10 +573,10 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     p->m_pMediaAgent = agent;
     p->m_pLms = drive->m_pLms;
     p->m_sServerHostName = agent != nullptr ? agent->m_sNetHostName : std::string();
-    drive->m_dmsList.AddNode(p);
-    if (pool != nullptr) pool->m_dmsList.AddNode(p);
-    if (agent != nullptr) agent->m_dmsList.AddNode(p);
-    if (p->m_pLms != nullptr) p->m_pLms->m_dmsList.AddNode(p);
+    drive->m_dmsList.AddNewNode(p);
+    if (pool != nullptr) pool->m_dmsList.AddNewNode(p);
+    if (agent != nullptr) agent->m_dmsList.AddNewNode(p);
+    if (p->m_pLms != nullptr) p->m_pLms->m_dmsList.AddNewNode(p);
   }
 
   IdIndex<ZQMACDiskDevice> devices(*stored.devices, [](const MMStoredDevice& r) { return r.id; });
@@ -505,7 +586,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     d->m_iDeviceType = row.typeId;
     d->m_iDRUId = row.druHostId;
     d->m_bConfigured = true;
-    config.m_diskDeviceList.AddNode(d);
+    config.m_diskDeviceList.AddNewNode(d);
     config.m_diskDeviceMap[row.id] = d;
     devices.put(row.id, d);
   }
@@ -523,7 +604,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     v->m_bConfigured = row.enabled != 0;
     v->m_pDiskDevice = device;
     v->m_pMediaAgent = agents.get(row.clientId);
-    device->m_volumeList.AddNode(v);
+    device->m_volumeList.AddNewNode(v);
   }
 
   for (const MMStoredMountPath& row : *stored.mountPaths) {
@@ -540,7 +621,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     ZQMACDiskDevice* device = devices.get(row.deviceId);
     ZQMACDiskVolume* first = device != nullptr ? device->m_volumeList.operator[](0) : nullptr;
     p->m_pMediaAgent = first != nullptr ? first->m_pMediaAgent : nullptr;
-    library->m_mountPathList.AddNode(p);
+    library->m_mountPathList.AddNewNode(p);
     if (library->m_pMediaAgent == nullptr) library->m_pMediaAgent = p->m_pMediaAgent;
     config.m_mountPathMap[row.id] = p;
   }
@@ -550,13 +631,13 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   // pointers above no longer reach it, and its destructor unlinks it from
   // whatever else does.
   auto drop = [&](auto& old) {
-    for (auto& entry : old) doomed.push_back(entry.second);
+    old.forEach([&](ZQMACInterface* object) { doomed.push_back(object); });
     old.clear();
   };
-  for (auto& [id, l] : oldLms) {
+  oldLms.forEach([&](auto* l) {
     if (l->m_pLibrary != nullptr) doomed.push_back(l->m_pLibrary);
     if (l->m_pLibControllerNode != nullptr) doomed.push_back(l->m_pLibControllerNode);
-  }
+  });
   drop(oldVolumes);
   drop(oldMountPaths);
   drop(oldPaths);
@@ -573,8 +654,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   {
     std::lock_guard<std::mutex> guard(config.m_registryMutex);
     // The i-th new object has the i-th handle of the block.
-    for (size_t i = 0; i < fresh.size(); ++i)
-      config.m_registry.emplace_hint(config.m_registry.end(), static_cast<unsigned int>(first + i), fresh[i]);
+    config.m_registry.Reserve(fresh.size());
+    for (size_t i = 0; i < fresh.size(); ++i) config.m_registry.Add(static_cast<unsigned int>(first + i), fresh[i]);
   }
   if (rows != 0) tkmac::returnHandles(static_cast<uint32_t>(nextHandle), first + rows);
   config.m_bDatabaseBacked = true;

@@ -103,9 +103,7 @@ void ZQMACMediaConfig::ClearObjects() {
   std::vector<ZQMACInterface*> objects;
   {
     std::lock_guard<std::mutex> guard(m_registryMutex);
-    objects.reserve(m_registry.size());
-    for (auto& entry : m_registry) objects.push_back(entry.second);
-    m_registry.clear();
+    objects = m_registry.TakeAll();
   }
   m_mediaAgentList.RemoveAllNodes(false, true);
   m_lmsList.RemoveAllNodes(false, true);
@@ -185,8 +183,7 @@ ZQMACMediaAgent* ZQMACMediaConfig::FindDBNode(const char* mediaAgentName) {
 ZQMACInterface* ZQMACMediaConfig::FindObject(unsigned long long handle) const {
   if (handle == 0 || handle > 0xFFFFFFFFull) return nullptr;
   std::lock_guard<std::mutex> guard(m_registryMutex);
-  auto it = m_registry.find(static_cast<unsigned int>(handle));
-  return it == m_registry.end() ? nullptr : it->second;
+  return m_registry.Find(static_cast<unsigned int>(handle));
 }
 
 ZQMACInterface* ZQMACMediaConfig::FindObject(unsigned long long handle, unsigned int objectType) const {
@@ -221,7 +218,7 @@ unsigned long long ZQMACMediaConfig::AdoptObject(ZQMACInterface* object) {
   {
     std::lock_guard<std::mutex> guard(m_registryMutex);
     // Handles only grow, so a new one almost always goes at the end.
-    m_registry.emplace_hint(m_registry.end(), handle, object);
+    m_registry.Add(handle, object);
   }
   object->m_pOwner = this;
   object->m_uHandle = handle;
@@ -231,8 +228,7 @@ unsigned long long ZQMACMediaConfig::AdoptObject(ZQMACInterface* object) {
 bool ZQMACMediaConfig::OwnsObject(const ZQMACInterface* object) const {
   if (object == nullptr || object->m_pOwner != this) return false;
   std::lock_guard<std::mutex> guard(m_registryMutex);
-  auto it = m_registry.find(object->m_uHandle);
-  return it != m_registry.end() && it->second == object;
+  return m_registry.Find(object->m_uHandle) == object;
 }
 
 bool ZQMACMediaConfig::DeleteObject(ZQMACInterface* object) {
@@ -255,7 +251,7 @@ bool ZQMACMediaConfig::DeleteObject(ZQMACInterface* object) {
 
 std::size_t ZQMACMediaConfig::GetObjectCount() const {
   std::lock_guard<std::mutex> guard(m_registryMutex);
-  return m_registry.size();
+  return m_registry.Size();
 }
 
 void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
@@ -263,10 +259,9 @@ void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
   std::vector<ZQMACInterface*> others;
   {
     std::lock_guard<std::mutex> guard(m_registryMutex);
-    auto it = m_registry.find(object->m_uHandle);
-    if (it != m_registry.end() && it->second == object) m_registry.erase(it);
-    others.reserve(m_registry.size());
-    for (auto& entry : m_registry) others.push_back(entry.second);
+    m_registry.Erase(object->m_uHandle, object);
+    others.reserve(m_registry.Size());
+    m_registry.ForEach([&](ZQMACInterface* other) { others.push_back(other); });
   }
   object->m_pOwner = nullptr;
   object->m_uHandle = 0;

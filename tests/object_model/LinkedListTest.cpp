@@ -249,4 +249,65 @@ TEST(LinkedListLength, MembershipAndOrderAreTheSameShortAndLong) {
   }
 }
 
+// A long list stays exact through many removals and additions in mixed
+// order (its index moves entries when one goes and grows as it fills), and
+// AddNewNode appends like AddNode, an indexed list still refusing a
+// duplicate.
+TEST(LinkedListLength, LongListStaysExactThroughRemovalsAndNewNodes) {
+  constexpr int kItems = 3000;
+  std::vector<std::unique_ptr<Item>> items;
+  for (int i = 0; i < kItems; ++i) items.push_back(std::make_unique<Item>("item" + std::to_string(i)));
+  List list;
+  std::vector<Item*> expected;
+  for (int i = 0; i < kItems; ++i) {
+    Item* item = items[static_cast<size_t>(i)].get();
+    EXPECT_EQ(i % 2 == 0 ? list.AddNewNode(item) : list.AddNode(item), item);
+    expected.push_back(item);
+  }
+  EXPECT_EQ(list.AddNewNode(items[7].get()), items[7].get());
+  EXPECT_EQ(list.AddNewNode(nullptr), nullptr);
+  EXPECT_EQ(list.GetListCount(), kItems);
+  // Remove every third element, then add half of them back at the end.
+  std::vector<Item*> kept;
+  std::vector<Item*> removed;
+  for (size_t i = 0; i < expected.size(); ++i) {
+    if (i % 3 == 1) {
+      EXPECT_TRUE(list.RemoveNode(expected[i]));
+      removed.push_back(expected[i]);
+    } else {
+      kept.push_back(expected[i]);
+    }
+  }
+  for (size_t i = 0; i < removed.size(); i += 2) {
+    list.AddNode(removed[i]);
+    kept.push_back(removed[i]);
+  }
+  EXPECT_EQ(list.GetListCount(), static_cast<int>(kept.size()));
+  std::vector<Item*> walked;
+  for (Item* e = list.GetFirstNode(); e != nullptr; e = list.GetNextNode()) walked.push_back(e);
+  EXPECT_EQ(walked, kept);
+  for (Item* e : kept) {
+    ASSERT_NE(list.FindListNode(e), nullptr);
+    EXPECT_EQ(list.FindListNode(e)->GetData(), e);
+  }
+  for (size_t i = 0; i < removed.size(); ++i) {
+    EXPECT_EQ(list.Contains(removed[i]), i % 2 == 0) << i;
+    EXPECT_EQ(list.RemoveNode(removed[i]), i % 2 == 0) << i;
+  }
+  EXPECT_EQ(list.GetListCount(), static_cast<int>(kept.size() - (removed.size() + 1) / 2));
+}
+
+// AddNewNode on a short list appends in order and moves the cursor like
+// AddNode.
+TEST_F(LinkedList, AddNewNodeAppendsAndMovesTheCursor) {
+  List list;
+  list.AddNewNode(&a);
+  list.AddNewNode(&b);
+  EXPECT_EQ(list.GetNextNode(), nullptr) << "the cursor stands on the new last node";
+  EXPECT_EQ(names(list), (Names{"a", "b"}));
+  EXPECT_TRUE(list.Contains(&b));
+  EXPECT_TRUE(list.RemoveNode(&a));
+  EXPECT_EQ(names(list), (Names{"b"}));
+}
+
 }  // namespace

@@ -64,6 +64,33 @@ TEST_F(MediaConfig, HandlesAreNeverReused) {
   }
 }
 
+// Many objects deleted in an arbitrary order: the rest keep resolving by
+// handle, the deleted never again, and the count follows, also once most of
+// the instance's objects are gone.
+TEST_F(MediaConfig, HandlesResolveExactlyThroughManyDeletions) {
+  std::vector<ZQMACNode*> nodes;
+  for (int i = 0; i < 500; ++i) nodes.push_back(ZQMACGraph::AddCostCategory(config, i, "cost" + std::to_string(i)));
+  std::vector<unsigned long long> handles;
+  for (ZQMACNode* node : nodes) handles.push_back(node->GetHandle());
+  std::vector<bool> alive(nodes.size(), true);
+  std::size_t count = nodes.size();
+  for (int pass : {7, 3, 2}) {
+    for (size_t i = 0; i < nodes.size(); ++i) {
+      if (!alive[i] || i % static_cast<size_t>(pass) != 0) continue;
+      ASSERT_TRUE(config.DeleteObject(nodes[i]));
+      alive[i] = false;
+      --count;
+    }
+    EXPECT_EQ(config.GetObjectCount(), count);
+    for (size_t i = 0; i < nodes.size(); ++i)
+      EXPECT_EQ(config.FindObject(handles[i]), alive[i] ? nodes[i] : nullptr) << i;
+  }
+  ZQMACNode* late = ZQMACGraph::AddCostCategory(config, 1000, "late");
+  EXPECT_GT(late->GetHandle(), handles.back());
+  EXPECT_EQ(config.FindObject(late->GetHandle()), late);
+  EXPECT_EQ(config.GetObjectCount(), count + 1);
+}
+
 TEST_F(MediaConfig, FindObjectRefusesZeroWideAndForeignHandles) {
   World w = testkit::mac::seedWorld(config);
   const unsigned long long handle = w.drive1->GetHandle();

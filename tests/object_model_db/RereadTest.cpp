@@ -174,6 +174,28 @@ TEST_F(Reread, ChangesOfAnotherThreadAndOfPlainSqlAreSeen) {
 
 // An object changed in memory and never stored takes its stored values
 // again, as a load of every row gives them.
+// Ids far apart (an administrator's row with an id of its own) take the
+// loader's lookups off their flat tables: the re-read still keeps each
+// object and equals a load of every row.
+TEST_F(Reread, FarApartIdsAreKeptAndReadLikeCloseOnes) {
+  rawSql("INSERT INTO \"MMLibrary\" (\"LibraryId\", \"LibraryName\", \"AliasName\", \"LibraryTypeId\", "
+         "\"LibraryEnabled\") VALUES (5000000, 'FarLib', 'FarLib', 3, 1)");
+  expectEqualToFullReload("part", 1);
+  ZQMACMagLib* far = nullptr;
+  ZQMACLinkedList<ZQMACMagLib> libraries = kept->GetMagLibList();
+  for (ZQMACMagLib* library = libraries.GetFirstNode(); library != nullptr; library = libraries.GetNextNode())
+    if (library->GetId() == 5000000u) far = library;
+  ASSERT_NE(far, nullptr);
+  const unsigned long long handle = far->GetHandle();
+  rawSql("UPDATE \"MMLibrary\" SET \"AliasName\" = 'FarLib2' WHERE \"LibraryId\" = 5000000");
+  expectEqualToFullReload("part", 1);
+  EXPECT_EQ(kept->FindObject(handle), far) << "the far library keeps its address and handle";
+  EXPECT_EQ(far->GetName(), "FarLib2");
+  rawSql("DELETE FROM \"MMLibrary\" WHERE \"LibraryId\" = 5000000");
+  expectEqualToFullReload("part");
+  EXPECT_EQ(kept->FindObject(handle), nullptr);
+}
+
 TEST_F(Reread, UnstoredChangesInMemoryAreUndone) {
   ZQMACDrive* first = drive(*kept, 1);
   ASSERT_NE(first, nullptr);
