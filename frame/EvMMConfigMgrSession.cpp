@@ -9,6 +9,7 @@
 #include <iterator>
 #include <mutex>
 #include <new>
+#include <shared_mutex>
 
 #include "frame/EvEvent.h"
 #include "frame/EvMMConfigMgr.h"
@@ -44,6 +45,36 @@ constexpr unsigned long kForceClosedText = 0x240002FA;
 // Code of item 11102 in the force-close notice.
 constexpr unsigned long kForceClosedCode = 4;
 constexpr std::size_t kForceClosedTextSize = 512;
+
+// The session lock. Changing the cache or the holder takes it exclusively
+// (SessionLock, recursive on its thread); handing out the newest instance to
+// a request that may have it, and pinning, share it (SessionReadLock), so
+// that consoles listing at once do not wait for one another. Each thread
+// counts what it holds: a shared lock inside an exclusive one (or inside
+// another shared one) is already held.
+std::shared_mutex& sessionMutex() {
+  static auto* m = new std::shared_mutex();  // lives for the whole process
+  return *m;
+}
+thread_local int t_exclusiveDepth = 0;
+thread_local int t_sharedDepth = 0;
+
+class SessionReadLock {
+ public:
+  SessionReadLock() : m_taken(t_exclusiveDepth == 0 && t_sharedDepth == 0) {
+    if (m_taken) sessionMutex().lock_shared();
+    ++t_sharedDepth;
+  }
+  ~SessionReadLock() {
+    --t_sharedDepth;
+    if (m_taken) sessionMutex().unlock_shared();
+  }
+  SessionReadLock(const SessionReadLock&) = delete;
+  SessionReadLock& operator=(const SessionReadLock&) = delete;
+
+ private:
+  bool m_taken;
+};
 
 // Holds a lockable resource for the rest of the scope, however it is left.
 class ResourceLock {
@@ -168,14 +199,32 @@ EvMMConfigMgr::~EvMMConfigMgr() = default;
 
 // ---- session lock ----
 
-EvMMConfigMgr::SessionLock::SessionLock() : m_mutex(kSessionMutexName) { m_mutex.Lock(); }
+EvMMConfigMgr::SessionLock::SessionLock() {
+  if (t_exclusiveDepth++ == 0) sessionMutex().lock();
+}
 
-EvMMConfigMgr::SessionLock::~SessionLock() { m_mutex.Unlock(); }
+EvMMConfigMgr::SessionLock::~SessionLock() {
+  if (--t_exclusiveDepth == 0) sessionMutex().unlock();
+}
 
 // ---- the cache ----
 
 ZQMACMediaConfig* EvMMConfigMgr::currentMediaConfig(MessageInfo* request, bool bNew, MediaConfigPin* pin) {
   if (request == nullptr) return nullptr;
+  if (!bNew) {
+    // The common case changes nothing but the front entry's expiry and
+    // pins: the session lock is shared. Everything else is decided again
+    // below under the lock held exclusively.
+    SessionReadLock lock;
+    const bool holder = !(request->socket != EvMMConfigMgr::m_socketId.Get());
+    auto& list = EvMMConfigMgr::m_tMediaConfigList;
+    if ((holder || request->requestKind == kRequestKindExempt) && !list.empty()) {
+      MediaConfigContainer& front = list.front();
+      front.SetExpiredTimeStamp();
+      if (pin != nullptr) pin->attachLocked(front);
+      return front.GetMediaConfig();
+    }
+  }
   std::string forcedBy;
   {
     // The holder test and every use of the cache and the holder run under
@@ -225,7 +274,7 @@ ZQMACMediaConfig* EvMMConfigMgr::GetCurrentMediaConfig(MessageInfo* request, boo
 
 ZQMACMediaConfig* EvMMConfigMgr::GetNewestMediaConfig(MediaConfigPin& pin) {
   pin.release();
-  SessionLock lock;
+  SessionReadLock lock;
   if (m_tMediaConfigList.empty()) return nullptr;
   pin.attachLocked(m_tMediaConfigList.front());
   return m_tMediaConfigList.front().GetMediaConfig();
@@ -318,7 +367,7 @@ MediaConfigPin::~MediaConfigPin() { release(); }
 bool MediaConfigPin::pin(ZQMACMediaConfig* config) {
   release();
   if (config == nullptr) return false;
-  EvMMConfigMgr::SessionLock lock;
+  SessionReadLock lock;
   MediaConfigContainer* entry = findEntryLocked(config);
   if (entry == nullptr) return false;
   attachLocked(*entry);
@@ -332,7 +381,7 @@ void MediaConfigPin::attachLocked(MediaConfigContainer& entry) {
 
 void MediaConfigPin::release() {
   if (m_config == nullptr) return;
-  EvMMConfigMgr::SessionLock lock;
+  SessionReadLock lock;
   MediaConfigContainer* entry = findEntryLocked(m_config);
   if (entry != nullptr) entry->DropPin();
   m_config = nullptr;
