@@ -2,6 +2,8 @@
 // media-configuration instances with the force-close rule and pruning, the
 // pins that keep an instance in use from being pruned, and the one-time
 // initialisation.
+#include <pthread.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -9,7 +11,6 @@
 #include <iterator>
 #include <mutex>
 #include <new>
-#include <shared_mutex>
 
 #include "frame/EvEvent.h"
 #include "frame/EvMMConfigMgr.h"
@@ -49,11 +50,32 @@ constexpr std::size_t kForceClosedTextSize = 512;
 // The session lock. Changing the cache or the holder takes it exclusively
 // (SessionLock, recursive on its thread); handing out the newest instance to
 // a request that may have it, and pinning, share it (SessionReadLock), so
-// that consoles listing at once do not wait for one another. Each thread
-// counts what it holds: a shared lock inside an exclusive one (or inside
-// another shared one) is already held.
-std::shared_mutex& sessionMutex() {
-  static auto* m = new std::shared_mutex();  // lives for the whole process
+// that consoles listing at once do not wait for one another. A writer
+// waiting for the lock goes before readers that come after it, so that a
+// stream of listings never holds up a console taking the lock or a
+// connection that closes. Each thread counts what it holds: a shared lock
+// inside an exclusive one (or inside another shared one) is already held,
+// and is never taken twice (which a waiting writer would turn into a
+// deadlock).
+class SessionMutex {
+ public:
+  SessionMutex() {
+    pthread_rwlockattr_t attributes;
+    pthread_rwlockattr_init(&attributes);
+    pthread_rwlockattr_setkind_np(&attributes, PTHREAD_RWLOCK_PREFER_WRITER_NONRECURSIVE_NP);
+    pthread_rwlock_init(&m_lock, &attributes);
+    pthread_rwlockattr_destroy(&attributes);
+  }
+  void lock() { pthread_rwlock_wrlock(&m_lock); }
+  void lockShared() { pthread_rwlock_rdlock(&m_lock); }
+  void unlock() { pthread_rwlock_unlock(&m_lock); }
+
+ private:
+  pthread_rwlock_t m_lock;
+};
+
+SessionMutex& sessionMutex() {
+  static auto* m = new SessionMutex();  // lives for the whole process
   return *m;
 }
 thread_local int t_exclusiveDepth = 0;
@@ -62,12 +84,12 @@ thread_local int t_sharedDepth = 0;
 class SessionReadLock {
  public:
   SessionReadLock() : m_taken(t_exclusiveDepth == 0 && t_sharedDepth == 0) {
-    if (m_taken) sessionMutex().lock_shared();
+    if (m_taken) sessionMutex().lockShared();
     ++t_sharedDepth;
   }
   ~SessionReadLock() {
     --t_sharedDepth;
-    if (m_taken) sessionMutex().unlock_shared();
+    if (m_taken) sessionMutex().unlock();
   }
   SessionReadLock(const SessionReadLock&) = delete;
   SessionReadLock& operator=(const SessionReadLock&) = delete;
