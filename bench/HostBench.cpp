@@ -19,14 +19,48 @@
 //                             before timing (the warm-up stops after
 //                             kWarmupSeconds) and how much the host's
 //                             resident memory grew meanwhile.
+//   host_memory_per_1000_pairs  one console's pairs, as host_roundtrip_c1,
+//                             on a host warmed up with kMemoryWarmupPairs
+//                             pairs; the label tells how much the host's
+//                             resident memory grew per 1,000 pairs over all
+//                             the pairs timed since (flat: 0 KB).
+//   host_listing_cN           the library listing (the console's `libraries`)
+//                             from N consoles (1, 8) on a host whose database
+//                             holds kListingLibraries tape libraries of
+//                             kDrivesPerLibrary drives each; one iteration is
+//                             one listing, wall time per listing over all
+//                             consoles. One console holds the configuration
+//                             lock (its read loaded the model); the consoles
+//                             that list send the request kind that reads the
+//                             holder's configuration. The raw side is the
+//                             ceiling loop (below) on N threads.
+//   host_listing_scaling_c8   how the listing scales against what the
+//                             machine's cores give: each repetition lists from
+//                             1 console and then from 8, and runs the ceiling
+//                             loop on 1 thread and then on 8, and reports the
+//                             speedup (throughput at 8 / throughput at 1) as
+//                             its time, in seconds: ours is the host's
+//                             speedup, raw the loop's, so ours/raw is the
+//                             share of the ceiling the host reaches (the
+//                             goal is at least 0.8).
+// The ceiling loop is CPU-bound work with no lock and no shared data: a chain
+// of integer mixing steps per thread, as many steps as take one listing's
+// single-console wall time (calibrated once per process, against the median
+// of a few listings). Whatever the machine's cores and their current load
+// give 8 such threads is the most 8 consoles could get.
 // Every case has a fresh host of its own, and a fixed number of iterations,
 // so that no case times a host that another case has grown.
 #include <poll.h>
+#include <sqlite3.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -37,6 +71,7 @@
 #include <vector>
 
 #include "bench/BenchPairs.h"
+#include "frame/MessageInfo.h"
 #include "tests/support/HostHarness.h"
 #include "wire/WireCodec.h"
 
@@ -45,6 +80,12 @@ namespace {
 constexpr int kReplyMs = 10000;
 constexpr int kIterations = 1000;   // pairs per console and repetition
 constexpr int kWarmupSeconds = 120;  // at most, before a host_roundtrip_after case
+constexpr int kMemoryWarmupPairs = 10000;
+// The configuration the listing cases list.
+constexpr int kListingLibraries = 100;
+constexpr int kDrivesPerLibrary = 20;
+constexpr int kListingIterations = 100;  // listings per console and repetition
+constexpr int kScalingListings = 50;     // per console, in each half of a scaling repetition
 
 std::string lockFrame(uint32_t operation, int64_t sequence) {
   tkwire::StreamRequest request;
@@ -108,6 +149,7 @@ class BenchHost {
   bool up() const { return m_up; }
   int connect() { return m_host.connect(); }
   pid_t pid() { return m_host.child().pid(); }
+  std::string database() const { return m_dir.file("host.db"); }
 
  private:
   tktest::TempDir m_dir;
@@ -239,6 +281,281 @@ void warmUp(BenchHost& host, int pairs, std::string& label) {
           "; host memory +" + std::to_string(residentKb(host.pid()) - before) + " KB";
 }
 
+// ---------------------------------------------------------------- memory per pair
+
+// One console's pairs on one connection that lasts across repetitions, so
+// that what the label shows is what pairs cost, not connections.
+void timeMemoryPairs(benchmark::State& state) {
+  static BenchHost& host = hostOf("host_memory_per_1000_pairs");
+  static int fd = -1;
+  static long baseline = -1;
+  static long pairsSince = 0;
+  if (!host.up()) {
+    state.SkipWithError("the server did not come up");
+    return;
+  }
+  if (baseline < 0) {
+    std::string ignored;
+    warmUp(host, kMemoryWarmupPairs, ignored);
+    fd = leanClient(host.connect());
+    baseline = residentKb(host.pid());
+  }
+  std::string reply;
+  for (auto _ : state) {
+    if (fd < 0 || !pair(fd, reply)) {
+      state.SkipWithError("a request went unanswered");
+      return;
+    }
+  }
+  pairsSince += static_cast<long>(state.iterations());
+  const long grown = residentKb(host.pid()) - baseline;
+  state.SetLabel("host memory " + std::string(grown < 0 ? "" : "+") + std::to_string(grown * 1000 / pairsSince) +
+                 " KB per 1,000 pairs: " + std::to_string(grown) + " KB over " + std::to_string(pairsSince) +
+                 " pairs after a " + std::to_string(kMemoryWarmupPairs) + "-pair warm-up");
+}
+
+// ---------------------------------------------------------------- the listing
+
+// The library listing in the request kind that reads the configuration the
+// lock holder loaded.
+std::string listingFrame() {
+  tkwire::StreamRequest request;
+  request.handler = "onMsgGetMMLibraries";
+  request.sequence = 3;
+  request.requestKind = kRequestKindExempt;
+  return tkwire::encodeStreamRequest(request);
+}
+
+const std::string kListing = listingFrame();
+
+// The tape libraries of the listing, written into the host's database with
+// SQLite directly: a media agent, kListingLibraries libraries with a
+// controller, a master pool and a drive pool each, and their drives with
+// one path each.
+bool seedLibraries(const std::string& path, std::string& error) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    error = "cannot open " + path;
+    sqlite3_close(db);
+    return false;
+  }
+  sqlite3_busy_timeout(db, 30000);
+  const std::string libraries = std::to_string(kListingLibraries);
+  const std::string drives = std::to_string(kListingLibraries * kDrivesPerLibrary);
+  const std::string per = std::to_string(kDrivesPerLibrary);
+  const std::string n = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ";
+  const std::string sql =
+      "BEGIN;"
+      "INSERT INTO \"APP_Client\" (\"id\", \"name\", \"net_hostname\") VALUES (1, 'ma1', 'ma1.example.net');"
+      "INSERT INTO \"MMHost\" (\"ClientId\") VALUES (1);" +
+      n + libraries +
+      ") INSERT INTO \"MMLibrary\" (\"LibraryId\", \"LibraryName\", \"AliasName\", \"LibraryTypeId\", "
+      "\"LibraryEnabled\", \"DriveCount\") SELECT i, 'lib' || i, 'Library ' || i, 1, 1, " + per + " FROM n;" +
+      n + libraries +
+      ") INSERT INTO \"MMLibraryController\" (\"LibraryControllerId\", \"ControllerName\", \"ClientId\", "
+      "\"LibraryId\", \"IsActive\", \"IsEnabled\") SELECT i, '/dev/sg' || i, 1, i, 1, 1 FROM n;" +
+      n + libraries +
+      ") INSERT INTO \"MMMasterPool\" (\"MasterPoolId\", \"LibraryId\", \"MasterPoolName\") "
+      "SELECT i, i, 'MasterPool(Library ' || i || ')' FROM n;" +
+      n + libraries +
+      ") INSERT INTO \"MMDrivePool\" (\"DrivePoolId\", \"DrivePoolName\", \"ClientId\", \"MasterPoolId\", "
+      "\"DrivePoolEnabled\") SELECT i, 'DrivePool ' || i, 1, i, 1 FROM n;" +
+      n + drives +
+      ") INSERT INTO \"MMDrive\" (\"DriveId\", \"DriveName\", \"AliasName\", \"MasterPoolId\", \"DriveNumber\", "
+      "\"SerialNumber\", \"DriveEnabled\") SELECT i, 'drive' || i, 'Drive ' || i, (i - 1) / " + per +
+      " + 1, (i - 1) % " + per + " + 1, 'SN' || i, 1 FROM n;" +
+      n + drives +
+      ") INSERT INTO \"MMDrivePath\" (\"DrivePathId\", \"DriveId\", \"DrivePoolId\", \"ClientId\", \"PathName\", "
+      "\"IsEnabled\") SELECT i, i, (i - 1) / " + per + " + 1, 1, '/dev/nst' || i, 1 FROM n;"
+      "COMMIT;";
+  char* message = nullptr;
+  const bool done = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK;
+  if (!done) error = std::string("cannot seed the libraries: ") + (message != nullptr ? message : "?");
+  sqlite3_free(message);
+  sqlite3_close(db);
+  return done;
+}
+
+// A host with the libraries, and a console that holds the configuration
+// lock for as long as the host lives.
+class ListingHost {
+ public:
+  ListingHost() {
+    if (!m_host.up()) {
+      m_error = "the host did not come up";
+      return;
+    }
+    if (!seedLibraries(m_host.database(), m_error)) return;
+    m_holder = leanClient(m_host.connect());
+    std::string reply;
+    if (m_holder < 0 || !roundTrip(m_holder, kLock, reply)) {
+      m_error = "the configuration lock went unanswered";
+      return;
+    }
+    // The consoles, each with a listing that holds the libraries (not a
+    // refusal or an empty block) behind it: what a connection costs once
+    // (its host thread, the thread's database connection) is not timed.
+    for (int& fd : m_consoles) {
+      fd = leanClient(m_host.connect());
+      std::string body;
+      std::optional<tkwire::Reply> first;
+      if (fd >= 0 && tkwire::writeAll(fd, kListing) && tkwire::readFrame(fd, -1, -1, body) == tkwire::ReadStatus::Ok)
+        first = tkwire::decodeReply(body);
+      if (!first || first->messageId != 11002 || first->items.size() < static_cast<size_t>(kListingLibraries)) {
+        m_error = "the listing does not hold the libraries";
+        return;
+      }
+      while (!first->isEnd() && tkwire::readFrame(fd, -1, -1, body) == tkwire::ReadStatus::Ok)
+        first = tkwire::decodeReply(body);
+    }
+  }
+  ~ListingHost() {
+    for (int fd : m_consoles)
+      if (fd >= 0) ::close(fd);
+    if (m_holder >= 0) ::close(m_holder);
+  }
+  const std::string& error() const { return m_error; }
+  // The connection of console `c` (0 to 7).
+  int console(int c) const { return m_consoles[static_cast<size_t>(c)]; }
+
+ private:
+  BenchHost m_host;
+  int m_holder = -1;
+  std::array<int, 8> m_consoles{-1, -1, -1, -1, -1, -1, -1, -1};
+  std::string m_error;
+};
+
+ListingHost& listingHost() {
+  static ListingHost host;
+  return host;
+}
+
+// One unit of the ceiling loop: `steps` dependent mixing steps.
+uint64_t ceilingUnit(uint64_t steps, uint64_t seed) {
+  uint64_t x = seed | 1;
+  for (uint64_t i = 0; i < steps; ++i) {
+    x = x * 6364136223846793005ull + 1442695040888963407ull;
+    x ^= x >> 29;
+  }
+  return x;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Wall seconds for `threads` threads, started together, to run `work(t)`
+// each; false from `work` is a failure (then -1).
+template <class Work>
+double together(int threads, const Work& work) {
+  std::atomic<int> ready{0};
+  std::atomic<bool> go{false};
+  std::atomic<bool> failed{false};
+  std::vector<std::thread> running;
+  for (int t = 0; t < threads; ++t)
+    running.emplace_back([&, t] {
+      ready.fetch_add(1);
+      while (!go.load()) std::this_thread::yield();
+      if (!work(t)) failed.store(true);
+    });
+  while (ready.load() < threads) std::this_thread::yield();
+  const auto start = std::chrono::steady_clock::now();
+  go.store(true);
+  for (std::thread& t : running) t.join();
+  return failed.load() ? -1 : secondsSince(start);
+}
+
+// Wall seconds for `consoles` consoles, each on its connection, to make
+// `each` listings.
+double listingSeconds(int consoles, int each) {
+  return together(consoles, [each](int c) {
+    std::string reply;
+    for (int i = 0; i < each; ++i)
+      if (!roundTrip(listingHost().console(c), kListing, reply)) return false;
+    return true;
+  });
+}
+
+// The ceiling loop's steps per unit: as many as take one listing's
+// single-console wall time (the median of a few).
+uint64_t ceilingSteps() {
+  static const uint64_t steps = [] {
+    if (!listingHost().error().empty()) return uint64_t{1};
+    std::vector<double> listings;
+    std::string reply;
+    for (int i = 0; i < 15; ++i) {
+      const auto start = std::chrono::steady_clock::now();
+      roundTrip(listingHost().console(0), kListing, reply);
+      listings.push_back(secondsSince(start));
+    }
+    std::sort(listings.begin(), listings.end());
+    constexpr uint64_t kProbe = 1u << 22;
+    std::vector<double> probes;
+    for (int i = 0; i < 5; ++i) {
+      const auto start = std::chrono::steady_clock::now();
+      benchmark::DoNotOptimize(ceilingUnit(kProbe, static_cast<uint64_t>(i)));
+      probes.push_back(secondsSince(start));
+    }
+    std::sort(probes.begin(), probes.end());
+    return std::max<uint64_t>(1, static_cast<uint64_t>(listings[listings.size() / 2] / probes[0] * kProbe));
+  }();
+  return steps;
+}
+
+// Wall seconds for `threads` threads to run `each` units of the loop.
+double loopSeconds(int threads, int each) {
+  const uint64_t steps = ceilingSteps();
+  return together(threads, [&](int t) {
+    for (int i = 0; i < each; ++i) benchmark::DoNotOptimize(ceilingUnit(steps, static_cast<uint64_t>(t * 1000 + i)));
+    return true;
+  });
+}
+
+void timeListings(benchmark::State& state) {
+  if (!listingHost().error().empty()) {
+    state.SkipWithError(listingHost().error().c_str());
+    return;
+  }
+  const int fd = listingHost().console(state.thread_index());
+  std::string reply;
+  for (auto _ : state) {
+    if (!roundTrip(fd, kListing, reply)) {
+      state.SkipWithError("a listing went unanswered");
+      break;
+    }
+  }
+}
+
+void timeLoop(benchmark::State& state) {
+  if (!listingHost().error().empty()) {
+    state.SkipWithError(listingHost().error().c_str());
+    return;
+  }
+  const uint64_t steps = ceilingSteps();
+  uint64_t seed = static_cast<uint64_t>(state.thread_index());
+  for (auto _ : state) benchmark::DoNotOptimize(ceilingUnit(steps, ++seed));
+}
+
+// The speedup from 1 to 8 of `seconds(threads, each)`, as the iteration's
+// time.
+void timeScaling(benchmark::State& state, double (*seconds)(int, int)) {
+  if (!listingHost().error().empty()) {
+    state.SkipWithError(listingHost().error().c_str());
+    return;
+  }
+  ceilingSteps();
+  for (auto _ : state) {
+    const double one = seconds(1, kScalingListings);
+    const double eight = seconds(8, kScalingListings);
+    if (one <= 0 || eight <= 0) {
+      state.SkipWithError("a listing went unanswered");
+      break;
+    }
+    state.SetIterationTime(8 * one / eight);
+  }
+  state.SetLabel("time = speedup at 8 over 1");
+}
+
 const bool kRegistered = [] {
   for (int consoles : {1, 2, 4, 8}) {
     const std::string name = "host_roundtrip_c" + std::to_string(consoles);
@@ -260,6 +577,19 @@ const bool kRegistered = [] {
         },
         [](benchmark::State& s) { timePairs(s, echoServer()); }, [](tkbench::Benchmark* b) { configure(b, 1); });
   }
+  tkbench::registerPair(
+      "host_memory_per_1000_pairs", timeMemoryPairs, [](benchmark::State& s) { timePairs(s, echoServer()); },
+      [](tkbench::Benchmark* b) { configure(b, 1); });
+  for (int consoles : {1, 8})
+    tkbench::registerPair("host_listing_c" + std::to_string(consoles), timeListings, timeLoop,
+                          [consoles](tkbench::Benchmark* b) {
+                            b->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(kListingIterations)->Threads(
+                                consoles);
+                          });
+  tkbench::registerPair(
+      "host_listing_scaling_c8", [](benchmark::State& s) { timeScaling(s, listingSeconds); },
+      [](benchmark::State& s) { timeScaling(s, loopSeconds); },
+      [](tkbench::Benchmark* b) { b->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1); });
   return true;
 }();
 

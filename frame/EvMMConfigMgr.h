@@ -9,9 +9,12 @@
 // Session state and threads. The host calls handlers from several threads,
 // and the object model calls the status and progress callbacks from its own
 // threads. Therefore:
-//  - The cache (m_tMediaConfigList), the holder's socket and user id, and
-//    the pins are changed only under the session lock (SessionLock, the
-//    named mutex "EvMMConfigMgr::GetCurrentMediaConfig"; recursive).
+//  - The cache (m_tMediaConfigList), the holder's socket and user id are
+//    changed only under the session lock held exclusively (SessionLock;
+//    recursive). Handing out the newest instance to its holder (or to a
+//    request of the exempt kind) and pinning change nothing but an entry's
+//    expiry and pin count, which are atomics: they share the session lock,
+//    so that consoles reading at once never wait for one another.
 //  - The numbers and flags read by other threads (sequence numbers, lock
 //    flag, user id, step counters, initialisation flags) are atomics, and
 //    the holder's socket is an EvSessionSocket; they can be read anywhere
@@ -189,19 +192,16 @@ class EvMMConfigMgr : public EvReturnData {
   static void SetLastLoginName(const char* loginName);
   static std::string GetLastLoginName();
 
-  // The session lock (see the top of this file). Recursive; hold it only
-  // around short work: the callbacks never wait for it.
+  // The session lock held exclusively (see the top of this file).
+  // Recursive; hold it only around short work: the callbacks never wait for
+  // it. A thread that shares the lock must not take it exclusively.
   class SessionLock {
    public:
     SessionLock();
     ~SessionLock();
     SessionLock(const SessionLock&) = delete;
     SessionLock& operator=(const SessionLock&) = delete;
-
-   private:
-    FXNamedMutex m_mutex;
   };
-  static constexpr const char* kSessionMutexName = "EvMMConfigMgr::GetCurrentMediaConfig";
 
   // ---- configuration lock ----
   // Lock operations, the same in both forms.

@@ -2,6 +2,8 @@
 // media-configuration instances with the force-close rule and pruning, the
 // pins that keep an instance in use from being pruned, and the one-time
 // initialisation.
+#include <pthread.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -44,6 +46,57 @@ constexpr unsigned long kForceClosedText = 0x240002FA;
 // Code of item 11102 in the force-close notice.
 constexpr unsigned long kForceClosedCode = 4;
 constexpr std::size_t kForceClosedTextSize = 512;
+
+// The session lock. Changing the cache or the holder takes it exclusively
+// (SessionLock, recursive on its thread); handing out the newest instance to
+// a request that may have it, and pinning, share it (SessionReadLock), so
+// that consoles listing at once do not wait for one another. A writer
+// waiting for the lock goes before readers that come after it, so that a
+// stream of listings never holds up a console taking the lock or a
+// connection that closes. Each thread counts what it holds: a shared lock
+// inside an exclusive one (or inside another shared one) is already held,
+// and is never taken twice (which a waiting writer would turn into a
+// deadlock).
+class SessionMutex {
+ public:
+  SessionMutex() {
+    pthread_rwlockattr_t attributes;
+    pthread_rwlockattr_init(&attributes);
+    pthread_rwlockattr_setkind_np(&attributes, PTHREAD_RWLOCK_PREFER_WRITER_NONRECURSIVE_NP);
+    pthread_rwlock_init(&m_lock, &attributes);
+    pthread_rwlockattr_destroy(&attributes);
+  }
+  void lock() { pthread_rwlock_wrlock(&m_lock); }
+  void lockShared() { pthread_rwlock_rdlock(&m_lock); }
+  void unlock() { pthread_rwlock_unlock(&m_lock); }
+
+ private:
+  pthread_rwlock_t m_lock;
+};
+
+SessionMutex& sessionMutex() {
+  static auto* m = new SessionMutex();  // lives for the whole process
+  return *m;
+}
+thread_local int t_exclusiveDepth = 0;
+thread_local int t_sharedDepth = 0;
+
+class SessionReadLock {
+ public:
+  SessionReadLock() : m_taken(t_exclusiveDepth == 0 && t_sharedDepth == 0) {
+    if (m_taken) sessionMutex().lockShared();
+    ++t_sharedDepth;
+  }
+  ~SessionReadLock() {
+    --t_sharedDepth;
+    if (m_taken) sessionMutex().unlock();
+  }
+  SessionReadLock(const SessionReadLock&) = delete;
+  SessionReadLock& operator=(const SessionReadLock&) = delete;
+
+ private:
+  bool m_taken;
+};
 
 // Holds a lockable resource for the rest of the scope, however it is left.
 class ResourceLock {
@@ -168,14 +221,32 @@ EvMMConfigMgr::~EvMMConfigMgr() = default;
 
 // ---- session lock ----
 
-EvMMConfigMgr::SessionLock::SessionLock() : m_mutex(kSessionMutexName) { m_mutex.Lock(); }
+EvMMConfigMgr::SessionLock::SessionLock() {
+  if (t_exclusiveDepth++ == 0) sessionMutex().lock();
+}
 
-EvMMConfigMgr::SessionLock::~SessionLock() { m_mutex.Unlock(); }
+EvMMConfigMgr::SessionLock::~SessionLock() {
+  if (--t_exclusiveDepth == 0) sessionMutex().unlock();
+}
 
 // ---- the cache ----
 
 ZQMACMediaConfig* EvMMConfigMgr::currentMediaConfig(MessageInfo* request, bool bNew, MediaConfigPin* pin) {
   if (request == nullptr) return nullptr;
+  if (!bNew) {
+    // The common case changes nothing but the front entry's expiry and
+    // pins: the session lock is shared. Everything else is decided again
+    // below under the lock held exclusively.
+    SessionReadLock lock;
+    const bool holder = !(request->socket != EvMMConfigMgr::m_socketId.Get());
+    auto& list = EvMMConfigMgr::m_tMediaConfigList;
+    if ((holder || request->requestKind == kRequestKindExempt) && !list.empty()) {
+      MediaConfigContainer& front = list.front();
+      front.SetExpiredTimeStamp();
+      if (pin != nullptr) pin->attachLocked(front);
+      return front.GetMediaConfig();
+    }
+  }
   std::string forcedBy;
   {
     // The holder test and every use of the cache and the holder run under
@@ -225,7 +296,7 @@ ZQMACMediaConfig* EvMMConfigMgr::GetCurrentMediaConfig(MessageInfo* request, boo
 
 ZQMACMediaConfig* EvMMConfigMgr::GetNewestMediaConfig(MediaConfigPin& pin) {
   pin.release();
-  SessionLock lock;
+  SessionReadLock lock;
   if (m_tMediaConfigList.empty()) return nullptr;
   pin.attachLocked(m_tMediaConfigList.front());
   return m_tMediaConfigList.front().GetMediaConfig();
@@ -318,7 +389,7 @@ MediaConfigPin::~MediaConfigPin() { release(); }
 bool MediaConfigPin::pin(ZQMACMediaConfig* config) {
   release();
   if (config == nullptr) return false;
-  EvMMConfigMgr::SessionLock lock;
+  SessionReadLock lock;
   MediaConfigContainer* entry = findEntryLocked(config);
   if (entry == nullptr) return false;
   attachLocked(*entry);
@@ -332,7 +403,7 @@ void MediaConfigPin::attachLocked(MediaConfigContainer& entry) {
 
 void MediaConfigPin::release() {
   if (m_config == nullptr) return;
-  EvMMConfigMgr::SessionLock lock;
+  SessionReadLock lock;
   MediaConfigContainer* entry = findEntryLocked(m_config);
   if (entry != nullptr) entry->DropPin();
   m_config = nullptr;

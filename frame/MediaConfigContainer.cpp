@@ -30,10 +30,10 @@ MediaConfigContainer::MediaConfigContainer(const MediaConfigContainer& other)
 
 MediaConfigContainer& MediaConfigContainer::operator=(const MediaConfigContainer& other) {
   m_tCreationTimeStamp = other.m_tCreationTimeStamp;
-  m_tExpiredTimeStamp = other.m_tExpiredTimeStamp;
+  m_tExpiredTimeStamp.store(other.m_tExpiredTimeStamp.load());
   return *this;
 }
 
 MediaConfigContainer::~MediaConfigContainer() = default;
 
-void MediaConfigContainer::SetExpiredTimeStamp() { m_tExpiredTimeStamp = nowSeconds() + kLifetimeSeconds; }
+void MediaConfigContainer::SetExpiredTimeStamp() { m_tExpiredTimeStamp.store(nowSeconds() + kLifetimeSeconds); }

@@ -15,10 +15,13 @@
 // owner is the connection for which the instance was made, until that
 // connection closes; the mark says that this client has gone, so that
 // nobody reaches the instance once a newer entry is in front. All three are
-// read and changed only under the session lock; a copy starts unpinned,
-// unowned and unmarked, and assignment keeps the target's.
+// read and changed only under the session lock; the pin count and the
+// expiry are atomics, changed by several requests at once while they share
+// that lock (pruning holds it exclusively, so it sees them settled). A copy
+// starts unpinned, unowned and unmarked, and assignment keeps the target's.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -44,15 +47,17 @@ class MediaConfigContainer {
 
   ZQMACMediaConfig* GetMediaConfig() const { return m_pMediaConfig.get(); }
   int64_t GetCreattionTimeStamp() const { return m_tCreationTimeStamp; }
-  int64_t GetExpiredTimeStamp() const { return m_tExpiredTimeStamp; }
+  int64_t GetExpiredTimeStamp() const { return m_tExpiredTimeStamp.load(); }
 
-  // Pins (under the session lock only; see above).
-  void AddPin() { ++m_pinCount; }
+  // Pins (under the session lock only, shared or exclusive; see above).
+  void AddPin() { m_pinCount.fetch_add(1); }
   void DropPin() {
-    if (m_pinCount > 0) --m_pinCount;
+    int count = m_pinCount.load();
+    while (count > 0 && !m_pinCount.compare_exchange_weak(count, count - 1)) {
+    }
   }
-  bool IsPinned() const { return m_pinCount > 0; }
-  int GetPinCount() const { return m_pinCount; }
+  bool IsPinned() const { return m_pinCount.load() > 0; }
+  int GetPinCount() const { return m_pinCount.load(); }
 
   // The owning connection (under the session lock only; see above).
   void SetOwner(CWySocket socket) { m_owner = socket; }
@@ -69,9 +74,9 @@ class MediaConfigContainer {
 
  private:
   std::unique_ptr<ZQMACMediaConfig> m_pMediaConfig;
-  int64_t m_tExpiredTimeStamp;
+  std::atomic<int64_t> m_tExpiredTimeStamp;
   int64_t m_tCreationTimeStamp;
-  int m_pinCount = 0;
+  std::atomic<int> m_pinCount{0};
   CWySocket m_owner;
   bool m_sessionEnded = false;
 };

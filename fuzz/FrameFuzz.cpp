@@ -1,7 +1,8 @@
 // Fuzz target of the host's reading of request frames: the input is what a
 // console sends on its connection. The bytes arrive on a socket, are cut into
-// frames by the length prefix as the host cuts them, and each frame body is
-// decoded and turned into a request record as the host does.
+// frames by the length prefix as the host cuts them (its buffered reader,
+// checked against readFrame), and each frame body is decoded and turned into
+// a request record as the host does.
 //
 // A body that decodes must be exactly what the encoder makes of the decoded
 // request (the frame format has one form per request), and its record must
@@ -18,6 +19,7 @@
 #include <string>
 
 #include "host/RequestRecord.h"
+#include "wire/FrameReader.h"
 #include "wire/WireCodec.h"
 
 namespace {
@@ -62,11 +64,8 @@ void serve(const std::string& body) {
   }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size > kMaxInput) return 0;
-  int fds[2];
+// A socket pair whose console side has sent `data` and closed.
+void sentAndClosed(const uint8_t* data, size_t size, int (&fds)[2]) {
   require(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) == 0);
   size_t sent = 0;
   while (sent < size) {
@@ -75,16 +74,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sent += static_cast<size_t>(n);
   }
   ::close(fds[1]);  // the console is done: the host sees the end after the last byte
+}
 
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > kMaxInput) return 0;
+  // The host's buffered reader, and readFrame on the same bytes: both cut
+  // the same frames and end alike.
+  int buffered[2];
+  int plain[2];
+  sentAndClosed(data, size, buffered);
+  sentAndClosed(data, size, plain);
+  tkwire::FrameReader reader(buffered[0]);
   std::string body;
+  std::string expected;
   for (;;) {
-    tkwire::ReadStatus status = tkwire::readFrame(fds[0], 0, body);
+    tkwire::ReadStatus status = reader.next(0, 1000, body);
+    require(tkwire::readFrame(plain[0], 0, expected) == status);
     if (status != tkwire::ReadStatus::Ok) {
       require(status == tkwire::ReadStatus::Closed || status == tkwire::ReadStatus::TooLong);
       break;
     }
+    require(body == expected);
     serve(body);
   }
-  ::close(fds[0]);
+  ::close(buffered[0]);
+  ::close(plain[0]);
   return 0;
 }

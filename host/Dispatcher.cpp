@@ -15,6 +15,7 @@
 #include "host/RequestRecord.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/reply/ReplyChannel.h"
+#include "wire/FrameReader.h"
 #include "wire/WireCodec.h"
 
 namespace tkhost {
@@ -255,9 +256,6 @@ std::string Dispatcher::handlerList(int64_t sequence) const {
   }
   return tkwire::encodeHandlerList(sequence, handlers);
 }
-
-
-
 void serveConnection(int fd, const Dispatcher& dispatcher, int frameDeadlineMs) {
   const HandlerApi& api = dispatcher.api();
   TkHandlers* handlers = api.create();
@@ -271,9 +269,10 @@ void serveConnection(int fd, const Dispatcher& dispatcher, int frameDeadlineMs) 
   // buffer is given back after the frame is served.
   constexpr size_t kKeptBodyCapacity = 1u << 20;
   std::string body;
+  tkwire::FrameReader reader(fd);
   for (;;) {
     try {
-      tkwire::ReadStatus status = tkwire::readFrame(fd, -1, frameDeadlineMs, body);
+      tkwire::ReadStatus status = reader.next(-1, frameDeadlineMs, body);
       if (status == tkwire::ReadStatus::Ok) {
         dispatcher.serve(body, fd, handlers);
         if (body.capacity() > kKeptBodyCapacity) std::string().swap(body);

@@ -443,8 +443,9 @@ TEST_F(Session, PinsCountOnlyPinCachedInstancesAndAreEmptiedByAForceClose) {
 
 TEST_F(Session, ManyThreadsShareTheCacheSafely) {
   // Sessions start and requests run on several threads while the clock runs
-  // past the instances' lifetime. Instances in use are pinned; any use after
-  // pruning would be caught by the address sanitizer.
+  // past the instances' lifetime; requests that only read share the session
+  // lock. Instances in use are pinned; any use after pruning would be caught
+  // by the address sanitizer.
   constexpr int kThreads = 4;
   constexpr int kRounds = 25;
   std::vector<Connection> clients(kThreads);
@@ -458,9 +459,17 @@ TEST_F(Session, ManyThreadsShareTheCacheSafely) {
         ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(request.get(), round % 3 == 0, pin);
         if (config == nullptr) continue;
         ++handedOut;
+        // The other ways in that share the session lock: pinning an
+        // instance in hand, and the newest one.
+        MediaConfigPin again(config);
+        MediaConfigPin newestPin;
+        ZQMACMediaConfig* newest = EvMMConfigMgr::GetNewestMediaConfig(newestPin);
         m_clock.advance(3000);
         EXPECT_EQ(config->GetModuleMode(), 2);
         EXPECT_EQ(config->GetObjectCount(), 0u);
+        if (newest != nullptr) {
+          EXPECT_EQ(newest->GetModuleMode(), 2);
+        }
       }
     });
   }

@@ -330,6 +330,34 @@ TEST_F(DispatchTest, EveryRequestEndsWithOneEndFrameAfterItsAnswersCarryingTheRe
   }
 }
 
+TEST_F(DispatchTest, RequestsThatArriveTogetherOrInPiecesAreServedInTurn) {
+  auto stream = [](const std::string& handler, int64_t sequence) {
+    tkwire::StreamRequest r;
+    r.handler = handler;
+    r.sequence = sequence;
+    return tkwire::encodeStreamRequest(r);
+  };
+  const std::string requests = stream("Record", 1) + stream("Silent", 2) + stream("Record", 3);
+  for (size_t piece : {requests.size(), size_t{1}, size_t{7}}) {
+    SCOPED_TRACE(piece);
+    Connection c(m_dispatcher);
+    for (size_t at = 0; at < requests.size(); at += piece)
+      ASSERT_TRUE(tkwire::writeAll(c.console(), requests.substr(at, piece)));
+    // Each request's answers, then its end frame, one request after the other.
+    const std::vector<std::pair<uint32_t, int64_t>> expected = {
+        {11002, 1}, {tkwire::kRequestDone, 1}, {tkwire::kRequestDone, 2}, {11002, 3}, {tkwire::kRequestDone, 3}};
+    std::string body;
+    for (const auto& [messageId, sequence] : expected) {
+      ASSERT_EQ(tkwire::readFrame(c.console(), kWaitMs, body), tkwire::ReadStatus::Ok);
+      const std::optional<tkwire::Reply> reply = tkwire::decodeReply(body);
+      ASSERT_TRUE(reply.has_value());
+      EXPECT_EQ(reply->messageId, messageId);
+      EXPECT_EQ(reply->sequence, sequence);
+    }
+  }
+  EXPECT_EQ(seen().size(), 9u);
+}
+
 TEST_F(DispatchTest, HostRefusesWhatNoHandlerTakes) {
   Connection c(m_dispatcher);
   tkwire::StreamRequest asStream;

@@ -1,11 +1,13 @@
 // The frame codec shared by the host, the console and the tests.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <tuple>
 
 #include "tests/support/FrameWire.h"
+#include "wire/FrameReader.h"
 
 namespace {
 
@@ -161,57 +163,120 @@ TEST(WireCodec, OverlongNamesAreNotCutSilently) {
   EXPECT_THROW(tkwire::encodeXmlRequest(x), std::length_error);
 }
 
-TEST(WireCodec, ReadFrameTellsHowItEnded) {
+// The frames of one descriptor, read by readFrame or by a FrameReader: the
+// two keep the same limits and tell the same outcomes.
+class FrameSource {
+ public:
+  FrameSource(int fd, bool buffered) : m_fd(fd) {
+    if (buffered) m_reader = std::make_unique<tkwire::FrameReader>(fd);
+  }
+  tkwire::ReadStatus next(int waitMs, int frameMs, std::string& body) {
+    return m_reader ? m_reader->next(waitMs, frameMs, body) : tkwire::readFrame(m_fd, waitMs, frameMs, body);
+  }
+
+ private:
+  int m_fd;
+  std::unique_ptr<tkwire::FrameReader> m_reader;
+};
+
+class FrameReading : public ::testing::TestWithParam<bool> {};
+
+INSTANTIATE_TEST_SUITE_P(WireCodec, FrameReading, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? std::string("FrameReader") : std::string("readFrame");
+                         });
+
+TEST_P(FrameReading, TellsHowAFrameEnded) {
   tktest::SocketPair pair;
   const int fds[2] = {pair.a, pair.b};
+  FrameSource frames(fds[0], GetParam());
   std::string body;
-  EXPECT_EQ(tkwire::readFrame(fds[0], 20, body), tkwire::ReadStatus::Timeout);
+  EXPECT_EQ(frames.next(20, 1020, body), tkwire::ReadStatus::Timeout);
 
   ASSERT_TRUE(tkwire::writeAll(fds[1], le32(3) + "abc"));
-  EXPECT_EQ(tkwire::readFrame(fds[0], 1000, body), tkwire::ReadStatus::Ok);
+  EXPECT_EQ(frames.next(1000, 2000, body), tkwire::ReadStatus::Ok);
   EXPECT_EQ(body, "abc");
   ASSERT_TRUE(tkwire::writeAll(fds[1], le32(0)));
-  EXPECT_EQ(tkwire::readFrame(fds[0], 1000, body), tkwire::ReadStatus::Ok);
+  EXPECT_EQ(frames.next(1000, 2000, body), tkwire::ReadStatus::Ok);
   EXPECT_EQ(body, "");
 
   ASSERT_TRUE(tkwire::writeAll(fds[1], le32(tkwire::kMaxFrameBytes + 1)));
-  EXPECT_EQ(tkwire::readFrame(fds[0], 1000, body), tkwire::ReadStatus::TooLong);
+  EXPECT_EQ(frames.next(1000, 2000, body), tkwire::ReadStatus::TooLong);
 
+  // A new source: the length refused above leaves its stream unreadable.
+  FrameSource rest(fds[0], GetParam());
   ASSERT_TRUE(tkwire::writeAll(fds[1], le32(10) + "half"));
   pair.closeB();
-  EXPECT_EQ(tkwire::readFrame(fds[0], 1000, body), tkwire::ReadStatus::Closed);
-  EXPECT_EQ(tkwire::readFrame(fds[0], 1000, body), tkwire::ReadStatus::Closed);
+  EXPECT_EQ(rest.next(1000, 2000, body), tkwire::ReadStatus::Closed);
+  EXPECT_EQ(body, "");
+  EXPECT_EQ(rest.next(1000, 2000, body), tkwire::ReadStatus::Closed);
   // Writing to a connection whose peer is gone fails instead of raising SIGPIPE.
   EXPECT_FALSE(tkwire::writeAll(fds[0], "x"));
 }
 
-TEST(WireCodec, AFrameThatStallsAfterItBeganTimesOutWithoutTakingTheMemoryItNames) {
+TEST_P(FrameReading, AFrameThatStallsAfterItBeganTimesOutWithoutTakingTheMemoryItNames) {
   const struct {
     const char* what;
+    std::string whole;  // a frame before the one that stalls
     std::string sent;
   } cases[] = {
-      {"half a length", std::string("\x10\x00", 2)},
-      {"a length of the largest size", le32(tkwire::kMaxFrameBytes)},
-      {"a length and some of its body", le32(tkwire::kMaxFrameBytes) + std::string(5000, 'b')},
+      {"half a length", "", std::string("\x10\x00", 2)},
+      {"a length of the largest size", "", le32(tkwire::kMaxFrameBytes)},
+      {"a length and some of its body", "", le32(tkwire::kMaxFrameBytes) + std::string(5000, 'b')},
+      {"half a length behind a whole frame", "ok", std::string("\x10", 1)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     tktest::SocketPair pair;
-    ASSERT_TRUE(tkwire::writeAll(pair.b, c.sent));
+    FrameSource frames(pair.a, GetParam());
+    const std::string before = c.whole.empty() ? "" : le32(static_cast<uint32_t>(c.whole.size())) + c.whole;
+    ASSERT_TRUE(tkwire::writeAll(pair.b, before + c.sent));
     std::string body;
     // No limit on the wait for a frame to begin; 50 ms for the rest of it.
-    EXPECT_EQ(tkwire::readFrame(pair.a, -1, 50, body), tkwire::ReadStatus::Timeout);
+    if (!c.whole.empty()) {
+      ASSERT_EQ(frames.next(-1, 50, body), tkwire::ReadStatus::Ok);
+      EXPECT_EQ(body, c.whole);
+    }
+    EXPECT_EQ(frames.next(-1, 50, body), tkwire::ReadStatus::Timeout);
     EXPECT_EQ(body, "");
     EXPECT_LE(body.capacity(), 3 * c.sent.size() + 8192) << "the buffer grows only with what arrives";
   }
   // A frame that arrives whole in time is read, whatever its size.
   tktest::SocketPair pair;
+  FrameSource frames(pair.a, GetParam());
   const std::string big(300000, 'x');
   std::thread writer([&] { tkwire::writeAll(pair.b, le32(static_cast<uint32_t>(big.size())) + big); });
   std::string body;
-  EXPECT_EQ(tkwire::readFrame(pair.a, -1, 10000, body), tkwire::ReadStatus::Ok);
+  EXPECT_EQ(frames.next(-1, 10000, body), tkwire::ReadStatus::Ok);
   writer.join();
   EXPECT_EQ(body, big);
+}
+
+TEST(WireCodec, AFrameReaderCutsFramesThatArriveTogetherOrInPieces) {
+  // Short frames, an empty one, one longer than the reader's buffer and one
+  // that fills it exactly, in one stream.
+  const std::vector<std::string> bodies = {"a", "", std::string(3 * tkwire::FrameReader::kAheadBytes + 5, 'L'),
+                                           std::string(tkwire::FrameReader::kAheadBytes - 4, 'F'), "end"};
+  std::string stream;
+  for (const std::string& b : bodies) stream += le32(static_cast<uint32_t>(b.size())) + b;
+  for (size_t piece : {stream.size(), size_t{1}, size_t{3}, size_t{4097}}) {
+    SCOPED_TRACE(piece);
+    tktest::SocketPair pair;
+    std::thread writer([&] {
+      for (size_t at = 0; at < stream.size(); at += piece)
+        ASSERT_TRUE(tkwire::writeAll(pair.b, stream.substr(at, piece)));
+    });
+    tkwire::FrameReader reader(pair.a);
+    std::string body;
+    for (const std::string& expected : bodies) {
+      ASSERT_EQ(reader.next(10000, 10000, body), tkwire::ReadStatus::Ok);
+      EXPECT_EQ(body, expected);
+    }
+    writer.join();
+    EXPECT_EQ(reader.buffered(), 0u);
+    pair.closeB();
+    EXPECT_EQ(reader.next(1000, 1000, body), tkwire::ReadStatus::Closed);
+  }
 }
 
 TEST(WireCodec, DescribeShowsEachValueByItsShape) {
