@@ -61,7 +61,7 @@ bool WizardFrame::useCachedConfig() {
   if (m_failed) return false;
   m_config = EvMMConfigMgr::GetCurrentMediaConfig(m_request, false, m_pin);
   if (m_config == nullptr) {
-    failWith(kTextTakenOver, {EvMMConfigMgr::GetLastLoginName()});
+    failWith(kTextTakenOver, {EvMMConfigMgr::TakenOverBy()});
     return false;
   }
   return true;

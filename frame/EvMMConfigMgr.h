@@ -191,6 +191,13 @@ class EvMMConfigMgr : public EvReturnData {
   // The login name of the user who last forced the configuration lock.
   static void SetLastLoginName(const char* loginName);
   static std::string GetLastLoginName();
+  // The login name a force-close notice names: the user who last forced
+  // the lock or, while nobody has forced it, the user holding the session
+  // (the one whose session the requester is not in), so that the notice
+  // never names nobody.
+  static std::string TakenOverBy();
+  // A user's login name from the host services; empty for an unknown user.
+  static std::string LoginNameOf(unsigned long userId);
 
   // The session lock held exclusively (see the top of this file).
   // Recursive; hold it only around short work: the callbacks never wait for

@@ -60,7 +60,6 @@ constexpr unsigned long kXmlRightsArgument = 2;
 constexpr int kForceClosedCode = 4;
 
 // Buffer sizes of the texts.
-constexpr std::size_t kLoginSize = 1025;
 constexpr std::size_t kReasonSize = 1040;
 constexpr std::size_t kShortTextSize = 512;
 constexpr std::size_t kTextSize = 1024;
@@ -83,15 +82,6 @@ std::mutex& lockOperationMutex() {
 }
 
 // The login name of a user; empty when the host services do not know it.
-std::string userLogin(unsigned long userId) {
-  char login[kLoginSize];
-  std::memset(login, 0, sizeof login);
-  EvExternal services(0);
-  services.getUserLogin(static_cast<int>(userId), login, nullptr, nullptr);
-  login[sizeof login - 1] = '\0';
-  return std::string(login);
-}
-
 // A catalogue text in the locale (a locale id), cut to fit `size` bytes.
 template <class... Args>
 std::string catalogueText(unsigned long id, std::size_t size, unsigned long locale, const Args&... arguments) {
@@ -198,7 +188,7 @@ int streamLock(MessageInfo& request, long long serverSequenceNumber, bool bHonou
   if (!bHonourLock) EvMMConfigMgr::m_ulLockedMMConfig.store(0);
 
   if (EvMMConfigMgr::m_ulLockedMMConfig.load() == 1) {
-    const std::string holder = userLogin(EvMMConfigMgr::m_ulUserId.load());
+    const std::string holder = EvMMConfigMgr::LoginNameOf(EvMMConfigMgr::m_ulUserId.load());
     answer.set(kHeldByAnother, catalogueText(kTextLockedByOther, kShortTextSize, locale, holder));
     EvDebug::Debug(kStreamTag, "%s", "Another has locked media manager configuration");
     return 0;
@@ -262,7 +252,7 @@ int streamUnlock(MessageInfo& request, unsigned long operation, StreamAnswer& an
 int streamForceLock(MessageInfo& request, long long serverSequenceNumber, StreamAnswer& answer) {
   const unsigned long locale = EvReturnData::returnLocaleId(request.sequenceNumber);
   if (EvMMConfigMgr::m_ulLockedMMConfig.load() == 1) {
-    EvMMConfigMgr::SetLastLoginName(userLogin(request.userId).c_str());
+    EvMMConfigMgr::SetLastLoginName(EvMMConfigMgr::LoginNameOf(request.userId).c_str());
     const std::string forcedBy = EvMMConfigMgr::GetLastLoginName();
     EvDebug::Debug(kStreamTag, "L&DC will be force-closed by [%s]", forcedBy.c_str());
     MediaConfigPin oldPin;
@@ -308,7 +298,7 @@ int streamForceLock(MessageInfo& request, long long serverSequenceNumber, Stream
 void xmlLock(MessageInfo& request, long long serverSequenceNumber, unsigned long locale, XmlAnswer& answer) {
   if (EvMMConfigMgr::m_ulLockedMMConfig.load() == 1) {
     EvDebug::Debug(kXmlTag, "%s", "Another user has locked media manager configuration");
-    answer.fail(catalogueText(kTextLockedByOther, kTextSize, locale, userLogin(EvMMConfigMgr::m_ulUserId.load())));
+    answer.fail(catalogueText(kTextLockedByOther, kTextSize, locale, EvMMConfigMgr::LoginNameOf(EvMMConfigMgr::m_ulUserId.load())));
     return;
   }
   MediaConfigPin pin;
@@ -356,7 +346,7 @@ void xmlUnlock(MessageInfo& request, long long operation, unsigned long locale, 
 // Force lock (3). Under the lock-operation mutex.
 void xmlForceLock(MessageInfo& request, long long serverSequenceNumber, unsigned long locale, XmlAnswer& answer) {
   if (EvMMConfigMgr::m_ulLockedMMConfig.load() == 1) {
-    EvMMConfigMgr::SetLastLoginName(userLogin(request.userId).c_str());
+    EvMMConfigMgr::SetLastLoginName(EvMMConfigMgr::LoginNameOf(request.userId).c_str());
     EvDebug::Debug(kXmlTag, "Library & Drive Configuration will be force-closed by [%s]",
                    EvMMConfigMgr::GetLastLoginName().c_str());
     // No status text goes to the previous holder in this form.
@@ -412,7 +402,7 @@ int EvMMConfigMgr::LockMMConfiguration(MessageInfo* request, long long serverSeq
   }
   const unsigned long operation = request->elementCount;
   const unsigned long rightsArgument = request->firstWord;
-  logRequest(kStreamTag, operation, userLogin(request->userId));
+  logRequest(kStreamTag, operation, EvMMConfigMgr::LoginNameOf(request->userId));
 
   std::string reason;
   if (!rightsAllowed(*request, rightsArgument, kStreamTag, reason)) {
@@ -491,7 +481,7 @@ int EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML(MessageInfo* request, std::
       return;
     }
     const long long operation = info.getint64(kOperation.tag, LockInfo::kClassHash, kOperation.hash);
-    logRequest(kXmlTag, static_cast<unsigned long long>(operation), userLogin(request->userId));
+    logRequest(kXmlTag, static_cast<unsigned long long>(operation), EvMMConfigMgr::LoginNameOf(request->userId));
 
     std::string reason;
     if (!rightsAllowed(*request, kXmlRightsArgument, kXmlTag, reason)) {

@@ -13,6 +13,7 @@
 #include <new>
 
 #include "frame/EvEvent.h"
+#include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/MessageInfo.h"
 #include "frame/ZqCriticalSection.h"
@@ -247,7 +248,6 @@ ZQMACMediaConfig* EvMMConfigMgr::currentMediaConfig(MessageInfo* request, bool b
       return front.GetMediaConfig();
     }
   }
-  std::string forcedBy;
   {
     // The holder test and every use of the cache and the holder run under
     // the session lock, so that no other session can start between the
@@ -276,11 +276,10 @@ ZQMACMediaConfig* EvMMConfigMgr::currentMediaConfig(MessageInfo* request, bool b
       if (pin != nullptr) pin->attachLocked(front);
       return front.GetMediaConfig();
     }
-    forcedBy = EvMMConfigMgr::GetLastLoginName();
   }
   // Not the holder: the notice goes out after the session lock is left, so
   // a slow client never holds up the session.
-  sendForceClosedNotice(*request, forcedBy);
+  sendForceClosedNotice(*request, EvMMConfigMgr::TakenOverBy());
   return nullptr;
 }
 
@@ -360,6 +359,21 @@ void EvMMConfigMgr::SetLastLoginName(const char* loginName) {
 std::string EvMMConfigMgr::GetLastLoginName() {
   std::lock_guard<std::mutex> guard(lastLoginNameMutex());
   return std::string(g_sLastLoginName, strnlen(g_sLastLoginName, sizeof g_sLastLoginName));
+}
+
+std::string EvMMConfigMgr::TakenOverBy() {
+  std::string login = GetLastLoginName();
+  if (!login.empty()) return login;
+  return LoginNameOf(m_ulUserId.load());
+}
+
+std::string EvMMConfigMgr::LoginNameOf(unsigned long userId) {
+  char login[kLastLoginNameSize];
+  std::memset(login, 0, sizeof login);
+  EvExternal services(0);
+  services.getUserLogin(static_cast<int>(userId), login, nullptr, nullptr);
+  login[sizeof login - 1] = '\0';
+  return std::string(login);
 }
 
 // ---- one-time initialisation ----

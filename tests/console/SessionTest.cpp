@@ -212,6 +212,14 @@ TEST_F(ConsoleFixture, ALockHeldByAnotherNamesTheHolderByLogin) {
   EXPECT_NE(run.out.find("3 (held by another user) \""), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("[admin]"), std::string::npos) << run.out;
   EXPECT_EQ(run.out.find("[]"), std::string::npos) << run.out;
+  // Nobody forced the lock, so the take-over notice a listing gets names the
+  // holder too, not an empty "user []".
+  const ConsoleRun listing = runConsole(dir, {"--socket", host.socket()}, {"libraries"});
+  EXPECT_EQ(listing.status, 3) << listing.out;
+  EXPECT_NE(listing.out.find("\"Library and Drive Configuration was closed: user [admin] took over the "
+                             "configuration.\"\n"),
+            std::string::npos)
+      << listing.out;
   ::close(holder);
 }
 

@@ -135,8 +135,9 @@ TEST_F(OperationMatrix, XmlForm) {
       EXPECT_EQ(mine[0].messageId, 11055u);
       EXPECT_EQ(mine[0].sequence, 0x777);
       ASSERT_EQ(tktest::tagsOf(mine[0]), std::vector<uint32_t>{11102});
-      // Nobody has forced yet: the notice names nobody.
-      EXPECT_EQ(mine[0].items[0].bytes, tktest::wordAndText(4, catalogueText(0x240002FA, "")));
+      // Nobody has forced yet: the notice names the session's holder, never
+      // an empty "user []".
+      EXPECT_EQ(mine[0].items[0].bytes, tktest::wordAndText(4, catalogueText(0x240002FA, "alice")));
     } else {
       EXPECT_TRUE(mine.empty());
     }
