@@ -122,12 +122,14 @@ sqlite3_stmt* Connection::acquire(const std::string& sql, bool& cached, int& cod
         if (!it->second.busy && (oldest == m_cache.end() || it->second.lastUse < oldest->second.lastUse)) oldest = it;
       }
       if (oldest != m_cache.end()) {
+        m_byStatement.erase(oldest->second.stmt);
         sqlite3_finalize(oldest->second.stmt);
         m_cache.erase(oldest);
       }
     }
     if (m_cache.size() < kCacheSize) {
-      m_cache.emplace(sql, Cached{stmt, true, ++m_uses});
+      Cached& entry = m_cache.emplace(sql, Cached{stmt, true, ++m_uses}).first->second;
+      m_byStatement[stmt] = &entry;
       cached = true;
     }
   }
@@ -143,11 +145,10 @@ void Connection::release(sqlite3_stmt* stmt, bool cached) {
   }
   sqlite3_reset(stmt);
   sqlite3_clear_bindings(stmt);
-  for (auto& entry : m_cache) {
-    if (entry.second.stmt == stmt) {
-      entry.second.busy = false;
-      return;
-    }
+  auto found = m_byStatement.find(stmt);
+  if (found != m_byStatement.end()) {
+    found->second->busy = false;
+    return;
   }
   sqlite3_finalize(stmt);  // no longer known to the cache
 }

@@ -91,6 +91,8 @@ struct DbCell {
 // number that fits 64 bits; with `blanksAround` blanks around it are
 // allowed too and an all-blank text reads 0. False when it is no number.
 bool integerOf(const DbValue& value, long long& out, bool blanksAround);
+// The same for a value read in place.
+bool integerOf(const DbCell& value, long long& out, bool blanksAround);
 // The value as text: NULL reads empty, an integer in decimal, a real with
 // 17 significant digits.
 std::string textOf(const DbValue& value);

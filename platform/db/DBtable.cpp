@@ -408,9 +408,7 @@ int DBtable::fillRow(const Cells& cells, std::string& detail) {
       case ZQDBFieldKind::Int32:
       case ZQDBFieldKind::Int64: {
         long long n = 0;
-        bool ok = v.type == tkdb::DbValue::Type::Int ? (n = v.i, true)
-                  : v.isNull()                       ? true
-                                                     : tkdb::integerOf(v.value(), n, true);
+        bool ok = tkdb::integerOf(v, n, true);
         if (ok && col.field == ZQDBFieldKind::Int32 && (n < INT_MIN || n > INT_MAX)) ok = false;
         if (!ok) {
           detail = std::string("column ") + col.name + " holds a value that is not a number of its width";
@@ -432,14 +430,16 @@ int DBtable::fillRow(const Cells& cells, std::string& detail) {
       case ZQDBFieldKind::DateTime: {
         auto* dt = reinterpret_cast<DB_DATETIME*>(field);
         tagTIMESTAMP_STRUCT ts{0, 0, 0, 0, 0, 0, 0};
-        if (!v.isNull() && !tkdb::parseDateTime(v.value(), ts)) {
+        if (!v.isNull() && !tkdb::parseDateTime(v, ts)) {
           detail = std::string("column ") + col.name + " holds a value that is not a date and time";
           result = DB_ERR_CONVERT;
         }
         *dt = ts;
         if (!v.isNull() && result == DB_OK) {
-          std::string text = tkdb::dateTimeText(ts);
-          strncpy_s(dt->text, sizeof dt->text, text.c_str(), sizeof dt->text - 1);
+          char text[64];
+          const size_t n = std::min(tkdb::putDateTimeText(ts, text), sizeof dt->text - 1);
+          std::memcpy(dt->text, text, n);
+          dt->text[n] = '\0';
           indicator = sizeof(tagTIMESTAMP_STRUCT);
         }
         if (value != nullptr) {
