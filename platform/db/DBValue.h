@@ -92,7 +92,17 @@ struct DbCell {
 // allowed too and an all-blank text reads 0. False when it is no number.
 bool integerOf(const DbValue& value, long long& out, bool blanksAround);
 // The same for a value read in place.
-bool integerOf(const DbCell& value, long long& out, bool blanksAround);
+inline bool integerOf(const DbCell& value, long long& out, bool blanksAround) {
+  switch (value.type) {
+    case DbValue::Type::Null: out = 0; return true;
+    case DbValue::Type::Int: out = value.i; return true;
+    // A real or a text in a number's column is rare: read as the engine's
+    // own value.
+    case DbValue::Type::Real:
+    case DbValue::Type::Text: return integerOf(value.value(), out, blanksAround);
+  }
+  return false;
+}
 // The value as text: NULL reads empty, an integer in decimal, a real with
 // 17 significant digits.
 std::string textOf(const DbValue& value);

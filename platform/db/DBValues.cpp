@@ -329,18 +329,6 @@ bool integerOf(const DbValue& value, long long& out, bool blanksAround) {
   return false;
 }
 
-bool integerOf(const DbCell& value, long long& out, bool blanksAround) {
-  switch (value.type) {
-    case DbValue::Type::Null: out = 0; return true;
-    case DbValue::Type::Int: out = value.i; return true;
-    // A real or a text in a number's column is rare: read as the engine's
-    // own value.
-    case DbValue::Type::Real:
-    case DbValue::Type::Text: return integerOf(value.value(), out, blanksAround);
-  }
-  return false;
-}
-
 std::string textOf(const DbValue& value) {
   switch (value.type) {
     case DbValue::Type::Null: return std::string();

@@ -392,17 +392,23 @@ int DBtable::fillRow(const Cells& cells, std::string& detail) {
       }
     }
   }
-  char* base = static_cast<char*>(m_rowBase);
-  auto* indicators = static_cast<long long*>(m_connObj.m_indicators);
+  // Read once into locals: the fields written below are reached through a
+  // char pointer, which the compiler must assume may change any member.
+  char* const base = static_cast<char*>(m_rowBase);
+  auto* const indicators = static_cast<long long*>(m_connObj.m_indicators);
+  const ZQDBColumnDesc* const cols = m_columns->cols;
+  const int columns = m_columns->count;
+  const tkdb::CatalogueSlot* const slotData = slots.data();
+  const size_t slotCount = slots.size();
   const int present = cells.count();
   int result = DB_OK;
-  for (int i = 0; i < m_columns->count; ++i) {
-    const ZQDBColumnDesc& col = m_columns->cols[i];
+  for (int i = 0; i < columns; ++i) {
+    const ZQDBColumnDesc& col = cols[i];
     const Cell v = i < present ? cells.at(i) : Cell();
     char* field = base + col.offset;
     long long indicator = ZQDB_NULL_DATA;
     static const tkdb::CatalogueSlot kNoSlot;
-    const tkdb::CatalogueSlot& slot = static_cast<size_t>(i) < slots.size() ? slots[static_cast<size_t>(i)] : kNoSlot;
+    const tkdb::CatalogueSlot& slot = static_cast<size_t>(i) < slotCount ? slotData[i] : kNoSlot;
     ZQDBDataTypeBase* value = slot.value;
     switch (col.field) {
       case ZQDBFieldKind::Int32:

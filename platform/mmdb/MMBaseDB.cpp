@@ -154,10 +154,30 @@ struct MemoryCells {
     return cell;
   }
 };
-struct WalkCells {
-  const tkdb::RowView& row;
-  int count() const { return row.count(); }
-  tkdb::DbCell at(int c) const { return row.at(c); }
+// The current row of a walk, each column read once (it is checked, then
+// filled in); on the stack up to a size that every table fits.
+class WalkCells {
+ public:
+  explicit WalkCells(const tkdb::RowView& row) : m_count(row.count()) {
+    tkdb::DbCell* cells = m_local;
+    if (m_count > kLocal) {
+      m_more.resize(static_cast<size_t>(m_count));
+      cells = m_more.data();
+    }
+    for (int c = 0; c < m_count; ++c) cells[c] = row.at(c);
+    m_cells = cells;
+  }
+  WalkCells(const WalkCells&) = delete;
+  WalkCells& operator=(const WalkCells&) = delete;
+  int count() const { return m_count; }
+  const tkdb::DbCell& at(int c) const { return m_cells[c]; }
+
+ private:
+  static constexpr int kLocal = 96;
+  int m_count;
+  tkdb::DbCell m_local[kLocal];
+  std::vector<tkdb::DbCell> m_more;
+  const tkdb::DbCell* m_cells = nullptr;
 };
 
 template <class Cells>
@@ -289,27 +309,43 @@ int MMTableAccess::queryRows(const char* tag, const MMLayout& layout, const std:
 int MMTableAccess::readOne(const char* tag, const MMLayout& layout, const std::string& where,
                            const std::vector<tkdb::DbValue>& params, void* row, DBtran* tran,
                            const std::string& missing, int missingCode) {
-  std::string sql = selectText(layout);
-  if (!where.empty()) sql += " WHERE " + where;
-  if (layout.orderBy != nullptr && *layout.orderBy != '\0') sql += std::string(" ORDER BY ") + layout.orderBy;
+  const std::string& select = selectText(layout);
+  const bool ordered = layout.orderBy != nullptr && *layout.orderBy != '\0';
+  std::string sql;
+  sql.reserve(select.size() + where.size() + (ordered ? std::strlen(layout.orderBy) : 0) + 32);
+  sql += select;
+  if (!where.empty()) {
+    sql += " WHERE ";
+    sql += where;
+  }
+  if (ordered) {
+    sql += " ORDER BY ";
+    sql += layout.orderBy;
+  }
   sql += " LIMIT 1";
   // The row is checked and filled where it lies, without a copy of its
   // values: a lookup by key is mostly that copy otherwise. The record is
   // written only once the whole row has been found usable.
   constexpr int kFilled = -1;
   constexpr int kUnusable = -2;
-  std::string problem;
+  struct Reading {
+    const MMLayout& layout;
+    void* row;
+    std::string problem;
+  } reading{layout, row, {}};
   tkdb::Session session(tran);
-  const int rc = session.each(sql, params, [&](const tkdb::RowView& found) {
-    const WalkCells cells{found};
-    problem = checkCells(layout, cells);
-    if (!problem.empty()) return kUnusable;
-    fillCells(layout, row, cells);
+  // One pointer captured: the visitor needs no allocation of its own.
+  const int rc = session.each(sql, params, [r = &reading](const tkdb::RowView& found) {
+    const WalkCells cells(found);
+    r->problem = checkCells(r->layout, cells);
+    if (!r->problem.empty()) return kUnusable;
+    fillCells(r->layout, r->row, cells);
     return kFilled;
   });
   if (rc == kFilled) return 0;
   if (rc == kUnusable) {
-    return fail(tag, MMS2_ERROR_BAD_VALUE, 0, std::string("A row of ") + layout.table + " is unusable: " + problem);
+    return fail(tag, MMS2_ERROR_BAD_VALUE, 0,
+                std::string("A row of ") + layout.table + " is unusable: " + reading.problem);
   }
   if (rc != DB_OK) return failDatabase(tag, rc, session, std::string("Could not read ") + layout.table);
   return failQuiet(tag, missingCode, DB_NO_ROW, missing);
