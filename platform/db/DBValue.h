@@ -83,6 +83,17 @@ struct DbCell {
   }
 };
 
+// A value held in memory read as a cell: its text stays where the value
+// keeps it.
+inline DbCell cellOf(const DbValue& value) {
+  DbCell cell;
+  cell.type = value.type;
+  cell.i = value.i;
+  cell.r = value.r;
+  if (value.type == DbValue::Type::Text) cell.text = value.s;
+  return cell;
+}
+
 // Reading a value into a row field (the engine's rows, the table access's
 // records).
 //

@@ -232,17 +232,6 @@ bool parseDateTimeSeconds(time_t seconds, tagTIMESTAMP_STRUCT& ts) {
 
 }  // namespace
 
-bool parseDateTime(const DbValue& value, tagTIMESTAMP_STRUCT& ts) {
-  ts = tagTIMESTAMP_STRUCT{0, 0, 0, 0, 0, 0, 0};
-  switch (value.type) {
-    case DbValue::Type::Int: return parseDateTimeSeconds(static_cast<time_t>(value.i), ts);
-    case DbValue::Type::Real: return parseDateTimeSeconds(static_cast<time_t>(value.r), ts);
-    case DbValue::Type::Text: return parseDateTimeText(value.s, ts);
-    case DbValue::Type::Null: break;
-  }
-  return false;
-}
-
 bool parseDateTime(const DbCell& value, tagTIMESTAMP_STRUCT& ts) {
   ts = tagTIMESTAMP_STRUCT{0, 0, 0, 0, 0, 0, 0};
   switch (value.type) {
@@ -253,6 +242,8 @@ bool parseDateTime(const DbCell& value, tagTIMESTAMP_STRUCT& ts) {
   }
   return false;
 }
+
+bool parseDateTime(const DbValue& value, tagTIMESTAMP_STRUCT& ts) { return parseDateTime(cellOf(value), ts); }
 
 }  // namespace tkdb
 

@@ -367,15 +367,7 @@ struct StatementCells {
 struct RowCells {
   const tkdb::DbRow& row;
   int count() const { return static_cast<int>(row.size()); }
-  Cell at(int c) const {
-    const tkdb::DbValue& v = row[static_cast<size_t>(c)];
-    Cell cell;
-    cell.type = v.type;
-    cell.i = v.i;
-    cell.r = v.r;
-    if (v.type == tkdb::DbValue::Type::Text) cell.text = v.s;
-    return cell;
-  }
+  Cell at(int c) const { return tkdb::cellOf(row[static_cast<size_t>(c)]); }
 };
 
 }  // namespace

@@ -144,15 +144,7 @@ namespace {
 struct MemoryCells {
   const tkdb::DbRow& row;
   int count() const { return static_cast<int>(row.size()); }
-  tkdb::DbCell at(int c) const {
-    const tkdb::DbValue& v = row[static_cast<size_t>(c)];
-    tkdb::DbCell cell;
-    cell.type = v.type;
-    cell.i = v.i;
-    cell.r = v.r;
-    if (v.type == tkdb::DbValue::Type::Text) cell.text = v.s;
-    return cell;
-  }
+  tkdb::DbCell at(int c) const { return tkdb::cellOf(row[static_cast<size_t>(c)]); }
 };
 // The current row of a walk, each column read once (it is checked, then
 // filled in); on the stack up to a size that every table fits.
