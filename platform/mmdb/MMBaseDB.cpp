@@ -317,25 +317,28 @@ int MMTableAccess::readOne(const char* tag, const MMLayout& layout, const std::s
   sql += " LIMIT 1";
   // The row is checked and filled where it lies, without a copy of its
   // values: a lookup by key is mostly that copy otherwise. The record is
-  // written only once the whole row has been found usable.
-  constexpr int kFilled = -1;
-  constexpr int kUnusable = -2;
+  // written only once the whole row has been found usable. What the
+  // visitor found is told by its own state, never by the code the walk
+  // ends with: a failure of the walk may carry any code at all.
   struct Reading {
     const MMLayout& layout;
     void* row;
+    bool filled = false;
     std::string problem;
-  } reading{layout, row, {}};
+  } reading{layout, row, false, {}};
   tkdb::Session session(tran);
   // One pointer captured: the visitor needs no allocation of its own.
   const int rc = session.each(sql, params, [r = &reading](const tkdb::RowView& found) {
     const WalkCells cells(found);
     r->problem = checkCells(r->layout, cells);
-    if (!r->problem.empty()) return kUnusable;
-    fillCells(r->layout, r->row, cells);
-    return kFilled;
+    if (r->problem.empty()) {
+      fillCells(r->layout, r->row, cells);
+      r->filled = true;
+    }
+    return DB_NO_ROW;  // one row is all a lookup reads
   });
-  if (rc == kFilled) return 0;
-  if (rc == kUnusable) {
+  if (reading.filled) return 0;
+  if (!reading.problem.empty()) {
     return fail(tag, MMS2_ERROR_BAD_VALUE, 0,
                 std::string("A row of ") + layout.table + " is unusable: " + reading.problem);
   }
