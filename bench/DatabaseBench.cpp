@@ -8,7 +8,9 @@
 //                        same random ids over 100,000 libraries.
 // Every column of every row holds a value, and both sides copy every column
 // into the same row struct (date-times read from their text and written
-// back as text, as the engine gives them).
+// back as text, as the engine gives them). The engine runs as in
+// production: its test journal stays off (a test database would record
+// every statement our side runs, and nothing on the raw side).
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -23,7 +25,8 @@
 #include "Db/Tbl/MMLibrary.h"
 #include "bench/BenchPairs.h"
 #include "platform/mmdb/MMLibraryDB.h"
-#include "tests/support/TestDatabase.h"
+#include "platform/db/DBSession.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -142,14 +145,14 @@ class BenchDatabase {
     static BenchDatabase instance;
     return instance;
   }
-  const std::string& path() const { return m_db.path(); }
+  const std::string& path() const { return m_path; }
   bool ready() const { return m_ready; }
 
  private:
   BenchDatabase() {
     // The engine creates the schema on its first statement.
-    if (m_db.exec("SELECT 1") != 0) return;
-    RawDb raw = openRaw(m_db.path());
+    if (tkdb::Session().exec("SELECT 1") != 0) return;
+    RawDb raw = openRaw(m_path);
     if (!raw || sqlite3_exec(raw.get(), "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) return;
     if (!fill(raw.get(), "MMDrive", MMDrive_t::zqdbColumns(), kDrives)) return;
     if (!fill(raw.get(), "MMLibrary", MMLibrary_t::zqdbColumns(), kLibraries)) return;
@@ -195,7 +198,11 @@ class BenchDatabase {
     return true;
   }
 
-  tktest::TestDatabase m_db;
+  // A fresh file: no connection of the process is open before the first
+  // statement, so none needs to be told to reopen.
+  tktest::TempDir m_dir;
+  std::string m_path = m_dir.file("var/tarnkeep.db");
+  tktest::ScopedEnv m_env{"TK_DB", m_path};
   bool m_ready = false;
 };
 

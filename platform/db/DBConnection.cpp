@@ -33,6 +33,9 @@ struct SchemaRegistry {
   std::mutex mutex;
   std::vector<std::pair<std::string, std::string>> statements;  // name, CREATE
   std::set<std::string> names;                                  // lower-case
+  // statements.size(), readable without the lock: every statement of every
+  // session asks whether its connection has the whole schema.
+  std::atomic<size_t> count{0};
 };
 
 SchemaRegistry& schema() {
@@ -130,11 +133,17 @@ std::string scrubDetail(const char* message) {
 
 // --- connections -----------------------------------------------------------------
 
-std::string currentDatabasePath() {
+namespace {
+
+const char* databasePathText() {
   const char* env = std::getenv("TK_DB");
   if (env != nullptr && *env != '\0') return env;
   return "var/tarnkeep.db";
 }
+
+}  // namespace
+
+std::string currentDatabasePath() { return databasePathText(); }
 
 Connection::~Connection() {
   for (auto& entry : m_cache) sqlite3_finalize(entry.second.stmt);
@@ -191,22 +200,24 @@ std::shared_ptr<Connection> Connection::open(const std::string& path, int& code,
 
 std::shared_ptr<Connection> Connection::forThread(int& code, std::string& detail) {
   code = DB_OK;
-  std::string path = currentDatabasePath();
+  const char* path = databasePathText();
   std::shared_ptr<Connection>& conn = t_connection;
   if (conn) {
     bool current = conn->m_generation == g_generation.load(std::memory_order_acquire) && conn->m_path == path;
-    bool busy;
-    {
-      std::lock_guard<std::recursive_mutex> guard(conn->m_mutex);
-      busy = !conn->trans.empty() || sqlite3_get_autocommit(conn->m_db) == 0;
+    if (!current) {
+      bool busy;
+      {
+        std::lock_guard<std::recursive_mutex> guard(conn->m_mutex);
+        busy = !conn->trans.empty() || sqlite3_get_autocommit(conn->m_db) == 0;
+      }
+      // A connection with an open transaction stays until the transaction ends.
+      if (!busy) conn.reset();
     }
-    // A connection with an open transaction stays until the transaction ends.
-    if (!current && !busy) conn.reset();
   }
   if (!conn) {
     conn = open(path, code, detail);
     if (!conn) {
-      EvDebug::Error("tkdb::Connection::forThread", "cannot open the database [%s] (%d: %s): %s", path.c_str(), code,
+      EvDebug::Error("tkdb::Connection::forThread", "cannot open the database [%s] (%d: %s): %s", path, code,
                      DBtable::getErrorStr(code), detail.c_str());
       return nullptr;
     }
@@ -316,6 +327,7 @@ int Connection::applySchema(std::string& detail) {
   std::vector<std::pair<std::string, std::string>> pending;
   {
     SchemaRegistry& r = schema();
+    if (schemaApplied >= r.count.load(std::memory_order_acquire)) return DB_OK;
     std::lock_guard<std::mutex> guard(r.mutex);
     if (schemaApplied >= r.statements.size()) return DB_OK;
     pending.assign(r.statements.begin() + static_cast<long>(schemaApplied), r.statements.end());
@@ -379,6 +391,7 @@ void registerSchema(const std::string& objectName, const std::string& createSql)
   std::lock_guard<std::mutex> guard(r.mutex);
   if (!r.names.insert(lower(objectName)).second) return;
   r.statements.emplace_back(objectName, createSql);
+  r.count.store(r.statements.size(), std::memory_order_release);
 }
 
 std::vector<std::string> schemaStatements() {

@@ -138,6 +138,9 @@ class Connection {
     uint64_t lastUse = 0;
   };
   std::unordered_map<std::string, Cached> m_cache;
+  // The same entries by statement, for release() (an entry does not move
+  // when the cache grows).
+  std::unordered_map<sqlite3_stmt*, Cached*> m_byStatement;
   uint64_t m_uses = 0;
   std::vector<RowStream*> m_streams;
   // Walks of runEach under way (their visitor is running).
@@ -196,23 +199,29 @@ class RowStream {
   std::recursive_mutex m_idle;  // stands in for the connection's when closed
 };
 
-// Column `c` of the current row of `stmt`, read in place.
+// Column `c` of the current row of `stmt`, read in place. The column's value
+// is fetched once and read through the value accessors: every column call
+// of SQLite looks the column up and checks the statement again, and a row
+// is read column by column for every row of every query. (The value is
+// one SQLite calls unprotected; reading it is safe here because every use
+// of a connection happens under its own mutex, see Connection.)
 inline DbCell statementCell(sqlite3_stmt* stmt, int c) {
   DbCell cell;
-  switch (sqlite3_column_type(stmt, c)) {
+  sqlite3_value* value = sqlite3_column_value(stmt, c);
+  switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
       cell.type = DbValue::Type::Int;
-      cell.i = sqlite3_column_int64(stmt, c);
+      cell.i = sqlite3_value_int64(value);
       break;
     case SQLITE_FLOAT:
       cell.type = DbValue::Type::Real;
-      cell.r = sqlite3_column_double(stmt, c);
+      cell.r = sqlite3_value_double(value);
       break;
     case SQLITE_NULL: break;
     default: {
       cell.type = DbValue::Type::Text;
-      const unsigned char* text = sqlite3_column_text(stmt, c);
-      int n = sqlite3_column_bytes(stmt, c);
+      const unsigned char* text = sqlite3_value_text(value);
+      int n = sqlite3_value_bytes(value);
       if (text != nullptr) cell.text = std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(n));
       break;
     }
@@ -257,8 +266,12 @@ void noteBusyWait();
 // Date-time values in the database: "YYYY-MM-DD HH:MM:SS" with ".fff" (whole
 // milliseconds) or ".fffffffff"; a cleared value is NULL.
 std::string dateTimeText(const tagTIMESTAMP_STRUCT& ts);
+// The same text into `out` (NUL-terminated); returns its length.
+size_t putDateTimeText(const tagTIMESTAMP_STRUCT& ts, char (&out)[64]);
 // Reads a text form (date, date and time, optional fraction, 'T' or blank
 // between) or seconds since the epoch; false when it is neither.
 bool parseDateTime(const DbValue& value, tagTIMESTAMP_STRUCT& ts);
+// The same for a value read in place (a text ends at its first NUL).
+bool parseDateTime(const DbCell& value, tagTIMESTAMP_STRUCT& ts);
 
 }  // namespace tkdb

@@ -27,11 +27,14 @@ class Connection;
 class RowView {
  public:
   explicit RowView(void* statement) : m_stmt(statement) {}
+  // With the statement's column count, when the walk knows it already.
+  RowView(void* statement, int count) : m_stmt(statement), m_count(count) {}
   int count() const;
   DbCell at(int column) const;
 
  private:
   void* m_stmt;
+  int m_count = -1;  // not known yet
 };
 // Called with each row of a walk: 0 goes on, anything else ends the walk
 // with that result.

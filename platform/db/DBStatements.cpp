@@ -122,12 +122,14 @@ sqlite3_stmt* Connection::acquire(const std::string& sql, bool& cached, int& cod
         if (!it->second.busy && (oldest == m_cache.end() || it->second.lastUse < oldest->second.lastUse)) oldest = it;
       }
       if (oldest != m_cache.end()) {
+        m_byStatement.erase(oldest->second.stmt);
         sqlite3_finalize(oldest->second.stmt);
         m_cache.erase(oldest);
       }
     }
     if (m_cache.size() < kCacheSize) {
-      m_cache.emplace(sql, Cached{stmt, true, ++m_uses});
+      Cached& entry = m_cache.emplace(sql, Cached{stmt, true, ++m_uses}).first->second;
+      m_byStatement[stmt] = &entry;
       cached = true;
     }
   }
@@ -143,11 +145,10 @@ void Connection::release(sqlite3_stmt* stmt, bool cached) {
   }
   sqlite3_reset(stmt);
   sqlite3_clear_bindings(stmt);
-  for (auto& entry : m_cache) {
-    if (entry.second.stmt == stmt) {
-      entry.second.busy = false;
-      return;
-    }
+  auto found = m_byStatement.find(stmt);
+  if (found != m_byStatement.end()) {
+    found->second->busy = false;
+    return;
   }
   sqlite3_finalize(stmt);  // no longer known to the cache
 }
@@ -249,12 +250,13 @@ int Connection::runText(const std::string& sql, const std::vector<DbValue>& para
   return DB_OK;
 }
 
-int RowView::count() const { return sqlite3_column_count(static_cast<sqlite3_stmt*>(m_stmt)); }
+int RowView::count() const {
+  return m_count >= 0 ? m_count : sqlite3_column_count(static_cast<sqlite3_stmt*>(m_stmt));
+}
 
 DbCell RowView::at(int column) const {
-  auto* stmt = static_cast<sqlite3_stmt*>(m_stmt);
-  if (column < 0 || column >= sqlite3_column_count(stmt)) return DbCell();
-  return statementCell(stmt, column);
+  if (column < 0 || column >= count()) return DbCell();
+  return statementCell(static_cast<sqlite3_stmt*>(m_stmt), column);
 }
 
 int Connection::runEach(const std::string& sql, const std::vector<DbValue>& params, const RowVisitor& visit,
@@ -285,10 +287,13 @@ int Connection::runEach(const std::string& sql, const std::vector<DbValue>& para
   for (int k = 1, count = sqlite3_bind_parameter_count(stmt); k <= count; ++k) {
     bindValue(stmt, k, static_cast<size_t>(k - 1) < params.size() ? params[static_cast<size_t>(k - 1)] : DbValue());
   }
-  const RowView row(stmt);
+  // The columns are those of the statement as its first step left it (a
+  // kept statement is prepared again after a schema change).
+  int columns = -1;
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    int result = visit(row);
+    if (columns < 0) columns = sqlite3_column_count(stmt);
+    int result = visit(RowView(stmt, columns));
     if (result != DB_OK) return result;
   }
   if (rc != SQLITE_DONE) {

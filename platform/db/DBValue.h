@@ -83,6 +83,17 @@ struct DbCell {
   }
 };
 
+// A value held in memory read as a cell: its text stays where the value
+// keeps it.
+inline DbCell cellOf(const DbValue& value) {
+  DbCell cell;
+  cell.type = value.type;
+  cell.i = value.i;
+  cell.r = value.r;
+  if (value.type == DbValue::Type::Text) cell.text = value.s;
+  return cell;
+}
+
 // Reading a value into a row field (the engine's rows, the table access's
 // records).
 //
@@ -91,6 +102,18 @@ struct DbCell {
 // number that fits 64 bits; with `blanksAround` blanks around it are
 // allowed too and an all-blank text reads 0. False when it is no number.
 bool integerOf(const DbValue& value, long long& out, bool blanksAround);
+// The same for a value read in place.
+inline bool integerOf(const DbCell& value, long long& out, bool blanksAround) {
+  switch (value.type) {
+    case DbValue::Type::Null: out = 0; return true;
+    case DbValue::Type::Int: out = value.i; return true;
+    // A real or a text in a number's column is rare: read as the engine's
+    // own value.
+    case DbValue::Type::Real:
+    case DbValue::Type::Text: return integerOf(value.value(), out, blanksAround);
+  }
+  return false;
+}
 // The value as text: NULL reads empty, an integer in decimal, a real with
 // 17 significant digits.
 std::string textOf(const DbValue& value);

@@ -1,5 +1,6 @@
 // The engine's parts of the column value types, the date-time text form,
 // the result texts, log_error and strncpy_s.
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cinttypes>
@@ -98,77 +99,115 @@ void ZQDBDateTimeValue::setString() const {
 
 namespace tkdb {
 
-std::string dateTimeText(const tagTIMESTAMP_STRUCT& ts) {
-  char text[64];
-  if (ts.fraction % 1'000'000u == 0) {
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u.%03u", static_cast<int>(ts.year),
-                  static_cast<unsigned>(ts.month), static_cast<unsigned>(ts.day), static_cast<unsigned>(ts.hour),
-                  static_cast<unsigned>(ts.minute), static_cast<unsigned>(ts.second),
-                  static_cast<unsigned>(ts.fraction / 1'000'000u));
-  } else {
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u.%09u", static_cast<int>(ts.year),
-                  static_cast<unsigned>(ts.month), static_cast<unsigned>(ts.day), static_cast<unsigned>(ts.hour),
-                  static_cast<unsigned>(ts.minute), static_cast<unsigned>(ts.second),
-                  static_cast<unsigned>(ts.fraction));
-  }
-  return text;
-}
-
 namespace {
 
-bool readNumber(const char*& p, int digits, unsigned& out) {
-  out = 0;
-  for (int k = 0; k < digits; ++k) {
-    if (*p < '0' || *p > '9') return false;
-    out = out * 10 + static_cast<unsigned>(*p - '0');
-    ++p;
+// `digits` decimal digits of `value` (which has no more) into `out`.
+char* putDigits(char* out, unsigned value, int digits) {
+  for (int k = digits - 1; k >= 0; --k) {
+    out[k] = static_cast<char>('0' + value % 10);
+    value /= 10;
   }
-  return true;
+  return out + digits;
 }
 
 }  // namespace
 
-bool parseDateTime(const DbValue& value, tagTIMESTAMP_STRUCT& ts) {
-  ts = tagTIMESTAMP_STRUCT{0, 0, 0, 0, 0, 0, 0};
-  if (value.type == DbValue::Type::Int || value.type == DbValue::Type::Real) {
-    time_t seconds = value.type == DbValue::Type::Int ? static_cast<time_t>(value.i) : static_cast<time_t>(value.r);
-    struct tm parts {};
-    if (gmtime_r(&seconds, &parts) == nullptr) return false;
-    ts.year = static_cast<int16_t>(parts.tm_year + 1900);
-    ts.month = static_cast<uint16_t>(parts.tm_mon + 1);
-    ts.day = static_cast<uint16_t>(parts.tm_mday);
-    ts.hour = static_cast<uint16_t>(parts.tm_hour);
-    ts.minute = static_cast<uint16_t>(parts.tm_min);
-    ts.second = static_cast<uint16_t>(parts.tm_sec);
+size_t putDateTimeText(const tagTIMESTAMP_STRUCT& ts, char (&out)[64]) {
+  const bool wholeMilliseconds = ts.fraction % 1'000'000u == 0;
+  // Every date and time the engine reads or writes has parts of their usual
+  // widths; they are written digit by digit, as fetching a row of several
+  // date-times would otherwise spend its time in the formatter. A value
+  // with wider parts (made by a caller) takes the printf form, which shows
+  // them whole.
+  if (ts.year >= 0 && ts.year <= 9999 && ts.month <= 99 && ts.day <= 99 && ts.hour <= 99 && ts.minute <= 99 &&
+      ts.second <= 99 && ts.fraction < 1'000'000'000u) {
+    char* p = putDigits(out, static_cast<unsigned>(ts.year), 4);
+    *p++ = '-';
+    p = putDigits(p, ts.month, 2);
+    *p++ = '-';
+    p = putDigits(p, ts.day, 2);
+    *p++ = ' ';
+    p = putDigits(p, ts.hour, 2);
+    *p++ = ':';
+    p = putDigits(p, ts.minute, 2);
+    *p++ = ':';
+    p = putDigits(p, ts.second, 2);
+    *p++ = '.';
+    p = wholeMilliseconds ? putDigits(p, ts.fraction / 1'000'000u, 3) : putDigits(p, ts.fraction, 9);
+    *p = '\0';
+    return static_cast<size_t>(p - out);
+  }
+  int n;
+  if (wholeMilliseconds) {
+    n = std::snprintf(out, sizeof out, "%04d-%02u-%02u %02u:%02u:%02u.%03u", static_cast<int>(ts.year),
+                      static_cast<unsigned>(ts.month), static_cast<unsigned>(ts.day), static_cast<unsigned>(ts.hour),
+                      static_cast<unsigned>(ts.minute), static_cast<unsigned>(ts.second),
+                      static_cast<unsigned>(ts.fraction / 1'000'000u));
+  } else {
+    n = std::snprintf(out, sizeof out, "%04d-%02u-%02u %02u:%02u:%02u.%09u", static_cast<int>(ts.year),
+                      static_cast<unsigned>(ts.month), static_cast<unsigned>(ts.day), static_cast<unsigned>(ts.hour),
+                      static_cast<unsigned>(ts.minute), static_cast<unsigned>(ts.second),
+                      static_cast<unsigned>(ts.fraction));
+  }
+  return n < 0 ? 0 : std::min(static_cast<size_t>(n), sizeof out - 1);
+}
+
+std::string dateTimeText(const tagTIMESTAMP_STRUCT& ts) {
+  char text[64];
+  const size_t n = putDateTimeText(ts, text);
+  return std::string(text, n);
+}
+
+namespace {
+
+// Reads a text form between `p` and `end` (a NUL ends it early too).
+class DateTimeReader {
+ public:
+  DateTimeReader(const char* p, const char* end) : m_p(p), m_end(end) {}
+  char peek() const { return m_p < m_end ? *m_p : '\0'; }
+  char take() { return m_p < m_end ? *m_p++ : '\0'; }
+  bool number(int digits, unsigned& out) {
+    out = 0;
+    for (int k = 0; k < digits; ++k) {
+      const char c = peek();
+      if (c < '0' || c > '9') return false;
+      out = out * 10 + static_cast<unsigned>(c - '0');
+      ++m_p;
+    }
     return true;
   }
-  if (value.type != DbValue::Type::Text) return false;
-  const char* p = value.s.c_str();
-  while (*p == ' ') ++p;
+
+ private:
+  const char* m_p;
+  const char* m_end;
+};
+
+bool parseDateTimeText(std::string_view text, tagTIMESTAMP_STRUCT& ts) {
+  DateTimeReader r(text.data(), text.data() + text.size());
+  while (r.peek() == ' ') r.take();
   unsigned y, mo, d, h = 0, mi = 0, s = 0;
-  if (!readNumber(p, 4, y) || *p++ != '-' || !readNumber(p, 2, mo) || *p++ != '-' || !readNumber(p, 2, d)) {
+  if (!r.number(4, y) || r.take() != '-' || !r.number(2, mo) || r.take() != '-' || !r.number(2, d)) {
     return false;
   }
   uint32_t fraction = 0;
-  if (*p == ' ' || *p == 'T') {
-    ++p;
-    if (!readNumber(p, 2, h) || *p++ != ':' || !readNumber(p, 2, mi)) return false;
-    if (*p == ':') {
-      ++p;
-      if (!readNumber(p, 2, s)) return false;
-      if (*p == '.') {
-        ++p;
+  if (r.peek() == ' ' || r.peek() == 'T') {
+    r.take();
+    if (!r.number(2, h) || r.take() != ':' || !r.number(2, mi)) return false;
+    if (r.peek() == ':') {
+      r.take();
+      if (!r.number(2, s)) return false;
+      if (r.peek() == '.') {
+        r.take();
         uint32_t scale = 100'000'000u;
-        while (*p >= '0' && *p <= '9') {
-          fraction += static_cast<uint32_t>(*p - '0') * scale;
+        while (r.peek() >= '0' && r.peek() <= '9') {
+          fraction += static_cast<uint32_t>(r.take() - '0') * scale;
           scale /= 10;
-          ++p;
         }
       }
     }
   }
-  while (*p == ' ') ++p;
-  if (*p != '\0' || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) return false;
+  while (r.peek() == ' ') r.take();
+  if (r.peek() != '\0' || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) return false;
   ts.year = static_cast<int16_t>(y);
   ts.month = static_cast<uint16_t>(mo);
   ts.day = static_cast<uint16_t>(d);
@@ -178,6 +217,33 @@ bool parseDateTime(const DbValue& value, tagTIMESTAMP_STRUCT& ts) {
   ts.fraction = fraction;
   return true;
 }
+
+bool parseDateTimeSeconds(time_t seconds, tagTIMESTAMP_STRUCT& ts) {
+  struct tm parts {};
+  if (gmtime_r(&seconds, &parts) == nullptr) return false;
+  ts.year = static_cast<int16_t>(parts.tm_year + 1900);
+  ts.month = static_cast<uint16_t>(parts.tm_mon + 1);
+  ts.day = static_cast<uint16_t>(parts.tm_mday);
+  ts.hour = static_cast<uint16_t>(parts.tm_hour);
+  ts.minute = static_cast<uint16_t>(parts.tm_min);
+  ts.second = static_cast<uint16_t>(parts.tm_sec);
+  return true;
+}
+
+}  // namespace
+
+bool parseDateTime(const DbCell& value, tagTIMESTAMP_STRUCT& ts) {
+  ts = tagTIMESTAMP_STRUCT{0, 0, 0, 0, 0, 0, 0};
+  switch (value.type) {
+    case DbValue::Type::Int: return parseDateTimeSeconds(static_cast<time_t>(value.i), ts);
+    case DbValue::Type::Real: return parseDateTimeSeconds(static_cast<time_t>(value.r), ts);
+    case DbValue::Type::Text: return parseDateTimeText(value.text, ts);
+    case DbValue::Type::Null: break;
+  }
+  return false;
+}
+
+bool parseDateTime(const DbValue& value, tagTIMESTAMP_STRUCT& ts) { return parseDateTime(cellOf(value), ts); }
 
 }  // namespace tkdb
 

@@ -367,15 +367,7 @@ struct StatementCells {
 struct RowCells {
   const tkdb::DbRow& row;
   int count() const { return static_cast<int>(row.size()); }
-  Cell at(int c) const {
-    const tkdb::DbValue& v = row[static_cast<size_t>(c)];
-    Cell cell;
-    cell.type = v.type;
-    cell.i = v.i;
-    cell.r = v.r;
-    if (v.type == tkdb::DbValue::Type::Text) cell.text = v.s;
-    return cell;
-  }
+  Cell at(int c) const { return tkdb::cellOf(row[static_cast<size_t>(c)]); }
 };
 
 }  // namespace
@@ -392,25 +384,29 @@ int DBtable::fillRow(const Cells& cells, std::string& detail) {
       }
     }
   }
-  char* base = static_cast<char*>(m_rowBase);
-  auto* indicators = static_cast<long long*>(m_connObj.m_indicators);
+  // Read once into locals: the fields written below are reached through a
+  // char pointer, which the compiler must assume may change any member.
+  char* const base = static_cast<char*>(m_rowBase);
+  auto* const indicators = static_cast<long long*>(m_connObj.m_indicators);
+  const ZQDBColumnDesc* const cols = m_columns->cols;
+  const int columns = m_columns->count;
+  const tkdb::CatalogueSlot* const slotData = slots.data();
+  const size_t slotCount = slots.size();
   const int present = cells.count();
   int result = DB_OK;
-  for (int i = 0; i < m_columns->count; ++i) {
-    const ZQDBColumnDesc& col = m_columns->cols[i];
+  for (int i = 0; i < columns; ++i) {
+    const ZQDBColumnDesc& col = cols[i];
     const Cell v = i < present ? cells.at(i) : Cell();
     char* field = base + col.offset;
     long long indicator = ZQDB_NULL_DATA;
     static const tkdb::CatalogueSlot kNoSlot;
-    const tkdb::CatalogueSlot& slot = static_cast<size_t>(i) < slots.size() ? slots[static_cast<size_t>(i)] : kNoSlot;
+    const tkdb::CatalogueSlot& slot = static_cast<size_t>(i) < slotCount ? slotData[i] : kNoSlot;
     ZQDBDataTypeBase* value = slot.value;
     switch (col.field) {
       case ZQDBFieldKind::Int32:
       case ZQDBFieldKind::Int64: {
         long long n = 0;
-        bool ok = v.type == tkdb::DbValue::Type::Int ? (n = v.i, true)
-                  : v.isNull()                       ? true
-                                                     : tkdb::integerOf(v.value(), n, true);
+        bool ok = tkdb::integerOf(v, n, true);
         if (ok && col.field == ZQDBFieldKind::Int32 && (n < INT_MIN || n > INT_MAX)) ok = false;
         if (!ok) {
           detail = std::string("column ") + col.name + " holds a value that is not a number of its width";
@@ -432,14 +428,16 @@ int DBtable::fillRow(const Cells& cells, std::string& detail) {
       case ZQDBFieldKind::DateTime: {
         auto* dt = reinterpret_cast<DB_DATETIME*>(field);
         tagTIMESTAMP_STRUCT ts{0, 0, 0, 0, 0, 0, 0};
-        if (!v.isNull() && !tkdb::parseDateTime(v.value(), ts)) {
+        if (!v.isNull() && !tkdb::parseDateTime(v, ts)) {
           detail = std::string("column ") + col.name + " holds a value that is not a date and time";
           result = DB_ERR_CONVERT;
         }
         *dt = ts;
         if (!v.isNull() && result == DB_OK) {
-          std::string text = tkdb::dateTimeText(ts);
-          strncpy_s(dt->text, sizeof dt->text, text.c_str(), sizeof dt->text - 1);
+          char text[64];
+          const size_t n = std::min(tkdb::putDateTimeText(ts, text), sizeof dt->text - 1);
+          std::memcpy(dt->text, text, n);
+          dt->text[n] = '\0';
           indicator = sizeof(tagTIMESTAMP_STRUCT);
         }
         if (value != nullptr) {

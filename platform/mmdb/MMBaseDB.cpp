@@ -137,17 +137,53 @@ std::string MMTableAccess::columnList(const MMLayout& layout, const char* alias)
   return out;
 }
 
-std::string MMTableAccess::checkRecord(const MMLayout& layout, const tkdb::DbRow& values) {
-  if (values.size() != static_cast<size_t>(layout.count)) return "the row has the wrong number of columns";
+namespace {
+
+// The values of a row as cells: a row read into memory, or the current row
+// of a walk read where it lies.
+struct MemoryCells {
+  const tkdb::DbRow& row;
+  int count() const { return static_cast<int>(row.size()); }
+  tkdb::DbCell at(int c) const { return tkdb::cellOf(row[static_cast<size_t>(c)]); }
+};
+// The current row of a walk, each column read once (it is checked, then
+// filled in); on the stack up to a size that every table fits.
+class WalkCells {
+ public:
+  explicit WalkCells(const tkdb::RowView& row) : m_count(row.count()) {
+    tkdb::DbCell* cells = m_local;
+    if (m_count > kLocal) {
+      m_more.resize(static_cast<size_t>(m_count));
+      cells = m_more.data();
+    }
+    for (int c = 0; c < m_count; ++c) cells[c] = row.at(c);
+    m_cells = cells;
+  }
+  WalkCells(const WalkCells&) = delete;
+  WalkCells& operator=(const WalkCells&) = delete;
+  int count() const { return m_count; }
+  const tkdb::DbCell& at(int c) const { return m_cells[c]; }
+
+ private:
+  static constexpr int kLocal = 96;
+  int m_count;
+  tkdb::DbCell m_local[kLocal];
+  std::vector<tkdb::DbCell> m_more;
+  const tkdb::DbCell* m_cells = nullptr;
+};
+
+template <class Cells>
+std::string checkCells(const MMLayout& layout, const Cells& values) {
+  if (values.count() != layout.count) return "the row has the wrong number of columns";
   for (int i = 0; i < layout.count; ++i) {
     const ZQDBColumnDesc& col = layout.cols[i];
-    const tkdb::DbValue& v = values[static_cast<size_t>(i)];
     switch (col.field) {
       case ZQDBFieldKind::Int32:
       case ZQDBFieldKind::Int64: {
+        const tkdb::DbCell v = values.at(i);
         long long n = 0;
         if (!tkdb::integerOf(v, n, false) || (col.field == ZQDBFieldKind::Int32 && (n < INT_MIN || n > INT_MAX))) {
-          return std::string("column ") + col.name + " holds " + v.describe() + ", not a number of its width";
+          return std::string("column ") + col.name + " holds " + v.value().describe() + ", not a number of its width";
         }
         break;
       }
@@ -161,11 +197,12 @@ std::string MMTableAccess::checkRecord(const MMLayout& layout, const tkdb::DbRow
   return std::string();
 }
 
-void MMTableAccess::fillRecord(const MMLayout& layout, void* row, const tkdb::DbRow& values) {
+template <class Cells>
+void fillCells(const MMLayout& layout, void* row, const Cells& values) {
   char* base = static_cast<char*>(row);
   for (int i = 0; i < layout.count; ++i) {
     const ZQDBColumnDesc& col = layout.cols[i];
-    const tkdb::DbValue& v = values[static_cast<size_t>(i)];
+    const tkdb::DbCell v = values.at(i);
     char* field = base + col.offset;
     switch (col.field) {
       case ZQDBFieldKind::Int32: {
@@ -184,18 +221,32 @@ void MMTableAccess::fillRecord(const MMLayout& layout, void* row, const tkdb::Db
       case ZQDBFieldKind::FixedText:
         // A text goes into the field as it is; only a number is formatted first.
         if (v.type == tkdb::DbValue::Type::Text) {
-          tkdb::putFixedText(field, col.size, v.s);
+          tkdb::putFixedText(field, col.size, v.text);
         } else {
-          tkdb::putFixedText(field, col.size, tkdb::textOf(v));
+          tkdb::putFixedText(field, col.size, tkdb::textOf(v.value()));
         }
         break;
       case ZQDBFieldKind::HeapText:
-        tkdb::putHeapText(*reinterpret_cast<char**>(field), v);
+        if (v.type == tkdb::DbValue::Type::Text) {
+          tkdb::putHeapText(*reinterpret_cast<char**>(field), v.text);
+        } else {
+          tkdb::putHeapText(*reinterpret_cast<char**>(field), v.value());
+        }
         break;
       case ZQDBFieldKind::DateTime:
         break;  // refused by checkRecord
     }
   }
+}
+
+}  // namespace
+
+std::string MMTableAccess::checkRecord(const MMLayout& layout, const tkdb::DbRow& values) {
+  return checkCells(layout, MemoryCells{values});
+}
+
+void MMTableAccess::fillRecord(const MMLayout& layout, void* row, const tkdb::DbRow& values) {
+  fillCells(layout, row, MemoryCells{values});
 }
 
 std::vector<tkdb::DbValue> MMTableAccess::recordValues(const MMLayout& layout, const void* row, const char* skip) {
@@ -250,12 +301,49 @@ int MMTableAccess::queryRows(const char* tag, const MMLayout& layout, const std:
 int MMTableAccess::readOne(const char* tag, const MMLayout& layout, const std::string& where,
                            const std::vector<tkdb::DbValue>& params, void* row, DBtran* tran,
                            const std::string& missing, int missingCode) {
-  tkdb::DbRows rows;
-  int rc = queryRows(tag, layout, where, params, rows, tran, 1);
-  if (rc != 0) return rc;
-  if (rows.empty()) return failQuiet(tag, missingCode, DB_NO_ROW, missing);
-  fillRecord(layout, row, rows.front());
-  return 0;
+  const std::string& select = selectText(layout);
+  const bool ordered = layout.orderBy != nullptr && *layout.orderBy != '\0';
+  std::string sql;
+  sql.reserve(select.size() + where.size() + (ordered ? std::strlen(layout.orderBy) : 0) + 32);
+  sql += select;
+  if (!where.empty()) {
+    sql += " WHERE ";
+    sql += where;
+  }
+  if (ordered) {
+    sql += " ORDER BY ";
+    sql += layout.orderBy;
+  }
+  sql += " LIMIT 1";
+  // The row is checked and filled where it lies, without a copy of its
+  // values: a lookup by key is mostly that copy otherwise. The record is
+  // written only once the whole row has been found usable. What the
+  // visitor found is told by its own state, never by the code the walk
+  // ends with: a failure of the walk may carry any code at all.
+  struct Reading {
+    const MMLayout& layout;
+    void* row;
+    bool filled = false;
+    std::string problem;
+  } reading{layout, row, false, {}};
+  tkdb::Session session(tran);
+  // One pointer captured: the visitor needs no allocation of its own.
+  const int rc = session.each(sql, params, [r = &reading](const tkdb::RowView& found) {
+    const WalkCells cells(found);
+    r->problem = checkCells(r->layout, cells);
+    if (r->problem.empty()) {
+      fillCells(r->layout, r->row, cells);
+      r->filled = true;
+    }
+    return DB_NO_ROW;  // one row is all a lookup reads
+  });
+  if (reading.filled) return 0;
+  if (!reading.problem.empty()) {
+    return fail(tag, MMS2_ERROR_BAD_VALUE, 0,
+                std::string("A row of ") + layout.table + " is unusable: " + reading.problem);
+  }
+  if (rc != DB_OK) return failDatabase(tag, rc, session, std::string("Could not read ") + layout.table);
+  return failQuiet(tag, missingCode, DB_NO_ROW, missing);
 }
 
 int MMTableAccess::change(const char* tag, const std::string& sql, const std::vector<tkdb::DbValue>& params,

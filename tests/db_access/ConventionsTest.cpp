@@ -124,6 +124,19 @@ TEST_P(Conventions, ADatabaseFailureKeepsTheEnginesResultAndTheRowUntouched) {
   EXPECT_NE(std::string::npos, o.text.find("disk I/O error")) << o.text;
 }
 
+TEST_P(Conventions, AFailureOfAnyCodeIsNeverTakenForARow) {
+  const Lookup& lookup = GetParam();
+  for (int code : {-1, -2, 1, static_cast<int>(DB_NO_ROW)}) {
+    SCOPED_TRACE(code);
+    testkit::db::journal().injectFailure("exec", code, "injected");
+    Outcome o = lookup.run(lookup.present, &log);
+    EXPECT_EQ(-1, o.rc);
+    EXPECT_EQ(MMS2_ERROR_DATABASE, o.code);
+    EXPECT_EQ(code, o.dbError);
+    EXPECT_EQ(kSentinel, o.id);
+  }
+}
+
 TEST_P(Conventions, AScriptedFailureCarriesItsCodeDatabaseResultAndText) {
   const Lookup& lookup = GetParam();
   testkit::mmdb::failNext(lookup.call, 0x2600ABCD, "scripted refusal", 204);
