@@ -90,8 +90,17 @@ class ZQMACLinkedList {
   // duplicate.
   T* AddNewNode(T* element) {
     if (element == nullptr) return nullptr;
-    if (m_bIndexed && IndexFind(element) != nullptr) return element;
-    return Append(element);
+    if (!m_bIndexed) return Append(element);
+    // One probe both refuses a duplicate and finds the free slot.
+    if (!IndexReserve(m_uUsed + 1)) return element;
+    Slot& slot = m_pSlots[IndexSlot(element)];
+    if (slot.key != nullptr) return element;
+    Node* node = NewNode(element);
+    if (node == nullptr) return element;
+    slot = Slot{element, node};
+    ++m_uUsed;
+    Link(node);
+    return element;
   }
 
   // Starts the walk: the first element, or null for an empty list.
@@ -222,6 +231,13 @@ class ZQMACLinkedList {
     Node* node = NewNode(element);
     if (node == nullptr) return element;
     if (m_bIndexed) IndexPut(element, node);
+    Link(node);
+    return element;
+  }
+
+  // Links a new node (its index entry made) as the last one; the cursor
+  // moves to it.
+  void Link(Node* node) {
     if (m_pHead == nullptr) {
       m_pHead = node;
       node->SetNext(node);
@@ -236,7 +252,6 @@ class ZQMACLinkedList {
     ++m_iCount;
     m_pCursor = node;
     if (!m_bIndexed && m_iCount >= kIndexFrom) BuildIndex();
-    return element;
   }
 
   // Appends the source's elements in order, from its head along next.
@@ -349,10 +364,16 @@ class ZQMACLinkedList {
     delete[] old;
     return true;
   }
-  // Enters a key that is not in the table (room was reserved).
-  void IndexPut(const void* key, Node* node) {
+  // The slot of the key, or the free slot where it would go (the table has
+  // room).
+  std::size_t IndexSlot(const void* key) const {
     std::size_t i = Home(key);
     while (m_pSlots[i].key != nullptr && m_pSlots[i].key != key) i = (i + 1) & m_uMask;
+    return i;
+  }
+  // Enters a key that is not in the table (room was reserved).
+  void IndexPut(const void* key, Node* node) {
+    const std::size_t i = IndexSlot(key);
     if (m_pSlots[i].key == nullptr) ++m_uUsed;
     m_pSlots[i] = Slot{key, node};
   }

@@ -134,7 +134,7 @@ class OldObjects {
   size_t count(int id) const { return find(id) != nullptr ? 1 : 0; }
   // The object of the id, no longer held here; null when there is none.
   T* take(int id) {
-    if (id < 0) return nullptr;
+    if (id < 0 || m_count == 0) return nullptr;  // a first load holds nothing
     T* object = nullptr;
     if (static_cast<size_t>(id) < m_dense.size()) {
       std::swap(object, m_dense[static_cast<size_t>(id)]);

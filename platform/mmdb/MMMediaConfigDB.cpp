@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
+#include <atomic>
 #include <initializer_list>
 #include <memory>
 #include <mutex>
@@ -149,22 +150,28 @@ class RowReader {
     if (i >= size() || !tkdb::integerOf(cell.value(), value, false)) bad(i);
     return value;
   }
-  // The text, cut on a character boundary to the width of its column.
-  std::string text(size_t i) {
+  // The text, cut on a character boundary to the width of its column,
+  // into `out` (assigned where it lies: a record is filled in place).
+  void text(size_t i, std::string& out) {
     if (i >= size() || i >= m_widths.size()) {
       bad(i);
-      return {};
+      out.clear();
+      return;
     }
     const size_t width = m_widths[i];
     const tkdb::DbCell cell = at(i);
     if (cell.type == tkdb::DbValue::Type::Text) {
       std::string_view v = cell.text;
       if (v.size() > width) v = v.substr(0, tkdb::cutOnCharacter(v, width));
-      return std::string(v);
+      out.assign(v.data(), v.size());
+      return;
     }
-    std::string s = tkdb::textOf(cell.value());
-    if (s.size() > width) s.resize(tkdb::cutOnCharacter(s, width));
-    return s;
+    if (cell.type == tkdb::DbValue::Type::Null) {
+      out.clear();
+      return;
+    }
+    out = tkdb::textOf(cell.value());
+    if (out.size() > width) out.resize(tkdb::cutOnCharacter(out, width));
   }
   bool ok() const { return m_bad.empty(); }
   const std::string& problem() const { return m_bad; }
@@ -278,24 +285,33 @@ std::string scanText(const Scan& how, MMStoredKind kind, const ScanFilter* filte
          how.sql.substr(at);
 }
 
-// One scan: the rows of `sql` (as the filter cuts them down), each turned
-// into a record by `read`.
+// How many rows the last whole read of each kind found: the next whole
+// read makes room for as many up front, instead of growing its list (and
+// moving every record read so far) as the rows come. Only a hint.
+std::atomic<size_t> g_wholeRows[kStoredKinds];
+
+// One scan: the rows of `sql` (as the filter cuts them down), each filled
+// into a new record where it lies by `read`.
 template <class Record, class Read>
 int scan(tkdb::Session& s, const char* table, MMStoredKind kind, const ScanFilter* filter, const Scan& how,
          std::vector<Record>& out, std::string& problem, Read read) {
   out.clear();
   const bool cut = filter != nullptr && !filter->whole[static_cast<int>(kind)];
+  std::atomic<size_t>& wholeRows = g_wholeRows[static_cast<int>(kind)];
+  if (!cut) out.reserve(wholeRows.load(std::memory_order_relaxed));
   std::vector<tkdb::DbValue> params;
   if (cut) params.emplace_back(filter->since);
-  return s.each(scanText(how, kind, filter), params, [&](const tkdb::RowView& row) {
+  const int code = s.each(scanText(how, kind, filter), params, [&](const tkdb::RowView& row) {
     RowReader r(table, row, how.widths);
-    out.push_back(read(r));
+    read(r, out.emplace_back());
     if (!r.ok()) {
       problem = r.problem();
       return kBadValue;
     }
     return int(DB_OK);
   });
+  if (!cut && code == DB_OK) wholeRows.store(out.size(), std::memory_order_relaxed);
+  return code;
 }
 
 // A text setting's width check; "" when it fits.
@@ -334,15 +350,13 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
         scanOf({{host, "ClientId", "H"}, {client, "name", "C"}, {client, "net_hostname", "C"},
                 {client, "displayName", "C"}, {client, "simOperatingSystemId", "C"}, {host, "Attribute", "H"}},
                "FROM \"MMHost\" H JOIN \"APP_Client\" C ON C.\"id\" = H.\"ClientId\" ORDER BY H.\"ClientId\"");
-    int code = scan(s, "MMHost", MMStoredKind::MediaAgent, filter, kMediaAgents, out.mediaAgents, problem, [](RowReader& r) {
-      MMStoredMediaAgent a;
+    int code = scan(s, "MMHost", MMStoredKind::MediaAgent, filter, kMediaAgents, out.mediaAgents, problem, [](RowReader& r, MMStoredMediaAgent& a) {
       a.clientId = r.integer(0);
-      a.name = r.text(1);
-      a.netHostName = r.text(2);
-      a.displayName = r.text(3);
+      r.text(1, a.name);
+      r.text(2, a.netHostName);
+      r.text(3, a.displayName);
       a.osId = r.wide(4);
       a.attribute = r.integer(5);
-      return a;
     });
     if (code != DB_OK) return code;
     static const Scan kLibraries =
@@ -352,12 +366,11 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
                 {library, "ExtendedAttributes"}, {library, "LowWaterMarkMB"}, {library, "LibraryVendor"},
                 {library, "LibraryModel"}, {library, "FirmwareRevision"}, {library, "SerialNumber"}},
                "FROM \"MMLibrary\" ORDER BY \"LibraryId\"");
-    code = scan(s, "MMLibrary", MMStoredKind::Library, filter, kLibraries, out.libraries, problem, [](RowReader& r) {
-      MMStoredLibrary l;
+    code = scan(s, "MMLibrary", MMStoredKind::Library, filter, kLibraries, out.libraries, problem, [](RowReader& r, MMStoredLibrary& l) {
       l.libraryId = r.integer(0);
-      l.aliasName = r.text(1);
+      r.text(1, l.aliasName);
       l.name = l.aliasName;
-      if (l.name.empty()) l.name = r.text(2);
+      if (l.name.empty()) r.text(2, l.name);
       l.libraryTypeId = r.integer(3);
       l.vtlType = r.integer(4);
       l.enabled = r.integer(5);
@@ -367,11 +380,10 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
       l.libraryAttribute = r.integer(9);
       l.extendedAttributes = r.integer(10);
       l.lowWaterMarkMB = r.integer(11);
-      l.vendor = r.text(12);
-      l.model = r.text(13);
-      l.firmware = r.text(14);
-      l.serial = r.text(15);
-      return l;
+      r.text(12, l.vendor);
+      r.text(13, l.model);
+      r.text(14, l.firmware);
+      r.text(15, l.serial);
     });
     if (code != DB_OK) return code;
     static const Scan kControllers =
@@ -379,29 +391,25 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
                 {libraryController, "ClientId"}, {libraryController, "LibraryId"}, {libraryController, "IsActive"},
                 {libraryController, "IsEnabled"}, {libraryController, "ControllerType"}},
                "FROM \"MMLibraryController\" ORDER BY \"LibraryControllerId\"");
-    code = scan(s, "MMLibraryController", MMStoredKind::LibraryController, filter, kControllers, out.libraryControllers, problem, [](RowReader& r) {
-      MMStoredLibraryController c;
+    code = scan(s, "MMLibraryController", MMStoredKind::LibraryController, filter, kControllers, out.libraryControllers, problem, [](RowReader& r, MMStoredLibraryController& c) {
       c.id = r.integer(0);
-      c.name = r.text(1);
+      r.text(1, c.name);
       c.clientId = r.integer(2);
       c.libraryId = r.integer(3);
       c.isActive = r.integer(4);
       c.isEnabled = r.integer(5);
       c.controllerType = r.integer(6);
-      return c;
     });
     if (code != DB_OK) return code;
     static const Scan kMasterPools =
         scanOf({{masterPool, "MasterPoolId"}, {masterPool, "MasterPoolName"}, {masterPool, "LibraryId"},
                 {masterPool, "MasterPoolType"}},
                "FROM \"MMMasterPool\" ORDER BY \"MasterPoolId\"");
-    code = scan(s, "MMMasterPool", MMStoredKind::MasterPool, filter, kMasterPools, out.masterPools, problem, [](RowReader& r) {
-      MMStoredMasterPool m;
+    code = scan(s, "MMMasterPool", MMStoredKind::MasterPool, filter, kMasterPools, out.masterPools, problem, [](RowReader& r, MMStoredMasterPool& m) {
       m.id = r.integer(0);
-      m.name = r.text(1);
+      r.text(1, m.name);
       m.libraryId = r.integer(2);
       m.type = r.integer(3);
-      return m;
     });
     if (code != DB_OK) return code;
     // The description of an NDMP pool names the NDMP server it reaches; it
@@ -411,18 +419,16 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
                 {drivePool, "ClientId"}, {drivePool, "DrivePoolType"}, {drivePool, "DrivePoolEnabled"},
                 {drivePool, "CopyManagerCtrlId"}, {drivePool, "CostCategoryId"}, {drivePool, "Descript"}},
                "FROM \"MMDrivePool\" ORDER BY \"DrivePoolId\"");
-    code = scan(s, "MMDrivePool", MMStoredKind::DrivePool, filter, kDrivePools, out.drivePools, problem, [](RowReader& r) {
-      MMStoredDrivePool p;
+    code = scan(s, "MMDrivePool", MMStoredKind::DrivePool, filter, kDrivePools, out.drivePools, problem, [](RowReader& r, MMStoredDrivePool& p) {
       p.id = r.integer(0);
-      p.name = r.text(1);
+      r.text(1, p.name);
       p.masterPoolId = r.integer(2);
       p.clientId = r.integer(3);
       p.type = r.integer(4);
       p.enabled = r.integer(5);
       p.copyManagerCtrlId = r.integer(6);
       p.costCategoryId = r.integer(7);
-      p.proxyHost = r.text(8);  // a NULL description reads as ""
-      return p;
+      r.text(8, p.proxyHost);  // a NULL description reads as ""
     });
     if (code != DB_OK) return code;
     static const Scan kDrives =
@@ -430,20 +436,18 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
                 {drive, "MasterPoolId"}, {drive, "DriveNumber"}, {drive, "DriveEnabled"}, {drive, "DriveVendor"},
                 {drive, "DriveModel"}, {drive, "FirmwareRevision"}},
                "FROM \"MMDrive\" ORDER BY \"DriveId\"");
-    code = scan(s, "MMDrive", MMStoredKind::Drive, filter, kDrives, out.drives, problem, [](RowReader& r) {
-      MMStoredDrive d;
+    code = scan(s, "MMDrive", MMStoredKind::Drive, filter, kDrives, out.drives, problem, [](RowReader& r, MMStoredDrive& d) {
       d.id = r.integer(0);
-      d.aliasName = r.text(1);
+      r.text(1, d.aliasName);
       d.name = d.aliasName;
-      if (d.name.empty()) d.name = r.text(2);
-      d.serialNumber = r.text(3);
+      if (d.name.empty()) r.text(2, d.name);
+      r.text(3, d.serialNumber);
       d.masterPoolId = r.integer(4);
       d.driveNumber = r.integer(5);
       d.enabled = r.integer(6);
-      d.vendor = r.text(7);
-      d.model = r.text(8);
-      d.firmware = r.text(9);
-      return d;
+      r.text(7, d.vendor);
+      r.text(8, d.model);
+      r.text(9, d.firmware);
     });
     if (code != DB_OK) return code;
     // The drive-path table is the model's own: no row describes it.
@@ -452,15 +456,13 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
                 Pick::number("\"ClientId\""), Pick::text("\"PathName\"", kDrivePathNameWidth),
                 Pick::number("\"IsEnabled\"")},
                "FROM \"MMDrivePath\" ORDER BY \"DrivePathId\"");
-    code = scan(s, "MMDrivePath", MMStoredKind::DrivePath, filter, kDrivePaths, out.drivePaths, problem, [](RowReader& r) {
-      MMStoredDrivePath p;
+    code = scan(s, "MMDrivePath", MMStoredKind::DrivePath, filter, kDrivePaths, out.drivePaths, problem, [](RowReader& r, MMStoredDrivePath& p) {
       p.id = r.integer(0);
       p.driveId = r.integer(1);
       p.drivePoolId = r.integer(2);
       p.clientId = r.integer(3);
-      p.pathName = r.text(4);
+      r.text(4, p.pathName);
       p.enabled = r.integer(5);
-      return p;
     });
     if (code != DB_OK) return code;
     static const Scan kMountPaths =
@@ -470,29 +472,25 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
                "FROM \"MMMountPath\" M LEFT JOIN (SELECT \"MountPathId\", MIN(\"DeviceId\") AS \"DeviceId\" "
                "FROM \"MMMountPathToStorageDevice\" GROUP BY \"MountPathId\") D ON D.\"MountPathId\" = "
                "M.\"MountPathId\" ORDER BY M.\"MountPathId\"");
-    code = scan(s, "MMMountPath", MMStoredKind::MountPath, filter, kMountPaths, out.mountPaths, problem, [](RowReader& r) {
-      MMStoredMountPath m;
+    code = scan(s, "MMMountPath", MMStoredKind::MountPath, filter, kMountPaths, out.mountPaths, problem, [](RowReader& r, MMStoredMountPath& m) {
       m.id = r.integer(0);
-      m.name = r.text(1);
-      m.userName = r.text(2);
+      r.text(1, m.name);
+      r.text(2, m.userName);
       m.libraryId = r.integer(3);
       m.typeId = r.integer(4);
       m.enabled = r.integer(5);
       m.deviceId = r.integer(6);
-      return m;
     });
     if (code != DB_OK) return code;
     // The device record has no field for the DRU host.
     static const Scan kDevices =
         scanOf({{device, "DeviceId"}, {device, "AliasName"}, {device, "DeviceTypeId"}, Pick::number("\"DRUHostId\"")},
                "FROM \"MMDevice\" ORDER BY \"DeviceId\"");
-    code = scan(s, "MMDevice", MMStoredKind::Device, filter, kDevices, out.devices, problem, [](RowReader& r) {
-      MMStoredDevice d;
+    code = scan(s, "MMDevice", MMStoredKind::Device, filter, kDevices, out.devices, problem, [](RowReader& r, MMStoredDevice& d) {
       d.id = r.integer(0);
-      d.name = r.text(1);
+      r.text(1, d.name);
       d.typeId = r.integer(2);
       d.druHostId = r.integer(3);
-      return d;
     });
     if (code != DB_OK) return code;
     static const Scan kDeviceControllers =
@@ -500,18 +498,16 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
                 {controller, "Folder"}, {controller, "UserName"}, {controller, "DeviceControllerEnabled"},
                 {controller, "DeviceAccessType"}, {controller, "CredentialAssocId"}, {controller, "SNRVolumeId"}},
                "FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\"");
-    return scan(s, "MMDeviceController", MMStoredKind::DeviceController, filter, kDeviceControllers, out.deviceControllers, problem, [](RowReader& r) {
-      MMStoredDeviceController c;
+    return scan(s, "MMDeviceController", MMStoredKind::DeviceController, filter, kDeviceControllers, out.deviceControllers, problem, [](RowReader& r, MMStoredDeviceController& c) {
       c.id = r.integer(0);
       c.clientId = r.integer(1);
       c.deviceId = r.integer(2);
-      c.folder = r.text(3);
-      c.userName = r.text(4);
+      r.text(3, c.folder);
+      r.text(4, c.userName);
       c.enabled = r.integer(5);
       c.accessType = r.integer(6);
       c.credentialAssocId = r.integer(7);
       c.snrVolumeId = r.integer(8);
-      return c;
     });
 }
 
