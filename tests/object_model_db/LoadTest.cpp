@@ -305,6 +305,24 @@ TEST_F(Load, TextsFromTheDatabaseAreCutToTheirColumns) {
   EXPECT_EQ(config->FindDBNode<ZQMACMediaAgent>(1)->GetNetHostName(), std::string(512, 'h'));
 }
 
+// A text cell that holds NULL reads as the empty text, one that holds a
+// number as its decimal text, each into its own field only.
+TEST_F(Load, NullAndNumberTextsReadAsEmptyAndAsTheirDigits) {
+  ASSERT_EQ(0, db.exec("UPDATE MMDrive SET AliasName = NULL, DriveName = 4711, DriveVendor = NULL WHERE DriveId = 1"));
+  ASSERT_EQ(0, db.exec("UPDATE MMDrive SET AliasName = 815, DriveVendor = 'V2' WHERE DriveId = 2"));
+  auto config = load();
+  ZQMACDrive* first = drive(*config, 1);
+  ZQMACDrive* second = drive(*config, 2);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(first->GetName(), "4711");
+  EXPECT_EQ(first->GetAliasName(), "");
+  EXPECT_EQ(first->GetVendor(), "");
+  EXPECT_EQ(second->GetName(), "815");
+  EXPECT_EQ(second->GetAliasName(), "815");
+  EXPECT_EQ(second->GetVendor(), "V2") << "a NULL of one row leaves the next row's text alone";
+}
+
 // The description of an NDMP pool (the NDMP server it reaches) is a text of
 // any length: it is read whole, not cut to the width of the pool's name.
 TEST_F(Load, AnNdmpPoolsServerIsReadWholeWhateverTheWidthOfItsName) {
