@@ -34,6 +34,14 @@ ScriptedHandlers* scripted(TkHandlers* h) { return reinterpret_cast<ScriptedHand
 
 constexpr int kWaitMs = 10000;
 
+// An element-stream request with no elements.
+std::string streamRequest(const std::string& handler, int64_t sequence) {
+  tkwire::StreamRequest r;
+  r.handler = handler;
+  r.sequence = sequence;
+  return tkwire::encodeStreamRequest(r);
+}
+
 int64_t hostNowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
@@ -268,12 +276,6 @@ TEST_F(DispatchTest, XmlRequestIsAnsweredWithTheBufferAndTheResult) {
 
 TEST_F(DispatchTest, EveryRequestEndsWithOneEndFrameAfterItsAnswersCarryingTheResult) {
   Connection c(m_dispatcher);
-  auto stream = [](const std::string& handler, int64_t sequence) {
-    tkwire::StreamRequest r;
-    r.handler = handler;
-    r.sequence = sequence;
-    return tkwire::encodeStreamRequest(r);
-  };
   auto xml = [](const std::string& text, int64_t sequence) {
     tkwire::XmlRequest x;
     x.handler = "XmlDispatch";
@@ -289,14 +291,14 @@ TEST_F(DispatchTest, EveryRequestEndsWithOneEndFrameAfterItsAnswersCarryingTheRe
     int64_t sequence;
     int64_t result;
   } cases[] = {
-      {"a handler that answers", stream("Record", 1), 1, 1, 1},
-      {"a handler that answers nothing", stream("Silent", 2), 0, 2, 0},
-      {"a handler that throws", stream("Throws", 3), 1, 3, tkwire::kRefusedResult},
+      {"a handler that answers", streamRequest("Record", 1), 1, 1, 1},
+      {"a handler that answers nothing", streamRequest("Silent", 2), 0, 2, 0},
+      {"a handler that throws", streamRequest("Throws", 3), 1, 3, tkwire::kRefusedResult},
       {"an XML answer", xml("<a/>", 4), 1, 4, 0},
       {"an XML answer of -1", xml("clear", 5), 1, 5, -1},
-      {"an unknown handler", stream("Nobody", 6), 1, 6, tkwire::kRefusedResult},
-      {"a malformed frame", stream("Record", 7).substr(0, 40), 1, 7, tkwire::kRefusedResult},
-      {"the host's list", stream(tkwire::kListHandlersName, 8), 1, 8, 0},
+      {"an unknown handler", streamRequest("Nobody", 6), 1, 6, tkwire::kRefusedResult},
+      {"a malformed frame", streamRequest("Record", 7).substr(0, 40), 1, 7, tkwire::kRefusedResult},
+      {"the host's list", streamRequest(tkwire::kListHandlersName, 8), 1, 8, 0},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.what);
@@ -317,7 +319,7 @@ TEST_F(DispatchTest, EveryRequestEndsWithOneEndFrameAfterItsAnswersCarryingTheRe
     EXPECT_EQ(frames.back().endResult(), k.result);
   }
   // The list names every entry of the table in its order.
-  ASSERT_TRUE(tkwire::writeAll(c.console(), stream(tkwire::kListHandlersName, 9)));
+  ASSERT_TRUE(tkwire::writeAll(c.console(), streamRequest(tkwire::kListHandlersName, 9)));
   std::vector<tkwire::Reply> replies = tktest::awaitReplies(c.console(), kWaitMs);
   ASSERT_EQ(replies.size(), 1u);
   std::optional<std::vector<tkwire::HandlerInfo>> list = tkwire::decodeHandlerList(replies[0]);
@@ -331,13 +333,7 @@ TEST_F(DispatchTest, EveryRequestEndsWithOneEndFrameAfterItsAnswersCarryingTheRe
 }
 
 TEST_F(DispatchTest, RequestsThatArriveTogetherOrInPiecesAreServedInTurn) {
-  auto stream = [](const std::string& handler, int64_t sequence) {
-    tkwire::StreamRequest r;
-    r.handler = handler;
-    r.sequence = sequence;
-    return tkwire::encodeStreamRequest(r);
-  };
-  const std::string requests = stream("Record", 1) + stream("Silent", 2) + stream("Record", 3);
+  const std::string requests = streamRequest("Record", 1) + streamRequest("Silent", 2) + streamRequest("Record", 3);
   for (size_t piece : {requests.size(), size_t{1}, size_t{7}}) {
     SCOPED_TRACE(piece);
     Connection c(m_dispatcher);

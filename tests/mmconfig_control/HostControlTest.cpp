@@ -54,6 +54,20 @@ class HostControl : public ::testing::Test {
     sqlite3_close(db);
   }
 
+  // A new connection that takes the lock (request 1) and lists the
+  // libraries (request 2): the connection, and the handle of the first
+  // library of the listing, the tape library.
+  void lockAndFindTapeLibrary(int& fd, uint64_t& handle) {
+    fd = m_host.connect();
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(hosttest::takeLock(fd));
+    const auto listing = hosttest::sendAndRead(fd, hosttest::streamFrame("onMsgGetMMLibraries", 2));
+    ASSERT_EQ(listing.size(), 1u);
+    const tkwire::Item* item = listing[0].find(11003);
+    ASSERT_NE(item, nullptr);
+    handle = item->u64();
+  }
+
   tktest::TempDir m_dir;
   hosttest::Host m_host{m_dir, m_dir.file("host.sock"), {"--seed-demo"},
                         {{"TK_LOCK_DIR", m_dir.file("locks")}, {"TK_LOG_DIR", m_dir.file("log")}}};
@@ -61,17 +75,11 @@ class HostControl : public ::testing::Test {
 
 TEST_F(HostControl, TheLockHolderRunsTheTapeLibrarysLongOperationAndReadsItsProgress) {
   addTwoDrives();
-  const int a = m_host.connect();
-  ASSERT_GE(a, 0);
-  ASSERT_TRUE(hosttest::takeLock(a));
+  int a = -1;
+  uint64_t tapeLibrary = 0;
+  ASSERT_NO_FATAL_FAILURE(lockAndFindTapeLibrary(a, tapeLibrary));
 
-  // The first library of the listing is the tape library.
-  const auto listing = hosttest::sendAndRead(a, hosttest::streamFrame("onMsgGetMMLibraries", 2));
-  ASSERT_EQ(listing.size(), 1u);
-  const tkwire::Item* handle = listing[0].find(11003);
-  ASSERT_NE(handle, nullptr);
-
-  const auto replies = hosttest::sendAndRead(a, controlFrame(50, handle->u64(), 3));
+  const auto replies = hosttest::sendAndRead(a, controlFrame(50, tapeLibrary, 3));
   EXPECT_EQ(ctltest::messagesOf(replies, 3),
             (std::vector<Message>{ctltest::progress(50, 6), ctltest::progress(50, 12), ctltest::progress(50, 18),
                                   ctltest::progress(50, 25), ctltest::operationResponse(50, 1, "Success")}));
@@ -119,14 +127,10 @@ TEST_F(HostControl, ALibraryRemovedByTheControlRequestTakesItsLockFileWithIt) {
       files.push_back(entry.path().string());
   ASSERT_EQ(files.size(), 1u);
 
-  const int a = m_host.connect();
-  ASSERT_GE(a, 0);
-  ASSERT_TRUE(hosttest::takeLock(a));
-  const auto listing = hosttest::sendAndRead(a, hosttest::streamFrame("onMsgGetMMLibraries", 2));
-  ASSERT_EQ(listing.size(), 1u);
-  const tkwire::Item* handle = listing[0].find(11003);  // the tape library comes first
-  ASSERT_NE(handle, nullptr);
-  EXPECT_EQ(ctltest::messagesOf(hosttest::sendAndRead(a, controlFrame(2, handle->u64(), 3)), 3),
+  int a = -1;
+  uint64_t tapeLibrary = 0;
+  ASSERT_NO_FATAL_FAILURE(lockAndFindTapeLibrary(a, tapeLibrary));
+  EXPECT_EQ(ctltest::messagesOf(hosttest::sendAndRead(a, controlFrame(2, tapeLibrary, 3)), 3),
             (std::vector<Message>{ctltest::operationResponse(2, 1, "Success")}));
   EXPECT_FALSE(std::filesystem::exists(files[0])) << files[0];
   ::close(a);
