@@ -1,48 +1,14 @@
 #include "wire/FrameReader.h"
 
-#include <poll.h>
-#include <unistd.h>
+#include "wire/ReadSteps.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <cstring>
 
 namespace tkwire {
-namespace {
-
-// A body grows from this size and at most doubles with each step, as
-// readFrame's does.
-constexpr size_t kFirstBodyChunk = 4096;
-
-int64_t nowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-int64_t deadlineAfter(int ms) { return ms < 0 ? -1 : nowMs() + ms; }
-
-// One read of at most `room` bytes into `to`, once something has arrived;
-// by `deadline` (negative: no limit). `n` is what was read.
-ReadStatus readSome(int fd, char* to, size_t room, int64_t deadline, size_t& n) {
-  for (;;) {
-    if (deadline >= 0) {
-      pollfd p{fd, POLLIN, 0};
-      const int r = ::poll(&p, 1, static_cast<int>(std::max<int64_t>(0, deadline - nowMs())));
-      if (r < 0 && errno == EINTR) continue;
-      if (r < 0) return ReadStatus::Error;
-      if (r == 0) return ReadStatus::Timeout;
-    }
-    const ssize_t k = ::read(fd, to, room);
-    if (k < 0 && errno == EINTR) continue;
-    if (k < 0) return errno == ECONNRESET ? ReadStatus::Closed : ReadStatus::Error;
-    if (k == 0) return ReadStatus::Closed;
-    n = static_cast<size_t>(k);
-    return ReadStatus::Ok;
-  }
-}
-
-}  // namespace
+using detail::deadlineAfter;
+using detail::kFirstBodyChunk;
+using detail::readSome;
 
 ReadStatus FrameReader::fill(int64_t deadline) {
   if (m_begin == m_end) {

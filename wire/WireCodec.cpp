@@ -1,5 +1,7 @@
 #include "wire/WireCodec.h"
 
+#include "wire/ReadSteps.h"
+
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -77,39 +79,21 @@ uint64_t leNumber(const std::string& bytes, size_t width) {
   return v;
 }
 
-int64_t nowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 // Reads exactly n bytes, all of them by `deadline` (a steady-clock time in
 // ms; negative: no limit).
 ReadStatus readExact(int fd, char* buf, size_t n, int64_t deadline) {
   size_t got = 0;
   while (got < n) {
-    if (deadline >= 0) {
-      int64_t left = deadline - nowMs();
-      if (left < 0) left = 0;
-      pollfd p{fd, POLLIN, 0};
-      int r = ::poll(&p, 1, static_cast<int>(left));
-      if (r < 0 && errno == EINTR) continue;
-      if (r < 0) return ReadStatus::Error;
-      if (r == 0) return ReadStatus::Timeout;
-    }
-    ssize_t k = ::read(fd, buf + got, n - got);
-    if (k < 0 && errno == EINTR) continue;
-    if (k < 0) return errno == ECONNRESET ? ReadStatus::Closed : ReadStatus::Error;
-    if (k == 0) return ReadStatus::Closed;
-    got += static_cast<size_t>(k);
+    size_t k = 0;
+    const ReadStatus s = detail::readSome(fd, buf + got, n - got, deadline, k);
+    if (s != ReadStatus::Ok) return s;
+    got += k;
   }
   return ReadStatus::Ok;
 }
 
-int64_t deadlineAfter(int ms) { return ms < 0 ? -1 : nowMs() + ms; }
-
-// The body buffer starts at this size and at most doubles with each step, so
-// that what it holds stays within twice what has arrived.
-constexpr size_t kFirstBodyChunk = 4096;
+using detail::deadlineAfter;
+using detail::kFirstBodyChunk;
 
 bool printableByte(unsigned char ch) { return (ch >= 0x20 && ch < 0x7F) || ch == '\t' || ch == '\n' || ch == '\r'; }
 
@@ -397,6 +381,36 @@ std::optional<XmlAnswer> decodeXmlAnswer(const Reply& reply) {
   a.text = reply.raw.substr(4);
   return a;
 }
+
+namespace detail {
+
+int64_t deadlineAfter(int ms) {
+  if (ms < 0) return -1;
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+             .count() +
+         ms;
+}
+
+ReadStatus readSome(int fd, char* to, size_t room, int64_t deadline, size_t& n) {
+  for (;;) {
+    if (deadline >= 0) {
+      const int64_t left = deadline - deadlineAfter(0);
+      pollfd p{fd, POLLIN, 0};
+      const int r = ::poll(&p, 1, static_cast<int>(left < 0 ? 0 : left));
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) return ReadStatus::Error;
+      if (r == 0) return ReadStatus::Timeout;
+    }
+    const ssize_t k = ::read(fd, to, room);
+    if (k < 0 && errno == EINTR) continue;
+    if (k < 0) return errno == ECONNRESET ? ReadStatus::Closed : ReadStatus::Error;
+    if (k == 0) return ReadStatus::Closed;
+    n = static_cast<size_t>(k);
+    return ReadStatus::Ok;
+  }
+}
+
+}  // namespace detail
 
 ReadStatus readFrame(int fd, int waitMs, int frameMs, std::string& body) {
   body.clear();
