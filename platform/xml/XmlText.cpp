@@ -167,6 +167,17 @@ namespace {
 // (and refuses a lone surrogate), the second writes the bytes in place.
 // U+F700 to U+F7FF give back their byte.
 bool decode(const XMLCh* text, XMLSize_t length, std::string& out) {
+  // Names and most values are ASCII: one look at every unit tells, and
+  // then they are copied as they stand.
+  unsigned units = 0;
+  for (XMLSize_t i = 0; i < length; ++i) units |= text[i];
+  if (units < 0x80) {
+    const std::size_t at = out.size();
+    out.resize(at + length);
+    char* p = out.data() + at;
+    for (XMLSize_t i = 0; i < length; ++i) p[i] = static_cast<char>(text[i]);
+    return true;
+  }
   std::size_t bytes = 0;
   for (XMLSize_t i = 0; i < length; ++i) {
     const unsigned c = text[i];
