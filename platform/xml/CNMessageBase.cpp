@@ -270,7 +270,8 @@ const pstring& CNMessageBase::getpstringobjectByRef(unsigned ordinal, unsigned t
                                                     unsigned fieldHash) const {
   const ClassInfo* info = nullptr;
   const FieldKind kind = FieldKind::PString;
-  const FieldDef* f = resolve(*this, info, "CNMessageBase::getpstringobjectByRef", &kind, ordinal, tag, classHash, fieldHash);
+  const FieldDef* f =
+      resolve(*this, info, "CNMessageBase::getpstringobjectByRef", &kind, ordinal, tag, classHash, fieldHash);
   if (f == nullptr) return kEmptyPString;
   const Value* v = findValue(*this, *info, *f);
   const pstring* p = v != nullptr ? std::get_if<pstring>(v) : nullptr;
@@ -281,7 +282,8 @@ int CNMessageBase::setpstringobject(unsigned ordinal, unsigned tag, const std::s
                                     unsigned classHash, unsigned fieldHash) {
   const ClassInfo* info = nullptr;
   const FieldKind kind = FieldKind::PString;
-  const FieldDef* f = resolve(*this, info, "CNMessageBase::setpstringobject", &kind, ordinal, tag, classHash, fieldHash);
+  const FieldDef* f =
+      resolve(*this, info, "CNMessageBase::setpstringobject", &kind, ordinal, tag, classHash, fieldHash);
   if (f == nullptr) return tkxml::kErrMismatch;
   pstring p;
   if (!pstring::fromPlain(plain, encryptionType, p)) {
@@ -299,7 +301,8 @@ const bstring& CNMessageBase::getbstringobjectByRef(unsigned ordinal, unsigned t
                                                     unsigned fieldHash) const {
   const ClassInfo* info = nullptr;
   const FieldKind kind = FieldKind::BString;
-  const FieldDef* f = resolve(*this, info, "CNMessageBase::getbstringobjectByRef", &kind, ordinal, tag, classHash, fieldHash);
+  const FieldDef* f =
+      resolve(*this, info, "CNMessageBase::getbstringobjectByRef", &kind, ordinal, tag, classHash, fieldHash);
   if (f == nullptr) return kEmptyBString;
   const Value* v = findValue(*this, *info, *f);
   const bstring* b = v != nullptr ? std::get_if<bstring>(v) : nullptr;
@@ -310,7 +313,8 @@ int CNMessageBase::setbstringobject(unsigned ordinal, unsigned tag, const bstrin
                                     unsigned fieldHash) {
   const ClassInfo* info = nullptr;
   const FieldKind kind = FieldKind::BString;
-  const FieldDef* f = resolve(*this, info, "CNMessageBase::setbstringobject", &kind, ordinal, tag, classHash, fieldHash);
+  const FieldDef* f =
+      resolve(*this, info, "CNMessageBase::setbstringobject", &kind, ordinal, tag, classHash, fieldHash);
   if (f == nullptr) return tkxml::kErrMismatch;
   body().slot(*info, *f) = value;
   m_materialised = true;

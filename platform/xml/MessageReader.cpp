@@ -106,12 +106,16 @@ class MessageBuilder : public ElementHandler {
     if (b.holds(tag)) return refuse(tkxml::kErrBadValue, "field tag " + std::to_string(tag) + " twice");
     Value& value = b.slot(*parent.info, *f);
     if (name == "list") {
-      if (f->kind != FieldKind::ObjectList) return refuse(tkxml::kErrBadValue, "a list for field tag " + std::to_string(tag));
+      if (f->kind != FieldKind::ObjectList) {
+        return refuse(tkxml::kErrBadValue, "a list for field tag " + std::to_string(tag));
+      }
       if (attrs.size() != 1) return refuse(tkxml::kErrBadDocument, "a list with more than its tag");
       ListSlot& list = value.emplace<ListSlot>(ListSlot{tkxml::MessageList(f->ns, f->cls), true});
       return push(Frame{Kind::List, nullptr, nullptr, &list, f});
     }
-    if (f->kind != FieldKind::Object) return refuse(tkxml::kErrBadValue, "a message for field tag " + std::to_string(tag));
+    if (f->kind != FieldKind::Object) {
+      return refuse(tkxml::kErrBadValue, "a message for field tag " + std::to_string(tag));
+    }
     ObjectSlot& nested = value.emplace<ObjectSlot>(std::make_unique<CNMessageBase>(f->ns, f->cls));
     openMessage(*nested.msg, name, attrs, tkxml::kErrWrongClass);
   }
@@ -122,8 +126,9 @@ class MessageBuilder : public ElementHandler {
     const std::string unregistered = info ? std::string() : tkxml::elementName(m.getNamespace(), m.getClassNumber());
     const std::string& element = info ? info->element : unregistered;
     if (name != element) {
-      return refuse(wrongClass, wrongClass == tkxml::kErrWrongRoot ? "the root element is " + name + ", not " + element
-                                                                   : "element " + name + " where " + element + " belongs");
+      return refuse(wrongClass, wrongClass == tkxml::kErrWrongRoot
+                                    ? "the root element is " + name + ", not " + element
+                                    : "element " + name + " where " + element + " belongs");
     }
     // The element stays a message while it is open, also after a refusal
     // in its attributes: text inside it was met before that.
