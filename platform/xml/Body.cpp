@@ -2,6 +2,7 @@
 // name a class in logs.
 #include "platform/xml/detail/Body.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/xml/Registry.h"
@@ -16,13 +17,49 @@ bool hasContent(const CNMessageBase& m) {
   const Body* b = Access::bodyIfAny(m);
   if (b == nullptr) return false;
   if (!b->rawAttrs.empty() || !b->rawChildren.empty()) return true;
-  for (const auto& [tag, value] : b->fields) {
-    if (fieldPresent(value)) return true;
-  }
-  return false;
+  bool any = false;
+  b->forEach([&](unsigned, const Value& value) { any = any || fieldPresent(value); });
+  return any;
+}
+
+template <class Slots>
+auto* slotByTag(Slots& slots, unsigned tag) {
+  auto it = std::lower_bound(slots.begin(), slots.end(), tag, [](const Field& s, unsigned t) { return s.tag < t; });
+  return it != slots.end() && it->tag == tag ? &it->value : nullptr;
 }
 
 }  // namespace
+
+Value* Body::find(const ClassInfo& info, const FieldDef& f) {
+  // The field definition lies in the entry at the index of its slot.
+  if (layout == &info) return &slots[static_cast<std::size_t>(&f - info.fields.data())].value;
+  if (Value* v = slotByTag(slots, f.tag)) return v;
+  auto it = extra.find(f.tag);
+  return it != extra.end() ? &it->second : nullptr;
+}
+
+const Value* Body::find(const ClassInfo& info, const FieldDef& f) const {
+  return const_cast<Body*>(this)->find(info, f);
+}
+
+Value& Body::slot(const ClassInfo& info, const FieldDef& f) {
+  if (layout == nullptr && slots.empty() && extra.empty()) {
+    layout = &info;
+    slots.resize(info.fields.size());
+    for (std::size_t i = 0; i < slots.size(); ++i) slots[i].tag = info.fields[i].tag;
+  }
+  if (Value* v = find(info, f)) return *v;
+  return extra[f.tag];
+}
+
+bool Body::holds(unsigned tag) const {
+  const Value* v = slotByTag(slots, tag);
+  if (v == nullptr) {
+    auto it = extra.find(tag);
+    v = it != extra.end() ? &it->second : nullptr;
+  }
+  return v != nullptr && !absent(*v);
+}
 
 std::string hex(unsigned value) {
   char buffer[16];
@@ -39,6 +76,7 @@ std::string describeClass(unsigned ns, unsigned cls) {
 }
 
 bool fieldPresent(const Value& v) {
+  if (absent(v)) return false;
   if (auto* o = std::get_if<ObjectSlot>(&v)) return o->msg && present(*o->msg);
   if (auto* l = std::get_if<ListSlot>(&v)) return l->marked || !l->list.empty();
   if (auto* l = std::get_if<IntListSlot>(&v)) return l->marked || !l->values.empty();

@@ -8,6 +8,7 @@
 #include "platform/debuglog/EvDebug.h"
 #include "platform/xml/Registry.h"
 #include "platform/xml/detail/Body.h"
+#include "platform/xml/detail/ClassLookup.h"
 #include "platform/xml/detail/Diagnostics.h"
 #include "platform/xml/detail/MessageText.h"
 
@@ -20,7 +21,6 @@ using tkxml::detail::IntListSlot;
 using tkxml::detail::ListSlot;
 using tkxml::detail::ObjectSlot;
 using tkxml::detail::Value;
-using tkxml::detail::XNode;
 using tkxml::detail::bytesOf;
 using Access = CNMessageBase::Access;
 using tkxml::detail::describeClass;
@@ -33,10 +33,10 @@ namespace {
 
 // Finds the field an accessor call names and checks every number of the call
 // against the registry. Null (after reporting) when anything disagrees.
-const FieldDef* resolve(const CNMessageBase& m, ClassInfoPtr& info, const char* api, const FieldKind* kind,
+const FieldDef* resolve(const CNMessageBase& m, const ClassInfo*& info, const char* api, const FieldKind* kind,
                         long long ordinal, long long tag, unsigned classHash, unsigned fieldHash,
                         const unsigned* nestedNs = nullptr, const unsigned* nestedCls = nullptr) {
-  info = tkxml::findClass(m.getNamespace(), m.getClassNumber());
+  info = tkxml::detail::classOf(m.getNamespace(), m.getClassNumber());
   auto fail = [&](const std::string& why) -> const FieldDef* {
     std::string call = std::string(api) + "(";
     if (ordinal != kNotGiven) call += "ordinal " + std::to_string(ordinal) + ", ";
@@ -66,11 +66,9 @@ const FieldDef* resolve(const CNMessageBase& m, ClassInfoPtr& info, const char* 
   return f;
 }
 
-const Value* findValue(const CNMessageBase& m, unsigned tag) {
+const Value* findValue(const CNMessageBase& m, const ClassInfo& info, const FieldDef& f) {
   const Body* b = Access::bodyIfAny(m);
-  if (b == nullptr) return nullptr;
-  auto it = b->fields.find(tag);
-  return it != b->fields.end() ? &it->second : nullptr;
+  return b != nullptr ? b->find(info, f) : nullptr;
 }
 
 bool sameValue(const Value& a, const Value& b) {
@@ -149,23 +147,11 @@ int CNMessageBase::unserialize(const std::string& text) {
     return rc;
   }
   std::string why;
-  XNode root;
-  rc = tkxml::detail::parseDocument(text, root, why);
+  CNMessageBase read(m_ns, m_cls);
+  rc = tkxml::detail::readDocument(text, read, why);
   if (rc == tkxml::kOk) {
-    const ClassInfoPtr info = tkxml::findClass(m_ns, m_cls);
-    const std::string unregistered = info ? std::string() : tkxml::elementName(m_ns, m_cls);
-    const std::string& element = info ? info->element : unregistered;
-    if (root.name != element) {
-      rc = tkxml::kErrWrongRoot;
-      why = "the root element is " + root.name + ", not " + element;
-    } else {
-      CNMessageBase read(m_ns, m_cls);
-      rc = tkxml::detail::readMessage(root, read, why);
-      if (rc == tkxml::kOk) {
-        m_body = std::move(read.m_body);
-        m_materialised = true;
-      }
-    }
+    m_body = std::move(read.m_body);
+    m_materialised = true;
   }
   if (rc != tkxml::kOk) {
     // The reason may quote element names of the text: keep the line short.
@@ -221,33 +207,32 @@ std::string CNMessageBase::getClassName() const { return tkxml::className(m_ns, 
 bool CNMessageBase::isNull() const { return !present(*this); }
 
 long long CNMessageBase::getint64(unsigned tag, unsigned classHash, unsigned fieldHash) const {
-  ClassInfoPtr info;
+  const ClassInfo* info = nullptr;
   const FieldKind kind = FieldKind::Int64;
-  if (resolve(*this, info, "CNMessageBase::getint64", &kind, kNotGiven, tag, classHash, fieldHash) == nullptr) return 0;
-  const Value* v = findValue(*this, tag);
+  const FieldDef* f = resolve(*this, info, "CNMessageBase::getint64", &kind, kNotGiven, tag, classHash, fieldHash);
+  if (f == nullptr) return 0;
+  const Value* v = findValue(*this, *info, *f);
   const long long* n = v != nullptr ? std::get_if<long long>(v) : nullptr;
   return n != nullptr ? *n : 0;
 }
 
 int CNMessageBase::setint64(unsigned ordinal, unsigned tag, long long value, unsigned classHash, unsigned fieldHash) {
-  ClassInfoPtr info;
+  const ClassInfo* info = nullptr;
   const FieldKind kind = FieldKind::Int64;
-  if (resolve(*this, info, "CNMessageBase::setint64", &kind, ordinal, tag, classHash, fieldHash) == nullptr) {
-    return tkxml::kErrMismatch;
-  }
-  body().fields.insert_or_assign(tag, Value(value));
+  const FieldDef* f = resolve(*this, info, "CNMessageBase::setint64", &kind, ordinal, tag, classHash, fieldHash);
+  if (f == nullptr) return tkxml::kErrMismatch;
+  body().slot(*info, *f) = value;
   m_materialised = true;
   return tkxml::kOk;
 }
 
 const std::string& CNMessageBase::getstringByRef(unsigned ordinal, unsigned tag, unsigned classHash,
                                                  unsigned fieldHash) const {
-  ClassInfoPtr info;
+  const ClassInfo* info = nullptr;
   const FieldKind kind = FieldKind::String;
-  if (resolve(*this, info, "CNMessageBase::getstring", &kind, ordinal, tag, classHash, fieldHash) == nullptr) {
-    return kEmptyString;
-  }
-  const Value* v = findValue(*this, tag);
+  const FieldDef* f = resolve(*this, info, "CNMessageBase::getstring", &kind, ordinal, tag, classHash, fieldHash);
+  if (f == nullptr) return kEmptyString;
+  const Value* v = findValue(*this, *info, *f);
   const std::string* s = v != nullptr ? std::get_if<std::string>(v) : nullptr;
   return s != nullptr ? *s : kEmptyString;
 }
@@ -267,12 +252,11 @@ std::string CNMessageBase::getstring(unsigned ordinal, unsigned tag, unsigned cl
 
 int CNMessageBase::setstring(unsigned ordinal, unsigned tag, const std::string& text, unsigned classHash,
                              unsigned fieldHash) {
-  ClassInfoPtr info;
+  const ClassInfo* info = nullptr;
   const FieldKind kind = FieldKind::String;
-  if (resolve(*this, info, "CNMessageBase::setstring", &kind, ordinal, tag, classHash, fieldHash) == nullptr) {
-    return tkxml::kErrMismatch;
-  }
-  body().fields.insert_or_assign(tag, Value(text));
+  const FieldDef* f = resolve(*this, info, "CNMessageBase::setstring", &kind, ordinal, tag, classHash, fieldHash);
+  if (f == nullptr) return tkxml::kErrMismatch;
+  body().slot(*info, *f) = text;
   m_materialised = true;
   return tkxml::kOk;
 }
@@ -284,24 +268,23 @@ int CNMessageBase::setstring(unsigned ordinal, unsigned tag, const char* text, u
 
 const pstring& CNMessageBase::getpstringobjectByRef(unsigned ordinal, unsigned tag, unsigned classHash,
                                                     unsigned fieldHash) const {
-  ClassInfoPtr info;
+  const ClassInfo* info = nullptr;
   const FieldKind kind = FieldKind::PString;
-  if (resolve(*this, info, "CNMessageBase::getpstringobjectByRef", &kind, ordinal, tag, classHash, fieldHash) ==
-      nullptr) {
-    return kEmptyPString;
-  }
-  const Value* v = findValue(*this, tag);
+  const FieldDef* f =
+      resolve(*this, info, "CNMessageBase::getpstringobjectByRef", &kind, ordinal, tag, classHash, fieldHash);
+  if (f == nullptr) return kEmptyPString;
+  const Value* v = findValue(*this, *info, *f);
   const pstring* p = v != nullptr ? std::get_if<pstring>(v) : nullptr;
   return p != nullptr ? *p : kEmptyPString;
 }
 
 int CNMessageBase::setpstringobject(unsigned ordinal, unsigned tag, const std::string& plain, int encryptionType,
                                     unsigned classHash, unsigned fieldHash) {
-  ClassInfoPtr info;
+  const ClassInfo* info = nullptr;
   const FieldKind kind = FieldKind::PString;
-  if (resolve(*this, info, "CNMessageBase::setpstringobject", &kind, ordinal, tag, classHash, fieldHash) == nullptr) {
-    return tkxml::kErrMismatch;
-  }
+  const FieldDef* f =
+      resolve(*this, info, "CNMessageBase::setpstringobject", &kind, ordinal, tag, classHash, fieldHash);
+  if (f == nullptr) return tkxml::kErrMismatch;
   pstring p;
   if (!pstring::fromPlain(plain, encryptionType, p)) {
     tkxml::detail::reportMismatch("CNMessageBase::setpstringobject",
@@ -309,32 +292,31 @@ int CNMessageBase::setpstringobject(unsigned ordinal, unsigned tag, const std::s
                                       ": unknown encryption type " + std::to_string(encryptionType));
     return tkxml::kErrMismatch;
   }
-  body().fields.insert_or_assign(tag, Value(std::move(p)));
+  body().slot(*info, *f) = std::move(p);
   m_materialised = true;
   return tkxml::kOk;
 }
 
 const bstring& CNMessageBase::getbstringobjectByRef(unsigned ordinal, unsigned tag, unsigned classHash,
                                                     unsigned fieldHash) const {
-  ClassInfoPtr info;
+  const ClassInfo* info = nullptr;
   const FieldKind kind = FieldKind::BString;
-  if (resolve(*this, info, "CNMessageBase::getbstringobjectByRef", &kind, ordinal, tag, classHash, fieldHash) ==
-      nullptr) {
-    return kEmptyBString;
-  }
-  const Value* v = findValue(*this, tag);
+  const FieldDef* f =
+      resolve(*this, info, "CNMessageBase::getbstringobjectByRef", &kind, ordinal, tag, classHash, fieldHash);
+  if (f == nullptr) return kEmptyBString;
+  const Value* v = findValue(*this, *info, *f);
   const bstring* b = v != nullptr ? std::get_if<bstring>(v) : nullptr;
   return b != nullptr ? *b : kEmptyBString;
 }
 
 int CNMessageBase::setbstringobject(unsigned ordinal, unsigned tag, const bstring& value, unsigned classHash,
                                     unsigned fieldHash) {
-  ClassInfoPtr info;
+  const ClassInfo* info = nullptr;
   const FieldKind kind = FieldKind::BString;
-  if (resolve(*this, info, "CNMessageBase::setbstringobject", &kind, ordinal, tag, classHash, fieldHash) == nullptr) {
-    return tkxml::kErrMismatch;
-  }
-  body().fields.insert_or_assign(tag, Value(value));
+  const FieldDef* f =
+      resolve(*this, info, "CNMessageBase::setbstringobject", &kind, ordinal, tag, classHash, fieldHash);
+  if (f == nullptr) return tkxml::kErrMismatch;
+  body().slot(*info, *f) = value;
   m_materialised = true;
   return tkxml::kOk;
 }
@@ -343,29 +325,30 @@ CNMessageBase& CNMessageBase::getObjectAccessor(bool writeThrough, bool create, 
                                                 unsigned classHash, unsigned fieldHash, unsigned nameSpace,
                                                 unsigned classNumber) {
   (void)writeThrough;
-  ClassInfoPtr info;
+  const ClassInfo* info = nullptr;
   const FieldKind kind = FieldKind::Object;
-  if (resolve(*this, info, "CNMessageBase::getObjectAccessor", &kind, ordinal, tag, classHash, fieldHash, &nameSpace,
-              &classNumber) == nullptr) {
-    Body& b = body();
+  const FieldDef* f = resolve(*this, info, "CNMessageBase::getObjectAccessor", &kind, ordinal, tag, classHash,
+                              fieldHash, &nameSpace, &classNumber);
+  Body& b = body();
+  if (f == nullptr) {
     b.sinkMessages.push_back(std::make_unique<CNMessageBase>(nameSpace, classNumber));
     return *b.sinkMessages.back();
   }
-  Body& b = body();
-  auto it = b.fields.find(tag);
-  if (it == b.fields.end() || std::get_if<ObjectSlot>(&it->second) == nullptr) {
+  Value& v = b.slot(*info, *f);
+  ObjectSlot* o = std::get_if<ObjectSlot>(&v);
+  if (o == nullptr) {
     auto child = std::make_unique<CNMessageBase>(nameSpace, classNumber);
     child->m_materialised = create;
-    it = b.fields.insert_or_assign(tag, Value(ObjectSlot(std::move(child)))).first;
+    o = &v.emplace<ObjectSlot>(std::move(child));
   } else if (create) {
-    std::get<ObjectSlot>(it->second).msg->m_materialised = true;
+    o->msg->m_materialised = true;
   }
-  return *std::get<ObjectSlot>(it->second).msg;
+  return *o->msg;
 }
 
 int CNMessageBase::setObjectAccessor(const CNMessageBase& message, unsigned ordinal, unsigned tag, unsigned classHash,
                                      unsigned fieldHash) {
-  ClassInfoPtr info;
+  const ClassInfo* info = nullptr;
   const FieldKind kind = FieldKind::Object;
   const FieldDef* f =
       resolve(*this, info, "CNMessageBase::setObjectAccessor", &kind, ordinal, tag, classHash, fieldHash);
@@ -378,12 +361,11 @@ int CNMessageBase::setObjectAccessor(const CNMessageBase& message, unsigned ordi
     return tkxml::kErrMismatch;
   }
   CNMessageBase copy(message);  // the source may live inside this message
-  Body& b = body();
-  auto it = b.fields.find(tag);
-  if (it != b.fields.end() && std::get_if<ObjectSlot>(&it->second) != nullptr) {
-    *std::get<ObjectSlot>(it->second).msg = std::move(copy);  // keeps references to the child valid
+  Value& v = body().slot(*info, *f);
+  if (ObjectSlot* o = std::get_if<ObjectSlot>(&v)) {
+    *o->msg = std::move(copy);  // keeps references to the child valid
   } else {
-    b.fields.insert_or_assign(tag, Value(ObjectSlot(std::make_unique<CNMessageBase>(std::move(copy)))));
+    v.emplace<ObjectSlot>(std::make_unique<CNMessageBase>(std::move(copy)));
   }
   m_materialised = true;
   return tkxml::kOk;
@@ -391,7 +373,7 @@ int CNMessageBase::setObjectAccessor(const CNMessageBase& message, unsigned ordi
 
 tkxml::MessageList& CNMessageBase::getlistobject(unsigned ordinal, unsigned tag, unsigned classHash, unsigned fieldHash,
                                                  bool create) {
-  ClassInfoPtr info;
+  const ClassInfo* info = nullptr;
   const FieldKind kind = FieldKind::ObjectList;
   const FieldDef* f = resolve(*this, info, "CNMessageBase::getlistobject", &kind, ordinal, tag, classHash, fieldHash);
   Body& b = body();
@@ -400,18 +382,16 @@ tkxml::MessageList& CNMessageBase::getlistobject(unsigned ordinal, unsigned tag,
     b.sinkLists.back()->m_acceptAny = true;
     return *b.sinkLists.back();
   }
-  auto it = b.fields.find(tag);
-  if (it == b.fields.end() || std::get_if<ListSlot>(&it->second) == nullptr) {
-    it = b.fields.insert_or_assign(tag, Value(ListSlot{tkxml::MessageList(f->ns, f->cls), false})).first;
-  }
-  ListSlot& slot = std::get<ListSlot>(it->second);
-  if (create) slot.marked = true;
-  return slot.list;
+  Value& v = b.slot(*info, *f);
+  ListSlot* slot = std::get_if<ListSlot>(&v);
+  if (slot == nullptr) slot = &v.emplace<ListSlot>(ListSlot{tkxml::MessageList(f->ns, f->cls), false});
+  if (create) slot->marked = true;
+  return slot->list;
 }
 
 tkxml::IntList& CNMessageBase::getlistint(unsigned ordinal, unsigned tag, unsigned classHash, unsigned fieldHash,
                                           bool create) {
-  ClassInfoPtr info;
+  const ClassInfo* info = nullptr;
   const FieldKind kind = FieldKind::IntList;
   const FieldDef* f = resolve(*this, info, "CNMessageBase::getlistint", &kind, ordinal, tag, classHash, fieldHash);
   Body& b = body();
@@ -419,20 +399,18 @@ tkxml::IntList& CNMessageBase::getlistint(unsigned ordinal, unsigned tag, unsign
     b.sinkIntLists.push_back(std::make_unique<tkxml::IntList>());
     return *b.sinkIntLists.back();
   }
-  auto it = b.fields.find(tag);
-  if (it == b.fields.end() || std::get_if<IntListSlot>(&it->second) == nullptr) {
-    it = b.fields.insert_or_assign(tag, Value(IntListSlot{})).first;
-  }
-  IntListSlot& slot = std::get<IntListSlot>(it->second);
-  if (create) slot.marked = true;
-  return slot.values;
+  Value& v = b.slot(*info, *f);
+  IntListSlot* slot = std::get_if<IntListSlot>(&v);
+  if (slot == nullptr) slot = &v.emplace<IntListSlot>();
+  if (create) slot->marked = true;
+  return slot->values;
 }
 
 bool CNMessageBase::isSet(unsigned ordinal, unsigned classHash, unsigned fieldHash) const {
-  ClassInfoPtr info;
+  const ClassInfo* info = nullptr;
   const FieldDef* f = resolve(*this, info, "CNMessageBase::isSet", nullptr, ordinal, kNotGiven, classHash, fieldHash);
   if (f == nullptr) return false;
-  const Value* v = findValue(*this, f->tag);
+  const Value* v = findValue(*this, *info, *f);
   return v != nullptr && fieldPresent(*v);
 }
 
@@ -448,21 +426,20 @@ bool operator==(const CNMessageBase& a, const CNMessageBase& b) {
   for (size_t i = 0; i < ba.rawChildren.size(); ++i) {
     if (!tkxml::detail::sameNode(ba.rawChildren[i], bb.rawChildren[i])) return false;
   }
-  auto ia = ba.fields.begin();
-  auto ib = bb.fields.begin();
-  while (ia != ba.fields.end() || ib != bb.fields.end()) {
-    if (ia != ba.fields.end() && !fieldPresent(ia->second)) {
-      ++ia;
-      continue;
-    }
-    if (ib != bb.fields.end() && !fieldPresent(ib->second)) {
-      ++ib;
-      continue;
-    }
-    if (ia == ba.fields.end() || ib == bb.fields.end()) return false;
-    if (ia->first != ib->first || !sameValue(ia->second, ib->second)) return false;
-    ++ia;
-    ++ib;
+  // The two bodies may be laid out by different entries of the class: compare
+  // the present fields by tag.
+  auto presentFields = [](const Body& body) {
+    std::vector<std::pair<unsigned, const Value*>> out;
+    body.forEach([&](unsigned tag, const Value& value) {
+      if (fieldPresent(value)) out.emplace_back(tag, &value);
+    });
+    return out;
+  };
+  const auto fa = presentFields(ba);
+  const auto fb = presentFields(bb);
+  if (fa.size() != fb.size()) return false;
+  for (size_t i = 0; i < fa.size(); ++i) {
+    if (fa[i].first != fb[i].first || !sameValue(*fa[i].second, *fb[i].second)) return false;
   }
   return true;
 }

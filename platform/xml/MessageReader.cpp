@@ -1,13 +1,21 @@
-// The reader of a message's element: fields by the registry, the rest kept as
-// read.
+// The reader of a message's text: the parser's elements go straight into the
+// message bodies (fields by the registry), the rest is kept as read.
+//
+// A refusal found on the way stops the building but not the parse: a text
+// that is not well-formed or over a limit further on is refused for that, as
+// if the whole text had been read before any message. Of the refusals of the
+// message layout, the one a reader of the whole element tree would meet first
+// wins: it looks at an element's text before its attributes and children, so
+// text inside an element that is still open overrides a refusal found in it.
 #include <algorithm>
 
 #include "platform/xml/Registry.h"
 #include "platform/xml/detail/Body.h"
+#include "platform/xml/detail/ClassLookup.h"
 #include "platform/xml/detail/MessageText.h"
 #include "platform/xml/detail/ValueForms.h"
 
-using tkxml::ClassInfoPtr;
+using tkxml::ClassInfo;
 using tkxml::FieldDef;
 using tkxml::FieldKind;
 using Access = CNMessageBase::Access;
@@ -15,108 +23,191 @@ using namespace tkxml::detail;
 
 namespace {
 
-struct Reader {
+class MessageBuilder : public ElementHandler {
+ public:
+  explicit MessageBuilder(CNMessageBase& root) : m_root(root) {}
+
+  int code = tkxml::kOk;
   std::string why;
 
-  int fail(int code, std::string text) {
-    why = std::move(text);
-    return code;
+  void start(const std::string& name, Attributes& attrs) override {
+    if (code != tkxml::kOk) return push(Frame{Kind::Skip});
+    if (m_stack.empty()) return openMessage(m_root, name, attrs, tkxml::kErrWrongRoot);
+    const Frame top = m_stack.back();
+    switch (top.kind) {
+      case Kind::Message: return child(top, name, attrs);
+      case Kind::List: {
+        auto& items = Body::items(top.list->list);
+        return openMessage(items.emplace_back(top.field->ns, top.field->cls), name, attrs, tkxml::kErrWrongClass);
+      }
+      case Kind::Raw: return raw(top.node->children.emplace_back(), name, attrs);
+      case Kind::Skip: return push(Frame{Kind::Skip});
+    }
   }
 
-  // Takes the values out of the tree (moved, not copied).
-  int message(XNode& node, CNMessageBase& m) {
-    const ClassInfoPtr info = tkxml::findClass(m.getNamespace(), m.getClassNumber());
+  void text(const std::string& piece) override {
+    Frame& top = m_stack.back();
+    if (top.kind == Kind::Raw) {
+      top.node->text += piece;
+    } else if ((top.kind == Kind::Message || top.kind == Kind::List) && !onlyWhiteSpace(piece)) {
+      // Only an element that is still open can be a message or a list here
+      // once a refusal is held: its text is met before the refusal was.
+      code = tkxml::kErrBadDocument;
+      why = top.kind == Kind::List ? "a list with more than its tag" : "text inside " + elementOf(*top.message);
+    }
+  }
+
+  void end() override {
+    if (m_stack.back().kind == Kind::Raw) closeNode(*m_stack.back().node);
+    m_stack.pop_back();
+  }
+
+ private:
+  enum class Kind { Message, List, Raw, Skip };
+  struct Frame {
+    Kind kind;
+    CNMessageBase* message = nullptr;  // Message: the message read into
+    const ClassInfo* info = nullptr;   // Message: its class, null when not registered
+    ListSlot* list = nullptr;          // List: the list read into
+    const FieldDef* field = nullptr;   // List: the field, naming the class of the items
+    XNode* node = nullptr;             // Raw: the element kept as read
+  };
+
+  void push(const Frame& frame) { m_stack.push_back(frame); }
+
+  // Holds the first refusal (a later one is met after it by a whole-tree
+  // reader) and skips the element.
+  void refuse(int refusal, std::string text) {
+    if (code == tkxml::kOk) {
+      code = refusal;
+      why = std::move(text);
+    }
+    push(Frame{Kind::Skip});
+  }
+
+  static std::string elementOf(const CNMessageBase& m) {
+    const ClassInfo* info = classOf(m.getNamespace(), m.getClassNumber());
+    return info ? info->element : tkxml::elementName(m.getNamespace(), m.getClassNumber());
+  }
+
+  void raw(XNode& node, const std::string& name, Attributes& attrs) {
+    openNode(node, name, attrs);
+    push(Frame{Kind::Raw, nullptr, nullptr, nullptr, nullptr, &node});
+  }
+
+  // A child element of a message: a field the registry knows, or kept as read.
+  void child(const Frame& parent, const std::string& name, Attributes& attrs) {
+    Body& b = Access::body(*parent.message);
+    const auto tagAttr = std::find_if(attrs.begin(), attrs.end(), [](const auto& a) { return a.first == "tag"; });
+    unsigned tag = 0;
+    const FieldDef* f = nullptr;
+    if (parent.info && tagAttr != attrs.end() && parseTag(tagAttr->second, tag)) f = parent.info->byTag(tag);
+    if (f == nullptr) return raw(b.rawChildren.emplace_back(), name, attrs);
+    if (b.holds(tag)) return refuse(tkxml::kErrBadValue, "field tag " + std::to_string(tag) + " twice");
+    Value& value = b.slot(*parent.info, *f);
+    if (name == "list") {
+      if (f->kind != FieldKind::ObjectList) {
+        return refuse(tkxml::kErrBadValue, "a list for field tag " + std::to_string(tag));
+      }
+      if (attrs.size() != 1) return refuse(tkxml::kErrBadDocument, "a list with more than its tag");
+      ListSlot& list = value.emplace<ListSlot>(ListSlot{tkxml::MessageList(f->ns, f->cls), true});
+      return push(Frame{Kind::List, nullptr, nullptr, &list, f});
+    }
+    if (f->kind != FieldKind::Object) {
+      return refuse(tkxml::kErrBadValue, "a message for field tag " + std::to_string(tag));
+    }
+    ObjectSlot& nested = value.emplace<ObjectSlot>(std::make_unique<CNMessageBase>(f->ns, f->cls));
+    openMessage(*nested.msg, name, attrs, tkxml::kErrWrongClass);
+  }
+
+  // The element of the message `m`: its class checked, its attributes read.
+  void openMessage(CNMessageBase& m, const std::string& name, Attributes& attrs, int wrongClass) {
+    const ClassInfo* info = classOf(m.getNamespace(), m.getClassNumber());
     const std::string unregistered = info ? std::string() : tkxml::elementName(m.getNamespace(), m.getClassNumber());
     const std::string& element = info ? info->element : unregistered;
-    if (node.name != element) return fail(tkxml::kErrWrongClass, "element " + node.name + " where " + element + " belongs");
-    if (!node.text.empty()) return fail(tkxml::kErrBadDocument, "text inside " + element);
+    if (name != element) {
+      return refuse(wrongClass, wrongClass == tkxml::kErrWrongRoot
+                                    ? "the root element is " + name + ", not " + element
+                                    : "element " + name + " where " + element + " belongs");
+    }
+    // The element stays a message while it is open, also after a refusal
+    // in its attributes: text inside it was met before that.
+    push(Frame{Kind::Message, &m, info});
     Body& b = Access::body(m);
-
-    for (auto& [name, value] : node.attrs) {
-      if (name == "tag") continue;
+    for (auto& [attrName, text] : attrs) {
+      if (attrName == "tag") continue;
       char letter = 0;
       unsigned tag = 0;
       const FieldDef* f = nullptr;
-      if (info && parseFieldAttr(name, letter, tag)) f = info->byTag(tag);
+      if (info && parseFieldAttr(attrName, letter, tag)) f = info->byTag(tag);
       if (f == nullptr) {
-        b.rawAttrs.emplace_back(std::move(name), std::move(value));
+        b.rawAttrs.emplace_back(std::move(attrName), std::move(text));
         continue;
       }
-      if (kindLetter(f->kind) != letter) {
-        return fail(tkxml::kErrBadValue, "attribute " + name + " of " + element + " for a field that is a " +
-                                             tkxml::kindName(f->kind));
-      }
-      if (b.fields.count(tag) != 0) return fail(tkxml::kErrBadValue, "field tag " + std::to_string(tag) + " twice");
-      switch (f->kind) {
-        case FieldKind::Int64: {
-          long long v = 0;
-          if (!parseInt64(value, v)) return fail(tkxml::kErrBadValue, "attribute " + name + " is not a 64-bit number");
-          b.fields.emplace(tag, v);
-          break;
-        }
-        case FieldKind::String: b.fields.emplace(tag, std::move(value)); break;
-        case FieldKind::BString: b.fields.emplace(tag, bstring(value)); break;
-        case FieldKind::PString: {
-          pstring p;
-          if (!parsePString(value, p)) return fail(tkxml::kErrBadValue, "attribute " + name + " is not a protected text");
-          b.fields.emplace(tag, std::move(p));
-          break;
-        }
-        case FieldKind::IntList: {
-          IntListSlot slot;
-          slot.marked = true;
-          if (!parseIntList(value, slot.values)) return fail(tkxml::kErrBadValue, "attribute " + name + " is not a list of numbers");
-          b.fields.emplace(tag, std::move(slot));
-          break;
-        }
-        case FieldKind::Object:
-        case FieldKind::ObjectList: break;  // no letter names them
+      if (int rc = field(b, *info, *f, letter, attrName, text); rc != tkxml::kOk) {
+        code = rc;
+        return;
       }
     }
     std::sort(b.rawAttrs.begin(), b.rawAttrs.end());
+  }
 
-    for (XNode& child : node.children) {
-      const std::string* tagText = child.attr("tag");
-      unsigned tag = 0;
-      const FieldDef* f = nullptr;
-      if (info && tagText != nullptr && parseTag(*tagText, tag)) f = info->byTag(tag);
-      if (f == nullptr) {
-        b.rawChildren.push_back(std::move(child));
-        continue;
+  // One field's attribute into the body; 0 or the refusal (and `why`).
+  int field(Body& b, const ClassInfo& info, const FieldDef& f, char letter, const std::string& name,
+            std::string& text) {
+    auto fail = [&](int refusal, std::string reason) {
+      why = std::move(reason);
+      return refusal;
+    };
+    if (kindLetter(f.kind) != letter) {
+      return fail(tkxml::kErrBadValue, "attribute " + name + " of " + info.element + " for a field that is a " +
+                                           tkxml::kindName(f.kind));
+    }
+    if (b.holds(f.tag)) return fail(tkxml::kErrBadValue, "field tag " + std::to_string(f.tag) + " twice");
+    Value& value = b.slot(info, f);
+    switch (f.kind) {
+      case FieldKind::Int64: {
+        long long n = 0;
+        if (!parseInt64(text, n)) return fail(tkxml::kErrBadValue, "attribute " + name + " is not a 64-bit number");
+        value = n;
+        break;
       }
-      if (b.fields.count(tag) != 0) return fail(tkxml::kErrBadValue, "field tag " + std::to_string(tag) + " twice");
-      if (child.name == "list") {
-        if (f->kind != FieldKind::ObjectList) return fail(tkxml::kErrBadValue, "a list for field tag " + std::to_string(tag));
-        if (child.attrs.size() != 1 || !child.text.empty()) return fail(tkxml::kErrBadDocument, "a list with more than its tag");
-        ListSlot slot{tkxml::MessageList(f->ns, f->cls), true};
-        auto& items = Body::items(slot.list);
-        items.reserve(child.children.size());
-        for (XNode& itemNode : child.children) {
-          CNMessageBase item(f->ns, f->cls);
-          if (int rc = message(itemNode, item); rc != tkxml::kOk) return rc;
-          items.push_back(std::move(item));
+      case FieldKind::String: value.emplace<std::string>(std::move(text)); break;
+      case FieldKind::BString: value.emplace<bstring>(text); break;
+      case FieldKind::PString: {
+        pstring p;
+        if (!parsePString(text, p)) return fail(tkxml::kErrBadValue, "attribute " + name + " is not a protected text");
+        value = std::move(p);
+        break;
+      }
+      case FieldKind::IntList: {
+        IntListSlot slot;
+        slot.marked = true;
+        if (!parseIntList(text, slot.values)) {
+          return fail(tkxml::kErrBadValue, "attribute " + name + " is not a list of numbers");
         }
-        b.fields.emplace(tag, std::move(slot));
-      } else {
-        if (f->kind != FieldKind::Object) return fail(tkxml::kErrBadValue, "a message for field tag " + std::to_string(tag));
-        auto nested = std::make_unique<CNMessageBase>(f->ns, f->cls);
-        if (int rc = message(child, *nested); rc != tkxml::kOk) return rc;
-        b.fields.emplace(tag, ObjectSlot(std::move(nested)));
+        value = std::move(slot);
+        break;
       }
+      case FieldKind::Object:
+      case FieldKind::ObjectList: break;  // no letter names them
     }
     return tkxml::kOk;
   }
+
+  CNMessageBase& m_root;
+  std::vector<Frame> m_stack;
 };
 
 }  // namespace
 
 namespace tkxml::detail {
 
-int readMessage(XNode& node, CNMessageBase& m, std::string& why) {
-  Reader reader;
-  int rc = reader.message(node, m);
-  why = reader.why;
-  return rc;
+int readDocument(const std::string& text, CNMessageBase& m, std::string& why) {
+  MessageBuilder builder(m);
+  if (int rc = parseDocument(text, builder, why); rc != kOk) return rc;
+  why = builder.why;
+  return builder.code;
 }
 
 }  // namespace tkxml::detail

@@ -4,11 +4,12 @@
 
 #include "platform/xml/Registry.h"
 #include "platform/xml/detail/Body.h"
+#include "platform/xml/detail/ClassLookup.h"
 #include "platform/xml/detail/Diagnostics.h"
 #include "platform/xml/detail/MessageText.h"
 #include "platform/xml/detail/ValueForms.h"
 
-using tkxml::ClassInfoPtr;
+using tkxml::ClassInfo;
 using tkxml::FieldDef;
 using tkxml::FieldKind;
 using Access = CNMessageBase::Access;
@@ -63,7 +64,7 @@ struct Writer {
 
   int message(const CNMessageBase& m, long long tagAttr, int depth) {
     if (int rc = countElement(depth); rc != tkxml::kOk) return rc;
-    ClassInfoPtr info = tkxml::findClass(m.getNamespace(), m.getClassNumber());
+    const ClassInfo* info = classOf(m.getNamespace(), m.getClassNumber());
     const std::string unregistered = info ? std::string() : tkxml::elementName(m.getNamespace(), m.getClassNumber());
     const std::string& element = info ? info->element : unregistered;
     const Body* b = Access::bodyIfAny(m);
@@ -76,9 +77,9 @@ struct Writer {
     }
     bool anyChild = false;
     if (b != nullptr) {
-      for (const auto& [tag, value] : b->fields) {
-        if (!fieldPresent(value)) continue;
-        int rc = tkxml::kOk;
+      int rc = tkxml::kOk;
+      b->forEach([&](unsigned tag, const Value& value) {
+        if (rc != tkxml::kOk || !fieldPresent(value)) return;
         std::string t = std::to_string(tag);
         if (auto* v = std::get_if<long long>(&value)) {
           rc = attr("i" + t, std::to_string(*v));
@@ -93,14 +94,17 @@ struct Writer {
           for (size_t i = 0; i < l->values.size(); ++i) {
             if (i > 0) text.push_back(' ');
             text += std::to_string(l->values[i]);
-            if (text.size() > tkxml::kMaxValueBytes) return fail(tkxml::kErrTooLarge, "list l" + t + " is too long");
+            if (text.size() > tkxml::kMaxValueBytes) {
+              rc = fail(tkxml::kErrTooLarge, "list l" + t + " is too long");
+              return;
+            }
           }
           rc = attr("l" + t, text);
         } else {
           anyChild = true;
         }
-        if (rc != tkxml::kOk) return rc;
-      }
+      });
+      if (rc != tkxml::kOk) return rc;
       for (const auto& [name, value] : b->rawAttrs) {
         char letter = 0;
         unsigned tag = 0;
@@ -116,35 +120,23 @@ struct Writer {
     }
     out.push_back('>');
     bool childWritten = false;
-    for (const auto& [tag, value] : b->fields) {
-      if (!fieldPresent(value)) continue;
+    int rc = tkxml::kOk;
+    b->forEach([&](unsigned tag, const Value& value) {
+      if (rc != tkxml::kOk || !fieldPresent(value)) return;
       const FieldDef* f = info ? info->byTag(tag) : nullptr;
       if (auto* o = std::get_if<ObjectSlot>(&value)) {
         if (f == nullptr || o->msg->getNamespace() != f->ns || o->msg->getClassNumber() != f->cls) {
-          return wrongClass(m, tag, *o->msg);
+          rc = wrongClass(m, tag, *o->msg);
+          return;
         }
-        if (int rc = message(*o->msg, tag, depth + 1); rc != tkxml::kOk) return rc;
+        rc = message(*o->msg, tag, depth + 1);
         childWritten = true;
       } else if (auto* l = std::get_if<ListSlot>(&value)) {
-        if (int rc = countElement(depth + 1); rc != tkxml::kOk) return rc;
-        newLine(depth + 1);
-        out += "<list tag=\"" + std::to_string(tag) + "\"";
-        if (l->list.empty()) {
-          out += "/>";
-        } else {
-          out.push_back('>');
-          for (const CNMessageBase& item : l->list) {
-            if (f == nullptr || item.getNamespace() != f->ns || item.getClassNumber() != f->cls) {
-              return wrongClass(m, tag, item);
-            }
-            if (int rc = message(item, kNotGiven, depth + 2); rc != tkxml::kOk) return rc;
-          }
-          newLine(depth + 1);
-          out += "</list>";
-        }
+        rc = list(m, f, tag, l->list, depth + 1);
         childWritten = true;
       }
-    }
+    });
+    if (rc != tkxml::kOk) return rc;
     for (const XNode& raw : b->rawChildren) {
       if (depth + height(raw) > tkxml::kMaxDepth) return fail(tkxml::kErrTooDeep, "nested deeper than the limit");
       elements += count(raw);
@@ -156,6 +148,27 @@ struct Writer {
     out += "</";
     out += element;
     out.push_back('>');
+    return tkxml::kOk;
+  }
+
+  // A field's list of messages: <list tag="N"> and its items.
+  int list(const CNMessageBase& m, const FieldDef* f, unsigned tag, const tkxml::MessageList& items, int depth) {
+    if (int rc = countElement(depth); rc != tkxml::kOk) return rc;
+    newLine(depth);
+    out += "<list tag=\"" + std::to_string(tag) + "\"";
+    if (items.empty()) {
+      out += "/>";
+      return tkxml::kOk;
+    }
+    out.push_back('>');
+    for (const CNMessageBase& item : items) {
+      if (f == nullptr || item.getNamespace() != f->ns || item.getClassNumber() != f->cls) {
+        return wrongClass(m, tag, item);
+      }
+      if (int rc = message(item, kNotGiven, depth + 1); rc != tkxml::kOk) return rc;
+    }
+    newLine(depth);
+    out += "</list>";
     return tkxml::kOk;
   }
 

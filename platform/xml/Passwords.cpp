@@ -6,6 +6,7 @@
 using tkxml::detail::Body;
 using tkxml::detail::ListSlot;
 using tkxml::detail::ObjectSlot;
+using tkxml::detail::Value;
 using Access = CNMessageBase::Access;
 
 namespace {
@@ -14,7 +15,7 @@ int preparePasswords(CNMessageBase& m, const std::string& where) {
   if (Access::bodyIfAny(m) == nullptr) return tkxml::kOk;
   Body& b = Access::body(m);
   int result = tkxml::kOk;
-  for (auto& [tag, value] : b.fields) {
+  b.forEach([&](unsigned tag, Value& value) {
     if (auto* p = std::get_if<pstring>(&value)) {
       if (p->getEncryptionType() == tkxml::kPlainText) {
         pstring protectedForm;
@@ -35,7 +36,7 @@ int preparePasswords(CNMessageBase& m, const std::string& where) {
         if (int rc = preparePasswords(item, item.getClassName()); rc != tkxml::kOk) result = rc;
       }
     }
-  }
+  });
   return result;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/xml/Registry.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -8,6 +9,7 @@
 #include <shared_mutex>
 #include <unordered_map>
 
+#include "platform/xml/detail/ClassLookup.h"
 #include "platform/xml/detail/Diagnostics.h"
 
 namespace tkxml {
@@ -20,6 +22,11 @@ struct RegistryState {
   std::map<unsigned long long, ClassInfoPtr> byKey;  // ordered: allClasses() walks it
   std::unordered_map<unsigned, ClassInfoPtr> byHash;
   std::unordered_map<std::string, ClassInfoPtr> byElement;
+  // Every entry ever published, so that a plain pointer to one stays valid
+  // after a merge replaced it (messages laid out by it may still be alive).
+  std::vector<ClassInfoPtr> published;
+  // Counts publications: a thread's cached look-ups are good while it holds.
+  std::atomic<unsigned long long> generation{0};
 };
 
 RegistryState& registry() {
@@ -168,6 +175,8 @@ bool registerClass(const ClassDef& def) {
   r.byKey[key(def.ns, def.cls)] = published;
   r.byHash[def.classHash] = published;
   r.byElement[element] = published;
+  r.published.push_back(published);
+  r.generation.fetch_add(1, std::memory_order_release);
   return true;
 }
 
@@ -181,6 +190,31 @@ ClassInfoPtr findClass(unsigned ns, unsigned cls) {
   auto it = r.byKey.find(key(ns, cls));
   return it != r.byKey.end() ? it->second : nullptr;
 }
+
+namespace detail {
+
+const ClassInfo* classOf(unsigned ns, unsigned cls) {
+  // Every accessor call and every element read looks its class up: a small
+  // cache per thread spares them the registry's lock. An entry is good while
+  // nothing was published since it was filled.
+  struct Entry {
+    unsigned long long key = ~0ull;
+    unsigned long long generation = ~0ull;
+    const ClassInfo* info = nullptr;
+  };
+  thread_local Entry cache[16];
+  RegistryState& r = registry();
+  const unsigned long long k = key(ns, cls);
+  const unsigned long long generation = r.generation.load(std::memory_order_acquire);
+  Entry& e = cache[(ns * 31u + cls) % 16u];
+  if (e.key == k && e.generation == generation) return e.info;
+  std::shared_lock<std::shared_mutex> guard(r.mutex);
+  auto it = r.byKey.find(k);
+  e = Entry{k, generation, it != r.byKey.end() ? it->second.get() : nullptr};
+  return e.info;
+}
+
+}  // namespace detail
 
 ClassInfoPtr findClassByHash(unsigned classHash) {
   RegistryState& r = registry();

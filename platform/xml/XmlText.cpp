@@ -167,6 +167,17 @@ namespace {
 // (and refuses a lone surrogate), the second writes the bytes in place.
 // U+F700 to U+F7FF give back their byte.
 bool decode(const XMLCh* text, XMLSize_t length, std::string& out) {
+  // Names and most values are ASCII: one look at every unit tells, and
+  // then they are copied as they stand.
+  unsigned units = 0;
+  for (XMLSize_t i = 0; i < length; ++i) units |= text[i];
+  if (units < 0x80) {
+    const std::size_t at = out.size();
+    out.resize(at + length);
+    char* p = out.data() + at;
+    for (XMLSize_t i = 0; i < length; ++i) p[i] = static_cast<char>(text[i]);
+    return true;
+  }
   std::size_t bytes = 0;
   for (XMLSize_t i = 0; i < length; ++i) {
     const unsigned c = text[i];
@@ -223,41 +234,39 @@ XMLSize_t lengthOf(const XMLCh* text) {
   return n;
 }
 
-bool onlyWhiteSpace(const std::string& text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; });
-}
 
 struct Abort {
   int code;
   std::string why;
 };
 
-// Builds the tree of one document at a time; start() readies it for the next.
-class TreeBuilder : public xercesc::DefaultHandler {
+// Checks and decodes what Xerces-C reports and hands it to the handler of
+// one document at a time; start() readies it for the next.
+class Parser : public xercesc::DefaultHandler {
  public:
-  void start(XNode* root) {
-    m_root = root;
-    m_stack.clear();
+  void start(ElementHandler* handler) {
+    m_handler = handler;
+    m_textBytes.clear();
     m_elements = 0;
   }
+  bool sawRoot() const { return m_elements > 0; }
 
   void startElement(const XMLCh* const, const XMLCh* const, const XMLCh* const qname,
                     const xercesc::Attributes& attrs) override {
-    if (m_stack.size() >= static_cast<size_t>(kMaxDepth)) {
+    if (m_textBytes.size() >= static_cast<size_t>(kMaxDepth)) {
       throw Abort{kErrTooDeep, "elements nested deeper than " + std::to_string(kMaxDepth)};
     }
     if (++m_elements > kMaxElements) throw Abort{kErrTooLarge, "more than " + std::to_string(kMaxElements) + " elements"};
-    XNode* node = m_root;
-    if (!m_stack.empty()) {
-      m_stack.back()->children.emplace_back();
-      node = &m_stack.back()->children.back();
-    }
-    if (!decode(qname, lengthOf(qname), node->name)) throw Abort{kErrMalformed, "an element name is not text"};
-    XMLSize_t count = attrs.getLength();
-    node->attrs.reserve(count);
+    m_name.clear();
+    if (!decode(qname, lengthOf(qname), m_name)) throw Abort{kErrMalformed, "an element name is not text"};
+    // The scratch names and values keep their room from one element to the
+    // next: decoding an element costs no allocation of its own.
+    const XMLSize_t count = attrs.getLength();
+    m_attrs.resize(count);
     for (XMLSize_t i = 0; i < count; ++i) {
-      std::string name;
-      std::string value;
+      auto& [name, value] = m_attrs[i];
+      name.clear();
+      value.clear();
       const XMLCh* rawValue = attrs.getValue(i);
       XMLSize_t valueLength = lengthOf(rawValue);
       if (valueLength > kMaxValueBytes) throw Abort{kErrTooLarge, "an attribute longer than the limit"};
@@ -265,23 +274,25 @@ class TreeBuilder : public xercesc::DefaultHandler {
         throw Abort{kErrMalformed, "an attribute is not text"};
       }
       if (value.size() > kMaxValueBytes) throw Abort{kErrTooLarge, "an attribute longer than the limit"};
-      node->attrs.emplace_back(std::move(name), std::move(value));
     }
-    m_stack.push_back(node);
+    m_textBytes.push_back(0);
+    m_handler->start(m_name, m_attrs);
   }
 
   void endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) override {
-    if (m_stack.empty()) return;
-    XNode* node = m_stack.back();
-    if (onlyWhiteSpace(node->text)) node->text.clear();
-    m_stack.pop_back();
+    if (m_textBytes.empty()) return;
+    m_textBytes.pop_back();
+    m_handler->end();
   }
 
   void characters(const XMLCh* const chars, const XMLSize_t length) override {
-    if (m_stack.empty()) return;
-    std::string& text = m_stack.back()->text;
-    if (text.size() + length > kMaxValueBytes) throw Abort{kErrTooLarge, "text longer than the limit"};
-    if (!decode(chars, length, text)) throw Abort{kErrMalformed, "text is not text"};
+    if (m_textBytes.empty()) return;
+    size_t& bytes = m_textBytes.back();
+    if (bytes + length > kMaxValueBytes) throw Abort{kErrTooLarge, "text longer than the limit"};
+    m_text.clear();
+    if (!decode(chars, length, m_text)) throw Abort{kErrMalformed, "text is not text"};
+    bytes += m_text.size();
+    m_handler->text(m_text);
   }
 
   void startDTD(const XMLCh* const, const XMLCh* const, const XMLCh* const) override {
@@ -306,9 +317,33 @@ class TreeBuilder : public xercesc::DefaultHandler {
            message;
   }
 
-  XNode* m_root = nullptr;
-  std::vector<XNode*> m_stack;
+  ElementHandler* m_handler = nullptr;
+  std::vector<size_t> m_textBytes;  // per open element: the bytes of its text so far
   size_t m_elements = 0;
+  std::string m_name;
+  Attributes m_attrs;
+  std::string m_text;
+};
+
+// Builds the element tree of a document.
+class TreeBuilder : public ElementHandler {
+ public:
+  explicit TreeBuilder(XNode& root) : m_root(root) {}
+
+  void start(const std::string& name, Attributes& attrs) override {
+    XNode& node = m_stack.empty() ? m_root : m_stack.back()->children.emplace_back();
+    openNode(node, name, attrs);
+    m_stack.push_back(&node);
+  }
+  void text(const std::string& piece) override { m_stack.back()->text += piece; }
+  void end() override {
+    closeNode(*m_stack.back());
+    m_stack.pop_back();
+  }
+
+ private:
+  XNode& m_root;
+  std::vector<XNode*> m_stack;
 };
 
 std::once_flag g_parserOnce;
@@ -322,7 +357,7 @@ constexpr std::size_t kKeepReaderBytes = 256u * 1024u;
 // one (making a parser costs more than reading a message). Xerces resets its
 // scanner at the start of every parse; the builder is reset by start().
 struct ThreadReader {
-  TreeBuilder builder;  // declared first: outlives the reader that calls it
+  Parser builder;  // declared first: outlives the reader that calls it
   std::unique_ptr<xercesc::SAX2XMLReader> reader;
 
   ThreadReader() : reader(xercesc::XMLReaderFactory::createXMLReader()) {
@@ -348,6 +383,20 @@ thread_local std::unique_ptr<ThreadReader> t_reader;
 
 }  // namespace
 
+bool onlyWhiteSpace(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; });
+}
+
+void openNode(XNode& node, const std::string& name, Attributes& attrs) {
+  node.name = name;
+  node.attrs.reserve(attrs.size());
+  for (auto& attr : attrs) node.attrs.emplace_back(std::move(attr.first), std::move(attr.second));
+}
+
+void closeNode(XNode& node) {
+  if (onlyWhiteSpace(node.text)) node.text.clear();
+}
+
 int ensureParser() {
   try {
     std::call_once(g_parserOnce, [] { xercesc::XMLPlatformUtils::Initialize(); });
@@ -357,7 +406,7 @@ int ensureParser() {
   }
 }
 
-int parseDocument(const std::string& text, XNode& root, std::string& why) {
+int parseDocument(const std::string& text, ElementHandler& handler, std::string& why) {
   if (text.size() > kMaxTextBytes) {
     why = "text longer than the limit";
     return kErrTooLarge;
@@ -372,7 +421,6 @@ int parseDocument(const std::string& text, XNode& root, std::string& why) {
     why = "the XML parser could not be initialised";
     return rc;
   }
-  root = XNode();
   // The reader is kept for the next read only after a parse that ended
   // normally or was stopped by the builder; after anything else (out of
   // memory inside the parser, above all) its state is not trusted.
@@ -380,7 +428,7 @@ int parseDocument(const std::string& text, XNode& root, std::string& why) {
   int failure = kOk;
   try {
     if (!t_reader) t_reader = std::make_unique<ThreadReader>();
-    t_reader->builder.start(&root);
+    t_reader->builder.start(&handler);
     xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(text.data()), text.size(), "message");
     static const XMLCh kUtf8[] = {u'U', u'T', u'F', u'-', u'8', 0};
     source.setEncoding(kUtf8);
@@ -403,17 +451,23 @@ int parseDocument(const std::string& text, XNode& root, std::string& why) {
     why = "not well-formed";
     failure = kErrMalformed;
   }
+  const bool sawRoot = t_reader && t_reader->builder.sawRoot();
   if (t_reader) t_reader->builder.start(nullptr);
   if (!keepReader || text.size() > kKeepReaderBytes) t_reader.reset();
-  if (failure != kOk) {
-    root = XNode();
-    return failure;
-  }
-  if (root.name.empty()) {
+  if (failure != kOk) return failure;
+  if (!sawRoot) {
     why = "no root element";
     return kErrMalformed;
   }
   return kOk;
+}
+
+int parseDocument(const std::string& text, XNode& root, std::string& why) {
+  root = XNode();
+  TreeBuilder builder(root);
+  const int rc = parseDocument(text, builder, why);
+  if (rc != kOk) root = XNode();
+  return rc;
 }
 
 namespace {

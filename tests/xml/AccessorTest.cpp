@@ -302,4 +302,47 @@ TEST_F(XmlAccessors, ProtectedTextsTravelEncryptedReadPlainAndArePreparedWhenRea
   EXPECT_EQ(testkit::xml::mismatchCount(), 0);
 }
 
+// A reference to a field's value stays good while other fields are written,
+// in any order, also fields the class gained in the registry after the
+// message was first written; the text lists the fields by tag all the same.
+TEST_F(XmlAccessors, ReferencesToFieldsHoldWhileOtherFieldsAreWritten) {
+  CNMessageBase m(kNs, kOuter);
+  tkxml::MessageList& children = m.getlistobject(kChildren.ordinal, kChildren.tag, kOuterHash, kChildren.hash);
+  tkxml::IntList& numbers = m.getlistint(kNumbers.ordinal, kNumbers.tag, kOuterHash, kNumbers.hash);
+  ASSERT_EQ(m.setstring(kText.ordinal, kText.tag, "text", kOuterHash, kText.hash), 0);
+  std::string& textRef = m.getstringByRef(kText.ordinal, kText.tag, kOuterHash, kText.hash);
+  ASSERT_EQ(m.setint64(kOddOrdinal.ordinal, kOddOrdinal.tag, 20, kOuterHash, kOddOrdinal.hash), 0);
+  ASSERT_EQ(m.setint64(kNumber.ordinal, kNumber.tag, 1, kOuterHash, kNumber.hash), 0);
+  m.getObjectAccessor(true, true, kChild.ordinal, kChild.tag, kOuterHash, kChild.hash, kNs, kInner);
+  children.push_back(CNMessageBase(kNs, kInner));
+  numbers.push_back(5);
+  textRef += " changed";
+  EXPECT_EQ(text(m),
+            "<TkTest_Outer i1=\"1\" s2=\"text changed\" l5=\"5\" i20=\"20\"><TkTest_Inner tag=\"7\"/>"
+            "<list tag=\"8\"><TkTest_Inner/></list></TkTest_Outer>");
+
+  // A class of its own per run: the message is written before the class
+  // gains fields on both sides of the one it had.
+  static unsigned run = 0;
+  const unsigned cls = ++run;
+  const unsigned hash = 0xF3000000 | cls;
+  const std::string name = "TkTestGrow::A" + std::to_string(cls);
+  ASSERT_TRUE(tkxml::registerClass({name.c_str(), 243, cls, hash, {{2, 2, 22, tkxml::FieldKind::String}}}));
+  CNMessageBase grown(243, cls);
+  ASSERT_EQ(grown.setstring(2, 2, "two", hash, 22), 0);
+  std::string& two = grown.getstringByRef(2, 2, hash, 22);
+  ASSERT_TRUE(tkxml::registerClass({name.c_str(), 243, cls, hash,
+                                    {{1, 1, 21, tkxml::FieldKind::Int64}, {3, 3, 23, tkxml::FieldKind::IntList}}}));
+  ASSERT_EQ(grown.setint64(1, 1, 1, hash, 21), 0);
+  grown.getlistint(3, 3, hash, 23) = {3, 4};
+  two += "!";
+  const std::string element = "TkTestGrow_A" + std::to_string(cls);
+  EXPECT_EQ(text(grown), "<" + element + " i1=\"1\" s2=\"two!\" l3=\"3 4\"/>");
+  CNMessageBase read(243, cls);
+  ASSERT_EQ(read.unserialize(text(grown)), 0);
+  EXPECT_TRUE(read == grown);
+  EXPECT_EQ(read.getint64(1, hash, 21), 1);
+  EXPECT_EQ(grown.getstring(2, 2, hash, 22), "two!");
+}
+
 }  // namespace

@@ -186,6 +186,66 @@ TEST_F(XmlHostile, MalformedAndMisshapenTextsGiveTheirCodes) {
   EXPECT_EQ(req.unserialize(static_cast<const char*>(nullptr)), tkxml::kErrMalformed);
 }
 
+// Reading stops building at the first refusal but reads on: the code is the
+// one of the first fault in the order a reader of the whole text meets them:
+// not well-formed or over a limit anywhere first, then per element its class,
+// its text, its attributes and its children in order.
+TEST_F(XmlHostile, TheFirstFaultOfTheWholeTextGivesTheCode) {
+  const std::string deep = [] {
+    std::string open, close;
+    for (int i = 0; i <= tkxml::kMaxDepth; ++i) {
+      open += "<a>";
+      close += "</a>";
+    }
+    return open + close;
+  }();
+  struct Case {
+    std::string text;
+    int code;
+  } cases[] = {
+      // A refusal of the layout, and the text is broken further on.
+      {"<TkTest_Outer i1=\"x\"><a></b></TkTest_Outer>", tkxml::kErrMalformed},
+      {"<TkTest_Outer><TkTest_Leaf tag=\"7\"/>" + deep + "</TkTest_Outer>", tkxml::kErrTooDeep},
+      {"<EVGui_GenericResp/><x/>", tkxml::kErrMalformed},
+      {"<TkTest_Outer i1=\"x\"><a b=\"" + std::string(tkxml::kMaxValueBytes + 1, 'v') + "\"/></TkTest_Outer>",
+       tkxml::kErrTooLarge},
+      {"<TkTest_Outer><TkTest_Inner tag=\"7\" i1=\"x\"/><a>" + std::string(tkxml::kMaxValueBytes + 1, 't') +
+           "</a></TkTest_Outer>",
+       tkxml::kErrTooLarge},
+      // Text inside a message is met before its attributes and children,
+      // wherever it stands.
+      {"<TkTest_Outer i1=\"x\">text</TkTest_Outer>", tkxml::kErrBadDocument},
+      {"<TkTest_Outer><TkTest_Inner tag=\"7\" i1=\"x\"/>text</TkTest_Outer>", tkxml::kErrBadDocument},
+      {"<TkTest_Outer><TkTest_Inner tag=\"7\"><TkTest_Leaf/></TkTest_Inner> text</TkTest_Outer>",
+       tkxml::kErrBadDocument},
+      {"<TkTest_Outer><list tag=\"8\"><TkTest_Inner i1=\"x\"/>text</list></TkTest_Outer>", tkxml::kErrBadDocument},
+      {"<TkTest_Outer><TkTest_Outer tag=\"9\"><TkTest_Inner tag=\"7\" i1=\"x\"/></TkTest_Outer>text</TkTest_Outer>",
+       tkxml::kErrBadDocument},
+      // ... but after its class, and only its own and its parents' text.
+      {"<EVGui_GenericResp>text</EVGui_GenericResp>", tkxml::kErrWrongRoot},
+      {"<TkTest_Outer><TkTest_Leaf tag=\"7\">text</TkTest_Leaf></TkTest_Outer>", tkxml::kErrWrongClass},
+      {"<TkTest_Outer><list tag=\"8\"><TkTest_Leaf>text</TkTest_Leaf></list></TkTest_Outer>", tkxml::kErrWrongClass},
+      {"<TkTest_Outer><TkTest_Inner tag=\"7\"/><TkTest_Inner tag=\"7\">text</TkTest_Inner></TkTest_Outer>",
+       tkxml::kErrBadValue},
+      {"<TkTest_Outer><list tag=\"7\">text</list></TkTest_Outer>", tkxml::kErrBadValue},
+      {"<TkTest_Outer><TkTest_Inner tag=\"7\" i1=\"x\"/><TkTest_Outer tag=\"9\">text</TkTest_Outer></TkTest_Outer>",
+       tkxml::kErrBadValue},
+      {"<TkTest_Outer i1=\"x\"><unknown>text</unknown></TkTest_Outer>", tkxml::kErrBadValue},
+      {"<TkTest_Outer l5=\"1,2\" i1=\"x\"/>", tkxml::kErrBadValue},
+      {"<TkTest_Outer><TkTest_Leaf tag=\"7\"/><TkTest_Inner tag=\"8\"/></TkTest_Outer>", tkxml::kErrWrongClass},
+      {"<TkTest_Outer><TkTest_Inner tag=\"8\"/><TkTest_Leaf tag=\"7\"/></TkTest_Outer>", tkxml::kErrBadValue},
+  };
+  for (const Case& c : cases) expectRefused(kNs, kOuter, c.text, c.code);
+
+  // Text kept inside elements the registry does not know is no fault.
+  CNMessageBase m(kNs, kOuter);
+  const std::string kept = "<TkTest_Outer i1=\"1\"><unknown a=\"1\">text</unknown><more/></TkTest_Outer>";
+  ASSERT_EQ(m.unserialize(kept), 0);
+  std::string text;
+  EXPECT_EQ(m.serialize(text), 0);
+  EXPECT_EQ(text, kept);
+}
+
 TEST_F(XmlHostile, FailuresAreLoggedWithTheClassButWithoutValues) {
   testkit::debuglog::Capture log;
   ZQGui::GenericResp m;

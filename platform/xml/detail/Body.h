@@ -1,7 +1,8 @@
-// Inside the XML message library: what a message holds. A message's body maps
-// each field's tag to its value; attributes and elements the registry does not
-// know are kept as read. Every part of the library (the message, the reader,
-// the writer, the password helpers) works on this one form.
+// Inside the XML message library: what a message holds. A message's body keeps
+// each field's value in a flat slot of its class's layout; attributes and
+// elements the registry does not know are kept as read. Every part of the
+// library (the message, the reader, the writer, the password helpers) works on
+// this one form.
 #pragma once
 
 #include <map>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "platform/xml/CNMessageBase.h"
+#include "platform/xml/Registry.h"
 #include "platform/xml/detail/XmlText.h"
 
 namespace tkxml::detail {
@@ -62,10 +64,24 @@ struct IntListSlot {
   bool marked = false;
 };
 
-using Value = std::variant<long long, std::string, pstring, bstring, ObjectSlot, ListSlot, IntListSlot>;
+using Value =
+    std::variant<std::monostate, long long, std::string, pstring, bstring, ObjectSlot, ListSlot, IntListSlot>;
+
+inline bool absent(const Value& v) { return std::holds_alternative<std::monostate>(v); }
+
+struct Field {
+  unsigned tag = 0;
+  Value value;  // std::monostate while the field is absent
+};
 
 struct Body {
-  std::map<unsigned, Value> fields;
+  // One slot per field of the class entry the body was laid out by, in its
+  // order (ascending tag). Laid out at the first write and never resized, so a
+  // reference to one field's value stays valid while others are written.
+  const ClassInfo* layout = nullptr;
+  std::vector<Field> slots;
+  // Fields the class gained in the registry after the body was laid out.
+  std::map<unsigned, Value> extra;
   std::vector<std::pair<std::string, std::string>> rawAttrs;  // by name
   std::vector<XNode> rawChildren;                             // as read
   // Handed out by calls whose numbers were wrong; never written, never copied.
@@ -74,10 +90,49 @@ struct Body {
   std::vector<std::unique_ptr<IntList>> sinkIntLists;
 
   Body() = default;
-  Body(const Body& other) : fields(other.fields), rawAttrs(other.rawAttrs), rawChildren(other.rawChildren) {}
+  Body(const Body& other)
+      : layout(other.layout),
+        slots(other.slots),
+        extra(other.extra),
+        rawAttrs(other.rawAttrs),
+        rawChildren(other.rawChildren) {}
   Body& operator=(const Body&) = delete;
 
+  // The holder of the field `f` of the class entry `info`; null when the
+  // body has none (it may hold std::monostate: the field is absent).
+  Value* find(const ClassInfo& info, const FieldDef& f);
+  const Value* find(const ClassInfo& info, const FieldDef& f) const;
+  // The holder of the field, made (absent) when the body has none.
+  Value& slot(const ClassInfo& info, const FieldDef& f);
+  // Whether a field with this tag holds a value.
+  bool holds(unsigned tag) const;
+
+  // Calls fn(tag, value) for every field that holds a value, by ascending tag.
+  template <class Fn>
+  void forEach(Fn&& fn) const {
+    visit(*this, fn);
+  }
+  template <class Fn>
+  void forEach(Fn&& fn) {
+    visit(*this, fn);
+  }
+
   static std::vector<CNMessageBase>& items(MessageList& list) { return list.m_items; }
+
+ private:
+  template <class Self, class Fn>
+  static void visit(Self& b, Fn& fn) {
+    auto e = b.extra.begin();
+    for (auto& s : b.slots) {
+      for (; e != b.extra.end() && e->first < s.tag; ++e) {
+        if (!absent(e->second)) fn(e->first, e->second);
+      }
+      if (!absent(s.value)) fn(s.tag, s.value);
+    }
+    for (; e != b.extra.end(); ++e) {
+      if (!absent(e->second)) fn(e->first, e->second);
+    }
+  }
 };
 
 }  // namespace tkxml::detail

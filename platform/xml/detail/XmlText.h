@@ -1,5 +1,7 @@
-// Inside the XML message library: the element tree that the reader builds with
-// Xerces-C, and the escaping of values for the writer.
+// Inside the XML message library: reading a document with Xerces-C into a
+// handler of its elements (the message reader, or the element tree kept for
+// elements the registry does not know and for listings), and the escaping of
+// values for the writer.
 #pragma once
 
 #include <string>
@@ -23,11 +25,41 @@ struct XNode {
 // Equality as the writer sees it: attributes compared as sets.
 bool sameNode(const XNode& a, const XNode& b);
 
+using Attributes = std::vector<std::pair<std::string, std::string>>;
+
+// Fills `node` as an element just started: its name and attributes (moved out
+// of `attrs`).
+void openNode(XNode& node, const std::string& name, Attributes& attrs);
+// Whether the text is empty or only white space between elements.
+bool onlyWhiteSpace(std::string_view text);
+// Ends the element: text that is only white space is not kept.
+void closeNode(XNode& node);
+
+// What is done with a document's elements as the parser reads them. The
+// parser has checked the limits and decoded every name, value and text
+// before a call; the handler only builds.
+class ElementHandler {
+ public:
+  virtual ~ElementHandler() = default;
+  // An element starts; `attrs` holds its attributes in document order, for
+  // the handler to move from.
+  virtual void start(const std::string& name, Attributes& attrs) = 0;
+  // A piece of the text directly inside the innermost open element.
+  virtual void text(const std::string& piece) = 0;
+  // The innermost open element ends.
+  virtual void end() = 0;
+};
+
 // Initialises Xerces-C once per process (never terminated). 0 or kErrInitialize.
 int ensureParser();
 
-// Reads a whole document into `root`. 0 or an error code of CNMessageBase.h;
-// `why` says what was refused (never a value).
+// Reads a whole document into the handler. 0 or an error code of
+// CNMessageBase.h (the handler's own refusals are its business); `why` says
+// what was refused (never a value). After a failure the handler has seen
+// only part of the document.
+int parseDocument(const std::string& text, ElementHandler& handler, std::string& why);
+
+// Reads a whole document into `root`.
 int parseDocument(const std::string& text, XNode& root, std::string& why);
 
 // Appends the bytes as attribute or text content: entities for & < > ",
