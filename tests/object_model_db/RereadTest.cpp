@@ -460,6 +460,10 @@ class LockReread : public tktest::SeededSessionTest {
     tktest::resetSessionStandIns();
     testkit::mmdb::reset();
   }
+  void TearDown() override {
+    SeededSessionTest::TearDown();
+    testkit::mmdb::stop();
+  }
   // The lock; the scans its read made.
   Scans lock() {
     const size_t from = testkit::db::statements().size();
