@@ -420,36 +420,6 @@ TEST_F(Reread, UnderTheFaultSweepEveryRereadEqualsAFullReload) {
   EXPECT_TRUE(added.clean()) << added;
 }
 
-// A warm re-read under the sweep: the header and the scan of the one kind
-// that changed fail in turn; the scans of the other kinds never come.
-TEST_F(Reread, UnderTheFaultSweepAWarmRereadScansOnlyWhatChanged) {
-  Scans cleanScans;
-  tktest::SweepPlan plan;
-  plan.setup = [&] {
-    ASSERT_TRUE(kept->ReadCurrentConfig(false)) << kept->GetLastError();
-    rawSql("UPDATE MMDrive SET DriveName = 'swept' WHERE DriveId = 1");
-    testkit::mmdb::reset();
-  };
-  Scans scans;
-  plan.request = [&] {
-    const size_t from = testkit::db::statements().size();
-    kept->ReadCurrentConfig(false);
-    scans = configurationScans(from);
-  };
-  plan.check = [&](const tktest::SweepRun& run) -> std::string {
-    if (run.k == 0) {
-      cleanScans = scans;
-      if (lastRead().first != "part") return "the clean run did not read in part";
-    }
-    if (!kept->ReadCurrentConfig(false)) return "the re-read after the run failed: " + kept->GetLastError();
-    if (tktest::ModelDump::of(*kept) != fullReload()) return "the re-read graph differs from a full reload";
-    return "";
-  };
-  const tktest::SweepReport report = tktest::FaultSweep().run(plan);
-  EXPECT_TRUE(report.clean()) << report;
-  EXPECT_EQ(cleanScans, Scans{"MMDrive"});
-}
-
 // A console's lock over the session it loaded: the lock reads the
 // configuration again in part, and under the sweep each of its calls
 // failing in turn still ends answered, with the database as it was.
