@@ -619,15 +619,9 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
   const long long since = known ? cache.seq : LLONG_MAX;
   const long long knownSchema = known ? cache.schemaVersion : -1;
 
-  MMStoredConfig loaded;
-  LogHeader header;
-  bool incremental = false;
-  bool triggersComplete = false;
-  ScanFilter filter;
-  int rc = atomically(kTag, nullptr, [&](tkdb::Session& s, Refusal& refusal) -> int {
-    // The log's state and what it names since the last read, in the read
-    // that reads the rows. A database that cannot say reads everything.
-    const int logged = s.each(tkmmdb::changeLogHeaderQuery(), {since, knownSchema}, [&](const tkdb::RowView& row) {
+  // The log's state and what it names since the last read.
+  auto readHeader = [&](tkdb::Session& s, LogHeader& header) -> int {
+    return s.each(tkmmdb::changeLogHeaderQuery(), {since, knownSchema}, [&](const tkdb::RowView& row) {
       const tkdb::DbCell tag = row.at(0);
       if (tag.i == -1) {
         ++header.epochRows;
@@ -647,11 +641,46 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
       }
       return int(DB_OK);
     });
-    // Uncounted, the triggers are as the kept read found them: all there.
-    triggersComplete =
-        header.triggersCounted ? header.triggers == tkmmdb::changeLogTriggerCount() : known && logged == DB_OK;
-    incremental = known && logged == DB_OK && header.epochRows == 1 && header.epoch == cache.epoch &&
-                  triggersComplete && header.pruned <= cache.seq && cache.seq <= header.newest;
+  };
+  // Uncounted, the triggers are as the kept read found them: all there.
+  auto triggersIn = [&](const LogHeader& header, int logged) {
+    return header.triggersCounted ? header.triggers == tkmmdb::changeLogTriggerCount() : known && logged == DB_OK;
+  };
+  // Whether the log tells all that changed since the kept read.
+  auto continues = [&](const LogHeader& header, int logged) {
+    return known && logged == DB_OK && header.epochRows == 1 && header.epoch == cache.epoch &&
+           triggersIn(header, logged) && header.pruned <= cache.seq && cache.seq <= header.newest;
+  };
+
+  if (known) {
+    // Most reads find nothing changed. The header alone tells that: one
+    // statement, a consistent read by itself, with no transaction around
+    // it (which would take the write lock). Otherwise, or when it cannot
+    // tell, the read below reads the header again with the rows.
+    LogHeader quick;
+    tkdb::Session s;
+    const int logged = readHeader(s, quick);
+    bool unchanged = continues(quick, logged) && quick.newest == cache.seq;
+    for (int k = 0; k < kStoredKinds && unchanged; ++k) unchanged = !quick.whole[k] && quick.changed[k].empty();
+    if (unchanged) {
+      if (tkmmdb::journalOn()) tkmmdb::journal().record("MMMediaConfigDB::loadCurrent.read", {"part", "0"});
+      cache.schemaVersion = quick.schemaVersion;
+      out = cache.rows;
+      return 0;
+    }
+  }
+
+  MMStoredConfig loaded;
+  LogHeader header;
+  bool incremental = false;
+  bool triggersComplete = false;
+  ScanFilter filter;
+  int rc = atomically(kTag, nullptr, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    // The header again, in the read that reads the rows. A database that
+    // cannot say reads everything.
+    const int logged = readHeader(s, header);
+    triggersComplete = triggersIn(header, logged);
+    incremental = continues(header, logged);
     filter.since = since;
     for (int k = 0; k < kStoredKinds; ++k) {
       filter.whole[k] = header.whole[k];
