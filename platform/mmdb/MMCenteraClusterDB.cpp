@@ -36,42 +36,37 @@ bool MMCenteraClusterDB::checkCluster(const char* tag, const MMStoredCenteraClus
 int MMCenteraClusterDB::loadAll(std::vector<MMStoredCenteraCluster>& out, DBtran* tran) {
   static constexpr const char* kTag = "MMCenteraClusterDB::loadAll";
   if (!beginCall(kTag, mmTranText(tran))) return -1;
+  // The clusters (first, by id) and then their access nodes (by cluster
+  // and address) in one statement: one consistent read by itself, with no
+  // transaction around it that would take the write lock.
+  tkdb::Session session(tran);
+  tkdb::DbRows rows;
+  const int code = session.query(
+      "SELECT 0, \"ClusterId\", \"Name\", \"ClusterName\", \"ClusterIdentity\", \"Capacity\", \"Version\" "
+      "FROM \"MMCenteraCluster\" UNION ALL SELECT 1, \"ClusterId\", \"Address\", NULL, NULL, NULL, NULL "
+      "FROM \"MMCenteraAccessNode\" ORDER BY 1, 2, 3",
+      {}, rows);
+  if (code != DB_OK) return failDatabase(kTag, code, session, "The archive clusters could not be read");
   std::vector<MMStoredCenteraCluster> clusters;
-  const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
-    tkdb::DbRows rows;
-    int code = s.query("SELECT \"ClusterId\", \"Name\", \"ClusterName\", \"ClusterIdentity\", \"Capacity\", \"Version\" "
-                       "FROM \"MMCenteraCluster\" ORDER BY \"ClusterId\"",
-                       {}, rows);
-    if (code != DB_OK) return code;
-    std::map<long long, std::size_t> byId;
-    for (const tkdb::DbRow& row : rows) {
-      long long id = 0;
-      long long capacity = 0;
-      if (row.size() != 6 || !tkdb::integerOf(row[0], id, false) || !tkdb::integerOf(row[4], capacity, false) ||
-          id < 0 || id > INT_MAX) {
-        refusal = {MMS2_ERROR_BAD_VALUE, 0, "A row of MMCenteraCluster holds an unusable value.", false};
-        return kRefused;
-      }
-      byId[id] = clusters.size();
-      clusters.push_back({static_cast<int>(id), tkdb::textOf(row[1]), tkdb::textOf(row[2]), tkdb::textOf(row[3]),
-                          capacity, tkdb::textOf(row[5]), {}});
-    }
-    rows.clear();
-    code = s.query("SELECT \"ClusterId\", \"Address\" FROM \"MMCenteraAccessNode\" ORDER BY \"ClusterId\", \"Address\"",
-                   {}, rows);
-    if (code != DB_OK) return code;
-    for (const tkdb::DbRow& row : rows) {
-      long long id = 0;
-      if (row.size() != 2 || !tkdb::integerOf(row[0], id, false)) {
-        refusal = {MMS2_ERROR_BAD_VALUE, 0, "A row of MMCenteraAccessNode holds an unusable value.", false};
-        return kRefused;
-      }
+  std::map<long long, std::size_t> byId;
+  for (const tkdb::DbRow& row : rows) {
+    long long id = 0;
+    const bool node = row.size() == 7 && row[0].type == tkdb::DbValue::Type::Int && row[0].i == 1;
+    if (node) {
+      if (!tkdb::integerOf(row[1], id, false))
+        return fail(kTag, MMS2_ERROR_BAD_VALUE, 0, "A row of MMCenteraAccessNode holds an unusable value.");
       auto it = byId.find(id);
-      if (it != byId.end()) clusters[it->second].accessNodes.push_back(tkdb::textOf(row[1]));
+      if (it != byId.end()) clusters[it->second].accessNodes.push_back(tkdb::textOf(row[2]));
+      continue;
     }
-    return DB_OK;
-  });
-  if (rc != 0) return rc;
+    long long capacity = 0;
+    if (row.size() != 7 || !tkdb::integerOf(row[1], id, false) || !tkdb::integerOf(row[5], capacity, false) ||
+        id < 0 || id > INT_MAX)
+      return fail(kTag, MMS2_ERROR_BAD_VALUE, 0, "A row of MMCenteraCluster holds an unusable value.");
+    byId[id] = clusters.size();
+    clusters.push_back({static_cast<int>(id), tkdb::textOf(row[2]), tkdb::textOf(row[3]), tkdb::textOf(row[4]),
+                        capacity, tkdb::textOf(row[6]), {}});
+  }
   out = std::move(clusters);
   return 0;
 }

@@ -39,11 +39,17 @@ void registerChangeLog();
 // The number of triggers a complete log has.
 int changeLogTriggerCount();
 
-// The query that starts a re-read, with one parameter: the sequence number
-// the reader last read (changes after it are listed). Rows:
-//   -1, epoch, pruned, highest sequence (NULL: empty log), triggers present
-//   kind, object id (NULL: every object of the kind), NULL, sequence, NULL
+// The query that starts a re-read, with two parameters: the sequence number
+// the reader last read (changes after it are listed), and the schema
+// version (PRAGMA schema_version) at which the reader last found every
+// trigger present (-1: none). Rows:
+//   -1, epoch, pruned, highest sequence (NULL: empty log), schema version,
+//       triggers present (NULL: the schema is still that version, so the
+//       triggers are as they were: counting them reads the whole schema)
+//   kind, object id (NULL: every object of the kind), NULL, sequence, NULL, NULL
 // in no particular order; a database with no epoch row has no first row.
+// Every change of the schema (a trigger dropped or made, by whoever)
+// moves its version on.
 const std::string& changeLogHeaderQuery();
 
 // The filter a scan of the kind's rows takes to read only those the log

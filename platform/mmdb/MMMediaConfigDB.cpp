@@ -267,10 +267,12 @@ Scan scanOf(std::initializer_list<Pick> picks, const char* rest) {
 constexpr int kBadValue = -3;
 
 // Which rows the scans of a load read: every row, or (a re-read) per kind
-// only the rows of the objects the change log names after `since`.
+// only the rows of the objects the change log names after `since`, and
+// none at all of a kind it names nothing of.
 struct ScanFilter {
   long long since = 0;
   bool whole[kStoredKinds] = {};  // the kind is read whole all the same
+  bool none[kStoredKinds] = {};   // nothing of the kind changed: no scan
 };
 
 // The scan's text for the filter: the scan itself, or with its rows cut
@@ -296,6 +298,7 @@ template <class Record, class Read>
 int scan(tkdb::Session& s, const char* table, MMStoredKind kind, const ScanFilter* filter, const Scan& how,
          std::vector<Record>& out, std::string& problem, Read read) {
   out.clear();
+  if (filter != nullptr && filter->none[static_cast<int>(kind)]) return DB_OK;
   const bool cut = filter != nullptr && !filter->whole[static_cast<int>(kind)];
   std::atomic<size_t>& wholeRows = g_wholeRows[static_cast<int>(kind)];
   if (!cut) out.reserve(wholeRows.load(std::memory_order_relaxed));
@@ -550,6 +553,9 @@ struct ReadCache {
   std::string path;
   std::string epoch;
   long long seq = 0;  // the highest change-log entry read
+  // The schema version at which every trigger of the log was last found
+  // present: while the schema stays at it, they need not be counted again.
+  long long schemaVersion = -1;
   MMStoredSnapshot rows;
 };
 
@@ -564,6 +570,8 @@ struct LogHeader {
   std::string epoch;
   long long pruned = 0;
   long long newest = 0;
+  long long schemaVersion = -1;
+  bool triggersCounted = false;  // else the schema is as the kept read found it
   long long triggers = 0;
   bool whole[kStoredKinds] = {};
   std::vector<int> changed[kStoredKinds];
@@ -609,22 +617,21 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
   const std::string path = tkdb::currentDatabasePath();
   const bool known = keep && cache.valid && cache.path == path;
   const long long since = known ? cache.seq : LLONG_MAX;
+  const long long knownSchema = known ? cache.schemaVersion : -1;
 
-  MMStoredConfig loaded;
-  LogHeader header;
-  bool incremental = false;
-  ScanFilter filter;
-  int rc = atomically(kTag, nullptr, [&](tkdb::Session& s, Refusal& refusal) -> int {
-    // The log's state and what it names since the last read, in the read
-    // that reads the rows. A database that cannot say reads everything.
-    const int logged = s.each(tkmmdb::changeLogHeaderQuery(), {since}, [&](const tkdb::RowView& row) {
+  // The log's state and what it names since the last read.
+  auto readHeader = [&](tkdb::Session& s, LogHeader& header) -> int {
+    return s.each(tkmmdb::changeLogHeaderQuery(), {since, knownSchema}, [&](const tkdb::RowView& row) {
       const tkdb::DbCell tag = row.at(0);
       if (tag.i == -1) {
         ++header.epochRows;
         header.epoch = std::string(row.at(1).text);
         header.pruned = row.at(2).i;
         header.newest = row.at(3).i;
-        header.triggers = row.at(4).i;
+        header.schemaVersion = row.at(4).i;
+        const tkdb::DbCell triggers = row.at(5);
+        header.triggersCounted = triggers.type != tkdb::DbValue::Type::Null;
+        header.triggers = triggers.i;
       } else if (tag.i >= 0 && tag.i < kStoredKinds) {
         const tkdb::DbCell id = row.at(1);
         if (id.type == tkdb::DbValue::Type::Int && id.i >= INT_MIN && id.i <= INT_MAX)
@@ -634,11 +641,51 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
       }
       return int(DB_OK);
     });
-    incremental = known && logged == DB_OK && header.epochRows == 1 && header.epoch == cache.epoch &&
-                  header.triggers == tkmmdb::changeLogTriggerCount() && header.pruned <= cache.seq &&
-                  cache.seq <= header.newest;
+  };
+  // Uncounted, the triggers are as the kept read found them: all there.
+  auto triggersIn = [&](const LogHeader& header, int logged) {
+    return header.triggersCounted ? header.triggers == tkmmdb::changeLogTriggerCount() : known && logged == DB_OK;
+  };
+  // Whether the log tells all that changed since the kept read.
+  auto continues = [&](const LogHeader& header, int logged) {
+    return known && logged == DB_OK && header.epochRows == 1 && header.epoch == cache.epoch &&
+           triggersIn(header, logged) && header.pruned <= cache.seq && cache.seq <= header.newest;
+  };
+
+  if (known) {
+    // Most reads find nothing changed. The header alone tells that: one
+    // statement, a consistent read by itself, with no transaction around
+    // it (which would take the write lock). Otherwise, or when it cannot
+    // tell, the read below reads the header again with the rows.
+    LogHeader quick;
+    tkdb::Session s;
+    const int logged = readHeader(s, quick);
+    bool unchanged = continues(quick, logged) && quick.newest == cache.seq;
+    for (int k = 0; k < kStoredKinds && unchanged; ++k) unchanged = !quick.whole[k] && quick.changed[k].empty();
+    if (unchanged) {
+      if (tkmmdb::journalOn()) tkmmdb::journal().record("MMMediaConfigDB::loadCurrent.read", {"part", "0"});
+      cache.schemaVersion = quick.schemaVersion;
+      out = cache.rows;
+      return 0;
+    }
+  }
+
+  MMStoredConfig loaded;
+  LogHeader header;
+  bool incremental = false;
+  bool triggersComplete = false;
+  ScanFilter filter;
+  int rc = atomically(kTag, nullptr, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    // The header again, in the read that reads the rows. A database that
+    // cannot say reads everything.
+    const int logged = readHeader(s, header);
+    triggersComplete = triggersIn(header, logged);
+    incremental = continues(header, logged);
     filter.since = since;
-    for (int k = 0; k < kStoredKinds; ++k) filter.whole[k] = header.whole[k];
+    for (int k = 0; k < kStoredKinds; ++k) {
+      filter.whole[k] = header.whole[k];
+      filter.none[k] = !header.whole[k] && header.changed[k].empty();
+    }
     std::string problem;
     int code = scanAll(s, loaded, problem, incremental ? &filter : nullptr);
     if (code == kBadValue) {
@@ -688,10 +735,11 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
   }
   if (keep) {
     // Kept only when the log can tell the next read what changed since.
-    cache.valid = header.epochRows == 1 && header.triggers == tkmmdb::changeLogTriggerCount();
+    cache.valid = header.epochRows == 1 && triggersComplete;
     cache.path = path;
     cache.epoch = header.epoch;
     cache.seq = header.newest;
+    cache.schemaVersion = header.schemaVersion;
     cache.rows = rows;
   }
   out = std::move(rows);

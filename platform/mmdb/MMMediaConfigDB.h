@@ -232,8 +232,10 @@ class MMMediaConfigDB : public MMTableAccess {
   // tell what changed (first read, another database, the log incomplete,
   // pruned or of another history). A call made while the thread's
   // transaction is open reads everything and keeps nothing: it sees the
-  // transaction's own changes, which may yet be rolled back. The statements
-  // made are the same in number and order whatever is read again.
+  // transaction's own changes, which may yet be rolled back. A re-read
+  // scans no table of a kind the log names nothing of, so the statements
+  // made depend on what the process kept and on what changed since: a read
+  // after forgetLoaded makes the same statements as any other whole read.
   int loadCurrent(MMStoredSnapshot& out);
   // Forgets what the process read: the next loadCurrent reads everything.
   static void forgetLoaded();

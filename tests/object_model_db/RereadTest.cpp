@@ -1,24 +1,58 @@
 // Re-reading the configuration after a change reads only the rows of what
-// changed, and leaves the graph as a load of every row makes it: after each
-// kind of change (through the model, the table access, another connection,
-// another thread, plain SQL), under the fault sweep, inside a transaction,
-// and when the change log cannot be trusted.
+// changed, and scans no table of a kind where nothing changed, and leaves
+// the graph as a load of every row makes it: after each kind of change
+// (through the model, the table access, another connection, another
+// process, another thread, plain SQL), under the fault sweep (a re-read and
+// a console's lock), inside a transaction, and when the change log cannot
+// be trusted (pruned, a trigger dropped, the schema changed by hand).
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACGraph.h"
+#include "platform/mmdb/MMConfigChangeLog.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/testkit/db.h"
 #include "tests/object_model_db/ModelDatabaseFixture.h"
 #include "tests/support/FaultSweep.h"
 #include "tests/support/ModelDump.h"
+#include "tests/support/SeededSession.h"
 
 namespace modeldb {
 namespace {
+
+// The configuration tables that the loads scanned, in order, among the
+// statements run since the first `from` the database journal holds:
+// "MMDrive" for the rows the change log names, "MMDrive whole" for every
+// row. (The first table a scan reads from names its kind; a scan selects
+// its columns by name.)
+std::vector<std::string> configurationScans(size_t from = 0) {
+  static const std::vector<std::string> kTables = {"MMHost",      "MMLibrary",   "MMLibraryController",
+                                                   "MMMasterPool", "MMDrivePool", "MMDrive",
+                                                   "MMDrivePath", "MMMountPath", "MMDevice",
+                                                   "MMDeviceController"};
+  std::vector<std::string> scans;
+  const std::vector<std::string> statements = testkit::db::statements();
+  for (size_t i = from; i < statements.size(); ++i) {
+    const std::string& sql = statements[i];
+    if (sql.rfind("SELECT ", 0) != 0 || sql.rfind("SELECT *", 0) == 0 || sql == tkmmdb::changeLogHeaderQuery())
+      continue;
+    const size_t at = sql.find(" FROM \"");
+    if (at == std::string::npos) continue;
+    const size_t start = at + 7;
+    const std::string table = sql.substr(start, sql.find('"', start) - start);
+    if (std::find(kTables.begin(), kTables.end(), table) == kTables.end()) continue;
+    scans.push_back(sql.find("MMConfigChange") == std::string::npos ? table + " whole" : table);
+  }
+  return scans;
+}
 
 class Reread : public ModelDatabase {
  protected:
@@ -46,9 +80,12 @@ class Reread : public ModelDatabase {
   // Re-reads the kept instance and checks it, and a new instance made from
   // what the process keeps, against a load of every row. `how` is how the
   // re-read must have read.
+  // The scans the re-read made are kept in `scanned`.
   void expectEqualToFullReload(const std::string& how, long mostRows = 1 << 30) {
     testkit::mmdb::reset();
+    testkit::db::journal().reset();
     ASSERT_TRUE(kept->ReadCurrentConfig(false)) << kept->GetLastError();
+    scanned = configurationScans();
     const auto [read, rows] = lastRead();
     EXPECT_EQ(read, how);
     EXPECT_LE(rows, mostRows);
@@ -72,8 +109,25 @@ class Reread : public ModelDatabase {
     sqlite3_close(handle);
   }
 
+  // Plain SQL in a process of its own, as an administrator's sqlite3 run
+  // beside the server.
+  void sqlOfAnotherProcess(const std::string& sql) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      execlp("sqlite3", "sqlite3", db.path().c_str(), sql.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "sqlite3 ended with " << status;
+  }
+
   std::unique_ptr<ZQMACMediaConfig> kept;
+  std::vector<std::string> scanned;
 };
+
+using Scans = std::vector<std::string>;
 
 // ---------------------------------------------------------------- kinds of change
 
@@ -206,7 +260,80 @@ TEST_F(Reread, UnstoredChangesInMemoryAreUndone) {
   EXPECT_EQ(drive(*kept, 1), first);
 }
 
+// A kind the log names nothing of is not scanned at all; a kind with a
+// change is scanned for the changed rows only, whoever changed them.
+TEST_F(Reread, OnlyTheKindsWithLoggedChangesAreScanned) {
+  expectEqualToFullReload("part", 0);
+  EXPECT_EQ(scanned, Scans{});
+
+  rawSql("UPDATE MMDrive SET DriveName = 'renamed' WHERE DriveId = 1");
+  expectEqualToFullReload("part", 1);
+  EXPECT_EQ(scanned, Scans{"MMDrive"});
+
+  // Three kinds among ten; the device link counts as the mount path's.
+  rawSql("UPDATE MMDrive SET DriveEnabled = 0 WHERE DriveId = 2; "
+         "UPDATE MMMountPathToStorageDevice SET DeviceId = 1 WHERE MountPathId = 2; "
+         "INSERT INTO MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) VALUES (31, 1, 'raw31', 1)");
+  expectEqualToFullReload("part", 3);
+  EXPECT_EQ(scanned, (Scans{"MMDrive", "MMMountPath", "MMDevice"}));
+
+  // A client's change can touch any media agent: that kind is read whole,
+  // the others not at all.
+  std::thread other([] {
+    MMMediaConfigDB access;
+    EXPECT_EQ(access.storeObject(MMStoredKind::MediaAgent, 1, "ma1-renamed", MMMediaConfigDB::kKeepConfigured, {}), 0)
+        << access.lastErrorText();
+  });
+  other.join();
+  expectEqualToFullReload("part", 2);
+  EXPECT_EQ(scanned, Scans{"MMHost whole"});
+
+  expectEqualToFullReload("part", 0);
+  EXPECT_EQ(scanned, Scans{});
+}
+
+TEST_F(Reread, ChangesOfAnotherProcessAreSeen) {
+  sqlOfAnotherProcess("UPDATE MMLibrary SET AliasName = 'FromAnotherProcess' WHERE LibraryId = 2; "
+                      "DELETE FROM MMDrivePath WHERE DrivePathId = 3");
+  expectEqualToFullReload("part", 1);
+  EXPECT_EQ(scanned, (Scans{"MMLibrary", "MMDrivePath"}));
+  EXPECT_EQ(diskLibrary(*kept)->GetName(), "FromAnotherProcess");
+  // A trigger that another process drops leaves the log incomplete.
+  sqlOfAnotherProcess("DROP TRIGGER MMConfigChange_MMDevice_update; UPDATE MMDevice SET AliasName = 'unlogged'");
+  expectEqualToFullReload("whole");
+}
+
 // ---------------------------------------------------------------- what cannot be trusted
+
+TEST_F(Reread, ALogPrunedPastTheKeptReadReadsEverythingThenInPartAgain) {
+  // More changes than the log keeps: devices made and removed again.
+  const std::string made = std::to_string(tkmmdb::kLogKept / 2 + 1024);
+  rawSql("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + made +
+         ") INSERT INTO MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) "
+         "SELECT 1000 + i, 1, 'bulk' || i, 1 FROM n; DELETE FROM MMDevice WHERE DeviceId > 1000; "
+         "UPDATE MMLibrary SET AliasName = 'AfterThePrune' WHERE LibraryId = 2");
+  EXPECT_GT(db.scalar("SELECT Pruned FROM MMConfigEpoch"), 0);
+  expectEqualToFullReload("whole");
+  EXPECT_EQ(diskLibrary(*kept)->GetName(), "AfterThePrune");
+  // The pruned entries were read before: the log is good again.
+  rawSql("UPDATE MMLibrary SET AliasName = 'AfterTheWholeRead' WHERE LibraryId = 2");
+  expectEqualToFullReload("part", 1);
+  EXPECT_EQ(scanned, Scans{"MMLibrary"});
+}
+
+TEST_F(Reread, ASchemaChangedByHandIsCheckedForTheTriggersOnce) {
+  // A change of the schema that leaves every trigger: still read in part.
+  rawSql("CREATE TABLE AdminNotes (Note TEXT); UPDATE MMDrive SET DriveName = 'noted' WHERE DriveId = 2");
+  expectEqualToFullReload("part", 1);
+  EXPECT_EQ(scanned, Scans{"MMDrive"});
+  // A trigger dropped with no change of its table yet, then a change the
+  // dropped trigger would have logged: nothing is trusted from the drop on.
+  rawSql("DROP TRIGGER MMConfigChange_MMLibrary_update");
+  expectEqualToFullReload("whole");
+  rawSql("UPDATE MMLibrary SET AliasName = 'unlogged' WHERE LibraryId = 2");
+  expectEqualToFullReload("whole");
+  EXPECT_EQ(diskLibrary(*kept)->GetName(), "unlogged");
+}
 
 TEST_F(Reread, InsideTheThreadsTransactionEverythingIsReadAndNothingKept) {
   {
@@ -291,6 +418,76 @@ TEST_F(Reread, UnderTheFaultSweepEveryRereadEqualsAFullReload) {
     other.insertMountPath(path, id);
   });
   EXPECT_TRUE(added.clean()) << added;
+}
+
+// A console's lock over the session it loaded: the lock reads the
+// configuration again in part, and under the sweep each of its calls
+// failing in turn still ends answered, with the database as it was.
+class LockReread : public tktest::SeededSessionTest {
+ protected:
+  LockReread() : SeededSessionTest(resetStandIns, 7, 0x4242) {}
+  static void resetStandIns() {
+    tktest::resetSessionStandIns();
+    testkit::mmdb::reset();
+  }
+  void TearDown() override {
+    SeededSessionTest::TearDown();
+    testkit::mmdb::stop();
+  }
+  // The lock; the scans its read made.
+  Scans lock() {
+    const size_t from = testkit::db::statements().size();
+    auto request = m_a.request(100);
+    request->firstWord = 2;
+    request->elementCount = EvMMConfigMgr::kLockOpLock;
+    m_mgr.LockMMConfiguration(request.get(), 1000, true);
+    return configurationScans(from);
+  }
+  // Each run: a fresh session (a whole read after the sweep forgot what
+  // was kept), then `change`, then the lock.
+  tktest::SweepReport sweepLock(const std::function<void()>& change, Scans& cleanScans, std::string& cleanRead) {
+    tktest::SweepPlan plan;
+    Scans scans;
+    plan.setup = [&] {
+      freshSession();
+      change();
+      testkit::mmdb::reset();
+    };
+    plan.request = [&] { scans = lock(); };
+    plan.check = [&](const tktest::SweepRun& run) {
+      if (run.k == 0) {
+        cleanScans = scans;
+        const auto reads = testkit::mmdb::calls("MMMediaConfigDB::loadCurrent.read");
+        cleanRead = reads.empty() ? "none" : reads.back().args.at(0);
+      }
+      return tktest::answeredOnSocket(m_a.replies(), run);
+    };
+    return tktest::FaultSweep().run(plan);
+  }
+};
+
+TEST_F(LockReread, UnderTheFaultSweepALockReadsInPartWhatChangedOnly) {
+  // What the process's first lock registers once is out of the way.
+  freshSession();
+  lock();
+  Scans scans;
+  std::string read;
+  const tktest::SweepReport unchanged = sweepLock([] {}, scans, read);
+  EXPECT_TRUE(unchanged.clean()) << unchanged;
+  EXPECT_EQ(read, "part");
+  EXPECT_EQ(scans, Scans{});
+
+  const tktest::SweepReport changed = sweepLock(
+      [&] {
+        MMMediaConfigDB access;
+        EXPECT_EQ(access.storeObject(MMStoredKind::Drive, 2, "SweptDrive", MMMediaConfigDB::kKeepConfigured, {}), 0)
+            << access.lastErrorText();
+      },
+      scans, read);
+  EXPECT_TRUE(changed.clean()) << changed;
+  EXPECT_EQ(read, "part");
+  EXPECT_EQ(scans, Scans{"MMDrive"});
+  EXPECT_GT(changed.calls, unchanged.calls) << "the scan of the changed kind is a call of its own";
 }
 
 }  // namespace
