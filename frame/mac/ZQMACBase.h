@@ -16,6 +16,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <string>
 
 class EvDebugFileInstance;
@@ -177,9 +178,15 @@ class ZQMACInterface : public virtual ZQMACBase {
   // ---- membership of a configuration instance ----
   // The instance that owns the object, or null.
   ZQMACMediaConfig* GetOwner() const { return m_pOwner; }
-  // The object's handle in its instance: non-zero, below 2^32, never reused;
-  // 0 while no instance owns the object.
-  unsigned long long GetHandle() const { return m_uHandle; }
+  // The object's handle in its instance: non-zero, below 2^32, never reused.
+  // An object gets it the first time it is asked for (safe from any thread),
+  // so a load costs handles only for the objects callers name, not for
+  // every object it makes. 0 while no instance owns the object, or when the
+  // process has no handle left to give.
+  unsigned long long GetHandle() const {
+    const unsigned int handle = m_uHandle.load(std::memory_order_acquire);
+    return handle != 0 || m_pOwner == nullptr ? handle : GiveHandle();
+  }
 
  protected:
   friend class ZQMACMediaConfig;
@@ -202,8 +209,14 @@ class ZQMACInterface : public virtual ZQMACBase {
   unsigned int m_uPropertyD = 0;  // GetPropertyD
 
  private:
+  // Asks the owning instance for the object's handle (platform/mac).
+  unsigned long long GiveHandle() const;
+
   ZQMACMediaConfig* m_pOwner = nullptr;
-  unsigned int m_uHandle = 0;
+  // 0 until a handle is asked for; written under the instance's registry
+  // mutex, read without it.
+  mutable std::atomic<unsigned int> m_uHandle{0};
+  std::size_t m_uSlot = 0;  // where the instance keeps the object among its own
 };
 
 // The device part of a library controller or a drive path: the unit as one

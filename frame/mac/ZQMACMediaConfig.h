@@ -4,8 +4,11 @@
 // Object handles. Replies hand out objects by handle (item 11003) and later
 // requests bring them back. A handle is a registry number of the instance:
 // non-zero, below 2^32 (some replies carry only its low 32 bits) and never
-// reused within the process. FindObject looks a handle up in this instance
-// only and never turns a client value into a pointer; the typed forms also
+// reused within the process. An object gets its handle the first time one
+// is asked of it (GetHandle, or AdoptObject of a new object), so loading a
+// graph costs no handles; the registry holds only handles given. FindObject
+// looks a handle up in this instance only and never turns a client value
+// into a pointer (a handle never given finds nothing); the typed forms also
 // check the object's type against what the caller expects. An object that is
 // deleted (through DeleteObject, or `delete` through any of its base parts)
 // is first unlinked from every list and map of its instance, and its handle
@@ -165,7 +168,8 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   T* FindObject(unsigned long long handle) const {
     return dynamic_cast<T*>(FindObject(handle));
   }
-  // The handle of an object of this instance; 0 for any other.
+  // The handle of an object of this instance (given now if it had none);
+  // 0 for any other.
   unsigned long long GetHandle(const ZQMACInterface* object) const {
     return object != nullptr && object->GetOwner() == this ? object->GetHandle() : 0;
   }
@@ -174,7 +178,7 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // Takes ownership of a new object and gives it a handle, which it returns.
   // Refused (0, reason in the last error; the caller keeps the object) for
   // null, an object of another instance, or when no handle is left. An
-  // object already owned keeps its handle.
+  // object already owned keeps its handle (given now if it had none).
   unsigned long long AdoptObject(ZQMACInterface* object);
   // Unlinks the object from every list and map and frees it; false when
   // this instance does not own it. In an instance loaded from the central
@@ -418,6 +422,25 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // Called by an owned object's destructor: unlinks it everywhere and drops
   // its handle.
   void ObjectGone(ZQMACInterface* object);
+  // The handle of an object of this instance, given now when it has none
+  // (ZQMACInterface::GetHandle); 0 for another object or when no handle is
+  // left.
+  unsigned long long GiveHandle(const ZQMACInterface* object) const;
+  // Takes a new object (of no instance) as this instance's, with a handle
+  // at once or none until one is asked for; false, with the reason as the
+  // last error, as AdoptObject refuses.
+  bool TakeObject(ZQMACInterface* object, bool withHandle);
+  // Enters an object among the instance's objects / removes it from them
+  // with its handle; the caller holds m_registryMutex.
+  void EnterObject(ZQMACInterface* object);
+  bool LeaveObject(ZQMACInterface* object);
+  // Calls `visit` with each object of the instance, in the order they came;
+  // the caller holds m_registryMutex.
+  template <class Visit>
+  void ForEachObject(Visit visit) const {
+    for (ZQMACInterface* object : m_objects)
+      if (object != nullptr) visit(object);
+  }
   // Drops the instance's own references (lists, id maps) to the address.
   void ForgetOwnReferences(const void* address);
 
@@ -469,7 +492,14 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
 
  private:
   mutable std::mutex m_registryMutex;
-  ZQMACHandleRegistry m_registry;  // handle -> object
+  // handle -> object, for the handles given so far (a const GetHandle gives
+  // one, hence mutable).
+  mutable ZQMACHandleRegistry m_registry;
+  // Every object the instance owns, in the order it took them; each object
+  // knows its place (m_uSlot). A freed object leaves a hole that a later
+  // compaction closes.
+  std::vector<ZQMACInterface*> m_objects;
+  std::size_t m_liveObjects = 0;
 
   // Session bookkeeping: the progress last reported, and the handles of the
   // libraries that exhaustive detection found (under m_detectedMutex).

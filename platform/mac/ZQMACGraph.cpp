@@ -14,7 +14,8 @@ void indexById(std::map<int, T*>& map, T* object, int oldId, int newId) {
 template <class T>
 T* ZQMACGraph::Adopt(ZQMACMediaConfig& config, T* object, int id, const std::string& name) {
   object->m_sName = name;
-  if (config.AdoptObject(object) == 0) {
+  // The object's handle is given when one is first asked for.
+  if (!config.TakeObject(object, false)) {
     delete object;
     return nullptr;
   }

@@ -3,9 +3,10 @@
 // that the handlers read through the accessors.
 //
 // Each Add function makes the object, hands it to the instance (which owns
-// it and gives it a handle), sets its id and name, links it to its parents
-// and enters it in the instance's lists and id maps. They return null when
-// the instance refuses the object (the reason is the instance's last error).
+// it; its handle is given when first asked for), sets its id and name,
+// links it to its parents and enters it in the instance's lists and id
+// maps. They return null when the instance refuses the object (the reason
+// is the instance's last error).
 #pragma once
 
 #include <map>
@@ -274,9 +275,9 @@ class ZQMACGraph {
   // that was never stored) is freed. Objects of other kinds (copy managers,
   // cost categories; archive clusters and DRU hosts, which the functions of
   // their own below lay over the graph) stay as they are. The instance
-  // becomes database-backed. False, with the reason as the instance's last
-  // error and the graph unchanged, when not enough handles are left for the
-  // new objects. `stored` is only read: loads share its lists.
+  // becomes database-backed. New objects get their handles only when one is
+  // asked for, so a load takes none. `stored` is only read: loads share its
+  // lists. Always true.
   static bool ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& stored);
   // Writes an object of a database-backed instance: its new name (null:
   // kept), its configured state (1 or 0, -1: kept) and its settings. True
@@ -316,7 +317,7 @@ class ZQMACGraph {
   // still stored keeps its address and handle and takes the stored values;
   // a new row makes a new host; a host whose row is gone (or that was never
   // stored) is freed. False, with the reason as the instance's last error,
-  // when no handle is left for a new host.
+  // when the instance refuses a new host.
   static bool ApplyStoredDRUHosts(ZQMACMediaConfig& config, std::vector<MMStoredDRUHost>& rows);
   // ---- end of DRU hosts ----
   // ---- archive clusters on the central database (ZQMACCenteraClusters.cpp) ----

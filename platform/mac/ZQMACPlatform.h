@@ -70,12 +70,6 @@ inline constexpr unsigned int kErrorNotStored = 0x1F000007;
 // The next handle the process will give out (0 once all are used up). Tests
 // only: moving it backwards would hand out a handle twice.
 uint32_t peekNextHandle();
-// Takes `count` consecutive handles for a loader that makes many objects at
-// once: the first of them, or 0 (none taken) when fewer are left.
-uint32_t takeHandles(uint32_t count);
-// Gives back the unused end [from, end) of a block of takeHandles, when no
-// handle was taken since (otherwise they stay unused: never given twice).
-void returnHandles(uint32_t from, uint64_t end);
 void setNextHandle(uint32_t next);
 
 // ---- the control request's calls (platform/mac/ZQMACControl.cpp) ----

@@ -106,8 +106,9 @@ bool removeStored(ZQMACMediaConfig& config, typename Kind::Object* object, MayGo
 // Makes `list` the objects of the rows (in their order): an object still
 // stored keeps its address and handle, a new row makes a new object, an
 // object whose row is gone (or that was never stored) is freed. `fill(object,
-// row)` sets what the row holds besides the id and name. False, with the
-// reason as the instance's last error, when no handle is left for a new one.
+// row)` sets what the row holds besides the id and name. New objects get
+// their handles when one is asked for. False, with the reason as the
+// instance's last error, when the instance refuses a new one.
 template <class T, class Row, class Fill>
 bool ZQMACGraph::MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& list, std::vector<Row>& rows,
                                  Fill fill) {
@@ -128,7 +129,7 @@ bool ZQMACGraph::MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& l
     } else {
       auto fresh = std::make_unique<T>();
       fresh->m_sName = std::move(row.name);
-      if (config.AdoptObject(fresh.get()) == 0) {
+      if (!config.TakeObject(fresh.get(), false)) {
         whole = false;  // the instance's last error says why
         continue;
       }
