@@ -14,6 +14,18 @@
 // is first unlinked from every list and map of its instance, and its handle
 // stops resolving.
 //
+// Changes in memory and the hand-over of a graph. A load lays the objects
+// over the stored rows; any other change of an object in memory (a setter,
+// an operation of the object) marks it touched (NoteChange), and an
+// instance-wide operation (detection, drag and drop, replacement, ...) marks
+// the instance unclean. A re-read lays the rows that changed since the last
+// one, and touched objects again. When a database-backed instance that is
+// not unclean is freed, its graph is handed to the next new instance of the
+// process instead of being freed (platform/mac/ZQMACGraphIncrement.cpp): the
+// handles it gave are dropped first, and that instance's first load makes
+// the touched objects anew from their rows, so what it sees is what a load
+// of every row gives.
+//
 // Class-wide settings (one value for the whole process): the platform type,
 // the status-text and progress hooks with their numbers, and the locale of
 // ZQMACBase. The instance flags (abort, terminate, auto-DDS, detect in
@@ -46,6 +58,7 @@ class ZQMACIPLibController;
 class ZQMACNode;
 class ZQMACLibController;  // the listing block below
 class ZQMACDrive;
+struct ZQMACLaidRows;
 
 // One entry of a vendor table: three texts (for drives: vendor, product and
 // the text drive pools are matched on).
@@ -88,6 +101,9 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   ~ZQMACMediaConfig() override;
   ZQMACMediaConfig(const ZQMACMediaConfig&) = delete;
   ZQMACMediaConfig& operator=(const ZQMACMediaConfig&) = delete;
+
+  // An instance-wide change: the instance no longer hands its graph over.
+  void NoteChange() override { m_bUnclean.store(true); }
 
   // ---- class-wide ----
   static ZQMACPlatformType GetLocalPlatformType() { return m_eLocalPlatformType.load(std::memory_order_relaxed); }
@@ -427,9 +443,10 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // left.
   unsigned long long GiveHandle(const ZQMACInterface* object) const;
   // Takes a new object (of no instance) as this instance's, with a handle
-  // at once or none until one is asked for; false, with the reason as the
-  // last error, as AdoptObject refuses.
-  bool TakeObject(ZQMACInterface* object, bool withHandle);
+  // at once or none until one is asked for, touched (made in memory) or not
+  // (made by a load from its row); false, with the reason as the last
+  // error, as AdoptObject refuses.
+  bool TakeObject(ZQMACInterface* object, bool withHandle, bool touched = true);
   // Enters an object among the instance's objects / removes it from them
   // with its handle; the caller holds m_registryMutex.
   void EnterObject(ZQMACInterface* object);
@@ -491,6 +508,14 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // ---- end of persistence ----
 
  private:
+  // The home of this instance's graph (ZQMACGraphHome); a graph handed over
+  // brings its own.
+  std::unique_ptr<ZQMACGraphHome> m_pHome;
+  // The rows the graph was last laid over (null until a load from the
+  // central database), and whether an instance-wide change ran.
+  std::shared_ptr<ZQMACLaidRows> m_pLaidRows;
+  std::atomic<bool> m_bUnclean{false};
+
   mutable std::mutex m_registryMutex;
   // handle -> object, for the handles given so far (a const GetHandle gives
   // one, hence mutable).
@@ -500,6 +525,8 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // compaction closes.
   std::vector<ZQMACInterface*> m_objects;
   std::size_t m_liveObjects = 0;
+  // The objects marked touched, in the order they were.
+  std::vector<ZQMACInterface*> m_touched;
 
   // Session bookkeeping: the progress last reported, and the handles of the
   // libraries that exhaustive detection found (under m_detectedMutex).

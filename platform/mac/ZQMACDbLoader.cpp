@@ -209,12 +209,45 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
     return false;
   }
   // ---- end of archive clusters ----
-  if (!ZQMACGraph::ApplyStored(config, stored)) return false;
+  ZQMACGraph::LayStored(config, stored);
   const bool hosts = ZQMACGraph::ApplyStoredDRUHosts(config, druHosts);
   return ZQMACGraph::ApplyStoredCenteraClusters(config, clusters) && hosts;
 }
 
 }  // namespace tkmac
+
+void ZQMACGraph::FillDevice(ZQMACDiskDevice* d, const MMStoredDevice& row) {
+  d->m_sName = row.name;
+  d->m_iDeviceType = row.typeId;
+  d->m_iDRUId = row.druHostId;
+  d->m_bConfigured = true;
+}
+
+void ZQMACGraph::FillVolume(ZQMACDiskVolume* v, const MMStoredDeviceController& row, ZQMACDiskDevice* device,
+                            ZQMACMediaAgent* agent) {
+  v->m_sName = row.folder;
+  v->m_sVolume = row.folder;
+  v->m_sUserName = row.userName;
+  v->m_iDeviceAccessType = row.accessType;
+  v->m_iCredentialId = row.credentialAssocId;
+  v->m_iSanDBId = row.snrVolumeId;
+  v->m_bConfigured = row.enabled != 0;
+  v->m_pDiskDevice = device;
+  v->m_pMediaAgent = agent;
+}
+
+void ZQMACGraph::FillMountPath(ZQMACMountPath* p, const MMStoredMountPath& row, ZQMACMagLib* library,
+                               ZQMACDiskDevice* device) {
+  p->m_sName = row.name;
+  p->m_sUserName = row.userName;
+  p->m_iMountPathType = row.typeId;
+  p->m_iForeignAgentId = row.deviceId;
+  p->m_bConfigured = row.enabled != 0;
+  p->m_pMagLib = library;
+  // The media agent of a mount path is the first that reaches its device.
+  ZQMACDiskVolume* first = device != nullptr ? device->m_volumeList.operator[](0) : nullptr;
+  p->m_pMediaAgent = first != nullptr ? first->m_pMediaAgent : nullptr;
+}
 
 // Frees objects that the rebuilt graph no longer reaches, all at once: no
 // managed object names them any more (their links were rebuilt from the
@@ -368,13 +401,13 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     using T = std::remove_pointer_t<typename std::remove_reference_t<decltype(old)>::mapped_type>;
     if (T* object = old.take(id)) return object;
     T* object = new T();
-    object->m_pOwner = &config;
+    object->m_pHome = config.m_pHome.get();
     object->m_iId = id;
     fresh.push_back(object);
     return object;
   };
   auto adopt = [&](ZQMACInterface* object) {
-    object->m_pOwner = &config;
+    object->m_pHome = config.m_pHome.get();
     fresh.push_back(object);
   };
 
@@ -419,7 +452,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     if (lms->m_pLibrary == nullptr) {
       auto* library = new ZQMACLibrary();
       adopt(library);
-      SetLibrary(lms, library);
+      lms->m_pLibrary = library;
+      library->m_pLms = lms;
     }
     if (lms->m_pLibControllerNode == nullptr) {
       auto* group = new ZQMACNode(row.name, ZQMAC_OBJ_LIBRARY_CHILD);
@@ -539,10 +573,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   IdIndex<ZQMACDiskDevice> devices(*stored.devices, [](const MMStoredDevice& r) { return r.id; });
   for (const MMStoredDevice& row : *stored.devices) {
     ZQMACDiskDevice* d = obtain(oldDevices, row.id);
-    d->m_sName = row.name;
-    d->m_iDeviceType = row.typeId;
-    d->m_iDRUId = row.druHostId;
-    d->m_bConfigured = true;
+    FillDevice(d, row);
     config.m_diskDeviceList.AddNewNode(d);
     config.m_diskDeviceMap[row.id] = d;
     devices.put(row.id, d);
@@ -552,15 +583,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     ZQMACDiskDevice* device = devices.get(row.deviceId);
     if (device == nullptr) continue;
     ZQMACDiskVolume* v = obtain(oldVolumes, row.id);
-    v->m_sName = row.folder;
-    v->m_sVolume = row.folder;
-    v->m_sUserName = row.userName;
-    v->m_iDeviceAccessType = row.accessType;
-    v->m_iCredentialId = row.credentialAssocId;
-    v->m_iSanDBId = row.snrVolumeId;
-    v->m_bConfigured = row.enabled != 0;
-    v->m_pDiskDevice = device;
-    v->m_pMediaAgent = agents.get(row.clientId);
+    FillVolume(v, row, device, agents.get(row.clientId));
     device->m_volumeList.AddNewNode(v);
   }
 
@@ -568,16 +591,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     ZQMACMagLib* library = magLibs.get(row.libraryId);
     if (library == nullptr) continue;
     ZQMACMountPath* p = obtain(oldMountPaths, row.id);
-    p->m_sName = row.name;
-    p->m_sUserName = row.userName;
-    p->m_iMountPathType = row.typeId;
-    p->m_iForeignAgentId = row.deviceId;
-    p->m_bConfigured = row.enabled != 0;
-    p->m_pMagLib = library;
-    // The media agent of a mount path is the first that reaches its device.
-    ZQMACDiskDevice* device = devices.get(row.deviceId);
-    ZQMACDiskVolume* first = device != nullptr ? device->m_volumeList.operator[](0) : nullptr;
-    p->m_pMediaAgent = first != nullptr ? first->m_pMediaAgent : nullptr;
+    FillMountPath(p, row, library, devices.get(row.deviceId));
     library->m_mountPathList.AddNewNode(p);
     if (library->m_pMediaAgent == nullptr) library->m_pMediaAgent = p->m_pMediaAgent;
     config.m_mountPathMap[row.id] = p;

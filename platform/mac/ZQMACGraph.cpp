@@ -24,6 +24,11 @@ T* ZQMACGraph::Adopt(ZQMACMediaConfig& config, T* object, int id, const std::str
 }
 
 void ZQMACGraph::SetId(ZQMACInterface* object, int id) {
+  object->NoteChange();
+  IndexId(object, id);
+}
+
+void ZQMACGraph::IndexId(ZQMACInterface* object, int id) {
   const int oldId = object->m_iId;
   object->m_iId = id;
   ZQMACMediaConfig* config = object->GetOwner();

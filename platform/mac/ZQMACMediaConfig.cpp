@@ -2,6 +2,7 @@
 // the class-wide hooks, set-up and loading.
 #include "frame/mac/ZQMACMediaConfig.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -55,6 +56,8 @@ uint32_t peekNextHandle() { return g_nextHandle.load(); }
 
 void setNextHandle(uint32_t next) { g_nextHandle.store(next); }
 
+void dropParkedGraph() { ZQMACGraph::DropParked(); }
+
 }  // namespace tkmac
 
 // ---------------------------------------------------------------- class-wide
@@ -77,9 +80,15 @@ void ZQMACMediaConfig::SetPercentage(int value) {
 
 // ---------------------------------------------------------------- life
 
-ZQMACMediaConfig::ZQMACMediaConfig() : m_sLocalDrive("/"), m_sTKDBDrive("/") {}
+ZQMACMediaConfig::ZQMACMediaConfig()
+    : m_sLocalDrive("/"), m_sTKDBDrive("/"), m_pHome(std::make_unique<ZQMACGraphHome>()) {
+  m_pHome->config = this;
+}
 
-ZQMACMediaConfig::~ZQMACMediaConfig() { ClearObjects(); }
+// A clean graph goes to the next new instance instead (ZQMACGraph::Park).
+ZQMACMediaConfig::~ZQMACMediaConfig() {
+  if (!ZQMACGraph::Park(*this)) ClearObjects();
+}
 
 void ZQMACMediaConfig::ClearObjects() {
   std::vector<ZQMACInterface*> objects;
@@ -89,8 +98,10 @@ void ZQMACMediaConfig::ClearObjects() {
     ForEachObject([&](ZQMACInterface* object) { objects.push_back(object); });
     std::vector<ZQMACInterface*>().swap(m_objects);
     m_liveObjects = 0;
+    m_touched.clear();
     m_registry.Clear();
   }
+  m_pLaidRows.reset();
   m_mediaAgentList.RemoveAllNodes(false, true);
   m_lmsList.RemoveAllNodes(false, true);
   m_magLibList.RemoveAllNodes(false, true);
@@ -110,7 +121,7 @@ void ZQMACMediaConfig::ClearObjects() {
   // Every object leaves the instance before any is freed: their lists hold
   // each other, and no destructor may reach an object already freed.
   for (ZQMACInterface* object : objects) {
-    object->m_pOwner = nullptr;
+    object->m_pHome = nullptr;
     object->m_uHandle.store(0, std::memory_order_relaxed);
   }
   for (auto it = objects.rbegin(); it != objects.rend(); ++it) delete *it;
@@ -180,14 +191,24 @@ ZQMACInterface* ZQMACMediaConfig::FindObject(unsigned long long handle, unsigned
 // ---------------------------------------------------------------- ownership
 
 unsigned long long ZQMACInterface::GiveHandle() const {
-  ZQMACMediaConfig* owner = m_pOwner;
+  ZQMACMediaConfig* owner = GetOwner();
   return owner != nullptr ? owner->GiveHandle(this) : 0;
+}
+
+void ZQMACInterface::MarkTouched() {
+  ZQMACMediaConfig* owner = GetOwner();
+  if (owner == nullptr) {
+    m_bTouched.store(true, std::memory_order_relaxed);
+    return;
+  }
+  std::lock_guard<std::mutex> guard(owner->m_registryMutex);
+  if (!m_bTouched.exchange(true, std::memory_order_relaxed)) owner->m_touched.push_back(this);
 }
 
 unsigned long long ZQMACMediaConfig::GiveHandle(const ZQMACInterface* object) const {
   std::lock_guard<std::mutex> guard(m_registryMutex);
   uint32_t handle = object->m_uHandle.load(std::memory_order_relaxed);
-  if (handle != 0 || object->m_pOwner != this) return handle;
+  if (handle != 0 || object->GetOwner() != this) return handle;
   handle = tkmac::takeHandle();
   if (handle == 0) return 0;
   // Handles only grow, so a new one almost always goes at the end.
@@ -197,7 +218,7 @@ unsigned long long ZQMACMediaConfig::GiveHandle(const ZQMACInterface* object) co
 }
 
 void ZQMACMediaConfig::EnterObject(ZQMACInterface* object) {
-  object->m_pOwner = this;
+  object->m_pHome = m_pHome.get();
   object->m_uSlot = m_objects.size();
   m_objects.push_back(object);
   ++m_liveObjects;
@@ -205,13 +226,17 @@ void ZQMACMediaConfig::EnterObject(ZQMACInterface* object) {
 
 bool ZQMACMediaConfig::LeaveObject(ZQMACInterface* object) {
   const std::size_t slot = object->m_uSlot;
-  if (object->m_pOwner != this || slot >= m_objects.size() || m_objects[slot] != object) return false;
+  if (object->GetOwner() != this || slot >= m_objects.size() || m_objects[slot] != object) return false;
   m_objects[slot] = nullptr;
   --m_liveObjects;
   const uint32_t handle = object->m_uHandle.load(std::memory_order_relaxed);
   if (handle != 0) m_registry.Erase(handle, object);
   object->m_uHandle.store(0, std::memory_order_relaxed);
-  object->m_pOwner = nullptr;
+  object->m_pHome = nullptr;
+  if (object->m_bTouched.exchange(false, std::memory_order_relaxed)) {
+    auto it = std::find(m_touched.begin(), m_touched.end(), object);
+    if (it != m_touched.end()) m_touched.erase(it);
+  }
   // Holes are closed once they outnumber the objects, so a walk costs at
   // most twice the objects and a removal stays cheap.
   if (m_objects.size() > 64 && m_objects.size() - m_liveObjects > m_liveObjects) {
@@ -226,12 +251,12 @@ bool ZQMACMediaConfig::LeaveObject(ZQMACInterface* object) {
   return true;
 }
 
-bool ZQMACMediaConfig::TakeObject(ZQMACInterface* object, bool withHandle) {
+bool ZQMACMediaConfig::TakeObject(ZQMACInterface* object, bool withHandle, bool touched) {
   if (object == nullptr) {
     SetLastError(tkmac::kErrorAdoptRefused, "No object was given.");
     return false;
   }
-  if (object->m_pOwner != nullptr) {
+  if (object->GetOwner() != nullptr) {
     SetLastError(tkmac::kErrorAdoptRefused, "The object belongs to another configuration.");
     return false;
   }
@@ -249,6 +274,11 @@ bool ZQMACMediaConfig::TakeObject(ZQMACInterface* object, bool withHandle) {
   }
   std::lock_guard<std::mutex> guard(m_registryMutex);
   EnterObject(object);
+  // An object made in memory is touched: no row laid it.
+  if (touched || object->m_bTouched.load(std::memory_order_relaxed)) {
+    object->m_bTouched.store(true, std::memory_order_relaxed);
+    m_touched.push_back(object);
+  }
   if (handle != 0) {
     m_registry.Add(handle, object);
     object->m_uHandle.store(handle, std::memory_order_release);
@@ -257,7 +287,7 @@ bool ZQMACMediaConfig::TakeObject(ZQMACInterface* object, bool withHandle) {
 }
 
 unsigned long long ZQMACMediaConfig::AdoptObject(ZQMACInterface* object) {
-  if (object != nullptr && object->m_pOwner == this) {
+  if (object != nullptr && object->GetOwner() == this) {
     const unsigned long long handle = object->GetHandle();
     if (handle == 0) SetLastError(tkmac::kErrorAdoptRefused, "No object handle is left.");
     return handle;
@@ -266,7 +296,7 @@ unsigned long long ZQMACMediaConfig::AdoptObject(ZQMACInterface* object) {
 }
 
 bool ZQMACMediaConfig::OwnsObject(const ZQMACInterface* object) const {
-  if (object == nullptr || object->m_pOwner != this) return false;
+  if (object == nullptr || object->GetOwner() != this) return false;
   std::lock_guard<std::mutex> guard(m_registryMutex);
   return object->m_uSlot < m_objects.size() && m_objects[object->m_uSlot] == object;
 }
@@ -300,8 +330,6 @@ void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
   {
     std::lock_guard<std::mutex> guard(m_registryMutex);
     LeaveObject(object);
-    object->m_pOwner = nullptr;
-    object->m_uHandle.store(0, std::memory_order_relaxed);
     others.reserve(m_liveObjects);
     ForEachObject([&](ZQMACInterface* other) { others.push_back(other); });
   }

@@ -53,6 +53,7 @@ std::unique_ptr<ZQMACDiskDevice> ZQMACDiskDevice::GetNewNetworkSharingDiskObject
 }
 
 bool ZQMACMediaConfig::AddDiskDevice(ZQMACDiskDevice* device) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   tkmac::journal().record("AddDiskDevice", device != nullptr ? device->GetName() : std::string(),
                           device != nullptr ? device->GetDisplayDeviceType() : 0);
   if (tkmac::failed(*this, "AddDiskDevice")) return false;

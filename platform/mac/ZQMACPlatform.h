@@ -55,6 +55,10 @@ tkjournal::Journal& journal();
 // Takes a failure injected into the call `name` of journal(), if any, as the
 // object's (or instance's) last error: true when the call is to fail.
 bool failed(ZQMACBase& object, const char* name);
+// The same for a call whose changes to the object a re-read lays again from
+// the rows (its links and the lists it is in): the object is not marked
+// touched (see ZQMACMediaConfig.h) unless its last error changes.
+bool failedUntouched(ZQMACBase& object, const char* name);
 
 // Last-error codes of the model's own failures.
 inline constexpr unsigned int kErrorNoInstallationName = 0x1F000002;
@@ -71,6 +75,9 @@ inline constexpr unsigned int kErrorNotStored = 0x1F000007;
 // only: moving it backwards would hand out a handle twice.
 uint32_t peekNextHandle();
 void setNextHandle(uint32_t next);
+// Frees the graph a freed instance left for the next new one, if any
+// (ZQMACMediaConfig.h); tests start from none.
+void dropParkedGraph();
 
 // ---- the control request's calls (platform/mac/ZQMACControl.cpp) ----
 // Journal names: "Configure" (handle, mode), "Deconfigure" (handle, force),

@@ -129,12 +129,12 @@ bool ZQMACGraph::MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& l
     } else {
       auto fresh = std::make_unique<T>();
       fresh->m_sName = std::move(row.name);
-      if (!config.TakeObject(fresh.get(), false)) {
+      if (!config.TakeObject(fresh.get(), false, false)) {
         whole = false;  // the instance's last error says why
         continue;
       }
       object = fresh.release();
-      SetId(object, row.id);
+      IndexId(object, row.id);
     }
     fill(object, row);
     list.AddNode(object);
