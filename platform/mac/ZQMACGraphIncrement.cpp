@@ -490,10 +490,11 @@ void ZQMACGraph::FreeForRemaking(ZQMACMediaConfig& config, ZQMACInterface* objec
     return;
   }
   ZQMACInterface* parts[] = {lms->m_pLibrary, lms->m_pLibControllerNode};
+  const bool isPart = object == parts[0] || object == parts[1];
   delete lms;
   for (ZQMACInterface* part : parts)
     if (part != nullptr && config.OwnsObject(part)) delete part;
-  if (type != ZQMAC_OBJ_LMS && config.OwnsObject(object)) delete object;
+  if (type != ZQMAC_OBJ_LMS && !isPart && config.OwnsObject(object)) delete object;
 }
 
 // ---------------------------------------------------------------- loading
@@ -501,7 +502,8 @@ void ZQMACGraph::FreeForRemaking(ZQMACMediaConfig& config, ZQMACInterface* objec
 void ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& stored) {
   bool whole = config.m_pLaidRows == nullptr || !config.m_bDatabaseBacked;
   std::vector<ZQMACInterface*> remake;
-  if (!config.m_bDatabaseBacked && config.GetObjectCount() == 0 && TakeParked(config)) {
+  const bool takenOver = !config.m_bDatabaseBacked && config.GetObjectCount() == 0 && TakeParked(config);
+  if (takenOver) {
     whole = false;
     // What was changed in memory is made anew from its rows: objects of the
     // disk side by the load in part, the others (freed now) by the load of
@@ -523,10 +525,12 @@ void ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
     std::lock_guard<std::mutex> guard(config.m_registryMutex);
     remake = config.m_touched;
   }
-  if (whole || !ApplyIncrement(config, config.m_pLaidRows->rows, stored, remake)) {
+  const bool part = !whole && ApplyIncrement(config, config.m_pLaidRows->rows, stored, remake);
+  if (!part) {
     for (ZQMACInterface* object : remake)
       if (config.OwnsObject(object)) delete object;  // made anew from its row below
     ApplyStored(config, stored);
   }
+  tkmac::journal().record("LayStored", takenOver ? "taken over" : "own", part ? "part" : "every row");
   config.m_pLaidRows = std::make_shared<ZQMACLaidRows>(ZQMACLaidRows{stored});
 }

@@ -48,7 +48,9 @@ int seedDemoInstallation(std::string& report);
 bool createLibraryStoragePolicy(ZQMACMagLib& library, int libraryId, const std::string& name);
 
 // Calls of the model that tests script and read: "Initialize" (installation
-// name), "ReadCurrentConfig" (refresh flag), "SetEvDebugFile" (name). A
+// name), "ReadCurrentConfig" (refresh flag), "SetEvDebugFile" (name);
+// "LayStored" records how a load from the central database laid its rows:
+// "taken over" (a graph handed over) or "own", then "part" or "every row". A
 // failure injected into one of them makes the next call fail with its code
 // and text as the instance's last error.
 tkjournal::Journal& journal();
