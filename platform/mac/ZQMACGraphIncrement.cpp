@@ -287,7 +287,11 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       }
       continue;
     }
-    if (d == nullptr) {
+    if (d != nullptr) {
+      // Where a load puts it (a device made in memory was put last).
+      config.m_diskDeviceList.RemoveNode(d);
+      insertById(config.m_diskDeviceList, d);
+    } else {
       d = new ZQMACDiskDevice();
       d->m_pHome = home;
       d->m_iId = id;
