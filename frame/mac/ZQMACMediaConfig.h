@@ -104,6 +104,20 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
 
   // An instance-wide change: the instance no longer hands its graph over.
   void NoteChange() override { m_bUnclean.store(true); }
+  // While one is alive, objects of the instance that are freed go with
+  // their rows (or are made anew from them): the graph stays one to hand
+  // over. An object freed otherwise is an instance-wide change. For the
+  // object model's own code.
+  class RowsGoScope {
+   public:
+    explicit RowsGoScope(ZQMACMediaConfig& config) : m_config(config) { ++m_config.m_iRowsGo; }
+    ~RowsGoScope() { --m_config.m_iRowsGo; }
+    RowsGoScope(const RowsGoScope&) = delete;
+    RowsGoScope& operator=(const RowsGoScope&) = delete;
+
+   private:
+    ZQMACMediaConfig& m_config;
+  };
 
   // ---- class-wide ----
   static ZQMACPlatformType GetLocalPlatformType() { return m_eLocalPlatformType.load(std::memory_order_relaxed); }
@@ -515,6 +529,7 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // central database), and whether an instance-wide change ran.
   std::shared_ptr<ZQMACLaidRows> m_pLaidRows;
   std::atomic<bool> m_bUnclean{false};
+  int m_iRowsGo = 0;  // RowsGoScope
 
   mutable std::mutex m_registryMutex;
   // handle -> object, for the handles given so far (a const GetHandle gives

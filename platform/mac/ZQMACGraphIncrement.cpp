@@ -253,7 +253,10 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   }
   // A loose object is unlinked from wherever it is and freed, as the full
   // lay-over frees objects of the managed kinds that no row stands for.
-  for (ZQMACInterface* object : loose) delete object;
+  {
+    ZQMACMediaConfig::RowsGoScope rowsGo(config);
+    for (ZQMACInterface* object : loose) delete object;
+  }
 
   // Rows that changed since the graph was laid.
   for (int id : changedIds(*before.devices, *now.devices)) {
@@ -504,6 +507,7 @@ void ZQMACGraph::FreeForRemaking(ZQMACMediaConfig& config, ZQMACInterface* objec
 // ---------------------------------------------------------------- loading
 
 void ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& stored) {
+  ZQMACMediaConfig::RowsGoScope rowsGo(config);  // what it frees, rows make anew
   bool whole = config.m_pLaidRows == nullptr || !config.m_bDatabaseBacked;
   std::vector<ZQMACInterface*> remake;
   const bool takenOver = !config.m_bDatabaseBacked && config.GetObjectCount() == 0 && TakeParked(config);

@@ -312,6 +312,7 @@ bool ZQMACMediaConfig::DeleteObject(ZQMACInterface* object) {
     SetLastError(code, text);
     return false;
   }
+  RowsGoScope rowsGo(*this);  // their rows are gone
   for (ZQMACInterface* dependent : dependents) {
     if (OwnsObject(dependent)) delete dependent;
   }
@@ -330,6 +331,7 @@ void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
   {
     std::lock_guard<std::mutex> guard(m_registryMutex);
     LeaveObject(object);
+    if (m_iRowsGo == 0) m_bUnclean.store(true);  // freed while its row may stay
     others.reserve(m_liveObjects);
     ForEachObject([&](ZQMACInterface* other) { others.push_back(other); });
   }

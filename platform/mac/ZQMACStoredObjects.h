@@ -96,6 +96,7 @@ bool removeStored(ZQMACMediaConfig& config, typename Kind::Object* object, MayGo
       return false;
     }
   }
+  ZQMACMediaConfig::RowsGoScope rowsGo(config);
   delete object;  // its destructor unlinks it from the instance
   config.ClearLastError();
   return true;
@@ -140,6 +141,7 @@ bool ZQMACGraph::MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& l
     list.AddNode(object);
   }
   for (auto& [id, object] : old) doomed.push_back(object);
+  ZQMACMediaConfig::RowsGoScope rowsGo(config);  // what no row stands for
   for (T* object : doomed) delete object;
   return whole;
 }

@@ -212,6 +212,16 @@ TEST_F(HandOver, AnInstanceWideOperationKeepsItsGraphToItself) {
   EXPECT_EQ(lastLay(), std::make_pair(std::string("own"), std::string("every row")));
 }
 
+TEST_F(HandOver, AnObjectFreedWhileItsRowStaysKeepsTheGraphToItself) {
+  auto config = load();
+  delete mountPath(*config, 1);  // its row is still stored
+  config.reset();
+  testkit::mac::journal().reset();
+  config = load();
+  EXPECT_EQ(lastLay(), std::make_pair(std::string("own"), std::string("every row")));
+  EXPECT_NE(mountPath(*config, 1), nullptr);
+}
+
 TEST_F(HandOver, HandlesGivenBeforeTheHandOverResolveNowhere) {
   auto config = load();
   const unsigned long long handle = drive(*config, 1)->GetHandle();
