@@ -16,6 +16,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <string>
 
 class EvDebugFileInstance;
@@ -23,6 +24,14 @@ class ZQMACMediaConfig;
 class ZQMACLms;
 class ZQMACMediaAgent;
 class ZQMACGraph;
+
+// Where the objects of one graph find their instance: a graph handed over to
+// another instance takes it along, so that its objects change owner at once.
+// Every object reads it; it has a cache line of its own, so that no write to
+// memory beside it slows the threads that list the graph.
+struct alignas(64) ZQMACGraphHome {
+  ZQMACMediaConfig* config = nullptr;
+};
 
 // The object model's catalogue lookup: the text of message `id` with `count`
 // text arguments (const char*, a null one counts as the empty text) filled
@@ -94,19 +103,33 @@ class ZQMACBase {
   const std::string& GetLastError() const { return m_sLastError; }
   unsigned int GetLastErrorCode() const { return m_uLastErrorCode; }
   void SetLastError(unsigned int code, const std::string& text) {
+    if (code == m_uLastErrorCode && text == m_sLastError) return;
     m_uLastErrorCode = code;
     m_sLastError = text;
+    NoteErrorChange();
   }
   // Code and the catalogue text of the code as message id, with arguments.
   void SetLastErrorMessage(unsigned int code, const char* a1 = nullptr) {
     SetLastError(code, a1 == nullptr ? GetMessageString(code) : GetMessageString(code, a1));
   }
   void ClearLastError() {
+    if (m_uLastErrorCode == 0 && m_sLastError.empty()) return;
     m_uLastErrorCode = 0;
     m_sLastError.clear();
+    NoteErrorChange();
   }
 
+  // ---- changes in memory ----
+  // Notes that the object (or instance) was changed in memory other than by
+  // a load: a configuration object is marked touched, an instance no longer
+  // hands its graph over (ZQMACMediaConfig.h). Every path that changes an
+  // object calls it.
+  virtual void NoteChange() {}
+
  protected:
+  // A change of the last error: objects note it as a change.
+  virtual void NoteErrorChange() {}
+
   static std::atomic<unsigned long> m_locale;
 
  private:
@@ -171,15 +194,32 @@ class ZQMACInterface : public virtual ZQMACBase {
   // A number the detection keeps with the object (item 11053 of the
   // detected lists); a console sets it before an exhaustive detection.
   unsigned int GetPropertyD() const { return m_uPropertyD; }
-  void SetPropertyD(unsigned int value) { m_uPropertyD = value; }
+  void SetPropertyD(unsigned int value) {
+    Touch();
+    m_uPropertyD = value;
+  }
   // ---- end of the detection block ----
 
   // ---- membership of a configuration instance ----
   // The instance that owns the object, or null.
-  ZQMACMediaConfig* GetOwner() const { return m_pOwner; }
-  // The object's handle in its instance: non-zero, below 2^32, never reused;
-  // 0 while no instance owns the object.
-  unsigned long long GetHandle() const { return m_uHandle; }
+  ZQMACMediaConfig* GetOwner() const { return m_pHome != nullptr ? m_pHome->config : nullptr; }
+  // The object's handle in its instance: non-zero, below 2^32, never reused.
+  // An object gets it the first time it is asked for (safe from any thread),
+  // so a load costs handles only for the objects callers name, not for
+  // every object it makes. 0 while no instance owns the object, or when the
+  // process has no handle left to give.
+  unsigned long long GetHandle() const {
+    const unsigned int handle = m_uHandle.load(std::memory_order_acquire);
+    return handle != 0 || m_pHome == nullptr ? handle : GiveHandle();
+  }
+
+  // Marks the object touched: changed in memory since its instance laid it
+  // from its rows (see ZQMACMediaConfig.h); cheap once it is.
+  void NoteChange() override { Touch(); }
+  void Touch() {
+    if (!m_bTouched.load(std::memory_order_relaxed)) MarkTouched();
+  }
+  bool IsTouched() const { return m_bTouched.load(std::memory_order_relaxed); }
 
  protected:
   friend class ZQMACMediaConfig;
@@ -189,6 +229,7 @@ class ZQMACInterface : public virtual ZQMACBase {
   // (list entries, pointers); called by the owning instance on every other
   // object while that object goes away. The object is not touched.
   virtual void ForgetObject(const void* address);
+  void NoteErrorChange() override { Touch(); }
 
   std::string m_sName;
   int m_iId = -1;  // -1 while not stored
@@ -202,8 +243,18 @@ class ZQMACInterface : public virtual ZQMACBase {
   unsigned int m_uPropertyD = 0;  // GetPropertyD
 
  private:
-  ZQMACMediaConfig* m_pOwner = nullptr;
-  unsigned int m_uHandle = 0;
+  // Asks the owning instance for the object's handle (platform/mac).
+  unsigned long long GiveHandle() const;
+  // Sets the touched mark and enters the object in its instance's list of
+  // touched objects (platform/mac).
+  void MarkTouched();
+
+  ZQMACGraphHome* m_pHome = nullptr;  // null while no instance owns the object
+  // 0 until a handle is asked for; written under the instance's registry
+  // mutex, read without it.
+  mutable std::atomic<unsigned int> m_uHandle{0};
+  std::size_t m_uSlot = 0;  // where the instance keeps the object among its own
+  std::atomic<bool> m_bTouched{false};
 };
 
 // The device part of a library controller or a drive path: the unit as one
@@ -217,6 +268,7 @@ class ZQMACScsiUnit : public virtual ZQMACBase {
 
   const std::string& GetServerHostName() const { return m_sServerHostName; }
   int SetServerHostName(const std::string& host) {
+    NoteChange();
     m_sServerHostName = host;
     return 1;
   }

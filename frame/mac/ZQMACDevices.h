@@ -124,11 +124,11 @@ class ZQMACHost : public ZQMACInterface {
   ~ZQMACHost() override;
 
   const std::string& GetUserName() const { return m_sUserName; }
-  void SetUserName(const std::string& userName) { m_sUserName = userName; }
+  void SetUserName(const std::string& userName) { Touch(); m_sUserName = userName; }
   const std::string& GetUserPassword() const { return m_sPassword; }
-  void SetUserPassword(const std::string& password) { m_sPassword = password; }
+  void SetUserPassword(const std::string& password) { Touch(); m_sPassword = password; }
   int GetPort() const { return m_iPort; }
-  void SetPort(int port) { m_iPort = port; }
+  void SetPort(int port) { Touch(); m_iPort = port; }
 
   // ---- the DRU host as its requests change it (platform/mac/ZQMACDRUHosts.cpp) ----
   // Stores the host's name, user name, password and port (a host of an

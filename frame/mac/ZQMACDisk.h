@@ -65,12 +65,12 @@ class ZQMACDiskDevice : public ZQMACInterface {
   // its volumes'.
   bool IsRemoveFileHost() const { return m_bRemoteFileHost; }
   const std::string& GetRemoteHostVolume() const { return m_sRemoteHostVolume; }
-  void SetRemoteHostVolume(const std::string& path) { m_sRemoteHostVolume = path; }
+  void SetRemoteHostVolume(const std::string& path) { Touch(); m_sRemoteHostVolume = path; }
   // The user name in its stored form: user, optionally "!!" proxy user "@"
   // proxy host, optionally ":" proxy password.
   const std::string& GetRemoteHostUserName() const { return m_sRemoteHostUserName; }
-  void SetRemoteHostUserName(const std::string& userName) { m_sRemoteHostUserName = userName; }
-  void SetRemoteHostUserPassword(const std::string& password) { m_sRemoteHostPassword = password; }
+  void SetRemoteHostUserName(const std::string& userName) { Touch(); m_sRemoteHostUserName = userName; }
+  void SetRemoteHostUserPassword(const std::string& password) { Touch(); m_sRemoteHostPassword = password; }
   // Stores the remote-host settings; false with the reason in the last error.
   bool UpdateRemoteHostInfo();
   // Ties the device to the DRU host of that id (0: to none), stored with
@@ -138,22 +138,22 @@ class ZQMACDiskVolume : public ZQMACInterface {
   // ---- end of the disk-volume block ----
 
   ZQMACMediaAgent* GetMediaAgent() const { return m_pMediaAgent; }
-  void SetMediaAgent(ZQMACMediaAgent* agent) { m_pMediaAgent = agent; }
+  void SetMediaAgent(ZQMACMediaAgent* agent) { Touch(); m_pMediaAgent = agent; }
   ZQMACDiskDevice* GetDiskDevice() const { return m_pDiskDevice; }
   const std::set<std::string>& GetMountPointList() const { return m_mountPoints; }
   const std::string& GetVolume() const { return m_sVolume; }
-  void SetVolume(const std::string& volume) { m_sVolume = volume; }
+  void SetVolume(const std::string& volume) { Touch(); m_sVolume = volume; }
   int GetSanDBId() const { return m_iSanDBId; }
   const std::string& GetUserName() const { return m_sUserName; }
-  void SetUserName(const std::string& userName) { m_sUserName = userName; }
+  void SetUserName(const std::string& userName) { Touch(); m_sUserName = userName; }
   const std::string& GetUserPassword() const { return m_sPassword; }
-  void SetUserPassword(const std::string& password) { m_sPassword = password; }
+  void SetUserPassword(const std::string& password) { Touch(); m_sPassword = password; }
   // Stores the flag and returns the value now stored.
-  bool SetDetected(bool detected) { return m_bDetected = detected; }
+  bool SetDetected(bool detected) { Touch(); return m_bDetected = detected; }
   int GetDeviceAccessType() const { return m_iDeviceAccessType; }
-  void SetDeviceAccessType(int type) { m_iDeviceAccessType = type; }
+  void SetDeviceAccessType(int type) { Touch(); m_iDeviceAccessType = type; }
   int GetCredentialId() { return m_iCredentialId; }
-  void SetCredentialId(int id) { m_iCredentialId = id; }
+  void SetCredentialId(int id) { Touch(); m_iCredentialId = id; }
 
   bool IsDetected() const { return m_bDetected; }
 

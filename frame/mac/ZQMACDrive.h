@@ -21,9 +21,9 @@ class ZQMACDrivePool : public ZQMACInterface {
   ZQMACDrivePool(const ZQMACDrivePool&) = default;
   ~ZQMACDrivePool() override;
 
-  void SetCreatedByUser(bool byUser) { m_bCreatedByUser = byUser; }
+  void SetCreatedByUser(bool byUser) { Touch(); m_bCreatedByUser = byUser; }
   int GetType() const { return m_iType; }
-  void SetType(int type) { m_iType = type; }
+  void SetType(int type) { Touch(); m_iType = type; }
   // Pools of type 3 are NDMP pools.
   bool IsNdmp() const { return m_iType == 3; }
   const std::string& GetProxyClientHost() const { return m_sProxyClientHost; }
@@ -43,7 +43,7 @@ class ZQMACDrivePool : public ZQMACInterface {
   // A new pool's media agent and master pool, before the library adds it:
   // SetMasterDrivePool gives 1, or 0 (reason in the last error) for a null
   // master pool or one without a library.
-  void SetMediaAgent(ZQMACMediaAgent* agent) { m_pMediaAgent = agent; }
+  void SetMediaAgent(ZQMACMediaAgent* agent) { Touch(); m_pMediaAgent = agent; }
   int SetMasterDrivePool(ZQMACMasterDrivePool* master);
   // ---- end of the pool-change block ----
   ZQMACLinkedList<ZQMACDms> GetDmsList() const { return m_dmsList; }
@@ -82,7 +82,7 @@ class ZQMACMasterDrivePool : public ZQMACInterface {
   ZQMACMasterDrivePool(const ZQMACMasterDrivePool&) = default;
   ~ZQMACMasterDrivePool() override;
 
-  void SetCreatedByUser(bool byUser) { m_bCreatedByUser = byUser; }
+  void SetCreatedByUser(bool byUser) { Touch(); m_bCreatedByUser = byUser; }
   // A copy of its drive-pool list (same elements).
   ZQMACLinkedList<ZQMACDrivePool> GetDrivePoolList() { return m_drivePoolList; }
 
@@ -152,11 +152,11 @@ class ZQMACDrive : public ZQMACInterface, public ZQMACDevicePart {
   // The texts of a drive not stored yet: its serial number (device text
   // A), firmware revision (device text B), vendor, product, and the vendor
   // table's text that drive pools are matched on (kept in memory only).
-  void SetSerialNumber(const std::string& text) { m_sDeviceTextA = text; }
-  void SetFirmware(const std::string& text) { m_sDeviceTextB = text; }
-  void SetVendor(const std::string& text) { m_sVendor = text; }
-  void SetProduct(const std::string& text) { m_sProduct = text; }
-  void SetPoolMatchText(const std::string& text) { m_sPoolMatchText = text; }
+  void SetSerialNumber(const std::string& text) { Touch(); m_sDeviceTextA = text; }
+  void SetFirmware(const std::string& text) { Touch(); m_sDeviceTextB = text; }
+  void SetVendor(const std::string& text) { Touch(); m_sVendor = text; }
+  void SetProduct(const std::string& text) { Touch(); m_sProduct = text; }
+  void SetPoolMatchText(const std::string& text) { Touch(); m_sPoolMatchText = text; }
   const std::string& GetPoolMatchText() const { return m_sPoolMatchText; }
   // ---- end of the new NDMP drive ----
 
@@ -223,9 +223,9 @@ class ZQMACNdmpDms : public ZQMACDms {
   ~ZQMACNdmpDms() override {}
 
   // ---- a new NDMP drive path ----
-  void SetUnitMediaAgent(ZQMACMediaAgent* agent) { m_pMediaAgent = agent; }
+  void SetUnitMediaAgent(ZQMACMediaAgent* agent) { Touch(); m_pMediaAgent = agent; }
   // A number the object library keeps with the unit of a new path.
-  void SetUnitValue(unsigned int value) { m_uUnitValue = value; }
+  void SetUnitValue(unsigned int value) { Touch(); m_uUnitValue = value; }
   unsigned int GetUnitValue() const { return m_uUnitValue; }
   // ---- end of the new NDMP drive path ----
 

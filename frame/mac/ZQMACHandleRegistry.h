@@ -1,10 +1,9 @@
 // The handle registry of a configuration instance: handle -> object, for the
-// objects the instance owns. Handles are handed out in rising order, so the
-// registry is one vector in handle order that a new object extends at its
-// end; a removed object leaves a hole that a later compaction closes. That
-// costs no allocation per object, where a tree cost one each time an
-// instance was built and again when it was freed. Not locked: the instance
-// guards it.
+// objects of the instance that were given a handle. Handles are handed out
+// in rising order, so the registry is one vector in handle order that a new
+// handle extends at its end; a removed object leaves a hole that a later
+// compaction closes. That costs no allocation per handle. Not locked: the
+// instance guards it.
 #pragma once
 
 #include <algorithm>

@@ -37,6 +37,7 @@ class ZQMACLibrary : public ZQMACInterface, public ZQMACDevicePart {
   // Stores the flag only while the library is not configured (the state
   // query of its interface part answers no); a configured library keeps it.
   void SetBarCodeReader(bool present) {
+    Touch();
     if (!TestStateA()) m_bBarCodeReader = present;
   }
   bool GetDoorLockFlag() const { return m_bDoorLock; }
@@ -75,21 +76,21 @@ class ZQMACLibrary : public ZQMACInterface, public ZQMACDevicePart {
   // False (reason in the last error) for a negative count or a refusal.
   bool SetDriveCount(int count);
   bool SetDoorLockFlag(bool locked);
-  void SetAutoConfigDDSFlag(bool on) { m_bAutoConfigDDS = on; }
-  void SetAutoConfigFailoverFlag(bool on) { m_bAutoConfigFailover = on; }
-  void SetUseACSLSCleanPoolFlag(bool on) { m_bUseACSLSCleanPool = on; }
-  void SetUseIPDriveIDFlag(bool on) { m_bUseIPDriveID = on; }
-  void SetLibAttributeFlag(int word) { m_iAttribute = word; }
-  void SetVolumeRangeString(const std::string& range) { m_sVolumeRange = range; }
-  void SetVTLType(int vtlType) { m_iVTLType = vtlType; }
+  void SetAutoConfigDDSFlag(bool on) { Touch(); m_bAutoConfigDDS = on; }
+  void SetAutoConfigFailoverFlag(bool on) { Touch(); m_bAutoConfigFailover = on; }
+  void SetUseACSLSCleanPoolFlag(bool on) { Touch(); m_bUseACSLSCleanPool = on; }
+  void SetUseIPDriveIDFlag(bool on) { Touch(); m_bUseIPDriveID = on; }
+  void SetLibAttributeFlag(int word) { Touch(); m_iAttribute = word; }
+  void SetVolumeRangeString(const std::string& range) { Touch(); m_sVolumeRange = range; }
+  void SetVTLType(int vtlType) { Touch(); m_iVTLType = vtlType; }
   // ---- end of the library-change block ----
 
   // ---- the library of a new library controller, as the library request fills it ----
-  void SetVendor(const std::string& vendor) { m_sVendor = vendor; }
-  void SetProduct(const std::string& product) { m_sProduct = product; }
+  void SetVendor(const std::string& vendor) { Touch(); m_sVendor = vendor; }
+  void SetProduct(const std::string& product) { Touch(); m_sProduct = product; }
   // The text detection identifies the unit by (GetDeviceIdentifier).
-  void SetIdentificationText(const std::string& text) { m_sDeviceIdentifier = text; }
-  void SetBaseAddress(int address) { m_iBaseAddress = address; }
+  void SetIdentificationText(const std::string& text) { Touch(); m_sDeviceIdentifier = text; }
+  void SetBaseAddress(int address) { Touch(); m_iBaseAddress = address; }
   // ---- end of the new-controller block ----
 
   // ---- the library as the tape-library wizard names and lists it ----
@@ -280,10 +281,10 @@ class ZQMACLibController : public ZQMACInterface, public ZQMACScsiUnit {
   // (platform/mac/ZQMACLibraryControllers.cpp) The path by which the media
   // agent reaches the library (the controller's name and text).
   void SetAccessPath(const std::string& path);
-  void SetMediaAgent(ZQMACMediaAgent* agent) { m_pMediaAgent = agent; }
+  void SetMediaAgent(ZQMACMediaAgent* agent) { Touch(); m_pMediaAgent = agent; }
   // A number the object library keeps with the SCSI unit of a controller
   // whose library is not known yet.
-  void SetUnitValue(unsigned int value) { m_uUnitValue = value; }
+  void SetUnitValue(unsigned int value) { Touch(); m_uUnitValue = value; }
   unsigned int GetUnitValue() const { return m_uUnitValue; }
   // Takes the library (a copy) and the unit's settings of `source`, the
   // controller by which a library server already serves the library; the

@@ -28,6 +28,7 @@
 #include <cstring>
 #include <new>
 #include <type_traits>
+#include <utility>
 
 template <class T>
 class ZQMACLinkedListNode {
@@ -101,6 +102,48 @@ class ZQMACLinkedList {
     ++m_uUsed;
     Link(node);
     return element;
+  }
+
+  // Inserts an element that the caller knows is not in the list after the
+  // last element it does not precede (`precedes(element, other)`), walking
+  // back from the last element: an ordered list stays ordered, and an
+  // element that goes last costs one step. The cursor moves to the new
+  // node. Without memory for the node or its index entry nothing changes.
+  template <class Precedes>
+  T* InsertOrdered(T* element, Precedes precedes) {
+    if (element == nullptr) return nullptr;
+    if (m_pHead == nullptr || !precedes(element, m_pHead->GetPrev()->GetData())) return AddNewNode(element);
+    if (m_bIndexed && !IndexReserve(m_uUsed + 1)) return element;
+    Node* node = NewNode(element);
+    if (node == nullptr) return element;
+    if (m_bIndexed) IndexPut(element, node);
+    Node* next = m_pHead->GetPrev();  // the node the element goes before
+    while (next != m_pHead && precedes(element, next->GetPrev()->GetData())) next = next->GetPrev();
+    Node* prev = next->GetPrev();
+    node->SetPrev(prev);
+    node->SetNext(next);
+    prev->SetNext(node);
+    next->SetPrev(node);
+    if (next == m_pHead && precedes(element, m_pHead->GetData())) m_pHead = node;
+    ++m_iCount;
+    m_pCursor = node;
+    if (!m_bIndexed && m_iCount >= kIndexFrom) BuildIndex();
+    return element;
+  }
+
+  // Exchanges the contents (elements, cursor, memory) of two lists.
+  void Swap(ZQMACLinkedList& other) noexcept {
+    std::swap(m_pHead, other.m_pHead);
+    std::swap(m_pCursor, other.m_pCursor);
+    std::swap(m_pFound, other.m_pFound);
+    std::swap(m_iCount, other.m_iCount);
+    std::swap(m_pBlocks, other.m_pBlocks);
+    std::swap(m_pFree, other.m_pFree);
+    std::swap(m_pSlots, other.m_pSlots);
+    std::swap(m_uMask, other.m_uMask);
+    std::swap(m_uUsed, other.m_uUsed);
+    std::swap(m_uShift, other.m_uShift);
+    std::swap(m_bIndexed, other.m_bIndexed);
   }
 
   // Starts the walk: the first element, or null for an empty list.

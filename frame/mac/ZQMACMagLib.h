@@ -34,8 +34,8 @@ class ZQMACMountPath : public ZQMACInterface {
   // The user name for reaching the path; both getters read the one member.
   const std::string& GetUserName() const { return m_sUserName; }
   const std::string& GetUserNameString() const { return m_sUserName; }
-  void SetUserName(const std::string& userName) { m_sUserName = userName; }
-  void SetUserPassword(const std::string& password) { m_sPassword = password; }
+  void SetUserName(const std::string& userName) { Touch(); m_sUserName = userName; }
+  void SetUserPassword(const std::string& password) { Touch(); m_sPassword = password; }
   // ---- the mount path as the mount-path request changes it ----
   // Writes the user name and password set above (through to the database
   // for a stored mount path); false (reason in the last error) when refused.
@@ -97,8 +97,8 @@ class ZQMACMagLib : public ZQMACInterface {
   // carries the name or alias, kErrorMagLibNoConfig without a configuration.
   static constexpr unsigned int kErrorMagLibNoConfig = 264;
   static constexpr unsigned int kErrorMagLibNameInUse = 288;
-  void SetMediaConfig(ZQMACMediaConfig* config) { m_pMediaConfig = config; }
-  void SetMediaAgent(ZQMACMediaAgent* agent) { m_pMediaAgent = agent; }
+  void SetMediaConfig(ZQMACMediaConfig* config) { Touch(); m_pMediaConfig = config; }
+  void SetMediaAgent(ZQMACMediaAgent* agent) { Touch(); m_pMediaAgent = agent; }
   bool SetAliasName(const std::string& alias);
   bool SetLowWatermark(int megabytes);
   bool SetLibAttributeFlag(int word);
@@ -111,7 +111,7 @@ class ZQMACMagLib : public ZQMACInterface {
   // library of a database-backed configuration also gives it a storage
   // policy of its own (default copy and aging rule) through its media agent,
   // in the same change: neither is stored without the other.
-  void SetAutoCreateStoragePolicy(bool create) { m_bAutoCreateStoragePolicy = create; }
+  void SetAutoCreateStoragePolicy(bool create) { Touch(); m_bAutoCreateStoragePolicy = create; }
   bool GetAutoCreateStoragePolicy() const { return m_bAutoCreateStoragePolicy; }
   // Shown while its own flag is set and its media agent (when it has one)
   // is shown.

@@ -26,7 +26,7 @@ class ZQMACMediaAgent : public ZQMACInterface {
   bool IsDetected() const { return m_bDetected; }
   bool IsAutoUpdateSCSIAddress() const { return m_bAutoUpdateSCSIAddress; }
   bool IsShown() override { return m_bShown; }
-  void SetShown(bool shown) { m_bShown = shown; }
+  void SetShown(bool shown) { Touch(); m_bShown = shown; }
   // The attribute word; the handlers test single bits of it.
   int GetAttribute() const { return m_iAttribute; }
 

@@ -4,12 +4,27 @@
 // Object handles. Replies hand out objects by handle (item 11003) and later
 // requests bring them back. A handle is a registry number of the instance:
 // non-zero, below 2^32 (some replies carry only its low 32 bits) and never
-// reused within the process. FindObject looks a handle up in this instance
-// only and never turns a client value into a pointer; the typed forms also
+// reused within the process. An object gets its handle the first time one
+// is asked of it (GetHandle, or AdoptObject of a new object), so loading a
+// graph costs no handles; the registry holds only handles given. FindObject
+// looks a handle up in this instance only and never turns a client value
+// into a pointer (a handle never given finds nothing); the typed forms also
 // check the object's type against what the caller expects. An object that is
 // deleted (through DeleteObject, or `delete` through any of its base parts)
 // is first unlinked from every list and map of its instance, and its handle
 // stops resolving.
+//
+// Changes in memory and the hand-over of a graph. A load lays the objects
+// over the stored rows; any other change of an object in memory (a setter,
+// an operation of the object) marks it touched (NoteChange), and an
+// instance-wide operation (detection, drag and drop, replacement, ...) marks
+// the instance unclean. A re-read lays the rows that changed since the last
+// one, and touched objects again. When a database-backed instance that is
+// not unclean is freed, its graph is handed to the next new instance of the
+// process instead of being freed (platform/mac/ZQMACGraphIncrement.cpp): the
+// handles it gave are dropped first, and that instance's first load makes
+// the touched objects anew from their rows, so what it sees is what a load
+// of every row gives.
 //
 // Class-wide settings (one value for the whole process): the platform type,
 // the status-text and progress hooks with their numbers, and the locale of
@@ -43,6 +58,7 @@ class ZQMACIPLibController;
 class ZQMACNode;
 class ZQMACLibController;  // the listing block below
 class ZQMACDrive;
+struct ZQMACLaidRows;
 
 // One entry of a vendor table: three texts (for drives: vendor, product and
 // the text drive pools are matched on).
@@ -85,6 +101,23 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   ~ZQMACMediaConfig() override;
   ZQMACMediaConfig(const ZQMACMediaConfig&) = delete;
   ZQMACMediaConfig& operator=(const ZQMACMediaConfig&) = delete;
+
+  // An instance-wide change: the instance no longer hands its graph over.
+  void NoteChange() override { m_bUnclean.store(true); }
+  // While one is alive, objects of the instance that are freed go with
+  // their rows (or are made anew from them): the graph stays one to hand
+  // over. An object freed otherwise is an instance-wide change. For the
+  // object model's own code.
+  class RowsGoScope {
+   public:
+    explicit RowsGoScope(ZQMACMediaConfig& config) : m_config(config) { ++m_config.m_iRowsGo; }
+    ~RowsGoScope() { --m_config.m_iRowsGo; }
+    RowsGoScope(const RowsGoScope&) = delete;
+    RowsGoScope& operator=(const RowsGoScope&) = delete;
+
+   private:
+    ZQMACMediaConfig& m_config;
+  };
 
   // ---- class-wide ----
   static ZQMACPlatformType GetLocalPlatformType() { return m_eLocalPlatformType.load(std::memory_order_relaxed); }
@@ -165,7 +198,8 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   T* FindObject(unsigned long long handle) const {
     return dynamic_cast<T*>(FindObject(handle));
   }
-  // The handle of an object of this instance; 0 for any other.
+  // The handle of an object of this instance (given now if it had none);
+  // 0 for any other.
   unsigned long long GetHandle(const ZQMACInterface* object) const {
     return object != nullptr && object->GetOwner() == this ? object->GetHandle() : 0;
   }
@@ -174,7 +208,7 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // Takes ownership of a new object and gives it a handle, which it returns.
   // Refused (0, reason in the last error; the caller keeps the object) for
   // null, an object of another instance, or when no handle is left. An
-  // object already owned keeps its handle.
+  // object already owned keeps its handle (given now if it had none).
   unsigned long long AdoptObject(ZQMACInterface* object);
   // Unlinks the object from every list and map and frees it; false when
   // this instance does not own it. In an instance loaded from the central
@@ -418,6 +452,26 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // Called by an owned object's destructor: unlinks it everywhere and drops
   // its handle.
   void ObjectGone(ZQMACInterface* object);
+  // The handle of an object of this instance, given now when it has none
+  // (ZQMACInterface::GetHandle); 0 for another object or when no handle is
+  // left.
+  unsigned long long GiveHandle(const ZQMACInterface* object) const;
+  // Takes a new object (of no instance) as this instance's, with a handle
+  // at once or none until one is asked for, touched (made in memory) or not
+  // (made by a load from its row); false, with the reason as the last
+  // error, as AdoptObject refuses.
+  bool TakeObject(ZQMACInterface* object, bool withHandle, bool touched = true);
+  // Enters an object among the instance's objects / removes it from them
+  // with its handle; the caller holds m_registryMutex.
+  void EnterObject(ZQMACInterface* object);
+  bool LeaveObject(ZQMACInterface* object);
+  // Calls `visit` with each object of the instance, in the order they came;
+  // the caller holds m_registryMutex.
+  template <class Visit>
+  void ForEachObject(Visit visit) const {
+    for (ZQMACInterface* object : m_objects)
+      if (object != nullptr) visit(object);
+  }
   // Drops the instance's own references (lists, id maps) to the address.
   void ForgetOwnReferences(const void* address);
 
@@ -468,8 +522,26 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // ---- end of persistence ----
 
  private:
+  // The home of this instance's graph (ZQMACGraphHome); a graph handed over
+  // brings its own.
+  std::unique_ptr<ZQMACGraphHome> m_pHome;
+  // The rows the graph was last laid over (null until a load from the
+  // central database), and whether an instance-wide change ran.
+  std::shared_ptr<ZQMACLaidRows> m_pLaidRows;
+  std::atomic<bool> m_bUnclean{false};
+  int m_iRowsGo = 0;  // RowsGoScope
+
   mutable std::mutex m_registryMutex;
-  ZQMACHandleRegistry m_registry;  // handle -> object
+  // handle -> object, for the handles given so far (a const GetHandle gives
+  // one, hence mutable).
+  mutable ZQMACHandleRegistry m_registry;
+  // Every object the instance owns, in the order it took them; each object
+  // knows its place (m_uSlot). A freed object leaves a hole that a later
+  // compaction closes.
+  std::vector<ZQMACInterface*> m_objects;
+  std::size_t m_liveObjects = 0;
+  // The objects marked touched, in the order they were.
+  std::vector<ZQMACInterface*> m_touched;
 
   // Session bookkeeping: the progress last reported, and the handles of the
   // libraries that exhaustive detection found (under m_detectedMutex).

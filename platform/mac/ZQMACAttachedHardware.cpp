@@ -57,7 +57,8 @@ void setUnit(ZQMACScsiUnit* unit, ZQMACMediaAgent* agent, const Unit& u) {
   ZQMACGraph::SetServerHostName(unit, agent->GetNetHostName());
 }
 
-void setIdentity(ZQMACDevicePart* part, const Unit& u) {
+template <class T>
+void setIdentity(T* part, const Unit& u) {
   ZQMACGraph::DeviceIdentity identity;
   identity.vendor = u.vendor;
   identity.product = u.product;

@@ -223,6 +223,7 @@ bool ZQMACMediaAgent::GetCenteraInfo(ZQMACCenteraCluster* cluster) {
 // ---------------------------------------------------------------- the configuration
 
 bool ZQMACMediaConfig::AddCenteraCluster(ZQMACCenteraCluster* cluster) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   tkmac::journal().record("AddCenteraCluster", cluster != nullptr ? cluster->GetName() : std::string());
   if (tkmac::failed(*this, "AddCenteraCluster")) return false;
   if (!tkmac::adoptStored<ClusterKind>(*this, cluster)) return false;
@@ -232,6 +233,7 @@ bool ZQMACMediaConfig::AddCenteraCluster(ZQMACCenteraCluster* cluster) {
 }
 
 bool ZQMACMediaConfig::RemoveCenteraCluster(ZQMACCenteraCluster* cluster) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   tkmac::journal().record("RemoveCenteraCluster", cluster != nullptr ? cluster->GetHandle() : 0ull);
   if (tkmac::failed(*this, "RemoveCenteraCluster")) return false;
   return tkmac::removeStored<ClusterKind>(*this, cluster, [](ZQMACCenteraCluster&) { return true; });

@@ -103,6 +103,11 @@ void setNewObjectIds(int first) { g_nextNewObjectId.store(first); }
 int takeNewObjectId() { return g_nextNewObjectId.fetch_add(1); }
 
 bool failed(ZQMACBase& object, const char* name) {
+  object.NoteChange();  // the call is about to change it
+  return failedUntouched(object, name);
+}
+
+bool failedUntouched(ZQMACBase& object, const char* name) {
   tkjournal::Failure failure;
   if (!journal().takeFailure(name, failure)) return false;
   object.SetLastError(static_cast<unsigned int>(failure.code), failure.text);

@@ -24,6 +24,7 @@ unsigned long long handleOf(const ZQMACInterface* object) { return object != nul
 }  // namespace
 
 bool ZQMACMediaConfig::ReplaceObject(ZQMACInterface* object, ZQMACInterface* replacement, bool keep) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   tkmac::journal().record("ReplaceObject", handleOf(object), handleOf(replacement), keep);
   if (tkmac::failed(*this, "ReplaceObject")) return false;
   if (!OwnsObject(object) || !OwnsObject(replacement) || object == replacement) {
@@ -38,6 +39,7 @@ bool ZQMACMediaConfig::ReplaceObject(ZQMACInterface* object, ZQMACInterface* rep
 }
 
 bool ZQMACMediaConfig::UpdateHost(ZQMACInterface* object, const std::string& host, const std::string& agent) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   tkmac::journal().record("UpdateHost", handleOf(object), host, agent);
   if (tkmac::failed(*this, "UpdateHost")) return false;
   if (!OwnsObject(object)) {
@@ -97,6 +99,7 @@ ZQMACDiskVolume* ZQMACDiskDevice::FindVolumeByMediaAgent(const ZQMACMediaAgent* 
 
 // The vault-lock verification (VerifyDevice, platform/mac/ZQMACDiskDevices.cpp).
 bool ZQMACDiskVolume::LockVault(std::string& value) {
+  Touch();
   int days = 0;
   const char* end = value.data() + value.size();
   const auto [stop, error] = std::from_chars(value.data(), end, days);

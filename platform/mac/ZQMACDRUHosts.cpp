@@ -78,6 +78,7 @@ bool ZQMACHost::UpdateDb() {
 }
 
 bool ZQMACMediaConfig::AddDRUHost(ZQMACHost* host) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   tkmac::journal().record("AddDRUHost", host != nullptr ? host->GetName() : std::string(),
                           host != nullptr ? host->GetUserName() : std::string(), host != nullptr ? host->GetPort() : -1);
   if (tkmac::failed(*this, "AddDRUHost")) return false;
@@ -88,6 +89,7 @@ bool ZQMACMediaConfig::AddDRUHost(ZQMACHost* host) {
 }
 
 bool ZQMACMediaConfig::RemoveDRUHost(ZQMACHost* host) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   tkmac::journal().record("RemoveDRUHost", host != nullptr ? host->GetHandle() : 0ull);
   if (tkmac::failed(*this, "RemoveDRUHost")) return false;
   return tkmac::removeStored<HostKind>(*this, host, [this](ZQMACHost& doomed) {

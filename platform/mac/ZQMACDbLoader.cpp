@@ -209,12 +209,45 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
     return false;
   }
   // ---- end of archive clusters ----
-  if (!ZQMACGraph::ApplyStored(config, stored)) return false;
+  ZQMACGraph::LayStored(config, stored);
   const bool hosts = ZQMACGraph::ApplyStoredDRUHosts(config, druHosts);
   return ZQMACGraph::ApplyStoredCenteraClusters(config, clusters) && hosts;
 }
 
 }  // namespace tkmac
+
+void ZQMACGraph::FillDevice(ZQMACDiskDevice* d, const MMStoredDevice& row) {
+  d->m_sName = row.name;
+  d->m_iDeviceType = row.typeId;
+  d->m_iDRUId = row.druHostId;
+  d->m_bConfigured = true;
+}
+
+void ZQMACGraph::FillVolume(ZQMACDiskVolume* v, const MMStoredDeviceController& row, ZQMACDiskDevice* device,
+                            ZQMACMediaAgent* agent) {
+  v->m_sName = row.folder;
+  v->m_sVolume = row.folder;
+  v->m_sUserName = row.userName;
+  v->m_iDeviceAccessType = row.accessType;
+  v->m_iCredentialId = row.credentialAssocId;
+  v->m_iSanDBId = row.snrVolumeId;
+  v->m_bConfigured = row.enabled != 0;
+  v->m_pDiskDevice = device;
+  v->m_pMediaAgent = agent;
+}
+
+void ZQMACGraph::FillMountPath(ZQMACMountPath* p, const MMStoredMountPath& row, ZQMACMagLib* library,
+                               ZQMACDiskDevice* device) {
+  p->m_sName = row.name;
+  p->m_sUserName = row.userName;
+  p->m_iMountPathType = row.typeId;
+  p->m_iForeignAgentId = row.deviceId;
+  p->m_bConfigured = row.enabled != 0;
+  p->m_pMagLib = library;
+  // The media agent of a mount path is the first that reaches its device.
+  ZQMACDiskVolume* first = device != nullptr ? device->m_volumeList.operator[](0) : nullptr;
+  p->m_pMediaAgent = first != nullptr ? first->m_pMediaAgent : nullptr;
+}
 
 // Frees objects that the rebuilt graph no longer reaches, all at once: no
 // managed object names them any more (their links were rebuilt from the
@@ -229,18 +262,14 @@ void ZQMACGraph::DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterf
     std::lock_guard<std::mutex> guard(config.m_registryMutex);
     std::vector<ZQMACInterface*> owned;
     owned.reserve(doomed.size());
-    for (ZQMACInterface* object : doomed) {
-      if (object->m_pOwner != &config || !config.m_registry.Erase(object->m_uHandle, object)) continue;
-      owned.push_back(object);
-    }
+    // Leaving the instance clears the owner: the destructor has nothing
+    // left to unlink.
+    for (ZQMACInterface* object : doomed)
+      if (config.LeaveObject(object)) owned.push_back(object);
     doomed.swap(owned);
-    config.m_registry.ForEach([&](ZQMACInterface* object) {
+    config.ForEachObject([&](ZQMACInterface* object) {
       if (!isManagedType(object->GetObjectType())) others.push_back(object);
     });
-  }
-  for (ZQMACInterface* object : doomed) {
-    object->m_pOwner = nullptr;  // its destructor has nothing left to unlink
-    object->m_uHandle = 0;
   }
   for (ZQMACInterface* other : others) {
     for (ZQMACInterface* object : doomed) other->ForgetObject(static_cast<const void*>(object));
@@ -267,8 +296,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   std::vector<ZQMACInterface*> objects;
   {
     std::lock_guard<std::mutex> guard(config.m_registryMutex);
-    objects.reserve(config.m_registry.Size());
-    config.m_registry.ForEach([&](ZQMACInterface* object) { objects.push_back(object); });
+    objects.reserve(config.m_liveObjects);
+    config.ForEachObject([&](ZQMACInterface* object) { objects.push_back(object); });
   }
   auto index = [&](auto& map, auto* object) { map.collect(object, object->m_iId); };
   for (ZQMACInterface* object : objects) {
@@ -302,43 +331,6 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   oldDevices.index(doomed);
   oldVolumes.index(doomed);
 
-  // New objects take their handles from one block taken up front, as many
-  // as rows that no object of the instance stands for yet (a re-read of an
-  // unchanged configuration takes none); the instance registers them
-  // together at the end. When the block cannot be had, nothing has changed.
-  auto unmatched = [](const auto& rows, const auto& old, auto idOf) {
-    if (old.empty()) return static_cast<uint64_t>(rows.size());  // a first load
-    uint64_t count = 0;
-    for (const auto& row : rows) count += old.count(idOf(row)) == 0 ? 1 : 0;
-    return count;
-  };
-  uint64_t rows = unmatched(*stored.mediaAgents, oldAgents, [](const MMStoredMediaAgent& r) { return r.clientId; });
-  for (const MMStoredLibrary& row : *stored.libraries) {
-    if (oldLms.empty() && oldMagLibs.empty()) {
-      rows += 3 * stored.libraries->size();  // a first load: at most three objects a library
-      break;
-    }
-    if (isDiskLibraryType(row.libraryTypeId)) {
-      rows += oldMagLibs.count(row.libraryId) == 0 ? 1 : 0;
-    } else {
-      ZQMACLms* lms = oldLms.find(row.libraryId);
-      // The library-management object, its library part and its group.
-      rows += lms == nullptr ? 3 : (lms->m_pLibrary == nullptr) + (lms->m_pLibControllerNode == nullptr);
-    }
-  }
-  rows += unmatched(*stored.libraryControllers, oldControllers, [](const MMStoredLibraryController& r) { return r.id; });
-  rows += unmatched(*stored.masterPools, oldMasters, [](const MMStoredMasterPool& r) { return r.id; });
-  rows += unmatched(*stored.drivePools, oldPools, [](const MMStoredDrivePool& r) { return r.id; });
-  rows += unmatched(*stored.drives, oldDrives, [](const MMStoredDrive& r) { return r.id; });
-  rows += unmatched(*stored.drivePaths, oldPaths, [](const MMStoredDrivePath& r) { return r.id; });
-  rows += unmatched(*stored.devices, oldDevices, [](const MMStoredDevice& r) { return r.id; });
-  rows += unmatched(*stored.deviceControllers, oldVolumes, [](const MMStoredDeviceController& r) { return r.id; });
-  rows += unmatched(*stored.mountPaths, oldMountPaths, [](const MMStoredMountPath& r) { return r.id; });
-  const uint32_t first = rows == 0 || rows > 0xFFFFFFFFull ? 0 : tkmac::takeHandles(static_cast<uint32_t>(rows));
-  if (rows != 0 && first == 0) {
-    config.SetLastError(tkmac::kErrorAdoptRefused, "No object handle is left.");
-    return false;
-  }
   // ---- unlink: every list and pointer between managed objects is rebuilt ----
   config.m_mediaAgentList.RemoveAllNodes(false, true);
   config.m_lmsList.RemoveAllNodes(false, true);
@@ -400,24 +392,22 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   // Every list filled below was emptied above or belongs to a new object,
   // and each row stands for its own object, so no list is searched for the
   // object before it is appended (AddNewNode).
-  uint64_t nextHandle = first;
+  // New objects get no handle: a handle is given when one is first asked
+  // for, so a load costs none however many objects it makes.
   std::vector<ZQMACInterface*> fresh;
-  fresh.reserve(static_cast<size_t>(rows));
   // The object of that id from before (taken out of `old`), or a new one
   // of the instance.
   auto obtain = [&](auto& old, int id) {
     using T = std::remove_pointer_t<typename std::remove_reference_t<decltype(old)>::mapped_type>;
     if (T* object = old.take(id)) return object;
     T* object = new T();
-    object->m_pOwner = &config;
-    object->m_uHandle = static_cast<uint32_t>(nextHandle++);
+    object->m_pHome = config.m_pHome.get();
     object->m_iId = id;
     fresh.push_back(object);
     return object;
   };
   auto adopt = [&](ZQMACInterface* object) {
-    object->m_pOwner = &config;
-    object->m_uHandle = static_cast<uint32_t>(nextHandle++);
+    object->m_pHome = config.m_pHome.get();
     fresh.push_back(object);
   };
 
@@ -462,7 +452,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     if (lms->m_pLibrary == nullptr) {
       auto* library = new ZQMACLibrary();
       adopt(library);
-      SetLibrary(lms, library);
+      lms->m_pLibrary = library;
+      library->m_pLms = lms;
     }
     if (lms->m_pLibControllerNode == nullptr) {
       auto* group = new ZQMACNode(row.name, ZQMAC_OBJ_LIBRARY_CHILD);
@@ -582,10 +573,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   IdIndex<ZQMACDiskDevice> devices(*stored.devices, [](const MMStoredDevice& r) { return r.id; });
   for (const MMStoredDevice& row : *stored.devices) {
     ZQMACDiskDevice* d = obtain(oldDevices, row.id);
-    d->m_sName = row.name;
-    d->m_iDeviceType = row.typeId;
-    d->m_iDRUId = row.druHostId;
-    d->m_bConfigured = true;
+    FillDevice(d, row);
     config.m_diskDeviceList.AddNewNode(d);
     config.m_diskDeviceMap[row.id] = d;
     devices.put(row.id, d);
@@ -595,15 +583,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     ZQMACDiskDevice* device = devices.get(row.deviceId);
     if (device == nullptr) continue;
     ZQMACDiskVolume* v = obtain(oldVolumes, row.id);
-    v->m_sName = row.folder;
-    v->m_sVolume = row.folder;
-    v->m_sUserName = row.userName;
-    v->m_iDeviceAccessType = row.accessType;
-    v->m_iCredentialId = row.credentialAssocId;
-    v->m_iSanDBId = row.snrVolumeId;
-    v->m_bConfigured = row.enabled != 0;
-    v->m_pDiskDevice = device;
-    v->m_pMediaAgent = agents.get(row.clientId);
+    FillVolume(v, row, device, agents.get(row.clientId));
     device->m_volumeList.AddNewNode(v);
   }
 
@@ -611,16 +591,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     ZQMACMagLib* library = magLibs.get(row.libraryId);
     if (library == nullptr) continue;
     ZQMACMountPath* p = obtain(oldMountPaths, row.id);
-    p->m_sName = row.name;
-    p->m_sUserName = row.userName;
-    p->m_iMountPathType = row.typeId;
-    p->m_iForeignAgentId = row.deviceId;
-    p->m_bConfigured = row.enabled != 0;
-    p->m_pMagLib = library;
-    // The media agent of a mount path is the first that reaches its device.
-    ZQMACDiskDevice* device = devices.get(row.deviceId);
-    ZQMACDiskVolume* first = device != nullptr ? device->m_volumeList.operator[](0) : nullptr;
-    p->m_pMediaAgent = first != nullptr ? first->m_pMediaAgent : nullptr;
+    FillMountPath(p, row, library, devices.get(row.deviceId));
     library->m_mountPathList.AddNewNode(p);
     if (library->m_pMediaAgent == nullptr) library->m_pMediaAgent = p->m_pMediaAgent;
     config.m_mountPathMap[row.id] = p;
@@ -653,11 +624,9 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
 
   {
     std::lock_guard<std::mutex> guard(config.m_registryMutex);
-    // The i-th new object has the i-th handle of the block.
-    config.m_registry.Reserve(fresh.size());
-    for (size_t i = 0; i < fresh.size(); ++i) config.m_registry.Add(static_cast<unsigned int>(first + i), fresh[i]);
+    config.m_objects.reserve(config.m_objects.size() + fresh.size());
+    for (ZQMACInterface* object : fresh) config.EnterObject(object);
   }
-  if (rows != 0) tkmac::returnHandles(static_cast<uint32_t>(nextHandle), first + rows);
   config.m_bDatabaseBacked = true;
   config.ClearLastError();
   return true;

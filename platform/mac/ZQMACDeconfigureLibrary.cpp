@@ -28,6 +28,7 @@ T* findByName(ZQMACLinkedList<T> list, const std::string& name) {
 }  // namespace
 
 bool ZQMACMediaConfig::DeconfigureLibrary(const std::string& mediaAgentName, const std::string& libraryName) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   tkmac::journal().record("DeconfigureLibrary", mediaAgentName, libraryName);
   if (tkmac::failed(*this, "DeconfigureLibrary")) return false;
   ZQMACMagLib* disk = nullptr;

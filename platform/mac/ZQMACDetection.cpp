@@ -105,6 +105,7 @@ void clearDetectionScript() {
 }  // namespace tkmac
 
 bool ZQMACMediaConfig::AutoDetect(std::list<std::string>& mediaAgents, int& libraries, int& drives, bool /*checkNew*/) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   libraries = 0;
   drives = 0;
   if (tkmac::failed(*this, "AutoDetect")) {
@@ -129,6 +130,7 @@ bool ZQMACMediaConfig::AutoDetect(std::list<std::string>& mediaAgents, int& libr
 }
 
 bool ZQMACMediaConfig::AutoDetect(const std::string& mediaAgent, std::vector<std::string>& hosts, bool keep) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   tkmac::journal().record("AutoDetectHosts", mediaAgent, tkmac::joined(hosts), keep);
   if (tkmac::failed(*this, "AutoDetectHosts")) return false;
   const bool attached = tkmac::detectsAttachedHardware(*this);
@@ -137,6 +139,7 @@ bool ZQMACMediaConfig::AutoDetect(const std::string& mediaAgent, std::vector<std
 }
 
 bool ZQMACMediaConfig::ExhaustiveDetect(ZQMACIPLibController* controller, std::vector<std::string>& driveIdentifiers) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   tkmac::journal().record("ExhaustiveDetect", GetHandle(controller), tkmac::joined(driveIdentifiers));
   if (tkmac::failed(*this, "ExhaustiveDetect")) return false;
   if (controller == nullptr || !OwnsObject(controller)) {
@@ -147,6 +150,7 @@ bool ZQMACMediaConfig::ExhaustiveDetect(ZQMACIPLibController* controller, std::v
 }
 
 bool ZQMACMediaConfig::ExhaustiveDetect(ZQMACInterface* object, unsigned int number) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   tkmac::journal().record("ExhaustiveDetectObject", GetHandle(object), number);
   if (tkmac::failed(*this, "ExhaustiveDetectObject")) return false;
   if (object == nullptr || !OwnsObject(object)) {
@@ -160,6 +164,7 @@ bool ZQMACMediaConfig::ExhaustiveDetect(ZQMACInterface* object, unsigned int num
 }
 
 bool ZQMACMediaConfig::ExhaustiveDetect(std::list<std::string>& mediaAgents, unsigned int number) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   tkmac::journal().record("ExhaustiveDetectAgents", tkmac::joined(mediaAgents), number);
   if (tkmac::failed(*this, "ExhaustiveDetectAgents")) return false;
   const bool attached = tkmac::detectsAttachedHardware(*this);

@@ -149,6 +149,7 @@ ZQMACDiskVolume::ZQMACDiskVolume(const ZQMACDiskVolume* source) {
 }
 
 void ZQMACDiskVolume::SetDiskDevice(ZQMACDiskDevice* device, bool attach) {
+  Touch();
   if (m_pDiskDevice != nullptr) m_pDiskDevice->m_volumeList.RemoveNodeAt(this);
   m_pDiskDevice = device;
   m_bJoinDevice = device != nullptr && attach;

@@ -55,7 +55,10 @@ bool ZQMACMagLib::SetLibAttributeFlag(int word) {
   return true;
 }
 
-void ZQMACMagLib::SetMagLibType(int type) { m_iMagLibType = tkmac::isDiskLibraryTypeId(type) ? type : 3; }
+void ZQMACMagLib::SetMagLibType(int type) {
+  Touch();
+  m_iMagLibType = tkmac::isDiskLibraryTypeId(type) ? type : 3;
+}
 
 bool ZQMACMagLib::Configure(unsigned int mode) {
   if (GetOwner() != nullptr) return ZQMACInterface::Configure(mode);

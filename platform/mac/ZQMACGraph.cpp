@@ -14,7 +14,8 @@ void indexById(std::map<int, T*>& map, T* object, int oldId, int newId) {
 template <class T>
 T* ZQMACGraph::Adopt(ZQMACMediaConfig& config, T* object, int id, const std::string& name) {
   object->m_sName = name;
-  if (config.AdoptObject(object) == 0) {
+  // The object's handle is given when one is first asked for.
+  if (!config.TakeObject(object, false)) {
     delete object;
     return nullptr;
   }
@@ -23,6 +24,11 @@ T* ZQMACGraph::Adopt(ZQMACMediaConfig& config, T* object, int id, const std::str
 }
 
 void ZQMACGraph::SetId(ZQMACInterface* object, int id) {
+  object->NoteChange();
+  IndexId(object, id);
+}
+
+void ZQMACGraph::IndexId(ZQMACInterface* object, int id) {
   const int oldId = object->m_iId;
   object->m_iId = id;
   ZQMACMediaConfig* config = object->GetOwner();

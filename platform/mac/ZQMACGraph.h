@@ -3,9 +3,10 @@
 // that the handlers read through the accessors.
 //
 // Each Add function makes the object, hands it to the instance (which owns
-// it and gives it a handle), sets its id and name, links it to its parents
-// and enters it in the instance's lists and id maps. They return null when
-// the instance refuses the object (the reason is the instance's last error).
+// it; its handle is given when first asked for), sets its id and name,
+// links it to its parents and enters it in the instance's lists and id
+// maps. They return null when the instance refuses the object (the reason
+// is the instance's last error).
 #pragma once
 
 #include <map>
@@ -17,6 +18,10 @@
 
 struct MMStoredConfig;
 struct MMStoredSnapshot;
+struct MMStoredDevice;
+struct MMStoredDeviceController;
+struct MMStoredMountPath;
+struct ZQMACParkedGraph;
 struct MMStoredDRUHost;
 struct MMStoredCenteraCluster;
 
@@ -57,17 +62,32 @@ class ZQMACGraph {
   // ---- common fields ----
   // Sets the database id and keeps the instance's id maps in step.
   static void SetId(ZQMACInterface* object, int id);
-  static void SetName(ZQMACInterface* object, const std::string& name) { object->m_sName = name; }
-  static void SetDisplayName(ZQMACInterface* object, const std::string& name) { object->m_sDisplayName = name; }
+  // The same for an object a load makes from its row (not a change).
+  static void IndexId(ZQMACInterface* object, int id);
+  static void SetName(ZQMACInterface* object, const std::string& name) { object->NoteChange(); object->m_sName = name; }
+  static void SetDisplayName(ZQMACInterface* object, const std::string& name) {
+    object->NoteChange();
+    object->m_sDisplayName = name;
+  }
   static void SetTexts(ZQMACInterface* object, const std::string& textA, const std::string& textB) {
+    object->NoteChange();
     object->m_sTextA = textA;
     object->m_sTextB = textB;
   }
-  static void SetPropertyC(ZQMACInterface* object, unsigned int value) { object->m_uPropertyC = value; }
-  static void SetConfigured(ZQMACInterface* object, bool configured) { object->m_bConfigured = configured; }
-  static void SetStateB(ZQMACInterface* object, bool state) { object->m_bStateB = state; }
-  static void SetShownFlag(ZQMACInterface* object, bool shown) { object->m_bShownFlag = shown; }
-  static void SetServerHostName(ZQMACScsiUnit* unit, const std::string& host) { unit->m_sServerHostName = host; }
+  static void SetPropertyC(ZQMACInterface* object, unsigned int value) {
+    object->NoteChange();
+    object->m_uPropertyC = value;
+  }
+  static void SetConfigured(ZQMACInterface* object, bool configured) {
+    object->NoteChange();
+    object->m_bConfigured = configured;
+  }
+  static void SetStateB(ZQMACInterface* object, bool state) { object->NoteChange(); object->m_bStateB = state; }
+  static void SetShownFlag(ZQMACInterface* object, bool shown) { object->NoteChange(); object->m_bShownFlag = shown; }
+  static void SetServerHostName(ZQMACScsiUnit* unit, const std::string& host) {
+    unit->NoteChange();
+    unit->m_sServerHostName = host;
+  }
 
   // ---- instance ----
   static void SetServerName(ZQMACMediaConfig& config, const std::string& name) { config.m_sServerName = name; }
@@ -84,22 +104,40 @@ class ZQMACGraph {
   }
 
   // ---- media agent ----
-  static void SetNetHostName(ZQMACMediaAgent* a, const std::string& host) { a->m_sNetHostName = host; }
-  static void SetOSId(ZQMACMediaAgent* a, long long osId) { a->m_llOSId = osId; }
-  static void SetDetected(ZQMACMediaAgent* a, bool detected) { a->m_bDetected = detected; }
-  static void SetAutoUpdateSCSIAddress(ZQMACMediaAgent* a, bool on) { a->m_bAutoUpdateSCSIAddress = on; }
-  static void SetAttribute(ZQMACMediaAgent* a, int attribute) { a->m_iAttribute = attribute; }
+  static void SetNetHostName(ZQMACMediaAgent* a, const std::string& host) { a->NoteChange(); a->m_sNetHostName = host; }
+  static void SetOSId(ZQMACMediaAgent* a, long long osId) { a->NoteChange(); a->m_llOSId = osId; }
+  static void SetDetected(ZQMACMediaAgent* a, bool detected) { a->NoteChange(); a->m_bDetected = detected; }
+  static void SetAutoUpdateSCSIAddress(ZQMACMediaAgent* a, bool on) {
+    a->NoteChange();
+    a->m_bAutoUpdateSCSIAddress = on;
+  }
+  static void SetAttribute(ZQMACMediaAgent* a, int attribute) { a->NoteChange(); a->m_iAttribute = attribute; }
   // ---- detection ----
-  static void SetForeign(ZQMACMediaAgent* a, bool foreign) { a->m_bForeign = foreign; }
-  static void SetPropertyD(ZQMACInterface* object, unsigned int value) { object->m_uPropertyD = value; }
-  static void SetDeviceIdentifier(ZQMACDevicePart* part, const std::string& id) { part->m_sDeviceIdentifier = id; }
+  static void SetForeign(ZQMACMediaAgent* a, bool foreign) { a->NoteChange(); a->m_bForeign = foreign; }
+  static void SetPropertyD(ZQMACInterface* object, unsigned int value) {
+    object->NoteChange();
+    object->m_uPropertyD = value;
+  }
+  // (The device part is reached through the object, which notes the change.)
+  template <class T>
+  static void SetDeviceIdentifier(T* object, const std::string& id) {
+    object->NoteChange();
+    static_cast<ZQMACDevicePart*>(object)->m_sDeviceIdentifier = id;
+  }
   static void SetAddressParts(ZQMACScsiUnit* unit, unsigned int a, unsigned int b) {
+    unit->NoteChange();
     unit->m_uAddressPartA = a;
     unit->m_uAddressPartB = b;
   }
-  static void SetUnitStateC(ZQMACScsiUnit* unit, bool on) { unit->m_bStateC = on; }
-  static void SetControllerType(ZQMACScsiUnit* unit, unsigned int type) { unit->m_uControllerType = type; }
-  static void SetUnitHostName(ZQMACScsiUnit* unit, const std::string& host) { unit->m_sUnitHostName = host; }
+  static void SetUnitStateC(ZQMACScsiUnit* unit, bool on) { unit->NoteChange(); unit->m_bStateC = on; }
+  static void SetControllerType(ZQMACScsiUnit* unit, unsigned int type) {
+    unit->NoteChange();
+    unit->m_uControllerType = type;
+  }
+  static void SetUnitHostName(ZQMACScsiUnit* unit, const std::string& host) {
+    unit->NoteChange();
+    unit->m_sUnitHostName = host;
+  }
   // ---- end of detection ----
 
   // ---- library ----
@@ -111,17 +149,18 @@ class ZQMACGraph {
     int vtlType = 0;
   };
   static void SetGeometry(ZQMACLibrary* l, const LibraryGeometry& g) {
+    l->NoteChange();
     l->m_iBaseAddress = g.baseAddress;
     l->m_iDriveCount = g.driveCount;
     l->m_iSlotCount = g.slotCount;
     l->m_iType = g.type;
     l->m_iVTLType = g.vtlType;
   }
-  static void SetLibraryAttribute(ZQMACLibrary* l, int attribute) { l->m_iAttribute = attribute; }
-  static void SetBarCodeReaderFlag(ZQMACLibrary* l, bool on) { l->m_bBarCodeReader = on; }
-  static void SetDoorLock(ZQMACLibrary* l, bool locked) { l->m_bDoorLock = locked; }
-  static void SetVolumeRange(ZQMACLibrary* l, const std::string& range) { l->m_sVolumeRange = range; }
-  static void SetSlotRange(ZQMACLibrary* l, const std::string& range) { l->m_sSlotRange = range; }
+  static void SetLibraryAttribute(ZQMACLibrary* l, int attribute) { l->NoteChange(); l->m_iAttribute = attribute; }
+  static void SetBarCodeReaderFlag(ZQMACLibrary* l, bool on) { l->NoteChange(); l->m_bBarCodeReader = on; }
+  static void SetDoorLock(ZQMACLibrary* l, bool locked) { l->NoteChange(); l->m_bDoorLock = locked; }
+  static void SetVolumeRange(ZQMACLibrary* l, const std::string& range) { l->NoteChange(); l->m_sVolumeRange = range; }
+  static void SetSlotRange(ZQMACLibrary* l, const std::string& range) { l->NoteChange(); l->m_sSlotRange = range; }
   static void SetLibraryFlags(ZQMACLibrary* l, bool autoConfigDDS, bool autoConfigFailover, bool useACSLSCleanPool,
                               bool useIPDriveID) {
     l->m_bAutoConfigDDS = autoConfigDDS;
@@ -130,31 +169,36 @@ class ZQMACGraph {
     l->m_bUseIPDriveID = useIPDriveID;
   }
   static void SetDriveIdentifiers(ZQMACLibrary* l, std::map<int, std::string> ids) {
+    l->NoteChange();
     l->m_driveIdentifiers = std::move(ids);
   }
   static void SetLibrary(ZQMACLms* lms, ZQMACLibrary* library) {
     lms->m_pLibrary = library;
     if (library != nullptr) library->m_pLms = lms;
   }
-  static void SetAutoDiscover(ZQMACLms* lms, bool on) { lms->m_bAutoDiscover = on; }
+  static void SetAutoDiscover(ZQMACLms* lms, bool on) { lms->NoteChange(); lms->m_bAutoDiscover = on; }
 
   // ---- drives ----
-  static void SetCreatedByUser(ZQMACDrivePool* p, bool byUser) { p->m_bCreatedByUser = byUser; }
-  static void SetProxyClientHost(ZQMACDrivePool* p, const std::string& host) { p->m_sProxyClientHost = host; }
-  static void SetCopyManagerId(ZQMACDrivePool* p, int id) { p->m_iCopyManagerId = id; }
-  static void SetCostCategoryId(ZQMACDrivePool* p, int id) { p->m_iCostCategoryId = id; }
+  static void SetCreatedByUser(ZQMACDrivePool* p, bool byUser) { p->NoteChange(); p->m_bCreatedByUser = byUser; }
+  static void SetProxyClientHost(ZQMACDrivePool* p, const std::string& host) {
+    p->NoteChange();
+    p->m_sProxyClientHost = host;
+  }
+  static void SetCopyManagerId(ZQMACDrivePool* p, int id) { p->NoteChange(); p->m_iCopyManagerId = id; }
+  static void SetCostCategoryId(ZQMACDrivePool* p, int id) { p->NoteChange(); p->m_iCostCategoryId = id; }
   static void SetDriveIds(ZQMACDrive* d, const std::string& driveId, const std::string& ibmDriveId) {
+    d->NoteChange();
     d->m_sDriveId = driveId;
     d->m_sIBMDriveId = ibmDriveId;
   }
-  static void SetDriveNumber(ZQMACDrive* d, int number) { d->m_iDriveNumber = number; }
+  static void SetDriveNumber(ZQMACDrive* d, int number) { d->NoteChange(); d->m_iDriveNumber = number; }
 
   // ---- disk libraries ----
-  static void SetAliasName(ZQMACMagLib* l, const std::string& alias) { l->m_sAliasName = alias; }
-  static void SetLowWatermark(ZQMACMagLib* l, int watermark) { l->m_iLowWatermark = watermark; }
-  static void SetMagLibAttribute(ZQMACMagLib* l, int attribute) { l->m_iAttribute = attribute; }
-  static void SetForeignAgentId(ZQMACMountPath* p, int id) { p->m_iForeignAgentId = id; }
-  static void SetMountPathType(ZQMACMountPath* p, int type) { p->m_iMountPathType = type; }
+  static void SetAliasName(ZQMACMagLib* l, const std::string& alias) { l->NoteChange(); l->m_sAliasName = alias; }
+  static void SetLowWatermark(ZQMACMagLib* l, int watermark) { l->NoteChange(); l->m_iLowWatermark = watermark; }
+  static void SetMagLibAttribute(ZQMACMagLib* l, int attribute) { l->NoteChange(); l->m_iAttribute = attribute; }
+  static void SetForeignAgentId(ZQMACMountPath* p, int id) { p->NoteChange(); p->m_iForeignAgentId = id; }
+  static void SetMountPathType(ZQMACMountPath* p, int type) { p->NoteChange(); p->m_iMountPathType = type; }
   static const std::string& GetPassword(const ZQMACMountPath* p) { return p->m_sPassword; }
 
   // ---- disks ----
@@ -166,6 +210,7 @@ class ZQMACGraph {
     int scsiLun = 0;
   };
   static void SetGeometry(ZQMACDiskDevice* d, const DiskGeometry& g) {
+    d->NoteChange();
     d->m_iSanDBId = g.sanDBId;
     d->m_iStartLBA = g.startLBA;
     d->m_iBlockCount = g.blockCount;
@@ -173,16 +218,21 @@ class ZQMACGraph {
     d->m_iScsiLun = g.scsiLun;
   }
   static void SetGuid(ZQMACDiskDevice* d, const std::string& guid, int guidType) {
+    d->NoteChange();
     d->m_sGuid = guid;
     d->m_iGuidType = guidType;
   }
-  static void SetDRUId(ZQMACDiskDevice* d, int id) { d->m_iDRUId = id; }
+  static void SetDRUId(ZQMACDiskDevice* d, int id) { d->NoteChange(); d->m_iDRUId = id; }
   static void SetDeviceTypes(ZQMACDiskDevice* d, int deviceType, int displayType) {
+    d->NoteChange();
     d->m_iDeviceType = deviceType;
     d->m_iDisplayType = displayType;
   }
-  static void SetMountPoints(ZQMACDiskVolume* v, std::set<std::string> points) { v->m_mountPoints = std::move(points); }
-  static void SetSanDBId(ZQMACDiskVolume* v, int id) { v->m_iSanDBId = id; }
+  static void SetMountPoints(ZQMACDiskVolume* v, std::set<std::string> points) {
+    v->NoteChange();
+    v->m_mountPoints = std::move(points);
+  }
+  static void SetSanDBId(ZQMACDiskVolume* v, int id) { v->NoteChange(); v->m_iSanDBId = id; }
 
   // ---- fields of the library listing ----
   struct DeviceIdentity {
@@ -193,7 +243,10 @@ class ZQMACGraph {
     std::string textC;  // the unit's own description
     unsigned int value = 0;
   };
-  static void SetDeviceIdentity(ZQMACDevicePart* d, const DeviceIdentity& i) {
+  template <class T>
+  static void SetDeviceIdentity(T* object, const DeviceIdentity& i) {
+    object->NoteChange();
+    ZQMACDevicePart* d = object;
     d->m_sVendor = i.vendor;
     d->m_sProduct = i.product;
     d->m_sDeviceTextA = i.textA;
@@ -208,40 +261,47 @@ class ZQMACGraph {
     bool stateC = false;
   };
   static void SetUnitAddress(ZQMACScsiUnit* u, const UnitAddress& a) {
+    u->NoteChange();
     u->m_sControllerText = a.controllerText;
     u->m_uAddress = a.address;
     u->m_uControllerType = a.controllerType;
     u->m_bStateC = a.stateC;
   }
-  static void SetLibraryAlias(ZQMACLibrary* l, const std::string& alias) { l->m_sAliasName = alias; }
-  static void SetStandAlone(ZQMACLibrary* l, bool standAlone) { l->m_bStandAlone = standAlone; }
-  static void SetDetectedType(ZQMACLibController* c, unsigned int type) { c->m_uDetectedType = type; }
-  static void SetServerFlag(ZQMACLibController* c, bool server) { c->m_bServerFlag = server; }
-  static void SetMagLibType(ZQMACMagLib* l, int type) { l->m_iMagLibType = type; }
-  static void SetCenteraAgent(ZQMACMediaAgent* a, bool on) { a->m_bCenteraAgent = on; }
-  static void SetAgentLocalDrive(ZQMACMediaAgent* a, const std::string& drive) { a->m_sLocalDrive = drive; }
+  static void SetLibraryAlias(ZQMACLibrary* l, const std::string& alias) { l->NoteChange(); l->m_sAliasName = alias; }
+  static void SetStandAlone(ZQMACLibrary* l, bool standAlone) { l->NoteChange(); l->m_bStandAlone = standAlone; }
+  static void SetDetectedType(ZQMACLibController* c, unsigned int type) { c->NoteChange(); c->m_uDetectedType = type; }
+  static void SetServerFlag(ZQMACLibController* c, bool server) { c->NoteChange(); c->m_bServerFlag = server; }
+  static void SetMagLibType(ZQMACMagLib* l, int type) { l->NoteChange(); l->m_iMagLibType = type; }
+  static void SetCenteraAgent(ZQMACMediaAgent* a, bool on) { a->NoteChange(); a->m_bCenteraAgent = on; }
+  static void SetAgentLocalDrive(ZQMACMediaAgent* a, const std::string& drive) {
+    a->NoteChange();
+    a->m_sLocalDrive = drive;
+  }
   // ---- end of the listing fields ----
 
   // ---- fields of the drive listing (drive identity: SetDeviceIdentity) ----
-  static void SetDriveAlias(ZQMACDrive* d, const std::string& alias) { d->m_sAliasName = alias; }
+  static void SetDriveAlias(ZQMACDrive* d, const std::string& alias) { d->NoteChange(); d->m_sAliasName = alias; }
   struct PathTexts {
     std::string text;    // beside the drive path's handle
     std::string detail;  // the path's detail
     bool stateF = false;
   };
   static void SetPathTexts(ZQMACScsiUnit* u, const PathTexts& t) {
+    u->NoteChange();
     u->m_sPathText = t.text;
     u->m_sPathDetail = t.detail;
     u->m_bStateF = t.stateF;
   }
-  static void SetAcslsText(ZQMACScsiUnit* u, const std::string& text) { u->m_sAcslsText = text; }
+  static void SetAcslsText(ZQMACScsiUnit* u, const std::string& text) { u->NoteChange(); u->m_sAcslsText = text; }
   static void SetAcslsStates(ZQMACLibController* c, bool stateD, bool stateE) {
+    c->NoteChange();
     c->m_bStateD = stateD;
     c->m_bStateE = stateE;
   }
   // What the ACSLS server reports to the agent through a controller of that
   // ACSLS text (an empty list removes the entry).
   static void SetACSLSDriveIds(ZQMACMediaAgent* a, const std::string& acslsText, std::vector<std::string> ids) {
+    a->NoteChange();
     if (ids.empty())
       a->m_acslsDriveIds.erase(acslsText);
     else
@@ -249,11 +309,11 @@ class ZQMACGraph {
   }
   // ---- end of the drive listing fields ----
   // ---- fields the control request reads ----
-  static void SetMixedDriveType(ZQMACLms* l, bool mixed) { l->m_bMixedDriveType = mixed; }
+  static void SetMixedDriveType(ZQMACLms* l, bool mixed) { l->NoteChange(); l->m_bMixedDriveType = mixed; }
   // ---- end of the control-request fields ----
 
   // ---- further devices ----
-  static void SetConcurrencyLimit(ZQMACCopyMgrDevice* d, int limit) { d->m_iConcurrencyLimit = limit; }
+  static void SetConcurrencyLimit(ZQMACCopyMgrDevice* d, int limit) { d->NoteChange(); d->m_iConcurrencyLimit = limit; }
   static void SetCopyManagerTexts(ZQMACCopyMgrController* c, const std::string& copyManagerText,
                                   const std::string& unitText) {
     c->m_sCopyManagerText = copyManagerText;
@@ -274,9 +334,9 @@ class ZQMACGraph {
   // that was never stored) is freed. Objects of other kinds (copy managers,
   // cost categories; archive clusters and DRU hosts, which the functions of
   // their own below lay over the graph) stay as they are. The instance
-  // becomes database-backed. False, with the reason as the instance's last
-  // error and the graph unchanged, when not enough handles are left for the
-  // new objects. `stored` is only read: loads share its lists.
+  // becomes database-backed. New objects get their handles only when one is
+  // asked for, so a load takes none. `stored` is only read: loads share its
+  // lists. Always true.
   static bool ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& stored);
   // Writes an object of a database-backed instance: its new name (null:
   // kept), its configured state (1 or 0, -1: kept) and its settings. True
@@ -316,7 +376,7 @@ class ZQMACGraph {
   // still stored keeps its address and handle and takes the stored values;
   // a new row makes a new host; a host whose row is gone (or that was never
   // stored) is freed. False, with the reason as the instance's last error,
-  // when no handle is left for a new host.
+  // when the instance refuses a new host.
   static bool ApplyStoredDRUHosts(ZQMACMediaConfig& config, std::vector<MMStoredDRUHost>& rows);
   // ---- end of DRU hosts ----
   // ---- archive clusters on the central database (ZQMACCenteraClusters.cpp) ----
@@ -355,6 +415,7 @@ class ZQMACGraph {
   // ---- the control request's controller copy (ZQMACControlChanges.cpp) ----
   // Makes an owned controller one of the library's controllers.
   static void LinkLibController(ZQMACLms* lms, ZQMACLibController* controller) {
+    lms->NoteChange();
     controller->m_pLms = lms;
     lms->m_libControllerList.AddNode(controller);
   }
@@ -375,6 +436,7 @@ class ZQMACGraph {
   static bool EnterNewDrivePool(ZQMACLms* lms, ZQMACDrivePool* pool, const std::string& name);
   // A new drive pool's staged links, read before it is added.
   static void StageMasterPool(ZQMACDrivePool* pool, ZQMACMasterDrivePool* master) {
+    pool->NoteChange();
     pool->m_pMasterDrivePool = master;
     pool->m_pLms = master->m_pLms;
   }
@@ -385,17 +447,60 @@ class ZQMACGraph {
   // Enters a saved volume (owned by the device's instance) into the
   // device's volume list.
   static void AddVolumeToDevice(ZQMACDiskDevice* device, ZQMACDiskVolume* volume) {
+    device->NoteChange();
     device->m_volumeList.AddNode(volume);
   }
   // ---- end of the network-sharing volumes ----
   // ---- NDMP drive paths (ZQMACNdmpDrives.cpp) ----
   // A new drive path's staged pool (and the drive it owns), read before
   // the media agent adds it.
-  static void StageDrivePool(ZQMACDms* path, ZQMACDrivePool* pool) { path->m_pDrivePool = pool; }
-  static void StageDrive(ZQMACDms* path, ZQMACDrive* drive) { path->m_pDrive = drive; }
+  static void StageDrivePool(ZQMACDms* path, ZQMACDrivePool* pool) { path->NoteChange(); path->m_pDrivePool = pool; }
+  static void StageDrive(ZQMACDms* path, ZQMACDrive* drive) { path->NoteChange(); path->m_pDrive = drive; }
   // ---- end of the NDMP drive paths ----
 
+  // ---- re-reads in part and the hand-over (ZQMACGraphIncrement.cpp) ----
+  // Brings the instance's graph to the stored rows: a new instance's first
+  // load takes over a parked graph when there is one (its touched objects
+  // are made anew from their rows); the rows that changed since the graph
+  // was laid are laid when that can be known exactly, else every row
+  // (ApplyStored). The rows are kept with the graph.
+  static void LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& stored);
+  // Parks the graph of an instance that is being freed, when it is
+  // database-backed and the instance is not unclean; true when it did (the
+  // instance is then empty). A graph parked before is freed.
+  static bool Park(ZQMACMediaConfig& config);
+  // Frees the parked graph, if any.
+  static void DropParked();
+  // Moves a parked graph into an empty instance.
+  static void Unpark(ZQMACMediaConfig& config, ZQMACParkedGraph& parked);
+  // ---- end of re-reads in part ----
+
  private:
+  // ---- re-reads in part (ZQMACGraphIncrement.cpp) ----
+  // Lays the rows of the disk side (devices, volumes, mount paths) that
+  // differ between `before` (what the graph was laid over) and `now`, and
+  // the touched objects of those kinds (`remake`: made anew, the others
+  // laid again in place). False, with nothing changed, when the change is
+  // not only there.
+  static bool ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot& before, const MMStoredSnapshot& now,
+                             const std::vector<ZQMACInterface*>& remake);
+  // Exchanges the graph of the instance with the parked one.
+  static void SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked);
+  // Whether a load lays objects of the object's kind from rows.
+  static bool IsLaidKind(const ZQMACInterface* object);
+  // Takes over the parked graph into an empty instance; false when none is parked.
+  static bool TakeParked(ZQMACMediaConfig& config);
+  // Frees a touched object for a hand-over: a library part goes with its
+  // library and the library's other part.
+  static void FreeForRemaking(ZQMACMediaConfig& config, ZQMACInterface* object);
+  // What a row gives its object, for the load of every row and the load in part.
+  static void FillDevice(ZQMACDiskDevice* device, const MMStoredDevice& row);
+  static void FillVolume(ZQMACDiskVolume* volume, const MMStoredDeviceController& row, ZQMACDiskDevice* device,
+                         ZQMACMediaAgent* agent);
+  static void FillMountPath(ZQMACMountPath* path, const MMStoredMountPath& row, ZQMACMagLib* library,
+                            ZQMACDiskDevice* device);
+  // ---- end of re-reads in part ----
+
   // Frees, in one pass, objects of the instance that no list or link of the
   // managed kinds reaches any more (ApplyStored).
   static void DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterface*>& doomed);

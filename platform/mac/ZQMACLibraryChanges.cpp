@@ -96,6 +96,7 @@ bool ZQMACInterface::RunObjectAction() {
 }
 
 bool ZQMACMediaConfig::DragNDrop(unsigned long long source, unsigned long long target, unsigned int mode) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   tkmac::journal().record("DragNDrop", source, target, mode);
   if (failed(*this, "DragNDrop")) return false;
   if (FindObject(source) == nullptr || (target != 0 && FindObject(target) == nullptr)) {

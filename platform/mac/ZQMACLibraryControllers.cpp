@@ -47,11 +47,13 @@ ZQMACNdmpLibController::ZQMACNdmpLibController(ZQMACNdmpLibController* source)
 }
 
 void ZQMACLibController::SetAccessPath(const std::string& path) {
+  Touch();
   m_sName = path;
   m_sControllerText = path;
 }
 
 void ZQMACLibController::Clone(const ZQMACLibController* source) {
+  Touch();
   ZQMACMediaConfig* owner = source != nullptr ? source->GetOwner() : nullptr;
   tkmac::journal().record("Clone", owner != nullptr ? owner->GetHandle(source) : 0);
   if (source == nullptr) return;
@@ -163,6 +165,7 @@ ZQMACIPLibController* ZQMACMediaConfig::FindLSLibrary(const std::string& host, c
 }
 
 ZQMACLinkedList<ZQMACIPLibController> ZQMACMediaConfig::GetLSLibraryList(const std::string& host, bool refresh) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   tkmac::journal().record("GetLSLibraryList", host, refresh);
   ZQMACLinkedList<ZQMACIPLibController> list;
   if (failed(*this, "GetLSLibraryList")) return list;

@@ -96,6 +96,7 @@ ZQMACLinkedList<ZQMACMediaAgent> ZQMACMediaConfig::GetAvailableMediaAgentsForPnp
 }
 
 bool ZQMACMediaConfig::AddPnpDisk(ZQMACLms* library, const std::vector<std::string>& mediaAgentNames) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   std::string joined;
   for (const std::string& name : mediaAgentNames) joined += (joined.empty() ? "" : ",") + name;
   tkmac::journal().record("AddPnpDisk", GetHandle(library), joined);

@@ -2,6 +2,7 @@
 // the class-wide hooks, set-up and loading.
 #include "frame/mac/ZQMACMediaConfig.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -53,25 +54,9 @@ tkjournal::Journal& journal() {
 
 uint32_t peekNextHandle() { return g_nextHandle.load(); }
 
-uint32_t takeHandles(uint32_t count) {
-  if (count == 0) return 0;
-  uint32_t handle = g_nextHandle.load();
-  uint64_t end = 0;
-  do {
-    if (handle == 0) return 0;
-    end = static_cast<uint64_t>(handle) + count;  // one past the block
-    if (end > 0x100000000ull) return 0;
-  } while (!g_nextHandle.compare_exchange_weak(handle, end == 0x100000000ull ? 0u : static_cast<uint32_t>(end)));
-  return handle;
-}
-
-void returnHandles(uint32_t from, uint64_t end) {
-  if (from == 0 || end <= from || end > 0x100000000ull) return;
-  uint32_t expected = end == 0x100000000ull ? 0u : static_cast<uint32_t>(end);
-  g_nextHandle.compare_exchange_strong(expected, from);
-}
-
 void setNextHandle(uint32_t next) { g_nextHandle.store(next); }
+
+void dropParkedGraph() { ZQMACGraph::DropParked(); }
 
 }  // namespace tkmac
 
@@ -95,16 +80,28 @@ void ZQMACMediaConfig::SetPercentage(int value) {
 
 // ---------------------------------------------------------------- life
 
-ZQMACMediaConfig::ZQMACMediaConfig() : m_sLocalDrive("/"), m_sTKDBDrive("/") {}
+ZQMACMediaConfig::ZQMACMediaConfig()
+    : m_sLocalDrive("/"), m_sTKDBDrive("/"), m_pHome(std::make_unique<ZQMACGraphHome>()) {
+  m_pHome->config = this;
+}
 
-ZQMACMediaConfig::~ZQMACMediaConfig() { ClearObjects(); }
+// A clean graph goes to the next new instance instead (ZQMACGraph::Park).
+ZQMACMediaConfig::~ZQMACMediaConfig() {
+  if (!ZQMACGraph::Park(*this)) ClearObjects();
+}
 
 void ZQMACMediaConfig::ClearObjects() {
   std::vector<ZQMACInterface*> objects;
   {
     std::lock_guard<std::mutex> guard(m_registryMutex);
-    objects = m_registry.TakeAll();
+    objects.reserve(m_liveObjects);
+    ForEachObject([&](ZQMACInterface* object) { objects.push_back(object); });
+    std::vector<ZQMACInterface*>().swap(m_objects);
+    m_liveObjects = 0;
+    m_touched.clear();
+    m_registry.Clear();
   }
+  m_pLaidRows.reset();
   m_mediaAgentList.RemoveAllNodes(false, true);
   m_lmsList.RemoveAllNodes(false, true);
   m_magLibList.RemoveAllNodes(false, true);
@@ -124,8 +121,8 @@ void ZQMACMediaConfig::ClearObjects() {
   // Every object leaves the instance before any is freed: their lists hold
   // each other, and no destructor may reach an object already freed.
   for (ZQMACInterface* object : objects) {
-    object->m_pOwner = nullptr;
-    object->m_uHandle = 0;
+    object->m_pHome = nullptr;
+    object->m_uHandle.store(0, std::memory_order_relaxed);
   }
   for (auto it = objects.rbegin(); it != objects.rend(); ++it) delete *it;
 }
@@ -193,42 +190,115 @@ ZQMACInterface* ZQMACMediaConfig::FindObject(unsigned long long handle, unsigned
 
 // ---------------------------------------------------------------- ownership
 
-unsigned long long ZQMACMediaConfig::AdoptObject(ZQMACInterface* object) {
+unsigned long long ZQMACInterface::GiveHandle() const {
+  ZQMACMediaConfig* owner = GetOwner();
+  return owner != nullptr ? owner->GiveHandle(this) : 0;
+}
+
+void ZQMACInterface::MarkTouched() {
+  ZQMACMediaConfig* owner = GetOwner();
+  if (owner == nullptr) {
+    m_bTouched.store(true, std::memory_order_relaxed);
+    return;
+  }
+  std::lock_guard<std::mutex> guard(owner->m_registryMutex);
+  if (!m_bTouched.exchange(true, std::memory_order_relaxed)) owner->m_touched.push_back(this);
+}
+
+unsigned long long ZQMACMediaConfig::GiveHandle(const ZQMACInterface* object) const {
+  std::lock_guard<std::mutex> guard(m_registryMutex);
+  uint32_t handle = object->m_uHandle.load(std::memory_order_relaxed);
+  if (handle != 0 || object->GetOwner() != this) return handle;
+  handle = tkmac::takeHandle();
+  if (handle == 0) return 0;
+  // Handles only grow, so a new one almost always goes at the end.
+  m_registry.Add(handle, const_cast<ZQMACInterface*>(object));
+  object->m_uHandle.store(handle, std::memory_order_release);
+  return handle;
+}
+
+void ZQMACMediaConfig::EnterObject(ZQMACInterface* object) {
+  object->m_pHome = m_pHome.get();
+  object->m_uSlot = m_objects.size();
+  m_objects.push_back(object);
+  ++m_liveObjects;
+}
+
+bool ZQMACMediaConfig::LeaveObject(ZQMACInterface* object) {
+  const std::size_t slot = object->m_uSlot;
+  if (object->GetOwner() != this || slot >= m_objects.size() || m_objects[slot] != object) return false;
+  m_objects[slot] = nullptr;
+  --m_liveObjects;
+  const uint32_t handle = object->m_uHandle.load(std::memory_order_relaxed);
+  if (handle != 0) m_registry.Erase(handle, object);
+  object->m_uHandle.store(0, std::memory_order_relaxed);
+  object->m_pHome = nullptr;
+  if (object->m_bTouched.exchange(false, std::memory_order_relaxed)) {
+    auto it = std::find(m_touched.begin(), m_touched.end(), object);
+    if (it != m_touched.end()) m_touched.erase(it);
+  }
+  // Holes are closed once they outnumber the objects, so a walk costs at
+  // most twice the objects and a removal stays cheap.
+  if (m_objects.size() > 64 && m_objects.size() - m_liveObjects > m_liveObjects) {
+    std::size_t next = 0;
+    for (ZQMACInterface* kept : m_objects) {
+      if (kept == nullptr) continue;
+      kept->m_uSlot = next;
+      m_objects[next++] = kept;
+    }
+    m_objects.resize(next);
+  }
+  return true;
+}
+
+bool ZQMACMediaConfig::TakeObject(ZQMACInterface* object, bool withHandle, bool touched) {
   if (object == nullptr) {
     SetLastError(tkmac::kErrorAdoptRefused, "No object was given.");
-    return 0;
+    return false;
   }
-  if (object->m_pOwner == this) return object->m_uHandle;
-  if (object->m_pOwner != nullptr) {
+  if (object->GetOwner() != nullptr) {
     SetLastError(tkmac::kErrorAdoptRefused, "The object belongs to another configuration.");
-    return 0;
+    return false;
   }
   // Lists index an object by its address as its own class; the interface
   // part must start the object, so that the address is the same whichever
   // class a list holds it as.
   if (dynamic_cast<void*>(object) != static_cast<void*>(object)) {
     SetLastError(tkmac::kErrorAdoptRefused, "The object's interface part does not start the object.");
-    return 0;
+    return false;
   }
-  const uint32_t handle = tkmac::takeHandle();
-  if (handle == 0) {
+  const uint32_t handle = withHandle ? tkmac::takeHandle() : 0;
+  if (withHandle && handle == 0) {
     SetLastError(tkmac::kErrorAdoptRefused, "No object handle is left.");
-    return 0;
+    return false;
   }
-  {
-    std::lock_guard<std::mutex> guard(m_registryMutex);
-    // Handles only grow, so a new one almost always goes at the end.
+  std::lock_guard<std::mutex> guard(m_registryMutex);
+  EnterObject(object);
+  // An object made in memory is touched: no row laid it.
+  if (touched || object->m_bTouched.load(std::memory_order_relaxed)) {
+    object->m_bTouched.store(true, std::memory_order_relaxed);
+    m_touched.push_back(object);
+  }
+  if (handle != 0) {
     m_registry.Add(handle, object);
+    object->m_uHandle.store(handle, std::memory_order_release);
   }
-  object->m_pOwner = this;
-  object->m_uHandle = handle;
-  return handle;
+  return true;
+}
+
+unsigned long long ZQMACMediaConfig::AdoptObject(ZQMACInterface* object) {
+  if (object != nullptr && object->GetOwner() == this) {
+    const unsigned long long handle = object->GetHandle();
+    if (handle == 0) SetLastError(tkmac::kErrorAdoptRefused, "No object handle is left.");
+    return handle;
+  }
+  return TakeObject(object, true) ? object->GetHandle() : 0;
 }
 
 bool ZQMACMediaConfig::OwnsObject(const ZQMACInterface* object) const {
-  if (object == nullptr || object->m_pOwner != this) return false;
+  if (object == nullptr || object->GetOwner() != this) return false;
   std::lock_guard<std::mutex> guard(m_registryMutex);
-  return m_registry.Find(object->m_uHandle) == object;
+  return object->m_uSlot < m_objects.size() && m_objects[object->m_uSlot] == object;
 }
 
 bool ZQMACMediaConfig::DeleteObject(ZQMACInterface* object) {
@@ -242,6 +312,7 @@ bool ZQMACMediaConfig::DeleteObject(ZQMACInterface* object) {
     SetLastError(code, text);
     return false;
   }
+  RowsGoScope rowsGo(*this);  // their rows are gone
   for (ZQMACInterface* dependent : dependents) {
     if (OwnsObject(dependent)) delete dependent;
   }
@@ -251,7 +322,7 @@ bool ZQMACMediaConfig::DeleteObject(ZQMACInterface* object) {
 
 std::size_t ZQMACMediaConfig::GetObjectCount() const {
   std::lock_guard<std::mutex> guard(m_registryMutex);
-  return m_registry.Size();
+  return m_liveObjects;
 }
 
 void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
@@ -259,12 +330,11 @@ void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
   std::vector<ZQMACInterface*> others;
   {
     std::lock_guard<std::mutex> guard(m_registryMutex);
-    m_registry.Erase(object->m_uHandle, object);
-    others.reserve(m_registry.Size());
-    m_registry.ForEach([&](ZQMACInterface* other) { others.push_back(other); });
+    LeaveObject(object);
+    if (m_iRowsGo == 0) m_bUnclean.store(true);  // freed while its row may stay
+    others.reserve(m_liveObjects);
+    ForEachObject([&](ZQMACInterface* other) { others.push_back(other); });
   }
-  object->m_pOwner = nullptr;
-  object->m_uHandle = 0;
   for (ZQMACInterface* other : others) other->ForgetObject(address);
   ForgetOwnReferences(address);
 }

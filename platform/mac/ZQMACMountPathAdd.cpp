@@ -43,7 +43,9 @@ std::string descriptionProblem(const MountPathInfo& info, unsigned int libraryId
 ZQMACMountPath* ZQMACMagLib::AddMountPath(MountPathInfo const& info) {
   tkmac::journal().record("AddMountPath", GetHandle(), info.libraryId, info.path, info.userName, info.password.size(),
                           info.mountPathType, info.deviceId);
-  if (tkmac::failed(*this, "AddMountPath")) return nullptr;
+  // The library changes only in its mount-path list and media agent, which
+  // a re-read lays from the rows; the new mount path is touched.
+  if (tkmac::failedUntouched(*this, "AddMountPath")) return nullptr;
   ZQMACMediaConfig* config = GetOwner();
   if (config == nullptr) {
     SetLastError(tkmac::kErrorNotStored, "The disk library is not configured yet; it cannot take mount paths.");

@@ -55,7 +55,9 @@ std::unique_ptr<ZQMACDiskDevice> ZQMACDiskDevice::GetNewNetworkSharingDiskObject
 bool ZQMACMediaConfig::AddDiskDevice(ZQMACDiskDevice* device) {
   tkmac::journal().record("AddDiskDevice", device != nullptr ? device->GetName() : std::string(),
                           device != nullptr ? device->GetDisplayDeviceType() : 0);
-  if (tkmac::failed(*this, "AddDiskDevice")) return false;
+  // The instance changes only by the new device, which is touched (made in
+  // memory): the graph stays one to hand over.
+  if (tkmac::failedUntouched(*this, "AddDiskDevice")) return false;
   if (device == nullptr || device->GetOwner() != nullptr) {
     SetLastError(tkmac::kErrorAdoptRefused, "The disk device cannot be added to this configuration.");
     return false;

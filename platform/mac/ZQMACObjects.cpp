@@ -32,7 +32,7 @@ ZQMACInterface::ZQMACInterface(const ZQMACInterface& other)
       m_uPropertyD(other.m_uPropertyD) {}
 
 ZQMACInterface::~ZQMACInterface() {
-  if (m_pOwner != nullptr) m_pOwner->ObjectGone(this);
+  if (ZQMACMediaConfig* owner = GetOwner()) owner->ObjectGone(this);
 }
 
 const std::string& ZQMACInterface::GetName() const { return m_sName; }
@@ -44,6 +44,7 @@ bool ZQMACInterface::AssignName(const std::string& name) {
     SetLastError(tkmac::kErrorInvalidName, "The name must not be empty.");
     return false;
   }
+  Touch();
   m_sName = name;
   ClearLastError();
   return true;

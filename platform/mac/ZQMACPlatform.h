@@ -48,13 +48,19 @@ int seedDemoInstallation(std::string& report);
 bool createLibraryStoragePolicy(ZQMACMagLib& library, int libraryId, const std::string& name);
 
 // Calls of the model that tests script and read: "Initialize" (installation
-// name), "ReadCurrentConfig" (refresh flag), "SetEvDebugFile" (name). A
+// name), "ReadCurrentConfig" (refresh flag), "SetEvDebugFile" (name);
+// "LayStored" records how a load from the central database laid its rows:
+// "taken over" (a graph handed over) or "own", then "part" or "every row". A
 // failure injected into one of them makes the next call fail with its code
 // and text as the instance's last error.
 tkjournal::Journal& journal();
 // Takes a failure injected into the call `name` of journal(), if any, as the
 // object's (or instance's) last error: true when the call is to fail.
 bool failed(ZQMACBase& object, const char* name);
+// The same for a call whose changes to the object a re-read lays again from
+// the rows (its links and the lists it is in): the object is not marked
+// touched (see ZQMACMediaConfig.h) unless its last error changes.
+bool failedUntouched(ZQMACBase& object, const char* name);
 
 // Last-error codes of the model's own failures.
 inline constexpr unsigned int kErrorNoInstallationName = 0x1F000002;
@@ -70,13 +76,10 @@ inline constexpr unsigned int kErrorNotStored = 0x1F000007;
 // The next handle the process will give out (0 once all are used up). Tests
 // only: moving it backwards would hand out a handle twice.
 uint32_t peekNextHandle();
-// Takes `count` consecutive handles for a loader that makes many objects at
-// once: the first of them, or 0 (none taken) when fewer are left.
-uint32_t takeHandles(uint32_t count);
-// Gives back the unused end [from, end) of a block of takeHandles, when no
-// handle was taken since (otherwise they stay unused: never given twice).
-void returnHandles(uint32_t from, uint64_t end);
 void setNextHandle(uint32_t next);
+// Frees the graph a freed instance left for the next new one, if any
+// (ZQMACMediaConfig.h); tests start from none.
+void dropParkedGraph();
 
 // ---- the control request's calls (platform/mac/ZQMACControl.cpp) ----
 // Journal names: "Configure" (handle, mode), "Deconfigure" (handle, force),

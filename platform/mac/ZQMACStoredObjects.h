@@ -96,6 +96,7 @@ bool removeStored(ZQMACMediaConfig& config, typename Kind::Object* object, MayGo
       return false;
     }
   }
+  ZQMACMediaConfig::RowsGoScope rowsGo(config);
   delete object;  // its destructor unlinks it from the instance
   config.ClearLastError();
   return true;
@@ -106,8 +107,9 @@ bool removeStored(ZQMACMediaConfig& config, typename Kind::Object* object, MayGo
 // Makes `list` the objects of the rows (in their order): an object still
 // stored keeps its address and handle, a new row makes a new object, an
 // object whose row is gone (or that was never stored) is freed. `fill(object,
-// row)` sets what the row holds besides the id and name. False, with the
-// reason as the instance's last error, when no handle is left for a new one.
+// row)` sets what the row holds besides the id and name. New objects get
+// their handles when one is asked for. False, with the reason as the
+// instance's last error, when the instance refuses a new one.
 template <class T, class Row, class Fill>
 bool ZQMACGraph::MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& list, std::vector<Row>& rows,
                                  Fill fill) {
@@ -128,17 +130,18 @@ bool ZQMACGraph::MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& l
     } else {
       auto fresh = std::make_unique<T>();
       fresh->m_sName = std::move(row.name);
-      if (config.AdoptObject(fresh.get()) == 0) {
+      if (!config.TakeObject(fresh.get(), false, false)) {
         whole = false;  // the instance's last error says why
         continue;
       }
       object = fresh.release();
-      SetId(object, row.id);
+      IndexId(object, row.id);
     }
     fill(object, row);
     list.AddNode(object);
   }
   for (auto& [id, object] : old) doomed.push_back(object);
+  ZQMACMediaConfig::RowsGoScope rowsGo(config);  // what no row stands for
   for (T* object : doomed) delete object;
   return whole;
 }

@@ -70,6 +70,7 @@ bool ZQMACDrive::SetAliasName(const std::string& alias) {
 }
 
 bool ZQMACMediaConfig::EZConfig(unsigned long long library, unsigned long long second) {
+  NoteChange();  // an instance-wide change: the graph is not handed over
   tkmac::journal().record("EZConfig", library, second);
   if (tkmac::failed(*this, "EZConfig")) return false;
   ZQMACLms* lms = FindObject<ZQMACLms>(library);

@@ -34,6 +34,7 @@ inline tkjournal::Journal& journal() { return tkmac::journal(); }
 // (ReadCurrentConfig then reads the central database of TK_DB again),
 // and sets the locale back to 0.
 inline void reset() {
+  tkmac::dropParkedGraph();
   tkmac::journal().reset();
   tkmac::setConfigLoader(nullptr);
   ZQMACMediaConfig::SetStatusTextFunc(nullptr, 0);

@@ -54,28 +54,28 @@ TEST_F(HostReadmeLife, TheReadmesLibraryLifeRunsAsWrittenAndAnswersAsItsComments
   EXPECT_EQ(run.status, 3) << run.out;
   const std::string& out = run.out;
   EXPECT_NE(answerTo(out, "detected-libraries")
-                .find("  tag 11003 (object handle) len 8: 26\n  tag 8215 (library controller) len 41: 4294967295 "
+                .find("  tag 11003 (object handle) len 8: 1\n  tag 8215 (library controller) len 41: 4294967295 "
                       "\"DEMO TAPE-4 [LIB0004] /dev/sg4 on ma2\"\n"),
             std::string::npos)
       << out;
-  EXPECT_NE(answerTo(out, "control 48 26").find("  tag 2051 (status) len 11: 1 (success) \"Success\"\n"),
+  EXPECT_NE(answerTo(out, "control 48 1").find("  tag 2051 (status) len 11: 1 (success) \"Success\"\n"),
             std::string::npos)
       << out;
-  EXPECT_NE(answerTo(out, "libraries").find("  tag 11003 (object handle) len 8: 23\n  tag 2049 (library) len 18: 3 "
+  EXPECT_NE(answerTo(out, "libraries").find("  tag 11003 (object handle) len 8: 9\n  tag 2049 (library) len 18: 3 "
                                             "\"TAPE-4_LIB0004\"\n"),
             std::string::npos)
       << out;
   EXPECT_NE(answerTo(out, "onMsgSetMMDrive").find("(success) \"Success\""), std::string::npos) << out;
   const std::string ma1 = answerTo(out.substr(out.find("> detect-keep ma1")), "detected-drives");
-  EXPECT_NE(ma1.find("  tag 11003 (object handle) len 8: 42\n  tag 2240 (drive (of a drive path)) len 38: "
+  EXPECT_NE(ma1.find("  tag 11003 (object handle) len 8: 14\n  tag 2240 (drive (of a drive path)) len 38: "
                      "4294967295 \"DEMO LTO [SN0201] /dev/nst8 on ma1\"\n"),
             std::string::npos)
       << out;
-  EXPECT_NE(answerTo(out, "drag 42 0 1").find("  tag 4001 (operation) len 4: 52\n  tag 2051 (status) len 11: 1 "
+  EXPECT_NE(answerTo(out, "drag 14 0 1").find("  tag 4001 (operation) len 4: 52\n  tag 2051 (status) len 11: 1 "
                                               "(success) \"Success\"\n"),
             std::string::npos)
       << out;
-  EXPECT_NE(answerTo(out, "control 49 23").find("(success) \"Success\""), std::string::npos) << out;
+  EXPECT_NE(answerTo(out, "control 49 9").find("(success) \"Success\""), std::string::npos) << out;
   EXPECT_NE(answerTo(out, "storage-library 43=2 8=TAPE-4_LIB0004  ").find("nothing was deleted"), std::string::npos)
       << out;
   EXPECT_NE(answerTo(out, "storage-library 43=2 8=TAPE-4_LIB0004 request.6=1")

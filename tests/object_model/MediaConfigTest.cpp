@@ -141,8 +141,13 @@ TEST_F(MediaConfig, TheTopOfTheHandleRangeIsNeverCrossed) {
   EXPECT_NE(config.GetLastErrorCode(), 0u);
   EXPECT_FALSE(config.OwnsObject(c));
   delete c;
-  EXPECT_EQ(ZQMACGraph::AddMediaAgent(config, 3, "c", "c"), nullptr);
-  EXPECT_EQ(config.GetObjectCount(), 2u);
+  // An object the graph makes takes its handle only when asked: it is
+  // made, and answers 0 while none is left.
+  ZQMACMediaAgent* d = ZQMACGraph::AddMediaAgent(config, 3, "d", "d");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->GetHandle(), 0u);
+  EXPECT_EQ(config.FindObject(0), nullptr);
+  EXPECT_EQ(config.GetObjectCount(), 3u);
 }
 
 TEST_F(MediaConfig, AdoptionRules) {

@@ -256,35 +256,33 @@ TEST_F(Load, AFailedReadLeavesTheGraphAsItWas) {
   EXPECT_EQ(other.GetObjectCount(), 0u);
 }
 
-TEST_F(Load, AReReadOfAnUnchangedConfigurationTakesNoHandles) {
-  auto config = load();
+TEST_F(Load, ALoadTakesNoHandlesUntilOneIsAskedFor) {
   const uint32_t next = tkmac::peekNextHandle();
+  auto config = load();
   ASSERT_TRUE(config->ReadCurrentConfig(true));
   EXPECT_EQ(tkmac::peekNextHandle(), next);
   ASSERT_EQ(0, db.exec("INSERT INTO MMDrive (DriveId, AliasName, MasterPoolId) VALUES (9, 'Drive9', 1)"));
   ASSERT_TRUE(config->ReadCurrentConfig(true));
-  EXPECT_EQ(tkmac::peekNextHandle(), next + 1) << "one handle for the one new drive";
+  EXPECT_EQ(tkmac::peekNextHandle(), next) << "the new drive too has none until asked";
   EXPECT_EQ(drive(*config, 9)->GetHandle(), next);
+  EXPECT_EQ(tkmac::peekNextHandle(), next + 1);
 }
 
-TEST_F(Load, ALoadThatCannotHaveItsHandlesChangesNothing) {
+TEST_F(Load, ALoadWithNoHandleLeftStillSucceeds) {
   auto config = load();
   ZQMACDrive* drive1 = drive(*config, 1);
   ASSERT_EQ(0, db.exec("INSERT INTO MMDrive (DriveId, AliasName, MasterPoolId) VALUES (9, 'Drive9', 1), "
                        "(10, 'Drive10', 1)"));
   ASSERT_EQ(0, db.exec("UPDATE MMDrive SET AliasName = 'changed' WHERE DriveId = 1"));
-  {
-    testkit::mac::ScopedHandleCounter counter(0xFFFFFFFFu);  // one handle left, two wanted
-    EXPECT_FALSE(config->ReadCurrentConfig(true));
-    EXPECT_EQ(config->GetLastErrorCode(), tkmac::kErrorAdoptRefused);
-    EXPECT_EQ(tkmac::peekNextHandle(), 0xFFFFFFFFu) << "none taken";
-  }
-  EXPECT_EQ(drive(*config, 9), nullptr);
+  testkit::mac::ScopedHandleCounter counter(0xFFFFFFFFu);  // one handle left
+  ASSERT_TRUE(config->ReadCurrentConfig(true)) << config->GetLastError();
   EXPECT_EQ(drive(*config, 1), drive1);
-  EXPECT_EQ(drive1->GetName(), "Drive1");
-  EXPECT_EQ(reachable(*config).size(), 53u);
-  ASSERT_TRUE(config->ReadCurrentConfig(true));
-  EXPECT_EQ(drive(*config, 10)->GetName(), "Drive10");
+  EXPECT_EQ(drive1->GetName(), "changed");
+  EXPECT_EQ(reachable(*config).size(), 55u);
+  EXPECT_EQ(drive(*config, 9)->GetHandle(), 0xFFFFFFFFu);
+  EXPECT_EQ(drive(*config, 10)->GetHandle(), 0u) << "none is left to give";
+  EXPECT_EQ(drive(*config, 9)->GetHandle(), 0xFFFFFFFFu) << "a given handle stays";
+  EXPECT_EQ(config->FindObject(0xFFFFFFFFu), drive(*config, 9));
 }
 
 // ---------------------------------------------------------------- texts

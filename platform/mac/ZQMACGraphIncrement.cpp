@@ -1,0 +1,544 @@
+// Re-reads that cost what the change costs, and the hand-over of a clean
+// graph from a freed instance to the next new one.
+//
+// A graph remembers the rows it was last laid over (the shared lists of
+// MMMediaConfigDB::loadCurrent). The lists of a kind that did not change are
+// the very same lists the next load hands out, so a re-read compares the
+// lists of the disk side (devices, their volumes, mount paths) row by row
+// and lays only the rows that differ, plus the objects changed in memory
+// since (touched), as the load of every row would lay them: same fields,
+// same links, new objects where the rows' id order puts them, objects whose
+// rows are gone unlinked and freed. Anything else (a change of a media
+// agent, library, controller, pool, drive or drive path, an object of those
+// kinds changed in memory, another database) takes the lay-over of every
+// row (ZQMACDbLoader.cpp), which is always right.
+//
+// Hand-over: a request makes a new instance, loads it, works and frees it.
+// A freed instance that is database-backed and clean (no instance-wide
+// operation ran on it; objects changed in memory are known) parks its graph
+// in one process-wide slot instead of freeing it: the handles it gave are
+// dropped first, so none of them resolves anywhere again. The next new
+// instance's first load takes the parked graph over and brings it up to date
+// as a re-read does, except that objects changed in memory are made anew
+// from their rows (a load of every row would not know their changes), so the
+// result is what a load of every row gives a new instance.
+#include <algorithm>
+#include <memory>
+#include <utility>
+#include <map>
+#include <mutex>
+#include <set>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/mac/ZQMACGraph.h"
+#include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
+
+// The rows a graph was laid over.
+struct ZQMACLaidRows {
+  MMStoredSnapshot rows;
+};
+
+// A graph parked between two instances: what an instance holds of its graph.
+struct ZQMACParkedGraph {
+  std::unique_ptr<ZQMACGraphHome> home = std::make_unique<ZQMACGraphHome>();
+  std::vector<ZQMACInterface*> objects;
+  std::size_t liveObjects = 0;
+  std::vector<ZQMACInterface*> touched;
+  std::shared_ptr<ZQMACLaidRows> laidRows;
+  bool databaseBacked = false;
+  std::map<int, ZQMACMediaAgent*> mediaAgentMap;
+  std::map<int, ZQMACMountPath*> mountPathMap;
+  std::map<int, ZQMACDiskDevice*> diskDeviceMap;
+  std::map<int, ZQMACCenteraCluster*> centeraClusterMap;
+  std::map<int, ZQMACHost*> hostMap;
+  ZQMACLinkedList<ZQMACMediaAgent> mediaAgentList;
+  ZQMACLinkedList<ZQMACLms> lmsList;
+  ZQMACLinkedList<ZQMACMagLib> magLibList;
+  ZQMACLinkedList<ZQMACDiskDevice> diskDeviceList;
+  ZQMACLinkedList<ZQMACCenteraCluster> centeraClusterList;
+  ZQMACLinkedList<ZQMACHost> hostList;
+  ZQMACLinkedList<ZQMACCopyMgrDevice> copyMgrDeviceList;
+  ZQMACLinkedList<ZQMACCopyMgrController> copyMgrControllerList;
+  ZQMACLinkedList<ZQMACIPLibController> ipLibControllerList;
+  ZQMACLinkedList<ZQMACNode> costCategoryList;
+};
+
+namespace {
+
+bool sameRow(const MMStoredDevice& a, const MMStoredDevice& b) {
+  return a.id == b.id && a.name == b.name && a.typeId == b.typeId && a.druHostId == b.druHostId;
+}
+bool sameRow(const MMStoredDeviceController& a, const MMStoredDeviceController& b) {
+  return a.id == b.id && a.clientId == b.clientId && a.deviceId == b.deviceId && a.folder == b.folder &&
+         a.userName == b.userName && a.enabled == b.enabled && a.accessType == b.accessType &&
+         a.credentialAssocId == b.credentialAssocId && a.snrVolumeId == b.snrVolumeId;
+}
+bool sameRow(const MMStoredMountPath& a, const MMStoredMountPath& b) {
+  return a.id == b.id && a.name == b.name && a.userName == b.userName && a.libraryId == b.libraryId &&
+         a.typeId == b.typeId && a.enabled == b.enabled && a.deviceId == b.deviceId;
+}
+
+int rowId(const MMStoredDevice& r) { return r.id; }
+int rowId(const MMStoredDeviceController& r) { return r.id; }
+int rowId(const MMStoredMountPath& r) { return r.id; }
+
+// The row of the id in a list in id order, or null.
+template <class Row>
+const Row* rowOf(const std::vector<Row>& rows, int id) {
+  auto it = std::lower_bound(rows.begin(), rows.end(), id, [](const Row& r, int v) { return rowId(r) < v; });
+  return it != rows.end() && rowId(*it) == id ? &*it : nullptr;
+}
+
+// The ids whose rows differ between the two lists (new, changed or gone);
+// none when they are the same list.
+template <class Row>
+std::vector<int> changedIds(const std::vector<Row>& before, const std::vector<Row>& now) {
+  std::vector<int> ids;
+  if (&before == &now) return ids;
+  auto b = before.begin();
+  auto n = now.begin();
+  while (b != before.end() || n != now.end()) {
+    if (n == now.end() || (b != before.end() && rowId(*b) < rowId(*n))) {
+      ids.push_back(rowId(*b++));
+    } else if (b == before.end() || rowId(*n) < rowId(*b)) {
+      ids.push_back(rowId(*n++));
+    } else {
+      if (!sameRow(*b, *n)) ids.push_back(rowId(*n));
+      ++b;
+      ++n;
+    }
+  }
+  return ids;
+}
+
+// Keeps a list in id order: the element goes after the last one with a
+// lower id (the end, for an id newer than all).
+template <class T>
+void insertById(ZQMACLinkedList<T>& list, T* element) {
+  list.InsertOrdered(element, [](const T* a, const T* b) { return a->GetId() < b->GetId(); });
+}
+
+struct ParkedSlot {
+  std::mutex mutex;
+  std::unique_ptr<ZQMACParkedGraph> graph;
+};
+
+ParkedSlot& parkedSlot() {
+  static ParkedSlot* slot = new ParkedSlot();  // lives for the whole process
+  return *slot;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- the increment
+
+bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot& before,
+                                const MMStoredSnapshot& now, const std::vector<ZQMACInterface*>& remake) {
+  // ---- can the increment be known exactly? Nothing changes until it is. ----
+  if (before.mediaAgents != now.mediaAgents || before.libraries != now.libraries ||
+      before.libraryControllers != now.libraryControllers || before.masterPools != now.masterPools ||
+      before.drivePools != now.drivePools || before.drives != now.drives || before.drivePaths != now.drivePaths ||
+      !before.devices || !before.deviceControllers || !before.mountPaths || !now.devices ||
+      !now.deviceControllers || !now.mountPaths)
+    return false;
+  std::vector<ZQMACInterface*> touched;
+  {
+    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    touched = config.m_touched;
+  }
+  for (ZQMACInterface* object : touched) {
+    switch (object->GetObjectType()) {
+      case ZQMAC_OBJ_DISK_DEVICE: case ZQMAC_OBJ_DISK_VOLUME: case ZQMAC_OBJ_MOUNT_PATH:
+      case ZQMAC_OBJ_HOST: case ZQMAC_OBJ_CENTERA_CLUSTER:
+        break;
+      default:
+        // Objects of the kinds only the full lay-over relinks; objects of
+        // no stored kind stay as a full lay-over leaves them.
+        if (IsLaidKind(object)) return false;
+        break;
+    }
+  }
+
+  // ---- the work: id -> the object standing for it now (null: none yet) ----
+  std::map<int, ZQMACDiskDevice*> deviceWork;
+  std::map<int, ZQMACDiskVolume*> volumeWork;
+  std::map<int, ZQMACMountPath*> pathWork;
+  std::set<ZQMACMagLib*> libraries;      // whose media agent follows their mount paths
+  std::set<int> reachedDevices;          // whose mount paths take their media agent anew
+  std::vector<ZQMACInterface*> doomed;   // unlinked, freed at the end
+  std::vector<ZQMACInterface*> loose;    // changed in memory and standing for no row of their own
+  std::vector<ZQMACInterface*> fresh;    // new objects, entered at the end
+  ZQMACGraphHome* home = config.m_pHome.get();
+
+  const std::set<ZQMACInterface*> remade(remake.begin(), remake.end());
+  std::unordered_map<int, ZQMACMagLib*> magLibs;
+  config.m_magLibList.ForEachNode([&](ZQMACMagLib* m) { magLibs.emplace(m->m_iId, m); });
+  auto volumeIn = [](ZQMACDiskDevice* device, int id) -> ZQMACDiskVolume* {
+    ZQMACDiskVolume* found = nullptr;
+    if (device != nullptr)
+      device->m_volumeList.AnyNode([&](ZQMACDiskVolume* v) { return v->m_iId == id && (found = v) != nullptr; });
+    return found;
+  };
+  auto unlinkDevice = [&](ZQMACDiskDevice* d) {
+    config.m_diskDeviceList.RemoveNode(d);
+    auto it = config.m_diskDeviceMap.find(d->m_iId);
+    if (it != config.m_diskDeviceMap.end() && it->second == d) config.m_diskDeviceMap.erase(it);
+    d->m_volumeList.ForEachNode([&](ZQMACDiskVolume* v) {
+      if (volumeWork.count(v->m_iId) == 0 || volumeWork[v->m_iId] == nullptr) volumeWork[v->m_iId] = v;
+    });
+    reachedDevices.insert(d->m_iId);
+  };
+  auto unlinkPath = [&](ZQMACMountPath* p) {
+    if (p->m_pMagLib != nullptr) {
+      p->m_pMagLib->m_mountPathList.RemoveNode(p);
+      libraries.insert(p->m_pMagLib);
+      p->m_pMagLib = nullptr;
+    }
+    auto it = config.m_mountPathMap.find(p->m_iId);
+    if (it != config.m_mountPathMap.end() && it->second == p) config.m_mountPathMap.erase(it);
+  };
+
+  // Objects changed in memory: laid again from their rows where they stand
+  // for one, or (handed over) made anew.
+  for (ZQMACInterface* object : touched) {
+    const bool anew = remade.count(object) != 0;
+    const int id = object->m_iId;
+    switch (object->GetObjectType()) {
+      case ZQMAC_OBJ_DISK_DEVICE: {
+        auto* d = static_cast<ZQMACDiskDevice*>(object);
+        if (id < 0 || config.FindDBNode<ZQMACDiskDevice>(id) != d) {
+          loose.push_back(d);
+        } else if (anew) {
+          unlinkDevice(d);
+          doomed.push_back(d);
+          deviceWork[id] = nullptr;
+        } else {
+          deviceWork[id] = d;
+        }
+        break;
+      }
+      case ZQMAC_OBJ_DISK_VOLUME: {
+        auto* v = static_cast<ZQMACDiskVolume*>(object);
+        if (id < 0 || v->m_pDiskDevice == nullptr || volumeIn(v->m_pDiskDevice, id) != v) {
+          loose.push_back(v);
+        } else if (anew) {
+          v->m_pDiskDevice->m_volumeList.RemoveNode(v);
+          reachedDevices.insert(v->m_pDiskDevice->m_iId);
+          v->m_pDiskDevice = nullptr;
+          doomed.push_back(v);
+          volumeWork[id] = nullptr;
+        } else {
+          volumeWork[id] = v;
+        }
+        break;
+      }
+      case ZQMAC_OBJ_MOUNT_PATH: {
+        auto* p = static_cast<ZQMACMountPath*>(object);
+        if (id < 0 || config.FindDBNode<ZQMACMountPath>(id) != p) {
+          loose.push_back(p);
+        } else if (anew) {
+          unlinkPath(p);
+          doomed.push_back(p);
+          pathWork[id] = nullptr;
+        } else {
+          pathWork[id] = p;
+        }
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  // A loose object is unlinked from wherever it is and freed, as the full
+  // lay-over frees objects of the managed kinds that no row stands for.
+  {
+    ZQMACMediaConfig::RowsGoScope rowsGo(config);
+    for (ZQMACInterface* object : loose) delete object;
+  }
+
+  // Rows that changed since the graph was laid.
+  for (int id : changedIds(*before.devices, *now.devices)) {
+    reachedDevices.insert(id);
+    if (deviceWork.count(id) == 0) deviceWork[id] = config.FindDBNode<ZQMACDiskDevice>(id);
+  }
+  for (int id : changedIds(*before.deviceControllers, *now.deviceControllers)) {
+    const MMStoredDeviceController* old = rowOf(*before.deviceControllers, id);
+    // The first volume of a device gives its mount paths their media agent.
+    if (old != nullptr) reachedDevices.insert(old->deviceId);
+    if (volumeWork.count(id) != 0) continue;
+    volumeWork[id] = old != nullptr ? volumeIn(config.FindDBNode<ZQMACDiskDevice>(old->deviceId), id) : nullptr;
+  }
+  for (int id : changedIds(*before.mountPaths, *now.mountPaths)) {
+    if (pathWork.count(id) == 0) pathWork[id] = config.FindDBNode<ZQMACMountPath>(id);
+    // A mount path already freed (deleted by the request) leaves its
+    // library's media agent to follow the paths that are left.
+    if (const MMStoredMountPath* old = rowOf(*before.mountPaths, id)) {
+      auto lib = magLibs.find(old->libraryId);
+      if (lib != magLibs.end()) libraries.insert(lib->second);
+    }
+  }
+
+  // ---- devices ----
+  for (auto& [id, d] : deviceWork) {
+    const MMStoredDevice* row = rowOf(*now.devices, id);
+    if (row == nullptr) {
+      if (d != nullptr) {
+        unlinkDevice(d);
+        doomed.push_back(d);
+      }
+      continue;
+    }
+    if (d != nullptr) {
+      // Where a load puts it (a device made in memory was put last).
+      config.m_diskDeviceList.RemoveNode(d);
+      insertById(config.m_diskDeviceList, d);
+    } else {
+      d = new ZQMACDiskDevice();
+      d->m_pHome = home;
+      d->m_iId = id;
+      fresh.push_back(d);
+      insertById(config.m_diskDeviceList, d);
+      config.m_diskDeviceMap[id] = d;
+      reachedDevices.insert(id);
+      for (const MMStoredDeviceController& v : *now.deviceControllers)
+        if (v.deviceId == id && volumeWork.count(v.id) == 0) volumeWork[v.id] = nullptr;
+    }
+    FillDevice(d, *row);
+  }
+
+  // ---- volumes ----
+  for (auto& [id, v] : volumeWork) {
+    const MMStoredDeviceController* row = rowOf(*now.deviceControllers, id);
+    ZQMACDiskDevice* device = row != nullptr ? config.FindDBNode<ZQMACDiskDevice>(row->deviceId) : nullptr;
+    if (v != nullptr && v->m_pDiskDevice != nullptr) {
+      v->m_pDiskDevice->m_volumeList.RemoveNode(v);
+      reachedDevices.insert(v->m_pDiskDevice->m_iId);
+      v->m_pDiskDevice = nullptr;
+    }
+    if (device == nullptr) {
+      if (v != nullptr) doomed.push_back(v);
+      continue;
+    }
+    if (v == nullptr) {
+      v = new ZQMACDiskVolume();
+      v->m_pHome = home;
+      v->m_iId = id;
+      fresh.push_back(v);
+    }
+    FillVolume(v, *row, device, config.FindDBNode<ZQMACMediaAgent>(row->clientId));
+    insertById(device->m_volumeList, v);
+    reachedDevices.insert(device->m_iId);
+  }
+
+  // ---- mount paths ----
+  if (!reachedDevices.empty()) {
+    for (const MMStoredMountPath& row : *now.mountPaths)
+      if (reachedDevices.count(row.deviceId) != 0 && pathWork.count(row.id) == 0)
+        pathWork[row.id] = config.FindDBNode<ZQMACMountPath>(row.id);
+  }
+  for (auto& [id, p] : pathWork) {
+    const MMStoredMountPath* row = rowOf(*now.mountPaths, id);
+    auto lib = row != nullptr ? magLibs.find(row->libraryId) : magLibs.end();
+    if (p != nullptr) unlinkPath(p);
+    if (lib == magLibs.end()) {
+      if (p != nullptr) doomed.push_back(p);
+      continue;
+    }
+    if (p == nullptr) {
+      p = new ZQMACMountPath();
+      p->m_pHome = home;
+      p->m_iId = id;
+      fresh.push_back(p);
+    }
+    FillMountPath(p, *row, lib->second, config.FindDBNode<ZQMACDiskDevice>(row->deviceId));
+    insertById(lib->second->m_mountPathList, p);
+    config.m_mountPathMap[id] = p;
+    libraries.insert(lib->second);
+  }
+  // A disk library's media agent is that of its first mount path that has one.
+  for (ZQMACMagLib* library : libraries) {
+    library->m_pMediaAgent = nullptr;
+    library->m_mountPathList.AnyNode([&](ZQMACMountPath* p) {
+      library->m_pMediaAgent = p->m_pMediaAgent;
+      return library->m_pMediaAgent != nullptr;
+    });
+  }
+
+  DropUnreached(config, doomed);
+  {
+    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    for (ZQMACInterface* object : fresh) config.EnterObject(object);
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------- kinds
+
+bool ZQMACGraph::IsLaidKind(const ZQMACInterface* object) {
+  switch (object->GetObjectType()) {
+    case ZQMAC_OBJ_MEDIA_AGENT: case ZQMAC_OBJ_LMS: case ZQMAC_OBJ_LIBRARY: case ZQMAC_OBJ_LIBRARY_CHILD:
+    case ZQMAC_OBJ_MAGLIB: case ZQMAC_OBJ_LIB_CONTROLLER: case ZQMAC_OBJ_IP_LIB_CONTROLLER:
+    case ZQMAC_OBJ_MASTER_DRIVE_POOL: case ZQMAC_OBJ_DRIVE_POOL: case ZQMAC_OBJ_DRIVE: case ZQMAC_OBJ_DMS:
+    case ZQMAC_OBJ_MOUNT_PATH: case ZQMAC_OBJ_DISK_DEVICE: case ZQMAC_OBJ_DISK_VOLUME:
+      return true;
+    default:
+      return false;
+  }
+}
+
+namespace {
+
+bool isDiskSide(const ZQMACInterface* object) {
+  const unsigned int type = object->GetObjectType();
+  return type == ZQMAC_OBJ_MOUNT_PATH || type == ZQMAC_OBJ_DISK_DEVICE || type == ZQMAC_OBJ_DISK_VOLUME;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- the hand-over
+
+void ZQMACGraph::SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
+  std::lock_guard<std::mutex> guard(config.m_registryMutex);
+  std::swap(config.m_pHome, parked.home);
+  std::swap(config.m_objects, parked.objects);
+  std::swap(config.m_liveObjects, parked.liveObjects);
+  std::swap(config.m_touched, parked.touched);
+  std::swap(config.m_pLaidRows, parked.laidRows);
+  std::swap(config.m_bDatabaseBacked, parked.databaseBacked);
+  std::swap(config.m_mediaAgentMap, parked.mediaAgentMap);
+  std::swap(config.m_mountPathMap, parked.mountPathMap);
+  std::swap(config.m_diskDeviceMap, parked.diskDeviceMap);
+  std::swap(config.m_centeraClusterMap, parked.centeraClusterMap);
+  std::swap(config.m_hostMap, parked.hostMap);
+  config.m_mediaAgentList.Swap(parked.mediaAgentList);
+  config.m_lmsList.Swap(parked.lmsList);
+  config.m_magLibList.Swap(parked.magLibList);
+  config.m_diskDeviceList.Swap(parked.diskDeviceList);
+  config.m_centeraClusterList.Swap(parked.centeraClusterList);
+  config.m_hostList.Swap(parked.hostList);
+  config.m_copyMgrDeviceList.Swap(parked.copyMgrDeviceList);
+  config.m_copyMgrControllerList.Swap(parked.copyMgrControllerList);
+  config.m_ipLibControllerList.Swap(parked.ipLibControllerList);
+  config.m_costCategoryList.Swap(parked.costCategoryList);
+  config.m_pHome->config = &config;
+  parked.home->config = nullptr;
+}
+
+namespace {
+
+// Frees a parked graph: an instance of its own takes it and frees it as it
+// is freed (it hands nothing over).
+void freeParked(std::unique_ptr<ZQMACParkedGraph> parked) {
+  if (parked == nullptr) return;
+  ZQMACMediaConfig holder;
+  holder.NoteChange();
+  ZQMACGraph::Unpark(holder, *parked);
+}
+
+}  // namespace
+
+void ZQMACGraph::Unpark(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
+  SwapGraph(config, parked);
+  // A disk library keeps its instance.
+  config.m_magLibList.ForEachNode([&](ZQMACMagLib* m) { m->m_pMediaConfig = &config; });
+}
+
+bool ZQMACGraph::Park(ZQMACMediaConfig& config) {
+  if (!config.m_bDatabaseBacked || config.m_pLaidRows == nullptr || config.m_bUnclean.load()) return false;
+  {
+    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    if (config.m_liveObjects == 0) return false;
+    // The handles the instance gave resolve nowhere from now on.
+    config.m_registry.ForEach([](ZQMACInterface* object) { object->m_uHandle.store(0, std::memory_order_relaxed); });
+    config.m_registry.Clear();
+  }
+  auto parked = std::make_unique<ZQMACParkedGraph>();
+  SwapGraph(config, *parked);
+  ParkedSlot& slot = parkedSlot();
+  {
+    std::lock_guard<std::mutex> guard(slot.mutex);
+    std::swap(slot.graph, parked);
+  }
+  freeParked(std::move(parked));  // the graph parked before, if any
+  return true;
+}
+
+bool ZQMACGraph::TakeParked(ZQMACMediaConfig& config) {
+  std::unique_ptr<ZQMACParkedGraph> parked;
+  {
+    ParkedSlot& slot = parkedSlot();
+    std::lock_guard<std::mutex> guard(slot.mutex);
+    parked = std::move(slot.graph);
+  }
+  if (parked == nullptr) return false;
+  Unpark(config, *parked);  // the instance's empty graph goes with `parked`
+  return true;
+}
+
+void ZQMACGraph::DropParked() {
+  std::unique_ptr<ZQMACParkedGraph> parked;
+  {
+    ParkedSlot& slot = parkedSlot();
+    std::lock_guard<std::mutex> guard(slot.mutex);
+    parked = std::move(slot.graph);
+  }
+  freeParked(std::move(parked));
+}
+
+void ZQMACGraph::FreeForRemaking(ZQMACMediaConfig& config, ZQMACInterface* object) {
+  const unsigned int type = object->GetObjectType();
+  ZQMACLms* lms = type == ZQMAC_OBJ_LMS ? static_cast<ZQMACLms*>(object)
+                  : type == ZQMAC_OBJ_LIBRARY || type == ZQMAC_OBJ_LIBRARY_CHILD ? object->GetLms()
+                                                                                   : nullptr;
+  if (lms == nullptr || !config.OwnsObject(lms)) {
+    delete object;
+    return;
+  }
+  ZQMACInterface* parts[] = {lms->m_pLibrary, lms->m_pLibControllerNode};
+  const bool isPart = object == parts[0] || object == parts[1];
+  delete lms;
+  for (ZQMACInterface* part : parts)
+    if (part != nullptr && config.OwnsObject(part)) delete part;
+  if (type != ZQMAC_OBJ_LMS && !isPart && config.OwnsObject(object)) delete object;
+}
+
+// ---------------------------------------------------------------- loading
+
+void ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& stored) {
+  ZQMACMediaConfig::RowsGoScope rowsGo(config);  // what it frees, rows make anew
+  bool whole = config.m_pLaidRows == nullptr || !config.m_bDatabaseBacked;
+  std::vector<ZQMACInterface*> remake;
+  const bool takenOver = !config.m_bDatabaseBacked && config.GetObjectCount() == 0 && TakeParked(config);
+  if (takenOver) {
+    whole = false;
+    // What was changed in memory is made anew from its rows: objects of the
+    // disk side by the load in part, the others (freed now) by the load of
+    // every row when rows stand for them; objects of no stored kind go.
+    for (;;) {
+      ZQMACInterface* next = nullptr;
+      {
+        std::lock_guard<std::mutex> guard(config.m_registryMutex);
+        for (ZQMACInterface* object : config.m_touched)
+          if (!isDiskSide(object)) {
+            next = object;
+            break;
+          }
+      }
+      if (next == nullptr) break;
+      if (IsLaidKind(next)) whole = true;
+      FreeForRemaking(config, next);
+    }
+    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    remake = config.m_touched;
+  }
+  const bool part = !whole && ApplyIncrement(config, config.m_pLaidRows->rows, stored, remake);
+  if (!part) {
+    for (ZQMACInterface* object : remake)
+      if (config.OwnsObject(object)) delete object;  // made anew from its row below
+    ApplyStored(config, stored);
+  }
+  tkmac::journal().record("LayStored", takenOver ? "taken over" : "own", part ? "part" : "every row");
+  config.m_pLaidRows = std::make_shared<ZQMACLaidRows>(ZQMACLaidRows{stored});
+}

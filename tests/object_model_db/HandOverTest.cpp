@@ -1,0 +1,258 @@
+// A freed instance hands its graph to the next new one, which brings it up
+// to the stored rows: after every kind of stored change (through the model,
+// another connection, plain SQL) and after changes in memory that were
+// never stored, the next instance is what a load of every row makes of a
+// new instance, object by object; handles given before resolve nowhere.
+#include <sqlite3.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/mac/ZQMACGraph.h"
+#include "tests/object_model_db/ModelDatabaseFixture.h"
+#include "tests/support/ModelDump.h"
+
+namespace modeldb {
+namespace {
+
+class HandOver : public ModelDatabase {
+ protected:
+  // How the last load laid its rows: {"taken over" or "own", "part" or
+  // "every row"}; the journal is cleared.
+  static std::pair<std::string, std::string> lastLay() {
+    const auto calls = testkit::mac::journal().calls("LayStored");
+    testkit::mac::journal().reset();
+    if (calls.empty()) return {"none", "none"};
+    return {calls.back().args.at(0), calls.back().args.at(1)};
+  }
+
+  // Frees `config` (its graph is parked), loads the next instance, which
+  // takes the graph over, and checks it against a new instance built from
+  // every row while it is held (so that one builds a graph of its own).
+  // `how` is how the next instance must have laid the rows.
+  void expectNextInstanceAsNew(std::unique_ptr<ZQMACMediaConfig>& config, const std::string& how) {
+    config.reset();
+    testkit::mac::journal().reset();
+    config = load();
+    EXPECT_EQ(lastLay(), std::make_pair(std::string("taken over"), how));
+    auto fresh = load();
+    EXPECT_EQ(lastLay().first, "own");
+    EXPECT_EQ(tktest::ModelDump::of(*config), tktest::ModelDump::of(*fresh));
+  }
+
+  // Plain SQL on a connection of its own, as an administrator's sqlite3.
+  void rawSql(const std::string& sql) {
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open(db.path().c_str(), &handle), SQLITE_OK);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(handle);
+  }
+
+  static ZQMACMountPath* mountPath(ZQMACMediaConfig& config, int id) {
+    return config.FindDBNode<ZQMACMountPath>(id);
+  }
+};
+
+// ---------------------------------------------------------------- stored changes
+
+TEST_F(HandOver, EveryKindOfStoredChangeIsSeenAsANewInstanceSeesIt) {
+  const struct {
+    const char* what;
+    const char* sql;
+    const char* how;  // how the next instance lays the rows
+  } changes[] = {
+      {"nothing", "", "part"},
+      {"agent added", "INSERT INTO APP_Client (id, name, net_hostname) VALUES (9, 'ma9', 'ma9.example.net'); "
+                      "INSERT INTO MMHost (ClientId) VALUES (9)", "every row"},
+      {"agent renamed", "UPDATE APP_Client SET name = 'ma9x', net_hostname = 'ma9x.example.net' WHERE id = 9",
+       "every row"},
+      {"agent removed", "DELETE FROM MMHost WHERE ClientId = 9", "every row"},
+      {"tape library added", "INSERT INTO MMLibrary (LibraryId, LibraryName, AliasName, LibraryTypeId, LibraryEnabled) "
+                             "VALUES (7, 'TapeLib7', 'TapeLib7', 1, 1)", "every row"},
+      {"disk library added", "INSERT INTO MMLibrary (LibraryId, LibraryName, AliasName, LibraryTypeId, LibraryEnabled) "
+                             "VALUES (8, 'DiskLib8', 'DiskLib8', 3, 1)", "every row"},
+      {"libraries renamed", "UPDATE MMLibrary SET LibraryName = 'T7', AliasName = 'T7' WHERE LibraryId = 7; "
+                            "UPDATE MMLibrary SET LibraryName = 'D8', AliasName = 'D8' WHERE LibraryId = 8",
+       "every row"},
+      {"controller added", "INSERT INTO MMLibraryController (LibraryControllerId, ClientId, LibraryId) VALUES (9, 2, 7)",
+       "every row"},
+      {"pools added", "INSERT INTO MMMasterPool (MasterPoolId, LibraryId, MasterPoolName) VALUES (9, 7, 'mp9'); "
+                      "INSERT INTO MMDrivePool (DrivePoolId, MasterPoolId, ClientId) VALUES (9, 9, 2)", "every row"},
+      {"drive added", "INSERT INTO MMDrive (DriveId, AliasName, MasterPoolId) VALUES (9, 'Drive9', 9)", "every row"},
+      {"drive path added", "INSERT INTO MMDrivePath (DrivePathId, DriveId, DrivePoolId, ClientId) VALUES (9, 9, 9, 2)",
+       "every row"},
+      {"drive renamed", "UPDATE MMDrive SET AliasName = 'Drive9x' WHERE DriveId = 9", "every row"},
+      {"device added", "INSERT INTO MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) VALUES (9, 1, 'd9', 1)",
+       "part"},
+      {"volume added", "INSERT INTO MMDeviceController (DeviceControllerId, ClientId, DeviceId, DeviceControllerActive, "
+                       "DeviceControllerEnabled, DeviceAccessible, DeviceAccessType, Folder) "
+                       "VALUES (9, 2, 9, 1, 1, 1, 6, '/v9')", "part"},
+      {"mount path added", "INSERT INTO MMMountPath (MountPathId, MountPathName, LibraryId, MediaSideId, "
+                           "MountPathTypeId, NumberOfWriters) VALUES (9, '/mnt/nine', 8, 0, 1, 0); "
+                           "INSERT INTO MMMountPathToStorageDevice (MountPathId, DeviceId) VALUES (9, 9)", "part"},
+      {"device and volume renamed", "UPDATE MMDevice SET AliasName = 'd9x' WHERE DeviceId = 9; "
+                                    "UPDATE MMDeviceController SET Folder = '/v9x' WHERE DeviceControllerId = 9", "part"},
+      {"mount path renamed", "UPDATE MMMountPath SET MountPathName = '/mnt/nine-x' WHERE MountPathId = 9", "part"},
+      {"mount path moved", "UPDATE MMMountPathToStorageDevice SET DeviceId = 1 WHERE MountPathId = 9", "part"},
+      {"volume removed", "DELETE FROM MMDeviceController WHERE DeviceControllerId = 1", "part"},
+      {"mount path removed", "DELETE FROM MMMountPathToStorageDevice WHERE MountPathId = 9; "
+                             "DELETE FROM MMMountPath WHERE MountPathId = 9", "part"},
+      {"device removed", "DELETE FROM MMDeviceController WHERE DeviceId = 9; DELETE FROM MMDevice WHERE DeviceId = 9",
+       "part"},
+      {"drive path and drive removed", "DELETE FROM MMDrivePath WHERE DrivePathId = 9; "
+                                       "DELETE FROM MMDrive WHERE DriveId = 9", "every row"},
+      {"pools, controller and libraries removed", "DELETE FROM MMDrivePool WHERE DrivePoolId = 9; "
+                                                 "DELETE FROM MMMasterPool WHERE MasterPoolId = 9; "
+                                                 "DELETE FROM MMLibraryController WHERE LibraryControllerId = 9; "
+                                                 "DELETE FROM MMLibrary WHERE LibraryId IN (7, 8)", "every row"},
+  };
+  auto config = load();
+  for (const auto& change : changes) {
+    SCOPED_TRACE(change.what);
+    if (*change.sql != '\0') rawSql(change.sql);
+    expectNextInstanceAsNew(config, change.how);
+  }
+}
+
+TEST_F(HandOver, ChangesStoredThroughTheModelAreSeenAsANewInstanceSeesThem) {
+  auto config = load();
+  // A mount path added, renamed and removed through the model.
+  ZQMACMagLib* library = diskLibrary(*config);
+  MountPathInfo info{};
+  info.libraryId = static_cast<int>(library->GetId());
+  info.path = "/mnt/added";
+  info.userName = "backup";
+  info.password = "secret";
+  info.deviceId = 2;
+  ZQMACMountPath* added = library->AddMountPath(info);
+  ASSERT_NE(added, nullptr) << library->GetLastError();
+  const int id = static_cast<int>(added->GetId());
+  expectNextInstanceAsNew(config, "part");
+  EXPECT_EQ(ZQMACGraph::GetPassword(mountPath(*config, id)), "") << "a load does not read the password";
+  ASSERT_TRUE(mountPath(*config, id)->SetName("/mnt/renamed")) << mountPath(*config, id)->GetLastError();
+  expectNextInstanceAsNew(config, "part");
+  ASSERT_TRUE(config->DeleteObject(mountPath(*config, id))) << config->GetLastError();
+  expectNextInstanceAsNew(config, "part");
+  // A drive renamed, a drive path removed.
+  ASSERT_TRUE(drive(*config, 1)->SetName("Drive1x")) << drive(*config, 1)->GetLastError();
+  expectNextInstanceAsNew(config, "every row");
+  ZQMACDms* path = elements(drive(*config, 2)->GetDmsList()).front();
+  ASSERT_TRUE(config->DeleteObject(path)) << config->GetLastError();
+  expectNextInstanceAsNew(config, "every row");
+}
+
+// ---------------------------------------------------------------- changes in memory
+
+TEST_F(HandOver, ChangesInMemoryNeverStoredDoNotReachTheNextInstance) {
+  auto config = load();
+  ZQMACMountPath* path = mountPath(*config, 1);
+  ASSERT_NE(path, nullptr);
+  path->SetUserName("only in memory");
+  path->SetUserPassword("secret in memory");
+  ZQMACLinkedList<ZQMACDiskVolume> volumes = config->FindDBNode<ZQMACDiskDevice>(2)->GetVolumeList();
+  volumes.GetFirstNode()->SetVolume("/only/in/memory");
+  config->FindDBNode<ZQMACDiskDevice>(1)->SetRemoteHostUserName("someone");
+  expectNextInstanceAsNew(config, "part");
+  EXPECT_EQ(ZQMACGraph::GetPassword(mountPath(*config, 1)), "");
+  EXPECT_EQ(config->FindDBNode<ZQMACDiskDevice>(1)->GetRemoteHostUserName(), "");
+
+  // Objects of the tape side, changed in memory, are made anew too.
+  ZQMACGraph::SetName(drive(*config, 1), "only in memory");
+  tapeLibrary(*config)->GetLibrary()->SetVendor("nobody");
+  ZQMACGraph::SetDetected(config->FindDBNode<ZQMACMediaAgent>(1), true);
+  expectNextInstanceAsNew(config, "every row");
+  EXPECT_EQ(drive(*config, 1)->GetName(), "Drive1");
+  EXPECT_FALSE(config->FindDBNode<ZQMACMediaAgent>(1)->IsDetected());
+
+  // A last error left on an object is a change too.
+  drive(*config, 2)->SetLastError(7, "left behind");
+  expectNextInstanceAsNew(config, "every row");
+  EXPECT_EQ(drive(*config, 2)->GetLastErrorCode(), 0u);
+}
+
+TEST_F(HandOver, ObjectsMadeInMemoryGoWithTheHandOver) {
+  auto config = load();
+  const std::size_t objects = config->GetObjectCount();
+  ASSERT_NE(ZQMACGraph::AddCostCategory(*config, 70, "Gold"), nullptr);
+  ASSERT_NE(ZQMACGraph::AddMountPath(diskLibrary(*config), nullptr, -1, "/never/stored"), nullptr);
+  expectNextInstanceAsNew(config, "part");
+  EXPECT_EQ(config->GetObjectCount(), objects);
+}
+
+TEST_F(HandOver, WithinAnInstanceAReReadLaysOnlyTheChangedRowsAndTheTouchedObjects) {
+  auto config = load();
+  ZQMACMountPath* path = mountPath(*config, 1);
+  const unsigned long long handle = path->GetHandle();
+  path->SetUserName("only in memory");
+  rawSql("UPDATE MMMountPath SET MountPathName = '/mnt/renamed' WHERE MountPathId = 2");
+  testkit::mac::journal().reset();
+  ASSERT_TRUE(config->ReadCurrentConfig(true)) << config->GetLastError();
+  EXPECT_EQ(lastLay(), std::make_pair(std::string("own"), std::string("part")));
+  EXPECT_EQ(config->FindObject(handle), path) << "a re-read keeps the object and its handle";
+  EXPECT_EQ(path->GetUserName(), "") << "laid again from its row";
+  EXPECT_EQ(mountPath(*config, 2)->GetName(), "/mnt/renamed");
+  config->FindDBNode<ZQMACMediaAgent>(2)->SetShown(false);
+  ASSERT_TRUE(config->ReadCurrentConfig(true));
+  EXPECT_EQ(lastLay(), std::make_pair(std::string("own"), std::string("every row")));
+  auto fresh = load();
+  EXPECT_EQ(tktest::ModelDump::of(*config), tktest::ModelDump::of(*fresh));
+}
+
+// ---------------------------------------------------------------- what is not handed over
+
+TEST_F(HandOver, AnInstanceWideOperationKeepsItsGraphToItself) {
+  auto config = load();
+  EXPECT_FALSE(config->DragNDrop(0, 0, 1));
+  config.reset();
+  testkit::mac::journal().reset();
+  config = load();
+  EXPECT_EQ(lastLay(), std::make_pair(std::string("own"), std::string("every row")));
+}
+
+TEST_F(HandOver, AnObjectFreedWhileItsRowStaysKeepsTheGraphToItself) {
+  auto config = load();
+  delete mountPath(*config, 1);  // its row is still stored
+  config.reset();
+  testkit::mac::journal().reset();
+  config = load();
+  EXPECT_EQ(lastLay(), std::make_pair(std::string("own"), std::string("every row")));
+  EXPECT_NE(mountPath(*config, 1), nullptr);
+}
+
+TEST_F(HandOver, HandlesGivenBeforeTheHandOverResolveNowhere) {
+  auto config = load();
+  const unsigned long long handle = drive(*config, 1)->GetHandle();
+  const ZQMACDrive* before = drive(*config, 1);
+  config.reset();
+  config = load();
+  EXPECT_EQ(drive(*config, 1), before) << "the graph was handed over";
+  EXPECT_EQ(config->FindObject(handle), nullptr);
+  const unsigned long long again = drive(*config, 1)->GetHandle();
+  EXPECT_NE(again, handle);
+  EXPECT_EQ(config->FindObject(again), drive(*config, 1));
+}
+
+TEST_F(HandOver, OnlyOneInstanceHoldsAGraphAndASecondBuildsItsOwn) {
+  auto first = load();
+  first.reset();
+  testkit::mac::journal().reset();
+  auto one = load();
+  auto two = load();
+  const auto calls = testkit::mac::journal().calls("LayStored");
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].args.at(0), "taken over");
+  EXPECT_EQ(calls[1].args.at(0), "own");
+  EXPECT_EQ(tktest::ModelDump::of(*one), tktest::ModelDump::of(*two));
+  // Both freed: one graph stays parked, the other is freed (the sanitizers
+  // see to it that neither leaks nor is freed twice).
+  one.reset();
+  two.reset();
+  auto three = load();
+  EXPECT_EQ(lastLay().first, "taken over");
+}
+
+}  // namespace
+}  // namespace modeldb

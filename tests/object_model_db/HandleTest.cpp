@@ -1,0 +1,130 @@
+// Object handles are given when first asked for: a load costs none however
+// many objects it makes, so requests that each load a new instance never
+// run the process out of handles; a handle once given stays the object's,
+// resolves only in its own instance, and stops resolving when the object
+// goes.
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "tests/object_model_db/ModelDatabaseFixture.h"
+
+namespace modeldb {
+namespace {
+
+using Handles = ModelDatabase;
+
+TEST_F(Handles, NewInstancesOfOneConfigurationTakeHandlesOnlyForWhatIsAskedFor) {
+  const uint32_t next = tkmac::peekNextHandle();
+  const std::size_t objects = load()->GetObjectCount();
+  for (int i = 0; i < 50; ++i) ASSERT_EQ(load()->GetObjectCount(), objects);
+  EXPECT_EQ(tkmac::peekNextHandle(), next) << "fifty loads of every object took no handle";
+  auto config = load();
+  ZQMACLms* lms = tapeLibrary(*config);
+  ASSERT_NE(lms, nullptr);
+  EXPECT_EQ(lms->GetHandle(), next);
+  EXPECT_EQ(tkmac::peekNextHandle(), next + 1);
+}
+
+TEST_F(Handles, InstancesStillLoadAndAnswerWhenTheHandlesAreNearlyUsedUp) {
+  // A load used to take a handle for every object it made, and refused
+  // with "No object handle is left." once they ran short.
+  testkit::mac::ScopedHandleCounter counter(0xFFFFFFFEu);  // two left
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    auto config = load();
+    EXPECT_EQ(reachable(*config).size(), 53u);
+    ZQMACDrive* drive1 = drive(*config, 1);
+    ASSERT_NE(drive1, nullptr);
+    const unsigned long long handle = drive1->GetHandle();
+    if (i < 2) {
+      EXPECT_EQ(handle, 0xFFFFFFFEu + static_cast<unsigned>(i));
+      EXPECT_EQ(config->FindObject(handle, ZQMAC_OBJ_DRIVE), drive1);
+    } else {
+      EXPECT_EQ(handle, 0u) << "none is left; the object itself is whole";
+      EXPECT_EQ(drive1->GetName(), "Drive1");
+    }
+  }
+  EXPECT_EQ(tkmac::peekNextHandle(), 0u);
+}
+
+TEST_F(Handles, AHandleAskedTwiceIsOneNumberAndOnlyAGivenHandleResolves) {
+  auto config = load();
+  ZQMACDrive* drive1 = drive(*config, 1);
+  ZQMACDrive* drive2 = drive(*config, 2);
+  const uint32_t next = tkmac::peekNextHandle();
+  EXPECT_EQ(config->FindObject(next), nullptr) << "a number no object was given finds nothing";
+  const unsigned long long first = drive1->GetHandle();
+  EXPECT_EQ(first, next);
+  EXPECT_EQ(config->GetHandle(drive1), first);
+  EXPECT_EQ(drive1->GetHandle(), first);
+  EXPECT_EQ(config->AdoptObject(drive1), first) << "an owned object keeps its handle";
+  EXPECT_EQ(config->FindObject(first), drive1);
+  EXPECT_EQ(config->FindObject(first + 1), nullptr) << "drive 2 was never asked for its handle";
+  const unsigned long long second = drive2->GetHandle();
+  EXPECT_EQ(second, first + 1);
+  EXPECT_EQ(config->FindObject(second, ZQMAC_OBJ_DRIVE), drive2);
+  EXPECT_EQ(config->FindObject(second, ZQMAC_OBJ_DMS), nullptr);
+}
+
+TEST_F(Handles, ThreadsAskingOneObjectForItsHandleAllGetTheSameNumber) {
+  auto config = load();
+  const ZQMACDrive* drive1 = drive(*config, 1);
+  std::vector<unsigned long long> seen(8);
+  std::atomic<bool> go{false};
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    threads.emplace_back([&, i] {
+      while (!go.load()) std::this_thread::yield();
+      seen[i] = drive1->GetHandle();
+    });
+  }
+  go.store(true);
+  for (std::thread& t : threads) t.join();
+  for (unsigned long long handle : seen) EXPECT_EQ(handle, seen.front());
+  EXPECT_EQ(tkmac::peekNextHandle(), seen.front() + 1) << "one handle taken";
+}
+
+TEST_F(Handles, AHandleResolvesOnlyInItsOwnInstance) {
+  auto one = load();
+  auto other = load();
+  const unsigned long long handle = drive(*one, 1)->GetHandle();
+  EXPECT_EQ(other->FindObject(handle), nullptr);
+  const unsigned long long otherHandle = drive(*other, 1)->GetHandle();
+  EXPECT_NE(otherHandle, handle);
+  EXPECT_EQ(one->FindObject(otherHandle), nullptr);
+  EXPECT_EQ(other->GetHandle(drive(*one, 1)), 0u) << "an object of another instance has no handle here";
+}
+
+TEST_F(Handles, AnObjectThatGoesStopsResolvingAndItsHandleIsNeverGivenAgain) {
+  auto config = load();
+  ZQMACDrive* drive2 = drive(*config, 2);
+  const unsigned long long handle = drive2->GetHandle();
+  ASSERT_TRUE(config->DeleteObject(drive2)) << config->GetLastError();
+  EXPECT_EQ(config->FindObject(handle), nullptr);
+  // A drive whose row went with another request goes at the next re-read.
+  ZQMACDrive* drive1 = drive(*config, 1);
+  const unsigned long long handle1 = drive1->GetHandle();
+  ASSERT_EQ(0, db.exec("DELETE FROM MMDrivePath WHERE DriveId = 1"));
+  ASSERT_EQ(0, db.exec("DELETE FROM MMDrive WHERE DriveId = 1"));
+  ASSERT_TRUE(config->ReadCurrentConfig(true)) << config->GetLastError();
+  EXPECT_EQ(config->FindObject(handle1), nullptr);
+  EXPECT_EQ(drive(*config, 1), nullptr);
+  // Objects asked for their handles afterwards take new numbers.
+  ZQMACLms* lms = tapeLibrary(*config);
+  EXPECT_GT(lms->GetHandle(), handle1);
+}
+
+TEST_F(Handles, ClearedObjectsLeaveNoHandleBehind) {
+  auto config = load();
+  const unsigned long long handle = tapeLibrary(*config)->GetHandle();
+  config->ClearObjects();
+  EXPECT_EQ(config->FindObject(handle), nullptr);
+  EXPECT_EQ(config->GetObjectCount(), 0u);
+  ASSERT_TRUE(config->ReadCurrentConfig(false));
+  EXPECT_EQ(config->FindObject(handle), nullptr);
+  EXPECT_NE(tapeLibrary(*config)->GetHandle(), handle);
+}
+
+}  // namespace
+}  // namespace modeldb
