@@ -67,19 +67,6 @@ struct ZQMACParkedGraph {
 
 namespace {
 
-bool sameRow(const MMStoredDevice& a, const MMStoredDevice& b) {
-  return a.id == b.id && a.name == b.name && a.typeId == b.typeId && a.druHostId == b.druHostId;
-}
-bool sameRow(const MMStoredDeviceController& a, const MMStoredDeviceController& b) {
-  return a.id == b.id && a.clientId == b.clientId && a.deviceId == b.deviceId && a.folder == b.folder &&
-         a.userName == b.userName && a.enabled == b.enabled && a.accessType == b.accessType &&
-         a.credentialAssocId == b.credentialAssocId && a.snrVolumeId == b.snrVolumeId;
-}
-bool sameRow(const MMStoredMountPath& a, const MMStoredMountPath& b) {
-  return a.id == b.id && a.name == b.name && a.userName == b.userName && a.libraryId == b.libraryId &&
-         a.typeId == b.typeId && a.enabled == b.enabled && a.deviceId == b.deviceId;
-}
-
 int rowId(const MMStoredDevice& r) { return r.id; }
 int rowId(const MMStoredDeviceController& r) { return r.id; }
 int rowId(const MMStoredMountPath& r) { return r.id; }
@@ -105,7 +92,7 @@ std::vector<int> changedIds(const std::vector<Row>& before, const std::vector<Ro
     } else if (b == before.end() || rowId(*n) < rowId(*b)) {
       ids.push_back(rowId(*n++));
     } else {
-      if (!sameRow(*b, *n)) ids.push_back(rowId(*n));
+      if (*b != *n) ids.push_back(rowId(*n));  // every column the load lays
       ++b;
       ++n;
     }

@@ -112,6 +112,8 @@ struct MMStoredMountPath {
   int typeId = 0;
   int enabled = 0;
   int deviceId = 0;  // the lowest device the path lies on; 0 for none
+
+  bool operator==(const MMStoredMountPath&) const = default;
 };
 
 struct MMStoredDevice {
@@ -119,6 +121,8 @@ struct MMStoredDevice {
   std::string name;
   int typeId = 0;
   int druHostId = 0;  // the DRU host the device is tied to; 0: none
+
+  bool operator==(const MMStoredDevice&) const = default;
 };
 
 struct MMStoredDeviceController {
@@ -131,6 +135,8 @@ struct MMStoredDeviceController {
   int accessType = 0;
   int credentialAssocId = 0;
   int snrVolumeId = 0;
+
+  bool operator==(const MMStoredDeviceController&) const = default;
 };
 
 // ---- a new mount path (MMMediaConfigDB::insertMountPath) ----

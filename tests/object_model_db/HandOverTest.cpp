@@ -3,7 +3,6 @@
 // another connection, plain SQL) and after changes in memory that were
 // never stored, the next instance is what a load of every row makes of a
 // new instance, object by object; handles given before resolve nowhere.
-#include <sqlite3.h>
 
 #include <functional>
 #include <memory>
@@ -39,16 +38,6 @@ class HandOver : public ModelDatabase {
     auto fresh = load();
     EXPECT_EQ(lastLay().first, "own");
     EXPECT_EQ(tktest::ModelDump::of(*config), tktest::ModelDump::of(*fresh));
-  }
-
-  // Plain SQL on a connection of its own, as an administrator's sqlite3.
-  void rawSql(const std::string& sql) {
-    sqlite3* handle = nullptr;
-    ASSERT_EQ(sqlite3_open(db.path().c_str(), &handle), SQLITE_OK);
-    char* error = nullptr;
-    EXPECT_EQ(sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-    sqlite3_free(error);
-    sqlite3_close(handle);
   }
 
   static ZQMACMountPath* mountPath(ZQMACMediaConfig& config, int id) {
@@ -112,7 +101,7 @@ TEST_F(HandOver, EveryKindOfStoredChangeIsSeenAsANewInstanceSeesIt) {
   auto config = load();
   for (const auto& change : changes) {
     SCOPED_TRACE(change.what);
-    if (*change.sql != '\0') rawSql(change.sql);
+    if (*change.sql != '\0') db.execElsewhere(change.sql);
     expectNextInstanceAsNew(config, change.how);
   }
 }
@@ -187,7 +176,7 @@ TEST_F(HandOver, WithinAnInstanceAReReadLaysOnlyTheChangedRowsAndTheTouchedObjec
   ZQMACMountPath* path = mountPath(*config, 1);
   const unsigned long long handle = path->GetHandle();
   path->SetUserName("only in memory");
-  rawSql("UPDATE MMMountPath SET MountPathName = '/mnt/renamed' WHERE MountPathId = 2");
+  db.execElsewhere("UPDATE MMMountPath SET MountPathName = '/mnt/renamed' WHERE MountPathId = 2");
   testkit::mac::journal().reset();
   ASSERT_TRUE(config->ReadCurrentConfig(true)) << config->GetLastError();
   EXPECT_EQ(lastLay(), std::make_pair(std::string("own"), std::string("part")));

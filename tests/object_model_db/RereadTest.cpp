@@ -5,7 +5,6 @@
 // process, another thread, plain SQL), under the fault sweep (a re-read and
 // a console's lock), inside a transaction, and when the change log cannot
 // be trusted (pruned, a trigger dropped, the schema changed by hand).
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -73,7 +72,10 @@ class Reread : public ModelDatabase {
 
   // The graph of a new instance that reads every row.
   static std::string fullReload() {
+    // Neither rows the process keeps nor a graph a freed instance left: a
+    // load of every row into objects made anew.
     testkit::mmdb::forgetConfigurationReads();
+    tkmac::dropParkedGraph();
     return tktest::ModelDump::of(*load());
   }
 
@@ -99,15 +101,6 @@ class Reread : public ModelDatabase {
     EXPECT_EQ(fresh, full);
   }
 
-  // Plain SQL on a connection of its own, as an administrator's sqlite3.
-  void rawSql(const std::string& sql) {
-    sqlite3* handle = nullptr;
-    ASSERT_EQ(sqlite3_open(db.path().c_str(), &handle), SQLITE_OK);
-    char* error = nullptr;
-    EXPECT_EQ(sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-    sqlite3_free(error);
-    sqlite3_close(handle);
-  }
 
   // Plain SQL in a process of its own, as an administrator's sqlite3 run
   // beside the server.
@@ -216,12 +209,12 @@ TEST_F(Reread, ChangesOfAnotherThreadAndOfPlainSqlAreSeen) {
   });
   other.join();
   expectEqualToFullReload("part", 1);
-  rawSql("UPDATE MMDrive SET DriveEnabled = 0; DELETE FROM MMDrivePath WHERE DrivePathId = 4; "
+  db.execElsewhere("UPDATE MMDrive SET DriveEnabled = 0; DELETE FROM MMDrivePath WHERE DrivePathId = 4; "
          "UPDATE MMMountPathToStorageDevice SET DeviceId = 1 WHERE MountPathId = 2; "
          "UPDATE MMLibrary SET LibraryId = 40 WHERE LibraryId = 2; UPDATE MMMasterPool SET LibraryId = 40 "
          "WHERE LibraryId = 2; UPDATE MMMountPath SET LibraryId = 40 WHERE LibraryId = 2");
   expectEqualToFullReload("part");
-  rawSql("UPDATE APP_Client SET net_hostname = 'ma1.example.org' WHERE id = 1; "
+  db.execElsewhere("UPDATE APP_Client SET net_hostname = 'ma1.example.org' WHERE id = 1; "
          "INSERT INTO MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) VALUES (30, 1, 'raw', 1)");
   expectEqualToFullReload("part", 3);
 }
@@ -232,7 +225,7 @@ TEST_F(Reread, ChangesOfAnotherThreadAndOfPlainSqlAreSeen) {
 // loader's lookups off their flat tables: the re-read still keeps each
 // object and equals a load of every row.
 TEST_F(Reread, FarApartIdsAreKeptAndReadLikeCloseOnes) {
-  rawSql("INSERT INTO \"MMLibrary\" (\"LibraryId\", \"LibraryName\", \"AliasName\", \"LibraryTypeId\", "
+  db.execElsewhere("INSERT INTO \"MMLibrary\" (\"LibraryId\", \"LibraryName\", \"AliasName\", \"LibraryTypeId\", "
          "\"LibraryEnabled\") VALUES (5000000, 'FarLib', 'FarLib', 3, 1)");
   expectEqualToFullReload("part", 1);
   ZQMACMagLib* far = nullptr;
@@ -241,11 +234,11 @@ TEST_F(Reread, FarApartIdsAreKeptAndReadLikeCloseOnes) {
     if (library->GetId() == 5000000u) far = library;
   ASSERT_NE(far, nullptr);
   const unsigned long long handle = far->GetHandle();
-  rawSql("UPDATE \"MMLibrary\" SET \"AliasName\" = 'FarLib2' WHERE \"LibraryId\" = 5000000");
+  db.execElsewhere("UPDATE \"MMLibrary\" SET \"AliasName\" = 'FarLib2' WHERE \"LibraryId\" = 5000000");
   expectEqualToFullReload("part", 1);
   EXPECT_EQ(kept->FindObject(handle), far) << "the far library keeps its address and handle";
   EXPECT_EQ(far->GetName(), "FarLib2");
-  rawSql("DELETE FROM \"MMLibrary\" WHERE \"LibraryId\" = 5000000");
+  db.execElsewhere("DELETE FROM \"MMLibrary\" WHERE \"LibraryId\" = 5000000");
   expectEqualToFullReload("part");
   EXPECT_EQ(kept->FindObject(handle), nullptr);
 }
@@ -266,12 +259,12 @@ TEST_F(Reread, OnlyTheKindsWithLoggedChangesAreScanned) {
   expectEqualToFullReload("part", 0);
   EXPECT_EQ(scanned, Scans{});
 
-  rawSql("UPDATE MMDrive SET DriveName = 'renamed' WHERE DriveId = 1");
+  db.execElsewhere("UPDATE MMDrive SET DriveName = 'renamed' WHERE DriveId = 1");
   expectEqualToFullReload("part", 1);
   EXPECT_EQ(scanned, Scans{"MMDrive"});
 
   // Three kinds among ten; the device link counts as the mount path's.
-  rawSql("UPDATE MMDrive SET DriveEnabled = 0 WHERE DriveId = 2; "
+  db.execElsewhere("UPDATE MMDrive SET DriveEnabled = 0 WHERE DriveId = 2; "
          "UPDATE MMMountPathToStorageDevice SET DeviceId = 1 WHERE MountPathId = 2; "
          "INSERT INTO MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) VALUES (31, 1, 'raw31', 1)");
   expectEqualToFullReload("part", 3);
@@ -308,7 +301,7 @@ TEST_F(Reread, ChangesOfAnotherProcessAreSeen) {
 TEST_F(Reread, ALogPrunedPastTheKeptReadReadsEverythingThenInPartAgain) {
   // More changes than the log keeps: devices made and removed again.
   const std::string made = std::to_string(tkmmdb::kLogKept / 2 + 1024);
-  rawSql("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + made +
+  db.execElsewhere("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + made +
          ") INSERT INTO MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) "
          "SELECT 1000 + i, 1, 'bulk' || i, 1 FROM n; DELETE FROM MMDevice WHERE DeviceId > 1000; "
          "UPDATE MMLibrary SET AliasName = 'AfterThePrune' WHERE LibraryId = 2");
@@ -316,21 +309,21 @@ TEST_F(Reread, ALogPrunedPastTheKeptReadReadsEverythingThenInPartAgain) {
   expectEqualToFullReload("whole");
   EXPECT_EQ(diskLibrary(*kept)->GetName(), "AfterThePrune");
   // The pruned entries were read before: the log is good again.
-  rawSql("UPDATE MMLibrary SET AliasName = 'AfterTheWholeRead' WHERE LibraryId = 2");
+  db.execElsewhere("UPDATE MMLibrary SET AliasName = 'AfterTheWholeRead' WHERE LibraryId = 2");
   expectEqualToFullReload("part", 1);
   EXPECT_EQ(scanned, Scans{"MMLibrary"});
 }
 
 TEST_F(Reread, ASchemaChangedByHandIsCheckedForTheTriggersOnce) {
   // A change of the schema that leaves every trigger: still read in part.
-  rawSql("CREATE TABLE AdminNotes (Note TEXT); UPDATE MMDrive SET DriveName = 'noted' WHERE DriveId = 2");
+  db.execElsewhere("CREATE TABLE AdminNotes (Note TEXT); UPDATE MMDrive SET DriveName = 'noted' WHERE DriveId = 2");
   expectEqualToFullReload("part", 1);
   EXPECT_EQ(scanned, Scans{"MMDrive"});
   // A trigger dropped with no change of its table yet, then a change the
   // dropped trigger would have logged: nothing is trusted from the drop on.
-  rawSql("DROP TRIGGER MMConfigChange_MMLibrary_update");
+  db.execElsewhere("DROP TRIGGER MMConfigChange_MMLibrary_update");
   expectEqualToFullReload("whole");
-  rawSql("UPDATE MMLibrary SET AliasName = 'unlogged' WHERE LibraryId = 2");
+  db.execElsewhere("UPDATE MMLibrary SET AliasName = 'unlogged' WHERE LibraryId = 2");
   expectEqualToFullReload("whole");
   EXPECT_EQ(diskLibrary(*kept)->GetName(), "unlogged");
 }
@@ -351,12 +344,12 @@ TEST_F(Reread, InsideTheThreadsTransactionEverythingIsReadAndNothingKept) {
 }
 
 TEST_F(Reread, APrunedLogOrAMissingTriggerReadsEverything) {
-  rawSql("UPDATE MMConfigEpoch SET Pruned = Pruned + 1000000; UPDATE MMDrive SET DriveName = 'pruned'");
+  db.execElsewhere("UPDATE MMConfigEpoch SET Pruned = Pruned + 1000000; UPDATE MMDrive SET DriveName = 'pruned'");
   expectEqualToFullReload("whole");
-  rawSql("UPDATE MMConfigEpoch SET Pruned = 0");
+  db.execElsewhere("UPDATE MMConfigEpoch SET Pruned = 0");
   expectEqualToFullReload("part", 0);
 
-  rawSql("DROP TRIGGER MMConfigChange_MMDrive_update; UPDATE MMDrive SET DriveName = 'untracked'");
+  db.execElsewhere("DROP TRIGGER MMConfigChange_MMDrive_update; UPDATE MMDrive SET DriveName = 'untracked'");
   expectEqualToFullReload("whole");
   expectEqualToFullReload("whole");
   // A new connection puts the trigger back and starts a new history.
@@ -364,7 +357,7 @@ TEST_F(Reread, APrunedLogOrAMissingTriggerReadsEverything) {
   testkit::mmdb::reset();
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM sqlite_master WHERE name = 'MMConfigChange_MMDrive_update'"), 1);
   expectEqualToFullReload("whole");
-  rawSql("UPDATE MMDrive SET DriveName = 'tracked' WHERE DriveId = 1");
+  db.execElsewhere("UPDATE MMDrive SET DriveName = 'tracked' WHERE DriveId = 1");
   expectEqualToFullReload("part", 1);
 }
 
@@ -374,12 +367,12 @@ TEST_F(Reread, ADatabaseWithoutTheLogIsReadWholeUntilItHasOne) {
   for (const tkdb::DbRow& row : db.query("SELECT name FROM sqlite_master WHERE type = 'trigger' AND name LIKE "
                                          "'MMConfigChange%'"))
     drop += "DROP TRIGGER \"" + row.at(0).s + "\"; ";
-  rawSql(drop + "DROP TABLE MMConfigEpoch; DROP TABLE MMConfigChange");
+  db.execElsewhere(drop + "DROP TABLE MMConfigEpoch; DROP TABLE MMConfigChange");
   expectEqualToFullReload("whole");
   testkit::db::reset();
   testkit::mmdb::reset();
   expectEqualToFullReload("whole");
-  rawSql("DELETE FROM MMDrivePath WHERE DrivePathId = 1");
+  db.execElsewhere("DELETE FROM MMDrivePath WHERE DrivePathId = 1");
   expectEqualToFullReload("part", 0);
 }
 

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "platform/mac/ZQMACPlatform.h"
 #include "platform/testkit/journal.h"
 #include "platform/testkit/mmdb.h"
 #include "tests/support/DatabaseDump.h"
@@ -78,10 +79,13 @@ SweepReport FaultSweep::run(const SweepPlan& plan) const {
   // k = 0 is the clean run: it counts the calls and gives the outcome the
   // failing runs are held against.
   for (long k = 0; k == 0 || k <= report.calls; ++k) {
-    // What a configuration load reads depends on what the process kept of
-    // the last one: every run starts without it, so that every run reads
-    // as the clean one did (a setup that loads warms it the same way).
+    // What a configuration load reads, and which graph a new instance
+    // starts from, depend on what the process kept of the last ones (rows,
+    // a graph a freed instance left): every run starts without either, so
+    // that every run reads as the clean one did (a setup that loads warms
+    // them the same way).
     testkit::mmdb::forgetConfigurationReads();
+    tkmac::dropParkedGraph();
     if (plan.setup) plan.setup();
     const DatabaseDump before = DatabaseDump::take();
 

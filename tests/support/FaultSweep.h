@@ -21,9 +21,10 @@
 //   EXPECT_TRUE(report.clean()) << report;
 //
 // Every run starts with nothing kept of earlier configuration loads
-// (MMMediaConfigDB::forgetLoaded) before its setup: a load reads what
-// changed since the process's last one, and every run must read alike. A
-// sweep over a re-read in part has its setup load first.
+// (MMMediaConfigDB::forgetLoaded, and no graph parked by a freed instance)
+// before its setup: a load reads what changed since the process's last one,
+// and every run must read alike. A sweep over a re-read in part or a
+// hand-over has its setup load first.
 // Runs happen on the calling thread; the failure scripts of every thread
 // are counted, so a request that calls stand-ins from threads of its own
 // must make the same calls in the same order in every run.

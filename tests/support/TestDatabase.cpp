@@ -1,6 +1,7 @@
 #include "tests/support/TestDatabase.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
@@ -52,6 +53,19 @@ std::string TestDatabase::text(const std::string& sql, const std::vector<tkdb::D
   if (v.type == tkdb::DbValue::Type::Text) return v.s;
   if (v.type == tkdb::DbValue::Type::Int) return std::to_string(v.i);
   return std::string();
+}
+
+void TestDatabase::execElsewhere(const std::string& sql) {
+  sqlite3* handle = nullptr;
+  if (sqlite3_open(m_path.c_str(), &handle) != SQLITE_OK) {
+    ADD_FAILURE() << "cannot open " << m_path << ": " << sqlite3_errmsg(handle);
+    sqlite3_close(handle);
+    return;
+  }
+  char* error = nullptr;
+  EXPECT_EQ(sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "") << "\n" << sql;
+  sqlite3_free(error);
+  sqlite3_close(handle);
 }
 
 }  // namespace tktest

@@ -40,6 +40,10 @@ class TestDatabase {
   long long scalar(const std::string& sql, const std::vector<tkdb::DbValue>& params = {});
   // The first column of the first row as text ("" for none or NULL).
   std::string text(const std::string& sql, const std::vector<tkdb::DbValue>& params = {});
+  // Runs plain SQL on a connection of its own, as an administrator's sqlite3
+  // would: none of the process's connections or caches sees it coming. A
+  // failure is reported to the running test.
+  void execElsewhere(const std::string& sql);
 
  private:
   TempDir m_dir;
