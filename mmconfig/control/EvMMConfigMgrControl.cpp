@@ -397,6 +397,9 @@ SetOutcome ControlRequest::acknowledgeLibrary(uint32_t /*operation*/) {
 // requesting user access to it; a library whose drives came into use for
 // the first time answers status 2 "Success" and ends the request.
 SetOutcome ControlRequest::configure(uint32_t operation) {
+  // A handle whose object is not in the instance (gone since the listing
+  // that gave it) changes nothing and is answered "Success", as most object
+  // operations of the table answer it: the records behind it are still read.
   if (m_object == nullptr) return succeed();
   ZQMACInterface& object = *m_object;
   const unsigned int type = object.GetObjectType();
