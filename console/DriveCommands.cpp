@@ -55,7 +55,6 @@ std::string payloadWith(std::size_t position, uint32_t value) {
 }  // namespace
 
 bool expandDriveCommand(std::vector<std::string>& words, bool fromShell, std::string& error, std::string& payload) {
-  payload.clear();
   auto uq = [fromShell](const std::string& w) { return fromShell ? w : unquote(w); };
   const std::size_t at = handlerWordAt(words);
   if (at >= words.size()) return true;
@@ -79,7 +78,7 @@ bool expandDriveCommand(std::vector<std::string>& words, bool fromShell, std::st
       }
       out.push_back(entry->handler);
       out.push_back("handle=" + std::to_string(n));
-      if (withOption) payload = payloadWith(entry->position, entry->value);
+      payload = withOption ? payloadWith(entry->position, entry->value) : std::string();
       break;
     }
     case Argument::Number:

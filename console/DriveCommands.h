@@ -27,8 +27,9 @@ namespace tkconsole {
 // Replaces a drive word in `words` by the request words it stands for;
 // `payload` receives the bytes the request carries behind its element
 // count (fixed words of the request; empty when it has none), which the
-// caller puts in the request's stream after parsing it. Other words are
-// left alone. False with the reason when the drive word is wrong.
+// caller puts in the request's stream after parsing it. Other words, and
+// `payload` with them, are left alone. False with the reason when the drive
+// word is wrong.
 bool expandDriveCommand(std::vector<std::string>& words, bool fromShell, std::string& error, std::string& payload);
 
 }  // namespace tkconsole

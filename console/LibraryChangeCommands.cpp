@@ -22,7 +22,6 @@ void putLe32(std::string& bytes, uint64_t value) {
 
 bool expandLibraryChangeCommand(std::vector<std::string>& words, bool fromShell, std::string& error,
                                 std::string& payload) {
-  payload.clear();
   auto uq = [fromShell](const std::string& w) { return fromShell ? w : unquote(w); };
   const std::size_t at = handlerWordAt(words);
   if (at >= words.size()) return true;
@@ -101,6 +100,7 @@ bool expandLibraryChangeCommand(std::vector<std::string>& words, bool fromShell,
     // bytes and the mode.
     out.push_back("onMsgMMDragNDrop");
     out.push_back("handle=" + std::to_string(a));
+    payload.clear();
     putLe32(payload, b & 0xFFFFFFFFu);
     putLe32(payload, b >> 32);
     putLe32(payload, 0);

@@ -34,8 +34,10 @@ namespace tkconsole {
 
 // Replaces a word above in `words` by the request words it stands for
 // (script words keep their quotes: fromShell false); `payload` gets the
-// bytes behind the element count that a drag carries (empty otherwise).
-// Other words are left alone. False with the reason when the word is wrong.
+// bytes behind the element count that a drag carries (the other words
+// above carry none and leave it alone). Words not listed above, and
+// `payload` with them, are left alone. False with the reason when the word
+// is wrong.
 bool expandLibraryChangeCommand(std::vector<std::string>& words, bool fromShell, std::string& error,
                                 std::string& payload);
 

@@ -281,26 +281,22 @@ bool numberOption(const std::string& name, const std::string& text, int& out) {
 // they stand for, then parsed. False with the reason.
 bool prepareRequest(std::vector<std::string> words, bool fromShell, const tkconsole::Defaults& defaults,
                     int64_t sequence, tkconsole::Request& request, std::string& error) {
-  // Each word family that carries bytes behind the element count gives them
-  // in a string of its own: an expander clears its string before it looks at
-  // the words, so a shared one would lose what an earlier family set.
-  std::string driveBytes;
-  std::string dragBytes;
+  // The bytes behind the element count, from the one family whose word it
+  // is (the others leave them alone).
+  std::string payload;
   if (!tkconsole::expandLockCommand(words, fromShell, error) ||
       !tkconsole::expandLibraryCommand(words, fromShell, error) ||
       !tkconsole::expandStorageLibraryCommand(words, fromShell, error) ||
       !tkconsole::expandCanDeleteCommand(words, fromShell, error) ||
       !tkconsole::expandDevicePathCommand(words, fromShell, error) ||
-      !tkconsole::expandDriveCommand(words, fromShell, error, driveBytes) ||
+      !tkconsole::expandDriveCommand(words, fromShell, error, payload) ||
       !tkconsole::expandControlCommand(words, fromShell, error) ||
       !tkconsole::expandDetectionCommand(words, fromShell, error) ||
       !tkconsole::expandSANVolumeCommand(words, fromShell, error) ||
       !tkconsole::expandNasCommand(words, fromShell, error) ||
-      !tkconsole::expandLibraryChangeCommand(words, fromShell, error, dragBytes))
+      !tkconsole::expandLibraryChangeCommand(words, fromShell, error, payload))
     return false;
   if (!tkconsole::parseRequest(words, defaults, sequence, request, error, fromShell)) return false;
-  // A word is expanded by one family only: at most one of them is set.
-  const std::string& payload = driveBytes.empty() ? dragBytes : driveBytes;
   if (!payload.empty()) request.stream.stream = payload;
   return true;
 }
