@@ -660,9 +660,8 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     LogHeader quick;
     tkdb::Session s;
     const int logged = readHeader(s, quick);
-    bool unchanged = continues(quick, logged) && quick.newest == cache.seq;
-    for (int k = 0; k < kStoredKinds && unchanged; ++k) unchanged = !quick.whole[k] && quick.changed[k].empty();
-    if (unchanged) {
+    // No entry after the kept read's newest one: the log names nothing.
+    if (continues(quick, logged) && quick.newest == cache.seq) {
       if (tkmmdb::journalOn()) tkmmdb::journal().record("MMMediaConfigDB::loadCurrent.read", {"part", "0"});
       cache.schemaVersion = quick.schemaVersion;
       out = cache.rows;
