@@ -39,6 +39,7 @@ inline constexpr ZQDBBindingInfo MMDeviceController_info{
     .primaryKey = "DeviceControllerId",
     .serial = "DeviceControllerId",
     .foreignKeys = "MMDevice: DeviceId = DeviceId; QRPhysicalDevice: SNRVolumeId = id",
+    .indexes = "DeviceId",
     .header = "Db/Tbl/MMDeviceController",
     .line = __LINE__};
 

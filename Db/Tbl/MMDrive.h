@@ -77,6 +77,7 @@ inline constexpr ZQDBBindingInfo MMDrive_info{.headerType = ZQDB_HEADER_TABLE,
                                                              "MMMasterPool: MasterPoolId = MasterPoolId; "
                                                              "MMDriveType: DriveTypeId = DriveTypeId; "
                                                              "MMVolume: VolumeId = VolumeId",
+                                              .indexes = "MasterPoolId",
                                               .header = "Db/Tbl/MMDrive",
                                               .line = 1144};
 

@@ -35,6 +35,7 @@ inline constexpr ZQDBBindingInfo MMDrivePool_info{.headerType = ZQDB_HEADER_TABL
                                                   .primaryKey = "DrivePoolId",
                                                   .serial = "DrivePoolId",
                                                   .foreignKeys = "MMCopyManagerCtrl: CopyManagerCtrlId = CopyManagerCtrlId",
+                                                  .indexes = "MasterPoolId, ClientId",
                                                   .header = "Db/Tbl/MMDrivePool",
                                                   .line = 650};
 

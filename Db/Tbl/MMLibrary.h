@@ -88,6 +88,7 @@ inline constexpr ZQDBBindingInfo MMLibrary_info{
     .primaryKey = "LibraryId",
     .serial = "LibraryId",
     .foreignKeys = "MMLibraryType: LibraryTypeId = LibraryTypeId; MMMediaType: DefaultMediaTypeId = MediaTypeId",
+    .indexes = "AliasName; LibraryName",
     .header = "Db/Tbl/MMLibrary",
     .line = 1181};
 

@@ -44,6 +44,7 @@ inline constexpr ZQDBBindingInfo MMMountPath_info{
     .primaryKey = "MountPathId",
     .foreignKeys = "MMMediaSide: MediaSideId = MediaSideId; MMMasterPool: MasterPoolId = MasterPoolId; "
                    "MMLibrary: LibraryId = LibraryId",
+    .indexes = "LibraryId, MountPathName",
     .header = "Db/Tbl/MMMountPath",
     .line = __LINE__};
 

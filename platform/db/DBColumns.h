@@ -72,6 +72,7 @@ struct ZQDBBindingInfo {
   const char* primaryKey = "";   // primary-key column names, comma separated
   const char* serial = "";       // serial (identity) column, or empty
   const char* foreignKeys = "";  // referenced object: local = referenced, ...; next object ...
+  const char* indexes = "";      // tables: the columns of an index, comma separated; next index ...
   const char* header = "";       // header path named in the registration log
   int line = 0;                  // line named in the registration log
   const char* viewSql = "";      // views: the SELECT that defines the view (SQLite dialect)

@@ -90,7 +90,29 @@ bool registerBinding(const ZQDBColumns& columns, const ZQDBBindingInfo& info) {
   }
   std::string sql = createStatement(columns, info);
   if (!sql.empty()) registerSchema(info.dbName, sql);
+  if (info.headerType == ZQDB_HEADER_TABLE && info.indexes != nullptr) {
+    for (const std::string& index : splitNames(info.indexes, ';')) {
+      for (const std::string& n : splitNames(index.c_str())) {
+        if (findColumn(columns, n) == nullptr) {
+          EvDebug::Error("tkdb::registerBinding", "binding %s indexes the column [%s], which it does not have",
+                         className, n.c_str());
+        }
+      }
+      registerIndex(info.dbName, index);
+    }
+  }
   return true;
+}
+
+void registerIndex(const std::string& table, const std::string& columns) {
+  std::string name = table;
+  std::string list;
+  for (const std::string& column : splitNames(columns.c_str())) {
+    name += "_" + column;
+    list += (list.empty() ? "" : ", ") + quoteIdent(column);
+  }
+  registerSchema(name, "CREATE INDEX IF NOT EXISTS " + quoteIdent(name) + " ON " + quoteIdent(table) + " (" + list +
+                           ")");
 }
 
 }  // namespace tkdb

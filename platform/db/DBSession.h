@@ -94,6 +94,11 @@ class Session {
 // their next use. For tables that only the platform uses; bindings register
 // themselves (platform/db/DBColumns.h).
 void registerSchema(const std::string& objectName, const std::string& createSql);
+// Adds an index on `columns` (comma separated) of `table`, named
+// <table>_<column>_..., to be made after the table: register it after the
+// table's own statement. Lookups by a column other than the key need one,
+// or each of them reads the whole table.
+void registerIndex(const std::string& table, const std::string& columns);
 // The registered statements in order (for tests and tools).
 std::vector<std::string> schemaStatements();
 // The CREATE statement registered for an object, or empty.

@@ -500,6 +500,29 @@ TEST_F(Engine, ConnectionsOfOtherThreadsFollowAChangeOfDatabase) {
   EXPECT_EQ(1, seen[2]);
 }
 
+TEST_F(Engine, IndexesOfABindingAreMadeAfterItsTableAndInADatabaseMadeWithoutThem) {
+  EXPECT_EQ("CREATE INDEX IF NOT EXISTS \"exampleItem_flags_name\" ON \"exampleItem\" (\"flags\", \"name\")",
+            tkdb::schemaStatementFor("exampleItem_flags_name"));
+  const std::string indexes =
+      "SELECT group_concat(name, ' ') FROM (SELECT name FROM sqlite_master WHERE type = 'index' AND "
+      "tbl_name = 'exampleItem' AND name LIKE 'exampleItem!_%' ESCAPE '!' ORDER BY name)";
+  addItem("first");
+  EXPECT_EQ("exampleItem_flags_name exampleItem_name", db.text(indexes));
+  // A lookup by name reads the index, not the table.
+  const tkdb::DbRows plan = db.query("EXPLAIN QUERY PLAN SELECT itemId FROM exampleItem WHERE name = 'first'");
+  ASSERT_EQ(1u, plan.size());
+  EXPECT_NE(std::string::npos, plan[0].back().s.find("INDEX exampleItem_name")) << plan[0].back().s;
+
+  // A database of an older release, made before the indexes: the next
+  // connection makes them, and the rows stay.
+  ASSERT_EQ(0, db.exec("DROP INDEX exampleItem_name"));
+  ASSERT_EQ(0, db.exec("DROP INDEX exampleItem_flags_name"));
+  testkit::db::reset();
+  addItem("second");
+  EXPECT_EQ("exampleItem_flags_name exampleItem_name", db.text(indexes));
+  EXPECT_EQ(2, db.scalar("SELECT COUNT(*) FROM exampleItem"));
+}
+
 TEST_F(Engine, SchemaRegisteredLaterReachesConnectionsAlreadyOpen) {
   addItem("opens the connection");
   tkdb::registerSchema("testLateTable", "CREATE TABLE IF NOT EXISTS testLateTable (a INTEGER)");

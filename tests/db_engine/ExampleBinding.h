@@ -20,6 +20,7 @@ inline constexpr ZQDBBindingInfo ExampleItem_info{.headerType = ZQDB_HEADER_TABL
                                                   .version = "1.2.3.4",
                                                   .primaryKey = "itemId",
                                                   .serial = "itemId",
+                                                  .indexes = "name; flags, name",
                                                   .header = "tests/db_engine/ExampleBinding.h",
                                                   .line = 42};
 

@@ -49,6 +49,8 @@ namespace {
                        "\"jobResultDir\" TEXT NOT NULL DEFAULT '', "
                        "\"zqdPort\" INTEGER NOT NULL DEFAULT 0, "
                        "\"evmgrcPort\" INTEGER NOT NULL DEFAULT 0)");
+  tkdb::registerIndex("APP_Client", "name");
+  tkdb::registerIndex("APP_Client", "net_hostname");
   return true;
 }();
 

@@ -17,6 +17,7 @@ namespace {
                        "\"ClientId\" INTEGER NOT NULL DEFAULT 0, "
                        "\"PathName\" TEXT NOT NULL DEFAULT '', "
                        "\"IsEnabled\" INTEGER NOT NULL DEFAULT 0)");
+  tkdb::registerIndex("MMDrivePath", "DriveId");
   return true;
 }();
 

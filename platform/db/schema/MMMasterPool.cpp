@@ -16,6 +16,7 @@ namespace {
                        "\"MasterPoolName\" TEXT COLLATE NOCASE NOT NULL DEFAULT '', "
                        "\"MasterPoolType\" INTEGER NOT NULL DEFAULT 0, "
                        "\"MaxDrivesToSwitch\" INTEGER NOT NULL DEFAULT 0)");
+  tkdb::registerIndex("MMMasterPool", "LibraryId");
   return true;
 }();
 

@@ -11,6 +11,8 @@ namespace {
                        "CREATE TABLE IF NOT EXISTS \"MMMountPathToStorageDevice\" ("
                        "\"MountPathId\" INTEGER, "
                        "\"DeviceId\" INTEGER)");
+  tkdb::registerIndex("MMMountPathToStorageDevice", "MountPathId, DeviceId");
+  tkdb::registerIndex("MMMountPathToStorageDevice", "DeviceId");
   return true;
 }();
 
