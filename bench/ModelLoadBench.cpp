@@ -57,9 +57,8 @@ const char* const kScans[] = {
     "SELECT \"DrivePathId\", \"DriveId\", \"DrivePoolId\", \"ClientId\", \"PathName\", \"IsEnabled\" "
     "FROM \"MMDrivePath\" ORDER BY \"DrivePathId\"",
     "SELECT M.\"MountPathId\", M.\"MountPathName\", M.\"UserName\", M.\"LibraryId\", M.\"MountPathTypeId\", "
-    "M.\"IsEnabled\", D.\"DeviceId\" FROM \"MMMountPath\" M LEFT JOIN (SELECT \"MountPathId\", MIN(\"DeviceId\") AS "
-    "\"DeviceId\" FROM \"MMMountPathToStorageDevice\" GROUP BY \"MountPathId\") D ON D.\"MountPathId\" = "
-    "M.\"MountPathId\" ORDER BY M.\"MountPathId\"",
+    "M.\"IsEnabled\", (SELECT MIN(D.\"DeviceId\") FROM \"MMMountPathToStorageDevice\" D WHERE D.\"MountPathId\" = "
+    "M.\"MountPathId\") FROM \"MMMountPath\" M ORDER BY M.\"MountPathId\"",
     "SELECT \"DeviceId\", \"AliasName\", \"DeviceTypeId\", \"DRUHostId\" FROM \"MMDevice\" ORDER BY \"DeviceId\"",
     "SELECT \"DeviceControllerId\", \"ClientId\", \"DeviceId\", \"Folder\", \"UserName\", \"DeviceControllerEnabled\", "
     "\"DeviceAccessType\", \"CredentialAssocId\", \"SNRVolumeId\" FROM \"MMDeviceController\" "

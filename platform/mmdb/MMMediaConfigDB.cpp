@@ -471,10 +471,11 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
     static const Scan kMountPaths =
         scanOf({{mountPath, "MountPathId", "M"}, {mountPath, "MountPathName", "M"}, {mountPath, "UserName", "M"},
                 {mountPath, "LibraryId", "M"}, {mountPath, "MountPathTypeId", "M"}, {mountPath, "IsEnabled", "M"},
-                Pick::number("D.\"DeviceId\"")},
-               "FROM \"MMMountPath\" M LEFT JOIN (SELECT \"MountPathId\", MIN(\"DeviceId\") AS \"DeviceId\" "
-               "FROM \"MMMountPathToStorageDevice\" GROUP BY \"MountPathId\") D ON D.\"MountPathId\" = "
-               "M.\"MountPathId\" ORDER BY M.\"MountPathId\"");
+                // Looked up per mount path (an index holds both columns),
+                // so that a read of a few mount paths reads no other's.
+                Pick::number("(SELECT MIN(D.\"DeviceId\") FROM \"MMMountPathToStorageDevice\" D "
+                             "WHERE D.\"MountPathId\" = M.\"MountPathId\")")},
+               "FROM \"MMMountPath\" M ORDER BY M.\"MountPathId\"");
     code = scan(s, "MMMountPath", MMStoredKind::MountPath, filter, kMountPaths, out.mountPaths, problem, [](RowReader& r, MMStoredMountPath& m) {
       m.id = r.integer(0);
       r.text(1, m.name);

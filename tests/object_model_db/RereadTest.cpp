@@ -30,8 +30,9 @@ namespace {
 // The configuration tables that the loads scanned, in order, among the
 // statements run since the first `from` the database journal holds:
 // "MMDrive" for the rows the change log names, "MMDrive whole" for every
-// row. (The first table a scan reads from names its kind; a scan selects
-// its columns by name.)
+// row. (The first configuration table a scan reads from names its kind:
+// a column may be looked up in another table before it. A scan selects its
+// columns by name.)
 std::vector<std::string> configurationScans(size_t from = 0) {
   static const std::vector<std::string> kTables = {"MMHost",      "MMLibrary",   "MMLibraryController",
                                                    "MMMasterPool", "MMDrivePool", "MMDrive",
@@ -43,11 +44,14 @@ std::vector<std::string> configurationScans(size_t from = 0) {
     const std::string& sql = statements[i];
     if (sql.rfind("SELECT ", 0) != 0 || sql.rfind("SELECT *", 0) == 0 || sql == tkmmdb::changeLogHeaderQuery())
       continue;
-    const size_t at = sql.find(" FROM \"");
-    if (at == std::string::npos) continue;
-    const size_t start = at + 7;
-    const std::string table = sql.substr(start, sql.find('"', start) - start);
-    if (std::find(kTables.begin(), kTables.end(), table) == kTables.end()) continue;
+    std::string table;
+    for (size_t at = sql.find(" FROM \""); at != std::string::npos && table.empty();
+         at = sql.find(" FROM \"", at + 1)) {
+      const size_t start = at + 7;
+      const std::string named = sql.substr(start, sql.find('"', start) - start);
+      if (std::find(kTables.begin(), kTables.end(), named) != kTables.end()) table = named;
+    }
+    if (table.empty()) continue;
     scans.push_back(sql.find("MMConfigChange") == std::string::npos ? table + " whole" : table);
   }
   return scans;
