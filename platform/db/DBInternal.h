@@ -262,6 +262,10 @@ bool addObjectThrows();
 int busyTimeoutMs();
 // Counts a wait of the busy handler for a lock (testkit::db::busyWaits).
 void noteBusyWait();
+// Counts the rows a finished statement stepped through in scans of a whole
+// table or put into an index made for it alone, and starts its count anew
+// (testkit::db::scannedRows).
+void noteScannedRows(sqlite3_stmt* stmt);
 
 // Date-time values in the database: "YYYY-MM-DD HH:MM:SS" with ".fff" (whole
 // milliseconds) or ".fffffffff"; a cleared value is NULL.

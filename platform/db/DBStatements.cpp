@@ -139,6 +139,7 @@ sqlite3_stmt* Connection::acquire(const std::string& sql, bool& cached, int& cod
 void Connection::release(sqlite3_stmt* stmt, bool cached) {
   if (stmt == nullptr) return;
   std::lock_guard<std::recursive_mutex> guard(m_mutex);
+  noteScannedRows(stmt);
   if (!cached) {
     sqlite3_finalize(stmt);
     return;
@@ -239,6 +240,7 @@ int Connection::runText(const std::string& sql, const std::vector<DbValue>& para
       DbRows mine;
       bool hadColumns = false;
       code = stepAll(stmt, params, nextParam, rows != nullptr ? &mine : nullptr, hadColumns, detail);
+      noteScannedRows(stmt);
       sqlite3_finalize(stmt);
       if (code != DB_OK) return code;
       if (hadColumns) result = std::move(mine);

@@ -19,6 +19,7 @@ struct Hooks {
   std::atomic<bool> addObjectThrows{false};
   std::atomic<int> busyTimeoutMs{kDefaultBusyTimeoutMs};
   std::atomic<int> busyWaits{0};
+  std::atomic<long long> scannedRows{0};
   tkjournal::Journal journal;
 };
 
@@ -45,6 +46,11 @@ bool takeInjectedFailure(const char* call, int& code, std::string& text) {
 bool addObjectThrows() { return hooks().addObjectThrows.load(); }
 int busyTimeoutMs() { return hooks().busyTimeoutMs.load(); }
 void noteBusyWait() { hooks().busyWaits.fetch_add(1, std::memory_order_relaxed); }
+void noteScannedRows(sqlite3_stmt* stmt) {
+  const int rows = sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_FULLSCAN_STEP, 1) +
+                   sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_AUTOINDEX, 1);
+  if (rows > 0) hooks().scannedRows.fetch_add(rows, std::memory_order_relaxed);
+}
 
 }  // namespace tkdb
 
@@ -58,6 +64,7 @@ void reset() {
   h.addObjectThrows = false;
   h.busyTimeoutMs = tkdb::kDefaultBusyTimeoutMs;
   h.busyWaits = 0;
+  h.scannedRows = 0;
   h.journalOn = true;
   clearProcedureOverrides();
   DBtable::b_newDBBase = 1;
@@ -78,6 +85,8 @@ void setAddObjectThrows(bool throws) { tkdb::hooks().addObjectThrows = throws; }
 void setBusyTimeoutMs(int milliseconds) { tkdb::hooks().busyTimeoutMs = milliseconds; }
 
 int busyWaits() { return tkdb::hooks().busyWaits.load(); }
+
+long long scannedRows() { return tkdb::hooks().scannedRows.load(); }
 
 tkjournal::Journal& journal() { return tkdb::hooks().journal; }
 

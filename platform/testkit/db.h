@@ -49,6 +49,10 @@ void setBusyTimeoutMs(int milliseconds);
 // Waits for a lock that connections of any thread began since the last
 // reset (one per pause of the busy handler).
 int busyWaits();
+// Rows that statements of any thread stepped through in scans of a whole
+// table, or put into an index SQLite made for one statement, since the last
+// reset: what lookups without an index of their own read.
+long long scannedRows();
 
 // Calls, failures (see above).
 tkjournal::Journal& journal();
