@@ -38,6 +38,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -531,7 +532,9 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   std::atomic<bool> m_bUnclean{false};
   int m_iRowsGo = 0;  // RowsGoScope
 
-  mutable std::mutex m_registryMutex;
+  // Taken shared to find an object by its handle (listings do, for every
+  // object, from many threads at once), exclusively for everything else.
+  mutable std::shared_mutex m_registryMutex;
   // handle -> object, for the handles given so far (a const GetHandle gives
   // one, hence mutable).
   mutable ZQMACHandleRegistry m_registry;

@@ -259,7 +259,7 @@ void ZQMACGraph::DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterf
   doomed.erase(std::unique(doomed.begin(), doomed.end()), doomed.end());
   std::vector<ZQMACInterface*> others;
   {
-    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
     std::vector<ZQMACInterface*> owned;
     owned.reserve(doomed.size());
     // Leaving the instance clears the owner: the destructor has nothing
@@ -295,7 +295,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
 
   std::vector<ZQMACInterface*> objects;
   {
-    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
     objects.reserve(config.m_liveObjects);
     config.ForEachObject([&](ZQMACInterface* object) { objects.push_back(object); });
   }
@@ -623,7 +623,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   DropUnreached(config, doomed);
 
   {
-    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
     config.m_objects.reserve(config.m_objects.size() + fresh.size());
     for (ZQMACInterface* object : fresh) config.EnterObject(object);
   }

@@ -132,7 +132,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
     return false;
   std::vector<ZQMACInterface*> touched;
   {
-    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
     touched = config.m_touched;
   }
   for (ZQMACInterface* object : touched) {
@@ -355,7 +355,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
 
   DropUnreached(config, doomed);
   {
-    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
     for (ZQMACInterface* object : fresh) config.EnterObject(object);
   }
   return true;
@@ -387,7 +387,7 @@ bool isDiskSide(const ZQMACInterface* object) {
 // ---------------------------------------------------------------- the hand-over
 
 void ZQMACGraph::SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
-  std::lock_guard<std::mutex> guard(config.m_registryMutex);
+  std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
   std::swap(config.m_pHome, parked.home);
   std::swap(config.m_objects, parked.objects);
   std::swap(config.m_liveObjects, parked.liveObjects);
@@ -435,7 +435,7 @@ void ZQMACGraph::Unpark(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
 bool ZQMACGraph::Park(ZQMACMediaConfig& config) {
   if (!config.m_bDatabaseBacked || config.m_pLaidRows == nullptr || config.m_bUnclean.load()) return false;
   {
-    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
     if (config.m_liveObjects == 0) return false;
     // The handles the instance gave resolve nowhere from now on.
     config.m_registry.ForEach([](ZQMACInterface* object) { object->m_uHandle.store(0, std::memory_order_relaxed); });
@@ -506,7 +506,7 @@ void ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
     for (;;) {
       ZQMACInterface* next = nullptr;
       {
-        std::lock_guard<std::mutex> guard(config.m_registryMutex);
+        std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
         for (ZQMACInterface* object : config.m_touched)
           if (!isDiskSide(object)) {
             next = object;
@@ -517,7 +517,7 @@ void ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
       if (IsLaidKind(next)) whole = true;
       FreeForRemaking(config, next);
     }
-    std::lock_guard<std::mutex> guard(config.m_registryMutex);
+    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
     remake = config.m_touched;
   }
   const bool part = !whole && ApplyIncrement(config, config.m_pLaidRows->rows, stored, remake);

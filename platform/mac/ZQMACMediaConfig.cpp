@@ -93,9 +93,12 @@ ZQMACMediaConfig::~ZQMACMediaConfig() {
 void ZQMACMediaConfig::ClearObjects() {
   std::vector<ZQMACInterface*> objects;
   {
-    std::lock_guard<std::mutex> guard(m_registryMutex);
+    std::lock_guard<std::shared_mutex> guard(m_registryMutex);
     objects.reserve(m_liveObjects);
-    ForEachObject([&](ZQMACInterface* object) { objects.push_back(object); });
+    ForEachObject([&](ZQMACInterface* object) {
+      object->m_bEntered.store(false, std::memory_order_release);
+      objects.push_back(object);
+    });
     std::vector<ZQMACInterface*>().swap(m_objects);
     m_liveObjects = 0;
     m_touched.clear();
@@ -179,7 +182,7 @@ ZQMACMediaAgent* ZQMACMediaConfig::FindDBNode(const char* mediaAgentName) {
 
 ZQMACInterface* ZQMACMediaConfig::FindObject(unsigned long long handle) const {
   if (handle == 0 || handle > 0xFFFFFFFFull) return nullptr;
-  std::lock_guard<std::mutex> guard(m_registryMutex);
+  std::shared_lock<std::shared_mutex> guard(m_registryMutex);
   return m_registry.Find(static_cast<unsigned int>(handle));
 }
 
@@ -201,12 +204,12 @@ void ZQMACInterface::MarkTouched() {
     m_bTouched.store(true, std::memory_order_relaxed);
     return;
   }
-  std::lock_guard<std::mutex> guard(owner->m_registryMutex);
+  std::lock_guard<std::shared_mutex> guard(owner->m_registryMutex);
   if (!m_bTouched.exchange(true, std::memory_order_relaxed)) owner->m_touched.push_back(this);
 }
 
 unsigned long long ZQMACMediaConfig::GiveHandle(const ZQMACInterface* object) const {
-  std::lock_guard<std::mutex> guard(m_registryMutex);
+  std::lock_guard<std::shared_mutex> guard(m_registryMutex);
   uint32_t handle = object->m_uHandle.load(std::memory_order_relaxed);
   if (handle != 0 || object->GetOwner() != this) return handle;
   handle = tkmac::takeHandle();
@@ -221,6 +224,7 @@ void ZQMACMediaConfig::EnterObject(ZQMACInterface* object) {
   object->m_pHome = m_pHome.get();
   object->m_uSlot = m_objects.size();
   m_objects.push_back(object);
+  object->m_bEntered.store(true, std::memory_order_release);
   ++m_liveObjects;
 }
 
@@ -228,6 +232,7 @@ bool ZQMACMediaConfig::LeaveObject(ZQMACInterface* object) {
   const std::size_t slot = object->m_uSlot;
   if (object->GetOwner() != this || slot >= m_objects.size() || m_objects[slot] != object) return false;
   m_objects[slot] = nullptr;
+  object->m_bEntered.store(false, std::memory_order_release);
   --m_liveObjects;
   const uint32_t handle = object->m_uHandle.load(std::memory_order_relaxed);
   if (handle != 0) m_registry.Erase(handle, object);
@@ -272,7 +277,7 @@ bool ZQMACMediaConfig::TakeObject(ZQMACInterface* object, bool withHandle, bool 
     SetLastError(tkmac::kErrorAdoptRefused, "No object handle is left.");
     return false;
   }
-  std::lock_guard<std::mutex> guard(m_registryMutex);
+  std::lock_guard<std::shared_mutex> guard(m_registryMutex);
   EnterObject(object);
   // An object made in memory is touched: no row laid it.
   if (touched || object->m_bTouched.load(std::memory_order_relaxed)) {
@@ -296,9 +301,7 @@ unsigned long long ZQMACMediaConfig::AdoptObject(ZQMACInterface* object) {
 }
 
 bool ZQMACMediaConfig::OwnsObject(const ZQMACInterface* object) const {
-  if (object == nullptr || object->GetOwner() != this) return false;
-  std::lock_guard<std::mutex> guard(m_registryMutex);
-  return object->m_uSlot < m_objects.size() && m_objects[object->m_uSlot] == object;
+  return object != nullptr && object->m_bEntered.load(std::memory_order_acquire) && object->GetOwner() == this;
 }
 
 bool ZQMACMediaConfig::DeleteObject(ZQMACInterface* object) {
@@ -321,7 +324,7 @@ bool ZQMACMediaConfig::DeleteObject(ZQMACInterface* object) {
 }
 
 std::size_t ZQMACMediaConfig::GetObjectCount() const {
-  std::lock_guard<std::mutex> guard(m_registryMutex);
+  std::lock_guard<std::shared_mutex> guard(m_registryMutex);
   return m_liveObjects;
 }
 
@@ -329,7 +332,7 @@ void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
   const void* address = static_cast<const void*>(object);
   std::vector<ZQMACInterface*> others;
   {
-    std::lock_guard<std::mutex> guard(m_registryMutex);
+    std::lock_guard<std::shared_mutex> guard(m_registryMutex);
     LeaveObject(object);
     if (m_iRowsGo == 0) m_bUnclean.store(true);  // freed while its row may stay
     others.reserve(m_liveObjects);

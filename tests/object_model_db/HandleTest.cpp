@@ -85,6 +85,55 @@ TEST_F(Handles, ThreadsAskingOneObjectForItsHandleAllGetTheSameNumber) {
   EXPECT_EQ(tkmac::peekNextHandle(), seen.front() + 1) << "one handle taken";
 }
 
+TEST_F(Handles, AnInstanceOwnsItsObjectsAndThoseItTookOverOrAdopted) {
+  auto config = load();
+  auto other = load();
+  ZQMACDrive* drive1 = drive(*config, 1);
+  EXPECT_TRUE(config->OwnsObject(drive1));
+  EXPECT_FALSE(other->OwnsObject(drive1));
+  EXPECT_FALSE(config->OwnsObject(nullptr));
+  ZQMACDrive loose;
+  EXPECT_FALSE(config->OwnsObject(&loose));
+  auto* made = new ZQMACDrive();
+  ASSERT_NE(config->AdoptObject(made), 0u);
+  EXPECT_TRUE(config->OwnsObject(made));
+  EXPECT_FALSE(other->OwnsObject(made));
+  // The next instance takes the graph over: the objects are its own now.
+  config.reset();
+  auto next = load();
+  EXPECT_EQ(drive(*next, 1), drive1);
+  EXPECT_TRUE(next->OwnsObject(drive1));
+  EXPECT_FALSE(other->OwnsObject(drive1));
+}
+
+TEST_F(Handles, ThreadsFindAndCheckObjectsWhileOthersAreGivenHandles) {
+  auto config = load();
+  const std::vector<ZQMACInterface*> objects = reachable(*config);
+  ASSERT_GE(objects.size(), 20u);
+  std::vector<unsigned long long> handles;
+  for (std::size_t i = 0; i < objects.size() / 2; ++i) handles.push_back(objects[i]->GetHandle());
+  std::atomic<bool> go{false};
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&] {
+      while (!go.load()) std::this_thread::yield();
+      for (int round = 0; round < 200; ++round)
+        for (std::size_t i = 0; i < handles.size(); ++i)
+          if (config->FindObject(handles[i]) != objects[i] || !config->OwnsObject(objects[i])) ++wrong;
+    });
+  }
+  // Meanwhile the other half is given handles, one at a time.
+  threads.emplace_back([&] {
+    while (!go.load()) std::this_thread::yield();
+    for (std::size_t i = objects.size() / 2; i < objects.size(); ++i)
+      if (config->FindObject(objects[i]->GetHandle()) != objects[i]) ++wrong;
+  });
+  go.store(true);
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(wrong.load(), 0);
+}
+
 TEST_F(Handles, AHandleResolvesOnlyInItsOwnInstance) {
   auto one = load();
   auto other = load();
