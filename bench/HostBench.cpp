@@ -85,7 +85,7 @@ constexpr int kMemoryWarmupPairs = 10000;
 constexpr int kListingLibraries = 100;
 constexpr int kDrivesPerLibrary = 20;
 constexpr int kListingIterations = 100;  // listings per console and repetition
-constexpr int kScalingListings = 50;     // per console, in each half of a scaling repetition
+constexpr int kScalingListings = 500;    // per console, in each half of a scaling repetition
 
 std::string lockFrame(uint32_t operation, int64_t sequence) {
   tkwire::StreamRequest request;
