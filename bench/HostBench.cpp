@@ -105,9 +105,14 @@ bool roundTrip(int fd, const std::string& frame, std::string& reply) {
   if (!tkwire::writeAll(fd, frame)) return false;
   for (;;) {
     if (tkwire::readFrame(fd, -1, -1, reply) != tkwire::ReadStatus::Ok) return false;
-    const std::optional<tkwire::Reply> decoded = tkwire::decodeReply(reply);
-    if (!decoded) return false;
-    if (decoded->isEnd()) return true;
+    // The frame's kind, its first four bytes, tells the end frame: the lean
+    // client reads every byte of the answer but makes no item of it, so
+    // that eight consoles leave the machine's cores to the host they time.
+    if (reply.size() < 16) return false;
+    uint32_t kind = 0;
+    for (int i = 3; i >= 0; --i) kind = (kind << 8) | static_cast<unsigned char>(reply[static_cast<size_t>(i)]);
+    if (kind == tkwire::kReplyEnd) return true;
+    if (kind != tkwire::kReplyItems && kind != tkwire::kReplyRaw) return false;
   }
 }
 
