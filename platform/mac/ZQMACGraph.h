@@ -21,6 +21,7 @@ struct MMStoredSnapshot;
 struct MMStoredDevice;
 struct MMStoredDeviceController;
 struct MMStoredMountPath;
+struct MMStoredLibrary;
 struct ZQMACParkedGraph;
 struct MMStoredDRUHost;
 struct MMStoredCenteraCluster;
@@ -477,8 +478,10 @@ class ZQMACGraph {
 
  private:
   // ---- re-reads in part (ZQMACGraphIncrement.cpp) ----
-  // Lays the rows of the disk side (devices, volumes, mount paths) that
-  // differ between `before` (what the graph was laid over) and `now`, and
+  // Lays the rows of the disk side (disk libraries, devices, volumes, mount
+  // paths) that differ between `before` (what the graph was laid over) and
+  // `now` (disk libraries' master pools, drive pools and controllers may
+  // differ too: they make no objects), and
   // the touched objects of those kinds (`remake`: made anew, the others
   // laid again in place). False, with nothing changed, when the change is
   // not only there.
@@ -499,6 +502,9 @@ class ZQMACGraph {
                          ZQMACMediaAgent* agent);
   static void FillMountPath(ZQMACMountPath* path, const MMStoredMountPath& row, ZQMACMagLib* library,
                             ZQMACDiskDevice* device);
+  // A disk library's own values (its mount paths and media agent come from
+  // the mount-path rows).
+  static void FillMagLib(ZQMACMagLib* library, const MMStoredLibrary& row, ZQMACMediaConfig& config);
   // ---- end of re-reads in part ----
 
   // Frees, in one pass, objects of the instance that no list or link of the

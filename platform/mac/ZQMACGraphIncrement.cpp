@@ -4,14 +4,18 @@
 // A graph remembers the rows it was last laid over (the shared lists of
 // MMMediaConfigDB::loadCurrent). The lists of a kind that did not change are
 // the very same lists the next load hands out, so a re-read compares the
-// lists of the disk side (devices, their volumes, mount paths) row by row
-// and lays only the rows that differ, plus the objects changed in memory
-// since (touched), as the load of every row would lay them: same fields,
-// same links, new objects where the rows' id order puts them, objects whose
-// rows are gone unlinked and freed. Anything else (a change of a media
-// agent, library, controller, pool, drive or drive path, an object of those
-// kinds changed in memory, another database) takes the lay-over of every
-// row (ZQMACDbLoader.cpp), which is always right.
+// lists of the disk side (disk libraries, devices, their volumes, mount
+// paths) row by row and lays only the rows that differ, plus the objects
+// changed in memory since (touched), as the load of every row would lay
+// them: same fields, same links, new objects where the rows' id order puts
+// them, objects whose rows are gone unlinked and freed (a disk library with
+// its mount paths). The master pools, drive pools and controllers of disk
+// libraries make no objects: their rows may change too. Anything else (a
+// change of a media agent, tape library, its controllers or pools, a drive
+// or drive path, a library that turns from or into a tape library, an
+// object of the tape side or a disk library changed in memory, another
+// database) takes the lay-over of every row (ZQMACDbLoader.cpp), which is
+// always right.
 //
 // Hand-over: a request makes a new instance, loads it, works and frees it.
 // A freed instance that is database-backed and clean (no instance-wide
@@ -70,6 +74,10 @@ namespace {
 int rowId(const MMStoredDevice& r) { return r.id; }
 int rowId(const MMStoredDeviceController& r) { return r.id; }
 int rowId(const MMStoredMountPath& r) { return r.id; }
+int rowId(const MMStoredLibrary& r) { return r.libraryId; }
+int rowId(const MMStoredLibraryController& r) { return r.id; }
+int rowId(const MMStoredMasterPool& r) { return r.id; }
+int rowId(const MMStoredDrivePool& r) { return r.id; }
 
 // The row of the id in a list in id order, or null.
 template <class Row>
@@ -102,6 +110,32 @@ std::vector<int> changedIds(const std::vector<Row>& before, const std::vector<Ro
 
 // Keeps a list in id order: the element goes after the last one with a
 // lower id (the end, for an id newer than all).
+// Whether the library of the id is a tape or optical library in the rows:
+// its objects are the full lay-over's. A disk library's master pools, drive
+// pools and controllers make no objects.
+bool isTapeLibrary(const MMStoredSnapshot& rows, int libraryId) {
+  const MMStoredLibrary* row = rowOf(*rows.libraries, libraryId);
+  return row != nullptr && !tkmac::isDiskLibraryTypeId(row->libraryTypeId);
+}
+
+bool isTapeMasterPool(const MMStoredSnapshot& rows, int masterPoolId) {
+  const MMStoredMasterPool* row = rowOf(*rows.masterPools, masterPoolId);
+  return row != nullptr && isTapeLibrary(rows, row->libraryId);
+}
+
+// Whether every row of the ids, before and now, is one that `tape` says
+// makes no object of the tape side.
+template <class Row, class Tape>
+bool noneOfTheTapeSide(const std::vector<int>& ids, const MMStoredSnapshot& before, const MMStoredSnapshot& now,
+                       const std::vector<Row>& rowsBefore, const std::vector<Row>& rowsNow, Tape tape) {
+  for (int id : ids) {
+    const Row* old = rowOf(rowsBefore, id);
+    const Row* row = rowOf(rowsNow, id);
+    if ((old != nullptr && tape(before, *old)) || (row != nullptr && tape(now, *row))) return false;
+  }
+  return true;
+}
+
 template <class T>
 void insertById(ZQMACLinkedList<T>& list, T* element) {
   list.InsertOrdered(element, [](const T* a, const T* b) { return a->GetId() < b->GetId(); });
@@ -124,11 +158,35 @@ ParkedSlot& parkedSlot() {
 bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot& before,
                                 const MMStoredSnapshot& now, const std::vector<ZQMACInterface*>& remake) {
   // ---- can the increment be known exactly? Nothing changes until it is. ----
-  if (before.mediaAgents != now.mediaAgents || before.libraries != now.libraries ||
-      before.libraryControllers != now.libraryControllers || before.masterPools != now.masterPools ||
-      before.drivePools != now.drivePools || before.drives != now.drives || before.drivePaths != now.drivePaths ||
-      !before.devices || !before.deviceControllers || !before.mountPaths || !now.devices ||
-      !now.deviceControllers || !now.mountPaths)
+  if (before.mediaAgents != now.mediaAgents || before.drives != now.drives || before.drivePaths != now.drivePaths)
+    return false;
+  for (const MMStoredSnapshot* rows : {&before, &now})
+    if (!rows->libraries || !rows->libraryControllers || !rows->masterPools || !rows->drivePools ||
+        !rows->devices || !rows->deviceControllers || !rows->mountPaths)
+      return false;
+  // Libraries, their controllers and pools: only those of disk libraries,
+  // before and now (a disk library's master pools, drive pools and
+  // controllers make no objects; a library that turns from or into a tape
+  // library is the full lay-over's).
+  const std::vector<int> changedLibraries = changedIds(*before.libraries, *now.libraries);
+  if (!noneOfTheTapeSide(changedLibraries, before, now, *before.libraries, *now.libraries,
+                         [](const MMStoredSnapshot&, const MMStoredLibrary& r) {
+                           return !tkmac::isDiskLibraryTypeId(r.libraryTypeId);
+                         }) ||
+      !noneOfTheTapeSide(changedIds(*before.libraryControllers, *now.libraryControllers), before, now,
+                         *before.libraryControllers, *now.libraryControllers,
+                         [](const MMStoredSnapshot& rows, const MMStoredLibraryController& r) {
+                           return isTapeLibrary(rows, r.libraryId);
+                         }) ||
+      !noneOfTheTapeSide(changedIds(*before.masterPools, *now.masterPools), before, now, *before.masterPools,
+                         *now.masterPools,
+                         [](const MMStoredSnapshot& rows, const MMStoredMasterPool& r) {
+                           return isTapeLibrary(rows, r.libraryId);
+                         }) ||
+      !noneOfTheTapeSide(changedIds(*before.drivePools, *now.drivePools), before, now, *before.drivePools,
+                         *now.drivePools, [](const MMStoredSnapshot& rows, const MMStoredDrivePool& r) {
+                           return isTapeMasterPool(rows, r.masterPoolId);
+                         }))
     return false;
   std::vector<ZQMACInterface*> touched;
   {
@@ -152,6 +210,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   std::map<int, ZQMACDiskDevice*> deviceWork;
   std::map<int, ZQMACDiskVolume*> volumeWork;
   std::map<int, ZQMACMountPath*> pathWork;
+  std::map<int, ZQMACMagLib*> libraryWork;
   std::set<ZQMACMagLib*> libraries;      // whose media agent follows their mount paths
   std::set<int> reachedDevices;          // whose mount paths take their media agent anew
   std::vector<ZQMACInterface*> doomed;   // unlinked, freed at the end
@@ -266,6 +325,24 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       if (lib != magLibs.end()) libraries.insert(lib->second);
     }
   }
+  // A disk library that changed (or was freed already, with its rows gone
+  // by the request) takes its mount paths along: those it holds and those
+  // whose rows name it, before and now.
+  if (!changedLibraries.empty()) {
+    const std::set<int> changed(changedLibraries.begin(), changedLibraries.end());
+    for (int id : changed) {
+      auto lib = magLibs.find(id);
+      libraryWork[id] = lib != magLibs.end() ? lib->second : nullptr;
+      if (lib != magLibs.end())
+        lib->second->m_mountPathList.ForEachNode([&](ZQMACMountPath* p) {
+          if (pathWork.count(p->m_iId) == 0) pathWork[p->m_iId] = p;
+        });
+    }
+    for (const std::vector<MMStoredMountPath>* rows : {before.mountPaths.get(), now.mountPaths.get()})
+      for (const MMStoredMountPath& row : *rows)
+        if (changed.count(row.libraryId) != 0 && pathWork.count(row.id) == 0)
+          pathWork[row.id] = config.FindDBNode<ZQMACMountPath>(row.id);
+  }
 
   // ---- devices ----
   for (auto& [id, d] : deviceWork) {
@@ -319,6 +396,30 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
     reachedDevices.insert(device->m_iId);
   }
 
+  // ---- disk libraries ----
+  for (auto& [id, m] : libraryWork) {
+    const MMStoredLibrary* row = rowOf(*now.libraries, id);
+    if (m != nullptr) config.m_magLibList.RemoveNode(m);
+    if (row == nullptr) {
+      if (m != nullptr) {
+        magLibs.erase(id);
+        libraries.erase(m);
+        doomed.push_back(m);
+      }
+      continue;
+    }
+    if (m == nullptr) {
+      m = new ZQMACMagLib();
+      m->m_pHome = home;
+      m->m_iId = id;
+      fresh.push_back(m);
+      magLibs[id] = m;
+    }
+    FillMagLib(m, *row, config);
+    insertById(config.m_magLibList, m);
+    libraries.insert(m);
+  }
+
   // ---- mount paths ----
   if (!reachedDevices.empty()) {
     for (const MMStoredMountPath& row : *now.mountPaths)
@@ -346,6 +447,8 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   }
   // A disk library's media agent is that of its first mount path that has one.
   for (ZQMACMagLib* library : libraries) {
+    auto kept = magLibs.find(library->m_iId);
+    if (kept == magLibs.end() || kept->second != library) continue;  // freed below
     library->m_pMediaAgent = nullptr;
     library->m_mountPathList.AnyNode([&](ZQMACMountPath* p) {
       library->m_pMediaAgent = p->m_pMediaAgent;
