@@ -473,6 +473,12 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
     for (ZQMACInterface* object : m_objects)
       if (object != nullptr) visit(object);
   }
+  // The same for the objects whose type `keep` keeps.
+  template <class Keep, class Visit>
+  void ForEachObjectOfType(Keep keep, Visit visit) const {
+    for (std::size_t i = 0; i < m_objects.size(); ++i)
+      if (m_objects[i] != nullptr && keep(m_objectTypes[i])) visit(m_objects[i]);
+  }
   // Drops the instance's own references (lists, id maps) to the address.
   void ForgetOwnReferences(const void* address);
 
@@ -542,6 +548,9 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // knows its place (m_uSlot). A freed object leaves a hole that a later
   // compaction closes.
   std::vector<ZQMACInterface*> m_objects;
+  // The object type of each place of m_objects, so that a walk for objects
+  // of some types reads no object of the others.
+  std::vector<unsigned int> m_objectTypes;
   std::size_t m_liveObjects = 0;
   // The objects marked touched, in the order they were.
   std::vector<ZQMACInterface*> m_touched;

@@ -629,6 +629,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   {
     std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
     config.m_objects.reserve(config.m_objects.size() + fresh.size());
+    config.m_objectTypes.reserve(config.m_objects.capacity());
     for (ZQMACInterface* object : fresh) config.EnterObject(object);
   }
   config.m_bDatabaseBacked = true;

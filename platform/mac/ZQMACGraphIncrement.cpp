@@ -48,6 +48,7 @@ struct ZQMACLaidRows {
 struct ZQMACParkedGraph {
   std::unique_ptr<ZQMACGraphHome> home = std::make_unique<ZQMACGraphHome>();
   std::vector<ZQMACInterface*> objects;
+  std::vector<unsigned int> objectTypes;
   std::size_t liveObjects = 0;
   std::vector<ZQMACInterface*> touched;
   std::shared_ptr<ZQMACLaidRows> laidRows;
@@ -493,6 +494,7 @@ void ZQMACGraph::SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
   std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
   std::swap(config.m_pHome, parked.home);
   std::swap(config.m_objects, parked.objects);
+  std::swap(config.m_objectTypes, parked.objectTypes);
   std::swap(config.m_liveObjects, parked.liveObjects);
   std::swap(config.m_touched, parked.touched);
   std::swap(config.m_pLaidRows, parked.laidRows);
