@@ -40,6 +40,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame/mac/ZQMACBase.h"
@@ -554,6 +555,10 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   std::size_t m_liveObjects = 0;
   // The objects marked touched, in the order they were.
   std::vector<ZQMACInterface*> m_touched;
+  // Stored objects freed with their rows since the graph was laid (object
+  // type, id): the rows the graph was laid over no longer tell what it
+  // holds of them, so the next load lays them as changed rows.
+  std::vector<std::pair<unsigned int, int>> m_freedStored;
 
   // Session bookkeeping: the progress last reported, and the handles of the
   // libraries that exhaustive detection found (under m_detectedMutex).

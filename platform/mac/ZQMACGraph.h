@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
@@ -481,16 +482,19 @@ class ZQMACGraph {
   // Lays the rows of the disk side (disk libraries, devices, volumes, mount
   // paths) that differ between `before` (what the graph was laid over) and
   // `now` (disk libraries' master pools, drive pools and controllers may
-  // differ too: they make no objects), and
-  // the touched objects of those kinds (`remake`: made anew, the others
-  // laid again in place). False, with nothing changed, when the change is
-  // not only there.
+  // differ too: they make no objects), the rows of the stored objects
+  // freed with their rows since (`freed`: object type and id), and the
+  // touched objects of those kinds (`remake`: made anew, the others laid
+  // again in place). False, with nothing changed, when the change is not
+  // only there.
   static bool ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot& before, const MMStoredSnapshot& now,
-                             const std::vector<ZQMACInterface*>& remake);
+                             const std::vector<ZQMACInterface*>& remake,
+                             const std::vector<std::pair<unsigned int, int>>& freed);
   // Exchanges the graph of the instance with the parked one.
   static void SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked);
   // Whether a load lays objects of the object's kind from rows.
   static bool IsLaidKind(const ZQMACInterface* object);
+  static bool IsLaidType(unsigned int type);
   // Takes over the parked graph into an empty instance; false when none is parked.
   static bool TakeParked(ZQMACMediaConfig& config);
   // Frees a touched object for a hand-over: a library part goes with its

@@ -32,6 +32,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -51,6 +52,7 @@ struct ZQMACParkedGraph {
   std::vector<unsigned int> objectTypes;
   std::size_t liveObjects = 0;
   std::vector<ZQMACInterface*> touched;
+  std::vector<std::pair<unsigned int, int>> freedStored;
   std::shared_ptr<ZQMACLaidRows> laidRows;
   bool databaseBacked = false;
   std::map<int, ZQMACMediaAgent*> mediaAgentMap;
@@ -109,6 +111,15 @@ std::vector<int> changedIds(const std::vector<Row>& before, const std::vector<Ro
   return ids;
 }
 
+// The ids with those of the freed objects, each once.
+std::vector<int> withFreed(std::vector<int> ids, const std::vector<int>& freed) {
+  if (freed.empty()) return ids;
+  ids.insert(ids.end(), freed.begin(), freed.end());
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  return ids;
+}
+
 // Keeps a list in id order: the element goes after the last one with a
 // lower id (the end, for an id newer than all).
 // Whether the library of the id is a tape or optical library in the rows:
@@ -157,7 +168,8 @@ ParkedSlot& parkedSlot() {
 // ---------------------------------------------------------------- the increment
 
 bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot& before,
-                                const MMStoredSnapshot& now, const std::vector<ZQMACInterface*>& remake) {
+                                const MMStoredSnapshot& now, const std::vector<ZQMACInterface*>& remake,
+                                const std::vector<std::pair<unsigned int, int>>& freed) {
   // ---- can the increment be known exactly? Nothing changes until it is. ----
   if (before.mediaAgents != now.mediaAgents || before.drives != now.drives || before.drivePaths != now.drivePaths)
     return false;
@@ -169,7 +181,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   // before and now (a disk library's master pools, drive pools and
   // controllers make no objects; a library that turns from or into a tape
   // library is the full lay-over's).
-  const std::vector<int> changedLibraries = changedIds(*before.libraries, *now.libraries);
+  std::vector<int> changedLibraries = changedIds(*before.libraries, *now.libraries);
   if (!noneOfTheTapeSide(changedLibraries, before, now, *before.libraries, *now.libraries,
                          [](const MMStoredSnapshot&, const MMStoredLibrary& r) {
                            return !tkmac::isDiskLibraryTypeId(r.libraryTypeId);
@@ -189,6 +201,23 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
                            return isTapeMasterPool(rows, r.masterPoolId);
                          }))
     return false;
+  // Stored objects freed with their rows since the graph was laid: their
+  // rows are laid as changed ones (a row that is back, or that never went,
+  // makes its object anew). One of the tape side is the full lay-over's.
+  std::vector<int> freedDevices;
+  std::vector<int> freedVolumes;
+  std::vector<int> freedPaths;
+  for (const auto& [type, id] : freed) {
+    switch (type) {
+      case ZQMAC_OBJ_MAGLIB: changedLibraries.push_back(id); break;
+      case ZQMAC_OBJ_DISK_DEVICE: freedDevices.push_back(id); break;
+      case ZQMAC_OBJ_DISK_VOLUME: freedVolumes.push_back(id); break;
+      case ZQMAC_OBJ_MOUNT_PATH: freedPaths.push_back(id); break;
+      default:
+        if (IsLaidType(type)) return false;
+        break;  // an object of no stored kind: no row lays it
+    }
+  }
   std::vector<ZQMACInterface*> touched;
   {
     std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
@@ -218,6 +247,15 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   std::vector<ZQMACInterface*> loose;    // changed in memory and standing for no row of their own
   std::vector<ZQMACInterface*> fresh;    // new objects, entered at the end
   ZQMACGraphHome* home = config.m_pHome.get();
+  // A new object (of the kind `kind` points to) for the id, entered into
+  // the instance with the others at the end.
+  auto newObject = [&](auto* kind, int id) {
+    auto* object = new std::remove_pointer_t<decltype(kind)>();
+    object->m_pHome = home;
+    object->m_iId = id;
+    fresh.push_back(object);
+    return object;
+  };
 
   const std::set<ZQMACInterface*> remade(remake.begin(), remake.end());
   std::unordered_map<int, ZQMACMagLib*> magLibs;
@@ -306,18 +344,18 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   }
 
   // Rows that changed since the graph was laid.
-  for (int id : changedIds(*before.devices, *now.devices)) {
+  for (int id : withFreed(changedIds(*before.devices, *now.devices), freedDevices)) {
     reachedDevices.insert(id);
     if (deviceWork.count(id) == 0) deviceWork[id] = config.FindDBNode<ZQMACDiskDevice>(id);
   }
-  for (int id : changedIds(*before.deviceControllers, *now.deviceControllers)) {
+  for (int id : withFreed(changedIds(*before.deviceControllers, *now.deviceControllers), freedVolumes)) {
     const MMStoredDeviceController* old = rowOf(*before.deviceControllers, id);
     // The first volume of a device gives its mount paths their media agent.
     if (old != nullptr) reachedDevices.insert(old->deviceId);
     if (volumeWork.count(id) != 0) continue;
     volumeWork[id] = old != nullptr ? volumeIn(config.FindDBNode<ZQMACDiskDevice>(old->deviceId), id) : nullptr;
   }
-  for (int id : changedIds(*before.mountPaths, *now.mountPaths)) {
+  for (int id : withFreed(changedIds(*before.mountPaths, *now.mountPaths), freedPaths)) {
     if (pathWork.count(id) == 0) pathWork[id] = config.FindDBNode<ZQMACMountPath>(id);
     // A mount path already freed (deleted by the request) leaves its
     // library's media agent to follow the paths that are left.
@@ -360,10 +398,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       config.m_diskDeviceList.RemoveNode(d);
       insertById(config.m_diskDeviceList, d);
     } else {
-      d = new ZQMACDiskDevice();
-      d->m_pHome = home;
-      d->m_iId = id;
-      fresh.push_back(d);
+      d = newObject(static_cast<ZQMACDiskDevice*>(nullptr), id);
       insertById(config.m_diskDeviceList, d);
       config.m_diskDeviceMap[id] = d;
       reachedDevices.insert(id);
@@ -387,10 +422,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       continue;
     }
     if (v == nullptr) {
-      v = new ZQMACDiskVolume();
-      v->m_pHome = home;
-      v->m_iId = id;
-      fresh.push_back(v);
+      v = newObject(static_cast<ZQMACDiskVolume*>(nullptr), id);
     }
     FillVolume(v, *row, device, config.FindDBNode<ZQMACMediaAgent>(row->clientId));
     insertById(device->m_volumeList, v);
@@ -410,10 +442,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       continue;
     }
     if (m == nullptr) {
-      m = new ZQMACMagLib();
-      m->m_pHome = home;
-      m->m_iId = id;
-      fresh.push_back(m);
+      m = newObject(static_cast<ZQMACMagLib*>(nullptr), id);
       magLibs[id] = m;
     }
     FillMagLib(m, *row, config);
@@ -436,10 +465,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       continue;
     }
     if (p == nullptr) {
-      p = new ZQMACMountPath();
-      p->m_pHome = home;
-      p->m_iId = id;
-      fresh.push_back(p);
+      p = newObject(static_cast<ZQMACMountPath*>(nullptr), id);
     }
     FillMountPath(p, *row, lib->second, config.FindDBNode<ZQMACDiskDevice>(row->deviceId));
     insertById(lib->second->m_mountPathList, p);
@@ -467,8 +493,10 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
 
 // ---------------------------------------------------------------- kinds
 
-bool ZQMACGraph::IsLaidKind(const ZQMACInterface* object) {
-  switch (object->GetObjectType()) {
+bool ZQMACGraph::IsLaidKind(const ZQMACInterface* object) { return IsLaidType(object->GetObjectType()); }
+
+bool ZQMACGraph::IsLaidType(unsigned int type) {
+  switch (type) {
     case ZQMAC_OBJ_MEDIA_AGENT: case ZQMAC_OBJ_LMS: case ZQMAC_OBJ_LIBRARY: case ZQMAC_OBJ_LIBRARY_CHILD:
     case ZQMAC_OBJ_MAGLIB: case ZQMAC_OBJ_LIB_CONTROLLER: case ZQMAC_OBJ_IP_LIB_CONTROLLER:
     case ZQMAC_OBJ_MASTER_DRIVE_POOL: case ZQMAC_OBJ_DRIVE_POOL: case ZQMAC_OBJ_DRIVE: case ZQMAC_OBJ_DMS:
@@ -497,6 +525,7 @@ void ZQMACGraph::SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
   std::swap(config.m_objectTypes, parked.objectTypes);
   std::swap(config.m_liveObjects, parked.liveObjects);
   std::swap(config.m_touched, parked.touched);
+  std::swap(config.m_freedStored, parked.freedStored);
   std::swap(config.m_pLaidRows, parked.laidRows);
   std::swap(config.m_bDatabaseBacked, parked.databaseBacked);
   std::swap(config.m_mediaAgentMap, parked.mediaAgentMap);
@@ -625,11 +654,21 @@ void ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
     std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
     remake = config.m_touched;
   }
-  const bool part = !whole && ApplyIncrement(config, config.m_pLaidRows->rows, stored, remake);
+  std::vector<std::pair<unsigned int, int>> freed;
+  {
+    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
+    freed.swap(config.m_freedStored);
+  }
+  const bool part = !whole && ApplyIncrement(config, config.m_pLaidRows->rows, stored, remake, freed);
   if (!part) {
     for (ZQMACInterface* object : remake)
       if (config.OwnsObject(object)) delete object;  // made anew from its row below
     ApplyStored(config, stored);
+  }
+  {
+    // What the load itself freed, it laid.
+    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
+    config.m_freedStored.clear();
   }
   tkmac::journal().record("LayStored", takenOver ? "taken over" : "own", part ? "part" : "every row");
   config.m_pLaidRows = std::make_shared<ZQMACLaidRows>(ZQMACLaidRows{stored});

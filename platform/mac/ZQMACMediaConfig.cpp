@@ -103,6 +103,7 @@ void ZQMACMediaConfig::ClearObjects() {
     std::vector<unsigned int>().swap(m_objectTypes);
     m_liveObjects = 0;
     m_touched.clear();
+    m_freedStored.clear();
     m_registry.Clear();
   }
   m_pLaidRows.reset();
@@ -368,7 +369,10 @@ void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
   {
     std::lock_guard<std::shared_mutex> guard(m_registryMutex);
     LeaveObject(object);
-    if (m_iRowsGo == 0) m_bUnclean.store(true);  // freed while its row may stay
+    if (m_iRowsGo == 0)
+      m_bUnclean.store(true);  // freed while its row may stay
+    else if (object->m_iId >= 0)
+      m_freedStored.emplace_back(object->m_uEnteredType, object->m_iId);
     others.reserve(m_liveObjects);
     if (diskSide)
       ForEachObjectOfType([](unsigned int type) { return !holdsOnlyTapeSide(type); },

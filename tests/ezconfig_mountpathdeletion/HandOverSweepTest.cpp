@@ -11,9 +11,7 @@
 
 #include "frame/EvMMConfigMgr.h"
 #include "frame/mac/ZQMACObjects.h"
-#include "platform/testkit/client.h"
-#include "platform/testkit/jobs.h"
-#include "tests/ezconfig_storagelib/StorageLibFixture.h"
+#include "tests/ezconfig_mountpathdeletion/DeletionFixture.h"
 #include "tests/support/FaultSweep.h"
 #include "tests/support/ModelDump.h"
 
@@ -50,18 +48,8 @@ std::string nextInstanceAsNew() {
   return a == b ? "" : "the next instance differs from a new one:\n" + a + "\n---\n" + b;
 }
 
-class LibraryHandOver : public StorageLibTest {
+class LibraryHandOver : public DeletionTest {
  protected:
-  void SetUp() override {
-    StorageLibTest::SetUp();
-    testkit::jobs::reset();
-    testkit::client::reset();
-    testkit::audit::reset();
-  }
-  void TearDown() override {
-    testkit::jobs::reset();
-    StorageLibTest::TearDown();
-  }
   static std::string forceDelete() { return request({{43, 8192}, {1, kDiskLib}, {8, "disklib"}, {7, kMa2}}); }
 };
 

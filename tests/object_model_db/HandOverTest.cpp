@@ -222,6 +222,40 @@ TEST_F(HandOver, LibrariesMadeAndDeconfiguredThroughTheModelAreHandedOver) {
   EXPECT_EQ(tapeLibrary(*config), nullptr);
 }
 
+// An object deleted through the model goes with its rows; when the same
+// rows come back (plain SQL), the rows the graph was laid over are as they
+// were, and still the next instance makes the objects anew.
+TEST_F(HandOver, ObjectsDeletedThroughTheModelAndStoredAgainAsTheyWereAreMadeAnew) {
+  auto config = load();
+  db.execElsewhere("CREATE TABLE keptPath AS SELECT * FROM MMMountPath WHERE MountPathId = 1; "
+                   "CREATE TABLE keptLink AS SELECT * FROM MMMountPathToStorageDevice WHERE MountPathId = 1");
+  ASSERT_TRUE(config->DeleteObject(mountPath(*config, 1))) << config->GetLastError();
+  db.execElsewhere("INSERT INTO MMMountPath SELECT * FROM keptPath; "
+                   "INSERT INTO MMMountPathToStorageDevice SELECT * FROM keptLink");
+  expectNextInstanceAsNew(config, "part");
+  EXPECT_NE(mountPath(*config, 1), nullptr);
+
+  db.execElsewhere("CREATE TABLE keptLibrary AS SELECT * FROM MMLibrary WHERE LibraryId = 2; "
+                   "CREATE TABLE keptMaster AS SELECT * FROM MMMasterPool WHERE LibraryId = 2; "
+                   "CREATE TABLE keptPaths AS SELECT * FROM MMMountPath WHERE LibraryId = 2; "
+                   "CREATE TABLE keptLinks AS SELECT * FROM MMMountPathToStorageDevice WHERE MountPathId IN "
+                   "(SELECT MountPathId FROM keptPaths)");
+  ASSERT_TRUE(config->DeleteObject(diskLibrary(*config))) << config->GetLastError();
+  db.execElsewhere("INSERT INTO MMLibrary SELECT * FROM keptLibrary; INSERT INTO MMMasterPool SELECT * FROM keptMaster; "
+                   "INSERT INTO MMMountPath SELECT * FROM keptPaths; "
+                   "INSERT INTO MMMountPathToStorageDevice SELECT * FROM keptLinks");
+  expectNextInstanceAsNew(config, "part");
+  ASSERT_NE(diskLibrary(*config), nullptr);
+  EXPECT_EQ(diskLibrary(*config)->GetMountPathList().GetListCount(), 2);
+
+  // A tape library's drive path the same way: the full lay-over.
+  db.execElsewhere("CREATE TABLE keptDrivePath AS SELECT * FROM MMDrivePath WHERE DrivePathId = 1");
+  ZQMACDms* path = elements(drive(*config, 1)->GetDmsList()).front();
+  ASSERT_TRUE(config->DeleteObject(path)) << config->GetLastError();
+  db.execElsewhere("INSERT INTO MMDrivePath SELECT * FROM keptDrivePath");
+  expectNextInstanceAsNew(config, "every row");
+}
+
 // ---------------------------------------------------------------- changes in memory
 
 TEST_F(HandOver, ChangesInMemoryNeverStoredDoNotReachTheNextInstance) {
