@@ -40,6 +40,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame/mac/ZQMACBase.h"
@@ -473,6 +474,12 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
     for (ZQMACInterface* object : m_objects)
       if (object != nullptr) visit(object);
   }
+  // The same for the objects whose type `keep` keeps.
+  template <class Keep, class Visit>
+  void ForEachObjectOfType(Keep keep, Visit visit) const {
+    for (std::size_t i = 0; i < m_objects.size(); ++i)
+      if (m_objects[i] != nullptr && keep(m_objectTypes[i])) visit(m_objects[i]);
+  }
   // Drops the instance's own references (lists, id maps) to the address.
   void ForgetOwnReferences(const void* address);
 
@@ -542,9 +549,16 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // knows its place (m_uSlot). A freed object leaves a hole that a later
   // compaction closes.
   std::vector<ZQMACInterface*> m_objects;
+  // The object type of each place of m_objects, so that a walk for objects
+  // of some types reads no object of the others.
+  std::vector<unsigned int> m_objectTypes;
   std::size_t m_liveObjects = 0;
   // The objects marked touched, in the order they were.
   std::vector<ZQMACInterface*> m_touched;
+  // Stored objects freed with their rows since the graph was laid (object
+  // type, id): the rows the graph was laid over no longer tell what it
+  // holds of them, so the next load lays them as changed rows.
+  std::vector<std::pair<unsigned int, int>> m_freedStored;
 
   // Session bookkeeping: the progress last reported, and the handles of the
   // libraries that exhaustive detection found (under m_detectedMutex).

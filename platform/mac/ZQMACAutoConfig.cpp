@@ -154,7 +154,8 @@ bool ZQMACMediaConfig::AutoConfigLibrary(const std::string& mediaAgentName, std:
                                          const std::string& password, bool flag, int storageVendorType, int& deviceId,
                                          const std::string& deviceName, const std::string& autoConfigText,
                                          int credentialId, int provisionedStorageType) {
-  NoteChange();  // an instance-wide change: the graph is not handed over
+  // Not an instance-wide change: only rows are written, and the next load
+  // lays them, so the graph can still be handed over.
   tkmac::journal().record("AutoConfigLibrary", mediaAgentName, serialLibraryName, libraryId, serialNumber, libraryName,
                           mountPath, userName, password.size(), flag, storageVendorType, deviceId, deviceName,
                           autoConfigText, credentialId, provisionedStorageType);

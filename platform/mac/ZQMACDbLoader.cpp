@@ -236,6 +236,17 @@ void ZQMACGraph::FillVolume(ZQMACDiskVolume* v, const MMStoredDeviceController& 
   v->m_pMediaAgent = agent;
 }
 
+void ZQMACGraph::FillMagLib(ZQMACMagLib* m, const MMStoredLibrary& row, ZQMACMediaConfig& config) {
+  m->m_sName = row.name;
+  m->m_iLowWatermark = row.lowWaterMarkMB;
+  m->m_iAttribute = row.libraryAttribute;
+  m->m_iMagLibType = row.libraryTypeId;
+  m->m_sAliasName = row.aliasName;
+  m->m_pMediaConfig = &config;
+  m->m_bConfigured = row.enabled != 0;
+  m->m_bShownFlag = (row.extendedAttributes & kMMHiddenAttribute) == 0;
+}
+
 void ZQMACGraph::FillMountPath(ZQMACMountPath* p, const MMStoredMountPath& row, ZQMACMagLib* library,
                                ZQMACDiskDevice* device) {
   p->m_sName = row.name;
@@ -434,14 +445,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     const bool configured = row.enabled != 0;
     if (isDiskLibraryType(row.libraryTypeId)) {
       ZQMACMagLib* m = obtain(oldMagLibs, row.libraryId);
-      m->m_sName = row.name;
-      m->m_iLowWatermark = row.lowWaterMarkMB;
-      m->m_iAttribute = row.libraryAttribute;
-      m->m_iMagLibType = row.libraryTypeId;
-      m->m_sAliasName = row.aliasName;
-      m->m_pMediaConfig = &config;
-      m->m_bConfigured = configured;
-      m->m_bShownFlag = shown;
+      FillMagLib(m, row, config);
       config.m_magLibList.AddNewNode(m);
       magLibs.put(row.libraryId, m);
       continue;
@@ -625,6 +629,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   {
     std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
     config.m_objects.reserve(config.m_objects.size() + fresh.size());
+    config.m_objectTypes.reserve(config.m_objects.capacity());
     for (ZQMACInterface* object : fresh) config.EnterObject(object);
   }
   config.m_bDatabaseBacked = true;

@@ -28,9 +28,10 @@ T* findByName(ZQMACLinkedList<T> list, const std::string& name) {
 }  // namespace
 
 bool ZQMACMediaConfig::DeconfigureLibrary(const std::string& mediaAgentName, const std::string& libraryName) {
-  NoteChange();  // an instance-wide change: the graph is not handed over
+  // Not an instance-wide change: what goes, goes with its rows
+  // (DeleteObject), so the graph can still be handed over.
   tkmac::journal().record("DeconfigureLibrary", mediaAgentName, libraryName);
-  if (tkmac::failed(*this, "DeconfigureLibrary")) return false;
+  if (tkmac::failedUntouched(*this, "DeconfigureLibrary")) return false;
   ZQMACMagLib* disk = nullptr;
   auto find = [&]() -> ZQMACInterface* {
     disk = findByName(m_magLibList, libraryName);

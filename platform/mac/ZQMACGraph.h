@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
@@ -21,6 +22,7 @@ struct MMStoredSnapshot;
 struct MMStoredDevice;
 struct MMStoredDeviceController;
 struct MMStoredMountPath;
+struct MMStoredLibrary;
 struct ZQMACParkedGraph;
 struct MMStoredDRUHost;
 struct MMStoredCenteraCluster;
@@ -477,17 +479,22 @@ class ZQMACGraph {
 
  private:
   // ---- re-reads in part (ZQMACGraphIncrement.cpp) ----
-  // Lays the rows of the disk side (devices, volumes, mount paths) that
-  // differ between `before` (what the graph was laid over) and `now`, and
-  // the touched objects of those kinds (`remake`: made anew, the others
-  // laid again in place). False, with nothing changed, when the change is
-  // not only there.
+  // Lays the rows of the disk side (disk libraries, devices, volumes, mount
+  // paths) that differ between `before` (what the graph was laid over) and
+  // `now` (disk libraries' master pools, drive pools and controllers may
+  // differ too: they make no objects), the rows of the stored objects
+  // freed with their rows since (`freed`: object type and id), and the
+  // touched objects of those kinds (`remake`: made anew, the others laid
+  // again in place). False, with nothing changed, when the change is not
+  // only there.
   static bool ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot& before, const MMStoredSnapshot& now,
-                             const std::vector<ZQMACInterface*>& remake);
+                             const std::vector<ZQMACInterface*>& remake,
+                             const std::vector<std::pair<unsigned int, int>>& freed);
   // Exchanges the graph of the instance with the parked one.
   static void SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked);
   // Whether a load lays objects of the object's kind from rows.
   static bool IsLaidKind(const ZQMACInterface* object);
+  static bool IsLaidType(unsigned int type);
   // Takes over the parked graph into an empty instance; false when none is parked.
   static bool TakeParked(ZQMACMediaConfig& config);
   // Frees a touched object for a hand-over: a library part goes with its
@@ -499,6 +506,9 @@ class ZQMACGraph {
                          ZQMACMediaAgent* agent);
   static void FillMountPath(ZQMACMountPath* path, const MMStoredMountPath& row, ZQMACMagLib* library,
                             ZQMACDiskDevice* device);
+  // A disk library's own values (its mount paths and media agent come from
+  // the mount-path rows).
+  static void FillMagLib(ZQMACMagLib* library, const MMStoredLibrary& row, ZQMACMediaConfig& config);
   // ---- end of re-reads in part ----
 
   // Frees, in one pass, objects of the instance that no list or link of the

@@ -4,14 +4,18 @@
 // A graph remembers the rows it was last laid over (the shared lists of
 // MMMediaConfigDB::loadCurrent). The lists of a kind that did not change are
 // the very same lists the next load hands out, so a re-read compares the
-// lists of the disk side (devices, their volumes, mount paths) row by row
-// and lays only the rows that differ, plus the objects changed in memory
-// since (touched), as the load of every row would lay them: same fields,
-// same links, new objects where the rows' id order puts them, objects whose
-// rows are gone unlinked and freed. Anything else (a change of a media
-// agent, library, controller, pool, drive or drive path, an object of those
-// kinds changed in memory, another database) takes the lay-over of every
-// row (ZQMACDbLoader.cpp), which is always right.
+// lists of the disk side (disk libraries, devices, their volumes, mount
+// paths) row by row and lays only the rows that differ, plus the objects
+// changed in memory since (touched), as the load of every row would lay
+// them: same fields, same links, new objects where the rows' id order puts
+// them, objects whose rows are gone unlinked and freed (a disk library with
+// its mount paths). The master pools, drive pools and controllers of disk
+// libraries make no objects: their rows may change too. Anything else (a
+// change of a media agent, tape library, its controllers or pools, a drive
+// or drive path, a library that turns from or into a tape library, an
+// object of the tape side or a disk library changed in memory, another
+// database) takes the lay-over of every row (ZQMACDbLoader.cpp), which is
+// always right.
 //
 // Hand-over: a request makes a new instance, loads it, works and frees it.
 // A freed instance that is database-backed and clean (no instance-wide
@@ -28,6 +32,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -44,8 +49,10 @@ struct ZQMACLaidRows {
 struct ZQMACParkedGraph {
   std::unique_ptr<ZQMACGraphHome> home = std::make_unique<ZQMACGraphHome>();
   std::vector<ZQMACInterface*> objects;
+  std::vector<unsigned int> objectTypes;
   std::size_t liveObjects = 0;
   std::vector<ZQMACInterface*> touched;
+  std::vector<std::pair<unsigned int, int>> freedStored;
   std::shared_ptr<ZQMACLaidRows> laidRows;
   bool databaseBacked = false;
   std::map<int, ZQMACMediaAgent*> mediaAgentMap;
@@ -70,6 +77,10 @@ namespace {
 int rowId(const MMStoredDevice& r) { return r.id; }
 int rowId(const MMStoredDeviceController& r) { return r.id; }
 int rowId(const MMStoredMountPath& r) { return r.id; }
+int rowId(const MMStoredLibrary& r) { return r.libraryId; }
+int rowId(const MMStoredLibraryController& r) { return r.id; }
+int rowId(const MMStoredMasterPool& r) { return r.id; }
+int rowId(const MMStoredDrivePool& r) { return r.id; }
 
 // The row of the id in a list in id order, or null.
 template <class Row>
@@ -100,8 +111,43 @@ std::vector<int> changedIds(const std::vector<Row>& before, const std::vector<Ro
   return ids;
 }
 
+// The ids with those of the freed objects, each once.
+std::vector<int> withFreed(std::vector<int> ids, const std::vector<int>& freed) {
+  if (freed.empty()) return ids;
+  ids.insert(ids.end(), freed.begin(), freed.end());
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  return ids;
+}
+
 // Keeps a list in id order: the element goes after the last one with a
 // lower id (the end, for an id newer than all).
+// Whether the library of the id is a tape or optical library in the rows:
+// its objects are the full lay-over's. A disk library's master pools, drive
+// pools and controllers make no objects.
+bool isTapeLibrary(const MMStoredSnapshot& rows, int libraryId) {
+  const MMStoredLibrary* row = rowOf(*rows.libraries, libraryId);
+  return row != nullptr && !tkmac::isDiskLibraryTypeId(row->libraryTypeId);
+}
+
+bool isTapeMasterPool(const MMStoredSnapshot& rows, int masterPoolId) {
+  const MMStoredMasterPool* row = rowOf(*rows.masterPools, masterPoolId);
+  return row != nullptr && isTapeLibrary(rows, row->libraryId);
+}
+
+// Whether every row of the ids, before and now, is one that `tape` says
+// makes no object of the tape side.
+template <class Row, class Tape>
+bool noneOfTheTapeSide(const std::vector<int>& ids, const MMStoredSnapshot& before, const MMStoredSnapshot& now,
+                       const std::vector<Row>& rowsBefore, const std::vector<Row>& rowsNow, Tape tape) {
+  for (int id : ids) {
+    const Row* old = rowOf(rowsBefore, id);
+    const Row* row = rowOf(rowsNow, id);
+    if ((old != nullptr && tape(before, *old)) || (row != nullptr && tape(now, *row))) return false;
+  }
+  return true;
+}
+
 template <class T>
 void insertById(ZQMACLinkedList<T>& list, T* element) {
   list.InsertOrdered(element, [](const T* a, const T* b) { return a->GetId() < b->GetId(); });
@@ -122,14 +168,56 @@ ParkedSlot& parkedSlot() {
 // ---------------------------------------------------------------- the increment
 
 bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot& before,
-                                const MMStoredSnapshot& now, const std::vector<ZQMACInterface*>& remake) {
+                                const MMStoredSnapshot& now, const std::vector<ZQMACInterface*>& remake,
+                                const std::vector<std::pair<unsigned int, int>>& freed) {
   // ---- can the increment be known exactly? Nothing changes until it is. ----
-  if (before.mediaAgents != now.mediaAgents || before.libraries != now.libraries ||
-      before.libraryControllers != now.libraryControllers || before.masterPools != now.masterPools ||
-      before.drivePools != now.drivePools || before.drives != now.drives || before.drivePaths != now.drivePaths ||
-      !before.devices || !before.deviceControllers || !before.mountPaths || !now.devices ||
-      !now.deviceControllers || !now.mountPaths)
+  if (before.mediaAgents != now.mediaAgents || before.drives != now.drives || before.drivePaths != now.drivePaths)
     return false;
+  for (const MMStoredSnapshot* rows : {&before, &now})
+    if (!rows->libraries || !rows->libraryControllers || !rows->masterPools || !rows->drivePools ||
+        !rows->devices || !rows->deviceControllers || !rows->mountPaths)
+      return false;
+  // Libraries, their controllers and pools: only those of disk libraries,
+  // before and now (a disk library's master pools, drive pools and
+  // controllers make no objects; a library that turns from or into a tape
+  // library is the full lay-over's).
+  std::vector<int> changedLibraries = changedIds(*before.libraries, *now.libraries);
+  if (!noneOfTheTapeSide(changedLibraries, before, now, *before.libraries, *now.libraries,
+                         [](const MMStoredSnapshot&, const MMStoredLibrary& r) {
+                           return !tkmac::isDiskLibraryTypeId(r.libraryTypeId);
+                         }) ||
+      !noneOfTheTapeSide(changedIds(*before.libraryControllers, *now.libraryControllers), before, now,
+                         *before.libraryControllers, *now.libraryControllers,
+                         [](const MMStoredSnapshot& rows, const MMStoredLibraryController& r) {
+                           return isTapeLibrary(rows, r.libraryId);
+                         }) ||
+      !noneOfTheTapeSide(changedIds(*before.masterPools, *now.masterPools), before, now, *before.masterPools,
+                         *now.masterPools,
+                         [](const MMStoredSnapshot& rows, const MMStoredMasterPool& r) {
+                           return isTapeLibrary(rows, r.libraryId);
+                         }) ||
+      !noneOfTheTapeSide(changedIds(*before.drivePools, *now.drivePools), before, now, *before.drivePools,
+                         *now.drivePools, [](const MMStoredSnapshot& rows, const MMStoredDrivePool& r) {
+                           return isTapeMasterPool(rows, r.masterPoolId);
+                         }))
+    return false;
+  // Stored objects freed with their rows since the graph was laid: their
+  // rows are laid as changed ones (a row that is back, or that never went,
+  // makes its object anew). One of the tape side is the full lay-over's.
+  std::vector<int> freedDevices;
+  std::vector<int> freedVolumes;
+  std::vector<int> freedPaths;
+  for (const auto& [type, id] : freed) {
+    switch (type) {
+      case ZQMAC_OBJ_MAGLIB: changedLibraries.push_back(id); break;
+      case ZQMAC_OBJ_DISK_DEVICE: freedDevices.push_back(id); break;
+      case ZQMAC_OBJ_DISK_VOLUME: freedVolumes.push_back(id); break;
+      case ZQMAC_OBJ_MOUNT_PATH: freedPaths.push_back(id); break;
+      default:
+        if (IsLaidType(type)) return false;
+        break;  // an object of no stored kind: no row lays it
+    }
+  }
   std::vector<ZQMACInterface*> touched;
   {
     std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
@@ -152,12 +240,22 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   std::map<int, ZQMACDiskDevice*> deviceWork;
   std::map<int, ZQMACDiskVolume*> volumeWork;
   std::map<int, ZQMACMountPath*> pathWork;
+  std::map<int, ZQMACMagLib*> libraryWork;
   std::set<ZQMACMagLib*> libraries;      // whose media agent follows their mount paths
   std::set<int> reachedDevices;          // whose mount paths take their media agent anew
   std::vector<ZQMACInterface*> doomed;   // unlinked, freed at the end
   std::vector<ZQMACInterface*> loose;    // changed in memory and standing for no row of their own
   std::vector<ZQMACInterface*> fresh;    // new objects, entered at the end
   ZQMACGraphHome* home = config.m_pHome.get();
+  // A new object (of the kind `kind` points to) for the id, entered into
+  // the instance with the others at the end.
+  auto newObject = [&](auto* kind, int id) {
+    auto* object = new std::remove_pointer_t<decltype(kind)>();
+    object->m_pHome = home;
+    object->m_iId = id;
+    fresh.push_back(object);
+    return object;
+  };
 
   const std::set<ZQMACInterface*> remade(remake.begin(), remake.end());
   std::unordered_map<int, ZQMACMagLib*> magLibs;
@@ -246,18 +344,18 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   }
 
   // Rows that changed since the graph was laid.
-  for (int id : changedIds(*before.devices, *now.devices)) {
+  for (int id : withFreed(changedIds(*before.devices, *now.devices), freedDevices)) {
     reachedDevices.insert(id);
     if (deviceWork.count(id) == 0) deviceWork[id] = config.FindDBNode<ZQMACDiskDevice>(id);
   }
-  for (int id : changedIds(*before.deviceControllers, *now.deviceControllers)) {
+  for (int id : withFreed(changedIds(*before.deviceControllers, *now.deviceControllers), freedVolumes)) {
     const MMStoredDeviceController* old = rowOf(*before.deviceControllers, id);
     // The first volume of a device gives its mount paths their media agent.
     if (old != nullptr) reachedDevices.insert(old->deviceId);
     if (volumeWork.count(id) != 0) continue;
     volumeWork[id] = old != nullptr ? volumeIn(config.FindDBNode<ZQMACDiskDevice>(old->deviceId), id) : nullptr;
   }
-  for (int id : changedIds(*before.mountPaths, *now.mountPaths)) {
+  for (int id : withFreed(changedIds(*before.mountPaths, *now.mountPaths), freedPaths)) {
     if (pathWork.count(id) == 0) pathWork[id] = config.FindDBNode<ZQMACMountPath>(id);
     // A mount path already freed (deleted by the request) leaves its
     // library's media agent to follow the paths that are left.
@@ -265,6 +363,24 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       auto lib = magLibs.find(old->libraryId);
       if (lib != magLibs.end()) libraries.insert(lib->second);
     }
+  }
+  // A disk library that changed (or was freed already, with its rows gone
+  // by the request) takes its mount paths along: those it holds and those
+  // whose rows name it, before and now.
+  if (!changedLibraries.empty()) {
+    const std::set<int> changed(changedLibraries.begin(), changedLibraries.end());
+    for (int id : changed) {
+      auto lib = magLibs.find(id);
+      libraryWork[id] = lib != magLibs.end() ? lib->second : nullptr;
+      if (lib != magLibs.end())
+        lib->second->m_mountPathList.ForEachNode([&](ZQMACMountPath* p) {
+          if (pathWork.count(p->m_iId) == 0) pathWork[p->m_iId] = p;
+        });
+    }
+    for (const std::vector<MMStoredMountPath>* rows : {before.mountPaths.get(), now.mountPaths.get()})
+      for (const MMStoredMountPath& row : *rows)
+        if (changed.count(row.libraryId) != 0 && pathWork.count(row.id) == 0)
+          pathWork[row.id] = config.FindDBNode<ZQMACMountPath>(row.id);
   }
 
   // ---- devices ----
@@ -282,10 +398,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       config.m_diskDeviceList.RemoveNode(d);
       insertById(config.m_diskDeviceList, d);
     } else {
-      d = new ZQMACDiskDevice();
-      d->m_pHome = home;
-      d->m_iId = id;
-      fresh.push_back(d);
+      d = newObject(static_cast<ZQMACDiskDevice*>(nullptr), id);
       insertById(config.m_diskDeviceList, d);
       config.m_diskDeviceMap[id] = d;
       reachedDevices.insert(id);
@@ -309,14 +422,32 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       continue;
     }
     if (v == nullptr) {
-      v = new ZQMACDiskVolume();
-      v->m_pHome = home;
-      v->m_iId = id;
-      fresh.push_back(v);
+      v = newObject(static_cast<ZQMACDiskVolume*>(nullptr), id);
     }
     FillVolume(v, *row, device, config.FindDBNode<ZQMACMediaAgent>(row->clientId));
     insertById(device->m_volumeList, v);
     reachedDevices.insert(device->m_iId);
+  }
+
+  // ---- disk libraries ----
+  for (auto& [id, m] : libraryWork) {
+    const MMStoredLibrary* row = rowOf(*now.libraries, id);
+    if (m != nullptr) config.m_magLibList.RemoveNode(m);
+    if (row == nullptr) {
+      if (m != nullptr) {
+        magLibs.erase(id);
+        libraries.erase(m);
+        doomed.push_back(m);
+      }
+      continue;
+    }
+    if (m == nullptr) {
+      m = newObject(static_cast<ZQMACMagLib*>(nullptr), id);
+      magLibs[id] = m;
+    }
+    FillMagLib(m, *row, config);
+    insertById(config.m_magLibList, m);
+    libraries.insert(m);
   }
 
   // ---- mount paths ----
@@ -334,10 +465,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       continue;
     }
     if (p == nullptr) {
-      p = new ZQMACMountPath();
-      p->m_pHome = home;
-      p->m_iId = id;
-      fresh.push_back(p);
+      p = newObject(static_cast<ZQMACMountPath*>(nullptr), id);
     }
     FillMountPath(p, *row, lib->second, config.FindDBNode<ZQMACDiskDevice>(row->deviceId));
     insertById(lib->second->m_mountPathList, p);
@@ -346,6 +474,8 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   }
   // A disk library's media agent is that of its first mount path that has one.
   for (ZQMACMagLib* library : libraries) {
+    auto kept = magLibs.find(library->m_iId);
+    if (kept == magLibs.end() || kept->second != library) continue;  // freed below
     library->m_pMediaAgent = nullptr;
     library->m_mountPathList.AnyNode([&](ZQMACMountPath* p) {
       library->m_pMediaAgent = p->m_pMediaAgent;
@@ -363,8 +493,10 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
 
 // ---------------------------------------------------------------- kinds
 
-bool ZQMACGraph::IsLaidKind(const ZQMACInterface* object) {
-  switch (object->GetObjectType()) {
+bool ZQMACGraph::IsLaidKind(const ZQMACInterface* object) { return IsLaidType(object->GetObjectType()); }
+
+bool ZQMACGraph::IsLaidType(unsigned int type) {
+  switch (type) {
     case ZQMAC_OBJ_MEDIA_AGENT: case ZQMAC_OBJ_LMS: case ZQMAC_OBJ_LIBRARY: case ZQMAC_OBJ_LIBRARY_CHILD:
     case ZQMAC_OBJ_MAGLIB: case ZQMAC_OBJ_LIB_CONTROLLER: case ZQMAC_OBJ_IP_LIB_CONTROLLER:
     case ZQMAC_OBJ_MASTER_DRIVE_POOL: case ZQMAC_OBJ_DRIVE_POOL: case ZQMAC_OBJ_DRIVE: case ZQMAC_OBJ_DMS:
@@ -390,8 +522,10 @@ void ZQMACGraph::SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
   std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
   std::swap(config.m_pHome, parked.home);
   std::swap(config.m_objects, parked.objects);
+  std::swap(config.m_objectTypes, parked.objectTypes);
   std::swap(config.m_liveObjects, parked.liveObjects);
   std::swap(config.m_touched, parked.touched);
+  std::swap(config.m_freedStored, parked.freedStored);
   std::swap(config.m_pLaidRows, parked.laidRows);
   std::swap(config.m_bDatabaseBacked, parked.databaseBacked);
   std::swap(config.m_mediaAgentMap, parked.mediaAgentMap);
@@ -520,11 +654,21 @@ void ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
     std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
     remake = config.m_touched;
   }
-  const bool part = !whole && ApplyIncrement(config, config.m_pLaidRows->rows, stored, remake);
+  std::vector<std::pair<unsigned int, int>> freed;
+  {
+    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
+    freed.swap(config.m_freedStored);
+  }
+  const bool part = !whole && ApplyIncrement(config, config.m_pLaidRows->rows, stored, remake, freed);
   if (!part) {
     for (ZQMACInterface* object : remake)
       if (config.OwnsObject(object)) delete object;  // made anew from its row below
     ApplyStored(config, stored);
+  }
+  {
+    // What the load itself freed, it laid.
+    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
+    config.m_freedStored.clear();
   }
   tkmac::journal().record("LayStored", takenOver ? "taken over" : "own", part ? "part" : "every row");
   config.m_pLaidRows = std::make_shared<ZQMACLaidRows>(ZQMACLaidRows{stored});

@@ -100,8 +100,10 @@ void ZQMACMediaConfig::ClearObjects() {
       objects.push_back(object);
     });
     std::vector<ZQMACInterface*>().swap(m_objects);
+    std::vector<unsigned int>().swap(m_objectTypes);
     m_liveObjects = 0;
     m_touched.clear();
+    m_freedStored.clear();
     m_registry.Clear();
   }
   m_pLaidRows.reset();
@@ -222,8 +224,10 @@ unsigned long long ZQMACMediaConfig::GiveHandle(const ZQMACInterface* object) co
 
 void ZQMACMediaConfig::EnterObject(ZQMACInterface* object) {
   object->m_pHome = m_pHome.get();
+  object->m_uEnteredType = object->GetObjectType();
   object->m_uSlot = m_objects.size();
   m_objects.push_back(object);
+  m_objectTypes.push_back(object->m_uEnteredType);
   object->m_bEntered.store(true, std::memory_order_release);
   ++m_liveObjects;
 }
@@ -246,12 +250,15 @@ bool ZQMACMediaConfig::LeaveObject(ZQMACInterface* object) {
   // most twice the objects and a removal stays cheap.
   if (m_objects.size() > 64 && m_objects.size() - m_liveObjects > m_liveObjects) {
     std::size_t next = 0;
-    for (ZQMACInterface* kept : m_objects) {
+    for (std::size_t i = 0; i < m_objects.size(); ++i) {
+      ZQMACInterface* kept = m_objects[i];
       if (kept == nullptr) continue;
       kept->m_uSlot = next;
+      m_objectTypes[next] = m_objectTypes[i];
       m_objects[next++] = kept;
     }
     m_objects.resize(next);
+    m_objectTypes.resize(next);
   }
   return true;
 }
@@ -328,15 +335,50 @@ std::size_t ZQMACMediaConfig::GetObjectCount() const {
   return m_liveObjects;
 }
 
+namespace {
+
+// Objects of the disk side: disk libraries, mount paths, devices, volumes.
+bool isDiskSideType(unsigned int type) {
+  return type == ZQMAC_OBJ_MAGLIB || type == ZQMAC_OBJ_MOUNT_PATH || type == ZQMAC_OBJ_DISK_DEVICE ||
+         type == ZQMAC_OBJ_DISK_VOLUME;
+}
+
+// Objects of the tape side: each holds only media agents and objects of the
+// tape side (see their ForgetObject), never an object of the disk side.
+bool holdsOnlyTapeSide(unsigned int type) {
+  switch (type) {
+    case ZQMAC_OBJ_MEDIA_AGENT: case ZQMAC_OBJ_LMS: case ZQMAC_OBJ_LIBRARY: case ZQMAC_OBJ_LIBRARY_CHILD:
+    case ZQMAC_OBJ_LIB_CONTROLLER: case ZQMAC_OBJ_IP_LIB_CONTROLLER: case ZQMAC_OBJ_MASTER_DRIVE_POOL:
+    case ZQMAC_OBJ_DRIVE_POOL: case ZQMAC_OBJ_DRIVE: case ZQMAC_OBJ_DMS:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
   const void* address = static_cast<const void*>(object);
+  // An object of the disk side that goes is not asked of the tape side's
+  // objects: in a large installation (a drive path in the lists of its
+  // drive, pool, library and media agent) that would cost more than the
+  // rest of the request.
+  const bool diskSide = isDiskSideType(object->m_uEnteredType);
   std::vector<ZQMACInterface*> others;
   {
     std::lock_guard<std::shared_mutex> guard(m_registryMutex);
     LeaveObject(object);
-    if (m_iRowsGo == 0) m_bUnclean.store(true);  // freed while its row may stay
+    if (m_iRowsGo == 0)
+      m_bUnclean.store(true);  // freed while its row may stay
+    else if (object->m_iId >= 0)
+      m_freedStored.emplace_back(object->m_uEnteredType, object->m_iId);
     others.reserve(m_liveObjects);
-    ForEachObject([&](ZQMACInterface* other) { others.push_back(other); });
+    if (diskSide)
+      ForEachObjectOfType([](unsigned int type) { return !holdsOnlyTapeSide(type); },
+                          [&](ZQMACInterface* other) { others.push_back(other); });
+    else
+      ForEachObject([&](ZQMACInterface* other) { others.push_back(other); });
   }
   for (ZQMACInterface* other : others) other->ForgetObject(address);
   ForgetOwnReferences(address);

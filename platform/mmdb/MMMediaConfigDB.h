@@ -51,6 +51,8 @@ struct MMStoredLibrary {
   int libraryAttribute = 0;
   int extendedAttributes = 0;
   int lowWaterMarkMB = 0;
+
+  bool operator==(const MMStoredLibrary&) const = default;
 };
 
 struct MMStoredLibraryController {
@@ -61,6 +63,8 @@ struct MMStoredLibraryController {
   int isActive = 0;
   int isEnabled = 0;
   int controllerType = 0;
+
+  bool operator==(const MMStoredLibraryController&) const = default;
 };
 
 struct MMStoredMasterPool {
@@ -68,6 +72,8 @@ struct MMStoredMasterPool {
   std::string name;
   int libraryId = 0;
   int type = 0;
+
+  bool operator==(const MMStoredMasterPool&) const = default;
 };
 
 struct MMStoredDrivePool {
@@ -80,6 +86,8 @@ struct MMStoredDrivePool {
   int copyManagerCtrlId = 0;
   int costCategoryId = 0;
   std::string proxyHost;  // NDMP pools: the NDMP server they reach (Descript)
+
+  bool operator==(const MMStoredDrivePool&) const = default;
 };
 
 struct MMStoredDrive {

@@ -17,7 +17,7 @@
 #include "platform/testkit/client.h"
 #include "platform/testkit/jobs.h"
 #include "platform/xml/TaskMessages.h"
-#include "tests/ezconfig_storagelib/StorageLibFixture.h"
+#include "tests/ezconfig_mountpathdeletion/DeletionFixture.h"
 #include "tests/support/FaultSweep.h"
 
 namespace storagelibtest {
@@ -25,19 +25,8 @@ namespace {
 
 constexpr unsigned long kCanDeleteId = 0x0DF856C0;
 
-class MountPathDeletion : public StorageLibTest {
+class MountPathDeletion : public DeletionTest {
  protected:
-  void SetUp() override {
-    StorageLibTest::SetUp();
-    testkit::jobs::reset();
-    testkit::client::reset();
-    testkit::audit::reset();
-  }
-  void TearDown() override {
-    testkit::jobs::reset();
-    StorageLibTest::TearDown();
-  }
-
   // Media 900 on side 90 of mount path `mountPathId`, with backups of the
   // jobs (job ids also running when listed in `running`) and volumes of
   // the stores.

@@ -29,8 +29,11 @@ class HandOver : public ModelDatabase {
   // Frees `config` (its graph is parked), loads the next instance, which
   // takes the graph over, and checks it against a new instance built from
   // every row while it is held (so that one builds a graph of its own).
-  // `how` is how the next instance must have laid the rows.
-  void expectNextInstanceAsNew(std::unique_ptr<ZQMACMediaConfig>& config, const std::string& how) {
+  // `how` is how the next instance must have laid the rows; a failure
+  // names the caller's line.
+  void expectNextInstanceAsNew(std::unique_ptr<ZQMACMediaConfig>& config, const std::string& how,
+                               int line = __builtin_LINE()) {
+    SCOPED_TRACE("called from line " + std::to_string(line));
     config.reset();
     testkit::mac::journal().reset();
     config = load();
@@ -62,7 +65,16 @@ TEST_F(HandOver, EveryKindOfStoredChangeIsSeenAsANewInstanceSeesIt) {
       {"tape library added", "INSERT INTO MMLibrary (LibraryId, LibraryName, AliasName, LibraryTypeId, LibraryEnabled) "
                              "VALUES (7, 'TapeLib7', 'TapeLib7', 1, 1)", "every row"},
       {"disk library added", "INSERT INTO MMLibrary (LibraryId, LibraryName, AliasName, LibraryTypeId, LibraryEnabled) "
-                             "VALUES (8, 'DiskLib8', 'DiskLib8', 3, 1)", "every row"},
+                             "VALUES (8, 'DiskLib8', 'DiskLib8', 3, 1)", "part"},
+      {"disk library renamed", "UPDATE MMLibrary SET LibraryName = 'D8r', AliasName = 'D8r' WHERE LibraryId = 8",
+       "part"},
+      {"disk library hidden, disabled, given a watermark",
+       "UPDATE MMLibrary SET ExtendedAttributes = 8192, LibraryEnabled = 0, LowWaterMarkMB = 7, "
+       "LibraryAttribute = 3 WHERE LibraryId = 8", "part"},
+      {"disk library's pools and controller added",
+       "INSERT INTO MMMasterPool (MasterPoolId, LibraryId, MasterPoolName) VALUES (8, 8, 'mp8'); "
+       "INSERT INTO MMDrivePool (DrivePoolId, MasterPoolId, ClientId) VALUES (8, 8, 2); "
+       "INSERT INTO MMLibraryController (LibraryControllerId, ClientId, LibraryId) VALUES (8, 2, 8)", "part"},
       {"libraries renamed", "UPDATE MMLibrary SET LibraryName = 'T7', AliasName = 'T7' WHERE LibraryId = 7; "
                             "UPDATE MMLibrary SET LibraryName = 'D8', AliasName = 'D8' WHERE LibraryId = 8",
        "every row"},
@@ -86,6 +98,25 @@ TEST_F(HandOver, EveryKindOfStoredChangeIsSeenAsANewInstanceSeesIt) {
                                     "UPDATE MMDeviceController SET Folder = '/v9x' WHERE DeviceControllerId = 9", "part"},
       {"mount path renamed", "UPDATE MMMountPath SET MountPathName = '/mnt/nine-x' WHERE MountPathId = 9", "part"},
       {"mount path moved", "UPDATE MMMountPathToStorageDevice SET DeviceId = 1 WHERE MountPathId = 9", "part"},
+      {"mount path moved to another disk library", "UPDATE MMMountPath SET LibraryId = 2 WHERE MountPathId = 9",
+       "part"},
+      {"disk library with a mount path added",
+       "INSERT INTO MMLibrary (LibraryId, LibraryName, AliasName, LibraryTypeId, LibraryEnabled) "
+       "VALUES (10, 'DiskLib10', 'DiskLib10', 4, 1); "
+       "INSERT INTO MMMountPath (MountPathId, MountPathName, LibraryId, MediaSideId, MountPathTypeId, "
+       "NumberOfWriters) VALUES (10, '/mnt/ten', 10, 0, 1, 0); "
+       "INSERT INTO MMMountPathToStorageDevice (MountPathId, DeviceId) VALUES (10, 2)", "part"},
+      {"disk library removed, its mount path's row left", "DELETE FROM MMLibrary WHERE LibraryId = 10", "part"},
+      {"disk library back under the row", "INSERT INTO MMLibrary (LibraryId, LibraryName, AliasName, LibraryTypeId, "
+                                          "LibraryEnabled) VALUES (10, 'DiskLib10b', 'DiskLib10b', 3, 1)", "part"},
+      {"disk library turned into a tape library", "UPDATE MMLibrary SET LibraryTypeId = 1 WHERE LibraryId = 10",
+       "every row"},
+      {"and back", "UPDATE MMLibrary SET LibraryTypeId = 3 WHERE LibraryId = 10", "every row"},
+      {"disk library removed with its mount path", "DELETE FROM MMMountPathToStorageDevice WHERE MountPathId = 10; "
+                                                   "DELETE FROM MMMountPath WHERE MountPathId = 10; "
+                                                   "DELETE FROM MMLibrary WHERE LibraryId = 10", "part"},
+      {"tape library's drive pool renamed", "UPDATE MMDrivePool SET DrivePoolName = 'renamed' WHERE DrivePoolId = 1",
+       "every row"},
       {"volume removed", "DELETE FROM MMDeviceController WHERE DeviceControllerId = 1", "part"},
       {"mount path removed", "DELETE FROM MMMountPathToStorageDevice WHERE MountPathId = 9; "
                              "DELETE FROM MMMountPath WHERE MountPathId = 9", "part"},
@@ -130,6 +161,98 @@ TEST_F(HandOver, ChangesStoredThroughTheModelAreSeenAsANewInstanceSeesThem) {
   expectNextInstanceAsNew(config, "every row");
   ZQMACDms* path = elements(drive(*config, 2)->GetDmsList()).front();
   ASSERT_TRUE(config->DeleteObject(path)) << config->GetLastError();
+  expectNextInstanceAsNew(config, "every row");
+}
+
+// A disk library made (rows only) and deconfigured (its objects go with
+// their rows) through the model, as the storage-library request does: the
+// instance still hands its graph over, and the next one lays only the
+// changed rows. A tape library's deconfiguration is handed over too, and
+// the next instance lays every row.
+TEST_F(HandOver, LibrariesMadeAndDeconfiguredThroughTheModelAreHandedOver) {
+  auto named = [](ZQMACMediaConfig& config, const std::string& name) -> ZQMACMagLib* {
+    for (ZQMACMagLib* m : elements(config.GetMagLibList()))
+      if (m->GetName() == name) return m;
+    return nullptr;
+  };
+  auto config = load();
+  std::string serialName;
+  std::string name = "DiskLib9";
+  int libraryId = 0;
+  int newId = 0;
+  int deviceId = 0;
+  ASSERT_TRUE(config->AutoConfigLibrary("ma1", serialName, libraryId, "", name, newId, "/mnt/lib9", "backup", "secret",
+                                        false, 0, deviceId, "", "", 0, 0))
+      << config->GetLastError();
+  expectNextInstanceAsNew(config, "part");
+  ZQMACMagLib* made = named(*config, "DiskLib9");
+  ASSERT_NE(made, nullptr);
+  ASSERT_EQ(made->GetMountPathList().GetListCount(), 1);
+  EXPECT_NE(made->GetMediaAgent(), nullptr) << "its mount path's media agent";
+
+  // Within the instance: the re-read after a deconfiguration lays in part.
+  ASSERT_TRUE(config->DeleteObject(made->GetMountPathList().GetFirstNode())) << config->GetLastError();
+  ASSERT_TRUE(config->DeconfigureLibrary("", "DiskLib9")) << config->GetLastError();
+  testkit::mac::journal().reset();
+  ASSERT_TRUE(config->ReadCurrentConfig(true)) << config->GetLastError();
+  EXPECT_EQ(lastLay(), std::make_pair(std::string("own"), std::string("part")));
+  EXPECT_EQ(tktest::ModelDump::of(*config), tktest::ModelDump::of(*load()));
+  expectNextInstanceAsNew(config, "part");
+
+  // A request's instance reads the configuration itself to deconfigure:
+  // it takes the graph over.
+  name = "DiskLib11";
+  ASSERT_TRUE(config->AutoConfigLibrary("ma2", serialName, libraryId, "", name, newId, "/mnt/lib11", "", "", false, 0,
+                                        deviceId, "", "", 0, 0))
+      << config->GetLastError();
+  ASSERT_TRUE(config->ReadCurrentConfig(true)) << config->GetLastError();
+  ASSERT_NE(named(*config, "DiskLib11"), nullptr);
+  ASSERT_TRUE(config->DeleteObject(named(*config, "DiskLib11")->GetMountPathList().GetFirstNode()));
+  config.reset();
+  testkit::mac::journal().reset();
+  config = std::make_unique<ZQMACMediaConfig>();
+  ASSERT_TRUE(config->Initialize("cs01.example.net"));
+  ASSERT_TRUE(config->DeconfigureLibrary("", "DiskLib11")) << config->GetLastError();
+  EXPECT_EQ(lastLay(), std::make_pair(std::string("taken over"), std::string("part")));
+  expectNextInstanceAsNew(config, "part");
+  EXPECT_EQ(named(*config, "DiskLib11"), nullptr);
+
+  ASSERT_TRUE(config->DeconfigureLibrary("", "TapeLib1")) << config->GetLastError();
+  expectNextInstanceAsNew(config, "every row");
+  EXPECT_EQ(tapeLibrary(*config), nullptr);
+}
+
+// An object deleted through the model goes with its rows; when the same
+// rows come back (plain SQL), the rows the graph was laid over are as they
+// were, and still the next instance makes the objects anew.
+TEST_F(HandOver, ObjectsDeletedThroughTheModelAndStoredAgainAsTheyWereAreMadeAnew) {
+  auto config = load();
+  db.execElsewhere("CREATE TABLE keptPath AS SELECT * FROM MMMountPath WHERE MountPathId = 1; "
+                   "CREATE TABLE keptLink AS SELECT * FROM MMMountPathToStorageDevice WHERE MountPathId = 1");
+  ASSERT_TRUE(config->DeleteObject(mountPath(*config, 1))) << config->GetLastError();
+  db.execElsewhere("INSERT INTO MMMountPath SELECT * FROM keptPath; "
+                   "INSERT INTO MMMountPathToStorageDevice SELECT * FROM keptLink");
+  expectNextInstanceAsNew(config, "part");
+  EXPECT_NE(mountPath(*config, 1), nullptr);
+
+  db.execElsewhere("CREATE TABLE keptLibrary AS SELECT * FROM MMLibrary WHERE LibraryId = 2; "
+                   "CREATE TABLE keptMaster AS SELECT * FROM MMMasterPool WHERE LibraryId = 2; "
+                   "CREATE TABLE keptPaths AS SELECT * FROM MMMountPath WHERE LibraryId = 2; "
+                   "CREATE TABLE keptLinks AS SELECT * FROM MMMountPathToStorageDevice WHERE MountPathId IN "
+                   "(SELECT MountPathId FROM keptPaths)");
+  ASSERT_TRUE(config->DeleteObject(diskLibrary(*config))) << config->GetLastError();
+  db.execElsewhere("INSERT INTO MMLibrary SELECT * FROM keptLibrary; INSERT INTO MMMasterPool SELECT * FROM keptMaster; "
+                   "INSERT INTO MMMountPath SELECT * FROM keptPaths; "
+                   "INSERT INTO MMMountPathToStorageDevice SELECT * FROM keptLinks");
+  expectNextInstanceAsNew(config, "part");
+  ASSERT_NE(diskLibrary(*config), nullptr);
+  EXPECT_EQ(diskLibrary(*config)->GetMountPathList().GetListCount(), 2);
+
+  // A tape library's drive path the same way: the full lay-over.
+  db.execElsewhere("CREATE TABLE keptDrivePath AS SELECT * FROM MMDrivePath WHERE DrivePathId = 1");
+  ZQMACDms* path = elements(drive(*config, 1)->GetDmsList()).front();
+  ASSERT_TRUE(config->DeleteObject(path)) << config->GetLastError();
+  db.execElsewhere("INSERT INTO MMDrivePath SELECT * FROM keptDrivePath");
   expectNextInstanceAsNew(config, "every row");
 }
 
