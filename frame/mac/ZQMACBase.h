@@ -254,9 +254,6 @@ class ZQMACInterface : public virtual ZQMACBase {
   // mutex, read without it.
   mutable std::atomic<unsigned int> m_uHandle{0};
   std::size_t m_uSlot = 0;  // where the instance keeps the object among its own
-  // Its object type as the instance took it in: still known while the
-  // object is being freed, when GetObjectType no longer is.
-  unsigned int m_uEnteredType = 0;
   // Whether the object is among its instance's own: written under the
   // instance's registry mutex, read without it (OwnsObject, which every
   // listing asks of every object it lists, from any number of threads).

@@ -467,6 +467,11 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // with its handle; the caller holds m_registryMutex.
   void EnterObject(ZQMACInterface* object);
   bool LeaveObject(ZQMACInterface* object);
+  // The object type the instance took the object in with (still known
+  // while the object is being freed, when GetObjectType no longer is), or 0
+  // when it is not among the instance's objects; the caller holds
+  // m_registryMutex.
+  unsigned int EnteredType(const ZQMACInterface* object) const;
   // Calls `visit` with each object of the instance, in the order they came;
   // the caller holds m_registryMutex.
   template <class Visit>

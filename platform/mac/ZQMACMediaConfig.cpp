@@ -224,12 +224,17 @@ unsigned long long ZQMACMediaConfig::GiveHandle(const ZQMACInterface* object) co
 
 void ZQMACMediaConfig::EnterObject(ZQMACInterface* object) {
   object->m_pHome = m_pHome.get();
-  object->m_uEnteredType = object->GetObjectType();
   object->m_uSlot = m_objects.size();
   m_objects.push_back(object);
-  m_objectTypes.push_back(object->m_uEnteredType);
+  m_objectTypes.push_back(object->GetObjectType());
   object->m_bEntered.store(true, std::memory_order_release);
   ++m_liveObjects;
+}
+
+unsigned int ZQMACMediaConfig::EnteredType(const ZQMACInterface* object) const {
+  return object->m_bEntered.load(std::memory_order_relaxed) && object->GetOwner() == this
+             ? m_objectTypes[object->m_uSlot]
+             : 0;
 }
 
 bool ZQMACMediaConfig::LeaveObject(ZQMACInterface* object) {
@@ -364,15 +369,16 @@ void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
   // objects: in a large installation (a drive path in the lists of its
   // drive, pool, library and media agent) that would cost more than the
   // rest of the request.
-  const bool diskSide = isDiskSideType(object->m_uEnteredType);
   std::vector<ZQMACInterface*> others;
   {
     std::lock_guard<std::shared_mutex> guard(m_registryMutex);
+    const unsigned int type = EnteredType(object);
+    const bool diskSide = isDiskSideType(type);
     LeaveObject(object);
     if (m_iRowsGo == 0)
       m_bUnclean.store(true);  // freed while its row may stay
     else if (object->m_iId >= 0)
-      m_freedStored.emplace_back(object->m_uEnteredType, object->m_iId);
+      m_freedStored.emplace_back(type, object->m_iId);
     others.reserve(m_liveObjects);
     if (diskSide)
       ForEachObjectOfType([](unsigned int type) { return !holdsOnlyTapeSide(type); },
