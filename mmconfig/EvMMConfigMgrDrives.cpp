@@ -118,13 +118,13 @@ void masterPoolRecord(tkmm::RecordWriter& out, const ZQMACMediaConfig& config, Z
 
 // Drive-pool record.
 void drivePoolRecord(tkmm::RecordWriter& out, ZQMACMediaConfig& config, ZQMACDrivePool& pool) {
-  ZQMACMediaAgent noAgent;
-  ZQMACLibrary noLibrary;
+  std::optional<ZQMACMediaAgent> noAgent;
+  std::optional<ZQMACLibrary> noLibrary;
   ZQMACMediaAgent* agent = pool.GetMediaAgent();
-  ZQMACMediaAgent& a = agent != nullptr ? *agent : noAgent;
+  ZQMACMediaAgent& a = tkmm::orBlank(agent, noAgent);
   ZQMACLms* lms = pool.GetLms();
   ZQMACLibrary* library = lms != nullptr ? lms->GetLibrary() : nullptr;
-  ZQMACLibrary& lib = library != nullptr ? *library : noLibrary;
+  ZQMACLibrary& lib = tkmm::orBlank(library, noLibrary);
 
   out.idText(kItemPool, pool.GetId(), pool.GetName());
   out.textA(pool);
@@ -172,9 +172,8 @@ void driveIds(tkmm::RecordWriter& out, ZQMACDrive& drive, bool acslsChoices) {
   }
   const std::string current = drive.GetDriveIdString();
   if (acslsChoices) {
-    ZQMACLibrary noLibrary;
-    ZQMACLibrary* library = lms->GetLibrary();
-    const ZQMACLibrary& lib = library != nullptr ? *library : noLibrary;
+    std::optional<ZQMACLibrary> noLibrary;
+    const ZQMACLibrary& lib = tkmm::orBlank(lms->GetLibrary(), noLibrary);
     std::vector<std::string> ids;
     for (ZQMACLibController* c = first; c != nullptr && ids.empty(); c = controllers.GetNextNode()) {
       ZQMACMediaAgent* agent = c->GetMediaAgent();
@@ -222,9 +221,9 @@ void furtherPaths(tkmm::RecordWriter& out, const ZQMACMediaConfig& config, ZQMAC
 
 // Drive-path record: the long form with a media agent, else the short one.
 void drivePathRecord(tkmm::RecordWriter& out, const ZQMACMediaConfig& config, ZQMACDms& path, bool full) {
-  ZQMACDrive noDrive;
+  std::optional<ZQMACDrive> noDrive;
   ZQMACDrive* drive = path.GetDrive();
-  ZQMACDrive& d = drive != nullptr ? *drive : noDrive;
+  ZQMACDrive& d = tkmm::orBlank(drive, noDrive);
   ZQMACMediaAgent* agent = path.GetMediaAgent();
 
   out.idText(kItemPathDrive, d.GetId(), d.GetName());
@@ -343,9 +342,8 @@ void lookupMMDrivesA(tkmm::RecordWriter& out, ZQMACMediaConfig& config, unsigned
 void lookupMMLibraryControllersNode(tkmm::RecordWriter& out, ZQMACMediaConfig& config, unsigned long long handle) {
   ZQMACLms* lms = config.FindObject<ZQMACLms>(handle);
   if (lms == nullptr) return;
-  ZQMACLibrary noLibrary;
-  ZQMACLibrary* library = lms->GetLibrary();
-  const ZQMACLibrary& lib = library != nullptr ? *library : noLibrary;
+  std::optional<ZQMACLibrary> noLibrary;
+  const ZQMACLibrary& lib = tkmm::orBlank(lms->GetLibrary(), noLibrary);
   ZQMACInterface* node = lms->GetLibControllerNode();
   if (node == nullptr || lib.IsStandAlone()) return;
   out.idText(kItemControllerNode, node->GetId(), lib.GetName());
@@ -362,9 +360,8 @@ void lookupMMLibraryControllersNode(tkmm::RecordWriter& out, ZQMACMediaConfig& c
 void lookupMMEmptyDrives(tkmm::RecordWriter& out, ZQMACMediaConfig& config, unsigned long long handle) {
   ZQMACLms* lms = config.FindObject<ZQMACLms>(handle);
   if (lms == nullptr) return;
-  ZQMACLibrary noLibrary;
-  ZQMACLibrary* library = lms->GetLibrary();
-  const ZQMACLibrary& lib = library != nullptr ? *library : noLibrary;
+  std::optional<ZQMACLibrary> noLibrary;
+  const ZQMACLibrary& lib = tkmm::orBlank(lms->GetLibrary(), noLibrary);
   const long long bays = lib.GetDriveCount();
   for (long long bay = 1; bay <= bays; ++bay) {
     if (!lms->IsEmptyDrive(static_cast<int>(bay), nullptr, std::string())) continue;
@@ -473,9 +470,8 @@ bool EvMMConfigMgr::onMsgGetDriveIdList(MessageInfo* request) {
                                 auto* controller = dynamic_cast<ZQMACLibController*>(&object);
                                 ZQMACMediaAgent* agent = controller != nullptr ? controller->GetMediaAgent() : nullptr;
                                 if (agent == nullptr) return true;
-                                ZQMACLibrary noLibrary;
-                                const ZQMACLibrary* library = controller->GetLibrary();
-                                const ZQMACLibrary& lib = library != nullptr ? *library : noLibrary;
+                                std::optional<ZQMACLibrary> noLibrary;
+                                const ZQMACLibrary& lib = tkmm::orBlank(controller->GetLibrary(), noLibrary);
                                 tkmm::RecordWriter out(*this);
                                 for (const std::string& id : agent->GetACSLSDriveIDList(
                                          lib.GetVendor(), lib.GetProduct(), controller->GetAcslsText()))

@@ -153,17 +153,16 @@ void tapeLibraryRecord(tkmm::RecordWriter& out, ZQMACMediaConfig& config, unsign
                        const std::vector<std::pair<uint32_t, std::string>>& choices) {
   ZQMACLms* lms = config.FindObject<ZQMACLms>(handle);
   if (lms == nullptr) return;
-  // Blank stand-ins give the empty form of what a missing part would give.
-  ZQMACLibrary noLibrary;
-  ZQMACLibController noController;
+  std::optional<ZQMACLibrary> noLibrary;
+  std::optional<ZQMACLibController> noController;
   ZQMACLibrary* library = lms->GetLibrary();
-  ZQMACLibrary& lib = library != nullptr ? *library : noLibrary;
+  ZQMACLibrary& lib = tkmm::orBlank(library, noLibrary);
   ZQMACLibController* first = nullptr;
   lms->GetLibControllerListRef().AnyNode([&](ZQMACLibController* c) {
     first = c;
     return true;
   });
-  ZQMACLibController& controller = first != nullptr ? *first : noController;
+  ZQMACLibController& controller = tkmm::orBlank(first, noController);
   ZQMACMediaAgent* agent = controller.GetMediaAgent();
 
   out.idText(kItemLibrary, lib.GetId(), lib.GetName());

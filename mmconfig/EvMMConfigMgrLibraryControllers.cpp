@@ -105,12 +105,11 @@ void furtherControllers(tkmm::RecordWriter& out, const ZQMACMediaConfig& config,
 }
 
 void controllerRecord(tkmm::RecordWriter& out, ZQMACMediaConfig& config, ZQMACLibController& controller) {
-  ZQMACLibrary noLibrary;
-  ZQMACLms noLms;
+  std::optional<ZQMACLibrary> noLibrary;
+  std::optional<ZQMACLms> noLms;
   ZQMACLibrary* library = controller.GetLibrary();
-  ZQMACLibrary& lib = library != nullptr ? *library : noLibrary;
-  ZQMACLms* lmsPart = controller.GetLms();
-  ZQMACLms& lms = lmsPart != nullptr ? *lmsPart : noLms;
+  ZQMACLibrary& lib = tkmm::orBlank(library, noLibrary);
+  ZQMACLms& lms = tkmm::orBlank(controller.GetLms(), noLms);
   ZQMACMediaAgent* agent = controller.GetMediaAgent();
 
   out.idText(kItemController, controller.GetId(), lib.GetName());

@@ -27,6 +27,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,14 @@ inline constexpr unsigned long kItemIcon = tktag::kIcon;
 inline constexpr std::size_t kItemTextBufferSize = 4104;
 inline constexpr std::size_t kItemBareTextMax = kItemTextBufferSize - 1;           // 4,103
 inline constexpr std::size_t kItemIdTextMax = kItemTextBufferSize - 1 - sizeof(uint32_t);  // 4,099
+
+// The object `part` points at, or else a blank one made in `spare`: the
+// empty form of what a missing part of a record gives. A record's parts are
+// seldom missing, so the blank is made only then.
+template <class T>
+T& orBlank(T* part, std::optional<T>& spare) {
+  return part != nullptr ? *part : spare.emplace();
+}
 
 // The handles of the objects of a list (a ZQMACLinkedList copy), in order.
 // Listings collect them first and look each object up again when its record

@@ -83,8 +83,8 @@ void diskDeviceRecord(RecordWriter& out, ZQMACMediaConfig& config, ZQMACDiskDevi
 }
 
 void diskVolumeRecord(RecordWriter& out, ZQMACMediaConfig& config, ZQMACDiskVolume& volume, const char* tag) {
-  ZQMACMediaAgent noAgent;  // an agentless volume lists an empty agent entry
-  const ZQMACMediaAgent& agent = volume.GetMediaAgent() != nullptr ? *volume.GetMediaAgent() : noAgent;
+  std::optional<ZQMACMediaAgent> noAgent;  // an agentless volume lists an empty agent entry
+  const ZQMACMediaAgent& agent = orBlank(volume.GetMediaAgent(), noAgent);
   const int credentialId = volume.GetCredentialId();
   out.idText(kItemVolume, volume.GetId(), volume.GetDisplayName());
   out.textA(volume);
