@@ -3,15 +3,18 @@
 //                             connection, each sending lock/unlock pairs of
 //                             the element-stream lock request and reading
 //                             each reply, against the same frames echoed by
-//                             a thread-per-connection echo server in this
-//                             process. One iteration is one pair (two round
-//                             trips); the time is wall time per pair over
-//                             all consoles, so it falls as the host serves
-//                             consoles in parallel. The echo answers each
-//                             request with the frames a host answered it
-//                             with (its reply and its end frame, recorded
-//                             once), and both sides are read by the same
-//                             lean client: blocking reads up to the end
+//                             a thread-per-connection echo server in a
+//                             process of its own, as the host is (threads
+//                             of one process switch without changing the
+//                             address space). One iteration is one pair
+//                             (two round trips); the time is wall time per
+//                             pair over all consoles, so it falls as the
+//                             host serves consoles in parallel. The echo
+//                             answers each request with the frames a host
+//                             answered it with (its reply and its end
+//                             frame, recorded once), and both sides are
+//                             read by the same lean client: blocking reads
+//                             up to the end frame, as tkconsole reads a
 //                             frame, a socket time-out instead of a poll.
 //   host_roundtrip_after_N    one console's pairs on a host that has already
 //                             served N pairs (10, 100,000): flat is the goal.
@@ -52,11 +55,14 @@
 // so that no case times a host that another case has grown.
 #include <poll.h>
 #include <sqlite3.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -73,6 +79,7 @@
 #include "bench/BenchPairs.h"
 #include "frame/MessageInfo.h"
 #include "tests/support/HostHarness.h"
+#include "wire/FrameReader.h"
 #include "wire/WireCodec.h"
 
 namespace {
@@ -98,13 +105,35 @@ std::string lockFrame(uint32_t operation, int64_t sequence) {
 const std::string kLock = lockFrame(1, 1);
 const std::string kUnlock = lockFrame(0, 2);
 
+// A connection of the lean client. It reads a frame as tkconsole does (its
+// length, then its body), without a poll before a read (the socket's
+// receive time-out ends a wait that would never end).
+class LeanClient {
+ public:
+  explicit LeanClient(int fd) : m_fd(fd) {
+    if (fd < 0) return;
+    timeval limit{kReplyMs / 1000, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  }
+  ~LeanClient() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  LeanClient(const LeanClient&) = delete;
+  LeanClient& operator=(const LeanClient&) = delete;
+  bool connected() const { return m_fd >= 0; }
+  int fd() const { return m_fd; }
+  tkwire::ReadStatus next(std::string& body) { return tkwire::readFrame(m_fd, -1, -1, body); }
+
+ private:
+  int m_fd;
+};
+
 // One request and its answer: the reply frames up to the end-of-request
-// frame, read without a poll before each read (the socket's receive
-// time-out ends a wait that would never end).
-bool roundTrip(int fd, const std::string& frame, std::string& reply) {
-  if (!tkwire::writeAll(fd, frame)) return false;
+// frame.
+bool roundTrip(LeanClient& client, const std::string& frame, std::string& reply) {
+  if (!client.connected() || !tkwire::writeAll(client.fd(), frame)) return false;
   for (;;) {
-    if (tkwire::readFrame(fd, -1, -1, reply) != tkwire::ReadStatus::Ok) return false;
+    if (client.next(reply) != tkwire::ReadStatus::Ok) return false;
     // The frame's kind, its first four bytes, tells the end frame: the lean
     // client reads every byte of the answer but makes no item of it, so
     // that eight consoles leave the machine's cores to the host they time.
@@ -116,14 +145,8 @@ bool roundTrip(int fd, const std::string& frame, std::string& reply) {
   }
 }
 
-bool pair(int fd, std::string& reply) { return roundTrip(fd, kLock, reply) && roundTrip(fd, kUnlock, reply); }
-
-// A connection of the lean client: reads time out on their own.
-int leanClient(int fd) {
-  if (fd < 0) return fd;
-  timeval limit{kReplyMs / 1000, 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  return fd;
+bool pair(LeanClient& client, std::string& reply) {
+  return roundTrip(client, kLock, reply) && roundTrip(client, kUnlock, reply);
 }
 
 // The frames (length prefix included) that answer `frame`, up to and with
@@ -162,68 +185,73 @@ class BenchHost {
   bool m_up = false;
 };
 
-// The raw baseline: a thread per connection that answers the lock and the
-// unlock request with the frames a host answered them with.
+// The raw baseline: a process of its own, as the host is, with a thread per
+// connection that answers the lock and the unlock request with the frames a
+// host answered them with. It reads requests as the host does (a frame
+// reader that reads ahead). In this process, its threads and the client's
+// would switch within one address space, which no server process gets.
 class EchoServer {
  public:
   EchoServer() : m_path(m_dir.file("echo.sock")) {
+    std::vector<std::string> lockAnswer;
+    std::vector<std::string> unlockAnswer;
     {
       // The answers, as a host of its own gave them once.
       BenchHost host;
       const int fd = host.up() ? host.connect() : -1;
       if (fd >= 0) {
-        m_lockAnswer = answerOf(fd, kLock);
-        m_unlockAnswer = answerOf(fd, kUnlock);
+        lockAnswer = answerOf(fd, kLock);
+        unlockAnswer = answerOf(fd, kUnlock);
         ::close(fd);
       }
     }
-    if (m_lockAnswer.empty() || m_unlockAnswer.empty()) return;
-    m_listenFd = hosttest::listenAt(m_path);
-    if (m_listenFd >= 0) m_acceptor = std::thread([this] { acceptLoop(); });
+    if (lockAnswer.empty() || unlockAnswer.empty()) return;
+    const int listenFd = hosttest::listenAt(m_path);
+    if (listenFd < 0) return;
+    const pid_t parent = ::getpid();
+    m_child = ::fork();
+    if (m_child == 0) {
+      // Ends with this process, whatever way that goes.
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (::getppid() != parent) ::_exit(0);
+      serve(listenFd, lockAnswer, unlockAnswer);
+      ::_exit(0);
+    }
+    ::close(listenFd);
   }
   ~EchoServer() {
-    if (m_listenFd >= 0) ::shutdown(m_listenFd, SHUT_RDWR);
-    if (m_acceptor.joinable()) m_acceptor.join();
-    {
-      std::lock_guard<std::mutex> guard(m_mutex);
-      for (int fd : m_fds) ::shutdown(fd, SHUT_RDWR);
-    }
-    for (std::thread& t : m_threads) t.join();
-    for (int fd : m_fds) ::close(fd);
-    if (m_listenFd >= 0) ::close(m_listenFd);
+    if (m_child <= 0) return;
+    ::kill(m_child, SIGKILL);
+    ::waitpid(m_child, nullptr, 0);
   }
-  bool up() const { return m_listenFd >= 0; }
+  bool up() const { return m_child > 0; }
   int connect() const { return hosttest::connectWithin(m_path, 5000); }
 
  private:
-  void acceptLoop() {
+  // The echo process's life: accepts until it is killed.
+  [[noreturn]] static void serve(int listenFd, const std::vector<std::string>& lockAnswer,
+                                 const std::vector<std::string>& unlockAnswer) {
     const std::string lockBody = kLock.substr(4);
     for (;;) {
-      int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fd < 0) return;  // shut down
-      std::lock_guard<std::mutex> guard(m_mutex);
-      m_fds.push_back(fd);
-      m_threads.emplace_back([this, fd, lockBody] {
+      const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+      if (fd < 0) ::_exit(0);
+      std::thread([fd, &lockBody, &lockAnswer, &unlockAnswer] {
+        tkwire::FrameReader reader(fd);
         std::string body;
-        while (tkwire::readFrame(fd, -1, -1, body) == tkwire::ReadStatus::Ok) {
+        while (reader.next(-1, -1, body) == tkwire::ReadStatus::Ok) {
           bool written = true;
-          for (const std::string& frame : body == lockBody ? m_lockAnswer : m_unlockAnswer)
+          for (const std::string& frame : body == lockBody ? lockAnswer : unlockAnswer)
             written = written && tkwire::writeAll(fd, frame);
           if (!written) break;
         }
-      });
+        ::close(fd);
+      }).detach();
     }
   }
 
   tktest::TempDir m_dir;
   std::string m_path;
-  std::vector<std::string> m_lockAnswer;
-  std::vector<std::string> m_unlockAnswer;
-  int m_listenFd = -1;
-  std::thread m_acceptor;
-  std::mutex m_mutex;
-  std::vector<int> m_fds;
-  std::vector<std::thread> m_threads;
+  pid_t m_child = -1;
 };
 
 EchoServer& echoServer() {
@@ -248,19 +276,18 @@ void timePairs(benchmark::State& state, Server& server) {
     state.SkipWithError("the server did not come up");
     return;
   }
-  const int fd = leanClient(server.connect());
-  if (fd < 0) {
+  LeanClient client(server.connect());
+  if (!client.connected()) {
     state.SkipWithError("no connection");
     return;
   }
   std::string reply;
   for (auto _ : state) {
-    if (!pair(fd, reply)) {
+    if (!pair(client, reply)) {
       state.SkipWithError("a request went unanswered");
       break;
     }
   }
-  ::close(fd);
 }
 
 void configure(tkbench::Benchmark* b, int consoles) {
@@ -272,15 +299,14 @@ void configure(tkbench::Benchmark* b, int consoles) {
 void warmUp(BenchHost& host, int pairs, std::string& label) {
   if (!label.empty() || !host.up()) return;
   const long before = residentKb(host.pid());
-  const int fd = leanClient(host.connect());
+  LeanClient client(host.connect());
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kWarmupSeconds);
   int served = 0;
   std::string reply;
-  while (fd >= 0 && served < pairs && pair(fd, reply)) {
+  while (served < pairs && pair(client, reply)) {
     ++served;
     if (served % 256 == 0 && std::chrono::steady_clock::now() > deadline) break;
   }
-  if (fd >= 0) ::close(fd);
   label = "after " + std::to_string(served) + " pairs" +
           (served < pairs ? " (warm-up stopped at " + std::to_string(kWarmupSeconds) + " s)" : std::string()) +
           "; host memory +" + std::to_string(residentKb(host.pid()) - before) + " KB";
@@ -292,7 +318,7 @@ void warmUp(BenchHost& host, int pairs, std::string& label) {
 // that what the label shows is what pairs cost, not connections.
 void timeMemoryPairs(benchmark::State& state) {
   static BenchHost& host = hostOf("host_memory_per_1000_pairs");
-  static int fd = -1;
+  static std::unique_ptr<LeanClient> client;
   static long baseline = -1;
   static long pairsSince = 0;
   if (!host.up()) {
@@ -302,12 +328,12 @@ void timeMemoryPairs(benchmark::State& state) {
   if (baseline < 0) {
     std::string ignored;
     warmUp(host, kMemoryWarmupPairs, ignored);
-    fd = leanClient(host.connect());
+    client = std::make_unique<LeanClient>(host.connect());
     baseline = residentKb(host.pid());
   }
   std::string reply;
   for (auto _ : state) {
-    if (fd < 0 || !pair(fd, reply)) {
+    if (!pair(*client, reply)) {
       state.SkipWithError("a request went unanswered");
       return;
     }
@@ -391,42 +417,37 @@ class ListingHost {
       return;
     }
     if (!seedLibraries(m_host.database(), m_error)) return;
-    m_holder = leanClient(m_host.connect());
+    m_holder = std::make_unique<LeanClient>(m_host.connect());
     std::string reply;
-    if (m_holder < 0 || !roundTrip(m_holder, kLock, reply)) {
+    if (!roundTrip(*m_holder, kLock, reply)) {
       m_error = "the configuration lock went unanswered";
       return;
     }
     // The consoles, each with a listing that holds the libraries (not a
     // refusal or an empty block) behind it: what a connection costs once
     // (its host thread, the thread's database connection) is not timed.
-    for (int& fd : m_consoles) {
-      fd = leanClient(m_host.connect());
+    for (std::unique_ptr<LeanClient>& console : m_consoles) {
+      console = std::make_unique<LeanClient>(m_host.connect());
       std::string body;
       std::optional<tkwire::Reply> first;
-      if (fd >= 0 && tkwire::writeAll(fd, kListing) && tkwire::readFrame(fd, -1, -1, body) == tkwire::ReadStatus::Ok)
+      if (console->connected() && tkwire::writeAll(console->fd(), kListing) &&
+          console->next(body) == tkwire::ReadStatus::Ok)
         first = tkwire::decodeReply(body);
       if (!first || first->messageId != 11002 || first->items.size() < static_cast<size_t>(kListingLibraries)) {
         m_error = "the listing does not hold the libraries";
         return;
       }
-      while (!first->isEnd() && tkwire::readFrame(fd, -1, -1, body) == tkwire::ReadStatus::Ok)
-        first = tkwire::decodeReply(body);
+      while (!first->isEnd() && console->next(body) == tkwire::ReadStatus::Ok) first = tkwire::decodeReply(body);
     }
-  }
-  ~ListingHost() {
-    for (int fd : m_consoles)
-      if (fd >= 0) ::close(fd);
-    if (m_holder >= 0) ::close(m_holder);
   }
   const std::string& error() const { return m_error; }
   // The connection of console `c` (0 to 7).
-  int console(int c) const { return m_consoles[static_cast<size_t>(c)]; }
+  LeanClient& console(int c) const { return *m_consoles[static_cast<size_t>(c)]; }
 
  private:
   BenchHost m_host;
-  int m_holder = -1;
-  std::array<int, 8> m_consoles{-1, -1, -1, -1, -1, -1, -1, -1};
+  std::unique_ptr<LeanClient> m_holder;
+  std::array<std::unique_ptr<LeanClient>, 8> m_consoles;
   std::string m_error;
 };
 
@@ -521,10 +542,10 @@ void timeListings(benchmark::State& state) {
     state.SkipWithError(listingHost().error().c_str());
     return;
   }
-  const int fd = listingHost().console(state.thread_index());
+  LeanClient& console = listingHost().console(state.thread_index());
   std::string reply;
   for (auto _ : state) {
-    if (!roundTrip(fd, kListing, reply)) {
+    if (!roundTrip(console, kListing, reply)) {
       state.SkipWithError("a listing went unanswered");
       break;
     }
