@@ -193,22 +193,24 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
                                             access.lastErrorText());
     return false;
   }
-  // ---- DRU hosts: read before the graph changes, laid over it after ----
+  // DRU hosts and archive clusters: read before the graph changes, laid
+  // over it after; read again only once the change log, which names their
+  // changes too, has moved on since the process last read them.
   std::vector<MMStoredDRUHost> druHosts;
-  MMDRUHostDB druAccess;
-  if (druAccess.loadAll(druHosts) != 0) {
-    config.SetLastError(kErrorDatabase, "The DRU hosts could not be read: " + druAccess.lastErrorText());
-    return false;
-  }
-  // ---- end of DRU hosts ----
-  // ---- archive clusters, the same way ----
   std::vector<MMStoredCenteraCluster> clusters;
-  MMCenteraClusterDB clusterAccess;
-  if (clusterAccess.loadAll(clusters) != 0) {
-    config.SetLastError(kErrorDatabase, "The archive clusters could not be read: " + clusterAccess.lastErrorText());
-    return false;
+  if (!MMMediaConfigDB::keptBeside(stored, druHosts, clusters)) {
+    MMDRUHostDB druAccess;
+    if (druAccess.loadAll(druHosts) != 0) {
+      config.SetLastError(kErrorDatabase, "The DRU hosts could not be read: " + druAccess.lastErrorText());
+      return false;
+    }
+    MMCenteraClusterDB clusterAccess;
+    if (clusterAccess.loadAll(clusters) != 0) {
+      config.SetLastError(kErrorDatabase, "The archive clusters could not be read: " + clusterAccess.lastErrorText());
+      return false;
+    }
+    MMMediaConfigDB::keepBeside(stored, druHosts, clusters);
   }
-  // ---- end of archive clusters ----
   ZQMACGraph::LayStored(config, stored);
   const bool hosts = ZQMACGraph::ApplyStoredDRUHosts(config, druHosts);
   return ZQMACGraph::ApplyStoredCenteraClusters(config, clusters) && hosts;

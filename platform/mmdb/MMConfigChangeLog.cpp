@@ -16,27 +16,32 @@ namespace {
 // kind (a change there can touch any of them).
 struct Watched {
   const char* table;
-  MMStoredKind kind;
+  int kind;  // an MMStoredKind, or a kind logged beside them
   const char* key;
 };
 
+constexpr int kindOf(MMStoredKind kind) { return static_cast<int>(kind); }
+
 const std::vector<Watched>& watched() {
   static const std::vector<Watched> tables = {
-      {"MMHost", MMStoredKind::MediaAgent, "ClientId"},
+      {"MMHost", kindOf(MMStoredKind::MediaAgent), "ClientId"},
       // A client's name is a media agent's; a client replaced under another
       // id (INSERT OR REPLACE) deletes a row no trigger sees.
-      {"APP_Client", MMStoredKind::MediaAgent, ""},
-      {"MMLibrary", MMStoredKind::Library, "LibraryId"},
-      {"MMLibraryController", MMStoredKind::LibraryController, "LibraryControllerId"},
-      {"MMMasterPool", MMStoredKind::MasterPool, "MasterPoolId"},
-      {"MMDrivePool", MMStoredKind::DrivePool, "DrivePoolId"},
-      {"MMDrive", MMStoredKind::Drive, "DriveId"},
-      {"MMDrivePath", MMStoredKind::DrivePath, "DrivePathId"},
-      {"MMMountPath", MMStoredKind::MountPath, "MountPathId"},
+      {"APP_Client", kindOf(MMStoredKind::MediaAgent), ""},
+      {"MMLibrary", kindOf(MMStoredKind::Library), "LibraryId"},
+      {"MMLibraryController", kindOf(MMStoredKind::LibraryController), "LibraryControllerId"},
+      {"MMMasterPool", kindOf(MMStoredKind::MasterPool), "MasterPoolId"},
+      {"MMDrivePool", kindOf(MMStoredKind::DrivePool), "DrivePoolId"},
+      {"MMDrive", kindOf(MMStoredKind::Drive), "DriveId"},
+      {"MMDrivePath", kindOf(MMStoredKind::DrivePath), "DrivePathId"},
+      {"MMMountPath", kindOf(MMStoredKind::MountPath), "MountPathId"},
       // The device a mount path lies on is read with the mount path.
-      {"MMMountPathToStorageDevice", MMStoredKind::MountPath, "MountPathId"},
-      {"MMDevice", MMStoredKind::Device, "DeviceId"},
-      {"MMDeviceController", MMStoredKind::DeviceController, "DeviceControllerId"},
+      {"MMMountPathToStorageDevice", kindOf(MMStoredKind::MountPath), "MountPathId"},
+      {"MMDevice", kindOf(MMStoredKind::Device), "DeviceId"},
+      {"MMDeviceController", kindOf(MMStoredKind::DeviceController), "DeviceControllerId"},
+      {"MMDRUHost", kLoggedDRUHosts, ""},
+      {"MMCenteraCluster", kLoggedArchiveClusters, ""},
+      {"MMCenteraAccessNode", kLoggedArchiveClusters, ""},
   };
   return tables;
 }
@@ -77,7 +82,7 @@ void registerChangeLog() {
                       "UPDATE \"MMConfigEpoch\" SET \"Pruned\" = NEW.\"Seq\" - " + kept + " WHERE \"Pruned\" < NEW.\"Seq\" - " +
                       kept + "; DELETE FROM \"MMConfigChange\" WHERE \"Seq\" <= NEW.\"Seq\" - " + kept + "; END"));
     for (const Watched& w : watched()) {
-      const int kind = static_cast<int>(w.kind);
+      const int kind = w.kind;
       const std::string table = w.table;
       const std::string key = w.key;
       const std::string newKey = key.empty() ? "NULL" : "NEW." + quotedName(key);

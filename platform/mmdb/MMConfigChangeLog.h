@@ -17,6 +17,11 @@
 // are kept; older ones are pruned, and a reader that had not read them
 // reads everything again.
 //
+// The DRU hosts and the archive clusters (with their access nodes) are not
+// part of the stored configuration, but a configuration read reads them
+// beside it: the log names them too, each as a whole (kinds below), so that
+// a read that finds nothing changed need not read them again.
+//
 // A reader can trust the log only while the history it read is the same:
 // the epoch is renewed whenever the log or one of its triggers had to be
 // made (a new database, an existing one without them, a trigger dropped by
@@ -29,6 +34,11 @@ namespace tkmmdb {
 
 // How many of the newest changes the log keeps.
 inline constexpr long long kLogKept = 65536;
+
+// Kinds the log names beside the stored ones (MMStoredKind), always as
+// every object of the kind.
+inline constexpr int kLoggedDRUHosts = 100;
+inline constexpr int kLoggedArchiveClusters = 101;
 
 // Registers the tables and triggers of the log with the database engine
 // (once per process; every connection makes what its database lacks

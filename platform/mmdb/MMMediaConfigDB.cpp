@@ -21,7 +21,9 @@
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
 #include "platform/journal/Journal.h"
+#include "platform/mmdb/MMCenteraClusterDB.h"
 #include "platform/mmdb/MMConfigChangeLog.h"
+#include "platform/mmdb/MMDRUHostDB.h"
 #include "platform/mmdb/MMLayouts.h"
 #include "platform/mmdb/MMRows.h"
 
@@ -558,6 +560,12 @@ struct ReadCache {
   // present: while the schema stays at it, they need not be counted again.
   long long schemaVersion = -1;
   MMStoredSnapshot rows;
+  // The DRU hosts and archive clusters read beside the rows, and the place
+  // in the log they were read at (besideSeq -1: none kept).
+  std::string besideEpoch;
+  long long besideSeq = -1;
+  std::vector<MMStoredDRUHost> druHosts;
+  std::vector<MMStoredCenteraCluster> clusters;
 };
 
 ReadCache& readCache() {
@@ -740,6 +748,10 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     cache.epoch = header.epoch;
     cache.seq = header.newest;
     cache.schemaVersion = header.schemaVersion;
+    if (cache.valid) {
+      rows.logEpoch = header.epoch;
+      rows.logSeq = header.newest;
+    }
     cache.rows = rows;
   }
   out = std::move(rows);
@@ -751,6 +763,38 @@ void MMMediaConfigDB::forgetLoaded() {
   std::lock_guard<std::mutex> guard(cache.mutex);
   cache.valid = false;
   cache.rows = MMStoredSnapshot();
+  cache.besideSeq = -1;
+  cache.druHosts.clear();
+  cache.clusters.clear();
+}
+
+bool MMMediaConfigDB::keptBeside(const MMStoredSnapshot& snapshot, std::vector<MMStoredDRUHost>& hosts,
+                                 std::vector<MMStoredCenteraCluster>& clusters) {
+  if (snapshot.logSeq < 0) return false;
+  ReadCache& cache = readCache();
+  std::lock_guard<std::mutex> guard(cache.mutex);
+  if (cache.besideSeq != snapshot.logSeq || cache.besideEpoch != snapshot.logEpoch ||
+      cache.path != tkdb::currentDatabasePath())
+    return false;
+  hosts = cache.druHosts;
+  clusters = cache.clusters;
+  return true;
+}
+
+void MMMediaConfigDB::keepBeside(const MMStoredSnapshot& snapshot, const std::vector<MMStoredDRUHost>& hosts,
+                                 const std::vector<MMStoredCenteraCluster>& clusters) {
+  if (snapshot.logSeq < 0) return;
+  ReadCache& cache = readCache();
+  std::lock_guard<std::mutex> guard(cache.mutex);
+  // Kept only at the place of the rows the process keeps now: beside an
+  // older read they would serve no later read.
+  if (!cache.valid || cache.seq != snapshot.logSeq || cache.epoch != snapshot.logEpoch ||
+      cache.path != tkdb::currentDatabasePath())
+    return;
+  cache.besideEpoch = snapshot.logEpoch;
+  cache.besideSeq = snapshot.logSeq;
+  cache.druHosts = hosts;
+  cache.clusters = clusters;
 }
 
 // ---------------------------------------------------------------- changes

@@ -220,7 +220,14 @@ struct MMStoredSnapshot {
   List<MMStoredMountPath> mountPaths;
   List<MMStoredDevice> devices;
   List<MMStoredDeviceController> deviceControllers;
+  // Where in its database's change log the lists were read, when the log
+  // can tell a later read what changed since; else logSeq is -1.
+  std::string logEpoch;
+  long long logSeq = -1;
 };
+
+struct MMStoredDRUHost;
+struct MMStoredCenteraCluster;
 
 // One column of a settings change. The column must be one of the kind's
 // settable columns (settableColumns); the value is bound, never formatted.
@@ -253,6 +260,16 @@ class MMMediaConfigDB : public MMTableAccess {
   int loadCurrent(MMStoredSnapshot& out);
   // Forgets what the process read: the next loadCurrent reads everything.
   static void forgetLoaded();
+  // The DRU hosts and archive clusters that a configuration read reads
+  // beside `snapshot` (as loadCurrent gave it), as the process kept them:
+  // true with them when they were kept at the snapshot's place in the
+  // change log, which names every change of theirs, so that none has been
+  // made since they were read; false when they must be read, and then
+  // keepBeside keeps what was read for the next read at that place.
+  static bool keptBeside(const MMStoredSnapshot& snapshot, std::vector<MMStoredDRUHost>& hosts,
+                         std::vector<MMStoredCenteraCluster>& clusters);
+  static void keepBeside(const MMStoredSnapshot& snapshot, const std::vector<MMStoredDRUHost>& hosts,
+                         const std::vector<MMStoredCenteraCluster>& clusters);
 
   // Writes an object's configuration in one step: its name (null: kept),
   // its configured state and the given settings. A name must be 1 to the

@@ -300,6 +300,55 @@ TEST_F(Reread, ChangesOfAnotherProcessAreSeen) {
   expectEqualToFullReload("whole");
 }
 
+// DRU hosts and archive clusters are read beside the configuration: again
+// only once the log has moved on since the process last read them.
+TEST_F(Reread, DruHostsAndArchiveClustersAreReadAgainOnlyWhenTheLogMovedOn) {
+  // The tables a re-read of the kept instance reads them from.
+  auto besideReads = [&] {
+    testkit::db::journal().reset();
+    EXPECT_TRUE(kept->ReadCurrentConfig(false)) << kept->GetLastError();
+    Scans reads;
+    for (const std::string& sql : testkit::db::statements())
+      for (const char* table : {"MMDRUHost", "MMCenteraCluster"})
+        if (sql.rfind("SELECT ", 0) == 0 && sql.find(std::string(" FROM \"") + table + "\"") != std::string::npos)
+          reads.push_back(table);
+    return reads;
+  };
+  const Scans both{"MMDRUHost", "MMCenteraCluster"};
+  EXPECT_EQ(besideReads(), Scans{}) << "kept from the first load";
+
+  db.execElsewhere("INSERT INTO MMDRUHost (HostId, HostName, UserName, UserPassword, Port) "
+                   "VALUES (5, 'dru5', 'user', 'secret', 8400)");
+  EXPECT_EQ(besideReads(), both);
+  ASSERT_EQ(kept->GetDRUHostList().GetListCount(), 1);
+  EXPECT_EQ(besideReads(), Scans{});
+  expectEqualToFullReload("part", 0);
+
+  sqlOfAnotherProcess("INSERT INTO MMCenteraCluster (ClusterId, Name, ClusterName, ClusterIdentity, Capacity, "
+                      "Version) VALUES (3, 'three', 'c3', 'id-3', 300, 'v3'); "
+                      "INSERT INTO MMCenteraAccessNode (ClusterId, Address) VALUES (3, 'node-a')");
+  EXPECT_EQ(besideReads(), both);
+  ASSERT_EQ(kept->GetCenteraClusterList().GetListCount(), 1);
+  expectEqualToFullReload("part", 0);
+  sqlOfAnotherProcess("UPDATE MMCenteraAccessNode SET Address = 'node-b' WHERE ClusterId = 3; "
+                      "DELETE FROM MMDRUHost WHERE HostId = 5");
+  EXPECT_EQ(besideReads(), both);
+  EXPECT_EQ(kept->GetDRUHostList().GetListCount(), 0);
+  expectEqualToFullReload("part", 0);
+
+  // Any logged change moves the log on; forgetting what was read, too.
+  db.execElsewhere("UPDATE MMDrive SET DriveName = 'renamed' WHERE DriveId = 1");
+  EXPECT_EQ(besideReads(), both);
+  testkit::mmdb::forgetConfigurationReads();
+  EXPECT_EQ(besideReads(), both);
+  EXPECT_EQ(besideReads(), Scans{});
+  // Inside the thread's transaction nothing kept is used.
+  DBtran tran(true);
+  ASSERT_TRUE(tran.isOpen());
+  EXPECT_EQ(besideReads(), both);
+  ASSERT_EQ(tran.rollbackTran(), 0);
+}
+
 // ---------------------------------------------------------------- what cannot be trusted
 
 TEST_F(Reread, ALogPrunedPastTheKeptReadReadsEverythingThenInPartAgain) {
