@@ -414,11 +414,14 @@ ReadStatus readSome(int fd, char* to, size_t room, int64_t deadline, size_t& n) 
 
 ReadStatus readFrame(int fd, int waitMs, int frameMs, std::string& body) {
   body.clear();
+  // The first read waits for the frame to begin and takes as much of its
+  // length as has come (usually all four bytes, in one read).
   char head[4];
-  ReadStatus s = readExact(fd, head, 1, deadlineAfter(waitMs));
+  size_t have = 0;
+  ReadStatus s = detail::readSome(fd, head, sizeof head, deadlineAfter(waitMs), have);
   if (s != ReadStatus::Ok) return s;
   const int64_t deadline = deadlineAfter(frameMs);
-  s = readExact(fd, head + 1, 3, deadline);
+  s = readExact(fd, head + have, sizeof head - have, deadline);
   if (s != ReadStatus::Ok) return s;
   uint32_t len = static_cast<uint32_t>(leNumber(std::string(head, 4), 4));
   if (len > kMaxFrameBytes) return ReadStatus::TooLong;

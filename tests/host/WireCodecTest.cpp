@@ -1,6 +1,7 @@
 // The frame codec shared by the host, the console and the tests.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -250,6 +251,26 @@ TEST_P(FrameReading, AFrameThatStallsAfterItBeganTimesOutWithoutTakingTheMemoryI
   EXPECT_EQ(frames.next(-1, 10000, body), tkwire::ReadStatus::Ok);
   writer.join();
   EXPECT_EQ(body, big);
+}
+
+TEST_P(FrameReading, ALengthThatComesInPiecesIsReadWhole) {
+  // Each byte of the frame in a write of its own, a little apart: the
+  // reader takes the length as far as it has come, then waits for the rest.
+  tktest::SocketPair pair;
+  FrameSource frames(pair.a, GetParam());
+  const std::string frame = le32(5) + "hello" + le32(2) + "ok";
+  std::thread writer([&] {
+    for (char c : frame) {
+      tkwire::writeAll(pair.b, std::string(1, c));
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  });
+  std::string body;
+  EXPECT_EQ(frames.next(5000, 5000, body), tkwire::ReadStatus::Ok);
+  EXPECT_EQ(body, "hello");
+  EXPECT_EQ(frames.next(5000, 5000, body), tkwire::ReadStatus::Ok);
+  EXPECT_EQ(body, "ok");
+  writer.join();
 }
 
 TEST(WireCodec, AFrameReaderCutsFramesThatArriveTogetherOrInPieces) {
