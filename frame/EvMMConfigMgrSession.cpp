@@ -155,8 +155,10 @@ void recomputeOwnerBitsLocked() {
   g_ownerBits.store(bits, std::memory_order_relaxed);
 }
 
-// Logs both times of an entry about to be dropped.
+// Logs both times of an entry about to be dropped (formatted only when
+// the line is written: local time takes a process-wide lock).
 void logDropped(const MediaConfigContainer& entry) {
+  if (!EvDebug::Enabled(kEvDebugDebug)) return;
   char created[64];
   char expires[64];
   EvDebug::Debug(kGetCurrentTag, "Old instance creation timestamp = %s, expired timestamp = %s.",
