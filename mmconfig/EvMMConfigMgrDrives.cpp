@@ -118,8 +118,8 @@ void masterPoolRecord(tkmm::RecordWriter& out, const ZQMACMediaConfig& config, Z
 
 // Drive-pool record.
 void drivePoolRecord(tkmm::RecordWriter& out, ZQMACMediaConfig& config, ZQMACDrivePool& pool) {
-  std::optional<ZQMACMediaAgent> noAgent;
-  std::optional<ZQMACLibrary> noLibrary;
+  std::unique_ptr<ZQMACMediaAgent> noAgent;
+  std::unique_ptr<ZQMACLibrary> noLibrary;
   ZQMACMediaAgent* agent = pool.GetMediaAgent();
   ZQMACMediaAgent& a = tkmm::orBlank(agent, noAgent);
   ZQMACLms* lms = pool.GetLms();
@@ -172,7 +172,7 @@ void driveIds(tkmm::RecordWriter& out, ZQMACDrive& drive, bool acslsChoices) {
   }
   const std::string current = drive.GetDriveIdString();
   if (acslsChoices) {
-    std::optional<ZQMACLibrary> noLibrary;
+    std::unique_ptr<ZQMACLibrary> noLibrary;
     const ZQMACLibrary& lib = tkmm::orBlank(lms->GetLibrary(), noLibrary);
     std::vector<std::string> ids;
     for (ZQMACLibController* c = first; c != nullptr && ids.empty(); c = controllers.GetNextNode()) {
@@ -221,7 +221,7 @@ void furtherPaths(tkmm::RecordWriter& out, const ZQMACMediaConfig& config, ZQMAC
 
 // Drive-path record: the long form with a media agent, else the short one.
 void drivePathRecord(tkmm::RecordWriter& out, const ZQMACMediaConfig& config, ZQMACDms& path, bool full) {
-  std::optional<ZQMACDrive> noDrive;
+  std::unique_ptr<ZQMACDrive> noDrive;
   ZQMACDrive* drive = path.GetDrive();
   ZQMACDrive& d = tkmm::orBlank(drive, noDrive);
   ZQMACMediaAgent* agent = path.GetMediaAgent();
@@ -342,7 +342,7 @@ void lookupMMDrivesA(tkmm::RecordWriter& out, ZQMACMediaConfig& config, unsigned
 void lookupMMLibraryControllersNode(tkmm::RecordWriter& out, ZQMACMediaConfig& config, unsigned long long handle) {
   ZQMACLms* lms = config.FindObject<ZQMACLms>(handle);
   if (lms == nullptr) return;
-  std::optional<ZQMACLibrary> noLibrary;
+  std::unique_ptr<ZQMACLibrary> noLibrary;
   const ZQMACLibrary& lib = tkmm::orBlank(lms->GetLibrary(), noLibrary);
   ZQMACInterface* node = lms->GetLibControllerNode();
   if (node == nullptr || lib.IsStandAlone()) return;
@@ -360,7 +360,7 @@ void lookupMMLibraryControllersNode(tkmm::RecordWriter& out, ZQMACMediaConfig& c
 void lookupMMEmptyDrives(tkmm::RecordWriter& out, ZQMACMediaConfig& config, unsigned long long handle) {
   ZQMACLms* lms = config.FindObject<ZQMACLms>(handle);
   if (lms == nullptr) return;
-  std::optional<ZQMACLibrary> noLibrary;
+  std::unique_ptr<ZQMACLibrary> noLibrary;
   const ZQMACLibrary& lib = tkmm::orBlank(lms->GetLibrary(), noLibrary);
   const long long bays = lib.GetDriveCount();
   for (long long bay = 1; bay <= bays; ++bay) {
@@ -470,7 +470,7 @@ bool EvMMConfigMgr::onMsgGetDriveIdList(MessageInfo* request) {
                                 auto* controller = dynamic_cast<ZQMACLibController*>(&object);
                                 ZQMACMediaAgent* agent = controller != nullptr ? controller->GetMediaAgent() : nullptr;
                                 if (agent == nullptr) return true;
-                                std::optional<ZQMACLibrary> noLibrary;
+                                std::unique_ptr<ZQMACLibrary> noLibrary;
                                 const ZQMACLibrary& lib = tkmm::orBlank(controller->GetLibrary(), noLibrary);
                                 tkmm::RecordWriter out(*this);
                                 for (const std::string& id : agent->GetACSLSDriveIDList(

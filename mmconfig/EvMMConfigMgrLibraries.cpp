@@ -153,8 +153,8 @@ void tapeLibraryRecord(tkmm::RecordWriter& out, ZQMACMediaConfig& config, unsign
                        const std::vector<std::pair<uint32_t, std::string>>& choices) {
   ZQMACLms* lms = config.FindObject<ZQMACLms>(handle);
   if (lms == nullptr) return;
-  std::optional<ZQMACLibrary> noLibrary;
-  std::optional<ZQMACLibController> noController;
+  std::unique_ptr<ZQMACLibrary> noLibrary;
+  std::unique_ptr<ZQMACLibController> noController;
   ZQMACLibrary* library = lms->GetLibrary();
   ZQMACLibrary& lib = tkmm::orBlank(library, noLibrary);
   ZQMACLibController* first = nullptr;

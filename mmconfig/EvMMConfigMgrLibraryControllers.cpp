@@ -105,8 +105,8 @@ void furtherControllers(tkmm::RecordWriter& out, const ZQMACMediaConfig& config,
 }
 
 void controllerRecord(tkmm::RecordWriter& out, ZQMACMediaConfig& config, ZQMACLibController& controller) {
-  std::optional<ZQMACLibrary> noLibrary;
-  std::optional<ZQMACLms> noLms;
+  std::unique_ptr<ZQMACLibrary> noLibrary;
+  std::unique_ptr<ZQMACLms> noLms;
   ZQMACLibrary* library = controller.GetLibrary();
   ZQMACLibrary& lib = tkmm::orBlank(library, noLibrary);
   ZQMACLms& lms = tkmm::orBlank(controller.GetLms(), noLms);

@@ -27,7 +27,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,10 +55,13 @@ inline constexpr std::size_t kItemIdTextMax = kItemTextBufferSize - 1 - sizeof(u
 
 // The object `part` points at, or else a blank one made in `spare`: the
 // empty form of what a missing part of a record gives. A record's parts are
-// seldom missing, so the blank is made only then.
+// seldom missing, so the blank is made only then (on the heap: an empty
+// std::optional of an object this size costs zeroing it).
 template <class T>
-T& orBlank(T* part, std::optional<T>& spare) {
-  return part != nullptr ? *part : spare.emplace();
+T& orBlank(T* part, std::unique_ptr<T>& spare) {
+  if (part != nullptr) return *part;
+  spare = std::make_unique<T>();
+  return *spare;
 }
 
 // The handles of the objects of a list (a ZQMACLinkedList copy), in order.

@@ -83,7 +83,7 @@ void diskDeviceRecord(RecordWriter& out, ZQMACMediaConfig& config, ZQMACDiskDevi
 }
 
 void diskVolumeRecord(RecordWriter& out, ZQMACMediaConfig& config, ZQMACDiskVolume& volume, const char* tag) {
-  std::optional<ZQMACMediaAgent> noAgent;  // an agentless volume lists an empty agent entry
+  std::unique_ptr<ZQMACMediaAgent> noAgent;  // an agentless volume lists an empty agent entry
   const ZQMACMediaAgent& agent = orBlank(volume.GetMediaAgent(), noAgent);
   const int credentialId = volume.GetCredentialId();
   out.idText(kItemVolume, volume.GetId(), volume.GetDisplayName());
