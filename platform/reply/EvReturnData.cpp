@@ -321,11 +321,18 @@ bool EvReturnData::add(unsigned long item, const void* data, unsigned long lengt
   }
   // Appended, not resized and overwritten: a listing adds tens of thousands
   // of items, and zeroing each one's bytes first costs as much as copying.
-  char head[8];
-  storeLE(head, static_cast<uint32_t>(item));
-  storeLE(head + 4, static_cast<uint32_t>(length));
-  m_items.append(head, sizeof head);
-  if (length != 0) m_items.append(static_cast<const char*>(data), static_cast<std::size_t>(length));
+  // Most items are short and go in one step with their head.
+  char whole[256];
+  const std::size_t size = static_cast<std::size_t>(length);
+  storeLE(whole, static_cast<uint32_t>(item));
+  storeLE(whole + 4, static_cast<uint32_t>(length));
+  if (size <= sizeof whole - 8) {
+    if (size != 0) std::memcpy(whole + 8, data, size);
+    m_items.append(whole, 8 + size);
+  } else {
+    m_items.append(whole, 8);
+    m_items.append(static_cast<const char*>(data), size);
+  }
   ++m_itemCount;
   return true;
 }
