@@ -404,23 +404,32 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   // and each row stands for its own object, so no list is searched for the
   // object before it is appended (AddNewNode).
   // New objects get no handle: a handle is given when one is first asked
-  // for, so a load costs none however many objects it makes.
-  std::vector<ZQMACInterface*> fresh;
+  // for, so a load costs none however many objects it makes. They enter
+  // the instance as they are made, while their memory is at hand: entered
+  // in a pass of their own after the build, each cost a cache miss in a
+  // large graph. The registry stays locked for the whole build (nothing in
+  // it takes the lock), instead of once per object.
+  std::unique_lock<std::shared_mutex> registry(config.m_registryMutex);
+  if (config.m_liveObjects == 0) {
+    // A first load: as many objects as rows, and two parts per library.
+    const std::size_t rows = stored.mediaAgents->size() + 3 * stored.libraries->size() +
+                             stored.libraryControllers->size() + stored.masterPools->size() +
+                             stored.drivePools->size() + stored.drives->size() + stored.drivePaths->size() +
+                             stored.devices->size() + stored.deviceControllers->size() + stored.mountPaths->size();
+    config.m_objects.reserve(config.m_objects.size() + rows);
+    config.m_objectTypes.reserve(config.m_objects.capacity());
+  }
   // The object of that id from before (taken out of `old`), or a new one
   // of the instance.
   auto obtain = [&](auto& old, int id) {
     using T = std::remove_pointer_t<typename std::remove_reference_t<decltype(old)>::mapped_type>;
     if (T* object = old.take(id)) return object;
     T* object = new T();
-    object->m_pHome = config.m_pHome.get();
     object->m_iId = id;
-    fresh.push_back(object);
+    config.EnterObject(object);
     return object;
   };
-  auto adopt = [&](ZQMACInterface* object) {
-    object->m_pHome = config.m_pHome.get();
-    fresh.push_back(object);
-  };
+  auto adopt = [&](ZQMACInterface* object) { config.EnterObject(object); };
 
   IdIndex<ZQMACMediaAgent> agents(*stored.mediaAgents, [](const MMStoredMediaAgent& r) { return r.clientId; });
   for (const MMStoredMediaAgent& row : *stored.mediaAgents) {
@@ -554,7 +563,20 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     drives.put(row.id, d);
   }
 
-  for (const MMStoredDrivePath& row : *stored.drivePaths) {
+  // A drive path links into its drive, whose memory a large graph no
+  // longer holds at hand (every other drive was made since): the drive of
+  // a row a few rows on is fetched ahead, so that its miss overlaps the
+  // work on the rows before it.
+  const std::vector<MMStoredDrivePath>& pathRows = *stored.drivePaths;
+  constexpr std::size_t kAhead = 8;
+  for (std::size_t i = 0; i < pathRows.size(); ++i) {
+    const MMStoredDrivePath& row = pathRows[i];
+    if (i + kAhead < pathRows.size()) {
+      if (const ZQMACDrive* next = drives.get(pathRows[i + kAhead].driveId)) {
+        __builtin_prefetch(&next->m_pLms, 1);
+        __builtin_prefetch(&next->m_dmsList, 1);
+      }
+    }
     ZQMACDrive* drive = drives.get(row.driveId);
     if (drive == nullptr) continue;
     ZQMACDms* p = obtain(oldPaths, row.id);
@@ -624,14 +646,9 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   drop(oldMagLibs);
   drop(oldLms);
   drop(oldAgents);
+  registry.unlock();
   DropUnreached(config, doomed);
 
-  {
-    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
-    config.m_objects.reserve(config.m_objects.size() + fresh.size());
-    config.m_objectTypes.reserve(config.m_objects.capacity());
-    for (ZQMACInterface* object : fresh) config.EnterObject(object);
-  }
   config.m_bDatabaseBacked = true;
   config.ClearLastError();
   return true;
