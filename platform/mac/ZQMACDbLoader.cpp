@@ -563,19 +563,24 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     drives.put(row.id, d);
   }
 
-  // A drive path links into its drive, whose memory a large graph no
-  // longer holds at hand (every other drive was made since): the drive of
-  // a row a few rows on is fetched ahead, so that its miss overlaps the
+  // A drive path links into its drive and pool, whose memory a large graph
+  // no longer holds at hand (every other drive was made since): those of a
+  // row a few rows on are fetched ahead, so that their misses overlap the
   // work on the rows before it.
   const std::vector<MMStoredDrivePath>& pathRows = *stored.drivePaths;
   constexpr std::size_t kAhead = 8;
+  auto fetchList = [](const auto& list) {
+    __builtin_prefetch(&list, 1);
+    __builtin_prefetch(reinterpret_cast<const char*>(&list) + sizeof list - 1, 1);
+  };
   for (std::size_t i = 0; i < pathRows.size(); ++i) {
     const MMStoredDrivePath& row = pathRows[i];
     if (i + kAhead < pathRows.size()) {
       if (const ZQMACDrive* next = drives.get(pathRows[i + kAhead].driveId)) {
         __builtin_prefetch(&next->m_pLms, 1);
-        __builtin_prefetch(&next->m_dmsList, 1);
+        fetchList(next->m_dmsList);
       }
+      if (const ZQMACDrivePool* next = pools.get(pathRows[i + kAhead].drivePoolId)) fetchList(next->m_dmsList);
     }
     ZQMACDrive* drive = drives.get(row.driveId);
     if (drive == nullptr) continue;

@@ -129,19 +129,8 @@ void ZQMACMediaConfig::ClearObjects() {
   m_centeraClusterMap.clear();
   m_hostMap.clear();
   m_bDatabaseBacked = false;  // an empty graph stands for no stored configuration
-  // Freeing reads every member of every object (a text frees its own
-  // memory): the objects a few places on are fetched ahead, so that their
-  // cache misses overlap the work on the ones before.
-  constexpr std::size_t kAhead = 4;
-  constexpr std::size_t kLines = 8;
-  for (std::size_t i = objects.size(); i-- > 0;) {
-    if (i >= kAhead) {
-      if (const char* next = reinterpret_cast<const char*>(objects[i - kAhead])) {
-        for (std::size_t line = 0; line < kLines; ++line) __builtin_prefetch(next + 64 * line, 1);
-      }
-    }
-    if (objects[i] != nullptr) delete objects[i];
-  }
+  for (auto it = objects.rbegin(); it != objects.rend(); ++it)
+    if (*it != nullptr) delete *it;
 }
 
 bool ZQMACMediaConfig::Initialize(const char* installationName) {
