@@ -167,6 +167,19 @@ class OldObjects {
   size_t m_count = 0;
 };
 
+// Makes room in a list that is about to take its first element for the
+// rows from `i` on that share the row's key: rows come in id order, and the
+// children of one parent mostly have consecutive ids, so a list costs one
+// allocation instead of one per doubling. Only a hint.
+template <class List, class Rows, class Key>
+void reserveRun(List& list, const Rows& rows, std::size_t i, Key key) {
+  if (list.GetListCount() != 0) return;
+  const int k = key(rows[i]);
+  std::size_t n = 1;
+  while (i + n < rows.size() && n < (1u << 20) && key(rows[i + n]) == k) ++n;
+  list.Reserve(static_cast<int>(n));
+}
+
 // The object types whose objects the database holds and the loader links.
 bool isManagedType(unsigned int type) {
   switch (type) {
@@ -526,7 +539,10 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   }
 
   IdIndex<ZQMACDrivePool> pools(*stored.drivePools, [](const MMStoredDrivePool& r) { return r.id; });
-  for (const MMStoredDrivePool& row : *stored.drivePools) {
+  const std::vector<MMStoredDrivePool>& poolRows = *stored.drivePools;
+  auto poolMaster = [](const MMStoredDrivePool& r) { return r.masterPoolId; };
+  for (std::size_t i = 0; i < poolRows.size(); ++i) {
+    const MMStoredDrivePool& row = poolRows[i];
     ZQMACMasterDrivePool* master = masters.get(row.masterPoolId);
     if (master == nullptr) continue;
     ZQMACDrivePool* p = obtain(oldPools, row.id);
@@ -539,13 +555,17 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     p->m_pLms = master->m_pLms;
     p->m_pMasterDrivePool = master;
     p->m_pMediaAgent = agents.get(row.clientId);
+    reserveRun(master->m_pLms->m_drivePoolList, poolRows, i, poolMaster);
     master->m_pLms->m_drivePoolList.AddNewNode(p);
+    reserveRun(master->m_drivePoolList, poolRows, i, poolMaster);
     master->m_drivePoolList.AddNewNode(p);
     pools.put(row.id, p);
   }
 
   IdIndex<ZQMACDrive> drives(*stored.drives, [](const MMStoredDrive& r) { return r.id; });
-  for (const MMStoredDrive& row : *stored.drives) {
+  const std::vector<MMStoredDrive>& driveRows = *stored.drives;
+  for (std::size_t i = 0; i < driveRows.size(); ++i) {
+    const MMStoredDrive& row = driveRows[i];
     ZQMACMasterDrivePool* master = masters.get(row.masterPoolId);
     if (master == nullptr) continue;
     ZQMACDrive* d = obtain(oldDrives, row.id);
@@ -559,6 +579,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     d->m_iDriveNumber = row.driveNumber;
     d->m_bConfigured = row.enabled != 0;
     d->m_pLms = master->m_pLms;
+    reserveRun(master->m_pLms->m_driveList, driveRows, i, [](const MMStoredDrive& r) { return r.masterPoolId; });
     master->m_pLms->m_driveList.AddNewNode(d);
     drives.put(row.id, d);
   }
@@ -596,9 +617,16 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     p->m_pLms = drive->m_pLms;
     p->m_sServerHostName = agent != nullptr ? agent->m_sNetHostName : std::string();
     drive->m_dmsList.AddNewNode(p);
-    if (pool != nullptr) pool->m_dmsList.AddNewNode(p);
+    if (pool != nullptr) {
+      reserveRun(pool->m_dmsList, pathRows, i, [](const MMStoredDrivePath& r) { return r.drivePoolId; });
+      pool->m_dmsList.AddNewNode(p);
+    }
     if (agent != nullptr) agent->m_dmsList.AddNewNode(p);
-    if (p->m_pLms != nullptr) p->m_pLms->m_dmsList.AddNewNode(p);
+    if (p->m_pLms != nullptr) {
+      // A library's drives mostly have a path each.
+      if (p->m_pLms->m_dmsList.GetListCount() == 0) p->m_pLms->m_dmsList.Reserve(p->m_pLms->m_driveList.GetListCount());
+      p->m_pLms->m_dmsList.AddNewNode(p);
+    }
   }
 
   IdIndex<ZQMACDiskDevice> devices(*stored.devices, [](const MMStoredDevice& r) { return r.id; });
