@@ -167,6 +167,19 @@ class OldObjects {
   size_t m_count = 0;
 };
 
+// Makes room in a list that is about to take its first element for the
+// rows from `i` on that share the row's key: rows come in id order, and the
+// children of one parent mostly have consecutive ids, so a list costs one
+// allocation instead of one per doubling. Only a hint.
+template <class List, class Rows, class Key>
+void reserveRun(List& list, const Rows& rows, std::size_t i, Key key) {
+  if (list.GetListCount() != 0) return;
+  const int k = key(rows[i]);
+  std::size_t n = 1;
+  while (i + n < rows.size() && n < (1u << 20) && key(rows[i + n]) == k) ++n;
+  list.Reserve(static_cast<int>(n));
+}
+
 // The object types whose objects the database holds and the loader links.
 bool isManagedType(unsigned int type) {
   switch (type) {
@@ -406,23 +419,32 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   // and each row stands for its own object, so no list is searched for the
   // object before it is appended (AddNewNode).
   // New objects get no handle: a handle is given when one is first asked
-  // for, so a load costs none however many objects it makes.
-  std::vector<ZQMACInterface*> fresh;
+  // for, so a load costs none however many objects it makes. They enter
+  // the instance as they are made, while their memory is at hand: entered
+  // in a pass of their own after the build, each cost a cache miss in a
+  // large graph. The registry stays locked for the whole build (nothing in
+  // it takes the lock), instead of once per object.
+  std::unique_lock<std::shared_mutex> registry(config.m_registryMutex);
+  if (config.m_liveObjects == 0) {
+    // A first load: as many objects as rows, and two parts per library.
+    const std::size_t rows = stored.mediaAgents->size() + 3 * stored.libraries->size() +
+                             stored.libraryControllers->size() + stored.masterPools->size() +
+                             stored.drivePools->size() + stored.drives->size() + stored.drivePaths->size() +
+                             stored.devices->size() + stored.deviceControllers->size() + stored.mountPaths->size();
+    config.m_objects.reserve(config.m_objects.size() + rows);
+    config.m_objectTypes.reserve(config.m_objects.capacity());
+  }
   // The object of that id from before (taken out of `old`), or a new one
   // of the instance.
   auto obtain = [&](auto& old, int id) {
     using T = std::remove_pointer_t<typename std::remove_reference_t<decltype(old)>::mapped_type>;
     if (T* object = old.take(id)) return object;
     T* object = new T();
-    object->m_pHome = config.m_pHome.get();
     object->m_iId = id;
-    fresh.push_back(object);
+    config.EnterObject(object);
     return object;
   };
-  auto adopt = [&](ZQMACInterface* object) {
-    object->m_pHome = config.m_pHome.get();
-    fresh.push_back(object);
-  };
+  auto adopt = [&](ZQMACInterface* object) { config.EnterObject(object); };
 
   IdIndex<ZQMACMediaAgent> agents(*stored.mediaAgents, [](const MMStoredMediaAgent& r) { return r.clientId; });
   for (const MMStoredMediaAgent& row : *stored.mediaAgents) {
@@ -519,7 +541,10 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   }
 
   IdIndex<ZQMACDrivePool> pools(*stored.drivePools, [](const MMStoredDrivePool& r) { return r.id; });
-  for (const MMStoredDrivePool& row : *stored.drivePools) {
+  const std::vector<MMStoredDrivePool>& poolRows = *stored.drivePools;
+  auto poolMaster = [](const MMStoredDrivePool& r) { return r.masterPoolId; };
+  for (std::size_t i = 0; i < poolRows.size(); ++i) {
+    const MMStoredDrivePool& row = poolRows[i];
     ZQMACMasterDrivePool* master = masters.get(row.masterPoolId);
     if (master == nullptr) continue;
     ZQMACDrivePool* p = obtain(oldPools, row.id);
@@ -532,13 +557,17 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     p->m_pLms = master->m_pLms;
     p->m_pMasterDrivePool = master;
     p->m_pMediaAgent = agents.get(row.clientId);
+    reserveRun(master->m_pLms->m_drivePoolList, poolRows, i, poolMaster);
     master->m_pLms->m_drivePoolList.AddNewNode(p);
+    reserveRun(master->m_drivePoolList, poolRows, i, poolMaster);
     master->m_drivePoolList.AddNewNode(p);
     pools.put(row.id, p);
   }
 
   IdIndex<ZQMACDrive> drives(*stored.drives, [](const MMStoredDrive& r) { return r.id; });
-  for (const MMStoredDrive& row : *stored.drives) {
+  const std::vector<MMStoredDrive>& driveRows = *stored.drives;
+  for (std::size_t i = 0; i < driveRows.size(); ++i) {
+    const MMStoredDrive& row = driveRows[i];
     ZQMACMasterDrivePool* master = masters.get(row.masterPoolId);
     if (master == nullptr) continue;
     ZQMACDrive* d = obtain(oldDrives, row.id);
@@ -552,11 +581,30 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     d->m_iDriveNumber = row.driveNumber;
     d->m_bConfigured = row.enabled != 0;
     d->m_pLms = master->m_pLms;
+    reserveRun(master->m_pLms->m_driveList, driveRows, i, [](const MMStoredDrive& r) { return r.masterPoolId; });
     master->m_pLms->m_driveList.AddNewNode(d);
     drives.put(row.id, d);
   }
 
-  for (const MMStoredDrivePath& row : *stored.drivePaths) {
+  // A drive path links into its drive and pool, whose memory a large graph
+  // no longer holds at hand (every other drive was made since): those of a
+  // row a few rows on are fetched ahead, so that their misses overlap the
+  // work on the rows before it.
+  const std::vector<MMStoredDrivePath>& pathRows = *stored.drivePaths;
+  constexpr std::size_t kAhead = 8;
+  auto fetchList = [](const auto& list) {
+    __builtin_prefetch(&list, 1);
+    __builtin_prefetch(reinterpret_cast<const char*>(&list) + sizeof list - 1, 1);
+  };
+  for (std::size_t i = 0; i < pathRows.size(); ++i) {
+    const MMStoredDrivePath& row = pathRows[i];
+    if (i + kAhead < pathRows.size()) {
+      if (const ZQMACDrive* next = drives.get(pathRows[i + kAhead].driveId)) {
+        __builtin_prefetch(&next->m_pLms, 1);
+        fetchList(next->m_dmsList);
+      }
+      if (const ZQMACDrivePool* next = pools.get(pathRows[i + kAhead].drivePoolId)) fetchList(next->m_dmsList);
+    }
     ZQMACDrive* drive = drives.get(row.driveId);
     if (drive == nullptr) continue;
     ZQMACDms* p = obtain(oldPaths, row.id);
@@ -571,9 +619,16 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     p->m_pLms = drive->m_pLms;
     p->m_sServerHostName = agent != nullptr ? agent->m_sNetHostName : std::string();
     drive->m_dmsList.AddNewNode(p);
-    if (pool != nullptr) pool->m_dmsList.AddNewNode(p);
+    if (pool != nullptr) {
+      reserveRun(pool->m_dmsList, pathRows, i, [](const MMStoredDrivePath& r) { return r.drivePoolId; });
+      pool->m_dmsList.AddNewNode(p);
+    }
     if (agent != nullptr) agent->m_dmsList.AddNewNode(p);
-    if (p->m_pLms != nullptr) p->m_pLms->m_dmsList.AddNewNode(p);
+    if (p->m_pLms != nullptr) {
+      // A library's drives mostly have a path each.
+      if (p->m_pLms->m_dmsList.GetListCount() == 0) p->m_pLms->m_dmsList.Reserve(p->m_pLms->m_driveList.GetListCount());
+      p->m_pLms->m_dmsList.AddNewNode(p);
+    }
   }
 
   IdIndex<ZQMACDiskDevice> devices(*stored.devices, [](const MMStoredDevice& r) { return r.id; });
@@ -626,14 +681,9 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   drop(oldMagLibs);
   drop(oldLms);
   drop(oldAgents);
+  registry.unlock();
   DropUnreached(config, doomed);
 
-  {
-    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
-    config.m_objects.reserve(config.m_objects.size() + fresh.size());
-    config.m_objectTypes.reserve(config.m_objects.capacity());
-    for (ZQMACInterface* object : fresh) config.EnterObject(object);
-  }
   config.m_bDatabaseBacked = true;
   config.ClearLastError();
   return true;

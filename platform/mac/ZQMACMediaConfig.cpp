@@ -91,20 +91,26 @@ ZQMACMediaConfig::~ZQMACMediaConfig() {
 }
 
 void ZQMACMediaConfig::ClearObjects() {
+  // Every object leaves the instance before any is freed: their lists hold
+  // each other, and no destructor may reach an object already freed. They
+  // leave all at once, with the home they share: it stops naming the
+  // instance, and the instance takes a new one. So the objects are not
+  // walked once to be told and again to be freed (in a large graph each
+  // walk over them costs a cache miss per object). The old home lives
+  // until the last of them is gone.
   std::vector<ZQMACInterface*> objects;
+  std::unique_ptr<ZQMACGraphHome> oldHome = std::make_unique<ZQMACGraphHome>();
   {
     std::lock_guard<std::shared_mutex> guard(m_registryMutex);
-    objects.reserve(m_liveObjects);
-    ForEachObject([&](ZQMACInterface* object) {
-      object->m_bEntered.store(false, std::memory_order_release);
-      objects.push_back(object);
-    });
-    std::vector<ZQMACInterface*>().swap(m_objects);
+    objects.swap(m_objects);
     std::vector<unsigned int>().swap(m_objectTypes);
     m_liveObjects = 0;
     m_touched.clear();
     m_freedStored.clear();
     m_registry.Clear();
+    oldHome.swap(m_pHome);
+    m_pHome->config = this;
+    oldHome->config = nullptr;
   }
   m_pLaidRows.reset();
   m_mediaAgentList.RemoveAllNodes(false, true);
@@ -123,13 +129,8 @@ void ZQMACMediaConfig::ClearObjects() {
   m_centeraClusterMap.clear();
   m_hostMap.clear();
   m_bDatabaseBacked = false;  // an empty graph stands for no stored configuration
-  // Every object leaves the instance before any is freed: their lists hold
-  // each other, and no destructor may reach an object already freed.
-  for (ZQMACInterface* object : objects) {
-    object->m_pHome = nullptr;
-    object->m_uHandle.store(0, std::memory_order_relaxed);
-  }
-  for (auto it = objects.rbegin(); it != objects.rend(); ++it) delete *it;
+  for (auto it = objects.rbegin(); it != objects.rend(); ++it)
+    if (*it != nullptr) delete *it;
 }
 
 bool ZQMACMediaConfig::Initialize(const char* installationName) {

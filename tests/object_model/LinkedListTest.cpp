@@ -297,6 +297,54 @@ TEST(LinkedListLength, LongListStaysExactThroughRemovalsAndNewNodes) {
   EXPECT_EQ(list.GetListCount(), static_cast<int>(kept.size() - (removed.size() + 1) / 2));
 }
 
+// Room reserved up front changes no element, no order and no cursor, and
+// the list stays exact past the reserved room, short or indexed, also when
+// removed nodes wait for reuse (the sanitizers check the node memory).
+TEST(LinkedListReserve, ElementsOrderAndCursorStayThroughReservedRoom) {
+  std::vector<std::unique_ptr<Item>> items;
+  for (int i = 0; i < 120; ++i) items.push_back(std::make_unique<Item>("item" + std::to_string(i)));
+  auto walk = [](List& list) {
+    std::vector<Item*> out;
+    for (Item* e = list.GetFirstNode(); e != nullptr; e = list.GetNextNode()) out.push_back(e);
+    return out;
+  };
+  for (int reserved : {-3, 0, 1, 2, 5, 40, 100}) {
+    List list;
+    std::vector<Item*> expected;
+    list.Reserve(reserved);
+    EXPECT_EQ(list.GetListCount(), 0) << reserved;
+    EXPECT_EQ(list.GetFirstNode(), nullptr) << reserved;
+    for (int i = 0; i < 60; ++i) {
+      list.AddNewNode(items[static_cast<size_t>(i)].get());
+      expected.push_back(items[static_cast<size_t>(i)].get());
+    }
+    EXPECT_EQ(walk(list), expected) << reserved;
+    // Remove some, reserve again with the removed nodes and a partly used
+    // block at hand, in the middle of a walk.
+    for (int i = 0; i < 60; i += 4) EXPECT_TRUE(list.RemoveNode(items[static_cast<size_t>(i)].get()));
+    std::erase_if(expected, [&](Item* e) { return list.FindListNode(e) == nullptr; });
+    EXPECT_EQ(list.GetFirstNode(), expected[0]);
+    list.Reserve(reserved);
+    EXPECT_EQ(list.GetNextNode(), expected[1]) << "the walk goes on where it stood";
+    for (int i = 60; i < 120; ++i) {
+      list.AddNode(items[static_cast<size_t>(i)].get());
+      expected.push_back(items[static_cast<size_t>(i)].get());
+    }
+    EXPECT_EQ(walk(list), expected) << reserved;
+    EXPECT_EQ(list.GetListCount(), static_cast<int>(expected.size()));
+    for (Item* e : expected) EXPECT_TRUE(list.Contains(e));
+    EXPECT_FALSE(list.Contains(items[0].get()));
+  }
+  // Room reserved and never used goes with the list.
+  List unused;
+  unused.Reserve(64);
+  List emptied;
+  emptied.Reserve(8);
+  emptied.AddNode(items[0].get());
+  emptied.RemoveAllNodes(false, true);
+  EXPECT_EQ(emptied.GetListCount(), 0);
+}
+
 // AddNewNode on a short list appends in order and moves the cursor like
 // AddNode.
 TEST_F(LinkedList, AddNewNodeAppendsAndMovesTheCursor) {
