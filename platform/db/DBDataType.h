@@ -206,11 +206,13 @@ class ZQDBPrimitiveType : public ZQDBDataTypeBase {
   static const char* getFormatString() { return *Format; }
 
   T getValue() const { return m_value; }
-  // Engine helper: a fetched value, not NULL.
+  // Engine helper: a fetched value, not NULL. Written without reading the
+  // value first (what setInternalNull(false) leaves is the same): a row of
+  // many columns writes one of these per column.
   void assign(T value) {
     m_value = value;
     m_stringSet = false;
-    setInternalNull(false);
+    m_isNull = false;
   }
 
  private:
@@ -257,11 +259,26 @@ class ZQDB_string : public ZQDBStringValue {
     if (text == nullptr) m_isNull = true;
   }
   void clearMemoryOnNULL() override { m_value = ""; }
+  // Engine helper: a fetched text, not NULL: what setData(data, 0, size)
+  // and setInternalNull(false) leave, without the call through the table.
+  void assignText(const char* data, size_t size) {
+    m_value.assign(data, size);
+    m_stringSet = false;
+    m_isNull = false;
+  }
 };
 
 class ZQDB_datetime : public ZQDBDateTimeValue {
  public:
   ZQDB_datetime() { std::memset(&m_value, 0, sizeof m_value); }
+  // Engine helper: a fetched date and time, not NULL: what setData of the
+  // whole record and setInternalNull(false) leave, without the call through
+  // the table.
+  void assignTimestamp(const ZQTIMESTAMP_STRUCT& ts) {
+    m_value = ts;
+    m_stringSet = false;
+    m_isNull = false;
+  }
 };
 
 using ZQDB_int = ZQDBPrimitiveType<int, &ZQDB_int_format, ZQDB_TYPE_INT>;

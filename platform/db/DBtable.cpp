@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <typeinfo>
 
 #include "platform/db/DBRowBase.h"
 #include "platform/db/DBInternal.h"
@@ -380,7 +381,15 @@ int DBtable::fillRow(const Cells& cells, std::string& detail) {
     m_connObj.m_slotsRead = true;
     if (m_catalogue != nullptr) {
       for (ZQDBDataTypeBase* value : m_catalogue->getData()) {
-        slots.push_back({value, dynamic_cast<ZQDB_int*>(value), dynamic_cast<ZQDB_int64*>(value)});
+        tkdb::CatalogueSlot slot{value, dynamic_cast<ZQDB_int*>(value), dynamic_cast<ZQDB_int64*>(value)};
+        // Texts and date-times are written past setData only into the
+        // engine's own types: a type derived from them may give setData a
+        // meaning of its own.
+        if (value != nullptr && typeid(*value) == typeid(ZQDB_string)) slot.asText = static_cast<ZQDB_string*>(value);
+        if (value != nullptr && typeid(*value) == typeid(ZQDB_datetime)) {
+          slot.asDateTime = static_cast<ZQDB_datetime*>(value);
+        }
+        slots.push_back(slot);
       }
     }
   }
@@ -402,6 +411,9 @@ int DBtable::fillRow(const Cells& cells, std::string& detail) {
     static const tkdb::CatalogueSlot kNoSlot;
     const tkdb::CatalogueSlot& slot = static_cast<size_t>(i) < slotCount ? slotData[i] : kNoSlot;
     ZQDBDataTypeBase* value = slot.value;
+    // Set when an engine helper wrote the catalogue's value and marked it
+    // not NULL: nothing is left to do for it.
+    bool marked = false;
     switch (col.field) {
       case ZQDBFieldKind::Int32:
       case ZQDBFieldKind::Int64: {
@@ -417,30 +429,47 @@ int DBtable::fillRow(const Cells& cells, std::string& detail) {
           int n32 = static_cast<int>(n);
           std::memcpy(field, &n32, sizeof n32);
           if (!v.isNull()) indicator = sizeof n32;
-          if (slot.asInt != nullptr) slot.asInt->assign(n32);
+          if (slot.asInt != nullptr) {
+            slot.asInt->assign(n32);
+            marked = true;
+          }
         } else {
           std::memcpy(field, &n, sizeof n);
           if (!v.isNull()) indicator = sizeof n;
-          if (slot.asInt64 != nullptr) slot.asInt64->assign(n);
+          if (slot.asInt64 != nullptr) {
+            slot.asInt64->assign(n);
+            marked = true;
+          }
         }
         break;
       }
       case ZQDBFieldKind::DateTime: {
         auto* dt = reinterpret_cast<DB_DATETIME*>(field);
         tagTIMESTAMP_STRUCT ts{0, 0, 0, 0, 0, 0, 0};
-        if (!v.isNull() && !tkdb::parseDateTime(v, ts)) {
-          detail = std::string("column ") + col.name + " holds a value that is not a date and time";
-          result = DB_ERR_CONVERT;
+        // The text form the engine writes is read at fixed places and is
+        // its own text form; any other form is read and written again.
+        char formatted[64];
+        std::string_view text;
+        if (!v.isNull()) {
+          if (v.type == tkdb::DbValue::Type::Text && tkdb::parseStoredDateTime(v.text, ts)) {
+            text = v.text;
+          } else if (!tkdb::parseDateTime(v, ts)) {
+            detail = std::string("column ") + col.name + " holds a value that is not a date and time";
+            result = DB_ERR_CONVERT;
+          }
         }
         *dt = ts;
         if (!v.isNull() && result == DB_OK) {
-          char text[64];
-          const size_t n = std::min(tkdb::putDateTimeText(ts, text), sizeof dt->text - 1);
-          std::memcpy(dt->text, text, n);
+          if (text.data() == nullptr) text = std::string_view(formatted, tkdb::putDateTimeText(ts, formatted));
+          const size_t n = std::min(text.size(), sizeof dt->text - 1);
+          std::memcpy(dt->text, text.data(), n);
           dt->text[n] = '\0';
           indicator = sizeof(tagTIMESTAMP_STRUCT);
         }
-        if (value != nullptr) {
+        if (slot.asDateTime != nullptr) {
+          slot.asDateTime->assignTimestamp(ts);
+          marked = true;
+        } else if (value != nullptr) {
           value->setData(reinterpret_cast<const char*>(&ts), 0, sizeof ts, false);
         }
         break;
@@ -468,13 +497,19 @@ int DBtable::fillRow(const Cells& cells, std::string& detail) {
           }
         }
         if (!v.isNull()) indicator = static_cast<long long>(text.size());
-        if (value != nullptr && (col.field == ZQDBFieldKind::FixedText || !v.isNull())) {
-          value->setData(text.empty() ? "" : text.data(), 0, static_cast<int>(n), false);
+        if (col.field == ZQDBFieldKind::FixedText || !v.isNull()) {
+          const char* data = text.empty() ? "" : text.data();
+          if (slot.asText != nullptr) {
+            slot.asText->assignText(data, n);
+            marked = true;
+          } else if (value != nullptr) {
+            value->setData(data, 0, static_cast<int>(n), false);
+          }
         }
         break;
       }
     }
-    if (value != nullptr) value->setInternalNull(v.isNull());
+    if (value != nullptr && (v.isNull() || !marked)) value->setInternalNull(v.isNull());
     if (indicators != nullptr) indicators[i] = indicator;
   }
   return result;

@@ -61,11 +61,13 @@ class Session;
 struct ProcLookup;
 
 // A column's value object in a binding's catalogue, with its typed view
-// when it is a number; found once per binding object.
+// when it is one the engine writes directly; found once per binding object.
 struct CatalogueSlot {
   ZQDBDataTypeBase* value = nullptr;
   ZQDB_int* asInt = nullptr;
   ZQDB_int64* asInt64 = nullptr;
+  ZQDB_string* asText = nullptr;          // exactly the engine's text value
+  ZQDB_datetime* asDateTime = nullptr;    // exactly the engine's date-time value
 };
 }  // namespace tkdb
 
