@@ -157,6 +157,15 @@ class ZQDBDataTypeBase {
     if (isNull) clearMemoryOnNULL();
   }
   void setUpdated(UpdatedStatus status) { m_updated = status; }
+  // Engine helper, after a fetched value was stored: the string form is
+  // stale and the value is not NULL (what setInternalNull(false) leaves).
+  // The flags are written only when they change: a row of many columns
+  // does this once per column, and a line of memory that is only read
+  // never has to be written back.
+  void markFetched() {
+    if (m_stringSet) m_stringSet = false;
+    if (m_isNull) m_isNull = false;
+  }
 
   bool isNull() const { return m_isNull; }
   UpdatedStatus getUpdated() const { return m_updated; }
@@ -206,13 +215,10 @@ class ZQDBPrimitiveType : public ZQDBDataTypeBase {
   static const char* getFormatString() { return *Format; }
 
   T getValue() const { return m_value; }
-  // Engine helper: a fetched value, not NULL. Written without reading the
-  // value first (what setInternalNull(false) leaves is the same): a row of
-  // many columns writes one of these per column.
+  // Engine helper: a fetched value, not NULL.
   void assign(T value) {
     m_value = value;
-    m_stringSet = false;
-    m_isNull = false;
+    markFetched();
   }
 
  private:
@@ -262,9 +268,9 @@ class ZQDB_string : public ZQDBStringValue {
   // Engine helper: a fetched text, not NULL: what setData(data, 0, size)
   // and setInternalNull(false) leave, without the call through the table.
   void assignText(const char* data, size_t size) {
-    m_value.assign(data, size);
-    m_stringSet = false;
-    m_isNull = false;
+    m_value.clear();
+    m_value.append(data, size);
+    markFetched();
   }
 };
 
@@ -276,8 +282,7 @@ class ZQDB_datetime : public ZQDBDateTimeValue {
   // the table.
   void assignTimestamp(const ZQTIMESTAMP_STRUCT& ts) {
     m_value = ts;
-    m_stringSet = false;
-    m_isNull = false;
+    markFetched();
   }
 };
 
