@@ -157,6 +157,15 @@ class ZQDBDataTypeBase {
     if (isNull) clearMemoryOnNULL();
   }
   void setUpdated(UpdatedStatus status) { m_updated = status; }
+  // Engine helper, after a fetched value was stored: the string form is
+  // stale and the value is not NULL (what setInternalNull(false) leaves).
+  // The flags are written only when they change: a row of many columns
+  // does this once per column, and a line of memory that is only read
+  // never has to be written back.
+  void markFetched() {
+    if (m_stringSet) m_stringSet = false;
+    if (m_isNull) m_isNull = false;
+  }
 
   bool isNull() const { return m_isNull; }
   UpdatedStatus getUpdated() const { return m_updated; }
@@ -209,8 +218,7 @@ class ZQDBPrimitiveType : public ZQDBDataTypeBase {
   // Engine helper: a fetched value, not NULL.
   void assign(T value) {
     m_value = value;
-    m_stringSet = false;
-    setInternalNull(false);
+    markFetched();
   }
 
  private:
@@ -257,11 +265,25 @@ class ZQDB_string : public ZQDBStringValue {
     if (text == nullptr) m_isNull = true;
   }
   void clearMemoryOnNULL() override { m_value = ""; }
+  // Engine helper: a fetched text, not NULL: what setData(data, 0, size)
+  // and setInternalNull(false) leave, without the call through the table.
+  void assignText(const char* data, size_t size) {
+    m_value.clear();
+    m_value.append(data, size);
+    markFetched();
+  }
 };
 
 class ZQDB_datetime : public ZQDBDateTimeValue {
  public:
   ZQDB_datetime() { std::memset(&m_value, 0, sizeof m_value); }
+  // Engine helper: a fetched date and time, not NULL: what setData of the
+  // whole record and setInternalNull(false) leave, without the call through
+  // the table.
+  void assignTimestamp(const ZQTIMESTAMP_STRUCT& ts) {
+    m_value = ts;
+    markFetched();
+  }
 };
 
 using ZQDB_int = ZQDBPrimitiveType<int, &ZQDB_int_format, ZQDB_TYPE_INT>;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -168,6 +169,8 @@ class RowStream {
            std::string& detail);
   // Steps to the next row: 0 a row (read it with the cell accessors until
   // the next call), 100 at the end, or the engine's code with a detail.
+  // The caller holds mutex() across the step and the reading of the row,
+  // so the lock is taken once per row.
   int next(std::string& detail);
   // Lets the statement go; the stream is then at its end.
   void close();
@@ -277,5 +280,37 @@ size_t putDateTimeText(const tagTIMESTAMP_STRUCT& ts, char (&out)[64]);
 bool parseDateTime(const DbValue& value, tagTIMESTAMP_STRUCT& ts);
 // The same for a value read in place (a text ends at its first NUL).
 bool parseDateTime(const DbCell& value, tagTIMESTAMP_STRUCT& ts);
+// Reads the form the engine stores, exactly "YYYY-MM-DD HH:MM:SS.fff": what
+// parseDateTime reads from it, and that text is the one dateTimeText gives
+// for the value. False (ts untouched) for any other text; parseDateTime
+// then decides.
+inline bool parseStoredDateTime(std::string_view text, tagTIMESTAMP_STRUCT& ts) {
+  static constexpr char kForm[] = "0000-00-00 00:00:00.000";
+  if (text.size() != sizeof kForm - 1) return false;
+  unsigned parts[7] = {};
+  unsigned part = 0;
+  for (size_t k = 0; k < sizeof kForm - 1; ++k) {
+    const char c = text[k];
+    if (kForm[k] == '0') {
+      if (c < '0' || c > '9') return false;
+      parts[part] = parts[part] * 10 + static_cast<unsigned>(c - '0');
+    } else {
+      if (c != kForm[k]) return false;
+      ++part;
+    }
+  }
+  if (parts[1] < 1 || parts[1] > 12 || parts[2] < 1 || parts[2] > 31 || parts[3] > 23 || parts[4] > 59 ||
+      parts[5] > 60) {
+    return false;
+  }
+  ts.year = static_cast<int16_t>(parts[0]);
+  ts.month = static_cast<uint16_t>(parts[1]);
+  ts.day = static_cast<uint16_t>(parts[2]);
+  ts.hour = static_cast<uint16_t>(parts[3]);
+  ts.minute = static_cast<uint16_t>(parts[4]);
+  ts.second = static_cast<uint16_t>(parts[5]);
+  ts.fraction = parts[6] * 1'000'000u;
+  return true;
+}
 
 }  // namespace tkdb

@@ -333,7 +333,6 @@ int RowStream::open(const std::shared_ptr<Connection>& conn, const std::string& 
 int RowStream::next(std::string& detail) {
   m_current = nullptr;
   if (!m_conn) return DB_NO_ROW;
-  std::lock_guard<std::recursive_mutex> guard(m_conn->mutex());
   if (m_drained) {
     if (m_nextRow < m_rows.size()) {
       m_current = &m_rows[m_nextRow++];

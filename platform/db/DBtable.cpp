@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <typeinfo>
 
 #include "platform/db/DBRowBase.h"
 #include "platform/db/DBInternal.h"
@@ -375,12 +376,37 @@ struct RowCells {
 template <class Cells>
 int DBtable::fillRow(const Cells& cells, std::string& detail) {
   if (m_rowBase == nullptr || m_columns == nullptr) return DB_OK;
-  std::vector<tkdb::CatalogueSlot>& slots = m_connObj.m_slots;
-  if (!m_connObj.m_slotsRead) {
-    m_connObj.m_slotsRead = true;
-    if (m_catalogue != nullptr) {
-      for (ZQDBDataTypeBase* value : m_catalogue->getData()) {
-        slots.push_back({value, dynamic_cast<ZQDB_int*>(value), dynamic_cast<ZQDB_int64*>(value)});
+  using Write = tkdb::FetchColumn::Write;
+  const ZQDBColumnDesc* const cols = m_columns->cols;
+  const int columns = m_columns->count;
+  std::vector<tkdb::FetchColumn>& plan = m_connObj.m_plan;
+  if (!m_connObj.m_planned) {
+    m_connObj.m_planned = true;
+    std::vector<ZQDBDataTypeBase*> values;
+    if (m_catalogue != nullptr) values = m_catalogue->getData();
+    plan.resize(static_cast<size_t>(std::max(columns, 0)));
+    for (size_t i = 0; i < plan.size(); ++i) {
+      tkdb::FetchColumn& p = plan[i];
+      p.offset = static_cast<uint32_t>(cols[i].offset);
+      p.size = static_cast<uint32_t>(cols[i].size);
+      p.field = cols[i].field;
+      ZQDBDataTypeBase* value = i < values.size() ? values[i] : nullptr;
+      p.value = value;
+      if (value == nullptr) {
+        p.write = Write::None;
+      } else if (dynamic_cast<ZQDB_int*>(value) != nullptr) {
+        p.write = Write::Int;
+      } else if (dynamic_cast<ZQDB_int64*>(value) != nullptr) {
+        p.write = Write::Int64;
+      } else if (typeid(*value) == typeid(ZQDB_string)) {
+        // Texts and date-times are written past setData only into the
+        // engine's own types: a type derived from them may give setData a
+        // meaning of its own.
+        p.write = Write::Text;
+      } else if (typeid(*value) == typeid(ZQDB_datetime)) {
+        p.write = Write::DateTime;
+      } else {
+        p.write = Write::Value;
       }
     }
   }
@@ -388,20 +414,18 @@ int DBtable::fillRow(const Cells& cells, std::string& detail) {
   // char pointer, which the compiler must assume may change any member.
   char* const base = static_cast<char*>(m_rowBase);
   auto* const indicators = static_cast<long long*>(m_connObj.m_indicators);
-  const ZQDBColumnDesc* const cols = m_columns->cols;
-  const int columns = m_columns->count;
-  const tkdb::CatalogueSlot* const slotData = slots.data();
-  const size_t slotCount = slots.size();
+  const tkdb::FetchColumn* const planData = plan.data();
   const int present = cells.count();
   int result = DB_OK;
   for (int i = 0; i < columns; ++i) {
-    const ZQDBColumnDesc& col = cols[i];
+    const tkdb::FetchColumn& col = planData[i];
     const Cell v = i < present ? cells.at(i) : Cell();
     char* field = base + col.offset;
     long long indicator = ZQDB_NULL_DATA;
-    static const tkdb::CatalogueSlot kNoSlot;
-    const tkdb::CatalogueSlot& slot = static_cast<size_t>(i) < slotCount ? slotData[i] : kNoSlot;
-    ZQDBDataTypeBase* value = slot.value;
+    ZQDBDataTypeBase* value = col.value;
+    // Set when an engine helper wrote the catalogue's value and marked it
+    // not NULL: nothing is left to do for it.
+    bool marked = false;
     switch (col.field) {
       case ZQDBFieldKind::Int32:
       case ZQDBFieldKind::Int64: {
@@ -409,7 +433,7 @@ int DBtable::fillRow(const Cells& cells, std::string& detail) {
         bool ok = tkdb::integerOf(v, n, true);
         if (ok && col.field == ZQDBFieldKind::Int32 && (n < INT_MIN || n > INT_MAX)) ok = false;
         if (!ok) {
-          detail = std::string("column ") + col.name + " holds a value that is not a number of its width";
+          detail = std::string("column ") + cols[i].name + " holds a value that is not a number of its width";
           result = DB_ERR_CONVERT;
           n = 0;
         }
@@ -417,30 +441,47 @@ int DBtable::fillRow(const Cells& cells, std::string& detail) {
           int n32 = static_cast<int>(n);
           std::memcpy(field, &n32, sizeof n32);
           if (!v.isNull()) indicator = sizeof n32;
-          if (slot.asInt != nullptr) slot.asInt->assign(n32);
+          if (col.write == Write::Int) {
+            static_cast<ZQDB_int*>(value)->assign(n32);
+            marked = true;
+          }
         } else {
           std::memcpy(field, &n, sizeof n);
           if (!v.isNull()) indicator = sizeof n;
-          if (slot.asInt64 != nullptr) slot.asInt64->assign(n);
+          if (col.write == Write::Int64) {
+            static_cast<ZQDB_int64*>(value)->assign(n);
+            marked = true;
+          }
         }
         break;
       }
       case ZQDBFieldKind::DateTime: {
         auto* dt = reinterpret_cast<DB_DATETIME*>(field);
         tagTIMESTAMP_STRUCT ts{0, 0, 0, 0, 0, 0, 0};
-        if (!v.isNull() && !tkdb::parseDateTime(v, ts)) {
-          detail = std::string("column ") + col.name + " holds a value that is not a date and time";
-          result = DB_ERR_CONVERT;
+        // The text form the engine writes is read at fixed places and is
+        // its own text form; any other form is read and written again.
+        char formatted[64];
+        std::string_view text;
+        if (!v.isNull()) {
+          if (v.type == tkdb::DbValue::Type::Text && tkdb::parseStoredDateTime(v.text, ts)) {
+            text = v.text;
+          } else if (!tkdb::parseDateTime(v, ts)) {
+            detail = std::string("column ") + cols[i].name + " holds a value that is not a date and time";
+            result = DB_ERR_CONVERT;
+          }
         }
         *dt = ts;
         if (!v.isNull() && result == DB_OK) {
-          char text[64];
-          const size_t n = std::min(tkdb::putDateTimeText(ts, text), sizeof dt->text - 1);
-          std::memcpy(dt->text, text, n);
+          if (text.data() == nullptr) text = std::string_view(formatted, tkdb::putDateTimeText(ts, formatted));
+          const size_t n = std::min(text.size(), sizeof dt->text - 1);
+          std::memcpy(dt->text, text.data(), n);
           dt->text[n] = '\0';
           indicator = sizeof(tagTIMESTAMP_STRUCT);
         }
-        if (value != nullptr) {
+        if (col.write == Write::DateTime) {
+          static_cast<ZQDB_datetime*>(value)->assignTimestamp(ts);
+          marked = true;
+        } else if (value != nullptr) {
           value->setData(reinterpret_cast<const char*>(&ts), 0, sizeof ts, false);
         }
         break;
@@ -468,13 +509,19 @@ int DBtable::fillRow(const Cells& cells, std::string& detail) {
           }
         }
         if (!v.isNull()) indicator = static_cast<long long>(text.size());
-        if (value != nullptr && (col.field == ZQDBFieldKind::FixedText || !v.isNull())) {
-          value->setData(text.empty() ? "" : text.data(), 0, static_cast<int>(n), false);
+        if (col.field == ZQDBFieldKind::FixedText || !v.isNull()) {
+          const char* data = text.empty() ? "" : text.data();
+          if (col.write == Write::Text) {
+            static_cast<ZQDB_string*>(value)->assignText(data, n);
+            marked = true;
+          } else if (value != nullptr) {
+            value->setData(data, 0, static_cast<int>(n), false);
+          }
         }
         break;
       }
     }
-    if (value != nullptr) value->setInternalNull(v.isNull());
+    if (value != nullptr && (v.isNull() || !marked)) value->setInternalNull(v.isNull());
     if (indicators != nullptr) indicators[i] = indicator;
   }
   return result;

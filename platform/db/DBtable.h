@@ -60,12 +60,25 @@ class RowStream;
 class Session;
 struct ProcLookup;
 
-// A column's value object in a binding's catalogue, with its typed view
-// when it is a number; found once per binding object.
-struct CatalogueSlot {
+// How the engine writes one column of a fetched row: where its field lies
+// in the row and the catalogue's value object with the way it is written.
+// Made once per binding object from its columns and catalogue (neither
+// changes), small and in one array so that a row of many columns reads
+// little besides the row itself.
+struct FetchColumn {
+  enum class Write : unsigned char {
+    None,      // no value object
+    Value,     // through the value object's own operations
+    Int,       // ZQDB_int
+    Int64,     // ZQDB_int64
+    Text,      // exactly ZQDB_string
+    DateTime,  // exactly ZQDB_datetime
+  };
   ZQDBDataTypeBase* value = nullptr;
-  ZQDB_int* asInt = nullptr;
-  ZQDB_int64* asInt64 = nullptr;
+  uint32_t offset = 0;  // of the field in the row struct
+  uint32_t size = 0;    // of the field
+  ZQDBFieldKind field = ZQDBFieldKind::Int32;
+  Write write = Write::None;
 };
 }  // namespace tkdb
 
@@ -104,9 +117,9 @@ class ZQSimpleDBConnObject {
   size_t m_next = 0;                        // rows given so far by getNextRow / fetchCursor
   bool m_executed = false;                  // a current result is open
   bool m_atEnd = false;                     // the current result has no more rows
-  // The catalogue's value objects by column, read once (it never changes).
-  std::vector<tkdb::CatalogueSlot> m_slots;
-  bool m_slotsRead = false;
+  // How each column of a fetched row is written, made at the first row.
+  std::vector<tkdb::FetchColumn> m_plan;
+  bool m_planned = false;
 };
 
 class DBtable {

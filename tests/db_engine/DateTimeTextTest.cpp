@@ -44,6 +44,10 @@ TEST_F(DateTimeText, EveryFormReadLandsInTheFieldsAndTheCanonicalText) {
       {"2024-06-07 08:09:10.1234567891", {2024, 6, 7, 8, 9, 10, 123'456'789}, "2024-06-07 08:09:10.123456789"},
       {"1999-12-31 23:59:60.5", {1999, 12, 31, 23, 59, 60, 500'000'000}, "1999-12-31 23:59:60.500"},
       {"0001-01-01", {1, 1, 1, 0, 0, 0, 0}, "0001-01-01 00:00:00.000"},
+      // As long as the stored form, but not it: read, then written anew.
+      {"2024-06-07T08:09:10.123", {2024, 6, 7, 8, 9, 10, 123'000'000}, "2024-06-07 08:09:10.123"},
+      {" 2024-06-07 08:09:10.12", {2024, 6, 7, 8, 9, 10, 120'000'000}, "2024-06-07 08:09:10.120"},
+      {"0000-12-31 00:00:60.000", {0, 12, 31, 0, 0, 60, 0}, "0000-12-31 00:00:60.000"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stored.describe());
@@ -64,7 +68,11 @@ TEST_F(DateTimeText, EveryFormReadLandsInTheFieldsAndTheCanonicalText) {
 
 TEST_F(DateTimeText, ATextThatIsNoDateAndTimeFailsTheFetch) {
   for (const char* stored : {"2024-06-07x", "2024-13-01", "2024-06-00", "2024-06-07 24:00", "2024-06-07 08",
-                             "24-06-07", "2024-06-07 08:09:1", "", "yesterday"}) {
+                             "24-06-07", "2024-06-07 08:09:1", "", "yesterday",
+                             // the stored form's length and layout, a part out of its range or no digit
+                             "2024-00-07 08:09:10.123", "2024-13-07 08:09:10.123", "2024-06-32 08:09:10.123",
+                             "2024-06-07 24:09:10.123", "2024-06-07 08:60:10.123", "2024-06-07 08:09:61.123",
+                             "2024-06-07 08:09:10.12x", "2024/06/07 08:09:10.123"}) {
     SCOPED_TRACE(stored);
     int code = -1;
     fetch(stored, code);
