@@ -53,7 +53,6 @@
 // give 8 such threads is the most 8 consoles could get.
 // Every case has a fresh host of its own, and a fixed number of iterations,
 // so that no case times a host that another case has grown.
-#include <poll.h>
 #include <sqlite3.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -62,10 +61,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
