@@ -14,16 +14,48 @@
 
 // ---- MMConfigsDB ----
 
+namespace {
+
+// A parameter's value as a whole number: an integer, or a text that is a
+// whole decimal number and nothing else.
+bool numberOf(const tkdb::DbCell& cell, long long& number) {
+  if (cell.type == tkdb::DbValue::Type::Int) {
+    number = cell.i;
+    return true;
+  }
+  if (cell.type != tkdb::DbValue::Type::Text || cell.text.empty()) return false;
+  const std::string text(cell.text);
+  char* end = nullptr;
+  errno = 0;
+  number = std::strtoll(text.c_str(), &end, 10);
+  return errno == 0 && end != nullptr && *end == '\0';
+}
+
+}  // namespace
+
 int MMConfigsDB::getConfigParamValue(const char* name, int& value, DBtran* tran) {
   static constexpr const char* kTag = "MMConfigsDB::getConfigParamValue";
   if (!beginCall(kTag, name, mmTranText(tran))) return getErrorCode();
   if (name == nullptr || name[0] == '\0')
     return setError(MMS2_ERROR_BAD_ARGUMENT, 0, "No configuration parameter name was given.");
 
+  // The value is looked at where the engine holds it: a switch read for
+  // every request copies nothing it does not keep.
   tkdb::Session session(tran);
-  tkdb::DbRow row;
-  const int code =
-      session.queryOne("SELECT \"value\" FROM \"MMConfigs\" WHERE \"name\" = ?", {tkdb::DbValue(name)}, row);
+  bool found = false;
+  long long number = 0;
+  bool usable = false;
+  std::string shown;  // an unusable value, for the error
+  int code = session.each("SELECT \"value\" FROM \"MMConfigs\" WHERE \"name\" = ?", {tkdb::DbValue(name)},
+                          [&](const tkdb::RowView& row) {
+                            if (found) return int(DB_OK);  // the first row holds
+                            found = true;
+                            const tkdb::DbCell cell = row.at(0);
+                            usable = numberOf(cell, number) && number >= INT_MIN && number <= INT_MAX;
+                            if (!usable) shown = cell.value().describe();
+                            return int(DB_OK);
+                          });
+  if (code == DB_OK && !found) code = DB_NO_ROW;
   if (code == DB_NO_ROW)
     return setError(MMS2_ERROR_NOT_FOUND, DB_NO_ROW, std::string("Configuration parameter [") + name + "] is not set.");
   if (code != DB_OK) {
@@ -34,22 +66,8 @@ int MMConfigsDB::getConfigParamValue(const char* name, int& value, DBtran* tran)
     return setError(MMS2_ERROR_DATABASE, code, text);
   }
 
-  const tkdb::DbValue& cell = row.empty() ? tkdb::DbValue() : row.front();
-  long long number = 0;
-  bool usable = false;
-  if (cell.type == tkdb::DbValue::Type::Int) {
-    number = cell.i;
-    usable = true;
-  } else if (cell.type == tkdb::DbValue::Type::Text && !cell.s.empty()) {
-    // A value written as text: a whole decimal number, nothing else.
-    char* end = nullptr;
-    errno = 0;
-    number = std::strtoll(cell.s.c_str(), &end, 10);
-    usable = errno == 0 && end != nullptr && *end == '\0';
-  }
-  if (!usable || number < INT_MIN || number > INT_MAX) {
-    const std::string text = std::string("Configuration parameter [") + name + "] has an unusable value " +
-                             cell.describe() + ".";
+  if (!usable) {
+    const std::string text = std::string("Configuration parameter [") + name + "] has an unusable value " + shown + ".";
     EvDebug::Error(kTag, "%s", text.c_str());
     return setError(MMS2_ERROR_BAD_VALUE, 0, text);
   }

@@ -31,6 +31,39 @@ TEST_F(AccessTest, ConfigurationParametersAreJournaledAndCanBeScripted) {
   EXPECT_EQ((std::vector<std::string>{"MMS2_CONFIG_CHECK_USER_MA_RIGHT", "null"}), calls[1].args);
 }
 
+// Each form a stored value can take, read as the rights switch and the
+// mount-path deletion read it: a whole number, as an integer or as a text
+// of digits; anything else is unusable and says what was found.
+TEST_F(AccessTest, AConfigurationParameterIsAWholeNumberOfThirtyTwoBits) {
+  run("INSERT INTO MMConfigs (name, value) VALUES ('P_INT', -7), ('P_TEXT', '12'), ('P_WORD', '12x'), "
+      "('P_EMPTY', ''), ('P_NULL', NULL), ('P_BIG', 4294967296), ('P_REAL', 1.5), ('P_LOW', -2147483648)");
+  MMConfigsDB configs(&log);
+  struct Case {
+    const char* name;
+    int code;
+    int value;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {"P_INT", 0, -7, ""},
+      {"p_text", 0, 12, ""},
+      {"P_LOW", 0, -2147483647 - 1, ""},
+      {"P_WORD", MMS2_ERROR_BAD_VALUE, 99, "Configuration parameter [P_WORD] has an unusable value '12x'."},
+      {"P_EMPTY", MMS2_ERROR_BAD_VALUE, 99, "Configuration parameter [P_EMPTY] has an unusable value ''."},
+      {"P_NULL", MMS2_ERROR_BAD_VALUE, 99, "Configuration parameter [P_NULL] has an unusable value NULL."},
+      {"P_BIG", MMS2_ERROR_BAD_VALUE, 99, "Configuration parameter [P_BIG] has an unusable value 4294967296."},
+      {"P_REAL", MMS2_ERROR_BAD_VALUE, 99, "Configuration parameter [P_REAL] has an unusable value 1.500000."},
+      {"P_NONE", MMS2_ERROR_NOT_FOUND, 99, "Configuration parameter [P_NONE] is not set."},
+  };
+  for (const Case& c : cases) {
+    int value = 99;
+    EXPECT_EQ(c.code, configs.getConfigParamValue(c.name, value, nullptr)) << c.name;
+    EXPECT_EQ(c.value, value) << c.name;
+    EXPECT_EQ(c.text, configs.lastErrorText()) << c.name;
+    EXPECT_EQ(c.code == MMS2_ERROR_NOT_FOUND ? 100 : 0, configs.getDBError()) << c.name;
+  }
+}
+
 // A failure scripted on the journal itself (as a fault sweep scripts the
 // platform's calls) fails the table-access and client-info calls as a
 // scripted failure does, with no database result, before any change.
