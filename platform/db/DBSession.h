@@ -21,6 +21,23 @@ namespace tkdb {
 
 class Connection;
 
+// Which compiled statement gave a row, and how often it had run and been
+// compiled again (after a change of the schema, by this connection or any
+// other). A statement compiled anew, or prepared again once it left the
+// connection's cache, never carries on the counts of an earlier one.
+struct StatementMark {
+  const void* statement = nullptr;
+  int recompiled = 0;
+  int runs = 0;
+
+  // Whether `next` is the run that follows this one of the same statement,
+  // with no compilation between: so the schema it ran on is this one's.
+  bool followedBy(const StatementMark& next) const {
+    return statement != nullptr && next.statement == statement && next.recompiled == recompiled &&
+           next.runs == runs + 1;
+  }
+};
+
 // The current row of a walk (Session::each), read where it lies: its texts
 // last until the visitor returns. Columns count from 0; a column beyond the
 // row reads as NULL.
@@ -31,6 +48,7 @@ class RowView {
   RowView(void* statement, int count) : m_stmt(statement), m_count(count) {}
   int count() const;
   DbCell at(int column) const;
+  StatementMark mark() const;
 
  private:
   void* m_stmt;

@@ -256,6 +256,12 @@ int RowView::count() const {
   return m_count >= 0 ? m_count : sqlite3_column_count(static_cast<sqlite3_stmt*>(m_stmt));
 }
 
+StatementMark RowView::mark() const {
+  auto* stmt = static_cast<sqlite3_stmt*>(m_stmt);
+  return StatementMark{m_stmt, sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_REPREPARE, 0),
+                       sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_RUN, 0)};
+}
+
 DbCell RowView::at(int column) const {
   if (column < 0 || column >= count()) return DbCell();
   return statementCell(static_cast<sqlite3_stmt*>(m_stmt), column);

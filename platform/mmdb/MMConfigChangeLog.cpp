@@ -107,11 +107,11 @@ void registerChangeLog() {
 
 const std::string& changeLogHeaderQuery() {
   static const std::string sql =
-      "SELECT -1, \"Epoch\", \"Pruned\", (SELECT MAX(\"Seq\") FROM \"MMConfigChange\"), V.\"schema_version\", "
-      "CASE WHEN V.\"schema_version\" = ?2 THEN NULL ELSE (SELECT COUNT(*) FROM sqlite_master WHERE type = "
+      "SELECT -1, \"Epoch\", \"Pruned\", (SELECT MAX(\"Seq\") FROM \"MMConfigChange\"), "
+      "CASE WHEN ?2 = 0 THEN NULL ELSE (SELECT COUNT(*) FROM sqlite_master WHERE type = "
       "'trigger' AND name LIKE 'MMConfigChange!_%' ESCAPE '!') END "
-      "FROM \"MMConfigEpoch\", pragma_schema_version AS V "
-      "UNION ALL SELECT \"Kind\", \"ObjectId\", NULL, \"Seq\", NULL, NULL FROM \"MMConfigChange\" WHERE \"Seq\" > ?1";
+      "FROM \"MMConfigEpoch\" "
+      "UNION ALL SELECT \"Kind\", \"ObjectId\", NULL, \"Seq\", NULL FROM \"MMConfigChange\" WHERE \"Seq\" > ?1";
   return sql;
 }
 

@@ -50,16 +50,14 @@ void registerChangeLog();
 int changeLogTriggerCount();
 
 // The query that starts a re-read, with two parameters: the sequence number
-// the reader last read (changes after it are listed), and the schema
-// version (PRAGMA schema_version) at which the reader last found every
-// trigger present (-1: none). Rows:
-//   -1, epoch, pruned, highest sequence (NULL: empty log), schema version,
-//       triggers present (NULL: the schema is still that version, so the
-//       triggers are as they were: counting them reads the whole schema)
-//   kind, object id (NULL: every object of the kind), NULL, sequence, NULL, NULL
+// the reader last read (changes after it are listed), and whether to count
+// the log's triggers (1) or not (0: counting them reads the whole schema;
+// a reader may skip it while the schema is still the one it counted them
+// in, which tkdb::RowView::mark tells). Rows:
+//   -1, epoch, pruned, highest sequence (NULL: empty log), triggers
+//       present (NULL: not counted)
+//   kind, object id (NULL: every object of the kind), NULL, sequence, NULL
 // in no particular order; a database with no epoch row has no first row.
-// Every change of the schema (a trigger dropped or made, by whoever)
-// moves its version on.
 const std::string& changeLogHeaderQuery();
 
 // The filter a scan of the kind's rows takes to read only those the log

@@ -556,9 +556,6 @@ struct ReadCache {
   std::string path;
   std::string epoch;
   long long seq = 0;  // the highest change-log entry read
-  // The schema version at which every trigger of the log was last found
-  // present: while the schema stays at it, they need not be counted again.
-  long long schemaVersion = -1;
   MMStoredSnapshot rows;
   // The DRU hosts and archive clusters read beside the rows, and the place
   // in the log they were read at (besideSeq -1: none kept).
@@ -573,14 +570,20 @@ ReadCache& readCache() {
   return *cache;
 }
 
+// The run of the log's query on this thread's connection that last found
+// every trigger of the log present (no statement: none did). While the
+// runs that follow it are of the same statement, not compiled again, the
+// schema is the one it counted the triggers in: they are all still there.
+thread_local tkdb::StatementMark t_triggersSeen;
+
 // The first rows of the change log's query, and the objects it names.
 struct LogHeader {
   int epochRows = 0;
   std::string epoch;
   long long pruned = 0;
   long long newest = 0;
-  long long schemaVersion = -1;
-  bool triggersCounted = false;  // else the schema is as the kept read found it
+  tkdb::StatementMark mark;  // of the run that read it
+  bool triggersCounted = false;
   long long triggers = 0;
   bool whole[kStoredKinds] = {};
   std::vector<int> changed[kStoredKinds];
@@ -626,19 +629,19 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
   const std::string path = tkdb::currentDatabasePath();
   const bool known = keep && cache.valid && cache.path == path;
   const long long since = known ? cache.seq : LLONG_MAX;
-  const long long knownSchema = known ? cache.schemaVersion : -1;
 
-  // The log's state and what it names since the last read.
-  auto readHeader = [&](tkdb::Session& s, LogHeader& header) -> int {
-    return s.each(tkmmdb::changeLogHeaderQuery(), {since, knownSchema}, [&](const tkdb::RowView& row) {
+  // The log's state and what it names since the last read; the triggers
+  // counted when `count`.
+  auto readHeader = [&](tkdb::Session& s, LogHeader& header, bool count) -> int {
+    return s.each(tkmmdb::changeLogHeaderQuery(), {since, count ? 1 : 0}, [&](const tkdb::RowView& row) {
       const tkdb::DbCell tag = row.at(0);
       if (tag.i == -1) {
         ++header.epochRows;
         header.epoch = std::string(row.at(1).text);
         header.pruned = row.at(2).i;
         header.newest = row.at(3).i;
-        header.schemaVersion = row.at(4).i;
-        const tkdb::DbCell triggers = row.at(5);
+        header.mark = row.mark();
+        const tkdb::DbCell triggers = row.at(4);
         header.triggersCounted = triggers.type != tkdb::DbValue::Type::Null;
         header.triggers = triggers.i;
       } else if (tag.i >= 0 && tag.i < kStoredKinds) {
@@ -651,14 +654,21 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
       return int(DB_OK);
     });
   };
-  // Uncounted, the triggers are as the kept read found them: all there.
+  // Whether every trigger is there: counted, or uncounted in the run that
+  // follows one that found them all, with no change of the schema between.
+  // Each run is what the next one on this thread goes by; one inside a
+  // transaction (whose schema may yet roll back) makes the next count.
   auto triggersIn = [&](const LogHeader& header, int logged) {
-    return header.triggersCounted ? header.triggers == tkmmdb::changeLogTriggerCount() : known && logged == DB_OK;
+    const bool all = logged == DB_OK && header.epochRows == 1 &&
+                     (header.triggersCounted ? header.triggers == tkmmdb::changeLogTriggerCount()
+                                             : t_triggersSeen.followedBy(header.mark));
+    t_triggersSeen = keep && all ? header.mark : tkdb::StatementMark();
+    return all;
   };
   // Whether the log tells all that changed since the kept read.
-  auto continues = [&](const LogHeader& header, int logged) {
-    return known && logged == DB_OK && header.epochRows == 1 && header.epoch == cache.epoch &&
-           triggersIn(header, logged) && header.pruned <= cache.seq && cache.seq <= header.newest;
+  auto continues = [&](const LogHeader& header, bool triggersThere) {
+    return known && triggersThere && header.epoch == cache.epoch && header.pruned <= cache.seq &&
+           cache.seq <= header.newest;
   };
 
   if (known) {
@@ -668,11 +678,10 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     // tell, the read below reads the header again with the rows.
     LogHeader quick;
     tkdb::Session s;
-    const int logged = readHeader(s, quick);
+    const int logged = readHeader(s, quick, t_triggersSeen.statement == nullptr);
     // No entry after the kept read's newest one: the log names nothing.
-    if (continues(quick, logged) && quick.newest == cache.seq) {
+    if (continues(quick, triggersIn(quick, logged)) && quick.newest == cache.seq) {
       if (tkmmdb::journalOn()) tkmmdb::journal().record("MMMediaConfigDB::loadCurrent.read", {"part", "0"});
-      cache.schemaVersion = quick.schemaVersion;
       out = cache.rows;
       return 0;
     }
@@ -686,9 +695,9 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
   int rc = atomically(kTag, nullptr, [&](tkdb::Session& s, Refusal& refusal) -> int {
     // The header again, in the read that reads the rows. A database that
     // cannot say reads everything.
-    const int logged = readHeader(s, header);
+    const int logged = readHeader(s, header, true);
     triggersComplete = triggersIn(header, logged);
-    incremental = continues(header, logged);
+    incremental = continues(header, triggersComplete);
     filter.since = since;
     for (int k = 0; k < kStoredKinds; ++k) {
       filter.whole[k] = header.whole[k];
@@ -747,7 +756,6 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     cache.path = path;
     cache.epoch = header.epoch;
     cache.seq = header.newest;
-    cache.schemaVersion = header.schemaVersion;
     if (cache.valid) {
       rows.logEpoch = header.epoch;
       rows.logSeq = header.newest;

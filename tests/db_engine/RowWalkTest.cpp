@@ -144,4 +144,38 @@ TEST_F(RowWalk, ConnectionsLeaveLockingToTheirOwnMutex) {
   EXPECT_FALSE(testkit::db::connectionHasEngineMutex());
 }
 
+// A row's mark tells a reader whether the statement ran on the schema of
+// its last run: the next run of the same statement follows it; a change of
+// the schema by another connection, or a statement prepared anew, does not.
+TEST_F(RowWalk, AMarkFollowsTheLastRunOnlyWhileTheSchemaStays) {
+  const std::string sql = "SELECT name FROM exampleItem WHERE flags = ?";
+  auto markOf = [&](const std::string& text) {
+    tkdb::StatementMark mark;
+    tkdb::Session s;
+    EXPECT_EQ(0, s.each(text, {1}, [&](const tkdb::RowView& row) {
+      mark = row.mark();
+      return 0;
+    }));
+    return mark;
+  };
+  const tkdb::StatementMark first = markOf(sql);
+  ASSERT_NE(first.statement, nullptr);
+  const tkdb::StatementMark second = markOf(sql);
+  EXPECT_TRUE(first.followedBy(second));
+  EXPECT_FALSE(second.followedBy(second)) << "a run follows only the run before it";
+  EXPECT_FALSE(first.followedBy(markOf(sql))) << "nor one run further back";
+
+  const tkdb::StatementMark beforeChange = markOf(sql);
+  db.execElsewhere("CREATE TABLE unrelatedNotes (note TEXT)");
+  const tkdb::StatementMark afterChange = markOf(sql);
+  EXPECT_EQ(afterChange.statement, beforeChange.statement) << "the same statement, compiled again";
+  EXPECT_FALSE(beforeChange.followedBy(afterChange));
+  EXPECT_TRUE(afterChange.followedBy(markOf(sql)));
+
+  db.execElsewhere("DROP TABLE unrelatedNotes");
+  const tkdb::StatementMark other = markOf(sql + " ");
+  EXPECT_FALSE(markOf(sql).followedBy(other)) << "another text is another statement";
+  EXPECT_FALSE(tkdb::StatementMark().followedBy(tkdb::StatementMark())) << "no run is followed";
+}
+
 }  // namespace
