@@ -381,6 +381,28 @@ TEST_F(Reread, ASchemaChangedByHandIsCheckedForTheTriggersOnce) {
   EXPECT_EQ(diskLibrary(*kept)->GetName(), "unlogged");
 }
 
+// The triggers are counted again whenever the schema changed since a
+// thread last found them all: a drop through this thread's own connection
+// is seen as one by another process is; a thread of its own counts them
+// before it trusts the log.
+TEST_F(Reread, ATriggerDroppedOnTheReadersOwnConnectionIsNoticed) {
+  expectEqualToFullReload("part", 0);
+  std::string otherThread;
+  std::thread([&] {
+    ASSERT_TRUE(kept->ReadCurrentConfig(false)) << kept->GetLastError();
+    otherThread = lastRead().first;
+  }).join();
+  EXPECT_EQ(otherThread, "part") << "another thread's connection finds the triggers as they are";
+
+  // (A connection made after the drop would put the trigger back.)
+  ASSERT_EQ(0, db.exec("DROP TRIGGER MMConfigChange_MMLibrary_update"));
+  expectEqualToFullReload("whole");
+  expectEqualToFullReload("whole");
+  ASSERT_EQ(0, db.exec("UPDATE MMLibrary SET AliasName = 'unlogged' WHERE LibraryId = 2"));
+  expectEqualToFullReload("whole");
+  EXPECT_EQ(diskLibrary(*kept)->GetName(), "unlogged");
+}
+
 TEST_F(Reread, InsideTheThreadsTransactionEverythingIsReadAndNothingKept) {
   {
     DBtran tran(true);
