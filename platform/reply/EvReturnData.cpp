@@ -85,7 +85,7 @@ void putU64(std::string& out, uint64_t value) {
   storeLE(bytes, value);
   out.append(bytes, sizeof bytes);
 }
-uint32_t getU32(const std::string& in, std::size_t at) {
+uint32_t getU32(std::string_view in, std::size_t at) {
   uint32_t value = 0;
   for (int i = 0; i < 4; ++i) value |= static_cast<uint32_t>(static_cast<unsigned char>(in[at + i])) << (8 * i);
   return value;
@@ -184,7 +184,7 @@ bool tkreply::writeFrame(int fd, const std::string& frame) { return writeAll(fd,
 namespace {
 
 // Records a frame for the test kit while recording is on.
-void recordFrame(uint32_t kind, uint32_t messageId, int64_t sequence, int fd, const std::string& payload,
+void recordFrame(uint32_t kind, uint32_t messageId, int64_t sequence, int fd, std::string_view payload,
                  unsigned int itemCount, bool delivered) {
   if (!tkreply::recording()) return;
   tkreply::SentReply sent;
@@ -199,12 +199,12 @@ void recordFrame(uint32_t kind, uint32_t messageId, int64_t sequence, int fd, co
       tkreply::SentItem item;
       item.tag = getU32(payload, at);
       const uint32_t length = getU32(payload, at + 4);
-      item.bytes = payload.substr(at + 8, length);
+      item.bytes = std::string(payload.substr(at + 8, length));
       at += 8 + static_cast<std::size_t>(length);
       sent.items.push_back(std::move(item));
     }
   } else {
-    sent.raw = payload;
+    sent.raw = std::string(payload);
   }
   tkreply::journal().record("reply", kind, messageId, sequence, fd, itemCount, delivered);
   std::lock_guard<std::mutex> guard(tkreply::sentMutex());
@@ -285,6 +285,17 @@ void EvReturnData::open(int replyId, long long sequenceNumber, const CWySocket* 
 
 // ---- building ----
 
+void EvReturnData::Items::grow(std::size_t count) {
+  constexpr std::size_t kFirstRoom = 4096;
+  std::size_t room = m_capacity < kFirstRoom ? kFirstRoom : m_capacity;
+  while (room - m_size < count) room *= 2;
+  char* bytes = new char[room];
+  if (m_size != 0) std::memcpy(bytes, m_bytes, m_size);
+  delete[] m_bytes;
+  m_bytes = bytes;
+  m_capacity = room;
+}
+
 bool EvReturnData::begin(unsigned long replyId, long long sequenceNumber, const CWySocket* socket, bool flag) {
   static const char* const kTag = "EvReturnData::begin";
   tkjournal::Failure failure;
@@ -319,19 +330,22 @@ bool EvReturnData::add(unsigned long item, const void* data, unsigned long lengt
     m_overflow = true;
     return false;
   }
-  // Appended, not resized and overwritten: a listing adds tens of thousands
-  // of items, and zeroing each one's bytes first costs as much as copying.
-  // Most items are short and go in one step with their head.
-  char whole[256];
   const std::size_t size = static_cast<std::size_t>(length);
-  storeLE(whole, static_cast<uint32_t>(item));
-  storeLE(whole + 4, static_cast<uint32_t>(length));
-  if (size <= sizeof whole - 8) {
-    if (size != 0) std::memcpy(whole + 8, data, size);
-    m_items.append(whole, 8 + size);
-  } else {
-    m_items.append(whole, 8);
-    m_items.append(static_cast<const char*>(data), size);
+  char* at = m_items.extend(8 + size);
+  storeLE(at, static_cast<uint32_t>(item));
+  storeLE(at + 4, static_cast<uint32_t>(length));
+  // Numbers and handles, most of a listing's items, are copied inline.
+  switch (size) {
+    case 0:
+      break;
+    case 4:
+      std::memcpy(at + 8, data, 4);
+      break;
+    case 8:
+      std::memcpy(at + 8, data, 8);
+      break;
+    default:
+      std::memcpy(at + 8, data, size);
   }
   ++m_itemCount;
   return true;
@@ -347,8 +361,9 @@ bool EvReturnData::writeOpenMessage(const char* operation) {
   const unsigned int count = m_itemCount;
   const std::string header =
       frameHeaderOf(tkwire::kReplyItems, static_cast<uint32_t>(m_replyId), m_sequenceNumber, m_items.size(), &count);
-  const bool delivered = writeAll(m_descriptor, header, m_items, operation);
-  recordFrame(tkwire::kReplyItems, static_cast<uint32_t>(m_replyId), m_sequenceNumber, m_descriptor, m_items, count,
+  const std::string_view items(m_items.data(), m_items.size());
+  const bool delivered = writeAll(m_descriptor, header, items, operation);
+  recordFrame(tkwire::kReplyItems, static_cast<uint32_t>(m_replyId), m_sequenceNumber, m_descriptor, items, count,
               delivered);
   m_open = false;
   m_overflow = false;

@@ -136,7 +136,35 @@ class EvReturnData {
   bool m_open = false;        // a message is being built
   bool m_overflow = false;    // an item was refused for size
   unsigned int m_itemCount = 0;
-  std::string m_items;        // the items so far, in wire form
+  // The items so far, in wire form. Each item is written in place at the
+  // end, with no scratch copy and no zeroing first: a listing adds tens of
+  // thousands of items. Room grows by doubling and is kept for the next
+  // message of the object.
+  class Items {
+   public:
+    Items() = default;
+    ~Items() { delete[] m_bytes; }
+    Items(const Items&) = delete;
+    Items& operator=(const Items&) = delete;
+    // Room for `count` more bytes at the end, counted as written; the
+    // caller writes them all. Throws std::bad_alloc as a string would.
+    char* extend(std::size_t count) {
+      if (m_capacity - m_size < count) grow(count);
+      char* at = m_bytes + m_size;
+      m_size += count;
+      return at;
+    }
+    void clear() { m_size = 0; }
+    const char* data() const { return m_bytes; }
+    std::size_t size() const { return m_size; }
+
+   private:
+    void grow(std::size_t count);
+    char* m_bytes = nullptr;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+  };
+  Items m_items;
 };
 
 // The one-call status reply (see above). Returns 1 when the frame was

@@ -188,6 +188,44 @@ TEST_F(ReplyChannel, AReplyLargerThanTheSocketBufferArrivesWholeThoughWrittenInP
   EXPECT_TRUE(body == expected) << "the frame's bytes differ";
 }
 
+TEST_F(ReplyChannel, ItemsOfEverySizeKeepTheirBytesAndTheNextMessageStartsEmpty) {
+  // Items are written in place into room that grows and is kept for the
+  // object's next message: numbers and handles by a path of their own, an
+  // item larger than all the room so far by more than one doubling.
+  Connection client;
+  const CWySocket socket = client.socket();
+  std::string first;
+  std::string second;
+  std::thread reader([&] {
+    first = frameBody(client.peer());
+    second = frameBody(client.peer());
+  });
+  EvReturnData reply;
+  EXPECT_TRUE(reply.begin(11002, 5, &socket, true));
+  std::string expected;
+  unsigned int count = 0;
+  auto add = [&](uint32_t tag, const std::string& bytes) {
+    EXPECT_TRUE(reply.add(tag, bytes.empty() ? nullptr : bytes.data(), static_cast<unsigned long>(bytes.size())));
+    expected += le32(tag) + le32(static_cast<uint32_t>(bytes.size())) + bytes;
+    ++count;
+  };
+  const std::string large(20000, 'L');
+  add(4000, large);
+  for (std::size_t size : {0u, 1u, 3u, 4u, 5u, 7u, 8u, 9u, 255u, 256u, 4096u})
+    add(static_cast<uint32_t>(5000 + size), std::string(size, static_cast<char>('a' + size % 26)));
+  for (int i = 0; i < 3000; ++i) add(6000, le32(static_cast<uint32_t>(i)) + (i % 2 == 0 ? le32(~0u) : std::string()));
+  EXPECT_TRUE(reply.end(0));
+  EXPECT_TRUE(reply.begin(11003, 6, &socket, true));
+  EXPECT_TRUE(reply.add(2052, "\0\0\0\0", 4));
+  EXPECT_TRUE(reply.end(0));
+  reader.join();
+  EXPECT_EQ(first.size(), 20 + expected.size());
+  EXPECT_TRUE(first == le32(tkwire::kReplyItems) + le32(11002) + le64(5) + le32(count) + expected)
+      << "the frame's bytes differ";
+  EXPECT_EQ(second, le32(tkwire::kReplyItems) + le32(11003) + le64(6) + le32(1) + le32(2052) + le32(4) +
+                        std::string(4, '\0'));
+}
+
 TEST_F(ReplyChannel, ItemsWithoutDataOrTooLargeAndUnendedRepliesAreDropped) {
   Connection client;
   const CWySocket socket = client.socket();
