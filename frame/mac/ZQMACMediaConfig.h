@@ -38,7 +38,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <shared_mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +45,7 @@
 #include "frame/mac/ZQMACBase.h"
 #include "frame/mac/ZQMACHandleRegistry.h"
 #include "frame/mac/ZQMACLinkedList.h"
+#include "frame/mac/ZQMACRegistryMutex.h"
 
 class ZQMACMediaAgent;
 class ZQMACMountPath;
@@ -546,7 +546,7 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
 
   // Taken shared to find an object by its handle (listings do, for every
   // object, from many threads at once), exclusively for everything else.
-  mutable std::shared_mutex m_registryMutex;
+  mutable ZQMACRegistryMutex m_registryMutex;
   // handle -> object, for the handles given so far (a const GetHandle gives
   // one, hence mutable).
   mutable ZQMACHandleRegistry m_registry;

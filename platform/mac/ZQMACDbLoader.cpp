@@ -285,7 +285,7 @@ void ZQMACGraph::DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterf
   doomed.erase(std::unique(doomed.begin(), doomed.end()), doomed.end());
   std::vector<ZQMACInterface*> others;
   {
-    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
+    std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
     std::vector<ZQMACInterface*> owned;
     owned.reserve(doomed.size());
     // Leaving the instance clears the owner: the destructor has nothing
@@ -321,7 +321,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
 
   std::vector<ZQMACInterface*> objects;
   {
-    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
+    std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
     objects.reserve(config.m_liveObjects);
     config.ForEachObject([&](ZQMACInterface* object) { objects.push_back(object); });
   }
@@ -424,7 +424,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   // in a pass of their own after the build, each cost a cache miss in a
   // large graph. The registry stays locked for the whole build (nothing in
   // it takes the lock), instead of once per object.
-  std::unique_lock<std::shared_mutex> registry(config.m_registryMutex);
+  std::unique_lock<ZQMACRegistryMutex> registry(config.m_registryMutex);
   if (config.m_liveObjects == 0) {
     // A first load: as many objects as rows, and two parts per library.
     const std::size_t rows = stored.mediaAgents->size() + 3 * stored.libraries->size() +

@@ -220,7 +220,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   }
   std::vector<ZQMACInterface*> touched;
   {
-    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
+    std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
     touched = config.m_touched;
   }
   for (ZQMACInterface* object : touched) {
@@ -485,7 +485,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
 
   DropUnreached(config, doomed);
   {
-    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
+    std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
     for (ZQMACInterface* object : fresh) config.EnterObject(object);
   }
   return true;
@@ -519,7 +519,7 @@ bool isDiskSide(const ZQMACInterface* object) {
 // ---------------------------------------------------------------- the hand-over
 
 void ZQMACGraph::SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
-  std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
+  std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
   std::swap(config.m_pHome, parked.home);
   std::swap(config.m_objects, parked.objects);
   std::swap(config.m_objectTypes, parked.objectTypes);
@@ -569,7 +569,7 @@ void ZQMACGraph::Unpark(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
 bool ZQMACGraph::Park(ZQMACMediaConfig& config) {
   if (!config.m_bDatabaseBacked || config.m_pLaidRows == nullptr || config.m_bUnclean.load()) return false;
   {
-    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
+    std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
     if (config.m_liveObjects == 0) return false;
     // The handles the instance gave resolve nowhere from now on.
     config.m_registry.ForEach([](ZQMACInterface* object) { object->m_uHandle.store(0, std::memory_order_relaxed); });
@@ -640,7 +640,7 @@ void ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
     for (;;) {
       ZQMACInterface* next = nullptr;
       {
-        std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
+        std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
         for (ZQMACInterface* object : config.m_touched)
           if (!isDiskSide(object)) {
             next = object;
@@ -651,12 +651,12 @@ void ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
       if (IsLaidKind(next)) whole = true;
       FreeForRemaking(config, next);
     }
-    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
+    std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
     remake = config.m_touched;
   }
   std::vector<std::pair<unsigned int, int>> freed;
   {
-    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
+    std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
     freed.swap(config.m_freedStored);
   }
   const bool part = !whole && ApplyIncrement(config, config.m_pLaidRows->rows, stored, remake, freed);
@@ -667,7 +667,7 @@ void ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
   }
   {
     // What the load itself freed, it laid.
-    std::lock_guard<std::shared_mutex> guard(config.m_registryMutex);
+    std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
     config.m_freedStored.clear();
   }
   tkmac::journal().record("LayStored", takenOver ? "taken over" : "own", part ? "part" : "every row");

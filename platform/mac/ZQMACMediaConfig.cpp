@@ -101,7 +101,7 @@ void ZQMACMediaConfig::ClearObjects() {
   std::vector<ZQMACInterface*> objects;
   std::unique_ptr<ZQMACGraphHome> oldHome = std::make_unique<ZQMACGraphHome>();
   {
-    std::lock_guard<std::shared_mutex> guard(m_registryMutex);
+    std::lock_guard<ZQMACRegistryMutex> guard(m_registryMutex);
     objects.swap(m_objects);
     std::vector<unsigned int>().swap(m_objectTypes);
     m_liveObjects = 0;
@@ -185,7 +185,7 @@ ZQMACMediaAgent* ZQMACMediaConfig::FindDBNode(const char* mediaAgentName) {
 
 ZQMACInterface* ZQMACMediaConfig::FindObject(unsigned long long handle) const {
   if (handle == 0 || handle > 0xFFFFFFFFull) return nullptr;
-  std::shared_lock<std::shared_mutex> guard(m_registryMutex);
+  std::shared_lock<ZQMACRegistryMutex> guard(m_registryMutex);
   return m_registry.Find(static_cast<unsigned int>(handle));
 }
 
@@ -207,12 +207,12 @@ void ZQMACInterface::MarkTouched() {
     m_bTouched.store(true, std::memory_order_relaxed);
     return;
   }
-  std::lock_guard<std::shared_mutex> guard(owner->m_registryMutex);
+  std::lock_guard<ZQMACRegistryMutex> guard(owner->m_registryMutex);
   if (!m_bTouched.exchange(true, std::memory_order_relaxed)) owner->m_touched.push_back(this);
 }
 
 unsigned long long ZQMACMediaConfig::GiveHandle(const ZQMACInterface* object) const {
-  std::lock_guard<std::shared_mutex> guard(m_registryMutex);
+  std::lock_guard<ZQMACRegistryMutex> guard(m_registryMutex);
   uint32_t handle = object->m_uHandle.load(std::memory_order_relaxed);
   if (handle != 0 || object->GetOwner() != this) return handle;
   handle = tkmac::takeHandle();
@@ -290,7 +290,7 @@ bool ZQMACMediaConfig::TakeObject(ZQMACInterface* object, bool withHandle, bool 
     SetLastError(tkmac::kErrorAdoptRefused, "No object handle is left.");
     return false;
   }
-  std::lock_guard<std::shared_mutex> guard(m_registryMutex);
+  std::lock_guard<ZQMACRegistryMutex> guard(m_registryMutex);
   EnterObject(object);
   // An object made in memory is touched: no row laid it.
   if (touched || object->m_bTouched.load(std::memory_order_relaxed)) {
@@ -337,7 +337,7 @@ bool ZQMACMediaConfig::DeleteObject(ZQMACInterface* object) {
 }
 
 std::size_t ZQMACMediaConfig::GetObjectCount() const {
-  std::lock_guard<std::shared_mutex> guard(m_registryMutex);
+  std::lock_guard<ZQMACRegistryMutex> guard(m_registryMutex);
   return m_liveObjects;
 }
 
@@ -372,7 +372,7 @@ void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
   // rest of the request.
   std::vector<ZQMACInterface*> others;
   {
-    std::lock_guard<std::shared_mutex> guard(m_registryMutex);
+    std::lock_guard<ZQMACRegistryMutex> guard(m_registryMutex);
     const unsigned int type = EnteredType(object);
     const bool diskSide = isDiskSideType(type);
     LeaveObject(object);

@@ -4,9 +4,13 @@
 // resolves only in its own instance, and stops resolving when the object
 // goes.
 #include <atomic>
+#include <chrono>
+#include <mutex>
+#include <shared_mutex>
 #include <thread>
 #include <vector>
 
+#include "frame/mac/ZQMACRegistryMutex.h"
 #include "tests/object_model_db/ModelDatabaseFixture.h"
 
 namespace modeldb {
@@ -132,6 +136,55 @@ TEST_F(Handles, ThreadsFindAndCheckObjectsWhileOthersAreGivenHandles) {
   go.store(true);
   for (std::thread& t : threads) t.join();
   EXPECT_EQ(wrong.load(), 0);
+}
+
+// The registry's lock: readers on more threads than it has shards are in
+// together, a writer waits for the last of them, and a reader that comes
+// while the writer holds the lock waits for the writer.
+TEST(RegistryLock, ReadersShareItAndAWriterExcludesEveryOne) {
+  ZQMACRegistryMutex mutex;
+  constexpr int kReaders = static_cast<int>(ZQMACRegistryMutex::kShards) + 4;
+  std::atomic<int> inside{0};
+  std::atomic<bool> release{false};
+  std::atomic<bool> allIn{false};
+  std::vector<std::thread> readers;
+  for (int r = 0; r < kReaders; ++r) {
+    readers.emplace_back([&] {
+      std::shared_lock<ZQMACRegistryMutex> guard(mutex);
+      if (inside.fetch_add(1) + 1 == kReaders) allIn.store(true);
+      while (!release.load()) std::this_thread::yield();
+      inside.fetch_sub(1);
+    });
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!allIn.load() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  EXPECT_TRUE(allIn.load()) << "readers excluded each other";
+
+  std::atomic<bool> writing{false};
+  std::atomic<int> readersSeenByWriter{-1};
+  std::thread writer([&] {
+    std::lock_guard<ZQMACRegistryMutex> guard(mutex);
+    readersSeenByWriter.store(inside.load());
+    writing.store(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    writing.store(false);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(writing.load()) << "the writer got in among readers";
+  release.store(true);
+  for (std::thread& t : readers) t.join();
+  while (!writing.load() && readersSeenByWriter.load() < 0) std::this_thread::yield();
+  EXPECT_EQ(readersSeenByWriter.load(), 0);
+  // A reader on a thread of its own, whatever its shard, waits for the writer.
+  std::atomic<bool> readerSawWriter{true};
+  std::thread late([&] {
+    while (!writing.load() && readersSeenByWriter.load() < 0) std::this_thread::yield();
+    std::shared_lock<ZQMACRegistryMutex> guard(mutex);
+    readerSawWriter.store(writing.load());
+  });
+  writer.join();
+  late.join();
+  EXPECT_FALSE(readerSawWriter.load()) << "a reader got in while the writer held the lock";
 }
 
 TEST_F(Handles, AHandleResolvesOnlyInItsOwnInstance) {
