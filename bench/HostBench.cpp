@@ -53,8 +53,8 @@
 // give 8 such threads is the most 8 consoles could get.
 // Every case has a fresh host of its own, and a fixed number of iterations,
 // so that no case times a host that another case has grown.
+#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -63,6 +63,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -207,18 +208,33 @@ class EchoServer {
     if (lockAnswer.empty() || unlockAnswer.empty()) return;
     const int listenFd = hosttest::listenAt(m_path);
     if (listenFd < 0) return;
-    const pid_t parent = ::getpid();
+    // The echo ends with this process, whatever way that goes: it reads the
+    // end of a pipe whose other end only this process holds. (A parent-death
+    // signal would come when the thread that forked ends, and the first use
+    // may come on a benchmark thread that ends with its case.)
+    int lifeline[2];
+    if (::pipe2(lifeline, O_CLOEXEC) != 0) {
+      ::close(listenFd);
+      return;
+    }
     m_child = ::fork();
     if (m_child == 0) {
-      // Ends with this process, whatever way that goes.
-      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-      if (::getppid() != parent) ::_exit(0);
+      ::close(lifeline[1]);
+      std::thread([fd = lifeline[0]] {
+        char byte;
+        while (::read(fd, &byte, 1) < 0 && errno == EINTR) {
+        }
+        ::_exit(0);
+      }).detach();
       serve(listenFd, lockAnswer, unlockAnswer);
       ::_exit(0);
     }
+    ::close(lifeline[0]);
+    m_lifeline = lifeline[1];
     ::close(listenFd);
   }
   ~EchoServer() {
+    if (m_lifeline >= 0) ::close(m_lifeline);
     if (m_child <= 0) return;
     ::kill(m_child, SIGKILL);
     ::waitpid(m_child, nullptr, 0);
@@ -251,6 +267,7 @@ class EchoServer {
   tktest::TempDir m_dir;
   std::string m_path;
   pid_t m_child = -1;
+  int m_lifeline = -1;  // the pipe end whose closing ends the echo
 };
 
 EchoServer& echoServer() {
