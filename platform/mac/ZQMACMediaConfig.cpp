@@ -337,7 +337,7 @@ bool ZQMACMediaConfig::DeleteObject(ZQMACInterface* object) {
 }
 
 std::size_t ZQMACMediaConfig::GetObjectCount() const {
-  std::lock_guard<ZQMACRegistryMutex> guard(m_registryMutex);
+  std::shared_lock<ZQMACRegistryMutex> guard(m_registryMutex);
   return m_liveObjects;
 }
 
