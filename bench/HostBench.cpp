@@ -46,7 +46,14 @@
 //                             throughput at 1) as its time, in seconds: ours
 //                             is the host's speedup, raw the loop's, so
 //                             ours/raw is the share of the ceiling the host
-//                             reaches (the goal is at least 0.8).
+//                             reaches (the goal is at least 0.8). Each side
+//                             runs for a fixed time, every console going on
+//                             until it is up: eight consoles' listings per
+//                             console differ by up to half, with where the
+//                             scheduler puts each console and its host
+//                             thread, so with a fixed count per console the
+//                             slowest would set the time while the others
+//                             had stopped.
 // The ceiling loop is CPU-bound work with no lock and no shared data: a chain
 // of integer mixing steps per thread, as many steps as take one listing's
 // single-console wall time (calibrated once per process, against the median
@@ -93,8 +100,8 @@ constexpr int kMemoryWarmupPairs = 10000;
 constexpr int kListingLibraries = 100;
 constexpr int kDrivesPerLibrary = 20;
 constexpr int kListingIterations = 100;  // listings per console and repetition
-constexpr int kScalingListings = 500;    // per console, in each half of a scaling repetition
-constexpr int kScalingTurns = 5;         // the single console's half in this many turns
+constexpr double kScalingSeconds = 0.06;  // each half of a scaling repetition
+constexpr int kScalingTurns = 5;           // the single console's half in this many turns
 
 std::string lockFrame(uint32_t operation, int64_t sequence) {
   tkwire::StreamRequest request;
@@ -488,35 +495,60 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Wall seconds for `threads` threads, started together, to run `work(t)`
-// each; false from `work` is a failure (then -1).
+// Wall seconds for `threads` threads, started together, to run
+// `work(t, start)` each (`start`: when they were let go); false from `work`
+// is a failure (then -1).
 template <class Work>
 double together(int threads, const Work& work) {
   std::atomic<int> ready{0};
   std::atomic<bool> go{false};
   std::atomic<bool> failed{false};
+  std::chrono::steady_clock::time_point start;
   std::vector<std::thread> running;
   for (int t = 0; t < threads; ++t)
     running.emplace_back([&, t] {
       ready.fetch_add(1);
       while (!go.load()) std::this_thread::yield();
-      if (!work(t)) failed.store(true);
+      if (!work(t, start)) failed.store(true);
     });
   while (ready.load() < threads) std::this_thread::yield();
-  const auto start = std::chrono::steady_clock::now();
+  start = std::chrono::steady_clock::now();
   go.store(true);
   for (std::thread& t : running) t.join();
   return failed.load() ? -1 : secondsSince(start);
 }
 
-// Wall seconds for `consoles` consoles, each on its connection, to make
-// `each` listings.
-double listingSeconds(int consoles, int each) {
-  return together(consoles, [each](int c) {
-    std::string reply;
-    for (int i = 0; i < each; ++i)
-      if (!roundTrip(listingHost().console(c), kListing, reply)) return false;
+// What `threads` threads did when each went on with units of work until
+// `seconds` had passed since they were let go, finishing the unit it was in:
+// the units done and the wall time until the last one stopped.
+struct Done {
+  long units = 0;
+  double seconds = -1;  // negative: a unit failed
+};
+
+template <class Unit>
+Done forAWhile(int threads, double seconds, const Unit& unit) {
+  std::atomic<long> units{0};
+  Done done;
+  done.seconds = together(threads, [&](int t, std::chrono::steady_clock::time_point start) {
+    long mine = 0;
+    while (secondsSince(start) < seconds) {
+      if (!unit(t, mine)) return false;
+      ++mine;
+    }
+    units.fetch_add(mine);
     return true;
+  });
+  done.units = units.load();
+  return done;
+}
+
+// Listings that `consoles` consoles, each on its connection, make in
+// `seconds`.
+Done listingsFor(int consoles, double seconds) {
+  return forAWhile(consoles, seconds, [](int c, long) {
+    thread_local std::string reply;
+    return roundTrip(listingHost().console(c), kListing, reply);
   });
 }
 
@@ -546,11 +578,11 @@ uint64_t ceilingSteps() {
   return steps;
 }
 
-// Wall seconds for `threads` threads to run `each` units of the loop.
-double loopSeconds(int threads, int each) {
+// Units of the loop that `threads` threads run in `seconds`.
+Done loopFor(int threads, double seconds) {
   const uint64_t steps = ceilingSteps();
-  return together(threads, [&](int t) {
-    for (int i = 0; i < each; ++i) benchmark::DoNotOptimize(ceilingUnit(steps, static_cast<uint64_t>(t * 1000 + i)));
+  return forAWhile(threads, seconds, [steps](int t, long i) {
+    benchmark::DoNotOptimize(ceilingUnit(steps, static_cast<uint64_t>(t) * 1000000 + static_cast<uint64_t>(i)));
     return true;
   });
 }
@@ -580,9 +612,9 @@ void timeLoop(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(ceilingUnit(steps, ++seed));
 }
 
-// The speedup from 1 to 8 of `seconds(threads, each)`, as the iteration's
-// time.
-void timeScaling(benchmark::State& state, double (*seconds)(int, int)) {
+// The speedup from 1 to 8 of `run(threads, seconds)` (throughput at 8 over
+// throughput at 1), as the iteration's time.
+void timeScaling(benchmark::State& state, Done (*run)(int, double)) {
   if (!listingHost().error().empty()) {
     state.SkipWithError(listingHost().error().c_str());
     return;
@@ -593,17 +625,23 @@ void timeScaling(benchmark::State& state, double (*seconds)(int, int)) {
     // scheduler puts a console and its host thread for a turn (on one core
     // or on two) moves the single console's time by up to half, so one
     // turn would measure that placement more than the host.
-    double one = 0;
-    for (int turn = 0; turn < kScalingTurns && one >= 0; ++turn) {
-      const double oneTurn = seconds(1, kScalingListings / kScalingTurns);
-      one = oneTurn > 0 ? one + oneTurn : -1;
+    Done one;
+    one.seconds = 0;
+    for (int turn = 0; turn < kScalingTurns; ++turn) {
+      const Done part = run(1, kScalingSeconds / kScalingTurns);
+      if (part.seconds <= 0) {
+        one.seconds = -1;
+        break;
+      }
+      one.units += part.units;
+      one.seconds += part.seconds;
     }
-    const double eight = seconds(8, kScalingListings);
-    if (one <= 0 || eight <= 0) {
+    const Done eight = one.seconds > 0 ? run(8, kScalingSeconds) : Done();
+    if (eight.seconds <= 0 || one.units == 0 || eight.units == 0) {
       state.SkipWithError("a listing went unanswered");
       break;
     }
-    state.SetIterationTime(8 * one / eight);
+    state.SetIterationTime((eight.units / eight.seconds) / (one.units / one.seconds));
   }
   state.SetLabel("time = speedup at 8 over 1");
 }
@@ -639,8 +677,8 @@ const bool kRegistered = [] {
                                 consoles);
                           });
   tkbench::registerPair(
-      "host_listing_scaling_c8", [](benchmark::State& s) { timeScaling(s, listingSeconds); },
-      [](benchmark::State& s) { timeScaling(s, loopSeconds); },
+      "host_listing_scaling_c8", [](benchmark::State& s) { timeScaling(s, listingsFor); },
+      [](benchmark::State& s) { timeScaling(s, loopFor); },
       [](tkbench::Benchmark* b) { b->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1); });
   return true;
 }();
