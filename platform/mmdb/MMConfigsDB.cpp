@@ -2,12 +2,11 @@
 // platform table MMConfigs (platform/db/schema/MMConfigs.cpp).
 #include "platform/mmdb/MMConfigsDB.h"
 
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <string>
 
 #include "platform/db/DBSession.h"
+#include "platform/db/DBValue.h"
 #include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/journal/Journal.h"
@@ -16,19 +15,13 @@
 
 namespace {
 
-// A parameter's value as a whole number: an integer, or a text that is a
-// whole decimal number and nothing else.
+// A parameter's value as a whole number: an integer, or a text that the
+// engine reads as one whole decimal number. NULL, the empty text and a real,
+// which the engine would read as numbers too, are not a parameter's number.
 bool numberOf(const tkdb::DbCell& cell, long long& number) {
-  if (cell.type == tkdb::DbValue::Type::Int) {
-    number = cell.i;
-    return true;
-  }
-  if (cell.type != tkdb::DbValue::Type::Text || cell.text.empty()) return false;
-  const std::string text(cell.text);
-  char* end = nullptr;
-  errno = 0;
-  number = std::strtoll(text.c_str(), &end, 10);
-  return errno == 0 && end != nullptr && *end == '\0';
+  const bool whole = cell.type == tkdb::DbValue::Type::Int ||
+                     (cell.type == tkdb::DbValue::Type::Text && !cell.text.empty());
+  return whole && tkdb::integerOf(cell, number, false);
 }
 
 }  // namespace
