@@ -145,6 +145,14 @@ DbValue fieldValue(const ZQDBColumnDesc& column, const void* row);
 // bytes on a character boundary, the rest of the field zeros. Returns the
 // bytes put.
 std::size_t putFixedText(char* field, std::size_t size, std::string_view text);
+// The same for a field that this engine filled last, leaving zeros from
+// byte `extent` on (its text's length then; `size` or more when that is not
+// known): only bytes before the old extent are zeroed again, and `extent`
+// becomes the new text's length. A field written since whose old extent
+// byte is no longer zero, as any longer text written over it leaves it, is
+// zeroed whole. Rows fetched one after another into one field thus do not
+// clear a field of kilobytes for a text of a few bytes.
+std::size_t putFixedText(char* field, std::size_t size, std::string_view text, std::size_t& extent);
 // Replaces an owned heap text (array-allocated) with the text of `value`,
 // or null for NULL; the old text is released.
 void putHeapText(char*& heap, const DbValue& value);

@@ -360,10 +360,18 @@ DbValue fieldValue(const ZQDBColumnDesc& column, const void* row) {
 }
 
 std::size_t putFixedText(char* field, std::size_t size, std::string_view text) {
+  std::size_t unknown = size;
+  return putFixedText(field, size, text, unknown);
+}
+
+std::size_t putFixedText(char* field, std::size_t size, std::string_view text, std::size_t& extent) {
   if (field == nullptr || size == 0) return 0;
-  std::size_t n = cutOnCharacter(text, size - 1);
+  if (extent >= size || field[extent] != '\0') extent = size - 1;
+  const std::size_t n = cutOnCharacter(text, size - 1);
   if (n > 0) std::memcpy(field, text.data(), n);
-  std::memset(field + n, 0, size - n);
+  // Zeros from n up to and with the old extent; beyond it they are there.
+  std::memset(field + n, 0, std::max(extent, n) + 1 - n);
+  extent = n;
   return n;
 }
 

@@ -389,6 +389,7 @@ int DBtable::fillRow(const Cells& cells, std::string& detail) {
       tkdb::FetchColumn& p = plan[i];
       p.offset = static_cast<uint32_t>(cols[i].offset);
       p.size = static_cast<uint32_t>(cols[i].size);
+      p.extent = p.size;
       p.field = cols[i].field;
       ZQDBDataTypeBase* value = i < values.size() ? values[i] : nullptr;
       p.value = value;
@@ -414,11 +415,11 @@ int DBtable::fillRow(const Cells& cells, std::string& detail) {
   // char pointer, which the compiler must assume may change any member.
   char* const base = static_cast<char*>(m_rowBase);
   auto* const indicators = static_cast<long long*>(m_connObj.m_indicators);
-  const tkdb::FetchColumn* const planData = plan.data();
+  tkdb::FetchColumn* const planData = plan.data();
   const int present = cells.count();
   int result = DB_OK;
   for (int i = 0; i < columns; ++i) {
-    const tkdb::FetchColumn& col = planData[i];
+    tkdb::FetchColumn& col = planData[i];
     const Cell v = i < present ? cells.at(i) : Cell();
     char* field = base + col.offset;
     long long indicator = ZQDB_NULL_DATA;
@@ -498,7 +499,9 @@ int DBtable::fillRow(const Cells& cells, std::string& detail) {
         }
         size_t n = text.size();
         if (col.field == ZQDBFieldKind::FixedText) {
-          n = tkdb::putFixedText(field, col.size, text);
+          std::size_t extent = col.extent;
+          n = tkdb::putFixedText(field, col.size, text, extent);
+          col.extent = static_cast<uint32_t>(extent);
         } else {
           char*& heap = *reinterpret_cast<char**>(field);
           if (v.isNull()) {

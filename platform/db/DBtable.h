@@ -77,6 +77,9 @@ struct FetchColumn {
   ZQDBDataTypeBase* value = nullptr;
   uint32_t offset = 0;  // of the field in the row struct
   uint32_t size = 0;    // of the field
+  // A fixed text's length as the last fetch left it, zeros behind it (the
+  // size: not known yet); see putFixedText.
+  uint32_t extent = 0;
   ZQDBFieldKind field = ZQDBFieldKind::Int32;
   Write write = Write::None;
 };
@@ -227,6 +230,7 @@ class DBtable {
   void setRowBinding(void* row, const ZQDBColumns* columns) {
     m_rowBase = row;
     m_columns = columns;
+    m_connObj.m_planned = false;  // a plan knows its row's fields
   }
   // Registration in the transaction, under DBCriticalSection; an exception
   // out of addObject is logged with the binding's header, line and class

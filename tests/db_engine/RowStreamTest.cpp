@@ -4,6 +4,8 @@
 // and no statement is open when a transaction commits or rolls back.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -201,6 +203,55 @@ TEST_F(RowStream, AWalkLeftBehindByItsObjectClosesWithIt) {
   item.setWhere("flags > %d", 3);
   EXPECT_EQ(0, testkit::db::busyStatements()) << "a new clause ends the walk";
   EXPECT_EQ((std::vector<std::string>{"d", "e"}), rest(item));
+}
+
+// A fixed text field after a fetch holds the row's text and zeros to its end:
+// after a longer text of an earlier row, after what the caller put in the
+// row before the first fetch, and after a text the caller wrote over the
+// last row's (the engine zeroes behind only what it wrote last, unless the
+// byte behind that is no longer zero).
+TEST_F(RowStream, AFixedTextFieldHoldsItsTextAndZerosToItsEndAfterEveryRow) {
+  const std::string longest(64, 'L');  // the field's 65 bytes less the terminator
+  ASSERT_EQ(0, db.exec("DELETE FROM exampleItem"));
+  ASSERT_EQ(0, db.exec("INSERT INTO exampleItem (itemId, name) VALUES (1, '" + longest + "'), (2, 'bb'), (3, ''), "
+                       "(4, 'dddd'), (5, NULL), (6, 'ff'), (7, 'g'), (8, '" + longest + "x'), (9, 'i')"));
+  ExampleItem item(nullptr);
+  ExampleItem_t* row = item.getDataPtr();
+  // The caller's bytes before the first fetch, behind a text of its own.
+  std::memset(row->name, 'q', sizeof row->name);
+  row->name[3] = '\0';
+  item.setOrderBy("itemId");
+  const auto holds = [&](const std::string& text) {
+    std::string expected(sizeof row->name, '\0');
+    expected.replace(0, text.size(), text);
+    EXPECT_EQ(expected, std::string(row->name, sizeof row->name));
+  };
+  const auto next = [&](const std::string& text) {
+    SCOPED_TRACE(text);
+    ASSERT_EQ(0, getNextRow(&item, nullptr, -1, 0));
+    holds(text);
+  };
+  next(longest);
+  next("bb");
+  next("");
+  next("dddd");
+  // The caller writes a longer text over the row's: the next, shorter row
+  // leaves none of it.
+  std::snprintf(row->name, sizeof row->name, "%s", "a text of the caller's own");
+  next("");
+  next("ff");
+  // The caller's own bytes behind its text, over the last row's terminator.
+  std::memcpy(row->name, "x\0yz", 4);
+  next("g");
+  next(longest);  // cut to the field
+  std::memset(row->name, 'w', sizeof row->name - 1);
+  next("i");
+  EXPECT_EQ(100, getNextRow(&item, nullptr, -1, 0));
+
+  // A new query on the same object starts from what the last row left.
+  item.setWhere("itemId IN (1, 2)");
+  next(longest);
+  next("bb");
 }
 
 }  // namespace
