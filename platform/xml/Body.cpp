@@ -16,7 +16,7 @@ namespace {
 bool hasContent(const CNMessageBase& m) {
   const Body* b = Access::bodyIfAny(m);
   if (b == nullptr) return false;
-  if (!b->rawAttrs.empty() || !b->rawChildren.empty()) return true;
+  if (!b->rawAttrs().empty() || !b->rawChildren().empty()) return true;
   bool any = false;
   b->forEach([&](unsigned, const Value& value) { any = any || fieldPresent(value); });
   return any;
@@ -34,8 +34,9 @@ Value* Body::find(const ClassInfo& info, const FieldDef& f) {
   // The field definition lies in the entry at the index of its slot.
   if (layout == &info) return &slots[static_cast<std::size_t>(&f - info.fields.data())].value;
   if (Value* v = slotByTag(slots, f.tag)) return v;
-  auto it = extra.find(f.tag);
-  return it != extra.end() ? &it->second : nullptr;
+  if (!extras) return nullptr;
+  auto it = extras->fields.find(f.tag);
+  return it != extras->fields.end() ? &it->second : nullptr;
 }
 
 const Value* Body::find(const ClassInfo& info, const FieldDef& f) const {
@@ -43,20 +44,20 @@ const Value* Body::find(const ClassInfo& info, const FieldDef& f) const {
 }
 
 Value& Body::slot(const ClassInfo& info, const FieldDef& f) {
-  if (layout == nullptr && slots.empty() && extra.empty()) {
+  if (layout == nullptr && slots.empty() && (!extras || extras->fields.empty())) {
     layout = &info;
     slots.resize(info.fields.size());
     for (std::size_t i = 0; i < slots.size(); ++i) slots[i].tag = info.fields[i].tag;
   }
   if (Value* v = find(info, f)) return *v;
-  return extra[f.tag];
+  return extrasMade().fields[f.tag];
 }
 
 bool Body::holds(unsigned tag) const {
   const Value* v = slotByTag(slots, tag);
-  if (v == nullptr) {
-    auto it = extra.find(tag);
-    v = it != extra.end() ? &it->second : nullptr;
+  if (v == nullptr && extras) {
+    auto it = extras->fields.find(tag);
+    v = it != extras->fields.end() ? &it->second : nullptr;
   }
   return v != nullptr && !absent(*v);
 }

@@ -331,8 +331,9 @@ CNMessageBase& CNMessageBase::getObjectAccessor(bool writeThrough, bool create, 
                               fieldHash, &nameSpace, &classNumber);
   Body& b = body();
   if (f == nullptr) {
-    b.sinkMessages.push_back(std::make_unique<CNMessageBase>(nameSpace, classNumber));
-    return *b.sinkMessages.back();
+    auto& sinks = b.extrasMade().sinkMessages;
+    sinks.push_back(std::make_unique<CNMessageBase>(nameSpace, classNumber));
+    return *sinks.back();
   }
   Value& v = b.slot(*info, *f);
   ObjectSlot* o = std::get_if<ObjectSlot>(&v);
@@ -378,9 +379,10 @@ tkxml::MessageList& CNMessageBase::getlistobject(unsigned ordinal, unsigned tag,
   const FieldDef* f = resolve(*this, info, "CNMessageBase::getlistobject", &kind, ordinal, tag, classHash, fieldHash);
   Body& b = body();
   if (f == nullptr) {
-    b.sinkLists.push_back(std::make_unique<tkxml::MessageList>(0, 0));
-    b.sinkLists.back()->m_acceptAny = true;
-    return *b.sinkLists.back();
+    auto& sinks = b.extrasMade().sinkLists;
+    sinks.push_back(std::make_unique<tkxml::MessageList>(0, 0));
+    sinks.back()->m_acceptAny = true;
+    return *sinks.back();
   }
   Value& v = b.slot(*info, *f);
   ListSlot* slot = std::get_if<ListSlot>(&v);
@@ -396,8 +398,9 @@ tkxml::IntList& CNMessageBase::getlistint(unsigned ordinal, unsigned tag, unsign
   const FieldDef* f = resolve(*this, info, "CNMessageBase::getlistint", &kind, ordinal, tag, classHash, fieldHash);
   Body& b = body();
   if (f == nullptr) {
-    b.sinkIntLists.push_back(std::make_unique<tkxml::IntList>());
-    return *b.sinkIntLists.back();
+    auto& sinks = b.extrasMade().sinkIntLists;
+    sinks.push_back(std::make_unique<tkxml::IntList>());
+    return *sinks.back();
   }
   Value& v = b.slot(*info, *f);
   IntListSlot* slot = std::get_if<IntListSlot>(&v);
@@ -422,9 +425,9 @@ bool operator==(const CNMessageBase& a, const CNMessageBase& b) {
   static const Body kEmptyBody;
   const Body& ba = a.m_body ? *a.m_body : kEmptyBody;
   const Body& bb = b.m_body ? *b.m_body : kEmptyBody;
-  if (ba.rawAttrs != bb.rawAttrs || ba.rawChildren.size() != bb.rawChildren.size()) return false;
-  for (size_t i = 0; i < ba.rawChildren.size(); ++i) {
-    if (!tkxml::detail::sameNode(ba.rawChildren[i], bb.rawChildren[i])) return false;
+  if (ba.rawAttrs() != bb.rawAttrs() || ba.rawChildren().size() != bb.rawChildren().size()) return false;
+  for (size_t i = 0; i < ba.rawChildren().size(); ++i) {
+    if (!tkxml::detail::sameNode(ba.rawChildren()[i], bb.rawChildren()[i])) return false;
   }
   // The two bodies may be laid out by different entries of the class: compare
   // the present fields by tag.

@@ -102,7 +102,7 @@ class MessageBuilder : public ElementHandler {
     unsigned tag = 0;
     const FieldDef* f = nullptr;
     if (parent.info && tagAttr != attrs.end() && parseTag(tagAttr->second, tag)) f = parent.info->byTag(tag);
-    if (f == nullptr) return raw(b.rawChildren.emplace_back(), name, attrs);
+    if (f == nullptr) return raw(b.extrasMade().rawChildren.emplace_back(), name, attrs);
     if (b.holds(tag)) return refuse(tkxml::kErrBadValue, "field tag " + std::to_string(tag) + " twice");
     Value& value = b.slot(*parent.info, *f);
     if (name == "list") {
@@ -141,7 +141,7 @@ class MessageBuilder : public ElementHandler {
       const FieldDef* f = nullptr;
       if (info && parseFieldAttr(attrName, letter, tag)) f = info->byTag(tag);
       if (f == nullptr) {
-        b.rawAttrs.emplace_back(std::move(attrName), std::move(text));
+        b.extrasMade().rawAttrs.emplace_back(std::move(attrName), std::move(text));
         continue;
       }
       if (int rc = field(b, *info, *f, letter, attrName, text); rc != tkxml::kOk) {
@@ -149,7 +149,7 @@ class MessageBuilder : public ElementHandler {
         return;
       }
     }
-    std::sort(b.rawAttrs.begin(), b.rawAttrs.end());
+    if (b.extras) std::sort(b.extras->rawAttrs.begin(), b.extras->rawAttrs.end());
   }
 
   // One field's attribute into the body; 0 or the refusal (and `why`).

@@ -105,14 +105,14 @@ struct Writer {
         }
       });
       if (rc != tkxml::kOk) return rc;
-      for (const auto& [name, value] : b->rawAttrs) {
+      for (const auto& [name, value] : b->rawAttrs()) {
         char letter = 0;
         unsigned tag = 0;
         if (name == "tag") continue;
         if (info && parseFieldAttr(name, letter, tag) && info->byTag(tag) != nullptr) continue;
         if (int rc = attr(name, value); rc != tkxml::kOk) return rc;
       }
-      anyChild = anyChild || !b->rawChildren.empty();
+      anyChild = anyChild || !b->rawChildren().empty();
     }
     if (!anyChild) {
       out += "/>";
@@ -137,7 +137,7 @@ struct Writer {
       }
     });
     if (rc != tkxml::kOk) return rc;
-    for (const XNode& raw : b->rawChildren) {
+    for (const XNode& raw : b->rawChildren()) {
       if (depth + height(raw) > tkxml::kMaxDepth) return fail(tkxml::kErrTooDeep, "nested deeper than the limit");
       elements += count(raw);
       if (elements > tkxml::kMaxElements) return fail(tkxml::kErrTooLarge, "too many elements");

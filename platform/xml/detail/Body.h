@@ -74,29 +74,49 @@ struct Field {
   Value value;  // std::monostate while the field is absent
 };
 
-struct Body {
-  // One slot per field of the class entry the body was laid out by, in its
-  // order (ascending tag). Laid out at the first write and never resized, so a
-  // reference to one field's value stays valid while others are written.
-  const ClassInfo* layout = nullptr;
-  std::vector<Field> slots;
+// What few messages hold besides their fields, kept apart so that the body
+// of each of a long list's messages stays small.
+struct BodyExtras {
   // Fields the class gained in the registry after the body was laid out.
-  std::map<unsigned, Value> extra;
+  std::map<unsigned, Value> fields;
   std::vector<std::pair<std::string, std::string>> rawAttrs;  // by name
   std::vector<XNode> rawChildren;                             // as read
   // Handed out by calls whose numbers were wrong; never written, never copied.
   std::vector<std::unique_ptr<CNMessageBase>> sinkMessages;
   std::vector<std::unique_ptr<MessageList>> sinkLists;
   std::vector<std::unique_ptr<IntList>> sinkIntLists;
+};
+
+struct Body {
+  // One slot per field of the class entry the body was laid out by, in its
+  // order (ascending tag). Laid out at the first write and never resized, so a
+  // reference to one field's value stays valid while others are written.
+  const ClassInfo* layout = nullptr;
+  std::vector<Field> slots;
+  // Made at the first of them that the body holds.
+  std::unique_ptr<BodyExtras> extras;
 
   Body() = default;
-  Body(const Body& other)
-      : layout(other.layout),
-        slots(other.slots),
-        extra(other.extra),
-        rawAttrs(other.rawAttrs),
-        rawChildren(other.rawChildren) {}
+  Body(const Body& other) : layout(other.layout), slots(other.slots) {
+    if (other.extras) {
+      extras = std::make_unique<BodyExtras>();
+      extras->fields = other.extras->fields;
+      extras->rawAttrs = other.extras->rawAttrs;
+      extras->rawChildren = other.extras->rawChildren;
+    }
+  }
   Body& operator=(const Body&) = delete;
+
+  // The extras, made when the body has none yet.
+  BodyExtras& extrasMade() {
+    if (!extras) extras = std::make_unique<BodyExtras>();
+    return *extras;
+  }
+  // Attributes and elements kept as read (empty when there are none).
+  const std::vector<std::pair<std::string, std::string>>& rawAttrs() const {
+    return extras ? extras->rawAttrs : kNoExtras.rawAttrs;
+  }
+  const std::vector<XNode>& rawChildren() const { return extras ? extras->rawChildren : kNoExtras.rawChildren; }
 
   // The holder of the field `f` of the class entry `info`; null when the
   // body has none (it may hold std::monostate: the field is absent).
@@ -120,16 +140,25 @@ struct Body {
   static std::vector<CNMessageBase>& items(MessageList& list) { return list.m_items; }
 
  private:
+  inline static const BodyExtras kNoExtras{};
+
   template <class Self, class Fn>
   static void visit(Self& b, Fn& fn) {
-    auto e = b.extra.begin();
+    if (!b.extras) {
+      for (auto& s : b.slots) {
+        if (!absent(s.value)) fn(s.tag, s.value);
+      }
+      return;
+    }
+    auto& extra = b.extras->fields;
+    auto e = extra.begin();
     for (auto& s : b.slots) {
-      for (; e != b.extra.end() && e->first < s.tag; ++e) {
+      for (; e != extra.end() && e->first < s.tag; ++e) {
         if (!absent(e->second)) fn(e->first, e->second);
       }
       if (!absent(s.value)) fn(s.tag, s.value);
     }
-    for (; e != b.extra.end(); ++e) {
+    for (; e != extra.end(); ++e) {
       if (!absent(e->second)) fn(e->first, e->second);
     }
   }
