@@ -306,7 +306,14 @@ void timePairs(benchmark::State& state, Server& server) {
     state.SkipWithError("no connection");
     return;
   }
+  // One pair untimed first: the first request of a connection also pays
+  // for what the host makes once per connection (its thread's database
+  // connection among them).
   std::string reply;
+  if (!pair(client, reply)) {
+    state.SkipWithError("a request went unanswered");
+    return;
+  }
   for (auto _ : state) {
     if (!pair(client, reply)) {
       state.SkipWithError("a request went unanswered");
