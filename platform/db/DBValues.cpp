@@ -359,20 +359,31 @@ DbValue fieldValue(const ZQDBColumnDesc& column, const void* row) {
   return DbValue();
 }
 
+namespace {
+
+// The text into the field, then zeros from its end up to and with byte
+// `last` (size - 1: the whole field); the text's length.
+inline std::size_t putTextZeroing(char* field, std::size_t size, std::string_view text, std::size_t last) {
+  const std::size_t n = cutOnCharacter(text, size - 1);
+  if (n > 0) std::memcpy(field, text.data(), n);
+  std::memset(field + n, 0, std::max(last, n) + 1 - n);
+  return n;
+}
+
+}  // namespace
+
 std::size_t putFixedText(char* field, std::size_t size, std::string_view text) {
-  std::size_t unknown = size;
-  return putFixedText(field, size, text, unknown);
+  if (field == nullptr || size == 0) return 0;
+  return putTextZeroing(field, size, text, size - 1);
 }
 
 std::size_t putFixedText(char* field, std::size_t size, std::string_view text, std::size_t& extent) {
   if (field == nullptr || size == 0) return 0;
+  // Behind the old extent the field is still zero, unless a longer text
+  // was written over it since.
   if (extent >= size || field[extent] != '\0') extent = size - 1;
-  const std::size_t n = cutOnCharacter(text, size - 1);
-  if (n > 0) std::memcpy(field, text.data(), n);
-  // Zeros from n up to and with the old extent; beyond it they are there.
-  std::memset(field + n, 0, std::max(extent, n) + 1 - n);
-  extent = n;
-  return n;
+  extent = putTextZeroing(field, size, text, extent);
+  return extent;
 }
 
 void putHeapText(char*& heap, const DbValue& value) {
