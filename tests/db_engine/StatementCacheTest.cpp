@@ -47,6 +47,30 @@ TEST_F(StatementCache, OneTextWithDifferentValuesAnswersEachWithItsOwnRow) {
   EXPECT_EQ(0, testkit::db::busyStatements()) << "every use was reset";
 }
 
+// Long texts that differ only far inside, with the same length, beginning
+// and end, are kept apart: each answers with its own row, each prepared once.
+TEST_F(StatementCache, LongTextsThatDifferOnlyInTheMiddleAreKeptApart) {
+  tkdb::Session session;
+  const std::string pad(100, ' ');
+  const std::string alpha = "SELECT name FROM exampleItem WHERE" + pad + "name = 'alpha'" + pad + "AND itemId > ?";
+  const std::string gamma = "SELECT name FROM exampleItem WHERE" + pad + "name = 'gamma'" + pad + "AND itemId > ?";
+  ASSERT_EQ(alpha.size(), gamma.size());
+  tkdb::DbRow row;
+  ASSERT_EQ(0, session.queryOne(alpha, {0}, row));
+  ASSERT_EQ(0, session.queryOne(gamma, {0}, row));
+  const size_t kept = testkit::db::cachedStatements();
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    row.clear();
+    ASSERT_EQ(0, session.queryOne(alpha, {0}, row));
+    EXPECT_EQ((tkdb::DbRow{"alpha"}), row);
+    row.clear();
+    ASSERT_EQ(0, session.queryOne(gamma, {0}, row));
+    EXPECT_EQ((tkdb::DbRow{"gamma"}), row);
+  }
+  EXPECT_EQ(kept, testkit::db::cachedStatements()) << "each text was prepared once";
+}
+
 TEST_F(StatementCache, BindingsReadingTheSameClauseWithOtherValuesGetTheirOwnRows) {
   ExampleItem item(nullptr);
   for (const char* name : {"gamma", "alpha", "nobody", "beta", "gamma"}) {
