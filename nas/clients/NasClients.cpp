@@ -35,7 +35,7 @@ constexpr const char* kSetTag = "EvNASConfigMgr::onMsgSetNASClient";
 constexpr unsigned long kTextAddRefused = 0x4800003B;
 constexpr unsigned long kTextMissingObject = 0x240001F3;
 constexpr unsigned long kTextRemoveRefused = 0x240001F6;   // %1 the reason of the refusal
-constexpr unsigned long kTextRestoreRefused = 0x240001F7;  // %1 the client's name
+constexpr unsigned long kTextRestoreRefused = 0x240001F7;  // %1 the client's name, %2 the reason
 constexpr std::size_t kTextSize = 1024;
 
 // Replies and items.
@@ -64,11 +64,14 @@ constexpr long kRightsAlertCondition = 12;
 constexpr unsigned long kStatusFailure = 0;
 constexpr unsigned long kStatusSuccess = 1;
 
-// The catalogue text of `id` with one text argument, in the request's locale.
-std::string catalogueText(long long sequenceNumber, unsigned long id, const char* argument = nullptr) {
+// The catalogue text of `id` with up to two text arguments, in the
+// request's locale.
+std::string catalogueText(long long sequenceNumber, unsigned long id, const char* argument = nullptr,
+                          const char* second = nullptr) {
   EvEvent event(kSetTag);
   event.setLocaleId(sequenceNumber);
   if (argument != nullptr) event << argument;
+  if (second != nullptr) event << second;
   char buffer[kTextSize] = {};
   event.evPrintf(id, buffer, sizeof buffer, 0);
   return buffer;
@@ -162,7 +165,8 @@ class SetNasClient final : public tksanvol::StreamHandler {
     EvDebug::Error(kSetTag, "%s", reason.c_str());
     const std::string text = operation == kOperationRemove
                                  ? catalogueText(request.sequenceNumber, kTextRemoveRefused, reason.c_str())
-                                 : catalogueText(request.sequenceNumber, kTextRestoreRefused, m_clientName.c_str());
+                                 : catalogueText(request.sequenceNumber, kTextRestoreRefused, m_clientName.c_str(),
+                                                 reason.c_str());
     sendResponse(request.sequenceNumber, &request.socket, kStatusFailure, text.c_str(), nullptr);
     return false;
   }

@@ -47,6 +47,32 @@ TEST_F(ConsoleFixture, NasWordsRefuseWrongArgumentsAndAnAddIsAFailure) {
   EXPECT_EQ(console({"onMsgSetNASClient", "4001=1", "2052=0"}).status, 3);
 }
 
+// The operator may look, not change: each refusal says which user it
+// refused, and the client stays as it was.
+TEST_F(ConsoleFixture, TheOperatorsNasClientChangesAreRefusedNamingTheLogin) {
+  const std::string reason = "User [operator] may look at but not change the installation.";
+  const struct {
+    const char* word;
+    std::string text;
+  } cases[] = {
+      {"nas-remove", "You may not remove this NAS client: " + reason},
+      {"nas-restore", "You may not restore the NAS client [filer1]: " + reason},
+  };
+  hosttest::Host table(m_dir, m_dir.file("table.sock"), {"--seed-demo"},
+                       {{"TK_RIGHTS", "table"}, {"TK_LOCK_DIR", m_dir.file("locks")}}, "table");
+  ASSERT_TRUE(table.up()) << table.log();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.word);
+    const ConsoleRun run =
+        runConsole(m_dir, {"--socket", table.socket()}, {"--user", "2", c.word, "102", "filer1", "nasma1"});
+    EXPECT_EQ(run.status, 3) << run.out << run.err;
+    EXPECT_EQ(run.out, "reply 1024 seq 1\n  tag 2051 (status) len " + std::to_string(4 + c.text.size()) +
+                           ": 0 (failure) \"" + c.text + "\"\n");
+  }
+  EXPECT_NE(runConsole(m_dir, {"--socket", table.socket()}, {"nas-clients"}).out.find("  tag 7501 (deleted) len 4: 0\n"),
+            std::string::npos);
+}
+
 TEST_F(ConsoleFixture, AnNdmpServerIsDetectedAddedAndDeletedWithEncryptedCredentials) {
   const std::vector<std::string> server = {"onMsgSetMMNDMPServer", "4106=2", "11058=filer2", "11062=enc:root"};
   auto with = [&](std::vector<std::string> more) {

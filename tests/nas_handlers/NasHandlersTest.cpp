@@ -170,7 +170,8 @@ TEST_F(NasHandlerTest, RefusedRightsRaiseTheAlertAndAnswerTheRefusalText) {
     std::string text;
   } cases[] = {
       {2, catalogueText(0x240001F6, reason.c_str())},
-      {56, catalogueText(0x240001F7, name.c_str())},
+      // The restore names the client and gives the reason, which names the user.
+      {56, "You may not restore the NAS client [" + name + "]: " + reason},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.operation);

@@ -7,8 +7,9 @@ const tkcatalogue::Text kTexts[] = {
     {0x4800003B, "A NAS client cannot be added by itself: add its NDMP server instead."},
     // Removing a NAS client was refused by the rights check. %1 the reason.
     {0x240001F6, "You may not remove this NAS client: %1"},
-    // Restoring a NAS client was refused by the rights check. %1 the client's name.
-    {0x240001F7, "You may not restore the NAS client [%1]."},
+    // Restoring a NAS client was refused by the rights check. %1 the client's
+    // name, %2 the reason (which names the user refused).
+    {0x240001F7, "You may not restore the NAS client [%1]: %2"},
 };
 const tkcatalogue::Registrar kRegistrar(kTexts);
 }  // namespace
