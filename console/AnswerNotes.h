@@ -2,14 +2,20 @@
 // The console says so under the answers and counts the request as failed
 // (exit status 3), so that a script or a person never takes "nothing
 // happened" for "done":
-//   - a listing or record answered with the take-over notice (reply 11055,
-//     item 11102 code 4) and nothing else: this connection holds no
-//     configuration session;
+//   - a request answered with the take-over notice (reply 11055, item 11102
+//     code 4) and nothing besides bare operation responses (reply 1024 with
+//     only an operation and a status), or with the status 1 "Close" that a
+//     change gets without an instance: this connection holds no
+//     configuration session, so the request was not carried out. A handler
+//     that finds no session answers "Close", or, the pool additions,
+//     "Success"; neither did anything;
 //   - `library H` answered with an empty record: the handle names nothing
 //     in this connection's session (handles last one connection);
 //   - an unlock whose answer is "Success" while the handler reports that
 //     it released nothing (end result 0): this connection held no lock.
 #pragma once
+
+#include <string>
 
 #include "console/CommandLine.h"
 #include "wire/WireCodec.h"
@@ -18,18 +24,26 @@ namespace tkconsole {
 
 class SilentAnswerCheck {
  public:
-  explicit SilentAnswerCheck(const Request& request) : m_request(request) {}
+  // `typed`: the request as the user wrote it (its word and arguments),
+  // named in the advice.
+  SilentAnswerCheck(const Request& request, std::string typed) : m_request(request), m_typed(std::move(typed)) {}
 
   // Each frame of the request's answers, its end frame included.
   void see(const tkwire::Reply& reply);
 
-  // Once the end frame has been seen: the note to print, or null when the
+  // Once the end frame has been seen: the note to print, or empty when the
   // answers said what happened.
-  const char* note() const;
+  std::string note() const;
 
  private:
   const Request& m_request;
+  std::string m_typed;
   bool m_takeOverNotice = false;
+  // The notice named nobody: no session was ever taken on this host.
+  bool m_noticeNamesNobody = false;
+  bool m_closeAnswer = false;
+  // Anything besides the notice and bare operation responses.
+  bool m_substance = false;
   bool m_itemsSeen = false;
   bool m_otherReplies = false;
   bool m_unlockSucceeded = false;

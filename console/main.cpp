@@ -34,6 +34,7 @@
 #include "console/StorageLibraryCommands.h"
 #include "console/TagNames.h"
 #include "console/ValueNames.h"
+#include "console/WordSuggestions.h"
 #include "wire/WireCodec.h"
 
 namespace {
@@ -50,8 +51,10 @@ const char kUsage[] =
     "for each later answer; default 10000), --user N (default 1), --seq N, --kind N, --gui N,\n"
     "--origin N (the request's fields).\n"
     "\n"
-    "The configuration lock, listings and records by handle: handles last one connection, so\n"
-    "lock, list and use them in one --script (or one --script - session):\n"
+    "The configuration lock, and the words that need it: each asks in the configuration session\n"
+    "of the connection that holds the lock, and handles last one connection, so lock, then ask\n"
+    "and use the handles in one --script (or one --script - session). Without the lock they do\n"
+    "nothing: the console says to take the lock first and exits with status 3.\n"
     "  lock [rights=N] [xml [server-seq=N]]      take the lock             e.g. lock\n"
     "  force-lock [rights=N] [xml]               take it over              e.g. force-lock\n"
     "  unlock | unlock-anyway [rights=N] [xml]   release it (anyway: without the library check)\n"
@@ -75,9 +78,9 @@ const char kUsage[] =
     "       controller on a media agent  e.g. add-ndmp-controller ma1 filer2 /dev/robot1 DEMO TAPE-9 NLIB1 1 4\n"
     "  add-ip-controller AGENT HOST VENDOR PRODUCT ID BASE DRIVES [TAG=VALUE ...]  a library\n"
     "       server's library on a media agent  e.g. add-ip-controller ma2 ls1 DEMO TAPE-9 LSLIB1 1 4 11103=2\n"
-    "Catalogues and requests that need no lock:\n"
     "  media-types LIBRARY-ID | drive-vendors | library-vendors [1]        e.g. media-types 1\n"
     "  serial-check [on|off]                     the serial-number check   e.g. serial-check on\n"
+    "Requests that need no lock (each is served on a connection of its own):\n"
     "  storage-library 43=OP TAG=VALUE ... [second.TAG=VALUE ...] [request.TAG=VALUE ...]\n"
     "       OP 1 create library, 2 delete library (with request.6=1), 4 add mount path,\n"
     "       8 mount-path properties, 16 delete mount path, 32 modify library, 64 share,\n"
@@ -89,10 +92,14 @@ const char kUsage[] =
     "  device-paths MOUNT-PATH-ID path [agent=ID] TAG=VALUE ... [path ...]\n"
     "       TAG 17 operation (1 add, 2 change, 3 remove), 1 device, 2 controller, 4 folder,\n"
     "       8 user, 12 password, 13 access  e.g. device-paths 1 path agent=2 17=1 1=1 4=/srv/d 13=4\n"
-    "  ndmp-servers [FILTER] | ndmp-server CLIENT-ID [NAME]                e.g. ndmp-server 0 filer1\n"
-    "  media-agents | nas-clients                                          e.g. media-agents\n"
-    "  nas-remove|nas-restore ID NAME AGENT      a NAS client              e.g. nas-remove 102 filer1 nasma1\n"
-    "  san-hosts | san-volumes HOST-ID           SAN volume hosts          e.g. san-volumes 101\n"
+    "  ndmp-servers [FILTER]                     the NDMP servers          e.g. ndmp-servers\n"
+    "  ndmp-server CLIENT-ID [NAME]              one NDMP server           e.g. ndmp-server 0 filer1\n"
+    "  media-agents                              the NAS media agents      e.g. media-agents\n"
+    "  nas-clients                               the NAS clients           e.g. nas-clients\n"
+    "  nas-remove ID NAME AGENT                  remove a NAS client       e.g. nas-remove 102 filer1 nasma1\n"
+    "  nas-restore ID NAME AGENT                 restore a removed one     e.g. nas-restore 102 filer1 nasma1\n"
+    "  san-hosts                                 SAN volume hosts          e.g. san-hosts\n"
+    "  san-volumes HOST-ID                       a host's SAN volumes      e.g. san-volumes 101\n"
     "  san-discover HOST-ID HOST-NAME [mount-paths]                        e.g. san-discover 101 sanhost1\n"
     "Any handler by name (tkconsole --list names them), and XML requests:\n"
     "  HANDLER [first=N] [count=N] [handle=N] [body=VALUE ...] [TAG=VALUE ...]\n"
@@ -104,10 +111,12 @@ const char kUsage[] =
     "are texts. first=N sets the first word, count=N the element count (default: the number\n"
     "of elements), handle=N the 64-bit object handle in their place; body=VALUE sends raw\n"
     "bytes from the first-parameter place on.\n"
-    "Exit status: 0 every answer a success, 3 an answer reports a failure or refusal, or did\n"
-    "nothing the request asked for (the console says why under it), 1 the host closed the\n"
-    "connection or did not finish a request in time, 2 the host cannot be reached, 64 wrong\n"
-    "arguments (nothing is sent).\n";
+    "Exit status: 0 every answer a success; 3 an answer reports a failure or refusal, or did\n"
+    "nothing the request asked for (the console says why under it: a word that needs the lock\n"
+    "asked without it, a take-over notice or a \"Close\" answer, an empty record for a handle,\n"
+    "an unlock that released nothing, a library delete without request.6=1); 1 the host closed\n"
+    "the connection or did not finish a request in time; 2 the host cannot be reached; 64 wrong\n"
+    "arguments or an unknown word (nothing is sent; the closest words and handlers are named).\n";
 
 constexpr int kExitFailure = 3;
 constexpr int kExitLost = 1;
@@ -168,14 +177,15 @@ int connectWithin(const std::string& path, int timeoutMs, std::string& error) {
 // Sends one request and prints its answers, up to the host's end frame.
 // `onReply` sees each answer first and may print it itself (true).
 template <class OnReply>
-Outcome exchange(int fd, const tkconsole::Request& request, const Settings& settings, OnReply&& onReply) {
+Outcome exchange(int fd, const tkconsole::Request& request, const std::string& typed, const Settings& settings,
+                 OnReply&& onReply) {
   // A host that closed the connection may have said why first (too many
   // connections): what it sent is shown even when the request cannot go out.
   const bool sent = tkwire::writeAll(fd, request.encode());
   int replies = 0;
   bool failed = false;
   std::string body;
-  tkconsole::SilentAnswerCheck silent(request);
+  tkconsole::SilentAnswerCheck silent(request, typed);
   g_shownHandler = request.handler();
   for (;;) {
     const int waitMs = !sent ? 0 : replies == 0 ? settings.timeoutMs : settings.waitMs;
@@ -210,10 +220,14 @@ Outcome exchange(int fd, const tkconsole::Request& request, const Settings& sett
     else
       std::cout << tkwire::describe(*reply, tkconsole::tagName, showItem);
     if (const char* hint = tkconsole::lockRefusalHint(request, *reply)) std::cout << "  (" << hint << ")\n";
-    if (const char* hint = tkconsole::storageLibraryDeleteHint(request, *reply)) std::cout << "  (" << hint << ")\n";
+    // A delete that deleted nothing did not do what was asked.
+    if (const char* hint = tkconsole::storageLibraryDeleteHint(request, *reply)) {
+      std::cout << "  (" << hint << ")\n";
+      failed = true;
+    }
   }
   if (replies == 0) std::cout << "(no reply)\n";
-  if (const char* note = silent.note()) {
+  if (const std::string note = silent.note(); !note.empty()) {
     std::cout << "  (" << note << ")\n";
     failed = true;
   }
@@ -221,8 +235,8 @@ Outcome exchange(int fd, const tkconsole::Request& request, const Settings& sett
   return failed ? Outcome::Failure : Outcome::Success;
 }
 
-Outcome exchange(int fd, const tkconsole::Request& request, const Settings& settings) {
-  return exchange(fd, request, settings, [](const tkwire::Reply&) { return false; });
+Outcome exchange(int fd, const tkconsole::Request& request, const std::string& typed, const Settings& settings) {
+  return exchange(fd, request, typed, settings, [](const tkwire::Reply&) { return false; });
 }
 
 // The host's handlers, one line each: name, kind, and the XML message id.
@@ -296,9 +310,33 @@ bool prepareRequest(std::vector<std::string> words, bool fromShell, const tkcons
       !tkconsole::expandNasCommand(words, fromShell, error) ||
       !tkconsole::expandLibraryChangeCommand(words, fromShell, error, payload))
     return false;
+  // Every console word has been replaced by its request by now: a word of
+  // the console's form still standing was mistyped, and is not sent as a
+  // handler name (those all have capitals).
+  const std::size_t at = tkconsole::handlerWordAt(words);
+  if (at < words.size()) {
+    const std::string word = fromShell ? words[at] : tkconsole::unquote(words[at]);
+    if (!word.empty() && tkconsole::looksLikeConsoleWord(word)) {
+      error = "unknown word " + word;
+      const std::vector<std::string> near = tkconsole::closestWords(word);
+      for (std::size_t i = 0; i < near.size(); ++i) error += (i == 0 ? "; did you mean " : " or ") + near[i];
+      if (!near.empty()) error += "?";
+      error += " (tkconsole --help lists the words, tkconsole --list the handlers)";
+      return false;
+    }
+  }
   if (!tkconsole::parseRequest(words, defaults, sequence, request, error, fromShell)) return false;
   if (!payload.empty()) request.stream.stream = payload;
   return true;
+}
+
+// A request's word and arguments as they were written, without the options
+// before them.
+std::string typedRequest(const std::vector<std::string>& words) {
+  std::string typed;
+  for (std::size_t i = tkconsole::handlerWordAt(words); i < words.size(); ++i)
+    typed += (typed.empty() ? "" : " ") + words[i];
+  return typed;
 }
 
 // The requests of one run and the one connection they go over: the host
@@ -319,10 +357,13 @@ class Session {
   const tkconsole::Defaults& lineDefaults() const { return m_lineDefaults; }
   int64_t nextSequence() const { return m_nextSequence; }
 
-  void add(const tkconsole::Request& request, const std::string& shown) {
+  // `shown`: the script line echoed before its answers (empty: none);
+  // `typed`: the request's word and arguments, for advice.
+  void add(const tkconsole::Request& request, const std::string& shown, const std::string& typed) {
     ++m_nextSequence;
     m_requests.push_back(request);
     m_lines.push_back(shown);
+    m_typed.push_back(typed);
   }
 
   // One script line: nothing for a blank or comment line, else its request.
@@ -340,7 +381,7 @@ class Session {
     if (lineWords.empty()) return true;
     const size_t first = line.find_first_not_of(" \t");
     const size_t last = line.find_last_not_of(" \t\r");
-    add(request, line.substr(first, last - first + 1));
+    add(request, line.substr(first, last - first + 1), typedRequest(lineWords));
     return true;
   }
 
@@ -362,8 +403,9 @@ class Session {
   bool sendPending() {
     for (; m_sent < m_requests.size(); ++m_sent) {
       if (!m_lines[m_sent].empty()) std::cout << "> " << m_lines[m_sent] << "\n";
-      const Outcome outcome = m_settings.list ? exchange(m_fd, m_requests[m_sent], m_settings, printHandlerList)
-                                              : exchange(m_fd, m_requests[m_sent], m_settings);
+      const Outcome outcome = m_settings.list
+                                  ? exchange(m_fd, m_requests[m_sent], std::string(), m_settings, printHandlerList)
+                                  : exchange(m_fd, m_requests[m_sent], m_typed[m_sent], m_settings);
       if (outcome == Outcome::Lost) {
         m_status = kExitLost;
         return false;
@@ -398,6 +440,7 @@ class Session {
   tkconsole::Defaults m_lineDefaults;
   std::vector<tkconsole::Request> m_requests;
   std::vector<std::string> m_lines;
+  std::vector<std::string> m_typed;
   size_t m_sent = 0;
   int m_fd = -1;
   int m_status = 0;
@@ -485,7 +528,7 @@ int main(int argc, char** argv) {
     tkconsole::Request request;
     request.stream.handler = tkwire::kListHandlersName;
     request.stream.sequence = session.nextSequence();
-    session.add(request, std::string());
+    session.add(request, std::string(), std::string());
   } else if (!settings.scriptPath.empty()) {
     std::string text;
     std::string readError;
@@ -505,7 +548,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
       return kExitUsage;
     }
-    session.add(request, std::string());
+    session.add(request, std::string(), typedRequest(words));
   }
   if (!session.connect()) return kExitUnreachable;
   return session.runAll();

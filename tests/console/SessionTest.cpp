@@ -145,8 +145,8 @@ TEST_F(ConsoleFixture, AnswersThatDidNothingEndWithStatusThreeAndSayWhy) {
     std::string note;
   } cases[] = {
       {"a listing without the lock", {"libraries"},
-       "  (this connection holds no configuration session: take the lock first (`lock`), then ask in the same "
-       "--script or --script - session)\n"},
+       "  (nothing was done: no configuration session is open on this connection; take the lock first (`lock`), "
+       "then `libraries` in the same --script or --script - session)\n"},
       {"a record without the lock", {"library", "12"}, "take the lock first (`lock`)"},
       {"an unlock from a connection that holds no lock", {"unlock"},
        "  tag 2051 (status) len 11: 1 (success) \"Success\"\n  (nothing released: this connection holds no "
