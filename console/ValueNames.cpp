@@ -95,6 +95,13 @@ std::string describeNamedValue(const tkwire::Item& item) {
   return name.empty() ? std::string() : std::to_string(item.u32()) + " (" + name + ")";
 }
 
+std::string driveOptionNames() {
+  std::string names;
+  for (const Named& option : kDriveOptions)
+    names += (names.empty() ? "" : ", ") + std::to_string(option.value) + " " + option.name;
+  return names;
+}
+
 std::string xmlValueName(const tkxml::ClassInfo& info, unsigned tag, long long value) {
   using Info = EVGui::StorageLibraryInfo;
   using Lock = EVGui::MMConfigurationLockUnlockInfo;

@@ -25,6 +25,10 @@ namespace tkconsole {
 // "N (name)" for an item whose number has a name; empty otherwise.
 std::string describeNamedValue(const tkwire::Item& item);
 
+// The drive options of drive maintenance with their names: "1 replaced,
+// 2 cleaned, 3 fixed".
+std::string driveOptionNames();
+
 // The name of `value` in field `tag` of the message class; empty when it
 // has none. Made to be handed to tkxml::listFields.
 std::string xmlValueName(const tkxml::ClassInfo& info, unsigned tag, long long value);

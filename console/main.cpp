@@ -87,7 +87,8 @@ const char kUsage[] =
     "       128 unshare, 256 create device, 512 drive maintenance, 1024 force delete mount\n"
     "       path, 4096 vault lock, 8192 force delete library, 16384 add shared mount path;\n"
     "       TAG 1 library id, 3 media agent, 7 media-agent id, 8 library, 23 mount-path id,\n"
-    "       24 mount path, ...                   e.g. storage-library 43=2 8=TapeLib1 request.6=1\n"
+    "       24 mount path, 78 drive, 82 drive option ({drive options}), ...\n"
+    "                                            e.g. storage-library 43=2 8=TapeLib1 request.6=1\n"
     "  can-delete MOUNT-PATH-ID LIBRARY-ID       whether a deletion needs force  e.g. can-delete 2 2\n"
     "  device-paths MOUNT-PATH-ID path [agent=ID] TAG=VALUE ... [path ...]\n"
     "       TAG 17 operation (1 add, 2 change, 3 remove), 1 device, 2 controller, 4 folder,\n"
@@ -117,6 +118,15 @@ const char kUsage[] =
     "an unlock that released nothing, a library delete without request.6=1); 1 the host closed\n"
     "the connection or did not finish a request in time; 2 the host cannot be reached; 64 wrong\n"
     "arguments or an unknown word (nothing is sent; the closest words and handlers are named).\n";
+
+// The usage with the drive options named from the table the answers are
+// named from, so that the two never tell them apart differently.
+std::string usageText() {
+  std::string usage = kUsage;
+  const std::string placeholder = "{drive options}";
+  usage.replace(usage.find(placeholder), placeholder.size(), tkconsole::driveOptionNames());
+  return usage;
+}
 
 constexpr int kExitFailure = 3;
 constexpr int kExitLost = 1;
@@ -455,7 +465,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
+      std::fputs(usageText().c_str(), stdout);
       return 0;
     }
     if (arg == "--version") {
@@ -517,7 +527,7 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   if (!settings.list && settings.scriptPath.empty() && words.empty()) {
-    std::fputs(kUsage, stderr);
+    std::fputs(usageText().c_str(), stderr);
     return kExitUsage;
   }
   Session session(settings, defaults);
