@@ -1,90 +1,144 @@
-// The README's examples, run as written: every command line of its first
-// block of host and console commands, pasted together (the consoles do not
-// wait for the host's socket: they wait for a host that is still starting
-// themselves), then the blocks of console sessions and NDMP requests, each
-// as one shell script, in a fresh directory that has the tree's examples/ and
-// the built binaries where the README says they are.
+// The README's examples, pasted in the order they stand into one shell, in a
+// fresh directory that has the tree's examples/ and the built binaries where
+// the README says they are. Each code block says by its kind how it is
+// pasted: `sh` lines into the shell as they are (a command ending in & goes
+// to the background, one with <<'END' takes the lines up to END), `sql` into
+// `sqlite3 var/tarnkeep.db`, `console` into `build/demo/tkconsole --script -`;
+// a `text` block is what the command before it prints, byte for byte. Each
+// command ends with the exit status its comment gives ("exit status N"; a
+// console block: the text before it), else 0; the hosts it started stop
+// cleanly at the end.
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <optional>
 #include <sstream>
 
 #include "tests/console/ConsoleFixture.h"
 
 namespace {
 
-// The README's code blocks, each as its lines.
-std::vector<std::vector<std::string>> readmeBlocks() {
+struct Block {
+  std::string kind;
+  std::vector<std::string> lines;
+  std::string lead;  // the text between the block before and this one
+};
+
+std::vector<Block> readmeBlocks() {
   std::istringstream readme(hosttest::readFile(std::string(TK_SOURCE_DIR) + "/README.md"));
-  std::vector<std::vector<std::string>> blocks;
+  std::vector<Block> blocks;
   bool inBlock = false;
+  std::string lead;
   for (std::string line; std::getline(readme, line);) {
     if (line.rfind("```", 0) == 0) {
       inBlock = !inBlock;
-      if (inBlock) blocks.emplace_back();
+      if (inBlock) blocks.push_back({line.substr(3), {}, lead});
+      lead.clear();
       continue;
     }
-    if (inBlock) blocks.back().push_back(line);
+    if (inBlock) blocks.back().lines.push_back(line);
+    else lead += line + "\n";
   }
   return blocks;
 }
 
-// The block whose first line begins with `start`; empty when there is none.
-std::vector<std::string> blockStartingWith(const std::string& start) {
-  for (const std::vector<std::string>& block : readmeBlocks())
-    if (!block.empty() && block[0].rfind(start, 0) == 0) return block;
-  return {};
+// The status "exit status N" in `text` names; 0 without one.
+int statusIn(const std::string& text) {
+  const size_t at = text.find("exit status ");
+  return at == std::string::npos ? 0 : std::atoi(text.c_str() + at + 12);
 }
 
-TEST(ReadmeExamples, RunAsWrittenAndEachSucceeds) {
-  const std::vector<std::string> commands = blockStartingWith("build/demo/tkhost ");
-  ASSERT_GE(commands.size(), 4u) << "the README's block of commands was not found";
-  ASSERT_EQ(commands[0].back(), '&') << "the block starts the host in the background";
-  const std::vector<std::vector<std::string>> scripts = {
-      blockStartingWith("build/demo/tkconsole --script - <<'END'"),
-      blockStartingWith("build/demo/tkconsole onMsgSetMMNDMPServer 4106=2 4001=58 "),
+// One command pasted: its text, the status it must end with, and the
+// output it must print exactly (when a text block follows it).
+struct Command {
+  std::string text;
+  int status = 0;
+  std::optional<std::string> output;
+};
+
+constexpr const char* kMarker = "@@status ";
+
+TEST(ReadmeExamples, EveryBlockRunsInOrderAsPasted) {
+  std::vector<Command> commands;
+  std::string script = "unset TK_DB TK_LOCK_DIR TK_LOG_DIR\n";
+  auto add = [&](const std::string& text, int status) {
+    commands.push_back({text, status, std::nullopt});
+    script += text + "\necho \"" + kMarker + "$?\"\n";
   };
-  for (const auto& script : scripts) ASSERT_GE(script.size(), 2u) << "a README block was not found";
+  size_t backgrounded = 0;
+  std::map<std::string, size_t> kinds;
+  for (const Block& block : readmeBlocks()) {
+    ++kinds[block.kind];
+    if (block.kind == "sh") {
+      for (size_t i = 0; i < block.lines.size(); ++i) {
+        std::string text = block.lines[i];
+        if (text.back() == '&') {
+          script += text + "\n";
+          ++backgrounded;
+          continue;
+        }
+        if (text.find("<<'END'") != std::string::npos) {
+          while (++i < block.lines.size() && block.lines[i] != "END") text += "\n" + block.lines[i];
+          text += "\nEND";
+        }
+        add(text, statusIn(text.substr(0, text.find('\n'))));
+      }
+    } else if (block.kind == "sql") {
+      std::string text = "sqlite3 var/tarnkeep.db <<'END'";
+      for (const std::string& line : block.lines) text += "\n" + line;
+      add(text + "\nEND", 0);
+    } else if (block.kind == "console") {
+      std::string text = "build/demo/tkconsole --script - <<'END'";
+      for (const std::string& line : block.lines) text += "\n" + line;
+      add(text + "\nEND", statusIn(block.lead));
+    } else if (block.kind == "text") {
+      ASSERT_FALSE(commands.empty());
+      std::string text;
+      for (const std::string& line : block.lines) text += line + "\n";
+      commands.back().output = text;
+    } else {
+      ADD_FAILURE() << "a README block of no kind, or an unknown one: " << block.kind << "\n" << block.lines[0];
+    }
+  }
+  // Every kind is there, the host was started (and once more, fresh).
+  EXPECT_EQ(kinds.size(), 4u);
+  EXPECT_GE(commands.size(), 20u);
+  ASSERT_EQ(backgrounded, 2u);
+  // The host still running stops cleanly.
+  script += "for job in $(jobs -p); do kill \"$job\"; wait \"$job\"; echo \"" + std::string(kMarker) + "$?\"; done\n";
+  commands.push_back({"(the host, stopped)", 0, std::nullopt});
 
   tktest::TempDir dir;
-  // The directory looks like the top of the tree after scripts/demo.
   ASSERT_EQ(::mkdir(dir.file("build").c_str(), 0700), 0);
   ASSERT_EQ(::symlink(TK_BINARY_DIR, dir.file("build/demo").c_str()), 0);
   ASSERT_EQ(::symlink((std::string(TK_SOURCE_DIR) + "/examples").c_str(), dir.file("examples").c_str()), 0);
-  const std::map<std::string, std::string> env{{"TK_DB", ""}, {"TK_LOCK_DIR", ""}, {"TK_LOG_DIR", ""}};
-  auto inDir = [&](const std::string& command) { return "cd '" + dir.path() + "' && exec " + command; };
+  hosttest::Child shell;
+  const std::string out = dir.file("pasted.out");
+  ASSERT_TRUE(shell.start("/bin/bash", {"-c", "cd '" + dir.path() + "'\n" + script}, {}, out, out + ".err"));
+  ASSERT_EQ(shell.exitCode(300000), 0) << hosttest::readFile(out + ".err");
 
-  // Pasted together: the first console starts as soon as the host has been
-  // sent to the background, before its socket exists.
-  hosttest::Child host;
-  std::string hostCommand = commands[0].substr(0, commands[0].size() - 1);
-  ASSERT_TRUE(host.start("/bin/sh", {"-c", inDir(hostCommand)}, env, dir.file("host.out"), dir.file("host.err")));
-
-  for (size_t i = 1; i < commands.size(); ++i) {
-    SCOPED_TRACE(commands[i]);
-    hosttest::Child console;
-    const std::string out = dir.file("console" + std::to_string(i) + ".out");
-    ASSERT_TRUE(console.start("/bin/sh", {"-c", inDir(commands[i])}, env, out, out + ".err"));
-    EXPECT_EQ(console.exitCode(), 0) << hosttest::readFile(out) << hosttest::readFile(out + ".err")
-                                     << hosttest::readFile(dir.file("host.err"));
-    EXPECT_NE(hosttest::readFile(out), "");
-    EXPECT_EQ(hosttest::readFile(out + ".err"), "");
-    if (commands[i].find("--xml ") != std::string::npos) {
-      EXPECT_EQ(hosttest::readFile(out).rfind("reply 0x0DF9BE39 seq 1\n  result 0\n", 0), 0u) << hosttest::readFile(out);
+  // The output of each command up to its marker.
+  const std::string all = hosttest::readFile(out);
+  const std::string errors = hosttest::readFile(out + ".err");
+  size_t from = 0;
+  for (const Command& command : commands) {
+    SCOPED_TRACE(command.text);
+    const size_t marker = all.find(kMarker, from);
+    ASSERT_NE(marker, std::string::npos) << all << errors;
+    const std::string printed = all.substr(from, marker - from);
+    from = all.find('\n', marker) + 1;
+    EXPECT_EQ(std::atoi(all.c_str() + marker + std::strlen(kMarker)), command.status) << printed << errors;
+    if (command.output) {
+      EXPECT_EQ(printed, *command.output);
+    }
+    if (command.text.find("--xml ") != std::string::npos) {
+      EXPECT_EQ(printed.rfind("reply 0x0DF9BE39 seq 1\n  result 0\n", 0), 0u) << printed;
     }
   }
-
-  // Each further block as one shell script, stopping at a command that fails.
-  for (size_t i = 0; i < scripts.size(); ++i) {
-    std::string text;
-    for (const std::string& line : scripts[i]) text += line + "\n";
-    SCOPED_TRACE(text);
-    hosttest::Child shell;
-    const std::string out = dir.file("block" + std::to_string(i) + ".out");
-    ASSERT_TRUE(shell.start("/bin/sh", {"-e", "-c", "cd '" + dir.path() + "'\n" + text}, env, out, out + ".err"));
-    EXPECT_EQ(shell.exitCode(), 0) << hosttest::readFile(out) << hosttest::readFile(out + ".err");
-    EXPECT_EQ(hosttest::readFile(out + ".err"), "");
-    EXPECT_EQ(hosttest::readFile(out).find("  ("), std::string::npos) << hosttest::readFile(out);
-  }
-  host.signal(SIGTERM);
-  EXPECT_EQ(host.exitCode(), 0) << hosttest::readFile(dir.file("host.err"));
+  EXPECT_EQ(all.find(kMarker, from), std::string::npos) << all;
+  // Nothing a console or sqlite3 said was wrong (the hosts' logs are there too).
+  for (const char* wrong : {"tkconsole:", "Error:", "error near"})
+    EXPECT_EQ(errors.find(wrong), std::string::npos) << errors;
 }
 
 }  // namespace
