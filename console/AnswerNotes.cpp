@@ -46,6 +46,10 @@ void SilentAnswerCheck::see(const tkwire::Reply& reply) {
   if (reply.kind != tkwire::kReplyItems) {
     m_otherReplies = true;
     m_substance = true;
+    // An XML handler that found no session refuses with the notice's text.
+    if (m_request.xml && reply.kind == tkwire::kReplyRaw && reply.messageId == m_request.xmlRequest.messageId &&
+        reportsFailure(reply, true))
+      m_xmlRefused = true;
     return;
   }
   if (reply.messageId == kStatusReply) {
@@ -67,11 +71,12 @@ void SilentAnswerCheck::see(const tkwire::Reply& reply) {
 }
 
 std::string SilentAnswerCheck::note() const {
-  if (m_request.xml) return std::string();
   // A notice followed by a real answer (an operation that went on after the
   // session was taken over) has said what happened; one that stands for the
-  // answer has not, and neither has a "Close".
-  if ((m_takeOverNotice && !m_substance) || m_closeAnswer) {
+  // answer has not, and neither has a "Close" or an XML refusal after it.
+  const bool noSession = m_request.xml ? m_takeOverNotice && m_xmlRefused
+                                       : (m_takeOverNotice && !m_substance) || m_closeAnswer;
+  if (noSession) {
     const std::string why = m_noticeNamesNobody || !m_takeOverNotice
                                 ? "no configuration session is open on this connection"
                                 : "this connection holds no configuration session";
@@ -79,6 +84,7 @@ std::string SilentAnswerCheck::note() const {
     return "nothing was done: " + why + "; take the lock first (`lock`), then " + then +
            " in the same --script or --script - session";
   }
+  if (m_request.xml) return std::string();
   if (m_request.stream.handler == "onMsgGetMMLibraryProperties" && !m_itemsSeen && !m_otherReplies)
     return "empty answer: handles last one connection; take the handle from `libraries` after `lock` in the same "
            "--script or --script - session";

@@ -5,10 +5,11 @@
 //   - a request answered with the take-over notice (reply 11055, item 11102
 //     code 4) and nothing besides bare operation responses (reply 1024 with
 //     only an operation and a status), or with the status 1 "Close" that a
-//     change gets without an instance: this connection holds no
-//     configuration session, so the request was not carried out. A handler
-//     that finds no session answers "Close", or, the pool additions,
-//     "Success"; neither did anything;
+//     change gets without an instance, or (an XML request) with a refusal
+//     after the notice: this connection holds no configuration session, so
+//     the request was not carried out. A handler that finds no session
+//     answers "Close", or, the pool additions, "Success"; neither did
+//     anything;
 //   - `library H` answered with an empty record: the handle names nothing
 //     in this connection's session (handles last one connection);
 //   - an unlock whose answer is "Success" while the handler reports that
@@ -42,6 +43,8 @@ class SilentAnswerCheck {
   // The notice named nobody: no session was ever taken on this host.
   bool m_noticeNamesNobody = false;
   bool m_closeAnswer = false;
+  // The answer to an XML request refused it.
+  bool m_xmlRefused = false;
   // Anything besides the notice and bare operation responses.
   bool m_substance = false;
   bool m_itemsSeen = false;

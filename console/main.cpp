@@ -344,7 +344,10 @@ bool prepareRequest(std::vector<std::string> words, bool fromShell, const tkcons
 // before them.
 std::string typedRequest(const std::vector<std::string>& words) {
   std::string typed;
-  for (std::size_t i = tkconsole::handlerWordAt(words); i < words.size(); ++i)
+  std::size_t at = tkconsole::handlerWordAt(words);
+  // An XML request's message id belongs to it.
+  if (at >= 2 && words[at - 2] == "--xml") at -= 2;
+  for (std::size_t i = at; i < words.size(); ++i)
     typed += (typed.empty() ? "" : " ") + words[i];
   return typed;
 }

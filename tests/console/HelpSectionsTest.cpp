@@ -69,7 +69,8 @@ TEST_F(ConsoleFixture, EveryWordThatNeedsTheLockDoesNothingWithoutItAndSaysWhatT
       "add-ndmp-controller ma1 filer2 /dev/robot1 DEMO TAPE-9 NLIB1 1 4",
       "add-ip-controller ma2 ls1 DEMO TAPE-9 LSLIB1 1 4", "media-types 1", "drive-vendors", "library-vendors 1",
       "serial-check", "serial-check on", "onMsgSetMMMediaConfigParam 4001=3 11077=0 2052=0",
-      "onMsgAddDrivePool handle=5 11=1", "onMsgAddMasterDrivePool handle=12"};
+      "onMsgAddDrivePool handle=5 11=1", "onMsgAddMasterDrivePool handle=12",
+      "--xml 0x01000BBF onMsgEZGetTapeLibrary <ZQGui_EZGetTapeLibrariesReq/>"};
   std::set<std::string> asked;
   for (const std::string& typed : requests) {
     SCOPED_TRACE(typed);
