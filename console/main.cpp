@@ -349,6 +349,9 @@ std::string typedRequest(const std::vector<std::string>& words) {
   if (at >= 2 && words[at - 2] == "--xml") at -= 2;
   for (std::size_t i = at; i < words.size(); ++i)
     typed += (typed.empty() ? "" : " ") + words[i];
+  // Advice, not a copy of the request: a long one is cut short.
+  constexpr std::size_t kShown = 160;
+  if (typed.size() > kShown) typed = typed.substr(0, kShown) + " ...";
   return typed;
 }
 
