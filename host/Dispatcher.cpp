@@ -152,7 +152,9 @@ int64_t callXml(const TkHandlerEntry& entry, const tkwire::XmlRequest& request, 
     const std::string refusal = refusalOf(entry, request.userId, request.messageId, &request.xml, rights);
     if (!refusal.empty()) {
       reportRefusal(entry, request.userId, fd, refusal);
-      tkreply::writeFrame(fd, tkwire::encodeXmlAnswer(request.messageId, request.sequence, tkwire::kRefusedResult,
+      // Answered as the XML handlers answer a refusal: a response written,
+      // so the answer's result is 0; the end frame says the host refused.
+      tkreply::writeFrame(fd, tkwire::encodeXmlAnswer(request.messageId, request.sequence, 0,
                                                       xmlRefusal(request.messageId, refusal)));
       return tkwire::kRefusedResult;
     }
