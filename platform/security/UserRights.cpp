@@ -39,12 +39,15 @@ struct User {
   bool mayChangeSomething = false;
 };
 
-// Both tables as they were when `stamp` was read from the database `path`.
-// A copy read without a stamp (the stamp row is missing) is never reused.
+// Both tables as they were when `stamp` was read from the database `path`
+// under the schema `schema` (a table dropped or altered changes no row, so
+// fires no trigger). A copy read without a stamp (the stamp row is missing)
+// is never reused.
 struct Snapshot {
   std::string path;
   bool stamped = false;
   long long stamp = 0;
+  long long schema = 0;
   std::unordered_map<long long, User> users;
 };
 
@@ -61,11 +64,9 @@ std::string textOf(const tkdb::DbCell& cell) {
 // Both tables read anew under the stamp read before them: a change that
 // lands in between is in the copy already and moves the stamp, so the next
 // check reads again.
-int readSnapshot(tkdb::Session& session, bool stamped, long long stamp, std::shared_ptr<const Snapshot>& out) {
-  auto snapshot = std::make_shared<Snapshot>();
+int readSnapshot(tkdb::Session& session, const Snapshot& key, std::shared_ptr<const Snapshot>& out) {
+  auto snapshot = std::make_shared<Snapshot>(key);
   snapshot->path = tkdb::currentDatabasePath();
-  snapshot->stamped = stamped;
-  snapshot->stamp = stamp;
   int code = session.each("SELECT \"id\", \"login\" FROM \"UMUsers\"", {}, [&](const tkdb::RowView& row) {
     snapshot->users[row.at(0).i].login = textOf(row.at(1));
     return 0;
@@ -91,22 +92,23 @@ int readSnapshot(tkdb::Session& session, bool stamped, long long stamp, std::sha
 std::shared_ptr<const Snapshot> current() {
   if (t_request) return t_request;
   tkdb::Session session;
-  bool stamped = false;
-  long long stamp = 0;
-  int code = session.each("SELECT \"stamp\" FROM \"UMUsersStamp\" WHERE \"id\" = 1", {},
-                          [&](const tkdb::RowView& row) {
-                            stamped = true;
-                            stamp = row.at(0).i;
-                            return 0;
-                          });
-  if (code == 0) {
+  Snapshot key;
+  int code = session.each(
+      "SELECT \"stamp\", (SELECT \"schema_version\" FROM pragma_schema_version) FROM \"UMUsersStamp\" WHERE \"id\" = 1",
+      {}, [&key](const tkdb::RowView& row) {
+        key.stamped = true;
+        key.stamp = row.at(0).i;
+        key.schema = row.at(1).i;
+        return 0;
+      });
+  if (code == 0 && key.stamped) {
     std::lock_guard<std::mutex> guard(g_mutex);
-    if (stamped && g_latest && g_latest->stamped && g_latest->stamp == stamp &&
+    if (g_latest && g_latest->stamped && g_latest->stamp == key.stamp && g_latest->schema == key.schema &&
         g_latest->path == tkdb::currentDatabasePath())
       return g_latest;
   }
   std::shared_ptr<const Snapshot> fresh;
-  if (code == 0) code = readSnapshot(session, stamped, stamp, fresh);
+  if (code == 0) code = readSnapshot(session, key, fresh);
   if (code != 0) {
     EvDebug::Error("tksecurity::UserRights", "the users table could not be read: %s", session.errorText().c_str());
     return nullptr;

@@ -211,6 +211,9 @@ TEST_F(HostRequestRights, AChangeToTheUsersTableBySqlIsSeenByTheNextRequest) {
        nullptr, "User [auditor] may not change anything in this installation."},
       {"DELETE FROM \"UMUsers\" WHERE \"id\" = 7", "User [7] is not a user of this installation.",
        "User [7] is not a user of this installation."},
+      // A table that cannot be read refuses everything; no row changed.
+      {"DROP TABLE \"UMUserRights\"", "The rights of user [7] could not be read.",
+       "The rights of user [7] could not be read."},
   };
   int64_t sequence = 0;
   for (const auto& step : steps) {
