@@ -179,7 +179,7 @@ long long seedBulk(sqlite3* db, int n) {
 }
 
 std::map<std::string, std::string> hostEnvironment(const tktest::TempDir& dir) {
-  return {{"TK_DB", dir.file("host.db")}, {"TK_LOCK_DIR", dir.file("locks")}};
+  return {{"TK_DB", dir.file("host.db")}, {"TK_LOCK_DIR", dir.file("locks")}, {"TK_RIGHTS", "table"}};
 }
 
 // The stored installation of `n` objects, made once: a database file that

@@ -180,8 +180,18 @@ using hosttest::residentKb;
 class BenchHost {
  public:
   BenchHost()
-      : m_host(m_dir, m_dir.file("host.sock"), {"--quiet"}, {{"TK_LOCK_DIR", m_dir.file("locks")}}) {
-    m_up = m_host.up();
+      : m_host(m_dir, m_dir.file("host.sock"), {"--quiet"},
+               {{"TK_LOCK_DIR", m_dir.file("locks")}, {"TK_RIGHTS", "table"}}) {
+    // Rights from the users table, as an installation answers them: the
+    // requests' user 1 may change everything.
+    sqlite3* db = nullptr;
+    m_up = m_host.up() && sqlite3_open_v2(database().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+           sqlite3_busy_timeout(db, 30000) == SQLITE_OK &&
+           sqlite3_exec(db,
+                        "INSERT INTO \"UMUsers\" (\"id\", \"login\") VALUES (1, 'admin'); INSERT INTO "
+                        "\"UMUserRights\" (\"userId\", \"entityKind\", \"entityId\", \"mayChange\") VALUES (1, '*', -1, 1)",
+                        nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
   }
   bool up() const { return m_up; }
   int connect() { return m_host.connect(); }

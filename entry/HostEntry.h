@@ -20,6 +20,10 @@
 //                        the library forgets the client before another one
 //                        can get the same number
 //
+// Each entry says what its requests do to the configuration (its access),
+// so that the host can refuse a change to a user who may change nothing
+// before any handler runs; the handlers ask their own per-object questions.
+//
 // Element-stream handlers receive the request record the host filled for the
 // request and answer on its socket themselves; their int result is only logged.
 // XML handlers receive the request record (socket, user, sequence number), the
@@ -43,7 +47,21 @@ enum TkHandlerKind : uint32_t {
   kTkHandlerXml = 2,     // XML request: xml(handlers, request, message id, text)
 };
 
+// What the requests of an entry do. An entry that does not say changes:
+// a forgotten line is refused to a user who may only look, not served.
+enum TkHandlerAccess : uint32_t {
+  kTkAccessChanges = 0,     // every request may change the configuration
+  kTkAccessLooks = 1,       // no request changes it (listings, properties,
+                            // checks, and the configuration lock, which asks
+                            // its own rights question)
+  kTkAccessPerRequest = 2,  // XML only: `accessOf` tells per request
+};
+
 typedef int (*TkStreamHandlerFn)(TkHandlers* handlers, MessageInfo* request);
+// The access of one XML request of a kTkAccessPerRequest entry: by message
+// id, and where one message both lists and changes, by its operation.
+// Returns kTkAccessChanges or kTkAccessLooks; a text it cannot read changes.
+typedef uint32_t (*TkXmlAccessFn)(unsigned long messageId, const std::string& text);
 typedef long long (*TkXmlHandlerFn)(TkHandlers* handlers, MessageInfo* request, unsigned long messageId,
                                     std::string& text);
 
@@ -55,6 +73,8 @@ struct TkHandlerEntry {
   // kTkHandlerXml only: the one message id the entry takes, or 0 when the entry
   // is a dispatcher that takes every id and selects the handler itself.
   unsigned long messageId;
+  uint32_t access = kTkAccessChanges;  // TkHandlerAccess
+  TkXmlAccessFn accessOf = nullptr;    // kTkAccessPerRequest: the access of a request
 };
 
 typedef uint32_t (*TkHostEntryVersionFn)(void);
@@ -73,7 +93,7 @@ void TkHostConnectionClosed(int fd);
 
 }  // extern "C"
 
-inline constexpr uint32_t kTkHostEntryVersion = 2;
+inline constexpr uint32_t kTkHostEntryVersion = 3;
 
 inline constexpr const char* kTkHostEntryVersionSymbol = "TkHostEntryVersion";
 inline constexpr const char* kTkHostCreateHandlersSymbol = "TkHostCreateHandlers";

@@ -6,15 +6,20 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
+#include "frame/EvAlertEx.h"
 #include "frame/EvExternal.h"
 #include "frame/MessageInfo.h"
 #include "host/HostLog.h"
 #include "host/RequestRecord.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/reply/ReplyChannel.h"
+#include "platform/security/Rights.h"
+#include "platform/xml/EVGuiMessages.h"
+#include "platform/xml/ZQGuiMessages.h"
 #include "wire/FrameReader.h"
 #include "wire/WireCodec.h"
 
@@ -28,6 +33,63 @@ void fillLoginName(MessageInfo& record) {
   int size = static_cast<int>(sizeof login);
   EvExternal services(0);
   if (services.getUserLogin(static_cast<int>(record.userId), login, &size, nullptr) == 0) record.setLoginName(login);
+}
+
+// The rights alert the handlers raise for a refusal: 1020, condition 12,
+// about the user, with the refusal's text.
+constexpr long kRightsAlertId = 1020;
+constexpr long kRightsAlertCondition = 12;
+
+// The users table's answer to a request, asked once before any handler runs
+// (with the users table as the source of rights; the scripted rules of the
+// tests are asked by the handlers alone). A user the table does not know is
+// refused every request, a user no right of whom allows a change every
+// request that changes. Empty when the request may go on; the handlers ask
+// their own per-object questions. `rights` keeps the answer for the
+// handler's questions of the same request.
+std::string refusalOf(const TkHandlerEntry& entry, uint32_t userId, unsigned long messageId, const std::string* xml,
+                      std::optional<tksecurity::RequestRights>& rights) {
+  if (!tksecurity::usesUsersTable()) return std::string();
+  rights.emplace(userId);
+  const tksecurity::RequestUser& user = rights->user();
+  if (!user.readable) return "The rights of user [" + std::to_string(userId) + "] could not be read.";
+  if (!user.known) return "User [" + std::to_string(userId) + "] is not a user of this installation.";
+  uint32_t access = entry.access;
+  if (access == kTkAccessPerRequest)
+    access = entry.accessOf != nullptr && xml != nullptr ? entry.accessOf(messageId, *xml) : kTkAccessChanges;
+  if (access == kTkAccessLooks || user.mayChange) return std::string();
+  return "User [" + user.login + "] may not change anything in this installation.";
+}
+
+// Raises the rights alert and logs the refusal.
+void reportRefusal(const TkHandlerEntry& entry, uint32_t userId, int fd, const std::string& reason) {
+  EvAlertEx alert;
+  alert.setAlert(kRightsAlertId, nullptr);
+  alert.setWhomId(static_cast<long>(userId), nullptr);
+  alert.setCondition(kRightsAlertCondition);
+  alert.getMsgString() = reason;
+  alert.sendAlert(0, 0, 0);
+  logLine(1, "refused %s for user %u on connection %d: %s", entry.name, userId, fd, reason.c_str());
+}
+
+// The XML form of a refusal: the generic response of the request's message
+// family (the namespace in the top byte of its id) with code -1 and the
+// reason, as the handlers answer theirs.
+template <class Response>
+std::string genericRefusal(const std::string& reason) {
+  Response response;
+  response.setint64(Response::kCode.ordinal, Response::kCode.tag, ZQGui::GenericResp::kCodeFailure,
+                    Response::kClassHash, Response::kCode.hash);
+  response.setstring(Response::kText.ordinal, Response::kText.tag, reason, Response::kClassHash,
+                     Response::kText.hash);
+  std::string text;
+  response.serialize(text);
+  return text;
+}
+
+std::string xmlRefusal(unsigned long messageId, const std::string& reason) {
+  if ((messageId >> 24) == ZQGui::GenericResp::kNamespace) return genericRefusal<ZQGui::GenericResp>(reason);
+  return genericRefusal<EVGui::GenericResp>(reason);
 }
 
 // Runs a handler call; a handler that throws is logged and answered with a
@@ -51,14 +113,24 @@ int64_t runHandler(const TkHandlerEntry& entry, int fd, int64_t sequence, Call&&
 
 int64_t callStream(const TkHandlerEntry& entry, const tkwire::StreamRequest& request, int fd, TkHandlers* handlers) {
   std::string refusal;
-  std::unique_ptr<MessageInfo> record;
+  std::optional<tksecurity::RequestRights> rights;
+  MessageInfo* record = nullptr;
   try {
-    record = makeStreamRecord(request, fd, refusal);
-    if (record) fillLoginName(*record);
+    refusal = refusalOf(entry, request.userId, 0, nullptr, rights);
+    if (!refusal.empty()) {
+      reportRefusal(entry, request.userId, fd, refusal);
+      refuse(fd, request.sequence, refusal);
+      return tkwire::kRefusedResult;
+    }
+    MessageInfo& fresh = freshThreadRecord();
+    if (fillStreamRecord(fresh, request, fd, refusal)) {
+      record = &fresh;
+      fillLoginName(*record);
+    }
   } catch (const std::bad_alloc&) {
     refusal = "not enough memory for the request";
   }
-  if (!record) {
+  if (record == nullptr) {
     logLine(1, "refused %s on connection %d: %s", printable(request.handler).c_str(), fd, refusal.c_str());
     refuse(fd, request.sequence, refusal);
     return tkwire::kRefusedResult;
@@ -67,16 +139,27 @@ int64_t callStream(const TkHandlerEntry& entry, const tkwire::StreamRequest& req
           entry.name, request.userId, request.sequence, request.firstField, request.stream.size());
   return runHandler(entry, fd, request.sequence, [&]() -> int64_t {
     EvDebugConnectionScope scope(fd);
-    int result = entry.stream(handlers, record.get());
+    int result = entry.stream(handlers, record);
     logLine(2, "connection %d: %s returned %d", fd, entry.name, result);
     return result;
   });
 }
 
 int64_t callXml(const TkHandlerEntry& entry, const tkwire::XmlRequest& request, int fd, TkHandlers* handlers) {
-  std::unique_ptr<MessageInfo> record;
+  std::optional<tksecurity::RequestRights> rights;
+  MessageInfo* record = nullptr;
   try {
-    record = makeXmlRecord(request, fd);
+    const std::string refusal = refusalOf(entry, request.userId, request.messageId, &request.xml, rights);
+    if (!refusal.empty()) {
+      reportRefusal(entry, request.userId, fd, refusal);
+      // Answered as the XML handlers answer a refusal: a response written,
+      // so the answer's result is 0; the end frame says the host refused.
+      tkreply::writeFrame(fd, tkwire::encodeXmlAnswer(request.messageId, request.sequence, 0,
+                                                      xmlRefusal(request.messageId, refusal)));
+      return tkwire::kRefusedResult;
+    }
+    record = &freshThreadRecord();
+    fillRecord(*record, request, fd);
     fillLoginName(*record);
   } catch (const std::bad_alloc&) {
     refuse(fd, request.sequence, "not enough memory for the request");
@@ -87,7 +170,7 @@ int64_t callXml(const TkHandlerEntry& entry, const tkwire::XmlRequest& request, 
   return runHandler(entry, fd, request.sequence, [&]() -> int64_t {
     EvDebugConnectionScope scope(fd);
     std::string text = request.xml;
-    long long result = entry.xml(handlers, record.get(), request.messageId, text);
+    long long result = entry.xml(handlers, record, request.messageId, text);
     logLine(2, "connection %d: %s returned %lld with %zu bytes", fd, entry.name, result, text.size());
     tkreply::writeFrame(fd, tkwire::encodeXmlAnswer(request.messageId, request.sequence, result, text));
     return result;
@@ -143,6 +226,11 @@ bool Dispatcher::init(const HandlerApi& api, std::string& error) {
       }
     } else {
       error = where + " has an unknown kind " + std::to_string(e.kind);
+      return false;
+    }
+    if (e.access != kTkAccessChanges && e.access != kTkAccessLooks &&
+        (e.access != kTkAccessPerRequest || e.kind != kTkHandlerXml || e.accessOf == nullptr)) {
+      error = where + " has an unusable access " + std::to_string(e.access);
       return false;
     }
     if (!m_byName.emplace(e.name, &e).second) {

@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
+#include <type_traits>
 #include <string>
 
 #include "frame/MessageInfo.h"
@@ -11,42 +13,69 @@
 
 namespace tkhost {
 
-// A zeroed record on the connection `fd` with the request's head filled in.
-inline std::unique_ptr<MessageInfo> makeRecord(const tkwire::RequestHead& request, int fd) {
-  auto record = std::make_unique<MessageInfo>();
-  record->socket = CWySocket(fd);
-  record->secureSocket.SetEstablished(true);
-  record->userId = request.userId;
-  record->requestKind = request.requestKind;
-  record->autoRefreshGuiId = request.autoRefreshGuiId;
-  record->origin = request.origin;
-  record->sequenceNumber = request.sequence;
-  record->objectHandle = request.firstField;  // firstWord and elementCount share these bytes
-  return record;
+// Fills `record`, which must be freshly made (zeroed), on the connection
+// `fd` with the request's head.
+inline void fillRecord(MessageInfo& record, const tkwire::RequestHead& request, int fd) {
+  record.socket = CWySocket(fd);
+  record.secureSocket.SetEstablished(true);
+  record.userId = request.userId;
+  record.requestKind = request.requestKind;
+  record.autoRefreshGuiId = request.autoRefreshGuiId;
+  record.origin = request.origin;
+  record.sequenceNumber = request.sequence;
+  record.objectHandle = request.firstField;  // firstWord and elementCount share these bytes
 }
 
-// The record of an element-stream request on the connection `fd`: a fresh,
-// zeroed record with the connection's descriptor as its socket, the body
-// fields from the frame and the element stream copied into the stream area.
-// Null, with the reason in `refusal`, when the stream does not fit the area.
-inline std::unique_ptr<MessageInfo> makeStreamRecord(const tkwire::StreamRequest& request, int fd,
-                                                     std::string& refusal) {
+// Fills a fresh record for an element-stream request on the connection
+// `fd`: the body fields from the frame and the element stream copied into
+// the stream area. False, with the reason in `refusal`, when the stream does
+// not fit the area.
+inline bool fillStreamRecord(MessageInfo& record, const tkwire::StreamRequest& request, int fd,
+                             std::string& refusal) {
   static_assert(sizeof(MessageInfo::elementStream) == tkwire::kMaxElementStream,
                 "the wire limit is the stream area of the request record");
   if (request.stream.size() > sizeof(MessageInfo::elementStream)) {
     refusal = "element stream too long: " + std::to_string(request.stream.size()) + " bytes, at most " +
               std::to_string(sizeof(MessageInfo::elementStream));
-    return nullptr;
+    return false;
   }
-  std::unique_ptr<MessageInfo> record = makeRecord(request, fd);
-  if (!request.stream.empty()) std::memcpy(record->elementStream, request.stream.data(), request.stream.size());
+  fillRecord(record, request, fd);
+  if (!request.stream.empty()) std::memcpy(record.elementStream, request.stream.data(), request.stream.size());
+  return true;
+}
+
+// The record of an element-stream request on the connection `fd`, newly
+// allocated (see fillStreamRecord). Null, with the reason in `refusal`,
+// when the stream does not fit the area.
+inline std::unique_ptr<MessageInfo> makeStreamRecord(const tkwire::StreamRequest& request, int fd,
+                                                     std::string& refusal) {
+  auto record = std::make_unique<MessageInfo>();
+  if (!fillStreamRecord(*record, request, fd, refusal)) return nullptr;
   return record;
 }
 
 // The record of an XML request on the connection `fd`: as above, with no
 // element stream (the XML text travels in its own buffer).
 inline std::unique_ptr<MessageInfo> makeXmlRecord(const tkwire::XmlRequest& request, int fd) {
-  return makeRecord(request, fd);
+  auto record = std::make_unique<MessageInfo>();
+  fillRecord(*record, request, fd);
+  return record;
+}
+
+// The calling thread's record, made fresh (zeroed) for its next request.
+// The host serves a connection on a thread of its own, so the record lives
+// as long as the connection and is allocated once: a record allocated and
+// freed per request (64 KB) made the allocator give its pages back to the
+// system at every free and fault them in again at the next request.
+inline MessageInfo& freshThreadRecord() {
+  thread_local std::unique_ptr<MessageInfo> record;
+  if (!record) {
+    record = std::make_unique<MessageInfo>();
+  } else {
+    static_assert(std::is_trivially_destructible_v<MessageInfo>, "a record is remade in place");
+    new (record.get()) MessageInfo();
+  }
+  return *record;
 }
 
 }  // namespace tkhost

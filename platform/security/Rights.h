@@ -57,7 +57,37 @@ bool usesUsersTable();
 // The users table's answer: a refusal text, or an empty text when the user
 // holds the right. A user the table does not know is refused, and so is
 // every question while the table cannot be read.
+//
+// The answers come from a copy of both tables kept in memory and read again
+// whenever their stamp has moved: triggers give the stamp a new random value
+// at every change of either table, by this process or by anyone with SQL,
+// so checking it is one small read. Inside a request the host has begun
+// (RequestRights below) even that read is spared: the request's questions
+// are answered from the copy the host checked at its start.
 std::string tableRefusal(long long userId, const Need& need);
+
+// What the host learns of a request's user once, before any handler runs.
+struct RequestUser {
+  bool readable = false;   // false: the tables could not be read
+  bool known = false;      // the users table holds the user
+  bool mayChange = false;  // some right of the user allows a change
+  std::string login;
+};
+// For the life of the object, the calling thread's questions about the users
+// table are answered from the copy checked when it was made. A change the
+// thread makes itself (tableAddLibraryUser) ends that for the rest of the
+// request.
+class RequestRights {
+ public:
+  explicit RequestRights(long long userId);
+  ~RequestRights();
+  RequestRights(const RequestRights&) = delete;
+  RequestRights& operator=(const RequestRights&) = delete;
+  const RequestUser& user() const { return m_user; }
+
+ private:
+  RequestUser m_user;
+};
 // The user's login name from the users table; false when the table does
 // not know the user (or cannot be read).
 bool tableLogin(long long userId, std::string& login);

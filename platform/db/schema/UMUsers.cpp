@@ -13,6 +13,16 @@
 // the entity's id (-1 for every entity of the kind) and whether the user
 // may change it (1) or only look at it (0). Rights add up; a user with no
 // row in UMUsers is refused everything.
+//
+// UMUsersStamp holds one row whose stamp the triggers below set to a new
+// random value at every insert, update or delete of either table, whoever
+// makes it: the security service keeps a copy of the tables and reads them
+// again only when the stamp has moved. A random value rather than a count,
+// so that two databases made from one copy never show the same stamp for
+// different contents, and a change undone by a rollback leaves a stamp no
+// copy was read under.
+#include <string>
+
 #include "platform/db/DBSession.h"
 
 namespace {
@@ -29,6 +39,18 @@ namespace {
                        "\"entityId\" INTEGER NOT NULL DEFAULT -1, "
                        "\"mayChange\" INTEGER NOT NULL DEFAULT 0 CHECK (\"mayChange\" IN (0, 1)), "
                        "UNIQUE (\"userId\", \"entityKind\", \"entityId\"))");
+  tkdb::registerSchema("UMUsersStamp",
+                       "CREATE TABLE IF NOT EXISTS \"UMUsersStamp\" ("
+                       "\"id\" INTEGER PRIMARY KEY CHECK (\"id\" = 1), "
+                       "\"stamp\" INTEGER NOT NULL); "
+                       "INSERT OR IGNORE INTO \"UMUsersStamp\" (\"id\", \"stamp\") VALUES (1, random())");
+  for (const char* table : {"UMUsers", "UMUserRights"}) {
+    for (const char* event : {"INSERT", "UPDATE", "DELETE"}) {
+      const std::string name = std::string(table) + "_stamp_" + event;
+      tkdb::registerSchema(name, "CREATE TRIGGER IF NOT EXISTS \"" + name + "\" AFTER " + event + " ON \"" + table +
+                                     "\" BEGIN UPDATE \"UMUsersStamp\" SET \"stamp\" = random() WHERE \"id\" = 1; END");
+    }
+  }
   return true;
 }();
 
