@@ -126,19 +126,17 @@ const KindInfo& kindInfo(MMStoredKind kind) {
 
 std::string quoted(const char* name) { return std::string("\"") + name + "\""; }
 
-// The most columns a scan selects (scanOf checks it).
-constexpr size_t kMaxScanColumns = 32;
-
 // Reading the cells of a scanned row. A cell that is not what its column
 // holds fails the whole load: a graph built from guessed values would be
 // written back as if it were the configuration. The row's cells are read
 // in one call when the reader is made: a load reads every column of tens of
 // thousands of rows, and a call into the engine per column was a tenth of
-// its time.
+// its time. `cells` holds as many cells as the scan selects columns, and
+// is the scan's, not the row's: the rows of a scan use it in turn.
 class RowReader {
  public:
-  RowReader(const char* table, const tkdb::RowView& row, const std::vector<size_t>& widths)
-      : m_table(table), m_widths(widths), m_count(row.read(m_cells, static_cast<int>(kMaxScanColumns))) {}
+  RowReader(const char* table, const tkdb::RowView& row, const std::vector<size_t>& widths, tkdb::DbCell* cells)
+      : m_table(table), m_widths(widths), m_cells(cells), m_count(row.read(cells, static_cast<int>(widths.size()))) {}
 
   int integer(size_t i) {
     const tkdb::DbCell cell = at(i);
@@ -193,7 +191,7 @@ class RowReader {
   }
   const char* m_table;
   const std::vector<size_t>& m_widths;
-  tkdb::DbCell m_cells[kMaxScanColumns];
+  const tkdb::DbCell* m_cells;
   int m_count;
   std::string m_bad;
 };
@@ -267,10 +265,6 @@ Scan scanOf(std::initializer_list<Pick> picks, const char* rest) {
     scan.sql += quoted(found->name);
     scan.widths.push_back(widthOf(*found));
   }
-  if (scan.widths.size() > kMaxScanColumns) {
-    std::fprintf(stderr, "The model loader selects %zu columns, more than a row reader holds.\n", scan.widths.size());
-    std::abort();
-  }
   scan.sql += " ";
   scan.sql += rest;
   return scan;
@@ -317,8 +311,9 @@ int scan(tkdb::Session& s, const char* table, MMStoredKind kind, const ScanFilte
   if (!cut) out.reserve(wholeRows.load(std::memory_order_relaxed));
   std::vector<tkdb::DbValue> params;
   if (cut) params.emplace_back(filter->since);
+  std::vector<tkdb::DbCell> cells(how.widths.size());
   const int code = s.each(scanText(how, kind, filter), params, [&](const tkdb::RowView& row) {
-    RowReader r(table, row, how.widths);
+    RowReader r(table, row, how.widths, cells.data());
     read(r, out.emplace_back());
     if (!r.ok()) {
       problem = r.problem();
