@@ -24,6 +24,7 @@
 #include "Db/Tbl/MMDrive.h"
 #include "Db/Tbl/MMLibrary.h"
 #include "bench/BenchPairs.h"
+#include "bench/RawSqlite.h"
 #include "platform/mmdb/MMLibraryDB.h"
 #include "platform/db/DBSession.h"
 #include "tests/support/TempDir.h"
@@ -54,11 +55,8 @@ struct SqliteCloser {
 using RawDb = std::unique_ptr<sqlite3, SqliteCloser>;
 using RawStatement = std::unique_ptr<sqlite3_stmt, SqliteCloser>;
 
-RawDb openRaw(const std::string& path) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-  return RawDb(db);
-}
+// Opened as the engine opens its connections.
+RawDb openRaw(const std::string& path) { return RawDb(tkbench::openAsEngine(path)); }
 
 RawStatement prepare(sqlite3* db, const std::string& sql) {
   sqlite3_stmt* statement = nullptr;

@@ -32,6 +32,18 @@
 // Each N has one host for the listings and one for each kind of change (a
 // change leaves rows behind that a listing would then read: a deleted
 // library's disk device stays).
+//
+//   oneshot_<request>_10000/ours   the request as tkconsole makes a command:
+//                                  on a new connection, its first request,
+//                                  the connection closed after the answer
+//   oneshot_<request>_10000/raw    the same request on a warm connection
+//
+// for the listings ndmp_servers and san_volumes, on the listings' host of
+// 10,000 objects. A one-shot command's time is the host's CPU time from
+// before the connection is made until the connection's thread has ended
+// (what the host makes for a connection and frees with it is the command's
+// cost too), so that ours/raw is what a command costs an administrator who
+// types it against what it costs on a connection kept open.
 #include <sqlite3.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -47,6 +59,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/BenchPairs.h"
@@ -247,6 +260,8 @@ class Installation {
     clock_gettime(m_clock, &t);
     return t.tv_sec * 1000000000LL + t.tv_nsec;
   }
+  // The host's threads now, from /proc.
+  int threads() { return hosttest::countProcEntries(m_host->child().pid(), "task"); }
   long long spareDevice() const { return m_spareDevice; }
   long long agent() const { return m_agent; }
   // The mount path that the spare device stands in, or -1.
@@ -448,7 +463,69 @@ void timeRequest(benchmark::State& state, const Request& request, int n) {
   ::close(fd);
 }
 
+// ---------------------------------------------------------------- one-shot commands
+
+constexpr int kOneShotSize = 10000;
+constexpr int kThreadEndMs = 10000;  // a closed connection's thread ends within this
+
+// Times `request` as a one-shot command: each iteration connects, asks,
+// closes and waits for the connection's thread to end; the host's CPU time
+// over all of it is the iteration's time.
+void timeOneShot(benchmark::State& state, const Request& request) {
+  Installation& at = installationOf(kOneShotSize, request.group);
+  if (!at.up()) {
+    state.SkipWithError("the installation's host did not come up");
+    return;
+  }
+  const Step step = request.step(at);
+  std::vector<tkwire::Reply> replies;
+  double wallSeconds = 0;
+  size_t answerBytes = 0;
+  for (auto _ : state) {
+    // A connection another case closed may still be ending: counting the
+    // threads before each connection, the wait below ends once this one's
+    // thread is gone whatever that one does.
+    const int before = at.threads();
+    const auto wallStart = std::chrono::steady_clock::now();
+    const long long start = at.hostNanos();
+    const int fd = at.connect();
+    const bool answered = fd >= 0 && step.timed(fd, replies);
+    answerBytes = t_answerBytes;
+    if (fd >= 0) ::close(fd);
+    const auto deadline = wallStart + std::chrono::milliseconds(kThreadEndMs);
+    bool ended = true;
+    while (at.threads() > before) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ended = false;
+        break;
+      }
+      std::this_thread::yield();
+    }
+    const long long end = at.hostNanos();
+    wallSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    if (!answered || !ended) {
+      state.SkipWithError(!answered ? "the request failed or went unanswered" : "the connection's thread did not end");
+      break;
+    }
+    state.SetIterationTime(static_cast<double>(end - start) / 1e9);
+  }
+  state.counters["wall_us"] = benchmark::Counter(wallSeconds * 1e6, benchmark::Counter::kAvgIterations);
+  state.counters["answer_bytes"] = static_cast<double>(answerBytes);
+}
+
 const bool kRegistered = [] {
+  for (const Request& request : kRequests) {
+    const std::string name = request.name;
+    if (name != "ndmp_servers" && name != "san_volumes") continue;
+    const Request* r = &request;
+    tkbench::registerPair(
+        "oneshot_" + name + "_" + std::to_string(kOneShotSize), [r](benchmark::State& s) { timeOneShot(s, *r); },
+        [r](benchmark::State& s) {
+          timeRequest(s, *r, kOneShotSize);
+          s.SetLabel("raw: the same request on a warm connection");
+        },
+        [r](tkbench::Benchmark* b) { b->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(r->iterations); });
+  }
   for (const Request& request : kRequests)
     for (int n : kSizes) {
       const Request* r = &request;

@@ -11,7 +11,8 @@
 //              load that replaces them would): every row comes from the
 //              database every time
 //   load/raw   the same SELECTs (same tables, columns and order) stepped with
-//              sqlite3 directly, every column read, nothing built
+//              sqlite3 directly, every column read, nothing built, on a
+//              connection opened as the engine opens its own
 //
 // The database is made once per process in a temporary directory (TK_DB).
 #include <benchmark/benchmark.h>
@@ -25,6 +26,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/RawSqlite.h"
 #include "bench/TapeLibraryRows.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/db/DBSession.h"
@@ -117,8 +119,8 @@ void loadOurs(benchmark::State& state) {
 }
 
 void loadRaw(benchmark::State& state) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(database().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+  sqlite3* db = tkbench::openAsEngine(database());
+  if (db == nullptr) {
     state.SkipWithError("cannot open the database");
     return;
   }

@@ -62,12 +62,83 @@ ProcRegistry& procs() {
 
 std::atomic<uint64_t> g_generation{1};
 
-// Every connection the thread opened, for the busy handler (declared first:
-// it goes after the connections when the thread ends).
+// Every connection the thread opened or took over, for the busy handler
+// (declared first: it goes after the connections when the thread ends).
 thread_local std::vector<std::weak_ptr<Connection>> t_opened;
-thread_local std::shared_ptr<Connection> t_connection;
+
+// The thread's connection. When the thread ends, the connection is offered
+// to the next thread instead of being closed (Connection::threadEnded).
+struct ThreadConnection {
+  std::shared_ptr<Connection> conn;
+  ~ThreadConnection() { Connection::threadEnded(std::move(conn)); }
+};
+thread_local ThreadConnection t_thread;
 // The idle connection of the thread's last private transaction.
 thread_local std::shared_ptr<Connection> t_privateIdle;
+
+// Connections of threads that ended, idle, for the threads that come next.
+// The host serves each console connection on a thread of its own and
+// tkconsole makes a connection per command: a thread that opened its own
+// database connection paid for the open, SQLite's reading of the schema,
+// the schema check and every statement's compilation again, and the
+// closing at its end handed the connection's memory back, which the next
+// thread then faulted in again: a one-shot command cost twice what the
+// same request costs on a kept connection. A kept connection holds no
+// transaction and no snapshot: its next statement reads the database as it
+// is then, whoever changed it. At most kIdleConnections are kept (each
+// holds its descriptors and page cache); the generation and the path are
+// checked when one is taken, as for a thread's own.
+constexpr size_t kIdleConnections = 2;
+
+struct IdleConnections {
+  std::mutex mutex;
+  std::vector<std::shared_ptr<Connection>> idle;
+  bool closed = false;  // the process is ending: nothing is kept any more
+};
+
+IdleConnections& idleConnections() {
+  static IdleConnections* pool = new IdleConnections();  // lives through static destruction
+  // Closes the kept connections when the process ends (threads that end
+  // after it close their own).
+  static struct Closer {
+    ~Closer() {
+      std::vector<std::shared_ptr<Connection>> idle;
+      {
+        std::lock_guard<std::mutex> guard(pool->mutex);
+        pool->closed = true;
+        idle.swap(pool->idle);
+      }
+    }
+  } closer;
+  return *pool;
+}
+
+// A kept connection of the database at `path` and the current generation,
+// or null.
+std::shared_ptr<Connection> takeIdle(const std::string& path, uint64_t generation,
+                                     uint64_t (*generationOf)(const Connection&)) {
+  IdleConnections& pool = idleConnections();
+  std::shared_ptr<Connection> taken;
+  std::vector<std::shared_ptr<Connection>> stale;  // closed outside the lock
+  {
+    std::lock_guard<std::mutex> guard(pool.mutex);
+    while (!pool.idle.empty() && !taken) {
+      std::shared_ptr<Connection> conn = std::move(pool.idle.back());
+      pool.idle.pop_back();
+      if (generationOf(*conn) == generation && conn->path() == path)
+        taken = std::move(conn);
+      else
+        stale.push_back(std::move(conn));
+    }
+  }
+  return taken;
+}
+
+void noteOpened(const std::shared_ptr<Connection>& conn) {
+  t_opened.erase(std::remove_if(t_opened.begin(), t_opened.end(), [](const auto& w) { return w.expired(); }),
+                 t_opened.end());
+  t_opened.push_back(conn);
+}
 
 int makeParentDirectory(const std::string& path, std::string& detail) {
   std::filesystem::path parent = std::filesystem::path(path).parent_path();
@@ -174,9 +245,7 @@ std::shared_ptr<Connection> Connection::open(const std::string& path, int& code,
   // another connection of this thread holds.
   conn->m_busyTimeoutMs = busyTimeoutMs();
   sqlite3_busy_handler(conn->m_db, &Connection::busyWait, conn.get());
-  t_opened.erase(std::remove_if(t_opened.begin(), t_opened.end(), [](const auto& w) { return w.expired(); }),
-                 t_opened.end());
-  t_opened.push_back(conn);
+  noteOpened(conn);
   // WAL keeps readers and the one writer out of each other's way; FULL
   // syncs every commit (configuration must not be lost).
   //
@@ -201,7 +270,7 @@ std::shared_ptr<Connection> Connection::open(const std::string& path, int& code,
 std::shared_ptr<Connection> Connection::forThread(int& code, std::string& detail) {
   code = DB_OK;
   const char* path = databasePathText();
-  std::shared_ptr<Connection>& conn = t_connection;
+  std::shared_ptr<Connection>& conn = t_thread.conn;
   if (conn) {
     bool current = conn->m_generation == g_generation.load(std::memory_order_acquire) && conn->m_path == path;
     if (!current) {
@@ -213,6 +282,11 @@ std::shared_ptr<Connection> Connection::forThread(int& code, std::string& detail
       // A connection with an open transaction stays until the transaction ends.
       if (!busy) conn.reset();
     }
+  }
+  if (!conn) {
+    conn = takeIdle(path, g_generation.load(std::memory_order_acquire),
+                    [](const Connection& c) { return c.m_generation; });
+    if (conn) noteOpened(conn);
   }
   if (!conn) {
     conn = open(path, code, detail);
@@ -228,7 +302,7 @@ std::shared_ptr<Connection> Connection::forThread(int& code, std::string& detail
 
 void Connection::closeThreadConnection() {
   t_privateIdle.reset();
-  std::shared_ptr<Connection>& conn = t_connection;
+  std::shared_ptr<Connection>& conn = t_thread.conn;
   if (!conn) return;
   bool idle;
   {
@@ -238,14 +312,35 @@ void Connection::closeThreadConnection() {
   if (idle) conn.reset();
 }
 
+void Connection::threadEnded(std::shared_ptr<Connection> conn) {
+  if (!conn || conn.use_count() != 1 || conn->m_db == nullptr) return;  // closed here, or by its last holder
+  {
+    std::lock_guard<std::recursive_mutex> guard(conn->m_mutex);
+    const bool idle = conn->trans.empty() && sqlite3_get_autocommit(conn->m_db) != 0 && conn->m_walks == 0 &&
+                      conn->m_streams.empty();
+    if (!idle || conn->m_generation != g_generation.load(std::memory_order_acquire)) return;
+  }
+  IdleConnections& pool = idleConnections();
+  std::lock_guard<std::mutex> guard(pool.mutex);
+  if (pool.closed || pool.idle.size() >= kIdleConnections) return;
+  pool.idle.push_back(std::move(conn));
+}
+
 bool threadTransactionOpen() {
-  const std::shared_ptr<Connection>& conn = t_connection;
+  const std::shared_ptr<Connection>& conn = t_thread.conn;
   if (!conn || conn->handle() == nullptr) return false;
   std::lock_guard<std::recursive_mutex> guard(conn->mutex());
   return !conn->trans.empty() || sqlite3_get_autocommit(conn->handle()) == 0;
 }
 
-void Connection::bumpGeneration() { g_generation.fetch_add(1, std::memory_order_acq_rel); }
+void Connection::bumpGeneration() {
+  g_generation.fetch_add(1, std::memory_order_acq_rel);
+  // Kept connections would not be taken any more: closed now.
+  std::vector<std::shared_ptr<Connection>> stale;
+  IdleConnections& pool = idleConnections();
+  std::lock_guard<std::mutex> guard(pool.mutex);
+  stale.swap(pool.idle);
+}
 
 std::shared_ptr<Connection> Connection::forPrivate(int& code, std::string& detail) {
   code = DB_OK;

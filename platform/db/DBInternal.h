@@ -55,6 +55,9 @@ class Connection {
   static std::shared_ptr<Connection> forThread(int& code, std::string& detail);
   // Closes the calling thread's connection unless a transaction is open on it.
   static void closeThreadConnection();
+  // Called when a thread ends with `conn` as its connection: an idle one of
+  // the current database is kept for the next thread that needs one.
+  static void threadEnded(std::shared_ptr<Connection> conn);
   // Makes every connection reopen before its next use.
   static void bumpGeneration();
   // A connection for a private transaction (DBtran::makePrivate): never the

@@ -48,6 +48,10 @@ class RowView {
   RowView(void* statement, int count) : m_stmt(statement), m_count(count) {}
   int count() const;
   DbCell at(int column) const;
+  // The first min(count(), max) columns into `cells`, in one call (a scan
+  // that reads every column of every row pays one call per row, not one
+  // per column); returns how many were read.
+  int read(DbCell* cells, int max) const;
   StatementMark mark() const;
 
  private:

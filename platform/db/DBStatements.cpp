@@ -262,9 +262,21 @@ StatementMark RowView::mark() const {
                        sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_RUN, 0)};
 }
 
+// The column count is read where it is known rather than through count():
+// a call between the library's own exported functions goes through its
+// symbol table, for every cell of every row.
 DbCell RowView::at(int column) const {
-  if (column < 0 || column >= count()) return DbCell();
-  return statementCell(static_cast<sqlite3_stmt*>(m_stmt), column);
+  auto* stmt = static_cast<sqlite3_stmt*>(m_stmt);
+  const int columns = m_count >= 0 ? m_count : sqlite3_column_count(stmt);
+  if (column < 0 || column >= columns) return DbCell();
+  return statementCell(stmt, column);
+}
+
+int RowView::read(DbCell* cells, int max) const {
+  auto* stmt = static_cast<sqlite3_stmt*>(m_stmt);
+  const int n = std::min(m_count >= 0 ? m_count : sqlite3_column_count(stmt), max);
+  for (int c = 0; c < n; ++c) cells[c] = statementCell(stmt, c);
+  return n < 0 ? 0 : n;
 }
 
 int Connection::runEach(const std::string& sql, const std::vector<DbValue>& params, const RowVisitor& visit,

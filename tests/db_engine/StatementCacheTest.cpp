@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "platform/db/DBSession.h"
 #include "platform/testkit/db.h"
@@ -165,6 +167,34 @@ TEST_F(StatementCache, TheCacheStaysBoundedAndSavepointsAreNotKept) {
     ASSERT_EQ(0, outer.commitTran());
   }
   EXPECT_LE(testkit::db::cachedStatements(), before + 2) << "only BEGIN and COMMIT were added";
+}
+
+// A thread that ends leaves its connection, statements and all, to the next
+// thread that needs one; that thread still reads the database as it is now
+// (changed meanwhile by another connection), and after a reset no kept
+// connection is taken.
+TEST_F(StatementCache, AConnectionLeftByAnEndedThreadServesTheNextOneAndReadsTheDatabaseAsItIsNow) {
+  const std::string sql = "SELECT COUNT(*) FROM exampleItem";
+  auto onNewThread = [](const std::function<void()>& work) { std::thread(work).join(); };
+  size_t kept = 0;
+  onNewThread([&] {
+    tkdb::DbRow row;
+    EXPECT_EQ(0, tkdb::Session().queryOne(sql, {}, row));
+    kept = testkit::db::cachedStatements();
+  });
+  db.execElsewhere("INSERT INTO exampleItem (name, flags) VALUES ('delta', 4)");
+  size_t cached = 0;
+  long long count = -1;
+  onNewThread([&] {
+    cached = testkit::db::cachedStatements();
+    tkdb::DbRow row;
+    if (tkdb::Session().queryOne(sql, {}, row) == 0 && !row.empty()) count = row[0].i;
+  });
+  EXPECT_EQ(kept, cached);  // the statements came with the connection
+  EXPECT_EQ(4, count);
+  testkit::db::reset();
+  onNewThread([&] { cached = testkit::db::cachedStatements(); });
+  EXPECT_LT(cached, kept);  // a connection of its own
 }
 
 }  // namespace
