@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/console/ConsoleFixture.h"
+#include "tests/support/TestDatabase.h"
 
 namespace consoletest {
 namespace {
@@ -58,9 +59,17 @@ TEST_F(ConsoleFixture, TheOperatorsNasClientChangesAreRefusedNamingTheLogin) {
       {"nas-remove", "You may not remove this NAS client: " + reason},
       {"nas-restore", "You may not restore the NAS client [filer1]: " + reason},
   };
+  // Granted library 1 alone, the operator passes the host's check (which
+  // refuses every change to a user who may change nothing) and meets the
+  // handler's own question about the client.
+  tktest::TestDatabase database;
   hosttest::Host table(m_dir, m_dir.file("table.sock"), {"--seed-demo"},
-                       {{"TK_RIGHTS", "table"}, {"TK_LOCK_DIR", m_dir.file("locks")}}, "table");
+                       {{"TK_RIGHTS", "table"}, {"TK_LOCK_DIR", m_dir.file("locks")}, {"TK_DB", database.path()}},
+                       "table");
   ASSERT_TRUE(table.up()) << table.log();
+  ASSERT_EQ(database.exec("INSERT INTO \"UMUserRights\" (\"userId\", \"entityKind\", \"entityId\", \"mayChange\") "
+                          "VALUES (2, 'Library', 1, 1)"),
+            0);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.word);
     const ConsoleRun run =
