@@ -18,27 +18,31 @@ struct Watched {
   const char* table;
   int kind;  // an MMStoredKind, or a kind logged beside them
   const char* key;
+  // The table's rows are the objects themselves: an insert gives the row a
+  // new birth (MMConfigBirth), so that a row inserted under the id of one
+  // deleted is told from it.
+  bool rowIsObject = false;
 };
 
 constexpr int kindOf(MMStoredKind kind) { return static_cast<int>(kind); }
 
 const std::vector<Watched>& watched() {
   static const std::vector<Watched> tables = {
-      {"MMHost", kindOf(MMStoredKind::MediaAgent), "ClientId"},
+      {"MMHost", kindOf(MMStoredKind::MediaAgent), "ClientId", true},
       // A client's name is a media agent's; a client replaced under another
       // id (INSERT OR REPLACE) deletes a row no trigger sees.
       {"APP_Client", kindOf(MMStoredKind::MediaAgent), ""},
-      {"MMLibrary", kindOf(MMStoredKind::Library), "LibraryId"},
-      {"MMLibraryController", kindOf(MMStoredKind::LibraryController), "LibraryControllerId"},
-      {"MMMasterPool", kindOf(MMStoredKind::MasterPool), "MasterPoolId"},
-      {"MMDrivePool", kindOf(MMStoredKind::DrivePool), "DrivePoolId"},
-      {"MMDrive", kindOf(MMStoredKind::Drive), "DriveId"},
-      {"MMDrivePath", kindOf(MMStoredKind::DrivePath), "DrivePathId"},
-      {"MMMountPath", kindOf(MMStoredKind::MountPath), "MountPathId"},
+      {"MMLibrary", kindOf(MMStoredKind::Library), "LibraryId", true},
+      {"MMLibraryController", kindOf(MMStoredKind::LibraryController), "LibraryControllerId", true},
+      {"MMMasterPool", kindOf(MMStoredKind::MasterPool), "MasterPoolId", true},
+      {"MMDrivePool", kindOf(MMStoredKind::DrivePool), "DrivePoolId", true},
+      {"MMDrive", kindOf(MMStoredKind::Drive), "DriveId", true},
+      {"MMDrivePath", kindOf(MMStoredKind::DrivePath), "DrivePathId", true},
+      {"MMMountPath", kindOf(MMStoredKind::MountPath), "MountPathId", true},
       // The device a mount path lies on is read with the mount path.
       {"MMMountPathToStorageDevice", kindOf(MMStoredKind::MountPath), "MountPathId"},
-      {"MMDevice", kindOf(MMStoredKind::Device), "DeviceId"},
-      {"MMDeviceController", kindOf(MMStoredKind::DeviceController), "DeviceControllerId"},
+      {"MMDevice", kindOf(MMStoredKind::Device), "DeviceId", true},
+      {"MMDeviceController", kindOf(MMStoredKind::DeviceController), "DeviceControllerId", true},
       {"MMDRUHost", kLoggedDRUHosts, ""},
       {"MMCenteraCluster", kLoggedArchiveClusters, ""},
       {"MMCenteraAccessNode", kLoggedArchiveClusters, ""},
@@ -59,9 +63,31 @@ std::string logRow(int kind, const std::string& key) {
          "); ";
 }
 
+// A new birth for the row of `key` (a random number: births are told
+// apart, never ordered), and the birth of a row that goes.
+std::string bornRow(int kind, const std::string& key) {
+  return "INSERT OR REPLACE INTO \"MMConfigBirth\" (\"Kind\", \"ObjectId\", \"Birth\") VALUES (" +
+         std::to_string(kind) + ", " + key + ", random()); ";
+}
+
+std::string goneRow(int kind, const std::string& key) {
+  return "DELETE FROM \"MMConfigBirth\" WHERE \"Kind\" = " + std::to_string(kind) + " AND \"ObjectId\" = " + key +
+         "; ";
+}
+
 }  // namespace
 
-int changeLogTriggerCount() { return static_cast<int>(watched().size()) * 3 + 1; }
+int changeLogTriggerCount() {
+  int count = static_cast<int>(watched().size()) * 3 + 1;
+  for (const Watched& w : watched())
+    if (w.rowIsObject) count += 3;
+  return count;
+}
+
+std::string birthOf(int kind, const std::string& key) {
+  return "(SELECT \"Birth\" FROM \"MMConfigBirth\" WHERE \"Kind\" = " + std::to_string(kind) +
+         " AND \"ObjectId\" = " + key + ")";
+}
 
 void registerChangeLog() {
   static std::once_flag once;
@@ -81,6 +107,10 @@ void registerChangeLog() {
                       "WHEN NEW.\"Seq\" % 1024 = 0 AND NEW.\"Seq\" > " + kept + " BEGIN "
                       "UPDATE \"MMConfigEpoch\" SET \"Pruned\" = NEW.\"Seq\" - " + kept + " WHERE \"Pruned\" < NEW.\"Seq\" - " +
                       kept + "; DELETE FROM \"MMConfigChange\" WHERE \"Seq\" <= NEW.\"Seq\" - " + kept + "; END"));
+    tkdb::registerSchema("MMConfigBirth",
+                         renewingEpoch("CREATE TABLE IF NOT EXISTS \"MMConfigBirth\" (\"Kind\" INTEGER NOT NULL, "
+                                       "\"ObjectId\" INTEGER NOT NULL, \"Birth\" INTEGER NOT NULL, "
+                                       "PRIMARY KEY (\"Kind\", \"ObjectId\")) WITHOUT ROWID"));
     for (const Watched& w : watched()) {
       const int kind = w.kind;
       const std::string table = w.table;
@@ -88,10 +118,11 @@ void registerChangeLog() {
       const std::string newKey = key.empty() ? "NULL" : "NEW." + quotedName(key);
       const std::string oldKey = key.empty() ? "NULL" : "OLD." + quotedName(key);
       const std::string prefix = "MMConfigChange_" + table + "_";
-      auto trigger = [&](const char* suffix, const char* event, const std::string& body) {
+      auto trigger = [&](const char* suffix, const std::string& event, const std::string& body,
+                         const std::string& when = "") {
         const std::string name = prefix + suffix;
         tkdb::registerSchema(name, renewingEpoch("CREATE TRIGGER IF NOT EXISTS " + quotedName(name) + " AFTER " +
-                                                 event + " ON " + quotedName(table) + " BEGIN " + body + "END"));
+                                                 event + " ON " + quotedName(table) + when + " BEGIN " + body + "END"));
       };
       trigger("insert", "INSERT", logRow(kind, newKey));
       trigger("delete", "DELETE", logRow(kind, oldKey));
@@ -101,6 +132,14 @@ void registerChangeLog() {
                   newKey + " WHERE " + newKey + " IS NOT " + oldKey + "; ";
       }
       trigger("update", "UPDATE", update);
+      if (w.rowIsObject) {
+        // Own triggers, so that a database made before births were kept
+        // gains them (and its readers read everything once more).
+        trigger("born", "INSERT", bornRow(kind, newKey));
+        trigger("gone", "DELETE", goneRow(kind, oldKey));
+        trigger("moved", "UPDATE OF " + quotedName(key), goneRow(kind, oldKey) + bornRow(kind, newKey),
+                " WHEN " + newKey + " IS NOT " + oldKey);
+      }
     }
   });
 }

@@ -451,6 +451,56 @@ TEST_F(Reread, ADatabaseWithoutTheLogIsReadWholeUntilItHasOne) {
   expectEqualToFullReload("part", 0);
 }
 
+// A row deleted and inserted again under its id, even with every value as
+// it was, is another object: the handle of the old one names nothing after
+// the re-read, the new row's object gets a new handle, and the objects
+// around it keep theirs.
+TEST_F(Reread, ARowInsertedAgainUnderItsIdIsANewObjectWithANewHandle) {
+  const struct {
+    const char* table;
+    const char* key;
+    int id;
+    unsigned int type;
+  } cases[] = {
+      {"MMHost", "ClientId", 2, ZQMAC_OBJ_MEDIA_AGENT},
+      {"MMLibrary", "LibraryId", 1, ZQMAC_OBJ_LMS},
+      {"MMLibrary", "LibraryId", 2, ZQMAC_OBJ_MAGLIB},
+      {"MMLibraryController", "LibraryControllerId", 1, ZQMAC_OBJ_LIB_CONTROLLER},
+      {"MMMasterPool", "MasterPoolId", 1, ZQMAC_OBJ_MASTER_DRIVE_POOL},
+      {"MMDrivePool", "DrivePoolId", 2, ZQMAC_OBJ_DRIVE_POOL},
+      {"MMDrive", "DriveId", 2, ZQMAC_OBJ_DRIVE},
+      {"MMDrivePath", "DrivePathId", 3, ZQMAC_OBJ_DMS},
+      {"MMMountPath", "MountPathId", 2, ZQMAC_OBJ_MOUNT_PATH},
+      {"MMDevice", "DeviceId", 2, ZQMAC_OBJ_DISK_DEVICE},
+      {"MMDeviceController", "DeviceControllerId", 2, ZQMAC_OBJ_DISK_VOLUME},
+  };
+  auto find = [&](unsigned int type, int id) -> ZQMACInterface* {
+    for (ZQMACInterface* object : reachable(*kept))
+      if (object->GetObjectType() == type && static_cast<int>(object->GetId()) == id) return object;
+    return nullptr;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.table);
+    ZQMACInterface* object = find(c.type, c.id);
+    ZQMACInterface* bystander = find(ZQMAC_OBJ_DRIVE, 1);
+    ASSERT_NE(object, nullptr);
+    ASSERT_NE(bystander, nullptr);
+    const unsigned long long handle = object->GetHandle();
+    const unsigned long long bystanderHandle = bystander->GetHandle();
+    const std::string where = std::string(" WHERE \"") + c.key + "\" = " + std::to_string(c.id);
+    db.execElsewhere(std::string("PRAGMA foreign_keys = OFF; CREATE TEMP TABLE saved AS SELECT * FROM ") + c.table +
+                     where + "; DELETE FROM " + c.table + where + "; INSERT INTO " + c.table +
+                     " SELECT * FROM saved; DROP TABLE saved");
+    expectEqualToFullReload("part");
+    EXPECT_EQ(kept->FindObject(handle), nullptr) << "the old object's handle names nothing";
+    ZQMACInterface* remade = find(c.type, c.id);
+    ASSERT_NE(remade, nullptr);
+    EXPECT_NE(remade->GetHandle(), handle);
+    EXPECT_EQ(kept->FindObject(remade->GetHandle(), c.type), remade);
+    EXPECT_EQ(kept->FindObject(bystanderHandle, ZQMAC_OBJ_DRIVE), find(ZQMAC_OBJ_DRIVE, 1)) << "another object keeps its handle";
+  }
+}
+
 // ---------------------------------------------------------------- the fault sweep
 
 // A change made through the model, or by another session, then the
