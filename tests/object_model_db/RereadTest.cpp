@@ -501,6 +501,16 @@ TEST_F(Reread, ARowInsertedAgainUnderItsIdIsANewObjectWithANewHandle) {
   }
 }
 
+// A renewed epoch says the log's history is another one, even where its
+// newest sequence number is the one the kept read ended at.
+TEST_F(Reread, AnEpochRenewedWithoutAnyChangeReadsEverything) {
+  const long long newest = db.scalar("SELECT MAX(Seq) FROM MMConfigChange");
+  db.execElsewhere("UPDATE MMConfigEpoch SET Epoch = 'renewed by hand'");
+  ASSERT_EQ(db.scalar("SELECT MAX(Seq) FROM MMConfigChange"), newest);
+  expectEqualToFullReload("whole");
+  expectEqualToFullReload("part", 0);
+}
+
 // ---------------------------------------------------------------- the fault sweep
 
 // A change made through the model, or by another session, then the
