@@ -84,9 +84,13 @@ int changeLogTriggerCount() {
   return count;
 }
 
-std::string birthOf(int kind, const std::string& key) {
-  return "(SELECT \"Birth\" FROM \"MMConfigBirth\" WHERE \"Kind\" = " + std::to_string(kind) +
-         " AND \"ObjectId\" = " + key + ")";
+const std::string& birthsQuery(bool changedOnly) {
+  static const std::string all =
+      "SELECT \"ObjectId\", \"Birth\" FROM \"MMConfigBirth\" WHERE \"Kind\" = ?1 ORDER BY \"ObjectId\"";
+  static const std::string changed =
+      "SELECT \"ObjectId\", \"Birth\" FROM \"MMConfigBirth\" WHERE \"Kind\" = ?1 AND \"ObjectId\" IN "
+      "(SELECT \"ObjectId\" FROM \"MMConfigChange\" WHERE \"Seq\" > ?2 AND \"Kind\" = ?1) ORDER BY \"ObjectId\"";
+  return changedOnly ? changed : all;
 }
 
 void registerChangeLog() {

@@ -66,10 +66,11 @@ int changeLogTriggerCount();
 // in no particular order; a database with no epoch row has no first row.
 const std::string& changeLogHeaderQuery();
 
-// The birth of the object whose id `key` (an SQL expression of the row
-// being read) holds, as a scalar subquery; NULL for a row inserted before
-// births were kept.
-std::string birthOf(int kind, const std::string& key);
+// The births of one kind's objects, in id order: rows (id, birth), with
+// the kind bound as the first parameter; `changedOnly`: only those of the
+// objects the log names after the sequence number bound second. A row
+// inserted before births were kept has none.
+const std::string& birthsQuery(bool changedOnly);
 
 // The filter a scan of the kind's rows takes to read only those the log
 // names after the sequence number bound to it: "<key> IN (...)".

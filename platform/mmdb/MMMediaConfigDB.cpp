@@ -294,8 +294,35 @@ std::string scanText(const Scan& how, MMStoredKind kind, const ScanFilter* filte
 // moving every record read so far) as the rows come. Only a hint.
 std::atomic<size_t> g_wholeRows[kStoredKinds];
 
+// The id of a row, as its scan orders the rows.
+int storedId(const MMStoredMediaAgent& r) { return r.clientId; }
+int storedId(const MMStoredLibrary& r) { return r.libraryId; }
+template <class Record>
+int storedId(const Record& r) {
+  return r.id;
+}
+
+// The births of the rows a scan read (MMConfigBirth), in one more pass over
+// the kind's births in id order beside the rows, as the filter cut them
+// down; a row with none keeps birth 0. (A lookup per row from within the
+// scan costs several times a scan of its own.)
+template <class Record>
+int readBirths(tkdb::Session& s, MMStoredKind kind, const ScanFilter* filter, std::vector<Record>& rows) {
+  if (rows.empty()) return DB_OK;
+  const bool cut = filter != nullptr && !filter->whole[static_cast<int>(kind)];
+  std::vector<tkdb::DbValue> params{tkdb::DbValue(static_cast<long long>(kind))};
+  if (cut) params.emplace_back(filter->since);
+  size_t at = 0;
+  return s.each(tkmmdb::birthsQuery(cut), params, [&](const tkdb::RowView& row) {
+    const long long id = row.at(0).i;
+    while (at < rows.size() && storedId(rows[at]) < id) ++at;
+    if (at < rows.size() && storedId(rows[at]) == id) rows[at].birth = row.at(1).i;
+    return int(DB_OK);
+  });
+}
+
 // One scan: the rows of `sql` (as the filter cuts them down), each filled
-// into a new record where it lies by `read`.
+// into a new record where it lies by `read`, with their births.
 template <class Record, class Read>
 int scan(tkdb::Session& s, const char* table, MMStoredKind kind, const ScanFilter* filter, const Scan& how,
          std::vector<Record>& out, std::string& problem, Read read) {
@@ -316,7 +343,7 @@ int scan(tkdb::Session& s, const char* table, MMStoredKind kind, const ScanFilte
     return int(DB_OK);
   });
   if (!cut && code == DB_OK) wholeRows.store(out.size(), std::memory_order_relaxed);
-  return code;
+  return code == DB_OK ? readBirths(s, kind, filter, out) : code;
 }
 
 // A text setting's width check; "" when it fits.
@@ -353,8 +380,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
 
     static const Scan kMediaAgents =
         scanOf({{host, "ClientId", "H"}, {client, "name", "C"}, {client, "net_hostname", "C"},
-                {client, "displayName", "C"}, {client, "simOperatingSystemId", "C"}, {host, "Attribute", "H"},
-                Pick::number(tkmmdb::birthOf(static_cast<int>(MMStoredKind::MediaAgent), "H.\"ClientId\"").c_str())},
+                {client, "displayName", "C"}, {client, "simOperatingSystemId", "C"}, {host, "Attribute", "H"}},
                "FROM \"MMHost\" H JOIN \"APP_Client\" C ON C.\"id\" = H.\"ClientId\" ORDER BY H.\"ClientId\"");
     int code = scan(s, "MMHost", MMStoredKind::MediaAgent, filter, kMediaAgents, out.mediaAgents, problem, [](RowReader& r, MMStoredMediaAgent& a) {
       a.clientId = r.integer(0);
@@ -363,7 +389,6 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
       r.text(3, a.displayName);
       a.osId = r.wide(4);
       a.attribute = r.integer(5);
-      a.birth = r.wide(6);
     });
     if (code != DB_OK) return code;
     static const Scan kLibraries =
@@ -371,8 +396,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
                 {library, "VTLType"}, {library, "LibraryEnabled"}, {library, "BarCodeReaderPresent"},
                 {library, "DriveCount"}, {library, "BaseAddress"}, {library, "LibraryAttribute"},
                 {library, "ExtendedAttributes"}, {library, "LowWaterMarkMB"}, {library, "LibraryVendor"},
-                {library, "LibraryModel"}, {library, "FirmwareRevision"}, {library, "SerialNumber"},
-                Pick::number(tkmmdb::birthOf(static_cast<int>(MMStoredKind::Library), "\"MMLibrary\".\"LibraryId\"").c_str())},
+                {library, "LibraryModel"}, {library, "FirmwareRevision"}, {library, "SerialNumber"}},
                "FROM \"MMLibrary\" ORDER BY \"LibraryId\"");
     code = scan(s, "MMLibrary", MMStoredKind::Library, filter, kLibraries, out.libraries, problem, [](RowReader& r, MMStoredLibrary& l) {
       l.libraryId = r.integer(0);
@@ -392,14 +416,12 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
       r.text(13, l.model);
       r.text(14, l.firmware);
       r.text(15, l.serial);
-      l.birth = r.wide(16);
     });
     if (code != DB_OK) return code;
     static const Scan kControllers =
         scanOf({{libraryController, "LibraryControllerId"}, {libraryController, "ControllerName"},
                 {libraryController, "ClientId"}, {libraryController, "LibraryId"}, {libraryController, "IsActive"},
-                {libraryController, "IsEnabled"}, {libraryController, "ControllerType"},
-                Pick::number(tkmmdb::birthOf(static_cast<int>(MMStoredKind::LibraryController), "\"MMLibraryController\".\"LibraryControllerId\"").c_str())},
+                {libraryController, "IsEnabled"}, {libraryController, "ControllerType"}},
                "FROM \"MMLibraryController\" ORDER BY \"LibraryControllerId\"");
     code = scan(s, "MMLibraryController", MMStoredKind::LibraryController, filter, kControllers, out.libraryControllers, problem, [](RowReader& r, MMStoredLibraryController& c) {
       c.id = r.integer(0);
@@ -409,19 +431,17 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
       c.isActive = r.integer(4);
       c.isEnabled = r.integer(5);
       c.controllerType = r.integer(6);
-      c.birth = r.wide(7);
     });
     if (code != DB_OK) return code;
     static const Scan kMasterPools =
         scanOf({{masterPool, "MasterPoolId"}, {masterPool, "MasterPoolName"}, {masterPool, "LibraryId"},
-                {masterPool, "MasterPoolType"}, Pick::number(tkmmdb::birthOf(static_cast<int>(MMStoredKind::MasterPool), "\"MMMasterPool\".\"MasterPoolId\"").c_str())},
+                {masterPool, "MasterPoolType"}},
                "FROM \"MMMasterPool\" ORDER BY \"MasterPoolId\"");
     code = scan(s, "MMMasterPool", MMStoredKind::MasterPool, filter, kMasterPools, out.masterPools, problem, [](RowReader& r, MMStoredMasterPool& m) {
       m.id = r.integer(0);
       r.text(1, m.name);
       m.libraryId = r.integer(2);
       m.type = r.integer(3);
-      m.birth = r.wide(4);
     });
     if (code != DB_OK) return code;
     // The description of an NDMP pool names the NDMP server it reaches; it
@@ -429,8 +449,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
     static const Scan kDrivePools =
         scanOf({{drivePool, "DrivePoolId"}, {drivePool, "DrivePoolName"}, {drivePool, "MasterPoolId"},
                 {drivePool, "ClientId"}, {drivePool, "DrivePoolType"}, {drivePool, "DrivePoolEnabled"},
-                {drivePool, "CopyManagerCtrlId"}, {drivePool, "CostCategoryId"}, {drivePool, "Descript"},
-                Pick::number(tkmmdb::birthOf(static_cast<int>(MMStoredKind::DrivePool), "\"MMDrivePool\".\"DrivePoolId\"").c_str())},
+                {drivePool, "CopyManagerCtrlId"}, {drivePool, "CostCategoryId"}, {drivePool, "Descript"}},
                "FROM \"MMDrivePool\" ORDER BY \"DrivePoolId\"");
     code = scan(s, "MMDrivePool", MMStoredKind::DrivePool, filter, kDrivePools, out.drivePools, problem, [](RowReader& r, MMStoredDrivePool& p) {
       p.id = r.integer(0);
@@ -442,13 +461,12 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
       p.copyManagerCtrlId = r.integer(6);
       p.costCategoryId = r.integer(7);
       r.text(8, p.proxyHost);  // a NULL description reads as ""
-      p.birth = r.wide(9);
     });
     if (code != DB_OK) return code;
     static const Scan kDrives =
         scanOf({{drive, "DriveId"}, {drive, "AliasName"}, {drive, "DriveName"}, {drive, "SerialNumber"},
                 {drive, "MasterPoolId"}, {drive, "DriveNumber"}, {drive, "DriveEnabled"}, {drive, "DriveVendor"},
-                {drive, "DriveModel"}, {drive, "FirmwareRevision"}, Pick::number(tkmmdb::birthOf(static_cast<int>(MMStoredKind::Drive), "\"MMDrive\".\"DriveId\"").c_str())},
+                {drive, "DriveModel"}, {drive, "FirmwareRevision"}},
                "FROM \"MMDrive\" ORDER BY \"DriveId\"");
     code = scan(s, "MMDrive", MMStoredKind::Drive, filter, kDrives, out.drives, problem, [](RowReader& r, MMStoredDrive& d) {
       d.id = r.integer(0);
@@ -462,14 +480,13 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
       r.text(7, d.vendor);
       r.text(8, d.model);
       r.text(9, d.firmware);
-      d.birth = r.wide(10);
     });
     if (code != DB_OK) return code;
     // The drive-path table is the model's own: no row describes it.
     static const Scan kDrivePaths =
         scanOf({Pick::number("\"DrivePathId\""), Pick::number("\"DriveId\""), Pick::number("\"DrivePoolId\""),
                 Pick::number("\"ClientId\""), Pick::text("\"PathName\"", kDrivePathNameWidth),
-                Pick::number("\"IsEnabled\""), Pick::number(tkmmdb::birthOf(static_cast<int>(MMStoredKind::DrivePath), "\"MMDrivePath\".\"DrivePathId\"").c_str())},
+                Pick::number("\"IsEnabled\"")},
                "FROM \"MMDrivePath\" ORDER BY \"DrivePathId\"");
     code = scan(s, "MMDrivePath", MMStoredKind::DrivePath, filter, kDrivePaths, out.drivePaths, problem, [](RowReader& r, MMStoredDrivePath& p) {
       p.id = r.integer(0);
@@ -478,7 +495,6 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
       p.clientId = r.integer(3);
       r.text(4, p.pathName);
       p.enabled = r.integer(5);
-      p.birth = r.wide(6);
     });
     if (code != DB_OK) return code;
     static const Scan kMountPaths =
@@ -487,8 +503,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
                 // Looked up per mount path (an index holds both columns),
                 // so that a read of a few mount paths reads no other's.
                 Pick::number("(SELECT MIN(D.\"DeviceId\") FROM \"MMMountPathToStorageDevice\" D "
-                             "WHERE D.\"MountPathId\" = M.\"MountPathId\")"),
-                Pick::number(tkmmdb::birthOf(static_cast<int>(MMStoredKind::MountPath), "M.\"MountPathId\"").c_str())},
+                             "WHERE D.\"MountPathId\" = M.\"MountPathId\")")},
                "FROM \"MMMountPath\" M ORDER BY M.\"MountPathId\"");
     code = scan(s, "MMMountPath", MMStoredKind::MountPath, filter, kMountPaths, out.mountPaths, problem, [](RowReader& r, MMStoredMountPath& m) {
       m.id = r.integer(0);
@@ -498,27 +513,23 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
       m.typeId = r.integer(4);
       m.enabled = r.integer(5);
       m.deviceId = r.integer(6);
-      m.birth = r.wide(7);
     });
     if (code != DB_OK) return code;
     // The device record has no field for the DRU host.
     static const Scan kDevices =
-        scanOf({{device, "DeviceId"}, {device, "AliasName"}, {device, "DeviceTypeId"}, Pick::number("\"DRUHostId\""),
-                Pick::number(tkmmdb::birthOf(static_cast<int>(MMStoredKind::Device), "\"MMDevice\".\"DeviceId\"").c_str())},
+        scanOf({{device, "DeviceId"}, {device, "AliasName"}, {device, "DeviceTypeId"}, Pick::number("\"DRUHostId\"")},
                "FROM \"MMDevice\" ORDER BY \"DeviceId\"");
     code = scan(s, "MMDevice", MMStoredKind::Device, filter, kDevices, out.devices, problem, [](RowReader& r, MMStoredDevice& d) {
       d.id = r.integer(0);
       r.text(1, d.name);
       d.typeId = r.integer(2);
       d.druHostId = r.integer(3);
-      d.birth = r.wide(4);
     });
     if (code != DB_OK) return code;
     static const Scan kDeviceControllers =
         scanOf({{controller, "DeviceControllerId"}, {controller, "ClientId"}, {controller, "DeviceId"},
                 {controller, "Folder"}, {controller, "UserName"}, {controller, "DeviceControllerEnabled"},
-                {controller, "DeviceAccessType"}, {controller, "CredentialAssocId"}, {controller, "SNRVolumeId"},
-                Pick::number(tkmmdb::birthOf(static_cast<int>(MMStoredKind::DeviceController), "\"MMDeviceController\".\"DeviceControllerId\"").c_str())},
+                {controller, "DeviceAccessType"}, {controller, "CredentialAssocId"}, {controller, "SNRVolumeId"}},
                "FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\"");
     return scan(s, "MMDeviceController", MMStoredKind::DeviceController, filter, kDeviceControllers, out.deviceControllers, problem, [](RowReader& r, MMStoredDeviceController& c) {
       c.id = r.integer(0);
@@ -530,7 +541,6 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
       c.accessType = r.integer(6);
       c.credentialAssocId = r.integer(7);
       c.snrVolumeId = r.integer(8);
-      c.birth = r.wide(9);
     });
 }
 
