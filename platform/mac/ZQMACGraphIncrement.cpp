@@ -536,8 +536,8 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
   rebornIds(before.mountPaths, now.mountPaths, mountPaths);
   rebornIds(before.devices, now.devices, devices);
   rebornIds(before.deviceControllers, now.deviceControllers, volumes);
-  // The ids of the kind whose objects have objects of the type; a library's
-  // parts go with it.
+  // The ids born again of the kind whose rows make objects of the type (a
+  // tape library's parts are not looked for: they go with it).
   auto idsOf = [&](unsigned int type) -> const std::set<int>* {
     switch (type) {
       case ZQMAC_OBJ_MEDIA_AGENT: return &agents;
