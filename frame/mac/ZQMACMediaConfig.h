@@ -516,6 +516,10 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   std::map<int, ZQMACDiskDevice*> m_diskDeviceMap;
   std::map<int, ZQMACCenteraCluster*> m_centeraClusterMap;
   std::map<int, ZQMACHost*> m_hostMap;
+  // The births of the rows the DRU hosts and archive clusters were laid
+  // from, by id: a row born again makes a new object (MergeStoredRows).
+  std::map<int, long long> m_hostBirths;
+  std::map<int, long long> m_clusterBirths;
 
   ZQMACLinkedList<ZQMACMediaAgent> m_mediaAgentList;
   ZQMACLinkedList<ZQMACLms> m_lmsList;

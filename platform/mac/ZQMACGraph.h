@@ -526,5 +526,6 @@ class ZQMACGraph {
   // The merge of ApplyStoredDRUHosts and ApplyStoredCenteraClusters
   // (platform/mac/ZQMACStoredObjects.h).
   template <class T, class Row, class Fill>
-  static bool MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& list, std::vector<Row>& rows, Fill fill);
+  static bool MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& list, std::map<int, long long>& births,
+                              std::vector<Row>& rows, Fill fill);
 };

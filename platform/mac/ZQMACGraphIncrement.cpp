@@ -67,6 +67,8 @@ struct ZQMACParkedGraph {
   std::map<int, ZQMACDiskDevice*> diskDeviceMap;
   std::map<int, ZQMACCenteraCluster*> centeraClusterMap;
   std::map<int, ZQMACHost*> hostMap;
+  std::map<int, long long> hostBirths;
+  std::map<int, long long> clusterBirths;
   ZQMACLinkedList<ZQMACMediaAgent> mediaAgentList;
   ZQMACLinkedList<ZQMACLms> lmsList;
   ZQMACLinkedList<ZQMACMagLib> magLibList;
@@ -620,6 +622,8 @@ void ZQMACGraph::SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
   std::swap(config.m_diskDeviceMap, parked.diskDeviceMap);
   std::swap(config.m_centeraClusterMap, parked.centeraClusterMap);
   std::swap(config.m_hostMap, parked.hostMap);
+  std::swap(config.m_hostBirths, parked.hostBirths);
+  std::swap(config.m_clusterBirths, parked.clusterBirths);
   config.m_mediaAgentList.Swap(parked.mediaAgentList);
   config.m_lmsList.Swap(parked.lmsList);
   config.m_magLibList.Swap(parked.magLibList);

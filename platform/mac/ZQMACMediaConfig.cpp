@@ -128,6 +128,8 @@ void ZQMACMediaConfig::ClearObjects() {
   m_diskDeviceMap.clear();
   m_centeraClusterMap.clear();
   m_hostMap.clear();
+  m_hostBirths.clear();
+  m_clusterBirths.clear();
   m_bDatabaseBacked = false;  // an empty graph stands for no stored configuration
   for (auto it = objects.rbegin(); it != objects.rend(); ++it)
     if (*it != nullptr) delete *it;

@@ -18,33 +18,34 @@ struct Watched {
   const char* table;
   int kind;  // an MMStoredKind, or a kind logged beside them
   const char* key;
-  // The table's rows are the objects themselves: an insert gives the row a
-  // new birth (MMConfigBirth), so that a row inserted under the id of one
-  // deleted is told from it.
-  bool rowIsObject = false;
+  // The column of the object's id when the table's rows are the objects
+  // themselves (null: they are not): an insert gives the row a new birth
+  // (MMConfigBirth), so that a row inserted under the id of one deleted is
+  // told from it.
+  const char* birthKey = nullptr;
 };
 
 constexpr int kindOf(MMStoredKind kind) { return static_cast<int>(kind); }
 
 const std::vector<Watched>& watched() {
   static const std::vector<Watched> tables = {
-      {"MMHost", kindOf(MMStoredKind::MediaAgent), "ClientId", true},
+      {"MMHost", kindOf(MMStoredKind::MediaAgent), "ClientId", "ClientId"},
       // A client's name is a media agent's; a client replaced under another
       // id (INSERT OR REPLACE) deletes a row no trigger sees.
       {"APP_Client", kindOf(MMStoredKind::MediaAgent), ""},
-      {"MMLibrary", kindOf(MMStoredKind::Library), "LibraryId", true},
-      {"MMLibraryController", kindOf(MMStoredKind::LibraryController), "LibraryControllerId", true},
-      {"MMMasterPool", kindOf(MMStoredKind::MasterPool), "MasterPoolId", true},
-      {"MMDrivePool", kindOf(MMStoredKind::DrivePool), "DrivePoolId", true},
-      {"MMDrive", kindOf(MMStoredKind::Drive), "DriveId", true},
-      {"MMDrivePath", kindOf(MMStoredKind::DrivePath), "DrivePathId", true},
-      {"MMMountPath", kindOf(MMStoredKind::MountPath), "MountPathId", true},
+      {"MMLibrary", kindOf(MMStoredKind::Library), "LibraryId", "LibraryId"},
+      {"MMLibraryController", kindOf(MMStoredKind::LibraryController), "LibraryControllerId", "LibraryControllerId"},
+      {"MMMasterPool", kindOf(MMStoredKind::MasterPool), "MasterPoolId", "MasterPoolId"},
+      {"MMDrivePool", kindOf(MMStoredKind::DrivePool), "DrivePoolId", "DrivePoolId"},
+      {"MMDrive", kindOf(MMStoredKind::Drive), "DriveId", "DriveId"},
+      {"MMDrivePath", kindOf(MMStoredKind::DrivePath), "DrivePathId", "DrivePathId"},
+      {"MMMountPath", kindOf(MMStoredKind::MountPath), "MountPathId", "MountPathId"},
       // The device a mount path lies on is read with the mount path.
       {"MMMountPathToStorageDevice", kindOf(MMStoredKind::MountPath), "MountPathId"},
-      {"MMDevice", kindOf(MMStoredKind::Device), "DeviceId", true},
-      {"MMDeviceController", kindOf(MMStoredKind::DeviceController), "DeviceControllerId", true},
-      {"MMDRUHost", kLoggedDRUHosts, ""},
-      {"MMCenteraCluster", kLoggedArchiveClusters, ""},
+      {"MMDevice", kindOf(MMStoredKind::Device), "DeviceId", "DeviceId"},
+      {"MMDeviceController", kindOf(MMStoredKind::DeviceController), "DeviceControllerId", "DeviceControllerId"},
+      {"MMDRUHost", kLoggedDRUHosts, "", "HostId"},
+      {"MMCenteraCluster", kLoggedArchiveClusters, "", "ClusterId"},
       {"MMCenteraAccessNode", kLoggedArchiveClusters, ""},
   };
   return tables;
@@ -80,7 +81,7 @@ std::string goneRow(int kind, const std::string& key) {
 int changeLogTriggerCount() {
   int count = static_cast<int>(watched().size()) * 3 + 1;
   for (const Watched& w : watched())
-    if (w.rowIsObject) count += 3;
+    if (w.birthKey != nullptr) count += 3;
   return count;
 }
 
@@ -136,13 +137,15 @@ void registerChangeLog() {
                   newKey + " WHERE " + newKey + " IS NOT " + oldKey + "; ";
       }
       trigger("update", "UPDATE", update);
-      if (w.rowIsObject) {
+      if (w.birthKey != nullptr) {
         // Own triggers, so that a database made before births were kept
         // gains them (and its readers read everything once more).
-        trigger("born", "INSERT", bornRow(kind, newKey));
-        trigger("gone", "DELETE", goneRow(kind, oldKey));
-        trigger("moved", "UPDATE OF " + quotedName(key), goneRow(kind, oldKey) + bornRow(kind, newKey),
-                " WHEN " + newKey + " IS NOT " + oldKey);
+        const std::string bornKey = "NEW." + quotedName(w.birthKey);
+        const std::string goneKey = "OLD." + quotedName(w.birthKey);
+        trigger("born", "INSERT", bornRow(kind, bornKey));
+        trigger("gone", "DELETE", goneRow(kind, goneKey));
+        trigger("moved", "UPDATE OF " + quotedName(w.birthKey), goneRow(kind, goneKey) + bornRow(kind, bornKey),
+                " WHEN " + bornKey + " IS NOT " + goneKey);
       }
     }
   });

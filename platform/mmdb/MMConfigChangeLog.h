@@ -9,7 +9,8 @@
 //   MMConfigChange  one row per changed object: a sequence number ("Seq",
 //                   growing), the kind of object (MMStoredKind as a number)
 //                   and its id ("ObjectId"; NULL: every object of the kind).
-//   MMConfigBirth   one row per stored object: its kind, its id and its
+//   MMConfigBirth   one row per stored object (DRU hosts and archive
+//                   clusters too, under their kinds below): its kind, its id and its
 //                   birth, a random number its row was given when inserted
 //                   (or when its id changed). A row deleted and another
 //                   inserted under the same id differ in birth, so a

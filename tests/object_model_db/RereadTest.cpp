@@ -499,6 +499,31 @@ TEST_F(Reread, ARowInsertedAgainUnderItsIdIsANewObjectWithANewHandle) {
     EXPECT_EQ(kept->FindObject(remade->GetHandle(), c.type), remade);
     EXPECT_EQ(kept->FindObject(bystanderHandle, ZQMAC_OBJ_DRIVE), find(ZQMAC_OBJ_DRIVE, 1)) << "another object keeps its handle";
   }
+
+  // The DRU hosts and archive clusters read beside the configuration too.
+  db.execElsewhere("INSERT INTO MMDRUHost (HostId, HostName, UserName, UserPassword, Port) "
+                   "VALUES (5, 'dru5', 'user', 'secret', 8400); INSERT INTO MMCenteraCluster (ClusterId, Name, "
+                   "ClusterName, ClusterIdentity, Capacity, Version) VALUES (3, 'three', 'c3', 'id-3', 300, 'v3')");
+  ASSERT_TRUE(kept->ReadCurrentConfig(false)) << kept->GetLastError();
+  auto besideHandles = [&] {
+    ZQMACHost* host = kept->GetDRUHostList().GetFirstNode();
+    ZQMACCenteraCluster* cluster = kept->GetCenteraClusterList().GetFirstNode();
+    return std::vector<unsigned long long>{host != nullptr ? host->GetHandle() : 0,
+                                           cluster != nullptr ? cluster->GetHandle() : 0};
+  };
+  const std::vector<unsigned long long> before = besideHandles();
+  db.execElsewhere("CREATE TEMP TABLE h AS SELECT * FROM MMDRUHost; CREATE TEMP TABLE c AS SELECT * FROM "
+                   "MMCenteraCluster; DELETE FROM MMDRUHost; DELETE FROM MMCenteraCluster; INSERT INTO MMDRUHost "
+                   "SELECT * FROM h; INSERT INTO MMCenteraCluster SELECT * FROM c");
+  ASSERT_TRUE(kept->ReadCurrentConfig(false)) << kept->GetLastError();
+  const std::vector<unsigned long long> after = besideHandles();
+  for (size_t i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i == 0 ? "DRU host" : "archive cluster");
+    EXPECT_NE(before[i], 0u);
+    EXPECT_NE(after[i], 0u);
+    EXPECT_NE(after[i], before[i]);
+    EXPECT_EQ(kept->FindObject(before[i]), nullptr);
+  }
 }
 
 // A renewed epoch says the log's history is another one, even where its
