@@ -5,6 +5,7 @@
 #include "frame/MessageInfo.h"
 #include "frame/TextHelpers.h"
 #include "frame/mac/ZQMACMediaConfig.h"
+#include "platform/mac/ZQMACPlatform.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/xml/CNMessageBase.h"
 #include "platform/xml/ZQGuiMessages.h"
@@ -76,6 +77,12 @@ void WizardFrame::fail(const std::string& text) {
 void WizardFrame::failWith(unsigned long messageId, const std::vector<std::string>& arguments) {
   char buffer[kCatalogueTextSize];
   fail(EvGetLocTextV(messageId, buffer, sizeof buffer, m_locale, arguments));
+}
+
+void WizardFrame::failOnHandlesRefused(const ZQMACMediaConfig& config, unsigned long before) {
+  if (config.GetHandlesRefused() == before) return;
+  EvDebug::Error(m_tag, "%s", tkmac::kNoHandleLeftText);
+  fail(tkmac::kNoHandleLeftText);
 }
 
 void WizardFrame::answer(const CNMessageBase& response, const char* responseName) {

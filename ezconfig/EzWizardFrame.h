@@ -58,6 +58,13 @@ class WizardFrame {
   void failWith(unsigned long messageId, const std::vector<std::string>& arguments = {});
   bool failed() const { return m_failed; }
 
+  // Fails the answer with the text that says why and what to do when
+  // `config` was asked for an object handle it could not give (the
+  // process has none left) since its count of such refusals was `before`
+  // (ZQMACMediaConfig::GetHandlesRefused): a listing would carry handle 0,
+  // which names nothing. Logged.
+  void failOnHandlesRefused(const ZQMACMediaConfig& config, unsigned long before);
+
   // Writes the answer into the buffer (see the top of this file).
   void answer(const CNMessageBase& response, const char* responseName);
 

@@ -7,6 +7,7 @@
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACMediaConfig.h"
+#include "platform/mac/ZQMACPlatform.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/reply/EvReturnData.h"
 
@@ -36,7 +37,17 @@ bool runReply(EvReturnData& reply, MessageInfo* request, unsigned long replyId, 
     answerAllocationFailure(tag, *request);
     return false;
   }
+  const unsigned long refused = config == nullptr ? 0 : config->GetHandlesRefused();
   const bool result = config == nullptr ? true : body(*config);
+  if (config != nullptr && config->GetHandlesRefused() != refused) {
+    // An object needed a handle and none was left: its record would carry
+    // handle 0, which names nothing. The client is told why instead, and
+    // what to do.
+    reply.drop();
+    EvDebug::Error(tag, "%s", tkmac::kNoHandleLeftText);
+    sendResponse(request->sequenceNumber, &request->socket, 0, tkmac::kNoHandleLeftText, nullptr);
+    return false;
+  }
   reply.end(0);
   return result;
 }

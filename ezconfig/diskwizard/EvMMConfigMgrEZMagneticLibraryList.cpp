@@ -87,7 +87,11 @@ int EvMMConfigMgr::onMsgEZGetMagneticLibrary(MessageInfo* request, std::string& 
   WizardFrame frame(request, xml, kTag);
   Request message;
   Response response;
-  if (frame.open(message, "ZQGui::EZGetMagneticLibrariesReq")) list(frame, message, response);
+  if (frame.open(message, "ZQGui::EZGetMagneticLibrariesReq")) {
+    const unsigned long refused = frame.config()->GetHandlesRefused();
+    list(frame, message, response);
+    frame.failOnHandlesRefused(*frame.config(), refused);
+  }
   frame.answer(response, "ZQGui::EZGetMagneticLibraryResp");
   return 0;
 }

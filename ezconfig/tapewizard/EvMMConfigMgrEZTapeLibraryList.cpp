@@ -201,9 +201,14 @@ int EvMMConfigMgr::onMsgEZGetTapeLibrary(MessageInfo* request, std::string& xml)
   if (frame.read(message, "ZQGui::EZGetTapeLibrariesReq")) {
     if (request->origin == kRequestOriginPrivateConfig) {
       std::unique_ptr<ZQMACMediaConfig> own = privateConfig(frame);
-      if (own != nullptr) list(*own, message, response);
+      if (own != nullptr) {
+        list(*own, message, response);
+        frame.failOnHandlesRefused(*own, 0);
+      }
     } else if (frame.useCachedConfig()) {
+      const unsigned long refused = frame.config()->GetHandlesRefused();
       list(*frame.config(), message, response);
+      frame.failOnHandlesRefused(*frame.config(), refused);
     }
   }
   frame.answer(response, "ZQGui::EZGetTapeLibraryResp");

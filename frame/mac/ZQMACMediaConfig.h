@@ -201,10 +201,15 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
     return dynamic_cast<T*>(FindObject(handle));
   }
   // The handle of an object of this instance (given now if it had none);
-  // 0 for any other.
+  // 0 for any other, and when the process has no handle left to give.
   unsigned long long GetHandle(const ZQMACInterface* object) const {
     return object != nullptr && object->GetOwner() == this ? object->GetHandle() : 0;
   }
+  // How many times an object of this instance needed a handle when none was
+  // left (the process gave out every handle there is; only a restart of
+  // the process numbers objects afresh). A request that compares it before
+  // and after its work knows whether an answer would carry handle 0.
+  unsigned long GetHandlesRefused() const { return m_ulHandlesRefused.load(std::memory_order_relaxed); }
 
   // ---- ownership ----
   // Takes ownership of a new object and gives it a handle, which it returns.
@@ -511,6 +516,10 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   std::map<int, ZQMACDiskDevice*> m_diskDeviceMap;
   std::map<int, ZQMACCenteraCluster*> m_centeraClusterMap;
   std::map<int, ZQMACHost*> m_hostMap;
+  // The births of the rows the DRU hosts and archive clusters were laid
+  // from, by id: a row born again makes a new object (MergeStoredRows).
+  std::map<int, long long> m_hostBirths;
+  std::map<int, long long> m_clusterBirths;
 
   ZQMACLinkedList<ZQMACMediaAgent> m_mediaAgentList;
   ZQMACLinkedList<ZQMACLms> m_lmsList;
@@ -550,6 +559,7 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // handle -> object, for the handles given so far (a const GetHandle gives
   // one, hence mutable).
   mutable ZQMACHandleRegistry m_registry;
+  mutable std::atomic<unsigned long> m_ulHandlesRefused{0};  // GetHandlesRefused
   // Every object the instance owns, in the order it took them; each object
   // knows its place (m_uSlot). A freed object leaves a hole that a later
   // compaction closes.

@@ -240,7 +240,7 @@ bool ZQMACMediaConfig::RemoveCenteraCluster(ZQMACCenteraCluster* cluster) {
 }
 
 bool ZQMACGraph::ApplyStoredCenteraClusters(ZQMACMediaConfig& config, std::vector<MMStoredCenteraCluster>& rows) {
-  return MergeStoredRows(config, config.m_centeraClusterList, rows,
+  return MergeStoredRows(config, config.m_centeraClusterList, config.m_clusterBirths, rows,
                          [](ZQMACCenteraCluster* cluster, MMStoredCenteraCluster& row) {
                            SetCluster(cluster, row.clusterName, row.clusterId, row.capacity, row.version);
                            cluster->m_accessNodes =

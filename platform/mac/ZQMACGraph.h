@@ -490,6 +490,11 @@ class ZQMACGraph {
   static bool ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot& before, const MMStoredSnapshot& now,
                              const std::vector<ZQMACInterface*>& remake,
                              const std::vector<std::pair<unsigned int, int>>& freed);
+  // Frees the objects whose rows `now` holds under their ids but were
+  // inserted anew since `before` (another birth): their handles name
+  // nothing from then on, and a load makes new objects of the new rows.
+  // True when it freed any.
+  static bool FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& before, const MMStoredSnapshot& now);
   // Exchanges the graph of the instance with the parked one.
   static void SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked);
   // Whether a load lays objects of the object's kind from rows.
@@ -521,5 +526,6 @@ class ZQMACGraph {
   // The merge of ApplyStoredDRUHosts and ApplyStoredCenteraClusters
   // (platform/mac/ZQMACStoredObjects.h).
   template <class T, class Row, class Fill>
-  static bool MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& list, std::vector<Row>& rows, Fill fill);
+  static bool MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& list, std::map<int, long long>& births,
+                              std::vector<Row>& rows, Fill fill);
 };

@@ -17,6 +17,13 @@
 // database) takes the lay-over of every row (ZQMACDbLoader.cpp), which is
 // always right.
 //
+// A row deleted and another inserted under its id is another object, even
+// where the two rows hold the same values: the table access reads each
+// row's birth (MMConfigChangeLog.h), and an object whose row was born again
+// since the graph was laid is freed first, with its handle, so that the
+// load of every row makes a new object of the new row. A handle therefore
+// never names another row than the one it was given for.
+//
 // Hand-over: a request makes a new instance, loads it, works and frees it.
 // A freed instance that is database-backed and clean (no instance-wide
 // operation ran on it; objects changed in memory are known) parks its graph
@@ -60,6 +67,8 @@ struct ZQMACParkedGraph {
   std::map<int, ZQMACDiskDevice*> diskDeviceMap;
   std::map<int, ZQMACCenteraCluster*> centeraClusterMap;
   std::map<int, ZQMACHost*> hostMap;
+  std::map<int, long long> hostBirths;
+  std::map<int, long long> clusterBirths;
   ZQMACLinkedList<ZQMACMediaAgent> mediaAgentList;
   ZQMACLinkedList<ZQMACLms> lmsList;
   ZQMACLinkedList<ZQMACMagLib> magLibList;
@@ -74,6 +83,9 @@ struct ZQMACParkedGraph {
 
 namespace {
 
+int rowId(const MMStoredMediaAgent& r) { return r.clientId; }
+int rowId(const MMStoredDrive& r) { return r.id; }
+int rowId(const MMStoredDrivePath& r) { return r.id; }
 int rowId(const MMStoredDevice& r) { return r.id; }
 int rowId(const MMStoredDeviceController& r) { return r.id; }
 int rowId(const MMStoredMountPath& r) { return r.id; }
@@ -109,6 +121,27 @@ std::vector<int> changedIds(const std::vector<Row>& before, const std::vector<Ro
     }
   }
   return ids;
+}
+
+// The ids that both lists hold with rows of another birth: the row of
+// `before` was deleted, and the one of `now` inserted under its id.
+template <class Row>
+void rebornIds(const MMStoredSnapshot::List<Row>& before, const MMStoredSnapshot::List<Row>& now,
+               std::set<int>& ids) {
+  if (before == nullptr || now == nullptr || before == now) return;
+  auto b = before->begin();
+  auto n = now->begin();
+  while (b != before->end() && n != now->end()) {
+    if (rowId(*b) < rowId(*n)) {
+      ++b;
+    } else if (rowId(*n) < rowId(*b)) {
+      ++n;
+    } else {
+      if (b->birth != n->birth) ids.insert(rowId(*n));
+      ++b;
+      ++n;
+    }
+  }
 }
 
 // The ids with those of the freed objects, each once.
@@ -491,6 +524,62 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   return true;
 }
 
+// ---------------------------------------------------------------- rows born again
+
+bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& before, const MMStoredSnapshot& now) {
+  std::set<int> agents, libraries, controllers, masters, pools, drives, paths, mountPaths, devices, volumes;
+  rebornIds(before.mediaAgents, now.mediaAgents, agents);
+  rebornIds(before.libraries, now.libraries, libraries);
+  rebornIds(before.libraryControllers, now.libraryControllers, controllers);
+  rebornIds(before.masterPools, now.masterPools, masters);
+  rebornIds(before.drivePools, now.drivePools, pools);
+  rebornIds(before.drives, now.drives, drives);
+  rebornIds(before.drivePaths, now.drivePaths, paths);
+  rebornIds(before.mountPaths, now.mountPaths, mountPaths);
+  rebornIds(before.devices, now.devices, devices);
+  rebornIds(before.deviceControllers, now.deviceControllers, volumes);
+  // The ids born again of the kind whose rows make objects of the type (a
+  // tape library's parts are not looked for: they go with it).
+  auto idsOf = [&](unsigned int type) -> const std::set<int>* {
+    switch (type) {
+      case ZQMAC_OBJ_MEDIA_AGENT: return &agents;
+      case ZQMAC_OBJ_LMS: case ZQMAC_OBJ_MAGLIB: return &libraries;
+      case ZQMAC_OBJ_LIB_CONTROLLER: case ZQMAC_OBJ_IP_LIB_CONTROLLER: return &controllers;
+      case ZQMAC_OBJ_MASTER_DRIVE_POOL: return &masters;
+      case ZQMAC_OBJ_DRIVE_POOL: return &pools;
+      case ZQMAC_OBJ_DRIVE: return &drives;
+      case ZQMAC_OBJ_DMS: return &paths;
+      case ZQMAC_OBJ_MOUNT_PATH: return &mountPaths;
+      case ZQMAC_OBJ_DISK_DEVICE: return &devices;
+      case ZQMAC_OBJ_DISK_VOLUME: return &volumes;
+      default: return nullptr;
+    }
+  };
+  bool any = false;
+  for (const std::set<int>* ids : {&agents, &libraries, &controllers, &masters, &pools, &drives, &paths,
+                                   &mountPaths, &devices, &volumes})
+    any = any || !ids->empty();
+  if (!any) return false;
+  std::vector<ZQMACInterface*> gone;
+  {
+    std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
+    config.ForEachObject([&](ZQMACInterface* object) {
+      const std::set<int>* ids = idsOf(object->GetObjectType());
+      if (ids != nullptr && object->m_iId >= 0 && ids->count(object->m_iId) != 0) gone.push_back(object);
+    });
+  }
+  // None of them frees another: only a library's parts go with it, and
+  // they are not among them.
+  ZQMACMediaConfig::RowsGoScope rowsGo(config);
+  for (ZQMACInterface* object : gone) {
+    if (object->GetObjectType() == ZQMAC_OBJ_LMS)
+      FreeForRemaking(config, object);
+    else
+      delete object;
+  }
+  return !gone.empty();
+}
+
 // ---------------------------------------------------------------- kinds
 
 bool ZQMACGraph::IsLaidKind(const ZQMACInterface* object) { return IsLaidType(object->GetObjectType()); }
@@ -533,6 +622,8 @@ void ZQMACGraph::SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
   std::swap(config.m_diskDeviceMap, parked.diskDeviceMap);
   std::swap(config.m_centeraClusterMap, parked.centeraClusterMap);
   std::swap(config.m_hostMap, parked.hostMap);
+  std::swap(config.m_hostBirths, parked.hostBirths);
+  std::swap(config.m_clusterBirths, parked.clusterBirths);
   config.m_mediaAgentList.Swap(parked.mediaAgentList);
   config.m_lmsList.Swap(parked.lmsList);
   config.m_magLibList.Swap(parked.magLibList);
@@ -632,8 +723,13 @@ void ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
   bool whole = config.m_pLaidRows == nullptr || !config.m_bDatabaseBacked;
   std::vector<ZQMACInterface*> remake;
   const bool takenOver = !config.m_bDatabaseBacked && config.GetObjectCount() == 0 && TakeParked(config);
+  if (takenOver) whole = false;
+  // Objects of rows born again go before anything else looks at the graph;
+  // the load of every row makes their new objects and links them.
+  if (config.m_pLaidRows != nullptr && config.m_bDatabaseBacked &&
+      FreeReborn(config, config.m_pLaidRows->rows, stored))
+    whole = true;
   if (takenOver) {
-    whole = false;
     // What was changed in memory is made anew from its rows: objects of the
     // disk side by the load in part, the others (freed now) by the load of
     // every row when rows stand for them; objects of no stored kind go.

@@ -128,6 +128,8 @@ void ZQMACMediaConfig::ClearObjects() {
   m_diskDeviceMap.clear();
   m_centeraClusterMap.clear();
   m_hostMap.clear();
+  m_hostBirths.clear();
+  m_clusterBirths.clear();
   m_bDatabaseBacked = false;  // an empty graph stands for no stored configuration
   for (auto it = objects.rbegin(); it != objects.rend(); ++it)
     if (*it != nullptr) delete *it;
@@ -216,7 +218,10 @@ unsigned long long ZQMACMediaConfig::GiveHandle(const ZQMACInterface* object) co
   uint32_t handle = object->m_uHandle.load(std::memory_order_relaxed);
   if (handle != 0 || object->GetOwner() != this) return handle;
   handle = tkmac::takeHandle();
-  if (handle == 0) return 0;
+  if (handle == 0) {
+    m_ulHandlesRefused.fetch_add(1, std::memory_order_relaxed);
+    return 0;
+  }
   // Handles only grow, so a new one almost always goes at the end.
   m_registry.Add(handle, const_cast<ZQMACInterface*>(object));
   object->m_uHandle.store(handle, std::memory_order_release);
@@ -287,7 +292,8 @@ bool ZQMACMediaConfig::TakeObject(ZQMACInterface* object, bool withHandle, bool 
   }
   const uint32_t handle = withHandle ? tkmac::takeHandle() : 0;
   if (withHandle && handle == 0) {
-    SetLastError(tkmac::kErrorAdoptRefused, "No object handle is left.");
+    m_ulHandlesRefused.fetch_add(1, std::memory_order_relaxed);
+    SetLastError(tkmac::kErrorAdoptRefused, tkmac::kNoHandleLeftText);
     return false;
   }
   std::lock_guard<ZQMACRegistryMutex> guard(m_registryMutex);
@@ -307,7 +313,7 @@ bool ZQMACMediaConfig::TakeObject(ZQMACInterface* object, bool withHandle, bool 
 unsigned long long ZQMACMediaConfig::AdoptObject(ZQMACInterface* object) {
   if (object != nullptr && object->GetOwner() == this) {
     const unsigned long long handle = object->GetHandle();
-    if (handle == 0) SetLastError(tkmac::kErrorAdoptRefused, "No object handle is left.");
+    if (handle == 0) SetLastError(tkmac::kErrorAdoptRefused, tkmac::kNoHandleLeftText);
     return handle;
   }
   return TakeObject(object, true) ? object->GetHandle() : 0;

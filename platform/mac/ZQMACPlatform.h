@@ -65,6 +65,11 @@ bool failedUntouched(ZQMACBase& object, const char* name);
 // Last-error codes of the model's own failures.
 inline constexpr unsigned int kErrorNoInstallationName = 0x1F000002;
 inline constexpr unsigned int kErrorAdoptRefused = 0x1F000003;
+// What a request answers when it needs an object handle and the process has
+// none left to give.
+inline constexpr const char* kNoHandleLeftText =
+    "No object handle is left: this host has given out every object handle it can. "
+    "Restart the host to number the objects afresh.";
 inline constexpr unsigned int kErrorInvalidName = 0x1F000004;
 // The central database refused a read or a change.
 inline constexpr unsigned int kErrorDatabase = 0x1F000005;

@@ -18,29 +18,34 @@ struct Watched {
   const char* table;
   int kind;  // an MMStoredKind, or a kind logged beside them
   const char* key;
+  // The column of the object's id when the table's rows are the objects
+  // themselves (null: they are not): an insert gives the row a new birth
+  // (MMConfigBirth), so that a row inserted under the id of one deleted is
+  // told from it.
+  const char* birthKey = nullptr;
 };
 
 constexpr int kindOf(MMStoredKind kind) { return static_cast<int>(kind); }
 
 const std::vector<Watched>& watched() {
   static const std::vector<Watched> tables = {
-      {"MMHost", kindOf(MMStoredKind::MediaAgent), "ClientId"},
+      {"MMHost", kindOf(MMStoredKind::MediaAgent), "ClientId", "ClientId"},
       // A client's name is a media agent's; a client replaced under another
       // id (INSERT OR REPLACE) deletes a row no trigger sees.
       {"APP_Client", kindOf(MMStoredKind::MediaAgent), ""},
-      {"MMLibrary", kindOf(MMStoredKind::Library), "LibraryId"},
-      {"MMLibraryController", kindOf(MMStoredKind::LibraryController), "LibraryControllerId"},
-      {"MMMasterPool", kindOf(MMStoredKind::MasterPool), "MasterPoolId"},
-      {"MMDrivePool", kindOf(MMStoredKind::DrivePool), "DrivePoolId"},
-      {"MMDrive", kindOf(MMStoredKind::Drive), "DriveId"},
-      {"MMDrivePath", kindOf(MMStoredKind::DrivePath), "DrivePathId"},
-      {"MMMountPath", kindOf(MMStoredKind::MountPath), "MountPathId"},
+      {"MMLibrary", kindOf(MMStoredKind::Library), "LibraryId", "LibraryId"},
+      {"MMLibraryController", kindOf(MMStoredKind::LibraryController), "LibraryControllerId", "LibraryControllerId"},
+      {"MMMasterPool", kindOf(MMStoredKind::MasterPool), "MasterPoolId", "MasterPoolId"},
+      {"MMDrivePool", kindOf(MMStoredKind::DrivePool), "DrivePoolId", "DrivePoolId"},
+      {"MMDrive", kindOf(MMStoredKind::Drive), "DriveId", "DriveId"},
+      {"MMDrivePath", kindOf(MMStoredKind::DrivePath), "DrivePathId", "DrivePathId"},
+      {"MMMountPath", kindOf(MMStoredKind::MountPath), "MountPathId", "MountPathId"},
       // The device a mount path lies on is read with the mount path.
       {"MMMountPathToStorageDevice", kindOf(MMStoredKind::MountPath), "MountPathId"},
-      {"MMDevice", kindOf(MMStoredKind::Device), "DeviceId"},
-      {"MMDeviceController", kindOf(MMStoredKind::DeviceController), "DeviceControllerId"},
-      {"MMDRUHost", kLoggedDRUHosts, ""},
-      {"MMCenteraCluster", kLoggedArchiveClusters, ""},
+      {"MMDevice", kindOf(MMStoredKind::Device), "DeviceId", "DeviceId"},
+      {"MMDeviceController", kindOf(MMStoredKind::DeviceController), "DeviceControllerId", "DeviceControllerId"},
+      {"MMDRUHost", kLoggedDRUHosts, "", "HostId"},
+      {"MMCenteraCluster", kLoggedArchiveClusters, "", "ClusterId"},
       {"MMCenteraAccessNode", kLoggedArchiveClusters, ""},
   };
   return tables;
@@ -59,9 +64,35 @@ std::string logRow(int kind, const std::string& key) {
          "); ";
 }
 
+// A new birth for the row of `key` (a random number: births are told
+// apart, never ordered), and the birth of a row that goes.
+std::string bornRow(int kind, const std::string& key) {
+  return "INSERT OR REPLACE INTO \"MMConfigBirth\" (\"Kind\", \"ObjectId\", \"Birth\") VALUES (" +
+         std::to_string(kind) + ", " + key + ", random()); ";
+}
+
+std::string goneRow(int kind, const std::string& key) {
+  return "DELETE FROM \"MMConfigBirth\" WHERE \"Kind\" = " + std::to_string(kind) + " AND \"ObjectId\" = " + key +
+         "; ";
+}
+
 }  // namespace
 
-int changeLogTriggerCount() { return static_cast<int>(watched().size()) * 3 + 1; }
+int changeLogTriggerCount() {
+  int count = static_cast<int>(watched().size()) * 3 + 1;
+  for (const Watched& w : watched())
+    if (w.birthKey != nullptr) count += 3;
+  return count;
+}
+
+const std::string& birthsQuery(bool changedOnly) {
+  static const std::string all =
+      "SELECT \"ObjectId\", \"Birth\" FROM \"MMConfigBirth\" WHERE \"Kind\" = ?1 ORDER BY \"ObjectId\"";
+  static const std::string changed =
+      "SELECT \"ObjectId\", \"Birth\" FROM \"MMConfigBirth\" WHERE \"Kind\" = ?1 AND \"ObjectId\" IN "
+      "(SELECT \"ObjectId\" FROM \"MMConfigChange\" WHERE \"Seq\" > ?2 AND \"Kind\" = ?1) ORDER BY \"ObjectId\"";
+  return changedOnly ? changed : all;
+}
 
 void registerChangeLog() {
   static std::once_flag once;
@@ -81,6 +112,10 @@ void registerChangeLog() {
                       "WHEN NEW.\"Seq\" % 1024 = 0 AND NEW.\"Seq\" > " + kept + " BEGIN "
                       "UPDATE \"MMConfigEpoch\" SET \"Pruned\" = NEW.\"Seq\" - " + kept + " WHERE \"Pruned\" < NEW.\"Seq\" - " +
                       kept + "; DELETE FROM \"MMConfigChange\" WHERE \"Seq\" <= NEW.\"Seq\" - " + kept + "; END"));
+    tkdb::registerSchema("MMConfigBirth",
+                         renewingEpoch("CREATE TABLE IF NOT EXISTS \"MMConfigBirth\" (\"Kind\" INTEGER NOT NULL, "
+                                       "\"ObjectId\" INTEGER NOT NULL, \"Birth\" INTEGER NOT NULL, "
+                                       "PRIMARY KEY (\"Kind\", \"ObjectId\")) WITHOUT ROWID"));
     for (const Watched& w : watched()) {
       const int kind = w.kind;
       const std::string table = w.table;
@@ -88,10 +123,11 @@ void registerChangeLog() {
       const std::string newKey = key.empty() ? "NULL" : "NEW." + quotedName(key);
       const std::string oldKey = key.empty() ? "NULL" : "OLD." + quotedName(key);
       const std::string prefix = "MMConfigChange_" + table + "_";
-      auto trigger = [&](const char* suffix, const char* event, const std::string& body) {
+      auto trigger = [&](const char* suffix, const std::string& event, const std::string& body,
+                         const std::string& when = "") {
         const std::string name = prefix + suffix;
         tkdb::registerSchema(name, renewingEpoch("CREATE TRIGGER IF NOT EXISTS " + quotedName(name) + " AFTER " +
-                                                 event + " ON " + quotedName(table) + " BEGIN " + body + "END"));
+                                                 event + " ON " + quotedName(table) + when + " BEGIN " + body + "END"));
       };
       trigger("insert", "INSERT", logRow(kind, newKey));
       trigger("delete", "DELETE", logRow(kind, oldKey));
@@ -101,6 +137,16 @@ void registerChangeLog() {
                   newKey + " WHERE " + newKey + " IS NOT " + oldKey + "; ";
       }
       trigger("update", "UPDATE", update);
+      if (w.birthKey != nullptr) {
+        // Own triggers, so that a database made before births were kept
+        // gains them (and its readers read everything once more).
+        const std::string bornKey = "NEW." + quotedName(w.birthKey);
+        const std::string goneKey = "OLD." + quotedName(w.birthKey);
+        trigger("born", "INSERT", bornRow(kind, bornKey));
+        trigger("gone", "DELETE", goneRow(kind, goneKey));
+        trigger("moved", "UPDATE OF " + quotedName(w.birthKey), goneRow(kind, goneKey) + bornRow(kind, bornKey),
+                " WHEN " + bornKey + " IS NOT " + goneKey);
+      }
     }
   });
 }

@@ -9,6 +9,13 @@
 //   MMConfigChange  one row per changed object: a sequence number ("Seq",
 //                   growing), the kind of object (MMStoredKind as a number)
 //                   and its id ("ObjectId"; NULL: every object of the kind).
+//   MMConfigBirth   one row per stored object (DRU hosts and archive
+//                   clusters too, under their kinds below): its kind, its id and its
+//                   birth, a random number its row was given when inserted
+//                   (or when its id changed). A row deleted and another
+//                   inserted under the same id differ in birth, so a
+//                   reader that kept the first one's object knows that the
+//                   object is gone, however many reads lie between.
 //
 // Triggers on each table the configuration is read from add the rows, in
 // the transaction of the change itself: an insert, an update or a delete
@@ -59,6 +66,12 @@ int changeLogTriggerCount();
 //   kind, object id (NULL: every object of the kind), NULL, sequence, NULL
 // in no particular order; a database with no epoch row has no first row.
 const std::string& changeLogHeaderQuery();
+
+// The births of one kind's objects, in id order: rows (id, birth), with
+// the kind bound as the first parameter; `changedOnly`: only those of the
+// objects the log names after the sequence number bound second. A row
+// inserted before births were kept has none.
+const std::string& birthsQuery(bool changedOnly);
 
 // The filter a scan of the kind's rows takes to read only those the log
 // names after the sequence number bound to it: "<key> IN (...)".

@@ -299,8 +299,35 @@ std::string scanText(const Scan& how, MMStoredKind kind, const ScanFilter* filte
 // moving every record read so far) as the rows come. Only a hint.
 std::atomic<size_t> g_wholeRows[kStoredKinds];
 
+// The id of a row, as its scan orders the rows.
+int storedId(const MMStoredMediaAgent& r) { return r.clientId; }
+int storedId(const MMStoredLibrary& r) { return r.libraryId; }
+template <class Record>
+int storedId(const Record& r) {
+  return r.id;
+}
+
+// The births of the rows a scan read (MMConfigBirth), in one more pass over
+// the kind's births in id order beside the rows, as the filter cut them
+// down; a row with none keeps birth 0. (A lookup per row from within the
+// scan costs several times a scan of its own.)
+template <class Record>
+int readBirths(tkdb::Session& s, MMStoredKind kind, const ScanFilter* filter, std::vector<Record>& rows) {
+  if (rows.empty()) return DB_OK;
+  const bool cut = filter != nullptr && !filter->whole[static_cast<int>(kind)];
+  std::vector<tkdb::DbValue> params{tkdb::DbValue(static_cast<long long>(kind))};
+  if (cut) params.emplace_back(filter->since);
+  size_t at = 0;
+  return s.each(tkmmdb::birthsQuery(cut), params, [&](const tkdb::RowView& row) {
+    const long long id = row.at(0).i;
+    while (at < rows.size() && storedId(rows[at]) < id) ++at;
+    if (at < rows.size() && storedId(rows[at]) == id) rows[at].birth = row.at(1).i;
+    return int(DB_OK);
+  });
+}
+
 // One scan: the rows of `sql` (as the filter cuts them down), each filled
-// into a new record where it lies by `read`.
+// into a new record where it lies by `read`, with their births.
 template <class Record, class Read>
 int scan(tkdb::Session& s, const char* table, MMStoredKind kind, const ScanFilter* filter, const Scan& how,
          std::vector<Record>& out, std::string& problem, Read read) {
@@ -322,7 +349,7 @@ int scan(tkdb::Session& s, const char* table, MMStoredKind kind, const ScanFilte
     return int(DB_OK);
   });
   if (!cut && code == DB_OK) wholeRows.store(out.size(), std::memory_order_relaxed);
-  return code;
+  return code == DB_OK ? readBirths(s, kind, filter, out) : code;
 }
 
 // A text setting's width check; "" when it fits.

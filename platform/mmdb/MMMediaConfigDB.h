@@ -32,6 +32,7 @@ struct MMStoredMediaAgent {
   std::string displayName;
   long long osId = 0;
   int attribute = 0;
+  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 };
 
 struct MMStoredLibrary {
@@ -51,6 +52,7 @@ struct MMStoredLibrary {
   int libraryAttribute = 0;
   int extendedAttributes = 0;
   int lowWaterMarkMB = 0;
+  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 
   bool operator==(const MMStoredLibrary&) const = default;
 };
@@ -63,6 +65,7 @@ struct MMStoredLibraryController {
   int isActive = 0;
   int isEnabled = 0;
   int controllerType = 0;
+  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 
   bool operator==(const MMStoredLibraryController&) const = default;
 };
@@ -72,6 +75,7 @@ struct MMStoredMasterPool {
   std::string name;
   int libraryId = 0;
   int type = 0;
+  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 
   bool operator==(const MMStoredMasterPool&) const = default;
 };
@@ -86,6 +90,7 @@ struct MMStoredDrivePool {
   int copyManagerCtrlId = 0;
   int costCategoryId = 0;
   std::string proxyHost;  // NDMP pools: the NDMP server they reach (Descript)
+  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 
   bool operator==(const MMStoredDrivePool&) const = default;
 };
@@ -101,6 +106,7 @@ struct MMStoredDrive {
   int masterPoolId = 0;
   int driveNumber = 0;
   int enabled = 0;
+  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 };
 
 struct MMStoredDrivePath {
@@ -110,6 +116,7 @@ struct MMStoredDrivePath {
   int clientId = 0;
   std::string pathName;
   int enabled = 0;
+  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 };
 
 struct MMStoredMountPath {
@@ -120,6 +127,7 @@ struct MMStoredMountPath {
   int typeId = 0;
   int enabled = 0;
   int deviceId = 0;  // the lowest device the path lies on; 0 for none
+  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 
   bool operator==(const MMStoredMountPath&) const = default;
 };
@@ -129,6 +137,7 @@ struct MMStoredDevice {
   std::string name;
   int typeId = 0;
   int druHostId = 0;  // the DRU host the device is tied to; 0: none
+  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 
   bool operator==(const MMStoredDevice&) const = default;
 };
@@ -143,6 +152,7 @@ struct MMStoredDeviceController {
   int accessType = 0;
   int credentialAssocId = 0;
   int snrVolumeId = 0;
+  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 
   bool operator==(const MMStoredDeviceController&) const = default;
 };

@@ -283,6 +283,12 @@ void EvReturnData::open(int replyId, long long sequenceNumber, const CWySocket* 
   m_items.clear();
 }
 
+void EvReturnData::drop() {
+  m_open = false;
+  m_itemCount = 0;
+  m_items.clear();
+}
+
 // ---- building ----
 
 void EvReturnData::Items::grow(std::size_t count) {

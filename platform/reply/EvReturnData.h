@@ -96,6 +96,9 @@ class EvReturnData {
   // Writes the open message and closes it. False when nothing was open or
   // the frame could not be written.
   bool end(int flags);
+  // Closes the open message without writing it (a handler that answers
+  // otherwise after all).
+  void drop();
   // Appends the last item and writes the message (add, then end).
   bool send(unsigned long item, const void* data, unsigned long length);
   // Writes what was added so far and closes the message, like end.

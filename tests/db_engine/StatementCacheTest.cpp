@@ -150,6 +150,30 @@ TEST_F(StatementCache, BlankTextsAndBatchesOfTheSessionsStillRun) {
   EXPECT_EQ((tkdb::DbRows{{2}}), rows) << "and again";
 }
 
+// More texts than the cache holds, all of one length, beginning and end (so
+// alike to the cache's hash), then the first of them again: each use answers
+// with its own text's value and the value bound to it, whether its statement
+// was put out of the cache and prepared again or kept.
+TEST_F(StatementCache, TextsPutOutOfTheCacheAnswerRightWhenUsedAgain) {
+  tkdb::Session session;
+  const std::string pad(80, ' ');
+  auto text = [&](int i) {
+    const std::string n = std::to_string(100000 + i);
+    return "SELECT ? +" + pad + n + pad + "+ 0";
+  };
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 300; ++i) {
+      SCOPED_TRACE("round " + std::to_string(round) + ", text " + std::to_string(i));
+      tkdb::DbRow row;
+      ASSERT_EQ(0, session.queryOne(text(i), {round * 7}, row));
+      ASSERT_EQ(1u, row.size());
+      EXPECT_EQ(100000 + i + round * 7, row[0].i);
+    }
+  }
+  EXPECT_LE(testkit::db::cachedStatements(), 128u);
+  EXPECT_EQ(0, testkit::db::busyStatements());
+}
+
 TEST_F(StatementCache, TheCacheStaysBoundedAndSavepointsAreNotKept) {
   tkdb::Session session;
   for (int i = 0; i < 400; ++i) {

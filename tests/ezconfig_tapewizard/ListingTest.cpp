@@ -111,5 +111,15 @@ TEST_F(Listing, OriginThirteenChecksRightsAndListsFromAConfigurationOfItsOwn) {
   EXPECT_EQ(call(kListId, listText({}, {}, 0)).libraries.size(), 1u);
 }
 
+// With the process's handles used up, a listing whose objects have none
+// yet fails with the text that says why and what to do, never handle 0.
+TEST_F(Listing, NoHandleLeftFailsTheListingInsteadOfListingHandleZero) {
+  testkit::mac::ScopedHandleCounter counter(0);
+  const Answer a = call(kListId, listText({}));
+  EXPECT_FALSE(a.listing) << a.xml;
+  EXPECT_EQ(a.code, -1) << a.xml;
+  EXPECT_EQ(a.text, tkmac::kNoHandleLeftText);
+}
+
 }  // namespace
 }  // namespace tapetest

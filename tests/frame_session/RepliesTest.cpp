@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "frame/mac/ZQMACMediaConfig.h"
+#include "platform/mac/ZQMACPlatform.h"
 #include "platform/testkit/debuglog.h"
 #include "tests/support/FrameSession.h"
 
@@ -326,6 +327,42 @@ TEST_F(Replies, HolderSocketAndServerSequenceOnlyWhileLocked) {
   EXPECT_EQ(EvMMConfigMgr::GetServerSequenceNumber(&sequence), 1);
   EXPECT_EQ(socket, holder.socket());
   EXPECT_EQ(sequence, 4321);
+}
+
+// With the process's object handles used up, a listing whose objects all
+// have their handles still answers; one that has to give an object its
+// first handle answers a failure that says so and what to do, and logs it,
+// instead of records with handle 0 that name nothing.
+TEST_F(Replies, AListingThatNeedsAHandleWhenNoneIsLeftAnswersWhyAndWhatToDo) {
+  Connection holder;
+  ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(holder.request(1).get(), true);
+  ASSERT_NE(config, nullptr);
+  testkit::mac::seedWorld(*config);
+  EvMMConfigMgr mgr;
+  EXPECT_TRUE(mgr.onMsgGetMMLibraries(holder.request(2).get()));
+  const auto listed = holder.replies();
+  ASSERT_EQ(listed.size(), 1u);
+  const auto handles = listed[0].findAll(11003);
+  ASSERT_EQ(handles.size(), 2u);  // the tape library, then the disk library
+
+  testkit::mac::ScopedHandleCounter counter(0);  // none left
+  testkit::debuglog::Capture log;
+  EXPECT_TRUE(mgr.onMsgGetMMLibraries(holder.request(3).get()));
+  auto replies = holder.replies();
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(tagsOf(replies[0]), tagsOf(listed[0])) << "every object listed has its handle";
+
+  auto paths = holder.request(4);
+  paths->objectHandle = handles[1]->u64();
+  EXPECT_FALSE(mgr.onMsgGetMMMountPaths(paths.get()));
+  replies = holder.replies();
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0].messageId, 1024u);
+  EXPECT_EQ(replies[0].sequence, 4);
+  ASSERT_EQ(tagsOf(replies[0]), Tags{2051});
+  EXPECT_EQ(replies[0].items[0].bytes, wordAndText(0, tkmac::kNoHandleLeftText));
+  EXPECT_NE(std::string(tkmac::kNoHandleLeftText).find("Restart the host"), std::string::npos);
+  EXPECT_TRUE(log.contains("EvMMConfigMgr::onMsgGetMMMountPaths", "No object handle is left"));
 }
 
 }  // namespace

@@ -285,18 +285,55 @@ TEST(WireCodec, AFrameReaderCutsFramesThatArriveTogetherOrInPieces) {
     tktest::SocketPair pair;
     std::thread writer([&] {
       for (size_t at = 0; at < stream.size(); at += piece)
-        ASSERT_TRUE(tkwire::writeAll(pair.b, stream.substr(at, piece)));
+        if (!tkwire::writeAll(pair.b, stream.substr(at, piece))) return;  // the reader gave up
     });
     tkwire::FrameReader reader(pair.a);
     std::string body;
-    for (const std::string& expected : bodies) {
-      ASSERT_EQ(reader.next(10000, 10000, body), tkwire::ReadStatus::Ok);
-      EXPECT_EQ(body, expected);
+    bool read = true;
+    for (size_t i = 0; i < bodies.size() && read; ++i) {
+      read = reader.next(10000, 10000, body) == tkwire::ReadStatus::Ok;
+      EXPECT_TRUE(read) << "frame " << i;
+      EXPECT_EQ(body, bodies[i]) << "frame " << i;
     }
+    // A reader that stopped early closes its end, so that the writer's
+    // next write fails instead of waiting: the thread is joined either way
+    // and a failure fails this case only.
+    if (!read) pair.closeA();
     writer.join();
+    if (!read) continue;
     EXPECT_EQ(reader.buffered(), 0u);
     pair.closeB();
     EXPECT_EQ(reader.next(1000, 1000, body), tkwire::ReadStatus::Closed);
+  }
+}
+
+// A frame that begins a few bytes before the end of what the reader's
+// buffer took in one read: its length or its body lies across the buffer's
+// end, and what is left of the buffer moves to its start before the rest
+// is read behind it.
+TEST(WireCodec, AFrameBeginningJustBeforeTheBuffersEndIsReadWhole) {
+  constexpr size_t kAhead = tkwire::FrameReader::kAheadBytes;
+  for (size_t before : {size_t{1}, size_t{2}, size_t{3}, size_t{4}, size_t{7}}) {
+    for (size_t second : {size_t{5}, kAhead + 10}) {
+      SCOPED_TRACE("begins " + std::to_string(before) + " bytes before the end, body " + std::to_string(second));
+      // The first frame fills the buffer up to `before` bytes; the second
+      // (its bytes all different) and a third follow in the same write.
+      const std::string first(kAhead - before - 4, 'f');
+      std::string body(second, '\0');
+      for (size_t i = 0; i < second; ++i) body[i] = static_cast<char>('a' + i % 23);
+      const std::string stream = le32(static_cast<uint32_t>(first.size())) + first +
+                                 le32(static_cast<uint32_t>(body.size())) + body + le32(3) + "end";
+      tktest::SocketPair pair;
+      ASSERT_TRUE(tkwire::writeAll(pair.b, stream));
+      pair.closeB();
+      tkwire::FrameReader reader(pair.a);
+      std::string got;
+      for (const std::string& expected : {first, body, std::string("end")}) {
+        ASSERT_EQ(reader.next(1000, 1000, got), tkwire::ReadStatus::Ok);
+        EXPECT_EQ(got, expected);
+      }
+      EXPECT_EQ(reader.next(1000, 1000, got), tkwire::ReadStatus::Closed);
+    }
   }
 }
 

@@ -131,6 +131,7 @@ TEST_F(ConfigureNew, ADetectedDriveJoinsTheStoredLibraryInItsMasterPoolAndThePoo
   EXPECT_EQ(db.text("SELECT D.MasterPoolId || '|' || P.DrivePoolId || '|' || P.ClientId || '|' || P.DrivePathId FROM "
                     "MMDrive D JOIN MMDrivePath P ON P.DriveId = D.DriveId WHERE D.DriveId = " + id),
             "1|1|1|" + std::to_string(path->GetId()));
+  ASSERT_NE(path->GetDrivePool(), nullptr);
   EXPECT_EQ(path->GetDrivePool(), config->FindObject<ZQMACDrivePool>(path->GetDrivePool()->GetHandle()));
   EXPECT_EQ(path->GetDrivePool()->GetId(), 1u);
 
@@ -140,6 +141,7 @@ TEST_F(ConfigureNew, ADetectedDriveJoinsTheStoredLibraryInItsMasterPoolAndThePoo
   EXPECT_EQ(loaded->GetName(), "Drive3");
   const auto paths = elements(loaded->GetDmsList());
   ASSERT_EQ(paths.size(), 1u);
+  ASSERT_NE(paths[0]->GetDrivePool(), nullptr);
   EXPECT_EQ(paths[0]->GetDrivePool()->GetId(), 1u);
   EXPECT_EQ(paths[0]->GetMediaAgent(), again->FindDBNode<ZQMACMediaAgent>(1));
 }

@@ -451,6 +451,91 @@ TEST_F(Reread, ADatabaseWithoutTheLogIsReadWholeUntilItHasOne) {
   expectEqualToFullReload("part", 0);
 }
 
+// A row deleted and inserted again under its id, even with every value as
+// it was, is another object: the handle of the old one names nothing after
+// the re-read, the new row's object gets a new handle, and the objects
+// around it keep theirs.
+TEST_F(Reread, ARowInsertedAgainUnderItsIdIsANewObjectWithANewHandle) {
+  const struct {
+    const char* table;
+    const char* key;
+    int id;
+    unsigned int type;
+  } cases[] = {
+      {"MMHost", "ClientId", 2, ZQMAC_OBJ_MEDIA_AGENT},
+      {"MMLibrary", "LibraryId", 1, ZQMAC_OBJ_LMS},
+      {"MMLibrary", "LibraryId", 2, ZQMAC_OBJ_MAGLIB},
+      {"MMLibraryController", "LibraryControllerId", 1, ZQMAC_OBJ_LIB_CONTROLLER},
+      {"MMMasterPool", "MasterPoolId", 1, ZQMAC_OBJ_MASTER_DRIVE_POOL},
+      {"MMDrivePool", "DrivePoolId", 2, ZQMAC_OBJ_DRIVE_POOL},
+      {"MMDrive", "DriveId", 2, ZQMAC_OBJ_DRIVE},
+      {"MMDrivePath", "DrivePathId", 3, ZQMAC_OBJ_DMS},
+      {"MMMountPath", "MountPathId", 2, ZQMAC_OBJ_MOUNT_PATH},
+      {"MMDevice", "DeviceId", 2, ZQMAC_OBJ_DISK_DEVICE},
+      {"MMDeviceController", "DeviceControllerId", 2, ZQMAC_OBJ_DISK_VOLUME},
+  };
+  auto find = [&](unsigned int type, int id) -> ZQMACInterface* {
+    for (ZQMACInterface* object : reachable(*kept))
+      if (object->GetObjectType() == type && static_cast<int>(object->GetId()) == id) return object;
+    return nullptr;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.table);
+    ZQMACInterface* object = find(c.type, c.id);
+    ZQMACInterface* bystander = find(ZQMAC_OBJ_DRIVE, 1);
+    ASSERT_NE(object, nullptr);
+    ASSERT_NE(bystander, nullptr);
+    const unsigned long long handle = object->GetHandle();
+    const unsigned long long bystanderHandle = bystander->GetHandle();
+    const std::string where = std::string(" WHERE \"") + c.key + "\" = " + std::to_string(c.id);
+    db.execElsewhere(std::string("PRAGMA foreign_keys = OFF; CREATE TEMP TABLE saved AS SELECT * FROM ") + c.table +
+                     where + "; DELETE FROM " + c.table + where + "; INSERT INTO " + c.table +
+                     " SELECT * FROM saved; DROP TABLE saved");
+    expectEqualToFullReload("part");
+    EXPECT_EQ(kept->FindObject(handle), nullptr) << "the old object's handle names nothing";
+    ZQMACInterface* remade = find(c.type, c.id);
+    ASSERT_NE(remade, nullptr);
+    EXPECT_NE(remade->GetHandle(), handle);
+    EXPECT_EQ(kept->FindObject(remade->GetHandle(), c.type), remade);
+    EXPECT_EQ(kept->FindObject(bystanderHandle, ZQMAC_OBJ_DRIVE), find(ZQMAC_OBJ_DRIVE, 1)) << "another object keeps its handle";
+  }
+
+  // The DRU hosts and archive clusters read beside the configuration too.
+  db.execElsewhere("INSERT INTO MMDRUHost (HostId, HostName, UserName, UserPassword, Port) "
+                   "VALUES (5, 'dru5', 'user', 'secret', 8400); INSERT INTO MMCenteraCluster (ClusterId, Name, "
+                   "ClusterName, ClusterIdentity, Capacity, Version) VALUES (3, 'three', 'c3', 'id-3', 300, 'v3')");
+  ASSERT_TRUE(kept->ReadCurrentConfig(false)) << kept->GetLastError();
+  auto besideHandles = [&] {
+    ZQMACHost* host = kept->GetDRUHostList().GetFirstNode();
+    ZQMACCenteraCluster* cluster = kept->GetCenteraClusterList().GetFirstNode();
+    return std::vector<unsigned long long>{host != nullptr ? host->GetHandle() : 0,
+                                           cluster != nullptr ? cluster->GetHandle() : 0};
+  };
+  const std::vector<unsigned long long> before = besideHandles();
+  db.execElsewhere("CREATE TEMP TABLE h AS SELECT * FROM MMDRUHost; CREATE TEMP TABLE c AS SELECT * FROM "
+                   "MMCenteraCluster; DELETE FROM MMDRUHost; DELETE FROM MMCenteraCluster; INSERT INTO MMDRUHost "
+                   "SELECT * FROM h; INSERT INTO MMCenteraCluster SELECT * FROM c");
+  ASSERT_TRUE(kept->ReadCurrentConfig(false)) << kept->GetLastError();
+  const std::vector<unsigned long long> after = besideHandles();
+  for (size_t i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i == 0 ? "DRU host" : "archive cluster");
+    EXPECT_NE(before[i], 0u);
+    EXPECT_NE(after[i], 0u);
+    EXPECT_NE(after[i], before[i]);
+    EXPECT_EQ(kept->FindObject(before[i]), nullptr);
+  }
+}
+
+// A renewed epoch says the log's history is another one, even where its
+// newest sequence number is the one the kept read ended at.
+TEST_F(Reread, AnEpochRenewedWithoutAnyChangeReadsEverything) {
+  const long long newest = db.scalar("SELECT MAX(Seq) FROM MMConfigChange");
+  db.execElsewhere("UPDATE MMConfigEpoch SET Epoch = 'renewed by hand'");
+  ASSERT_EQ(db.scalar("SELECT MAX(Seq) FROM MMConfigChange"), newest);
+  expectEqualToFullReload("whole");
+  expectEqualToFullReload("part", 0);
+}
+
 // ---------------------------------------------------------------- the fault sweep
 
 // A change made through the model, or by another session, then the
