@@ -127,8 +127,8 @@ inline std::map<std::string, std::map<std::string, std::string>> parseForeignKey
 
 // The CREATE statement of a table or view binding (empty for procedures and
 // cursors): text columns compare without regard to case, the serial column
-// is the identity (never reused), a primary key other than the serial
-// column is unique.
+// (or else a primary key of one integer column) is the identity (never
+// reused), a primary key other than the serial column is unique.
 std::string createStatement(const ZQDBColumns& columns, const ZQDBBindingInfo& info);
 
 // Adds the CREATE statement of a table or view binding to the schema

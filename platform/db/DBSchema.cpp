@@ -44,6 +44,14 @@ std::string createStatement(const ZQDBColumns& columns, const ZQDBBindingInfo& i
 
   std::string serial = info.serial != nullptr ? info.serial : "";
   std::vector<std::string> key = splitNames(info.primaryKey);
+  // A key of one integer column is the row id whoever gives it: it is kept
+  // as an identity too, so that the id of a deleted row is never given to
+  // a new one (a handle or a reply that still carries it would name the
+  // new row).
+  if (serial.empty() && key.size() == 1) {
+    const ZQDBColumnDesc* only = findColumn(columns, key[0]);
+    if (only != nullptr && (only->code == 'i' || only->code == 'b' || only->code == 'x')) serial = only->name;
+  }
   std::string sql = "CREATE TABLE IF NOT EXISTS " + name + " (";
   for (int i = 0; i < columns.count; ++i) {
     const ZQDBColumnDesc& col = columns.cols[i];
