@@ -88,4 +88,18 @@ TEST_F(References, AMountPathTableOfAnOlderBuildIsRebuiltWithItsRowsAndGivesNoId
   EXPECT_EQ(made, 8);
 }
 
+TEST_F(References, AnOlderMountPathTableWithOtherColumnsIsLeftAsItWas) {
+  ASSERT_EQ(db.exec("SELECT 1"), 0);
+  db.execElsewhere(
+      "DROP INDEX \"MMMountPath_MasterPoolId\"; DROP TABLE MMMountPath; CREATE TABLE MMMountPath (MountPathId "
+      "INTEGER, MountPathName TEXT, LibraryId INTEGER, PRIMARY KEY (MountPathId)); INSERT INTO MMMountPath VALUES "
+      "(3, '/x', 1)");
+  testkit::db::reset();
+  // Not a column's name stored as text in the columns it lacks: nothing.
+  EXPECT_EQ(db.text("SELECT group_concat(MountPathId || ' ' || MountPathName || ' ' || LibraryId) FROM MMMountPath"),
+            "3 /x 1");
+  EXPECT_EQ(db.text("SELECT sql FROM sqlite_master WHERE name = 'MMMountPath'").find("AUTOINCREMENT"),
+            std::string::npos);
+}
+
 }  // namespace

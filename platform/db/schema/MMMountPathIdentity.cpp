@@ -38,10 +38,17 @@ std::string rebuild() {
   const std::string table = "\"MMMountPath\" (";
   std::string createNew = create;
   createNew.replace(createNew.find("IF NOT EXISTS " + table), 14 + table.size(), "\"MMMountPath_identity\" (");
+  // The old table's columns are named through its alias: a name it does
+  // not have is then an error, where a bare quoted one would be read as a
+  // text and stored in every row.
   std::string list;
-  for (int i = 0; i < columns.count; ++i) list += std::string(i > 0 ? ", " : "") + "\"" + columns.cols[i].name + "\"";
-  return create + "; " + createNew + "; INSERT INTO \"MMMountPath_identity\" (" + list + ") SELECT " + list +
-         " FROM \"MMMountPath\"; DROP TABLE \"MMMountPath\"; PRAGMA legacy_alter_table = ON; ALTER TABLE "
+  std::string from;
+  for (int i = 0; i < columns.count; ++i) {
+    list += std::string(i > 0 ? ", " : "") + "\"" + columns.cols[i].name + "\"";
+    from += std::string(i > 0 ? ", " : "") + "o.\"" + columns.cols[i].name + "\"";
+  }
+  return create + "; " + createNew + "; INSERT INTO \"MMMountPath_identity\" (" + list + ") SELECT " + from +
+         " FROM \"MMMountPath\" o; DROP TABLE \"MMMountPath\"; PRAGMA legacy_alter_table = ON; ALTER TABLE "
          "\"MMMountPath_identity\" RENAME TO \"MMMountPath\"; PRAGMA legacy_alter_table = OFF; CREATE INDEX IF NOT "
          "EXISTS \"MMMountPath_LibraryId_MountPathName\" ON \"MMMountPath\" (\"LibraryId\", \"MountPathName\"); "
          "CREATE INDEX IF NOT EXISTS \"MMMountPath_MasterPoolId\" ON \"MMMountPath\" (\"MasterPoolId\")";
