@@ -69,6 +69,28 @@ Ownership mountPathOfLibrary(int mountPathId, int libraryId, const std::string& 
   return Ownership::kForeign;
 }
 
+Ownership deviceOfLibrary(int deviceId, int libraryId, const std::string& libraryName, unsigned long locale,
+                          std::string& refusal) {
+  if (libraryId < 1) return Ownership::kOwn;
+  MMDeviceDB devices;
+  MMDevice_t device;
+  if (devices.getInfo(deviceId, device) != 0) return failedRead(devices, "device", deviceId, locale, refusal);
+  MMMountPathDB mountPaths;
+  MMMountPath_t* rows = nullptr;
+  int count = 0;
+  if (mountPaths.getListForDevice(deviceId, rows, count) != 0)
+    return failedRead(mountPaths, "mount paths of device", deviceId, locale, refusal);
+  bool own = false;
+  for (int i = 0; rows != nullptr && i < count; ++i) own = own || rows[i].LibraryId == libraryId;
+  MMMountPathDB::DeleteList(rows, __FILE__, __LINE__);
+  if (own) return Ownership::kOwn;
+  EvDebug::Error(kTag, "Device [%d] holds no mount path of library [%d, %s].", deviceId, libraryId,
+                 libraryName.c_str());
+  refusal = text(kTextDeviceOfOtherLibrary, locale, std::to_string(deviceId),
+                 libraryName.empty() ? std::to_string(libraryId) : libraryName);
+  return Ownership::kForeign;
+}
+
 Ownership libraryIdMatchesName(int libraryId, const std::string& libraryName, unsigned long locale,
                                std::string& refusal) {
   if (libraryId < 1 || libraryName.empty()) return Ownership::kOwn;

@@ -25,6 +25,7 @@ inline constexpr unsigned long kTextMountPathOfOtherLibrary = 0x23000DA0;  // %1
 inline constexpr unsigned long kTextLibraryIdAndNameDiffer = 0x23000DA1;   // %1 library id, %2 library name
 inline constexpr unsigned long kTextDeviceOfOtherMountPath = 0x23000DA2;   // %1 device, %2 mount path
 inline constexpr unsigned long kTextDevicePathOfOtherMountPath = 0x23000DA3;  // %1 device path, %2 mount path
+inline constexpr unsigned long kTextDeviceOfOtherLibrary = 0x23000DA7;      // %1 device, %2 library
 inline constexpr unsigned long kTextDatabaseUnread = 0x230001E3;
 
 // Mount path `mountPathId` is of library `libraryId` (named `libraryName`,
@@ -32,6 +33,11 @@ inline constexpr unsigned long kTextDatabaseUnread = 0x230001E3;
 // no library and is not checked.
 Ownership mountPathOfLibrary(int mountPathId, int libraryId, const std::string& libraryName, unsigned long locale,
                              std::string& refusal);
+
+// Device `deviceId` holds a mount path of library `libraryId` (named
+// `libraryName`, as above). A library id below 1 is not checked.
+Ownership deviceOfLibrary(int deviceId, int libraryId, const std::string& libraryName, unsigned long locale,
+                          std::string& refusal);
 
 // Library id `libraryId` and library name `libraryName` name the same
 // library. Either one missing (id below 1, empty name) is not checked, nor

@@ -1,7 +1,8 @@
 // Binding of the mount-path table "MMMountPath": one row per mount path, a
 // folder or share on a disk or cloud device where a disk library writes its
-// data. The table has a primary key (MountPathId) but no serial column: the
-// ids are given by whoever creates the mount path. The platform's mount-path
+// data. The binding names a primary key (MountPathId) but no serial column;
+// the database gives the ids all the same, as an identity: the id of a
+// deleted mount path is never given to a new one. The platform's mount-path
 // table access fills MMMountPath_t rows, alone or as arrays; no handler runs
 // a query through the table object itself.
 #pragma once

@@ -10,6 +10,10 @@
 // mount-path deletion of the storage-library request as the way, or, for a
 // mount path of another library, both the mount path and the library.
 //
+// Only a replication-store library (library type 10, as its creation marks
+// it) is removed here; any other library is refused by name with nothing
+// removed: it has its own deletion, with the checks of its kind.
+//
 // The removal is not one transaction: mount paths removed before a failure
 // stay removed with their store rows, and the answer is -1.
 #include <string>
@@ -19,6 +23,7 @@
 #include "frame/EvGuiAudit.h"
 #include "frame/MessageInfo.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/mmdb/MMLibraryDB.h"
 #include "platform/mmdb/MMMiscDB.h"
 #include "platform/mmdb/MMMountPathDB.h"
 #include "platform/mmdb/MMRPStoreConfigDB.h"
@@ -36,6 +41,10 @@ constexpr int kErrorTextSize = 2048;
 // %1 the mount path, %2 the library: the way to delete one mount path.
 constexpr unsigned long kTextSingleMountPath = 0x23000DA4;
 constexpr const char* kTextNoReason = "The request failed.";
+// %1 the library: it is not a replication-store library.
+constexpr unsigned long kTextNotRPStoreLibrary = 0x23000DA6;
+constexpr int kLibraryTypeRPStore = 10;
+constexpr int kNoRow = 100;
 
 // The last error of a client-info object, answered with its text.
 struct LastError {
@@ -97,6 +106,25 @@ void refuseSingleMountPath(RPStoreRequest& w) {
            {std::to_string(w.mountPathId), w.libraryName.empty() ? std::to_string(w.libraryId) : w.libraryName});
 }
 
+// The library is a replication-store library, or none at all (the
+// uninstall answers for an unknown one). False when refused.
+bool isRPStoreLibrary(RPStoreRequest& w) {
+  MMLibraryDB libraries;
+  MMLibrary_t row;
+  if (libraries.getInfo(w.libraryId, row) != 0) {
+    if (libraries.getDBError() == kNoRow) return true;
+    EvDebug::Error(kRPStoreTag, "Unable to read library[%d] Error[%d, %s] dbErr[%d]", w.libraryId,
+                   libraries.getErrorCode(), tkezconfig::tableErrorText(libraries).c_str(), libraries.getDBError());
+    w.refuse(kTextRPStoreFailed);
+    return false;
+  }
+  if (row.LibraryTypeId == kLibraryTypeRPStore) return true;
+  EvDebug::Error(kRPStoreTag, "Library [%d, %s] is of type [%d], not a replication-store library; nothing is deleted.",
+                 w.libraryId, row.AliasName, row.LibraryTypeId);
+  w.refuse(kTextNotRPStoreLibrary, {row.AliasName});
+  return false;
+}
+
 // Removes every mount path of the library, then the library. False when
 // refused. A library without mount paths is uninstalled all the same: it is
 // what the request asked to remove.
@@ -131,7 +159,7 @@ void rpStoreDeleteLibrary(RPStoreRequest& w) {
     refuseSingleMountPath(w);
     return;
   }
-  if (!removeLibrary(w)) return;
+  if (!isRPStoreLibrary(w) || !removeLibrary(w)) return;
   EvGuiAudit record(nullptr);
   record.setGUIAuditOperation(kAuditLibraryDeconfigured, static_cast<int>(w.record.userId));
   EvMessageContainer message;

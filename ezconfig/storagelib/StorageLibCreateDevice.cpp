@@ -248,7 +248,9 @@ StorageLibResult DeviceCreation::run() {
     }
   }
 
-  // 12.
+  // 12. The reply carries the mount path as stored (none for data-server
+  // access), as the audit does.
+  w_.mountPathName = mountPath_;
   tkezconfig::auditConfiguredObject(w_, deviceName_, mountPath_);
   return StorageLibResult{};
 }

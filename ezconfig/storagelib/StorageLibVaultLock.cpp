@@ -5,11 +5,17 @@
 // value. The frame has checked installation rights and holds no lock; the
 // change goes through the media-configuration model alone.
 //
+// A request that names a library acts only on a vault of that library: the
+// mount path must be one of it, or the device must hold one of its mount
+// paths; else it is refused naming both, with nothing asked or audited, as
+// every request that names an object with a library is (ObjectOwnership.h).
+//
 // The audit names the device as the control request's vault lock does: its
 // display name, and its descriptive text followed by ", Vault Lock".
 #include <cstdint>
 #include <string>
 
+#include "ezconfig/ObjectOwnership.h"
 #include "ezconfig/storagelib/StorageLibDeviceSteps.h"
 #include "ezconfig/storagelib/StorageLibraryRequest.h"
 #include "frame/EvMMConfigMgr.h"
@@ -28,10 +34,24 @@ using tkezconfig::StorageLibResult;
 using Info = EVGui::StorageLibraryInfo;
 
 // The disk device of the mount path, or else the one of the device id.
-ZQMACDiskDevice* findDevice(ZQMACMediaConfig& config, int mountPathId, int deviceId) {
-  if (ZQMACMountPath* path = config.FindDBNode<ZQMACMountPath>(mountPathId))
-    return config.FindDBNode<ZQMACDiskDevice>(path->GetForeignAgantId());
+ZQMACDiskDevice* findDevice(ZQMACMediaConfig& config, ZQMACMountPath* path, int deviceId) {
+  if (path != nullptr) return config.FindDBNode<ZQMACDiskDevice>(path->GetForeignAgantId());
   return deviceId > 0 ? config.FindDBNode<ZQMACDiskDevice>(deviceId) : nullptr;
+}
+
+// The object the lock goes to is of the library the request names (by id,
+// by name, or both alike). False with the request refused when not.
+bool ofNamedLibrary(StorageLibraryRequest& w, bool byMountPath) {
+  std::string refusal;
+  tkezconfig::Ownership outcome = tkezconfig::libraryIdMatchesName(w.libraryId, w.libraryName, w.locale, refusal);
+  if (outcome == tkezconfig::Ownership::kOwn && byMountPath)
+    outcome = tkezconfig::mountPathOfLibrary(w.mountPathId, w.libraryId, w.libraryName, w.locale, refusal);
+  else if (outcome == tkezconfig::Ownership::kOwn && w.deviceId > 0)
+    outcome = tkezconfig::deviceOfLibrary(w.deviceId, w.libraryId, w.libraryName, w.locale, refusal);
+  if (outcome == tkezconfig::Ownership::kOwn) return true;
+  EvDebug::Error(kTag, "Failed to set Vault Lock, due to Error: %s", refusal.c_str());
+  w.fail(refusal);
+  return false;
 }
 
 }  // namespace
@@ -40,7 +60,9 @@ StorageLibResult EvMMConfigMgr::StorageLibSetVaultLock(StorageLibraryRequest& w)
   const StorageLibResult failure{StorageLibOutcome::kFailure, false};
   if (!tkezconfig::readRequestConfiguration(w, kTag)) return failure;
 
-  ZQMACDiskDevice* device = findDevice(*w.config, w.mountPathId, w.deviceId);
+  ZQMACMountPath* path = w.config->FindDBNode<ZQMACMountPath>(w.mountPathId);
+  if (!ofNamedLibrary(w, path != nullptr)) return failure;
+  ZQMACDiskDevice* device = findDevice(*w.config, path, w.deviceId);
   // Only the first volume is asked.
   ZQMACDiskVolume* volume = device != nullptr ? device->GetVolumeList().GetFirstNode() : nullptr;
   // The value travels in 64 bits; its low 32 bits are the lock.

@@ -127,8 +127,8 @@ inline std::map<std::string, std::map<std::string, std::string>> parseForeignKey
 
 // The CREATE statement of a table or view binding (empty for procedures and
 // cursors): text columns compare without regard to case, the serial column
-// is the identity (never reused), a primary key other than the serial
-// column is unique.
+// (or else a primary key of one integer column) is the identity (never
+// reused), a primary key other than the serial column is unique.
 std::string createStatement(const ZQDBColumns& columns, const ZQDBBindingInfo& info);
 
 // Adds the CREATE statement of a table or view binding to the schema
@@ -136,6 +136,23 @@ std::string createStatement(const ZQDBColumns& columns, const ZQDBBindingInfo& i
 // when the library that holds it is loaded; a second call for the same
 // object is ignored. Returns true so that it can initialise a variable.
 bool registerBinding(const ZQDBColumns& columns, const ZQDBBindingInfo& info);
+
+// A reference of rows of one table to rows of another: the columns of
+// `table` that name a row of `referenced` (local column, referenced
+// column). A value of 0 or NULL names no row. Tables declare them so that
+// deletions can be checked for rows left pointing at nothing; the database
+// does not enforce them (0 stands for "none" in the columns, which a
+// foreign key would refuse).
+struct TableReference {
+  std::string table;
+  std::string referenced;
+  std::map<std::string, std::string> columns;
+};
+// Adds the references of `table`, in the form of a binding's foreignKeys
+// ("MMDrive: DriveId = DriveId; ..."); a binding's own are added with it.
+void registerReferences(const std::string& table, const char* references);
+// Every reference registered, in registration order.
+std::vector<TableReference> tableReferences();
 
 // The value of one field of a row, as it is written to its column: the
 // integer, the text of a fixed text (never read past the field), the heap

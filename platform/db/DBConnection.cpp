@@ -429,6 +429,7 @@ int Connection::applySchema(std::string& detail) {
   }
   std::lock_guard<std::recursive_mutex> guard(m_mutex);
   size_t total = pending.size();
+  const std::vector<std::pair<std::string, std::string>> slice = pending;
   // Objects that exist already need nothing, and finding that out takes no
   // write lock: a new connection must not wait for another thread's
   // transaction only to learn that the schema is complete.
@@ -464,6 +465,24 @@ int Connection::applySchema(std::string& detail) {
     if (rc != DB_OK && rc != DB_NO_ROW) {
       EvDebug::Error("tkdb::Connection::applySchema", "the schema of [%s] was not created (%d): %s", name.c_str(), rc,
                      why.c_str());
+    }
+  }
+  // A statement that rebuilds a table drops the objects on it (indexes,
+  // triggers) that existed already: they are made again here, in the same
+  // transaction.
+  {
+    DbRows existing;
+    std::string why;
+    if (run("SELECT lower(name) FROM sqlite_master", {}, &existing, why) == DB_OK) {
+      std::set<std::string> names;
+      for (const DbRow& row : existing) {
+        if (!row.empty()) names.insert(row[0].s);
+      }
+      for (const auto& [name, sql] : slice) {
+        const bool ran = std::any_of(pending.begin(), pending.end(), [&](const auto& p) { return p.first == name; });
+        if (ran || names.count(lower(name)) > 0) continue;
+        run(sql, {}, nullptr, why);
+      }
     }
   }
   if (own) {

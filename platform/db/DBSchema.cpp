@@ -1,6 +1,9 @@
 // CREATE statements of the bindings.
 #include <strings.h>
 
+#include <algorithm>
+#include <mutex>
+
 #include "platform/db/DBColumns.h"
 #include "platform/db/DBSession.h"
 #include "platform/db/SqlText.h"
@@ -27,7 +30,35 @@ const char* sqlType(const ZQDBColumnDesc& col) {
   }
 }
 
+struct ReferenceRegistry {
+  std::mutex mutex;
+  std::vector<TableReference> references;
+};
+
+ReferenceRegistry& referenceRegistry() {
+  static ReferenceRegistry* r = new ReferenceRegistry();  // lives through static destruction
+  return *r;
+}
+
 }  // namespace
+
+void registerReferences(const std::string& table, const char* references) {
+  ReferenceRegistry& r = referenceRegistry();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  for (auto& [referenced, columns] : parseForeignKeys(references)) {
+    const bool known = std::any_of(r.references.begin(), r.references.end(), [&](const TableReference& k) {
+      return strcasecmp(k.table.c_str(), table.c_str()) == 0 &&
+             strcasecmp(k.referenced.c_str(), referenced.c_str()) == 0 && k.columns == columns;
+    });
+    if (!known) r.references.push_back(TableReference{table, referenced, columns});
+  }
+}
+
+std::vector<TableReference> tableReferences() {
+  ReferenceRegistry& r = referenceRegistry();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  return r.references;
+}
 
 std::string createStatement(const ZQDBColumns& columns, const ZQDBBindingInfo& info) {
   std::string name = quoteIdent(info.dbName != nullptr ? info.dbName : "");
@@ -44,6 +75,14 @@ std::string createStatement(const ZQDBColumns& columns, const ZQDBBindingInfo& i
 
   std::string serial = info.serial != nullptr ? info.serial : "";
   std::vector<std::string> key = splitNames(info.primaryKey);
+  // A key of one integer column is the row id whoever gives it: it is kept
+  // as an identity too, so that the id of a deleted row is never given to
+  // a new one (a handle or a reply that still carries it would name the
+  // new row).
+  if (serial.empty() && key.size() == 1) {
+    const ZQDBColumnDesc* only = findColumn(columns, key[0]);
+    if (only != nullptr && (only->code == 'i' || only->code == 'b' || only->code == 'x')) serial = only->name;
+  }
   std::string sql = "CREATE TABLE IF NOT EXISTS " + name + " (";
   for (int i = 0; i < columns.count; ++i) {
     const ZQDBColumnDesc& col = columns.cols[i];
@@ -90,6 +129,7 @@ bool registerBinding(const ZQDBColumns& columns, const ZQDBBindingInfo& info) {
   }
   std::string sql = createStatement(columns, info);
   if (!sql.empty()) registerSchema(info.dbName, sql);
+  if (info.headerType == ZQDB_HEADER_TABLE && info.dbName != nullptr) registerReferences(info.dbName, info.foreignKeys);
   if (info.headerType == ZQDB_HEADER_TABLE && info.indexes != nullptr) {
     for (const std::string& index : splitNames(info.indexes, ';')) {
       for (const std::string& n : splitNames(index.c_str())) {

@@ -27,6 +27,12 @@ const char* const kUninstallSteps[] = {
     "DELETE FROM \"MMMediaSide\" WHERE \"MediaSideId\" IN "
     "(SELECT \"MediaSideId\" FROM \"MMMountPath\" WHERE \"LibraryId\" = ?)",
     "DELETE FROM \"MMMountPath\" WHERE \"LibraryId\" = ?",
+    // The drive paths of the library's drives and drive pools go before
+    // them: a path left behind would name a drive or pool that is gone.
+    "DELETE FROM \"MMDrivePath\" WHERE \"DriveId\" IN (SELECT \"DriveId\" FROM \"MMDrive\" WHERE \"MasterPoolId\" IN "
+    "(SELECT \"MasterPoolId\" FROM \"MMMasterPool\" WHERE \"LibraryId\" = ?1)) OR \"DrivePoolId\" IN (SELECT "
+    "\"DrivePoolId\" FROM \"MMDrivePool\" WHERE \"MasterPoolId\" IN (SELECT \"MasterPoolId\" FROM \"MMMasterPool\" "
+    "WHERE \"LibraryId\" = ?1))",
     "DELETE FROM \"MMDrive\" WHERE \"MasterPoolId\" IN "
     "(SELECT \"MasterPoolId\" FROM \"MMMasterPool\" WHERE \"LibraryId\" = ?)",
     "DELETE FROM \"MMDrivePool\" WHERE \"MasterPoolId\" IN "

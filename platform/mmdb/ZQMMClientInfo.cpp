@@ -240,11 +240,7 @@ int ZQMMmountPath::addMountPath(int& newMountPathId) {
                       {mediaId, masterPoolId});
         if (code != DB_OK) return code;
         const long long mediaSideId = s.lastInsertId();
-        code = s.queryOne("SELECT IFNULL(MAX(\"MountPathId\"), 0) + 1 FROM \"MMMountPath\"", {}, row);
-        if (code != DB_OK) return code;
-        newId = row.front().i;
         MMMountPath_t path;
-        path.MountPathId = static_cast<int>(newId);
         path.MediaSideId = static_cast<int>(mediaSideId);
         path.IsEnabled = 1;
         path.NumberOfWriters = info->numberOfWriters;
@@ -260,9 +256,13 @@ int ZQMMmountPath::addMountPath(int& newMountPathId) {
           if (column == "MountPathName") values[static_cast<size_t>(i)] = tkdb::DbValue(mountPathName);
           if (column == "UserName") values[static_cast<size_t>(i)] = tkdb::DbValue(user);
           if (column == "UserPassword") values[static_cast<size_t>(i)] = tkdb::DbValue(password);
+          // The database gives the id: never one a deleted mount path had
+          // (the largest id plus one would give the last deleted one again).
+          if (column == "MountPathId") values[static_cast<size_t>(i)] = tkdb::DbValue();
         }
         code = s.exec(MMTableAccess::insertSql(layout, nullptr), values);
         if (code != DB_OK) return code;
+        newId = s.lastInsertId();
         if (info->deviceId > 0) {
           code = s.exec("INSERT INTO \"MMMountPathToStorageDevice\" (\"MountPathId\", \"DeviceId\") VALUES (?, ?)",
                         {newId, info->deviceId});

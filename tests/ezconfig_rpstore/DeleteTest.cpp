@@ -111,7 +111,8 @@ TEST_P(RPStoreDeleteFailure, AnswersItsTextAndKeepsTheLibrary) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachCall, RPStoreDeleteFailure,
-                         ::testing::Values(DeleteFailure{"MMMountPathDB::getListForLibrary", true, 2},
+                         ::testing::Values(DeleteFailure{"MMLibraryDB::getInfo", true, 2},
+                                           DeleteFailure{"MMMountPathDB::getListForLibrary", true, 2},
                                            DeleteFailure{"MMMiscDB::getBLRPairsForMountPath", true, 2},
                                            DeleteFailure{"ZQMMmountPath::delMountPath", false, 2},
                                            DeleteFailure{"MMRPStoreConfigDB::deleteRPStoreForMP", true, 1},

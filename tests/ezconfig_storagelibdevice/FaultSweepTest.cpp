@@ -106,6 +106,7 @@ TEST_F(DeviceSweep, EveryFailingCallEndsAnsweredWithNothingHalfMade) {
        "UPDATE MMDeviceController SET DeviceAccessType = 32"},
       {"unknown device id", {{43, 256}, {7, kMa3}, {3, "ma3"}, {55, "nas1"}, {24, "/x"}, {53, 77}}, false},
       {"vault lock", {{43, 4096}, {7, kMa2}, {23, kMountPath}, {69, 30}}, true},
+      {"vault lock in the named library", {{43, 4096}, {7, kMa2}, {8, "disklib"}, {23, kMountPath}, {69, 30}}, true},
       {"drive cleaned", {{43, 512}, {7, kMa2}, {1, kTapeLib}, {8, "tapelib"}, {82, 2}, {78, "O'Neil"}}, true},
       {"no such drive", {{43, 512}, {7, kMa2}, {1, kTapeLib}, {82, 1}, {78, "none"}}, false},
   };
@@ -119,6 +120,7 @@ TEST_F(DeviceSweep, EveryFailingCallEndsAnsweredWithNothingHalfMade) {
     swept.insert(report.names.begin(), report.names.end());
   }
   for (const char* call : {"ReadCurrentConfig", "AddDiskDevice", "Configure", "MMDeviceDB::renameDevice",
+                           "MMMountPathDB::getInfo",
                            "VerifyDevice", "MMDriveDB::resetCleaningCounters", "getOneRow", "guiAudit"})
     EXPECT_TRUE(swept.count(call)) << call;
 }

@@ -15,6 +15,7 @@
 
 #include "tests/support/FrameWire.h"
 #include "tests/support/HostHarness.h"
+#include "tests/support/ReferenceCheck.h"
 #include "tests/support/TestDatabase.h"
 
 namespace installtest {
@@ -52,6 +53,8 @@ struct ConsoleRun {
 class InstallationFixture : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(m_host.up()) << m_host.log(); }
+  // Whatever the test did through the host, no row points at a row that is gone.
+  void TearDown() override { EXPECT_EQ(tktest::danglingReferences(), ""); }
 
   // The host the console and connect() reach: the first one, or the one
   // restart() started.

@@ -6,6 +6,7 @@
 #include "platform/testkit/journal.h"
 #include "platform/testkit/mmdb.h"
 #include "tests/support/DatabaseDump.h"
+#include "tests/support/ReferenceCheck.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -75,6 +76,7 @@ SweepReport FaultSweep::run(const SweepPlan& plan) const {
   SweepReport report;
   const DatabaseDump initial = DatabaseDump::take();
   DatabaseDump cleanAfter;
+  std::string danglingBefore;
 
   // k = 0 is the clean run: it counts the calls and gives the outcome the
   // failing runs are held against.
@@ -88,6 +90,9 @@ SweepReport FaultSweep::run(const SweepPlan& plan) const {
     tkmac::dropParkedGraph();
     if (plan.setup) plan.setup();
     const DatabaseDump before = DatabaseDump::take();
+    // Every run starts from the same rows: what points at nothing then is
+    // read once.
+    if (k == 0) danglingBefore = danglingReferences();
 
     testkit::journal::SweepTally tally;
     const std::string thrown = armedRequest(plan, k, tally);
@@ -102,6 +107,12 @@ SweepReport FaultSweep::run(const SweepPlan& plan) const {
     if (!thrown.empty()) problems.push_back(thrown);
 
     const DatabaseDump after = DatabaseDump::take();
+    // No run, clean or failed, leaves a row pointing at a row that is gone
+    // (a run that changed nothing left none).
+    if (after != before) {
+      const std::string dangling = danglingReferences();
+      if (dangling != danglingBefore && !dangling.empty()) problems.push_back("rows point at nothing:\n" + dangling);
+    }
     if (k == 0) {
       report.calls = tally.consulted;
       report.names = tally.names;

@@ -15,6 +15,8 @@ const tkcatalogue::Text kTexts[] = {
     {0x23000DA2, "Device [%1] is not the device of mount path [%2]; nothing was changed."},
     // The device path's id, the mount path's id.
     {0x23000DA3, "Device path [%1] is not on the device of mount path [%2]; nothing was changed."},
+    // The device's id, the library's name (or id).
+    {0x23000DA7, "Device [%1] holds no mount path of library [%2]; nothing was changed."},
     // The mount path's id, the library's name (or id).
     {0x23000DA4,
      "A replication-store deletion removes the whole library; mount path [%1] of library [%2] was not deleted. "

@@ -19,6 +19,8 @@ const tkcatalogue::Text kTexts[] = {
     {0x24000141, "The block-level replication copy could not be configured."},
     // A store, its list or its properties could not be read.
     {0x240000F2, "The replication store information could not be read."},
+    // The library named for removal is not a replication-store library: its name.
+    {0x23000DA6, "Library [%1] is not a replication-store library; nothing was deleted."},
     // The audit of a deconfigured store library (0x540000B7) reads as any
     // deconfigured library object's (controlchanges.cpp): an id has one text.
 };

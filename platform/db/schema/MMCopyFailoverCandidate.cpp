@@ -1,6 +1,7 @@
 // The copy-failover candidates: drive pools of media agents that a
 // storage-policy copy may fail over to, with their priority and flags
 // (ZQMMDBCopyFailover::addCFCandidate). One row per copy and drive pool.
+#include "platform/db/DBColumns.h"
 #include "platform/db/DBSession.h"
 
 namespace {
@@ -15,6 +16,7 @@ namespace {
                        "\"Flags\" INTEGER NOT NULL DEFAULT 0, "
                        "\"IsDefault\" INTEGER NOT NULL DEFAULT 0, "
                        "PRIMARY KEY (\"CopyId\", \"DrivePoolId\"))");
+  tkdb::registerReferences("MMCopyFailoverCandidate", "MMDrivePool: DrivePoolId = DrivePoolId");
   return true;
 }();
 

@@ -3,6 +3,7 @@
 // drive pool of one of the library's master pools; the storage-policy list
 // procedures find the policies of a library this way. The table access of
 // data paths adds its further columns here.
+#include "platform/db/DBColumns.h"
 #include "platform/db/DBSession.h"
 
 namespace {
@@ -12,6 +13,7 @@ namespace {
                        "CREATE TABLE IF NOT EXISTS \"MMDataPath\" ("
                        "\"CopyId\" INTEGER, "
                        "\"DrivePoolId\" INTEGER)");
+  tkdb::registerReferences("MMDataPath", "MMDrivePool: DrivePoolId = DrivePoolId");
   return true;
 }();
 

@@ -4,6 +4,7 @@
 // (PathName) and whether the path is configured (IsEnabled). The
 // media-configuration table access (MMMediaConfigDB) loads and changes them;
 // removing a drive, a drive pool or a library removes its paths.
+#include "platform/db/DBColumns.h"
 #include "platform/db/DBSession.h"
 
 namespace {
@@ -18,6 +19,7 @@ namespace {
                        "\"PathName\" TEXT NOT NULL DEFAULT '', "
                        "\"IsEnabled\" INTEGER NOT NULL DEFAULT 0)");
   tkdb::registerIndex("MMDrivePath", "DriveId");
+  tkdb::registerReferences("MMDrivePath", "MMDrive: DriveId = DriveId; MMDrivePool: DrivePoolId = DrivePoolId");
   return true;
 }();
 

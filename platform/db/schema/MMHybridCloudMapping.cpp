@@ -3,6 +3,7 @@
 // MMHybridCloudMapping_t, Db/Tbl/MMHybridCloudMapping.h). Read and removed by
 // MMHybridCloudMappingDB, written by ZQMMDBLibInfo::setHybridCloudLib, read
 // by the hybrid-cloud procedures.
+#include "platform/db/DBColumns.h"
 #include "platform/db/DBSession.h"
 
 namespace {
@@ -12,6 +13,8 @@ namespace {
                        "CREATE TABLE IF NOT EXISTS \"MMHybridCloudMapping\" ("
                        "\"CloudLibraryId\" INTEGER PRIMARY KEY, "
                        "\"DiskLibraryId\" INTEGER NOT NULL)");
+  tkdb::registerReferences("MMHybridCloudMapping", "MMLibrary: CloudLibraryId = LibraryId");
+  tkdb::registerReferences("MMHybridCloudMapping", "MMLibrary: DiskLibraryId = LibraryId");
   return true;
 }();
 

@@ -3,6 +3,7 @@
 // active one (IsActive). The library-controller table access
 // (MMLibraryControllerDB) reads them; switching control (ZQMMlcpInfo) moves
 // the active flag.
+#include "platform/db/DBColumns.h"
 #include "platform/db/DBSession.h"
 
 namespace {
@@ -20,6 +21,7 @@ namespace {
                        "\"RMStatus\" INTEGER NOT NULL DEFAULT 0, "
                        "\"RMStatusUpdateTime\" INTEGER NOT NULL DEFAULT 0, "
                        "\"SerialNumber\" TEXT NOT NULL DEFAULT '')");
+  tkdb::registerReferences("MMLibraryController", "MMLibrary: LibraryId = LibraryId");
   return true;
 }();
 

@@ -4,6 +4,7 @@
 // where texts of the drive and drive-pool lookups go from a library to its
 // master pools through this table. The master-pool table access
 // (MMMasterPoolDB) lists and changes them.
+#include "platform/db/DBColumns.h"
 #include "platform/db/DBSession.h"
 
 namespace {
@@ -17,6 +18,7 @@ namespace {
                        "\"MasterPoolType\" INTEGER NOT NULL DEFAULT 0, "
                        "\"MaxDrivesToSwitch\" INTEGER NOT NULL DEFAULT 0)");
   tkdb::registerIndex("MMMasterPool", "LibraryId");
+  tkdb::registerReferences("MMMasterPool", "MMLibrary: LibraryId = LibraryId");
   return true;
 }();
 

@@ -2,6 +2,7 @@
 // application, storage policy and copy it belongs to. Deleting the content of
 // a mount path's medium (MMMediaDB::deleteAllBackupsFromOldMedia) removes the
 // rows of that medium and reports them.
+#include "platform/db/DBColumns.h"
 #include "platform/db/DBSession.h"
 
 namespace {
@@ -15,6 +16,7 @@ namespace {
                        "\"ArchGroupId\" INTEGER NOT NULL DEFAULT 0, "
                        "\"CopyId\" INTEGER NOT NULL DEFAULT 0, "
                        "\"MediaId\" INTEGER NOT NULL DEFAULT 0)");
+  tkdb::registerReferences("MMMediaBackup", "MMMedia: MediaId = MediaId");
   return true;
 }();
 

@@ -3,6 +3,7 @@
 // its media side; the mount-path view and the media table access find the
 // medium of a mount path through it. The media-side table access
 // (MMMediaSideDB) reads it.
+#include "platform/db/DBColumns.h"
 #include "platform/db/DBSession.h"
 
 namespace {
@@ -33,6 +34,7 @@ namespace {
                        "\"OfflineReason\" INTEGER NOT NULL DEFAULT 0, "
                        "\"OfflineReasonEventId\" INTEGER NOT NULL DEFAULT 0, "
                        "\"ChunkSizeMB\" INTEGER NOT NULL DEFAULT 0)");
+  tkdb::registerReferences("MMMediaSide", "MMMedia: MediaId = MediaId");
   return true;
 }();
 

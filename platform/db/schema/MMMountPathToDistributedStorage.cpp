@@ -1,5 +1,6 @@
 // Which distributed-storage entity a mount path is attached to: one row per
 // mount path (MMMiscDB::setDistributedStorageForMountPath).
+#include "platform/db/DBColumns.h"
 #include "platform/db/DBSession.h"
 
 namespace {
@@ -9,6 +10,7 @@ namespace {
                        "CREATE TABLE IF NOT EXISTS \"MMMountPathToDistributedStorage\" ("
                        "\"MountPathId\" INTEGER PRIMARY KEY, "
                        "\"DistributedStorageId\" INTEGER NOT NULL)");
+  tkdb::registerReferences("MMMountPathToDistributedStorage", "MMMountPath: MountPathId = MountPathId");
   return true;
 }();
 

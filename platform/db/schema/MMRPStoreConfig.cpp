@@ -2,6 +2,7 @@
 // library and mount path, its state and its space limits. The columns follow
 // the record MMRPStoreConfig_t (Db/Tbl/MMRPStoreConfig.h) field by field; the
 // RP-store table access (MMRPStoreConfigDB) writes and reads them.
+#include "platform/db/DBColumns.h"
 #include "platform/db/DBSession.h"
 
 namespace {
@@ -21,6 +22,7 @@ namespace {
                        "\"Field10\" INTEGER NOT NULL DEFAULT 0, "
                        "\"Field11\" INTEGER NOT NULL DEFAULT 0, "
                        "\"Field12\" INTEGER NOT NULL DEFAULT 0)");
+  tkdb::registerReferences("MMRPStoreConfig", "MMLibrary: LibraryId = LibraryId; MMMountPath: MountPathId = MountPathId");
   return true;
 }();
 

@@ -1,6 +1,7 @@
 // Named properties of RP stores (for example "OffPeak Schedule", the
 // serialised off-peak window list): one row per store and property name
 // (names compare without regard to letter case), with the value as text.
+#include "platform/db/DBColumns.h"
 #include "platform/db/DBSession.h"
 
 namespace {
@@ -12,6 +13,7 @@ namespace {
                        "\"PropName\" TEXT COLLATE NOCASE NOT NULL, "
                        "\"PropValue\" TEXT, "
                        "PRIMARY KEY (\"RPStoreId\", \"PropName\"))");
+  tkdb::registerReferences("MMRPStoreProp", "MMRPStoreConfig: RPStoreId = RPStoreId");
   return true;
 }();
 
