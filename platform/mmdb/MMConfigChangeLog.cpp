@@ -42,6 +42,7 @@ const std::vector<Watched>& watched() {
       {"MMDRUHost", kLoggedDRUHosts, ""},
       {"MMCenteraCluster", kLoggedArchiveClusters, ""},
       {"MMCenteraAccessNode", kLoggedArchiveClusters, ""},
+      {"MMObjectSetting", kLoggedObjectSettings, ""},
   };
   return tables;
 }
