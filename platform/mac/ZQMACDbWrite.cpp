@@ -216,9 +216,28 @@ bool ZQMACGraph::RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface
   MMStoredKind kind;
   bool refuse = false;
   if (!writable(object, kind, refuse)) return true;  // nothing stored: only the object goes
+  // The rows and the model's own settings of what they took go together.
+  DBtran tran(false);
+  const int started = tran.startTran();
+  if (started != 0) {
+    object->SetLastError(tkmac::kErrorDatabase,
+                         std::string("The object could not be removed: ") + DBtable::getErrorStr(started));
+    return false;
+  }
   MMMediaConfigDB access;
   if (access.removeObject(kind, static_cast<int>(object->GetId())) != 0) {
     failWith(object, access);
+    return false;
+  }
+  tkmac::ObjectSettingDB settings;
+  if (settings.removeOrphans() != 0) {
+    failWith(object, settings);
+    return false;
+  }
+  const int committed = tran.commitTran(0);
+  if (committed != 0) {
+    object->SetLastError(tkmac::kErrorDatabase,
+                         std::string("The object could not be removed: ") + DBtable::getErrorStr(committed));
     return false;
   }
   // What the rows took with them goes from the graph too; each object once.

@@ -32,12 +32,16 @@ class ObjectSettingDB : public MMTableAccess {
   int loadAll(std::vector<StoredSetting>& out);
   // The settings as the process last read them beside `snapshot` (as
   // MMMediaConfigDB::loadCurrent gave it), read again only when the change
-  // log, which names every change of the table, moved on since.
+  // log, which names every change of the table, moved on since, or when the
+  // snapshot's lists were read anew.
   int loadBeside(const MMStoredSnapshot& snapshot, std::shared_ptr<const std::vector<StoredSetting>>& out);
   // Sets the object's values (a new name is added, a known one replaced).
   int store(int kind, int id, const SettingValues& values, DBtran* tran = nullptr);
   // Removes every setting of the object.
   int removeAll(int kind, int id, DBtran* tran = nullptr);
+  // Removes the settings of objects whose rows are gone (after a removal,
+  // which takes what depends on the object with it).
+  int removeOrphans(DBtran* tran = nullptr);
   // Stores a new controller row of the stored library `libraryId` for the
   // media agent `clientId` (both must exist: MMS2_ERROR_NOT_FOUND), not
   // configured; it is the library's active controller when the library has

@@ -31,12 +31,16 @@ constexpr const char* kUpsert =
     "INSERT INTO \"MMObjectSetting\" (\"Kind\", \"ObjectId\", \"Name\", \"Value\") VALUES (?, ?, ?, ?) "
     "ON CONFLICT (\"Kind\", \"ObjectId\", \"Name\") DO UPDATE SET \"Value\" = excluded.\"Value\"";
 
-// What the process last read of the table, and where in the change log.
+// What the process last read of the table, and where in the change log;
+// kept beside the snapshot's own lists (one of them held as the anchor),
+// so that whatever makes the table access read the configuration anew
+// (MMMediaConfigDB::forgetLoaded) makes the settings be read anew too.
 struct SettingsCache {
   std::mutex mutex;
   std::string path;
   std::string epoch;
   long long seq = -1;
+  MMStoredSnapshot::List<MMStoredMediaAgent> anchor;
   std::shared_ptr<const std::vector<StoredSetting>> rows;
 };
 
@@ -83,7 +87,8 @@ int ObjectSettingDB::loadBeside(const MMStoredSnapshot& snapshot,
   const bool keep = snapshot.logSeq >= 0 && !tkdb::threadTransactionOpen();
   if (keep) {
     std::lock_guard<std::mutex> guard(cache.mutex);
-    if (cache.rows && cache.seq == snapshot.logSeq && cache.epoch == snapshot.logEpoch && cache.path == path) {
+    if (cache.rows && cache.seq == snapshot.logSeq && cache.epoch == snapshot.logEpoch && cache.path == path &&
+        cache.anchor == snapshot.mediaAgents) {
       out = cache.rows;
       return 0;
     }
@@ -96,6 +101,7 @@ int ObjectSettingDB::loadBeside(const MMStoredSnapshot& snapshot,
     cache.path = path;
     cache.epoch = snapshot.logEpoch;
     cache.seq = snapshot.logSeq;
+    cache.anchor = snapshot.mediaAgents;
     cache.rows = shared;
   }
   out = std::move(shared);
@@ -120,6 +126,34 @@ int ObjectSettingDB::removeAll(int kind, int id, DBtran* tran) {
   return atomically(kTag, tran, [&](tkdb::Session& s, Refusal&) -> int {
     return s.exec("DELETE FROM \"MMObjectSetting\" WHERE \"Kind\" = ? AND \"ObjectId\" = ?", {kind, id});
   });
+}
+
+int ObjectSettingDB::removeOrphans(DBtran* tran) {
+  static constexpr const char* kTag = "MMObjectSettingDB::removeOrphans";
+  if (!beginCall(kTag, mmTranText(tran))) return -1;
+  // Each kind that has settings, with the table and key of its rows.
+  static const std::string sql = [] {
+    const struct {
+      MMStoredKind kind;
+      const char* table;
+      const char* key;
+    } kinds[] = {{MMStoredKind::Library, "MMLibrary", "LibraryId"},
+                 {MMStoredKind::LibraryController, "MMLibraryController", "LibraryControllerId"},
+                 {MMStoredKind::Drive, "MMDrive", "DriveId"},
+                 {MMStoredKind::DrivePath, "MMDrivePath", "DrivePathId"},
+                 {MMStoredKind::Device, "MMDevice", "DeviceId"},
+                 {MMStoredKind::DeviceController, "MMDeviceController", "DeviceControllerId"}};
+    std::string text = "DELETE FROM \"MMObjectSetting\" WHERE ";
+    bool first = true;
+    for (const auto& k : kinds) {
+      text += std::string(first ? "" : " OR ") + "(\"Kind\" = " + std::to_string(static_cast<int>(k.kind)) +
+              " AND NOT EXISTS (SELECT 1 FROM \"" + k.table + "\" WHERE \"" + k.key +
+              "\" = \"MMObjectSetting\".\"ObjectId\"))";
+      first = false;
+    }
+    return text;
+  }();
+  return atomically(kTag, tran, [&](tkdb::Session& s, Refusal&) -> int { return s.exec(sql); });
 }
 
 int ObjectSettingDB::insertController(int libraryId, int clientId, const std::string& name, int controllerType,
