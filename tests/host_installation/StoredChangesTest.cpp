@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/external/Cipher.h"
 #include "tests/host_installation/InstallationFixture.h"
 #include "tests/mmconfig_control/ControlFixture.h"
 
@@ -202,6 +203,26 @@ TEST_F(HostStoredChanges, EveryChangeAnsweredSuccessIsSeenByANewConnectionAndAft
          EXPECT_EQ(bytesOf(path, 11023), "drive text");
          EXPECT_EQ(bytesOf(path, 11024), "/dev/nst9");
          EXPECT_EQ(setting(5, "DriveIdString"), 1);
+       }},
+      {"a network share's remote-host settings (disk volume operation 1)",
+       [&](int fd) {
+         std::string s;
+         tkwire::appendU32(s, 4001, 1);
+         tkwire::appendElement(s, tktag::kMediaAgent, le32(1) + "ma1");
+         tkwire::appendElement(s, tktag::kPath, "//nas1/share");
+         tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt("backup"));
+         tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt("s3cret"));
+         tkwire::appendU32(s, 2052, 0);
+         EXPECT_EQ(set(fd, "onMsgSetDiskVolume", s, 6, 3),
+                   (std::vector<ctltest::Message>{ctltest::operationResponse(1, 1, "Success")}));
+       },
+       [&](int) {
+         const std::string settings = m_db.text(
+             "SELECT group_concat(\"Name\" || '=' || CASE WHEN \"Name\" = 'RemoteHostPassword' THEN "
+             "(\"Value\" <> 's3cret' AND \"Value\" <> '') ELSE \"Value\" END, ',') FROM (SELECT * FROM "
+             "\"MMObjectSetting\" WHERE \"Kind\" = 8 ORDER BY \"Name\")");
+         EXPECT_EQ(settings,
+                   "RemoteFileHost=1,RemoteHostPassword=1,RemoteHostUserName=backup,RemoteHostVolume=//nas1/share");
        }},
       {"vault lock (storage-library operation 4096)",
        [&](int) {
