@@ -6,10 +6,8 @@
 // not per object), and only when the configuration change log moved on
 // since the process last read it: a change of the table is logged like the
 // configuration's own, so a read at the same place of the log is current.
-#include <algorithm>
 #include <climits>
 #include <cstdlib>
-#include <map>
 #include <mutex>
 #include <string>
 #include <unordered_map>
