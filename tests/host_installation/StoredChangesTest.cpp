@@ -204,6 +204,45 @@ TEST_F(HostStoredChanges, EveryChangeAnsweredSuccessIsSeenByANewConnectionAndAft
          EXPECT_EQ(bytesOf(path, 11024), "/dev/nst9");
          EXPECT_EQ(setting(5, "DriveIdString"), 1);
        }},
+      {"replacement and host move (control 61 and 118)",
+       [&](int fd) {
+         // The first drive's first path gives its place to the second
+         // drive's first path, which then moves to another host.
+         int64_t sequence = 3;
+         const uint64_t library = handleOf(tapeLibrary(fd));
+         std::string drivesOnly(8, '\0');
+         drivesOnly += le32(1);
+         std::vector<uint64_t> paths;
+         for (const Record& child : onObject(fd, "onMsgGetMMLibraryChildren", library, drivesOnly, sequence++)) {
+           if (bytesOf(child, tktag::kDrive).rfind("(no item", 0) == 0) continue;
+           const std::vector<Record> found = onObject(fd, "onMsgGetMMDrives", handleOf(child), "", sequence++);
+           if (!found.empty()) paths.push_back(handleOf(found.front()));
+         }
+         ASSERT_EQ(paths.size(), 2u);
+         auto last = [](const std::vector<ctltest::Message>& m) { return m.empty() ? ctltest::Message{} : m.back(); };
+         std::string replace;
+         tkwire::appendU32(replace, 4001, 61);
+         tkwire::appendU64(replace, 11003, paths[0]);
+         tkwire::appendU64(replace, tktag::kDiskDeviceHandle, paths[1]);
+         tkwire::appendU32(replace, 2052, 0);
+         EXPECT_EQ(last(set(fd, "onMsgSetMMControl", replace, 4, sequence++)),
+                   ctltest::operationResponse(61, 1, "Success"));
+         std::string move;
+         tkwire::appendU32(move, 4001, 118);
+         tkwire::appendU64(move, 11003, paths[1]);
+         tkwire::appendElement(move, tktag::kMediaAgent, le32(0) + "newhost.example.net");
+         tkwire::appendU32(move, 2052, 0);
+         EXPECT_EQ(last(set(fd, "onMsgSetMMControl", move, 4, sequence++)),
+                   ctltest::operationResponse(118, 1, "Success"));
+       },
+       [&](int) {
+         EXPECT_EQ(m_db.text("SELECT group_concat(\"IsEnabled\", ',') FROM (SELECT \"IsEnabled\" FROM "
+                             "\"MMDrivePath\" WHERE \"ClientId\" = 1 ORDER BY \"DriveId\")"),
+                   "0,1");
+         EXPECT_EQ(m_db.text("SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Kind\" = 6 AND \"Name\" = "
+                             "'ServerHost'"),
+                   "newhost.example.net");
+       }},
       {"a network share's remote-host settings (disk volume operation 1)",
        [&](int fd) {
          std::string s;
