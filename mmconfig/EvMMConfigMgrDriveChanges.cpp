@@ -14,7 +14,7 @@
 //       address, taken from the drive path of the leading u32 of 11054, and
 //       its access path (11024); the drive's id string (11135). Each step
 //       only when its element came, in that order; a refused step ends the
-//       request and keeps the earlier ones.
+//       request, and the record's steps are stored together or not at all.
 //   12  the object action of the object of 11003, audited under the library
 //       of 4108 with the library's alias (when the object has one), the
 //       object's name, the drive's description (with 4115, for a drive)
@@ -43,6 +43,8 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
 #include "mmconfig/RecordWriter.h"
+#include "platform/db/DBtable.h"
+#include "platform/debuglog/EvDebug.h"
 #include "platform/ndmpdetect/ZQNDMPAutoDetect.h"
 #include "platform/reply/EvReturnData.h"
 
@@ -142,6 +144,7 @@ class DriveRequest : public tkmm::SetRecordHandler {
 
  private:
   SetOutcome modify(const tkmm::SetRecord& record);
+  SetOutcome modifySteps(const tkmm::SetRecord& record, ZQMACDms* path, ZQMACDrive* drive);
   SetOutcome objectAction(const tkmm::SetRecord& record);
   SetOutcome probe(const tkmm::SetRecord& record);
   SetOutcome addNdmpPath(const tkmm::SetRecord& record);
@@ -258,10 +261,30 @@ SetOutcome DriveRequest::addNdmpPath(const tkmm::SetRecord& record) {
   return SetOutcome::success();
 }
 
+// The model stores each step; the steps of one record are stored together
+// or not at all, so that a refused step leaves the stored drive and path as
+// they were.
 SetOutcome DriveRequest::modify(const tkmm::SetRecord& record) {
   ZQMACDms* path = record.object<ZQMACDms>();
   ZQMACDrive* drive = path != nullptr ? path->GetDrive() : record.object<ZQMACDrive>();
   if (path == nullptr && drive == nullptr) return SetOutcome::success();
+  DBtran tran(false);
+  const int started = tran.startTran();
+  if (started != 0) {
+    EvDebug::Error(kTag, "Failed to start a transaction: %s", DBtable::getErrorStr(started));
+    return SetOutcome::failure(DBtable::getErrorStr(started));
+  }
+  SetOutcome outcome = modifySteps(record, path, drive);
+  if (outcome.kind() != SetOutcome::Kind::Success) return outcome;  // the transaction rolls back
+  const int committed = tran.commitTran(0);
+  if (committed != 0) {
+    EvDebug::Error(kTag, "Failed to store the drive's changes: %s", DBtable::getErrorStr(committed));
+    return SetOutcome::failure(DBtable::getErrorStr(committed));
+  }
+  return outcome;
+}
+
+SetOutcome DriveRequest::modifySteps(const tkmm::SetRecord& record, ZQMACDms* path, ZQMACDrive* drive) {
   if (drive != nullptr) {
     if (m_name.has && !drive->SetName(m_name.value)) return SetOutcome::lastError(*drive);
     if (m_description.has && !drive->SetDeviceTextC(m_description.value)) return SetOutcome::lastError(*drive);

@@ -57,7 +57,9 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
 #include "mmconfig/RecordWriter.h"
+#include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/mac/ZQMACStoredSettings.h"
 #include "platform/mmdb/MMLibraryDB.h"
 #include "platform/mmlib/ZQMMlibInfo.h"
 #include "platform/ndmpdetect/ZQNDMPAutoDetect.h"
@@ -175,6 +177,7 @@ class LibraryRequest : public tkmm::SetRecordHandler {
 
  private:
   SetOutcome modify(const tkmm::SetRecord& record);
+  SetOutcome modifySteps(const tkmm::SetRecord& record, ZQMACLms* lms);
   SetOutcome objectAction(const tkmm::SetRecord& record);
   SetOutcome identify(const tkmm::SetRecord& record);
   SetOutcome autoDiscover(const tkmm::SetRecord& record);
@@ -306,11 +309,30 @@ SetOutcome LibraryRequest::apply(const tkmm::SetRecord& record) {
   }
 }
 
-// 3: each step only when its element came; a failure ends the request and
-// keeps what the earlier steps changed. An unknown handle changes nothing.
+// 3: each step only when its element came; a failure ends the request.
+// An unknown handle changes nothing. The model stores each step; the
+// steps of one record are stored together or not at all, so that a
+// failure half way leaves the stored library as it was.
 SetOutcome LibraryRequest::modify(const tkmm::SetRecord& record) {
   ZQMACLms* lms = record.object<ZQMACLms>();
   if (lms == nullptr) return SetOutcome::success();
+  DBtran tran(false);
+  const int started = tran.startTran();
+  if (started != 0) {
+    EvDebug::Error(kTag, "Failed to start a transaction: %s", DBtable::getErrorStr(started));
+    return SetOutcome::failure(DBtable::getErrorStr(started));
+  }
+  SetOutcome outcome = modifySteps(record, lms);
+  if (outcome.kind() != SetOutcome::Kind::Success) return outcome;  // the transaction rolls back
+  const int committed = tran.commitTran(0);
+  if (committed != 0) {
+    EvDebug::Error(kTag, "Failed to store the library's changes: %s", DBtable::getErrorStr(committed));
+    return SetOutcome::failure(DBtable::getErrorStr(committed));
+  }
+  return outcome;
+}
+
+SetOutcome LibraryRequest::modifySteps(const tkmm::SetRecord& record, ZQMACLms* lms) {
   ZQMACLibrary* library = lms->GetLibrary();
 
   if (m_alias.has) {
@@ -351,6 +373,10 @@ SetOutcome LibraryRequest::modify(const tkmm::SetRecord& record) {
   if (m_attribute.has) library->SetLibAttributeFlag(static_cast<int>(m_attribute.value));
   if (m_volumeRange.has) library->SetVolumeRangeString(m_volumeRange.value);
   if (m_vtlType.has) library->SetVTLType(static_cast<int>(m_vtlType.value));
+  // What the setters above only staged is stored before the answer.
+  const bool staged = m_barCodeReader.has || m_autoConfigDDS.has || m_autoConfigFailover.has || m_cleanPool.has ||
+                      m_ipDriveId.has || m_attribute.has || m_volumeRange.has || m_vtlType.has;
+  if (staged && !tkmac::storeLibrarySettings(*lms)) return SetOutcome::lastError(*library);
   return SetOutcome::success();
 }
 

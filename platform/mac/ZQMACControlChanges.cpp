@@ -5,15 +5,19 @@
 // media agent, the disk device's volume by media agent, and the volume's
 // verification (vault lock).
 //
-// These stand-ins keep their changes in the instance: the database side of
-// a replacement or a host move is the real model's. Every call that can
-// fail in reality takes a scripted failure first (tkmac::failed).
+// Each stores its change first (the configured states of a replacement in
+// their tables, a host move and a vault lock among the model's own
+// settings, platform/mac/ZQMACStoredSettings.h) and changes the instance
+// only once it is stored. Every call that can fail in reality takes a
+// scripted failure first (tkmac::failed).
 #include <charconv>
 #include <string>
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACStoredSettings.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace {
 
@@ -31,7 +35,10 @@ bool ZQMACMediaConfig::ReplaceObject(ZQMACInterface* object, ZQMACInterface* rep
     SetLastError(tkmac::kErrorUnknownObject, "The object to replace or its replacement is not known.");
     return false;
   }
-  // The replacement takes the object's place in the configuration.
+  // The replacement takes the object's place in the configuration: both
+  // configured states are stored in one step before either changes.
+  if (!ZQMACGraph::StoreConfiguredStates({{object, 0}, {replacement, object->TestStateA() ? 1 : 0}}, *this))
+    return false;
   ZQMACGraph::SetConfigured(replacement, object->TestStateA());
   ZQMACGraph::SetConfigured(object, false);
   ClearLastError();
@@ -50,7 +57,13 @@ bool ZQMACMediaConfig::UpdateHost(ZQMACInterface* object, const std::string& hos
     SetLastError(tkmac::kErrorInvalidName, "No host was given.");
     return false;
   }
-  if (auto* unit = dynamic_cast<ZQMACScsiUnit*>(object)) unit->SetServerHostName(host);
+  if (auto* unit = dynamic_cast<ZQMACScsiUnit*>(object)) {
+    if (!ZQMACGraph::StoreSettings(object, {}, {{tkmac::setting::kServerHost, host}})) {
+      SetLastError(object->GetLastErrorCode(), object->GetLastError());
+      return false;
+    }
+    unit->SetServerHostName(host);
+  }
   ClearLastError();
   return true;
 }
@@ -107,6 +120,7 @@ bool ZQMACDiskVolume::LockVault(std::string& value) {
     SetLastError(tkmac::kErrorInvalidValue, "The vault-lock value is not a number of days.");
     return false;
   }
+  if (!ZQMACGraph::StoreSettings(this, {}, {{tkmac::setting::kVaultLock, std::to_string(days)}})) return false;
   m_iVaultLock = days;
   ClearLastError();
   return true;

@@ -35,20 +35,29 @@
 //   MMDeviceController    disk volumes (a device as one media agent sees it)
 //   MMMountPath           mount paths of disk libraries, on the lowest device
 //                         of MMMountPathToStorageDevice
+//   MMObjectSetting       what no column of those holds (ZQMACStoredSettings.h),
+//                         read before the rows are laid: it says which
+//                         controllers are IP library controllers
 #include <algorithm>
 #include <cstdint>
 #include <mutex>
 #include <type_traits>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACSettingsDB.h"
 #include "platform/mmdb/MMCenteraClusterDB.h"
 #include "platform/mmdb/MMDRUHostDB.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace {
+
+// The ids of the controllers that the load in progress on this thread
+// makes IP library controllers (set around LayStored, which lays the rows).
+thread_local const std::unordered_set<int>* t_ipControllers = nullptr;
 
 // Library type ids stored for disk libraries; every other id is a tape or
 // optical library.
@@ -224,7 +233,24 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
     }
     MMMediaConfigDB::keepBeside(stored, druHosts, clusters);
   }
+  // The model's own settings: which controllers are IP controllers is
+  // known before the rows are laid (the object's class depends on it); the
+  // rest is laid over the objects the rows made.
+  std::shared_ptr<const std::vector<tkmac::StoredSetting>> settings;
+  tkmac::ObjectSettingDB settingAccess;
+  if (settingAccess.loadBeside(stored, settings) != 0) {
+    config.SetLastError(kErrorDatabase, "The objects' settings could not be read: " + settingAccess.lastErrorText());
+    return false;
+  }
+  std::unordered_set<int> ipControllers;
+  for (const StoredSetting& s : *settings)
+    if (s.kind == static_cast<int>(MMStoredKind::LibraryController) && s.name == setting::kIPController &&
+        s.value == "1")
+      ipControllers.insert(s.id);
+  t_ipControllers = &ipControllers;
   ZQMACGraph::LayStored(config, stored);
+  t_ipControllers = nullptr;
+  ZQMACGraph::ApplyStoredSettings(config, *settings);
   const bool hosts = ZQMACGraph::ApplyStoredDRUHosts(config, druHosts);
   return ZQMACGraph::ApplyStoredCenteraClusters(config, clusters) && hosts;
 }
@@ -515,7 +541,19 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   for (const MMStoredLibraryController& row : *stored.libraryControllers) {
     ZQMACLms* lms = lmsById.get(row.libraryId);
     if (lms == nullptr) continue;  // not a tape library's: the model has no place for it
-    ZQMACLibController* c = obtain(oldControllers, row.id);
+    // A stored IP controller comes back as one; an object of the other
+    // kind under the id goes (the kind is part of what the row says).
+    const bool ip = t_ipControllers != nullptr && t_ipControllers->count(row.id) != 0;
+    ZQMACLibController* c = oldControllers.take(row.id);
+    if (c != nullptr && (dynamic_cast<ZQMACIPLibController*>(c) != nullptr) != ip) {
+      doomed.push_back(c);
+      c = nullptr;
+    }
+    if (c == nullptr) {
+      c = ip ? new ZQMACIPLibController() : new ZQMACLibController();
+      c->m_iId = row.id;
+      config.EnterObject(c);
+    }
     ZQMACMediaAgent* agent = agents.get(row.clientId);
     c->m_sName = row.name;
     c->m_bConfigured = row.isEnabled != 0;
@@ -526,6 +564,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     c->m_uControllerType = static_cast<unsigned int>(row.controllerType);
     lms->m_libControllerList.AddNewNode(c);
     if (agent != nullptr) agent->m_libControllerList.AddNewNode(c);
+    if (ip) config.m_ipLibControllerList.AddNode(static_cast<ZQMACIPLibController*>(c));
   }
 
   IdIndex<ZQMACMasterDrivePool> masters(*stored.masterPools, [](const MMStoredMasterPool& r) { return r.id; });

@@ -23,7 +23,9 @@
 #include <vector>
 
 #include "platform/mac/ZQMACGraph.h"
+#include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACSettingsDB.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace {
@@ -36,7 +38,8 @@ bool storedKind(ZQMACInterface* object, MMStoredKind& kind) {
     case ZQMAC_OBJ_LMS:
     case ZQMAC_OBJ_LIBRARY:
     case ZQMAC_OBJ_MAGLIB: kind = MMStoredKind::Library; return true;
-    case ZQMAC_OBJ_LIB_CONTROLLER: kind = MMStoredKind::LibraryController; return true;
+    case ZQMAC_OBJ_LIB_CONTROLLER:
+    case ZQMAC_OBJ_IP_LIB_CONTROLLER: kind = MMStoredKind::LibraryController; return true;
     case ZQMAC_OBJ_MASTER_DRIVE_POOL: kind = MMStoredKind::MasterPool; return true;
     case ZQMAC_OBJ_DRIVE_POOL: kind = MMStoredKind::DrivePool; return true;
     case ZQMAC_OBJ_DRIVE: kind = MMStoredKind::Drive; return true;
@@ -62,7 +65,7 @@ bool writable(ZQMACInterface* object, MMStoredKind& kind, bool& refuse) {
   return true;
 }
 
-void failWith(ZQMACInterface* object, const MMMediaConfigDB& access) {
+void failWith(ZQMACInterface* object, const MMTableAccess& access) {
   const int code = access.getErrorCode();
   object->SetLastError(code == MMS2_ERROR_NOT_FOUND ? tkmac::kErrorObjectGone : tkmac::kErrorDatabase,
                        access.lastErrorText());
@@ -213,9 +216,28 @@ bool ZQMACGraph::RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface
   MMStoredKind kind;
   bool refuse = false;
   if (!writable(object, kind, refuse)) return true;  // nothing stored: only the object goes
+  // The rows and the model's own settings of what they took go together.
+  DBtran tran(false);
+  const int started = tran.startTran();
+  if (started != 0) {
+    object->SetLastError(tkmac::kErrorDatabase,
+                         std::string("The object could not be removed: ") + DBtable::getErrorStr(started));
+    return false;
+  }
   MMMediaConfigDB access;
   if (access.removeObject(kind, static_cast<int>(object->GetId())) != 0) {
     failWith(object, access);
+    return false;
+  }
+  tkmac::ObjectSettingDB settings;
+  if (settings.removeOrphans() != 0) {
+    failWith(object, settings);
+    return false;
+  }
+  const int committed = tran.commitTran(0);
+  if (committed != 0) {
+    object->SetLastError(tkmac::kErrorDatabase,
+                         std::string("The object could not be removed: ") + DBtable::getErrorStr(committed));
     return false;
   }
   // What the rows took with them goes from the graph too; each object once.
@@ -275,40 +297,132 @@ bool ZQMACGraph::InsertLibController(ZQMACMediaAgent* agent, ZQMACLibController*
   ZQMACMediaConfig* owner = agent->GetOwner();
   if (owner == nullptr || !IsDatabaseBacked(*owner)) return true;
   ZQMACLibrary* library = controller->GetLibrary();
-  MMStoredLibrary row;
-  MMStoredLibraryController link;
-  if (library != nullptr) {
-    // The library is stored under the name it is known by so far; the
-    // console gives it its alias when it configures it.
-    row.name = !library->m_sAliasName.empty() ? library->m_sAliasName : library->m_sName;
-    if (row.name.empty()) row.name = library->m_sVendor + (library->m_sProduct.empty() ? "" : " " + library->m_sProduct);
-    row.vendor = library->m_sVendor;
-    row.model = library->m_sProduct;
-    row.driveCount = library->m_iDriveCount;
-    row.baseAddress = library->m_iBaseAddress;
-  }
-  if (row.name.empty()) row.name = controller->m_sName;
-  link.name = controller->m_sName;
-  link.clientId = agent->m_iId >= 0 ? agent->m_iId : -1;
-  link.controllerType = static_cast<int>(controller->m_uControllerType);
-  MMMediaConfigDB access;
-  if (access.insertLibraryController(agent->m_sName, row, link) != 0) {
-    failWith(agent, access);
+  // An IP controller is marked as one among the model's own settings, with
+  // the library server it reaches through: the load makes it an IP
+  // controller again from them.
+  const bool ip = dynamic_cast<ZQMACIPLibController*>(controller) != nullptr;
+  const int type = static_cast<int>(controller->m_uControllerType);
+  // A controller of a library the instance holds already (a copy of one of
+  // its controllers) is the only new row; else the library is new too.
+  const bool storedLibrary = library != nullptr && library->GetOwner() == owner && library->m_iId > 0;
+  if (storedLibrary && agent->m_iId <= 0) {
+    refuseUnstored(agent);
     return false;
   }
-  if (agent->m_iId < 0) SetId(agent, link.clientId);
-  controller->m_iId = link.id;
-  if (library != nullptr && library->GetOwner() == nullptr) library->m_iId = row.libraryId;
+  auto failTran = [&](int code) {
+    agent->SetLastError(tkmac::kErrorDatabase,
+                        std::string("The library controller could not be stored: ") + DBtable::getErrorStr(code));
+    return false;
+  };
+  DBtran tran(false);
+  const int started = tran.startTran();
+  if (started != 0) return failTran(started);
+  int controllerId = 0;
+  int libraryId = storedLibrary ? library->m_iId : -1;
+  int clientId = agent->m_iId;
+  if (storedLibrary) {
+    tkmac::ObjectSettingDB access;
+    if (access.insertController(libraryId, clientId, controller->m_sName, type, controllerId) != 0) {
+      failWith(agent, access);
+      return false;
+    }
+  } else {
+    MMStoredLibrary row;
+    MMStoredLibraryController link;
+    if (library != nullptr) {
+      // The library is stored under the name it is known by so far; the
+      // console gives it its alias when it configures it.
+      row.name = !library->m_sAliasName.empty() ? library->m_sAliasName : library->m_sName;
+      if (row.name.empty())
+        row.name = library->m_sVendor + (library->m_sProduct.empty() ? "" : " " + library->m_sProduct);
+      row.vendor = library->m_sVendor;
+      row.model = library->m_sProduct;
+      row.driveCount = library->m_iDriveCount;
+      row.baseAddress = library->m_iBaseAddress;
+    }
+    if (row.name.empty()) row.name = controller->m_sName;
+    link.name = controller->m_sName;
+    link.clientId = agent->m_iId >= 0 ? agent->m_iId : -1;
+    link.controllerType = type;
+    MMMediaConfigDB access;
+    if (access.insertLibraryController(agent->m_sName, row, link) != 0) {
+      failWith(agent, access);
+      return false;
+    }
+    controllerId = link.id;
+    libraryId = row.libraryId;
+    clientId = link.clientId;
+  }
+  if (ip) {
+    tkmac::ObjectSettingDB settings;
+    if (settings.store(static_cast<int>(MMStoredKind::LibraryController), controllerId,
+                       {{tkmac::setting::kIPController, "1"},
+                        {tkmac::setting::kServerHost, controller->m_sServerHostName}}) != 0) {
+      failWith(agent, settings);
+      return false;
+    }
+  }
+  const int committed = tran.commitTran(0);
+  if (committed != 0) return failTran(committed);
+  if (agent->m_iId < 0) SetId(agent, clientId);
+  controller->m_iId = controllerId;
+  if (library != nullptr && library->GetOwner() == nullptr) library->m_iId = libraryId;
   return true;
 }
 
 void ZQMACGraph::RemoveInsertedLibController(ZQMACLibController* controller) {
   ZQMACLibrary* library = controller->GetLibrary();
   if (controller->m_iId < 0 || library == nullptr || library->m_iId < 0) return;
+  if (library->GetOwner() != nullptr) {
+    // Only the controller was new: the library stays.
+    MMMediaConfigDB access;
+    access.removeObject(MMStoredKind::LibraryController, controller->m_iId);
+    tkmac::ObjectSettingDB settings;
+    settings.removeAll(static_cast<int>(MMStoredKind::LibraryController), controller->m_iId);
+    controller->m_iId = -1;
+    return;
+  }
   MMMediaConfigDB access;
   access.removeObject(MMStoredKind::Library, library->m_iId);
   controller->m_iId = -1;
   library->m_iId = -1;
+}
+
+bool ZQMACGraph::StoreConfiguredStates(const std::vector<std::pair<ZQMACInterface*, int>>& states,
+                                       ZQMACBase& errorTo) {
+  DBtran tran(false);
+  bool open = false;
+  for (const auto& [object, configured] : states) {
+    MMStoredKind kind;
+    bool refuse = false;
+    if (!writable(object, kind, refuse)) continue;
+    // Kinds without a configured state of their own (as StoreObject).
+    if (kind == MMStoredKind::MediaAgent || kind == MMStoredKind::MasterPool) continue;
+    if (!open) {
+      const int started = tran.startTran();
+      if (started != 0) {
+        errorTo.SetLastError(tkmac::kErrorDatabase,
+                             std::string("The change could not be stored: ") + DBtable::getErrorStr(started));
+        return false;
+      }
+      open = true;
+    }
+    MMMediaConfigDB access;
+    if (access.storeObject(kind, static_cast<int>(object->GetId()), nullptr, configured, {}) != 0) {
+      const int code = access.getErrorCode();
+      errorTo.SetLastError(code == MMS2_ERROR_NOT_FOUND ? tkmac::kErrorObjectGone : tkmac::kErrorDatabase,
+                           access.lastErrorText());
+      return false;
+    }
+  }
+  if (!open) return true;
+  const int committed = tran.commitTran(0);
+  if (committed != 0) {
+    errorTo.SetLastError(tkmac::kErrorDatabase,
+                         std::string("The change could not be stored: ") + DBtable::getErrorStr(committed));
+    return false;
+  }
+  return true;
 }
 
 bool ZQMACGraph::StoreLibraryDescription(ZQMACMediaAgent* agent, ZQMACLibController* controller,

@@ -4,8 +4,8 @@
 // settings, and the path and cloud verifications of a volume.
 //
 // A stored volume's settings and a device's DRU host go to the database
-// through the graph's writer; the remote-host settings stay in the
-// instance (the database side of those is the real model's). New devices
+// through the graph's writer; the remote-host settings among the model's
+// own settings (platform/mac/ZQMACStoredSettings.h). New devices
 // are taken in by AddDiskDevice (ZQMACNetworkShare.cpp).
 // Every call that can fail in reality takes a scripted failure first
 // (tkmac::failed); the verifications answer what the script says per path.
@@ -17,6 +17,8 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACStoredSettings.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace tkmac {
 namespace {
@@ -100,6 +102,14 @@ bool ZQMACDiskDevice::UpdateRemoteHostInfo() {
     SetLastError(tkmac::kErrorInvalidValue, "The disk device is not reached through a remote file host.");
     return false;
   }
+  // The password is kept encrypted, and only when one was given: the model
+  // never hands it out, so an empty one leaves the stored one as it is.
+  tkmac::SettingValues values = {{tkmac::setting::kRemoteFileHost, "1"},
+                                 {tkmac::setting::kRemoteHostVolume, m_sRemoteHostVolume},
+                                 {tkmac::setting::kRemoteHostUserName, m_sRemoteHostUserName}};
+  if (!ZQMACGraph::StoreEncryptedSetting(this, tkmac::setting::kRemoteHostPassword, m_sRemoteHostPassword, values) ||
+      !ZQMACGraph::StoreSettings(this, {}, values))
+    return false;
   ClearLastError();
   return true;
 }

@@ -1,6 +1,9 @@
 // The object model's calls behind the drive-change request: a drive's
 // description and drive id, a drive path's SCSI address (taken from
-// another drive path) and access path. They change the instance in memory.
+// another drive path) and access path. Each stores its value among the
+// model's own settings first (platform/mac/ZQMACStoredSettings.h) and
+// changes the instance only once it is stored; an object not stored yet
+// keeps it in the instance until it is.
 //
 // Journal names (each can be made to fail, the code and text then the
 // object's last error): "SetDeviceTextC" (handle, text), "SetDriveIdString"
@@ -9,11 +12,15 @@
 #include <string>
 
 #include "frame/mac/ZQMACObjects.h"
+#include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACStoredSettings.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
 
 bool ZQMACDrive::SetDeviceTextC(const std::string& text) {
   tkmac::journal().record("SetDeviceTextC", GetHandle(), text);
   if (tkmac::failed(*this, "SetDeviceTextC")) return false;
+  if (!ZQMACGraph::StoreSettings(this, {}, {{tkmac::setting::kDeviceTextC, text}})) return false;
   m_sDeviceTextC = text;
   ClearLastError();
   return true;
@@ -22,6 +29,7 @@ bool ZQMACDrive::SetDeviceTextC(const std::string& text) {
 bool ZQMACDrive::SetDriveIdString(const std::string& id) {
   tkmac::journal().record("SetDriveIdString", GetHandle(), id);
   if (tkmac::failed(*this, "SetDriveIdString")) return false;
+  if (!ZQMACGraph::StoreSettings(this, {}, {{tkmac::setting::kDriveIdString, id}})) return false;
   m_sDriveId = id;
   ClearLastError();
   return true;
@@ -37,6 +45,11 @@ bool ZQMACDms::UpdateSCSIBus(ZQMACDms* source) {
     return false;
   }
   if (tkmac::failed(*this, "UpdateSCSIBus")) return false;
+  if (!ZQMACGraph::StoreSettings(this, {},
+                                 {{tkmac::setting::kScsiAddress, std::to_string(source->GetAddress())},
+                                  {tkmac::setting::kControllerType, std::to_string(source->GetControllerType())},
+                                  {tkmac::setting::kControllerText, source->GetControllerText()}}))
+    return false;
   m_uAddress = source->GetAddress();
   m_uControllerType = source->GetControllerType();
   m_sControllerText = source->GetControllerText();
@@ -47,6 +60,7 @@ bool ZQMACDms::UpdateSCSIBus(ZQMACDms* source) {
 bool ZQMACDms::SetAccessPath(const std::string& path) {
   tkmac::journal().record("SetAccessPath", GetHandle(), path);
   if (tkmac::failed(*this, "SetAccessPath")) return false;
+  if (!ZQMACGraph::StoreSettings(this, {}, {{tkmac::setting::kAccessPath, path}})) return false;
   m_sPathDetail = path;
   ClearLastError();
   return true;

@@ -26,6 +26,10 @@ struct MMStoredLibrary;
 struct ZQMACParkedGraph;
 struct MMStoredDRUHost;
 struct MMStoredCenteraCluster;
+struct MMStoredColumn;
+namespace tkmac {
+struct StoredSetting;
+}
 
 class ZQMACGraph {
  public:
@@ -235,6 +239,7 @@ class ZQMACGraph {
     v->m_mountPoints = std::move(points);
   }
   static void SetSanDBId(ZQMACDiskVolume* v, int id) { v->NoteChange(); v->m_iSanDBId = id; }
+  static const std::string& GetRemoteHostPassword(const ZQMACDiskDevice* d) { return d->m_sRemoteHostPassword; }
 
   // ---- fields of the library listing ----
   struct DeviceIdentity {
@@ -352,6 +357,27 @@ class ZQMACGraph {
   static bool RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface*>& dependents);
   // The database-backed state of an instance.
   static bool IsDatabaseBacked(const ZQMACMediaConfig& config) { return config.m_bDatabaseBacked; }
+  // ---- the model's own settings (platform/mac/ZQMACStoredSettings.cpp) ----
+  // Writes columns of the object's table (as StoreObject's settings) and
+  // the object's own settings (ZQMACStoredSettings.h), all or nothing. True
+  // without writing for an object that is not stored in a database-backed
+  // instance; false, with the reason as the object's last error, when
+  // nothing was written.
+  static bool StoreSettings(ZQMACInterface* object, const std::vector<MMStoredColumn>& columns,
+                            const std::vector<std::pair<std::string, std::string>>& values);
+  // What the library request's setters staged on the library of `lms`.
+  static bool StoreLibrarySettings(ZQMACLms* lms);
+  // Adds the encrypted form of a password given in plain text to `values`
+  // (nothing for an empty one); false with the object's last error.
+  static bool StoreEncryptedSetting(ZQMACInterface* object, const std::string& name, const std::string& plain,
+                                    std::vector<std::pair<std::string, std::string>>& values);
+  // Lays the stored settings over the graph a load has just laid.
+  static void ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings);
+  // Writes the configured states of objects (1 or 0) in one step; false,
+  // with the reason as the last error of `errorTo`, when nothing was
+  // written. Objects not stored are left out.
+  static bool StoreConfiguredStates(const std::vector<std::pair<ZQMACInterface*, int>>& states, ZQMACBase& errorTo);
+  // ---- end of the model's own settings ----
   // ---- objects configured before they were ever stored (ZQMACConfigureNew.cpp) ----
   // Whether Configure has to store the object first: an object of a
   // database-backed instance, of a kind the tape-library tables hold (media

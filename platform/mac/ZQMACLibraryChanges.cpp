@@ -1,20 +1,25 @@
 // The object model's calls that the library-change request and drag and
 // drop make: the library's setters that can fail, the library's drive and
 // discovery calls, a controller's SCSI-bus update, the object action and
-// DragNDrop. They change the instance in memory (a Configure stores what a
-// setter staged); each is journaled and can be made to fail
-// (platform/testkit/mac.h).
+// DragNDrop. A setter that can fail stores its value first (in the
+// library's column, else among the model's own settings) and changes the
+// instance only once it is stored; the inline setters stage theirs for
+// ZQMACGraph::StoreLibrarySettings. Each is journaled and can be made to
+// fail (platform/testkit/mac.h).
 #include <string>
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACStoredSettings.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
 
 using tkmac::failed;
 
 int ZQMACLibrary::SetDeviceValue(unsigned int value) {
   tkmac::journal().record("SetDeviceValue", GetHandle(), value);
   if (failed(*this, "SetDeviceValue")) return 0;
+  if (!ZQMACGraph::StoreSettings(this, {}, {{tkmac::setting::kDeviceValue, std::to_string(value)}})) return 0;
   m_uDeviceValue = value;
   ClearLastError();
   return 1;
@@ -23,6 +28,7 @@ int ZQMACLibrary::SetDeviceValue(unsigned int value) {
 bool ZQMACLibrary::SetDeviceTextC(const std::string& text) {
   tkmac::journal().record("SetDeviceTextC", GetHandle(), text);
   if (failed(*this, "SetDeviceTextC")) return false;
+  if (!ZQMACGraph::StoreSettings(this, {}, {{tkmac::setting::kDeviceTextC, text}})) return false;
   m_sDeviceTextC = text;
   ClearLastError();
   return true;
@@ -35,6 +41,7 @@ bool ZQMACLibrary::SetDriveCount(int count) {
     SetLastError(tkmac::kErrorInvalidValue, "The drive count cannot be negative.");
     return false;
   }
+  if (!ZQMACGraph::StoreSettings(this, {{"DriveCount", count}}, {})) return false;
   m_iDriveCount = count;
   ClearLastError();
   return true;
@@ -43,6 +50,7 @@ bool ZQMACLibrary::SetDriveCount(int count) {
 bool ZQMACLibrary::SetDoorLockFlag(bool locked) {
   tkmac::journal().record("SetDoorLockFlag", GetHandle(), locked);
   if (failed(*this, "SetDoorLockFlag")) return false;
+  if (!ZQMACGraph::StoreSettings(this, {}, {{tkmac::setting::kDoorLock, locked ? "1" : "0"}})) return false;
   m_bDoorLock = locked;
   ClearLastError();
   return true;
@@ -59,6 +67,10 @@ int ZQMACLms::GetLastOccupiedDriveNumber() const {
 bool ZQMACLms::SetAutoDiscover(bool on, int mediaType) {
   tkmac::journal().record("SetAutoDiscover", GetHandle(), on, mediaType);
   if (failed(*this, "SetAutoDiscover")) return false;
+  if (!ZQMACGraph::StoreSettings(this, {},
+                                 {{tkmac::setting::kAutoDiscover, on ? "1" : "0"},
+                                  {tkmac::setting::kAutoDiscoverMediaType, std::to_string(mediaType)}}))
+    return false;
   m_bAutoDiscover = on;
   ClearLastError();
   return true;
@@ -81,6 +93,10 @@ bool ZQMACLibController::UpdateSCSIBus(ZQMACLibController* source) {
     return false;
   }
   if (failed(*this, "UpdateSCSIBus")) return false;
+  if (!ZQMACGraph::StoreSettings(this, {},
+                                 {{tkmac::setting::kScsiAddress, std::to_string(source->GetAddress())},
+                                  {tkmac::setting::kControllerText, source->GetControllerText()}}))
+    return false;
   m_uAddress = source->GetAddress();
   m_uControllerType = source->GetControllerType();
   m_sControllerText = source->GetControllerText();

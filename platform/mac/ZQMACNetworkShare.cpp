@@ -15,7 +15,9 @@
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
+#include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACSettingsDB.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace {
@@ -35,7 +37,7 @@ std::string freeDeviceName(const ZQMACMediaConfig& config) {
   }
 }
 
-unsigned int storedFailure(const MMMediaConfigDB& access) {
+unsigned int storedFailure(const MMBaseDB& access) {
   switch (access.getErrorCode()) {
     case MMS2_ERROR_NOT_FOUND: return tkmac::kErrorObjectGone;
     case MMS2_ERROR_DUPLICATE_NAME: return tkmac::kErrorNameInUse;
@@ -123,10 +125,45 @@ bool ZQMACDiskVolume::Configure(unsigned int mode) {
     row.userName = m_sUserName;
     row.accessType = m_iDeviceAccessType;
     row.credentialAssocId = m_iCredentialId;
+    // A device reached through a remote file host keeps that, with the
+    // remote-host settings its volume was made with, among the model's own
+    // settings: in the same step as the volume, or a re-read would find a
+    // plain device without a path.
+    tkmac::SettingValues remote;
+    if (device->IsRemoveFileHost()) {
+      remote = {{tkmac::setting::kRemoteFileHost, "1"},
+                {tkmac::setting::kRemoteHostVolume, device->GetRemoteHostVolume()},
+                {tkmac::setting::kRemoteHostUserName, device->GetRemoteHostUserName()}};
+      if (!ZQMACGraph::StoreEncryptedSetting(this, tkmac::setting::kRemoteHostPassword,
+                                             ZQMACGraph::GetRemoteHostPassword(device), remote))
+        return false;
+    }
+    DBtran tran(false);
+    if (!remote.empty()) {
+      const int started = tran.startTran();
+      if (started != 0) {
+        SetLastError(tkmac::kErrorDatabase,
+                     std::string("The volume could not be stored: ") + DBtable::getErrorStr(started));
+        return false;
+      }
+    }
     MMMediaConfigDB access;
     if (access.insertDeviceController(row, m_sPassword, m_bDetected) != 0) {
       SetLastError(storedFailure(access), access.lastErrorText());
       return false;
+    }
+    if (!remote.empty()) {
+      tkmac::ObjectSettingDB settings;
+      if (settings.store(static_cast<int>(MMStoredKind::Device), row.deviceId, remote) != 0) {
+        SetLastError(storedFailure(settings), settings.lastErrorText());
+        return false;
+      }
+      const int committed = tran.commitTran(0);
+      if (committed != 0) {
+        SetLastError(tkmac::kErrorDatabase,
+                     std::string("The volume could not be stored: ") + DBtable::getErrorStr(committed));
+        return false;
+      }
     }
     id = row.id;
   } else {

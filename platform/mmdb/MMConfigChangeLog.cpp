@@ -47,6 +47,7 @@ const std::vector<Watched>& watched() {
       {"MMDRUHost", kLoggedDRUHosts, "", "HostId"},
       {"MMCenteraCluster", kLoggedArchiveClusters, "", "ClusterId"},
       {"MMCenteraAccessNode", kLoggedArchiveClusters, ""},
+      {"MMObjectSetting", kLoggedObjectSettings, ""},
   };
   return tables;
 }

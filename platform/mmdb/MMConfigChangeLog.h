@@ -46,6 +46,8 @@ inline constexpr long long kLogKept = 65536;
 // every object of the kind.
 inline constexpr int kLoggedDRUHosts = 100;
 inline constexpr int kLoggedArchiveClusters = 101;
+// The model's own settings of objects (MMObjectSetting), read as a whole.
+inline constexpr int kLoggedObjectSettings = 102;
 
 // Registers the tables and triggers of the log with the database engine
 // (once per process; every connection makes what its database lacks

@@ -160,6 +160,37 @@ TEST_F(DrivesFaultSweep, EveryFailingCallOfAGetEndsWithItsReplyAndChangesNothing
   }
 }
 
+// The drive change stores each step (the drive's description and id, the
+// path's access path) among the model's own settings: a failure anywhere
+// leaves none of them stored, and the clean run stores all three.
+TEST_F(DrivesFaultSweep, EveryFailingCallOfADriveChangeEndsWithAnAnswerAndNoHalfChange) {
+  tktest::SweepPlan plan;
+  plan.setup = [&] { freshSession(); };
+  plan.request = [&] {
+    auto request = tktest::StreamBuilder()
+                       .op(3)
+                       .handle(m_demo.path)
+                       .text(11023, "drive text")
+                       .text(11024, "/dev/nst9")
+                       .text(11135, "ACS-0,1,2,3")
+                       .end()
+                       .socket(m_a.socket().GetSocketDescriptor())
+                       .user(kUser)
+                       .sequence(libtest::kSequence)
+                       .build();
+    m_mgr.onMsgSetMMDrive(request.get());
+  };
+  plan.check = [&](const tktest::SweepRun& run) -> std::string {
+    const std::string answered = tktest::answeredOnSocket(m_a.replies(), run);
+    if (!answered.empty()) return answered;
+    if (run.k == 0 && m_db.scalar("SELECT COUNT(*) FROM \"MMObjectSetting\"") != 3)
+      return "the clean run did not store the three values";
+    return "";
+  };
+  const tktest::SweepReport report = tktest::FaultSweep().run(plan);
+  EXPECT_TRUE(report.clean()) << report;
+}
+
 TEST_F(DrivesFaultSweep, EveryFailingCallOfTheParameterSetEndsWithAnAnswer) {
   tktest::SweepPlan plan;
   plan.setup = [&] { freshSession(); };

@@ -1,0 +1,53 @@
+// Table access of the model's own settings (MMObjectSetting; what each
+// kind keeps there: platform/mac/ZQMACStoredSettings.h). Conventions of
+// platform/mmdb/MMBaseDB.h: 0 on success, -1 with the error set; a change
+// is all or nothing and joins the thread's open transaction. Values are
+// never journaled or logged (a password is among them), only their names.
+//
+// Included only by the model's bodies in platform/mac.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/mac/ZQMACStoredSettings.h"
+#include "platform/mmdb/MMBaseDB.h"
+
+struct MMStoredSnapshot;
+
+namespace tkmac {
+
+struct StoredSetting {
+  int kind = 0;  // MMStoredKind as a number
+  int id = 0;
+  std::string name;
+  std::string value;
+};
+
+class ObjectSettingDB : public MMTableAccess {
+ public:
+  ObjectSettingDB() : MMTableAccess(nullptr) {}
+  // Every setting, by kind, id and name.
+  int loadAll(std::vector<StoredSetting>& out);
+  // The settings as the process last read them beside `snapshot` (as
+  // MMMediaConfigDB::loadCurrent gave it), read again only when the change
+  // log, which names every change of the table, moved on since, or when the
+  // snapshot's lists were read anew.
+  int loadBeside(const MMStoredSnapshot& snapshot, std::shared_ptr<const std::vector<StoredSetting>>& out);
+  // Sets the object's values (a new name is added, a known one replaced).
+  int store(int kind, int id, const SettingValues& values, DBtran* tran = nullptr);
+  // Removes every setting of the object.
+  int removeAll(int kind, int id, DBtran* tran = nullptr);
+  // Removes the settings of objects whose rows are gone (after a removal,
+  // which takes what depends on the object with it).
+  int removeOrphans(DBtran* tran = nullptr);
+  // Stores a new controller row of the stored library `libraryId` for the
+  // media agent `clientId` (both must exist: MMS2_ERROR_NOT_FOUND), not
+  // configured; it is the library's active controller when the library has
+  // none. The new id comes back in `id`.
+  int insertController(int libraryId, int clientId, const std::string& name, int controllerType, int& id,
+                       DBtran* tran = nullptr);
+};
+
+}  // namespace tkmac
