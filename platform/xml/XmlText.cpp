@@ -16,10 +16,14 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include "platform/xml/CNMessageBase.h"
 
 namespace tkxml::detail {
+
+// Values are handed on as the parser holds them.
+static_assert(std::is_same_v<XMLCh, char16_t>);
 
 const std::string* XNode::attr(const std::string& key) const {
   for (const auto& [name, value] : attrs) {
@@ -163,22 +167,10 @@ void appendEscaped(std::string& out, std::string_view bytes) {
 
 namespace {
 
-// UTF-16 from the parser to our bytes, in bulk: one pass finds the exact size
-// (and refuses a lone surrogate), the second writes the bytes in place.
+// The size in bytes of UTF-16 from the parser; false for a lone surrogate.
 // U+F700 to U+F7FF give back their byte.
-bool decode(const XMLCh* text, XMLSize_t length, std::string& out) {
-  // Names and most values are ASCII: one look at every unit tells, and
-  // then they are copied as they stand.
-  unsigned units = 0;
-  for (XMLSize_t i = 0; i < length; ++i) units |= text[i];
-  if (units < 0x80) {
-    const std::size_t at = out.size();
-    out.resize(at + length);
-    char* p = out.data() + at;
-    for (XMLSize_t i = 0; i < length; ++i) p[i] = static_cast<char>(text[i]);
-    return true;
-  }
-  std::size_t bytes = 0;
+bool measure(const XMLCh* text, XMLSize_t length, std::size_t& bytes) {
+  bytes = 0;
   for (XMLSize_t i = 0; i < length; ++i) {
     const unsigned c = text[i];
     if (c < 0x80) {
@@ -199,6 +191,30 @@ bool decode(const XMLCh* text, XMLSize_t length, std::string& out) {
       bytes += 3;
     }
   }
+  return true;
+}
+
+// ASCII units appended as the bytes they are.
+void appendAscii(const XMLCh* text, XMLSize_t length, std::string& out) {
+  const std::size_t at = out.size();
+  out.resize(at + length);
+  char* p = out.data() + at;
+  for (XMLSize_t i = 0; i < length; ++i) p[i] = static_cast<char>(text[i]);
+}
+
+// UTF-16 from the parser to our bytes, in bulk: one pass finds the exact size
+// (and refuses a lone surrogate), the second writes the bytes in place.
+bool decode(const XMLCh* text, XMLSize_t length, std::string& out) {
+  // Names and most values are ASCII: one look at every unit tells, and
+  // then they are copied as they stand.
+  unsigned units = 0;
+  for (XMLSize_t i = 0; i < length; ++i) units |= text[i];
+  if (units < 0x80) {
+    appendAscii(text, length, out);
+    return true;
+  }
+  std::size_t bytes = 0;
+  if (!measure(text, length, bytes)) return false;
   const std::size_t start = out.size();
   out.resize(start + bytes);
   char* p = out.data() + start;
@@ -234,6 +250,21 @@ XMLSize_t lengthOf(const XMLCh* text) {
   return n;
 }
 
+// A text of the parser as it stands: its length and whether it is ASCII,
+// found in one pass.
+ParsedText scan(const XMLCh* text) {
+  if (text == nullptr) return ParsedText{};
+  XMLSize_t n = 0;
+  unsigned units = 0;
+  for (; text[n] != 0; ++n) units |= text[n];
+  return ParsedText{text, n, units < 0x80};
+}
+
+bool decodes(const ParsedText& text) {
+  std::size_t bytes = 0;
+  return measure(text.units, text.length, bytes);
+}
+
 
 struct Abort {
   int code;
@@ -257,23 +288,23 @@ class Parser : public xercesc::DefaultHandler {
       throw Abort{kErrTooDeep, "elements nested deeper than " + std::to_string(kMaxDepth)};
     }
     if (++m_elements > kMaxElements) throw Abort{kErrTooLarge, "more than " + std::to_string(kMaxElements) + " elements"};
-    m_name.clear();
-    if (!decode(qname, lengthOf(qname), m_name)) throw Abort{kErrMalformed, "an element name is not text"};
-    // The scratch names and values keep their room from one element to the
-    // next: decoding an element costs no allocation of its own.
+    // Names and values stay where the parser holds them until the handler
+    // takes them: reading an element costs no allocation of its own.
+    m_name = scan(qname);
+    if (!m_name.ascii && !decodes(m_name)) throw Abort{kErrMalformed, "an element name is not text"};
     const XMLSize_t count = attrs.getLength();
     m_attrs.resize(count);
     for (XMLSize_t i = 0; i < count; ++i) {
-      auto& [name, value] = m_attrs[i];
-      name.clear();
-      value.clear();
-      const XMLCh* rawValue = attrs.getValue(i);
-      XMLSize_t valueLength = lengthOf(rawValue);
-      if (valueLength > kMaxValueBytes) throw Abort{kErrTooLarge, "an attribute longer than the limit"};
-      if (!decode(attrs.getQName(i), lengthOf(attrs.getQName(i)), name) || !decode(rawValue, valueLength, value)) {
+      Attribute& attr = m_attrs[i];
+      attr.value = scan(attrs.getValue(i));
+      if (attr.value.length > kMaxValueBytes) throw Abort{kErrTooLarge, "an attribute longer than the limit"};
+      attr.name = scan(attrs.getQName(i));
+      std::size_t bytes = attr.value.length;
+      if ((!attr.name.ascii && !decodes(attr.name)) ||
+          (!attr.value.ascii && !measure(attr.value.units, attr.value.length, bytes))) {
         throw Abort{kErrMalformed, "an attribute is not text"};
       }
-      if (value.size() > kMaxValueBytes) throw Abort{kErrTooLarge, "an attribute longer than the limit"};
+      if (bytes > kMaxValueBytes) throw Abort{kErrTooLarge, "an attribute longer than the limit"};
     }
     m_textBytes.push_back(0);
     m_handler->start(m_name, m_attrs);
@@ -320,7 +351,7 @@ class Parser : public xercesc::DefaultHandler {
   ElementHandler* m_handler = nullptr;
   std::vector<size_t> m_textBytes;  // per open element: the bytes of its text so far
   size_t m_elements = 0;
-  std::string m_name;
+  ParsedText m_name;
   Attributes m_attrs;
   std::string m_text;
 };
@@ -330,7 +361,7 @@ class TreeBuilder : public ElementHandler {
  public:
   explicit TreeBuilder(XNode& root) : m_root(root) {}
 
-  void start(const std::string& name, Attributes& attrs) override {
+  void start(const ParsedText& name, const Attributes& attrs) override {
     XNode& node = m_stack.empty() ? m_root : m_stack.back()->children.emplace_back();
     openNode(node, name, attrs);
     m_stack.push_back(&node);
@@ -387,10 +418,27 @@ bool onlyWhiteSpace(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; });
 }
 
-void openNode(XNode& node, const std::string& name, Attributes& attrs) {
-  node.name = name;
+void ParsedText::appendTo(std::string& out) const {
+  if (ascii) {
+    appendAscii(units, length, out);
+  } else {
+    decode(units, length, out);  // checked by the parser: it decodes
+  }
+}
+
+bool ParsedText::is(std::string_view bytes) const {
+  if (!ascii) return this->bytes() == bytes;
+  if (length != bytes.size()) return false;
+  for (std::size_t i = 0; i < length; ++i) {
+    if (units[i] != static_cast<unsigned char>(bytes[i])) return false;
+  }
+  return true;
+}
+
+void openNode(XNode& node, const ParsedText& name, const Attributes& attrs) {
+  node.name = name.bytes();
   node.attrs.reserve(attrs.size());
-  for (auto& attr : attrs) node.attrs.emplace_back(std::move(attr.first), std::move(attr.second));
+  for (const Attribute& attr : attrs) node.attrs.emplace_back(attr.name.bytes(), attr.value.bytes());
 }
 
 void closeNode(XNode& node) {
@@ -429,7 +477,10 @@ int parseDocument(const std::string& text, ElementHandler& handler, std::string&
   try {
     if (!t_reader) t_reader = std::make_unique<ThreadReader>();
     t_reader->builder.start(&handler);
-    xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(text.data()), text.size(), "message");
+    // The buffer's name is given in UTF-16: a name in bytes would be
+    // transcoded through the platform's converter at every read.
+    static const XMLCh kBufferName[] = {u'm', u'e', u's', u's', u'a', u'g', u'e', 0};
+    xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(text.data()), text.size(), kBufferName);
     static const XMLCh kUtf8[] = {u'U', u'T', u'F', u'-', u'8', 0};
     source.setEncoding(kUtf8);
     t_reader->reader->parse(source);
