@@ -104,10 +104,7 @@ const char* kindName(FieldKind kind) {
   return "unknown";
 }
 
-const FieldDef* ClassInfo::byTag(unsigned tag) const {
-  // Most classes number their fields 1, 2, 3, ...: the field with tag N is
-  // then the N-th (tags ascend and are unique, so a hit there is the field).
-  if (tag >= 1 && tag <= fields.size() && fields[tag - 1].tag == tag) return &fields[tag - 1];
+const FieldDef* ClassInfo::searchTag(unsigned tag) const {
   auto it = std::lower_bound(fields.begin(), fields.end(), tag,
                              [](const FieldDef& f, unsigned t) { return f.tag < t; });
   return it != fields.end() && it->tag == tag ? &*it : nullptr;

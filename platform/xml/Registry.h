@@ -84,7 +84,15 @@ struct ClassInfo {
   unsigned classHash = 0;
   std::vector<FieldDef> fields;  // ascending by tag
 
-  const FieldDef* byTag(unsigned tag) const;
+  const FieldDef* byTag(unsigned tag) const {
+    // Most classes number their fields 1, 2, 3, ...: the field with tag N is
+    // then the N-th (tags ascend and are unique, so a hit there is the
+    // field). Inline: every attribute read and accessor call asks.
+    if (tag >= 1 && tag <= fields.size() && fields[tag - 1].tag == tag) return &fields[tag - 1];
+    return searchTag(tag);
+  }
+  // The field with this tag by a binary search.
+  const FieldDef* searchTag(unsigned tag) const;
   // The name of the field with this tag; null for a field without a name or
   // a tag the class does not have.
   const char* fieldName(unsigned tag) const;

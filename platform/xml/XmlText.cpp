@@ -112,8 +112,13 @@ size_t utf8Sequence(std::string_view s, size_t i, unsigned& cp) {
 
 }  // namespace
 
+namespace {
+
 // Bytes written as they stand: printable ASCII but the four XML specials.
+// (Local, so that the loop below calls no function per byte.)
 bool plain(unsigned char b) { return b >= 0x20 && b < 0x80 && b != '&' && b != '<' && b != '>' && b != '"'; }
+
+}  // namespace
 
 void appendEscaped(std::string& out, std::string_view bytes) {
   size_t i = 0;
@@ -426,14 +431,6 @@ void ParsedText::appendTo(std::string& out) const {
   }
 }
 
-bool ParsedText::is(std::string_view bytes) const {
-  if (!ascii) return this->bytes() == bytes;
-  if (length != bytes.size()) return false;
-  for (std::size_t i = 0; i < length; ++i) {
-    if (units[i] != static_cast<unsigned char>(bytes[i])) return false;
-  }
-  return true;
-}
 
 void openNode(XNode& node, const ParsedText& name, const Attributes& attrs) {
   node.name = name.bytes();

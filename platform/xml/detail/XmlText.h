@@ -44,8 +44,16 @@ struct ParsedText {
     appendTo(out);
     return out;
   }
-  // Whether the bytes are these.
-  bool is(std::string_view bytes) const;
+  // Whether the bytes are these (inline: every attribute is asked whether
+  // it is the tag).
+  bool is(std::string_view bytes) const {
+    if (!ascii) return this->bytes() == bytes;
+    if (length != bytes.size()) return false;
+    for (std::size_t i = 0; i < length; ++i) {
+      if (units[i] != static_cast<unsigned char>(bytes[i])) return false;
+    }
+    return true;
+  }
 };
 
 struct Attribute {
