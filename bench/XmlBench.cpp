@@ -115,11 +115,12 @@ void appendUtf8(std::string& out, const XMLCh* text, std::size_t length) {
 
 // The least writer of the same bytes as ours: the recorded elements in their
 // order, attributes as read, the entities of & < > ", "/>" for an element
-// without children.
-void writeEvents(const std::basic_string<XMLCh>& events, std::string& out) {
+// without children. `open` is room for the names of the open elements, kept
+// from one call to the next.
+void writeEvents(const std::basic_string<XMLCh>& events, std::vector<const XMLCh*>& open, std::string& out) {
   out.clear();
-  std::vector<const XMLCh*> open;  // names of the open elements
-  bool startPending = false;       // the last start's ">" or "/>" is not written yet
+  open.clear();
+  bool startPending = false;  // the last start's ">" or "/>" is not written yet
   const XMLCh* p = events.data();
   const XMLCh* const end = p + events.size();
   auto item = [&p] {
@@ -185,9 +186,10 @@ struct RawEcho {
     recorder.events.clear();
     xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(text.data()), text.size(), kBufferName);
     reader->parse(source);
-    writeEvents(recorder.events, out);
+    writeEvents(recorder.events, open, out);
   }
   Recorder recorder;
+  std::vector<const XMLCh*> open;
   std::unique_ptr<xercesc::SAX2XMLReader> reader;
 };
 
