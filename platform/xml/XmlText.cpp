@@ -384,6 +384,11 @@ class TreeBuilder : public ElementHandler {
 
 std::once_flag g_parserOnce;
 
+// The buffer's name, and the encoding every text is read in, in UTF-16 (a
+// name in bytes is transcoded through the platform's converter).
+const XMLCh kBufferName[] = {u'm', u'e', u's', u's', u'a', u'g', u'e', 0};
+const XMLCh kUtf8[] = {u'U', u'T', u'F', u'-', u'8', 0};
+
 // A text larger than this leaves the parser's buffers grown to its size; the
 // thread's reader is dropped after it so that one large text does not pin
 // that memory for the thread's life.
@@ -392,11 +397,15 @@ constexpr std::size_t kKeepReaderBytes = 256u * 1024u;
 // The parser of one thread, made on its first read and reused by every later
 // one (making a parser costs more than reading a message). Xerces resets its
 // scanner at the start of every parse; the builder is reset by start().
+// The input source too is made once, named and taken as UTF-8, and pointed
+// at each text in turn.
 struct ThreadReader {
   Parser builder;  // declared first: outlives the reader that calls it
+  xercesc::MemBufInputSource source;
   std::unique_ptr<xercesc::SAX2XMLReader> reader;
 
-  ThreadReader() : reader(xercesc::XMLReaderFactory::createXMLReader()) {
+  ThreadReader() : source(nullptr, 0, kBufferName), reader(xercesc::XMLReaderFactory::createXMLReader()) {
+    source.setEncoding(kUtf8);
     using xercesc::XMLUni;
     reader->setFeature(XMLUni::fgSAX2CoreValidation, false);
     reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);
@@ -474,13 +483,8 @@ int parseDocument(const std::string& text, ElementHandler& handler, std::string&
   try {
     if (!t_reader) t_reader = std::make_unique<ThreadReader>();
     t_reader->builder.start(&handler);
-    // The buffer's name is given in UTF-16: a name in bytes would be
-    // transcoded through the platform's converter at every read.
-    static const XMLCh kBufferName[] = {u'm', u'e', u's', u's', u'a', u'g', u'e', 0};
-    xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(text.data()), text.size(), kBufferName);
-    static const XMLCh kUtf8[] = {u'U', u'T', u'F', u'-', u'8', 0};
-    source.setEncoding(kUtf8);
-    t_reader->reader->parse(source);
+    t_reader->source.resetMemBufInputSource(reinterpret_cast<const XMLByte*>(text.data()), text.size());
+    t_reader->reader->parse(t_reader->source);
     keepReader = true;
   } catch (const Abort& abort) {
     why = abort.why;
