@@ -83,6 +83,9 @@ bool sameValue(const Value& a, const Value& b) {
   return false;
 }
 
+// The most room a thread keeps for writing texts from one write to the next.
+constexpr std::size_t kKeepWriterBytes = 64u * 1024u;
+
 const std::string kEmptyString;
 const pstring kEmptyPString;
 const bstring kEmptyBString;
@@ -175,16 +178,25 @@ int CNMessageBase::serialize(std::string& text, bool pretty) const {
     tkxml::detail::recordCall(Call::Serialize, m_ns, m_cls, rc);
     return tkxml::kOk;
   }
-  std::string out;
+  // The text is made in room of the thread's, kept from one write to the
+  // next, and copied into the caller's text (whose room is reused in turn):
+  // the caller's text may be a field of this very message. A large text
+  // leaves with the caller instead of pinning its room for the thread's life.
+  thread_local std::string t_out;
+  std::string& out = t_out;
   std::string why;
   rc = tkxml::detail::writeMessage(*this, pretty, out, why);
   if (rc == tkxml::kOk && out.size() > tkxml::kMaxTextBytes) {
     rc = tkxml::kErrTooLarge;
     why = "the text is longer than the limit";
   }
-  if (rc == tkxml::kOk) {
+  if (rc == tkxml::kOk && out.size() > kKeepWriterBytes) {
     text.swap(out);
-  } else {
+  } else if (rc == tkxml::kOk) {
+    text.assign(out);
+  }
+  if (out.capacity() > kKeepWriterBytes) std::string().swap(out);
+  if (rc != tkxml::kOk) {
     text.clear();
     EvDebug::Error("CNMessageBase::serialize", "Error [%d] writing %s: %s.", rc, getClassName().c_str(), why.c_str());
   }

@@ -30,7 +30,7 @@ class MessageBuilder : public ElementHandler {
   int code = tkxml::kOk;
   std::string why;
 
-  void start(const std::string& name, Attributes& attrs) override {
+  void start(const ParsedText& name, const Attributes& attrs) override {
     if (code != tkxml::kOk) return push(Frame{Kind::Skip});
     if (m_stack.empty()) return openMessage(m_root, name, attrs, tkxml::kErrWrongRoot);
     const Frame top = m_stack.back();
@@ -75,6 +75,15 @@ class MessageBuilder : public ElementHandler {
 
   void push(const Frame& frame) { m_stack.push_back(frame); }
 
+  // An ASCII text is parsed where it lies; any other from its bytes (U+F700
+  // + byte stands for the byte, a digit or a letter among them).
+  static bool tagOf(const ParsedText& value, unsigned& tag) {
+    return value.ascii ? parseTag(value.view(), tag) : parseTag(value.bytes(), tag);
+  }
+  static bool fieldAttrOf(const ParsedText& name, char& letter, unsigned& tag) {
+    return name.ascii ? parseFieldAttr(name.view(), letter, tag) : parseFieldAttr(name.bytes(), letter, tag);
+  }
+
   // Holds the first refusal (a later one is met after it by a whole-tree
   // reader) and skips the element.
   void refuse(int refusal, std::string text) {
@@ -90,22 +99,22 @@ class MessageBuilder : public ElementHandler {
     return info ? info->element : tkxml::elementName(m.getNamespace(), m.getClassNumber());
   }
 
-  void raw(XNode& node, const std::string& name, Attributes& attrs) {
+  void raw(XNode& node, const ParsedText& name, const Attributes& attrs) {
     openNode(node, name, attrs);
     push(Frame{Kind::Raw, nullptr, nullptr, nullptr, nullptr, &node});
   }
 
   // A child element of a message: a field the registry knows, or kept as read.
-  void child(const Frame& parent, const std::string& name, Attributes& attrs) {
+  void child(const Frame& parent, const ParsedText& name, const Attributes& attrs) {
     Body& b = Access::body(*parent.message);
-    const auto tagAttr = std::find_if(attrs.begin(), attrs.end(), [](const auto& a) { return a.first == "tag"; });
+    const auto tagAttr = std::find_if(attrs.begin(), attrs.end(), [](const Attribute& a) { return a.name.is("tag"); });
     unsigned tag = 0;
     const FieldDef* f = nullptr;
-    if (parent.info && tagAttr != attrs.end() && parseTag(tagAttr->second, tag)) f = parent.info->byTag(tag);
+    if (parent.info && tagAttr != attrs.end() && tagOf(tagAttr->value, tag)) f = parent.info->byTag(tag);
     if (f == nullptr) return raw(b.extrasMade().rawChildren.emplace_back(), name, attrs);
     if (b.holds(tag)) return refuse(tkxml::kErrBadValue, "field tag " + std::to_string(tag) + " twice");
     Value& value = b.slot(*parent.info, *f);
-    if (name == "list") {
+    if (name.is("list")) {
       if (f->kind != FieldKind::ObjectList) {
         return refuse(tkxml::kErrBadValue, "a list for field tag " + std::to_string(tag));
       }
@@ -121,30 +130,30 @@ class MessageBuilder : public ElementHandler {
   }
 
   // The element of the message `m`: its class checked, its attributes read.
-  void openMessage(CNMessageBase& m, const std::string& name, Attributes& attrs, int wrongClass) {
+  void openMessage(CNMessageBase& m, const ParsedText& name, const Attributes& attrs, int wrongClass) {
     const ClassInfo* info = classOf(m.getNamespace(), m.getClassNumber());
     const std::string unregistered = info ? std::string() : tkxml::elementName(m.getNamespace(), m.getClassNumber());
     const std::string& element = info ? info->element : unregistered;
-    if (name != element) {
+    if (!name.is(element)) {
       return refuse(wrongClass, wrongClass == tkxml::kErrWrongRoot
-                                    ? "the root element is " + name + ", not " + element
-                                    : "element " + name + " where " + element + " belongs");
+                                    ? "the root element is " + name.bytes() + ", not " + element
+                                    : "element " + name.bytes() + " where " + element + " belongs");
     }
     // The element stays a message while it is open, also after a refusal
     // in its attributes: text inside it was met before that.
     push(Frame{Kind::Message, &m, info});
     Body& b = Access::body(m);
-    for (auto& [attrName, text] : attrs) {
-      if (attrName == "tag") continue;
+    for (const Attribute& attr : attrs) {
+      if (attr.name.is("tag")) continue;
       char letter = 0;
       unsigned tag = 0;
       const FieldDef* f = nullptr;
-      if (info && parseFieldAttr(attrName, letter, tag)) f = info->byTag(tag);
+      if (info && fieldAttrOf(attr.name, letter, tag)) f = info->byTag(tag);
       if (f == nullptr) {
-        b.extrasMade().rawAttrs.emplace_back(std::move(attrName), std::move(text));
+        b.extrasMade().rawAttrs.emplace_back(attr.name.bytes(), attr.value.bytes());
         continue;
       }
-      if (int rc = field(b, *info, *f, letter, attrName, text); rc != tkxml::kOk) {
+      if (int rc = field(b, *info, *f, letter, attr.name, attr.value); rc != tkxml::kOk) {
         code = rc;
         return;
       }
@@ -153,38 +162,45 @@ class MessageBuilder : public ElementHandler {
   }
 
   // One field's attribute into the body; 0 or the refusal (and `why`).
-  int field(Body& b, const ClassInfo& info, const FieldDef& f, char letter, const std::string& name,
-            std::string& text) {
+  int field(Body& b, const ClassInfo& info, const FieldDef& f, char letter, const ParsedText& attrName,
+            const ParsedText& text) {
     auto fail = [&](int refusal, std::string reason) {
       why = std::move(reason);
       return refusal;
     };
+    auto name = [&] { return attrName.bytes(); };
     if (kindLetter(f.kind) != letter) {
-      return fail(tkxml::kErrBadValue, "attribute " + name + " of " + info.element + " for a field that is a " +
+      return fail(tkxml::kErrBadValue, "attribute " + name() + " of " + info.element + " for a field that is a " +
                                            tkxml::kindName(f.kind));
     }
-    if (b.holds(f.tag)) return fail(tkxml::kErrBadValue, "field tag " + std::to_string(f.tag) + " twice");
+    // The field's holder, made absent when the body has none: holding a
+    // value already, the field came twice.
     Value& value = b.slot(info, f);
+    if (!absent(value)) return fail(tkxml::kErrBadValue, "field tag " + std::to_string(f.tag) + " twice");
     switch (f.kind) {
       case FieldKind::Int64: {
         long long n = 0;
-        if (!parseInt64(text, n)) return fail(tkxml::kErrBadValue, "attribute " + name + " is not a 64-bit number");
+        if (!(text.ascii ? parseInt64(text.view(), n) : parseInt64(text.bytes(), n))) {
+          return fail(tkxml::kErrBadValue, "attribute " + name() + " is not a 64-bit number");
+        }
         value = n;
         break;
       }
-      case FieldKind::String: value.emplace<std::string>(std::move(text)); break;
-      case FieldKind::BString: value.emplace<bstring>(text); break;
+      case FieldKind::String: text.appendTo(value.emplace<std::string>()); break;
+      case FieldKind::BString: value.emplace<bstring>(text.bytes()); break;
       case FieldKind::PString: {
         pstring p;
-        if (!parsePString(text, p)) return fail(tkxml::kErrBadValue, "attribute " + name + " is not a protected text");
+        if (!parsePString(text.bytes(), p)) {
+          return fail(tkxml::kErrBadValue, "attribute " + name() + " is not a protected text");
+        }
         value = std::move(p);
         break;
       }
       case FieldKind::IntList: {
         IntListSlot slot;
         slot.marked = true;
-        if (!parseIntList(text, slot.values)) {
-          return fail(tkxml::kErrBadValue, "attribute " + name + " is not a list of numbers");
+        if (!parseIntList(text.bytes(), slot.values)) {
+          return fail(tkxml::kErrBadValue, "attribute " + name() + " is not a list of numbers");
         }
         value = std::move(slot);
         break;

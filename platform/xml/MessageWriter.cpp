@@ -1,6 +1,8 @@
 // The writer of a message's element: attributes and children in the canonical
 // order, refusing what the reader would refuse.
 #include <algorithm>
+#include <charconv>
+#include <string_view>
 
 #include "platform/xml/Registry.h"
 #include "platform/xml/detail/Body.h"
@@ -18,7 +20,9 @@ using namespace tkxml::detail;
 namespace {
 
 struct Writer {
-  std::string out;
+  explicit Writer(std::string& text) : out(text) {}
+
+  std::string& out;
   bool pretty = false;
   size_t elements = 0;
   std::string why;
@@ -39,6 +43,31 @@ struct Writer {
     out.push_back(' ');
     out += name;
     out += "=\"";
+    tkxml::detail::appendEscaped(out, value);
+    out.push_back('"');
+    return tkxml::kOk;
+  }
+
+  void number(long long n) {
+    char digits[24];
+    out.append(digits, static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, n).ptr - digits));
+  }
+
+  // ' <letter><tag>="' of a field's attribute.
+  void fieldName(char letter, unsigned tag) {
+    out.push_back(' ');
+    out.push_back(letter);
+    number(tag);
+    out += "=\"";
+  }
+
+  // A field's attribute: its value's text is written as it stands (numbers:
+  // nothing to escape) or escaped.
+  int field(char letter, unsigned tag, std::string_view value) {
+    if (value.size() > tkxml::kMaxValueBytes) {
+      return fail(tkxml::kErrTooLarge, "the value of " + std::string(1, letter) + std::to_string(tag) + " is too long");
+    }
+    fieldName(letter, tag);
     tkxml::detail::appendEscaped(out, value);
     out.push_back('"');
     return tkxml::kOk;
@@ -73,23 +102,27 @@ struct Writer {
     out.push_back('<');
     out += element;
     if (tagAttr != kNotGiven) {
-      out += " tag=\"" + std::to_string(tagAttr) + "\"";
+      out += " tag=\"";
+      number(tagAttr);
+      out.push_back('"');
     }
     bool anyChild = false;
     if (b != nullptr) {
       int rc = tkxml::kOk;
       b->forEach([&](unsigned tag, const Value& value) {
         if (rc != tkxml::kOk || !fieldPresent(value)) return;
-        std::string t = std::to_string(tag);
         if (auto* v = std::get_if<long long>(&value)) {
-          rc = attr("i" + t, std::to_string(*v));
+          fieldName('i', tag);
+          number(*v);
+          out.push_back('"');
         } else if (auto* s = std::get_if<std::string>(&value)) {
-          rc = attr("s" + t, *s);
+          rc = field('s', tag, *s);
         } else if (auto* p = std::get_if<pstring>(&value)) {
-          rc = attr("p" + t, std::to_string(p->getEncryptionType()) + ":" + p->getWireForm());
+          rc = field('p', tag, std::to_string(p->getEncryptionType()) + ":" + p->getWireForm());
         } else if (auto* bs = std::get_if<bstring>(&value)) {
-          rc = attr("b" + t, bytesOf(*bs));
+          rc = field('b', tag, std::string_view(bs->c_str(), bs->size()));
         } else if (auto* l = std::get_if<IntListSlot>(&value)) {
+          const std::string t = std::to_string(tag);
           std::string text;
           for (size_t i = 0; i < l->values.size(); ++i) {
             if (i > 0) text.push_back(' ');
@@ -99,7 +132,7 @@ struct Writer {
               return;
             }
           }
-          rc = attr("l" + t, text);
+          rc = field('l', tag, text);
         } else {
           anyChild = true;
         }
@@ -155,7 +188,9 @@ struct Writer {
   int list(const CNMessageBase& m, const FieldDef* f, unsigned tag, const tkxml::MessageList& items, int depth) {
     if (int rc = countElement(depth); rc != tkxml::kOk) return rc;
     newLine(depth);
-    out += "<list tag=\"" + std::to_string(tag) + "\"";
+    out += "<list tag=\"";
+    number(tag);
+    out.push_back('"');
     if (items.empty()) {
       out += "/>";
       return tkxml::kOk;
@@ -185,14 +220,11 @@ struct Writer {
 namespace tkxml::detail {
 
 int writeMessage(const CNMessageBase& m, bool pretty, std::string& out, std::string& why) {
-  Writer writer;
+  out.clear();
+  Writer writer(out);
   writer.pretty = pretty;
   int rc = writer.message(m, kNotGiven, 1);
-  if (rc == kOk) {
-    out.swap(writer.out);
-  } else {
-    why = writer.why;
-  }
+  if (rc != kOk) why = writer.why;
   return rc;
 }
 

@@ -104,7 +104,18 @@ const char* kindName(FieldKind kind) {
   return "unknown";
 }
 
-const FieldDef* ClassInfo::byTag(unsigned tag) const {
+void ClassInfo::indexTags() {
+  // Tags below 64 cover nearly every field; a position must fit the index's
+  // byte (tags ascend and are unique, so a tag below 64 is among the first 64).
+  constexpr unsigned kIndexedTags = 64;
+  tagIndex.clear();
+  for (std::size_t i = 0; i < fields.size() && fields[i].tag < kIndexedTags; ++i) {
+    tagIndex.resize(fields[i].tag + 1u, 0);
+    tagIndex[fields[i].tag] = static_cast<unsigned char>(i + 1);
+  }
+}
+
+const FieldDef* ClassInfo::searchTag(unsigned tag) const {
   auto it = std::lower_bound(fields.begin(), fields.end(), tag,
                              [](const FieldDef& f, unsigned t) { return f.tag < t; });
   return it != fields.end() && it->tag == tag ? &*it : nullptr;
@@ -171,6 +182,7 @@ bool registerClass(const ClassDef& def) {
   info->cls = def.cls;
   info->classHash = def.classHash;
   info->fields = std::move(fields);
+  info->indexTags();
   ClassInfoPtr published = info;
   r.byKey[key(def.ns, def.cls)] = published;
   r.byHash[def.classHash] = published;

@@ -83,11 +83,23 @@ struct ClassInfo {
   unsigned cls = 0;
   unsigned classHash = 0;
   std::vector<FieldDef> fields;  // ascending by tag
+  // For each tag below its size: 1 + the position of the field with that
+  // tag in `fields`, 0 for none. Made with the fields (indexTags).
+  std::vector<unsigned char> tagIndex;
 
-  const FieldDef* byTag(unsigned tag) const;
+  // Small tags (most of them) are looked up in one step; inline: every
+  // attribute read and every accessor call asks.
+  const FieldDef* byTag(unsigned tag) const {
+    if (tag < tagIndex.size()) return tagIndex[tag] != 0 ? &fields[tagIndex[tag] - 1u] : nullptr;
+    return searchTag(tag);
+  }
+  // The field with this tag by a binary search.
+  const FieldDef* searchTag(unsigned tag) const;
   // The name of the field with this tag; null for a field without a name or
   // a tag the class does not have.
   const char* fieldName(unsigned tag) const;
+  // Makes tagIndex from the fields.
+  void indexTags();
   // The field with this ordinal and this field hash.
   const FieldDef* byOrdinalAndHash(unsigned ordinal, unsigned hash) const;
 };

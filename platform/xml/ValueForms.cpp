@@ -16,10 +16,14 @@ char kindLetter(FieldKind kind) {
   return '\0';
 }
 
-bool parseTag(std::string_view s, unsigned& tag) {
+namespace {
+
+// The parsers of numbers, over bytes or over ASCII in UTF-16 alike.
+template <class Char>
+bool tagOf(std::basic_string_view<Char> s, unsigned& tag) {
   if (s.empty() || s.size() > 10 || (s.size() > 1 && s[0] == '0')) return false;
   unsigned long long v = 0;
-  for (char c : s) {
+  for (Char c : s) {
     if (c < '0' || c > '9') return false;
     v = v * 10 + static_cast<unsigned>(c - '0');
   }
@@ -28,19 +32,13 @@ bool parseTag(std::string_view s, unsigned& tag) {
   return true;
 }
 
-bool parseFieldAttr(const std::string& name, char& letter, unsigned& tag) {
-  if (name.size() < 2) return false;
-  letter = name[0];
-  if (letter != 'i' && letter != 's' && letter != 'p' && letter != 'b' && letter != 'l') return false;
-  return parseTag(std::string_view(name).substr(1), tag);
-}
-
-bool parseInt64(std::string_view s, long long& out) {
+template <class Char>
+bool int64Of(std::basic_string_view<Char> s, long long& out) {
   bool negative = !s.empty() && s[0] == '-';
   if (negative) s.remove_prefix(1);
   if (s.empty() || s.size() > 19) return false;
   unsigned long long v = 0;
-  for (char c : s) {
+  for (Char c : s) {
     if (c < '0' || c > '9') return false;
     v = v * 10 + static_cast<unsigned>(c - '0');
   }
@@ -49,6 +47,29 @@ bool parseInt64(std::string_view s, long long& out) {
   out = negative ? static_cast<long long>(0 - v) : static_cast<long long>(v);
   return true;
 }
+
+}  // namespace
+
+bool parseTag(std::string_view s, unsigned& tag) { return tagOf(s, tag); }
+bool parseTag(std::u16string_view s, unsigned& tag) { return tagOf(s, tag); }
+bool parseInt64(std::string_view s, long long& out) { return int64Of(s, out); }
+bool parseInt64(std::u16string_view s, long long& out) { return int64Of(s, out); }
+
+namespace {
+
+template <class Char>
+bool fieldAttrOf(std::basic_string_view<Char> name, char& letter, unsigned& tag) {
+  if (name.size() < 2) return false;
+  const Char first = name[0];
+  if (first != 'i' && first != 's' && first != 'p' && first != 'b' && first != 'l') return false;
+  letter = static_cast<char>(first);
+  return tagOf(name.substr(1), tag);
+}
+
+}  // namespace
+
+bool parseFieldAttr(std::string_view name, char& letter, unsigned& tag) { return fieldAttrOf(name, letter, tag); }
+bool parseFieldAttr(std::u16string_view name, char& letter, unsigned& tag) { return fieldAttrOf(name, letter, tag); }
 
 bool parseIntList(const std::string& s, IntList& out) {
   size_t i = 0;

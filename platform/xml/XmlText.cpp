@@ -16,10 +16,14 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include "platform/xml/CNMessageBase.h"
 
 namespace tkxml::detail {
+
+// Values are handed on as the parser holds them.
+static_assert(std::is_same_v<XMLCh, char16_t>);
 
 const std::string* XNode::attr(const std::string& key) const {
   for (const auto& [name, value] : attrs) {
@@ -108,8 +112,13 @@ size_t utf8Sequence(std::string_view s, size_t i, unsigned& cp) {
 
 }  // namespace
 
+namespace {
+
 // Bytes written as they stand: printable ASCII but the four XML specials.
+// (Local, so that the loop below calls no function per byte.)
 bool plain(unsigned char b) { return b >= 0x20 && b < 0x80 && b != '&' && b != '<' && b != '>' && b != '"'; }
+
+}  // namespace
 
 void appendEscaped(std::string& out, std::string_view bytes) {
   size_t i = 0;
@@ -163,22 +172,10 @@ void appendEscaped(std::string& out, std::string_view bytes) {
 
 namespace {
 
-// UTF-16 from the parser to our bytes, in bulk: one pass finds the exact size
-// (and refuses a lone surrogate), the second writes the bytes in place.
+// The size in bytes of UTF-16 from the parser; false for a lone surrogate.
 // U+F700 to U+F7FF give back their byte.
-bool decode(const XMLCh* text, XMLSize_t length, std::string& out) {
-  // Names and most values are ASCII: one look at every unit tells, and
-  // then they are copied as they stand.
-  unsigned units = 0;
-  for (XMLSize_t i = 0; i < length; ++i) units |= text[i];
-  if (units < 0x80) {
-    const std::size_t at = out.size();
-    out.resize(at + length);
-    char* p = out.data() + at;
-    for (XMLSize_t i = 0; i < length; ++i) p[i] = static_cast<char>(text[i]);
-    return true;
-  }
-  std::size_t bytes = 0;
+bool measure(const XMLCh* text, XMLSize_t length, std::size_t& bytes) {
+  bytes = 0;
   for (XMLSize_t i = 0; i < length; ++i) {
     const unsigned c = text[i];
     if (c < 0x80) {
@@ -199,6 +196,30 @@ bool decode(const XMLCh* text, XMLSize_t length, std::string& out) {
       bytes += 3;
     }
   }
+  return true;
+}
+
+// ASCII units appended as the bytes they are.
+void appendAscii(const XMLCh* text, XMLSize_t length, std::string& out) {
+  const std::size_t at = out.size();
+  out.resize(at + length);
+  char* p = out.data() + at;
+  for (XMLSize_t i = 0; i < length; ++i) p[i] = static_cast<char>(text[i]);
+}
+
+// UTF-16 from the parser to our bytes, in bulk: one pass finds the exact size
+// (and refuses a lone surrogate), the second writes the bytes in place.
+bool decode(const XMLCh* text, XMLSize_t length, std::string& out) {
+  // Names and most values are ASCII: one look at every unit tells, and
+  // then they are copied as they stand.
+  unsigned units = 0;
+  for (XMLSize_t i = 0; i < length; ++i) units |= text[i];
+  if (units < 0x80) {
+    appendAscii(text, length, out);
+    return true;
+  }
+  std::size_t bytes = 0;
+  if (!measure(text, length, bytes)) return false;
   const std::size_t start = out.size();
   out.resize(start + bytes);
   char* p = out.data() + start;
@@ -234,6 +255,21 @@ XMLSize_t lengthOf(const XMLCh* text) {
   return n;
 }
 
+// A text of the parser as it stands: its length and whether it is ASCII,
+// found in one pass.
+ParsedText scan(const XMLCh* text) {
+  if (text == nullptr) return ParsedText{};
+  XMLSize_t n = 0;
+  unsigned units = 0;
+  for (; text[n] != 0; ++n) units |= text[n];
+  return ParsedText{text, n, units < 0x80};
+}
+
+bool decodes(const ParsedText& text) {
+  std::size_t bytes = 0;
+  return measure(text.units, text.length, bytes);
+}
+
 
 struct Abort {
   int code;
@@ -257,23 +293,23 @@ class Parser : public xercesc::DefaultHandler {
       throw Abort{kErrTooDeep, "elements nested deeper than " + std::to_string(kMaxDepth)};
     }
     if (++m_elements > kMaxElements) throw Abort{kErrTooLarge, "more than " + std::to_string(kMaxElements) + " elements"};
-    m_name.clear();
-    if (!decode(qname, lengthOf(qname), m_name)) throw Abort{kErrMalformed, "an element name is not text"};
-    // The scratch names and values keep their room from one element to the
-    // next: decoding an element costs no allocation of its own.
+    // Names and values stay where the parser holds them until the handler
+    // takes them: reading an element costs no allocation of its own.
+    m_name = scan(qname);
+    if (!m_name.ascii && !decodes(m_name)) throw Abort{kErrMalformed, "an element name is not text"};
     const XMLSize_t count = attrs.getLength();
     m_attrs.resize(count);
     for (XMLSize_t i = 0; i < count; ++i) {
-      auto& [name, value] = m_attrs[i];
-      name.clear();
-      value.clear();
-      const XMLCh* rawValue = attrs.getValue(i);
-      XMLSize_t valueLength = lengthOf(rawValue);
-      if (valueLength > kMaxValueBytes) throw Abort{kErrTooLarge, "an attribute longer than the limit"};
-      if (!decode(attrs.getQName(i), lengthOf(attrs.getQName(i)), name) || !decode(rawValue, valueLength, value)) {
+      Attribute& attr = m_attrs[i];
+      attr.value = scan(attrs.getValue(i));
+      if (attr.value.length > kMaxValueBytes) throw Abort{kErrTooLarge, "an attribute longer than the limit"};
+      attr.name = scan(attrs.getQName(i));
+      std::size_t bytes = attr.value.length;
+      if ((!attr.name.ascii && !decodes(attr.name)) ||
+          (!attr.value.ascii && !measure(attr.value.units, attr.value.length, bytes))) {
         throw Abort{kErrMalformed, "an attribute is not text"};
       }
-      if (value.size() > kMaxValueBytes) throw Abort{kErrTooLarge, "an attribute longer than the limit"};
+      if (bytes > kMaxValueBytes) throw Abort{kErrTooLarge, "an attribute longer than the limit"};
     }
     m_textBytes.push_back(0);
     m_handler->start(m_name, m_attrs);
@@ -320,7 +356,7 @@ class Parser : public xercesc::DefaultHandler {
   ElementHandler* m_handler = nullptr;
   std::vector<size_t> m_textBytes;  // per open element: the bytes of its text so far
   size_t m_elements = 0;
-  std::string m_name;
+  ParsedText m_name;
   Attributes m_attrs;
   std::string m_text;
 };
@@ -330,7 +366,7 @@ class TreeBuilder : public ElementHandler {
  public:
   explicit TreeBuilder(XNode& root) : m_root(root) {}
 
-  void start(const std::string& name, Attributes& attrs) override {
+  void start(const ParsedText& name, const Attributes& attrs) override {
     XNode& node = m_stack.empty() ? m_root : m_stack.back()->children.emplace_back();
     openNode(node, name, attrs);
     m_stack.push_back(&node);
@@ -348,6 +384,11 @@ class TreeBuilder : public ElementHandler {
 
 std::once_flag g_parserOnce;
 
+// The buffer's name, and the encoding every text is read in, in UTF-16 (a
+// name in bytes is transcoded through the platform's converter).
+const XMLCh kBufferName[] = {u'm', u'e', u's', u's', u'a', u'g', u'e', 0};
+const XMLCh kUtf8[] = {u'U', u'T', u'F', u'-', u'8', 0};
+
 // A text larger than this leaves the parser's buffers grown to its size; the
 // thread's reader is dropped after it so that one large text does not pin
 // that memory for the thread's life.
@@ -356,11 +397,15 @@ constexpr std::size_t kKeepReaderBytes = 256u * 1024u;
 // The parser of one thread, made on its first read and reused by every later
 // one (making a parser costs more than reading a message). Xerces resets its
 // scanner at the start of every parse; the builder is reset by start().
+// The input source too is made once, named and taken as UTF-8, and pointed
+// at each text in turn.
 struct ThreadReader {
   Parser builder;  // declared first: outlives the reader that calls it
+  xercesc::MemBufInputSource source;
   std::unique_ptr<xercesc::SAX2XMLReader> reader;
 
-  ThreadReader() : reader(xercesc::XMLReaderFactory::createXMLReader()) {
+  ThreadReader() : source(nullptr, 0, kBufferName), reader(xercesc::XMLReaderFactory::createXMLReader()) {
+    source.setEncoding(kUtf8);
     using xercesc::XMLUni;
     reader->setFeature(XMLUni::fgSAX2CoreValidation, false);
     reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);
@@ -387,10 +432,19 @@ bool onlyWhiteSpace(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; });
 }
 
-void openNode(XNode& node, const std::string& name, Attributes& attrs) {
-  node.name = name;
+void ParsedText::appendTo(std::string& out) const {
+  if (ascii) {
+    appendAscii(units, length, out);
+  } else {
+    decode(units, length, out);  // checked by the parser: it decodes
+  }
+}
+
+
+void openNode(XNode& node, const ParsedText& name, const Attributes& attrs) {
+  node.name = name.bytes();
   node.attrs.reserve(attrs.size());
-  for (auto& attr : attrs) node.attrs.emplace_back(std::move(attr.first), std::move(attr.second));
+  for (const Attribute& attr : attrs) node.attrs.emplace_back(attr.name.bytes(), attr.value.bytes());
 }
 
 void closeNode(XNode& node) {
@@ -429,10 +483,8 @@ int parseDocument(const std::string& text, ElementHandler& handler, std::string&
   try {
     if (!t_reader) t_reader = std::make_unique<ThreadReader>();
     t_reader->builder.start(&handler);
-    xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(text.data()), text.size(), "message");
-    static const XMLCh kUtf8[] = {u'U', u'T', u'F', u'-', u'8', 0};
-    source.setEncoding(kUtf8);
-    t_reader->reader->parse(source);
+    t_reader->source.resetMemBufInputSource(reinterpret_cast<const XMLByte*>(text.data()), text.size());
+    t_reader->reader->parse(t_reader->source);
     keepReader = true;
   } catch (const Abort& abort) {
     why = abort.why;

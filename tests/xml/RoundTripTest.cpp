@@ -141,6 +141,61 @@ TEST_F(XmlRoundTrip, EscapesAreExact) {
   }
 }
 
+// Names and values are read where the parser holds them when they are ASCII
+// and from their bytes otherwise: every spelling of the same bytes (entities,
+// character references, U+F700 + byte) reads the same, and whatever is not
+// ASCII comes back as it was.
+TEST_F(XmlRoundTrip, EverySpellingOfTheSameBytesReadsTheSame) {
+  const std::string one = "\xef\x9c\xb1";  // U+F731: the byte '1'
+  const struct {
+    std::string in;
+    int code;
+    std::string out;  // the canonical text read back, when read
+  } cases[] = {
+      {"<ZQGui_GenericResp i1=\"&#x31;2\" s2=\"a&amp;&#65;\"/>", 0, "<ZQGui_GenericResp i1=\"12\" s2=\"a&amp;A\"/>"},
+      {"<ZQGui_GenericResp i1=\"" + one + "2\"/>", 0, "<ZQGui_GenericResp i1=\"12\"/>"},
+      {"<ZQGui_GenericResp i1=\"-" + one + "\"/>", 0, "<ZQGui_GenericResp i1=\"-1\"/>"},
+      {"<ZQGui_GenericResp s2=\"\xc3\xa9\xf0\x9f\x98\x80\xef\x9c\x80\"/>", 0,
+       "<ZQGui_GenericResp s2=\"\xc3\xa9\xf0\x9f\x98\x80\xef\x9c\x80\"/>"},
+      {"<ZQGui_GenericResp \xc3\xa9=\"\xc3\xa9\" s2=\"x\"/>", 0, "<ZQGui_GenericResp s2=\"x\" \xc3\xa9=\"\xc3\xa9\"/>"},
+      {"<ZQGui_GenericResp i1=\"1\xc3\xa9\"/>", tkxml::kErrBadValue, ""},
+      {"<ZQGui_GenericResp i1=\"\xef\x9d\xa1\"/>", tkxml::kErrBadValue, ""},  // U+F761: 'a'
+      {"<ZQGui_GenericResp\xc3\xa9/>", tkxml::kErrWrongRoot, ""},
+      {"<EVGui_MMConfigurationLockUnlockReq><EVGui_MMConfigurationLockUnlockInfo tag=\"" + one +
+           "\" i2=\"&#51;\"/></EVGui_MMConfigurationLockUnlockReq>",
+       0,
+       "<EVGui_MMConfigurationLockUnlockReq><EVGui_MMConfigurationLockUnlockInfo tag=\"1\" i2=\"3\"/>"
+       "</EVGui_MMConfigurationLockUnlockReq>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    const bool lock = c.in.rfind("<EVGui", 0) == 0;
+    CNMessageBase m = lock ? CNMessageBase(EVGui::MMConfigurationLockUnlockReq()) : CNMessageBase(ZQGui::GenericResp());
+    ASSERT_EQ(m.unserialize(c.in), c.code);
+    if (c.code != 0) continue;
+    std::string text;
+    ASSERT_EQ(m.serialize(text), 0);
+    EXPECT_EQ(text, c.out);
+  }
+}
+
+// The writer makes its text in room of its own: a text written into a field
+// of the very message written, or after a text too large to keep the room
+// of, is whole.
+TEST_F(XmlRoundTrip, ATextWrittenIntoAFieldOfItsOwnMessageOrAfterALargeOneIsWhole) {
+  ZQGui::GenericResp m;
+  m.setstring(2, 2, std::string(100 * 1024, 'x'), 0x010003F0, 0xB7ECDF);
+  std::string large;
+  ASSERT_EQ(m.serialize(large), 0);
+  EXPECT_EQ(large, "<ZQGui_GenericResp s2=\"" + std::string(100 * 1024, 'x') + "\"/>");
+  m.setstring(2, 2, "a<b", 0x010003F0, 0xB7ECDF);
+  std::string& field = m.getstringByRef(2, 2, 0x010003F0, 0xB7ECDF);
+  ASSERT_EQ(m.serialize(field), 0);
+  EXPECT_EQ(m.getstringByRef(2, 2, 0x010003F0, 0xB7ECDF), "<ZQGui_GenericResp s2=\"a&lt;b\"/>");
+  ASSERT_EQ(m.serialize(large), 0);
+  EXPECT_EQ(large, "<ZQGui_GenericResp s2=\"&lt;ZQGui_GenericResp s2=&quot;a&amp;lt;b&quot;/&gt;\"/>");
+}
+
 TEST_F(XmlRoundTrip, EveryByteAndPseudoRandomByteStringsSurvive) {
   std::vector<std::string> samples;
   for (int b = 0; b < 256; ++b) samples.push_back(std::string(1, static_cast<char>(b)));

@@ -16,9 +16,13 @@ namespace tkxml::detail {
 char kindLetter(FieldKind kind);
 // A tag: decimal, no leading zero, at most 2^32 - 1.
 bool parseTag(std::string_view s, unsigned& tag);
+// The same from ASCII as the parser holds it (one unit a byte).
+bool parseTag(std::u16string_view s, unsigned& tag);
 // "iN", "sN", ...: the letter and the tag; false for any other name.
-bool parseFieldAttr(const std::string& name, char& letter, unsigned& tag);
+bool parseFieldAttr(std::string_view name, char& letter, unsigned& tag);
+bool parseFieldAttr(std::u16string_view name, char& letter, unsigned& tag);
 bool parseInt64(std::string_view s, long long& out);
+bool parseInt64(std::u16string_view s, long long& out);
 bool parseIntList(const std::string& s, IntList& out);
 bool parsePString(const std::string& s, pstring& out);
 
