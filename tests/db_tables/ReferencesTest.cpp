@@ -73,7 +73,9 @@ TEST_F(References, AMountPathTableOfAnOlderBuildIsRebuiltWithItsRowsAndGivesNoId
   EXPECT_EQ(db.text("SELECT group_concat(MountPathId || ' ' || MountPathName || ' ' || MaxConcurrentWriters, ', ') "
                     "FROM MMMountPath"),
             "4 /mnt/a 3, 7 /mnt/b 9");
-  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = 'MMMountPath'"), 3);
+  // The change log's three triggers come back, and the three that keep the
+  // rows' births are made beside them.
+  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = 'MMMountPath'"), 6);
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = 'MMMountPath'"), 2);
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMS2getMountPathNameGUIView"), 2);
 

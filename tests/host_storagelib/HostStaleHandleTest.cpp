@@ -128,7 +128,8 @@ class HostStaleHandle : public ::testing::Test {
 };
 
 // The lock holder lists DiskLib1's mount paths; another console deletes one
-// of them and adds one to DiskLib2, which may get the freed id. The lock
+// of them and adds one to DiskLib2, which gets a new id, and SQL moves that
+// row under the freed one. The lock
 // holder re-reads and sends the disabling and the removal with the old
 // handle: both answer as for an unknown handle, and DiskLib2 keeps its
 // mount paths as they were.
@@ -149,6 +150,11 @@ TEST_F(HostStaleHandle, ADeletedMountPathsHandleNamesNothingAfterAnotherConsoleA
 
   console({"storage-library", "43=16", "1=2", "8=DiskLib1", "7=2", "23=" + added});
   console({"storage-library", "43=4", "1=3", "8=DiskLib2", "7=2", "3=ma2", "24=/srv/disklib2/mp2"});
+  const std::string fresh = sql("SELECT MAX(MountPathId) FROM MMMountPath WHERE LibraryId = 3");
+  EXPECT_GT(std::stoul(fresh), std::stoul(added)) << "a deleted mount path's id is never given again";
+  // An administrator's SQL puts the new row under the freed id, as a build
+  // that gave ids again did by itself.
+  sql("UPDATE MMMountPath SET MountPathId = " + added + " WHERE MountPathId = " + fresh);
   const std::string before = sql("SELECT MountPathId || '|' || IsEnabled FROM MMMountPath WHERE LibraryId = 3 "
                                    "ORDER BY MountPathId");
   ASSERT_EQ(std::count(before.begin(), before.end(), ';'), 1) << before;
