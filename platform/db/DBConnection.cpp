@@ -430,17 +430,23 @@ int Connection::applySchema(std::string& detail) {
   std::lock_guard<std::recursive_mutex> guard(m_mutex);
   size_t total = pending.size();
   const std::vector<std::pair<std::string, std::string>> slice = pending;
+  // The names of the objects the database has (lower case); false when
+  // they cannot be read.
+  auto existingNames = [this](std::set<std::string>& names) {
+    DbRows existing;
+    std::string why;
+    if (run("SELECT lower(name) FROM sqlite_master", {}, &existing, why) != DB_OK) return false;
+    for (const DbRow& row : existing) {
+      if (!row.empty()) names.insert(row[0].s);
+    }
+    return true;
+  };
   // Objects that exist already need nothing, and finding that out takes no
   // write lock: a new connection must not wait for another thread's
   // transaction only to learn that the schema is complete.
   {
-    DbRows existing;
-    std::string why;
-    if (run("SELECT lower(name) FROM sqlite_master", {}, &existing, why) == DB_OK) {
-      std::set<std::string> names;
-      for (const DbRow& row : existing) {
-        if (!row.empty()) names.insert(row[0].s);
-      }
+    std::set<std::string> names;
+    if (existingNames(names)) {
       pending.erase(std::remove_if(pending.begin(), pending.end(),
                                    [&](const auto& entry) { return names.count(lower(entry.first)) > 0; }),
                     pending.end());
@@ -471,13 +477,9 @@ int Connection::applySchema(std::string& detail) {
   // triggers) that existed already: they are made again here, in the same
   // transaction.
   {
-    DbRows existing;
+    std::set<std::string> names;
     std::string why;
-    if (run("SELECT lower(name) FROM sqlite_master", {}, &existing, why) == DB_OK) {
-      std::set<std::string> names;
-      for (const DbRow& row : existing) {
-        if (!row.empty()) names.insert(row[0].s);
-      }
+    if (existingNames(names)) {
       for (const auto& [name, sql] : slice) {
         const bool ran = std::any_of(pending.begin(), pending.end(), [&](const auto& p) { return p.first == name; });
         if (ran || names.count(lower(name)) > 0) continue;

@@ -18,24 +18,13 @@
 namespace {
 
 using installtest::bytesOf;
+using installtest::handleOf;
+using installtest::recordNamed;
 using installtest::recordsOf;
 using tktest::le32;
 using Record = std::vector<tkwire::Item>;
 
-uint64_t handleOf(const Record& record) {
-  for (const tkwire::Item& item : record)
-    if (item.tag == 11003) return item.u64();
-  return 0;
-}
 
-// The record whose item `tag` carries `text` behind its id word.
-Record recordNamed(const std::vector<Record>& records, uint32_t tag, const std::string& text) {
-  for (const Record& record : records) {
-    const std::string bytes = bytesOf(record, tag);
-    if (bytes.size() >= 4 && bytes.substr(4) == text) return record;
-  }
-  return {};
-}
 
 class HostDeletions : public installtest::InstallationFixture {
  protected:

@@ -45,6 +45,24 @@ inline std::string bytesOf(const std::vector<tkwire::Item>& record, uint32_t tag
   return "(no item " + std::to_string(tag) + ")";
 }
 
+// The object handle of a record (item 11003); 0 when it has none.
+inline uint64_t handleOf(const std::vector<tkwire::Item>& record) {
+  for (const tkwire::Item& item : record)
+    if (item.tag == 11003) return item.u64();
+  return 0;
+}
+
+// The record whose item `tag` carries `text` behind its id word; no items
+// when there is none.
+inline std::vector<tkwire::Item> recordNamed(const std::vector<std::vector<tkwire::Item>>& records, uint32_t tag,
+                                             const std::string& text) {
+  for (const std::vector<tkwire::Item>& record : records) {
+    const std::string bytes = bytesOf(record, tag);
+    if (bytes.size() >= 4 && bytes.substr(4) == text) return record;
+  }
+  return {};
+}
+
 struct ConsoleRun {
   int status = -1;
   std::string out;

@@ -14,6 +14,8 @@
 namespace {
 
 using installtest::bytesOf;
+using installtest::handleOf;
+using installtest::recordNamed;
 using installtest::kUnstored;
 using installtest::recordsOf;
 using tktest::le32;
@@ -32,21 +34,7 @@ constexpr const char* kConfiguredPaths =
 // A drive's record among a library's children: its id and name.
 constexpr uint32_t kItemDrive = tktag::kDrive;
 
-uint64_t handleOf(const Record& record) {
-  for (const tkwire::Item& item : record)
-    if (item.tag == 11003) return item.u64();
-  return 0;
-}
 
-// The record whose item `tag` carries `text` behind its id word; no items
-// when there is none.
-Record recordNamed(const std::vector<Record>& records, uint32_t tag, const std::string& text) {
-  for (const Record& record : records) {
-    const std::string bytes = bytesOf(record, tag);
-    if (bytes.size() >= 4 && bytes.substr(4) == text) return record;
-  }
-  return {};
-}
 
 uint32_t idOf(const Record& record, uint32_t tag) { return ctltest::wordOf(bytesOf(record, tag)); }
 
