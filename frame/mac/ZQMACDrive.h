@@ -106,7 +106,9 @@ class ZQMACMasterDrivePool : public ZQMACInterface {
 // (vendor, product, serial number, firmware revision, description).
 class ZQMACDrive : public ZQMACInterface, public ZQMACDevicePart {
  public:
-  ZQMACDrive() = default;
+  // Not defaulted: every member has its initializer, and a defaulted one
+  // makes `new ZQMACDrive()` clear the whole object first (a load makes one per row).
+  ZQMACDrive() {}
   ZQMACDrive(const ZQMACDrive&) = default;
   ~ZQMACDrive() override;
 
@@ -181,7 +183,9 @@ class ZQMACDrive : public ZQMACInterface, public ZQMACDevicePart {
 // Its second base part is the SCSI unit.
 class ZQMACDms : public ZQMACInterface, public ZQMACScsiUnit {
  public:
-  ZQMACDms() = default;
+  // Not defaulted: every member has its initializer, and a defaulted one
+  // makes `new ZQMACDms()` clear the whole object first (a load makes one per row).
+  ZQMACDms() {}
   ZQMACDms(const ZQMACDms&) = default;
   ~ZQMACDms() override;
 

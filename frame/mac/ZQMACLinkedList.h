@@ -140,9 +140,9 @@ class ZQMACLinkedList {
     const std::size_t wanted = static_cast<std::size_t>(count);
     std::size_t freed = 0;  // removed nodes, taken before any block's
     for (Node* node = m_pFree; node != nullptr && freed < wanted; node = node->GetNext()) ++freed;
-    const std::size_t left = m_pBlocks != nullptr ? m_pBlocks->capacity - m_pBlocks->used : 0;
+    const std::size_t left = (m_pBlocks != nullptr ? m_pBlocks->capacity - m_pBlocks->used : 0) + (m_bOwnTaken ? 0 : 1);
     if (freed + left >= wanted) return;
-    const std::size_t capacity = wanted - freed;
+    const std::size_t capacity = wanted - freed - (m_bOwnTaken ? 0 : 1);
     if (capacity > kLargestReserve) return;
     void* memory = ::operator new(kNodesOffset + capacity * sizeof(Node), std::nothrow);
     if (memory == nullptr) return;
@@ -164,6 +164,12 @@ class ZQMACLinkedList {
     std::swap(m_uUsed, other.m_uUsed);
     std::swap(m_uShift, other.m_uShift);
     std::swap(m_bIndexed, other.m_bIndexed);
+    // Each list's own node stays where it is: its contents go with the
+    // list, and what pointed at it is pointed at the new place.
+    std::swap(m_own, other.m_own);
+    std::swap(m_bOwnTaken, other.m_bOwnTaken);
+    if (m_bOwnTaken) MoveOwnNode(&other.m_own);
+    if (other.m_bOwnTaken) other.MoveOwnNode(&m_own);
   }
 
   // Starts the walk: the first element, or null for an empty list.
@@ -348,11 +354,13 @@ class ZQMACLinkedList {
     m_bIndexed = true;
   }
 
-  // ---- nodes: they come from blocks of the list, each twice the size of
-  // the one before (up to kLargestBlock nodes), and a node that is removed
-  // waits in a free chain for the next element; the blocks go when the list
-  // is emptied. A list of a few elements costs an allocation or two instead
-  // of one per element, and emptying it walks no nodes. ----
+  // ---- nodes: the first comes from the list itself, the others from
+  // blocks of the list, each twice the size of the one before (up to
+  // kLargestBlock nodes), and a node that is removed waits in a free chain
+  // for the next element; the blocks go when the list is emptied. A list of
+  // one element (most drives have one path) costs no allocation, one of a
+  // few elements an allocation or two instead of one per element, and
+  // emptying it walks no nodes. ----
   struct Block {
     Block* next;
     std::size_t capacity;
@@ -371,9 +379,13 @@ class ZQMACLinkedList {
       m_pFree = node->GetNext();
       return new (node) Node(element);
     }
+    if (!m_bOwnTaken) {
+      m_bOwnTaken = true;
+      return new (&m_own) Node(element);
+    }
     if (m_pBlocks == nullptr || m_pBlocks->used == m_pBlocks->capacity) {
       const std::size_t capacity =
-          m_pBlocks == nullptr ? 1 : (m_pBlocks->capacity < kLargestBlock ? 2 * m_pBlocks->capacity : kLargestBlock);
+          m_pBlocks == nullptr ? 2 : (m_pBlocks->capacity < kLargestBlock ? 2 * m_pBlocks->capacity : kLargestBlock);
       void* memory = ::operator new(kNodesOffset + capacity * sizeof(Node), std::nothrow);
       if (memory == nullptr) return nullptr;
       m_pBlocks = new (memory) Block{m_pBlocks, capacity, 0};
@@ -387,6 +399,34 @@ class ZQMACLinkedList {
       m_pBlocks = next;
     }
     m_pFree = nullptr;
+    m_bOwnTaken = false;
+  }
+  // After a swap: this list's own node holds what the node at `from` (the
+  // other list's own node) held; points whatever referred to `from` at it.
+  void MoveOwnNode(Node* from) {
+    Node* const own = &m_own;
+    // Removed: it waits in the free chain.
+    if (m_pFree == from) {
+      m_pFree = own;
+      return;
+    }
+    for (Node* node = m_pFree; node != nullptr; node = node->GetNext()) {
+      if (node->GetNext() == from) {
+        node->SetNext(own);
+        return;
+      }
+    }
+    if (own->GetNext() == from) {  // the only element
+      own->SetNext(own);
+      own->SetPrev(own);
+    } else {
+      own->GetNext()->SetPrev(own);
+      own->GetPrev()->SetNext(own);
+    }
+    if (m_pHead == from) m_pHead = own;
+    if (m_pCursor == from) m_pCursor = own;
+    if (m_pFound == from) m_pFound = own;
+    if (m_bIndexed) m_pSlots[IndexSlot(own->GetData())].node = own;
   }
 
   // ---- the index: linear probing over a power-of-two table at most half
@@ -482,4 +522,6 @@ class ZQMACLinkedList {
   std::size_t m_uUsed = 0;   // entries in the table
   unsigned m_uShift = 58;    // 64 less the table size's power of two
   bool m_bIndexed = false;
+  bool m_bOwnTaken = false;  // m_own holds an element or waits in the free chain
+  Node m_own;                // the first node the list needs
 };

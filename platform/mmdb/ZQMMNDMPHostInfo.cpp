@@ -74,20 +74,40 @@ int ZQMMNDMPHostInfo::getNDMPHostList(std::unique_ptr<MMNDMPHostInfoMsg[]>& list
   list.reset();
   if (!begin(kListCall)) return -1;
   static const std::string kList = std::string(kSelect) + "ORDER BY n.\"ndmpHostId\"";
+  static const std::string kCount = "SELECT COUNT(*) FROM \"MMNDMPHostInfo\"";
   tkdb::Session session;
-  std::deque<MMNDMPHostInfoMsg> rows;  // entries are large: never moved while the walk grows
+  // Entries are large (a thousand servers take megabytes), so the answer is
+  // made once, at the size the table has, and filled in place. Rows added
+  // between the count and the walk wait in `more`, and only they cost a
+  // second array; rows gone meanwhile leave the array's tail unused.
+  tkdb::DbRow counted;
+  std::size_t capacity = 0;
+  if (session.queryOne(kCount, {}, counted) == 0 && counted.size() == 1) {
+    long long n = 0;
+    if (tkdb::integerOf(counted[0], n, true) && n > 0) capacity = static_cast<std::size_t>(n);
+  }
+  std::unique_ptr<MMNDMPHostInfoMsg[]> filled;
+  if (capacity > 0) filled = std::make_unique<MMNDMPHostInfoMsg[]>(capacity);
+  std::size_t count = 0;
+  std::deque<MMNDMPHostInfoMsg> more;  // entries are large: never moved while the walk grows
   const int rc = session.each(kList, {}, [&](const tkdb::RowView& row) {
-    fill(row, rows.emplace_back());
+    fill(row, count < capacity ? filled[count] : more.emplace_back());
+    ++count;
     return 0;
   });
   if (rc != 0 && rc != DB_NO_ROW) {
     EvDebug::Error(kListCall, "%s", session.errorText().c_str());
     return -1;
   }
-  if (rows.empty()) return 0;
-  list = std::make_unique<MMNDMPHostInfoMsg[]>(rows.size());
-  std::copy(rows.begin(), rows.end(), list.get());
-  return static_cast<int>(rows.size());
+  if (count == 0) return 0;
+  if (!more.empty()) {
+    auto all = std::make_unique<MMNDMPHostInfoMsg[]>(count);
+    std::copy(filled.get(), filled.get() + capacity, all.get());
+    std::copy(more.begin(), more.end(), all.get() + capacity);
+    filled = std::move(all);
+  }
+  list = std::move(filled);
+  return static_cast<int>(count);
 }
 
 int ZQMMNDMPHostInfo::getNDMPHostInfoByClientIdAndOSType(int clientId, int osType, MMNDMPHostInfoMsg& entry) {

@@ -359,3 +359,68 @@ TEST_F(LinkedList, AddNewNodeAppendsAndMovesTheCursor) {
 }
 
 }  // namespace
+
+// Lists exchange their contents whatever state each one's first node is in
+// (holding the only element, one of several, waiting for reuse after a
+// removal, indexed), and each list stays exact afterwards: walked,
+// searched, emptied and refilled through the nodes it took over.
+TEST(LinkedListSwap, BothListsStayExactWhateverTheirNodesHold) {
+  std::vector<std::unique_ptr<Item>> items;
+  for (int i = 0; i < 200; ++i) items.push_back(std::make_unique<Item>("item" + std::to_string(i)));
+  int next = 0;
+  // Fills a list in one of the shapes; returns its elements in order.
+  auto shape = [&](List& list, int kind) {
+    std::vector<Item*> out;
+    const int count = kind == 0 ? 0 : kind == 1 ? 1 : kind == 2 ? 2 : kind == 3 ? 3 : 40;
+    for (int i = 0; i < count; ++i) {
+      Item* item = items[static_cast<size_t>(next++)].get();
+      list.AddNode(item);
+      out.push_back(item);
+    }
+    if (kind == 2 || kind == 4) {  // the first node goes to the free chain
+      EXPECT_TRUE(list.RemoveNode(out.front()));
+      out.erase(out.begin());
+    }
+    return out;
+  };
+  auto walk = [](List& list) {
+    std::vector<Item*> out;
+    for (Item* e = list.GetFirstNode(); e != nullptr && out.size() < 100; e = list.GetNextNode()) out.push_back(e);
+    return out;
+  };
+  for (int kindA = 0; kindA < 5; ++kindA) {
+    for (int kindB = 0; kindB < 5; ++kindB) {
+      SCOPED_TRACE(testing::Message() << "shapes " << kindA << " and " << kindB);
+      next = 0;
+      auto a = std::make_unique<List>();
+      auto b = std::make_unique<List>();
+      std::vector<Item*> inA = shape(*a, kindA);
+      std::vector<Item*> inB = shape(*b, kindB);
+      if (!inA.empty()) a->GetFirstNode();  // a walk standing on the first element
+      a->Swap(*b);
+      EXPECT_EQ(walk(*a), inB);
+      EXPECT_EQ(walk(*b), inA);
+      for (Item* e : inB) EXPECT_TRUE(a->Contains(e) && !b->Contains(e));
+      for (Item* e : inA) EXPECT_TRUE(b->Contains(e) && !a->Contains(e));
+      // Removing and adding reuses the nodes each list took over.
+      for (List* list : {a.get(), b.get()}) {
+        std::vector<Item*> expected = walk(*list);
+        if (!expected.empty()) {
+          EXPECT_TRUE(list->RemoveNode(expected.back()));
+          expected.pop_back();
+        }
+        for (int i = 0; i < 3; ++i) {
+          Item* item = items[static_cast<size_t>(next++)].get();
+          list->AddNode(item);
+          expected.push_back(item);
+        }
+        EXPECT_EQ(walk(*list), expected);
+        EXPECT_EQ(list->GetListCount(), static_cast<int>(expected.size()));
+      }
+      b.reset();  // the other list's memory goes first
+      std::vector<Item*> left = walk(*a);
+      for (Item* e : left) EXPECT_TRUE(a->RemoveNode(e));
+      EXPECT_EQ(a->GetListCount(), 0);
+    }
+  }
+}
