@@ -480,10 +480,11 @@ int Connection::applySchema(std::string& detail) {
     std::set<std::string> names;
     std::string why;
     if (existingNames(names)) {
-      for (const auto& [name, sql] : slice) {
+      for (const auto& object : slice) {
+        const std::string& name = object.first;
         const bool ran = std::any_of(pending.begin(), pending.end(), [&](const auto& p) { return p.first == name; });
         if (ran || names.count(lower(name)) > 0) continue;
-        run(sql, {}, nullptr, why);
+        run(object.second, {}, nullptr, why);
       }
     }
   }

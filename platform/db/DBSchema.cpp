@@ -45,7 +45,9 @@ ReferenceRegistry& referenceRegistry() {
 void registerReferences(const std::string& table, const char* references) {
   ReferenceRegistry& r = referenceRegistry();
   std::lock_guard<std::mutex> guard(r.mutex);
-  for (auto& [referenced, columns] : parseForeignKeys(references)) {
+  for (auto& key : parseForeignKeys(references)) {
+    const std::string& referenced = key.first;
+    const auto& columns = key.second;
     const bool known = std::any_of(r.references.begin(), r.references.end(), [&](const TableReference& k) {
       return strcasecmp(k.table.c_str(), table.c_str()) == 0 &&
              strcasecmp(k.referenced.c_str(), referenced.c_str()) == 0 && k.columns == columns;
