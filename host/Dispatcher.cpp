@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "frame/EvAlertEx.h"
 #include "frame/EvExternal.h"
 #include "frame/MessageInfo.h"
 #include "host/HostLog.h"
@@ -35,11 +34,6 @@ void fillLoginName(MessageInfo& record) {
   if (services.getUserLogin(static_cast<int>(record.userId), login, &size, nullptr) == 0) record.setLoginName(login);
 }
 
-// The rights alert the handlers raise for a refusal: 1020, condition 12,
-// about the user, with the refusal's text.
-constexpr long kRightsAlertId = 1020;
-constexpr long kRightsAlertCondition = 12;
-
 // The users table's answer to a request, asked once before any handler runs
 // (with the users table as the source of rights; the scripted rules of the
 // tests are asked by the handlers alone). A user the table does not know is
@@ -63,12 +57,7 @@ std::string refusalOf(const TkHandlerEntry& entry, uint32_t userId, unsigned lon
 
 // Raises the rights alert and logs the refusal.
 void reportRefusal(const TkHandlerEntry& entry, uint32_t userId, int fd, const std::string& reason) {
-  EvAlertEx alert;
-  alert.setAlert(kRightsAlertId, nullptr);
-  alert.setWhomId(static_cast<long>(userId), nullptr);
-  alert.setCondition(kRightsAlertCondition);
-  alert.getMsgString() = reason;
-  alert.sendAlert(0, 0, 0);
+  tksecurity::sendRefusalAlert(userId, reason);
   logLine(1, "refused %s for user %u on connection %d: %s", entry.name, userId, fd, reason.c_str());
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "frame/EvAlertEx.h"
 #include "frame/EvSecurity.h"
 #include "platform/debuglog/EvDebug.h"
 
@@ -89,6 +90,17 @@ void clearLibraryUsers() {
 tkjournal::Journal& journal() {
   static tkjournal::Journal j;
   return j;
+}
+
+void sendRefusalAlert(long long userId, const std::string& reason) {
+  constexpr long kRightsAlertId = 1020;
+  constexpr long kRightsAlertCondition = 12;
+  EvAlertEx alert;
+  alert.setAlert(kRightsAlertId, nullptr);
+  alert.setWhomId(static_cast<long>(userId), nullptr);
+  alert.setCondition(kRightsAlertCondition);
+  alert.getMsgString() = reason;
+  alert.sendAlert(0, 0, 0);
 }
 
 }  // namespace tksecurity

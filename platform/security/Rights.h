@@ -100,6 +100,11 @@ int tableAddLibraryUser(long long userId, long long libraryId, std::string& erro
 // reason in `report`.
 int seedDemoUsers(std::string& report);
 
+// Raises the rights alert (1020, condition 12) about the user, with the
+// refusal's reason as its text: what a refused request raises, whether the
+// host or a handler refused it.
+void sendRefusalAlert(long long userId, const std::string& reason);
+
 // The refusal text of the question, or an empty text when it is allowed.
 std::string refusal(std::string_view question, long long userId, long long objectId);
 // The same for a question whose need is known (kind, entity, change).

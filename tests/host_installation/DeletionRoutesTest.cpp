@@ -24,8 +24,6 @@ using installtest::recordsOf;
 using tktest::le32;
 using Record = std::vector<tkwire::Item>;
 
-
-
 class HostDeletions : public installtest::InstallationFixture {
  protected:
   long long libraryId(const std::string& name) {
@@ -47,19 +45,6 @@ class HostDeletions : public installtest::InstallationFixture {
     EXPECT_TRUE(hosttest::releaseLock(fd, 4));
     ::close(fd);
     return answers;
-  }
-
-  std::vector<ctltest::Message> control(int fd, uint32_t operation, uint64_t handle, int64_t sequence) {
-    std::string stream;
-    tkwire::appendU32(stream, 4001, operation);
-    tkwire::appendU64(stream, 11003, handle);
-    tkwire::appendU32(stream, 2052, 0);
-    tkwire::StreamRequest request;
-    request.handler = "onMsgSetMMControl";
-    request.sequence = sequence;
-    request.firstField = tkwire::firstFieldOf(0, 3);
-    request.stream = stream;
-    return ctltest::messagesOf(hosttest::sendAndRead(fd, tkwire::encodeStreamRequest(request)), sequence);
   }
 
   // The replication-store library request (XML) as the console sends it.

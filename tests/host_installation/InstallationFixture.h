@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/mmconfig_control/ControlFixture.h"
 #include "tests/support/FrameWire.h"
 #include "tests/support/HostHarness.h"
 #include "tests/support/ReferenceCheck.h"
@@ -104,6 +105,38 @@ class InstallationFixture : public ::testing::Test {
     request.firstField = tkwire::firstFieldOf(0, keep ? 3 : 2);  // the element count
     request.stream = stream;
     return hosttest::sendAndRead(fd, tkwire::encodeStreamRequest(request));
+  }
+
+  // The answers of a Set request: `stream` of `elements` elements.
+  std::vector<ctltest::Message> set(int fd, const char* handler, const std::string& stream, uint32_t elements,
+                                    int64_t sequence) {
+    tkwire::StreamRequest request;
+    request.handler = handler;
+    request.sequence = sequence;
+    request.firstField = tkwire::firstFieldOf(0, elements);
+    request.stream = stream;
+    return ctltest::messagesOf(hosttest::sendAndRead(fd, tkwire::encodeStreamRequest(request)), sequence);
+  }
+
+  // The answers of a control request with one record (operation, handle).
+  std::vector<ctltest::Message> control(int fd, uint32_t operation, uint64_t handle, int64_t sequence) {
+    std::string stream;
+    tkwire::appendU32(stream, 4001, operation);
+    tkwire::appendU64(stream, 11003, handle);
+    tkwire::appendU32(stream, 2052, 0);
+    return set(fd, "onMsgSetMMControl", stream, 3, sequence);
+  }
+
+  // A request on the object `handle` (in the place of the first words),
+  // with `payload` behind it; its replies' records.
+  std::vector<std::vector<tkwire::Item>> onObject(int fd, const char* handler, uint64_t handle,
+                                                  const std::string& payload, int64_t sequence) {
+    tkwire::StreamRequest request;
+    request.handler = handler;
+    request.sequence = sequence;
+    request.firstField = handle;
+    request.stream = payload;
+    return recordsOf(hosttest::sendAndRead(fd, tkwire::encodeStreamRequest(request)));
   }
 
   // The records of a listing without arguments (detected libraries, ...).

@@ -34,8 +34,6 @@ constexpr const char* kConfiguredPaths =
 // A drive's record among a library's children: its id and name.
 constexpr uint32_t kItemDrive = tktag::kDrive;
 
-
-
 uint32_t idOf(const Record& record, uint32_t tag) { return ctltest::wordOf(bytesOf(record, tag)); }
 
 // One stored library as a connection of its own sees it after taking the
@@ -56,32 +54,6 @@ class HostLibraryLife : public installtest::InstallationFixture {
     if (fd < 0 || !hosttest::takeLock(fd)) return {};
     detect(fd, agent, true, 2);
     return recordNamed(listing(fd, handler, 3), tag, text);
-  }
-
-  // A request on the object `handle` (in the place of the first words),
-  // with `payload` behind it; its replies' records.
-  std::vector<Record> onObject(int fd, const char* handler, uint64_t handle, const std::string& payload,
-                               int64_t sequence) {
-    tkwire::StreamRequest request;
-    request.handler = handler;
-    request.sequence = sequence;
-    request.firstField = handle;
-    request.stream = payload;
-    return recordsOf(hosttest::sendAndRead(fd, tkwire::encodeStreamRequest(request)));
-  }
-
-  // The answers of a control request with one record (operation, handle).
-  std::vector<ctltest::Message> control(int fd, uint32_t operation, uint64_t handle, int64_t sequence) {
-    std::string stream;
-    tkwire::appendU32(stream, 4001, operation);
-    tkwire::appendU64(stream, 11003, handle);
-    tkwire::appendU32(stream, 2052, 0);
-    tkwire::StreamRequest request;
-    request.handler = "onMsgSetMMControl";
-    request.sequence = sequence;
-    request.firstField = tkwire::firstFieldOf(0, 3);
-    request.stream = stream;
-    return ctltest::messagesOf(hosttest::sendAndRead(fd, tkwire::encodeStreamRequest(request)), sequence);
   }
 
   // The library `name` as a new connection lists it; a record without

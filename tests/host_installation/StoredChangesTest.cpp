@@ -22,8 +22,6 @@ using installtest::recordsOf;
 using tktest::le32;
 using Record = std::vector<tkwire::Item>;
 
-
-
 int countNamed(const std::vector<Record>& records, uint32_t tag, const std::string& text) {
   int n = 0;
   for (const Record& record : records) {
@@ -35,32 +33,6 @@ int countNamed(const std::vector<Record>& records, uint32_t tag, const std::stri
 
 class HostStoredChanges : public installtest::InstallationFixture {
  protected:
-  // A record stream on connection `fd`: the handler's replies as messages.
-  std::vector<ctltest::Message> set(int fd, const char* handler, const std::string& stream, uint32_t elements,
-                                    int64_t sequence) {
-    tkwire::StreamRequest request;
-    request.handler = handler;
-    request.sequence = sequence;
-    request.firstField = tkwire::firstFieldOf(0, elements);
-    request.stream = stream;
-    return ctltest::messagesOf(hosttest::sendAndRead(fd, tkwire::encodeStreamRequest(request)), sequence);
-  }
-  std::vector<ctltest::Message> control(int fd, uint32_t operation, uint64_t handle, int64_t sequence) {
-    std::string stream;
-    tkwire::appendU32(stream, 4001, operation);
-    tkwire::appendU64(stream, 11003, handle);
-    tkwire::appendU32(stream, 2052, 0);
-    return set(fd, "onMsgSetMMControl", stream, 3, sequence);
-  }
-  std::vector<Record> onObject(int fd, const char* handler, uint64_t handle, const std::string& payload,
-                               int64_t sequence) {
-    tkwire::StreamRequest request;
-    request.handler = handler;
-    request.sequence = sequence;
-    request.firstField = handle;
-    request.stream = payload;
-    return recordsOf(hosttest::sendAndRead(fd, tkwire::encodeStreamRequest(request)));
-  }
   std::vector<Record> libraries(int fd, int64_t sequence) { return listing(fd, "onMsgGetMMLibraries", sequence); }
   // The first drive of the library and its first drive path, as listed.
   std::pair<Record, Record> firstDriveAndPath(int fd, uint64_t library, int64_t& sequence) {
