@@ -53,6 +53,10 @@
 //                             bouncing between cores) shows in it, while
 //                             the machine's other load and a console's idle
 //                             gaps between requests do not.
+//   host_roundtrip_scaling_c8 the same measure for lock/unlock pairs: host
+//                             CPU per pair with 8 consoles against 1, on a
+//                             host of its own whose eight consoles stay
+//                             connected.
 // The ceiling loop is CPU-bound work with no lock and no shared data: a chain
 // of integer mixing steps per thread, as many steps as take one listing's
 // single-console wall time (calibrated once per process, against the median
@@ -629,36 +633,85 @@ void timeLoop(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(ceilingUnit(steps, ++seed));
 }
 
-// The host's CPU time per listing with `consoles` consoles listing together
-// (1: in kScalingTurns turns, each on a new thread), as the iteration's time.
-void timeListingCpu(benchmark::State& state, int consoles) {
-  if (!listingHost().error().empty()) {
-    state.SkipWithError(listingHost().error().c_str());
+// The host's CPU time per unit (a listing, a lock/unlock pair) with
+// `consoles` consoles working together (1: in kScalingTurns turns, each on a
+// new thread), as the iteration's time. `unitsFor(consoles, seconds)` makes
+// the units; `what` names them in the label.
+template <class Host, class Units>
+void timeHostCpu(benchmark::State& state, int consoles, Host& host, const Units& unitsFor, const char* what) {
+  if (!host.error().empty()) {
+    state.SkipWithError(host.error().c_str());
     return;
   }
   const int turns = consoles == 1 ? kScalingTurns : 1;
   for (auto _ : state) {
-    long listings = 0;
+    long units = 0;
     long long cpu = 0;
     for (int turn = 0; turn < turns; ++turn) {
-      const long long start = listingHost().hostCpuNanos();
-      const Done part = listingsFor(consoles, kScalingSeconds / turns);
-      const long long end = listingHost().hostCpuNanos();
+      const long long start = host.hostCpuNanos();
+      const Done part = unitsFor(consoles, kScalingSeconds / turns);
+      const long long end = host.hostCpuNanos();
       if (part.seconds <= 0 || start < 0 || end < start) {
-        listings = 0;
+        units = 0;
         break;
       }
-      listings += part.units;
+      units += part.units;
       cpu += end - start;
     }
-    if (listings == 0) {
-      state.SkipWithError("a listing went unanswered");
+    if (units == 0) {
+      state.SkipWithError("a request went unanswered");
       break;
     }
-    state.SetIterationTime(static_cast<double>(cpu) / 1e9 / static_cast<double>(listings));
+    state.SetIterationTime(static_cast<double>(cpu) / 1e9 / static_cast<double>(units));
   }
   // scripts/bench shows one label per case: the one of ours says both.
-  if (consoles > 1) state.SetLabel("time = host CPU per listing at " + std::to_string(consoles) + " consoles; raw at 1");
+  if (consoles > 1)
+    state.SetLabel(std::string("time = host CPU per ") + what + " at " + std::to_string(consoles) +
+                   " consoles; raw at 1");
+}
+
+// ---------------------------------------------------------------- lock/unlock scaling
+
+// A host of its own with eight consoles connected, each past its first
+// (untimed) pair. The consoles are one user's: while one holds the lock,
+// the others' lock requests are answered as a second console of the same
+// user is, as in host_roundtrip_c8.
+class PairsHost {
+ public:
+  PairsHost() {
+    if (!m_host.up()) {
+      m_error = "the host did not come up";
+      return;
+    }
+    std::string reply;
+    for (std::unique_ptr<LeanClient>& console : m_consoles) {
+      console = std::make_unique<LeanClient>(m_host.connect());
+      if (!pair(*console, reply)) {
+        m_error = "a request went unanswered";
+        return;
+      }
+    }
+  }
+  const std::string& error() const { return m_error; }
+  LeanClient& console(int c) const { return *m_consoles[static_cast<size_t>(c)]; }
+  long long hostCpuNanos() { return m_host.cpuNanos(); }
+
+ private:
+  BenchHost m_host;
+  std::array<std::unique_ptr<LeanClient>, 8> m_consoles;
+  std::string m_error;
+};
+
+PairsHost& pairsHost() {
+  static PairsHost host;
+  return host;
+}
+
+Done pairsFor(int consoles, double seconds) {
+  return forAWhile(consoles, seconds, [](int c, long) {
+    thread_local std::string reply;
+    return pair(pairsHost().console(c), reply);
+  });
 }
 
 const bool kRegistered = [] {
@@ -691,10 +744,16 @@ const bool kRegistered = [] {
                             b->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(kListingIterations)->Threads(
                                 consoles);
                           });
+  const auto scaling = [](tkbench::Benchmark* b) {
+    b->Unit(benchmark::kMicrosecond)->UseManualTime()->Iterations(3);
+  };
   tkbench::registerPair(
-      "host_listing_scaling_c8", [](benchmark::State& s) { timeListingCpu(s, 8); },
-      [](benchmark::State& s) { timeListingCpu(s, 1); },
-      [](tkbench::Benchmark* b) { b->Unit(benchmark::kMicrosecond)->UseManualTime()->Iterations(3); });
+      "host_listing_scaling_c8",
+      [](benchmark::State& s) { timeHostCpu(s, 8, listingHost(), listingsFor, "listing"); },
+      [](benchmark::State& s) { timeHostCpu(s, 1, listingHost(), listingsFor, "listing"); }, scaling);
+  tkbench::registerPair(
+      "host_roundtrip_scaling_c8", [](benchmark::State& s) { timeHostCpu(s, 8, pairsHost(), pairsFor, "pair"); },
+      [](benchmark::State& s) { timeHostCpu(s, 1, pairsHost(), pairsFor, "pair"); }, scaling);
   return true;
 }();
 
