@@ -8,7 +8,10 @@
 // value the triggers renew at every change) differs from the one the copy
 // was read under. Checking the stamp is one small read on the calling
 // thread's connection (joining its open transaction, if any); inside a
-// request the host has begun, not even that. A table that cannot be read
+// request the host has begun, not even that. The schema version, which
+// tells a table dropped or altered (that changes no row, so fires no
+// trigger), is asked of the engine only when the stamp's statement was
+// compiled anew since the thread last asked. A table that cannot be read
 // refuses: a rights check never grants by failing.
 #include <algorithm>
 #include <atomic>
@@ -86,6 +89,49 @@ int readSnapshot(tkdb::Session& session, const Snapshot& key, std::shared_ptr<co
   return 0;
 }
 
+// The run of the stamp's query on this thread's connection that last read
+// the schema version, or followed such a run with no compilation between
+// (no statement: none did), and the version it read. While the runs that
+// follow it are of the same statement, not compiled again, the schema is
+// still that one: the query reads the stamp alone, without asking the
+// engine for the version (which costs it a statement of its own).
+thread_local tkdb::StatementMark t_schemaSeen;
+thread_local long long t_schema = 0;
+
+// The stamp, and the schema version when `withSchema` or when the thread's
+// run that knew it does not lead to this one (then it is read again).
+int readStamp(tkdb::Session& session, Snapshot& key) {
+  static const std::string sql =
+      "SELECT \"stamp\", CASE WHEN ?1 = 0 THEN NULL ELSE (SELECT \"schema_version\" FROM pragma_schema_version) END "
+      "FROM \"UMUsersStamp\" WHERE \"id\" = 1";
+  for (bool withSchema : {t_schemaSeen.statement == nullptr, true}) {
+    key.stamped = false;
+    bool schemaRead = false;
+    tkdb::StatementMark mark;
+    const int code = session.each(sql, {withSchema ? 1 : 0}, [&](const tkdb::RowView& row) {
+      key.stamped = true;
+      key.stamp = row.at(0).i;
+      const tkdb::DbCell schema = row.at(1);
+      schemaRead = schema.type != tkdb::DbValue::Type::Null;
+      if (schemaRead) key.schema = schema.i;
+      mark = row.mark();
+      return 0;
+    });
+    if (code != 0 || !key.stamped) {
+      t_schemaSeen = tkdb::StatementMark();
+      return code;
+    }
+    const bool known = schemaRead || t_schemaSeen.followedBy(mark);
+    if (!schemaRead && known) key.schema = t_schema;
+    // A run inside a transaction, whose schema may yet roll back, makes the
+    // next one read the version again.
+    t_schemaSeen = known && !tkdb::threadTransactionOpen() ? mark : tkdb::StatementMark();
+    t_schema = key.schema;
+    if (known) return 0;
+  }
+  return 0;
+}
+
 // The copy that answers now: the request's, or the latest one after its
 // stamp was checked (and read again when it moved). Null when the tables
 // cannot be read.
@@ -93,14 +139,7 @@ std::shared_ptr<const Snapshot> current() {
   if (t_request) return t_request;
   tkdb::Session session;
   Snapshot key;
-  int code = session.each(
-      "SELECT \"stamp\", (SELECT \"schema_version\" FROM pragma_schema_version) FROM \"UMUsersStamp\" WHERE \"id\" = 1",
-      {}, [&key](const tkdb::RowView& row) {
-        key.stamped = true;
-        key.stamp = row.at(0).i;
-        key.schema = row.at(1).i;
-        return 0;
-      });
+  int code = readStamp(session, key);
   if (code == 0 && key.stamped) {
     std::lock_guard<std::mutex> guard(g_mutex);
     if (g_latest && g_latest->stamped && g_latest->stamp == key.stamp && g_latest->schema == key.schema &&

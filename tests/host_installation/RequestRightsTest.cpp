@@ -211,6 +211,11 @@ TEST_F(HostRequestRights, AChangeToTheUsersTableBySqlIsSeenByTheNextRequest) {
        nullptr, "User [auditor] may not change anything in this installation."},
       {"DELETE FROM \"UMUsers\" WHERE \"id\" = 7", "User [7] is not a user of this installation.",
        "User [7] is not a user of this installation."},
+      // The table replaced by one without triggers: the new row moves no
+      // stamp, the schema tells.
+      {"ALTER TABLE \"UMUsers\" RENAME TO \"UMUsersBefore\"; CREATE TABLE \"UMUsers\" (\"id\" INTEGER PRIMARY "
+       "KEY, \"login\" TEXT NOT NULL UNIQUE); INSERT INTO \"UMUsers\" (\"id\", \"login\") VALUES (7, 'audit')",
+       nullptr, "User [audit] may not change anything in this installation."},
       // A table that cannot be read refuses everything; no row changed.
       {"DROP TABLE \"UMUserRights\"", "The rights of user [7] could not be read.",
        "The rights of user [7] could not be read."},
