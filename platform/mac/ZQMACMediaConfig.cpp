@@ -135,7 +135,7 @@ void ZQMACMediaConfig::ClearObjects() {
   // objects a few places on are fetched ahead, so that their misses overlap
   // the freeing of those before them.
   constexpr std::size_t kAhead = 6;
-  constexpr std::size_t kLines = 11;  // a drive or drive path spans this many
+  constexpr std::size_t kLines = 11;  // as many as a drive, the largest of the many, spans
   for (std::size_t i = objects.size(); i-- > 0;) {
     if (i >= kAhead) {
       if (const char* next = reinterpret_cast<const char*>(objects[i - kAhead]))
