@@ -340,10 +340,12 @@ int readBirths(tkdb::Session& s, MMStoredKind kind, const ScanFilter* filter, st
   std::vector<tkdb::DbValue> params{tkdb::DbValue(static_cast<long long>(kind))};
   if (cut) params.emplace_back(filter->since);
   size_t at = 0;
+  tkdb::DbCell cells[2];
   return s.each(tkmmdb::birthsQuery(cut), params, [&](const tkdb::RowView& row) {
-    const long long id = row.at(0).i;
+    if (row.read(cells, 2) < 2) return int(DB_OK);
+    const long long id = cells[0].i;
     while (at < rows.size() && storedId(rows[at]) < id) ++at;
-    if (at < rows.size() && storedId(rows[at]) == id) rows[at].birth = row.at(1).i;
+    if (at < rows.size() && storedId(rows[at]) == id) rows[at].birth = cells[1].i;
     return int(DB_OK);
   });
 }
