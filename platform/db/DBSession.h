@@ -7,6 +7,7 @@
 // Handlers never use this; they go through the bindings (Db/).
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -52,6 +53,10 @@ class RowView {
   // that reads every column of every row pays one call per row, not one
   // per column); returns how many were read.
   int read(DbCell* cells, int max) const;
+  // The same, leaving alone the cells of the columns whose bit (1 << column)
+  // `skip` sets: a column a scan reads only now and then is not fetched
+  // from the engine for every row.
+  int read(DbCell* cells, int max, std::uint64_t skip) const;
   StatementMark mark() const;
 
  private:

@@ -279,6 +279,14 @@ int RowView::read(DbCell* cells, int max) const {
   return n < 0 ? 0 : n;
 }
 
+int RowView::read(DbCell* cells, int max, std::uint64_t skip) const {
+  auto* stmt = static_cast<sqlite3_stmt*>(m_stmt);
+  const int n = std::min(m_count >= 0 ? m_count : sqlite3_column_count(stmt), max);
+  for (int c = 0; c < n; ++c)
+    if (c >= 64 || ((skip >> c) & 1u) == 0) cells[c] = statementCell(stmt, c);
+  return n < 0 ? 0 : n;
+}
+
 int Connection::runEach(const std::string& sql, const std::vector<DbValue>& params, const RowVisitor& visit,
                         std::string& detail) {
   std::lock_guard<std::recursive_mutex> guard(m_mutex);

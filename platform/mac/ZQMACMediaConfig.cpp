@@ -131,8 +131,20 @@ void ZQMACMediaConfig::ClearObjects() {
   m_hostBirths.clear();
   m_clusterBirths.clear();
   m_bDatabaseBacked = false;  // an empty graph stands for no stored configuration
-  for (auto it = objects.rbegin(); it != objects.rend(); ++it)
-    if (*it != nullptr) delete *it;
+  // In a large graph each object is a cache miss per line it spans: the
+  // objects a few places on are fetched ahead, so that their misses overlap
+  // the freeing of those before them.
+  constexpr std::size_t kAhead = 6;
+  constexpr std::size_t kLines = 11;  // as many as a drive, the largest of the many, spans
+  for (std::size_t i = objects.size(); i-- > 0;) {
+    if (i >= kAhead) {
+      if (const char* next = reinterpret_cast<const char*>(objects[i - kAhead])) {
+        __builtin_prefetch(next - 16, 1);  // the allocator's header, which freeing reads
+        for (std::size_t line = 0; line < kLines; ++line) __builtin_prefetch(next + 64 * line, 1);
+      }
+    }
+    if (objects[i] != nullptr) delete objects[i];
+  }
 }
 
 bool ZQMACMediaConfig::Initialize(const char* installationName) {

@@ -3,6 +3,7 @@
 #include "platform/mmdb/MMMediaConfigDB.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -132,11 +133,19 @@ std::string quoted(const char* name) { return std::string("\"") + name + "\""; }
 // in one call when the reader is made: a load reads every column of tens of
 // thousands of rows, and a call into the engine per column was a tenth of
 // its time. `cells` holds as many cells as the scan selects columns, and
-// is the scan's, not the row's: the rows of a scan use it in turn.
+// is the scan's, not the row's: the rows of a scan use it in turn. The
+// columns `onDemand` names (bit 1 << column) are read only when asked for:
+// their cells in `cells` are left as an earlier row had them.
 class RowReader {
  public:
-  RowReader(const char* table, const tkdb::RowView& row, const std::vector<size_t>& widths, tkdb::DbCell* cells)
-      : m_table(table), m_widths(widths), m_cells(cells), m_count(row.read(cells, static_cast<int>(widths.size()))) {}
+  RowReader(const char* table, const tkdb::RowView& row, const std::vector<size_t>& widths, tkdb::DbCell* cells,
+            std::uint64_t onDemand = 0)
+      : m_table(table),
+        m_row(row),
+        m_widths(widths),
+        m_cells(cells),
+        m_onDemand(onDemand),
+        m_count(row.read(cells, static_cast<int>(widths.size()), onDemand)) {}
 
   int integer(size_t i) {
     const tkdb::DbCell cell = at(i);
@@ -184,14 +193,20 @@ class RowReader {
 
  private:
   size_t size() const { return static_cast<size_t>(m_count); }
-  tkdb::DbCell at(size_t i) const { return i < size() ? m_cells[i] : tkdb::DbCell(); }
+  tkdb::DbCell at(size_t i) const {
+    if (i >= size()) return tkdb::DbCell();
+    if (i < 64 && ((m_onDemand >> i) & 1u) != 0) return m_row.at(static_cast<int>(i));
+    return m_cells[i];
+  }
   void bad(size_t i) {
     if (m_bad.empty())
       m_bad = std::string("A row of ") + m_table + " holds an unusable value in column " + std::to_string(i + 1) + ".";
   }
   const char* m_table;
+  const tkdb::RowView& m_row;
   const std::vector<size_t>& m_widths;
   const tkdb::DbCell* m_cells;
+  std::uint64_t m_onDemand;
   int m_count;
   std::string m_bad;
 };
@@ -227,7 +242,14 @@ struct Pick {
 struct Scan {
   std::string sql;
   std::vector<size_t> widths;
+  std::uint64_t onDemand = 0;  // the columns read only when asked for (RowReader)
 };
+
+// The scan, with `columns` read only when asked for.
+Scan readOnDemand(Scan scan, std::initializer_list<int> columns) {
+  for (int column : columns) scan.onDemand |= std::uint64_t{1} << column;
+  return scan;
+}
 
 // The width a column's field gives its texts.
 size_t widthOf(const ZQDBColumnDesc& column) {
@@ -318,10 +340,12 @@ int readBirths(tkdb::Session& s, MMStoredKind kind, const ScanFilter* filter, st
   std::vector<tkdb::DbValue> params{tkdb::DbValue(static_cast<long long>(kind))};
   if (cut) params.emplace_back(filter->since);
   size_t at = 0;
+  tkdb::DbCell cells[2];
   return s.each(tkmmdb::birthsQuery(cut), params, [&](const tkdb::RowView& row) {
-    const long long id = row.at(0).i;
+    if (row.read(cells, 2) < 2) return int(DB_OK);
+    const long long id = cells[0].i;
     while (at < rows.size() && storedId(rows[at]) < id) ++at;
-    if (at < rows.size() && storedId(rows[at]) == id) rows[at].birth = row.at(1).i;
+    if (at < rows.size() && storedId(rows[at]) == id) rows[at].birth = cells[1].i;
     return int(DB_OK);
   });
 }
@@ -340,7 +364,7 @@ int scan(tkdb::Session& s, const char* table, MMStoredKind kind, const ScanFilte
   if (cut) params.emplace_back(filter->since);
   std::vector<tkdb::DbCell> cells(how.widths.size());
   const int code = s.each(scanText(how, kind, filter), params, [&](const tkdb::RowView& row) {
-    RowReader r(table, row, how.widths, cells.data());
+    RowReader r(table, row, how.widths, cells.data(), how.onDemand);
     read(r, out.emplace_back());
     if (!r.ok()) {
       problem = r.problem();
@@ -397,13 +421,15 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
       a.attribute = r.integer(5);
     });
     if (code != DB_OK) return code;
-    static const Scan kLibraries =
+    // The library's own name is read only when it has no alias (below).
+    static const Scan kLibraries = readOnDemand(
         scanOf({{library, "LibraryId"}, {library, "AliasName"}, {library, "LibraryName"}, {library, "LibraryTypeId"},
                 {library, "VTLType"}, {library, "LibraryEnabled"}, {library, "BarCodeReaderPresent"},
                 {library, "DriveCount"}, {library, "BaseAddress"}, {library, "LibraryAttribute"},
                 {library, "ExtendedAttributes"}, {library, "LowWaterMarkMB"}, {library, "LibraryVendor"},
                 {library, "LibraryModel"}, {library, "FirmwareRevision"}, {library, "SerialNumber"}},
-               "FROM \"MMLibrary\" ORDER BY \"LibraryId\"");
+               "FROM \"MMLibrary\" ORDER BY \"LibraryId\""),
+        {2});
     code = scan(s, "MMLibrary", MMStoredKind::Library, filter, kLibraries, out.libraries, problem, [](RowReader& r, MMStoredLibrary& l) {
       l.libraryId = r.integer(0);
       r.text(1, l.aliasName);
@@ -469,11 +495,13 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
       r.text(8, p.proxyHost);  // a NULL description reads as ""
     });
     if (code != DB_OK) return code;
-    static const Scan kDrives =
+    // The drive's own name is read only when it has no alias (below).
+    static const Scan kDrives = readOnDemand(
         scanOf({{drive, "DriveId"}, {drive, "AliasName"}, {drive, "DriveName"}, {drive, "SerialNumber"},
                 {drive, "MasterPoolId"}, {drive, "DriveNumber"}, {drive, "DriveEnabled"}, {drive, "DriveVendor"},
                 {drive, "DriveModel"}, {drive, "FirmwareRevision"}},
-               "FROM \"MMDrive\" ORDER BY \"DriveId\"");
+               "FROM \"MMDrive\" ORDER BY \"DriveId\""),
+        {2});
     code = scan(s, "MMDrive", MMStoredKind::Drive, filter, kDrives, out.drives, problem, [](RowReader& r, MMStoredDrive& d) {
       d.id = r.integer(0);
       r.text(1, d.aliasName);

@@ -25,7 +25,11 @@
 // (MMLibrary.ExtendedAttributes) that keeps it out of the consoles' lists.
 inline constexpr int kMMHiddenAttribute = 0x2000;
 
+// The records of a load. Their constructors are not defaulted: every member
+// has its initializer, and a defaulted one makes a list's emplace_back()
+// clear the whole record first (a load makes one per row).
 struct MMStoredMediaAgent {
+  MMStoredMediaAgent() {}  // not defaulted: see above
   int clientId = 0;
   std::string name;
   std::string netHostName;
@@ -36,6 +40,7 @@ struct MMStoredMediaAgent {
 };
 
 struct MMStoredLibrary {
+  MMStoredLibrary() {}  // not defaulted: see above
   int libraryId = 0;
   std::string name;  // AliasName, or LibraryName when the alias is empty
   std::string aliasName;
@@ -58,6 +63,7 @@ struct MMStoredLibrary {
 };
 
 struct MMStoredLibraryController {
+  MMStoredLibraryController() {}  // not defaulted: see above
   int id = 0;
   std::string name;
   int clientId = 0;
@@ -71,6 +77,7 @@ struct MMStoredLibraryController {
 };
 
 struct MMStoredMasterPool {
+  MMStoredMasterPool() {}  // not defaulted: see above
   int id = 0;
   std::string name;
   int libraryId = 0;
@@ -81,6 +88,7 @@ struct MMStoredMasterPool {
 };
 
 struct MMStoredDrivePool {
+  MMStoredDrivePool() {}  // not defaulted: see above
   int id = 0;
   std::string name;
   int masterPoolId = 0;
@@ -96,6 +104,7 @@ struct MMStoredDrivePool {
 };
 
 struct MMStoredDrive {
+  MMStoredDrive() {}  // not defaulted: see above
   int id = 0;
   std::string name;  // AliasName, or DriveName when the alias is empty
   std::string aliasName;
@@ -110,6 +119,7 @@ struct MMStoredDrive {
 };
 
 struct MMStoredDrivePath {
+  MMStoredDrivePath() {}  // not defaulted: see above
   int id = 0;
   int driveId = 0;
   int drivePoolId = 0;
@@ -120,6 +130,7 @@ struct MMStoredDrivePath {
 };
 
 struct MMStoredMountPath {
+  MMStoredMountPath() {}  // not defaulted: see above
   int id = 0;
   std::string name;
   std::string userName;
@@ -133,6 +144,7 @@ struct MMStoredMountPath {
 };
 
 struct MMStoredDevice {
+  MMStoredDevice() {}  // not defaulted: see above
   int id = 0;
   std::string name;
   int typeId = 0;
@@ -143,6 +155,7 @@ struct MMStoredDevice {
 };
 
 struct MMStoredDeviceController {
+  MMStoredDeviceController() {}  // not defaulted: see above
   int id = 0;
   int clientId = 0;
   int deviceId = 0;

@@ -3,6 +3,7 @@
 // nothing but a read runs on the connection while a walk is under way.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,6 +59,44 @@ TEST_F(RowWalk, EveryValueIsWhatQueryCopies) {
     return 0;
   })) << "no row is no failure";
   EXPECT_EQ(0, rows);
+}
+
+// A read of a row's cells in one call leaves alone the cells of the columns
+// it is told to skip, reads every other one as at() does, and counts the
+// columns it covered (at most as many as asked for).
+TEST_F(RowWalk, AReadInOneCallSkipsOnlyTheColumnsItIsToldTo) {
+  struct Case {
+    const char* what;
+    int max;
+    std::uint64_t skip;
+    int count;
+  };
+  const Case cases[] = {
+      {"nothing skipped", 4, 0, 4},
+      {"the middle skipped", 4, 0b0110, 4},
+      {"the first and the last skipped", 4, 0b1001, 4},
+      {"every column skipped", 4, 0b1111, 4},
+      {"fewer asked for than the row has", 2, 0b0001, 2},
+      {"more asked for than the row has", 6, 0b10000, 4},
+  };
+  tkdb::Session s;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(0, s.each("SELECT 7, 'x', NULL, 2.5", {}, [&](const tkdb::RowView& row) {
+      tkdb::DbCell cells[6];
+      for (tkdb::DbCell& cell : cells) {
+        cell.type = tkdb::DbValue::Type::Int;
+        cell.i = -1;  // what a skipped cell keeps
+      }
+      EXPECT_EQ(c.count, row.read(cells, c.max, c.skip));
+      for (int column = 0; column < 6; ++column) {
+        const bool read = column < c.count && ((c.skip >> column) & 1u) == 0;
+        const tkdb::DbValue expected = read ? row.at(column).value() : tkdb::DbValue(-1LL);
+        EXPECT_TRUE(cells[column].value() == expected) << "column " << column << ": " << cells[column].value().describe();
+      }
+      return 0;
+    }));
+  }
 }
 
 TEST_F(RowWalk, AWalkEndsOnTheVisitorsResultOrExceptionAndLetsItsStatementGo) {

@@ -321,6 +321,21 @@ TEST_F(Load, NullAndNumberTextsReadAsEmptyAndAsTheirDigits) {
   EXPECT_EQ(second->GetVendor(), "V2") << "a NULL of one row leaves the next row's text alone";
 }
 
+// A library or drive without an alias goes by its own name, read only for
+// such a row: the next row, with an alias, goes by its alias.
+TEST_F(Load, WithoutAnAliasALibraryOrDriveGoesByItsOwnName) {
+  ASSERT_EQ(0, db.exec("UPDATE MMLibrary SET AliasName = '', LibraryName = 'OwnName' WHERE LibraryId = 1"));
+  ASSERT_EQ(0, db.exec("UPDATE MMDrive SET AliasName = '', DriveName = 'own1' WHERE DriveId = 1"));
+  ASSERT_EQ(0, db.exec("UPDATE MMDrive SET AliasName = 'alias2', DriveName = 'own2' WHERE DriveId = 2"));
+  auto config = load();
+  EXPECT_EQ(tapeLibrary(*config)->GetName(), "OwnName");
+  EXPECT_EQ(tapeLibrary(*config)->GetLibrary()->GetAliasName(), "");
+  ASSERT_NE(drive(*config, 1), nullptr);
+  ASSERT_NE(drive(*config, 2), nullptr);
+  EXPECT_EQ(drive(*config, 1)->GetName(), "own1");
+  EXPECT_EQ(drive(*config, 2)->GetName(), "alias2");
+}
+
 // The description of an NDMP pool (the NDMP server it reaches) is a text of
 // any length: it is read whole, not cut to the width of the pool's name.
 TEST_F(Load, AnNdmpPoolsServerIsReadWholeWhateverTheWidthOfItsName) {
