@@ -78,7 +78,7 @@ bool sameValue(const Value& a, const Value& b) {
   if (auto* x = std::get_if<pstring>(&a)) return *x == std::get<pstring>(b);
   if (auto* x = std::get_if<bstring>(&a)) return bytesOf(*x) == bytesOf(std::get<bstring>(b));
   if (auto* x = std::get_if<ObjectSlot>(&a)) return *x->msg == *std::get<ObjectSlot>(b).msg;
-  if (auto* x = std::get_if<ListSlot>(&a)) return x->list == std::get<ListSlot>(b).list;
+  if (auto* x = std::get_if<ListSlot>(&a)) return *x->list == *std::get<ListSlot>(b).list;
   if (auto* x = std::get_if<IntListSlot>(&a)) return x->values == std::get<IntListSlot>(b).values;
   return false;
 }
@@ -100,14 +100,14 @@ CNMessageBase::CNMessageBase(unsigned nameSpace, unsigned classNumber) : m_ns(na
 CNMessageBase::CNMessageBase(const CNMessageBase& other)
     : m_ns(other.m_ns),
       m_cls(other.m_cls),
-      m_body(other.m_body ? std::make_unique<Body>(*other.m_body) : nullptr) {}
+      m_body(other.m_body ? Body::copy(*other.m_body) : nullptr) {}
 
 CNMessageBase::CNMessageBase(CNMessageBase&& other) noexcept
     : m_ns(other.m_ns), m_cls(other.m_cls), m_body(std::move(other.m_body)) {}
 
 CNMessageBase& CNMessageBase::operator=(const CNMessageBase& other) {
   if (this != &other) {
-    std::unique_ptr<Body> copy = other.m_body ? std::make_unique<Body>(*other.m_body) : nullptr;
+    std::unique_ptr<Body> copy = other.m_body ? Body::copy(*other.m_body) : nullptr;
     m_ns = other.m_ns;
     m_cls = other.m_cls;
     m_body = std::move(copy);
@@ -129,7 +129,7 @@ CNMessageBase& CNMessageBase::operator=(CNMessageBase&& other) noexcept {
 CNMessageBase::~CNMessageBase() = default;
 
 Body& CNMessageBase::body() {
-  if (!m_body) m_body = std::make_unique<Body>();
+  if (!m_body) m_body = Body::make(tkxml::detail::classOf(m_ns, m_cls));
   return *m_body;
 }
 
@@ -398,9 +398,9 @@ tkxml::MessageList& CNMessageBase::getlistobject(unsigned ordinal, unsigned tag,
   }
   Value& v = b.slot(*info, *f);
   ListSlot* slot = std::get_if<ListSlot>(&v);
-  if (slot == nullptr) slot = &v.emplace<ListSlot>(ListSlot{tkxml::MessageList(f->ns, f->cls), false});
+  if (slot == nullptr) slot = &v.emplace<ListSlot>(f->ns, f->cls, false);
   if (create) slot->marked = true;
-  return slot->list;
+  return *slot->list;
 }
 
 tkxml::IntList& CNMessageBase::getlistint(unsigned ordinal, unsigned tag, unsigned classHash, unsigned fieldHash,

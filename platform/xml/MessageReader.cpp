@@ -37,7 +37,7 @@ class MessageBuilder : public ElementHandler {
     switch (top.kind) {
       case Kind::Message: return child(top, name, attrs);
       case Kind::List: {
-        auto& items = Body::items(top.list->list);
+        auto& items = Body::items(*top.list->list);
         return openMessage(items.emplace_back(top.field->ns, top.field->cls), name, attrs, tkxml::kErrWrongClass);
       }
       case Kind::Raw: return raw(top.node->children.emplace_back(), name, attrs);
@@ -119,7 +119,7 @@ class MessageBuilder : public ElementHandler {
         return refuse(tkxml::kErrBadValue, "a list for field tag " + std::to_string(tag));
       }
       if (attrs.size() != 1) return refuse(tkxml::kErrBadDocument, "a list with more than its tag");
-      ListSlot& list = value.emplace<ListSlot>(ListSlot{tkxml::MessageList(f->ns, f->cls), true});
+      ListSlot& list = value.emplace<ListSlot>(f->ns, f->cls, true);
       return push(Frame{Kind::List, nullptr, nullptr, &list, f});
     }
     if (f->kind != FieldKind::Object) {

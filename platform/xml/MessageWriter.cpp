@@ -165,7 +165,7 @@ struct Writer {
         rc = message(*o->msg, tag, depth + 1);
         childWritten = true;
       } else if (auto* l = std::get_if<ListSlot>(&value)) {
-        rc = list(m, f, tag, l->list, depth + 1);
+        rc = list(m, f, tag, *l->list, depth + 1);
         childWritten = true;
       }
     });

@@ -32,7 +32,7 @@ int preparePasswords(CNMessageBase& m, const std::string& where) {
     } else if (auto* o = std::get_if<ObjectSlot>(&value)) {
       if (int rc = preparePasswords(*o->msg, o->msg->getClassName()); rc != tkxml::kOk) result = rc;
     } else if (auto* l = std::get_if<ListSlot>(&value)) {
-      for (CNMessageBase& item : Body::items(l->list)) {
+      for (CNMessageBase& item : Body::items(*l->list)) {
         if (int rc = preparePasswords(item, item.getClassName()); rc != tkxml::kOk) result = rc;
       }
     }

@@ -5,8 +5,11 @@
 // this one form.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <memory>
+#include <new>
+#include <span>
 #include <string>
 #include <utility>
 #include <variant>
@@ -54,9 +57,23 @@ struct ObjectSlot {
   ObjectSlot& operator=(ObjectSlot&&) noexcept = default;
 };
 
+// The list lies behind a pointer: most fields are numbers and texts, and a
+// field's slot is as large as the largest value it can hold.
 struct ListSlot {
-  MessageList list;
-  bool marked = false;  // part of the message even while empty
+  std::unique_ptr<MessageList> list;  // never null
+  bool marked = false;                // part of the message even while empty
+
+  ListSlot(unsigned ns, unsigned cls, bool marked_) : list(std::make_unique<MessageList>(ns, cls)), marked(marked_) {}
+  ListSlot(const ListSlot& other) : list(std::make_unique<MessageList>(*other.list)), marked(other.marked) {}
+  ListSlot& operator=(const ListSlot& other) {
+    if (this != &other) {
+      *list = *other.list;
+      marked = other.marked;
+    }
+    return *this;
+  }
+  ListSlot(ListSlot&&) noexcept = default;
+  ListSlot& operator=(ListSlot&&) noexcept = default;
 };
 
 struct IntListSlot {
@@ -87,25 +104,55 @@ struct BodyExtras {
   std::vector<std::unique_ptr<IntList>> sinkIntLists;
 };
 
+// A body and its slots are one allocation (made by make and copy, freed by
+// delete): a long list holds many small messages, and each costs one block.
 struct Body {
-  // One slot per field of the class entry the body was laid out by, in its
-  // order (ascending tag). Laid out at the first write and never resized, so a
-  // reference to one field's value stays valid while others are written.
+  // The entry the slots were laid out by: one slot per field, in its order
+  // (ascending tag). Never resized, so a reference to one field's value stays
+  // valid while others are written.
   const ClassInfo* layout = nullptr;
-  std::vector<Field> slots;
   // Made at the first of them that the body holds.
   std::unique_ptr<BodyExtras> extras;
 
+  // A body without slots (for a class that is not registered, or as an empty
+  // stand-in); bodies with slots come from make and copy.
   Body() = default;
-  Body(const Body& other) : layout(other.layout), slots(other.slots) {
-    if (other.extras) {
-      extras = std::make_unique<BodyExtras>();
-      extras->fields = other.extras->fields;
-      extras->rawAttrs = other.extras->rawAttrs;
-      extras->rawChildren = other.extras->rawChildren;
-    }
-  }
+  Body(const Body&) = delete;
   Body& operator=(const Body&) = delete;
+  ~Body() {
+    Field* f = fields();
+    for (std::size_t i = count; i > 0; --i) f[i - 1].~Field();
+  }
+
+  // A body with one absent slot per field of the entry (none for null).
+  static std::unique_ptr<Body> make(const ClassInfo* info) {
+    const std::size_t n = info != nullptr ? info->fields.size() : 0;
+    std::unique_ptr<Body> b(new (::operator new(sizeof(Body) + n * sizeof(Field))) Body());
+    b->layout = info;
+    Field* f = b->fields();
+    for (; b->count < n; ++b->count) new (f + b->count) Field{info->fields[b->count].tag, Value()};
+    return b;
+  }
+  // A copy of the slots, the fields gained later and what was kept as read.
+  static std::unique_ptr<Body> copy(const Body& other) {
+    std::unique_ptr<Body> b(new (::operator new(sizeof(Body) + other.count * sizeof(Field))) Body());
+    b->layout = other.layout;
+    const Field* from = other.fields();
+    Field* f = b->fields();
+    // Counted as they are made: a copy that fails part way frees what it made.
+    for (; b->count < other.count; ++b->count) new (f + b->count) Field(from[b->count]);
+    if (other.extras) {
+      b->extras = std::make_unique<BodyExtras>();
+      b->extras->fields = other.extras->fields;
+      b->extras->rawAttrs = other.extras->rawAttrs;
+      b->extras->rawChildren = other.extras->rawChildren;
+    }
+    return b;
+  }
+  static void operator delete(void* p) { ::operator delete(p); }
+
+  std::span<Field> slots() { return {fields(), count}; }
+  std::span<const Field> slots() const { return {fields(), count}; }
 
   // The extras, made when the body has none yet.
   BodyExtras& extrasMade() {
@@ -120,10 +167,19 @@ struct Body {
 
   // The holder of the field `f` of the class entry `info`; null when the
   // body has none (it may hold std::monostate: the field is absent).
-  Value* find(const ClassInfo& info, const FieldDef& f);
-  const Value* find(const ClassInfo& info, const FieldDef& f) const;
+  Value* find(const ClassInfo& info, const FieldDef& f) {
+    // The field definition lies in the entry at the index of its slot.
+    if (layout == &info) return &fields()[static_cast<std::size_t>(&f - info.fields.data())].value;
+    return findElsewhere(f.tag);
+  }
+  const Value* find(const ClassInfo& info, const FieldDef& f) const {
+    return const_cast<Body*>(this)->find(info, f);
+  }
   // The holder of the field, made (absent) when the body has none.
-  Value& slot(const ClassInfo& info, const FieldDef& f);
+  Value& slot(const ClassInfo& info, const FieldDef& f) {
+    if (Value* v = find(info, f)) return *v;
+    return extrasMade().fields[f.tag];
+  }
   // Whether a field with this tag holds a value.
   bool holds(unsigned tag) const;
 
@@ -142,17 +198,26 @@ struct Body {
  private:
   inline static const BodyExtras kNoExtras{};
 
+  // The slots follow the header in the same block.
+  Field* fields() { return reinterpret_cast<Field*>(this + 1); }
+  const Field* fields() const { return reinterpret_cast<const Field*>(this + 1); }
+  // The holder by tag, among the slots of another entry's layout and the
+  // fields gained later.
+  Value* findElsewhere(unsigned tag);
+
+  std::size_t count = 0;  // slots made
+
   template <class Self, class Fn>
   static void visit(Self& b, Fn& fn) {
     if (!b.extras) {
-      for (auto& s : b.slots) {
+      for (auto& s : b.slots()) {
         if (!absent(s.value)) fn(s.tag, s.value);
       }
       return;
     }
     auto& extra = b.extras->fields;
     auto e = extra.begin();
-    for (auto& s : b.slots) {
+    for (auto& s : b.slots()) {
       for (; e != extra.end() && e->first < s.tag; ++e) {
         if (!absent(e->second)) fn(e->first, e->second);
       }
@@ -163,6 +228,8 @@ struct Body {
     }
   }
 };
+
+static_assert(sizeof(Body) % alignof(Field) == 0 && alignof(Body) >= alignof(Field));
 
 }  // namespace tkxml::detail
 
