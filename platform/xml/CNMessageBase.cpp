@@ -19,7 +19,9 @@ using tkxml::FieldKind;
 using tkxml::detail::Body;
 using tkxml::detail::IntListSlot;
 using tkxml::detail::ListSlot;
+using tkxml::detail::BStringSlot;
 using tkxml::detail::ObjectSlot;
+using tkxml::detail::PStringSlot;
 using tkxml::detail::Value;
 using tkxml::detail::bytesOf;
 using Access = CNMessageBase::Access;
@@ -75,8 +77,8 @@ bool sameValue(const Value& a, const Value& b) {
   if (a.index() != b.index()) return false;
   if (auto* x = std::get_if<long long>(&a)) return *x == std::get<long long>(b);
   if (auto* x = std::get_if<std::string>(&a)) return *x == std::get<std::string>(b);
-  if (auto* x = std::get_if<pstring>(&a)) return *x == std::get<pstring>(b);
-  if (auto* x = std::get_if<bstring>(&a)) return bytesOf(*x) == bytesOf(std::get<bstring>(b));
+  if (auto* x = std::get_if<PStringSlot>(&a)) return **x == *std::get<PStringSlot>(b);
+  if (auto* x = std::get_if<BStringSlot>(&a)) return bytesOf(**x) == bytesOf(*std::get<BStringSlot>(b));
   if (auto* x = std::get_if<ObjectSlot>(&a)) return *x->msg == *std::get<ObjectSlot>(b).msg;
   if (auto* x = std::get_if<ListSlot>(&a)) return *x->list == *std::get<ListSlot>(b).list;
   if (auto* x = std::get_if<IntListSlot>(&a)) return x->values == std::get<IntListSlot>(b).values;
@@ -286,8 +288,8 @@ const pstring& CNMessageBase::getpstringobjectByRef(unsigned ordinal, unsigned t
       resolve(*this, info, "CNMessageBase::getpstringobjectByRef", &kind, ordinal, tag, classHash, fieldHash);
   if (f == nullptr) return kEmptyPString;
   const Value* v = findValue(*this, *info, *f);
-  const pstring* p = v != nullptr ? std::get_if<pstring>(v) : nullptr;
-  return p != nullptr ? *p : kEmptyPString;
+  const PStringSlot* p = v != nullptr ? std::get_if<PStringSlot>(v) : nullptr;
+  return p != nullptr ? **p : kEmptyPString;
 }
 
 int CNMessageBase::setpstringobject(unsigned ordinal, unsigned tag, const std::string& plain, int encryptionType,
@@ -304,7 +306,7 @@ int CNMessageBase::setpstringobject(unsigned ordinal, unsigned tag, const std::s
                                       ": unknown encryption type " + std::to_string(encryptionType));
     return tkxml::kErrMismatch;
   }
-  body().slot(*info, *f) = std::move(p);
+  body().slot(*info, *f).emplace<PStringSlot>(std::move(p));
   m_materialised = true;
   return tkxml::kOk;
 }
@@ -317,8 +319,8 @@ const bstring& CNMessageBase::getbstringobjectByRef(unsigned ordinal, unsigned t
       resolve(*this, info, "CNMessageBase::getbstringobjectByRef", &kind, ordinal, tag, classHash, fieldHash);
   if (f == nullptr) return kEmptyBString;
   const Value* v = findValue(*this, *info, *f);
-  const bstring* b = v != nullptr ? std::get_if<bstring>(v) : nullptr;
-  return b != nullptr ? *b : kEmptyBString;
+  const BStringSlot* b = v != nullptr ? std::get_if<BStringSlot>(v) : nullptr;
+  return b != nullptr ? **b : kEmptyBString;
 }
 
 int CNMessageBase::setbstringobject(unsigned ordinal, unsigned tag, const bstring& value, unsigned classHash,
@@ -328,7 +330,7 @@ int CNMessageBase::setbstringobject(unsigned ordinal, unsigned tag, const bstrin
   const FieldDef* f =
       resolve(*this, info, "CNMessageBase::setbstringobject", &kind, ordinal, tag, classHash, fieldHash);
   if (f == nullptr) return tkxml::kErrMismatch;
-  body().slot(*info, *f) = value;
+  body().slot(*info, *f).emplace<BStringSlot>(value);
   m_materialised = true;
   return tkxml::kOk;
 }

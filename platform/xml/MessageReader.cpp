@@ -187,13 +187,13 @@ class MessageBuilder : public ElementHandler {
         break;
       }
       case FieldKind::String: text.appendTo(value.emplace<std::string>()); break;
-      case FieldKind::BString: value.emplace<bstring>(text.bytes()); break;
+      case FieldKind::BString: value.emplace<BStringSlot>(text.bytes()); break;
       case FieldKind::PString: {
         pstring p;
         if (!parsePString(text.bytes(), p)) {
           return fail(tkxml::kErrBadValue, "attribute " + name() + " is not a protected text");
         }
-        value = std::move(p);
+        value.emplace<PStringSlot>(std::move(p));
         break;
       }
       case FieldKind::IntList: {

@@ -11,6 +11,7 @@
 #include <new>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -81,8 +82,32 @@ struct IntListSlot {
   bool marked = false;
 };
 
-using Value =
-    std::variant<std::monostate, long long, std::string, pstring, bstring, ObjectSlot, ListSlot, IntListSlot>;
+// A value kept behind a pointer, copied with its holder: protected and binary
+// texts are rare and larger than a text, and a slot is as large as the
+// largest value it can hold.
+template <class T>
+struct Boxed {
+  std::unique_ptr<T> held;  // null only once moved from
+
+  explicit Boxed(T value) : held(std::make_unique<T>(std::move(value))) {}
+  Boxed(const Boxed& other) : held(std::make_unique<T>(*other.held)) {}
+  Boxed& operator=(const Boxed& other) {
+    if (this != &other) *held = *other.held;
+    return *this;
+  }
+  Boxed(Boxed&&) noexcept = default;
+  Boxed& operator=(Boxed&&) noexcept = default;
+
+  T& operator*() { return *held; }
+  const T& operator*() const { return *held; }
+  T* operator->() { return held.get(); }
+  const T* operator->() const { return held.get(); }
+};
+using PStringSlot = Boxed<pstring>;
+using BStringSlot = Boxed<bstring>;
+
+using Value = std::variant<std::monostate, long long, std::string, PStringSlot, BStringSlot, ObjectSlot, ListSlot,
+                           IntListSlot>;
 
 inline bool absent(const Value& v) { return std::holds_alternative<std::monostate>(v); }
 
@@ -90,6 +115,7 @@ struct Field {
   unsigned tag = 0;
   Value value;  // std::monostate while the field is absent
 };
+static_assert(std::is_trivially_destructible_v<std::monostate> && std::is_trivially_destructible_v<long long>);
 
 // What few messages hold besides their fields, kept apart so that the body
 // of each of a long list's messages stays small.
@@ -120,8 +146,12 @@ struct Body {
   Body(const Body&) = delete;
   Body& operator=(const Body&) = delete;
   ~Body() {
+    // Absent fields and numbers own nothing: most slots of a long list's
+    // messages are left without a call.
     Field* f = fields();
-    for (std::size_t i = count; i > 0; --i) f[i - 1].~Field();
+    for (std::size_t i = count; i > 0; --i) {
+      if (f[i - 1].value.index() > 1) f[i - 1].~Field();
+    }
   }
 
   // A body with one absent slot per field of the entry (none for null).
