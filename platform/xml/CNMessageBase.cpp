@@ -33,38 +33,67 @@ using tkxml::detail::present;
 
 namespace {
 
+// Why an accessor call's numbers disagree with the registry.
+enum class Mismatch { NotRegistered, ClassHash, NoTag, NoOrdinalAndHash, FieldHash, Ordinal, Kind, NestedClass };
+
+// Reports a call that resolve refused; always null. Kept out of line: the
+// common path (every accessor call) only compares numbers.
+[[gnu::cold]] [[gnu::noinline]] const FieldDef* refuseCall(const CNMessageBase& m, const char* api, long long ordinal,
+                                                             long long tag, unsigned classHash, unsigned fieldHash,
+                                                             const unsigned* nestedNs, const unsigned* nestedCls,
+                                                             Mismatch mismatch, const FieldDef* f) {
+  std::string why;
+  switch (mismatch) {
+    case Mismatch::NotRegistered: why = "the class is not registered"; break;
+    case Mismatch::ClassHash: why = "wrong class hash"; break;
+    case Mismatch::NoTag: why = "the class has no field with that tag"; break;
+    case Mismatch::NoOrdinalAndHash: why = "the class has no field with that ordinal and field hash"; break;
+    case Mismatch::FieldHash: why = "the field's hash is " + std::to_string(f->hash); break;
+    case Mismatch::Ordinal: why = "the field's ordinal is " + std::to_string(f->ordinal); break;
+    case Mismatch::Kind: why = std::string("the field is a ") + tkxml::kindName(f->kind); break;
+    case Mismatch::NestedClass:
+      why = "the field holds class " + std::to_string(f->ns) + ":" + std::to_string(f->cls);
+      break;
+  }
+  std::string call = std::string(api) + "(";
+  if (ordinal != kNotGiven) call += "ordinal " + std::to_string(ordinal) + ", ";
+  if (tag != kNotGiven) call += "tag " + std::to_string(tag) + ", ";
+  call += "class hash " + hex(classHash) + ", field hash " + std::to_string(fieldHash);
+  if (nestedNs != nullptr) call += ", class " + std::to_string(*nestedNs) + ":" + std::to_string(*nestedCls);
+  call += ")";
+  tkxml::detail::reportMismatch(api, call + " on " + describeClass(m.getNamespace(), m.getClassNumber()) + ": " + why);
+  return nullptr;
+}
+
 // Finds the field an accessor call names and checks every number of the call
 // against the registry. Null (after reporting) when anything disagrees.
 const FieldDef* resolve(const CNMessageBase& m, const ClassInfo*& info, const char* api, const FieldKind* kind,
                         long long ordinal, long long tag, unsigned classHash, unsigned fieldHash,
                         const unsigned* nestedNs = nullptr, const unsigned* nestedCls = nullptr) {
-  info = tkxml::detail::classOf(m.getNamespace(), m.getClassNumber());
-  auto fail = [&](const std::string& why) -> const FieldDef* {
-    std::string call = std::string(api) + "(";
-    if (ordinal != kNotGiven) call += "ordinal " + std::to_string(ordinal) + ", ";
-    if (tag != kNotGiven) call += "tag " + std::to_string(tag) + ", ";
-    call += "class hash " + hex(classHash) + ", field hash " + std::to_string(fieldHash);
-    if (nestedNs != nullptr) call += ", class " + std::to_string(*nestedNs) + ":" + std::to_string(*nestedCls);
-    call += ")";
-    tkxml::detail::reportMismatch(api, call + " on " + describeClass(m.getNamespace(), m.getClassNumber()) + ": " + why);
-    return nullptr;
+  // A body laid out since the registry last changed names the class's entry.
+  const Body* b = Access::bodyIfAny(m);
+  if (b != nullptr && b->layout != nullptr && b->stamp == tkxml::detail::registryGeneration()) {
+    info = b->layout;
+  } else {
+    info = tkxml::detail::classOf(m.getNamespace(), m.getClassNumber());
+  }
+  auto fail = [&](Mismatch mismatch, const FieldDef* f) {
+    return refuseCall(m, api, ordinal, tag, classHash, fieldHash, nestedNs, nestedCls, mismatch, f);
   };
-  if (!info) return fail("the class is not registered");
-  if (classHash != info->classHash) return fail("wrong class hash");
+  if (!info) return fail(Mismatch::NotRegistered, nullptr);
+  if (classHash != info->classHash) return fail(Mismatch::ClassHash, nullptr);
   const FieldDef* f = nullptr;
   if (tag != kNotGiven) {
     f = info->byTag(static_cast<unsigned>(tag));
-    if (f == nullptr) return fail("the class has no field with that tag");
+    if (f == nullptr) return fail(Mismatch::NoTag, nullptr);
   } else {
     f = info->byOrdinalAndHash(static_cast<unsigned>(ordinal), fieldHash);
-    if (f == nullptr) return fail("the class has no field with that ordinal and field hash");
+    if (f == nullptr) return fail(Mismatch::NoOrdinalAndHash, nullptr);
   }
-  if (f->hash != fieldHash) return fail("the field's hash is " + std::to_string(f->hash));
-  if (ordinal != kNotGiven && f->ordinal != ordinal) return fail("the field's ordinal is " + std::to_string(f->ordinal));
-  if (kind != nullptr && f->kind != *kind) return fail(std::string("the field is a ") + tkxml::kindName(f->kind));
-  if (nestedNs != nullptr && (f->ns != *nestedNs || f->cls != *nestedCls)) {
-    return fail("the field holds class " + std::to_string(f->ns) + ":" + std::to_string(f->cls));
-  }
+  if (f->hash != fieldHash) return fail(Mismatch::FieldHash, f);
+  if (ordinal != kNotGiven && f->ordinal != ordinal) return fail(Mismatch::Ordinal, f);
+  if (kind != nullptr && f->kind != *kind) return fail(Mismatch::Kind, f);
+  if (nestedNs != nullptr && (f->ns != *nestedNs || f->cls != *nestedCls)) return fail(Mismatch::NestedClass, f);
   return f;
 }
 
@@ -131,7 +160,10 @@ CNMessageBase& CNMessageBase::operator=(CNMessageBase&& other) noexcept {
 CNMessageBase::~CNMessageBase() = default;
 
 Body& CNMessageBase::body() {
-  if (!m_body) m_body = Body::make(tkxml::detail::classOf(m_ns, m_cls));
+  if (!m_body) {
+    const unsigned long long stamp = tkxml::detail::registryGeneration();
+    m_body = Body::make(tkxml::detail::classOf(m_ns, m_cls), stamp);
+  }
   return *m_body;
 }
 

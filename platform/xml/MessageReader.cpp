@@ -131,10 +131,10 @@ class MessageBuilder : public ElementHandler {
 
   // The element of the message `m`: its class checked, its attributes read.
   void openMessage(CNMessageBase& m, const ParsedText& name, const Attributes& attrs, int wrongClass) {
+    const unsigned long long stamp = registryGeneration();
     const ClassInfo* info = classOf(m.getNamespace(), m.getClassNumber());
-    const std::string unregistered = info ? std::string() : tkxml::elementName(m.getNamespace(), m.getClassNumber());
-    const std::string& element = info ? info->element : unregistered;
-    if (!name.is(element)) {
+    if (info ? !name.is(info->element) : !name.is(tkxml::elementName(m.getNamespace(), m.getClassNumber()))) {
+      const std::string element = elementOf(m);
       return refuse(wrongClass, wrongClass == tkxml::kErrWrongRoot
                                     ? "the root element is " + name.bytes() + ", not " + element
                                     : "element " + name.bytes() + " where " + element + " belongs");
@@ -142,7 +142,7 @@ class MessageBuilder : public ElementHandler {
     // The element stays a message while it is open, also after a refusal
     // in its attributes: text inside it was met before that.
     push(Frame{Kind::Message, &m, info});
-    Body& b = Access::body(m);
+    Body& b = Access::body(m, info, stamp);
     for (const Attribute& attr : attrs) {
       if (attr.name.is("tag")) continue;
       char letter = 0;

@@ -3,19 +3,6 @@
 
 namespace tkxml::detail {
 
-char kindLetter(FieldKind kind) {
-  switch (kind) {
-    case FieldKind::Int64: return 'i';
-    case FieldKind::String: return 's';
-    case FieldKind::PString: return 'p';
-    case FieldKind::BString: return 'b';
-    case FieldKind::IntList: return 'l';
-    case FieldKind::Object:
-    case FieldKind::ObjectList: return '\0';
-  }
-  return '\0';
-}
-
 namespace {
 
 // The parsers of numbers, over bytes or over ASCII in UTF-16 alike.

@@ -33,6 +33,10 @@ struct CNMessageBase::Access {
   static bool materialised(const CNMessageBase& m) { return m.m_materialised; }
   static void setMaterialised(CNMessageBase& m, bool value) { m.m_materialised = value; }
   static tkxml::detail::Body& body(CNMessageBase& m) { return m.body(); }
+  // The body, laid out by the class entry `info` (looked up at the registry's
+  // generation `stamp`) when the message has none yet: the reader has looked
+  // the class up already.
+  static tkxml::detail::Body& body(CNMessageBase& m, const tkxml::ClassInfo* info, unsigned long long stamp);
   static const tkxml::detail::Body* bodyIfAny(const CNMessageBase& m) { return m.bodyOrNull(); }
   // A copy that keeps whether it is part of its parent (a plain copy always is).
   static std::unique_ptr<CNMessageBase> clone(const CNMessageBase& m) {
@@ -137,6 +141,10 @@ struct Body {
   // (ascending tag). Never resized, so a reference to one field's value stays
   // valid while others are written.
   const ClassInfo* layout = nullptr;
+  // The registry's generation (registryGeneration) read before `layout` was
+  // looked up: while the registry still counts this, `layout` is the class's
+  // entry and an accessor need not look it up again.
+  unsigned long long stamp = ~0ull;
   // Made at the first of them that the body holds.
   std::unique_ptr<BodyExtras> extras;
 
@@ -154,11 +162,13 @@ struct Body {
     }
   }
 
-  // A body with one absent slot per field of the entry (none for null).
-  static std::unique_ptr<Body> make(const ClassInfo* info) {
+  // A body with one absent slot per field of the entry (none for null),
+  // looked up at the registry's generation `stamp`.
+  static std::unique_ptr<Body> make(const ClassInfo* info, unsigned long long stamp) {
     const std::size_t n = info != nullptr ? info->fields.size() : 0;
     std::unique_ptr<Body> b(new (::operator new(sizeof(Body) + n * sizeof(Field))) Body());
     b->layout = info;
+    b->stamp = stamp;
     Field* f = b->fields();
     for (; b->count < n; ++b->count) new (f + b->count) Field{info->fields[b->count].tag, Value()};
     return b;
@@ -167,6 +177,7 @@ struct Body {
   static std::unique_ptr<Body> copy(const Body& other) {
     std::unique_ptr<Body> b(new (::operator new(sizeof(Body) + other.count * sizeof(Field))) Body());
     b->layout = other.layout;
+    b->stamp = other.stamp;
     const Field* from = other.fields();
     Field* f = b->fields();
     // Counted as they are made: a copy that fails part way frees what it made.
@@ -260,6 +271,16 @@ struct Body {
 };
 
 static_assert(sizeof(Body) % alignof(Field) == 0 && alignof(Body) >= alignof(Field));
+
+}  // namespace tkxml::detail
+
+inline tkxml::detail::Body& CNMessageBase::Access::body(CNMessageBase& m, const tkxml::ClassInfo* info,
+                                                        unsigned long long stamp) {
+  if (!m.m_body) m.m_body = tkxml::detail::Body::make(info, stamp);
+  return *m.m_body;
+}
+
+namespace tkxml::detail {
 
 }  // namespace tkxml::detail
 

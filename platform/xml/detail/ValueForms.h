@@ -13,7 +13,19 @@
 namespace tkxml::detail {
 
 // The attribute letter of a value field; '\0' for fields that hold messages.
-char kindLetter(FieldKind kind);
+// (Inline: the reader asks for every attribute.)
+inline char kindLetter(FieldKind kind) {
+  switch (kind) {
+    case FieldKind::Int64: return 'i';
+    case FieldKind::String: return 's';
+    case FieldKind::PString: return 'p';
+    case FieldKind::BString: return 'b';
+    case FieldKind::IntList: return 'l';
+    case FieldKind::Object:
+    case FieldKind::ObjectList: return '\0';
+  }
+  return '\0';
+}
 // A tag: decimal, no leading zero, at most 2^32 - 1.
 bool parseTag(std::string_view s, unsigned& tag);
 // The same from ASCII as the parser holds it (one unit a byte).
