@@ -11,6 +11,10 @@
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <memory>
 #include <mutex>
@@ -199,12 +203,21 @@ bool measure(const XMLCh* text, XMLSize_t length, std::size_t& bytes) {
   return true;
 }
 
-// ASCII units appended as the bytes they are.
+// ASCII units appended as the bytes they are. Every value of a message goes
+// through here: sixteen units are narrowed at a time where the machine can.
 void appendAscii(const XMLCh* text, XMLSize_t length, std::string& out) {
   const std::size_t at = out.size();
   out.resize(at + length);
   char* p = out.data() + at;
-  for (XMLSize_t i = 0; i < length; ++i) p[i] = static_cast<char>(text[i]);
+  XMLSize_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= length; i += 16) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 8));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm_packus_epi16(low, high));
+  }
+#endif
+  for (; i < length; ++i) p[i] = static_cast<char>(text[i]);
 }
 
 // UTF-16 from the parser to our bytes, in bulk: one pass finds the exact size
