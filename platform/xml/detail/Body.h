@@ -282,10 +282,6 @@ inline tkxml::detail::Body& CNMessageBase::Access::body(CNMessageBase& m, const 
 
 namespace tkxml::detail {
 
-}  // namespace tkxml::detail
-
-namespace tkxml::detail {
-
 // The ordinal or tag of an accessor call that names the field by the other.
 inline constexpr long long kNotGiven = -1;
 
