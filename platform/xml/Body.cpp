@@ -23,38 +23,22 @@ bool hasContent(const CNMessageBase& m) {
 }
 
 template <class Slots>
-auto* slotByTag(Slots& slots, unsigned tag) {
+auto* slotByTag(Slots slots, unsigned tag) {
   auto it = std::lower_bound(slots.begin(), slots.end(), tag, [](const Field& s, unsigned t) { return s.tag < t; });
   return it != slots.end() && it->tag == tag ? &it->value : nullptr;
 }
 
 }  // namespace
 
-Value* Body::find(const ClassInfo& info, const FieldDef& f) {
-  // The field definition lies in the entry at the index of its slot.
-  if (layout == &info) return &slots[static_cast<std::size_t>(&f - info.fields.data())].value;
-  if (Value* v = slotByTag(slots, f.tag)) return v;
+Value* Body::findElsewhere(unsigned tag) {
+  if (Value* v = slotByTag(slots(), tag)) return v;
   if (!extras) return nullptr;
-  auto it = extras->fields.find(f.tag);
+  auto it = extras->fields.find(tag);
   return it != extras->fields.end() ? &it->second : nullptr;
 }
 
-const Value* Body::find(const ClassInfo& info, const FieldDef& f) const {
-  return const_cast<Body*>(this)->find(info, f);
-}
-
-Value& Body::slot(const ClassInfo& info, const FieldDef& f) {
-  if (layout == nullptr && slots.empty() && (!extras || extras->fields.empty())) {
-    layout = &info;
-    slots.resize(info.fields.size());
-    for (std::size_t i = 0; i < slots.size(); ++i) slots[i].tag = info.fields[i].tag;
-  }
-  if (Value* v = find(info, f)) return *v;
-  return extrasMade().fields[f.tag];
-}
-
 bool Body::holds(unsigned tag) const {
-  const Value* v = slotByTag(slots, tag);
+  const Value* v = slotByTag(slots(), tag);
   if (v == nullptr && extras) {
     auto it = extras->fields.find(tag);
     v = it != extras->fields.end() ? &it->second : nullptr;
@@ -79,7 +63,7 @@ std::string describeClass(unsigned ns, unsigned cls) {
 bool fieldPresent(const Value& v) {
   if (absent(v)) return false;
   if (auto* o = std::get_if<ObjectSlot>(&v)) return o->msg && present(*o->msg);
-  if (auto* l = std::get_if<ListSlot>(&v)) return l->marked || !l->list.empty();
+  if (auto* l = std::get_if<ListSlot>(&v)) return l->marked || !l->list->empty();
   if (auto* l = std::get_if<IntListSlot>(&v)) return l->marked || !l->values.empty();
   return true;
 }

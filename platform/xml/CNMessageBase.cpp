@@ -19,7 +19,9 @@ using tkxml::FieldKind;
 using tkxml::detail::Body;
 using tkxml::detail::IntListSlot;
 using tkxml::detail::ListSlot;
+using tkxml::detail::BStringSlot;
 using tkxml::detail::ObjectSlot;
+using tkxml::detail::PStringSlot;
 using tkxml::detail::Value;
 using tkxml::detail::bytesOf;
 using Access = CNMessageBase::Access;
@@ -31,38 +33,67 @@ using tkxml::detail::present;
 
 namespace {
 
+// Why an accessor call's numbers disagree with the registry.
+enum class Mismatch { NotRegistered, ClassHash, NoTag, NoOrdinalAndHash, FieldHash, Ordinal, Kind, NestedClass };
+
+// Reports a call that resolve refused; always null. Kept out of line: the
+// common path (every accessor call) only compares numbers.
+[[gnu::cold]] [[gnu::noinline]] const FieldDef* refuseCall(const CNMessageBase& m, const char* api, long long ordinal,
+                                                             long long tag, unsigned classHash, unsigned fieldHash,
+                                                             const unsigned* nestedNs, const unsigned* nestedCls,
+                                                             Mismatch mismatch, const FieldDef* f) {
+  std::string why;
+  switch (mismatch) {
+    case Mismatch::NotRegistered: why = "the class is not registered"; break;
+    case Mismatch::ClassHash: why = "wrong class hash"; break;
+    case Mismatch::NoTag: why = "the class has no field with that tag"; break;
+    case Mismatch::NoOrdinalAndHash: why = "the class has no field with that ordinal and field hash"; break;
+    case Mismatch::FieldHash: why = "the field's hash is " + std::to_string(f->hash); break;
+    case Mismatch::Ordinal: why = "the field's ordinal is " + std::to_string(f->ordinal); break;
+    case Mismatch::Kind: why = std::string("the field is a ") + tkxml::kindName(f->kind); break;
+    case Mismatch::NestedClass:
+      why = "the field holds class " + std::to_string(f->ns) + ":" + std::to_string(f->cls);
+      break;
+  }
+  std::string call = std::string(api) + "(";
+  if (ordinal != kNotGiven) call += "ordinal " + std::to_string(ordinal) + ", ";
+  if (tag != kNotGiven) call += "tag " + std::to_string(tag) + ", ";
+  call += "class hash " + hex(classHash) + ", field hash " + std::to_string(fieldHash);
+  if (nestedNs != nullptr) call += ", class " + std::to_string(*nestedNs) + ":" + std::to_string(*nestedCls);
+  call += ")";
+  tkxml::detail::reportMismatch(api, call + " on " + describeClass(m.getNamespace(), m.getClassNumber()) + ": " + why);
+  return nullptr;
+}
+
 // Finds the field an accessor call names and checks every number of the call
 // against the registry. Null (after reporting) when anything disagrees.
 const FieldDef* resolve(const CNMessageBase& m, const ClassInfo*& info, const char* api, const FieldKind* kind,
                         long long ordinal, long long tag, unsigned classHash, unsigned fieldHash,
                         const unsigned* nestedNs = nullptr, const unsigned* nestedCls = nullptr) {
-  info = tkxml::detail::classOf(m.getNamespace(), m.getClassNumber());
-  auto fail = [&](const std::string& why) -> const FieldDef* {
-    std::string call = std::string(api) + "(";
-    if (ordinal != kNotGiven) call += "ordinal " + std::to_string(ordinal) + ", ";
-    if (tag != kNotGiven) call += "tag " + std::to_string(tag) + ", ";
-    call += "class hash " + hex(classHash) + ", field hash " + std::to_string(fieldHash);
-    if (nestedNs != nullptr) call += ", class " + std::to_string(*nestedNs) + ":" + std::to_string(*nestedCls);
-    call += ")";
-    tkxml::detail::reportMismatch(api, call + " on " + describeClass(m.getNamespace(), m.getClassNumber()) + ": " + why);
-    return nullptr;
+  // A body laid out since the registry last changed names the class's entry.
+  const Body* b = Access::bodyIfAny(m);
+  if (b != nullptr && b->layout != nullptr && b->stamp == tkxml::detail::registryGeneration()) {
+    info = b->layout;
+  } else {
+    info = tkxml::detail::classOf(m.getNamespace(), m.getClassNumber());
+  }
+  auto fail = [&](Mismatch mismatch, const FieldDef* f) {
+    return refuseCall(m, api, ordinal, tag, classHash, fieldHash, nestedNs, nestedCls, mismatch, f);
   };
-  if (!info) return fail("the class is not registered");
-  if (classHash != info->classHash) return fail("wrong class hash");
+  if (!info) return fail(Mismatch::NotRegistered, nullptr);
+  if (classHash != info->classHash) return fail(Mismatch::ClassHash, nullptr);
   const FieldDef* f = nullptr;
   if (tag != kNotGiven) {
     f = info->byTag(static_cast<unsigned>(tag));
-    if (f == nullptr) return fail("the class has no field with that tag");
+    if (f == nullptr) return fail(Mismatch::NoTag, nullptr);
   } else {
     f = info->byOrdinalAndHash(static_cast<unsigned>(ordinal), fieldHash);
-    if (f == nullptr) return fail("the class has no field with that ordinal and field hash");
+    if (f == nullptr) return fail(Mismatch::NoOrdinalAndHash, nullptr);
   }
-  if (f->hash != fieldHash) return fail("the field's hash is " + std::to_string(f->hash));
-  if (ordinal != kNotGiven && f->ordinal != ordinal) return fail("the field's ordinal is " + std::to_string(f->ordinal));
-  if (kind != nullptr && f->kind != *kind) return fail(std::string("the field is a ") + tkxml::kindName(f->kind));
-  if (nestedNs != nullptr && (f->ns != *nestedNs || f->cls != *nestedCls)) {
-    return fail("the field holds class " + std::to_string(f->ns) + ":" + std::to_string(f->cls));
-  }
+  if (f->hash != fieldHash) return fail(Mismatch::FieldHash, f);
+  if (ordinal != kNotGiven && f->ordinal != ordinal) return fail(Mismatch::Ordinal, f);
+  if (kind != nullptr && f->kind != *kind) return fail(Mismatch::Kind, f);
+  if (nestedNs != nullptr && (f->ns != *nestedNs || f->cls != *nestedCls)) return fail(Mismatch::NestedClass, f);
   return f;
 }
 
@@ -75,10 +106,10 @@ bool sameValue(const Value& a, const Value& b) {
   if (a.index() != b.index()) return false;
   if (auto* x = std::get_if<long long>(&a)) return *x == std::get<long long>(b);
   if (auto* x = std::get_if<std::string>(&a)) return *x == std::get<std::string>(b);
-  if (auto* x = std::get_if<pstring>(&a)) return *x == std::get<pstring>(b);
-  if (auto* x = std::get_if<bstring>(&a)) return bytesOf(*x) == bytesOf(std::get<bstring>(b));
+  if (auto* x = std::get_if<PStringSlot>(&a)) return **x == *std::get<PStringSlot>(b);
+  if (auto* x = std::get_if<BStringSlot>(&a)) return bytesOf(**x) == bytesOf(*std::get<BStringSlot>(b));
   if (auto* x = std::get_if<ObjectSlot>(&a)) return *x->msg == *std::get<ObjectSlot>(b).msg;
-  if (auto* x = std::get_if<ListSlot>(&a)) return x->list == std::get<ListSlot>(b).list;
+  if (auto* x = std::get_if<ListSlot>(&a)) return *x->list == *std::get<ListSlot>(b).list;
   if (auto* x = std::get_if<IntListSlot>(&a)) return x->values == std::get<IntListSlot>(b).values;
   return false;
 }
@@ -100,14 +131,14 @@ CNMessageBase::CNMessageBase(unsigned nameSpace, unsigned classNumber) : m_ns(na
 CNMessageBase::CNMessageBase(const CNMessageBase& other)
     : m_ns(other.m_ns),
       m_cls(other.m_cls),
-      m_body(other.m_body ? std::make_unique<Body>(*other.m_body) : nullptr) {}
+      m_body(other.m_body ? Body::copy(*other.m_body) : nullptr) {}
 
 CNMessageBase::CNMessageBase(CNMessageBase&& other) noexcept
     : m_ns(other.m_ns), m_cls(other.m_cls), m_body(std::move(other.m_body)) {}
 
 CNMessageBase& CNMessageBase::operator=(const CNMessageBase& other) {
   if (this != &other) {
-    std::unique_ptr<Body> copy = other.m_body ? std::make_unique<Body>(*other.m_body) : nullptr;
+    std::unique_ptr<Body> copy = other.m_body ? Body::copy(*other.m_body) : nullptr;
     m_ns = other.m_ns;
     m_cls = other.m_cls;
     m_body = std::move(copy);
@@ -129,7 +160,10 @@ CNMessageBase& CNMessageBase::operator=(CNMessageBase&& other) noexcept {
 CNMessageBase::~CNMessageBase() = default;
 
 Body& CNMessageBase::body() {
-  if (!m_body) m_body = std::make_unique<Body>();
+  if (!m_body) {
+    const unsigned long long stamp = tkxml::detail::registryGeneration();
+    m_body = Body::make(tkxml::detail::classOf(m_ns, m_cls), stamp);
+  }
   return *m_body;
 }
 
@@ -286,8 +320,8 @@ const pstring& CNMessageBase::getpstringobjectByRef(unsigned ordinal, unsigned t
       resolve(*this, info, "CNMessageBase::getpstringobjectByRef", &kind, ordinal, tag, classHash, fieldHash);
   if (f == nullptr) return kEmptyPString;
   const Value* v = findValue(*this, *info, *f);
-  const pstring* p = v != nullptr ? std::get_if<pstring>(v) : nullptr;
-  return p != nullptr ? *p : kEmptyPString;
+  const PStringSlot* p = v != nullptr ? std::get_if<PStringSlot>(v) : nullptr;
+  return p != nullptr ? **p : kEmptyPString;
 }
 
 int CNMessageBase::setpstringobject(unsigned ordinal, unsigned tag, const std::string& plain, int encryptionType,
@@ -304,7 +338,7 @@ int CNMessageBase::setpstringobject(unsigned ordinal, unsigned tag, const std::s
                                       ": unknown encryption type " + std::to_string(encryptionType));
     return tkxml::kErrMismatch;
   }
-  body().slot(*info, *f) = std::move(p);
+  body().slot(*info, *f).emplace<PStringSlot>(std::move(p));
   m_materialised = true;
   return tkxml::kOk;
 }
@@ -317,8 +351,8 @@ const bstring& CNMessageBase::getbstringobjectByRef(unsigned ordinal, unsigned t
       resolve(*this, info, "CNMessageBase::getbstringobjectByRef", &kind, ordinal, tag, classHash, fieldHash);
   if (f == nullptr) return kEmptyBString;
   const Value* v = findValue(*this, *info, *f);
-  const bstring* b = v != nullptr ? std::get_if<bstring>(v) : nullptr;
-  return b != nullptr ? *b : kEmptyBString;
+  const BStringSlot* b = v != nullptr ? std::get_if<BStringSlot>(v) : nullptr;
+  return b != nullptr ? **b : kEmptyBString;
 }
 
 int CNMessageBase::setbstringobject(unsigned ordinal, unsigned tag, const bstring& value, unsigned classHash,
@@ -328,7 +362,7 @@ int CNMessageBase::setbstringobject(unsigned ordinal, unsigned tag, const bstrin
   const FieldDef* f =
       resolve(*this, info, "CNMessageBase::setbstringobject", &kind, ordinal, tag, classHash, fieldHash);
   if (f == nullptr) return tkxml::kErrMismatch;
-  body().slot(*info, *f) = value;
+  body().slot(*info, *f).emplace<BStringSlot>(value);
   m_materialised = true;
   return tkxml::kOk;
 }
@@ -398,9 +432,9 @@ tkxml::MessageList& CNMessageBase::getlistobject(unsigned ordinal, unsigned tag,
   }
   Value& v = b.slot(*info, *f);
   ListSlot* slot = std::get_if<ListSlot>(&v);
-  if (slot == nullptr) slot = &v.emplace<ListSlot>(ListSlot{tkxml::MessageList(f->ns, f->cls), false});
+  if (slot == nullptr) slot = &v.emplace<ListSlot>(f->ns, f->cls, false);
   if (create) slot->marked = true;
-  return slot->list;
+  return *slot->list;
 }
 
 tkxml::IntList& CNMessageBase::getlistint(unsigned ordinal, unsigned tag, unsigned classHash, unsigned fieldHash,

@@ -37,7 +37,7 @@ class MessageBuilder : public ElementHandler {
     switch (top.kind) {
       case Kind::Message: return child(top, name, attrs);
       case Kind::List: {
-        auto& items = Body::items(top.list->list);
+        auto& items = Body::items(*top.list->list);
         return openMessage(items.emplace_back(top.field->ns, top.field->cls), name, attrs, tkxml::kErrWrongClass);
       }
       case Kind::Raw: return raw(top.node->children.emplace_back(), name, attrs);
@@ -119,7 +119,7 @@ class MessageBuilder : public ElementHandler {
         return refuse(tkxml::kErrBadValue, "a list for field tag " + std::to_string(tag));
       }
       if (attrs.size() != 1) return refuse(tkxml::kErrBadDocument, "a list with more than its tag");
-      ListSlot& list = value.emplace<ListSlot>(ListSlot{tkxml::MessageList(f->ns, f->cls), true});
+      ListSlot& list = value.emplace<ListSlot>(f->ns, f->cls, true);
       return push(Frame{Kind::List, nullptr, nullptr, &list, f});
     }
     if (f->kind != FieldKind::Object) {
@@ -131,10 +131,10 @@ class MessageBuilder : public ElementHandler {
 
   // The element of the message `m`: its class checked, its attributes read.
   void openMessage(CNMessageBase& m, const ParsedText& name, const Attributes& attrs, int wrongClass) {
+    const unsigned long long stamp = registryGeneration();
     const ClassInfo* info = classOf(m.getNamespace(), m.getClassNumber());
-    const std::string unregistered = info ? std::string() : tkxml::elementName(m.getNamespace(), m.getClassNumber());
-    const std::string& element = info ? info->element : unregistered;
-    if (!name.is(element)) {
+    if (info ? !name.is(info->element) : !name.is(tkxml::elementName(m.getNamespace(), m.getClassNumber()))) {
+      const std::string element = elementOf(m);
       return refuse(wrongClass, wrongClass == tkxml::kErrWrongRoot
                                     ? "the root element is " + name.bytes() + ", not " + element
                                     : "element " + name.bytes() + " where " + element + " belongs");
@@ -142,7 +142,7 @@ class MessageBuilder : public ElementHandler {
     // The element stays a message while it is open, also after a refusal
     // in its attributes: text inside it was met before that.
     push(Frame{Kind::Message, &m, info});
-    Body& b = Access::body(m);
+    Body& b = Access::body(m, info, stamp);
     for (const Attribute& attr : attrs) {
       if (attr.name.is("tag")) continue;
       char letter = 0;
@@ -187,13 +187,13 @@ class MessageBuilder : public ElementHandler {
         break;
       }
       case FieldKind::String: text.appendTo(value.emplace<std::string>()); break;
-      case FieldKind::BString: value.emplace<bstring>(text.bytes()); break;
+      case FieldKind::BString: value.emplace<BStringSlot>(text.bytes()); break;
       case FieldKind::PString: {
         pstring p;
         if (!parsePString(text.bytes(), p)) {
           return fail(tkxml::kErrBadValue, "attribute " + name() + " is not a protected text");
         }
-        value = std::move(p);
+        value.emplace<PStringSlot>(std::move(p));
         break;
       }
       case FieldKind::IntList: {

@@ -117,10 +117,10 @@ struct Writer {
           out.push_back('"');
         } else if (auto* s = std::get_if<std::string>(&value)) {
           rc = field('s', tag, *s);
-        } else if (auto* p = std::get_if<pstring>(&value)) {
-          rc = field('p', tag, std::to_string(p->getEncryptionType()) + ":" + p->getWireForm());
-        } else if (auto* bs = std::get_if<bstring>(&value)) {
-          rc = field('b', tag, std::string_view(bs->c_str(), bs->size()));
+        } else if (auto* p = std::get_if<PStringSlot>(&value)) {
+          rc = field('p', tag, std::to_string((*p)->getEncryptionType()) + ":" + (*p)->getWireForm());
+        } else if (auto* bs = std::get_if<BStringSlot>(&value)) {
+          rc = field('b', tag, std::string_view((*bs)->c_str(), (*bs)->size()));
         } else if (auto* l = std::get_if<IntListSlot>(&value)) {
           const std::string t = std::to_string(tag);
           std::string text;
@@ -165,7 +165,7 @@ struct Writer {
         rc = message(*o->msg, tag, depth + 1);
         childWritten = true;
       } else if (auto* l = std::get_if<ListSlot>(&value)) {
-        rc = list(m, f, tag, l->list, depth + 1);
+        rc = list(m, f, tag, *l->list, depth + 1);
         childWritten = true;
       }
     });

@@ -16,14 +16,15 @@ int preparePasswords(CNMessageBase& m, const std::string& where) {
   Body& b = Access::body(m);
   int result = tkxml::kOk;
   b.forEach([&](unsigned tag, Value& value) {
-    if (auto* p = std::get_if<pstring>(&value)) {
-      if (p->getEncryptionType() == tkxml::kPlainText) {
+    if (auto* slot = std::get_if<tkxml::detail::PStringSlot>(&value)) {
+      pstring& p = **slot;
+      if (p.getEncryptionType() == tkxml::kPlainText) {
         pstring protectedForm;
-        pstring::fromPlain(p->getWireForm(), tkxml::kCipherText, protectedForm);
-        *p = protectedForm;
+        pstring::fromPlain(p.getWireForm(), tkxml::kCipherText, protectedForm);
+        p = protectedForm;
       } else {
         std::string plain;
-        if (!p->getPlainPassword(plain)) {
+        if (!p.getPlainPassword(plain)) {
           EvDebug::Error("tkxml::preProcessXMLStringForPassword", "Protected field tag [%u] of %s does not decrypt.",
                          tag, where.c_str());
           result = tkxml::kErrPassword;
@@ -32,7 +33,7 @@ int preparePasswords(CNMessageBase& m, const std::string& where) {
     } else if (auto* o = std::get_if<ObjectSlot>(&value)) {
       if (int rc = preparePasswords(*o->msg, o->msg->getClassName()); rc != tkxml::kOk) result = rc;
     } else if (auto* l = std::get_if<ListSlot>(&value)) {
-      for (CNMessageBase& item : Body::items(l->list)) {
+      for (CNMessageBase& item : Body::items(*l->list)) {
         if (int rc = preparePasswords(item, item.getClassName()); rc != tkxml::kOk) result = rc;
       }
     }

@@ -25,8 +25,6 @@ struct RegistryState {
   // Every entry ever published, so that a plain pointer to one stays valid
   // after a merge replaced it (messages laid out by it may still be alive).
   std::vector<ClassInfoPtr> published;
-  // Counts publications: a thread's cached look-ups are good while it holds.
-  std::atomic<unsigned long long> generation{0};
 };
 
 RegistryState& registry() {
@@ -188,7 +186,7 @@ bool registerClass(const ClassDef& def) {
   r.byHash[def.classHash] = published;
   r.byElement[element] = published;
   r.published.push_back(published);
-  r.generation.fetch_add(1, std::memory_order_release);
+  detail::g_registryGeneration.fetch_add(1, std::memory_order_release);
   return true;
 }
 
@@ -217,7 +215,7 @@ const ClassInfo* classOf(unsigned ns, unsigned cls) {
   thread_local Entry cache[16];
   RegistryState& r = registry();
   const unsigned long long k = key(ns, cls);
-  const unsigned long long generation = r.generation.load(std::memory_order_acquire);
+  const unsigned long long generation = registryGeneration();
   Entry& e = cache[(ns * 31u + cls) % 16u];
   if (e.key == k && e.generation == generation) return e.info;
   std::shared_lock<std::shared_mutex> guard(r.mutex);

@@ -1,9 +1,11 @@
 // The registry of classes.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <tuple>
 
+#include "platform/testkit/xml.h"
 #include "platform/xml/CNMessageBase.h"
 #include "platform/xml/EVGuiMessages.h"
 #include "platform/xml/Registry.h"
@@ -100,6 +102,64 @@ TEST(XmlRegistry, ContradictionsAreRefusedAndIdenticalDefinitionsMerge) {
   // definitions this test refuses on purpose appear as problems.
   for (const std::string& p : tkxml::registryProblems()) {
     if (p.find("TkTest") == std::string::npos) ADD_FAILURE() << p;
+  }
+}
+
+// A message laid out while its class had fewer fields keeps working after a
+// later registration merged new ones into the class, whether the reader or
+// an assignment laid it out (a setter: the accessor tests): its accessors
+// find the new fields, and its text, copies and equality hold them in tag
+// order.
+TEST(XmlRegistry, AMessageLaidOutBeforeItsClassGainedFieldsTakesTheNewOnes) {
+  ASSERT_EQ(CNMessageBase::Initialize(), 0);
+  // Namespace 244 belongs to this test; each case (and each repetition of the
+  // test) takes a class of its own, so that the merge comes after the layout.
+  static unsigned lastClass = 0;
+  struct Case {
+    const char* name;
+    std::function<void(CNMessageBase&, unsigned hash, const std::string& element)> layOut;
+  };
+  const Case cases[] = {
+      {"laid out by reading a text",
+       [](CNMessageBase& m, unsigned, const std::string& element) {
+         EXPECT_EQ(m.unserialize("<" + element + " i1=\"7\"/>"), 0);
+       }},
+      {"laid out by assignment from a copy",
+       [](CNMessageBase& m, unsigned hash, const std::string&) {
+         CNMessageBase source(m.getNamespace(), m.getClassNumber());
+         EXPECT_EQ(source.setint64(1, 1, 7, hash, 5), 0);
+         m = source;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const unsigned cls = ++lastClass;
+    const unsigned hash = 0xF4000000u + cls;
+    const std::string name = "TkTestLate::C" + std::to_string(cls);
+    const std::string element = "TkTestLate_C" + std::to_string(cls);
+    ASSERT_TRUE(tkxml::registerClass({name.c_str(), 244, cls, hash,
+                                      {{1, 1, 5, FieldKind::Int64}, {3, 3, 7, FieldKind::String}}}));
+    CNMessageBase m(244, cls);
+    c.layOut(m, hash, element);
+    ASSERT_TRUE(tkxml::registerClass({name.c_str(), 244, cls, hash, {{2, 2, 6, FieldKind::String}}}));
+
+    testkit::xml::resetMismatches();
+    EXPECT_EQ(m.setstring(2, 2, "late", hash, 6), 0);
+    EXPECT_EQ(m.setstring(3, 3, "last", hash, 7), 0);
+    EXPECT_EQ(m.getint64(1, hash, 5), 7);
+    EXPECT_EQ(m.getstring(2, 2, hash, 6), "late");
+    EXPECT_TRUE(m.isSet(2, hash, 6));
+    EXPECT_EQ(testkit::xml::mismatchCount(), 0) << ::testing::PrintToString(testkit::xml::mismatches());
+
+    std::string text;
+    ASSERT_EQ(m.serialize(text), 0);
+    EXPECT_EQ(text, "<" + element + " i1=\"7\" s2=\"late\" s3=\"last\"/>");
+    const CNMessageBase copy(m);
+    EXPECT_TRUE(copy == m);
+    EXPECT_EQ(copy.getstring(2, 2, hash, 6), "late");
+    CNMessageBase back(244, cls);
+    ASSERT_EQ(back.unserialize(text), 0);
+    EXPECT_TRUE(back == m);
   }
 }
 
