@@ -118,8 +118,10 @@ void assignOrClear(std::string& to, const std::string* from) {
 template <class T>
 [[gnu::always_inline]] inline void fetchBeyond(const T* object) {
   constexpr std::size_t kStride = (sizeof(T) + 8 + 15) / 16 * 16;  // with the allocator's header
-  const char* next = reinterpret_cast<const char*>(object) + 4 * kStride;
-  for (std::size_t line = 0; line < kStride; line += 64) __builtin_prefetch(next + line, 1);
+  // An address, not a pointer into the object: it lies beyond it.
+  const std::uintptr_t next = reinterpret_cast<std::uintptr_t>(object) + 4 * kStride;
+  for (std::size_t line = 0; line < kStride; line += 64)
+    __builtin_prefetch(reinterpret_cast<const void*>(next + line), 1);
 }
 
 // The objects of one kind that an instance held before a load, by database

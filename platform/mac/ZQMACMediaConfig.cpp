@@ -3,6 +3,7 @@
 #include "frame/mac/ZQMACMediaConfig.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -138,9 +139,11 @@ void ZQMACMediaConfig::ClearObjects() {
   constexpr std::size_t kLines = 11;  // as many as a drive, the largest of the many, spans
   for (std::size_t i = objects.size(); i-- > 0;) {
     if (i >= kAhead) {
-      if (const char* next = reinterpret_cast<const char*>(objects[i - kAhead])) {
-        __builtin_prefetch(next - 16, 1);  // the allocator's header, which freeing reads
-        for (std::size_t line = 0; line < kLines; ++line) __builtin_prefetch(next + 64 * line, 1);
+      // Addresses, not pointers into the object: the header lies before it.
+      if (const std::uintptr_t next = reinterpret_cast<std::uintptr_t>(objects[i - kAhead])) {
+        __builtin_prefetch(reinterpret_cast<const void*>(next - 16), 1);  // the allocator's header, which freeing reads
+        for (std::size_t line = 0; line < kLines; ++line)
+          __builtin_prefetch(reinterpret_cast<const void*>(next + 64 * line), 1);
       }
     }
     if (objects[i] != nullptr) delete objects[i];
