@@ -461,9 +461,24 @@ bool seedLibraries(const std::string& path, std::string& error) {
   return done;
 }
 
+// A host of its own and eight consoles' connections to it; what each
+// console does first (untimed) is the derived host's.
+class ConsolesHost {
+ public:
+  const std::string& error() const { return m_error; }
+  // The connection of console `c` (0 to 7).
+  LeanClient& console(int c) const { return *m_consoles[static_cast<size_t>(c)]; }
+  long long hostCpuNanos() { return m_host.cpuNanos(); }
+
+ protected:
+  BenchHost m_host;
+  std::array<std::unique_ptr<LeanClient>, 8> m_consoles;
+  std::string m_error;
+};
+
 // A host with the libraries, and a console that holds the configuration
 // lock for as long as the host lives.
-class ListingHost {
+class ListingHost : public ConsolesHost {
  public:
   ListingHost() {
     if (!m_host.up()) {
@@ -494,16 +509,9 @@ class ListingHost {
       while (!first->isEnd() && console->next(body) == tkwire::ReadStatus::Ok) first = tkwire::decodeReply(body);
     }
   }
-  const std::string& error() const { return m_error; }
-  // The connection of console `c` (0 to 7).
-  LeanClient& console(int c) const { return *m_consoles[static_cast<size_t>(c)]; }
-  long long hostCpuNanos() { return m_host.cpuNanos(); }
 
  private:
-  BenchHost m_host;
   std::unique_ptr<LeanClient> m_holder;
-  std::array<std::unique_ptr<LeanClient>, 8> m_consoles;
-  std::string m_error;
 };
 
 ListingHost& listingHost() {
@@ -672,11 +680,11 @@ void timeHostCpu(benchmark::State& state, int consoles, Host& host, const Units&
 
 // ---------------------------------------------------------------- lock/unlock scaling
 
-// A host of its own with eight consoles connected, each past its first
-// (untimed) pair. The consoles are one user's: while one holds the lock,
-// the others' lock requests are answered as a second console of the same
-// user is, as in host_roundtrip_c8.
-class PairsHost {
+// Eight consoles connected, each past its first (untimed) pair. The
+// consoles are one user's: while one holds the lock, the others' lock
+// requests are answered as a second console of the same user is, as in
+// host_roundtrip_c8.
+class PairsHost : public ConsolesHost {
  public:
   PairsHost() {
     if (!m_host.up()) {
@@ -692,14 +700,6 @@ class PairsHost {
       }
     }
   }
-  const std::string& error() const { return m_error; }
-  LeanClient& console(int c) const { return *m_consoles[static_cast<size_t>(c)]; }
-  long long hostCpuNanos() { return m_host.cpuNanos(); }
-
- private:
-  BenchHost m_host;
-  std::array<std::unique_ptr<LeanClient>, 8> m_consoles;
-  std::string m_error;
 };
 
 PairsHost& pairsHost() {
