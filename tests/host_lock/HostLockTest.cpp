@@ -195,12 +195,15 @@ TEST(HostLockHolder, AHolderThatDisconnectsIsNeverMatchedByALaterConsoleOnTheSam
         std::map<std::string, std::string>{{"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}});
   }
   ASSERT_TRUE(host->up()) << host->log();
-  auto waitClosed = [&](size_t n) {
+  // The host logs a connection from its accept loop, which may come after
+  // the connection's first answer: the log is waited for, not read once.
+  auto waitLogged = [&](const auto& count, size_t n) {
     for (int64_t deadline = hosttest::nowMs() + hosttest::kReplyMs;
-         closedCount(host->log()) < n && hosttest::nowMs() < deadline;)
+         count(host->log()) < n && hosttest::nowMs() < deadline;)
       hosttest::pauseMs(5);
-    return closedCount(host->log()) == n;
+    return count(host->log()) == n;
   };
+  auto waitClosed = [&](size_t n) { return waitLogged(closedCount, n); };
   ASSERT_TRUE(waitClosed(1)) << host->log();
 
   const int holder = host->connect();
@@ -212,6 +215,7 @@ TEST(HostLockHolder, AHolderThatDisconnectsIsNeverMatchedByALaterConsoleOnTheSam
   const int later = host->connect();
   ASSERT_GE(later, 0);
   EXPECT_EQ(lock(later, 1, 2).status, 3u);
+  ASSERT_TRUE(waitLogged([](const std::string& log) { return openedNumbers(log).size(); }, 3)) << host->log();
   const std::vector<std::string> opened = openedNumbers(host->log());
   ASSERT_EQ(opened.size(), 3u) << host->log();
   ASSERT_EQ(opened[2], opened[1]) << "the later console has the holder's descriptor number";
