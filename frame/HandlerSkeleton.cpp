@@ -7,6 +7,7 @@
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACMediaConfig.h"
+#include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/reply/EvReturnData.h"
@@ -82,6 +83,23 @@ bool runPropertyGet(EvReturnData& reply, MessageInfo* request, unsigned long rep
 ZQMACInterface* SetRecord::anyObject() const { return hasHandle ? config.FindObject(handle) : nullptr; }
 
 SetOutcome SetOutcome::lastError(const ZQMACBase& object) { return failure(object.GetLastError()); }
+
+SetOutcome storedTogether(const char* tag, const char* what, const std::function<SetOutcome()>& steps) {
+  DBtran tran(false);
+  const int started = tran.startTran();
+  if (started != 0) {
+    EvDebug::Error(tag, "Failed to start a transaction: %s", DBtable::getErrorStr(started));
+    return SetOutcome::failure(DBtable::getErrorStr(started));
+  }
+  SetOutcome outcome = steps();
+  if (outcome.kind() != SetOutcome::Kind::Success) return outcome;  // the transaction rolls back
+  const int committed = tran.commitTran(0);
+  if (committed != 0) {
+    EvDebug::Error(tag, "Failed to store %s: %s", what, DBtable::getErrorStr(committed));
+    return SetOutcome::failure(DBtable::getErrorStr(committed));
+  }
+  return outcome;
+}
 
 bool runSet(MessageInfo* request, const char* tag, SetRecordHandler& handler) {
   MediaConfigPin pin;

@@ -154,6 +154,13 @@ class SetOutcome {
   bool m_result;
 };
 
+// Runs a record's steps in one transaction, so that they are stored together
+// or not at all: a step's failure rolls back what the steps before it
+// stored. A transaction that cannot begin or be committed is the record's
+// failure, logged under `tag` (`what` names what was stored, as in "the
+// drive's changes").
+SetOutcome storedTogether(const char* tag, const char* what, const std::function<SetOutcome()>& steps);
+
 // What one Set handler adds to the loop.
 class SetRecordHandler {
  public:

@@ -43,7 +43,6 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
 #include "mmconfig/RecordWriter.h"
-#include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/ndmpdetect/ZQNDMPAutoDetect.h"
 #include "platform/reply/EvReturnData.h"
@@ -268,20 +267,7 @@ SetOutcome DriveRequest::modify(const tkmm::SetRecord& record) {
   ZQMACDms* path = record.object<ZQMACDms>();
   ZQMACDrive* drive = path != nullptr ? path->GetDrive() : record.object<ZQMACDrive>();
   if (path == nullptr && drive == nullptr) return SetOutcome::success();
-  DBtran tran(false);
-  const int started = tran.startTran();
-  if (started != 0) {
-    EvDebug::Error(kTag, "Failed to start a transaction: %s", DBtable::getErrorStr(started));
-    return SetOutcome::failure(DBtable::getErrorStr(started));
-  }
-  SetOutcome outcome = modifySteps(record, path, drive);
-  if (outcome.kind() != SetOutcome::Kind::Success) return outcome;  // the transaction rolls back
-  const int committed = tran.commitTran(0);
-  if (committed != 0) {
-    EvDebug::Error(kTag, "Failed to store the drive's changes: %s", DBtable::getErrorStr(committed));
-    return SetOutcome::failure(DBtable::getErrorStr(committed));
-  }
-  return outcome;
+  return tkmm::storedTogether(kTag, "the drive's changes", [&] { return modifySteps(record, path, drive); });
 }
 
 SetOutcome DriveRequest::modifySteps(const tkmm::SetRecord& record, ZQMACDms* path, ZQMACDrive* drive) {

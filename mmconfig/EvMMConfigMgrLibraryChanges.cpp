@@ -57,7 +57,6 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
 #include "mmconfig/RecordWriter.h"
-#include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mac/ZQMACStoredSettings.h"
 #include "platform/mmdb/MMLibraryDB.h"
@@ -316,20 +315,7 @@ SetOutcome LibraryRequest::apply(const tkmm::SetRecord& record) {
 SetOutcome LibraryRequest::modify(const tkmm::SetRecord& record) {
   ZQMACLms* lms = record.object<ZQMACLms>();
   if (lms == nullptr) return SetOutcome::success();
-  DBtran tran(false);
-  const int started = tran.startTran();
-  if (started != 0) {
-    EvDebug::Error(kTag, "Failed to start a transaction: %s", DBtable::getErrorStr(started));
-    return SetOutcome::failure(DBtable::getErrorStr(started));
-  }
-  SetOutcome outcome = modifySteps(record, lms);
-  if (outcome.kind() != SetOutcome::Kind::Success) return outcome;  // the transaction rolls back
-  const int committed = tran.commitTran(0);
-  if (committed != 0) {
-    EvDebug::Error(kTag, "Failed to store the library's changes: %s", DBtable::getErrorStr(committed));
-    return SetOutcome::failure(DBtable::getErrorStr(committed));
-  }
-  return outcome;
+  return tkmm::storedTogether(kTag, "the library's changes", [&] { return modifySteps(record, lms); });
 }
 
 SetOutcome LibraryRequest::modifySteps(const tkmm::SetRecord& record, ZQMACLms* lms) {
