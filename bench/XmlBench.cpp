@@ -174,14 +174,20 @@ void writeEvents(const std::basic_string<XMLCh>& events, std::vector<const XMLCh
   }
 }
 
+// A SAX2 reader of Xerces-C, no validation and no namespaces, that hands
+// what it reads to `handler`.
+std::unique_ptr<xercesc::SAX2XMLReader> saxReader(xercesc::DefaultHandler& handler) {
+  std::unique_ptr<xercesc::SAX2XMLReader> reader(xercesc::XMLReaderFactory::createXMLReader());
+  reader->setFeature(xercesc::XMLUni::fgSAX2CoreValidation, false);
+  reader->setFeature(xercesc::XMLUni::fgSAX2CoreNameSpaces, false);
+  reader->setContentHandler(&handler);
+  reader->setErrorHandler(&handler);
+  return reader;
+}
+
 // A SAX2 reader of Xerces-C with a recorder behind it, made once.
 struct RawEcho {
-  RawEcho() : reader(xercesc::XMLReaderFactory::createXMLReader()) {
-    reader->setFeature(xercesc::XMLUni::fgSAX2CoreValidation, false);
-    reader->setFeature(xercesc::XMLUni::fgSAX2CoreNameSpaces, false);
-    reader->setContentHandler(&recorder);
-    reader->setErrorHandler(&recorder);
-  }
+  RawEcho() : reader(saxReader(recorder)) {}
   void echo(const std::string& text, std::string& out) {
     recorder.events.clear();
     xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(text.data()), text.size(), kBufferName);
@@ -346,12 +352,7 @@ class DeviceReader : public xercesc::DefaultHandler {
 
 // A SAX2 reader of Xerces-C with a device reader behind it, made once.
 struct RawReader {
-  RawReader() : reader(xercesc::XMLReaderFactory::createXMLReader()) {
-    reader->setFeature(xercesc::XMLUni::fgSAX2CoreValidation, false);
-    reader->setFeature(xercesc::XMLUni::fgSAX2CoreNameSpaces, false);
-    reader->setContentHandler(&devices);
-    reader->setErrorHandler(&devices);
-  }
+  RawReader() : reader(saxReader(devices)) {}
   std::vector<Device> read(const std::string& text) {
     devices.devices.clear();
     xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(text.data()), text.size(), kBufferName);

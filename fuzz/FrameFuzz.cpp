@@ -45,12 +45,14 @@ void serve(const std::string& body) {
     require(*sequence == request.sequence);
     require(withoutPrefix(tkwire::encodeStreamRequest(request)) == body);
     std::string refusal;
-    std::unique_ptr<MessageInfo> record = tkhost::makeStreamRecord(request, kConnectionFd, refusal);
+    // The record as the host makes it: the thread's own, made fresh.
+    MessageInfo* record = &tkhost::freshThreadRecord();
+    const bool filled = tkhost::fillStreamRecord(*record, request, kConnectionFd, refusal);
     if (request.stream.size() > sizeof(MessageInfo::elementStream)) {
-      require(!record && !refusal.empty());
+      require(!filled && !refusal.empty());
       return;
     }
-    require(record != nullptr);
+    require(filled);
     require(record->sequenceNumber == request.sequence && record->objectHandle == request.firstField);
     require(record->userId == request.userId && record->origin == request.origin);
     require(std::memcmp(record->elementStream, request.stream.data(), request.stream.size()) == 0);
@@ -59,7 +61,8 @@ void serve(const std::string& body) {
     require(decoded->kind == tkwire::kRequestXml);
     require(*sequence == request.sequence);
     require(withoutPrefix(tkwire::encodeXmlRequest(request)) == body);
-    std::unique_ptr<MessageInfo> record = tkhost::makeXmlRecord(request, kConnectionFd);
+    MessageInfo* record = &tkhost::freshThreadRecord();
+    tkhost::fillRecord(*record, request, kConnectionFd);
     require(record->sequenceNumber == request.sequence && record->objectHandle == request.firstField);
   }
 }

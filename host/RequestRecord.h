@@ -44,24 +44,6 @@ inline bool fillStreamRecord(MessageInfo& record, const tkwire::StreamRequest& r
   return true;
 }
 
-// The record of an element-stream request on the connection `fd`, newly
-// allocated (see fillStreamRecord). Null, with the reason in `refusal`,
-// when the stream does not fit the area.
-inline std::unique_ptr<MessageInfo> makeStreamRecord(const tkwire::StreamRequest& request, int fd,
-                                                     std::string& refusal) {
-  auto record = std::make_unique<MessageInfo>();
-  if (!fillStreamRecord(*record, request, fd, refusal)) return nullptr;
-  return record;
-}
-
-// The record of an XML request on the connection `fd`: as above, with no
-// element stream (the XML text travels in its own buffer).
-inline std::unique_ptr<MessageInfo> makeXmlRecord(const tkwire::XmlRequest& request, int fd) {
-  auto record = std::make_unique<MessageInfo>();
-  fillRecord(*record, request, fd);
-  return record;
-}
-
 // The calling thread's record, made fresh (zeroed) for its next request.
 // The host serves a connection on a thread of its own, so the record lives
 // as long as the connection and is allocated once: a record allocated and
