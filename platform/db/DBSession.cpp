@@ -113,4 +113,29 @@ int Session::atomically(const std::function<int()>& work) {
   return DB_OK;
 }
 
+int Session::reading(const std::function<int()>& work) {
+  int code = connect();
+  if (code != DB_OK) return code;
+  std::lock_guard<std::recursive_mutex> guard(m_conn->mutex());
+  if (sqlite3_get_autocommit(m_conn->handle()) == 0) return work();
+  code = m_conn->run("BEGIN DEFERRED", {}, nullptr, m_error);
+  if (code != DB_OK) return DB_ERR_BEGIN;
+  int result;
+  try {
+    result = work();
+  } catch (...) {
+    result = DB_ERR_PROC;
+  }
+  std::string ignored;
+  if (result != DB_OK) {
+    m_conn->run("ROLLBACK", {}, nullptr, ignored);
+    return result;
+  }
+  if (m_conn->run("COMMIT", {}, nullptr, m_error) != DB_OK) {
+    m_conn->run("ROLLBACK", {}, nullptr, ignored);
+    return DB_ERR_COMMIT;
+  }
+  return DB_OK;
+}
+
 }  // namespace tkdb

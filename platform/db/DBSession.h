@@ -95,6 +95,12 @@ class Session {
   // in a transaction of its own that takes the write lock at once. A
   // non-zero result of `work` undoes what it did and is returned.
   int atomically(const std::function<int()>& work);
+  // Runs `work`, which only reads, on one snapshot of the database without
+  // the write lock: inside an open transaction as part of it, else in a
+  // deferred transaction of its own, so that another connection's open
+  // write transaction neither holds it up nor hides rows from it. Returns
+  // what `work` returned, or the engine's code when no snapshot was taken.
+  int reading(const std::function<int()>& work);
 
   long long lastInsertId() const { return m_lastInsertId; }
   int changes() const { return m_changes; }

@@ -6,12 +6,14 @@
 #include "platform/db/DBSession.h"
 #include "platform/external/Cipher.h"
 #include "platform/mmdb/MMNDMPHostInfoDB.h"
+#include "platform/nasclient/NasConfTK.h"
 #include "platform/ndmp/NdmpFilers.h"
+#include "platform/ndmpdetect/ZQNDMPAutoDetect.h"
 
 namespace tknasclient {
 namespace {
 
-constexpr int kDemoNasOs = 70;     // "Filer OS", a NAS
+constexpr int kDemoNasOs = kCatalogueFilerOs;
 constexpr int kDemoAgentOs = 3;    // "Windows"
 constexpr int kNdmpRowNas = 6;
 constexpr int kPlatformMediaAgent = 2;
@@ -28,6 +30,16 @@ int seedDemoNas(std::string& report) {
   filer.osVersion = "9.1P2";
   filer.capabilityFlags = 0x21;
   tkndmp::seedFiler(kDemoFilerHost, filer);
+  // ... with the tape library that the console's own example adds a
+  // controller for.
+  tkndmpdetect::Library library;
+  library.vendor = "DEMO";
+  library.product = "TAPE-9";
+  library.identification = "NLIB1";
+  library.baseAddress = 1;
+  library.driveCount = 4;
+  library.slotCount = 40;
+  tkndmpdetect::scriptNdmpLibrary(kDemoFilerHost, kDemoFilerLibraryPath, library);
 
   tkdb::Session session;
   const int rc = session.atomically([&] {

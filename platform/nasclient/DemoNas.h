@@ -3,7 +3,8 @@
 // row (login "root", port 10000) served by the media agent "nasma1" (client
 // 103), as the NDMP and NAS-client listings show them; and the filer
 // "filer2" (NDMP login root, password "demo"), not yet an NDMP server, for
-// the demonstration to add, detect and delete.
+// the demonstration to add, detect and delete, with a tape library (DEMO
+// TAPE-9, identified as NLIB1, 4 drives from address 1) at /dev/robot1.
 //
 // Rows are added once; a second seed leaves them as they are. The filer is
 // kept in memory and seeded at every start.
@@ -16,6 +17,7 @@ namespace tknasclient {
 inline constexpr int kDemoFilerClientId = 102;
 inline constexpr int kDemoNasMediaAgentId = 103;
 inline constexpr char kDemoFilerHost[] = "filer2";
+inline constexpr char kDemoFilerLibraryPath[] = "/dev/robot1";
 
 // 0 with what was seeded in `report`; an error code otherwise.
 int seedDemoNas(std::string& report);

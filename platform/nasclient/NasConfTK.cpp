@@ -53,9 +53,21 @@ void AddNasClientTK(CZqNetwork* /*network*/, const ncwAddNasClientV3* request, i
       return made > 0 ? DB_OK : DB_ERR_CONVERT;
     }
     if (step != DB_NO_ROW) return step;
+    // The NDMP kind is no catalogue id: stored as one, the client of
+    // filer kind 6 ran whatever system the catalogue numbers 6, and the
+    // listings did not take it for a NAS.
+    const bool centera = osType == kNdmpOsCentera;
+    const long long system = centera ? kCatalogueCenteraOs : kCatalogueFilerOs;
+    if (!centera) {
+      step = session.exec(
+          "INSERT INTO \"SimOperatingSystem\" (\"id\", \"type\", \"isNAS\") VALUES (?1, 'Filer OS', 1) "
+          "ON CONFLICT (\"id\") DO NOTHING",
+          {system});
+      if (step != DB_OK) return step;
+    }
     step = session.exec(
         "INSERT INTO \"APP_Client\" (\"name\", \"net_hostname\", \"simOperatingSystemId\") VALUES (?1, ?1, ?2)",
-        {host, osType});
+        {host, system});
     if (step != DB_OK) return step;
     made = session.lastInsertId();
     // A NAS-client row left from an earlier client of the same name is

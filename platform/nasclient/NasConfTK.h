@@ -11,11 +11,15 @@
 //   if (error.GetMessageID() != 0) ... roll back, answer the message ...
 //   if (NasConfTKRemove(name, 0, &tran) == NASCONFTK_ERR_NO_CLIENT) ... it was no NAS client ...
 //
-// An add makes the client (APP_Client: name and network host name the host,
-// its operating system the OS type) and its NAS-client row (NasClient, no
-// proxy media agent yet) in one step; a host that is already a client only
-// gives its id and nothing is made. Both calls are journaled and can be made
-// to fail (platform/testkit/nasclient.h: centralCalls()).
+// An add makes the client (APP_Client: name and network host name the host)
+// and its NAS-client row (NasClient, no proxy media agent yet) in one step;
+// a host that is already a client only gives its id and nothing is made.
+// The request's OS type is an NDMP server's kind; the client's operating
+// system is an id of the operating-system catalogue (SimOperatingSystem),
+// which the listings ask whether the client is a NAS: an archive cluster
+// runs the Centera client system, every other kind the filer system, which
+// the catalogue is made to hold as a NAS. Both calls are journaled and can
+// be made to fail (platform/testkit/nasclient.h: centralCalls()).
 #pragma once
 
 #include <cstdint>
@@ -38,6 +42,12 @@ struct ncwAddNasClientV3 {
 inline constexpr int NASCONFTK_ERR_OK = 0;
 inline constexpr int NASCONFTK_ERR_NO_CLIENT = 0x29000033;  // no NAS client of that name
 inline constexpr int NASCONFTK_ERR_DATABASE = 0x29000034;   // the table could not be read or written
+
+// Ids of the operating-system catalogue that a new NAS client runs.
+inline constexpr int kCatalogueFilerOs = 70;    // "Filer OS", a NAS
+inline constexpr int kCatalogueCenteraOs = 55;  // the Centera client system
+// The NDMP server kind of an archive cluster.
+inline constexpr uint32_t kNdmpOsCentera = 14;
 
 // Catalogue id of a failed add (%1 the host, %2 the reason).
 inline constexpr int kTextNasClientNotAdded = 0x29000032;

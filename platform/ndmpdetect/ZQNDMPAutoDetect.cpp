@@ -3,10 +3,12 @@
 
 #include <map>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
+#include "platform/ndmp/NdmpFilers.h"
 
 namespace tkndmpdetect {
 namespace {
@@ -60,6 +62,9 @@ bool probeNdmp(const std::string& host, const std::string& accessPath, Library& 
     error = failure.text;
     return false;
   }
+  // A filer that answers NDMP logins is a server that answers, also where
+  // it serves no library.
+  const std::optional<tkndmp::Filer> filer = tkndmp::filer(host);
   Servers& s = servers();
   std::lock_guard<std::mutex> guard(s.mutex);
   auto it = s.ndmp.find({host, accessPath});
@@ -67,7 +72,7 @@ bool probeNdmp(const std::string& host, const std::string& accessPath, Library& 
     library = it->second;
     return true;
   }
-  bool serverKnown = false;
+  bool serverKnown = filer.has_value() && filer->reachable;
   for (const auto& entry : s.ndmp) serverKnown = serverKnown || entry.first.first == host;
   error = serverKnown ? "No library answers at [" + accessPath + "] on the NDMP server [" + host + "]."
                       : "The NDMP server [" + host + "] does not answer.";

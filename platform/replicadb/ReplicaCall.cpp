@@ -2,6 +2,8 @@
 // transaction.
 #include "platform/replicadb/ReplicaCall.h"
 
+#include <string_view>
+
 #include "platform/db/DBtable.h"
 
 namespace tkreplicadb {
@@ -16,6 +18,15 @@ std::string missing(const char* what, long long id) {
 }
 
 namespace detail {
+
+bool readsOnly(const char* name) {
+  std::string_view call(name);
+  const std::size_t scope = call.rfind("::");
+  if (scope != std::string_view::npos) call.remove_prefix(scope + 2);
+  for (const std::string_view verb : {"Get", "Query", "Browse", "Find"})
+    if (call.substr(0, verb.size()) == verb) return true;
+  return false;
+}
 
 bool run(const Operation& op, DBtran* tran, const std::function<int(tkdb::Session&, Outcome&)>& work, std::string& text,
          int32_t& code, bool& refused) {
@@ -33,7 +44,8 @@ bool run(const Operation& op, DBtran* tran, const std::function<int(tkdb::Sessio
   }
   tkdb::Session session(tran);
   Outcome outcome;
-  const int rc = session.atomically([&] { return work(session, outcome); });
+  auto body = [&] { return work(session, outcome); };
+  const int rc = readsOnly(op.name) ? session.reading(body) : session.atomically(body);
   if (rc == 0) return true;
   if (outcome.refused()) {
     refused = true;

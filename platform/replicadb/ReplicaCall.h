@@ -4,7 +4,10 @@
 // caller's (a DBtran given to the replication manager), the thread's open
 // one (as a savepoint), or its own. Whatever fails undoes all the call did,
 // and the result struct gets the error text (and its result code where it
-// has one); a read that fails leaves the payload empty.
+// has one); a read that fails leaves the payload empty. The calls that read
+// (named Get..., Query..., Browse..., Find...) take no write lock: a
+// listing is not held up, or answered empty, while another connection
+// writes.
 //
 //   bool ReplicaDBClient::DeleteQRAppliance(const DeleteQRApplianceArgs_t& a, DeleteQRApplianceRet_t& r) {
 //     return runCall({"DeleteQRAppliance", 1, {a.applianceId}}, nullptr, r,
@@ -64,6 +67,8 @@ class Outcome {
 };
 
 namespace detail {
+// Whether the call of that name only reads (its name's verb says so).
+bool readsOnly(const char* name);
 // Journals the call, consults the failure script, runs `work` atomically.
 // True on success; otherwise `text`, `code` and whether the work refused.
 bool run(const Operation& op, DBtran* tran, const std::function<int(tkdb::Session&, Outcome&)>& work, std::string& text,

@@ -199,7 +199,8 @@ long long EvSANVolMgr::lookupSANVolumeHosts(MessageInfo* request) {
   ReplicaDBClient service(1);
   GetVEHostsRet_t hosts;
   if (!service.GetVEHosts(hosts)) {
-    EvDebug::Error(kLookupHostsTag, "%s", hosts.errorText.c_str());
+    // An empty list would say there are no hosts.
+    tksanvol::RequestAnswer(*request, kLookupHostsTag).lookupFailed(hosts.errorText.c_str());
     return 0;
   }
   EvSecurityCheck security(request->sequenceNumber);

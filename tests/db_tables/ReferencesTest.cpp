@@ -47,6 +47,29 @@ TEST_F(References, AnUninstalledLibraryLeavesNoRowPointingAtWhatWentWithIt) {
   EXPECT_EQ(tktest::danglingReferences(), "");
 }
 
+TEST_F(References, AnUninstalledLibraryTakesThePathsCrossingToAnotherLibraryAndLeavesThatLibrarysOwnAsTheyWere) {
+  seedTapeLibrary(db);
+  // Library 8: master pool 80, drive pool 81, drive 83 with a path in its
+  // own pool. Paths cross: drive 73 has one in pool 81, drive 83 one in
+  // pool 71, and drive 83 one in no pool yet.
+  tktest::insertRows(db, "MMLibrary (LibraryId, LibraryName, AliasName, LibraryTypeId)", {{8, "t", "Tape8", 1}});
+  tktest::insertRows(db, "MMMasterPool (MasterPoolId, LibraryId)", {{80, 8}});
+  tktest::insertRows(db, "MMDrivePool (DrivePoolId, MasterPoolId, ClientId)", {{81, 80, 1}});
+  tktest::insertRows(db, "MMDrive (DriveId, MasterPoolId)", {{83, 80}});
+  tktest::insertRows(db, "MMDrivePath (DriveId, DrivePoolId, ClientId)",
+                     {{83, 81, 1}, {73, 81, 3}, {83, 71, 4}, {83, 0, 5}});
+  ASSERT_EQ(tktest::danglingReferences(), "");
+  ASSERT_EQ(MMLibraryDB().uninstallLibrary(7), 0);
+  // What names library 7's drive or pools goes; library 8's own paths stay
+  // in the pools they were in (none moved to no pool or to another pool).
+  EXPECT_EQ(db.text("SELECT group_concat(DriveId || ':' || DrivePoolId || ':' || ClientId, ' ') FROM (SELECT * FROM "
+                    "MMDrivePath ORDER BY ClientId)"),
+            "83:81:1 83:0:5");
+  EXPECT_EQ(db.text("SELECT group_concat(DrivePoolId, ' ') FROM MMDrivePool"), "81");
+  EXPECT_EQ(db.text("SELECT group_concat(DriveId, ' ') FROM MMDrive"), "83");
+  EXPECT_EQ(tktest::danglingReferences(), "");
+}
+
 TEST_F(References, AMountPathTableOfAnOlderBuildIsRebuiltWithItsRowsAndGivesNoIdTwice) {
   tkmmdb::registerChangeLog();  // its triggers on the table must come back
   ASSERT_EQ(db.exec("SELECT 1"), 0);

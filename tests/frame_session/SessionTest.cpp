@@ -288,10 +288,13 @@ TEST_F(Session, AnInstanceBehindTheOneJustSupersededIsFreedUnlessPinned) {
 
 TEST_F(Session, OneClientRenewingItsInstanceForEverKeepsTwoAndOneOnceItHasGone) {
   Connection other;
-  ZQMACMediaConfig* othersInstance = newSession(other);
+  ASSERT_NE(newSession(other), nullptr);
   Connection client;
   for (int i = 0; i < 1000; ++i) ASSERT_NE(newSession(client), nullptr);
   EXPECT_EQ(cache().size(), 2u);
+  // The other client's instance went long ago, and its address may have
+  // been given to one of the client's since: the owner says whose each is.
+  for (const auto& entry : cache()) EXPECT_EQ(entry.GetOwner(), client.socket());
   ZQMACMediaConfig* newest = cache().front().GetMediaConfig();
 
   testkit::debuglog::Capture log;
@@ -301,7 +304,6 @@ TEST_F(Session, OneClientRenewingItsInstanceForEverKeepsTwoAndOneOnceItHasGone) 
   EXPECT_TRUE(log.contains("EvMMConfigMgr::GetCurrentMediaConfig",
                            "The connection " + std::to_string(static_cast<int>(client.socket().GetSocketDescriptor())) +
                                " has closed: [2] of its instances ended, [1] freed, [1] instances cached."));
-  EXPECT_NE(newest, othersInstance);
 }
 
 TEST_F(Session, AClosingConnectionEndsEveryInstanceMadeForItAndLeavesOthersAlone) {

@@ -12,6 +12,7 @@
 #include "platform/external/Cipher.h"
 #include "tests/host_installation/InstallationFixture.h"
 #include "tests/mmconfig_control/ControlFixture.h"
+#include "tests/support/ModelDump.h"
 
 namespace {
 
@@ -45,8 +46,27 @@ class HostStoredChanges : public installtest::InstallationFixture {
     }
     return {};
   }
-  long long setting(int kind, const std::string& name) {
-    return m_db.scalar("SELECT COUNT(*) FROM \"MMObjectSetting\" WHERE \"Kind\" = ? AND \"Name\" = ?", {kind, name});
+  // The configuration as a new session loads it from the host's database:
+  // values no answer carries are read back from what the loader laid back.
+  static std::string loadedModel() {
+    ZQMACMediaConfig config;
+    EXPECT_TRUE(config.Initialize("cs01.example.net"));
+    EXPECT_TRUE(config.ReadCurrentConfig(false)) << config.GetLastError();
+    return tktest::ModelDump::of(config);
+  }
+  // The vault locks of the loaded disk volumes that have one, in load order.
+  static std::string loadedVaultLocks() {
+    ZQMACMediaConfig config;
+    EXPECT_TRUE(config.Initialize("cs01.example.net"));
+    EXPECT_TRUE(config.ReadCurrentConfig(false)) << config.GetLastError();
+    std::string locks;
+    ZQMACLinkedList<ZQMACDiskDevice> devices = config.GetDiskDeviceList();
+    for (ZQMACDiskDevice* d = devices.GetFirstNode(); d != nullptr; d = devices.GetNextNode()) {
+      ZQMACLinkedList<ZQMACDiskVolume> volumes = d->GetVolumeList();
+      for (ZQMACDiskVolume* v = volumes.GetFirstNode(); v != nullptr; v = volumes.GetNextNode())
+        if (v->GetVaultLock() != 0) locks += (locks.empty() ? "" : " ") + std::to_string(v->GetVaultLock());
+    }
+    return locks;
   }
 };
 
@@ -93,12 +113,16 @@ TEST_F(HostStoredChanges, ControllerCopiesOfAnIPControllerAreStoredOnTheirLibrar
 
 // ---------------------------------------------------------------- item by item
 
+// Each change is made twice, the second time with other values (round 1),
+// so that a write that keeps the first value shows.
 struct Change {
   const char* name;
   // The change on connection `fd` (locked), from sequence 2 on.
-  std::function<void(int fd)> make;
+  std::function<void(int fd, int round)> make;
   // What a connection of its own sees, on `fd` (locked).
-  std::function<void(int fd)> check;
+  std::function<void(int fd, int round)> check;
+  // A change that adds an object is made once.
+  int rounds = 2;
 };
 
 TEST_F(HostStoredChanges, EveryChangeAnsweredSuccessIsSeenByANewConnectionAndAfterARestart) {
@@ -106,70 +130,77 @@ TEST_F(HostStoredChanges, EveryChangeAnsweredSuccessIsSeenByANewConnectionAndAft
   auto tapeLibrary = [&](int fd) { return recordNamed(libraries(fd, 2), 2049, "TapeLib1"); };
   const std::vector<Change> changes = {
       {"library settings (operation 3)",
-       [&](int fd) {
+       [&](int fd, int round) {
          std::string s;
          tkwire::appendU32(s, 4001, 3);
          tkwire::appendU64(s, 11003, handleOf(tapeLibrary(fd)));
-         tkwire::appendU32(s, 11009, 4);
+         tkwire::appendU32(s, 11009, round == 0 ? 4 : 3);
          tkwire::appendU32(s, 11164, 1);
          tkwire::appendU32(s, 11414, 1);
          tkwire::appendU32(s, 11431, 1);
-         tkwire::appendU32(s, 11416, 6);
-         tkwire::appendElement(s, 11417, "VOLRANGE-XYZ");
+         tkwire::appendU32(s, 11416, round == 0 ? 6 : 7);
+         tkwire::appendElement(s, 11417, round == 0 ? "VOLRANGE-XYZ" : "VOLRANGE-UVW");
          tkwire::appendU32(s, 11432, 2);
          tkwire::appendU32(s, 2052, 0);
          EXPECT_EQ(set(fd, "onMsgSetMMLibrary", s, 10, 3), success);
        },
-       [&](int fd) {
+       [&](int fd, int round) {
          const Record r = tapeLibrary(fd);
-         EXPECT_EQ(bytesOf(r, tktag::kDriveCount), le32(4));
+         EXPECT_EQ(bytesOf(r, tktag::kDriveCount), le32(round == 0 ? 4 : 3));
          EXPECT_EQ(bytesOf(r, 11164), le32(1));
          EXPECT_EQ(bytesOf(r, 11414), le32(1));
          EXPECT_EQ(bytesOf(r, 11415), le32(0));
          EXPECT_EQ(bytesOf(r, 11431), le32(1));
-         EXPECT_EQ(bytesOf(r, 11416), le32(6));
-         EXPECT_EQ(bytesOf(r, 11417), "VOLRANGE-XYZ");
+         EXPECT_EQ(bytesOf(r, 11416), le32(round == 0 ? 6 : 7));
+         EXPECT_EQ(bytesOf(r, 11417), round == 0 ? "VOLRANGE-XYZ" : "VOLRANGE-UVW");
          EXPECT_EQ(bytesOf(r, 11432), le32(2));
          EXPECT_EQ(m_db.scalar("SELECT \"DriveCount\" * 100 + \"LibraryAttribute\" * 10 + \"VTLType\" FROM "
                                  "\"MMLibrary\" WHERE \"LibraryId\" = 1"),
-                   462);
+                   round == 0 ? 462 : 362);
        }},
       {"automatic discovery (operation 84)",
-       [&](int fd) {
+       [&](int fd, int round) {
          std::string s;
          tkwire::appendU32(s, 4001, 84);
          tkwire::appendU64(s, 11003, handleOf(tapeLibrary(fd)));
-         tkwire::appendU32(s, 11178, 1);
+         tkwire::appendU32(s, 11178, round == 0 ? 1 : 0);
          tkwire::appendU32(s, 2052, 0);
          EXPECT_EQ(set(fd, "onMsgSetMMLibrary", s, 4, 3),
                    (std::vector<ctltest::Message>{ctltest::operationResponse(84, 1, "Success")}));
        },
-       [&](int fd) { EXPECT_EQ(bytesOf(tapeLibrary(fd), 11179), le32(1)); }},
+       [&](int fd, int round) { EXPECT_EQ(bytesOf(tapeLibrary(fd), 11179), le32(round == 0 ? 1 : 0)); }},
       {"drive and drive path (drive operation 3)",
-       [&](int fd) {
+       [&](int fd, int round) {
          int64_t sequence = 3;
          const auto [drive, path] = firstDriveAndPath(fd, handleOf(tapeLibrary(fd)), sequence);
          ASSERT_NE(handleOf(path), 0u);
          std::string s;
          tkwire::appendU32(s, 4001, 3);
          tkwire::appendU64(s, 11003, handleOf(path));
-         tkwire::appendElement(s, 11023, "drive text");
-         tkwire::appendElement(s, 11024, "/dev/nst9");
-         tkwire::appendElement(s, 11135, "ACS-0,1,2,3");
+         tkwire::appendElement(s, 11023, round == 0 ? "drive text" : "drive text 2");
+         tkwire::appendElement(s, 11024, round == 0 ? "/dev/nst9" : "/dev/nst10");
+         tkwire::appendElement(s, 11135, round == 0 ? "ACS-0,1,2,3" : "ACS-0,1,2,4");
          tkwire::appendU32(s, 2052, 0);
          EXPECT_EQ(set(fd, "onMsgSetMMDrive", s, 6, sequence), success);
        },
-       [&](int fd) {
+       [&](int fd, int round) {
          int64_t sequence = 3;
          const auto [drive, path] = firstDriveAndPath(fd, handleOf(tapeLibrary(fd)), sequence);
-         EXPECT_EQ(bytesOf(path, 11023), "drive text");
-         EXPECT_EQ(bytesOf(path, 11024), "/dev/nst9");
-         EXPECT_EQ(setting(5, "DriveIdString"), 1);
+         EXPECT_EQ(bytesOf(path, 11023), round == 0 ? "drive text" : "drive text 2");
+         EXPECT_EQ(bytesOf(path, 11024), round == 0 ? "/dev/nst9" : "/dev/nst10");
+         // No answer carries the drive id of a library without a silo
+         // controller: the loaded model and its row do.
+         const std::string driveId = round == 0 ? "ACS-0,1,2,3" : "ACS-0,1,2,4";
+         EXPECT_NE(loadedModel().find(" driveid=" + driveId + " "), std::string::npos);
+         EXPECT_EQ(m_db.text("SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Kind\" = 5 AND \"Name\" = "
+                             "'DriveIdString'"),
+                   driveId);
        }},
       {"replacement and host move (control 61 and 118)",
-       [&](int fd) {
+       [&](int fd, int round) {
          // The first drive's first path gives its place to the second
-         // drive's first path, which then moves to another host.
+         // drive's first path, which then moves to another host (the
+         // second time, only to a third host).
          int64_t sequence = 3;
          const uint64_t library = handleOf(tapeLibrary(fd));
          std::string drivesOnly(8, '\0');
@@ -182,31 +213,38 @@ TEST_F(HostStoredChanges, EveryChangeAnsweredSuccessIsSeenByANewConnectionAndAft
          }
          ASSERT_EQ(paths.size(), 2u);
          auto last = [](const std::vector<ctltest::Message>& m) { return m.empty() ? ctltest::Message{} : m.back(); };
-         std::string replace;
-         tkwire::appendU32(replace, 4001, 61);
-         tkwire::appendU64(replace, 11003, paths[0]);
-         tkwire::appendU64(replace, tktag::kDiskDeviceHandle, paths[1]);
-         tkwire::appendU32(replace, 2052, 0);
-         EXPECT_EQ(last(set(fd, "onMsgSetMMControl", replace, 4, sequence++)),
-                   ctltest::operationResponse(61, 1, "Success"));
+         if (round == 0) {
+           std::string replace;
+           tkwire::appendU32(replace, 4001, 61);
+           tkwire::appendU64(replace, 11003, paths[0]);
+           tkwire::appendU64(replace, tktag::kDiskDeviceHandle, paths[1]);
+           tkwire::appendU32(replace, 2052, 0);
+           EXPECT_EQ(last(set(fd, "onMsgSetMMControl", replace, 4, sequence++)),
+                     ctltest::operationResponse(61, 1, "Success"));
+         }
          std::string move;
          tkwire::appendU32(move, 4001, 118);
          tkwire::appendU64(move, 11003, paths[1]);
-         tkwire::appendElement(move, tktag::kMediaAgent, le32(0) + "newhost.example.net");
+         tkwire::appendElement(move, tktag::kMediaAgent,
+                               le32(0) + (round == 0 ? "newhost.example.net" : "thirdhost.example.net"));
          tkwire::appendU32(move, 2052, 0);
          EXPECT_EQ(last(set(fd, "onMsgSetMMControl", move, 4, sequence++)),
                    ctltest::operationResponse(118, 1, "Success"));
        },
-       [&](int) {
+       [&](int, int round) {
          EXPECT_EQ(m_db.text("SELECT group_concat(\"IsEnabled\", ',') FROM (SELECT \"IsEnabled\" FROM "
                              "\"MMDrivePath\" WHERE \"ClientId\" = 1 ORDER BY \"DriveId\")"),
                    "0,1");
+         // No answer carries a drive path's server host: the loaded model
+         // and its row do.
+         const std::string host = round == 0 ? "newhost.example.net" : "thirdhost.example.net";
+         EXPECT_NE(loadedModel().find(" server=" + host + " "), std::string::npos);
          EXPECT_EQ(m_db.text("SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Kind\" = 6 AND \"Name\" = "
                              "'ServerHost'"),
-                   "newhost.example.net");
+                   host);
        }},
       {"a network share's remote-host settings (disk volume operation 1)",
-       [&](int fd) {
+       [&](int fd, int) {
          std::string s;
          tkwire::appendU32(s, 4001, 1);
          tkwire::appendElement(s, tktag::kMediaAgent, le32(1) + "ma1");
@@ -217,44 +255,52 @@ TEST_F(HostStoredChanges, EveryChangeAnsweredSuccessIsSeenByANewConnectionAndAft
          EXPECT_EQ(set(fd, "onMsgSetDiskVolume", s, 6, 3),
                    (std::vector<ctltest::Message>{ctltest::operationResponse(1, 1, "Success")}));
        },
-       [&](int) {
+       [&](int, int) {
          const std::string settings = m_db.text(
              "SELECT group_concat(\"Name\" || '=' || CASE WHEN \"Name\" = 'RemoteHostPassword' THEN "
              "(\"Value\" <> 's3cret' AND \"Value\" <> '') ELSE \"Value\" END, ',') FROM (SELECT * FROM "
              "\"MMObjectSetting\" WHERE \"Kind\" = 8 ORDER BY \"Name\")");
          EXPECT_EQ(settings,
                    "RemoteFileHost=1,RemoteHostPassword=1,RemoteHostUserName=backup,RemoteHostVolume=//nas1/share");
-       }},
+       },
+       1},
       {"vault lock (storage-library operation 4096)",
-       [&](int) {
-         const installtest::ConsoleRun run = console({"storage-library", "43=4096", "23=1", "69=30"});
+       [&](int, int round) {
+         const installtest::ConsoleRun run =
+             console({"storage-library", "43=4096", "23=1", round == 0 ? "69=30" : "69=45"});
          EXPECT_EQ(run.status, 0) << run.out;
        },
-       [&](int) {
+       [&](int, int round) {
+         // No answer carries a vault lock: the loaded model and its row do.
+         const int days = round == 0 ? 30 : 45;
+         EXPECT_EQ(loadedVaultLocks(), std::to_string(days));
          EXPECT_EQ(m_db.scalar("SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Kind\" = 9 AND \"Name\" = "
                                  "'VaultLock'"),
-                   30);
+                   days);
        }},
   };
   for (const Change& change : changes) {
     SCOPED_TRACE(change.name);
-    int fd = connect();
-    ASSERT_GE(fd, 0);
-    ASSERT_TRUE(hosttest::takeLock(fd));
-    change.make(fd);
-    EXPECT_TRUE(hosttest::releaseLock(fd, 90));
-    ::close(fd);
-    for (const char* when : {"a new connection", "after a restart"}) {
-      SCOPED_TRACE(when);
-      if (std::string(when) == "after a restart") {
-        ASSERT_TRUE(restart()) << host().log();
-      }
-      fd = connect();
+    for (int round = 0; round < change.rounds; ++round) {
+      SCOPED_TRACE(round);
+      int fd = connect();
       ASSERT_GE(fd, 0);
       ASSERT_TRUE(hosttest::takeLock(fd));
-      change.check(fd);
-      EXPECT_TRUE(hosttest::releaseLock(fd, 91));
+      change.make(fd, round);
+      EXPECT_TRUE(hosttest::releaseLock(fd, 90));
       ::close(fd);
+      for (const char* when : {"a new connection", "after a restart"}) {
+        SCOPED_TRACE(when);
+        if (std::string(when) == "after a restart") {
+          ASSERT_TRUE(restart()) << host().log();
+        }
+        fd = connect();
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(hosttest::takeLock(fd));
+        change.check(fd, round);
+        EXPECT_TRUE(hosttest::releaseLock(fd, 91));
+        ::close(fd);
+      }
     }
   }
 }

@@ -86,6 +86,39 @@ TEST_F(NdmpServerAdd, EachKindOfServerIsAddedAsItsKindRequires) {
   EXPECT_FALSE(isNasClient("ma1"));  // an existing client gets no second NAS-client row
 }
 
+TEST_F(NdmpServerAdd, EachNewClientRunsTheCatalogueSystemOfItsKindAndAnExistingClientKeepsItsOwn) {
+  seedFiler("filer1", 6);
+  addClient(40, "ma1");  // network host name ma1.lab
+  ASSERT_EQ(testkit::client::setClientFacts(40, 3, 0), 0);
+  seedFiler("ma1.lab", 12);
+  struct Case {
+    const char* name;
+    std::function<StreamBuilder()> record;
+    const char* client;
+    long long system;  // SimOperatingSystem id
+    bool nas;
+  } cases[] = {
+      {"a filer", [] { return addRecord("filer1", 6); }, "filer1", 70, true},
+      {"a NAS without a filer login", [] { return addRecord("nofiler", 20); }, "nofiler", 70, true},
+      {"an archive cluster",
+       [] {
+         StreamBuilder b = server(kAdd, "");
+         return std::move(b.u32(11064, 14).text(9032, "cluster1").end());
+       },
+       "cluster1", 55, false},
+      {"a client already known", [] { return addRecord("ma1", 12); }, "ma1", 3, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(run(c.record()), 1);
+    const long long system = db.scalar("SELECT simOperatingSystemId FROM APP_Client WHERE name = ?", {c.client});
+    EXPECT_EQ(system, c.system);
+    EXPECT_EQ(EvNASConfigMgr::IsNasOs(static_cast<unsigned int>(system)), c.nas);
+  }
+  // The NDMP kind stays in the NDMP row.
+  EXPECT_EQ(db.scalar("SELECT osType FROM MMNDMPHostInfo WHERE clientId = ?", {clientIdOf("filer1")}), 6);
+}
+
 TEST_F(NdmpServerAdd, AnAddWithoutAPortIsRefusedBeforeAnyLogin) {
   seedFiler("filer1", 6);
   StreamBuilder b = server(kAdd, "filer1");

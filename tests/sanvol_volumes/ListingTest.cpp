@@ -53,14 +53,16 @@ TEST_F(Hosts, AUserWhoMayManageNoHostGetsAnEmptyReply) {
   EXPECT_TRUE(replies[0].items.empty());
 }
 
-TEST_F(Hosts, AnUnreadableHostListEndsAnEmptyReplyWithoutAFailureAnswer) {
+TEST_F(Hosts, AnUnreadableHostListIsAnsweredAsAFailureBeforeTheEmptyReply) {
   testkit::replicadb::seed(VEHostRecord_t{10, "hostA", true});
   testkit::replicadb::failNext("GetVEHosts", -1, "the hosts are not there");
   EXPECT_EQ(handler.onMsgGetSANVolumeHosts(get(0).get()), 0);
   const auto replies = client.replies();
-  ASSERT_EQ(replies.size(), 1u);
-  EXPECT_EQ(replies[0].messageId, 11601u);
-  EXPECT_TRUE(replies[0].items.empty());
+  ASSERT_EQ(replies.size(), 2u);
+  expectFailure(replies[0], tktest::catalogueText(0x39000006));
+  EXPECT_EQ(replies[0].sequence, kSeq);
+  EXPECT_EQ(replies[1].messageId, 11601u);
+  EXPECT_TRUE(replies[1].items.empty());
   EXPECT_TRUE(logged(kHostsLookupTag, -1, "the hosts are not there"));
   EXPECT_TRUE(testkit::security::journal().calls("canManageClient").empty());
 }

@@ -186,6 +186,38 @@ TEST_F(XmlHostile, MalformedAndMisshapenTextsGiveTheirCodes) {
   EXPECT_EQ(req.unserialize(static_cast<const char*>(nullptr)), tkxml::kErrMalformed);
 }
 
+// A digit may also be written as U+F700 + its byte: a nested message's tag
+// given both ways names one field twice, whichever spelling comes first.
+// (Attribute names cannot carry the escaped form: the text is not
+// well-formed then.)
+TEST_F(XmlHostile, OneFieldGivenTwiceInTwoSpellingsIsRefused) {
+  const std::string seven = "\xEF\x9C\xB7";  // U+F737, the byte '7'
+  const std::string child = "<TkTest_Inner tag=\"7\"/>";
+  const std::string escaped = "<TkTest_Inner tag=\"" + seven + "\"/>";
+  const std::string reference = "<TkTest_Inner tag=\"&#xF737;\"/>";
+  struct Case {
+    const char* name;
+    std::string children;
+  } cases[] = {
+      {"plain, then escaped", child + escaped},
+      {"escaped, then plain", escaped + child},
+      {"a character reference, then plain", reference + child},
+      {"escaped, then a character reference", escaped + reference},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    expectRefused(kNs, kOuter, "<TkTest_Outer>" + c.children + "</TkTest_Outer>", tkxml::kErrBadValue);
+  }
+  // Each spelling alone is the field.
+  CNMessageBase plain(kNs, kOuter);
+  ASSERT_EQ(plain.unserialize("<TkTest_Outer>" + child + "</TkTest_Outer>"), 0);
+  for (const std::string& other : {escaped, reference}) {
+    CNMessageBase read(kNs, kOuter);
+    ASSERT_EQ(read.unserialize("<TkTest_Outer>" + other + "</TkTest_Outer>"), 0);
+    EXPECT_TRUE(read == plain);
+  }
+}
+
 // Reading stops building at the first refusal but reads on: the code is the
 // one of the first fault in the order a reader of the whole text meets them:
 // not well-formed or over a limit anywhere first, then per element its class,
