@@ -156,7 +156,7 @@ TEST_F(HostStoredChanges, EveryChangeAnsweredSuccessIsSeenByANewConnectionAndAft
          EXPECT_EQ(bytesOf(r, 11432), le32(2));
          EXPECT_EQ(m_db.scalar("SELECT \"DriveCount\" * 100 + \"LibraryAttribute\" * 10 + \"VTLType\" FROM "
                                  "\"MMLibrary\" WHERE \"LibraryId\" = 1"),
-                   round == 0 ? 462 : 362);
+                   round == 0 ? 462 : 372);
        }},
       {"automatic discovery (operation 84)",
        [&](int fd, int round) {
