@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/testkit/ndmp.h"
 #include "tests/mmconfig_librarychanges/LibraryChangesFixture.h"
 
 namespace {
@@ -170,8 +171,27 @@ TEST_F(LibraryControllers, AnNdmpProbeWithoutAKnownAgentAsksTheServerAndAnswersT
 }
 
 TEST_F(LibraryControllers, AnNdmpProbeThatGetsNoAnswerSendsTheReasonAndEndsTheRequest) {
-  const auto answers = run(stream().op(58).text(11058, "filer2", true).text(11088, "mc0", true).end().end(), false);
-  EXPECT_EQ(answers, (std::vector<Message>{operationResponse(58, 0, "The NDMP server [filer2] does not answer.")}));
+  // A filer that takes NDMP logins answers, also where it has no library.
+  struct Case {
+    const char* name;
+    bool filer;
+    bool reachable;
+    std::string reason;
+  } cases[] = {
+      {"no server", false, false, "The NDMP server [filer2] does not answer."},
+      {"a filer without a library there", true, true, "No library answers at [mc0] on the NDMP server [filer2]."},
+      {"a filer that does not answer", true, false, "The NDMP server [filer2] does not answer."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testkit::ndmp::reset();
+    testkit::ndmp::Filer filer;
+    filer.reachable = c.reachable;
+    if (c.filer) testkit::ndmp::seedFiler("filer2", filer);
+    const auto answers = run(stream().op(58).text(11058, "filer2", true).text(11088, "mc0", true).end().end(), false);
+    EXPECT_EQ(answers, (std::vector<Message>{operationResponse(58, 0, c.reason)}));
+  }
+  testkit::ndmp::reset();
 }
 
 TEST_F(LibraryControllers, ALibraryServersLibrariesAreOneRecordEachInOneReply) {
