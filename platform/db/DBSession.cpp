@@ -89,28 +89,9 @@ int Session::atomically(const std::function<int()>& work) {
   if (code != DB_OK) return code;
   std::lock_guard<std::recursive_mutex> guard(m_conn->mutex());
   static std::atomic<unsigned> counter{0};
-  bool nested = sqlite3_get_autocommit(m_conn->handle()) == 0;
-  std::string name = "tk_work_" + std::to_string(counter.fetch_add(1));
-  std::string begin = nested ? "SAVEPOINT " + name : "BEGIN IMMEDIATE";
-  code = m_conn->run(begin, {}, nullptr, m_error);
-  if (code != DB_OK) return DB_ERR_BEGIN;
-  int result;
-  try {
-    result = work();
-  } catch (...) {
-    result = DB_ERR_PROC;
-  }
-  std::string ignored;
-  if (result != DB_OK) {
-    m_conn->run(nested ? "ROLLBACK TO " + name + "; RELEASE " + name : std::string("ROLLBACK"), {}, nullptr, ignored);
-    return result;
-  }
-  code = m_conn->run(nested ? "RELEASE " + name : std::string("COMMIT"), {}, nullptr, m_error);
-  if (code != DB_OK) {
-    m_conn->run(nested ? "ROLLBACK TO " + name + "; RELEASE " + name : std::string("ROLLBACK"), {}, nullptr, ignored);
-    return DB_ERR_COMMIT;
-  }
-  return DB_OK;
+  if (sqlite3_get_autocommit(m_conn->handle()) != 0) return enclosed("BEGIN IMMEDIATE", "COMMIT", "ROLLBACK", work);
+  const std::string name = "tk_work_" + std::to_string(counter.fetch_add(1));
+  return enclosed("SAVEPOINT " + name, "RELEASE " + name, "ROLLBACK TO " + name + "; RELEASE " + name, work);
 }
 
 int Session::reading(const std::function<int()>& work) {
@@ -118,8 +99,12 @@ int Session::reading(const std::function<int()>& work) {
   if (code != DB_OK) return code;
   std::lock_guard<std::recursive_mutex> guard(m_conn->mutex());
   if (sqlite3_get_autocommit(m_conn->handle()) == 0) return work();
-  code = m_conn->run("BEGIN DEFERRED", {}, nullptr, m_error);
-  if (code != DB_OK) return DB_ERR_BEGIN;
+  return enclosed("BEGIN DEFERRED", "COMMIT", "ROLLBACK", work);
+}
+
+int Session::enclosed(const std::string& begin, const std::string& end, const std::string& undo,
+                      const std::function<int()>& work) {
+  if (m_conn->run(begin, {}, nullptr, m_error) != DB_OK) return DB_ERR_BEGIN;
   int result;
   try {
     result = work();
@@ -128,11 +113,11 @@ int Session::reading(const std::function<int()>& work) {
   }
   std::string ignored;
   if (result != DB_OK) {
-    m_conn->run("ROLLBACK", {}, nullptr, ignored);
+    m_conn->run(undo, {}, nullptr, ignored);
     return result;
   }
-  if (m_conn->run("COMMIT", {}, nullptr, m_error) != DB_OK) {
-    m_conn->run("ROLLBACK", {}, nullptr, ignored);
+  if (m_conn->run(end, {}, nullptr, m_error) != DB_OK) {
+    m_conn->run(undo, {}, nullptr, ignored);
     return DB_ERR_COMMIT;
   }
   return DB_OK;

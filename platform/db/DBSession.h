@@ -112,6 +112,10 @@ class Session {
   // What every statement does first: clears the last failure, takes an
   // injected one, connects and journals the text.
   int prologue(const std::string& sql);
+  // `work` between `begin` and `end` on the connection (locked by the
+  // caller); `undo` when it or `end` fails.
+  int enclosed(const std::string& begin, const std::string& end, const std::string& undo,
+               const std::function<int()>& work);
   std::shared_ptr<Connection> m_conn;
   DBtran* m_tran;
   long long m_lastInsertId = 0;
