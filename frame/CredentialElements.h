@@ -24,6 +24,12 @@ bool decryptUserName(EvExternal& services, MessageInfo* request, const char* val
 // what the log says when it cannot be decrypted.
 bool decryptPassword(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
                      const char* tag, std::string& out, const char* failureText = "failed to decrypt the password");
+// The same password in the form the database keeps passwords in
+// (platform/security/StoredPassword.h), for the routes that store it; false
+// (out empty) when it cannot be decrypted or put in that form, each logged.
+bool decryptPasswordForStorage(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
+                               const char* tag, std::string& out,
+                               const char* failureText = "failed to decrypt the password");
 // Zeroes the secret's bytes and empties it.
 void wipe(std::string& secret);
 
