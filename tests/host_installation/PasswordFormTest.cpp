@@ -1,0 +1,231 @@
+// Every request that takes a password stores it in the one stored form
+// (platform/security/StoredPassword.h), which reads back to the password
+// sent; neither the password nor that form reaches a log or an audit row.
+// A database file made by an older build has its clear passwords put into
+// the stored form once, at the host's start.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/external/Cipher.h"
+#include "platform/security/StoredPassword.h"
+#include "tests/host_installation/InstallationFixture.h"
+#include "tests/mmconfig_control/ControlFixture.h"
+
+namespace {
+
+using installtest::handleOf;
+using installtest::recordNamed;
+using tktest::le32;
+using Record = std::vector<tkwire::Item>;
+
+const std::vector<ctltest::Message> kAdded{ctltest::operationResponse(1, 1, "Success")};
+
+class HostPasswordForm : public installtest::InstallationFixture {
+ protected:
+  uint64_t libraryHandle(int fd, const std::string& name, int64_t sequence) {
+    return handleOf(recordNamed(listing(fd, "onMsgGetMMLibraries", sequence), 2049, name));
+  }
+  // The handle of mount path `id` of the library, as its listing shows it.
+  uint64_t mountPathHandle(int fd, uint64_t library, uint32_t id, int64_t sequence) {
+    for (const Record& record : onObject(fd, "onMsgGetMMMountPaths", library, "", sequence)) {
+      for (const tkwire::Item& item : record)
+        if (item.tag == tktag::kMountPath && item.bytes.size() >= 4 && item.u32() == id) return handleOf(record);
+    }
+    return 0;
+  }
+  // The handle of the first volume of the first disk device listed.
+  uint64_t firstVolumeHandle(int fd, int64_t sequence) {
+    for (const Record& device : listing(fd, "onMsgGetDiskDevices", sequence)) {
+      if (handleOf(device) == 0) continue;
+      for (const Record& volume : onObject(fd, "onMsgGetDiskVolumes", handleOf(device), "", sequence + 1))
+        if (handleOf(volume) != 0) return handleOf(volume);
+    }
+    return 0;
+  }
+  // Everything the audit trail holds, as text.
+  std::string auditRows() {
+    return m_db.text("SELECT group_concat(t, '|') FROM (SELECT \"text\" AS t FROM \"AuditTrailArgument\" UNION ALL "
+                     "SELECT \"value1\" || ',' || \"value2\" FROM \"AuditTrailParam\")");
+  }
+  // `send` on a connection of its own that holds the configuration lock.
+  void underLock(const std::function<void(int fd)>& send) {
+    const int fd = connect();
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(hosttest::takeLock(fd));
+    send(fd);
+    EXPECT_TRUE(hosttest::releaseLock(fd, 90));
+    ::close(fd);
+  }
+  // Where a secret must never appear.
+  std::string everythingLogged() { return host().log() + "\n" + debugLog() + "\n" + auditRows(); }
+};
+
+// ---------------------------------------------------------------- every route
+
+TEST_F(HostPasswordForm, EveryRequestThatTakesAPasswordStoresTheFormThatReadsBackAndLogsNeither) {
+  struct Route {
+    const char* name;
+    std::string password;
+    std::function<void()> send;
+    // The stored text that holds the password.
+    std::function<std::string()> stored;
+  };
+  const std::vector<Route> routes = {
+      {"the disk-library wizard (a new library's mount path)", "wizard-Pw-71",
+       [&] {
+         const installtest::ConsoleRun run = script(
+             "lock\n--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
+             "<ZQGui_EZMagneticLibrary tag=\"2\" s3=\"ma1\" s23=\"/srv/pw-wizard\" s27=\"wizard-user\" b31=\"" +
+             tkcipher::encrypt("wizard-Pw-71") + "\"/></ZQGui_EZConfigureMagneticLibraryReq>'\nunlock\n");
+         EXPECT_EQ(run.status, 0) << run.out;
+       },
+       [&] { return m_db.text("SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"MountPathName\" = '/srv/pw-wizard'"); }},
+      {"the storage-library request (a new mount path)", "library-Pw-72",
+       [&] {
+         const installtest::ConsoleRun run = console({"storage-library", "43=4", "8=DiskLib1", "3=ma1",
+                                                      "24=/srv/disklib1/pw", "28=library-user", "32=library-Pw-72"});
+         EXPECT_EQ(run.status, 0) << run.out;
+       },
+       [&] { return m_db.text("SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"UserName\" = 'library-user'"); }},
+      {"a mount path's credentials (mount-path operation 3)", "mountpath-Pw-73",
+       [&] { underLock([&](int fd) {
+         const uint64_t path = mountPathHandle(fd, libraryHandle(fd, "DiskLib1", 3), 1, 4);
+         ASSERT_NE(path, 0u);
+         std::string s;
+         tkwire::appendU32(s, 4001, 3);
+         tkwire::appendU64(s, 11003, path);
+         tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt("mountpath-user"));
+         tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt("mountpath-Pw-73"));
+         tkwire::appendU32(s, 2052, 0);
+         EXPECT_EQ(set(fd, "onMsgSetMMMountPath", s, 5, 5),
+                   (std::vector<ctltest::Message>{ctltest::operationResponse(3, 1, "Success")}));
+       }); },
+       [&] { return m_db.text("SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1"); }},
+      {"a DRU host (DRU host operation 48)", "dru-Pw-74",
+       [&] { underLock([&](int fd) {
+         std::string s;
+         tkwire::appendU32(s, 4001, 48);
+         tkwire::appendElement(s, tktag::kDRUHost, le32(0) + "dru-pw");
+         tkwire::appendElement(s, tktag::kDRUUserName, "dru-user");
+         tkwire::appendElement(s, tktag::kDRUPassword, tkcipher::encrypt("dru-Pw-74"));
+         tkwire::appendU32(s, tktag::kDRUPort, 7000);
+         tkwire::appendU32(s, 2052, 0);
+         EXPECT_EQ(set(fd, "onMsgSetDRUHost", s, 6, 3),
+                   (std::vector<ctltest::Message>{ctltest::operationResponse(48, 1, "Success")}));
+       }); },
+       [&] { return m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-pw'"); }},
+      {"a disk volume's credentials (disk volume operation 3)", "volume-Pw-77",
+       [&] { underLock([&](int fd) {
+         const uint64_t volume = firstVolumeHandle(fd, 3);
+         ASSERT_NE(volume, 0u);
+         std::string s;
+         tkwire::appendU32(s, 4001, 3);
+         tkwire::appendU64(s, 11003, volume);
+         tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt("volume-user"));
+         tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt("volume-Pw-77"));
+         tkwire::appendU32(s, 2052, 0);
+         EXPECT_EQ(set(fd, "onMsgSetDiskVolume", s, 5, 5),
+                   (std::vector<ctltest::Message>{ctltest::operationResponse(3, 1, "Success")}));
+       }); },
+       [&] { return m_db.text("SELECT \"UserPassword\" FROM \"MMDeviceController\" WHERE \"UserName\" = 'volume-user'"); }},
+      {"a network share's remote host (disk volume operation 1)", "share-Pw-75",
+       [&] { underLock([&](int fd) {
+         std::string s;
+         tkwire::appendU32(s, 4001, 1);
+         tkwire::appendElement(s, tktag::kMediaAgent, le32(1) + "ma1");
+         tkwire::appendElement(s, tktag::kPath, "//nas1/pw");
+         tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt("share-user"));
+         tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt("share-Pw-75"));
+         tkwire::appendU32(s, 2052, 0);
+         EXPECT_EQ(set(fd, "onMsgSetDiskVolume", s, 6, 3), kAdded);
+       }); },
+       [&] {
+         return m_db.text("SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostPassword' AND "
+                          "\"ObjectId\" = (SELECT \"ObjectId\" FROM \"MMObjectSetting\" WHERE \"Name\" = "
+                          "'RemoteHostVolume' AND \"Value\" = '//nas1/pw')");
+       }},
+      {"a proxy password (2408 of disk volume operation 1)", "proxy-Pw-76",
+       [&] { underLock([&](int fd) {
+         std::string s;
+         tkwire::appendU32(s, 4001, 1);
+         tkwire::appendElement(s, tktag::kMediaAgent, le32(1) + "ma1");
+         tkwire::appendElement(s, tktag::kPath, "//nas1/proxied");
+         tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt("share-user!!proxy-user@proxy.example.net"));
+         tkwire::appendElement(s, tktag::kProxyPassword, tkcipher::encrypt("proxy-Pw-76"));
+         tkwire::appendU32(s, 2052, 0);
+         EXPECT_EQ(set(fd, "onMsgSetDiskVolume", s, 6, 3), kAdded);
+       }); },
+       [&] {
+         const std::string name = m_db.text(
+             "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostUserName' AND \"ObjectId\" = "
+             "(SELECT \"ObjectId\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostVolume' AND \"Value\" = "
+             "'//nas1/proxied')");
+         const std::string prefix = "share-user!!proxy-user@proxy.example.net:";
+         return name.rfind(prefix, 0) == 0 ? name.substr(prefix.size()) : "(stored as " + name + ")";
+       }},
+  };
+  for (const Route& route : routes) {
+    SCOPED_TRACE(route.name);
+    route.send();
+    const std::string stored = route.stored();
+    EXPECT_TRUE(tkpassword::isStoredForm(stored)) << stored;
+    std::string plain;
+    EXPECT_TRUE(tkpassword::plainForm(stored, plain)) << stored;
+    EXPECT_EQ(plain, route.password);
+    const std::string logged = everythingLogged();
+    EXPECT_EQ(logged.find(route.password), std::string::npos);
+    EXPECT_EQ(logged.find(tkcipher::encrypt(route.password)), std::string::npos);
+  }
+}
+
+// ---------------------------------------------------------------- older files
+
+TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextStart) {
+  const std::string kept = tkcipher::encrypt("already-Pw");
+  // A file as an older build left it: clear passwords beside a stored one,
+  // and not yet converted.
+  ASSERT_EQ(m_db.exec("INSERT INTO \"MMDRUHost\" (\"HostName\", \"UserPassword\") VALUES ('dru-clear', "
+                      "'clear-dru-Pw'), ('dru-kept', ?)",
+                      {kept}),
+            0);
+  ASSERT_EQ(m_db.exec("UPDATE \"MMMountPath\" SET \"UserPassword\" = 'clear-path-Pw' WHERE \"MountPathId\" = 1"), 0);
+  ASSERT_EQ(m_db.exec("UPDATE \"MMDeviceController\" SET \"UserPassword\" = 'Eab' WHERE \"DeviceControllerId\" = "
+                      "(SELECT MIN(\"DeviceControllerId\") FROM \"MMDeviceController\")"),
+            0);
+  ASSERT_EQ(m_db.exec("DROP VIEW \"MMPasswordsStored\""), 0);
+  ASSERT_TRUE(restart()) << host().log();
+
+  const struct {
+    const char* what;
+    std::string query;
+    std::string stored;
+  } rows[] = {
+      {"a clear DRU host password", "SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-clear'",
+       tkcipher::encrypt("clear-dru-Pw")},
+      {"a stored DRU host password", "SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-kept'",
+       kept},
+      {"a clear mount-path password", "SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1",
+       tkcipher::encrypt("clear-path-Pw")},
+      // Hex pairs that decipher to control bytes: a clear password.
+      {"a clear controller password that looks enciphered",
+       "SELECT \"UserPassword\" FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\" LIMIT 1",
+       tkcipher::encrypt("Eab")},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(m_db.text(row.query), row.stored);
+  }
+
+  // Once: a clear password written after the conversion stays as written.
+  ASSERT_EQ(m_db.exec("UPDATE \"MMDRUHost\" SET \"UserPassword\" = 'later-Pw' WHERE \"HostName\" = 'dru-clear'"), 0);
+  ASSERT_TRUE(restart()) << host().log();
+  EXPECT_EQ(m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-clear'"), "later-Pw");
+  EXPECT_EQ(m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-kept'"), kept);
+}
+
+}  // namespace
