@@ -189,9 +189,10 @@ TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextSta
   const std::string kept = tkcipher::encrypt("already-Pw");
   // A file as an older build left it: clear passwords beside a stored one,
   // and not yet converted.
+  const std::string tooLong(1100, 'x');
   ASSERT_EQ(m_db.exec("INSERT INTO \"MMDRUHost\" (\"HostName\", \"UserPassword\") VALUES ('dru-clear', "
-                      "'clear-dru-Pw'), ('dru-kept', ?)",
-                      {kept}),
+                      "'clear-dru-Pw'), ('dru-kept', ?), ('dru-upper', 'EAB12C'), ('dru-long', ?)",
+                      {kept, tooLong}),
             0);
   ASSERT_EQ(m_db.exec("UPDATE \"MMMountPath\" SET \"UserPassword\" = 'clear-path-Pw' WHERE \"MountPathId\" = 1"), 0);
   ASSERT_EQ(m_db.exec("UPDATE \"MMDeviceController\" SET \"UserPassword\" = 'Eab' WHERE \"DeviceControllerId\" = "
@@ -211,6 +212,12 @@ TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextSta
        kept},
       {"a clear mount-path password", "SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1",
        tkcipher::encrypt("clear-path-Pw")},
+      // The cipher writes lower-case digits only.
+      {"a clear password of upper-case hex pairs",
+       "SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-upper'", tkcipher::encrypt("EAB12C")},
+      // Its stored form would not fit the column: kept, not cut.
+      {"a clear password too long to be stored enciphered",
+       "SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-long'", tooLong},
       // Hex pairs that decipher to control bytes: a clear password.
       {"a clear controller password that looks enciphered",
        "SELECT \"UserPassword\" FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\" LIMIT 1",
