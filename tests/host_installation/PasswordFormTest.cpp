@@ -24,6 +24,33 @@ using tktest::le32;
 using Record = std::vector<tkwire::Item>;
 
 const std::vector<ctltest::Message> kAdded{ctltest::operationResponse(1, 1, "Success")};
+const std::vector<ctltest::Message> kChanged{ctltest::operationResponse(3, 1, "Success")};
+constexpr const char* kProxyUser = "share-user!!proxy-user@proxy.example.net";
+
+// A change (operation 3) of the object `handle`'s user name and password.
+std::string credentials(uint64_t handle, const std::string& user, const std::string& password) {
+  std::string s;
+  tkwire::appendU32(s, 4001, 3);
+  tkwire::appendU64(s, 11003, handle);
+  tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt(user));
+  tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt(password));
+  tkwire::appendU32(s, 2052, 0);
+  return s;
+}
+
+// A network share of ma1 at `path` (disk volume operation 1), its password
+// in element `passwordTag`.
+std::string networkShare(const std::string& path, const std::string& user, uint32_t passwordTag,
+                         const std::string& password) {
+  std::string s;
+  tkwire::appendU32(s, 4001, 1);
+  tkwire::appendElement(s, tktag::kMediaAgent, le32(1) + "ma1");
+  tkwire::appendElement(s, tktag::kPath, path);
+  tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt(user));
+  tkwire::appendElement(s, passwordTag, tkcipher::encrypt(password));
+  tkwire::appendU32(s, 2052, 0);
+  return s;
+}
 
 class HostPasswordForm : public installtest::InstallationFixture {
  protected:
@@ -46,6 +73,12 @@ class HostPasswordForm : public installtest::InstallationFixture {
         if (handleOf(volume) != 0) return handleOf(volume);
     }
     return 0;
+  }
+  // A stored setting of the network share at `path`.
+  std::string shareSetting(const std::string& path, const std::string& name) {
+    return m_db.text("SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = ? AND \"ObjectId\" = (SELECT "
+                     "\"ObjectId\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostVolume' AND \"Value\" = ?)",
+                     {name, path});
   }
   // Everything the audit trail holds, as text.
   std::string auditRows() {
@@ -96,14 +129,8 @@ TEST_F(HostPasswordForm, EveryRequestThatTakesAPasswordStoresTheFormThatReadsBac
        [&] { underLock([&](int fd) {
          const uint64_t path = mountPathHandle(fd, libraryHandle(fd, "DiskLib1", 3), 1, 4);
          ASSERT_NE(path, 0u);
-         std::string s;
-         tkwire::appendU32(s, 4001, 3);
-         tkwire::appendU64(s, 11003, path);
-         tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt("mountpath-user"));
-         tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt("mountpath-Pw-73"));
-         tkwire::appendU32(s, 2052, 0);
-         EXPECT_EQ(set(fd, "onMsgSetMMMountPath", s, 5, 5),
-                   (std::vector<ctltest::Message>{ctltest::operationResponse(3, 1, "Success")}));
+         EXPECT_EQ(set(fd, "onMsgSetMMMountPath", credentials(path, "mountpath-user", "mountpath-Pw-73"), 5, 5),
+                   kChanged);
        }); },
        [&] { return m_db.text("SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1"); }},
       {"a DRU host (DRU host operation 48)", "dru-Pw-74",
@@ -123,49 +150,25 @@ TEST_F(HostPasswordForm, EveryRequestThatTakesAPasswordStoresTheFormThatReadsBac
        [&] { underLock([&](int fd) {
          const uint64_t volume = firstVolumeHandle(fd, 3);
          ASSERT_NE(volume, 0u);
-         std::string s;
-         tkwire::appendU32(s, 4001, 3);
-         tkwire::appendU64(s, 11003, volume);
-         tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt("volume-user"));
-         tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt("volume-Pw-77"));
-         tkwire::appendU32(s, 2052, 0);
-         EXPECT_EQ(set(fd, "onMsgSetDiskVolume", s, 5, 5),
-                   (std::vector<ctltest::Message>{ctltest::operationResponse(3, 1, "Success")}));
+         EXPECT_EQ(set(fd, "onMsgSetDiskVolume", credentials(volume, "volume-user", "volume-Pw-77"), 5, 5), kChanged);
        }); },
        [&] { return m_db.text("SELECT \"UserPassword\" FROM \"MMDeviceController\" WHERE \"UserName\" = 'volume-user'"); }},
       {"a network share's remote host (disk volume operation 1)", "share-Pw-75",
        [&] { underLock([&](int fd) {
-         std::string s;
-         tkwire::appendU32(s, 4001, 1);
-         tkwire::appendElement(s, tktag::kMediaAgent, le32(1) + "ma1");
-         tkwire::appendElement(s, tktag::kPath, "//nas1/pw");
-         tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt("share-user"));
-         tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt("share-Pw-75"));
-         tkwire::appendU32(s, 2052, 0);
-         EXPECT_EQ(set(fd, "onMsgSetDiskVolume", s, 6, 3), kAdded);
+         EXPECT_EQ(set(fd, "onMsgSetDiskVolume", networkShare("//nas1/pw", "share-user", tktag::kPassword, "share-Pw-75"),
+                       6, 3),
+                   kAdded);
        }); },
-       [&] {
-         return m_db.text("SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostPassword' AND "
-                          "\"ObjectId\" = (SELECT \"ObjectId\" FROM \"MMObjectSetting\" WHERE \"Name\" = "
-                          "'RemoteHostVolume' AND \"Value\" = '//nas1/pw')");
-       }},
+       [&] { return shareSetting("//nas1/pw", "RemoteHostPassword"); }},
       {"a proxy password (2408 of disk volume operation 1)", "proxy-Pw-76",
        [&] { underLock([&](int fd) {
-         std::string s;
-         tkwire::appendU32(s, 4001, 1);
-         tkwire::appendElement(s, tktag::kMediaAgent, le32(1) + "ma1");
-         tkwire::appendElement(s, tktag::kPath, "//nas1/proxied");
-         tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt("share-user!!proxy-user@proxy.example.net"));
-         tkwire::appendElement(s, tktag::kProxyPassword, tkcipher::encrypt("proxy-Pw-76"));
-         tkwire::appendU32(s, 2052, 0);
-         EXPECT_EQ(set(fd, "onMsgSetDiskVolume", s, 6, 3), kAdded);
+         EXPECT_EQ(set(fd, "onMsgSetDiskVolume",
+                       networkShare("//nas1/proxied", kProxyUser, tktag::kProxyPassword, "proxy-Pw-76"), 6, 3),
+                   kAdded);
        }); },
        [&] {
-         const std::string name = m_db.text(
-             "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostUserName' AND \"ObjectId\" = "
-             "(SELECT \"ObjectId\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostVolume' AND \"Value\" = "
-             "'//nas1/proxied')");
-         const std::string prefix = "share-user!!proxy-user@proxy.example.net:";
+         const std::string name = shareSetting("//nas1/proxied", "RemoteHostUserName");
+         const std::string prefix = std::string(kProxyUser) + ":";
          return name.rfind(prefix, 0) == 0 ? name.substr(prefix.size()) : "(stored as " + name + ")";
        }},
   };
