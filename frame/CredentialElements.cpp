@@ -55,9 +55,11 @@ bool decryptPassword(EvExternal& services, MessageInfo* request, const char* val
 
 bool decryptPasswordForStorage(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
                                const char* tag, std::string& out, const char* failureText) {
+  wipe(out);
   std::string plain;
   bool stored = decryptPassword(services, request, value, length, tag, plain, failureText);
-  if (stored && !tkpassword::storedForm(plain, out)) {
+  // An empty password stays empty: the routes take it as none given.
+  if (stored && !plain.empty() && !tkpassword::storedForm(plain, out)) {
     EvDebug::Error(tag, "%s", "the password could not be encrypted for storage");
     stored = false;
   }

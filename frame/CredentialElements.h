@@ -27,6 +27,7 @@ bool decryptPassword(EvExternal& services, MessageInfo* request, const char* val
 // The same password in the form the database keeps passwords in
 // (platform/security/StoredPassword.h), for the routes that store it; false
 // (out empty) when it cannot be decrypted or put in that form, each logged.
+// An empty password stays empty.
 bool decryptPasswordForStorage(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
                                const char* tag, std::string& out,
                                const char* failureText = "failed to decrypt the password");

@@ -118,11 +118,18 @@ TEST_F(DRUHosts, RefusalsAnswerTheirRecordAndTheRequestGoesOnButEndsFalse) {
             (Items{{11420, idText(2, "dru-c")}, {11425, "operator"}, {11427, le32(1)}, {2052, le32(0)}}));
 }
 
-TEST_F(DRUHosts, APasswordThatCannotBeDecryptedLeavesTheStoredOne) {
+TEST_F(DRUHosts, APasswordThatCannotBeDecryptedOrIsEmptyLeavesTheStoredOne) {
   setHost(addHost("dru-a"), true);
-  EXPECT_EQ(setHost(stream().op(3).pair(11420, 1, "dru-a").raw(11426, std::string("\x01\x02plain", 7)).end(), true),
-            (Answers{operationResponse(3, 1, "Success")}));
-  EXPECT_EQ(storedPassword(1), tkcipher::encrypt("secret"));
+  const struct {
+    const char* what;
+    std::string password;
+  } cases[] = {{"not decryptable", std::string("\x01\x02plain", 7)}, {"empty", ctltest::encrypted("")}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(setHost(stream().op(3).pair(11420, 1, "dru-a").raw(11426, c.password).end(), true),
+              (Answers{operationResponse(3, 1, "Success")}));
+    EXPECT_EQ(storedPassword(1), tkcipher::encrypt("secret"));
+  }
 }
 
 TEST_F(DRUHosts, ARefusedRemovalKeepsTheHostAsDoesADiskDeviceTiedToIt) {
