@@ -23,8 +23,9 @@
 // into the form the database keeps passwords in; one that cannot be read is
 // logged and counts as absent. A remote file host's device enciphers its
 // password itself when it stores it, so it is handed the password itself.
-// Secrets are wiped when the request ends and never logged or sent back. A change whose store is
-// refused puts the volume's (and device's) earlier values back.
+// Secrets are wiped when the request ends and never logged or sent back. A
+// change whose store is refused puts the volume's (and device's) earlier
+// values back.
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -44,10 +45,10 @@
 #include "mmconfig/disk/DiskRecords.h"
 #include "mmconfig/disk/RemoteHostUserName.h"
 #include "platform/debuglog/EvDebug.h"
-#include "platform/security/StoredPassword.h"
 #include "platform/mmdb/MMDeviceControllerDB.h"
 #include "platform/mmdb/MMMountPathDB.h"
 #include "platform/reply/EvReturnData.h"
+#include "platform/security/StoredPassword.h"
 
 namespace {
 
@@ -344,9 +345,12 @@ class VolumeRequest : public tkmm::SetRecordHandler {
     return SetOutcome::answered(true, true);
   }
 
+  // The remote file host's device is handed the password itself (an empty
+  // one keeps the stored password).
   void setRemotePassword(ZQMACDiskDevice& device) const {
     std::string plain;
-    if (tkpassword::plainForm(m_password.value, plain)) device.SetRemoteHostUserPassword(plain);
+    if (!m_password.value.empty()) tkpassword::plainForm(m_password.value, plain);
+    device.SetRemoteHostUserPassword(plain);
     wipe(plain);
   }
 
