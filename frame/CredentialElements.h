@@ -2,7 +2,9 @@
 // (2401) and a password (2402) arrive encrypted, as the consoles send them,
 // and are decrypted the moment they are read. A value that cannot be
 // decrypted is logged under the handler's tag and counts as absent (an
-// earlier one is not kept with it). Secrets are wiped when they go.
+// earlier one is not kept with it). A password a route stores is taken in
+// the one form passwords are stored in, never in clear. Secrets are wiped
+// when they go.
 //
 //   std::string user;
 //   bool hasUser = tkmm::decryptUserName(services, request, value, length, kTag, user);
