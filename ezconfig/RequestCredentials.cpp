@@ -2,7 +2,7 @@
 #include "ezconfig/RequestCredentials.h"
 
 #include "frame/TextHelpers.h"
-#include "frame/ZQPassword.h"
+#include "platform/security/StoredPassword.h"
 #include "platform/xml/StorageLibraryMessages.h"
 
 namespace tkezconfig {
@@ -17,12 +17,11 @@ constexpr const char* kTextPasswordTooLong = "The encrypted password is longer t
 constexpr const char* kTextPlainPasswordTooLong = "The password is longer than 1023 bytes.";
 constexpr const char* kTextNotEncrypted = "A password of the request could not be encrypted.";
 
+// The service's output limit stays: a longer form is refused as before.
 bool encrypted(const std::string& plain, std::string& out) {
-  char buffer[kEncryptSize] = {};
-  int length = kEncryptSize;
-  if (ZQPassword::encrypt(plain.c_str(), buffer, &length) != 0) return false;
-  out.assign(buffer, static_cast<std::size_t>(length));
-  return true;
+  if (tkpassword::storedForm(plain, out) && out.size() < kEncryptSize) return true;
+  tkpassword::wipe(out);
+  return false;
 }
 
 std::string plainPassword(const CNMessageBase& info, const tkxml::FieldDef& field) {

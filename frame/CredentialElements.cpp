@@ -5,6 +5,7 @@
 
 #include "frame/EvExternal.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/security/StoredPassword.h"
 
 namespace tkmm {
 namespace {
@@ -15,10 +16,7 @@ constexpr int kPasswordBufferSize = 4104;
 
 }  // namespace
 
-void wipe(std::string& secret) {
-  if (!secret.empty()) std::memset(secret.data(), 0, secret.size());
-  secret.clear();
-}
+void wipe(std::string& secret) { tkpassword::wipe(secret); }
 
 bool decryptUserName(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
                      const char* tag, std::string& out) {
@@ -53,6 +51,21 @@ bool decryptPassword(EvExternal& services, MessageInfo* request, const char* val
   }
   std::memset(buffer, 0, sizeof buffer);
   return decrypted;
+}
+
+bool decryptPasswordForStorage(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
+                               const char* tag, std::string& out, const char* failureText) {
+  wipe(out);
+  std::string plain;
+  bool stored = decryptPassword(services, request, value, length, tag, plain, failureText);
+  // An empty password stays empty: the routes take it as none given.
+  if (stored && !plain.empty() && !tkpassword::storedForm(plain, out)) {
+    EvDebug::Error(tag, "%s", "the password could not be encrypted for storage");
+    stored = false;
+  }
+  wipe(plain);
+  if (!stored) wipe(out);
+  return stored;
 }
 
 }  // namespace tkmm

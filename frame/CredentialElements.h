@@ -2,7 +2,9 @@
 // (2401) and a password (2402) arrive encrypted, as the consoles send them,
 // and are decrypted the moment they are read. A value that cannot be
 // decrypted is logged under the handler's tag and counts as absent (an
-// earlier one is not kept with it). Secrets are wiped when they go.
+// earlier one is not kept with it). A password a route stores is taken in
+// the one form passwords are stored in, never in clear. Secrets are wiped
+// when they go.
 //
 //   std::string user;
 //   bool hasUser = tkmm::decryptUserName(services, request, value, length, kTag, user);
@@ -24,6 +26,13 @@ bool decryptUserName(EvExternal& services, MessageInfo* request, const char* val
 // what the log says when it cannot be decrypted.
 bool decryptPassword(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
                      const char* tag, std::string& out, const char* failureText = "failed to decrypt the password");
+// The same password in the form the database keeps passwords in
+// (platform/security/StoredPassword.h), for the routes that store it; false
+// (out empty) when it cannot be decrypted or put in that form, each logged.
+// An empty password stays empty.
+bool decryptPasswordForStorage(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
+                               const char* tag, std::string& out,
+                               const char* failureText = "failed to decrypt the password");
 // Zeroes the secret's bytes and empties it.
 void wipe(std::string& secret);
 

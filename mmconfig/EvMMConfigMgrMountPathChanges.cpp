@@ -23,9 +23,10 @@
 // A failed addition leaves nothing behind: the network-sharing device and
 // the volumes made for it are removed (rows and objects) before the answer.
 // The user name and password arrive encrypted and are decrypted when they
-// arrive; one that cannot be decrypted is logged and counts as absent, and
-// the record goes on without it. Decrypted texts live only for the request
-// and are wiped when it ends; they are never logged.
+// arrive, the password into the form the database keeps passwords in; one
+// that cannot be read is logged and counts as absent, and the record goes
+// on without it. Both live only for the request and are wiped when it
+// ends; they are never logged.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -65,7 +66,8 @@ constexpr uint32_t kElementShareVolume = tktag::kDiskDevice;   // [u32][text]
 constexpr uint32_t kElementFurtherVolume = tktag::kMountPoint;
 constexpr uint32_t kElementAccessType = tktag::kDeviceAccessType;
 
-// The longest password the mount path takes; a longer one is left out.
+// The longest stored password the mount path takes; a longer one is left
+// out.
 constexpr std::size_t kMaxPassword = 2048;
 // The path that asks for a device named after itself ("MF_" + name).
 constexpr const char* kDiskFolder = "ZQDiskFolder";
@@ -186,7 +188,7 @@ class MountPathRequest : public tkmm::SetRecordHandler {
     m_hasUserName = tkmm::decryptUserName(m_services, m_request, value, length, kTag, m_userName);
   }
   void takePassword(const char* value, unsigned int length) {
-    m_hasPassword = tkmm::decryptPassword(m_services, m_request, value, length, kTag, m_password);
+    m_hasPassword = tkmm::decryptPasswordForStorage(m_services, m_request, value, length, kTag, m_password);
   }
   void announce() const {
     tkmm::sendRefreshNotice(static_cast<int>(m_libraryId), ZqEntities::ENTITY_MOUNT_PATH, m_request->autoRefreshGuiId);

@@ -18,6 +18,7 @@
 // records only encrypted. The request takes no lock of its own.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -38,12 +39,12 @@
 #include "frame/EvSecurity.h"
 #include "frame/MessageInfo.h"
 #include "frame/TextHelpers.h"
-#include "frame/ZQPassword.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMDeviceControllerDB.h"
 #include "platform/mmdb/MMLibraryDB.h"
 #include "platform/mmdb/MMMountPathDB.h"
 #include "platform/mmdb/ZQMMClientInfo.h"
+#include "platform/security/StoredPassword.h"
 #include "platform/xml/DevicePathMessages.h"
 
 namespace {
@@ -237,9 +238,10 @@ bool autoPickTransport(Work& w, Entry& e, MMConfigDeviceControllerInfo& r) {
     e.userName = r.userName;
   }
   if (pick.tookUserAndPassword) {
-    char plain[sizeof pick.encryptedPassword] = {};
-    int length = sizeof plain;
-    if (ZQPassword::decrypt(pick.encryptedPassword, plain, &length) != 0) {
+    std::string plain;
+    if (!tkpassword::plainForm(std::string(pick.encryptedPassword, strnlen(pick.encryptedPassword,
+                                                                           sizeof pick.encryptedPassword)),
+                               plain)) {
       // Without its password the path could not be used: never add it so.
       EvDebug::Error(kTag, "The password of the transport picked for media agent [%u] could not be decrypted.",
                      r.clientId);
@@ -247,6 +249,7 @@ bool autoPickTransport(Work& w, Entry& e, MMConfigDeviceControllerInfo& r) {
       return false;
     }
     e.password = plain;
+    tkpassword::wipe(plain);
   }
   return true;
 }
@@ -370,9 +373,9 @@ bool carryProxyPassword(Work& w, const Entry& e, const Stored& stored, std::stri
     if (!oldProxyPassword.empty()) userName += ":" + oldProxyPassword;
     return true;
   }
-  char encrypted[sizeof(MMDeviceControllerParams::password)] = {};
-  int length = sizeof encrypted;
-  if (ZQPassword::encrypt(e.proxyPassword.c_str(), encrypted, &length) != 0) {
+  std::string encrypted;
+  if (!tkpassword::storedForm(e.proxyPassword, encrypted) || encrypted.size() > kMaxPassword) {
+    tkpassword::wipe(encrypted);
     EvDebug::Error(kTag, "The proxy password of media agent [%u] could not be encrypted.", r.clientId);
     w.fail(-1, "The proxy password of the device path of " + agentText(r) + " could not be encrypted within " +
                    std::to_string(kMaxPassword) + " bytes.");
@@ -380,6 +383,7 @@ bool carryProxyPassword(Work& w, const Entry& e, const Stored& stored, std::stri
   }
   userName += ":";
   userName += encrypted;
+  tkpassword::wipe(encrypted);
   return true;
 }
 
@@ -510,8 +514,11 @@ bool checkEntry(Work& w, const CNMessageBase& source) {
   if (!store(w, r.folder, e.folder, "folder", r) || !store(w, r.userName, e.userName, "user name", r)) return false;
   // Step 11: the password, encrypted; else the stored one.
   if (!e.password.empty()) {
-    int length = sizeof r.password;
-    if (ZQPassword::encrypt(e.password.c_str(), r.password, &length) != 0) {
+    std::string encrypted;
+    const bool fits = tkpassword::storedForm(e.password, encrypted) && encrypted.size() < sizeof r.password;
+    if (fits) std::memcpy(r.password, encrypted.c_str(), encrypted.size() + 1);
+    tkpassword::wipe(encrypted);
+    if (!fits) {
       EvDebug::Error(kTag, "The password of media agent [%u] could not be encrypted.", r.clientId);
       w.fail(-1, "The password of the device path of " + agentText(r) + " could not be encrypted within " +
                      std::to_string(kMaxPassword) + " bytes.");

@@ -80,7 +80,7 @@ struct Wanted {
   std::string mountPath;
   std::string userName;
   bool passwordCame = false;
-  std::string password;  // decrypted; wiped when the request ends
+  std::string password;  // in its stored form; wiped when the request ends
   int policyId = 0;
   std::string policyName;
   int copyId = 0;
@@ -112,7 +112,8 @@ bool takeText(const CNMessageBase& record, const tkxml::FieldDef& field, const c
   return true;
 }
 
-// Reads the request's values and decrypts the password. False when refused.
+// Reads the request's values and puts the password in its stored form.
+// False when refused.
 bool readWanted(WizardFrame& frame, Request& request, Wanted& w) {
   const CNMessageBase& lib = request.getObjectAccessor(
       true, false, Request::kLibrary.ordinal, Request::kLibrary.tag, Request::kClassHash, Request::kLibrary.hash,
@@ -151,8 +152,8 @@ bool readWanted(WizardFrame& frame, Request& request, Wanted& w) {
   EvExternal services(0);
   // Going on with a password that did not decrypt would store a wrong one
   // and answer success.
-  if (!tkmm::decryptPassword(services, frame.request(), encrypted.c_str(), static_cast<unsigned int>(encrypted.size()),
-                             kTag, w.password)) {
+  if (!tkmm::decryptPasswordForStorage(services, frame.request(), encrypted.c_str(),
+                                       static_cast<unsigned int>(encrypted.size()), kTag, w.password)) {
     EvDebug::Error(kTag, "%s", "failed to decrypt user password");
     frame.failWith(kTextXmlUnreadable);
     return false;
@@ -203,7 +204,8 @@ ZQMACMagLib* createLibrary(WizardFrame& frame, ZQMACMediaAgent& agent) {
 }
 
 // Cases B and C: the folder becomes the library's first mount path. A
-// decrypted password too long for the description is left out of it.
+// password whose stored form is too long for the description is left out
+// of it.
 bool addMountPath(WizardFrame& frame, ZQMACMagLib& library, const Wanted& w) {
   MountPathInfo info{};
   info.libraryId = static_cast<int>(library.GetId());

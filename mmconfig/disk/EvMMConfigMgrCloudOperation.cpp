@@ -223,11 +223,12 @@ bool EvMMConfigMgr::onMsgCloudOperation(MessageInfo* request) {
         r.userName.has = tkmm::decryptUserName(services, request, v, length, kTag, r.userName.value);
         break;
       case kElementPassword:
-        r.password.has = tkmm::decryptPassword(services, request, v, length, kTag, r.password.value);
+        r.password.has = tkmm::decryptPasswordForStorage(services, request, v, length, kTag, r.password.value);
         break;
       case kElementProxyPassword:
-        r.proxyPassword.has = tkmm::decryptPassword(services, request, v, length, kTag, r.proxyPassword.value,
-                                                    "failed to decrypt the proxy password");
+        r.proxyPassword.has = tkmm::decryptPasswordForStorage(services, request, v, length, kTag,
+                                                              r.proxyPassword.value,
+                                                              "failed to decrypt the proxy password");
         break;
       case tkmm::kElementEndOfRecord: {
         std::string recordError;

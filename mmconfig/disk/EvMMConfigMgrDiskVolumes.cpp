@@ -19,10 +19,13 @@
 // one (2408) came.
 //
 // Elements keep their values for the whole request. The credentials arrive
-// encrypted and are decrypted when they arrive; one that cannot be
-// decrypted is logged and counts as absent. Decrypted texts are wiped when
-// the request ends and never logged or sent back. A change whose store is
-// refused puts the volume's (and device's) earlier values back.
+// encrypted and are decrypted when they arrive, the passwords (2402, 2408)
+// into the form the database keeps passwords in; one that cannot be read is
+// logged and counts as absent. A remote file host's device enciphers its
+// password itself when it stores it, so it is handed the password itself.
+// Secrets are wiped when the request ends and never logged or sent back. A
+// change whose store is refused puts the volume's (and device's) earlier
+// values back.
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -45,6 +48,7 @@
 #include "platform/mmdb/MMDeviceControllerDB.h"
 #include "platform/mmdb/MMMountPathDB.h"
 #include "platform/reply/EvReturnData.h"
+#include "platform/security/StoredPassword.h"
 
 namespace {
 
@@ -178,11 +182,13 @@ class VolumeRequest : public tkmm::SetRecordHandler {
         m_userName.has = tkmm::decryptUserName(m_services, m_request, value, length, kSetTag, m_userName.value);
         return true;
       case kElementPassword:
-        m_password.has = tkmm::decryptPassword(m_services, m_request, value, length, kSetTag, m_password.value);
+        m_password.has =
+            tkmm::decryptPasswordForStorage(m_services, m_request, value, length, kSetTag, m_password.value);
         return true;
       case kElementProxyPassword:
-        m_proxyPassword.has = tkmm::decryptPassword(m_services, m_request, value, length, kSetTag,
-                                                    m_proxyPassword.value, "failed to decrypt the proxy password");
+        m_proxyPassword.has = tkmm::decryptPasswordForStorage(m_services, m_request, value, length, kSetTag,
+                                                              m_proxyPassword.value,
+                                                              "failed to decrypt the proxy password");
         return true;
       default: return false;
     }
@@ -267,7 +273,7 @@ class VolumeRequest : public tkmm::SetRecordHandler {
       if (remote) {
         device->SetRemoteHostUserName(m_proxyPassword.has ? m_userName.value + ":" + m_proxyPassword.value
                                                           : m_userName.value);
-        if (m_password.has) device->SetRemoteHostUserPassword(m_password.value);
+        if (m_password.has) setRemotePassword(*device);
       } else {
         volume->SetUserName(m_userName.value);
         if (m_password.has) volume->SetUserPassword(m_password.value);
@@ -339,6 +345,15 @@ class VolumeRequest : public tkmm::SetRecordHandler {
     return SetOutcome::answered(true, true);
   }
 
+  // The remote file host's device is handed the password itself (an empty
+  // one keeps the stored password).
+  void setRemotePassword(ZQMACDiskDevice& device) const {
+    std::string plain;
+    if (!m_password.value.empty()) tkpassword::plainForm(m_password.value, plain);
+    device.SetRemoteHostUserPassword(plain);
+    wipe(plain);
+  }
+
   // ---- operation 3 on one volume ----
   SetOutcome changeVolume(ZQMACDiskVolume& volume) {
     ZQMACDiskDevice* device = volume.GetDiskDevice();
@@ -362,7 +377,7 @@ class VolumeRequest : public tkmm::SetRecordHandler {
       }
     }
     if (m_password.has) {
-      if (remote) device->SetRemoteHostUserPassword(m_password.value);
+      if (remote) setRemotePassword(*device);
       else volume.SetUserPassword(m_password.value);
     }
     if (m_accessType.has) volume.SetDeviceAccessType(m_accessType.value);

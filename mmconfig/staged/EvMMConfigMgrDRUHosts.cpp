@@ -66,7 +66,7 @@ class DRUHostSet : public tkmm::StagedObjectSet {
         return true;
       case kItemPassword: {
         std::string password;
-        if (tkmm::decryptPassword(m_services, &m_request, value, length, kSetTag, password)) {
+        if (tkmm::decryptPasswordForStorage(m_services, &m_request, value, length, kSetTag, password)) {
           tkmm::wipe(m_password);
           m_password = password;
           staging().SetUserPassword(password);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/external/Cipher.h"
 #include "tests/ezconfig_wizard/WizardFixture.h"
 
 namespace wiztest {
@@ -43,7 +44,7 @@ TEST_F(Configure, AnExistingLibraryGetsItsPathCredentialsAndEveryPolicyStep) {
 
   EXPECT_EQ(mountPathColumn("MountPathName"), "/srv/disklib1/new");
   EXPECT_EQ(mountPathColumn("UserName"), "svc");
-  EXPECT_EQ(mountPathColumn("UserPassword"), "pw one");
+  EXPECT_EQ(mountPathColumn("UserPassword"), tkcipher::encrypt("pw one"));
   EXPECT_EQ(policyFlags(), 0x220);
   ASSERT_EQ(count("archTask"), 1);
   EXPECT_EQ(count("archTask", "type = 0 AND flags = 0 AND active = 0 AND periodType = 0 AND numPeriod = 0 AND "
@@ -64,7 +65,7 @@ TEST_F(Configure, AnExistingLibraryGetsItsPathCredentialsAndEveryPolicyStep) {
   f.at(27) = Value("svc2");
   ASSERT_TRUE(configure(f, 1, 1).success);
   EXPECT_EQ(mountPathColumn("UserName"), "svc2");
-  EXPECT_EQ(mountPathColumn("UserPassword"), "pw one");
+  EXPECT_EQ(mountPathColumn("UserPassword"), tkcipher::encrypt("pw one"));
 }
 
 TEST_F(Configure, WithoutTheUpdateFlagNoCredentialChangesButThePolicyIsSetUp) {

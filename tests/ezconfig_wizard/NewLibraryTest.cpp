@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/external/Cipher.h"
 #include "tests/ezconfig_wizard/WizardFixture.h"
 
 namespace wiztest {
@@ -54,7 +55,7 @@ TEST_F(NewLibrary, ANewLibraryIsMadeWithItsPolicyAndFirstMountPath) {
                                           {40, "1"}}));
   EXPECT_EQ(mountPathOf(id, "MountPathName"), "/srv/wiz1");
   EXPECT_EQ(mountPathOf(id, "UserName"), "svc");
-  EXPECT_EQ(mountPathOf(id, "UserPassword"), "pw");
+  EXPECT_EQ(mountPathOf(id, "UserPassword"), tkcipher::encrypt("pw"));
   EXPECT_EQ(m_db.scalar("SELECT flags FROM archGroup WHERE id = ?", {policy}), 0xA0);
   EXPECT_EQ(m_db.scalar("SELECT dedupeFlags FROM archGroupCopy WHERE id = ?", {copyOf(policy)}), 0xC0000);
   EXPECT_EQ(m_db.scalar("SELECT retentionDays FROM archAgingRule WHERE copyId = ?", {copyOf(policy)}), 7);

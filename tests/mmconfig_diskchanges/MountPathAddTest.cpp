@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/external/Cipher.h"
 #include "platform/mmdb/MMBaseDB.h"
 #include "platform/testkit/archivemgr.h"
 #include "platform/testkit/debuglog.h"
@@ -67,7 +68,7 @@ TEST_F(MountPathAdd, ALocalPathIsStoredSharedReReadAuditedAnnouncedAndReloads) {
                                .end(),
                            true);
   EXPECT_EQ(answers, (Answers{operationResponse(1, 1, "Success")}));
-  EXPECT_EQ(stored("/srv/new"), "1|alice|pw|0");
+  EXPECT_EQ(stored("/srv/new"), "1|alice|" + tkcipher::encrypt("pw") + "|0");
   const int id = static_cast<int>(m_db.scalar("SELECT MountPathId FROM MMMountPath WHERE MountPathName = '/srv/new'"));
   const auto shares = testkit::archivemgr::shareCalls();
   ASSERT_EQ(shares.size(), 1u);
@@ -168,7 +169,7 @@ TEST_F(MountPathAdd, ANetworkShareGetsItsDeviceAndAVolumePerMediaAgent) {
   ASSERT_EQ(volumes.size(), 2u);
   // The first agent's volume takes no credentials when further agents have theirs.
   EXPECT_EQ(volumes[0].at(0).s, "1|//filer/share|||14|0");
-  EXPECT_EQ(volumes[1].at(0).s, "2|//filer/share2|alice|pw|3|7");
+  EXPECT_EQ(volumes[1].at(0).s, "2|//filer/share2|alice|" + tkcipher::encrypt("pw") + "|3|7");
   EXPECT_EQ(stored("ZQDiskFolder"), "4|||" + device);
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/external/Cipher.h"
 #include "platform/testkit/external.h"
 #include "tests/mmconfig_diskchanges/StoredSession.h"
 
@@ -37,7 +38,7 @@ TEST_F(MountPathChanges, CredentialsAreWrittenTogetherThenTheNameAndTheLibraryIs
   EXPECT_EQ(m_world.mountPath1->GetName(), "/mnt/renamed");
   const auto calls = testkit::mac::journal().calls("UpdateNameAndPassword");
   ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].args.back(), "6");  // the password's length, never the password
+  EXPECT_EQ(calls[0].args.back(), "13");  // the stored form's length, never the password
   const auto notices = testkit::external::refreshNotices();
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_EQ(notices[0].libraryId, 9);
@@ -93,7 +94,9 @@ class StoredMountPath : public disktest::StoredSession {
 TEST_F(StoredMountPath, NewCredentialsAreStoredAndEveryFailingCallLeavesNoHalfChange) {
   freshSession();
   change();
-  EXPECT_EQ(m_db.scalar("SELECT COUNT(*) FROM MMMountPath WHERE UserName = 'carol' AND UserPassword = 'pw'"), 1);
+  EXPECT_EQ(m_db.scalar("SELECT COUNT(*) FROM MMMountPath WHERE UserName = 'carol' AND UserPassword = ?",
+                        {tkcipher::encrypt("pw")}),
+            1);
   // One credential: a password that cannot be decrypted would, as designed,
   // leave the user name written alone.
   m_withPassword = false;

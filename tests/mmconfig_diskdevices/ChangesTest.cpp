@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/external/Cipher.h"
 #include "tests/mmconfig_diskdevices/DiskFixture.h"
 
 namespace {
@@ -93,7 +94,7 @@ TEST_F(DiskChanges, AddingWithoutADeviceMakesANetworkDeviceWithTheRemoteHostSett
   EXPECT_TRUE(added->IsRemoveFileHost());
   EXPECT_EQ(added->GetDisplayDeviceType(), 7);
   EXPECT_EQ(added->GetRemoteHostVolume(), "//nas/share");
-  EXPECT_EQ(added->GetRemoteHostUserName(), "bob!!px@gate:proxy-pw");
+  EXPECT_EQ(added->GetRemoteHostUserName(), "bob!!px@gate:" + tkcipher::encrypt("proxy-pw"));
   ZQMACDiskVolume* volume = volumeOf(added, m_world.agent2);
   ASSERT_NE(volume, nullptr);
   EXPECT_TRUE(config().OwnsObject(volume));
@@ -227,15 +228,15 @@ TEST_F(DiskChanges, ARemoteUserNameKeepsTheStoredProxyPasswordOnlyWhenItNamesAPr
     const char* stored;
     const char* user;
     const char* proxyPassword;  // null: none sent
-    const char* expected;
+    std::string expected;
   } cases[] = {
       {"old!!p@h:secret", "new!!p2@h2", nullptr, "new!!p2@h2:secret"},
       {"old!!p@h", "new!!p2@h2", nullptr, "new!!p2@h2"},  // no ":" behind the last "@"
       {"old!!p@:secret", "new!!p2@h2", nullptr, "new!!p2@h2"},  // ":" first behind the "@"
       {"old!!p@h:secret", "plain", nullptr, "plain"},
       {"old!!p@h:secret", "new!!p2@", nullptr, "new!!p2@"},  // nothing behind "@": no proxy
-      {"old!!p@h:secret", "new!!p2@h2", "given", "new!!p2@h2:given"},
-      {"old", "plain", "given", "plain:given"},
+      {"old!!p@h:secret", "new!!p2@h2", "given", "new!!p2@h2:" + tkcipher::encrypt("given")},
+      {"old", "plain", "given", "plain:" + tkcipher::encrypt("given")},
   };
   ZQMACDiskDevice* device = networkDevice("");
   ZQMACDiskVolume* volume = device->GetVolumeList().GetFirstNode();

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/external/Cipher.h"
 #include "tests/mmconfig_drucluster/StoredFixture.h"
 
 namespace {
@@ -56,7 +57,7 @@ TEST_F(DRUHosts, AnAddedHostIsStoredAndReadBackWithoutItsPassword) {
   EXPECT_EQ(list(), (Items{{11420, idText(0, kNone)}, {11420, idText(1, "dru-a")}}));
   EXPECT_EQ(properties(1),
             (Items{{11420, idText(1, "dru-a")}, {11425, "operator"}, {11427, le32(7000)}, {2052, le32(0)}}));
-  EXPECT_EQ(storedPassword(1), "secret");
+  EXPECT_EQ(storedPassword(1), tkcipher::encrypt("secret"));
 }
 
 TEST_F(DRUHosts, AChangeTakesOnlyWhatItSendsAndARemovalDeletesTheRow) {
@@ -67,7 +68,7 @@ TEST_F(DRUHosts, AChangeTakesOnlyWhatItSendsAndARemovalDeletesTheRow) {
   freshSession();
   EXPECT_EQ(properties(1),
             (Items{{11420, idText(1, "dru-b")}, {11425, "operator"}, {11427, le32(7000)}, {2052, le32(0)}}));
-  EXPECT_EQ(storedPassword(1), "secret");
+  EXPECT_EQ(storedPassword(1), tkcipher::encrypt("secret"));
 
   EXPECT_EQ(setHost(stream().op(3).pair(11420, 1, "dru-b").raw(11426, ctltest::encrypted("other")).u32(11427, 22).end(),
                     true),
@@ -75,7 +76,7 @@ TEST_F(DRUHosts, AChangeTakesOnlyWhatItSendsAndARemovalDeletesTheRow) {
   freshSession();
   EXPECT_EQ(properties(1),
             (Items{{11420, idText(1, "dru-b")}, {11425, "operator"}, {11427, le32(22)}, {2052, le32(0)}}));
-  EXPECT_EQ(storedPassword(1), "other");
+  EXPECT_EQ(storedPassword(1), tkcipher::encrypt("other"));
 
   EXPECT_EQ(setHost(stream().op(2).pair(11420, 1, "").end(), true), (Answers{operationResponse(2, 1, "Success")}));
   freshSession();
@@ -117,11 +118,18 @@ TEST_F(DRUHosts, RefusalsAnswerTheirRecordAndTheRequestGoesOnButEndsFalse) {
             (Items{{11420, idText(2, "dru-c")}, {11425, "operator"}, {11427, le32(1)}, {2052, le32(0)}}));
 }
 
-TEST_F(DRUHosts, APasswordThatCannotBeDecryptedLeavesTheStoredOne) {
+TEST_F(DRUHosts, APasswordThatCannotBeDecryptedOrIsEmptyLeavesTheStoredOne) {
   setHost(addHost("dru-a"), true);
-  EXPECT_EQ(setHost(stream().op(3).pair(11420, 1, "dru-a").raw(11426, std::string("\x01\x02plain", 7)).end(), true),
-            (Answers{operationResponse(3, 1, "Success")}));
-  EXPECT_EQ(storedPassword(1), "secret");
+  const struct {
+    const char* what;
+    std::string password;
+  } cases[] = {{"not decryptable", std::string("\x01\x02plain", 7)}, {"empty", ctltest::encrypted("")}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(setHost(stream().op(3).pair(11420, 1, "dru-a").raw(11426, c.password).end(), true),
+              (Answers{operationResponse(3, 1, "Success")}));
+    EXPECT_EQ(storedPassword(1), tkcipher::encrypt("secret"));
+  }
 }
 
 TEST_F(DRUHosts, ARefusedRemovalKeepsTheHostAsDoesADiskDeviceTiedToIt) {

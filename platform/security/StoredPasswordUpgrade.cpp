@@ -1,0 +1,104 @@
+// The passwords of a database file made by an older build, put once into
+// the form passwords are stored in (StoredPassword.h). Such a file keeps,
+// beside passwords in that form, clear ones that the mount-path, volume
+// and DRU host routes wrote, and a clear password read back as a stored
+// one comes out as garbage.
+//
+// The conversion is one statement of the schema step, registered under the
+// name of a view it ends with: a database that has the view has been
+// converted, and the statement runs no more. The schema step runs it in its
+// transaction, so a file is converted whole or not at all; a statement that
+// fails leaves no view, and the next start tries again. On a new database
+// it runs once over empty tables.
+//
+// The statement enciphers through two SQL functions that every connection
+// of the process gets as it opens (the engine's automatic extensions, so
+// that the connection's own code needs no change):
+//   tk_clear_password(text)   1 when the text is a password to convert: not
+//                             empty, not in the stored form, and with a
+//                             stored form that fits the column
+//   tk_stored_password(text)  its stored form
+// A clear password whose stored form would not fit is left as it is, and
+// logged with its length only.
+//
+// Proxy passwords inside user names (user!!proxy@host[:port][:password])
+// are not converted: from the text alone a port cannot be told from a
+// password.
+#include <sqlite3.h>
+
+#include <string>
+
+#include "Db/Tbl/MMDeviceController.h"
+#include "Db/Tbl/MMMountPath.h"
+#include "platform/db/DBSession.h"
+#include "platform/debuglog/EvDebug.h"
+#include "platform/security/StoredPassword.h"
+
+namespace {
+
+constexpr const char* kTag = "tkpassword::upgrade";
+// Every password column is 2,048 bytes wide, terminator not included.
+constexpr std::size_t kColumnWidth = 2048;
+constexpr const char* kMarker = "MMPasswordsStored";
+
+std::string argumentText(sqlite3_value* value) {
+  const unsigned char* text = sqlite3_value_text(value);
+  if (text == nullptr) return std::string();
+  return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_value_bytes(value)));
+}
+
+void clearPassword(sqlite3_context* context, int, sqlite3_value** arguments) {
+  std::string text = argumentText(arguments[0]);
+  bool clear = !text.empty() && !tkpassword::isStoredForm(text);
+  // The version letter and two digits per byte.
+  if (clear && 1 + 2 * text.size() > kColumnWidth) {
+    EvDebug::Error(kTag, "A clear password of %zu characters is too long to be stored encrypted; it is left as it is.",
+                   text.size());
+    clear = false;
+  }
+  tkpassword::wipe(text);
+  sqlite3_result_int(context, clear ? 1 : 0);
+}
+
+void storedPassword(sqlite3_context* context, int, sqlite3_value** arguments) {
+  std::string plain = argumentText(arguments[0]);
+  std::string stored;
+  const bool made = tkpassword::storedForm(plain, stored);
+  tkpassword::wipe(plain);
+  if (!made) {
+    sqlite3_result_error(context, "a password could not be encrypted", -1);
+    return;
+  }
+  sqlite3_result_text(context, stored.c_str(), static_cast<int>(stored.size()), SQLITE_TRANSIENT);
+  tkpassword::wipe(stored);
+}
+
+int addFunctions(sqlite3* db, char**, const sqlite3_api_routines*) {
+  constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY;
+  if (sqlite3_create_function(db, "tk_clear_password", 1, kFlags, nullptr, clearPassword, nullptr, nullptr) !=
+          SQLITE_OK ||
+      sqlite3_create_function(db, "tk_stored_password", 1, kFlags, nullptr, storedPassword, nullptr, nullptr) !=
+          SQLITE_OK)
+    return SQLITE_ERROR;
+  return SQLITE_OK;
+}
+
+std::string conversion() {
+  std::string sql;
+  for (const char* table : {"MMMountPath", "MMDeviceController", "MMDRUHost"}) {
+    const std::string name = std::string("\"") + table + "\"";
+    sql += "UPDATE " + name + " SET \"UserPassword\" = tk_stored_password(\"UserPassword\") WHERE "
+           "tk_clear_password(\"UserPassword\"); ";
+  }
+  return sql + "CREATE VIEW IF NOT EXISTS \"" + kMarker + "\" AS SELECT 1 AS \"Stored\"";
+}
+
+[[maybe_unused]] const bool kRegistered = [] {
+  // The engine calls the entry point with the connection, its error text
+  // and its routines, whatever the type it is registered under.
+  sqlite3_auto_extension(reinterpret_cast<void (*)()>(&addFunctions));
+  tkdb::registerSchema(kMarker, conversion());
+  return true;
+}();
+
+}  // namespace

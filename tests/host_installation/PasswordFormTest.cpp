@@ -1,0 +1,241 @@
+// Every request that takes a password stores it in the one stored form
+// (platform/security/StoredPassword.h), which reads back to the password
+// sent; neither the password nor that form reaches a log or an audit row.
+// A database file made by an older build has its clear passwords put into
+// the stored form once, at the host's start.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/external/Cipher.h"
+#include "platform/security/StoredPassword.h"
+#include "tests/host_installation/InstallationFixture.h"
+#include "tests/mmconfig_control/ControlFixture.h"
+
+namespace {
+
+using installtest::handleOf;
+using installtest::recordNamed;
+using tktest::le32;
+using Record = std::vector<tkwire::Item>;
+
+const std::vector<ctltest::Message> kAdded{ctltest::operationResponse(1, 1, "Success")};
+const std::vector<ctltest::Message> kChanged{ctltest::operationResponse(3, 1, "Success")};
+constexpr const char* kProxyUser = "share-user!!proxy-user@proxy.example.net";
+
+// A change (operation 3) of the object `handle`'s user name and password.
+std::string credentials(uint64_t handle, const std::string& user, const std::string& password) {
+  std::string s;
+  tkwire::appendU32(s, 4001, 3);
+  tkwire::appendU64(s, 11003, handle);
+  tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt(user));
+  tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt(password));
+  tkwire::appendU32(s, 2052, 0);
+  return s;
+}
+
+// A network share of ma1 at `path` (disk volume operation 1), its password
+// in element `passwordTag`.
+std::string networkShare(const std::string& path, const std::string& user, uint32_t passwordTag,
+                         const std::string& password) {
+  std::string s;
+  tkwire::appendU32(s, 4001, 1);
+  tkwire::appendElement(s, tktag::kMediaAgent, le32(1) + "ma1");
+  tkwire::appendElement(s, tktag::kPath, path);
+  tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt(user));
+  tkwire::appendElement(s, passwordTag, tkcipher::encrypt(password));
+  tkwire::appendU32(s, 2052, 0);
+  return s;
+}
+
+class HostPasswordForm : public installtest::InstallationFixture {
+ protected:
+  uint64_t libraryHandle(int fd, const std::string& name, int64_t sequence) {
+    return handleOf(recordNamed(listing(fd, "onMsgGetMMLibraries", sequence), 2049, name));
+  }
+  // The handle of mount path `id` of the library, as its listing shows it.
+  uint64_t mountPathHandle(int fd, uint64_t library, uint32_t id, int64_t sequence) {
+    for (const Record& record : onObject(fd, "onMsgGetMMMountPaths", library, "", sequence)) {
+      for (const tkwire::Item& item : record)
+        if (item.tag == tktag::kMountPath && item.bytes.size() >= 4 && item.u32() == id) return handleOf(record);
+    }
+    return 0;
+  }
+  // The handle of the first volume of the first disk device listed.
+  uint64_t firstVolumeHandle(int fd, int64_t sequence) {
+    for (const Record& device : listing(fd, "onMsgGetDiskDevices", sequence)) {
+      if (handleOf(device) == 0) continue;
+      for (const Record& volume : onObject(fd, "onMsgGetDiskVolumes", handleOf(device), "", sequence + 1))
+        if (handleOf(volume) != 0) return handleOf(volume);
+    }
+    return 0;
+  }
+  // A stored setting of the network share at `path`.
+  std::string shareSetting(const std::string& path, const std::string& name) {
+    return m_db.text("SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = ? AND \"ObjectId\" = (SELECT "
+                     "\"ObjectId\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostVolume' AND \"Value\" = ?)",
+                     {name, path});
+  }
+  // Everything the audit trail holds, as text.
+  std::string auditRows() {
+    return m_db.text("SELECT group_concat(t, '|') FROM (SELECT \"text\" AS t FROM \"AuditTrailArgument\" UNION ALL "
+                     "SELECT \"value1\" || ',' || \"value2\" FROM \"AuditTrailParam\")");
+  }
+  // `send` on a connection of its own that holds the configuration lock.
+  void underLock(const std::function<void(int fd)>& send) {
+    const int fd = connect();
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(hosttest::takeLock(fd));
+    send(fd);
+    EXPECT_TRUE(hosttest::releaseLock(fd, 90));
+    ::close(fd);
+  }
+  // Where a secret must never appear.
+  std::string everythingLogged() { return host().log() + "\n" + debugLog() + "\n" + auditRows(); }
+};
+
+// ---------------------------------------------------------------- every route
+
+TEST_F(HostPasswordForm, EveryRequestThatTakesAPasswordStoresTheFormThatReadsBackAndLogsNeither) {
+  struct Route {
+    const char* name;
+    std::string password;
+    std::function<void()> send;
+    // The stored text that holds the password.
+    std::function<std::string()> stored;
+  };
+  const std::vector<Route> routes = {
+      {"the disk-library wizard (a new library's mount path)", "wizard-Pw-71",
+       [&] {
+         const installtest::ConsoleRun run = script(
+             "lock\n--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
+             "<ZQGui_EZMagneticLibrary tag=\"2\" s3=\"ma1\" s23=\"/srv/pw-wizard\" s27=\"wizard-user\" b31=\"" +
+             tkcipher::encrypt("wizard-Pw-71") + "\"/></ZQGui_EZConfigureMagneticLibraryReq>'\nunlock\n");
+         EXPECT_EQ(run.status, 0) << run.out;
+       },
+       [&] { return m_db.text("SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"MountPathName\" = '/srv/pw-wizard'"); }},
+      {"the storage-library request (a new mount path)", "library-Pw-72",
+       [&] {
+         const installtest::ConsoleRun run = console({"storage-library", "43=4", "8=DiskLib1", "3=ma1",
+                                                      "24=/srv/disklib1/pw", "28=library-user", "32=library-Pw-72"});
+         EXPECT_EQ(run.status, 0) << run.out;
+       },
+       [&] { return m_db.text("SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"UserName\" = 'library-user'"); }},
+      {"a mount path's credentials (mount-path operation 3)", "mountpath-Pw-73",
+       [&] { underLock([&](int fd) {
+         const uint64_t path = mountPathHandle(fd, libraryHandle(fd, "DiskLib1", 3), 1, 4);
+         ASSERT_NE(path, 0u);
+         EXPECT_EQ(set(fd, "onMsgSetMMMountPath", credentials(path, "mountpath-user", "mountpath-Pw-73"), 5, 5),
+                   kChanged);
+       }); },
+       [&] { return m_db.text("SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1"); }},
+      {"a DRU host (DRU host operation 48)", "dru-Pw-74",
+       [&] { underLock([&](int fd) {
+         std::string s;
+         tkwire::appendU32(s, 4001, 48);
+         tkwire::appendElement(s, tktag::kDRUHost, le32(0) + "dru-pw");
+         tkwire::appendElement(s, tktag::kDRUUserName, "dru-user");
+         tkwire::appendElement(s, tktag::kDRUPassword, tkcipher::encrypt("dru-Pw-74"));
+         tkwire::appendU32(s, tktag::kDRUPort, 7000);
+         tkwire::appendU32(s, 2052, 0);
+         EXPECT_EQ(set(fd, "onMsgSetDRUHost", s, 6, 3),
+                   (std::vector<ctltest::Message>{ctltest::operationResponse(48, 1, "Success")}));
+       }); },
+       [&] { return m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-pw'"); }},
+      {"a disk volume's credentials (disk volume operation 3)", "volume-Pw-77",
+       [&] { underLock([&](int fd) {
+         const uint64_t volume = firstVolumeHandle(fd, 3);
+         ASSERT_NE(volume, 0u);
+         EXPECT_EQ(set(fd, "onMsgSetDiskVolume", credentials(volume, "volume-user", "volume-Pw-77"), 5, 5), kChanged);
+       }); },
+       [&] { return m_db.text("SELECT \"UserPassword\" FROM \"MMDeviceController\" WHERE \"UserName\" = 'volume-user'"); }},
+      {"a network share's remote host (disk volume operation 1)", "share-Pw-75",
+       [&] { underLock([&](int fd) {
+         EXPECT_EQ(set(fd, "onMsgSetDiskVolume", networkShare("//nas1/pw", "share-user", tktag::kPassword, "share-Pw-75"),
+                       6, 3),
+                   kAdded);
+       }); },
+       [&] { return shareSetting("//nas1/pw", "RemoteHostPassword"); }},
+      {"a proxy password (2408 of disk volume operation 1)", "proxy-Pw-76",
+       [&] { underLock([&](int fd) {
+         EXPECT_EQ(set(fd, "onMsgSetDiskVolume",
+                       networkShare("//nas1/proxied", kProxyUser, tktag::kProxyPassword, "proxy-Pw-76"), 6, 3),
+                   kAdded);
+       }); },
+       [&] {
+         const std::string name = shareSetting("//nas1/proxied", "RemoteHostUserName");
+         const std::string prefix = std::string(kProxyUser) + ":";
+         return name.rfind(prefix, 0) == 0 ? name.substr(prefix.size()) : "(stored as " + name + ")";
+       }},
+  };
+  for (const Route& route : routes) {
+    SCOPED_TRACE(route.name);
+    route.send();
+    const std::string stored = route.stored();
+    EXPECT_TRUE(tkpassword::isStoredForm(stored)) << stored;
+    std::string plain;
+    EXPECT_TRUE(tkpassword::plainForm(stored, plain)) << stored;
+    EXPECT_EQ(plain, route.password);
+    const std::string logged = everythingLogged();
+    EXPECT_EQ(logged.find(route.password), std::string::npos);
+    EXPECT_EQ(logged.find(tkcipher::encrypt(route.password)), std::string::npos);
+  }
+}
+
+// ---------------------------------------------------------------- older files
+
+TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextStart) {
+  const std::string kept = tkcipher::encrypt("already-Pw");
+  // A file as an older build left it: clear passwords beside a stored one,
+  // and not yet converted.
+  const std::string tooLong(1100, 'x');
+  ASSERT_EQ(m_db.exec("INSERT INTO \"MMDRUHost\" (\"HostName\", \"UserPassword\") VALUES ('dru-clear', "
+                      "'clear-dru-Pw'), ('dru-kept', ?), ('dru-upper', 'EAB12C'), ('dru-long', ?)",
+                      {kept, tooLong}),
+            0);
+  ASSERT_EQ(m_db.exec("UPDATE \"MMMountPath\" SET \"UserPassword\" = 'clear-path-Pw' WHERE \"MountPathId\" = 1"), 0);
+  ASSERT_EQ(m_db.exec("UPDATE \"MMDeviceController\" SET \"UserPassword\" = 'Eab' WHERE \"DeviceControllerId\" = "
+                      "(SELECT MIN(\"DeviceControllerId\") FROM \"MMDeviceController\")"),
+            0);
+  ASSERT_EQ(m_db.exec("DROP VIEW \"MMPasswordsStored\""), 0);
+  ASSERT_TRUE(restart()) << host().log();
+
+  const struct {
+    const char* what;
+    std::string query;
+    std::string stored;
+  } rows[] = {
+      {"a clear DRU host password", "SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-clear'",
+       tkcipher::encrypt("clear-dru-Pw")},
+      {"a stored DRU host password", "SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-kept'",
+       kept},
+      {"a clear mount-path password", "SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1",
+       tkcipher::encrypt("clear-path-Pw")},
+      // The cipher writes lower-case digits only.
+      {"a clear password of upper-case hex pairs",
+       "SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-upper'", tkcipher::encrypt("EAB12C")},
+      // Its stored form would not fit the column: kept, not cut.
+      {"a clear password too long to be stored enciphered",
+       "SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-long'", tooLong},
+      // Hex pairs that decipher to control bytes: a clear password.
+      {"a clear controller password that looks enciphered",
+       "SELECT \"UserPassword\" FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\" LIMIT 1",
+       tkcipher::encrypt("Eab")},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(m_db.text(row.query), row.stored);
+  }
+
+  // Once: a clear password written after the conversion stays as written.
+  ASSERT_EQ(m_db.exec("UPDATE \"MMDRUHost\" SET \"UserPassword\" = 'later-Pw' WHERE \"HostName\" = 'dru-clear'"), 0);
+  ASSERT_TRUE(restart()) << host().log();
+  EXPECT_EQ(m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-clear'"), "later-Pw");
+  EXPECT_EQ(m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-kept'"), kept);
+}
+
+}  // namespace
