@@ -55,7 +55,7 @@ TEST_F(ConsoleFixture, ALockHeldByAnotherIsARefusalThatSaysHowToTakeItOver) {
   EXPECT_EQ(run.status, 3) << run.out << run.err;
   EXPECT_NE(run.out.find("  tag 2051 (status) len "), std::string::npos) << run.out;
   EXPECT_NE(run.out.find(": 3 (held) \""), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("] holds the configuration lock on another connection, which may have closed (a lock "
+  EXPECT_NE(run.out.find("\n  (another connection holds the configuration lock, which may have closed (a lock "
                          "outlives the console that took it); `force-lock` takes it over, `tkconsole --socket " +
                          m_host.socket() + " unlock xml` releases it)\n"),
             std::string::npos)
