@@ -15,9 +15,6 @@ constexpr const char* kLockHandler = "LockMMConfiguration";
 constexpr uint32_t kLockRights = 2;
 // The answer status of a lock held already.
 constexpr uint32_t kHeld = 3;
-// The answer status of an unlock refused while a detected library is not
-// configured.
-constexpr uint32_t kUnlockRefused = 2;
 // The end result of a lock request that took or released the lock.
 constexpr int64_t kLockChanged = 1;
 
@@ -81,13 +78,6 @@ std::optional<std::string> lockHeldIn(const Request& request, const tkwire::Repl
   const std::string login = loginNamedIn(answer->text);
   if (login.empty()) return std::nullopt;
   return login;
-}
-
-const char* unlockRefusedHint(const Request& request, const tkwire::Reply& reply) {
-  if (request.xml || lockOperationOf(request) != kLockUnlock) return nullptr;
-  const tkwire::Item* status = reply.find(kStatusItem);
-  if (status == nullptr || status->bytes.size() < 4 || status->statusCode() != kUnlockRefused) return nullptr;
-  return "the lock stays held; `unlock-anyway` releases it without the check";
 }
 
 LockState askLockState(const Request& like, const AskAside& ask) {

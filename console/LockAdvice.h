@@ -47,10 +47,6 @@ std::string loginNamedIn(const std::string& text);
 // names none). Nullopt for any other answer.
 std::optional<std::string> lockHeldIn(const Request& request, const tkwire::Reply& reply);
 
-// When `reply` refuses an unlock because a detected library is not
-// configured yet: the advice. Null for any other answer.
-const char* unlockRefusedHint(const Request& request, const tkwire::Reply& reply);
-
 struct LockState {
   enum class Holder { Unknown, ThisConnection, Elsewhere, Nobody };
   Holder holder = Holder::Unknown;

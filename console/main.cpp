@@ -191,8 +191,6 @@ int connectWithin(const std::string& path, int timeoutMs, std::string& error) {
   }
 }
 
-// Sends one request and prints its answers, up to the host's end frame.
-// `onReply` sees each answer first and may print it itself (true).
 // What a request's answers are judged by beyond themselves: whether this
 // connection holds the configuration lock, how to ask who holds it, and the
 // command named in advice (see LockAdvice.h). The exchange leaves in
@@ -203,6 +201,8 @@ struct LockContext {
   std::string console;
 };
 
+// Sends one request and prints its answers, up to the host's end frame.
+// `onReply` sees each answer first and may print it itself (true).
 template <class OnReply>
 Outcome exchange(int fd, const tkconsole::Request& request, const std::string& typed, const Settings& settings,
                  LockContext& lock, OnReply&& onReply) {
@@ -253,7 +253,6 @@ Outcome exchange(int fd, const tkconsole::Request& request, const std::string& t
       state.login = *holder;
       std::cout << "  (" << tkconsole::adviceLockHeld(state, lock.console) << ")\n";
     }
-    if (const char* hint = tkconsole::unlockRefusedHint(request, *reply)) std::cout << "  (" << hint << ")\n";
     // A delete that deleted nothing did not do what was asked.
     if (const char* hint = tkconsole::storageLibraryDeleteHint(request, *reply)) {
       std::cout << "  (" << hint << ")\n";
