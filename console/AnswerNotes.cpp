@@ -14,16 +14,30 @@ constexpr uint32_t kCodedTextItem = 11102;
 constexpr uint32_t kTakeOverCode = 4;
 constexpr uint32_t kOperationReply = 1024;
 constexpr uint32_t kOperationItem = 4001;
-constexpr uint32_t kLibraryReply = 11002;
-constexpr uint32_t kUnlockOperation = 0;
-constexpr uint32_t kUnlockAnywayOperation = 2;
 // What the notice says when no login ever took the session on this host.
 constexpr const char* kNobody = "user [] took over";
 
-bool isUnlock(const Request& request) {
-  if (request.xml || request.stream.handler != "LockMMConfiguration") return false;
-  const uint32_t operation = static_cast<uint32_t>(request.stream.firstField >> 32);
-  return operation == kUnlockOperation || operation == kUnlockAnywayOperation;
+// The requests that answer one object's record by its handle, and the
+// listing a good handle comes from.
+struct RecordRequest {
+  const char* handler;
+  const char* listing;
+};
+
+const RecordRequest kRecordRequests[] = {
+    {"onMsgGetMMLibraryProperties", "libraries"},
+    {"onMsgGetMMMountPathProperties", "mount-paths DISKLIB"},
+    {"onMsgGetMMDriveDeviceProperties", "children LIB drives"},
+    {"onMsgGetMMDriveProperties", "drive-paths POOL"},
+    {"onMsgGetMMMasterDrivePoolProperties", "master-pools LIB"},
+    {"onMsgGetMMDrivePoolProperties", "drive-pools LIB"},
+};
+
+const RecordRequest* recordRequestOf(const Request& request) {
+  if (request.xml) return nullptr;
+  for (const RecordRequest& record : kRecordRequests)
+    if (request.stream.handler == record.handler) return &record;
+  return nullptr;
 }
 
 bool isSuccess(const tkwire::Item& status) { return status.bytes.size() >= 4 && status.statusCode() == 1; }
@@ -40,16 +54,17 @@ bool isBareOperationResponse(const tkwire::Reply& reply) {
 
 void SilentAnswerCheck::see(const tkwire::Reply& reply) {
   if (reply.isEnd()) {
-    m_endResultZero = reply.endResult() == 0;
+    m_endResult = reply.endResult();
     return;
   }
   if (reply.kind != tkwire::kReplyItems) {
     m_otherReplies = true;
     m_substance = true;
-    // An XML handler that found no session refuses with the notice's text.
-    if (m_request.xml && reply.kind == tkwire::kReplyRaw && reply.messageId == m_request.xmlRequest.messageId &&
-        reportsFailure(reply, true))
-      m_xmlRefused = true;
+    if (m_request.xml && reply.kind == tkwire::kReplyRaw && reply.messageId == m_request.xmlRequest.messageId) {
+      m_xmlAnswered = true;
+      // An XML handler that found no session refuses with the notice's text.
+      if (reportsFailure(reply, true)) m_xmlRefused = true;
+    }
     return;
   }
   if (reply.messageId == kStatusReply) {
@@ -60,7 +75,6 @@ void SilentAnswerCheck::see(const tkwire::Reply& reply) {
       return;
     }
   }
-  if (reply.messageId != kLibraryReply) m_otherReplies = true;
   if (!reply.items.empty()) m_itemsSeen = true;
   if (!isBareOperationResponse(reply) && !reply.items.empty()) m_substance = true;
   const tkwire::Item* status = reply.find(kStatusItem);
@@ -70,28 +84,38 @@ void SilentAnswerCheck::see(const tkwire::Reply& reply) {
   }
 }
 
-std::string SilentAnswerCheck::note() const {
+std::string SilentAnswerCheck::note(const std::function<LockState()>& lockState, const std::string& console) const {
   // A notice followed by a real answer (an operation that went on after the
   // session was taken over) has said what happened; one that stands for the
   // answer has not, and neither has a "Close" or an XML refusal after it.
   const bool noSession = m_request.xml ? m_takeOverNotice && m_xmlRefused
                                        : (m_takeOverNotice && !m_substance) || m_closeAnswer;
   if (noSession) {
-    const std::string why = m_noticeNamesNobody || !m_takeOverNotice
-                                ? "no configuration session is open on this connection"
-                                : "this connection holds no configuration session";
-    const std::string then = m_typed.empty() ? "ask" : "`" + m_typed + "`";
-    return "nothing was done: " + why + "; take the lock first (`lock`), then " + then +
-           " in the same --script or --script - session";
+    // A notice that names nobody comes from a host on which no lock was ever
+    // taken: nobody holds it, and there is nothing to ask.
+    LockState state;
+    if (m_noticeNamesNobody) state.holder = LockState::Holder::Nobody;
+    else state = lockState();
+    return adviceWithoutSession(state, m_typed, console);
   }
   if (m_request.xml) return std::string();
-  if (m_request.stream.handler == "onMsgGetMMLibraryProperties" && !m_itemsSeen && !m_otherReplies)
-    return "empty answer: handles last one connection; take the handle from `libraries` after `lock` in the same "
-           "--script or --script - session";
-  if (isUnlock(m_request) && m_unlockSucceeded && m_endResultZero)
-    return "nothing released: this connection holds no configuration lock (a lock belongs to the connection that "
-           "took it; `unlock xml` releases it from any console)";
+  if (const RecordRequest* record = recordRequestOf(m_request); record != nullptr && !m_itemsSeen && !m_otherReplies)
+    return std::string("empty answer: handles last one connection; take the handle from `") +
+           record->listing + "` after `lock` in the same --script or --script - session";
+  const bool unlock = m_lockOperation == kLockUnlock || m_lockOperation == kLockUnlockAnyway;
+  if (unlock && m_unlockSucceeded && m_endResult == 0) return adviceNothingReleased(lockState(), console);
   return std::string();
+}
+
+std::optional<bool> SilentAnswerCheck::holdsLockAfter() const {
+  if (m_lockOperation) {
+    const bool changed = m_request.xml ? m_xmlAnswered && !m_xmlRefused : m_endResult == 1;
+    if (changed && (*m_lockOperation == kLockLock || *m_lockOperation == kLockForce)) return true;
+    if (changed && (*m_lockOperation == kLockUnlock || *m_lockOperation == kLockUnlockAnyway)) return false;
+  }
+  // Whoever took the session over holds the lock now.
+  if (m_takeOverNotice) return false;
+  return std::nullopt;
 }
 
 }  // namespace tkconsole

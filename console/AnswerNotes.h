@@ -10,15 +10,21 @@
 //     the request was not carried out. A handler that finds no session
 //     answers "Close", or, the pool additions, "Success"; neither did
 //     anything;
-//   - `library H` answered with an empty record: the handle names nothing
-//     in this connection's session (handles last one connection);
+//   - a record asked for by its handle (`library H`, `drive H`, ...)
+//     answered with no item: the handle names nothing in this connection's
+//     session (handles last one connection);
 //   - an unlock whose answer is "Success" while the handler reports that
 //     it released nothing (end result 0): this connection held no lock.
+// Where the advice depends on who holds the configuration lock, the note
+// asks (see LockAdvice.h).
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "console/CommandLine.h"
+#include "console/LockAdvice.h"
 #include "wire/WireCodec.h"
 
 namespace tkconsole {
@@ -27,18 +33,30 @@ class SilentAnswerCheck {
  public:
   // `typed`: the request as the user wrote it (its word and arguments),
   // named in the advice.
-  SilentAnswerCheck(const Request& request, std::string typed) : m_request(request), m_typed(std::move(typed)) {}
+  SilentAnswerCheck(const Request& request, std::string typed)
+      : m_request(request), m_typed(std::move(typed)), m_lockOperation(lockOperationOf(request)) {}
 
   // Each frame of the request's answers, its end frame included.
   void see(const tkwire::Reply& reply);
 
   // Once the end frame has been seen: the note to print, or empty when the
-  // answers said what happened.
-  std::string note() const;
+  // answers said what happened. `lockState` asks the host who holds the
+  // lock (called only when the advice depends on it); `console` as in
+  // LockAdvice.h.
+  std::string note(const std::function<LockState()>& lockState, const std::string& console) const;
+
+  // Once the end frame has been seen: whether this connection holds the
+  // configuration lock after the request, when the answers say (a lock
+  // taken or released, a session taken over); nullopt when they leave it
+  // as it was.
+  std::optional<bool> holdsLockAfter() const;
 
  private:
   const Request& m_request;
   std::string m_typed;
+  std::optional<uint32_t> m_lockOperation;
+  int64_t m_endResult = 0;
+  bool m_xmlAnswered = false;
   bool m_takeOverNotice = false;
   // The notice named nobody: no session was ever taken on this host.
   bool m_noticeNamesNobody = false;
@@ -50,7 +68,6 @@ class SilentAnswerCheck {
   bool m_itemsSeen = false;
   bool m_otherReplies = false;
   bool m_unlockSucceeded = false;
-  bool m_endResultZero = false;
 };
 
 }  // namespace tkconsole

@@ -17,7 +17,7 @@ struct Meaning {
 // A handler's own meanings come before the general ones.
 const Meaning kMeanings[] = {
     {"LockMMConfiguration", 2, "unlock refused: a detected library is not configured"},
-    {"LockMMConfiguration", 3, "held by another user"},
+    {"LockMMConfiguration", 3, "held"},
     {nullptr, 0, "failure"},
     {nullptr, 1, "success"},
     {nullptr, 2, "success with a warning"},

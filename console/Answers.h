@@ -19,12 +19,12 @@ namespace tkconsole {
 // The status item of element-stream answers: a u32 status and a text.
 inline constexpr uint32_t kStatusItem = tktag::kStatus;
 
-// The meaning of `status` in an answer of `handler` ("success", "held by
-// another user", ...); the general meaning when the handler gives the
+// The meaning of `status` in an answer of `handler` ("success", "held",
+// ...); the general meaning when the handler gives the
 // number none of its own.
 const char* statusMeaning(const std::string& handler, uint32_t status);
 
-// A status item shown with its meaning: `3 (held by another user) "text"`.
+// A status item shown with its meaning: `3 (held) "text"`.
 std::string describeStatus(const std::string& handler, const tkwire::Item& item);
 
 // The fields of the host's answer to an XML request, each with the name its

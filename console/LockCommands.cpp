@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "console/CommandLine.h"
+#include "console/LockAdvice.h"
 #include "console/MessageFields.h"
 #include "platform/xml/EVGuiMessages.h"
 
@@ -16,10 +17,10 @@ struct LockWord {
 };
 
 const LockWord kLockWords[] = {
-    {"lock", 1},
-    {"force-lock", 3},
-    {"unlock", 0},
-    {"unlock-anyway", 2},
+    {"lock", kLockLock},
+    {"force-lock", kLockForce},
+    {"unlock", kLockUnlock},
+    {"unlock-anyway", kLockUnlockAnyway},
 };
 
 // A signed 64-bit number: N, 0xN or -N.
@@ -35,19 +36,7 @@ bool parseSigned(const std::string& text, long long& value) {
   return true;
 }
 
-// The answer status of a lock held by another user.
-constexpr uint32_t kHeldByAnother = 3;
-
 }  // namespace
-
-const char* lockRefusalHint(const Request& request, const tkwire::Reply& reply) {
-  if (request.xml || request.stream.handler != "LockMMConfiguration") return nullptr;
-  const uint32_t operation = static_cast<uint32_t>(request.stream.firstField >> 32);
-  if (operation != 1) return nullptr;
-  const tkwire::Item* status = reply.find(2051);
-  if (status == nullptr || status->bytes.size() < 4 || status->statusCode() != kHeldByAnother) return nullptr;
-  return "another user holds the configuration lock; `force-lock` takes it over from them";
-}
 
 bool expandLockCommand(std::vector<std::string>& words, bool fromShell, std::string& error) {
   auto uq = [fromShell](const std::string& w) { return fromShell ? w : unquote(w); };

@@ -17,9 +17,11 @@
 //                                       (server-seq=N puts field 1 in)
 //
 // Options before the word (--user N, --seq N, ...) are kept. The lock
-// belongs to the connection that took it: run the lock and its release in
-// one console session (one --script), or release it from elsewhere with
-// `unlock xml` (the XML form has no holder test) or take it with force-lock.
+// outlives the connection that took it, and only that connection releases
+// it with `unlock`: run the lock and its release in one console session
+// (one --script), or release it from elsewhere with `unlock xml` (the XML
+// form has no holder test) or take it with force-lock. What the console
+// says about a lock it finds held is in LockAdvice.h.
 #pragma once
 
 #include <string>
@@ -28,10 +30,6 @@
 #include "console/CommandLine.h"
 
 namespace tkconsole {
-
-// What to tell the user when `reply` refuses the lock that `request` asked
-// for because another user holds it: how to take it over. Null otherwise.
-const char* lockRefusalHint(const Request& request, const tkwire::Reply& reply);
 
 // Replaces a lock command in `words` by the request words it stands for
 // (words of a script line keep their quotes: fromShell false). Words that

@@ -13,7 +13,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -29,6 +31,7 @@
 #include "console/NasCommands.h"
 #include "console/LibraryChangeCommands.h"
 #include "console/LibraryCommands.h"
+#include "console/LockAdvice.h"
 #include "console/LockCommands.h"
 #include "console/SANVolumeCommands.h"
 #include "console/StorageLibraryCommands.h"
@@ -54,11 +57,13 @@ const char kUsage[] =
     "The configuration lock, and the words that need it: each asks in the configuration session\n"
     "of the connection that holds the lock, and handles last one connection, so lock, then ask\n"
     "and use the handles in one --script (or one --script - session). Without the lock they do\n"
-    "nothing: the console says to take the lock first and exits with status 3.\n"
+    "nothing: the console says so, who holds the lock if anyone does, and exits with status 3.\n"
+    "The lock outlives the console that took it: `tkconsole lock` alone leaves it held, and\n"
+    "only `unlock xml` (from any console) or a force-lock ends it then.\n"
     "  lock [rights=N] [xml [server-seq=N]]      take the lock             e.g. lock\n"
     "  force-lock [rights=N] [xml]               take it over              e.g. force-lock\n"
-    "  unlock | unlock-anyway [rights=N] [xml]   release it (anyway: without the library check)\n"
-    "                                                                      e.g. unlock xml\n"
+    "  unlock | unlock-anyway [rights=N] [xml]   release it (anyway: without the library check;\n"
+    "                                            xml: from any connection) e.g. unlock xml\n"
     "  libraries                                 the libraries             e.g. libraries\n"
     "  library HANDLE                            one library's record      e.g. library 12\n"
     "  children LIB [drives] | empty-bays LIB    below a library           e.g. children 12\n"
@@ -135,8 +140,10 @@ constexpr int kExitUsage = 64;
 // How often a console that waits for a starting host tries again.
 constexpr int kConnectRetryMs = 20;
 
+constexpr const char* kDefaultSocket = "var/tkhost.sock";
+
 struct Settings {
-  std::string socketPath = "var/tkhost.sock";
+  std::string socketPath = kDefaultSocket;
   int waitMs = 10000;
   int timeoutMs = 3000;
   std::string scriptPath;
@@ -184,11 +191,21 @@ int connectWithin(const std::string& path, int timeoutMs, std::string& error) {
   }
 }
 
+// What a request's answers are judged by beyond themselves: whether this
+// connection holds the configuration lock, how to ask who holds it, and the
+// command named in advice (see LockAdvice.h). The exchange leaves in
+// `holdsLock` what the answers say about it.
+struct LockContext {
+  bool holdsLock = false;
+  std::function<tkconsole::LockState(const tkconsole::Request&)> ask;
+  std::string console;
+};
+
 // Sends one request and prints its answers, up to the host's end frame.
 // `onReply` sees each answer first and may print it itself (true).
 template <class OnReply>
 Outcome exchange(int fd, const tkconsole::Request& request, const std::string& typed, const Settings& settings,
-                 OnReply&& onReply) {
+                 LockContext& lock, OnReply&& onReply) {
   // A host that closed the connection may have said why first (too many
   // connections): what it sent is shown even when the request cannot go out.
   const bool sent = tkwire::writeAll(fd, request.encode());
@@ -229,7 +246,13 @@ Outcome exchange(int fd, const tkconsole::Request& request, const std::string& t
       std::cout << tkwire::describeXmlAnswer(*reply) << tkconsole::describeXmlFields(*reply);
     else
       std::cout << tkwire::describe(*reply, tkconsole::tagName, showItem);
-    if (const char* hint = tkconsole::lockRefusalHint(request, *reply)) std::cout << "  (" << hint << ")\n";
+    if (const std::optional<std::string> holder = tkconsole::lockHeldIn(request, *reply)) {
+      tkconsole::LockState state;
+      state.holder = lock.holdsLock ? tkconsole::LockState::Holder::ThisConnection
+                                    : tkconsole::LockState::Holder::Elsewhere;
+      state.login = *holder;
+      std::cout << "  (" << tkconsole::adviceLockHeld(state, lock.console) << ")\n";
+    }
     // A delete that deleted nothing did not do what was asked.
     if (const char* hint = tkconsole::storageLibraryDeleteHint(request, *reply)) {
       std::cout << "  (" << hint << ")\n";
@@ -237,7 +260,9 @@ Outcome exchange(int fd, const tkconsole::Request& request, const std::string& t
     }
   }
   if (replies == 0) std::cout << "(no reply)\n";
-  if (const std::string note = silent.note(); !note.empty()) {
+  if (const std::optional<bool> holds = silent.holdsLockAfter()) lock.holdsLock = *holds;
+  const std::string note = silent.note([&] { return lock.ask(request); }, lock.console);
+  if (!note.empty()) {
     std::cout << "  (" << note << ")\n";
     failed = true;
   }
@@ -245,8 +270,9 @@ Outcome exchange(int fd, const tkconsole::Request& request, const std::string& t
   return failed ? Outcome::Failure : Outcome::Success;
 }
 
-Outcome exchange(int fd, const tkconsole::Request& request, const std::string& typed, const Settings& settings) {
-  return exchange(fd, request, typed, settings, [](const tkwire::Reply&) { return false; });
+Outcome exchange(int fd, const tkconsole::Request& request, const std::string& typed, const Settings& settings,
+                 LockContext& lock) {
+  return exchange(fd, request, typed, settings, lock, [](const tkwire::Reply&) { return false; });
 }
 
 // The host's handlers, one line each: name, kind, and the XML message id.
@@ -363,6 +389,10 @@ class Session {
   Session(const Settings& settings, const tkconsole::Defaults& defaults)
       : m_settings(settings), m_nextSequence(defaults.sequence.value_or(1)), m_lineDefaults(defaults) {
     m_lineDefaults.sequence.reset();
+    m_lock.ask = [this](const tkconsole::Request& like) { return askLockState(like); };
+    m_lock.console = "tkconsole";
+    if (settings.socketPath != kDefaultSocket) m_lock.console += " --socket " + settings.socketPath;
+    if (defaults.userId != tkconsole::Defaults().userId) m_lock.console += " --user " + std::to_string(defaults.userId);
   }
   ~Session() {
     if (m_fd >= 0) ::close(m_fd);
@@ -419,9 +449,9 @@ class Session {
   bool sendPending() {
     for (; m_sent < m_requests.size(); ++m_sent) {
       if (!m_lines[m_sent].empty()) std::cout << "> " << m_lines[m_sent] << "\n";
-      const Outcome outcome = m_settings.list
-                                  ? exchange(m_fd, m_requests[m_sent], std::string(), m_settings, printHandlerList)
-                                  : exchange(m_fd, m_requests[m_sent], m_typed[m_sent], m_settings);
+      const Outcome outcome =
+          m_settings.list ? exchange(m_fd, m_requests[m_sent], std::string(), m_settings, m_lock, printHandlerList)
+                          : exchange(m_fd, m_requests[m_sent], m_typed[m_sent], m_settings, m_lock);
       if (outcome == Outcome::Lost) {
         m_status = kExitLost;
         return false;
@@ -432,7 +462,7 @@ class Session {
   }
 
   int runAll() {
-    sendPending();
+    if (sendPending()) noteLockLeftHeld();
     return m_status;
   }
 
@@ -444,13 +474,47 @@ class Session {
     if (!connect()) return kExitUnreachable;
     std::string line;
     for (int number = 1; std::getline(std::cin, line); ++number) {
-      if (!addLine(line, "-", number)) return kExitUsage;
-      if (!sendPending()) break;
+      if (!addLine(line, "-", number)) {
+        noteLockLeftHeld();
+        return kExitUsage;
+      }
+      if (!sendPending()) return m_status;
     }
+    noteLockLeftHeld();
     return m_status;
   }
 
  private:
+  // A console that exits holding the lock leaves it held: it says so, and
+  // how to release it.
+  void noteLockLeftHeld() {
+    if (m_lock.holdsLock) std::cout << "  (" << tkconsole::adviceHeldAfterExit(m_lock.console) << ")" << std::endl;
+  }
+
+  // Who holds the lock, asked on a connection of its own that ends with the
+  // question (see LockAdvice.h); every request of the question goes over it.
+  tkconsole::LockState askLockState(const tkconsole::Request& like) {
+    int fd = -1;
+    auto ask = [this, &fd](const tkconsole::Request& request) {
+      std::vector<tkwire::Reply> answers;
+      std::string error;
+      if (fd < 0) fd = connectWithin(m_settings.socketPath, m_settings.timeoutMs, error);
+      if (fd < 0 || !tkwire::writeAll(fd, request.encode())) return answers;
+      std::string body;
+      while (tkwire::readFrame(fd, answers.empty() ? m_settings.timeoutMs : m_settings.waitMs, body) ==
+             tkwire::ReadStatus::Ok) {
+        std::optional<tkwire::Reply> reply = tkwire::decodeReply(body);
+        if (!reply) break;
+        answers.push_back(std::move(*reply));
+        if (answers.back().isEnd()) break;
+      }
+      return answers;
+    };
+    const tkconsole::LockState state = tkconsole::askLockState(like, ask);
+    if (fd >= 0) ::close(fd);
+    return state;
+  }
+
   const Settings& m_settings;
   int64_t m_nextSequence;
   tkconsole::Defaults m_lineDefaults;
@@ -460,6 +524,7 @@ class Session {
   size_t m_sent = 0;
   int m_fd = -1;
   int m_status = 0;
+  LockContext m_lock;
 };
 
 }  // namespace

@@ -65,7 +65,8 @@ TEST_F(ConsoleFixture, AnXmlAnswerIsListedFieldByFieldWithTheFieldsNames) {
                       "  (nothing was deleted: the request's delete-enable field is 0; add request.6=1 to delete the "
                       "library)\n");
 
-  // The lock request's answer names its code.
+  // The lock request's answer names its code, and the console that ends
+  // holding the lock says so.
   const ConsoleRun locked = console({"--xml", "0x0DF9BE39", "HandleMMConfigMgrXmlMsg",
                                      "<EVGui_MMConfigurationLockUnlockReq><EVGui_MMConfigurationLockUnlockInfo "
                                      "tag=\"1\" i2=\"1\"/></EVGui_MMConfigurationLockUnlockReq>"});
@@ -74,7 +75,11 @@ TEST_F(ConsoleFixture, AnXmlAnswerIsListedFieldByFieldWithTheFieldsNames) {
                         "  result 0\n"
                         "  xml len 27: <ZQGui_GenericResp i1=\"0\"/>\n"
                         "  ZQGui_GenericResp\n"
-                        "    i1 (code): 0 (success)\n");
+                        "    i1 (code): 0 (success)\n"
+                        "  (the configuration lock stays held after this console exits, while this connection's "
+                        "session ends with it (a later `lock` is refused): `tkconsole --socket " +
+                            m_host.socket() +
+                            " unlock xml` releases it; lock, ask and unlock in one --script to leave nothing held)\n");
 }
 
 TEST_F(ConsoleFixture, NumbersThatStandForSomethingAreNamedBesideThem) {

@@ -28,6 +28,7 @@ class ConsoleFixture : public ::testing::Test {
     return runConsole(m_dir, {"--socket", m_host.socket()}, std::move(args), inPath);
   }
 
+ public:
   static ConsoleRun runConsole(const tktest::TempDir& dir, std::vector<std::string> first, const std::vector<std::string>& args,
                         const std::string& inPath = "/dev/null") {
     static int runs = 0;
@@ -43,6 +44,7 @@ class ConsoleFixture : public ::testing::Test {
     return run;
   }
 
+ protected:
   std::string writeFile(const std::string& name, const std::string& text) {
     const std::string path = m_dir.file(name);
     std::ofstream(path, std::ios::binary) << text;

@@ -85,5 +85,44 @@ TEST_F(ConsoleFixture, DriveWordsSendTheirOptionAndAnswerWhatItAsksFor) {
   EXPECT_EQ(answers["drive-paths 1 short"], shortList);
 }
 
+TEST_F(ConsoleFixture, ARecordByAHandleThatNamesNothingIsAnEmptyAnswerThatEndsWithStatusThree) {
+  // On the fresh host the listings name TapeLib1 1 (its controller 2),
+  // DiskLib1 3, the library's node 4, Drive1 5 and Drive2 6, its master pool
+  // 7, that pool's drive pools 8 and 9, pool 8's drive paths 10 and 11, and
+  // DiskLib1's mount paths 12 and 13.
+  std::string script = "lock\nlibraries\nchildren 1 drives\nmaster-pools 1\ndrive-pools 7 master\n"
+                       "drive-paths 8\nmount-paths 3\n";
+  struct Case {
+    const char* word;
+    int named;  // a handle that names one
+    const char* reply;
+    const char* listing;
+  } cases[] = {
+      {"library", 1, "11002", "libraries"},
+      {"mount-path", 12, "11027", "mount-paths DISKLIB"},
+      {"drive", 5, "11227", "children LIB drives"},
+      {"drive-path", 10, "11022", "drive-paths POOL"},
+      {"master-pool", 7, "11014", "master-pools LIB"},
+      {"drive-pool", 8, "11017", "drive-pools LIB"},
+  };
+  // A handle that names one answers its record.
+  for (const Case& c : cases) script += std::string(c.word) + " " + std::to_string(c.named) + "\n";
+  const ConsoleRun named = console({"--script", writeFile("named.tk", script + "unlock\n")});
+  EXPECT_EQ(named.status, 0) << named.out << named.err;
+  EXPECT_EQ(named.out.find("  ("), std::string::npos) << named.out;
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.word);
+    const std::string word = c.word;
+    const ConsoleRun nothing = console({"--script", writeFile("nothing.tk", "lock\n" + word + " 99999\nunlock\n")});
+    EXPECT_EQ(nothing.status, 3) << nothing.out << nothing.err;
+    EXPECT_NE(nothing.out.find("> " + word + " 99999\nreply " + c.reply +
+                               " seq 2\n  (empty answer: handles last one connection; take the handle from `" +
+                               c.listing + "` after `lock` in the same --script or --script - session)\n> unlock\n"),
+              std::string::npos)
+        << nothing.out;
+  }
+}
+
 }  // namespace
 }  // namespace consoletest

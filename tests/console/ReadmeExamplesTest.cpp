@@ -3,7 +3,8 @@
 // the README says they are. Each code block says by its kind how it is
 // pasted: `sh` lines into the shell as they are (a command ending in & goes
 // to the background, one with <<'END' takes the lines up to END), `sql` into
-// `sqlite3 var/tarnkeep.db`, `console` into `build/demo/tkconsole --script -`;
+// `sqlite3 var/tarnkeep.db` (or the `sqlite3 FILE` the text before it names),
+// `console` into `build/demo/tkconsole --script -`;
 // a `text` block is what the command before it prints, byte for byte. Each
 // command ends with the exit status its comment gives ("exit status N"; a
 // console block: the text before it), else 0; the hosts it started stop
@@ -58,6 +59,16 @@ struct Command {
 
 constexpr const char* kMarker = "@@status ";
 
+// The database an SQL block is pasted into: the last `sqlite3 FILE` the text
+// before it names, else the host's default one.
+std::string databaseNamedIn(const std::string& lead) {
+  const std::string opening = "`sqlite3 ";
+  const size_t at = lead.rfind(opening);
+  if (at == std::string::npos) return "var/tarnkeep.db";
+  const size_t from = at + opening.size();
+  return lead.substr(from, lead.find('`', from) - from);
+}
+
 TEST(ReadmeExamples, EveryBlockRunsInOrderAsPasted) {
   std::vector<Command> commands;
   std::string script = "unset TK_DB TK_LOCK_DIR TK_LOG_DIR\n";
@@ -84,7 +95,7 @@ TEST(ReadmeExamples, EveryBlockRunsInOrderAsPasted) {
         add(text, statusIn(text.substr(0, text.find('\n'))));
       }
     } else if (block.kind == "sql") {
-      std::string text = "sqlite3 var/tarnkeep.db <<'END'";
+      std::string text = "sqlite3 " + databaseNamedIn(block.lead) + " <<'END'";
       for (const std::string& line : block.lines) text += "\n" + line;
       add(text + "\nEND", 0);
     } else if (block.kind == "console") {
@@ -100,10 +111,11 @@ TEST(ReadmeExamples, EveryBlockRunsInOrderAsPasted) {
       ADD_FAILURE() << "a README block of no kind, or an unknown one: " << block.kind << "\n" << block.lines[0];
     }
   }
-  // Every kind is there, the host was started (and once more, fresh).
+  // Every kind is there, the host was started (once more on a new database,
+  // and once more fresh).
   EXPECT_EQ(kinds.size(), 4u);
   EXPECT_GE(commands.size(), 20u);
-  ASSERT_EQ(backgrounded, 2u);
+  ASSERT_EQ(backgrounded, 3u);
   // The host still running stops cleanly.
   script += "for job in $(jobs -p); do kill \"$job\"; wait \"$job\"; echo \"" + std::string(kMarker) + "$?\"; done\n";
   commands.push_back({"(the host, stopped)", 0, std::nullopt});
