@@ -1,0 +1,106 @@
+// Disk libraries, mount paths, disk devices and volumes, DRU hosts, archive
+// clusters and the storage-library and device-path XML requests, swept
+// through the host.
+#include <gtest/gtest.h>
+
+#include "tests/host_sweep/Sweep.h"
+
+namespace sweeptest {
+namespace {
+
+constexpr const char* kMountPaths = "libraries\nmount-paths {h:(library) len 12: 2 \"DiskLib1\"}\n";
+constexpr const char* kDiskVolumes = "onMsgGetDiskVolumes\n";
+constexpr const char* kSettingOf =
+    "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = ";
+
+Row storageLibrary(const std::string& proves, const std::string& change, const std::string& readBack,
+                   std::vector<std::string> shows) {
+  return {proves, "HandleMMConfigMgrXmlMsg", change, readBack, std::move(shows)};
+}
+
+}  // namespace
+
+std::vector<Row> diskRows() {
+  std::vector<Row> rows;
+  rows.push_back({"a disk library made by the set request reads back", "onMsgSetMMMagneticLibrary",
+                  "onMsgSetMMMagneticLibrary 4001=1 8251=s:Disk9 11187=3 2048=idtext:0:ma1 2052=0", "libraries",
+                  {"\"Disk9\""}});
+  rows.push_back({"a mount path's path set by operation 3 reads back", "onMsgSetMMMountPath",
+                  std::string(kMountPaths) +
+                      "onMsgSetMMMountPath 4001=3 11003=u64:{h:1 \"/srv/disklib1/mp1\"} 11041=s:/mnt/renamed 2052=0",
+                  kMountPaths, {"\"/mnt/renamed\""}});
+  rows.push_back({"a DRU host added by operation 48 reads back", "onMsgSetDRUHost",
+                  "onMsgSetDRUHost 4001=48 11420=idtext:0:dru-a 11425=s:operator 11427=7000 2052=0",
+                  "onMsgGetDRUHostList", {"\"dru-a\""}});
+  rows.push_back({"an archive cluster added by operation 48 reads back", "onMsgSetCenteraCluster",
+                  "onMsgSetCenteraCluster 4001=48 11400=idtext:0:Arc1 11411=s:cas-Arc1 11405=s:ID-Arc1 11406=s:5000 "
+                  "11407=s:4.0 11408=s:10.0.0.1 2052=0",
+                  "onMsgGetCenteraClusterList", {"\"Arc1\""}});
+  rows.push_back({"a disk device added by the set request reads back", "onMsgSetDiskDevice",
+                  "onMsgSetDiskDevice 4001=1 2048=idtext:1:ma1 11041=s:/dev/sdz 2052=0", "onMsgGetDiskDeviceList",
+                  {"/dev/sdz"}});
+  rows.push_back({"a network share keeps its kind and remote-host settings", "onMsgSetDiskVolume",
+                  "onMsgSetDiskVolume 4001=1 2048=idtext:1:ma1 11041=s://nas1/share 2401=enc:backup "
+                  "2402=enc:s3cret 2052=0",
+                  kDiskVolumes, {"//nas1/share", "Network share"}});
+  rows.push_back(storageLibrary("a mount path added to a disk library reads back (storage-library 4)",
+                                "storage-library 43=4 8=DiskLib1 3=ma1 24=/srv/disklib1/mp3", kMountPaths,
+                                {"\"/srv/disklib1/mp3\""}));
+  rows.push_back(storageLibrary("a shared mount path added reads back (storage-library 16384)",
+                                "storage-library 43=16384 8=DiskLib1 3=ma2 24=/srv/disklib1/mp4", kMountPaths,
+                                {"\"/srv/disklib1/mp4\""}));
+  rows.push_back(storageLibrary("a mount path shared with a second agent is stored (storage-library 64)",
+                                "storage-library 43=64 8=DiskLib1 3=ma1 23=1 second.3=ma2 second.24=/mnt/ma2/mp3",
+                                "", {}));
+  rows.back().rowQuery = "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"Folder\" = '/mnt/ma2/mp3'";
+  rows.back().rowValue = "1";
+  rows.push_back(storageLibrary("a mount path deleted is gone (storage-library 16)",
+                                "storage-library 43=16 1=2 8=DiskLib1 7=2 23=2 24=/srv/disklib1/mp2", kMountPaths,
+                                {"!\"/srv/disklib1/mp2\"", "\"/srv/disklib1/mp1\""}));
+  rows.push_back(storageLibrary("a mount path deleted by force is gone (storage-library 1024)",
+                                "storage-library 43=1024 1=2 8=DiskLib1 7=2 23=2 24=/srv/disklib1/mp2", kMountPaths,
+                                {"!\"/srv/disklib1/mp2\"", "\"/srv/disklib1/mp1\""}));
+  rows.push_back(storageLibrary("a library deleted with delete-enable is gone (storage-library 2)",
+                                "storage-library 43=2 8=TapeLib1 request.6=1", "libraries",
+                                {"!\"TapeLib1\"", "\"DiskLib1\""}));
+  rows.push_back(storageLibrary("a disk library deleted by force is gone (storage-library 8192)",
+                                "storage-library 43=8192 8=DiskLib1 request.6=1", "libraries",
+                                {"!\"DiskLib1\"", "\"TapeLib1\""}));
+  rows.push_back(storageLibrary("a disk library created reads back (storage-library 1)",
+                                "storage-library 43=1 8=DiskLib9 3=ma1 24=/srv/disklib9/mp1", "libraries",
+                                {"\"DiskLib9\""}));
+  rows.push_back(storageLibrary("a library shown state kept apart from the pnp bit (storage-library 32, tag 73)",
+                                "storage-library 43=32 8=TapeLib1 second.73=1", "libraries", {"\"TapeLib1\""}));
+  rows.push_back(storageLibrary("a mount path's properties read back (storage-library 8)",
+                                "storage-library 43=8 8=DiskLib1 3=ma1 23=1 second.64=5 second.66=2048", "", {}));
+  rows.back().rowQuery = "SELECT \"MaxConcurrentWriters\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1";
+  rows.back().rowValue = "5";
+  rows.push_back(storageLibrary("an unshared mount path's second agent is gone (storage-library 128)",
+                                "storage-library 43=64 8=DiskLib1 3=ma1 23=1 second.3=ma2 "
+                                "second.24=/mnt/ma2/mp3\nstorage-library 43=128 8=DiskLib1 23=1 3=ma2",
+                                "", {}));
+  rows.back().rowQuery = "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"Folder\" = '/mnt/ma2/mp3'";
+  rows.back().rowValue = "0";
+  rows.push_back(storageLibrary("a device volume given to a media agent is stored (storage-library 256)",
+                                "storage-library 43=256 3=ma2 55=nas1 24=/mnt/ma2/nas1", "", {}));
+  rows.back().rowQuery = "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"Folder\" = '/mnt/ma2/nas1'";
+  rows.back().rowValue = "1";
+  rows.push_back(storageLibrary("a vault lock is stored (storage-library 4096)", "storage-library 43=4096 23=1 69=30",
+                                "", {}));
+  rows.back().rowQuery = std::string(kSettingOf) + "'VaultLock'";
+  rows.back().rowValue = "30";
+  rows.push_back(storageLibrary("a cleaned drive is stored (storage-library 512)",
+                                "storage-library 43=512 8=TapeLib1 3=ma1 78=Drive1 82=2", "", {}));
+  rows.back().rowQuery = "SELECT COUNT(*) FROM \"MMDrive\" WHERE \"DriveName\" = 'Drive1'";
+  rows.back().rowValue = "1";
+  rows.push_back(storageLibrary("a device path added to a mount path is stored", "device-paths 1 path agent=2 17=1 1=1 "
+                                "4=/srv/disklib1/mp1 13=4", "", {}));
+  rows.back().rowQuery = "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"ClientId\" = 2 AND \"Folder\" = "
+                         "'/srv/disklib1/mp1'";
+  rows.back().rowValue = "1";
+  return rows;
+}
+
+TEST(HostSweep, EveryDiskChangeAnsweredSuccessReadsBackAfterAReReadAndARestart) { sweep(diskRows()); }
+
+}  // namespace sweeptest

@@ -1,0 +1,71 @@
+// Drives, drive paths, drive pools and master drive pools, swept through
+// the host.
+#include <gtest/gtest.h>
+
+#include "tests/host_sweep/Sweep.h"
+
+namespace sweeptest {
+namespace {
+
+// TapeLib1's master pool, its drive pools and the drive paths of ma2's pool.
+constexpr const char* kPools =
+    "libraries\nmaster-pools {h:(library) len 12: 1 \"TapeLib1\"}\ndrive-pools {h:(master drive pool)} master\n";
+constexpr const char* kPaths =
+    "libraries\nmaster-pools {h:(library) len 12: 1 \"TapeLib1\"}\ndrive-pools {h:(master drive pool)} master\n"
+    "drive-paths {h:2 \"DrivePool(ma2)\"}\n";
+
+struct DriveField {
+  const char* name;
+  const char* element;
+  const char* shown;
+};
+
+}  // namespace
+
+std::vector<Row> driveRows() {
+  std::vector<Row> rows;
+  for (const DriveField& f : std::vector<DriveField>{
+           {"alias", "8252=Tape-A", "tag 8252 (drive alias) len 6: \"Tape-A\""},
+           {"description", "11023=s:drive-text", "tag 11023 (drive description) len 10: \"drive-text\""},
+           {"path detail", "11024=s:/dev/nst9", "tag 11024 (path detail) len 9: \"/dev/nst9\""}}) {
+    rows.push_back({std::string("a drive path's ") + f.name + " set by operation 3 reads back", "onMsgSetMMDrive",
+                    std::string(kPaths) + "onMsgSetMMDrive 4001=3 11003=u64:{h:2 \"Drive1\"} " + f.element +
+                        " 2052=0",
+                    kPaths, {f.shown}});
+  }
+  rows.push_back({"a drive's id set by operation 3 is stored", "onMsgSetMMDrive",
+                  std::string(kPaths) + "onMsgSetMMDrive 4001=3 11003=u64:{h:2 \"Drive1\"} 11135=s:ACS-0,1,2,3 2052=0",
+                  "", {}, "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'DriveIdString'", "ACS-0,1,2,3"});
+  for (const DriveField& f : std::vector<DriveField>{
+           {"name", "8260=s:Pool-X", "tag 8061 (drive pool) len 10: 2 \"Pool-X\""},
+           {"copy manager", "11132=7", "tag 11132 (copy manager) len 4: 7"},
+           {"cost category", "11217=9", "tag 11217 (cost category) len 4: 9"}}) {
+    rows.push_back({std::string("a drive pool's ") + f.name + " reads back", "onMsgSetMMDrivePool",
+                    std::string(kPools) + "onMsgSetMMDrivePool 4001=3 11003=u64:{h:2 \"DrivePool(ma2)\"} " +
+                        f.element + " 2052=0",
+                    kPools, {f.shown}});
+  }
+  rows.push_back({"a drive pool's proxy host is stored", "onMsgSetMMDrivePool",
+                  std::string(kPools) +
+                      "onMsgSetMMDrivePool 4001=3 11003=u64:{h:2 \"DrivePool(ma2)\"} 11019=idtext:0:proxy.example.net "
+                      "2052=0",
+                  kPools, {"proxy.example.net"}});
+  rows.push_back({"a master pool's name reads back", "onMsgSetMMMasterDrivePool",
+                  std::string(kPools) +
+                      "onMsgSetMMMasterDrivePool 4001=3 11003=u64:{h:(master drive pool)} 8258=s:Master2 2052=0",
+                  kPools, {"(master drive pool) len 11: 1 \"Master2\""}});
+  rows.push_back({"an added master pool reads back configured as the session showed it", "onMsgAddMasterDrivePool",
+                  "libraries\nonMsgAddMasterDrivePool handle={h:(library) len 12: 1 \"TapeLib1\"}\nmaster-pools "
+                  "{h:(library) len 12: 1 \"TapeLib1\"}",
+                  "libraries\nmaster-pools {h:(library) len 12: 1 \"TapeLib1\"}",
+                  {"(master drive pool) len 24: 2 \"MasterPool(TapeLib1)\"",
+                   "tag 11116 (icon id) len 4: 21 (master drive pool, not configured)"}});
+  rows.push_back({"an added drive pool reads back with its media agent", "onMsgAddDrivePool",
+                  std::string(kPools) + "onMsgAddDrivePool body=u64:{h:(master drive pool)} body=0 body=2", kPools,
+                  {"(drive pool) len 18: 3 \"DrivePool(ma2)\""}});
+  return rows;
+}
+
+TEST(HostSweep, EveryDriveAndPoolChangeAnsweredSuccessReadsBackAfterAReReadAndARestart) { sweep(driveRows()); }
+
+}  // namespace sweeptest

@@ -1,0 +1,97 @@
+// SAN volumes, replicas, snapshots, file-level recovery, continuous
+// replication, replication policies and scratch pools, swept through the
+// host. The SAN volume host of the demonstration lives in memory, so these
+// hosts start with --seed-demo; it leaves a stored configuration alone.
+#include <gtest/gtest.h>
+
+#include "tests/host_sweep/Sweep.h"
+
+namespace sweeptest {
+namespace {
+
+constexpr const char* kReplica =
+    "INSERT INTO \"ReplicationVolume\" (\"replicaId\", \"primaryVolumeId\", \"physicalVolumeId\") VALUES (42, 1, 2);";
+
+Row san(const std::string& proves, const std::string& request, const std::string& change, const std::string& readBack,
+        std::vector<std::string> shows) {
+  Row row{proves, request, change, readBack, std::move(shows)};
+  row.outsideWorld = true;
+  return row;
+}
+
+}  // namespace
+
+std::vector<Row> sanRows() {
+  std::vector<Row> rows;
+  rows.push_back(san("a discovered SAN volume host's volumes are not recorded by discovery", "onMsgSetSANVolumeHost",
+                     "san-discover 101 sanhost1", "san-hosts", {"sanhost1"}));
+  rows.push_back(san("a SAN volume recorded by operation 48 is listed", "onMsgSetSANVolume",
+                     "san-discover 101 sanhost1\nonMsgSetSANVolume 4106=2 4001=48 11602=idtext:101:sanhost1 "
+                     "11615=s:E: 2052=0",
+                     "san-volumes 101", {"E:"}));
+  rows.push_back(san("a volume mount point is recorded", "onMsgVolumeMountPointCommand",
+                     "onMsgVolumeMountPointCommand 4106=2 4001=1 11602=idtext:101:sanhost1 11675=s:NTFS 2052=0",
+                     "san-volumes 101", {}));
+  rows.push_back(san("a reserved replica volume is marked reserved", "onMsgReserveSnrVolume",
+                     "onMsgReserveSnrVolume 4106=2 11618=2 2052=0", "", {}));
+  rows.back().before = kReplica;
+  rows.push_back(san("an updated replica keeps its new state", "onMsgUpdateReplica",
+                     "onMsgUpdateReplica 4106=2 11626=42 11631=2 11688=2 2052=0", "", {}));
+  rows.back().before = kReplica;
+  rows.back().rowQuery = "SELECT COUNT(*) FROM \"ReplicationVolume\" WHERE \"replicaId\" = 42";
+  rows.back().rowValue = "1";
+  rows.push_back(san("a released replica is gone", "onMsgReleaseReplica", "onMsgReleaseReplica first=2 count=42", "",
+                     {}));
+  rows.back().before = kReplica;
+  rows.back().rowQuery = "SELECT COUNT(*) FROM \"ReplicationVolume\" WHERE \"replicaId\" = 42";
+  rows.back().rowValue = "0";
+  rows.push_back(san("a consistency point made for file-level recovery is stored", "onMsgManageFLRCP",
+                     "onMsgManageFLRCP 4106=2 4001=1 11602=idtext:101:sanhost1 2052=0", "", {}));
+  rows.push_back(san("a snapshot mount for file-level recovery is stored", "onMsgManageFLRSnapshotMount",
+                     "onMsgManageFLRSnapshotMount 4106=2 4001=1 11602=idtext:101:sanhost1 11811=s:snap1 "
+                     "11812=idtext:0:/mnt/snap1 11821=s:E: 2052=0",
+                     "", {}));
+  rows.push_back(san("a snapshot share for file-level recovery is stored", "onMsgManageFLRSnapshotNetworkShare",
+                     "onMsgManageFLRSnapshotNetworkShare 4106=2 4001=1 11602=idtext:101:sanhost1 "
+                     "11812=idtext:0:/mnt/snap1 11813=idtext:0:share1 11817=10 2052=0",
+                     "", {}));
+  rows.push_back(san("a user application added is listed", "onMsgManageQRUserApps",
+                     "onMsgManageQRUserApps 4001=1 4106=2 11761=84 11760=Mail 11759=mail 11762=resume.sh "
+                     "11763=suspend.sh 2052=0",
+                     "onMsgGetQRUserApps", {"resume.sh"}));
+  rows.push_back(san("a snapshot import is started", "onMsgImportSnapshotCommand",
+                     "onMsgImportSnapshotCommand 11756=s:D:=E: 11771=idtext:101:sanhost1 11772=idtext:9:source1 "
+                     "4106=2 2052=0",
+                     "", {}));
+  rows.push_back(san("a copy-manager device configured is stored", "onMsgConfigureDeviceCommand",
+                     "onMsgConfigureDeviceCommand 4001=1 4106=2 2052=0", "onMsgGetCopyMgrControllers", {}));
+  rows.push_back(san("an appliance added is listed", "onMsgManageQRAppliance",
+                     "onMsgManageQRAppliance 4001=1 11708=idtext:0:qm1 2052=0", "onMsgGetQRAppliances",
+                     {"tag 11708 (appliance) len 7: 1 \"qm1\""}));
+  rows.push_back(san("a continuous-replication volume protected is stored", "onMsgManageQuillmereVolume",
+                     "onMsgManageQRAppliance 4001=1 11708=idtext:0:qm1 2052=0\nonMsgManageQuillmereVolume 4106=2 "
+                     "4001=1 2009=101 11715=qm1 11716=idtext:0:vol1 2052=0",
+                     "", {}));
+  rows.push_back(san("a continuous-replication device configured is listed", "onMsgConfigureQuillmereDevice",
+                     "onMsgManageQRAppliance 4001=1 11708=idtext:0:qm1 2052=0\nonMsgConfigureQuillmereDevice 4001=1 "
+                     "2009=101 11715=qm1 11721=idtext:4:q1 2052=0",
+                     "", {}));
+  rows.push_back(san("a replication policy added is listed", "onMsgManageReplicationPolicies",
+                     "onMsgManageReplicationPolicies 4001=1 11642=idtext:0:gold 11644=30 11643=idtext:2: 11645=0 "
+                     "11741=0 2052=0",
+                     "onMsgGetReplicationPolicies",
+                     {"tag 11642 (replication policy) len 8: 1 \"gold\"", "tag 11644 (retention period) len 4: 30"}));
+  rows.push_back(san("a volume's snapshot parameters read back", "onMsgManageVolumeSnapParams",
+                     "onMsgManageVolumeSnapParams 4106=2 4001=1 11618=1 11643=idtext:4:x 11672=21 11674=22 2052=0",
+                     "onMsgGetVolumeSnapParams first=2 count=1", {"21"}));
+  rows.push_back(san("a scratch-volume pool added is listed", "onMsgManageRVScratchVolumePools",
+                     "onMsgManageRVScratchVolumePools 4106=2 4001=1 11624=idtext:0:pool1 2052=0",
+                     "onMsgGetRVScratchVolumePools", {"pool1"}));
+  rows.push_back(san("a scratch volume added is stored", "onMsgManageRVScratchVolumes",
+                     "onMsgManageRVScratchVolumes 4106=2 4001=1 11624=1 11618=2 2052=0", "", {}));
+  return rows;
+}
+
+TEST(HostSweep, EverySanChangeAnsweredSuccessReadsBackAfterAReReadAndARestart) { sweep(sanRows()); }
+
+}  // namespace sweeptest
