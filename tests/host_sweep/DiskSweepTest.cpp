@@ -9,9 +9,20 @@ namespace sweeptest {
 namespace {
 
 constexpr const char* kMountPaths = "libraries\nmount-paths {h:(library) len 12: 2 \"DiskLib1\"}\n";
-constexpr const char* kDiskVolumes = "onMsgGetDiskVolumes\n";
 constexpr const char* kSettingOf =
     "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = ";
+
+// A fourth mount path of DiskLib1 on ma1: mount path 3.
+constexpr const char* kAddMp3 = "storage-library 43=4 8=DiskLib1 3=ma1 24=/srv/disklib1/mp3 60=mp3\n";
+
+// Operation 8 of the storage-library request, one field a row: the
+// fields sent and the column of the mount path's row that keeps them.
+struct MountPathField {
+  const char* name;
+  const char* fields;
+  const char* column;
+  const char* value;
+};
 
 Row storageLibrary(const std::string& proves, const std::string& change, const std::string& readBack,
                    std::vector<std::string> shows) {
@@ -36,21 +47,23 @@ std::vector<Row> diskRows() {
                   "onMsgSetCenteraCluster 4001=48 11400=idtext:0:Arc1 11411=s:cas-Arc1 11405=s:ID-Arc1 11406=s:5000 "
                   "11407=s:4.0 11408=s:10.0.0.1 2052=0",
                   "onMsgGetCenteraClusterList", {"\"Arc1\""}});
-  rows.push_back({"a disk device added by the set request reads back", "onMsgSetDiskDevice",
-                  "onMsgSetDiskDevice 4001=1 2048=idtext:1:ma1 11041=s:/dev/sdz 2052=0", "onMsgGetDiskDeviceList",
-                  {"/dev/sdz"}});
+  rows.push_back({"a disk device's DRU host reads back", "onMsgSetDiskDevice",
+                  "onMsgSetDRUHost 4001=48 11420=idtext:0:dru-a 11425=s:operator 11427=7000 2052=0\n"
+                  "onMsgGetDRUHostList\nonMsgGetDiskDevices\nonMsgSetDiskDevice 4001=3 11003=u64:{h:\"DiskLib1 device 1\"} "
+                  "11420={DRU host@\"dru-a\"} 2052=0",
+                  "onMsgGetDiskDevices", {"\"dru-a\""}});
   rows.push_back({"a network share keeps its kind and remote-host settings", "onMsgSetDiskVolume",
                   "onMsgSetDiskVolume 4001=1 2048=idtext:1:ma1 11041=s://nas1/share 2401=enc:backup "
                   "2402=enc:s3cret 2052=0",
-                  kDiskVolumes, {"//nas1/share", "Network share"}});
+                  "onMsgGetDiskDevices", {"\"DiskDevice_1\"", "tag 11206 (identification type) len 13: \"Network share\""}});
   rows.push_back(storageLibrary("a mount path added to a disk library reads back (storage-library 4)",
-                                "storage-library 43=4 8=DiskLib1 3=ma1 24=/srv/disklib1/mp3", kMountPaths,
-                                {"\"/srv/disklib1/mp3\""}));
+                                "storage-library 43=4 8=DiskLib1 3=ma1 24=/srv/disklib1/mp3 60=mp3", kMountPaths,
+                                {"\"mp3\""}));
   rows.push_back(storageLibrary("a shared mount path added reads back (storage-library 16384)",
-                                "storage-library 43=16384 8=DiskLib1 3=ma2 24=/srv/disklib1/mp4", kMountPaths,
-                                {"\"/srv/disklib1/mp4\""}));
+                                "storage-library 43=16384 8=DiskLib1 3=ma2 24=/srv/disklib1/mp4 60=mp4", kMountPaths,
+                                {"\"mp4\""}));
   rows.push_back(storageLibrary("a mount path shared with a second agent is stored (storage-library 64)",
-                                "storage-library 43=64 8=DiskLib1 3=ma1 23=1 second.3=ma2 second.24=/mnt/ma2/mp3",
+                                std::string(kAddMp3) + "storage-library 43=64 8=DiskLib1 3=ma1 23=3 second.3=ma2 second.24=/mnt/ma2/mp3",
                                 "", {}));
   rows.back().rowQuery = "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"Folder\" = '/mnt/ma2/mp3'";
   rows.back().rowValue = "1";
@@ -71,13 +84,29 @@ std::vector<Row> diskRows() {
                                 {"\"DiskLib9\""}));
   rows.push_back(storageLibrary("a library shown state kept apart from the pnp bit (storage-library 32, tag 73)",
                                 "storage-library 43=32 8=TapeLib1 second.73=1", "libraries", {"\"TapeLib1\""}));
-  rows.push_back(storageLibrary("a mount path's properties read back (storage-library 8)",
-                                "storage-library 43=8 8=DiskLib1 3=ma1 23=1 second.64=5 second.66=2048", "", {}));
-  rows.back().rowQuery = "SELECT \"MaxConcurrentWriters\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1";
-  rows.back().rowValue = "5";
+  for (const MountPathField& f : std::vector<MountPathField>{
+           {"writers", "second.64=5", "\"MaxConcurrentWriters\"", "5"},
+           {"reserved space", "second.66=4096", "\"MagneticSpaceRsrvInMB\"", "4096"},
+           {"pruning of aged data and its DP settings (tags 76, 85)", "second.76=1 second.85=1",
+            "\"Attribute\" & 264", "264"},
+           {"space for silo restores (tag 71)", "second.71=1", "\"Attribute\" & 2", "2"},
+           {"data-block references prevented (tag 89)", "second.89=1", "\"Attribute\" & 8192", "8192"},
+           {"enabled state (tag 96)", "second.96=0", "\"IsEnabled\"", "0"}}) {
+    Row row = storageLibrary(std::string("a mount path's ") + f.name + " read back (storage-library 8)",
+                             "storage-library 43=8 8=DiskLib1 3=ma1 23=1 24=/srv/disklib1/mp1 " +
+                                 std::string(f.fields),
+                             "", {});
+    row.rowQuery = std::string("SELECT ") + f.column + " FROM \"MMMountPath\" WHERE \"MountPathId\" = 1";
+    row.rowValue = f.value;
+    rows.push_back(row);
+  }
+  rows.push_back(storageLibrary("a mount path's device renamed reads back (storage-library 8, tag 55)",
+                                "storage-library 43=8 8=DiskLib1 3=ma1 23=1 24=/srv/disklib1/mp1 second.55=Renamed-Dev",
+                                "onMsgGetDiskDevices", {"\"Renamed-Dev\""}));
   rows.push_back(storageLibrary("an unshared mount path's second agent is gone (storage-library 128)",
-                                "storage-library 43=64 8=DiskLib1 3=ma1 23=1 second.3=ma2 "
-                                "second.24=/mnt/ma2/mp3\nstorage-library 43=128 8=DiskLib1 23=1 3=ma2",
+                                std::string(kAddMp3) +
+                                    "storage-library 43=64 8=DiskLib1 3=ma1 23=3 second.3=ma2 second.24=/mnt/ma2/mp3\n"
+                                    "storage-library 43=128 8=DiskLib1 23=3 3=ma2 24=/mnt/ma2/mp3",
                                 "", {}));
   rows.back().rowQuery = "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"Folder\" = '/mnt/ma2/mp3'";
   rows.back().rowValue = "0";

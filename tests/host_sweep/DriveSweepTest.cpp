@@ -29,12 +29,12 @@ std::vector<Row> driveRows() {
            {"description", "11023=s:drive-text", "tag 11023 (drive description) len 10: \"drive-text\""},
            {"path detail", "11024=s:/dev/nst9", "tag 11024 (path detail) len 9: \"/dev/nst9\""}}) {
     rows.push_back({std::string("a drive path's ") + f.name + " set by operation 3 reads back", "onMsgSetMMDrive",
-                    std::string(kPaths) + "onMsgSetMMDrive 4001=3 11003=u64:{h:2 \"Drive1\"} " + f.element +
+                    std::string(kPaths) + "onMsgSetMMDrive 4001=3 11003=u64:{h:\"Drive1\"} " + f.element +
                         " 2052=0",
                     kPaths, {f.shown}});
   }
   rows.push_back({"a drive's id set by operation 3 is stored", "onMsgSetMMDrive",
-                  std::string(kPaths) + "onMsgSetMMDrive 4001=3 11003=u64:{h:2 \"Drive1\"} 11135=s:ACS-0,1,2,3 2052=0",
+                  std::string(kPaths) + "onMsgSetMMDrive 4001=3 11003=u64:{h:\"Drive1\"} 11135=s:ACS-0,1,2,3 2052=0",
                   "", {}, "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'DriveIdString'", "ACS-0,1,2,3"});
   for (const DriveField& f : std::vector<DriveField>{
            {"name", "8260=s:Pool-X", "tag 8061 (drive pool) len 10: 2 \"Pool-X\""},
@@ -49,7 +49,8 @@ std::vector<Row> driveRows() {
                   std::string(kPools) +
                       "onMsgSetMMDrivePool 4001=3 11003=u64:{h:2 \"DrivePool(ma2)\"} 11019=idtext:0:proxy.example.net "
                       "2052=0",
-                  kPools, {"proxy.example.net"}});
+                  "", {}, "SELECT \"Descript\" FROM \"MMDrivePool\" WHERE \"DrivePoolName\" = 'DrivePool(ma2)'",
+                  "proxy.example.net"});
   rows.push_back({"a master pool's name reads back", "onMsgSetMMMasterDrivePool",
                   std::string(kPools) +
                       "onMsgSetMMMasterDrivePool 4001=3 11003=u64:{h:(master drive pool)} 8258=s:Master2 2052=0",
@@ -58,11 +59,10 @@ std::vector<Row> driveRows() {
                   "libraries\nonMsgAddMasterDrivePool handle={h:(library) len 12: 1 \"TapeLib1\"}\nmaster-pools "
                   "{h:(library) len 12: 1 \"TapeLib1\"}",
                   "libraries\nmaster-pools {h:(library) len 12: 1 \"TapeLib1\"}",
-                  {"(master drive pool) len 24: 2 \"MasterPool(TapeLib1)\"",
-                   "tag 11116 (icon id) len 4: 21 (master drive pool, not configured)"}});
+                  {"\"MasterPool(TapeLib1)_2\"", "21 (master drive pool, not configured)"}});
   rows.push_back({"an added drive pool reads back with its media agent", "onMsgAddDrivePool",
-                  std::string(kPools) + "onMsgAddDrivePool body=u64:{h:(master drive pool)} body=0 body=2", kPools,
-                  {"(drive pool) len 18: 3 \"DrivePool(ma2)\""}});
+                  std::string(kPools) + "onMsgAddDrivePool body=u64:{h:(master drive pool)} body=0 body=103\n" + kPools, kPools,
+                  {"\"DrivePool(nasma1)\""}});
   return rows;
 }
 

@@ -31,7 +31,7 @@ namespace {
 constexpr unsigned kWorkers = 4;
 // The marker line sent behind each line: its echo says the line before it
 // is answered.
-constexpr const char* kMarker = "serial-check";
+constexpr const char* kMarker = "onMsgGetMMMediaConfigParam";
 
 // The first column of a query's rows, joined by '|'.
 std::string queryRows(const std::string& database, const std::string& sql) {
@@ -199,25 +199,39 @@ class ConsoleSession {
   }
 
  private:
-  // `{h:TEXT}` becomes the handle of the record that last printed TEXT.
+  // `{h:TEXT}` becomes the object handle of the record that last printed
+  // TEXT, `{ITEM@TEXT}` the number item ITEM of that record shows.
   std::string resolve(const std::string& line) const {
     std::string out = line;
-    for (size_t open; (open = out.find("{h:")) != std::string::npos;) {
+    for (size_t open; (open = out.find('{')) != std::string::npos;) {
       const size_t close = out.find('}', open);
       if (close == std::string::npos) break;
-      const std::string wanted = out.substr(open + 3, close - open - 3);
-      const std::string shown = text();
-      std::string handle = "0";
-      const size_t where = shown.rfind(wanted);
-      const std::string item = "(object handle) len 8: ";
-      const size_t record = where == std::string::npos ? std::string::npos : shown.rfind(item, where);
-      if (record != std::string::npos) {
-        const size_t start = record + item.size();
-        handle = shown.substr(start, shown.find('\n', start) - start);
-      }
-      out.replace(open, close - open + 1, handle);
+      const std::string token = out.substr(open + 1, close - open - 1);
+      const size_t at = token.rfind("h:", 0) == 0 ? 1 : token.find('@');
+      const std::string item = token.rfind("h:", 0) == 0 ? "object handle" : token.substr(0, at);
+      out.replace(open, close - open + 1, itemOfRecord(item, token.substr(at + 1)));
     }
     return out;
+  }
+
+  // The number item `item` shows in the record that last printed `wanted`;
+  // "0" when there is none.
+  std::string itemOfRecord(const std::string& item, const std::string& wanted) const {
+    const std::string shown = text();
+    const size_t where = shown.rfind(wanted);
+    if (where == std::string::npos) return "0";
+    size_t from = 0;
+    for (const char* bound : {"(end of record)", "\nreply ", "\n> "}) {
+      const size_t b = shown.rfind(bound, where);
+      if (b != std::string::npos) from = std::max(from, b + 1);
+    }
+    size_t to = shown.size();
+    for (const char* bound : {"(end of record)", "\nreply ", "\n> "}) to = std::min(to, shown.find(bound, where));
+    const std::string label = "(" + item + ") len ";
+    const size_t found = shown.find(label, from);
+    if (found == std::string::npos || found >= to) return "0";
+    const size_t value = shown.find(": ", found) + 2;
+    return shown.substr(value, shown.find_first_of(" \n", value) - value);
   }
 
   bool readSome() {
