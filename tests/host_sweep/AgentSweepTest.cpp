@@ -9,14 +9,15 @@ std::vector<Row> agentRows() {
   std::vector<Row> rows;
   rows.push_back({"a media agent chosen by operation 15 is listed", "onMsgSetMMMediaAgents",
                   "onMsgSetMMMediaAgents 4001=15 2048=idtext:0:fresh 2052=0", "onMsgGetMMMediaAgents2",
-                  {"\"fresh\""}, "", "", "", 0});
+                  {"\"fresh\""}, "", "", "", 3});
   rows.push_back({"a copy manager added on a media agent is listed", "onMsgSetMMCMController",
-                  "onMsgSetMMCMController 4001=1 4106=2 2048=idtext:0:ma1 11167=3 2052=0", "onMsgGetMMCMControllers",
-                  {"\"ma1\""}});
+                  "onMsgSetMMCMController 4001=1 4106=2 2048=idtext:0:ma1 11167=3 2052=0", "onMsgGetMMCMDevices",
+                  {"\"Software copy manager on ma1\""}});
   rows.push_back({"a copy-manager device's name and limit read back", "onMsgSetMMCMDevice",
                   "onMsgSetMMCMController 4001=1 4106=2 2048=idtext:0:ma1 11167=3 2052=0\nonMsgGetMMCMDevices\n"
-                  "onMsgSetMMCMDevice 4001=3 11003=u64:{h:(copy manager} 11119=idtext:0:CM-renamed 11167=9 2052=0",
-                  "onMsgGetMMCMDevices", {"CM-renamed"}});
+                  "onMsgSetMMCMDevice 4001=3 11003=u64:{h:\"Software copy manager on ma1\"} 11119=idtext:0:CM-renamed "
+                  "11167=9 2052=0\nonMsgGetMMCMDevices",
+                  "onMsgGetMMCMDevices", {"\"CM-renamed\""}});
   return rows;
 }
 

@@ -24,6 +24,14 @@ struct MountPathField {
   const char* value;
 };
 
+// Operation 32 of the storage-library request on DiskLib1, one tag a row.
+struct LibraryTag {
+  const char* name;
+  const char* fields;
+  const char* query;
+  const char* value;
+};
+
 Row storageLibrary(const std::string& proves, const std::string& change, const std::string& readBack,
                    std::vector<std::string> shows) {
   return {proves, "HandleMMConfigMgrXmlMsg", change, readBack, std::move(shows)};
@@ -82,26 +90,62 @@ std::vector<Row> diskRows() {
   rows.push_back(storageLibrary("a disk library created reads back (storage-library 1)",
                                 "storage-library 43=1 8=DiskLib9 3=ma1 24=/srv/disklib9/mp1", "libraries",
                                 {"\"DiskLib9\""}));
-  rows.push_back(storageLibrary("a library shown state kept apart from the pnp bit (storage-library 32, tag 73)",
-                                "storage-library 43=32 8=TapeLib1 second.73=1", "libraries", {"\"TapeLib1\""}));
+  for (const LibraryTag& t : std::vector<LibraryTag>{
+           {"writers (tag 65)", "second.65=5", "SELECT \"MaxDrivesToSwitch\" FROM \"MMMasterPool\" WHERE \"LibraryId\" = 2",
+            "5"},
+           {"low watermark (tag 67, under the warning watermark)", "second.67=40 second.68=60", "SELECT \"LowWaterMarkMB\" FROM \"MMLibrary\" WHERE \"LibraryId\" = 2",
+            "40"},
+           {"warning watermark (tag 68)", "second.68=60",
+            "SELECT \"WarningWaterMark\" FROM \"MMLibrary\" WHERE \"LibraryId\" = 2", "60"},
+           {"mount-path usage and its second bit (tags 69, 77)", "second.69=1 second.77=1",
+            "SELECT \"ExtendedAttributes\" & 4194305 FROM \"MMLibrary\" WHERE \"LibraryId\" = 2", "4194305"},
+           {"data kept from deletion on mount paths (tag 72)", "second.72=1",
+            "SELECT \"ExtendedAttributes\" & 262144 FROM \"MMLibrary\" WHERE \"LibraryId\" = 2", "262144"},
+           {"managed disk space thresholds (tags 74, 75)", "second.74=80 second.75=20",
+            "SELECT \"ThresholdPercentage\" || ',' || \"ThresholdVariation\" FROM \"MMLibrary\" WHERE \"LibraryId\" = 2",
+            "80,60"},
+           {"bit 0x1000000 (tag 83)", "second.83=1",
+            "SELECT \"ExtendedAttributes\" & 16777216 FROM \"MMLibrary\" WHERE \"LibraryId\" = 2", "16777216"},
+           {"bit 0x2000000 (tag 84)", "second.84=1",
+            "SELECT \"ExtendedAttributes\" & 33554432 FROM \"MMLibrary\" WHERE \"LibraryId\" = 2", "33554432"},
+           {"maintenance mark (tag 87)", "second.87=1",
+            "SELECT \"ExtendedAttributes\" & 512 FROM \"MMLibrary\" WHERE \"LibraryId\" = 2", "512"}}) {
+    Row row = storageLibrary(std::string("a disk library's ") + t.name + " is stored (storage-library 32)",
+                             std::string("storage-library 43=32 8=DiskLib1 ") + t.fields, "", {});
+    row.rowQuery = t.query;
+    row.rowValue = t.value;
+    rows.push_back(row);
+  }
+  rows.push_back(storageLibrary("a disk library renamed reads back (storage-library 32, tag 8)",
+                                "storage-library 43=32 8=DiskLib1 second.8=DiskLib7", "libraries", {"\"DiskLib7\""}));
+  {
+    // usePnpWhenBlank is a flag of a type-4 library only.
+    Row pnp = storageLibrary("a library's usePnpWhenBlank flag leaves it shown (storage-library 32, tag 73)",
+                             "storage-library 43=32 8=DiskLib1 second.73=1", "libraries", {"\"DiskLib1\""});
+    pnp.before = "UPDATE \"MMLibrary\" SET \"LibraryTypeId\" = 4 WHERE \"LibraryId\" = 2;";
+    pnp.rowQuery = "SELECT \"ExtendedAttributes\" & 8192 FROM \"MMLibrary\" WHERE \"LibraryId\" = 2";
+    pnp.rowValue = "8192";
+    rows.push_back(pnp);
+  }
   for (const MountPathField& f : std::vector<MountPathField>{
            {"writers", "second.64=5", "\"MaxConcurrentWriters\"", "5"},
            {"reserved space", "second.66=4096", "\"MagneticSpaceRsrvInMB\"", "4096"},
            {"pruning of aged data and its DP settings (tags 76, 85)", "second.76=1 second.85=1",
             "\"Attribute\" & 264", "264"},
            {"space for silo restores (tag 71)", "second.71=1", "\"Attribute\" & 2", "2"},
-           {"data-block references prevented (tag 89)", "second.89=1", "\"Attribute\" & 8192", "8192"},
+           {"data-block references prevented (tag 89)", "second.64=0 second.89=1", "\"Attribute\" & 8192", "8192"},
            {"enabled state (tag 96)", "second.96=0", "\"IsEnabled\"", "0"}}) {
     Row row = storageLibrary(std::string("a mount path's ") + f.name + " read back (storage-library 8)",
-                             "storage-library 43=8 8=DiskLib1 3=ma1 23=1 24=/srv/disklib1/mp1 " +
-                                 std::string(f.fields),
+                             std::string(kAddMp3) + "storage-library 43=8 8=DiskLib1 3=ma1 23=3 24=/srv/disklib1/mp3 " +
+                                 f.fields,
                              "", {});
-    row.rowQuery = std::string("SELECT ") + f.column + " FROM \"MMMountPath\" WHERE \"MountPathId\" = 1";
+    row.rowQuery = std::string("SELECT ") + f.column + " FROM \"MMMountPath\" WHERE \"MountPathId\" = 3";
     row.rowValue = f.value;
     rows.push_back(row);
   }
   rows.push_back(storageLibrary("a mount path's device renamed reads back (storage-library 8, tag 55)",
-                                "storage-library 43=8 8=DiskLib1 3=ma1 23=1 24=/srv/disklib1/mp1 second.55=Renamed-Dev",
+                                std::string(kAddMp3) +
+                                    "storage-library 43=8 8=DiskLib1 3=ma1 23=3 24=/srv/disklib1/mp3 second.55=Renamed-Dev",
                                 "onMsgGetDiskDevices", {"\"Renamed-Dev\""}));
   rows.push_back(storageLibrary("an unshared mount path's second agent is gone (storage-library 128)",
                                 std::string(kAddMp3) +

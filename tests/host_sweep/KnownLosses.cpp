@@ -1,14 +1,43 @@
 // The changes answered "Success" that do not read back yet, each with the
-// fault it shows. A row named here must still lose: once its fault is
-// mended, the sweep says to take it off.
+// fault it shows, and the rows the sweep cannot drive yet, each with why.
+// A known loss must still lose: once its fault is mended, the sweep says to
+// take it off the list.
 #include "tests/host_sweep/Sweep.h"
 
 namespace sweeptest {
 
 const std::vector<std::pair<std::string, std::string>>& knownLosses() {
   static const std::vector<std::pair<std::string, std::string>> losses = {
+      {"an added NDMP server's properties read back",
+       "item 1: the add writes the NDMP OS type into the client's operating-system id, so the properties answer "
+       "finds no NAS and sends nothing"},
+      {"an NDMP server's port set by an update reads back",
+       "item 1: the properties answer that would show the port sends nothing for the added server"},
+      {"an IP library controller's library and volume range read back (operation 55)",
+       "item 2: operation 55 stages the volume range and nothing stores it"},
+      {"the first controller takes another controller's bus, type and text (operation 3 with 11007)",
+       "item 3: the library controller's bus update stores address and text but not the type"},
+      {"a library controller takes another controller's bus",
+       "item 3: the library controller's bus update stores address and text but not the type"},
+      {"a network share keeps its kind and remote-host settings",
+       "item 4: a network share's kind is stored nowhere; after a re-read it is \"Type 0\""},
+      {"an added master pool reads back configured as the session showed it",
+       "item 5: the session shows the added master pool not configured (21), a re-read configured (20)"},
+      {"a library's usePnpWhenBlank flag leaves it shown (storage-library 32, tag 73)",
+       "item 6: the shown state shares bit 0x2000 of the extended attributes with usePnpWhenBlank"},
+      {"a disk library made by the wizard keeps its media agent",
+       "item 9: no device, device-controller or mount-path-to-device row is written for the wizard's mount path"},
+      {"a copy manager added on a media agent is listed", "item 10: nothing of the added copy manager is stored"},
+      {"a copy-manager device's name and limit read back",
+       "item 10: the copy manager the change renames is not stored, so neither is its new name"},
   };
   return losses;
+}
+
+const std::vector<std::pair<std::string, std::string>>& notDriven() {
+  static const std::vector<std::pair<std::string, std::string>> rows = {
+  };
+  return rows;
 }
 
 }  // namespace sweeptest

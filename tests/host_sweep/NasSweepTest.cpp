@@ -39,8 +39,8 @@ std::vector<Row> nasRows() {
                      std::string(kAddFiler2) + "\nadd-ndmp-controller ma1 filer2 /dev/robot1 DEMO TAPE-9 NLIB1 1 4",
                      "libraries", {"\"DEMO TAPE-9\""}));
   rows.back().request = "onMsgSetMMLibrary";
-  Row removed{"a removed NAS client is gone", "onMsgSetNASClient", "nas-remove 102 filer1 nasma1", "nas-clients",
-              {"!filer1"}};
+  Row removed{"a removed NAS client is listed as deleted", "onMsgSetNASClient", "nas-remove 102 filer1 nasma1", "nas-clients",
+              {"tag 2009 (client) len 10: (no id listed) \"filer1\"\n  tag 7501 (deleted) len 4: 1"}};
   rows.push_back(removed);
   return rows;
 }

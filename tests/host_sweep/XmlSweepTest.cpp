@@ -5,35 +5,52 @@
 #include "tests/host_sweep/Sweep.h"
 
 namespace sweeptest {
+namespace {
+
+// The tape-library wizard's listing after a detection on ma2: TapeLib1 and
+// the detected TAPE-4_LIB0004, with the wizard's handles.
+constexpr const char* kTapeListing =
+    "detect-keep ma2\n--xml 0x01000BBF onMsgEZGetTapeLibrary '<ZQGui_EZGetTapeLibrariesReq/>'\n";
+
+}  // namespace
 
 std::vector<Row> xmlRows() {
   std::vector<Row> rows;
   rows.push_back({"a replication-store library added reads back", "onMsgConfigRPStoreLibrary",
-                  "--xml 0x0D64B786 onMsgConfigRPStoreLibrary '<EVGui_RPStoreLibraryReq i1=\"1\" s2=\"RPStore1\" "
-                  "s3=\"ma1\" s4=\"/srv/rp1\"/>'",
-                  "libraries", {"\"RPStore1\""}});
+                  "--xml 0x0D64B786 onMsgConfigRPStoreLibrary '<EVGui_RPStoreLibraryReq i4=\"1\">"
+                  "<EVGui_StorageLibraryInfo tag=\"3\" i7=\"2\" s8=\"rplib\" s24=\"/data/rp1\"/>"
+                  "<EVGui_RPStoreLibraryInfo tag=\"2\" i6=\"100\" i7=\"4000\"/></EVGui_RPStoreLibraryReq>'",
+                  "libraries", {"\"rplib\""}, "SELECT \"MinSpace\" || ',' || \"MaxSpace\" FROM \"MMRPStoreConfig\"",
+                  "100,4000"});
   rows.push_back({"a disk library made by the wizard keeps its media agent", "onMsgEZConfigureMagneticLibrary",
                   "--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
-                  "<ZQGui_EZMagneticLibrary tag=\"2\" s8=\"WizDisk\" s23=\"/srv/wiz\" s3=\"ma2\"/>"
+                  "<ZQGui_EZMagneticLibrary tag=\"2\" s23=\"/srv/wiz\" s3=\"ma2\"/>"
                   "</ZQGui_EZConfigureMagneticLibraryReq>'",
-                  "libraries", {"\"WizDisk\"", "tag 2048 (media agent) len 7: 2 \"ma2\""}});
-  rows.push_back({"a tape library configured by the wizard is stored", "onMsgEZConfigureTapeLibrary",
-                  "--xml 0x01000BBE onMsgEZConfigureTapeLibrary '<ZQGui_EZConfigureTapeLibraryReq/>'", "libraries",
-                  {"\"TapeLib1\""}});
-  rows.push_back({"a tape library's drives configured by the wizard are stored", "onMsgEZConfigureTapeLibraryDrives",
-                  "--xml 0x01000BC0 onMsgEZConfigureTapeLibraryDrives '<ZQGui_EZConfigureTapeLibraryDrivesReq/>'",
-                  "libraries", {"\"TapeLib1\""}});
+                  "libraries", {"\"DiskLibrary_1\"", "tag 2048 (media agent) len 7: 2 \"ma2\""}});
+  rows.push_back({"a detected tape library configured by the wizard is stored", "onMsgEZConfigureTapeLibrary",
+                  std::string(kTapeListing) +
+                      "--xml 0x01000BC1 onMsgEZConfigureTapeLibrary '<ZQGui_EZConfigureTapeLibraryReq i4=\"1\">"
+                      "<ZQGui_EZTapeLibrary tag=\"2\" i2=\"{handle<\"TAPE-4_LIB0004\"}\"/>"
+                      "</ZQGui_EZConfigureTapeLibraryReq>'",
+                  "libraries", {"\"TAPE-4_LIB0004\""}});
+  rows.push_back({"a tape library's drive renamed by the wizard reads back", "onMsgEZConfigureTapeLibraryDrives",
+                  std::string(kTapeListing) +
+                      "--xml 0x015845CD onMsgEZConfigureTapeLibraryDrives '<ZQGui_EZConfigureTapeLibraryDrivesReq>"
+                      "<list tag=\"2\"><ZQGui_EZTapeDrive i1=\"1\" i2=\"{handle<\"Drive1\"}\" s4=\"WizDrive\"/>"
+                      "</list></ZQGui_EZConfigureTapeLibraryDrivesReq>'",
+                  "--xml 0x01000BBF onMsgEZGetTapeLibrary '<ZQGui_EZGetTapeLibrariesReq/>'", {"\"WizDrive\""}});
   rows.push_back({"a tape library's alias set by the wizard reads back", "onMsgEZSetTapeLibraryAliasNameReq",
-                  "--xml 0x01A8EB4F onMsgEZSetTapeLibraryAliasNameReq '<ZQGui_EZSetTapeLibraryAliasNameReq i6=\"1\" "
-                  "s2=\"WizTape\"/>'",
+                  std::string(kTapeListing) +
+                      "--xml 0x01A8EB4F onMsgEZSetTapeLibraryAliasNameReq '<ZQGui_EZSetTapeLibraryAliasNameReq "
+                      "i6=\"{handle<\"TapeLib1\"}\" s2=\"WizTape\"/>'",
                   "libraries", {"tag 8251 (alias name) len 7: \"WizTape\""}});
   rows.push_back({"a device list configured for a client is stored", "onMsgConfigureDeviceListCommand",
                   "--xml 0x0D00067E onMsgConfigureDeviceListCommand '<EVGui_DKBFConfigureDevicesReq i1=\"101\" "
-                  "i2=\"84\"/>'",
-                  "", {}});
+                  "i2=\"84\"><list tag=\"3\"><EVGui_IdName s2=\"E:\"/></list></EVGui_DKBFConfigureDevicesReq>'",
+                  "san-volumes 101", {}});
+  rows.back().outsideWorld = true;
   rows.push_back({"a fan-in recovery point operation is stored", "onMsgManageFanInRP",
-                  "--xml 0x0D00041B onMsgManageFanInRP '<EVGui_CDRFanInExecuteRPOperationReq i1=\"1\" i2=\"7\" "
-                  "s3=\"E:\"/>'",
+                  "--xml 0x0D00041B onMsgManageFanInRP '<EVGui_CDRFanInExecuteRPOperationReq i1=\"1\" i2=\"7\"/>'",
                   "", {}});
   return rows;
 }
