@@ -63,6 +63,8 @@ std::vector<Row> driveRows() {
   rows.push_back({"an added drive pool reads back with its media agent", "onMsgAddDrivePool",
                   std::string(kPools) + "onMsgAddDrivePool body=u64:{h:(master drive pool)} body=0 body=103\n" + kPools, kPools,
                   {"\"DrivePool(nasma1)\""}});
+  // nasma1 as a media agent of the installation, with no drive pool yet.
+  rows.back().before = "INSERT INTO \"MMHost\" (\"ClientId\") VALUES (103);";
   return rows;
 }
 

@@ -9,6 +9,12 @@
 namespace sweeptest {
 namespace {
 
+// The /dev/sdb volume the demonstration's SAN host reports, recorded.
+constexpr const char* kRecordSdb =
+    "san-discover 101 sanhost1\nonMsgSetSANVolume 11602=idtext:101:sanhost1 11615=scsi-3600a0b800012 11606=3 "
+    "11608=u64:0 11619=512 11633=hdr12:0,101,1:/dev/sdb 11607=0 11614=u64:4194304 11613=0 11742=0 11675=ext4 "
+    "11653=hdr12:0,101,1:/data 4106=2 4001=48 2052=0";
+
 constexpr const char* kReplica =
     "INSERT INTO \"ReplicationVolume\" (\"replicaId\", \"primaryVolumeId\", \"physicalVolumeId\") VALUES (42, 1, 2);";
 
@@ -25,10 +31,8 @@ std::vector<Row> sanRows() {
   std::vector<Row> rows;
   rows.push_back(san("a discovered SAN volume host's volumes are not recorded by discovery", "onMsgSetSANVolumeHost",
                      "san-discover 101 sanhost1", "san-hosts", {"sanhost1"}));
-  rows.push_back(san("a SAN volume recorded by operation 48 is listed", "onMsgSetSANVolume",
-                     "san-discover 101 sanhost1\nonMsgSetSANVolume 4106=2 4001=48 11602=idtext:101:sanhost1 "
-                     "11615=s:E: 2052=0",
-                     "san-volumes 101", {"E:"}));
+  rows.push_back(san("a SAN volume recorded by operation 48 is listed", "onMsgSetSANVolume", kRecordSdb,
+                     "san-volumes 101", {"/dev/sdb", "scsi-3600a0b800012"}));
   rows.push_back(san("a volume mount point is recorded", "onMsgVolumeMountPointCommand",
                      "onMsgVolumeMountPointCommand 4106=2 4001=1 11602=idtext:101:sanhost1 11675=s:NTFS 2052=0",
                      "san-volumes 101", {}));
@@ -82,7 +86,9 @@ std::vector<Row> sanRows() {
                      "onMsgGetReplicationPolicies",
                      {"tag 11642 (replication policy) len 8: 1 \"gold\"", "tag 11644 (retention period) len 4: 30"}));
   rows.push_back(san("a volume's snapshot parameters read back", "onMsgManageVolumeSnapParams",
-                     "onMsgManageVolumeSnapParams 4106=2 4001=1 11618=1 11643=idtext:4:x 11672=21 11674=22 2052=0",
+                     std::string(kRecordSdb) +
+                         "\nonMsgManageVolumeSnapParams 4106=2 4001=1 11618=1 11643=idtext:4:x 11672=21 11674=22 "
+                         "11673=23 2052=0",
                      "onMsgGetVolumeSnapParams first=2 count=1", {"21"}));
   rows.push_back(san("a scratch-volume pool added is listed", "onMsgManageRVScratchVolumePools",
                      "onMsgManageRVScratchVolumePools 4106=2 4001=1 11624=idtext:0:pool1 2052=0",

@@ -30,15 +30,15 @@ std::vector<Row> xmlRows() {
   rows.push_back({"a detected tape library configured by the wizard is stored", "onMsgEZConfigureTapeLibrary",
                   std::string(kTapeListing) +
                       "--xml 0x01000BC1 onMsgEZConfigureTapeLibrary '<ZQGui_EZConfigureTapeLibraryReq i4=\"1\">"
-                      "<ZQGui_EZTapeLibrary tag=\"2\" i2=\"{handle<\"TAPE-4_LIB0004\"}\"/>"
+                      "<ZQGui_EZTapeLibrary tag=\"2\" i2=\"{handle<\"TAPE-4_LIB0004\"}\" i18=\"30\"/>"
                       "</ZQGui_EZConfigureTapeLibraryReq>'",
-                  "libraries", {"\"TAPE-4_LIB0004\""}});
-  rows.push_back({"a tape library's drive renamed by the wizard reads back", "onMsgEZConfigureTapeLibraryDrives",
+                  "libraries", {"\"TAPE-4_LIB0004\"", "!(tape or optical library, not configured)"}});
+  rows.push_back({"a detected drive configured by the wizard stores its library", "onMsgEZConfigureTapeLibraryDrives",
                   std::string(kTapeListing) +
                       "--xml 0x015845CD onMsgEZConfigureTapeLibraryDrives '<ZQGui_EZConfigureTapeLibraryDrivesReq>"
-                      "<list tag=\"2\"><ZQGui_EZTapeDrive i1=\"1\" i2=\"{handle<\"Drive1\"}\" s4=\"WizDrive\"/>"
+                      "<list tag=\"2\"><ZQGui_EZTapeDrive i2=\"{handle<\"TAPE-4_LIB0004_Drive1\"}\"/>"
                       "</list></ZQGui_EZConfigureTapeLibraryDrivesReq>'",
-                  "--xml 0x01000BBF onMsgEZGetTapeLibrary '<ZQGui_EZGetTapeLibrariesReq/>'", {"\"WizDrive\""}});
+                  "libraries", {"\"TAPE-4_LIB0004\"", "!(tape or optical library, not configured)"}});
   rows.push_back({"a tape library's alias set by the wizard reads back", "onMsgEZSetTapeLibraryAliasNameReq",
                   std::string(kTapeListing) +
                       "--xml 0x01A8EB4F onMsgEZSetTapeLibraryAliasNameReq '<ZQGui_EZSetTapeLibraryAliasNameReq "
