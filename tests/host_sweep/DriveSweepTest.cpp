@@ -60,11 +60,12 @@ std::vector<Row> driveRows() {
                   "{h:(library) len 12: 1 \"TapeLib1\"}",
                   "libraries\nmaster-pools {h:(library) len 12: 1 \"TapeLib1\"}",
                   {"\"MasterPool(TapeLib1)_2\"", "21 (master drive pool, not configured)"}});
+  // The master pool's handle in the first word (the high word, the count's
+  // place, is 0), the media agent's id in the second word of the stream
+  // area.
   rows.push_back({"an added drive pool reads back with its media agent", "onMsgAddDrivePool",
-                  std::string(kPools) + "onMsgAddDrivePool body=u64:{h:(master drive pool)} body=0 body=103\n" + kPools, kPools,
-                  {"\"DrivePool(nasma1)\""}});
-  // nasma1 as a media agent of the installation, with no drive pool yet.
-  rows.back().before = "INSERT INTO \"MMHost\" (\"ClientId\") VALUES (103);";
+                  std::string(kPools) + "onMsgAddDrivePool first={h:(master drive pool)} body=0 body=0 body=2\n" + kPools, kPools,
+                  {"(drive pool) len 20: 3 \"DrivePool(ma2)_2\""}});
   return rows;
 }
 

@@ -33,6 +33,9 @@ std::vector<Row> xmlRows() {
                       "<ZQGui_EZTapeLibrary tag=\"2\" i2=\"{handle<\"TAPE-4_LIB0004\"}\" i18=\"30\"/>"
                       "</ZQGui_EZConfigureTapeLibraryReq>'",
                   "libraries", {"\"TAPE-4_LIB0004\"", "!(tape or optical library, not configured)"}});
+  // The library is configured, then the answer is a failure: no primary
+  // storage policy of the new library is found to take the retention.
+  rows.back().changeExit = 3;
   rows.push_back({"a detected drive configured by the wizard stores its library", "onMsgEZConfigureTapeLibraryDrives",
                   std::string(kTapeListing) +
                       "--xml 0x015845CD onMsgEZConfigureTapeLibraryDrives '<ZQGui_EZConfigureTapeLibraryDrivesReq>"
