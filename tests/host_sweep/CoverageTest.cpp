@@ -53,15 +53,16 @@ TEST(SweepCoverage, EveryChangeEntryOfTheHostsTableHasARowAndEveryRowAChangeEntr
   EXPECT_EQ(unknown, std::vector<std::string>{}) << "rows of no change request";
 }
 
-TEST(SweepCoverage, EveryKnownLossNamesARowOfTheSweep) {
+TEST(SweepCoverage, EveryKnownLossAndEveryRowNotDrivenNamesOneRowOfTheSweep) {
   std::set<std::string> names;
   for (auto family : {&sweeptest::libraryRows, &sweeptest::driveRows, &sweeptest::diskRows, &sweeptest::agentRows,
                       &sweeptest::xmlRows, &sweeptest::nasRows, &sweeptest::sanRows})
     for (const sweeptest::Row& row : family()) EXPECT_TRUE(names.insert(row.proves).second) << row.proves;
-  for (const auto& [row, fault] : sweeptest::knownLosses()) {
-    SCOPED_TRACE(fault);
-    EXPECT_EQ(names.count(row), 1u) << row;
-  }
+  for (const auto* list : {&sweeptest::knownLosses(), &sweeptest::notDriven()})
+    for (const auto& [row, why] : *list) {
+      SCOPED_TRACE(why);
+      EXPECT_EQ(names.count(row), 1u) << row;
+    }
 }
 
 }  // namespace

@@ -12,6 +12,11 @@ constexpr const char* kMountPaths = "libraries\nmount-paths {h:(library) len 12:
 constexpr const char* kSettingOf =
     "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = ";
 
+constexpr const char* kAddDru = "onMsgSetDRUHost 4001=48 11420=idtext:0:dru-a 11425=s:operator 11427=7000 2052=0";
+constexpr const char* kAddArchive =
+    "onMsgSetCenteraCluster 4001=48 11400=idtext:0:Arc1 11411=s:cas-Arc1 11405=s:ID-Arc1 11406=s:5000 11407=s:4.0 "
+    "11408=s:10.0.0.1 2052=0";
+
 // A fourth mount path of DiskLib1 on ma1: mount path 3.
 constexpr const char* kAddMp3 = "storage-library 43=4 8=DiskLib1 3=ma1 24=/srv/disklib1/mp3 60=mp3\n";
 
@@ -51,6 +56,22 @@ std::vector<Row> diskRows() {
   rows.push_back({"a DRU host added by operation 48 reads back", "onMsgSetDRUHost",
                   "onMsgSetDRUHost 4001=48 11420=idtext:0:dru-a 11425=s:operator 11427=7000 2052=0",
                   "onMsgGetDRUHostList", {"\"dru-a\""}});
+  rows.push_back({"a DRU host's user and port set by operation 3 are stored", "onMsgSetDRUHost",
+                  std::string(kAddDru) + "\nonMsgSetDRUHost 4001=3 11420=idtext:1:dru-a 11425=s:backup 11427=22 2052=0",
+                  "onMsgGetDRUHostList", {"\"dru-a\""},
+                  "SELECT \"UserName\" || ',' || \"Port\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-a'", "backup,22"});
+  rows.push_back({"a DRU host deleted by operation 2 is gone", "onMsgSetDRUHost",
+                  std::string(kAddDru) + "\nonMsgSetDRUHost 4001=2 11420=idtext:1: 2052=0", "onMsgGetDRUHostList",
+                  {"!\"dru-a\"", "\"<None>\""}});
+  rows.push_back({"an archive cluster's values set by operation 3 are stored", "onMsgSetCenteraCluster",
+                  std::string(kAddArchive) +
+                      "\nonMsgSetCenteraCluster 4001=3 11400=idtext:1:Arc2 11411=s:cas-Arc2 11405=s:ID-Arc2 "
+                      "11406=s:6000 11407=s:5.1 11408=s:10.0.0.2 2052=0",
+                  "onMsgGetCenteraClusterList", {"\"Arc2\""},
+                  "SELECT \"ClusterName\" || ',' || \"Version\" FROM \"MMCenteraCluster\"", "cas-Arc2,5.1"});
+  rows.push_back({"an archive cluster deleted by operation 2 is gone", "onMsgSetCenteraCluster",
+                  std::string(kAddArchive) + "\nonMsgSetCenteraCluster 4001=2 11400=idtext:1: 2052=0",
+                  "onMsgGetCenteraClusterList", {"!\"Arc1\""}});
   rows.push_back({"an archive cluster added by operation 48 reads back", "onMsgSetCenteraCluster",
                   "onMsgSetCenteraCluster 4001=48 11400=idtext:0:Arc1 11411=s:cas-Arc1 11405=s:ID-Arc1 11406=s:5000 "
                   "11407=s:4.0 11408=s:10.0.0.1 2052=0",

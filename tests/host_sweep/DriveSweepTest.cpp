@@ -33,6 +33,21 @@ std::vector<Row> driveRows() {
                         " 2052=0",
                     kPaths, {f.shown}});
   }
+  // No answer shows a drive path's bus: its row of settings does.
+  rows.push_back({"a drive path takes another drive path's bus (operation 3 with 11054)", "onMsgSetMMDrive",
+                  std::string(kPaths) + "onMsgSetMMDrive 4001=3 11003=u64:{h:\"Drive1\"} 11054=idtext:{h:\"Drive2\"}:x "
+                  "2052=0",
+                  "", {},
+                  "SELECT group_concat(\"Name\" || '=' || \"Value\", ',') FROM (SELECT * FROM \"MMObjectSetting\" WHERE "
+                  "\"Kind\" = 6 AND \"ObjectId\" = 2 ORDER BY \"Name\")",
+                  "ControllerText=,ControllerType=0,ScsiAddress=0"});
+  rows.push_back({"an object action on a drive path (operation 12) keeps it", "onMsgSetMMDrive",
+                  std::string(kPaths) + "onMsgSetMMDrive 4001=12 11003=u64:{h:\"Drive1\"} 4108=1 2052=0", kPaths,
+                  {"\"/dev/nst0\"", "\"/dev/nst1\""}});
+  rows.push_back({"an NDMP drive path added by operation 1 is stored", "onMsgSetMMDrive",
+                  "onMsgSetMMDrive 4001=1 11058=filer2 2048=idtext:0:ma1 11024=s:/dev/nrst0 2052=0", "", {}});
+  rows.push_back({"an NDMP drive probed by operation 58 is not stored", "onMsgSetMMDrive",
+                  "onMsgSetMMDrive 4001=58 11058=filer2 11024=s:/dev/nrst0 2052=0", "", {}});
   rows.push_back({"a drive's id set by operation 3 is stored", "onMsgSetMMDrive",
                   std::string(kPaths) + "onMsgSetMMDrive 4001=3 11003=u64:{h:\"Drive1\"} 11135=s:ACS-0,1,2,3 2052=0",
                   "", {}, "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'DriveIdString'", "ACS-0,1,2,3"});

@@ -42,6 +42,10 @@ const std::vector<std::pair<std::string, std::string>>& notDriven() {
       {"an NDMP library controller added after the NDMP server is stored (operation 54)",
        "the host's NDMP-library stand-in knows no library at filer2 (the demonstration seeds none, and "
        "`probe-ndmp filer2 /dev/robot1` answers the same \"does not answer\"): not the cause of item 1"},
+      {"an NDMP drive path added by operation 1 is stored",
+       "the demonstration's drive vendor catalogue is empty, so no vendor index (11069) can be chosen"},
+      {"an NDMP drive probed by operation 58 is not stored",
+       "the host's NDMP stand-in knows no drive at filer2 (the demonstration seeds none)"},
       {"a fan-in recovery point operation is stored",
        "needs a recovery point with its fan-in detail in the replica tables, which only the test kit's in-process "
        "seeding makes"},

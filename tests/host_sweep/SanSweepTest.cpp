@@ -15,6 +15,11 @@ constexpr const char* kRecordSdb =
     "11608=u64:0 11619=512 11633=hdr12:0,101,1:/dev/sdb 11607=0 11614=u64:4194304 11613=0 11742=0 11675=ext4 "
     "11653=hdr12:0,101,1:/data 4106=2 4001=48 2052=0";
 
+constexpr const char* kAddGold =
+    "onMsgManageReplicationPolicies 4001=1 11642=idtext:0:gold 11644=30 11643=idtext:2: 11645=0 11741=0 2052=0";
+constexpr const char* kAddMail =
+    "onMsgManageQRUserApps 4001=1 4106=2 11761=84 11760=Mail 11759=mail 11762=resume.sh 11763=suspend.sh 2052=0";
+
 constexpr const char* kReplica =
     "INSERT INTO \"ReplicationVolume\" (\"replicaId\", \"primaryVolumeId\", \"physicalVolumeId\") VALUES (42, 1, 2);";
 
@@ -60,8 +65,7 @@ std::vector<Row> sanRows() {
                      "11812=idtext:0:/mnt/snap1 11813=idtext:0:share1 11817=10 2052=0",
                      "", {}));
   rows.push_back(san("a user application added is listed", "onMsgManageQRUserApps",
-                     "onMsgManageQRUserApps 4001=1 4106=2 11761=84 11760=Mail 11759=mail 11762=resume.sh "
-                     "11763=suspend.sh 2052=0",
+                     kAddMail,
                      "onMsgGetQRUserApps", {"resume.sh"}));
   rows.push_back(san("a snapshot import is started", "onMsgImportSnapshotCommand",
                      "onMsgImportSnapshotCommand 11756=s:D:=E: 11771=idtext:101:sanhost1 11772=idtext:9:source1 "
@@ -81,10 +85,19 @@ std::vector<Row> sanRows() {
                      "2009=101 11715=qm1 11721=idtext:4:q1 2052=0",
                      "", {}));
   rows.push_back(san("a replication policy added is listed", "onMsgManageReplicationPolicies",
-                     "onMsgManageReplicationPolicies 4001=1 11642=idtext:0:gold 11644=30 11643=idtext:2: 11645=0 "
-                     "11741=0 2052=0",
+                     kAddGold,
                      "onMsgGetReplicationPolicies",
                      {"tag 11642 (replication policy) len 8: 1 \"gold\"", "tag 11644 (retention period) len 4: 30"}));
+  rows.push_back(san("a deleted replication policy is gone", "onMsgManageReplicationPolicies",
+                     std::string(kAddGold) + "\nonMsgManageReplicationPolicies 4001=2 11642=idtext:1: 4004=0 2052=0",
+                     "onMsgGetReplicationPolicies", {"!\"gold\""}));
+  rows.push_back(san("a deleted appliance is gone", "onMsgManageQRAppliance",
+                     "onMsgManageQRAppliance 4001=1 11708=idtext:0:qm1 2052=0\nonMsgManageQRAppliance 4001=2 "
+                     "11708=idtext:1:qm1 2052=0",
+                     "onMsgGetQRAppliances", {"!\"qm1\""}));
+  rows.push_back(san("a deleted user application is gone", "onMsgManageQRUserApps",
+                     std::string(kAddMail) + "\nonMsgManageQRUserApps 4001=2 4106=2 11764=1 2052=0",
+                     "onMsgGetQRUserApps", {"!resume.sh"}));
   rows.push_back(san("a volume's snapshot parameters read back", "onMsgManageVolumeSnapParams",
                      std::string(kRecordSdb) +
                          "\nonMsgManageVolumeSnapParams 4106=2 4001=1 11618=1 11643=idtext:4:x 11672=21 11674=22 "
