@@ -53,6 +53,10 @@ std::vector<Row> diskRows() {
                   std::string(kMountPaths) +
                       "onMsgSetMMMountPath 4001=3 11003=u64:{h:1 \"/srv/disklib1/mp1\"} 11041=s:/mnt/renamed 2052=0",
                   kMountPaths, {"\"/mnt/renamed\""}});
+  rows.push_back({"a mount path's user name set by operation 3 is stored", "onMsgSetMMMountPath",
+                  std::string(kMountPaths) +
+                      "onMsgSetMMMountPath 4001=3 11003=u64:{h:1 \"/srv/disklib1/mp1\"} 2401=enc:bob 2052=0",
+                  "", {}, "SELECT \"UserName\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1", "bob"});
   rows.push_back({"a DRU host added by operation 48 reads back", "onMsgSetDRUHost",
                   "onMsgSetDRUHost 4001=48 11420=idtext:0:dru-a 11425=s:operator 11427=7000 2052=0",
                   "onMsgGetDRUHostList", {"\"dru-a\""}});

@@ -10,6 +10,11 @@ namespace {
 // The handles of the demonstration's libraries, as `libraries` prints them.
 constexpr const char* kTapeLib = "{h:(library) len 12: 1 \"TapeLib1\"}";
 
+// The drive paths of ma1's drive pool of TapeLib1.
+constexpr const char* kMa1Paths =
+    "libraries\nmaster-pools {h:(library) len 12: 1 \"TapeLib1\"}\ndrive-pools {h:(master drive pool)} master\n"
+    "drive-paths {h:1 \"DrivePool(ma1)\"}\n";
+
 // A library of one drive that ma1 sees, attached as an administrator would.
 constexpr const char* kAttachToMa1 =
     "INSERT INTO \"MMAttachedLibrary\" (\"ClientId\", \"Vendor\", \"Product\", \"SerialNumber\", \"DeviceName\", "
@@ -59,6 +64,11 @@ std::vector<Row> libraryRows() {
   rows.push_back({"an object action (operation 12) keeps the library", "onMsgSetMMLibrary",
                   "libraries\nchange-library 12 " + std::string(kTapeLib), "libraries",
                   {"tag 2049 (library) len 12: 1 \"TapeLib1\""}});
+  rows.push_back({"an identification of new media (operation 35) keeps the library", "onMsgSetMMLibrary",
+                  "libraries\nchange-library 35 " + std::string(kTapeLib), "libraries",
+                  {"tag 2049 (library) len 12: 1 \"TapeLib1\""}});
+  // The demonstration has no new media: status 3, "No new media were found".
+  rows.back().changeExit = 3;
   rows.push_back({"automatic discovery (operation 84) reads back", "onMsgSetMMLibrary",
                   "libraries\nchange-library 84 " + std::string(kTapeLib) + " 11178=1", "libraries",
                   {"tag 11179 (auto discover) len 4: 1"}});
@@ -91,6 +101,19 @@ std::vector<Row> libraryRows() {
                   std::string("libraries\nonMsgSetMMControl 4001=105 11003=u64:") + kTapeLib +
                       " 2048=idtext:0:TapeLib1 2401=enc:backup 2402=enc:s3cret 2052=0",
                   "libraries", {"tag 2049 (library) len 12: 1 \"TapeLib1\""}});
+  rows.push_back({"a drive path replaced by another is disabled and the other enabled (control 61)", "onMsgSetMMControl",
+                  std::string(kMa1Paths) +
+                      "onMsgSetMMControl 4001=61 11003=u64:{h:\"Drive1\"} 11148=u64:{h:\"Drive2\"} 2052=0",
+                  "", {},
+                  "SELECT group_concat(\"IsEnabled\", ',') FROM (SELECT \"IsEnabled\" FROM \"MMDrivePath\" WHERE "
+                  "\"ClientId\" = 1 ORDER BY \"DriveId\")",
+                  "0,1"});
+  rows.push_back({"a drive path moved to another host keeps the host (control 118)", "onMsgSetMMControl",
+                  std::string(kMa1Paths) +
+                      "onMsgSetMMControl 4001=118 11003=u64:{h:\"Drive2\"} 2048=idtext:0:newhost.example.net 2052=0",
+                  "", {},
+                  "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Kind\" = 6 AND \"Name\" = 'ServerHost'",
+                  "newhost.example.net"});
   rows.push_back({"an IP controller copied to every shown agent is stored (control 55)", "onMsgSetMMControl",
                   "add-ip-controller ma2 ls1.example.net DEMO TAPE-9 LSLIB1 1 4\ncontrol 70\nlibraries\ncontrol 55 "
                   "{h:\"DEMO TAPE-9\"}",
