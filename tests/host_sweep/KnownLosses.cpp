@@ -50,8 +50,6 @@ const std::vector<std::pair<std::string, std::string>>& notDriven() {
        "needs a recovery point with its fan-in detail in the replica tables, which only the test kit's in-process "
        "seeding makes"},
       {"a volume mount point is recorded", "the request's fields for a new mount point are not known to the sweep yet"},
-      {"a reserved replica volume is marked reserved",
-       "needs scratch volumes to reserve, which the demonstration has none of"},
       {"a consistency point made for file-level recovery is stored",
        "needs a replica set of the client in the replica tables"},
       {"a snapshot mount for file-level recovery is stored", "needs a snapshot of a consistency point to mount"},
@@ -61,8 +59,6 @@ const std::vector<std::pair<std::string, std::string>>& notDriven() {
        "needs a continuous-replication device of the client to configure"},
       {"a continuous-replication volume protected is stored", "the operation codes of the volume request not known yet"},
       {"a continuous-replication device configured is listed", "needs a device the appliance reports"},
-      {"a scratch-volume pool added is listed", "the pool request's fields not known to the sweep yet"},
-      {"a scratch volume added is stored", "needs a scratch-volume pool"},
   };
   return rows;
 }

@@ -20,6 +20,12 @@ constexpr const char* kAddGold =
 constexpr const char* kAddMail =
     "onMsgManageQRUserApps 4001=1 4106=2 11761=84 11760=Mail 11759=mail 11762=resume.sh 11763=suspend.sh 2052=0";
 
+// A SAN volume of the replica tables (volume 1) and a scratch-volume pool
+// (pool 1), as the replication service would have written them.
+constexpr const char* kVolume =
+    "INSERT INTO \"SNRVolume\" (\"deviceId\", \"deviceIdType\", \"volumeType\") VALUES ('v', 2, 1);";
+constexpr const char* kPool = "INSERT INTO \"RVScratchVolumePool\" (\"poolName\", \"poolType\") VALUES ('pool', 1);";
+
 constexpr const char* kReplica =
     "INSERT INTO \"ReplicationVolume\" (\"replicaId\", \"primaryVolumeId\", \"physicalVolumeId\") VALUES (42, 1, 2);";
 
@@ -41,9 +47,11 @@ std::vector<Row> sanRows() {
   rows.push_back(san("a volume mount point is recorded", "onMsgVolumeMountPointCommand",
                      "onMsgVolumeMountPointCommand 4106=2 4001=1 11602=idtext:101:sanhost1 11675=s:NTFS 2052=0",
                      "san-volumes 101", {}));
-  rows.push_back(san("a reserved replica volume is marked reserved", "onMsgReserveSnrVolume",
-                     "onMsgReserveSnrVolume 4106=2 11618=2 2052=0", "", {}));
-  rows.back().before = kReplica;
+  rows.push_back(san("a reserved SAN volume is marked reserved", "onMsgReserveSnrVolume",
+                     "onMsgReserveSnrVolume 11618=1 4106=2 2052=0", "", {}));
+  rows.back().before = kVolume;
+  rows.back().rowQuery = "SELECT \"reserved\" FROM \"SNRVolume\" WHERE \"volumeId\" = 1";
+  rows.back().rowValue = "1";
   rows.push_back(san("an updated replica keeps its new state", "onMsgUpdateReplica",
                      "onMsgUpdateReplica 4106=2 11626=42 11631=2 11688=2 2052=0", "", {}));
   rows.back().before = kReplica;
@@ -103,11 +111,20 @@ std::vector<Row> sanRows() {
                          "\nonMsgManageVolumeSnapParams 4106=2 4001=1 11618=1 11643=idtext:4:x 11672=21 11674=22 "
                          "11673=23 2052=0",
                      "onMsgGetVolumeSnapParams first=2 count=1", {"21"}));
-  rows.push_back(san("a scratch-volume pool added is listed", "onMsgManageRVScratchVolumePools",
-                     "onMsgManageRVScratchVolumePools 4106=2 4001=1 11624=idtext:0:pool1 2052=0",
-                     "onMsgGetRVScratchVolumePools", {"pool1"}));
-  rows.push_back(san("a scratch volume added is stored", "onMsgManageRVScratchVolumes",
-                     "onMsgManageRVScratchVolumes 4106=2 4001=1 11624=1 11618=2 2052=0", "", {}));
+  rows.push_back(san("a scratch-volume pool added is stored with its type", "onMsgManageRVScratchVolumePools",
+                     "onMsgManageRVScratchVolumePools 4106=2 4001=1 11625=idtext:0:pool1 11740=3 2052=0", "", {}));
+  rows.back().rowQuery = "SELECT \"poolName\" || ',' || \"poolType\" FROM \"RVScratchVolumePool\"";
+  rows.back().rowValue = "pool1,3";
+  rows.push_back(san("a scratch-volume pool renamed by operation 3 is stored", "onMsgManageRVScratchVolumePools",
+                     "onMsgManageRVScratchVolumePools 4106=2 4001=3 11625=idtext:1:renamed 2052=0", "", {}));
+  rows.back().before = kPool;
+  rows.back().rowQuery = "SELECT \"poolName\" FROM \"RVScratchVolumePool\"";
+  rows.back().rowValue = "renamed";
+  rows.push_back(san("a scratch volume added to a pool is stored", "onMsgManageRVScratchVolumes",
+                     "onMsgManageRVScratchVolumes 4106=2 4001=1 11618=1 11625=idtext:1:pool 2052=0", "", {}));
+  rows.back().before = std::string(kVolume) + kPool;
+  rows.back().rowQuery = "SELECT \"volumeId\" || ',' || \"poolId\" FROM \"RVScratchVolume\"";
+  rows.back().rowValue = "1,1";
   return rows;
 }
 
