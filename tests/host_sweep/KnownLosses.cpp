@@ -57,7 +57,6 @@ const std::vector<std::pair<std::string, std::string>>& notDriven() {
       {"a snapshot import is started", "the snapshot tool stand-in refuses the import of the demonstration's volume"},
       {"a copy-manager device configured is stored",
        "needs a continuous-replication device of the client to configure"},
-      {"a continuous-replication volume protected is stored", "the operation codes of the volume request not known yet"},
       {"a continuous-replication device configured is listed", "needs a device the appliance reports"},
   };
   return rows;

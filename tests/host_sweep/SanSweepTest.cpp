@@ -86,8 +86,12 @@ std::vector<Row> sanRows() {
                      {"tag 11708 (appliance) len 7: 1 \"qm1\""}));
   rows.push_back(san("a continuous-replication volume protected is stored", "onMsgManageQuillmereVolume",
                      "onMsgManageQRAppliance 4001=1 11708=idtext:0:qm1 2052=0\nonMsgManageQuillmereVolume 4106=2 "
-                     "4001=1 2009=101 11715=qm1 11716=idtext:0:vol1 2052=0",
+                     "4001=109 2009=101 11715=qm1 11716=idtext:1:vol1 2052=0",
                      "", {}));
+  rows.back().before = "INSERT INTO \"SNRVolume\" (\"deviceId\", \"lun\", \"applianceId\", \"fsType\") VALUES "
+                       "('naa.700', 2, 1, 'xfs');";
+  rows.back().rowQuery = "SELECT \"qmProtected\" || ',' || \"qmState\" FROM \"SNRVolume\" WHERE \"volumeId\" = 1";
+  rows.back().rowValue = "1,1";
   rows.push_back(san("a continuous-replication device configured is listed", "onMsgConfigureQuillmereDevice",
                      "onMsgManageQRAppliance 4001=1 11708=idtext:0:qm1 2052=0\nonMsgConfigureQuillmereDevice 4001=1 "
                      "2009=101 11715=qm1 11721=idtext:4:q1 2052=0",
