@@ -196,6 +196,24 @@ std::vector<Row> diskRows() {
   rows.back().rowQuery = "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"ClientId\" = 2 AND \"Folder\" = "
                          "'/srv/disklib1/mp1'";
   rows.back().rowValue = "1";
+  // On mount path 3: the demonstration's own mount paths have no drive pool
+  // of their agent, which a change needs.
+  rows.push_back(storageLibrary("a device path's folder changed is stored",
+                                std::string(kAddMp3) +
+                                    "device-paths 3 path agent=1 17=2 1=3 2=3 4=/srv/disklib1/mp3-new 13=4",
+                                "", {}));
+  rows.back().rowQuery = "SELECT \"Folder\" FROM \"MMDeviceController\" WHERE \"DeviceControllerId\" = 3";
+  rows.back().rowValue = "/srv/disklib1/mp3-new";
+  rows.push_back(storageLibrary("a device path removed is gone",
+                                "device-paths 1 path agent=2 17=1 1=1 4=/srv/disklib1/mp1 13=4\n"
+                                "device-paths 1 path agent=2 17=3 1=1 2=3",
+                                "", {}));
+  rows.back().rowQuery = "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"DeviceId\" = 1";
+  rows.back().rowValue = "1";
+  rows.push_back(storageLibrary("a mount path's credential is stored (storage-library 8, tag 95)",
+                                std::string(kAddMp3) + "storage-library 43=8 8=DiskLib1 3=ma1 23=3 "
+                                "24=/srv/disklib1/mp3 second.95=1",
+                                "", {}));
   return rows;
 }
 

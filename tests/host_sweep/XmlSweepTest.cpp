@@ -47,10 +47,12 @@ std::vector<Row> xmlRows() {
                       "--xml 0x01A8EB4F onMsgEZSetTapeLibraryAliasNameReq '<ZQGui_EZSetTapeLibraryAliasNameReq "
                       "i6=\"{handle<\"TapeLib1\"}\" s2=\"WizTape\"/>'",
                   "libraries", {"tag 8251 (alias name) len 7: \"WizTape\""}});
-  rows.push_back({"a device list configured for a client is stored", "onMsgConfigureDeviceListCommand",
+  // The devices are configured on the client itself: the configuration
+  // records no volume for them.
+  rows.push_back({"a device list configured on a client records no SAN volume", "onMsgConfigureDeviceListCommand",
                   "--xml 0x0D00067E onMsgConfigureDeviceListCommand '<EVGui_DKBFConfigureDevicesReq i1=\"101\" "
                   "i2=\"84\"><list tag=\"3\"><EVGui_IdName s2=\"E:\"/></list></EVGui_DKBFConfigureDevicesReq>'",
-                  "san-volumes 101", {}});
+                  "san-volumes 101", {"reply 11604", "!E:"}});
   rows.back().outsideWorld = true;
   rows.push_back({"a fan-in recovery point operation is stored", "onMsgManageFanInRP",
                   "--xml 0x0D00041B onMsgManageFanInRP '<EVGui_CDRFanInExecuteRPOperationReq i1=\"1\" i2=\"7\"/>'",
