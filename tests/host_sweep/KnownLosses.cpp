@@ -53,10 +53,6 @@ const std::vector<std::pair<std::string, std::string>>& notDriven() {
        "needs a recovery point with its fan-in detail in the replica tables, which only the test kit's in-process "
        "seeding makes"},
       {"a volume mount point is recorded", "the request's fields for a new mount point are not known to the sweep yet"},
-      {"a consistency point made for file-level recovery is stored",
-       "needs a replica set of the client in the replica tables"},
-      {"a snapshot mount for file-level recovery is stored", "needs a snapshot of a consistency point to mount"},
-      {"a snapshot share for file-level recovery is stored", "needs a mounted snapshot to share"},
       {"a snapshot import is started", "the snapshot tool stand-in refuses the import of the demonstration's volume"},
       {"a copy-manager device configured is stored",
        "needs a continuous-replication device of the client to configure"},

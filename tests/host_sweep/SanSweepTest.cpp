@@ -26,6 +26,11 @@ constexpr const char* kVolume =
     "INSERT INTO \"SNRVolume\" (\"deviceId\", \"deviceIdType\", \"volumeType\") VALUES ('v', 2, 1);";
 constexpr const char* kPool = "INSERT INTO \"RVScratchVolumePool\" (\"poolName\", \"poolType\") VALUES ('pool', 1);";
 
+// A consistency point of replica set 5 with one snapshot, "snap1".
+constexpr const char* kSnapshot =
+    "INSERT INTO \"FLRConsistencyPoint\" (\"flrSetId\") VALUES (5); INSERT INTO \"FLRSnapshot\" (\"cpId\", "
+    "\"snapName\", \"snapVolumeName\", \"engineType\") VALUES (1, 'snap1', 'E:', 2);";
+
 constexpr const char* kReplica =
     "INSERT INTO \"ReplicationVolume\" (\"replicaId\", \"primaryVolumeId\", \"physicalVolumeId\") VALUES (42, 1, 2);";
 
@@ -62,16 +67,28 @@ std::vector<Row> sanRows() {
   rows.back().before = kReplica;
   rows.back().rowQuery = "SELECT COUNT(*) FROM \"ReplicationVolume\" WHERE \"replicaId\" = 42";
   rows.back().rowValue = "0";
-  rows.push_back(san("a consistency point made for file-level recovery is stored", "onMsgManageFLRCP",
-                     "onMsgManageFLRCP 4106=2 4001=1 11602=idtext:101:sanhost1 2052=0", "", {}));
-  rows.push_back(san("a snapshot mount for file-level recovery is stored", "onMsgManageFLRSnapshotMount",
-                     "onMsgManageFLRSnapshotMount 4106=2 4001=1 11602=idtext:101:sanhost1 11811=s:snap1 "
+  rows.push_back(san("a consistency point deleted for file-level recovery is gone with its snapshot",
+                     "onMsgManageFLRCP", "onMsgManageFLRCP 4106=2 4001=2 11806=1 2052=0", "", {}));
+  rows.back().before = kSnapshot;
+  rows.back().rowQuery = "SELECT (SELECT COUNT(*) FROM \"FLRConsistencyPoint\") || ',' || (SELECT COUNT(*) FROM "
+                         "\"FLRSnapshot\")";
+  rows.back().rowValue = "0,0";
+  rows.push_back(san("a snapshot mounted for file-level recovery records its mount point", "onMsgManageFLRSnapshotMount",
+                     "onMsgManageFLRSnapshotMount 4106=2 4001=1 11602=idtext:101:sanhost1 11810=1 11811=s:snap1 "
                      "11812=idtext:0:/mnt/snap1 11821=s:E: 2052=0",
                      "", {}));
-  rows.push_back(san("a snapshot share for file-level recovery is stored", "onMsgManageFLRSnapshotNetworkShare",
+  rows.back().before = kSnapshot;
+  rows.back().rowQuery = "SELECT \"snapId\" || ',' || \"mountPath\" FROM \"FLRSnapMountPoint\"";
+  rows.back().rowValue = "1,/mnt/snap1";
+  rows.push_back(san("a mounted snapshot shared for file-level recovery records its share",
+                     "onMsgManageFLRSnapshotNetworkShare",
                      "onMsgManageFLRSnapshotNetworkShare 4106=2 4001=1 11602=idtext:101:sanhost1 "
-                     "11812=idtext:0:/mnt/snap1 11813=idtext:0:share1 11817=10 2052=0",
+                     "11812=idtext:1:/mnt/snap1 11813=idtext:0:share1 11817=10 2052=0",
                      "", {}));
+  rows.back().before = std::string(kSnapshot) +
+                       "INSERT INTO \"FLRSnapMountPoint\" (\"snapId\", \"mountPath\") VALUES (1, '/mnt/snap1');";
+  rows.back().rowQuery = "SELECT \"mountPointId\" || ',' || \"shareName\" FROM \"FLRSnapNetworkShare\"";
+  rows.back().rowValue = "1,share1";
   rows.push_back(san("a user application added is listed", "onMsgManageQRUserApps",
                      kAddMail,
                      "onMsgGetQRUserApps", {"resume.sh"}));
