@@ -52,7 +52,6 @@ const std::vector<std::pair<std::string, std::string>>& notDriven() {
       {"a fan-in recovery point operation is stored",
        "needs a recovery point with its fan-in detail in the replica tables, which only the test kit's in-process "
        "seeding makes"},
-      {"a volume mount point is recorded", "the request's fields for a new mount point are not known to the sweep yet"},
       {"a snapshot import is started", "the snapshot tool stand-in refuses the import of the demonstration's volume"},
       {"a copy-manager device configured is stored",
        "needs a continuous-replication device of the client to configure"},

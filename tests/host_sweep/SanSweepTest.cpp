@@ -49,9 +49,15 @@ std::vector<Row> sanRows() {
                      "san-discover 101 sanhost1", "san-hosts", {"sanhost1"}));
   rows.push_back(san("a SAN volume recorded by operation 48 is listed", "onMsgSetSANVolume", kRecordSdb,
                      "san-volumes 101", {"/dev/sdb", "scsi-3600a0b800012"}));
-  rows.push_back(san("a volume mount point is recorded", "onMsgVolumeMountPointCommand",
-                     "onMsgVolumeMountPointCommand 4106=2 4001=1 11602=idtext:101:sanhost1 11675=s:NTFS 2052=0",
-                     "san-volumes 101", {}));
+  rows.push_back(san("a snapshot mounted on a volume records its mount point", "onMsgVolumeMountPointCommand",
+                     "onMsgVolumeMountPointCommand 11633=hdr12:1,101,0:E: 11653=hdr12:0,101,1:/mnt/snap 11675=NTFS "
+                     "4106=2 4001=1 2052=0",
+                     "", {}));
+  rows.back().before =
+      "INSERT INTO \"SNRVolumeDeviceName\" (\"hostId\", \"deviceName\") VALUES (101, 'E:'); INSERT INTO "
+      "\"VSSSnapDevice\" (\"deviceNameId\", \"snapshotText1\", \"snapshotText2\") VALUES (1, 'src-dev', '{ssid-1}');";
+  rows.back().rowQuery = "SELECT \"deviceNameId\" || ',' || \"mountPath\" FROM \"SNRVolumeMountPoint\"";
+  rows.back().rowValue = "1,/mnt/snap";
   rows.push_back(san("a reserved SAN volume is marked reserved", "onMsgReserveSnrVolume",
                      "onMsgReserveSnrVolume 11618=1 4106=2 2052=0", "", {}));
   rows.back().before = kVolume;
