@@ -53,8 +53,6 @@ const std::vector<std::pair<std::string, std::string>>& notDriven() {
        "needs a recovery point with its fan-in detail in the replica tables, which only the test kit's in-process "
        "seeding makes"},
       {"a snapshot import is started", "the snapshot tool stand-in refuses the import of the demonstration's volume"},
-      {"a copy-manager device configured is stored",
-       "needs a continuous-replication device of the client to configure"},
       {"a continuous-replication device configured is listed", "needs a device the appliance reports"},
   };
   return rows;

@@ -102,8 +102,14 @@ std::vector<Row> sanRows() {
                      "onMsgImportSnapshotCommand 11756=s:D:=E: 11771=idtext:101:sanhost1 11772=idtext:9:source1 "
                      "4106=2 2052=0",
                      "", {}));
-  rows.push_back(san("a copy-manager device configured is stored", "onMsgConfigureDeviceCommand",
-                     "onMsgConfigureDeviceCommand 4001=1 4106=2 2052=0", "onMsgGetCopyMgrControllers", {}));
+  rows.push_back(san("a device configured for continuous replication is stored configured",
+                     "onMsgConfigureDeviceCommand",
+                     "onMsgConfigureDeviceCommand 4001=48 11633=hdr12:1,101,0:/dev/sdb 11733=64 11712=1 11736=16 "
+                     "11735=1 11780=0 11787=1 2052=0",
+                     "", {}));
+  rows.back().before = "INSERT INTO \"SNRVolumeDeviceName\" (\"hostId\", \"deviceName\") VALUES (101, '/dev/sdb');";
+  rows.back().rowQuery = "SELECT \"deviceConfigured\" FROM \"SNRVolumeDeviceNameFull\"";
+  rows.back().rowValue = "1";
   rows.push_back(san("an appliance added is listed", "onMsgManageQRAppliance",
                      "onMsgManageQRAppliance 4001=1 11708=idtext:0:qm1 2052=0", "onMsgGetQRAppliances",
                      {"tag 11708 (appliance) len 7: 1 \"qm1\""}));
