@@ -121,10 +121,16 @@ std::vector<Row> sanRows() {
                        "('naa.700', 2, 1, 'xfs');";
   rows.back().rowQuery = "SELECT \"qmProtected\" || ',' || \"qmState\" FROM \"SNRVolume\" WHERE \"volumeId\" = 1";
   rows.back().rowValue = "1,1";
-  rows.push_back(san("a continuous-replication device configured is listed", "onMsgConfigureQuillmereDevice",
+  // The device is configured on the client, which the demonstration keeps
+  // in the host's memory and makes anew at each start: after a restart the
+  // listing is asked again and is empty, as the client is new.
+  rows.push_back(san("a continuous-replication device configured is listed by the client",
+                     "onMsgConfigureQuillmereDevice",
                      "onMsgManageQRAppliance 4001=1 11708=idtext:0:qm1 2052=0\nonMsgConfigureQuillmereDevice 4001=1 "
-                     "2009=101 11715=qm1 11721=idtext:4:q1 2052=0",
-                     "", {}));
+                     "2009=101 11715=qm1 11721=idtext:4:q1 11721=idtext:1:m-new 2052=0",
+                     "onMsgGetQuillmereDevices body=101 body=4 body=s:qm1",
+                     {"tag 11721 (Quillmere device) len 12: 4 \"q1-m-new\""}));
+  rows.back().restartShows = {"reply 11720", "!q1-m-new"};
   rows.push_back(san("a replication policy added is listed", "onMsgManageReplicationPolicies",
                      kAddGold,
                      "onMsgGetReplicationPolicies",
