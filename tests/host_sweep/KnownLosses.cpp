@@ -49,9 +49,6 @@ const std::vector<std::pair<std::string, std::string>>& notDriven() {
       {"a mount path's credential is stored (storage-library 8, tag 95)",
        "the credential is an entity of its own (namespace 18) inside the second description, which the console's "
        "storage-library word has no form for; the demonstration has no credential either"},
-      {"a fan-in recovery point operation is stored",
-       "needs a recovery point with its fan-in detail in the replica tables, which only the test kit's in-process "
-       "seeding makes"},
       {"a snapshot import is started",
        "the import runs the snapshot tool on the client through the network stand-in, which in the host knows no "
        "host: every import fails (and an import starts a job, storing no configuration)"},

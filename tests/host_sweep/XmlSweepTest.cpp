@@ -54,9 +54,10 @@ std::vector<Row> xmlRows() {
                   "i2=\"84\"><list tag=\"3\"><EVGui_IdName s2=\"E:\"/></list></EVGui_DKBFConfigureDevicesReq>'",
                   "san-volumes 101", {"reply 11604", "!E:"}});
   rows.back().outsideWorld = true;
-  rows.push_back({"a fan-in recovery point operation is stored", "onMsgManageFanInRP",
-                  "--xml 0x0D00041B onMsgManageFanInRP '<EVGui_CDRFanInExecuteRPOperationReq i1=\"1\" i2=\"7\"/>'",
-                  "", {}});
+  rows.push_back({"a fan-in recovery point deleted (operation 2) is gone", "onMsgManageFanInRP",
+                  "--xml 0x0D00041B onMsgManageFanInRP '<EVGui_CDRFanInExecuteRPOperationReq i1=\"1\" i2=\"2\"/>'",
+                  "", {}, "SELECT COUNT(*) FROM \"FLRConsistencyPoint\"", "0",
+                  "INSERT INTO \"FLRConsistencyPoint\" (\"flrSetId\") VALUES (1);"});
   return rows;
 }
 
