@@ -46,9 +46,21 @@ Row san(const std::string& proves, const std::string& request, const std::string
 std::vector<Row> sanRows() {
   std::vector<Row> rows;
   rows.push_back(san("a discovered SAN volume host's volumes are not recorded by discovery", "onMsgSetSANVolumeHost",
-                     "san-discover 101 sanhost1", "san-hosts", {"sanhost1"}));
+                     "san-discover 101 sanhost1", "san-volumes 101", {"reply 11604", "!/dev/sdb"}));
   rows.push_back(san("a SAN volume recorded by operation 48 is listed", "onMsgSetSANVolume", kRecordSdb,
                      "san-volumes 101", {"/dev/sdb", "scsi-3600a0b800012"}));
+  rows.push_back(san("a SAN volume deleted by operation 2 is gone", "onMsgSetSANVolume",
+                     std::string(kRecordSdb) +
+                         "\nonMsgSetSANVolume 11633=hdr12:1,101,0:/dev/sdb 11618=1 4106=2 4001=2 2052=0",
+                     "san-volumes 101", {"reply 11604", "!/dev/sdb"}));
+  rows.push_back(san("a SAN volume's access path and history name set by operation 3 are stored", "onMsgSetSANVolume",
+                     std::string(kRecordSdb) +
+                         "\nonMsgSetSANVolume 11618=1 11633=hdr12:1,101,0:/dev/sdb 11773=s:/export/b 11724=s:history-b 4106=2 "
+                         "4001=3 2052=0",
+                     "", {}));
+  rows.back().rowQuery = "SELECT (SELECT \"accessPath\" FROM \"SNRVolumeDeviceNameFull\" WHERE \"volumeId\" = 1) || ',' || "
+                         "(SELECT \"historyName\" FROM \"QuillmereHistoryName\" WHERE \"volumeId\" = 1)";
+  rows.back().rowValue = "/export/b,history-b";
   rows.push_back(san("a snapshot mounted on a volume records its mount point", "onMsgVolumeMountPointCommand",
                      "onMsgVolumeMountPointCommand 11633=hdr12:1,101,0:E: 11653=hdr12:0,101,1:/mnt/snap 11675=NTFS "
                      "4106=2 4001=1 2052=0",
