@@ -53,6 +53,13 @@ std::vector<Row> diskRows() {
                   std::string(kMountPaths) +
                       "onMsgSetMMMountPath 4001=3 11003=u64:{h:1 \"/srv/disklib1/mp1\"} 11041=s:/mnt/renamed 2052=0",
                   kMountPaths, {"\"/mnt/renamed\""}});
+  rows.push_back({"a mount path added by operation 1 reads back", "onMsgSetMMMountPath",
+                  "libraries\nonMsgSetMMMountPath 4001=1 11003=u64:{h:(library) len 12: 2 \"DiskLib1\"} 4108=2 "
+                  "11041=s:/srv/new 2048=idtext:1:ma1 2401=enc:alice 11185=1 2052=0",
+                  kMountPaths, {"\"/srv/new\""},
+                  "SELECT \"MountPathTypeId\" || ',' || \"UserName\" FROM \"MMMountPath\" WHERE \"MountPathName\" = "
+                  "'/srv/new'",
+                  "1,alice"});
   rows.push_back({"a mount path's user name set by operation 3 is stored", "onMsgSetMMMountPath",
                   std::string(kMountPaths) +
                       "onMsgSetMMMountPath 4001=3 11003=u64:{h:1 \"/srv/disklib1/mp1\"} 2401=enc:bob 2052=0",

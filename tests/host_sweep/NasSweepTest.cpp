@@ -42,6 +42,17 @@ std::vector<Row> nasRows() {
   Row removed{"a removed NAS client is listed as deleted", "onMsgSetNASClient", "nas-remove 102 filer1 nasma1", "nas-clients",
               {"tag 2009 (client) len 10: (no id listed) \"filer1\"\n  tag 7501 (deleted) len 4: 1"}};
   rows.push_back(removed);
+  rows.push_back({"a restored NAS client is listed as not deleted", "onMsgSetNASClient",
+                  "nas-remove 102 filer1 nasma1\nnas-restore 102 filer1 nasma1", "nas-clients",
+                  {"tag 2009 (client) len 10: (no id listed) \"filer1\"\n  tag 7501 (deleted) len 4: 0"}});
+  rows.push_back(nas("an NDMP server's firmware and port set by an update are stored",
+                     std::string(kAddFiler2) +
+                         "\nonMsgSetMMNDMPServer 4106=2 4001=3 11058=filer2 11062=enc:root 11063=enc:demo 11065=9.2 "
+                         "11066=10001 2052=0",
+                     "ndmp-servers", {"filer2"}));
+  rows.back().rowQuery = "SELECT n.\"firmwareRevision\" || ',' || n.\"listenPort\" FROM \"MMNDMPHostInfo\" n JOIN "
+                         "\"APP_Client\" c ON c.\"id\" = n.\"clientId\" WHERE c.\"name\" = 'filer2'";
+  rows.back().rowValue = "9.2,10001";
   return rows;
 }
 
