@@ -22,8 +22,8 @@ Row nas(const std::string& proves, const std::string& change, const std::string&
 std::vector<Row> nasRows() {
   std::vector<Row> rows;
   rows.push_back(nas("an NDMP server added is listed", kAddFiler2, "ndmp-servers", {"filer2"}));
-  rows.push_back(nas("an added NDMP server's properties read back", kAddFiler2, "ndmp-server 0 filer2",
-                     {"9.1P2", "10000"}));
+  rows.push_back(
+      nas("an added NDMP server's properties read back", kAddFiler2, "ndmp-server 0 filer2", {"9.1P2", "10000"}));
   rows.push_back(nas("an NDMP server's port set by an update reads back",
                      std::string(kAddFiler2) +
                          "\nonMsgSetMMNDMPServer 4106=2 4001=3 11058=filer2 11062=enc:root 11063=enc:demo 11066=10001 "
@@ -39,19 +39,25 @@ std::vector<Row> nasRows() {
                      std::string(kAddFiler2) + "\nadd-ndmp-controller ma1 filer2 /dev/robot1 DEMO TAPE-9 NLIB1 1 4",
                      "libraries", {"\"DEMO TAPE-9\""}));
   rows.back().request = "onMsgSetMMLibrary";
-  Row removed{"a removed NAS client is listed as deleted", "onMsgSetNASClient", "nas-remove 102 filer1 nasma1", "nas-clients",
+  Row removed{"a removed NAS client is listed as deleted",
+              "onMsgSetNASClient",
+              "nas-remove 102 filer1 nasma1",
+              "nas-clients",
               {"tag 2009 (client) len 10: (no id listed) \"filer1\"\n  tag 7501 (deleted) len 4: 1"}};
   rows.push_back(removed);
-  rows.push_back({"a restored NAS client is listed as not deleted", "onMsgSetNASClient",
-                  "nas-remove 102 filer1 nasma1\nnas-restore 102 filer1 nasma1", "nas-clients",
+  rows.push_back({"a restored NAS client is listed as not deleted",
+                  "onMsgSetNASClient",
+                  "nas-remove 102 filer1 nasma1\nnas-restore 102 filer1 nasma1",
+                  "nas-clients",
                   {"tag 2009 (client) len 10: (no id listed) \"filer1\"\n  tag 7501 (deleted) len 4: 0"}});
   rows.push_back(nas("an NDMP server's firmware and port set by an update are stored",
                      std::string(kAddFiler2) +
                          "\nonMsgSetMMNDMPServer 4106=2 4001=3 11058=filer2 11062=enc:root 11063=enc:demo 11065=9.2 "
                          "11066=10001 2052=0",
                      "ndmp-servers", {"filer2"}));
-  rows.back().rowQuery = "SELECT n.\"firmwareRevision\" || ',' || n.\"listenPort\" FROM \"MMNDMPHostInfo\" n JOIN "
-                         "\"APP_Client\" c ON c.\"id\" = n.\"clientId\" WHERE c.\"name\" = 'filer2'";
+  rows.back().rowQuery =
+      "SELECT n.\"firmwareRevision\" || ',' || n.\"listenPort\" FROM \"MMNDMPHostInfo\" n JOIN "
+      "\"APP_Client\" c ON c.\"id\" = n.\"clientId\" WHERE c.\"name\" = 'filer2'";
   rows.back().rowValue = "9.2,10001";
   return rows;
 }

@@ -49,17 +49,19 @@ std::vector<Row> sanRows() {
                      "san-discover 101 sanhost1", "san-volumes 101", {"reply 11604", "!/dev/sdb"}));
   rows.push_back(san("a SAN volume recorded by operation 48 is listed", "onMsgSetSANVolume", kRecordSdb,
                      "san-volumes 101", {"/dev/sdb", "scsi-3600a0b800012"}));
-  rows.push_back(san("a SAN volume deleted by operation 2 is gone", "onMsgSetSANVolume",
-                     std::string(kRecordSdb) +
-                         "\nonMsgSetSANVolume 11633=hdr12:1,101,0:/dev/sdb 11618=1 4106=2 4001=2 2052=0",
-                     "san-volumes 101", {"reply 11604", "!/dev/sdb"}));
-  rows.push_back(san("a SAN volume's access path and history name set by operation 3 are stored", "onMsgSetSANVolume",
-                     std::string(kRecordSdb) +
-                         "\nonMsgSetSANVolume 11618=1 11633=hdr12:1,101,0:/dev/sdb 11773=s:/export/b 11724=s:history-b 4106=2 "
-                         "4001=3 2052=0",
-                     "", {}));
-  rows.back().rowQuery = "SELECT (SELECT \"accessPath\" FROM \"SNRVolumeDeviceNameFull\" WHERE \"volumeId\" = 1) || ',' || "
-                         "(SELECT \"historyName\" FROM \"QuillmereHistoryName\" WHERE \"volumeId\" = 1)";
+  rows.push_back(
+      san("a SAN volume deleted by operation 2 is gone", "onMsgSetSANVolume",
+          std::string(kRecordSdb) + "\nonMsgSetSANVolume 11633=hdr12:1,101,0:/dev/sdb 11618=1 4106=2 4001=2 2052=0",
+          "san-volumes 101", {"reply 11604", "!/dev/sdb"}));
+  rows.push_back(
+      san("a SAN volume's access path and history name set by operation 3 are stored", "onMsgSetSANVolume",
+          std::string(kRecordSdb) +
+              "\nonMsgSetSANVolume 11618=1 11633=hdr12:1,101,0:/dev/sdb 11773=s:/export/b 11724=s:history-b 4106=2 "
+              "4001=3 2052=0",
+          "", {}));
+  rows.back().rowQuery =
+      "SELECT (SELECT \"accessPath\" FROM \"SNRVolumeDeviceNameFull\" WHERE \"volumeId\" = 1) || ',' || "
+      "(SELECT \"historyName\" FROM \"QuillmereHistoryName\" WHERE \"volumeId\" = 1)";
   rows.back().rowValue = "/export/b,history-b";
   rows.push_back(san("a snapshot mounted on a volume records its mount point", "onMsgVolumeMountPointCommand",
                      "onMsgVolumeMountPointCommand 11633=hdr12:1,101,0:E: 11653=hdr12:0,101,1:/mnt/snap 11675=NTFS "
@@ -80,18 +82,20 @@ std::vector<Row> sanRows() {
   rows.back().before = kReplica;
   rows.back().rowQuery = "SELECT COUNT(*) FROM \"ReplicationVolume\" WHERE \"replicaId\" = 42";
   rows.back().rowValue = "1";
-  rows.push_back(san("a released replica is gone", "onMsgReleaseReplica", "onMsgReleaseReplica first=2 count=42", "",
-                     {}));
+  rows.push_back(
+      san("a released replica is gone", "onMsgReleaseReplica", "onMsgReleaseReplica first=2 count=42", "", {}));
   rows.back().before = kReplica;
   rows.back().rowQuery = "SELECT COUNT(*) FROM \"ReplicationVolume\" WHERE \"replicaId\" = 42";
   rows.back().rowValue = "0";
   rows.push_back(san("a consistency point deleted for file-level recovery is gone with its snapshot",
                      "onMsgManageFLRCP", "onMsgManageFLRCP 4106=2 4001=2 11806=1 2052=0", "", {}));
   rows.back().before = kSnapshot;
-  rows.back().rowQuery = "SELECT (SELECT COUNT(*) FROM \"FLRConsistencyPoint\") || ',' || (SELECT COUNT(*) FROM "
-                         "\"FLRSnapshot\")";
+  rows.back().rowQuery =
+      "SELECT (SELECT COUNT(*) FROM \"FLRConsistencyPoint\") || ',' || (SELECT COUNT(*) FROM "
+      "\"FLRSnapshot\")";
   rows.back().rowValue = "0,0";
-  rows.push_back(san("a snapshot mounted for file-level recovery records its mount point", "onMsgManageFLRSnapshotMount",
+  rows.push_back(san("a snapshot mounted for file-level recovery records its mount point",
+                     "onMsgManageFLRSnapshotMount",
                      "onMsgManageFLRSnapshotMount 4106=2 4001=1 11602=idtext:101:sanhost1 11810=1 11811=s:snap1 "
                      "11812=idtext:0:/mnt/snap1 11821=s:E: 2052=0",
                      "", {}));
@@ -107,9 +111,8 @@ std::vector<Row> sanRows() {
                        "INSERT INTO \"FLRSnapMountPoint\" (\"snapId\", \"mountPath\") VALUES (1, '/mnt/snap1');";
   rows.back().rowQuery = "SELECT \"mountPointId\" || ',' || \"shareName\" FROM \"FLRSnapNetworkShare\"";
   rows.back().rowValue = "1,share1";
-  rows.push_back(san("a user application added is listed", "onMsgManageQRUserApps",
-                     kAddMail,
-                     "onMsgGetQRUserApps", {"resume.sh"}));
+  rows.push_back(san("a user application added is listed", "onMsgManageQRUserApps", kAddMail, "onMsgGetQRUserApps",
+                     {"resume.sh"}));
   rows.push_back(san("a snapshot import is started", "onMsgImportSnapshotCommand",
                      "onMsgImportSnapshotCommand 11756=s:D:=E: 11771=idtext:101:sanhost1 11772=idtext:9:source1 "
                      "4106=2 2052=0",
@@ -129,22 +132,21 @@ std::vector<Row> sanRows() {
                      "onMsgManageQRAppliance 4001=1 11708=idtext:0:qm1 2052=0\nonMsgManageQuillmereVolume 4106=2 "
                      "4001=109 2009=101 11715=qm1 11716=idtext:1:vol1 2052=0",
                      "", {}));
-  rows.back().before = "INSERT INTO \"SNRVolume\" (\"deviceId\", \"lun\", \"applianceId\", \"fsType\") VALUES "
-                       "('naa.700', 2, 1, 'xfs');";
+  rows.back().before =
+      "INSERT INTO \"SNRVolume\" (\"deviceId\", \"lun\", \"applianceId\", \"fsType\") VALUES "
+      "('naa.700', 2, 1, 'xfs');";
   rows.back().rowQuery = "SELECT \"qmProtected\" || ',' || \"qmState\" FROM \"SNRVolume\" WHERE \"volumeId\" = 1";
   rows.back().rowValue = "1,1";
   // The device is configured on the client, which the demonstration keeps
   // in the host's memory and makes anew at each start: after a restart the
   // listing is asked again and is empty, as the client is new.
-  rows.push_back(san("a continuous-replication device configured is listed by the client",
-                     "onMsgConfigureQuillmereDevice",
-                     "onMsgManageQRAppliance 4001=1 11708=idtext:0:qm1 2052=0\nonMsgConfigureQuillmereDevice 4001=1 "
-                     "2009=101 11715=qm1 11721=idtext:4:q1 11721=idtext:1:m-new 2052=0",
-                     "onMsgGetQuillmereDevices body=101 body=4 body=s:qm1",
-                     {"tag 11721 (Quillmere device) len 12: 4 \"q1-m-new\""}));
+  rows.push_back(san(
+      "a continuous-replication device configured is listed by the client", "onMsgConfigureQuillmereDevice",
+      "onMsgManageQRAppliance 4001=1 11708=idtext:0:qm1 2052=0\nonMsgConfigureQuillmereDevice 4001=1 "
+      "2009=101 11715=qm1 11721=idtext:4:q1 11721=idtext:1:m-new 2052=0",
+      "onMsgGetQuillmereDevices body=101 body=4 body=s:qm1", {"tag 11721 (Quillmere device) len 12: 4 \"q1-m-new\""}));
   rows.back().restartShows = {"reply 11720", "!q1-m-new"};
-  rows.push_back(san("a replication policy added is listed", "onMsgManageReplicationPolicies",
-                     kAddGold,
+  rows.push_back(san("a replication policy added is listed", "onMsgManageReplicationPolicies", kAddGold,
                      "onMsgGetReplicationPolicies",
                      {"tag 11642 (replication policy) len 8: 1 \"gold\"", "tag 11644 (retention period) len 4: 30"}));
   rows.push_back(san("a deleted replication policy is gone", "onMsgManageReplicationPolicies",

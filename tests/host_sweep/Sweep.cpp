@@ -4,14 +4,12 @@
 #include "tests/host_sweep/Sweep.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <unistd.h>
-
 #include <sqlite3.h>
-
-#include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -83,10 +81,8 @@ std::vector<std::string> linesOf(const std::string& text) {
 
 // The host's environment for a row's database.
 std::map<std::string, std::string> hostEnvironment(const tktest::TempDir& dir, const std::string& database) {
-  return {{"TK_DB", database},
-          {"TK_RIGHTS", "table"},
-          {"TK_LOCK_DIR", dir.file("locks")},
-          {"TK_LOG_DIR", dir.file("log")}};
+  return {
+      {"TK_DB", database}, {"TK_RIGHTS", "table"}, {"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}};
 }
 
 // The demonstration installation, seeded once per process; each row
@@ -329,8 +325,8 @@ std::string lossesOf(const Row& row, const Outcome& outcome) {
       const bool absent = shown.rfind('!', 0) == 0;
       const bool found = text.find(absent ? shown.substr(1) : shown) != std::string::npos;
       if (found == absent)
-        losses += std::string(when) + (absent ? ": still shows " : ": does not show ") + shown.substr(absent ? 1 : 0) +
-                  "\n";
+        losses +=
+            std::string(when) + (absent ? ": still shows " : ": does not show ") + shown.substr(absent ? 1 : 0) + "\n";
     }
   }
   if (!row.rowQuery.empty()) {

@@ -45,6 +45,16 @@ struct Row {
   std::vector<std::string> restartShows = {};
 };
 
+// One field of a change in a table of fields: what the row calls it, the
+// elements the change sends, and what reads it back (the text an answer
+// shows, or the column or query of its row, with the value it gives).
+struct FieldCase {
+  const char* name;
+  const char* sent;
+  const char* seen;
+  const char* value = "";
+};
+
 // What one row saw.
 struct Outcome {
   int changeExit = -1;
