@@ -163,6 +163,8 @@ std::vector<Row> diskRows() {
     row.rowValue = t.value;
     rows.push_back(row);
   }
+  rows.push_back(storageLibrary("a disk library's hybrid-cloud pairing is stored (storage-library 32, tag 86)",
+                                "storage-library 43=32 8=DiskLib1 second.86=1", "", {}));
   rows.push_back(storageLibrary("a disk library renamed reads back (storage-library 32, tag 8)",
                                 "storage-library 43=32 8=DiskLib1 second.8=DiskLib7", "libraries", {"\"DiskLib7\""}));
   {

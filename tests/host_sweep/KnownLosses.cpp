@@ -46,6 +46,9 @@ const std::vector<std::pair<std::string, std::string>>& notDriven() {
        "the demonstration's drive vendor catalogue is empty, so no vendor index (11069) can be chosen"},
       {"an NDMP drive probed by operation 58 is not stored",
        "the host's NDMP stand-in knows no drive at filer2 (the demonstration seeds none)"},
+      {"a disk library's hybrid-cloud pairing is stored (storage-library 32, tag 86)",
+       "the pairing is an object of its own (namespace 13, class 1015) holding a cloud library entity, which the "
+       "console's storage-library word has no form for; the demonstration has no cloud library either"},
       {"a mount path's credential is stored (storage-library 8, tag 95)",
        "the credential is an entity of its own (namespace 18) inside the second description, which the console's "
        "storage-library word has no form for; the demonstration has no credential either"},
