@@ -302,7 +302,7 @@ Outcome drive(const Row& row) {
     outcome.changeOut += out;
     outcome.reread = converse(host, {"control 70"}, row.readBack).second;
     if (!row.rowQuery.empty()) outcome.rowReread = queryRows(database, row.rowQuery);
-    host.stop();
+    outcome.stops = std::to_string(host.stop());
   }
   hosttest::Host host(dir, dir.file("second.sock"), seed, hostEnvironment(dir, database), "second");
   if (!host.up()) {
@@ -311,7 +311,7 @@ Outcome drive(const Row& row) {
   }
   outcome.restarted = converse(host, {}, row.readBack).second;
   if (!row.rowQuery.empty()) outcome.rowRestarted = queryRows(database, row.rowQuery);
-  host.stop();
+  outcome.stops += "," + std::to_string(host.stop());
   return outcome;
 }
 
@@ -363,6 +363,9 @@ void sweep(const std::vector<Row>& all) {
     const std::string context = "the change:\n" + outcome.changeOut + "\nafter a re-read:\n" + outcome.reread +
                                 "\nafter a restart:\n" + outcome.restarted;
     EXPECT_EQ(outcome.changeExit, row.changeExit) << context;
+    // Both hosts ended cleanly: a sanitizer finding in one ends it otherwise.
+    EXPECT_EQ(outcome.stops, "0,0") << context;
+    EXPECT_FALSE(row.shows.empty() && row.rowQuery.empty()) << "the row reads nothing back";
     const std::string losses = lossesOf(row, outcome);
     const auto known = std::find_if(knownLosses().begin(), knownLosses().end(),
                                     [&](const auto& loss) { return loss.first == row.proves; });

@@ -63,6 +63,8 @@ struct Outcome {
   std::string restarted;  // after a restart
   std::string rowReread;
   std::string rowRestarted;
+  // The exit statuses of the two hosts, "first,second".
+  std::string stops;
 };
 
 // Drives every row (several at a time) and judges each under its name.
