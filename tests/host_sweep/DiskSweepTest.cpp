@@ -16,6 +16,11 @@ constexpr const char* kAddArchive =
     "onMsgSetCenteraCluster 4001=48 11400=idtext:0:Arc1 11411=s:cas-Arc1 11405=s:ID-Arc1 11406=s:5000 11407=s:4.0 "
     "11408=s:10.0.0.1 2052=0";
 
+constexpr const char* kAddShare =
+    "onMsgSetDiskVolume 4001=1 2048=idtext:1:ma1 11041=s://nas1/share 2401=enc:backup 2402=enc:s3cret 2052=0";
+// The volumes of the network share's device.
+constexpr const char* kShareVolumes = "onMsgGetDiskDevices\nonMsgGetDiskVolumes handle={h:\"DiskDevice_1\"}\n";
+
 // A fourth mount path of DiskLib1 on ma1: mount path 3.
 constexpr const char* kAddMp3 = "storage-library 43=4 8=DiskLib1 3=ma1 24=/srv/disklib1/mp3 60=mp3\n";
 
@@ -107,6 +112,25 @@ std::vector<Row> diskRows() {
                   "2402=enc:s3cret 2052=0",
                   "onMsgGetDiskDevices",
                   {"\"DiskDevice_1\"", "tag 11206 (identification type) len 13: \"Network share\""}});
+  rows.push_back({"a network share's path changed by operation 3 reads back",
+                  "onMsgSetDiskVolume",
+                  std::string(kAddShare) + "\n" + kShareVolumes +
+                      "onMsgSetDiskVolume 4001=3 11003=u64:{h:\"//nas1/share\"} 11041=s://nas1/other 2052=0",
+                  kShareVolumes,
+                  {"tag 11208 (volume path) len 12: \"//nas1/other\""}});
+  // The answer's status carries the device's id (3), which the console
+  // reads as no plain success.
+  rows.push_back({"a network share shared with a further agent (operation 16) is stored for it",
+                  "onMsgSetDiskVolume",
+                  std::string(kAddShare) + "\n" + kShareVolumes +
+                      "onMsgSetDiskVolume 4001=16 11148=u64:{h:\"DiskDevice_1\"} 2048=idtext:0:ma2 "
+                      "11041=s:/srv/shared 2052=0",
+                  kShareVolumes,
+                  {"tag 2048 (media agent) len 7: 2 \"ma2\""},
+                  "",
+                  "",
+                  "",
+                  3});
   rows.push_back(storageLibrary("a mount path added to a disk library reads back (storage-library 4)",
                                 "storage-library 43=4 8=DiskLib1 3=ma1 24=/srv/disklib1/mp3 60=mp3", kMountPaths,
                                 {"\"mp3\""}));

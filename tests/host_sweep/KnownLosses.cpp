@@ -21,6 +21,8 @@ const std::vector<std::pair<std::string, std::string>>& knownLosses() {
        "item 3: the library controller's bus update stores address and text but not the type"},
       {"a network share keeps its kind and remote-host settings",
        "item 4: a network share's kind is stored nowhere; after a re-read it is \"Type 0\""},
+      {"a network share's path changed by operation 3 reads back",
+       "item 4: the volume listing keeps showing the old path while the stored setting holds the new one"},
       {"an added master pool reads back configured as the session showed it",
        "item 5: the session shows the added master pool not configured (21), a re-read configured (20)"},
       {"a library's usePnpWhenBlank flag leaves it shown (storage-library 32, tag 73)",
