@@ -41,7 +41,7 @@ struct Row {
   // the demonstration puts in memory are there again after the restart.
   bool outsideWorld = false;
   // What the read back after the restart prints instead of `shows`, for a
-  // value specified to start afresh with the host.
+  // value that starts afresh with each host by design.
   std::vector<std::string> restartShows = {};
 };
 
