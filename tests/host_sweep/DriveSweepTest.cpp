@@ -1,0 +1,112 @@
+// Drives, drive paths, drive pools and master drive pools, swept through
+// the host.
+#include <gtest/gtest.h>
+
+#include "tests/host_sweep/Sweep.h"
+
+namespace sweeptest {
+namespace {
+
+// TapeLib1's master pool, its drive pools and the drive paths of ma2's pool.
+constexpr const char* kPools =
+    "libraries\nmaster-pools {h:(library) len 12: 1 \"TapeLib1\"}\ndrive-pools {h:(master drive pool)} master\n";
+constexpr const char* kPaths =
+    "libraries\nmaster-pools {h:(library) len 12: 1 \"TapeLib1\"}\ndrive-pools {h:(master drive pool)} master\n"
+    "drive-paths {h:2 \"DrivePool(ma2)\"}\n";
+
+}  // namespace
+
+std::vector<Row> driveRows() {
+  std::vector<Row> rows;
+  // Operation 3 on ma2's path of Drive1, one field a row.
+  for (const FieldCase& f : std::vector<FieldCase>{
+           {"alias", "8252=Tape-A", "tag 8252 (drive alias) len 6: \"Tape-A\""},
+           {"description", "11023=s:drive-text", "tag 11023 (drive description) len 10: \"drive-text\""},
+           {"path detail", "11024=s:/dev/nst9", "tag 11024 (path detail) len 9: \"/dev/nst9\""}}) {
+    rows.push_back({std::string("a drive path's ") + f.name + " set by operation 3 reads back",
+                    "onMsgSetMMDrive",
+                    std::string(kPaths) + "onMsgSetMMDrive 4001=3 11003=u64:{h:\"Drive1\"} " + f.sent + " 2052=0",
+                    kPaths,
+                    {f.seen}});
+  }
+  // No answer shows a drive path's bus: its row of settings does.
+  rows.push_back(
+      {"a drive path takes another drive path's bus (operation 3 with 11054)",
+       "onMsgSetMMDrive",
+       std::string(kPaths) + "onMsgSetMMDrive 4001=3 11003=u64:{h:\"Drive1\"} 11054=idtext:{h:\"Drive2\"}:x "
+                             "2052=0",
+       "",
+       {},
+       "SELECT group_concat(\"Name\" || '=' || \"Value\", ',') FROM (SELECT * FROM \"MMObjectSetting\" WHERE "
+       "\"Kind\" = 6 AND \"ObjectId\" = 2 ORDER BY \"Name\")",
+       "ControllerText=,ControllerType=0,ScsiAddress=0"});
+  rows.push_back({"an object action on a drive path (operation 12) keeps it",
+                  "onMsgSetMMDrive",
+                  std::string(kPaths) + "onMsgSetMMDrive 4001=12 11003=u64:{h:\"Drive1\"} 4108=1 2052=0",
+                  kPaths,
+                  {"\"/dev/nst0\"", "\"/dev/nst1\""}});
+  rows.push_back({"an NDMP drive path added by operation 1 is stored",
+                  "onMsgSetMMDrive",
+                  "onMsgSetMMDrive 4001=1 11058=filer2 2048=idtext:0:ma1 11024=s:/dev/nrst0 2052=0",
+                  "",
+                  {}});
+  rows.push_back({"an NDMP drive probed by operation 58 is not stored",
+                  "onMsgSetMMDrive",
+                  "onMsgSetMMDrive 4001=58 11058=filer2 11024=s:/dev/nrst0 2052=0",
+                  "",
+                  {}});
+  rows.push_back({"a drive's id set by operation 3 is stored",
+                  "onMsgSetMMDrive",
+                  std::string(kPaths) + "onMsgSetMMDrive 4001=3 11003=u64:{h:\"Drive1\"} 11135=s:ACS-0,1,2,3 2052=0",
+                  "",
+                  {},
+                  "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'DriveIdString'",
+                  "ACS-0,1,2,3"});
+  // Operation 3 on ma2's drive pool, one field a row.
+  for (const FieldCase& f :
+       std::vector<FieldCase>{{"name", "8260=s:Pool-X", "tag 8061 (drive pool) len 10: 2 \"Pool-X\""},
+                              {"copy manager", "11132=7", "tag 11132 (copy manager) len 4: 7"},
+                              {"cost category", "11217=9", "tag 11217 (cost category) len 4: 9"}}) {
+    rows.push_back(
+        {std::string("a drive pool's ") + f.name + " reads back",
+         "onMsgSetMMDrivePool",
+         std::string(kPools) + "onMsgSetMMDrivePool 4001=3 11003=u64:{h:2 \"DrivePool(ma2)\"} " + f.sent + " 2052=0",
+         kPools,
+         {f.seen}});
+  }
+  rows.push_back({"a drive pool's proxy host is stored",
+                  "onMsgSetMMDrivePool",
+                  std::string(kPools) +
+                      "onMsgSetMMDrivePool 4001=3 11003=u64:{h:2 \"DrivePool(ma2)\"} 11019=idtext:0:proxy.example.net "
+                      "2052=0",
+                  "",
+                  {},
+                  "SELECT \"Descript\" FROM \"MMDrivePool\" WHERE \"DrivePoolName\" = 'DrivePool(ma2)'",
+                  "proxy.example.net"});
+  rows.push_back(
+      {"a master pool's name reads back",
+       "onMsgSetMMMasterDrivePool",
+       std::string(kPools) + "onMsgSetMMMasterDrivePool 4001=3 11003=u64:{h:(master drive pool)} 8258=s:Master2 2052=0",
+       kPools,
+       {"(master drive pool) len 11: 1 \"Master2\""}});
+  rows.push_back({"an added master pool reads back configured as the session showed it",
+                  "onMsgAddMasterDrivePool",
+                  "libraries\nonMsgAddMasterDrivePool handle={h:(library) len 12: 1 \"TapeLib1\"}\nmaster-pools "
+                  "{h:(library) len 12: 1 \"TapeLib1\"}",
+                  "libraries\nmaster-pools {h:(library) len 12: 1 \"TapeLib1\"}",
+                  {"\"MasterPool(TapeLib1)_2\"", "21 (master drive pool, not configured)"}});
+  // The master pool's handle in the first word (the high word, the count's
+  // place, is 0), the media agent's id in the second word of the stream
+  // area.
+  rows.push_back(
+      {"an added drive pool reads back with its media agent",
+       "onMsgAddDrivePool",
+       std::string(kPools) + "onMsgAddDrivePool first={h:(master drive pool)} body=0 body=0 body=2\n" + kPools,
+       kPools,
+       {"(drive pool) len 20: 3 \"DrivePool(ma2)_2\""}});
+  return rows;
+}
+
+TEST(HostSweep, EveryDriveAndPoolChangeAnsweredSuccessReadsBackAfterAReReadAndARestart) { sweep(driveRows()); }
+
+}  // namespace sweeptest

@@ -1,0 +1,193 @@
+// Library changes, drag and drop, the control request, library controllers,
+// detection and the serial-number check, swept through the host.
+#include <gtest/gtest.h>
+
+#include "tests/host_sweep/Sweep.h"
+
+namespace sweeptest {
+namespace {
+
+// The handles of the demonstration's libraries, as `libraries` prints them.
+constexpr const char* kTapeLib = "{h:(library) len 12: 1 \"TapeLib1\"}";
+
+// The drive paths of ma1's drive pool of TapeLib1.
+constexpr const char* kMa1Paths =
+    "libraries\nmaster-pools {h:(library) len 12: 1 \"TapeLib1\"}\ndrive-pools {h:(master drive pool)} master\n"
+    "drive-paths {h:1 \"DrivePool(ma1)\"}\n";
+
+// A library of one drive that ma1 sees, attached as an administrator would.
+constexpr const char* kAttachToMa1 =
+    "INSERT INTO \"MMAttachedLibrary\" (\"ClientId\", \"Vendor\", \"Product\", \"SerialNumber\", \"DeviceName\", "
+    "\"ScsiBus\", \"ScsiTarget\", \"ScsiLun\") VALUES ((SELECT \"id\" FROM \"APP_Client\" WHERE \"name\" = 'ma1'), "
+    "'DEMO', 'TAPE-2', 'LIB0005', '/dev/sg5', 0, 9, 0); INSERT INTO \"MMAttachedDrive\" (\"AttachedLibraryId\", "
+    "\"DriveNumber\", \"Vendor\", \"Product\", \"SerialNumber\", \"DeviceName\") VALUES (last_insert_rowid(), 1, "
+    "'DEMO', 'LTO', 'SN0201', '/dev/nst8');";
+
+}  // namespace
+
+std::vector<Row> libraryRows() {
+  std::vector<Row> rows;
+  const std::string lib = std::string("libraries\n") + kTapeLib;
+  // Operation 3 of the library change, one field a row: the element sent and
+  // the line the library's record shows for it.
+  for (const FieldCase& f : std::vector<FieldCase>{
+           {"alias", "8251=Robot-A", "tag 8251 (alias name) len 7: \"Robot-A\""},
+           {"device value", "11010=7", "tag 11010 (device value) len 4: 7"},
+           {"unit description", "11006=Unit-A", "tag 11006 (unit description) len 6: \"Unit-A\""},
+           {"drive count", "11009=4", "tag 11159 (drive count) len 4: 4"},
+           {"door lock", "11164=1", "tag 11164 (door locked) len 4: 1"},
+           {"automatic DDS configuration", "11414=1", "tag 11414 (auto-config DDS) len 4: 1"},
+           {"automatic failover configuration", "11415=1", "tag 11415 (auto-config failover) len 4: 1"},
+           {"ACSLS clean pool", "11430=1", "tag 11430 (ACSLS clean pool) len 4: 1"},
+           {"IP drive ids", "11431=1", "tag 11431 (IP drive ids) len 4: 1"},
+           {"attribute word", "11416=6", "tag 11416 (attribute) len 4: 6"},
+           {"volume range", "11417=VOLRANGE-XYZ", "tag 11417 (volume range) len 12: \"VOLRANGE-XYZ\""},
+           {"VTL type", "11432=2", "tag 11432 (VTL type) len 4: 2"}}) {
+    rows.push_back({std::string("a library's ") + f.name + " set by operation 3 reads back",
+                    "onMsgSetMMLibrary",
+                    "libraries\nchange-library 3 " + std::string(kTapeLib) + " " + f.sent,
+                    "libraries",
+                    {f.seen}});
+  }
+  rows.push_back({"a configured library keeps its bar-code reader flag",
+                  "onMsgSetMMLibrary",
+                  "libraries\nchange-library 3 " + std::string(kTapeLib) + " 11177=0",
+                  "libraries",
+                  {"tag 11177 (barcode reader) len 4: 1"}});
+  rows.push_back({"the first controller takes another controller's bus, type and text (operation 3 with 11007)",
+                  "onMsgSetMMLibrary",
+                  "detect-keep ma2\ndetected-libraries\nlibraries\nchange-library 3 " + std::string(kTapeLib) +
+                      " 11007=idtext:{first controller@\"TAPE-4_LIB0004\"}:x",
+                  "libraries",
+                  {"\"/dev/sg4\"", "tag 11115 (controller type) len 4: 0"}});
+  rows.push_back({"an object action (operation 12) keeps the library",
+                  "onMsgSetMMLibrary",
+                  "libraries\nchange-library 12 " + std::string(kTapeLib),
+                  "libraries",
+                  {"tag 2049 (library) len 12: 1 \"TapeLib1\""}});
+  rows.push_back({"an identification of new media (operation 35) keeps the library",
+                  "onMsgSetMMLibrary",
+                  "libraries\nchange-library 35 " + std::string(kTapeLib),
+                  "libraries",
+                  {"tag 2049 (library) len 12: 1 \"TapeLib1\""}});
+  // The demonstration has no new media: status 3, "No new media were found".
+  rows.back().changeExit = 3;
+  rows.push_back({"automatic discovery (operation 84) reads back",
+                  "onMsgSetMMLibrary",
+                  "libraries\nchange-library 84 " + std::string(kTapeLib) + " 11178=1",
+                  "libraries",
+                  {"tag 11179 (auto discover) len 4: 1"}});
+  rows.push_back(
+      {"a discovery schedule (operation 85) keeps automatic discovery",
+       "onMsgSetMMLibrary",
+       "libraries\nchange-library 84 " + std::string(kTapeLib) + " 11178=1\nlibraries\nchange-library 85 " + kTapeLib,
+       "libraries",
+       {"tag 11179 (auto discover) len 4: 1"}});
+  rows.push_back({"an IP library controller's library and volume range read back (operation 55)",
+                  "onMsgSetMMLibrary",
+                  "add-ip-controller ma2 ls1.example.net DEMO TAPE-9 LSLIB1 1 4 11417=VOLRANGE-55",
+                  "libraries",
+                  {"\"DEMO TAPE-9\"", "tag 11417 (volume range) len 11: \"VOLRANGE-55\""}});
+  rows.push_back({"a detected library dropped on nothing is stored",
+                  "onMsgMMDragNDrop",
+                  "detect-keep ma1\ndetected-drives\ndrag {h:[SN0201]} 0 1",
+                  "libraries",
+                  {"\"TAPE-2_LIB0005\""},
+                  "",
+                  "",
+                  kAttachToMa1});
+  rows.push_back({"a detected library configured through its controller is stored (control 48)",
+                  "onMsgSetMMControl",
+                  "detect-keep ma2\ndetected-libraries\ncontrol 48 {h:[LIB0004]}",
+                  "libraries",
+                  {"\"TAPE-4_LIB0004\""}});
+  rows.push_back({"a detected library configured in mode 2 is stored (control 69)",
+                  "onMsgSetMMControl",
+                  "detect-keep ma2\ndetected-libraries\ncontrol 69 {h:[LIB0004]}",
+                  "libraries",
+                  {"\"TAPE-4_LIB0004\""}});
+  rows.push_back({"a deconfigured library reads back not configured (control 49)",
+                  "onMsgSetMMControl",
+                  std::string("libraries\ncontrol 49 ") + kTapeLib,
+                  "libraries",
+                  {"tag 11116 (icon id) len 4: 11 (tape or optical library, not configured)"}});
+  rows.push_back({"a library's long operation keeps the library (control 50)",
+                  "onMsgSetMMControl",
+                  std::string("libraries\ncontrol 50 ") + kTapeLib,
+                  "libraries",
+                  {"tag 2049 (library) len 12: 1 \"TapeLib1\""}});
+  rows.push_back({"a disk device's vault lock is stored (control 109)",
+                  "onMsgSetMMControl",
+                  "onMsgGetDiskDevices\nonMsgSetMMControl 4001=109 11003=u64:{h:\"DiskLib1 device 1\"} 8261=30 2052=0",
+                  "",
+                  {},
+                  "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'VaultLock'",
+                  "30"});
+  rows.push_back({"a library's credential operation keeps the library (control 105)",
+                  "onMsgSetMMControl",
+                  std::string("libraries\nonMsgSetMMControl 4001=105 11003=u64:") + kTapeLib +
+                      " 2048=idtext:0:TapeLib1 2401=enc:backup 2402=enc:s3cret 2052=0",
+                  "libraries",
+                  {"tag 2049 (library) len 12: 1 \"TapeLib1\""}});
+  rows.push_back(
+      {"a drive path replaced by another is disabled and the other enabled (control 61)",
+       "onMsgSetMMControl",
+       std::string(kMa1Paths) + "onMsgSetMMControl 4001=61 11003=u64:{h:\"Drive1\"} 11148=u64:{h:\"Drive2\"} 2052=0",
+       "",
+       {},
+       "SELECT group_concat(\"IsEnabled\", ',') FROM (SELECT \"IsEnabled\" FROM \"MMDrivePath\" WHERE "
+       "\"ClientId\" = 1 ORDER BY \"DriveId\")",
+       "0,1"});
+  rows.push_back({"a drive path moved to another host keeps the host (control 118)",
+                  "onMsgSetMMControl",
+                  std::string(kMa1Paths) +
+                      "onMsgSetMMControl 4001=118 11003=u64:{h:\"Drive2\"} 2048=idtext:0:newhost.example.net 2052=0",
+                  "",
+                  {},
+                  "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Kind\" = 6 AND \"Name\" = 'ServerHost'",
+                  "newhost.example.net"});
+  rows.push_back({"an IP controller copied to every shown agent is stored (control 55)",
+                  "onMsgSetMMControl",
+                  "add-ip-controller ma2 ls1.example.net DEMO TAPE-9 LSLIB1 1 4\ncontrol 70\nlibraries\ncontrol 55 "
+                  "{h:\"DEMO TAPE-9\"}",
+                  "",
+                  {},
+                  "SELECT COUNT(*) FROM \"MMLibraryController\" c JOIN \"MMLibrary\" l ON l.\"LibraryId\" = "
+                  "c.\"LibraryId\" WHERE l.\"LibraryName\" = 'DEMO TAPE-9'",
+                  "2"});
+  rows.push_back({"a library controller takes another controller's bus",
+                  "onMsgSetMMLibraryController",
+                  std::string("detect-keep ma2\ndetected-libraries\nlibraries\nonMsgGetMMLibraryControllers handle=") +
+                      kTapeLib +
+                      "\nonMsgSetMMLibraryController 4001=3 11003=u64:{h:\"/dev/sg1\"} "
+                      "11007=idtext:{first controller@\"TAPE-4_LIB0004\"}:x 2052=0",
+                  "libraries",
+                  {"\"/dev/sg4\"", "tag 11115 (controller type) len 4: 0"}});
+  rows.push_back({"a detection stores no library until one is configured",
+                  "onMsgMMAutoDetect",
+                  "detect-keep ma2",
+                  "libraries",
+                  {"!TAPE-4_LIB0004", "\"TapeLib1\""}});
+  rows.push_back({"an exhaustive detection stores no library until one is configured",
+                  "onMsgMMExaustiveDetect",
+                  std::string("libraries\nonMsgMMExaustiveDetect 11003=u64:") + kTapeLib + " 11053=1 2052=0",
+                  "libraries",
+                  {"!TAPE-4_LIB0004", "\"TapeLib1\""}});
+  // It answers status 2 ("new devices were found"), which the console
+  // counts as no plain success.
+  rows.back().changeExit = 3;
+  {
+    Row serial{"the serial-number check is process-wide and starts afresh with the host",
+               "onMsgSetMMMediaConfigParam",
+               "serial-check off",
+               "serial-check",
+               {"tag 11077 (check serial number) len 4: 0"}};
+    serial.restartShows = {"tag 11077 (check serial number) len 4: 1"};
+    rows.push_back(serial);
+  }
+  return rows;
+}
+
+TEST(HostSweep, EveryLibraryChangeAnsweredSuccessReadsBackAfterAReReadAndARestart) { sweep(libraryRows()); }
+
+}  // namespace sweeptest

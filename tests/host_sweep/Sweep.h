@@ -1,0 +1,87 @@
+// The sweep over every change request the host serves: each row makes one
+// change through the real tkconsole on a fresh copy of the demonstration
+// installation, then reads it back as an administrator sees it, from a new
+// connection after a re-read (control 70) and again after a restart of
+// tkhost. A change answered "Success" whose value does not come back fails
+// its row; a row in the known losses must still lose, so that the list
+// shrinks as the losses are mended.
+//
+// Console lines may name a handle by what its record shows: `{h:TEXT}` is
+// the object handle of the record in which TEXT was last printed on the
+// same connection (the handle item opens a record), so the lines need no
+// handle numbers, which change with every session.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sweeptest {
+
+struct Row {
+  // What the row proves; the known losses name rows by it.
+  std::string proves;
+  // The handler the change goes to, as the host's table names it.
+  std::string request;
+  // The console lines of the change, sent after `lock` on one connection.
+  std::string change;
+  // The console lines that show the value, sent after `lock` (and on the
+  // first host `control 70`) on a connection of their own.
+  std::string readBack;
+  // Texts the read back prints, each exactly; `!TEXT` says it must not.
+  std::vector<std::string> shows;
+  // Where no answer carries the value: a query of its row and its answer
+  // (the first column of the rows, joined by '|').
+  std::string rowQuery = {};
+  std::string rowValue = {};
+  // SQL run on the fresh database before the host starts.
+  std::string before = {};
+  // The change's console exit status (0: every answer a success).
+  int changeExit = 0;
+  // The host starts with --seed-demo each time: the filer and the SAN host
+  // the demonstration puts in memory are there again after the restart.
+  bool outsideWorld = false;
+  // What the read back after the restart prints instead of `shows`, for a
+  // value that starts afresh with each host by design.
+  std::vector<std::string> restartShows = {};
+};
+
+// One field of a change in a table of fields: what the row calls it, the
+// elements the change sends, and what reads it back (the text an answer
+// shows, or the column or query of its row, with the value it gives).
+struct FieldCase {
+  const char* name;
+  const char* sent;
+  const char* seen;
+  const char* value = "";
+};
+
+// What one row saw.
+struct Outcome {
+  int changeExit = -1;
+  std::string changeOut;
+  std::string reread;     // a new connection after control 70
+  std::string restarted;  // after a restart
+  std::string rowReread;
+  std::string rowRestarted;
+  // The exit statuses of the two hosts, "first,second".
+  std::string stops;
+};
+
+// Drives every row (several at a time) and judges each under its name.
+void sweep(const std::vector<Row>& rows);
+
+// The known losses: row name to the fault it shows.
+const std::vector<std::pair<std::string, std::string>>& knownLosses();
+// The rows the sweep does not drive yet: row name to the reason.
+const std::vector<std::pair<std::string, std::string>>& notDriven();
+
+// The families' tables; the coverage test reads them all.
+std::vector<Row> libraryRows();
+std::vector<Row> driveRows();
+std::vector<Row> diskRows();
+std::vector<Row> agentRows();
+std::vector<Row> xmlRows();
+std::vector<Row> nasRows();
+std::vector<Row> sanRows();
+
+}  // namespace sweeptest
