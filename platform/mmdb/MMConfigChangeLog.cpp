@@ -77,6 +77,15 @@ std::string goneRow(int kind, const std::string& key) {
          "; ";
 }
 
+// Registered before the first connection applies the schema, after every
+// table registered at load time: a database gains the log, and a table the
+// schema step rebuilds gets its triggers back, in the step's own
+// transaction rather than at the first configuration read.
+[[maybe_unused]] const bool kRegisteredLater = [] {
+  tkdb::registerSchemaLater(&registerChangeLog);
+  return true;
+}();
+
 }  // namespace
 
 int changeLogTriggerCount() {
@@ -107,8 +116,8 @@ void registerChangeLog() {
                          renewingEpoch("CREATE TABLE IF NOT EXISTS \"MMConfigChange\" (\"Seq\" INTEGER PRIMARY KEY, "
                                        "\"Kind\" INTEGER NOT NULL, \"ObjectId\" INTEGER)"));
     const std::string kept = std::to_string(kLogKept);
-    tkdb::registerSchema(
-        "MMConfigChange_prune",
+    tkdb::registerTrigger(
+        "MMConfigChange_prune", "MMConfigChange",
         renewingEpoch("CREATE TRIGGER IF NOT EXISTS \"MMConfigChange_prune\" AFTER INSERT ON \"MMConfigChange\" "
                       "WHEN NEW.\"Seq\" % 1024 = 0 AND NEW.\"Seq\" > " + kept + " BEGIN "
                       "UPDATE \"MMConfigEpoch\" SET \"Pruned\" = NEW.\"Seq\" - " + kept + " WHERE \"Pruned\" < NEW.\"Seq\" - " +
@@ -127,7 +136,7 @@ void registerChangeLog() {
       auto trigger = [&](const char* suffix, const std::string& event, const std::string& body,
                          const std::string& when = "") {
         const std::string name = prefix + suffix;
-        tkdb::registerSchema(name, renewingEpoch("CREATE TRIGGER IF NOT EXISTS " + quotedName(name) + " AFTER " +
+        tkdb::registerTrigger(name, table, renewingEpoch("CREATE TRIGGER IF NOT EXISTS " + quotedName(name) + " AFTER " +
                                                  event + " ON " + quotedName(table) + when + " BEGIN " + body + "END"));
       };
       trigger("insert", "INSERT", logRow(kind, newKey));
@@ -155,8 +164,9 @@ void registerChangeLog() {
 const std::string& changeLogHeaderQuery() {
   static const std::string sql =
       "SELECT -1, \"Epoch\", \"Pruned\", (SELECT MAX(\"Seq\") FROM \"MMConfigChange\"), "
-      "CASE WHEN ?2 = 0 THEN NULL ELSE (SELECT COUNT(*) FROM sqlite_master WHERE type = "
-      "'trigger' AND name LIKE 'MMConfigChange!_%' ESCAPE '!') END "
+      "CASE WHEN ?2 = 0 THEN NULL ELSE (SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND "
+      "(lower(substr(name, 1, length(tbl_name) + 16)) = lower('MMConfigChange_' || tbl_name || '_') OR "
+      "(name = 'MMConfigChange_prune' AND tbl_name = 'MMConfigChange'))) END "
       "FROM \"MMConfigEpoch\" "
       "UNION ALL SELECT \"Kind\", \"ObjectId\", NULL, \"Seq\", NULL FROM \"MMConfigChange\" WHERE \"Seq\" > ?1";
   return sql;

@@ -32,7 +32,8 @@
 // A reader can trust the log only while the history it read is the same:
 // the epoch is renewed whenever the log or one of its triggers had to be
 // made (a new database, an existing one without them, a trigger dropped by
-// hand), and a reader that sees a trigger missing trusts nothing.
+// hand or gone with a table rebuilt by hand), and a reader that sees a
+// trigger missing or on another table trusts nothing.
 #pragma once
 
 #include <string>
@@ -51,8 +52,9 @@ inline constexpr int kLoggedObjectSettings = 102;
 
 // Registers the tables and triggers of the log with the database engine
 // (once per process; every connection makes what its database lacks
-// before its next statement). Registered when first needed rather than at
-// load time, so that the tables they watch are registered before them.
+// before its next statement). The engine calls it before its first
+// connection applies the schema, once the tables it watches are
+// registered; calling it earlier would put the triggers before them.
 void registerChangeLog();
 
 // The number of triggers a complete log has.
