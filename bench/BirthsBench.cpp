@@ -8,11 +8,12 @@
 //   births_delete_1000/ours   1,000 drives deleted in one transaction
 //   births_delete_1000/raw    the same on the copy without births
 //
-// Both databases hold 10,000 drives before (each with its birth, as an
-// installation has them); the rows a case inserts are deleted again
-// untimed, and the rows it deletes were inserted untimed, so that every
-// repetition starts from the same rows. Both sides run on connections
-// opened as the engine opens its own.
+// Both databases hold 10,000 drives before; the rows a case inserts take
+// new ids, as the table access gives them, and are deleted again untimed,
+// and the rows it deletes were inserted untimed, so that every repetition
+// starts from as many rows. (A row inserted under an id its table gave
+// before gets a birth: hand-made SQL, not what these time.) Both sides run
+// on connections opened as the engine opens its own.
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -31,7 +32,6 @@ namespace {
 
 constexpr int kRows = 1000;
 constexpr int kSeeded = 10000;
-constexpr long long kFirstTimedId = 100000;
 
 bool run(sqlite3* db, const std::string& sql) {
   char* error = nullptr;
@@ -41,24 +41,26 @@ bool run(sqlite3* db, const std::string& sql) {
   return false;
 }
 
-// The drives of ids [first, first + count): inserted or deleted in one
-// transaction, one statement per row as the table access runs them.
-bool insertDrives(sqlite3* db, long long first, int count) {
+// `count` new drives inserted in one transaction, one statement per row as
+// the table access runs them; `first` gets the first one's id (the others
+// follow it).
+bool insertDrives(sqlite3* db, int count, long long& first) {
   sqlite3_stmt* stmt = nullptr;
   bool ok = run(db, "BEGIN IMMEDIATE") &&
-            sqlite3_prepare_v2(db, "INSERT INTO \"MMDrive\" (\"DriveId\", \"MasterPoolId\", \"DriveName\") VALUES (?, 1, ?)",
-                               -1, &stmt, nullptr) == SQLITE_OK;
-  for (long long id = first; ok && id < first + count; ++id) {
-    const std::string name = "drive" + std::to_string(id);
-    sqlite3_bind_int64(stmt, 1, id);
-    sqlite3_bind_text(stmt, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_prepare_v2(db, "INSERT INTO \"MMDrive\" (\"MasterPoolId\", \"DriveName\") VALUES (1, ?)", -1, &stmt,
+                               nullptr) == SQLITE_OK;
+  for (int i = 0; ok && i < count; ++i) {
+    const std::string name = "drive" + std::to_string(i);
+    sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
     ok = sqlite3_step(stmt) == SQLITE_DONE;
     sqlite3_reset(stmt);
+    if (i == 0) first = sqlite3_last_insert_rowid(db);
   }
   sqlite3_finalize(stmt);
   return run(db, ok ? "COMMIT" : "ROLLBACK") && ok;
 }
 
+// The drives of ids [first, first + count), deleted in one transaction.
 bool deleteDrives(sqlite3* db, long long first, int count) {
   sqlite3_stmt* stmt = nullptr;
   bool ok = run(db, "BEGIN IMMEDIATE") &&
@@ -110,7 +112,8 @@ struct Databases {
       if (session.exec("SELECT 1") != 0) return;
     }
     ours = tkbench::openAsEngine(oursPath);
-    if (ours == nullptr || !insertDrives(ours, 1, kSeeded) || !run(ours, "VACUUM INTO '" + rawPath + "'")) return;
+    long long first = 0;
+    if (ours == nullptr || !insertDrives(ours, kSeeded, first) || !run(ours, "VACUUM INTO '" + rawPath + "'")) return;
     raw = tkbench::openAsEngine(rawPath);
     ready = raw != nullptr && withoutBirths(raw);
   }
@@ -125,20 +128,21 @@ Databases& databases() {
   return *d;
 }
 
-// `timed` on the rows [kFirstTimedId, + kRows) of `db`, with `before` and
-// `after` untimed around it.
+// kRows drives inserted, or deleted, on `db`; what makes or removes them
+// around it untimed.
 void measure(benchmark::State& state, sqlite3* db, bool deleting) {
   if (!databases().ready) {
     state.SkipWithError("the databases could not be made");
     return;
   }
   for (auto _ : state) {
+    long long first = 0;
     state.PauseTiming();
-    bool ok = !deleting || insertDrives(db, kFirstTimedId, kRows);
+    bool ok = !deleting || insertDrives(db, kRows, first);
     state.ResumeTiming();
-    ok = ok && (deleting ? deleteDrives(db, kFirstTimedId, kRows) : insertDrives(db, kFirstTimedId, kRows));
+    ok = ok && (deleting ? deleteDrives(db, first, kRows) : insertDrives(db, kRows, first));
     state.PauseTiming();
-    if (!deleting) ok = ok && deleteDrives(db, kFirstTimedId, kRows);
+    if (!deleting) ok = ok && deleteDrives(db, first, kRows);
     state.ResumeTiming();
     if (!ok) {
       state.SkipWithError("a statement failed");

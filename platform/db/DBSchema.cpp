@@ -54,6 +54,7 @@ struct OwnedTrigger {
 struct TriggerRegistry {
   std::mutex mutex;
   std::vector<OwnedTrigger> triggers;
+  std::vector<std::string> retired;  // lower case
   std::vector<void (*)()> later;
   std::atomic<bool> laterPending{false};
   std::string refusal;
@@ -76,14 +77,17 @@ void setRefusal(const std::string& text) {
   r.refusal = text;
 }
 
-// The registered triggers that the database lacks or has on another table.
+// The registered triggers that the database lacks or has on another table,
+// and the retired ones it has (with no statement: they are only dropped).
 // False when the schema cannot be read.
 bool displacedTriggers(Connection& conn, std::vector<OwnedTrigger>& out) {
   std::vector<OwnedTrigger> owned;
+  std::vector<std::string> retired;
   {
     TriggerRegistry& r = triggerRegistry();
     std::lock_guard<std::mutex> guard(r.mutex);
     owned = r.triggers;
+    retired = r.retired;
   }
   // Read past the statement cache: the schema's own look is no scan of a
   // table that a statement of the caller made (testkit::db::scannedRows).
@@ -108,6 +112,10 @@ bool displacedTriggers(Connection& conn, std::vector<OwnedTrigger>& out) {
     auto found = tableOf.find(lowered(trigger.name));
     if (found == tableOf.end() || found->second != lowered(trigger.table)) out.push_back(std::move(trigger));
   }
+  for (const std::string& name : retired) {
+    auto found = tableOf.find(name);
+    if (found != tableOf.end()) out.push_back(OwnedTrigger{name, found->second, std::string()});
+  }
   return true;
 }
 
@@ -128,6 +136,12 @@ void registerTrigger(const std::string& name, const std::string& table, const st
   for (const OwnedTrigger& known : r.triggers)
     if (lowered(known.name) == key) return;
   r.triggers.push_back(OwnedTrigger{name, table, createSql});
+}
+
+void retireTrigger(const std::string& name) {
+  TriggerRegistry& r = triggerRegistry();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  r.retired.push_back(lowered(name));
 }
 
 void registerSchemaLater(void (*registrar)()) {
@@ -172,7 +186,8 @@ void keepTriggersInPlace(Connection& conn) {
     if (code != DB_OK) break;
     failed = trigger.name + "] on [" + trigger.table;
     code = conn.run("DROP TRIGGER IF EXISTS " + quoteIdent(trigger.name), {}, nullptr, why);
-    if (code == DB_OK || code == DB_NO_ROW) code = conn.run(trigger.create, {}, nullptr, why);
+    if ((code == DB_OK || code == DB_NO_ROW) && !trigger.create.empty())
+      code = conn.run(trigger.create, {}, nullptr, why);
     if (code == DB_NO_ROW) code = DB_OK;
   }
   if (code == DB_OK) code = conn.run("COMMIT", {}, nullptr, why);
@@ -188,8 +203,9 @@ void keepTriggersInPlace(Connection& conn) {
     return;
   }
   for (const OwnedTrigger& trigger : displaced)
-    EvDebug::Debug("tkdb::keepTriggersInPlace", "the trigger [%s] on [%s] was missing or on another table: made again",
-                  trigger.name.c_str(), trigger.table.c_str());
+    EvDebug::Debug("tkdb::keepTriggersInPlace", "the trigger [%s] on [%s] %s", trigger.name.c_str(),
+                   trigger.table.c_str(), trigger.create.empty() ? "is no longer made: dropped"
+                                                                 : "was missing or on another table: made again");
   conn.triggersCheckedAt = schemaVersion(conn);
   setRefusal(std::string());
 }

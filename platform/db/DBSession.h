@@ -134,6 +134,9 @@ void registerIndex(const std::string& table, const std::string& columns);
 // statement should also renew whatever its readers keep (a stamp, an
 // epoch): changes made while the trigger was away went unrecorded.
 void registerTrigger(const std::string& name, const std::string& table, const std::string& createSql);
+// A trigger the schema made once and makes no more: dropped where found,
+// as a registered one is put back.
+void retireTrigger(const std::string& name);
 // Registers `registrar`, which registers statements that must come after
 // every one registered at load time (triggers on the tables of bindings):
 // called once, before the first connection applies the schema.

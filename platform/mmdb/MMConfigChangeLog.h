@@ -9,13 +9,16 @@
 //   MMConfigChange  one row per changed object: a sequence number ("Seq",
 //                   growing), the kind of object (MMStoredKind as a number)
 //                   and its id ("ObjectId"; NULL: every object of the kind).
-//   MMConfigBirth   one row per stored object (DRU hosts and archive
-//                   clusters too, under their kinds below): its kind, its id and its
-//                   birth, a random number its row was given when inserted
-//                   (or when its id changed). A row deleted and another
-//                   inserted under the same id differ in birth, so a
-//                   reader that kept the first one's object knows that the
-//                   object is gone, however many reads lie between.
+//   MMConfigBirth   the births of stored objects (DRU hosts and archive
+//                   clusters too, under their kinds below): kind, id and
+//                   birth, a random number a row is given when inserted
+//                   under an id its table may have given before (or when
+//                   its id changed); a row under an id above every one its
+//                   table ever gave has none (birth 0). A row deleted and
+//                   another inserted under the same id differ in birth, so
+//                   a reader that kept the first one's object knows that
+//                   the object is gone, however many reads lie between. A
+//                   deleted row's birth may stay.
 //
 // Triggers on each table the configuration is read from add the rows, in
 // the transaction of the change itself: an insert, an update or a delete
