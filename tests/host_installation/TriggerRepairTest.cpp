@@ -58,7 +58,7 @@ TEST_F(HostTriggerRepair, EveryHandEditOfTheUsersTablesIsFollowedByTheNextReques
   const char* const kUnknown = "User [1] is not a user of this installation.";
   const char* const kLookOnly = "UPDATE UMUserRights SET mayChange = 0 WHERE userId = 1";
   const char* const kChangeAgain = "UPDATE UMUserRights SET mayChange = 1 WHERE userId = 1";
-  const char* const kMayNot = "User [admin] may not change anything in this installation.";
+  const char* const kMayNot = "User [admin] may look at but not change the installation.";
   const std::vector<Row> rows = {
       {"an update of the rights alone", "", kLookOnly, kMayNot, kChangeAgain},
       {"the rights' update trigger dropped", "DROP TRIGGER UMUserRights_stamp_UPDATE", kLookOnly, kMayNot,
@@ -115,19 +115,25 @@ TEST_F(HostTriggerRepair, ATriggerThatCannotBeMadeAgainRefusesChangesUntilItCanW
   // The access nodes' table renamed and none made in its place: its
   // triggers can go nowhere else.
   m_db.execElsewhere("ALTER TABLE MMCenteraAccessNode RENAME TO AccessNodesAside");
-  const ConsoleRun refused = change();
+  const std::vector<std::string> removal{"storage-library", "43=2", "8=DiskLib1", "request.6=1"};
+  const ConsoleRun refused = console(removal);
   EXPECT_EQ(refused.status, 3) << refused.out;
-  EXPECT_NE(refused.out.find("The database lacks the trigger [MMConfigChange_MMCenteraAccessNode_insert] on "
-                             "[MMCenteraAccessNode], which could not be made again (no such table: "
-                             "main.MMCenteraAccessNode): changes are refused, as they would go unrecorded."),
+  EXPECT_NE(refused.out.find("<EVGui_GenericResp i1=\"-1\" s2=\"The database lacks the trigger "
+                             "[MMConfigChange_MMCenteraAccessNode_insert] on [MMCenteraAccessNode], which could not "
+                             "be made again (no such table: main.MMCenteraAccessNode): changes are refused, as they "
+                             "would go unrecorded.\"/>"),
             std::string::npos)
       << refused.out;
+  EXPECT_EQ(elsewhere("SELECT COUNT(*) FROM MMLibrary WHERE AliasName = 'DiskLib1'"), "1");
   // Looking is not refused.
   EXPECT_EQ(console({"ndmp-servers"}).status, 0);
 
   m_db.execElsewhere("ALTER TABLE AccessNodesAside RENAME TO MMCenteraAccessNode");
-  const ConsoleRun again = change();
-  EXPECT_EQ(again.status, 0) << again.out;
+  // The request reaches its handler again, which has its own answer.
+  const ConsoleRun again = console(removal);
+  EXPECT_EQ(again.out.find("The database lacks"), std::string::npos) << again.out;
+  EXPECT_NE(again.out.find("Library [DiskLib1] still has mount paths; delete them first."), std::string::npos)
+      << again.out;
   EXPECT_EQ(triggersOn("MMCenteraAccessNode"), "3");
 }
 
