@@ -57,6 +57,9 @@ struct TriggerRegistry {
   std::vector<std::string> retired;  // lower case
   std::vector<void (*)()> later;
   std::atomic<bool> laterPending{false};
+  // Held while the registrars run: a connection opened meanwhile on
+  // another thread waits for their statements.
+  std::mutex laterRunning;
   std::string refusal;
 };
 
@@ -154,13 +157,15 @@ void registerSchemaLater(void (*registrar)()) {
 void runLateRegistrars() {
   TriggerRegistry& r = triggerRegistry();
   if (!r.laterPending.load(std::memory_order_acquire)) return;
+  std::lock_guard<std::mutex> running(r.laterRunning);
   std::vector<void (*)()> due;
   {
     std::lock_guard<std::mutex> guard(r.mutex);
     due.swap(r.later);
-    r.laterPending.store(false, std::memory_order_release);
   }
   for (void (*registrar)() : due) registrar();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  if (r.later.empty()) r.laterPending.store(false, std::memory_order_release);
 }
 
 void keepTriggersInPlace(Connection& conn) {

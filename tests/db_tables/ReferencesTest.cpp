@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/db/DBSession.h"
-#include "platform/mmdb/MMConfigChangeLog.h"
 #include "platform/mmdb/MMLibraryDB.h"
 #include "platform/mmdb/ZQMMClientInfo.h"
 #include "platform/testkit/db.h"
@@ -48,7 +47,8 @@ TEST_F(References, AnUninstalledLibraryLeavesNoRowPointingAtWhatWentWithIt) {
 }
 
 TEST_F(References, AMountPathTableOfAnOlderBuildIsRebuiltWithItsRowsAndGivesNoIdTwice) {
-  tkmmdb::registerChangeLog();  // its triggers on the table must come back
+  // No configuration is read here: the schema step alone puts the change
+  // log's triggers back on the rebuilt table, in the rebuild's transaction.
   ASSERT_EQ(db.exec("SELECT 1"), 0);
   // The file as an older build left it: a plain key, mount paths 4 and 7.
   db.execElsewhere(
