@@ -61,6 +61,11 @@ struct TriggerRegistry {
   // another thread waits for their statements.
   std::mutex laterRunning;
   std::string refusal;
+  // The database and schema version a connection of this process last
+  // found every trigger in place in: another connection that finds the
+  // same need not read the schema again.
+  std::string verifiedPath;
+  long long verifiedVersion = -1;
 };
 
 TriggerRegistry& triggerRegistry() {
@@ -78,6 +83,22 @@ void setRefusal(const std::string& text) {
   TriggerRegistry& r = triggerRegistry();
   std::lock_guard<std::mutex> guard(r.mutex);
   r.refusal = text;
+}
+
+// Notes that every trigger is in place in `conn`'s database at `version`.
+void verified(Connection& conn, long long version) {
+  conn.triggersCheckedAt = version;
+  TriggerRegistry& r = triggerRegistry();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  r.refusal.clear();
+  r.verifiedPath = conn.path();
+  r.verifiedVersion = version;
+}
+
+bool verifiedBefore(const Connection& conn, long long version) {
+  TriggerRegistry& r = triggerRegistry();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  return r.refusal.empty() && r.verifiedVersion == version && r.verifiedPath == conn.path();
 }
 
 // The registered triggers that the database lacks or has on another table,
@@ -177,11 +198,15 @@ void keepTriggersInPlace(Connection& conn) {
   if (version < 0) return;
   conn.schemaMoved = false;
   if (version == conn.triggersCheckedAt) return;
+  if (verifiedBefore(conn, version)) {
+    conn.triggersCheckedAt = version;
+    return;
+  }
   std::vector<OwnedTrigger> displaced;
   if (!displacedTriggers(conn, displaced)) return;
   conn.triggersCheckedAt = version;
   if (displaced.empty()) {
-    setRefusal(std::string());
+    verified(conn, version);
     return;
   }
   std::string why;
@@ -211,8 +236,7 @@ void keepTriggersInPlace(Connection& conn) {
     EvDebug::Debug("tkdb::keepTriggersInPlace", "the trigger [%s] on [%s] %s", trigger.name.c_str(),
                    trigger.table.c_str(), trigger.create.empty() ? "is no longer made: dropped"
                                                                  : "was missing or on another table: made again");
-  conn.triggersCheckedAt = schemaVersion(conn);
-  setRefusal(std::string());
+  verified(conn, schemaVersion(conn));
 }
 
 std::string schemaRefusal() {
