@@ -14,6 +14,7 @@
 #include "frame/MessageInfo.h"
 #include "host/HostLog.h"
 #include "host/RequestRecord.h"
+#include "platform/db/DBSession.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/reply/ReplyChannel.h"
 #include "platform/security/Rights.h"
@@ -41,18 +42,24 @@ void fillLoginName(MessageInfo& record) {
 // request that changes. Empty when the request may go on; the handlers ask
 // their own per-object questions. `rights` keeps the answer for the
 // handler's questions of the same request.
+// A change is also refused while the database lacks a trigger that records
+// changes and it could not be made again: the change would go unseen by
+// the rights and the configuration reads.
 std::string refusalOf(const TkHandlerEntry& entry, uint32_t userId, unsigned long messageId, const std::string* xml,
                       std::optional<tksecurity::RequestRights>& rights) {
-  if (!tksecurity::usesUsersTable()) return std::string();
-  rights.emplace(userId);
-  const tksecurity::RequestUser& user = rights->user();
-  if (!user.readable) return "The rights of user [" + std::to_string(userId) + "] could not be read.";
-  if (!user.known) return "User [" + std::to_string(userId) + "] is not a user of this installation.";
+  if (tksecurity::usesUsersTable()) {
+    rights.emplace(userId);
+    const tksecurity::RequestUser& user = rights->user();
+    if (!user.readable) return "The rights of user [" + std::to_string(userId) + "] could not be read.";
+    if (!user.known) return "User [" + std::to_string(userId) + "] is not a user of this installation.";
+  }
   uint32_t access = entry.access;
   if (access == kTkAccessPerRequest)
     access = entry.accessOf != nullptr && xml != nullptr ? entry.accessOf(messageId, *xml) : kTkAccessChanges;
-  if (access == kTkAccessLooks || user.mayChange) return std::string();
-  return "User [" + user.login + "] may not change anything in this installation.";
+  if (access == kTkAccessLooks) return std::string();
+  if (rights && !rights->user().mayChange)
+    return "User [" + rights->user().login + "] may not change anything in this installation.";
+  return tkdb::schemaRefusal();
 }
 
 // Raises the rights alert and logs the refusal.

@@ -419,6 +419,13 @@ int Connection::busyWait(void* self, int attempts) {
 }
 
 int Connection::applySchema(std::string& detail) {
+  runLateRegistrars();
+  const int code = applyPendingSchema(detail);
+  if (code == DB_OK && schemaMoved) keepTriggersInPlace(*this);
+  return code;
+}
+
+int Connection::applyPendingSchema(std::string& detail) {
   std::vector<std::pair<std::string, std::string>> pending;
   {
     SchemaRegistry& r = schema();

@@ -91,7 +91,8 @@ class Connection {
   int runEach(const std::string& sql, const std::vector<DbValue>& params, const RowVisitor& visit,
               std::string& detail);
 
-  // Applies the schema statements registered since the last call.
+  // Applies the schema statements registered since the last call, and puts
+  // back the registered triggers that went missing.
   int applySchema(std::string& detail);
 
   // A prepared statement of `sql`, which must be one SQL statement: from the
@@ -119,9 +120,17 @@ class Connection {
   std::vector<DBtran*> trans;
   // Schema statements applied so far.
   size_t schemaApplied = 0;
+  // Whether the schema may have moved since the registered triggers were
+  // last found in place (a statement had to be compiled again), and the
+  // schema version they were found in then (-1: never looked).
+  bool schemaMoved = true;
+  long long triggersCheckedAt = -1;
+  // True while rows are being walked or streamed: no write may run now.
+  bool reading() const { return m_walks > 0 || !m_streams.empty(); }
 
  private:
   Connection() = default;
+  int applyPendingSchema(std::string& detail);
   static std::shared_ptr<Connection> open(const std::string& path, int& code, std::string& detail);
 
   static int busyWait(void* self, int attempts);
@@ -140,6 +149,7 @@ class Connection {
     sqlite3_stmt* stmt = nullptr;
     bool busy = false;
     uint64_t lastUse = 0;
+    int recompiled = 0;  // times the engine compiled it again, as last seen
   };
   // Hashes a statement's text by its length and its first and last 64
   // bytes: a table access's select names every column, a kilobyte that
@@ -169,6 +179,14 @@ class Connection {
   int m_busyTimeoutMs = 0;
   std::recursive_mutex m_mutex;
 };
+
+// Makes again the registered triggers (registerTrigger) that are missing or
+// sit on another table, when the connection's schema may have moved; in a
+// transaction of its own, so never while one is open or rows are being
+// read (it looks again at a later use).
+void keepTriggersInPlace(Connection& conn);
+// Calls the registrars of registerSchemaLater not called yet.
+void runLateRegistrars();
 
 // The rows of one SELECT, stepped as its reader asks for them (see
 // Connection). Not thread-safe by itself: it takes its connection's mutex.

@@ -2,9 +2,12 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <atomic>
+#include <map>
 #include <mutex>
 
 #include "platform/db/DBColumns.h"
+#include "platform/db/DBInternal.h"
 #include "platform/db/DBSession.h"
 #include "platform/db/SqlText.h"
 #include "platform/debuglog/EvDebug.h"
@@ -40,7 +43,220 @@ ReferenceRegistry& referenceRegistry() {
   return *r;
 }
 
+struct OwnedTrigger {
+  std::string name;
+  std::string table;
+  std::string create;
+};
+
+// The triggers the schema keeps in place, the registrars still to call, and
+// why a trigger could not be made again (empty: none).
+struct TriggerRegistry {
+  std::mutex mutex;
+  std::vector<OwnedTrigger> triggers;
+  std::vector<std::string> retired;  // lower case
+  std::vector<void (*)()> later;
+  std::atomic<bool> laterPending{false};
+  // Held while the registrars run: a connection opened meanwhile on
+  // another thread waits for their statements.
+  std::mutex laterRunning;
+  std::string refusal;
+  // The database and schema version a connection of this process last
+  // found every trigger in place in: another connection that finds the
+  // same need not read the schema again.
+  std::string verifiedPath;
+  long long verifiedVersion = -1;
+};
+
+TriggerRegistry& triggerRegistry() {
+  static TriggerRegistry* r = new TriggerRegistry();  // lives through static destruction
+  return *r;
+}
+
+std::string lowered(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+void setRefusal(const std::string& text) {
+  TriggerRegistry& r = triggerRegistry();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  r.refusal = text;
+}
+
+// Notes that every trigger is in place in `conn`'s database at `version`.
+void verified(Connection& conn, long long version) {
+  conn.triggersCheckedAt = version;
+  TriggerRegistry& r = triggerRegistry();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  r.refusal.clear();
+  r.verifiedPath = conn.path();
+  r.verifiedVersion = version;
+}
+
+bool verifiedBefore(const Connection& conn, long long version) {
+  TriggerRegistry& r = triggerRegistry();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  return r.refusal.empty() && r.verifiedVersion == version && r.verifiedPath == conn.path();
+}
+
+// The registered triggers that the database lacks or has on another table,
+// and the retired ones it has (with no statement: they are only dropped).
+// False when the schema cannot be read.
+bool displacedTriggers(Connection& conn, std::vector<OwnedTrigger>& out) {
+  std::vector<OwnedTrigger> owned;
+  std::vector<std::string> retired;
+  {
+    TriggerRegistry& r = triggerRegistry();
+    std::lock_guard<std::mutex> guard(r.mutex);
+    owned = r.triggers;
+    retired = r.retired;
+  }
+  // Read past the statement cache: the schema's own look is no scan of a
+  // table that a statement of the caller made (testkit::db::scannedRows).
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(conn.handle(),
+                         "SELECT lower(\"name\"), lower(\"tbl_name\") FROM sqlite_master WHERE \"type\" = 'trigger'",
+                         -1, &stmt, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return false;
+  }
+  std::map<std::string, std::string> tableOf;
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    const unsigned char* name = sqlite3_column_text(stmt, 0);
+    const unsigned char* table = sqlite3_column_text(stmt, 1);
+    if (name != nullptr && table != nullptr)
+      tableOf[reinterpret_cast<const char*>(name)] = reinterpret_cast<const char*>(table);
+  }
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_DONE) return false;
+  for (OwnedTrigger& trigger : owned) {
+    auto found = tableOf.find(lowered(trigger.name));
+    if (found == tableOf.end() || found->second != lowered(trigger.table)) out.push_back(std::move(trigger));
+  }
+  for (const std::string& name : retired) {
+    auto found = tableOf.find(name);
+    if (found != tableOf.end()) out.push_back(OwnedTrigger{name, found->second, std::string()});
+  }
+  return true;
+}
+
+long long schemaVersion(Connection& conn) {
+  DbRows rows;
+  std::string why;
+  if (conn.run("PRAGMA schema_version", {}, &rows, why) != DB_OK || rows.empty() || rows[0].empty()) return -1;
+  return rows[0][0].i;
+}
+
 }  // namespace
+
+void registerTrigger(const std::string& name, const std::string& table, const std::string& createSql) {
+  registerSchema(name, createSql);
+  TriggerRegistry& r = triggerRegistry();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  const std::string key = lowered(name);
+  for (const OwnedTrigger& known : r.triggers)
+    if (lowered(known.name) == key) return;
+  r.triggers.push_back(OwnedTrigger{name, table, createSql});
+}
+
+void retireTrigger(const std::string& name) {
+  TriggerRegistry& r = triggerRegistry();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  r.retired.push_back(lowered(name));
+}
+
+void registerSchemaLater(void (*registrar)()) {
+  TriggerRegistry& r = triggerRegistry();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  r.later.push_back(registrar);
+  r.laterPending.store(true, std::memory_order_release);
+}
+
+void runLateRegistrars() {
+  TriggerRegistry& r = triggerRegistry();
+  if (!r.laterPending.load(std::memory_order_acquire)) return;
+  std::lock_guard<std::mutex> running(r.laterRunning);
+  std::vector<void (*)()> due;
+  {
+    std::lock_guard<std::mutex> guard(r.mutex);
+    due.swap(r.later);
+  }
+  for (void (*registrar)() : due) registrar();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  if (r.later.empty()) r.laterPending.store(false, std::memory_order_release);
+}
+
+void keepTriggersInPlace(Connection& conn) {
+  std::lock_guard<std::recursive_mutex> guard(conn.mutex());
+  // Inside a transaction the repair would roll back with it; during a walk
+  // it could not write: both wait for the connection's next use.
+  if (sqlite3_get_autocommit(conn.handle()) == 0 || conn.reading()) return;
+  const long long version = schemaVersion(conn);
+  if (version < 0) return;
+  conn.schemaMoved = false;
+  if (version == conn.triggersCheckedAt) return;
+  if (verifiedBefore(conn, version)) {
+    conn.triggersCheckedAt = version;
+    return;
+  }
+  std::vector<OwnedTrigger> displaced;
+  if (!displacedTriggers(conn, displaced)) return;
+  conn.triggersCheckedAt = version;
+  if (displaced.empty()) {
+    verified(conn, version);
+    return;
+  }
+  std::string why;
+  std::string failed;
+  int code = conn.run("BEGIN IMMEDIATE", {}, nullptr, why);
+  for (const OwnedTrigger& trigger : displaced) {
+    if (code != DB_OK) break;
+    failed = trigger.name + "] on [" + trigger.table;
+    code = conn.run("DROP TRIGGER IF EXISTS " + quoteIdent(trigger.name), {}, nullptr, why);
+    if ((code == DB_OK || code == DB_NO_ROW) && !trigger.create.empty())
+      code = conn.run(trigger.create, {}, nullptr, why);
+    if (code == DB_NO_ROW) code = DB_OK;
+  }
+  if (code == DB_OK) code = conn.run("COMMIT", {}, nullptr, why);
+  if (code != DB_OK) {
+    std::string ignored;
+    if (sqlite3_get_autocommit(conn.handle()) == 0) conn.run("ROLLBACK", {}, nullptr, ignored);
+    if (failed.empty()) failed = displaced.front().name + "] on [" + displaced.front().table;
+    const std::string text = "The database lacks the trigger [" + failed +
+                             "], which could not be made again (" + why +
+                             "): changes are refused, as they would go unrecorded.";
+    EvDebug::Error("tkdb::keepTriggersInPlace", "%s", text.c_str());
+    setRefusal(text);
+    return;
+  }
+  for (const OwnedTrigger& trigger : displaced)
+    EvDebug::Debug("tkdb::keepTriggersInPlace", "the trigger [%s] on [%s] %s", trigger.name.c_str(),
+                   trigger.table.c_str(), trigger.create.empty() ? "is no longer made: dropped"
+                                                                 : "was missing or on another table: made again");
+  verified(conn, schemaVersion(conn));
+}
+
+std::string schemaRefusal() {
+  int code = DB_OK;
+  std::string detail;
+  std::shared_ptr<Connection> conn = Connection::forThread(code, detail);
+  TriggerRegistry& r = triggerRegistry();
+  {
+    std::lock_guard<std::mutex> guard(r.mutex);
+    if (r.refusal.empty()) return std::string();
+  }
+  if (conn) {
+    // Looks again: what failed may work now (a lock another process held).
+    std::lock_guard<std::recursive_mutex> guard(conn->mutex());
+    conn->triggersCheckedAt = -1;
+    keepTriggersInPlace(*conn);
+  }
+  std::lock_guard<std::mutex> guard(r.mutex);
+  return r.refusal;
+}
 
 void registerReferences(const std::string& table, const char* references) {
   ReferenceRegistry& r = referenceRegistry();

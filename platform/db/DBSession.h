@@ -136,6 +136,26 @@ void registerSchema(const std::string& objectName, const std::string& createSql)
 // table's own statement. Lookups by a column other than the key need one,
 // or each of them reads the whole table.
 void registerIndex(const std::string& table, const std::string& columns);
+// Adds a trigger on `table` (registered as registerSchema registers any
+// object) that the schema also keeps in place: a trigger of that name that
+// is missing, or that sits on another table (a table renamed by hand takes
+// its triggers along), is dropped and made again, at a connection's first
+// use and whenever the schema has moved since it last looked. The CREATE
+// statement should also renew whatever its readers keep (a stamp, an
+// epoch): changes made while the trigger was away went unrecorded.
+void registerTrigger(const std::string& name, const std::string& table, const std::string& createSql);
+// A trigger the schema made once and makes no more: dropped where found,
+// as a registered one is put back.
+void retireTrigger(const std::string& name);
+// Registers `registrar`, which registers statements that must come after
+// every one registered at load time (triggers on the tables of bindings):
+// called once, before the first connection applies the schema.
+void registerSchemaLater(void (*registrar)());
+// Empty while every registered trigger is in place; otherwise why one could
+// not be made again (the host then refuses changes, which would go
+// unrecorded). Looks again, on the calling thread's connection, at each
+// call while a trigger is missing.
+std::string schemaRefusal();
 // The registered statements in order (for tests and tools).
 std::vector<std::string> schemaStatements();
 // The CREATE statement registered for an object, or empty.

@@ -140,7 +140,11 @@ void Connection::release(sqlite3_stmt* stmt, bool cached) {
   if (stmt == nullptr) return;
   std::lock_guard<std::recursive_mutex> guard(m_mutex);
   noteScannedRows(stmt);
+  // A statement compiled again found the schema changed, by this
+  // connection or another: the registered triggers are looked at again.
+  const int recompiled = sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_REPREPARE, 0);
   if (!cached) {
+    if (recompiled > 0) schemaMoved = true;
     sqlite3_finalize(stmt);
     return;
   }
@@ -149,6 +153,10 @@ void Connection::release(sqlite3_stmt* stmt, bool cached) {
   auto found = m_byStatement.find(stmt);
   if (found != m_byStatement.end()) {
     found->second->busy = false;
+    if (found->second->recompiled != recompiled) {
+      found->second->recompiled = recompiled;
+      schemaMoved = true;
+    }
     return;
   }
   sqlite3_finalize(stmt);  // no longer known to the cache
@@ -241,6 +249,7 @@ int Connection::runText(const std::string& sql, const std::vector<DbValue>& para
       bool hadColumns = false;
       code = stepAll(stmt, params, nextParam, rows != nullptr ? &mine : nullptr, hadColumns, detail);
       noteScannedRows(stmt);
+      if (sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_REPREPARE, 0) > 0) schemaMoved = true;
       sqlite3_finalize(stmt);
       if (code != DB_OK) return code;
       if (hadColumns) result = std::move(mine);

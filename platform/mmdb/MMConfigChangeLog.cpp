@@ -72,17 +72,43 @@ std::string bornRow(int kind, const std::string& key) {
          std::to_string(kind) + ", " + key + ", random()); ";
 }
 
+// A new birth for an inserted row whose id an earlier row of the table may
+// have had; none for an id above every one the table ever gave. The
+// table's identity counter (sqlite_sequence) still holds, while the
+// statement's rows are inserted, the highest id any earlier statement
+// used: a row under an id above it is the first of its id, whatever made
+// it, and keeps birth 0 (no row), which no reader can have seen for
+// another row of that id. An id at or below it (an id given by hand, a row
+// replaced, a table without a counter yet) gets a birth. So the inserts
+// of the console and of the table access, which take new ids, write no
+// birth, and a deleted row's birth can stay: the next row of its id gets
+// another.
+std::string bornIfKnownId(const std::string& table, int kind, const std::string& key) {
+  return "INSERT OR REPLACE INTO \"MMConfigBirth\" (\"Kind\", \"ObjectId\", \"Birth\") SELECT " +
+         std::to_string(kind) + ", " + key + ", random() WHERE " + key +
+         " <= IFNULL((SELECT \"seq\" FROM sqlite_sequence WHERE \"name\" = '" + table + "'), " + key + "); ";
+}
+
 std::string goneRow(int kind, const std::string& key) {
   return "DELETE FROM \"MMConfigBirth\" WHERE \"Kind\" = " + std::to_string(kind) + " AND \"ObjectId\" = " + key +
          "; ";
 }
+
+// Registered before the first connection applies the schema, after every
+// table registered at load time: a database gains the log, and a table the
+// schema step rebuilds gets its triggers back, in the step's own
+// transaction rather than at the first configuration read.
+[[maybe_unused]] const bool kRegisteredLater = [] {
+  tkdb::registerSchemaLater(&registerChangeLog);
+  return true;
+}();
 
 }  // namespace
 
 int changeLogTriggerCount() {
   int count = static_cast<int>(watched().size()) * 3 + 1;
   for (const Watched& w : watched())
-    if (w.birthKey != nullptr) count += 3;
+    if (w.birthKey != nullptr) count += 1;  // the one of a moved id
   return count;
 }
 
@@ -107,8 +133,8 @@ void registerChangeLog() {
                          renewingEpoch("CREATE TABLE IF NOT EXISTS \"MMConfigChange\" (\"Seq\" INTEGER PRIMARY KEY, "
                                        "\"Kind\" INTEGER NOT NULL, \"ObjectId\" INTEGER)"));
     const std::string kept = std::to_string(kLogKept);
-    tkdb::registerSchema(
-        "MMConfigChange_prune",
+    tkdb::registerTrigger(
+        "MMConfigChange_prune", "MMConfigChange",
         renewingEpoch("CREATE TRIGGER IF NOT EXISTS \"MMConfigChange_prune\" AFTER INSERT ON \"MMConfigChange\" "
                       "WHEN NEW.\"Seq\" % 1024 = 0 AND NEW.\"Seq\" > " + kept + " BEGIN "
                       "UPDATE \"MMConfigEpoch\" SET \"Pruned\" = NEW.\"Seq\" - " + kept + " WHERE \"Pruned\" < NEW.\"Seq\" - " +
@@ -127,11 +153,23 @@ void registerChangeLog() {
       auto trigger = [&](const char* suffix, const std::string& event, const std::string& body,
                          const std::string& when = "") {
         const std::string name = prefix + suffix;
-        tkdb::registerSchema(name, renewingEpoch("CREATE TRIGGER IF NOT EXISTS " + quotedName(name) + " AFTER " +
+        tkdb::registerTrigger(name, table, renewingEpoch("CREATE TRIGGER IF NOT EXISTS " + quotedName(name) + " AFTER " +
                                                  event + " ON " + quotedName(table) + when + " BEGIN " + body + "END"));
       };
-      trigger("insert", "INSERT", logRow(kind, newKey));
-      trigger("delete", "DELETE", logRow(kind, oldKey));
+      if (w.birthKey == nullptr) {
+        trigger("insert", "INSERT", logRow(kind, newKey));
+        trigger("delete", "DELETE", logRow(kind, oldKey));
+      } else {
+        // The birth is given in the trigger that logs the row, and only
+        // to a row whose id may have been used before (bornIfKnownId); a
+        // delete leaves the birth. A database whose births had triggers
+        // of their own (a birth for every row, taken at every delete)
+        // gets these in their place.
+        const std::string bornKey = "NEW." + quotedName(w.birthKey);
+        trigger("insert_born", "INSERT", logRow(kind, newKey) + bornIfKnownId(table, kind, bornKey));
+        trigger("delete", "DELETE", logRow(kind, oldKey));
+        for (const char* older : {"insert", "born", "gone"}) tkdb::retireTrigger(prefix + older);
+      }
       std::string update = logRow(kind, oldKey);
       if (!key.empty()) {
         update += "INSERT INTO \"MMConfigChange\" (\"Kind\", \"ObjectId\") SELECT " + std::to_string(kind) + ", " +
@@ -139,12 +177,9 @@ void registerChangeLog() {
       }
       trigger("update", "UPDATE", update);
       if (w.birthKey != nullptr) {
-        // Own triggers, so that a database made before births were kept
-        // gains them (and its readers read everything once more).
+        // Apart from the update's log: only an update of the key fires it.
         const std::string bornKey = "NEW." + quotedName(w.birthKey);
         const std::string goneKey = "OLD." + quotedName(w.birthKey);
-        trigger("born", "INSERT", bornRow(kind, bornKey));
-        trigger("gone", "DELETE", goneRow(kind, goneKey));
         trigger("moved", "UPDATE OF " + quotedName(w.birthKey), goneRow(kind, goneKey) + bornRow(kind, bornKey),
                 " WHEN " + bornKey + " IS NOT " + goneKey);
       }
@@ -155,8 +190,9 @@ void registerChangeLog() {
 const std::string& changeLogHeaderQuery() {
   static const std::string sql =
       "SELECT -1, \"Epoch\", \"Pruned\", (SELECT MAX(\"Seq\") FROM \"MMConfigChange\"), "
-      "CASE WHEN ?2 = 0 THEN NULL ELSE (SELECT COUNT(*) FROM sqlite_master WHERE type = "
-      "'trigger' AND name LIKE 'MMConfigChange!_%' ESCAPE '!') END "
+      "CASE WHEN ?2 = 0 THEN NULL ELSE (SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND "
+      "(lower(substr(name, 1, length(tbl_name) + 16)) = lower('MMConfigChange_' || tbl_name || '_') OR "
+      "(name = 'MMConfigChange_prune' AND tbl_name = 'MMConfigChange'))) END "
       "FROM \"MMConfigEpoch\" "
       "UNION ALL SELECT \"Kind\", \"ObjectId\", NULL, \"Seq\", NULL FROM \"MMConfigChange\" WHERE \"Seq\" > ?1";
   return sql;

@@ -9,13 +9,16 @@
 //   MMConfigChange  one row per changed object: a sequence number ("Seq",
 //                   growing), the kind of object (MMStoredKind as a number)
 //                   and its id ("ObjectId"; NULL: every object of the kind).
-//   MMConfigBirth   one row per stored object (DRU hosts and archive
-//                   clusters too, under their kinds below): its kind, its id and its
-//                   birth, a random number its row was given when inserted
-//                   (or when its id changed). A row deleted and another
-//                   inserted under the same id differ in birth, so a
-//                   reader that kept the first one's object knows that the
-//                   object is gone, however many reads lie between.
+//   MMConfigBirth   the births of stored objects (DRU hosts and archive
+//                   clusters too, under their kinds below): kind, id and
+//                   birth, a random number a row is given when inserted
+//                   under an id its table may have given before (or when
+//                   its id changed); a row under an id above every one its
+//                   table ever gave has none (birth 0). A row deleted and
+//                   another inserted under the same id differ in birth, so
+//                   a reader that kept the first one's object knows that
+//                   the object is gone, however many reads lie between. A
+//                   deleted row's birth may stay.
 //
 // Triggers on each table the configuration is read from add the rows, in
 // the transaction of the change itself: an insert, an update or a delete
@@ -32,7 +35,8 @@
 // A reader can trust the log only while the history it read is the same:
 // the epoch is renewed whenever the log or one of its triggers had to be
 // made (a new database, an existing one without them, a trigger dropped by
-// hand), and a reader that sees a trigger missing trusts nothing.
+// hand or gone with a table rebuilt by hand), and a reader that sees a
+// trigger missing or on another table trusts nothing.
 #pragma once
 
 #include <string>
@@ -51,8 +55,9 @@ inline constexpr int kLoggedObjectSettings = 102;
 
 // Registers the tables and triggers of the log with the database engine
 // (once per process; every connection makes what its database lacks
-// before its next statement). Registered when first needed rather than at
-// load time, so that the tables they watch are registered before them.
+// before its next statement). The engine calls it before its first
+// connection applies the schema, once the tables it watches are
+// registered; calling it earlier would put the triggers before them.
 void registerChangeLog();
 
 // The number of triggers a complete log has.

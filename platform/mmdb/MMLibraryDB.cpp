@@ -29,10 +29,12 @@ const char* const kUninstallSteps[] = {
     "DELETE FROM \"MMMountPath\" WHERE \"LibraryId\" = ?",
     // The drive paths of the library's drives and drive pools go before
     // them: a path left behind would name a drive or pool that is gone.
+    // Two statements, each on its own index: one with both conditions
+    // joined by OR reads every drive path of the installation.
     "DELETE FROM \"MMDrivePath\" WHERE \"DriveId\" IN (SELECT \"DriveId\" FROM \"MMDrive\" WHERE \"MasterPoolId\" IN "
-    "(SELECT \"MasterPoolId\" FROM \"MMMasterPool\" WHERE \"LibraryId\" = ?1)) OR \"DrivePoolId\" IN (SELECT "
-    "\"DrivePoolId\" FROM \"MMDrivePool\" WHERE \"MasterPoolId\" IN (SELECT \"MasterPoolId\" FROM \"MMMasterPool\" "
-    "WHERE \"LibraryId\" = ?1))",
+    "(SELECT \"MasterPoolId\" FROM \"MMMasterPool\" WHERE \"LibraryId\" = ?))",
+    "DELETE FROM \"MMDrivePath\" WHERE \"DrivePoolId\" IN (SELECT \"DrivePoolId\" FROM \"MMDrivePool\" WHERE "
+    "\"MasterPoolId\" IN (SELECT \"MasterPoolId\" FROM \"MMMasterPool\" WHERE \"LibraryId\" = ?))",
     "DELETE FROM \"MMDrive\" WHERE \"MasterPoolId\" IN "
     "(SELECT \"MasterPoolId\" FROM \"MMMasterPool\" WHERE \"LibraryId\" = ?)",
     "DELETE FROM \"MMDrivePool\" WHERE \"MasterPoolId\" IN "

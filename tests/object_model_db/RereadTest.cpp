@@ -372,12 +372,13 @@ TEST_F(Reread, ASchemaChangedByHandIsCheckedForTheTriggersOnce) {
   db.execElsewhere("CREATE TABLE AdminNotes (Note TEXT); UPDATE MMDrive SET DriveName = 'noted' WHERE DriveId = 2");
   expectEqualToFullReload("part", 1);
   EXPECT_EQ(scanned, Scans{"MMDrive"});
-  // A trigger dropped with no change of its table yet, then a change the
-  // dropped trigger would have logged: nothing is trusted from the drop on.
+  // A trigger dropped with no change of its table yet: the read that finds
+  // it missing trusts nothing and reads everything, and the trigger is
+  // made again; a change after it is logged as before.
   db.execElsewhere("DROP TRIGGER MMConfigChange_MMLibrary_update");
   expectEqualToFullReload("whole");
   db.execElsewhere("UPDATE MMLibrary SET AliasName = 'unlogged' WHERE LibraryId = 2");
-  expectEqualToFullReload("whole");
+  expectEqualToFullReload("part", 1);
   EXPECT_EQ(diskLibrary(*kept)->GetName(), "unlogged");
 }
 
@@ -394,13 +395,14 @@ TEST_F(Reread, ATriggerDroppedOnTheReadersOwnConnectionIsNoticed) {
   }).join();
   EXPECT_EQ(otherThread, "part") << "another thread's connection finds the triggers as they are";
 
-  // (A connection made after the drop would put the trigger back.)
+  // The read that finds it missing reads everything; the trigger is made
+  // again, and what comes after it is logged.
   ASSERT_EQ(0, db.exec("DROP TRIGGER MMConfigChange_MMLibrary_update"));
   expectEqualToFullReload("whole");
-  expectEqualToFullReload("whole");
-  ASSERT_EQ(0, db.exec("UPDATE MMLibrary SET AliasName = 'unlogged' WHERE LibraryId = 2"));
-  expectEqualToFullReload("whole");
-  EXPECT_EQ(diskLibrary(*kept)->GetName(), "unlogged");
+  expectEqualToFullReload("part", 0);
+  ASSERT_EQ(0, db.exec("UPDATE MMLibrary SET AliasName = 'logged' WHERE LibraryId = 2"));
+  expectEqualToFullReload("part", 1);
+  EXPECT_EQ(diskLibrary(*kept)->GetName(), "logged");
 }
 
 TEST_F(Reread, InsideTheThreadsTransactionEverythingIsReadAndNothingKept) {
@@ -426,12 +428,12 @@ TEST_F(Reread, APrunedLogOrAMissingTriggerReadsEverything) {
 
   db.execElsewhere("DROP TRIGGER MMConfigChange_MMDrive_update; UPDATE MMDrive SET DriveName = 'untracked'");
   expectEqualToFullReload("whole");
-  expectEqualToFullReload("whole");
-  // A new connection puts the trigger back and starts a new history.
+  // That read put the trigger back and started a new history.
+  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM sqlite_master WHERE name = 'MMConfigChange_MMDrive_update'"), 1);
+  expectEqualToFullReload("part", 0);
   testkit::db::reset();
   testkit::mmdb::reset();
-  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM sqlite_master WHERE name = 'MMConfigChange_MMDrive_update'"), 1);
-  expectEqualToFullReload("whole");
+  expectEqualToFullReload("part", 0);
   db.execElsewhere("UPDATE MMDrive SET DriveName = 'tracked' WHERE DriveId = 1");
   expectEqualToFullReload("part", 1);
 }

@@ -19,6 +19,7 @@ namespace {
                        "\"PathName\" TEXT NOT NULL DEFAULT '', "
                        "\"IsEnabled\" INTEGER NOT NULL DEFAULT 0)");
   tkdb::registerIndex("MMDrivePath", "DriveId");
+  tkdb::registerIndex("MMDrivePath", "DrivePoolId");
   tkdb::registerReferences("MMDrivePath", "MMDrive: DriveId = DriveId; MMDrivePool: DrivePoolId = DrivePoolId");
   return true;
 }();

@@ -13,6 +13,9 @@ namespace {
                        "CREATE TABLE IF NOT EXISTS \"MMHybridCloudMapping\" ("
                        "\"CloudLibraryId\" INTEGER PRIMARY KEY, "
                        "\"DiskLibraryId\" INTEGER NOT NULL)");
+  // A library's removal finds its mappings by either column.
+  tkdb::registerIndex("MMHybridCloudMapping", "CloudLibraryId");
+  tkdb::registerIndex("MMHybridCloudMapping", "DiskLibraryId");
   tkdb::registerReferences("MMHybridCloudMapping", "MMLibrary: CloudLibraryId = LibraryId");
   tkdb::registerReferences("MMHybridCloudMapping", "MMLibrary: DiskLibraryId = LibraryId");
   return true;

@@ -21,6 +21,7 @@ namespace {
                        "\"RMStatus\" INTEGER NOT NULL DEFAULT 0, "
                        "\"RMStatusUpdateTime\" INTEGER NOT NULL DEFAULT 0, "
                        "\"SerialNumber\" TEXT NOT NULL DEFAULT '')");
+  tkdb::registerIndex("MMLibraryController", "LibraryId");
   tkdb::registerReferences("MMLibraryController", "MMLibrary: LibraryId = LibraryId");
   return true;
 }();

@@ -16,6 +16,7 @@ namespace {
                        "\"ArchGroupId\" INTEGER NOT NULL DEFAULT 0, "
                        "\"CopyId\" INTEGER NOT NULL DEFAULT 0, "
                        "\"MediaId\" INTEGER NOT NULL DEFAULT 0)");
+  tkdb::registerIndex("MMMediaBackup", "MediaId");
   tkdb::registerReferences("MMMediaBackup", "MMMedia: MediaId = MediaId");
   return true;
 }();

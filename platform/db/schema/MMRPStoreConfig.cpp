@@ -22,6 +22,9 @@ namespace {
                        "\"Field10\" INTEGER NOT NULL DEFAULT 0, "
                        "\"Field11\" INTEGER NOT NULL DEFAULT 0, "
                        "\"Field12\" INTEGER NOT NULL DEFAULT 0)");
+  // A library's removal finds its stores by either column.
+  tkdb::registerIndex("MMRPStoreConfig", "LibraryId");
+  tkdb::registerIndex("MMRPStoreConfig", "MountPathId");
   tkdb::registerReferences("MMRPStoreConfig", "MMLibrary: LibraryId = LibraryId; MMMountPath: MountPathId = MountPathId");
   return true;
 }();

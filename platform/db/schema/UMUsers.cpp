@@ -16,7 +16,8 @@
 //
 // UMUsersStamp holds one row whose stamp the triggers below set to a new
 // random value at every insert, update or delete of either table, whoever
-// makes it: the security service keeps a copy of the tables and reads them
+// makes it (a trigger that a rebuilt or renamed table lost is made again
+// before the next configuration read, and the stamp moves with it): the security service keeps a copy of the tables and reads them
 // again only when the stamp has moved. A random value rather than a count,
 // so that two databases made from one copy never show the same stamp for
 // different contents, and a change undone by a rollback leaves a stamp no
@@ -47,8 +48,12 @@ namespace {
   for (const char* table : {"UMUsers", "UMUserRights"}) {
     for (const char* event : {"INSERT", "UPDATE", "DELETE"}) {
       const std::string name = std::string(table) + "_stamp_" + event;
-      tkdb::registerSchema(name, "CREATE TRIGGER IF NOT EXISTS \"" + name + "\" AFTER " + event + " ON \"" + table +
-                                     "\" BEGIN UPDATE \"UMUsersStamp\" SET \"stamp\" = random() WHERE \"id\" = 1; END");
+      // Made again when it went missing: the stamp moves with it, since a
+      // change made meanwhile fired nothing.
+      const std::string renew = "UPDATE \"UMUsersStamp\" SET \"stamp\" = random() WHERE \"id\" = 1";
+      tkdb::registerTrigger(name, table,
+                            renew + "; CREATE TRIGGER IF NOT EXISTS \"" + name + "\" AFTER " + event + " ON \"" +
+                                table + "\" BEGIN " + renew + "; END");
     }
   }
   return true;
