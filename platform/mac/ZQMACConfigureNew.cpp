@@ -12,7 +12,9 @@
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
+#include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACSettingsDB.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace {
@@ -21,7 +23,7 @@ namespace {
 // of a disk library (the loader would take the row for a disk library).
 constexpr int kTapeLibraryTypeId = 1;
 
-unsigned int errorCodeOf(const MMMediaConfigDB& access) {
+unsigned int errorCodeOf(const MMTableAccess& access) {
   switch (access.getErrorCode()) {
     case MMS2_ERROR_DUPLICATE_NAME: return tkmac::kErrorNameInUse;
     case MMS2_ERROR_NOT_FOUND: return tkmac::kErrorObjectGone;
@@ -190,7 +192,7 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
     row.name = lms->m_sName;
     row.enabled = 1;
     row.libraryTypeId = kTapeLibraryTypeId;
-    row.extendedAttributes = lms->m_bShownFlag ? 0 : kMMHiddenAttribute;
+    lms->MarkChanged(&lms->m_bShownFlag);  // a setting of its own, stored below
     if (const ZQMACLibrary* l = lms->m_pLibrary) {
       row.aliasName = l->m_sAliasName;
       row.vendor = l->m_sVendor;
@@ -290,13 +292,42 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
     }
   }
 
-  // ---- written in one step ----
-  MMMediaConfigDB access;
-  if (access.insertObjects(rows) != 0) {
+  // ---- written in one step: the rows, then what setters marked on them ----
+  auto refuseWritten = [&](unsigned int code, const std::string& text) {
     for (auto it = made.rbegin(); it != made.rend(); ++it) it->reset();
-    object->SetLastError(errorCodeOf(access), access.lastErrorText());
+    object->SetLastError(code, text);
     return false;
+  };
+  DBtran tran(false);
+  if (const int started = tran.startTran(); started != 0)
+    return refuseWritten(tkmac::kErrorDatabase,
+                         std::string("The change could not be stored: ") + DBtable::getErrorStr(started));
+  MMMediaConfigDB access;
+  if (access.insertObjects(rows) != 0) return refuseWritten(errorCodeOf(access), access.lastErrorText());
+  std::vector<tkmac::MarkedValues> marked(placed.size());
+  for (size_t i = 0; i < placed.size(); ++i) {
+    const auto& [o, where] = placed[i];
+    const auto [kind, index] = where;
+    int id = 0;
+    switch (kind) {
+      case MMStoredKind::Library: id = rows.libraries[index].libraryId; break;
+      case MMStoredKind::LibraryController: id = rows.libraryControllers[index].id; break;
+      case MMStoredKind::Drive: id = rows.drives[index].id; break;
+      case MMStoredKind::DrivePath: id = rows.drivePaths[index].id; break;
+      default: continue;  // no settings declared
+    }
+    if (!tkmac::collectMarked(*o, kind, true, marked[i]) ||
+        (kind == MMStoredKind::Library && lms->m_pLibrary != nullptr &&
+         !tkmac::collectMarked(*lms->m_pLibrary, kind, true, marked[i])))
+      return refuseWritten(o->GetLastErrorCode(), o->GetLastError());
+    tkmac::ObjectSettingDB settings;
+    if (!marked[i].values.empty() && settings.store(static_cast<int>(kind), id, marked[i].values) != 0)
+      return refuseWritten(errorCodeOf(settings), settings.lastErrorText());
   }
+  if (const int committed = tran.commitTran(0); committed != 0)
+    return refuseWritten(tkmac::kErrorDatabase,
+                         std::string("The change could not be stored: ") + DBtable::getErrorStr(committed));
+  for (const tkmac::MarkedValues& written : marked) tkmac::forgetMarks(written);
 
   // ---- the objects take their ids and links ----
   for (auto& m : made) m.release();  // the instance keeps them

@@ -58,11 +58,14 @@ bool ZQMACMediaConfig::UpdateHost(ZQMACInterface* object, const std::string& hos
     return false;
   }
   if (auto* unit = dynamic_cast<ZQMACScsiUnit*>(object)) {
-    if (!ZQMACGraph::StoreSettings(object, {}, {{tkmac::setting::kServerHost, host}})) {
+    const std::string before = unit->GetServerHostName();
+    unit->SetServerHostName(host);
+    if (!tkmac::storeChanges(*object)) {
+      unit->SetServerHostName(before);
+      object->ForgetChanged(&unit->GetServerHostName());
       SetLastError(object->GetLastErrorCode(), object->GetLastError());
       return false;
     }
-    unit->SetServerHostName(host);
   }
   ClearLastError();
   return true;
@@ -120,8 +123,7 @@ bool ZQMACDiskVolume::LockVault(std::string& value) {
     SetLastError(tkmac::kErrorInvalidValue, "The vault-lock value is not a number of days.");
     return false;
   }
-  if (!ZQMACGraph::StoreSettings(this, {}, {{tkmac::setting::kVaultLock, std::to_string(days)}})) return false;
-  m_iVaultLock = days;
+  if (!tkmac::setStored(*this, *this, m_iVaultLock, days)) return false;
   ClearLastError();
   return true;
 }
