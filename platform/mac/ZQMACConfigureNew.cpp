@@ -316,9 +316,8 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
       case MMStoredKind::DrivePath: id = rows.drivePaths[index].id; break;
       default: continue;  // no settings declared
     }
-    if (!tkmac::collectMarked(*o, kind, true, marked[i]) ||
-        (kind == MMStoredKind::Library && lms->m_pLibrary != nullptr &&
-         !tkmac::collectMarked(*lms->m_pLibrary, kind, true, marked[i])))
+    // A library's marks are read through its library-management object.
+    if (!tkmac::collectMarked(*o, kind, true, marked[i]))
       return refuseWritten(o->GetLastErrorCode(), o->GetLastError());
     tkmac::ObjectSettingDB settings;
     if (!marked[i].values.empty() && settings.store(static_cast<int>(kind), id, marked[i].values) != 0)

@@ -105,10 +105,8 @@ bool ZQMACDiskDevice::UpdateRemoteHostInfo() {
   // All of them, whichever were set: the password is kept encrypted, and
   // only when one was given (the model never hands it out, so an empty one
   // leaves the stored one as it is).
-  for (const void* member : {static_cast<const void*>(&m_bRemoteFileHost), static_cast<const void*>(&m_sRemoteHostVolume),
-                             static_cast<const void*>(&m_sRemoteHostUserName),
-                             static_cast<const void*>(&m_sRemoteHostPassword)})
-    MarkChanged(member);
+  const void* members[] = {&m_bRemoteFileHost, &m_sRemoteHostVolume, &m_sRemoteHostUserName, &m_sRemoteHostPassword};
+  for (const void* member : members) MarkChanged(member);
   if (!tkmac::storeChanges(*this)) return false;
   ClearLastError();
   return true;
