@@ -356,6 +356,11 @@ bool ZQMACGraph::InsertLibController(ZQMACMediaAgent* agent, ZQMACLibController*
   // What the request set on the new controller and on a new library (an
   // IP controller's marker and library server, a volume range, ...) goes
   // with their rows; the columns are in the rows already.
+  // An IP controller is reached through its library server, which is
+  // stored with it whether or not a setter marked it (a copy carries no
+  // marks of its own).
+  if (controller->GetObjectType() == ZQMAC_OBJ_IP_LIB_CONTROLLER)
+    controller->MarkChanged(&controller->m_sServerHostName);
   tkmac::MarkedValues controllerValues;
   tkmac::MarkedValues libraryValues;
   if (!tkmac::collectMarked(*controller, MMStoredKind::LibraryController, true, controllerValues) ||
