@@ -161,34 +161,8 @@ bool ZQMACGraph::StoreObject(ZQMACInterface* object, const std::string* newName,
     for (const MMStoredColumn& known : settings) given = given || known.column == column.column;
     if (!given) settings.push_back(std::move(column));
   }
-  DBtran tran(false);
-  if (!marked.values.empty()) {
-    const int started = tran.startTran();
-    if (started != 0) {
-      object->SetLastError(tkmac::kErrorDatabase,
-                           std::string("The change could not be stored: ") + DBtable::getErrorStr(started));
-      return false;
-    }
-  }
-  MMMediaConfigDB access;
-  if (access.storeObject(kind, static_cast<int>(object->GetId()), name != nullptr ? name->c_str() : nullptr,
-                         configured, settings) != 0) {
-    failWith(object, access);
+  if (!WriteStored(object, kind, static_cast<int>(object->GetId()), name, configured, settings, marked.values))
     return false;
-  }
-  if (!marked.values.empty()) {
-    tkmac::ObjectSettingDB stored;
-    if (stored.store(static_cast<int>(kind), static_cast<int>(object->GetId()), marked.values) != 0) {
-      failWith(object, stored);
-      return false;
-    }
-    const int committed = tran.commitTran(0);
-    if (committed != 0) {
-      object->SetLastError(tkmac::kErrorDatabase,
-                           std::string("The change could not be stored: ") + DBtable::getErrorStr(committed));
-      return false;
-    }
-  }
   tkmac::forgetMarks(marked);
   // The stored values are the object's now; a library's parts share its name.
   if (name != nullptr) {

@@ -362,12 +362,11 @@ class ZQMACGraph {
   // ---- the model's own settings (platform/mac/ZQMACStoredSettings.cpp) ----
   // The declarations of what the model stores (tkmac::storedSettingRows).
   static const std::vector<tkmac::StoredSettingRow>& StoredSettingRows();
-  // Writes the object's marked members with `columns` of its table, all or
-  // nothing, and forgets the marks (tkmac::storeChanges). True without
-  // writing for an object that is not stored in a database-backed instance;
-  // false, with the reason as the object's last error, when nothing was
-  // written.
-  static bool StoreChanges(ZQMACInterface* object, const std::vector<MMStoredColumn>& columns);
+  // Writes the object's marked members, all or nothing, and forgets the
+  // marks (tkmac::storeChanges). True without writing for an object that is
+  // not stored in a database-backed instance; false, with the reason as the
+  // object's last error, when nothing was written.
+  static bool StoreChanges(ZQMACInterface* object);
   // Writes columns of the object's table and settings of the object by
   // name, as StoreChanges; a name the declarations do not give the
   // object's kind is refused.
@@ -377,9 +376,11 @@ class ZQMACGraph {
   // (nothing for an empty one); false with the object's last error.
   static bool StoreEncryptedSetting(ZQMACInterface* object, const std::string& name, const std::string& plain,
                                     std::vector<std::pair<std::string, std::string>>& values);
-  // Writes columns and settings of the stored object `id` of `kind` in one
-  // step; false with the reason as the object's last error.
-  static bool WriteStored(ZQMACInterface* object, MMStoredKind kind, int id, const std::vector<MMStoredColumn>& columns,
+  // Writes the stored object `id` of `kind` in one step: its new name
+  // (null: kept), configured state (kKeepConfigured: kept) and columns,
+  // and its settings; false with the reason as the object's last error.
+  static bool WriteStored(ZQMACInterface* object, MMStoredKind kind, int id, const std::string* name, int configured,
+                          const std::vector<MMStoredColumn>& columns,
                           const std::vector<std::pair<std::string, std::string>>& values);
   // Gives the unit of `object` the SCSI address, controller type and text
   // of `source` and stores them together; false (the unit keeps its own,

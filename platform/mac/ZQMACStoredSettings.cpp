@@ -7,6 +7,7 @@
 // not per object), and only when the configuration change log moved on
 // since the process last read it: a change of the table is logged like the
 // configuration's own, so a read at the same place of the log is current.
+#include <array>
 #include <charconv>
 #include <climits>
 #include <cstdlib>
@@ -201,12 +202,20 @@ bool storedKindOf(const ZQMACInterface& object, MMStoredKind& kind) {
 const std::vector<StoredSettingRow>& storedSettingRows() { return ZQMACGraph::StoredSettingRows(); }
 
 const StoredSettingRow* findStoredSetting(MMStoredKind kind, const std::string& name) {
-  for (const StoredSettingRow& row : storedSettingRows())
-    if (row.kind == kind && name == row.name) return &row;
+  // Each kind's rows apart: a load looks up every stored setting.
+  static const auto byKind = [] {
+    std::array<std::vector<const StoredSettingRow*>, kStoredKinds> rows;
+    for (const StoredSettingRow& row : storedSettingRows()) rows[static_cast<size_t>(row.kind)].push_back(&row);
+    return rows;
+  }();
+  const auto k = static_cast<size_t>(kind);
+  if (k >= byKind.size()) return nullptr;
+  for (const StoredSettingRow* row : byKind[k])
+    if (name == row->name) return row;
   return nullptr;
 }
 
-bool storeChanges(ZQMACInterface& object) { return ZQMACGraph::StoreChanges(&object, {}); }
+bool storeChanges(ZQMACInterface& object) { return ZQMACGraph::StoreChanges(&object); }
 
 namespace {
 
@@ -406,40 +415,40 @@ const std::vector<tkmac::StoredSettingRow>& ZQMACGraph::StoredSettingRows() {
   return rows;
 }
 
-bool ZQMACGraph::WriteStored(ZQMACInterface* object, MMStoredKind kind, int id,
-                             const std::vector<MMStoredColumn>& columns, const tkmac::SettingValues& values) {
-  if (columns.empty() && values.empty()) return true;
+bool ZQMACGraph::WriteStored(ZQMACInterface* object, MMStoredKind kind, int id, const std::string* name,
+                             int configured, const std::vector<MMStoredColumn>& columns,
+                             const tkmac::SettingValues& values) {
+  // The object's row is written unless only settings are (a write of
+  // nothing at all still finds the row: a gone object is refused).
+  const bool row =
+      name != nullptr || configured != MMMediaConfigDB::kKeepConfigured || !columns.empty() || values.empty();
   auto failWith = [&](const MMBaseDB& access) {
     object->SetLastError(errorCodeOf(access), access.lastErrorText());
+    return false;
+  };
+  auto failTran = [&](int code) {
+    object->SetLastError(tkmac::kErrorDatabase,
+                         std::string("The change could not be stored: ") + DBtable::getErrorStr(code));
     return false;
   };
   // Both parts in one transaction when there are two (nested in the
   // thread's open one, when there is one).
   DBtran tran(false);
-  const bool both = !columns.empty() && !values.empty();
+  const bool both = row && !values.empty();
   if (both) {
-    const int started = tran.startTran();
-    if (started != 0) {
-      object->SetLastError(tkmac::kErrorDatabase,
-                           std::string("The change could not be stored: ") + DBtable::getErrorStr(started));
-      return false;
-    }
+    if (const int started = tran.startTran(); started != 0) return failTran(started);
   }
-  if (!columns.empty()) {
+  if (row) {
     MMMediaConfigDB access;
-    if (access.storeObject(kind, id, nullptr, MMMediaConfigDB::kKeepConfigured, columns) != 0) return failWith(access);
+    if (access.storeObject(kind, id, name != nullptr ? name->c_str() : nullptr, configured, columns) != 0)
+      return failWith(access);
   }
   if (!values.empty()) {
     tkmac::ObjectSettingDB settings;
     if (settings.store(static_cast<int>(kind), id, values) != 0) return failWith(settings);
   }
   if (both) {
-    const int committed = tran.commitTran(0);
-    if (committed != 0) {
-      object->SetLastError(tkmac::kErrorDatabase,
-                           std::string("The change could not be stored: ") + DBtable::getErrorStr(committed));
-      return false;
-    }
+    if (const int committed = tran.commitTran(0); committed != 0) return failTran(committed);
   }
   return true;
 }
@@ -451,15 +460,17 @@ static bool storedInDatabase(ZQMACInterface* object, MMStoredKind& kind) {
          object->GetId() != 0xFFFFFFFFu;
 }
 
-bool ZQMACGraph::StoreChanges(ZQMACInterface* object, const std::vector<MMStoredColumn>& columns) {
+bool ZQMACGraph::StoreChanges(ZQMACInterface* object) {
   MMStoredKind kind;
   // An object of no stored kind, or one never stored, keeps its values
   // (and marks) in the instance until it is stored.
   if (!storedInDatabase(object, kind)) return true;
   tkmac::MarkedValues marked;
-  marked.columns = columns;
   if (!tkmac::collectMarked(*object, kind, false, marked)) return false;
-  if (!WriteStored(object, kind, static_cast<int>(object->GetId()), marked.columns, marked.values)) return false;
+  if (marked.columns.empty() && marked.values.empty()) return true;
+  if (!WriteStored(object, kind, static_cast<int>(object->GetId()), nullptr, MMMediaConfigDB::kKeepConfigured,
+                   marked.columns, marked.values))
+    return false;
   tkmac::forgetMarks(marked);
   return true;
 }
@@ -476,7 +487,9 @@ bool ZQMACGraph::StoreSettings(ZQMACInterface* object, const std::vector<MMStore
       return false;
     }
   }
-  return WriteStored(object, kind, static_cast<int>(object->GetId()), columns, values);
+  if (columns.empty() && values.empty()) return true;
+  return WriteStored(object, kind, static_cast<int>(object->GetId()), nullptr, MMMediaConfigDB::kKeepConfigured,
+                     columns, values);
 }
 
 bool ZQMACGraph::StoreEncryptedSetting(ZQMACInterface* object, const std::string& name, const std::string& plain,
