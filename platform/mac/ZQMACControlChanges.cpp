@@ -5,10 +5,10 @@
 // media agent, the disk device's volume by media agent, and the volume's
 // verification (vault lock).
 //
-// Each stores its change first (the configured states of a replacement in
-// their tables, a host move and a vault lock among the model's own
-// settings, platform/mac/ZQMACStoredSettings.h) and changes the instance
-// only once it is stored. Every call that can fail in reality takes a
+// Each stores its change (the configured states of a replacement in their
+// tables, a host move and a vault lock among the model's own settings,
+// platform/mac/ZQMACStoredSettings.h); the instance keeps what it had when
+// nothing was stored. Every call that can fail in reality takes a
 // scripted failure first (tkmac::failed).
 #include <charconv>
 #include <string>

@@ -1,9 +1,9 @@
 // The object model's calls behind the drive-change request: a drive's
 // description and drive id, a drive path's SCSI address (taken from
 // another drive path) and access path. Each stores its value among the
-// model's own settings first (platform/mac/ZQMACStoredSettings.h) and
-// changes the instance only once it is stored; an object not stored yet
-// keeps it in the instance until it is.
+// model's own settings as it sets it (platform/mac/ZQMACStoredSettings.h),
+// and keeps the old value when nothing was stored; an object not stored
+// yet keeps it in the instance until it is.
 //
 // Journal names (each can be made to fail, the code and text then the
 // object's last error): "SetDeviceTextC" (handle, text), "SetDriveIdString"
