@@ -304,18 +304,24 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
                          std::string("The change could not be stored: ") + DBtable::getErrorStr(started));
   MMMediaConfigDB access;
   if (access.insertObjects(rows) != 0) return refuseWritten(errorCodeOf(access), access.lastErrorText());
+  // The id each placed object's row took.
+  auto idOf = [&](MMStoredKind kind, size_t index) {
+    switch (kind) {
+      case MMStoredKind::MediaAgent: return rows.mediaAgents[index].clientId;
+      case MMStoredKind::Library: return rows.libraries[index].libraryId;
+      case MMStoredKind::LibraryController: return rows.libraryControllers[index].id;
+      case MMStoredKind::MasterPool: return rows.masterPools[index].id;
+      case MMStoredKind::DrivePool: return rows.drivePools[index].id;
+      case MMStoredKind::Drive: return rows.drives[index].id;
+      case MMStoredKind::DrivePath: return rows.drivePaths[index].id;
+      default: return -1;
+    }
+  };
   std::vector<tkmac::MarkedValues> marked(placed.size());
   for (size_t i = 0; i < placed.size(); ++i) {
     const auto& [o, where] = placed[i];
     const auto [kind, index] = where;
-    int id = 0;
-    switch (kind) {
-      case MMStoredKind::Library: id = rows.libraries[index].libraryId; break;
-      case MMStoredKind::LibraryController: id = rows.libraryControllers[index].id; break;
-      case MMStoredKind::Drive: id = rows.drives[index].id; break;
-      case MMStoredKind::DrivePath: id = rows.drivePaths[index].id; break;
-      default: continue;  // no settings declared
-    }
+    const int id = idOf(kind, index);
     // A library's marks are read through its library-management object.
     if (!tkmac::collectMarked(*o, kind, true, marked[i]))
       return refuseWritten(o->GetLastErrorCode(), o->GetLastError());
@@ -332,27 +338,19 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
   for (auto& m : made) m.release();  // the instance keeps them
   for (const auto& [o, where] : placed) {
     const auto [kind, index] = where;
-    switch (kind) {
-      case MMStoredKind::MediaAgent: SetId(o, rows.mediaAgents[index].clientId); break;
-      case MMStoredKind::Library: {
-        const MMStoredLibrary& row = rows.libraries[index];
-        // The loader names a library by its alias when it has one.
-        const std::string& name = row.aliasName.empty() ? row.name : row.aliasName;
-        for (ZQMACInterface* part : {static_cast<ZQMACInterface*>(lms), static_cast<ZQMACInterface*>(lms->m_pLibrary),
-                                     static_cast<ZQMACInterface*>(lms->m_pLibControllerNode)}) {
-          if (part == nullptr) continue;
-          SetId(part, row.libraryId);
-          part->m_sName = name;
-          part->m_bConfigured = true;
-        }
-        break;
+    if (kind != MMStoredKind::Library) {
+      SetId(o, idOf(kind, index));
+    } else {
+      const MMStoredLibrary& row = rows.libraries[index];
+      // The loader names a library by its alias when it has one.
+      const std::string& name = row.aliasName.empty() ? row.name : row.aliasName;
+      for (ZQMACInterface* part : {static_cast<ZQMACInterface*>(lms), static_cast<ZQMACInterface*>(lms->m_pLibrary),
+                                   static_cast<ZQMACInterface*>(lms->m_pLibControllerNode)}) {
+        if (part == nullptr) continue;
+        SetId(part, row.libraryId);
+        part->m_sName = name;
+        part->m_bConfigured = true;
       }
-      case MMStoredKind::LibraryController: SetId(o, rows.libraryControllers[index].id); break;
-      case MMStoredKind::MasterPool: SetId(o, rows.masterPools[index].id); break;
-      case MMStoredKind::DrivePool: SetId(o, rows.drivePools[index].id); break;
-      case MMStoredKind::Drive: SetId(o, rows.drives[index].id); break;
-      case MMStoredKind::DrivePath: SetId(o, rows.drivePaths[index].id); break;
-      default: break;
     }
     o->m_bConfigured = true;
   }
