@@ -119,6 +119,32 @@ TEST_F(StoredSettings, AValueStoredByANameTheKindDoesNotDeclareIsRefusedAndNothi
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM \"MMObjectSetting\" WHERE \"Kind\" = 5"), 0);
 }
 
+TEST_F(StoredSettings, ValuesSetOnADetectedLibraryBeforeItWasStoredAreStoredWhenItIsConfigured) {
+  auto config = load();
+  testkit::mac::DetectedLibrary d =
+      testkit::mac::addDetectedLibrary(*config, config->FindDBNode<ZQMACMediaAgent>(2), "Detected1");
+  ASSERT_NE(d.lms, nullptr);
+  ASSERT_TRUE(d.lms->GetLibrary()->SetVolumeRangeString("VR-NEW"));
+  ASSERT_TRUE(d.lms->SetAutoDiscover(true, 7));
+  ASSERT_TRUE(d.paths.front()->SetAccessPath("/dev/nst-new"));
+  ZQMACGraph::SetShownFlag(d.lms, false);
+  ASSERT_TRUE(d.lms->Configure(0)) << d.lms->GetLastError();
+  auto reloaded = load();
+  ZQMACLms* again = nullptr;
+  for (ZQMACLms* l : elements(reloaded->GetLmsList()))
+    if (l->GetId() == d.lms->GetId()) again = l;
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->GetLibrary()->GetVolumeRangeString(), "VR-NEW");
+  EXPECT_TRUE(again->IsAutoDiscover());
+  EXPECT_EQ(again->GetAutoDiscoverMediaType(), 7);
+  EXPECT_FALSE(again->IsShown());
+  ZQMACDms* path = nullptr;
+  for (ZQMACDms* p : elements(again->GetDmsList()))
+    if (p->GetId() == d.paths.front()->GetId()) path = p;
+  ASSERT_NE(path, nullptr);
+  EXPECT_EQ(path->GetPathDetail(), "/dev/nst-new");
+}
+
 TEST_F(StoredSettings, ALibraryShownStateFollowsItsSettingAndOnlyATapeLibraryStoredBeforeKeepsTheOldBit) {
   // Bit 0x2000 of a disk library's ExtendedAttributes is the storage-library
   // request's own; a tape library's was only ever the model's hidden state.
