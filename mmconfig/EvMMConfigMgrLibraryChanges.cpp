@@ -58,7 +58,6 @@
 #include "mmconfig/ChangeNotices.h"
 #include "mmconfig/RecordWriter.h"
 #include "platform/debuglog/EvDebug.h"
-#include "platform/mac/ZQMACStoredSettings.h"
 #include "platform/mmdb/MMLibraryDB.h"
 #include "platform/mmlib/ZQMMlibInfo.h"
 #include "platform/ndmpdetect/ZQNDMPAutoDetect.h"
@@ -351,18 +350,19 @@ SetOutcome LibraryRequest::modifySteps(const tkmm::SetRecord& record, ZQMACLms* 
       return SetOutcome::lastError(*library);
   }
   if (m_doorLock.has && !library->SetDoorLockFlag(m_doorLock.value != 0)) return SetOutcome::lastError(*library);
-  if (m_barCodeReader.has) library->SetBarCodeReader(m_barCodeReader.value != 0);
-  if (m_autoConfigDDS.has) library->SetAutoConfigDDSFlag(m_autoConfigDDS.value != 0);
-  if (m_autoConfigFailover.has) library->SetAutoConfigFailoverFlag(m_autoConfigFailover.value != 0);
-  if (m_cleanPool.has) library->SetUseACSLSCleanPoolFlag(m_cleanPool.value != 0);
-  if (m_ipDriveId.has) library->SetUseIPDriveIDFlag(m_ipDriveId.value != 0);
-  if (m_attribute.has) library->SetLibAttributeFlag(static_cast<int>(m_attribute.value));
-  if (m_volumeRange.has) library->SetVolumeRangeString(m_volumeRange.value);
-  if (m_vtlType.has) library->SetVTLType(static_cast<int>(m_vtlType.value));
-  // What the setters above only staged is stored before the answer.
-  const bool staged = m_barCodeReader.has || m_autoConfigDDS.has || m_autoConfigFailover.has || m_cleanPool.has ||
-                      m_ipDriveId.has || m_attribute.has || m_volumeRange.has || m_vtlType.has;
-  if (staged && !tkmac::storeLibrarySettings(*lms)) return SetOutcome::lastError(*library);
+  if (m_barCodeReader.has && !library->SetBarCodeReader(m_barCodeReader.value != 0))
+    return SetOutcome::lastError(*library);
+  if (m_autoConfigDDS.has && !library->SetAutoConfigDDSFlag(m_autoConfigDDS.value != 0))
+    return SetOutcome::lastError(*library);
+  if (m_autoConfigFailover.has && !library->SetAutoConfigFailoverFlag(m_autoConfigFailover.value != 0))
+    return SetOutcome::lastError(*library);
+  if (m_cleanPool.has && !library->SetUseACSLSCleanPoolFlag(m_cleanPool.value != 0))
+    return SetOutcome::lastError(*library);
+  if (m_ipDriveId.has && !library->SetUseIPDriveIDFlag(m_ipDriveId.value != 0)) return SetOutcome::lastError(*library);
+  if (m_attribute.has && !library->SetLibAttributeFlag(static_cast<int>(m_attribute.value)))
+    return SetOutcome::lastError(*library);
+  if (m_volumeRange.has && !library->SetVolumeRangeString(m_volumeRange.value)) return SetOutcome::lastError(*library);
+  if (m_vtlType.has && !library->SetVTLType(static_cast<int>(m_vtlType.value))) return SetOutcome::lastError(*library);
   return SetOutcome::success();
 }
 
@@ -513,6 +513,7 @@ SetOutcome LibraryRequest::addIPController(const tkmm::SetRecord& record) {
     controller->Clone(served);
     library->SetAliasName(kServerAliasPrefix + library->GetName());
   }
+  // Kept with the new library until its row is written with the controller's.
   if (m_volumeRange.has) library->SetVolumeRangeString(m_volumeRange.value);
   controller->SetServerHostName(m_libraryServer.value);
   if (!agent->AddLibController(controller.get())) return SetOutcome::lastError(*agent);

@@ -15,9 +15,12 @@
 // Destructors are virtual throughout and reachable through every base part.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <string>
+#include <vector>
 
 class EvDebugFileInstance;
 class ZQMACMediaConfig;
@@ -62,6 +65,32 @@ enum ZQMACObjectType : unsigned int {
   ZQMAC_OBJ_CENTERA_CLUSTER = 27,
   ZQMAC_OBJ_HOST = 28,
   ZQMAC_OBJ_NODE = 29,  // generic named entry, e.g. a cost category
+};
+
+// The members of one object that setters changed and the model has not
+// stored yet, by address. Nothing until the first mark; a copy of an
+// object starts without marks (they name the original's members).
+class ZQMACChangeMarks {
+ public:
+  ZQMACChangeMarks() = default;
+  ZQMACChangeMarks(const ZQMACChangeMarks&) {}
+  ZQMACChangeMarks& operator=(const ZQMACChangeMarks&) { return *this; }
+
+  void mark(const void* member) {
+    if (m_members == nullptr) m_members = std::make_unique<std::vector<const void*>>();
+    if (!has(member)) m_members->push_back(member);
+  }
+  bool has(const void* member) const {
+    return m_members != nullptr && std::find(m_members->begin(), m_members->end(), member) != m_members->end();
+  }
+  void forget(const void* member) {
+    if (m_members != nullptr) m_members->erase(std::remove(m_members->begin(), m_members->end(), member),
+                                               m_members->end());
+  }
+  bool any() const { return m_members != nullptr && !m_members->empty(); }
+
+ private:
+  std::unique_ptr<std::vector<const void*>> m_members;
 };
 
 class ZQMACBase {
@@ -126,6 +155,15 @@ class ZQMACBase {
   // object calls it.
   virtual void NoteChange() {}
 
+  // ---- changes the model stores ----
+  // A setter marks the member it changed; the model writes the marked
+  // members it keeps (platform/mac/ZQMACStoredSettings.h) and then forgets
+  // their marks.
+  void MarkChanged(const void* member) { m_changed.mark(member); }
+  bool IsMarkedChanged(const void* member) const { return m_changed.has(member); }
+  void ForgetChanged(const void* member) { m_changed.forget(member); }
+  bool HasChanges() const { return m_changed.any(); }
+
  protected:
   // A change of the last error: objects note it as a change.
   virtual void NoteErrorChange() {}
@@ -135,6 +173,7 @@ class ZQMACBase {
  private:
   unsigned int m_uLastErrorCode = 0;
   std::string m_sLastError;
+  ZQMACChangeMarks m_changed;
 };
 
 // The common interface of the configuration objects, in the handlers' order.
@@ -274,6 +313,7 @@ class ZQMACScsiUnit : public virtual ZQMACBase {
   int SetServerHostName(const std::string& host) {
     NoteChange();
     m_sServerHostName = host;
+    MarkChanged(&m_sServerHostName);
     return 1;
   }
   // The media agent that reaches the unit.

@@ -65,13 +65,26 @@ class ZQMACDiskDevice : public ZQMACInterface {
   // its volumes'.
   bool IsRemoveFileHost() const { return m_bRemoteFileHost; }
   const std::string& GetRemoteHostVolume() const { return m_sRemoteHostVolume; }
-  void SetRemoteHostVolume(const std::string& path) { Touch(); m_sRemoteHostVolume = path; }
+  void SetRemoteHostVolume(const std::string& path) {
+    Touch();
+    m_sRemoteHostVolume = path;
+    MarkChanged(&m_sRemoteHostVolume);
+  }
   // The user name in its stored form: user, optionally "!!" proxy user "@"
   // proxy host, optionally ":" proxy password.
   const std::string& GetRemoteHostUserName() const { return m_sRemoteHostUserName; }
-  void SetRemoteHostUserName(const std::string& userName) { Touch(); m_sRemoteHostUserName = userName; }
-  void SetRemoteHostUserPassword(const std::string& password) { Touch(); m_sRemoteHostPassword = password; }
-  // Stores the remote-host settings; false with the reason in the last error.
+  void SetRemoteHostUserName(const std::string& userName) {
+    Touch();
+    m_sRemoteHostUserName = userName;
+    MarkChanged(&m_sRemoteHostUserName);
+  }
+  void SetRemoteHostUserPassword(const std::string& password) {
+    Touch();
+    m_sRemoteHostPassword = password;
+    MarkChanged(&m_sRemoteHostPassword);
+  }
+  // Stores the remote-host settings (those the setters above changed);
+  // false with the reason in the last error.
   bool UpdateRemoteHostInfo();
   // Ties the device to the DRU host of that id (0: to none), stored with
   // the device when the configuration lives on the database; false, with

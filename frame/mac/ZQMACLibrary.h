@@ -36,10 +36,8 @@ class ZQMACLibrary : public ZQMACInterface, public ZQMACDevicePart {
   bool GetBarCodeReader() const { return m_bBarCodeReader; }
   // Stores the flag only while the library is not configured (the state
   // query of its interface part answers no); a configured library keeps it.
-  void SetBarCodeReader(bool present) {
-    Touch();
-    if (!TestStateA()) m_bBarCodeReader = present;
-  }
+  // False (reason in the last error) when the model refuses.
+  bool SetBarCodeReader(bool present);
   bool GetDoorLockFlag() const { return m_bDoorLock; }
   const std::string& GetVolumeRangeString() const { return m_sVolumeRange; }
   bool GetAutoConfigDDSFlag() const { return m_bAutoConfigDDS; }
@@ -76,13 +74,16 @@ class ZQMACLibrary : public ZQMACInterface, public ZQMACDevicePart {
   // False (reason in the last error) for a negative count or a refusal.
   bool SetDriveCount(int count);
   bool SetDoorLockFlag(bool locked);
-  void SetAutoConfigDDSFlag(bool on) { Touch(); m_bAutoConfigDDS = on; }
-  void SetAutoConfigFailoverFlag(bool on) { Touch(); m_bAutoConfigFailover = on; }
-  void SetUseACSLSCleanPoolFlag(bool on) { Touch(); m_bUseACSLSCleanPool = on; }
-  void SetUseIPDriveIDFlag(bool on) { Touch(); m_bUseIPDriveID = on; }
-  void SetLibAttributeFlag(int word) { Touch(); m_iAttribute = word; }
-  void SetVolumeRangeString(const std::string& range) { Touch(); m_sVolumeRange = range; }
-  void SetVTLType(int vtlType) { Touch(); m_iVTLType = vtlType; }
+  // Each is stored with the library at once (kept until the library is
+  // stored when it is not yet); false (reason in the last error) when the
+  // model refuses.
+  bool SetAutoConfigDDSFlag(bool on);
+  bool SetAutoConfigFailoverFlag(bool on);
+  bool SetUseACSLSCleanPoolFlag(bool on);
+  bool SetUseIPDriveIDFlag(bool on);
+  bool SetLibAttributeFlag(int word);
+  bool SetVolumeRangeString(const std::string& range);
+  bool SetVTLType(int vtlType);
   // ---- end of the library-change block ----
 
   // ---- the library of a new library controller, as the library request fills it ----
@@ -111,6 +112,9 @@ class ZQMACLibrary : public ZQMACInterface, public ZQMACDevicePart {
  protected:
   friend class ZQMACGraph;
   void ForgetObject(const void* address) override;
+  // Sets one of the library's stored members and stores it.
+  template <class T, class V>
+  bool setOwn(T& member, V&& value);
 
   // ---- fields of the listing block (a loader fills them) ----
   std::string m_sAliasName;
@@ -146,6 +150,8 @@ class ZQMACLms : public ZQMACInterface {
 
   ZQMACLibrary* GetLibrary() const { return m_pLibrary; }
   bool IsAutoDiscover() const { return m_bAutoDiscover; }
+  // The media type that automatic discovery looks for (0: none given).
+  int GetAutoDiscoverMediaType() const { return m_iAutoDiscoverMediaType; }
   // The object that stands for the library's controllers as a group.
   ZQMACInterface* GetLibControllerNode() const { return m_pLibControllerNode; }
   // The library's door-lock flag; true (locked) when there is no library.
@@ -232,6 +238,7 @@ class ZQMACLms : public ZQMACInterface {
 
   ZQMACLibrary* m_pLibrary = nullptr;
   bool m_bAutoDiscover = false;
+  int m_iAutoDiscoverMediaType = 0;
   ZQMACInterface* m_pLibControllerNode = nullptr;
 
   ZQMACLinkedList<ZQMACLibController> m_libControllerList;

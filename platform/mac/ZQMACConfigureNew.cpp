@@ -12,7 +12,9 @@
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
+#include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACSettingsDB.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace {
@@ -21,7 +23,7 @@ namespace {
 // of a disk library (the loader would take the row for a disk library).
 constexpr int kTapeLibraryTypeId = 1;
 
-unsigned int errorCodeOf(const MMMediaConfigDB& access) {
+unsigned int errorCodeOf(const MMTableAccess& access) {
   switch (access.getErrorCode()) {
     case MMS2_ERROR_DUPLICATE_NAME: return tkmac::kErrorNameInUse;
     case MMS2_ERROR_NOT_FOUND: return tkmac::kErrorObjectGone;
@@ -190,7 +192,7 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
     row.name = lms->m_sName;
     row.enabled = 1;
     row.libraryTypeId = kTapeLibraryTypeId;
-    row.extendedAttributes = lms->m_bShownFlag ? 0 : kMMHiddenAttribute;
+    lms->MarkChanged(&lms->m_bShownFlag);  // a setting of its own, stored below
     if (const ZQMACLibrary* l = lms->m_pLibrary) {
       row.aliasName = l->m_sAliasName;
       row.vendor = l->m_sVendor;
@@ -290,39 +292,65 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
     }
   }
 
-  // ---- written in one step ----
-  MMMediaConfigDB access;
-  if (access.insertObjects(rows) != 0) {
+  // ---- written in one step: the rows, then what setters marked on them ----
+  auto refuseWritten = [&](unsigned int code, const std::string& text) {
     for (auto it = made.rbegin(); it != made.rend(); ++it) it->reset();
-    object->SetLastError(errorCodeOf(access), access.lastErrorText());
+    object->SetLastError(code, text);
     return false;
+  };
+  DBtran tran(false);
+  if (const int started = tran.startTran(); started != 0)
+    return refuseWritten(tkmac::kErrorDatabase,
+                         std::string("The change could not be stored: ") + DBtable::getErrorStr(started));
+  MMMediaConfigDB access;
+  if (access.insertObjects(rows) != 0) return refuseWritten(errorCodeOf(access), access.lastErrorText());
+  // The id each placed object's row took.
+  auto idOf = [&](MMStoredKind kind, size_t index) {
+    switch (kind) {
+      case MMStoredKind::MediaAgent: return rows.mediaAgents[index].clientId;
+      case MMStoredKind::Library: return rows.libraries[index].libraryId;
+      case MMStoredKind::LibraryController: return rows.libraryControllers[index].id;
+      case MMStoredKind::MasterPool: return rows.masterPools[index].id;
+      case MMStoredKind::DrivePool: return rows.drivePools[index].id;
+      case MMStoredKind::Drive: return rows.drives[index].id;
+      case MMStoredKind::DrivePath: return rows.drivePaths[index].id;
+      default: return -1;
+    }
+  };
+  std::vector<tkmac::MarkedValues> marked(placed.size());
+  for (size_t i = 0; i < placed.size(); ++i) {
+    const auto& [o, where] = placed[i];
+    const auto [kind, index] = where;
+    const int id = idOf(kind, index);
+    // A library's marks are read through its library-management object.
+    if (!tkmac::collectMarked(*o, kind, true, marked[i]))
+      return refuseWritten(o->GetLastErrorCode(), o->GetLastError());
+    tkmac::ObjectSettingDB settings;
+    if (!marked[i].values.empty() && settings.store(static_cast<int>(kind), id, marked[i].values) != 0)
+      return refuseWritten(errorCodeOf(settings), settings.lastErrorText());
   }
+  if (const int committed = tran.commitTran(0); committed != 0)
+    return refuseWritten(tkmac::kErrorDatabase,
+                         std::string("The change could not be stored: ") + DBtable::getErrorStr(committed));
+  for (const tkmac::MarkedValues& written : marked) tkmac::forgetMarks(written);
 
   // ---- the objects take their ids and links ----
   for (auto& m : made) m.release();  // the instance keeps them
   for (const auto& [o, where] : placed) {
     const auto [kind, index] = where;
-    switch (kind) {
-      case MMStoredKind::MediaAgent: SetId(o, rows.mediaAgents[index].clientId); break;
-      case MMStoredKind::Library: {
-        const MMStoredLibrary& row = rows.libraries[index];
-        // The loader names a library by its alias when it has one.
-        const std::string& name = row.aliasName.empty() ? row.name : row.aliasName;
-        for (ZQMACInterface* part : {static_cast<ZQMACInterface*>(lms), static_cast<ZQMACInterface*>(lms->m_pLibrary),
-                                     static_cast<ZQMACInterface*>(lms->m_pLibControllerNode)}) {
-          if (part == nullptr) continue;
-          SetId(part, row.libraryId);
-          part->m_sName = name;
-          part->m_bConfigured = true;
-        }
-        break;
+    if (kind != MMStoredKind::Library) {
+      SetId(o, idOf(kind, index));
+    } else {
+      const MMStoredLibrary& row = rows.libraries[index];
+      // The loader names a library by its alias when it has one.
+      const std::string& name = row.aliasName.empty() ? row.name : row.aliasName;
+      for (ZQMACInterface* part : {static_cast<ZQMACInterface*>(lms), static_cast<ZQMACInterface*>(lms->m_pLibrary),
+                                   static_cast<ZQMACInterface*>(lms->m_pLibControllerNode)}) {
+        if (part == nullptr) continue;
+        SetId(part, row.libraryId);
+        part->m_sName = name;
+        part->m_bConfigured = true;
       }
-      case MMStoredKind::LibraryController: SetId(o, rows.libraryControllers[index].id); break;
-      case MMStoredKind::MasterPool: SetId(o, rows.masterPools[index].id); break;
-      case MMStoredKind::DrivePool: SetId(o, rows.drivePools[index].id); break;
-      case MMStoredKind::Drive: SetId(o, rows.drives[index].id); break;
-      case MMStoredKind::DrivePath: SetId(o, rows.drivePaths[index].id); break;
-      default: break;
     }
     o->m_bConfigured = true;
   }

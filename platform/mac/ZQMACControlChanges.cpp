@@ -5,10 +5,10 @@
 // media agent, the disk device's volume by media agent, and the volume's
 // verification (vault lock).
 //
-// Each stores its change first (the configured states of a replacement in
-// their tables, a host move and a vault lock among the model's own
-// settings, platform/mac/ZQMACStoredSettings.h) and changes the instance
-// only once it is stored. Every call that can fail in reality takes a
+// Each stores its change (the configured states of a replacement in their
+// tables, a host move and a vault lock among the model's own settings,
+// platform/mac/ZQMACStoredSettings.h); the instance keeps what it had when
+// nothing was stored. Every call that can fail in reality takes a
 // scripted failure first (tkmac::failed).
 #include <charconv>
 #include <string>
@@ -58,11 +58,14 @@ bool ZQMACMediaConfig::UpdateHost(ZQMACInterface* object, const std::string& hos
     return false;
   }
   if (auto* unit = dynamic_cast<ZQMACScsiUnit*>(object)) {
-    if (!ZQMACGraph::StoreSettings(object, {}, {{tkmac::setting::kServerHost, host}})) {
+    const std::string before = unit->GetServerHostName();
+    unit->SetServerHostName(host);
+    if (!tkmac::storeChanges(*object)) {
+      unit->SetServerHostName(before);
+      object->ForgetChanged(&unit->GetServerHostName());
       SetLastError(object->GetLastErrorCode(), object->GetLastError());
       return false;
     }
-    unit->SetServerHostName(host);
   }
   ClearLastError();
   return true;
@@ -120,8 +123,7 @@ bool ZQMACDiskVolume::LockVault(std::string& value) {
     SetLastError(tkmac::kErrorInvalidValue, "The vault-lock value is not a number of days.");
     return false;
   }
-  if (!ZQMACGraph::StoreSettings(this, {}, {{tkmac::setting::kVaultLock, std::to_string(days)}})) return false;
-  m_iVaultLock = days;
+  if (!tkmac::setStored(*this, *this, m_iVaultLock, days)) return false;
   ClearLastError();
   return true;
 }

@@ -309,7 +309,9 @@ void ZQMACGraph::FillMagLib(ZQMACMagLib* m, const MMStoredLibrary& row, ZQMACMed
   m->m_sAliasName = row.aliasName;
   m->m_pMediaConfig = &config;
   m->m_bConfigured = row.enabled != 0;
-  m->m_bShownFlag = (row.extendedAttributes & kMMHiddenAttribute) == 0;
+  // Its shown state is a setting of its own (laid over after the rows):
+  // bit 0x2000 of a disk library's ExtendedAttributes is not the model's.
+  m->m_bShownFlag = true;
 }
 
 void ZQMACGraph::FillMountPath(ZQMACMountPath* p, const MMStoredMountPath& row, ZQMACMagLib* library,
@@ -516,6 +518,9 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   IdIndex<ZQMACLms> lmsById(*stored.libraries, [](const MMStoredLibrary& r) { return r.libraryId; });
   IdIndex<ZQMACMagLib> magLibs(*stored.libraries, [](const MMStoredLibrary& r) { return r.libraryId; });
   for (const MMStoredLibrary& row : *stored.libraries) {
+    // A tape library's shown state is a setting of its own, laid over after
+    // the rows; one stored before there was that setting is in the bit that
+    // only the model writes for a tape library.
     const bool shown = (row.extendedAttributes & kMMHiddenAttribute) == 0;
     const bool configured = row.enabled != 0;
     if (isDiskLibraryType(row.libraryTypeId)) {

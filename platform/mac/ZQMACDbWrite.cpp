@@ -6,11 +6,10 @@
 // what the model shows. A change that fails writes nothing; the object
 // keeps its values and carries the reason as its last error.
 //
-// Settings each kind writes (the inline setters stage them in memory; a
-// Configure stores them):
-//   tape library      BarCodeReaderPresent, the hidden bit of ExtendedAttributes
-//   disk library      LowWaterMarkMB, LibraryAttribute, the hidden bit of
-//                     ExtendedAttributes (its other bits are kept as stored)
+// Settings each kind writes with a Configure or Deconfigure (besides what
+// setters marked, platform/mac/ZQMACStoredSettings.h):
+//   tape library      BarCodeReaderPresent, its shown state (a setting)
+//   disk library      LowWaterMarkMB, LibraryAttribute, its shown state
 //   media agent       Attribute (its shown state as bit 0x2000)
 //   drive pool        DrivePoolType, CopyManagerCtrlId, CostCategoryId
 //   drive             DriveNumber
@@ -30,34 +29,13 @@
 
 namespace {
 
-// The table kind of an object, or false for kinds the database does not
-// hold. `stored` is the object whose row it is (a library part's library).
-bool storedKind(ZQMACInterface* object, MMStoredKind& kind) {
-  switch (object->GetObjectType()) {
-    case ZQMAC_OBJ_MEDIA_AGENT: kind = MMStoredKind::MediaAgent; return true;
-    case ZQMAC_OBJ_LMS:
-    case ZQMAC_OBJ_LIBRARY:
-    case ZQMAC_OBJ_MAGLIB: kind = MMStoredKind::Library; return true;
-    case ZQMAC_OBJ_LIB_CONTROLLER:
-    case ZQMAC_OBJ_IP_LIB_CONTROLLER: kind = MMStoredKind::LibraryController; return true;
-    case ZQMAC_OBJ_MASTER_DRIVE_POOL: kind = MMStoredKind::MasterPool; return true;
-    case ZQMAC_OBJ_DRIVE_POOL: kind = MMStoredKind::DrivePool; return true;
-    case ZQMAC_OBJ_DRIVE: kind = MMStoredKind::Drive; return true;
-    case ZQMAC_OBJ_DMS: kind = MMStoredKind::DrivePath; return true;
-    case ZQMAC_OBJ_MOUNT_PATH: kind = MMStoredKind::MountPath; return true;
-    case ZQMAC_OBJ_DISK_DEVICE: kind = MMStoredKind::Device; return true;
-    case ZQMAC_OBJ_DISK_VOLUME: kind = MMStoredKind::DeviceController; return true;
-    default: return false;
-  }
-}
-
 // Whether the object is to be written: it belongs to a database-backed
 // instance and is of a kind the database holds. An object of such an
 // instance that was never stored cannot be written yet: false with `error`.
 bool writable(ZQMACInterface* object, MMStoredKind& kind, bool& refuse) {
   refuse = false;
   ZQMACMediaConfig* owner = object->GetOwner();
-  if (owner == nullptr || !ZQMACGraph::IsDatabaseBacked(*owner) || !storedKind(object, kind)) return false;
+  if (owner == nullptr || !ZQMACGraph::IsDatabaseBacked(*owner) || !tkmac::storedKindOf(*object, kind)) return false;
   if (object->GetId() == 0xFFFFFFFFu) {
     refuse = true;
     return false;
@@ -69,12 +47,6 @@ void failWith(ZQMACInterface* object, const MMTableAccess& access) {
   const int code = access.getErrorCode();
   object->SetLastError(code == MMS2_ERROR_NOT_FOUND ? tkmac::kErrorObjectGone : tkmac::kErrorDatabase,
                        access.lastErrorText());
-}
-
-// A library's shown state as the hidden bit of its ExtendedAttributes,
-// where the load reads it; the column's other bits are not the model's.
-MMStoredColumn hiddenBit(bool shown) {
-  return {"ExtendedAttributes", shown ? 0 : kMMHiddenAttribute, kMMHiddenAttribute};
 }
 
 void refuseUnstored(ZQMACInterface* object) {
@@ -98,10 +70,8 @@ bool ZQMACGraph::StoreObject(ZQMACInterface* object, const std::string* newName,
     case ZQMAC_OBJ_LIBRARY: {
       ZQMACLms* lms = object->GetLms();
       ZQMACLibrary* library = lms != nullptr ? lms->m_pLibrary : nullptr;
-      if (library != nullptr && configured != MMMediaConfigDB::kKeepConfigured) {
+      if (library != nullptr && configured != MMMediaConfigDB::kKeepConfigured)
         settings.push_back({"BarCodeReaderPresent", library->m_bBarCodeReader ? 1 : 0});
-        settings.push_back(hiddenBit(object->m_bShownFlag));
-      }
       break;
     }
     case ZQMAC_OBJ_MAGLIB: {
@@ -109,7 +79,6 @@ bool ZQMACGraph::StoreObject(ZQMACInterface* object, const std::string* newName,
       if (configured != MMMediaConfigDB::kKeepConfigured) {
         settings.push_back({"LowWaterMarkMB", m->m_iLowWatermark});
         settings.push_back({"LibraryAttribute", m->m_iAttribute});
-        settings.push_back(hiddenBit(m->m_bShownFlag));
       }
       break;
     }
@@ -180,12 +149,21 @@ bool ZQMACGraph::StoreObject(ZQMACInterface* object, const std::string* newName,
     default:
       break;
   }
-  MMMediaConfigDB access;
-  if (access.storeObject(kind, static_cast<int>(object->GetId()), name != nullptr ? name->c_str() : nullptr,
-                         configured, settings) != 0) {
-    failWith(object, access);
-    return false;
+  // A library's shown state is its own setting (the bits of its
+  // ExtendedAttributes belong to the storage-library request), written
+  // with a Configure or Deconfigure; whatever a setter marked goes along.
+  const bool library = kind == MMStoredKind::Library;
+  if (library && configured != MMMediaConfigDB::kKeepConfigured) object->MarkChanged(&object->m_bShownFlag);
+  tkmac::MarkedValues marked;
+  if (!tkmac::collectMarked(*object, kind, false, marked)) return false;
+  for (MMStoredColumn& column : marked.columns) {
+    bool given = false;
+    for (const MMStoredColumn& known : settings) given = given || known.column == column.column;
+    if (!given) settings.push_back(std::move(column));
   }
+  if (!WriteStored(object, kind, static_cast<int>(object->GetId()), name, configured, settings, marked.values))
+    return false;
+  tkmac::forgetMarks(marked);
   // The stored values are the object's now; a library's parts share its name.
   if (name != nullptr) {
     object->m_sName = *name;
@@ -297,10 +275,6 @@ bool ZQMACGraph::InsertLibController(ZQMACMediaAgent* agent, ZQMACLibController*
   ZQMACMediaConfig* owner = agent->GetOwner();
   if (owner == nullptr || !IsDatabaseBacked(*owner)) return true;
   ZQMACLibrary* library = controller->GetLibrary();
-  // An IP controller is marked as one among the model's own settings, with
-  // the library server it reaches through: the load makes it an IP
-  // controller again from them.
-  const bool ip = dynamic_cast<ZQMACIPLibController*>(controller) != nullptr;
   const int type = static_cast<int>(controller->m_uControllerType);
   // A controller of a library the instance holds already (a copy of one of
   // its controllers) is the only new row; else the library is new too.
@@ -353,17 +327,34 @@ bool ZQMACGraph::InsertLibController(ZQMACMediaAgent* agent, ZQMACLibController*
     libraryId = row.libraryId;
     clientId = link.clientId;
   }
-  if (ip) {
-    tkmac::ObjectSettingDB settings;
-    if (settings.store(static_cast<int>(MMStoredKind::LibraryController), controllerId,
-                       {{tkmac::setting::kIPController, "1"},
-                        {tkmac::setting::kServerHost, controller->m_sServerHostName}}) != 0) {
-      failWith(agent, settings);
-      return false;
-    }
+  // What the request set on the new controller and on a new library (an
+  // IP controller's marker and library server, a volume range, ...) goes
+  // with their rows; the columns are in the rows already.
+  // An IP controller is reached through its library server, which is
+  // stored with it whether or not a setter marked it (a copy carries no
+  // marks of its own).
+  if (controller->GetObjectType() == ZQMAC_OBJ_IP_LIB_CONTROLLER)
+    controller->MarkChanged(&controller->m_sServerHostName);
+  tkmac::MarkedValues controllerValues;
+  tkmac::MarkedValues libraryValues;
+  if (!tkmac::collectMarked(*controller, MMStoredKind::LibraryController, true, controllerValues) ||
+      (!storedLibrary && library != nullptr &&
+       !tkmac::collectMarked(*library, MMStoredKind::Library, true, libraryValues))) {
+    agent->SetLastError(controller->GetLastErrorCode(), controller->GetLastError());
+    return false;
+  }
+  tkmac::ObjectSettingDB settings;
+  if ((!controllerValues.values.empty() &&
+       settings.store(static_cast<int>(MMStoredKind::LibraryController), controllerId, controllerValues.values) != 0) ||
+      (!libraryValues.values.empty() &&
+       settings.store(static_cast<int>(MMStoredKind::Library), libraryId, libraryValues.values) != 0)) {
+    failWith(agent, settings);
+    return false;
   }
   const int committed = tran.commitTran(0);
   if (committed != 0) return failTran(committed);
+  tkmac::forgetMarks(controllerValues);
+  tkmac::forgetMarks(libraryValues);
   if (agent->m_iId < 0) SetId(agent, clientId);
   controller->m_iId = controllerId;
   if (library != nullptr && library->GetOwner() == nullptr) library->m_iId = libraryId;

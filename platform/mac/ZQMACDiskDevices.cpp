@@ -102,14 +102,12 @@ bool ZQMACDiskDevice::UpdateRemoteHostInfo() {
     SetLastError(tkmac::kErrorInvalidValue, "The disk device is not reached through a remote file host.");
     return false;
   }
-  // The password is kept encrypted, and only when one was given: the model
-  // never hands it out, so an empty one leaves the stored one as it is.
-  tkmac::SettingValues values = {{tkmac::setting::kRemoteFileHost, "1"},
-                                 {tkmac::setting::kRemoteHostVolume, m_sRemoteHostVolume},
-                                 {tkmac::setting::kRemoteHostUserName, m_sRemoteHostUserName}};
-  if (!ZQMACGraph::StoreEncryptedSetting(this, tkmac::setting::kRemoteHostPassword, m_sRemoteHostPassword, values) ||
-      !ZQMACGraph::StoreSettings(this, {}, values))
-    return false;
+  // All of them, whichever were set: the password is kept encrypted, and
+  // only when one was given (the model never hands it out, so an empty one
+  // leaves the stored one as it is).
+  const void* members[] = {&m_bRemoteFileHost, &m_sRemoteHostVolume, &m_sRemoteHostUserName, &m_sRemoteHostPassword};
+  for (const void* member : members) MarkChanged(member);
+  if (!tkmac::storeChanges(*this)) return false;
   ClearLastError();
   return true;
 }

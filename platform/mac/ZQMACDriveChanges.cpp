@@ -1,9 +1,9 @@
 // The object model's calls behind the drive-change request: a drive's
 // description and drive id, a drive path's SCSI address (taken from
 // another drive path) and access path. Each stores its value among the
-// model's own settings first (platform/mac/ZQMACStoredSettings.h) and
-// changes the instance only once it is stored; an object not stored yet
-// keeps it in the instance until it is.
+// model's own settings as it sets it (platform/mac/ZQMACStoredSettings.h),
+// and keeps the old value when nothing was stored; an object not stored
+// yet keeps it in the instance until it is.
 //
 // Journal names (each can be made to fail, the code and text then the
 // object's last error): "SetDeviceTextC" (handle, text), "SetDriveIdString"
@@ -20,8 +20,8 @@
 bool ZQMACDrive::SetDeviceTextC(const std::string& text) {
   tkmac::journal().record("SetDeviceTextC", GetHandle(), text);
   if (tkmac::failed(*this, "SetDeviceTextC")) return false;
-  if (!ZQMACGraph::StoreSettings(this, {}, {{tkmac::setting::kDeviceTextC, text}})) return false;
-  m_sDeviceTextC = text;
+  Touch();
+  if (!tkmac::setStored(*this, *this, m_sDeviceTextC, text)) return false;
   ClearLastError();
   return true;
 }
@@ -29,8 +29,8 @@ bool ZQMACDrive::SetDeviceTextC(const std::string& text) {
 bool ZQMACDrive::SetDriveIdString(const std::string& id) {
   tkmac::journal().record("SetDriveIdString", GetHandle(), id);
   if (tkmac::failed(*this, "SetDriveIdString")) return false;
-  if (!ZQMACGraph::StoreSettings(this, {}, {{tkmac::setting::kDriveIdString, id}})) return false;
-  m_sDriveId = id;
+  Touch();
+  if (!tkmac::setStored(*this, *this, m_sDriveId, id)) return false;
   ClearLastError();
   return true;
 }
@@ -45,14 +45,7 @@ bool ZQMACDms::UpdateSCSIBus(ZQMACDms* source) {
     return false;
   }
   if (tkmac::failed(*this, "UpdateSCSIBus")) return false;
-  if (!ZQMACGraph::StoreSettings(this, {},
-                                 {{tkmac::setting::kScsiAddress, std::to_string(source->GetAddress())},
-                                  {tkmac::setting::kControllerType, std::to_string(source->GetControllerType())},
-                                  {tkmac::setting::kControllerText, source->GetControllerText()}}))
-    return false;
-  m_uAddress = source->GetAddress();
-  m_uControllerType = source->GetControllerType();
-  m_sControllerText = source->GetControllerText();
+  if (!ZQMACGraph::TakeScsiBus(this, this, *source)) return false;
   ClearLastError();
   return true;
 }
@@ -60,8 +53,8 @@ bool ZQMACDms::UpdateSCSIBus(ZQMACDms* source) {
 bool ZQMACDms::SetAccessPath(const std::string& path) {
   tkmac::journal().record("SetAccessPath", GetHandle(), path);
   if (tkmac::failed(*this, "SetAccessPath")) return false;
-  if (!ZQMACGraph::StoreSettings(this, {}, {{tkmac::setting::kAccessPath, path}})) return false;
-  m_sPathDetail = path;
+  Touch();
+  if (!tkmac::setStored(*this, *this, m_sPathDetail, path)) return false;
   ClearLastError();
   return true;
 }

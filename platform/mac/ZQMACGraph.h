@@ -29,7 +29,9 @@ struct MMStoredCenteraCluster;
 struct MMStoredColumn;
 namespace tkmac {
 struct StoredSetting;
+struct StoredSettingRow;
 }
+enum class MMStoredKind;
 
 class ZQMACGraph {
  public:
@@ -358,19 +360,32 @@ class ZQMACGraph {
   // The database-backed state of an instance.
   static bool IsDatabaseBacked(const ZQMACMediaConfig& config) { return config.m_bDatabaseBacked; }
   // ---- the model's own settings (platform/mac/ZQMACStoredSettings.cpp) ----
-  // Writes columns of the object's table (as StoreObject's settings) and
-  // the object's own settings (ZQMACStoredSettings.h), all or nothing. True
-  // without writing for an object that is not stored in a database-backed
-  // instance; false, with the reason as the object's last error, when
-  // nothing was written.
+  // The declarations of what the model stores (tkmac::storedSettingRows).
+  static const std::vector<tkmac::StoredSettingRow>& StoredSettingRows();
+  // Writes the object's marked members, all or nothing, and forgets the
+  // marks (tkmac::storeChanges). True without writing for an object that is
+  // not stored in a database-backed instance; false, with the reason as the
+  // object's last error, when nothing was written.
+  static bool StoreChanges(ZQMACInterface* object);
+  // Writes columns of the object's table and settings of the object by
+  // name, as StoreChanges; a name the declarations do not give the
+  // object's kind is refused.
   static bool StoreSettings(ZQMACInterface* object, const std::vector<MMStoredColumn>& columns,
                             const std::vector<std::pair<std::string, std::string>>& values);
-  // What the library request's setters staged on the library of `lms`.
-  static bool StoreLibrarySettings(ZQMACLms* lms);
   // Adds the encrypted form of a password given in plain text to `values`
   // (nothing for an empty one); false with the object's last error.
   static bool StoreEncryptedSetting(ZQMACInterface* object, const std::string& name, const std::string& plain,
                                     std::vector<std::pair<std::string, std::string>>& values);
+  // Writes the stored object `id` of `kind` in one step: its new name
+  // (null: kept), configured state (kKeepConfigured: kept) and columns,
+  // and its settings; false with the reason as the object's last error.
+  static bool WriteStored(ZQMACInterface* object, MMStoredKind kind, int id, const std::string* name, int configured,
+                          const std::vector<MMStoredColumn>& columns,
+                          const std::vector<std::pair<std::string, std::string>>& values);
+  // Gives the unit of `object` the SCSI address, controller type and text
+  // of `source` and stores them together; false (the unit keeps its own,
+  // the reason as the object's last error) when nothing was stored.
+  static bool TakeScsiBus(ZQMACInterface* object, ZQMACScsiUnit* unit, const ZQMACScsiUnit& source);
   // Lays the stored settings over the graph a load has just laid.
   static void ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings);
   // Writes the configured states of objects (1 or 0) in one step; false,

@@ -1,12 +1,12 @@
 // The object model's calls that the library-change request and drag and
 // drop make: the library's setters that can fail, the library's drive and
 // discovery calls, a controller's SCSI-bus update, the object action and
-// DragNDrop. A setter that can fail stores its value first (in the
-// library's column, else among the model's own settings) and changes the
-// instance only once it is stored; the inline setters stage theirs for
-// ZQMACGraph::StoreLibrarySettings. Each is journaled and can be made to
-// fail (platform/testkit/mac.h).
+// DragNDrop. Each setter stores its value as it sets it (in the library's
+// column or among the model's own settings, as ZQMACStoredSettings.h
+// declares it), and keeps the old value when nothing was stored. Those
+// the request journals can be made to fail (platform/testkit/mac.h).
 #include <string>
+#include <utility>
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
@@ -19,8 +19,8 @@ using tkmac::failed;
 int ZQMACLibrary::SetDeviceValue(unsigned int value) {
   tkmac::journal().record("SetDeviceValue", GetHandle(), value);
   if (failed(*this, "SetDeviceValue")) return 0;
-  if (!ZQMACGraph::StoreSettings(this, {}, {{tkmac::setting::kDeviceValue, std::to_string(value)}})) return 0;
-  m_uDeviceValue = value;
+  Touch();
+  if (!tkmac::setStored(*this, *this, m_uDeviceValue, value)) return 0;
   ClearLastError();
   return 1;
 }
@@ -28,10 +28,7 @@ int ZQMACLibrary::SetDeviceValue(unsigned int value) {
 bool ZQMACLibrary::SetDeviceTextC(const std::string& text) {
   tkmac::journal().record("SetDeviceTextC", GetHandle(), text);
   if (failed(*this, "SetDeviceTextC")) return false;
-  if (!ZQMACGraph::StoreSettings(this, {}, {{tkmac::setting::kDeviceTextC, text}})) return false;
-  m_sDeviceTextC = text;
-  ClearLastError();
-  return true;
+  return setOwn(m_sDeviceTextC, text);
 }
 
 bool ZQMACLibrary::SetDriveCount(int count) {
@@ -41,17 +38,34 @@ bool ZQMACLibrary::SetDriveCount(int count) {
     SetLastError(tkmac::kErrorInvalidValue, "The drive count cannot be negative.");
     return false;
   }
-  if (!ZQMACGraph::StoreSettings(this, {{"DriveCount", count}}, {})) return false;
-  m_iDriveCount = count;
-  ClearLastError();
-  return true;
+  return setOwn(m_iDriveCount, count);
 }
 
 bool ZQMACLibrary::SetDoorLockFlag(bool locked) {
   tkmac::journal().record("SetDoorLockFlag", GetHandle(), locked);
   if (failed(*this, "SetDoorLockFlag")) return false;
-  if (!ZQMACGraph::StoreSettings(this, {}, {{tkmac::setting::kDoorLock, locked ? "1" : "0"}})) return false;
-  m_bDoorLock = locked;
+  return setOwn(m_bDoorLock, locked);
+}
+
+bool ZQMACLibrary::SetBarCodeReader(bool present) {
+  Touch();
+  // A configured library keeps its flag.
+  if (TestStateA()) return true;
+  return setOwn(m_bBarCodeReader, present);
+}
+
+bool ZQMACLibrary::SetAutoConfigDDSFlag(bool on) { return setOwn(m_bAutoConfigDDS, on); }
+bool ZQMACLibrary::SetAutoConfigFailoverFlag(bool on) { return setOwn(m_bAutoConfigFailover, on); }
+bool ZQMACLibrary::SetUseACSLSCleanPoolFlag(bool on) { return setOwn(m_bUseACSLSCleanPool, on); }
+bool ZQMACLibrary::SetUseIPDriveIDFlag(bool on) { return setOwn(m_bUseIPDriveID, on); }
+bool ZQMACLibrary::SetLibAttributeFlag(int word) { return setOwn(m_iAttribute, word); }
+bool ZQMACLibrary::SetVolumeRangeString(const std::string& range) { return setOwn(m_sVolumeRange, range); }
+bool ZQMACLibrary::SetVTLType(int vtlType) { return setOwn(m_iVTLType, vtlType); }
+
+template <class T, class V>
+bool ZQMACLibrary::setOwn(T& member, V&& value) {
+  Touch();
+  if (!tkmac::setStored(*this, *this, member, std::forward<V>(value))) return false;
   ClearLastError();
   return true;
 }
@@ -67,11 +81,15 @@ int ZQMACLms::GetLastOccupiedDriveNumber() const {
 bool ZQMACLms::SetAutoDiscover(bool on, int mediaType) {
   tkmac::journal().record("SetAutoDiscover", GetHandle(), on, mediaType);
   if (failed(*this, "SetAutoDiscover")) return false;
-  if (!ZQMACGraph::StoreSettings(this, {},
-                                 {{tkmac::setting::kAutoDiscover, on ? "1" : "0"},
-                                  {tkmac::setting::kAutoDiscoverMediaType, std::to_string(mediaType)}}))
-    return false;
+  Touch();
+  const bool wasOn = m_bAutoDiscover;
   m_bAutoDiscover = on;
+  MarkChanged(&m_bAutoDiscover);
+  if (!tkmac::setStored(*this, *this, m_iAutoDiscoverMediaType, mediaType)) {
+    m_bAutoDiscover = wasOn;
+    ForgetChanged(&m_bAutoDiscover);
+    return false;
+  }
   ClearLastError();
   return true;
 }
@@ -93,13 +111,7 @@ bool ZQMACLibController::UpdateSCSIBus(ZQMACLibController* source) {
     return false;
   }
   if (failed(*this, "UpdateSCSIBus")) return false;
-  if (!ZQMACGraph::StoreSettings(this, {},
-                                 {{tkmac::setting::kScsiAddress, std::to_string(source->GetAddress())},
-                                  {tkmac::setting::kControllerText, source->GetControllerText()}}))
-    return false;
-  m_uAddress = source->GetAddress();
-  m_uControllerType = source->GetControllerType();
-  m_sControllerText = source->GetControllerText();
+  if (!ZQMACGraph::TakeScsiBus(this, this, *source)) return false;
   ClearLastError();
   return true;
 }

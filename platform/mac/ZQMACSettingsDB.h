@@ -9,10 +9,12 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/mac/ZQMACStoredSettings.h"
 #include "platform/mmdb/MMBaseDB.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
 
 struct MMStoredSnapshot;
 
@@ -49,5 +51,24 @@ class ObjectSettingDB : public MMTableAccess {
   int insertController(int libraryId, int clientId, const std::string& name, int controllerType, int& id,
                        DBtran* tran = nullptr);
 };
+
+// The marked members of one object as a write takes them (columns of its
+// table and the model's own settings), with the marks to forget once written.
+struct MarkedValues {
+  std::vector<MMStoredColumn> columns;
+  SettingValues values;
+  std::vector<std::pair<ZQMACBase*, const void*>> marks;
+};
+
+// Adds the object's marked members (of the stored kind `kind`) to `out`; a
+// new object (`newObject`: its row is being written with its columns) adds
+// its markers and leaves out the columns. False, with the object's last
+// error, when a password could not be prepared.
+bool collectMarked(ZQMACInterface& object, MMStoredKind kind, bool newObject, MarkedValues& out);
+// Forgets the marks of what was written.
+void forgetMarks(const MarkedValues& written);
+// The stored form of a password given in plain text; false with the
+// reason as the last error of `errorTo`.
+bool encryptPassword(ZQMACBase& errorTo, const std::string& plain, std::string& encrypted);
 
 }  // namespace tkmac

@@ -1,11 +1,14 @@
-// The model's own settings (ZQMACStoredSettings.h): their table access,
-// the write of an object's columns and settings in one step, and the lay-
-// over of what is stored onto an instance's graph after a load.
+// What the model stores of its objects (ZQMACStoredSettings.h): the
+// declarations, the table access of the model's own settings, the write of
+// an object's marked members in one step, and the lay-over of what is
+// stored onto an instance's graph after a load.
 //
 // A load reads the table whole (it holds a few values per changed object,
 // not per object), and only when the configuration change log moved on
 // since the process last read it: a change of the table is logged like the
 // configuration's own, so a read at the same place of the log is current.
+#include <array>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <mutex>
@@ -129,24 +132,18 @@ int ObjectSettingDB::removeAll(int kind, int id, DBtran* tran) {
 int ObjectSettingDB::removeOrphans(DBtran* tran) {
   static constexpr const char* kTag = "MMObjectSettingDB::removeOrphans";
   if (!beginCall(kTag, mmTranText(tran))) return -1;
-  // Each kind that has settings, with the table and key of its rows.
+  // Each kind that has settings declared, with the table and key of its rows.
   static const std::string sql = [] {
-    const struct {
-      MMStoredKind kind;
-      const char* table;
-      const char* key;
-    } kinds[] = {{MMStoredKind::Library, "MMLibrary", "LibraryId"},
-                 {MMStoredKind::LibraryController, "MMLibraryController", "LibraryControllerId"},
-                 {MMStoredKind::Drive, "MMDrive", "DriveId"},
-                 {MMStoredKind::DrivePath, "MMDrivePath", "DrivePathId"},
-                 {MMStoredKind::Device, "MMDevice", "DeviceId"},
-                 {MMStoredKind::DeviceController, "MMDeviceController", "DeviceControllerId"}};
+    bool done[kStoredKinds] = {};
     std::string text = "DELETE FROM \"MMObjectSetting\" WHERE ";
     bool first = true;
-    for (const auto& k : kinds) {
-      text += std::string(first ? "" : " OR ") + "(\"Kind\" = " + std::to_string(static_cast<int>(k.kind)) +
-              " AND NOT EXISTS (SELECT 1 FROM \"" + k.table + "\" WHERE \"" + k.key +
-              "\" = \"MMObjectSetting\".\"ObjectId\"))";
+    for (const StoredSettingRow& row : storedSettingRows()) {
+      const int kind = static_cast<int>(row.kind);
+      if (row.in != StoredIn::Setting || done[kind]) continue;
+      done[kind] = true;
+      text += std::string(first ? "" : " OR ") + "(\"Kind\" = " + std::to_string(kind) +
+              " AND NOT EXISTS (SELECT 1 FROM \"" + MMMediaConfigDB::rowTable(row.kind) + "\" WHERE \"" +
+              MMMediaConfigDB::rowKey(row.kind) + "\" = \"MMObjectSetting\".\"ObjectId\"))";
       first = false;
     }
     return text;
@@ -178,123 +175,356 @@ int ObjectSettingDB::insertController(int libraryId, int clientId, const std::st
   return 0;
 }
 
-bool storeLibrarySettings(ZQMACLms& lms) { return ZQMACGraph::StoreLibrarySettings(&lms); }
-
 }  // namespace tkmac
 
-namespace {
 
-// The table kind of an object whose settings the table keeps.
-bool settingKind(const ZQMACInterface* object, MMStoredKind& kind) {
-  switch (object->GetObjectType()) {
+namespace tkmac {
+
+bool storedKindOf(const ZQMACInterface& object, MMStoredKind& kind) {
+  switch (object.GetObjectType()) {
+    case ZQMAC_OBJ_MEDIA_AGENT: kind = MMStoredKind::MediaAgent; return true;
     case ZQMAC_OBJ_LMS:
-    case ZQMAC_OBJ_LIBRARY: kind = MMStoredKind::Library; return true;
+    case ZQMAC_OBJ_LIBRARY:
+    case ZQMAC_OBJ_MAGLIB: kind = MMStoredKind::Library; return true;
     case ZQMAC_OBJ_LIB_CONTROLLER:
     case ZQMAC_OBJ_IP_LIB_CONTROLLER: kind = MMStoredKind::LibraryController; return true;
+    case ZQMAC_OBJ_MASTER_DRIVE_POOL: kind = MMStoredKind::MasterPool; return true;
+    case ZQMAC_OBJ_DRIVE_POOL: kind = MMStoredKind::DrivePool; return true;
     case ZQMAC_OBJ_DRIVE: kind = MMStoredKind::Drive; return true;
     case ZQMAC_OBJ_DMS: kind = MMStoredKind::DrivePath; return true;
+    case ZQMAC_OBJ_MOUNT_PATH: kind = MMStoredKind::MountPath; return true;
     case ZQMAC_OBJ_DISK_DEVICE: kind = MMStoredKind::Device; return true;
     case ZQMAC_OBJ_DISK_VOLUME: kind = MMStoredKind::DeviceController; return true;
     default: return false;
   }
 }
 
+const std::vector<StoredSettingRow>& storedSettingRows() { return ZQMACGraph::StoredSettingRows(); }
+
+const StoredSettingRow* findStoredSetting(MMStoredKind kind, const std::string& name) {
+  // Each kind's rows apart: a load looks up every stored setting.
+  static const auto byKind = [] {
+    std::array<std::vector<const StoredSettingRow*>, kStoredKinds> rows;
+    for (const StoredSettingRow& row : storedSettingRows()) rows[static_cast<size_t>(row.kind)].push_back(&row);
+    return rows;
+  }();
+  const auto k = static_cast<size_t>(kind);
+  if (k >= byKind.size()) return nullptr;
+  for (const StoredSettingRow* row : byKind[k])
+    if (name == row->name) return row;
+  return nullptr;
+}
+
+bool storeChanges(ZQMACInterface& object) { return ZQMACGraph::StoreChanges(&object); }
+
+namespace {
+
+// The stored text of a member.
+std::string textOf(StoredType type, const void* address) {
+  switch (type) {
+    case StoredType::Flag: return *static_cast<const bool*>(address) ? "1" : "0";
+    case StoredType::Number: return std::to_string(*static_cast<const int*>(address));
+    case StoredType::Unsigned: return std::to_string(*static_cast<const unsigned int*>(address));
+    case StoredType::Text:
+    case StoredType::Password: return *static_cast<const std::string*>(address);
+    case StoredType::Marker: return "1";
+  }
+  return {};
+}
+
+// A member's value for a column of the object's table.
+tkdb::DbValue columnValueOf(StoredType type, const void* address) {
+  switch (type) {
+    case StoredType::Flag: return *static_cast<const bool*>(address) ? 1 : 0;
+    case StoredType::Number: return *static_cast<const int*>(address);
+    case StoredType::Unsigned: return static_cast<long long>(*static_cast<const unsigned int*>(address));
+    default: return *static_cast<const std::string*>(address);
+  }
+}
+
+// Lays a stored text into a member; a number that does not read keeps the
+// member as it is.
+void layText(StoredType type, void* address, const std::string& value) {
+  auto number = [&](long long& out) {
+    const char* end = value.data() + value.size();
+    const auto [stop, error] = std::from_chars(value.data(), end, out);
+    return !value.empty() && error == std::errc() && stop == end;
+  };
+  long long n = 0;
+  switch (type) {
+    case StoredType::Flag: *static_cast<bool*>(address) = value == "1"; break;
+    case StoredType::Number:
+      if (number(n) && n >= INT_MIN && n <= INT_MAX) *static_cast<int*>(address) = static_cast<int>(n);
+      break;
+    case StoredType::Unsigned:
+      if (number(n) && n >= 0 && n <= UINT_MAX) *static_cast<unsigned int*>(address) = static_cast<unsigned int>(n);
+      break;
+    case StoredType::Text: *static_cast<std::string*>(address) = value; break;
+    case StoredType::Password:
+    case StoredType::Marker: break;  // never laid back
+  }
+}
+
+}  // namespace
+
+bool encryptPassword(ZQMACBase& errorTo, const std::string& plain, std::string& encrypted) {
+  std::vector<char> out(2 * plain.size() + 64, '\0');
+  int length = static_cast<int>(out.size());
+  if (ZQPassword::encrypt(plain.c_str(), out.data(), &length) != 0) {
+    errorTo.SetLastError(kErrorInvalidValue, "The password could not be encrypted.");
+    return false;
+  }
+  encrypted.assign(out.data(), static_cast<size_t>(length));
+  return true;
+}
+
+bool collectMarked(ZQMACInterface& object, MMStoredKind kind, bool newObject, MarkedValues& out) {
+  for (const StoredSettingRow& row : storedSettingRows()) {
+    if (row.kind != kind) continue;
+    const StoredMember member = row.member(object);
+    if (member.holder == nullptr) continue;
+    if (row.type == StoredType::Marker) {
+      if (newObject) out.values.emplace_back(row.name, "1");
+      continue;
+    }
+    if (!member.holder->IsMarkedChanged(member.address)) continue;
+    out.marks.emplace_back(member.holder, member.address);
+    if (row.in == StoredIn::Column) {
+      if (!newObject) out.columns.push_back({row.name, columnValueOf(row.type, member.address), 0});
+      continue;
+    }
+    if (row.type != StoredType::Password) {
+      out.values.emplace_back(row.name, textOf(row.type, member.address));
+      continue;
+    }
+    // None given: the stored one stays.
+    const std::string& plain = *static_cast<const std::string*>(member.address);
+    if (plain.empty()) continue;
+    std::string encrypted;
+    if (!encryptPassword(object, plain, encrypted)) return false;
+    out.values.emplace_back(row.name, std::move(encrypted));
+  }
+  return true;
+}
+
+void forgetMarks(const MarkedValues& written) {
+  for (const auto& [holder, address] : written.marks) holder->ForgetChanged(address);
+}
+
+}  // namespace tkmac
+
+namespace {
+
 unsigned int errorCodeOf(const MMBaseDB& access) {
   return access.getErrorCode() == MMS2_ERROR_NOT_FOUND ? tkmac::kErrorObjectGone : tkmac::kErrorDatabase;
 }
 
-bool flag(const std::string& value) { return value == "1"; }
+// Where the model keeps a library's values: its library part, and the
+// library-management object (a library part that belongs to none has no
+// such values).
+ZQMACLibrary* libraryPartOf(ZQMACInterface& object) {
+  switch (object.GetObjectType()) {
+    case ZQMAC_OBJ_LMS: return static_cast<ZQMACLms&>(object).GetLibrary();
+    case ZQMAC_OBJ_LIBRARY: return &static_cast<ZQMACLibrary&>(object);
+    default: return nullptr;
+  }
+}
 
-long long number(const std::string& value) { return std::strtoll(value.c_str(), nullptr, 10); }
+ZQMACLms* lmsOf(ZQMACInterface& object) {
+  switch (object.GetObjectType()) {
+    case ZQMAC_OBJ_LMS: return &static_cast<ZQMACLms&>(object);
+    case ZQMAC_OBJ_LIBRARY: return static_cast<ZQMACLibrary&>(object).GetLmsObject();
+    default: return nullptr;
+  }
+}
+
+template <class T>
+tkmac::StoredMember memberOf(ZQMACBase* holder, T* address) {
+  return holder == nullptr ? tkmac::StoredMember{} : tkmac::StoredMember{holder, address};
+}
 
 }  // namespace
 
-bool ZQMACGraph::StoreSettings(ZQMACInterface* object, const std::vector<MMStoredColumn>& columns,
-                               const tkmac::SettingValues& values) {
-  ZQMACMediaConfig* owner = object->GetOwner();
-  MMStoredKind kind;
-  // An object of no stored kind, or one never stored, keeps its values in
-  // the instance until it is stored.
-  if (owner == nullptr || !IsDatabaseBacked(*owner) || !settingKind(object, kind) || object->GetId() == 0xFFFFFFFFu)
-    return true;
-  const int id = static_cast<int>(object->GetId());
+const std::vector<tkmac::StoredSettingRow>& ZQMACGraph::StoredSettingRows() {
+  using tkmac::StoredIn;
+  using tkmac::StoredMember;
+  using tkmac::StoredType;
+  namespace s = tkmac::setting;
+  using K = MMStoredKind;
+  // Each accessor gives the member of the object of its kind, or nothing.
+#define TK_LIBRARY(member) \
+  [](ZQMACInterface& o) { ZQMACLibrary* l = libraryPartOf(o); return memberOf(l, l ? &l->member : nullptr); }
+#define TK_LMS(member) [](ZQMACInterface& o) { ZQMACLms* l = lmsOf(o); return memberOf(l, l ? &l->member : nullptr); }
+#define TK_OF(Class, member) \
+  [](ZQMACInterface& o) { auto& c = static_cast<Class&>(o); return memberOf(&c, &c.member); }
+  static const std::vector<tkmac::StoredSettingRow> rows = {
+      // A library: every library's shown state, a tape library's settings.
+      {K::Library, s::kShown, StoredIn::Setting, StoredType::Flag,
+       [](ZQMACInterface& o) { return memberOf(&o, &o.m_bShownFlag); }},
+      {K::Library, s::kDoorLock, StoredIn::Setting, StoredType::Flag, TK_LIBRARY(m_bDoorLock)},
+      {K::Library, s::kVolumeRange, StoredIn::Setting, StoredType::Text, TK_LIBRARY(m_sVolumeRange)},
+      {K::Library, s::kAutoConfigDDS, StoredIn::Setting, StoredType::Flag, TK_LIBRARY(m_bAutoConfigDDS)},
+      {K::Library, s::kAutoConfigFailover, StoredIn::Setting, StoredType::Flag, TK_LIBRARY(m_bAutoConfigFailover)},
+      {K::Library, s::kUseACSLSCleanPool, StoredIn::Setting, StoredType::Flag, TK_LIBRARY(m_bUseACSLSCleanPool)},
+      {K::Library, s::kUseIPDriveID, StoredIn::Setting, StoredType::Flag, TK_LIBRARY(m_bUseIPDriveID)},
+      {K::Library, s::kDeviceValue, StoredIn::Setting, StoredType::Unsigned, TK_LIBRARY(m_uDeviceValue)},
+      {K::Library, s::kDeviceTextC, StoredIn::Setting, StoredType::Text, TK_LIBRARY(m_sDeviceTextC)},
+      {K::Library, s::kAutoDiscover, StoredIn::Setting, StoredType::Flag, TK_LMS(m_bAutoDiscover)},
+      {K::Library, s::kAutoDiscoverMediaType, StoredIn::Setting, StoredType::Number, TK_LMS(m_iAutoDiscoverMediaType)},
+      {K::Library, "BarCodeReaderPresent", StoredIn::Column, StoredType::Flag, TK_LIBRARY(m_bBarCodeReader)},
+      {K::Library, "LibraryAttribute", StoredIn::Column, StoredType::Number, TK_LIBRARY(m_iAttribute)},
+      {K::Library, "VTLType", StoredIn::Column, StoredType::Number, TK_LIBRARY(m_iVTLType)},
+      {K::Library, "DriveCount", StoredIn::Column, StoredType::Number, TK_LIBRARY(m_iDriveCount)},
+      // A library controller; an IP controller is made one again from its marker.
+      {K::LibraryController, s::kIPController, StoredIn::Setting, StoredType::Marker,
+       [](ZQMACInterface& o) {
+         return memberOf(o.GetObjectType() == ZQMAC_OBJ_IP_LIB_CONTROLLER ? &o : nullptr, &o);
+       }},
+      {K::LibraryController, s::kServerHost, StoredIn::Setting, StoredType::Text,
+       TK_OF(ZQMACLibController, m_sServerHostName)},
+      {K::LibraryController, s::kScsiAddress, StoredIn::Setting, StoredType::Unsigned,
+       TK_OF(ZQMACLibController, m_uAddress)},
+      {K::LibraryController, s::kControllerText, StoredIn::Setting, StoredType::Text,
+       TK_OF(ZQMACLibController, m_sControllerText)},
+      {K::LibraryController, "ControllerType", StoredIn::Column, StoredType::Unsigned,
+       TK_OF(ZQMACLibController, m_uControllerType)},
+      // A drive and a drive path.
+      {K::Drive, s::kDriveIdString, StoredIn::Setting, StoredType::Text, TK_OF(ZQMACDrive, m_sDriveId)},
+      {K::Drive, s::kDeviceTextC, StoredIn::Setting, StoredType::Text, TK_OF(ZQMACDrive, m_sDeviceTextC)},
+      {K::DrivePath, s::kAccessPath, StoredIn::Setting, StoredType::Text, TK_OF(ZQMACDms, m_sPathDetail)},
+      {K::DrivePath, s::kScsiAddress, StoredIn::Setting, StoredType::Unsigned, TK_OF(ZQMACDms, m_uAddress)},
+      {K::DrivePath, s::kControllerType, StoredIn::Setting, StoredType::Unsigned,
+       TK_OF(ZQMACDms, m_uControllerType)},
+      {K::DrivePath, s::kControllerText, StoredIn::Setting, StoredType::Text, TK_OF(ZQMACDms, m_sControllerText)},
+      {K::DrivePath, s::kServerHost, StoredIn::Setting, StoredType::Text, TK_OF(ZQMACDms, m_sServerHostName)},
+      // A disk device reached through a remote file host, and a disk volume.
+      {K::Device, s::kRemoteFileHost, StoredIn::Setting, StoredType::Flag,
+       TK_OF(ZQMACDiskDevice, m_bRemoteFileHost)},
+      {K::Device, s::kRemoteHostVolume, StoredIn::Setting, StoredType::Text,
+       TK_OF(ZQMACDiskDevice, m_sRemoteHostVolume)},
+      {K::Device, s::kRemoteHostUserName, StoredIn::Setting, StoredType::Text,
+       TK_OF(ZQMACDiskDevice, m_sRemoteHostUserName)},
+      {K::Device, s::kRemoteHostPassword, StoredIn::Setting, StoredType::Password,
+       TK_OF(ZQMACDiskDevice, m_sRemoteHostPassword)},
+      {K::DeviceController, s::kVaultLock, StoredIn::Setting, StoredType::Number,
+       TK_OF(ZQMACDiskVolume, m_iVaultLock)},
+  };
+#undef TK_LIBRARY
+#undef TK_LMS
+#undef TK_OF
+  return rows;
+}
+
+bool ZQMACGraph::WriteStored(ZQMACInterface* object, MMStoredKind kind, int id, const std::string* name,
+                             int configured, const std::vector<MMStoredColumn>& columns,
+                             const tkmac::SettingValues& values) {
+  // The object's row is written unless only settings are (a write of
+  // nothing at all still finds the row: a gone object is refused).
+  const bool row =
+      name != nullptr || configured != MMMediaConfigDB::kKeepConfigured || !columns.empty() || values.empty();
   auto failWith = [&](const MMBaseDB& access) {
     object->SetLastError(errorCodeOf(access), access.lastErrorText());
     return false;
   };
-  // Both parts in one transaction when there are two.
+  auto failTran = [&](int code) {
+    object->SetLastError(tkmac::kErrorDatabase,
+                         std::string("The change could not be stored: ") + DBtable::getErrorStr(code));
+    return false;
+  };
+  // Both parts in one transaction when there are two (nested in the
+  // thread's open one, when there is one).
   DBtran tran(false);
-  const bool both = !columns.empty() && !values.empty();
+  const bool both = row && !values.empty();
   if (both) {
-    const int started = tran.startTran();
-    if (started != 0) {
-      object->SetLastError(tkmac::kErrorDatabase,
-                           std::string("The change could not be stored: ") + DBtable::getErrorStr(started));
-      return false;
-    }
+    if (const int started = tran.startTran(); started != 0) return failTran(started);
   }
-  if (!columns.empty()) {
+  if (row) {
     MMMediaConfigDB access;
-    if (access.storeObject(kind, id, nullptr, MMMediaConfigDB::kKeepConfigured, columns) != 0) return failWith(access);
+    if (access.storeObject(kind, id, name != nullptr ? name->c_str() : nullptr, configured, columns) != 0)
+      return failWith(access);
   }
   if (!values.empty()) {
     tkmac::ObjectSettingDB settings;
     if (settings.store(static_cast<int>(kind), id, values) != 0) return failWith(settings);
   }
   if (both) {
-    const int committed = tran.commitTran(0);
-    if (committed != 0) {
-      object->SetLastError(tkmac::kErrorDatabase,
-                           std::string("The change could not be stored: ") + DBtable::getErrorStr(committed));
-      return false;
-    }
+    if (const int committed = tran.commitTran(0); committed != 0) return failTran(committed);
   }
   return true;
 }
 
-bool ZQMACGraph::StoreLibrarySettings(ZQMACLms* lms) {
-  ZQMACLibrary* library = lms->m_pLibrary;
-  if (library == nullptr) return true;
-  const std::vector<MMStoredColumn> columns = {
-      {"BarCodeReaderPresent", library->m_bBarCodeReader ? 1 : 0},
-      {"LibraryAttribute", library->m_iAttribute},
-      {"VTLType", library->m_iVTLType},
-      {"DriveCount", library->m_iDriveCount},
-  };
-  const tkmac::SettingValues values = {
-      {tkmac::setting::kDoorLock, library->m_bDoorLock ? "1" : "0"},
-      {tkmac::setting::kVolumeRange, library->m_sVolumeRange},
-      {tkmac::setting::kAutoConfigDDS, library->m_bAutoConfigDDS ? "1" : "0"},
-      {tkmac::setting::kAutoConfigFailover, library->m_bAutoConfigFailover ? "1" : "0"},
-      {tkmac::setting::kUseACSLSCleanPool, library->m_bUseACSLSCleanPool ? "1" : "0"},
-      {tkmac::setting::kUseIPDriveID, library->m_bUseIPDriveID ? "1" : "0"},
-  };
-  // The library part carries the error the handler answers with.
-  if (StoreSettings(lms, columns, values)) return true;
-  library->SetLastError(lms->GetLastErrorCode(), lms->GetLastError());
-  return false;
+// Whether the object is stored in a database-backed instance, with its kind.
+static bool storedInDatabase(ZQMACInterface* object, MMStoredKind& kind) {
+  ZQMACMediaConfig* owner = object->GetOwner();
+  return owner != nullptr && ZQMACGraph::IsDatabaseBacked(*owner) && tkmac::storedKindOf(*object, kind) &&
+         object->GetId() != 0xFFFFFFFFu;
+}
+
+bool ZQMACGraph::StoreChanges(ZQMACInterface* object) {
+  MMStoredKind kind;
+  // An object of no stored kind, or one never stored, keeps its values
+  // (and marks) in the instance until it is stored.
+  if (!storedInDatabase(object, kind)) return true;
+  tkmac::MarkedValues marked;
+  if (!tkmac::collectMarked(*object, kind, false, marked)) return false;
+  if (marked.columns.empty() && marked.values.empty()) return true;
+  if (!WriteStored(object, kind, static_cast<int>(object->GetId()), nullptr, MMMediaConfigDB::kKeepConfigured,
+                   marked.columns, marked.values))
+    return false;
+  tkmac::forgetMarks(marked);
+  return true;
+}
+
+bool ZQMACGraph::StoreSettings(ZQMACInterface* object, const std::vector<MMStoredColumn>& columns,
+                               const tkmac::SettingValues& values) {
+  MMStoredKind kind;
+  if (!storedInDatabase(object, kind)) return true;
+  // A value the declarations do not name would be written and never read back.
+  for (const auto& [name, value] : values) {
+    const tkmac::StoredSettingRow* row = tkmac::findStoredSetting(kind, name);
+    if (row == nullptr || row->in != tkmac::StoredIn::Setting) {
+      object->SetLastError(tkmac::kErrorInvalidValue, "The setting [" + name + "] is not one this object keeps.");
+      return false;
+    }
+  }
+  if (columns.empty() && values.empty()) return true;
+  return WriteStored(object, kind, static_cast<int>(object->GetId()), nullptr, MMMediaConfigDB::kKeepConfigured,
+                     columns, values);
 }
 
 bool ZQMACGraph::StoreEncryptedSetting(ZQMACInterface* object, const std::string& name, const std::string& plain,
                                        tkmac::SettingValues& values) {
   if (plain.empty()) return true;  // none given: the stored one stays
-  std::vector<char> encrypted(2 * plain.size() + 64, '\0');
-  int length = static_cast<int>(encrypted.size());
-  if (ZQPassword::encrypt(plain.c_str(), encrypted.data(), &length) != 0) {
-    object->SetLastError(tkmac::kErrorInvalidValue, "The password could not be encrypted.");
-    return false;
-  }
-  values.emplace_back(name, std::string(encrypted.data(), static_cast<size_t>(length)));
+  std::string encrypted;
+  if (!tkmac::encryptPassword(*object, plain, encrypted)) return false;
+  values.emplace_back(name, std::move(encrypted));
   return true;
 }
 
+bool ZQMACGraph::TakeScsiBus(ZQMACInterface* object, ZQMACScsiUnit* unit, const ZQMACScsiUnit& source) {
+  const unsigned int address = unit->m_uAddress;
+  const unsigned int type = unit->m_uControllerType;
+  const std::string text = unit->m_sControllerText;
+  object->NoteChange();
+  unit->m_uAddress = source.m_uAddress;
+  unit->m_uControllerType = source.m_uControllerType;
+  unit->m_sControllerText = source.m_sControllerText;
+  const void* members[] = {&unit->m_uAddress, &unit->m_uControllerType, &unit->m_sControllerText};
+  for (const void* member : members) object->MarkChanged(member);
+  if (tkmac::storeChanges(*object)) return true;
+  unit->m_uAddress = address;
+  unit->m_uControllerType = type;
+  unit->m_sControllerText = text;
+  for (const void* member : members) object->ForgetChanged(member);
+  return false;
+}
+
 void ZQMACGraph::ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings) {
-  const std::vector<tkmac::StoredSetting>* rows = &settings;
-  if (rows->empty()) return;
+  if (settings.empty()) return;
   // The objects of each kind that has settings, by id; a kind without
   // settings is not walked.
   bool wanted[kStoredKinds] = {};
-  for (const tkmac::StoredSetting& row : *rows)
+  for (const tkmac::StoredSetting& row : settings)
     if (row.kind >= 0 && row.kind < kStoredKinds) wanted[row.kind] = true;
   auto want = [&](MMStoredKind kind) { return wanted[static_cast<int>(kind)]; };
   std::unordered_map<int, ZQMACInterface*> byId[kStoredKinds];
@@ -303,7 +533,7 @@ void ZQMACGraph::ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector
   };
   ZQMACLinkedList<ZQMACLms> libraries = config.m_lmsList;
   for (ZQMACLms* lms = libraries.GetFirstNode(); lms != nullptr; lms = libraries.GetNextNode()) {
-    if (want(MMStoredKind::Library) && lms->m_pLibrary != nullptr) put(MMStoredKind::Library, lms);
+    if (want(MMStoredKind::Library)) put(MMStoredKind::Library, lms);
     if (want(MMStoredKind::LibraryController))
       for (int i = 0; i < lms->m_libControllerList.GetListCount(); ++i)
         put(MMStoredKind::LibraryController, lms->m_libControllerList[i]);
@@ -311,6 +541,11 @@ void ZQMACGraph::ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector
       for (int i = 0; i < lms->m_driveList.GetListCount(); ++i) put(MMStoredKind::Drive, lms->m_driveList[i]);
     if (want(MMStoredKind::DrivePath))
       for (int i = 0; i < lms->m_dmsList.GetListCount(); ++i) put(MMStoredKind::DrivePath, lms->m_dmsList[i]);
+  }
+  if (want(MMStoredKind::Library)) {
+    ZQMACLinkedList<ZQMACMagLib> magLibs = config.m_magLibList;
+    for (ZQMACMagLib* m = magLibs.GetFirstNode(); m != nullptr; m = magLibs.GetNextNode())
+      put(MMStoredKind::Library, m);
   }
   if (want(MMStoredKind::Device) || want(MMStoredKind::DeviceController)) {
     for (const auto& [id, device] : config.m_diskDeviceMap) {
@@ -320,64 +555,20 @@ void ZQMACGraph::ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector
           put(MMStoredKind::DeviceController, device->m_volumeList[i]);
     }
   }
-  namespace s = tkmac::setting;
-  for (const tkmac::StoredSetting& row : *rows) {
+  for (const tkmac::StoredSetting& row : settings) {
     if (row.kind < 0 || row.kind >= kStoredKinds) continue;
     auto found = byId[row.kind].find(row.id);
     if (found == byId[row.kind].end()) continue;  // an object the graph has no place for
-    ZQMACInterface* object = found->second;
-    const std::string& n = row.name;
-    const std::string& v = row.value;
-    switch (static_cast<MMStoredKind>(row.kind)) {
-      case MMStoredKind::Library: {
-        auto* lms = static_cast<ZQMACLms*>(object);
-        ZQMACLibrary* l = lms->m_pLibrary;
-        if (n == s::kDoorLock) l->m_bDoorLock = flag(v);
-        else if (n == s::kVolumeRange) l->m_sVolumeRange = v;
-        else if (n == s::kAutoConfigDDS) l->m_bAutoConfigDDS = flag(v);
-        else if (n == s::kAutoConfigFailover) l->m_bAutoConfigFailover = flag(v);
-        else if (n == s::kUseACSLSCleanPool) l->m_bUseACSLSCleanPool = flag(v);
-        else if (n == s::kUseIPDriveID) l->m_bUseIPDriveID = flag(v);
-        else if (n == s::kAutoDiscover) lms->m_bAutoDiscover = flag(v);
-        else if (n == s::kDeviceValue) l->m_uDeviceValue = static_cast<unsigned int>(number(v));
-        else if (n == s::kDeviceTextC) l->m_sDeviceTextC = v;
-        break;
-      }
-      case MMStoredKind::LibraryController: {
-        auto* c = static_cast<ZQMACLibController*>(object);
-        if (n == s::kServerHost) c->m_sServerHostName = v;
-        else if (n == s::kScsiAddress) c->m_uAddress = static_cast<unsigned int>(number(v));
-        else if (n == s::kControllerText) c->m_sControllerText = v;
-        break;
-      }
-      case MMStoredKind::Drive: {
-        auto* d = static_cast<ZQMACDrive*>(object);
-        if (n == s::kDriveIdString) d->m_sDriveId = v;
-        else if (n == s::kDeviceTextC) d->m_sDeviceTextC = v;
-        break;
-      }
-      case MMStoredKind::DrivePath: {
-        auto* p = static_cast<ZQMACDms*>(object);
-        if (n == s::kAccessPath) p->m_sPathDetail = v;
-        else if (n == s::kScsiAddress) p->m_uAddress = static_cast<unsigned int>(number(v));
-        else if (n == s::kControllerType) p->m_uControllerType = static_cast<unsigned int>(number(v));
-        else if (n == s::kControllerText) p->m_sControllerText = v;
-        else if (n == s::kServerHost) p->m_sServerHostName = v;
-        break;
-      }
-      case MMStoredKind::Device: {
-        auto* d = static_cast<ZQMACDiskDevice*>(object);
-        if (n == s::kRemoteFileHost) d->m_bRemoteFileHost = flag(v);
-        else if (n == s::kRemoteHostVolume) d->m_sRemoteHostVolume = v;
-        else if (n == s::kRemoteHostUserName) d->m_sRemoteHostUserName = v;
-        // The password stays stored: the model never hands it out.
-        break;
-      }
-      case MMStoredKind::DeviceController:
-        if (n == s::kVaultLock) static_cast<ZQMACDiskVolume*>(object)->m_iVaultLock = static_cast<int>(number(v));
-        break;
-      default:
-        break;
+    const tkmac::StoredSettingRow* declared = tkmac::findStoredSetting(static_cast<MMStoredKind>(row.kind), row.name);
+    if (declared == nullptr || declared->in != tkmac::StoredIn::Setting) continue;
+    const tkmac::StoredMember member = declared->member(*found->second);
+    if (member.holder != nullptr) tkmac::layText(declared->type, member.address, row.value);
+  }
+  // A tape library's parts show as the library does.
+  if (want(MMStoredKind::Library)) {
+    for (ZQMACLms* lms = libraries.GetFirstNode(); lms != nullptr; lms = libraries.GetNextNode()) {
+      if (lms->m_pLibrary != nullptr) lms->m_pLibrary->m_bShownFlag = lms->m_bShownFlag;
+      if (lms->m_pLibControllerNode != nullptr) lms->m_pLibControllerNode->m_bShownFlag = lms->m_bShownFlag;
     }
   }
 }

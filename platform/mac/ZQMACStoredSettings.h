@@ -1,39 +1,36 @@
-// The object model's own settings (table MMObjectSetting): values of
-// configuration objects that no column of the object's table holds, kept
-// so that whatever a request stored survives a re-read and a restart.
+// What the object model stores of a configuration object beyond its name
+// and configured state: one declaration per stored value (kStoredSettings
+// in ZQMACStoredSettings.cpp), which the writers, the load and the re-read,
+// and the clean-up after a removal all go by.
 //
-// The model's setters write them through StoreSettings in the same step as
-// the object's columns; a configuration load lays them over the graph
-// (ZQMACGraph::ApplyStoredSettings). A handler whose model calls only stage
-// values in memory (the inline setters of a library) stores them with
-// storeLibrarySettings before it answers.
+// A declaration names the kind of object, the value's name and the member
+// it restores. Most values are the model's own settings (table
+// MMObjectSetting: no column of the object's table holds them); some are
+// columns of the object's own table, declared here so that a setter's
+// change reaches them the same way.
 //
-// What lives here, by kind (the rest of each object's values have columns):
-//   library            DoorLock, VolumeRange, AutoConfigDDS,
-//                      AutoConfigFailover, UseACSLSCleanPool, UseIPDriveID,
-//                      AutoDiscover, AutoDiscoverMediaType, DeviceValue,
-//                      DeviceTextC
-//   library controller IPController (1: an IP library controller),
-//                      ServerHost (an IP controller's library server, or
-//                      the host a controller was moved to), ScsiAddress,
-//                      ControllerText
-//   drive              DriveIdString, DeviceTextC
-//   drive path         AccessPath, ScsiAddress, ControllerType,
-//                      ControllerText, ServerHost
-//   disk device        RemoteFileHost, RemoteHostVolume, RemoteHostUserName,
-//                      RemoteHostPassword (encrypted, as passwords are kept)
-//   disk volume        VaultLock
+// A setter marks the member it changed (ZQMACBase::MarkChanged);
+// storeChanges writes every marked member of the object in one step, which
+// joins the thread's open transaction (a request's steps stored together),
+// and forgets the marks once they are written. An object not stored yet
+// keeps its marks until it is (a new controller's library, a library
+// configured before it was ever stored).
+//
+// Adding a stored value: a member of the object, a setter that marks it,
+// and a row in kStoredSettings. Nothing else lists it.
 #pragma once
 
 #include <string>
 #include <utility>
 #include <vector>
 
-class ZQMACLms;
+#include "frame/mac/ZQMACBase.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace tkmac {
 
-// The names of the settings (the Name column).
+// The names of the settings (the Name column). They are written to files
+// with the kind's number (MMStoredKind) and never change.
 namespace setting {
 inline constexpr const char* kDoorLock = "DoorLock";
 inline constexpr const char* kVolumeRange = "VolumeRange";
@@ -45,6 +42,7 @@ inline constexpr const char* kAutoDiscover = "AutoDiscover";
 inline constexpr const char* kAutoDiscoverMediaType = "AutoDiscoverMediaType";
 inline constexpr const char* kDeviceValue = "DeviceValue";
 inline constexpr const char* kDeviceTextC = "DeviceTextC";
+inline constexpr const char* kShown = "Shown";
 inline constexpr const char* kIPController = "IPController";
 inline constexpr const char* kServerHost = "ServerHost";
 inline constexpr const char* kDriveIdString = "DriveIdString";
@@ -62,12 +60,67 @@ inline constexpr const char* kVaultLock = "VaultLock";
 // (name, value) pairs of one object.
 using SettingValues = std::vector<std::pair<std::string, std::string>>;
 
-// Stores what the library request's inline setters staged on the library
-// of `lms` (bar-code reader, the four automatic-configuration flags, the
-// attribute word, the volume range, the VTL type) with its drive count and
-// door lock, in one step. True without writing when the library is not
-// stored in a database-backed instance; false with the reason as the
-// library's last error when nothing was written.
-bool storeLibrarySettings(ZQMACLms& lms);
+// The kind of stored object an object of the model is (its table), or
+// false for objects the database does not hold. The one map from the
+// model's object types to the stored kinds.
+bool storedKindOf(const ZQMACInterface& object, MMStoredKind& kind);
+
+// Where a declared value is kept.
+enum class StoredIn { Setting, Column };
+
+// How a declared member reads and writes as stored text.
+enum class StoredType {
+  Flag,      // bool, "1" or "0"
+  Number,    // int
+  Unsigned,  // unsigned int
+  Text,      // std::string
+  Password,  // std::string in plain text: stored as the password service
+             // prepares it, only when one was given, never laid back
+  Marker,    // no member: "1" written with a new object of the class the
+             // load makes from it
+};
+
+// Where an object keeps a declared member: the object whose marks count
+// for it (a library's part may hold what the library stores) and the
+// member's address; both null when the object has no such member.
+struct StoredMember {
+  ZQMACBase* holder = nullptr;
+  void* address = nullptr;
+};
+
+struct StoredSettingRow {
+  MMStoredKind kind;
+  const char* name;  // the setting's name, or the column of the kind's table
+  StoredIn in;
+  StoredType type;
+  StoredMember (*member)(ZQMACInterface& object);
+};
+
+// Every declared value, each kind's rows together.
+const std::vector<StoredSettingRow>& storedSettingRows();
+// The row of a kind's value of that name, or null.
+const StoredSettingRow* findStoredSetting(MMStoredKind kind, const std::string& name);
+
+// Writes every marked member of the object (and its library part's, for a
+// library) in one step that joins the thread's open transaction, and
+// forgets the marks. True without writing for an object that is not stored
+// in a database-backed instance (it keeps its marks); false, with the
+// reason as the object's last error, when nothing was written.
+bool storeChanges(ZQMACInterface& object);
+
+// A setter's change that is stored at once: sets the member (which
+// `holder` keeps), marks it and stores the object's changes. When nothing
+// was written the member keeps its value (false, the reason as the
+// object's last error).
+template <class T, class V>
+bool setStored(ZQMACInterface& object, ZQMACBase& holder, T& member, V&& value) {
+  T old = std::move(member);
+  member = std::forward<V>(value);
+  holder.MarkChanged(&member);
+  if (storeChanges(object)) return true;
+  member = std::move(old);
+  holder.ForgetChanged(&member);
+  return false;
+}
 
 }  // namespace tkmac

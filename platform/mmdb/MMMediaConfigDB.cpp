@@ -870,6 +870,10 @@ void MMMediaConfigDB::keepBeside(const MMStoredSnapshot& snapshot, const std::ve
 
 size_t MMMediaConfigDB::nameWidth(MMStoredKind kind) { return kindInfo(kind).nameWidth; }
 
+const char* MMMediaConfigDB::rowTable(MMStoredKind kind) { return kindInfo(kind).table; }
+
+const char* MMMediaConfigDB::rowKey(MMStoredKind kind) { return kindInfo(kind).key; }
+
 const std::vector<std::string>& MMMediaConfigDB::settableColumns(MMStoredKind kind) {
   static const std::vector<std::string> kByKind[] = {
 #define MM_NAMES(k)                                                          \

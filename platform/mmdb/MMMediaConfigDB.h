@@ -212,17 +212,20 @@ struct MMStoredConfig {
 };
 
 // What a change addresses: the table of one kind of configuration object.
+// The numbers are written to files (the kind of the model's own settings,
+// MMObjectSetting, and of the configuration change log) and never change;
+// a new kind takes the next number.
 enum class MMStoredKind {
-  MediaAgent,          // APP_Client (name) and MMHost (settings)
-  Library,             // MMLibrary, tape and disk libraries
-  LibraryController,   // MMLibraryController
-  MasterPool,          // MMMasterPool
-  DrivePool,           // MMDrivePool
-  Drive,               // MMDrive
-  DrivePath,           // MMDrivePath
-  MountPath,           // MMMountPath
-  Device,              // MMDevice
-  DeviceController,    // MMDeviceController (a disk volume)
+  MediaAgent = 0,         // APP_Client (name) and MMHost (settings)
+  Library = 1,            // MMLibrary, tape and disk libraries
+  LibraryController = 2,  // MMLibraryController
+  MasterPool = 3,         // MMMasterPool
+  DrivePool = 4,          // MMDrivePool
+  Drive = 5,              // MMDrive
+  DrivePath = 6,          // MMDrivePath
+  MountPath = 7,          // MMMountPath
+  Device = 8,             // MMDevice
+  DeviceController = 9,   // MMDeviceController (a disk volume)
 };
 inline constexpr int kStoredKinds = 10;
 
@@ -392,6 +395,9 @@ class MMMediaConfigDB : public MMTableAccess {
 
   // The widest text a kind's name column holds, in bytes.
   static size_t nameWidth(MMStoredKind kind);
+  // The table that holds a row per object of the kind, and its key column.
+  static const char* rowTable(MMStoredKind kind);
+  static const char* rowKey(MMStoredKind kind);
   // The columns storeObject may set for a kind.
   static const std::vector<std::string>& settableColumns(MMStoredKind kind);
 

@@ -126,6 +126,25 @@ TEST_F(LibraryFaultSweep, EveryFailingCallOfALibraryChangeEndsWithAnAnswerAndNoH
   EXPECT_TRUE(report.clean()) << report;
 }
 
+TEST_F(LibraryFaultSweep, EveryFailingCallOfALibrarysOwnSettingsOrANewLibrarysVolumeRangeEndsWithNoHalfChange) {
+  // Each setter stores as it sets, in the request's one transaction.
+  const std::function<tktest::StreamBuilder()> requests[] = {
+      [&] {
+        ZQMACLibController* first = m_config->FindObject<ZQMACLms>(m_tape)->GetLibControllerList().GetFirstNode();
+        return stream().op(3).handle(m_tape).u32(11007, static_cast<uint32_t>(m_config->GetHandle(first)))
+            .u32(11414, 1).u32(11431, 1).u32(11416, 6).text(11417, "VOLRANGE-A", true).u32(11432, 2).end();
+      },
+      [&] { return addController(55, "ma2").text(11417, "VOLRANGE-55", true).end(); },
+  };
+  for (const auto& make : requests) {
+    const tktest::SweepReport report = sweep([&] {
+      auto request = make().build();
+      m_mgr.onMsgSetMMLibrary(request.get());
+    });
+    EXPECT_TRUE(report.clean()) << report;
+  }
+}
+
 TEST_F(LibraryFaultSweep, EveryFailingCallOfAnIdentificationOrDiscoveryEndsWithAnAnswer) {
   for (uint32_t operation : {35u, 84u, 85u}) {
     SCOPED_TRACE(operation);

@@ -102,7 +102,8 @@ TEST_F(Load, TheDemoTablesBecomeTheGraphWithItsLinks) {
 
 TEST_F(Load, HiddenAttributesAndDisabledRowsAreLoadedAsSuch) {
   ASSERT_EQ(0, db.exec("UPDATE MMHost SET Attribute = 8192 + 1 WHERE ClientId = 2"));
-  ASSERT_EQ(0, db.exec("UPDATE MMLibrary SET ExtendedAttributes = 8192, LibraryEnabled = 0 WHERE LibraryId = 2"));
+  ASSERT_EQ(0, db.exec("UPDATE MMLibrary SET LibraryEnabled = 0 WHERE LibraryId = 2"));
+  ASSERT_EQ(0, db.exec("INSERT INTO MMObjectSetting (Kind, ObjectId, Name, Value) VALUES (1, 2, 'Shown', '0')"));
   ASSERT_EQ(0, db.exec("UPDATE MMDrive SET DriveEnabled = 0 WHERE DriveId = 1"));
   auto config = load();
   ZQMACMediaAgent* ma2 = config->FindDBNode<ZQMACMediaAgent>(2);

@@ -180,8 +180,9 @@ TEST_F(WriteBack, ALibraryAndItsLibraryPartShareOneConfiguredStateAndRow) {
   EXPECT_FALSE(tapeLibrary(*reloaded)->GetLibrary()->GetBarCodeReader());
 }
 
-TEST_F(WriteBack, ALibrarysHiddenBitIsStoredWithItsOtherExtendedAttributesKept) {
+TEST_F(WriteBack, ALibrarysShownStateIsASettingOfItsOwnAndItsExtendedAttributesAreLeftAlone) {
   ASSERT_EQ(0, db.exec("UPDATE MMLibrary SET ExtendedAttributes = 65 WHERE LibraryId IN (1, 2)"));
+  const std::string shown = "SELECT Value FROM MMObjectSetting WHERE Kind = 1 AND Name = 'Shown' AND ObjectId = ?";
   auto config = load();
   ZQMACLms* tape = tapeLibrary(*config);
   ZQMACMagLib* disk = diskLibrary(*config);
@@ -189,20 +190,24 @@ TEST_F(WriteBack, ALibrarysHiddenBitIsStoredWithItsOtherExtendedAttributesKept) 
   ZQMACGraph::SetShownFlag(disk, false);
   ASSERT_TRUE(tape->GetLibrary()->Configure(0)) << tape->GetLibrary()->GetLastError();
   ASSERT_TRUE(disk->Configure(0)) << disk->GetLastError();
-  EXPECT_EQ(db.scalar("SELECT ExtendedAttributes FROM MMLibrary WHERE LibraryId = 1"), 65 | 0x2000);
-  EXPECT_EQ(db.scalar("SELECT ExtendedAttributes FROM MMLibrary WHERE LibraryId = 2"), 65 | 0x2000);
+  EXPECT_EQ(db.scalar("SELECT ExtendedAttributes FROM MMLibrary WHERE LibraryId = 1"), 65);
+  EXPECT_EQ(db.scalar("SELECT ExtendedAttributes FROM MMLibrary WHERE LibraryId = 2"), 65);
+  EXPECT_EQ(db.text(shown, {1}), "0");
+  EXPECT_EQ(db.text(shown, {2}), "0");
   auto reloaded = load();
   EXPECT_FALSE(tapeLibrary(*reloaded)->IsShown());
+  EXPECT_FALSE(tapeLibrary(*reloaded)->GetLibrary()->IsShown());
   EXPECT_FALSE(diskLibrary(*reloaded)->IsShown());
 
   // Shown again; a Deconfigure writes it too, a rename alone does not.
   ZQMACGraph::SetShownFlag(disk, true);
   ASSERT_TRUE(disk->Deconfigure(false)) << disk->GetLastError();
-  EXPECT_EQ(db.scalar("SELECT ExtendedAttributes FROM MMLibrary WHERE LibraryId = 2"), 65);
+  EXPECT_EQ(db.text(shown, {2}), "1");
   ZQMACGraph::SetShownFlag(tape->GetLibrary(), true);
   ASSERT_TRUE(tape->GetLibrary()->SetName("TapeLibRenamed"));
-  EXPECT_EQ(db.scalar("SELECT ExtendedAttributes FROM MMLibrary WHERE LibraryId = 1"), 65 | 0x2000);
+  EXPECT_EQ(db.text(shown, {1}), "0");
   EXPECT_TRUE(diskLibrary(*load())->IsShown());
+  EXPECT_EQ(db.scalar("SELECT ExtendedAttributes FROM MMLibrary WHERE LibraryId = 2"), 65);
 }
 
 TEST_F(WriteBack, ARefusedConfigureKeepsTheConfiguredState) {
