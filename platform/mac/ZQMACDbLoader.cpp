@@ -275,8 +275,10 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
   ZQMACGraph::LayStored(config, stored);
   t_ipControllers = nullptr;
   ZQMACGraph::ApplyStoredSettings(config, *settings);
+  ZQMACGraph::ApplyNetworkShareSettings(config, *settings);
   const bool hosts = ZQMACGraph::ApplyStoredDRUHosts(config, druHosts);
-  return ZQMACGraph::ApplyStoredCenteraClusters(config, clusters) && hosts;
+  const bool copyManagers = ZQMACGraph::LoadStoredCopyManagers(config, stored);
+  return ZQMACGraph::ApplyStoredCenteraClusters(config, clusters) && hosts && copyManagers;
 }
 
 }  // namespace tkmac

@@ -108,7 +108,7 @@ bool ZQMACDiskDevice::UpdateRemoteHostInfo() {
                                  {tkmac::setting::kRemoteHostVolume, m_sRemoteHostVolume},
                                  {tkmac::setting::kRemoteHostUserName, m_sRemoteHostUserName}};
   if (!ZQMACGraph::StoreEncryptedSetting(this, tkmac::setting::kRemoteHostPassword, m_sRemoteHostPassword, values) ||
-      !ZQMACGraph::StoreSettings(this, {}, values))
+      !ZQMACGraph::StoreRemoteHostInfo(this, values))
     return false;
   ClearLastError();
   return true;

@@ -373,6 +373,13 @@ class ZQMACGraph {
                                     std::vector<std::pair<std::string, std::string>>& values);
   // Lays the stored settings over the graph a load has just laid.
   static void ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings);
+  // ---- network shares (ZQMACNetworkShare.cpp) ----
+  // Lays the identification types of the stored devices over the graph.
+  static void ApplyNetworkShareSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings);
+  // StoreSettings of a device's remote-host settings, with its volumes'
+  // paths made its remote path, in one step.
+  static bool StoreRemoteHostInfo(ZQMACDiskDevice* device,
+                                  const std::vector<std::pair<std::string, std::string>>& values);
   // Writes the configured states of objects (1 or 0) in one step; false,
   // with the reason as the last error of `errorTo`, when nothing was
   // written. Objects not stored are left out.
@@ -407,6 +414,14 @@ class ZQMACGraph {
   // when the instance refuses a new host.
   static bool ApplyStoredDRUHosts(ZQMACMediaConfig& config, std::vector<MMStoredDRUHost>& rows);
   // ---- end of DRU hosts ----
+  // ---- software copy managers on the central database (ZQMACCopyManagers.cpp) ----
+  // Reads the stored copy managers beside `stored` and lays them over the
+  // instance's, as ApplyStoredDRUHosts lays the DRU hosts (with their
+  // controllers, on the agents the graph holds); false, with the reason as
+  // the instance's last error, when they could not be read or a new one
+  // was refused.
+  static bool LoadStoredCopyManagers(ZQMACMediaConfig& config, const MMStoredSnapshot& stored);
+  // ---- end of software copy managers ----
   // ---- archive clusters on the central database (ZQMACCenteraClusters.cpp) ----
   // As ApplyStoredDRUHosts, for the archive clusters with their access nodes.
   static bool ApplyStoredCenteraClusters(ZQMACMediaConfig& config, std::vector<MMStoredCenteraCluster>& rows);
