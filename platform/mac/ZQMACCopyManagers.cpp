@@ -135,19 +135,21 @@ bool ZQMACGraph::LoadStoredCopyManagers(ZQMACMediaConfig& config, const MMStored
     config.SetLastError(tkmac::kErrorDatabase, "The copy managers could not be read: " + access.lastErrorText());
     return false;
   }
-  // A row names its agent by id; one whose agent the graph no longer has
-  // is no copy manager of the instance.
-  std::vector<MMStoredCopyManager> reached;
-  for (MMStoredCopyManager& row : rows)
-    if (config.FindDBNode<ZQMACMediaAgent>(row.clientId) != nullptr) reached.push_back(std::move(row));
   // Ids are never reused (AUTOINCREMENT): no row is born again under one.
+  // A controller whose agent the graph no longer has has none, as a drive
+  // pool of such an agent.
   std::map<int, long long> births;
-  const bool whole = MergeStoredRows(config, config.m_copyMgrDeviceList, births, reached,
+  const bool whole = MergeStoredRows(config, config.m_copyMgrDeviceList, births, rows,
                                      [&](ZQMACCopyMgrDevice* device, MMStoredCopyManager& row) {
                                        device->m_iConcurrencyLimit = row.concurrencyLimit;
                                        ZQMACMediaAgent* agent = config.FindDBNode<ZQMACMediaAgent>(row.clientId);
                                        if (ZQMACCopyMgrController* c = controllerOf(*device)) {
-                                         c->m_pMediaAgent = agent;
+                                         if (c->m_pMediaAgent != agent) {
+                                           if (c->m_pMediaAgent != nullptr)
+                                             c->m_pMediaAgent->m_copyMgrControllerList.RemoveNodeAt(c);
+                                           if (agent != nullptr) agent->m_copyMgrControllerList.AddNode(c);
+                                           c->m_pMediaAgent = agent;
+                                         }
                                          return;
                                        }
                                        // Made as a load makes objects: not a change of the instance.
