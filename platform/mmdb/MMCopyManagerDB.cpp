@@ -2,6 +2,7 @@
 #include "platform/mmdb/MMCopyManagerDB.h"
 
 #include <climits>
+#include <memory>
 #include <mutex>
 
 #include "platform/db/DBSession.h"
@@ -13,12 +14,15 @@ namespace {
 
 std::string missingRow(int id) { return "No copy manager with id [" + std::to_string(id) + "]."; }
 
-// What the process last read, and where in which database's change log.
+// What the process last read, where in which database's change log, and
+// beside which lists: lists read anew (after MMMediaConfigDB::forgetLoaded)
+// read these anew too.
 struct Kept {
   std::mutex mutex;
   std::string path;
   std::string epoch;
   long long seq = -1;
+  std::shared_ptr<const std::vector<MMStoredMediaAgent>> anchor;
   std::vector<MMStoredCopyManager> rows;
 };
 
@@ -41,10 +45,14 @@ bool MMCopyManagerDB::checkRow(const char* tag, const MMStoredCopyManager& row) 
 int MMCopyManagerDB::loadBeside(const MMStoredSnapshot& snapshot, std::vector<MMStoredCopyManager>& out) {
   static constexpr const char* kTag = "MMCopyManagerDB::loadBeside";
   const std::string path = tkdb::currentDatabasePath();
-  if (snapshot.logSeq >= 0) {
+  // Kept only for a read the change log can place: one made inside an open
+  // transaction sees changes that may yet be rolled back.
+  const bool keep = snapshot.logSeq >= 0 && !tkdb::threadTransactionOpen();
+  if (keep) {
     Kept& k = kept();
     std::lock_guard<std::mutex> guard(k.mutex);
-    if (k.seq == snapshot.logSeq && k.epoch == snapshot.logEpoch && k.path == path) {
+    if (k.anchor && k.anchor == snapshot.mediaAgents && k.seq == snapshot.logSeq && k.epoch == snapshot.logEpoch &&
+        k.path == path) {
       out = k.rows;
       return 0;
     }
@@ -70,14 +78,13 @@ int MMCopyManagerDB::loadBeside(const MMStoredSnapshot& snapshot, std::vector<MM
     read.push_back({static_cast<int>(id), tkdb::textOf(row[1]), 0, static_cast<int>(limit), static_cast<int>(client),
                     tkdb::textOf(row[4])});
   }
-  // Kept only for a read the change log can place: one made inside an open
-  // transaction sees changes that may yet be rolled back.
-  if (snapshot.logSeq >= 0) {
+  if (keep) {
     Kept& k = kept();
     std::lock_guard<std::mutex> guard(k.mutex);
     k.path = path;
     k.epoch = snapshot.logEpoch;
     k.seq = snapshot.logSeq;
+    k.anchor = snapshot.mediaAgents;
     k.rows = read;
   }
   out = std::move(read);
