@@ -233,6 +233,7 @@ int insertFolderDevice(tkdb::Session& s, const FolderDevice& device, int& device
 // A password as the device controllers and mount paths of the library
 // set-up keep it (encrypted; empty for none); false when it cannot be.
 bool storedPasswordForm(const std::string& plain, std::string& stored);
+
 inline constexpr unsigned int kErrorUnknownMediaAgent = 0x1F00000B;
 inline constexpr unsigned int kErrorNameInUse = 0x1F00000C;
 inline constexpr unsigned int kErrorNotSeen = 0x1F00000D;
