@@ -21,6 +21,7 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/RecordWriter.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/mac/ZQMACPlatform.h"
 
 namespace {
 
@@ -108,7 +109,12 @@ class DeviceChange : public tkmm::SetRecordHandler {
     if (device == nullptr) return tkmm::SetOutcome::success();
     const std::string oldName = device->GetName();
     if (m_name.has && !device->SetName(m_name.value)) return tkmm::SetOutcome::lastError(*device);
-    if (m_limit.has && !device->SetConcurrencyLimit(m_limit.value)) {
+    // A stored copy manager's new name is written with the new limit when
+    // one came, else on its own: the write that fails writes neither.
+    const bool stored = m_limit.has ? device->SetConcurrencyLimit(m_limit.value)
+                                    : !m_name.has || tkmac::storeCopyManager(*device, m_name.value,
+                                                                            device->GetConcurrencyLimit());
+    if (!stored) {
       const tkmm::SetOutcome refused = tkmm::SetOutcome::lastError(*device);
       if (m_name.has && !device->SetName(oldName))
         EvDebug::Error(kSetDeviceTag, "The old name [%s] of the device could not be put back.", oldName.c_str());

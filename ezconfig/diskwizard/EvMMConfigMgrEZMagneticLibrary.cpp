@@ -36,6 +36,7 @@
 #include "platform/archivemgr/AgingRule.h"
 #include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/mac/ZQMACPlatform.h"
 #include "platform/xml/EZWizardMessages.h"
 
 namespace {
@@ -214,7 +215,10 @@ bool addMountPath(WizardFrame& frame, ZQMACMagLib& library, const Wanted& w) {
   info.reserveSpaceMB = kMountPathSetting;
   info.userName = w.userName;
   if (w.passwordCame && w.password.size() <= kPasswordMax) info.password = w.password;
-  ZQMACMountPath* path = library.AddMountPath(info);
+  // On the library's media agent, the folder lies on a device of its own
+  // (as a library made by the storage-library request), or a re-read would
+  // find a library that no agent reaches.
+  ZQMACMountPath* path = tkmac::addWizardMountPath(library, info);
   tkmm::wipe(info.password);
   if (path != nullptr) return true;
   std::string error;

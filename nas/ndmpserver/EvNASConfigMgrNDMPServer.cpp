@@ -20,7 +20,6 @@
 #include "frame/EvExternal.h"
 #include "frame/EvSecurity.h"
 #include "frame/MessageInfo.h"
-#include "frame/ZQPassword.h"
 #include "nas/EvNASConfigMgr.h"
 #include "nas/ndmpserver/NDMPServerRequest.h"
 #include "platform/client/ZQClient.h"
@@ -28,6 +27,7 @@
 #include "platform/mmdb/MMNDMPHostInfoDB.h"
 #include "platform/ndmp/LibNdmpClientAccess.h"
 #include "platform/ndmp/NdmpFilers.h"
+#include "platform/security/StoredPassword.h"
 
 namespace tknas {
 namespace {
@@ -86,14 +86,11 @@ bool storedPassword(MessageInfo& request, const char* value, unsigned int length
   if (external.decryptAndPrepForStorage(&request, value, static_cast<int>(length), kDecryptToBuffer, unused, nullptr,
                                         &size, plain.data()) != 1)
     return false;
-  const std::size_t plainLength = strnlen(plain.data(), plain.size());
-  std::vector<char> enciphered(2 * plainLength + 16, '\0');
-  int room = static_cast<int>(enciphered.size());
-  const int rc = ZQPassword::encrypt(plain.data(), enciphered.data(), &room);
+  std::string text(plain.data(), strnlen(plain.data(), plain.size()));
   std::fill(plain.begin(), plain.end(), '\0');
-  if (rc != 0) return false;
-  stored.assign(enciphered.data(), strnlen(enciphered.data(), enciphered.size()));
-  return true;
+  const bool made = tkpassword::storedForm(text, stored);
+  tkpassword::wipe(text);
+  return made;
 }
 
 }  // namespace

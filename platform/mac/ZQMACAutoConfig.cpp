@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "frame/ZQPassword.h"
 #include "frame/mac/ZQMACMediaConfig.h"
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/security/StoredPassword.h"
 
 namespace tkmac {
 namespace {
@@ -69,6 +69,26 @@ int insert(tkdb::Session& s, const char* sql, const std::vector<tkdb::DbValue>& 
   return rc;
 }
 
+}  // namespace
+
+int insertFolderDevice(tkdb::Session& s, const FolderDevice& d, int& deviceId, int& volumeId) {
+  int rc = insert(s, "INSERT INTO \"MMDevice\" (\"DeviceTypeId\", \"AliasName\", \"DeviceEnabled\") VALUES (?, ?, 1)",
+                  {d.deviceType, d.deviceName}, deviceId);
+  if (rc != DB_OK) return rc;
+  return insert(s,
+                "INSERT INTO \"MMDeviceController\" (\"ClientId\", \"DeviceId\", \"DeviceControllerActive\", "
+                "\"DeviceControllerEnabled\", \"DeviceAccessible\", \"Folder\", \"UserName\", \"UserPassword\") "
+                "VALUES (?, ?, 1, 1, 1, ?, ?, ?)",
+                {d.agentId, deviceId, d.folder, d.userName, d.password}, volumeId);
+}
+
+bool storedPasswordForm(const std::string& plain, std::string& stored) {
+  stored.clear();
+  return plain.empty() || tkpassword::storedForm(plain, stored);
+}
+
+namespace {
+
 int makeDiskLibrary(tkdb::Session& s, DiskParts& p, int& libraryId) {
   int library = 0;
   int master = 0;
@@ -87,15 +107,9 @@ int makeDiskLibrary(tkdb::Session& s, DiskParts& p, int& libraryId) {
               {"DrivePool(" + p.agentName + ")", p.agentId, master}, ignored);
   if (rc != DB_OK) return rc;
   if (p.deviceId == 0) {
-    const std::string alias = p.deviceName.empty() ? p.name + " device" : p.deviceName;
-    rc = insert(s, "INSERT INTO \"MMDevice\" (\"DeviceTypeId\", \"AliasName\", \"DeviceEnabled\") VALUES (?, ?, 1)",
-                {p.deviceType, alias}, p.deviceId);
-    if (rc != DB_OK) return rc;
-    rc = insert(s,
-                "INSERT INTO \"MMDeviceController\" (\"ClientId\", \"DeviceId\", \"DeviceControllerActive\", "
-                "\"DeviceControllerEnabled\", \"DeviceAccessible\", \"Folder\", \"UserName\", \"UserPassword\") "
-                "VALUES (?, ?, 1, 1, 1, ?, ?, ?)",
-                {p.agentId, p.deviceId, p.folder, p.userName, p.password}, ignored);
+    rc = insertFolderDevice(s, {p.agentId, p.deviceName.empty() ? p.name + " device" : p.deviceName, p.deviceType,
+                                p.folder, p.userName, p.password},
+                            p.deviceId, ignored);
     if (rc != DB_OK) return rc;
   }
   int media = 0;
@@ -171,14 +185,9 @@ bool ZQMACMediaConfig::AutoConfigLibrary(const std::string& mediaAgentName, std:
     parts.capacity = tkmac::setUpState().capacity;
     visible = tkmac::setUpState().visible;
   }
-  if (!password.empty()) {
-    char encrypted[tkmac::kEncryptSize] = {};
-    int length = tkmac::kEncryptSize;
-    if (ZQPassword::encrypt(password.c_str(), encrypted, &length) != 0) {
-      SetLastError(tkmac::kErrorInvalidValue, "The password could not be encrypted.");
-      return false;
-    }
-    parts.password.assign(encrypted, static_cast<std::size_t>(length));
+  if (!tkmac::storedPasswordForm(password, parts.password)) {
+    SetLastError(tkmac::kErrorInvalidValue, "The password could not be encrypted.");
+    return false;
   }
   parts.agentName = mediaAgentName;
   parts.name = libraryName;

@@ -1,13 +1,67 @@
 // Bodies of the object model that the copy-manager requests use: the shown
 // devices, the controllers of a device, the concurrency limit and the
-// software copy manager that an agent gets. Changes are made in the
-// instance; "SetConcurrencyLimit" and "AddSoftwareCopyManager" can be
-// scripted to fail (ZQMACPlatform.h).
+// software copy manager that an agent gets. "SetConcurrencyLimit" and
+// "AddSoftwareCopyManager" can be scripted to fail (ZQMACPlatform.h).
+//
+// In an instance loaded from the central database a software copy manager
+// is a row of its own (MMCopyManager: the device with its one controller),
+// written before the instance changes, so that a re-read and a restart find
+// what a request answered "Success" for; every load lays the rows over the
+// instance's copy managers. An instance filled another way (a test's
+// loader) keeps them in memory only.
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACStoredObjects.h"
+#include "platform/mmdb/MMCopyManagerDB.h"
+
+namespace {
+
+// Whether the device has a row to write: false, without a last error, for
+// one of an instance not loaded from the central database.
+bool storedDevice(const ZQMACCopyMgrDevice& device) {
+  const ZQMACMediaConfig* owner = device.GetOwner();
+  return owner != nullptr && ZQMACGraph::IsDatabaseBacked(*owner);
+}
+
+// The device's one controller, or null.
+ZQMACCopyMgrController* controllerOf(ZQMACCopyMgrDevice& device) {
+  return device.GetControllerList().GetFirstNode();
+}
+
+MMStoredCopyManager rowOf(ZQMACCopyMgrDevice& device, const std::string& name, int limit) {
+  MMStoredCopyManager row;
+  row.id = static_cast<int>(device.GetId());
+  row.name = name;
+  row.concurrencyLimit = limit;
+  return row;
+}
+
+}  // namespace
+
+namespace tkmac {
+
+bool storeCopyManager(ZQMACCopyMgrDevice& device, const std::string& name, int limit) {
+  if (!storedDevice(device)) return true;
+  if (device.GetId() == 0xFFFFFFFFu) {
+    device.SetLastError(kErrorNotStored,
+                        "The object is not stored in the configuration database; it cannot be changed there.");
+    return false;
+  }
+  MMCopyManagerDB access;
+  if (access.updateCopyManager(rowOf(device, name, limit)) != 0) {
+    device.SetLastError(storedErrorCode(access), access.lastErrorText());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tkmac
 
 ZQMACLinkedList<ZQMACCopyMgrDevice> ZQMACMediaConfig::GetShownCopyMgrDeviceList() const {
   ZQMACLinkedList<ZQMACCopyMgrDevice> all = m_copyMgrDeviceList;
@@ -34,6 +88,7 @@ bool ZQMACCopyMgrDevice::SetConcurrencyLimit(int limit) {
     SetLastError(tkmac::kErrorInvalidValue, "The concurrency limit cannot be negative.");
     return false;
   }
+  if (!tkmac::storeCopyManager(*this, GetName(), limit)) return false;
   ZQMACGraph::SetConcurrencyLimit(this, limit);
   return true;
 }
@@ -47,16 +102,75 @@ bool ZQMACMediaAgent::AddSoftwareCopyManager(int concurrencyLimit) {
     return false;
   }
   const std::string name = "Software copy manager on " + GetName();
-  ZQMACCopyMgrDevice* device = ZQMACGraph::AddCopyMgrDevice(*owner, -1, name);
-  if (device == nullptr) {
+  // Stored first: a refused row leaves the instance as it was.
+  MMStoredCopyManager row;
+  row.id = -1;
+  row.name = name;
+  row.concurrencyLimit = concurrencyLimit;
+  row.clientId = static_cast<int>(GetId());
+  row.controllerName = name;
+  MMCopyManagerDB access;
+  const bool stored = ZQMACGraph::IsDatabaseBacked(*owner);
+  if (stored && access.insertCopyManager(row) != 0) {
+    SetLastError(tkmac::storedErrorCode(access), access.lastErrorText());
+    return false;
+  }
+  ZQMACCopyMgrDevice* device = ZQMACGraph::AddCopyMgrDevice(*owner, row.id, name);
+  ZQMACCopyMgrController* controller =
+      device != nullptr ? ZQMACGraph::AddCopyMgrController(device, this, row.id, name) : nullptr;
+  if (controller == nullptr) {
     SetLastError(owner->GetLastErrorCode(), owner->GetLastError());
+    if (device != nullptr) owner->DeleteObject(device);
+    if (stored) access.removeCopyManager(row.id);
     return false;
   }
   ZQMACGraph::SetConcurrencyLimit(device, concurrencyLimit);
-  if (ZQMACGraph::AddCopyMgrController(device, this, -1, name) == nullptr) {
-    SetLastError(owner->GetLastErrorCode(), owner->GetLastError());
-    owner->DeleteObject(device);
+  return true;
+}
+
+bool ZQMACGraph::LoadStoredCopyManagers(ZQMACMediaConfig& config, const MMStoredSnapshot& stored) {
+  std::vector<MMStoredCopyManager> rows;
+  MMCopyManagerDB access;
+  if (access.loadBeside(stored, rows) != 0) {
+    config.SetLastError(tkmac::kErrorDatabase, "The copy managers could not be read: " + access.lastErrorText());
     return false;
   }
-  return true;
+  // Ids are never reused (AUTOINCREMENT): no row is born again under one.
+  // A controller whose agent the graph no longer has has none, as a drive
+  // pool of such an agent.
+  std::map<int, long long> births;
+  const bool whole = MergeStoredRows(config, config.m_copyMgrDeviceList, births, rows,
+                                     [&](ZQMACCopyMgrDevice* device, MMStoredCopyManager& row) {
+                                       device->m_iConcurrencyLimit = row.concurrencyLimit;
+                                       ZQMACMediaAgent* agent = config.FindDBNode<ZQMACMediaAgent>(row.clientId);
+                                       if (ZQMACCopyMgrController* c = controllerOf(*device)) {
+                                         if (c->m_pMediaAgent != agent) {
+                                           if (c->m_pMediaAgent != nullptr)
+                                             c->m_pMediaAgent->m_copyMgrControllerList.RemoveNodeAt(c);
+                                           if (agent != nullptr) agent->m_copyMgrControllerList.AddNode(c);
+                                           c->m_pMediaAgent = agent;
+                                         }
+                                         return;
+                                       }
+                                       // Made as a load makes objects: not a change of the instance.
+                                       auto fresh = std::make_unique<ZQMACCopyMgrController>();
+                                       fresh->m_sName = row.controllerName;
+                                       if (!config.TakeObject(fresh.get(), false, false)) return;
+                                       ZQMACCopyMgrController* c = fresh.release();
+                                       IndexId(c, row.id);
+                                       c->m_pCopyMgrDevice = device;
+                                       c->m_pMediaAgent = agent;
+                                       if (agent != nullptr) agent->m_copyMgrControllerList.AddNode(c);
+                                       config.m_copyMgrControllerList.AddNode(c);
+                                     });
+  // A controller whose device went goes too.
+  std::vector<ZQMACCopyMgrController*> orphans;
+  ZQMACLinkedList<ZQMACCopyMgrController> controllers = config.m_copyMgrControllerList;
+  for (ZQMACCopyMgrController* c = controllers.GetFirstNode(); c != nullptr; c = controllers.GetNextNode())
+    if (c->m_pCopyMgrDevice == nullptr) orphans.push_back(c);
+  if (!orphans.empty()) {
+    ZQMACMediaConfig::RowsGoScope rowsGo(config);
+    for (ZQMACCopyMgrController* c : orphans) delete c;
+  }
+  return whole;
 }

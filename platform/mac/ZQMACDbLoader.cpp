@@ -276,7 +276,8 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
   t_ipControllers = nullptr;
   ZQMACGraph::ApplyStoredSettings(config, *settings);
   const bool hosts = ZQMACGraph::ApplyStoredDRUHosts(config, druHosts);
-  return ZQMACGraph::ApplyStoredCenteraClusters(config, clusters) && hosts;
+  const bool copyManagers = ZQMACGraph::LoadStoredCopyManagers(config, stored);
+  return ZQMACGraph::ApplyStoredCenteraClusters(config, clusters) && hosts && copyManagers;
 }
 
 }  // namespace tkmac

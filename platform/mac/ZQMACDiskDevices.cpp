@@ -107,7 +107,7 @@ bool ZQMACDiskDevice::UpdateRemoteHostInfo() {
   // leaves the stored one as it is).
   const void* members[] = {&m_bRemoteFileHost, &m_sRemoteHostVolume, &m_sRemoteHostUserName, &m_sRemoteHostPassword};
   for (const void* member : members) MarkChanged(member);
-  if (!tkmac::storeChanges(*this)) return false;
+  if (!ZQMACGraph::StoreRemoteHostInfo(this)) return false;
   ClearLastError();
   return true;
 }

@@ -388,6 +388,10 @@ class ZQMACGraph {
   static bool TakeScsiBus(ZQMACInterface* object, ZQMACScsiUnit* unit, const ZQMACScsiUnit& source);
   // Lays the stored settings over the graph a load has just laid.
   static void ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings);
+  // ---- network shares (ZQMACNetworkShare.cpp) ----
+  // A device's marked remote-host settings stored (StoreChanges), with
+  // its volumes' paths made its remote path, in one step.
+  static bool StoreRemoteHostInfo(ZQMACDiskDevice* device);
   // Writes the configured states of objects (1 or 0) in one step; false,
   // with the reason as the last error of `errorTo`, when nothing was
   // written. Objects not stored are left out.
@@ -422,6 +426,14 @@ class ZQMACGraph {
   // when the instance refuses a new host.
   static bool ApplyStoredDRUHosts(ZQMACMediaConfig& config, std::vector<MMStoredDRUHost>& rows);
   // ---- end of DRU hosts ----
+  // ---- software copy managers on the central database (ZQMACCopyManagers.cpp) ----
+  // Reads the stored copy managers beside `stored` and lays them over the
+  // instance's, as ApplyStoredDRUHosts lays the DRU hosts (with their
+  // controllers, on the agents the graph holds); false, with the reason as
+  // the instance's last error, when they could not be read or a new one
+  // was refused.
+  static bool LoadStoredCopyManagers(ZQMACMediaConfig& config, const MMStoredSnapshot& stored);
+  // ---- end of software copy managers ----
   // ---- archive clusters on the central database (ZQMACCenteraClusters.cpp) ----
   // As ApplyStoredDRUHosts, for the archive clusters with their access nodes.
   static bool ApplyStoredCenteraClusters(ZQMACMediaConfig& config, std::vector<MMStoredCenteraCluster>& rows);

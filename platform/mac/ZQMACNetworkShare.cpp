@@ -6,12 +6,21 @@
 // is stored before it becomes an object of the configuration, so a refusal
 // leaves neither a row nor an object; the caller keeps what was refused.
 //
+// A new device's identification type (a network share's) is kept among the
+// model's own settings of the device, written with its row and laid again
+// by every load. A volume of a device reached through a remote file host
+// shows the device's remote path: when that path changes, every volume of
+// the device takes it, in the same step.
+//
 // Journal names: "AddDiskDevice" (the device's name, type) and "Configure"
 // (0 for a volume not saved yet, mode); a failure injected into one of them
 // makes its next call fail with the code and text as the last error of the
 // instance (AddDiskDevice) or of the volume.
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
@@ -71,9 +80,32 @@ bool ZQMACMediaConfig::AddDiskDevice(ZQMACDiskDevice* device) {
     row.name = name;
     row.typeId = device->GetDisplayDeviceType();
     row.druHostId = device->GetDRUId();
+    // The row and the identification type go together: a device that a
+    // load lays without it is no longer listed as a network share.
+    DBtran tran(false);
+    const int started = tran.startTran();
+    if (started != 0) {
+      SetLastError(tkmac::kErrorDatabase, std::string("The disk device could not be stored: ") +
+                                              DBtable::getErrorStr(started));
+      return false;
+    }
     MMMediaConfigDB access;
     if (access.insertDevice(row) != 0) {
       SetLastError(storedFailure(access), access.lastErrorText());
+      return false;
+    }
+    if (device->GetGuidType() != 0) {
+      tkmac::ObjectSettingDB settings;
+      if (settings.store(static_cast<int>(MMStoredKind::Device), row.id,
+                         {{tkmac::setting::kGuidType, std::to_string(device->GetGuidType())}}) != 0) {
+        SetLastError(storedFailure(settings), settings.lastErrorText());
+        return false;
+      }
+    }
+    const int committed = tran.commitTran(0);
+    if (committed != 0) {
+      SetLastError(tkmac::kErrorDatabase, std::string("The disk device could not be stored: ") +
+                                              DBtable::getErrorStr(committed));
       return false;
     }
     id = row.id;
@@ -183,5 +215,49 @@ bool ZQMACDiskVolume::Configure(unsigned int mode) {
   if (m_bJoinDevice) ZQMACGraph::AddVolumeToDevice(device, this);
   m_bJoinDevice = false;
   ClearLastError();
+  return true;
+}
+
+// ---------------------------------------------------------------- re-reads and remote paths
+
+bool ZQMACGraph::StoreRemoteHostInfo(ZQMACDiskDevice* device) {
+  const std::string& path = device->m_sRemoteHostVolume;
+  std::vector<ZQMACDiskVolume*> moved;
+  for (int i = 0; i < device->m_volumeList.GetListCount(); ++i) {
+    ZQMACDiskVolume* volume = device->m_volumeList[i];
+    if (!path.empty() && volume->m_sVolume != path && volume->GetId() != 0xFFFFFFFFu) moved.push_back(volume);
+  }
+  if (moved.empty()) return StoreChanges(device);
+  DBtran tran(false);
+  const int started = tran.startTran();
+  if (started != 0) {
+    device->SetLastError(tkmac::kErrorDatabase,
+                         std::string("The change could not be stored: ") + DBtable::getErrorStr(started));
+    return false;
+  }
+  if (!StoreChanges(device)) return false;
+  // StoreObject gives each volume its new path as it writes it; those are
+  // put back should a later step (or the commit) fail.
+  std::vector<std::pair<ZQMACDiskVolume*, std::string>> before;
+  auto putBack = [&]() {
+    for (auto& [volume, old] : before) {
+      volume->m_sName = old;
+      volume->m_sVolume = old;
+    }
+    return false;
+  };
+  for (ZQMACDiskVolume* volume : moved) {
+    before.emplace_back(volume, volume->m_sVolume);
+    if (!StoreObject(volume, &path, MMMediaConfigDB::kKeepConfigured)) {
+      device->SetLastError(volume->GetLastErrorCode(), volume->GetLastError());
+      return putBack();
+    }
+  }
+  const int committed = tran.commitTran(0);
+  if (committed != 0) {
+    device->SetLastError(tkmac::kErrorDatabase,
+                         std::string("The change could not be stored: ") + DBtable::getErrorStr(committed));
+    return putBack();
+  }
   return true;
 }

@@ -14,6 +14,12 @@
 class ZQMACBase;
 class ZQMACMediaConfig;
 class ZQMACMagLib;
+class ZQMACMountPath;
+class ZQMACCopyMgrDevice;
+struct MountPathInfo;
+namespace tkdb {
+class Session;
+}
 
 namespace tkmac {
 
@@ -46,6 +52,20 @@ int seedDemoInstallation(std::string& report);
 // as the library's last error, when it cannot be made; the library's row is
 // then removed again.
 bool createLibraryStoragePolicy(ZQMACMagLib& library, int libraryId, const std::string& name);
+// The wizard's first mount path of a disk library (ZQMACMagLib::AddMountPath
+// with `info`): in a database-backed instance, a folder on no device given
+// lies on a new device of the library's media agent, stored as the library
+// set-up stores one (insertFolderDevice), in one step with the mount path,
+// so that a re-read finds the library's agent through it. Null, with the
+// reason as the library's last error, when nothing was stored.
+ZQMACMountPath* addWizardMountPath(ZQMACMagLib& library, MountPathInfo info);
+
+// Writes a stored software copy manager's name and concurrency limit
+// (platform/mac/ZQMACCopyManagers.cpp), before the device takes them: true
+// without writing for one of an instance not loaded from the central
+// database; false, with the reason as the device's last error, when
+// nothing was written.
+bool storeCopyManager(ZQMACCopyMgrDevice& device, const std::string& name, int limit);
 
 // Calls of the model that tests script and read: "Initialize" (installation
 // name), "ReadCurrentConfig" (refresh flag), "SetEvDebugFile" (name);
@@ -196,6 +216,24 @@ void setVisibleLibraries(std::vector<VisibleLibrary> libraries);
 void setNewMountPathCapacity(long long capacity);
 // The capacity that the next mount path made gets.
 long long newMountPathCapacity();
+
+// The device a disk library's folder lies on, as the library set-up stores
+// it: a device row with the media agent's device controller on the folder.
+struct FolderDevice {
+  int agentId = 0;
+  std::string deviceName;
+  int deviceType = 1;
+  std::string folder;
+  std::string userName;
+  std::string password;  // in its stored form (storedPasswordForm)
+};
+// Inserts the two rows in the session (joining its open transaction): the
+// new ids into `deviceId` and `volumeId`; the database's code.
+int insertFolderDevice(tkdb::Session& s, const FolderDevice& device, int& deviceId, int& volumeId);
+// A password as the device controllers and mount paths of the library
+// set-up keep it (encrypted; empty for none); false when it cannot be.
+bool storedPasswordForm(const std::string& plain, std::string& stored);
+
 inline constexpr unsigned int kErrorUnknownMediaAgent = 0x1F00000B;
 inline constexpr unsigned int kErrorNameInUse = 0x1F00000C;
 inline constexpr unsigned int kErrorNotSeen = 0x1F00000D;

@@ -99,7 +99,13 @@ bool ZQMACGraph::EnterNewMasterPool(ZQMACLms* lms, ZQMACMasterDrivePool* master,
     if (id >= 0) MMMediaConfigDB().removeObject(MMStoredKind::MasterPool, id);
     return false;
   }
-  if (id >= 0) SetId(master, id);
+  if (id >= 0) {
+    SetId(master, id);
+    // The master-pool table has no configured state: a stored master pool
+    // is a configured one, as every load lays it, so the session shows
+    // what a re-read will.
+    master->m_bConfigured = true;
+  }
   master->m_pLms = lms;
   lms->m_masterDrivePoolList.AddNode(master);
   return true;

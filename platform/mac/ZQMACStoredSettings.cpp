@@ -16,7 +16,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "frame/ZQPassword.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
@@ -24,6 +23,7 @@
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACSettingsDB.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
+#include "platform/security/StoredPassword.h"
 
 namespace tkmac {
 namespace {
@@ -268,14 +268,9 @@ void layText(StoredType type, void* address, const std::string& value) {
 }  // namespace
 
 bool encryptPassword(ZQMACBase& errorTo, const std::string& plain, std::string& encrypted) {
-  std::vector<char> out(2 * plain.size() + 64, '\0');
-  int length = static_cast<int>(out.size());
-  if (ZQPassword::encrypt(plain.c_str(), out.data(), &length) != 0) {
-    errorTo.SetLastError(kErrorInvalidValue, "The password could not be encrypted.");
-    return false;
-  }
-  encrypted.assign(out.data(), static_cast<size_t>(length));
-  return true;
+  if (tkpassword::storedForm(plain, encrypted)) return true;
+  errorTo.SetLastError(kErrorInvalidValue, "The password could not be encrypted.");
+  return false;
 }
 
 bool collectMarked(ZQMACInterface& object, MMStoredKind kind, bool newObject, MarkedValues& out) {
@@ -406,6 +401,8 @@ const std::vector<tkmac::StoredSettingRow>& ZQMACGraph::StoredSettingRows() {
        TK_OF(ZQMACDiskDevice, m_sRemoteHostUserName)},
       {K::Device, s::kRemoteHostPassword, StoredIn::Setting, StoredType::Password,
        TK_OF(ZQMACDiskDevice, m_sRemoteHostPassword)},
+      // Whatever a device is reached through: a network share, cloud storage.
+      {K::Device, s::kGuidType, StoredIn::Setting, StoredType::Number, TK_OF(ZQMACDiskDevice, m_iGuidType)},
       {K::DeviceController, s::kVaultLock, StoredIn::Setting, StoredType::Number,
        TK_OF(ZQMACDiskVolume, m_iVaultLock)},
   };

@@ -54,6 +54,7 @@ inline constexpr const char* kRemoteFileHost = "RemoteFileHost";
 inline constexpr const char* kRemoteHostVolume = "RemoteHostVolume";
 inline constexpr const char* kRemoteHostUserName = "RemoteHostUserName";
 inline constexpr const char* kRemoteHostPassword = "RemoteHostPassword";
+inline constexpr const char* kGuidType = "GuidType";
 inline constexpr const char* kVaultLock = "VaultLock";
 }  // namespace setting
 

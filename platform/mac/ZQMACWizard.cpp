@@ -1,10 +1,13 @@
 // The object model's calls behind the disk-library setup wizard: the shown
-// test of a disk library, and the storage policy a library made by the
-// wizard is stored with.
+// test of a disk library, the storage policy a library made by the wizard
+// is stored with, and the device its first mount path lies on.
 #include <string>
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/archivemgr/ArchiveManagerTK.h"
+#include "platform/db/DBSession.h"
+#include "platform/db/DBtable.h"
+#include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
@@ -25,6 +28,52 @@ bool createLibraryStoragePolicy(ZQMACMagLib& library, int libraryId, const std::
   library.SetLastError(kErrorDatabase, error);
   MMMediaConfigDB().removeObject(MMStoredKind::Library, libraryId);
   return false;
+}
+
+ZQMACMountPath* addWizardMountPath(ZQMACMagLib& library, MountPathInfo info) {
+  ZQMACMediaConfig* config = library.GetOwner();
+  ZQMACMediaAgent* agent = library.GetMediaAgent();
+  if (config == nullptr || !ZQMACGraph::IsDatabaseBacked(*config) || agent == nullptr ||
+      agent->GetId() == 0xFFFFFFFFu || info.deviceId != 0 || info.path.empty())
+    return library.AddMountPath(info);
+  auto refuse = [&](const std::string& why, int code) {
+    library.SetLastError(kErrorDatabase, why + (code != 0 ? std::string(": ") + DBtable::getErrorStr(code) : ""));
+    return nullptr;
+  };
+  FolderDevice made;
+  made.agentId = static_cast<int>(agent->GetId());
+  made.deviceName = library.GetName() + " device";
+  made.folder = info.path;
+  made.userName = info.userName;
+  if (!storedPasswordForm(info.password, made.password)) return refuse("The password could not be encrypted.", 0);
+  DBtran tran(false);
+  const int started = tran.startTran();
+  if (started != 0) return refuse("The mount path could not be stored", started);
+  int deviceId = 0;
+  int volumeId = 0;
+  tkdb::Session s;
+  const int inserted = s.atomically([&]() { return insertFolderDevice(s, made, deviceId, volumeId); });
+  if (inserted != 0) return refuse("The device of the mount path could not be stored", inserted);
+  // The device and its volume as a load lays them from the rows.
+  ZQMACDiskDevice* device = ZQMACGraph::AddDiskDevice(*config, deviceId, made.deviceName);
+  if (device == nullptr) return refuse(config->GetLastError(), 0);
+  ZQMACGraph::SetDeviceTypes(device, made.deviceType, 0);
+  ZQMACGraph::SetConfigured(device, true);
+  ZQMACDiskVolume* volume = ZQMACGraph::AddDiskVolume(device, agent, volumeId, made.folder);
+  if (volume != nullptr) ZQMACGraph::SetConfigured(volume, true);
+  info.deviceId = deviceId;
+  ZQMACMountPath* path = volume != nullptr ? library.AddMountPath(info) : nullptr;
+  const int committed = path != nullptr ? tran.commitTran(0) : 0;
+  if (path != nullptr && committed == 0) return path;
+  // Nothing is stored (the transaction goes back); the objects go too.
+  if (path != nullptr) {
+    config->DeleteObject(path);
+    refuse("The mount path could not be stored", committed);
+  } else if (volume == nullptr) {
+    refuse(config->GetLastError(), 0);
+  }
+  config->DeleteObject(device);
+  return nullptr;
 }
 
 }  // namespace tkmac

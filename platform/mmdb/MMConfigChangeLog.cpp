@@ -48,6 +48,7 @@ const std::vector<Watched>& watched() {
       {"MMCenteraCluster", kLoggedArchiveClusters, "", "ClusterId"},
       {"MMCenteraAccessNode", kLoggedArchiveClusters, ""},
       {"MMObjectSetting", kLoggedObjectSettings, ""},
+      {"MMCopyManager", kLoggedCopyManagers, ""},
   };
   return tables;
 }

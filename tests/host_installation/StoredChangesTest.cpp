@@ -261,7 +261,8 @@ TEST_F(HostStoredChanges, EveryChangeAnsweredSuccessIsSeenByANewConnectionAndAft
              "(\"Value\" <> 's3cret' AND \"Value\" <> '') ELSE \"Value\" END, ',') FROM (SELECT * FROM "
              "\"MMObjectSetting\" WHERE \"Kind\" = 8 ORDER BY \"Name\")");
          EXPECT_EQ(settings,
-                   "RemoteFileHost=1,RemoteHostPassword=1,RemoteHostUserName=backup,RemoteHostVolume=//nas1/share");
+                   "GuidType=999,RemoteFileHost=1,RemoteHostPassword=1,RemoteHostUserName=backup,"
+                   "RemoteHostVolume=//nas1/share");
        },
        1},
       {"vault lock (storage-library operation 4096)",

@@ -32,6 +32,12 @@ class AgentsFaultSweep : public ::testing::Test {
     tkmac::clearLibServerNames();
     std::string report;
     ASSERT_GT(tkmac::seedDemoInstallation(report), 0) << report;
+    // The demonstration installation has no copy manager: one stored on its
+    // first media agent.
+    ASSERT_EQ(m_db.exec("INSERT INTO MMCopyManager (CopyManagerId, CopyManagerName, ConcurrencyLimit, ClientId, "
+                        "ControllerName) VALUES (900, 'CM-demo', 0, (SELECT MIN(ClientId) FROM MMHost), "
+                        "'CM-demo ctl')"),
+              0);
   }
   void TearDown() override {
     tktest::resetSessionState();
@@ -53,10 +59,9 @@ class AgentsFaultSweep : public ::testing::Test {
     m_demo.controller = config->GetHandle(lms->GetLibControllerList().GetFirstNode());
     m_demo.path = config->GetHandle(lms->GetDmsList().GetFirstNode());
     m_demo.agent = agent->GetName();
-    // The demonstration installation has no copy manager: one in memory.
-    ZQMACCopyMgrDevice* device = ZQMACGraph::AddCopyMgrDevice(*config, 900, "CM-demo");
-    m_demo.copyDevice = config->GetHandle(device);
-    m_demo.copyController = config->GetHandle(ZQMACGraph::AddCopyMgrController(device, agent, 901, "CM-demo ctl"));
+    m_demo.copyDevice = config->GetHandle(config->GetCopyMgrDeviceList().GetFirstNode());
+    m_demo.copyController = config->GetHandle(config->GetCopyMgrControllerList().GetFirstNode());
+    ASSERT_NE(m_demo.copyController, 0u);
     ZQMACGraph::SetLibraryVendors(*config, true, {{"DEMO", "CHANGER", ""}});
     tkmac::setLibServerNames(agent->GetName(), {"ls-demo"});
     m_a.replies();

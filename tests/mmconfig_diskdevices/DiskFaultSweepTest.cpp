@@ -70,12 +70,20 @@ class DiskFaultSweep : public ::testing::Test {
     plan.judgedTables = {"AuditTrailRecord", "AuditTrailParam", "AuditTrailArgument", "sqlite_sequence"};
     // A new network device stays when its volume fails; the check holds the
     // device table to at most that one new row.
-    if (newDeviceStays) plan.judgedTables.push_back("MMDevice");
+    // The device stays with its identification type among the settings;
+    // its remote-host settings come and go with its volume.
+    if (newDeviceStays) {
+      plan.judgedTables.push_back("MMDevice");
+      plan.judgedTables.push_back("MMObjectSetting");
+    }
     long long devicesBefore = 0;
+    long long otherSettingsBefore = 0;
     size_t cleanItems = 0;
+    const char* otherSettings = "SELECT COUNT(*) FROM MMObjectSetting WHERE Kind <> 8";
     plan.setup = [&] {
       freshSession();
       devicesBefore = m_db.scalar("SELECT COUNT(*) FROM MMDevice");
+      otherSettingsBefore = m_db.scalar(otherSettings);
     };
     plan.request = [&] {
       std::unique_ptr<MessageInfo> request = build(m_demo);
@@ -85,6 +93,12 @@ class DiskFaultSweep : public ::testing::Test {
       const std::vector<tkwire::Reply> replies = client.replies();
       if (newDeviceStays && m_db.scalar("SELECT COUNT(*) FROM MMDevice") > devicesBefore + 1)
         return "more than the one new device was stored";
+      if (newDeviceStays && m_db.scalar(otherSettings) != otherSettingsBefore)
+        return "settings of other objects changed";
+      if (newDeviceStays && m_db.scalar("SELECT COUNT(*) FROM MMObjectSetting S WHERE S.Kind = 8 AND (S.ObjectId NOT "
+                                        "IN (SELECT DeviceId FROM MMDevice) OR (S.Name <> 'GuidType' AND NOT EXISTS "
+                                        "(SELECT 1 FROM MMDeviceController C WHERE C.DeviceId = S.ObjectId)))") != 0)
+        return "a device setting without its device, or remote-host settings without the volume";
       const tkwire::Reply* reply = nullptr;
       for (const tkwire::Reply& r : replies)
         if (replyId != 0 && r.messageId == replyId) reply = &r;

@@ -214,12 +214,20 @@ TEST_F(Load, AReReadFreesOnlyWhatLeftTheDatabaseAndUnlinksItEverywhere) {
 TEST_F(Load, ObjectsOfKindsTheDatabaseDoesNotHoldStayAndForgetWhatLeft) {
   auto config = load();
   ZQMACMediaAgent* ma2 = config->FindDBNode<ZQMACMediaAgent>(2);
-  ZQMACCopyMgrDevice* device = ZQMACGraph::AddCopyMgrDevice(*config, 43, "CopyMgr1");
-  ZQMACCopyMgrController* controller = ZQMACGraph::AddCopyMgrController(device, ma2, 431, "CopyMgr1 on ma2");
+  ZQMACNode* category = ZQMACGraph::AddCostCategory(*config, 43, "Tier1");
+  ASSERT_NE(category, nullptr);
+  // A stored copy manager of ma2: its controller outlives the agent.
+  ASSERT_EQ(0, db.exec("INSERT INTO MMCopyManager (CopyManagerId, CopyManagerName, ConcurrencyLimit, ClientId, "
+                       "ControllerName) VALUES (43, 'CopyMgr1', 2, 2, 'CopyMgr1 on ma2')"));
+  ASSERT_TRUE(config->ReadCurrentConfig(true)) << config->GetLastError();
+  ZQMACCopyMgrDevice* device = config->GetCopyMgrDeviceList().GetFirstNode();
+  ZQMACCopyMgrController* controller = config->GetCopyMgrControllerList().GetFirstNode();
   ASSERT_NE(controller, nullptr);
+  EXPECT_EQ(controller->GetMediaAgent(), ma2);
   ASSERT_EQ(0, db.exec("DELETE FROM MMHost WHERE ClientId = 2"));
   ASSERT_TRUE(config->ReadCurrentConfig(true)) << config->GetLastError();
   EXPECT_EQ(config->FindDBNode<ZQMACMediaAgent>(2), nullptr);
+  EXPECT_TRUE(config->OwnsObject(category)) << "a kind the database does not hold stays";
   EXPECT_TRUE(config->OwnsObject(controller));
   EXPECT_EQ(controller->GetMediaAgent(), nullptr) << "the agent that left is forgotten";
   EXPECT_EQ(controller->GetCopyMgrDevice(), device);
