@@ -373,6 +373,8 @@ class ZQMACGraph {
                                     std::vector<std::pair<std::string, std::string>>& values);
   // Lays the stored settings over the graph a load has just laid.
   static void ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings);
+  // Lays one stored setting over the object of its kind and id.
+  static void ApplyStoredSetting(ZQMACInterface* object, const tkmac::StoredSetting& setting);
   // Writes the configured states of objects (1 or 0) in one step; false,
   // with the reason as the last error of `errorTo`, when nothing was
   // written. Objects not stored are left out.

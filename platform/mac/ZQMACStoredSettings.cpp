@@ -6,6 +6,7 @@
 // not per object), and only when the configuration change log moved on
 // since the process last read it: a change of the table is logged like the
 // configuration's own, so a read at the same place of the log is current.
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <mutex>
@@ -42,6 +43,10 @@ struct SettingsCache {
   std::shared_ptr<const std::vector<StoredSetting>> rows;
 };
 
+// How many settings the last read found: the next one makes room for as
+// many up front. Only a hint.
+std::atomic<size_t> g_lastRows{0};
+
 SettingsCache& settingsCache() {
   static SettingsCache* cache = new SettingsCache();  // lives for the whole process
   return *cache;
@@ -57,23 +62,34 @@ std::string namesOf(const SettingValues& values) {
 
 int ObjectSettingDB::loadAll(std::vector<StoredSetting>& out) {
   static constexpr const char* kTag = "MMObjectSettingDB::loadAll";
+  static constexpr int kUnusable = -1;  // a row's visitor result: not an engine code
   if (!beginCall(kTag)) return -1;
   tkdb::Session session(nullptr);
-  tkdb::DbRows rows;
-  const int rc = session.query("SELECT \"Kind\", \"ObjectId\", \"Name\", \"Value\" FROM \"MMObjectSetting\" "
-                               "ORDER BY \"Kind\", \"ObjectId\", \"Name\"",
-                               {}, rows);
-  if (rc != DB_OK) return failDatabase(kTag, rc, session, "The objects' settings could not be read");
+  // Read where the rows lie, each straight into its setting: a load reads
+  // a few settings per object of a large configuration, and copying every
+  // row first cost it as much again.
   std::vector<StoredSetting> settings;
-  settings.reserve(rows.size());
-  for (const tkdb::DbRow& row : rows) {
-    long long kind = 0;
-    long long id = 0;
-    if (row.size() != 4 || !tkdb::integerOf(row[0], kind, false) || !tkdb::integerOf(row[1], id, false) ||
-        kind < 0 || kind > INT_MAX || id < INT_MIN || id > INT_MAX)
-      return fail(kTag, MMS2_ERROR_BAD_VALUE, 0, "A row of MMObjectSetting holds an unusable value.");
-    settings.push_back({static_cast<int>(kind), static_cast<int>(id), tkdb::textOf(row[2]), tkdb::textOf(row[3])});
-  }
+  settings.reserve(g_lastRows.load(std::memory_order_relaxed));
+  tkdb::DbCell cells[4];
+  auto text = [](const tkdb::DbCell& cell) {
+    return cell.type == tkdb::DbValue::Type::Text ? std::string(cell.text) : tkdb::textOf(cell.value());
+  };
+  const int rc = session.each("SELECT \"Kind\", \"ObjectId\", \"Name\", \"Value\" FROM \"MMObjectSetting\" "
+                              "ORDER BY \"Kind\", \"ObjectId\", \"Name\"",
+                              {}, [&](const tkdb::RowView& row) {
+                                long long kind = 0;
+                                long long id = 0;
+                                if (row.read(cells, 4) != 4 || !tkdb::integerOf(cells[0], kind, false) ||
+                                    !tkdb::integerOf(cells[1], id, false) || kind < 0 || kind > INT_MAX ||
+                                    id < INT_MIN || id > INT_MAX)
+                                  return kUnusable;
+                                settings.push_back({static_cast<int>(kind), static_cast<int>(id), text(cells[2]),
+                                                    text(cells[3])});
+                                return 0;
+                              });
+  if (rc == kUnusable) return fail(kTag, MMS2_ERROR_BAD_VALUE, 0, "A row of MMObjectSetting holds an unusable value.");
+  if (rc != DB_OK) return failDatabase(kTag, rc, session, "The objects' settings could not be read");
+  g_lastRows.store(settings.size(), std::memory_order_relaxed);
   out = std::move(settings);
   return 0;
 }
@@ -320,64 +336,67 @@ void ZQMACGraph::ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector
           put(MMStoredKind::DeviceController, device->m_volumeList[i]);
     }
   }
-  namespace s = tkmac::setting;
   for (const tkmac::StoredSetting& row : *rows) {
     if (row.kind < 0 || row.kind >= kStoredKinds) continue;
     auto found = byId[row.kind].find(row.id);
     if (found == byId[row.kind].end()) continue;  // an object the graph has no place for
-    ZQMACInterface* object = found->second;
-    const std::string& n = row.name;
-    const std::string& v = row.value;
-    switch (static_cast<MMStoredKind>(row.kind)) {
-      case MMStoredKind::Library: {
-        auto* lms = static_cast<ZQMACLms*>(object);
-        ZQMACLibrary* l = lms->m_pLibrary;
-        if (n == s::kDoorLock) l->m_bDoorLock = flag(v);
-        else if (n == s::kVolumeRange) l->m_sVolumeRange = v;
-        else if (n == s::kAutoConfigDDS) l->m_bAutoConfigDDS = flag(v);
-        else if (n == s::kAutoConfigFailover) l->m_bAutoConfigFailover = flag(v);
-        else if (n == s::kUseACSLSCleanPool) l->m_bUseACSLSCleanPool = flag(v);
-        else if (n == s::kUseIPDriveID) l->m_bUseIPDriveID = flag(v);
-        else if (n == s::kAutoDiscover) lms->m_bAutoDiscover = flag(v);
-        else if (n == s::kDeviceValue) l->m_uDeviceValue = static_cast<unsigned int>(number(v));
-        else if (n == s::kDeviceTextC) l->m_sDeviceTextC = v;
-        break;
-      }
-      case MMStoredKind::LibraryController: {
-        auto* c = static_cast<ZQMACLibController*>(object);
-        if (n == s::kServerHost) c->m_sServerHostName = v;
-        else if (n == s::kScsiAddress) c->m_uAddress = static_cast<unsigned int>(number(v));
-        else if (n == s::kControllerText) c->m_sControllerText = v;
-        break;
-      }
-      case MMStoredKind::Drive: {
-        auto* d = static_cast<ZQMACDrive*>(object);
-        if (n == s::kDriveIdString) d->m_sDriveId = v;
-        else if (n == s::kDeviceTextC) d->m_sDeviceTextC = v;
-        break;
-      }
-      case MMStoredKind::DrivePath: {
-        auto* p = static_cast<ZQMACDms*>(object);
-        if (n == s::kAccessPath) p->m_sPathDetail = v;
-        else if (n == s::kScsiAddress) p->m_uAddress = static_cast<unsigned int>(number(v));
-        else if (n == s::kControllerType) p->m_uControllerType = static_cast<unsigned int>(number(v));
-        else if (n == s::kControllerText) p->m_sControllerText = v;
-        else if (n == s::kServerHost) p->m_sServerHostName = v;
-        break;
-      }
-      case MMStoredKind::Device: {
-        auto* d = static_cast<ZQMACDiskDevice*>(object);
-        if (n == s::kRemoteFileHost) d->m_bRemoteFileHost = flag(v);
-        else if (n == s::kRemoteHostVolume) d->m_sRemoteHostVolume = v;
-        else if (n == s::kRemoteHostUserName) d->m_sRemoteHostUserName = v;
-        // The password stays stored: the model never hands it out.
-        break;
-      }
-      case MMStoredKind::DeviceController:
-        if (n == s::kVaultLock) static_cast<ZQMACDiskVolume*>(object)->m_iVaultLock = static_cast<int>(number(v));
-        break;
-      default:
-        break;
+    ApplyStoredSetting(found->second, row);
+  }
+}
+
+void ZQMACGraph::ApplyStoredSetting(ZQMACInterface* object, const tkmac::StoredSetting& row) {
+  namespace s = tkmac::setting;
+  const std::string& n = row.name;
+  const std::string& v = row.value;
+  switch (static_cast<MMStoredKind>(row.kind)) {
+    case MMStoredKind::Library: {
+      auto* lms = static_cast<ZQMACLms*>(object);
+      ZQMACLibrary* l = lms->m_pLibrary;
+      if (n == s::kDoorLock) l->m_bDoorLock = flag(v);
+      else if (n == s::kVolumeRange) l->m_sVolumeRange = v;
+      else if (n == s::kAutoConfigDDS) l->m_bAutoConfigDDS = flag(v);
+      else if (n == s::kAutoConfigFailover) l->m_bAutoConfigFailover = flag(v);
+      else if (n == s::kUseACSLSCleanPool) l->m_bUseACSLSCleanPool = flag(v);
+      else if (n == s::kUseIPDriveID) l->m_bUseIPDriveID = flag(v);
+      else if (n == s::kAutoDiscover) lms->m_bAutoDiscover = flag(v);
+      else if (n == s::kDeviceValue) l->m_uDeviceValue = static_cast<unsigned int>(number(v));
+      else if (n == s::kDeviceTextC) l->m_sDeviceTextC = v;
+      break;
     }
+    case MMStoredKind::LibraryController: {
+      auto* c = static_cast<ZQMACLibController*>(object);
+      if (n == s::kServerHost) c->m_sServerHostName = v;
+      else if (n == s::kScsiAddress) c->m_uAddress = static_cast<unsigned int>(number(v));
+      else if (n == s::kControllerText) c->m_sControllerText = v;
+      break;
+    }
+    case MMStoredKind::Drive: {
+      auto* d = static_cast<ZQMACDrive*>(object);
+      if (n == s::kDriveIdString) d->m_sDriveId = v;
+      else if (n == s::kDeviceTextC) d->m_sDeviceTextC = v;
+      break;
+    }
+    case MMStoredKind::DrivePath: {
+      auto* p = static_cast<ZQMACDms*>(object);
+      if (n == s::kAccessPath) p->m_sPathDetail = v;
+      else if (n == s::kScsiAddress) p->m_uAddress = static_cast<unsigned int>(number(v));
+      else if (n == s::kControllerType) p->m_uControllerType = static_cast<unsigned int>(number(v));
+      else if (n == s::kControllerText) p->m_sControllerText = v;
+      else if (n == s::kServerHost) p->m_sServerHostName = v;
+      break;
+    }
+    case MMStoredKind::Device: {
+      auto* d = static_cast<ZQMACDiskDevice*>(object);
+      if (n == s::kRemoteFileHost) d->m_bRemoteFileHost = flag(v);
+      else if (n == s::kRemoteHostVolume) d->m_sRemoteHostVolume = v;
+      else if (n == s::kRemoteHostUserName) d->m_sRemoteHostUserName = v;
+      // The password stays stored: the model never hands it out.
+      break;
+    }
+    case MMStoredKind::DeviceController:
+      if (n == s::kVaultLock) static_cast<ZQMACDiskVolume*>(object)->m_iVaultLock = static_cast<int>(number(v));
+      break;
+    default:
+      break;
   }
 }
