@@ -48,6 +48,7 @@
 #include <vector>
 
 #include "platform/mac/ZQMACGraph.h"
+#include "platform/mac/ZQMACHeapFetch.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACSettingsDB.h"
 #include "platform/mmdb/MMCenteraClusterDB.h"
@@ -149,21 +150,6 @@ void assignOrClear(std::string& to, const std::string* from) {
     to = *from;
   else
     to.clear();
-}
-
-// New objects of one kind come one after another, and the allocator mostly
-// hands them out one after another in memory: the memory of the object
-// a few places on is fetched now, so that the writes that make it later do
-// not each wait for its lines. Only a hint: memory that goes elsewhere
-// costs nothing but the fetch. (Always inlined: a call to a function that
-// only fetches would be dropped, as if it did nothing.)
-template <class T>
-[[gnu::always_inline]] inline void fetchBeyond(const T* object) {
-  constexpr std::size_t kStride = (sizeof(T) + 8 + 15) / 16 * 16;  // with the allocator's header
-  // An address, not a pointer into the object: it lies beyond it.
-  const std::uintptr_t next = reinterpret_cast<std::uintptr_t>(object) + 4 * kStride;
-  for (std::size_t line = 0; line < kStride; line += 64)
-    __builtin_prefetch(reinterpret_cast<const void*>(next + line), 1);
 }
 
 // The objects of one kind that an instance held before a load, by database
@@ -541,7 +527,10 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     using T = std::remove_pointer_t<typename std::remove_reference_t<decltype(old)>::mapped_type>;
     if (T* object = old.take(id)) return object;
     T* object = new T();
-    fetchBeyond(object);
+    // The next objects of the kind mostly come where the allocator puts
+    // them after this one: fetched now, their lines are at hand when they
+    // are made.
+    tkmac::heap::fetchMadeAfter(object, 4);
     object->m_iId = id;
     config.EnterObject(object);
     return object;
