@@ -24,6 +24,7 @@
 #include "Db/Tbl/MMDrive.h"
 #include "Db/Tbl/MMLibrary.h"
 #include "bench/BenchPairs.h"
+#include "bench/Installation.h"
 #include "bench/RawSqlite.h"
 #include "platform/mmdb/MMLibraryDB.h"
 #include "platform/db/DBSession.h"
@@ -148,8 +149,9 @@ class BenchDatabase {
 
  private:
   BenchDatabase() {
-    // The engine creates the schema on its first statement.
-    if (tkdb::Session().exec("SELECT 1") != 0) return;
+    // The rows are written after the schema step, as in an installation.
+    std::string error;
+    if (!tkbench::readConfigurationFirst(error)) return;
     RawDb raw = openRaw(m_path);
     if (!raw || sqlite3_exec(raw.get(), "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) return;
     if (!fill(raw.get(), "MMDrive", MMDrive_t::zqdbColumns(), kDrives)) return;

@@ -89,6 +89,8 @@
 #include <vector>
 
 #include "bench/BenchPairs.h"
+#include "bench/Installation.h"
+#include "bench/TapeLibraryRows.h"
 #include "frame/MessageInfo.h"
 #include "tests/support/HostHarness.h"
 #include "wire/FrameReader.h"
@@ -414,9 +416,11 @@ std::string listingFrame() {
 const std::string kListing = listingFrame();
 
 // The tape libraries of the listing, written into the host's database with
-// SQLite directly: a media agent, kListingLibraries libraries with a
-// controller, a master pool and a drive pool each, and their drives with
-// one path each.
+// SQLite directly once the host's first configuration read made the change
+// log's triggers (so each row has its birth, as in an installation): a
+// media agent, kListingLibraries libraries with a controller, a master pool
+// and a drive pool each, and their drives with one path each, with the
+// settings their configuration stores.
 bool seedLibraries(const std::string& path, std::string& error) {
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
@@ -451,11 +455,30 @@ bool seedLibraries(const std::string& path, std::string& error) {
       " + 1, (i - 1) % " + per + " + 1, 'SN' || i, 1 FROM n;" +
       n + drives +
       ") INSERT INTO \"MMDrivePath\" (\"DrivePathId\", \"DriveId\", \"DrivePoolId\", \"ClientId\", \"PathName\", "
-      "\"IsEnabled\") SELECT i, i, (i - 1) / " + per + " + 1, 1, '/dev/nst' || i, 1 FROM n;"
-      "COMMIT;";
+      "\"IsEnabled\") SELECT i, i, (i - 1) / " + per + " + 1, 1, '/dev/nst' || i, 1 FROM n;";
   char* message = nullptr;
-  const bool done = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK;
-  if (!done) error = std::string("cannot seed the libraries: ") + (message != nullptr ? message : "?");
+  bool done = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK;
+  tkbench::TapeLibraryShape shape;
+  shape.libraries = kListingLibraries;
+  shape.drivesPerLibrary = kDrivesPerLibrary;
+  for (const tkbench::BulkInsert& step : tkbench::tapeLibrarySettings(shape)) {
+    sqlite3_stmt* stmt = nullptr;
+    done = done && sqlite3_prepare_v2(db, step.sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+           sqlite3_bind_int64(stmt, 1, step.count) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_DONE;
+    sqlite3_finalize(stmt);
+  }
+  done = done && sqlite3_exec(db, "COMMIT", nullptr, nullptr, &message) == SQLITE_OK;
+  // Every object has its birth, or the listing is timed on a database no
+  // installation has.
+  sqlite3_stmt* unborn = nullptr;
+  if (done && sqlite3_prepare_v2(db, tkbench::unbornRowsQuery().c_str(), -1, &unborn, nullptr) == SQLITE_OK &&
+      sqlite3_step(unborn) == SQLITE_ROW && sqlite3_column_int64(unborn, 0) != 0) {
+    done = false;
+    error = "the seeded rows have no births";
+  }
+  sqlite3_finalize(unborn);
+  if (!done)
+    error = std::string("cannot seed the libraries: ") + (message != nullptr ? message : sqlite3_errmsg(db));
   sqlite3_free(message);
   sqlite3_close(db);
   return done;
@@ -485,9 +508,18 @@ class ListingHost : public ConsolesHost {
       m_error = "the host did not come up";
       return;
     }
+    // The host's first configuration read (a lock taken and given back)
+    // makes the change log before the rows are written.
+    std::string reply;
+    {
+      LeanClient first(m_host.connect());
+      if (!pair(first, reply)) {
+        m_error = "the first configuration lock went unanswered";
+        return;
+      }
+    }
     if (!seedLibraries(m_host.database(), m_error)) return;
     m_holder = std::make_unique<LeanClient>(m_host.connect());
-    std::string reply;
     if (!roundTrip(*m_holder, kLock, reply)) {
       m_error = "the configuration lock went unanswered";
       return;

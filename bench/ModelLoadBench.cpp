@@ -5,16 +5,22 @@
 //              configuration from the database (ReadCurrentConfig): 2 media
 //              agents, 500 tape libraries with a controller, a master pool
 //              and two drive pools each, 10,000 drives and 10,000 drive
-//              paths; and is freed again. The table access keeps the rows
-//              it read and would otherwise read only what changed since, so
-//              each repetition first forgets them (and frees them, as a
-//              load that replaces them would): every row comes from the
+//              paths, the objects' births and their own settings; and is
+//              freed again. The table access keeps the rows it read and
+//              would otherwise read only what changed since, so each
+//              repetition first forgets them (and frees them, as a load
+//              that replaces them would): every row comes from the
 //              database every time
-//   load/raw   the same SELECTs (same tables, columns and order) stepped with
-//              sqlite3 directly, every column read, nothing built, on a
+//   load/raw   the same SELECTs (same tables, columns and order, each kind's
+//              births after its rows, the settings after every kind) stepped
+//              with sqlite3 directly, every column read, nothing built, on a
 //              connection opened as the engine opens its own
 //
-// The database is made once per process in a temporary directory (TK_DB).
+// The database is made once per process in a temporary directory (TK_DB),
+// as an installation has it: the first configuration read made the schema
+// with the change log's triggers before any row was written, so every row
+// has its birth, and the libraries, drives and paths have the settings
+// their configuration stores.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -26,6 +32,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/Installation.h"
 #include "bench/RawSqlite.h"
 #include "bench/TapeLibraryRows.h"
 #include "frame/mac/ZQMACObjects.h"
@@ -38,7 +45,8 @@ namespace {
 constexpr int kLibraries = 500;
 constexpr int kDrivesPerLibrary = 20;
 
-// The scans the loader makes, as plain SQL (platform/mmdb/MMMediaConfigDB.cpp).
+// The scans the loader makes, as plain SQL (platform/mmdb/MMMediaConfigDB.cpp),
+// one per kind of stored object in the order of the kinds (MMStoredKind).
 const char* const kScans[] = {
     "SELECT H.\"ClientId\", C.\"name\", C.\"net_hostname\", C.\"displayName\", C.\"simOperatingSystemId\", "
     "H.\"Attribute\" FROM \"MMHost\" H JOIN \"APP_Client\" C ON C.\"id\" = H.\"ClientId\" ORDER BY H.\"ClientId\"",
@@ -67,6 +75,14 @@ const char* const kScans[] = {
     "ORDER BY \"DeviceControllerId\"",
 };
 
+// The births of a kind's objects, read after the kind's rows when there
+// were any (tkmmdb::birthsQuery), and the settings, read after every kind.
+constexpr const char kBirths[] =
+    "SELECT \"ObjectId\", \"Birth\" FROM \"MMConfigBirth\" WHERE \"Kind\" = ?1 ORDER BY \"ObjectId\"";
+constexpr const char kSettings[] =
+    "SELECT \"Kind\", \"ObjectId\", \"Name\", \"Value\" FROM \"MMObjectSetting\" "
+    "ORDER BY \"Kind\", \"ObjectId\", \"Name\"";
+
 // The stored configuration of the benchmark, made once.
 const std::string& database() {
   static const std::string path = [] {
@@ -79,6 +95,11 @@ const std::string& database() {
       for (const char* suffix : {"", "-wal", "-shm"}) ::unlink((directory + "/tarnkeep.db" + suffix).c_str());
       ::rmdir(directory.c_str());
     });
+    std::string error;
+    if (!tkbench::readConfigurationFirst(error)) {
+      std::fprintf(stderr, "could not make the benchmark database: %s\n", error.c_str());
+      std::abort();
+    }
     tkdb::Session s;
     const char* const steps[] = {
         "INSERT INTO \"APP_Client\" (\"id\", \"name\", \"net_hostname\") VALUES (1, 'ma1', 'ma1.example.net'), "
@@ -90,11 +111,19 @@ const std::string& database() {
     tkbench::TapeLibraryShape shape;
     shape.libraries = kLibraries;
     shape.drivesPerLibrary = kDrivesPerLibrary;
-    for (const tkbench::BulkInsert& step : tkbench::tapeLibraryRows(shape)) rc |= s.exec(step.sql, {step.count});
-    if (rc != 0) {
-      std::fprintf(stderr, "could not make the benchmark database: %s\n", s.errorText().c_str());
+    for (const auto& part : {tkbench::tapeLibraryRows(shape), tkbench::tapeLibrarySettings(shape)})
+      for (const tkbench::BulkInsert& step : part) rc |= s.exec(step.sql, {step.count});
+    // Every object has its birth, or the load would be timed on a database
+    // no installation has.
+    tkdb::DbRow unborn;
+    if (rc == 0)
+      rc = s.queryOne(tkbench::unbornRowsQuery(), {}, unborn);
+    if (rc != 0 || unborn.empty() || unborn[0].i != 0) {
+      std::fprintf(stderr, "could not make the benchmark database: %s\n",
+                   rc != 0 ? s.errorText().c_str() : "rows without their birth");
       std::abort();
     }
+    testkit::mmdb::forgetConfigurationReads();
     return file;
   }();
   return path;
@@ -124,32 +153,57 @@ void loadRaw(benchmark::State& state) {
     state.SkipWithError("cannot open the database");
     return;
   }
+  sqlite3_stmt* births = nullptr;
+  sqlite3_stmt* settings = nullptr;
+  if (sqlite3_prepare_v2(db, kBirths, -1, &births, nullptr) != SQLITE_OK ||
+      sqlite3_prepare_v2(db, kSettings, -1, &settings, nullptr) != SQLITE_OK) {
+    state.SkipWithError(sqlite3_errmsg(db));
+    sqlite3_finalize(births);
+    sqlite3_close(db);
+    return;
+  }
   size_t rows = 0;
+  long long sum = 0;
+  // Steps `stmt` to its end, reading every column of every row; the rows.
+  auto stepAll = [&sum](sqlite3_stmt* stmt) {
+    size_t n = 0;
+    const int columns = sqlite3_column_count(stmt);
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      ++n;
+      for (int c = 0; c < columns; ++c) {
+        if (sqlite3_column_type(stmt, c) == SQLITE_TEXT)
+          sum += sqlite3_column_bytes(stmt, c) + *sqlite3_column_text(stmt, c);
+        else
+          sum += sqlite3_column_int64(stmt, c);
+      }
+    }
+    sqlite3_reset(stmt);
+    return n;
+  };
   for (auto _ : state) {
-    long long sum = 0;
     rows = 0;
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    int kind = 0;
     for (const char* sql : kScans) {
       sqlite3_stmt* stmt = nullptr;
       if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
         state.SkipWithError(sqlite3_errmsg(db));
         break;
       }
-      const int columns = sqlite3_column_count(stmt);
-      while (sqlite3_step(stmt) == SQLITE_ROW) {
-        ++rows;
-        for (int c = 0; c < columns; ++c) {
-          if (sqlite3_column_type(stmt, c) == SQLITE_TEXT)
-            sum += sqlite3_column_bytes(stmt, c) + *sqlite3_column_text(stmt, c);
-          else
-            sum += sqlite3_column_int64(stmt, c);
-        }
-      }
+      const size_t scanned = stepAll(stmt);
       sqlite3_finalize(stmt);
+      if (scanned > 0) {
+        sqlite3_bind_int(births, 1, kind);
+        rows += scanned + stepAll(births);
+      }
+      ++kind;
     }
+    rows += stepAll(settings);
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     benchmark::DoNotOptimize(sum);
   }
+  sqlite3_finalize(births);
+  sqlite3_finalize(settings);
   state.counters["rows"] = static_cast<double>(rows);
   sqlite3_close(db);
 }

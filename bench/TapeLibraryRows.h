@@ -10,10 +10,20 @@
 // each with one drive path from agent A. Row ids (and the numbers in names)
 // are firstId, firstId + 1, ... in every table, so that the rows fit beside
 // what a database already holds.
+//
+// tapeLibrarySettings gives the same objects the model's own settings
+// (MMObjectSetting) that the console's configuration of them stores: a
+// library's six from its set request, a drive's drive id and a drive path's
+// access path. Like an installation's rows, both are written after the
+// schema step made the change log's triggers (bench/Installation.h), so
+// that every row has its birth.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "platform/mac/ZQMACStoredSettings.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace tkbench {
 
@@ -61,6 +71,31 @@ inline std::vector<BulkInsert> tapeLibraryRows(const TapeLibraryShape& shape) {
            "\"IsEnabled\") SELECT " + o + " + i, " + o + " + i, " + o + " + ((i - 1) / " + per + ") * 2 + 1, " + a +
            ", '/dev/nst' || (" + o + " + i), 1 FROM n",
        drives},
+  };
+}
+
+inline std::vector<BulkInsert> tapeLibrarySettings(const TapeLibraryShape& shape) {
+  const std::string n = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?1) ";
+  const std::string o = std::to_string(shape.firstId - 1);
+  const long long drives = static_cast<long long>(shape.libraries) * shape.drivesPerLibrary;
+  auto kind = [](MMStoredKind k) { return std::to_string(static_cast<int>(k)); };
+  // One setting of every object of a kind: `value` an SQL expression of i.
+  auto each = [&](MMStoredKind k, const char* name, const std::string& value, long long count) {
+    return BulkInsert{n + "INSERT INTO \"MMObjectSetting\" (\"Kind\", \"ObjectId\", \"Name\", \"Value\") SELECT " +
+                          kind(k) + ", " + o + " + i, '" + name + "', " + value + " FROM n",
+                      count};
+  };
+  namespace s = tkmac::setting;
+  return {
+      each(MMStoredKind::Library, s::kDoorLock, "'0'", shape.libraries),
+      each(MMStoredKind::Library, s::kVolumeRange, "'A' || (" + o + " + i) || '00-A' || (" + o + " + i) || '99'",
+           shape.libraries),
+      each(MMStoredKind::Library, s::kAutoConfigDDS, "'0'", shape.libraries),
+      each(MMStoredKind::Library, s::kAutoConfigFailover, "'1'", shape.libraries),
+      each(MMStoredKind::Library, s::kUseACSLSCleanPool, "'0'", shape.libraries),
+      each(MMStoredKind::Library, s::kUseIPDriveID, "'0'", shape.libraries),
+      each(MMStoredKind::Drive, s::kDriveIdString, "'SN' || (" + o + " + i)", drives),
+      each(MMStoredKind::DrivePath, s::kAccessPath, "'/dev/nst' || (" + o + " + i)", drives),
   };
 }
 

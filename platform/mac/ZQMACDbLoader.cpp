@@ -39,6 +39,7 @@
 //                         read before the rows are laid: it says which
 //                         controllers are IP library controllers
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <mutex>
 #include <type_traits>
@@ -47,6 +48,7 @@
 #include <vector>
 
 #include "platform/mac/ZQMACGraph.h"
+#include "platform/mac/ZQMACHeapFetch.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACSettingsDB.h"
 #include "platform/mmdb/MMCenteraClusterDB.h"
@@ -58,6 +60,47 @@ namespace {
 // The ids of the controllers that the load in progress on this thread
 // makes IP library controllers (set around LayStored, which lays the rows).
 thread_local const std::unordered_set<int>* t_ipControllers = nullptr;
+
+// The model's own settings of the load in progress on this thread (set
+// around LayStored), and whether a lay-over of every row laid them too: it
+// lays each object's settings as it makes the object, while its memory is
+// at hand. A pass of their own after the build (ApplyStoredSettings) walks
+// every object of a kind once more, a cache miss each in a large graph,
+// and was a tenth of a load.
+thread_local const std::vector<tkmac::StoredSetting>* t_settings = nullptr;
+thread_local bool t_settingsLaid = false;
+
+// The settings of one kind, handed to the objects of that kind as their
+// rows come: both come in id order (the settings by kind, id and name), so
+// one cursor walks them. A row out of order (none is) leaves the settings
+// to the pass of their own (`ordered` false).
+class KindSettings {
+ public:
+  KindSettings(const std::vector<tkmac::StoredSetting>* all, MMStoredKind kind) {
+    if (all == nullptr) return;
+    const int k = static_cast<int>(kind);
+    m_at = std::lower_bound(all->begin(), all->end(), k,
+                            [](const tkmac::StoredSetting& s, int kind) { return s.kind < kind; });
+    m_end = std::upper_bound(m_at, all->end(), k,
+                             [](int kind, const tkmac::StoredSetting& s) { return kind < s.kind; });
+  }
+  void lay(ZQMACInterface* object, int id) {
+    if (m_at == m_end) return;
+    if (id < m_last) m_ordered = false;
+    m_last = id;
+    while (m_at != m_end && m_at->id < id) ++m_at;
+    // An object only of a positive id has settings (ApplyStoredSettings).
+    for (; m_at != m_end && m_at->id == id; ++m_at)
+      if (id > 0) ZQMACGraph::ApplyStoredSetting(object, *m_at);
+  }
+  bool ordered() const { return m_ordered; }
+
+ private:
+  std::vector<tkmac::StoredSetting>::const_iterator m_at{};
+  std::vector<tkmac::StoredSetting>::const_iterator m_end{};
+  int m_last = INT_MIN;
+  bool m_ordered = true;
+};
 
 // Library type ids stored for disk libraries; every other id is a tape or
 // optical library.
@@ -107,21 +150,6 @@ void assignOrClear(std::string& to, const std::string* from) {
     to = *from;
   else
     to.clear();
-}
-
-// New objects of one kind come one after another, and the allocator mostly
-// hands them out one after another in memory: the memory of the object
-// a few places on is fetched now, so that the writes that make it later do
-// not each wait for its lines. Only a hint: memory that goes elsewhere
-// costs nothing but the fetch. (Always inlined: a call to a function that
-// only fetches would be dropped, as if it did nothing.)
-template <class T>
-[[gnu::always_inline]] inline void fetchBeyond(const T* object) {
-  constexpr std::size_t kStride = (sizeof(T) + 8 + 15) / 16 * 16;  // with the allocator's header
-  // An address, not a pointer into the object: it lies beyond it.
-  const std::uintptr_t next = reinterpret_cast<std::uintptr_t>(object) + 4 * kStride;
-  for (std::size_t line = 0; line < kStride; line += 64)
-    __builtin_prefetch(reinterpret_cast<const void*>(next + line), 1);
 }
 
 // The objects of one kind that an instance held before a load, by database
@@ -271,10 +299,19 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
     if (s.kind == static_cast<int>(MMStoredKind::LibraryController) && s.name == setting::kIPController &&
         s.value == "1")
       ipControllers.insert(s.id);
+  // Laid by the lay-over of every row when it runs, else in a pass of
+  // their own; a list not in kind and id order is laid by that pass alone.
+  const bool sorted = std::is_sorted(settings->begin(), settings->end(),
+                                     [](const StoredSetting& a, const StoredSetting& b) {
+                                       return a.kind != b.kind ? a.kind < b.kind : a.id < b.id;
+                                     });
   t_ipControllers = &ipControllers;
+  t_settings = sorted ? settings.get() : nullptr;
+  t_settingsLaid = false;
   ZQMACGraph::LayStored(config, stored);
   t_ipControllers = nullptr;
-  ZQMACGraph::ApplyStoredSettings(config, *settings);
+  t_settings = nullptr;
+  if (!t_settingsLaid) ZQMACGraph::ApplyStoredSettings(config, *settings);
   const bool hosts = ZQMACGraph::ApplyStoredDRUHosts(config, druHosts);
   const bool copyManagers = ZQMACGraph::LoadStoredCopyManagers(config, stored);
   return ZQMACGraph::ApplyStoredCenteraClusters(config, clusters) && hosts && copyManagers;
@@ -493,12 +530,23 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     using T = std::remove_pointer_t<typename std::remove_reference_t<decltype(old)>::mapped_type>;
     if (T* object = old.take(id)) return object;
     T* object = new T();
-    fetchBeyond(object);
+    // The next objects of the kind mostly come where the allocator puts
+    // them after this one: fetched now, their lines are at hand when they
+    // are made.
+    tkmac::heap::fetchMadeAfter(object, 4);
     object->m_iId = id;
     config.EnterObject(object);
     return object;
   };
   auto adopt = [&](ZQMACInterface* object) { config.EnterObject(object); };
+  // Each object's settings, laid when its own values are (after them: a
+  // setting such as a controller's server host stands over its row's).
+  KindSettings librarySettings(t_settings, MMStoredKind::Library);
+  KindSettings controllerSettings(t_settings, MMStoredKind::LibraryController);
+  KindSettings driveSettings(t_settings, MMStoredKind::Drive);
+  KindSettings pathSettings(t_settings, MMStoredKind::DrivePath);
+  KindSettings deviceSettings(t_settings, MMStoredKind::Device);
+  KindSettings volumeSettings(t_settings, MMStoredKind::DeviceController);
 
   IdIndex<ZQMACMediaAgent> agents(*stored.mediaAgents, [](const MMStoredMediaAgent& r) { return r.clientId; });
   for (const MMStoredMediaAgent& row : *stored.mediaAgents) {
@@ -527,6 +575,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     if (isDiskLibraryType(row.libraryTypeId)) {
       ZQMACMagLib* m = obtain(oldMagLibs, row.libraryId);
       FillMagLib(m, row, config);
+      librarySettings.lay(m, row.libraryId);
       config.m_magLibList.AddNewNode(m);
       magLibs.put(row.libraryId, m);
       continue;
@@ -565,6 +614,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     library->m_sProduct = row.model;
     library->m_sDeviceTextA = row.serial;
     library->m_sDeviceTextB = row.firmware;
+    librarySettings.lay(lms, row.libraryId);
+    ShowLibraryParts(lms);
     config.m_lmsList.AddNewNode(lms);
     lmsById.put(row.libraryId, lms);
   }
@@ -593,6 +644,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     assignOrClear(c->m_sServerHostName, agent != nullptr ? &agent->m_sNetHostName : nullptr);
     c->m_sControllerText = row.name;
     c->m_uControllerType = static_cast<unsigned int>(row.controllerType);
+    controllerSettings.lay(c, row.id);
     lms->m_libControllerList.AddNewNode(c);
     if (agent != nullptr) agent->m_libControllerList.AddNewNode(c);
     if (ip) config.m_ipLibControllerList.AddNode(static_cast<ZQMACIPLibController*>(c));
@@ -651,6 +703,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     d->m_iDriveNumber = row.driveNumber;
     d->m_bConfigured = row.enabled != 0;
     d->m_pLms = master->m_pLms;
+    driveSettings.lay(d, row.id);
     reserveRun(master->m_pLms->m_driveList, driveRows, i, [](const MMStoredDrive& r) { return r.masterPoolId; });
     master->m_pLms->m_driveList.AddNewNode(d);
     drives.put(row.id, d);
@@ -694,6 +747,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     p->m_pMediaAgent = agent;
     p->m_pLms = drive->m_pLms;
     assignOrClear(p->m_sServerHostName, agent != nullptr ? &agent->m_sNetHostName : nullptr);
+    pathSettings.lay(p, row.id);
     drive->m_dmsList.AddNewNode(p);
     if (pool != nullptr) {
       reserveRun(pool->m_dmsList, pathRows, i, [](const MMStoredDrivePath& r) { return r.drivePoolId; });
@@ -712,6 +766,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   for (const MMStoredDevice& row : *stored.devices) {
     ZQMACDiskDevice* d = obtain(oldDevices, row.id);
     FillDevice(d, row);
+    deviceSettings.lay(d, row.id);
     config.m_diskDeviceList.AddNewNode(d);
     config.m_diskDeviceMap[row.id] = d;
     devices.put(row.id, d);
@@ -722,6 +777,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     if (device == nullptr) continue;
     ZQMACDiskVolume* v = obtain(oldVolumes, row.id);
     FillVolume(v, row, device, agents.get(row.clientId));
+    volumeSettings.lay(v, row.id);
     device->m_volumeList.AddNewNode(v);
   }
 
@@ -760,6 +816,9 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   drop(oldAgents);
   registry.unlock();
   DropUnreached(config, doomed);
+  t_settingsLaid = t_settings != nullptr && librarySettings.ordered() && controllerSettings.ordered() &&
+                   driveSettings.ordered() && pathSettings.ordered() && deviceSettings.ordered() &&
+                   volumeSettings.ordered();
 
   config.m_bDatabaseBacked = true;
   config.ClearLastError();

@@ -388,6 +388,10 @@ class ZQMACGraph {
   static bool TakeScsiBus(ZQMACInterface* object, ZQMACScsiUnit* unit, const ZQMACScsiUnit& source);
   // Lays the stored settings over the graph a load has just laid.
   static void ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings);
+  // Lays one stored setting over the object of its kind and id.
+  static void ApplyStoredSetting(ZQMACInterface* object, const tkmac::StoredSetting& setting);
+  // A tape library's parts show as the library does.
+  static void ShowLibraryParts(ZQMACLms* lms);
   // ---- network shares (ZQMACNetworkShare.cpp) ----
   // A device's marked remote-host settings stored (StoreChanges), with
   // its volumes' paths made its remote path, in one step.

@@ -11,6 +11,7 @@
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
+#include "platform/mac/ZQMACHeapFetch.h"
 #include "platform/mac/ZQMACPlatform.h"
 
 namespace tkmac {
@@ -136,16 +137,10 @@ void ZQMACMediaConfig::ClearObjects() {
   // objects a few places on are fetched ahead, so that their misses overlap
   // the freeing of those before them.
   constexpr std::size_t kAhead = 6;
-  constexpr std::size_t kLines = 11;  // as many as a drive, the largest of the many, spans
+  // As many lines as a drive, the largest of the many objects, spans.
+  constexpr std::size_t kLines = tkmac::heap::kLinesOf<ZQMACDrive>;
   for (std::size_t i = objects.size(); i-- > 0;) {
-    if (i >= kAhead) {
-      // Addresses, not pointers into the object: the header lies before it.
-      if (const std::uintptr_t next = reinterpret_cast<std::uintptr_t>(objects[i - kAhead])) {
-        __builtin_prefetch(reinterpret_cast<const void*>(next - 16), 1);  // the allocator's header, which freeing reads
-        for (std::size_t line = 0; line < kLines; ++line)
-          __builtin_prefetch(reinterpret_cast<const void*>(next + 64 * line), 1);
-      }
-    }
+    if (i >= kAhead && objects[i - kAhead] != nullptr) tkmac::heap::fetchToFree(objects[i - kAhead], kLines);
     if (objects[i] != nullptr) delete objects[i];
   }
 }

@@ -8,6 +8,7 @@
 // since the process last read it: a change of the table is logged like the
 // configuration's own, so a read at the same place of the log is current.
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <climits>
 #include <cstdlib>
@@ -45,6 +46,10 @@ struct SettingsCache {
   std::shared_ptr<const std::vector<StoredSetting>> rows;
 };
 
+// How many settings the last read found: the next one makes room for as
+// many up front. Only a hint.
+std::atomic<size_t> g_lastRows{0};
+
 SettingsCache& settingsCache() {
   static SettingsCache* cache = new SettingsCache();  // lives for the whole process
   return *cache;
@@ -60,23 +65,34 @@ std::string namesOf(const SettingValues& values) {
 
 int ObjectSettingDB::loadAll(std::vector<StoredSetting>& out) {
   static constexpr const char* kTag = "MMObjectSettingDB::loadAll";
+  static constexpr int kUnusable = -1;  // a row's visitor result: not an engine code
   if (!beginCall(kTag)) return -1;
   tkdb::Session session(nullptr);
-  tkdb::DbRows rows;
-  const int rc = session.query("SELECT \"Kind\", \"ObjectId\", \"Name\", \"Value\" FROM \"MMObjectSetting\" "
-                               "ORDER BY \"Kind\", \"ObjectId\", \"Name\"",
-                               {}, rows);
-  if (rc != DB_OK) return failDatabase(kTag, rc, session, "The objects' settings could not be read");
+  // Read where the rows lie, each straight into its setting: a load reads
+  // a few settings per object of a large configuration, and copying every
+  // row first cost it as much again.
   std::vector<StoredSetting> settings;
-  settings.reserve(rows.size());
-  for (const tkdb::DbRow& row : rows) {
-    long long kind = 0;
-    long long id = 0;
-    if (row.size() != 4 || !tkdb::integerOf(row[0], kind, false) || !tkdb::integerOf(row[1], id, false) ||
-        kind < 0 || kind > INT_MAX || id < INT_MIN || id > INT_MAX)
-      return fail(kTag, MMS2_ERROR_BAD_VALUE, 0, "A row of MMObjectSetting holds an unusable value.");
-    settings.push_back({static_cast<int>(kind), static_cast<int>(id), tkdb::textOf(row[2]), tkdb::textOf(row[3])});
-  }
+  settings.reserve(g_lastRows.load(std::memory_order_relaxed));
+  tkdb::DbCell cells[4];
+  auto text = [](const tkdb::DbCell& cell) {
+    return cell.type == tkdb::DbValue::Type::Text ? std::string(cell.text) : tkdb::textOf(cell.value());
+  };
+  const int rc = session.each("SELECT \"Kind\", \"ObjectId\", \"Name\", \"Value\" FROM \"MMObjectSetting\" "
+                              "ORDER BY \"Kind\", \"ObjectId\", \"Name\"",
+                              {}, [&](const tkdb::RowView& row) {
+                                long long kind = 0;
+                                long long id = 0;
+                                if (row.read(cells, 4) != 4 || !tkdb::integerOf(cells[0], kind, false) ||
+                                    !tkdb::integerOf(cells[1], id, false) || kind < 0 || kind > INT_MAX ||
+                                    id < INT_MIN || id > INT_MAX)
+                                  return kUnusable;
+                                settings.push_back({static_cast<int>(kind), static_cast<int>(id), text(cells[2]),
+                                                    text(cells[3])});
+                                return 0;
+                              });
+  if (rc == kUnusable) return fail(kTag, MMS2_ERROR_BAD_VALUE, 0, "A row of MMObjectSetting holds an unusable value.");
+  if (rc != DB_OK) return failDatabase(kTag, rc, session, "The objects' settings could not be read");
+  g_lastRows.store(settings.size(), std::memory_order_relaxed);
   out = std::move(settings);
   return 0;
 }
@@ -556,16 +572,20 @@ void ZQMACGraph::ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector
     if (row.kind < 0 || row.kind >= kStoredKinds) continue;
     auto found = byId[row.kind].find(row.id);
     if (found == byId[row.kind].end()) continue;  // an object the graph has no place for
-    const tkmac::StoredSettingRow* declared = tkmac::findStoredSetting(static_cast<MMStoredKind>(row.kind), row.name);
-    if (declared == nullptr || declared->in != tkmac::StoredIn::Setting) continue;
-    const tkmac::StoredMember member = declared->member(*found->second);
-    if (member.holder != nullptr) tkmac::layText(declared->type, member.address, row.value);
+    ApplyStoredSetting(found->second, row);
   }
-  // A tape library's parts show as the library does.
-  if (want(MMStoredKind::Library)) {
-    for (ZQMACLms* lms = libraries.GetFirstNode(); lms != nullptr; lms = libraries.GetNextNode()) {
-      if (lms->m_pLibrary != nullptr) lms->m_pLibrary->m_bShownFlag = lms->m_bShownFlag;
-      if (lms->m_pLibControllerNode != nullptr) lms->m_pLibControllerNode->m_bShownFlag = lms->m_bShownFlag;
-    }
-  }
+  if (want(MMStoredKind::Library))
+    for (ZQMACLms* lms = libraries.GetFirstNode(); lms != nullptr; lms = libraries.GetNextNode()) ShowLibraryParts(lms);
+}
+
+void ZQMACGraph::ApplyStoredSetting(ZQMACInterface* object, const tkmac::StoredSetting& row) {
+  const tkmac::StoredSettingRow* declared = tkmac::findStoredSetting(static_cast<MMStoredKind>(row.kind), row.name);
+  if (declared == nullptr || declared->in != tkmac::StoredIn::Setting) return;
+  const tkmac::StoredMember member = declared->member(*object);
+  if (member.holder != nullptr) tkmac::layText(declared->type, member.address, row.value);
+}
+
+void ZQMACGraph::ShowLibraryParts(ZQMACLms* lms) {
+  if (lms->m_pLibrary != nullptr) lms->m_pLibrary->m_bShownFlag = lms->m_bShownFlag;
+  if (lms->m_pLibControllerNode != nullptr) lms->m_pLibControllerNode->m_bShownFlag = lms->m_bShownFlag;
 }

@@ -12,6 +12,7 @@
 #include <initializer_list>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "Db/MMRowRecords.h"
 #include "Db/Tbl/MMDeviceController.h"
@@ -21,6 +22,7 @@
 #include "Db/Tbl/MMMountPath.h"
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
+#include "platform/db/SchemaFact.h"
 #include "platform/journal/Journal.h"
 #include "platform/mmdb/MMCenteraClusterDB.h"
 #include "platform/mmdb/MMConfigChangeLog.h"
@@ -631,11 +633,11 @@ ReadCache& readCache() {
   return *cache;
 }
 
-// The run of the log's query on this thread's connection that last found
-// every trigger of the log present (no statement: none did). While the
-// runs that follow it are of the same statement, not compiled again, the
-// schema is the one it counted the triggers in: they are all still there.
-thread_local tkdb::StatementMark t_triggersSeen;
+// Whether every trigger of the log was there when the thread's last run of
+// the log's query counted them: while the runs that follow it are of the
+// same statement, not compiled again, they are all still there. Kept only
+// when they were.
+thread_local tkdb::SchemaFact<bool> t_triggersSeen;
 
 // The first rows of the change log's query, and the objects it names.
 struct LogHeader {
@@ -720,10 +722,10 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
   // Each run is what the next one on this thread goes by; one inside a
   // transaction (whose schema may yet roll back) makes the next count.
   auto triggersIn = [&](const LogHeader& header, int logged) {
-    const bool all = logged == DB_OK && header.epochRows == 1 &&
-                     (header.triggersCounted ? header.triggers == tkmmdb::changeLogTriggerCount()
-                                             : t_triggersSeen.followedBy(header.mark));
-    t_triggersSeen = keep && all ? header.mark : tkdb::StatementMark();
+    std::optional<bool> counted;
+    if (header.triggersCounted) counted = header.triggers == tkmmdb::changeLogTriggerCount();
+    const bool all = logged == DB_OK && header.epochRows == 1 && t_triggersSeen.of(header.mark, counted).value_or(false);
+    t_triggersSeen.settle(header.mark, all, keep && all);
     return all;
   };
   // Whether the log tells all that changed since the kept read.
@@ -739,7 +741,7 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     // tell, the read below reads the header again with the rows.
     LogHeader quick;
     tkdb::Session s;
-    const int logged = readHeader(s, quick, t_triggersSeen.statement == nullptr);
+    const int logged = readHeader(s, quick, t_triggersSeen.mustAsk());
     // No entry after the kept read's newest one: the log names nothing.
     if (continues(quick, triggersIn(quick, logged)) && quick.newest == cache.seq) {
       if (tkmmdb::journalOn()) tkmmdb::journal().record("MMMediaConfigDB::loadCurrent.read", {"part", "0"});

@@ -17,11 +17,13 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/db/DBSession.h"
+#include "platform/db/SchemaFact.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/security/Rights.h"
 
@@ -89,45 +91,38 @@ int readSnapshot(tkdb::Session& session, const Snapshot& key, std::shared_ptr<co
   return 0;
 }
 
-// The run of the stamp's query on this thread's connection that last read
-// the schema version, or followed such a run with no compilation between
-// (no statement: none did), and the version it read. While the runs that
-// follow it are of the same statement, not compiled again, the schema is
-// still that one: the query reads the stamp alone, without asking the
-// engine for the version (which costs it a statement of its own).
-thread_local tkdb::StatementMark t_schemaSeen;
-thread_local long long t_schema = 0;
+// The schema version the thread's last run of the stamp's query ran under:
+// while the runs that follow it are of the same statement, not compiled
+// again, the query reads the stamp alone, without asking the engine for the
+// version (which costs it a statement of its own).
+thread_local tkdb::SchemaFact<long long> t_schema;
 
-// The stamp, and the schema version when `withSchema` or when the thread's
-// run that knew it does not lead to this one (then it is read again).
+// The stamp, and the schema version: read with it when the thread has no
+// run to go by, or again when this run does not follow that one.
 int readStamp(tkdb::Session& session, Snapshot& key) {
   static const std::string sql =
       "SELECT \"stamp\", CASE WHEN ?1 = 0 THEN NULL ELSE (SELECT \"schema_version\" FROM pragma_schema_version) END "
       "FROM \"UMUsersStamp\" WHERE \"id\" = 1";
-  for (bool withSchema : {t_schemaSeen.statement == nullptr, true}) {
+  for (bool withSchema : {t_schema.mustAsk(), true}) {
     key.stamped = false;
-    bool schemaRead = false;
+    std::optional<long long> asked;
     tkdb::StatementMark mark;
     const int code = session.each(sql, {withSchema ? 1 : 0}, [&](const tkdb::RowView& row) {
       key.stamped = true;
       key.stamp = row.at(0).i;
       const tkdb::DbCell schema = row.at(1);
-      schemaRead = schema.type != tkdb::DbValue::Type::Null;
-      if (schemaRead) key.schema = schema.i;
+      if (schema.type != tkdb::DbValue::Type::Null) asked = schema.i;
       mark = row.mark();
       return 0;
     });
     if (code != 0 || !key.stamped) {
-      t_schemaSeen = tkdb::StatementMark();
+      t_schema.forget();
       return code;
     }
-    const bool known = schemaRead || t_schemaSeen.followedBy(mark);
-    if (!schemaRead && known) key.schema = t_schema;
-    // A run inside a transaction, whose schema may yet roll back, makes the
-    // next one read the version again.
-    t_schemaSeen = known && !tkdb::threadTransactionOpen() ? mark : tkdb::StatementMark();
-    t_schema = key.schema;
-    if (known) return 0;
+    const std::optional<long long> schema = t_schema.of(mark, asked);
+    if (schema) key.schema = *schema;
+    t_schema.settle(mark, schema, !tkdb::threadTransactionOpen());
+    if (schema) return 0;
   }
   return 0;
 }

@@ -2,6 +2,7 @@
 // make, re-reads that keep every stored object with its handle, texts cut
 // to their columns, unusable rows, and the demonstration seeding.
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -127,6 +128,67 @@ TEST_F(Load, HandlesOfTheWrongTypeAreUnknownHandles) {
   EXPECT_EQ(config->FindObject<ZQMACDrive>(drive(*config, 1)->GetDmsList().GetFirstNode()->GetHandle()), nullptr);
   EXPECT_EQ(config->FindObject<ZQMACLms>(tapeLibrary(*config)->GetLibrary()->GetHandle()), nullptr)
       << "the library part is not the library-management object";
+}
+
+// A load of every row lays each object's own settings (MMObjectSetting) as
+// it makes the object, a re-read in a pass of their own: both over the
+// values its row gave it, and only on the object of the setting's kind and
+// id.
+TEST_F(Load, EveryLoadLaysEachObjectsSettingsOverWhatItsRowGave) {
+  struct Row {
+    const char* what;
+    int kind;  // MMStoredKind
+    int id;
+    const char* name;
+    const char* value;
+    std::function<std::string(ZQMACMediaConfig&)> read;
+    const char* expected;
+  };
+  auto controller = [](ZQMACMediaConfig& c) { return elements(tapeLibrary(c)->GetLibControllerList()).at(0); };
+  auto path = [](ZQMACMediaConfig& c, int id) -> ZQMACDms* {
+    for (ZQMACDms* p : elements(tapeLibrary(c)->GetDmsList()))
+      if (static_cast<int>(p->GetId()) == id) return p;
+    return nullptr;
+  };
+  auto device = [](ZQMACMediaConfig& c, int id) -> ZQMACDiskDevice* {
+    for (ZQMACDiskDevice* d : elements(c.GetDiskDeviceList()))
+      if (static_cast<int>(d->GetId()) == id) return d;
+    return nullptr;
+  };
+  const Row rows[] = {
+      {"a controller's server host over its agent's", 2, 1, "ServerHost", "ls1.example.net",
+       [&](ZQMACMediaConfig& c) { return controller(c)->GetServerHostName(); }, "ls1.example.net"},
+      {"a drive's drive id over its serial number", 5, 2, "DriveIdString", "ID-0002",
+       [](ZQMACMediaConfig& c) { return drive(c, 2)->GetDriveIdString(); }, "ID-0002"},
+      {"a drive path's server host over its agent's", 6, 3, "ServerHost", "moved.example.net",
+       [&](ZQMACMediaConfig& c) { return path(c, 3)->GetServerHostName(); }, "moved.example.net"},
+      {"the path beside it keeps its agent's", 6, 3, "ServerHost", "moved.example.net",
+       [&](ZQMACMediaConfig& c) { return path(c, 4)->GetServerHostName(); }, "ma2.example.net"},
+      {"a tape library's door lock", 1, 1, "DoorLock", "1",
+       [](ZQMACMediaConfig& c) { return std::to_string(tapeLibrary(c)->GetDoorLockFlag()); }, "1"},
+      {"a disk device's remote volume", 8, 2, "RemoteHostVolume", "/export/v2",
+       [&](ZQMACMediaConfig& c) { return device(c, 2)->GetRemoteHostVolume(); }, "/export/v2"},
+      {"a disk volume's vault lock", 9, 1, "VaultLock", "7",
+       [&](ZQMACMediaConfig& c) { return std::to_string(elements(device(c, 1)->GetVolumeList()).at(0)->GetVaultLock()); },
+       "7"},
+      {"a setting of a drive that is not stored", 5, 99, "DriveIdString", "ID-0099",
+       [](ZQMACMediaConfig& c) { return drive(c, 1)->GetDriveIdString() + "," + drive(c, 2)->GetDriveIdString(); },
+       "SN0001,SN0002"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_EQ(0, db.exec("DELETE FROM \"MMObjectSetting\""));
+    auto reread = load();
+    ASSERT_EQ(0, db.exec("INSERT INTO \"MMObjectSetting\" (\"Kind\", \"ObjectId\", \"Name\", \"Value\") VALUES (?, ?, ?, ?)",
+                         {row.kind, row.id, row.name, row.value}));
+    ASSERT_TRUE(reread->ReadCurrentConfig(false)) << reread->GetLastError();
+    EXPECT_EQ(row.read(*reread), row.expected) << "a re-read";
+    // A load of every row: nothing read before, no graph parked to take over.
+    testkit::mmdb::forgetConfigurationReads();
+    tkmac::dropParkedGraph();
+    auto whole = load();
+    EXPECT_EQ(row.read(*whole), row.expected) << "a load of every row";
+  }
 }
 
 // ---------------------------------------------------------------- re-reads

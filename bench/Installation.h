@@ -1,0 +1,50 @@
+// A benchmark's database as an installation has it: its rows written after
+// the schema step made the configuration change log and its triggers, so
+// that every stored object has its birth (MMConfigBirth). A database filled
+// before that has no births, and a load or a listing timed on it times less
+// than any installation pays.
+//
+//   std::string error;
+//   if (!tkbench::readConfigurationFirst(error)) ...   // on the empty TK_DB
+//   ... write the rows ...
+//   SELECT tkbench::unbornRowsQuery()                   // 0
+#pragma once
+
+#include <string>
+
+#include "frame/mac/ZQMACObjects.h"
+#include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
+#include "platform/testkit/mmdb.h"
+
+namespace tkbench {
+
+// The schema step of an installation's first configuration read, made in
+// this process on the database TK_DB names (the change log and its
+// triggers among it), before any row is written; false with the reason
+// when the read fails. Nothing of the read is kept.
+inline bool readConfigurationFirst(std::string& error) {
+  {
+    ZQMACMediaConfig first;
+    first.Initialize("bench");
+    if (!first.ReadCurrentConfig(false)) {
+      error = first.GetLastError();
+      return false;
+    }
+  }
+  tkmac::dropParkedGraph();
+  testkit::mmdb::forgetConfigurationReads();
+  return true;
+}
+
+// How many rows of the stored objects' tables lack their birth (0 on a
+// database seeded as an installation is): one row, one number.
+inline std::string unbornRowsQuery() {
+  return "SELECT (SELECT count(*) FROM \"MMHost\") + (SELECT count(*) FROM \"MMLibrary\") + (SELECT count(*) FROM "
+         "\"MMLibraryController\") + (SELECT count(*) FROM \"MMMasterPool\") + (SELECT count(*) FROM \"MMDrivePool\") "
+         "+ (SELECT count(*) FROM \"MMDrive\") + (SELECT count(*) FROM \"MMDrivePath\") + (SELECT count(*) FROM "
+         "\"MMMountPath\") + (SELECT count(*) FROM \"MMDevice\") + (SELECT count(*) FROM \"MMDeviceController\") - "
+         "(SELECT count(*) FROM \"MMConfigBirth\" WHERE \"Kind\" < " + std::to_string(kStoredKinds) + ")";
+}
+
+}  // namespace tkbench
