@@ -269,7 +269,7 @@ bool ZQMACGraph::RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface
   return true;
 }
 
-// ---------------------------------------------------------------- new controllers
+// ---------------------------------------------------------------- new media agents and controllers
 
 bool ZQMACGraph::InsertMediaAgent(ZQMACMediaAgent* agent) {
   ZQMACMediaConfig* owner = agent->GetOwner();
