@@ -193,33 +193,32 @@ class MediaAgentsChange : public tkmm::SetRecordHandler {
   }
 
   // The named agents (made for names the configuration does not know) are
-  // shown, every other agent hidden. Every name is resolved before anything
-  // is hidden; when an agent cannot be made, those made for this record go
-  // again and nothing changes.
+  // shown, every other agent hidden, and the choice is stored. Every name
+  // is resolved before anything is hidden; when an agent cannot be made or
+  // the choice cannot be stored, those made for this record go again and
+  // nothing changes. Status 2 tells the client that an agent was made.
   tkmm::SetOutcome chooseShown(const tkmm::SetRecord& record) {
     ZQMACMediaConfig& config = record.config;
     ZQMACLinkedList<ZQMACInterface> chosen;
     std::vector<ZQMACMediaAgent*> made;
+    auto failure = [&](const std::string& reason) {
+      for (ZQMACMediaAgent* m : made) config.DeleteObject(m);
+      return tkmm::SetOutcome::failure(reason);
+    };
     for (const std::string& name : m_names) {
       ZQMACMediaAgent* agent = config.FindDBNode(name);
       if (agent == nullptr) {
         auto fresh = std::make_unique<ZQMACMediaAgent>(name, &config, nullptr);
-        if (fresh->GetOwner() == nullptr) {
-          const std::string reason = config.GetLastError();
-          for (ZQMACMediaAgent* m : made) config.DeleteObject(m);
-          return tkmm::SetOutcome::failure(reason);
-        }
+        if (fresh->GetOwner() == nullptr) return failure(config.GetLastError());
         agent = fresh.release();  // the configuration owns it
         made.push_back(agent);
       }
       chosen.AddNode(agent);
     }
-    ZQMACLinkedList<ZQMACMediaAgent> agents = config.GetMediaAgentList();
-    for (ZQMACMediaAgent* agent = agents.GetFirstNode(); agent != nullptr; agent = agents.GetNextNode())
-      agent->SetShown(false);
-    for (ZQMACInterface* object = chosen.GetFirstNode(); object != nullptr; object = chosen.GetNextNode())
-      static_cast<ZQMACMediaAgent*>(object)->SetShown(true);
-    if (!config.IsAnyNewAgent(chosen)) return tkmm::SetOutcome::success();
+    // Asked before the choice is stored: a stored agent is no new one.
+    const bool anyNew = config.IsAnyNewAgent(chosen);
+    if (!ZQMACMediaAgent::ChooseShown(config, chosen)) return failure(config.GetLastError());
+    if (!anyNew) return tkmm::SetOutcome::success();
     EvMMConfigMgr::sendOperationResponse(m_request.sequenceNumber, m_request.socket, kOpChooseShown, 2, "Success", 0);
     return tkmm::SetOutcome::answered(true, true);
   }

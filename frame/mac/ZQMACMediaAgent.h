@@ -118,6 +118,16 @@ class ZQMACMediaAgent : public ZQMACInterface {
   // agent's instance with one controller on the agent. False, with the
   // reason as the agent's last error, when it cannot be added.
   bool AddSoftwareCopyManager(int concurrencyLimit);
+  // (platform/mac/ZQMACMediaAgents.cpp) The agents the configuration shows,
+  // kept: the agents of `chosen` are shown, every other agent of `config`
+  // hidden, and each agent's choice is stored with it in one step (joining
+  // the thread's open transaction). An agent made for a name the
+  // configuration did not know is stored as a media agent, its client made
+  // when no client has its name. False, with the reason as the instance's
+  // last error, when the choice could not be stored: then nothing is
+  // stored and every agent shows as before. SetShown changes only what
+  // this session shows.
+  static bool ChooseShown(ZQMACMediaConfig& config, ZQMACLinkedList<ZQMACInterface>& chosen);
   // ---- end of the media-agent requests block ----
 
   // ---- archive clusters (platform/mac/ZQMACCenteraClusters.cpp) ----

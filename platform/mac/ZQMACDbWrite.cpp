@@ -269,7 +269,24 @@ bool ZQMACGraph::RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface
   return true;
 }
 
-// ---------------------------------------------------------------- new controllers
+// ---------------------------------------------------------------- new media agents and controllers
+
+bool ZQMACGraph::InsertMediaAgent(ZQMACMediaAgent* agent) {
+  ZQMACMediaConfig* owner = agent->GetOwner();
+  if (owner == nullptr || !IsDatabaseBacked(*owner)) return true;
+  MMStoredMediaAgent row;
+  row.name = agent->m_sName;
+  row.netHostName = agent->m_sNetHostName.empty() ? agent->m_sName : agent->m_sNetHostName;
+  row.attribute = agent->m_iAttribute;
+  MMMediaConfigDB access;
+  if (access.insertMediaAgent(row) != 0) {
+    failWith(agent, access);
+    return false;
+  }
+  SetId(agent, row.clientId);
+  agent->ForgetChanged(&agent->m_iAttribute);
+  return true;
+}
 
 bool ZQMACGraph::InsertLibController(ZQMACMediaAgent* agent, ZQMACLibController* controller) {
   ZQMACMediaConfig* owner = agent->GetOwner();

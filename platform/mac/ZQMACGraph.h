@@ -70,6 +70,11 @@ class ZQMACGraph {
   // ---- common fields ----
   // Sets the database id and keeps the instance's id maps in step.
   static void SetId(ZQMACInterface* object, int id);
+  // Stores a media agent the instance made for a new name, with its
+  // attribute word, and gives it its id. True without writing in an
+  // instance not backed by the database; false with the reason as the
+  // agent's last error.
+  static bool InsertMediaAgent(ZQMACMediaAgent* agent);
   // The same for an object a load makes from its row (not a change).
   static void IndexId(ZQMACInterface* object, int id);
   static void SetName(ZQMACInterface* object, const std::string& name) { object->NoteChange(); object->m_sName = name; }

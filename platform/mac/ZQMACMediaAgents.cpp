@@ -1,8 +1,8 @@
 // Bodies of the object model that the media-agent requests use: the agents
 // offered for a new software copy manager or a plug-and-play disk, the
 // candidates of a library controller or drive path, the names a library
-// server offers, the plug-and-play disk itself and the test for agents not
-// stored yet. What a library server offers is scripted per host
+// server offers, the plug-and-play disk itself, the test for agents not
+// stored yet and the kept choice of the agents shown. What a library server offers is scripted per host
 // (tkmac::setLibServerNames); every other answer is read from the graph.
 #include <map>
 #include <mutex>
@@ -11,7 +11,11 @@
 #include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
+#include "platform/db/DBtable.h"
+#include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACStoredSettings.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace {
 
@@ -74,6 +78,67 @@ std::vector<std::string> ZQMACMediaAgent::GetLibServerNameList(const std::string
   std::lock_guard<std::mutex> guard(serverMutex());
   auto it = serverNames().find(GetName());
   return it == serverNames().end() ? std::vector<std::string>() : it->second;
+}
+
+bool ZQMACMediaAgent::ChooseShown(ZQMACMediaConfig& config, ZQMACLinkedList<ZQMACInterface>& chosen) {
+  // What every agent was, to be laid back when the choice is not stored.
+  struct Was {
+    ZQMACMediaAgent* agent;
+    bool shown;
+    int attribute;
+    int id;
+  };
+  std::vector<Was> was;
+  ZQMACLinkedList<ZQMACMediaAgent> agents = config.GetMediaAgentList();
+  for (ZQMACMediaAgent* a = agents.GetFirstNode(); a != nullptr; a = agents.GetNextNode())
+    was.push_back({a, a->m_bShown, a->m_iAttribute, a->m_iId});
+  ZQMACLinkedList<ZQMACInterface> list = chosen;
+  auto isChosen = [&](const ZQMACMediaAgent* agent) {
+    for (ZQMACInterface* o = list.GetFirstNode(); o != nullptr; o = list.GetNextNode())
+      if (o == agent) return true;
+    return false;
+  };
+  ZQMACMediaAgent* failed = nullptr;
+  DBtran tran(false);
+  const int started = tran.startTran();
+  if (started != 0) {
+    config.SetLastError(tkmac::kErrorDatabase,
+                        std::string("The media agents shown could not be stored: ") + DBtable::getErrorStr(started));
+    return false;
+  }
+  for (const Was& w : was) {
+    ZQMACMediaAgent* a = w.agent;
+    const bool shown = isChosen(a);
+    a->Touch();
+    a->m_bShown = shown;
+    // The hidden bit is what the stored agent keeps of its shown state.
+    a->m_iAttribute = shown ? (w.attribute & ~kMMHiddenAttribute) : (w.attribute | kMMHiddenAttribute);
+    a->MarkChanged(&a->m_iAttribute);
+    const bool stored = a->m_iId < 0 ? ZQMACGraph::InsertMediaAgent(a) : tkmac::storeChanges(*a);
+    if (!stored) {
+      failed = a;
+      break;
+    }
+  }
+  if (failed == nullptr) {
+    const int committed = tran.commitTran(0);
+    if (committed == 0) return true;
+    config.SetLastError(tkmac::kErrorDatabase,
+                        std::string("The media agents shown could not be stored: ") + DBtable::getErrorStr(committed));
+  } else {
+    std::string text;
+    const unsigned int code = failed->GetLastError(text);
+    config.SetLastError(code, text);
+  }
+  // The transaction rolls back: every agent is as it was, a new one not
+  // stored again.
+  for (const Was& w : was) {
+    w.agent->m_bShown = w.shown;
+    w.agent->m_iAttribute = w.attribute;
+    w.agent->ForgetChanged(&w.agent->m_iAttribute);
+    if (w.agent->m_iId != w.id) ZQMACGraph::SetId(w.agent, w.id);
+  }
+  return false;
 }
 
 // ---------------------------------------------------------------- configuration

@@ -369,6 +369,8 @@ const std::vector<tkmac::StoredSettingRow>& ZQMACGraph::StoredSettingRows() {
 #define TK_OF(Class, member) \
   [](ZQMACInterface& o) { auto& c = static_cast<Class&>(o); return memberOf(&c, &c.member); }
   static const std::vector<tkmac::StoredSettingRow> rows = {
+      // A media agent: its shown state is the hidden bit of its attribute word.
+      {K::MediaAgent, "Attribute", StoredIn::Column, StoredType::Number, TK_OF(ZQMACMediaAgent, m_iAttribute)},
       // A library: every library's shown state, a tape library's settings.
       {K::Library, s::kShown, StoredIn::Setting, StoredType::Flag,
        [](ZQMACInterface& o) { return memberOf(&o, &o.m_bShownFlag); }},

@@ -1050,6 +1050,39 @@ int MMMediaConfigDB::removeObject(MMStoredKind kind, int id, DBtran* tran) {
   });
 }
 
+int MMMediaConfigDB::insertMediaAgent(MMStoredMediaAgent& agent, DBtran* tran) {
+  static constexpr const char* kTag = "MMMediaConfigDB::insertMediaAgent";
+  if (!beginCall(kTag, agent.name, agent.attribute, mmTranText(tran))) return -1;
+  if (!checkText(kTag, "media agent name", agent.name.c_str(), MM_WIDTH(APP_Client_t, name), false) ||
+      !checkText(kTag, "network host name", agent.netHostName.c_str(), MM_WIDTH(APP_Client_t, net_hostname), true))
+    return -1;
+  long long clientId = 0;
+  const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal&) -> int {
+    tkdb::DbRow row;
+    int code = s.queryOne("SELECT \"id\" FROM \"APP_Client\" WHERE \"name\" = ?", {agent.name}, row);
+    if (code == DB_NO_ROW) {
+      code = s.exec("INSERT INTO \"APP_Client\" (\"name\", \"net_hostname\") VALUES (?, ?)",
+                    {agent.name, agent.netHostName});
+      if (code != DB_OK) return code;
+      clientId = s.lastInsertId();
+    } else if (code != DB_OK) {
+      return code;
+    } else if (row.empty() || !tkdb::integerOf(row[0], clientId, false)) {
+      return DB_ERR_CONVERT;
+    }
+    code = s.queryOne("SELECT 1 FROM \"MMHost\" WHERE \"ClientId\" = ?", {clientId}, row);
+    if (code == DB_NO_ROW)
+      return s.exec("INSERT INTO \"MMHost\" (\"ClientId\", \"Attribute\") VALUES (?, ?)", {clientId, agent.attribute});
+    if (code != DB_OK) return code;
+    return s.exec("UPDATE \"MMHost\" SET \"Attribute\" = ((IFNULL(\"Attribute\", 0) & ~?) | (? & ?)) WHERE "
+                  "\"ClientId\" = ?",
+                  {kMMHiddenAttribute, agent.attribute, kMMHiddenAttribute, clientId});
+  });
+  if (rc != 0) return rc;
+  agent.clientId = static_cast<int>(clientId);
+  return 0;
+}
+
 int MMMediaConfigDB::insertLibraryController(const std::string& agentName, MMStoredLibrary& library,
                                              MMStoredLibraryController& controller, DBtran* tran) {
   static constexpr const char* kTag = "MMMediaConfigDB::insertLibraryController";

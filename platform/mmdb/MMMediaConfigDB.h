@@ -330,6 +330,13 @@ class MMMediaConfigDB : public MMTableAccess {
   int insertLibraryController(const std::string& agentName, MMStoredLibrary& library,
                               MMStoredLibraryController& controller, DBtran* tran = nullptr);
 
+  // Stores a media agent made for a name the configuration does not know:
+  // the client of that name (made, with the name as its network host name,
+  // when no client has it yet) gets its host row with `agent.attribute`, or
+  // the hidden bit of that attribute when another writer made the row
+  // meanwhile. The client id comes back in agent.clientId.
+  int insertMediaAgent(MMStoredMediaAgent& agent, DBtran* tran = nullptr);
+
   // Stores a new master pool of the library, or a new drive pool (of
   // `type`) of the master pool for the media agent `clientId`; the new id
   // comes back in `id`. The name must be new within the library:

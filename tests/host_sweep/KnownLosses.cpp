@@ -31,9 +31,6 @@ const std::vector<std::pair<std::string, std::string>>& knownLosses() {
        "disk wizard agent: no device, device-controller or mount-path-to-device row is written for the wizard's mount "
        "path"},
       {"a copy manager added on a media agent is listed", "copy manager: nothing of the added copy manager is stored"},
-      {"a media agent chosen by operation 15 is listed",
-       "the agent made for a new name and every agent's shown flag live only in the session's model: operation 15 "
-       "(mmconfig/EvMMConfigMgrMediaAgents.cpp, chooseShown) stores neither"},
       {"a copy-manager device's name and limit read back",
        "copy manager: the copy manager the change renames is not stored, so neither is its new name"},
   };
