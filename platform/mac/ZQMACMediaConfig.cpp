@@ -367,12 +367,12 @@ namespace {
 
 // Which objects may hold an object of type `gone`, by type: what the
 // ForgetObject bodies (ZQMACObjects.cpp) forget, read backwards, and the two
-// must change together. A deletion then asks only those objects, so that
-// its cost follows what goes rather than the size of the installation (a
-// disk library going need not ask 10,000 drives). An object of a type this
-// table does not know (a library's controller group, a plain node) may sit
-// where the table cannot see it, so every object is asked of it; so too of
-// a library's LMS and of a media agent, which nearly every object points at.
+// must change together. A deletion then asks only those objects (a disk
+// library going asks its mount paths' kind, not the drives, drive paths and
+// volumes of a large installation). An object of a type this table does not
+// know (a library's controller group, a plain node) may sit where the table
+// cannot see it, so every object is asked of it; so too of a library's LMS
+// and of a media agent, which nearly every object points at.
 struct Holders {
   bool known = false;       // false: every object is asked
   std::uint32_t types = 0;  // a bit per type that may hold it
