@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -359,58 +360,63 @@ std::size_t ZQMACMediaConfig::GetObjectCount() const {
 
 namespace {
 
-// Objects of the disk side: disk libraries, mount paths, devices, volumes.
-bool isDiskSideType(unsigned int type) {
-  return type == ZQMAC_OBJ_MAGLIB || type == ZQMAC_OBJ_MOUNT_PATH || type == ZQMAC_OBJ_DISK_DEVICE ||
-         type == ZQMAC_OBJ_DISK_VOLUME;
-}
+// Which objects may hold an object of type `gone`, by type: what the
+// ForgetObject bodies (ZQMACObjects.cpp) forget, read backwards, and the two
+// must change together. A deletion then asks only those objects (a disk
+// library going asks its mount paths' kind, not the drives, drive paths and
+// volumes of a large installation). An object of a type this table does not
+// know (a library's controller group, a plain node) may sit where the table
+// cannot see it, so every object is asked of it; so too of a library's LMS
+// and of a media agent, which nearly every object points at.
+struct Holders {
+  bool known = false;       // false: every object is asked
+  std::uint32_t types = 0;  // a bit per type that may hold it
+  bool Include(unsigned int type) const { return type < 32 && (types >> type & 1u) != 0; }
+};
 
-// Objects of the tape side: each holds only media agents and objects of the
-// tape side (see their ForgetObject), never an object of the disk side.
-bool holdsOnlyTapeSide(unsigned int type) {
-  switch (type) {
-    case ZQMAC_OBJ_MEDIA_AGENT: case ZQMAC_OBJ_LMS: case ZQMAC_OBJ_LIBRARY: case ZQMAC_OBJ_LIBRARY_CHILD:
-    case ZQMAC_OBJ_LIB_CONTROLLER: case ZQMAC_OBJ_IP_LIB_CONTROLLER: case ZQMAC_OBJ_MASTER_DRIVE_POOL:
-    case ZQMAC_OBJ_DRIVE_POOL: case ZQMAC_OBJ_DRIVE: case ZQMAC_OBJ_DMS:
-      return true;
+Holders holdersOf(unsigned int gone) {
+  const auto of = [](std::initializer_list<unsigned int> types) {
+    Holders holders;
+    holders.known = true;
+    for (unsigned int type : types) holders.types |= std::uint32_t{1} << type;
+    return holders;
+  };
+  switch (gone) {
+    case ZQMAC_OBJ_LIBRARY:
+      return of({ZQMAC_OBJ_LMS});
+    case ZQMAC_OBJ_LIB_CONTROLLER:
+    case ZQMAC_OBJ_IP_LIB_CONTROLLER:
+      return of({ZQMAC_OBJ_MEDIA_AGENT, ZQMAC_OBJ_LMS});
+    case ZQMAC_OBJ_DRIVE_POOL:
+      return of({ZQMAC_OBJ_LMS, ZQMAC_OBJ_MASTER_DRIVE_POOL, ZQMAC_OBJ_DMS});
+    case ZQMAC_OBJ_MASTER_DRIVE_POOL:
+      return of({ZQMAC_OBJ_LMS, ZQMAC_OBJ_DRIVE_POOL});
+    case ZQMAC_OBJ_DRIVE:
+      return of({ZQMAC_OBJ_LMS, ZQMAC_OBJ_DMS});
+    case ZQMAC_OBJ_DMS:
+      return of({ZQMAC_OBJ_MEDIA_AGENT, ZQMAC_OBJ_LMS, ZQMAC_OBJ_DRIVE_POOL, ZQMAC_OBJ_DRIVE});
+    case ZQMAC_OBJ_MAGLIB:
+      return of({ZQMAC_OBJ_MOUNT_PATH});
+    case ZQMAC_OBJ_MOUNT_PATH:
+      return of({ZQMAC_OBJ_MAGLIB});
+    case ZQMAC_OBJ_DISK_DEVICE:
+      return of({ZQMAC_OBJ_DISK_VOLUME});
+    case ZQMAC_OBJ_DISK_VOLUME:
+      return of({ZQMAC_OBJ_DISK_DEVICE});
+    case ZQMAC_OBJ_COPY_MGR_DEVICE:
+      return of({ZQMAC_OBJ_COPY_MGR_CONTROLLER});
+    case ZQMAC_OBJ_COPY_MGR_CONTROLLER:
+      return of({ZQMAC_OBJ_MEDIA_AGENT});
+    case ZQMAC_OBJ_CENTERA_CLUSTER:
+    case ZQMAC_OBJ_HOST:
+      return of({});
     default:
-      return false;
+      return Holders{};
   }
 }
-
-}  // namespace
-
-void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
-  const void* address = static_cast<const void*>(object);
-  // An object of the disk side that goes is not asked of the tape side's
-  // objects: in a large installation (a drive path in the lists of its
-  // drive, pool, library and media agent) that would cost more than the
-  // rest of the request.
-  std::vector<ZQMACInterface*> others;
-  {
-    std::lock_guard<ZQMACRegistryMutex> guard(m_registryMutex);
-    const unsigned int type = EnteredType(object);
-    const bool diskSide = isDiskSideType(type);
-    LeaveObject(object);
-    if (m_iRowsGo == 0)
-      m_bUnclean.store(true);  // freed while its row may stay
-    else if (object->m_iId >= 0)
-      m_freedStored.emplace_back(type, object->m_iId);
-    others.reserve(m_liveObjects);
-    if (diskSide)
-      ForEachObjectOfType([](unsigned int type) { return !holdsOnlyTapeSide(type); },
-                          [&](ZQMACInterface* other) { others.push_back(other); });
-    else
-      ForEachObject([&](ZQMACInterface* other) { others.push_back(other); });
-  }
-  for (ZQMACInterface* other : others) other->ForgetObject(address);
-  ForgetOwnReferences(address);
-}
-
-namespace {
 
 template <class T>
-void eraseByAddress(std::map<int, T*>& map, const void* address) {
+void eraseAllByAddress(std::map<int, T*>& map, const void* address) {
   for (auto it = map.begin(); it != map.end();) {
     if (static_cast<const void*>(it->second) == address)
       it = map.erase(it);
@@ -419,7 +425,85 @@ void eraseByAddress(std::map<int, T*>& map, const void* address) {
   }
 }
 
+// Drops the map's entry for the object at `address`: the one under its id,
+// where the map keeps it; every entry is looked at only when it is not there
+// (an object whose id changed since it was entered).
+template <class T>
+void eraseByAddress(std::map<int, T*>& map, const void* address, int id) {
+  auto found = map.find(id);
+  if (found != map.end() && static_cast<const void*>(found->second) == address)
+    map.erase(found);
+  else
+    eraseAllByAddress(map, address);
+}
+
 }  // namespace
+
+void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
+  const void* address = static_cast<const void*>(object);
+  std::vector<ZQMACInterface*> others;
+  unsigned int type = 0;
+  Holders holders;
+  {
+    std::lock_guard<ZQMACRegistryMutex> guard(m_registryMutex);
+    type = EnteredType(object);
+    holders = holdersOf(type);
+    LeaveObject(object);
+    if (m_iRowsGo == 0)
+      m_bUnclean.store(true);  // freed while its row may stay
+    else if (object->m_iId >= 0)
+      m_freedStored.emplace_back(type, object->m_iId);
+    if (holders.known) {
+      if (holders.types != 0)
+        ForEachObjectOfType([&](unsigned int other) { return holders.Include(other); },
+                            [&](ZQMACInterface* other) { others.push_back(other); });
+    } else {
+      others.reserve(m_liveObjects);
+      ForEachObject([&](ZQMACInterface* other) { others.push_back(other); });
+    }
+  }
+  for (ZQMACInterface* other : others) other->ForgetObject(address);
+  if (!holders.known) {
+    ForgetOwnReferences(address);
+    return;
+  }
+  // Each of the instance's own lists and maps holds objects of one class,
+  // entered with that class's type: only those of the type that goes are
+  // searched. The cost categories are plain nodes, entered with any type.
+  const int id = object->m_iId;
+  switch (type) {
+    case ZQMAC_OBJ_MAGLIB:
+      m_magLibList.RemoveNodeAt(address);
+      break;
+    case ZQMAC_OBJ_MOUNT_PATH:
+      eraseByAddress(m_mountPathMap, address, id);
+      break;
+    case ZQMAC_OBJ_DISK_DEVICE:
+      m_diskDeviceList.RemoveNodeAt(address);
+      eraseByAddress(m_diskDeviceMap, address, id);
+      break;
+    case ZQMAC_OBJ_CENTERA_CLUSTER:
+      m_centeraClusterList.RemoveNodeAt(address);
+      eraseByAddress(m_centeraClusterMap, address, id);
+      break;
+    case ZQMAC_OBJ_HOST:
+      m_hostList.RemoveNodeAt(address);
+      eraseByAddress(m_hostMap, address, id);
+      break;
+    case ZQMAC_OBJ_COPY_MGR_DEVICE:
+      m_copyMgrDeviceList.RemoveNodeAt(address);
+      break;
+    case ZQMAC_OBJ_COPY_MGR_CONTROLLER:
+      m_copyMgrControllerList.RemoveNodeAt(address);
+      break;
+    case ZQMAC_OBJ_IP_LIB_CONTROLLER:
+      m_ipLibControllerList.RemoveNodeAt(address);
+      break;
+    default:
+      break;
+  }
+  m_costCategoryList.RemoveNodeAt(address);
+}
 
 void ZQMACMediaConfig::ForgetOwnReferences(const void* address) {
   m_mediaAgentList.RemoveNodeAt(address);
@@ -432,9 +516,9 @@ void ZQMACMediaConfig::ForgetOwnReferences(const void* address) {
   m_copyMgrControllerList.RemoveNodeAt(address);
   m_ipLibControllerList.RemoveNodeAt(address);
   m_costCategoryList.RemoveNodeAt(address);
-  eraseByAddress(m_mediaAgentMap, address);
-  eraseByAddress(m_mountPathMap, address);
-  eraseByAddress(m_diskDeviceMap, address);
-  eraseByAddress(m_centeraClusterMap, address);
-  eraseByAddress(m_hostMap, address);
+  eraseAllByAddress(m_mediaAgentMap, address);
+  eraseAllByAddress(m_mountPathMap, address);
+  eraseAllByAddress(m_diskDeviceMap, address);
+  eraseAllByAddress(m_centeraClusterMap, address);
+  eraseAllByAddress(m_hostMap, address);
 }

@@ -79,6 +79,9 @@ bool ZQMACInterface::TestStateB() { return m_bStateB; }
 
 bool ZQMACInterface::IsShown() { return m_bShownFlag; }
 
+// Each ForgetObject below has its counterpart in holdersOf
+// (ZQMACMediaConfig.cpp), which asks only the types that may hold the type
+// that goes: a reference added here is added there too.
 void ZQMACInterface::ForgetObject(const void* /*address*/) {}
 
 // ---------------------------------------------------------------- SCSI unit

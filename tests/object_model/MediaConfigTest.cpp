@@ -2,6 +2,7 @@
 // database id, deletion through every base part, set-up and loading.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -263,6 +264,113 @@ TEST_F(MediaConfig, DeletingMountPathsDevicesAndClustersClearsTheIdMaps) {
   EXPECT_EQ(config.FindDBNode<ZQMACHost>(42), nullptr);
   ASSERT_TRUE(config.DeleteObject(w.copyDevice));
   EXPECT_EQ(w.copyController->GetCopyMgrDevice(), nullptr);
+}
+
+// Every address an object of the instance holds: its pointers and the
+// elements of its lists, as the getters give them; and those of the
+// instance's own lists and id maps.
+template <class T>
+void addAll(std::vector<const void*>& out, ZQMACLinkedList<T> list) {
+  for (T* e = list.GetFirstNode(); e != nullptr; e = list.GetNextNode()) out.push_back(e);
+}
+
+std::vector<const void*> heldBy(ZQMACInterface* object) {
+  std::vector<const void*> out{object->GetLms()};
+  if (auto* o = dynamic_cast<ZQMACScsiUnit*>(object)) out.push_back(o->GetMediaAgent());
+  if (auto* o = dynamic_cast<ZQMACMediaAgent*>(object)) {
+    addAll(out, o->GetLibControllerList());
+    addAll(out, o->GetDmsList());
+    addAll(out, o->GetCopyMgrControllerList());
+  }
+  if (auto* o = dynamic_cast<ZQMACLms*>(object)) {
+    out.insert(out.end(), {o->GetLibrary(), o->GetLibControllerNode()});
+    addAll(out, o->GetLibControllerList());
+    addAll(out, o->GetDrivePoolList());
+    addAll(out, o->GetMasterDrivePoolList());
+    addAll(out, o->GetDriveList());
+    addAll(out, o->GetDmsList());
+  }
+  if (auto* o = dynamic_cast<ZQMACDrivePool*>(object)) {
+    out.insert(out.end(), {o->GetMediaAgent(), o->GetMasterDrivePool()});
+    addAll(out, o->GetDmsList());
+  }
+  if (auto* o = dynamic_cast<ZQMACMasterDrivePool*>(object)) addAll(out, o->GetDrivePoolList());
+  if (auto* o = dynamic_cast<ZQMACDrive*>(object)) addAll(out, o->GetDmsList());
+  if (auto* o = dynamic_cast<ZQMACDms*>(object)) out.insert(out.end(), {o->GetDrivePool(), o->GetDrive()});
+  if (auto* o = dynamic_cast<ZQMACMountPath*>(object)) out.insert(out.end(), {o->GetMagLib(), o->GetMediaAgent()});
+  if (auto* o = dynamic_cast<ZQMACMagLib*>(object)) {
+    out.push_back(o->GetMediaAgent());
+    addAll(out, o->GetMountPathList());
+  }
+  if (auto* o = dynamic_cast<ZQMACDiskDevice*>(object)) addAll(out, o->GetVolumeList());
+  if (auto* o = dynamic_cast<ZQMACDiskVolume*>(object)) out.insert(out.end(), {o->GetMediaAgent(), o->GetDiskDevice()});
+  if (auto* o = dynamic_cast<ZQMACCopyMgrController*>(object))
+    out.insert(out.end(), {o->GetMediaAgent(), o->GetCopyMgrDevice()});
+  return out;
+}
+
+std::vector<const void*> heldByInstance(ZQMACMediaConfig& config, const std::vector<int>& ids) {
+  std::vector<const void*> out;
+  addAll(out, config.GetMediaAgentList());
+  addAll(out, config.GetLmsList());
+  addAll(out, config.GetMagLibList());
+  addAll(out, config.GetDiskDeviceList());
+  addAll(out, config.GetCenteraClusterList());
+  addAll(out, config.GetHostList());
+  addAll(out, config.GetCopyMgrDeviceList());
+  addAll(out, config.GetCopyMgrControllerList());
+  addAll(out, config.GetIPLibControllerList());
+  addAll(out, config.GetCostCategoryList());
+  for (int id : ids) {
+    out.insert(out.end(), {config.FindDBNode<ZQMACMediaAgent>(id), config.FindDBNode<ZQMACMountPath>(id),
+                           config.FindDBNode<ZQMACDiskDevice>(id), config.FindDBNode<ZQMACCenteraCluster>(id),
+                           config.FindDBNode<ZQMACHost>(id)});
+  }
+  return out;
+}
+
+std::vector<ZQMACInterface*> everyObject(const World& w) {
+  return {w.agent1,  w.agent2,      w.lms,        w.library,        w.controller1, w.controller2, w.pool1,
+          w.pool2,   w.master,      w.drive1,     w.drive2,         w.dms11,       w.dms12,       w.dms21,
+          w.dms22,   w.diskLibrary, w.mountPath1, w.mountPath2,     w.diskDevice,  w.volume1,     w.volume2,
+          w.cluster, w.host,        w.copyDevice, w.copyController, w.costCategory};
+}
+
+TEST_F(MediaConfig, AnObjectOfAnyTypeDeletedLeavesNoReferenceToItAndEveryOtherReferenceIntact) {
+  const std::size_t count = everyObject(testkit::mac::seedWorld(config)).size();
+  for (std::size_t row = 0; row < count; ++row) {
+    ZQMACMediaConfig instance;
+    const std::vector<ZQMACInterface*> objects = everyObject(testkit::mac::seedWorld(instance));
+    ZQMACInterface* gone = objects[row];
+    SCOPED_TRACE(gone->GetName());
+    std::vector<unsigned long long> handles;
+    std::vector<int> ids;
+    for (ZQMACInterface* object : objects) {
+      if (object != gone) handles.push_back(object->GetHandle());
+      ids.push_back(static_cast<int>(object->GetId()));
+    }
+    // The references held, null pointers left out.
+    const auto everyReference = [&] {
+      std::vector<const void*> out = heldByInstance(instance, ids);
+      for (unsigned long long handle : handles) {
+        ZQMACInterface* survivor = instance.FindObject(handle);
+        EXPECT_NE(survivor, nullptr);
+        if (survivor == nullptr) continue;
+        const std::vector<const void*> held = heldBy(survivor);
+        out.insert(out.end(), held.begin(), held.end());
+      }
+      out.erase(std::remove(out.begin(), out.end(), nullptr), out.end());
+      return out;
+    };
+    std::vector<const void*> before = everyReference();
+    const void* address = gone;
+    delete gone;  // the way a handler removes an object
+
+    const std::vector<const void*> after = everyReference();
+    EXPECT_EQ(std::count(after.begin(), after.end(), address), 0);
+    before.erase(std::remove(before.begin(), before.end(), address), before.end());
+    EXPECT_EQ(after, before);  // only the references to it went
+  }
 }
 
 // Objects deleted through each of their base parts are unlinked all the same.
