@@ -23,6 +23,7 @@
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACSettingsDB.h"
+#include "platform/mmdb/MMKeptBeside.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/security/StoredPassword.h"
 
@@ -33,26 +34,13 @@ constexpr const char* kUpsert =
     "INSERT INTO \"MMObjectSetting\" (\"Kind\", \"ObjectId\", \"Name\", \"Value\") VALUES (?, ?, ?, ?) "
     "ON CONFLICT (\"Kind\", \"ObjectId\", \"Name\") DO UPDATE SET \"Value\" = excluded.\"Value\"";
 
-// What the process last read of the table, and where in the change log;
-// kept beside the snapshot's own lists (one of them held as the anchor),
-// so that whatever makes the table access read the configuration anew
-// (MMMediaConfigDB::forgetLoaded) makes the settings be read anew too.
-struct SettingsCache {
-  std::mutex mutex;
-  std::string path;
-  std::string epoch;
-  long long seq = -1;
-  MMStoredSnapshot::List<MMStoredMediaAgent> anchor;
-  std::shared_ptr<const std::vector<StoredSetting>> rows;
-};
-
 // How many settings the last read found: the next one makes room for as
 // many up front. Only a hint.
 std::atomic<size_t> g_lastRows{0};
 
-SettingsCache& settingsCache() {
-  static SettingsCache* cache = new SettingsCache();  // lives for the whole process
-  return *cache;
+MMKeptBeside<std::vector<StoredSetting>>& kept() {
+  static auto* kept = new MMKeptBeside<std::vector<StoredSetting>>();  // lives for the whole process
+  return *kept;
 }
 
 std::string namesOf(const SettingValues& values) {
@@ -99,29 +87,14 @@ int ObjectSettingDB::loadAll(std::vector<StoredSetting>& out) {
 
 int ObjectSettingDB::loadBeside(const MMStoredSnapshot& snapshot,
                                 std::shared_ptr<const std::vector<StoredSetting>>& out) {
-  SettingsCache& cache = settingsCache();
-  const std::string path = tkdb::currentDatabasePath();
-  const bool keep = snapshot.logSeq >= 0 && !tkdb::threadTransactionOpen();
-  if (keep) {
-    std::lock_guard<std::mutex> guard(cache.mutex);
-    if (cache.rows && cache.seq == snapshot.logSeq && cache.epoch == snapshot.logEpoch && cache.path == path &&
-        cache.anchor == snapshot.mediaAgents) {
-      out = cache.rows;
-      return 0;
-    }
+  if (auto rows = kept().find(snapshot)) {
+    out = std::move(rows);
+    return 0;
   }
   std::vector<StoredSetting> rows;
   if (loadAll(rows) != 0) return -1;
-  auto shared = std::make_shared<const std::vector<StoredSetting>>(std::move(rows));
-  if (keep) {
-    std::lock_guard<std::mutex> guard(cache.mutex);
-    cache.path = path;
-    cache.epoch = snapshot.logEpoch;
-    cache.seq = snapshot.logSeq;
-    cache.anchor = snapshot.mediaAgents;
-    cache.rows = shared;
-  }
-  out = std::move(shared);
+  out = std::make_shared<const std::vector<StoredSetting>>(std::move(rows));
+  kept().keep(snapshot, out);
   return 0;
 }
 

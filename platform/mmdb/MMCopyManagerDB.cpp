@@ -8,27 +8,16 @@
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
 #include "platform/mmdb/MMConfigChangeLog.h"
+#include "platform/mmdb/MMKeptBeside.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace {
 
 std::string missingRow(int id) { return "No copy manager with id [" + std::to_string(id) + "]."; }
 
-// What the process last read, where in which database's change log, and
-// beside which lists: lists read anew (after MMMediaConfigDB::forgetLoaded)
-// read these anew too.
-struct Kept {
-  std::mutex mutex;
-  std::string path;
-  std::string epoch;
-  long long seq = -1;
-  std::shared_ptr<const std::vector<MMStoredMediaAgent>> anchor;
-  std::vector<MMStoredCopyManager> rows;
-};
-
-Kept& kept() {
-  static Kept* k = new Kept();  // lives for the whole process
-  return *k;
+MMKeptBeside<std::vector<MMStoredCopyManager>>& kept() {
+  static auto* kept = new MMKeptBeside<std::vector<MMStoredCopyManager>>();  // lives for the whole process
+  return *kept;
 }
 
 }  // namespace
@@ -44,18 +33,9 @@ bool MMCopyManagerDB::checkRow(const char* tag, const MMStoredCopyManager& row) 
 
 int MMCopyManagerDB::loadBeside(const MMStoredSnapshot& snapshot, std::vector<MMStoredCopyManager>& out) {
   static constexpr const char* kTag = "MMCopyManagerDB::loadBeside";
-  const std::string path = tkdb::currentDatabasePath();
-  // Kept only for a read the change log can place: one made inside an open
-  // transaction sees changes that may yet be rolled back.
-  const bool keep = snapshot.logSeq >= 0 && !tkdb::threadTransactionOpen();
-  if (keep) {
-    Kept& k = kept();
-    std::lock_guard<std::mutex> guard(k.mutex);
-    if (k.anchor && k.anchor == snapshot.mediaAgents && k.seq == snapshot.logSeq && k.epoch == snapshot.logEpoch &&
-        k.path == path) {
-      out = k.rows;
-      return 0;
-    }
+  if (auto rows = kept().find(snapshot)) {
+    out = *rows;
+    return 0;
   }
   if (!beginCall(kTag)) return -1;
   tkmmdb::registerChangeLog();
@@ -78,15 +58,7 @@ int MMCopyManagerDB::loadBeside(const MMStoredSnapshot& snapshot, std::vector<MM
     read.push_back({static_cast<int>(id), tkdb::textOf(row[1]), 0, static_cast<int>(limit), static_cast<int>(client),
                     tkdb::textOf(row[4])});
   }
-  if (keep) {
-    Kept& k = kept();
-    std::lock_guard<std::mutex> guard(k.mutex);
-    k.path = path;
-    k.epoch = snapshot.logEpoch;
-    k.seq = snapshot.logSeq;
-    k.anchor = snapshot.mediaAgents;
-    k.rows = read;
-  }
+  kept().keep(snapshot, std::make_shared<const std::vector<MMStoredCopyManager>>(read));
   out = std::move(read);
   return 0;
 }
