@@ -12,6 +12,7 @@
 #include "ezconfig/EzWizardFrame.h"
 #include "ezconfig/tapewizard/EZTapeLibraryPolicy.h"
 #include "frame/EvMMConfigMgr.h"
+#include "frame/MessageInfo.h"
 #include "frame/TextHelpers.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/archivemgr/AgingRule.h"
