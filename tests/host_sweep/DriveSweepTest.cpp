@@ -106,7 +106,7 @@ std::vector<Row> driveRows() {
        "onMsgAddDrivePool",
        std::string(kPools) + "onMsgAddDrivePool first={h:(master drive pool)} body=0 body=0 body=2\n" + kPools,
        kPools,
-       {"(drive pool) len 20: 3 \"DrivePool(ma2)_2\""}});
+       {"(drive pool) len 20: 5 \"DrivePool(ma2)_2\""}});
   return rows;
 }
 

@@ -8,11 +8,6 @@ namespace sweeptest {
 
 const std::vector<std::pair<std::string, std::string>>& knownLosses() {
   static const std::vector<std::pair<std::string, std::string>> losses = {
-      {"an added NDMP server's properties read back",
-       "NDMP OS type: the add writes the NDMP OS type into the client's operating-system id, so the properties answer "
-       "finds no NAS and sends nothing"},
-      {"an NDMP server's port set by an update reads back",
-       "NDMP OS type: the properties answer that would show the port sends nothing for the added server"},
       {"an IP library controller's library and volume range read back (operation 55)",
        "IP controller volume range: operation 55 stages the volume range and nothing stores it"},
       {"the first controller takes another controller's bus, type and text (operation 3 with 11007)",
