@@ -306,7 +306,8 @@ bool readStoredState(Work& w, const Entry& e, const MMConfigDeviceControllerInfo
     if (controllers.getInfo(static_cast<int>(r.deviceControllerId), row) != 0) {
       EvDebug::Error(kTag, "Failed to Get deviceCtrl Info for Client[%d], deviceControllerId [%d]",
                      static_cast<int>(r.clientId), static_cast<int>(r.deviceControllerId));
-      w.fail(-1, "");
+      w.fail(-1, "The device path [" + std::to_string(r.deviceControllerId) + "] of " + agentText(r) +
+                     " could not be read.");
       return false;
     }
   }
@@ -332,7 +333,8 @@ bool readStoredState(Work& w, const Entry& e, const MMConfigDeviceControllerInfo
   const int read = getOneRow(&pool, false, -1, 0);
   if (read != 0) {
     EvDebug::Error(kTag, "DB Query Failed with error code [%d]", read);
-    w.fail(-1, "");
+    w.fail(-1, "The drive pool of " + agentText(r) + " for mount path [" + std::to_string(w.mountPathId) +
+                   "] could not be read.");
     return false;
   }
   setInfoInt(previous, Info::kClassHash, Info::kMaxDrivesToSwitch, pool.getDataPtr()->MaxDrivesToSwitch);

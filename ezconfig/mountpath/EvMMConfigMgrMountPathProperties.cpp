@@ -7,8 +7,9 @@
 //
 // Every property is optional: an absent field, a tri-state of 2, writers
 // 1001 and a reserved space of 0 or less change nothing. Each property is
-// written as soon as it is checked, and a refusal keeps what was written
-// before it; the attribute bits go in one write.
+// written as soon as it is checked, inside the caller's transaction, so a
+// refusal undoes what was written before it; the attribute bits go in one
+// write.
 #include <cstdio>
 #include <string>
 

@@ -7,7 +7,8 @@
 // property steps (EvMMConfigMgrMountPathProperties.cpp) between the two.
 //
 // Nothing is sent before every check has passed: a refused share or
-// unshare changes nothing. The last device path of a device is never
+// unshare changes nothing, and a property change answered as failed keeps
+// none of its properties. The last device path of a device is never
 // removed. Texts of the request go into the entry whole or the request is
 // refused; they are checked first, before any property is written.
 //
@@ -329,9 +330,29 @@ void writeAudit(StorageLibraryRequest& w, MountPathShareWork& s, const DataPathC
 tkezconfig::StorageLibResult EvMMConfigMgr::StorageLibShareMountPath(tkezconfig::StorageLibraryRequest& w) {
   MountPathShareWork s;
   const DataPathCredential credential = dataPathCredential(w);
-  if (!textsFit(w, credential) || !front(w, s)) return failed();
-  if (w.operation == tkezconfig::kOpMountPathProperties && !StorageLibMountPathProperties(w, s)) return failed();
-  if (!buildEntry(w, s, credential) || !sendEntry(w, s)) return failed();
+  if (!textsFit(w, credential) || !front(w, s) || !buildEntry(w, s, credential)) return failed();
+  if (w.operation != tkezconfig::kOpMountPathProperties) {
+    if (!sendEntry(w, s)) return failed();
+    writeAudit(w, s, credential);
+    return {StorageLibOutcome::kSuccess, false};
+  }
+  // The properties are written one by one and the device path after them:
+  // a request answered as failed must keep none of them, so they are stored
+  // together or not at all.
+  DBtran tran(false);
+  const int started = tran.startTran();
+  if (started != 0) {
+    EvDebug::Error(kTag, "Failed to start a transaction: %s", DBtable::getErrorStr(started));
+    w.fail(std::string("The mount path's properties were not changed: ") + DBtable::getErrorStr(started));
+    return failed();
+  }
+  if (!StorageLibMountPathProperties(w, s) || !sendEntry(w, s)) return failed();  // rolled back
+  const int committed = tran.commitTran(0);
+  if (committed != 0) {
+    EvDebug::Error(kTag, "Failed to store the mount path's properties: %s", DBtable::getErrorStr(committed));
+    w.fail(std::string("The mount path's properties were not changed: ") + DBtable::getErrorStr(committed));
+    return failed();
+  }
   writeAudit(w, s, credential);
   return {StorageLibOutcome::kSuccess, false};
 }

@@ -3,13 +3,16 @@
 // library through the model's wizard configuration, then sets the
 // retention of the library's primary storage policy from the request's
 // first library record. ZQGui::GenericResp answers: 0 with a success text,
-// or -1 with the reason. No lock, no rights check, no audit record; a
-// configuration done before a later failure stays.
+// or -1 with the reason. No lock, no rights check, no audit record. A
+// library configured here without a storage policy gets the default one
+// first; a configuration done before a later failure (a database fault)
+// stays.
 #include <string>
 
 #include "ezconfig/EzWizardFrame.h"
 #include "ezconfig/tapewizard/EZTapeLibraryPolicy.h"
 #include "frame/EvMMConfigMgr.h"
+#include "frame/MessageInfo.h"
 #include "frame/TextHelpers.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/archivemgr/AgingRule.h"
@@ -46,8 +49,9 @@ void configure(WizardFrame& frame, Request& request) {
   // Only a library-management object of this configuration.
   ZQMACLms* lms = config.FindObject<ZQMACLms>(handle);
 
-  if (request.getint64(Request::kConfigure.tag, Request::kClassHash, Request::kConfigure.hash) != 0 &&
-      !config.EZConfig(handle, secondHandle)) {
+  const bool configuring =
+      request.getint64(Request::kConfigure.tag, Request::kClassHash, Request::kConfigure.hash) != 0;
+  if (configuring && !config.EZConfig(handle, secondHandle)) {
     std::string error;
     config.GetLastError(error);
     EvDebug::Error(kTag, "Failed to configure library, due to Error: %s.", error.c_str());
@@ -61,7 +65,17 @@ void configure(WizardFrame& frame, Request& request) {
   const std::string alias = library != nullptr ? library->GetAliasName() : lms->GetName();
 
   tkezconfig::TapePolicy policy;
-  switch (tkezconfig::findTapePolicy(libraryId, alias, kTag, policy)) {
+  tkezconfig::PolicySearch search = tkezconfig::findTapePolicy(libraryId, alias, kTag, policy);
+  // A library configured just now has no storage policy yet, and the
+  // retention needs one: it gets the default policy the drive step gives a
+  // library, so that a configuration answered as failed is never kept for
+  // want of it.
+  if (configuring && search == tkezconfig::PolicySearch::kNone &&
+      EvMMConfigMgr::CreateDefaultStoragePolicyForTapeLib(libraryId, alias,
+                                                          static_cast<int>(frame.record().userId)) == 0) {
+    search = tkezconfig::findTapePolicy(libraryId, alias, kTag, policy);
+  }
+  switch (search) {
     case tkezconfig::PolicySearch::kFound:
       break;
     case tkezconfig::PolicySearch::kRowUnreadable:

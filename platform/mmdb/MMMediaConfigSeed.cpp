@@ -110,6 +110,14 @@ int MMMediaConfigDB::seedDemo(int& made, std::string& report, DBtran* tran) {
       code = insert("INSERT INTO \"MMMountPathToStorageDevice\" (\"MountPathId\", \"DeviceId\") VALUES (?, ?)",
                     {mountPath, device}, ignored, 0);
       if (code != DB_OK) return code;
+      // The media-management service gives every agent with a path to a
+      // disk library's device a drive pool of the library, as it does for
+      // a mount path added later: changing the path's properties or its
+      // device paths reads it.
+      code = insert("INSERT INTO \"MMDrivePool\" (\"DrivePoolName\", \"DrivePoolEnabled\", \"ClientId\", "
+                    "\"MasterPoolId\", \"MaxDrivesToSwitch\") VALUES (?, 1, ?, ?, -1)",
+                    {std::string("DrivePool(") + std::to_string(agents[i]) + ")", agents[i], diskMaster}, ignored, 0);
+      if (code != DB_OK) return code;
     }
     seeded = true;
     return DB_OK;
@@ -124,6 +132,6 @@ int MMMediaConfigDB::seedDemo(int& made, std::string& report, DBtran* tran) {
            " objects: media agents ma1 and ma2; tape library TapeLib1 with a controller on ma1, master pool "
            "MasterPool(TapeLib1), drive pools DrivePool(ma1) and DrivePool(ma2), drives Drive1 and Drive2 with "
            "a drive path from each agent; disk library DiskLib1 with mount paths /srv/disklib1/mp1 (ma1) and "
-           "/srv/disklib1/mp2 (ma2) on two disk devices";
+           "/srv/disklib1/mp2 (ma2) on two disk devices, each agent with a drive pool of it";
   return 0;
 }

@@ -2,6 +2,7 @@
 #include "platform/nasclient/DemoNas.h"
 
 #include <cstdio>
+#include <string>
 
 #include "platform/db/DBSession.h"
 #include "platform/external/Cipher.h"
@@ -40,6 +41,16 @@ int seedDemoNas(std::string& report) {
   library.driveCount = 4;
   library.slotCount = 40;
   tkndmpdetect::scriptNdmpLibrary(kDemoFilerHost, kDemoFilerLibraryPath, library);
+  // ... and the library's drives, which the filer answers for at its tape
+  // device paths as any filer with a library does.
+  for (int d = 0; d < library.driveCount; ++d) {
+    tkndmpdetect::Drive drive;
+    drive.vendor = "DEMO";
+    drive.product = "LTO-9";
+    drive.serialNumber = "NSN000" + std::to_string(d + 1);
+    drive.identification = "NDRV" + std::to_string(d + 1);
+    tkndmpdetect::scriptNdmpDrive(kDemoFilerHost, kDemoFilerDrivePath + std::to_string(d), drive);
+  }
 
   tkdb::Session session;
   const int rc = session.atomically([&] {

@@ -85,6 +85,8 @@ constexpr const char* kAddMissing = "Did not receive required data for the new v
 constexpr const char* kDeleteWithoutDevice = "Did not receive device name of volume to be deleted.";
 constexpr const char* kDeleteWithoutVolume = "Did not receive SNRVolume.Id of the volume to be deleted.";
 constexpr const char* kUpdateWithoutVolume = "Did not receive volume ID of the volume to be updated.";
+constexpr const char* kUpdateWithoutDevice =
+    "Did not receive device name of the volume whose access path or history name is to be updated.";
 
 // Everything the request's elements said so far.
 struct Received {
@@ -353,6 +355,10 @@ tksanvol::RecordOutcome SetVolume::remove(tksanvol::StreamContext& context) {
 // and its device name's access path, in that order.
 tksanvol::RecordOutcome SetVolume::update(tksanvol::StreamContext& context) {
   if (!m_r.volumeId) return context.answer.missingInformation(kUpdateWithoutVolume);
+  // The access path and the history name belong to the device name: without
+  // it they would be dropped under a "Success", so nothing is changed.
+  if (!m_r.deviceName && (m_r.accessPath || (m_r.historyName && !m_r.historyName->empty())))
+    return context.answer.missingInformation(kUpdateWithoutDevice);
   const int32_t volumeId = static_cast<int32_t>(*m_r.volumeId);
   QuerySNRVolumeByIdV4Args_t query;
   query.volumeId = volumeId;

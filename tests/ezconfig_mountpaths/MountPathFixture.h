@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/mmdb/MMBaseDB.h"
 #include "platform/testkit/audit.h"
 #include "platform/testkit/mmdb.h"
 #include "tests/ezconfig_storagelib/StorageLibFixture.h"
@@ -60,6 +61,12 @@ class MountPathTest : public StorageLibTest {
     testkit::audit::reset();
   }
 
+  // The text of a media-management or table-access code.
+  static std::string errorText(int code) {
+    char text[1025];
+    ErrorTrans::getErrorString(code, text, sizeof text, 0);
+    return text;
+  }
   long long count(const std::string& table, const std::string& where = "1 = 1") {
     return m_db.scalar("SELECT COUNT(*) FROM " + table + " WHERE " + where);
   }

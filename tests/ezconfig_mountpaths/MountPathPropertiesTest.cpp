@@ -4,10 +4,12 @@
 // audit record listing every change; and what a refusal keeps.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/mmdb/MMBaseDB.h"
+#include "platform/mmdb/ZQMMClientInfo.h"
 #include "tests/ezconfig_mountpaths/MountPathFixture.h"
 
 namespace mountpathtest {
@@ -197,12 +199,49 @@ TEST_F(MountPathProperties, EveryChangeIsAuditedInTheRecordsOrder) {
   EXPECT_EQ(row("Attribute"), 0x210A);
 }
 
-TEST_F(MountPathProperties, ARefusalKeepsTheEarlierWritesAndAuditsNothing) {
+TEST_F(MountPathProperties, ARefusalUndoesTheEarlierWritesAndAuditsNothing) {
   expectRefused(change({{64, -1}, {66, 4096}, {76, 3}}), catalogueText(0x23000a06));
-  EXPECT_EQ(row("MaxConcurrentWriters"), 1000);
-  EXPECT_EQ(row("MagneticSpaceRsrvInMB"), 4096);
+  EXPECT_EQ(row("MaxConcurrentWriters"), 10);
+  EXPECT_EQ(row("MagneticSpaceRsrvInMB"), 0);
   EXPECT_TRUE(auditsOf(kAuditProperties).empty());
   EXPECT_TRUE(testkit::mmdb::calls("ZQMMDeviceInfo::configDeviceControllerList").empty());
+}
+
+TEST_F(MountPathProperties, AFailureOfTheDevicePathKeepsNoPropertyAndNoRename) {
+  struct Case {
+    const char* name;
+    std::function<void()> arm;
+    std::string text;
+    std::size_t sent;  // calls that reached the service
+  };
+  const Case cases[] = {
+      {"the agent has no drive pool of the library",
+       [&] { ASSERT_EQ(m_db.exec("DELETE FROM MMDrivePool WHERE ClientId = 2"), 0); }, catalogueText(0x230006ec), 0},
+      {"the service refuses the device path",
+       [] { testkit::mmdb::failNext("ZQMMDeviceInfo::configDeviceControllerList", ZQMM_ERR_BAD_REQUEST, "bad"); },
+       errorText(ZQMM_ERR_BAD_REQUEST), 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testkit::mmdb::reset();
+    c.arm();
+    expectRefused(change({{64, 5}, {66, 4096}, {71, 1}, {96, 0}, {55, "Renamed"}}), c.text);
+    EXPECT_EQ(row("MaxConcurrentWriters"), 10);
+    EXPECT_EQ(row("MagneticSpaceRsrvInMB"), 0);
+    EXPECT_EQ(row("Attribute"), 0);
+    EXPECT_EQ(row("IsEnabled"), 1);
+    EXPECT_EQ(m_db.text("SELECT AliasName FROM MMDevice WHERE DeviceId = 60"), "dev60");
+    EXPECT_EQ(m_db.text("SELECT Folder FROM MMDeviceController WHERE DeviceControllerId = 500"), "base1");
+    EXPECT_EQ(testkit::mmdb::calls("ZQMMDeviceInfo::configDeviceControllerList").size(), c.sent);
+    EXPECT_TRUE(auditsOf(kAuditProperties).empty());
+    ASSERT_EQ(m_db.exec("INSERT OR IGNORE INTO MMDrivePool (DrivePoolId, MasterPoolId, ClientId, MaxDrivesToSwitch) "
+                        "VALUES (20, 10, 2, 7)"),
+              0);
+  }
+  // Once the agent's drive pool is there, the same change is stored whole.
+  ASSERT_TRUE(change({{64, 5}, {66, 4096}, {71, 1}, {96, 0}, {55, "Renamed"}}).success);
+  EXPECT_EQ(row("MaxConcurrentWriters"), 5);
+  EXPECT_EQ(m_db.text("SELECT AliasName FROM MMDevice WHERE DeviceId = 60"), "Renamed");
 }
 
 TEST_F(MountPathProperties, MissingNamesAreRefusedEvenWithAMountPathId) {

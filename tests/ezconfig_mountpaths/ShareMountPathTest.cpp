@@ -24,11 +24,6 @@ class ShareMountPath : public MountPathTest {
   static Fields second(long long access = 4, const std::string& path = "/ma3/path") {
     return {{7, kMa3}, {24, path}, {54, access}};
   }
-  static std::string errorText(int code) {
-    char text[1025];
-    ErrorTrans::getErrorString(code, text, sizeof text, 0);
-    return text;
-  }
   long long ma3Access() {
     return m_db.scalar("SELECT DeviceAccessType FROM MMDeviceController WHERE ClientId = 3 AND DeviceId = 60");
   }

@@ -50,6 +50,8 @@ TEST_F(Sweep, EveryFailingCallOfTheWizardsRequestsEndsAnsweredWithEachStepWhole)
       {"listing with detection", kListId, [] { return listText({}, {}, 1); }, 0},
       {"private listing", kListId, [] { return listText({}); }, kRequestOriginPrivateConfig},
       {"configuration", kConfigureId, [&] { addPolicy(); return configureText(libraryHandle(), 21, 1); }, 0},
+      {"configuration that makes the default policy", kConfigureId,
+       [&] { return configureText(libraryHandle(), 21, 1); }, 0},
       {"drives", kDrivesId, [&] { return drivesText(pathHandles()); }, 0},
       {"alias", kAliasId, [&] { return aliasText(pathHandles()[0], "Bay1"); }, 0},
   };

@@ -248,13 +248,42 @@ std::vector<Row> diskRows() {
       "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"ClientId\" = 2 AND \"Folder\" = "
       "'/srv/disklib1/mp1'";
   rows.back().rowValue = "1";
-  // On mount path 3: the demonstration's own mount paths have no drive pool
-  // of their agent, which a change needs.
   rows.push_back(storageLibrary(
       "a device path's folder changed is stored",
       std::string(kAddMp3) + "device-paths 3 path agent=1 17=2 1=3 2=3 4=/srv/disklib1/mp3-new 13=4", "", {}));
   rows.back().rowQuery = "SELECT \"Folder\" FROM \"MMDeviceController\" WHERE \"DeviceControllerId\" = 3";
   rows.back().rowValue = "/srv/disklib1/mp3-new";
+  // The demonstration's own mount paths: each agent has its drive pool of
+  // the library, as a mount path added through the host gets one.
+  rows.push_back(storageLibrary("a demonstration mount path's device path folder changed is stored",
+                                "device-paths 1 path agent=1 17=2 1=1 2=1 4=/srv/disklib1/mp1-new 13=4", "", {}));
+  rows.back().rowQuery = "SELECT \"Folder\" FROM \"MMDeviceController\" WHERE \"DeviceControllerId\" = 1";
+  rows.back().rowValue = "/srv/disklib1/mp1-new";
+  rows.push_back(storageLibrary(
+      "a demonstration mount path's writers and device name read back (storage-library 8)",
+      "storage-library 43=8 8=DiskLib1 3=ma1 23=1 24=/srv/disklib1/mp1 second.64=5 second.55=Renamed-Dev",
+      "onMsgGetDiskDevices", {"\"Renamed-Dev\""}));
+  rows.back().rowQuery = "SELECT \"MaxConcurrentWriters\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1";
+  rows.back().rowValue = "5";
+  rows.push_back(storageLibrary("a demonstration mount path shared with a second agent is stored (storage-library 64)",
+                                "storage-library 43=64 8=DiskLib1 3=ma1 23=1 second.3=ma2 second.24=/mnt/ma2/mp1",
+                                "", {}));
+  rows.back().rowQuery = "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"Folder\" = '/mnt/ma2/mp1'";
+  rows.back().rowValue = "1";
+  {
+    // Without its agent's drive pool the change is refused, and none of its
+    // properties is kept.
+    Row refused = storageLibrary(
+        "a mount path's property change refused for want of a drive pool keeps nothing (storage-library 8)",
+        "storage-library 43=8 8=DiskLib1 3=ma1 23=1 24=/srv/disklib1/mp1 second.64=5 second.55=Renamed-Dev",
+        "onMsgGetDiskDevices", {"!\"Renamed-Dev\"", "\"DiskLib1 device 1\""});
+    refused.before = "DELETE FROM \"MMDrivePool\" WHERE \"MasterPoolId\" IN (SELECT \"MasterPoolId\" FROM "
+                     "\"MMMasterPool\" WHERE \"LibraryId\" = 2);";
+    refused.rowQuery = "SELECT \"MaxConcurrentWriters\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1";
+    refused.rowValue = "10";
+    refused.changeExit = 3;
+    rows.push_back(refused);
+  }
   rows.push_back(storageLibrary("a device path removed is gone",
                                 "device-paths 1 path agent=2 17=1 1=1 4=/srv/disklib1/mp1 13=4\n"
                                 "device-paths 1 path agent=2 17=3 1=1 2=3",

@@ -54,7 +54,10 @@ std::vector<Row> driveRows() {
                   "onMsgSetMMDrive",
                   "onMsgSetMMDrive 4001=58 11058=filer2 11024=s:/dev/nrst0 2052=0",
                   "",
-                  {}});
+                  {},
+                  "SELECT COUNT(*) FROM \"MMDrive\" WHERE \"SerialNumber\" = 'NSN0001'",
+                  "0"});
+  rows.back().outsideWorld = true;
   rows.push_back({"a drive's id set by operation 3 is stored",
                   "onMsgSetMMDrive",
                   std::string(kPaths) + "onMsgSetMMDrive 4001=3 11003=u64:{h:\"Drive1\"} 11135=s:ACS-0,1,2,3 2052=0",
@@ -103,7 +106,7 @@ std::vector<Row> driveRows() {
        "onMsgAddDrivePool",
        std::string(kPools) + "onMsgAddDrivePool first={h:(master drive pool)} body=0 body=0 body=2\n" + kPools,
        kPools,
-       {"(drive pool) len 20: 3 \"DrivePool(ma2)_2\""}});
+       {"(drive pool) len 20: 5 \"DrivePool(ma2)_2\""}});
   return rows;
 }
 

@@ -63,6 +63,16 @@ std::vector<Row> sanRows() {
       "SELECT (SELECT \"accessPath\" FROM \"SNRVolumeDeviceNameFull\" WHERE \"volumeId\" = 1) || ',' || "
       "(SELECT \"historyName\" FROM \"QuillmereHistoryName\" WHERE \"volumeId\" = 1)";
   rows.back().rowValue = "/export/b,history-b";
+  rows.push_back(san("a SAN volume's access path and history name sent without its device name are refused",
+                     "onMsgSetSANVolume",
+                     std::string(kRecordSdb) +
+                         "\nonMsgSetSANVolume 11618=1 11773=s:/export/b 11724=s:history-b 11712=1 4106=2 4001=3 2052=0",
+                     "", {}));
+  rows.back().rowQuery =
+      "SELECT IFNULL((SELECT \"accessPath\" FROM \"SNRVolumeDeviceNameFull\" WHERE \"volumeId\" = 1), '') || ',' || "
+      "(SELECT COUNT(*) FROM \"QuillmereHistoryName\")";
+  rows.back().rowValue = ",0";
+  rows.back().changeExit = 3;
   rows.push_back(san("a snapshot mounted on a volume records its mount point", "onMsgVolumeMountPointCommand",
                      "onMsgVolumeMountPointCommand 11633=hdr12:1,101,0:E: 11653=hdr12:0,101,1:/mnt/snap 11675=NTFS "
                      "4106=2 4001=1 2052=0",

@@ -40,9 +40,12 @@ std::vector<Row> xmlRows() {
                       "</ZQGui_EZConfigureTapeLibraryReq>'",
                   "libraries",
                   {"\"TAPE-4_LIB0004\"", "!(tape or optical library, not configured)"}});
-  // The library is configured, then the answer is a failure: no primary
-  // storage policy of the new library is found to take the retention.
-  rows.back().changeExit = 3;
+  // The new library gets the default storage policy, which takes the
+  // retention.
+  rows.back().rowQuery =
+      "SELECT G.\"name\" || ',' || R.\"retentionDays\" FROM \"archGroup\" G JOIN \"archGroupCopy\" C ON "
+      "C.\"archGroupId\" = G.\"id\" JOIN \"archAgingRule\" R ON R.\"copyId\" = C.\"id\"";
+  rows.back().rowValue = "SP_TAPE-4_LIB0004,30";
   rows.push_back({"a detected drive configured by the wizard stores its library",
                   "onMsgEZConfigureTapeLibraryDrives",
                   std::string(kTapeListing) +

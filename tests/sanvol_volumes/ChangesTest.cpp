@@ -181,6 +181,43 @@ TEST_F(Changes, ADeleteOrUpdateWithoutItsIdsIsRefusedWithItsText) {
   EXPECT_TRUE(serviceCalls().empty());
 }
 
+TEST_F(Changes, AnUpdateOfAnAccessPathOrHistoryNameWithoutItsDeviceNameIsRefusedAndChangesNothing) {
+  const int32_t volumeId = addVolume(SNRVolumeRecordV4_t{});
+  const struct {
+    const char* name;
+    const char* accessPath;   // null: not sent
+    const char* historyName;  // null: not sent
+    bool refused;
+  } cases[] = {
+      {"access path", "/export/b", nullptr, true},
+      {"history name", nullptr, "history-b", true},
+      {"both", "/export/b", "history-b", true},
+      {"an empty history name names nothing to store", nullptr, "", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testkit::replicadb::journal().reset();
+    tktest::StreamBuilder b;
+    b.i32(11618, volumeId).u32(11712, 1);
+    if (c.accessPath != nullptr) b.text(11773, c.accessPath);
+    if (c.historyName != nullptr) b.text(11724, c.historyName);
+    EXPECT_EQ(handler.onMsgSetSANVolume(stream(b.u32(4106, 2).op(3).end()).get()), c.refused ? 0 : 1);
+    if (c.refused) {
+      expectFailure(client.replies().at(0), tktest::catalogueText(0x39000089));
+      EXPECT_TRUE(logged("EvSANVolMgr::onMsgSetSANVolume", -1,
+                         "Did not receive device name of the volume whose access path or history name is to be "
+                         "updated."));
+      EXPECT_TRUE(serviceCalls().empty());
+    } else {
+      expectOperationAnswer(client.replies().at(0), 3, 1, "Success");
+    }
+    SNRVolumeRecordV4_t after;
+    ASSERT_TRUE(testkit::replicadb::row(volumeId, after));
+    EXPECT_EQ(after.qmProtected, !c.refused);
+    EXPECT_TRUE(testkit::replicadb::rows<QuillmereHistoryNameRecord_t>().empty());
+  }
+}
+
 TEST_F(Changes, AnUpdateSendingOnlyTheAccessPathKeepsTheUnsentFields) {
   SNRVolumeRecordV4_t volume;
   volume.blockSize = 4096;
