@@ -92,12 +92,12 @@ std::vector<Row> driveRows() {
        std::string(kPools) + "onMsgSetMMMasterDrivePool 4001=3 11003=u64:{h:(master drive pool)} 8258=s:Master2 2052=0",
        kPools,
        {"(master drive pool) len 11: 1 \"Master2\""}});
-  rows.push_back({"an added master pool reads back configured as the session showed it",
+  rows.push_back({"an added master pool reads back configured, as the session showed it",
                   "onMsgAddMasterDrivePool",
                   "libraries\nonMsgAddMasterDrivePool handle={h:(library) len 12: 1 \"TapeLib1\"}\nmaster-pools "
                   "{h:(library) len 12: 1 \"TapeLib1\"}",
                   "libraries\nmaster-pools {h:(library) len 12: 1 \"TapeLib1\"}",
-                  {"\"MasterPool(TapeLib1)_2\"", "21 (master drive pool, not configured)"}});
+                  {"\"MasterPool(TapeLib1)_2\"", "20 (master drive pool)"}});
   // The master pool's handle in the first word (the high word, the count's
   // place, is 0), the media agent's id in the second word of the stream
   // area.
