@@ -265,8 +265,12 @@ TEST_F(WriteBack, ADeleteRemovesTheRowsAndTheHandlesOfWhatGoesWithIt) {
   ASSERT_TRUE(config->DeleteObject(lms)) << config->GetLastError();
   EXPECT_EQ(config->FindObject(lmsHandle), nullptr);
   EXPECT_EQ(config->FindObject(poolHandle), nullptr);
-  for (const char* table : {"MMDrive", "MMDrivePath", "MMDrivePool", "MMLibraryController"})
+  for (const char* table : {"MMDrive", "MMDrivePath", "MMLibraryController"})
     EXPECT_EQ(db.scalar(std::string("SELECT COUNT(*) FROM ") + table), 0) << table;
+  // The disk library's agents keep their drive pools of it.
+  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMDrivePool WHERE MasterPoolId NOT IN (SELECT MasterPoolId FROM "
+                      "MMMasterPool WHERE LibraryId IN (SELECT LibraryId FROM MMLibrary))"),
+            0);
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMLibrary"), 1);
   EXPECT_EQ(elements(ma1->GetLibControllerList()).size(), 0u);
   EXPECT_EQ(config->GetObjectCount(), 2u + 1u + 1u + 2u + 2u) << "agents, disk library, mount path, devices, volumes";
