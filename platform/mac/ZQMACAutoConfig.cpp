@@ -84,7 +84,11 @@ int insertFolderDevice(tkdb::Session& s, const FolderDevice& d, int& deviceId, i
 
 bool storedPasswordForm(const std::string& plain, std::string& stored) {
   stored.clear();
-  return plain.empty() || tkpassword::storedForm(plain, stored);
+  if (plain.empty()) return true;
+  // The form must fit the password column, as the service's buffer for it did.
+  if (tkpassword::storedForm(plain, stored) && stored.size() < static_cast<std::size_t>(kEncryptSize)) return true;
+  tkpassword::wipe(stored);
+  return false;
 }
 
 namespace {
