@@ -73,6 +73,33 @@ std::string bornRow(int kind, const std::string& key) {
          std::to_string(kind) + ", " + key + ", random()); ";
 }
 
+// Where the counter row of the table of `kind` is kept in sqlite_sequence:
+// a rowid of its own, below any the engine gives (it gives one above the
+// highest), so that the trigger of every insert finds the counter by a
+// seek rather than a scan of the table's rows by name.
+long long counterSlot(int kind) { return -1000LL - kind; }
+
+std::string quotedText(const std::string& text) { return "'" + text + "'"; }
+
+// The table's counter row, made as the engine would make it at the
+// table's first insert (the highest id so far) when it has none yet, and
+// moved to its slot. Only a table with an identity has a counter that the
+// engine keeps: any other keeps no row, so that every insert of it gets a
+// birth. A slot another row holds leaves the counter where it is: the
+// triggers then find it by name, as they do after anything renumbers the
+// table's rows (a VACUUM).
+std::string pinnedCounter(const std::string& table, int kind, const std::string& key) {
+  const std::string name = quotedText(table);
+  const std::string slot = std::to_string(counterSlot(kind));
+  return "INSERT INTO sqlite_sequence (\"name\", \"seq\") SELECT " + name + ", (SELECT IFNULL(MAX(" +
+         quotedName(key) + "), 0) FROM " + quotedName(table) +
+         ") WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE \"name\" = " + name +
+         ") AND EXISTS (SELECT 1 FROM sqlite_master WHERE \"type\" = 'table' AND \"name\" = " + name +
+         " AND \"sql\" LIKE '%AUTOINCREMENT%'); "
+         "UPDATE sqlite_sequence SET rowid = " + slot + " WHERE \"name\" = " + name + " AND rowid <> " + slot +
+         " AND NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE rowid = " + slot + "); ";
+}
+
 // A new birth for an inserted row whose id an earlier row of the table may
 // have had; none for an id above every one the table ever gave. The
 // table's identity counter (sqlite_sequence) still holds, while the
@@ -80,14 +107,18 @@ std::string bornRow(int kind, const std::string& key) {
 // used: a row under an id above it is the first of its id, whatever made
 // it, and keeps birth 0 (no row), which no reader can have seen for
 // another row of that id. An id at or below it (an id given by hand, a row
-// replaced, a table without a counter yet) gets a birth. So the inserts
-// of the console and of the table access, which take new ids, write no
-// birth, and a deleted row's birth can stay: the next row of its id gets
-// another.
+// replaced, a table without a counter) gets a birth. So the inserts of the
+// console and of the table access, which take new ids, write no birth, and
+// a deleted row's birth can stay: the next row of its id gets another.
+// The counter is looked up in its slot (pinnedCounter) and by name when it
+// is not there.
 std::string bornIfKnownId(const std::string& table, int kind, const std::string& key) {
+  const std::string name = quotedText(table);
   return "INSERT OR REPLACE INTO \"MMConfigBirth\" (\"Kind\", \"ObjectId\", \"Birth\") SELECT " +
          std::to_string(kind) + ", " + key + ", random() WHERE " + key +
-         " <= IFNULL((SELECT \"seq\" FROM sqlite_sequence WHERE \"name\" = '" + table + "'), " + key + "); ";
+         " <= COALESCE((SELECT \"seq\" FROM sqlite_sequence WHERE rowid = " + std::to_string(counterSlot(kind)) +
+         " AND \"name\" = " + name + "), (SELECT \"seq\" FROM sqlite_sequence WHERE \"name\" = " + name + "), " +
+         key + "); ";
 }
 
 std::string goneRow(int kind, const std::string& key) {
@@ -152,10 +183,11 @@ void registerChangeLog() {
       const std::string oldKey = key.empty() ? "NULL" : "OLD." + quotedName(key);
       const std::string prefix = "MMConfigChange_" + table + "_";
       auto trigger = [&](const char* suffix, const std::string& event, const std::string& body,
-                         const std::string& when = "") {
+                         const std::string& when = "", const std::string& before = "") {
         const std::string name = prefix + suffix;
-        tkdb::registerTrigger(name, table, renewingEpoch("CREATE TRIGGER IF NOT EXISTS " + quotedName(name) + " AFTER " +
-                                                 event + " ON " + quotedName(table) + when + " BEGIN " + body + "END"));
+        tkdb::registerTrigger(name, table,
+                              renewingEpoch(before + "CREATE TRIGGER IF NOT EXISTS " + quotedName(name) + " AFTER " +
+                                            event + " ON " + quotedName(table) + when + " BEGIN " + body + "END"));
       };
       if (w.birthKey == nullptr) {
         trigger("insert", "INSERT", logRow(kind, newKey));
@@ -166,10 +198,14 @@ void registerChangeLog() {
         // delete leaves the birth. A database whose births had triggers
         // of their own (a birth for every row, taken at every delete)
         // gets these in their place.
+        // The trigger's making pins the table's counter first: a
+        // database whose trigger looked the counter up by name only
+        // ("insert_born") gets this one in its place.
         const std::string bornKey = "NEW." + quotedName(w.birthKey);
-        trigger("insert_born", "INSERT", logRow(kind, newKey) + bornIfKnownId(table, kind, bornKey));
+        trigger("insert_counted", "INSERT", logRow(kind, newKey) + bornIfKnownId(table, kind, bornKey), "",
+                pinnedCounter(table, kind, w.birthKey));
         trigger("delete", "DELETE", logRow(kind, oldKey));
-        for (const char* older : {"insert", "born", "gone"}) tkdb::retireTrigger(prefix + older);
+        for (const char* older : {"insert", "born", "gone", "insert_born"}) tkdb::retireTrigger(prefix + older);
       }
       std::string update = logRow(kind, oldKey);
       if (!key.empty()) {

@@ -86,7 +86,7 @@ TEST_F(References, AMountPathTableOfAnOlderBuildIsRebuiltWithItsRowsAndGivesNoId
       "INSERT INTO MMLibrary (LibraryId, LibraryName, AliasName, LibraryTypeId) VALUES (5, 'd', 'Disk5', 3); "
       "INSERT INTO MMMountPath (MountPathId, MountPathName, LibraryId, MaxConcurrentWriters) VALUES "
       "(4, '/mnt/a', 5, 3), (7, '/mnt/b', 5, 9)");
-  for (const char* event : {"insert_born", "delete", "update"})
+  for (const char* event : {"insert_counted", "delete", "update"})
     db.execElsewhere(tkdb::schemaStatementFor(std::string("MMConfigChange_MMMountPath_") + event));
   ASSERT_EQ(db.scalar("SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = 'MMMountPath'"), 3);
 
