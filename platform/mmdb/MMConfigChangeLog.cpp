@@ -74,10 +74,12 @@ std::string bornRow(int kind, const std::string& key) {
 }
 
 // Where the counter row of the table of `kind` is kept in sqlite_sequence:
-// a rowid of its own, below any the engine gives (it gives one above the
-// highest), so that the trigger of every insert finds the counter by a
-// seek rather than a scan of the table's rows by name.
-long long counterSlot(int kind) { return -1000LL - kind; }
+// a rowid of its own, so that the trigger of every insert finds the
+// counter by a seek rather than a scan of the table's rows by name. The
+// slots lie far below the rowids the engine gives (one above the highest),
+// in the order of the kinds, so that a counter row made later lands above
+// every slot of a kind with births.
+long long counterSlot(int kind) { return -1000000LL + kind; }
 
 std::string quotedText(const std::string& text) { return "'" + text + "'"; }
 
