@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
+#include <iterator>
 #include <mutex>
 #include <thread>
 #include <tuple>
@@ -87,6 +89,23 @@ int silent(TkHandlers* h, MessageInfo* m) {
   return 0;
 }
 
+// A stream handler that changes its record's head and overwrites its own
+// stream, and answers nothing.
+int scribble(TkHandlers* h, MessageInfo* m) {
+  record("Scribble", h, m);
+  std::memset(m->elementStream, '#', strnlen(m->elementStream, sizeof m->elementStream));
+  m->socket = CWySocket(-7);
+  m->secureSocket.SetEstablished(false);
+  m->userId = 99;
+  m->requestKind = 7;
+  m->autoRefreshGuiId = 8;
+  m->origin = 9;
+  m->sequenceNumber = 42;
+  m->objectHandle = ~0ull;
+  m->setLoginName("mallory");
+  return 0;
+}
+
 int throws(TkHandlers*, MessageInfo*) { throw "Not enough memory to initialize ZqCriticalSection"; }
 
 long long xmlDispatch(TkHandlers* h, MessageInfo* m, unsigned long id, std::string& text) {
@@ -103,6 +122,7 @@ long long xmlOne(TkHandlers*, MessageInfo*, unsigned long, std::string& text) {
 const TkHandlerEntry kTable[] = {
     {"Record", kTkHandlerStream, recordAndAnswer, nullptr, 0},
     {"Silent", kTkHandlerStream, silent, nullptr, 0},
+    {"Scribble", kTkHandlerStream, scribble, nullptr, 0},
     {"Throws", kTkHandlerStream, throws, nullptr, 0},
     {"XmlDispatch", kTkHandlerXml, nullptr, xmlDispatch, 0},
     {"XmlOne", kTkHandlerXml, nullptr, xmlOne, 0x0DF9BE39},
@@ -233,6 +253,53 @@ TEST_F(DispatchTest, StreamHandlerGetsAFreshRecordOfItsRequest) {
   EXPECT_EQ(s[0].handlersSerial, s[1].handlersSerial);
   EXPECT_EQ(g_created.load(), 1);
   EXPECT_EQ(g_destroyed.load(), 1);
+}
+
+TEST_F(DispatchTest, EachRequestOfAConnectionGetsARecordWithNothingOfTheRequestsBefore) {
+  // Streams longer and shorter than the one before, the longest there is,
+  // none, and an XML request among them; the scribbling handler changes its
+  // record's head and overwrites its stream before the next request comes.
+  struct Row {
+    const char* handler;
+    std::size_t length;
+    char fill;
+  };
+  const Row rows[] = {{"Scribble", 3000, 'a'}, {"Silent", 10, 'b'},     {"Scribble", 63536, 'c'},
+                      {"Silent", 0, '\0'},     {"XmlDispatch", 0, '\0'}, {"Scribble", 1, 'd'},
+                      {"Silent", 2, 'e'}};
+  Connection c(m_dispatcher);
+  int64_t sequence = 0;
+  for (const Row& row : rows) {
+    ++sequence;
+    if (std::string(row.handler) == "XmlDispatch") {
+      tkwire::XmlRequest x;
+      x.handler = row.handler;
+      x.userId = 5;
+      x.sequence = sequence;
+      x.messageId = 0x0D130098;
+      x.xml = "<req/>";
+      c.exchange(tkwire::encodeXmlRequest(x));
+    } else {
+      tkwire::StreamRequest r;
+      r.handler = row.handler;
+      r.userId = 5;
+      r.sequence = sequence;
+      r.stream = std::string(row.length, row.fill);
+      c.exchange(tkwire::encodeStreamRequest(r), kQuietMs);
+    }
+  }
+  c.close();
+
+  const std::vector<Seen> s = seen();
+  ASSERT_EQ(s.size(), std::size(rows));
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    SCOPED_TRACE(std::string(rows[i].handler) + ", request " + std::to_string(i + 1));
+    EXPECT_EQ(s[i].handler, rows[i].handler);
+    EXPECT_EQ(fields(*s[i].record), std::make_tuple(c.server(), true, 5u, 0u, 0u, 0u, std::string(),
+                                                    static_cast<int64_t>(i + 1), 0u, 0u));
+    EXPECT_EQ(std::string(s[i].record->elementStream, 63536),
+              std::string(rows[i].length, rows[i].fill) + std::string(63536 - rows[i].length, '\0'));
+  }
 }
 
 TEST_F(DispatchTest, XmlRequestIsAnsweredWithTheBufferAndTheResult) {
