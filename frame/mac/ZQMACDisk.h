@@ -104,6 +104,9 @@ class ZQMACDiskDevice : public ZQMACInterface {
   friend class ZQMACGraph;
   friend class ZQMACDiskVolume;
   void ForgetObject(const void* address) override;
+  // Marks every remote-host setting as changed: they are stored together,
+  // whichever the setters changed.
+  void MarkRemoteHostInfo();
 
   // ---- fields of the disk-device block ----
   bool m_bRemoteFileHost = false;

@@ -95,6 +95,13 @@ std::string ZQMACDiskDevice::GetGuidTypeString() const {
   }
 }
 
+void ZQMACDiskDevice::MarkRemoteHostInfo() {
+  // The password is kept encrypted, and only when one was given (the model
+  // never hands it out, so an empty one leaves the stored one as it is).
+  const void* members[] = {&m_bRemoteFileHost, &m_sRemoteHostVolume, &m_sRemoteHostUserName, &m_sRemoteHostPassword};
+  for (const void* member : members) MarkChanged(member);
+}
+
 bool ZQMACDiskDevice::UpdateRemoteHostInfo() {
   tkmac::journal().record("UpdateRemoteHostInfo", GetHandle(), m_sRemoteHostVolume, m_sRemoteHostUserName);
   if (tkmac::failed(*this, "UpdateRemoteHostInfo")) return false;
@@ -102,11 +109,7 @@ bool ZQMACDiskDevice::UpdateRemoteHostInfo() {
     SetLastError(tkmac::kErrorInvalidValue, "The disk device is not reached through a remote file host.");
     return false;
   }
-  // All of them, whichever were set: the password is kept encrypted, and
-  // only when one was given (the model never hands it out, so an empty one
-  // leaves the stored one as it is).
-  const void* members[] = {&m_bRemoteFileHost, &m_sRemoteHostVolume, &m_sRemoteHostUserName, &m_sRemoteHostPassword};
-  for (const void* member : members) MarkChanged(member);
+  MarkRemoteHostInfo();
   if (!ZQMACGraph::StoreRemoteHostInfo(this)) return false;
   ClearLastError();
   return true;

@@ -246,7 +246,6 @@ class ZQMACGraph {
     v->m_mountPoints = std::move(points);
   }
   static void SetSanDBId(ZQMACDiskVolume* v, int id) { v->NoteChange(); v->m_iSanDBId = id; }
-  static const std::string& GetRemoteHostPassword(const ZQMACDiskDevice* d) { return d->m_sRemoteHostPassword; }
 
   // ---- fields of the library listing ----
   struct DeviceIdentity {
@@ -372,15 +371,6 @@ class ZQMACGraph {
   // not stored in a database-backed instance; false, with the reason as the
   // object's last error, when nothing was written.
   static bool StoreChanges(ZQMACInterface* object);
-  // Writes columns of the object's table and settings of the object by
-  // name, as StoreChanges; a name the declarations do not give the
-  // object's kind is refused.
-  static bool StoreSettings(ZQMACInterface* object, const std::vector<MMStoredColumn>& columns,
-                            const std::vector<std::pair<std::string, std::string>>& values);
-  // Adds the encrypted form of a password given in plain text to `values`
-  // (nothing for an empty one); false with the object's last error.
-  static bool StoreEncryptedSetting(ZQMACInterface* object, const std::string& name, const std::string& plain,
-                                    std::vector<std::pair<std::string, std::string>>& values);
   // Writes the stored object `id` of `kind` in one step: its new name
   // (null: kept), configured state (kKeepConfigured: kept) and columns,
   // and its settings; false with the reason as the object's last error.

@@ -161,17 +161,9 @@ bool ZQMACDiskVolume::Configure(unsigned int mode) {
     // remote-host settings its volume was made with, among the model's own
     // settings: in the same step as the volume, or a re-read would find a
     // plain device without a path.
-    tkmac::SettingValues remote;
-    if (device->IsRemoveFileHost()) {
-      remote = {{tkmac::setting::kRemoteFileHost, "1"},
-                {tkmac::setting::kRemoteHostVolume, device->GetRemoteHostVolume()},
-                {tkmac::setting::kRemoteHostUserName, device->GetRemoteHostUserName()}};
-      if (!ZQMACGraph::StoreEncryptedSetting(this, tkmac::setting::kRemoteHostPassword,
-                                             ZQMACGraph::GetRemoteHostPassword(device), remote))
-        return false;
-    }
+    const bool remote = device->IsRemoveFileHost();
     DBtran tran(false);
-    if (!remote.empty()) {
+    if (remote) {
       const int started = tran.startTran();
       if (started != 0) {
         SetLastError(tkmac::kErrorDatabase,
@@ -184,10 +176,10 @@ bool ZQMACDiskVolume::Configure(unsigned int mode) {
       SetLastError(storedFailure(access), access.lastErrorText());
       return false;
     }
-    if (!remote.empty()) {
-      tkmac::ObjectSettingDB settings;
-      if (settings.store(static_cast<int>(MMStoredKind::Device), row.deviceId, remote) != 0) {
-        SetLastError(storedFailure(settings), settings.lastErrorText());
+    if (remote) {
+      device->MarkRemoteHostInfo();
+      if (!ZQMACGraph::StoreChanges(device)) {
+        SetLastError(device->GetLastErrorCode(), device->GetLastError());
         return false;
       }
       const int committed = tran.commitTran(0);

@@ -463,32 +463,6 @@ bool ZQMACGraph::StoreChanges(ZQMACInterface* object) {
   return true;
 }
 
-bool ZQMACGraph::StoreSettings(ZQMACInterface* object, const std::vector<MMStoredColumn>& columns,
-                               const tkmac::SettingValues& values) {
-  MMStoredKind kind;
-  if (!storedInDatabase(object, kind)) return true;
-  // A value the declarations do not name would be written and never read back.
-  for (const auto& [name, value] : values) {
-    const tkmac::StoredSettingRow* row = tkmac::findStoredSetting(kind, name);
-    if (row == nullptr || row->in != tkmac::StoredIn::Setting) {
-      object->SetLastError(tkmac::kErrorInvalidValue, "The setting [" + name + "] is not one this object keeps.");
-      return false;
-    }
-  }
-  if (columns.empty() && values.empty()) return true;
-  return WriteStored(object, kind, static_cast<int>(object->GetId()), nullptr, MMMediaConfigDB::kKeepConfigured,
-                     columns, values);
-}
-
-bool ZQMACGraph::StoreEncryptedSetting(ZQMACInterface* object, const std::string& name, const std::string& plain,
-                                       tkmac::SettingValues& values) {
-  if (plain.empty()) return true;  // none given: the stored one stays
-  std::string encrypted;
-  if (!tkmac::encryptPassword(*object, plain, encrypted)) return false;
-  values.emplace_back(name, std::move(encrypted));
-  return true;
-}
-
 bool ZQMACGraph::TakeScsiBus(ZQMACInterface* object, ZQMACScsiUnit* unit, const ZQMACScsiUnit& source) {
   const unsigned int address = unit->m_uAddress;
   const unsigned int type = unit->m_uControllerType;

@@ -110,15 +110,6 @@ TEST_F(StoredSettings, NamesAreUniquePerKindAndTheKindNumbersWrittenToFilesStayA
   EXPECT_EQ(kStoredKinds, 10);
 }
 
-TEST_F(StoredSettings, AValueStoredByANameTheKindDoesNotDeclareIsRefusedAndNothingIsWritten) {
-  auto config = load();
-  ZQMACDrive* drive1 = drive(*config, 1);
-  ASSERT_NE(drive1, nullptr);
-  EXPECT_FALSE(ZQMACGraph::StoreSettings(drive1, {}, {{tkmac::setting::kDriveIdString, "D1"}, {"Undeclared", "x"}}));
-  EXPECT_EQ(drive1->GetLastError(), "The setting [Undeclared] is not one this object keeps.");
-  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM \"MMObjectSetting\" WHERE \"Kind\" = 5"), 0);
-}
-
 TEST_F(StoredSettings, ValuesSetOnADetectedLibraryBeforeItWasStoredAreStoredWhenItIsConfigured) {
   auto config = load();
   testkit::mac::DetectedLibrary d =
