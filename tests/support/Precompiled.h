@@ -1,6 +1,7 @@
 // The headers nearly every test source includes, parsed once into a
-// precompiled header that each test executable reuses (CMakeLists.txt):
-// under the sanitizers gtest alone takes over a second to parse per source.
+// precompiled header that each test executable and benchmark reuses (see
+// TK_TEST_PCH in CMakeLists.txt): under the sanitizers gtest alone takes
+// near a second to parse per source.
 // Only headers of the toolchain and of outside libraries belong here. The
 // product's own headers stay out, so that a change to one of them rebuilds
 // only the tests that include it, and the product is never built with this
