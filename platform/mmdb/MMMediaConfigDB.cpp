@@ -653,28 +653,21 @@ struct LogHeader {
 };
 
 // The kind's new list: the earlier one without the objects named as
-// changed, with the rows read again in their place (both in id order).
+// changed, with the rows read again in their place (both in id order). It
+// shares every chunk of rows the change left alone with the earlier list.
 template <class Row>
 MMStoredSnapshot::List<Row> merged(const MMStoredSnapshot::List<Row>& before, std::vector<Row>& fresh,
                                    bool whole, std::vector<int>& changed) {
-  if (whole || !before) return std::make_shared<const std::vector<Row>>(std::move(fresh));
+  if (whole || !before) return std::make_shared<const MMRowList<Row>>(std::move(fresh));
   if (changed.empty()) return before;
   std::sort(changed.begin(), changed.end());
-  auto out = std::make_shared<std::vector<Row>>();
-  out->reserve(before->size() + fresh.size());
-  auto next = fresh.begin();
-  for (const Row& row : *before) {
-    const int id = rowId(row);
-    for (; next != fresh.end() && rowId(*next) < id; ++next) out->push_back(std::move(*next));
-    if (!std::binary_search(changed.begin(), changed.end(), id)) out->push_back(row);
-  }
-  for (; next != fresh.end(); ++next) out->push_back(std::move(*next));
-  return out;
+  return std::make_shared<const MMRowList<Row>>(
+      mergedRows(*before, fresh, changed, [](const Row& row) { return rowId(row); }));
 }
 
 template <class Row>
 MMStoredSnapshot::List<Row> whole(std::vector<Row>& rows) {
-  return std::make_shared<const std::vector<Row>>(std::move(rows));
+  return std::make_shared<const MMRowList<Row>>(std::move(rows));
 }
 
 }  // namespace
