@@ -22,7 +22,7 @@ class MMRowList {
   using ChunkPtr = std::shared_ptr<const Chunk>;
   // Rows per chunk of a list made whole; a chunk rebuilt by a merge holds
   // up to twice as many before it is split.
-  static constexpr std::size_t kChunkRows = 256;
+  static constexpr std::size_t kChunkRows = 64;
 
   MMRowList() = default;
   // The rows, in id order, cut into chunks.
@@ -166,7 +166,8 @@ MMRowList<Row> mergedRows(const MMRowList<Row>& before, std::vector<Row>& fresh,
   const auto& chunks = before.chunks();
   out.reserve(chunks.size() + 1);
   // A rebuilt chunk goes out in pieces of kChunkRows when it grew past
-  // twice that; one left small joins a small neighbour before it.
+  // twice that; one left small joins a small neighbour before it (rows
+  // added one by one at the end come together so).
   auto put = [&](Chunk rows) {
     if (rows.empty()) return;
     if (rows.size() > 2 * List::kChunkRows) {
@@ -177,7 +178,7 @@ MMRowList<Row> mergedRows(const MMRowList<Row>& before, std::vector<Row>& fresh,
       }
       return;
     }
-    if (rows.size() < List::kChunkRows / 4 && !out.empty() && out.back()->size() + rows.size() <= List::kChunkRows) {
+    if (!out.empty() && out.back()->size() + rows.size() <= List::kChunkRows / 2) {
       Chunk joined;
       joined.reserve(out.back()->size() + rows.size());
       joined.insert(joined.end(), out.back()->begin(), out.back()->end());
@@ -191,13 +192,15 @@ MMRowList<Row> mergedRows(const MMRowList<Row>& before, std::vector<Row>& fresh,
   auto ch = changed.begin();
   for (std::size_t c = 0; c < chunks.size(); ++c) {
     // A chunk stands for the ids from its first up to the next chunk's
-    // first (the first chunk for every lower id, the last for every higher).
+    // first (the first chunk for every lower id, the last up to its own
+    // last: rows after it make chunks of their own).
     const bool last = c + 1 == chunks.size();
-    const int next = last ? 0 : idOf(chunks[c + 1]->front());
+    const int bound = last ? idOf(chunks[c]->back()) : idOf(chunks[c + 1]->front());
+    auto within = [&](int id) { return last ? id <= bound : id < bound; };
     auto chEnd = ch;
-    while (chEnd != changed.end() && (last || *chEnd < next)) ++chEnd;
+    while (chEnd != changed.end() && within(*chEnd)) ++chEnd;
     auto fEnd = f;
-    while (fEnd != fresh.end() && (last || idOf(*fEnd) < next)) ++fEnd;
+    while (fEnd != fresh.end() && within(idOf(*fEnd))) ++fEnd;
     if (ch == chEnd && f == fEnd) {
       out.push_back(chunks[c]);
       continue;
@@ -213,7 +216,7 @@ MMRowList<Row> mergedRows(const MMRowList<Row>& before, std::vector<Row>& fresh,
     ch = chEnd;
     put(std::move(rows));
   }
-  if (chunks.empty()) put(Chunk(std::make_move_iterator(fresh.begin()), std::make_move_iterator(fresh.end())));
+  put(Chunk(std::make_move_iterator(f), std::make_move_iterator(fresh.end())));
   return List(std::move(out));
 }
 
