@@ -204,17 +204,17 @@ bool ZQMACGraph::RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface
   }
   // The settings that go are those of the objects the change log names
   // for the removal.
-  tkmac::ObjectSettingDB settings;
+  MMMediaConfigDB access;
   long long mark = -1;
-  if (settings.removalMark(mark) != 0) {
-    failWith(object, settings);
+  if (access.changeLogMark(mark) != 0) {
+    failWith(object, access);
     return false;
   }
-  MMMediaConfigDB access;
   if (access.removeObject(kind, static_cast<int>(object->GetId())) != 0) {
     failWith(object, access);
     return false;
   }
+  tkmac::ObjectSettingDB settings;
   if (settings.removeGone(mark) != 0) {
     failWith(object, settings);
     return false;

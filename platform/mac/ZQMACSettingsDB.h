@@ -44,14 +44,11 @@ class ObjectSettingDB : public MMTableAccess {
   // Removes the settings of objects whose rows are gone (after a removal,
   // which takes what depends on the object with it).
   int removeOrphans(DBtran* tran = nullptr);
-  // Where the configuration change log stands before a removal: its newest
-  // entry, or -1 when the log cannot tell what the removal takes (a
-  // trigger of it missing).
-  int removalMark(long long& mark, DBtran* tran = nullptr);
-  // After the removal: removes the settings of the objects the log names
-  // since `mark` whose rows are gone, through the table's key, so that it
-  // costs what the removal took; every orphan's (removeOrphans) when the
-  // mark is -1.
+  // After a removal: removes the settings of the objects the change log
+  // names since `mark` (MMMediaConfigDB::changeLogMark, taken before the
+  // removal) whose rows are gone, each found by its key, so that it costs
+  // what the removal took; every orphan's (removeOrphans) when the mark is
+  // -1.
   int removeGone(long long mark, DBtran* tran = nullptr);
   // Stores a new controller row of the stored library `libraryId` for the
   // media agent `clientId` (both must exist: MMS2_ERROR_NOT_FOUND), not

@@ -23,7 +23,6 @@
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACSettingsDB.h"
-#include "platform/mmdb/MMConfigChangeLog.h"
 #include "platform/mmdb/MMKeptBeside.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/security/StoredPassword.h"
@@ -146,24 +145,6 @@ int ObjectSettingDB::removeOrphans(DBtran* tran) {
     return text;
   }();
   return atomically(kTag, tran, [&](tkdb::Session& s, Refusal&) -> int { return s.exec(sql); });
-}
-
-int ObjectSettingDB::removalMark(long long& mark, DBtran* tran) {
-  static constexpr const char* kTag = "MMObjectSettingDB::removalMark";
-  if (!beginCall(kTag, mmTranText(tran))) return -1;
-  mark = -1;
-  return atomically(kTag, tran, [&](tkdb::Session& s, Refusal&) -> int {
-    // The log's own header query, its triggers counted: it names no change
-    // after the highest sequence there can be.
-    return s.each(tkmmdb::changeLogHeaderQuery(), {LLONG_MAX, 1}, [&](const tkdb::RowView& row) {
-      const tkdb::DbCell tag = row.at(0);
-      const tkdb::DbCell triggers = row.at(4);
-      if (tag.i == -1 && triggers.type != tkdb::DbValue::Type::Null &&
-          triggers.i == tkmmdb::changeLogTriggerCount())
-        mark = row.at(3).type == tkdb::DbValue::Type::Null ? 0 : row.at(3).i;
-      return int(DB_OK);
-    });
-  });
 }
 
 int ObjectSettingDB::removeGone(long long mark, DBtran* tran) {

@@ -287,6 +287,11 @@ class MMMediaConfigDB : public MMTableAccess {
   int loadCurrent(MMStoredSnapshot& out);
   // Forgets what the process read: the next loadCurrent reads everything.
   static void forgetLoaded();
+  // Where the change log stands now, in the thread's transaction: its
+  // newest entry (0: none), or -1 when it cannot tell every change (a
+  // trigger of it missing). Taken before a removal, what the log names
+  // after it is what the removal took.
+  int changeLogMark(long long& mark);
   // The DRU hosts and archive clusters that a configuration read reads
   // beside `snapshot` (as loadCurrent gave it), as the process kept them:
   // true with them when they were kept at the snapshot's place in the
