@@ -223,6 +223,69 @@ TEST_F(Reread, ChangesOfAnotherThreadAndOfPlainSqlAreSeen) {
   expectEqualToFullReload("part", 3);
 }
 
+// Lists of many rows, changed here and there by plain SQL: each re-read
+// reads the changed rows only and still equals a load of every row, and
+// the rows a change left alone are the very rows the read before held
+// (kept, not copied), whatever a change did to the rows around them.
+TEST_F(Reread, ManyRowsChangedHereAndThereAreReadAsALoadOfEveryRowReadsThem) {
+  // Drives 101..500 in the tape library, devices 101..500 each with a
+  // volume of ma1 (disk side and tape side alike).
+  const std::string count = "WITH RECURSIVE n(i) AS (SELECT 101 UNION ALL SELECT i + 1 FROM n WHERE i < 500) ";
+  db.execElsewhere(count + "INSERT INTO MMDrive (DriveId, DriveName, MasterPoolId, DriveNumber, SerialNumber, "
+                   "DriveEnabled) SELECT i, 'drive' || i, 1, i, 'SN' || i, 1 FROM n; " +
+                   count + "INSERT INTO MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) SELECT i, 1, "
+                   "'device' || i, 1 FROM n; " +
+                   count + "INSERT INTO MMDeviceController (DeviceControllerId, ClientId, DeviceId, "
+                   "DeviceControllerEnabled, DeviceAccessible, Folder) SELECT i, 1, i, 1, 1, '/srv/v' || i FROM n");
+  expectEqualToFullReload("part", 1200);
+  struct Change {
+    const char* what;
+    std::string sql;
+    long rows;  // the rows the re-read reads
+  };
+  const std::vector<Change> changes = {
+      {"one row near the start and one in the middle of each list",
+       "UPDATE MMDrive SET DriveName = 'renamed' WHERE DriveId IN (200, 300); "
+       "UPDATE MMDevice SET AliasName = 'renamed' || DeviceId WHERE DeviceId IN (200, 300)",
+       4},
+      {"a run of rows longer than a chunk goes",
+       "DELETE FROM MMDrive WHERE DriveId BETWEEN 220 AND 360; "
+       "DELETE FROM MMDeviceController WHERE DeviceId BETWEEN 220 AND 360; "
+       "DELETE FROM MMDevice WHERE DeviceId BETWEEN 220 AND 360",
+       0},
+      {"rows come back into the gap, and after the last",
+       "INSERT INTO MMDrive (DriveId, DriveName, MasterPoolId, SerialNumber, DriveEnabled) VALUES "
+       "(221, 'back221', 1, 'SNb221', 1), (359, 'back359', 1, 'SNb359', 1), (900, 'after', 1, 'SNa900', 1); "
+       "INSERT INTO MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) VALUES "
+       "(221, 1, 'back221', 1), (900, 1, 'after900', 1)",
+       5},
+      {"one row after the last, twice",
+       "INSERT INTO MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) VALUES (901, 1, 'after901', 1)", 1},
+      {"", "INSERT INTO MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) VALUES (902, 1, 'after902', 1)",
+       1},
+      {"all but a few go",
+       "DELETE FROM MMDrive WHERE DriveId > 180 AND DriveId <> 400; "
+       "DELETE FROM MMDeviceController WHERE DeviceId > 180; DELETE FROM MMDevice WHERE DeviceId > 180",
+       0},
+  };
+  for (const Change& change : changes) {
+    SCOPED_TRACE(change.what);
+    MMMediaConfigDB access;
+    MMStoredSnapshot before;
+    ASSERT_EQ(access.loadCurrent(before), 0) << access.lastErrorText();
+    db.execElsewhere(change.sql);
+    expectEqualToFullReload("part", change.rows);
+    MMStoredSnapshot after;
+    ASSERT_EQ(access.loadCurrent(after), 0) << access.lastErrorText();
+    // The first rows (up to id 180) were not changed: the re-read holds
+    // them where the read before did.
+    ASSERT_FALSE(before.drives->empty());
+    ASSERT_FALSE(after.drives->empty());
+    EXPECT_EQ(&before.drives->front(), &after.drives->front());
+    EXPECT_EQ(&before.devices->front(), &after.devices->front());
+  }
+}
+
 // An object changed in memory and never stored takes its stored values
 // again, as a load of every row gives them.
 // Ids far apart (an administrator's row with an id of its own) take the
