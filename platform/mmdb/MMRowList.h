@@ -25,18 +25,10 @@ class MMRowList {
   static constexpr std::size_t kChunkRows = 64;
 
   MMRowList() = default;
-  // The rows, in id order, cut into chunks.
+  // The rows, in id order, as one chunk (a whole read's rows stay where
+  // they were read; the first merge cuts them into chunks).
   explicit MMRowList(std::vector<Row> rows) {
-    if (rows.size() <= kChunkRows) {
-      if (!rows.empty()) add(std::make_shared<const Chunk>(std::move(rows)));
-    } else {
-      for (std::size_t at = 0; at < rows.size(); at += kChunkRows) {
-        const std::size_t end = std::min(rows.size(), at + kChunkRows);
-        add(std::make_shared<const Chunk>(std::make_move_iterator(rows.begin() + at),
-                                          std::make_move_iterator(rows.begin() + end)));
-      }
-    }
-    m_uniform = true;
+    if (!rows.empty()) add(std::make_shared<const Chunk>(std::move(rows)));
   }
   // A list of the chunks (none empty), each in id order and all in order.
   explicit MMRowList(std::vector<ChunkPtr> chunks) {
@@ -144,6 +136,7 @@ class MMRowList {
     m_chunks.push_back(std::move(chunk));
   }
   std::size_t chunkOf(std::size_t i) const {
+    if (m_chunks.size() <= 1) return 0;
     if (m_uniform) return i / kChunkRows;
     return static_cast<std::size_t>(std::upper_bound(m_starts.begin(), m_starts.end(), i) - m_starts.begin()) - 1;
   }
