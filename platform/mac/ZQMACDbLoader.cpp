@@ -663,7 +663,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   }
 
   IdIndex<ZQMACDrivePool> pools(*stored.drivePools, [](const MMStoredDrivePool& r) { return r.id; });
-  const std::vector<MMStoredDrivePool>& poolRows = *stored.drivePools;
+  const auto& poolRows = *stored.drivePools;
   auto poolMaster = [](const MMStoredDrivePool& r) { return r.masterPoolId; };
   for (std::size_t i = 0; i < poolRows.size(); ++i) {
     const MMStoredDrivePool& row = poolRows[i];
@@ -687,7 +687,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   }
 
   IdIndex<ZQMACDrive> drives(*stored.drives, [](const MMStoredDrive& r) { return r.id; });
-  const std::vector<MMStoredDrive>& driveRows = *stored.drives;
+  const auto& driveRows = *stored.drives;
   for (std::size_t i = 0; i < driveRows.size(); ++i) {
     const MMStoredDrive& row = driveRows[i];
     ZQMACMasterDrivePool* master = masters.get(row.masterPoolId);
@@ -713,7 +713,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   // no longer holds at hand (every other drive was made since): those of a
   // row a few rows on are fetched ahead, so that their misses overlap the
   // work on the rows before it.
-  const std::vector<MMStoredDrivePath>& pathRows = *stored.drivePaths;
+  const auto& pathRows = *stored.drivePaths;
   constexpr std::size_t kAhead = 8;
   auto fetchList = [](const auto& list) {
     __builtin_prefetch(&list, 1);

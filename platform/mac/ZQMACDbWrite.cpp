@@ -202,13 +202,20 @@ bool ZQMACGraph::RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface
                          std::string("The object could not be removed: ") + DBtable::getErrorStr(started));
     return false;
   }
+  // The settings that go are those of the objects the change log names
+  // for the removal.
   MMMediaConfigDB access;
+  long long mark = -1;
+  if (access.changeLogMark(mark) != 0) {
+    failWith(object, access);
+    return false;
+  }
   if (access.removeObject(kind, static_cast<int>(object->GetId())) != 0) {
     failWith(object, access);
     return false;
   }
   tkmac::ObjectSettingDB settings;
-  if (settings.removeOrphans() != 0) {
+  if (settings.removeGone(mark) != 0) {
     failWith(object, settings);
     return false;
   }

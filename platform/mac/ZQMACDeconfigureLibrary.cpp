@@ -19,10 +19,10 @@ namespace {
 // The first element named `name` without regard to letter case (library
 // names are looked up that way everywhere else).
 template <class T>
-T* findByName(ZQMACLinkedList<T> list, const std::string& name) {
-  for (T* e = list.GetFirstNode(); e != nullptr; e = list.GetNextNode())
-    if (strcasecmp(e->GetName().c_str(), name.c_str()) == 0) return e;
-  return nullptr;
+T* findByName(const ZQMACLinkedList<T>& list, const std::string& name) {
+  T* found = nullptr;
+  list.AnyNode([&](T* e) { return strcasecmp(e->GetName().c_str(), name.c_str()) == 0 && (found = e) != nullptr; });
+  return found;
 }
 
 }  // namespace

@@ -96,30 +96,44 @@ int rowId(const MMStoredDrivePool& r) { return r.id; }
 
 // The row of the id in a list in id order, or null.
 template <class Row>
-const Row* rowOf(const std::vector<Row>& rows, int id) {
+const Row* rowOf(const MMRowList<Row>& rows, int id) {
   auto it = std::lower_bound(rows.begin(), rows.end(), id, [](const Row& r, int v) { return rowId(r) < v; });
   return it != rows.end() && rowId(*it) == id ? &*it : nullptr;
+}
+
+// Walks two lists in id order side by side: `differ(id)` for an id only
+// one holds, `both(b, n)` for an id both hold. A chunk of rows both lists
+// share is passed over unread: a re-read shares what it did not change.
+template <class Row, class Differ, class Both>
+void walkBoth(const MMRowList<Row>& before, const MMRowList<Row>& now, Differ differ, Both both) {
+  if (&before == &now) return;
+  auto b = before.begin();
+  auto n = now.begin();
+  while (b != before.end() || n != now.end()) {
+    if (b != before.end() && n != now.end() && b.chunkHere() != nullptr && b.chunkHere() == n.chunkHere()) {
+      b.skipChunk();
+      n.skipChunk();
+    } else if (n == now.end() || (b != before.end() && rowId(*b) < rowId(*n))) {
+      differ(rowId(*b++));
+    } else if (b == before.end() || rowId(*n) < rowId(*b)) {
+      differ(rowId(*n++));
+    } else {
+      both(*b, *n);
+      ++b;
+      ++n;
+    }
+  }
 }
 
 // The ids whose rows differ between the two lists (new, changed or gone);
 // none when they are the same list.
 template <class Row>
-std::vector<int> changedIds(const std::vector<Row>& before, const std::vector<Row>& now) {
+std::vector<int> changedIds(const MMRowList<Row>& before, const MMRowList<Row>& now) {
   std::vector<int> ids;
-  if (&before == &now) return ids;
-  auto b = before.begin();
-  auto n = now.begin();
-  while (b != before.end() || n != now.end()) {
-    if (n == now.end() || (b != before.end() && rowId(*b) < rowId(*n))) {
-      ids.push_back(rowId(*b++));
-    } else if (b == before.end() || rowId(*n) < rowId(*b)) {
-      ids.push_back(rowId(*n++));
-    } else {
-      if (*b != *n) ids.push_back(rowId(*n));  // every column the load lays
-      ++b;
-      ++n;
-    }
-  }
+  walkBoth(before, now, [&](int id) { ids.push_back(id); },
+           [&](const Row& b, const Row& n) {
+             if (b != n) ids.push_back(rowId(n));  // every column the load lays
+           });
   return ids;
 }
 
@@ -129,19 +143,10 @@ template <class Row>
 void rebornIds(const MMStoredSnapshot::List<Row>& before, const MMStoredSnapshot::List<Row>& now,
                std::set<int>& ids) {
   if (before == nullptr || now == nullptr || before == now) return;
-  auto b = before->begin();
-  auto n = now->begin();
-  while (b != before->end() && n != now->end()) {
-    if (rowId(*b) < rowId(*n)) {
-      ++b;
-    } else if (rowId(*n) < rowId(*b)) {
-      ++n;
-    } else {
-      if (b->birth != n->birth) ids.insert(rowId(*n));
-      ++b;
-      ++n;
-    }
-  }
+  walkBoth(*before, *now, [](int) {},
+           [&](const Row& b, const Row& n) {
+             if (b.birth != n.birth) ids.insert(rowId(n));
+           });
 }
 
 // The ids with those of the freed objects, each once.
@@ -172,7 +177,7 @@ bool isTapeMasterPool(const MMStoredSnapshot& rows, int masterPoolId) {
 // makes no object of the tape side.
 template <class Row, class Tape>
 bool noneOfTheTapeSide(const std::vector<int>& ids, const MMStoredSnapshot& before, const MMStoredSnapshot& now,
-                       const std::vector<Row>& rowsBefore, const std::vector<Row>& rowsNow, Tape tape) {
+                       const MMRowList<Row>& rowsBefore, const MMRowList<Row>& rowsNow, Tape tape) {
   for (int id : ids) {
     const Row* old = rowOf(rowsBefore, id);
     const Row* row = rowOf(rowsNow, id);
@@ -410,7 +415,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
           if (pathWork.count(p->m_iId) == 0) pathWork[p->m_iId] = p;
         });
     }
-    for (const std::vector<MMStoredMountPath>* rows : {before.mountPaths.get(), now.mountPaths.get()})
+    for (const MMRowList<MMStoredMountPath>* rows : {before.mountPaths.get(), now.mountPaths.get()})
       for (const MMStoredMountPath& row : *rows)
         if (changed.count(row.libraryId) != 0 && pathWork.count(row.id) == 0)
           pathWork[row.id] = config.FindDBNode<ZQMACMountPath>(row.id);

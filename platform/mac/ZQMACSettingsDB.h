@@ -44,6 +44,12 @@ class ObjectSettingDB : public MMTableAccess {
   // Removes the settings of objects whose rows are gone (after a removal,
   // which takes what depends on the object with it).
   int removeOrphans(DBtran* tran = nullptr);
+  // After a removal: removes the settings of the objects the change log
+  // names since `mark` (MMMediaConfigDB::changeLogMark, taken before the
+  // removal) whose rows are gone, each found by its key, so that it costs
+  // what the removal took; every orphan's (removeOrphans) when the mark is
+  // -1.
+  int removeGone(long long mark, DBtran* tran = nullptr);
   // Stores a new controller row of the stored library `libraryId` for the
   // media agent `clientId` (both must exist: MMS2_ERROR_NOT_FOUND), not
   // configured; it is the library's active controller when the library has

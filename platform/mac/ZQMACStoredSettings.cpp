@@ -43,6 +43,18 @@ MMKeptBeside<std::vector<StoredSetting>>& kept() {
   return *kept;
 }
 
+// Each kind that has settings declared, once: `term(kind, table, key)`.
+template <class Term>
+void forEachSettingKind(Term term) {
+  bool done[kStoredKinds] = {};
+  for (const StoredSettingRow& row : storedSettingRows()) {
+    const int kind = static_cast<int>(row.kind);
+    if (row.in != StoredIn::Setting || done[kind]) continue;
+    done[kind] = true;
+    term(kind, MMMediaConfigDB::rowTable(row.kind), MMMediaConfigDB::rowKey(row.kind));
+  }
+}
+
 std::string namesOf(const SettingValues& values) {
   std::string names;
   for (const auto& [name, value] : values) names += (names.empty() ? "" : ",") + name;
@@ -121,23 +133,39 @@ int ObjectSettingDB::removeAll(int kind, int id, DBtran* tran) {
 int ObjectSettingDB::removeOrphans(DBtran* tran) {
   static constexpr const char* kTag = "MMObjectSettingDB::removeOrphans";
   if (!beginCall(kTag, mmTranText(tran))) return -1;
-  // Each kind that has settings declared, with the table and key of its rows.
   static const std::string sql = [] {
-    bool done[kStoredKinds] = {};
     std::string text = "DELETE FROM \"MMObjectSetting\" WHERE ";
     bool first = true;
-    for (const StoredSettingRow& row : storedSettingRows()) {
-      const int kind = static_cast<int>(row.kind);
-      if (row.in != StoredIn::Setting || done[kind]) continue;
-      done[kind] = true;
+    forEachSettingKind([&](int kind, const char* table, const char* key) {
       text += std::string(first ? "" : " OR ") + "(\"Kind\" = " + std::to_string(kind) +
-              " AND NOT EXISTS (SELECT 1 FROM \"" + MMMediaConfigDB::rowTable(row.kind) + "\" WHERE \"" +
-              MMMediaConfigDB::rowKey(row.kind) + "\" = \"MMObjectSetting\".\"ObjectId\"))";
+              " AND NOT EXISTS (SELECT 1 FROM \"" + table + "\" WHERE \"" + key +
+              "\" = \"MMObjectSetting\".\"ObjectId\"))";
       first = false;
-    }
+    });
     return text;
   }();
   return atomically(kTag, tran, [&](tkdb::Session& s, Refusal&) -> int { return s.exec(sql); });
+}
+
+int ObjectSettingDB::removeGone(long long mark, DBtran* tran) {
+  if (mark < 0) return removeOrphans(tran);
+  static constexpr const char* kTag = "MMObjectSettingDB::removeGone";
+  if (!beginCall(kTag, mark, mmTranText(tran))) return -1;
+  // The settings of the objects the log names since the mark, each found
+  // by its key; of those, the ones whose row is no longer there.
+  static const std::string sql = [] {
+    std::string kinds;
+    std::string gone;
+    forEachSettingKind([&](int kind, const char* table, const char* key) {
+      kinds += (kinds.empty() ? "" : ", ") + std::to_string(kind);
+      gone += " WHEN " + std::to_string(kind) + " THEN NOT EXISTS (SELECT 1 FROM \"" + table + "\" WHERE \"" + key +
+              "\" = \"MMObjectSetting\".\"ObjectId\")";
+    });
+    return "DELETE FROM \"MMObjectSetting\" WHERE (\"Kind\", \"ObjectId\") IN (SELECT \"Kind\", \"ObjectId\" FROM "
+           "\"MMConfigChange\" WHERE \"Seq\" > ?1 AND \"Kind\" IN (" + kinds + ") AND \"ObjectId\" IS NOT NULL) AND "
+           "CASE \"Kind\"" + gone + " ELSE 0 END";
+  }();
+  return atomically(kTag, tran, [&](tkdb::Session& s, Refusal&) -> int { return s.exec(sql, {mark}); });
 }
 
 int ObjectSettingDB::insertController(int libraryId, int clientId, const std::string& name, int controllerType,

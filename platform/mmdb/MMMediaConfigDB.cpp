@@ -653,28 +653,21 @@ struct LogHeader {
 };
 
 // The kind's new list: the earlier one without the objects named as
-// changed, with the rows read again in their place (both in id order).
+// changed, with the rows read again in their place (both in id order). It
+// shares every chunk of rows the change left alone with the earlier list.
 template <class Row>
 MMStoredSnapshot::List<Row> merged(const MMStoredSnapshot::List<Row>& before, std::vector<Row>& fresh,
                                    bool whole, std::vector<int>& changed) {
-  if (whole || !before) return std::make_shared<const std::vector<Row>>(std::move(fresh));
+  if (whole || !before) return std::make_shared<const MMRowList<Row>>(std::move(fresh));
   if (changed.empty()) return before;
   std::sort(changed.begin(), changed.end());
-  auto out = std::make_shared<std::vector<Row>>();
-  out->reserve(before->size() + fresh.size());
-  auto next = fresh.begin();
-  for (const Row& row : *before) {
-    const int id = rowId(row);
-    for (; next != fresh.end() && rowId(*next) < id; ++next) out->push_back(std::move(*next));
-    if (!std::binary_search(changed.begin(), changed.end(), id)) out->push_back(row);
-  }
-  for (; next != fresh.end(); ++next) out->push_back(std::move(*next));
-  return out;
+  return std::make_shared<const MMRowList<Row>>(
+      mergedRows(*before, fresh, changed, [](const Row& row) { return rowId(row); }));
 }
 
 template <class Row>
 MMStoredSnapshot::List<Row> whole(std::vector<Row>& rows) {
-  return std::make_shared<const std::vector<Row>>(std::move(rows));
+  return std::make_shared<const MMRowList<Row>>(std::move(rows));
 }
 
 }  // namespace
@@ -826,6 +819,42 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     cache.rows = rows;
   }
   out = std::move(rows);
+  return 0;
+}
+
+int MMMediaConfigDB::changeLogMark(long long& mark) {
+  static constexpr const char* kTag = "MMMediaConfigDB::changeLogMark";
+  if (!beginCall(kTag)) return -1;
+  tkmmdb::registerChangeLog();
+  mark = -1;
+  // The loads' own header query, naming no change (none follows the
+  // highest sequence there can be), and their fact of the triggers: a run
+  // that follows theirs need not count them again.
+  bool asked = false;
+  std::optional<bool> counted;
+  long long newest = 0;
+  int epochRows = 0;
+  tkdb::StatementMark ran;
+  tkdb::Session s;
+  const int rc = s.each(tkmmdb::changeLogHeaderQuery(), {LLONG_MAX, t_triggersSeen.mustAsk() ? 1 : 0},
+                        [&](const tkdb::RowView& row) {
+                          if (row.at(0).i != -1) return int(DB_OK);
+                          ++epochRows;
+                          const tkdb::DbCell seq = row.at(3);
+                          newest = seq.type == tkdb::DbValue::Type::Null ? 0 : seq.i;
+                          ran = row.mark();
+                          const tkdb::DbCell triggers = row.at(4);
+                          asked = triggers.type != tkdb::DbValue::Type::Null;
+                          if (asked) counted = triggers.i == tkmmdb::changeLogTriggerCount();
+                          return int(DB_OK);
+                        });
+  if (rc != DB_OK) return failDatabase(kTag, rc, s, "The configuration change log could not be read");
+  if (epochRows != 1) return 0;  // no log to go by
+  const bool all = t_triggersSeen.of(ran, counted).value_or(false);
+  // A fact counted inside a transaction may rest on a schema change that
+  // rolls back; one carried over from a run before is the schema's still.
+  t_triggersSeen.settle(ran, all, all && (!asked || !tkdb::threadTransactionOpen()));
+  if (all) mark = newest;
   return 0;
 }
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/mmdb/MMBaseDB.h"
+#include "platform/mmdb/MMRowList.h"
 
 // The attribute bit of a media agent (MMHost.Attribute) and of a library
 // (MMLibrary.ExtendedAttributes) that keeps it out of the consoles' lists.
@@ -232,10 +233,10 @@ inline constexpr int kStoredKinds = 10;
 // The stored configuration as a load hands it out: each list in id order,
 // shared and never changed once made, so that loads can hand out the same
 // lists to many configurations while a later re-read makes new lists for
-// the kinds that changed.
+// the kinds that changed (sharing the chunks of rows that did not).
 struct MMStoredSnapshot {
   template <class Row>
-  using List = std::shared_ptr<const std::vector<Row>>;
+  using List = std::shared_ptr<const MMRowList<Row>>;
   List<MMStoredMediaAgent> mediaAgents;
   List<MMStoredLibrary> libraries;
   List<MMStoredLibraryController> libraryControllers;
@@ -286,6 +287,11 @@ class MMMediaConfigDB : public MMTableAccess {
   int loadCurrent(MMStoredSnapshot& out);
   // Forgets what the process read: the next loadCurrent reads everything.
   static void forgetLoaded();
+  // Where the change log stands now, in the thread's transaction: its
+  // newest entry (0: none), or -1 when it cannot tell every change (a
+  // trigger of it missing). Taken before a removal, what the log names
+  // after it is what the removal took.
+  int changeLogMark(long long& mark);
   // The DRU hosts and archive clusters that a configuration read reads
   // beside `snapshot` (as loadCurrent gave it), as the process kept them:
   // true with them when they were kept at the snapshot's place in the

@@ -68,4 +68,23 @@ TEST_F(DeletionPlan, NoStatementOfARemovalReadsAWholeTable) {
   EXPECT_GE(deletions, 30u);
 }
 
+// The model's removal takes the removed objects' own settings with them:
+// those statements find their rows through an index too.
+TEST_F(DeletionPlan, TheSettingsOfRemovedObjectsAreFoundThroughAnIndex) {
+  ASSERT_EQ(0, db.exec("INSERT INTO \"MMObjectSetting\" (\"Kind\", \"ObjectId\", \"Name\", \"Value\") VALUES "
+                       "(1, 1, 'DoorLock', '1'), (5, 1, 'DriveIdString', 'a'), (6, 1, 'AccessPath', 'p1')"));
+  std::unique_ptr<ZQMACMediaConfig> config = load();
+  ZQMACLms* library = tapeLibrary(*config);
+  ASSERT_NE(library, nullptr);
+  testkit::db::journal().reset();
+  ASSERT_TRUE(config->DeleteObject(library)) << config->GetLastError();
+  std::vector<std::string> statements;
+  for (const tkjournal::Call& call : testkit::db::journal().calls("sql"))
+    if (call.args.size() > 2 && call.args[2].rfind("DELETE FROM \"MMObjectSetting\"", 0) == 0)
+      statements.push_back(call.args[2]);
+  ASSERT_FALSE(statements.empty());
+  for (const std::string& sql : statements) EXPECT_EQ(wholeTableReads(sql), std::vector<std::string>{}) << sql;
+  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM \"MMObjectSetting\" WHERE \"Kind\" IN (1, 5, 6) AND \"ObjectId\" = 1"), 0);
+}
+
 }  // namespace

@@ -223,6 +223,76 @@ TEST_F(Reread, ChangesOfAnotherThreadAndOfPlainSqlAreSeen) {
   expectEqualToFullReload("part", 3);
 }
 
+// Lists of many rows, changed here and there by plain SQL: each re-read
+// reads the changed rows only and still equals a load of every row; and a
+// re-read after a change at the end of a long list holds the rows at its
+// start where the read before held them (kept, not copied).
+TEST_F(Reread, ManyRowsChangedHereAndThereAreReadAsALoadOfEveryRowReadsThem) {
+  // Drives 101..500 in the tape library, devices 101..500 each with a
+  // volume of ma1 (disk side and tape side alike).
+  const std::string count = "WITH RECURSIVE n(i) AS (SELECT 101 UNION ALL SELECT i + 1 FROM n WHERE i < 500) ";
+  db.execElsewhere(count + "INSERT INTO MMDrive (DriveId, DriveName, MasterPoolId, DriveNumber, SerialNumber, "
+                   "DriveEnabled) SELECT i, 'drive' || i, 1, i, 'SN' || i, 1 FROM n; " +
+                   count + "INSERT INTO MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) SELECT i, 1, "
+                   "'device' || i, 1 FROM n; " +
+                   count + "INSERT INTO MMDeviceController (DeviceControllerId, ClientId, DeviceId, "
+                   "DeviceControllerEnabled, DeviceAccessible, Folder) SELECT i, 1, i, 1, 1, '/srv/v' || i FROM n");
+  expectEqualToFullReload("part", 1200);
+  // The last drive and the last device change twice after each change.
+  const std::string atTheEnd =
+      "UPDATE MMDrive SET DriveEnabled = 1 - DriveEnabled WHERE DriveId = (SELECT MAX(DriveId) FROM MMDrive); "
+      "UPDATE MMDevice SET DeviceEnabled = 1 - DeviceEnabled WHERE DeviceId = (SELECT MAX(DeviceId) FROM MMDevice)";
+  struct Change {
+    const char* what;
+    std::string sql;
+    long rows;       // the rows the re-read reads
+    bool longLists;  // the lists stay long enough for chunks of their own
+  };
+  const std::vector<Change> changes = {
+      {"one row in the middle of each list and one further on",
+       "UPDATE MMDrive SET DriveName = 'renamed' WHERE DriveId IN (200, 300); "
+       "UPDATE MMDevice SET AliasName = 'renamed' || DeviceId WHERE DeviceId IN (200, 300)",
+       4, true},
+      {"a run of rows longer than a chunk goes",
+       "DELETE FROM MMDrive WHERE DriveId BETWEEN 220 AND 360; "
+       "DELETE FROM MMDeviceController WHERE DeviceId BETWEEN 220 AND 360; "
+       "DELETE FROM MMDevice WHERE DeviceId BETWEEN 220 AND 360",
+       0, true},
+      {"rows come back into the gap, and after the last",
+       "INSERT INTO MMDrive (DriveId, DriveName, MasterPoolId, SerialNumber, DriveEnabled) VALUES "
+       "(221, 'back221', 1, 'SNb221', 1), (359, 'back359', 1, 'SNb359', 1), (900, 'after', 1, 'SNa900', 1); "
+       "INSERT INTO MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) VALUES "
+       "(221, 1, 'back221', 1), (900, 1, 'after900', 1)",
+       5, true},
+      {"one row after the last",
+       "INSERT INTO MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) VALUES (901, 1, 'after901', 1)", 1,
+       true},
+      {"all but a few go",
+       "DELETE FROM MMDrive WHERE DriveId > 180 AND DriveId <> 400; "
+       "DELETE FROM MMDeviceController WHERE DeviceId > 180; DELETE FROM MMDevice WHERE DeviceId > 180",
+       0, false},
+  };
+  for (const Change& change : changes) {
+    SCOPED_TRACE(change.what);
+    db.execElsewhere(change.sql);
+    expectEqualToFullReload("part", change.rows);
+    MMMediaConfigDB access;
+    MMStoredSnapshot changed;
+    MMStoredSnapshot again;
+    db.execElsewhere(atTheEnd);
+    ASSERT_EQ(access.loadCurrent(changed), 0) << access.lastErrorText();
+    EXPECT_EQ(lastRead(), (std::pair<std::string, long>("part", 2)));
+    db.execElsewhere(atTheEnd);
+    ASSERT_EQ(access.loadCurrent(again), 0) << access.lastErrorText();
+    EXPECT_EQ(lastRead(), (std::pair<std::string, long>("part", 2)));
+    ASSERT_FALSE(again.drives->empty());
+    ASSERT_FALSE(again.devices->empty());
+    EXPECT_EQ(&changed.drives->front() == &again.drives->front(), change.longLists);
+    EXPECT_EQ(&changed.devices->front() == &again.devices->front(), change.longLists);
+  }
+  expectEqualToFullReload("part", 0);
+}
+
 // An object changed in memory and never stored takes its stored values
 // again, as a load of every row gives them.
 // Ids far apart (an administrator's row with an id of its own) take the

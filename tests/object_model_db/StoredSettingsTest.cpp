@@ -165,3 +165,34 @@ TEST_F(StoredSettings, ALibraryShownStateFollowsItsSettingAndOnlyATapeLibrarySto
 }
 
 }  // namespace
+
+// A removal takes the settings of every object it removed, those removed
+// with it included, and no other object's: a setting whose object went
+// some other way (here drive 99, never stored) is no part of it.
+TEST_F(StoredSettings, ARemovalTakesTheSettingsOfWhatItRemovedAndOfNoOtherObject) {
+  ASSERT_EQ(0, db.exec("INSERT INTO \"MMObjectSetting\" (\"Kind\", \"ObjectId\", \"Name\", \"Value\") VALUES "
+                       "(1, 1, 'DoorLock', '1'), (2, 1, 'ServerHost', 'h'), (5, 1, 'DriveIdString', 'a'), "
+                       "(5, 2, 'DriveIdString', 'b'), (6, 1, 'AccessPath', 'p1'), (6, 4, 'AccessPath', 'p4'), "
+                       "(1, 2, 'Shown', '0'), (8, 1, 'GuidType', '3'), (5, 99, 'DriveIdString', 'no drive')"));
+  const std::string left =
+      "SELECT group_concat(\"Kind\" || '/' || \"ObjectId\", ' ') FROM (SELECT * FROM \"MMObjectSetting\" "
+      "ORDER BY \"Kind\", \"ObjectId\")";
+  struct Removal {
+    const char* what;
+    bool disk;         // the disk library, else the tape library
+    const char* left;  // the settings left after it: kind/id
+  };
+  const std::vector<Removal> removals = {
+      {"the tape library with its controller, drives and paths", false, "1/2 5/99 8/1"},
+      {"the disk library with its mount paths: its devices stay", true, "5/99 8/1"},
+  };
+  for (const Removal& removal : removals) {
+    SCOPED_TRACE(removal.what);
+    std::unique_ptr<ZQMACMediaConfig> config = load();
+    ZQMACInterface* library =
+        removal.disk ? static_cast<ZQMACInterface*>(diskLibrary(*config)) : tapeLibrary(*config);
+    ASSERT_NE(library, nullptr);
+    ASSERT_TRUE(config->DeleteObject(library)) << config->GetLastError();
+    EXPECT_EQ(db.text(left), removal.left);
+  }
+}
