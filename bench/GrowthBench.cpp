@@ -1,6 +1,8 @@
 // How the requests administrators make grow with the installation, through
 // the real tkhost on databases of N = 100, 1,000 and 10,000 objects: N drives
-// in N/20 tape libraries, N/10 mount paths (in disk libraries of ten), N/10
+// in N/20 tape libraries (with the settings the model keeps beside them:
+// each library's, each drive's id and each drive path's access path), N/10
+// mount paths (in disk libraries of ten), N/10
 // NDMP servers and N/10 SAN volumes of one volume host, beside the
 // demonstration installation (tkhost --seed-demo).
 //
@@ -126,7 +128,10 @@ long long seedBulk(sqlite3* db, int n) {
   shape.firstId = kFirstId;
   shape.agentA = agentA;
   shape.agentB = agentB;
+  // The tape libraries' objects with the model's own settings an
+  // installation keeps beside them.
   steps = tkbench::tapeLibraryRows(shape);
+  for (tkbench::BulkInsert& setting : tkbench::tapeLibrarySettings(shape)) steps.push_back(std::move(setting));
   // Disk libraries of ten mount paths, each mount path on a disk device of
   // its own that ma1 reaches; one device more is the spare.
   const std::string disk = std::to_string(kFirstDiskLibraryId - 1) + " + i";
