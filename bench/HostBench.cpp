@@ -434,7 +434,7 @@ bool seedLibraries(const std::string& path, std::string& error) {
   const std::string per = std::to_string(kDrivesPerLibrary);
   const std::string n = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ";
   const std::string sql =
-      "BEGIN;"
+      "BEGIN;" + tkbench::bornRowsAhead() + ";"
       "INSERT INTO \"APP_Client\" (\"id\", \"name\", \"net_hostname\") VALUES (1, 'ma1', 'ma1.example.net');"
       "INSERT INTO \"MMHost\" (\"ClientId\") VALUES (1);" +
       n + libraries +

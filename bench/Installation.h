@@ -6,7 +6,7 @@
 //
 //   std::string error;
 //   if (!tkbench::readConfigurationFirst(error)) ...   // on the empty TK_DB
-//   ... write the rows ...
+//   tkbench::bornRowsAhead()                            // then write the rows
 //   SELECT tkbench::unbornRowsQuery()                   // 0
 #pragma once
 
@@ -35,6 +35,18 @@ inline bool readConfigurationFirst(std::string& error) {
   tkmac::dropParkedGraph();
   testkit::mmdb::forgetConfigurationReads();
   return true;
+}
+
+// Run before the rows are written: the identity counters of the stored
+// objects' tables are raised above every id the rows take, so that each
+// row is written under an id its table may have given before and gets its
+// birth through the triggers, as the rows of a database made by hand or
+// restored have them (a reader's heaviest case). Ids the host gives later
+// follow the counters.
+inline std::string bornRowsAhead() {
+  return "UPDATE sqlite_sequence SET \"seq\" = MAX(\"seq\", 100000000) WHERE \"name\" IN ('MMHost', 'MMLibrary', "
+         "'MMLibraryController', 'MMMasterPool', 'MMDrivePool', 'MMDrive', 'MMDrivePath', 'MMMountPath', 'MMDevice', "
+         "'MMDeviceController')";
 }
 
 // How many rows of the stored objects' tables lack their birth (0 on a

@@ -101,7 +101,9 @@ const std::string& database() {
       std::abort();
     }
     tkdb::Session s;
+    const std::string ahead = tkbench::bornRowsAhead();
     const char* const steps[] = {
+        ahead.c_str(),
         "INSERT INTO \"APP_Client\" (\"id\", \"name\", \"net_hostname\") VALUES (1, 'ma1', 'ma1.example.net'), "
         "(2, 'ma2', 'ma2.example.net')",
         "INSERT INTO \"MMHost\" (\"ClientId\") VALUES (1), (2)",

@@ -308,10 +308,10 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
   t_ipControllers = &ipControllers;
   t_settings = sorted ? settings.get() : nullptr;
   t_settingsLaid = false;
-  ZQMACGraph::LayStored(config, stored);
+  const bool diskSideOnly = ZQMACGraph::LayStored(config, stored, settings);
   t_ipControllers = nullptr;
   t_settings = nullptr;
-  if (!t_settingsLaid) ZQMACGraph::ApplyStoredSettings(config, *settings);
+  if (!t_settingsLaid) ZQMACGraph::ApplyStoredSettings(config, *settings, diskSideOnly);
   const bool hosts = ZQMACGraph::ApplyStoredDRUHosts(config, druHosts);
   const bool copyManagers = ZQMACGraph::LoadStoredCopyManagers(config, stored);
   return ZQMACGraph::ApplyStoredCenteraClusters(config, clusters) && hosts && copyManagers;

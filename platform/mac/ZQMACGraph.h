@@ -382,7 +382,9 @@ class ZQMACGraph {
   // the reason as the object's last error) when nothing was stored.
   static bool TakeScsiBus(ZQMACInterface* object, ZQMACScsiUnit* unit, const ZQMACScsiUnit& source);
   // Lays the stored settings over the graph a load has just laid.
-  static void ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings);
+  // `diskSideOnly`: over disk libraries, disk devices and volumes alone.
+  static void ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings,
+                                  bool diskSideOnly = false);
   // Lays one stored setting over the object of its kind and id.
   static void ApplyStoredSetting(ZQMACInterface* object, const tkmac::StoredSetting& setting);
   // A tape library's parts show as the library does.
@@ -517,8 +519,12 @@ class ZQMACGraph {
   // load takes over a parked graph when there is one (its touched objects
   // are made anew from their rows); the rows that changed since the graph
   // was laid are laid when that can be known exactly, else every row
-  // (ApplyStored). The rows are kept with the graph.
-  static void LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& stored);
+  // (ApplyStored). The rows are kept with the graph, and the settings to
+  // lay over it (the caller lays them). True when the settings laid over
+  // the graph before are these very ones and only rows of the disk side
+  // were laid: then only the disk side needs them laid again.
+  static bool LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& stored,
+                        const std::shared_ptr<const std::vector<tkmac::StoredSetting>>& settings);
   // Parks the graph of an instance that is being freed, when it is
   // database-backed and the instance is not unclean; true when it did (the
   // instance is then empty). A graph parked before is freed.

@@ -50,6 +50,8 @@
 // The rows a graph was laid over.
 struct ZQMACLaidRows {
   MMStoredSnapshot rows;
+  // The model's own settings laid over the graph with the rows.
+  std::shared_ptr<const std::vector<tkmac::StoredSetting>> settings;
 };
 
 // A graph parked between two instances: what an instance holds of its graph.
@@ -723,7 +725,8 @@ void ZQMACGraph::FreeForRemaking(ZQMACMediaConfig& config, ZQMACInterface* objec
 
 // ---------------------------------------------------------------- loading
 
-void ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& stored) {
+bool ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& stored,
+                           const std::shared_ptr<const std::vector<tkmac::StoredSetting>>& settings) {
   ZQMACMediaConfig::RowsGoScope rowsGo(config);  // what it frees, rows make anew
   bool whole = config.m_pLaidRows == nullptr || !config.m_bDatabaseBacked;
   std::vector<ZQMACInterface*> remake;
@@ -772,5 +775,11 @@ void ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
     config.m_freedStored.clear();
   }
   tkmac::journal().record("LayStored", takenOver ? "taken over" : "own", part ? "part" : "every row");
-  config.m_pLaidRows = std::make_shared<ZQMACLaidRows>(ZQMACLaidRows{stored});
+  // A load in part lays the rows of the disk side alone: the objects of the
+  // tape side keep the settings laid over them, as long as those are the
+  // settings read now.
+  const bool settingsHold = part && settings != nullptr && config.m_pLaidRows != nullptr &&
+                            config.m_pLaidRows->settings == settings;
+  config.m_pLaidRows = std::make_shared<ZQMACLaidRows>(ZQMACLaidRows{stored, settings});
+  return settingsHold;
 }

@@ -23,6 +23,7 @@
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACSettingsDB.h"
+#include "platform/mmdb/MMConfigChangeLog.h"
 #include "platform/mmdb/MMKeptBeside.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/security/StoredPassword.h"
@@ -102,6 +103,25 @@ int ObjectSettingDB::loadBeside(const MMStoredSnapshot& snapshot,
   if (auto rows = kept().find(snapshot)) {
     out = std::move(rows);
     return 0;
+  }
+  // Rows kept at an earlier place of the log stay when the log names no
+  // change of the settings since (and holds every change since): most
+  // changes touch no setting, and reading every object's settings again
+  // after each made every change cost what the installation holds. When
+  // the log cannot tell, they are read again.
+  long long since = -1;
+  if (auto rows = kept().findEarlier(snapshot, since)) {
+    static const std::string unchanged =
+        "SELECT \"Epoch\" = ?2 AND \"Pruned\" <= ?1 AND NOT EXISTS (SELECT 1 FROM \"MMConfigChange\" WHERE \"Seq\" > "
+        "?1 AND \"Kind\" = " + std::to_string(tkmmdb::kLoggedObjectSettings) + ") FROM \"MMConfigEpoch\"";
+    tkdb::Session session(nullptr);
+    tkdb::DbRow same;
+    if (session.queryOne(unchanged, {since, snapshot.logEpoch}, same) == DB_OK && !same.empty() &&
+        same[0].i == 1) {
+      kept().keep(snapshot, rows);
+      out = std::move(rows);
+      return 0;
+    }
   }
   std::vector<StoredSetting> rows;
   if (loadAll(rows) != 0) return -1;
@@ -509,7 +529,8 @@ bool ZQMACGraph::TakeScsiBus(ZQMACInterface* object, ZQMACScsiUnit* unit, const 
   return false;
 }
 
-void ZQMACGraph::ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings) {
+void ZQMACGraph::ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings,
+                                     bool diskSideOnly) {
   if (settings.empty()) return;
   // The objects of each kind that has settings, by id; a kind without
   // settings is not walked.
@@ -521,7 +542,8 @@ void ZQMACGraph::ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector
   auto put = [&](MMStoredKind kind, ZQMACInterface* object) {
     if (object->m_iId > 0) byId[static_cast<int>(kind)][object->m_iId] = object;
   };
-  ZQMACLinkedList<ZQMACLms> libraries = config.m_lmsList;
+  ZQMACLinkedList<ZQMACLms> libraries;
+  if (!diskSideOnly) libraries = config.m_lmsList;
   for (ZQMACLms* lms = libraries.GetFirstNode(); lms != nullptr; lms = libraries.GetNextNode()) {
     if (want(MMStoredKind::Library)) put(MMStoredKind::Library, lms);
     if (want(MMStoredKind::LibraryController))

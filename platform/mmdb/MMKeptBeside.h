@@ -33,6 +33,19 @@ class MMKeptBeside {
       return m_rows;
     return nullptr;
   }
+  // The rows kept at an earlier place of the same history of the same
+  // database's log, with that place in `seq` (the caller asks the log
+  // whether the table changed since); null when there are none.
+  std::shared_ptr<const Rows> findEarlier(const MMStoredSnapshot& snapshot, long long& seq) {
+    if (!keepable(snapshot)) return nullptr;
+    const std::string path = tkdb::currentDatabasePath();
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (!m_rows || m_anchor != snapshot.mediaAgents || m_seq < 0 || m_seq > snapshot.logSeq ||
+        m_epoch != snapshot.logEpoch || m_path != path)
+      return nullptr;
+    seq = m_seq;
+    return m_rows;
+  }
   // Keeps `rows`, read just now beside `snapshot`, when the read may be kept.
   void keep(const MMStoredSnapshot& snapshot, std::shared_ptr<const Rows> rows) {
     if (!keepable(snapshot)) return;

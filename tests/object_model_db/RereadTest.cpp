@@ -16,6 +16,7 @@
 
 #include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACGraph.h"
+#include "platform/mac/ZQMACStoredSettings.h"
 #include "platform/mmdb/MMConfigChangeLog.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/testkit/db.h"
@@ -596,6 +597,47 @@ TEST_F(Reread, ARowInsertedAgainUnderItsIdIsANewObjectWithANewHandle) {
     EXPECT_NE(after[i], before[i]);
     EXPECT_EQ(kept->FindObject(before[i]), nullptr);
   }
+}
+
+// The model's own settings are read again only after one of them changed,
+// and a re-read of the disk side leaves those of the tape side laid: a
+// drive keeps its id, whatever other rows changed, and a setting changed
+// by hand is laid over its object at the next re-read.
+TEST_F(Reread, SettingsAreReadAgainOnlyWhenOneChangedAndStayLaidOverWhatARereadLeavesAlone) {
+  auto settingReads = [] {
+    int reads = 0;
+    for (const std::string& sql : testkit::db::statements())
+      if (sql.find("FROM \"MMObjectSetting\"") != std::string::npos && sql.rfind("SELECT", 0) == 0) ++reads;
+    return reads;
+  };
+  const std::string drives = std::to_string(static_cast<int>(MMStoredKind::Drive));
+  const std::string driveId = tkmac::setting::kDriveIdString;
+  db.execElsewhere("INSERT INTO MMObjectSetting (Kind, ObjectId, Name, Value) VALUES (" + drives + ", 1, '" + driveId +
+                   "', 'SN-1')");
+  ASSERT_TRUE(kept->ReadCurrentConfig(false)) << kept->GetLastError();
+  EXPECT_EQ(tktest::ModelDump::of(*kept), fullReload());
+
+  const struct {
+    const char* change;
+    std::string sql;
+    int settingReads;
+  } cases[] = {
+      {"a volume's folder", "UPDATE MMDeviceController SET Folder = '/srv/moved' WHERE DeviceControllerId = 2", 0},
+      {"a device's name", "UPDATE MMDevice SET AliasName = 'renamed' WHERE DeviceId = 2", 0},
+      {"the drive's id by hand",
+       "UPDATE MMObjectSetting SET Value = 'SN-9' WHERE Kind = " + drives + " AND ObjectId = 1 AND Name = '" +
+           driveId + "'",
+       1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.change);
+    db.execElsewhere(c.sql);
+    testkit::db::journal().reset();
+    ASSERT_TRUE(kept->ReadCurrentConfig(false)) << kept->GetLastError();
+    EXPECT_EQ(settingReads(), c.settingReads);
+    EXPECT_EQ(tktest::ModelDump::of(*kept), fullReload());
+  }
+  EXPECT_NE(tktest::ModelDump::of(*kept).find("driveid=SN-9"), std::string::npos);
 }
 
 // A renewed epoch says the log's history is another one, even where its
