@@ -2,8 +2,9 @@
 // offered for a new software copy manager or a plug-and-play disk, the
 // candidates of a library controller or drive path, the names a library
 // server offers, the plug-and-play disk itself, the test for agents not
-// stored yet and the kept choice of the agents shown. What a library server offers is scripted per host
-// (tkmac::setLibServerNames); every other answer is read from the graph.
+// stored yet and the kept choice of the agents shown. What a library server
+// offers is scripted per host (tkmac::setLibServerNames); every other answer
+// is read from the graph.
 #include <map>
 #include <mutex>
 #include <string>

@@ -111,13 +111,11 @@ int ObjectSettingDB::loadBeside(const MMStoredSnapshot& snapshot,
   // the log cannot tell, they are read again.
   long long since = -1;
   if (auto rows = kept().findEarlier(snapshot, since)) {
-    static const std::string unchanged =
-        "SELECT \"Epoch\" = ?2 AND \"Pruned\" <= ?1 AND NOT EXISTS (SELECT 1 FROM \"MMConfigChange\" WHERE \"Seq\" > "
-        "?1 AND \"Kind\" = " + std::to_string(tkmmdb::kLoggedObjectSettings) + ") FROM \"MMConfigEpoch\"";
     tkdb::Session session(nullptr);
     tkdb::DbRow same;
-    if (session.queryOne(unchanged, {since, snapshot.logEpoch}, same) == DB_OK && !same.empty() &&
-        same[0].i == 1) {
+    const int rc =
+        session.queryOne(tkmmdb::kindUnchangedQuery(tkmmdb::kLoggedObjectSettings), {since, snapshot.logEpoch}, same);
+    if (rc == DB_OK && !same.empty() && same[0].i == 1) {
       kept().keep(snapshot, rows);
       out = std::move(rows);
       return 0;

@@ -242,4 +242,9 @@ std::string changedKeysFilter(const std::string& key, int kind) {
          std::to_string(kind) + ")";
 }
 
+std::string kindUnchangedQuery(int kind) {
+  return "SELECT \"Epoch\" = ?2 AND \"Pruned\" <= ?1 AND NOT EXISTS (SELECT 1 FROM \"MMConfigChange\" WHERE "
+         "\"Seq\" > ?1 AND \"Kind\" = " + std::to_string(kind) + ") FROM \"MMConfigEpoch\"";
+}
+
 }  // namespace tkmmdb

@@ -86,4 +86,8 @@ const std::string& birthsQuery(bool changedOnly);
 // names after the sequence number bound to it: "<key> IN (...)".
 std::string changedKeysFilter(const std::string& key, int kind);
 
+// One row, 1 when the log of epoch ?2 holds every change after sequence ?1
+// and names none of `kind` among them, else 0; no row without the log.
+std::string kindUnchangedQuery(int kind);
+
 }  // namespace tkmmdb

@@ -25,13 +25,9 @@ class MMKeptBeside {
  public:
   // The rows kept for `snapshot`, or null when they must be read.
   std::shared_ptr<const Rows> find(const MMStoredSnapshot& snapshot) {
-    if (!keepable(snapshot)) return nullptr;
-    const std::string path = tkdb::currentDatabasePath();
-    std::lock_guard<std::mutex> guard(m_mutex);
-    if (m_rows && m_anchor == snapshot.mediaAgents && m_seq == snapshot.logSeq &&
-        m_epoch == snapshot.logEpoch && m_path == path)
-      return m_rows;
-    return nullptr;
+    long long seq = -1;
+    std::shared_ptr<const Rows> rows = findEarlier(snapshot, seq);
+    return seq == snapshot.logSeq ? rows : nullptr;
   }
   // The rows kept at an earlier place of the same history of the same
   // database's log, with that place in `seq` (the caller asks the log
