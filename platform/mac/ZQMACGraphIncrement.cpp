@@ -209,7 +209,8 @@ ParkedSlot& parkedSlot() {
 
 bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot& before,
                                 const MMStoredSnapshot& now, const std::vector<ZQMACInterface*>& remake,
-                                const std::vector<std::pair<unsigned int, int>>& freed) {
+                                const std::vector<std::pair<unsigned int, int>>& freed,
+                                const std::vector<tkmac::StoredSetting>* settings) {
   // ---- can the increment be known exactly? Nothing changes until it is. ----
   if (before.mediaAgents != now.mediaAgents || before.drives != now.drives || before.drivePaths != now.drivePaths)
     return false;
@@ -297,6 +298,11 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
     return object;
   };
 
+  // An object laid from its row takes its settings then, as the lay-over
+  // of every row lays them; the objects left alone still hold them.
+  auto laySettings = [&](ZQMACInterface* object, MMStoredKind kind) {
+    if (settings != nullptr) ApplyStoredSettingsOf(object, kind, *settings);
+  };
   const std::set<ZQMACInterface*> remade(remake.begin(), remake.end());
   std::unordered_map<int, ZQMACMagLib*> magLibs;
   config.m_magLibList.ForEachNode([&](ZQMACMagLib* m) { magLibs.emplace(m->m_iId, m); });
@@ -446,6 +452,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
         if (v.deviceId == id && volumeWork.count(v.id) == 0) volumeWork[v.id] = nullptr;
     }
     FillDevice(d, *row);
+    laySettings(d, MMStoredKind::Device);
   }
 
   // ---- volumes ----
@@ -465,6 +472,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       v = newObject(static_cast<ZQMACDiskVolume*>(nullptr), id);
     }
     FillVolume(v, *row, device, config.FindDBNode<ZQMACMediaAgent>(row->clientId));
+    laySettings(v, MMStoredKind::DeviceController);
     insertById(device->m_volumeList, v);
     reachedDevices.insert(device->m_iId);
   }
@@ -486,6 +494,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       magLibs[id] = m;
     }
     FillMagLib(m, *row, config);
+    laySettings(m, MMStoredKind::Library);
     insertById(config.m_magLibList, m);
     libraries.insert(m);
   }
@@ -763,7 +772,12 @@ bool ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
     std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
     freed.swap(config.m_freedStored);
   }
-  const bool part = !whole && ApplyIncrement(config, config.m_pLaidRows->rows, stored, remake, freed);
+  // The settings laid over the graph before, when they are these very
+  // ones, still stand on every object a load in part leaves alone.
+  const bool settingsHold = !whole && settings != nullptr && config.m_pLaidRows != nullptr &&
+                            config.m_pLaidRows->settings == settings;
+  const bool part = !whole && ApplyIncrement(config, config.m_pLaidRows->rows, stored, remake, freed,
+                                             settingsHold ? settings.get() : nullptr);
   if (!part) {
     for (ZQMACInterface* object : remake)
       if (config.OwnsObject(object)) delete object;  // made anew from its row below
@@ -775,11 +789,6 @@ bool ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
     config.m_freedStored.clear();
   }
   tkmac::journal().record("LayStored", takenOver ? "taken over" : "own", part ? "part" : "every row");
-  // A load in part lays the rows of the disk side alone: the objects of the
-  // tape side keep the settings laid over them, as long as those are the
-  // settings read now.
-  const bool settingsHold = part && settings != nullptr && config.m_pLaidRows != nullptr &&
-                            config.m_pLaidRows->settings == settings;
   config.m_pLaidRows = std::make_shared<ZQMACLaidRows>(ZQMACLaidRows{stored, settings});
-  return settingsHold;
+  return part && settingsHold;
 }
