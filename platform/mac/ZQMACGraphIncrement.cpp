@@ -59,6 +59,7 @@ struct ZQMACParkedGraph {
   std::unique_ptr<ZQMACGraphHome> home = std::make_unique<ZQMACGraphHome>();
   std::vector<ZQMACInterface*> objects;
   std::vector<unsigned int> objectTypes;
+  ZQMACTypePlaces placesOfType[kZQMACTypeLists];
   std::size_t liveObjects = 0;
   std::vector<ZQMACInterface*> touched;
   std::vector<std::pair<unsigned int, int>> freedStored;
@@ -628,6 +629,7 @@ void ZQMACGraph::SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
   std::swap(config.m_pHome, parked.home);
   std::swap(config.m_objects, parked.objects);
   std::swap(config.m_objectTypes, parked.objectTypes);
+  std::swap(config.m_placesOfType, parked.placesOfType);
   std::swap(config.m_liveObjects, parked.liveObjects);
   std::swap(config.m_touched, parked.touched);
   std::swap(config.m_freedStored, parked.freedStored);
