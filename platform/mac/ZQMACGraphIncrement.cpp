@@ -34,6 +34,8 @@
 // from their rows (a load of every row would not know their changes), so the
 // result is what a load of every row gives a new instance.
 #include <algorithm>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <utility>
 #include <map>
@@ -187,6 +189,33 @@ bool noneOfTheTapeSide(const std::vector<int>& ids, const MMStoredSnapshot& befo
     if ((old != nullptr && tape(before, *old)) || (row != nullptr && tape(now, *row))) return false;
   }
   return true;
+}
+
+// Calls `visit` with each row of the lists whose `key` is one of `ids`
+// (not empty), once per row where the lists share a chunk. Every row is
+// looked at, but one whose key lies outside the ids' range costs two
+// comparisons: a re-read touching a few objects walks the rows of a kind
+// at the speed of memory.
+template <class Row, class Key, class Visit>
+void forRowsNaming(std::initializer_list<const MMRowList<Row>*> lists, const std::set<int>& ids, Key key,
+                   Visit visit) {
+  using Chunk = typename MMRowList<Row>::Chunk;
+  const std::less<const Chunk*> before;
+  const int lowest = *ids.begin();
+  const int highest = *ids.rbegin();
+  std::vector<const Chunk*> read;  // the chunks of the lists walked, in address order
+  for (const MMRowList<Row>* rows : lists) {
+    const std::size_t known = read.size();
+    for (const auto& chunk : rows->chunks()) {
+      if (std::binary_search(read.begin(), read.begin() + known, chunk.get(), before)) continue;
+      read.push_back(chunk.get());
+      for (const Row& row : *chunk) {
+        const int k = key(row);
+        if (k >= lowest && k <= highest && ids.count(k) != 0) visit(row);
+      }
+    }
+    std::sort(read.begin(), read.end(), before);
+  }
 }
 
 template <class T>
@@ -424,10 +453,11 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
           if (pathWork.count(p->m_iId) == 0) pathWork[p->m_iId] = p;
         });
     }
-    for (const MMRowList<MMStoredMountPath>* rows : {before.mountPaths.get(), now.mountPaths.get()})
-      for (const MMStoredMountPath& row : *rows)
-        if (changed.count(row.libraryId) != 0 && pathWork.count(row.id) == 0)
-          pathWork[row.id] = config.FindDBNode<ZQMACMountPath>(row.id);
+    forRowsNaming({before.mountPaths.get(), now.mountPaths.get()}, changed,
+                  [](const MMStoredMountPath& row) { return row.libraryId; },
+                  [&](const MMStoredMountPath& row) {
+                    if (pathWork.count(row.id) == 0) pathWork[row.id] = config.FindDBNode<ZQMACMountPath>(row.id);
+                  });
   }
 
   // ---- devices ----
@@ -502,9 +532,10 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
 
   // ---- mount paths ----
   if (!reachedDevices.empty()) {
-    for (const MMStoredMountPath& row : *now.mountPaths)
-      if (reachedDevices.count(row.deviceId) != 0 && pathWork.count(row.id) == 0)
-        pathWork[row.id] = config.FindDBNode<ZQMACMountPath>(row.id);
+    forRowsNaming({now.mountPaths.get()}, reachedDevices, [](const MMStoredMountPath& row) { return row.deviceId; },
+                  [&](const MMStoredMountPath& row) {
+                    if (pathWork.count(row.id) == 0) pathWork[row.id] = config.FindDBNode<ZQMACMountPath>(row.id);
+                  });
   }
   for (auto& [id, p] : pathWork) {
     const MMStoredMountPath* row = rowOf(*now.mountPaths, id);
