@@ -581,6 +581,8 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // The object type of each place of m_objects, so that a walk for objects
   // of some types reads no object of the others.
   std::vector<unsigned int> m_objectTypes;
+  // The places of each type's objects, so that such a walk costs what the
+  // types walked hold (a freed object's kin are asked of it by type).
   ZQMACTypePlaces m_placesOfType[kZQMACTypeLists];
   std::size_t m_liveObjects = 0;
   // The objects marked touched, in the order they were.

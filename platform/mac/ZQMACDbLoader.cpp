@@ -59,11 +59,10 @@ namespace {
 
 // The model's own settings of the load in progress on this thread (set
 // around LayStored), in kind and id order, and whether a lay-over of every
-// row laid them too: it
-// lays each object's settings as it makes the object, while its memory is
-// at hand. A pass of their own after the build (ApplyStoredSettings) walks
-// every object of a kind once more, a cache miss each in a large graph,
-// and was a tenth of a load.
+// row laid them too: it lays each object's settings as it makes the
+// object, while its memory is at hand. A pass of their own after the build
+// (ApplyStoredSettings) walks every object of a kind once more, a cache
+// miss each in a large graph, and was a tenth of a load.
 thread_local const std::vector<tkmac::StoredSetting>* t_settings = nullptr;
 thread_local bool t_settingsLaid = false;
 
