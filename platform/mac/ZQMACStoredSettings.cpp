@@ -98,11 +98,6 @@ int ObjectSettingDB::loadAll(std::vector<StoredSetting>& out) {
                               });
   if (rc == kUnusable) return fail(kTag, MMS2_ERROR_BAD_VALUE, 0, "A row of MMObjectSetting holds an unusable value.");
   if (rc != DB_OK) return failDatabase(kTag, rc, session, "The objects' settings could not be read");
-  // A load finds an object's settings by kind and id (a cursor or a
-  // binary search), so the order is the list's own promise, not only the
-  // engine's: it holds even where a value stored by hand sorts otherwise.
-  if (!std::is_sorted(settings.begin(), settings.end(), settingBefore))
-    std::stable_sort(settings.begin(), settings.end(), settingBefore);
   g_lastRows.store(settings.size(), std::memory_order_relaxed);
   out = std::move(settings);
   return 0;
@@ -133,6 +128,12 @@ int ObjectSettingDB::loadBeside(const MMStoredSnapshot& snapshot,
   }
   std::vector<StoredSetting> rows;
   if (loadAll(rows) != 0) return -1;
+  // A load finds an object's settings by kind and id (a cursor or a
+  // binary search), so the order is the kept list's own promise, not only
+  // the engine's: it holds even where a value stored by hand sorts
+  // otherwise.
+  if (!std::is_sorted(rows.begin(), rows.end(), settingBefore))
+    std::stable_sort(rows.begin(), rows.end(), settingBefore);
   out = std::make_shared<const std::vector<StoredSetting>>(std::move(rows));
   kept().keep(snapshot, out);
   return 0;
