@@ -62,6 +62,16 @@ class ZQMACLibController;  // the listing block below
 class ZQMACDrive;
 struct ZQMACLaidRows;
 
+// The places among an instance's objects of those of one object type, and
+// how many of them are alive: a freed object's place stays listed until
+// the list is pruned.
+struct ZQMACTypePlaces {
+  std::vector<std::size_t> places;
+  std::size_t live = 0;
+};
+// One list per object type; the last holds every type from there on.
+inline constexpr unsigned int kZQMACTypeLists = 32;
+
 // One entry of a vendor table: three texts (for drives: vendor, product and
 // the text drive pools are matched on).
 struct ZQMACVendorEntry {
@@ -484,11 +494,15 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
     for (ZQMACInterface* object : m_objects)
       if (object != nullptr) visit(object);
   }
-  // The same for the objects whose type `keep` keeps.
+  // The same for the objects whose type `keep` keeps, type by type: only
+  // the places of those types are read.
   template <class Keep, class Visit>
   void ForEachObjectOfType(Keep keep, Visit visit) const {
-    for (std::size_t i = 0; i < m_objects.size(); ++i)
-      if (m_objects[i] != nullptr && keep(m_objectTypes[i])) visit(m_objects[i]);
+    for (unsigned int type = 0; type < kZQMACTypeLists; ++type) {
+      if (type + 1 < kZQMACTypeLists && !keep(type)) continue;
+      for (std::size_t i : m_placesOfType[type].places)
+        if (m_objects[i] != nullptr && keep(m_objectTypes[i])) visit(m_objects[i]);
+    }
   }
   // Drops the instance's own references (lists, id maps) to the address.
   void ForgetOwnReferences(const void* address);
@@ -567,6 +581,9 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // The object type of each place of m_objects, so that a walk for objects
   // of some types reads no object of the others.
   std::vector<unsigned int> m_objectTypes;
+  // The places of each type's objects, so that such a walk costs what the
+  // types walked hold (a freed object's kin are asked of it by type).
+  ZQMACTypePlaces m_placesOfType[kZQMACTypeLists];
   std::size_t m_liveObjects = 0;
   // The objects marked touched, in the order they were.
   std::vector<ZQMACInterface*> m_touched;

@@ -57,16 +57,12 @@
 
 namespace {
 
-// The ids of the controllers that the load in progress on this thread
-// makes IP library controllers (set around LayStored, which lays the rows).
-thread_local const std::unordered_set<int>* t_ipControllers = nullptr;
-
 // The model's own settings of the load in progress on this thread (set
-// around LayStored), and whether a lay-over of every row laid them too: it
-// lays each object's settings as it makes the object, while its memory is
-// at hand. A pass of their own after the build (ApplyStoredSettings) walks
-// every object of a kind once more, a cache miss each in a large graph,
-// and was a tenth of a load.
+// around LayStored), in kind and id order, and whether a lay-over of every
+// row laid them too: it lays each object's settings as it makes the
+// object, while its memory is at hand. A pass of their own after the build
+// (ApplyStoredSettings) walks every object of a kind once more, a cache
+// miss each in a large graph, and was a tenth of a load.
 thread_local const std::vector<tkmac::StoredSetting>* t_settings = nullptr;
 thread_local bool t_settingsLaid = false;
 
@@ -101,6 +97,19 @@ class KindSettings {
   int m_last = INT_MIN;
   bool m_ordered = true;
 };
+
+// The ids of the controllers that the settings make IP library
+// controllers: those of the controllers' kind alone are looked at.
+std::unordered_set<int> ipControllersOf(const std::vector<tkmac::StoredSetting>* all) {
+  std::unordered_set<int> ids;
+  if (all == nullptr) return ids;
+  const int kind = static_cast<int>(MMStoredKind::LibraryController);
+  auto at = std::lower_bound(all->begin(), all->end(), kind,
+                             [](const tkmac::StoredSetting& s, int k) { return s.kind < k; });
+  for (; at != all->end() && at->kind == kind; ++at)
+    if (at->name == tkmac::setting::kIPController && at->value == "1") ids.insert(at->id);
+  return ids;
+}
 
 // Library type ids stored for disk libraries; every other id is a tape or
 // optical library.
@@ -285,33 +294,24 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
     }
     MMMediaConfigDB::keepBeside(stored, druHosts, clusters);
   }
-  // The model's own settings: which controllers are IP controllers is
-  // known before the rows are laid (the object's class depends on it); the
-  // rest is laid over the objects the rows made.
+  // The model's own settings, laid over the objects the rows made (which
+  // controllers are IP controllers, the lay-over of every row reads
+  // before it makes them: the object's class depends on it). A change of
+  // a few objects reads and lays nothing of the others' settings, so that
+  // it costs what it touches whatever the installation holds.
   std::shared_ptr<const std::vector<tkmac::StoredSetting>> settings;
   tkmac::ObjectSettingDB settingAccess;
   if (settingAccess.loadBeside(stored, settings) != 0) {
     config.SetLastError(kErrorDatabase, "The objects' settings could not be read: " + settingAccess.lastErrorText());
     return false;
   }
-  std::unordered_set<int> ipControllers;
-  for (const StoredSetting& s : *settings)
-    if (s.kind == static_cast<int>(MMStoredKind::LibraryController) && s.name == setting::kIPController &&
-        s.value == "1")
-      ipControllers.insert(s.id);
-  // Laid by the lay-over of every row when it runs, else in a pass of
-  // their own; a list not in kind and id order is laid by that pass alone.
-  const bool sorted = std::is_sorted(settings->begin(), settings->end(),
-                                     [](const StoredSetting& a, const StoredSetting& b) {
-                                       return a.kind != b.kind ? a.kind < b.kind : a.id < b.id;
-                                     });
-  t_ipControllers = &ipControllers;
-  t_settings = sorted ? settings.get() : nullptr;
+  // Laid by the load itself (as it lays each object), else in a pass of
+  // their own.
+  t_settings = settings.get();
   t_settingsLaid = false;
-  const bool diskSideOnly = ZQMACGraph::LayStored(config, stored, settings);
-  t_ipControllers = nullptr;
+  const bool laidInPart = ZQMACGraph::LayStored(config, stored, settings);
   t_settings = nullptr;
-  if (!t_settingsLaid) ZQMACGraph::ApplyStoredSettings(config, *settings, diskSideOnly);
+  if (!laidInPart && !t_settingsLaid) ZQMACGraph::ApplyStoredSettings(config, *settings);
   const bool hosts = ZQMACGraph::ApplyStoredDRUHosts(config, druHosts);
   const bool copyManagers = ZQMACGraph::LoadStoredCopyManagers(config, stored);
   return ZQMACGraph::ApplyStoredCenteraClusters(config, clusters) && hosts && copyManagers;
@@ -542,6 +542,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   // Each object's settings, laid when its own values are (after them: a
   // setting such as a controller's server host stands over its row's).
   KindSettings librarySettings(t_settings, MMStoredKind::Library);
+  const std::unordered_set<int> ipControllers = ipControllersOf(t_settings);
   KindSettings controllerSettings(t_settings, MMStoredKind::LibraryController);
   KindSettings driveSettings(t_settings, MMStoredKind::Drive);
   KindSettings pathSettings(t_settings, MMStoredKind::DrivePath);
@@ -625,7 +626,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     if (lms == nullptr) continue;  // not a tape library's: the model has no place for it
     // A stored IP controller comes back as one; an object of the other
     // kind under the id goes (the kind is part of what the row says).
-    const bool ip = t_ipControllers != nullptr && t_ipControllers->count(row.id) != 0;
+    const bool ip = ipControllers.count(row.id) != 0;
     ZQMACLibController* c = oldControllers.take(row.id);
     if (c != nullptr && (dynamic_cast<ZQMACIPLibController*>(c) != nullptr) != ip) {
       doomed.push_back(c);

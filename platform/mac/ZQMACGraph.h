@@ -382,9 +382,11 @@ class ZQMACGraph {
   // the reason as the object's last error) when nothing was stored.
   static bool TakeScsiBus(ZQMACInterface* object, ZQMACScsiUnit* unit, const ZQMACScsiUnit& source);
   // Lays the stored settings over the graph a load has just laid.
-  // `diskSideOnly`: over disk libraries, disk devices and volumes alone.
-  static void ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings,
-                                  bool diskSideOnly = false);
+  static void ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings);
+  // Lays the settings of the object (of the stored kind `kind`, by its id)
+  // over it; `settings` in kind and id order, as ObjectSettingDB reads them.
+  static void ApplyStoredSettingsOf(ZQMACInterface* object, MMStoredKind kind,
+                                    const std::vector<tkmac::StoredSetting>& settings);
   // Lays one stored setting over the object of its kind and id.
   static void ApplyStoredSetting(ZQMACInterface* object, const tkmac::StoredSetting& setting);
   // A tape library's parts show as the library does.
@@ -520,9 +522,10 @@ class ZQMACGraph {
   // are made anew from their rows); the rows that changed since the graph
   // was laid are laid when that can be known exactly, else every row
   // (ApplyStored). The rows are kept with the graph, and the settings to
-  // lay over it (the caller lays them). True when the settings laid over
-  // the graph before are these very ones and only rows of the disk side
-  // were laid: then only the disk side needs them laid again.
+  // lay over it. True when the settings laid over the graph before are
+  // these very ones and only rows of the disk side were laid: the objects
+  // laid then took their settings with their rows, and every other object
+  // still holds them. False when the caller is to lay them.
   static bool LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& stored,
                         const std::shared_ptr<const std::vector<tkmac::StoredSetting>>& settings);
   // Parks the graph of an instance that is being freed, when it is
@@ -543,11 +546,13 @@ class ZQMACGraph {
   // differ too: they make no objects), the rows of the stored objects
   // freed with their rows since (`freed`: object type and id), and the
   // touched objects of those kinds (`remake`: made anew, the others laid
-  // again in place). False, with nothing changed, when the change is not
+  // again in place); each object laid takes its `settings` too, unless
+  // they are null. False, with nothing changed, when the change is not
   // only there.
   static bool ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot& before, const MMStoredSnapshot& now,
                              const std::vector<ZQMACInterface*>& remake,
-                             const std::vector<std::pair<unsigned int, int>>& freed);
+                             const std::vector<std::pair<unsigned int, int>>& freed,
+                             const std::vector<tkmac::StoredSetting>* settings);
   // Frees the objects whose rows `now` holds under their ids but were
   // inserted anew since `before` (another birth): their handles name
   // nothing from then on, and a load makes new objects of the new rows.

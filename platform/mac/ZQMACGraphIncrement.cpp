@@ -34,6 +34,8 @@
 // from their rows (a load of every row would not know their changes), so the
 // result is what a load of every row gives a new instance.
 #include <algorithm>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <utility>
 #include <map>
@@ -59,6 +61,7 @@ struct ZQMACParkedGraph {
   std::unique_ptr<ZQMACGraphHome> home = std::make_unique<ZQMACGraphHome>();
   std::vector<ZQMACInterface*> objects;
   std::vector<unsigned int> objectTypes;
+  ZQMACTypePlaces placesOfType[kZQMACTypeLists];
   std::size_t liveObjects = 0;
   std::vector<ZQMACInterface*> touched;
   std::vector<std::pair<unsigned int, int>> freedStored;
@@ -188,6 +191,33 @@ bool noneOfTheTapeSide(const std::vector<int>& ids, const MMStoredSnapshot& befo
   return true;
 }
 
+// Calls `visit` with each row of the lists whose `key` is one of `ids`
+// (not empty), once per row where the lists share a chunk. Every row is
+// looked at, but one whose key lies outside the ids' range costs two
+// comparisons: a re-read touching a few objects walks the rows of a kind
+// at the speed of memory.
+template <class Row, class Key, class Visit>
+void forRowsNaming(std::initializer_list<const MMRowList<Row>*> lists, const std::set<int>& ids, Key key,
+                   Visit visit) {
+  using Chunk = typename MMRowList<Row>::Chunk;
+  const std::less<const Chunk*> before;
+  const int lowest = *ids.begin();
+  const int highest = *ids.rbegin();
+  std::vector<const Chunk*> read;  // the chunks of the lists walked, in address order
+  for (const MMRowList<Row>* rows : lists) {
+    const std::size_t known = read.size();
+    for (const auto& chunk : rows->chunks()) {
+      if (std::binary_search(read.begin(), read.begin() + known, chunk.get(), before)) continue;
+      read.push_back(chunk.get());
+      for (const Row& row : *chunk) {
+        const int k = key(row);
+        if (k >= lowest && k <= highest && ids.count(k) != 0) visit(row);
+      }
+    }
+    std::sort(read.begin(), read.end(), before);
+  }
+}
+
 template <class T>
 void insertById(ZQMACLinkedList<T>& list, T* element) {
   list.InsertOrdered(element, [](const T* a, const T* b) { return a->GetId() < b->GetId(); });
@@ -209,7 +239,8 @@ ParkedSlot& parkedSlot() {
 
 bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot& before,
                                 const MMStoredSnapshot& now, const std::vector<ZQMACInterface*>& remake,
-                                const std::vector<std::pair<unsigned int, int>>& freed) {
+                                const std::vector<std::pair<unsigned int, int>>& freed,
+                                const std::vector<tkmac::StoredSetting>* settings) {
   // ---- can the increment be known exactly? Nothing changes until it is. ----
   if (before.mediaAgents != now.mediaAgents || before.drives != now.drives || before.drivePaths != now.drivePaths)
     return false;
@@ -297,6 +328,11 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
     return object;
   };
 
+  // An object laid from its row takes its settings then, as the lay-over
+  // of every row lays them; the objects left alone still hold them.
+  auto laySettings = [&](ZQMACInterface* object, MMStoredKind kind) {
+    if (settings != nullptr) ApplyStoredSettingsOf(object, kind, *settings);
+  };
   const std::set<ZQMACInterface*> remade(remake.begin(), remake.end());
   std::unordered_map<int, ZQMACMagLib*> magLibs;
   config.m_magLibList.ForEachNode([&](ZQMACMagLib* m) { magLibs.emplace(m->m_iId, m); });
@@ -417,10 +453,11 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
           if (pathWork.count(p->m_iId) == 0) pathWork[p->m_iId] = p;
         });
     }
-    for (const MMRowList<MMStoredMountPath>* rows : {before.mountPaths.get(), now.mountPaths.get()})
-      for (const MMStoredMountPath& row : *rows)
-        if (changed.count(row.libraryId) != 0 && pathWork.count(row.id) == 0)
-          pathWork[row.id] = config.FindDBNode<ZQMACMountPath>(row.id);
+    forRowsNaming({before.mountPaths.get(), now.mountPaths.get()}, changed,
+                  [](const MMStoredMountPath& row) { return row.libraryId; },
+                  [&](const MMStoredMountPath& row) {
+                    if (pathWork.count(row.id) == 0) pathWork[row.id] = config.FindDBNode<ZQMACMountPath>(row.id);
+                  });
   }
 
   // ---- devices ----
@@ -446,6 +483,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
         if (v.deviceId == id && volumeWork.count(v.id) == 0) volumeWork[v.id] = nullptr;
     }
     FillDevice(d, *row);
+    laySettings(d, MMStoredKind::Device);
   }
 
   // ---- volumes ----
@@ -465,6 +503,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       v = newObject(static_cast<ZQMACDiskVolume*>(nullptr), id);
     }
     FillVolume(v, *row, device, config.FindDBNode<ZQMACMediaAgent>(row->clientId));
+    laySettings(v, MMStoredKind::DeviceController);
     insertById(device->m_volumeList, v);
     reachedDevices.insert(device->m_iId);
   }
@@ -486,15 +525,17 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       magLibs[id] = m;
     }
     FillMagLib(m, *row, config);
+    laySettings(m, MMStoredKind::Library);
     insertById(config.m_magLibList, m);
     libraries.insert(m);
   }
 
   // ---- mount paths ----
   if (!reachedDevices.empty()) {
-    for (const MMStoredMountPath& row : *now.mountPaths)
-      if (reachedDevices.count(row.deviceId) != 0 && pathWork.count(row.id) == 0)
-        pathWork[row.id] = config.FindDBNode<ZQMACMountPath>(row.id);
+    forRowsNaming({now.mountPaths.get()}, reachedDevices, [](const MMStoredMountPath& row) { return row.deviceId; },
+                  [&](const MMStoredMountPath& row) {
+                    if (pathWork.count(row.id) == 0) pathWork[row.id] = config.FindDBNode<ZQMACMountPath>(row.id);
+                  });
   }
   for (auto& [id, p] : pathWork) {
     const MMStoredMountPath* row = rowOf(*now.mountPaths, id);
@@ -619,6 +660,7 @@ void ZQMACGraph::SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
   std::swap(config.m_pHome, parked.home);
   std::swap(config.m_objects, parked.objects);
   std::swap(config.m_objectTypes, parked.objectTypes);
+  std::swap(config.m_placesOfType, parked.placesOfType);
   std::swap(config.m_liveObjects, parked.liveObjects);
   std::swap(config.m_touched, parked.touched);
   std::swap(config.m_freedStored, parked.freedStored);
@@ -763,7 +805,12 @@ bool ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
     std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
     freed.swap(config.m_freedStored);
   }
-  const bool part = !whole && ApplyIncrement(config, config.m_pLaidRows->rows, stored, remake, freed);
+  // The settings laid over the graph before, when they are these very
+  // ones, still stand on every object a load in part leaves alone.
+  const bool settingsHold = !whole && settings != nullptr && config.m_pLaidRows != nullptr &&
+                            config.m_pLaidRows->settings == settings;
+  const bool part = !whole && ApplyIncrement(config, config.m_pLaidRows->rows, stored, remake, freed,
+                                             settingsHold ? settings.get() : nullptr);
   if (!part) {
     for (ZQMACInterface* object : remake)
       if (config.OwnsObject(object)) delete object;  // made anew from its row below
@@ -775,11 +822,6 @@ bool ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
     config.m_freedStored.clear();
   }
   tkmac::journal().record("LayStored", takenOver ? "taken over" : "own", part ? "part" : "every row");
-  // A load in part lays the rows of the disk side alone: the objects of the
-  // tape side keep the settings laid over them, as long as those are the
-  // settings read now.
-  const bool settingsHold = part && settings != nullptr && config.m_pLaidRows != nullptr &&
-                            config.m_pLaidRows->settings == settings;
   config.m_pLaidRows = std::make_shared<ZQMACLaidRows>(ZQMACLaidRows{stored, settings});
-  return settingsHold;
+  return part && settingsHold;
 }

@@ -107,6 +107,7 @@ void ZQMACMediaConfig::ClearObjects() {
     std::lock_guard<ZQMACRegistryMutex> guard(m_registryMutex);
     objects.swap(m_objects);
     std::vector<unsigned int>().swap(m_objectTypes);
+    for (ZQMACTypePlaces& list : m_placesOfType) list = ZQMACTypePlaces{};
     m_liveObjects = 0;
     m_touched.clear();
     m_freedStored.clear();
@@ -239,11 +240,21 @@ unsigned long long ZQMACMediaConfig::GiveHandle(const ZQMACInterface* object) co
   return handle;
 }
 
+namespace {
+
+unsigned int typeList(unsigned int type) { return std::min(type, kZQMACTypeLists - 1); }
+
+}  // namespace
+
 void ZQMACMediaConfig::EnterObject(ZQMACInterface* object) {
   object->m_pHome = m_pHome.get();
   object->m_uSlot = m_objects.size();
+  const unsigned int type = object->GetObjectType();
+  ZQMACTypePlaces& list = m_placesOfType[typeList(type)];
+  list.places.push_back(m_objects.size());
+  ++list.live;
   m_objects.push_back(object);
-  m_objectTypes.push_back(object->GetObjectType());
+  m_objectTypes.push_back(type);
   object->m_bEntered.store(true, std::memory_order_release);
   ++m_liveObjects;
 }
@@ -260,6 +271,14 @@ bool ZQMACMediaConfig::LeaveObject(ZQMACInterface* object) {
   m_objects[slot] = nullptr;
   object->m_bEntered.store(false, std::memory_order_release);
   --m_liveObjects;
+  // A list of a type's places is pruned once the freed outnumber the
+  // living, so that a walk over a type costs what the type holds.
+  ZQMACTypePlaces& list = m_placesOfType[typeList(m_objectTypes[slot])];
+  --list.live;
+  if (list.places.size() > 2 * list.live + 64)
+    list.places.erase(std::remove_if(list.places.begin(), list.places.end(),
+                                     [&](std::size_t i) { return m_objects[i] == nullptr; }),
+                      list.places.end());
   const uint32_t handle = object->m_uHandle.load(std::memory_order_relaxed);
   if (handle != 0) m_registry.Erase(handle, object);
   object->m_uHandle.store(0, std::memory_order_relaxed);
@@ -281,6 +300,8 @@ bool ZQMACMediaConfig::LeaveObject(ZQMACInterface* object) {
     }
     m_objects.resize(next);
     m_objectTypes.resize(next);
+    for (ZQMACTypePlaces& list : m_placesOfType) list.places.clear();
+    for (std::size_t i = 0; i < next; ++i) m_placesOfType[typeList(m_objectTypes[i])].places.push_back(i);
   }
   return true;
 }

@@ -35,7 +35,7 @@ class ObjectSettingDB : public MMTableAccess {
   // The settings as the process last read them beside `snapshot` (as
   // MMMediaConfigDB::loadCurrent gave it), read again only when the change
   // log, which names every change of the table, moved on since, or when the
-  // snapshot's lists were read anew.
+  // snapshot's lists were read anew. Always in kind and id order.
   int loadBeside(const MMStoredSnapshot& snapshot, std::shared_ptr<const std::vector<StoredSetting>>& out);
   // Sets the object's values (a new name is added, a known one replaced).
   int store(int kind, int id, const SettingValues& values, DBtran* tran = nullptr);

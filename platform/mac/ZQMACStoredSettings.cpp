@@ -7,6 +7,7 @@
 // not per object), and only when the configuration change log moved on
 // since the process last read it: a change of the table is logged like the
 // configuration's own, so a read at the same place of the log is current.
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <charconv>
@@ -54,6 +55,10 @@ void forEachSettingKind(Term term) {
     done[kind] = true;
     term(kind, MMMediaConfigDB::rowTable(row.kind), MMMediaConfigDB::rowKey(row.kind));
   }
+}
+
+bool settingBefore(const StoredSetting& a, const StoredSetting& b) {
+  return a.kind != b.kind ? a.kind < b.kind : a.id < b.id;
 }
 
 std::string namesOf(const SettingValues& values) {
@@ -123,6 +128,12 @@ int ObjectSettingDB::loadBeside(const MMStoredSnapshot& snapshot,
   }
   std::vector<StoredSetting> rows;
   if (loadAll(rows) != 0) return -1;
+  // A load finds an object's settings by kind and id (a cursor or a
+  // binary search), so the order is the kept list's own promise, not only
+  // the engine's: it holds even where a value stored by hand sorts
+  // otherwise.
+  if (!std::is_sorted(rows.begin(), rows.end(), settingBefore))
+    std::stable_sort(rows.begin(), rows.end(), settingBefore);
   out = std::make_shared<const std::vector<StoredSetting>>(std::move(rows));
   kept().keep(snapshot, out);
   return 0;
@@ -527,8 +538,7 @@ bool ZQMACGraph::TakeScsiBus(ZQMACInterface* object, ZQMACScsiUnit* unit, const 
   return false;
 }
 
-void ZQMACGraph::ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings,
-                                     bool diskSideOnly) {
+void ZQMACGraph::ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings) {
   if (settings.empty()) return;
   // The objects of each kind that has settings, by id; a kind without
   // settings is not walked.
@@ -540,8 +550,7 @@ void ZQMACGraph::ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector
   auto put = [&](MMStoredKind kind, ZQMACInterface* object) {
     if (object->m_iId > 0) byId[static_cast<int>(kind)][object->m_iId] = object;
   };
-  ZQMACLinkedList<ZQMACLms> libraries;
-  if (!diskSideOnly) libraries = config.m_lmsList;
+  ZQMACLinkedList<ZQMACLms> libraries = config.m_lmsList;
   for (ZQMACLms* lms = libraries.GetFirstNode(); lms != nullptr; lms = libraries.GetNextNode()) {
     if (want(MMStoredKind::Library)) put(MMStoredKind::Library, lms);
     if (want(MMStoredKind::LibraryController))
@@ -573,6 +582,15 @@ void ZQMACGraph::ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector
   }
   if (want(MMStoredKind::Library))
     for (ZQMACLms* lms = libraries.GetFirstNode(); lms != nullptr; lms = libraries.GetNextNode()) ShowLibraryParts(lms);
+}
+
+void ZQMACGraph::ApplyStoredSettingsOf(ZQMACInterface* object, MMStoredKind kind,
+                                       const std::vector<tkmac::StoredSetting>& settings) {
+  const int id = object->m_iId;
+  if (id <= 0) return;  // as ApplyStoredSettings: an object never stored has none
+  const tkmac::StoredSetting key{static_cast<int>(kind), id, {}, {}};
+  const auto [first, last] = std::equal_range(settings.begin(), settings.end(), key, tkmac::settingBefore);
+  for (auto at = first; at != last; ++at) ApplyStoredSetting(object, *at);
 }
 
 void ZQMACGraph::ApplyStoredSetting(ZQMACInterface* object, const tkmac::StoredSetting& row) {

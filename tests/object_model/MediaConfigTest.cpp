@@ -336,13 +336,33 @@ std::vector<ZQMACInterface*> everyObject(const World& w) {
           w.cluster, w.host,        w.copyDevice, w.copyController, w.costCategory};
 }
 
+// Loose objects of the kinds that hold others, many of each, taken by the
+// instance before its world: freed after it, they leave the instance's
+// objects behind holes that it closes, and its lists of each type's places
+// pruned.
+std::vector<ZQMACInterface*> fillerBefore(ZQMACMediaConfig& instance) {
+  std::vector<ZQMACInterface*> made;
+  for (int i = 0; i < 100; ++i)
+    for (ZQMACInterface* object : std::vector<ZQMACInterface*>{
+             new ZQMACMountPath(), new ZQMACDiskVolume(), new ZQMACDiskDevice(), new ZQMACMagLib(), new ZQMACDms(),
+             new ZQMACDrive(), new ZQMACDrivePool(), new ZQMACMasterDrivePool()}) {
+      EXPECT_NE(instance.AdoptObject(object), 0u);
+      made.push_back(object);
+    }
+  return made;
+}
+
 TEST_F(MediaConfig, AnObjectOfAnyTypeDeletedLeavesNoReferenceToItAndEveryOtherReferenceIntact) {
   const std::size_t count = everyObject(testkit::mac::seedWorld(config)).size();
-  for (std::size_t row = 0; row < count; ++row) {
+  // Each object once in a fresh instance, then once more behind holes.
+  for (std::size_t row = 0; row < 2 * count; ++row) {
+    const bool afterHoles = row >= count;
     ZQMACMediaConfig instance;
+    const std::vector<ZQMACInterface*> filler = afterHoles ? fillerBefore(instance) : std::vector<ZQMACInterface*>{};
     const std::vector<ZQMACInterface*> objects = everyObject(testkit::mac::seedWorld(instance));
-    ZQMACInterface* gone = objects[row];
-    SCOPED_TRACE(gone->GetName());
+    for (ZQMACInterface* object : filler) delete object;
+    ZQMACInterface* gone = objects[row % count];
+    SCOPED_TRACE(gone->GetName() + (afterHoles ? " (after holes)" : ""));
     std::vector<unsigned long long> handles;
     std::vector<int> ids;
     for (ZQMACInterface* object : objects) {

@@ -602,7 +602,9 @@ TEST_F(Reread, ARowInsertedAgainUnderItsIdIsANewObjectWithANewHandle) {
 // The model's own settings are read again only after one of them changed,
 // and a re-read of the disk side leaves those of the tape side laid: a
 // drive keeps its id, whatever other rows changed, and a setting changed
-// by hand is laid over its object at the next re-read.
+// by hand is laid over its object at the next re-read. An object a re-read
+// in part makes takes the settings kept from before (here a disk library
+// hidden before its row was stored).
 TEST_F(Reread, SettingsAreReadAgainOnlyWhenOneChangedAndStayLaidOverWhatARereadLeavesAlone) {
   auto settingReads = [] {
     int reads = 0;
@@ -611,6 +613,7 @@ TEST_F(Reread, SettingsAreReadAgainOnlyWhenOneChangedAndStayLaidOverWhatARereadL
     return reads;
   };
   const std::string drives = std::to_string(static_cast<int>(MMStoredKind::Drive));
+  const std::string libraries = std::to_string(static_cast<int>(MMStoredKind::Library));
   const std::string driveId = tkmac::setting::kDriveIdString;
   db.execElsewhere("INSERT INTO MMObjectSetting (Kind, ObjectId, Name, Value) VALUES (" + drives + ", 1, '" + driveId +
                    "', 'SN-1')");
@@ -621,6 +624,9 @@ TEST_F(Reread, SettingsAreReadAgainOnlyWhenOneChangedAndStayLaidOverWhatARereadL
     const char* change;
     std::string sql;
     int settingReads;
+    // Against a load of every row (which reads the settings anew, so
+    // that the next re-read lays them all), else left to the next row.
+    bool compared = true;
   } cases[] = {
       {"a volume's folder", "UPDATE MMDeviceController SET Folder = '/srv/moved' WHERE DeviceControllerId = 2", 0},
       {"a device's name", "UPDATE MMDevice SET AliasName = 'renamed' WHERE DeviceId = 2", 0},
@@ -628,6 +634,14 @@ TEST_F(Reread, SettingsAreReadAgainOnlyWhenOneChangedAndStayLaidOverWhatARereadL
        "UPDATE MMObjectSetting SET Value = 'SN-9' WHERE Kind = " + drives + " AND ObjectId = 1 AND Name = '" +
            driveId + "'",
        1},
+      {"a disk library hidden before it is stored",
+       "INSERT INTO MMObjectSetting (Kind, ObjectId, Name, Value) VALUES (" + libraries + ", 60, '" +
+           tkmac::setting::kShown + "', '0')",
+       1, false},
+      {"the disk library stored",
+       "INSERT INTO MMLibrary (LibraryId, LibraryName, AliasName, LibraryTypeId, LibraryEnabled) "
+       "VALUES (60, 'HiddenLib', 'HiddenLib', 3, 1)",
+       0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.change);
@@ -635,9 +649,15 @@ TEST_F(Reread, SettingsAreReadAgainOnlyWhenOneChangedAndStayLaidOverWhatARereadL
     testkit::db::journal().reset();
     ASSERT_TRUE(kept->ReadCurrentConfig(false)) << kept->GetLastError();
     EXPECT_EQ(settingReads(), c.settingReads);
-    EXPECT_EQ(tktest::ModelDump::of(*kept), fullReload());
+    if (c.compared) {
+      EXPECT_EQ(tktest::ModelDump::of(*kept), fullReload());
+    }
   }
-  EXPECT_NE(tktest::ModelDump::of(*kept).find("driveid=SN-9"), std::string::npos);
+  const std::string dump = tktest::ModelDump::of(*kept);
+  EXPECT_NE(dump.find("driveid=SN-9"), std::string::npos);
+  const size_t hidden = dump.find("'HiddenLib' display=");
+  ASSERT_NE(hidden, std::string::npos) << dump;
+  EXPECT_NE(dump.substr(hidden, dump.find('\n', hidden) - hidden).find(" shown=0"), std::string::npos) << dump;
 }
 
 // A renewed epoch says the log's history is another one, even where its
