@@ -37,6 +37,9 @@ inline bool readConfigurationFirst(std::string& error) {
   return true;
 }
 
+// The table of the stored objects of `kind`.
+inline const char* storedTable(int kind) { return MMMediaConfigDB::rowTable(static_cast<MMStoredKind>(kind)); }
+
 // Run before the rows are written: the identity counters of the stored
 // objects' tables are raised above every id the rows take, so that each
 // row is written under an id its table may have given before and gets its
@@ -44,19 +47,20 @@ inline bool readConfigurationFirst(std::string& error) {
 // restored have them (a reader's heaviest case). Ids the host gives later
 // follow the counters.
 inline std::string bornRowsAhead() {
-  return "UPDATE sqlite_sequence SET \"seq\" = MAX(\"seq\", 100000000) WHERE \"name\" IN ('MMHost', 'MMLibrary', "
-         "'MMLibraryController', 'MMMasterPool', 'MMDrivePool', 'MMDrive', 'MMDrivePath', 'MMMountPath', 'MMDevice', "
-         "'MMDeviceController')";
+  std::string names;
+  for (int kind = 0; kind < kStoredKinds; ++kind)
+    names += std::string(names.empty() ? "'" : ", '") + storedTable(kind) + "'";
+  return "UPDATE sqlite_sequence SET \"seq\" = MAX(\"seq\", 100000000) WHERE \"name\" IN (" + names + ")";
 }
 
 // How many rows of the stored objects' tables lack their birth (0 on a
 // database seeded as an installation is): one row, one number.
 inline std::string unbornRowsQuery() {
-  return "SELECT (SELECT count(*) FROM \"MMHost\") + (SELECT count(*) FROM \"MMLibrary\") + (SELECT count(*) FROM "
-         "\"MMLibraryController\") + (SELECT count(*) FROM \"MMMasterPool\") + (SELECT count(*) FROM \"MMDrivePool\") "
-         "+ (SELECT count(*) FROM \"MMDrive\") + (SELECT count(*) FROM \"MMDrivePath\") + (SELECT count(*) FROM "
-         "\"MMMountPath\") + (SELECT count(*) FROM \"MMDevice\") + (SELECT count(*) FROM \"MMDeviceController\") - "
-         "(SELECT count(*) FROM \"MMConfigBirth\" WHERE \"Kind\" < " + std::to_string(kStoredKinds) + ")";
+  std::string rows;
+  for (int kind = 0; kind < kStoredKinds; ++kind)
+    rows += std::string("(SELECT count(*) FROM \"") + storedTable(kind) + "\") + ";
+  return "SELECT " + rows + "0 - (SELECT count(*) FROM \"MMConfigBirth\" WHERE \"Kind\" < " +
+         std::to_string(kStoredKinds) + ")";
 }
 
 }  // namespace tkbench

@@ -42,9 +42,11 @@
 #include <climits>
 #include <cstdint>
 #include <mutex>
+#include <tuple>
 #include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "platform/mac/ZQMACGraph.h"
@@ -66,6 +68,16 @@ namespace {
 thread_local const std::vector<tkmac::StoredSetting>* t_settings = nullptr;
 thread_local bool t_settingsLaid = false;
 
+// The settings of one kind among settings in kind and id order.
+std::pair<std::vector<tkmac::StoredSetting>::const_iterator, std::vector<tkmac::StoredSetting>::const_iterator>
+settingsOfKind(const std::vector<tkmac::StoredSetting>& all, MMStoredKind kind) {
+  struct ByKind {
+    bool operator()(const tkmac::StoredSetting& s, int k) const { return s.kind < k; }
+    bool operator()(int k, const tkmac::StoredSetting& s) const { return k < s.kind; }
+  };
+  return std::equal_range(all.begin(), all.end(), static_cast<int>(kind), ByKind{});
+}
+
 // The settings of one kind, handed to the objects of that kind as their
 // rows come: both come in id order (the settings by kind, id and name), so
 // one cursor walks them. A row out of order (none is) leaves the settings
@@ -73,12 +85,7 @@ thread_local bool t_settingsLaid = false;
 class KindSettings {
  public:
   KindSettings(const std::vector<tkmac::StoredSetting>* all, MMStoredKind kind) {
-    if (all == nullptr) return;
-    const int k = static_cast<int>(kind);
-    m_at = std::lower_bound(all->begin(), all->end(), k,
-                            [](const tkmac::StoredSetting& s, int kind) { return s.kind < kind; });
-    m_end = std::upper_bound(m_at, all->end(), k,
-                             [](int kind, const tkmac::StoredSetting& s) { return kind < s.kind; });
+    if (all != nullptr) std::tie(m_at, m_end) = settingsOfKind(*all, kind);
   }
   void lay(ZQMACInterface* object, int id) {
     if (m_at == m_end) return;
@@ -103,10 +110,8 @@ class KindSettings {
 std::unordered_set<int> ipControllersOf(const std::vector<tkmac::StoredSetting>* all) {
   std::unordered_set<int> ids;
   if (all == nullptr) return ids;
-  const int kind = static_cast<int>(MMStoredKind::LibraryController);
-  auto at = std::lower_bound(all->begin(), all->end(), kind,
-                             [](const tkmac::StoredSetting& s, int k) { return s.kind < k; });
-  for (; at != all->end() && at->kind == kind; ++at)
+  const auto [first, last] = settingsOfKind(*all, MMStoredKind::LibraryController);
+  for (auto at = first; at != last; ++at)
     if (at->name == tkmac::setting::kIPController && at->value == "1") ids.insert(at->id);
   return ids;
 }

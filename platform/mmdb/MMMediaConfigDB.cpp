@@ -652,6 +652,44 @@ struct LogHeader {
   std::vector<int> changed[kStoredKinds];
 };
 
+// The log's state and what it names after `since`; the triggers counted
+// when `count`.
+int readLogHeader(tkdb::Session& s, long long since, bool count, LogHeader& header) {
+  return s.each(tkmmdb::changeLogHeaderQuery(), {since, count ? 1 : 0}, [&](const tkdb::RowView& row) {
+    const tkdb::DbCell tag = row.at(0);
+    if (tag.i == -1) {
+      ++header.epochRows;
+      header.epoch = std::string(row.at(1).text);
+      header.pruned = row.at(2).i;
+      header.newest = row.at(3).i;
+      header.mark = row.mark();
+      const tkdb::DbCell triggers = row.at(4);
+      header.triggersCounted = triggers.type != tkdb::DbValue::Type::Null;
+      header.triggers = triggers.i;
+    } else if (tag.i >= 0 && tag.i < kStoredKinds) {
+      const tkdb::DbCell id = row.at(1);
+      if (id.type == tkdb::DbValue::Type::Int && id.i >= INT_MIN && id.i <= INT_MAX)
+        header.changed[tag.i].push_back(static_cast<int>(id.i));
+      else
+        header.whole[tag.i] = true;
+    }
+    return int(DB_OK);
+  });
+}
+
+// Whether every trigger of the log is there: counted, or uncounted in the
+// run that follows one that found them all, with no change of the schema
+// between. Each run is what the next one on this thread goes by, when
+// `keep` lets it: one inside a transaction (whose schema may yet roll
+// back) makes the next count.
+bool allTriggersThere(const LogHeader& header, int logged, bool keep) {
+  std::optional<bool> counted;
+  if (header.triggersCounted) counted = header.triggers == tkmmdb::changeLogTriggerCount();
+  const bool all = logged == DB_OK && header.epochRows == 1 && t_triggersSeen.of(header.mark, counted).value_or(false);
+  t_triggersSeen.settle(header.mark, all, keep && all);
+  return all;
+}
+
 // The kind's new list: the earlier one without the objects named as
 // changed, with the rows read again in their place (both in id order). It
 // shares every chunk of rows the change left alone with the earlier list.
@@ -686,41 +724,6 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
   const bool known = keep && cache.valid && cache.path == path;
   const long long since = known ? cache.seq : LLONG_MAX;
 
-  // The log's state and what it names since the last read; the triggers
-  // counted when `count`.
-  auto readHeader = [&](tkdb::Session& s, LogHeader& header, bool count) -> int {
-    return s.each(tkmmdb::changeLogHeaderQuery(), {since, count ? 1 : 0}, [&](const tkdb::RowView& row) {
-      const tkdb::DbCell tag = row.at(0);
-      if (tag.i == -1) {
-        ++header.epochRows;
-        header.epoch = std::string(row.at(1).text);
-        header.pruned = row.at(2).i;
-        header.newest = row.at(3).i;
-        header.mark = row.mark();
-        const tkdb::DbCell triggers = row.at(4);
-        header.triggersCounted = triggers.type != tkdb::DbValue::Type::Null;
-        header.triggers = triggers.i;
-      } else if (tag.i >= 0 && tag.i < kStoredKinds) {
-        const tkdb::DbCell id = row.at(1);
-        if (id.type == tkdb::DbValue::Type::Int && id.i >= INT_MIN && id.i <= INT_MAX)
-          header.changed[tag.i].push_back(static_cast<int>(id.i));
-        else
-          header.whole[tag.i] = true;
-      }
-      return int(DB_OK);
-    });
-  };
-  // Whether every trigger is there: counted, or uncounted in the run that
-  // follows one that found them all, with no change of the schema between.
-  // Each run is what the next one on this thread goes by; one inside a
-  // transaction (whose schema may yet roll back) makes the next count.
-  auto triggersIn = [&](const LogHeader& header, int logged) {
-    std::optional<bool> counted;
-    if (header.triggersCounted) counted = header.triggers == tkmmdb::changeLogTriggerCount();
-    const bool all = logged == DB_OK && header.epochRows == 1 && t_triggersSeen.of(header.mark, counted).value_or(false);
-    t_triggersSeen.settle(header.mark, all, keep && all);
-    return all;
-  };
   // Whether the log tells all that changed since the kept read.
   auto continues = [&](const LogHeader& header, bool triggersThere) {
     return known && triggersThere && header.epoch == cache.epoch && header.pruned <= cache.seq &&
@@ -734,9 +737,9 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     // tell, the read below reads the header again with the rows.
     LogHeader quick;
     tkdb::Session s;
-    const int logged = readHeader(s, quick, t_triggersSeen.mustAsk());
+    const int logged = readLogHeader(s, since, t_triggersSeen.mustAsk(), quick);
     // No entry after the kept read's newest one: the log names nothing.
-    if (continues(quick, triggersIn(quick, logged)) && quick.newest == cache.seq) {
+    if (continues(quick, allTriggersThere(quick, logged, keep)) && quick.newest == cache.seq) {
       if (tkmmdb::journalOn()) tkmmdb::journal().record("MMMediaConfigDB::loadCurrent.read", {"part", "0"});
       out = cache.rows;
       return 0;
@@ -751,8 +754,8 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
   int rc = atomically(kTag, nullptr, [&](tkdb::Session& s, Refusal& refusal) -> int {
     // The header again, in the read that reads the rows. A database that
     // cannot say reads everything.
-    const int logged = readHeader(s, header, true);
-    triggersComplete = triggersIn(header, logged);
+    const int logged = readLogHeader(s, since, true, header);
+    triggersComplete = allTriggersThere(header, logged, keep);
     incremental = continues(header, triggersComplete);
     filter.since = since;
     for (int k = 0; k < kStoredKinds; ++k) {
@@ -828,33 +831,15 @@ int MMMediaConfigDB::changeLogMark(long long& mark) {
   tkmmdb::registerChangeLog();
   mark = -1;
   // The loads' own header query, naming no change (none follows the
-  // highest sequence there can be), and their fact of the triggers: a run
-  // that follows theirs need not count them again.
-  bool asked = false;
-  std::optional<bool> counted;
-  long long newest = 0;
-  int epochRows = 0;
-  tkdb::StatementMark ran;
+  // highest sequence there can be), and their fact of the triggers.
+  LogHeader header;
   tkdb::Session s;
-  const int rc = s.each(tkmmdb::changeLogHeaderQuery(), {LLONG_MAX, t_triggersSeen.mustAsk() ? 1 : 0},
-                        [&](const tkdb::RowView& row) {
-                          if (row.at(0).i != -1) return int(DB_OK);
-                          ++epochRows;
-                          const tkdb::DbCell seq = row.at(3);
-                          newest = seq.type == tkdb::DbValue::Type::Null ? 0 : seq.i;
-                          ran = row.mark();
-                          const tkdb::DbCell triggers = row.at(4);
-                          asked = triggers.type != tkdb::DbValue::Type::Null;
-                          if (asked) counted = triggers.i == tkmmdb::changeLogTriggerCount();
-                          return int(DB_OK);
-                        });
+  const int rc = readLogHeader(s, LLONG_MAX, t_triggersSeen.mustAsk(), header);
   if (rc != DB_OK) return failDatabase(kTag, rc, s, "The configuration change log could not be read");
-  if (epochRows != 1) return 0;  // no log to go by
-  const bool all = t_triggersSeen.of(ran, counted).value_or(false);
+  if (header.epochRows != 1) return 0;  // no log to go by
   // A fact counted inside a transaction may rest on a schema change that
   // rolls back; one carried over from a run before is the schema's still.
-  t_triggersSeen.settle(ran, all, all && (!asked || !tkdb::threadTransactionOpen()));
-  if (all) mark = newest;
+  if (allTriggersThere(header, rc, !header.triggersCounted || !tkdb::threadTransactionOpen())) mark = header.newest;
   return 0;
 }
 

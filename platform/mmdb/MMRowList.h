@@ -41,8 +41,6 @@ class MMRowList {
   std::size_t size() const { return m_size; }
   bool empty() const { return m_size == 0; }
   const std::vector<ChunkPtr>& chunks() const { return m_chunks; }
-  // Where chunk `c` starts in the list.
-  std::size_t chunkStart(std::size_t c) const { return m_starts[c]; }
 
   const Row& operator[](std::size_t i) const {
     const std::size_t c = chunkOf(i);
