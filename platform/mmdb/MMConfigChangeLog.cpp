@@ -163,9 +163,12 @@ void registerChangeLog() {
                          "\"Pruned\" INTEGER NOT NULL DEFAULT 0); "
                          "INSERT INTO \"MMConfigEpoch\" (\"Epoch\") SELECT lower(hex(randomblob(16))) "
                          "WHERE NOT EXISTS (SELECT 1 FROM \"MMConfigEpoch\")");
+    // A log made anew (a database without one, or one dropped by hand)
+    // numbers its changes from the start again: nothing of it is pruned.
     tkdb::registerSchema("MMConfigChange",
-                         renewingEpoch("CREATE TABLE IF NOT EXISTS \"MMConfigChange\" (\"Seq\" INTEGER PRIMARY KEY, "
-                                       "\"Kind\" INTEGER NOT NULL, \"ObjectId\" INTEGER)"));
+                         renewingEpoch("UPDATE \"MMConfigEpoch\" SET \"Pruned\" = 0; CREATE TABLE IF NOT EXISTS "
+                                       "\"MMConfigChange\" (\"Seq\" INTEGER PRIMARY KEY, \"Kind\" INTEGER NOT NULL, "
+                                       "\"ObjectId\" INTEGER)"));
     const std::string kept = std::to_string(kLogKept);
     tkdb::registerTrigger(
         "MMConfigChange_prune", "MMConfigChange",

@@ -524,6 +524,18 @@ TEST_F(Reread, ADatabaseWithoutTheLogIsReadWholeUntilItHasOne) {
   expectEqualToFullReload("part", 0);
 }
 
+// A log dropped by hand is made again with its sequence from the start:
+// nothing of it counts as pruned, so that after one whole read the reads
+// read in part again.
+TEST_F(Reread, ALogDroppedByHandStartsAgainWithNothingPruned) {
+  db.execElsewhere("UPDATE MMConfigEpoch SET Pruned = 70000; DROP TABLE MMConfigChange");
+  testkit::db::reset();
+  expectEqualToFullReload("whole");
+  EXPECT_EQ(db.scalar("SELECT Pruned FROM MMConfigEpoch"), 0);
+  db.execElsewhere("DELETE FROM MMDrivePath WHERE DrivePathId = 1");
+  expectEqualToFullReload("part", 0);
+}
+
 // A row deleted and inserted again under its id, even with every value as
 // it was, is another object: the handle of the old one names nothing after
 // the re-read, the new row's object gets a new handle, and the objects
