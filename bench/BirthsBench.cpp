@@ -1,4 +1,4 @@
-// What the births cost (MMConfigBirth, platform/mmdb/MMConfigChangeLog.h):
+// What the births cost (platform/mmdb/MMConfigChangeLog.h):
 // rows inserted and deleted with every trigger the schema step makes,
 // against the same statements on a copy of the same database whose
 // triggers keep no births (the change log's own work stays on both sides).
@@ -11,9 +11,8 @@
 // Both databases hold 10,000 drives before; the rows a case inserts take
 // new ids, as the table access gives them, and are deleted again untimed,
 // and the rows it deletes were inserted untimed, so that every repetition
-// starts from as many rows. (A row inserted under an id its table gave
-// before gets a birth: hand-made SQL, not what these time.) Both sides run
-// on connections opened as the engine opens its own.
+// starts from as many rows. Both sides run on connections opened as the
+// engine opens its own.
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -74,24 +73,25 @@ bool deleteDrives(sqlite3* db, long long first, int count) {
   return run(db, ok ? "COMMIT" : "ROLLBACK") && ok;
 }
 
-// Every trigger of `db` without what it does to the births: a trigger that
-// does nothing else goes.
+// Every trigger of the change log without what it does to the births:
+// the rows it logs are not marked born (the column stays, NULL).
 bool withoutBirths(sqlite3* db) {
   std::vector<std::pair<std::string, std::string>> triggers;
   sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db, "SELECT name, sql FROM sqlite_master WHERE type = 'trigger' AND sql LIKE '%MMConfigBirth%'",
-                         -1, &stmt, nullptr) != SQLITE_OK)
+  if (sqlite3_prepare_v2(db, "SELECT name, sql FROM sqlite_master WHERE type = 'trigger' AND sql LIKE '%\"Born\"%'", -1,
+                         &stmt, nullptr) != SQLITE_OK)
     return false;
   while (sqlite3_step(stmt) == SQLITE_ROW)
     triggers.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
                           reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
   sqlite3_finalize(stmt);
-  const std::regex births("(INSERT OR REPLACE INTO|INSERT INTO|DELETE FROM) \"MMConfigBirth\"[^;]*; *");
+  // (..., NEW."DriveId", 1) and SELECT ..., NEW."DriveId", 1 WHERE: the mark.
+  const std::regex born("(NEW\\.\"[A-Za-z]+\"), 1([) ])");
   std::string sql = "BEGIN; ";
   for (const auto& [name, create] : triggers) {
-    sql += "DROP TRIGGER \"" + name + "\"; ";
-    const std::string rest = std::regex_replace(create, births, "");
-    if (!std::regex_search(rest, std::regex("BEGIN\\s*END$"))) sql += rest + "; ";
+    const std::string rest = std::regex_replace(create, born, "$1, NULL$2");
+    if (rest == create) return false;
+    sql += "DROP TRIGGER \"" + name + "\"; " + rest + "; ";
   }
   return !triggers.empty() && run(db, sql + "COMMIT");
 }

@@ -417,7 +417,7 @@ const std::string kListing = listingFrame();
 
 // The tape libraries of the listing, written into the host's database with
 // SQLite directly once the host's first configuration read made the change
-// log's triggers (so each row has its birth, as in an installation): a
+// log's triggers (so the log marks each row born, as in an installation): a
 // media agent, kListingLibraries libraries with a controller, a master pool
 // and a drive pool each, and their drives with one path each, with the
 // settings their configuration stores.
@@ -434,7 +434,7 @@ bool seedLibraries(const std::string& path, std::string& error) {
   const std::string per = std::to_string(kDrivesPerLibrary);
   const std::string n = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ";
   const std::string sql =
-      "BEGIN;" + tkbench::bornRowsAhead() + ";"
+      "BEGIN;"
       "INSERT INTO \"APP_Client\" (\"id\", \"name\", \"net_hostname\") VALUES (1, 'ma1', 'ma1.example.net');"
       "INSERT INTO \"MMHost\" (\"ClientId\") VALUES (1);" +
       n + libraries +
@@ -468,13 +468,13 @@ bool seedLibraries(const std::string& path, std::string& error) {
     sqlite3_finalize(stmt);
   }
   done = done && sqlite3_exec(db, "COMMIT", nullptr, nullptr, &message) == SQLITE_OK;
-  // Every object has its birth, or the listing is timed on a database no
-  // installation has.
+  // The log marks every object born, or the listing is timed on a database
+  // no installation has.
   sqlite3_stmt* unborn = nullptr;
   if (done && sqlite3_prepare_v2(db, tkbench::unbornRowsQuery().c_str(), -1, &unborn, nullptr) == SQLITE_OK &&
       sqlite3_step(unborn) == SQLITE_ROW && sqlite3_column_int64(unborn, 0) != 0) {
     done = false;
-    error = "the seeded rows have no births";
+    error = "the seeded rows are not logged as born";
   }
   sqlite3_finalize(unborn);
   if (!done)

@@ -1,12 +1,12 @@
 // A benchmark's database as an installation has it: its rows written after
 // the schema step made the configuration change log and its triggers, so
-// that every stored object has its birth (MMConfigBirth). A database filled
-// before that has no births, and a load or a listing timed on it times less
-// than any installation pays.
+// that the log marks every stored object born (MMConfigChangeLog.h). A
+// database filled before that has a log without them, and a change timed
+// on it times less than any installation pays.
 //
 //   std::string error;
 //   if (!tkbench::readConfigurationFirst(error)) ...   // on the empty TK_DB
-//   tkbench::bornRowsAhead()                            // then write the rows
+//   ...                                                 // then write the rows
 //   SELECT tkbench::unbornRowsQuery()                   // 0
 #pragma once
 
@@ -40,27 +40,15 @@ inline bool readConfigurationFirst(std::string& error) {
 // The table of the stored objects of `kind`.
 inline const char* storedTable(int kind) { return MMMediaConfigDB::rowTable(static_cast<MMStoredKind>(kind)); }
 
-// Run before the rows are written: the identity counters of the stored
-// objects' tables are raised above every id the rows take, so that each
-// row is written under an id its table may have given before and gets its
-// birth through the triggers, as the rows of a database made by hand or
-// restored have them (a reader's heaviest case). Ids the host gives later
-// follow the counters.
-inline std::string bornRowsAhead() {
-  std::string names;
-  for (int kind = 0; kind < kStoredKinds; ++kind)
-    names += std::string(names.empty() ? "'" : ", '") + storedTable(kind) + "'";
-  return "UPDATE sqlite_sequence SET \"seq\" = MAX(\"seq\", 100000000) WHERE \"name\" IN (" + names + ")";
-}
-
-// How many rows of the stored objects' tables lack their birth (0 on a
-// database seeded as an installation is): one row, one number.
+// How many rows of the stored objects' tables the change log does not
+// mark as born (0 on a database seeded as an installation is, whose log
+// has pruned nothing yet): one row, one number.
 inline std::string unbornRowsQuery() {
   std::string rows;
   for (int kind = 0; kind < kStoredKinds; ++kind)
     rows += std::string("(SELECT count(*) FROM \"") + storedTable(kind) + "\") + ";
-  return "SELECT " + rows + "0 - (SELECT count(*) FROM \"MMConfigBirth\" WHERE \"Kind\" < " +
-         std::to_string(kStoredKinds) + ")";
+  return "SELECT " + rows + "0 - (SELECT count(*) FROM (SELECT DISTINCT \"Kind\", \"ObjectId\" FROM "
+         "\"MMConfigChangeBorn\" WHERE \"Kind\" < " + std::to_string(kStoredKinds) + "))";
 }
 
 }  // namespace tkbench

@@ -5,21 +5,21 @@
 //              configuration from the database (ReadCurrentConfig): 2 media
 //              agents, 500 tape libraries with a controller, a master pool
 //              and two drive pools each, 10,000 drives and 10,000 drive
-//              paths, the objects' births and their own settings; and is
+//              paths, and the objects' own settings; and is
 //              freed again. The table access keeps the rows it read and
 //              would otherwise read only what changed since, so each
 //              repetition first forgets them (and frees them, as a load
 //              that replaces them would): every row comes from the
 //              database every time
-//   load/raw   the same SELECTs (same tables, columns and order, each kind's
-//              births after its rows, the settings after every kind) stepped
+//   load/raw   the same SELECTs (same tables, columns and order, the
+//              settings after every kind) stepped
 //              with sqlite3 directly, every column read, nothing built, on a
 //              connection opened as the engine opens its own
 //
 // The database is made once per process in a temporary directory (TK_DB),
 // as an installation has it: the first configuration read made the schema
-// with the change log's triggers before any row was written, so every row
-// has its birth, and the libraries, drives and paths have the settings
+// with the change log's triggers before any row was written, so the log
+// marks every row born, and the libraries, drives and paths have the settings
 // their configuration stores.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -75,10 +75,7 @@ const char* const kScans[] = {
     "ORDER BY \"DeviceControllerId\"",
 };
 
-// The births of a kind's objects, read after the kind's rows when there
-// were any (tkmmdb::birthsQuery), and the settings, read after every kind.
-constexpr const char kBirths[] =
-    "SELECT \"ObjectId\", \"Birth\" FROM \"MMConfigBirth\" WHERE \"Kind\" = ?1 ORDER BY \"ObjectId\"";
+// The settings, read after every kind.
 constexpr const char kSettings[] =
     "SELECT \"Kind\", \"ObjectId\", \"Name\", \"Value\" FROM \"MMObjectSetting\" "
     "ORDER BY \"Kind\", \"ObjectId\", \"Name\"";
@@ -101,9 +98,7 @@ const std::string& database() {
       std::abort();
     }
     tkdb::Session s;
-    const std::string ahead = tkbench::bornRowsAhead();
     const char* const steps[] = {
-        ahead.c_str(),
         "INSERT INTO \"APP_Client\" (\"id\", \"name\", \"net_hostname\") VALUES (1, 'ma1', 'ma1.example.net'), "
         "(2, 'ma2', 'ma2.example.net')",
         "INSERT INTO \"MMHost\" (\"ClientId\") VALUES (1), (2)",
@@ -115,14 +110,14 @@ const std::string& database() {
     shape.drivesPerLibrary = kDrivesPerLibrary;
     for (const auto& part : {tkbench::tapeLibraryRows(shape), tkbench::tapeLibrarySettings(shape)})
       for (const tkbench::BulkInsert& step : part) rc |= s.exec(step.sql, {step.count});
-    // Every object has its birth, or the load would be timed on a database
+    // The log marks every object born, or the load would be timed on a database
     // no installation has.
     tkdb::DbRow unborn;
     if (rc == 0)
       rc = s.queryOne(tkbench::unbornRowsQuery(), {}, unborn);
     if (rc != 0 || unborn.empty() || unborn[0].i != 0) {
       std::fprintf(stderr, "could not make the benchmark database: %s\n",
-                   rc != 0 ? s.errorText().c_str() : "rows without their birth");
+                   rc != 0 ? s.errorText().c_str() : "rows not logged as born");
       std::abort();
     }
     testkit::mmdb::forgetConfigurationReads();
@@ -155,12 +150,9 @@ void loadRaw(benchmark::State& state) {
     state.SkipWithError("cannot open the database");
     return;
   }
-  sqlite3_stmt* births = nullptr;
   sqlite3_stmt* settings = nullptr;
-  if (sqlite3_prepare_v2(db, kBirths, -1, &births, nullptr) != SQLITE_OK ||
-      sqlite3_prepare_v2(db, kSettings, -1, &settings, nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(db, kSettings, -1, &settings, nullptr) != SQLITE_OK) {
     state.SkipWithError(sqlite3_errmsg(db));
-    sqlite3_finalize(births);
     sqlite3_close(db);
     return;
   }
@@ -185,26 +177,19 @@ void loadRaw(benchmark::State& state) {
   for (auto _ : state) {
     rows = 0;
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    int kind = 0;
     for (const char* sql : kScans) {
       sqlite3_stmt* stmt = nullptr;
       if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
         state.SkipWithError(sqlite3_errmsg(db));
         break;
       }
-      const size_t scanned = stepAll(stmt);
+      rows += stepAll(stmt);
       sqlite3_finalize(stmt);
-      if (scanned > 0) {
-        sqlite3_bind_int(births, 1, kind);
-        rows += scanned + stepAll(births);
-      }
-      ++kind;
     }
     rows += stepAll(settings);
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     benchmark::DoNotOptimize(sum);
   }
-  sqlite3_finalize(births);
   sqlite3_finalize(settings);
   state.counters["rows"] = static_cast<double>(rows);
   sqlite3_close(db);

@@ -36,6 +36,7 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <set>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -530,10 +531,13 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   std::map<int, ZQMACDiskDevice*> m_diskDeviceMap;
   std::map<int, ZQMACCenteraCluster*> m_centeraClusterMap;
   std::map<int, ZQMACHost*> m_hostMap;
-  // The births of the rows the DRU hosts and archive clusters were laid
-  // from, by id: a row born again makes a new object (MergeStoredRows).
-  std::map<int, long long> m_hostBirths;
-  std::map<int, long long> m_clusterBirths;
+  // The ids of the rows the DRU hosts and archive clusters were laid from,
+  // and the place in the change log after which a row born under one of
+  // them makes a new object (MergeStoredRows; -1: every one does).
+  std::set<int> m_hostsLaid;
+  std::set<int> m_clustersLaid;
+  std::string m_besideBornEpoch;
+  long long m_besideBornSeq = -1;
 
   ZQMACLinkedList<ZQMACMediaAgent> m_mediaAgentList;
   ZQMACLinkedList<ZQMACLms> m_lmsList;

@@ -239,8 +239,9 @@ bool ZQMACMediaConfig::RemoveCenteraCluster(ZQMACCenteraCluster* cluster) {
   return tkmac::removeStored<ClusterKind>(*this, cluster, [](ZQMACCenteraCluster&) { return true; });
 }
 
-bool ZQMACGraph::ApplyStoredCenteraClusters(ZQMACMediaConfig& config, std::vector<MMStoredCenteraCluster>& rows) {
-  return MergeStoredRows(config, config.m_centeraClusterList, config.m_clusterBirths, rows,
+bool ZQMACGraph::ApplyStoredCenteraClusters(ZQMACMediaConfig& config, std::vector<MMStoredCenteraCluster>& rows,
+                                            const std::set<int>* reborn) {
+  return MergeStoredRows(config, config.m_centeraClusterList, config.m_clustersLaid, reborn, rows,
                          [](ZQMACCenteraCluster* cluster, MMStoredCenteraCluster& row) {
                            SetCluster(cluster, row.clusterName, row.clusterId, row.capacity, row.version);
                            cluster->m_accessNodes =

@@ -138,8 +138,9 @@ bool ZQMACGraph::LoadStoredCopyManagers(ZQMACMediaConfig& config, const MMStored
   // Ids are never reused (AUTOINCREMENT): no row is born again under one.
   // A controller whose agent the graph no longer has has none, as a drive
   // pool of such an agent.
-  std::map<int, long long> births;
-  const bool whole = MergeStoredRows(config, config.m_copyMgrDeviceList, births, rows,
+  std::set<int> laid;
+  const std::set<int> none;
+  const bool whole = MergeStoredRows(config, config.m_copyMgrDeviceList, laid, &none, rows,
                                      [&](ZQMACCopyMgrDevice* device, MMStoredCopyManager& row) {
                                        device->m_iConcurrencyLimit = row.concurrencyLimit;
                                        ZQMACMediaAgent* agent = config.FindDBNode<ZQMACMediaAgent>(row.clientId);

@@ -106,8 +106,9 @@ bool ZQMACMediaConfig::RemoveDRUHost(ZQMACHost* host) {
   });
 }
 
-bool ZQMACGraph::ApplyStoredDRUHosts(ZQMACMediaConfig& config, std::vector<MMStoredDRUHost>& rows) {
-  return MergeStoredRows(config, config.m_hostList, config.m_hostBirths, rows, [](ZQMACHost* host, MMStoredDRUHost& row) {
+bool ZQMACGraph::ApplyStoredDRUHosts(ZQMACMediaConfig& config, std::vector<MMStoredDRUHost>& rows,
+                                     const std::set<int>* reborn) {
+  return MergeStoredRows(config, config.m_hostList, config.m_hostsLaid, reborn, rows, [](ZQMACHost* host, MMStoredDRUHost& row) {
     host->m_sUserName = std::move(row.userName);
     host->m_sPassword = std::move(row.password);
     host->m_iPort = row.port;

@@ -54,6 +54,7 @@
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACSettingsDB.h"
 #include "platform/mmdb/MMCenteraClusterDB.h"
+#include "platform/mmdb/MMConfigChangeLog.h"
 #include "platform/mmdb/MMDRUHostDB.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
@@ -286,7 +287,8 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
   // changes too, has moved on since the process last read them.
   std::vector<MMStoredDRUHost> druHosts;
   std::vector<MMStoredCenteraCluster> clusters;
-  if (!MMMediaConfigDB::keptBeside(stored, druHosts, clusters)) {
+  const bool kept = MMMediaConfigDB::keptBeside(stored, druHosts, clusters);
+  if (!kept) {
     MMDRUHostDB druAccess;
     if (druAccess.loadAll(druHosts) != 0) {
       config.SetLastError(kErrorDatabase, "The DRU hosts could not be read: " + druAccess.lastErrorText());
@@ -317,12 +319,47 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
   const bool laidInPart = ZQMACGraph::LayStored(config, stored, settings);
   t_settings = nullptr;
   if (!laidInPart && !t_settingsLaid) ZQMACGraph::ApplyStoredSettings(config, *settings);
-  const bool hosts = ZQMACGraph::ApplyStoredDRUHosts(config, druHosts);
-  const bool copyManagers = ZQMACGraph::LoadStoredCopyManagers(config, stored);
-  return ZQMACGraph::ApplyStoredCenteraClusters(config, clusters) && hosts && copyManagers;
+  return ZQMACGraph::ApplyStoredBeside(config, stored, kept, druHosts, clusters);
 }
 
 }  // namespace tkmac
+
+bool ZQMACGraph::ApplyStoredBeside(ZQMACMediaConfig& config, const MMStoredSnapshot& stored, bool kept,
+                                   std::vector<MMStoredDRUHost>& druHosts,
+                                   std::vector<MMStoredCenteraCluster>& clusters) {
+  // The DRU hosts and archive clusters whose rows were born since the
+  // instance laid them, up to the log's newest entry: whenever their rows
+  // were read, no birth before it is missed (one after their read makes a
+  // new object of the older row, which the next read lays over). Rows kept
+  // beside the rows read at the very place the instance reached last time
+  // can hold none.
+  MMBornSince born;
+  bool known = false;
+  if (kept && stored.bornSeq >= 0 && stored.bornSeq == config.m_besideBornSeq &&
+      stored.bornEpoch == config.m_besideBornEpoch) {
+    known = true;
+    born.epoch = stored.bornEpoch;
+    born.upTo = stored.bornSeq;
+  } else {
+    MMMediaConfigDB access;
+    known = stored.bornSeq >= 0 &&
+            access.bornSince(config.m_besideBornEpoch, config.m_besideBornSeq, LLONG_MAX, born) == 0 && born.known;
+  }
+  const std::set<int>* reborn[2] = {nullptr, nullptr};
+  static const std::set<int> kNone;
+  if (known) {
+    auto hostsBorn = born.ids.find(tkmmdb::kLoggedDRUHosts);
+    auto clustersBorn = born.ids.find(tkmmdb::kLoggedArchiveClusters);
+    reborn[0] = hostsBorn != born.ids.end() ? &hostsBorn->second : &kNone;
+    reborn[1] = clustersBorn != born.ids.end() ? &clustersBorn->second : &kNone;
+  }
+  const bool hosts = ZQMACGraph::ApplyStoredDRUHosts(config, druHosts, reborn[0]);
+  const bool copyManagers = ZQMACGraph::LoadStoredCopyManagers(config, stored);
+  const bool archives = ZQMACGraph::ApplyStoredCenteraClusters(config, clusters, reborn[1]);
+  config.m_besideBornEpoch = born.epoch;
+  config.m_besideBornSeq = stored.bornSeq >= 0 ? born.upTo : -1;
+  return archives && hosts && copyManagers;
+}
 
 void ZQMACGraph::FillDevice(ZQMACDiskDevice* d, const MMStoredDevice& row) {
   d->m_sName = row.name;

@@ -425,9 +425,12 @@ class ZQMACGraph {
   // Makes the instance's DRU hosts those of the rows (id order): a host
   // still stored keeps its address and handle and takes the stored values;
   // a new row makes a new host; a host whose row is gone (or that was never
-  // stored) is freed. False, with the reason as the instance's last error,
-  // when the instance refuses a new host.
-  static bool ApplyStoredDRUHosts(ZQMACMediaConfig& config, std::vector<MMStoredDRUHost>& rows);
+  // stored) is freed, and so is a host whose row was born again (`reborn`:
+  // the ids of the rows born since the hosts were laid; null: every one,
+  // when the change log cannot tell). False, with the reason as the
+  // instance's last error, when the instance refuses a new host.
+  static bool ApplyStoredDRUHosts(ZQMACMediaConfig& config, std::vector<MMStoredDRUHost>& rows,
+                                  const std::set<int>* reborn);
   // ---- end of DRU hosts ----
   // ---- software copy managers on the central database (ZQMACCopyManagers.cpp) ----
   // Reads the stored copy managers beside `stored` and lays them over the
@@ -439,7 +442,14 @@ class ZQMACGraph {
   // ---- end of software copy managers ----
   // ---- archive clusters on the central database (ZQMACCenteraClusters.cpp) ----
   // As ApplyStoredDRUHosts, for the archive clusters with their access nodes.
-  static bool ApplyStoredCenteraClusters(ZQMACMediaConfig& config, std::vector<MMStoredCenteraCluster>& rows);
+  static bool ApplyStoredCenteraClusters(ZQMACMediaConfig& config, std::vector<MMStoredCenteraCluster>& rows,
+                                         const std::set<int>* reborn);
+  // Lays the DRU hosts, the copy managers and the archive clusters read
+  // beside `stored` (`kept`: as the process kept them, else read now) over
+  // the instance's, each row born again since the instance laid them
+  // making a new object; false as the three do.
+  static bool ApplyStoredBeside(ZQMACMediaConfig& config, const MMStoredSnapshot& stored, bool kept,
+                                std::vector<MMStoredDRUHost>& druHosts, std::vector<MMStoredCenteraCluster>& clusters);
   // ---- end of archive clusters ----
 
   // ---- controllers added to media agents (ZQMACLibraryControllers.cpp) ----
@@ -554,9 +564,10 @@ class ZQMACGraph {
                              const std::vector<std::pair<unsigned int, int>>& freed,
                              const std::vector<tkmac::StoredSetting>* settings);
   // Frees the objects whose rows `now` holds under their ids but were
-  // inserted anew since `before` (another birth): their handles name
-  // nothing from then on, and a load makes new objects of the new rows.
-  // True when it freed any.
+  // inserted anew since `before` was read (the change log marks them born;
+  // when it cannot tell, every row both hold may have been): their handles
+  // name nothing from then on, and a load makes new objects of the new
+  // rows. True when it freed any.
   static bool FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& before, const MMStoredSnapshot& now);
   // Exchanges the graph of the instance with the parked one.
   static void SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked);
@@ -589,6 +600,6 @@ class ZQMACGraph {
   // The merge of ApplyStoredDRUHosts and ApplyStoredCenteraClusters
   // (platform/mac/ZQMACStoredObjects.h).
   template <class T, class Row, class Fill>
-  static bool MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& list, std::map<int, long long>& births,
-                              std::vector<Row>& rows, Fill fill);
+  static bool MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& list, std::set<int>& laid,
+                              const std::set<int>* reborn, std::vector<Row>& rows, Fill fill);
 };

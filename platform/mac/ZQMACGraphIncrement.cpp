@@ -18,11 +18,13 @@
 // always right.
 //
 // A row deleted and another inserted under its id is another object, even
-// where the two rows hold the same values: the table access reads each
-// row's birth (MMConfigChangeLog.h), and an object whose row was born again
-// since the graph was laid is freed first, with its handle, so that the
-// load of every row makes a new object of the new row. A handle therefore
-// never names another row than the one it was given for.
+// where the two rows hold the same values: the change log marks every row
+// born (MMConfigChangeLog.h), and an object whose row was born again since
+// the graph was laid is freed first, with its handle, so that the load of
+// every row makes a new object of the new row; when the log no longer
+// tells (pruned past the graph's read, of another epoch), every object of a
+// row is. A handle therefore never names another row than the one it was
+// given for.
 //
 // Hand-over: a request makes a new instance, loads it, works and frees it.
 // A freed instance that is database-backed and clean (no instance-wide
@@ -72,8 +74,10 @@ struct ZQMACParkedGraph {
   std::map<int, ZQMACDiskDevice*> diskDeviceMap;
   std::map<int, ZQMACCenteraCluster*> centeraClusterMap;
   std::map<int, ZQMACHost*> hostMap;
-  std::map<int, long long> hostBirths;
-  std::map<int, long long> clusterBirths;
+  std::set<int> hostsLaid;
+  std::set<int> clustersLaid;
+  std::string besideBornEpoch;
+  long long besideBornSeq = -1;
   ZQMACLinkedList<ZQMACMediaAgent> mediaAgentList;
   ZQMACLinkedList<ZQMACLms> lmsList;
   ZQMACLinkedList<ZQMACMagLib> magLibList;
@@ -142,15 +146,18 @@ std::vector<int> changedIds(const MMRowList<Row>& before, const MMRowList<Row>& 
   return ids;
 }
 
-// The ids that both lists hold with rows of another birth: the row of
-// `before` was deleted, and the one of `now` inserted under its id.
+// The ids that both lists hold whose rows of `now` were born since
+// `before` was read (`born`: those ids; null: every id, when the log cannot
+// tell): the row of `before` was deleted, and the one of `now` inserted
+// under its id. A chunk of rows both lists share was read before: none of
+// it was born since.
 template <class Row>
 void rebornIds(const MMStoredSnapshot::List<Row>& before, const MMStoredSnapshot::List<Row>& now,
-               std::set<int>& ids) {
-  if (before == nullptr || now == nullptr || before == now) return;
+               const std::set<int>* born, std::set<int>& ids) {
+  if (before == nullptr || now == nullptr || before == now || (born != nullptr && born->empty())) return;
   walkBoth(*before, *now, [](int) {},
-           [&](const Row& b, const Row& n) {
-             if (b.birth != n.birth) ids.insert(rowId(n));
+           [&](const Row&, const Row& n) {
+             if (born == nullptr || born->count(rowId(n)) != 0) ids.insert(rowId(n));
            });
 }
 
@@ -575,17 +582,31 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
 // ---------------------------------------------------------------- rows born again
 
 bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& before, const MMStoredSnapshot& now) {
+  // The rows born between the two reads, as the change log has them; when
+  // it cannot tell, every row both hold may have been.
+  MMBornSince born;
+  const bool sameEpoch = before.bornSeq >= 0 && now.bornSeq >= 0 && before.bornEpoch == now.bornEpoch;
+  if (sameEpoch && before.bornSeq == now.bornSeq) return false;
+  MMMediaConfigDB access;
+  const bool known = sameEpoch && access.bornSince(before.bornEpoch, before.bornSeq, now.bornSeq, born) == 0 &&
+                     born.known && born.epoch == now.bornEpoch;
+  auto bornOf = [&](MMStoredKind kind) -> const std::set<int>* {
+    static const std::set<int> kNone;
+    if (!known) return nullptr;
+    auto it = born.ids.find(static_cast<int>(kind));
+    return it != born.ids.end() ? &it->second : &kNone;
+  };
   std::set<int> agents, libraries, controllers, masters, pools, drives, paths, mountPaths, devices, volumes;
-  rebornIds(before.mediaAgents, now.mediaAgents, agents);
-  rebornIds(before.libraries, now.libraries, libraries);
-  rebornIds(before.libraryControllers, now.libraryControllers, controllers);
-  rebornIds(before.masterPools, now.masterPools, masters);
-  rebornIds(before.drivePools, now.drivePools, pools);
-  rebornIds(before.drives, now.drives, drives);
-  rebornIds(before.drivePaths, now.drivePaths, paths);
-  rebornIds(before.mountPaths, now.mountPaths, mountPaths);
-  rebornIds(before.devices, now.devices, devices);
-  rebornIds(before.deviceControllers, now.deviceControllers, volumes);
+  rebornIds(before.mediaAgents, now.mediaAgents, bornOf(MMStoredKind::MediaAgent), agents);
+  rebornIds(before.libraries, now.libraries, bornOf(MMStoredKind::Library), libraries);
+  rebornIds(before.libraryControllers, now.libraryControllers, bornOf(MMStoredKind::LibraryController), controllers);
+  rebornIds(before.masterPools, now.masterPools, bornOf(MMStoredKind::MasterPool), masters);
+  rebornIds(before.drivePools, now.drivePools, bornOf(MMStoredKind::DrivePool), pools);
+  rebornIds(before.drives, now.drives, bornOf(MMStoredKind::Drive), drives);
+  rebornIds(before.drivePaths, now.drivePaths, bornOf(MMStoredKind::DrivePath), paths);
+  rebornIds(before.mountPaths, now.mountPaths, bornOf(MMStoredKind::MountPath), mountPaths);
+  rebornIds(before.devices, now.devices, bornOf(MMStoredKind::Device), devices);
+  rebornIds(before.deviceControllers, now.deviceControllers, bornOf(MMStoredKind::DeviceController), volumes);
   // The ids born again of the kind whose rows make objects of the type (a
   // tape library's parts are not looked for: they go with it).
   auto idsOf = [&](unsigned int type) -> const std::set<int>* {
@@ -671,8 +692,10 @@ void ZQMACGraph::SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
   std::swap(config.m_diskDeviceMap, parked.diskDeviceMap);
   std::swap(config.m_centeraClusterMap, parked.centeraClusterMap);
   std::swap(config.m_hostMap, parked.hostMap);
-  std::swap(config.m_hostBirths, parked.hostBirths);
-  std::swap(config.m_clusterBirths, parked.clusterBirths);
+  std::swap(config.m_hostsLaid, parked.hostsLaid);
+  std::swap(config.m_clustersLaid, parked.clustersLaid);
+  std::swap(config.m_besideBornEpoch, parked.besideBornEpoch);
+  std::swap(config.m_besideBornSeq, parked.besideBornSeq);
   config.m_mediaAgentList.Swap(parked.mediaAgentList);
   config.m_lmsList.Swap(parked.lmsList);
   config.m_magLibList.Swap(parked.magLibList);

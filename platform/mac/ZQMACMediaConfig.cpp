@@ -132,8 +132,10 @@ void ZQMACMediaConfig::ClearObjects() {
   m_diskDeviceMap.clear();
   m_centeraClusterMap.clear();
   m_hostMap.clear();
-  m_hostBirths.clear();
-  m_clusterBirths.clear();
+  m_hostsLaid.clear();
+  m_clustersLaid.clear();
+  m_besideBornEpoch.clear();
+  m_besideBornSeq = -1;
   m_bDatabaseBacked = false;  // an empty graph stands for no stored configuration
   // In a large graph each object is a cache miss per line it spans: the
   // objects a few places on are fetched ahead, so that their misses overlap

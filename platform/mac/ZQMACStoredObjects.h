@@ -107,14 +107,15 @@ bool removeStored(ZQMACMediaConfig& config, typename Kind::Object* object, MayGo
 // Makes `list` the objects of the rows (in their order): an object still
 // stored keeps its address and handle, a new row makes a new object, an
 // object whose row is gone (or that was never stored) is freed, and so is
-// one whose row was born again (`births`: the birth of each id's row the
-// objects were laid from, kept up to date here). `fill(object, row)` sets
+// one whose row was born again: an object laid from a row of its id last
+// time (`laid`, kept up to date here) whose id is among `reborn` (null:
+// every id, when the change log cannot tell). `fill(object, row)` sets
 // what the row holds besides the id and name. New objects get their handles
 // when one is asked for. False, with the reason as the instance's last
 // error, when the instance refuses a new one.
 template <class T, class Row, class Fill>
-bool ZQMACGraph::MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& list, std::map<int, long long>& births,
-                                 std::vector<Row>& rows, Fill fill) {
+bool ZQMACGraph::MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& list, std::set<int>& laid,
+                                 const std::set<int>* reborn, std::vector<Row>& rows, Fill fill) {
   std::unordered_map<int, T*> old;
   std::vector<T*> doomed;
   ZQMACLinkedList<T> present = list;
@@ -122,17 +123,16 @@ bool ZQMACGraph::MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& l
     if (o->m_iId < 0 || !old.emplace(o->m_iId, o).second) doomed.push_back(o);
   list.RemoveAllNodes(false, true);
   bool whole = true;
-  std::map<int, long long> laid;
+  std::set<int> laidNow;
   for (Row& row : rows) {
     T* object = nullptr;
     auto it = old.find(row.id);
-    auto born = births.find(row.id);
-    if (it != old.end() && born != births.end() && born->second != row.birth) {
+    if (it != old.end() && laid.count(row.id) != 0 && (reborn == nullptr || reborn->count(row.id) != 0)) {
       doomed.push_back(it->second);  // another row under its id: its handle goes with it
       old.erase(it);
       it = old.end();
     }
-    laid[row.id] = row.birth;
+    laidNow.insert(row.id);
     if (it != old.end()) {
       object = it->second;
       old.erase(it);
@@ -151,7 +151,7 @@ bool ZQMACGraph::MergeStoredRows(ZQMACMediaConfig& config, ZQMACLinkedList<T>& l
     list.AddNode(object);
   }
   for (auto& [id, object] : old) doomed.push_back(object);
-  births.swap(laid);
+  laid.swap(laidNow);
   ZQMACMediaConfig::RowsGoScope rowsGo(config);  // what no row stands for
   for (T* object : doomed) delete object;
   return whole;

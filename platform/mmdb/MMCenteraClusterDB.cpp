@@ -7,7 +7,6 @@
 
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
-#include "platform/mmdb/MMConfigChangeLog.h"
 #include "platform/journal/Journal.h"
 
 namespace {
@@ -37,24 +36,22 @@ bool MMCenteraClusterDB::checkCluster(const char* tag, const MMStoredCenteraClus
 int MMCenteraClusterDB::loadAll(std::vector<MMStoredCenteraCluster>& out, DBtran* tran) {
   static constexpr const char* kTag = "MMCenteraClusterDB::loadAll";
   if (!beginCall(kTag, mmTranText(tran))) return -1;
-  tkmmdb::registerChangeLog();  // the births read with the rows
   // The clusters (first, by id) and then their access nodes (by cluster
   // and address) in one statement: one consistent read by itself, with no
   // transaction around it that would take the write lock.
   tkdb::Session session(tran);
   tkdb::DbRows rows;
   const int code = session.query(
-      "SELECT 0, \"ClusterId\", \"Name\", \"ClusterName\", \"ClusterIdentity\", \"Capacity\", \"Version\", "
-      "(SELECT \"Birth\" FROM \"MMConfigBirth\" B WHERE B.\"Kind\" = ? AND B.\"ObjectId\" = \"ClusterId\") "
-      "FROM \"MMCenteraCluster\" UNION ALL SELECT 1, \"ClusterId\", \"Address\", NULL, NULL, NULL, NULL, NULL "
+      "SELECT 0, \"ClusterId\", \"Name\", \"ClusterName\", \"ClusterIdentity\", \"Capacity\", \"Version\" "
+      "FROM \"MMCenteraCluster\" UNION ALL SELECT 1, \"ClusterId\", \"Address\", NULL, NULL, NULL, NULL "
       "FROM \"MMCenteraAccessNode\" ORDER BY 1, 2, 3",
-      {tkmmdb::kLoggedArchiveClusters}, rows);
+      {}, rows);
   if (code != DB_OK) return failDatabase(kTag, code, session, "The archive clusters could not be read");
   std::vector<MMStoredCenteraCluster> clusters;
   std::map<long long, std::size_t> byId;
   for (const tkdb::DbRow& row : rows) {
     long long id = 0;
-    const bool node = row.size() == 8 && row[0].type == tkdb::DbValue::Type::Int && row[0].i == 1;
+    const bool node = row.size() == 7 && row[0].type == tkdb::DbValue::Type::Int && row[0].i == 1;
     if (node) {
       if (!tkdb::integerOf(row[1], id, false))
         return fail(kTag, MMS2_ERROR_BAD_VALUE, 0, "A row of MMCenteraAccessNode holds an unusable value.");
@@ -63,14 +60,12 @@ int MMCenteraClusterDB::loadAll(std::vector<MMStoredCenteraCluster>& out, DBtran
       continue;
     }
     long long capacity = 0;
-    long long birth = 0;
-    if (row.size() != 8 || !tkdb::integerOf(row[1], id, false) || !tkdb::integerOf(row[5], capacity, false) ||
-        !tkdb::integerOf(row[7], birth, false) ||
+    if (row.size() != 7 || !tkdb::integerOf(row[1], id, false) || !tkdb::integerOf(row[5], capacity, false) ||
         id < 0 || id > INT_MAX)
       return fail(kTag, MMS2_ERROR_BAD_VALUE, 0, "A row of MMCenteraCluster holds an unusable value.");
     byId[id] = clusters.size();
     clusters.push_back({static_cast<int>(id), tkdb::textOf(row[2]), tkdb::textOf(row[3]), tkdb::textOf(row[4]),
-                        capacity, tkdb::textOf(row[6]), {}, birth});
+                        capacity, tkdb::textOf(row[6]), {}});
   }
   out = std::move(clusters);
   return 0;

@@ -21,7 +21,6 @@ struct MMStoredCenteraCluster {
   long long capacity = 0;
   std::string version;
   std::vector<std::string> accessNodes;  // sorted
-  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 };
 
 class MMCenteraClusterDB : public MMTableAccess {

@@ -19,9 +19,8 @@ struct Watched {
   int kind;  // an MMStoredKind, or a kind logged beside them
   const char* key;
   // The column of the object's id when the table's rows are the objects
-  // themselves (null: they are not): an insert gives the row a new birth
-  // (MMConfigBirth), so that a row inserted under the id of one deleted is
-  // told from it.
+  // themselves (null: they are not): an insert logs the row as born, so
+  // that a row inserted under the id of one deleted is told from it.
   const char* birthKey = nullptr;
 };
 
@@ -61,72 +60,25 @@ std::string renewingEpoch(const std::string& create) {
   return "UPDATE \"MMConfigEpoch\" SET \"Epoch\" = lower(hex(randomblob(16))); " + create;
 }
 
-std::string logRow(int kind, const std::string& key) {
-  return "INSERT INTO \"MMConfigChange\" (\"Kind\", \"ObjectId\") VALUES (" + std::to_string(kind) + ", " + key +
-         "); ";
+// Logs the row of `key`; `born` ("1") marks a row inserted under it, or
+// moved there from another id.
+std::string logRow(int kind, const std::string& key, const char* born = nullptr) {
+  const std::string k = std::to_string(kind);
+  if (born == nullptr) return "INSERT INTO \"MMConfigChange\" (\"Kind\", \"ObjectId\") VALUES (" + k + ", " + key + "); ";
+  return "INSERT INTO \"MMConfigChange\" (\"Kind\", \"ObjectId\", \"Born\") VALUES (" + k + ", " + key + ", " +
+         born + "); ";
 }
 
-// A new birth for the row of `key` (a random number: births are told
-// apart, never ordered), and the birth of a row that goes.
-std::string bornRow(int kind, const std::string& key) {
-  return "INSERT OR REPLACE INTO \"MMConfigBirth\" (\"Kind\", \"ObjectId\", \"Birth\") VALUES (" +
-         std::to_string(kind) + ", " + key + ", random()); ";
+// The same, only when `when` holds.
+std::string logRowWhen(int kind, const std::string& key, const char* born, const std::string& when) {
+  const std::string k = std::to_string(kind);
+  if (born == nullptr)
+    return "INSERT INTO \"MMConfigChange\" (\"Kind\", \"ObjectId\") SELECT " + k + ", " + key + " WHERE " + when + "; ";
+  return "INSERT INTO \"MMConfigChange\" (\"Kind\", \"ObjectId\", \"Born\") SELECT " + k + ", " + key + ", " + born +
+         " WHERE " + when + "; ";
 }
 
-// Where the counter row of the table of `kind` is kept in sqlite_sequence:
-// a rowid of its own, so that the trigger of every insert finds the
-// counter by a seek rather than a scan of the table's rows by name. The
-// slots lie far below the rowids the engine gives (one above the highest),
-// in the order of the kinds, so that a counter row made later lands above
-// every slot of a kind with births.
-long long counterSlot(int kind) { return -1000000LL + kind; }
-
-std::string quotedText(const std::string& text) { return "'" + text + "'"; }
-
-// The table's counter row, made as the engine would make it at the
-// table's first insert (the highest id so far) when it has none yet, and
-// moved to its slot. Only a table with an identity has a counter that the
-// engine keeps: any other keeps no row, so that every insert of it gets a
-// birth. A slot another row holds leaves the counter where it is: the
-// triggers then find it by name, as they do after anything renumbers the
-// table's rows (a VACUUM).
-std::string pinnedCounter(const std::string& table, int kind, const std::string& key) {
-  const std::string name = quotedText(table);
-  const std::string slot = std::to_string(counterSlot(kind));
-  return "INSERT INTO sqlite_sequence (\"name\", \"seq\") SELECT " + name + ", (SELECT IFNULL(MAX(" +
-         quotedName(key) + "), 0) FROM " + quotedName(table) +
-         ") WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE \"name\" = " + name +
-         ") AND EXISTS (SELECT 1 FROM sqlite_master WHERE \"type\" = 'table' AND \"name\" = " + name +
-         " AND \"sql\" LIKE '%AUTOINCREMENT%'); "
-         "UPDATE sqlite_sequence SET rowid = " + slot + " WHERE \"name\" = " + name + " AND rowid <> " + slot +
-         " AND NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE rowid = " + slot + "); ";
-}
-
-// A new birth for an inserted row whose id an earlier row of the table may
-// have had; none for an id above every one the table ever gave. The
-// table's identity counter (sqlite_sequence) still holds, while the
-// statement's rows are inserted, the highest id any earlier statement
-// used: a row under an id above it is the first of its id, whatever made
-// it, and keeps birth 0 (no row), which no reader can have seen for
-// another row of that id. An id at or below it (an id given by hand, a row
-// replaced, a table without a counter) gets a birth. So the inserts of the
-// console and of the table access, which take new ids, write no birth, and
-// a deleted row's birth can stay: the next row of its id gets another.
-// The counter is looked up in its slot (pinnedCounter) and by name when it
-// is not there.
-std::string bornIfKnownId(const std::string& table, int kind, const std::string& key) {
-  const std::string name = quotedText(table);
-  return "INSERT OR REPLACE INTO \"MMConfigBirth\" (\"Kind\", \"ObjectId\", \"Birth\") SELECT " +
-         std::to_string(kind) + ", " + key + ", random() WHERE " + key +
-         " <= COALESCE((SELECT \"seq\" FROM sqlite_sequence WHERE rowid = " + std::to_string(counterSlot(kind)) +
-         " AND \"name\" = " + name + "), (SELECT \"seq\" FROM sqlite_sequence WHERE \"name\" = " + name + "), " +
-         key + "); ";
-}
-
-std::string goneRow(int kind, const std::string& key) {
-  return "DELETE FROM \"MMConfigBirth\" WHERE \"Kind\" = " + std::to_string(kind) + " AND \"ObjectId\" = " + key +
-         "; ";
-}
+constexpr const char kBorn[] = "1";
 
 // Registered before the first connection applies the schema, after every
 // table registered at load time: a database gains the log, and a table the
@@ -139,20 +91,14 @@ std::string goneRow(int kind, const std::string& key) {
 
 }  // namespace
 
-int changeLogTriggerCount() {
-  int count = static_cast<int>(watched().size()) * 3 + 1;
-  for (const Watched& w : watched())
-    if (w.birthKey != nullptr) count += 1;  // the one of a moved id
-  return count;
-}
+int changeLogTriggerCount() { return static_cast<int>(watched().size()) * 3 + 1; }
 
-const std::string& birthsQuery(bool changedOnly) {
-  static const std::string all =
-      "SELECT \"ObjectId\", \"Birth\" FROM \"MMConfigBirth\" WHERE \"Kind\" = ?1 ORDER BY \"ObjectId\"";
-  static const std::string changed =
-      "SELECT \"ObjectId\", \"Birth\" FROM \"MMConfigBirth\" WHERE \"Kind\" = ?1 AND \"ObjectId\" IN "
-      "(SELECT \"ObjectId\" FROM \"MMConfigChange\" WHERE \"Seq\" > ?2 AND \"Kind\" = ?1) ORDER BY \"ObjectId\"";
-  return changedOnly ? changed : all;
+const std::string& bornSinceQuery() {
+  static const std::string sql =
+      "SELECT -1, \"Epoch\", \"Pruned\", (SELECT MAX(\"Seq\") FROM \"MMConfigChange\") FROM \"MMConfigEpoch\" "
+      "UNION ALL SELECT \"Kind\", \"ObjectId\", \"Seq\", NULL FROM \"MMConfigChange\" WHERE \"Seq\" > ?1 AND "
+      "\"Seq\" <= ?2 AND \"Born\" = 1";
+  return sql;
 }
 
 void registerChangeLog() {
@@ -165,10 +111,20 @@ void registerChangeLog() {
                          "WHERE NOT EXISTS (SELECT 1 FROM \"MMConfigEpoch\")");
     // A log made anew (a database without one, or one dropped by hand)
     // numbers its changes from the start again: nothing of it is pruned.
-    tkdb::registerSchema("MMConfigChange",
-                         renewingEpoch("UPDATE \"MMConfigEpoch\" SET \"Pruned\" = 0; CREATE TABLE IF NOT EXISTS "
-                                       "\"MMConfigChange\" (\"Seq\" INTEGER PRIMARY KEY, \"Kind\" INTEGER NOT NULL, "
-                                       "\"ObjectId\" INTEGER)"));
+    const std::string unpruned = "UPDATE \"MMConfigEpoch\" SET \"Pruned\" = 0; ";
+    const std::string logTable =
+        "CREATE TABLE IF NOT EXISTS \"MMConfigChange\" (\"Seq\" INTEGER PRIMARY KEY, \"Kind\" INTEGER NOT NULL, "
+        "\"ObjectId\" INTEGER, \"Born\" INTEGER)";
+    // The births the log holds, made with the log that holds them: a
+    // database of an older make, whose log marks no births (they were kept
+    // in a table of their own, MMConfigBirth, which goes), gets the log
+    // anew, and its readers read everything once more.
+    tkdb::registerSchema("MMConfigChangeBorn",
+                         renewingEpoch("DROP TABLE IF EXISTS \"MMConfigChange\"; DROP TABLE IF EXISTS "
+                                       "\"MMConfigBirth\"; " + unpruned + logTable +
+                                       "; CREATE VIEW IF NOT EXISTS \"MMConfigChangeBorn\" AS SELECT \"Seq\", \"Kind\", "
+                                       "\"ObjectId\" FROM \"MMConfigChange\" WHERE \"Born\" = 1"));
+    tkdb::registerSchema("MMConfigChange", renewingEpoch(unpruned + logTable));
     const std::string kept = std::to_string(kLogKept);
     tkdb::registerTrigger(
         "MMConfigChange_prune", "MMConfigChange",
@@ -176,10 +132,6 @@ void registerChangeLog() {
                       "WHEN NEW.\"Seq\" % 1024 = 0 AND NEW.\"Seq\" > " + kept + " BEGIN "
                       "UPDATE \"MMConfigEpoch\" SET \"Pruned\" = NEW.\"Seq\" - " + kept + " WHERE \"Pruned\" < NEW.\"Seq\" - " +
                       kept + "; DELETE FROM \"MMConfigChange\" WHERE \"Seq\" <= NEW.\"Seq\" - " + kept + "; END"));
-    tkdb::registerSchema("MMConfigBirth",
-                         renewingEpoch("CREATE TABLE IF NOT EXISTS \"MMConfigBirth\" (\"Kind\" INTEGER NOT NULL, "
-                                       "\"ObjectId\" INTEGER NOT NULL, \"Birth\" INTEGER NOT NULL, "
-                                       "PRIMARY KEY (\"Kind\", \"ObjectId\")) WITHOUT ROWID"));
     for (const Watched& w : watched()) {
       const int kind = w.kind;
       const std::string table = w.table;
@@ -187,44 +139,34 @@ void registerChangeLog() {
       const std::string newKey = key.empty() ? "NULL" : "NEW." + quotedName(key);
       const std::string oldKey = key.empty() ? "NULL" : "OLD." + quotedName(key);
       const std::string prefix = "MMConfigChange_" + table + "_";
-      auto trigger = [&](const char* suffix, const std::string& event, const std::string& body,
-                         const std::string& when = "", const std::string& before = "") {
+      auto trigger = [&](const char* suffix, const std::string& event, const std::string& body) {
         const std::string name = prefix + suffix;
         tkdb::registerTrigger(name, table,
-                              renewingEpoch(before + "CREATE TRIGGER IF NOT EXISTS " + quotedName(name) + " AFTER " +
-                                            event + " ON " + quotedName(table) + when + " BEGIN " + body + "END"));
+                              renewingEpoch("CREATE TRIGGER IF NOT EXISTS " + quotedName(name) + " AFTER " + event +
+                                            " ON " + quotedName(table) + " BEGIN " + body + "END"));
       };
       if (w.birthKey == nullptr) {
         trigger("insert", "INSERT", logRow(kind, newKey));
         trigger("delete", "DELETE", logRow(kind, oldKey));
-      } else {
-        // The birth is given in the trigger that logs the row, and only
-        // to a row whose id may have been used before (bornIfKnownId); a
-        // delete leaves the birth. A database whose births had triggers
-        // of their own (a birth for every row, taken at every delete)
-        // gets these in their place.
-        // The trigger's making pins the table's counter first: a
-        // database whose trigger looked the counter up by name only
-        // ("insert_born") gets this one in its place.
-        const std::string bornKey = "NEW." + quotedName(w.birthKey);
-        trigger("insert_counted", "INSERT", logRow(kind, newKey) + bornIfKnownId(table, kind, bornKey), "",
-                pinnedCounter(table, kind, w.birthKey));
-        trigger("delete", "DELETE", logRow(kind, oldKey));
-        for (const char* older : {"insert", "born", "gone", "insert_born"}) tkdb::retireTrigger(prefix + older);
+        std::string update = logRow(kind, oldKey);
+        if (!key.empty()) update += logRowWhen(kind, newKey, nullptr, newKey + " IS NOT " + oldKey);
+        trigger("update", "UPDATE", update);
+        continue;
       }
-      std::string update = logRow(kind, oldKey);
-      if (!key.empty()) {
-        update += "INSERT INTO \"MMConfigChange\" (\"Kind\", \"ObjectId\") SELECT " + std::to_string(kind) + ", " +
-                  newKey + " WHERE " + newKey + " IS NOT " + oldKey + "; ";
-      }
-      trigger("update", "UPDATE", update);
-      if (w.birthKey != nullptr) {
-        // Apart from the update's log: only an update of the key fires it.
-        const std::string bornKey = "NEW." + quotedName(w.birthKey);
-        const std::string goneKey = "OLD." + quotedName(w.birthKey);
-        trigger("moved", "UPDATE OF " + quotedName(w.birthKey), goneRow(kind, goneKey) + bornRow(kind, bornKey),
-                " WHEN " + bornKey + " IS NOT " + goneKey);
-      }
+      // Every row inserted is logged as born, whatever made it and under
+      // whatever id, and so is a row whose id moved, under its new id: a
+      // reader that kept the object of an id knows that a row born under
+      // it since is another object (a row deleted and inserted again,
+      // replaced, or copied back with every column). The kinds logged as a
+      // whole log the born row's id all the same.
+      const std::string bornKey = "NEW." + quotedName(w.birthKey);
+      const std::string idMoved = bornKey + " IS NOT OLD." + quotedName(w.birthKey);
+      trigger("inserted", "INSERT", logRow(kind, bornKey, kBorn));
+      trigger("delete", "DELETE", logRow(kind, oldKey));
+      trigger("updated", "UPDATE", logRow(kind, oldKey) + logRowWhen(kind, bornKey, kBorn, idMoved));
+      // The triggers of older makes, which kept the births in a table.
+      for (const char* older : {"insert", "born", "gone", "insert_born", "insert_counted", "moved", "update"})
+        tkdb::retireTrigger(prefix + older);
     }
   });
 }

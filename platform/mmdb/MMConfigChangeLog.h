@@ -7,18 +7,19 @@
 //                   log ("Epoch"), and the highest sequence number pruned
 //                   from the log ("Pruned").
 //   MMConfigChange  one row per changed object: a sequence number ("Seq",
-//                   growing), the kind of object (MMStoredKind as a number)
-//                   and its id ("ObjectId"; NULL: every object of the kind).
-//   MMConfigBirth   the births of stored objects (DRU hosts and archive
-//                   clusters too, under their kinds below): kind, id and
-//                   birth, a random number a row is given when inserted
-//                   under an id its table may have given before (or when
-//                   its id changed); a row under an id above every one its
-//                   table ever gave has none (birth 0). A row deleted and
-//                   another inserted under the same id differ in birth, so
-//                   a reader that kept the first one's object knows that
-//                   the object is gone, however many reads lie between. A
-//                   deleted row's birth may stay.
+//                   growing), the kind of object (MMStoredKind as a number),
+//                   its id ("ObjectId"; NULL: every object of the kind) and
+//                   whether a row was born under that id ("Born" 1: a row
+//                   inserted, whatever made it, or moved there from another
+//                   id; DRU hosts and archive clusters too, under their kinds
+//                   below). A reader that kept the object of an id since a
+//                   place in the log knows that a row born under the id
+//                   after that place is another object, even where the two
+//                   rows hold the same values (a row deleted and inserted
+//                   again, replaced, or copied back with every column); one
+//                   whose place was pruned, or of another epoch, cannot
+//                   tell, and takes every object for another.
+//   MMConfigChangeBorn  the entries of the rows born (a view).
 //
 // Triggers on each table the configuration is read from add the rows, in
 // the transaction of the change itself: an insert, an update or a delete
@@ -76,11 +77,13 @@ int changeLogTriggerCount();
 // in no particular order; a database with no epoch row has no first row.
 const std::string& changeLogHeaderQuery();
 
-// The births of one kind's objects, in id order: rows (id, birth), with
-// the kind bound as the first parameter; `changedOnly`: only those of the
-// objects the log names after the sequence number bound second. A row
-// inserted before births were kept has none.
-const std::string& birthsQuery(bool changedOnly);
+// The query of the rows born after one place of the log, with two
+// parameters: the place (a sequence number; born after it) and the last
+// place of the span (born at or before it). Rows:
+//   -1, epoch, pruned, highest sequence (NULL: empty log)
+//   kind, object id, sequence, NULL
+// in no particular order; a database with no epoch row has no first row.
+const std::string& bornSinceQuery();
 
 // The filter a scan of the kind's rows takes to read only those the log
 // names after the sequence number bound to it: "<key> IN (...)".

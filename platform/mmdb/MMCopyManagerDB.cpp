@@ -55,7 +55,7 @@ int MMCopyManagerDB::loadBeside(const MMStoredSnapshot& snapshot, std::vector<MM
         !tkdb::integerOf(row[3], client, false) || id < 1 || id > INT_MAX || limit < 0 || limit > INT_MAX ||
         client < INT_MIN || client > INT_MAX)
       return fail(kTag, MMS2_ERROR_BAD_VALUE, 0, "A row of MMCopyManager holds an unusable value.");
-    read.push_back({static_cast<int>(id), tkdb::textOf(row[1]), 0, static_cast<int>(limit), static_cast<int>(client),
+    read.push_back({static_cast<int>(id), tkdb::textOf(row[1]), static_cast<int>(limit), static_cast<int>(client),
                     tkdb::textOf(row[4])});
   }
   kept().keep(snapshot, std::make_shared<const std::vector<MMStoredCopyManager>>(read));

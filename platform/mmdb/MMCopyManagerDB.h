@@ -20,7 +20,6 @@ struct MMStoredSnapshot;
 struct MMStoredCopyManager {
   int id = 0;
   std::string name;
-  long long birth = 0;  // ids are never reused: every row is its id's only one
   int concurrencyLimit = 0;
   int clientId = 0;
   std::string controllerName;

@@ -5,7 +5,6 @@
 
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
-#include "platform/mmdb/MMConfigChangeLog.h"
 #include "platform/journal/Journal.h"
 
 namespace {
@@ -34,26 +33,23 @@ bool MMDRUHostDB::checkHost(const char* tag, const MMStoredDRUHost& host) {
 int MMDRUHostDB::loadAll(std::vector<MMStoredDRUHost>& out, DBtran* tran) {
   static constexpr const char* kTag = "MMDRUHostDB::loadAll";
   if (!beginCall(kTag, mmTranText(tran))) return -1;
-  tkmmdb::registerChangeLog();  // the births read with the rows
   tkdb::Session session(tran);
   tkdb::DbRows rows;
   const int rc = session.query(
-      "SELECT \"HostId\", \"HostName\", \"UserName\", \"UserPassword\", \"Port\", (SELECT \"Birth\" FROM "
-      "\"MMConfigBirth\" B WHERE B.\"Kind\" = ? AND B.\"ObjectId\" = \"HostId\") FROM \"MMDRUHost\" ORDER BY \"HostId\"",
-      {tkmmdb::kLoggedDRUHosts}, rows);
+      "SELECT \"HostId\", \"HostName\", \"UserName\", \"UserPassword\", \"Port\" FROM \"MMDRUHost\" ORDER BY "
+      "\"HostId\"",
+      {}, rows);
   if (rc != DB_OK) return failDatabase(kTag, rc, session, "The DRU hosts could not be read");
   std::vector<MMStoredDRUHost> hosts;
   hosts.reserve(rows.size());
   for (const tkdb::DbRow& row : rows) {
     long long id = 0;
     long long port = 0;
-    long long birth = 0;
-    if (row.size() != 6 || !tkdb::integerOf(row[0], id, false) || !tkdb::integerOf(row[4], port, false) ||
-        !tkdb::integerOf(row[5], birth, false) ||
+    if (row.size() != 5 || !tkdb::integerOf(row[0], id, false) || !tkdb::integerOf(row[4], port, false) ||
         id < 0 || id > INT_MAX || port < INT_MIN || port > INT_MAX)
       return fail(kTag, MMS2_ERROR_BAD_VALUE, 0, "A row of MMDRUHost holds an unusable value.");
     hosts.push_back({static_cast<int>(id), tkdb::textOf(row[1]), tkdb::textOf(row[2]), tkdb::textOf(row[3]),
-                     static_cast<int>(port), birth});
+                     static_cast<int>(port)});
   }
   out = std::move(hosts);
   return 0;

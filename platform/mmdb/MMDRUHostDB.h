@@ -22,7 +22,6 @@ struct MMStoredDRUHost {
   std::string userName;
   std::string password;
   int port = -1;  // below 0: not set
-  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 };
 
 class MMDRUHostDB : public MMTableAccess {

@@ -323,37 +323,8 @@ std::string scanText(const Scan& how, MMStoredKind kind, const ScanFilter* filte
 // moving every record read so far) as the rows come. Only a hint.
 std::atomic<size_t> g_wholeRows[kStoredKinds];
 
-// The id of a row, as its scan orders the rows.
-int storedId(const MMStoredMediaAgent& r) { return r.clientId; }
-int storedId(const MMStoredLibrary& r) { return r.libraryId; }
-template <class Record>
-int storedId(const Record& r) {
-  return r.id;
-}
-
-// The births of the rows a scan read (MMConfigBirth), in one more pass over
-// the kind's births in id order beside the rows, as the filter cut them
-// down; a row with none keeps birth 0. (A lookup per row from within the
-// scan costs several times a scan of its own.)
-template <class Record>
-int readBirths(tkdb::Session& s, MMStoredKind kind, const ScanFilter* filter, std::vector<Record>& rows) {
-  if (rows.empty()) return DB_OK;
-  const bool cut = filter != nullptr && !filter->whole[static_cast<int>(kind)];
-  std::vector<tkdb::DbValue> params{tkdb::DbValue(static_cast<long long>(kind))};
-  if (cut) params.emplace_back(filter->since);
-  size_t at = 0;
-  tkdb::DbCell cells[2];
-  return s.each(tkmmdb::birthsQuery(cut), params, [&](const tkdb::RowView& row) {
-    if (row.read(cells, 2) < 2) return int(DB_OK);
-    const long long id = cells[0].i;
-    while (at < rows.size() && storedId(rows[at]) < id) ++at;
-    if (at < rows.size() && storedId(rows[at]) == id) rows[at].birth = cells[1].i;
-    return int(DB_OK);
-  });
-}
-
 // One scan: the rows of `sql` (as the filter cuts them down), each filled
-// into a new record where it lies by `read`, with their births.
+// into a new record where it lies by `read`.
 template <class Record, class Read>
 int scan(tkdb::Session& s, const char* table, MMStoredKind kind, const ScanFilter* filter, const Scan& how,
          std::vector<Record>& out, std::string& problem, Read read) {
@@ -375,7 +346,7 @@ int scan(tkdb::Session& s, const char* table, MMStoredKind kind, const ScanFilte
     return int(DB_OK);
   });
   if (!cut && code == DB_OK) wholeRows.store(out.size(), std::memory_order_relaxed);
-  return code == DB_OK ? readBirths(s, kind, filter, out) : code;
+  return code;
 }
 
 // A text setting's width check; "" when it fits.
@@ -809,6 +780,14 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     read += loaded.mountPaths.size() + loaded.devices.size() + loaded.deviceControllers.size();
     tkmmdb::journal().record("MMMediaConfigDB::loadCurrent.read", {incremental ? "part" : "whole", std::to_string(read)});
   }
+  // The rows born after this place of the log are others than those read
+  // now, whether or not the read is kept: the place of a read inside a
+  // transaction holds what the transaction logged (an entry rolled back
+  // with it takes its rows along).
+  if (header.epochRows == 1 && triggersComplete) {
+    rows.bornEpoch = header.epoch;
+    rows.bornSeq = header.newest;
+  }
   if (keep) {
     // Kept only when the log can tell the next read what changed since.
     cache.valid = header.epochRows == 1 && triggersComplete;
@@ -840,6 +819,37 @@ int MMMediaConfigDB::changeLogMark(long long& mark) {
   // A fact counted inside a transaction may rest on a schema change that
   // rolls back; one carried over from a run before is the schema's still.
   if (allTriggersThere(header, rc, !header.triggersCounted || !tkdb::threadTransactionOpen())) mark = header.newest;
+  return 0;
+}
+
+int MMMediaConfigDB::bornSince(const std::string& epoch, long long from, long long to, MMBornSince& out) {
+  static constexpr const char* kTag = "MMMediaConfigDB::bornSince";
+  if (!beginCall(kTag)) return -1;
+  tkmmdb::registerChangeLog();
+  out = MMBornSince();
+  int epochRows = 0;
+  long long pruned = 0;
+  tkdb::Session s;
+  // No place yet: only where the log stands now.
+  const long long after = from >= 0 ? from : LLONG_MAX;
+  const int rc = s.each(tkmmdb::bornSinceQuery(), {after, to}, [&](const tkdb::RowView& row) {
+    const tkdb::DbCell tag = row.at(0);
+    if (tag.i == -1) {
+      ++epochRows;
+      out.epoch = std::string(row.at(1).text);
+      pruned = row.at(2).i;
+      out.upTo = std::min(to, row.at(3).i);
+    } else {
+      const tkdb::DbCell id = row.at(1);
+      if (id.type == tkdb::DbValue::Type::Int && id.i >= INT_MIN && id.i <= INT_MAX)
+        out.ids[static_cast<int>(tag.i)].insert(static_cast<int>(id.i));
+    }
+    return int(DB_OK);
+  });
+  if (rc != DB_OK) return failDatabase(kTag, rc, s, "The configuration change log could not be read");
+  // Every entry after `from` is still there, of the same history.
+  out.known = epochRows == 1 && from >= 0 && out.epoch == epoch && pruned <= from && from <= out.upTo;
+  if (!out.known) out.ids.clear();
   return 0;
 }
 

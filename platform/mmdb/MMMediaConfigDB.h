@@ -15,7 +15,9 @@
 // error (MMBaseDB.h) says why. Conventions in platform/mmdb/MMBaseDB.h.
 #pragma once
 
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,7 +39,6 @@ struct MMStoredMediaAgent {
   std::string displayName;
   long long osId = 0;
   int attribute = 0;
-  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 };
 
 struct MMStoredLibrary {
@@ -58,7 +59,6 @@ struct MMStoredLibrary {
   int libraryAttribute = 0;
   int extendedAttributes = 0;
   int lowWaterMarkMB = 0;
-  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 
   bool operator==(const MMStoredLibrary&) const = default;
 };
@@ -72,7 +72,6 @@ struct MMStoredLibraryController {
   int isActive = 0;
   int isEnabled = 0;
   int controllerType = 0;
-  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 
   bool operator==(const MMStoredLibraryController&) const = default;
 };
@@ -83,7 +82,6 @@ struct MMStoredMasterPool {
   std::string name;
   int libraryId = 0;
   int type = 0;
-  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 
   bool operator==(const MMStoredMasterPool&) const = default;
 };
@@ -99,7 +97,6 @@ struct MMStoredDrivePool {
   int copyManagerCtrlId = 0;
   int costCategoryId = 0;
   std::string proxyHost;  // NDMP pools: the NDMP server they reach (Descript)
-  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 
   bool operator==(const MMStoredDrivePool&) const = default;
 };
@@ -116,7 +113,6 @@ struct MMStoredDrive {
   int masterPoolId = 0;
   int driveNumber = 0;
   int enabled = 0;
-  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 };
 
 struct MMStoredDrivePath {
@@ -127,7 +123,6 @@ struct MMStoredDrivePath {
   int clientId = 0;
   std::string pathName;
   int enabled = 0;
-  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 };
 
 struct MMStoredMountPath {
@@ -139,7 +134,6 @@ struct MMStoredMountPath {
   int typeId = 0;
   int enabled = 0;
   int deviceId = 0;  // the lowest device the path lies on; 0 for none
-  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 
   bool operator==(const MMStoredMountPath&) const = default;
 };
@@ -150,7 +144,6 @@ struct MMStoredDevice {
   std::string name;
   int typeId = 0;
   int druHostId = 0;  // the DRU host the device is tied to; 0: none
-  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 
   bool operator==(const MMStoredDevice&) const = default;
 };
@@ -166,7 +159,6 @@ struct MMStoredDeviceController {
   int accessType = 0;
   int credentialAssocId = 0;
   int snrVolumeId = 0;
-  long long birth = 0;  // tells the row from another of its id (MMConfigBirth)
 
   bool operator==(const MMStoredDeviceController&) const = default;
 };
@@ -251,6 +243,20 @@ struct MMStoredSnapshot {
   // can tell a later read what changed since; else logSeq is -1.
   std::string logEpoch;
   long long logSeq = -1;
+  // Where in the log the rows born after the lists were read begin
+  // (MMMediaConfigDB::bornSince), inside a transaction too; else -1.
+  std::string bornEpoch;
+  long long bornSeq = -1;
+};
+
+// The rows born (inserted, or moved to their id) in a span of the change
+// log, by kind (MMStoredKind, or a kind the log names beside them:
+// MMConfigChangeLog.h), when the log still holds the whole span.
+struct MMBornSince {
+  bool known = false;    // else no object of before the span can be told from a new one
+  std::string epoch;     // of the log now
+  long long upTo = -1;   // the span's last place: its end, or the log's newest entry before it
+  std::map<int, std::set<int>> ids;
 };
 
 struct MMStoredDRUHost;
@@ -285,6 +291,11 @@ class MMMediaConfigDB : public MMTableAccess {
   // made depend on what the process kept and on what changed since: a read
   // after forgetLoaded makes the same statements as any other whole read.
   int loadCurrent(MMStoredSnapshot& out);
+  // The rows born after the place `from` of the log of `epoch` and at or
+  // before `to` (LLONG_MAX: up to the log's newest entry), in the thread's
+  // transaction; `out.known` false when the log no longer holds them all
+  // (another epoch, pruned past `from`, `from` -1).
+  int bornSince(const std::string& epoch, long long from, long long to, MMBornSince& out);
   // Forgets what the process read: the next loadCurrent reads everything.
   static void forgetLoaded();
   // Where the change log stands now, in the thread's transaction: its

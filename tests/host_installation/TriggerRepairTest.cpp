@@ -96,10 +96,9 @@ TEST_F(HostTriggerRepair, AMountPathTableRebuiltByHandLogsTheEditsAfterTheNextRe
   ASSERT_EQ(triggersOn("MMMountPath"), "0");
   const std::string epoch = elsewhere("SELECT Epoch FROM MMConfigEpoch");
   ASSERT_EQ(console({"ndmp-servers"}).status, 0);
-  // The log's three (two of them keeping the births) and the one of a
-  // moved id, back on the table the configuration is read from; the
-  // host's readers read everything anew.
-  EXPECT_EQ(triggersOn("MMMountPath"), "4");
+  // The log's three, each keeping the births, back on the table the
+  // configuration is read from; the host's readers read everything anew.
+  EXPECT_EQ(triggersOn("MMMountPath"), "3");
   EXPECT_EQ(triggersOn("MMMountPath_old"), "0");
   EXPECT_NE(elsewhere("SELECT Epoch FROM MMConfigEpoch"), epoch);
 

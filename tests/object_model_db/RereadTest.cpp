@@ -367,7 +367,7 @@ TEST_F(Reread, ChangesOfAnotherProcessAreSeen) {
   EXPECT_EQ(scanned, (Scans{"MMLibrary", "MMDrivePath"}));
   EXPECT_EQ(diskLibrary(*kept)->GetName(), "FromAnotherProcess");
   // A trigger that another process drops leaves the log incomplete.
-  sqlOfAnotherProcess("DROP TRIGGER MMConfigChange_MMDevice_update; UPDATE MMDevice SET AliasName = 'unlogged'");
+  sqlOfAnotherProcess("DROP TRIGGER MMConfigChange_MMDevice_updated; UPDATE MMDevice SET AliasName = 'unlogged'");
   expectEqualToFullReload("whole");
 }
 
@@ -423,6 +423,7 @@ TEST_F(Reread, DruHostsAndArchiveClustersAreReadAgainOnlyWhenTheLogMovedOn) {
 // ---------------------------------------------------------------- what cannot be trusted
 
 TEST_F(Reread, ALogPrunedPastTheKeptReadReadsEverythingThenInPartAgain) {
+  const unsigned long long driveHandle = drive(*kept, 1)->GetHandle();
   // More changes than the log keeps: devices made and removed again.
   const std::string made = std::to_string(tkmmdb::kLogKept / 2 + 1024);
   db.execElsewhere("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + made +
@@ -432,10 +433,16 @@ TEST_F(Reread, ALogPrunedPastTheKeptReadReadsEverythingThenInPartAgain) {
   EXPECT_GT(db.scalar("SELECT Pruned FROM MMConfigEpoch"), 0);
   expectEqualToFullReload("whole");
   EXPECT_EQ(diskLibrary(*kept)->GetName(), "AfterThePrune");
+  // Which rows were made again under their ids in the pruned entries, the
+  // log cannot tell: every object of a row is made anew.
+  EXPECT_EQ(kept->FindObject(driveHandle), nullptr);
+  ASSERT_NE(drive(*kept, 1), nullptr);
+  const unsigned long long libraryHandle = diskLibrary(*kept)->GetHandle();
   // The pruned entries were read before: the log is good again.
   db.execElsewhere("UPDATE MMLibrary SET AliasName = 'AfterTheWholeRead' WHERE LibraryId = 2");
   expectEqualToFullReload("part", 1);
   EXPECT_EQ(scanned, Scans{"MMLibrary"});
+  EXPECT_EQ(diskLibrary(*kept)->GetHandle(), libraryHandle);
 }
 
 TEST_F(Reread, ASchemaChangedByHandIsCheckedForTheTriggersOnce) {
@@ -446,7 +453,7 @@ TEST_F(Reread, ASchemaChangedByHandIsCheckedForTheTriggersOnce) {
   // A trigger dropped with no change of its table yet: the read that finds
   // it missing trusts nothing and reads everything, and the trigger is
   // made again; a change after it is logged as before.
-  db.execElsewhere("DROP TRIGGER MMConfigChange_MMLibrary_update");
+  db.execElsewhere("DROP TRIGGER MMConfigChange_MMLibrary_updated");
   expectEqualToFullReload("whole");
   db.execElsewhere("UPDATE MMLibrary SET AliasName = 'unlogged' WHERE LibraryId = 2");
   expectEqualToFullReload("part", 1);
@@ -468,7 +475,7 @@ TEST_F(Reread, ATriggerDroppedOnTheReadersOwnConnectionIsNoticed) {
 
   // The read that finds it missing reads everything; the trigger is made
   // again, and what comes after it is logged.
-  ASSERT_EQ(0, db.exec("DROP TRIGGER MMConfigChange_MMLibrary_update"));
+  ASSERT_EQ(0, db.exec("DROP TRIGGER MMConfigChange_MMLibrary_updated"));
   expectEqualToFullReload("whole");
   expectEqualToFullReload("part", 0);
   ASSERT_EQ(0, db.exec("UPDATE MMLibrary SET AliasName = 'logged' WHERE LibraryId = 2"));
@@ -497,10 +504,10 @@ TEST_F(Reread, APrunedLogOrAMissingTriggerReadsEverything) {
   db.execElsewhere("UPDATE MMConfigEpoch SET Pruned = 0");
   expectEqualToFullReload("part", 0);
 
-  db.execElsewhere("DROP TRIGGER MMConfigChange_MMDrive_update; UPDATE MMDrive SET DriveName = 'untracked'");
+  db.execElsewhere("DROP TRIGGER MMConfigChange_MMDrive_updated; UPDATE MMDrive SET DriveName = 'untracked'");
   expectEqualToFullReload("whole");
   // That read put the trigger back and started a new history.
-  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM sqlite_master WHERE name = 'MMConfigChange_MMDrive_update'"), 1);
+  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM sqlite_master WHERE name = 'MMConfigChange_MMDrive_updated'"), 1);
   expectEqualToFullReload("part", 0);
   testkit::db::reset();
   testkit::mmdb::reset();

@@ -46,7 +46,7 @@ DatabaseDump DatabaseDump::take() {
   tkdb::DbRows tables;
   int code = session.query(
       "SELECT name FROM sqlite_master WHERE type = 'table' AND (name NOT LIKE 'sqlite%' OR name = 'sqlite_sequence') "
-      "AND name NOT IN ('MMConfigChange', 'MMConfigEpoch', 'MMConfigBirth') ORDER BY name",
+      "AND name NOT IN ('MMConfigChange', 'MMConfigEpoch') ORDER BY name",
       {}, tables);
   if (code != 0) {
     ADD_FAILURE() << "the tables were not listed (" << code << "): " << session.errorText();

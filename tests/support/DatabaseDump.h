@@ -10,7 +10,7 @@
 // Tables are compared by content: the rows of a table as a multiset of
 // values (type and value), in no particular order. sqlite_sequence is a
 // table like any other, so identity counters that moved count as a change.
-// The configuration's change log (MMConfigChange, MMConfigEpoch, MMConfigBirth) is left
+// The configuration's change log (MMConfigChange, MMConfigEpoch) is left
 // out: it is the database's own record of changes to the other tables, and
 // putting those back logs them again.
 // Reads and writes run on the calling thread's connection; take and restore

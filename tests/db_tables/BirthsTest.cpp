@@ -1,0 +1,125 @@
+// Which rows the change log marks born: every way a row comes under an id
+// (by hand too) is one, an update under its id is none; a reader's place
+// in the log tells it only while the log holds everything after it; and a
+// database of an older make, whose births were kept in a table of their
+// own, gets the log anew.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "platform/mmdb/MMConfigChangeLog.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
+#include "platform/testkit/db.h"
+#include "tests/support/Seed.h"
+
+namespace {
+
+using Births = tktest::DatabaseTest;
+
+const int kDrives = static_cast<int>(MMStoredKind::Drive);
+
+// Where the log stands now.
+MMBornSince now() {
+  MMBornSince here;
+  EXPECT_EQ(MMMediaConfigDB().bornSince("", -1, LLONG_MAX, here), 0);
+  return here;
+}
+
+// The drives born since `place`, as "id id ..." ("unknown": the log cannot tell).
+std::string drivesBornSince(const MMBornSince& place) {
+  MMBornSince born;
+  EXPECT_EQ(MMMediaConfigDB().bornSince(place.epoch, place.upTo, LLONG_MAX, born), 0);
+  if (!born.known) return "unknown";
+  std::string ids;
+  for (int id : born.ids[kDrives]) ids += (ids.empty() ? "" : " ") + std::to_string(id);
+  return ids;
+}
+
+TEST_F(Births, EveryWayARowComesUnderAnIdIsABirthAndAnUpdateUnderItIsNone) {
+  ASSERT_EQ(db.exec("INSERT INTO MMDrive (DriveId, MasterPoolId, DriveName) VALUES (1, 1, 'one'), (2, 1, 'two')"), 0);
+  const struct {
+    const char* how;
+    std::string sql;  // an administrator's plain SQL
+    const char* born;
+  } cases[] = {
+      {"an update under its id", "UPDATE MMDrive SET DriveName = 'renamed' WHERE DriveId = 1", ""},
+      {"deleted", "DELETE FROM MMDrive WHERE DriveId = 2", ""},
+      {"deleted and inserted again", "DELETE FROM MMDrive WHERE DriveId = 1; INSERT INTO MMDrive (DriveId, "
+                                     "MasterPoolId, DriveName) VALUES (1, 1, 'renamed')", "1"},
+      {"replaced", "INSERT OR REPLACE INTO MMDrive (DriveId, MasterPoolId, DriveName) VALUES (1, 1, 'again')", "1"},
+      // Every column copied back, as a restore of a saved row does.
+      {"copied back", "CREATE TEMP TABLE saved AS SELECT * FROM MMDrive WHERE DriveId = 1; DELETE FROM MMDrive "
+                      "WHERE DriveId = 1; INSERT INTO MMDrive SELECT * FROM saved; DROP TABLE saved", "1"},
+      {"moved to another id", "UPDATE MMDrive SET DriveId = 5 WHERE DriveId = 1", "5"},
+      {"under a new id", "INSERT INTO MMDrive (MasterPoolId) VALUES (1)", "6"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    const MMBornSince before = now();
+    ASSERT_TRUE(before.upTo >= 0);
+    db.execElsewhere(c.sql);
+    EXPECT_EQ(drivesBornSince(before), c.born);
+  }
+}
+
+// A place the log no longer holds everything after (pruned past it, or a
+// log of another history) tells nothing; one it holds, all.
+TEST_F(Births, APlaceThePrunedLogOrAnotherEpochLeftBehindTellsNothing) {
+  ASSERT_EQ(db.exec("INSERT INTO MMDrive (DriveId, MasterPoolId) VALUES (1, 1)"), 0);
+  const MMBornSince before = now();
+  db.execElsewhere("DELETE FROM MMDrive WHERE DriveId = 1; INSERT INTO MMDrive (DriveId, MasterPoolId) VALUES (1, 1)");
+  EXPECT_EQ(drivesBornSince(before), "1");
+  MMBornSince never = before;
+  never.upTo = -1;
+  EXPECT_EQ(drivesBornSince(never), "unknown");
+  db.execElsewhere("UPDATE MMConfigEpoch SET Pruned = " + std::to_string(before.upTo + 1));
+  EXPECT_EQ(drivesBornSince(before), "unknown");
+  db.execElsewhere("UPDATE MMConfigEpoch SET Pruned = 0, Epoch = 'another'");
+  EXPECT_EQ(drivesBornSince(before), "unknown");
+}
+
+// A database whose log marks no births (an older make: births kept in
+// MMConfigBirth, by triggers of their own) gets the log anew, and its
+// readers read everything; a log dropped by hand starts again with nothing
+// pruned.
+TEST_F(Births, AnOlderDatabaseGetsTheLogAnewAndLosesTheTableOfBirths) {
+  ASSERT_EQ(db.exec("INSERT INTO MMDrive (DriveId, MasterPoolId) VALUES (1, 1)"), 0);
+  std::string drop;
+  for (const tkdb::DbRow& row : db.query("SELECT upper(type), name FROM sqlite_master WHERE type IN ('trigger', "
+                                         "'view') AND name LIKE 'MMConfigChange%'"))
+    drop += "DROP " + row.at(0).s + " \"" + row.at(1).s + "\"; ";
+  const std::string drives = std::to_string(kDrives);
+  db.execElsewhere(drop +
+                   "DROP TABLE MMConfigChange; CREATE TABLE MMConfigChange (Seq INTEGER PRIMARY KEY, Kind INTEGER NOT "
+                   "NULL, ObjectId INTEGER); CREATE TRIGGER MMConfigChange_prune AFTER INSERT ON MMConfigChange WHEN "
+                   "NEW.Seq % 1024 = 0 BEGIN DELETE FROM MMConfigChange WHERE Seq <= NEW.Seq - 65536; END; "
+                   "CREATE TABLE MMConfigBirth (Kind INTEGER NOT NULL, ObjectId INTEGER NOT NULL, Birth INTEGER NOT "
+                   "NULL, PRIMARY KEY (Kind, ObjectId)) WITHOUT ROWID; INSERT INTO MMConfigBirth VALUES (" + drives +
+                   ", 1, 4242); CREATE TRIGGER MMConfigChange_MMDrive_insert_counted AFTER INSERT ON MMDrive BEGIN "
+                   "INSERT INTO MMConfigChange (Kind, ObjectId) VALUES (" + drives + ", NEW.DriveId); END; "
+                   "CREATE TRIGGER MMConfigChange_MMDrive_moved AFTER UPDATE OF DriveId ON MMDrive BEGIN "
+                   "DELETE FROM MMConfigBirth WHERE Kind = " + drives + " AND ObjectId = OLD.DriveId; END; "
+                   "INSERT INTO MMConfigChange (Kind, ObjectId) VALUES (" + drives + ", 1); "
+                   "UPDATE MMConfigEpoch SET Epoch = 'older', Pruned = 70000");
+  testkit::db::reset();  // the next open finds the older make
+  const MMBornSince made = now();
+  EXPECT_NE(made.epoch, "older");
+  EXPECT_EQ(made.upTo, 0) << "the log anew";
+  EXPECT_EQ(db.scalar("SELECT Pruned FROM MMConfigEpoch"), 0);
+  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM sqlite_master WHERE name IN ('MMConfigBirth', 'MMConfigChange_prune', "
+                      "'MMConfigChange_MMDrive_insert_counted', 'MMConfigChange_MMDrive_moved')"),
+            1) << "the log's own trigger, made again";
+  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND name LIKE 'MMConfigChange%'"),
+            tkmmdb::changeLogTriggerCount());
+  db.execElsewhere("DELETE FROM MMDrive WHERE DriveId = 1; INSERT INTO MMDrive (DriveId, MasterPoolId) VALUES (1, 1)");
+  EXPECT_EQ(drivesBornSince(made), "1");
+  EXPECT_EQ(db.text("SELECT group_concat(Kind || ':' || ObjectId) FROM MMConfigChangeBorn"), drives + ":1");
+
+  db.execElsewhere("UPDATE MMConfigEpoch SET Pruned = 70000; DROP TABLE MMConfigChange");
+  testkit::db::reset();
+  EXPECT_EQ(db.scalar("SELECT Pruned FROM MMConfigEpoch"), 0);
+  EXPECT_EQ(now().upTo, 0);
+}
+
+}  // namespace
