@@ -96,8 +96,9 @@ TEST_F(HostTriggerRepair, AMountPathTableRebuiltByHandLogsTheEditsAfterTheNextRe
   ASSERT_EQ(triggersOn("MMMountPath"), "0");
   const std::string epoch = elsewhere("SELECT Epoch FROM MMConfigEpoch");
   ASSERT_EQ(console({"ndmp-servers"}).status, 0);
-  // The log's three, each keeping the births, back on the table the
-  // configuration is read from; the host's readers read everything anew.
+  // The log's three (those of an insert and of an update also marking the
+  // rows born), back on the table the configuration is read from; the
+  // host's readers read everything anew.
   EXPECT_EQ(triggersOn("MMMountPath"), "3");
   EXPECT_EQ(triggersOn("MMMountPath_old"), "0");
   EXPECT_NE(elsewhere("SELECT Epoch FROM MMConfigEpoch"), epoch);
