@@ -460,6 +460,18 @@ TEST_F(Reread, ASchemaChangedByHandIsCheckedForTheTriggersOnce) {
   EXPECT_EQ(diskLibrary(*kept)->GetName(), "unlogged");
 }
 
+// A row made again while the trigger that marks rows born was away is not
+// taken for the one that went: the log cannot tell, so every object is
+// made anew.
+TEST_F(Reread, ARowMadeAgainWhileItsTriggerWasAwayIsANewObject) {
+  const unsigned long long handle = drive(*kept, 2)->GetHandle();
+  db.execElsewhere("DROP TRIGGER MMConfigChange_MMDrive_inserted; CREATE TEMP TABLE saved AS SELECT * FROM MMDrive "
+                   "WHERE DriveId = 2; DELETE FROM MMDrive WHERE DriveId = 2; INSERT INTO MMDrive SELECT * FROM saved");
+  expectEqualToFullReload("whole");
+  EXPECT_EQ(kept->FindObject(handle), nullptr);
+  ASSERT_NE(drive(*kept, 2), nullptr);
+}
+
 // The triggers are counted again whenever the schema changed since a
 // thread last found them all: a drop through this thread's own connection
 // is seen as one by another process is; a thread of its own counts them
