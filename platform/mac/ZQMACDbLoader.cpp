@@ -334,28 +334,19 @@ bool ZQMACGraph::ApplyStoredBeside(ZQMACMediaConfig& config, const MMStoredSnaps
   // beside the rows read at the very place the instance reached last time
   // can hold none.
   MMBornSince born;
-  bool known = false;
   if (kept && stored.bornSeq >= 0 && stored.bornSeq == config.m_besideBornSeq &&
       stored.bornEpoch == config.m_besideBornEpoch) {
-    known = true;
+    born.known = true;
     born.epoch = stored.bornEpoch;
     born.upTo = stored.bornSeq;
   } else {
     MMMediaConfigDB access;
-    known = stored.bornSeq >= 0 &&
-            access.bornSince(config.m_besideBornEpoch, config.m_besideBornSeq, LLONG_MAX, born) == 0 && born.known;
+    if (access.bornSince(config.m_besideBornEpoch, config.m_besideBornSeq, LLONG_MAX, born) != 0) born = MMBornSince();
+    if (stored.bornSeq < 0) born.known = false;
   }
-  const std::set<int>* reborn[2] = {nullptr, nullptr};
-  static const std::set<int> kNone;
-  if (known) {
-    auto hostsBorn = born.ids.find(tkmmdb::kLoggedDRUHosts);
-    auto clustersBorn = born.ids.find(tkmmdb::kLoggedArchiveClusters);
-    reborn[0] = hostsBorn != born.ids.end() ? &hostsBorn->second : &kNone;
-    reborn[1] = clustersBorn != born.ids.end() ? &clustersBorn->second : &kNone;
-  }
-  const bool hosts = ZQMACGraph::ApplyStoredDRUHosts(config, druHosts, reborn[0]);
-  const bool copyManagers = ZQMACGraph::LoadStoredCopyManagers(config, stored);
-  const bool archives = ZQMACGraph::ApplyStoredCenteraClusters(config, clusters, reborn[1]);
+  const bool hosts = ApplyStoredDRUHosts(config, druHosts, born.of(tkmmdb::kLoggedDRUHosts));
+  const bool copyManagers = LoadStoredCopyManagers(config, stored);
+  const bool archives = ApplyStoredCenteraClusters(config, clusters, born.of(tkmmdb::kLoggedArchiveClusters));
   config.m_besideBornEpoch = born.epoch;
   config.m_besideBornSeq = stored.bornSeq >= 0 ? born.upTo : -1;
   return archives && hosts && copyManagers;

@@ -588,14 +588,8 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
   const bool sameEpoch = before.bornSeq >= 0 && now.bornSeq >= 0 && before.bornEpoch == now.bornEpoch;
   if (sameEpoch && before.bornSeq == now.bornSeq) return false;
   MMMediaConfigDB access;
-  const bool known = sameEpoch && access.bornSince(before.bornEpoch, before.bornSeq, now.bornSeq, born) == 0 &&
-                     born.known && born.epoch == now.bornEpoch;
-  auto bornOf = [&](MMStoredKind kind) -> const std::set<int>* {
-    static const std::set<int> kNone;
-    if (!known) return nullptr;
-    auto it = born.ids.find(static_cast<int>(kind));
-    return it != born.ids.end() ? &it->second : &kNone;
-  };
+  if (!sameEpoch || access.bornSince(before.bornEpoch, before.bornSeq, now.bornSeq, born) != 0) born = MMBornSince();
+  auto bornOf = [&](MMStoredKind kind) { return born.of(static_cast<int>(kind)); };
   std::set<int> agents, libraries, controllers, masters, pools, drives, paths, mountPaths, devices, volumes;
   rebornIds(before.mediaAgents, now.mediaAgents, bornOf(MMStoredKind::MediaAgent), agents);
   rebornIds(before.libraries, now.libraries, bornOf(MMStoredKind::Library), libraries);

@@ -60,22 +60,18 @@ std::string renewingEpoch(const std::string& create) {
   return "UPDATE \"MMConfigEpoch\" SET \"Epoch\" = lower(hex(randomblob(16))); " + create;
 }
 
-// Logs the row of `key`; `born` ("1") marks a row inserted under it, or
-// moved there from another id.
-std::string logRow(int kind, const std::string& key, const char* born = nullptr) {
-  const std::string k = std::to_string(kind);
-  if (born == nullptr) return "INSERT INTO \"MMConfigChange\" (\"Kind\", \"ObjectId\") VALUES (" + k + ", " + key + "); ";
-  return "INSERT INTO \"MMConfigChange\" (\"Kind\", \"ObjectId\", \"Born\") VALUES (" + k + ", " + key + ", " +
-         born + "); ";
-}
-
-// The same, only when `when` holds.
-std::string logRowWhen(int kind, const std::string& key, const char* born, const std::string& when) {
-  const std::string k = std::to_string(kind);
-  if (born == nullptr)
-    return "INSERT INTO \"MMConfigChange\" (\"Kind\", \"ObjectId\") SELECT " + k + ", " + key + " WHERE " + when + "; ";
-  return "INSERT INTO \"MMConfigChange\" (\"Kind\", \"ObjectId\", \"Born\") SELECT " + k + ", " + key + ", " + born +
-         " WHERE " + when + "; ";
+// Logs the row of `key`, only when `when` holds if there is a condition;
+// `born` ("1") marks a row inserted under it, or moved there from another
+// id.
+std::string logRow(int kind, const std::string& key, const char* born = nullptr, const std::string& when = "") {
+  std::string columns = "\"Kind\", \"ObjectId\"";
+  std::string values = std::to_string(kind) + ", " + key;
+  if (born != nullptr) {
+    columns += ", \"Born\"";
+    values += std::string(", ") + born;
+  }
+  return "INSERT INTO \"MMConfigChange\" (" + columns + ") " +
+         (when.empty() ? "VALUES (" + values + ")" : "SELECT " + values + " WHERE " + when) + "; ";
 }
 
 constexpr const char kBorn[] = "1";
@@ -92,14 +88,6 @@ constexpr const char kBorn[] = "1";
 }  // namespace
 
 int changeLogTriggerCount() { return static_cast<int>(watched().size()) * 3 + 1; }
-
-const std::string& bornSinceQuery() {
-  static const std::string sql =
-      "SELECT -1, \"Epoch\", \"Pruned\", (SELECT MAX(\"Seq\") FROM \"MMConfigChange\") FROM \"MMConfigEpoch\" "
-      "UNION ALL SELECT \"Kind\", \"ObjectId\", \"Seq\", NULL FROM \"MMConfigChange\" WHERE \"Seq\" > ?1 AND "
-      "\"Seq\" <= ?2 AND \"Born\" = 1";
-  return sql;
-}
 
 void registerChangeLog() {
   static std::once_flag once;
@@ -149,7 +137,7 @@ void registerChangeLog() {
         trigger("insert", "INSERT", logRow(kind, newKey));
         trigger("delete", "DELETE", logRow(kind, oldKey));
         std::string update = logRow(kind, oldKey);
-        if (!key.empty()) update += logRowWhen(kind, newKey, nullptr, newKey + " IS NOT " + oldKey);
+        if (!key.empty()) update += logRow(kind, newKey, nullptr, newKey + " IS NOT " + oldKey);
         trigger("update", "UPDATE", update);
         continue;
       }
@@ -163,7 +151,7 @@ void registerChangeLog() {
       const std::string idMoved = bornKey + " IS NOT OLD." + quotedName(w.birthKey);
       trigger("inserted", "INSERT", logRow(kind, bornKey, kBorn));
       trigger("delete", "DELETE", logRow(kind, oldKey));
-      trigger("updated", "UPDATE", logRow(kind, oldKey) + logRowWhen(kind, bornKey, kBorn, idMoved));
+      trigger("updated", "UPDATE", logRow(kind, oldKey) + logRow(kind, bornKey, kBorn, idMoved));
       // The triggers of older makes, which kept the births in a table.
       for (const char* older : {"insert", "born", "gone", "insert_born", "insert_counted", "moved", "update"})
         tkdb::retireTrigger(prefix + older);
@@ -178,7 +166,7 @@ const std::string& changeLogHeaderQuery() {
       "(lower(substr(name, 1, length(tbl_name) + 16)) = lower('MMConfigChange_' || tbl_name || '_') OR "
       "(name = 'MMConfigChange_prune' AND tbl_name = 'MMConfigChange'))) END "
       "FROM \"MMConfigEpoch\" "
-      "UNION ALL SELECT \"Kind\", \"ObjectId\", NULL, \"Seq\", NULL FROM \"MMConfigChange\" WHERE \"Seq\" > ?1";
+      "UNION ALL SELECT \"Kind\", \"ObjectId\", \"Born\", \"Seq\", NULL FROM \"MMConfigChange\" WHERE \"Seq\" > ?1";
   return sql;
 }
 

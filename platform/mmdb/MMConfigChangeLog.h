@@ -73,17 +73,11 @@ int changeLogTriggerCount();
 // in, which tkdb::RowView::mark tells). Rows:
 //   -1, epoch, pruned, highest sequence (NULL: empty log), triggers
 //       present (NULL: not counted)
-//   kind, object id (NULL: every object of the kind), NULL, sequence, NULL
+//   kind, object id (NULL: every object of the kind), born (1: the row was
+//       born; NULL), sequence, NULL
 // in no particular order; a database with no epoch row has no first row.
 const std::string& changeLogHeaderQuery();
 
-// The query of the rows born after one place of the log, with two
-// parameters: the place (a sequence number; born after it) and the last
-// place of the span (born at or before it). Rows:
-//   -1, epoch, pruned, highest sequence (NULL: empty log)
-//   kind, object id, sequence, NULL
-// in no particular order; a database with no epoch row has no first row.
-const std::string& bornSinceQuery();
 
 // The filter a scan of the kind's rows takes to read only those the log
 // names after the sequence number bound to it: "<key> IN (...)".

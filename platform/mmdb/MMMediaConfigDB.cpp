@@ -621,6 +621,13 @@ struct LogHeader {
   long long triggers = 0;
   bool whole[kStoredKinds] = {};
   std::vector<int> changed[kStoredKinds];
+  // The rows born, of every kind the log names: kind, id and sequence.
+  struct Born {
+    int kind;
+    int id;
+    long long seq;
+  };
+  std::vector<Born> born;
 };
 
 // The log's state and what it names after `since`; the triggers counted
@@ -637,12 +644,18 @@ int readLogHeader(tkdb::Session& s, long long since, bool count, LogHeader& head
       const tkdb::DbCell triggers = row.at(4);
       header.triggersCounted = triggers.type != tkdb::DbValue::Type::Null;
       header.triggers = triggers.i;
-    } else if (tag.i >= 0 && tag.i < kStoredKinds) {
+    } else {
       const tkdb::DbCell id = row.at(1);
-      if (id.type == tkdb::DbValue::Type::Int && id.i >= INT_MIN && id.i <= INT_MAX)
-        header.changed[tag.i].push_back(static_cast<int>(id.i));
-      else
-        header.whole[tag.i] = true;
+      const bool oneId = id.type == tkdb::DbValue::Type::Int && id.i >= INT_MIN && id.i <= INT_MAX;
+      const tkdb::DbCell born = row.at(2);
+      if (oneId && born.type == tkdb::DbValue::Type::Int && born.i == 1 && tag.i >= INT_MIN && tag.i <= INT_MAX)
+        header.born.push_back({static_cast<int>(tag.i), static_cast<int>(id.i), row.at(3).i});
+      if (tag.i >= 0 && tag.i < kStoredKinds) {
+        if (oneId)
+          header.changed[tag.i].push_back(static_cast<int>(id.i));
+        else
+          header.whole[tag.i] = true;
+      }
     }
     return int(DB_OK);
   });
@@ -659,6 +672,18 @@ bool allTriggersThere(const LogHeader& header, int logged, bool keep) {
   const bool all = logged == DB_OK && header.epochRows == 1 && t_triggersSeen.of(header.mark, counted).value_or(false);
   t_triggersSeen.settle(header.mark, all, keep && all);
   return all;
+}
+
+// The log's header outside a load, with the thread's fact of the triggers
+// (a run of the header's query settles it for the next): `complete` when
+// there is one log and every trigger of it is there. A fact counted inside
+// a transaction may rest on a schema change that rolls back; one carried
+// over from a run before is the schema's still.
+int readWholeLogHeader(tkdb::Session& s, long long since, LogHeader& header, bool& complete) {
+  const int rc = readLogHeader(s, since, t_triggersSeen.mustAsk(), header);
+  complete = rc == DB_OK && header.epochRows == 1 &&
+             allTriggersThere(header, rc, !header.triggersCounted || !tkdb::threadTransactionOpen());
+  return rc;
 }
 
 // The kind's new list: the earlier one without the objects named as
@@ -813,13 +838,18 @@ int MMMediaConfigDB::changeLogMark(long long& mark) {
   // highest sequence there can be), and their fact of the triggers.
   LogHeader header;
   tkdb::Session s;
-  const int rc = readLogHeader(s, LLONG_MAX, t_triggersSeen.mustAsk(), header);
+  bool complete = false;
+  const int rc = readWholeLogHeader(s, LLONG_MAX, header, complete);
   if (rc != DB_OK) return failDatabase(kTag, rc, s, "The configuration change log could not be read");
-  if (header.epochRows != 1) return 0;  // no log to go by
-  // A fact counted inside a transaction may rest on a schema change that
-  // rolls back; one carried over from a run before is the schema's still.
-  if (allTriggersThere(header, rc, !header.triggersCounted || !tkdb::threadTransactionOpen())) mark = header.newest;
+  if (complete) mark = header.newest;
   return 0;
+}
+
+const std::set<int>* MMBornSince::of(int kind) const {
+  static const std::set<int> kNone;
+  if (!known) return nullptr;
+  auto it = ids.find(kind);
+  return it != ids.end() ? &it->second : &kNone;
 }
 
 int MMMediaConfigDB::bornSince(const std::string& epoch, long long from, long long to, MMBornSince& out) {
@@ -827,28 +857,19 @@ int MMMediaConfigDB::bornSince(const std::string& epoch, long long from, long lo
   if (!beginCall(kTag)) return -1;
   tkmmdb::registerChangeLog();
   out = MMBornSince();
-  int epochRows = 0;
-  long long pruned = 0;
+  // The loads' own header query, listing the entries after `from` (none
+  // with no place yet: only where the log stands now).
+  LogHeader header;
   tkdb::Session s;
-  // No place yet: only where the log stands now.
-  const long long after = from >= 0 ? from : LLONG_MAX;
-  const int rc = s.each(tkmmdb::bornSinceQuery(), {after, to}, [&](const tkdb::RowView& row) {
-    const tkdb::DbCell tag = row.at(0);
-    if (tag.i == -1) {
-      ++epochRows;
-      out.epoch = std::string(row.at(1).text);
-      pruned = row.at(2).i;
-      out.upTo = std::min(to, row.at(3).i);
-    } else {
-      const tkdb::DbCell id = row.at(1);
-      if (id.type == tkdb::DbValue::Type::Int && id.i >= INT_MIN && id.i <= INT_MAX)
-        out.ids[static_cast<int>(tag.i)].insert(static_cast<int>(id.i));
-    }
-    return int(DB_OK);
-  });
+  bool complete = false;
+  const int rc = readWholeLogHeader(s, from >= 0 ? from : LLONG_MAX, header, complete);
   if (rc != DB_OK) return failDatabase(kTag, rc, s, "The configuration change log could not be read");
+  out.epoch = header.epoch;
+  out.upTo = std::min(to, header.newest);
+  for (const LogHeader::Born& b : header.born)
+    if (b.seq <= to) out.ids[b.kind].insert(b.id);
   // Every entry after `from` is still there, of the same history.
-  out.known = epochRows == 1 && from >= 0 && out.epoch == epoch && pruned <= from && from <= out.upTo;
+  out.known = complete && from >= 0 && out.epoch == epoch && header.pruned <= from && from <= out.upTo;
   if (!out.known) out.ids.clear();
   return 0;
 }

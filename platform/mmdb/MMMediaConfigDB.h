@@ -257,6 +257,9 @@ struct MMBornSince {
   std::string epoch;     // of the log now
   long long upTo = -1;   // the span's last place: its end, or the log's newest entry before it
   std::map<int, std::set<int>> ids;
+  // The ids born of `kind` (none: an empty set), or null when the log
+  // cannot tell: then every row of the kind may have been.
+  const std::set<int>* of(int kind) const;
 };
 
 struct MMStoredDRUHost;
