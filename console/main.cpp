@@ -29,6 +29,7 @@
 #include "console/DevicePathCommands.h"
 #include "console/DriveCommands.h"
 #include "console/NasCommands.h"
+#include "console/Passwords.h"
 #include "console/LibraryChangeCommands.h"
 #include "console/LibraryCommands.h"
 #include "console/LockAdvice.h"
@@ -117,12 +118,13 @@ const char kUsage[] =
     "are texts. first=N sets the first word, count=N the element count (default: the number\n"
     "of elements), handle=N the 64-bit object handle in their place; body=VALUE sends raw\n"
     "bytes from the first-parameter place on.\n"
-    "Exit status: 0 every answer a success; 3 an answer reports a failure or refusal, or did\n"
-    "nothing the request asked for (the console says why under it: a word that needs the lock\n"
-    "asked without it, a take-over notice or a \"Close\" answer, an empty record for a handle,\n"
-    "an unlock that released nothing, a library delete without request.6=1); 1 the host closed\n"
-    "the connection or did not finish a request in time; 2 the host cannot be reached; 64 wrong\n"
-    "arguments or an unknown word (nothing is sent; the closest words and handlers are named).\n";
+    "Exit status: 0 every answer a success; 3 an answer reports a failure or refusal, ends cut\n"
+    "short or did nothing the request asked for (the console says why under it: a word that\n"
+    "needs the lock asked without it, a take-over notice or a \"Close\" answer, an empty record\n"
+    "for a handle, an unlock that released nothing, a library delete without request.6=1); 1 the\n"
+    "host closed the connection or did not finish a request in time; 2 the host cannot be\n"
+    "reached; 64 wrong arguments or an unknown word (nothing is sent; the closest words and\n"
+    "handlers are named).\n";
 
 // The usage with the drive options named from the table the answers are
 // named from, so that the two never tell them apart differently.
@@ -197,6 +199,9 @@ int connectWithin(const std::string& path, int timeoutMs, std::string& error) {
 // `holdsLock` what the answers say about it.
 struct LockContext {
   bool holdsLock = false;
+  // Set once a lock on this connection failed (not refused as held): the
+  // failed answer's text. A lock taken later clears it.
+  std::optional<std::string> failedLock;
   std::function<tkconsole::LockState(const tkconsole::Request&)> ask;
   std::string console;
 };
@@ -214,6 +219,10 @@ Outcome exchange(int fd, const tkconsole::Request& request, const std::string& t
   std::string body;
   tkconsole::SilentAnswerCheck silent(request, typed);
   g_shownHandler = request.handler();
+  const std::optional<uint32_t> lockOperation = tkconsole::lockOperationOf(request);
+  const bool takesLock = lockOperation == tkconsole::kLockLock || lockOperation == tkconsole::kLockForce;
+  bool lockHeld = false;
+  std::string lockReason;
   for (;;) {
     const int waitMs = !sent ? 0 : replies == 0 ? settings.timeoutMs : settings.waitMs;
     tkwire::ReadStatus status = tkwire::readFrame(fd, waitMs, body);
@@ -241,12 +250,21 @@ Outcome exchange(int fd, const tkconsole::Request& request, const std::string& t
     const bool xmlAnswer =
         request.xml && reply->kind == tkwire::kReplyRaw && reply->messageId == request.xmlRequest.messageId;
     failed = failed || tkconsole::reportsFailure(*reply, xmlAnswer);
+    const bool cutShort = !xmlAnswer && tkconsole::endsCutShort(*reply, body.size());
+    if (takesLock && lockReason.empty()) lockReason = tkconsole::failureText(*reply, xmlAnswer);
     if (onReply(*reply)) continue;
     if (xmlAnswer)
       std::cout << tkwire::describeXmlAnswer(*reply) << tkconsole::describeXmlFields(*reply);
     else
       std::cout << tkwire::describe(*reply, tkconsole::tagName, showItem);
+    if (cutShort) {
+      std::cout << "  (error: this answer of " << body.size()
+                << " bytes ends cut short: its last record is not whole and no status says why; what it shows is "
+                   "not the whole answer)\n";
+      failed = true;
+    }
     if (const std::optional<std::string> holder = tkconsole::lockHeldIn(request, *reply)) {
+      lockHeld = true;
       tkconsole::LockState state;
       state.holder = lock.holdsLock ? tkconsole::LockState::Holder::ThisConnection
                                     : tkconsole::LockState::Holder::Elsewhere;
@@ -261,7 +279,15 @@ Outcome exchange(int fd, const tkconsole::Request& request, const std::string& t
   }
   if (replies == 0) std::cout << "(no reply)\n";
   if (const std::optional<bool> holds = silent.holdsLockAfter()) lock.holdsLock = *holds;
-  const std::string note = silent.note([&] { return lock.ask(request); }, lock.console);
+  if (takesLock && failed && !lockHeld) {
+    lock.failedLock = lockReason;
+    std::cout << "  (" << tkconsole::adviceLockFailed() << ")\n";
+  } else if (takesLock && !failed) {
+    lock.failedLock.reset();
+  }
+  const std::string note = lock.failedLock && !takesLock && silent.foundNoSession()
+                               ? tkconsole::adviceAfterFailedLock(*lock.failedLock, typed)
+                               : silent.note([&] { return lock.ask(request); }, lock.console);
   if (!note.empty()) {
     std::cout << "  (" << note << ")\n";
     failed = true;
@@ -367,8 +393,9 @@ bool prepareRequest(std::vector<std::string> words, bool fromShell, const tkcons
 }
 
 // A request's word and arguments as they were written, without the options
-// before them.
-std::string typedRequest(const std::vector<std::string>& words) {
+// before them and without its passwords.
+std::string typedRequest(const std::vector<std::string>& written) {
+  const std::vector<std::string> words = tkconsole::wordsWithoutPasswords(written);
   std::string typed;
   std::size_t at = tkconsole::handlerWordAt(words);
   // An XML request's message id belongs to it.
@@ -421,13 +448,14 @@ class Session {
     tkconsole::Request request;
     if (!tkconsole::splitLine(line, lineWords, error) ||
         (!lineWords.empty() && !prepareRequest(lineWords, false, m_lineDefaults, m_nextSequence, request, error))) {
-      std::fprintf(stderr, "tkconsole: %s:%d: %s\n", scriptName.c_str(), number, error.c_str());
+      std::fprintf(stderr, "tkconsole: %s:%d: %s\n", scriptName.c_str(), number,
+                   tkconsole::textWithoutPasswords(error, lineWords).c_str());
       return false;
     }
     if (lineWords.empty()) return true;
     const size_t first = line.find_first_not_of(" \t");
     const size_t last = line.find_last_not_of(" \t\r");
-    add(request, line.substr(first, last - first + 1), typedRequest(lineWords));
+    add(request, tkconsole::lineWithoutPasswords(line.substr(first, last - first + 1)), typedRequest(lineWords));
     return true;
   }
 
@@ -626,7 +654,7 @@ int main(int argc, char** argv) {
     tkconsole::Request request;
     std::string error;
     if (!prepareRequest(words, true, session.lineDefaults(), session.nextSequence(), request, error)) {
-      std::fprintf(stderr, "tkconsole: %s\n", error.c_str());
+      std::fprintf(stderr, "tkconsole: %s\n", tkconsole::textWithoutPasswords(error, words).c_str());
       return kExitUsage;
     }
     session.add(request, std::string(), typedRequest(words));
