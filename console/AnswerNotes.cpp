@@ -84,13 +84,15 @@ void SilentAnswerCheck::see(const tkwire::Reply& reply) {
   }
 }
 
-std::string SilentAnswerCheck::note(const std::function<LockState()>& lockState, const std::string& console) const {
+bool SilentAnswerCheck::foundNoSession() const {
   // A notice followed by a real answer (an operation that went on after the
   // session was taken over) has said what happened; one that stands for the
   // answer has not, and neither has a "Close" or an XML refusal after it.
-  const bool noSession = m_request.xml ? m_takeOverNotice && m_xmlRefused
-                                       : (m_takeOverNotice && !m_substance) || m_closeAnswer;
-  if (noSession) {
+  return m_request.xml ? m_takeOverNotice && m_xmlRefused : (m_takeOverNotice && !m_substance) || m_closeAnswer;
+}
+
+std::string SilentAnswerCheck::note(const std::function<LockState()>& lockState, const std::string& console) const {
+  if (foundNoSession()) {
     // A notice that names nobody comes from a host on which no lock was ever
     // taken: nobody holds it, and there is nothing to ask.
     LockState state;

@@ -45,6 +45,10 @@ class SilentAnswerCheck {
   // LockAdvice.h.
   std::string note(const std::function<LockState()>& lockState, const std::string& console) const;
 
+  // Once the end frame has been seen: whether the answers say that this
+  // connection holds no configuration session (the request was not done).
+  bool foundNoSession() const;
+
   // Once the end frame has been seen: whether this connection holds the
   // configuration lock after the request, when the answers say (a lock
   // taken or released, a session taken over); nullopt when they leave it

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "console/ValueNames.h"
+#include "platform/reply/ReplyFrame.h"
 #include "platform/xml/FieldListing.h"
 
 namespace tkconsole {
@@ -95,6 +96,34 @@ bool reportsFailure(const tkwire::Reply& reply, bool xmlAnswer) {
   for (const tkwire::Item& item : reply.items)
     if (item.tag == kStatusItem && (item.bytes.size() < 4 || item.statusCode() != 1)) return true;
   return false;
+}
+
+bool endsCutShort(const tkwire::Reply& reply, std::size_t frameBytes) {
+  if (reply.kind != tkwire::kReplyItems || reply.items.empty()) return false;
+  const uint32_t last = reply.items.back().tag;
+  if (last == kStatusItem || last == tktag::kEndOfRecord) return false;
+  for (const tkwire::Item& item : reply.items)
+    if (item.tag == tktag::kEndOfRecord) return true;
+  // A frame this near the limit was stopped by it, not ended.
+  constexpr std::size_t kNearTheLimit = 64 * 1024;
+  return frameBytes + kNearTheLimit >= tkwire::kMaxFrameBytes;
+}
+
+std::string failureText(const tkwire::Reply& reply, bool xmlAnswer) {
+  if (!reportsFailure(reply, xmlAnswer)) return std::string();
+  if (xmlAnswer) {
+    const std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(reply);
+    if (!answer) return std::string();
+    // The error text: the value of the first text attribute (s2 of a
+    // generic response, or of an error object).
+    const size_t at = answer->text.find(" s2=\"");
+    if (at == std::string::npos) return std::string();
+    const size_t end = answer->text.find('"', at + 5);
+    return end == std::string::npos ? std::string() : answer->text.substr(at + 5, end - at - 5);
+  }
+  for (const tkwire::Item& item : reply.items)
+    if (item.tag == kStatusItem && item.bytes.size() >= 4 && item.statusCode() != 1) return item.statusText();
+  return std::string();
 }
 
 }  // namespace tkconsole

@@ -36,4 +36,15 @@ std::string describeXmlFields(const tkwire::Reply& reply);
 // `xmlAnswer`: the reply is the host's answer to an XML request.
 bool reportsFailure(const tkwire::Reply& reply, bool xmlAnswer);
 
+// Whether `reply`, one frame of `frameBytes` bytes of an element-stream
+// answer, ends cut short: a record begun after the last end of record
+// (2052) with no status item behind it, or a frame filled up to the frame
+// limit that ends neither with an end of record nor with a status. Such an
+// answer is not whole, whatever it says.
+bool endsCutShort(const tkwire::Reply& reply, std::size_t frameBytes);
+
+// The text of the failure `reply` reports (its status text, or an XML
+// answer's error text); empty when it reports none or names no reason.
+std::string failureText(const tkwire::Reply& reply, bool xmlAnswer);
+
 }  // namespace tkconsole

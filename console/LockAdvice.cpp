@@ -120,6 +120,17 @@ std::string adviceWithoutSession(const LockState& state, const std::string& type
          then;
 }
 
+std::string adviceLockFailed() {
+  return "the lock failed: this connection holds no configuration session, and what follows on it that needs one "
+         "is not done until a `lock` succeeds";
+}
+
+std::string adviceAfterFailedLock(const std::string& reason, const std::string& typed) {
+  return "nothing was done: the `lock` before it failed" + (reason.empty() ? std::string() : " (" + reason + ")") +
+         ", so this connection holds no configuration session; take the lock again (`lock`), then " +
+         (typed.empty() ? std::string("ask") : "`" + typed + "`") + " in the same --script or --script - session";
+}
+
 std::string adviceNothingReleased(const LockState& state, const std::string& console) {
   if (state.holder == LockState::Holder::Nobody) return "nothing released: nobody holds the configuration lock";
   if (state.holder == LockState::Holder::Elsewhere)

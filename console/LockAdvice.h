@@ -69,6 +69,14 @@ LockState askLockState(const Request& like, const AskAside& ask);
 // `typed` is the request as written (empty: none to name).
 std::string adviceWithoutSession(const LockState& state, const std::string& typed, const std::string& console);
 
+// Under a lock (or force lock) that failed for another reason than a lock
+// held elsewhere: the lines after it that need a session are not done.
+std::string adviceLockFailed();
+
+// Under a request that found no configuration session after a lock on the
+// same connection failed with `reason` (the failed answer's text).
+std::string adviceAfterFailedLock(const std::string& reason, const std::string& typed);
+
 // Under an unlock that released nothing.
 std::string adviceNothingReleased(const LockState& state, const std::string& console);
 
