@@ -36,6 +36,21 @@ std::vector<Row> agentRows() {
                   "11167=9 2052=0\nonMsgGetMMCMDevices",
                   "onMsgGetMMCMDevices",
                   {"\"CM-renamed\""}});
+  // A copy manager removed, each way there is, stays removed; configured,
+  // it stays configured.
+  const std::string addCm =
+      "onMsgSetMMCMController 4001=1 4106=2 2048=idtext:0:ma1 11167=3 2052=0\nonMsgGetMMCMDevices\n";
+  for (const auto& [how, lines] : std::vector<std::pair<std::string, std::string>>{
+           {"control 2 on its handle", "control 2 {h:\"Software copy manager on ma1\"}"},
+           {"control 44", "control 44 {h:\"Software copy manager on ma1\"}"},
+           {"control 2 on its controller",
+            "onMsgGetMMCMControllers handle={h:\"Software copy manager on ma1\"}\ncontrol 2 {h:(pool text)}"}}) {
+    rows.push_back({"a copy manager removed by " + how + " stays removed", "onMsgSetMMControl", addCm + lines,
+                    "onMsgGetMMCMDevices", {"reply 11118", "!\"Software copy manager on ma1\""}});
+  }
+  rows.push_back({"a copy manager configured by control 48 stays configured", "onMsgSetMMControl",
+                  addCm + "control 48 {h:\"Software copy manager on ma1\"}", "onMsgGetMMCMDevices",
+                  {"tag 11116 (icon id) len 4: 250 (copy-manager device)"}});
   return rows;
 }
 

@@ -3,6 +3,8 @@
 // through the host.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "tests/host_sweep/Sweep.h"
 
 namespace sweeptest {
@@ -294,6 +296,41 @@ std::vector<Row> diskRows() {
                                 std::string(kAddMp3) + "storage-library 43=8 8=DiskLib1 3=ma1 23=3 "
                                                        "24=/srv/disklib1/mp3 second.95=1",
                                 "", {}));
+  // Operation 16 gives the share the path it carries, and its volumes
+  // follow; a later change of credentials alone moves no path.
+  const std::string shareFor2 = std::string(kAddShare) + "\n" + kShareVolumes +
+                                "onMsgSetDiskVolume 4001=16 11148=u64:{h:\"DiskDevice_1\"} 2048=idtext:2:ma2 "
+                                "11041=/srv/shared 2052=0\n" +
+                                kShareVolumes;
+  rows.push_back({"operation 16 on a network share keeps the share and its volumes in step", "onMsgSetDiskVolume",
+                  shareFor2, kShareVolumes,
+                  {"tag 2048 (media agent) len 7: 2 \"ma2\"", "!\"//nas1/share\""}, "", "", "", 3});
+  rows.push_back({"a credentials-only change after operation 16 on a share moves no path", "onMsgSetDiskVolume",
+                  shareFor2 + "onMsgSetDiskVolume 4001=3 11003=u64:{h:\"//nas1/share\"} 2401=enc:backup2 "
+                              "2402=enc:other 2052=0",
+                  kShareVolumes, {"tag 2048 (media agent) len 7: 2 \"ma2\"", "!\"//nas1/share\""}, "", "", "", 3});
+  // A device the request refuses (a name far too long) leaves nothing.
+  rows.push_back(storageLibrary("a device volume refused (storage-library 256) keeps nothing",
+                                "storage-library 43=256 3=ma2 55=" + std::string(5000, 'n') + " 24=/mnt/ma2/nas1",
+                                "onMsgGetDiskDevices", {"!/mnt/ma2/nas1"}));
+  rows.back().changeExit = 3;
+  rows.back().keepsNothing = true;
+  // On a connection whose lock failed: nothing is done.
+  for (const auto& [request, change, readBack, name] : std::vector<std::array<std::string, 4>>{
+           {"onMsgSetDRUHost", "onMsgSetDRUHost 4001=48 11420=idtext:0:dru-busy 11425=s:operator 11427=7000 2052=0",
+            "onMsgGetDRUHostList", "\"dru-busy\""},
+           {"onMsgSetCenteraCluster",
+            "onMsgSetCenteraCluster 4001=48 11400=idtext:0:ArcBusy 11411=s:cas-b 11405=s:ID-b 11406=s:5000 "
+            "11407=s:4.0 11408=s:10.0.0.9 2052=0",
+            "onMsgGetCenteraClusterList", "\"ArcBusy\""},
+           {"onMsgSetMMMagneticLibrary", "onMsgSetMMMagneticLibrary 4001=1 8251=s:DiskBusy 11187=3 2048=idtext:0:ma1 2052=0",
+            "libraries", "\"DiskBusy\""}}) {
+    rows.push_back({request + " on a connection whose lock failed does nothing", request, change, readBack,
+                    {"!" + name}});
+    rows.back().lockFails = true;
+    rows.back().keepsNothing = true;
+    rows.back().changeExit = 3;
+  }
   return rows;
 }
 

@@ -39,17 +39,26 @@ std::vector<Row> driveRows() {
        {},
        "SELECT group_concat(\"Name\" || '=' || \"Value\", ',') FROM (SELECT * FROM \"MMObjectSetting\" WHERE "
        "\"Kind\" = 6 AND \"ObjectId\" = 2 ORDER BY \"Name\")",
-       "ControllerText=,ControllerType=0,ScsiAddress=0"});
+       "ControllerText=bus-b,ControllerType=3,ScsiAddress=9"});
+  // Drive2's path on ma2 (path 4) has a bus of its own, no value of it a
+  // default, so that a bus value taken from the wrong place shows.
+  rows.back().before =
+      "INSERT INTO \"MMObjectSetting\" (\"Kind\", \"ObjectId\", \"Name\", \"Value\") VALUES (6, 4, "
+      "'ControllerText', 'bus-b'), (6, 4, 'ControllerType', '3'), (6, 4, 'ScsiAddress', '9');";
   rows.push_back({"an object action on a drive path (operation 12) keeps it",
                   "onMsgSetMMDrive",
                   std::string(kPaths) + "onMsgSetMMDrive 4001=12 11003=u64:{h:\"Drive1\"} 4108=1 2052=0",
                   kPaths,
                   {"\"/dev/nst0\"", "\"/dev/nst1\""}});
+  // The first vendor of the catalogue the demonstration seeds.
   rows.push_back({"an NDMP drive path added by operation 1 is stored",
                   "onMsgSetMMDrive",
-                  "onMsgSetMMDrive 4001=1 11058=filer2 2048=idtext:0:ma1 11024=s:/dev/nrst0 2052=0",
-                  "",
-                  {}});
+                  "onMsgSetMMDrive 4001=1 11058=filer2 2048=idtext:0:ma1 11024=s:/dev/nrst0 11069=0 2052=0",
+                  "drive-vendors",
+                  {"reply "},
+                  "SELECT COUNT(*) FROM \"MMDrive\" WHERE \"SerialNumber\" = 'NSN0001'",
+                  "1"});
+  rows.back().outsideWorld = true;
   rows.push_back({"an NDMP drive probed by operation 58 is not stored",
                   "onMsgSetMMDrive",
                   "onMsgSetMMDrive 4001=58 11058=filer2 11024=s:/dev/nrst0 2052=0",
@@ -107,6 +116,11 @@ std::vector<Row> driveRows() {
        std::string(kPools) + "onMsgAddDrivePool first={h:(master drive pool)} body=0 body=0 body=2\n" + kPools,
        kPools,
        {"(drive pool) len 20: 5 \"DrivePool(ma2)_2\""}});
+  rows.push_back({"an added drive pool shows configured in the session as after a re-read",
+                  "onMsgAddDrivePool",
+                  std::string(kPools) + "onMsgAddDrivePool first={h:(master drive pool)} body=0 body=0 body=2",
+                  kPools,
+                  {"(drive pool) len 20: 5 \"DrivePool(ma2)_2\""}});
   return rows;
 }
 

@@ -185,6 +185,27 @@ std::vector<Row> libraryRows() {
     serial.restartShows = {"tag 11077 (check serial number) len 4: 1"};
     rows.push_back(serial);
   }
+  rows.push_back({"an IP library controller added on a connection whose lock failed does nothing",
+                  "onMsgSetMMLibrary",
+                  "add-ip-controller ma2 ls1.example.net DEMO TAPE-9 LSLIB1 1 4 11417=VOLRANGE-BUSY",
+                  "libraries",
+                  {"!VOLRANGE-BUSY", "!\"DEMO TAPE-9\""}});
+  rows.back().lockFails = true;
+  rows.back().keepsNothing = true;
+  rows.back().changeExit = 3;
+  // A settings write the database refuses: the change fails, and the
+  // session shows the volume range as it was, as the database keeps it.
+  rows.push_back({"a library's volume range whose settings write fails stays as it was in the session",
+                  "onMsgSetMMLibrary",
+                  "libraries\nchange-library 3 " + std::string(kTapeLib) + " 11417=VOLRANGE-FAIL",
+                  "libraries",
+                  {"tag 11417 (volume range) len 0:", "!VOLRANGE-FAIL"},
+                  "",
+                  "",
+                  "CREATE TRIGGER \"refuse_settings\" BEFORE INSERT ON \"MMObjectSetting\" BEGIN SELECT "
+                  "RAISE(ABORT, 'settings refused'); END; CREATE TRIGGER \"refuse_settings_update\" BEFORE UPDATE "
+                  "ON \"MMObjectSetting\" BEGIN SELECT RAISE(ABORT, 'settings refused'); END;",
+                  3});
   return rows;
 }
 

@@ -188,6 +188,17 @@ std::vector<Row> sanRows() {
   rows.back().before = std::string(kVolume) + kPool;
   rows.back().rowQuery = "SELECT \"volumeId\" || ',' || \"poolId\" FROM \"RVScratchVolume\"";
   rows.back().rowValue = "1,1";
+  // 100,000 volumes of the host before this one: the listing is whole,
+  // never cut short, however it is split (or it fails naming the limit).
+  rows.push_back(san("a SAN volume recorded beside 100,000 others is listed whole", "onMsgSetSANVolume", kRecordSdb,
+                     "san-volumes 101", {"!ends cut short"}));
+  rows.back().before =
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
+      "INSERT INTO \"SNRVolume\" (\"deviceId\", \"deviceIdType\", \"volumeType\") SELECT 'bulk' || i, 2, 1 FROM n; "
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
+      "INSERT INTO \"SNRVolumeDeviceName\" (\"hostId\", \"deviceName\") SELECT 101, '/dev/bulk' || i FROM n; "
+      "INSERT INTO \"SNRVolumeDeviceNameEx\" (\"deviceNameId\", \"volumeId\", \"deviceConfigured\") "
+      "SELECT \"deviceNameId\", \"deviceNameId\", 1 FROM \"SNRVolumeDeviceName\";";
   return rows;
 }
 
