@@ -49,6 +49,10 @@ const std::vector<std::pair<std::string, std::string>>& notDriven() {
       {"a mount path's credential is stored (storage-library 8, tag 95)",
        "the credential is an entity of its own (namespace 18) inside the second description, which the console's "
        "storage-library word has no form for; the demonstration has no credential either"},
+      {"a SAN volume recorded beside 100,000 others is listed whole",
+       "under the sanitizers the host takes more than a minute to list 100,000 volumes, three times a row; the "
+       "console's side (an answer cut short is an error, a failure naming the limit exits non-zero) is tested "
+       "against a host played by the test"},
       {"a snapshot import is started",
        "the import runs the snapshot tool on the client through the network stand-in, which in the host knows no "
        "host: every import fails (and an import starts a job, storing no configuration)"},
@@ -78,12 +82,8 @@ const std::vector<std::pair<std::string, std::string>> kAwaitingFix = {
      "a pool added by onMsgAddDrivePool configured in the session (changes)"},
     {"operation 16 on a network share keeps the share and its volumes in step",
      "the network share through the declarations (changes)"},
-    {"a credentials-only change after operation 16 on a share moves no path",
-     "the network share through the declarations (changes)"},
     {"a device volume refused (storage-library 256) keeps nothing", "a failed device creation keeps nothing (changes)"},
     {"an NDMP drive path added by operation 1 is stored", "vendor catalogues loaded and seeded (changes)"},
-    // Answers never cut short (branch answers).
-    {"a SAN volume recorded beside 100,000 others is listed whole", "answers split or failed at the limit (answers)"},
 };
 
 const std::vector<std::pair<std::string, std::string>>& changingByThemselves() {
@@ -98,6 +98,9 @@ const std::vector<std::pair<std::string, std::string>>& changingByThemselves() {
 
 const std::vector<std::pair<std::string, std::string>>& tablesChangingByThemselves() {
   static const std::vector<std::pair<std::string, std::string>> tables = {
+      {"MMConfigChange",
+       "the change log: a lock and a re-read prune it and a new connection puts missing parts back, whatever "
+       "the change did"},
   };
   return tables;
 }
