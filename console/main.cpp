@@ -122,9 +122,8 @@ const char kUsage[] =
     "short or did nothing the request asked for (the console says why under it: a word that\n"
     "needs the lock asked without it, a take-over notice or a \"Close\" answer, an empty record\n"
     "for a handle, an unlock that released nothing, a library delete without request.6=1); 1 the\n"
-    "host closed the connection or did not finish a request in time; 2 the host cannot be\n"
-    "reached; 64 wrong arguments or an unknown word (nothing is sent; the closest words and\n"
-    "handlers are named).\n";
+    "host closed the connection or did not finish a request in time; 2 no host reached; 64 wrong\n"
+    "arguments or an unknown word (nothing is sent; the closest words and handlers are named).\n";
 
 // The usage with the drive options named from the table the answers are
 // named from, so that the two never tell them apart differently.
