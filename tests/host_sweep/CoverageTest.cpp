@@ -41,7 +41,8 @@ std::set<std::string> changeEntriesListed() {
 TEST(SweepCoverage, EveryChangeEntryOfTheHostsTableHasARowAndEveryRowAChangeEntry) {
   std::set<std::string> swept;
   for (auto family : {&sweeptest::libraryRows, &sweeptest::driveRows, &sweeptest::diskRows, &sweeptest::agentRows,
-                      &sweeptest::xmlRows, &sweeptest::nasRows, &sweeptest::sanRows})
+                      &sweeptest::xmlRows, &sweeptest::nasRows, &sweeptest::sanRows,
+                      &sweeptest::failedLockRows})
     for (const sweeptest::Row& row : family()) swept.insert(row.request);
   const std::set<std::string> changes = changeEntriesListed();
   EXPECT_GE(changes.size(), 40u);
@@ -56,7 +57,8 @@ TEST(SweepCoverage, EveryChangeEntryOfTheHostsTableHasARowAndEveryRowAChangeEntr
 TEST(SweepCoverage, EveryKnownLossAndEveryRowNotDrivenNamesOneRowOfTheSweep) {
   std::set<std::string> names;
   for (auto family : {&sweeptest::libraryRows, &sweeptest::driveRows, &sweeptest::diskRows, &sweeptest::agentRows,
-                      &sweeptest::xmlRows, &sweeptest::nasRows, &sweeptest::sanRows})
+                      &sweeptest::xmlRows, &sweeptest::nasRows, &sweeptest::sanRows,
+                      &sweeptest::failedLockRows})
     for (const sweeptest::Row& row : family()) EXPECT_TRUE(names.insert(row.proves).second) << row.proves;
   for (const auto* list : {&sweeptest::knownLosses(), &sweeptest::notDriven()})
     for (const auto& [row, why] : *list) {

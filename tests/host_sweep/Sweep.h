@@ -124,5 +124,8 @@ std::vector<Row> agentRows();
 std::vector<Row> xmlRows();
 std::vector<Row> nasRows();
 std::vector<Row> sanRows();
+// The change lines of every configuration-session row above, on one
+// connection whose lock failed.
+std::vector<Row> failedLockRows();
 
 }  // namespace sweeptest
