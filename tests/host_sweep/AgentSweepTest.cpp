@@ -1,6 +1,10 @@
 // Media agents and copy managers, swept through the host.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "tests/host_sweep/Sweep.h"
 
 namespace sweeptest {
@@ -36,6 +40,23 @@ std::vector<Row> agentRows() {
                   "11167=9 2052=0\nonMsgGetMMCMDevices",
                   "onMsgGetMMCMDevices",
                   {"\"CM-renamed\""}});
+  // A copy manager removed three ways, and configured: its row goes (or
+  // keeps its state) in the request's transaction.
+  const std::string added =
+      "onMsgSetMMCMController 4001=1 4106=2 2048=idtext:0:ma1 11167=3 2052=0\nonMsgGetMMCMDevices\n";
+  const std::string controllers = "onMsgGetMMCMControllers handle={h:\"Software copy manager on ma1\"}\n";
+  for (const auto& [proves, change] : std::vector<std::pair<std::string, std::string>>{
+           {"a copy manager removed by operation 2 stays removed",
+            added + "control 2 {h:\"Software copy manager on ma1\"}"},
+           {"a copy manager removed by operation 44 stays removed",
+            added + "control 44 {h:\"Software copy manager on ma1\"}"},
+           {"a copy manager removed through its controller stays removed",
+            added + controllers + "control 2 {h:\"Software copy manager on ma1\"}"}})
+    rows.push_back({proves, "onMsgSetMMControl", change, "onMsgGetMMCMDevices\n" + controllers,
+                    {"!\"Software copy manager on ma1\""}, "SELECT COUNT(*) FROM MMCopyManager", "0"});
+  rows.push_back({"a copy manager configured by operation 48 stays configured", "onMsgSetMMControl",
+                  added + "control 48 {h:\"Software copy manager on ma1\"}", "onMsgGetMMCMDevices",
+                  {"tag 11116 (icon id) len 4: 250", "!tag 11116 (icon id) len 4: 251"}});
   return rows;
 }
 

@@ -105,9 +105,9 @@ TEST_F(StoredSettings, NamesAreUniquePerKindAndTheKindNumbersWrittenToFilesStayA
       {MMStoredKind::MediaAgent, 0}, {MMStoredKind::Library, 1},   {MMStoredKind::LibraryController, 2},
       {MMStoredKind::MasterPool, 3}, {MMStoredKind::DrivePool, 4}, {MMStoredKind::Drive, 5},
       {MMStoredKind::DrivePath, 6},  {MMStoredKind::MountPath, 7}, {MMStoredKind::Device, 8},
-      {MMStoredKind::DeviceController, 9}};
+      {MMStoredKind::DeviceController, 9}, {MMStoredKind::CopyManager, 10}};
   for (const auto& [kind, number] : numbers) EXPECT_EQ(static_cast<int>(kind), number);
-  EXPECT_EQ(kStoredKinds, 10);
+  EXPECT_EQ(kStoredKinds, 11);
 }
 
 TEST_F(StoredSettings, ValuesSetOnADetectedLibraryBeforeItWasStoredAreStoredWhenItIsConfigured) {
