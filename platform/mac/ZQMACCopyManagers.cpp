@@ -5,10 +5,14 @@
 //
 // In an instance loaded from the central database a software copy manager
 // is a row of its own (MMCopyManager: the device with its one controller),
-// written before the instance changes, so that a re-read and a restart find
-// what a request answered "Success" for; every load lays the rows over the
-// instance's copy managers. An instance filled another way (a test's
-// loader) keeps them in memory only.
+// a stored kind as any other (MMStoredKinds.h): written before the instance
+// changes, so that a re-read and a restart find what a request answered
+// "Success" for; removed with its row (the device takes its controller
+// along and the controller its device); its configured state a setting of
+// the model's own. Every load lays the rows over the instance's copy
+// managers, and a row born again under the id of one it laid makes a new
+// object. An instance filled another way (a test's loader) keeps them in
+// memory only.
 #include <map>
 #include <memory>
 #include <mutex>

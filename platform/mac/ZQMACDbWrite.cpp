@@ -18,6 +18,8 @@
 //   disk device       DeviceTypeId, DRUHostId
 //   disk volume       Folder (its volume), UserName, DeviceAccessType,
 //                     CredentialAssocId, UserPassword (when set)
+//   copy manager      its configured state (a setting); a controller's
+//                     rename is the row's ControllerName
 #include <string>
 #include <vector>
 
