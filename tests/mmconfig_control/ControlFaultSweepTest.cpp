@@ -95,9 +95,10 @@ void storeCopyManager(bool poolNamingIt) {
   ASSERT_EQ(s.exec("INSERT INTO \"MMCopyManager\" (\"CopyManagerId\", \"CopyManagerName\", \"ConcurrencyLimit\", "
                    "\"ClientId\", \"ControllerName\") VALUES (5, 'cm5', 2, 1, 'cm5')"),
             DB_OK);
-  if (poolNamingIt)
+  if (poolNamingIt) {
     ASSERT_EQ(s.exec("UPDATE \"MMDrivePool\" SET \"CopyManagerCtrlId\" = 5 WHERE \"DrivePoolName\" = 'DrivePool(ma1)'"),
               DB_OK);
+  }
 }
 
 long long copyManagerRows() {
