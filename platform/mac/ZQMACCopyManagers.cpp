@@ -5,18 +5,26 @@
 //
 // In an instance loaded from the central database a software copy manager
 // is a row of its own (MMCopyManager: the device with its one controller),
-// written before the instance changes, so that a re-read and a restart find
-// what a request answered "Success" for; every load lays the rows over the
-// instance's copy managers. An instance filled another way (a test's
-// loader) keeps them in memory only.
+// a stored kind as any other (MMStoredKinds.h): written before the instance
+// changes, so that a re-read and a restart find what a request answered
+// "Success" for; removed with its row (the device takes its controller
+// along and the controller its device); its configured state a setting of
+// the model's own. Every load lays the rows over the instance's copy
+// managers, and a row born again under the id of one it laid makes a new
+// object. An instance filled another way (a test's loader) keeps them in
+// memory only.
 #include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACSettingsDB.h"
 #include "platform/mac/ZQMACStoredObjects.h"
 #include "platform/mmdb/MMCopyManagerDB.h"
 
@@ -27,6 +35,19 @@ namespace {
 bool storedDevice(const ZQMACCopyMgrDevice& device) {
   const ZQMACMediaConfig* owner = device.GetOwner();
   return owner != nullptr && ZQMACGraph::IsDatabaseBacked(*owner);
+}
+
+// The ids of the rows each instance laid its copy managers from, as an
+// instance keeps those of its DRU hosts: a row born again under one of
+// them since is another copy manager, while one the instance stored itself
+// since is the object it made. Each instance uses its own set on its own
+// thread; the map (whose elements stay where they are) is shared.
+std::mutex g_laidMutex;
+std::unordered_map<const ZQMACMediaConfig*, std::set<int>> g_laid;
+
+std::set<int>& laidOf(const ZQMACMediaConfig& config) {
+  std::lock_guard<std::mutex> guard(g_laidMutex);
+  return g_laid[&config];
 }
 
 // The device's one controller, or null.
@@ -128,23 +149,38 @@ bool ZQMACMediaAgent::AddSoftwareCopyManager(int concurrencyLimit) {
   return true;
 }
 
-bool ZQMACGraph::LoadStoredCopyManagers(ZQMACMediaConfig& config, const MMStoredSnapshot& stored) {
+void ZQMACGraph::ForgetCopyManagersLaid(const ZQMACMediaConfig& config) {
+  std::lock_guard<std::mutex> guard(g_laidMutex);
+  g_laid.erase(&config);
+}
+
+bool ZQMACGraph::LoadStoredCopyManagers(ZQMACMediaConfig& config, const MMStoredSnapshot& stored,
+                                        const std::set<int>* reborn) {
   std::vector<MMStoredCopyManager> rows;
   MMCopyManagerDB access;
   if (access.loadBeside(stored, rows) != 0) {
     config.SetLastError(tkmac::kErrorDatabase, "The copy managers could not be read: " + access.lastErrorText());
     return false;
   }
-  // Ids are never reused (AUTOINCREMENT): no row is born again under one.
-  // A controller whose agent the graph no longer has has none, as a drive
-  // pool of such an agent.
-  std::set<int> laid;
-  const std::set<int> none;
-  const bool whole = MergeStoredRows(config, config.m_copyMgrDeviceList, laid, &none, rows,
+  // Their configured state is a setting of the model's own.
+  std::shared_ptr<const std::vector<tkmac::StoredSetting>> settings;
+  tkmac::ObjectSettingDB settingAccess;
+  if (settingAccess.loadBeside(stored, settings) != 0) {
+    config.SetLastError(tkmac::kErrorDatabase, "The objects' settings could not be read: " + settingAccess.lastErrorText());
+    return false;
+  }
+  // A row born again under the id of one laid before (SQL by hand) is
+  // another copy manager: the old object, its controller and their handles
+  // go. A controller whose agent the graph no longer has has none, as a
+  // drive pool of such an agent.
+  const bool whole = MergeStoredRows(config, config.m_copyMgrDeviceList, laidOf(config), reborn, rows,
                                      [&](ZQMACCopyMgrDevice* device, MMStoredCopyManager& row) {
                                        device->m_iConcurrencyLimit = row.concurrencyLimit;
+                                       device->m_bConfigured = false;
+                                       ApplyStoredSettingsOf(device, MMStoredKind::CopyManager, *settings);
                                        ZQMACMediaAgent* agent = config.FindDBNode<ZQMACMediaAgent>(row.clientId);
                                        if (ZQMACCopyMgrController* c = controllerOf(*device)) {
+                                         c->m_bConfigured = device->m_bConfigured;
                                          if (c->m_pMediaAgent != agent) {
                                            if (c->m_pMediaAgent != nullptr)
                                              c->m_pMediaAgent->m_copyMgrControllerList.RemoveNodeAt(c);
@@ -159,6 +195,7 @@ bool ZQMACGraph::LoadStoredCopyManagers(ZQMACMediaConfig& config, const MMStored
                                        if (!config.TakeObject(fresh.get(), false, false)) return;
                                        ZQMACCopyMgrController* c = fresh.release();
                                        IndexId(c, row.id);
+                                       c->m_bConfigured = device->m_bConfigured;
                                        c->m_pCopyMgrDevice = device;
                                        c->m_pMediaAgent = agent;
                                        if (agent != nullptr) agent->m_copyMgrControllerList.AddNode(c);

@@ -345,7 +345,8 @@ bool ZQMACGraph::ApplyStoredBeside(ZQMACMediaConfig& config, const MMStoredSnaps
     if (stored.bornSeq < 0) born.known = false;
   }
   const bool hosts = ApplyStoredDRUHosts(config, druHosts, born.of(tkmmdb::kLoggedDRUHosts));
-  const bool copyManagers = LoadStoredCopyManagers(config, stored);
+  const bool copyManagers =
+      LoadStoredCopyManagers(config, stored, born.of(static_cast<int>(MMStoredKind::CopyManager)));
   const bool archives = ApplyStoredCenteraClusters(config, clusters, born.of(tkmmdb::kLoggedArchiveClusters));
   config.m_besideBornEpoch = born.epoch;
   config.m_besideBornSeq = stored.bornSeq >= 0 ? born.upTo : -1;

@@ -18,6 +18,8 @@
 //   disk device       DeviceTypeId, DRUHostId
 //   disk volume       Folder (its volume), UserName, DeviceAccessType,
 //                     CredentialAssocId, UserPassword (when set)
+//   copy manager      its configured state (a setting); a controller's
+//                     rename is the row's ControllerName
 #include <string>
 #include <vector>
 
@@ -65,6 +67,7 @@ bool ZQMACGraph::StoreObject(ZQMACInterface* object, const std::string* newName,
   }
   std::vector<MMStoredColumn> settings;
   const std::string* name = newName;
+  const std::string* renamedController = nullptr;
   switch (object->GetObjectType()) {
     case ZQMAC_OBJ_LMS:
     case ZQMAC_OBJ_LIBRARY: {
@@ -146,6 +149,14 @@ bool ZQMACGraph::StoreObject(ZQMACInterface* object, const std::string* newName,
       }
       break;
     }
+    case ZQMAC_OBJ_COPY_MGR_CONTROLLER:
+      // The controller's name is a column of the copy manager's row.
+      if (name != nullptr) {
+        settings.push_back({"ControllerName", *name});
+        name = nullptr;
+        renamedController = newName;
+      }
+      break;
     default:
       break;
   }
@@ -165,6 +176,7 @@ bool ZQMACGraph::StoreObject(ZQMACInterface* object, const std::string* newName,
     return false;
   tkmac::forgetMarks(marked);
   // The stored values are the object's now; a library's parts share its name.
+  if (renamedController != nullptr) object->m_sName = *renamedController;
   if (name != nullptr) {
     object->m_sName = *name;
     if (ZQMACLms* lms = (object->GetObjectType() == ZQMAC_OBJ_LMS || object->GetObjectType() == ZQMAC_OBJ_LIBRARY)
@@ -269,6 +281,17 @@ bool ZQMACGraph::RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface
     }
     case ZQMAC_OBJ_DISK_DEVICE:
       addAll(static_cast<ZQMACDiskDevice*>(object)->m_volumeList);
+      break;
+    // One row holds a copy manager's device and its controller: either
+    // takes the other along.
+    case ZQMAC_OBJ_COPY_MGR_DEVICE:
+      addAll(static_cast<ZQMACCopyMgrDevice*>(object)->GetControllerList());
+      break;
+    case ZQMAC_OBJ_COPY_MGR_CONTROLLER:
+      if (ZQMACCopyMgrDevice* device = static_cast<ZQMACCopyMgrController*>(object)->m_pCopyMgrDevice) {
+        addAll(device->GetControllerList());
+        add(device);
+      }
       break;
     default:
       break;

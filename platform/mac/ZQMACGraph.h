@@ -438,7 +438,11 @@ class ZQMACGraph {
   // controllers, on the agents the graph holds); false, with the reason as
   // the instance's last error, when they could not be read or a new one
   // was refused.
-  static bool LoadStoredCopyManagers(ZQMACMediaConfig& config, const MMStoredSnapshot& stored);
+  static bool LoadStoredCopyManagers(ZQMACMediaConfig& config, const MMStoredSnapshot& stored,
+                                     const std::set<int>* reborn);
+  // Forgets which rows the instance laid its copy managers from (its
+  // objects are all going).
+  static void ForgetCopyManagersLaid(const ZQMACMediaConfig& config);
   // ---- end of software copy managers ----
   // ---- archive clusters on the central database (ZQMACCenteraClusters.cpp) ----
   // As ApplyStoredDRUHosts, for the archive clusters with their access nodes.

@@ -32,9 +32,7 @@
 namespace tkmac {
 namespace {
 
-constexpr const char* kUpsert =
-    "INSERT INTO \"MMObjectSetting\" (\"Kind\", \"ObjectId\", \"Name\", \"Value\") VALUES (?, ?, ?, ?) "
-    "ON CONFLICT (\"Kind\", \"ObjectId\", \"Name\") DO UPDATE SET \"Value\" = excluded.\"Value\"";
+constexpr const char* kUpsert = kMMObjectSettingUpsert;
 
 // How many settings the last read found: the next one makes room for as
 // many up front. Only a hint.
@@ -241,6 +239,9 @@ bool storedKindOf(const ZQMACInterface& object, MMStoredKind& kind) {
     case ZQMAC_OBJ_MOUNT_PATH: kind = MMStoredKind::MountPath; return true;
     case ZQMAC_OBJ_DISK_DEVICE: kind = MMStoredKind::Device; return true;
     case ZQMAC_OBJ_DISK_VOLUME: kind = MMStoredKind::DeviceController; return true;
+    // A copy manager's one row holds the device and its controller.
+    case ZQMAC_OBJ_COPY_MGR_DEVICE:
+    case ZQMAC_OBJ_COPY_MGR_CONTROLLER: kind = MMStoredKind::CopyManager; return true;
     default: return false;
   }
 }
@@ -453,6 +454,9 @@ const std::vector<tkmac::StoredSettingRow>& ZQMACGraph::StoredSettingRows() {
       {K::Device, s::kGuidType, StoredIn::Setting, StoredType::Number, TK_OF(ZQMACDiskDevice, m_iGuidType)},
       {K::DeviceController, s::kVaultLock, StoredIn::Setting, StoredType::Number,
        TK_OF(ZQMACDiskVolume, m_iVaultLock)},
+      // A copy manager's configured state (its device's and its controller's).
+      {K::CopyManager, storedKind(K::CopyManager).stateSetting, StoredIn::Setting, StoredType::Flag,
+       [](ZQMACInterface& o) { return memberOf(&o, &o.m_bConfigured); }},
   };
 #undef TK_LIBRARY
 #undef TK_LMS

@@ -27,28 +27,25 @@ struct Watched {
 constexpr int kindOf(MMStoredKind kind) { return static_cast<int>(kind); }
 
 const std::vector<Watched>& watched() {
-  static const std::vector<Watched> tables = {
-      {"MMHost", kindOf(MMStoredKind::MediaAgent), "ClientId", "ClientId"},
-      // A client's name is a media agent's; a client replaced under another
-      // id (INSERT OR REPLACE) deletes a row no trigger sees.
-      {"APP_Client", kindOf(MMStoredKind::MediaAgent), ""},
-      {"MMLibrary", kindOf(MMStoredKind::Library), "LibraryId", "LibraryId"},
-      {"MMLibraryController", kindOf(MMStoredKind::LibraryController), "LibraryControllerId", "LibraryControllerId"},
-      {"MMMasterPool", kindOf(MMStoredKind::MasterPool), "MasterPoolId", "MasterPoolId"},
-      {"MMDrivePool", kindOf(MMStoredKind::DrivePool), "DrivePoolId", "DrivePoolId"},
-      {"MMDrive", kindOf(MMStoredKind::Drive), "DriveId", "DriveId"},
-      {"MMDrivePath", kindOf(MMStoredKind::DrivePath), "DrivePathId", "DrivePathId"},
-      {"MMMountPath", kindOf(MMStoredKind::MountPath), "MountPathId", "MountPathId"},
-      // The device a mount path lies on is read with the mount path.
-      {"MMMountPathToStorageDevice", kindOf(MMStoredKind::MountPath), "MountPathId"},
-      {"MMDevice", kindOf(MMStoredKind::Device), "DeviceId", "DeviceId"},
-      {"MMDeviceController", kindOf(MMStoredKind::DeviceController), "DeviceControllerId", "DeviceControllerId"},
-      {"MMDRUHost", kLoggedDRUHosts, "", "HostId"},
-      {"MMCenteraCluster", kLoggedArchiveClusters, "", "ClusterId"},
-      {"MMCenteraAccessNode", kLoggedArchiveClusters, ""},
-      {"MMObjectSetting", kLoggedObjectSettings, ""},
-      {"MMCopyManager", kLoggedCopyManagers, ""},
-  };
+  static const std::vector<Watched> tables = [] {
+    // Each stored kind's own table, keyed by its id, its rows born as the
+    // registry says.
+    std::vector<Watched> all;
+    for (const MMStoredKindRow& row : storedKinds())
+      all.push_back({row.table, kindOf(row.kind), row.key, row.born ? row.key : nullptr});
+    // Tables read with a kind's rows.
+    // A client's name is a media agent's; a client replaced under another
+    // id (INSERT OR REPLACE) deletes a row no trigger sees.
+    all.push_back({"APP_Client", kindOf(MMStoredKind::MediaAgent), ""});
+    // The device a mount path lies on is read with the mount path.
+    all.push_back({"MMMountPathToStorageDevice", kindOf(MMStoredKind::MountPath), "MountPathId"});
+    // Tables read beside the stored kinds, each as a whole.
+    all.push_back({"MMDRUHost", kLoggedDRUHosts, "", "HostId"});
+    all.push_back({"MMCenteraCluster", kLoggedArchiveClusters, "", "ClusterId"});
+    all.push_back({"MMCenteraAccessNode", kLoggedArchiveClusters, ""});
+    all.push_back({"MMObjectSetting", kLoggedObjectSettings, ""});
+    return all;
+  }();
   return tables;
 }
 

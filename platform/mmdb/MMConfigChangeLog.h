@@ -53,8 +53,8 @@ inline constexpr int kLoggedDRUHosts = 100;
 inline constexpr int kLoggedArchiveClusters = 101;
 // The model's own settings of objects (MMObjectSetting), read as a whole.
 inline constexpr int kLoggedObjectSettings = 102;
-// The software copy managers (MMCopyManager), read as a whole.
-inline constexpr int kLoggedCopyManagers = 103;
+// 103 named the copy managers as a whole before they became a stored kind
+// (MMStoredKind::CopyManager); it is not used again.
 
 // Registers the tables and triggers of the log with the database engine
 // (once per process; every connection makes what its database lacks

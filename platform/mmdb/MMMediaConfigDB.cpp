@@ -35,97 +35,11 @@ namespace {
 // The width of a char-array field, without its terminator.
 #define MM_WIDTH(Row, Field) (sizeof(Row{}.Field) - 1)
 
-// The widest drive-path name; the table is the model's own.
-constexpr size_t kDrivePathNameWidth = 1024;
 
-struct Settable {
-  std::string column;
-  size_t textWidth;  // 0: an integer column
-};
+using KindInfo = MMStoredKindRow;
+using Settable = MMSettableColumn;
 
-// How one kind of object is stored.
-struct KindInfo {
-  const char* what;         // for texts: "library", ...
-  const char* table;        // where its settings and configured state live
-  const char* key;          // the id column of `table`
-  const char* nameTable;    // where its name lives (the client table for media agents)
-  const char* nameKey;      // the id column of `nameTable`
-  const char* nameColumn;
-  size_t nameWidth;
-  const char* enabledColumn;  // null: the kind has no configured state
-  // Names must be new: among all rows (scope null) or among the rows with
-  // the same value in `uniqueScope`; `unique` false: no check.
-  bool unique;
-  const char* uniqueScope;
-  std::vector<Settable> settable;
-};
-
-const KindInfo& kindInfo(MMStoredKind kind) {
-  static const KindInfo kMediaAgent{"media agent", "MMHost", "ClientId", "APP_Client", "id", "name",
-                                    MM_WIDTH(APP_Client_t, name), nullptr, true, nullptr, {{"Attribute", 0}}};
-  static const KindInfo kLibrary{"library", "MMLibrary", "LibraryId", "MMLibrary", "LibraryId", "AliasName",
-                                 MMLibrary_t::kAliasNameMax, "LibraryEnabled", true, nullptr,
-                                 {{"BarCodeReaderPresent", 0},
-                                  {"LowWaterMarkMB", 0},
-                                  {"LibraryAttribute", 0},
-                                  {"ExtendedAttributes", 0},
-                                  {"VTLType", 0},
-                                  {"LibraryTypeId", 0},
-                                  {"LibraryVendor", MM_WIDTH(MMLibrary_t, LibraryVendor)},
-                                  {"LibraryModel", MM_WIDTH(MMLibrary_t, LibraryModel)},
-                                  {"DriveCount", 0},
-                                  {"BaseAddress", 0}}};
-  static const KindInfo kController{"library controller", "MMLibraryController", "LibraryControllerId",
-                                    "MMLibraryController", "LibraryControllerId", "ControllerName",
-                                    MM_WIDTH(MMLibraryController_t, ControllerName), "IsEnabled", false, nullptr,
-                                    {{"ControllerType", 0}}};
-  static const KindInfo kMasterPool{"master pool", "MMMasterPool", "MasterPoolId", "MMMasterPool", "MasterPoolId",
-                                    "MasterPoolName", MM_WIDTH(MMMasterPool_t, MasterPoolName), nullptr, true,
-                                    "LibraryId", {{"MasterPoolType", 0}}};
-  static const KindInfo kDrivePool{"drive pool", "MMDrivePool", "DrivePoolId", "MMDrivePool", "DrivePoolId",
-                                   "DrivePoolName", MM_WIDTH(MMDrivePool_t, DrivePoolName), "DrivePoolEnabled",
-                                   false, nullptr,
-                                   {{"DrivePoolType", 0},
-                                    {"CopyManagerCtrlId", 0},
-                                    {"CostCategoryId", 0},
-                                    {"Descript", MM_WIDTH(MMDrivePool_t, DrivePoolName)}}};
-  static const KindInfo kDrive{"drive", "MMDrive", "DriveId", "MMDrive", "DriveId", "AliasName",
-                               MM_WIDTH(MMDrive_t, AliasName), "DriveEnabled", false, nullptr,
-                               {{"DriveNumber", 0}, {"SerialNumber", MM_WIDTH(MMDrive_t, SerialNumber)}}};
-  static const KindInfo kDrivePath{"drive path", "MMDrivePath", "DrivePathId", "MMDrivePath", "DrivePathId",
-                                   "PathName", kDrivePathNameWidth, "IsEnabled", false, nullptr,
-                                   {{"DrivePoolId", 0}}};
-  static const KindInfo kMountPath{"mount path", "MMMountPath", "MountPathId", "MMMountPath", "MountPathId",
-                                   "MountPathName", MM_WIDTH(MMMountPath_t, MountPathName), "IsEnabled", true,
-                                   "LibraryId",
-                                   {{"UserName", MM_WIDTH(MMMountPath_t, UserName)},
-                                    {"UserPassword", MM_WIDTH(MMMountPath_t, UserPassword)},
-                                    {"MountPathTypeId", 0}}};
-  static const KindInfo kDevice{"device", "MMDevice", "DeviceId", "MMDevice", "DeviceId", "AliasName",
-                                MM_WIDTH(MMDevice_t, AliasName), "DeviceEnabled", true, nullptr,
-                                {{"DeviceTypeId", 0}, {"DRUHostId", 0}}};
-  static const KindInfo kDeviceController{"disk volume", "MMDeviceController", "DeviceControllerId",
-                                          "MMDeviceController", "DeviceControllerId", "Folder",
-                                          MM_WIDTH(MMDeviceController_t, Folder), "DeviceControllerEnabled", false,
-                                          nullptr,
-                                          {{"UserName", MM_WIDTH(MMDeviceController_t, UserName)},
-                                           {"UserPassword", MM_WIDTH(MMDeviceController_t, UserPassword)},
-                                           {"DeviceAccessType", 0},
-                                           {"CredentialAssocId", 0}}};
-  switch (kind) {
-    case MMStoredKind::MediaAgent: return kMediaAgent;
-    case MMStoredKind::Library: return kLibrary;
-    case MMStoredKind::LibraryController: return kController;
-    case MMStoredKind::MasterPool: return kMasterPool;
-    case MMStoredKind::DrivePool: return kDrivePool;
-    case MMStoredKind::Drive: return kDrive;
-    case MMStoredKind::DrivePath: return kDrivePath;
-    case MMStoredKind::MountPath: return kMountPath;
-    case MMStoredKind::Device: return kDevice;
-    case MMStoredKind::DeviceController: return kDeviceController;
-  }
-  return kLibrary;
-}
+const KindInfo& kindInfo(MMStoredKind kind) { return storedKind(kind); }
 
 std::string quoted(const char* name) { return std::string("\"") + name + "\""; }
 
@@ -326,9 +240,10 @@ std::atomic<size_t> g_wholeRows[kStoredKinds];
 // One scan: the rows of `sql` (as the filter cuts them down), each filled
 // into a new record where it lies by `read`.
 template <class Record, class Read>
-int scan(tkdb::Session& s, const char* table, MMStoredKind kind, const ScanFilter* filter, const Scan& how,
-         std::vector<Record>& out, std::string& problem, Read read) {
+int scan(tkdb::Session& s, MMStoredKind kind, const ScanFilter* filter, const Scan& how, std::vector<Record>& out,
+         std::string& problem, Read read) {
   out.clear();
+  const char* table = storedKind(kind).table;
   if (filter != nullptr && filter->none[static_cast<int>(kind)]) return DB_OK;
   const bool cut = filter != nullptr && !filter->whole[static_cast<int>(kind)];
   std::atomic<size_t>& wholeRows = g_wholeRows[static_cast<int>(kind)];
@@ -385,7 +300,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
         scanOf({{host, "ClientId", "H"}, {client, "name", "C"}, {client, "net_hostname", "C"},
                 {client, "displayName", "C"}, {client, "simOperatingSystemId", "C"}, {host, "Attribute", "H"}},
                "FROM \"MMHost\" H JOIN \"APP_Client\" C ON C.\"id\" = H.\"ClientId\" ORDER BY H.\"ClientId\"");
-    int code = scan(s, "MMHost", MMStoredKind::MediaAgent, filter, kMediaAgents, out.mediaAgents, problem, [](RowReader& r, MMStoredMediaAgent& a) {
+    int code = scan(s, MMStoredKind::MediaAgent, filter, kMediaAgents, out.mediaAgents, problem, [](RowReader& r, MMStoredMediaAgent& a) {
       a.clientId = r.integer(0);
       r.text(1, a.name);
       r.text(2, a.netHostName);
@@ -403,7 +318,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
                 {library, "LibraryModel"}, {library, "FirmwareRevision"}, {library, "SerialNumber"}},
                "FROM \"MMLibrary\" ORDER BY \"LibraryId\""),
         {2});
-    code = scan(s, "MMLibrary", MMStoredKind::Library, filter, kLibraries, out.libraries, problem, [](RowReader& r, MMStoredLibrary& l) {
+    code = scan(s, MMStoredKind::Library, filter, kLibraries, out.libraries, problem, [](RowReader& r, MMStoredLibrary& l) {
       l.libraryId = r.integer(0);
       r.text(1, l.aliasName);
       l.name = l.aliasName;
@@ -428,7 +343,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
                 {libraryController, "ClientId"}, {libraryController, "LibraryId"}, {libraryController, "IsActive"},
                 {libraryController, "IsEnabled"}, {libraryController, "ControllerType"}},
                "FROM \"MMLibraryController\" ORDER BY \"LibraryControllerId\"");
-    code = scan(s, "MMLibraryController", MMStoredKind::LibraryController, filter, kControllers, out.libraryControllers, problem, [](RowReader& r, MMStoredLibraryController& c) {
+    code = scan(s, MMStoredKind::LibraryController, filter, kControllers, out.libraryControllers, problem, [](RowReader& r, MMStoredLibraryController& c) {
       c.id = r.integer(0);
       r.text(1, c.name);
       c.clientId = r.integer(2);
@@ -442,7 +357,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
         scanOf({{masterPool, "MasterPoolId"}, {masterPool, "MasterPoolName"}, {masterPool, "LibraryId"},
                 {masterPool, "MasterPoolType"}},
                "FROM \"MMMasterPool\" ORDER BY \"MasterPoolId\"");
-    code = scan(s, "MMMasterPool", MMStoredKind::MasterPool, filter, kMasterPools, out.masterPools, problem, [](RowReader& r, MMStoredMasterPool& m) {
+    code = scan(s, MMStoredKind::MasterPool, filter, kMasterPools, out.masterPools, problem, [](RowReader& r, MMStoredMasterPool& m) {
       m.id = r.integer(0);
       r.text(1, m.name);
       m.libraryId = r.integer(2);
@@ -456,7 +371,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
                 {drivePool, "ClientId"}, {drivePool, "DrivePoolType"}, {drivePool, "DrivePoolEnabled"},
                 {drivePool, "CopyManagerCtrlId"}, {drivePool, "CostCategoryId"}, {drivePool, "Descript"}},
                "FROM \"MMDrivePool\" ORDER BY \"DrivePoolId\"");
-    code = scan(s, "MMDrivePool", MMStoredKind::DrivePool, filter, kDrivePools, out.drivePools, problem, [](RowReader& r, MMStoredDrivePool& p) {
+    code = scan(s, MMStoredKind::DrivePool, filter, kDrivePools, out.drivePools, problem, [](RowReader& r, MMStoredDrivePool& p) {
       p.id = r.integer(0);
       r.text(1, p.name);
       p.masterPoolId = r.integer(2);
@@ -475,7 +390,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
                 {drive, "DriveModel"}, {drive, "FirmwareRevision"}},
                "FROM \"MMDrive\" ORDER BY \"DriveId\""),
         {2});
-    code = scan(s, "MMDrive", MMStoredKind::Drive, filter, kDrives, out.drives, problem, [](RowReader& r, MMStoredDrive& d) {
+    code = scan(s, MMStoredKind::Drive, filter, kDrives, out.drives, problem, [](RowReader& r, MMStoredDrive& d) {
       d.id = r.integer(0);
       r.text(1, d.aliasName);
       d.name = d.aliasName;
@@ -492,10 +407,10 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
     // The drive-path table is the model's own: no row describes it.
     static const Scan kDrivePaths =
         scanOf({Pick::number("\"DrivePathId\""), Pick::number("\"DriveId\""), Pick::number("\"DrivePoolId\""),
-                Pick::number("\"ClientId\""), Pick::text("\"PathName\"", kDrivePathNameWidth),
+                Pick::number("\"ClientId\""), Pick::text("\"PathName\"", storedKind(MMStoredKind::DrivePath).nameWidth),
                 Pick::number("\"IsEnabled\"")},
                "FROM \"MMDrivePath\" ORDER BY \"DrivePathId\"");
-    code = scan(s, "MMDrivePath", MMStoredKind::DrivePath, filter, kDrivePaths, out.drivePaths, problem, [](RowReader& r, MMStoredDrivePath& p) {
+    code = scan(s, MMStoredKind::DrivePath, filter, kDrivePaths, out.drivePaths, problem, [](RowReader& r, MMStoredDrivePath& p) {
       p.id = r.integer(0);
       p.driveId = r.integer(1);
       p.drivePoolId = r.integer(2);
@@ -512,7 +427,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
                 Pick::number("(SELECT MIN(D.\"DeviceId\") FROM \"MMMountPathToStorageDevice\" D "
                              "WHERE D.\"MountPathId\" = M.\"MountPathId\")")},
                "FROM \"MMMountPath\" M ORDER BY M.\"MountPathId\"");
-    code = scan(s, "MMMountPath", MMStoredKind::MountPath, filter, kMountPaths, out.mountPaths, problem, [](RowReader& r, MMStoredMountPath& m) {
+    code = scan(s, MMStoredKind::MountPath, filter, kMountPaths, out.mountPaths, problem, [](RowReader& r, MMStoredMountPath& m) {
       m.id = r.integer(0);
       r.text(1, m.name);
       r.text(2, m.userName);
@@ -526,7 +441,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
     static const Scan kDevices =
         scanOf({{device, "DeviceId"}, {device, "AliasName"}, {device, "DeviceTypeId"}, Pick::number("\"DRUHostId\"")},
                "FROM \"MMDevice\" ORDER BY \"DeviceId\"");
-    code = scan(s, "MMDevice", MMStoredKind::Device, filter, kDevices, out.devices, problem, [](RowReader& r, MMStoredDevice& d) {
+    code = scan(s, MMStoredKind::Device, filter, kDevices, out.devices, problem, [](RowReader& r, MMStoredDevice& d) {
       d.id = r.integer(0);
       r.text(1, d.name);
       d.typeId = r.integer(2);
@@ -538,7 +453,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
                 {controller, "Folder"}, {controller, "UserName"}, {controller, "DeviceControllerEnabled"},
                 {controller, "DeviceAccessType"}, {controller, "CredentialAssocId"}, {controller, "SNRVolumeId"}},
                "FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\"");
-    return scan(s, "MMDeviceController", MMStoredKind::DeviceController, filter, kDeviceControllers, out.deviceControllers, problem, [](RowReader& r, MMStoredDeviceController& c) {
+    return scan(s, MMStoredKind::DeviceController, filter, kDeviceControllers, out.deviceControllers, problem, [](RowReader& r, MMStoredDeviceController& c) {
       c.id = r.integer(0);
       c.clientId = r.integer(1);
       c.deviceId = r.integer(2);
@@ -922,19 +837,15 @@ const char* MMMediaConfigDB::rowTable(MMStoredKind kind) { return kindInfo(kind)
 const char* MMMediaConfigDB::rowKey(MMStoredKind kind) { return kindInfo(kind).key; }
 
 const std::vector<std::string>& MMMediaConfigDB::settableColumns(MMStoredKind kind) {
-  static const std::vector<std::string> kByKind[] = {
-#define MM_NAMES(k)                                                          \
-  [] {                                                                       \
-    std::vector<std::string> names;                                          \
-    for (const Settable& s : kindInfo(MMStoredKind::k).settable) names.push_back(s.column); \
-    return names;                                                            \
-  }()
-      MM_NAMES(MediaAgent), MM_NAMES(Library),   MM_NAMES(LibraryController), MM_NAMES(MasterPool),
-      MM_NAMES(DrivePool),  MM_NAMES(Drive),     MM_NAMES(DrivePath),         MM_NAMES(MountPath),
-      MM_NAMES(Device),     MM_NAMES(DeviceController),
-#undef MM_NAMES
-  };
-  return kByKind[static_cast<int>(kind)];
+  static const std::vector<std::vector<std::string>> kByKind = [] {
+    std::vector<std::vector<std::string>> byKind;
+    for (const MMStoredKindRow& row : storedKinds()) {
+      std::vector<std::string>& names = byKind.emplace_back();
+      for (const Settable& s : row.settable) names.push_back(s.column);
+    }
+    return byKind;
+  }();
+  return kByKind[static_cast<size_t>(kind)];
 }
 
 int MMMediaConfigDB::storeObject(MMStoredKind kind, int id, const char* name, int configured,
@@ -946,7 +857,8 @@ int MMMediaConfigDB::storeObject(MMStoredKind kind, int id, const char* name, in
     const std::string what = std::string(info.what) + " name";
     if (!checkText(kTag, what.c_str(), name, info.nameWidth, false)) return -1;
   }
-  if (configured != kKeepConfigured && info.enabledColumn == nullptr && configured != 1)
+  if (configured != kKeepConfigured && info.enabledColumn == nullptr && info.stateSetting == nullptr &&
+      configured != 1)
     return fail(kTag, MMS2_ERROR_BAD_ARGUMENT, 0, std::string("A ") + info.what + " has no configured state.");
   for (const MMStoredColumn& setting : settings) {
     std::string problem = checkSetting(info, setting);
@@ -1005,6 +917,11 @@ int MMMediaConfigDB::storeObject(MMStoredKind kind, int id, const char* name, in
       }
       params.push_back(setting.value);
     }
+    if (configured != kKeepConfigured && info.stateSetting != nullptr) {
+      rc = s.exec(kMMObjectSettingUpsert,
+                  {static_cast<int>(kind), id, info.stateSetting, std::string(configured != 0 ? "1" : "0")});
+      if (rc != DB_OK) return rc;
+    }
     if (set.empty()) return DB_OK;
     params.push_back(id);
     return s.exec("UPDATE " + quoted(info.table) + " SET " + set + " WHERE " + quoted(info.key) + " = ?", params);
@@ -1024,72 +941,38 @@ int MMMediaConfigDB::removeObject(MMStoredKind kind, int id, DBtran* tran) {
       return kRefused;
     }
     if (rc != DB_OK) return rc;
-    // Refuses the removal while `sql` (one ? for the id) finds a row.
-    auto refuseWhile = [&](const char* sql, const char* text) -> int {
-      int found = s.queryOne(sql, {id}, row);
-      if (found == DB_NO_ROW) return DB_OK;
-      if (found != DB_OK) return found;
-      refusal = {MMS2_ERROR_REFERENCE, 0, text, false};
-      return kRefused;
-    };
-    auto run = [&](std::initializer_list<const char*> steps) -> int {
-      for (const char* step : steps) {
-        int code = s.exec(step, {id});
-        if (code != DB_OK) return code;
+    // The kind's steps in order; a refusal ends the removal with nothing
+    // removed (the transaction rolls back whatever ran before it).
+    for (const MMRemovalStep& step : info.removal) {
+      switch (step.what) {
+        case MMRemovalStep::Run:
+          rc = s.exec(step.sql, {id});
+          break;
+        case MMRemovalStep::Rows:
+          rc = step.rows(s, id);
+          break;
+        case MMRemovalStep::RefuseWhile:
+          rc = s.queryOne(step.sql, {id}, row);
+          if (rc == DB_OK) {
+            refusal = {MMS2_ERROR_REFERENCE, 0, step.refusal, false};
+            return kRefused;
+          }
+          if (rc == DB_NO_ROW) rc = DB_OK;
+          break;
+        case MMRemovalStep::RefuseNaming: {
+          tkdb::DbRows found;
+          rc = s.query(step.sql, {id}, found);
+          if (rc == DB_OK && !found.empty()) {
+            std::string names;
+            for (const tkdb::DbRow& r : found)
+              names += (names.empty() ? " [" : ", [") + (r.empty() ? std::string() : tkdb::textOf(r[0])) + "]";
+            refusal = {MMS2_ERROR_REFERENCE, 0, std::string(step.refusal) + names + ".", false};
+            return kRefused;
+          }
+          break;
+        }
       }
-      return DB_OK;
-    };
-    switch (kind) {
-      case MMStoredKind::Library: {
-        rc = run({"DELETE FROM \"MMDrivePath\" WHERE \"DriveId\" IN (SELECT \"DriveId\" FROM \"MMDrive\" WHERE "
-                  "\"MasterPoolId\" IN (SELECT \"MasterPoolId\" FROM \"MMMasterPool\" WHERE \"LibraryId\" = ?))"});
-        if (rc != DB_OK) return rc;
-        bool found = false;
-        return tkmmdb::removeLibraryRows(s, id, found);
-      }
-      case MMStoredKind::Drive:
-        return run({"DELETE FROM \"MMDrivePath\" WHERE \"DriveId\" = ?", "DELETE FROM \"MMDrive\" WHERE \"DriveId\" = ?"});
-      case MMStoredKind::DrivePool:
-        rc = refuseWhile("SELECT 1 FROM \"MMDataPath\" WHERE \"DrivePoolId\" = ? LIMIT 1",
-                         "Storage-policy copies still write through the drive pool.");
-        if (rc != DB_OK) return rc;
-        return run({"DELETE FROM \"MMDrivePath\" WHERE \"DrivePoolId\" = ?",
-                    "DELETE FROM \"MMDrivePool\" WHERE \"DrivePoolId\" = ?"});
-      case MMStoredKind::MasterPool:
-        rc = refuseWhile("SELECT 1 FROM \"MMDrive\" WHERE \"MasterPoolId\" = ? LIMIT 1",
-                         "The master pool still holds drives.");
-        if (rc != DB_OK) return rc;
-        rc = refuseWhile("SELECT 1 FROM \"MMMountPath\" WHERE \"MasterPoolId\" = ? LIMIT 1",
-                         "The master pool still holds mount paths.");
-        if (rc != DB_OK) return rc;
-        rc = refuseWhile("SELECT 1 FROM \"MMDataPath\" WHERE \"DrivePoolId\" IN (SELECT \"DrivePoolId\" FROM "
-                         "\"MMDrivePool\" WHERE \"MasterPoolId\" = ?) LIMIT 1",
-                         "Storage-policy copies still write through a drive pool of the master pool.");
-        if (rc != DB_OK) return rc;
-        return run({"DELETE FROM \"MMDrivePath\" WHERE \"DrivePoolId\" IN (SELECT \"DrivePoolId\" FROM "
-                    "\"MMDrivePool\" WHERE \"MasterPoolId\" = ?)",
-                    "DELETE FROM \"MMDrivePool\" WHERE \"MasterPoolId\" = ?",
-                    "DELETE FROM \"MMMasterPool\" WHERE \"MasterPoolId\" = ?"});
-      case MMStoredKind::MountPath:
-        return tkmmdb::removeMountPathRows(s, id);
-      case MMStoredKind::Device:
-        rc = refuseWhile("SELECT 1 FROM \"MMMountPathToStorageDevice\" WHERE \"DeviceId\" = ? LIMIT 1",
-                         "Mount paths still lie on the device.");
-        if (rc != DB_OK) return rc;
-        return run({"DELETE FROM \"MMDeviceController\" WHERE \"DeviceId\" = ?",
-                    "DELETE FROM \"MMDevice\" WHERE \"DeviceId\" = ?"});
-      case MMStoredKind::MediaAgent:
-        rc = refuseWhile(
-            "SELECT 1 FROM \"MMLibraryController\" WHERE \"ClientId\" = ?1 UNION ALL SELECT 1 FROM \"MMDrivePool\" "
-            "WHERE \"ClientId\" = ?1 UNION ALL SELECT 1 FROM \"MMDrivePath\" WHERE \"ClientId\" = ?1 UNION ALL "
-            "SELECT 1 FROM \"MMDeviceController\" WHERE \"ClientId\" = ?1 LIMIT 1",
-            "The media agent still reaches libraries, drives or devices.");
-        if (rc != DB_OK) return rc;
-        return run({"DELETE FROM \"MMHost\" WHERE \"ClientId\" = ?"});
-      case MMStoredKind::LibraryController:
-      case MMStoredKind::DrivePath:
-      case MMStoredKind::DeviceController:
-        return s.exec("DELETE FROM " + quoted(info.table) + " WHERE " + quoted(info.key) + " = ?", {id});
+      if (rc != DB_OK) return rc;
     }
     return DB_OK;
   });

@@ -23,6 +23,7 @@
 
 #include "platform/mmdb/MMBaseDB.h"
 #include "platform/mmdb/MMRowList.h"
+#include "platform/mmdb/MMStoredKinds.h"
 
 // The attribute bit of a media agent (MMHost.Attribute) and of a library
 // (MMLibrary.ExtendedAttributes) that keeps it out of the consoles' lists.
@@ -204,23 +205,7 @@ struct MMStoredConfig {
   std::vector<MMStoredDeviceController> deviceControllers;
 };
 
-// What a change addresses: the table of one kind of configuration object.
-// The numbers are written to files (the kind of the model's own settings,
-// MMObjectSetting, and of the configuration change log) and never change;
-// a new kind takes the next number.
-enum class MMStoredKind {
-  MediaAgent = 0,         // APP_Client (name) and MMHost (settings)
-  Library = 1,            // MMLibrary, tape and disk libraries
-  LibraryController = 2,  // MMLibraryController
-  MasterPool = 3,         // MMMasterPool
-  DrivePool = 4,          // MMDrivePool
-  Drive = 5,              // MMDrive
-  DrivePath = 6,          // MMDrivePath
-  MountPath = 7,          // MMMountPath
-  Device = 8,             // MMDevice
-  DeviceController = 9,   // MMDeviceController (a disk volume)
-};
-inline constexpr int kStoredKinds = 10;
+// What a change addresses: a stored kind (its registry: MMStoredKinds.h).
 
 // The stored configuration as a load hands it out: each list in id order,
 // shared and never changed once made, so that loads can hand out the same

@@ -1,6 +1,10 @@
 // Media agents and copy managers, swept through the host.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "tests/host_sweep/Sweep.h"
 
 namespace sweeptest {
@@ -46,7 +50,8 @@ std::vector<Row> agentRows() {
            {"control 2 on its controller",
             "onMsgGetMMCMControllers handle={h:\"Software copy manager on ma1\"}\ncontrol 2 {h:(pool text)}"}}) {
     rows.push_back({"a copy manager removed by " + how + " stays removed", "onMsgSetMMControl", addCm + lines,
-                    "onMsgGetMMCMDevices", {"reply 11118", "!\"Software copy manager on ma1\""}});
+                    "onMsgGetMMCMDevices", {"reply 11118", "!\"Software copy manager on ma1\""},
+                    "SELECT COUNT(*) FROM MMCopyManager", "0"});
   }
   rows.push_back({"a copy manager configured by control 48 stays configured", "onMsgSetMMControl",
                   addCm + "control 48 {h:\"Software copy manager on ma1\"}", "onMsgGetMMCMDevices",

@@ -72,11 +72,6 @@ const std::vector<std::pair<std::string, std::string>> kAwaitingFix = {
      "no session after a failed lock (session)"},
     {"every change of the configuration session on a connection whose lock failed does nothing",
      "no session after a failed lock (session)"},
-    // One registry of stored kinds (branch kinds).
-    {"a copy manager removed by control 2 on its handle stays removed", "copy managers a stored kind (kinds)"},
-    {"a copy manager removed by control 44 stays removed", "copy managers a stored kind (kinds)"},
-    {"a copy manager removed by control 2 on its controller stays removed", "copy managers a stored kind (kinds)"},
-    {"a copy manager configured by control 48 stays configured", "copy managers a stored kind (kinds)"},
     // Added pools, network shares, refused devices, vendor catalogues (branch changes).
     {"an added drive pool shows configured in the session as after a re-read",
      "a pool added by onMsgAddDrivePool configured in the session (changes)"},

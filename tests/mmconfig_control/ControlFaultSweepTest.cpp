@@ -3,7 +3,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <utility>
 
+#include "platform/db/DBSession.h"
 #include "platform/mdlock/MDLock.h"
 #include "tests/mmconfig_control/ControlSweep.h"
 #include "tests/support/TempDir.h"
@@ -82,3 +85,77 @@ TEST_F(ControlFaultSweep, AnAuditRecordThatCannotBeWrittenIsLoggedAndTheConfigur
 }
 
 }  // namespace
+
+namespace {
+
+// A software copy manager of ma1 (id 5) stored beside the demonstration
+// installation; `poolNamingIt` makes the drive pool of ma1 copy through it.
+void storeCopyManager(bool poolNamingIt) {
+  tkdb::Session s;
+  ASSERT_EQ(s.exec("INSERT INTO \"MMCopyManager\" (\"CopyManagerId\", \"CopyManagerName\", \"ConcurrencyLimit\", "
+                   "\"ClientId\", \"ControllerName\") VALUES (5, 'cm5', 2, 1, 'cm5')"),
+            DB_OK);
+  if (poolNamingIt) {
+    ASSERT_EQ(s.exec("UPDATE \"MMDrivePool\" SET \"CopyManagerCtrlId\" = 5 WHERE \"DrivePoolName\" = 'DrivePool(ma1)'"),
+              DB_OK);
+  }
+}
+
+long long copyManagerRows() {
+  tkdb::Session s;
+  tkdb::DbRow row;
+  EXPECT_EQ(s.queryOne("SELECT COUNT(*) FROM \"MMCopyManager\"", {}, row), DB_OK);
+  return row.empty() ? -1 : row[0].i;
+}
+
+}  // namespace
+
+// A copy manager's removal (by its device or its controller) and its
+// configuration: every failing call ends with an answer and leaves the
+// rows as they were or as the clean run left them.
+TEST_F(ControlFaultSweep, EveryFailingCallOfACopyManagerRemovalOrConfigurationEndsWithAnAnswerAndNoHalfChange) {
+  ASSERT_NO_FATAL_FAILURE(storeCopyManager(false));
+  for (const auto& [operation, controller] : {std::pair{2u, false}, std::pair{44u, false}, std::pair{2u, true},
+                                              std::pair{48u, false}}) {
+    SCOPED_TRACE(std::to_string(operation) + (controller ? " on the controller" : ""));
+    const tktest::SweepReport report = sweep([&, operation = operation, controller = controller] {
+      ZQMACCopyMgrDevice* device = m_config->GetCopyMgrDeviceList().GetFirstNode();
+      ZQMACInterface* target = device;
+      if (controller && device != nullptr) target = device->GetControllerList().GetFirstNode();
+      return stream().op(operation).handle(target != nullptr ? m_config->GetHandle(target) : 0).end();
+    });
+    EXPECT_TRUE(report.clean()) << report;
+    EXPECT_GT(report.calls, 0);
+  }
+}
+
+// A drive pool that copies through a copy manager names it: the removal is
+// refused, naming the pool, and neither row changes; once the pool no
+// longer names it, the removal takes its row.
+TEST_F(ControlFaultSweep, ACopyManagerADrivePoolCopiesThroughIsNotRemovedAndTheAnswerNamesThePool) {
+  ASSERT_NO_FATAL_FAILURE(storeCopyManager(true));
+  for (uint32_t operation : {2u, 44u}) {
+    SCOPED_TRACE(operation);
+    freshSession();
+    ZQMACCopyMgrDevice* device = m_config->GetCopyMgrDeviceList().GetFirstNode();
+    ASSERT_NE(device, nullptr);
+    const unsigned long long handle = m_config->GetHandle(device);
+    auto request = stream().op(operation).handle(handle).end().build();
+    EXPECT_FALSE(m_mgr.onMsgSetMMControl(request.get()));
+    EXPECT_EQ(ctltest::messagesOf(m_a.replies()),
+              std::vector<ctltest::Message>{ctltest::operationResponse(
+                  operation, 0, "Drive pools still copy through the copy manager: [DrivePool(ma1)].")});
+    EXPECT_EQ(copyManagerRows(), 1);
+    EXPECT_EQ(m_config->FindObject(handle), device) << "the session keeps it";
+  }
+  tkdb::Session s;
+  ASSERT_EQ(s.exec("UPDATE \"MMDrivePool\" SET \"CopyManagerCtrlId\" = 0"), DB_OK);
+  freshSession();
+  ZQMACCopyMgrDevice* device = m_config->GetCopyMgrDeviceList().GetFirstNode();
+  ASSERT_NE(device, nullptr);
+  auto request = stream().op(2).handle(m_config->GetHandle(device)).end().build();
+  EXPECT_TRUE(m_mgr.onMsgSetMMControl(request.get()));
+  EXPECT_EQ(ctltest::messagesOf(m_a.replies()),
+            std::vector<ctltest::Message>{ctltest::operationResponse(2, 1, "Success")});
+  EXPECT_EQ(copyManagerRows(), 0);
+}

@@ -21,7 +21,9 @@ class StoredSettings : public modeldb::ModelDatabase {
  protected:
   // The first object of the graph that keeps the row's member.
   static ZQMACInterface* holderOf(ZQMACMediaConfig& config, const StoredSettingRow& row) {
-    for (ZQMACInterface* object : reachable(config)) {
+    std::vector<ZQMACInterface*> objects = reachable(config);
+    for (ZQMACCopyMgrDevice* d : elements(config.GetCopyMgrDeviceList())) objects.push_back(d);
+    for (ZQMACInterface* object : objects) {
       MMStoredKind kind;
       if (tkmac::storedKindOf(*object, kind) && kind == row.kind && row.member(*object).holder != nullptr)
         return object;
@@ -72,6 +74,9 @@ class StoredSettings : public modeldb::ModelDatabase {
 };
 
 TEST_F(StoredSettings, EveryDeclaredValueSetTwiceAndStoredIsTheSecondValueAfterAFreshLoad) {
+  // The demonstration installation has no copy manager.
+  ASSERT_EQ(0, db.exec("INSERT INTO MMCopyManager (CopyManagerId, CopyManagerName, ConcurrencyLimit, ClientId, "
+                       "ControllerName) VALUES (1, 'cm1', 2, 1, 'cm1')"));
   for (const StoredSettingRow& row : tkmac::storedSettingRows()) {
     if (row.type == StoredType::Marker) continue;  // the class of what the load makes
     SCOPED_TRACE(std::string(row.name) + " of kind " + std::to_string(static_cast<int>(row.kind)));
@@ -105,9 +110,9 @@ TEST_F(StoredSettings, NamesAreUniquePerKindAndTheKindNumbersWrittenToFilesStayA
       {MMStoredKind::MediaAgent, 0}, {MMStoredKind::Library, 1},   {MMStoredKind::LibraryController, 2},
       {MMStoredKind::MasterPool, 3}, {MMStoredKind::DrivePool, 4}, {MMStoredKind::Drive, 5},
       {MMStoredKind::DrivePath, 6},  {MMStoredKind::MountPath, 7}, {MMStoredKind::Device, 8},
-      {MMStoredKind::DeviceController, 9}};
+      {MMStoredKind::DeviceController, 9}, {MMStoredKind::CopyManager, 10}};
   for (const auto& [kind, number] : numbers) EXPECT_EQ(static_cast<int>(kind), number);
-  EXPECT_EQ(kStoredKinds, 10);
+  EXPECT_EQ(kStoredKinds, 11);
 }
 
 TEST_F(StoredSettings, ValuesSetOnADetectedLibraryBeforeItWasStoredAreStoredWhenItIsConfigured) {

@@ -2,9 +2,12 @@
 // with its name, its concurrency limit, the media agent (client) its one
 // controller runs on and that controller's name. The row's id is the id of
 // the copy manager and of its controller (the id a drive pool names as its
-// copy manager). Read and written by MMCopyManagerDB; the configuration
-// change log watches the table, so a re-read from any connection sees a
-// change.
+// copy manager). Read and written by MMCopyManagerDB; a stored kind of
+// the registry (platform/mmdb/MMStoredKinds.h): the configuration change
+// log watches the table and marks each row inserted as born, so a re-read
+// from any connection sees a change and tells a row made again under an id
+// from the copy manager it kept; its configured state is a setting of the
+// model's own (MMObjectSetting).
 #include "platform/db/DBSession.h"
 
 namespace {
