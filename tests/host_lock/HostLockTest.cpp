@@ -2,6 +2,7 @@
 // library, reached by consoles over the real socket (the wire codec, and
 // the tkconsole binary with its lock words).
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -290,6 +291,97 @@ TEST(HostSession, AConsoleReReadingAThousandTimesKeepsTwoInstancesAndOneOnceItHa
        (log = hosttest::readFile(logPath)).find(closed) == std::string::npos && hosttest::nowMs() < deadline;)
     hosttest::pauseMs(5);
   EXPECT_NE(log.find(closed), std::string::npos) << log.substr(log.size() > 4000 ? log.size() - 4000 : 0);
+}
+
+
+// Another process's write transaction on the host's database, held until
+// it is committed (or the object goes).
+class HeldWrite {
+ public:
+  explicit HeldWrite(const std::string& path) {
+    if (sqlite3_open_v2(path.c_str(), &m_handle, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+        sqlite3_exec(m_handle, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+      ADD_FAILURE() << sqlite3_errmsg(m_handle);
+  }
+  ~HeldWrite() { commit(); }
+  void commit() {
+    if (m_handle == nullptr) return;
+    sqlite3_exec(m_handle, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(m_handle);
+    m_handle = nullptr;
+  }
+
+ private:
+  sqlite3* m_handle = nullptr;
+};
+
+TEST(HostLockGone, ALockWhoseConsoleLeftBeforeItsAnswerIsReleasedAgain) {
+  struct Row {
+    const char* name;
+    std::string frame;
+  };
+  const std::vector<Row> rows = {{"lock", lockFrame(1, 1)},
+                                 {"force lock", lockFrame(3, 1)},
+                                 {"XML lock", xmlLockFrame(1, 1)},
+                                 {"XML force lock", xmlLockFrame(3, 1)}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    tktest::TempDir dir;
+    hosttest::Host host{dir, dir.file("host.sock"), {"--seed-demo"},
+                        {{"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
+    ASSERT_TRUE(host.up()) << host.log();
+    {
+      // The lock's read waits for the write transaction, longer than the
+      // console waits for the answer: the console gives up and goes.
+      HeldWrite write(dir.file("host.db"));
+      const int gaveUp = host.connect();
+      ASSERT_GE(gaveUp, 0);
+      ASSERT_TRUE(tkwire::writeAll(gaveUp, row.frame));
+      hosttest::pauseMs(300);
+      ::close(gaveUp);
+      hosttest::pauseMs(100);
+    }
+    // Lock requests run one at a time: this one is answered once the one
+    // whose console went is over, and finds the lock free.
+    const int next = host.connect();
+    ASSERT_GE(next, 0);
+    const tktest::Status taken = lock(next, 1, 2);
+    EXPECT_EQ(taken.status, 1u) << taken.text;
+    EXPECT_EQ(lock(next, 2, 3).text, "Success");
+    ::close(next);
+    const std::string log = hosttest::readFile(dir.file("log/tkmmconfig.log"));
+    EXPECT_NE(log.find("has gone before the answer to its lock: the lock is released."), std::string::npos) << log;
+  }
+}
+
+TEST(HostLockGone, AnXmlUnlockWithNothingHeldTellsOfNoTakeOver) {
+  tktest::TempDir dir;
+  hosttest::Host host{dir, dir.file("host.sock"), {},
+                      {{"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
+  ASSERT_TRUE(host.up()) << host.log();
+  const int a = host.connect();
+  const int b = host.connect();
+  ASSERT_GE(a, 0);
+  ASSERT_GE(b, 0);
+  // Nothing ever held; then held by A and released: neither time is there
+  // a take-over to tell of, only the answer.
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    if (round == 1) {
+      EXPECT_EQ(lock(a, 1, 10).status, 1u);
+      EXPECT_EQ(lock(a, 2, 11).text, "Success");
+    }
+    const std::vector<tkwire::Reply> replies = hosttest::sendAndRead(b, xmlLockFrame(0, 20 + round));
+    ASSERT_EQ(replies.size(), 1u);
+    std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(replies[0]);
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->text, "<ZQGui_GenericResp i1=\"0\"/>");
+  }
+  // A's session is still A's: its own lock is granted, B's refused.
+  EXPECT_EQ(lock(a, 1, 30).status, 1u);
+  EXPECT_EQ(lock(b, 1, 31).status, 3u);
+  ::close(a);
+  ::close(b);
 }
 
 }  // namespace
