@@ -213,7 +213,9 @@ bool grantsLock(unsigned long long operation) {
 // Lock (1). Under the lock-operation mutex.
 int streamLock(MessageInfo& request, long long serverSequenceNumber, bool bHonourLock, StreamAnswer& answer) {
   const unsigned long locale = EvReturnData::returnLocaleId(request.sequenceNumber);
-  // Without bHonourLock the lock is taken over without notice.
+  // Without bHonourLock the lock is taken over without notice; a lock that
+  // then fails gives it back to its holder.
+  const bool takenOver = !bHonourLock && EvMMConfigMgr::m_ulLockedMMConfig.load() == 1;
   if (!bHonourLock) EvMMConfigMgr::m_ulLockedMMConfig.store(0);
 
   if (EvMMConfigMgr::m_ulLockedMMConfig.load() == 1) {
@@ -238,7 +240,8 @@ int streamLock(MessageInfo& request, long long serverSequenceNumber, bool bHonou
   if (!ZQMACDbInterface::TestConnectToMediaManager()) {
     failUnreachable(kStreamTag, *config, answer);
     withdraw(request, pin, before);
-    return 0;  // the lock stays free
+    if (takenOver) EvMMConfigMgr::m_ulLockedMMConfig.store(1);
+    return 0;  // the lock stays as it was
   }
 
   if (!config->ReadCurrentConfig(false)) {
@@ -246,6 +249,7 @@ int streamLock(MessageInfo& request, long long serverSequenceNumber, bool bHonou
     // read: changes made on it would answer success and store nothing.
     failWithModelError(kStreamTag, kReadFailed, *config, answer);
     withdraw(request, pin, before);
+    if (takenOver) EvMMConfigMgr::m_ulLockedMMConfig.store(1);
     return 0;
   }
   answer.set(AnswerStatus::kSuccess, ZQMACBase::GetMessageString(kTextLockTaken));

@@ -235,10 +235,18 @@ TEST_F(Lock, AFailedReadTakesNeitherTheLockNorASessionInEitherForm) {
     EXPECT_EQ(EvMMConfigMgr::GetCurrentMediaConfig(request.get(), false), nullptr);
     ASSERT_EQ(m_a.replies().size(), 1u);
   }
-  // A lock forced from a holder and then failing gives the session to
-  // nobody: the holder was told it is over.
+  // A lock taken over without notice, failing, leaves the lock and the
+  // session with their holder.
   ASSERT_EQ(lockStream(kBob, 1, 30), 1);
   m_b.replies();
+  const State held = State::now();
+  testkit::mac::failNext("ReadCurrentConfig", 0x1F000100, unreadable);
+  EXPECT_EQ(lockStream(kAlice, 1, 35, 2, 100, false), 0);
+  expectAnswer(kAlice, 0, unreadable);
+  EXPECT_EQ(State::now(), held);
+
+  // A lock forced from a holder and then failing gives the session to
+  // nobody: the holder was told it is over.
   testkit::mac::failNext("ReadCurrentConfig", 0x1F000100, unreadable);
   EXPECT_EQ(lockStream(kAlice, 3, 40), 0);
   expectAnswer(kAlice, 0, unreadable);

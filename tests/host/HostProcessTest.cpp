@@ -440,24 +440,6 @@ TEST(HostStart, TheFrameDeadlineIsAnOptionWithItsRange) {
 }
 
 
-// Lowers this process's limit of the size of a file it writes for a scope,
-// so that a child started within it inherits the limit (ulimit -f).
-class ScopedFileSizeLimit {
- public:
-  explicit ScopedFileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &m_saved);
-    rlimit lowered = m_saved;
-    lowered.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &lowered);
-  }
-  ~ScopedFileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &m_saved); }
-  ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
-  ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
-
- private:
-  rlimit m_saved{};
-};
-
 TEST(HostFileSizeLimit, ADatabaseThatPassesTheLimitFailsTheChangeAndTheHostGoesOn) {
   tktest::TempDir dir;
   const std::map<std::string, std::string> env{{"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}};
@@ -469,11 +451,16 @@ TEST(HostFileSizeLimit, ADatabaseThatPassesTheLimitFailsTheChangeAndTheHostGoesO
   struct stat seededDb{};
   ASSERT_EQ(::stat(dir.file("host.db").c_str(), &seededDb), 0);
   std::unique_ptr<Host> host;
-  {
-    // Room for a few changes in the database's log beyond the file's size.
-    ScopedFileSizeLimit limit(static_cast<rlim_t>(seededDb.st_size) + 64 * 1024);
-    host = std::make_unique<Host>(dir, dir.file("host.sock"), std::vector<std::string>{}, env);
-  }
+  // The host inherits the limit (ulimit -f) from this process while it
+  // starts: room for a few changes in the database's log beyond the file's
+  // size.
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit lowered = saved;
+  lowered.rlim_cur = static_cast<rlim_t>(seededDb.st_size) + 64 * 1024;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
+  host = std::make_unique<Host>(dir, dir.file("host.sock"), std::vector<std::string>{}, env);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
   ASSERT_TRUE(host->up()) << host->log();
   const int fd = host->connect();
   ASSERT_GE(fd, 0);
