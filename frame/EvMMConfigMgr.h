@@ -184,6 +184,29 @@ class EvMMConfigMgr : public EvReturnData {
   // lock itself stays as it is: held until it is unlocked or forced.
   static void ConnectionClosed(CWySocket socket);
 
+  // The session holder as it stands: a lock takes it before it starts a new
+  // session, so that a lock that could not read the configuration can leave
+  // the session as it found it (WithdrawSession).
+  struct SessionHolder {
+    CWySocket socket;
+    unsigned long userId = 0;
+  };
+  static SessionHolder CurrentHolder();
+  // A lock that could not read the configuration withdraws the session it
+  // started for `request` with the instance `config`: a connection holds a
+  // session only after a lock that read the configuration, so that no
+  // change is made on an instance that was never read. The instance leaves
+  // the cache (put last, to be pruned, while a handler still uses it) and
+  // the holder is `previous` again while that holder's connection is open,
+  // else nobody. Nothing changes once another session has started. Call it
+  // with no pin of your own on `config`.
+  static void WithdrawSession(const MessageInfo& request, const ZQMACMediaConfig* config,
+                              const SessionHolder& previous);
+  // True when the client of `socket` has closed its connection: an answer
+  // can no longer reach it. False for a connection that is open (or that is
+  // no socket this process can ask).
+  static bool ConnectionGone(CWySocket socket);
+
   // One-time initialisation of the frame; runs once however many threads
   // call it. Returns 1.
   static int Initialize();

@@ -3,10 +3,15 @@
 // the server sequence number, the session holder and the last login name):
 // the element-stream request LockMMConfiguration and the XML request
 // OnMsgLockUnlockMMConfigurationXML. The forms differ on purpose in what
-// they answer, in the rights argument they pass, in whether a failed read
-// still takes the lock, in how an unlock from another client is treated,
-// and in what a force lock tells the previous holder; each form keeps its
-// own path below so that none of that is lost.
+// they answer, in the rights argument they pass, in how an unlock from
+// another client is treated, and in what a force lock tells the previous
+// holder; each form keeps its own path below so that none of that is lost.
+//
+// In both forms a lock (or force lock) that cannot read the configuration
+// takes neither the lock nor a session: the connection goes on as though it
+// had not asked, so that no change is answered on a configuration that was
+// never read. A lock whose client has gone before its answer (a console
+// that gave up waiting) is released again: nobody could ever unlock it.
 //
 // Lock operations of both forms run one at a time under one mutex
 // (lockOperationMutex), so that no two of them interleave their reads and
@@ -179,12 +184,38 @@ void failWithModelError(const char* tag, const char* what, ZQMACMediaConfig& con
 constexpr const char* kInitializeFailed = "Error occurred while initialize ZQMACMediaConfig";
 constexpr const char* kReadFailed = "Error occurred while reading the current configuration";
 
+// A lock that could not read the configuration (or reach the service)
+// leaves no session: the instance it made goes and the previous holder
+// stays the holder, as though the lock had not been asked for.
+void withdraw(const MessageInfo& request, MediaConfigPin& pin, const EvMMConfigMgr::SessionHolder& before) {
+  const ZQMACMediaConfig* config = pin.get();
+  pin.release();
+  EvMMConfigMgr::WithdrawSession(request, config, before);
+}
+
+// A lock or force lock granted to `request` whose client has gone before
+// the answer reached it: the lock is released again, since the console
+// that asked never learns that it holds it. Under the lock-operation mutex.
+void releaseUnansweredLocked(const MessageInfo& request, const char* tag) {
+  if (EvMMConfigMgr::m_ulLockedMMConfig.load() != 1 || !(EvMMConfigMgr::m_socketId == request.socket)) return;
+  EvMMConfigMgr::m_ulLockedMMConfig.store(0);
+  EvMMConfigMgr::m_serverSequenceNumber.store(0);
+  EvDebug::Error(tag, "The client of connection %d has gone before the answer to its lock: the lock is released.",
+                 static_cast<int>(request.socket.GetSocketDescriptor()));
+}
+
+bool grantsLock(unsigned long long operation) {
+  return operation == EvMMConfigMgr::kLockOpLock || operation == EvMMConfigMgr::kLockOpForceLock;
+}
+
 // ---------------------------------------------------------------- element-stream form
 
 // Lock (1). Under the lock-operation mutex.
 int streamLock(MessageInfo& request, long long serverSequenceNumber, bool bHonourLock, StreamAnswer& answer) {
   const unsigned long locale = EvReturnData::returnLocaleId(request.sequenceNumber);
-  // Without bHonourLock the lock is taken over without notice.
+  // Without bHonourLock the lock is taken over without notice; a lock that
+  // then fails gives it back to its holder.
+  const bool takenOver = !bHonourLock && EvMMConfigMgr::m_ulLockedMMConfig.load() == 1;
   if (!bHonourLock) EvMMConfigMgr::m_ulLockedMMConfig.store(0);
 
   if (EvMMConfigMgr::m_ulLockedMMConfig.load() == 1) {
@@ -194,6 +225,7 @@ int streamLock(MessageInfo& request, long long serverSequenceNumber, bool bHonou
     return 0;
   }
 
+  const EvMMConfigMgr::SessionHolder before = EvMMConfigMgr::CurrentHolder();
   MediaConfigPin pin;
   ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(&request, true, pin);
   if (config == nullptr) {
@@ -207,15 +239,20 @@ int streamLock(MessageInfo& request, long long serverSequenceNumber, bool bHonou
 
   if (!ZQMACDbInterface::TestConnectToMediaManager()) {
     failUnreachable(kStreamTag, *config, answer);
-    return 0;  // the lock stays free
+    withdraw(request, pin, before);
+    if (takenOver) EvMMConfigMgr::m_ulLockedMMConfig.store(1);
+    return 0;  // the lock stays as it was
   }
 
-  if (config->ReadCurrentConfig(false)) {
-    answer.set(AnswerStatus::kSuccess, ZQMACBase::GetMessageString(kTextLockTaken));
-  } else {
+  if (!config->ReadCurrentConfig(false)) {
+    // Neither the lock nor a session on a configuration that was never
+    // read: changes made on it would answer success and store nothing.
     failWithModelError(kStreamTag, kReadFailed, *config, answer);
+    withdraw(request, pin, before);
+    if (takenOver) EvMMConfigMgr::m_ulLockedMMConfig.store(1);
+    return 0;
   }
-  // Taken whether or not the read succeeded: the console may read again.
+  answer.set(AnswerStatus::kSuccess, ZQMACBase::GetMessageString(kTextLockTaken));
   EvMMConfigMgr::m_serverSequenceNumber.store(serverSequenceNumber);
   EvMMConfigMgr::m_ulLockedMMConfig.store(1);
   EvDebug::Debug(kStreamTag, "%s", "User can configure the Media Manager");
@@ -251,7 +288,11 @@ int streamUnlock(MessageInfo& request, unsigned long operation, StreamAnswer& an
 // Force lock (3). Under the lock-operation mutex.
 int streamForceLock(MessageInfo& request, long long serverSequenceNumber, StreamAnswer& answer) {
   const unsigned long locale = EvReturnData::returnLocaleId(request.sequenceNumber);
-  if (EvMMConfigMgr::m_ulLockedMMConfig.load() == 1) {
+  const bool forced = EvMMConfigMgr::m_ulLockedMMConfig.load() == 1;
+  // A holder forced out has been told so: a force lock that then fails does
+  // not give it its session back.
+  const EvMMConfigMgr::SessionHolder before = forced ? EvMMConfigMgr::SessionHolder{} : EvMMConfigMgr::CurrentHolder();
+  if (forced) {
     EvMMConfigMgr::SetLastLoginName(EvMMConfigMgr::LoginNameOf(request.userId).c_str());
     const std::string forcedBy = EvMMConfigMgr::GetLastLoginName();
     EvDebug::Debug(kStreamTag, "L&DC will be force-closed by [%s]", forcedBy.c_str());
@@ -274,22 +315,26 @@ int streamForceLock(MessageInfo& request, long long serverSequenceNumber, Stream
     failWithoutInstance(kStreamTag, locale, answer);
     return 0;
   }
-  // The lock is the requester's from here on, whatever follows.
+  // The lock is the requester's from here on, unless its configuration
+  // cannot be read.
   EvMMConfigMgr::m_serverSequenceNumber.store(serverSequenceNumber);
   EvMMConfigMgr::m_ulLockedMMConfig.store(1);
   ZQMACBase::SetLocale(locale);
 
-  int result = 1;
   if (!config->Initialize(ZQPI_Focus::getFocus())) {
     failWithModelError(kStreamTag, kInitializeFailed, *config, answer);
-    result = 0;
-  } else if (config->ReadCurrentConfig(false)) {
-    answer.set(AnswerStatus::kSuccess, ZQMACBase::GetMessageString(kTextLockTaken));
-  } else {
+  } else if (!config->ReadCurrentConfig(false)) {
     failWithModelError(kStreamTag, kReadFailed, *config, answer);
+  } else {
+    answer.set(AnswerStatus::kSuccess, ZQMACBase::GetMessageString(kTextLockTaken));
+    EvDebug::Debug(kStreamTag, "%s", "User can configure the Media Manager");
+    return 1;
   }
-  EvDebug::Debug(kStreamTag, "%s", "User can configure the Media Manager");
-  return result;
+  // Neither the lock nor a session on a configuration that was never read.
+  EvMMConfigMgr::m_ulLockedMMConfig.store(0);
+  EvMMConfigMgr::m_serverSequenceNumber.store(0);
+  withdraw(request, pin, before);
+  return 0;
 }
 
 // ---------------------------------------------------------------- XML form
@@ -301,6 +346,7 @@ void xmlLock(MessageInfo& request, long long serverSequenceNumber, unsigned long
     answer.fail(catalogueText(kTextLockedByOther, kTextSize, locale, EvMMConfigMgr::LoginNameOf(EvMMConfigMgr::m_ulUserId.load())));
     return;
   }
+  const EvMMConfigMgr::SessionHolder before = EvMMConfigMgr::CurrentHolder();
   MediaConfigPin pin;
   ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(&request, true, pin);
   if (config == nullptr) {
@@ -312,11 +358,12 @@ void xmlLock(MessageInfo& request, long long serverSequenceNumber, unsigned long
 
   if (!ZQMACDbInterface::TestConnectToMediaManager()) {
     failUnreachable(kXmlTag, *config, answer);
+    withdraw(request, pin, before);
     return;
   }
   if (!config->ReadCurrentConfig(false)) {
-    // Unlike the element-stream form, a failed read leaves the lock free.
     failWithModelError(kXmlTag, kReadFailed, *config, answer);
+    withdraw(request, pin, before);
     return;
   }
   EvMMConfigMgr::m_serverSequenceNumber.store(serverSequenceNumber);
@@ -328,6 +375,12 @@ void xmlLock(MessageInfo& request, long long serverSequenceNumber, unsigned long
 // not the holder gets the force-close notice from GetCurrentMediaConfig,
 // and the lock is released all the same. Under the lock-operation mutex.
 void xmlUnlock(MessageInfo& request, long long operation, unsigned long locale, XmlAnswer& answer) {
+  if (EvMMConfigMgr::m_ulLockedMMConfig.load() != 1 && !(EvMMConfigMgr::m_socketId == request.socket)) {
+    // Nothing is held and nobody took anything over: the force-close
+    // notice would tell the client a falsehood. The lock is free, as asked.
+    EvDebug::Debug(kXmlTag, "%s", "The configuration lock is not held: nothing to release.");
+    return;
+  }
   MediaConfigPin pin;
   ZQMACMediaConfig* config = EvMMConfigMgr::GetCurrentMediaConfig(&request, false, pin);
   if (operation == static_cast<long long>(EvMMConfigMgr::kLockOpUnlock) && config != nullptr &&
@@ -345,7 +398,9 @@ void xmlUnlock(MessageInfo& request, long long operation, unsigned long locale, 
 
 // Force lock (3). Under the lock-operation mutex.
 void xmlForceLock(MessageInfo& request, long long serverSequenceNumber, unsigned long locale, XmlAnswer& answer) {
-  if (EvMMConfigMgr::m_ulLockedMMConfig.load() == 1) {
+  const bool forced = EvMMConfigMgr::m_ulLockedMMConfig.load() == 1;
+  const EvMMConfigMgr::SessionHolder before = forced ? EvMMConfigMgr::SessionHolder{} : EvMMConfigMgr::CurrentHolder();
+  if (forced) {
     EvMMConfigMgr::SetLastLoginName(EvMMConfigMgr::LoginNameOf(request.userId).c_str());
     EvDebug::Debug(kXmlTag, "Library & Drive Configuration will be force-closed by [%s]",
                    EvMMConfigMgr::GetLastLoginName().c_str());
@@ -373,7 +428,13 @@ void xmlForceLock(MessageInfo& request, long long serverSequenceNumber, unsigned
     failWithModelError(kXmlTag, kInitializeFailed, *config, answer);
   } else if (!config->ReadCurrentConfig(false)) {
     failWithModelError(kXmlTag, kReadFailed, *config, answer);
+  } else {
+    return;
   }
+  // Neither the lock nor a session on a configuration that was never read.
+  EvMMConfigMgr::m_ulLockedMMConfig.store(0);
+  EvMMConfigMgr::m_serverSequenceNumber.store(0);
+  withdraw(request, pin, before);
 }
 
 }  // namespace
@@ -432,9 +493,19 @@ int EvMMConfigMgr::LockMMConfiguration(MessageInfo* request, long long serverSeq
         result = 1;
         break;
     }
+    if (result == 1 && grantsLock(operation) && ConnectionGone(request->socket)) {
+      releaseUnansweredLocked(*request, kStreamTag);
+      return 0;
+    }
   }
   if (answer.send) {
-    sendResponse(request->sequenceNumber, &request->socket, toWire(answer.status), answer.text.c_str(), nullptr);
+    const int delivered =
+        sendResponse(request->sequenceNumber, &request->socket, toWire(answer.status), answer.text.c_str(), nullptr);
+    if (delivered == 0 && result == 1 && grantsLock(operation)) {
+      std::lock_guard<std::mutex> guard(lockOperationMutex());
+      releaseUnansweredLocked(*request, kStreamTag);
+      return 0;
+    }
   }
   return result;
 }
@@ -503,6 +574,9 @@ int EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML(MessageInfo* request, std::
       xmlForceLock(*request, serverSequenceNumber, locale, answer);
     }
     // Any other operation: code 0, no text.
+    if (answer.code == Response::kCodeSuccess && grantsLock(static_cast<unsigned long long>(operation)) &&
+        ConnectionGone(request->socket))
+      releaseUnansweredLocked(*request, kXmlTag);
   }();
 
   Response response;

@@ -2,6 +2,7 @@
 // media-configuration instances with the force-close rule and pruning, the
 // pins that keep an instance in use from being pruned, and the one-time
 // initialisation.
+#include <poll.h>
 #include <pthread.h>
 
 #include <atomic>
@@ -337,6 +338,56 @@ void EvMMConfigMgr::ConnectionClosed(CWySocket socket) {
   if (holder)
     EvDebug::Debug(kGetCurrentTag, "The session holder's connection %d has closed.",
                    static_cast<int>(socket.GetSocketDescriptor()));
+}
+
+EvMMConfigMgr::SessionHolder EvMMConfigMgr::CurrentHolder() {
+  SessionReadLock lock;
+  return SessionHolder{m_socketId.Get(), m_ulUserId.load()};
+}
+
+void EvMMConfigMgr::WithdrawSession(const MessageInfo& request, const ZQMACMediaConfig* config,
+                                    const SessionHolder& previous) {
+  SessionLock lock;
+  auto& list = m_tMediaConfigList;
+  // Only the session this lock started, while it is still the newest.
+  if (config == nullptr || list.empty() || list.front().GetMediaConfig() != config || m_socketId != request.socket)
+    return;
+  MediaConfigContainer& withdrawn = list.front();
+  withdrawn.EndSession();
+  if (withdrawn.IsPinned()) {
+    // A request of the exempt kind still reads it: it goes last, where the
+    // next pruning drops it once it is no longer used.
+    list.splice(list.end(), list, list.begin());
+  } else {
+    logDropped(withdrawn);
+    list.pop_front();
+  }
+  // The previous holder gets its session back only while its connection is
+  // open (its instances are not ended): a closed holder's descriptor number
+  // may already serve somebody else. The requester itself gets none back:
+  // after a failed lock its connection holds no session.
+  bool previousOpen = false;
+  if (previous.socket.IsValid() && previous.socket != request.socket)
+    for (const MediaConfigContainer& entry : list)
+      if (entry.GetOwner() == previous.socket && !entry.IsSessionEnded()) previousOpen = true;
+  m_socketId = previousOpen ? previous.socket : CWySocket();
+  m_ulUserId.store(previous.userId);
+  recomputeOwnerBitsLocked();
+  EvDebug::Debug(kGetCurrentTag,
+                 "The session of connection %d is withdrawn: its configuration could not be read. [%zu] instances "
+                 "cached; the session holder is connection %d.",
+                 static_cast<int>(request.socket.GetSocketDescriptor()), list.size(),
+                 static_cast<int>(m_socketId.GetSocketDescriptor()));
+}
+
+bool EvMMConfigMgr::ConnectionGone(CWySocket socket) {
+  const int fd = static_cast<int>(socket.GetSocketDescriptor());
+  if (fd < 0) return false;
+  pollfd probe{fd, 0, 0};
+  if (::poll(&probe, 1, 0) != 1) return false;
+  // POLLHUP: the peer has closed both ways; a descriptor that is not open
+  // (POLLNVAL) is not taken for a client that left.
+  return (probe.revents & (POLLHUP | POLLERR)) != 0;
 }
 
 int EvMMConfigMgr::GetSocket(CWySocket* out) {

@@ -146,6 +146,11 @@ int main(int argc, char** argv) {
   // the installation: whatever the host or its handlers create is the
   // owner's alone.
   ::umask(077);
+  // A file-size limit (ulimit -f) must not kill the host in the middle of a
+  // write of the database or its log: with the signal ignored the write
+  // fails (EFBIG), and the change is answered as a failure and rolled back,
+  // as on a full disk.
+  signal(SIGXFSZ, SIG_IGN);
 
   // The handler library and its platform read their settings from the
   // environment; the database defaults to var/tarnkeep.db.

@@ -5,7 +5,9 @@
 // found by exhaustive detection.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <tuple>
+#include <vector>
 
 #include "platform/testkit/db.h"
 #include "tests/frame_configlock/ConfigLockFixture.h"
@@ -169,18 +171,16 @@ TEST_F(Lock, AFailedConnectionTestLeavesTheLockFree) {
   testkit::mac::failNext("TestConnectToMediaManager", 1, "no answer");
   EXPECT_EQ(lockStream(kAlice, 1, 10), 0);
   expectAnswer(kAlice, 0, unreachable);
-  // The requester's new instance stays, and it is the session holder.
-  EXPECT_EQ(State::now(), unlockedState(kAlice));
-  EXPECT_EQ(locktest::cacheSize(), 1u);
-  EXPECT_EQ(locktest::newestInstance()->GetLastError(), unreachable);
-  EXPECT_EQ(locktest::newestInstance()->GetLastErrorCode(), 0x1F00016Du);
+  // No session either: the requester's new instance goes, nobody holds it.
+  EXPECT_EQ(State::now(), State{});
+  EXPECT_EQ(locktest::cacheSize(), 0u);
   EXPECT_EQ(testkit::mac::journal().count("ReadCurrentConfig"), 0u);
 
   // XML form.
   testkit::mac::failNext("TestConnectToMediaManager", 1, "no answer");
   expectXml(lockXml(kBob, 1, 11), -1, unreachable);
-  EXPECT_EQ(State::now(), unlockedState(kBob));
-  EXPECT_EQ(locktest::cacheSize(), 2u);
+  EXPECT_EQ(State::now(), State{});
+  EXPECT_EQ(locktest::cacheSize(), 0u);
   EXPECT_EQ(testkit::mac::journal().count("ReadCurrentConfig"), 0u);
 
   // Force locks make no connection test: a service that would not answer
@@ -199,29 +199,58 @@ TEST_F(Lock, AFailedConnectionTestLeavesTheLockFree) {
   EXPECT_EQ(ZQMACDbInterface::GetLastError(), "");
 }
 
-TEST_F(Lock, AFailedReadTakesTheLockOnlyInTheElementStreamForm) {
+TEST_F(Lock, AFailedReadTakesNeitherTheLockNorASessionInEitherForm) {
   const std::string unreadable = "the database cannot be read";
-  // Element-stream lock and force lock: answered 0 with the read error, yet taken.
+  struct Row {
+    const char* name;
+    std::function<void()> call;
+  };
+  const std::vector<Row> rows = {
+      {"lock", [&] {
+         EXPECT_EQ(lockStream(kAlice, 1, 10), 0);
+         expectAnswer(kAlice, 0, unreadable);
+       }},
+      {"force lock", [&] {
+         EXPECT_EQ(lockStream(kAlice, 3, 10), 0);
+         expectAnswer(kAlice, 0, unreadable);
+       }},
+      {"XML lock", [&] { expectXml(lockXml(kAlice, 1, 10), -1, unreadable); }},
+      {"XML force lock", [&] { expectXml(lockXml(kAlice, 3, 10), -1, unreadable); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    // Bob holds the session (his lock given back): a failed lock of Alice's
+    // leaves it his, and the lock free.
+    ASSERT_EQ(lockStream(kBob, 1, 20), 1);
+    ASSERT_EQ(lockStream(kBob, 2, 0), 1);
+    m_b.replies();
+    const State before = State::now();
+    ZQMACMediaConfig* bobs = locktest::newestInstance();
+    testkit::mac::failNext("ReadCurrentConfig", 0x1F000100, unreadable);
+    row.call();
+    EXPECT_EQ(State::now(), before);
+    EXPECT_EQ(locktest::newestInstance(), bobs);
+    // Alice's changes find no session: the force-close notice.
+    auto request = m_a.request(300, 0, kAlice);
+    EXPECT_EQ(EvMMConfigMgr::GetCurrentMediaConfig(request.get(), false), nullptr);
+    ASSERT_EQ(m_a.replies().size(), 1u);
+  }
+  // A lock taken over without notice, failing, leaves the lock and the
+  // session with their holder.
+  ASSERT_EQ(lockStream(kBob, 1, 30), 1);
+  m_b.replies();
+  const State held = State::now();
   testkit::mac::failNext("ReadCurrentConfig", 0x1F000100, unreadable);
-  EXPECT_EQ(lockStream(kAlice, 1, 10), 1);
+  EXPECT_EQ(lockStream(kAlice, 1, 35, 2, 100, false), 0);
   expectAnswer(kAlice, 0, unreadable);
-  EXPECT_EQ(State::now(), holderState(kAlice, 10));
-  testkit::mac::failNext("ReadCurrentConfig", 0x1F000100, unreadable);
-  EXPECT_EQ(lockStream(kBob, 3, 20), 1);
-  expectAnswer(kBob, 0, unreadable);
-  EXPECT_EQ(State::now(), holderState(kBob, 20, "bob"));
+  EXPECT_EQ(State::now(), held);
 
-  // XML lock: not taken.
-  EvMMConfigMgr::m_ulLockedMMConfig = 0;
+  // A lock forced from a holder and then failing gives the session to
+  // nobody: the holder was told it is over.
   testkit::mac::failNext("ReadCurrentConfig", 0x1F000100, unreadable);
-  expectXml(lockXml(kAlice, 1, 30), -1, unreadable);
-  EXPECT_EQ(EvMMConfigMgr::m_ulLockedMMConfig.load(), 0u);
-  EXPECT_EQ(EvMMConfigMgr::m_serverSequenceNumber.load(), 20) << "the sequence number is stored only with the lock";
-
-  // XML force lock: taken (it is the requester's from the start).
-  testkit::mac::failNext("ReadCurrentConfig", 0x1F000100, unreadable);
-  expectXml(lockXml(kBob, 3, 40), -1, unreadable);
-  EXPECT_EQ(State::now(), holderState(kBob, 40, "bob"));
+  EXPECT_EQ(lockStream(kAlice, 3, 40), 0);
+  expectAnswer(kAlice, 0, unreadable);
+  EXPECT_EQ(State::now(), (State{0, 0, -1, 0, "alice"}));
 }
 
 TEST_F(Lock, AFailedInitialisationIsIgnoredByLockAndReportedByForceLock) {
@@ -236,21 +265,21 @@ TEST_F(Lock, AFailedInitialisationIsIgnoredByLockAndReportedByForceLock) {
   expectXml(lockXml(kAlice, 1, 11), 0);
   EXPECT_EQ(State::now(), holderState(kAlice, 11));
 
-  // Element-stream force lock: answered 0, returns 0, and the lock is held
-  // by the requester all the same.
+  // Element-stream force lock: answered 0, returns 0; neither the lock nor
+  // a session is left, and the holder forced out does not get it back.
   testkit::debuglog::Capture log;
   testkit::mac::failNext("Initialize", 0x1F000200, unknown);
   EXPECT_EQ(lockStream(kBob, 3, 20), 0);
   expectAnswer(kBob, 0, unknown);
-  EXPECT_EQ(State::now(), holderState(kBob, 20, "bob"));
+  EXPECT_EQ(State::now(), (State{0, 0, -1, 0, "bob"}));
   EXPECT_EQ(testkit::mac::journal().count("ReadCurrentConfig"), 2u) << "no read after a failed initialisation";
   EXPECT_TRUE(log.contains("EvMMConfigMgr::LockMMConfiguration", "Error occurred while initialize ZQMACMediaConfig"));
-  EXPECT_TRUE(log.contains("EvMMConfigMgr::LockMMConfiguration", "User can configure the Media Manager"));
+  EXPECT_FALSE(log.contains("EvMMConfigMgr::LockMMConfiguration", "User can configure the Media Manager"));
 
-  // XML force lock: code -1 with the text, the lock held by the requester.
+  // XML force lock: code -1 with the text, nothing held.
   testkit::mac::failNext("Initialize", 0x1F000200, unknown);
   expectXml(lockXml(kAlice, 3, 30), -1, unknown);
-  EXPECT_EQ(State::now(), holderState(kAlice, 30, "alice"));
+  EXPECT_EQ(State::now(), (State{0, 0, -1, 0, "bob"}));
 }
 
 // ---------------------------------------------------------------- the XML message library

@@ -1,9 +1,14 @@
 // End-to-end tests of the tkhost process: the real binary on a socket in a
 // temporary directory, reached over the real socket with the wire codec.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <atomic>
+#include <map>
+#include <memory>
 #include <thread>
 
 #include "tests/support/HostHarness.h"
@@ -432,6 +437,80 @@ TEST(HostStart, TheFrameDeadlineIsAnOptionWithItsRange) {
   Host help(dir, dir.file("d.sock"), {"--help"}, {}, "help");
   EXPECT_EQ(help.child().exitCode(), 0);
   EXPECT_NE(hosttest::readFile(dir.file("help.out")).find("--frame-deadline MS"), std::string::npos);
+}
+
+
+TEST(HostFileSizeLimit, ADatabaseThatPassesTheLimitFailsTheChangeAndTheHostGoesOn) {
+  tktest::TempDir dir;
+  const std::map<std::string, std::string> env{{"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}};
+  {
+    Host seeded{dir, dir.file("seed.sock"), {"--seed-demo"}, env};
+    ASSERT_TRUE(seeded.up()) << seeded.log();
+    ASSERT_EQ(seeded.stop(), 0);
+  }
+  struct stat seededDb{};
+  ASSERT_EQ(::stat(dir.file("host.db").c_str(), &seededDb), 0);
+  std::unique_ptr<Host> host;
+  // The host inherits the limit (ulimit -f) from this process while it
+  // starts: room for a few changes in the database's log beyond the file's
+  // size.
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit lowered = saved;
+  lowered.rlim_cur = static_cast<rlim_t>(seededDb.st_size) + 64 * 1024;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
+  host = std::make_unique<Host>(dir, dir.file("host.sock"), std::vector<std::string>{}, env);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ASSERT_TRUE(host->up()) << host->log();
+  const int fd = host->connect();
+  ASSERT_GE(fd, 0);
+  ASSERT_TRUE(hosttest::takeLock(fd));
+  int added = 0;
+  std::string failure;
+  for (int i = 0; i < 400 && failure.empty(); ++i) {
+    tkwire::StreamRequest add;
+    add.handler = "onMsgSetDRUHost";
+    add.sequence = 100 + i;
+    add.firstField = tkwire::firstFieldOf(0, 5);
+    tkwire::appendU32(add.stream, 4001, 48);
+    const std::string name = "dru-" + std::to_string(i);
+    std::string idText = tktest::le32(0) + name;
+    tkwire::appendElement(add.stream, 11420, idText);
+    tkwire::appendElement(add.stream, 11425, std::string("operator"));
+    tkwire::appendU32(add.stream, 11427, 7000);
+    tkwire::appendU32(add.stream, 2052, 0);
+    const std::vector<tkwire::Reply> replies = sendAndRead(fd, tkwire::encodeStreamRequest(add));
+    ASSERT_EQ(replies.size(), 1u) << "the host is gone after " << added << " DRU hosts: " << host->log();
+    const tkwire::Item* status = replies[0].find(2051);
+    ASSERT_NE(status, nullptr);
+    if (status->statusCode() == 1) {
+      ++added;
+    } else {
+      failure = status->statusText();
+      EXPECT_EQ(status->statusCode(), 0u);
+      EXPECT_EQ(failure.find("The DRU host [" + name + "] could not be added: The change was not made: "), 0u)
+          << failure;
+    }
+  }
+  ASSERT_FALSE(failure.empty()) << "the limit was never reached";
+  EXPECT_GT(added, 0);
+  // The host goes on: it answers, and stops when told.
+  EXPECT_TRUE(hosttest::releaseLock(fd, 900));
+  ::close(fd);
+  EXPECT_EQ(host->stop(), 0) << host->log();
+  // What failed was rolled back: the DRU hosts answered "Success" are
+  // there, and only they.
+  sqlite3* handle = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(dir.file("host.db").c_str(), &handle, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  sqlite3_stmt* stmt = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(handle, "SELECT COUNT(*) FROM MMDRUHost WHERE HostName LIKE 'dru-%'", -1, &stmt,
+                               nullptr),
+            SQLITE_OK)
+      << sqlite3_errmsg(handle);
+  ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int(stmt, 0), added);
+  sqlite3_finalize(stmt);
+  sqlite3_close(handle);
 }
 
 }  // namespace

@@ -112,23 +112,31 @@ TEST_F(HostTriggerRepair, AMountPathTableRebuiltByHandLogsTheEditsAfterTheNextRe
 }
 
 TEST_F(HostTriggerRepair, ATriggerThatCannotBeMadeAgainRefusesChangesUntilItCanWithTheReason) {
-  // The access nodes' table renamed and none made in its place: its
-  // triggers can go nowhere else.
-  m_db.execElsewhere("ALTER TABLE MMCenteraAccessNode RENAME TO AccessNodesAside");
+  // The access nodes' table renamed, and a view in its place: its triggers
+  // can go nowhere else. A table merely renamed away would not do: the
+  // schema step of the host's next new connection makes a table of that
+  // name again, and the triggers could be made after all. The view keeps
+  // the name taken. One transaction, so that no connection of the running
+  // host finds the table missing in between.
+  m_db.execElsewhere(
+      "BEGIN IMMEDIATE; ALTER TABLE MMCenteraAccessNode RENAME TO AccessNodesAside; "
+      "CREATE VIEW MMCenteraAccessNode AS SELECT * FROM AccessNodesAside; COMMIT");
   const std::vector<std::string> removal{"storage-library", "43=2", "8=DiskLib1", "request.6=1"};
   const ConsoleRun refused = console(removal);
   EXPECT_EQ(refused.status, 3) << refused.out;
   EXPECT_NE(refused.out.find("<EVGui_GenericResp i1=\"-1\" s2=\"The database lacks the trigger "
                              "[MMConfigChange_MMCenteraAccessNode_insert] on [MMCenteraAccessNode], which could not "
-                             "be made again (no such table: main.MMCenteraAccessNode): changes are refused, as they "
-                             "would go unrecorded.\"/>"),
+                             "be made again (cannot create AFTER trigger on view: MMCenteraAccessNode): changes are "
+                             "refused, as they would go unrecorded.\"/>"),
             std::string::npos)
       << refused.out;
   EXPECT_EQ(elsewhere("SELECT COUNT(*) FROM MMLibrary WHERE AliasName = 'DiskLib1'"), "1");
   // Looking is not refused.
   EXPECT_EQ(console({"ndmp-servers"}).status, 0);
 
-  m_db.execElsewhere("ALTER TABLE AccessNodesAside RENAME TO MMCenteraAccessNode");
+  m_db.execElsewhere(
+      "BEGIN IMMEDIATE; DROP VIEW MMCenteraAccessNode; ALTER TABLE AccessNodesAside RENAME TO MMCenteraAccessNode; "
+      "COMMIT");
   // The request reaches its handler again, which has its own answer.
   const ConsoleRun again = console(removal);
   EXPECT_EQ(again.out.find("The database lacks"), std::string::npos) << again.out;

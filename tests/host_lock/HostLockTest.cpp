@@ -1,7 +1,11 @@
 // The configuration lock end to end: the real tkhost with the handler
 // library, reached by consoles over the real socket (the wire codec, and
-// the tkconsole binary with its lock words).
+// the tkconsole binary with its lock words). A lock that could not read the
+// configuration leaves its connection without a session: every change on
+// that connection answers, to the byte, as on a connection that never asked
+// for the lock, and nothing is stored.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -13,6 +17,7 @@
 
 #include "tests/support/FrameSession.h"
 #include "tests/support/HostHarness.h"
+#include "tests/support/StreamBuilder.h"
 
 namespace {
 
@@ -290,6 +295,289 @@ TEST(HostSession, AConsoleReReadingAThousandTimesKeepsTwoInstancesAndOneOnceItHa
        (log = hosttest::readFile(logPath)).find(closed) == std::string::npos && hosttest::nowMs() < deadline;)
     hosttest::pauseMs(5);
   EXPECT_NE(log.find(closed), std::string::npos) << log.substr(log.size() > 4000 ? log.size() - 4000 : 0);
+}
+
+
+// Another process's write transaction on the host's database, held until
+// it is committed (or the object goes).
+class HeldWrite {
+ public:
+  explicit HeldWrite(const std::string& path) {
+    if (sqlite3_open_v2(path.c_str(), &m_handle, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+        sqlite3_exec(m_handle, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+      ADD_FAILURE() << sqlite3_errmsg(m_handle);
+  }
+  ~HeldWrite() { commit(); }
+  void commit() {
+    if (m_handle == nullptr) return;
+    sqlite3_exec(m_handle, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(m_handle);
+    m_handle = nullptr;
+  }
+
+ private:
+  sqlite3* m_handle = nullptr;
+};
+
+TEST(HostLockGone, ALockWhoseConsoleLeftBeforeItsAnswerIsReleasedAgain) {
+  struct Row {
+    const char* name;
+    std::string frame;
+  };
+  const std::vector<Row> rows = {{"lock", lockFrame(1, 1)},
+                                 {"force lock", lockFrame(3, 1)},
+                                 {"XML lock", xmlLockFrame(1, 1)},
+                                 {"XML force lock", xmlLockFrame(3, 1)}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    tktest::TempDir dir;
+    hosttest::Host host{dir, dir.file("host.sock"), {"--seed-demo"},
+                        {{"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
+    ASSERT_TRUE(host.up()) << host.log();
+    {
+      // The lock's read waits for the write transaction, longer than the
+      // console waits for the answer: the console gives up and goes.
+      HeldWrite write(dir.file("host.db"));
+      const int gaveUp = host.connect();
+      ASSERT_GE(gaveUp, 0);
+      ASSERT_TRUE(tkwire::writeAll(gaveUp, row.frame));
+      hosttest::pauseMs(300);
+      ::close(gaveUp);
+      hosttest::pauseMs(100);
+    }
+    // Lock requests run one at a time: this one is answered once the one
+    // whose console went is over, and finds the lock free.
+    const int next = host.connect();
+    ASSERT_GE(next, 0);
+    const tktest::Status taken = lock(next, 1, 2);
+    EXPECT_EQ(taken.status, 1u) << taken.text;
+    EXPECT_EQ(lock(next, 2, 3).text, "Success");
+    ::close(next);
+    const std::string log = hosttest::readFile(dir.file("log/tkmmconfig.log"));
+    EXPECT_NE(log.find("has gone before the answer to its lock: the lock is released."), std::string::npos) << log;
+  }
+}
+
+TEST(HostLockGone, AnXmlUnlockWithNothingHeldTellsOfNoTakeOver) {
+  tktest::TempDir dir;
+  hosttest::Host host{dir, dir.file("host.sock"), {},
+                      {{"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
+  ASSERT_TRUE(host.up()) << host.log();
+  const int a = host.connect();
+  const int b = host.connect();
+  ASSERT_GE(a, 0);
+  ASSERT_GE(b, 0);
+  // Nothing ever held; then held by A and released: neither time is there
+  // a take-over to tell of, only the answer.
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    if (round == 1) {
+      EXPECT_EQ(lock(a, 1, 10).status, 1u);
+      EXPECT_EQ(lock(a, 2, 11).text, "Success");
+    }
+    const std::vector<tkwire::Reply> replies = hosttest::sendAndRead(b, xmlLockFrame(0, 20 + round));
+    ASSERT_EQ(replies.size(), 1u);
+    std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(replies[0]);
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->text, "<ZQGui_GenericResp i1=\"0\"/>");
+  }
+  // A's session is still A's: its own lock is granted, B's refused.
+  EXPECT_EQ(lock(a, 1, 30).status, 1u);
+  EXPECT_EQ(lock(b, 1, 31).status, 3u);
+  ::close(a);
+  ::close(b);
+}
+
+
+// SQL on the host's database through a connection of its own, as an
+// administrator's sqlite3 would: the first column of the first row, or
+// every row of every column rendered (`all`).
+std::string sqlOn(const std::string& path, const std::string& sql, bool all = false) {
+  sqlite3* handle = nullptr;
+  std::string out;
+  if (sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    ADD_FAILURE() << "cannot open " << path;
+    sqlite3_close(handle);
+    return out;
+  }
+  sqlite3_busy_timeout(handle, 10000);
+  sqlite3_stmt* stmt = nullptr;
+  const char* tail = sql.c_str();
+  while (*tail != '\0') {
+    if (sqlite3_prepare_v2(handle, tail, -1, &stmt, &tail) != SQLITE_OK) {
+      ADD_FAILURE() << sqlite3_errmsg(handle) << "\n" << sql;
+      break;
+    }
+    if (stmt == nullptr) continue;
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      for (int c = 0; c < (all ? sqlite3_column_count(stmt) : 1); ++c) {
+        const unsigned char* text = sqlite3_column_text(stmt, c);
+        out += text != nullptr ? reinterpret_cast<const char*>(text) : "NULL";
+        out += all ? "|" : "";
+      }
+      if (!all) break;
+      out += "\n";
+    }
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) ADD_FAILURE() << sqlite3_errmsg(handle) << "\n" << sql;
+    sqlite3_finalize(stmt);
+    stmt = nullptr;
+  }
+  sqlite3_close(handle);
+  return out;
+}
+
+// Every row of every table but the change log's, rendered.
+std::string everyRow(const std::string& path) {
+  const std::string tables = sqlOn(path,
+                                   "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' "
+                                   "AND name NOT IN ('MMConfigChange', 'MMConfigEpoch') ORDER BY name",
+                                   true);
+  std::string out;
+  for (size_t at = 0; at < tables.size();) {
+    const size_t bar = tables.find('|', at);
+    const std::string table = tables.substr(at, bar - at);
+    at = tables.find('\n', bar) + 1;
+    out += "[" + table + "]\n" + sqlOn(path, "SELECT * FROM \"" + table + "\" ORDER BY 1", true);
+  }
+  return out;
+}
+
+// Every frame the host answers a request with, its end frame included,
+// rendered: kind, message id, sequence and each item's bytes.
+std::string answersTo(int fd, const std::string& frame) {
+  EXPECT_TRUE(tkwire::writeAll(fd, frame));
+  std::string out;
+  std::string body;
+  while (tkwire::readFrame(fd, hosttest::kReplyMs, body) == tkwire::ReadStatus::Ok) {
+    const std::optional<tkwire::Reply> reply = tkwire::decodeReply(body);
+    if (!reply) {
+      ADD_FAILURE() << "undecodable reply";
+      break;
+    }
+    out += "frame " + std::to_string(reply->kind) + " id " + std::to_string(reply->messageId) + " seq " +
+           std::to_string(reply->sequence) + (reply->isEnd() ? " end " + std::to_string(reply->endResult()) : "") +
+           (reply->kind == tkwire::kReplyRaw ? " raw " + reply->raw : "") + "\n";
+    for (const tkwire::Item& item : reply->items) out += "  " + std::to_string(item.tag) + ": " + item.bytes + "\n";
+    if (reply->isEnd()) return out;
+  }
+  ADD_FAILURE() << "no end frame";
+  return out;
+}
+
+std::string streamOf(const std::string& handler, int64_t sequence, const tktest::StreamBuilder& elements) {
+  tkwire::StreamRequest r;
+  r.handler = handler;
+  r.sequence = sequence;
+  r.firstField = tkwire::firstFieldOf(0, elements.elementsAdded());
+  r.stream.assign(elements.stream().begin(), elements.stream().end());
+  return tkwire::encodeStreamRequest(r);
+}
+
+struct Change {
+  const char* name;
+  const char* handler;
+  tktest::StreamBuilder elements;
+};
+
+std::vector<Change> changes() {
+  using tktest::StreamBuilder;
+  return {
+      {"a DRU host added", "onMsgSetDRUHost",
+       StreamBuilder().op(48).pair(11420, 0, "dru-busy").text(11425, "operator").u32(11427, 7000).end()},
+      {"an archive cluster added", "onMsgSetCenteraCluster",
+       StreamBuilder()
+           .op(48)
+           .pair(11400, 0, "ArcBusy")
+           .text(11411, "cas-ArcBusy")
+           .text(11405, "ID-ArcBusy")
+           .text(11406, "5000")
+           .text(11407, "4.0")
+           .text(11408, "10.0.0.1")
+           .end()},
+      {"a disk library added", "onMsgSetMMMagneticLibrary",
+       StreamBuilder().op(1).text(8251, "DiskBusy").u32(11187, 3).pair(2048, 0, "ma1").end()},
+      {"a library on an IP library server added", "onMsgSetMMLibrary",
+       StreamBuilder()
+           .op(55)
+           .pair(2048, 0, "ma2")
+           .text(11089, "ls1.example.net")
+           .text(11086, "DEMO")
+           .text(11087, "TAPE-9")
+           .text(11031, "LSLIB1")
+           .u32(11008, 1)
+           .u32(11009, 4)
+           .text(11417, "VOLRANGE-BUSY")
+           .end()},
+      {"an NDMP server added", "onMsgSetMMNDMPServer",
+       StreamBuilder().u32(4106, 2).op(1).text(11058, "filer-busy").u32(11064, 6).u32(11066, 10000).end()},
+      {"the configuration read again", "onMsgSetMMControl", StreamBuilder().op(70).end()},
+  };
+}
+
+TEST(HostFailedLock, EveryChangeAfterALockThatCouldNotReadTheConfigurationAnswersAsWithoutALock) {
+  tktest::TempDir dir;
+  hosttest::Host host{dir, dir.file("host.sock"), {"--seed-demo"},
+                      {{"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
+  ASSERT_TRUE(host.up()) << host.log();
+  const std::string db = dir.file("host.db");
+  const std::string agent = sqlOn(db, "SELECT MIN(ClientId) FROM MMHost");
+  const std::string attribute = sqlOn(db, "SELECT Attribute FROM MMHost WHERE ClientId = " + agent);
+  ASSERT_FALSE(attribute.empty());
+  const std::string unreadable = "The media-management configuration could not be read: ";
+
+  struct Form {
+    const char* name;
+    uint32_t operation;
+    bool xml;
+  };
+  const Form forms[] = {{"lock", 1, false}, {"force lock", 3, false}, {"XML lock", 1, true}, {"XML force lock", 3, true}};
+  int64_t sequence = 100;
+  for (const Form& form : forms) {
+    SCOPED_TRACE(form.name);
+    const int failed = host.connect();
+    const int fresh = host.connect();
+    ASSERT_GE(failed, 0);
+    ASSERT_GE(fresh, 0);
+    // A value the configuration read refuses, for the lock's read only.
+    sqlOn(db, "UPDATE MMHost SET Attribute = 'not a number' WHERE ClientId = " + agent);
+    ++sequence;
+    const std::string lock =
+        answersTo(failed, form.xml ? xmlLockFrame(form.operation, sequence) : lockFrame(form.operation, sequence));
+    EXPECT_NE(lock.find(unreadable), std::string::npos) << lock;
+    EXPECT_NE(lock.find(form.xml ? "i1=\"-1\"" : "2051: "), std::string::npos) << lock;
+    // A lock not taken ends with result 0 in the element-stream form.
+    if (!form.xml) {
+      EXPECT_NE(lock.find(" end 0\n"), std::string::npos) << lock;
+    }
+    sqlOn(db, "UPDATE MMHost SET Attribute = " + attribute + " WHERE ClientId = " + agent);
+
+    const std::string rows = everyRow(db);
+    for (const Change& change : changes()) {
+      SCOPED_TRACE(change.name);
+      ++sequence;
+      const std::string withoutLock = answersTo(fresh, streamOf(change.handler, sequence, change.elements));
+      const std::string afterFailedLock = answersTo(failed, streamOf(change.handler, sequence, change.elements));
+      EXPECT_EQ(afterFailedLock, withoutLock);
+      EXPECT_EQ(afterFailedLock.find("Success"), std::string::npos) << afterFailedLock;
+    }
+    EXPECT_EQ(everyRow(db), rows) << "a change was stored";
+
+    // The lock is free: another console takes it, reads the configuration,
+    // and finds none of the changes.
+    const int next = host.connect();
+    ASSERT_GE(next, 0);
+    ASSERT_TRUE(hosttest::takeLock(next, ++sequence));
+    tkwire::StreamRequest listing;
+    listing.handler = "onMsgGetDRUHostList";
+    listing.sequence = ++sequence;
+    const std::string dru = answersTo(next, tkwire::encodeStreamRequest(listing));
+    EXPECT_EQ(dru.find("dru-busy"), std::string::npos) << dru;
+    EXPECT_TRUE(hosttest::releaseLock(next, ++sequence));
+    ::close(next);
+    ::close(failed);
+    ::close(fresh);
+  }
 }
 
 }  // namespace
