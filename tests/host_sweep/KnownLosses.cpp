@@ -62,16 +62,6 @@ const std::vector<std::pair<std::string, std::string>>& notDriven() {
 
 // Each entry names the fix it waits for by the branch it is made on.
 const std::vector<std::pair<std::string, std::string>> kAwaitingFix = {
-    // No session after a failed lock (branch session).
-    {"onMsgSetDRUHost on a connection whose lock failed does nothing", "no session after a failed lock (session)"},
-    {"onMsgSetCenteraCluster on a connection whose lock failed does nothing",
-     "no session after a failed lock (session)"},
-    {"onMsgSetMMMagneticLibrary on a connection whose lock failed does nothing",
-     "no session after a failed lock (session)"},
-    {"an IP library controller added on a connection whose lock failed does nothing",
-     "no session after a failed lock (session)"},
-    {"every change of the configuration session on a connection whose lock failed does nothing",
-     "no session after a failed lock (session)"},
     // Added pools, network shares, refused devices, vendor catalogues (branch changes).
     {"an added drive pool shows configured in the session as after a re-read",
      "a pool added by onMsgAddDrivePool configured in the session (changes)"},
