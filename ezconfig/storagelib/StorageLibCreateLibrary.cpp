@@ -6,8 +6,9 @@
 // serial number the agent sees, or a disk device), associates the user with
 // the new library and audits.
 //
-// Once the model made the library it stays, whatever follows: the result
-// says so, so that the frame keeps the cloud storage the library lies on.
+// Once the model made the library the result says so, so that the frame
+// keeps the cloud storage the library lies on; a later failure rolls the
+// request's one change back, the library with it, and the storage goes.
 #include <string>
 
 #include "ezconfig/storagelib/StorageLibraryRequest.h"
