@@ -16,13 +16,6 @@
 // The request works on a media-configuration model of its own, not the
 // console's cached one, so a takeover of the configuration lock does not
 // change its answers.
-//
-// An operation's writes are one change: they run in one transaction of the
-// request's thread, committed when the operation succeeds and rolled back
-// on any failure, so a refused step keeps nothing of the steps before it
-// (a device made before its name was refused, a library made before its
-// user could be associated with it). The model's objects made for the
-// change go with the request's own model.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -38,7 +31,6 @@
 #include "frame/MessageInfo.h"
 #include "frame/TextHelpers.h"
 #include "frame/mac/ZQMACMediaConfig.h"
-#include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMHostDB.h"
 #include "platform/mmdb/MMLibraryControllerDB.h"
@@ -469,38 +461,6 @@ StorageLibraryRequest::~StorageLibraryRequest() = default;
 
 // ---------------------------------------------------------------- the request
 
-namespace {
-
-// Runs one operation in a transaction of its own (see the top of the file).
-StorageLibResult runAsOneChange(EvMMConfigMgr& manager, EvMMConfigMgr::StorageLibOperationFn run,
-                                StorageLibraryRequest& work) {
-  DBtran tran(false);
-  const int started = tran.startTran();
-  if (started != 0) {
-    EvDebug::Error(kTag, "Error [%d] starting the transaction of operation [%lld].", started, work.operation);
-    work.fail(std::string("The storage library could not be changed: ") + DBtable::getErrorStr(started));
-    return {StorageLibOutcome::kFailure, false};
-  }
-  StorageLibResult result = (manager.*run)(work);
-  const bool failed = result.outcome == StorageLibOutcome::kFailure || work.code != 0;
-  if (!failed) {
-    const int committed = tran.commitTran();
-    if (committed == 0) return result;
-    EvDebug::Error(kTag, "Error [%d] committing operation [%lld].", committed, work.operation);
-    work.fail(std::string("The storage library could not be changed: ") + DBtable::getErrorStr(committed));
-    result.outcome = StorageLibOutcome::kFailure;
-  }
-  const int rolledBack = tran.rollbackTran();
-  if (rolledBack != 0) EvDebug::Error(kTag, "Error [%d] rolling back operation [%lld].", rolledBack, work.operation);
-  // Nothing the operation made is kept, so nothing lies on the cloud
-  // storage provisioned for it, and the objects its model made go too.
-  result.created = false;
-  work.config.reset();
-  return result;
-}
-
-}  // namespace
-
 int EvMMConfigMgr::onMsgConfigStorageLibrary(MessageInfo* request, std::string& xml) {
   if (!m_initialized.load()) Initialize();
   if (request == nullptr) {
@@ -522,7 +482,7 @@ int EvMMConfigMgr::onMsgConfigStorageLibrary(MessageInfo* request, std::string& 
                   ") is not available.");
         result.outcome = StorageLibOutcome::kFailure;
       } else {
-        result = runAsOneChange(*this, row.run, work);
+        result = (this->*row.run)(work);
       }
       break;
     }

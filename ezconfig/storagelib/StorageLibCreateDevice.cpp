@@ -10,9 +10,9 @@
 // no folder of its own, and only when the device's controllers that have a
 // data-server bit share one with the request.
 //
-// The media agent is looked up before a new device is made. Every write
-// runs in the request's one change (EvMMConfigMgrStorageLibrary.cpp): a
-// refused volume or rename keeps neither the new device nor its volume.
+// The media agent is looked up before a new device is made. The device,
+// its volume and its name are one change (OperationChange): a refused
+// volume or rename keeps neither the new device nor its volume.
 #include <strings.h>
 
 #include <climits>
@@ -214,6 +214,8 @@ StorageLibResult DeviceCreation::run() {
     refuse(kTextNotConfigured);
     return kFailure;
   }
+  tkezconfig::OperationChange change(w_, kTag);
+  if (!change.begin()) return kFailure;
   // 6.
   if (device_ == nullptr && !makeDevice()) return kFailure;
   if (!saveVolume()) return kFailure;
@@ -229,6 +231,8 @@ StorageLibResult DeviceCreation::run() {
       return kFailure;
     }
   }
+
+  if (!change.commit()) return kFailure;
 
   // 12. The reply carries the mount path as stored (none for data-server
   // access), as the audit does.

@@ -138,6 +138,7 @@ TEST_F(DeviceSweep, EveryFailingCallEndsAnsweredWithNothingHalfMade) {
       {"vault lock in the named library", {{43, 4096}, {7, kMa2}, {8, "disklib"}, {23, kMountPath}, {69, 30}}, true},
       {"drive cleaned", {{43, 512}, {7, kMa2}, {1, kTapeLib}, {8, "tapelib"}, {82, 2}, {78, "O'Neil"}}, true},
       {"no such drive", {{43, 512}, {7, kMa2}, {1, kTapeLib}, {82, 1}, {78, "none"}}, false},
+      {"new library on a mount path", {{43, 1}, {7, kMa2}, {3, "ma2"}, {8, "newlib"}, {24, "/mnt/newlib"}}, true},
   };
   std::set<std::string> swept;
   for (const Case& c : cases) {
@@ -150,7 +151,8 @@ TEST_F(DeviceSweep, EveryFailingCallEndsAnsweredWithNothingHalfMade) {
   }
   for (const char* call : {"ReadCurrentConfig", "AddDiskDevice", "Configure", "MMDeviceDB::renameDevice",
                            "MMMountPathDB::getInfo",
-                           "VerifyDevice", "MMDriveDB::resetCleaningCounters", "getOneRow", "guiAudit"})
+                           "VerifyDevice", "MMDriveDB::resetCleaningCounters", "getOneRow", "guiAudit",
+                           "AutoConfigLibrary", "addUserToLibrary"})
     EXPECT_TRUE(swept.count(call)) << call;
 }
 
