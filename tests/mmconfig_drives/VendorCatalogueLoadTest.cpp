@@ -2,13 +2,16 @@
 // database: each catalogue in the order of its rows, the three kept apart,
 // a row added between two reads seen by the second, and a row that names no
 // catalogue failing the read with its reason while the catalogues read
-// before stay. The drive-vendor answer then lists what the read laid.
+// before stay; under the fault sweep a read either lays every catalogue or
+// fails with a reason and lays none.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "frame/mac/ZQMACMediaConfig.h"
+#include "tests/support/FaultSweep.h"
 #include "tests/support/TestDatabase.h"
 
 namespace {
@@ -72,6 +75,35 @@ TEST(VendorCatalogueLoad, EachReadLaysTheCataloguesTheTableHoldsInTheOrderOfItsR
     EXPECT_EQ(now.libraries, step.expected.libraries);
     EXPECT_EQ(now.served, step.expected.served);
   }
+}
+
+TEST(VendorCatalogueLoad, UnderTheFaultSweepAReadLaysEveryCatalogueOrFailsWithAReasonAndLaysNone) {
+  tktest::TestDatabase db;
+  ASSERT_EQ(0, db.exec("INSERT INTO MMVendorCatalogue (Catalogue, Vendor, Product, Label) VALUES "
+                       "(0, 'Zeta', 'Z-9', 'lto'), (1, 'Alpha', 'A-1', 'a'), (2, 'Served', 'S-1', 's')"));
+  std::unique_ptr<ZQMACMediaConfig> config;
+  bool read = false;
+  tktest::SweepPlan plan;
+  plan.setup = [&] {
+    config = std::make_unique<ZQMACMediaConfig>();
+    config->Initialize("site-a");
+  };
+  plan.request = [&] { read = config->ReadCurrentConfig(false); };
+  plan.check = [&](const tktest::SweepRun& run) -> std::string {
+    const Catalogues now = of(*config);
+    const bool none = now.drives.empty() && now.libraries.empty() && now.served.empty();
+    const bool all = now.drives == std::vector<std::string>{"Zeta/Z-9/lto"} &&
+                     now.libraries == std::vector<std::string>{"Alpha/A-1/a"} &&
+                     now.served == std::vector<std::string>{"Served/S-1/s"};
+    if (run.k == 0 && !read) return "the clean read failed: " + config->GetLastError();
+    if (!read && config->GetLastError().empty()) return "a failed read without a reason";
+    if (read && !all) return "a read that succeeded laid the catalogues in part";
+    if (!read && !all && !none) return "a failed read laid the catalogues in part";
+    return "";
+  };
+  const tktest::SweepReport report = tktest::FaultSweep().run(plan);
+  EXPECT_TRUE(report.clean()) << report;
+  config.reset();
 }
 
 }  // namespace
