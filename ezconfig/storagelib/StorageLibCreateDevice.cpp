@@ -10,11 +10,9 @@
 // no folder of its own, and only when the device's controllers that have a
 // data-server bit share one with the request.
 //
-// The media agent is looked up before a new device is made, so that a
-// refusal of the agent leaves nothing behind; a new device whose volume is
-// refused goes again. A refused rename keeps the device and its volume
-// under their first name (they are saved and usable; the answer says the
-// name could not be given).
+// The media agent is looked up before a new device is made. The device,
+// its volume and its name are one change (OperationChange): a refused
+// volume or rename keeps neither the new device nor its volume.
 #include <strings.h>
 
 #include <climits>
@@ -77,7 +75,6 @@ class DeviceCreation {
   bool dataServerAllowed();
   bool makeDevice();
   bool saveVolume();
-  void dropNewDevice();
   template <class... Args>
   bool refuse(unsigned long id, const Args&... arguments) {
     tkezconfig::refuseWithText(w_, id, arguments...);
@@ -163,18 +160,6 @@ bool DeviceCreation::makeDevice() {
   return true;
 }
 
-// A device made by this request whose volume was refused goes again; what
-// cannot be removed is logged (it is a device without volumes, under a
-// made name).
-void DeviceCreation::dropNewDevice() {
-  if (!newDevice_ || device_ == nullptr) return;
-  const std::string name = device_->GetName();
-  if (!w_.config->DeleteObject(device_))
-    EvDebug::Error(kTag, "Failed to remove the new device [%s] again: %s", name.c_str(),
-                   w_.config->GetLastError().c_str());
-  device_ = nullptr;
-}
-
 // Steps 9 and 10.
 bool DeviceCreation::saveVolume() {
   ZQMACLinkedList<ZQMACDiskVolume> volumes = device_->GetVolumeList();
@@ -229,12 +214,11 @@ StorageLibResult DeviceCreation::run() {
     refuse(kTextNotConfigured);
     return kFailure;
   }
+  tkezconfig::OperationChange change(w_, kTag);
+  if (!change.begin()) return kFailure;
   // 6.
   if (device_ == nullptr && !makeDevice()) return kFailure;
-  if (!saveVolume()) {
-    dropNewDevice();
-    return kFailure;
-  }
+  if (!saveVolume()) return kFailure;
 
   // 11. A new device takes the requested name.
   if (newDevice_) {
@@ -247,6 +231,8 @@ StorageLibResult DeviceCreation::run() {
       return kFailure;
     }
   }
+
+  if (!change.commit()) return kFailure;
 
   // 12. The reply carries the mount path as stored (none for data-server
   // access), as the audit does.

@@ -6,8 +6,11 @@
 // serial number the agent sees, or a disk device), associates the user with
 // the new library and audits.
 //
-// Once the model made the library it stays, whatever follows: the result
-// says so, so that the frame keeps the cloud storage the library lies on.
+// The library and the user's association with it are one change
+// (OperationChange): a refused association keeps no library, and the frame
+// then deletes the cloud storage provisioned for it. Once the change is
+// stored the result says the library was made, so that the frame keeps
+// that storage whatever follows.
 #include <string>
 
 #include "ezconfig/storagelib/StorageLibraryRequest.h"
@@ -138,6 +141,8 @@ StorageLibResult EvMMConfigMgr::StorageLibCreateLibrary(StorageLibraryRequest& w
   }
 
   // 7 and 8. The library, through the model.
+  tkezconfig::OperationChange change(w, kTag);
+  if (!change.begin()) return failure;
   int newLibraryId = kNewLibraryUnset;
   std::string serialLibraryName = w.serialNumber.empty() ? std::string() : w.libraryName;
   if (!w.config->AutoConfigLibrary(w.mediaAgentName, serialLibraryName, w.libraryId, w.serialNumber, w.libraryName,
@@ -150,7 +155,7 @@ StorageLibResult EvMMConfigMgr::StorageLibCreateLibrary(StorageLibraryRequest& w
     return failure;
   }
 
-  // 9. The user's rights on it. The library exists from here on.
+  // 9. The user's rights on it.
   if (newLibraryId != 0) {
     EvSecurityCheck security(w.record.sequenceNumber);
     std::string error;
@@ -158,11 +163,12 @@ StorageLibResult EvMMConfigMgr::StorageLibCreateLibrary(StorageLibraryRequest& w
     if (!error.empty()) {
       EvDebug::Error(kTag, "Failed to add user to library with error [%s]", error.c_str());
       w.fail(ZQMACBase::GetMessageString(kTextUserNotAdded, w.libraryName.c_str()));
-      return StorageLibResult{StorageLibOutcome::kFailure, true};
+      return failure;
     }
     EvDebug::Debug(kTag, "Associated user [%d] to library [%s]", static_cast<int>(w.record.userId),
                    w.libraryName.c_str());
   }
+  if (!change.commit()) return failure;
 
   // 10. The reply's library id.
   if (w.serialNumber.empty()) w.libraryId = newLibraryId;

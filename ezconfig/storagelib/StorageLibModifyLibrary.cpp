@@ -4,9 +4,10 @@
 // name, watermarks, managed-disk-space thresholds, behaviour bits of the
 // extended attributes, the writer limit of the master pool, the hybrid-cloud
 // pairing. Every check comes before the one update of the library row; the
-// writer limit, the pairing and the controller switch follow it, each on its
-// own (a failure there answers failure and the row update stays). The
-// audit record lists what changed, and is written only when something did.
+// writer limit, the pairing and the controller switch follow it, all in one
+// change with it (OperationChange: a failure there answers failure and
+// keeps none of them). The audit record lists what changed, and is written
+// only when something did.
 //
 // An absent field changes nothing. The new name reaches the database only
 // as a quoted engine argument.
@@ -457,8 +458,10 @@ StorageLibResult Modification::run() {
     refuse(kTextInvalidProperty, "Invalid property input for this library.");
     return kFailure;
   }
+  tkezconfig::OperationChange change(w_, kTag);
+  if (!change.begin()) return kFailure;
   if (!applyTriStates() || !applyThresholds() || !applyUsageAndBits() || !writeRow() || !setWriters() ||
-      !setPairing() || !switchController())
+      !setPairing() || !switchController() || !change.commit())
     return kFailure;
   audit();
   return StorageLibResult{};

@@ -22,6 +22,7 @@
 #include "platform/xml/EVGuiMessages.h"
 #include "platform/xml/StorageLibraryMessages.h"
 
+class DBtran;
 class ZQMACMediaConfig;
 struct MessageInfo;
 
@@ -138,6 +139,30 @@ struct StorageLibraryRequest {
 // deleting the cloud storage provisioned for a create or an add that made
 // nothing. `xml` is emptied when the answer cannot be written.
 void completeStorageLibRequest(StorageLibraryRequest& work, const StorageLibResult& result, std::string& xml);
+
+// The writes of one operation as one change, so that a refusal after some
+// of them keeps none: begin() opens a transaction of the request's thread
+// (every write of the thread joins it, the model's included), commit()
+// keeps it, and a change that goes uncommitted is rolled back with the
+// objects the request's model made for it (the model goes too). The
+// model's reads belong before begin(): a read inside a transaction cannot
+// build on what earlier reads kept and reads every row. begin() and
+// commit() set the answer when they fail.
+class OperationChange {
+ public:
+  OperationChange(StorageLibraryRequest& work, const char* tag);
+  ~OperationChange();
+  OperationChange(const OperationChange&) = delete;
+  OperationChange& operator=(const OperationChange&) = delete;
+
+  bool begin();
+  bool commit();
+
+ private:
+  StorageLibraryRequest& m_work;
+  const char* m_tag;
+  std::unique_ptr<DBtran> m_tran;
+};
 
 // Whether the request's media agent may be used as to its power: kUnread
 // when its power state cannot be read, kPoweredOff when the cloud VM

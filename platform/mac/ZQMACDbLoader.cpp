@@ -53,6 +53,7 @@
 #include "platform/mac/ZQMACHeapFetch.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACSettingsDB.h"
+#include "platform/mac/ZQMACVendorCatalogue.h"
 #include "platform/mmdb/MMCenteraClusterDB.h"
 #include "platform/mmdb/MMConfigChangeLog.h"
 #include "platform/mmdb/MMDRUHostDB.h"
@@ -282,6 +283,7 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
                                             access.lastErrorText());
     return false;
   }
+  if (!loadVendorCatalogues(config)) return false;
   // DRU hosts and archive clusters: read before the graph changes, laid
   // over it after; read again only once the change log, which names their
   // changes too, has moved on since the process last read them.

@@ -3,8 +3,9 @@
 // candidates of a library controller or drive path, the names a library
 // server offers, the plug-and-play disk itself, the test for agents not
 // stored yet and the kept choice of the agents shown. What a library server
-// offers is scripted per host (tkmac::setLibServerNames); every other answer
-// is read from the graph.
+// offers is scripted per host (tkmac::setLibServerNames), else it is the
+// libraries of the vendor and product attached to the host; every other
+// answer is read from the graph.
 #include <map>
 #include <mutex>
 #include <string>
@@ -16,6 +17,7 @@
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACStoredSettings.h"
+#include "platform/mac/ZQMACVendorCatalogue.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace {
@@ -76,9 +78,18 @@ ZQMACLinkedList<ZQMACInterface> ZQMACMediaAgent::GetCandidateList(ZQMACDms* driv
 std::vector<std::string> ZQMACMediaAgent::GetLibServerNameList(const std::string& vendor, const std::string& product) {
   tkmac::journal().record("GetLibServerNameList", GetName(), vendor, product);
   if (tkmac::failed(*this, "GetLibServerNameList")) return {};
-  std::lock_guard<std::mutex> guard(serverMutex());
-  auto it = serverNames().find(GetName());
-  return it == serverNames().end() ? std::vector<std::string>() : it->second;
+  {
+    std::lock_guard<std::mutex> guard(serverMutex());
+    auto it = serverNames().find(GetName());
+    if (it != serverNames().end()) return it->second;
+  }
+  std::vector<std::string> names;
+  std::string error;
+  if (!tkmac::attachedLibraryServerNames(GetName(), vendor, product, names, error)) {
+    SetLastError(tkmac::kErrorDatabase, error);
+    return {};
+  }
+  return names;
 }
 
 bool ZQMACMediaAgent::ChooseShown(ZQMACMediaConfig& config, ZQMACLinkedList<ZQMACInterface>& chosen) {

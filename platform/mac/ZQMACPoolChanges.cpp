@@ -132,6 +132,8 @@ bool ZQMACGraph::EnterNewDrivePool(ZQMACLms* lms, ZQMACDrivePool* pool, const st
     if (id >= 0) MMMediaConfigDB().removeObject(MMStoredKind::DrivePool, id);
     return false;
   }
+  // A new drive pool is empty and not configured, in the session as in its
+  // stored row (enabled 0): configuring it is a step of its own.
   if (id >= 0) SetId(pool, id);
   lms->m_drivePoolList.AddNode(pool);
   AddPoolToMaster(master, pool);

@@ -1113,7 +1113,7 @@ int MMMediaConfigDB::insertDrivePool(int masterPoolId, int clientId, const std::
     int code = requireRow(s, "SELECT 1 FROM \"MMMasterPool\" WHERE \"MasterPoolId\" = ?", masterPoolId, "The master pool is no longer in the configuration.", refusal);
     if (code != DB_OK) return code;
     code = s.exec("INSERT INTO \"MMDrivePool\" (\"DrivePoolName\", \"DrivePoolEnabled\", \"ClientId\", "
-                  "\"MasterPoolId\", \"DrivePoolType\") VALUES (?, 1, ?, ?, ?)",
+                  "\"MasterPoolId\", \"DrivePoolType\") VALUES (?, 0, ?, ?, ?)",
                   {name, clientId, masterPoolId, type});
     if (code != DB_OK) return code;
     made = static_cast<int>(s.lastInsertId());

@@ -119,6 +119,30 @@ int MMMediaConfigDB::seedDemo(int& made, std::string& report, DBtran* tran) {
                     {std::string("DrivePool(") + std::to_string(agents[i]) + ")", agents[i], diskMaster}, ignored, 0);
       if (code != DB_OK) return code;
     }
+    // A small vendor catalogue for the configuration dialogs: drives (0),
+    // libraries reached directly (1), libraries a library server serves (2).
+    struct VendorRow {
+      int catalogue;
+      const char* vendor;
+      const char* product;
+      const char* label;
+    };
+    static constexpr VendorRow kVendors[] = {
+        {0, "DEMO", "LTO", "LTO"},
+        {0, "Tapewright", "TW-800", "LTO"},
+        {0, "Reelmark", "RM-Cartridge 3", "RMC"},
+        {1, "DEMO", "TAPE-2", "DEMO TAPE-2"},
+        {1, "DEMO", "TAPE-4", "DEMO TAPE-4"},
+        {1, "Tapewright", "TW-Changer 24", "Tapewright TW-Changer 24"},
+        {2, "DEMO", "TAPE-9", "DEMO TAPE-9 library server"},
+        {2, "Reelmark", "RM-Silo", "Reelmark RM-Silo library server"},
+    };
+    for (const VendorRow& v : kVendors) {
+      code = insert("INSERT INTO \"MMVendorCatalogue\" (\"Catalogue\", \"Vendor\", \"Product\", \"Label\") "
+                    "VALUES (?, ?, ?, ?)",
+                    {v.catalogue, std::string(v.vendor), std::string(v.product), std::string(v.label)}, ignored, 0);
+      if (code != DB_OK) return code;
+    }
     seeded = true;
     return DB_OK;
   });
@@ -132,6 +156,7 @@ int MMMediaConfigDB::seedDemo(int& made, std::string& report, DBtran* tran) {
            " objects: media agents ma1 and ma2; tape library TapeLib1 with a controller on ma1, master pool "
            "MasterPool(TapeLib1), drive pools DrivePool(ma1) and DrivePool(ma2), drives Drive1 and Drive2 with "
            "a drive path from each agent; disk library DiskLib1 with mount paths /srv/disklib1/mp1 (ma1) and "
-           "/srv/disklib1/mp2 (ma2) on two disk devices, each agent with a drive pool of it";
+           "/srv/disklib1/mp2 (ma2) on two disk devices, each agent with a drive pool of it; a vendor catalogue of "
+           "three drives, three libraries and two library-server libraries";
   return 0;
 }

@@ -109,12 +109,14 @@ TEST_F(CreateLibrary, ANewIdOfZeroSkipsTheAssociationButNotTheAudit) {
   EXPECT_EQ(audits(kCreated).size(), 1u);
 }
 
-TEST_F(CreateLibrary, AFailedAssociationKeepsTheLibraryAndItsCloudStorage) {
+TEST_F(CreateLibrary, AFailedAssociationKeepsNeitherTheLibraryNorItsCloudStorage) {
   testkit::security::deny("addUserToLibrary", kAlice);
+  const long long mountPaths = value("SELECT COUNT(*) FROM MMMountPath");
   const Answer a = call({{43, 1}, {7, kMa2}, {8, "cloudlib"}, {24, "/bucket"}, {28, "owner"}, {32, "pw"}, {42, 400}});
   expectRefused(a, ZQMACBase::GetMessageString(0x24000330, "cloudlib"));
-  EXPECT_EQ(value("SELECT COUNT(*) FROM MMLibrary WHERE AliasName = 'cloudlib'"), 1);
-  EXPECT_EQ(testkit::cloud::storages().size(), 1u);
+  EXPECT_EQ(value("SELECT COUNT(*) FROM MMLibrary WHERE AliasName = 'cloudlib'"), 0);
+  EXPECT_EQ(value("SELECT COUNT(*) FROM MMMountPath"), mountPaths);
+  EXPECT_TRUE(testkit::cloud::storages().empty());
   EXPECT_TRUE(audits(kCreated).empty());
 }
 

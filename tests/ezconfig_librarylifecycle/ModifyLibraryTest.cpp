@@ -99,10 +99,12 @@ TEST_F(ModifyLibrary, TheWriterLimitGoesToTheOneMasterPool) {
     ASSERT_TRUE(modify({{65, requested}}).success);
     EXPECT_EQ(value("SELECT MaxDrivesToSwitch FROM MMMasterPool WHERE MasterPoolId = 96"), stored);
   }
-  // Two master pools: refused, and the row update stays.
+  // Two master pools: refused, and the row update made before goes too.
   tktest::insertRows(m_db, "MMMasterPool (MasterPoolId, LibraryId)", {{97, kDiskLib}});
+  const std::string before = row();
   expectRefused(modify({{65, 10}, {68, 30}}), catalogueText(0x23000920));
-  EXPECT_EQ(row(), "10/30/80/10/0/disklib");
+  EXPECT_EQ(row(), before);
+  EXPECT_EQ(before, "10/20/80/10/0/disklib");
   // None: refused with a text that says so.
   m_db.exec("DELETE FROM MMMasterPool WHERE LibraryId = 5");
   const Answer none = modify({{65, 10}});

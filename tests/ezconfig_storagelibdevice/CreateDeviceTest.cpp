@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/ezconfig_storagelibdevice/StorageLibDeviceFixture.h"
 
@@ -109,14 +110,33 @@ TEST_F(CreateDevice, AFailedSaveTakesTheNewDeviceAwayAgain) {
   EXPECT_TRUE(audits().empty());
 }
 
-TEST_F(CreateDevice, AFailedRenameKeepsTheDeviceAndItsVolumeUnderTheFirstName) {
-  testkit::mmdb::failNext("MMDeviceDB::renameDevice", 5, "rename refused");
-  expectRefused(create("nas1", {{24, "/share"}}), catalogueText(0x23000919, "DiskDevice_1"));
-  auto config = load();
-  ZQMACDiskDevice* device = deviceNamed(*config, "DiskDevice_1");
-  ASSERT_NE(device, nullptr);
-  EXPECT_EQ(device->GetVolumeList().GetListCount(), 1);
-  EXPECT_TRUE(audits().empty());
+// A refused rename (injected, or a name too long for its column) rolls
+// the whole change back: no device, no volume, no setting of either, and
+// no audit; a retry leaves no more than the first try.
+TEST_F(CreateDevice, AFailedRenameKeepsNothingOfTheNewDeviceHoweverOftenItIsTried) {
+  const long long devices = count("MMDevice");
+  const long long volumes = count("MMDeviceController");
+  const long long settings = count("MMObjectSetting");
+  struct Row {
+    const char* name;
+    std::string device;
+    bool inject;
+  };
+  for (const Row& row : std::vector<Row>{{"the rename is refused", "nas1", true},
+                                         {"a name of 5,000 bytes", std::string(5000, 'n'), false}}) {
+    SCOPED_TRACE(row.name);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (row.inject) testkit::mmdb::failNext("MMDeviceDB::renameDevice", 5, "rename refused");
+      expectRefused(create(row.device, {{24, "/mnt/ma3/nas1"}, {28, "svc"}}),
+                    catalogueText(0x23000919, "DiskDevice_1"));
+      EXPECT_EQ(count("MMDevice"), devices);
+      EXPECT_EQ(count("MMDeviceController"), volumes);
+      EXPECT_EQ(count("MMObjectSetting"), settings);
+      EXPECT_TRUE(audits().empty());
+      auto config = load();
+      EXPECT_EQ(deviceNamed(*config, "DiskDevice_1"), nullptr);
+    }
+  }
 }
 
 // ---------------------------------------------------------------- success

@@ -1,11 +1,13 @@
 // The fault sweep over the device operations: each request is rerun once
 // for every platform call it makes with that call failing. Every run
 // answers, releases the media agent's lock, and leaves the database as it
-// was or as the clean run left it. The audit record stands alone (its
-// loss does not undo the change), and a new device whose rename fails stays
-// under its first name with its volume: those tables are judged here.
+// was or as the clean run left it; a run answered with a failure leaves
+// every table as it was (the operation's writes are one change). The audit
+// record stands alone (its loss does not undo the change): those tables
+// are judged here.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -38,18 +40,43 @@ class DeviceSweep : public StorageLibDeviceTest {
     return names;
   }
 
-  // Devices and volumes: as before, as the clean run left them, or, after
-  // a refused rename, the new device under its first name with its volume.
+  // Every row of every table, by table; the change log aside (the sweep's
+  // own restore of the database between runs writes it).
+  std::map<std::string, std::string> everyRow() {
+    std::map<std::string, std::string> all;
+    for (const tkdb::DbRow& t :
+         m_db.query("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' AND "
+                    "name <> 'MMConfigChange' ORDER BY name")) {
+      std::string& rows = all[t[0].s];
+      for (const tkdb::DbRow& row : m_db.query("SELECT * FROM \"" + t[0].s + "\"")) {
+        for (const auto& cell : row) rows += cell.s + std::to_string(cell.i) + "|";
+        rows += ";";
+      }
+    }
+    return all;
+  }
+  // The tables whose rows differ from those before the sweep.
+  std::string changedSinceBefore() {
+    std::string changed;
+    const auto now = everyRow();
+    for (const auto& [table, rows] : now) {
+      auto was = m_beforeRows.find(table);
+      if (was == m_beforeRows.end() || was->second != rows) changed += table + " ";
+    }
+    return changed;
+  }
+
+  // Devices and volumes: as before, or as the clean run left them; a
+  // failure leaves every row as it was.
   std::string judgeDevices(const Answer& a, const std::vector<std::string>& cleanNames, long long cleanVolumes) {
+    if (!a.success) {
+      const std::string changed = changedSinceBefore();
+      return changed.empty() ? "" : "a failure left rows behind in " + changed + "(" + a.text + ")";
+    }
     const std::vector<std::string> names = deviceNames();
     const long long volumes = count("MMDeviceController");
     if (names == m_beforeNames && volumes == m_beforeVolumes) return "";
     if (names == cleanNames && volumes == cleanVolumes) return "";
-    std::vector<std::string> firstName = m_beforeNames;
-    firstName.push_back("DiskDevice_1");
-    if (!a.success && a.text == catalogueText(0x23000919, "DiskDevice_1") && names == firstName &&
-        volumes == cleanVolumes)
-      return "";
     std::string listed;
     for (const std::string& n : names) listed += n + " ";
     return "devices left half made: " + listed + "with " + std::to_string(volumes) + " volumes";
@@ -59,6 +86,7 @@ class DeviceSweep : public StorageLibDeviceTest {
     if (c.setupSql != nullptr) m_db.exec(c.setupSql);
     m_beforeNames = deviceNames();
     m_beforeVolumes = count("MMDeviceController");
+    m_beforeRows = everyRow();
     const std::string text = request(c.library);
     std::string buffer;
     long long result = 0;
@@ -95,6 +123,7 @@ class DeviceSweep : public StorageLibDeviceTest {
   testkit::clock::FakeClock m_clock;
   std::vector<std::string> m_beforeNames;
   long long m_beforeVolumes = 0;
+  std::map<std::string, std::string> m_beforeRows;
 };
 
 TEST_F(DeviceSweep, EveryFailingCallEndsAnsweredWithNothingHalfMade) {
@@ -109,6 +138,7 @@ TEST_F(DeviceSweep, EveryFailingCallEndsAnsweredWithNothingHalfMade) {
       {"vault lock in the named library", {{43, 4096}, {7, kMa2}, {8, "disklib"}, {23, kMountPath}, {69, 30}}, true},
       {"drive cleaned", {{43, 512}, {7, kMa2}, {1, kTapeLib}, {8, "tapelib"}, {82, 2}, {78, "O'Neil"}}, true},
       {"no such drive", {{43, 512}, {7, kMa2}, {1, kTapeLib}, {82, 1}, {78, "none"}}, false},
+      {"new library on a mount path", {{43, 1}, {7, kMa2}, {3, "ma2"}, {8, "newlib"}, {24, "/mnt/newlib"}}, true},
   };
   std::set<std::string> swept;
   for (const Case& c : cases) {
@@ -121,7 +151,8 @@ TEST_F(DeviceSweep, EveryFailingCallEndsAnsweredWithNothingHalfMade) {
   }
   for (const char* call : {"ReadCurrentConfig", "AddDiskDevice", "Configure", "MMDeviceDB::renameDevice",
                            "MMMountPathDB::getInfo",
-                           "VerifyDevice", "MMDriveDB::resetCleaningCounters", "getOneRow", "guiAudit"})
+                           "VerifyDevice", "MMDriveDB::resetCleaningCounters", "getOneRow", "guiAudit",
+                           "AutoConfigLibrary", "addUserToLibrary"})
     EXPECT_TRUE(swept.count(call)) << call;
 }
 

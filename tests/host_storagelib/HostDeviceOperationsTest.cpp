@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/mac/ZQMACPlatform.h"
 #include "tests/support/FrameSession.h"
@@ -33,6 +34,30 @@ TEST(HostDeviceOperations, TheConsoleMarksADriveOfTheTapeLibraryCleanedAndRefuse
   EXPECT_EQ(db.scalar("SELECT NumHardErrsSinceClean FROM MMDrive WHERE AliasName = 'Drive1'"), 0);
   EXPECT_EQ(db.scalar("SELECT LastCleantime FROM MMDrive WHERE AliasName = 'Drive2'"), driveTwoBefore);
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM AuditTrailParam WHERE MessageId = ?", {0x55000532}), 1);
+}
+
+// A device whose name its column cannot hold: the rename is refused after
+// the device and its volume were written, and the refusal keeps neither,
+// however often it is sent.
+TEST(HostDeviceOperations, ADeviceWhoseRenameIsRefusedLeavesNoRowHoweverOftenItIsSent) {
+  tktest::TestDatabase db;
+  std::string report;
+  ASSERT_GT(tkmac::seedDemoInstallation(report), 0) << report;
+  const char* const kTables[] = {"MMDevice", "MMDeviceController", "MMObjectSetting", "AuditTrailRecord"};
+  std::vector<long long> before;
+  for (const char* table : kTables) before.push_back(db.scalar(std::string("SELECT COUNT(*) FROM ") + table));
+
+  tktest::TempDir dir;
+  const std::string line = "storage-library 43=256 3=ma2 55=" + std::string(5000, 'n') + " 24=/mnt/ma2/nas1\n";
+  const std::string refused =
+      "<EVGui_GenericResp i1=\"-1\" s2=\"" + catalogueText(0x23000919, "DiskDevice_1") + "\"/>";
+  hosttest::expectConsoleRun(dir, db.path(), line + line, 3, {refused});
+  const std::string output = hosttest::readFile(dir.file("console.out"));
+  const std::size_t first = output.find(refused);
+  ASSERT_NE(first, std::string::npos) << output;
+  EXPECT_NE(output.find(refused, first + 1), std::string::npos) << "both tries are refused\n" << output;
+  for (std::size_t i = 0; i < before.size(); ++i)
+    EXPECT_EQ(db.scalar(std::string("SELECT COUNT(*) FROM ") + kTables[i]), before[i]) << kTables[i];
 }
 
 }  // namespace

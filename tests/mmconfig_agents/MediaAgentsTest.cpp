@@ -147,6 +147,36 @@ TEST_F(MediaAgents, AHostIsAskedForTheServerNamesOfTheVendorAtTheIndex) {
   EXPECT_EQ(config().FindDBNode("ZQ"), nullptr);
 }
 
+// Unscripted, a host's library server serves the libraries of the vendor
+// and product attached to it (by name or network name), by serial number
+// in the order they were attached; an unreadable table answers no name.
+TEST_F(MediaAgents, AnUnscriptedHostServesTheAttachedLibrariesOfTheVendor) {
+  ZQMACGraph::SetLibraryVendors(config(), true, {{"V1", "P1", "x"}, {"V2", "P2", "y"}});
+  agentRows("(41, 'srv1', 'srv1', 'srv1.example.net', 2)", "(41, 0)");
+  ASSERT_EQ(m_db.exec("INSERT INTO MMAttachedLibrary (ClientId, Vendor, Product, SerialNumber, DeviceName) VALUES "
+                      "(41, 'V1', 'P1', 'LS-B', '/dev/sg2'), (41, 'V2', 'P2', 'LS-X', '/dev/sg3'), "
+                      "(41, 'V1', 'P1', 'LS-A', '/dev/sg4'), (41, 'V1', 'P9', 'LS-Z', '/dev/sg5')"),
+            0);
+  struct Case {
+    std::string host;
+    uint32_t index;
+    Items items;
+  };
+  const Case cases[] = {
+      {"srv1", 0, hostItems({"LS-B", "LS-A"})},
+      {"srv1.example.net", 0, hostItems({"LS-B", "LS-A"})},
+      {"srv1", 1, hostItems({"LS-X"})},
+      {"elsewhere", 0, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.host + " " + std::to_string(c.index));
+    EXPECT_EQ(hosts(c.host, c.index), c.items);
+  }
+  ASSERT_EQ(m_db.exec("ALTER TABLE MMAttachedLibrary RENAME TO MMAttachedLibraryAway"), 0);
+  EXPECT_TRUE(hosts("srv1", 0).empty());
+  ASSERT_EQ(m_db.exec("ALTER TABLE MMAttachedLibraryAway RENAME TO MMAttachedLibrary"), 0);
+}
+
 TEST_F(MediaAgents, AHostNameFillingTheWholeBodyIsReadWithinIt) {
   ZQMACGraph::SetLibraryVendors(config(), true, {{"V1", "P1", "x"}});
   auto request = m_a.request(ctltest::kSequence, 0, ctltest::kUser);
