@@ -62,15 +62,9 @@ const std::vector<std::pair<std::string, std::string>>& notDriven() {
 
 // Each entry names the fix it waits for by the branch it is made on.
 const std::vector<std::pair<std::string, std::string>> kAwaitingFix = {
-    // Added pools, network shares, refused devices, vendor catalogues (branch changes).
-    {"an added drive pool shows configured in the session as after a re-read",
-     "a pool added by onMsgAddDrivePool configured in the session (changes)"},
-    {"an added drive pool reads back with its media agent",
-     "a pool added by onMsgAddDrivePool configured in the session (changes)"},
+    // The network share through the declarations (branch passwords).
     {"operation 16 on a network share keeps the share and its volumes in step",
-     "the network share through the declarations (changes)"},
-    {"a device volume refused (storage-library 256) keeps nothing", "a failed device creation keeps nothing (changes)"},
-    {"an NDMP drive path added by operation 1 is stored", "vendor catalogues loaded and seeded (changes)"},
+     "the network share through the declarations (passwords)"},
 };
 
 const std::vector<std::pair<std::string, std::string>>& changingByThemselves() {
