@@ -124,6 +124,8 @@ TEST_F(HostPasswordForm, EveryRequestThatTakesAPasswordStoresTheFormThatReadsBac
     std::function<void()> send;
     // Every stored text the route wrote the password into.
     std::function<std::vector<std::string>()> stored;
+    // Whether the password itself is a text no log has for other reasons.
+    bool ownText = true;
   };
   const std::vector<Route> routes = {
       {"the disk-library wizard (a new library's mount path)", "wizard-Pw-71",
@@ -142,7 +144,7 @@ TEST_F(HostPasswordForm, EveryRequestThatTakesAPasswordStoresTheFormThatReadsBac
                                                       "24=/srv/disklib1/pw", "28=library-user", "32=library-Pw-72"});
          EXPECT_EQ(run.status, 0) << run.out;
        },
-       [&] { return passwordsOf("library-user", 1); }},
+       [&] { return passwordsOf("library-user", 2); }},
       {"a mount path's credentials (mount-path operation 3)", "mountpath-Pw-73",
        [&] { underLock([&](int fd) {
          const uint64_t path = mountPathHandle(fd, libraryHandle(fd, "DiskLib1", 3), 1, 4);
@@ -193,6 +195,21 @@ TEST_F(HostPasswordForm, EveryRequestThatTakesAPasswordStoresTheFormThatReadsBac
          return std::vector<std::string>{name.rfind(prefix, 0) == 0 ? name.substr(prefix.size())
                                                                     : "(stored as " + name + ")"};
        }},
+      // The demonstration filer accepts this password only, a word the
+      // logs have for other reasons: its enciphered form is looked for.
+      {"an NDMP server (NDMP server operation 1)", "demo",
+       [&] {
+         const installtest::ConsoleRun run =
+             console({"onMsgSetMMNDMPServer", "4106=2", "4001=1", "11058=filer2", "11062=enc:root", "11063=enc:demo",
+                      "11064=6", "11066=10000", "11065=9.1P2", "2052=0"});
+         EXPECT_EQ(run.status, 0) << run.out;
+       },
+       [&] {
+         return std::vector<std::string>{
+             m_db.text("SELECT \"password\" FROM \"MMNDMPHostInfo\" WHERE \"clientId\" = (SELECT \"id\" FROM "
+                       "\"APP_Client\" WHERE \"name\" = 'filer2')")};
+       },
+       false},
   };
   for (const Route& route : routes) {
     SCOPED_TRACE(route.name);
@@ -206,7 +223,9 @@ TEST_F(HostPasswordForm, EveryRequestThatTakesAPasswordStoresTheFormThatReadsBac
       EXPECT_EQ(plain, route.password);
     }
     const std::string logged = everythingLogged();
-    EXPECT_EQ(logged.find(route.password), std::string::npos);
+    if (route.ownText) {
+      EXPECT_EQ(logged.find(route.password), std::string::npos);
+    }
     EXPECT_EQ(logged.find(tkcipher::encrypt(route.password)), std::string::npos);
   }
 }
