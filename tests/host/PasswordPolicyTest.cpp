@@ -6,8 +6,6 @@
 // decipher to. A network share and its volumes stay in step.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,8 +17,8 @@
 
 namespace {
 
+using installtest::credentials;
 using installtest::handleOf;
-using installtest::recordNamed;
 using tktest::le32;
 using Record = std::vector<tkwire::Item>;
 
@@ -35,24 +33,6 @@ std::string tooLong(std::size_t longest) {
 
 class HostPasswordPolicy : public installtest::InstallationFixture {
  protected:
-  // `send` on a connection of its own that holds the configuration lock.
-  void underLock(const std::function<void(int fd)>& send) {
-    const int fd = connect();
-    ASSERT_GE(fd, 0);
-    ASSERT_TRUE(hosttest::takeLock(fd));
-    send(fd);
-    EXPECT_TRUE(hosttest::releaseLock(fd, 90));
-    ::close(fd);
-  }
-  uint64_t libraryHandle(int fd, const std::string& name, int64_t sequence) {
-    return handleOf(recordNamed(listing(fd, "onMsgGetMMLibraries", sequence), 2049, name));
-  }
-  uint64_t mountPathHandle(int fd, uint64_t library, uint32_t id, int64_t sequence) {
-    for (const Record& record : onObject(fd, "onMsgGetMMMountPaths", library, "", sequence))
-      for (const tkwire::Item& item : record)
-        if (item.tag == tktag::kMountPath && item.bytes.size() >= 4 && item.u32() == id) return handleOf(record);
-    return 0;
-  }
   // The volumes (handle, path) of every disk device, device by device.
   struct Volume {
     uint64_t device = 0;
@@ -92,16 +72,6 @@ class HostPasswordPolicy : public installtest::InstallationFixture {
     tkwire::appendElement(s, tktag::kMediaAgent, le32(1) + agent);
     tkwire::appendElement(s, tktag::kPath, path);
     tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt("share-user"));
-    tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt(password));
-    tkwire::appendU32(s, 2052, 0);
-    return s;
-  }
-  // A credentials change (operation 3) of the object `handle`.
-  static std::string credentials(uint64_t handle, const std::string& user, const std::string& password) {
-    std::string s;
-    tkwire::appendU32(s, 4001, 3);
-    tkwire::appendU64(s, 11003, handle);
-    tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt(user));
     tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt(password));
     tkwire::appendU32(s, 2052, 0);
     return s;

@@ -18,6 +18,7 @@
 
 namespace {
 
+using installtest::credentials;
 using installtest::handleOf;
 using installtest::recordNamed;
 using tktest::le32;
@@ -27,16 +28,6 @@ const std::vector<ctltest::Message> kAdded{ctltest::operationResponse(1, 1, "Suc
 const std::vector<ctltest::Message> kChanged{ctltest::operationResponse(3, 1, "Success")};
 constexpr const char* kProxyUser = "share-user!!proxy-user@proxy.example.net";
 
-// A change (operation 3) of the object `handle`'s user name and password.
-std::string credentials(uint64_t handle, const std::string& user, const std::string& password) {
-  std::string s;
-  tkwire::appendU32(s, 4001, 3);
-  tkwire::appendU64(s, 11003, handle);
-  tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt(user));
-  tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt(password));
-  tkwire::appendU32(s, 2052, 0);
-  return s;
-}
 
 // A network share of ma1 at `path` (disk volume operation 1), its password
 // in element `passwordTag`.
@@ -54,17 +45,6 @@ std::string networkShare(const std::string& path, const std::string& user, uint3
 
 class HostPasswordForm : public installtest::InstallationFixture {
  protected:
-  uint64_t libraryHandle(int fd, const std::string& name, int64_t sequence) {
-    return handleOf(recordNamed(listing(fd, "onMsgGetMMLibraries", sequence), 2049, name));
-  }
-  // The handle of mount path `id` of the library, as its listing shows it.
-  uint64_t mountPathHandle(int fd, uint64_t library, uint32_t id, int64_t sequence) {
-    for (const Record& record : onObject(fd, "onMsgGetMMMountPaths", library, "", sequence)) {
-      for (const tkwire::Item& item : record)
-        if (item.tag == tktag::kMountPath && item.bytes.size() >= 4 && item.u32() == id) return handleOf(record);
-    }
-    return 0;
-  }
   // The handle of the first volume of the first disk device listed.
   uint64_t firstVolumeHandle(int fd, int64_t sequence) {
     for (const Record& device : listing(fd, "onMsgGetDiskDevices", sequence)) {
@@ -101,15 +81,6 @@ class HostPasswordForm : public installtest::InstallationFixture {
   std::string auditRows() {
     return m_db.text("SELECT group_concat(t, '|') FROM (SELECT \"text\" AS t FROM \"AuditTrailArgument\" UNION ALL "
                      "SELECT \"value1\" || ',' || \"value2\" FROM \"AuditTrailParam\")");
-  }
-  // `send` on a connection of its own that holds the configuration lock.
-  void underLock(const std::function<void(int fd)>& send) {
-    const int fd = connect();
-    ASSERT_GE(fd, 0);
-    ASSERT_TRUE(hosttest::takeLock(fd));
-    send(fd);
-    EXPECT_TRUE(hosttest::releaseLock(fd, 90));
-    ::close(fd);
   }
   // Where a secret must never appear.
   std::string everythingLogged() { return host().log() + "\n" + debugLog() + "\n" + auditRows(); }
