@@ -154,6 +154,14 @@ TEST_F(HostPasswordPolicy, APasswordTooLongForItsColumnIsRefusedWithOneTextOnEve
          });
        },
        "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"UserName\" = 'long-volume-user'"},
+      {"an NDMP server", kColumnLongest,
+       [&](const std::string& password, const std::string& text) {
+         const installtest::ConsoleRun run =
+             console({"onMsgSetMMNDMPServer", "4106=2", "4001=1", "11058=filer2", "11062=enc:long-root",
+                      "11063=enc:" + password, "11064=6", "11066=10000", "11065=9.1P2", "2052=0"});
+         EXPECT_NE(run.out.find("(failure) \"" + text + "\""), std::string::npos) << run.out;
+       },
+       "SELECT COUNT(*) FROM \"MMNDMPHostInfo\" WHERE \"login\" = 'long-root'"},
   };
   for (const Route& route : routes) {
     SCOPED_TRACE(route.name);
