@@ -22,6 +22,7 @@ using agenttest::Handler;
 struct Demo {
   unsigned long long device = 0, volume = 0, library = 0;
   unsigned long long share = 0;  // a network share's device, when the case made one
+  ZQMACDiskDevice* shareObject = nullptr;
   int deviceId = 0;
   std::string agent, otherAgent;
   ZQMACDiskVolume* volumeObject = nullptr;
@@ -56,13 +57,18 @@ class DiskFaultSweep : public ::testing::Test {
     m_demo.volumeObject = volume;
     m_demo.library = config->GetHandle(config->GetMagLibList().GetFirstNode());
     m_demo.share = 0;
+    m_demo.shareObject = nullptr;
     ZQMACLinkedList<ZQMACDiskDevice> devices = config->GetDiskDeviceList();
     for (ZQMACDiskDevice* d = devices.GetFirstNode(); d != nullptr; d = devices.GetNextNode())
-      if (d->IsRemoveFileHost()) m_demo.share = config->GetHandle(d);
+      if (d->IsRemoveFileHost()) {
+        m_demo.share = config->GetHandle(d);
+        m_demo.shareObject = d;
+      }
     m_demo.agent = volume->GetMediaAgent()->GetName();
-    for (ZQMACMediaAgent* a = config->GetMediaAgentList().GetFirstNode(); a != nullptr;
-         a = config->GetMediaAgentList().GetNextNode())
-      if (a->GetName() != m_demo.agent) m_demo.otherAgent = a->GetName();
+    ZQMACLinkedList<ZQMACMediaAgent> agents = config->GetMediaAgentList();
+    for (ZQMACMediaAgent* a = agents.GetFirstNode(); a != nullptr; a = agents.GetNextNode())
+      if (a->GetName() != m_demo.agent && m_demo.otherAgent.empty()) m_demo.otherAgent = a->GetName();
+    ASSERT_FALSE(m_demo.otherAgent.empty());
     m_a.replies();
   }
 
@@ -104,6 +110,9 @@ class DiskFaultSweep : public ::testing::Test {
     plan.setup = [&] {
       if (share) makeShare();
       freshSession();
+      if (share) {
+        EXPECT_NE(m_demo.shareObject, nullptr);
+      }
       devicesBefore = m_db.scalar("SELECT COUNT(*) FROM MMDevice");
       otherSettingsBefore = m_db.scalar(otherSettings);
     };
@@ -121,6 +130,14 @@ class DiskFaultSweep : public ::testing::Test {
                                         "IN (SELECT DeviceId FROM MMDevice) OR (S.Name <> 'GuidType' AND NOT EXISTS "
                                         "(SELECT 1 FROM MMDeviceController C WHERE C.DeviceId = S.ObjectId)))") != 0)
         return "a device setting without its device, or remote-host settings without the volume";
+      // The session shows the share where the database has it.
+      if (share && m_demo.shareObject != nullptr) {
+        const std::string stored =
+            m_db.text("SELECT Value FROM MMObjectSetting WHERE Kind = 8 AND Name = 'RemoteHostVolume'");
+        if (m_demo.shareObject->GetRemoteHostVolume() != stored)
+          return "the session's share is at " + m_demo.shareObject->GetRemoteHostVolume() + ", the stored one at " +
+                 stored;
+      }
       const tkwire::Reply* reply = nullptr;
       for (const tkwire::Reply& r : replies)
         if (replyId != 0 && r.messageId == replyId) reply = &r;
