@@ -10,19 +10,8 @@ namespace {
 
 using Info = EVGui::StorageLibraryInfo;
 
-constexpr int kEncryptSize = 2048;
 constexpr const char* kTextUserNameTooLong =
     "The user name and the encrypted proxy password together are longer than 2047 bytes.";
-constexpr const char* kTextPasswordTooLong = "The encrypted password is longer than 1023 bytes.";
-constexpr const char* kTextPlainPasswordTooLong = "The password is longer than 1023 bytes.";
-constexpr const char* kTextNotEncrypted = "A password of the request could not be encrypted.";
-
-// The service's output limit stays: a longer form is refused as before.
-bool encrypted(const std::string& plain, std::string& out) {
-  if (tkpassword::storedForm(plain, out) && out.size() < kEncryptSize) return true;
-  tkpassword::wipe(out);
-  return false;
-}
 
 std::string plainPassword(const CNMessageBase& info, const tkxml::FieldDef& field) {
   std::string plain;
@@ -36,35 +25,34 @@ bool userNameWithProxy(const CNMessageBase& info, std::string& out, std::string&
   std::string name = info.getstring(Info::kUserName.ordinal, Info::kUserName.tag, Info::kClassHash,
                                     Info::kUserName.hash);
   out = MyUTF8Text(name);
-  const std::string proxy = plainPassword(info, Info::kProxyPassword);
+  std::string proxy = plainPassword(info, Info::kProxyPassword);
   std::string proxyEncrypted;
-  if (!proxy.empty() && !encrypted(proxy, proxyEncrypted)) {
-    error = kTextNotEncrypted;
-    return false;
-  }
+  const bool made =
+      tkpassword::storedFormFor(proxy, kCredentialUserNameLimit, proxyEncrypted, error);
+  tkpassword::wipe(proxy);
+  if (!made) return false;
   if (out.size() + proxyEncrypted.size() > kCredentialUserNameLimit) {
+    tkpassword::wipe(proxyEncrypted);
     error = kTextUserNameTooLong;
     return false;
   }
   out += proxyEncrypted;
+  tkpassword::wipe(proxyEncrypted);
   return true;
 }
 
 bool preparedPassword(const CNMessageBase& info, bool plain, std::string& out, std::string& error) {
-  const std::string text = plainPassword(info, Info::kPassword);
-  if (plain) {
-    out = text;
-  } else if (!encrypted(text, out)) {
-    out.clear();
-    error = kTextNotEncrypted;
-    return false;
-  }
-  if (out.size() > kCredentialPasswordLimit) {
-    out.clear();
-    error = plain ? kTextPlainPasswordTooLong : kTextPasswordTooLong;
-    return false;
-  }
-  return true;
+  std::string text = plainPassword(info, Info::kPassword);
+  tkpassword::wipe(out);
+  // The plain password goes to the library set-up, which stores it in a
+  // password column; the stored form goes into the request's own buffer.
+  // Either way the one policy says whether it fits, and an empty password
+  // stays empty.
+  const bool fits = plain ? tkpassword::storedFormFor(text, tkpassword::kPasswordColumnWidth, out, error)
+                          : tkpassword::storedFormFor(text, kCredentialPasswordLimit, out, error);
+  if (fits && plain) out = text;
+  tkpassword::wipe(text);
+  return fits;
 }
 
 }  // namespace tkezconfig

@@ -3,7 +3,8 @@
 // appended (no separator), and the password plain or encrypted. Shared by
 // the XML requests that configure folders on media agents, so that all of
 // them refuse alike: a text that does not fit its buffer is refused, never
-// cut (a cut credential would be stored and fail later, far from its cause).
+// cut (a cut credential would be stored and fail later, far from its cause),
+// with the one password policy's text.
 //
 //   std::string userName, error;
 //   if (!tkezconfig::userNameWithProxy(info, userName, error)) { ... answer -1 with `error` ... }
@@ -26,9 +27,11 @@ inline constexpr std::size_t kCredentialPasswordLimit = 1023;
 // `error`, when the proxy password does not encrypt or the whole is longer
 // than kCredentialUserNameLimit.
 bool userNameWithProxy(const CNMessageBase& info, std::string& out, std::string& error);
-// The password (tag 32), plain or encrypted. False, with the reason in
-// `error` (and `out` empty), when it does not encrypt or is longer than
-// kCredentialPasswordLimit.
+// The password (tag 32), plain or in its stored form (empty for none), by
+// the one password policy (platform/security/StoredPassword.h): the stored
+// form must fit kCredentialPasswordLimit bytes, a plain password's stored
+// form a password column. False, with the policy's text in `error` (and
+// `out` empty), when it does not.
 bool preparedPassword(const CNMessageBase& info, bool plain, std::string& out, std::string& error);
 
 }  // namespace tkezconfig

@@ -54,13 +54,13 @@ bool decryptPassword(EvExternal& services, MessageInfo* request, const char* val
 }
 
 bool decryptPasswordForStorage(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
-                               const char* tag, std::string& out, const char* failureText) {
+                               const char* tag, std::string& out, std::string& refusal, const char* failureText) {
   wipe(out);
+  refusal.clear();
   std::string plain;
   bool stored = decryptPassword(services, request, value, length, tag, plain, failureText);
-  // An empty password stays empty: the routes take it as none given.
-  if (stored && !plain.empty() && !tkpassword::storedForm(plain, out)) {
-    EvDebug::Error(tag, "%s", "the password could not be encrypted for storage");
+  if (stored && !tkpassword::storedFormFor(plain, tkpassword::kPasswordColumnWidth, out, refusal)) {
+    EvDebug::Error(tag, "the password was refused for storage: %s", refusal.c_str());
     stored = false;
   }
   wipe(plain);

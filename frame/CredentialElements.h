@@ -26,12 +26,14 @@ bool decryptUserName(EvExternal& services, MessageInfo* request, const char* val
 // what the log says when it cannot be decrypted.
 bool decryptPassword(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
                      const char* tag, std::string& out, const char* failureText = "failed to decrypt the password");
-// The same password in the form the database keeps passwords in
-// (platform/security/StoredPassword.h), for the routes that store it; false
-// (out empty) when it cannot be decrypted or put in that form, each logged.
-// An empty password stays empty.
+// The same password in the form the database keeps passwords in, made by
+// the one policy (tkpassword::storedFormFor, for a password column), for
+// the routes that store it. An empty password stays empty. False, with
+// `out` empty, when it cannot be decrypted (logged; `refusal` empty: the
+// element counts as absent) or when the policy refuses it (`refusal` holds
+// the text to answer: the record must be refused, not stored without it).
 bool decryptPasswordForStorage(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
-                               const char* tag, std::string& out,
+                               const char* tag, std::string& out, std::string& refusal,
                                const char* failureText = "failed to decrypt the password");
 // Zeroes the secret's bytes and empties it.
 void wipe(std::string& secret);

@@ -66,9 +66,6 @@ constexpr uint32_t kElementShareVolume = tktag::kDiskDevice;   // [u32][text]
 constexpr uint32_t kElementFurtherVolume = tktag::kMountPoint;
 constexpr uint32_t kElementAccessType = tktag::kDeviceAccessType;
 
-// The longest stored password the mount path takes; a longer one is left
-// out.
-constexpr std::size_t kMaxPassword = 2048;
 // The path that asks for a device named after itself ("MF_" + name).
 constexpr const char* kDiskFolder = "ZQDiskFolder";
 constexpr int kNetworkShareKind = 1;
@@ -167,6 +164,7 @@ class MountPathRequest : public tkmm::SetRecordHandler {
 
   SetOutcome apply(const tkmm::SetRecord& record) override {
     ZQMACBase::SetLocale(locale());
+    if (!m_refusal.empty()) return SetOutcome::failure(m_refusal);
     return record.operation == kOpAdd ? add(record) : modify(record);
   }
 
@@ -183,12 +181,12 @@ class MountPathRequest : public tkmm::SetRecordHandler {
   std::string addVolume(ShareGuard& share, ZQMACMediaAgent* agent, const std::string& volume, bool credentials,
                         const int* accessType);
   // The password that goes with the user name, when there is one to go.
-  bool passwordGoes() const { return m_hasUserName && m_hasPassword && m_password.size() <= kMaxPassword; }
+  bool passwordGoes() const { return m_hasUserName && m_hasPassword; }
   void takeUserName(const char* value, unsigned int length) {
     m_hasUserName = tkmm::decryptUserName(m_services, m_request, value, length, kTag, m_userName);
   }
   void takePassword(const char* value, unsigned int length) {
-    m_hasPassword = tkmm::decryptPasswordForStorage(m_services, m_request, value, length, kTag, m_password);
+    m_hasPassword = tkmm::decryptPasswordForStorage(m_services, m_request, value, length, kTag, m_password, m_refusal);
   }
   void announce() const {
     tkmm::sendRefreshNotice(static_cast<int>(m_libraryId), ZqEntities::ENTITY_MOUNT_PATH, m_request->autoRefreshGuiId);
@@ -203,6 +201,9 @@ class MountPathRequest : public tkmm::SetRecordHandler {
   std::string m_userName;
   bool m_hasPassword = false;
   std::string m_password;
+  // Why the password cannot be stored (too long for its column); the
+  // record is refused with it.
+  std::string m_refusal;
   Value<uint32_t> m_type;
   Value<uint32_t> m_deviceId;
   Value<std::string> m_agentName;

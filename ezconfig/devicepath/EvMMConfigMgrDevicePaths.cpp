@@ -376,11 +376,10 @@ bool carryProxyPassword(Work& w, const Entry& e, const Stored& stored, std::stri
     return true;
   }
   std::string encrypted;
-  if (!tkpassword::storedForm(e.proxyPassword, encrypted) || encrypted.size() > kMaxPassword) {
-    tkpassword::wipe(encrypted);
-    EvDebug::Error(kTag, "The proxy password of media agent [%u] could not be encrypted.", r.clientId);
-    w.fail(-1, "The proxy password of the device path of " + agentText(r) + " could not be encrypted within " +
-                   std::to_string(kMaxPassword) + " bytes.");
+  std::string refusal;
+  if (!tkpassword::storedFormFor(e.proxyPassword, kMaxPassword, encrypted, refusal)) {
+    EvDebug::Error(kTag, "The proxy password of media agent [%u] was refused: %s", r.clientId, refusal.c_str());
+    w.fail(-1, refusal);
     return false;
   }
   userName += ":";
@@ -517,13 +516,13 @@ bool checkEntry(Work& w, const CNMessageBase& source) {
   // Step 11: the password, encrypted; else the stored one.
   if (!e.password.empty()) {
     std::string encrypted;
-    const bool fits = tkpassword::storedForm(e.password, encrypted) && encrypted.size() < sizeof r.password;
+    std::string refusal;
+    const bool fits = tkpassword::storedFormFor(e.password, kMaxPassword, encrypted, refusal);
     if (fits) std::memcpy(r.password, encrypted.c_str(), encrypted.size() + 1);
     tkpassword::wipe(encrypted);
     if (!fits) {
-      EvDebug::Error(kTag, "The password of media agent [%u] could not be encrypted.", r.clientId);
-      w.fail(-1, "The password of the device path of " + agentText(r) + " could not be encrypted within " +
-                     std::to_string(kMaxPassword) + " bytes.");
+      EvDebug::Error(kTag, "The password of media agent [%u] was refused: %s", r.clientId, refusal.c_str());
+      w.fail(-1, refusal);
       return false;
     }
   } else if (e.operation == kOperationAdd || e.operation == kOperationChange) {

@@ -151,10 +151,15 @@ bool readWanted(WizardFrame& frame, Request& request, Wanted& w) {
   if (encrypted.empty()) return true;
   w.passwordCame = true;
   EvExternal services(0);
-  // Going on with a password that did not decrypt would store a wrong one
-  // and answer success.
+  // Going on with a password that did not decrypt, or that its column
+  // cannot hold, would store a wrong one (or none) and answer success.
+  std::string refusal;
   if (!tkmm::decryptPasswordForStorage(services, frame.request(), encrypted.c_str(),
-                                       static_cast<unsigned int>(encrypted.size()), kTag, w.password)) {
+                                       static_cast<unsigned int>(encrypted.size()), kTag, w.password, refusal)) {
+    if (!refusal.empty()) {
+      frame.fail(refusal);
+      return false;
+    }
     EvDebug::Error(kTag, "%s", "failed to decrypt user password");
     frame.failWith(kTextXmlUnreadable);
     return false;

@@ -34,6 +34,7 @@
 #include "platform/clock/Clock.h"
 #include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/security/StoredPassword.h"
 #include "platform/mmdb/MMDeviceControllerDB.h"
 #include "platform/mmdb/MMDeviceDB.h"
 #include "platform/mmdb/MMMiscDB.h"
@@ -293,17 +294,28 @@ int findDevicePath(StorageLibraryRequest& w, MMDeviceController& table) {
   return read;
 }
 
+// The stored passwords a lookup by credentials matches: the request's
+// stored form; for no password also the cipher's form of nothing, which
+// older builds stored for an empty password.
+std::string emptyForm() {
+  std::string form;
+  tkpassword::storedForm("", form);
+  return form;
+}
+
 // The where clause of a shared-device lookup by credentials and folder
 // (`client` 0: any media agent).
 void whereByAccess(MMDeviceController& table, const StorageLibraryRequest& w, const AddWork& a, int client) {
+  const std::string other = w.password.empty() ? emptyForm() : w.password;
   if (client > 0) {
-    table.setWhere("ClientId = %d and UserName = '%s' and UserPassword = '%s' and Folder = '%s' and  DeviceId in "
-                   "(select DeviceId from MMDevice where DeviceTypeId = %d)",
-                   client, w.userName.c_str(), w.password.c_str(), w.mountPathName.c_str(), a.deviceType);
+    table.setWhere("ClientId = %d and UserName = '%s' and UserPassword in ('%s', '%s') and Folder = '%s' and  "
+                   "DeviceId in (select DeviceId from MMDevice where DeviceTypeId = %d)",
+                   client, w.userName.c_str(), w.password.c_str(), other.c_str(), w.mountPathName.c_str(),
+                   a.deviceType);
   } else {
-    table.setWhere("UserName = '%s' and UserPassword = '%s' and Folder = '%s' and  DeviceId in (select DeviceId "
-                   "from MMDevice where DeviceTypeId = %d)",
-                   w.userName.c_str(), w.password.c_str(), w.mountPathName.c_str(), a.deviceType);
+    table.setWhere("UserName = '%s' and UserPassword in ('%s', '%s') and Folder = '%s' and  DeviceId in (select "
+                   "DeviceId from MMDevice where DeviceTypeId = %d)",
+                   w.userName.c_str(), w.password.c_str(), other.c_str(), w.mountPathName.c_str(), a.deviceType);
   }
 }
 

@@ -71,6 +71,9 @@ struct CloudRequest {
   ElementValue<std::string> userName;
   ElementValue<std::string> password;
   ElementValue<std::string> proxyPassword;
+  // Why a password of the request cannot be taken (too long for its
+  // column): the records are refused with it rather than verified without.
+  std::string refusal;
 
   CloudRequest() = default;
   CloudRequest(const CloudRequest&) = delete;
@@ -223,16 +226,17 @@ bool EvMMConfigMgr::onMsgCloudOperation(MessageInfo* request) {
         r.userName.has = tkmm::decryptUserName(services, request, v, length, kTag, r.userName.value);
         break;
       case kElementPassword:
-        r.password.has = tkmm::decryptPasswordForStorage(services, request, v, length, kTag, r.password.value);
+        r.password.has =
+            tkmm::decryptPasswordForStorage(services, request, v, length, kTag, r.password.value, r.refusal);
         break;
       case kElementProxyPassword:
         r.proxyPassword.has = tkmm::decryptPasswordForStorage(services, request, v, length, kTag,
-                                                              r.proxyPassword.value,
+                                                              r.proxyPassword.value, r.refusal,
                                                               "failed to decrypt the proxy password");
         break;
       case tkmm::kElementEndOfRecord: {
-        std::string recordError;
-        if (!verifyRecord(holderConfig, r, out, recordError)) {
+        std::string recordError = r.refusal;
+        if (!recordError.empty() || !verifyRecord(holderConfig, r, out, recordError)) {
           result = false;
           error = recordError;
         }

@@ -12,11 +12,15 @@
 //       11003 finds no volume, of every volume with a user name of the
 //       local device of 11148, with one audit record of the changes.
 //
-// A device reached through a remote file host keeps the path and the
-// credentials itself (its remote-host settings), its volumes do not. Its
-// user name carries an optional proxy part (RemoteHostUserName.h): a new
-// user name that names a proxy keeps the stored proxy password unless a new
-// one (2408) came.
+// A device reached through a remote file host (a network share) keeps the
+// path and the credentials itself (its remote-host settings), its volumes
+// do not: every volume of a share reaches the share's path. So a path sent
+// with operation 1 or 16 on a share is the share's new path, and every
+// volume of the share is moved to it with the new one, in one step; a
+// change that carries no path (credentials only) moves no volume. Its user
+// name carries an optional proxy part (RemoteHostUserName.h): a new user
+// name that names a proxy keeps the stored proxy password unless a new one
+// (2408) came.
 //
 // Elements keep their values for the whole request. The credentials arrive
 // encrypted and are decrypted when they arrive, the passwords (2402, 2408)
@@ -182,12 +186,12 @@ class VolumeRequest : public tkmm::SetRecordHandler {
         m_userName.has = tkmm::decryptUserName(m_services, m_request, value, length, kSetTag, m_userName.value);
         return true;
       case kElementPassword:
-        m_password.has =
-            tkmm::decryptPasswordForStorage(m_services, m_request, value, length, kSetTag, m_password.value);
+        m_password.has = tkmm::decryptPasswordForStorage(m_services, m_request, value, length, kSetTag,
+                                                         m_password.value, m_refusal);
         return true;
       case kElementProxyPassword:
         m_proxyPassword.has = tkmm::decryptPasswordForStorage(m_services, m_request, value, length, kSetTag,
-                                                              m_proxyPassword.value,
+                                                              m_proxyPassword.value, m_proxyRefusal,
                                                               "failed to decrypt the proxy password");
         return true;
       default: return false;
@@ -196,6 +200,10 @@ class VolumeRequest : public tkmm::SetRecordHandler {
 
   SetOutcome apply(const tkmm::SetRecord& record) override {
     ZQMACBase::SetLocale(EvReturnData::returnLocaleId(m_request->sequenceNumber));
+    // A password that cannot be stored refuses the record: storing the
+    // rest without it would answer success for credentials never kept.
+    if (!m_refusal.empty()) return SetOutcome::failure(m_refusal);
+    if (!m_proxyRefusal.empty()) return SetOutcome::failure(m_proxyRefusal);
     if (record.operation == kOpModify) {
       if (ZQMACDiskVolume* volume = record.object<ZQMACDiskVolume>()) return changeVolume(*volume);
       return changeAllVolumes(record.config);
@@ -252,6 +260,15 @@ class VolumeRequest : public tkmm::SetRecordHandler {
     }
     const bool remote = device->IsRemoveFileHost();
     ZQMACDiskVolume* first = device->GetVolumeList().GetFirstNode();
+    // A share's path and user name are the device's: a volume that is not
+    // made leaves them as they were.
+    const std::string remotePath = device->GetRemoteHostVolume();
+    const std::string remoteUserName = device->GetRemoteHostUserName();
+    auto putBackShare = [&]() {
+      if (!remote) return;
+      if (device->GetRemoteHostVolume() != remotePath) device->SetRemoteHostVolume(remotePath);
+      if (device->GetRemoteHostUserName() != remoteUserName) device->SetRemoteHostUserName(remoteUserName);
+    };
 
     LooseVolume volume(std::make_unique<ZQMACDiskVolume>(nullptr));
     if (remote && first != nullptr) {
@@ -295,6 +312,7 @@ class VolumeRequest : public tkmm::SetRecordHandler {
         MMS2BaseError::getErrorStringForCode(controllers.getErrorCode(), text, sizeof text, m_request->localeId());
         EvDebug::Error(kSetTag, "%s", text);
         wipe(keptPassword);
+        putBackShare();
         return SetOutcome::failure(text);
       }
       volume->SetUserName(std::string(row.UserName, strnlen(row.UserName, sizeof row.UserName)));
@@ -308,6 +326,7 @@ class VolumeRequest : public tkmm::SetRecordHandler {
     if (!volume->Configure(0)) {
       const SetOutcome refused = SetOutcome::lastError(*volume.get());
       wipe(keptPassword);
+      putBackShare();
       return refused;
     }
     ZQMACDiskVolume* owned = volume.get();
@@ -483,6 +502,7 @@ class VolumeRequest : public tkmm::SetRecordHandler {
   tkmm::ElementValue<std::string> m_userName;
   tkmm::ElementValue<std::string> m_password;
   tkmm::ElementValue<std::string> m_proxyPassword;
+  std::string m_refusal, m_proxyRefusal;
 };
 
 }  // namespace

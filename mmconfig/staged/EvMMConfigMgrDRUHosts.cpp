@@ -66,10 +66,13 @@ class DRUHostSet : public tkmm::StagedObjectSet {
         return true;
       case kItemPassword: {
         std::string password;
-        if (tkmm::decryptPasswordForStorage(m_services, &m_request, value, length, kSetTag, password)) {
+        std::string refusal;
+        if (tkmm::decryptPasswordForStorage(m_services, &m_request, value, length, kSetTag, password, refusal)) {
           tkmm::wipe(m_password);
           m_password = password;
           staging().SetUserPassword(password);
+        } else if (!refusal.empty()) {
+          refuseValue(refusal);
         }
         tkmm::wipe(password);
         return true;

@@ -77,8 +77,12 @@ constexpr unsigned long kTextNoTransaction = 0x230000B7;  // %1 code, %2 text
 constexpr std::size_t kTextSize = 1024;
 
 // A password as it arrives (encrypted for the connection) in the form it
-// is stored in; false when it cannot be read.
-bool storedPassword(MessageInfo& request, const char* value, unsigned int length, std::string& stored) {
+// is stored in, by the one password policy for the row's field; false when
+// it cannot be read, or (the reason in `refusal`) when the policy refuses
+// it.
+bool storedPassword(MessageInfo& request, const char* value, unsigned int length, std::string& stored,
+                    std::string& refusal) {
+  refusal.clear();
   EvExternal external(0);
   std::vector<char> plain(kDecryptBufferSize, '\0');
   int size = kDecryptBufferSize;
@@ -88,7 +92,7 @@ bool storedPassword(MessageInfo& request, const char* value, unsigned int length
     return false;
   std::string text(plain.data(), strnlen(plain.data(), plain.size()));
   std::fill(plain.begin(), plain.end(), '\0');
-  const bool made = tkpassword::storedForm(text, stored);
+  const bool made = tkpassword::storedFormFor(text, kPasswordMax, stored, refusal);
   tkpassword::wipe(text);
   return made;
 }
@@ -137,18 +141,22 @@ bool NdmpServerRequest::takeElement(tksanvol::StreamContext& context, unsigned i
       return true;
     }
     case kElementPassword:
-      f.hasPassword = storedPassword(context.request(), value, length, f.password);
+      f.hasPassword = storedPassword(context.request(), value, length, f.password, f.passwordRefusal);
       if (!f.hasPassword) {
         f.password.clear();
-        EvDebug::Error(kTag, "%s", "failed to decrypt er password");
+        EvDebug::Error(kTag, "%s", f.passwordRefusal.empty() ? "failed to decrypt er password" : f.passwordRefusal.c_str());
       }
       return true;
-    case kElementCurrentPassword:
-      if (!storedPassword(context.request(), value, length, f.currentPassword)) {
+    case kElementCurrentPassword: {
+      // The current password is only compared: one too long to be stored
+      // cannot be the stored one.
+      std::string refusal;
+      if (!storedPassword(context.request(), value, length, f.currentPassword, refusal)) {
         f.currentPassword.clear();
-        EvDebug::Error(kTag, "%s", "failed to decrypt er password");
+        EvDebug::Error(kTag, "%s", refusal.empty() ? "failed to decrypt er password" : refusal.c_str());
       }
       return true;
+    }
     case kElementOsType:
       f.osType = tksanvol::readU32(value, length);
       f.hasOsType = true;
@@ -204,6 +212,14 @@ tksanvol::RecordOutcome NdmpServerRequest::failWith(tksanvol::StreamContext& con
   event.evPrintf(messageId, text, sizeof text, 0);
   EvDebug::Error(kTag, "%s", text);
   EvNASConfigMgr::sendOperationResponse(request.sequenceNumber, request.socket, context.operation, status, text, 0);
+  return Outcome::Failed;
+}
+
+tksanvol::RecordOutcome NdmpServerRequest::failText(tksanvol::StreamContext& context, const std::string& text) {
+  MessageInfo& request = context.request();
+  EvDebug::Error(kTag, "%s", text.c_str());
+  EvNASConfigMgr::sendOperationResponse(request.sequenceNumber, request.socket, context.operation, kStatusFailure,
+                                        text.c_str(), 0);
   return Outcome::Failed;
 }
 
@@ -347,11 +363,6 @@ bool NdmpServerRequest::startTransaction(tksanvol::StreamContext& context, MMNDM
 bool NdmpServerRequest::credentialsFit() const {
   if (m_fields.hasLogin && m_fields.login.size() > kLoginMax) {
     EvDebug::Error(kTag, "The NDMP login of %zu characters is longer than %zu.", m_fields.login.size(), kLoginMax);
-    return false;
-  }
-  if (m_fields.hasPassword && m_fields.password.size() > kPasswordMax) {
-    EvDebug::Error(kTag, "The stored NDMP password of %zu characters is longer than %zu.", m_fields.password.size(),
-                   kPasswordMax);
     return false;
   }
   return true;

@@ -64,6 +64,8 @@ tksanvol::RecordOutcome NdmpServerRequest::add(tksanvol::StreamContext& context)
   const uint32_t port = f.port == 0 ? kDefaultPort : f.port;
   EvDebug::Debug(kTag, "ADDING NDMP Entry: Host[%s,%s] %s", mark(f.hasHost), f.host.c_str(), settingsText().c_str());
 
+  // A password the row cannot hold is refused, never stored cut or empty.
+  if (!f.passwordRefusal.empty()) return failText(context, f.passwordRefusal);
   const bool complete = f.osType == kOsCentera
                             ? !f.hostString.empty()
                             : f.hasHost && f.hasPort && f.hasLogin && f.hasPassword && f.hasOsType && f.hasFirmware;
@@ -182,6 +184,7 @@ tksanvol::RecordOutcome NdmpServerRequest::update(tksanvol::StreamContext& conte
   EvDebug::Debug(kTag, "UPDATING NDMP Entry: Client[%d] Host[%s,%s] %s", f.clientId, mark(f.hasHost), f.host.c_str(),
                  settingsText().c_str());
   if (f.clientId == -1 && !f.hasHost) return fail(context, kTextMissingFields);
+  if (!f.passwordRefusal.empty()) return failText(context, f.passwordRefusal);
 
   ResolvedClient client;
   if (!resolveClient(true, true, client)) return fail(context, kTextTableFailed);

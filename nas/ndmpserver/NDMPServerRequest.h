@@ -55,6 +55,7 @@ struct NdmpServerFields {
   int32_t clientId = -1;
   std::string login;            // plain
   std::string password;         // stored (encrypted) form
+  std::string passwordRefusal;  // why the last password cannot be stored
   std::string currentPassword;  // stored form
   uint32_t osType = 0;
   uint32_t port = 0;
@@ -104,6 +105,8 @@ class NdmpServerRequest final : public tksanvol::StreamHandler {
   // The same with the arguments already pushed into `event`.
   Outcome failWith(tksanvol::StreamContext& context, EvEvent& event, unsigned long messageId,
                    unsigned long status = kStatusFailure);
+  // Answers the operation with `text` itself; returns Outcome::Failed.
+  Outcome failText(tksanvol::StreamContext& context, const std::string& text);
   Outcome succeed(tksanvol::StreamContext& context);
   // The client named by the client id, else by the host text (looked up
   // with `lookupFlag`); `retry` makes one more attempt by the host text
@@ -135,7 +138,8 @@ class NdmpServerRequest final : public tksanvol::StreamHandler {
   // Starts the change's transaction on the table; false (logged and
   // answered with the code and reason) when it cannot be started.
   bool startTransaction(tksanvol::StreamContext& context, MMNDMPHostInfoDB& table, DBtran& tran);
-  // Refuses a login or password that does not fit the row.
+  // Refuses a login that does not fit the row (a password is refused by
+  // the password policy as it arrives).
   bool credentialsFit() const;
   // The log text of the request's settings: "Login[received,root]
   // Password[received] OSType[none,0] Port[...] Firmware[...]" (passwords

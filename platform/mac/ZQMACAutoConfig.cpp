@@ -29,7 +29,6 @@ constexpr int kMountPathTypeDisk = 1;
 constexpr int kMountPathWriters = 10;
 // Widest library name the library row holds.
 constexpr std::size_t kLibraryNameWidth = 128;
-constexpr int kEncryptSize = 2048;
 
 struct SetUpState {
   std::mutex mutex;
@@ -80,15 +79,6 @@ int insertFolderDevice(tkdb::Session& s, const FolderDevice& d, int& deviceId, i
                 "\"DeviceControllerEnabled\", \"DeviceAccessible\", \"Folder\", \"UserName\", \"UserPassword\") "
                 "VALUES (?, ?, 1, 1, 1, ?, ?, ?)",
                 {d.agentId, deviceId, d.folder, d.userName, d.password}, volumeId);
-}
-
-bool storedPasswordForm(const std::string& plain, std::string& stored) {
-  stored.clear();
-  if (plain.empty()) return true;
-  // The form must fit the password column, as the service's buffer for it did.
-  if (tkpassword::storedForm(plain, stored) && stored.size() < static_cast<std::size_t>(kEncryptSize)) return true;
-  tkpassword::wipe(stored);
-  return false;
 }
 
 namespace {
@@ -189,8 +179,9 @@ bool ZQMACMediaConfig::AutoConfigLibrary(const std::string& mediaAgentName, std:
     parts.capacity = tkmac::setUpState().capacity;
     visible = tkmac::setUpState().visible;
   }
-  if (!tkmac::storedPasswordForm(password, parts.password)) {
-    SetLastError(tkmac::kErrorInvalidValue, "The password could not be encrypted.");
+  std::string passwordRefusal;
+  if (!tkpassword::storedFormFor(password, tkpassword::kPasswordColumnWidth, parts.password, passwordRefusal)) {
+    SetLastError(tkmac::kErrorInvalidValue, passwordRefusal);
     return false;
   }
   parts.agentName = mediaAgentName;

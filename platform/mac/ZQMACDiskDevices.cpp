@@ -109,8 +109,11 @@ bool ZQMACDiskDevice::UpdateRemoteHostInfo() {
     SetLastError(tkmac::kErrorInvalidValue, "The disk device is not reached through a remote file host.");
     return false;
   }
+  // Only a change of the path moves the volumes: one of the credentials
+  // alone leaves every volume where it is.
+  const bool pathChanged = IsMarkedChanged(&m_sRemoteHostVolume);
   MarkRemoteHostInfo();
-  if (!ZQMACGraph::StoreRemoteHostInfo(this)) return false;
+  if (!ZQMACGraph::StoreRemoteHostInfo(this, pathChanged)) return false;
   ClearLastError();
   return true;
 }

@@ -393,8 +393,12 @@ class ZQMACGraph {
   static void ShowLibraryParts(ZQMACLms* lms);
   // ---- network shares (ZQMACNetworkShare.cpp) ----
   // A device's marked remote-host settings stored (StoreChanges), with
-  // its volumes' paths made its remote path, in one step.
-  static bool StoreRemoteHostInfo(ZQMACDiskDevice* device);
+  // its volumes' paths made its remote path when `movePaths`, in one step.
+  static bool StoreRemoteHostInfo(ZQMACDiskDevice* device, bool movePaths);
+  // A new device's declared settings (its identification type) marked and
+  // written under `id`, joining the thread's open transaction; false with
+  // the reason as its last error.
+  static bool StoreNewDeviceSettings(ZQMACDiskDevice* device, int id);
   // Writes the configured states of objects (1 or 0) in one step; false,
   // with the reason as the last error of `errorTo`, when nothing was
   // written. Objects not stored are left out.

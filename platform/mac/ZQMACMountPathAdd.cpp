@@ -15,13 +15,14 @@
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
+#include "platform/security/StoredPassword.h"
 
 namespace {
 
 // Widths of the stored texts, in bytes.
 constexpr std::size_t kPathWidth = 4096;
 constexpr std::size_t kUserNameWidth = 1024;
-constexpr std::size_t kPasswordWidth = 2048;
+constexpr std::size_t kPasswordWidth = tkpassword::kPasswordColumnWidth;
 
 // Why the description cannot make a mount path; empty when it can.
 std::string descriptionProblem(const MountPathInfo& info, unsigned int libraryId) {
@@ -30,7 +31,9 @@ std::string descriptionProblem(const MountPathInfo& info, unsigned int libraryId
   if (info.path.empty()) return "No mount path was given.";
   if (info.path.size() > kPathWidth) return "The mount path is longer than 4096 bytes.";
   if (info.userName.size() > kUserNameWidth) return "The user name is longer than 1024 bytes.";
-  if (info.password.size() > kPasswordWidth) return "The password is longer than 2048 bytes.";
+  // The password comes in its stored form: one that does not fit its
+  // column is refused as every route refuses it.
+  if (info.password.size() > kPasswordWidth) return tkpassword::tooLongText(kPasswordWidth);
   if (info.path.find('\0') != std::string::npos || info.userName.find('\0') != std::string::npos ||
       info.password.find('\0') != std::string::npos)
     return "The mount path description holds a NUL character.";

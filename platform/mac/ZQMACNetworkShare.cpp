@@ -6,11 +6,14 @@
 // is stored before it becomes an object of the configuration, so a refusal
 // leaves neither a row nor an object; the caller keeps what was refused.
 //
-// A new device's identification type (a network share's) is kept among the
-// model's own settings of the device, written with its row and laid again
-// by every load. A volume of a device reached through a remote file host
-// shows the device's remote path: when that path changes, every volume of
-// the device takes it, in the same step.
+// A new device's declared settings (its identification type) are marked and
+// written through the declarations with its row, in one step joining the
+// request's transaction, and laid again by every load; a remote file host's
+// settings are written with its first volume. A volume of a device reached through a remote file
+// host reaches the device's remote path: a new volume is stored at it, and
+// when that path changes (a change that carries a path, or a new volume
+// made with one), every volume of the device takes it in the same step. A
+// change of the credentials alone moves no volume.
 //
 // Journal names: "AddDiskDevice" (the device's name, type) and "Configure"
 // (0 for a volume not saved yet, mode); a failure injected into one of them
@@ -94,13 +97,9 @@ bool ZQMACMediaConfig::AddDiskDevice(ZQMACDiskDevice* device) {
       SetLastError(storedFailure(access), access.lastErrorText());
       return false;
     }
-    if (device->GetGuidType() != 0) {
-      tkmac::ObjectSettingDB settings;
-      if (settings.store(static_cast<int>(MMStoredKind::Device), row.id,
-                         {{tkmac::setting::kGuidType, std::to_string(device->GetGuidType())}}) != 0) {
-        SetLastError(storedFailure(settings), settings.lastErrorText());
-        return false;
-      }
+    if (!ZQMACGraph::StoreNewDeviceSettings(device, row.id)) {
+      SetLastError(device->GetLastErrorCode(), device->GetLastError());
+      return false;
     }
     const int committed = tran.commitTran(0);
     if (committed != 0) {
@@ -139,9 +138,9 @@ bool ZQMACDiskVolume::Configure(unsigned int mode) {
     return false;
   }
   // A volume of a device reached through a remote file host reaches the
-  // device's remote path when it has none of its own.
-  const std::string path =
-      m_sVolume.empty() && device->IsRemoveFileHost() ? device->GetRemoteHostVolume() : m_sVolume;
+  // device's remote path (its own only while the device has none).
+  const bool remotePath = device->IsRemoveFileHost() && !device->GetRemoteHostVolume().empty();
+  const std::string path = remotePath ? device->GetRemoteHostVolume() : m_sVolume;
   // Data-server access (bits 16, 32, 128) reaches the device on no folder.
   if (path.empty() && (m_iDeviceAccessType & kDataServerAccessBits) == 0) {
     SetLastError(tkmac::kErrorInvalidValue, "The volume has no path.");
@@ -177,8 +176,11 @@ bool ZQMACDiskVolume::Configure(unsigned int mode) {
       return false;
     }
     if (remote) {
+      // The device's settings, and its other volumes moved to its path
+      // when that changed, with the new volume.
+      const bool pathChanged = device->IsMarkedChanged(&device->m_sRemoteHostVolume);
       device->MarkRemoteHostInfo();
-      if (!ZQMACGraph::StoreChanges(device)) {
+      if (!ZQMACGraph::StoreRemoteHostInfo(device, pathChanged)) {
         SetLastError(device->GetLastErrorCode(), device->GetLastError());
         return false;
       }
@@ -212,10 +214,23 @@ bool ZQMACDiskVolume::Configure(unsigned int mode) {
 
 // ---------------------------------------------------------------- re-reads and remote paths
 
-bool ZQMACGraph::StoreRemoteHostInfo(ZQMACDiskDevice* device) {
+bool ZQMACGraph::StoreNewDeviceSettings(ZQMACDiskDevice* device, int id) {
+  // The remote-host settings go with the device's first volume
+  // (Configure): a device whose volume was refused keeps none.
+  if (device->m_iGuidType != 0) device->MarkChanged(&device->m_iGuidType);
+  tkmac::MarkedValues marked;
+  if (!tkmac::collectMarked(*device, MMStoredKind::Device, true, marked)) return false;
+  if (marked.values.empty()) return true;
+  if (!WriteStored(device, MMStoredKind::Device, id, nullptr, MMMediaConfigDB::kKeepConfigured, {}, marked.values))
+    return false;
+  tkmac::forgetMarks(marked);
+  return true;
+}
+
+bool ZQMACGraph::StoreRemoteHostInfo(ZQMACDiskDevice* device, bool movePaths) {
   const std::string& path = device->m_sRemoteHostVolume;
   std::vector<ZQMACDiskVolume*> moved;
-  for (int i = 0; i < device->m_volumeList.GetListCount(); ++i) {
+  for (int i = 0; movePaths && i < device->m_volumeList.GetListCount(); ++i) {
     ZQMACDiskVolume* volume = device->m_volumeList[i];
     if (!path.empty() && volume->m_sVolume != path && volume->GetId() != 0xFFFFFFFFu) moved.push_back(volume);
   }

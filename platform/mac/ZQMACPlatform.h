@@ -225,14 +225,11 @@ struct FolderDevice {
   int deviceType = 1;
   std::string folder;
   std::string userName;
-  std::string password;  // in its stored form (storedPasswordForm)
+  std::string password;  // in its stored form (tkpassword::storedFormFor)
 };
 // Inserts the two rows in the session (joining its open transaction): the
 // new ids into `deviceId` and `volumeId`; the database's code.
 int insertFolderDevice(tkdb::Session& s, const FolderDevice& device, int& deviceId, int& volumeId);
-// A password as the device controllers and mount paths of the library
-// set-up keep it (encrypted; empty for none); false when it cannot be.
-bool storedPasswordForm(const std::string& plain, std::string& stored);
 
 inline constexpr unsigned int kErrorUnknownMediaAgent = 0x1F00000B;
 inline constexpr unsigned int kErrorNameInUse = 0x1F00000C;

@@ -315,8 +315,9 @@ void layText(StoredType type, void* address, const std::string& value) {
 }  // namespace
 
 bool encryptPassword(ZQMACBase& errorTo, const std::string& plain, std::string& encrypted) {
-  if (tkpassword::storedForm(plain, encrypted)) return true;
-  errorTo.SetLastError(kErrorInvalidValue, "The password could not be encrypted.");
+  std::string refusal;
+  if (tkpassword::storedFormFor(plain, tkpassword::kPasswordColumnWidth, encrypted, refusal)) return true;
+  errorTo.SetLastError(kErrorInvalidValue, refusal);
   return false;
 }
 

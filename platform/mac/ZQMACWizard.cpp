@@ -45,7 +45,9 @@ ZQMACMountPath* addWizardMountPath(ZQMACMagLib& library, MountPathInfo info) {
   made.deviceName = library.GetName() + " device";
   made.folder = info.path;
   made.userName = info.userName;
-  if (!storedPasswordForm(info.password, made.password)) return refuse("The password could not be encrypted.", 0);
+  // The description carries the password in its stored form already: the
+  // device keeps the same text as the mount path, never enciphered again.
+  made.password = info.password;
   DBtran tran(false);
   const int started = tran.startTran();
   if (started != 0) return refuse("The mount path could not be stored", started);

@@ -1,14 +1,16 @@
 // The stored form of passwords (see StoredPassword.h).
 //
 // Telling a clear password from a stored one by its text cannot be exact:
-// a clear password may itself be a letter and hex pairs. The test asks for
-// everything the stored form always has (the canonical text of the cipher,
-// which writes lower-case digits only) and for what every password a
-// console sends has (printable UTF-8), so a clear password passes only when
-// it is the version letter followed by lower-case hex pairs whose deciphered
-// bytes happen to be printable UTF-8, which no password a person chose is
-// likely to be; a stored one always passes, so nothing stored is ever
-// enciphered twice.
+// a clear password may itself be the version letter and hex pairs. The
+// test asks for everything the stored form always has and nothing more:
+// the canonical text of the cipher (the version letter, lower-case digits
+// only, two per byte) of bytes without a NUL, which no stored form holds.
+// It does not ask what the deciphered bytes look like: an older build
+// stored passwords of any bytes (Latin-1, a tab), and taking such a stored
+// form for a clear password would encipher it a second time and lose it.
+// So a clear password passes only when it is the version letter followed
+// by lower-case hex pairs none of which deciphers to a NUL, which no
+// password a person chose is likely to be; it then stays as it was.
 #include "platform/security/StoredPassword.h"
 
 #include <cstring>
@@ -19,36 +21,31 @@
 namespace tkpassword {
 namespace {
 
-// Bytes 0x00-0x1F and 0x7F: never part of a password a console sends.
-bool isControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
-
-// Well-formed UTF-8 without control characters.
-bool printableUtf8(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    std::size_t more = 0;
-    if (c < 0x80) {
-      if (isControl(c)) return false;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      more = 1;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      more = 2;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      more = 3;
-    } else {
-      return false;
-    }
-    if (more > 0 && i + more >= text.size()) return false;
-    for (std::size_t k = 1; k <= more; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += more + 1;
-  }
-  return true;
-}
+// The version letter and two digits per byte.
+std::size_t formLength(std::size_t plainLength) { return 1 + 2 * plainLength; }
 
 }  // namespace
+
+std::size_t longestFitting(std::size_t width) { return width == 0 ? 0 : (width - 1) / 2; }
+
+std::string tooLongText(std::size_t width) {
+  return "The password is too long to be stored: a password of at most " + std::to_string(longestFitting(width)) +
+         " bytes fits.";
+}
+
+bool storedFormFor(const std::string& plain, std::size_t width, std::string& stored, std::string& refusal) {
+  wipe(stored);
+  refusal.clear();
+  if (plain.empty()) return true;
+  if (formLength(plain.size()) > width) {
+    refusal = tooLongText(width);
+    return false;
+  }
+  if (storedForm(plain, stored) && stored.size() <= width) return true;
+  wipe(stored);
+  refusal = "The password could not be encrypted.";
+  return false;
+}
 
 bool storedForm(const std::string& plain, std::string& stored) {
   wipe(stored);
@@ -77,7 +74,7 @@ bool isStoredForm(const std::string& text) {
     if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
   }
   std::string plain;
-  const bool stored = plainForm(text, plain) && printableUtf8(plain);
+  const bool stored = plainForm(text, plain) && plain.find('\0') == std::string::npos;
   wipe(plain);
   return stored;
 }

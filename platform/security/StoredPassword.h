@@ -9,16 +9,44 @@
 // system's code or read its cipher, which is reversible by design (the
 // media agents need the password itself).
 //
-//   std::string stored;
-//   if (!tkpassword::storedForm(plain, stored)) { ... refuse: nothing to store ... }
+// Every route takes the stored form through one policy, storedFormFor:
+// an empty password stays empty (none), a password is enciphered once, from
+// its plain text, and a form that does not fit the column it goes to is
+// refused with one text that names the longest password that fits, never
+// cut and never stored empty in its place.
+//
+//   std::string stored, refusal;
+//   if (!tkpassword::storedFormFor(plain, tkpassword::kPasswordColumnWidth, stored, refusal)) {
+//     ... refuse with `refusal`: nothing to store ...
+//   }
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace tkpassword {
 
-// The stored form of `plain`; false (and `stored` empty) when the service
-// cannot make it.
+// The width of the password columns of the configuration tables (mount
+// paths, device controllers, DRU hosts, the model's settings), in bytes,
+// terminator not included.
+inline constexpr std::size_t kPasswordColumnWidth = 2048;
+
+// The longest password (in bytes) whose stored form fits `width` bytes.
+std::size_t longestFitting(std::size_t width);
+
+// The text a route refuses a password with when its stored form does not
+// fit `width` bytes.
+std::string tooLongText(std::size_t width);
+
+// The stored form of `plain` for a column `width` bytes wide: empty for an
+// empty password. False, with `stored` empty and the reason in `refusal`,
+// when the form does not fit (tooLongText) or cannot be made (a NUL byte,
+// the service failing). `plain` is the password itself: a stored form
+// passed here would be enciphered a second time.
+bool storedFormFor(const std::string& plain, std::size_t width, std::string& stored, std::string& refusal);
+
+// The stored form of `plain`, whatever its length; false (and `stored`
+// empty) when the service cannot make it. Routes go through storedFormFor.
 bool storedForm(const std::string& plain, std::string& stored);
 
 // The password of a stored form; false (and `plain` empty) when `stored`
@@ -27,9 +55,10 @@ bool plainForm(const std::string& stored, std::string& plain);
 
 // True when `text` reads as a stored form: exactly what storedForm makes
 // (the service's version letter and lower-case hex pairs, nothing else)
-// of a text without control characters that is valid UTF-8, as every
-// password a console can send is. Used only to tell the clear passwords
-// of older database files from stored ones; see StoredPassword.cpp.
+// of a password storedForm takes (one without a NUL byte). What the
+// password is made of is not asked: a stored form of Latin-1 bytes or a
+// tab is one all the same. Used only to tell the clear passwords of older
+// database files from stored ones; see StoredPassword.cpp.
 bool isStoredForm(const std::string& text);
 
 // Zeroes the secret's bytes and empties it.

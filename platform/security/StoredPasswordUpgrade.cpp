@@ -15,9 +15,12 @@
 // of the process gets as it opens (the engine's automatic extensions, so
 // that the connection's own code needs no change):
 //   tk_clear_password(text)   1 when the text is a password to convert: not
-//                             empty, not in the stored form, and with a
+//                             empty, not in the stored form (isStoredForm:
+//                             a stored form is never enciphered again,
+//                             whatever bytes it deciphers to), and with a
 //                             stored form that fits the column
-//   tk_stored_password(text)  its stored form
+//   tk_stored_password(text)  its stored form, made by the routes' policy
+//                             (storedFormFor)
 // A clear password whose stored form would not fit is left as it is, and
 // logged with its length only.
 //
@@ -37,8 +40,6 @@
 namespace {
 
 constexpr const char* kTag = "tkpassword::upgrade";
-// Every password column is 2,048 bytes wide, terminator not included.
-constexpr std::size_t kColumnWidth = 2048;
 constexpr const char* kMarker = "MMPasswordsStored";
 
 std::string argumentText(sqlite3_value* value) {
@@ -50,8 +51,7 @@ std::string argumentText(sqlite3_value* value) {
 void clearPassword(sqlite3_context* context, int, sqlite3_value** arguments) {
   std::string text = argumentText(arguments[0]);
   bool clear = !text.empty() && !tkpassword::isStoredForm(text);
-  // The version letter and two digits per byte.
-  if (clear && 1 + 2 * text.size() > kColumnWidth) {
+  if (clear && text.size() > tkpassword::longestFitting(tkpassword::kPasswordColumnWidth)) {
     EvDebug::Error(kTag, "A clear password of %zu characters is too long to be stored encrypted; it is left as it is.",
                    text.size());
     clear = false;
@@ -63,10 +63,11 @@ void clearPassword(sqlite3_context* context, int, sqlite3_value** arguments) {
 void storedPassword(sqlite3_context* context, int, sqlite3_value** arguments) {
   std::string plain = argumentText(arguments[0]);
   std::string stored;
-  const bool made = tkpassword::storedForm(plain, stored);
+  std::string refusal;
+  const bool made = tkpassword::storedFormFor(plain, tkpassword::kPasswordColumnWidth, stored, refusal);
   tkpassword::wipe(plain);
   if (!made) {
-    sqlite3_result_error(context, "a password could not be encrypted", -1);
+    sqlite3_result_error(context, refusal.c_str(), -1);
     return;
   }
   sqlite3_result_text(context, stored.c_str(), static_cast<int>(stored.size()), SQLITE_TRANSIENT);

@@ -52,8 +52,10 @@ int ZQPassword::compareEncPwd(const char* otherEncrypted) const {
   const std::string other = otherEncrypted != nullptr ? otherEncrypted : "";
   std::string plainKept;
   std::string plainOther;
+  // An empty text is the empty password (stored as nothing, or as the
+  // cipher's form of nothing by older builds).
+  auto read = [](const std::string& text, std::string& plain) { return text.empty() || tkcipher::decrypt(text, plain); };
   // Compare the passwords themselves where both decrypt, else the stored forms.
-  if (tkcipher::decrypt(m_encrypted, plainKept) && tkcipher::decrypt(other, plainOther))
-    return plainKept == plainOther ? 1 : 0;
+  if (read(m_encrypted, plainKept) && read(other, plainOther)) return plainKept == plainOther ? 1 : 0;
   return m_encrypted == other ? 1 : 0;
 }

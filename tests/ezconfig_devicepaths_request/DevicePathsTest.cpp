@@ -101,7 +101,7 @@ TEST_F(DevicePathsTest, EachAbortAnswersItsCodeAndTextAndChangesNoController) {
        "The user name of the device path of media agent [12] is longer than 1023 bytes."},
       {"password whose encrypted form is over 2,047 bytes", {}, kDiskMountPath,
        {{.clientId = 12, .folder = "/d", .password = longPassword.c_str()}}, -1,
-       "The password of the device path of media agent [12] could not be encrypted within 2047 bytes."},
+       "The password is too long to be stored: a password of at most 1023 bytes fits."},
       {"two devices", {}, kDiskMountPath,
        {{.clientId = 12, .folder = "/d"}, {.clientId = 13, .deviceId = 80, .folder = "/e"}}, -1,
        "The device paths of one request must all lie on one device; devices [70] and [80] were named."},

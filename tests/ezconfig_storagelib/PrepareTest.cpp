@@ -278,14 +278,14 @@ TEST_F(Prepare, CredentialsThatDoNotFitTheirBuffersAreRefusedBeforeAnyChange) {
 
   StorageLibraryRequest& password = work({{43, 3}, {7, kMa2}}, {{32, std::string(900, 'p')}});
   EXPECT_FALSE(prepare(password));
-  expectFailed(password, "The encrypted password is longer than 1023 bytes.");
+  expectFailed(password, "The password is too long to be stored: a password of at most 511 bytes fits.");
   // Nothing was provisioned.
   EXPECT_TRUE(testkit::cloud::journal().calls("provisionStorage").empty());
   // A password that cannot be encrypted is refused as well.
   testkit::security::journal().injectFailure("encrypt", -1, "cipher unavailable");
   StorageLibraryRequest& failed = work({{43, 3}, {7, kMa2}, {32, "pw"}});
   EXPECT_FALSE(prepare(failed));
-  expectFailed(failed, "A password of the request could not be encrypted.");
+  expectFailed(failed, "The password could not be encrypted.");
   // A name that fits exactly is taken.
   EXPECT_TRUE(prepare(work({{43, 3}, {7, kMa2}, {28, std::string(2047, 'u')}})));
 }

@@ -63,9 +63,11 @@ TEST_F(NewLibrary, ANewLibraryIsMadeWithItsPolicyAndFirstMountPath) {
   EXPECT_EQ(list().libraries.size(), 1u) << "DiskLib1 still comes first";
 }
 
-TEST_F(NewLibrary, APasswordOfMoreThan2048CharactersIsLeftOutOfTheMountPath) {
-  ASSERT_TRUE(configure({{3, "ma1"}, {23, "/srv/wiz2"}, {27, "svc"}, {31, std::string(2049, 'x')}}).success);
-  EXPECT_EQ(mountPathOf(m_db.scalar("SELECT MAX(LibraryId) FROM MMLibrary"), "UserPassword"), "");
+TEST_F(NewLibrary, APasswordTooLongForItsColumnIsRefusedAndNoLibraryIsMade) {
+  const long long libraries = count("MMLibrary");
+  expectRefused(configure({{3, "ma1"}, {23, "/srv/wiz2"}, {27, "svc"}, {31, std::string(1024, 'x')}}),
+                "The password is too long to be stored: a password of at most 1023 bytes fits.");
+  EXPECT_EQ(count("MMLibrary"), libraries);
 }
 
 TEST_F(NewLibrary, ARefusedMountPathAnswersItsTextAndTheNewLibraryStays) {

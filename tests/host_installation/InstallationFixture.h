@@ -7,12 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/external/Cipher.h"
 #include "tests/mmconfig_control/ControlFixture.h"
 #include "tests/support/FrameWire.h"
 #include "tests/support/HostHarness.h"
@@ -62,6 +66,18 @@ inline std::vector<tkwire::Item> recordNamed(const std::vector<std::vector<tkwir
     if (bytes.size() >= 4 && bytes.substr(4) == text) return record;
   }
   return {};
+}
+
+// A change (operation 3) of the object `handle`'s user name and password,
+// both sent encrypted as a console sends them.
+inline std::string credentials(uint64_t handle, const std::string& user, const std::string& password) {
+  std::string s;
+  tkwire::appendU32(s, 4001, 3);
+  tkwire::appendU64(s, 11003, handle);
+  tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt(user));
+  tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt(password));
+  tkwire::appendU32(s, 2052, 0);
+  return s;
 }
 
 struct ConsoleRun {
@@ -180,6 +196,27 @@ class InstallationFixture : public ::testing::Test {
     args.push_back("--script");
     args.push_back(path);
     return console(args);
+  }
+
+  // `send` on a connection of its own that holds the configuration lock.
+  void underLock(const std::function<void(int fd)>& send) {
+    const int fd = connect();
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(hosttest::takeLock(fd));
+    send(fd);
+    EXPECT_TRUE(hosttest::releaseLock(fd, 90));
+    ::close(fd);
+  }
+  uint64_t libraryHandle(int fd, const std::string& name, int64_t sequence) {
+    return handleOf(recordNamed(listing(fd, "onMsgGetMMLibraries", sequence), 2049, name));
+  }
+  // The handle of mount path `id` of the library, as its listing shows it.
+  uint64_t mountPathHandle(int fd, uint64_t library, uint32_t id, int64_t sequence) {
+    for (const std::vector<tkwire::Item>& record : onObject(fd, "onMsgGetMMMountPaths", library, "", sequence)) {
+      for (const tkwire::Item& item : record)
+        if (item.tag == tktag::kMountPath && item.bytes.size() >= 4 && item.u32() == id) return handleOf(record);
+    }
+    return 0;
   }
 
   // The handlers' debug log (TK_LOG_DIR).

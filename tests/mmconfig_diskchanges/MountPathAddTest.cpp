@@ -204,19 +204,26 @@ TEST_F(MountPathAdd, ARefusedAdditionAnswersByCodeAndLeavesNoDeviceOrVolume) {
   }
 }
 
-TEST_F(MountPathAdd, ALongPasswordAndOneThatCannotBeDecryptedAreLeftOutAndTheUserNameStays) {
+TEST_F(MountPathAdd, ALongPasswordIsRefusedAndOneThatCannotBeDecryptedIsLeftOutWithTheUserNameKept) {
   testkit::debuglog::Capture log;
-  const auto answers = run(add()
+  // A password whose stored form does not fit its column: the record is
+  // refused with the one text, nothing is made.
+  const auto refused = run(add()
                                .text(11041, "/srv/long", true)
                                .raw(2401, m_user)
-                               .raw(2402, ctltest::encrypted(std::string(2049, 'p')))
-                               .end()
+                               .raw(2402, ctltest::encrypted(std::string(1024, 'p')))
+                               .end(),
+                           false);
+  EXPECT_EQ(refused, (Answers{operationResponse(
+                         1, 0, "The password is too long to be stored: a password of at most 1023 bytes fits.")}));
+  EXPECT_EQ(stored("/srv/long"), "");
+  const auto answers = run(add()
                                .text(11041, "/srv/garbled", true)
+                               .raw(2401, m_user)
                                .raw(2402, std::string("\x01\x02not encrypted", 15))
                                .end(),
                            true);
-  EXPECT_EQ(answers, (Answers{operationResponse(1, 1, "Success"), operationResponse(1, 1, "Success")}));
-  EXPECT_EQ(stored("/srv/long"), "0|alice||0");
+  EXPECT_EQ(answers, (Answers{operationResponse(1, 1, "Success")}));
   EXPECT_EQ(stored("/srv/garbled"), "0|alice||0");
   EXPECT_TRUE(log.contains("failed to decrypt the password"));
 }

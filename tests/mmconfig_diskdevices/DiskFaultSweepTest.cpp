@@ -21,6 +21,8 @@ using agenttest::Handler;
 
 struct Demo {
   unsigned long long device = 0, volume = 0, library = 0;
+  unsigned long long share = 0;  // a network share's device, when the case made one
+  ZQMACDiskDevice* shareObject = nullptr;
   int deviceId = 0;
   std::string agent, otherAgent;
   ZQMACDiskVolume* volumeObject = nullptr;
@@ -54,16 +56,41 @@ class DiskFaultSweep : public ::testing::Test {
     m_demo.volume = config->GetHandle(volume);
     m_demo.volumeObject = volume;
     m_demo.library = config->GetHandle(config->GetMagLibList().GetFirstNode());
+    m_demo.share = 0;
+    m_demo.shareObject = nullptr;
+    ZQMACLinkedList<ZQMACDiskDevice> devices = config->GetDiskDeviceList();
+    for (ZQMACDiskDevice* d = devices.GetFirstNode(); d != nullptr; d = devices.GetNextNode())
+      if (d->IsRemoveFileHost()) {
+        m_demo.share = config->GetHandle(d);
+        m_demo.shareObject = d;
+      }
     m_demo.agent = volume->GetMediaAgent()->GetName();
-    for (ZQMACMediaAgent* a = config->GetMediaAgentList().GetFirstNode(); a != nullptr;
-         a = config->GetMediaAgentList().GetNextNode())
-      if (a->GetName() != m_demo.agent) m_demo.otherAgent = a->GetName();
+    ZQMACLinkedList<ZQMACMediaAgent> agents = config->GetMediaAgentList();
+    for (ZQMACMediaAgent* a = agents.GetFirstNode(); a != nullptr; a = agents.GetNextNode())
+      if (a->GetName() != m_demo.agent && m_demo.otherAgent.empty()) m_demo.otherAgent = a->GetName();
+    ASSERT_FALSE(m_demo.otherAgent.empty());
     m_a.replies();
   }
 
   // `replyId` 0: a Set, answered by operation responses.
+  // A network share at //nas/s reached by the first media agent, made by
+  // SQL as a load finds one.
+  void makeShare() {
+    ASSERT_EQ(m_db.exec("INSERT INTO MMDevice (DeviceTypeId, AliasName, DeviceEnabled) VALUES (1, 'Share_1', 1)"), 0);
+    const long long id = m_db.scalar("SELECT MAX(DeviceId) FROM MMDevice");
+    ASSERT_EQ(m_db.exec("INSERT INTO MMObjectSetting (Kind, ObjectId, Name, Value) VALUES (8, ?, 'RemoteFileHost', "
+                        "'1'), (8, ?, 'RemoteHostVolume', '//nas/s'), (8, ?, 'GuidType', '999')",
+                        {id, id, id}),
+              0);
+    ASSERT_EQ(m_db.exec("INSERT INTO MMDeviceController (ClientId, DeviceId, DeviceControllerActive, "
+                        "DeviceControllerEnabled, DeviceAccessible, Folder, UserName, UserPassword) SELECT "
+                        "MIN(ClientId), ?, 1, 1, 1, '//nas/s', 'u', '' FROM MMDeviceController",
+                        {id}),
+              0);
+  }
+
   tktest::SweepReport sweep(Handler handler, uint32_t replyId, std::function<std::unique_ptr<MessageInfo>(Demo&)> build,
-                            const tktest::Connection& client, bool newDeviceStays) {
+                            const tktest::Connection& client, bool newDeviceStays, bool share = false) {
     tktest::SweepPlan plan;
     // An audit record that cannot be written is logged and the change it
     // records stands; the audit tables are left out of the comparison.
@@ -81,7 +108,11 @@ class DiskFaultSweep : public ::testing::Test {
     size_t cleanItems = 0;
     const char* otherSettings = "SELECT COUNT(*) FROM MMObjectSetting WHERE Kind <> 8";
     plan.setup = [&] {
+      if (share) makeShare();
       freshSession();
+      if (share) {
+        EXPECT_NE(m_demo.shareObject, nullptr);
+      }
       devicesBefore = m_db.scalar("SELECT COUNT(*) FROM MMDevice");
       otherSettingsBefore = m_db.scalar(otherSettings);
     };
@@ -99,6 +130,14 @@ class DiskFaultSweep : public ::testing::Test {
                                         "IN (SELECT DeviceId FROM MMDevice) OR (S.Name <> 'GuidType' AND NOT EXISTS "
                                         "(SELECT 1 FROM MMDeviceController C WHERE C.DeviceId = S.ObjectId)))") != 0)
         return "a device setting without its device, or remote-host settings without the volume";
+      // The session shows the share where the database has it.
+      if (share && m_demo.shareObject != nullptr) {
+        const std::string stored =
+            m_db.text("SELECT Value FROM MMObjectSetting WHERE Kind = 8 AND Name = 'RemoteHostVolume'");
+        if (m_demo.shareObject->GetRemoteHostVolume() != stored)
+          return "the session's share is at " + m_demo.shareObject->GetRemoteHostVolume() + ", the stored one at " +
+                 stored;
+      }
       const tkwire::Reply* reply = nullptr;
       for (const tkwire::Reply& r : replies)
         if (replyId != 0 && r.messageId == replyId) reply = &r;
@@ -151,6 +190,7 @@ TEST_F(DiskFaultSweep, EveryFailingCallEndsWithAnAnswerAndNoHalfChange) {
     std::function<std::unique_ptr<MessageInfo>(Demo&)> build;
     bool otherClient = false;
     bool newDeviceStays = false;
+    bool share = false;
   };
   const Case cases[] = {
       {"device list", &EvMMConfigMgr::onMsgGetDiskDeviceList, 11211, [this](Demo&) { return get(0, 1); }},
@@ -183,6 +223,12 @@ TEST_F(DiskFaultSweep, EveryFailingCallEndsWithAnAnswerAndNoHalfChange) {
        [this](Demo& d) {
          return stream().op(16).u64(11148, d.device).pair(2048, 0, d.otherAgent).text(11041, "/srv/b").end().build();
        }},
+      // The share and both volumes move to the new path together, or none.
+      {"network share shared with a new path", &EvMMConfigMgr::onMsgSetDiskVolume, 0,
+       [this](Demo& d) {
+         return stream().op(16).u64(11148, d.share).pair(2048, 0, d.otherAgent).text(11041, "/srv/s").end().build();
+       },
+       false, false, true},
       {"verification", &EvMMConfigMgr::onMsgCloudOperation, 11841,
        [this](Demo& d) {
          return stream().op(58).pair(11192, static_cast<uint32_t>(d.deviceId), "").pair(2048, 0, d.agent)
@@ -198,7 +244,7 @@ TEST_F(DiskFaultSweep, EveryFailingCallEndsWithAnAnswerAndNoHalfChange) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const tktest::SweepReport report =
-        sweep(c.handler, c.replyId, c.build, c.otherClient ? m_b : m_a, c.newDeviceStays);
+        sweep(c.handler, c.replyId, c.build, c.otherClient ? m_b : m_a, c.newDeviceStays, c.share);
     EXPECT_TRUE(report.clean()) << report;
     EXPECT_GE(report.runs, 2) << report;
   }

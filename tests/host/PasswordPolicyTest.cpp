@@ -1,0 +1,288 @@
+// One password policy on every route, through tkhost and tkconsole: a
+// password whose stored form does not fit its column is refused with the
+// same text on every route (naming the longest that fits) and nothing is
+// stored; one that just fits is stored whole; an empty one stays empty. An
+// older file's stored passwords are never enciphered again, whatever they
+// decipher to. A network share and its volumes stay in step.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/external/Cipher.h"
+#include "platform/security/StoredPassword.h"
+#include "tests/host_installation/InstallationFixture.h"
+#include "tests/mmconfig_control/ControlFixture.h"
+
+namespace {
+
+using installtest::credentials;
+using installtest::handleOf;
+using tktest::le32;
+using Record = std::vector<tkwire::Item>;
+
+// The widths of the columns the routes store into: the password columns,
+// and the storage-library request's own buffer for the stored form.
+const std::size_t kColumnLongest = tkpassword::longestFitting(tkpassword::kPasswordColumnWidth);
+constexpr std::size_t kRequestBufferLongest = 511;
+
+std::string tooLong(std::size_t longest) {
+  return "The password is too long to be stored: a password of at most " + std::to_string(longest) + " bytes fits.";
+}
+
+class HostPasswordPolicy : public installtest::InstallationFixture {
+ protected:
+  // The volumes (handle, path) of every disk device, device by device.
+  struct Volume {
+    uint64_t device = 0;
+    uint64_t handle = 0;
+    std::string path;
+  };
+  std::vector<Volume> volumes(int fd, int64_t sequence) {
+    std::vector<Volume> out;
+    for (const Record& device : listing(fd, "onMsgGetDiskDevices", sequence)) {
+      if (handleOf(device) == 0) continue;
+      for (const Record& volume : onObject(fd, "onMsgGetDiskVolumes", handleOf(device), "", sequence + 1)) {
+        if (handleOf(volume) == 0) continue;
+        Volume v{handleOf(device), handleOf(volume), {}};
+        for (const tkwire::Item& item : volume)
+          if (item.tag == tktag::kVolumePath) v.path = item.bytes;
+        out.push_back(v);
+      }
+    }
+    return out;
+  }
+  // The paths of the volumes of the device that has a volume at `path`.
+  std::vector<std::string> pathsOfDeviceAt(int fd, const std::string& path, int64_t sequence, uint64_t* device) {
+    const std::vector<Volume> all = volumes(fd, sequence);
+    uint64_t found = 0;
+    for (const Volume& v : all)
+      if (v.path == path) found = v.device;
+    std::vector<std::string> paths;
+    for (const Volume& v : all)
+      if (found != 0 && v.device == found) paths.push_back(v.path);
+    if (device != nullptr) *device = found;
+    return paths;
+  }
+  // A network share of `agent` at `path` (disk volume operation 1).
+  static std::string networkShare(const std::string& agent, const std::string& path, const std::string& password) {
+    std::string s;
+    tkwire::appendU32(s, 4001, 1);
+    tkwire::appendElement(s, tktag::kMediaAgent, le32(1) + agent);
+    tkwire::appendElement(s, tktag::kPath, path);
+    tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt("share-user"));
+    tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt(password));
+    tkwire::appendU32(s, 2052, 0);
+    return s;
+  }
+  static std::string druHost(const std::string& name, const std::string& password) {
+    std::string s;
+    tkwire::appendU32(s, 4001, 48);
+    tkwire::appendElement(s, tktag::kDRUHost, le32(0) + name);
+    tkwire::appendElement(s, tktag::kDRUUserName, "dru-user");
+    tkwire::appendElement(s, tktag::kDRUPassword, tkcipher::encrypt(password));
+    tkwire::appendU32(s, tktag::kDRUPort, 7000);
+    tkwire::appendU32(s, 2052, 0);
+    return s;
+  }
+  installtest::ConsoleRun wizard(const std::string& path, const std::string& password) {
+    return script("lock\n--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
+                  "<ZQGui_EZMagneticLibrary tag=\"2\" s3=\"ma1\" s23=\"" +
+                  path + "\" s27=\"wizard-user\" b31=\"" + tkcipher::encrypt(password) +
+                  "\"/></ZQGui_EZConfigureMagneticLibraryReq>'\nunlock\n");
+  }
+  std::string plainOf(const std::string& stored) {
+    std::string plain;
+    EXPECT_TRUE(tkpassword::plainForm(stored, plain)) << stored;
+    return plain;
+  }
+  long long count(const std::string& sql) { return std::stoll(m_db.text(sql)); }
+};
+
+// ---------------------------------------------------------------- sizes
+
+TEST_F(HostPasswordPolicy, APasswordTooLongForItsColumnIsRefusedWithOneTextOnEveryRouteAndNothingIsStored) {
+  struct Route {
+    const char* name;
+    std::size_t longest;  // the longest password the route's column takes
+    // Sends the password; true when it was refused with `text`.
+    std::function<void(const std::string& password, const std::string& text)> refused;
+    // The rows the route would have written.
+    std::string rows;
+  };
+  const std::vector<Route> routes = {
+      {"the disk-library wizard", kColumnLongest,
+       [&](const std::string& password, const std::string& text) {
+         const installtest::ConsoleRun run = wizard("/srv/pw-long", password);
+         EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
+       },
+       "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"MountPathName\" = '/srv/pw-long'"},
+      {"a DRU host", kColumnLongest,
+       [&](const std::string& password, const std::string& text) {
+         underLock([&](int fd) {
+           EXPECT_EQ(set(fd, "onMsgSetDRUHost", druHost("dru-long", password), 6, 3),
+                     (std::vector<ctltest::Message>{ctltest::operationResponse(48, 0, text)}));
+         });
+       },
+       "SELECT COUNT(*) FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-long'"},
+      {"the storage-library request (a new mount path)", kRequestBufferLongest,
+       [&](const std::string& password, const std::string& text) {
+         const installtest::ConsoleRun run = console({"storage-library", "43=4", "8=DiskLib1", "3=ma1",
+                                                      "24=/srv/disklib1/long", "28=long-user", "32=" + password});
+         EXPECT_NE(run.status, 0) << run.out;
+         EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
+       },
+       "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" = 'long-user'"},
+      {"a mount path's credentials", kColumnLongest,
+       [&](const std::string& password, const std::string& text) {
+         underLock([&](int fd) {
+           const uint64_t path = mountPathHandle(fd, libraryHandle(fd, "DiskLib1", 3), 1, 4);
+           ASSERT_NE(path, 0u);
+           EXPECT_EQ(set(fd, "onMsgSetMMMountPath", credentials(path, "long-path-user", password), 5, 5),
+                     (std::vector<ctltest::Message>{ctltest::operationResponse(3, 0, text)}));
+         });
+       },
+       "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" = 'long-path-user'"},
+      {"a disk volume's credentials", kColumnLongest,
+       [&](const std::string& password, const std::string& text) {
+         underLock([&](int fd) {
+           const std::vector<Volume> all = volumes(fd, 3);
+           ASSERT_FALSE(all.empty());
+           EXPECT_EQ(set(fd, "onMsgSetDiskVolume", credentials(all.front().handle, "long-volume-user", password), 5, 5),
+                     (std::vector<ctltest::Message>{ctltest::operationResponse(3, 0, text)}));
+         });
+       },
+       "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"UserName\" = 'long-volume-user'"},
+      {"an NDMP server", kColumnLongest,
+       [&](const std::string& password, const std::string& text) {
+         const installtest::ConsoleRun run =
+             console({"onMsgSetMMNDMPServer", "4106=2", "4001=1", "11058=filer2", "11062=enc:long-root",
+                      "11063=enc:" + password, "11064=6", "11066=10000", "11065=9.1P2", "2052=0"});
+         EXPECT_NE(run.out.find("(failure) \"" + text + "\""), std::string::npos) << run.out;
+       },
+       "SELECT COUNT(*) FROM \"MMNDMPHostInfo\" WHERE \"login\" = 'long-root'"},
+  };
+  for (const Route& route : routes) {
+    SCOPED_TRACE(route.name);
+    route.refused(std::string(route.longest + 1, 'p'), tooLong(route.longest));
+    EXPECT_EQ(count(route.rows), 0);
+  }
+}
+
+TEST_F(HostPasswordPolicy, APasswordThatJustFitsItsColumnIsStoredWholeAndReadsBack) {
+  const std::string longest(kColumnLongest, 'w');
+  const installtest::ConsoleRun run = wizard("/srv/pw-longest", longest);
+  EXPECT_EQ(run.status, 0) << run.out;
+  const std::string stored =
+      m_db.text("SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"MountPathName\" = '/srv/pw-longest'");
+  EXPECT_EQ(stored.size(), tkpassword::kPasswordColumnWidth - 1);
+  EXPECT_EQ(plainOf(stored), longest);
+  // The controller of the library's device keeps the same password.
+  EXPECT_EQ(plainOf(m_db.text("SELECT \"UserPassword\" FROM \"MMDeviceController\" WHERE \"Folder\" = "
+                              "'/srv/pw-longest'")),
+            longest);
+}
+
+TEST_F(HostPasswordPolicy, AnEmptyPasswordStaysEmptyThroughTheStorageLibraryRequest) {
+  const installtest::ConsoleRun run = console({"storage-library", "43=4", "8=DiskLib1", "3=ma1",
+                                               "24=/srv/disklib1/nopw", "28=empty-user", "32="});
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" = 'empty-user'"), 1);
+  EXPECT_EQ(m_db.text("SELECT group_concat(quote(\"UserPassword\")) FROM (SELECT \"UserPassword\" FROM "
+                      "\"MMMountPath\" WHERE \"UserName\" = 'empty-user' UNION ALL SELECT \"UserPassword\" FROM "
+                      "\"MMDeviceController\" WHERE \"UserName\" = 'empty-user')"),
+            "'',''");
+}
+
+// ---------------------------------------------------------------- older files
+
+TEST_F(HostPasswordPolicy, AnOlderFilesStoredPasswordsAreNeverEncipheredAgainWhateverTheyDecipherTo) {
+  const struct {
+    const char* name;
+    std::string plain;
+  } kept[] = {
+      {"Latin-1 bytes", "Lat\xe9n-Pw3"},
+      {"a tab", "tab\there"},
+      {"a control byte", std::string("bell\x07")},
+  };
+  for (const auto& k : kept)
+    ASSERT_EQ(m_db.exec("INSERT INTO \"MMDRUHost\" (\"HostName\", \"UserPassword\") VALUES (?, ?)",
+                        {std::string("old-") + k.name, tkcipher::encrypt(k.plain)}),
+              0);
+  // The version letter and hex pairs that decipher to a NUL: no stored
+  // form is that, so it is a clear password.
+  const std::string nul = "E49";
+  ASSERT_EQ(m_db.exec("INSERT INTO \"MMDRUHost\" (\"HostName\", \"UserPassword\") VALUES ('old-nul', ?)", {nul}), 0);
+  ASSERT_EQ(m_db.exec("DROP VIEW \"MMPasswordsStored\""), 0);
+  ASSERT_TRUE(restart()) << host().log();
+
+  EXPECT_EQ(tkcipher::encrypt("Lat\xe9n-Pw3"), "E05469983cb66c2f676");
+  for (const auto& k : kept) {
+    SCOPED_TRACE(k.name);
+    const std::string stored =
+        m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = ?", {std::string("old-") + k.name});
+    EXPECT_EQ(stored, tkcipher::encrypt(k.plain));
+    EXPECT_EQ(plainOf(stored), k.plain);
+  }
+  EXPECT_EQ(m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'old-nul'"),
+            tkcipher::encrypt(nul));
+}
+
+// ---------------------------------------------------------------- network shares
+
+// Sharing a network share with a further agent with a path moves the share
+// and all its volumes to that path together; a change of the credentials
+// alone moves no volume, even one a hand edit left elsewhere.
+TEST_F(HostPasswordPolicy, AShareAndItsVolumesMoveTogetherAndACredentialsChangeMovesNoVolume) {
+  uint64_t device = 0;
+  underLock([&](int fd) {
+    EXPECT_EQ(set(fd, "onMsgSetDiskVolume", networkShare("ma1", "//nas1/share", "share-Pw-1"), 6, 3),
+              (std::vector<ctltest::Message>{ctltest::operationResponse(1, 1, "Success")}));
+    ASSERT_EQ(pathsOfDeviceAt(fd, "//nas1/share", 4, &device), std::vector<std::string>{"//nas1/share"});
+    std::string share;
+    tkwire::appendU32(share, 4001, 16);
+    tkwire::appendU64(share, tktag::kDiskDeviceHandle, device);
+    tkwire::appendElement(share, tktag::kMediaAgent, le32(2) + "ma2");
+    tkwire::appendElement(share, tktag::kPath, "/srv/shared");
+    tkwire::appendU32(share, 2052, 0);
+    // Answered with the device's id as the status.
+    const std::string deviceId =
+        m_db.text("SELECT \"ObjectId\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostVolume' AND "
+                  "\"Value\" = '//nas1/share'");
+    ASSERT_FALSE(deviceId.empty());
+    EXPECT_EQ(set(fd, "onMsgSetDiskVolume", share, 5, 6),
+              (std::vector<ctltest::Message>{ctltest::operationResponse(
+                  16, static_cast<uint32_t>(std::stoul(deviceId)), "Success")}));
+    EXPECT_EQ(pathsOfDeviceAt(fd, "/srv/shared", 7, nullptr),
+              (std::vector<std::string>{"/srv/shared", "/srv/shared"}));
+  });
+  const std::string deviceRows =
+      "FROM \"MMDeviceController\" WHERE \"DeviceId\" = (SELECT \"ObjectId\" FROM \"MMObjectSetting\" WHERE "
+      "\"Name\" = 'RemoteHostVolume' AND \"Value\" = '/srv/shared')";
+  EXPECT_EQ(m_db.text("SELECT group_concat(\"Folder\", '|') " + deviceRows), "/srv/shared|/srv/shared");
+
+  ASSERT_TRUE(restart()) << host().log();
+  // A hand edit leaves one volume elsewhere; a credentials change leaves it there.
+  ASSERT_EQ(m_db.exec("UPDATE \"MMDeviceController\" SET \"Folder\" = '/srv/elsewhere' WHERE \"DeviceControllerId\" = "
+                      "(SELECT MAX(\"DeviceControllerId\") " + deviceRows + ")"),
+            0);
+  underLock([&](int fd) {
+    const std::vector<std::string> paths = pathsOfDeviceAt(fd, "/srv/shared", 3, nullptr);
+    EXPECT_EQ(paths, (std::vector<std::string>{"/srv/shared", "/srv/elsewhere"}));
+    uint64_t first = 0;
+    for (const Volume& v : volumes(fd, 5))
+      if (v.path == "/srv/shared") first = v.handle;
+    ASSERT_NE(first, 0u);
+    EXPECT_EQ(set(fd, "onMsgSetDiskVolume", credentials(first, "share-user-2", "share-Pw-2"), 5, 7),
+              (std::vector<ctltest::Message>{ctltest::operationResponse(3, 1, "Success")}));
+    EXPECT_EQ(pathsOfDeviceAt(fd, "/srv/shared", 8, nullptr),
+              (std::vector<std::string>{"/srv/shared", "/srv/elsewhere"}));
+  });
+  EXPECT_EQ(m_db.text("SELECT group_concat(\"Folder\", '|') FROM (SELECT \"Folder\" FROM \"MMDeviceController\" "
+                      "WHERE \"DeviceId\" = (SELECT \"ObjectId\" FROM \"MMObjectSetting\" WHERE \"Name\" = "
+                      "'RemoteHostVolume' AND \"Value\" = '/srv/shared') ORDER BY \"DeviceControllerId\")"),
+            "/srv/shared|/srv/elsewhere");
+}
+
+}  // namespace
