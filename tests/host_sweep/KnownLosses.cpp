@@ -62,9 +62,6 @@ const std::vector<std::pair<std::string, std::string>>& notDriven() {
 
 // Each entry names the fix it waits for by the branch it is made on.
 const std::vector<std::pair<std::string, std::string>> kAwaitingFix = {
-    // The network share through the declarations (branch passwords).
-    {"operation 16 on a network share keeps the share and its volumes in step",
-     "the network share through the declarations (passwords)"},
 };
 
 const std::vector<std::pair<std::string, std::string>>& changingByThemselves() {
