@@ -180,11 +180,34 @@ bool writeAll(int fd, const std::string& bytes, const char* tag) { return writeA
 
 }  // namespace
 
-bool tkreply::writeFrame(int fd, const std::string& frame) { return writeAll(fd, frame, "tkreply::writeFrame"); }
-
 namespace {
+
 std::atomic<tkreply::ProblemLog> g_problemLog{nullptr};
+
+// The status reply of sendResponse: message 1024, one item 2051 = [u32
+// status][text].
+bool writeStatusReply(int fd, long long sequenceNumber, unsigned long status, const char* text,
+                      std::size_t textLength);
+
+// An answer too large to be sent as built: said where the host's own log
+// shows it, and answered as a failure in its place, never cut short.
+void answerTooLarge(int fd, long long sequence, const std::string& text, const char* tag, unsigned int framesBefore) {
+  char line[EvReturnData::kStatusReplyTextMax + 64];
+  std::snprintf(line, sizeof line, "%s (connection %d, sequence %lld, %u frames of it sent before)", text.c_str(), fd,
+                sequence, framesBefore);
+  EvDebug::Error(tag, "%s", line);
+  if (const tkreply::ProblemLog log = g_problemLog.load()) log(line);
+  writeStatusReply(fd, sequence, 0, text.data(), text.size());
+}
+
+std::string tooLargeText(uint32_t messageId) {
+  return "Reply [" + std::to_string(messageId) + "] was not sent: it is larger than a reply frame may be (" +
+         std::to_string(tkwire::kMaxFrameBytes) + " bytes).";
+}
+
 }  // namespace
+
+bool tkreply::writeFrame(int fd, const std::string& frame) { return writeAll(fd, frame, "tkreply::writeFrame"); }
 
 void tkreply::setProblemLog(ProblemLog log) { g_problemLog.store(log); }
 
@@ -238,11 +261,6 @@ std::string frameOf(uint32_t kind, uint32_t messageId, int64_t sequence, const s
                     const unsigned int* itemCount) {
   return frameHeaderOf(kind, messageId, sequence, payload.size(), itemCount) + payload;
 }
-
-// The status reply of sendResponse: message 1024, one item 2051 = [u32
-// status][text].
-bool writeStatusReply(int fd, long long sequenceNumber, unsigned long status, const char* text,
-                      std::size_t textLength);
 
 bool allocationRefused() {
   tkjournal::Failure failure;
@@ -424,8 +442,7 @@ void EvReturnData::refuseForSize(unsigned long item, unsigned long length) {
                   "bytes).",
                   m_replyId, tkwire::kMaxFrameBytes);
   } else {
-    std::snprintf(text, sizeof text, "Reply [%d] was not sent: it is larger than a reply frame may be (%u bytes).",
-                  m_replyId, tkwire::kMaxFrameBytes);
+    std::snprintf(text, sizeof text, "%s", tooLargeText(static_cast<uint32_t>(m_replyId)).c_str());
   }
   m_tooLarge = true;
   m_tooLargeText = text;
@@ -469,14 +486,7 @@ bool EvReturnData::writeOpenMessage(const char* operation) {
     return false;
   }
   if (m_tooLarge) {
-    // Said where the host's own log shows it, and answered as a failure in
-    // place of the message, never as a message cut short.
-    char line[EvReturnData::kStatusReplyTextMax + 64];
-    std::snprintf(line, sizeof line, "%s (connection %d, sequence %lld, %u frames of it sent before)",
-                  m_tooLargeText.c_str(), m_descriptor, m_sequenceNumber, m_framesWritten);
-    EvDebug::Error(operation, "%s", line);
-    if (const tkreply::ProblemLog log = g_problemLog.load()) log(line);
-    writeStatusReply(m_descriptor, m_sequenceNumber, 0, m_tooLargeText.data(), m_tooLargeText.size());
+    answerTooLarge(m_descriptor, m_sequenceNumber, m_tooLargeText, operation, m_framesWritten);
     close();
     m_refusedForSize = true;
     return false;
@@ -512,7 +522,7 @@ bool EvReturnData::sendRaw(unsigned long messageId, const void* data, unsigned l
     return false;
   }
   if (kRawHeaderBytes + static_cast<std::size_t>(length) > tkwire::kMaxFrameBytes) {
-    EvDebug::Error(kTag, "Message [%lu] of [%lu] bytes is larger than a frame; nothing written.", messageId, length);
+    answerTooLarge(m_descriptor, m_sequenceNumber, tooLargeText(static_cast<uint32_t>(messageId)), kTag, 0);
     return false;
   }
   const std::string payload =

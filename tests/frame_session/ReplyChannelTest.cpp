@@ -290,6 +290,16 @@ TEST_F(ReplyChannel, AMessageTooLargeForAFrameIsAnsweredAsAFailureNamingTheLimit
   }
 }
 
+TEST_F(ReplyChannel, ARawMessageLargerThanAFrameMayBeIsAnsweredAsAFailureNamingTheLimit) {
+  const std::string large(tkwire::kMaxFrameBytes, 'x');
+  Connection client;
+  const CWySocket socket = client.socket();
+  EvReturnData reply(1024, 21, &socket, 0, nullptr);
+  EXPECT_FALSE(reply.sendRaw(0x1234, large.data(), static_cast<unsigned long>(large.size())));
+  tktest::expectStatus(client.replies(), 21, 0,
+                       "Reply [4660] was not sent: it is larger than a reply frame may be (16777216 bytes).");
+}
+
 TEST_F(ReplyChannel, SendResponseIsOneStatusItem) {
   Connection client;
   const CWySocket socket = client.socket();
