@@ -201,6 +201,21 @@ TEST_F(LongListing, AListingLongerThanOneFrameGoesOutWholeInFramesOfWholeRecords
   EXPECT_TRUE(g_problems.empty());
 }
 
+TEST_F(LongListing, AFrameThatCouldNotBeWrittenIsFollowedByNoOtherFrameOfTheListing) {
+  seedVolumes(1500);
+  testkit::reply::failNextWrites(1);  // the first frame, as for a peer that has gone away
+  long long result = -1;
+  const std::vector<std::string> bodies = list(client, result);
+  EXPECT_TRUE(bodies.empty()) << "a later frame alone would be a listing cut short at its start";
+  EXPECT_LE(handler.largestHeld(), tkwire::kMaxFrameBytes - kFrameHeader);
+
+  // The next listing of the object goes out whole.
+  const Connection another;
+  const std::vector<std::string> again = list(another, result);
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(again.size(), 3u);
+}
+
 TEST_F(LongListing, ARecordLargerThanAFrameIsAFailureThatNamesTheLimitAfterTheRecordsBeforeIt) {
   seedVolumes(2);
   // The second device name gets mount points enough for 17 MB.
