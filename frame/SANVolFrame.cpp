@@ -282,6 +282,9 @@ bool beginReply(EvReturnData& reply, MessageInfo& request, unsigned long replyId
   return false;
 }
 
-void endGet(EvReturnData& reply) { reply.end(0); }
+bool endGet(EvReturnData& reply) {
+  reply.end(0);
+  return !reply.refusedForSize();
+}
 
 }  // namespace tksanvol

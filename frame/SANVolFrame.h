@@ -267,17 +267,19 @@ bool beginReply(EvReturnData& reply, MessageInfo& request, unsigned long replyId
 // for a null request ("Bad Parameter Received.", nothing sent) and for a
 // reply that could not be begun (answered as beginReply says).
 bool beginGet(EvReturnData& reply, MessageInfo* request, const GetRules& rules);
-// Ends the reply, whatever the worker did.
-void endGet(EvReturnData& reply);
+// Ends the reply, whatever the worker did. False when the listing was too
+// large to be carried and the client got the failure naming the limit
+// instead (see platform/reply/EvReturnData.h).
+bool endGet(EvReturnData& reply);
 
 // The Get frame: begin, the worker (long long(MessageInfo&), 1 or 0), end;
-// returns the worker's result (0 for a null request).
+// returns the worker's result (0 for a null request, and for a listing that
+// was answered as too large).
 template <class Worker>
 long long runGet(EvReturnData& reply, MessageInfo* request, const GetRules& rules, Worker&& worker) {
   if (!beginGet(reply, request, rules)) return 0;
   const long long result = worker(*request);
-  endGet(reply);
-  return result;
+  return endGet(reply) ? result : 0;
 }
 
 }  // namespace tksanvol

@@ -17,6 +17,7 @@
 #include "host/HostLog.h"
 #include "host/Server.h"
 #include "platform/db/DBSession.h"
+#include "platform/reply/ReplyChannel.h"
 #include "platform/security/Rights.h"
 
 namespace {
@@ -142,6 +143,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   tkhost::setLogLevel(options.logLevel);
+  // An answer the reply channel could not send as built is an error of the host's.
+  tkreply::setProblemLog([](const char* text) { tkhost::logLine(tkhost::kLogError, "%s", text); });
   // The database holds credentials, and the logs and lock files tell about
   // the installation: whatever the host or its handlers create is the
   // owner's alone.

@@ -126,13 +126,23 @@ class RecordTable {
 
   // The rows that `tail` (a where and order clause over bound parameters)
   // picks, in id order unless `tail` orders them.
+  // Each row becomes its record as it is read: a listing of many rows
+  // holds the records, not a copy of every row beside them.
   int select(tkdb::Session& session, const std::string& tail, const std::vector<tkdb::DbValue>& params,
              std::vector<R>& out) const {
-    tkdb::DbRows rows;
     std::string order = tail.find("ORDER BY") == std::string::npos && hasId() ? " ORDER BY \"" + m_id.name + "\"" : "";
-    int rc = session.query("SELECT " + selectList() + " FROM \"" + m_table + "\" " + tail + order, params, rows);
+    std::vector<R> found;
+    int rc = session.each("SELECT " + selectList() + " FROM \"" + m_table + "\" " + tail + order, params,
+                          [&](const tkdb::RowView& row) {
+                            found.push_back(fromView(row));
+                            return 0;
+                          });
     if (rc != 0) return rc;
-    for (const tkdb::DbRow& row : rows) out.push_back(fromRow(row));
+    if (out.empty()) {
+      out = std::move(found);
+    } else {
+      for (R& record : found) out.push_back(std::move(record));
+    }
     return 0;
   }
   // The first such row: 0, or 100 when there is none.
@@ -204,11 +214,11 @@ class RecordTable {
     for (const Column<R>& c : m_columns) list += (list.empty() ? "\"" : ", \"") + c.name + "\"";
     return list;
   }
-  R fromRow(const tkdb::DbRow& row) const {
+  R fromView(const tkdb::RowView& row) const {
     R record = blankRecord<R>();
-    std::size_t i = 0;
-    if (hasId()) m_id.set(record, row.at(i++));
-    for (const Column<R>& c : m_columns) c.set(record, row.at(i++));
+    int i = 0;
+    if (hasId()) m_id.set(record, row.at(i++).value());
+    for (const Column<R>& c : m_columns) c.set(record, row.at(i++).value());
     return record;
   }
   static void add(const Column<R>& c, const R& record, std::string& names, std::string& marks,

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -179,7 +180,36 @@ bool writeAll(int fd, const std::string& bytes, const char* tag) { return writeA
 
 }  // namespace
 
+namespace {
+
+std::atomic<tkreply::ProblemLog> g_problemLog{nullptr};
+
+// The status reply of sendResponse: message 1024, one item 2051 = [u32
+// status][text].
+bool writeStatusReply(int fd, long long sequenceNumber, unsigned long status, const char* text,
+                      std::size_t textLength);
+
+// An answer too large to be sent as built: said where the host's own log
+// shows it, and answered as a failure in its place, never cut short.
+void answerTooLarge(int fd, long long sequence, const std::string& text, const char* tag, unsigned int framesBefore) {
+  char line[EvReturnData::kStatusReplyTextMax + 64];
+  std::snprintf(line, sizeof line, "%s (connection %d, sequence %lld, %u frames of it sent before)", text.c_str(), fd,
+                sequence, framesBefore);
+  EvDebug::Error(tag, "%s", line);
+  if (const tkreply::ProblemLog log = g_problemLog.load()) log(line);
+  writeStatusReply(fd, sequence, 0, text.data(), text.size());
+}
+
+std::string tooLargeText(uint32_t messageId) {
+  return "Reply [" + std::to_string(messageId) + "] was not sent: it is larger than a reply frame may be (" +
+         std::to_string(tkwire::kMaxFrameBytes) + " bytes).";
+}
+
+}  // namespace
+
 bool tkreply::writeFrame(int fd, const std::string& frame) { return writeAll(fd, frame, "tkreply::writeFrame"); }
+
+void tkreply::setProblemLog(ProblemLog log) { g_problemLog.store(log); }
 
 namespace {
 
@@ -273,21 +303,30 @@ EvReturnData::~EvReturnData() {
 }
 
 void EvReturnData::open(int replyId, long long sequenceNumber, const CWySocket* socket) {
+  m_refusedForSize = false;
   m_replyId = replyId;
   m_sequenceNumber = sequenceNumber;
   m_socket = socket;
   m_descriptor = descriptorOf(socket);
+  close();
   m_open = true;
-  m_overflow = false;
-  m_itemCount = 0;
-  m_items.clear();
 }
 
-void EvReturnData::drop() {
+void EvReturnData::close() {
   m_open = false;
+  m_listing = false;
+  m_tooLarge = false;
+  m_lost = false;
+  m_tooLargeText.clear();
   m_itemCount = 0;
+  m_recordEnd = 0;
+  m_recordItems = 0;
+  m_framesWritten = 0;
   m_items.clear();
+  m_items.trim();
 }
+
+void EvReturnData::drop() { close(); }
 
 // ---- building ----
 
@@ -302,20 +341,38 @@ void EvReturnData::Items::grow(std::size_t count) {
   m_capacity = room;
 }
 
+void EvReturnData::Items::dropFront(std::size_t count) {
+  if (count >= m_size) {
+    m_size = 0;
+    return;
+  }
+  std::memmove(m_bytes, m_bytes + count, m_size - count);
+  m_size -= count;
+}
+
+void EvReturnData::Items::trim() {
+  // A handler object lives as long as its connection: the room of one large
+  // listing is not kept for the small replies that follow.
+  constexpr std::size_t kKeptRoom = 256u * 1024u;
+  if (m_size != 0 || m_capacity <= kKeptRoom) return;
+  delete[] m_bytes;
+  m_bytes = nullptr;
+  m_capacity = 0;
+}
+
 bool EvReturnData::begin(unsigned long replyId, long long sequenceNumber, const CWySocket* socket, bool flag) {
   static const char* const kTag = "EvReturnData::begin";
   tkjournal::Failure failure;
   if (tkreply::journal().takeFailure("begin", failure)) {
     EvDebug::Error(kTag, "Could not open reply [%lu]: %s", replyId, failure.text.c_str());
-    m_open = false;
-    m_itemCount = 0;
-    m_items.clear();
+    close();
     return false;
   }
   if (m_open && m_itemCount > 0)
     EvDebug::Error(kTag, "Reply [%d] with [%u] items was never ended; dropped.", m_replyId, m_itemCount);
   m_flags = flag ? 1 : 0;
   open(static_cast<int>(replyId), sequenceNumber, socket);
+  m_listing = flag;
   return true;
 }
 
@@ -330,13 +387,23 @@ bool EvReturnData::add(unsigned long item, const void* data, unsigned long lengt
                    length);
     return false;
   }
-  const std::size_t grown = kItemsHeaderBytes + m_items.size() + 8 + static_cast<std::size_t>(length);
-  if (length > kMaxItemBytes || grown > tkwire::kMaxFrameBytes) {
-    EvDebug::Error(kTag, "Item [%lu] of [%lu] bytes does not fit reply [%d]; dropped.", item, length, m_replyId);
-    m_overflow = true;
+  // A message that can no longer be carried keeps nothing more; one whose
+  // frame could not be written reaches nobody.
+  if (m_tooLarge || m_lost) return false;
+  const std::size_t size = static_cast<std::size_t>(length);
+  const auto fits = [this, size] { return kItemsHeaderBytes + m_items.size() + 8 + size <= tkwire::kMaxFrameBytes; };
+  if (length > kMaxItemBytes) {
+    refuseForSize(item, length);
     return false;
   }
-  const std::size_t size = static_cast<std::size_t>(length);
+  if (!fits()) {
+    // A listing sends the objects it completed and goes on in a new frame.
+    if (m_listing && m_recordEnd != 0 && !writeCompletedRecords()) return false;
+    if (!fits()) {
+      refuseForSize(item, length);
+      return false;
+    }
+  }
   char* at = m_items.extend(8 + size);
   storeLE(at, static_cast<uint32_t>(item));
   storeLE(at + 4, static_cast<uint32_t>(length));
@@ -354,7 +421,59 @@ bool EvReturnData::add(unsigned long item, const void* data, unsigned long lengt
       std::memcpy(at + 8, data, size);
   }
   ++m_itemCount;
+  if (m_items.size() > m_largestHeld) m_largestHeld = m_items.size();
+  if (item == tktag::kEndOfRecord) {
+    m_recordEnd = m_items.size();
+    m_recordItems = m_itemCount;
+  }
   return true;
+}
+
+void EvReturnData::refuseForSize(unsigned long item, unsigned long length) {
+  char text[EvReturnData::kStatusReplyTextMax];
+  if (length > kMaxItemBytes) {
+    std::snprintf(text, sizeof text,
+                  "Reply [%d] was not sent: its item [%lu] of %lu bytes is larger than a reply item may be (%lu "
+                  "bytes).",
+                  m_replyId, item, length, kMaxItemBytes);
+  } else if (m_listing) {
+    std::snprintf(text, sizeof text,
+                  "Reply [%d] was not sent whole: one of its records is larger than a reply frame may be (%u "
+                  "bytes).",
+                  m_replyId, tkwire::kMaxFrameBytes);
+  } else {
+    std::snprintf(text, sizeof text, "%s", tooLargeText(static_cast<uint32_t>(m_replyId)).c_str());
+  }
+  m_tooLarge = true;
+  m_tooLargeText = text;
+  m_itemCount = 0;
+  m_recordEnd = 0;
+  m_recordItems = 0;
+  m_items.clear();
+  m_items.trim();
+}
+
+bool EvReturnData::writeCompletedRecords() {
+  static const char* const kTag = "EvReturnData::add";
+  const unsigned int count = m_recordItems;
+  const std::string header =
+      frameHeaderOf(tkwire::kReplyItems, static_cast<uint32_t>(m_replyId), m_sequenceNumber, m_recordEnd, &count);
+  const std::string_view items(m_items.data(), m_recordEnd);
+  const bool delivered = writeAll(m_descriptor, header, items, kTag);
+  recordFrame(tkwire::kReplyItems, static_cast<uint32_t>(m_replyId), m_sequenceNumber, m_descriptor, items, count,
+              delivered);
+  ++m_framesWritten;
+  m_items.dropFront(m_recordEnd);
+  m_itemCount -= m_recordItems;
+  m_recordEnd = 0;
+  m_recordItems = 0;
+  if (!delivered) {
+    // The client cannot follow the rest: nothing more is kept for it.
+    m_lost = true;
+    m_itemCount = 0;
+    m_items.clear();
+  }
+  return delivered;
 }
 
 bool EvReturnData::writeOpenMessage(const char* operation) {
@@ -362,8 +481,16 @@ bool EvReturnData::writeOpenMessage(const char* operation) {
     EvDebug::Error(operation, "%s", "No reply is open.");
     return false;
   }
-  if (m_overflow)
-    EvDebug::Error(operation, "Reply [%d] goes out without the items that did not fit.", m_replyId);
+  if (m_lost) {
+    close();
+    return false;
+  }
+  if (m_tooLarge) {
+    answerTooLarge(m_descriptor, m_sequenceNumber, m_tooLargeText, operation, m_framesWritten);
+    close();
+    m_refusedForSize = true;
+    return false;
+  }
   const unsigned int count = m_itemCount;
   const std::string header =
       frameHeaderOf(tkwire::kReplyItems, static_cast<uint32_t>(m_replyId), m_sequenceNumber, m_items.size(), &count);
@@ -371,10 +498,7 @@ bool EvReturnData::writeOpenMessage(const char* operation) {
   const bool delivered = writeAll(m_descriptor, header, items, operation);
   recordFrame(tkwire::kReplyItems, static_cast<uint32_t>(m_replyId), m_sequenceNumber, m_descriptor, items, count,
               delivered);
-  m_open = false;
-  m_overflow = false;
-  m_itemCount = 0;
-  m_items.clear();
+  close();
   return delivered;
 }
 
@@ -398,7 +522,7 @@ bool EvReturnData::sendRaw(unsigned long messageId, const void* data, unsigned l
     return false;
   }
   if (kRawHeaderBytes + static_cast<std::size_t>(length) > tkwire::kMaxFrameBytes) {
-    EvDebug::Error(kTag, "Message [%lu] of [%lu] bytes is larger than a frame; nothing written.", messageId, length);
+    answerTooLarge(m_descriptor, m_sequenceNumber, tooLargeText(static_cast<uint32_t>(messageId)), kTag, 0);
     return false;
   }
   const std::string payload =
@@ -419,6 +543,13 @@ int sendResponse(long long sequenceNumber, const CWySocket* socket, unsigned lon
   std::size_t textLength = text != nullptr ? strnlen(text, EvReturnData::kStatusReplyTextMax) : 0;
   if (tkreply::recording())
     tkreply::journal().record("sendResponse", sequenceNumber, fd, status, std::string(text != nullptr ? text : ""));
+  return writeStatusReply(fd, sequenceNumber, status, text, textLength) ? 1 : 0;
+}
+
+namespace {
+
+bool writeStatusReply(int fd, long long sequenceNumber, unsigned long status, const char* text,
+                      std::size_t textLength) {
   std::string payload;
   payload.reserve(8 + 4 + textLength);
   putU32(payload, static_cast<uint32_t>(EvReturnData::kStatusReplyItem));
@@ -431,10 +562,8 @@ int sendResponse(long long sequenceNumber, const CWySocket* socket, unsigned lon
   const bool delivered = writeAll(fd, frame, "sendResponse");
   recordFrame(tkwire::kReplyItems, static_cast<uint32_t>(EvReturnData::kStatusReplyId), sequenceNumber, fd, payload,
               count, delivered);
-  return delivered ? 1 : 0;
+  return delivered;
 }
-
-namespace {
 
 struct TypeName {
   unsigned long type;

@@ -24,6 +24,24 @@
 //     delete r;
 //   (dumpBuffer(flags) writes what was added so far, like end.)
 //
+// A long listing. A message begun with the flag true is a listing whose
+// objects each end with item 2052 (end of record); it may be carried in
+// several frames. When the next item would make the frame larger than a
+// frame may be, the objects completed so far go out as one frame, and the
+// object being built moves on into the next frame of the same message id
+// and sequence number. Every frame so ends on a whole object, the items keep
+// their order, and the items held at any time never exceed one frame, however
+// many objects the listing has. Read in order, the frames carry exactly the
+// items of the message.
+//
+// A message that cannot be carried so (one object of a listing, or a whole
+// message begun without the flag, larger than a frame; or one item larger
+// than kMaxItemBytes) is never sent cut short: what was added of it is
+// dropped, and instead of its (last) frame the client gets the status reply
+// of sendResponse with status 0 and a text naming the limit. The failure is
+// logged (error level) and reported to the process's problem log
+// (tkreply::setProblemLog), and end / send answer false.
+//
 // A raw message (a message id and its bytes, no items) goes out as a
 // kReplyRaw frame with sendRaw(message id, bytes, length), under the
 // object's sequence number and socket. Note: `send` is the item form above
@@ -86,15 +104,18 @@ class EvReturnData {
   }
 
   // Opens a new message; items of a message still open are dropped (and
-  // logged). `flag` is kept like the constructor's flags. False when the
-  // message could not be opened (then add and end do nothing).
+  // logged). `flag` true: a listing, which may go out in several frames (see
+  // above). False when the message could not be opened (then add and end do
+  // nothing).
   bool begin(unsigned long replyId, long long sequenceNumber, const CWySocket* socket, bool flag);
-  // Appends one item. False (item not added, logged) when no message is
-  // open, `data` is null with a non-zero length, or the item would make the
-  // frame larger than a frame may be.
+  // Appends one item; a listing's completed objects may go out first to make
+  // room. False (item not added, logged) when no message is open, `data` is
+  // null with a non-zero length, or the message can no longer be carried
+  // (it is then answered with the failure above when it is ended).
   bool add(unsigned long item, const void* data, unsigned long length);
-  // Writes the open message and closes it. False when nothing was open or
-  // the frame could not be written.
+  // Writes the open message (its last frame) and closes it. False when
+  // nothing was open, a frame could not be written, or the message was too
+  // large and was answered with the failure instead.
   bool end(int flags);
   // Closes the open message without writing it (a handler that answers
   // otherwise after all).
@@ -117,6 +138,11 @@ class EvReturnData {
   // The message being built: open, its items so far.
   bool isOpen() const { return m_open; }
   unsigned int itemCount() const { return m_itemCount; }
+  // The largest number of item bytes the object has held at once since it
+  // was made: never more than one frame's.
+  std::size_t largestHeld() const { return m_largestHeld; }
+  // The last message closed was too large and answered with the failure.
+  bool refusedForSize() const { return m_refusedForSize; }
 
   // Reply objects come from these; the test kit can make them fail.
   static void* operator new(std::size_t size);
@@ -133,12 +159,29 @@ class EvReturnData {
 
  private:
   void open(int replyId, long long sequenceNumber, const CWySocket* socket);
+  void close();
   bool writeOpenMessage(const char* operation);
+  // Writes the completed objects of a listing as one frame and keeps the
+  // object being built; false when there was none or the write failed.
+  bool writeCompletedRecords();
+  // The message cannot be carried: what it holds is dropped and the failure
+  // is logged; it is answered when the message is ended.
+  void refuseForSize(unsigned long item, unsigned long length);
 
   int m_descriptor = -1;      // copied from the socket when the message was opened
   bool m_open = false;        // a message is being built
-  bool m_overflow = false;    // an item was refused for size
+  bool m_listing = false;     // begun as a listing: may go out in several frames
+  bool m_tooLarge = false;    // the message cannot be carried; answered as a failure
+  bool m_lost = false;        // a frame of it could not be written: the rest is not sent
+  std::string m_tooLargeText;  // what the failure answer says
   unsigned int m_itemCount = 0;
+  // The end of the last completed object (after its item 2052), in bytes
+  // and items of m_items; 0 while no object is complete in the frame.
+  std::size_t m_recordEnd = 0;
+  unsigned int m_recordItems = 0;
+  unsigned int m_framesWritten = 0;  // frames of the open message already out
+  std::size_t m_largestHeld = 0;
+  bool m_refusedForSize = false;
   // The items so far, in wire form. Each item is written in place at the
   // end, with no scratch copy and no zeroing first: a listing adds tens of
   // thousands of items. Room grows by doubling and is kept for the next
@@ -158,6 +201,10 @@ class EvReturnData {
       return at;
     }
     void clear() { m_size = 0; }
+    // Drops the first `count` bytes; the rest moves to the front.
+    void dropFront(std::size_t count);
+    // Gives the room back when it is more than a small message needs.
+    void trim();
     const char* data() const { return m_bytes; }
     std::size_t size() const { return m_size; }
 

@@ -11,4 +11,11 @@ namespace tkreply {
 // False when the descriptor is invalid or the peer is gone; never raises SIGPIPE.
 bool writeFrame(int fd, const std::string& frame);
 
+// Where the reply channel reports an answer it could not send as built (a
+// message larger than a frame may be): the host passes its own log, so that
+// such a failure is seen without the handlers' debug log. Null (the default):
+// reported to the debug log only. The function may be called from any thread.
+using ProblemLog = void (*)(const char* text);
+void setProblemLog(ProblemLog log);
+
 }  // namespace tkreply

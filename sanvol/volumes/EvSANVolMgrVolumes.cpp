@@ -5,8 +5,10 @@
 // the replica database service; host names come from the client records.
 #include <cstdint>
 #include <map>
-#include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "frame/ElementTags.h"
 #include "frame/EvSecurity.h"
@@ -105,6 +107,53 @@ class ClientNames {
   std::map<int32_t, std::string> m_names;
 };
 
+// The records of one host's listing found by the key each listed object
+// looks them up by, built once per listing so that the listing costs time in
+// proportion to its rows. The first record of a key, in service order, is the
+// one found; mount points keep the service's order within their device name.
+class HostRecords {
+ public:
+  HostRecords(const QuerySNRDeviceV6Ret_t& devices, const GetQRApplianceListRet_t& appliances) {
+    for (const SNRVolumeRecordV4_t& volume : devices.volumes) m_volumes.emplace(volume.volumeId, &volume);
+    for (const SNRVolumeMountPointRecord_t& mountPoint : devices.mountPoints)
+      m_mountPoints[mountPoint.deviceNameId].push_back(&mountPoint);
+    for (const ReplicationVolumeV5Record_t& replica : devices.replicas)
+      m_replicas.emplace(replica.physicalVolumeId, &replica);
+    for (const RVScratchVolumeV2Record_t& scratch : devices.scratchVolumes)
+      m_scratchVolumes.emplace(scratch.volumeId, &scratch);
+    for (const QRApplianceRecord_t& appliance : appliances.appliances)
+      m_applianceNames.emplace(appliance.applianceId, &appliance.applianceName);
+  }
+
+  const SNRVolumeRecordV4_t* volume(int32_t volumeId) const { return find(m_volumes, volumeId); }
+  const ReplicationVolumeV5Record_t* replica(int32_t volumeId) const { return find(m_replicas, volumeId); }
+  const RVScratchVolumeV2Record_t* scratchVolume(int32_t volumeId) const { return find(m_scratchVolumes, volumeId); }
+  const std::vector<const SNRVolumeMountPointRecord_t*>& mountPoints(int32_t deviceNameId) const {
+    static const std::vector<const SNRVolumeMountPointRecord_t*> kNone;
+    auto found = m_mountPoints.find(deviceNameId);
+    return found != m_mountPoints.end() ? found->second : kNone;
+  }
+  // Empty for appliance 0 and for an appliance the list does not hold.
+  std::string applianceName(int32_t applianceId) const {
+    if (applianceId == 0) return std::string();
+    const std::string* name = find(m_applianceNames, applianceId);
+    return name != nullptr ? *name : std::string();
+  }
+
+ private:
+  template <class T>
+  static const T* find(const std::unordered_map<int32_t, const T*>& index, int32_t key) {
+    auto found = index.find(key);
+    return found != index.end() ? found->second : nullptr;
+  }
+
+  std::unordered_map<int32_t, const SNRVolumeRecordV4_t*> m_volumes;
+  std::unordered_map<int32_t, std::vector<const SNRVolumeMountPointRecord_t*>> m_mountPoints;
+  std::unordered_map<int32_t, const ReplicationVolumeV5Record_t*> m_replicas;
+  std::unordered_map<int32_t, const RVScratchVolumeV2Record_t*> m_scratchVolumes;
+  std::unordered_map<int32_t, const std::string*> m_applianceNames;
+};
+
 // The replica items of the volume's replica.
 void addReplica(EvReturnData& reply, const ReplicationVolumeV5Record_t& replica) {
   tksanvol::addU32(reply, kItemReplicaId, u32(replica.replicaId));
@@ -125,7 +174,7 @@ void addReplica(EvReturnData& reply, const ReplicationVolumeV5Record_t& replica)
 // The items of a device name and its volume, up to 11694.
 void addDeviceAndVolume(EvReturnData& reply, const SNRVolumeDeviceNameV4Record_t& device,
                         const SNRVolumeRecordV4_t& volume, const std::string& clientName,
-                        const std::set<int32_t>& replicationVolumes, const GetQRApplianceListRet_t& appliances) {
+                        const std::unordered_set<int32_t>& replicationVolumes, const HostRecords& records) {
   tksanvol::addU32(reply, kItemVolumeId, u32(device.volumeId));
   tksanvol::addIdText(reply, kItemHost, u32(device.hostId), clientName);
   if (isNasVolume(volume.volumeType)) tksanvol::addU32(reply, kItemFilerClient, u32(device.filerClientId));
@@ -147,15 +196,7 @@ void addDeviceAndVolume(EvReturnData& reply, const SNRVolumeDeviceNameV4Record_t
   tksanvol::addU32(reply, kItemQmState, u32(volume.qmState));
   tksanvol::addFlag(reply, kItemQmProtected, volume.qmProtected);
   tksanvol::addIdText(reply, kItemCostCategory, static_cast<uint32_t>(volume.costCategoryId), "");
-  std::string applianceName;
-  if (volume.applianceId != 0) {
-    for (const QRApplianceRecord_t& appliance : appliances.appliances)
-      if (appliance.applianceId == volume.applianceId) {
-        applianceName = appliance.applianceName;
-        break;
-      }
-  }
-  tksanvol::addIdText(reply, kItemAppliance, u32(volume.applianceId), applianceName);
+  tksanvol::addIdText(reply, kItemAppliance, u32(volume.applianceId), records.applianceName(volume.applianceId));
   tksanvol::addU32(reply, kItemVolumeType, u32(volume.volumeType));
   tksanvol::addFlag(reply, kItemTailFlag, volume.tailFlag);
   tksanvol::addFlag(reply, kItemReplicationSubclient, replicationVolumes.count(volume.volumeId) != 0);
@@ -245,45 +286,35 @@ long long EvSANVolMgr::lookupSANVolumes(MessageInfo* request) {
     answer.lookupFailed(subclientVolumes.errorText.c_str(), kTextVolumesUnreadable);
     return 0;
   }
-  const std::set<int32_t> replicationVolumes(subclientVolumes.volumeIds.begin(), subclientVolumes.volumeIds.end());
+  const std::unordered_set<int32_t> replicationVolumes(subclientVolumes.volumeIds.begin(),
+                                                       subclientVolumes.volumeIds.end());
   GetQRApplianceListRet_t appliances;
   if (!service.GetQRApplianceList(appliances)) {
     answer.lookupFailed(appliances.errorText.c_str(), kTextVolumesUnreadable);
     return 0;
   }
 
+  const HostRecords records(devices, appliances);
   ClientNames clientNames;
   for (const SNRVolumeDeviceNameV4Record_t& device : devices.deviceNames) {
-    const SNRVolumeRecordV4_t* volume = nullptr;
-    for (const SNRVolumeRecordV4_t& candidate : devices.volumes)
-      if (candidate.volumeId == device.volumeId) {
-        volume = &candidate;
-        break;
-      }
+    const SNRVolumeRecordV4_t* volume = records.volume(device.volumeId);
     if (volume == nullptr) {
       EvDebug::Error(kLookupVolumesTag, "%s", "Error: Device name is not associated with a volume.");
       return 0;
     }
-    addDeviceAndVolume(*this, device, *volume, clientNames.nameOf(device.hostId), replicationVolumes, appliances);
+    addDeviceAndVolume(*this, device, *volume, clientNames.nameOf(device.hostId), replicationVolumes, records);
 
-    for (const SNRVolumeMountPointRecord_t& mountPoint : devices.mountPoints) {
-      if (mountPoint.deviceNameId != device.deviceNameId) continue;
+    for (const SNRVolumeMountPointRecord_t* mountPoint : records.mountPoints(device.deviceNameId)) {
       const uint32_t flags =
-          (mountPoint.caseSensitive ? kFlagCaseSensitive : 0u) | (mountPoint.extraFlag ? kFlagExtra : 0u);
-      tksanvol::addHdr12Text(*this, kItemMountPoint, u32(mountPoint.mountPointId), u32(device.hostId), flags,
-                             mountPoint.mountPath);
+          (mountPoint->caseSensitive ? kFlagCaseSensitive : 0u) | (mountPoint->extraFlag ? kFlagExtra : 0u);
+      tksanvol::addHdr12Text(*this, kItemMountPoint, u32(mountPoint->mountPointId), u32(device.hostId), flags,
+                             mountPoint->mountPath);
     }
-    for (const ReplicationVolumeV5Record_t& replica : devices.replicas)
-      if (replica.physicalVolumeId == volume->volumeId) {
-        addReplica(*this, replica);
-        break;
-      }
-    for (const RVScratchVolumeV2Record_t& scratch : devices.scratchVolumes)
-      if (scratch.volumeId == volume->volumeId) {
-        tksanvol::addU32(*this, kItemScratchVolume, u32(scratch.scratchVolumeId));
-        tksanvol::addIdText(*this, kItemScratchPool, u32(scratch.poolId), kScratchPoolText);
-        break;
-      }
+    if (const ReplicationVolumeV5Record_t* replica = records.replica(volume->volumeId)) addReplica(*this, *replica);
+    if (const RVScratchVolumeV2Record_t* scratch = records.scratchVolume(volume->volumeId)) {
+      tksanvol::addU32(*this, kItemScratchVolume, u32(scratch->scratchVolumeId));
+      tksanvol::addIdText(*this, kItemScratchPool, u32(scratch->poolId), kScratchPoolText);
+    }
     tksanvol::addFlag(*this, kItemUsePermanentReplica, volume->usePermanentReplica);
     if (volume->backupFromSnap && volume->usePermanentReplica &&
         !addPermanentReplica(*this, service, volume->volumeId))

@@ -226,7 +226,7 @@ TEST_F(ReplyChannel, ItemsOfEverySizeKeepTheirBytesAndTheNextMessageStartsEmpty)
                         std::string(4, '\0'));
 }
 
-TEST_F(ReplyChannel, ItemsWithoutDataOrTooLargeAndUnendedRepliesAreDropped) {
+TEST_F(ReplyChannel, ItemsWithoutDataAndUnendedRepliesAreDropped) {
   Connection client;
   const CWySocket socket = client.socket();
   EvReturnData reply;
@@ -237,7 +237,6 @@ TEST_F(ReplyChannel, ItemsWithoutDataOrTooLargeAndUnendedRepliesAreDropped) {
   reply.begin(200, 2, &socket, true);  // drops the reply that was never ended
   EXPECT_FALSE(reply.add(4001, nullptr, 4));
   const char small[4] = {};
-  EXPECT_FALSE(reply.add(4001, small, EvReturnData::kMaxItemBytes + 1));
   EXPECT_TRUE(reply.add(4001, small, 4));
   EXPECT_TRUE(reply.end(0));
   const auto replies = client.replies();
@@ -245,6 +244,60 @@ TEST_F(ReplyChannel, ItemsWithoutDataOrTooLargeAndUnendedRepliesAreDropped) {
   EXPECT_EQ(replies[0].messageId, 200u);
   EXPECT_EQ(replies[0].sequence, 2);
   EXPECT_EQ(tktest::tagsOf(replies[0]), std::vector<uint32_t>{4001});
+}
+
+TEST_F(ReplyChannel, AMessageTooLargeForAFrameIsAnsweredAsAFailureNamingTheLimitNeverCutShort) {
+  const std::string half(EvReturnData::kMaxItemBytes, 'h');
+  struct Case {
+    const char* what;
+    bool listing;               // begun with the flag true
+    std::vector<unsigned long> items;  // lengths of the items added, then 2052 when listed
+    std::string text;
+  };
+  const Case cases[] = {
+      {"an item larger than an item may be", true, {4, EvReturnData::kMaxItemBytes + 1, 4},
+       "Reply [300] was not sent: its item [4002] of 8388609 bytes is larger than a reply item may be (8388608 "
+       "bytes)."},
+      {"a record of a listing larger than a frame", true, {4, EvReturnData::kMaxItemBytes, EvReturnData::kMaxItemBytes},
+       "Reply [300] was not sent whole: one of its records is larger than a reply frame may be (16777216 bytes)."},
+      {"a message that is no listing", false, {EvReturnData::kMaxItemBytes, EvReturnData::kMaxItemBytes},
+       "Reply [300] was not sent: it is larger than a reply frame may be (16777216 bytes)."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Connection client;
+    const CWySocket socket = client.socket();
+    EvReturnData reply;
+    ASSERT_TRUE(reply.begin(300, 9, &socket, c.listing));
+    bool refused = false;
+    for (std::size_t i = 0; i < c.items.size(); ++i) refused |= !reply.add(4001 + i, half.data(), c.items[i]);
+    EXPECT_TRUE(refused);
+    EXPECT_FALSE(reply.add(2052, "\0\0\0\0", 4)) << "nothing more is kept";
+    EXPECT_FALSE(reply.end(0));
+    EXPECT_TRUE(reply.refusedForSize());
+    EXPECT_FALSE(reply.isOpen());
+    const auto replies = client.replies();
+    ASSERT_EQ(replies.size(), 1u) << "the failure alone: nothing of the message";
+    tktest::expectStatus({replies[0]}, 9, 0, c.text);
+    // The object goes on with the next message.
+    ASSERT_TRUE(reply.begin(301, 10, &socket, c.listing));
+    EXPECT_TRUE(reply.add(2052, "\0\0\0\0", 4));
+    EXPECT_TRUE(reply.end(0));
+    EXPECT_FALSE(reply.refusedForSize());
+    const auto next = client.replies();
+    ASSERT_EQ(next.size(), 1u);
+    EXPECT_EQ(next[0].messageId, 301u);
+  }
+}
+
+TEST_F(ReplyChannel, ARawMessageLargerThanAFrameMayBeIsAnsweredAsAFailureNamingTheLimit) {
+  const std::string large(tkwire::kMaxFrameBytes, 'x');
+  Connection client;
+  const CWySocket socket = client.socket();
+  EvReturnData reply(1024, 21, &socket, 0, nullptr);
+  EXPECT_FALSE(reply.sendRaw(0x1234, large.data(), static_cast<unsigned long>(large.size())));
+  tktest::expectStatus(client.replies(), 21, 0,
+                       "Reply [4660] was not sent: it is larger than a reply frame may be (16777216 bytes).");
 }
 
 TEST_F(ReplyChannel, SendResponseIsOneStatusItem) {

@@ -280,6 +280,52 @@ TEST_F(Volumes, TwoDeviceNamesOfOneClientLookTheNameUpOnce) {
   EXPECT_EQ(testkit::client::journal().calls("getName").size(), 1u);
 }
 
+TEST_F(Volumes, EachRecordTakesItsOwnMountPointsInServiceOrderAndTheFirstReplicaAndScratchVolumeOfItsVolume) {
+  addClient(7, "client7");
+  const int32_t v1 = addVolume({});
+  const int32_t v2 = addVolume({});
+  const int32_t d1 = addDeviceName(7, v1, "D1");
+  const int32_t d2 = addDeviceName(7, v2, "D2");
+  addDeviceName(7, v1, "D3");  // a second device name of the first volume
+  const int32_t m1 = addMountPoint(d2, "m1");
+  const int32_t m2 = addMountPoint(d1, "m2");
+  const int32_t m3 = addMountPoint(d2, "m3");
+  const int32_t m4 = addMountPoint(d1, "m4");
+  auto replicaOf = [](int32_t volume) {
+    ReplicationVolumeV5Record_t replica;
+    replica.physicalVolumeId = volume;
+    return testkit::replicadb::seed(replica);
+  };
+  const int32_t r1 = replicaOf(v2);
+  const int32_t r2 = replicaOf(v1);
+  replicaOf(v1);
+  auto scratchOf = [](int32_t volume) {
+    RVScratchVolumeV2Record_t scratch;
+    scratch.volumeId = volume;
+    scratch.poolId = 6;
+    return testkit::replicadb::seed(scratch);
+  };
+  const int32_t s1 = scratchOf(v1);
+  scratchOf(v1);
+
+  EXPECT_EQ(handler.onMsgGetSANVolumes(get(7).get()), 1);
+  const auto replies = client.replies();
+  ASSERT_EQ(replies.size(), 1u);
+  // Per record, the items that come from the other lists.
+  Items picked;
+  for (const auto& item : replies[0].items)
+    if (item.tag == 11633 || item.tag == 11653 || item.tag == 11626 || item.tag == 11624 || item.tag == 2052)
+      picked.emplace_back(item.tag, item.tag == 11633 ? item.bytes.substr(12) : item.bytes);
+  auto mount = [](int32_t id, const std::string& path) {
+    return Item{11653, hdr12(static_cast<uint32_t>(id), 7, 0, path)};
+  };
+  const auto u32 = [](int32_t v) { return le32(static_cast<uint32_t>(v)); };
+  EXPECT_EQ(picked, (Items{{11633, "D1"}, mount(m2, "m2"), mount(m4, "m4"), {11626, u32(r2)}, {11624, u32(s1)},
+                           {2052, le32(0)},
+                           {11633, "D2"}, mount(m1, "m1"), mount(m3, "m3"), {11626, u32(r1)}, {2052, le32(0)},
+                           {11633, "D3"}, {11626, u32(r2)}, {11624, u32(s1)}, {2052, le32(0)}}));
+}
+
 TEST_F(Volumes, AClientWithoutARecordIsListedWithAnEmptyName) {
   addDeviceName(9, addVolume({}), "E:");
   EXPECT_EQ(handler.onMsgGetSANVolumes(get(9).get()), 1);

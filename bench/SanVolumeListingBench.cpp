@@ -1,0 +1,133 @@
+// How the SAN-volume listing of one host (onMsgGetSANVolumes) grows with its
+// volumes, through the handler as the host calls it, with the answer read
+// off the client's socket:
+//
+//   san_volumes_20000_vs_5000/ours   the listing of a host of 20,000 volumes
+//   san_volumes_20000_vs_5000/raw    the listing of a host of 5,000 volumes
+//
+// so that scripts/bench's ratio is what four times the rows cost: a listing
+// linear in its rows stays near 4. Each volume has its device name and one
+// mount point; every fourth has a replica and every eighth a scratch volume,
+// so that every lookup of a listed object is exercised. Both hosts live in
+// one database, so the two sides read the same tables. The counters:
+// answer_bytes the bytes of the answer frames, frames their number.
+#include <sys/socket.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "bench/BenchPairs.h"
+#include "platform/testkit/replicadb.h"
+#include "sanvol/EvSANVolMgr.h"
+#include "tests/support/FrameSession.h"
+#include "tests/support/StreamBuilder.h"
+#include "tests/support/TestDatabase.h"
+#include "wire/WireCodec.h"
+
+namespace {
+
+constexpr int32_t kSmallHost = 201;
+constexpr int32_t kLargeHost = 202;
+constexpr int kSmall = 5000;
+constexpr int kLarge = 20000;
+
+// `count` volumes of `host` with ids from `firstId`, in one transaction.
+int seedHost(int32_t host, int firstId, int count) {
+  const std::string n = "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < " +
+                        std::to_string(count) + ") ";
+  const std::string id = std::to_string(firstId) + " + i";
+  const std::string steps[] = {
+      n + "INSERT INTO \"SNRVolume\" (\"volumeId\", \"deviceId\", \"deviceIdType\", \"lun\", \"blockCount\", "
+          "\"blockSize\", \"fsType\") SELECT " + id + ", 'bench-volume-' || i, 3, 0, 2097152, 512, 'ext4' FROM n",
+      n + "INSERT INTO \"SNRVolumeDeviceName\" (\"deviceNameId\", \"hostId\", \"deviceName\") SELECT " + id + ", " +
+          std::to_string(host) + ", '/dev/bench' || i FROM n",
+      n + "INSERT INTO \"SNRVolumeDeviceNameEx\" (\"deviceNameId\", \"volumeId\", \"caseSensitive\") SELECT " + id +
+          ", " + id + ", 1 FROM n",
+      n + "INSERT INTO \"SNRVolumeMountPoint\" (\"mountPointId\", \"deviceNameId\", \"mountPath\", "
+          "\"caseSensitive\") SELECT " + id + ", " + id + ", '/bench/v' || i, 1 FROM n",
+      n + "INSERT INTO \"ReplicationVolume\" (\"physicalVolumeId\", \"pointInTime\") SELECT " + id +
+          ", i FROM n WHERE i % 4 = 0",
+      n + "INSERT INTO \"RVScratchVolume\" (\"volumeId\", \"poolId\") SELECT " + id + ", 1 FROM n WHERE i % 8 = 0",
+  };
+  int rc = testkit::replicadb::exec("BEGIN");
+  for (const std::string& step : steps)
+    if (rc == 0) rc = testkit::replicadb::exec(step);
+  if (rc == 0) return testkit::replicadb::exec("COMMIT");
+  testkit::replicadb::exec("ROLLBACK");
+  return rc;
+}
+
+// One database with both hosts, made once, and a client connection whose
+// answers a thread of its own reads and counts.
+struct Installation {
+  tktest::TestDatabase db;
+  tktest::Connection client;
+  std::atomic<long long> bytes{0};
+  std::atomic<long long> frames{0};
+  std::thread reader;
+  int seeded = -1;
+
+  Installation() {
+    seeded = seedHost(kSmallHost, 1000000, kSmall);
+    if (seeded == 0) seeded = seedHost(kLargeHost, 2000000, kLarge);
+    reader = std::thread([this] {
+      std::string body;
+      while (tkwire::readFrame(client.peer(), -1, body) == tkwire::ReadStatus::Ok) {
+        bytes += static_cast<long long>(body.size()) + 4;
+        ++frames;
+      }
+    });
+  }
+  ~Installation() {
+    ::shutdown(static_cast<int>(client.socket().GetSocketDescriptor()), SHUT_WR);
+    reader.join();
+  }
+};
+
+Installation& installation() {
+  static Installation* made = new Installation();
+  return *made;
+}
+
+void listVolumes(benchmark::State& state, int32_t host) {
+  Installation& at = installation();
+  if (at.seeded != 0) {
+    state.SkipWithError("the volumes could not be seeded");
+    return;
+  }
+  EvSANVolMgr handler;
+  const long long bytesBefore = at.bytes.load();
+  const long long framesBefore = at.frames.load();
+  for (auto _ : state) {
+    std::unique_ptr<MessageInfo> request = tktest::StreamBuilder()
+                                               .socket(static_cast<int>(at.client.socket().GetSocketDescriptor()))
+                                               .user(1)
+                                               .sequence(0x44)
+                                               .firstWord(2)
+                                               .count(static_cast<uint32_t>(host))
+                                               .build();
+    if (handler.onMsgGetSANVolumes(request.get()) != 1) {
+      state.SkipWithError("the listing failed");
+      return;
+    }
+  }
+  // The reader may still be on the last answer: counted as far as it got.
+  const double iterations = static_cast<double>(state.iterations());
+  state.counters["answer_bytes"] = static_cast<double>(at.bytes.load() - bytesBefore) / iterations;
+  state.counters["frames"] = static_cast<double>(at.frames.load() - framesBefore) / iterations;
+}
+
+const bool kRegistered = [] {
+  tkbench::registerPair(
+      "san_volumes_20000_vs_5000", [](benchmark::State& state) { listVolumes(state, kLargeHost); },
+      [](benchmark::State& state) { listVolumes(state, kSmallHost); },
+      [](tkbench::Benchmark* b) { b->Unit(benchmark::kMillisecond)->UseRealTime(); });
+  return true;
+}();
+
+}  // namespace
+
+BENCHMARK_MAIN();
