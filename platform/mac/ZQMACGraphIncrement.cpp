@@ -631,16 +631,18 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
       if (ids != nullptr && object->m_iId >= 0 && ids->count(object->m_iId) != 0) gone.push_back(object);
     });
   }
-  // None of them frees another: only a library's parts go with it, and
-  // they are not among them.
+  if (gone.empty()) return false;
+  // A library's parts go with it. All go in one pass: when the log cannot
+  // tell, that is nearly the whole graph.
+  for (std::size_t i = 0, found = gone.size(); i < found; ++i)
+    if (gone[i]->GetObjectType() == ZQMAC_OBJ_LMS) {
+      const auto* lms = static_cast<const ZQMACLms*>(gone[i]);
+      gone.push_back(lms->m_pLibrary);
+      gone.push_back(lms->m_pLibControllerNode);
+    }
   ZQMACMediaConfig::RowsGoScope rowsGo(config);
-  for (ZQMACInterface* object : gone) {
-    if (object->GetObjectType() == ZQMAC_OBJ_LMS)
-      FreeForRemaking(config, object);
-    else
-      delete object;
-  }
-  return !gone.empty();
+  DropObjects(config, std::move(gone));
+  return true;
 }
 
 // ---------------------------------------------------------------- kinds
