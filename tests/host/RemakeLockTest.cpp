@@ -8,6 +8,7 @@
 #include <chrono>
 #include <string>
 
+#include "platform/mmdb/MMConfigChangeLog.h"
 #include "tests/support/HostHarness.h"
 #include "tests/support/TestDatabase.h"
 
@@ -50,24 +51,38 @@ TEST(HostRemake, TheFirstLockAfterALogPrunedPastTheHostsReadAnswersWithinTheCons
                       {{"TK_DB", db.path()}, {"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
   ASSERT_TRUE(host.up()) << host.log();
   // The host has read the configuration once (the schema and the log's
-  // triggers are made) before the libraries are added.
-  const int fd = host.connect();
-  ASSERT_GE(fd, 0);
-  ASSERT_TRUE(hosttest::takeLock(fd, 1)) << host.log();
-  ASSERT_TRUE(hosttest::releaseLock(fd, 2));
+  // triggers are made) before the libraries are added. Each console comes
+  // on a connection of its own and leaves: the graph of a console that left
+  // is handed to the next one's instance.
+  auto session = [&](int64_t sequence) {
+    const int fd = host.connect();
+    EXPECT_GE(fd, 0);
+    EXPECT_TRUE(hosttest::takeLock(fd, sequence)) << host.log();
+    EXPECT_TRUE(hosttest::releaseLock(fd, sequence + 1));
+    ::close(fd);
+  };
+  session(1);
   db.execElsewhere(bulkLibraries());
   ASSERT_EQ(db.scalar("SELECT COUNT(*) FROM MMDrive WHERE DriveId > 1000"), kLibraries * kDrivesPerLibrary);
-  // The host reads them all, then the log is pruned past that read.
-  ASSERT_TRUE(hosttest::takeLock(fd, 3)) << host.log();
-  ASSERT_TRUE(hosttest::releaseLock(fd, 4));
-  db.execElsewhere("UPDATE MMConfigEpoch SET Pruned = Pruned + 1000000");
+  // The host reads them all.
+  session(3);
+  session(5);
+  // An administrator's script of more changes than the log keeps: devices
+  // made and removed again.
+  const std::string made = std::to_string(tkmmdb::kLogKept / 2 + 1024);
+  db.execElsewhere("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + made +
+                   ") INSERT INTO MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) "
+                   "SELECT 100000 + i, 1, 'script' || i, 1 FROM n; DELETE FROM MMDevice WHERE DeviceId > 100000");
+  ASSERT_GT(db.scalar("SELECT Pruned FROM MMConfigEpoch"), 0);
 
+  const int fd = host.connect();
+  ASSERT_GE(fd, 0);
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_TRUE(hosttest::takeLock(fd, 5)) << host.log();
+  EXPECT_TRUE(hosttest::takeLock(fd, 7)) << host.log();
   const auto took =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
   EXPECT_LT(took, kConsoleWaitMs) << "the lock after the pruned log took " << took << " ms";
-  EXPECT_TRUE(hosttest::releaseLock(fd, 6));
+  EXPECT_TRUE(hosttest::releaseLock(fd, 8));
   ::close(fd);
   EXPECT_EQ(host.stop(), 0) << host.log();
 }
