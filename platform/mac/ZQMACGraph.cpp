@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "platform/mac/ZQMACHeapFetch.h"
+
 namespace {
 
 template <class T>
@@ -275,5 +277,12 @@ void ZQMACGraph::DropObjects(ZQMACMediaConfig& config, std::vector<ZQMACInterfac
   const ZQMACGone leaving(addresses);
   for (ZQMACInterface* other : others) other->ForgetObjects(leaving);
   config.ForgetOwnReferences(leaving);
-  for (ZQMACInterface* object : owned) delete object;
+  // In a large graph each object is a cache miss per line it spans: those a
+  // few places on are fetched ahead, as ClearObjects does, so that their
+  // misses overlap the freeing of those before them.
+  constexpr std::size_t kAhead = 6;
+  for (std::size_t i = 0; i < owned.size(); ++i) {
+    if (i + kAhead < owned.size()) tkmac::heap::fetchToFree(owned[i + kAhead], tkmac::heap::kLinesOf<ZQMACDrive>);
+    delete owned[i];
+  }
 }
