@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +35,38 @@ class ZQMACGraph;
 // memory beside it slows the threads that list the graph.
 struct alignas(64) ZQMACGraphHome {
   ZQMACMediaConfig* config = nullptr;
+};
+
+// What goes away, for the objects that may hold it to forget: one object,
+// or many that go at once (their addresses in std::less order), so that
+// each holder is walked once for all of them instead of once for each.
+class ZQMACGone {
+ public:
+  explicit ZQMACGone(const void* address) : m_one(address) {}
+  explicit ZQMACGone(const std::vector<const void*>& sorted) : m_many(&sorted) {}
+
+  bool Holds(const void* address) const {
+    if (address == nullptr) return false;
+    if (m_many == nullptr) return address == m_one;
+    return std::binary_search(m_many->begin(), m_many->end(), address, std::less<const void*>());
+  }
+  // Clears a pointer to what goes.
+  template <class P>
+  void Clear(P*& pointer) const {
+    if (pointer != nullptr && Holds(static_cast<const void*>(pointer))) pointer = nullptr;
+  }
+  // Unlinks what goes from a list (ZQMACLinkedList).
+  template <class List>
+  void From(List& list) const {
+    if (m_many == nullptr)
+      list.RemoveNodeAt(m_one);
+    else
+      list.RemoveNodesIf([this](const void* element) { return Holds(element); });
+  }
+
+ private:
+  const void* m_one = nullptr;
+  const std::vector<const void*>* m_many = nullptr;
 };
 
 // The object model's catalogue lookup: the text of message `id` with `count`
@@ -264,10 +297,11 @@ class ZQMACInterface : public virtual ZQMACBase {
   friend class ZQMACMediaConfig;
   friend class ZQMACGraph;
 
-  // Drops every reference this object holds to the object at `address`
-  // (list entries, pointers); called by the owning instance on every other
-  // object while that object goes away. The object is not touched.
-  virtual void ForgetObject(const void* address);
+  // Drops every reference this object holds to what goes (list entries,
+  // pointers); called by the owning instance on the other objects while
+  // objects go away. The object is not touched.
+  virtual void ForgetObjects(const ZQMACGone& gone);
+  void ForgetObject(const void* address) { ForgetObjects(ZQMACGone(address)); }
   void NoteErrorChange() override { Touch(); }
 
   std::string m_sName;
@@ -389,7 +423,7 @@ class ZQMACNode : public ZQMACInterface {
 
  protected:
   friend class ZQMACGraph;
-  void ForgetObject(const void* address) override;
+  void ForgetObjects(const ZQMACGone& gone) override;
 
   unsigned int m_uNodeType = ZQMAC_OBJ_NODE;
   ZQMACLms* m_pLms = nullptr;

@@ -56,7 +56,7 @@ class ZQMACCopyMgrController : public ZQMACInterface {
 
  protected:
   friend class ZQMACGraph;
-  void ForgetObject(const void* address) override;
+  void ForgetObjects(const ZQMACGone& gone) override;
 
   ZQMACMediaAgent* m_pMediaAgent = nullptr;
   ZQMACCopyMgrDevice* m_pCopyMgrDevice = nullptr;

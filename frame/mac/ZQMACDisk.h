@@ -103,7 +103,7 @@ class ZQMACDiskDevice : public ZQMACInterface {
  protected:
   friend class ZQMACGraph;
   friend class ZQMACDiskVolume;
-  void ForgetObject(const void* address) override;
+  void ForgetObjects(const ZQMACGone& gone) override;
   // Marks every remote-host setting as changed: they are stored together,
   // whichever the setters changed.
   void MarkRemoteHostInfo();
@@ -203,7 +203,7 @@ class ZQMACDiskVolume : public ZQMACInterface {
 
  protected:
   friend class ZQMACGraph;
-  void ForgetObject(const void* address) override;
+  void ForgetObjects(const ZQMACGone& gone) override;
   // The vault-lock verification: the value's number of days.
   bool LockVault(std::string& value);
 

@@ -62,7 +62,7 @@ class ZQMACDrivePool : public ZQMACInterface {
 
  protected:
   friend class ZQMACGraph;
-  void ForgetObject(const void* address) override;
+  void ForgetObjects(const ZQMACGone& gone) override;
 
   bool m_bCreatedByUser = false;
   int m_iType = 0;
@@ -94,7 +94,7 @@ class ZQMACMasterDrivePool : public ZQMACInterface {
 
  protected:
   friend class ZQMACGraph;
-  void ForgetObject(const void* address) override;
+  void ForgetObjects(const ZQMACGone& gone) override;
 
   bool m_bCreatedByUser = false;
   ZQMACLinkedList<ZQMACDrivePool> m_drivePoolList;
@@ -164,7 +164,7 @@ class ZQMACDrive : public ZQMACInterface, public ZQMACDevicePart {
 
  protected:
   friend class ZQMACGraph;
-  void ForgetObject(const void* address) override;
+  void ForgetObjects(const ZQMACGone& gone) override;
 
   // ---- fields of the drive listing block (a loader fills them) ----
   std::string m_sAliasName;
@@ -205,7 +205,7 @@ class ZQMACDms : public ZQMACInterface, public ZQMACScsiUnit {
 
  protected:
   friend class ZQMACGraph;
-  void ForgetObject(const void* address) override;
+  void ForgetObjects(const ZQMACGone& gone) override;
 
   ZQMACDrivePool* m_pDrivePool = nullptr;
   ZQMACDrive* m_pDrive = nullptr;

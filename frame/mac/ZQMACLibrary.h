@@ -111,7 +111,7 @@ class ZQMACLibrary : public ZQMACInterface, public ZQMACDevicePart {
 
  protected:
   friend class ZQMACGraph;
-  void ForgetObject(const void* address) override;
+  void ForgetObjects(const ZQMACGone& gone) override;
   // Sets one of the library's stored members and stores it.
   template <class T, class V>
   bool setOwn(T& member, V&& value);
@@ -234,7 +234,7 @@ class ZQMACLms : public ZQMACInterface {
 
  protected:
   friend class ZQMACGraph;
-  void ForgetObject(const void* address) override;
+  void ForgetObjects(const ZQMACGone& gone) override;
 
   ZQMACLibrary* m_pLibrary = nullptr;
   bool m_bAutoDiscover = false;
@@ -336,7 +336,7 @@ class ZQMACLibController : public ZQMACInterface, public ZQMACScsiUnit {
 
  protected:
   friend class ZQMACGraph;
-  void ForgetObject(const void* address) override;
+  void ForgetObjects(const ZQMACGone& gone) override;
 
   ZQMACLms* m_pLms = nullptr;
 

@@ -52,7 +52,7 @@ class ZQMACMountPath : public ZQMACInterface {
 
  protected:
   friend class ZQMACGraph;
-  void ForgetObject(const void* address) override;
+  void ForgetObjects(const ZQMACGone& gone) override;
 
   std::string m_sUserName;
   std::string m_sPassword;
@@ -136,7 +136,7 @@ class ZQMACMagLib : public ZQMACInterface {
 
  protected:
   friend class ZQMACGraph;
-  void ForgetObject(const void* address) override;
+  void ForgetObjects(const ZQMACGone& gone) override;
 
   // The kind of disk library, as stored (the library type id: 3 a plain
   // disk library; the other disk-library kinds have ids of their own).

@@ -142,7 +142,7 @@ class ZQMACMediaAgent : public ZQMACInterface {
 
  protected:
   friend class ZQMACGraph;
-  void ForgetObject(const void* address) override;
+  void ForgetObjects(const ZQMACGone& gone) override;
 
   // ---- fields of the listing block (a loader fills them) ----
   bool m_bCenteraAgent = false;

@@ -505,8 +505,8 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
         if (m_objects[i] != nullptr && keep(m_objectTypes[i])) visit(m_objects[i]);
     }
   }
-  // Drops the instance's own references (lists, id maps) to the address.
-  void ForgetOwnReferences(const void* address);
+  // Drops the instance's own references (lists, id maps) to what goes.
+  void ForgetOwnReferences(const ZQMACGone& gone);
 
   // Class-wide members.
   static std::atomic<ZQMACPlatformType> m_eLocalPlatformType;

@@ -1,5 +1,10 @@
 #include "platform/mac/ZQMACGraph.h"
 
+#include <algorithm>
+#include <functional>
+
+#include "platform/mac/ZQMACHeapFetch.h"
+
 namespace {
 
 template <class T>
@@ -233,4 +238,51 @@ ZQMACNode* ZQMACGraph::AddCostCategory(ZQMACMediaConfig& config, int id, const s
   if (node == nullptr) return nullptr;
   config.m_costCategoryList.AddNode(node);
   return node;
+}
+
+void ZQMACGraph::DropObjects(ZQMACMediaConfig& config, std::vector<ZQMACInterface*> gone) {
+  std::vector<ZQMACInterface*> owned;
+  std::vector<const void*> addresses;
+  std::vector<ZQMACInterface*> others;
+  owned.reserve(gone.size());
+  addresses.reserve(gone.size());
+  {
+    std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
+    bool anyTouched = false;
+    for (ZQMACInterface* object : gone) {
+      if (!config.OwnsObject(object)) continue;
+      const unsigned int type = config.EnteredType(object);
+      if (config.m_iRowsGo == 0)
+        config.m_bUnclean.store(true);  // freed while its row may stay
+      else if (object->m_iId >= 0)
+        config.m_freedStored.emplace_back(type, object->m_iId);
+      // The touched list is cleaned once below, not searched per object.
+      anyTouched = object->m_bTouched.exchange(false, std::memory_order_relaxed) || anyTouched;
+      // Leaving the instance drops the handle and clears the owner: the
+      // destructor has nothing left to unlink.
+      config.LeaveObject(object);
+      owned.push_back(object);
+      addresses.push_back(static_cast<const void*>(object));
+    }
+    std::sort(addresses.begin(), addresses.end(), std::less<const void*>());
+    const ZQMACGone leaving(addresses);
+    if (anyTouched)
+      config.m_touched.erase(std::remove_if(config.m_touched.begin(), config.m_touched.end(),
+                                            [&](const ZQMACInterface* object) { return leaving.Holds(object); }),
+                             config.m_touched.end());
+    others.reserve(config.m_liveObjects);
+    config.ForEachObject([&](ZQMACInterface* object) { others.push_back(object); });
+  }
+  if (owned.empty()) return;
+  const ZQMACGone leaving(addresses);
+  for (ZQMACInterface* other : others) other->ForgetObjects(leaving);
+  config.ForgetOwnReferences(leaving);
+  // In a large graph each object is a cache miss per line it spans: those a
+  // few places on are fetched ahead, as ClearObjects does, so that their
+  // misses overlap the freeing of those before them.
+  constexpr std::size_t kAhead = 6;
+  for (std::size_t i = 0; i < owned.size(); ++i) {
+    if (i + kAhead < owned.size()) tkmac::heap::fetchToFree(owned[i + kAhead], tkmac::heap::kLinesOf<ZQMACDrive>);
+    delete owned[i];
+  }
 }

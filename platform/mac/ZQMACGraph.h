@@ -598,6 +598,14 @@ class ZQMACGraph {
   static void FillMagLib(ZQMACMagLib* library, const MMStoredLibrary& row, ZQMACMediaConfig& config);
   // ---- end of re-reads in part ----
 
+  // Unlinks objects of the instance from every list and map and frees them,
+  // all in one pass: each object left is asked once to forget them all,
+  // instead of once for each (a re-read that makes every object anew frees
+  // nearly the whole graph). Their handles name nothing from then on. As
+  // each would be freed alone, they go with their rows while a RowsGoScope
+  // is alive, and are an instance-wide change otherwise. Objects the
+  // instance does not own, and a second mention of one, are passed over.
+  static void DropObjects(ZQMACMediaConfig& config, std::vector<ZQMACInterface*> gone);
   // Frees, in one pass, objects of the instance that no list or link of the
   // managed kinds reaches any more (ApplyStored).
   static void DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterface*>& doomed);

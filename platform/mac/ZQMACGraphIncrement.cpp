@@ -153,11 +153,11 @@ std::vector<int> changedIds(const MMRowList<Row>& before, const MMRowList<Row>& 
 // it was born since.
 template <class Row>
 void rebornIds(const MMStoredSnapshot::List<Row>& before, const MMStoredSnapshot::List<Row>& now,
-               const std::set<int>* born, std::set<int>& ids) {
+               const std::set<int>* born, std::vector<int>& ids) {
   if (before == nullptr || now == nullptr || before == now || (born != nullptr && born->empty())) return;
   walkBoth(*before, *now, [](int) {},
            [&](const Row&, const Row& n) {
-             if (born == nullptr || born->count(rowId(n)) != 0) ids.insert(rowId(n));
+             if (born == nullptr || born->count(rowId(n)) != 0) ids.push_back(rowId(n));  // in id order
            });
 }
 
@@ -590,7 +590,7 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
   MMMediaConfigDB access;
   if (!sameEpoch || access.bornSince(before.bornEpoch, before.bornSeq, now.bornSeq, born) != 0) born = MMBornSince();
   auto bornOf = [&](MMStoredKind kind) { return born.of(static_cast<int>(kind)); };
-  std::set<int> agents, libraries, controllers, masters, pools, drives, paths, mountPaths, devices, volumes;
+  std::vector<int> agents, libraries, controllers, masters, pools, drives, paths, mountPaths, devices, volumes;
   rebornIds(before.mediaAgents, now.mediaAgents, bornOf(MMStoredKind::MediaAgent), agents);
   rebornIds(before.libraries, now.libraries, bornOf(MMStoredKind::Library), libraries);
   rebornIds(before.libraryControllers, now.libraryControllers, bornOf(MMStoredKind::LibraryController), controllers);
@@ -603,7 +603,7 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
   rebornIds(before.deviceControllers, now.deviceControllers, bornOf(MMStoredKind::DeviceController), volumes);
   // The ids born again of the kind whose rows make objects of the type (a
   // tape library's parts are not looked for: they go with it).
-  auto idsOf = [&](unsigned int type) -> const std::set<int>* {
+  auto idsOf = [&](unsigned int type) -> const std::vector<int>* {
     switch (type) {
       case ZQMAC_OBJ_MEDIA_AGENT: return &agents;
       case ZQMAC_OBJ_LMS: case ZQMAC_OBJ_MAGLIB: return &libraries;
@@ -619,7 +619,7 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
     }
   };
   bool any = false;
-  for (const std::set<int>* ids : {&agents, &libraries, &controllers, &masters, &pools, &drives, &paths,
+  for (const std::vector<int>* ids : {&agents, &libraries, &controllers, &masters, &pools, &drives, &paths,
                                    &mountPaths, &devices, &volumes})
     any = any || !ids->empty();
   if (!any) return false;
@@ -627,20 +627,23 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
   {
     std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
     config.ForEachObject([&](ZQMACInterface* object) {
-      const std::set<int>* ids = idsOf(object->GetObjectType());
-      if (ids != nullptr && object->m_iId >= 0 && ids->count(object->m_iId) != 0) gone.push_back(object);
+      const std::vector<int>* ids = idsOf(object->GetObjectType());
+      if (ids != nullptr && object->m_iId >= 0 && std::binary_search(ids->begin(), ids->end(), object->m_iId))
+        gone.push_back(object);
     });
   }
-  // None of them frees another: only a library's parts go with it, and
-  // they are not among them.
+  if (gone.empty()) return false;
+  // A library's parts go with it. All go in one pass: when the log cannot
+  // tell, that is nearly the whole graph.
+  for (std::size_t i = 0, found = gone.size(); i < found; ++i)
+    if (gone[i]->GetObjectType() == ZQMAC_OBJ_LMS) {
+      const auto* lms = static_cast<const ZQMACLms*>(gone[i]);
+      gone.push_back(lms->m_pLibrary);
+      gone.push_back(lms->m_pLibControllerNode);
+    }
   ZQMACMediaConfig::RowsGoScope rowsGo(config);
-  for (ZQMACInterface* object : gone) {
-    if (object->GetObjectType() == ZQMAC_OBJ_LMS)
-      FreeForRemaking(config, object);
-    else
-      delete object;
-  }
-  return !gone.empty();
+  DropObjects(config, std::move(gone));
+  return true;
 }
 
 // ---------------------------------------------------------------- kinds

@@ -440,9 +440,9 @@ Holders holdersOf(unsigned int gone) {
 }
 
 template <class T>
-void eraseAllByAddress(std::map<int, T*>& map, const void* address) {
+void eraseAllByAddress(std::map<int, T*>& map, const ZQMACGone& gone) {
   for (auto it = map.begin(); it != map.end();) {
-    if (static_cast<const void*>(it->second) == address)
+    if (gone.Holds(static_cast<const void*>(it->second)))
       it = map.erase(it);
     else
       ++it;
@@ -458,7 +458,7 @@ void eraseByAddress(std::map<int, T*>& map, const void* address, int id) {
   if (found != map.end() && static_cast<const void*>(found->second) == address)
     map.erase(found);
   else
-    eraseAllByAddress(map, address);
+    eraseAllByAddress(map, ZQMACGone(address));
 }
 
 }  // namespace
@@ -488,7 +488,7 @@ void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
   }
   for (ZQMACInterface* other : others) other->ForgetObject(address);
   if (!holders.known) {
-    ForgetOwnReferences(address);
+    ForgetOwnReferences(ZQMACGone(address));
     return;
   }
   // Each of the instance's own lists and maps holds objects of one class,
@@ -529,20 +529,20 @@ void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
   m_costCategoryList.RemoveNodeAt(address);
 }
 
-void ZQMACMediaConfig::ForgetOwnReferences(const void* address) {
-  m_mediaAgentList.RemoveNodeAt(address);
-  m_lmsList.RemoveNodeAt(address);
-  m_magLibList.RemoveNodeAt(address);
-  m_diskDeviceList.RemoveNodeAt(address);
-  m_centeraClusterList.RemoveNodeAt(address);
-  m_hostList.RemoveNodeAt(address);
-  m_copyMgrDeviceList.RemoveNodeAt(address);
-  m_copyMgrControllerList.RemoveNodeAt(address);
-  m_ipLibControllerList.RemoveNodeAt(address);
-  m_costCategoryList.RemoveNodeAt(address);
-  eraseAllByAddress(m_mediaAgentMap, address);
-  eraseAllByAddress(m_mountPathMap, address);
-  eraseAllByAddress(m_diskDeviceMap, address);
-  eraseAllByAddress(m_centeraClusterMap, address);
-  eraseAllByAddress(m_hostMap, address);
+void ZQMACMediaConfig::ForgetOwnReferences(const ZQMACGone& gone) {
+  gone.From(m_mediaAgentList);
+  gone.From(m_lmsList);
+  gone.From(m_magLibList);
+  gone.From(m_diskDeviceList);
+  gone.From(m_centeraClusterList);
+  gone.From(m_hostList);
+  gone.From(m_copyMgrDeviceList);
+  gone.From(m_copyMgrControllerList);
+  gone.From(m_ipLibControllerList);
+  gone.From(m_costCategoryList);
+  eraseAllByAddress(m_mediaAgentMap, gone);
+  eraseAllByAddress(m_mountPathMap, gone);
+  eraseAllByAddress(m_diskDeviceMap, gone);
+  eraseAllByAddress(m_centeraClusterMap, gone);
+  eraseAllByAddress(m_hostMap, gone);
 }

@@ -6,16 +6,6 @@
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 
-namespace {
-
-// Clears a pointer that refers to the object at `address`.
-template <class P>
-void forget(P*& pointer, const void* address) {
-  if (pointer != nullptr && static_cast<const void*>(pointer) == address) pointer = nullptr;
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------- interface
 
 ZQMACInterface::ZQMACInterface(const ZQMACInterface& other)
@@ -79,10 +69,10 @@ bool ZQMACInterface::TestStateB() { return m_bStateB; }
 
 bool ZQMACInterface::IsShown() { return m_bShownFlag; }
 
-// Each ForgetObject below has its counterpart in holdersOf
+// Each ForgetObjects below has its counterpart in holdersOf
 // (ZQMACMediaConfig.cpp), which asks only the types that may hold the type
 // that goes: a reference added here is added there too.
-void ZQMACInterface::ForgetObject(const void* /*address*/) {}
+void ZQMACInterface::ForgetObjects(const ZQMACGone& /*gone*/) {}
 
 // ---------------------------------------------------------------- SCSI unit
 
@@ -98,7 +88,7 @@ unsigned int ZQMACNode::GetObjectType() const { return m_uNodeType; }
 
 ZQMACLms* ZQMACNode::GetLms() { return m_pLms; }
 
-void ZQMACNode::ForgetObject(const void* address) { forget(m_pLms, address); }
+void ZQMACNode::ForgetObjects(const ZQMACGone& gone) { gone.Clear(m_pLms); }
 
 // ---------------------------------------------------------------- media agent
 
@@ -106,10 +96,10 @@ ZQMACMediaAgent::~ZQMACMediaAgent() = default;
 
 unsigned int ZQMACMediaAgent::GetObjectType() const { return ZQMAC_OBJ_MEDIA_AGENT; }
 
-void ZQMACMediaAgent::ForgetObject(const void* address) {
-  m_libControllerList.RemoveNodeAt(address);
-  m_dmsList.RemoveNodeAt(address);
-  m_copyMgrControllerList.RemoveNodeAt(address);
+void ZQMACMediaAgent::ForgetObjects(const ZQMACGone& gone) {
+  gone.From(m_libControllerList);
+  gone.From(m_dmsList);
+  gone.From(m_copyMgrControllerList);
 }
 
 // ---------------------------------------------------------------- libraries
@@ -120,7 +110,7 @@ unsigned int ZQMACLibrary::GetObjectType() const { return ZQMAC_OBJ_LIBRARY; }
 
 ZQMACLms* ZQMACLibrary::GetLms() { return m_pLms; }
 
-void ZQMACLibrary::ForgetObject(const void* address) { forget(m_pLms, address); }
+void ZQMACLibrary::ForgetObjects(const ZQMACGone& gone) { gone.Clear(m_pLms); }
 
 ZQMACLms::~ZQMACLms() = default;
 
@@ -130,14 +120,14 @@ ZQMACLms* ZQMACLms::GetLms() { return this; }
 
 unsigned int ZQMACLms::CountDrives(bool /*all*/) { return static_cast<unsigned int>(m_driveList.GetListCount()); }
 
-void ZQMACLms::ForgetObject(const void* address) {
-  forget(m_pLibrary, address);
-  forget(m_pLibControllerNode, address);
-  m_libControllerList.RemoveNodeAt(address);
-  m_drivePoolList.RemoveNodeAt(address);
-  m_masterDrivePoolList.RemoveNodeAt(address);
-  m_driveList.RemoveNodeAt(address);
-  m_dmsList.RemoveNodeAt(address);
+void ZQMACLms::ForgetObjects(const ZQMACGone& gone) {
+  gone.Clear(m_pLibrary);
+  gone.Clear(m_pLibControllerNode);
+  gone.From(m_libControllerList);
+  gone.From(m_drivePoolList);
+  gone.From(m_masterDrivePoolList);
+  gone.From(m_driveList);
+  gone.From(m_dmsList);
 }
 
 ZQMACLibController::~ZQMACLibController() = default;
@@ -146,9 +136,9 @@ unsigned int ZQMACLibController::GetObjectType() const { return ZQMAC_OBJ_LIB_CO
 
 ZQMACLms* ZQMACLibController::GetLms() { return m_pLms; }
 
-void ZQMACLibController::ForgetObject(const void* address) {
-  forget(m_pLms, address);
-  forget(m_pMediaAgent, address);
+void ZQMACLibController::ForgetObjects(const ZQMACGone& gone) {
+  gone.Clear(m_pLms);
+  gone.Clear(m_pMediaAgent);
 }
 
 ZQMACIPLibController::~ZQMACIPLibController() = default;
@@ -167,11 +157,11 @@ ZQMACLms* ZQMACDrivePool::GetLms() { return m_pLms; }
 
 unsigned int ZQMACDrivePool::CountDrives(bool /*all*/) { return static_cast<unsigned int>(m_dmsList.GetListCount()); }
 
-void ZQMACDrivePool::ForgetObject(const void* address) {
-  forget(m_pMediaAgent, address);
-  forget(m_pLms, address);
-  forget(m_pMasterDrivePool, address);
-  m_dmsList.RemoveNodeAt(address);
+void ZQMACDrivePool::ForgetObjects(const ZQMACGone& gone) {
+  gone.Clear(m_pMediaAgent);
+  gone.Clear(m_pLms);
+  gone.Clear(m_pMasterDrivePool);
+  gone.From(m_dmsList);
 }
 
 ZQMACMasterDrivePool::~ZQMACMasterDrivePool() = default;
@@ -188,9 +178,9 @@ unsigned int ZQMACMasterDrivePool::CountDrives(bool all) {
   return count;
 }
 
-void ZQMACMasterDrivePool::ForgetObject(const void* address) {
-  forget(m_pLms, address);
-  m_drivePoolList.RemoveNodeAt(address);
+void ZQMACMasterDrivePool::ForgetObjects(const ZQMACGone& gone) {
+  gone.Clear(m_pLms);
+  gone.From(m_drivePoolList);
 }
 
 ZQMACDrive::~ZQMACDrive() = default;
@@ -201,9 +191,9 @@ ZQMACLms* ZQMACDrive::GetLms() { return m_pLms; }
 
 unsigned int ZQMACDrive::CountDrives(bool /*all*/) { return static_cast<unsigned int>(m_dmsList.GetListCount()); }
 
-void ZQMACDrive::ForgetObject(const void* address) {
-  forget(m_pLms, address);
-  m_dmsList.RemoveNodeAt(address);
+void ZQMACDrive::ForgetObjects(const ZQMACGone& gone) {
+  gone.Clear(m_pLms);
+  gone.From(m_dmsList);
 }
 
 ZQMACDms::~ZQMACDms() = default;
@@ -212,11 +202,11 @@ unsigned int ZQMACDms::GetObjectType() const { return ZQMAC_OBJ_DMS; }
 
 ZQMACLms* ZQMACDms::GetLms() { return m_pLms; }
 
-void ZQMACDms::ForgetObject(const void* address) {
-  forget(m_pDrivePool, address);
-  forget(m_pDrive, address);
-  forget(m_pLms, address);
-  forget(m_pMediaAgent, address);
+void ZQMACDms::ForgetObjects(const ZQMACGone& gone) {
+  gone.Clear(m_pDrivePool);
+  gone.Clear(m_pDrive);
+  gone.Clear(m_pLms);
+  gone.Clear(m_pMediaAgent);
 }
 
 // The NDMP drive path's constructors: platform/mac/ZQMACNdmpDrives.cpp.
@@ -227,18 +217,18 @@ ZQMACMountPath::~ZQMACMountPath() = default;
 
 unsigned int ZQMACMountPath::GetObjectType() const { return ZQMAC_OBJ_MOUNT_PATH; }
 
-void ZQMACMountPath::ForgetObject(const void* address) {
-  forget(m_pMagLib, address);
-  forget(m_pMediaAgent, address);
+void ZQMACMountPath::ForgetObjects(const ZQMACGone& gone) {
+  gone.Clear(m_pMagLib);
+  gone.Clear(m_pMediaAgent);
 }
 
 ZQMACMagLib::~ZQMACMagLib() = default;
 
 unsigned int ZQMACMagLib::GetObjectType() const { return ZQMAC_OBJ_MAGLIB; }
 
-void ZQMACMagLib::ForgetObject(const void* address) {
-  m_mountPathList.RemoveNodeAt(address);
-  forget(m_pMediaAgent, address);
+void ZQMACMagLib::ForgetObjects(const ZQMACGone& gone) {
+  gone.From(m_mountPathList);
+  gone.Clear(m_pMediaAgent);
 }
 
 // ---------------------------------------------------------------- disks
@@ -247,15 +237,15 @@ ZQMACDiskDevice::~ZQMACDiskDevice() = default;
 
 unsigned int ZQMACDiskDevice::GetObjectType() const { return ZQMAC_OBJ_DISK_DEVICE; }
 
-void ZQMACDiskDevice::ForgetObject(const void* address) { m_volumeList.RemoveNodeAt(address); }
+void ZQMACDiskDevice::ForgetObjects(const ZQMACGone& gone) { gone.From(m_volumeList); }
 
 ZQMACDiskVolume::~ZQMACDiskVolume() = default;
 
 unsigned int ZQMACDiskVolume::GetObjectType() const { return ZQMAC_OBJ_DISK_VOLUME; }
 
-void ZQMACDiskVolume::ForgetObject(const void* address) {
-  forget(m_pMediaAgent, address);
-  forget(m_pDiskDevice, address);
+void ZQMACDiskVolume::ForgetObjects(const ZQMACGone& gone) {
+  gone.Clear(m_pMediaAgent);
+  gone.Clear(m_pDiskDevice);
 }
 
 // ---------------------------------------------------------------- further devices
@@ -268,9 +258,9 @@ ZQMACCopyMgrController::~ZQMACCopyMgrController() = default;
 
 unsigned int ZQMACCopyMgrController::GetObjectType() const { return ZQMAC_OBJ_COPY_MGR_CONTROLLER; }
 
-void ZQMACCopyMgrController::ForgetObject(const void* address) {
-  forget(m_pMediaAgent, address);
-  forget(m_pCopyMgrDevice, address);
+void ZQMACCopyMgrController::ForgetObjects(const ZQMACGone& gone) {
+  gone.Clear(m_pMediaAgent);
+  gone.Clear(m_pCopyMgrDevice);
 }
 
 ZQMACCenteraCluster::~ZQMACCenteraCluster() = default;
