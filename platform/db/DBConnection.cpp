@@ -202,6 +202,23 @@ std::string scrubDetail(const char* message) {
   return out;
 }
 
+std::string engineDetail(sqlite3* db) {
+  // Read first: the engine does not always keep the system's reason for a
+  // failed write (sqlite3_system_errno may be 0), but errno still holds it
+  // right after the step. Only the reasons a write of the file can have
+  // are named, so that an errno left from elsewhere never is.
+  const int lastErrno = errno;
+  if (db == nullptr) return std::string();
+  std::string detail = scrubDetail(sqlite3_errmsg(db));
+  const int code = sqlite3_errcode(db) & 0xFF;
+  if (code != SQLITE_IOERR && code != SQLITE_FULL) return detail;
+  int system = sqlite3_system_errno(db);
+  if (system == 0 && (lastErrno == EFBIG || lastErrno == ENOSPC || lastErrno == EDQUOT || lastErrno == EIO))
+    system = lastErrno;
+  if (system != 0) detail += std::string(": ") + std::strerror(system);
+  return detail;
+}
+
 // --- connections -----------------------------------------------------------------
 
 namespace {
@@ -236,7 +253,7 @@ std::shared_ptr<Connection> Connection::open(const std::string& path, int& code,
   int rc = sqlite3_open_v2(path.c_str(), &conn->m_db,
                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
-    detail = scrubDetail(conn->m_db != nullptr ? sqlite3_errmsg(conn->m_db) : sqlite3_errstr(rc));
+    detail = conn->m_db != nullptr ? engineDetail(conn->m_db) : scrubDetail(sqlite3_errstr(rc));
     code = DB_ERR_OPEN;
     return nullptr;
   }

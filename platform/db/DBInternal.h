@@ -270,6 +270,10 @@ inline DbCell statementCell(sqlite3_stmt* stmt, int c) {
 int mapSqliteResult(int rc);
 // SQLite's message with the content of quoted parts masked.
 std::string scrubDetail(const char* message);
+// The connection's last message, scrubbed; for a failed read or write of a
+// file it names the system's reason too ("disk I/O error: File too large"),
+// so that a write refused by a size limit or a full disk says which.
+std::string engineDetail(sqlite3* db);
 
 // Procedure bodies and the tests' overrides. Returns false when neither exists.
 struct ProcLookup {

@@ -79,7 +79,7 @@ sqlite3_stmt* Connection::prepare(const char* sql, size_t size, unsigned flags, 
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v3(m_db, sql, static_cast<int>(size), flags, &stmt, &tail);
   if (rc != SQLITE_OK) {
-    detail = scrubDetail(sqlite3_errmsg(m_db));
+    detail = engineDetail(m_db);
     if (stmt != nullptr) sqlite3_finalize(stmt);
     code = mapSqliteResult(rc);
     return nullptr;
@@ -196,7 +196,7 @@ int Connection::stepAll(sqlite3_stmt* stmt, const std::vector<DbValue>& params, 
   // columns than it had before its first step.
   hadColumns = sqlite3_column_count(stmt) > 0;
   if (rc != SQLITE_DONE) {
-    detail = scrubDetail(sqlite3_errmsg(m_db));
+    detail = engineDetail(m_db);
     return mapSqliteResult(rc);
   }
   return DB_OK;
@@ -334,7 +334,7 @@ int Connection::runEach(const std::string& sql, const std::vector<DbValue>& para
     if (result != DB_OK) return result;
   }
   if (rc != SQLITE_DONE) {
-    detail = scrubDetail(sqlite3_errmsg(m_db));
+    detail = engineDetail(m_db);
     return mapSqliteResult(rc);
   }
   return DB_OK;
@@ -381,7 +381,7 @@ int RowStream::next(std::string& detail) {
   if (rc == SQLITE_ROW) return DB_OK;
   // At the end (or failed): the statement goes back at once.
   int code = rc == SQLITE_DONE ? DB_NO_ROW : mapSqliteResult(rc);
-  if (code != DB_NO_ROW) detail = scrubDetail(sqlite3_errmsg(m_conn->handle()));
+  if (code != DB_NO_ROW) detail = engineDetail(m_conn->handle());
   finish();
   m_drained = true;
   m_endCode = DB_NO_ROW;
@@ -393,7 +393,7 @@ void RowStream::drain() {
   int rc;
   while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW) m_rows.push_back(currentRow(m_stmt));
   m_endCode = rc == SQLITE_DONE ? DB_NO_ROW : mapSqliteResult(rc);
-  if (m_endCode != DB_NO_ROW) m_endDetail = scrubDetail(sqlite3_errmsg(m_conn->handle()));
+  if (m_endCode != DB_NO_ROW) m_endDetail = engineDetail(m_conn->handle());
   m_drained = true;
   finish();
 }

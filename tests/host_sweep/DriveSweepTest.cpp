@@ -53,10 +53,11 @@ std::vector<Row> driveRows() {
   // The first vendor of the catalogue the demonstration seeds.
   rows.push_back({"an NDMP drive path added by operation 1 is stored",
                   "onMsgSetMMDrive",
-                  "onMsgSetMMDrive 4001=1 11058=filer2 2048=idtext:0:ma1 11024=s:/dev/nrst0 11069=0 2052=0",
-                  "drive-vendors",
-                  {"reply "},
-                  "SELECT COUNT(*) FROM \"MMDrive\" WHERE \"SerialNumber\" = 'NSN0001'",
+                  "libraries\nonMsgSetMMDrive 4001=1 11073=u64:{h:(library) len 12: 1 \"TapeLib1\"} 11058=filer2 "
+                  "2048=idtext:0:ma1 11024=s:/dev/nrst0 11069=0 2052=0",
+                  kPools,
+                  {"\"filer2\""},
+                  "SELECT COUNT(*) FROM \"MMDrivePath\" WHERE \"PathName\" = '/dev/nrst0'",
                   "1"});
   rows.back().outsideWorld = true;
   rows.push_back({"an NDMP drive probed by operation 58 is not stored",
