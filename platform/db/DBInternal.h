@@ -180,8 +180,9 @@ class Connection {
   std::recursive_mutex m_mutex;
 };
 
-// Makes again the registered triggers (registerTrigger) that are missing or
-// sit on another table, when the connection's schema may have moved; in a
+// Makes again the registered triggers (registerTrigger) that are missing,
+// sit on another table or have another text, when the schema's version is
+// not the one the connection last found them in place at; in a
 // transaction of its own, so never while one is open or rows are being
 // read (it looks again at a later use).
 void keepTriggersInPlace(Connection& conn);

@@ -1,8 +1,11 @@
 // CREATE statements of the bindings.
+#include <sqlite3.h>
+#include <string.h>
 #include <strings.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <map>
 #include <mutex>
 
@@ -47,7 +50,61 @@ struct OwnedTrigger {
   std::string name;
   std::string table;
   std::string create;
+  // The text the engine keeps for the trigger `create` makes (what
+  // sqlite_master holds), made once at registration; empty when `create`
+  // holds no trigger statement it can be told from (then name and table
+  // alone are compared).
+  std::string stored;
 };
+
+bool startsWithWord(const std::string& text, size_t& at, const char* word) {
+  const size_t n = strlen(word);
+  if (text.size() - at < n || strncasecmp(text.c_str() + at, word, n) != 0) return false;
+  if (at + n < text.size() && (isalnum(static_cast<unsigned char>(text[at + n])) || text[at + n] == '_'))
+    return false;
+  at += n;
+  while (at < text.size() && isspace(static_cast<unsigned char>(text[at]))) ++at;
+  return true;
+}
+
+// The text the engine stores for the CREATE TRIGGER statement among the
+// statements of `createSql`: it keeps "CREATE TRIGGER " and the statement
+// from the trigger's name to its END, without TEMP or IF NOT EXISTS, and
+// without what comes after END. Empty when there is none.
+std::string storedTriggerText(const std::string& createSql) {
+  size_t start = 0;
+  while (start < createSql.size()) {
+    // The statement ends at the first semicolon after which the text is
+    // complete (a trigger's body holds semicolons of its own).
+    size_t end = start;
+    for (;;) {
+      end = createSql.find(';', end);
+      if (end == std::string::npos) {
+        end = createSql.size();
+        break;
+      }
+      ++end;
+      if (sqlite3_complete(createSql.substr(start, end - start).c_str()) != 0) break;
+    }
+    size_t at = start;
+    while (at < end && isspace(static_cast<unsigned char>(createSql[at]))) ++at;
+    if (startsWithWord(createSql, at, "CREATE")) {
+      if (!startsWithWord(createSql, at, "TEMPORARY")) startsWithWord(createSql, at, "TEMP");
+      if (startsWithWord(createSql, at, "TRIGGER")) {
+        size_t ifAt = at;
+        if (startsWithWord(createSql, ifAt, "IF") && startsWithWord(createSql, ifAt, "NOT") &&
+            startsWithWord(createSql, ifAt, "EXISTS"))
+          at = ifAt;
+        size_t last = end;
+        while (last > at && (createSql[last - 1] == ';' || isspace(static_cast<unsigned char>(createSql[last - 1]))))
+          --last;
+        return "CREATE TRIGGER " + createSql.substr(at, last - at);
+      }
+    }
+    start = end;
+  }
+  return std::string();
+}
 
 // The triggers the schema keeps in place, the registrars still to call, and
 // why a trigger could not be made again (empty: none).
@@ -101,9 +158,11 @@ bool verifiedBefore(const Connection& conn, long long version) {
   return r.refusal.empty() && r.verifiedVersion == version && r.verifiedPath == conn.path();
 }
 
-// The registered triggers that the database lacks or has on another table,
-// and the retired ones it has (with no statement: they are only dropped).
-// False when the schema cannot be read.
+// The registered triggers that the database lacks, has on another table or
+// has with another text (one replaced by hand under its name, with a body
+// that records nothing), and the retired ones it has (with no statement:
+// they are only dropped). One read of the schema's triggers, compared with
+// the texts made at registration. False when the schema cannot be read.
 bool displacedTriggers(Connection& conn, std::vector<OwnedTrigger>& out) {
   std::vector<OwnedTrigger> owned;
   std::vector<std::string> retired;
@@ -117,28 +176,37 @@ bool displacedTriggers(Connection& conn, std::vector<OwnedTrigger>& out) {
   // table that a statement of the caller made (testkit::db::scannedRows).
   sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(conn.handle(),
-                         "SELECT lower(\"name\"), lower(\"tbl_name\") FROM sqlite_master WHERE \"type\" = 'trigger'",
+                         "SELECT lower(\"name\"), lower(\"tbl_name\"), \"sql\" FROM sqlite_master "
+                         "WHERE \"type\" = 'trigger'",
                          -1, &stmt, nullptr) != SQLITE_OK) {
     sqlite3_finalize(stmt);
     return false;
   }
-  std::map<std::string, std::string> tableOf;
+  struct Found {
+    std::string table;
+    std::string text;
+  };
+  std::map<std::string, Found> found;
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     const unsigned char* name = sqlite3_column_text(stmt, 0);
     const unsigned char* table = sqlite3_column_text(stmt, 1);
+    const unsigned char* text = sqlite3_column_text(stmt, 2);
     if (name != nullptr && table != nullptr)
-      tableOf[reinterpret_cast<const char*>(name)] = reinterpret_cast<const char*>(table);
+      found[reinterpret_cast<const char*>(name)] =
+          Found{reinterpret_cast<const char*>(table), text != nullptr ? reinterpret_cast<const char*>(text) : ""};
   }
   sqlite3_finalize(stmt);
   if (rc != SQLITE_DONE) return false;
   for (OwnedTrigger& trigger : owned) {
-    auto found = tableOf.find(lowered(trigger.name));
-    if (found == tableOf.end() || found->second != lowered(trigger.table)) out.push_back(std::move(trigger));
+    auto it = found.find(lowered(trigger.name));
+    if (it == found.end() || it->second.table != lowered(trigger.table) ||
+        (!trigger.stored.empty() && it->second.text != trigger.stored))
+      out.push_back(std::move(trigger));
   }
   for (const std::string& name : retired) {
-    auto found = tableOf.find(name);
-    if (found != tableOf.end()) out.push_back(OwnedTrigger{name, found->second, std::string()});
+    auto it = found.find(name);
+    if (it != found.end()) out.push_back(OwnedTrigger{name, it->second.table, std::string(), std::string()});
   }
   return true;
 }
@@ -159,7 +227,7 @@ void registerTrigger(const std::string& name, const std::string& table, const st
   const std::string key = lowered(name);
   for (const OwnedTrigger& known : r.triggers)
     if (lowered(known.name) == key) return;
-  r.triggers.push_back(OwnedTrigger{name, table, createSql});
+  r.triggers.push_back(OwnedTrigger{name, table, createSql, storedTriggerText(createSql)});
 }
 
 void retireTrigger(const std::string& name) {
@@ -235,8 +303,18 @@ void keepTriggersInPlace(Connection& conn) {
   for (const OwnedTrigger& trigger : displaced)
     EvDebug::Debug("tkdb::keepTriggersInPlace", "the trigger [%s] on [%s] %s", trigger.name.c_str(),
                    trigger.table.c_str(), trigger.create.empty() ? "is no longer made: dropped"
-                                                                 : "was missing or on another table: made again");
+                                                                 : "was missing, on another table or changed: made again");
   verified(conn, schemaVersion(conn));
+}
+
+void checkOwnedTriggers() {
+  int code = DB_OK;
+  std::string detail;
+  std::shared_ptr<Connection> conn = Connection::forThread(code, detail);
+  if (!conn) return;
+  // The schema's version alone, unless it moved since the connection last
+  // looked: no statement of it need have found the change yet.
+  keepTriggersInPlace(*conn);
 }
 
 std::string schemaRefusal() {

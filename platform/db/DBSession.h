@@ -138,9 +138,11 @@ void registerSchema(const std::string& objectName, const std::string& createSql)
 void registerIndex(const std::string& table, const std::string& columns);
 // Adds a trigger on `table` (registered as registerSchema registers any
 // object) that the schema also keeps in place: a trigger of that name that
-// is missing, or that sits on another table (a table renamed by hand takes
-// its triggers along), is dropped and made again, at a connection's first
-// use and whenever the schema has moved since it last looked. The CREATE
+// is missing, that sits on another table (a table renamed by hand takes
+// its triggers along), or whose text is not the one `createSql` makes (a
+// trigger replaced by hand under its name), is dropped and made again, at
+// a connection's first use and whenever the schema has moved since it last
+// looked (see checkOwnedTriggers). The CREATE
 // statement should also renew whatever its readers keep (a stamp, an
 // epoch): changes made while the trigger was away went unrecorded.
 void registerTrigger(const std::string& name, const std::string& table, const std::string& createSql);
@@ -151,6 +153,12 @@ void retireTrigger(const std::string& name);
 // every one registered at load time (triggers on the tables of bindings):
 // called once, before the first connection applies the schema.
 void registerSchemaLater(void (*registrar)());
+// Looks at the registered triggers on the calling thread's connection now,
+// before a read that goes by what they record: one read of the schema's
+// version, and when it moved since they were last found in place, one of
+// the triggers' names, tables and texts; those that differ are made again.
+// Nothing while the thread has a transaction open (it looks at a later use).
+void checkOwnedTriggers();
 // Empty while every registered trigger is in place; otherwise why one could
 // not be made again (the host then refuses changes, which would go
 // unrecorded). Looks again, on the calling thread's connection, at each

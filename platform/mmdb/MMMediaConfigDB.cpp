@@ -625,6 +625,9 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
   static constexpr const char* kTag = "MMMediaConfigDB::loadCurrent";
   if (!beginCall(kTag)) return -1;
   tkmmdb::registerChangeLog();
+  // A trigger of the log replaced by hand is made again (and the log's
+  // readers told to read everything) before the log is believed.
+  tkdb::checkOwnedTriggers();
   // Inside the thread's transaction the read sees changes that may be
   // rolled back: nothing of it is kept, and nothing kept is used.
   const bool keep = !tkdb::threadTransactionOpen();

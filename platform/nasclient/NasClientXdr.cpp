@@ -17,13 +17,35 @@ namespace {
 // Every list entry takes at least three words on the wire.
 constexpr u_int kMinEntryBytes = 12;
 
-// A text that may be absent.
+// A text's bytes and padding read from `x` into a new C string; null when
+// the stream cannot give them. The system's xdr_string reads a text's
+// padding into one static buffer of the library, which every thread that
+// decodes at the same time writes: here it goes to the caller's stack.
+char* decodeText(XDR* x) {
+  u_int size = 0;
+  if (!xdr_u_int(x, &size) || size > kMaxText) return nullptr;
+  char* text = static_cast<char*>(std::malloc(size + 1));
+  if (text == nullptr) return nullptr;
+  char padding[BYTES_PER_XDR_UNIT];
+  const u_int padded = (BYTES_PER_XDR_UNIT - size % BYTES_PER_XDR_UNIT) % BYTES_PER_XDR_UNIT;
+  if ((size > 0 && !XDR_GETBYTES(x, text, size)) || (padded > 0 && !XDR_GETBYTES(x, padding, padded))) {
+    std::free(text);
+    return nullptr;
+  }
+  text[size] = '\0';
+  return text;
+}
+
+// A text that may be absent. Decoded texts are the C allocator's, as
+// xdr_string's are: xdr_free releases them through it.
 bool_t xdrText(XDR* x, char** text) {
   bool_t present = *text != nullptr;
   if (!xdr_bool(x, &present)) return FALSE;
   if (x->x_op == XDR_DECODE) *text = nullptr;
   if (!present) return TRUE;
-  return xdr_string(x, text, kMaxText);
+  if (x->x_op != XDR_DECODE) return xdr_string(x, text, kMaxText);
+  *text = decodeText(x);
+  return *text != nullptr;
 }
 
 bool_t xdrEntry(XDR* x, ncwNasMediaAgentEntry* e) {

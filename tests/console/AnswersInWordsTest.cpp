@@ -13,7 +13,7 @@ using consoletest::ConsoleRun;
 
 // The README's sample of a printed XML answer, as its lines.
 std::string readmeSample(const std::string& firstLine) {
-  std::istringstream readme(hosttest::readFile(std::string(TK_SOURCE_DIR) + "/README.md"));
+  std::istringstream readme(hosttest::readFile(TK_SOURCE_DIR "/README.md"));
   std::string sample;
   bool in = false;
   for (std::string line; std::getline(readme, line);) {

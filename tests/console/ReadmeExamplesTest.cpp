@@ -26,7 +26,7 @@ struct Block {
 };
 
 std::vector<Block> readmeBlocks() {
-  std::istringstream readme(hosttest::readFile(std::string(TK_SOURCE_DIR) + "/README.md"));
+  std::istringstream readme(hosttest::readFile(TK_SOURCE_DIR "/README.md"));
   std::vector<Block> blocks;
   bool inBlock = false;
   std::string lead;
@@ -123,7 +123,7 @@ TEST(ReadmeExamples, EveryBlockRunsInOrderAsPasted) {
   tktest::TempDir dir;
   ASSERT_EQ(::mkdir(dir.file("build").c_str(), 0700), 0);
   ASSERT_EQ(::symlink(TK_BINARY_DIR, dir.file("build/demo").c_str()), 0);
-  ASSERT_EQ(::symlink((std::string(TK_SOURCE_DIR) + "/examples").c_str(), dir.file("examples").c_str()), 0);
+  ASSERT_EQ(::symlink(std::string(TK_SOURCE_DIR "/examples").c_str(), dir.file("examples").c_str()), 0);
   hosttest::Child shell;
   const std::string out = dir.file("pasted.out");
   ASSERT_TRUE(shell.start("/bin/bash", {"-c", "cd '" + dir.path() + "'\n" + script}, {}, out, out + ".err"));

@@ -12,7 +12,7 @@ namespace {
 
 // The first code block after the line that starts with `heading`.
 std::string readmeBlockAfter(const std::string& heading) {
-  std::istringstream readme(hosttest::readFile(std::string(TK_SOURCE_DIR) + "/README.md"));
+  std::istringstream readme(hosttest::readFile(TK_SOURCE_DIR "/README.md"));
   std::string block;
   bool found = false;
   bool inBlock = false;

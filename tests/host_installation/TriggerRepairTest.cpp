@@ -63,6 +63,10 @@ TEST_F(HostTriggerRepair, EveryHandEditOfTheUsersTablesIsFollowedByTheNextReques
       {"an update of the rights alone", "", kLookOnly, kMayNot, kChangeAgain},
       {"the rights' update trigger dropped", "DROP TRIGGER UMUserRights_stamp_UPDATE", kLookOnly, kMayNot,
        kChangeAgain},
+      {"the rights' update trigger replaced by one that does nothing",
+       "DROP TRIGGER UMUserRights_stamp_UPDATE; CREATE TRIGGER UMUserRights_stamp_UPDATE AFTER UPDATE ON "
+       "UMUserRights BEGIN SELECT 1; END",
+       kLookOnly, kMayNot, kChangeAgain},
       {"the users' delete trigger dropped", "DROP TRIGGER UMUsers_stamp_DELETE", kDeleteAdmin, kUnknown, kAdminAgain},
       {"the users table renamed and rebuilt",
        "ALTER TABLE UMUsers RENAME TO UMUsers_old; CREATE TABLE UMUsers (id INTEGER PRIMARY KEY, login TEXT NOT NULL "
@@ -109,6 +113,27 @@ TEST_F(HostTriggerRepair, AMountPathTableRebuiltByHandLogsTheEditsAfterTheNextRe
   m_db.execElsewhere("UPDATE MMMountPath SET MountPathName = '/mnt/renamed' WHERE MountPathId = " + id);
   EXPECT_EQ(std::stoi(elsewhere(logged)), std::stoi(before) + 1);
   m_db.execElsewhere("DROP TABLE MMMountPath_old");
+}
+
+TEST_F(HostTriggerRepair, AChangeLogTriggerReplacedByHandIsMadeAgainByTheNextRequestAndLogsAgain) {
+  const char* const kName = "MMConfigChange_MMMountPath_delete";
+  const std::string made = elsewhere(std::string("SELECT sql FROM sqlite_master WHERE name = '") + kName + "'");
+  m_db.execElsewhere(std::string("DROP TRIGGER ") + kName + "; CREATE TRIGGER " + kName +
+                     " AFTER DELETE ON MMMountPath BEGIN SELECT 1; END");
+  const std::string epoch = elsewhere("SELECT Epoch FROM MMConfigEpoch");
+  ASSERT_EQ(console({"ndmp-servers"}).status, 0);
+  EXPECT_EQ(elsewhere(std::string("SELECT sql FROM sqlite_master WHERE name = '") + kName + "'"), made);
+  // What was changed while it recorded nothing is read anew.
+  EXPECT_NE(elsewhere("SELECT Epoch FROM MMConfigEpoch"), epoch);
+
+  const std::string id = elsewhere("SELECT MIN(MountPathId) FROM MMMountPath");
+  const std::string logged = "SELECT COUNT(*) FROM MMConfigChange WHERE Kind = 7 AND ObjectId = " + id;
+  const std::string before = elsewhere(logged);
+  // The row deleted and put back: the delete is logged, and the insert.
+  m_db.execElsewhere("CREATE TABLE MountPathAside AS SELECT * FROM MMMountPath WHERE MountPathId = " + id +
+                     "; DELETE FROM MMMountPath WHERE MountPathId = " + id +
+                     "; INSERT INTO MMMountPath SELECT * FROM MountPathAside; DROP TABLE MountPathAside");
+  EXPECT_EQ(std::stoi(elsewhere(logged)), std::stoi(before) + 2);
 }
 
 TEST_F(HostTriggerRepair, ATriggerThatCannotBeMadeAgainRefusesChangesUntilItCanWithTheReason) {

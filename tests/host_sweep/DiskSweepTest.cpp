@@ -42,8 +42,8 @@ std::vector<Row> diskRows() {
                   {"\"Disk9\""}});
   rows.push_back({"a mount path's path set by operation 3 reads back",
                   "onMsgSetMMMountPath",
-                  std::string(kMountPaths) +
-                      "onMsgSetMMMountPath 4001=3 11003=u64:{h:1 \"/srv/disklib1/mp1\"} 11041=s:/mnt/renamed 2052=0",
+                  joined(kMountPaths,
+                      "onMsgSetMMMountPath 4001=3 11003=u64:{h:1 \"/srv/disklib1/mp1\"} 11041=s:/mnt/renamed 2052=0"),
                   kMountPaths,
                   {"\"/mnt/renamed\""}});
   rows.push_back({"a mount path added by operation 1 reads back",
@@ -57,8 +57,8 @@ std::vector<Row> diskRows() {
                   "1,alice"});
   rows.push_back({"a mount path's user name set by operation 3 is stored",
                   "onMsgSetMMMountPath",
-                  std::string(kMountPaths) +
-                      "onMsgSetMMMountPath 4001=3 11003=u64:{h:1 \"/srv/disklib1/mp1\"} 2401=enc:bob 2052=0",
+                  joined(kMountPaths,
+                      "onMsgSetMMMountPath 4001=3 11003=u64:{h:1 \"/srv/disklib1/mp1\"} 2401=enc:bob 2052=0"),
                   "",
                   {},
                   "SELECT \"UserName\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1",
@@ -70,28 +70,28 @@ std::vector<Row> diskRows() {
                   {"\"dru-a\""}});
   rows.push_back({"a DRU host's user and port set by operation 3 are stored",
                   "onMsgSetDRUHost",
-                  std::string(kAddDru) + "\nonMsgSetDRUHost 4001=3 11420=idtext:1:dru-a 11425=s:backup 11427=22 2052=0",
+                  joined(kAddDru, "\nonMsgSetDRUHost 4001=3 11420=idtext:1:dru-a 11425=s:backup 11427=22 2052=0"),
                   "onMsgGetDRUHostList",
                   {"\"dru-a\""},
                   "SELECT \"UserName\" || ',' || \"Port\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-a'",
                   "backup,22"});
   rows.push_back({"a DRU host deleted by operation 2 is gone",
                   "onMsgSetDRUHost",
-                  std::string(kAddDru) + "\nonMsgSetDRUHost 4001=2 11420=idtext:1: 2052=0",
+                  joined(kAddDru, "\nonMsgSetDRUHost 4001=2 11420=idtext:1: 2052=0"),
                   "onMsgGetDRUHostList",
                   {"!\"dru-a\"", "\"<None>\""}});
   rows.push_back({"an archive cluster's values set by operation 3 are stored",
                   "onMsgSetCenteraCluster",
-                  std::string(kAddArchive) +
+                  joined(kAddArchive,
                       "\nonMsgSetCenteraCluster 4001=3 11400=idtext:1:Arc2 11411=s:cas-Arc2 11405=s:ID-Arc2 "
-                      "11406=s:6000 11407=s:5.1 11408=s:10.0.0.2 2052=0",
+                      "11406=s:6000 11407=s:5.1 11408=s:10.0.0.2 2052=0"),
                   "onMsgGetCenteraClusterList",
                   {"\"Arc2\""},
                   "SELECT \"ClusterName\" || ',' || \"Version\" FROM \"MMCenteraCluster\"",
                   "cas-Arc2,5.1"});
   rows.push_back({"an archive cluster deleted by operation 2 is gone",
                   "onMsgSetCenteraCluster",
-                  std::string(kAddArchive) + "\nonMsgSetCenteraCluster 4001=2 11400=idtext:1: 2052=0",
+                  joined(kAddArchive, "\nonMsgSetCenteraCluster 4001=2 11400=idtext:1: 2052=0"),
                   "onMsgGetCenteraClusterList",
                   {"!\"Arc1\""}});
   rows.push_back({"an archive cluster added by operation 48 reads back",
@@ -116,7 +116,7 @@ std::vector<Row> diskRows() {
                   {"\"DiskDevice_1\"", "tag 11206 (identification type) len 13: \"Network share\""}});
   rows.push_back({"a network share's path changed by operation 3 reads back",
                   "onMsgSetDiskVolume",
-                  std::string(kAddShare) + "\n" + kShareVolumes +
+                  joined(kAddShare, "\n") + kShareVolumes +
                       "onMsgSetDiskVolume 4001=3 11003=u64:{h:\"//nas1/share\"} 11041=s://nas1/other 2052=0",
                   kShareVolumes,
                   {"tag 11208 (volume path) len 12: \"//nas1/other\""}});
@@ -124,7 +124,7 @@ std::vector<Row> diskRows() {
   // reads as no plain success.
   rows.push_back({"a network share shared with a further agent (operation 16) is stored for it",
                   "onMsgSetDiskVolume",
-                  std::string(kAddShare) + "\n" + kShareVolumes +
+                  joined(kAddShare, "\n") + kShareVolumes +
                       "onMsgSetDiskVolume 4001=16 11148=u64:{h:\"DiskDevice_1\"} 2048=idtext:0:ma2 "
                       "11041=s:/srv/shared 2052=0",
                   kShareVolumes,
@@ -141,7 +141,7 @@ std::vector<Row> diskRows() {
                                 {"\"mp4\""}));
   rows.push_back(storageLibrary(
       "a mount path shared with a second agent is stored (storage-library 64)",
-      std::string(kAddMp3) + "storage-library 43=64 8=DiskLib1 3=ma1 23=3 second.3=ma2 second.24=/mnt/ma2/mp3", "",
+      joined(kAddMp3, "storage-library 43=64 8=DiskLib1 3=ma1 23=3 second.3=ma2 second.24=/mnt/ma2/mp3"), "",
       {}));
   rows.back().rowQuery = "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"Folder\" = '/mnt/ma2/mp3'";
   rows.back().rowValue = "1";
@@ -214,19 +214,19 @@ std::vector<Row> diskRows() {
            {"enabled state (tag 96)", "second.96=0", "\"IsEnabled\"", "0"}}) {
     Row row = storageLibrary(
         std::string("a mount path's ") + f.name + " read back (storage-library 8)",
-        std::string(kAddMp3) + "storage-library 43=8 8=DiskLib1 3=ma1 23=3 24=/srv/disklib1/mp3 " + f.sent, "", {});
+        joined(kAddMp3, "storage-library 43=8 8=DiskLib1 3=ma1 23=3 24=/srv/disklib1/mp3 ") + f.sent, "", {});
     row.rowQuery = std::string("SELECT ") + f.seen + " FROM \"MMMountPath\" WHERE \"MountPathId\" = 3";
     row.rowValue = f.value;
     rows.push_back(row);
   }
   rows.push_back(storageLibrary(
       "a mount path's device renamed reads back (storage-library 8, tag 55)",
-      std::string(kAddMp3) + "storage-library 43=8 8=DiskLib1 3=ma1 23=3 24=/srv/disklib1/mp3 second.55=Renamed-Dev",
+      joined(kAddMp3, "storage-library 43=8 8=DiskLib1 3=ma1 23=3 24=/srv/disklib1/mp3 second.55=Renamed-Dev"),
       "onMsgGetDiskDevices", {"\"Renamed-Dev\""}));
   rows.push_back(storageLibrary("an unshared mount path's second agent is gone (storage-library 128)",
-                                std::string(kAddMp3) +
+                                joined(kAddMp3,
                                     "storage-library 43=64 8=DiskLib1 3=ma1 23=3 second.3=ma2 second.24=/mnt/ma2/mp3\n"
-                                    "storage-library 43=128 8=DiskLib1 23=3 3=ma2 24=/mnt/ma2/mp3",
+                                    "storage-library 43=128 8=DiskLib1 23=3 3=ma2 24=/mnt/ma2/mp3"),
                                 "", {}));
   rows.back().rowQuery = "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"Folder\" = '/mnt/ma2/mp3'";
   rows.back().rowValue = "0";
@@ -236,7 +236,7 @@ std::vector<Row> diskRows() {
   rows.back().rowValue = "1";
   rows.push_back(
       storageLibrary("a vault lock is stored (storage-library 4096)", "storage-library 43=4096 23=1 69=30", "", {}));
-  rows.back().rowQuery = std::string(kSettingOf) + "'VaultLock'";
+  rows.back().rowQuery = joined(kSettingOf, "'VaultLock'");
   rows.back().rowValue = "30";
   rows.push_back(storageLibrary("a cleaned drive is stored (storage-library 512)",
                                 "storage-library 43=512 8=TapeLib1 3=ma1 78=Drive1 82=2", "", {}));
@@ -252,7 +252,7 @@ std::vector<Row> diskRows() {
   rows.back().rowValue = "1";
   rows.push_back(storageLibrary(
       "a device path's folder changed is stored",
-      std::string(kAddMp3) + "device-paths 3 path agent=1 17=2 1=3 2=3 4=/srv/disklib1/mp3-new 13=4", "", {}));
+      joined(kAddMp3, "device-paths 3 path agent=1 17=2 1=3 2=3 4=/srv/disklib1/mp3-new 13=4"), "", {}));
   rows.back().rowQuery = "SELECT \"Folder\" FROM \"MMDeviceController\" WHERE \"DeviceControllerId\" = 3";
   rows.back().rowValue = "/srv/disklib1/mp3-new";
   // The demonstration's own mount paths: each agent has its drive pool of
@@ -293,8 +293,8 @@ std::vector<Row> diskRows() {
   rows.back().rowQuery = "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"DeviceId\" = 1";
   rows.back().rowValue = "1";
   rows.push_back(storageLibrary("a mount path's credential is stored (storage-library 8, tag 95)",
-                                std::string(kAddMp3) + "storage-library 43=8 8=DiskLib1 3=ma1 23=3 "
-                                                       "24=/srv/disklib1/mp3 second.95=1",
+                                joined(kAddMp3, "storage-library 43=8 8=DiskLib1 3=ma1 23=3 "
+                                                       "24=/srv/disklib1/mp3 second.95=1"),
                                 "", {}));
   // Operation 16 gives the share the path it carries, and its volumes
   // follow; a later change of credentials alone moves no path.

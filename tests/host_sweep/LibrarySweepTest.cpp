@@ -45,19 +45,19 @@ std::vector<Row> libraryRows() {
            {"VTL type", "11432=2", "tag 11432 (VTL type) len 4: 2"}}) {
     rows.push_back({std::string("a library's ") + f.name + " set by operation 3 reads back",
                     "onMsgSetMMLibrary",
-                    "libraries\nchange-library 3 " + std::string(kTapeLib) + " " + f.sent,
+                    "libraries\nchange-library 3 " + joined(kTapeLib, " ") + f.sent,
                     "libraries",
                     {f.seen}});
   }
   rows.push_back({"a configured library keeps its bar-code reader flag",
                   "onMsgSetMMLibrary",
-                  "libraries\nchange-library 3 " + std::string(kTapeLib) + " 11177=0",
+                  "libraries\nchange-library 3 " + joined(kTapeLib, " 11177=0"),
                   "libraries",
                   {"tag 11177 (barcode reader) len 4: 1"}});
   rows.push_back({"the first controller takes another controller's bus, type and text (operation 3 with 11007)",
                   "onMsgSetMMLibrary",
-                  "detect-keep ma2\ndetected-libraries\nlibraries\nchange-library 3 " + std::string(kTapeLib) +
-                      " 11007=idtext:{first controller@\"TAPE-4_LIB0004\"}:x",
+                  "detect-keep ma2\ndetected-libraries\nlibraries\nchange-library 3 " + joined(kTapeLib,
+                      " 11007=idtext:{first controller@\"TAPE-4_LIB0004\"}:x"),
                   "libraries",
                   {"\"/dev/sg4\"", "tag 11115 (controller type) len 4: 0"}});
   rows.push_back({"an object action (operation 12) keeps the library",
@@ -74,13 +74,13 @@ std::vector<Row> libraryRows() {
   rows.back().changeExit = 3;
   rows.push_back({"automatic discovery (operation 84) reads back",
                   "onMsgSetMMLibrary",
-                  "libraries\nchange-library 84 " + std::string(kTapeLib) + " 11178=1",
+                  "libraries\nchange-library 84 " + joined(kTapeLib, " 11178=1"),
                   "libraries",
                   {"tag 11179 (auto discover) len 4: 1"}});
   rows.push_back(
       {"a discovery schedule (operation 85) keeps automatic discovery",
        "onMsgSetMMLibrary",
-       "libraries\nchange-library 84 " + std::string(kTapeLib) + " 11178=1\nlibraries\nchange-library 85 " + kTapeLib,
+       "libraries\nchange-library 84 " + joined(kTapeLib, " 11178=1\nlibraries\nchange-library 85 ") + kTapeLib,
        "libraries",
        {"tag 11179 (auto discover) len 4: 1"}});
   rows.push_back({"an IP library controller's library and volume range read back (operation 55)",
@@ -113,7 +113,7 @@ std::vector<Row> libraryRows() {
                   {"tag 11116 (icon id) len 4: 11 (tape or optical library, not configured)"}});
   rows.push_back({"a library's long operation keeps the library (control 50)",
                   "onMsgSetMMControl",
-                  std::string("libraries\ncontrol 50 ") + kTapeLib,
+                  joined("libraries\ncontrol 50 ", kTapeLib),
                   "libraries",
                   {"tag 2049 (library) len 12: 1 \"TapeLib1\""}});
   rows.push_back({"a disk device's vault lock is stored (control 109)",
@@ -132,7 +132,7 @@ std::vector<Row> libraryRows() {
   rows.push_back(
       {"a drive path replaced by another is disabled and the other enabled (control 61)",
        "onMsgSetMMControl",
-       std::string(kMa1Paths) + "onMsgSetMMControl 4001=61 11003=u64:{h:\"Drive1\"} 11148=u64:{h:\"Drive2\"} 2052=0",
+       joined(kMa1Paths, "onMsgSetMMControl 4001=61 11003=u64:{h:\"Drive1\"} 11148=u64:{h:\"Drive2\"} 2052=0"),
        "",
        {},
        "SELECT group_concat(\"IsEnabled\", ',') FROM (SELECT \"IsEnabled\" FROM \"MMDrivePath\" WHERE "
@@ -140,8 +140,8 @@ std::vector<Row> libraryRows() {
        "0,1"});
   rows.push_back({"a drive path moved to another host keeps the host (control 118)",
                   "onMsgSetMMControl",
-                  std::string(kMa1Paths) +
-                      "onMsgSetMMControl 4001=118 11003=u64:{h:\"Drive2\"} 2048=idtext:0:newhost.example.net 2052=0",
+                  joined(kMa1Paths,
+                      "onMsgSetMMControl 4001=118 11003=u64:{h:\"Drive2\"} 2048=idtext:0:newhost.example.net 2052=0"),
                   "",
                   {},
                   "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Kind\" = 6 AND \"Name\" = 'ServerHost'",
@@ -170,7 +170,7 @@ std::vector<Row> libraryRows() {
                   {"!TAPE-4_LIB0004", "\"TapeLib1\""}});
   rows.push_back({"an exhaustive detection stores no library until one is configured",
                   "onMsgMMExaustiveDetect",
-                  std::string("libraries\nonMsgMMExaustiveDetect 11003=u64:") + kTapeLib + " 11053=1 2052=0",
+                  joined("libraries\nonMsgMMExaustiveDetect 11003=u64:", kTapeLib) + " 11053=1 2052=0",
                   "libraries",
                   {"!TAPE-4_LIB0004", "\"TapeLib1\""}});
   // It answers status 2 ("new devices were found"), which the console

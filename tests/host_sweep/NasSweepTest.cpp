@@ -25,18 +25,18 @@ std::vector<Row> nasRows() {
   rows.push_back(
       nas("an added NDMP server's properties read back", kAddFiler2, "ndmp-server 0 filer2", {"9.1P2", "10000"}));
   rows.push_back(nas("an NDMP server's port set by an update reads back",
-                     std::string(kAddFiler2) +
+                     joined(kAddFiler2,
                          "\nonMsgSetMMNDMPServer 4106=2 4001=3 11058=filer2 11062=enc:root 11063=enc:demo 11066=10001 "
-                         "2052=0",
+                         "2052=0"),
                      "ndmp-server 0 filer2", {"10001"}));
   rows.push_back(nas("a deleted NDMP server is gone",
-                     std::string(kAddFiler2) + "\nonMsgSetMMNDMPServer 4106=2 4001=2 11058=filer2 2052=0",
+                     joined(kAddFiler2, "\nonMsgSetMMNDMPServer 4106=2 4001=2 11058=filer2 2052=0"),
                      "ndmp-servers", {"!filer2"}));
   rows.push_back(nas("a detected NDMP server is not stored",
                      "onMsgSetMMNDMPServer 4106=2 4001=58 11058=filer2 11062=enc:root 11063=enc:demo 11066=0 2052=0",
                      "ndmp-servers", {"!filer2"}));
   rows.push_back(nas("an NDMP library controller added after the NDMP server is stored (operation 54)",
-                     std::string(kAddFiler2) + "\nadd-ndmp-controller ma1 filer2 /dev/robot1 DEMO TAPE-9 NLIB1 1 4",
+                     joined(kAddFiler2, "\nadd-ndmp-controller ma1 filer2 /dev/robot1 DEMO TAPE-9 NLIB1 1 4"),
                      "libraries", {"\"DEMO TAPE-9\""}));
   rows.back().request = "onMsgSetMMLibrary";
   Row removed{"a removed NAS client is listed as deleted",
@@ -51,9 +51,9 @@ std::vector<Row> nasRows() {
                   "nas-clients",
                   {"tag 2009 (client) len 10: (no id listed) \"filer1\"\n  tag 7501 (deleted) len 4: 0"}});
   rows.push_back(nas("an NDMP server's firmware and port set by an update are stored",
-                     std::string(kAddFiler2) +
+                     joined(kAddFiler2,
                          "\nonMsgSetMMNDMPServer 4106=2 4001=3 11058=filer2 11062=enc:root 11063=enc:demo 11065=9.2 "
-                         "11066=10001 2052=0",
+                         "11066=10001 2052=0"),
                      "ndmp-servers", {"filer2"}));
   rows.back().rowQuery =
       "SELECT n.\"firmwareRevision\" || ',' || n.\"listenPort\" FROM \"MMNDMPHostInfo\" n JOIN "

@@ -51,13 +51,13 @@ std::vector<Row> sanRows() {
                      "san-volumes 101", {"/dev/sdb", "scsi-3600a0b800012"}));
   rows.push_back(
       san("a SAN volume deleted by operation 2 is gone", "onMsgSetSANVolume",
-          std::string(kRecordSdb) + "\nonMsgSetSANVolume 11633=hdr12:1,101,0:/dev/sdb 11618=1 4106=2 4001=2 2052=0",
+          joined(kRecordSdb, "\nonMsgSetSANVolume 11633=hdr12:1,101,0:/dev/sdb 11618=1 4106=2 4001=2 2052=0"),
           "san-volumes 101", {"reply 11604", "!/dev/sdb"}));
   rows.push_back(
       san("a SAN volume's access path and history name set by operation 3 are stored", "onMsgSetSANVolume",
-          std::string(kRecordSdb) +
+          joined(kRecordSdb,
               "\nonMsgSetSANVolume 11618=1 11633=hdr12:1,101,0:/dev/sdb 11773=s:/export/b 11724=s:history-b 4106=2 "
-              "4001=3 2052=0",
+              "4001=3 2052=0"),
           "", {}));
   rows.back().rowQuery =
       "SELECT (SELECT \"accessPath\" FROM \"SNRVolumeDeviceNameFull\" WHERE \"volumeId\" = 1) || ',' || "
@@ -65,8 +65,8 @@ std::vector<Row> sanRows() {
   rows.back().rowValue = "/export/b,history-b";
   rows.push_back(san("a SAN volume's access path and history name sent without its device name are refused",
                      "onMsgSetSANVolume",
-                     std::string(kRecordSdb) +
-                         "\nonMsgSetSANVolume 11618=1 11773=s:/export/b 11724=s:history-b 11712=1 4106=2 4001=3 2052=0",
+                     joined(kRecordSdb,
+                         "\nonMsgSetSANVolume 11618=1 11773=s:/export/b 11724=s:history-b 11712=1 4106=2 4001=3 2052=0"),
                      "", {}));
   rows.back().rowQuery =
       "SELECT IFNULL((SELECT \"accessPath\" FROM \"SNRVolumeDeviceNameFull\" WHERE \"volumeId\" = 1), '') || ',' || "
@@ -117,8 +117,8 @@ std::vector<Row> sanRows() {
                      "onMsgManageFLRSnapshotNetworkShare 4106=2 4001=1 11602=idtext:101:sanhost1 "
                      "11812=idtext:1:/mnt/snap1 11813=idtext:0:share1 11817=10 2052=0",
                      "", {}));
-  rows.back().before = std::string(kSnapshot) +
-                       "INSERT INTO \"FLRSnapMountPoint\" (\"snapId\", \"mountPath\") VALUES (1, '/mnt/snap1');";
+  rows.back().before = joined(kSnapshot,
+                       "INSERT INTO \"FLRSnapMountPoint\" (\"snapId\", \"mountPath\") VALUES (1, '/mnt/snap1');");
   rows.back().rowQuery = "SELECT \"mountPointId\" || ',' || \"shareName\" FROM \"FLRSnapNetworkShare\"";
   rows.back().rowValue = "1,share1";
   rows.push_back(san("a user application added is listed", "onMsgManageQRUserApps", kAddMail, "onMsgGetQRUserApps",
@@ -160,19 +160,19 @@ std::vector<Row> sanRows() {
                      "onMsgGetReplicationPolicies",
                      {"tag 11642 (replication policy) len 8: 1 \"gold\"", "tag 11644 (retention period) len 4: 30"}));
   rows.push_back(san("a deleted replication policy is gone", "onMsgManageReplicationPolicies",
-                     std::string(kAddGold) + "\nonMsgManageReplicationPolicies 4001=2 11642=idtext:1: 4004=0 2052=0",
+                     joined(kAddGold, "\nonMsgManageReplicationPolicies 4001=2 11642=idtext:1: 4004=0 2052=0"),
                      "onMsgGetReplicationPolicies", {"!\"gold\""}));
   rows.push_back(san("a deleted appliance is gone", "onMsgManageQRAppliance",
                      "onMsgManageQRAppliance 4001=1 11708=idtext:0:qm1 2052=0\nonMsgManageQRAppliance 4001=2 "
                      "11708=idtext:1:qm1 2052=0",
                      "onMsgGetQRAppliances", {"!\"qm1\""}));
   rows.push_back(san("a deleted user application is gone", "onMsgManageQRUserApps",
-                     std::string(kAddMail) + "\nonMsgManageQRUserApps 4001=2 4106=2 11764=1 2052=0",
+                     joined(kAddMail, "\nonMsgManageQRUserApps 4001=2 4106=2 11764=1 2052=0"),
                      "onMsgGetQRUserApps", {"!resume.sh"}));
   rows.push_back(san("a volume's snapshot parameters read back", "onMsgManageVolumeSnapParams",
-                     std::string(kRecordSdb) +
+                     joined(kRecordSdb,
                          "\nonMsgManageVolumeSnapParams 4106=2 4001=1 11618=1 11643=idtext:4:x 11672=21 11674=22 "
-                         "11673=23 2052=0",
+                         "11673=23 2052=0"),
                      "onMsgGetVolumeSnapParams first=2 count=1", {"21"}));
   rows.push_back(san("a scratch-volume pool added is stored with its type", "onMsgManageRVScratchVolumePools",
                      "onMsgManageRVScratchVolumePools 4106=2 4001=1 11625=idtext:0:pool1 11740=3 2052=0", "", {}));

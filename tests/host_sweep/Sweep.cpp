@@ -24,6 +24,12 @@
 #include "tests/support/TempDir.h"
 
 namespace sweeptest {
+
+std::string joined(std::string_view first, std::string_view second) {
+  std::string text(first);
+  text += second;
+  return text;
+}
 namespace {
 
 // Rows driven at once: the time goes to process starts and waits.

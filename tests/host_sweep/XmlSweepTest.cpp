@@ -34,10 +34,10 @@ std::vector<Row> xmlRows() {
                   {"\"DiskLibrary_1\"", "tag 2048 (media agent) len 7: 2 \"ma2\""}});
   rows.push_back({"a detected tape library configured by the wizard is stored",
                   "onMsgEZConfigureTapeLibrary",
-                  std::string(kTapeListing) +
+                  joined(kTapeListing,
                       "--xml 0x01000BC1 onMsgEZConfigureTapeLibrary '<ZQGui_EZConfigureTapeLibraryReq i4=\"1\">"
                       "<ZQGui_EZTapeLibrary tag=\"2\" i2=\"{handle<\"TAPE-4_LIB0004\"}\" i18=\"30\"/>"
-                      "</ZQGui_EZConfigureTapeLibraryReq>'",
+                      "</ZQGui_EZConfigureTapeLibraryReq>'"),
                   "libraries",
                   {"\"TAPE-4_LIB0004\"", "!(tape or optical library, not configured)"}});
   // The new library gets the default storage policy, which takes the
@@ -48,17 +48,17 @@ std::vector<Row> xmlRows() {
   rows.back().rowValue = "SP_TAPE-4_LIB0004,30";
   rows.push_back({"a detected drive configured by the wizard stores its library",
                   "onMsgEZConfigureTapeLibraryDrives",
-                  std::string(kTapeListing) +
+                  joined(kTapeListing,
                       "--xml 0x015845CD onMsgEZConfigureTapeLibraryDrives '<ZQGui_EZConfigureTapeLibraryDrivesReq>"
                       "<list tag=\"2\"><ZQGui_EZTapeDrive i2=\"{handle<\"TAPE-4_LIB0004_Drive1\"}\"/>"
-                      "</list></ZQGui_EZConfigureTapeLibraryDrivesReq>'",
+                      "</list></ZQGui_EZConfigureTapeLibraryDrivesReq>'"),
                   "libraries",
                   {"\"TAPE-4_LIB0004\"", "!(tape or optical library, not configured)"}});
   rows.push_back({"a tape library's alias set by the wizard reads back",
                   "onMsgEZSetTapeLibraryAliasNameReq",
-                  std::string(kTapeListing) +
+                  joined(kTapeListing,
                       "--xml 0x01A8EB4F onMsgEZSetTapeLibraryAliasNameReq '<ZQGui_EZSetTapeLibraryAliasNameReq "
-                      "i6=\"{handle<\"TapeLib1\"}\" s2=\"WizTape\"/>'",
+                      "i6=\"{handle<\"TapeLib1\"}\" s2=\"WizTape\"/>'"),
                   "libraries",
                   {"tag 8251 (alias name) len 7: \"WizTape\""}});
   // The devices are configured on the client itself: the configuration

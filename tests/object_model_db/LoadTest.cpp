@@ -361,7 +361,8 @@ TEST_F(Load, ALoadWithNoHandleLeftStillSucceeds) {
 TEST_F(Load, TextsFromTheDatabaseAreCutToTheirColumns) {
   const std::string longName(600, 'a');
   // 511 ASCII bytes, then a two-byte character that would end past 512.
-  const std::string wideName = std::string(511, 'b') + "\xC3\xA9" + "tail";
+  std::string wideName(511, 'b');
+  wideName += "\xC3\xA9" "tail";
   ASSERT_EQ(0, db.exec("UPDATE MMLibrary SET AliasName = ? WHERE LibraryId = 1", {longName}));
   ASSERT_EQ(0, db.exec("UPDATE MMLibrary SET AliasName = ? WHERE LibraryId = 2", {wideName}));
   ASSERT_EQ(0, db.exec("UPDATE MMDrivePool SET DrivePoolName = ? WHERE DrivePoolId = 1", {longName}));
@@ -410,7 +411,8 @@ TEST_F(Load, WithoutAnAliasALibraryOrDriveGoesByItsOwnName) {
 // The description of an NDMP pool (the NDMP server it reaches) is a text of
 // any length: it is read whole, not cut to the width of the pool's name.
 TEST_F(Load, AnNdmpPoolsServerIsReadWholeWhateverTheWidthOfItsName) {
-  const std::string server = std::string(300, 's') + ".example.net";
+  std::string server(300, 's');
+  server += ".example.net";
   ASSERT_EQ(0, db.exec("UPDATE MMDrivePool SET DrivePoolType = 3, Descript = ? WHERE DrivePoolId = 1", {server}));
   auto config = load();
   const auto pools = elements(tapeLibrary(*config)->GetDrivePoolList());
