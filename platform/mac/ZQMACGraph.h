@@ -503,6 +503,21 @@ class ZQMACGraph {
   // ids (platform/mac/ZQMACDbWrite.cpp). True without writing for an
   // instance that is not database-backed; false with the reason as the
   // agent's last error when nothing was written.
+  // The name a new controller's new library is stored under: its alias, its
+  // name, its vendor and product, else the controller's name.
+  static std::string NewLibraryName(const ZQMACLibrary* library, const ZQMACLibController* controller) {
+    std::string name;
+    if (library != nullptr) {
+      name = !library->m_sAliasName.empty() ? library->m_sAliasName : library->m_sName;
+      if (name.empty()) name = library->m_sVendor + (library->m_sProduct.empty() ? "" : " " + library->m_sProduct);
+    }
+    return name.empty() ? controller->m_sName : name;
+  }
+  // After InsertLibController stored a new controller's new library: the
+  // library enters the instance as a load makes it of the rows just written
+  // (ZQMACLibraryControllers.cpp), so that the session lists it as a re-read
+  // does.
+  static void EnterStoredControllerLibrary(ZQMACMediaConfig& config, ZQMACLibController* controller);
   static bool InsertLibController(ZQMACMediaAgent* agent, ZQMACLibController* controller);
   // Removes what InsertLibController stored (when the instance then cannot
   // own the controller).
