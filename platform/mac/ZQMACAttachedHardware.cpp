@@ -106,7 +106,7 @@ bool attach(ZQMACMediaConfig& config, const AttachedLibrary& attached) {
     ZQMACGraph::SetLibraryAlias(library, name);
     ZQMACGraph::SetGeometry(library, ZQMACGraph::LibraryGeometry{1, static_cast<int>(attached.drives.size()), 0,
                                                                  kTapeLibraryType, 0});
-    ZQMACGraph::SetTexts(lms, describe(u), describe(u));
+    ZQMACGraph::SetLibraryTexts(lms, describe(u), describe(u));
   }
   if (!reachedBy(lms->GetLibControllerList(), agent)) {
     ZQMACLibController* controller = ZQMACGraph::AddLibController(lms, agent, kUnstored, u.device);

@@ -375,6 +375,19 @@ void ZQMACGraph::FillVolume(ZQMACDiskVolume* v, const MMStoredDeviceController& 
   v->m_pMediaAgent = agent;
 }
 
+std::map<int, int> ZQMACGraph::DiskLibraryPoolAgents(const MMStoredSnapshot& stored) {
+  std::map<int, int> libraryOfMaster;
+  if (stored.masterPools != nullptr)
+    for (const MMStoredMasterPool& m : *stored.masterPools) libraryOfMaster[m.id] = m.libraryId;
+  std::map<int, int> agents;
+  if (stored.drivePools == nullptr) return agents;
+  for (const MMStoredDrivePool& p : *stored.drivePools) {
+    auto library = libraryOfMaster.find(p.masterPoolId);
+    if (p.clientId > 0 && library != libraryOfMaster.end()) agents.emplace(library->second, p.clientId);
+  }
+  return agents;
+}
+
 void ZQMACGraph::FillMagLib(ZQMACMagLib* m, const MMStoredLibrary& row, ZQMACMediaConfig& config) {
   m->m_sName = row.name;
   m->m_iLowWatermark = row.lowWaterMarkMB;
@@ -824,8 +837,15 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     ZQMACMountPath* p = obtain(oldMountPaths, row.id);
     FillMountPath(p, row, library, devices.get(row.deviceId));
     library->m_mountPathList.AddNewNode(p);
-    if (library->m_pMediaAgent == nullptr) library->m_pMediaAgent = p->m_pMediaAgent;
     config.m_mountPathMap[row.id] = p;
+  }
+  {
+    const std::map<int, int> poolAgents = DiskLibraryPoolAgents(stored);
+    ZQMACLinkedList<ZQMACMagLib> list = config.m_magLibList;
+    for (ZQMACMagLib* m = list.GetFirstNode(); m != nullptr; m = list.GetNextNode()) {
+      auto it = poolAgents.find(m->m_iId);
+      m->m_pMediaAgent = MagLibAgent(m, it != poolAgents.end() ? agents.get(it->second) : nullptr);
+    }
   }
 
   // ---- free what the database no longer holds ----

@@ -350,18 +350,15 @@ bool ZQMACGraph::InsertLibController(ZQMACMediaAgent* agent, ZQMACLibController*
   } else {
     MMStoredLibrary row;
     MMStoredLibraryController link;
+    // The library is stored under the name it is known by so far; the
+    // console gives it its alias when it configures it.
+    row.name = NewLibraryName(library, controller);
     if (library != nullptr) {
-      // The library is stored under the name it is known by so far; the
-      // console gives it its alias when it configures it.
-      row.name = !library->m_sAliasName.empty() ? library->m_sAliasName : library->m_sName;
-      if (row.name.empty())
-        row.name = library->m_sVendor + (library->m_sProduct.empty() ? "" : " " + library->m_sProduct);
       row.vendor = library->m_sVendor;
       row.model = library->m_sProduct;
       row.driveCount = library->m_iDriveCount;
       row.baseAddress = library->m_iBaseAddress;
     }
-    if (row.name.empty()) row.name = controller->m_sName;
     link.name = controller->m_sName;
     link.clientId = agent->m_iId >= 0 ? agent->m_iId : -1;
     link.controllerType = type;

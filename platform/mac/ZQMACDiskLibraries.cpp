@@ -11,6 +11,8 @@
 #include <string>
 
 #include "frame/mac/ZQMACObjects.h"
+#include "platform/db/DBSession.h"
+#include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
@@ -84,14 +86,43 @@ bool ZQMACMagLib::Configure(unsigned int mode) {
   row.libraryAttribute = m_iAttribute;
   const bool stored = ZQMACGraph::IsDatabaseBacked(*config);
   if (stored) {
-    MMMediaConfigDB access;
-    if (access.insertDiskLibrary(row) != 0) {
-      SetLastError(access.getErrorCode() == MMS2_ERROR_DUPLICATE_NAME ? kErrorMagLibNameInUse : tkmac::kErrorDatabase,
-                   access.lastErrorText());
+    // The row, its storage policy and its agent go in one step.
+    DBtran tran(false);
+    auto refuse = [this](unsigned int code, const std::string& text) {
+      SetLastError(code, text);
       return false;
-    }
+    };
+    if (const int started = tran.startTran(); started != 0)
+      return refuse(tkmac::kErrorDatabase,
+                    std::string("The library could not be stored: ") + DBtable::getErrorStr(started));
+    MMMediaConfigDB access;
+    if (access.insertDiskLibrary(row) != 0)
+      return refuse(access.getErrorCode() == MMS2_ERROR_DUPLICATE_NAME ? kErrorMagLibNameInUse : tkmac::kErrorDatabase,
+                    access.lastErrorText());
     // The wizard's library comes with its storage policy (ZQMACWizard.cpp).
     if (m_bAutoCreateStoragePolicy && !tkmac::createLibraryStoragePolicy(*this, row.libraryId, name)) return false;
+    // The agent it is made on is kept as the library set-up keeps a disk
+    // library's agent: its drive pool in the library's master pool. Until
+    // the library has a mount path nothing else leads a load to it.
+    if (m_pMediaAgent != nullptr && m_pMediaAgent->GetOwner() == config && m_pMediaAgent->GetId() != 0xFFFFFFFFu) {
+      tkdb::Session s;
+      const long long agentId = m_pMediaAgent->GetId();
+      const std::string agentName = m_pMediaAgent->GetName();
+      const int code = s.atomically([&] {
+        int rc = s.exec("INSERT INTO \"MMMasterPool\" (\"LibraryId\", \"MasterPoolName\", \"MaxDrivesToSwitch\") "
+                        "VALUES (?, ?, -1)",
+                        {row.libraryId, "MasterPool(" + name + ")"});
+        if (rc != DB_OK) return rc;
+        return s.exec("INSERT INTO \"MMDrivePool\" (\"DrivePoolName\", \"DrivePoolEnabled\", \"ClientId\", "
+                      "\"MasterPoolId\") VALUES (?, 1, ?, ?)",
+                      {"DrivePool(" + agentName + ")", agentId, s.lastInsertId()});
+      });
+      if (code != DB_OK)
+        return refuse(tkmac::kErrorDatabase, "The library's media agent could not be stored: " + s.errorText());
+    }
+    if (const int committed = tran.commitTran(0); committed != 0)
+      return refuse(tkmac::kErrorDatabase,
+                    std::string("The library could not be stored: ") + DBtable::getErrorStr(committed));
   }
   m_sName = name;
   if (config->AdoptObject(this) == 0) {

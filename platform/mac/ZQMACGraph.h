@@ -87,6 +87,13 @@ class ZQMACGraph {
     object->m_sTextA = textA;
     object->m_sTextB = textB;
   }
+  // The same for a tape library's description, which is stored with it
+  // (marked, so that the library's first store writes it too).
+  static void SetLibraryTexts(ZQMACLms* lms, const std::string& textA, const std::string& textB) {
+    SetTexts(lms, textA, textB);
+    lms->MarkChanged(&lms->m_sTextA);
+    lms->MarkChanged(&lms->m_sTextB);
+  }
   static void SetPropertyC(ZQMACInterface* object, unsigned int value) {
     object->NoteChange();
     object->m_uPropertyC = value;
@@ -281,6 +288,44 @@ class ZQMACGraph {
     u->m_bStateC = a.stateC;
   }
   static void SetLibraryAlias(ZQMACLibrary* l, const std::string& alias) { l->NoteChange(); l->m_sAliasName = alias; }
+  // The name a stored library comes back under (its alias), given to every
+  // part the load names after it: the library-management object, its
+  // hardware part (name and alias) and its controller group.
+  static void NameStoredLibrary(ZQMACLms* lms, const std::string& name) {
+    for (ZQMACInterface* part : {static_cast<ZQMACInterface*>(lms), static_cast<ZQMACInterface*>(lms->m_pLibrary),
+                                 lms->m_pLibControllerNode})
+      if (part != nullptr) {
+        part->NoteChange();
+        part->m_sName = name;
+      }
+    if (lms->m_pLibrary != nullptr) lms->m_pLibrary->m_sAliasName = name;
+  }
+  // The media agent of a disk library as a load gives it: that of its first
+  // mount path that has one, else the agent of the drive pool the library
+  // was made with (`poolAgent`, null when it has none).
+  // Library id to the client id of the first drive pool (by id) with an
+  // agent in a master pool of that library (ZQMACDbLoader.cpp).
+  static std::map<int, int> DiskLibraryPoolAgents(const MMStoredSnapshot& stored);
+  static ZQMACMediaAgent* MagLibAgent(const ZQMACMagLib* library, ZQMACMediaAgent* poolAgent) {
+    ZQMACMediaAgent* agent = nullptr;
+    library->m_mountPathList.AnyNode([&](ZQMACMountPath* p) {
+      agent = p->m_pMediaAgent;
+      return agent != nullptr;
+    });
+    return agent != nullptr ? agent : poolAgent;
+  }
+  // The same for a stored drive: its name and its alias.
+  static void NameStoredDrive(ZQMACDrive* drive, const std::string& name) {
+    drive->NoteChange();
+    drive->m_sName = name;
+    drive->m_sAliasName = name;
+  }
+  // After a stored object took a new name: what a load names after it.
+  static void NameStored(ZQMACInterface* object, const std::string& name) {
+    if (object->m_iId <= 0) return;
+    if (object->GetObjectType() == ZQMAC_OBJ_LMS) NameStoredLibrary(static_cast<ZQMACLms*>(object), name);
+    if (object->GetObjectType() == ZQMAC_OBJ_DRIVE) NameStoredDrive(static_cast<ZQMACDrive*>(object), name);
+  }
   static void SetStandAlone(ZQMACLibrary* l, bool standAlone) { l->NoteChange(); l->m_bStandAlone = standAlone; }
   static void SetDetectedType(ZQMACLibController* c, unsigned int type) { c->NoteChange(); c->m_uDetectedType = type; }
   static void SetServerFlag(ZQMACLibController* c, bool server) { c->NoteChange(); c->m_bServerFlag = server; }
@@ -466,6 +511,21 @@ class ZQMACGraph {
   // ids (platform/mac/ZQMACDbWrite.cpp). True without writing for an
   // instance that is not database-backed; false with the reason as the
   // agent's last error when nothing was written.
+  // The name a new controller's new library is stored under: its alias, its
+  // name, its vendor and product, else the controller's name.
+  static std::string NewLibraryName(const ZQMACLibrary* library, const ZQMACLibController* controller) {
+    std::string name;
+    if (library != nullptr) {
+      name = !library->m_sAliasName.empty() ? library->m_sAliasName : library->m_sName;
+      if (name.empty()) name = library->m_sVendor + (library->m_sProduct.empty() ? "" : " " + library->m_sProduct);
+    }
+    return name.empty() ? controller->m_sName : name;
+  }
+  // After InsertLibController stored a new controller's new library: the
+  // library enters the instance as a load makes it of the rows just written
+  // (ZQMACLibraryControllers.cpp), so that the session lists it as a re-read
+  // does.
+  static void EnterStoredControllerLibrary(ZQMACMediaConfig& config, ZQMACLibController* controller);
   static bool InsertLibController(ZQMACMediaAgent* agent, ZQMACLibController* controller);
   // Removes what InsertLibController stored (when the instance then cannot
   // own the controller).

@@ -560,15 +560,15 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
     config.m_mountPathMap[id] = p;
     libraries.insert(lib->second);
   }
-  // A disk library's media agent is that of its first mount path that has one.
-  for (ZQMACMagLib* library : libraries) {
-    auto kept = magLibs.find(library->m_iId);
-    if (kept == magLibs.end() || kept->second != library) continue;  // freed below
-    library->m_pMediaAgent = nullptr;
-    library->m_mountPathList.AnyNode([&](ZQMACMountPath* p) {
-      library->m_pMediaAgent = p->m_pMediaAgent;
-      return library->m_pMediaAgent != nullptr;
-    });
+  // A disk library's media agent: that of its first mount path that has
+  // one, else the agent of the drive pool it was made with. The pools'
+  // rows may change without the library's, so every library kept is asked.
+  const std::map<int, int> poolAgents = DiskLibraryPoolAgents(now);
+  for (const auto& [id, library] : magLibs) {
+    if (library == nullptr) continue;
+    auto pool = poolAgents.find(library->m_iId);
+    library->m_pMediaAgent =
+        MagLibAgent(library, pool != poolAgents.end() ? config.FindDBNode<ZQMACMediaAgent>(pool->second) : nullptr);
   }
 
   DropUnreached(config, doomed);

@@ -20,6 +20,7 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACStoredSettings.h"
 #include "platform/ndmpdetect/ZQNDMPAutoDetect.h"
 
 using tkmac::failed;
@@ -121,8 +122,45 @@ bool ZQMACMediaAgent::AddLibController(ZQMACLibController* controller) {
     return false;
   }
   ZQMACGraph::EnterLibController(this, controller);
+  if (adopted) ZQMACGraph::EnterStoredControllerLibrary(*config, controller);
   ClearLastError();
   return true;
+}
+
+void ZQMACGraph::EnterStoredControllerLibrary(ZQMACMediaConfig& config, ZQMACLibController* controller) {
+  ZQMACLibrary* own = controller->m_ownLibrary.get();
+  if (controller->m_pLms != nullptr || own == nullptr || own->m_iId <= 0 || !IsDatabaseBacked(config)) return;
+  ZQMACLms* lms = AddLms(config, own->m_iId, NewLibraryName(own, controller));
+  if (lms == nullptr) return;  // the instance refused it: a re-read shows the library
+  // What the library's row holds (MMMediaConfigDB::insertLibraryController):
+  // a tape library, not configured, no alias, the controller's description.
+  ZQMACLibrary* library = lms->m_pLibrary;
+  library->m_iType = 1;
+  library->m_iDriveCount = own->m_iDriveCount;
+  library->m_iBaseAddress = own->m_iBaseAddress;
+  library->m_sVendor = own->m_sVendor;
+  library->m_sProduct = own->m_sProduct;
+  // And the library's settings stored beside it.
+  for (const tkmac::StoredSettingRow& row : tkmac::storedSettingRows()) {
+    if (row.kind != MMStoredKind::Library || row.in != tkmac::StoredIn::Setting) continue;
+    const tkmac::StoredMember from = row.member(*own);
+    const tkmac::StoredMember to = row.member(*library);
+    if (from.address == nullptr || to.address == nullptr) continue;
+    switch (row.type) {
+      case tkmac::StoredType::Flag: *static_cast<bool*>(to.address) = *static_cast<const bool*>(from.address); break;
+      case tkmac::StoredType::Number: *static_cast<int*>(to.address) = *static_cast<const int*>(from.address); break;
+      case tkmac::StoredType::Unsigned:
+        *static_cast<unsigned int*>(to.address) = *static_cast<const unsigned int*>(from.address);
+        break;
+      case tkmac::StoredType::Text:
+        *static_cast<std::string*>(to.address) = *static_cast<const std::string*>(from.address);
+        break;
+      default: break;
+    }
+  }
+  controller->m_pLms = lms;
+  lms->m_libControllerList.AddNode(controller);
+  ShowLibraryParts(lms);
 }
 
 bool ZQMACMediaAgent::GetDeviceInfo(const std::string& host, ZQMACLibController* controller, ZQMACDms* drivePath) {

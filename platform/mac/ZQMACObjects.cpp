@@ -50,7 +50,11 @@ const std::string& ZQMACInterface::GetDisplayName() const { return m_sDisplayNam
 bool ZQMACInterface::SetName(const std::string& name) {
   if (name.empty()) return AssignName(name);
   if (!ZQMACGraph::StoreObject(this, &name, -1)) return false;
-  return AssignName(name);
+  if (!AssignName(name)) return false;
+  // A library and a drive are stored under their alias, which a load names
+  // them (and a library's parts) after: the session shows them so too.
+  ZQMACGraph::NameStored(this, name);
+  return true;
 }
 
 std::string ZQMACInterface::GetTextA(bool /*forDisplay*/) { return m_sTextA; }

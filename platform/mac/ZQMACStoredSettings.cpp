@@ -416,6 +416,9 @@ const std::vector<tkmac::StoredSettingRow>& ZQMACGraph::StoredSettingRows() {
       {K::Library, s::kDeviceTextC, StoredIn::Setting, StoredType::Text, TK_LIBRARY(m_sDeviceTextC)},
       {K::Library, s::kAutoDiscover, StoredIn::Setting, StoredType::Flag, TK_LMS(m_bAutoDiscover)},
       {K::Library, s::kAutoDiscoverMediaType, StoredIn::Setting, StoredType::Number, TK_LMS(m_iAutoDiscoverMediaType)},
+      // What a detection described a tape library by, kept once it is configured.
+      {K::Library, s::kDescription, StoredIn::Setting, StoredType::Text, TK_LMS(m_sTextA)},
+      {K::Library, s::kDisplayDescription, StoredIn::Setting, StoredType::Text, TK_LMS(m_sTextB)},
       {K::Library, "BarCodeReaderPresent", StoredIn::Column, StoredType::Flag, TK_LIBRARY(m_bBarCodeReader)},
       {K::Library, "LibraryAttribute", StoredIn::Column, StoredType::Number, TK_LIBRARY(m_iAttribute)},
       {K::Library, "VTLType", StoredIn::Column, StoredType::Number, TK_LIBRARY(m_iVTLType)},

@@ -56,6 +56,8 @@ inline constexpr const char* kRemoteHostUserName = "RemoteHostUserName";
 inline constexpr const char* kRemoteHostPassword = "RemoteHostPassword";
 inline constexpr const char* kGuidType = "GuidType";
 inline constexpr const char* kVaultLock = "VaultLock";
+inline constexpr const char* kDescription = "Description";
+inline constexpr const char* kDisplayDescription = "DisplayDescription";
 }  // namespace setting
 
 // (name, value) pairs of one object.

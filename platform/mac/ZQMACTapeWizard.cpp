@@ -54,6 +54,8 @@ bool ZQMACLibrary::SetAliasName(const std::string& alias) {
   }
   if (!storeAlias(*this, alias)) return false;
   m_sAliasName = alias;
+  // A stored library comes back under its alias: its parts take it now.
+  if (m_iId > 0 && m_pLms != nullptr && !alias.empty()) ZQMACGraph::NameStoredLibrary(m_pLms, alias);
   ClearLastError();
   return true;
 }
@@ -65,6 +67,8 @@ bool ZQMACDrive::SetAliasName(const std::string& alias) {
   if (tkmac::failed(*this, "SetDriveAliasName")) return false;
   if (!storeAlias(*this, alias)) return false;
   m_sAliasName = alias;
+  // A stored drive comes back under its alias: its name is it now.
+  if (m_iId > 0 && !alias.empty()) ZQMACGraph::NameStoredDrive(this, alias);
   ClearLastError();
   return true;
 }

@@ -7,37 +7,8 @@
 namespace sweeptest {
 
 const std::vector<std::pair<std::string, std::string>>& knownLosses() {
-  static const std::vector<std::pair<std::string, std::string>> losses = {
-      // Found by comparing whole records: the session shows one thing, a
-      // re-read and a restart another.
-      {"a disk library made by the set request reads back",
-       "the session lists the new disk library on ma1; after a re-read its media agent item is 4294967295 (none)"},
-      {"a library's alias set by operation 3 reads back",
-       "the session still shows the old alias (TapeLib1) in a record where a re-read shows Robot-A"},
-      {"a drive path's alias set by operation 3 reads back",
-       "the session still shows the old drive alias (Drive1) on a path where a re-read shows Tape-A"},
-      {"a detected library dropped on nothing is stored",
-       "the session shows the detection's description of the library; after a re-read it is empty (not stored)"},
-      {"a detected library configured through its controller is stored (control 48)",
-       "the session shows the detection's description of the library; after a re-read it is empty (not stored)"},
-      {"a detected library configured in mode 2 is stored (control 69)",
-       "the session shows the detection's description of the library; after a re-read it is empty (not stored)"},
-      {"a detected tape library configured by the wizard is stored",
-       "the session shows the detection's description of the library; after a re-read it is empty (not stored)"},
-      {"a detected drive configured by the wizard stores its library",
-       "the session shows the detection's description of the library; after a re-read it is empty (not stored)"},
-      {"the first controller takes another controller's bus, type and text (operation 3 with 11007)",
-       "the session lists a library record that a re-read does not"},
-      {"a library controller takes another controller's bus", "the session lists a library record that a re-read does not"},
-      {"a detection stores no library until one is configured",
-       "the session lists the detected library as a library; a re-read does not (nothing was stored)"},
-      {"a tape library's alias set by the wizard reads back", "the session lists a library record that a re-read does not"},
-      {"an IP library controller's library and volume range read back (operation 55)",
-       "the session does not list the new library; a re-read does"},
-      {"an NDMP library controller added after the NDMP server is stored (operation 54)",
-       "the session does not list the new library; a re-read does"},
-      {"a replication-store library added reads back", "the session does not list the new library; a re-read does"},
-  };
+  // None now: a loss found is mended, or listed here with its fault.
+  static const std::vector<std::pair<std::string, std::string>> losses = {};
   return losses;
 }
 
@@ -72,6 +43,15 @@ const std::vector<std::pair<std::string, std::string>>& changingByThemselves() {
       {"(drive path)", "the handle of a drive's path before its device name: a handle, numbered afresh"},
   };
   return items;
+}
+
+const std::vector<std::pair<std::string, std::string>>& recordsChangingByThemselves() {
+  static const std::vector<std::pair<std::string, std::string>> records = {
+      {"(library)",
+       "a library a detection found and nobody configured: a detection stores nothing (what the agents see is read "
+       "again by the next detection), so the session lists it until a re-read, which lists what is stored"},
+  };
+  return records;
 }
 
 const std::vector<std::pair<std::string, std::string>>& tablesChangingByThemselves() {

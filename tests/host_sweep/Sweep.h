@@ -111,6 +111,10 @@ extern const std::vector<std::pair<std::string, std::string>> kAwaitingFix;
 // a re-read and a restart: the item's label as the console prints it, to
 // why it changes.
 const std::vector<std::pair<std::string, std::string>>& changingByThemselves();
+// The records of the answers that change by themselves: the label of the
+// item that numbers the record's object, to why a record whose object that
+// item numbers 4294967295 (never stored) is in the session only.
+const std::vector<std::pair<std::string, std::string>>& recordsChangingByThemselves();
 // The stored tables a row that keeps nothing may still change, each with why.
 const std::vector<std::pair<std::string, std::string>>& tablesChangingByThemselves();
 

@@ -164,6 +164,43 @@ TEST_F(StoredDiskLibrary, ANewLibraryIsStoredAndAReloadKeepsIt) {
   EXPECT_TRUE(found);
 }
 
+// A library with no mount path yet reaches its media agent only through
+// what is stored with it: a re-read shows the agent it was made on, and
+// when that cannot be stored the library is not made either.
+TEST_F(StoredDiskLibrary, ALibraryMadeOnAnAgentKeepsItAfterARereadOrIsNotMadeAtAll) {
+  for (const bool refused : {false, true}) {
+    SCOPED_TRACE(refused ? "drive pools refused" : "stored");
+    freshSession();
+    if (refused) {
+      ASSERT_EQ(m_db.exec("CREATE TRIGGER refuse_pools BEFORE INSERT ON MMDrivePool BEGIN SELECT RAISE(ABORT, "
+                          "'pools refused'); END"),
+                0);
+    }
+    const long long libraries = m_db.scalar("SELECT COUNT(*) FROM MMLibrary");
+    tktest::StreamBuilder s = stream().op(1).text(8251, "AgentDisk", true);
+    s.pair(2048, 0, "ma1", true);
+    auto message = s.end().build();
+    m_mgr.onMsgSetMMMagneticLibrary(message.get());
+    const std::vector<libtest::Message> answers = libtest::messagesOf(m_a.replies());
+    ASSERT_FALSE(answers.empty());
+    ASSERT_EQ(answers.back().id, 1024u);
+    EXPECT_EQ(answers.back().items.back().second.substr(0, 4), le32(refused ? 0 : 1)) << answers.back();
+    EXPECT_EQ(m_db.scalar("SELECT COUNT(*) FROM MMLibrary"), libraries + (refused ? 0 : 1));
+    if (refused) {
+      EXPECT_EQ(m_db.exec("DROP TRIGGER refuse_pools"), 0);
+      continue;
+    }
+    ASSERT_TRUE(m_config->ReadCurrentConfig(true));
+    ZQMACMagLib* made = nullptr;
+    ZQMACLinkedList<ZQMACMagLib> list = m_config->GetMagLibList();
+    for (ZQMACMagLib* l = list.GetFirstNode(); l != nullptr; l = list.GetNextNode())
+      if (l->GetName() == "AgentDisk") made = l;
+    ASSERT_NE(made, nullptr);
+    ASSERT_NE(made->GetMediaAgent(), nullptr);
+    EXPECT_EQ(made->GetMediaAgent()->GetName(), "ma1");
+  }
+}
+
 TEST_F(StoredDiskLibrary, EveryFailingCallEndsInAnAnswerAndLeavesNoHalfChange) {
   const tktest::SweepReport report = sweep([&] { create(); });
   EXPECT_TRUE(report.clean()) << report;
