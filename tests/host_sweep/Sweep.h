@@ -3,8 +3,7 @@
 // installation, then reads it back as an administrator sees it, from a new
 // connection after a re-read (control 70) and again after a restart of
 // tkhost. A change answered "Success" whose value does not come back fails
-// its row; a row in the known losses must still lose, so that the list
-// shrinks as the losses are mended.
+// its row.
 //
 // Whole records: the read back runs three times, in the change's own
 // session right after the change, from a new connection after a re-read, and
@@ -31,7 +30,7 @@ namespace sweeptest {
 std::string joined(std::string_view first, std::string_view second);
 
 struct Row {
-  // What the row proves; the known losses name rows by it.
+  // What the row proves; the rows not driven are named by it.
   std::string proves;
   // The handler the change goes to, as the host's table names it.
   std::string request;
@@ -99,14 +98,8 @@ struct Outcome {
 // Drives every row (several at a time) and judges each under its name.
 void sweep(const std::vector<Row>& rows);
 
-// The known losses: row name to the fault it shows.
-const std::vector<std::pair<std::string, std::string>>& knownLosses();
 // The rows the sweep does not drive yet: row name to the reason.
 const std::vector<std::pair<std::string, std::string>>& notDriven();
-// The rows whose fix is made apart from this sweep and not here yet: row
-// name to the fix it waits for. They are not driven; the list goes once the
-// fixes are in.
-extern const std::vector<std::pair<std::string, std::string>> kAwaitingFix;
 // The items of the answers that change by themselves between the session,
 // a re-read and a restart: the item's label as the console prints it, to
 // why it changes.
