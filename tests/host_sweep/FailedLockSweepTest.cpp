@@ -17,12 +17,9 @@ std::vector<Row> failedLockRows() {
       if (row.lockFails || !row.before.empty() || row.outsideWorld) continue;
       std::istringstream in(row.change);
       for (std::string line; std::getline(in, line);) {
-        // The requests that need no lock are served on a connection of
-        // their own, and the replication store's request takes the library's
-        // own lock: a failed lock on this one does not concern them.
-        if (line.empty() || line.rfind("storage-library ", 0) == 0 || line.rfind("device-paths ", 0) == 0 ||
-            line.rfind("can-delete ", 0) == 0 || line.find(" onMsgConfigRPStoreLibrary ") != std::string::npos)
-          continue;
+        // A failed lock on this connection does not concern the requests
+        // served apart from the session.
+        if (line.empty() || servedApartFromTheSession(line)) continue;
         lines += line + "\n";
       }
     }

@@ -471,14 +471,9 @@ Outcome drive(const Row& row) {
       return outcome;
     }
     // A session reads its configuration when it takes the lock and when it
-    // is told to read again (control 70): a change served on a connection
-    // of its own, as the requests that need no lock are, shows in it only
-    // after that.
-    // The replication-store request, too, makes its library on a
-    // configuration of its own, not on the session's.
-    const bool outside = row.change.find("storage-library ") != std::string::npos ||
-                         row.change.find("device-paths ") != std::string::npos ||
-                         row.change.find("onMsgConfigRPStoreLibrary ") != std::string::npos;
+    // is told to read again (control 70): a change served apart from it
+    // shows in it only after that.
+    const bool outside = servedApartFromTheSession(row.change);
     const Conversation change =
         row.lockFails ? converse(host, {}, row.change, row.readBack,
                                  [&] { return std::make_unique<WriteHold>(database); }, "lock")
@@ -549,6 +544,15 @@ std::string lossesOf(const Row& row, const Outcome& outcome, Counts& counts) {
 }
 
 }  // namespace
+
+bool servedApartFromTheSession(std::string_view text) {
+  // The requests that need no lock are served on a connection of their own;
+  // the replication store's request makes its library on a configuration
+  // of its own and takes the library's lock, not the session.
+  for (const char* word : {"storage-library ", "device-paths ", "can-delete ", "onMsgConfigRPStoreLibrary "})
+    if (text.find(word) != std::string_view::npos) return true;
+  return false;
+}
 
 void sweep(const std::vector<Row>& all) {
   // A row the sweep cannot drive yet is named with the reason, not run.

@@ -97,6 +97,9 @@ struct Outcome {
 
 // Drives every row (several at a time) and judges each under its name.
 void sweep(const std::vector<Row>& rows);
+// Whether a change text holds a request served apart from the configuration
+// session (on a connection of its own, or on a configuration of its own).
+bool servedApartFromTheSession(std::string_view text);
 
 // The rows the sweep does not drive yet: row name to the reason.
 const std::vector<std::pair<std::string, std::string>>& notDriven();
