@@ -216,12 +216,46 @@ inline int countProcEntries(pid_t pid, const char* what) {
   return n;
 }
 
-// The resident memory of a process in KiB, from /proc; -1 when unknown.
-inline long residentKb(pid_t pid) {
+// A field of a process's /proc status in KiB ("VmRSS:", "VmHWM:"); -1 when
+// unknown.
+inline long statusKb(pid_t pid, const char* field) {
   std::istringstream status(readFile("/proc/" + std::to_string(pid) + "/status"));
+  const std::size_t length = std::strlen(field);
   for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+    if (line.compare(0, length, field) == 0) return std::strtol(line.c_str() + length, nullptr, 10);
   return -1;
+}
+
+// The resident memory of a process in KiB, from /proc; -1 when unknown.
+inline long residentKb(pid_t pid) { return statusKb(pid, "VmRSS:"); }
+
+// Measures the most memory a process held resident over a stretch of work:
+// from the start (which sets the process's peak back to what it holds now)
+// to grownKb(), the peak's growth in KiB since then (-1 when unknown).
+class PeakResident {
+ public:
+  explicit PeakResident(pid_t pid) : m_pid(pid) {
+    std::ofstream("/proc/" + std::to_string(pid) + "/clear_refs") << "5";
+    m_start = residentKb(pid);
+  }
+  long grownKb() const {
+    const long peak = statusKb(m_pid, "VmHWM:");
+    return peak < 0 || m_start < 0 ? -1 : peak - m_start;
+  }
+
+ private:
+  pid_t m_pid;
+  long m_start = -1;
+};
+
+// The environment for a host whose memory a test measures: the address
+// sanitizer's quarantine of freed memory, which would count as held, made
+// small (the options of this process kept otherwise).
+inline std::map<std::string, std::string> measuredMemoryEnv() {
+  const char* options = std::getenv("ASAN_OPTIONS");
+  std::string value = options != nullptr ? options : "";
+  if (!value.empty()) value += ':';
+  return {{"ASAN_OPTIONS", value + "quarantine_size_mb=1:thread_local_quarantine_size_kb=64"}};
 }
 
 // Lowers this process's soft limit of open descriptors for a scope, so that
