@@ -7,7 +7,6 @@
 // reply is built on the handler object's own reply base; no locks are taken.
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,36 +54,44 @@ long long EvNASConfigMgr::onMsgGetMMNDMPServers(MessageInfo* request) {
 }
 
 long long EvNASConfigMgr::lookupMMNDMPServers(MessageInfo* request) {
-  ZQMMNDMPHostInfo hosts(1);
-  std::unique_ptr<MMNDMPHostInfoMsg[]> list;
-  const int count = hosts.getNDMPHostList(list);
-  if (count < 0) return 0;
-
+  // The NDMP host list is walked, never held: of each entry that passes the
+  // filter only its client id is kept, and the host name of an entry
+  // without one, for its log line. The clients are named after the walk,
+  // which reads the table and nothing else.
   const uint32_t filter = request->elementCount;
+  std::vector<int32_t> clientIds;
+  std::vector<std::string> hostsWithoutClient;
+  ZQMMNDMPHostInfo hosts(1);
+  const int read = hosts.walkNDMPHostList([&](const MMNDMPHostInfoMsg& entry) {
+    if (!passesFilter(filter, entry.osType)) return true;
+    if (entry.clientId == 0)
+      hostsWithoutClient.emplace_back(entry.hostName, strnlen(entry.hostName, sizeof entry.hostName));
+    clientIds.push_back(entry.clientId);
+    return true;
+  });
+  if (read < 0) return 0;
+
   std::vector<std::string> names;
-  for (int i = 0; i < count; ++i) {
-    const MMNDMPHostInfoMsg& entry = list[i];
-    if (!passesFilter(filter, entry.osType)) continue;
-    if (entry.clientId == 0) {
-      const std::string host(entry.hostName, strnlen(entry.hostName, sizeof entry.hostName));
+  std::size_t withoutClient = 0;
+  for (const int32_t clientId : clientIds) {
+    if (clientId == 0) {
       EvDebug::Debug(kWorkerTag,
                      "NAS NDMP row for hostname [%s] has no client ID set. Not returning this NDMP server.",
-                     host.c_str());
+                     hostsWithoutClient[withoutClient++].c_str());
       continue;
     }
     std::string name;
-    ZQClient client(static_cast<unsigned long>(entry.clientId));
+    ZQClient client(static_cast<unsigned long>(clientId));
     client.getName(name, nullptr);
     if (name.empty()) {
       EvDebug::Debug(kWorkerTag,
                      "Unable to determine client name for NAS NDMP row with client ID [%d]. Not returning this NDMP "
                      "server.",
-                     entry.clientId);
+                     clientId);
       continue;
     }
     names.push_back(std::move(name));
   }
-  hosts.deleteList(list);
 
   // Byte-wise order; a client with two rows is named twice.
   std::sort(names.begin(), names.end());

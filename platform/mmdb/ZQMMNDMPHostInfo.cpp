@@ -66,6 +66,23 @@ bool begin(const char* call, const A&... arguments) {
   return false;
 }
 
+// Every entry in table order into one entry, refilled for each row, handed
+// to `visit` (true: go on); 0 once the walk has ended, -1 when the table
+// cannot be read. The list call's journal entry is the caller's.
+int walkEntries(tkdb::Session& session, const std::function<bool(const MMNDMPHostInfoMsg&)>& visit) {
+  static const std::string kList = std::string(kSelect) + "ORDER BY n.\"ndmpHostId\"";
+  MMNDMPHostInfoMsg entry;
+  const int rc = session.each(kList, {}, [&](const tkdb::RowView& row) {
+    fill(row, entry);
+    return visit(entry) ? 0 : static_cast<int>(DB_NO_ROW);
+  });
+  if (rc != 0 && rc != DB_NO_ROW) {
+    EvDebug::Error(kListCall, "%s", session.errorText().c_str());
+    return -1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 ZQMMNDMPHostInfo::ZQMMNDMPHostInfo(int value) : m_value(value) {}
@@ -73,7 +90,6 @@ ZQMMNDMPHostInfo::ZQMMNDMPHostInfo(int value) : m_value(value) {}
 int ZQMMNDMPHostInfo::getNDMPHostList(std::unique_ptr<MMNDMPHostInfoMsg[]>& list) {
   list.reset();
   if (!begin(kListCall)) return -1;
-  static const std::string kList = std::string(kSelect) + "ORDER BY n.\"ndmpHostId\"";
   static const std::string kCount = "SELECT COUNT(*) FROM \"MMNDMPHostInfo\"";
   tkdb::Session session;
   // Entries are large (a thousand servers take megabytes), so the answer is
@@ -90,15 +106,16 @@ int ZQMMNDMPHostInfo::getNDMPHostList(std::unique_ptr<MMNDMPHostInfoMsg[]>& list
   if (capacity > 0) filled = std::make_unique<MMNDMPHostInfoMsg[]>(capacity);
   std::size_t count = 0;
   std::deque<MMNDMPHostInfoMsg> more;  // entries are large: never moved while the walk grows
-  const int rc = session.each(kList, {}, [&](const tkdb::RowView& row) {
-    fill(row, count < capacity ? filled[count] : more.emplace_back());
+  const int rc = walkEntries(session, [&](const MMNDMPHostInfoMsg& entry) {
+    if (count < capacity) {
+      filled[count] = entry;
+    } else {
+      more.push_back(entry);
+    }
     ++count;
-    return 0;
+    return true;
   });
-  if (rc != 0 && rc != DB_NO_ROW) {
-    EvDebug::Error(kListCall, "%s", session.errorText().c_str());
-    return -1;
-  }
+  if (rc != 0) return -1;
   if (count == 0) return 0;
   if (!more.empty()) {
     auto all = std::make_unique<MMNDMPHostInfoMsg[]>(count);
@@ -108,6 +125,12 @@ int ZQMMNDMPHostInfo::getNDMPHostList(std::unique_ptr<MMNDMPHostInfoMsg[]>& list
   }
   list = std::move(filled);
   return static_cast<int>(count);
+}
+
+int ZQMMNDMPHostInfo::walkNDMPHostList(const std::function<bool(const MMNDMPHostInfoMsg&)>& visit) {
+  if (!begin(kListCall)) return -1;
+  tkdb::Session session;
+  return walkEntries(session, visit);
 }
 
 int ZQMMNDMPHostInfo::getNDMPHostInfoByClientIdAndOSType(int clientId, int osType, MMNDMPHostInfoMsg& entry) {

@@ -7,12 +7,12 @@
 // capacity from its filer, one login per filer and reply: the filer's
 // mount points are cached for the rest of the reply.
 //
-// The NDMP host list is freed before the appliance login, so everything the
-// login and its failure answers need is copied out of the entry first.
+// The NDMP host list is walked one entry at a time and the walk ends at the
+// appliance's entry, before the appliance login: everything the login and
+// its failure answers need is copied out of that entry.
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -199,24 +199,21 @@ class SetVolumeHost final : public tksanvol::StreamHandler {
   }
 
   // The SnapVault appliance entry of the NDMP host list for the host, if
-  // any; false after the failure answer.
+  // any: the first entry of OS type 2 named as the host, ignoring case;
+  // false after the failure answer.
   bool findAppliance(tksanvol::StreamContext& context, std::optional<Appliance>& appliance) {
     ZQMMNDMPHostInfo hosts(1);
-    std::unique_ptr<MMNDMPHostInfoMsg[]> list;
-    const int count = hosts.getNDMPHostList(list);
-    if (count == -1) {
+    const int read = hosts.walkNDMPHostList([&](const MMNDMPHostInfoMsg& entry) {
+      if (entry.osType != kOsTypeSnapVault) return true;
+      const std::string hostName = fieldText(entry.hostName);
+      if (_stricmp(hostName.c_str(), m_host.text.c_str()) != 0) return true;
+      appliance = Appliance{hostName, fieldText(entry.loginName), fieldText(entry.encryptedPassword)};
+      return false;
+    });
+    if (read == -1) {
       context.answer.lookupFailed("Error detected trying to get list of NDMP hosts");
       return false;
     }
-    for (int i = 0; i < count; ++i) {
-      const MMNDMPHostInfoMsg& entry = list[i];
-      const std::string hostName = fieldText(entry.hostName);
-      if (entry.osType == kOsTypeSnapVault && _stricmp(hostName.c_str(), m_host.text.c_str()) == 0) {
-        appliance = Appliance{hostName, fieldText(entry.loginName), fieldText(entry.encryptedPassword)};
-        break;
-      }
-    }
-    hosts.deleteList(list);
     return true;
   }
 

@@ -168,6 +168,23 @@ TEST_F(Discovery, AnApplianceMatchedIgnoringCaseIsReadOverNdmpAndGivesNoGroups) 
   EXPECT_TRUE(testkit::clientvol::journal().calls("getVolumeList").empty());
 }
 
+TEST_F(Discovery, TheHostsFirstApplianceEntryIsTheOneLoggedInTo) {
+  // An entry of another kind and one of another host come first; of the
+  // host's two appliance entries the first holds the filer's password.
+  addNdmpHost(7, 6, "other", "enc:other");
+  testkit::client::addClient({8, "elsewhere", "elsewhere.example.com", 16, ""});
+  addNdmpHost(8, 2, "root", "enc:elsewhere");
+  addNdmpHost(7, 2, "root", "enc:pw");
+  addNdmpHost(7, 2, "root", "enc:wrong");
+  addFiler("sanhost.example.com");
+  EXPECT_EQ(handler.onMsgSetSANVolumeHost(discover(58, "sanhost.example.com").get()), 1);
+  const auto reply = onlyReply();
+  EXPECT_EQ(reply.messageId, 11604u);
+  EXPECT_TRUE(reply.items.empty());
+  EXPECT_EQ(testkit::ndmp::loginCount("sanhost.example.com"), 1);
+  EXPECT_EQ(testkit::ndmp::journal().calls("LoginToFiler").size(), 1u);
+}
+
 TEST_F(Discovery, EachFailureIsAnsweredWithItsTextAndArgument) {
   const struct {
     const char* name;
