@@ -15,10 +15,8 @@
 // memory only.
 #include <map>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
@@ -35,19 +33,6 @@ namespace {
 bool storedDevice(const ZQMACCopyMgrDevice& device) {
   const ZQMACMediaConfig* owner = device.GetOwner();
   return owner != nullptr && ZQMACGraph::IsDatabaseBacked(*owner);
-}
-
-// The ids of the rows each instance laid its copy managers from, as an
-// instance keeps those of its DRU hosts: a row born again under one of
-// them since is another copy manager, while one the instance stored itself
-// since is the object it made. Each instance uses its own set on its own
-// thread; the map (whose elements stay where they are) is shared.
-std::mutex g_laidMutex;
-std::unordered_map<const ZQMACMediaConfig*, std::set<int>> g_laid;
-
-std::set<int>& laidOf(const ZQMACMediaConfig& config) {
-  std::lock_guard<std::mutex> guard(g_laidMutex);
-  return g_laid[&config];
 }
 
 // The device's one controller, or null.
@@ -149,11 +134,6 @@ bool ZQMACMediaAgent::AddSoftwareCopyManager(int concurrencyLimit) {
   return true;
 }
 
-void ZQMACGraph::ForgetCopyManagersLaid(const ZQMACMediaConfig& config) {
-  std::lock_guard<std::mutex> guard(g_laidMutex);
-  g_laid.erase(&config);
-}
-
 bool ZQMACGraph::LoadStoredCopyManagers(ZQMACMediaConfig& config, const MMStoredSnapshot& stored,
                                         const std::set<int>* reborn) {
   std::vector<MMStoredCopyManager> rows;
@@ -173,7 +153,7 @@ bool ZQMACGraph::LoadStoredCopyManagers(ZQMACMediaConfig& config, const MMStored
   // another copy manager: the old object, its controller and their handles
   // go. A controller whose agent the graph no longer has has none, as a
   // drive pool of such an agent.
-  const bool whole = MergeStoredRows(config, config.m_copyMgrDeviceList, laidOf(config), reborn, rows,
+  const bool whole = MergeStoredRows(config, config.m_copyMgrDeviceList, config.m_copyManagersLaid, reborn, rows,
                                      [&](ZQMACCopyMgrDevice* device, MMStoredCopyManager& row) {
                                        device->m_iConcurrencyLimit = row.concurrencyLimit;
                                        device->m_bConfigured = false;

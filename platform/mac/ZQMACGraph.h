@@ -489,9 +489,6 @@ class ZQMACGraph {
   // was refused.
   static bool LoadStoredCopyManagers(ZQMACMediaConfig& config, const MMStoredSnapshot& stored,
                                      const std::set<int>* reborn);
-  // Forgets which rows the instance laid its copy managers from (its
-  // objects are all going).
-  static void ForgetCopyManagersLaid(const ZQMACMediaConfig& config);
   // ---- end of software copy managers ----
   // ---- archive clusters on the central database (ZQMACCenteraClusters.cpp) ----
   // As ApplyStoredDRUHosts, for the archive clusters with their access nodes.

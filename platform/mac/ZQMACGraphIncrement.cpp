@@ -76,6 +76,7 @@ struct ZQMACParkedGraph {
   std::map<int, ZQMACHost*> hostMap;
   std::set<int> hostsLaid;
   std::set<int> clustersLaid;
+  std::set<int> copyManagersLaid;
   std::string besideBornEpoch;
   long long besideBornSeq = -1;
   ZQMACLinkedList<ZQMACMediaAgent> mediaAgentList;
@@ -691,6 +692,7 @@ void ZQMACGraph::SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
   std::swap(config.m_hostMap, parked.hostMap);
   std::swap(config.m_hostsLaid, parked.hostsLaid);
   std::swap(config.m_clustersLaid, parked.clustersLaid);
+  std::swap(config.m_copyManagersLaid, parked.copyManagersLaid);
   std::swap(config.m_besideBornEpoch, parked.besideBornEpoch);
   std::swap(config.m_besideBornSeq, parked.besideBornSeq);
   config.m_mediaAgentList.Swap(parked.mediaAgentList);

@@ -134,7 +134,7 @@ void ZQMACMediaConfig::ClearObjects() {
   m_hostMap.clear();
   m_hostsLaid.clear();
   m_clustersLaid.clear();
-  ZQMACGraph::ForgetCopyManagersLaid(*this);
+  m_copyManagersLaid.clear();
   m_besideBornEpoch.clear();
   m_besideBornSeq = -1;
   m_bDatabaseBacked = false;  // an empty graph stands for no stored configuration
