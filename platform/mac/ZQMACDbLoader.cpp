@@ -41,6 +41,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <tuple>
 #include <type_traits>
@@ -436,9 +437,11 @@ void ZQMACGraph::DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterf
       if (!isManagedType(object->GetObjectType())) others.push_back(object);
     });
   }
-  for (ZQMACInterface* other : others) {
-    for (ZQMACInterface* object : doomed) other->ForgetObject(static_cast<const void*>(object));
-  }
+  // Each other object is walked once for all that go, not once for each.
+  std::vector<const void*> addresses(doomed.begin(), doomed.end());
+  std::sort(addresses.begin(), addresses.end(), std::less<const void*>());
+  const ZQMACGone leaving(addresses);
+  for (ZQMACInterface* other : others) other->ForgetObjects(leaving);
   for (ZQMACInterface* object : doomed) delete object;
   doomed.clear();
 }
