@@ -23,9 +23,9 @@ std::vector<Row> driveRows() {
            {"alias", "8252=Tape-A", "tag 8252 (drive alias) len 6: \"Tape-A\""},
            {"description", "11023=s:drive-text", "tag 11023 (drive description) len 10: \"drive-text\""},
            {"path detail", "11024=s:/dev/nst9", "tag 11024 (path detail) len 9: \"/dev/nst9\""}}) {
-    rows.push_back({std::string("a drive path's ") + f.name + " set by operation 3 reads back",
+    rows.push_back({joined("a drive path's ", f.name) + " set by operation 3 reads back",
                     "onMsgSetMMDrive",
-                    std::string(kPaths) + "onMsgSetMMDrive 4001=3 11003=u64:{h:\"Drive1\"} " + f.sent + " 2052=0",
+                    joined(kPaths, "onMsgSetMMDrive 4001=3 11003=u64:{h:\"Drive1\"} ") + f.sent + " 2052=0",
                     kPaths,
                     {f.seen}});
   }
@@ -81,9 +81,9 @@ std::vector<Row> driveRows() {
                               {"copy manager", "11132=7", "tag 11132 (copy manager) len 4: 7"},
                               {"cost category", "11217=9", "tag 11217 (cost category) len 4: 9"}}) {
     rows.push_back(
-        {std::string("a drive pool's ") + f.name + " reads back",
+        {joined("a drive pool's ", f.name) + " reads back",
          "onMsgSetMMDrivePool",
-         std::string(kPools) + "onMsgSetMMDrivePool 4001=3 11003=u64:{h:2 \"DrivePool(ma2)\"} " + f.sent + " 2052=0",
+         joined(kPools, "onMsgSetMMDrivePool 4001=3 11003=u64:{h:2 \"DrivePool(ma2)\"} ") + f.sent + " 2052=0",
          kPools,
          {f.seen}});
   }

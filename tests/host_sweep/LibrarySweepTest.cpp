@@ -27,7 +27,7 @@ constexpr const char* kAttachToMa1 =
 
 std::vector<Row> libraryRows() {
   std::vector<Row> rows;
-  const std::string lib = std::string("libraries\n") + kTapeLib;
+  const std::string lib = joined("libraries\n", kTapeLib);
   // Operation 3 of the library change, one field a row: the element sent and
   // the line the library's record shows for it.
   for (const FieldCase& f : std::vector<FieldCase>{
@@ -108,7 +108,7 @@ std::vector<Row> libraryRows() {
                   {"\"TAPE-4_LIB0004\""}});
   rows.push_back({"a deconfigured library reads back not configured (control 49)",
                   "onMsgSetMMControl",
-                  std::string("libraries\ncontrol 49 ") + kTapeLib,
+                  joined("libraries\ncontrol 49 ", kTapeLib),
                   "libraries",
                   {"tag 11116 (icon id) len 4: 11 (tape or optical library, not configured)"}});
   rows.push_back({"a library's long operation keeps the library (control 50)",
@@ -125,7 +125,7 @@ std::vector<Row> libraryRows() {
                   "30"});
   rows.push_back({"a library's credential operation keeps the library (control 105)",
                   "onMsgSetMMControl",
-                  std::string("libraries\nonMsgSetMMControl 4001=105 11003=u64:") + kTapeLib +
+                  joined("libraries\nonMsgSetMMControl 4001=105 11003=u64:", kTapeLib) +
                       " 2048=idtext:0:TapeLib1 2401=enc:backup 2402=enc:s3cret 2052=0",
                   "libraries",
                   {"tag 2049 (library) len 12: 1 \"TapeLib1\""}});
@@ -157,8 +157,8 @@ std::vector<Row> libraryRows() {
                   "2"});
   rows.push_back({"a library controller takes another controller's bus",
                   "onMsgSetMMLibraryController",
-                  std::string("detect-keep ma2\ndetected-libraries\nlibraries\nonMsgGetMMLibraryControllers handle=") +
-                      kTapeLib +
+                  joined("detect-keep ma2\ndetected-libraries\nlibraries\nonMsgGetMMLibraryControllers handle=",
+                         kTapeLib) +
                       "\nonMsgSetMMLibraryController 4001=3 11003=u64:{h:\"/dev/sg1\"} "
                       "11007=idtext:{first controller@\"TAPE-4_LIB0004\"}:x 2052=0",
                   "libraries",
