@@ -3,11 +3,9 @@
 // records, or, when one record alone is larger than a frame, as a failure
 // that names the limit; never cut short.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/reply/ReplyChannel.h"
@@ -38,28 +36,6 @@ std::string longTextSql(const std::string& prefix, int length) {
   return "substr('" + prefix + "' || i || '-' || replace(hex(zeroblob(" + std::to_string(length) +
          ")), '0', 'n'), 1, " + std::to_string(length) + ")";
 }
-
-// The frames that arrive on the client's socket while the handler runs, each
-// body as it came; the handler's side is closed for writing when it is done.
-class FrameReader {
- public:
-  explicit FrameReader(const Connection& client) : m_client(client) {
-    m_thread = std::thread([this] {
-      std::string body;
-      while (tkwire::readFrame(m_client.peer(), 60000, body) == tkwire::ReadStatus::Ok) m_bodies.push_back(body);
-    });
-  }
-  std::vector<std::string> finish() {
-    ::shutdown(static_cast<int>(m_client.socket().GetSocketDescriptor()), SHUT_WR);
-    m_thread.join();
-    return m_bodies;
-  }
-
- private:
-  const Connection& m_client;
-  std::thread m_thread;
-  std::vector<std::string> m_bodies;
-};
 
 // What the host's problem log was told.
 std::mutex g_problemsMutex;

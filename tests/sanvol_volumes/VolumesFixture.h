@@ -5,10 +5,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -71,6 +73,30 @@ inline void expectOperationAnswer(const tkwire::Reply& reply, uint32_t operation
   EXPECT_EQ(reply.messageId, 1024u);
   EXPECT_EQ(itemsOf(reply), (Items{{4001, le32(operation)}, {2051, wordAndText(status, text)}}));
 }
+
+// The frames that arrive on the client's socket while the handler runs, each
+// body as it came, read on a thread of their own so that a listing longer
+// than the socket's buffer goes out; the handler's side is closed for
+// writing when it is done.
+class FrameReader {
+ public:
+  explicit FrameReader(const Connection& client) : m_client(client) {
+    m_thread = std::thread([this] {
+      std::string body;
+      while (tkwire::readFrame(m_client.peer(), 60000, body) == tkwire::ReadStatus::Ok) m_bodies.push_back(body);
+    });
+  }
+  std::vector<std::string> finish() {
+    ::shutdown(static_cast<int>(m_client.socket().GetSocketDescriptor()), SHUT_WR);
+    m_thread.join();
+    return m_bodies;
+  }
+
+ private:
+  const Connection& m_client;
+  std::thread m_thread;
+  std::vector<std::string> m_bodies;
+};
 
 class VolumesTest : public ::testing::Test {
  protected:
