@@ -95,15 +95,18 @@ bool ReplicaDBClient::QuerySNRDevice(const QuerySNRDeviceV6Args_t& a, QuerySNRDe
         const std::string inPage = "\"hostId\" = ? AND \"deviceNameId\" > ? AND \"deviceNameId\" <= ?";
         const std::vector<tkdb::DbValue> page{a.clientId, static_cast<long long>(a.afterDeviceNameId),
                                               ret.deviceNames.back().deviceNameId};
-        const std::string ofPage = "(SELECT \"volumeId\" FROM \"SNRVolumeDeviceNameFull\" WHERE " + inPage + ")";
-        rc = volumes().select(s, "WHERE \"volumeId\" IN " + ofPage, page, ret.volumes);
+        const std::string volumesOfPage =
+            "(SELECT \"volumeId\" FROM \"SNRVolumeDeviceNameFull\" WHERE " + inPage + ")";
+        const std::string deviceNamesOfPage =
+            "(SELECT \"deviceNameId\" FROM \"SNRVolumeDeviceName\" WHERE " + inPage + ")";
+        rc = volumes().select(s, "WHERE \"volumeId\" IN " + volumesOfPage, page, ret.volumes);
         if (rc == 0) {
-          rc = mountPoints().select(
-              s, "WHERE \"deviceNameId\" IN (SELECT \"deviceNameId\" FROM \"SNRVolumeDeviceName\" WHERE " + inPage + ")",
-              page, ret.mountPoints);
+          rc = mountPoints().select(s, "WHERE \"deviceNameId\" IN " + deviceNamesOfPage, page, ret.mountPoints);
         }
-        if (rc == 0) rc = scratchVolumes().select(s, "WHERE \"volumeId\" IN " + ofPage, page, ret.scratchVolumes);
-        if (rc == 0) rc = replicas().select(s, "WHERE \"physicalVolumeId\" IN " + ofPage, page, ret.replicas);
+        if (rc == 0) {
+          rc = scratchVolumes().select(s, "WHERE \"volumeId\" IN " + volumesOfPage, page, ret.scratchVolumes);
+        }
+        if (rc == 0) rc = replicas().select(s, "WHERE \"physicalVolumeId\" IN " + volumesOfPage, page, ret.replicas);
         return out.db(rc);
       });
 }

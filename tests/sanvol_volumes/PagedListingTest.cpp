@@ -39,14 +39,10 @@ class PagedListing : public VolumesTest {
   // volume, a replica and a scratch volume on the volumes just before and
   // just after.
   void seed(int count) {
-    const std::string n = "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < " +
-                          std::to_string(count) + ") ";
-    const std::string steps[] = {
-        n + "INSERT INTO \"SNRVolume\" (\"volumeId\", \"deviceId\", \"deviceIdType\", \"lun\", \"startLba\", "
-            "\"blockCount\", \"blockSize\", \"backupFromSnap\", \"volumeLock\", \"fsType\", \"usePermanentReplica\", "
-            "\"qmProtected\", \"applianceId\", \"qmState\", \"costCategoryId\", \"tailFlag\", \"volumeType\") SELECT " +
-            std::to_string(kFirstVolume) + " + i, 'dev' || i, 3, 0, 0, 100, 512, 0, 0, 'ext4', 0, 0, 0, 0, 0, 0, 1 "
-            "FROM n",
+    const std::string n = numberedRows(count);
+    seedInOneTransaction({
+        n + kInsertWholeVolumes + "SELECT " + std::to_string(kFirstVolume) +
+            " + i, 'dev' || i, 3, 0, 0, 100, 512, 0, 0, 'ext4', 0, 0, 0, 0, 0, 0, 1 FROM n",
         n + "INSERT INTO \"SNRVolumeDeviceName\" (\"deviceNameId\", \"hostId\", \"deviceName\") SELECT " +
             std::to_string(kFirstDeviceName) + " + i, " + std::to_string(kHost) + ", '/dev/p' || i FROM n",
         n + "INSERT INTO \"SNRVolumeDeviceNameEx\" (\"deviceNameId\", \"volumeId\", \"caseSensitive\", "
@@ -56,10 +52,8 @@ class PagedListing : public VolumesTest {
         n + "INSERT INTO \"SNRVolumeMountPoint\" (\"mountPointId\", \"deviceNameId\", \"mountPath\", "
             "\"caseSensitive\", \"extraFlag\") SELECT " + std::to_string(kFirstMountPoint) + " + i, " +
             std::to_string(kFirstDeviceName) + " + i, '/p' || i, 0, 0 FROM n",
-    };
-    ASSERT_EQ(testkit::replicadb::exec("BEGIN"), 0);
-    for (const std::string& step : steps) ASSERT_EQ(testkit::replicadb::exec(step), 0) << step.substr(0, 120);
-    ASSERT_EQ(testkit::replicadb::exec("COMMIT"), 0);
+    });
+    if (::testing::Test::HasFatalFailure()) return;
 
     m_extraMounts.assign(static_cast<std::size_t>(count), {});
     for (const int i : {kShared, kPage, kShared}) {
@@ -115,17 +109,10 @@ class PagedListing : public VolumesTest {
         {11608, le64(0)},
         {11614, le64(100)},
         {11619, le32(512)},
-        {11613, le32(0)},
-        {11620, le32(0)},
-        {11711, le32(0)},
-        {11712, le32(0)},
-        {11730, le32(0)},
-        {11708, le32(0)},
-        {11742, le32(1)},
-        {11776, le32(0)},
-        {11694, le32(0)},
-        {11653, hdr12(static_cast<uint32_t>(kFirstMountPoint + i), kHost, 0, "/p" + std::to_string(i))},
     };
+    const Items flags = plainVolumeFlags();
+    items.insert(items.end(), flags.begin(), flags.end());
+    items.push_back({11653, hdr12(static_cast<uint32_t>(kFirstMountPoint + i), kHost, 0, "/p" + std::to_string(i))});
     for (const auto& [id, path] : m_extraMounts[static_cast<std::size_t>(i)])
       items.push_back({11653, hdr12(static_cast<uint32_t>(id), kHost, i == kPage ? 3u : 1u, path)});
     if (auto found = m_replicas.find(volume); found != m_replicas.end()) {

@@ -52,6 +52,30 @@ inline std::string hdr12(uint32_t id, uint32_t clientId, uint32_t flags, const s
   return le32(id) + le32(clientId) + le32(flags) + text;
 }
 
+// Items 11613 to 11694 of a listed volume whose flags, states and ids are
+// all 0 and whose type (1) is no NAS type.
+inline Items plainVolumeFlags() {
+  return {{11613, le32(0)}, {11620, le32(0)}, {11711, le32(0)}, {11712, le32(0)}, {11730, le32(0)},
+          {11708, le32(0)}, {11742, le32(1)}, {11776, le32(0)}, {11694, le32(0)}};
+}
+
+// Bulk seeding: a statement head that numbers rows n.i from 0 to count - 1,
+// the insert of a whole volume row (its values selected from n), and the
+// statements run in one transaction.
+inline std::string numberedRows(int count) {
+  return "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < " + std::to_string(count) +
+         ") ";
+}
+inline constexpr const char* kInsertWholeVolumes =
+    "INSERT INTO \"SNRVolume\" (\"volumeId\", \"deviceId\", \"deviceIdType\", \"lun\", \"startLba\", "
+    "\"blockCount\", \"blockSize\", \"backupFromSnap\", \"volumeLock\", \"fsType\", \"usePermanentReplica\", "
+    "\"qmProtected\", \"applianceId\", \"qmState\", \"costCategoryId\", \"tailFlag\", \"volumeType\") ";
+inline void seedInOneTransaction(const std::vector<std::string>& steps) {
+  ASSERT_EQ(testkit::replicadb::exec("BEGIN"), 0);
+  for (const std::string& step : steps) ASSERT_EQ(testkit::replicadb::exec(step), 0) << step.substr(0, 120);
+  ASSERT_EQ(testkit::replicadb::exec("COMMIT"), 0);
+}
+
 inline void resetStandIns() {
   testkit::replicadb::reset();
   testkit::client::reset();
