@@ -146,40 +146,4 @@ TEST_F(DevicePages, EveryPageHoldsWhatTheWholeAnswerHoldsForItsDeviceNamesInTheS
   }
 }
 
-TEST_F(DevicePages, APageAfterTheLastDeviceNameIsEmptyInEveryList) {
-  const int32_t v = volume();
-  const int32_t d = deviceName(kHost, v, "/dev/a");
-  mountPoint(d, "/a");
-  scratchOn(v);
-  replicaOn(v);
-  for (const int64_t after : {static_cast<int64_t>(d), static_cast<int64_t>(INT32_MAX)}) {
-    SCOPED_TRACE(after);
-    const QuerySNRDeviceV6Ret_t page = query(after, 10);
-    EXPECT_TRUE(page.deviceNames.empty());
-    EXPECT_TRUE(page.volumes.empty());
-    EXPECT_TRUE(page.mountPoints.empty());
-    EXPECT_TRUE(page.scratchVolumes.empty());
-    EXPECT_TRUE(page.replicas.empty());
-  }
-  const QuerySNRDeviceV6Ret_t first = query(QuerySNRDeviceV6Args_t::kFromFirst, 10);
-  EXPECT_EQ(first.deviceNames.size(), 1u);
-  EXPECT_EQ(first.volumes.size(), 1u);
-  EXPECT_EQ(first.mountPoints.size(), 1u);
-  EXPECT_EQ(first.scratchVolumes.size(), 1u);
-  EXPECT_EQ(first.replicas.size(), 1u);
-}
-
-TEST_F(DevicePages, TheSecondCallOfAQueryCanBeMadeToFailAndTheOthersGoThrough) {
-  deviceName(kHost, volume(), "/dev/a");
-  testkit::replicadb::failCall("QuerySNRDevice", 2, -5, "second page lost");
-  QuerySNRDeviceV6Ret_t ret;
-  EXPECT_TRUE(client_.QuerySNRDevice(QuerySNRDeviceV6Args_t(kHost), ret)) << ret.errorText;
-  EXPECT_EQ(ret.deviceNames.size(), 1u);
-  EXPECT_FALSE(client_.QuerySNRDevice(QuerySNRDeviceV6Args_t(kHost), ret));
-  EXPECT_EQ(ret.errorText, "second page lost");
-  EXPECT_TRUE(ret.deviceNames.empty());
-  EXPECT_TRUE(client_.QuerySNRDevice(QuerySNRDeviceV6Args_t(kHost), ret)) << ret.errorText;
-  EXPECT_EQ(ret.deviceNames.size(), 1u);
-}
-
 }  // namespace
