@@ -77,24 +77,36 @@ bool ReplicaDBClient::UnconfigureDevice(const UnconfigureDeviceArgs_t& a, Unconf
                  });
 }
 
+// The whole answer is the page that starts before every device name and
+// has no limit, so both are read by the same statements. The page's device
+// names are read first; the other four lists are then drawn from the range
+// of ids those device names span, each list in its own id order as in the
+// whole answer, so that the first record of a key within a page is the one
+// the whole answer has first.
 bool ReplicaDBClient::QuerySNRDevice(const QuerySNRDeviceV6Args_t& a, QuerySNRDeviceV6Ret_t& r) {
   return runCall(
       {"QuerySNRDevice", 6, {a.clientId}}, nullptr, r, [&](tkdb::Session& s, Outcome& out, QuerySNRDeviceV6Ret_t& ret) {
-        const std::string ofClient = "(SELECT \"volumeId\" FROM \"SNRVolumeDeviceNameFull\" WHERE \"hostId\" = ?)";
-        int rc = deviceNames().select(s, "WHERE \"hostId\" = ?", {a.clientId}, ret.deviceNames);
-        if (rc == 0) rc = volumes().select(s, "WHERE \"volumeId\" IN " + ofClient, {a.clientId}, ret.volumes);
+        const long long limit = a.maxDeviceNames > 0 ? a.maxDeviceNames : -1;  // -1: no limit
+        int rc = deviceNames().select(
+            s, "WHERE \"hostId\" = ? AND \"deviceNameId\" > ? ORDER BY \"deviceNameId\" LIMIT ?",
+            {a.clientId, static_cast<long long>(a.afterDeviceNameId), limit}, ret.deviceNames);
+        if (rc != 0 || ret.deviceNames.empty()) return out.db(rc);
+
+        const std::string inPage = "\"hostId\" = ? AND \"deviceNameId\" > ? AND \"deviceNameId\" <= ?";
+        const std::vector<tkdb::DbValue> page{a.clientId, static_cast<long long>(a.afterDeviceNameId),
+                                              ret.deviceNames.back().deviceNameId};
+        const std::string volumesOfPage =
+            "(SELECT \"volumeId\" FROM \"SNRVolumeDeviceNameFull\" WHERE " + inPage + ")";
+        const std::string deviceNamesOfPage =
+            "(SELECT \"deviceNameId\" FROM \"SNRVolumeDeviceName\" WHERE " + inPage + ")";
+        rc = volumes().select(s, "WHERE \"volumeId\" IN " + volumesOfPage, page, ret.volumes);
         if (rc == 0) {
-          rc = mountPoints().select(s,
-                                    "WHERE \"deviceNameId\" IN (SELECT \"deviceNameId\" FROM "
-                                    "\"SNRVolumeDeviceName\" WHERE \"hostId\" = ?)",
-                                    {a.clientId}, ret.mountPoints);
+          rc = mountPoints().select(s, "WHERE \"deviceNameId\" IN " + deviceNamesOfPage, page, ret.mountPoints);
         }
         if (rc == 0) {
-          rc = scratchVolumes().select(s, "WHERE \"volumeId\" IN " + ofClient, {a.clientId}, ret.scratchVolumes);
+          rc = scratchVolumes().select(s, "WHERE \"volumeId\" IN " + volumesOfPage, page, ret.scratchVolumes);
         }
-        if (rc == 0) {
-          rc = replicas().select(s, "WHERE \"physicalVolumeId\" IN " + ofClient, {a.clientId}, ret.replicas);
-        }
+        if (rc == 0) rc = replicas().select(s, "WHERE \"physicalVolumeId\" IN " + volumesOfPage, page, ret.replicas);
         return out.db(rc);
       });
 }

@@ -39,8 +39,10 @@
 //     volume is it; other selections are refused with a text.
 //   - QuerySNRDevice: the client's device names, their volumes and mount
 //     points, the scratch records of those volumes and the replicas they
-//     hold. QueryRVScratchVol V6: one scratch volume (-1: all) with its
-//     volume, device names, mount points and the replicas made on it.
+//     hold; or a page of them (the device names after an id, at most so
+//     many, with what belongs to those device names and their volumes).
+//     QueryRVScratchVol V6: one scratch volume (-1: all) with its volume,
+//     device names, mount points and the replicas made on it.
 //   - BrowseByClientId: the replicas whose primary volume has a device name
 //     of the client; BrowseByPolicyId: those of the policy. Each comes with
 //     its physical and primary volumes (those that still exist), their

@@ -289,6 +289,12 @@ void declare(const RecordTable<R>& table) {
   declare(repSetVolumes());
   declare(recoveryPoints());
   declare(fanInDetails());
+  // A host's device listing is read a page of device names at a time; each
+  // page finds its mount points, scratch volumes and replicas by these
+  // keys, so that a page costs what it holds, not what the tables hold.
+  tkdb::registerIndex(mountPoints().name(), "deviceNameId");
+  tkdb::registerIndex(scratchVolumes().name(), "volumeId");
+  tkdb::registerIndex(replicas().name(), "physicalVolumeId");
   // Which subclients use a policy (for the application types), and which
   // volumes continuous-replication subclients hold.
   tkdb::registerSchema("QRPolicySubclient",

@@ -103,9 +103,20 @@ struct UpdateSNRDeviceV4Ret_t {
   std::string errorText;
 };
 
+// The whole answer by default, or one page of it: the host's device names
+// after `afterDeviceNameId` in id order, at most `maxDeviceNames` of them,
+// with only the other records that belong to those device names or their
+// volumes. A caller that pages asks for the next page after the last device
+// name of the page before, until a page comes back short. The start is wider
+// than a device-name id so that its default lies before every one of them.
 struct QuerySNRDeviceV6Args_t {
+  static constexpr int64_t kFromFirst = INT64_MIN;
+  static constexpr int32_t kNoLimit = 0;
+
   explicit QuerySNRDeviceV6Args_t(int32_t clientIdValue) : clientId(clientIdValue) {}
   int32_t clientId;  // the SAN host
+  int64_t afterDeviceNameId = kFromFirst;
+  int32_t maxDeviceNames = kNoLimit;  // 0 (or less): every device name after the start
 };
 
 struct QuerySNRDeviceV6Ret_t {

@@ -4,6 +4,7 @@
 //   int32_t v = testkit::replicadb::seed(volume);                  // any record kind; its id
 //   int32_t d = testkit::replicadb::seedDeviceName(deviceName);    // what QR_GetDeviceID finds
 //   testkit::replicadb::failNext("AddSNRDevice", -12, "already there");
+//   testkit::replicadb::failCall("QuerySNRDevice", 2, -1, "gone");  // the second call from now
 //   ... code under test ...
 //   testkit::replicadb::calls("UpdateSNRVolume")   // args: version, ids..., mask
 //   std::vector<SNRVolumeRecordV4_t> all = testkit::replicadb::rows<SNRVolumeRecordV4_t>();
@@ -29,7 +30,10 @@
 namespace testkit::replicadb {
 
 // Forgets calls and scripted failures and turns the journal on.
-inline void reset() { tkreplicadb::journal().reset(); }
+inline void reset() {
+  tkreplicadb::forgetCallFailures();
+  tkreplicadb::journal().reset();
+}
 inline tkjournal::Journal& journal() { return tkreplicadb::journal(); }
 inline std::vector<tkjournal::Call> calls(const std::string& operation) {
   return tkreplicadb::journal().calls(operation);
@@ -37,6 +41,11 @@ inline std::vector<tkjournal::Call> calls(const std::string& operation) {
 // The next `times` calls of `operation` fail with the code and text.
 inline void failNext(const std::string& operation, int code, const std::string& text, int times = 1) {
   tkreplicadb::journal().injectFailure(operation, code, text, times);
+}
+// The `nth` call of `operation` from now on (1: the next) fails with the
+// code and text; the calls of it before that one go through.
+inline void failCall(const std::string& operation, int nth, int code, const std::string& text) {
+  tkreplicadb::failCallAt(operation, nth, code, text);
 }
 
 // The table of a record kind (device names: the joined, read-only view).

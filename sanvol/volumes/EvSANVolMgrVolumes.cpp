@@ -3,6 +3,7 @@
 // handler object, the worker adds one record per host or device name, and
 // the reply is ended whatever the worker did. Everything listed comes from
 // the replica database service; host names come from the client records.
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -107,13 +108,23 @@ class ClientNames {
   std::map<int32_t, std::string> m_names;
 };
 
-// The records of one host's listing found by the key each listed object
-// looks them up by, built once per listing so that the listing costs time in
-// proportion to its rows. The first record of a key, in service order, is the
-// one found; mount points keep the service's order within their device name.
+// A host's device names are read from the service a page at a time, so that
+// the listing holds the records of one page beside the reply's one frame,
+// however many volumes the host has. A thousand device names with their
+// volumes, mount points, replicas and scratch volumes come to about a
+// megabyte of records, far below a frame, while a page still reads enough
+// rows that its statements cost little beside the rows themselves.
+constexpr int32_t kDeviceNamesPerPage = 1000;
+
+// The records of one page of a host's listing found by the key each listed
+// object looks them up by, built once per page so that the listing costs
+// time in proportion to its rows. A page holds everything that belongs to
+// its device names and their volumes, each list in service order: the first
+// record of a key is the one the whole listing would find, and mount points
+// keep the service's order within their device name.
 class HostRecords {
  public:
-  HostRecords(const QuerySNRDeviceV6Ret_t& devices, const GetQRApplianceListRet_t& appliances) {
+  explicit HostRecords(const QuerySNRDeviceV6Ret_t& devices) {
     for (const SNRVolumeRecordV4_t& volume : devices.volumes) m_volumes.emplace(volume.volumeId, &volume);
     for (const SNRVolumeMountPointRecord_t& mountPoint : devices.mountPoints)
       m_mountPoints[mountPoint.deviceNameId].push_back(&mountPoint);
@@ -121,8 +132,6 @@ class HostRecords {
       m_replicas.emplace(replica.physicalVolumeId, &replica);
     for (const RVScratchVolumeV2Record_t& scratch : devices.scratchVolumes)
       m_scratchVolumes.emplace(scratch.volumeId, &scratch);
-    for (const QRApplianceRecord_t& appliance : appliances.appliances)
-      m_applianceNames.emplace(appliance.applianceId, &appliance.applianceName);
   }
 
   const SNRVolumeRecordV4_t* volume(int32_t volumeId) const { return find(m_volumes, volumeId); }
@@ -132,12 +141,6 @@ class HostRecords {
     static const std::vector<const SNRVolumeMountPointRecord_t*> kNone;
     auto found = m_mountPoints.find(deviceNameId);
     return found != m_mountPoints.end() ? found->second : kNone;
-  }
-  // Empty for appliance 0 and for an appliance the list does not hold.
-  std::string applianceName(int32_t applianceId) const {
-    if (applianceId == 0) return std::string();
-    const std::string* name = find(m_applianceNames, applianceId);
-    return name != nullptr ? *name : std::string();
   }
 
  private:
@@ -151,7 +154,25 @@ class HostRecords {
   std::unordered_map<int32_t, std::vector<const SNRVolumeMountPointRecord_t*>> m_mountPoints;
   std::unordered_map<int32_t, const ReplicationVolumeV5Record_t*> m_replicas;
   std::unordered_map<int32_t, const RVScratchVolumeV2Record_t*> m_scratchVolumes;
-  std::unordered_map<int32_t, const std::string*> m_applianceNames;
+};
+
+// Appliance names by id, for the whole listing (the first of an id, as the
+// service lists them).
+class ApplianceNames {
+ public:
+  explicit ApplianceNames(const GetQRApplianceListRet_t& appliances) {
+    for (const QRApplianceRecord_t& appliance : appliances.appliances)
+      m_names.emplace(appliance.applianceId, &appliance.applianceName);
+  }
+  // Empty for appliance 0 and for an appliance the list does not hold.
+  std::string nameOf(int32_t applianceId) const {
+    if (applianceId == 0) return std::string();
+    auto found = m_names.find(applianceId);
+    return found != m_names.end() ? *found->second : std::string();
+  }
+
+ private:
+  std::unordered_map<int32_t, const std::string*> m_names;
 };
 
 // The replica items of the volume's replica.
@@ -174,7 +195,7 @@ void addReplica(EvReturnData& reply, const ReplicationVolumeV5Record_t& replica)
 // The items of a device name and its volume, up to 11694.
 void addDeviceAndVolume(EvReturnData& reply, const SNRVolumeDeviceNameV4Record_t& device,
                         const SNRVolumeRecordV4_t& volume, const std::string& clientName,
-                        const std::unordered_set<int32_t>& replicationVolumes, const HostRecords& records) {
+                        const std::unordered_set<int32_t>& replicationVolumes, const ApplianceNames& appliances) {
   tksanvol::addU32(reply, kItemVolumeId, u32(device.volumeId));
   tksanvol::addIdText(reply, kItemHost, u32(device.hostId), clientName);
   if (isNasVolume(volume.volumeType)) tksanvol::addU32(reply, kItemFilerClient, u32(device.filerClientId));
@@ -196,7 +217,7 @@ void addDeviceAndVolume(EvReturnData& reply, const SNRVolumeDeviceNameV4Record_t
   tksanvol::addU32(reply, kItemQmState, u32(volume.qmState));
   tksanvol::addFlag(reply, kItemQmProtected, volume.qmProtected);
   tksanvol::addIdText(reply, kItemCostCategory, static_cast<uint32_t>(volume.costCategoryId), "");
-  tksanvol::addIdText(reply, kItemAppliance, u32(volume.applianceId), records.applianceName(volume.applianceId));
+  tksanvol::addIdText(reply, kItemAppliance, u32(volume.applianceId), appliances.nameOf(volume.applianceId));
   tksanvol::addU32(reply, kItemVolumeType, u32(volume.volumeType));
   tksanvol::addFlag(reply, kItemTailFlag, volume.tailFlag);
   tksanvol::addFlag(reply, kItemReplicationSubclient, replicationVolumes.count(volume.volumeId) != 0);
@@ -222,6 +243,39 @@ bool addPermanentReplica(EvReturnData& reply, ReplicaDBClient& service, int32_t 
   tksanvol::addU32(reply, kItemPermanentDeviceIdType, u32(volumeRet.volume.deviceIdType));
   tksanvol::addText(reply, kItemPermanentDeviceId, volumeRet.volume.deviceId);
   tksanvol::addU32(reply, kItemPermanentLun, u32(volumeRet.volume.lun));
+  return true;
+}
+
+// The records of one page's device names. False (logged) at a device name
+// that could not be listed: its record, and the listing, end there.
+bool addPage(EvReturnData& reply, ReplicaDBClient& service, const QuerySNRDeviceV6Ret_t& page,
+             ClientNames& clientNames, const std::unordered_set<int32_t>& replicationVolumes,
+             const ApplianceNames& appliances) {
+  const HostRecords records(page);
+  for (const SNRVolumeDeviceNameV4Record_t& device : page.deviceNames) {
+    const SNRVolumeRecordV4_t* volume = records.volume(device.volumeId);
+    if (volume == nullptr) {
+      EvDebug::Error(kLookupVolumesTag, "%s", "Error: Device name is not associated with a volume.");
+      return false;
+    }
+    addDeviceAndVolume(reply, device, *volume, clientNames.nameOf(device.hostId), replicationVolumes, appliances);
+
+    for (const SNRVolumeMountPointRecord_t* mountPoint : records.mountPoints(device.deviceNameId)) {
+      const uint32_t flags =
+          (mountPoint->caseSensitive ? kFlagCaseSensitive : 0u) | (mountPoint->extraFlag ? kFlagExtra : 0u);
+      tksanvol::addHdr12Text(reply, kItemMountPoint, u32(mountPoint->mountPointId), u32(device.hostId), flags,
+                             mountPoint->mountPath);
+    }
+    if (const ReplicationVolumeV5Record_t* replica = records.replica(volume->volumeId)) addReplica(reply, *replica);
+    if (const RVScratchVolumeV2Record_t* scratch = records.scratchVolume(volume->volumeId)) {
+      tksanvol::addU32(reply, kItemScratchVolume, u32(scratch->scratchVolumeId));
+      tksanvol::addIdText(reply, kItemScratchPool, u32(scratch->poolId), kScratchPoolText);
+    }
+    tksanvol::addFlag(reply, kItemUsePermanentReplica, volume->usePermanentReplica);
+    if (volume->backupFromSnap && volume->usePermanentReplica && !addPermanentReplica(reply, service, volume->volumeId))
+      return false;
+    tksanvol::endRecord(reply);
+  }
   return true;
 }
 
@@ -276,8 +330,10 @@ long long EvSANVolMgr::lookupSANVolumes(MessageInfo* request) {
   const int32_t hostId = static_cast<int32_t>(request->elementCount);
 
   ReplicaDBClient service(1);
+  QuerySNRDeviceV6Args_t page(hostId);
+  page.maxDeviceNames = kDeviceNamesPerPage;
   QuerySNRDeviceV6Ret_t devices;
-  if (!service.QuerySNRDevice(QuerySNRDeviceV6Args_t(hostId), devices)) {
+  if (!service.QuerySNRDevice(page, devices)) {
     answer.lookupFailed(devices.errorText.c_str(), kTextVolumesUnreadable);
     return 0;
   }
@@ -288,38 +344,26 @@ long long EvSANVolMgr::lookupSANVolumes(MessageInfo* request) {
   }
   const std::unordered_set<int32_t> replicationVolumes(subclientVolumes.volumeIds.begin(),
                                                        subclientVolumes.volumeIds.end());
-  GetQRApplianceListRet_t appliances;
-  if (!service.GetQRApplianceList(appliances)) {
-    answer.lookupFailed(appliances.errorText.c_str(), kTextVolumesUnreadable);
+  GetQRApplianceListRet_t applianceList;
+  if (!service.GetQRApplianceList(applianceList)) {
+    answer.lookupFailed(applianceList.errorText.c_str(), kTextVolumesUnreadable);
     return 0;
   }
 
-  const HostRecords records(devices, appliances);
+  const ApplianceNames appliances(applianceList);
   ClientNames clientNames;
-  for (const SNRVolumeDeviceNameV4Record_t& device : devices.deviceNames) {
-    const SNRVolumeRecordV4_t* volume = records.volume(device.volumeId);
-    if (volume == nullptr) {
-      EvDebug::Error(kLookupVolumesTag, "%s", "Error: Device name is not associated with a volume.");
+  for (;;) {
+    if (!addPage(*this, service, devices, clientNames, replicationVolumes, appliances)) return 0;
+    // A short page is the last; a full one may be followed by an empty one.
+    if (devices.deviceNames.size() < static_cast<std::size_t>(kDeviceNamesPerPage)) return 1;
+    page.afterDeviceNameId = devices.deviceNames.back().deviceNameId;
+    // The page listed is let go before the next is read.
+    devices = QuerySNRDeviceV6Ret_t{};
+    if (!service.QuerySNRDevice(page, devices)) {
+      // Answered as a failure of the first page; the records listed so far
+      // stay in the reply, which the handler ends.
+      answer.lookupFailed(devices.errorText.c_str(), kTextVolumesUnreadable);
       return 0;
     }
-    addDeviceAndVolume(*this, device, *volume, clientNames.nameOf(device.hostId), replicationVolumes, records);
-
-    for (const SNRVolumeMountPointRecord_t* mountPoint : records.mountPoints(device.deviceNameId)) {
-      const uint32_t flags =
-          (mountPoint->caseSensitive ? kFlagCaseSensitive : 0u) | (mountPoint->extraFlag ? kFlagExtra : 0u);
-      tksanvol::addHdr12Text(*this, kItemMountPoint, u32(mountPoint->mountPointId), u32(device.hostId), flags,
-                             mountPoint->mountPath);
-    }
-    if (const ReplicationVolumeV5Record_t* replica = records.replica(volume->volumeId)) addReplica(*this, *replica);
-    if (const RVScratchVolumeV2Record_t* scratch = records.scratchVolume(volume->volumeId)) {
-      tksanvol::addU32(*this, kItemScratchVolume, u32(scratch->scratchVolumeId));
-      tksanvol::addIdText(*this, kItemScratchPool, u32(scratch->poolId), kScratchPoolText);
-    }
-    tksanvol::addFlag(*this, kItemUsePermanentReplica, volume->usePermanentReplica);
-    if (volume->backupFromSnap && volume->usePermanentReplica &&
-        !addPermanentReplica(*this, service, volume->volumeId))
-      return 0;
-    tksanvol::endRecord(*this);
   }
-  return 1;
 }

@@ -3,11 +3,9 @@
 // records, or, when one record alone is larger than a frame, as a failure
 // that names the limit; never cut short.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/reply/ReplyChannel.h"
@@ -39,28 +37,6 @@ std::string longTextSql(const std::string& prefix, int length) {
          ")), '0', 'n'), 1, " + std::to_string(length) + ")";
 }
 
-// The frames that arrive on the client's socket while the handler runs, each
-// body as it came; the handler's side is closed for writing when it is done.
-class FrameReader {
- public:
-  explicit FrameReader(const Connection& client) : m_client(client) {
-    m_thread = std::thread([this] {
-      std::string body;
-      while (tkwire::readFrame(m_client.peer(), 60000, body) == tkwire::ReadStatus::Ok) m_bodies.push_back(body);
-    });
-  }
-  std::vector<std::string> finish() {
-    ::shutdown(static_cast<int>(m_client.socket().GetSocketDescriptor()), SHUT_WR);
-    m_thread.join();
-    return m_bodies;
-  }
-
- private:
-  const Connection& m_client;
-  std::thread m_thread;
-  std::vector<std::string> m_bodies;
-};
-
 // What the host's problem log was told.
 std::mutex g_problemsMutex;
 std::vector<std::string> g_problems;
@@ -81,14 +57,11 @@ class LongListing : public VolumesTest {
   // `count` volumes of the host, each with its device name and one mount
   // point, every text as long as its item carries whole.
   void seedVolumes(int count) {
-    const std::string n = "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < " +
-                          std::to_string(count) + ") ";
-    const std::string steps[] = {
-        n + "INSERT INTO \"SNRVolume\" (\"volumeId\", \"deviceId\", \"deviceIdType\", \"lun\", \"startLba\", "
-            "\"blockCount\", \"blockSize\", \"backupFromSnap\", \"volumeLock\", \"fsType\", \"usePermanentReplica\", "
-            "\"qmProtected\", \"applianceId\", \"qmState\", \"costCategoryId\", \"tailFlag\", \"volumeType\") SELECT " +
-            std::to_string(kFirstVolume) + " + i, " + longTextSql("dev", kText) + ", 3, i % 7, i * 4096, 2097152 + i, " +
-            "512, 0, 0, " + longTextSql("fs", kText) + ", 0, 0, 0, 0, 0, 0, 1 FROM n",
+    const std::string n = numberedRows(count);
+    seedInOneTransaction({
+        n + kInsertWholeVolumes + "SELECT " + std::to_string(kFirstVolume) + " + i, " + longTextSql("dev", kText) +
+            ", 3, i % 7, i * 4096, 2097152 + i, 512, 0, 0, " + longTextSql("fs", kText) +
+            ", 0, 0, 0, 0, 0, 0, 1 FROM n",
         n + "INSERT INTO \"SNRVolumeDeviceName\" (\"deviceNameId\", \"hostId\", \"deviceName\") SELECT " +
             std::to_string(kFirstDeviceName) + " + i, " + std::to_string(kHost) + ", " +
             longTextSql("dn", kHdr12Text) + " FROM n",
@@ -99,15 +72,12 @@ class LongListing : public VolumesTest {
         n + "INSERT INTO \"SNRVolumeMountPoint\" (\"mountPointId\", \"deviceNameId\", \"mountPath\", "
             "\"caseSensitive\", \"extraFlag\") SELECT " + std::to_string(kFirstMountPoint) + " + i, " +
             std::to_string(kFirstDeviceName) + " + i, " + longTextSql("mp", kHdr12Text) + ", 0, 0 FROM n",
-    };
-    ASSERT_EQ(testkit::replicadb::exec("BEGIN"), 0);
-    for (const std::string& step : steps) ASSERT_EQ(testkit::replicadb::exec(step), 0) << step.substr(0, 120);
-    ASSERT_EQ(testkit::replicadb::exec("COMMIT"), 0);
+    });
   }
 
   // The items of the record of volume i as seedVolumes made it.
   static Items expectedRecord(int i) {
-    return {
+    Items items = {
         {11618, le32(static_cast<uint32_t>(kFirstVolume + i))},
         {11602, le32(kHost) + "sanhost"},
         {11633, hdr12(static_cast<uint32_t>(kFirstDeviceName + i), kHost, 0, longText("dn", i, kHdr12Text))},
@@ -122,19 +92,14 @@ class LongListing : public VolumesTest {
         {11608, le64(static_cast<uint64_t>(i) * 4096)},
         {11614, le64(2097152 + static_cast<uint64_t>(i))},
         {11619, le32(512)},
-        {11613, le32(0)},
-        {11620, le32(0)},
-        {11711, le32(0)},
-        {11712, le32(0)},
-        {11730, le32(0)},
-        {11708, le32(0)},
-        {11742, le32(1)},
-        {11776, le32(0)},
-        {11694, le32(0)},
-        {11653, hdr12(static_cast<uint32_t>(kFirstMountPoint + i), kHost, 0, longText("mp", i, kHdr12Text))},
-        {11684, le32(0)},
-        {2052, le32(0)},
     };
+    const Items flags = plainVolumeFlags();
+    items.insert(items.end(), flags.begin(), flags.end());
+    const uint32_t mountPointId = static_cast<uint32_t>(kFirstMountPoint + i);
+    items.push_back({11653, hdr12(mountPointId, kHost, 0, longText("mp", i, kHdr12Text))});
+    items.push_back({11684, le32(0)});
+    items.push_back({2052, le32(0)});
+    return items;
   }
 
   static std::size_t wireBytes(const Items& items) {

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -50,6 +52,30 @@ inline std::string hdr12(uint32_t id, uint32_t clientId, uint32_t flags, const s
   return le32(id) + le32(clientId) + le32(flags) + text;
 }
 
+// Items 11613 to 11694 of a listed volume whose flags, states and ids are
+// all 0 and whose type (1) is no NAS type.
+inline Items plainVolumeFlags() {
+  return {{11613, le32(0)}, {11620, le32(0)}, {11711, le32(0)}, {11712, le32(0)}, {11730, le32(0)},
+          {11708, le32(0)}, {11742, le32(1)}, {11776, le32(0)}, {11694, le32(0)}};
+}
+
+// Bulk seeding: a statement head that numbers rows n.i from 0 to count - 1,
+// the insert of a whole volume row (its values selected from n), and the
+// statements run in one transaction.
+inline std::string numberedRows(int count) {
+  return "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < " + std::to_string(count) +
+         ") ";
+}
+inline constexpr const char* kInsertWholeVolumes =
+    "INSERT INTO \"SNRVolume\" (\"volumeId\", \"deviceId\", \"deviceIdType\", \"lun\", \"startLba\", "
+    "\"blockCount\", \"blockSize\", \"backupFromSnap\", \"volumeLock\", \"fsType\", \"usePermanentReplica\", "
+    "\"qmProtected\", \"applianceId\", \"qmState\", \"costCategoryId\", \"tailFlag\", \"volumeType\") ";
+inline void seedInOneTransaction(const std::vector<std::string>& steps) {
+  ASSERT_EQ(testkit::replicadb::exec("BEGIN"), 0);
+  for (const std::string& step : steps) ASSERT_EQ(testkit::replicadb::exec(step), 0) << step.substr(0, 120);
+  ASSERT_EQ(testkit::replicadb::exec("COMMIT"), 0);
+}
+
 inline void resetStandIns() {
   testkit::replicadb::reset();
   testkit::client::reset();
@@ -71,6 +97,30 @@ inline void expectOperationAnswer(const tkwire::Reply& reply, uint32_t operation
   EXPECT_EQ(reply.messageId, 1024u);
   EXPECT_EQ(itemsOf(reply), (Items{{4001, le32(operation)}, {2051, wordAndText(status, text)}}));
 }
+
+// The frames that arrive on the client's socket while the handler runs, each
+// body as it came, read on a thread of their own so that a listing longer
+// than the socket's buffer goes out; the handler's side is closed for
+// writing when it is done.
+class FrameReader {
+ public:
+  explicit FrameReader(const Connection& client) : m_client(client) {
+    m_thread = std::thread([this] {
+      std::string body;
+      while (tkwire::readFrame(m_client.peer(), 60000, body) == tkwire::ReadStatus::Ok) m_bodies.push_back(body);
+    });
+  }
+  std::vector<std::string> finish() {
+    ::shutdown(static_cast<int>(m_client.socket().GetSocketDescriptor()), SHUT_WR);
+    m_thread.join();
+    return m_bodies;
+  }
+
+ private:
+  const Connection& m_client;
+  std::thread m_thread;
+  std::vector<std::string> m_bodies;
+};
 
 class VolumesTest : public ::testing::Test {
  protected:
