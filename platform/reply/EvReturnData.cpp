@@ -334,10 +334,12 @@ void EvReturnData::Items::grow(std::size_t count) {
   constexpr std::size_t kFirstRoom = 4096;
   std::size_t room = m_capacity < kFirstRoom ? kFirstRoom : m_capacity;
   while (room - m_size < count) room *= 2;
-  char* bytes = new char[room];
-  if (m_size != 0) std::memcpy(bytes, m_bytes, m_size);
-  delete[] m_bytes;
-  m_bytes = bytes;
+  // Grown in place where the allocator can (a large buffer is remapped, not
+  // copied), so that a listing near a frame's size holds one buffer of it,
+  // not the new one beside the old one and those before.
+  void* bytes = std::realloc(m_bytes, room);
+  if (bytes == nullptr) throw std::bad_alloc();
+  m_bytes = static_cast<char*>(bytes);
   m_capacity = room;
 }
 
@@ -355,7 +357,7 @@ void EvReturnData::Items::trim() {
   // listing is not kept for the small replies that follow.
   constexpr std::size_t kKeptRoom = 256u * 1024u;
   if (m_size != 0 || m_capacity <= kKeptRoom) return;
-  delete[] m_bytes;
+  std::free(m_bytes);
   m_bytes = nullptr;
   m_capacity = 0;
 }

@@ -68,6 +68,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <new>
 #include <string>
 
@@ -189,7 +190,7 @@ class EvReturnData {
   class Items {
    public:
     Items() = default;
-    ~Items() { delete[] m_bytes; }
+    ~Items() { std::free(m_bytes); }
     Items(const Items&) = delete;
     Items& operator=(const Items&) = delete;
     // Room for `count` more bytes at the end, counted as written; the
