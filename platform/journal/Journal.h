@@ -158,8 +158,15 @@ class Journal {
   void injectFailure(const std::string& name, int code, const std::string& text, int times = 1) {
     if (times <= 0) return;
     std::lock_guard<std::mutex> guard(m_mutex);
-    for (int i = 0; i < times; ++i) m_failures[name].push_back(Failure{code, text});
+    for (int i = 0; i < times; ++i) m_failures[name].push_back(Scripted{Failure{code, text}, 0});
     detail::g_scripted.fetch_add(times);
+  }
+  // The next `passes` calls of `name` go through, and the one after them
+  // fails with the code and text (after failures scripted before it).
+  void injectFailureAfter(const std::string& name, int passes, int code, const std::string& text) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_failures[name].push_back(Scripted{Failure{code, text}, passes > 0 ? passes : 0});
+    detail::g_scripted.fetch_add(1);
   }
   // Takes the next scripted failure of `name`, if any (or the sweep's
   // failure of this consultation).
@@ -169,7 +176,12 @@ class Journal {
     std::lock_guard<std::mutex> guard(m_mutex);
     auto it = m_failures.find(name);
     if (it == m_failures.end() || it->second.empty()) return false;
-    failure = it->second.front();
+    Scripted& next = it->second.front();
+    if (next.passes > 0) {
+      --next.passes;
+      return false;
+    }
+    failure = next.failure;
     it->second.pop_front();
     detail::g_scripted.fetch_sub(1);
     return true;
@@ -194,9 +206,15 @@ class Journal {
     if (dropped != 0) detail::g_scripted.fetch_sub(dropped);
   }
 
+  // A scripted failure and how many calls go through before it.
+  struct Scripted {
+    Failure failure;
+    int passes = 0;
+  };
+
   mutable std::mutex m_mutex;
   std::deque<Call> m_calls;
-  std::map<std::string, std::deque<Failure>, std::less<>> m_failures;
+  std::map<std::string, std::deque<Scripted>, std::less<>> m_failures;
 };
 
 }  // namespace tkjournal

@@ -32,11 +32,6 @@ namespace tkreplicadb {
 
 // The journal and failure script of the service (platform/testkit/replicadb.h).
 tkjournal::Journal& journal();
-// Test control (platform/testkit/replicadb.h): the `nth` call of `name` from
-// now on (1: the next) fails with the code and text, the calls before it go
-// through; forgetCallFailures drops what is still waiting.
-void failCallAt(const std::string& name, int nth, int code, const std::string& text);
-void forgetCallFailures();
 
 struct Operation {
   const char* name;

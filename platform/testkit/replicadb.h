@@ -30,10 +30,7 @@
 namespace testkit::replicadb {
 
 // Forgets calls and scripted failures and turns the journal on.
-inline void reset() {
-  tkreplicadb::forgetCallFailures();
-  tkreplicadb::journal().reset();
-}
+inline void reset() { tkreplicadb::journal().reset(); }
 inline tkjournal::Journal& journal() { return tkreplicadb::journal(); }
 inline std::vector<tkjournal::Call> calls(const std::string& operation) {
   return tkreplicadb::journal().calls(operation);
@@ -45,7 +42,7 @@ inline void failNext(const std::string& operation, int code, const std::string& 
 // The `nth` call of `operation` from now on (1: the next) fails with the
 // code and text; the calls of it before that one go through.
 inline void failCall(const std::string& operation, int nth, int code, const std::string& text) {
-  tkreplicadb::failCallAt(operation, nth, code, text);
+  if (nth > 0) tkreplicadb::journal().injectFailureAfter(operation, nth - 1, code, text);
 }
 
 // The table of a record kind (device names: the joined, read-only view).
