@@ -6,6 +6,7 @@
 // ordinary clients, 2 keeps only NAS kinds, any other value keeps all). The
 // reply is built on the handler object's own reply base; no locks are taken.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -58,36 +59,39 @@ long long EvNASConfigMgr::lookupMMNDMPServers(MessageInfo* request) {
   // filter only its client id is kept, and the host name of an entry
   // without one, for its log line. The clients are named after the walk,
   // which reads the table and nothing else.
+  struct Kept {
+    int32_t clientId;
+    std::string hostName;  // only without a client id
+  };
   const uint32_t filter = request->elementCount;
-  std::vector<int32_t> clientIds;
-  std::vector<std::string> hostsWithoutClient;
+  std::vector<Kept> kept;
   ZQMMNDMPHostInfo hosts(1);
   const int read = hosts.walkNDMPHostList([&](const MMNDMPHostInfoMsg& entry) {
     if (!passesFilter(filter, entry.osType)) return true;
-    if (entry.clientId == 0)
-      hostsWithoutClient.emplace_back(entry.hostName, strnlen(entry.hostName, sizeof entry.hostName));
-    clientIds.push_back(entry.clientId);
+    if (entry.clientId != 0)
+      kept.push_back({entry.clientId, std::string()});
+    else
+      kept.push_back({0, std::string(entry.hostName, strnlen(entry.hostName, sizeof entry.hostName))});
     return true;
   });
   if (read < 0) return 0;
 
   std::vector<std::string> names;
-  std::size_t withoutClient = 0;
-  for (const int32_t clientId : clientIds) {
-    if (clientId == 0) {
+  for (const Kept& entry : kept) {
+    if (entry.clientId == 0) {
       EvDebug::Debug(kWorkerTag,
                      "NAS NDMP row for hostname [%s] has no client ID set. Not returning this NDMP server.",
-                     hostsWithoutClient[withoutClient++].c_str());
+                     entry.hostName.c_str());
       continue;
     }
     std::string name;
-    ZQClient client(static_cast<unsigned long>(clientId));
+    ZQClient client(static_cast<unsigned long>(entry.clientId));
     client.getName(name, nullptr);
     if (name.empty()) {
       EvDebug::Debug(kWorkerTag,
                      "Unable to determine client name for NAS NDMP row with client ID [%d]. Not returning this NDMP "
                      "server.",
-                     clientId);
+                     entry.clientId);
       continue;
     }
     names.push_back(std::move(name));
