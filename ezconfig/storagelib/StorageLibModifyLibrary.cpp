@@ -292,8 +292,20 @@ bool Modification::applyUsageAndBits() {
   return true;
 }
 
-// Step 13.
+// Step 13. A new name is one no other library answers to, asked in the
+// change's transaction so that no other request takes it in between.
 bool Modification::writeRow() {
+  if (!c_.name.empty()) {
+    MMLibraryDB libraries;
+    if (libraries.checkNameFree(c_.name.c_str(), row_.LibraryId) != 0) {
+      EvDebug::Error(kTag, "The new name [%s] of library [%s] is refused", c_.name.c_str(), w_.libraryName.c_str());
+      if (libraries.getErrorCode() == MMS2_ERROR_DUPLICATE_NAME)
+        w_.fail(libraries.lastErrorText());
+      else
+        failWithCode(libraries.getErrorCode());
+      return false;
+    }
+  }
   MMLibrary table(nullptr);
   table.setWhere("LibraryId = %d", row_.LibraryId);
   const int rc = table.rowUpdate(

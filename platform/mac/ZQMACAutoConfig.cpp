@@ -17,6 +17,7 @@
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMLibraryDB.h"
 #include "platform/security/StoredPassword.h"
 
 namespace tkmac {
@@ -129,13 +130,9 @@ int makeDiskLibrary(tkdb::Session& s, DiskParts& p, int& libraryId) {
   return DB_OK;
 }
 
-// A library of another name that is called `name`; DB_NO_ROW when none.
-int nameInUse(tkdb::Session& s, const std::string& name) {
-  tkdb::DbRow row;
-  return s.queryOne("SELECT 1 FROM \"MMLibrary\" WHERE \"AliasName\" = ? COLLATE NOCASE OR \"LibraryName\" = ? "
-                    "COLLATE NOCASE",
-                    {name, name}, row);
-}
+// A library that answers to `name` already (the libraries' one name
+// rule); DB_NO_ROW when none.
+int nameInUse(tkdb::Session& s, const std::string& name) { return tkmmdb::libraryNameTaken(s, name, 0); }
 
 }  // namespace
 
@@ -227,7 +224,7 @@ bool ZQMACMediaConfig::AutoConfigLibrary(const std::string& mediaAgentName, std:
       if (code != DB_NO_ROW) return code;
       const std::string name = libraryName.empty() ? serialNumber : libraryName;
       if ((code = tkmac::nameInUse(s, name)) != DB_NO_ROW) {
-        if (code == DB_OK) refusal = {tkmac::kErrorNameInUse, "A library named [" + name + "] exists already."};
+        if (code == DB_OK) refusal = {tkmac::kErrorNameInUse, tkmmdb::libraryNameTakenText(name)};
         return code == DB_OK ? DB_ERR_CONSTRAINT : code;
       }
       code = tkmac::insert(s,
@@ -249,7 +246,7 @@ bool ZQMACMediaConfig::AutoConfigLibrary(const std::string& mediaAgentName, std:
       return DB_ERR_INPUT;
     }
     if ((code = tkmac::nameInUse(s, parts.name)) != DB_NO_ROW) {
-      if (code == DB_OK) refusal = {tkmac::kErrorNameInUse, "A library named [" + parts.name + "] exists already."};
+      if (code == DB_OK) refusal = {tkmac::kErrorNameInUse, tkmmdb::libraryNameTakenText(parts.name)};
       return code == DB_OK ? DB_ERR_CONSTRAINT : code;
     }
     if (!mountPath.empty()) {

@@ -15,18 +15,27 @@
 #include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMLibraryDB.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace {
 
-// The first "DiskLibrary_<n>" that no library of the instance carries.
+// The first "DiskLibrary_<n>" that no library of the instance carries and,
+// in a database-backed instance, that no stored library answers to (the
+// libraries' name rule): a name picked for the console is one it can use.
 std::string freeLibraryName(const ZQMACMediaConfig& config) {
   ZQMACLinkedList<ZQMACMagLib> libraries = config.GetMagLibList();
+  const bool stored = ZQMACGraph::IsDatabaseBacked(config);
   for (int n = 1;; ++n) {
     const std::string name = "DiskLibrary_" + std::to_string(n);
     bool taken = false;
     for (ZQMACMagLib* l = libraries.GetFirstNode(); l != nullptr && !taken; l = libraries.GetNextNode())
       taken = l->GetName() == name || l->GetAliasName() == name;
+    // A failed read leaves the name to the insert, which asks again.
+    if (!taken && stored) {
+      tkdb::Session s;
+      taken = tkmmdb::libraryNameTaken(s, name, 0) == DB_OK;
+    }
     if (!taken) return name;
   }
 }
@@ -75,7 +84,7 @@ bool ZQMACMagLib::Configure(unsigned int mode) {
   ZQMACLinkedList<ZQMACMagLib> libraries = config->GetMagLibList();
   for (ZQMACMagLib* l = libraries.GetFirstNode(); l != nullptr; l = libraries.GetNextNode())
     if (l->GetName() == name || l->GetAliasName() == name) {
-      SetLastError(kErrorMagLibNameInUse, "Another library is already named [" + name + "].");
+      SetLastError(kErrorMagLibNameInUse, tkmmdb::libraryNameTakenText(name));
       return false;
     }
   MMStoredLibrary row;

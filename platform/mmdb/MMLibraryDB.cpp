@@ -1,6 +1,10 @@
 // Media-management table access: libraries.
 #include "platform/mmdb/MMLibraryDB.h"
 
+#include <cstdint>
+#include <string>
+
+#include "platform/catalogue/Catalogue.h"
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
 #include "platform/mmdb/MMLayouts.h"
@@ -46,7 +50,23 @@ const char* const kUninstallSteps[] = {
 
 std::string missingLibrary(int libraryId) { return "No library with id [" + std::to_string(libraryId) + "]."; }
 
+// The session's text of a name in use (%1 the name).
+constexpr uint32_t kTextNameInUse = 0x2400033D;
+
 }  // namespace
+
+int tkmmdb::libraryNameTaken(tkdb::Session& s, const std::string& name, int libraryId) {
+  // Both columns compare without regard to letter case (their collation);
+  // the OR of the two equalities lets each use its own index.
+  tkdb::DbRow row;
+  return s.queryOne("SELECT 1 FROM \"MMLibrary\" WHERE (\"AliasName\" = ?1 OR \"LibraryName\" = ?1) AND "
+                    "(\"AliasName\" = ?1 OR IFNULL(\"AliasName\", '') = '') AND \"LibraryId\" <> ?2 LIMIT 1",
+                    {name, libraryId}, row);
+}
+
+std::string tkmmdb::libraryNameTakenText(const std::string& name) {
+  return tkcatalogue::render(kTextNameInUse, 0, {name});
+}
 
 int tkmmdb::removeLibraryRows(tkdb::Session& s, int libraryId, bool& found) {
   found = false;
@@ -86,17 +106,30 @@ int MMLibraryDB::getInfoByMountPathId(int mountPathId, MMLibrary_t& row, DBtran*
                  "No library for mount path [" + std::to_string(mountPathId) + "].");
 }
 
+int MMLibraryDB::checkNameFree(const char* name, int libraryId, DBtran* tran) {
+  static constexpr const char* kTag = "MMLibraryDB::checkNameFree";
+  if (!beginCall(kTag, name, libraryId, mmTranText(tran))) return -1;
+  if (!checkText(kTag, "library name", name, MMLibrary_t::kAliasNameMax, false)) return -1;
+  const std::string wanted = name;
+  return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
+    const int rc = tkmmdb::libraryNameTaken(s, wanted, libraryId);
+    if (rc == DB_OK) {
+      refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, tkmmdb::libraryNameTakenText(wanted), false};
+      return kRefused;
+    }
+    return rc == DB_NO_ROW ? DB_OK : rc;
+  });
+}
+
 int MMLibraryDB::renameLibrary(int libraryId, const char* name, DBtran* tran) {
   static constexpr const char* kTag = "MMLibraryDB::renameLibrary";
   if (!beginCall(kTag, libraryId, name, mmTranText(tran))) return -1;
   if (!checkText(kTag, "library name", name, MMLibrary_t::kAliasNameMax, false)) return -1;
   const std::string newName = name;
   return atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
-    tkdb::DbRow row;
-    int rc = s.queryOne("SELECT \"LibraryId\" FROM \"MMLibrary\" WHERE \"AliasName\" = ? AND \"LibraryId\" <> ?",
-                        {newName, libraryId}, row);
+    int rc = tkmmdb::libraryNameTaken(s, newName, libraryId);
     if (rc == DB_OK) {
-      refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, "Another library is already named [" + newName + "].", false};
+      refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, tkmmdb::libraryNameTakenText(newName), false};
       return kRefused;
     }
     if (rc != DB_NO_ROW) return rc;

@@ -2,8 +2,31 @@
 // Db/Tbl/MMLibrary.h). Conventions in platform/mmdb/MMBaseDB.h.
 #pragma once
 
+#include <string>
+
 #include "Db/Tbl/MMLibrary.h"
 #include "platform/mmdb/MMBaseDB.h"
+
+namespace tkdb {
+class Session;
+}
+
+namespace tkmmdb {
+
+// The one name rule of libraries. Consoles find a library by the name it
+// answers to: its alias, or its name where the alias is empty; two
+// libraries answering to one name would make every later lookup by name
+// reach either. Every route that names or renames a library asks this on
+// the connection of its own change (so inside the change's transaction):
+// DB_OK when a library other than `libraryId` (0 or below: a new library)
+// answers to `name`, letter case aside as every lookup by name compares;
+// DB_NO_ROW when none does; else the engine's code.
+int libraryNameTaken(tkdb::Session& session, const std::string& name, int libraryId);
+// What a change is refused with when the name is taken: the session's own
+// text for a rename to a name in use (message 0x2400033D).
+std::string libraryNameTakenText(const std::string& name);
+
+}  // namespace tkmmdb
 
 class MMLibraryDB : public MMTableAccess {
  public:
@@ -15,8 +38,12 @@ class MMLibraryDB : public MMTableAccess {
   int getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* tran = nullptr);
   int getInfoByMountPathId(int mountPathId, MMLibrary_t& row, DBtran* tran = nullptr);
 
-  // A new name: not empty, at most 512 bytes, carried by no other library
-  // (MMS2_ERROR_DUPLICATE_NAME).
+  // The name rule (tkmmdb::libraryNameTaken) as a call: 0 when no library
+  // but `libraryId` answers to `name`; -1 with MMS2_ERROR_DUPLICATE_NAME
+  // and the refusal's text when one does.
+  int checkNameFree(const char* name, int libraryId, DBtran* tran = nullptr);
+  // A new name: not empty, at most 512 bytes, one no other library answers
+  // to (MMS2_ERROR_DUPLICATE_NAME).
   int renameLibrary(int libraryId, const char* name, DBtran* tran = nullptr);
   // The free description (null clears it).
   int setDescription(int libraryId, const char* description, DBtran* tran = nullptr);

@@ -28,7 +28,9 @@
 #include "platform/mmdb/MMConfigChangeLog.h"
 #include "platform/mmdb/MMDRUHostDB.h"
 #include "platform/mmdb/MMLayouts.h"
+#include "platform/mmdb/MMLibraryDB.h"
 #include "platform/mmdb/MMRows.h"
+#include "platform/mmdb/MMStoredReferences.h"
 
 namespace {
 
@@ -877,7 +879,15 @@ int MMMediaConfigDB::storeObject(MMStoredKind kind, int id, const char* name, in
     }
     if (rc != DB_OK) return rc;
     if (name != nullptr) {
-      if (info.unique) {
+      if (kind == MMStoredKind::Library) {
+        // A library's name goes by the libraries' one name rule.
+        rc = tkmmdb::libraryNameTaken(s, name, id);
+        if (rc == DB_OK) {
+          refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, tkmmdb::libraryNameTakenText(name), false};
+          return kRefused;
+        }
+        if (rc != DB_NO_ROW) return rc;
+      } else if (info.unique) {
         std::string sql = "SELECT 1 FROM " + quoted(info.nameTable) + " WHERE " + quoted(info.nameColumn) +
                           " = ? AND " + quoted(info.nameKey) + " <> ?";
         std::vector<tkdb::DbValue> params{name, id};
@@ -903,6 +913,14 @@ int MMMediaConfigDB::storeObject(MMStoredKind kind, int id, const char* name, in
         return kRefused;
       }
     }
+    // What the change points the object at must be there.
+    std::string missingTarget;
+    rc = checkStoredReferences(s, kind, id, settings, missingTarget);
+    if (rc == DB_NO_ROW) {
+      refusal = {MMS2_ERROR_REFERENCE, 0, missingTarget, false};
+      return kRefused;
+    }
+    if (rc != DB_OK) return rc;
     std::string set;
     std::vector<tkdb::DbValue> params;
     if (configured != kKeepConfigured && info.enabledColumn != nullptr) {
@@ -1044,6 +1062,13 @@ int MMMediaConfigDB::insertLibraryController(const std::string& agentName, MMSto
       if (code == DB_NO_ROW) code = s.exec("INSERT INTO \"MMHost\" (\"ClientId\", \"Attribute\") VALUES (?, 0)", {clientId});
       if (code != DB_OK) return code;
     }
+    // Stored without an alias, the library answers to its name.
+    code = tkmmdb::libraryNameTaken(s, library.name, 0);
+    if (code == DB_OK) {
+      refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, tkmmdb::libraryNameTakenText(library.name), false};
+      return kRefused;
+    }
+    if (code != DB_NO_ROW) return code;
     code = s.exec("INSERT INTO \"MMLibrary\" (\"LibraryName\", \"AliasName\", \"LibraryTypeId\", \"LibraryEnabled\", "
                   "\"DriveCount\", \"BaseAddress\", \"LibraryVendor\", \"LibraryModel\") VALUES (?, '', 1, 0, ?, ?, ?, ?)",
                   {library.name, library.driveCount, library.baseAddress, library.vendor, library.model});
@@ -1136,18 +1161,15 @@ int MMMediaConfigDB::insertDiskLibrary(MMStoredLibrary& library, DBtran* tran) {
     return -1;
   int made = 0;
   const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
-    tkdb::DbRow row;
-    for (const std::string* name : {&library.name, &library.aliasName}) {
-      if (name->empty()) continue;
-      int code = s.queryOne("SELECT 1 FROM \"MMLibrary\" WHERE \"LibraryName\" = ? OR \"AliasName\" = ?", {*name, *name},
-                            row);
-      if (code == DB_OK) {
-        refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, "Another library is already named [" + *name + "].", false};
-        return kRefused;
-      }
-      if (code != DB_NO_ROW) return code;
+    // The name the new library answers to: its alias, else its name.
+    const std::string& answersTo = library.aliasName.empty() ? library.name : library.aliasName;
+    int code = tkmmdb::libraryNameTaken(s, answersTo, 0);
+    if (code == DB_OK) {
+      refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, tkmmdb::libraryNameTakenText(answersTo), false};
+      return kRefused;
     }
-    int code = s.exec("INSERT INTO \"MMLibrary\" (\"LibraryName\", \"AliasName\", \"LibraryTypeId\", \"LibraryEnabled\", "
+    if (code != DB_NO_ROW) return code;
+    code = s.exec("INSERT INTO \"MMLibrary\" (\"LibraryName\", \"AliasName\", \"LibraryTypeId\", \"LibraryEnabled\", "
                       "\"LowWaterMarkMB\", \"LibraryAttribute\") VALUES (?, ?, ?, 1, ?, ?)",
                       {library.name, library.aliasName, library.libraryTypeId, library.lowWaterMarkMB,
                        library.libraryAttribute});

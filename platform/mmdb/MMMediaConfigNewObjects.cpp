@@ -13,6 +13,7 @@
 #include "Db/Tbl/MMLibrary.h"
 #include "platform/db/DBSession.h"
 #include "platform/journal/Journal.h"
+#include "platform/mmdb/MMLibraryDB.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/mmdb/MMRows.h"
 
@@ -192,16 +193,14 @@ int MMMediaConfigDB::insertObjects(MMStoredConfig& o, DBtran* tran) {
     }
 
     for (const MMStoredLibrary& l : o.libraries) {
-      for (const std::string* name : {&l.name, &l.aliasName}) {
-        if (name->empty()) continue;
-        step = s.queryOne("SELECT 1 FROM \"MMLibrary\" WHERE \"LibraryName\" = ? OR \"AliasName\" = ?",
-                          {*name, *name}, row);
-        if (step == DB_OK) {
-          refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, "Another library is already named [" + *name + "].", false};
-          return kRefused;
-        }
-        if (step != DB_NO_ROW) return step;
+      // The name the new library answers to: its alias, else its name.
+      const std::string& answersTo = l.aliasName.empty() ? l.name : l.aliasName;
+      step = tkmmdb::libraryNameTaken(s, answersTo, 0);
+      if (step == DB_OK) {
+        refusal = {MMS2_ERROR_DUPLICATE_NAME, 0, tkmmdb::libraryNameTakenText(answersTo), false};
+        return kRefused;
       }
+      if (step != DB_NO_ROW) return step;
       step = insert("INSERT INTO \"MMLibrary\" (\"LibraryName\", \"AliasName\", \"LibraryTypeId\", \"VTLType\", "
                     "\"LibraryEnabled\", \"BarCodeReaderPresent\", \"DriveCount\", \"BaseAddress\", "
                     "\"LibraryAttribute\", \"ExtendedAttributes\", \"LibraryVendor\", \"LibraryModel\", "

@@ -80,7 +80,7 @@ TEST_F(AutoConfigLibrary, RefusalsStoreNothingAndSayWhy) {
   };
   const Case cases[] = {
       {"unknown agent", {"nobody", "", "lib", "/x", 0}, "The media agent [nobody] is not known."},
-      {"a name in use", {"ma2", "", "DISKLIB", "/x", 0}, "A library named [DISKLIB] exists already."},
+      {"a name in use", {"ma2", "", "DISKLIB", "/x", 0}, "The name [DISKLIB] is already used by another library."},
       {"a serial the agent does not see", {"ma2", "SN-9", "lib", "", 0}, "The media agent [ma2] sees no library with serial number [SN-9]."},
       {"a device without the agent's folder", {"ma3", "", "lib", "", 60},
        "The media agent [ma3] has no folder on device [60]."},

@@ -23,6 +23,114 @@ constexpr const char* kAttachToMa1 =
     "\"DriveNumber\", \"Vendor\", \"Product\", \"SerialNumber\", \"DeviceName\") VALUES (last_insert_rowid(), 1, "
     "'DEMO', 'LTO', 'SN0201', '/dev/nst8');";
 
+// The tape-library wizard's listing after a detection on ma2.
+constexpr const char* kTapeListing =
+    "detect-keep ma2\n--xml 0x01000BBF onMsgEZGetTapeLibrary '<ZQGui_EZGetTapeLibrariesReq/>'\n";
+
+// The rows of the libraries' one name rule: every route that names or
+// renames a library, refused with the session's text when the name is one
+// another library answers to, and nothing kept. Each route meets two
+// clashes: another library's alias in other letter case, and the name of
+// a library stored without an alias (as a controller's new library is),
+// which `before` makes where the demonstration has none.
+void nameRuleRows(std::vector<Row>& rows) {
+  struct Route {
+    const char* route;
+    const char* request;
+    // The change, with %s where the name goes (detection takes the name
+    // from the library it found).
+    std::string change;
+    // What must answer to the name for it to clash: the alias clash's SQL
+    // (may be empty) and name, the unaliased clash's name.
+    const char* aliasBefore;
+    const char* aliasName;
+    const char* unaliasedName;
+  };
+  const std::string tapeLib = kTapeLib;
+  const Route routes[] = {
+      {"the session's rename (operation 3)", "onMsgSetMMLibrary", joined("libraries\nchange-library 3 ", tapeLib) + " 8251=\"%s\"",
+       "", "disklib1", "demo tape-9"},
+      {"storage-library's change (operation 32)", "HandleMMConfigMgrXmlMsg",
+       "storage-library 43=32 8=DiskLib1 second.8=\"%s\"", "", "tapelib1", "demo tape-9"},
+      {"storage-library's new disk library (operation 1)", "HandleMMConfigMgrXmlMsg",
+       "storage-library 43=1 8=\"%s\" 3=ma2 24=/srv/newlib", "", "tapelib1", "demo tape-9"},
+      {"the tape-library wizard's rename", "onMsgEZSetTapeLibraryAliasNameReq",
+       joined(kTapeListing,
+              "--xml 0x01A8EB4F onMsgEZSetTapeLibraryAliasNameReq '<ZQGui_EZSetTapeLibraryAliasNameReq "
+              "i6=\"{handle<\"TapeLib1\"}\" s2=\"%s\"/>'"),
+       "", "disklib1", "demo tape-9"},
+      {"an IP controller's new library (operation 55)", "onMsgSetMMLibrary",
+       "add-ip-controller ma2 ls1.example.net %s LSLIB1 1 4",
+       "UPDATE \"MMLibrary\" SET \"AliasName\" = 'demo tape-9' WHERE \"LibraryName\" = 'DiskLib1';", "DEMO TAPE-9",
+       "DEMO TAPE-9"},
+      {"an NDMP controller's new library (operation 54)", "onMsgSetMMLibrary",
+       "add-ndmp-controller ma1 filer2 /dev/robot1 %s NLIB1 1 4",
+       "UPDATE \"MMLibrary\" SET \"AliasName\" = 'demo tape-9' WHERE \"LibraryName\" = 'DiskLib1';", "DEMO TAPE-9",
+       "DEMO TAPE-9"},
+      {"detection's configure (control 48)", "onMsgSetMMControl",
+       "detect-keep ma2\ndetected-libraries\ncontrol 48 {h:[LIB0004]}",
+       "UPDATE \"MMLibrary\" SET \"AliasName\" = 'tape-4_lib0004' WHERE \"LibraryName\" = 'DiskLib1';",
+       "TAPE-4_LIB0004", "TAPE-4_LIB0004"},
+  };
+  auto fill = [](const std::string& change, const std::string& name) {
+    const size_t at = change.find("%s");
+    if (at == std::string::npos) return change;
+    return change.substr(0, at) + name + change.substr(at + 2);
+  };
+  for (const Route& r : routes) {
+    for (bool unaliased : {false, true}) {
+      const std::string name = unaliased ? r.unaliasedName : r.aliasName;
+      Row row{joined(unaliased ? "the name of a library without an alias is refused on the route of "
+                               : "another library's alias is refused on the route of ",
+                     r.route),
+              r.request,
+              fill(r.change, name),
+              "libraries",
+              {"\"TapeLib1\"", "\"DiskLib1\""}};
+      row.before = unaliased ? "INSERT INTO \"MMLibrary\" (\"LibraryName\", \"AliasName\", \"LibraryTypeId\", "
+                               "\"LibraryEnabled\") VALUES ('" + std::string(r.unaliasedName) + "', '', 1, 0);"
+                             : r.aliasBefore;
+      if (!unaliased && row.before.size() > 0) row.shows = {"\"TapeLib1\""};
+      row.keepsNothing = true;
+      row.changeExit = 3;
+      row.answers = {"The name [" + name + "] is already used by another library."};
+      rows.push_back(row);
+    }
+  }
+  // The disk-library wizard names its library itself: it passes over a
+  // name another library answers to.
+  for (bool unaliased : {false, true}) {
+    Row wizard{unaliased ? "the disk-library wizard passes over the name of a library without an alias"
+                         : "the disk-library wizard passes over another library's alias",
+               "onMsgEZConfigureMagneticLibrary",
+               "--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
+               "<ZQGui_EZMagneticLibrary tag=\"2\" s23=\"/srv/wiz\" s3=\"ma2\"/></ZQGui_EZConfigureMagneticLibraryReq>'",
+               "libraries",
+               {"\"DiskLibrary_2\""},
+               "SELECT COUNT(*) FROM \"MMLibrary\" WHERE \"AliasName\" = 'DiskLibrary_1' COLLATE NOCASE OR "
+               "(\"AliasName\" = '' AND \"LibraryName\" = 'DiskLibrary_1' COLLATE NOCASE)",
+               "1"};
+    wizard.before = unaliased ? "INSERT INTO \"MMLibrary\" (\"LibraryName\", \"AliasName\", \"LibraryTypeId\", "
+                                "\"LibraryEnabled\") VALUES ('DISKLIBRARY_1', '', 1, 0);"
+                              : "UPDATE \"MMLibrary\" SET \"AliasName\" = 'disklibrary_1' WHERE \"LibraryName\" = 'TapeLib1';";
+    rows.push_back(wizard);
+  }
+  // The same IP controller added twice: the second is refused naming the
+  // library, and one library answers to the name.
+  Row twice{"an IP controller added twice makes one library and refuses the second",
+            "onMsgSetMMLibrary",
+            "add-ip-controller ma2 ls1.example.net DEMO TAPE-9 LSLIB1 1 4\n"
+            "add-ip-controller ma2 ls1.example.net DEMO TAPE-9 LSLIB1 1 4",
+            "libraries",
+            {"\"DEMO TAPE-9\""},
+            "SELECT COUNT(*) FROM \"MMLibrary\" WHERE \"LibraryName\" = 'DEMO TAPE-9' COLLATE NOCASE OR "
+            "\"AliasName\" = 'DEMO TAPE-9' COLLATE NOCASE",
+            "1"};
+  twice.changeExit = 3;
+  twice.answers = {"The name [DEMO TAPE-9] is already used by another library."};
+  rows.push_back(twice);
+}
+
 }  // namespace
 
 std::vector<Row> libraryRows() {
@@ -206,6 +314,7 @@ std::vector<Row> libraryRows() {
                   "RAISE(ABORT, 'settings refused'); END; CREATE TRIGGER \"refuse_settings_update\" BEFORE UPDATE "
                   "ON \"MMObjectSetting\" BEGIN SELECT RAISE(ABORT, 'settings refused'); END;",
                   3});
+  nameRuleRows(rows);
   return rows;
 }
 

@@ -580,6 +580,9 @@ void sweep(const std::vector<Row>& all) {
     const std::string context = "the change:\n" + outcome.changeOut + "\nafter a re-read:\n" + outcome.reread +
                                 "\nafter a restart:\n" + outcome.restarted;
     EXPECT_EQ(outcome.changeExit, row.changeExit) << context;
+    for (const std::string& text : row.answers)
+      EXPECT_NE(outcome.changeOut.find(text), std::string::npos) << "the change does not answer " << text << "\n"
+                                                                  << context;
     // Both hosts ended cleanly: a sanitizer finding in one ends it otherwise.
     EXPECT_EQ(outcome.stops, "0,0") << context;
     EXPECT_FALSE(row.shows.empty() && row.rowQuery.empty()) << "the row reads nothing back";

@@ -63,6 +63,8 @@ struct Row {
   // Every stored table is the same after the change as before it (a
   // refusal, a failure, a change on a connection without a session).
   bool keepsNothing = false;
+  // Texts the change's own answers print, each exactly (a refusal's reason).
+  std::vector<std::string> answers = {};
 };
 
 // One field of a change in a table of fields: what the row calls it, the

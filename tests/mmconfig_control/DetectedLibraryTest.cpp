@@ -81,7 +81,7 @@ TEST_F(DetectedLibrary, ALibraryNamedAsAStoredOneIsRefusedAndNothingIsStored) {
   const auto detected = detect("TapeLib1");
   const auto answers = configure(detected.lms);
   ASSERT_EQ(answers.size(), 1u);
-  EXPECT_EQ(answers[0], operationResponse(48, 0, "Another library is already named [TapeLib1]."));
+  EXPECT_EQ(answers[0], operationResponse(48, 0, "The name [TapeLib1] is already used by another library."));
   EXPECT_EQ(libraries(), before);
   EXPECT_TRUE(testkit::audit::records().empty());
 }

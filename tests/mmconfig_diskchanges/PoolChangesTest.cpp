@@ -139,6 +139,11 @@ TEST_F(PoolChanges, ADrivePoolTheLibraryRefusesAnswersThePoolsReason) {
 class StoredPools : public disktest::StoredSession {
  public:
   void freshSession() override {
+    // The copy manager the pool changes name (11132=4) is there: a pool
+    // pointed at none is refused.
+    ASSERT_EQ(m_db.exec("INSERT OR IGNORE INTO MMCopyManager (CopyManagerId, CopyManagerName, ClientId) "
+                        "VALUES (4, 'cm4', 1)"),
+              0);
     StoredSession::freshSession();
     m_lms = m_config->GetLmsList().GetFirstNode();
     ASSERT_NE(m_lms, nullptr);

@@ -206,6 +206,11 @@ TEST_F(LibraryFaultSweep, EveryFailingCallOfAControllerAdditionOrProbeEndsWithAn
 TEST_F(LibraryFaultSweep, AnAddedControllerIsStoredWithItsLibraryAndAReloadKeepsIt) {
   for (uint32_t operation : {54u, 55u}) {
     SCOPED_TRACE(operation);
+    // Both add a library of the same name: the one of the first goes, or
+    // the second is refused by the name rule.
+    ASSERT_EQ(m_db.exec("DELETE FROM MMLibraryController WHERE LibraryId IN (SELECT LibraryId FROM MMLibrary WHERE "
+                        "LibraryName = 'V1 P1'); DELETE FROM MMLibrary WHERE LibraryName = 'V1 P1'"),
+              0);
     freshSession();
     auto request = addController(operation, "ma2").end().build();
     EXPECT_TRUE(m_mgr.onMsgSetMMLibrary(request.get()));

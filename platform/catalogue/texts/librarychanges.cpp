@@ -14,6 +14,9 @@ const tkcatalogue::Text kTexts[] = {
     {0x24000F01, "The drive path [%1] belongs to no library; nothing was configured."},
     // %1 the library's name.
     {0x24000F02, "The library [%1] has no library controller; nothing was configured."},
+    // A change names an object that is not stored (never, or removed since);
+    // %1 what it is, %2 its id.
+    {0x24000F03, "The %1 [%2] is not in the configuration; nothing was changed."},
     // Event text of media identified; their count goes with it.
     {0x23000029, "New media were identified in the library."},
     // Audit operation of an identification.
