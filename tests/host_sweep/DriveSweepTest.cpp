@@ -87,6 +87,33 @@ std::vector<Row> driveRows() {
          kPools,
          {f.seen}});
   }
+  // The copy manager a pool is pointed at is stored (7 for the row above);
+  // one never stored, or removed in the same session, is refused naming it.
+  for (Row& row : rows)
+    if (row.proves == "a drive pool's copy manager reads back")
+      row.before = "INSERT INTO \"MMCopyManager\" (\"CopyManagerId\", \"CopyManagerName\", \"ClientId\") "
+                   "VALUES (7, 'cm7', 1);";
+  const std::string poolCopyManager = joined(kPools, "onMsgSetMMDrivePool 4001=3 11003=u64:{h:2 \"DrivePool(ma2)\"} ");
+  rows.push_back({"a drive pool pointed at a copy manager that is not stored is refused",
+                  "onMsgSetMMDrivePool",
+                  poolCopyManager + "11132=77 2052=0",
+                  kPools,
+                  {"tag 11132 (copy manager) len 4: 0"}});
+  rows.back().keepsNothing = true;
+  rows.back().changeExit = 3;
+  rows.back().answers = {"The copy manager [77] is not in the configuration; nothing was changed."};
+  rows.push_back({"a drive pool pointed at a copy manager removed in the same session is refused",
+                  "onMsgSetMMDrivePool",
+                  "onMsgSetMMCMController 4001=1 4106=2 2048=idtext:0:ma1 11167=3 2052=0\nonMsgGetMMCMDevices\n"
+                  "control 2 {h:\"Software copy manager on ma1\"}\n" +
+                      poolCopyManager + "11132=1 2052=0",
+                  kPools,
+                  {"tag 11132 (copy manager) len 4: 0"},
+                  "SELECT (SELECT COUNT(*) FROM \"MMCopyManager\") || ',' || IFNULL(\"CopyManagerCtrlId\", 0) FROM "
+                  "\"MMDrivePool\" WHERE \"DrivePoolName\" = 'DrivePool(ma2)'",
+                  "0,0"});
+  rows.back().changeExit = 3;
+  rows.back().answers = {"The copy manager [1] is not in the configuration; nothing was changed."};
   rows.push_back({"a drive pool's proxy host is stored",
                   "onMsgSetMMDrivePool",
                   std::string(kPools) +

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/db/DBSession.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
+#include "platform/mmdb/MMStoredReferences.h"
 #include "tests/object_model_db/ModelDatabaseFixture.h"
 
 namespace modeldb {
@@ -105,12 +107,88 @@ TEST_F(TableAccess, RemovalsThatWouldLeaveRowsBehindAreRefused) {
   EXPECT_EQ(rowsOf(db), before);
   ASSERT_EQ(0, db.exec("DELETE FROM MMDataPath"));
 
+  // A media agent that only a copy manager names: the registry's own check
+  // refuses it, with the connection's foreign keys off as well.
+  ASSERT_EQ(0, db.exec("INSERT INTO APP_Client (id, name, net_hostname) VALUES (30, 'ma30', 'ma30.example.net'); "
+                       "INSERT INTO MMHost (ClientId, Attribute) VALUES (30, 0); "
+                       "INSERT INTO MMCopyManager (CopyManagerName, ClientId) VALUES ('cm30', 30)"));
+  {
+    tkdb::Session s;
+    ASSERT_EQ(s.exec("PRAGMA foreign_keys = OFF"), DB_OK);
+    EXPECT_EQ(access.removeObject(MMStoredKind::MediaAgent, 30), -1);
+    EXPECT_EQ(access.getErrorCode(), MMS2_ERROR_REFERENCE);
+    EXPECT_EQ(access.lastErrorText(), "The media agent still reaches libraries, drives, devices or copy managers.");
+    ASSERT_EQ(s.exec("PRAGMA foreign_keys = ON"), DB_OK);
+  }
+  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMHost WHERE ClientId = 30"), 1);
+
   // A drive pool goes with its own drive paths; the drives and the paths of
   // the other pool stay.
   ASSERT_EQ(access.removeObject(MMStoredKind::DrivePool, 2), 0) << access.lastErrorText();
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMDrivePath WHERE DrivePoolId = 2"), 0);
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMDrivePath"), 2);
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMDrive"), 2);
+}
+
+// Every reference a change may set, walked: an id never stored and one
+// removed since are refused naming the object, the row keeps its value; an
+// object that is there is taken. A reference added without a case here
+// fails the walk.
+TEST_F(TableAccess, EveryReferenceAChangeSetsNamesAnObjectThatIsStored) {
+  struct Case {
+    MMStoredKind kind;
+    const char* column;
+    int owner;             // the object whose row changes
+    const char* makeSql;   // makes the object named, under the id it takes as ?1
+    const char* removeSql; // removes it again, by the id as ?1 (null: the registry's removal)
+  };
+  const Case cases[] = {
+      {MMStoredKind::DrivePool, "CopyManagerCtrlId", 2,
+       "INSERT INTO MMCopyManager (CopyManagerId, CopyManagerName, ClientId) VALUES (?1, 'cm', 1)", nullptr},
+      {MMStoredKind::DrivePath, "DrivePoolId", 1,
+       "INSERT INTO MMDrivePool (DrivePoolId, DrivePoolName, ClientId, MasterPoolId) VALUES (?1, 'p', 1, 1)", nullptr},
+      {MMStoredKind::Device, "DRUHostId", 1, "INSERT INTO MMDRUHost (HostId, HostName) VALUES (?1, 'dru' || ?1)",
+       "DELETE FROM MMDRUHost WHERE HostId = ?1"},
+  };
+  size_t walked = 0;
+  for (const MMStoredReference& r : storedReferences()) {
+    SCOPED_TRACE(r.column);
+    const Case* c = nullptr;
+    for (const Case& each : cases)
+      if (each.kind == r.kind && std::string(each.column) == r.column) c = &each;
+    ASSERT_NE(c, nullptr) << "a reference without a case";
+    ++walked;
+    const MMStoredKindRow& owner = storedKind(r.kind);
+    const std::string value = std::string("SELECT IFNULL(\"") + r.column + "\", 0) FROM \"" + owner.table +
+                              "\" WHERE \"" + owner.key + "\" = ?";
+    const long long stored = db.scalar(value, {c->owner});
+    MMMediaConfigDB access;
+    auto point = [&](int id) {
+      return access.storeObject(r.kind, c->owner, nullptr, MMMediaConfigDB::kKeepConfigured, {{r.column, id}});
+    };
+    // Never stored.
+    EXPECT_EQ(point(977), -1);
+    EXPECT_EQ(access.getErrorCode(), MMS2_ERROR_REFERENCE);
+    EXPECT_EQ(access.lastErrorText(), missingReferenceText(r.what, 977));
+    EXPECT_EQ(db.scalar(value, {c->owner}), stored);
+    // Made and removed again before the change.
+    tkdb::Session s;
+    ASSERT_EQ(s.exec(c->makeSql, {950}), DB_OK);
+    if (c->removeSql != nullptr) {
+      ASSERT_EQ(s.exec(c->removeSql, {950}), DB_OK);
+    } else {
+      ASSERT_EQ(access.removeObject(r.refers, 950), 0) << access.lastErrorText();
+    }
+    EXPECT_EQ(point(950), -1);
+    EXPECT_EQ(access.lastErrorText(), missingReferenceText(r.what, 950));
+    EXPECT_EQ(db.scalar(value, {c->owner}), stored);
+    // There: taken, and written again unchanged it is not asked for.
+    ASSERT_EQ(s.exec(c->makeSql, {951}), DB_OK);
+    EXPECT_EQ(point(951), 0) << access.lastErrorText();
+    EXPECT_EQ(db.scalar(value, {c->owner}), 951);
+    EXPECT_EQ(point(0), 0) << "0 names nothing";
+  }
+  EXPECT_EQ(walked, std::size(cases));
 }
 
 TEST_F(TableAccess, SettableColumnsAndNameWidthsFollowTheRows) {
