@@ -1061,6 +1061,15 @@ int MMMediaConfigDB::insertLibraryController(const std::string& agentName, MMSto
       code = s.queryOne("SELECT 1 FROM \"MMHost\" WHERE \"ClientId\" = ?", {clientId}, row);
       if (code == DB_NO_ROW) code = s.exec("INSERT INTO \"MMHost\" (\"ClientId\", \"Attribute\") VALUES (?, 0)", {clientId});
       if (code != DB_OK) return code;
+    } else {
+      // A media agent the caller names is one that is stored.
+      code = storedObjectExists(s, MMStoredKind::MediaAgent, clientId);
+      if (code == DB_NO_ROW) {
+        refusal = {MMS2_ERROR_REFERENCE, 0, missingReferenceText(storedKind(MMStoredKind::MediaAgent).what, clientId),
+                   false};
+        return kRefused;
+      }
+      if (code != DB_OK) return code;
     }
     // Stored without an alias, the library answers to its name.
     code = tkmmdb::libraryNameTaken(s, library.name, 0);
@@ -1139,6 +1148,14 @@ int MMMediaConfigDB::insertDrivePool(int masterPoolId, int clientId, const std::
   const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
     tkdb::DbRow row;
     int code = requireRow(s, "SELECT 1 FROM \"MMMasterPool\" WHERE \"MasterPoolId\" = ?", masterPoolId, "The master pool is no longer in the configuration.", refusal);
+    if (code != DB_OK) return code;
+    // The pool's media agent, as every reference a change stores.
+    code = storedObjectExists(s, MMStoredKind::MediaAgent, clientId);
+    if (code == DB_NO_ROW) {
+      refusal = {MMS2_ERROR_REFERENCE, 0, missingReferenceText(storedKind(MMStoredKind::MediaAgent).what, clientId),
+                 false};
+      return kRefused;
+    }
     if (code != DB_OK) return code;
     code = s.exec("INSERT INTO \"MMDrivePool\" (\"DrivePoolName\", \"DrivePoolEnabled\", \"ClientId\", "
                   "\"MasterPoolId\", \"DrivePoolType\") VALUES (?, 0, ?, ?, ?)",

@@ -230,6 +230,31 @@ TEST_F(TableAccess, EveryReferenceAChangeSetsNamesAnObjectThatIsStored) {
     EXPECT_EQ(point(0), 0) << "0 names nothing";
   }
   EXPECT_EQ(walked, std::size(cases));
+
+  // New objects name their media agent: one not stored is refused, and
+  // nothing is made.
+  const std::string before = rowsOf(db);
+  MMMediaConfigDB access;
+  const std::function<int()> adds[] = {
+      [&] {
+        int id = 0;
+        return access.insertDrivePool(1, 977, "P977", 0, id);
+      },
+      [&] {
+        MMStoredLibrary library;
+        library.name = "Lib977";
+        MMStoredLibraryController controller;
+        controller.name = "/dev/sg977";
+        controller.clientId = 977;
+        return access.insertLibraryController("ma977", library, controller);
+      },
+  };
+  for (const auto& add : adds) {
+    EXPECT_EQ(add(), -1);
+    EXPECT_EQ(access.getErrorCode(), MMS2_ERROR_REFERENCE);
+    EXPECT_EQ(access.lastErrorText(), missingReferenceText("media agent", 977));
+  }
+  EXPECT_EQ(rowsOf(db), before);
 }
 
 TEST_F(TableAccess, SettableColumnsAndNameWidthsFollowTheRows) {
