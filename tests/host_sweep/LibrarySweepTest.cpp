@@ -48,8 +48,8 @@ void nameRuleRows(std::vector<Row>& rows) {
   };
   const std::string tapeLib = kTapeLib;
   const Route routes[] = {
-      {"the session's rename (operation 3)", "onMsgSetMMLibrary", joined("libraries\nchange-library 3 ", tapeLib) + " 8251=\"%s\"",
-       "", "disklib1", "demo tape-9"},
+      {"the session's rename (operation 3)", "onMsgSetMMLibrary",
+       joined("libraries\nchange-library 3 ", tapeLib) + " 8251=\"%s\"", "", "disklib1", "demo tape-9"},
       {"storage-library's change (operation 32)", "HandleMMConfigMgrXmlMsg",
        "storage-library 43=32 8=DiskLib1 second.8=\"%s\"", "", "tapelib1", "demo tape-9"},
       {"storage-library's new disk library (operation 1)", "HandleMMConfigMgrXmlMsg",
@@ -104,7 +104,8 @@ void nameRuleRows(std::vector<Row>& rows) {
                          : "the disk-library wizard passes over another library's alias",
                "onMsgEZConfigureMagneticLibrary",
                "--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
-               "<ZQGui_EZMagneticLibrary tag=\"2\" s23=\"/srv/wiz\" s3=\"ma2\"/></ZQGui_EZConfigureMagneticLibraryReq>'",
+               "<ZQGui_EZMagneticLibrary tag=\"2\" s23=\"/srv/wiz\" s3=\"ma2\"/>"
+               "</ZQGui_EZConfigureMagneticLibraryReq>'",
                "libraries",
                {"\"DiskLibrary_2\""},
                "SELECT COUNT(*) FROM \"MMLibrary\" WHERE \"AliasName\" = 'DiskLibrary_1' COLLATE NOCASE OR "
@@ -112,7 +113,8 @@ void nameRuleRows(std::vector<Row>& rows) {
                "1"};
     wizard.before = unaliased ? "INSERT INTO \"MMLibrary\" (\"LibraryName\", \"AliasName\", \"LibraryTypeId\", "
                                 "\"LibraryEnabled\") VALUES ('DISKLIBRARY_1', '', 1, 0);"
-                              : "UPDATE \"MMLibrary\" SET \"AliasName\" = 'disklibrary_1' WHERE \"LibraryName\" = 'TapeLib1';";
+                              : "UPDATE \"MMLibrary\" SET \"AliasName\" = 'disklibrary_1' WHERE \"LibraryName\" = "
+                                "'TapeLib1';";
     rows.push_back(wizard);
   }
   // The same IP controller added twice: the second is refused naming the

@@ -74,6 +74,25 @@ TEST_F(TableAccess, RefusedChangesReportTheirCodeAndLeaveTheRows) {
   ASSERT_EQ(0, db.exec("INSERT INTO MMMasterPool (MasterPoolId, LibraryId, MasterPoolName) VALUES (3, 1, 'Other')"));
   EXPECT_EQ(access.storeObject(MMStoredKind::MasterPool, 1, "Other", keep, {}), -1);
   EXPECT_EQ(access.getErrorCode(), MMS2_ERROR_DUPLICATE_NAME);
+
+  // So are mount-path names, on the add and on the rename alike.
+  ASSERT_EQ(0, db.exec("INSERT INTO MMLibrary (LibraryId, LibraryName, AliasName, LibraryTypeId) "
+                       "VALUES (3, 'L3', 'L3', 3)"));
+  MMNewMountPath path;
+  path.libraryId = 2;
+  path.name = "/srv/disklib1/mp1";
+  int id = 0;
+  EXPECT_EQ(access.insertMountPath(path, id), -1);
+  EXPECT_EQ(access.getErrorCode(), MMS2_ERROR_DUPLICATE_NAME);
+  EXPECT_EQ(access.storeObject(MMStoredKind::MountPath, 2, "/srv/disklib1/mp1", keep, {}), -1);
+  EXPECT_EQ(access.getErrorCode(), MMS2_ERROR_DUPLICATE_NAME);
+  path.libraryId = 3;
+  ASSERT_EQ(access.insertMountPath(path, id), 0) << access.lastErrorText();
+  EXPECT_EQ(access.storeObject(MMStoredKind::MountPath, id, "/srv/disklib1/mp2", keep, {}), 0)
+      << access.lastErrorText();
+  EXPECT_EQ(db.text("SELECT group_concat(LibraryId || ':' || MountPathName, ',') FROM (SELECT * FROM MMMountPath "
+                    "ORDER BY MountPathId)"),
+            "2:/srv/disklib1/mp1,2:/srv/disklib1/mp2,3:/srv/disklib1/mp2");
 }
 
 TEST_F(TableAccess, RemovalsThatWouldLeaveRowsBehindAreRefused) {
@@ -129,46 +148,6 @@ TEST_F(TableAccess, RemovalsThatWouldLeaveRowsBehindAreRefused) {
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMDrivePath WHERE DrivePoolId = 2"), 0);
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMDrivePath"), 2);
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM MMDrive"), 2);
-}
-
-// A mount path's name is unique within its library, on the add and on the
-// rename alike: the name of another library's mount path is free.
-TEST_F(TableAccess, MountPathNamesAreUniqueWithinTheirLibraryOnly) {
-  ASSERT_EQ(0, db.exec("INSERT INTO MMLibrary (LibraryId, LibraryName, AliasName, LibraryTypeId, LibraryEnabled) "
-                       "VALUES (3, 'DiskLib3', 'DiskLib3', 3, 1)"));
-  const int keep = MMMediaConfigDB::kKeepConfigured;
-  MMMediaConfigDB access;
-  auto add = [&](int library, const std::string& name, int& id) {
-    MMNewMountPath m;
-    m.libraryId = library;
-    m.name = name;
-    m.typeId = 1;
-    return access.insertMountPath(m, id);
-  };
-  int other = 0;
-  struct Case {
-    const char* what;
-    std::function<int()> change;
-    int code;  // 0: taken
-  };
-  const Case cases[] = {
-      {"an add of a name of the same library", [&] { int id = 0; return add(2, "/srv/disklib1/mp1", id); },
-       MMS2_ERROR_DUPLICATE_NAME},
-      {"an add of another library's name", [&] { return add(3, "/srv/disklib1/mp1", other); }, 0},
-      {"a rename to a name of the same library",
-       [&] { return access.storeObject(MMStoredKind::MountPath, 2, "/srv/disklib1/mp1", keep, {}); },
-       MMS2_ERROR_DUPLICATE_NAME},
-      {"a rename to another library's name",
-       [&] { return access.storeObject(MMStoredKind::MountPath, other, "/srv/disklib1/mp2", keep, {}); }, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_EQ(c.change(), c.code == 0 ? 0 : -1) << access.lastErrorText();
-    EXPECT_EQ(access.getErrorCode(), c.code);
-  }
-  EXPECT_EQ(db.text("SELECT group_concat(LibraryId || ':' || MountPathName, ',') FROM (SELECT * FROM MMMountPath "
-                    "ORDER BY MountPathId)"),
-            "2:/srv/disklib1/mp1,2:/srv/disklib1/mp2,3:/srv/disklib1/mp2");
 }
 
 // Every reference a change may set, walked: an id never stored and one

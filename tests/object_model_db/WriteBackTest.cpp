@@ -74,7 +74,8 @@ TEST_F(WriteBack, ARefusedRenameLeavesTheObjectAndTheRowsAsTheyWere) {
   ZQMACMountPath* mountPath = config->FindDBNode<ZQMACMountPath>(2);
   // A library stored without an alias (as a controller's new library is)
   // answers to its name.
-  ASSERT_EQ(db.exec("INSERT INTO MMLibrary (LibraryName, AliasName, LibraryTypeId) VALUES ('Unaliased Lib', '', 1)"), 0);
+  ASSERT_EQ(db.exec("INSERT INTO MMLibrary (LibraryName, AliasName, LibraryTypeId) VALUES ('Unaliased Lib', '', 1)"),
+            0);
   struct Case {
     const char* what;
     ZQMACInterface* object;
@@ -86,7 +87,8 @@ TEST_F(WriteBack, ARefusedRenameLeavesTheObjectAndTheRowsAsTheyWere) {
       {"duplicate library name", disk, "TapeLib1", "SELECT AliasName FROM MMLibrary WHERE LibraryId = 2",
        "The name [TapeLib1] is already used by another library."},
       {"another library's alias in other letter case", disk, "tAPElIB1",
-       "SELECT AliasName FROM MMLibrary WHERE LibraryId = 2", "The name [tAPElIB1] is already used by another library."},
+       "SELECT AliasName FROM MMLibrary WHERE LibraryId = 2",
+       "The name [tAPElIB1] is already used by another library."},
       {"the name of a library without an alias", disk, "unaliased lib",
        "SELECT AliasName FROM MMLibrary WHERE LibraryId = 2",
        "The name [unaliased lib] is already used by another library."},
