@@ -117,7 +117,10 @@ TEST_F(ConsoleFixture, AListingOfSeveralFramesComesWholeToAnOutputReadOnlyOnceTh
   const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
   hosttest::Child console;
-  ASSERT_TRUE(console.start(hosttest::consoleBinary(), {"--socket", host.socket(), "san-volumes", "101"}, {}, pipe,
+  // A loaded machine may take the host seconds to list the first frame.
+  ASSERT_TRUE(console.start(hosttest::consoleBinary(),
+                            {"--socket", host.socket(), "--timeout", "120000", "--wait", "120000", "san-volumes", "101"},
+                            {}, pipe,
                             m_dir.file("paced-console.err")));
   const int64_t deadline = hosttest::nowMs() + 300000;
   while (host.log().find("onMsgGetSANVolumes returned") == std::string::npos && hosttest::nowMs() < deadline)
