@@ -53,15 +53,44 @@ long xmlFailureCode(const std::string& text) {
   return 0;
 }
 
+// The answers whose status carries an id in place of 1 on success (0 stays
+// a failure).
+struct StatusId {
+  const char* handler;
+  uint32_t operation;
+  const char* name;
+};
+const StatusId kStatusIds[] = {
+    {"onMsgSetDiskVolume", 16, "disk device id"},
+};
+
+bool isSuccessStatus(const std::string& handler, std::optional<uint32_t> operation, uint32_t status) {
+  return statusIdOf(handler, operation) != nullptr ? status != 0 : status == 1;
+}
+
 }  // namespace
 
-const char* statusMeaning(const std::string& handler, uint32_t status) {
+const char* statusIdOf(const std::string& handler, std::optional<uint32_t> operation) {
+  if (!operation) return nullptr;
+  for (const StatusId& id : kStatusIds)
+    if (id.operation == *operation && handler == id.handler) return id.name;
+  return nullptr;
+}
+
+std::optional<uint32_t> operationOf(const tkwire::Reply& reply) {
+  const tkwire::Item* operation = reply.find(tktag::kOperation);
+  if (operation == nullptr || operation->bytes.size() != 4) return std::nullopt;
+  return operation->u32();
+}
+
+const char* statusMeaning(const std::string& handler, std::optional<uint32_t> operation, uint32_t status) {
+  if (const char* id = statusIdOf(handler, operation); id != nullptr && status != 0) return id;
   for (const Meaning& m : kMeanings)
     if (m.status == status && (m.handler == nullptr || handler == m.handler)) return m.text;
   return "unknown status";
 }
 
-std::string describeStatus(const std::string& handler, const tkwire::Item& item) {
+std::string describeStatus(const std::string& handler, std::optional<uint32_t> operation, const tkwire::Item& item) {
   if (item.bytes.size() < 4) return std::string();
   // The value as the codec shows it ("3 \"text\"", or "3" alone), with the
   // meaning put in after the number.
@@ -75,7 +104,7 @@ std::string describeStatus(const std::string& handler, const tkwire::Item& item)
   const std::string code = std::to_string(item.statusCode());
   if (value.compare(0, code.size(), code) != 0 || (value.size() > code.size() && value[code.size()] != ' '))
     return std::string();
-  return code + " (" + statusMeaning(handler, item.statusCode()) + ")" + value.substr(code.size());
+  return code + " (" + statusMeaning(handler, operation, item.statusCode()) + ")" + value.substr(code.size());
 }
 
 std::string describeXmlFields(const tkwire::Reply& reply) {
@@ -85,7 +114,7 @@ std::string describeXmlFields(const tkwire::Reply& reply) {
   return lines;
 }
 
-bool reportsFailure(const tkwire::Reply& reply, bool xmlAnswer) {
+bool reportsFailure(const tkwire::Reply& reply, bool xmlAnswer, const std::string& handler) {
   if (reply.isEnd()) return reply.endResult() < 0;
   if (xmlAnswer) {
     std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(reply);
@@ -93,8 +122,10 @@ bool reportsFailure(const tkwire::Reply& reply, bool xmlAnswer) {
     // passes its reply's own code on answers that code when it did not.
     return !answer || answer->result != 0 || xmlFailureCode(answer->text) < 0;
   }
+  const std::optional<uint32_t> operation = operationOf(reply);
   for (const tkwire::Item& item : reply.items)
-    if (item.tag == kStatusItem && (item.bytes.size() < 4 || item.statusCode() != 1)) return true;
+    if (item.tag == kStatusItem && (item.bytes.size() < 4 || !isSuccessStatus(handler, operation, item.statusCode())))
+      return true;
   return false;
 }
 
@@ -109,8 +140,8 @@ bool endsCutShort(const tkwire::Reply& reply, std::size_t frameBytes) {
   return frameBytes + kNearTheLimit >= tkwire::kMaxFrameBytes;
 }
 
-std::string failureText(const tkwire::Reply& reply, bool xmlAnswer) {
-  if (!reportsFailure(reply, xmlAnswer)) return std::string();
+std::string failureText(const tkwire::Reply& reply, bool xmlAnswer, const std::string& handler) {
+  if (!reportsFailure(reply, xmlAnswer, handler)) return std::string();
   if (xmlAnswer) {
     const std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(reply);
     if (!answer) return std::string();
@@ -121,8 +152,10 @@ std::string failureText(const tkwire::Reply& reply, bool xmlAnswer) {
     const size_t end = answer->text.find('"', at + 5);
     return end == std::string::npos ? std::string() : answer->text.substr(at + 5, end - at - 5);
   }
+  const std::optional<uint32_t> operation = operationOf(reply);
   for (const tkwire::Item& item : reply.items)
-    if (item.tag == kStatusItem && item.bytes.size() >= 4 && item.statusCode() != 1) return item.statusText();
+    if (item.tag == kStatusItem && item.bytes.size() >= 4 && !isSuccessStatus(handler, operation, item.statusCode()))
+      return item.statusText();
   return std::string();
 }
 

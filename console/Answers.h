@@ -3,12 +3,14 @@
 // (3 when any answer reports a failure or refusal) is judged here.
 //
 // An answer reports a failure when it carries a status item (2051) whose
-// status is not 1 (success), when an XML answer's result is not 0, or when
+// status is not 1 (success; for an answer whose status is an id, when it is
+// 0), when an XML answer's result is not 0, or when
 // the host's end frame carries a result below 0 (a request the host refused,
 // or a handler that failed).
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "frame/ElementTags.h"
@@ -19,22 +21,33 @@ namespace tkconsole {
 // The status item of element-stream answers: a u32 status and a text.
 inline constexpr uint32_t kStatusItem = tktag::kStatus;
 
-// The meaning of `status` in an answer of `handler` ("success", "held",
-// ...); the general meaning when the handler gives the
-// number none of its own.
-const char* statusMeaning(const std::string& handler, uint32_t status);
+// Most answers carry 1 in their status for a success; a few carry an id in
+// its place, as the answer of `handler` to its operation `operation` (item
+// 4001 of the answer) says: onMsgSetDiskVolume's operation 16 answers the
+// disk device's id. What the id is ("disk device id"), or null for an
+// answer whose status is a code.
+const char* statusIdOf(const std::string& handler, std::optional<uint32_t> operation);
 
-// A status item shown with its meaning: `3 (held) "text"`.
-std::string describeStatus(const std::string& handler, const tkwire::Item& item);
+// The operation an answer names (its item 4001), if it names one.
+std::optional<uint32_t> operationOf(const tkwire::Reply& reply);
+
+// The meaning of `status` in an answer of `handler` to `operation`
+// ("success", "held", "disk device id", ...); the general meaning when the
+// handler gives the number none of its own.
+const char* statusMeaning(const std::string& handler, std::optional<uint32_t> operation, uint32_t status);
+
+// A status item shown with its meaning: `3 (held) "text"`, `7 (disk device
+// id) "Success"`.
+std::string describeStatus(const std::string& handler, std::optional<uint32_t> operation, const tkwire::Item& item);
 
 // The fields of the host's answer to an XML request, each with the name its
 // message class gives it (platform/xml/FieldListing.h), indented under the
 // answer's lines; empty when the answer holds no XML document.
 std::string describeXmlFields(const tkwire::Reply& reply);
 
-// Whether `reply`, an answer to a request, reports a failure or refusal.
-// `xmlAnswer`: the reply is the host's answer to an XML request.
-bool reportsFailure(const tkwire::Reply& reply, bool xmlAnswer);
+// Whether `reply`, an answer to a request of `handler`, reports a failure or
+// refusal. `xmlAnswer`: the reply is the host's answer to an XML request.
+bool reportsFailure(const tkwire::Reply& reply, bool xmlAnswer, const std::string& handler = std::string());
 
 // Whether `reply`, one frame of `frameBytes` bytes of an element-stream
 // answer, ends cut short: a record begun after the last end of record
@@ -45,6 +58,6 @@ bool endsCutShort(const tkwire::Reply& reply, std::size_t frameBytes);
 
 // The text of the failure `reply` reports (its status text, or an XML
 // answer's error text); empty when it reports none or names no reason.
-std::string failureText(const tkwire::Reply& reply, bool xmlAnswer);
+std::string failureText(const tkwire::Reply& reply, bool xmlAnswer, const std::string& handler = std::string());
 
 }  // namespace tkconsole

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "console/Passwords.h"
+#include "console/TagNames.h"
+#include "frame/ElementLimits.h"
 #include "platform/external/Cipher.h"
 
 namespace tkconsole {
@@ -100,6 +103,12 @@ bool parseCompound(const std::string& form, const std::string& rest, std::size_t
   return true;
 }
 
+// " (name)" of a tag the console knows by name; empty otherwise.
+std::string describedTag(uint32_t tag) {
+  const char* name = tagName(tag);
+  return name != nullptr ? std::string(" (") + name + ")" : std::string();
+}
+
 bool readFile(const std::string& path, std::string& text) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) return false;
@@ -138,29 +147,47 @@ bool parseNumber(const std::string& word, uint64_t max, uint64_t& value) {
   return true;
 }
 
-std::string unquote(const std::string& word) {
+bool parseTag(const std::string& key, uint32_t& tag) {
+  uint64_t v = 0;
+  if (!parseNumber(key, UINT32_MAX, v)) return false;
+  tag = static_cast<uint32_t>(v);
+  return true;
+}
+
+std::string valuelessReason(const std::string& reason, const std::string& shown) {
+  const size_t colon = reason.find(": ");
+  return (colon == std::string::npos ? reason : reason.substr(0, colon)) + ": " + shown;
+}
+
+std::string unquote(const std::string& word, std::vector<std::size_t>* from) {
   std::string out;
+  if (from != nullptr) from->clear();
+  auto put = [&](char c, std::size_t at) {
+    out.push_back(c);
+    if (from != nullptr) from->push_back(at);
+  };
   char quote = 0;
   for (size_t i = 0; i < word.size(); ++i) {
     char c = word[i];
     if (quote == '\'') {
       if (c == '\'') quote = 0;
-      else out.push_back(c);
+      else put(c, i);
     } else if (c == '\\' && i + 1 < word.size() && quote != '\'') {
+      const size_t at = i;
       char n = word[++i];
       switch (n) {
-        case 'n': out.push_back(quote ? '\n' : 'n'); break;
-        case 't': out.push_back(quote ? '\t' : 't'); break;
-        case 'r': out.push_back(quote ? '\r' : 'r'); break;
-        default: out.push_back(n);
+        case 'n': put(quote ? '\n' : 'n', at); break;
+        case 't': put(quote ? '\t' : 't', at); break;
+        case 'r': put(quote ? '\r' : 'r', at); break;
+        default: put(n, at);
       }
     } else if (quote == '"') {
       if (c == '"') quote = 0;
-      else out.push_back(c);
+      else put(c, i);
     } else if (c == '"' || c == '\'') {
       quote = c;
     } else {
-      out.push_back(c);
+      put(c, i);
     }
   }
   return out;
@@ -377,15 +404,26 @@ bool parseRequest(const std::vector<std::string>& words, const Defaults& default
       xmlText = uq(w);
       continue;
     }
-    uint64_t tag = 0;
-    if (eq == std::string::npos || !parseNumber(key, UINT32_MAX, tag)) {
-      error = "expected TAG=VALUE, first=N, count=N or handle=N, not " + w;
+    uint32_t tag = 0;
+    if (eq == std::string::npos || !parseTag(key, tag)) {
+      // What stands before the =: its value may be a password whose tag
+      // was mistyped.
+      error = "expected TAG=VALUE, first=N, count=N or handle=N, not " +
+              (eq == std::string::npos ? w : key + "=" + kHiddenPassword);
       return false;
     }
     std::string bytes;
-    if (!parseValue(value, bytes, error, fromShell)) return false;
-    if (bytes.size() > tkwire::kMaxFrameBytes) {
-      error = "value too long: " + w;
+    if (!parseValue(value, bytes, error, fromShell)) {
+      if (isPasswordElement(tag)) error = valuelessReason(error, kHiddenPassword);
+      return false;
+    }
+    // The host's walk over the elements ends, silently, at the first value
+    // longer than it reads: the records behind it would never be acted on,
+    // and the request would get no answer.
+    if (bytes.size() > kMessageValueCapacity) {
+      error = "element " + std::to_string(tag) + describedTag(tag) + " holds " + std::to_string(bytes.size()) +
+              " bytes; the host reads at most " + std::to_string(kMessageValueCapacity) +
+              " bytes of an element (nothing was sent)";
       return false;
     }
     tkwire::appendElement(stream, static_cast<uint32_t>(tag), bytes);

@@ -56,16 +56,29 @@ bool parseRequest(const std::vector<std::string>& words, const Defaults& default
 // "...", and # outside quotes begins a comment. False on an open quote.
 bool splitLine(const std::string& line, std::vector<std::string>& words, std::string& error);
 
-// A word without its quotes, escapes resolved.
-std::string unquote(const std::string& word);
+// A word without its quotes, escapes resolved. With `from`, each byte of the
+// result gets the index in `word` of the byte it came from (the backslash of
+// an escape), so that a part found in the text can be found in the word as
+// written.
+std::string unquote(const std::string& word, std::vector<std::size_t>* from = nullptr);
 
 // The bytes of an element value; false with the reason when it is wrong.
 // enc:TEXT is the text encrypted with the connection cipher, the form in
-// which logins and passwords travel.
+// which logins and passwords travel. A reason is what is wrong, then ": "
+// and the part of the value at fault, so that a caller can leave the value
+// out of it (see valuelessReason).
 bool parseValue(const std::string& word, std::string& bytes, std::string& error, bool fromShell);
 
 // A number: decimal, or hex with 0x; false when it is not one or exceeds max.
 bool parseNumber(const std::string& word, uint64_t max, uint64_t& value);
+
+// The tag of a TAG=VALUE word, as the request is parsed: a 32-bit number,
+// decimal or 0x hex (leading zeros allowed).
+bool parseTag(const std::string& key, uint32_t& tag);
+
+// A reason of parseValue without the value it quotes: what is wrong, and
+// `shown` in place of the value.
+std::string valuelessReason(const std::string& reason, const std::string& shown);
 
 // Where the handler word of a request stands: the first word that is neither
 // an option (--NAME) nor its value. words.size() when there is none.

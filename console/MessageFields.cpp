@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "console/CommandLine.h"
+#include "console/Passwords.h"
 #include "platform/xml/CNMessageBase.h"
 #include "platform/xml/Registry.h"
 
@@ -16,7 +17,10 @@ bool setMessageField(CNMessageBase& message, unsigned ns, unsigned cls, const st
   const std::size_t equals = assignment.find('=');
   uint64_t tag = 0;
   if (equals == std::string::npos || !parseNumber(assignment.substr(0, equals), UINT32_MAX, tag)) {
-    error = std::string(what) + " takes TAG=VALUE, not " + assignment;
+    // What stands before the =: its value may be a password whose tag was
+    // mistyped.
+    error = std::string(what) + " takes TAG=VALUE, not " +
+            (equals == std::string::npos ? assignment : assignment.substr(0, equals) + "=" + kHiddenPassword);
     return false;
   }
   const std::string value = assignment.substr(equals + 1);

@@ -1,10 +1,17 @@
 // Passwords kept out of what the console prints (see Passwords.h).
+//
+// A word is looked at the way the request parser reads it: its quotes and
+// escapes resolved (a script word keeps them as written, see splitLine), the
+// tag of TAG=VALUE read as a number. What is hidden is found in that text,
+// then hidden in the word as written, through the place each byte of the
+// text came from, so that the rest of the word stays as it was typed.
 #include "console/Passwords.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "console/CommandLine.h"
 #include "frame/ElementTags.h"
@@ -19,8 +26,10 @@ namespace {
 constexpr uint32_t kPasswordElements[] = {tktag::kPassword, tktag::kProxyPassword, tktag::kDRUPassword,
                                           tktag::kNdmpPassword};
 // The forms of a value (see parseValue) that keep the text they send readable
-// behind their prefix.
+// behind their prefix; any other form (hex:, u64:, idtext:, ...) is hidden
+// whole, as its text cannot be read apart.
 constexpr const char* kTextForms[] = {"enc:", "s:"};
+constexpr const char* kOtherForms[] = {"hex:", "u64:", "u32:", "idtext:", "hdr12:"};
 
 // Where the TAG of a word's TAG=VALUE points: an element of the request, or
 // a field of the message class a console word builds.
@@ -30,155 +39,234 @@ struct FieldsOf {
   unsigned cls = 0;
 };
 
+// [from, to) of a text.
+using Ranges = std::vector<std::pair<std::size_t, std::size_t>>;
+
 bool isPasswordField(const tkxml::FieldDef& field) {
   return field.kind == tkxml::FieldKind::PString ||
          (field.name != nullptr && std::strstr(field.name, "password") != nullptr);
 }
 
-bool isPasswordFieldOf(unsigned ns, unsigned cls, unsigned tag) {
+bool isPasswordFieldOf(unsigned ns, unsigned cls, uint32_t tag) {
   const tkxml::ClassInfoPtr info = tkxml::findClass(ns, cls);
   const tkxml::FieldDef* field = info ? info->byTag(tag) : nullptr;
   return field != nullptr && isPasswordField(*field);
 }
 
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 bool allDigits(const std::string& text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
-// An XML text with the value of every attribute that holds a password
-// field of its element's class replaced; each value replaced goes to
-// `secrets`.
-std::string xmlWithoutPasswords(const std::string& text, std::vector<std::string>& secrets) {
-  std::string out;
-  size_t at = 0;
-  for (size_t open; (open = text.find('<', at)) != std::string::npos;) {
-    size_t i = open + 1;
-    while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '_')) ++i;
-    const tkxml::ClassInfoPtr info = tkxml::findClassByElement(text.substr(open + 1, i - open - 1));
-    out += text.substr(at, i - at);
-    at = i;
+// A tag as the parser reads it, and also one it refuses for blanks around
+// it: the refusal of such a word must not show its value either.
+bool tagIn(std::string key, uint32_t& tag) {
+  while (!key.empty() && isBlank(key.back())) key.pop_back();
+  const std::size_t first = key.find_first_not_of(" \t\r\n");
+  return first != std::string::npos && parseTag(key.substr(first), tag);
+}
+
+bool startsWith(const std::string& text, const char* prefix) {
+  return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+// Whether the attribute `name` of an element of class `info` holds a
+// password field: a kind letter and the field's tag in decimal, leading
+// zeros or another letter than the field's kind allowed (the host refuses
+// such an attribute, but it was written, and is shown).
+bool isPasswordAttribute(const tkxml::ClassInfoPtr& info, const std::string& name) {
+  if (!info || name.size() < 2 || std::strchr("ispbl", name[0]) == nullptr) return false;
+  std::string digits = name.substr(1);
+  if (!allDigits(digits)) return false;
+  digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
+  if (digits.size() > 10) return false;
+  const unsigned long long tag = std::stoull(digits);
+  const tkxml::FieldDef* field = tag <= UINT32_MAX ? info->byTag(static_cast<unsigned>(tag)) : nullptr;
+  return field != nullptr && isPasswordField(*field);
+}
+
+// The values of an XML text's attributes that hold a password field of
+// their element's class. Read leniently, as a person may have written it:
+// blanks anywhere between the parts of a tag and around =, either quote or
+// none, comments and declarations skipped; a value whose quote never closes
+// runs to the end.
+Ranges xmlPasswordRanges(const std::string& text) {
+  Ranges ranges;
+  const std::size_t n = text.size();
+  auto skipBlanks = [&](std::size_t& i) {
+    while (i < n && isBlank(text[i])) ++i;
+  };
+  for (std::size_t i = 0; (i = text.find('<', i)) != std::string::npos;) {
+    ++i;
+    const char* closing = text.compare(i, 3, "!--") == 0         ? "-->"
+                          : text.compare(i, 8, "![CDATA[") == 0 ? "]]>"
+                          : i < n && (text[i] == '!' || text[i] == '?' || text[i] == '/') ? ">"
+                                                                                         : nullptr;
+    if (closing != nullptr) {
+      const std::size_t end = text.find(closing, i);
+      if (end == std::string::npos) break;
+      i = end + std::strlen(closing);
+      continue;
+    }
+    skipBlanks(i);
+    const std::size_t nameFrom = i;
+    while (i < n && !isBlank(text[i]) && std::strchr("/>=<", text[i]) == nullptr) ++i;
+    const tkxml::ClassInfoPtr info = tkxml::findClassByElement(text.substr(nameFrom, i - nameFrom));
     // The attributes, up to the end of the start tag.
     for (;;) {
-      while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-      const size_t nameFrom = i;
-      while (i < text.size() && text[i] != '=' && text[i] != '>' && text[i] != '<' &&
-             !std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-      if (i + 1 >= text.size() || text[i] != '=' || (text[i + 1] != '"' && text[i + 1] != '\'')) break;
-      const std::string name = text.substr(nameFrom, i - nameFrom);
-      const char quote = text[i + 1];
-      const size_t valueFrom = i + 2;
-      const size_t valueTo = text.find(quote, valueFrom);
-      if (valueTo == std::string::npos) break;
-      const std::string tag = name.size() > 1 ? name.substr(1) : std::string();
-      const bool hidden = info && allDigits(tag) && tag.size() < 10 && info->byTag(std::stoul(tag)) != nullptr &&
-                          isPasswordField(*info->byTag(std::stoul(tag)));
-      out += text.substr(at, valueFrom - at);
-      if (hidden) {
-        secrets.push_back(text.substr(valueFrom, valueTo - valueFrom));
-        out += kHiddenPassword;
-      } else {
-        out += text.substr(valueFrom, valueTo - valueFrom);
+      skipBlanks(i);
+      if (i >= n || text[i] == '>' || text[i] == '<') break;
+      const std::size_t attrFrom = i;
+      while (i < n && !isBlank(text[i]) && std::strchr("=/><", text[i]) == nullptr) ++i;
+      const std::string name = text.substr(attrFrom, i - attrFrom);
+      skipBlanks(i);
+      if (i >= n || text[i] != '=') {
+        if (i == attrFrom) ++i;  // a stray '/': on to what follows
+        continue;
       }
-      at = valueTo;
-      i = valueTo + 1;
+      ++i;
+      skipBlanks(i);
+      std::size_t valueFrom = i;
+      std::size_t valueTo = i;
+      if (i < n && (text[i] == '"' || text[i] == '\'')) {
+        valueFrom = i + 1;
+        valueTo = std::min(text.find(text[i], valueFrom), n);
+        i = std::min(valueTo + 1, n);
+      } else {
+        while (i < n && !isBlank(text[i]) && text[i] != '>' && text.compare(i, 2, "/>") != 0) ++i;
+        valueTo = i;
+      }
+      if (isPasswordAttribute(info, name)) ranges.emplace_back(valueFrom, valueTo);
     }
   }
-  return out + text.substr(at);
+  return ranges;
 }
 
-// The value of a password element as shown: *** for the whole of it, except
-// a user name, whose proxy password alone (behind the colon of USER:PROXY)
-// is one.
-std::string hiddenElementValue(uint32_t tag, const std::string& value, std::vector<std::string>& secrets) {
-  if (tag != tktag::kUserName) {
-    secrets.push_back(value);
-    return kHiddenPassword;
-  }
-  std::string form;
-  std::string text = value;
-  for (const char* prefix : kTextForms)
-    if (text.compare(0, std::strlen(prefix), prefix) == 0) {
-      form = prefix;
-      text = text.substr(form.size());
+// The part of a user name's value (from `from` of `plain`) that is its
+// proxy password: behind the colon of USER:PROXY-PASSWORD; the whole value
+// in a form whose text cannot be read apart; nothing without a colon.
+std::pair<std::size_t, std::size_t> proxyPasswordOf(const std::string& plain, std::size_t from) {
+  const std::string value = plain.substr(from);
+  for (const char* form : kOtherForms)
+    if (startsWith(value, form)) return {from, plain.size()};
+  std::size_t text = 0;
+  for (const char* form : kTextForms)
+    if (startsWith(value, form)) text = std::strlen(form);
+  const std::size_t colon = value.find(':', text);
+  if (colon == std::string::npos) return {plain.size(), plain.size()};
+  return {from + colon + 1, plain.size()};
+}
+
+// One request's words with their passwords hidden; what was hidden, as
+// written and as read, goes to `secrets`.
+class Hider {
+ public:
+  Hider(const std::vector<std::string>& words, bool fromShell) : m_words(words), m_fromShell(fromShell) {
+    const std::size_t at = handlerWordAt(words);
+    if (at < words.size()) {
+      const std::string word = fromShell ? words[at] : unquote(words[at]);
+      if (word == "storage-library") {
+        m_fields = {false, EVGui::StorageLibraryInfo::kNamespace, EVGui::StorageLibraryInfo::kClassNumber};
+      } else if (word == "device-paths") {
+        m_fields = {false, EVGui::MMDevicePathInfo::kNamespace, EVGui::MMDevicePathInfo::kClassNumber};
+      }
     }
-  const size_t colon = text.find(':');
-  if (colon == std::string::npos) return value;
-  secrets.push_back(text.substr(colon + 1));
-  return form + text.substr(0, colon + 1) + kHiddenPassword;
-}
+  }
 
-// One word with its password hidden; the texts hidden go to `secrets`.
-std::string wordWithoutPassword(const std::string& word, const FieldsOf& fields, std::vector<std::string>& secrets) {
-  const std::string plain = unquote(word);
-  if (!plain.empty() && plain[0] == '<') {
-    const size_t before = secrets.size();
-    const std::string shown = xmlWithoutPasswords(word, secrets);
-    if (secrets.size() > before) secrets.push_back(word);
+  std::vector<std::string> shown(std::vector<std::string>& secrets) {
+    std::vector<std::string> out;
+    out.reserve(m_words.size());
+    for (const std::string& word : m_words) out.push_back(shownWord(word, secrets));
+    return out;
+  }
+
+ private:
+  // What the word after this one is, when a password's tag= and its value
+  // were written apart (the parser refuses them; the refusal quotes them).
+  enum class Next { Plain, WholeValue, AfterEquals };
+
+  std::string shownWord(const std::string& word, std::vector<std::string>& secrets) {
+    std::vector<std::size_t> from;
+    const std::string plain = m_fromShell ? word : unquote(word, &from);
+    if (m_fromShell) {
+      from.resize(plain.size());
+      for (std::size_t i = 0; i < from.size(); ++i) from[i] = i;
+    }
+    const Next next = m_next;
+    m_next = Next::Plain;
+    Ranges ranges;
+    const std::size_t equals = plain.find('=');
+    if (next == Next::WholeValue) {
+      ranges.emplace_back(0, plain.size());
+    } else if (next == Next::AfterEquals && equals != std::string::npos) {
+      ranges.emplace_back(equals + 1, plain.size());
+      if (equals + 1 == plain.size()) m_next = Next::WholeValue;
+    } else if (equals == std::string::npos) {
+      // A tag standing alone, its = and value in the words after it.
+      if (isPasswordTag(plain)) m_next = Next::AfterEquals;
+    } else if (isPasswordTag(plain.substr(0, equals))) {
+      uint32_t tag = 0;
+      const bool userName = m_fields.elements && tagIn(plain.substr(0, equals), tag) && tag == tktag::kUserName;
+      ranges.push_back(userName ? proxyPasswordOf(plain, equals + 1) : std::make_pair(equals + 1, plain.size()));
+      if (equals + 1 == plain.size()) m_next = Next::WholeValue;
+    } else if (plain.find('<') != std::string::npos) {
+      ranges = xmlPasswordRanges(plain);
+    }
+    std::string shown = word;
+    // From the last, so that the places before stay good.
+    for (auto range = ranges.rbegin(); range != ranges.rend(); ++range) {
+      const auto [first, last] = *range;
+      if (first >= last) continue;
+      secrets.push_back(plain.substr(first, last - first));
+      // A value hidden from its start is hidden from just after its = as
+      // written (its quote too).
+      std::size_t writtenFirst = first < from.size() ? from[first] : word.size();
+      if (equals != std::string::npos && first == equals + 1 && equals < from.size()) writtenFirst = from[equals] + 1;
+      const std::size_t writtenLast = last < from.size() ? from[last] : word.size();
+      if (writtenFirst >= writtenLast) continue;
+      secrets.push_back(word.substr(writtenFirst, writtenLast - writtenFirst));
+      shown.replace(writtenFirst, writtenLast - writtenFirst, kHiddenPassword);
+    }
     return shown;
   }
-  const size_t equals = plain.find('=');
-  if (equals == std::string::npos) return word;
-  // A field of a storage-library word's parts is named with the part first.
-  std::string prefix;
-  unsigned ns = fields.ns;
-  unsigned cls = fields.cls;
-  std::string tag = plain.substr(0, equals);
-  if (!fields.elements) {
-    const size_t dot = tag.find('.');
+
+  // Whether `key` (the TAG of TAG=VALUE) names a password element, or a
+  // password field of the word's message (a storage-library field named
+  // with its part first: second.TAG, request.TAG).
+  bool isPasswordTag(const std::string& key) const {
+    uint32_t tag = 0;
+    if (m_fields.elements) return tagIn(key, tag) && isPasswordElement(tag);
+    unsigned ns = m_fields.ns;
+    unsigned cls = m_fields.cls;
+    std::string field = key;
+    const std::size_t dot = key.find('.');
     if (dot != std::string::npos) {
-      prefix = tag.substr(0, dot + 1);
-      tag = tag.substr(dot + 1);
-      if (prefix == "request.") {
+      if (key.compare(0, dot + 1, "request.") == 0) {
         ns = EVGui::ConfigureStorageLibraryReq::kNamespace;
         cls = EVGui::ConfigureStorageLibraryReq::kClassNumber;
       }
+      field = key.substr(dot + 1);
     }
+    return tagIn(field, tag) && isPasswordFieldOf(ns, cls, tag);
   }
-  if (!allDigits(tag) || tag.size() > 9) return word;
-  const uint32_t number = static_cast<uint32_t>(std::stoul(tag));
-  const std::string value = plain.substr(equals + 1);
-  const size_t before = secrets.size();
-  std::string shown;
-  if (fields.elements) {
-    const bool password = number == tktag::kUserName ||
-                          std::find(std::begin(kPasswordElements), std::end(kPasswordElements), number) !=
-                              std::end(kPasswordElements);
-    if (!password) return word;
-    shown = hiddenElementValue(number, value, secrets);
-  } else {
-    if (!isPasswordFieldOf(ns, cls, number)) return word;
-    secrets.push_back(value);
-    shown = kHiddenPassword;
-  }
-  if (secrets.size() == before) return word;
-  // The value as written (quotes and all) is a secret too.
-  secrets.push_back(word.substr(std::min(word.size(), word.find('=') + 1)));
-  return prefix + tag + "=" + shown;
-}
 
-std::vector<std::string> hideAll(const std::vector<std::string>& words, std::vector<std::string>& secrets) {
-  const size_t at = handlerWordAt(words);
-  FieldsOf fields;
-  if (at < words.size()) {
-    const std::string word = unquote(words[at]);
-    if (word == "storage-library") {
-      fields = {false, EVGui::StorageLibraryInfo::kNamespace, EVGui::StorageLibraryInfo::kClassNumber};
-    } else if (word == "device-paths") {
-      fields = {false, EVGui::MMDevicePathInfo::kNamespace, EVGui::MMDevicePathInfo::kClassNumber};
-    }
-  }
-  std::vector<std::string> shown;
-  shown.reserve(words.size());
-  for (const std::string& word : words) shown.push_back(wordWithoutPassword(word, fields, secrets));
-  return shown;
-}
+  const std::vector<std::string>& m_words;
+  const bool m_fromShell;
+  FieldsOf m_fields;
+  Next m_next = Next::Plain;
+};
 
 }  // namespace
 
-std::vector<std::string> wordsWithoutPasswords(const std::vector<std::string>& words) {
+bool isPasswordElement(uint32_t tag) {
+  return tag == tktag::kUserName || std::find(std::begin(kPasswordElements), std::end(kPasswordElements), tag) !=
+                                        std::end(kPasswordElements);
+}
+
+std::vector<std::string> wordsWithoutPasswords(const std::vector<std::string>& words, bool fromShell) {
   std::vector<std::string> secrets;
-  return hideAll(words, secrets);
+  return Hider(words, fromShell).shown(secrets);
 }
 
 std::string lineWithoutPasswords(const std::string& line) {
@@ -189,7 +277,7 @@ std::string lineWithoutPasswords(const std::string& line) {
     const size_t open = line.find_first_of("\"'");
     return line.substr(0, open) + (open == std::string::npos ? "" : kHiddenPassword);
   }
-  const std::vector<std::string> shown = wordsWithoutPasswords(words);
+  const std::vector<std::string> shown = wordsWithoutPasswords(words, false);
   std::string out;
   size_t at = 0;
   for (size_t i = 0; i < words.size(); ++i) {
@@ -206,15 +294,15 @@ std::string lineWithoutPasswords(const std::string& line) {
   return out + line.substr(at);
 }
 
-std::string textWithoutPasswords(const std::string& text, const std::vector<std::string>& words) {
+std::string textWithoutPasswords(const std::string& text, const std::vector<std::string>& words, bool fromShell) {
   std::vector<std::string> secrets;
-  hideAll(words, secrets);
+  Hider(words, fromShell).shown(secrets);
   // The longest first: a password's written form holds the password.
   std::sort(secrets.begin(), secrets.end(),
             [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
   std::string out = text;
   for (const std::string& secret : secrets) {
-    if (secret.empty()) continue;
+    if (secret.empty() || secret == kHiddenPassword) continue;
     for (size_t at = 0; (at = out.find(secret, at)) != std::string::npos; at += std::strlen(kHiddenPassword))
       out.replace(at, secret.size(), kHiddenPassword);
   }

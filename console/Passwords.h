@@ -8,8 +8,16 @@
 //   - the fields of the storage-library and device-paths words whose field
 //     is a protected text or is named a password;
 //   - in an XML text, the attributes of such fields.
+// A password is found by the element or field it fills, with the tag read
+// as the request is read (decimal or hex, 0x962 as 2402), whatever form its
+// value takes (enc:, u64:, hex:, quoted, ...), and in XML however the
+// attribute is written (blanks around =, either quote, text before the
+// first element). A word that the request parser refuses is shown no more
+// kindly: a tag written with blanks, or a value that stands apart from its
+// tag=, still hides the value.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,9 +26,14 @@ namespace tkconsole {
 // What stands for a password wherever the console would show one.
 inline constexpr const char* kHiddenPassword = "***";
 
-// The words of one request as written (script-line words keep their quotes,
-// see splitLine), each password in them replaced by ***.
-std::vector<std::string> wordsWithoutPasswords(const std::vector<std::string>& words);
+// Whether element `tag` carries a password, in whole or (2401) in part. A
+// refusal of such an element's value does not quote the value.
+bool isPasswordElement(uint32_t tag);
+
+// The words of one request as written, each password in them replaced by
+// ***. Words of a script line (fromShell false) keep their quotes (see
+// splitLine); words of the command line were unquoted by the shell.
+std::vector<std::string> wordsWithoutPasswords(const std::vector<std::string>& words, bool fromShell);
 
 // A script line as written, its passwords replaced by *** and the rest kept
 // as it stands.
@@ -28,6 +41,6 @@ std::string lineWithoutPasswords(const std::string& line);
 
 // A text said about the request of `words` (a reason for refusing it) with
 // every password of those words that it repeats replaced by ***.
-std::string textWithoutPasswords(const std::string& text, const std::vector<std::string>& words);
+std::string textWithoutPasswords(const std::string& text, const std::vector<std::string>& words, bool fromShell);
 
 }  // namespace tkconsole

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "console/AnswerNotes.h"
+#include "console/AnswerReader.h"
 #include "console/Answers.h"
 #include "console/CommandLine.h"
 #include "console/ControlCommands.h"
@@ -39,6 +40,7 @@
 #include "console/TagNames.h"
 #include "console/ValueNames.h"
 #include "console/WordSuggestions.h"
+#include "frame/ElementLimits.h"
 #include "wire/WireCodec.h"
 
 namespace {
@@ -119,18 +121,23 @@ const char kUsage[] =
     "of elements), handle=N the 64-bit object handle in their place; body=VALUE sends raw\n"
     "bytes from the first-parameter place on.\n"
     "Exit status: 0 every answer a success; 3 an answer reports a failure or refusal, ends cut\n"
-    "short or did nothing the request asked for (the console says why under it: a word that\n"
-    "needs the lock asked without it, a take-over notice or a \"Close\" answer, an empty record\n"
-    "for a handle, an unlock that released nothing, a library delete without request.6=1); 1 the\n"
-    "host closed the connection or did not finish a request in time; 2 no host reached; 64 wrong\n"
-    "arguments or an unknown word (nothing is sent; the closest words and handlers are named).\n";
+    "short, did nothing the request asked for or got no answer at all (the console says why\n"
+    "under it: a word that needs the lock asked without it, a take-over notice or a \"Close\"\n"
+    "answer, an empty record for a handle, an unlock that released nothing, no reply at all,\n"
+    "a library delete without request.6=1); 1 the host closed the connection or did not finish\n"
+    "a request in time; 2 no host reached; 64 wrong\n"
+    "arguments or an unknown word (nothing is sent; the closest words and handlers are named),\n"
+    "or an element longer than the host reads of one ({element limit} bytes; nothing is sent).\n";
 
 // The usage with the drive options named from the table the answers are
-// named from, so that the two never tell them apart differently.
+// named from, so that the two never tell them apart differently, and the
+// element limit the host's walker has.
 std::string usageText() {
   std::string usage = kUsage;
   const std::string placeholder = "{drive options}";
   usage.replace(usage.find(placeholder), placeholder.size(), tkconsole::driveOptionNames());
+  const std::string limit = "{element limit}";
+  usage.replace(usage.find(limit), limit.size(), std::to_string(kMessageValueCapacity));
   return usage;
 }
 
@@ -154,12 +161,14 @@ struct Settings {
 // How one request went.
 enum class Outcome { Success, Failure, Lost };
 
-// The handler of the request whose answers are being printed (the status
-// meanings depend on it).
+// The handler of the request whose answers are being printed, and the
+// operation the answer being printed names (the status meanings depend on
+// both).
 std::string g_shownHandler;
+std::optional<uint32_t> g_shownOperation;
 
 std::string showItem(const tkwire::Item& item) {
-  if (item.tag == tkconsole::kStatusItem) return tkconsole::describeStatus(g_shownHandler, item);
+  if (item.tag == tkconsole::kStatusItem) return tkconsole::describeStatus(g_shownHandler, g_shownOperation, item);
   std::string words = tkconsole::describeNasItem(g_shownHandler, item);
   if (words.empty()) words = tkconsole::describeNamedValue(item);
   return words.empty() ? tkconsole::describeSANVolumeItem(item) : words;
@@ -222,9 +231,14 @@ Outcome exchange(int fd, const tkconsole::Request& request, const std::string& t
   const bool takesLock = lockOperation == tkconsole::kLockLock || lockOperation == tkconsole::kLockForce;
   bool lockHeld = false;
   std::string lockReason;
+  // The answers are read as they come, whatever the pace at which what is
+  // printed is read (see AnswerReader.h).
+  tkconsole::AnswerReader answers(fd, sent ? settings.timeoutMs : 0, sent ? settings.waitMs : 0);
   for (;;) {
     const int waitMs = !sent ? 0 : replies == 0 ? settings.timeoutMs : settings.waitMs;
-    tkwire::ReadStatus status = tkwire::readFrame(fd, waitMs, body);
+    tkconsole::AnswerReader::Frame frame = answers.next();
+    const tkwire::ReadStatus status = frame.status;
+    body = std::move(frame.body);
     if (status == tkwire::ReadStatus::Timeout && sent) {
       std::cout << "(the host did not finish the request within " << waitMs << " ms)" << std::endl;
       return Outcome::Lost;
@@ -242,15 +256,16 @@ Outcome exchange(int fd, const tkconsole::Request& request, const std::string& t
     }
     silent.see(*reply);
     if (reply->isEnd()) {
-      failed = failed || tkconsole::reportsFailure(*reply, false);
+      failed = failed || tkconsole::reportsFailure(*reply, false, request.handler());
       break;
     }
     ++replies;
     const bool xmlAnswer =
         request.xml && reply->kind == tkwire::kReplyRaw && reply->messageId == request.xmlRequest.messageId;
-    failed = failed || tkconsole::reportsFailure(*reply, xmlAnswer);
+    failed = failed || tkconsole::reportsFailure(*reply, xmlAnswer, request.handler());
     const bool cutShort = !xmlAnswer && tkconsole::endsCutShort(*reply, body.size());
-    if (takesLock && lockReason.empty()) lockReason = tkconsole::failureText(*reply, xmlAnswer);
+    if (takesLock && lockReason.empty()) lockReason = tkconsole::failureText(*reply, xmlAnswer, request.handler());
+    g_shownOperation = tkconsole::operationOf(*reply);
     if (onReply(*reply)) continue;
     if (xmlAnswer)
       std::cout << tkwire::describeXmlAnswer(*reply) << tkconsole::describeXmlFields(*reply);
@@ -276,7 +291,12 @@ Outcome exchange(int fd, const tkconsole::Request& request, const std::string& t
       failed = true;
     }
   }
-  if (replies == 0) std::cout << "(no reply)\n";
+  // A request the host answered nothing to was not carried out as far as
+  // anyone can tell: a failure, never a success.
+  if (replies == 0) {
+    std::cout << "(no reply: the host answered nothing to this request; it may not have been carried out)\n";
+    failed = true;
+  }
   if (const std::optional<bool> holds = silent.holdsLockAfter()) lock.holdsLock = *holds;
   if (takesLock && failed && !lockHeld) {
     lock.failedLock = lockReason;
@@ -393,8 +413,8 @@ bool prepareRequest(std::vector<std::string> words, bool fromShell, const tkcons
 
 // A request's word and arguments as they were written, without the options
 // before them and without its passwords.
-std::string typedRequest(const std::vector<std::string>& written) {
-  const std::vector<std::string> words = tkconsole::wordsWithoutPasswords(written);
+std::string typedRequest(const std::vector<std::string>& written, bool fromShell) {
+  const std::vector<std::string> words = tkconsole::wordsWithoutPasswords(written, fromShell);
   std::string typed;
   std::size_t at = tkconsole::handlerWordAt(words);
   // An XML request's message id belongs to it.
@@ -448,13 +468,13 @@ class Session {
     if (!tkconsole::splitLine(line, lineWords, error) ||
         (!lineWords.empty() && !prepareRequest(lineWords, false, m_lineDefaults, m_nextSequence, request, error))) {
       std::fprintf(stderr, "tkconsole: %s:%d: %s\n", scriptName.c_str(), number,
-                   tkconsole::textWithoutPasswords(error, lineWords).c_str());
+                   tkconsole::textWithoutPasswords(error, lineWords, false).c_str());
       return false;
     }
     if (lineWords.empty()) return true;
     const size_t first = line.find_first_not_of(" \t");
     const size_t last = line.find_last_not_of(" \t\r");
-    add(request, tkconsole::lineWithoutPasswords(line.substr(first, last - first + 1)), typedRequest(lineWords));
+    add(request, tkconsole::lineWithoutPasswords(line.substr(first, last - first + 1)), typedRequest(lineWords, false));
     return true;
   }
 
@@ -653,10 +673,10 @@ int main(int argc, char** argv) {
     tkconsole::Request request;
     std::string error;
     if (!prepareRequest(words, true, session.lineDefaults(), session.nextSequence(), request, error)) {
-      std::fprintf(stderr, "tkconsole: %s\n", tkconsole::textWithoutPasswords(error, words).c_str());
+      std::fprintf(stderr, "tkconsole: %s\n", tkconsole::textWithoutPasswords(error, words, true).c_str());
       return kExitUsage;
     }
-    session.add(request, std::string(), typedRequest(words));
+    session.add(request, std::string(), typedRequest(words, true));
   }
   if (!session.connect()) return kExitUnreachable;
   return session.runAll();

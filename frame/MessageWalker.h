@@ -48,11 +48,10 @@
 #include <cstring>
 #include <string>
 
+#include "frame/ElementLimits.h"
 #include "frame/ElementTags.h"
 #include "frame/MessageInfo.h"
 
-// Value capacity every handler passes to the walker.
-inline constexpr unsigned long kMessageValueCapacity = 4104;
 // Size of the standard value buffer: the capacity plus a last byte that stays
 // zero, so that a value of exactly 4,104 bytes is still a terminated text.
 inline constexpr std::size_t kMessageValueBufferSize = kMessageValueCapacity + 1;

@@ -83,6 +83,22 @@ TEST_F(ConsoleFixture, AnXmlAnswerIsListedFieldByFieldWithTheFieldsNames) {
 }
 
 TEST_F(ConsoleFixture, NumbersThatStandForSomethingAreNamedBesideThem) {
+  // A disk shared with a further media agent answers the disk device's id
+  // in its status, not 1: named for what it is, and a success. (First: the
+  // disk devices are the first objects this host gives handles.)
+  const ConsoleRun shared = console(
+      {"--script", writeFile("share.tk", "lock\nonMsgGetDiskDevices\nonMsgSetDiskVolume 4001=16 11148=u64:2 "
+                                         "2048=idtext:0:ma2 11041=/mnt/ma2/dev2 2052=0\nunlock\n")});
+  EXPECT_EQ(shared.status, 0) << shared.out;
+  EXPECT_NE(shared.out.find("\n  tag 11003 (object handle) len 8: 2\n  tag 11192 (disk device) len 21: 2 "
+                            "\"DiskLib1 device 2\"\n"),
+            std::string::npos)
+      << shared.out;
+  EXPECT_NE(shared.out.find("\nreply 1024 seq 3\n  tag 4001 (operation) len 4: 16\n"
+                            "  tag 2051 (status) len 11: 2 (disk device id) \"Success\"\n> unlock\n"),
+            std::string::npos)
+      << shared.out;
+
   const std::string script = writeFile("types.tk", "lock\nlibraries\nunlock\n");
   const ConsoleRun listed = console({"--script", script});
   EXPECT_EQ(listed.status, 0) << listed.out;

@@ -11,6 +11,13 @@ namespace {
 using consoletest::ConsoleFixture;
 using consoletest::ConsoleRun;
 
+// A request of `count` copies of one element.
+std::vector<std::string> elementsOf(int count, const std::string& element) {
+  std::vector<std::string> words = {"Any"};
+  words.insert(words.end(), static_cast<std::size_t>(count), element);
+  return words;
+}
+
 TEST_F(ConsoleFixture, EachAnswerDecidesTheExitStatus) {
   struct Case {
     const char* what;
@@ -26,8 +33,20 @@ TEST_F(ConsoleFixture, EachAnswerDecidesTheExitStatus) {
       {"an XML request the handler cannot read", {"--xml", "0x0DF9BE39", "HandleMMConfigMgrXmlMsg", "<x"}, 3,
        "reply 0x0DF9BE39 seq 1\n  result 0\n  xml len 68: <ZQGui_GenericResp i1=\"-1\" s2=\"The XML request could not "
        "be read.\"/>\n"},
-      {"an element stream too long", {"Any", "1=hex:" + std::string(2 * 63536, 'a')}, 3,
-       "0 (failure) \"element stream too long: 63544 bytes, at most 63536\""},
+      {"an element stream too long", elementsOf(16, "1=hex:" + std::string(2 * 4000, 'a')), 3,
+       "0 (failure) \"element stream too long: 64128 bytes, at most 63536\""},
+      // The handler's walk reaches the 2052 behind the longest element it
+      // reads: without the lock, the change is answered "Close".
+      {"an element of the most the host reads",
+       {"onMsgSetMMMountPath", "4001=3", "11041=" + std::string(4104, 'p'), "2052=0"}, 3,
+       "  tag 2051 (status) len 9: 1 (success) \"Close\"\n"},
+      // The walk ends at an element longer than it reads (the raw bytes
+      // of body= are sent as they are): the handler answers nothing.
+      {"a request answered with nothing",
+       {"--script", writeFile("silent.tk", "force-lock\nonMsgSetMMMountPath body=3 body=4001 body=4 body=3 body=11041 "
+                                           "body=4105 body=hex:" + std::string(2 * 4105, 'a') +
+                                               " body=2052 body=4 body=0\nunlock\n")},
+       3, "\n(no reply: the host answered nothing to this request; it may not have been carried out)\n> unlock\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -51,6 +51,13 @@ TEST_F(ConsoleFixture, WrongOrContradictingOptionsAreRefusedAndSendNothing) {
        "tkconsole: cannot read " + m_dir.file("missing.tk") + ": No such file or directory\n"},
       {{"--xml", "0x0DF9BE39", "HandleMMConfigMgrXmlMsg", "--xml-file", m_dir.path()},
        "tkconsole: cannot read " + m_dir.path() + "\n"},
+      // The host's walk would end there, before the 2052 behind it.
+      {{"onMsgSetMMMountPath", "4001=3", "11041=" + std::string(4105, 'p'), "2052=0"},
+       "tkconsole: element 11041 (path) holds 4105 bytes; the host reads at most 4104 bytes of an element "
+       "(nothing was sent)\n"},
+      {{"--script", writeFile("long.tk", "lock\nAny 0x1=hex:" + std::string(2 * 5006, 'a') + "\n")},
+       "tkconsole: " + m_dir.file("long.tk") +
+           ":2: element 1 holds 5006 bytes; the host reads at most 4104 bytes of an element (nothing was sent)\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.err);

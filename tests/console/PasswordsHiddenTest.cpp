@@ -1,7 +1,11 @@
 // The console never prints a password: each element and field that carries
 // one is shown as *** in a script line's echo, in the advice that names the
 // request, and in the reason a line is refused; the rest of the line is shown
-// as it was written.
+// as it was written. A password is found by what it fills, however its tag
+// or attribute is written (decimal, hex, with blanks, in XML) and whatever
+// form its value takes; nothing the console prints (its echo, advice and
+// refusals, and every answer item by item) holds it.
+#include <cstdio>
 #include <fstream>
 
 #include "tests/console/ConsoleFixture.h"
@@ -44,8 +48,76 @@ TEST_F(ConsoleFixture, EveryPasswordElementAndFieldIsShownAsStarsInEchoesAdviceA
        "</ZQGui_EZConfigureMagneticLibraryReq>'",
        "s27=\"x-user\" b31=\"***\"/></ZQGui_EZConfigureMagneticLibraryReq>'\n"},
   };
-  for (const Route& route : routes) {
-    SCOPED_TRACE(route.what);
+  // Each password element with its tag written every way the parser reads
+  // it, its value in each form that keeps it a text; a request that needs
+  // the lock names itself again in the advice to take it.
+  struct Element {
+    uint32_t tag;
+    std::string before;
+    bool advised;
+  };
+  const std::vector<Element> elements = {
+      {2402, "onMsgSetDiskVolume 4001=3 11003=u64:1 2401=enc:pw-user", true},
+      {2408, "onMsgSetDiskVolume 4001=3 11003=u64:1 2401=enc:pw-user", true},
+      {11426, "onMsgSetDRUHost 4001=48 11420=idtext:0:dru-x", true},
+      {11063, "onMsgSetMMNDMPServer 4106=2 4001=1 11058=filer2 11062=enc:root", false},
+  };
+  auto spelled = [](uint32_t tag, int way) {
+    char text[16];
+    switch (way) {
+      case 0: std::snprintf(text, sizeof text, "%u", tag); break;
+      case 1: std::snprintf(text, sizeof text, "0x%X", tag); break;
+      case 2: std::snprintf(text, sizeof text, "0X%06X", tag); break;
+      default: std::snprintf(text, sizeof text, "0%u", tag); break;
+    }
+    return std::string(text);
+  };
+  auto valueIn = [](const std::string& secret, int form) {
+    switch (form) {
+      case 0: return "enc:" + secret;
+      case 1: return "s:" + secret;
+      case 2: return "\"" + secret + " quoted\"";
+      default: return secret;
+    }
+  };
+  std::vector<Route> written = routes;
+  int secret = 20;
+  for (const Element& element : elements) {
+    for (int way = 0; way < 4; ++way) {
+      const std::string tag = spelled(element.tag, way);
+      const std::string value = valueIn("Pw-Echo" + std::to_string(secret), secret % 4);
+      ++secret;
+      const std::string shown = element.before + " " + tag + "=*** 2052=0";
+      written.push_back({"an element written another way", element.before + " " + tag + "=" + value + " 2052=0",
+                         element.advised ? "then `" + shown + "` in the same" : "> " + shown + "\n"});
+    }
+  }
+  const std::vector<Route> others = {
+      {"a user name's proxy password, its tag in hex",
+       "onMsgSetDiskVolume 4001=3 11003=u64:1 0x0961=s:u!!proxy@host:Pw-Echo40 2052=0",
+       "> onMsgSetDiskVolume 4001=3 11003=u64:1 0x0961=s:u!!proxy@host:*** 2052=0\n"},
+      {"a user name in a form whose text cannot be read apart",
+       "onMsgSetDiskVolume 4001=3 11003=u64:1 2401=hex:" + std::string("50772d4563686f3431") + " 2052=0",
+       "> onMsgSetDiskVolume 4001=3 11003=u64:1 2401=*** 2052=0\n"},
+      {"storage-library fields with their tags in hex",
+       "storage-library 43=4 8=DiskLib1 3=ma1 24=/srv/pw 0x20=Pw-Echo42 second.0X21=Pw-Echo43",
+       "> storage-library 43=4 8=DiskLib1 3=ma1 24=/srv/pw 0x20=*** second.0X21=***\n"},
+      {"a device path's password with its tag in hex", "device-paths 1 path agent=2 17=1 1=1 4=/srv/d 0xc=Pw-Echo44",
+       "> device-paths 1 path agent=2 17=1 1=1 4=/srv/d 0xc=***\n"},
+      {"XML with blanks around = and before the first element",
+       "--xml 0x01000BBC onMsgEZConfigureMagneticLibrary ' <ZQGui_EZConfigureMagneticLibraryReq>"
+       "<ZQGui_EZMagneticLibrary tag=\"2\" s3=\"ma1\" s23=\"/srv/pw-y\" b31 = \"Pw-Echo45\"/>"
+       "</ZQGui_EZConfigureMagneticLibraryReq>'",
+       "s23=\"/srv/pw-y\" b31 = \"***\"/>"},
+      {"XML in double quotes, its attribute in single quotes, its tag with a leading zero",
+       "--xml 0x01000BBC onMsgEZConfigureMagneticLibrary \"<ZQGui_EZConfigureMagneticLibraryReq>"
+       "<ZQGui_EZMagneticLibrary tag='2' s3='ma1' s23='/srv/pw-z' b031='Pw-Echo46'/>"
+       "</ZQGui_EZConfigureMagneticLibraryReq>\"",
+       "s23='/srv/pw-z' b031='***'/>"},
+  };
+  written.insert(written.end(), others.begin(), others.end());
+  for (const Route& route : written) {
+    SCOPED_TRACE(route.what + std::string(": ") + route.line);
     const ConsoleRun run = console({"--script", writeFile("route.tk", route.line + "\n")});
     EXPECT_NE(run.out.find(route.shown), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find(kSecret), std::string::npos) << run.out;
@@ -62,6 +134,31 @@ TEST_F(ConsoleFixture, ALineRefusedForItsPasswordValueNamesNeitherThePasswordNor
       {"a script line", {"--script", writeFile("bad.tk", "lock\nonMsgSetDRUHost 4001=48 11426=hex:Pw-Echo1\n")},
        "bad.tk:2: not hex: ***\n"},
       {"the command line", {"onMsgSetDRUHost", "4001=48", "11426=hex:Pw-Echo2"}, "tkconsole: not hex: ***\n"},
+      // Tags in hex, values in forms that cannot hold the text.
+      {"a 64-bit number, its tag in hex",
+       {"--script", writeFile("u64.tk", "onMsgSetDRUHost 4001=48 0x2CA2=u64:Pw-Echo3 2052=0\n")},
+       "u64.tk:1: not a 64-bit number: ***\n"},
+      {"a 64-bit number on the command line", {"onMsgSetDiskVolume", "4001=3", "0x962=u64:Pw-Echo4"},
+       "tkconsole: not a 64-bit number: ***\n"},
+      {"an id and a text", {"onMsgSetDiskVolume", "4001=3", "02408=idtext:Pw-Echo5:x"},
+       "tkconsole: not a 32-bit number in idtext: ***\n"},
+      {"the NDMP password as hex", {"onMsgSetMMNDMPServer", "4106=2", "0X2B37=hex:Pw-Echo6"},
+       "tkconsole: not hex: ***\n"},
+      {"a user name as a 64-bit number", {"onMsgSetDiskVolume", "4001=3", "2401=u64:u:Pw-Echo7"},
+       "tkconsole: not a 64-bit number: ***\n"},
+      // Blanks: the tag and its value apart, or a blank inside the tag.
+      {"a value apart from its tag=", {"onMsgSetDRUHost", "4001=48", "11426=", "enc:Pw-Echo8"},
+       "tkconsole: expected TAG=VALUE, first=N, count=N or handle=N, not ***\n"},
+      {"a blank inside the tag", {"onMsgSetDRUHost", "4001=48", "0x2CA2 =enc:Pw-Echo9"},
+       "tkconsole: expected TAG=VALUE, first=N, count=N or handle=N, not 0x2CA2 =***\n"},
+      {"a quoted tag with a blank in a script",
+       {"--script", writeFile("blank.tk", "onMsgSetDRUHost 4001=48 \"11426 \"=enc:Pw-Echo10 2052=0\n")},
+       "blank.tk:1: expected TAG=VALUE, first=N, count=N or handle=N, not \"11426 \"=***\n"},
+      {"a storage-library field with a blank inside its tag", {"storage-library", "43=4", "0x20 =Pw-Echo11"},
+       "tkconsole: a library description takes TAG=VALUE, not 0x20 =***\n"},
+      {"a device path's password with a blank inside its tag",
+       {"--script", writeFile("path.tk", "device-paths 1 path \"12 =Pw-Echo12\"\n")},
+       "path.tk:1: a device path takes TAG=VALUE, not 12 =***\n"},
   };
   for (const Refused& c : cases) {
     SCOPED_TRACE(c.what);

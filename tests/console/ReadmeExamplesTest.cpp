@@ -55,6 +55,9 @@ struct Command {
   std::string text;
   int status = 0;
   std::optional<std::string> output;
+  // A console session: it gives back the lock it took, so that the
+  // sessions after it are not refused.
+  bool session = false;
 };
 
 constexpr const char* kMarker = "@@status ";
@@ -102,6 +105,7 @@ TEST(ReadmeExamples, EveryBlockRunsInOrderAsPasted) {
       std::string text = "build/demo/tkconsole --script - <<'END'";
       for (const std::string& line : block.lines) text += "\n" + line;
       add(text + "\nEND", statusIn(block.lead));
+      commands.back().session = true;
     } else if (block.kind == "text") {
       ASSERT_FALSE(commands.empty());
       std::string text;
@@ -142,6 +146,9 @@ TEST(ReadmeExamples, EveryBlockRunsInOrderAsPasted) {
     EXPECT_EQ(std::atoi(all.c_str() + marker + std::strlen(kMarker)), command.status) << printed << errors;
     if (command.output) {
       EXPECT_EQ(printed, *command.output);
+    }
+    if (command.session) {
+      EXPECT_EQ(printed.find("lock stays held after this console exits"), std::string::npos) << printed;
     }
     if (command.text.find("--xml ") != std::string::npos) {
       EXPECT_EQ(printed.rfind("reply 0x0DF9BE39 seq 1\n  result 0\n", 0), 0u) << printed;
