@@ -38,8 +38,18 @@ std::vector<Row> agentRows() {
                   "onMsgSetMMCMController 4001=1 4106=2 2048=idtext:0:ma1 11167=3 2052=0\nonMsgGetMMCMDevices\n"
                   "onMsgSetMMCMDevice 4001=3 11003=u64:{h:\"Software copy manager on ma1\"} 11119=idtext:0:CM-renamed "
                   "11167=9 2052=0\nonMsgGetMMCMDevices",
-                  "onMsgGetMMCMDevices",
-                  {"\"CM-renamed\""}});
+                  "onMsgGetMMCMDevices\nonMsgGetMMCMControllers handle={h:\"CM-renamed\"}",
+                  {"tag 11119 (copy-manager controller) len 14: 1 \"CM-renamed\"",
+                   "tag 11120 len 4: 9"}});
+  // Renamed alone: the name is written on its own, and the session shows
+  // what was written.
+  rows.push_back({"a copy manager renamed alone shows its new name in the session",
+                  "onMsgSetMMCMDevice",
+                  "onMsgSetMMCMController 4001=1 4106=2 2048=idtext:0:ma1 11167=3 2052=0\nonMsgGetMMCMDevices\n"
+                  "onMsgSetMMCMDevice 4001=3 11003=u64:{h:\"Software copy manager on ma1\"} 11119=idtext:0:CM-renamed "
+                  "2052=0",
+                  "onMsgGetMMCMDevices\nonMsgGetMMCMControllers handle={h:\"CM-renamed\"}",
+                  {"tag 11119 (copy-manager controller) len 14: 1 \"CM-renamed\"", "tag 11120 len 4: 3"}});
   // A copy manager removed, each way there is, stays removed; configured,
   // it stays configured.
   const std::string addCm =
