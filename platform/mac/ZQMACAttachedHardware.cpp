@@ -8,6 +8,7 @@
 #include "platform/db/DBSession.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACStoredSettings.h"
 
 namespace tkmac {
 namespace {
@@ -50,6 +51,19 @@ Unit unitOf(const tkdb::DbRow& row) {
 
 // What the listings and warnings show of a unit: "DEMO LTO [SN0101] /dev/nst4".
 std::string describe(const Unit& u) { return u.vendor + " " + u.product + " [" + u.serial + "] " + u.device; }
+
+// Marks what a detection describes a controller or a drive path by (its
+// descriptions, and a path's detail), as the registry of stored settings
+// declares them, so that the object's first store writes them with its row
+// and a re-read shows them as this instance does.
+void markDescribed(ZQMACInterface& object, MMStoredKind kind) {
+  for (const char* name : {setting::kDescription, setting::kDisplayDescription, setting::kAccessPath}) {
+    const StoredSettingRow* row = findStoredSetting(kind, name);
+    if (row == nullptr) continue;
+    const StoredMember member = row->member(object);
+    if (member.holder != nullptr) member.holder->MarkChanged(member.address);
+  }
+}
 
 void setUnit(ZQMACScsiUnit* unit, ZQMACMediaAgent* agent, const Unit& u) {
   ZQMACGraph::SetUnitAddress(unit, ZQMACGraph::UnitAddress{u.device, u.lun, 0, false});
@@ -113,6 +127,7 @@ bool attach(ZQMACMediaConfig& config, const AttachedLibrary& attached) {
     if (controller == nullptr) return false;
     setUnit(controller, agent, u);
     ZQMACGraph::SetTexts(controller, describe(u), describe(u) + " on " + agent->GetName());
+    markDescribed(*controller, MMStoredKind::LibraryController);
   }
   for (const Unit& d : attached.drives) {
     ZQMACDrive* drive = driveBySerial(lms, d.serial);
@@ -129,6 +144,7 @@ bool attach(ZQMACMediaConfig& config, const AttachedLibrary& attached) {
     setUnit(path, agent, d);
     ZQMACGraph::SetPathTexts(path, ZQMACGraph::PathTexts{d.device, describe(d), false});
     ZQMACGraph::SetTexts(path, describe(d), describe(d) + " on " + agent->GetName());
+    markDescribed(*path, MMStoredKind::DrivePath);
   }
   return true;
 }

@@ -338,7 +338,12 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
   for (auto& m : made) m.release();  // the instance keeps them
   for (const auto& [o, where] : placed) {
     const auto [kind, index] = where;
-    if (kind != MMStoredKind::Library) {
+    if (kind == MMStoredKind::Drive) {
+      // A drive stored without an alias of its own is stored under its
+      // name, which the loader takes as its alias: the session shows it so.
+      SetId(o, idOf(kind, index));
+      static_cast<ZQMACDrive*>(o)->m_sAliasName = rows.drives[index].aliasName;
+    } else if (kind != MMStoredKind::Library) {
       SetId(o, idOf(kind, index));
     } else {
       const MMStoredLibrary& row = rows.libraries[index];

@@ -116,6 +116,26 @@ bool failedUntouched(ZQMACBase& object, const char* name) {
 
 }  // namespace tkmac
 
+namespace {
+
+// One row holds a copy manager's device and its controller, with one
+// configured state: configuring or deconfiguring either shows on the other
+// in this instance as well, as a re-read and a restart find them.
+void sharePairedState(ZQMACInterface& object, bool configured) {
+  ZQMACCopyMgrDevice* device = nullptr;
+  if (object.GetObjectType() == ZQMAC_OBJ_COPY_MGR_DEVICE)
+    device = static_cast<ZQMACCopyMgrDevice*>(&object);
+  else if (object.GetObjectType() == ZQMAC_OBJ_COPY_MGR_CONTROLLER)
+    device = static_cast<ZQMACCopyMgrController&>(object).GetCopyMgrDevice();
+  if (device == nullptr) return;
+  if (device != &object) ZQMACGraph::SetConfigured(device, configured);
+  ZQMACLinkedList<ZQMACCopyMgrController> controllers = device->GetControllerList();
+  for (ZQMACCopyMgrController* c = controllers.GetFirstNode(); c != nullptr; c = controllers.GetNextNode())
+    if (c != &object) ZQMACGraph::SetConfigured(c, configured);
+}
+
+}  // namespace
+
 bool ZQMACInterface::Configure(unsigned int mode) {
   tkmac::journal().record("Configure", GetHandle(), mode);
   if (tkmac::failed(*this, "Configure")) return false;
@@ -128,6 +148,7 @@ bool ZQMACInterface::Configure(unsigned int mode) {
   if (GetId() == 0xFFFFFFFFu && owner != nullptr && !ZQMACGraph::IsDatabaseBacked(*owner))
     ZQMACGraph::SetId(this, tkmac::g_nextNewObjectId.fetch_add(1));
   m_bConfigured = true;
+  sharePairedState(*this, true);
   ClearLastError();
   return true;
 }
@@ -137,6 +158,7 @@ bool ZQMACInterface::Deconfigure(bool force) {
   if (tkmac::failed(*this, "Deconfigure")) return false;
   if (!ZQMACGraph::StoreObject(this, nullptr, 0)) return false;
   m_bConfigured = false;
+  sharePairedState(*this, false);
   ClearLastError();
   return true;
 }

@@ -15,6 +15,7 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACStoredSettings.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/ndmpdetect/ZQNDMPAutoDetect.h"
 
@@ -128,6 +129,12 @@ ZQMACDms* ZQMACMediaAgent::AddDms(ZQMACDms* path, ZQMACLms* library, int number,
   row.drive.model = staged->GetProduct();
   row.drive.driveNumber = number;
   row.pathName = path->GetPathDetail();
+  // What the new path shows of itself beyond its row's columns: the access
+  // path it was asked for and the NDMP server it reaches, stored with it so
+  // that a re-read and a restart show it as this instance does.
+  row.pathSettings.push_back({tkmac::setting::kAccessPath, row.pathName});
+  if (!path->GetServerHostName().empty())
+    row.pathSettings.push_back({tkmac::setting::kServerHost, path->GetServerHostName()});
   int pathId = 0;
   const bool stored = ZQMACGraph::IsDatabaseBacked(*config);
   if (stored) {
@@ -177,6 +184,8 @@ ZQMACDms* ZQMACMediaAgent::AddDms(ZQMACDms* path, ZQMACLms* library, int number,
   ZQMACGraph::SetDeviceIdentity(drive, identity);
   ZQMACGraph::SetDeviceIdentifier(drive, staged->GetDeviceIdentifier());
   ZQMACGraph::SetDriveIds(drive, staged->GetDeviceTextA(), std::string());
+  // Its row's alias is its name.
+  ZQMACGraph::SetDriveAlias(drive, row.drive.name);
   drive->SetPoolMatchText(staged->GetPoolMatchText());
   ZQMACGraph::SetConfigured(drive, true);
   ZQMACGraph::SetPathTexts(added, {row.pathName, row.pathName, false});

@@ -436,6 +436,12 @@ const std::vector<tkmac::StoredSettingRow>& ZQMACGraph::StoredSettingRows() {
        TK_OF(ZQMACLibController, m_sControllerText)},
       {K::LibraryController, "ControllerType", StoredIn::Column, StoredType::Unsigned,
        TK_OF(ZQMACLibController, m_uControllerType)},
+      // What a detection described a controller and a drive path by, kept
+      // once they are configured.
+      {K::LibraryController, s::kDescription, StoredIn::Setting, StoredType::Text,
+       [](ZQMACInterface& o) { return memberOf(&o, &o.m_sTextA); }},
+      {K::LibraryController, s::kDisplayDescription, StoredIn::Setting, StoredType::Text,
+       [](ZQMACInterface& o) { return memberOf(&o, &o.m_sTextB); }},
       // A drive and a drive path.
       {K::Drive, s::kDriveIdString, StoredIn::Setting, StoredType::Text, TK_OF(ZQMACDrive, m_sDriveId)},
       {K::Drive, s::kDeviceTextC, StoredIn::Setting, StoredType::Text, TK_OF(ZQMACDrive, m_sDeviceTextC)},
@@ -445,6 +451,10 @@ const std::vector<tkmac::StoredSettingRow>& ZQMACGraph::StoredSettingRows() {
        TK_OF(ZQMACDms, m_uControllerType)},
       {K::DrivePath, s::kControllerText, StoredIn::Setting, StoredType::Text, TK_OF(ZQMACDms, m_sControllerText)},
       {K::DrivePath, s::kServerHost, StoredIn::Setting, StoredType::Text, TK_OF(ZQMACDms, m_sServerHostName)},
+      {K::DrivePath, s::kDescription, StoredIn::Setting, StoredType::Text,
+       [](ZQMACInterface& o) { return memberOf(&o, &o.m_sTextA); }},
+      {K::DrivePath, s::kDisplayDescription, StoredIn::Setting, StoredType::Text,
+       [](ZQMACInterface& o) { return memberOf(&o, &o.m_sTextB); }},
       // A disk device reached through a remote file host, and a disk volume.
       {K::Device, s::kRemoteFileHost, StoredIn::Setting, StoredType::Flag,
        TK_OF(ZQMACDiskDevice, m_bRemoteFileHost)},

@@ -19,6 +19,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/mmdb/MMBaseDB.h"
@@ -188,6 +189,9 @@ struct MMNewNdmpDrivePath {
   int drivePoolType = 0;
   MMStoredDrive drive;        // name, serial number, vendor, model, firmware, drive number
   std::string pathName;       // the access path
+  // The path's own settings (MMObjectSetting, kind DrivePath: name, value),
+  // written with its row.
+  std::vector<std::pair<std::string, std::string>> pathSettings;
 };
 // ---- end of the new NDMP drive path ----
 

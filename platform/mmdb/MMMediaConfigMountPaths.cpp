@@ -218,10 +218,15 @@ int MMMediaConfigDB::insertNdmpDrivePath(MMNewNdmpDrivePath& p, int& pathId, DBt
                       p.drive.vendor, p.drive.model, p.drive.firmware},
                      drive);
     if (code != DB_OK) return code;
-    return insertRow(s,
+    code = insertRow(s,
                      "INSERT INTO \"MMDrivePath\" (\"DriveId\", \"DrivePoolId\", \"ClientId\", \"PathName\", "
                      "\"IsEnabled\") VALUES (?, ?, ?, ?, 1)",
                      {drive, pool, p.clientId, p.pathName}, made);
+    for (const auto& [name, value] : p.pathSettings) {
+      if (code != DB_OK) break;
+      code = s.exec(kMMObjectSettingUpsert, {static_cast<int>(MMStoredKind::DrivePath), made, name, value});
+    }
+    return code;
   });
   if (rc != 0) return rc;
   p.drivePoolId = pool;

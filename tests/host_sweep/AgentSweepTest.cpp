@@ -38,8 +38,18 @@ std::vector<Row> agentRows() {
                   "onMsgSetMMCMController 4001=1 4106=2 2048=idtext:0:ma1 11167=3 2052=0\nonMsgGetMMCMDevices\n"
                   "onMsgSetMMCMDevice 4001=3 11003=u64:{h:\"Software copy manager on ma1\"} 11119=idtext:0:CM-renamed "
                   "11167=9 2052=0\nonMsgGetMMCMDevices",
-                  "onMsgGetMMCMDevices",
-                  {"\"CM-renamed\""}});
+                  "onMsgGetMMCMDevices\nonMsgGetMMCMControllers handle={h:\"CM-renamed\"}",
+                  {"tag 11119 (copy-manager controller) len 14: 1 \"CM-renamed\"",
+                   "tag 11120 len 4: 9"}});
+  // Renamed alone: the name is written on its own, and the session shows
+  // what was written.
+  rows.push_back({"a copy manager renamed alone shows its new name in the session",
+                  "onMsgSetMMCMDevice",
+                  "onMsgSetMMCMController 4001=1 4106=2 2048=idtext:0:ma1 11167=3 2052=0\nonMsgGetMMCMDevices\n"
+                  "onMsgSetMMCMDevice 4001=3 11003=u64:{h:\"Software copy manager on ma1\"} 11119=idtext:0:CM-renamed "
+                  "2052=0",
+                  "onMsgGetMMCMDevices\nonMsgGetMMCMControllers handle={h:\"CM-renamed\"}",
+                  {"tag 11119 (copy-manager controller) len 14: 1 \"CM-renamed\"", "tag 11120 len 4: 3"}});
   // A copy manager removed, each way there is, stays removed; configured,
   // it stays configured.
   const std::string addCm =
@@ -53,9 +63,35 @@ std::vector<Row> agentRows() {
                     "onMsgGetMMCMDevices", {"reply 11118", "!\"Software copy manager on ma1\""},
                     "SELECT COUNT(*) FROM MMCopyManager", "0"});
   }
+  // A copy manager's device and its controller share one row and one
+  // configured state: a change through either shows on both, in the
+  // session as after a re-read and a restart.
+  const std::string both =
+      "onMsgGetMMCMDevices\nonMsgGetMMCMControllers handle={h:\"Software copy manager on ma1\"}";
+  const std::string onController =
+      "onMsgGetMMCMControllers handle={h:\"Software copy manager on ma1\"}\n";
   rows.push_back({"a copy manager configured by control 48 stays configured", "onMsgSetMMControl",
-                  addCm + "control 48 {h:\"Software copy manager on ma1\"}", "onMsgGetMMCMDevices",
-                  {"tag 11116 (icon id) len 4: 250 (copy-manager device)"}});
+                  addCm + "control 48 {h:\"Software copy manager on ma1\"}", both,
+                  {"tag 11116 (icon id) len 4: 250 (copy-manager device)",
+                   "tag 11116 (icon id) len 4: 260 (copy-manager controller)"}});
+  rows.push_back({"a copy manager configured by control 48 on its controller shows configured on both",
+                  "onMsgSetMMControl", addCm + onController + "control 48 {h:(pool text)}", both,
+                  {"tag 11116 (icon id) len 4: 250 (copy-manager device)",
+                   "tag 11116 (icon id) len 4: 260 (copy-manager controller)"}});
+  rows.push_back({"a copy manager deconfigured by control 49 on its controller shows not configured on both",
+                  "onMsgSetMMControl",
+                  addCm + "control 48 {h:\"Software copy manager on ma1\"}\n" + onController +
+                      "control 49 {h:(pool text)}",
+                  both,
+                  {"tag 11116 (icon id) len 4: 251 (copy-manager device, not configured)",
+                   "tag 11116 (icon id) len 4: 261 (copy-manager controller, not configured)"}});
+  // Read back in the same session after a re-read of its own, which lays
+  // the stored state over the objects the session holds.
+  rows.push_back({"a copy manager configured and re-read in its session shows configured on both",
+                  "onMsgSetMMControl",
+                  addCm + "control 48 {h:\"Software copy manager on ma1\"}\ncontrol 70", both,
+                  {"tag 11116 (icon id) len 4: 250 (copy-manager device)",
+                   "tag 11116 (icon id) len 4: 260 (copy-manager controller)"}});
   return rows;
 }
 

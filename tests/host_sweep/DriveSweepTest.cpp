@@ -55,8 +55,9 @@ std::vector<Row> driveRows() {
                   "onMsgSetMMDrive",
                   "libraries\nonMsgSetMMDrive 4001=1 11073=u64:{h:(library) len 12: 1 \"TapeLib1\"} 11058=filer2 "
                   "2048=idtext:0:ma1 11024=s:/dev/nrst0 11069=0 2052=0",
-                  kPools,
-                  {"\"filer2\""},
+                  joined(kPools, "drive-paths {h:\"DrivePool(ma1, filer2)\"}"),
+                  {"\"filer2\"", "tag 11024 (path detail) len 10: \"/dev/nrst0\"",
+                   "tag 8252 (drive alias) len 15: \"Drive0 (filer2)\""},
                   "SELECT COUNT(*) FROM \"MMDrivePath\" WHERE \"PathName\" = '/dev/nrst0'",
                   "1"});
   rows.back().outsideWorld = true;

@@ -211,6 +211,22 @@ std::vector<Row> libraryRows() {
                   "detect-keep ma2\ndetected-libraries\ncontrol 48 {h:[LIB0004]}",
                   "libraries",
                   {"\"TAPE-4_LIB0004\""}});
+  // What the detection described the library, its controller and its
+  // drive path by, and the drive's alias its row takes, read back through
+  // the library, its controllers, pools, paths and children.
+  rows.push_back({"a detected library configured through its controller keeps what detection described (control 48)",
+                  "onMsgSetMMControl",
+                  "detect-keep ma1\ndetected-libraries\ncontrol 48 {h:[LIB0005]}",
+                  "libraries\nonMsgGetMMLibraryControllers handle={h:\"TAPE-2_LIB0005\"}\nlibraries\n"
+                  "master-pools {h:\"TAPE-2_LIB0005\"}\ndrive-pools {h:(master drive pool)} master\n"
+                  "drive-paths {h:\"DrivePool(ma1)\"}\nlibraries\nchildren {h:\"TAPE-2_LIB0005\"}",
+                  {"\"TAPE-2_LIB0005\"", "tag 11031 (description) len 30: \"DEMO TAPE-2 [LIB0005] /dev/sg5\"",
+                   "tag 11150 (detail) len 37: \"DEMO TAPE-2 [LIB0005] /dev/sg5 on ma1\"",
+                   "tag 11150 (detail) len 34: \"DEMO LTO [SN0201] /dev/nst8 on ma1\"",
+                   "tag 8252 (drive alias) len 21: \"TAPE-2_LIB0005_Drive1\""},
+                  "",
+                  "",
+                  kAttachToMa1});
   rows.push_back({"a detected library configured in mode 2 is stored (control 69)",
                   "onMsgSetMMControl",
                   "detect-keep ma2\ndetected-libraries\ncontrol 69 {h:[LIB0004]}",

@@ -89,14 +89,16 @@ TEST_F(ControlFaultSweep, AnAuditRecordThatCannotBeWrittenIsLoggedAndTheConfigur
 namespace {
 
 // A software copy manager of ma1 (id 5) stored beside the demonstration
-// installation; `poolNamingIt` makes the drive pool of ma1 copy through it.
+// installation; `poolNamingIt` makes the drive pools of ma1 and ma2 copy
+// through it.
 void storeCopyManager(bool poolNamingIt) {
   tkdb::Session s;
   ASSERT_EQ(s.exec("INSERT INTO \"MMCopyManager\" (\"CopyManagerId\", \"CopyManagerName\", \"ConcurrencyLimit\", "
                    "\"ClientId\", \"ControllerName\") VALUES (5, 'cm5', 2, 1, 'cm5')"),
             DB_OK);
   if (poolNamingIt) {
-    ASSERT_EQ(s.exec("UPDATE \"MMDrivePool\" SET \"CopyManagerCtrlId\" = 5 WHERE \"DrivePoolName\" = 'DrivePool(ma1)'"),
+    ASSERT_EQ(s.exec("UPDATE \"MMDrivePool\" SET \"CopyManagerCtrlId\" = 5 WHERE \"DrivePoolName\" IN "
+                     "('DrivePool(ma1)', 'DrivePool(ma2)')"),
               DB_OK);
   }
 }
@@ -130,9 +132,9 @@ TEST_F(ControlFaultSweep, EveryFailingCallOfACopyManagerRemovalOrConfigurationEn
 }
 
 // A drive pool that copies through a copy manager names it: the removal is
-// refused, naming the pool, and neither row changes; once the pool no
-// longer names it, the removal takes its row.
-TEST_F(ControlFaultSweep, ACopyManagerADrivePoolCopiesThroughIsNotRemovedAndTheAnswerNamesThePool) {
+// refused, naming every such pool, and no row changes; once no pool names
+// it, the removal takes its row.
+TEST_F(ControlFaultSweep, ACopyManagerDrivePoolsCopyThroughIsNotRemovedAndTheAnswerNamesEveryPool) {
   ASSERT_NO_FATAL_FAILURE(storeCopyManager(true));
   for (uint32_t operation : {2u, 44u}) {
     SCOPED_TRACE(operation);
@@ -144,7 +146,8 @@ TEST_F(ControlFaultSweep, ACopyManagerADrivePoolCopiesThroughIsNotRemovedAndTheA
     EXPECT_FALSE(m_mgr.onMsgSetMMControl(request.get()));
     EXPECT_EQ(ctltest::messagesOf(m_a.replies()),
               std::vector<ctltest::Message>{ctltest::operationResponse(
-                  operation, 0, "Drive pools still copy through the copy manager: [DrivePool(ma1)].")});
+                  operation, 0,
+                  "Drive pools still copy through the copy manager: [DrivePool(ma1)], [DrivePool(ma2)].")});
     EXPECT_EQ(copyManagerRows(), 1);
     EXPECT_EQ(m_config->FindObject(handle), device) << "the session keeps it";
   }
