@@ -40,6 +40,7 @@
 #include "platform/mmdb/MMMiscDB.h"
 #include "platform/mmdb/MMMountPathDB.h"
 #include "platform/mmdb/ZQMMClientInfo.h"
+#include "platform/tran/StoreStep.h"
 
 namespace {
 
@@ -436,11 +437,9 @@ tkezconfig::StorageLibResult EvMMConfigMgr::StorageLibAddMountPath(tkezconfig::S
 
   // The device, its device path and the mount path are made together or
   // not at all: a device path without its mount path would be left over.
-  DBtran tran(false);
-  const int started = tran.startTran();
-  if (started != 0) {
-    EvDebug::Error(kTag, "Failed to start a transaction: %s", DBtable::getErrorStr(started));
-    w.fail(kTextNoTransaction);
+  tktran::StoreStep step(kTag);
+  if (!step.begin()) {
+    w.fail(std::string(kTextNoTransaction) + " " + step.error());
     return failed();
   }
   Search search = Search::kNewDevice;
@@ -451,11 +450,8 @@ tkezconfig::StorageLibResult EvMMConfigMgr::StorageLibAddMountPath(tkezconfig::S
   if (a.baseFolder.empty()) a.baseFolder = generatedBaseFolder();
   const int mountPathId = createMountPath(w, a);
   if (mountPathId == 0) return failed();
-  const int committed = tran.commitTran(0);
-  if (committed != 0) {
-    EvDebug::Error(kTag, "Failed to commit the mount path [%s]: %s", w.mountPathName.c_str(),
-                   DBtable::getErrorStr(committed));
-    w.fail(kTextNoTransaction);
+  if (!step.commit()) {
+    w.fail(std::string(kTextNoTransaction) + " " + step.error());
     return failed();
   }
   w.mountPathId = mountPathId;
