@@ -58,7 +58,8 @@ constexpr unsigned long kTextControllerNotAdded = 0x2300091E;
 constexpr unsigned long kTextDeviceNotRenamed = 0x23000919;  // %1 the device
 constexpr unsigned long kTextStoragePool = 0x240001BE;
 constexpr const char* kTextModelUnread = "Failed to read from DB";
-constexpr const char* kTextNoTransaction = "The mount path could not be added: the database transaction failed.";
+// Followed by the store step's text, which names the database's reason.
+constexpr const char* kTextNoTransaction = "The mount path could not be added: ";
 constexpr const char* kTextVendorMismatch =
     "Provided Vendor of the MountPath does not match with the Vendor for the other MountPaths in the Library";
 
@@ -439,7 +440,7 @@ tkezconfig::StorageLibResult EvMMConfigMgr::StorageLibAddMountPath(tkezconfig::S
   // not at all: a device path without its mount path would be left over.
   tktran::StoreStep step(kTag);
   if (!step.begin()) {
-    w.fail(std::string(kTextNoTransaction) + " " + step.error());
+    w.fail(kTextNoTransaction + step.error());
     return failed();
   }
   Search search = Search::kNewDevice;
@@ -451,7 +452,7 @@ tkezconfig::StorageLibResult EvMMConfigMgr::StorageLibAddMountPath(tkezconfig::S
   const int mountPathId = createMountPath(w, a);
   if (mountPathId == 0) return failed();
   if (!step.commit()) {
-    w.fail(std::string(kTextNoTransaction) + " " + step.error());
+    w.fail(kTextNoTransaction + step.error());
     return failed();
   }
   w.mountPathId = mountPathId;

@@ -72,8 +72,7 @@ int MMBaseDB::transactionStep(const char* tag, DBtran* tran, TransactionStep ste
   if (code != DB_OK) {
     const std::string text = step == TransactionStep::Start    ? tktran::startFailure(*tran, code)
                              : step == TransactionStep::Commit ? tktran::commitFailure(*tran, code)
-                                                               : std::string("The transaction could not be rolled back: ") +
-                                                                     DBtable::getErrorStr(code);
+                                                               : tktran::rollbackFailure(*tran, code);
     setError(MMS2_ERROR_DATABASE, code, text);
     EvDebug::Error(tag, "%s", text.c_str());
     return -1;

@@ -25,6 +25,8 @@ std::string startFailure(const DBtran& tran, int code) { return failureText(tran
 
 std::string commitFailure(const DBtran& tran, int code) { return failureText(tran, code, DB_ERR_COMMIT); }
 
+std::string rollbackFailure(const DBtran& tran, int code) { return failureText(tran, code, DB_ERR_ROLLBACK); }
+
 StoreStep::StoreStep(const char* tag) : m_tag(tag != nullptr ? tag : "StoreStep") {}
 
 StoreStep::~StoreStep() { rollBack(); }
@@ -77,7 +79,7 @@ void StoreStep::rollBack() {
   if (m_tran->isOpen()) {
     const int rolledBack = m_tran->rollbackTran();
     if (rolledBack != DB_OK)
-      EvDebug::Error(m_tag, "%s", failureText(*m_tran, rolledBack, DB_ERR_ROLLBACK).c_str());
+      EvDebug::Error(m_tag, "%s", rollbackFailure(*m_tran, rolledBack).c_str());
   }
   // A transaction that would not roll back rolls back as it is freed (or
   // with the connection): the step keeps nothing either way.

@@ -68,11 +68,13 @@ class StoreStep {
   std::string m_error;
 };
 
-// The text of a failed start or commit of `tran` that returned `code`: the
-// fixed text of the step, with the database's reason in brackets when there
-// is one. What every caller that starts or commits a transaction answers.
+// The text of a failed start, commit or roll back of `tran` that returned
+// `code`: the fixed text of the step, with the database's reason in brackets
+// when there is one. What every caller that starts or commits a transaction
+// answers or logs.
 std::string startFailure(const DBtran& tran, int code);
 std::string commitFailure(const DBtran& tran, int code);
+std::string rollbackFailure(const DBtran& tran, int code);
 
 // Begins a step, runs `writes` and commits when they return true. True when
 // committed; false with `error` set to the step's text (a failed begin or
