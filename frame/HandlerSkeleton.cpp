@@ -7,10 +7,10 @@
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACMediaConfig.h"
-#include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/reply/EvReturnData.h"
+#include "platform/tran/StoreStep.h"
 
 namespace tkmm {
 
@@ -85,18 +85,13 @@ ZQMACInterface* SetRecord::anyObject() const { return hasHandle ? config.FindObj
 SetOutcome SetOutcome::lastError(const ZQMACBase& object) { return failure(object.GetLastError()); }
 
 SetOutcome storedTogether(const char* tag, const char* what, const std::function<SetOutcome()>& steps) {
-  DBtran tran(false);
-  const int started = tran.startTran();
-  if (started != 0) {
-    EvDebug::Error(tag, "Failed to start a transaction: %s", DBtable::getErrorStr(started));
-    return SetOutcome::failure(DBtable::getErrorStr(started));
-  }
+  tktran::StoreStep step(tag);
+  if (!step.begin()) return SetOutcome::failure(step.error());
   SetOutcome outcome = steps();
-  if (outcome.kind() != SetOutcome::Kind::Success) return outcome;  // the transaction rolls back
-  const int committed = tran.commitTran(0);
-  if (committed != 0) {
-    EvDebug::Error(tag, "Failed to store %s: %s", what, DBtable::getErrorStr(committed));
-    return SetOutcome::failure(DBtable::getErrorStr(committed));
+  if (outcome.kind() != SetOutcome::Kind::Success) return outcome;  // the step rolls back
+  if (!step.commit()) {
+    EvDebug::Error(tag, "Failed to store %s.", what);
+    return SetOutcome::failure(step.error());
   }
   return outcome;
 }

@@ -7,8 +7,9 @@
 // operation 1).
 //
 // A handle of another kind of object than the request is about gives an
-// empty block. A device change is whole or nothing: when the limit is
-// refused after the rename, the old name is put back.
+// empty block. A device change is whole or nothing: the rename and the
+// limit are stored in one step, and when either is refused (or the step
+// cannot be committed) the device keeps its old name and limit.
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -22,6 +23,7 @@
 #include "mmconfig/RecordWriter.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/tran/StoreStep.h"
 
 namespace {
 
@@ -108,19 +110,26 @@ class DeviceChange : public tkmm::SetRecordHandler {
     ZQMACCopyMgrDevice* device = record.object<ZQMACCopyMgrDevice>();
     if (device == nullptr) return tkmm::SetOutcome::success();
     const std::string oldName = device->GetName();
+    const int oldLimit = device->GetConcurrencyLimit();
+    // The new name and the new limit are one change: both writes go in one
+    // store step, so that a refusal, a failed commit or a kill between them
+    // keeps neither.
+    tktran::StoreStep step(kSetDeviceTag);
+    if (!step.begin()) return tkmm::SetOutcome::failure(step.error());
     if (m_name.has && !device->SetName(m_name.value)) return tkmm::SetOutcome::lastError(*device);
-    // A stored copy manager's new name is written with the new limit when
-    // one came, else on its own: the write that fails writes neither.
     const bool stored = m_limit.has ? device->SetConcurrencyLimit(m_limit.value)
                                     : !m_name.has || tkmac::storeCopyManager(*device, m_name.value,
                                                                             device->GetConcurrencyLimit());
-    if (!stored) {
-      const tkmm::SetOutcome refused = tkmm::SetOutcome::lastError(*device);
-      if (m_name.has && !device->SetName(oldName))
-        EvDebug::Error(kSetDeviceTag, "The old name [%s] of the device could not be put back.", oldName.c_str());
-      return refused;
-    }
-    return tkmm::SetOutcome::success();
+    const tkmm::SetOutcome outcome =
+        !stored ? tkmm::SetOutcome::lastError(*device)
+                : step.commit() ? tkmm::SetOutcome::success() : tkmm::SetOutcome::failure(step.error());
+    if (outcome.kind() == tkmm::SetOutcome::Kind::Success) return outcome;
+    // Nothing was kept: the device shows what is stored again.
+    step.rollBack();
+    if (m_name.has) device->AssignName(oldName);
+    if (m_limit.has && device->GetConcurrencyLimit() != oldLimit && !device->SetConcurrencyLimit(oldLimit))
+      EvDebug::Error(kSetDeviceTag, "The old limit [%d] of the device could not be put back.", oldLimit);
+    return outcome;
   }
 
  private:

@@ -42,6 +42,7 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/ChangeNotices.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/tran/StoreStep.h"
 #include "platform/mmdb/MMDeviceControllerDB.h"
 #include "platform/reply/EvReturnData.h"
 
@@ -298,6 +299,10 @@ SetOutcome MountPathRequest::add(const tkmm::SetRecord& record) {
   if (m_hasPath) info.path = m_path;
   info.maxConcurrentWriters = kWriters;
   info.reserveSpaceMB = kReserveMB;
+  // The share's device and volumes and the mount path are stored in one
+  // step; the guard, leaving scope first, takes the objects out inside it.
+  tktran::StoreStep step(kTag);
+  if (!step.begin()) return SetOutcome::failure(step.error());
   ShareGuard share(config);
   if (!m_shareVolume.has) {
     if (m_type.has) info.mountPathType = static_cast<int>(m_type.value);
@@ -327,6 +332,10 @@ SetOutcome MountPathRequest::add(const tkmm::SetRecord& record) {
     if (code == ZQMACMagLib::kErrorMountPathNoDevice || code == ZQMACMagLib::kErrorMountPathUnreached)
       text = ZQMACBase::GetMessageString(kTextPathUnreached);
     return SetOutcome::failure(text);  // the share goes with `share`
+  }
+  if (!step.commit()) {
+    if (!config.DeleteObject(path)) EvDebug::Error(kTag, "The uncommitted mount path stays in the session.");
+    return SetOutcome::failure(step.error());
   }
   share.keep();
 

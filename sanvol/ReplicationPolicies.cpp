@@ -39,6 +39,7 @@
 #include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/replicadb/ReplicaDBClient.h"
+#include "platform/tran/StoreStep.h"
 #include "sanvol/EvSANVolMgr.h"
 
 namespace {
@@ -185,11 +186,11 @@ class PolicyChange final : public tksanvol::StreamHandler {
     if (op == kDelete) return remove(context);
     // An add or update changes the partition and the policy together.
     const unsigned long failureText = op == kAdd ? kTextAddFailed : kTextUpdateFailed;
-    DBtran tran;
-    if (tran.startTran() != 0) return failChange(context, failureText, "The change could not be started.");
+    tktran::StoreStep step(kTagManage);
+    if (!step.begin()) return failChange(context, failureText, step.error());
     const tksanvol::RecordOutcome outcome = op == kAdd ? add(context) : update(context);
     if (outcome == tksanvol::RecordOutcome::Failed) return outcome;  // the transaction rolls back
-    if (tran.commitTran() != 0) return failChange(context, failureText, "The change could not be committed.");
+    if (!step.commit()) return failChange(context, failureText, step.error());
     if (op == kAdd) {
       const tksanvol::ReplyItem item = tksanvol::ReplyItem::idText(m_policy.id, m_policy.text);
       MessageInfo& request = context.request();

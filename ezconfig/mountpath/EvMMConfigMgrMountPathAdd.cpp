@@ -40,6 +40,7 @@
 #include "platform/mmdb/MMMiscDB.h"
 #include "platform/mmdb/MMMountPathDB.h"
 #include "platform/mmdb/ZQMMClientInfo.h"
+#include "platform/tran/StoreStep.h"
 
 namespace {
 
@@ -57,7 +58,8 @@ constexpr unsigned long kTextControllerNotAdded = 0x2300091E;
 constexpr unsigned long kTextDeviceNotRenamed = 0x23000919;  // %1 the device
 constexpr unsigned long kTextStoragePool = 0x240001BE;
 constexpr const char* kTextModelUnread = "Failed to read from DB";
-constexpr const char* kTextNoTransaction = "The mount path could not be added: the database transaction failed.";
+// Followed by the store step's text, which names the database's reason.
+constexpr const char* kTextNoTransaction = "The mount path could not be added: ";
 constexpr const char* kTextVendorMismatch =
     "Provided Vendor of the MountPath does not match with the Vendor for the other MountPaths in the Library";
 
@@ -436,11 +438,9 @@ tkezconfig::StorageLibResult EvMMConfigMgr::StorageLibAddMountPath(tkezconfig::S
 
   // The device, its device path and the mount path are made together or
   // not at all: a device path without its mount path would be left over.
-  DBtran tran(false);
-  const int started = tran.startTran();
-  if (started != 0) {
-    EvDebug::Error(kTag, "Failed to start a transaction: %s", DBtable::getErrorStr(started));
-    w.fail(kTextNoTransaction);
+  tktran::StoreStep step(kTag);
+  if (!step.begin()) {
+    w.fail(kTextNoTransaction + step.error());
     return failed();
   }
   Search search = Search::kNewDevice;
@@ -451,11 +451,8 @@ tkezconfig::StorageLibResult EvMMConfigMgr::StorageLibAddMountPath(tkezconfig::S
   if (a.baseFolder.empty()) a.baseFolder = generatedBaseFolder();
   const int mountPathId = createMountPath(w, a);
   if (mountPathId == 0) return failed();
-  const int committed = tran.commitTran(0);
-  if (committed != 0) {
-    EvDebug::Error(kTag, "Failed to commit the mount path [%s]: %s", w.mountPathName.c_str(),
-                   DBtable::getErrorStr(committed));
-    w.fail(kTextNoTransaction);
+  if (!step.commit()) {
+    w.fail(kTextNoTransaction + step.error());
     return failed();
   }
   w.mountPathId = mountPathId;

@@ -33,6 +33,7 @@
 #include "platform/mmdb/MMDeviceControllerDB.h"
 #include "platform/mmdb/MMDeviceDB.h"
 #include "platform/mmdb/ZQMMClientInfo.h"
+#include "platform/tran/StoreStep.h"
 
 namespace tkezconfig {
 
@@ -339,18 +340,14 @@ tkezconfig::StorageLibResult EvMMConfigMgr::StorageLibShareMountPath(tkezconfig:
   // The properties are written one by one and the device path after them:
   // a request answered as failed must keep none of them, so they are stored
   // together or not at all.
-  DBtran tran(false);
-  const int started = tran.startTran();
-  if (started != 0) {
-    EvDebug::Error(kTag, "Failed to start a transaction: %s", DBtable::getErrorStr(started));
-    w.fail(std::string("The mount path's properties were not changed: ") + DBtable::getErrorStr(started));
+  tktran::StoreStep step(kTag);
+  if (!step.begin()) {
+    w.fail("The mount path's properties were not changed: " + step.error());
     return failed();
   }
   if (!StorageLibMountPathProperties(w, s) || !sendEntry(w, s)) return failed();  // rolled back
-  const int committed = tran.commitTran(0);
-  if (committed != 0) {
-    EvDebug::Error(kTag, "Failed to store the mount path's properties: %s", DBtable::getErrorStr(committed));
-    w.fail(std::string("The mount path's properties were not changed: ") + DBtable::getErrorStr(committed));
+  if (!step.commit()) {
+    w.fail("The mount path's properties were not changed: " + step.error());
     return failed();
   }
   writeAudit(w, s, credential);

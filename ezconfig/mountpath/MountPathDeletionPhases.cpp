@@ -25,6 +25,7 @@
 #include "platform/jobs/JobServices.h"
 #include "platform/mmdb/MMMediaDB.h"
 #include "platform/xml/TaskMessages.h"
+#include "platform/tran/StoreStep.h"
 
 namespace {
 
@@ -137,41 +138,33 @@ int EvMMConfigMgr::CheckMountPathCanDelete(int mountPathId, int libraryId, int l
 int EvMMConfigMgr::DoPrePhaseForceDeleteMountPath(int libraryId, int mountPathId, HardDeleteLevel level,
                                                   unsigned int userId, std::string libraryName,
                                                   std::string mountPathName, int checkCode, std::string storeList) {
-  DBtran tran;
-  tran.setArithAbort(true);
   EvDebug::DebugLvl(3, kTag, ":%s:%d: Prephase operations force delete mountpath[%d]...", __FILE__, __LINE__,
                     mountPathId);
-  if (tran.startTran() != 0) {
-    EvDebug::Error(kTag, ":%s:%d: Start transaction failed for mountpath[%d] deletion. ", __FILE__, __LINE__,
-                   mountPathId);
+  tktran::StoreStep step(kTag);
+  if (!step.begin()) {
+    EvDebug::Error(kTag, ":%s:%d: mountpath[%d] deletion: %s", __FILE__, __LINE__, mountPathId,
+                   step.error().c_str());
     return kStartFailed;
   }
-  // A failed step leaves with the transaction open: the transaction object
-  // rolls it back as it goes, and everything of this pre-phase with it.
+  DBtran& tran = *step.tran();
+  tran.setArithAbort(true);
+  // A failed step leaves with the store step open: it rolls back as it
+  // goes, and everything of this pre-phase with it.
   if ((checkCode & kCodeDeleteContent) != 0) {
     std::vector<MMDeletedJob> jobs;
-    if (const int deleted = DeleteMountpathContent(mountPathId, jobs, tran); deleted != 0) {
-      tran.rollbackTran();
-      return deleted;
-    }
+    if (const int deleted = DeleteMountpathContent(mountPathId, jobs, tran); deleted != 0) return deleted;
     AuditMountPathDeleteContent(userId, libraryId, libraryName, mountPathName, level, jobs, tran);
     if (!storeList.empty()) {
-      if (const int marked = MarkDDBBadAndRemoveVolumeRef(mountPathId, storeList, tran); marked != 0) {
-        tran.rollbackTran();
-        return marked;
-      }
+      if (const int marked = MarkDDBBadAndRemoveVolumeRef(mountPathId, storeList, tran); marked != 0) return marked;
     }
   }
   if ((checkCode & kCodeNoCleanupRecord) == 0) {
-    if (const int registered = PopulateMountPathInfoForPhysicalCleanup(mountPathId, tran); registered != 0) {
-      tran.rollbackTran();
+    if (const int registered = PopulateMountPathInfoForPhysicalCleanup(mountPathId, tran); registered != 0)
       return registered;
-    }
   }
-  if (tran.commitTran(0) != 0) {
-    EvDebug::Error(kTag, ":%s:%d: commit transaction failed for mountpath[%d] deletion. ", __FILE__, __LINE__,
-                   mountPathId);
-    tran.rollbackTran();
+  if (!step.commit()) {
+    EvDebug::Error(kTag, ":%s:%d: mountpath[%d] deletion: %s", __FILE__, __LINE__, mountPathId,
+                   step.error().c_str());
     return kCommitFailed;
   }
   return 0;

@@ -30,6 +30,7 @@
 #include "platform/mmdb/MMMiscDB.h"
 #include "platform/mmdb/MMMountPathDB.h"
 #include "platform/mmdb/MMRPStoreConfigDB.h"
+#include "platform/tran/StoreStep.h"
 
 namespace {
 
@@ -137,14 +138,12 @@ bool addStore(RPStoreRequest& w, int newLibraryId, const MMMountPath_t& mountPat
   EvDebug::Debug(kRPStoreTag, "Adding RPStoreConfig Name[%s] Lib[%d] MP[%d] MinSpace[%d] MaxSpace[%d]", row.Name,
                  row.LibraryId, row.MountPathId, row.MinSpace, row.MaxSpace);
 
-  DBtran tran(false);
-  const int started = tran.startTran();
-  if (started != 0) {
-    EvDebug::Error(kRPStoreTag, "Unable to start transaction for adding RPStore, error[%d] RP Store Name [%s]",
-                   started, w.libraryName.c_str());
-    w.fail(DBtable::getErrorStr(290));
+  tktran::StoreStep step(kRPStoreTag);
+  if (!step.begin()) {
+    w.fail(step.error());
     return false;
   }
+  DBtran& tran = *step.tran();
   MMRPStoreConfigDB stores;
   if (stores.addRPStoreConfig(row, newStoreId, &tran) != 0) {
     EvDebug::Error(kRPStoreTag, "Unable to create the RPStore Config for library[%d]", newLibraryId);
@@ -158,14 +157,10 @@ bool addStore(RPStoreRequest& w, int newLibraryId, const MMMountPath_t& mountPat
     EvDebug::Error(kRPStoreTag, "WriteRpStoreOffPeakScheduleInfo() returned an error. Details: %s",
                    written.AsString().c_str());
     w.refuse(kTextRPStoreFailed);
-    tran.rollbackTran();
-    return false;
+    return false;  // the step rolls back
   }
-  if (tran.commitTran(0) != 0) {
-    EvDebug::Error(kRPStoreTag,
-                   "Unable to commit transaction while include new RPStore record error[%d] RP store name [%s]", 254,
-                   w.libraryName.c_str());
-    w.fail(DBtable::getErrorStr(254));
+  if (!step.commit()) {
+    w.fail(step.error());
     return false;
   }
   return true;

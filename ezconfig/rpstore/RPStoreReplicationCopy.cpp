@@ -16,6 +16,7 @@
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMDriveDB.h"
 #include "platform/mmdb/ZQMMClientInfo.h"
+#include "platform/tran/StoreStep.h"
 
 namespace {
 
@@ -41,12 +42,9 @@ struct DrivePoolList {
 
 int EvMMConfigMgr::configBlockLevelReplCopy(int storagePolicyId, int libraryId, int mediaAgentId,
                                             std::string copyName) {
-  DBtran tran(false);
-  const int started = tran.startTran();
-  if (started != 0) {
-    EvDebug::Error(kTag, "Failed to start transaction, Error[%d=%s]", started, DBtable::getErrorStr(started));
-    return -1;
-  }
+  tktran::StoreStep step(kTag);
+  if (!step.begin()) return -1;
+  DBtran& tran = *step.tran();
   CreateArchGroupCopyArgs_t args;
   args.storagePolicyId = storagePolicyId;
   args.at8 = 0;
@@ -105,11 +103,7 @@ int EvMMConfigMgr::configBlockLevelReplCopy(int storagePolicyId, int libraryId, 
     char text[kErrorTextSize];
     EvDebug::Error(kTag, "Add copy failover failed [%s]", failover.getLastError(text, sizeof text));
   }
-  const int committed = tran.commitTran(0);
-  if (committed != 0) {
-    EvDebug::Error(kTag, "Failed to commit transaction, Error[%d=%s]", committed, DBtable::getErrorStr(committed));
-    return -1;
-  }
+  if (!step.commit()) return -1;
   return 0;
 }
 

@@ -30,6 +30,7 @@
 #include "platform/errors/FXErrorUtil.h"
 #include "platform/mmdb/MMLibraryDB.h"
 #include "platform/mmdb/MMRPStoreConfigDB.h"
+#include "platform/tran/StoreStep.h"
 
 namespace {
 
@@ -269,14 +270,12 @@ CWyError NotifyBlrSvcOfRpStoreUpdate(int rpStoreId) {
 }
 
 void rpStoreUpdate(RPStoreRequest& w) {
-  DBtran tran(false);
-  const int started = tran.startTran();
-  if (started != 0) {
-    EvDebug::Error(kRPStoreTag, "Unable to start transaction while Update RPStore error[%d] Library [%d]", started,
-                   w.libraryId);
-    w.fail(DBtable::getErrorStr(290));
+  tktran::StoreStep step(kRPStoreTag);
+  if (!step.begin()) {
+    w.fail(step.error());
     return;
   }
+  DBtran& tran = *step.tran();
   Update u{w,
            w.request.getint64(EVGui::RPStoreLibraryReq::kUpdateMask.tag, EVGui::RPStoreLibraryReq::kClassHash,
                               EVGui::RPStoreLibraryReq::kUpdateMask.hash),
@@ -284,10 +283,8 @@ void rpStoreUpdate(RPStoreRequest& w) {
            {}};
   if ((u.mask & kMaskStores) != 0 && !updateStores(u)) return;  // the transaction goes uncommitted
   if (!updateLibrary(u)) return;
-  if (tran.commitTran(0) != 0) {
-    EvDebug::Error(kRPStoreTag, "Unable to commit transaction while Update RPStore error[%d] Library [%d]", 254,
-                   w.libraryId);
-    w.fail(DBtable::getErrorStr(254));
+  if (!step.commit()) {
+    w.fail(step.error());
     return;
   }
   for (const int storeId : u.changed) {

@@ -9,8 +9,8 @@
 #include "frame/EvGuiAudit.h"
 #include "frame/MessageInfo.h"
 #include "frame/mac/ZQMACMediaConfig.h"
-#include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/tran/StoreStep.h"
 
 namespace tkezconfig {
 namespace {
@@ -30,34 +30,28 @@ bool readRequestConfiguration(StorageLibraryRequest& w, const char* tag) {
 OperationChange::OperationChange(StorageLibraryRequest& work, const char* tag) : m_work(work), m_tag(tag) {}
 
 OperationChange::~OperationChange() {
-  if (m_tran == nullptr) return;
-  const int rolledBack = m_tran->rollbackTran();
-  if (rolledBack != 0) EvDebug::Error(m_tag, "Error [%d] rolling the change back.", rolledBack);
-  m_tran.reset();
+  if (m_step == nullptr) return;
+  m_step.reset();         // rolls back
   m_work.config.reset();  // with the objects it made for the change
 }
 
 bool OperationChange::begin() {
-  auto tran = std::make_unique<DBtran>(false);
-  const int started = tran->startTran();
-  if (started == 0) {
-    m_tran = std::move(tran);
-    return true;
+  auto step = std::make_unique<tktran::StoreStep>(m_tag);
+  if (!step->begin()) {
+    m_work.fail("The change could not be started: " + step->error());
+    return false;
   }
-  EvDebug::Error(m_tag, "Error [%d] starting the change.", started);
-  m_work.fail(std::string("The change could not be started: ") + DBtable::getErrorStr(started));
-  return false;
+  m_step = std::move(step);
+  return true;
 }
 
 bool OperationChange::commit() {
-  if (m_tran == nullptr) return true;
-  const int committed = m_tran->commitTran();
-  if (committed == 0) {
-    m_tran.reset();
+  if (m_step == nullptr) return true;
+  if (m_step->commit()) {
+    m_step.reset();
     return true;
   }
-  EvDebug::Error(m_tag, "Error [%d] committing the change.", committed);
-  m_work.fail(std::string("The change could not be stored: ") + DBtable::getErrorStr(committed));
+  m_work.fail("The change could not be stored: " + m_step->error());
   return false;
 }
 

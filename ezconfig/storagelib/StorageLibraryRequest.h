@@ -22,8 +22,10 @@
 #include "platform/xml/EVGuiMessages.h"
 #include "platform/xml/StorageLibraryMessages.h"
 
-class DBtran;
 class ZQMACMediaConfig;
+namespace tktran {
+class StoreStep;
+}
 struct MessageInfo;
 
 namespace tkezconfig {
@@ -161,7 +163,7 @@ class OperationChange {
  private:
   StorageLibraryRequest& m_work;
   const char* m_tag;
-  std::unique_ptr<DBtran> m_tran;
+  std::unique_ptr<tktran::StoreStep> m_step;
 };
 
 // Whether the request's media agent may be used as to its power: kUnread

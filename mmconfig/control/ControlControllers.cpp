@@ -9,7 +9,8 @@
 // refused with a plain text before anything is added. A controller that
 // cannot be attached or configured is taken out of the session again (the
 // ones before it stay configured), so a failure leaves no controller that
-// belongs to an agent but to no library.
+// belongs to an agent but to no library; each agent's controller is stored
+// with its configuration in one step.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,6 +19,7 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/control/ControlOperations.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/tran/StoreStep.h"
 
 namespace tkmm::control {
 namespace {
@@ -52,6 +54,10 @@ SetOutcome addControllersForShownAgents(Record& record, uint32_t operation) {
   ZQMACLinkedList<ZQMACMediaAgent> agents = record.config.GetMediaAgentList();
   for (ZQMACMediaAgent* agent = agents.GetFirstNode(); agent != nullptr; agent = agents.GetNextNode()) {
     if (!agent->IsShown() || lms->FindMediaAgent(agent, kAnyHost)) continue;
+    // An agent's controller is added and configured in one store step: a
+    // failure (or a kill) between the two keeps neither.
+    tktran::StoreStep step(kTag);
+    if (!step.begin()) return record.fail(operation, step.error());
     auto copy = std::make_unique<ZQMACIPLibController>(*source);
     if (!agent->AddLibController(copy.get())) return record.failWithLastError(operation, *agent);
     ZQMACIPLibController* controller = copy.release();  // the agent's now
@@ -59,8 +65,8 @@ SetOutcome addControllersForShownAgents(Record& record, uint32_t operation) {
     if (attached)
       EvDebug::Debug(kTag, "Add new library controller for LIB [%d] on MediaAgent[%s]",
                      static_cast<int>(object.GetId()), agent->GetDisplayName().c_str());
-    if (!attached || !controller->Configure(0)) {
-      const std::string text = controller->GetLastError();
+    if (!attached || !controller->Configure(0) || !step.commit()) {
+      const std::string text = step.error().empty() ? controller->GetLastError() : step.error();
       record.config.DeleteObject(controller);
       return record.fail(operation, text);
     }

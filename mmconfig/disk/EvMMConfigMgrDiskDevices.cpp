@@ -201,9 +201,16 @@ class DeviceChange : public tkmm::SetRecordHandler {
   tkmm::SetOutcome apply(const tkmm::SetRecord& record) override {
     ZQMACDiskDevice* device = record.object<ZQMACDiskDevice>();
     if (device == nullptr) return tkmm::SetOutcome::success();
-    if (m_name.has && !device->SetName(m_name.value)) return tkmm::SetOutcome::lastError(*device);
-    if (m_druId >= 0 && !device->SetDRUId(m_druId)) return tkmm::SetOutcome::lastError(*device);
-    return tkmm::SetOutcome::success();
+    // The name and the DRU host are one change: stored together, and a
+    // refused host (or commit) leaves the device with its old name.
+    const std::string oldName = device->GetName();
+    const tkmm::SetOutcome outcome = tkmm::storedTogether(kSetTag, "the device's changes", [&] {
+      if (m_name.has && !device->SetName(m_name.value)) return tkmm::SetOutcome::lastError(*device);
+      if (m_druId >= 0 && !device->SetDRUId(m_druId)) return tkmm::SetOutcome::lastError(*device);
+      return tkmm::SetOutcome::success();
+    });
+    if (outcome.kind() != tkmm::SetOutcome::Kind::Success && m_name.has) device->AssignName(oldName);
+    return outcome;
   }
 
  private:

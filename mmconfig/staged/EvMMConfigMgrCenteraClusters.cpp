@@ -25,7 +25,6 @@
 #include "frame/HandlerSkeleton.h"
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
-#include "frame/TranWrapper.h"
 #include "frame/mac/ZQMACObjects.h"
 #include "mmconfig/MediaAgentRights.h"
 #include "mmconfig/RecordWriter.h"
@@ -33,6 +32,7 @@
 #include "mmconfig/staged/StagedObjectSteps.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/reply/EvReturnData.h"
+#include "platform/tran/StoreStep.h"
 
 namespace {
 
@@ -147,12 +147,19 @@ class ClusterSet : public tkmm::StagedObjectSet {
       text = kNotFound;
       return false;
     }
-    TranWrapper tran(nullptr, kSetTag);
-    if (tran.ensureTran(&text) != 0) return false;
+    tktran::StoreStep step(kSetTag);
+    if (!step.begin()) {
+      text = step.error();
+      return false;
+    }
     const ClusterValues before(*cluster);
     bool ok = ClusterValues(staging()).applyTo(*cluster);
     if (!ok) text = cluster->GetLastError();
-    if (ok && tran.commitIfOwnTran(&text) != 0) ok = false;
+    if (ok && !step.commit()) {
+      text = step.error();
+      ok = false;
+    }
+    // Put back inside the step, which then rolls back with what it wrote.
     if (!ok) before.applyTo(*cluster);
     return ok;
   }

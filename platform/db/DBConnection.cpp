@@ -263,6 +263,7 @@ std::shared_ptr<Connection> Connection::open(const std::string& path, int& code,
   conn->m_busyTimeoutMs = busyTimeoutMs();
   sqlite3_busy_handler(conn->m_db, &Connection::busyWait, conn.get());
   noteOpened(conn);
+  noteConnectionOpened(conn->m_db);
   // WAL keeps readers and the one writer out of each other's way; FULL
   // syncs every commit (configuration must not be lost).
   //

@@ -5,6 +5,9 @@
 // addObjectThrows, busyTimeoutMs in DBInternal.h); all of it stays off until
 // a test resets the engine.
 #include <atomic>
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
 
 #include "platform/db/DBInternal.h"
 #include "platform/db/DBtable.h"
@@ -20,6 +23,11 @@ struct Hooks {
   std::atomic<int> busyTimeoutMs{kDefaultBusyTimeoutMs};
   std::atomic<int> busyWaits{0};
   std::atomic<long long> scannedRows{0};
+  std::atomic<long> commits{0};
+  // The counted connections whose open transaction changed a stored table
+  // (the update hook names each row's table): a commit counts when it did.
+  std::mutex changesMutex;
+  std::unordered_map<sqlite3*, bool> changed;
   tkjournal::Journal journal;
 };
 
@@ -28,7 +36,46 @@ Hooks& hooks() {
   return *h;
 }
 
+// The audit trail is written after the change it records, and a record
+// that cannot be written leaves the change standing: its rows are no part
+// of what a request stores together.
+bool countedTable(const char* table) { return table == nullptr || std::strncmp(table, "AuditTrail", 10) != 0; }
+
+void onUpdate(void* arg, int /*op*/, const char* /*database*/, const char* table, sqlite3_int64 /*row*/) {
+  if (!countedTable(table)) return;
+  Hooks& h = hooks();
+  std::lock_guard<std::mutex> guard(h.changesMutex);
+  h.changed[static_cast<sqlite3*>(arg)] = true;
+}
+
+int onCommit(void* arg) {
+  Hooks& h = hooks();
+  std::lock_guard<std::mutex> guard(h.changesMutex);
+  bool& changed = h.changed[static_cast<sqlite3*>(arg)];
+  if (changed) h.commits.fetch_add(1, std::memory_order_relaxed);
+  changed = false;
+  return 0;  // the commit goes on
+}
+
+void onRollback(void* arg) {
+  Hooks& h = hooks();
+  std::lock_guard<std::mutex> guard(h.changesMutex);
+  h.changed[static_cast<sqlite3*>(arg)] = false;
+}
+
 }  // namespace
+
+void noteConnectionOpened(sqlite3* db) {
+  if (!journalOn() || db == nullptr) return;
+  Hooks& h = hooks();
+  {
+    std::lock_guard<std::mutex> guard(h.changesMutex);
+    h.changed[db] = false;
+  }
+  sqlite3_update_hook(db, &onUpdate, db);
+  sqlite3_commit_hook(db, &onCommit, db);
+  sqlite3_rollback_hook(db, &onRollback, db);
+}
 
 tkjournal::Journal& engineJournal() { return hooks().journal; }
 bool journalOn() { return hooks().journalOn.load(std::memory_order_relaxed); }
@@ -65,6 +112,7 @@ void reset() {
   h.busyTimeoutMs = tkdb::kDefaultBusyTimeoutMs;
   h.busyWaits = 0;
   h.scannedRows = 0;
+  h.commits = 0;
   h.journalOn = true;
   clearProcedureOverrides();
   DBtable::b_newDBBase = 1;
@@ -87,6 +135,8 @@ void setBusyTimeoutMs(int milliseconds) { tkdb::hooks().busyTimeoutMs = millisec
 int busyWaits() { return tkdb::hooks().busyWaits.load(); }
 
 long long scannedRows() { return tkdb::hooks().scannedRows.load(); }
+
+long commits() { return tkdb::hooks().commits.load(); }
 
 tkjournal::Journal& journal() { return tkdb::hooks().journal; }
 

@@ -295,6 +295,10 @@ class DBtran : public DBtable {
   int commitTran(int flags = 0);
   int rollbackTran();
   bool isOpen() const { return (m_state & kStateOpen) != 0; }
+  // The database's reason for the last failed start, commit or roll back
+  // ("disk I/O error: File too large"), empty when it gave none; a code
+  // alone cannot tell a full disk from a size limit or a lock.
+  const std::string& failureDetail() const { return m_failureDetail; }
 
   // Makes this transaction, before it starts, a private one: the kind a
   // rights checker keeps while it lives on a handler's stack and the handler
@@ -341,6 +345,7 @@ class DBtran : public DBtable {
   std::shared_ptr<tkdb::Connection> m_conn;
   std::string m_savepoint;     // empty for the outermost transaction (BEGIN)
   size_t m_schemaAtStart = 0;  // schema statements applied when it started
+  std::string m_failureDetail;
   mutable std::mutex m_objectsMutex;
   std::vector<DBtable*> m_registered;
   std::vector<DBtable*> m_attached;

@@ -36,16 +36,19 @@ std::shared_ptr<tkdb::Connection> DBtran::openConnection() const { return isOpen
 
 int DBtran::startTran() {
   if (isOpen()) return DB_ERR_TRAN_OPEN;
+  m_failureDetail.clear();
   if (m_private) return startPrivate();
   int code = DB_OK;
   std::string detail;
   if (tkdb::takeInjectedFailure("startTran", code, detail)) {
     EvDebug::Error("DBtran::startTran", "the transaction was not started (%d): %s", code, detail.c_str());
+    m_failureDetail = detail;
     return code;
   }
   std::shared_ptr<tkdb::Connection> conn = tkdb::Connection::forThread(code, detail);
   if (!conn) {
     EvDebug::Error("DBtran::startTran", "no connection (%d: %s): %s", code, getErrorStr(code), detail.c_str());
+    m_failureDetail = detail;
     return DB_ERR_BEGIN;
   }
   std::lock_guard<std::recursive_mutex> guard(conn->mutex());
@@ -55,6 +58,7 @@ int DBtran::startTran() {
   if (code != DB_OK) {
     EvDebug::Error("DBtran::startTran", "the transaction was not started (%d: %s): %s", code, getErrorStr(code),
                    detail.c_str());
+    m_failureDetail = detail;
     return DB_ERR_BEGIN;
   }
   m_savepoint = savepoint;
@@ -89,11 +93,13 @@ void DBtran::orphan() {
 
 int DBtran::commitTran(int /*flags*/) {
   if (!isOpen()) return DB_ERR_NO_TRAN;
+  m_failureDetail.clear();
   if (m_private) return endPrivate(true);
   int code = DB_OK;
   std::string detail;
   if (tkdb::takeInjectedFailure("commitTran", code, detail)) {
     EvDebug::Error("DBtran::commitTran", "the transaction was not committed (%d): %s", code, detail.c_str());
+    m_failureDetail = detail;
     return code;
   }
   std::shared_ptr<tkdb::Connection> conn = m_conn;
@@ -104,6 +110,7 @@ int DBtran::commitTran(int /*flags*/) {
     // Still open: the caller may roll back (the destructor will).
     EvDebug::Error("DBtran::commitTran", "the transaction was not committed (%d: %s): %s", code, getErrorStr(code),
                    detail.c_str());
+    m_failureDetail = detail;
     return DB_ERR_COMMIT;
   }
   if (tkdb::journalOn()) tkdb::journalCall("commitTran", {m_savepoint.empty() ? "commit" : "release"});
@@ -113,11 +120,13 @@ int DBtran::commitTran(int /*flags*/) {
 
 int DBtran::rollbackTran() {
   if (!isOpen()) return DB_ERR_NO_TRAN;
+  m_failureDetail.clear();
   if (m_private) return endPrivate(false);
   int code = DB_OK;
   std::string detail;
   if (tkdb::takeInjectedFailure("rollbackTran", code, detail)) {
     EvDebug::Error("DBtran::rollbackTran", "the transaction was not rolled back (%d): %s", code, detail.c_str());
+    m_failureDetail = detail;
     return code;
   }
   std::shared_ptr<tkdb::Connection> conn = m_conn;
@@ -132,6 +141,7 @@ int DBtran::rollbackTran() {
   if (code != DB_OK) {
     EvDebug::Error("DBtran::rollbackTran", "the transaction was not rolled back (%d: %s): %s", code,
                    getErrorStr(code), detail.c_str());
+    m_failureDetail = detail;
     return DB_ERR_ROLLBACK;
   }
   // Schema statements applied inside the transaction went with it.
@@ -181,6 +191,7 @@ int DBtran::startPrivate() {
   std::string detail;
   if (tkdb::takeInjectedFailure("startPrivateTran", code, detail)) {
     EvDebug::Error("DBtran::startTran", "the private transaction was not started (%d): %s", code, detail.c_str());
+    m_failureDetail = detail;
     return code;
   }
   // Deferred: the connection opens and begins at the first statement.
@@ -229,6 +240,7 @@ int DBtran::endPrivate(bool commit) {
   std::string detail;
   if (tkdb::takeInjectedFailure(call, code, detail)) {
     EvDebug::Error(tag, "the private transaction did not end (%d): %s", code, detail.c_str());
+    m_failureDetail = detail;
     return code;
   }
   std::shared_ptr<tkdb::Connection> conn = m_conn;
@@ -247,6 +259,7 @@ int DBtran::endPrivate(bool commit) {
         // Still open: the caller may roll back (the destructor will).
         EvDebug::Error(tag, "the private transaction was not committed (%d: %s): %s", code, getErrorStr(code),
                        detail.c_str());
+        m_failureDetail = detail;
         return DB_ERR_COMMIT;
       }
     } else {
@@ -254,6 +267,7 @@ int DBtran::endPrivate(bool commit) {
       if (code != DB_OK) {
         EvDebug::Error(tag, "the private transaction was not rolled back (%d: %s): %s", code, getErrorStr(code),
                        detail.c_str());
+        m_failureDetail = detail;
         return DB_ERR_ROLLBACK;
       }
       conn->schemaApplied = std::min(conn->schemaApplied, m_schemaAtStart);

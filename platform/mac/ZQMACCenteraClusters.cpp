@@ -26,6 +26,7 @@
 #include "platform/mac/ZQMACNames.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACStoredObjects.h"
+#include "platform/mac/ZQMACTableErrors.h"
 #include "platform/mmdb/MMCenteraClusterDB.h"
 
 namespace {
@@ -80,7 +81,7 @@ bool ZQMACCenteraCluster::StoreValues() {
   }
   MMCenteraClusterDB access;
   if (access.updateCluster(rowOf(*this)) != 0) {
-    SetLastError(tkmac::storedErrorCode(access), access.lastErrorText());
+    SetLastError(tkmac::modelErrorOf(access), access.lastErrorText());
     return false;
   }
   return true;
@@ -169,7 +170,7 @@ bool ZQMACCenteraCluster::AddAccessNode(const std::string& address) {
   if (writesThrough(*this) && m_iId >= 0) {
     MMCenteraClusterDB access;
     if (access.addAccessNode(m_iId, address) != 0) {
-      SetLastError(tkmac::storedErrorCode(access), access.lastErrorText());
+      SetLastError(tkmac::modelErrorOf(access), access.lastErrorText());
       return false;
     }
   }
@@ -188,7 +189,7 @@ bool ZQMACCenteraCluster::RemoveAccessNode(const std::string& address) {
   if (writesThrough(*this) && m_iId >= 0) {
     MMCenteraClusterDB access;
     if (access.removeAccessNode(m_iId, address) != 0 && access.getErrorCode() != MMS2_ERROR_NOT_FOUND) {
-      SetLastError(tkmac::storedErrorCode(access), access.lastErrorText());
+      SetLastError(tkmac::modelErrorOf(access), access.lastErrorText());
       return false;
     }
   }

@@ -15,7 +15,9 @@
 #include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACSettingsDB.h"
+#include "platform/mac/ZQMACTableErrors.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
+#include "platform/tran/StoreStep.h"
 
 namespace {
 
@@ -23,15 +25,6 @@ namespace {
 // of a disk library (the loader would take the row for a disk library).
 constexpr int kTapeLibraryTypeId = 1;
 
-unsigned int errorCodeOf(const MMTableAccess& access) {
-  switch (access.getErrorCode()) {
-    case MMS2_ERROR_DUPLICATE_NAME: return tkmac::kErrorNameInUse;
-    case MMS2_ERROR_NOT_FOUND: return tkmac::kErrorObjectGone;
-    case MMS2_ERROR_BAD_ARGUMENT:
-    case MMS2_ERROR_TEXT_TOO_LONG: return tkmac::kErrorInvalidValue;
-    default: return tkmac::kErrorDatabase;
-  }
-}
 
 // A link of the batch to its i-th new row of a kind.
 int batchLink(size_t index) { return -static_cast<int>(index) - 1; }
@@ -298,12 +291,12 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
     object->SetLastError(code, text);
     return false;
   };
-  DBtran tran(false);
-  if (const int started = tran.startTran(); started != 0)
+  tktran::StoreStep step(__func__);
+  if (!step.begin())
     return refuseWritten(tkmac::kErrorDatabase,
-                         std::string("The change could not be stored: ") + DBtable::getErrorStr(started));
+                         "The change could not be stored: " + step.error());
   MMMediaConfigDB access;
-  if (access.insertObjects(rows) != 0) return refuseWritten(errorCodeOf(access), access.lastErrorText());
+  if (access.insertObjects(rows) != 0) return refuseWritten(tkmac::modelErrorOf(access), access.lastErrorText());
   // The id each placed object's row took.
   auto idOf = [&](MMStoredKind kind, size_t index) {
     switch (kind) {
@@ -327,11 +320,11 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
       return refuseWritten(o->GetLastErrorCode(), o->GetLastError());
     tkmac::ObjectSettingDB settings;
     if (!marked[i].values.empty() && settings.store(static_cast<int>(kind), id, marked[i].values) != 0)
-      return refuseWritten(errorCodeOf(settings), settings.lastErrorText());
+      return refuseWritten(tkmac::modelErrorOf(settings), settings.lastErrorText());
   }
-  if (const int committed = tran.commitTran(0); committed != 0)
+  if (!step.commit())
     return refuseWritten(tkmac::kErrorDatabase,
-                         std::string("The change could not be stored: ") + DBtable::getErrorStr(committed));
+                         "The change could not be stored: " + step.error());
   for (const tkmac::MarkedValues& written : marked) tkmac::forgetMarks(written);
 
   // ---- the objects take their ids and links ----

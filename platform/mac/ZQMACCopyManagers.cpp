@@ -24,6 +24,7 @@
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACSettingsDB.h"
 #include "platform/mac/ZQMACStoredObjects.h"
+#include "platform/mac/ZQMACTableErrors.h"
 #include "platform/mmdb/MMCopyManagerDB.h"
 
 namespace {
@@ -61,7 +62,7 @@ bool storeCopyManager(ZQMACCopyMgrDevice& device, const std::string& name, int l
   }
   MMCopyManagerDB access;
   if (access.updateCopyManager(rowOf(device, name, limit)) != 0) {
-    device.SetLastError(storedErrorCode(access), access.lastErrorText());
+    device.SetLastError(modelErrorOf(access), access.lastErrorText());
     return false;
   }
   return true;
@@ -118,7 +119,7 @@ bool ZQMACMediaAgent::AddSoftwareCopyManager(int concurrencyLimit) {
   MMCopyManagerDB access;
   const bool stored = ZQMACGraph::IsDatabaseBacked(*owner);
   if (stored && access.insertCopyManager(row) != 0) {
-    SetLastError(tkmac::storedErrorCode(access), access.lastErrorText());
+    SetLastError(tkmac::modelErrorOf(access), access.lastErrorText());
     return false;
   }
   ZQMACCopyMgrDevice* device = ZQMACGraph::AddCopyMgrDevice(*owner, row.id, name);

@@ -17,6 +17,7 @@
 #include "platform/mac/ZQMACNames.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACStoredObjects.h"
+#include "platform/mac/ZQMACTableErrors.h"
 #include "platform/mmdb/MMDRUHostDB.h"
 
 namespace {
@@ -69,7 +70,7 @@ bool ZQMACHost::UpdateDb() {
     }
     MMDRUHostDB access;
     if (access.updateHost(rowOf(*this)) != 0) {
-      SetLastError(tkmac::storedErrorCode(access), access.lastErrorText());
+      SetLastError(tkmac::modelErrorOf(access), access.lastErrorText());
       return false;
     }
   }

@@ -27,7 +27,9 @@
 #include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACSettingsDB.h"
+#include "platform/mac/ZQMACTableErrors.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
+#include "platform/tran/StoreStep.h"
 
 namespace {
 
@@ -46,9 +48,7 @@ bool writable(ZQMACInterface* object, MMStoredKind& kind, bool& refuse) {
 }
 
 void failWith(ZQMACInterface* object, const MMTableAccess& access) {
-  const int code = access.getErrorCode();
-  object->SetLastError(code == MMS2_ERROR_NOT_FOUND ? tkmac::kErrorObjectGone : tkmac::kErrorDatabase,
-                       access.lastErrorText());
+  object->SetLastError(tkmac::modelErrorOf(access), access.lastErrorText());
 }
 
 void refuseUnstored(ZQMACInterface* object) {
@@ -207,11 +207,10 @@ bool ZQMACGraph::RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface
   bool refuse = false;
   if (!writable(object, kind, refuse)) return true;  // nothing stored: only the object goes
   // The rows and the model's own settings of what they took go together.
-  DBtran tran(false);
-  const int started = tran.startTran();
-  if (started != 0) {
+  tktran::StoreStep step(__func__);
+  if (!step.begin()) {
     object->SetLastError(tkmac::kErrorDatabase,
-                         std::string("The object could not be removed: ") + DBtable::getErrorStr(started));
+                         "The object could not be removed: " + step.error());
     return false;
   }
   // The settings that go are those of the objects the change log names
@@ -231,10 +230,9 @@ bool ZQMACGraph::RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface
     failWith(object, settings);
     return false;
   }
-  const int committed = tran.commitTran(0);
-  if (committed != 0) {
+  if (!step.commit()) {
     object->SetLastError(tkmac::kErrorDatabase,
-                         std::string("The object could not be removed: ") + DBtable::getErrorStr(committed));
+                         "The object could not be removed: " + step.error());
     return false;
   }
   // What the rows took with them goes from the graph too; each object once.
@@ -330,14 +328,12 @@ bool ZQMACGraph::InsertLibController(ZQMACMediaAgent* agent, ZQMACLibController*
     refuseUnstored(agent);
     return false;
   }
-  auto failTran = [&](int code) {
-    agent->SetLastError(tkmac::kErrorDatabase,
-                        std::string("The library controller could not be stored: ") + DBtable::getErrorStr(code));
+  auto failTran = [&](const std::string& reason) {
+    agent->SetLastError(tkmac::kErrorDatabase, "The library controller could not be stored: " + reason);
     return false;
   };
-  DBtran tran(false);
-  const int started = tran.startTran();
-  if (started != 0) return failTran(started);
+  tktran::StoreStep step(__func__);
+  if (!step.begin()) return failTran(step.error());
   int controllerId = 0;
   int libraryId = storedLibrary ? library->m_iId : -1;
   int clientId = agent->m_iId;
@@ -395,8 +391,7 @@ bool ZQMACGraph::InsertLibController(ZQMACMediaAgent* agent, ZQMACLibController*
     failWith(agent, settings);
     return false;
   }
-  const int committed = tran.commitTran(0);
-  if (committed != 0) return failTran(committed);
+  if (!step.commit()) return failTran(step.error());
   tkmac::forgetMarks(controllerValues);
   tkmac::forgetMarks(libraryValues);
   if (agent->m_iId < 0) SetId(agent, clientId);
@@ -425,7 +420,7 @@ void ZQMACGraph::RemoveInsertedLibController(ZQMACLibController* controller) {
 
 bool ZQMACGraph::StoreConfiguredStates(const std::vector<std::pair<ZQMACInterface*, int>>& states,
                                        ZQMACBase& errorTo) {
-  DBtran tran(false);
+  tktran::StoreStep step(__func__);
   bool open = false;
   for (const auto& [object, configured] : states) {
     MMStoredKind kind;
@@ -434,27 +429,23 @@ bool ZQMACGraph::StoreConfiguredStates(const std::vector<std::pair<ZQMACInterfac
     // Kinds without a configured state of their own (as StoreObject).
     if (kind == MMStoredKind::MediaAgent || kind == MMStoredKind::MasterPool) continue;
     if (!open) {
-      const int started = tran.startTran();
-      if (started != 0) {
+      if (!step.begin()) {
         errorTo.SetLastError(tkmac::kErrorDatabase,
-                             std::string("The change could not be stored: ") + DBtable::getErrorStr(started));
+                             "The change could not be stored: " + step.error());
         return false;
       }
       open = true;
     }
     MMMediaConfigDB access;
     if (access.storeObject(kind, static_cast<int>(object->GetId()), nullptr, configured, {}) != 0) {
-      const int code = access.getErrorCode();
-      errorTo.SetLastError(code == MMS2_ERROR_NOT_FOUND ? tkmac::kErrorObjectGone : tkmac::kErrorDatabase,
-                           access.lastErrorText());
+      errorTo.SetLastError(tkmac::modelErrorOf(access), access.lastErrorText());
       return false;
     }
   }
   if (!open) return true;
-  const int committed = tran.commitTran(0);
-  if (committed != 0) {
+  if (!step.commit()) {
     errorTo.SetLastError(tkmac::kErrorDatabase,
-                         std::string("The change could not be stored: ") + DBtable::getErrorStr(committed));
+                         "The change could not be stored: " + step.error());
     return false;
   }
   return true;

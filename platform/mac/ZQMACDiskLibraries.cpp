@@ -15,8 +15,10 @@
 #include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACTableErrors.h"
 #include "platform/mmdb/MMLibraryDB.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
+#include "platform/tran/StoreStep.h"
 
 namespace {
 
@@ -96,18 +98,17 @@ bool ZQMACMagLib::Configure(unsigned int mode) {
   const bool stored = ZQMACGraph::IsDatabaseBacked(*config);
   if (stored) {
     // The row, its storage policy and its agent go in one step.
-    DBtran tran(false);
+    tktran::StoreStep step(__func__);
     auto refuse = [this](unsigned int code, const std::string& text) {
       SetLastError(code, text);
       return false;
     };
-    if (const int started = tran.startTran(); started != 0)
+    if (!step.begin())
       return refuse(tkmac::kErrorDatabase,
-                    std::string("The library could not be stored: ") + DBtable::getErrorStr(started));
+                    "The library could not be stored: " + step.error());
     MMMediaConfigDB access;
     if (access.insertDiskLibrary(row) != 0)
-      return refuse(access.getErrorCode() == MMS2_ERROR_DUPLICATE_NAME ? kErrorMagLibNameInUse : tkmac::kErrorDatabase,
-                    access.lastErrorText());
+      return refuse(tkmac::modelErrorOf(access, kErrorMagLibNameInUse), access.lastErrorText());
     // The wizard's library comes with its storage policy (ZQMACWizard.cpp).
     if (m_bAutoCreateStoragePolicy && !tkmac::createLibraryStoragePolicy(*this, row.libraryId, name)) return false;
     // The agent it is made on is kept as the library set-up keeps a disk
@@ -129,9 +130,9 @@ bool ZQMACMagLib::Configure(unsigned int mode) {
       if (code != DB_OK)
         return refuse(tkmac::kErrorDatabase, "The library's media agent could not be stored: " + s.errorText());
     }
-    if (const int committed = tran.commitTran(0); committed != 0)
+    if (!step.commit())
       return refuse(tkmac::kErrorDatabase,
-                    std::string("The library could not be stored: ") + DBtable::getErrorStr(committed));
+                    "The library could not be stored: " + step.error());
   }
   m_sName = name;
   if (config->AdoptObject(this) == 0) {

@@ -19,6 +19,7 @@
 #include "platform/mac/ZQMACStoredSettings.h"
 #include "platform/mac/ZQMACVendorCatalogue.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
+#include "platform/tran/StoreStep.h"
 
 namespace {
 
@@ -111,11 +112,10 @@ bool ZQMACMediaAgent::ChooseShown(ZQMACMediaConfig& config, ZQMACLinkedList<ZQMA
     return false;
   };
   ZQMACMediaAgent* failed = nullptr;
-  DBtran tran(false);
-  const int started = tran.startTran();
-  if (started != 0) {
+  tktran::StoreStep step(__func__);
+  if (!step.begin()) {
     config.SetLastError(tkmac::kErrorDatabase,
-                        std::string("The media agents shown could not be stored: ") + DBtable::getErrorStr(started));
+                        "The media agents shown could not be stored: " + step.error());
     return false;
   }
   for (const Was& w : was) {
@@ -133,10 +133,9 @@ bool ZQMACMediaAgent::ChooseShown(ZQMACMediaConfig& config, ZQMACLinkedList<ZQMA
     }
   }
   if (failed == nullptr) {
-    const int committed = tran.commitTran(0);
-    if (committed == 0) return true;
+    if (step.commit()) return true;
     config.SetLastError(tkmac::kErrorDatabase,
-                        std::string("The media agents shown could not be stored: ") + DBtable::getErrorStr(committed));
+                        "The media agents shown could not be stored: " + step.error());
   } else {
     std::string text;
     const unsigned int code = failed->GetLastError(text);

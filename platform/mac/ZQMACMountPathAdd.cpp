@@ -14,6 +14,7 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACTableErrors.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/security/StoredPassword.h"
 
@@ -98,11 +99,7 @@ ZQMACMountPath* ZQMACMagLib::AddMountPath(MountPathInfo const& info) {
     row.capacity = tkmac::newMountPathCapacity();
     MMMediaConfigDB access;
     if (access.insertMountPath(row, id) != 0) {
-      const int code = access.getErrorCode();
-      SetLastError(code == MMS2_ERROR_DUPLICATE_NAME ? kErrorMountPathInUse
-                   : code == MMS2_ERROR_NOT_FOUND    ? tkmac::kErrorObjectGone
-                                                     : tkmac::kErrorDatabase,
-                   access.lastErrorText());
+      SetLastError(tkmac::modelErrorOf(access, kErrorMountPathInUse), access.lastErrorText());
       return nullptr;
     }
   } else {

@@ -11,6 +11,7 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACTableErrors.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
 bool ZQMACMountPath::UpdateNameAndPassword() {
@@ -26,8 +27,7 @@ bool ZQMACMountPath::UpdateNameAndPassword() {
     MMMediaConfigDB access;
     if (access.storeObject(MMStoredKind::MountPath, m_iId, nullptr, MMMediaConfigDB::kKeepConfigured,
                            {{"UserName", m_sUserName}, {"UserPassword", m_sPassword}}) != 0) {
-      SetLastError(access.getErrorCode() == MMS2_ERROR_NOT_FOUND ? tkmac::kErrorObjectGone : tkmac::kErrorDatabase,
-                   access.lastErrorText());
+      SetLastError(tkmac::modelErrorOf(access), access.lastErrorText());
       return false;
     }
   }

@@ -16,6 +16,7 @@
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACStoredSettings.h"
+#include "platform/mac/ZQMACTableErrors.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/ndmpdetect/ZQNDMPAutoDetect.h"
 
@@ -141,10 +142,7 @@ ZQMACDms* ZQMACMediaAgent::AddDms(ZQMACDms* path, ZQMACLms* library, int number,
     if (GetId() == kNotStored) return refuse(tkmac::kErrorNotStored, "The media agent [" + GetName() + "] is not stored.");
     MMMediaConfigDB access;
     if (access.insertNdmpDrivePath(row, pathId) != 0)
-      return refuse(access.getErrorCode() == MMS2_ERROR_NOT_FOUND       ? tkmac::kErrorObjectGone
-                    : access.getErrorCode() == MMS2_ERROR_DUPLICATE_NAME ? tkmac::kErrorNameInUse
-                                                                         : tkmac::kErrorDatabase,
-                    access.lastErrorText());
+      return refuse(tkmac::modelErrorOf(access), access.lastErrorText());
   } else {
     if (newPool) row.drivePoolId = tkmac::takeNewObjectId();
     row.drive.id = tkmac::takeNewObjectId();

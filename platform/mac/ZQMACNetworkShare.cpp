@@ -30,7 +30,9 @@
 #include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACSettingsDB.h"
+#include "platform/mac/ZQMACTableErrors.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
+#include "platform/tran/StoreStep.h"
 
 namespace {
 
@@ -49,13 +51,6 @@ std::string freeDeviceName(const ZQMACMediaConfig& config) {
   }
 }
 
-unsigned int storedFailure(const MMBaseDB& access) {
-  switch (access.getErrorCode()) {
-    case MMS2_ERROR_NOT_FOUND: return tkmac::kErrorObjectGone;
-    case MMS2_ERROR_DUPLICATE_NAME: return tkmac::kErrorNameInUse;
-    default: return tkmac::kErrorDatabase;
-  }
-}
 
 }  // namespace
 
@@ -85,26 +80,22 @@ bool ZQMACMediaConfig::AddDiskDevice(ZQMACDiskDevice* device) {
     row.druHostId = device->GetDRUId();
     // The row and the identification type go together: a device that a
     // load lays without it is no longer listed as a network share.
-    DBtran tran(false);
-    const int started = tran.startTran();
-    if (started != 0) {
-      SetLastError(tkmac::kErrorDatabase, std::string("The disk device could not be stored: ") +
-                                              DBtable::getErrorStr(started));
+    tktran::StoreStep step(__func__);
+    if (!step.begin()) {
+      SetLastError(tkmac::kErrorDatabase, "The disk device could not be stored: " + step.error());
       return false;
     }
     MMMediaConfigDB access;
     if (access.insertDevice(row) != 0) {
-      SetLastError(storedFailure(access), access.lastErrorText());
+      SetLastError(tkmac::modelErrorOf(access), access.lastErrorText());
       return false;
     }
     if (!ZQMACGraph::StoreNewDeviceSettings(device, row.id)) {
       SetLastError(device->GetLastErrorCode(), device->GetLastError());
       return false;
     }
-    const int committed = tran.commitTran(0);
-    if (committed != 0) {
-      SetLastError(tkmac::kErrorDatabase, std::string("The disk device could not be stored: ") +
-                                              DBtable::getErrorStr(committed));
+    if (!step.commit()) {
+      SetLastError(tkmac::kErrorDatabase, "The disk device could not be stored: " + step.error());
       return false;
     }
     id = row.id;
@@ -161,18 +152,17 @@ bool ZQMACDiskVolume::Configure(unsigned int mode) {
     // settings: in the same step as the volume, or a re-read would find a
     // plain device without a path.
     const bool remote = device->IsRemoveFileHost();
-    DBtran tran(false);
+    tktran::StoreStep step(__func__);
     if (remote) {
-      const int started = tran.startTran();
-      if (started != 0) {
+      if (!step.begin()) {
         SetLastError(tkmac::kErrorDatabase,
-                     std::string("The volume could not be stored: ") + DBtable::getErrorStr(started));
+                     "The volume could not be stored: " + step.error());
         return false;
       }
     }
     MMMediaConfigDB access;
     if (access.insertDeviceController(row, m_sPassword, m_bDetected) != 0) {
-      SetLastError(storedFailure(access), access.lastErrorText());
+      SetLastError(tkmac::modelErrorOf(access), access.lastErrorText());
       return false;
     }
     if (remote) {
@@ -184,10 +174,9 @@ bool ZQMACDiskVolume::Configure(unsigned int mode) {
         SetLastError(device->GetLastErrorCode(), device->GetLastError());
         return false;
       }
-      const int committed = tran.commitTran(0);
-      if (committed != 0) {
+      if (!step.commit()) {
         SetLastError(tkmac::kErrorDatabase,
-                     std::string("The volume could not be stored: ") + DBtable::getErrorStr(committed));
+                     "The volume could not be stored: " + step.error());
         return false;
       }
     }
@@ -235,11 +224,10 @@ bool ZQMACGraph::StoreRemoteHostInfo(ZQMACDiskDevice* device, bool movePaths) {
     if (!path.empty() && volume->m_sVolume != path && volume->GetId() != 0xFFFFFFFFu) moved.push_back(volume);
   }
   if (moved.empty()) return StoreChanges(device);
-  DBtran tran(false);
-  const int started = tran.startTran();
-  if (started != 0) {
+  tktran::StoreStep step(__func__);
+  if (!step.begin()) {
     device->SetLastError(tkmac::kErrorDatabase,
-                         std::string("The change could not be stored: ") + DBtable::getErrorStr(started));
+                         "The change could not be stored: " + step.error());
     return false;
   }
   if (!StoreChanges(device)) return false;
@@ -260,10 +248,9 @@ bool ZQMACGraph::StoreRemoteHostInfo(ZQMACDiskDevice* device, bool movePaths) {
       return putBack();
     }
   }
-  const int committed = tran.commitTran(0);
-  if (committed != 0) {
+  if (!step.commit()) {
     device->SetLastError(tkmac::kErrorDatabase,
-                         std::string("The change could not be stored: ") + DBtable::getErrorStr(committed));
+                         "The change could not be stored: " + step.error());
     return putBack();
   }
   return true;

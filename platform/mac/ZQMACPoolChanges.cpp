@@ -16,15 +16,14 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACTableErrors.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace {
 
 // A database refusal as the object's last error.
 void failWith(ZQMACBase& object, const MMMediaConfigDB& access) {
-  const int code = access.getErrorCode();
-  object.SetLastError(code == MMS2_ERROR_NOT_FOUND ? tkmac::kErrorObjectGone : tkmac::kErrorDatabase,
-                      access.lastErrorText());
+  object.SetLastError(tkmac::modelErrorOf(access), access.lastErrorText());
 }
 
 bool storedIn(const ZQMACInterface& object) {

@@ -23,20 +23,10 @@
 
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACTableErrors.h"
 #include "platform/mmdb/MMBaseDB.h"
 
 namespace tkmac {
-
-// The last-error code of the model for a refusal of the table access.
-inline unsigned int storedErrorCode(const MMBaseDB& access) {
-  switch (access.getErrorCode()) {
-    case MMS2_ERROR_DUPLICATE_NAME: return kErrorNameInUse;
-    case MMS2_ERROR_NOT_FOUND: return kErrorObjectGone;
-    case MMS2_ERROR_BAD_ARGUMENT:
-    case MMS2_ERROR_TEXT_TOO_LONG: return kErrorInvalidValue;
-    default: return kErrorDatabase;
-  }
-}
 
 // Checks a new object, stores its row when the instance is database-backed
 // (an id of the process otherwise) and hands the object to the instance,
@@ -61,7 +51,7 @@ bool adoptStored(ZQMACMediaConfig& config, typename Kind::Object* object) {
   typename Kind::Access access;
   if (stored) {
     if (Kind::insert(access, row) != 0) {
-      config.SetLastError(storedErrorCode(access), access.lastErrorText());
+      config.SetLastError(modelErrorOf(access), access.lastErrorText());
       return false;
     }
   } else {
@@ -92,7 +82,7 @@ bool removeStored(ZQMACMediaConfig& config, typename Kind::Object* object, MayGo
     // Rows removed meanwhile are what the request wants.
     if (Kind::remove(access, static_cast<int>(object->GetId())) != 0 &&
         access.getErrorCode() != MMS2_ERROR_NOT_FOUND) {
-      config.SetLastError(storedErrorCode(access), access.lastErrorText());
+      config.SetLastError(modelErrorOf(access), access.lastErrorText());
       return false;
     }
   }

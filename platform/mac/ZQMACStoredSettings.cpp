@@ -24,10 +24,12 @@
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACSettingsDB.h"
+#include "platform/mac/ZQMACTableErrors.h"
 #include "platform/mmdb/MMConfigChangeLog.h"
 #include "platform/mmdb/MMKeptBeside.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/security/StoredPassword.h"
+#include "platform/tran/StoreStep.h"
 
 namespace tkmac {
 namespace {
@@ -358,9 +360,6 @@ void forgetMarks(const MarkedValues& written) {
 
 namespace {
 
-unsigned int errorCodeOf(const MMBaseDB& access) {
-  return access.getErrorCode() == MMS2_ERROR_NOT_FOUND ? tkmac::kErrorObjectGone : tkmac::kErrorDatabase;
-}
 
 // Where the model keeps a library's values: its library part, and the
 // library-management object (a library part that belongs to none has no
@@ -486,20 +485,19 @@ bool ZQMACGraph::WriteStored(ZQMACInterface* object, MMStoredKind kind, int id, 
   const bool row =
       name != nullptr || configured != MMMediaConfigDB::kKeepConfigured || !columns.empty() || values.empty();
   auto failWith = [&](const MMBaseDB& access) {
-    object->SetLastError(errorCodeOf(access), access.lastErrorText());
+    object->SetLastError(tkmac::modelErrorOf(access), access.lastErrorText());
     return false;
   };
-  auto failTran = [&](int code) {
-    object->SetLastError(tkmac::kErrorDatabase,
-                         std::string("The change could not be stored: ") + DBtable::getErrorStr(code));
+  auto failTran = [&](const std::string& reason) {
+    object->SetLastError(tkmac::kErrorDatabase, "The change could not be stored: " + reason);
     return false;
   };
   // Both parts in one transaction when there are two (nested in the
   // thread's open one, when there is one).
-  DBtran tran(false);
+  tktran::StoreStep step(__func__);
   const bool both = row && !values.empty();
   if (both) {
-    if (const int started = tran.startTran(); started != 0) return failTran(started);
+    if (!step.begin()) return failTran(step.error());
   }
   if (row) {
     MMMediaConfigDB access;
@@ -511,7 +509,7 @@ bool ZQMACGraph::WriteStored(ZQMACInterface* object, MMStoredKind kind, int id, 
     if (settings.store(static_cast<int>(kind), id, values) != 0) return failWith(settings);
   }
   if (both) {
-    if (const int committed = tran.commitTran(0); committed != 0) return failTran(committed);
+    if (!step.commit()) return failTran(step.error());
   }
   return true;
 }

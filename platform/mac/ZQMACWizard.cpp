@@ -10,6 +10,7 @@
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
+#include "platform/tran/StoreStep.h"
 
 bool ZQMACMagLib::IsShown() {
   return m_bShownFlag && (m_pMediaAgent == nullptr || m_pMediaAgent->IsShown());
@@ -36,8 +37,8 @@ ZQMACMountPath* addWizardMountPath(ZQMACMagLib& library, MountPathInfo info) {
   if (config == nullptr || !ZQMACGraph::IsDatabaseBacked(*config) || agent == nullptr ||
       agent->GetId() == 0xFFFFFFFFu || info.deviceId != 0 || info.path.empty())
     return library.AddMountPath(info);
-  auto refuse = [&](const std::string& why, int code) {
-    library.SetLastError(kErrorDatabase, why + (code != 0 ? std::string(": ") + DBtable::getErrorStr(code) : ""));
+  auto refuse = [&](const std::string& why, const std::string& reason) {
+    library.SetLastError(kErrorDatabase, why + (reason.empty() ? std::string() : ": " + reason));
     return nullptr;
   };
   FolderDevice made;
@@ -48,31 +49,29 @@ ZQMACMountPath* addWizardMountPath(ZQMACMagLib& library, MountPathInfo info) {
   // The description carries the password in its stored form already: the
   // device keeps the same text as the mount path, never enciphered again.
   made.password = info.password;
-  DBtran tran(false);
-  const int started = tran.startTran();
-  if (started != 0) return refuse("The mount path could not be stored", started);
+  tktran::StoreStep step(__func__);
+  if (!step.begin()) return refuse("The mount path could not be stored", step.error());
   int deviceId = 0;
   int volumeId = 0;
   tkdb::Session s;
   const int inserted = s.atomically([&]() { return insertFolderDevice(s, made, deviceId, volumeId); });
-  if (inserted != 0) return refuse("The device of the mount path could not be stored", inserted);
+  if (inserted != 0) return refuse("The device of the mount path could not be stored", DBtable::getErrorStr(inserted));
   // The device and its volume as a load lays them from the rows.
   ZQMACDiskDevice* device = ZQMACGraph::AddDiskDevice(*config, deviceId, made.deviceName);
-  if (device == nullptr) return refuse(config->GetLastError(), 0);
+  if (device == nullptr) return refuse(config->GetLastError(), "");
   ZQMACGraph::SetDeviceTypes(device, made.deviceType, 0);
   ZQMACGraph::SetConfigured(device, true);
   ZQMACDiskVolume* volume = ZQMACGraph::AddDiskVolume(device, agent, volumeId, made.folder);
   if (volume != nullptr) ZQMACGraph::SetConfigured(volume, true);
   info.deviceId = deviceId;
   ZQMACMountPath* path = volume != nullptr ? library.AddMountPath(info) : nullptr;
-  const int committed = path != nullptr ? tran.commitTran(0) : 0;
-  if (path != nullptr && committed == 0) return path;
+  if (path != nullptr && step.commit()) return path;
   // Nothing is stored (the transaction goes back); the objects go too.
   if (path != nullptr) {
     config->DeleteObject(path);
-    refuse("The mount path could not be stored", committed);
+    refuse("The mount path could not be stored", step.error());
   } else if (volume == nullptr) {
-    refuse(config->GetLastError(), 0);
+    refuse(config->GetLastError(), "");
   }
   config->DeleteObject(device);
   return nullptr;

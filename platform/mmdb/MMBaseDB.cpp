@@ -19,6 +19,7 @@
 #include "platform/db/SqlText.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMJournal.h"
+#include "platform/tran/StoreStep.h"
 
 namespace {
 
@@ -69,8 +70,9 @@ int MMBaseDB::transactionStep(const char* tag, DBtran* tran, TransactionStep ste
     case TransactionStep::RollBack: code = tran->rollbackTran(); break;
   }
   if (code != DB_OK) {
-    const std::string text =
-        std::string("The transaction could not ") + kWhat[which] + ": " + DBtable::getErrorStr(code);
+    const std::string text = step == TransactionStep::Start    ? tktran::startFailure(*tran, code)
+                             : step == TransactionStep::Commit ? tktran::commitFailure(*tran, code)
+                                                               : tktran::rollbackFailure(*tran, code);
     setError(MMS2_ERROR_DATABASE, code, text);
     EvDebug::Error(tag, "%s", text.c_str());
     return -1;

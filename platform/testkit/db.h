@@ -53,6 +53,13 @@ int busyWaits();
 // table, or put into an index SQLite made for one statement, since the last
 // reset: what lookups without an index of their own read.
 long long scannedRows();
+// Transactions that changed rows of a stored table and went to their
+// commit, on connections of any thread opened since the last reset
+// (SQLite's update and commit hooks): a change request whose writes are
+// stored together commits once. The audit trail's rows are not counted: a
+// record is written after the change it records, and one that cannot be
+// written leaves the change standing.
+long commits();
 
 // Calls, failures (see above).
 tkjournal::Journal& journal();

@@ -12,6 +12,7 @@
 #include "platform/adapters/Adapters.h"
 #include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/tran/StoreStep.h"
 
 namespace tktran {
 tkjournal::Journal& journal() {
@@ -49,7 +50,7 @@ int TranWrapper::ensureTran(std::string* error) {
   if (m_tran->isOpen()) return 0;
   int code = m_tran->startTran();
   if (code != 0) {
-    if (error != nullptr) *error = "the transaction could not be started: " + std::string(DBtable::getErrorStr(code));
+    if (error != nullptr) *error = tktran::startFailure(*m_tran, code);
     EvDebug::Error("TranWrapper::ensureTran", "[%s] could not start its transaction (%d)", m_name.c_str(), code);
   }
   return code;
@@ -66,7 +67,7 @@ int TranWrapper::commitIfOwnTran(std::string* error) {
   int code = m_tran->commitTran(0);
   if (code != 0) {
     // Left open: the destructor rolls it back.
-    if (error != nullptr) *error = "the transaction could not be committed: " + std::string(DBtable::getErrorStr(code));
+    if (error != nullptr) *error = tktran::commitFailure(*m_tran, code);
     EvDebug::Error("TranWrapper::commitIfOwnTran", "[%s] could not commit its transaction (%d)", m_name.c_str(), code);
   }
   return code;

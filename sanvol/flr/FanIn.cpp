@@ -31,6 +31,7 @@
 #include "platform/clientvol/ZQSVCClientSession.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/replicadb/ReplicaDBClient.h"
+#include "platform/tran/StoreStep.h"
 #include "platform/xml/FanInMessages.h"
 #include "platform/xml/ZQGuiMessages.h"
 #include "sanvol/EvSANVolMgr.h"
@@ -402,20 +403,29 @@ class RecoveryPointOperation {
                                        m_target.mountPath.c_str(), snapshot.snapName.c_str(), m_target.host.c_str(),
                                        reason().c_str()),
                             {snapshot.snapText3, m_target.mountPath});
+    // The mount point's record and the snapshot's share path are stored in
+    // one step: a failure (or a kill) between them keeps neither.
+    tktran::StoreStep step(m_call.tag());
     AddFLRSnapMountPointArgs_t args;
     args.mountPoint = FLRSnapMountPointRecord_t(-1, snapshot.snapId, chosen.c_str());
     AddFLRSnapMountPointRet_t added;
-    const bool recorded = m_replicaDB.AddFLRSnapMountPoint(args, added);
-    if (!recorded) {
+    if (!step.begin()) {
+      answerOnSocket(kTextMountRecord, step.error(), {m_target.mountPath});
+    } else if (!m_replicaDB.AddFLRSnapMountPoint(args, added)) {
       answerOnSocket(kTextMountRecord, added.errorText, {m_target.mountPath});
     } else {
       snapshot.sharePath = "\\\\" + tksanvol::flr::serverPartOf(snapshot.snapText3) + "\\" + m_target.mountPath;
       UpdateFLRSnapshotArgs_t update;
       update.snapshots.push_back(snapshot);
       UpdateFLRSnapshotRet_t updated;
-      if (m_replicaDB.UpdateFLRSnapshot(update, updated)) return succeed();
-      answerOnSocket(kTextShareRecord, updated.errorText, {});
-      dropMountRecord(added.mountPointId, true);
+      if (!m_replicaDB.UpdateFLRSnapshot(update, updated)) {
+        answerOnSocket(kTextShareRecord, updated.errorText, {});
+        dropMountRecord(added.mountPointId, true);
+      } else if (step.commit()) {
+        return succeed();
+      } else {
+        answerOnSocket(kTextShareRecord, step.error(), {});
+      }
     }
     if (!m_session.removeVolumeMountPoint(chosen, snapshot.snapVolumeName, static_cast<unsigned long>(flrSetId),
                                           m_call.locale()))

@@ -23,6 +23,7 @@
 #include "platform/clientvol/ZQSVCClientSession.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/replicadb/ReplicaDBClient.h"
+#include "platform/tran/StoreStep.h"
 #include "sanvol/EvSANVolMgr.h"
 #include "sanvol/flr/FlrShared.h"
 
@@ -185,6 +186,10 @@ class NetworkShare final : public tksanvol::StreamHandler {
                                    m_shareName.c_str(), m_snapName.c_str(), m_clientName.c_str(),
                                    tksanvol::flr::reasonOf(session.getLastErrorString()).c_str()),
                         {m_shareName, m_clientName});
+      // The mount point's record and the snapshot's share path are stored
+      // in one step: a failure (or a kill) between them keeps neither.
+      tktran::StoreStep step(kTag);
+      if (!step.begin()) return failWith(context.answer, kTextMountRecord, step.error(), {m_mountPath});
       if (m_mountPointId <= 0) {
         AddFLRSnapMountPointArgs_t args;
         args.mountPoint = FLRSnapMountPointRecord_t(-1, m_snapId, chosen.c_str());
@@ -201,6 +206,7 @@ class NetworkShare final : public tksanvol::StreamHandler {
         if (!replicaDB.UpdateFLRSnapshot(update, updated))
           return failWith(context.answer, kTextShareRecord, updated.errorText, {});
       }
+      if (!step.commit()) return failWith(context.answer, kTextShareRecord, step.error(), {});
     } else {
       const std::string* remark = m_remark ? &*m_remark : nullptr;
       if (!session.AddCIFSShare(m_shareName, m_mountPath, m_maxConnections, remark))

@@ -23,6 +23,9 @@ struct Case {
   std::vector<std::string> judged;  // besides the audit tables
   // "" when the run's rows are sound for its answer.
   std::function<std::string(bool success, tktest::TestDatabase&)> rows;
+  // The commits of the clean run: one, but for a walk that keeps each part
+  // it deleted when a later one fails (one per part).
+  long commits = 1;
 };
 
 class LifecycleSweep : public LifecycleTest {
@@ -38,6 +41,7 @@ class LifecycleSweep : public LifecycleTest {
     std::string buffer;
     std::string cleanRows;
     tktest::SweepPlan plan;
+    plan.commits = c.commits;
     plan.setup = [&] {
       freshStandIns();
       testkit::audit::reset();
@@ -94,7 +98,8 @@ std::vector<Case> cases() {
       {"delete one media agent's parts",
        [] { return requestText({{43, 2}, {8, "tapelib"}, {3, "ma2"}}, {}, 1); },
        {"MMDrivePool", "MMLibraryController", "MMMasterPool"},
-       {}},
+       {},
+       4},
       {"modify with writers, pairing and a switch",
        [] {
          return requestText({{43, 32}, {7, kMa2}, {8, "disklib"}}, {{8, "renamed"}, {68, 40}, {65, 5}}, -1,

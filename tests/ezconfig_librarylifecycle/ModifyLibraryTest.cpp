@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/ezconfig_librarylifecycle/LifecycleFixture.h"
+#include "tests/support/FileSizeLimit.h"
 
 namespace lifecycletest {
 namespace {
@@ -91,6 +92,21 @@ TEST_F(ModifyLibrary, RefusalsComeBeforeAnyWrite) {
     EXPECT_EQ(row(), before);
   }
   EXPECT_TRUE(testkit::audit::records().empty());
+}
+
+TEST_F(ModifyLibrary, AChangeThatCannotBeCommittedAnswersTheDatabasesReasonAndKeepsNothing) {
+  const std::string before = row();
+  Answer a;
+  {
+    // The change's pages stay in memory until the commit writes the log.
+    tktest::FileSizeLimit limit(0);
+    ASSERT_TRUE(limit.set());
+    a = modify({{67, 150}, {68, 60}});
+  }
+  expectRefused(a, "The change could not be stored: The transaction could not be committed "
+                   "(disk I/O error: File too large)");
+  EXPECT_EQ(row(), before);
+  EXPECT_TRUE(audits(kChanged).empty());
 }
 
 TEST_F(ModifyLibrary, TheWriterLimitGoesToTheOneMasterPool) {

@@ -95,12 +95,12 @@ TEST_F(RPStoreCreate, EachFailureAnswersItsTextAndKeepsWhatWasMadeBefore) {
        failed, true},
       {"the media side", [](Request&) { testkit::mmdb::failNext("MMMediaSideDB::getInfo", 1, "x"); }, failed, true},
       {"the transaction", [](Request&) { testkit::db::journal().injectFailure("startTran", 290, "x"); },
-       DBtable::getErrorStr(290), true},
+       "The transaction could not be started (x)", true},
       {"the store row", [](Request&) { testkit::mmdb::failNext("MMRPStoreConfigDB::addRPStoreConfig", 1, "x"); },
        failed, true},
       {"the schedule", [](Request&) { testkit::mmdb::failNext("MMMiscDB::setRPStoreProp", 1, "x"); }, failed, true},
       {"the commit", [](Request&) { testkit::db::journal().injectFailure("commitTran", 254, "x"); },
-       DBtable::getErrorStr(254), true},
+       "The transaction could not be committed (x)", true},
   };
   int folder = 0;
   for (const Case& c : cases) {

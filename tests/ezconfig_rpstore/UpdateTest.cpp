@@ -136,13 +136,13 @@ TEST_F(RPStoreUpdate, AFailedStepOrCommitKeepsAndTellsNothing) {
   };
   const std::string failed = catalogue(0x240001BE);
   const Case cases[] = {
-      {"start", [] { testkit::db::journal().injectFailure("startTran", 290, "x"); }, DBtable::getErrorStr(290)},
+      {"start", [] { testkit::db::journal().injectFailure("startTran", 290, "x"); }, "The transaction could not be started (x)"},
       {"store list", [] { testkit::mmdb::failNext("MMRPStoreConfigDB::getRPStoresForLibrary", 1, "x"); }, failed},
       {"store row", [] { testkit::mmdb::failNext("MMRPStoreConfigDB::updateRPStoreConfig", 1, "x"); }, failed},
       {"schedule", [] { testkit::mmdb::failNext("MMMiscDB::setRPStoreProp", 1, "x"); }, failed},
       {"name", [] { testkit::mmdb::failNext("MMLibraryDB::renameLibrary", 1, "x"); }, failed},
       {"description", [] { testkit::mmdb::failNext("MMLibraryDB::setDescription", 1, "x"); }, failed},
-      {"commit", [] { testkit::db::journal().injectFailure("commitTran", 254, "x"); }, DBtable::getErrorStr(254)},
+      {"commit", [] { testkit::db::journal().injectFailure("commitTran", 254, "x"); }, "The transaction could not be committed (x)"},
   };
   const std::string before = stores() + library() + std::to_string(schedules());
   for (const Case& c : cases) {

@@ -36,10 +36,12 @@ TEST_F(ControlFaultSweep, EveryFailingCallOfARemovalOrDeconfigurationEndsWithAnA
   } cases[] = {{2, true, true}, {44, false, true}, {49, false, false}, {90, true, false}, {126, false, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.operation);
-    tktest::SweepReport report = sweep([&] {
-      return stream().op(c.operation).handle(c.disk ? m_disk : m_tape)
-          .u32(ctltest::kElementLibraryId, m_tapeId).end();
-    });
+    tktest::SweepReport report = sweep(
+        [&] {
+          return stream().op(c.operation).handle(c.disk ? m_disk : m_tape)
+              .u32(ctltest::kElementLibraryId, m_tapeId).end();
+        },
+        &EvMMConfigMgr::onMsgSetMMControl, c.keepsSteps ? tktest::kEachStep : 1);
     if (c.keepsSteps) excuseAfterStep(report, "Deconfigure");
     EXPECT_TRUE(report.clean()) << report;
   }

@@ -34,10 +34,12 @@ TEST_F(ControlFaultSweep, EveryFailingCallOfALibraryRemovalEndsWithAnAnswer) {
   tktest::TempDir locks;
   tktest::ScopedEnv lockDir{"TK_LOCK_DIR", locks.file("locks")};
   std::filesystem::create_directories(locks.file("locks"));
-  const tktest::SweepReport report = sweep([&] {
-    std::ofstream(locks.file("locks/" + tkmdlock::fileName("ZQ_ConfigLibrary_LibID" + std::to_string(m_tapeId))));
-    return stream().op(2).handle(m_tape).u32(ctltest::kElementLibraryId, m_tapeId).end();
-  });
+  const tktest::SweepReport report = sweep(
+      [&] {
+        std::ofstream(locks.file("locks/" + tkmdlock::fileName("ZQ_ConfigLibrary_LibID" + std::to_string(m_tapeId))));
+        return stream().op(2).handle(m_tape).u32(ctltest::kElementLibraryId, m_tapeId).end();
+      },
+      &EvMMConfigMgr::onMsgSetMMControl, 2);
   // The removal deconfigures the library, then deletes it, and undoes
   // nothing: a deletion that fails leaves it deconfigured (and audited), as
   // the removal is defined. Every call from the lock file's on comes after

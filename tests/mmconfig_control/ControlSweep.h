@@ -82,9 +82,13 @@ class ControlFaultSweep : public ::testing::Test {
 
   // The sweep of one request, built after the session is fresh (and made
   // to `handler`, the control request unless said otherwise).
+  // `commits`: what the clean run may commit (a removal deconfigures, then
+  // deletes, and keeps the deconfiguration when the deletion fails).
   tktest::SweepReport sweep(const std::function<tktest::StreamBuilder()>& build,
-                            bool (EvMMConfigMgr::*handler)(MessageInfo*) = &EvMMConfigMgr::onMsgSetMMControl) {
+                            bool (EvMMConfigMgr::*handler)(MessageInfo*) = &EvMMConfigMgr::onMsgSetMMControl,
+                            long commits = 1) {
     tktest::SweepPlan plan;
+    plan.commits = commits;
     std::optional<tktest::DatabaseDump> before;  // the state every run starts from
     plan.setup = [&] {
       if (!before) before = tktest::DatabaseDump::take();

@@ -19,6 +19,7 @@
 #include "tests/support/DatabaseDump.h"
 #include "tests/support/DatabaseSession.h"
 #include "tests/support/FaultSweep.h"
+#include "tests/support/FileSizeLimit.h"
 
 namespace {
 
@@ -70,9 +71,12 @@ class LibraryFaultSweep : public ::testing::Test {
   }
 
   // `judged`: tables that `judge` holds to its own rule instead.
+  // `commits`: what the clean run may commit (a step kept on purpose when a
+  // later one fails commits on its own).
   tktest::SweepReport sweep(const std::function<void()>& request, std::vector<std::string> judged = {},
-                            const std::function<std::string()>& judge = nullptr) {
+                            const std::function<std::string()>& judge = nullptr, long commits = 1) {
     tktest::SweepPlan plan;
+    plan.commits = commits;
     plan.setup = [&] { freshSession(); };
     plan.request = request;
     plan.judgedTables = std::move(judged);
@@ -124,6 +128,23 @@ TEST_F(LibraryFaultSweep, EveryFailingCallOfALibraryChangeEndsWithAnAnswerAndNoH
     m_mgr.onMsgSetMMLibrary(request.get());
   });
   EXPECT_TRUE(report.clean()) << report;
+}
+
+TEST_F(LibraryFaultSweep, AChangeThatCannotBeCommittedAnswersTheDatabasesReasonAndKeepsNothing) {
+  freshSession();
+  const tktest::DatabaseDump before = tktest::DatabaseDump::take();
+  {
+    // The change's pages stay in memory until the commit writes the log.
+    tktest::FileSizeLimit limit(0);
+    ASSERT_TRUE(limit.set());
+    auto request = stream().op(3).handle(m_tape).text(8251, "Renamed library", true).u32(11009, 9).end().build();
+    m_mgr.onMsgSetMMLibrary(request.get());
+  }
+  EXPECT_EQ(libtest::messagesOf(m_a.replies()),
+            (std::vector<libtest::Message>{libtest::operationResponse(
+                3, 0, "The transaction could not be committed (disk I/O error: File too large)")}));
+  const tktest::DatabaseDump after = tktest::DatabaseDump::take();
+  EXPECT_TRUE(after == before) << tktest::DatabaseDump::describeChanges(before, after);
 }
 
 TEST_F(LibraryFaultSweep, EveryFailingCallOfALibrarysOwnSettingsOrANewLibrarysVolumeRangeEndsWithNoHalfChange) {
@@ -183,7 +204,8 @@ TEST_F(LibraryFaultSweep, EveryFailingCallOfAControllerAdditionOrProbeEndsWithAn
                        "WHERE C.ControllerName = 'mc0' AND L.LibraryEnabled = 0") == "1"))
           return "";
         return "controllers " + controllers + ", libraries " + libraries;
-      });
+      },
+      2);
   EXPECT_TRUE(ndmp.clean()) << ndmp;
   const std::function<tktest::StreamBuilder()> requests[] = {
       [&] { return addController(55, "ma2").end(); },

@@ -82,22 +82,23 @@ TEST_F(WriteBack, ARefusedRenameLeavesTheObjectAndTheRowsAsTheyWere) {
     std::string name;
     const char* check;
     const char* expectedText;  // part of the last error
+    unsigned int code;         // the model's code for the table access's refusal
   };
   const Case cases[] = {
       {"duplicate library name", disk, "TapeLib1", "SELECT AliasName FROM MMLibrary WHERE LibraryId = 2",
-       "The name [TapeLib1] is already used by another library."},
+       "The name [TapeLib1] is already used by another library.", tkmac::kErrorNameInUse},
       {"another library's alias in other letter case", disk, "tAPElIB1",
        "SELECT AliasName FROM MMLibrary WHERE LibraryId = 2",
-       "The name [tAPElIB1] is already used by another library."},
+       "The name [tAPElIB1] is already used by another library.", tkmac::kErrorNameInUse},
       {"the name of a library without an alias", disk, "unaliased lib",
        "SELECT AliasName FROM MMLibrary WHERE LibraryId = 2",
-       "The name [unaliased lib] is already used by another library."},
+       "The name [unaliased lib] is already used by another library.", tkmac::kErrorNameInUse},
       {"library name past its column", disk, std::string(513, 'x'), "SELECT AliasName FROM MMLibrary WHERE LibraryId = 2",
-       "longer than 512"},
+       "longer than 512", tkmac::kErrorInvalidValue},
       {"duplicate mount path in its library", mountPath, "/srv/disklib1/mp1",
-       "SELECT MountPathName FROM MMMountPath WHERE MountPathId = 2", "already named"},
+       "SELECT MountPathName FROM MMMountPath WHERE MountPathId = 2", "already named", tkmac::kErrorNameInUse},
       {"duplicate media agent", config->FindDBNode<ZQMACMediaAgent>(1), "ma2", "SELECT name FROM APP_Client WHERE id = 1",
-       "already named"},
+       "already named", tkmac::kErrorNameInUse},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -107,7 +108,7 @@ TEST_F(WriteBack, ARefusedRenameLeavesTheObjectAndTheRowsAsTheyWere) {
     EXPECT_EQ(c.object->GetName(), before);
     EXPECT_EQ(db.text(c.check), stored);
     EXPECT_NE(c.object->GetLastError().find(c.expectedText), std::string::npos) << c.object->GetLastError();
-    EXPECT_EQ(c.object->GetLastErrorCode(), tkmac::kErrorDatabase);
+    EXPECT_EQ(c.object->GetLastErrorCode(), c.code);
   }
 
   // A database failure in the middle of the change.

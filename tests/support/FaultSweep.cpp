@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/testkit/db.h"
 #include "platform/testkit/journal.h"
 #include "platform/testkit/mmdb.h"
 #include "tests/support/DatabaseDump.h"
@@ -29,6 +30,14 @@ std::string armedRequest(const SweepPlan& plan, long k, testkit::journal::SweepT
   }
   tally = testkit::journal::disarmSweep();
   return thrown;
+}
+
+// Whether the plan judges tables besides the audit trail's itself: a
+// request whose steps stand each on its own.
+bool bestEffort(const SweepPlan& plan) {
+  for (const std::string& table : plan.judgedTables)
+    if (table.rfind("AuditTrail", 0) != 0 && table != "sqlite_sequence") return true;
+  return false;
 }
 
 std::string label(const SweepRun& run) {
@@ -95,7 +104,9 @@ SweepReport FaultSweep::run(const SweepPlan& plan) const {
     if (k == 0) danglingBefore = danglingReferences();
 
     testkit::journal::SweepTally tally;
+    const long commitsBefore = testkit::db::commits();
     const std::string thrown = armedRequest(plan, k, tally);
+    const long commits = testkit::db::commits() - commitsBefore;
     ++report.runs;
 
     SweepRun run;
@@ -117,6 +128,10 @@ SweepReport FaultSweep::run(const SweepPlan& plan) const {
       report.calls = tally.consulted;
       report.names = tally.names;
       cleanAfter = after;
+      report.commits = commits;
+      if (plan.commits != kEachStep && !bestEffort(plan) && commits > plan.commits)
+        problems.push_back("the request committed " + std::to_string(commits) + " times (at most " +
+                           std::to_string(plan.commits) + "): its writes were not stored together");
     } else {
       if (tally.failed.empty()) {
         problems.push_back("the call did not come: this run took another path than the clean one before it");

@@ -66,12 +66,22 @@ struct SweepPlan {
   // or as after the clean run" comparison; every other table is still held
   // to it.
   std::vector<std::string> judgedTables;
+  // The commits the clean run may make (transactions that changed rows of a
+  // stored table): a request's writes are stored together, once. A request
+  // that keeps what one step stored when a later one fails says so here,
+  // with the reason: the number of its steps, or kEachStep where that
+  // number depends on the state (a step per item, per record, per part).
+  // A best-effort request (judgedTables names a table besides the audit
+  // trail's) has said so already and is not counted.
+  long commits = 1;
 };
+inline constexpr long kEachStep = -1;
 
 struct SweepReport {
   long calls = 0;                     // N: the consultations of the clean run
   std::vector<std::string> names;     // their names, in order
   int runs = 0;                       // runs made, the clean one included
+  long commits = 0;                   // the clean run's commits
   std::vector<std::string> findings;  // what was wrong, run by run
   bool clean() const { return findings.empty() && calls > 0; }
   // True when some finding mentions `needle`.
