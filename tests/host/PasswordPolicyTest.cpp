@@ -76,6 +76,26 @@ class HostPasswordPolicy : public installtest::InstallationFixture {
     tkwire::appendU32(s, 2052, 0);
     return s;
   }
+  // A network share of ma1 at `path` whose proxy password comes in its own
+  // element (2408) or, `inUserName`, written into the user name.
+  static std::string proxiedShare(const std::string& path, const std::string& proxy, bool inUserName) {
+    std::string s;
+    tkwire::appendU32(s, 4001, 1);
+    tkwire::appendElement(s, tktag::kMediaAgent, le32(1) + "ma1");
+    tkwire::appendElement(s, tktag::kPath, path);
+    tkwire::appendElement(s, tktag::kUserName,
+                          tkcipher::encrypt(inUserName ? "share-user!!puser@phost:" + proxy : "share-user!!puser@phost"));
+    if (!inUserName) tkwire::appendElement(s, tktag::kProxyPassword, tkcipher::encrypt(proxy));
+    tkwire::appendU32(s, 2052, 0);
+    return s;
+  }
+  // The stored remote-host user name of the share at `path`.
+  std::string shareUserName(const std::string& path) {
+    return m_db.text("SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostUserName' AND "
+                     "\"ObjectId\" = (SELECT \"ObjectId\" FROM \"MMObjectSetting\" WHERE \"Name\" = "
+                     "'RemoteHostVolume' AND \"Value\" = ?)",
+                     {path});
+  }
   static std::string druHost(const std::string& name, const std::string& password) {
     std::string s;
     tkwire::appendU32(s, 4001, 48);
@@ -162,11 +182,128 @@ TEST_F(HostPasswordPolicy, APasswordTooLongForItsColumnIsRefusedWithOneTextOnEve
          EXPECT_NE(run.out.find("(failure) \"" + text + "\""), std::string::npos) << run.out;
        },
        "SELECT COUNT(*) FROM \"MMNDMPHostInfo\" WHERE \"login\" = 'long-root'"},
+      {"a proxy password of its own (2408)", kColumnLongest,
+       [&](const std::string& password, const std::string& text) {
+         underLock([&](int fd) {
+           EXPECT_EQ(set(fd, "onMsgSetDiskVolume", proxiedShare("//nas-long/own", password, false), 6, 3),
+                     (std::vector<ctltest::Message>{ctltest::operationResponse(1, 0, text)}));
+         });
+       },
+       "SELECT COUNT(*) FROM \"MMObjectSetting\" WHERE \"Value\" = '//nas-long/own'"},
+      {"a proxy password in the user name (2401)", kColumnLongest,
+       [&](const std::string& password, const std::string& text) {
+         underLock([&](int fd) {
+           EXPECT_EQ(set(fd, "onMsgSetDiskVolume", proxiedShare("//nas-long/named", password, true), 5, 3),
+                     (std::vector<ctltest::Message>{ctltest::operationResponse(1, 0, text)}));
+         });
+       },
+       "SELECT COUNT(*) FROM \"MMObjectSetting\" WHERE \"Value\" = '//nas-long/named'"},
   };
   for (const Route& route : routes) {
     SCOPED_TRACE(route.name);
     route.refused(std::string(route.longest + 1, 'p'), tooLong(route.longest));
     EXPECT_EQ(count(route.rows), 0);
+  }
+}
+
+// The other side of each limit: the longest password a route takes is kept
+// whole and reads back as it was sent.
+TEST_F(HostPasswordPolicy, TheLongestPasswordThatFitsIsKeptWholeOnEveryRoute) {
+  const std::vector<ctltest::Message> changed{ctltest::operationResponse(3, 1, "Success")};
+  const std::vector<ctltest::Message> added{ctltest::operationResponse(1, 1, "Success")};
+  struct Route {
+    const char* name;
+    std::size_t longest;
+    std::function<void(const std::string& password)> send;
+    // The stored form the route kept.
+    std::function<std::string()> stored;
+  };
+  const std::vector<Route> routes = {
+      {"the disk-library wizard", kColumnLongest,
+       [&](const std::string& password) {
+         const installtest::ConsoleRun run = wizard("/srv/pw-fit", password);
+         EXPECT_EQ(run.status, 0) << run.out;
+       },
+       [&] { return m_db.text("SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"MountPathName\" = '/srv/pw-fit'"); }},
+      {"a DRU host", kColumnLongest,
+       [&](const std::string& password) {
+         underLock([&](int fd) {
+           EXPECT_EQ(set(fd, "onMsgSetDRUHost", druHost("dru-fit", password), 6, 3),
+                     (std::vector<ctltest::Message>{ctltest::operationResponse(48, 1, "Success")}));
+         });
+       },
+       [&] { return m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-fit'"); }},
+      {"the storage-library request (a new mount path)", kRequestBufferLongest,
+       [&](const std::string& password) {
+         const installtest::ConsoleRun run = console({"storage-library", "43=4", "8=DiskLib1", "3=ma1",
+                                                      "24=/srv/disklib1/fit", "28=fit-user", "32=" + password});
+         EXPECT_EQ(run.status, 0) << run.out;
+       },
+       [&] { return m_db.text("SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"UserName\" = 'fit-user'"); }},
+      {"a mount path's credentials", kColumnLongest,
+       [&](const std::string& password) {
+         underLock([&](int fd) {
+           const uint64_t path = mountPathHandle(fd, libraryHandle(fd, "DiskLib1", 3), 1, 4);
+           ASSERT_NE(path, 0u);
+           EXPECT_EQ(set(fd, "onMsgSetMMMountPath", credentials(path, "fit-path-user", password), 5, 5), changed);
+         });
+       },
+       [&] {
+         return m_db.text("SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"UserName\" = 'fit-path-user'");
+       }},
+      {"a disk volume's credentials", kColumnLongest,
+       [&](const std::string& password) {
+         underLock([&](int fd) {
+           const std::vector<Volume> all = volumes(fd, 3);
+           ASSERT_FALSE(all.empty());
+           EXPECT_EQ(set(fd, "onMsgSetDiskVolume", credentials(all.front().handle, "fit-volume-user", password), 5, 5),
+                     changed);
+         });
+       },
+       [&] {
+         return m_db.text(
+             "SELECT \"UserPassword\" FROM \"MMDeviceController\" WHERE \"UserName\" = 'fit-volume-user'");
+       }},
+      // The demonstration filer takes its own password only: the longest
+      // that fits passes the policy and reaches the filer, which refuses it.
+      {"an NDMP server", kColumnLongest,
+       [&](const std::string& password) {
+         const installtest::ConsoleRun run =
+             console({"onMsgSetMMNDMPServer", "4106=2", "4001=1", "11058=filer2", "11062=enc:fit-root",
+                      "11063=enc:" + password, "11064=6", "11066=10000", "11065=9.1P2", "2052=0"});
+         EXPECT_EQ(run.out.find("too long"), std::string::npos) << run.out;
+         EXPECT_NE(run.out.find("XXXX"), std::string::npos) << run.out;
+       },
+       nullptr},
+      {"a proxy password of its own (2408)", kColumnLongest,
+       [&](const std::string& password) {
+         underLock([&](int fd) {
+           EXPECT_EQ(set(fd, "onMsgSetDiskVolume", proxiedShare("//nas-fit/own", password, false), 6, 3), added);
+         });
+       },
+       [&] {
+         const std::string name = shareUserName("//nas-fit/own");
+         return name.rfind("share-user!!puser@phost:", 0) == 0 ? name.substr(24) : "(stored as " + name + ")";
+       }},
+      {"a proxy password in the user name (2401)", kColumnLongest,
+       [&](const std::string& password) {
+         underLock([&](int fd) {
+           EXPECT_EQ(set(fd, "onMsgSetDiskVolume", proxiedShare("//nas-fit/named", password, true), 5, 3), added);
+         });
+       },
+       [&] {
+         const std::string name = shareUserName("//nas-fit/named");
+         return name.rfind("share-user!!puser@phost:", 0) == 0 ? name.substr(24) : "(stored as " + name + ")";
+       }},
+  };
+  for (const Route& route : routes) {
+    SCOPED_TRACE(route.name);
+    const std::string longest(route.longest, 'f');
+    route.send(longest);
+    if (!route.stored) continue;
+    const std::string stored = route.stored();
+    EXPECT_EQ(stored.size(), 2 * route.longest + 1);
+    EXPECT_EQ(plainOf(stored), longest);
   }
 }
 
@@ -214,6 +351,13 @@ TEST_F(HostPasswordPolicy, AnOlderFilesStoredPasswordsAreNeverEncipheredAgainWha
   // form is that, so it is a clear password.
   const std::string nul = "E49";
   ASSERT_EQ(m_db.exec("INSERT INTO \"MMDRUHost\" (\"HostName\", \"UserPassword\") VALUES ('old-nul', ?)", {nul}), 0);
+  // The longest clear password whose stored form fits, and one byte more.
+  const std::string longest(kColumnLongest, 'u');
+  const std::string tooLongClear(kColumnLongest + 1, 'u');
+  ASSERT_EQ(m_db.exec("INSERT INTO \"MMDRUHost\" (\"HostName\", \"UserPassword\") VALUES ('old-longest', ?), "
+                      "('old-too-long', ?)",
+                      {longest, tooLongClear}),
+            0);
   ASSERT_EQ(m_db.exec("DROP VIEW \"MMPasswordsStored\""), 0);
   ASSERT_TRUE(restart()) << host().log();
 
@@ -227,6 +371,10 @@ TEST_F(HostPasswordPolicy, AnOlderFilesStoredPasswordsAreNeverEncipheredAgainWha
   }
   EXPECT_EQ(m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'old-nul'"),
             tkcipher::encrypt(nul));
+  EXPECT_EQ(plainOf(m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'old-longest'")),
+            longest);
+  EXPECT_EQ(m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'old-too-long'"),
+            tooLongClear);
 }
 
 // ---------------------------------------------------------------- network shares
