@@ -120,10 +120,11 @@ void buildVolume(ZQMACMediaConfig& config, const CloudRequest& r, VerificationVo
     built.m_volume->SetMediaAgent(agent);
     // The volume knows its device without becoming one of its volumes.
     built.m_volume->SetDiskDevice(device, false);
-    if (!r.proxyPassword.has && tkmm::namesProxy(r.userName.value))
+    if (!r.proxyPassword.has && tkmm::namesProxy(r.userName.value) && !tkmm::carriesProxyPassword(r.userName.value))
       suffix = tkmm::proxyPasswordPart(device->GetRemoteHostUserName());
   }
-  built.m_volume->SetUserName(r.userName.value + suffix);
+  built.m_volume->SetUserName((r.proxyPassword.has ? tkmm::withoutProxyPassword(r.userName.value) : r.userName.value) +
+                              suffix);
   wipe(suffix);
   if (r.password.has) {
     built.m_volume->SetUserPassword(r.password.value);

@@ -291,8 +291,9 @@ class VolumeRequest : public tkmm::SetRecordHandler {
     if (m_accessType.has) volume->SetDeviceAccessType(m_accessType.value);
     if (m_userName.has) {
       if (remote) {
-        device->SetRemoteHostUserName(m_proxyPassword.has ? m_userName.value + ":" + m_proxyPassword.value
-                                                          : m_userName.value);
+        device->SetRemoteHostUserName(m_proxyPassword.has
+                                          ? tkmm::withoutProxyPassword(m_userName.value) + ":" + m_proxyPassword.value
+                                          : m_userName.value);
         if (m_password.has) setRemotePassword(*device);
       } else {
         volume->SetUserName(m_userName.value);
@@ -391,8 +392,11 @@ class VolumeRequest : public tkmm::SetRecordHandler {
       if (remote) {
         std::string proxyPart;
         if (m_proxyPassword.has) proxyPart = ":" + m_proxyPassword.value;
-        else if (tkmm::namesProxy(m_userName.value)) proxyPart = tkmm::proxyPasswordPart(device->GetRemoteHostUserName());
-        device->SetRemoteHostUserName(m_userName.value + proxyPart);
+        else if (tkmm::namesProxy(m_userName.value) && !tkmm::carriesProxyPassword(m_userName.value))
+          proxyPart = tkmm::proxyPasswordPart(device->GetRemoteHostUserName());
+        device->SetRemoteHostUserName((m_proxyPassword.has ? tkmm::withoutProxyPassword(m_userName.value)
+                                                            : m_userName.value) +
+                                      proxyPart);
         wipe(proxyPart);
       } else {
         volume.SetUserName(m_userName.value);

@@ -123,6 +123,10 @@ TEST(HostSanListingMemory, ListingFortyThousandVolumesHoldsNoMoreThanOneAnswerFr
   constexpr int kConsoles = 12;
   constexpr long kBurstMarginKb = 32 * 1024;
   const long beforeKb = hosttest::residentKb(host.child().pid());
+  if (std::getenv("TK_SMAPS_DEBUG") != nullptr) {
+    std::system(("awk '/^[0-9a-f]+-[0-9a-f]+ /{m=$0} /^Rss:/{if ($2 > 4000) print $2, m}' /proc/" +
+                 std::to_string(host.child().pid()) + "/smaps >&2").c_str());
+  }
   ASSERT_GT(beforeKb, 0);
   std::vector<int> consoles;
   for (int i = 0; i < kConsoles; ++i) {
@@ -149,6 +153,10 @@ TEST(HostSanListingMemory, ListingFortyThousandVolumesHoldsNoMoreThanOneAnswerFr
   EXPECT_LE(afterKb - beforeKb, kBurstMarginKb)
       << "twelve listings at once left the host at " << afterKb << " KiB resident, from " << beforeKb << " KiB";
   RecordProperty("burst_kept_kb", std::to_string(afterKb - beforeKb));
+  if (std::getenv("TK_SMAPS_DEBUG") != nullptr) {
+    std::system(("awk '/^[0-9a-f]+-[0-9a-f]+ /{m=$0} /^Rss:/{if ($2 > 4000) print $2, m}' /proc/" +
+                 std::to_string(host.child().pid()) + "/smaps >&2").c_str());
+  }
   ::close(fd);
   EXPECT_EQ(host.stop(), 0) << host.log();
 }

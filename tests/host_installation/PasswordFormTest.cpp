@@ -291,7 +291,7 @@ TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextSta
   const std::string keptProxy = "u!!p@h:" + tkcipher::encrypt("kept-Proxy");
   ASSERT_EQ(m_db.exec("UPDATE \"MMMountPath\" SET \"UserName\" = 'u!!p@h:clear-Proxy-1' WHERE \"MountPathId\" = 1"), 0);
   ASSERT_EQ(m_db.exec("UPDATE \"MMDeviceController\" SET \"UserName\" = 'u!!h:8080@p' WHERE \"DeviceControllerId\" = "
-                      "(SELECT MAX(\"DeviceControllerId\") FROM \"MMDeviceController\")"),
+                      "(SELECT MIN(\"DeviceControllerId\") FROM \"MMDeviceController\")"),
             0);
   underLock([&](int fd) {
     EXPECT_EQ(set(fd, "onMsgSetDiskVolume", networkShare("//old/s!!p@h:path", "s!!p@h", tktag::kPassword, "Pw-1"), 6,
@@ -342,7 +342,7 @@ TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextSta
        "SELECT \"UserName\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1",
        "u!!p@h:" + tkcipher::encrypt("clear-Proxy-1")},
       {"a proxy's port, no password", "SELECT \"UserName\" FROM \"MMDeviceController\" ORDER BY "
-       "\"DeviceControllerId\" DESC LIMIT 1", "u!!h:8080@p"},
+       "\"DeviceControllerId\" LIMIT 1", "u!!h:8080@p"},
       {"a clear proxy password in a share's user name", userNameOf + "'//old/s!!p@h:path')",
        "s!!p@h:" + tkcipher::encrypt("clear-Proxy-2")},
       {"a stored proxy password in a share's user name", userNameOf + "'//old/kept')", keptProxy},
