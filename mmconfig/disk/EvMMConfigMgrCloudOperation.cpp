@@ -74,6 +74,8 @@ struct CloudRequest {
   // Why a password of the request cannot be taken (too long for its
   // column): the records are refused with it rather than verified without.
   std::string refusal;
+  // The same for a proxy password the user name carries.
+  std::string userRefusal;
 
   CloudRequest() = default;
   CloudRequest(const CloudRequest&) = delete;
@@ -224,7 +226,10 @@ bool EvMMConfigMgr::onMsgCloudOperation(MessageInfo* request) {
         break;
       }
       case kElementUserName:
-        r.userName.has = tkmm::decryptUserName(services, request, v, length, kTag, r.userName.value);
+        // In the form the name is stored in, so that what is verified is
+        // what a change would keep.
+        r.userName.has =
+            tkmm::decryptUserNameForStorage(services, request, v, length, kTag, r.userName.value, r.userRefusal);
         break;
       case kElementPassword:
         r.password.has =
@@ -236,7 +241,7 @@ bool EvMMConfigMgr::onMsgCloudOperation(MessageInfo* request) {
                                                               "failed to decrypt the proxy password");
         break;
       case tkmm::kElementEndOfRecord: {
-        std::string recordError = r.refusal;
+        std::string recordError = !r.userRefusal.empty() ? r.userRefusal : r.refusal;
         if (!recordError.empty() || !verifyRecord(holderConfig, r, out, recordError)) {
           result = false;
           error = recordError;

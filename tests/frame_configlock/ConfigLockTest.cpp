@@ -243,6 +243,11 @@ TEST_F(Lock, AFailedReadTakesNeitherTheLockNorASessionInEitherForm) {
     ASSERT_EQ(lockStream(kBob, 1, 20), 1);
     ASSERT_EQ(lockStream(kBob, 2, 0), 1);
     m_b.replies();
+    ZQMACMediaConfig* bobs = locktest::newestInstance();
+    // A request of the exempt kind still reads Bob's instance: it outlives
+    // his connection, ended.
+    MediaConfigPin reading;
+    ASSERT_EQ(EvMMConfigMgr::GetNewestMediaConfig(reading), bobs);
     bool closed = false;
     testkit::mac::ScopedLoader closing([&](ZQMACMediaConfig& config, bool) {
       EvMMConfigMgr::ConnectionClosed(m_b.socket());
@@ -251,6 +256,7 @@ TEST_F(Lock, AFailedReadTakesNeitherTheLockNorASessionInEitherForm) {
       return false;
     });
     row.call();
+    reading.release();
     EXPECT_TRUE(closed);
     EXPECT_EQ(EvMMConfigMgr::GetSocketId().GetSocketDescriptor(), -1);
     EXPECT_EQ(EvMMConfigMgr::m_ulLockedMMConfig.load(), 0u);

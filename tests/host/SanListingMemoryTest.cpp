@@ -27,6 +27,17 @@ constexpr int kVolumes = 40000;
 // cache has grown to its size in the listing before.
 constexpr long kMarginKb = 8 * 1024;
 
+// What the host may keep of a burst of listings once all are answered. The
+// address sanitizer's allocator keeps part of what the host gives back
+// (the shadow of every byte it touched, pages a surviving database page
+// still shares): 47 to 66 MiB of it after such a burst here, against 150
+// MiB when nothing is given back. The optimised host keeps within 32 MiB.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long kBurstMarginKb = 96 * 1024;
+#else
+constexpr long kBurstMarginKb = 32 * 1024;
+#endif
+
 // `count` volumes of the host, each with its device name and one mount
 // point; every fourth with a replica, every eighth with a scratch volume.
 std::vector<std::string> seedSql(uint32_t host, int count) {
@@ -121,12 +132,7 @@ TEST(HostSanListingMemory, ListingFortyThousandVolumesHoldsNoMoreThanOneAnswerFr
   // what it held before, within a margin; the allocator keeps nothing of
   // the burst for the rest of the host's life.
   constexpr int kConsoles = 12;
-  constexpr long kBurstMarginKb = 32 * 1024;
   const long beforeKb = hosttest::residentKb(host.child().pid());
-  if (std::getenv("TK_SMAPS_DEBUG") != nullptr) {
-    std::system(("awk '/^[0-9a-f]+-[0-9a-f]+ /{m=$0} /^Rss:/{if ($2 > 4000) print $2, m}' /proc/" +
-                 std::to_string(host.child().pid()) + "/smaps >&2").c_str());
-  }
   ASSERT_GT(beforeKb, 0);
   std::vector<int> consoles;
   for (int i = 0; i < kConsoles; ++i) {
@@ -153,10 +159,6 @@ TEST(HostSanListingMemory, ListingFortyThousandVolumesHoldsNoMoreThanOneAnswerFr
   EXPECT_LE(afterKb - beforeKb, kBurstMarginKb)
       << "twelve listings at once left the host at " << afterKb << " KiB resident, from " << beforeKb << " KiB";
   RecordProperty("burst_kept_kb", std::to_string(afterKb - beforeKb));
-  if (std::getenv("TK_SMAPS_DEBUG") != nullptr) {
-    std::system(("awk '/^[0-9a-f]+-[0-9a-f]+ /{m=$0} /^Rss:/{if ($2 > 4000) print $2, m}' /proc/" +
-                 std::to_string(host.child().pid()) + "/smaps >&2").c_str());
-  }
   ::close(fd);
   EXPECT_EQ(host.stop(), 0) << host.log();
 }
