@@ -190,6 +190,9 @@ class EvMMConfigMgr : public EvReturnData {
   struct SessionHolder {
     CWySocket socket;
     unsigned long userId = 0;
+    // Which connection on that descriptor number: how many had closed on
+    // it before (numbers are reused, connections are not).
+    unsigned long long connection = 0;
   };
   static SessionHolder CurrentHolder();
   // A lock that could not read the configuration withdraws the session it
