@@ -373,4 +373,6 @@ __attribute__((visibility("default"))) void TkHostConnectionClosed(int fd) {
   EvMMConfigMgr::ConnectionClosed(CWySocket(fd));
 }
 
+__attribute__((visibility("default"))) void TkHostAnswerLost(int fd) { EvMMConfigMgr::AnswerLost(CWySocket(fd)); }
+
 }  // extern "C"

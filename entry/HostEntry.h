@@ -19,6 +19,10 @@
 //                        host calls it before it closes the descriptor, so
 //                        the library forgets the client before another one
 //                        can get the same number
+//   TkHostAnswerLost     the answer of the XML request the host has just
+//                        served on `fd` could not be written; called on the
+//                        thread that served it, before the connection's next
+//                        request
 //
 // Each entry says what its requests do to the configuration (its access),
 // so that the host can refuse a change to a user who may change nothing
@@ -83,6 +87,7 @@ typedef void (*TkHostDestroyHandlersFn)(TkHandlers* handlers);
 typedef const TkHandlerEntry* (*TkHostHandlerTableFn)(size_t* count);
 typedef int (*TkHostSeedDemoFn)(char* reason, size_t reasonSize);
 typedef void (*TkHostConnectionClosedFn)(int fd);
+typedef void (*TkHostAnswerLostFn)(int fd);
 
 uint32_t TkHostEntryVersion(void);
 TkHandlers* TkHostCreateHandlers(void);
@@ -90,10 +95,11 @@ void TkHostDestroyHandlers(TkHandlers* handlers);
 const TkHandlerEntry* TkHostHandlerTable(size_t* count);
 int TkHostSeedDemo(char* reason, size_t reasonSize);
 void TkHostConnectionClosed(int fd);
+void TkHostAnswerLost(int fd);
 
 }  // extern "C"
 
-inline constexpr uint32_t kTkHostEntryVersion = 3;
+inline constexpr uint32_t kTkHostEntryVersion = 4;
 
 inline constexpr const char* kTkHostEntryVersionSymbol = "TkHostEntryVersion";
 inline constexpr const char* kTkHostCreateHandlersSymbol = "TkHostCreateHandlers";
@@ -101,3 +107,4 @@ inline constexpr const char* kTkHostDestroyHandlersSymbol = "TkHostDestroyHandle
 inline constexpr const char* kTkHostHandlerTableSymbol = "TkHostHandlerTable";
 inline constexpr const char* kTkHostSeedDemoSymbol = "TkHostSeedDemo";
 inline constexpr const char* kTkHostConnectionClosedSymbol = "TkHostConnectionClosed";
+inline constexpr const char* kTkHostAnswerLostSymbol = "TkHostAnswerLost";

@@ -24,7 +24,9 @@ std::string plainPassword(const CNMessageBase& info, const tkxml::FieldDef& fiel
 bool userNameWithProxy(const CNMessageBase& info, std::string& out, std::string& error) {
   std::string name = info.getstring(Info::kUserName.ordinal, Info::kUserName.tag, Info::kClassHash,
                                     Info::kUserName.hash);
-  out = MyUTF8Text(name);
+  // A proxy password written into the user name itself is kept only in the
+  // stored form, as the one of its own field is.
+  if (!tkpassword::storedUserNameFor(MyUTF8Text(name), kCredentialUserNameLimit, out, error)) return false;
   std::string proxy = plainPassword(info, Info::kProxyPassword);
   std::string proxyEncrypted;
   const bool made =

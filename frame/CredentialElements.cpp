@@ -32,6 +32,20 @@ bool decryptUserName(EvExternal& services, MessageInfo* request, const char* val
   return decrypted;
 }
 
+bool decryptUserNameForStorage(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
+                               const char* tag, std::string& out, std::string& refusal) {
+  refusal.clear();
+  std::string plain;
+  bool stored = decryptUserName(services, request, value, length, tag, plain);
+  if (stored && !tkpassword::storedUserNameFor(plain, tkpassword::kPasswordColumnWidth, out, refusal)) {
+    EvDebug::Error(tag, "the proxy password of the user name was refused for storage: %s", refusal.c_str());
+    stored = false;
+  }
+  wipe(plain);
+  if (!stored) wipe(out);
+  return stored;
+}
+
 bool decryptPassword(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
                      const char* tag, std::string& out, const char* failureText) {
   wipe(out);

@@ -35,6 +35,15 @@ bool decryptPassword(EvExternal& services, MessageInfo* request, const char* val
 bool decryptPasswordForStorage(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
                                const char* tag, std::string& out, std::string& refusal,
                                const char* failureText = "failed to decrypt the password");
+// The same user name as the routes store it: a proxy password it carries
+// (user!!proxy-user@proxy-host:password, tkpassword::proxyPasswordSpan) in
+// the form passwords are stored in, by the same policy as a password of
+// its own element (2408), so that the name never holds it in clear
+// whichever element brought it. False, with `out` empty, when it cannot be
+// decrypted (logged; `refusal` empty) or when the policy refuses the proxy
+// password (`refusal` holds the text to answer).
+bool decryptUserNameForStorage(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
+                               const char* tag, std::string& out, std::string& refusal);
 // Zeroes the secret's bytes and empties it.
 void wipe(std::string& secret);
 

@@ -190,6 +190,9 @@ class EvMMConfigMgr : public EvReturnData {
   struct SessionHolder {
     CWySocket socket;
     unsigned long userId = 0;
+    // Which connection on that descriptor number: how many had closed on
+    // it before (numbers are reused, connections are not).
+    unsigned long long connection = 0;
   };
   static SessionHolder CurrentHolder();
   // A lock that could not read the configuration withdraws the session it
@@ -206,6 +209,10 @@ class EvMMConfigMgr : public EvReturnData {
   // can no longer reach it. False for a connection that is open (or that is
   // no socket this process can ask).
   static bool ConnectionGone(CWySocket socket);
+  // The host could not write the answer of the XML request it has just
+  // served on `socket`: a lock that request granted is released again, as
+  // the element-stream form releases one whose answer it could not send.
+  static void AnswerLost(CWySocket socket);
 
   // One-time initialisation of the frame; runs once however many threads
   // call it. Returns 1.

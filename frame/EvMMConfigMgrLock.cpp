@@ -36,6 +36,7 @@
 #include "platform/debuglog/EvDebug.h"
 #include "platform/focus/ZQPI_Focus.h"
 #include "platform/mmdb/MMConfigsDB.h"
+#include "platform/reply/ReplyChannel.h"
 #include "platform/xml/EVGuiMessages.h"
 #include "platform/xml/ZQGuiMessages.h"
 
@@ -196,13 +197,28 @@ void withdraw(const MessageInfo& request, MediaConfigPin& pin, const EvMMConfigM
 // A lock or force lock granted to `request` whose client has gone before
 // the answer reached it: the lock is released again, since the console
 // that asked never learns that it holds it. Under the lock-operation mutex.
-void releaseUnansweredLocked(const MessageInfo& request, const char* tag) {
-  if (EvMMConfigMgr::m_ulLockedMMConfig.load() != 1 || !(EvMMConfigMgr::m_socketId == request.socket)) return;
+void releaseUnansweredLocked(const CWySocket& socket, const char* tag) {
+  if (EvMMConfigMgr::m_ulLockedMMConfig.load() != 1 || !(EvMMConfigMgr::m_socketId == socket)) return;
   EvMMConfigMgr::m_ulLockedMMConfig.store(0);
   EvMMConfigMgr::m_serverSequenceNumber.store(0);
   EvDebug::Error(tag, "The client of connection %d has gone before the answer to its lock: the lock is released.",
-                 static_cast<int>(request.socket.GetSocketDescriptor()));
+                 static_cast<int>(socket.GetSocketDescriptor()));
 }
+void releaseUnansweredLocked(const MessageInfo& request, const char* tag) {
+  releaseUnansweredLocked(request.socket, tag);
+}
+
+// The XML form's lock granted by the request this thread served last: the
+// host writes that form's answer after the handler returns, and tells
+// (AnswerLost) when it could not. The count of frames the thread had
+// written when the lock was granted tells that request from any later one:
+// the answer is the only frame written in between.
+struct XmlGrant {
+  bool pending = false;
+  int descriptor = -1;
+  unsigned long long frames = 0;
+};
+thread_local XmlGrant t_xmlGrant;
 
 bool grantsLock(unsigned long long operation) {
   return operation == EvMMConfigMgr::kLockOpLock || operation == EvMMConfigMgr::kLockOpForceLock;
@@ -512,7 +528,18 @@ int EvMMConfigMgr::LockMMConfiguration(MessageInfo* request, long long serverSeq
 
 // ---------------------------------------------------------------- XML form
 
+void EvMMConfigMgr::AnswerLost(CWySocket socket) {
+  const XmlGrant grant = t_xmlGrant;
+  t_xmlGrant = XmlGrant{};
+  if (!grant.pending || grant.descriptor != static_cast<int>(socket.GetSocketDescriptor()) ||
+      tkreply::threadWrites().frames > grant.frames + 1)
+    return;
+  std::lock_guard<std::mutex> guard(lockOperationMutex());
+  releaseUnansweredLocked(socket, kXmlTag);
+}
+
 int EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML(MessageInfo* request, std::string& xml) {
+  t_xmlGrant = XmlGrant{};
   XmlAnswer answer;
   if (!m_initialized.load()) Initialize();
   if (request == nullptr) {
@@ -574,9 +601,13 @@ int EvMMConfigMgr::OnMsgLockUnlockMMConfigurationXML(MessageInfo* request, std::
       xmlForceLock(*request, serverSequenceNumber, locale, answer);
     }
     // Any other operation: code 0, no text.
-    if (answer.code == Response::kCodeSuccess && grantsLock(static_cast<unsigned long long>(operation)) &&
-        ConnectionGone(request->socket))
-      releaseUnansweredLocked(*request, kXmlTag);
+    if (answer.code == Response::kCodeSuccess && grantsLock(static_cast<unsigned long long>(operation))) {
+      if (ConnectionGone(request->socket))
+        releaseUnansweredLocked(*request, kXmlTag);
+      else if (m_socketId == request->socket && m_ulLockedMMConfig.load() == 1)
+        t_xmlGrant = XmlGrant{true, static_cast<int>(request->socket.GetSocketDescriptor()),
+                              tkreply::threadWrites().frames};
+    }
   }();
 
   Response response;

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <mutex>
 #include <new>
+#include <unordered_map>
 
 #include "frame/EvEvent.h"
 #include "frame/EvExternal.h"
@@ -146,6 +147,25 @@ std::atomic<uint64_t> g_ownerBits{0};
 
 uint64_t ownerBit(CWySocket socket) {
   return uint64_t{1} << (static_cast<unsigned>(static_cast<int>(socket.GetSocketDescriptor())) % 64u);
+}
+
+// How many connections have closed on each descriptor number. A holder is
+// known by its number and this count when it was the holder: a later
+// connection that the system gives the same number is another connection,
+// never taken for it. Grows with the distinct numbers only.
+struct ClosedConnections {
+  std::mutex mutex;
+  std::unordered_map<int, unsigned long long> counts;
+};
+ClosedConnections& closedConnections() {
+  static ClosedConnections* closed = new ClosedConnections();  // lives through static destruction
+  return *closed;
+}
+unsigned long long connectionOf(CWySocket socket) {
+  ClosedConnections& closed = closedConnections();
+  std::lock_guard<std::mutex> guard(closed.mutex);
+  const auto it = closed.counts.find(static_cast<int>(socket.GetSocketDescriptor()));
+  return it == closed.counts.end() ? 0 : it->second;
 }
 
 // Under the session lock.
@@ -305,7 +325,12 @@ ZQMACMediaConfig* EvMMConfigMgr::GetNewestMediaConfig(MediaConfigPin& pin) {
 }
 
 void EvMMConfigMgr::ConnectionClosed(CWySocket socket) {
-  // Most connections never held the session: they cost no lock.
+  if (socket.IsValid()) {
+    ClosedConnections& closed = closedConnections();
+    std::lock_guard<std::mutex> guard(closed.mutex);
+    ++closed.counts[static_cast<int>(socket.GetSocketDescriptor())];
+  }
+  // Most connections never held the session: they cost no session lock.
   if (!socket.IsValid() || (g_ownerBits.load(std::memory_order_relaxed) & ownerBit(socket)) == 0) return;
   SessionLock lock;
   const bool holder = m_socketId == socket;
@@ -342,7 +367,8 @@ void EvMMConfigMgr::ConnectionClosed(CWySocket socket) {
 
 EvMMConfigMgr::SessionHolder EvMMConfigMgr::CurrentHolder() {
   SessionReadLock lock;
-  return SessionHolder{m_socketId.Get(), m_ulUserId.load()};
+  const CWySocket holder = m_socketId.Get();
+  return SessionHolder{holder, m_ulUserId.load(), holder.IsValid() ? connectionOf(holder) : 0};
 }
 
 void EvMMConfigMgr::WithdrawSession(const MessageInfo& request, const ZQMACMediaConfig* config,
@@ -363,11 +389,13 @@ void EvMMConfigMgr::WithdrawSession(const MessageInfo& request, const ZQMACMedia
     list.pop_front();
   }
   // The previous holder gets its session back only while its connection is
-  // open (its instances are not ended): a closed holder's descriptor number
-  // may already serve somebody else. The requester itself gets none back:
-  // after a failed lock its connection holds no session.
+  // the one that held it and is open (its instances are not ended): a closed
+  // holder's descriptor number may already serve somebody else. The
+  // requester itself gets none back: after a failed lock its connection
+  // holds no session.
   bool previousOpen = false;
-  if (previous.socket.IsValid() && previous.socket != request.socket)
+  if (previous.socket.IsValid() && previous.socket != request.socket &&
+      connectionOf(previous.socket) == previous.connection)
     for (const MediaConfigContainer& entry : list)
       if (entry.GetOwner() == previous.socket && !entry.IsSessionEnded()) previousOpen = true;
   m_socketId = previousOpen ? previous.socket : CWySocket();

@@ -1,6 +1,9 @@
 #include "host/Dispatcher.h"
 
+#include <malloc.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cinttypes>
 #include <cstdio>
@@ -23,8 +26,31 @@
 #include "wire/FrameReader.h"
 #include "wire/WireCodec.h"
 
+// The sanitizers' allocator keeps what it was given as glibc's does; its
+// own call gives it back. Absent (null) in a build without them.
+extern "C" void __sanitizer_purge_allocator() __attribute__((weak));
+
 namespace tkhost {
 namespace {
+
+// An answer at least this large leaves the allocator holding what the
+// handler built it from: the host gives that back to the system once the
+// answer is out, so that a burst of listings does not keep the host at its
+// peak for the rest of its life. Smaller answers pay nothing.
+constexpr unsigned long long kLargeAnswerBytes = 1ull << 20;
+
+void giveMemoryBack() {
+  if (__sanitizer_purge_allocator != nullptr) {
+    __sanitizer_purge_allocator();
+    return;
+  }
+  ::malloc_trim(0);
+}
+
+// Set when a large answer was served: what its connection's thread kept
+// (its database connection's page cache, the allocator's caches of the
+// thread) is freed only when the thread ends.
+std::atomic<bool> g_largeAnswerServed{false};
 
 // The requesting user's login name, from the server's table of users; empty
 // when the user is not known.
@@ -135,13 +161,20 @@ int64_t callStream(const TkHandlerEntry& entry, const tkwire::StreamRequest& req
           entry.name, request.userId, request.sequence, request.firstField, request.stream.size());
   return runHandler(entry, fd, request.sequence, [&]() -> int64_t {
     EvDebugConnectionScope scope(fd);
+    const unsigned long long framesBefore = tkreply::threadWrites().frames;
     int result = entry.stream(handlers, record);
     logLine(2, "connection %d: %s returned %d", fd, entry.name, result);
+    // The console waits for an answer that never comes and learns only of
+    // the request's end: the host's log says which request it was.
+    if (tkreply::threadWrites().frames == framesBefore)
+      logLine(0, "warning: %s answered nothing to request %" PRId64 " of user %u on connection %d (it returned %d)",
+              entry.name, request.sequence, request.userId, fd, result);
     return result;
   });
 }
 
-int64_t callXml(const TkHandlerEntry& entry, const tkwire::XmlRequest& request, int fd, TkHandlers* handlers) {
+int64_t callXml(const TkHandlerEntry& entry, const tkwire::XmlRequest& request, int fd, TkHandlers* handlers,
+                TkHostAnswerLostFn lost) {
   std::optional<tksecurity::RequestRights> rights;
   MessageInfo* record = nullptr;
   try {
@@ -168,7 +201,11 @@ int64_t callXml(const TkHandlerEntry& entry, const tkwire::XmlRequest& request, 
     std::string text = request.xml;
     long long result = entry.xml(handlers, record, request.messageId, text);
     logLine(2, "connection %d: %s returned %lld with %zu bytes", fd, entry.name, result, text.size());
-    tkreply::writeFrame(fd, tkwire::encodeXmlAnswer(request.messageId, request.sequence, result, text));
+    // The handler cannot see whether its answer reached the client; what it
+    // granted on the strength of that answer (a lock) is withdrawn when not.
+    if (!tkreply::writeFrame(fd, tkwire::encodeXmlAnswer(request.messageId, request.sequence, result, text)) &&
+        lost != nullptr)
+      lost(fd);
     return result;
   });
 }
@@ -244,8 +281,17 @@ const TkHandlerEntry* Dispatcher::find(const std::string& name) const {
 
 void Dispatcher::serve(const std::string& body, int fd, TkHandlers* handlers) const {
   int64_t sequence = tkwire::peekRequestSequence(body).value_or(0);
+  const unsigned long long bytesBefore = tkreply::threadWrites().bytes;
   int64_t result = answer(body, fd, handlers, sequence);
   tkreply::writeFrame(fd, tkwire::encodeRequestEnd(sequence, result));
+  if (tkreply::threadWrites().bytes - bytesBefore >= kLargeAnswerBytes) {
+    giveMemoryBack();
+    g_largeAnswerServed.store(true, std::memory_order_relaxed);
+  }
+}
+
+void connectionsEnded() {
+  if (g_largeAnswerServed.exchange(false, std::memory_order_relaxed)) giveMemoryBack();
 }
 
 int64_t Dispatcher::answer(const std::string& body, int fd, TkHandlers* handlers, int64_t sequence) const {
@@ -294,7 +340,7 @@ int64_t Dispatcher::answer(const std::string& body, int fd, TkHandlers* handlers
     refuse(fd, request.sequence, reason);
     return tkwire::kRefusedResult;
   }
-  return callXml(*entry, request, fd, handlers);
+  return callXml(*entry, request, fd, handlers, m_api.lost);
 }
 
 int64_t Dispatcher::refuseUnknown(const std::string& name, int fd, int64_t sequence) const {

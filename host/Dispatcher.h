@@ -19,6 +19,9 @@ struct HandlerApi {
   // Told of each connection that ends; may be null for a table whose
   // handlers keep nothing of a connection (the handler library always has it).
   TkHostConnectionClosedFn closed = nullptr;
+  // Told when the answer of an XML request could not be written; may be
+  // null (the handler library always has it).
+  TkHostAnswerLostFn lost = nullptr;
   const TkHandlerEntry* table = nullptr;
   size_t count = 0;
 };
@@ -59,6 +62,12 @@ class Dispatcher {
 // Answers a request the host refuses: one status reply with status 0 and the
 // reason. False when the connection is gone.
 bool refuse(int fd, int64_t sequence, const std::string& reason);
+
+// Connection threads have ended (and freed what they kept): when any
+// connection served a large answer since the last call, the memory goes
+// back to the system. A large answer gives back what it took once it is
+// written; this is the rest.
+void connectionsEnded();
 
 // How long the rest of a request frame may take once its first byte has
 // arrived, unless the host is told otherwise.

@@ -51,7 +51,8 @@ std::unique_ptr<HandlerLibrary> HandlerLibrary::open(const std::string& path, st
       !lookup(lib->m_handle, kTkHostDestroyHandlersSymbol, lib->m_api.destroy, error) ||
       !lookup(lib->m_handle, kTkHostHandlerTableSymbol, table, error) ||
       !lookup(lib->m_handle, kTkHostSeedDemoSymbol, lib->m_seed, error) ||
-      !lookup(lib->m_handle, kTkHostConnectionClosedSymbol, lib->m_api.closed, error))
+      !lookup(lib->m_handle, kTkHostConnectionClosedSymbol, lib->m_api.closed, error) ||
+      !lookup(lib->m_handle, kTkHostAnswerLostSymbol, lib->m_api.lost, error))
     return nullptr;
   uint32_t v = version();
   if (v != kTkHostEntryVersion) {

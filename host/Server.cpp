@@ -213,6 +213,7 @@ void Server::reap(bool all) {
     c->fd.reset();
     logLine(1, "connection %d closed", number);
   }
+  if (!done.empty()) connectionsEnded();
 }
 
 size_t Server::connectionCount() {

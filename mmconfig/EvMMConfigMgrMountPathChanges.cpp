@@ -23,7 +23,8 @@
 // A failed addition leaves nothing behind: the network-sharing device and
 // the volumes made for it are removed (rows and objects) before the answer.
 // The user name and password arrive encrypted and are decrypted when they
-// arrive, the password into the form the database keeps passwords in; one
+// arrive, the password (and a proxy password the user name carries) into
+// the form the database keeps passwords in; one
 // that cannot be read is logged and counts as absent, and the record goes
 // on without it. Both live only for the request and are wiped when it
 // ends; they are never logged.
@@ -166,6 +167,7 @@ class MountPathRequest : public tkmm::SetRecordHandler {
   SetOutcome apply(const tkmm::SetRecord& record) override {
     ZQMACBase::SetLocale(locale());
     if (!m_refusal.empty()) return SetOutcome::failure(m_refusal);
+    if (!m_userRefusal.empty()) return SetOutcome::failure(m_userRefusal);
     return record.operation == kOpAdd ? add(record) : modify(record);
   }
 
@@ -184,7 +186,8 @@ class MountPathRequest : public tkmm::SetRecordHandler {
   // The password that goes with the user name, when there is one to go.
   bool passwordGoes() const { return m_hasUserName && m_hasPassword; }
   void takeUserName(const char* value, unsigned int length) {
-    m_hasUserName = tkmm::decryptUserName(m_services, m_request, value, length, kTag, m_userName);
+    m_hasUserName = tkmm::decryptUserNameForStorage(m_services, m_request, value, length, kTag, m_userName,
+                                                    m_userRefusal);
   }
   void takePassword(const char* value, unsigned int length) {
     m_hasPassword = tkmm::decryptPasswordForStorage(m_services, m_request, value, length, kTag, m_password, m_refusal);
@@ -205,6 +208,8 @@ class MountPathRequest : public tkmm::SetRecordHandler {
   // Why the password cannot be stored (too long for its column); the
   // record is refused with it.
   std::string m_refusal;
+  // Why the proxy password the user name carries cannot be stored.
+  std::string m_userRefusal;
   Value<uint32_t> m_type;
   Value<uint32_t> m_deviceId;
   Value<std::string> m_agentName;

@@ -432,6 +432,15 @@ bool checkEntry(Work& w, const CNMessageBase& source) {
     w.fail(kTextXmlUnreadable);
     return false;
   }
+  // A proxy password written into the user name itself is kept as the
+  // entry's own proxy password is: only in the stored form.
+  std::string refusal;
+  if (!tkpassword::storedUserNameFor(std::string(e.userName), kMaxPassword, e.userName, refusal)) {
+    EvDebug::Error(kTag, "The proxy password of the user name of media agent [%u] was refused: %s", r.clientId,
+                   refusal.c_str());
+    w.fail(-1, refusal);
+    return false;
+  }
   if (e.deviceId != 0) {
     if (w.deviceId != 0 && w.deviceId != e.deviceId) {
       // One list update goes to one device: a second one would get records meant for another.

@@ -74,6 +74,8 @@ struct CloudRequest {
   // Why a password of the request cannot be taken (too long for its
   // column): the records are refused with it rather than verified without.
   std::string refusal;
+  // The same for a proxy password the user name carries.
+  std::string userRefusal;
 
   CloudRequest() = default;
   CloudRequest(const CloudRequest&) = delete;
@@ -120,10 +122,11 @@ void buildVolume(ZQMACMediaConfig& config, const CloudRequest& r, VerificationVo
     built.m_volume->SetMediaAgent(agent);
     // The volume knows its device without becoming one of its volumes.
     built.m_volume->SetDiskDevice(device, false);
-    if (!r.proxyPassword.has && tkmm::namesProxy(r.userName.value))
+    if (!r.proxyPassword.has && tkmm::namesProxy(r.userName.value) && !tkmm::carriesProxyPassword(r.userName.value))
       suffix = tkmm::proxyPasswordPart(device->GetRemoteHostUserName());
   }
-  built.m_volume->SetUserName(r.userName.value + suffix);
+  built.m_volume->SetUserName((r.proxyPassword.has ? tkmm::withoutProxyPassword(r.userName.value) : r.userName.value) +
+                              suffix);
   wipe(suffix);
   if (r.password.has) {
     built.m_volume->SetUserPassword(r.password.value);
@@ -223,7 +226,10 @@ bool EvMMConfigMgr::onMsgCloudOperation(MessageInfo* request) {
         break;
       }
       case kElementUserName:
-        r.userName.has = tkmm::decryptUserName(services, request, v, length, kTag, r.userName.value);
+        // In the form the name is stored in, so that what is verified is
+        // what a change would keep.
+        r.userName.has =
+            tkmm::decryptUserNameForStorage(services, request, v, length, kTag, r.userName.value, r.userRefusal);
         break;
       case kElementPassword:
         r.password.has =
@@ -235,7 +241,7 @@ bool EvMMConfigMgr::onMsgCloudOperation(MessageInfo* request) {
                                                               "failed to decrypt the proxy password");
         break;
       case tkmm::kElementEndOfRecord: {
-        std::string recordError = r.refusal;
+        std::string recordError = !r.userRefusal.empty() ? r.userRefusal : r.refusal;
         if (!recordError.empty() || !verifyRecord(holderConfig, r, out, recordError)) {
           result = false;
           error = recordError;

@@ -23,8 +23,9 @@
 // (2408) came.
 //
 // Elements keep their values for the whole request. The credentials arrive
-// encrypted and are decrypted when they arrive, the passwords (2402, 2408)
-// into the form the database keeps passwords in; one that cannot be read is
+// encrypted and are decrypted when they arrive, the passwords (2402, 2408,
+// and a proxy password the user name carries) into the form the database
+// keeps passwords in; one that cannot be read is
 // logged and counts as absent. A remote file host's device enciphers its
 // password itself when it stores it, so it is handed the password itself.
 // Secrets are wiped when the request ends and never logged or sent back. A
@@ -183,7 +184,8 @@ class VolumeRequest : public tkmm::SetRecordHandler {
         m_credentialId.set(static_cast<int>(MessageWalker::readU32(value, length)));
         return true;
       case kElementUserName:
-        m_userName.has = tkmm::decryptUserName(m_services, m_request, value, length, kSetTag, m_userName.value);
+        m_userName.has = tkmm::decryptUserNameForStorage(m_services, m_request, value, length, kSetTag,
+                                                         m_userName.value, m_userRefusal);
         return true;
       case kElementPassword:
         m_password.has = tkmm::decryptPasswordForStorage(m_services, m_request, value, length, kSetTag,
@@ -204,6 +206,7 @@ class VolumeRequest : public tkmm::SetRecordHandler {
     // rest without it would answer success for credentials never kept.
     if (!m_refusal.empty()) return SetOutcome::failure(m_refusal);
     if (!m_proxyRefusal.empty()) return SetOutcome::failure(m_proxyRefusal);
+    if (!m_userRefusal.empty()) return SetOutcome::failure(m_userRefusal);
     if (record.operation == kOpModify) {
       if (ZQMACDiskVolume* volume = record.object<ZQMACDiskVolume>()) return changeVolume(*volume);
       return changeAllVolumes(record.config);
@@ -288,8 +291,9 @@ class VolumeRequest : public tkmm::SetRecordHandler {
     if (m_accessType.has) volume->SetDeviceAccessType(m_accessType.value);
     if (m_userName.has) {
       if (remote) {
-        device->SetRemoteHostUserName(m_proxyPassword.has ? m_userName.value + ":" + m_proxyPassword.value
-                                                          : m_userName.value);
+        device->SetRemoteHostUserName(m_proxyPassword.has
+                                          ? tkmm::withoutProxyPassword(m_userName.value) + ":" + m_proxyPassword.value
+                                          : m_userName.value);
         if (m_password.has) setRemotePassword(*device);
       } else {
         volume->SetUserName(m_userName.value);
@@ -388,8 +392,11 @@ class VolumeRequest : public tkmm::SetRecordHandler {
       if (remote) {
         std::string proxyPart;
         if (m_proxyPassword.has) proxyPart = ":" + m_proxyPassword.value;
-        else if (tkmm::namesProxy(m_userName.value)) proxyPart = tkmm::proxyPasswordPart(device->GetRemoteHostUserName());
-        device->SetRemoteHostUserName(m_userName.value + proxyPart);
+        else if (tkmm::namesProxy(m_userName.value) && !tkmm::carriesProxyPassword(m_userName.value))
+          proxyPart = tkmm::proxyPasswordPart(device->GetRemoteHostUserName());
+        device->SetRemoteHostUserName((m_proxyPassword.has ? tkmm::withoutProxyPassword(m_userName.value)
+                                                            : m_userName.value) +
+                                      proxyPart);
         wipe(proxyPart);
       } else {
         volume.SetUserName(m_userName.value);
@@ -502,7 +509,7 @@ class VolumeRequest : public tkmm::SetRecordHandler {
   tkmm::ElementValue<std::string> m_userName;
   tkmm::ElementValue<std::string> m_password;
   tkmm::ElementValue<std::string> m_proxyPassword;
-  std::string m_refusal, m_proxyRefusal;
+  std::string m_refusal, m_proxyRefusal, m_userRefusal;
 };
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The stored form of a remote-host user name (see RemoteHostUserName.h).
 #include "mmconfig/disk/RemoteHostUserName.h"
 
+#include "platform/security/StoredPassword.h"
+
 namespace tkmm {
 namespace {
 
@@ -31,6 +33,17 @@ std::string proxyPasswordPart(const std::string& storedUserName) {
   const std::size_t colon = hostPart.rfind(':');
   if (colon == std::string::npos || colon == 0) return std::string();
   return hostPart.substr(colon);
+}
+
+bool carriesProxyPassword(const std::string& userName) {
+  std::size_t at = 0, length = 0;
+  return tkpassword::proxyPasswordSpan(userName, at, length);
+}
+
+std::string withoutProxyPassword(const std::string& userName) {
+  std::size_t at = 0, length = 0;
+  if (!tkpassword::proxyPasswordSpan(userName, at, length)) return userName;
+  return userName.substr(0, at - 1);
 }
 
 }  // namespace tkmm

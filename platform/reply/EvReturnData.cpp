@@ -121,9 +121,13 @@ void endStream(int fd) { ::shutdown(fd, SHUT_RDWR); }
 // The frame may come in two parts (a header built for the occasion and the
 // items collected so far), written as one with a gathering write, so that a
 // large reply is not copied once more only to put its header in front.
+thread_local tkreply::ThreadWrites t_writes;
+
 bool writeAll(int fd, std::string_view head, std::string_view body, const char* tag) {
   const std::size_t total = head.size() + body.size();
   if (fd < 0) return false;
+  ++t_writes.frames;
+  t_writes.bytes += total;
   tkjournal::Failure failure;
   if (tkreply::journal().takeFailure("write", failure)) {
     EvDebug::Error(tag, "Could not write a reply of [%zu] bytes on socket [%d]: %s", total, fd,
@@ -210,6 +214,8 @@ std::string tooLargeText(uint32_t messageId) {
 bool tkreply::writeFrame(int fd, const std::string& frame) { return writeAll(fd, frame, "tkreply::writeFrame"); }
 
 void tkreply::setProblemLog(ProblemLog log) { g_problemLog.store(log); }
+
+tkreply::ThreadWrites tkreply::threadWrites() { return t_writes; }
 
 namespace {
 

@@ -18,4 +18,14 @@ bool writeFrame(int fd, const std::string& frame);
 using ProblemLog = void (*)(const char* text);
 void setProblemLog(ProblemLog log);
 
+// What the calling thread has written so far on any connection, or tried
+// to (a frame counts once it is handed to the socket, whether or not the
+// peer took it): the host compares the counts around a handler call to
+// tell a request that got no answer at all, and one whose answer was large.
+struct ThreadWrites {
+  unsigned long long frames = 0;
+  unsigned long long bytes = 0;
+};
+ThreadWrites threadWrites();
+
 }  // namespace tkreply

@@ -79,6 +79,50 @@ bool isStoredForm(const std::string& text) {
   return stored;
 }
 
+bool proxyPasswordSpan(const std::string& userName, std::size_t& at, std::size_t& length) {
+  at = length = 0;
+  const std::size_t mark = userName.rfind("!!");
+  if (mark == std::string::npos) return false;
+  const std::size_t sign = userName.rfind('@');
+  if (sign == std::string::npos || sign < mark + 2) return false;
+  const std::size_t colon = userName.rfind(':');
+  // A ":" first behind the "@" belongs to the proxy's own part, not to a
+  // password.
+  if (colon == std::string::npos || colon <= sign + 1 || colon + 1 >= userName.size()) return false;
+  at = colon + 1;
+  length = userName.size() - at;
+  return true;
+}
+
+bool hasClearProxyPassword(const std::string& userName) {
+  std::size_t at = 0, length = 0;
+  if (!proxyPasswordSpan(userName, at, length)) return false;
+  std::string part = userName.substr(at, length);
+  const bool clear = !isStoredForm(part);
+  wipe(part);
+  return clear;
+}
+
+bool storedUserNameFor(const std::string& userName, std::size_t width, std::string& stored, std::string& refusal) {
+  wipe(stored);
+  refusal.clear();
+  std::size_t at = 0, length = 0;
+  if (!hasClearProxyPassword(userName) || !proxyPasswordSpan(userName, at, length)) {
+    stored = userName;
+    return true;
+  }
+  std::string plain = userName.substr(at, length);
+  std::string form;
+  const bool made = storedFormFor(plain, width, form, refusal);
+  wipe(plain);
+  if (!made) return false;
+  stored.reserve(at + form.size());
+  stored.assign(userName, 0, at);
+  stored += form;
+  wipe(form);
+  return true;
+}
+
 void wipe(std::string& secret) {
   if (!secret.empty()) std::memset(secret.data(), 0, secret.size());
   secret.clear();

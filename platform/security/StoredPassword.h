@@ -61,6 +61,30 @@ bool plainForm(const std::string& stored, std::string& plain);
 // database files from stored ones; see StoredPassword.cpp.
 bool isStoredForm(const std::string& text);
 
+// A user name that reaches a share or a cloud path through a proxy carries
+// the proxy's password in its own text, behind the last ":" behind the last
+// "@" behind the last "!!":
+//   user "!!" proxy-user "@" proxy-host [":" proxy-password]    (a share)
+//   user "!!" host [":" port] "@" proxy-user [":" proxy-password]  (a cloud path)
+// That part is a password like any other: the database keeps it only in
+// the stored form, wherever the name is kept.
+
+// Where the proxy password of `userName` lies (`at`, `length`, the ":" not
+// included); false when the name carries none (no proxy, no ":" there, or
+// the ":" first behind the "@", or nothing behind it).
+bool proxyPasswordSpan(const std::string& userName, std::size_t& at, std::size_t& length);
+
+// The name as it is stored: `userName` with a clear proxy password put into
+// its stored form for a column `width` bytes wide (storedFormFor: the same
+// limit and refusal text as any password), a stored one left as it is (never
+// enciphered twice); a name without a proxy password unchanged. False, with
+// `stored` empty and the reason in `refusal`, as storedFormFor refuses.
+bool storedUserNameFor(const std::string& userName, std::size_t width, std::string& stored, std::string& refusal);
+
+// True when `userName` carries a proxy password that is not in the stored
+// form (what an older build wrote).
+bool hasClearProxyPassword(const std::string& userName);
+
 // Zeroes the secret's bytes and empties it.
 void wipe(std::string& secret);
 

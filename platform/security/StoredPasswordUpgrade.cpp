@@ -24,9 +24,17 @@
 // A clear password whose stored form would not fit is left as it is, and
 // logged with its length only.
 //
-// Proxy passwords inside user names (user!!proxy@host[:port][:password])
-// are not converted: from the text alone a port cannot be told from a
-// password.
+// Proxy passwords inside user names (tkpassword::proxyPasswordSpan: behind
+// the last ":" behind the last "@" behind the last "!!", where no port
+// stands) are converted by a second statement under a view of its own, so
+// that a file converted before it gets them too:
+//   tk_clear_proxy_password(text)  1 when the user name carries a proxy
+//                             password not in the stored form whose stored
+//                             form fits
+//   tk_stored_user_name(text)      the name with that password in its
+//                             stored form (storedUserNameFor)
+// over the mount paths', the device controllers' and the disk devices'
+// remote-host user names.
 #include <sqlite3.h>
 
 #include <string>
@@ -41,6 +49,9 @@ namespace {
 
 constexpr const char* kTag = "tkpassword::upgrade";
 constexpr const char* kMarker = "MMPasswordsStored";
+constexpr const char* kProxyMarker = "MMProxyPasswordsStored";
+// The setting that holds a disk device's remote-host user name.
+constexpr const char* kRemoteHostUserName = "RemoteHostUserName";
 
 std::string argumentText(sqlite3_value* value) {
   const unsigned char* text = sqlite3_value_text(value);
@@ -74,13 +85,46 @@ void storedPassword(sqlite3_context* context, int, sqlite3_value** arguments) {
   tkpassword::wipe(stored);
 }
 
+void clearProxyPassword(sqlite3_context* context, int, sqlite3_value** arguments) {
+  std::string text = argumentText(arguments[0]);
+  bool clear = tkpassword::hasClearProxyPassword(text);
+  std::size_t at = 0, length = 0;
+  if (clear && tkpassword::proxyPasswordSpan(text, at, length) &&
+      length > tkpassword::longestFitting(tkpassword::kPasswordColumnWidth)) {
+    EvDebug::Error(kTag,
+                   "A clear proxy password of %zu characters is too long to be stored encrypted; it is left as it is.",
+                   length);
+    clear = false;
+  }
+  tkpassword::wipe(text);
+  sqlite3_result_int(context, clear ? 1 : 0);
+}
+
+void storedUserName(sqlite3_context* context, int, sqlite3_value** arguments) {
+  std::string name = argumentText(arguments[0]);
+  std::string stored;
+  std::string refusal;
+  const bool made = tkpassword::storedUserNameFor(name, tkpassword::kPasswordColumnWidth, stored, refusal);
+  tkpassword::wipe(name);
+  if (!made) {
+    sqlite3_result_error(context, refusal.c_str(), -1);
+    return;
+  }
+  sqlite3_result_text(context, stored.c_str(), static_cast<int>(stored.size()), SQLITE_TRANSIENT);
+  tkpassword::wipe(stored);
+}
+
 int addFunctions(sqlite3* db, char**, const sqlite3_api_routines*) {
   constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY;
-  if (sqlite3_create_function(db, "tk_clear_password", 1, kFlags, nullptr, clearPassword, nullptr, nullptr) !=
-          SQLITE_OK ||
-      sqlite3_create_function(db, "tk_stored_password", 1, kFlags, nullptr, storedPassword, nullptr, nullptr) !=
-          SQLITE_OK)
-    return SQLITE_ERROR;
+  struct Function {
+    const char* name;
+    void (*body)(sqlite3_context*, int, sqlite3_value**);
+  };
+  for (const Function& f : {Function{"tk_clear_password", clearPassword}, Function{"tk_stored_password", storedPassword},
+                            Function{"tk_clear_proxy_password", clearProxyPassword},
+                            Function{"tk_stored_user_name", storedUserName}})
+    if (sqlite3_create_function(db, f.name, 1, kFlags, nullptr, f.body, nullptr, nullptr) != SQLITE_OK)
+      return SQLITE_ERROR;
   return SQLITE_OK;
 }
 
@@ -94,11 +138,23 @@ std::string conversion() {
   return sql + "CREATE VIEW IF NOT EXISTS \"" + kMarker + "\" AS SELECT 1 AS \"Stored\"";
 }
 
+std::string proxyConversion() {
+  std::string sql;
+  for (const char* table : {"MMMountPath", "MMDeviceController"})
+    sql += std::string("UPDATE \"") + table + "\" SET \"UserName\" = tk_stored_user_name(\"UserName\") WHERE "
+           "tk_clear_proxy_password(\"UserName\"); ";
+  sql += "UPDATE \"MMObjectSetting\" SET \"Value\" = tk_stored_user_name(\"Value\") WHERE \"Name\" = '" +
+         std::string(kRemoteHostUserName) + "' AND tk_clear_proxy_password(\"Value\"); ";
+  return sql + "CREATE VIEW IF NOT EXISTS \"" + kProxyMarker + "\" AS SELECT 1 AS \"Stored\"";
+}
+
 [[maybe_unused]] const bool kRegistered = [] {
   // The engine calls the entry point with the connection, its error text
   // and its routines, whatever the type it is registered under.
   sqlite3_auto_extension(reinterpret_cast<void (*)()>(&addFunctions));
   tkdb::registerSchema(kMarker, conversion());
+  // After every table it reads, whichever library registers them.
+  tkdb::registerSchemaLater([] { tkdb::registerSchema(kProxyMarker, proxyConversion()); });
   return true;
 }();
 

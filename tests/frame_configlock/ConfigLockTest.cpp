@@ -235,6 +235,37 @@ TEST_F(Lock, AFailedReadTakesNeitherTheLockNorASessionInEitherForm) {
     EXPECT_EQ(EvMMConfigMgr::GetCurrentMediaConfig(request.get(), false), nullptr);
     ASSERT_EQ(m_a.replies().size(), 1u);
   }
+  // The holder's console goes while the lock reads: its descriptor number
+  // may serve a new console by the time the lock fails, and that console
+  // must not be taken for the holder.
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.name) + ", the holder gone meanwhile");
+    ASSERT_EQ(lockStream(kBob, 1, 20), 1);
+    ASSERT_EQ(lockStream(kBob, 2, 0), 1);
+    m_b.replies();
+    ZQMACMediaConfig* bobs = locktest::newestInstance();
+    // A request of the exempt kind still reads Bob's instance: it outlives
+    // his connection, ended.
+    MediaConfigPin reading;
+    ASSERT_EQ(EvMMConfigMgr::GetNewestMediaConfig(reading), bobs);
+    bool closed = false;
+    testkit::mac::ScopedLoader closing([&](ZQMACMediaConfig& config, bool) {
+      EvMMConfigMgr::ConnectionClosed(m_b.socket());
+      closed = true;
+      config.SetLastError(0x1F000100, unreadable);
+      return false;
+    });
+    row.call();
+    reading.release();
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(EvMMConfigMgr::GetSocketId().GetSocketDescriptor(), -1);
+    EXPECT_EQ(EvMMConfigMgr::m_ulLockedMMConfig.load(), 0u);
+    // A console on the same descriptor number finds no session.
+    auto request = m_b.request(301, 0, kBob);
+    EXPECT_EQ(EvMMConfigMgr::GetCurrentMediaConfig(request.get(), false), nullptr);
+    EXPECT_EQ(m_b.replies().size(), 1u);
+    m_a.replies();
+  }
   // A lock taken over without notice, failing, leaves the lock and the
   // session with their holder.
   ASSERT_EQ(lockStream(kBob, 1, 30), 1);

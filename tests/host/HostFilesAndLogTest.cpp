@@ -163,6 +163,55 @@ TEST(HostOptions, VersionHelpAndWrongOptions) {
   EXPECT_FALSE(hosttest::exists(dir.file("unused.db"))) << "--help and --version touch no database";
 }
 
+// A request whose handler returns without a word gets only its end frame;
+// the host's log names it, and says nothing of a request that was answered.
+std::string streamFrame(const std::string& handler, int64_t sequence, const std::string& stream, uint32_t elements) {
+  tkwire::StreamRequest r;
+  r.handler = handler;
+  r.sequence = sequence;
+  r.firstField = tkwire::firstFieldOf(0, elements);
+  r.stream = stream;
+  return tkwire::encodeStreamRequest(r);
+}
+
+TEST(HostLog, ARequestItsHandlerLeftUnansweredIsLoggedAsAWarningNamingIt) {
+  tktest::TempDir dir;
+  Host host(dir, dir.file("silent.sock"), {}, {{"TK_LOG_DIR", dir.file("log")}});
+  const int fd = host.connect();
+  ASSERT_GE(fd, 0) << host.log();
+  // A text longer than the handlers' element buffer ends the element walk
+  // before the record's end (2052): the record is never applied.
+  std::string longPath;
+  tkwire::appendU32(longPath, 4001, 3);
+  tkwire::appendElement(longPath, 11041, std::string(5006, 'p'));
+  tkwire::appendU32(longPath, 2052, 0);
+  const struct {
+    const char* name;
+    std::string frame;
+    bool answered;
+  } cases[] = {
+      {"a lock", lockFrame(10, 1), true},
+      {"a mount path's text longer than the element buffer", streamFrame("onMsgSetMMMountPath", 11, longPath, 3),
+       false},
+      {"an operation the lock does not have", lockFrame(12, 9), false},
+      {"an unlock", lockFrame(13, 2), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<tkwire::Reply> replies = hosttest::sendAndRead(fd, c.frame);
+    EXPECT_EQ(replies.empty(), !c.answered);
+  }
+  ::close(fd);
+  EXPECT_EQ(host.stop(), 0);
+  const std::string log = host.log();
+  const std::regex warning(
+      R"(NOTICE warning: (\S+) answered nothing to request (\d+) of user 1 on connection \d+ \(it returned -?\d+\))");
+  std::vector<std::string> named;
+  for (std::sregex_iterator it(log.begin(), log.end(), warning), end; it != end; ++it)
+    named.push_back((*it)[1].str() + " " + (*it)[2].str());
+  EXPECT_EQ(named, (std::vector<std::string>{"onMsgSetMMMountPath 11", "LockMMConfiguration 12"})) << log;
+}
+
 TEST(HostRefusals, AnUnknownHandlerIsToldTheClosestNames) {
   tktest::TempDir dir;
   Host host(dir, dir.file("near.sock"));

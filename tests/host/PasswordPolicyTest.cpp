@@ -76,6 +76,19 @@ class HostPasswordPolicy : public installtest::InstallationFixture {
     tkwire::appendU32(s, 2052, 0);
     return s;
   }
+  // A network share of ma1 at `path` whose proxy password comes in its own
+  // element (2408) or, `inUserName`, written into the user name.
+  static std::string proxiedShare(const std::string& path, const std::string& proxy, bool inUserName) {
+    std::string s;
+    tkwire::appendU32(s, 4001, 1);
+    tkwire::appendElement(s, tktag::kMediaAgent, le32(1) + "ma1");
+    tkwire::appendElement(s, tktag::kPath, path);
+    tkwire::appendElement(s, tktag::kUserName,
+                          tkcipher::encrypt(inUserName ? "share-user!!puser@phost:" + proxy : "share-user!!puser@phost"));
+    if (!inUserName) tkwire::appendElement(s, tktag::kProxyPassword, tkcipher::encrypt(proxy));
+    tkwire::appendU32(s, 2052, 0);
+    return s;
+  }
   static std::string druHost(const std::string& name, const std::string& password) {
     std::string s;
     tkwire::appendU32(s, 4001, 48);
@@ -103,70 +116,119 @@ class HostPasswordPolicy : public installtest::InstallationFixture {
 // ---------------------------------------------------------------- sizes
 
 TEST_F(HostPasswordPolicy, APasswordTooLongForItsColumnIsRefusedWithOneTextOnEveryRouteAndNothingIsStored) {
+  // The answer of a change: "Success", or the refusal `text`.
+  auto answer = [](uint32_t operation, const std::string& text) {
+    return std::vector<ctltest::Message>{
+        ctltest::operationResponse(operation, text.empty() ? 1 : 0, text.empty() ? "Success" : text)};
+  };
+  const std::string proxyOf = "SELECT substr(\"Value\", 25) FROM \"MMObjectSetting\" WHERE \"Name\" = "
+                              "'RemoteHostUserName' AND \"ObjectId\" = (SELECT \"ObjectId\" FROM \"MMObjectSetting\" "
+                              "WHERE \"Value\" = ";
   struct Route {
     const char* name;
     std::size_t longest;  // the longest password the route's column takes
-    // Sends the password; true when it was refused with `text`.
-    std::function<void(const std::string& password, const std::string& text)> refused;
+    // Sends the password; checks it was refused with `text`, or, with no
+    // text, taken.
+    std::function<void(const std::string& password, const std::string& text)> send;
     // The rows the route would have written.
     std::string rows;
+    // The stored form of the password it took (none: the route's other
+    // party refuses every password but its own).
+    std::string kept;
   };
   const std::vector<Route> routes = {
       {"the disk-library wizard", kColumnLongest,
        [&](const std::string& password, const std::string& text) {
          const installtest::ConsoleRun run = wizard("/srv/pw-long", password);
          EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
+         if (text.empty()) {
+           EXPECT_EQ(run.status, 0) << run.out;
+         }
        },
-       "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"MountPathName\" = '/srv/pw-long'"},
+       "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"MountPathName\" = '/srv/pw-long'",
+       "SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"MountPathName\" = '/srv/pw-long'"},
       {"a DRU host", kColumnLongest,
        [&](const std::string& password, const std::string& text) {
          underLock([&](int fd) {
-           EXPECT_EQ(set(fd, "onMsgSetDRUHost", druHost("dru-long", password), 6, 3),
-                     (std::vector<ctltest::Message>{ctltest::operationResponse(48, 0, text)}));
+           EXPECT_EQ(set(fd, "onMsgSetDRUHost", druHost("dru-long", password), 6, 3), answer(48, text));
          });
        },
-       "SELECT COUNT(*) FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-long'"},
+       "SELECT COUNT(*) FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-long'",
+       "SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-long'"},
       {"the storage-library request (a new mount path)", kRequestBufferLongest,
        [&](const std::string& password, const std::string& text) {
          const installtest::ConsoleRun run = console({"storage-library", "43=4", "8=DiskLib1", "3=ma1",
                                                       "24=/srv/disklib1/long", "28=long-user", "32=" + password});
-         EXPECT_NE(run.status, 0) << run.out;
+         EXPECT_EQ(run.status == 0, text.empty()) << run.out;
          EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
        },
-       "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" = 'long-user'"},
+       "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" = 'long-user'",
+       "SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"UserName\" = 'long-user'"},
       {"a mount path's credentials", kColumnLongest,
        [&](const std::string& password, const std::string& text) {
          underLock([&](int fd) {
            const uint64_t path = mountPathHandle(fd, libraryHandle(fd, "DiskLib1", 3), 1, 4);
            ASSERT_NE(path, 0u);
            EXPECT_EQ(set(fd, "onMsgSetMMMountPath", credentials(path, "long-path-user", password), 5, 5),
-                     (std::vector<ctltest::Message>{ctltest::operationResponse(3, 0, text)}));
+                     answer(3, text));
          });
        },
-       "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" = 'long-path-user'"},
+       "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" = 'long-path-user'",
+       "SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"UserName\" = 'long-path-user'"},
       {"a disk volume's credentials", kColumnLongest,
        [&](const std::string& password, const std::string& text) {
          underLock([&](int fd) {
            const std::vector<Volume> all = volumes(fd, 3);
            ASSERT_FALSE(all.empty());
            EXPECT_EQ(set(fd, "onMsgSetDiskVolume", credentials(all.front().handle, "long-volume-user", password), 5, 5),
-                     (std::vector<ctltest::Message>{ctltest::operationResponse(3, 0, text)}));
+                     answer(3, text));
          });
        },
-       "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"UserName\" = 'long-volume-user'"},
+       "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"UserName\" = 'long-volume-user'",
+       "SELECT \"UserPassword\" FROM \"MMDeviceController\" WHERE \"UserName\" = 'long-volume-user'"},
+      // The demonstration filer takes its own password only: the longest
+      // that fits passes the policy and reaches the filer, which refuses it.
       {"an NDMP server", kColumnLongest,
        [&](const std::string& password, const std::string& text) {
          const installtest::ConsoleRun run =
              console({"onMsgSetMMNDMPServer", "4106=2", "4001=1", "11058=filer2", "11062=enc:long-root",
                       "11063=enc:" + password, "11064=6", "11066=10000", "11065=9.1P2", "2052=0"});
-         EXPECT_NE(run.out.find("(failure) \"" + text + "\""), std::string::npos) << run.out;
+         EXPECT_NE(run.out.find("(failure) \"" +
+                                (text.empty() ? "The NDMP server [filer2] refused the login name or password." : text) +
+                                "\""),
+                   std::string::npos)
+             << run.out;
        },
-       "SELECT COUNT(*) FROM \"MMNDMPHostInfo\" WHERE \"login\" = 'long-root'"},
+       "SELECT COUNT(*) FROM \"MMNDMPHostInfo\" WHERE \"login\" = 'long-root'", ""},
+      {"a proxy password of its own (2408)", kColumnLongest,
+       [&](const std::string& password, const std::string& text) {
+         underLock([&](int fd) {
+           EXPECT_EQ(set(fd, "onMsgSetDiskVolume", proxiedShare("//nas-long/own", password, false), 6, 3),
+                     answer(1, text));
+         });
+       },
+       "SELECT COUNT(*) FROM \"MMObjectSetting\" WHERE \"Value\" = '//nas-long/own'", proxyOf + "'//nas-long/own')"},
+      {"a proxy password in the user name (2401)", kColumnLongest,
+       [&](const std::string& password, const std::string& text) {
+         underLock([&](int fd) {
+           EXPECT_EQ(set(fd, "onMsgSetDiskVolume", proxiedShare("//nas-long/named", password, true), 5, 3),
+                     answer(1, text));
+         });
+       },
+       "SELECT COUNT(*) FROM \"MMObjectSetting\" WHERE \"Value\" = '//nas-long/named'",
+       proxyOf + "'//nas-long/named')"},
   };
   for (const Route& route : routes) {
     SCOPED_TRACE(route.name);
-    route.refused(std::string(route.longest + 1, 'p'), tooLong(route.longest));
+    route.send(std::string(route.longest + 1, 'p'), tooLong(route.longest));
     EXPECT_EQ(count(route.rows), 0);
+    // The other side of the limit: the longest that fits is kept whole.
+    const std::string longest(route.longest, 'f');
+    route.send(longest, "");
+    if (route.kept.empty()) continue;
+    const std::string stored = m_db.text(route.kept);
+    EXPECT_EQ(stored.size(), 2 * route.longest + 1);
+    EXPECT_EQ(plainOf(stored), longest);
   }
 }
 
@@ -214,6 +276,13 @@ TEST_F(HostPasswordPolicy, AnOlderFilesStoredPasswordsAreNeverEncipheredAgainWha
   // form is that, so it is a clear password.
   const std::string nul = "E49";
   ASSERT_EQ(m_db.exec("INSERT INTO \"MMDRUHost\" (\"HostName\", \"UserPassword\") VALUES ('old-nul', ?)", {nul}), 0);
+  // The longest clear password whose stored form fits, and one byte more.
+  const std::string longest(kColumnLongest, 'u');
+  const std::string tooLongClear(kColumnLongest + 1, 'u');
+  ASSERT_EQ(m_db.exec("INSERT INTO \"MMDRUHost\" (\"HostName\", \"UserPassword\") VALUES ('old-longest', ?), "
+                      "('old-too-long', ?)",
+                      {longest, tooLongClear}),
+            0);
   ASSERT_EQ(m_db.exec("DROP VIEW \"MMPasswordsStored\""), 0);
   ASSERT_TRUE(restart()) << host().log();
 
@@ -227,6 +296,10 @@ TEST_F(HostPasswordPolicy, AnOlderFilesStoredPasswordsAreNeverEncipheredAgainWha
   }
   EXPECT_EQ(m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'old-nul'"),
             tkcipher::encrypt(nul));
+  EXPECT_EQ(plainOf(m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'old-longest'")),
+            longest);
+  EXPECT_EQ(m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'old-too-long'"),
+            tooLongClear);
 }
 
 // ---------------------------------------------------------------- network shares

@@ -7,6 +7,8 @@
 #include <thread>
 #include <tuple>
 
+#include "frame/CWySocket.h"
+#include "platform/reply/EvReturnData.h"
 #include "tests/support/FrameWire.h"
 #include "wire/FrameReader.h"
 
@@ -396,6 +398,69 @@ TEST(WireCodec, DescribeNamesEveryItemOfALongReplyAndSignedSequences) {
   };
   EXPECT_EQ(expected, tkwire::describe(r, names));
   EXPECT_EQ(3, asked) << "each tag's name is asked for once";
+}
+
+}  // namespace
+
+namespace {
+
+// A reply frame at the frame limit and up to eight bytes (one item's
+// header) on either side of it: whole up to the limit, byte for byte, and
+// answered as a failure naming the limit one byte beyond it.
+TEST(ReplyFrameLimit, AReplyWithinEightBytesOfTheLimitGoesWholeAndOneByteBeyondIsAnsweredAsAFailure) {
+  constexpr std::size_t kHeader = 4 + 4 + 8 + 4;  // kind, message id, sequence, item count
+  constexpr std::size_t kItemHeader = 8;
+  const std::size_t limit = tkwire::kMaxFrameBytes;
+  const std::string first(EvReturnData::kMaxItemBytes, 'a');
+  for (std::size_t body = limit - 8; body <= limit + 1; ++body) {
+    SCOPED_TRACE(body);
+    const std::string second(body - kHeader - 2 * kItemHeader - first.size(), 'b');
+    tktest::SocketPair pair;
+    std::string frame;
+    tkwire::ReadStatus status = tkwire::ReadStatus::Error;
+    // A frame this large does not fit the socket's buffer: it is read as it
+    // is written.
+    std::thread reader([&] { status = tkwire::readFrame(pair.b, 10000, frame); });
+    const CWySocket socket(pair.a);
+    EvReturnData reply(4242, 77, &socket, 0, nullptr);
+    EXPECT_TRUE(reply.add(11001, first.data(), first.size()));
+    const bool sent = reply.send(11002, second.data(), second.size());
+    reader.join();
+    ASSERT_EQ(status, tkwire::ReadStatus::Ok);
+    const std::optional<tkwire::Reply> decoded = tkwire::decodeReply(frame);
+    ASSERT_TRUE(decoded.has_value());
+    if (body <= limit) {
+      EXPECT_TRUE(sent);
+      EXPECT_EQ(frame.size(), body);
+      EXPECT_EQ(decoded->messageId, 4242u);
+      EXPECT_EQ(decoded->sequence, 77);
+      ASSERT_EQ(decoded->items.size(), 2u);
+      EXPECT_EQ(decoded->items[0].tag, 11001u);
+      EXPECT_TRUE(decoded->items[0].bytes == first);
+      EXPECT_EQ(decoded->items[1].tag, 11002u);
+      EXPECT_TRUE(decoded->items[1].bytes == second);
+    } else {
+      EXPECT_FALSE(sent);
+      tktest::expectStatus({*decoded}, 77, 0,
+                           "Reply [4242] was not sent: it is larger than a reply frame may be (16777216 bytes).");
+    }
+  }
+  // What reads a frame takes a length up to the limit and refuses one beyond.
+  for (const uint32_t length : {static_cast<uint32_t>(limit - 8), static_cast<uint32_t>(limit),
+                                static_cast<uint32_t>(limit + 1)}) {
+    SCOPED_TRACE(length);
+    tktest::SocketPair pair;
+    std::string body;
+    tkwire::ReadStatus status = tkwire::ReadStatus::Error;
+    std::thread reader([&] { status = tkwire::readFrame(pair.b, 10000, body); });
+    ASSERT_TRUE(tkwire::writeAll(pair.a, le32(length)));
+    if (length <= limit) {
+      ASSERT_TRUE(tkwire::writeAll(pair.a, std::string(length, 'c')));
+    }
+    reader.join();
+    EXPECT_EQ(status, length <= limit ? tkwire::ReadStatus::Ok : tkwire::ReadStatus::TooLong);
+    EXPECT_EQ(body.size(), length <= limit ? length : 0u);
+  }
 }
 
 }  // namespace

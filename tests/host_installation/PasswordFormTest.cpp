@@ -77,6 +77,25 @@ class HostPasswordForm : public installtest::InstallationFixture {
     EXPECT_EQ(out.size(), static_cast<std::size_t>(rows)) << all;
     return out;
   }
+  // The handle of the volume listed with `path`.
+  uint64_t volumeAt(int fd, const std::string& path, int64_t sequence) {
+    for (const Record& device : listing(fd, "onMsgGetDiskDevices", sequence)) {
+      if (handleOf(device) == 0) continue;
+      for (const Record& volume : onObject(fd, "onMsgGetDiskVolumes", handleOf(device), "", sequence + 1))
+        for (const tkwire::Item& item : volume)
+          if (item.tag == tktag::kVolumePath && item.bytes == path) return handleOf(volume);
+    }
+    return 0;
+  }
+  // The one user name of `table` like `pattern`.
+  std::string userNameLike(const std::string& table, const std::string& pattern) {
+    EXPECT_EQ(m_db.text("SELECT COUNT(*) FROM \"" + table + "\" WHERE \"UserName\" LIKE ?", {pattern}), "1");
+    return m_db.text("SELECT \"UserName\" FROM \"" + table + "\" WHERE \"UserName\" LIKE ?", {pattern});
+  }
+  // What a stored user name holds behind `prefix` (its proxy password).
+  static std::string proxyPart(const std::string& name, const std::string& prefix) {
+    return name.rfind(prefix, 0) == 0 ? name.substr(prefix.size()) : "(stored as " + name + ")";
+  }
   // Everything the audit trail holds, as text.
   std::string auditRows() {
     return m_db.text("SELECT group_concat(t, '|') FROM (SELECT \"text\" AS t FROM \"AuditTrailArgument\" UNION ALL "
@@ -166,6 +185,57 @@ TEST_F(HostPasswordForm, EveryRequestThatTakesAPasswordStoresTheFormThatReadsBac
          return std::vector<std::string>{name.rfind(prefix, 0) == 0 ? name.substr(prefix.size())
                                                                     : "(stored as " + name + ")"};
        }},
+      // A proxy password written into the user name itself (2401), on each
+      // route that stores such a name: kept in the stored form all the same.
+      {"a proxy password in a share's user name (2401 of disk volume operation 1)", "ClearProxy-91",
+       [&] { underLock([&](int fd) {
+         EXPECT_EQ(set(fd, "onMsgSetDiskVolume",
+                       networkShare("//nasP/share1", "shareuser!!puser@phost:ClearProxy-91", tktag::kPassword,
+                                    "Share-Pw-91"),
+                       6, 3),
+                   kAdded);
+       }); },
+       [&] { return std::vector<std::string>{proxyPart(shareSetting("//nasP/share1", "RemoteHostUserName"),
+                                                       "shareuser!!puser@phost:")}; }},
+      {"a proxy password in a share volume's new user name (disk volume operation 3)", "ClearProxy-92",
+       [&] { underLock([&](int fd) {
+         const uint64_t volume = volumeAt(fd, "//nasP/share1", 3);
+         ASSERT_NE(volume, 0u);
+         EXPECT_EQ(set(fd, "onMsgSetDiskVolume",
+                       credentials(volume, "shareuser!!puser@phost:ClearProxy-92", "Share-Pw-92"), 5, 5),
+                   kChanged);
+       }); },
+       [&] { return std::vector<std::string>{proxyPart(shareSetting("//nasP/share1", "RemoteHostUserName"),
+                                                       "shareuser!!puser@phost:")}; }},
+      {"a proxy password in a local volume's user name (disk volume operation 3)", "ClearProxy-93",
+       [&] { underLock([&](int fd) {
+         const uint64_t volume = firstVolumeHandle(fd, 3);
+         ASSERT_NE(volume, 0u);
+         EXPECT_EQ(set(fd, "onMsgSetDiskVolume",
+                       credentials(volume, "vuser!!puser@phost:ClearProxy-93", "Volume-Pw-93"), 5, 5),
+                   kChanged);
+       }); },
+       [&] { return std::vector<std::string>{proxyPart(userNameLike("MMDeviceController", "vuser!!%"),
+                                                       "vuser!!puser@phost:")}; }},
+      {"a proxy password in a mount path's user name (mount-path operation 3)", "ClearProxy-94",
+       [&] { underLock([&](int fd) {
+         const uint64_t path = mountPathHandle(fd, libraryHandle(fd, "DiskLib1", 3), 1, 4);
+         ASSERT_NE(path, 0u);
+         EXPECT_EQ(set(fd, "onMsgSetMMMountPath",
+                       credentials(path, "muser!!puser@phost:ClearProxy-94", "Path-Pw-94"), 5, 5),
+                   kChanged);
+       }); },
+       [&] { return std::vector<std::string>{proxyPart(userNameLike("MMMountPath", "muser!!%"),
+                                                       "muser!!puser@phost:")}; }},
+      {"a proxy password in a library description's user name (storage-library 28)", "ClearProxy-95",
+       [&] {
+         const installtest::ConsoleRun run =
+             console({"storage-library", "43=4", "8=DiskLib1", "3=ma1", "24=/srv/disklib1/proxied",
+                      "28=luser!!puser@phost:ClearProxy-95", "32=library-Pw-95"});
+         EXPECT_EQ(run.status, 0) << run.out;
+       },
+       [&] { return std::vector<std::string>{proxyPart(userNameLike("MMMountPath", "luser!!%"),
+                                                       "luser!!puser@phost:")}; }},
       // The demonstration filer accepts this password only, a word the
       // logs have for other reasons: its enciphered form is looked for.
       {"an NDMP server (NDMP server operation 1)", "demo",
@@ -216,7 +286,34 @@ TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextSta
   ASSERT_EQ(m_db.exec("UPDATE \"MMDeviceController\" SET \"UserPassword\" = 'E49' WHERE \"DeviceControllerId\" = "
                       "(SELECT MIN(\"DeviceControllerId\") FROM \"MMDeviceController\")"),
             0);
+  // Proxy passwords in user names as an older build kept them: in clear,
+  // beside one already stored and a name whose last part is no password.
+  const std::string keptProxy = "u!!p@h:" + tkcipher::encrypt("kept-Proxy");
+  ASSERT_EQ(m_db.exec("UPDATE \"MMMountPath\" SET \"UserName\" = 'u!!p@h:clear-Proxy-1' WHERE \"MountPathId\" = 1"), 0);
+  ASSERT_EQ(m_db.exec("UPDATE \"MMDeviceController\" SET \"UserName\" = 'u!!h:8080@p' WHERE \"DeviceControllerId\" = "
+                      "(SELECT MIN(\"DeviceControllerId\") FROM \"MMDeviceController\")"),
+            0);
+  underLock([&](int fd) {
+    EXPECT_EQ(set(fd, "onMsgSetDiskVolume", networkShare("//old/s!!p@h:path", "s!!p@h", tktag::kPassword, "Pw-1"), 6,
+                  3),
+              kAdded);
+    EXPECT_EQ(set(fd, "onMsgSetDiskVolume", networkShare("//old/kept", "s!!p@h", tktag::kPassword, "Pw-2"), 6, 4),
+              kAdded);
+  });
+  const std::string userNameOf = "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostUserName' "
+                                 "AND \"ObjectId\" = (SELECT \"ObjectId\" FROM \"MMObjectSetting\" WHERE \"Name\" = "
+                                 "'RemoteHostVolume' AND \"Value\" = ";
+  ASSERT_EQ(m_db.exec("UPDATE \"MMObjectSetting\" SET \"Value\" = 's!!p@h:clear-Proxy-2' WHERE \"Name\" = "
+                      "'RemoteHostUserName' AND \"ObjectId\" = (SELECT \"ObjectId\" FROM \"MMObjectSetting\" WHERE "
+                      "\"Name\" = 'RemoteHostVolume' AND \"Value\" = '//old/s!!p@h:path')"),
+            0);
+  ASSERT_EQ(m_db.exec("UPDATE \"MMObjectSetting\" SET \"Value\" = ? WHERE \"Name\" = 'RemoteHostUserName' AND "
+                      "\"ObjectId\" = (SELECT \"ObjectId\" FROM \"MMObjectSetting\" WHERE \"Name\" = "
+                      "'RemoteHostVolume' AND \"Value\" = '//old/kept')",
+                      {keptProxy}),
+            0);
   ASSERT_EQ(m_db.exec("DROP VIEW \"MMPasswordsStored\""), 0);
+  ASSERT_EQ(m_db.exec("DROP VIEW \"MMProxyPasswordsStored\""), 0);
   ASSERT_TRUE(restart()) << host().log();
 
   const struct {
@@ -241,6 +338,17 @@ TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextSta
       {"a clear controller password that looks enciphered",
        "SELECT \"UserPassword\" FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\" LIMIT 1",
        tkcipher::encrypt("E49")},
+      {"a clear proxy password in a mount path's user name",
+       "SELECT \"UserName\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1",
+       "u!!p@h:" + tkcipher::encrypt("clear-Proxy-1")},
+      {"a proxy's port, no password", "SELECT \"UserName\" FROM \"MMDeviceController\" ORDER BY "
+       "\"DeviceControllerId\" LIMIT 1", "u!!h:8080@p"},
+      {"a clear proxy password in a share's user name", userNameOf + "'//old/s!!p@h:path')",
+       "s!!p@h:" + tkcipher::encrypt("clear-Proxy-2")},
+      {"a stored proxy password in a share's user name", userNameOf + "'//old/kept')", keptProxy},
+      {"a setting that is no user name",
+       "SELECT COUNT(*) FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostVolume' AND \"Value\" = "
+       "'//old/s!!p@h:path'", "1"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);

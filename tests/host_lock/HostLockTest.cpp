@@ -358,6 +358,48 @@ TEST(HostLockGone, ALockWhoseConsoleLeftBeforeItsAnswerIsReleasedAgain) {
   }
 }
 
+// A client that can no longer read (its read side shut) asks for the lock
+// and goes: the answer cannot be written, and the lock it would have held
+// is free again, in either form, however often it happens.
+TEST(HostLockGone, ALockWhoseAnswerCannotBeWrittenIsReleasedInEitherForm) {
+  tktest::TempDir dir;
+  hosttest::Host host{dir, dir.file("host.sock"), {},
+                      {{"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
+  ASSERT_TRUE(host.up()) << host.log();
+  const struct {
+    const char* name;
+    std::string frame;
+  } rows[] = {{"lock", lockFrame(1, 1)}, {"force lock", lockFrame(3, 1)},
+              {"XML lock", xmlLockFrame(1, 1)}, {"XML force lock", xmlLockFrame(3, 1)}};
+  const int next = host.connect();
+  ASSERT_GE(next, 0);
+  int64_t sequence = 10;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    for (int round = 0; round < 5; ++round) {
+      SCOPED_TRACE(round);
+      const int deaf = host.connect();
+      ASSERT_GE(deaf, 0);
+      ASSERT_EQ(::shutdown(deaf, SHUT_RD), 0);
+      ASSERT_TRUE(tkwire::writeAll(deaf, row.frame));
+      // The answer is written (and fails) while the client is still there.
+      hosttest::pauseMs(150);
+      const size_t closedBefore = closedCount(host.log());
+      ::close(deaf);
+      // Whatever the host does about the lost answer is done once it has
+      // closed the connection.
+      for (int64_t deadline = hosttest::nowMs() + hosttest::kReplyMs;
+           closedCount(host.log()) == closedBefore && hosttest::nowMs() < deadline;)
+        hosttest::pauseMs(5);
+      ASSERT_GT(closedCount(host.log()), closedBefore) << host.log();
+      const tktest::Status taken = lock(next, 1, ++sequence);
+      EXPECT_EQ(taken.status, 1u) << taken.text;
+      EXPECT_EQ(lock(next, 2, ++sequence).text, "Success");
+    }
+  }
+  ::close(next);
+}
+
 TEST(HostLockGone, AnXmlUnlockWithNothingHeldTellsOfNoTakeOver) {
   tktest::TempDir dir;
   hosttest::Host host{dir, dir.file("host.sock"), {},
