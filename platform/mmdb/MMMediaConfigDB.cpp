@@ -1063,12 +1063,7 @@ int MMMediaConfigDB::insertLibraryController(const std::string& agentName, MMSto
       if (code != DB_OK) return code;
     } else {
       // A media agent the caller names is one that is stored.
-      code = storedObjectExists(s, MMStoredKind::MediaAgent, clientId);
-      if (code == DB_NO_ROW) {
-        refusal = {MMS2_ERROR_REFERENCE, 0, missingReferenceText(storedKind(MMStoredKind::MediaAgent).what, clientId),
-                   false};
-        return kRefused;
-      }
+      code = requireStoredObject(s, MMStoredKind::MediaAgent, clientId, refusal);
       if (code != DB_OK) return code;
     }
     // Stored without an alias, the library answers to its name.
@@ -1150,12 +1145,7 @@ int MMMediaConfigDB::insertDrivePool(int masterPoolId, int clientId, const std::
     int code = requireRow(s, "SELECT 1 FROM \"MMMasterPool\" WHERE \"MasterPoolId\" = ?", masterPoolId, "The master pool is no longer in the configuration.", refusal);
     if (code != DB_OK) return code;
     // The pool's media agent, as every reference a change stores.
-    code = storedObjectExists(s, MMStoredKind::MediaAgent, clientId);
-    if (code == DB_NO_ROW) {
-      refusal = {MMS2_ERROR_REFERENCE, 0, missingReferenceText(storedKind(MMStoredKind::MediaAgent).what, clientId),
-                 false};
-      return kRefused;
-    }
+    code = requireStoredObject(s, MMStoredKind::MediaAgent, clientId, refusal);
     if (code != DB_OK) return code;
     code = s.exec("INSERT INTO \"MMDrivePool\" (\"DrivePoolName\", \"DrivePoolEnabled\", \"ClientId\", "
                   "\"MasterPoolId\", \"DrivePoolType\") VALUES (?, 0, ?, ?, ?)",
@@ -1197,4 +1187,11 @@ int MMMediaConfigDB::insertDiskLibrary(MMStoredLibrary& library, DBtran* tran) {
   if (rc != 0) return rc;
   library.libraryId = made;
   return 0;
+}
+
+int MMMediaConfigDB::requireStoredObject(tkdb::Session& s, MMStoredKind kind, int id, Refusal& refusal) {
+  const int code = storedObjectExists(s, kind, id);
+  if (code != DB_NO_ROW) return code;
+  refusal = {MMS2_ERROR_REFERENCE, 0, missingReferenceText(storedKind(kind).what, id), false};
+  return kRefused;
 }

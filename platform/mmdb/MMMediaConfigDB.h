@@ -426,4 +426,9 @@ class MMMediaConfigDB : public MMTableAccess {
   // `made` is the number of objects made (0 when the configuration was not
   // empty and nothing was made), `report` says what was made.
   int seedDemo(int& made, std::string& report, DBtran* tran = nullptr);
+
+ private:
+  // An object a new row names (its `kind` and `id`) is stored: DB_OK; a
+  // refusal naming it (kRefused) when it is not; else the engine's code.
+  static int requireStoredObject(tkdb::Session& s, MMStoredKind kind, int id, Refusal& refusal);
 };
