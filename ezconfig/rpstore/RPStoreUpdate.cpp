@@ -26,6 +26,7 @@
 #include "platform/blr/BlrTypes.h"
 #include "platform/client/ZQClient.h"
 #include "platform/db/DBtable.h"
+#include "platform/db/TextWidth.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/errors/FXErrorUtil.h"
 #include "platform/mmdb/MMLibraryDB.h"
@@ -70,6 +71,12 @@ bool spaceLimit(const RPStoreRequest& w, const tkxml::FieldDef& field, int& out)
 // refused.
 bool updateStore(Update& u, MMRPStoreConfig_t& row) {
   RPStoreRequest& w = u.w;
+  constexpr std::size_t kNameWidth = TK_TEXT_WIDTH(MMRPStoreConfig_t, Name);
+  if (!tkdb::fitsWhole(w.libraryName, kNameWidth)) {
+    EvDebug::Error(kRPStoreTag, "The library name of RPStore[%d] does not fit its column", row.RPStoreId);
+    w.fail(tkdb::notWhole("library name", w.libraryName, kNameWidth));
+    return false;
+  }
   std::snprintf(row.Name, sizeof row.Name, "%s", w.libraryName.c_str());
   // A limit cut to 32 bits would store another limit than the one asked.
   if (!spaceLimit(w, Store::kMinSpace, row.MinSpace) && (u.mask & kMaskMinSpace) != 0) {
