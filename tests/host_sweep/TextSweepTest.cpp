@@ -62,6 +62,9 @@ const TextField kFields[] = {
     {"a device path's folder (device paths, tag 4)", kStorageLibrary,
      "device-paths 1 path agent=2 17=1 1=1 4=@ 13=4", 1023, "SELECT MAX(length(\"Folder\")) FROM \"MMDeviceController\"",
      "/srv/"},
+    {"a device path's user name (device paths, tag 8)", kStorageLibrary,
+     "device-paths 1 path agent=2 17=1 1=1 4=/srv/disklib1/mp1 13=4 8=@", 1023,
+     "SELECT MAX(length(\"UserName\")) FROM \"MMDeviceController\""},
     {"a replication-store library's name (tag 8)", "onMsgConfigRPStoreLibrary",
      "--xml 0x0D64B786 onMsgConfigRPStoreLibrary '<EVGui_RPStoreLibraryReq i4=\"1\">"
      "<EVGui_StorageLibraryInfo tag=\"3\" i7=\"2\" s8=\"@\" s24=\"/data/rp1\"/>"
@@ -76,6 +79,16 @@ const TextField kFields[] = {
      "--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
      "<ZQGui_EZMagneticLibrary tag=\"2\" s23=\"@\" s3=\"ma2\"/></ZQGui_EZConfigureMagneticLibraryReq>'",
      4095, "SELECT MAX(length(\"MountPathName\")) FROM \"MMMountPath\"", "/srv/"},
+    {"the disk-library wizard's user name (tag 27)", "onMsgEZConfigureMagneticLibrary",
+     "--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
+     "<ZQGui_EZMagneticLibrary tag=\"2\" s23=\"/srv/wiz\" s3=\"ma2\" s27=\"@\"/>"
+     "</ZQGui_EZConfigureMagneticLibraryReq>'",
+     1024, "SELECT MAX(length(\"UserName\")) FROM \"MMMountPath\""},
+    {"a tape library's alias set by the wizard (tag 2)", "onMsgEZSetTapeLibraryAliasNameReq",
+     "detect-keep ma2\n--xml 0x01000BBF onMsgEZGetTapeLibrary '<ZQGui_EZGetTapeLibrariesReq/>'\n"
+     "--xml 0x01A8EB4F onMsgEZSetTapeLibraryAliasNameReq '<ZQGui_EZSetTapeLibraryAliasNameReq "
+     "i6=\"{handle<\"TapeLib1\"}\" s2=\"@\"/>'",
+     512, "SELECT MAX(length(\"AliasName\")) FROM \"MMLibrary\""},
     {"a disk library's alias set by the set request (tag 8251)", "onMsgSetMMMagneticLibrary",
      "onMsgSetMMMagneticLibrary 4001=1 8251=s:@ 11187=3 2048=idtext:0:ma1 2052=0", 128,
      "SELECT MAX(length(\"AliasName\")) FROM \"MMLibrary\""},
@@ -86,6 +99,10 @@ const TextField kFields[] = {
      "libraries\nmount-paths {h:(library) len 12: 2 \"DiskLib1\"}\n"
      "onMsgSetMMMountPath 4001=3 11003=u64:{h:1 \"/srv/disklib1/mp1\"} 11041=s:@ 2052=0",
      4096, "SELECT MAX(length(\"MountPathName\")) FROM \"MMMountPath\"", "/mnt/"},
+    {"a mount path added by operation 1 (tag 11041)", "onMsgSetMMMountPath",
+     "libraries\nonMsgSetMMMountPath 4001=1 11003=u64:{h:(library) len 12: 2 \"DiskLib1\"} 4108=2 "
+     "11041=s:@ 2048=idtext:1:ma1 11185=1 2052=0",
+     4096, "SELECT MAX(length(\"MountPathName\")) FROM \"MMMountPath\"", "/srv/"},
     {"a mount path's user name set by operation 3 (tag 2401)", "onMsgSetMMMountPath",
      "libraries\nmount-paths {h:(library) len 12: 2 \"DiskLib1\"}\n"
      "onMsgSetMMMountPath 4001=3 11003=u64:{h:1 \"/srv/disklib1/mp1\"} 2401=enc:@ 2052=0",
