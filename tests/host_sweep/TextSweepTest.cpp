@@ -107,6 +107,18 @@ const TextField kFields[] = {
      "libraries\nmount-paths {h:(library) len 12: 2 \"DiskLib1\"}\n"
      "onMsgSetMMMountPath 4001=3 11003=u64:{h:1 \"/srv/disklib1/mp1\"} 2401=enc:@ 2052=0",
      1024, "SELECT MAX(length(\"UserName\")) FROM \"MMMountPath\""},
+    {"a drive's alias set by operation 3 (tag 8252)", "onMsgSetMMDrive",
+     "libraries\nmaster-pools {h:(library) len 12: 1 \"TapeLib1\"}\ndrive-pools {h:(master drive pool)} master\n"
+     "drive-paths {h:2 \"DrivePool(ma2)\"}\nonMsgSetMMDrive 4001=3 11003=u64:{h:\"Drive1\"} 8252=@ 2052=0",
+     4096, "SELECT MAX(length(\"AliasName\")) FROM \"MMDrive\""},
+    {"a drive pool's name (tag 8260)", "onMsgSetMMDrivePool",
+     "libraries\nmaster-pools {h:(library) len 12: 1 \"TapeLib1\"}\ndrive-pools {h:(master drive pool)} master\n"
+     "onMsgSetMMDrivePool 4001=3 11003=u64:{h:2 \"DrivePool(ma2)\"} 8260=s:@ 2052=0",
+     256, "SELECT MAX(length(\"DrivePoolName\")) FROM \"MMDrivePool\""},
+    {"a master pool's name (tag 8258)", "onMsgSetMMMasterDrivePool",
+     "libraries\nmaster-pools {h:(library) len 12: 1 \"TapeLib1\"}\ndrive-pools {h:(master drive pool)} master\n"
+     "onMsgSetMMMasterDrivePool 4001=3 11003=u64:{h:(master drive pool)} 8258=s:@ 2052=0",
+     256, "SELECT MAX(length(\"MasterPoolName\")) FROM \"MMMasterPool\""},
     {"a DRU host's name (tag 11420)", "onMsgSetDRUHost",
      "onMsgSetDRUHost 4001=48 11420=idtext:0:@ 11425=s:operator 11427=7000 2052=0", 255,
      "SELECT MAX(length(\"HostName\")) FROM \"MMDRUHost\""},
