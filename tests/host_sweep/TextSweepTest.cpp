@@ -22,6 +22,9 @@ struct TextField {
   const char* stored;
   const char* prefix = "";
   bool outsideWorld = false;
+  // SQL run on the fresh database first: what the change works on, made
+  // there so that a refusal leaves every table as it was.
+  const char* before = "";
 };
 
 constexpr const char* kStorageLibrary = "HandleMMConfigMgrXmlMsg";
@@ -119,6 +122,15 @@ const TextField kFields[] = {
      "libraries\nmaster-pools {h:(library) len 12: 1 \"TapeLib1\"}\ndrive-pools {h:(master drive pool)} master\n"
      "onMsgSetMMMasterDrivePool 4001=3 11003=u64:{h:(master drive pool)} 8258=s:@ 2052=0",
      256, "SELECT MAX(length(\"MasterPoolName\")) FROM \"MMMasterPool\""},
+    {"a copy manager's name (tag 11119)", "onMsgSetMMCMDevice",
+     "onMsgGetMMCMDevices\n"
+     "onMsgSetMMCMDevice 4001=3 11003=u64:{h:\"Software copy manager on ma1\"} 11119=idtext:0:@ 2052=0",
+     255, "SELECT MAX(length(\"CopyManagerName\")) FROM \"MMCopyManager\"", "", false,
+     "INSERT INTO \"MMCopyManager\" (\"CopyManagerName\", \"ConcurrencyLimit\", \"ClientId\", "
+     "\"ControllerName\") VALUES ('Software copy manager on ma1', 3, 1, 'CM on ma1');"},
+    {"a tape library's alias set by the set request (tag 8251)", "onMsgSetMMLibrary",
+     "libraries\nonMsgSetMMLibrary 4001=3 11003=u64:{h:(library) len 12: 1 \"TapeLib1\"} 8251=s:@ 2052=0", 512,
+     "SELECT MAX(length(\"AliasName\")) FROM \"MMLibrary\""},
     {"a DRU host's name (tag 11420)", "onMsgSetDRUHost",
      "onMsgSetDRUHost 4001=48 11420=idtext:0:@ 11425=s:operator 11427=7000 2052=0", 255,
      "SELECT MAX(length(\"HostName\")) FROM \"MMDRUHost\""},
@@ -168,6 +180,7 @@ std::vector<Row> textRows() {
     whole.rowQuery = f.stored;
     whole.rowValue = std::to_string(f.width);
     whole.outsideWorld = f.outsideWorld;
+    whole.before = f.before;
     rows.push_back(whole);
     Row over{std::string(f.name) + " one byte over its column's width is refused and keeps nothing", f.request,
              filled(f, f.width + 1), "", {}};
@@ -177,6 +190,7 @@ std::vector<Row> textRows() {
     over.changeExit = 3;
     over.keepsNothing = true;
     over.outsideWorld = f.outsideWorld;
+    over.before = f.before;
     rows.push_back(over);
   }
   return rows;
