@@ -4,6 +4,7 @@
 #include "frame/TextHelpers.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -21,8 +22,14 @@ char* MyLocalText(const std::string& text) {
   return copyIntoBuffer(text, buffer);
 }
 
+// A request text is what gets stored: cut here, it would be stored cut and
+// answered "Success". So the buffer grows to hold it whole, and the column
+// it goes to decides whether it fits.
 char* MyUTF8Text(std::string& text) {
-  static thread_local char buffer[kMyTextBufferSize];
-  std::string copy = FXString::ToString(text);
-  return copyIntoBuffer(copy, buffer);
+  static thread_local std::vector<char> buffer(kMyTextBufferSize);
+  const std::string copy = FXString::ToString(text);
+  const size_t size = copy.size() < kMyTextBufferSize ? kMyTextBufferSize : copy.size() + 1;
+  buffer.assign(size, '\0');
+  std::memcpy(buffer.data(), copy.data(), copy.size());
+  return buffer.data();
 }

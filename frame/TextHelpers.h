@@ -33,13 +33,16 @@ class FXString {
   static std::string ToString(const char* text) { return text == nullptr ? std::string() : std::string(text); }
 };
 
-// Size of the buffers of MyLocalText and MyUTF8Text; a longer text is cut to
-// kMyTextBufferSize - 1 bytes.
+// Size of the buffer of MyLocalText (a longer reply text is cut to
+// kMyTextBufferSize - 1 bytes) and the least size of MyUTF8Text's.
 inline constexpr std::size_t kMyTextBufferSize = 4096;
 
 // Copy the text into a buffer of the calling thread's own (zero-filled, at
 // most 4,095 bytes plus the terminator) and return it. The result stays valid
 // until the same thread calls the same function again. Bytes are unchanged.
+// For reply texts only.
 char* MyLocalText(const std::string& text);
-// As MyLocalText, with a buffer of its own; the text is not modified.
+// As MyLocalText, with a buffer of its own that holds the whole text however
+// long (request texts are stored: the column they go to refuses what does
+// not fit, nothing is cut on the way); the text is not modified.
 char* MyUTF8Text(std::string& text);

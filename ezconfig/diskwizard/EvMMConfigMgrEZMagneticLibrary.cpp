@@ -35,6 +35,7 @@
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/archivemgr/AgingRule.h"
 #include "platform/db/DBtable.h"
+#include "platform/db/TextWidth.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/xml/EZWizardMessages.h"
@@ -99,14 +100,16 @@ struct Wanted {
 // The low 32 bits, as the wizard's numbers are used.
 int low32(long long value) { return static_cast<int>(static_cast<unsigned int>(value)); }
 
-// A request text as the handlers take texts in: refused (false) when the
-// conversion buffer cannot hold it whole or it carries a NUL, which would
-// end it early: a cut path names another folder.
-bool takeText(const CNMessageBase& record, const tkxml::FieldDef& field, const char* what, std::string& out) {
+// A request text as the handlers take texts in: refused (false, answered
+// naming the limit) when it is longer than the wizard takes a text, or
+// carries a NUL, which would end it early: a cut path names another folder.
+bool takeText(WizardFrame& frame, const CNMessageBase& record, const tkxml::FieldDef& field, const char* what,
+              std::string& out) {
+  constexpr std::size_t kTextMax = kMyTextBufferSize - 1;
   std::string text = record.getstring(field.ordinal, field.tag, Record::kClassHash, field.hash);
-  if (text.size() >= kMyTextBufferSize || text.find('\0') != std::string::npos) {
-    EvDebug::Error(kTag, "The %s of the request is longer than %zu characters or holds a NUL.", what,
-                   kMyTextBufferSize - 1);
+  if (!tkdb::fitsWhole(text, kTextMax)) {
+    EvDebug::Error(kTag, "The %s of the request is longer than %zu characters or holds a NUL.", what, kTextMax);
+    frame.fail(tkdb::notWhole(what, text, kTextMax));
     return false;
   }
   out = MyUTF8Text(text);
@@ -131,19 +134,17 @@ bool readWanted(WizardFrame& frame, Request& request, Wanted& w) {
   w.updateMountPath =
       request.getint64(Request::kUpdateMountPath.tag, Request::kClassHash, Request::kUpdateMountPath.hash) != 0;
   w.policyOption = request.getint64(Request::kPolicyOption.tag, Request::kClassHash, Request::kPolicyOption.hash);
-  if (!takeText(lib, Record::kMediaAgentName, "media agent name", w.mediaAgent) ||
-      !takeText(lib, Record::kMountPath, "mount path", w.mountPath) ||
-      !takeText(lib, Record::kUserName, "user name", w.userName) ||
-      !takeText(lib, Record::kPolicyName, "storage policy name", w.policyName) ||
-      !takeText(lib, Record::kCopyName, "copy name", w.copyName)) {
-    frame.failWith(kTextXmlUnreadable);
+  if (!takeText(frame, lib, Record::kMediaAgentName, "media agent name", w.mediaAgent) ||
+      !takeText(frame, lib, Record::kMountPath, "mount path", w.mountPath) ||
+      !takeText(frame, lib, Record::kUserName, "user name", w.userName) ||
+      !takeText(frame, lib, Record::kPolicyName, "storage policy name", w.policyName) ||
+      !takeText(frame, lib, Record::kCopyName, "copy name", w.copyName))
     return false;
-  }
   // A user name the mount-path description cannot hold would be refused only
   // once a new library is stored.
   if (w.userName.size() > kUserNameMax) {
     EvDebug::Error(kTag, "The user name of the request is longer than %zu characters.", kUserNameMax);
-    frame.failWith(kTextXmlUnreadable);
+    frame.fail(tkdb::notWhole("user name", w.userName, kUserNameMax));
     return false;
   }
   const bstring& encrypted = lib.getbstringobjectByRef(Record::kPassword.ordinal, Record::kPassword.tag,

@@ -304,6 +304,7 @@ bool renameDevice(StorageLibraryRequest& w, Properties& p, const MountPathShareW
                                          Info::kDeviceAliasName.hash);
   name = MyUTF8Text(name);
   if (name.empty() || equalIgnoringCase(name, current)) return true;
+  if (!tkezconfig::fitsColumn(w, name, tkezconfig::kDeviceNameWidth, "device name")) return false;
   MMDeviceDB devices;
   if (devices.renameDevice(s.device.DeviceId, name.c_str()) != 0) {
     EvDebug::Error(kTag, "Failed to rename the device [%s]", current.c_str());

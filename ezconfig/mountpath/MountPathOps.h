@@ -17,6 +17,7 @@
 #include "Db/Tbl/MMDeviceController.h"
 #include "ezconfig/storagelib/StorageLibraryRequest.h"
 #include "frame/EvMessageContainer.h"
+#include "platform/db/TextWidth.h"
 #include "platform/mmdb/ZQMMRecords.h"
 
 namespace tkezconfig {
@@ -42,6 +43,18 @@ bool storeWhole(StorageLibraryRequest& w, char (&field)[N], const std::string& t
   MMCopyText(field, text.c_str());
   return true;
 }
+
+// False (the request refused naming the limit) when `text` does not fit a
+// column of `width` bytes whole; for texts a table call stores, whose own
+// refusal would not say why.
+inline bool fitsColumn(StorageLibraryRequest& w, const std::string& text, std::size_t width, const char* what) {
+  if (tkdb::fitsWhole(text, width)) return true;
+  refuseTooLong(w, what, width);
+  return false;
+}
+
+// The width of a device's name (MMDevice.AliasName).
+inline constexpr std::size_t kDeviceNameWidth = TK_TEXT_WIDTH(MMDevice_t, AliasName);
 
 // The state of a share, unshare or property change between the front, the
 // property step and the tail.

@@ -14,6 +14,7 @@
 // controller gets the new configuration of each group of a machine. A head
 // proxy or group that cannot be told does not stop the others, and never
 // changes the answer: the change is committed.
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <list>
@@ -26,6 +27,7 @@
 #include "platform/blr/BlrTypes.h"
 #include "platform/client/ZQClient.h"
 #include "platform/db/DBtable.h"
+#include "platform/db/TextWidth.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/errors/FXErrorUtil.h"
 #include "platform/mmdb/MMLibraryDB.h"
@@ -71,6 +73,14 @@ bool spaceLimit(const RPStoreRequest& w, const tkxml::FieldDef& field, int& out)
 // refused.
 bool updateStore(Update& u, MMRPStoreConfig_t& row) {
   RPStoreRequest& w = u.w;
+  // A new name goes into the store rows and the library's alias: one that
+  // either cannot hold whole is refused naming the narrower.
+  constexpr std::size_t kNameWidth = std::min(TK_TEXT_WIDTH(MMRPStoreConfig_t, Name), MMLibrary_t::kAliasNameMax);
+  if ((u.mask & kMaskName) != 0 && !tkdb::fitsWhole(w.libraryName, kNameWidth)) {
+    EvDebug::Error(kRPStoreTag, "The library name of RPStore[%d] does not fit its column", row.RPStoreId);
+    w.fail(tkdb::notWhole("library name", w.libraryName, kNameWidth));
+    return false;
+  }
   std::snprintf(row.Name, sizeof row.Name, "%s", w.libraryName.c_str());
   // A limit cut to 32 bits would store another limit than the one asked.
   if (!spaceLimit(w, Store::kMinSpace, row.MinSpace) && (u.mask & kMaskMinSpace) != 0) {

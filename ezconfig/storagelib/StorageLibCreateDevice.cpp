@@ -20,6 +20,7 @@
 #include <string>
 
 #include "Db/Tbl/MMDeviceController.h"
+#include "ezconfig/mountpath/MountPathOps.h"
 #include "ezconfig/storagelib/StorageLibDeviceSteps.h"
 #include "ezconfig/storagelib/StorageLibraryRequest.h"
 #include "frame/EvMMConfigMgr.h"
@@ -106,6 +107,10 @@ bool DeviceCreation::readInput() {
                    "device");
     return refuse(kTextMissingInput);
   }
+  // Both are stored; a name or folder cut to fit would name another.
+  if (!tkezconfig::fitsColumn(w_, deviceName_, tkezconfig::kDeviceNameWidth, "device name") ||
+      !tkezconfig::fitsColumn(w_, mountPath_, TK_TEXT_WIDTH(MMDeviceController_t, Folder), "mount path"))
+    return false;
   if (deviceType_ == 0) deviceType_ = kDefaultDeviceType;
   if (accessType_ == 0) accessType_ = kDefaultAccessType;
   // A value beyond 32 bits is out of range as a negative one is.

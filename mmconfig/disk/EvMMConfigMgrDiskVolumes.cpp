@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "Db/Tbl/MMDeviceController.h"
 #include "frame/CredentialElements.h"
 #include "frame/ElementTags.h"
 #include "frame/EvExternal.h"
@@ -49,6 +50,7 @@
 #include "mmconfig/RecordWriter.h"
 #include "mmconfig/disk/DiskRecords.h"
 #include "mmconfig/disk/RemoteHostUserName.h"
+#include "platform/db/TextWidth.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMDeviceControllerDB.h"
 #include "platform/mmdb/MMMountPathDB.h"
@@ -254,6 +256,12 @@ class VolumeRequest : public tkmm::SetRecordHandler {
 
     ZQMACDiskDevice* device = nullptr;
     if (!hasDevice()) {
+      // The device is stored as it is made: a path the volume's row cannot
+      // hold whole is refused before, or the refused volume would leave a
+      // device without one.
+      constexpr std::size_t kFolderWidth = TK_TEXT_WIDTH(MMDeviceController_t, Folder);
+      if (!tkdb::fitsWhole(m_path.value, kFolderWidth))
+        return SetOutcome::failure(tkdb::notWhole("volume", m_path.value, kFolderWidth));
       std::unique_ptr<ZQMACDiskDevice> made = ZQMACDiskDevice::GetNewNetworkDiskObject(m_displayType);
       if (!config.AddDiskDevice(made.get())) return SetOutcome::lastError(config);
       device = made.release();  // the configuration owns it now

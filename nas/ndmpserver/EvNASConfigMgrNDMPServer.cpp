@@ -73,6 +73,7 @@ constexpr unsigned long kTextOsTypeZero = 0x2400005B;
 constexpr unsigned long kTextNotLoggedIn = 0x2400005C;
 
 constexpr unsigned long kTextNoTransaction = 0x230000B7;  // %1 code, %2 text
+constexpr unsigned long kTextTooLong = 0x24000065;       // %1 what, %2 the width in bytes
 
 constexpr std::size_t kTextSize = 1024;
 
@@ -163,9 +164,9 @@ bool NdmpServerRequest::takeElement(tksanvol::StreamContext& context, unsigned i
       EvDebug::DebugLvl(7, kTag, "Received, OS type = %u.", f.osType);
       return true;
     case kElementFirmware:
-      // The row keeps 32 characters: a longer text is cut before it is
-      // compared or stored.
-      f.firmware = tksanvol::readText(value, length).substr(0, kFirmwareMax);
+      // The row keeps 32 characters: a longer text is refused before it is
+      // stored (textsFit), never cut to another version.
+      f.firmware = tksanvol::readText(value, length);
       f.hasFirmware = true;
       EvDebug::DebugLvl(7, kTag, "Received, Firmware = [%s].", f.firmware.c_str());
       return true;
@@ -360,9 +361,18 @@ bool NdmpServerRequest::startTransaction(tksanvol::StreamContext& context, MMNDM
   return false;
 }
 
-bool NdmpServerRequest::credentialsFit() const {
-  if (m_fields.hasLogin && m_fields.login.size() > kLoginMax) {
-    EvDebug::Error(kTag, "The NDMP login of %zu characters is longer than %zu.", m_fields.login.size(), kLoginMax);
+bool NdmpServerRequest::textsFit(tksanvol::StreamContext& context) {
+  const struct {
+    bool given;
+    const std::string& text;
+    std::size_t width;
+    const char* what;
+  } texts[] = {{m_fields.hasLogin, m_fields.login, kLoginMax, "NDMP login"},
+               {m_fields.hasFirmware, m_fields.firmware, kFirmwareMax, "firmware revision"}};
+  for (const auto& t : texts) {
+    if (!t.given || t.text.size() <= t.width) continue;
+    EvDebug::Error(kTag, "The %s of %zu characters is longer than %zu.", t.what, t.text.size(), t.width);
+    fail(context, kTextTooLong, {t.what, std::to_string(t.width)});
     return false;
   }
   return true;
@@ -378,7 +388,7 @@ std::string NdmpServerRequest::settingsText() const {
 void NdmpServerRequest::fillNewRow(MMNDMPHostInfo_t& row, int32_t clientId, uint32_t osType, uint32_t port,
                                    unsigned int flags) const {
   row = MMNDMPHostInfo_t();
-  // Texts that do not fit were refused before (credentialsFit).
+  // Texts that do not fit were refused before (textsFit).
   std::snprintf(row.login, sizeof row.login, "%s", m_fields.login.c_str());
   std::snprintf(row.password, sizeof row.password, "%s", m_fields.password.c_str());
   std::snprintf(row.firmwareRevision, sizeof row.firmwareRevision, "%s", m_fields.firmware.c_str());

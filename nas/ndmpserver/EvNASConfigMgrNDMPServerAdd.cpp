@@ -71,7 +71,7 @@ tksanvol::RecordOutcome NdmpServerRequest::add(tksanvol::StreamContext& context)
                             : f.hasHost && f.hasPort && f.hasLogin && f.hasPassword && f.hasOsType && f.hasFirmware;
   if (!complete) return fail(context, kTextMissingFields);
   if (!allowed(context, 0)) return Outcome::Failed;
-  if (!credentialsFit()) return fail(context, kTextTableFailed);
+  if (!textsFit(context)) return Outcome::Failed;
   EvDebug::Debug(kTag, "Adding host:[%s] OStype:[%lu] Login:[%s].", f.host.c_str(),
                  static_cast<unsigned long>(f.osType), f.login.c_str());
 
@@ -191,7 +191,7 @@ tksanvol::RecordOutcome NdmpServerRequest::update(tksanvol::StreamContext& conte
   f.clientId = client.id;
   if (!allowed(context, client.id)) return Outcome::Failed;
   if (client.id < 1) return fail(context, kTextUnknownHost, {f.host});
-  if (!credentialsFit()) return fail(context, kTextTableFailed);
+  if (!textsFit(context)) return Outcome::Failed;
 
   MMNDMPHostInfoDB table(nullptr);
   MMNDMPHostInfo_t row;

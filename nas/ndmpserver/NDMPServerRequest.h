@@ -138,9 +138,10 @@ class NdmpServerRequest final : public tksanvol::StreamHandler {
   // Starts the change's transaction on the table; false (logged and
   // answered with the code and reason) when it cannot be started.
   bool startTransaction(tksanvol::StreamContext& context, MMNDMPHostInfoDB& table, DBtran& tran);
-  // Refuses a login that does not fit the row (a password is refused by
-  // the password policy as it arrives).
-  bool credentialsFit() const;
+  // Refuses (answered, naming the limit) a login or firmware text that
+  // does not fit the row whole (a password is refused by the password
+  // policy as it arrives).
+  bool textsFit(tksanvol::StreamContext& context);
   // The log text of the request's settings: "Login[received,root]
   // Password[received] OSType[none,0] Port[...] Firmware[...]" (passwords
   // only ever as received or none).

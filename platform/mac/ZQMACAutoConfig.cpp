@@ -9,13 +9,18 @@
 // device controller (folder, user name, encrypted password), a medium with
 // its media side (capacity as set for tests), and the mount path on the
 // medium and the device.
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "Db/MMRowRecords.h"
+#include "Db/Tbl/MMDeviceController.h"
+#include "Db/Tbl/MMMountPath.h"
 #include "frame/mac/ZQMACMediaConfig.h"
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
+#include "platform/db/TextWidth.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mmdb/MMLibraryDB.h"
 #include "platform/security/StoredPassword.h"
@@ -128,6 +133,23 @@ int makeDiskLibrary(tkdb::Session& s, DiskParts& p, int& libraryId) {
   if (rc != DB_OK) return rc;
   libraryId = library;
   return DB_OK;
+}
+
+// Why the texts of a new disk library cannot be stored whole ("" when they
+// can). A new mount path is the folder of a new device's controller too, so
+// it is held to the narrower of the two columns; an existing device keeps
+// its folder and name.
+std::string diskTextProblem(const DiskParts& p, bool newFolder) {
+  constexpr std::size_t kFolderWidth =
+      std::min(TK_TEXT_WIDTH(MMMountPath_t, MountPathName), TK_TEXT_WIDTH(MMDeviceController_t, Folder));
+  constexpr std::size_t kUserNameWidth =
+      std::min(TK_TEXT_WIDTH(MMMountPath_t, UserName), TK_TEXT_WIDTH(MMDeviceController_t, UserName));
+  constexpr std::size_t kDeviceNameWidth = TK_TEXT_WIDTH(MMDevice_t, AliasName);
+  if (newFolder && !tkdb::fitsWhole(p.folder, kFolderWidth)) return tkdb::notWhole("mount path", p.folder, kFolderWidth);
+  if (!tkdb::fitsWhole(p.userName, kUserNameWidth)) return tkdb::notWhole("user name", p.userName, kUserNameWidth);
+  if (newFolder && !tkdb::fitsWhole(p.deviceName, kDeviceNameWidth))
+    return tkdb::notWhole("device name", p.deviceName, kDeviceNameWidth);
+  return std::string();
 }
 
 // A library that answers to `name` already (the libraries' one name
@@ -251,6 +273,10 @@ bool ZQMACMediaConfig::AutoConfigLibrary(const std::string& mediaAgentName, std:
     }
     if (!mountPath.empty()) {
       parts.folder = mountPath;
+      if (std::string problem = tkmac::diskTextProblem(parts, true); !problem.empty()) {
+        refusal = {tkmac::kErrorInvalidValue, problem};
+        return DB_ERR_INPUT;
+      }
     } else if (deviceId > 0) {
       code = s.queryOne("SELECT \"Folder\" FROM \"MMDeviceController\" WHERE \"DeviceId\" = ? AND \"ClientId\" = ? "
                         "ORDER BY \"DeviceControllerId\" LIMIT 1",
@@ -261,6 +287,10 @@ bool ZQMACMediaConfig::AutoConfigLibrary(const std::string& mediaAgentName, std:
       if (code != DB_OK) return code;
       parts.folder = row.at(0).s;
       parts.deviceId = deviceId;
+      if (std::string problem = tkmac::diskTextProblem(parts, false); !problem.empty()) {
+        refusal = {tkmac::kErrorInvalidValue, problem};
+        return DB_ERR_INPUT;
+      }
     } else {
       refusal = {tkmac::kErrorInvalidValue, "No mount path, serial number or device was given."};
       return DB_ERR_INPUT;

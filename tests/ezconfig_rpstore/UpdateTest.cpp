@@ -165,6 +165,20 @@ TEST_F(RPStoreUpdate, ALimitBeyondThirtyTwoBitsIsRefusedNotCut) {
   EXPECT_EQ(stores(), "800:rplib8:10:22 801:rplib8:30:22 ");
 }
 
+// A new name goes into the store rows and the library's alias: one longer
+// than the alias holds is refused naming the limit, never stored cut.
+TEST_F(RPStoreUpdate, ANameLongerThanTheLibraryHoldsIsRefusedNotCut) {
+  Request r = update();
+  r.library = {{1, kRpLib}, {8, std::string(513, 'n')}};
+  expectRefused(callWithMask(r, 0x01), "The library name is longer than 512 bytes.");
+  EXPECT_EQ(stores(), "800:rplib8:10:20 801:rplib8:30:40 ");
+  r.library = {{1, kRpLib}, {8, std::string(512, 'n')}};
+  ASSERT_TRUE(callWithMask(r, 0x01).success);
+  const std::string whole(512, 'n');
+  EXPECT_EQ(stores(), "800:" + whole + ":10:20 801:" + whole + ":30:40 ");
+  EXPECT_EQ(library(), whole + "/old words");
+}
+
 TEST_F(RPStoreUpdate, PairsAreToldPerHeadProxyMachineAndGroupKey) {
   addPair(m_db, 1, kStoreA, kMa3, kMachine1, 3);
   addPair(m_db, 2, kStoreA, kMa3, kMachine2, 1);

@@ -121,14 +121,17 @@ TEST_F(CreateDevice, AFailedRenameKeepsNothingOfTheNewDeviceHoweverOftenItIsTrie
     const char* name;
     std::string device;
     bool inject;
+    std::string text;
   };
-  for (const Row& row : std::vector<Row>{{"the rename is refused", "nas1", true},
-                                         {"a name of 5,000 bytes", std::string(5000, 'n'), false}}) {
+  // A name too long for its column is refused naming the limit before
+  // anything is written.
+  for (const Row& row : std::vector<Row>{
+           {"the rename is refused", "nas1", true, catalogueText(0x23000919, "DiskDevice_1")},
+           {"a name of 5,000 bytes", std::string(5000, 'n'), false, "The device name is longer than 512 bytes."}}) {
     SCOPED_TRACE(row.name);
     for (int attempt = 0; attempt < 2; ++attempt) {
       if (row.inject) testkit::mmdb::failNext("MMDeviceDB::renameDevice", 5, "rename refused");
-      expectRefused(create(row.device, {{24, "/mnt/ma3/nas1"}, {28, "svc"}}),
-                    catalogueText(0x23000919, "DiskDevice_1"));
+      expectRefused(create(row.device, {{24, "/mnt/ma3/nas1"}, {28, "svc"}}), row.text);
       EXPECT_EQ(count("MMDevice"), devices);
       EXPECT_EQ(count("MMDeviceController"), volumes);
       EXPECT_EQ(count("MMObjectSetting"), settings);

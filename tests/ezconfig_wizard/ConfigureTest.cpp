@@ -152,10 +152,10 @@ TEST_F(Configure, WhatCannotBeTakenWholeIsRefusedBeforeAnyChange) {
   Fields badPassword = existing();
   badPassword.insert({{23, "/srv/bad-password"}});
   const Case cases[] = {
-      {"a path longer than the text buffer", longPath, unreadable},
-      {"a user name longer than the text buffer", longUser, unreadable},
-      {"a user name longer than a mount path holds", userTooLong, unreadable},
-      {"a path holding a NUL", nulPath, unreadable},
+      {"a path longer than the wizard takes", longPath, "The mount path is longer than 4095 bytes."},
+      {"a user name longer than the wizard takes", longUser, "The user name is longer than 4095 bytes."},
+      {"a user name longer than a mount path holds", userTooLong, "The user name is longer than 1024 bytes."},
+      {"a path holding a NUL", nulPath, "The mount path holds a NUL character."},
       {"a password that does not decrypt", badPassword, unreadable},
       {"a new library without media agent", {{23, "/srv/x"}}, agentUnknown},
       {"a new library without mount path", {{3, "ma1"}}, tktest::catalogueText(0x240002C0)},

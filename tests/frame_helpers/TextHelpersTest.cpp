@@ -71,20 +71,24 @@ TEST(MyText, EmptyTextOddBytesAndTheNextCallOfTheSameThread) {
   EXPECT_STREQ(b, "two");
 }
 
-TEST(MyText, LongTextIsCutTo4095BytesAndTerminated) {
+TEST(MyText, ALongReplyTextIsCutTo4095BytesAndARequestTextIsKeptWhole) {
   for (const Helper& h : kHelpers) {
+    const bool whole = std::string(h.name) == "MyUTF8Text";
     const struct {
       size_t length;
-      size_t kept;
+      size_t cut;
     } cases[] = {{4094, 4094}, {4095, 4095}, {4096, 4095}, {100000, 4095}};
     for (const auto& c : cases) {
       std::string text(c.length, 'a');
       text.back() = 'z';
+      const size_t kept = whole ? c.length : c.cut;
       char* out = h.call(text);
-      EXPECT_EQ(std::strlen(out), c.kept) << h.name << " " << c.length;
-      EXPECT_EQ(out[kMyTextBufferSize - 1], '\0') << h.name << " " << c.length;
-      EXPECT_EQ(out[c.kept - 1], c.kept == c.length ? 'z' : 'a') << h.name << " " << c.length;
+      EXPECT_EQ(std::strlen(out), kept) << h.name << " " << c.length;
+      EXPECT_EQ(out[kMyTextBufferSize - 1], kept >= kMyTextBufferSize ? text[kMyTextBufferSize - 1] : '\0') << h.name << " " << c.length;
+      EXPECT_EQ(out[kept - 1], kept == c.length ? 'z' : 'a') << h.name << " " << c.length;
     }
+    std::string shorter = "after";
+    EXPECT_STREQ(h.call(shorter), "after") << h.name << ": a long text leaves nothing behind";
   }
 }
 

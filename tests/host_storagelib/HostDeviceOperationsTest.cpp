@@ -36,9 +36,8 @@ TEST(HostDeviceOperations, TheConsoleMarksADriveOfTheTapeLibraryCleanedAndRefuse
   EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM AuditTrailParam WHERE MessageId = ?", {0x55000532}), 1);
 }
 
-// A device whose name its column cannot hold: the rename is refused after
-// the device and its volume were written, and the refusal keeps neither,
-// however often it is sent.
+// A device whose name its column cannot hold: refused naming the limit,
+// and the refusal keeps nothing, however often it is sent.
 TEST(HostDeviceOperations, ADeviceWhoseRenameIsRefusedLeavesNoRowHoweverOftenItIsSent) {
   tktest::TestDatabase db;
   std::string report;
@@ -50,7 +49,7 @@ TEST(HostDeviceOperations, ADeviceWhoseRenameIsRefusedLeavesNoRowHoweverOftenItI
   tktest::TempDir dir;
   const std::string line = "storage-library 43=256 3=ma2 55=" + std::string(5000, 'n') + " 24=/mnt/ma2/nas1\n";
   const std::string refused =
-      "<EVGui_GenericResp i1=\"-1\" s2=\"" + catalogueText(0x23000919, "DiskDevice_1") + "\"/>";
+      std::string("<EVGui_GenericResp i1=\"-1\" s2=\"The device name is longer than 512 bytes.\"/>");
   hosttest::expectConsoleRun(dir, db.path(), line + line, 3, {refused});
   const std::string output = hosttest::readFile(dir.file("console.out"));
   const std::size_t first = output.find(refused);

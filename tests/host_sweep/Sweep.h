@@ -132,6 +132,8 @@ std::vector<Row> agentRows();
 std::vector<Row> xmlRows();
 std::vector<Row> nasRows();
 std::vector<Row> sanRows();
+// Each text field of each change at its column's width and one byte over.
+std::vector<Row> textRows();
 // The change lines of every configuration-session row above, on one
 // connection whose lock failed.
 std::vector<Row> failedLockRows();

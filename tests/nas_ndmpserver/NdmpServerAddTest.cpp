@@ -190,7 +190,7 @@ TEST_F(NdmpServerAdd, CredentialsThatDoNotFitTheRowAreRefusedBeforeAnyWrite) {
   StreamBuilder b = server(kAdd, "filer1");
   credentials(b, std::string(1025, 'l')).u32(11064, 6).u32(11066, 0).text(11065, "9.1");
   EXPECT_EQ(run(std::move(b.end())), 0);
-  expectOnly(kAdd, 0, catalogueText(0x2400005D));
+  expectOnly(kAdd, 0, catalogueText(0x24000065, "NDMP login", "1024"));
   EXPECT_TRUE(rows().empty());
   EXPECT_EQ(nd::journal().count("LoginToFiler"), 0u);
 }

@@ -27,6 +27,9 @@ const tkcatalogue::Text kTexts[] = {
     // %1 the host.
     {0x24000063, "The NDMP server [%1] is still in use and cannot be deleted."},
     {0x24000064, "The NDMP server of a file system agent cannot be deleted."},
+    // A text of the request does not fit its column whole. %1 what, %2 the
+    // column's width in bytes.
+    {0x24000065, "The %1 is longer than %2 bytes."},
     {0x240002EA, "The archive cluster resource file name could not be stored."},
     {0x240002F6, "The NDMP server is still used by a subclient and cannot be deleted."},
     // The filer's network address does not answer. %1 the host.
