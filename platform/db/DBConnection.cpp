@@ -262,6 +262,7 @@ std::shared_ptr<Connection> Connection::open(const std::string& path, int& code,
   // another connection of this thread holds.
   conn->m_busyTimeoutMs = busyTimeoutMs();
   sqlite3_busy_handler(conn->m_db, &Connection::busyWait, conn.get());
+  watchStatements(conn->m_db);
   noteOpened(conn);
   // WAL keeps readers and the one writer out of each other's way; FULL
   // syncs every commit (configuration must not be lost).

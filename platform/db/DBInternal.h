@@ -308,6 +308,9 @@ void noteBusyWait();
 // table or put into an index made for it alone, and starts its count anew
 // (testkit::db::scannedRows).
 void noteScannedRows(sqlite3_stmt* stmt);
+// Lets the seam count the statements a new connection runs while the
+// journal is on (testkit::db::statementsRun); nothing otherwise.
+void watchStatements(sqlite3* db);
 
 // Date-time values in the database: "YYYY-MM-DD HH:MM:SS" with ".fff" (whole
 // milliseconds) or ".fffffffff"; a cleared value is NULL.

@@ -5,6 +5,8 @@
 // addObjectThrows, busyTimeoutMs in DBInternal.h); all of it stays off until
 // a test resets the engine.
 #include <atomic>
+#include <cstring>
+#include <mutex>
 
 #include "platform/db/DBInternal.h"
 #include "platform/db/DBtable.h"
@@ -21,6 +23,8 @@ struct Hooks {
   std::atomic<int> busyWaits{0};
   std::atomic<long long> scannedRows{0};
   tkjournal::Journal journal;
+  std::mutex statementsMutex;
+  std::vector<std::string> statements;  // begun on watched connections since the last reset
 };
 
 Hooks& hooks() {
@@ -52,6 +56,23 @@ void noteScannedRows(sqlite3_stmt* stmt) {
   if (rows > 0) hooks().scannedRows.fetch_add(rows, std::memory_order_relaxed);
 }
 
+void watchStatements(sqlite3* db) {
+  if (!journalOn()) return;
+  sqlite3_trace_v2(
+      db, SQLITE_TRACE_STMT,
+      [](unsigned, void*, void*, void* text) -> int {
+        // A trigger's program begins as "-- <name>": part of the statement
+        // that fired it, not one of its own.
+        const char* sql = static_cast<const char*>(text);
+        if (sql == nullptr || std::strncmp(sql, "--", 2) == 0) return 0;
+        Hooks& h = hooks();
+        std::lock_guard<std::mutex> guard(h.statementsMutex);
+        h.statements.emplace_back(sql);
+        return 0;
+      },
+      nullptr);
+}
+
 }  // namespace tkdb
 
 namespace testkit::db {
@@ -65,6 +86,10 @@ void reset() {
   h.busyTimeoutMs = tkdb::kDefaultBusyTimeoutMs;
   h.busyWaits = 0;
   h.scannedRows = 0;
+  {
+    std::lock_guard<std::mutex> guard(h.statementsMutex);
+    h.statements.clear();
+  }
   h.journalOn = true;
   clearProcedureOverrides();
   DBtable::b_newDBBase = 1;
@@ -87,6 +112,14 @@ void setBusyTimeoutMs(int milliseconds) { tkdb::hooks().busyTimeoutMs = millisec
 int busyWaits() { return tkdb::hooks().busyWaits.load(); }
 
 long long scannedRows() { return tkdb::hooks().scannedRows.load(); }
+
+std::vector<std::string> takeStatementsRun() {
+  tkdb::Hooks& h = tkdb::hooks();
+  std::lock_guard<std::mutex> guard(h.statementsMutex);
+  std::vector<std::string> out;
+  out.swap(h.statements);
+  return out;
+}
 
 tkjournal::Journal& journal() { return tkdb::hooks().journal; }
 

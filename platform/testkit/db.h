@@ -53,6 +53,11 @@ int busyWaits();
 // table, or put into an index SQLite made for one statement, since the last
 // reset: what lookups without an index of their own read.
 long long scannedRows();
+// The SQL statements begun on connections opened since the last reset (a
+// trigger's work counts with the statement that fired it), whatever ran
+// them (bindings, sessions, the schema's own checks), in order; the list
+// starts anew.
+std::vector<std::string> takeStatementsRun();
 
 // Calls, failures (see above).
 tkjournal::Journal& journal();
