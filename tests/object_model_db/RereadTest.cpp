@@ -469,14 +469,16 @@ TEST_F(Reread, ASchemaChangedByHandIsCheckedForTheTriggersOnce) {
   expectEqualToFullReload("part", 1);
   EXPECT_EQ(diskLibrary(*kept)->GetName(), "unlogged");
   // A trigger replaced by hand under its name, with a body that records
-  // nothing, and nothing of this process has run since: the load itself
-  // looks at the schema's own triggers before it believes the log (the
-  // schema moved), and makes it again as the schema makes it.
+  // nothing, and a change it did not record: the load itself looks at the
+  // schema's own triggers before it believes the log (the schema moved),
+  // makes it again as the schema makes it, and reads everything.
   const char* kTextOf = "SELECT sql FROM sqlite_master WHERE name = 'MMConfigChange_MMLibrary_updated'";
   const std::string made = db.text(kTextOf);
   db.execElsewhere("DROP TRIGGER MMConfigChange_MMLibrary_updated; CREATE TRIGGER MMConfigChange_MMLibrary_updated "
-                   "AFTER UPDATE ON MMLibrary BEGIN SELECT 1; END");
-  ASSERT_TRUE(kept->ReadCurrentConfig(false)) << kept->GetLastError();
+                   "AFTER UPDATE ON MMLibrary BEGIN SELECT 1; END; "
+                   "UPDATE MMLibrary SET AliasName = 'unrecorded' WHERE LibraryId = 2");
+  expectEqualToFullReload("whole");
+  EXPECT_EQ(diskLibrary(*kept)->GetName(), "unrecorded");
   db.execElsewhere(std::string("CREATE TABLE seen AS ") + kTextOf);
   EXPECT_EQ(db.text("SELECT sql FROM seen"), made) << "made again by the load";
   db.execElsewhere("DROP TABLE seen; UPDATE MMLibrary SET AliasName = 'logged again' WHERE LibraryId = 2");
