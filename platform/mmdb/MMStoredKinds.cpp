@@ -33,6 +33,11 @@ int removeLibrary(tkdb::Session& s, int id) {
 
 int removeMountPath(tkdb::Session& s, int id) { return tkmmdb::removeMountPathRows(s, id); }
 
+// Each row names the model's object types of its kind (MMKindObject): the
+// kind of an object (the writers' tkmac::storedKindOf), which objects the
+// lay-over of every row makes (ZQMACGraph::IsLaidType) and relinks whole
+// (the loader's drop of what it no longer reaches), and which a row born
+// again frees (ZQMACGraph::FreeReborn) all go by them.
 std::vector<MMStoredKindRow> makeKinds() {
   using K = MMStoredKind;
   std::vector<MMStoredKindRow> kinds = {

@@ -1,18 +1,14 @@
 // The registry of stored kinds: one row per kind of configuration object
-// that the object model keeps in the central database, saying which of the
-// model's object types stand for it, where its rows are, how they are
-// keyed and named, whether the change log marks them born, where its
-// configured state is kept, which columns a change may set and how an
-// object of it is removed. The table access, the change log's triggers,
-// the loads and re-reads (which objects a row born again frees, which the
-// lay-over of every row relinks), the writers (the kind of an object), the
-// removal and the clean-up of the model's own settings all go by it, so
-// that a kind is registered whole or not at all.
+// that the object model keeps in the central database, saying where its
+// rows are, how they are keyed and named, whether the change log marks
+// them born, where its configured state is kept, which columns a change
+// may set and how an object of it is removed. The table access, the change
+// log's triggers, the loads and re-reads, the removal and the clean-up of
+// the model's own settings all go by it, so that a kind is registered
+// whole or not at all.
 //
 //   const MMStoredKindRow& row = storedKind(MMStoredKind::DrivePool);
 //   for (const MMStoredKindRow& row : storedKinds()) ...  // in number order
-//   MMStoredKind kind;
-//   if (const MMKindObject* what = storedKindOfType(ZQMAC_OBJ_DRIVE, kind)) ...
 #pragma once
 
 #include <cstddef>
