@@ -57,6 +57,12 @@
 //                             CPU per pair with 8 consoles against 1, on a
 //                             host of its own whose eight consoles stay
 //                             connected.
+//   host_cpu_per_pair         the host's CPU time per lock/unlock pair of one
+//                             console on an unchanged configuration (the
+//                             scaling case's host, its configuration read
+//                             and rights check included), against the echo
+//                             process's CPU time per pair (raw): what the
+//                             host spends beyond moving the frames.
 // The ceiling loop is CPU-bound work with no lock and no shared data: a chain
 // of integer mixing steps per thread, as many steps as take one listing's
 // single-console wall time (calibrated once per process, against the median
@@ -274,6 +280,14 @@ class EchoServer {
   }
   bool up() const { return m_child > 0; }
   int connect() const { return hosttest::connectWithin(m_path, 5000); }
+  // The CPU time the echo process has spent so far, in nanoseconds; -1
+  // when it cannot be read.
+  long long cpuNanos() const {
+    clockid_t clock{};
+    timespec t{};
+    if (m_child <= 0 || clock_getcpuclockid(m_child, &clock) != 0 || clock_gettime(clock, &t) != 0) return -1;
+    return t.tv_sec * 1000000000LL + t.tv_nsec;
+  }
 
  private:
   // The echo process's life: accepts until it is killed.
@@ -710,6 +724,37 @@ void timeHostCpu(benchmark::State& state, int consoles, Host& host, const Units&
                    " consoles; raw at 1");
 }
 
+// The echo process's CPU time per lock/unlock pair of one console: what
+// reading the two requests and writing the host's answers costs a process
+// that does nothing else (the raw side of host_cpu_per_pair).
+void timeEchoCpu(benchmark::State& state) {
+  EchoServer& echo = echoServer();
+  LeanClient client(echo.up() ? echo.connect() : -1);
+  if (!client.connected()) {
+    state.SkipWithError("the echo server did not come up");
+    return;
+  }
+  std::string reply;
+  for (auto _ : state) {
+    const long long start = echo.cpuNanos();
+    long units = 0;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(kScalingSeconds);
+    while (std::chrono::steady_clock::now() < until) {
+      if (!pair(client, reply)) {
+        state.SkipWithError("a request went unanswered");
+        return;
+      }
+      ++units;
+    }
+    const long long end = echo.cpuNanos();
+    if (start < 0 || end < start || units == 0) {
+      state.SkipWithError("the echo's CPU time could not be read");
+      return;
+    }
+    state.SetIterationTime(static_cast<double>(end - start) / 1e9 / static_cast<double>(units));
+  }
+}
+
 // ---------------------------------------------------------------- lock/unlock scaling
 
 // Eight consoles connected, each past its first (untimed) pair. The
@@ -786,6 +831,12 @@ const bool kRegistered = [] {
   tkbench::registerPair(
       "host_roundtrip_scaling_c8", [](benchmark::State& s) { timeHostCpu(s, 8, pairsHost(), pairsFor, "pair"); },
       [](benchmark::State& s) { timeHostCpu(s, 1, pairsHost(), pairsFor, "pair"); }, scaling);
+  // What one console's lock/unlock pair on an unchanged configuration costs
+  // the host (its configuration read included) against what the frames
+  // alone cost a process: ours is the number to compare between trees.
+  tkbench::registerPair(
+      "host_cpu_per_pair", [](benchmark::State& s) { timeHostCpu(s, 1, pairsHost(), pairsFor, "pair"); },
+      timeEchoCpu, scaling);
   return true;
 }();
 

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <algorithm>
+#include <utility>
 #include <atomic>
 #include <cstddef>
 #include <functional>
@@ -43,12 +44,17 @@ struct alignas(64) ZQMACGraphHome {
 class ZQMACGone {
  public:
   explicit ZQMACGone(const void* address) : m_one(address) {}
-  explicit ZQMACGone(const std::vector<const void*>& sorted) : m_many(&sorted) {}
+  // Several objects, in whatever order they were found: sorted here, so
+  // that no caller's order (which is the order of the allocator's
+  // addresses only by chance) is gone by.
+  explicit ZQMACGone(std::vector<const void*> addresses) : m_many(std::move(addresses)), m_isMany(true) {
+    std::sort(m_many.begin(), m_many.end(), std::less<const void*>());
+  }
 
   bool Holds(const void* address) const {
     if (address == nullptr) return false;
-    if (m_many == nullptr) return address == m_one;
-    return std::binary_search(m_many->begin(), m_many->end(), address, std::less<const void*>());
+    if (!m_isMany) return address == m_one;
+    return std::binary_search(m_many.begin(), m_many.end(), address, std::less<const void*>());
   }
   // Clears a pointer to what goes.
   template <class P>
@@ -58,7 +64,7 @@ class ZQMACGone {
   // Unlinks what goes from a list (ZQMACLinkedList).
   template <class List>
   void From(List& list) const {
-    if (m_many == nullptr)
+    if (!m_isMany)
       list.RemoveNodeAt(m_one);
     else
       list.RemoveNodesIf([this](const void* element) { return Holds(element); });
@@ -66,7 +72,8 @@ class ZQMACGone {
 
  private:
   const void* m_one = nullptr;
-  const std::vector<const void*>* m_many = nullptr;
+  std::vector<const void*> m_many;
+  bool m_isMany = false;
 };
 
 // The object model's catalogue lookup: the text of message `id` with `count`

@@ -531,13 +531,12 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   std::map<int, ZQMACDiskDevice*> m_diskDeviceMap;
   std::map<int, ZQMACCenteraCluster*> m_centeraClusterMap;
   std::map<int, ZQMACHost*> m_hostMap;
-  // The ids of the rows the DRU hosts, archive clusters and copy managers
-  // were laid from, and the place in the change log after which a row born
-  // under one of them makes a new object (MergeStoredRows; -1: every one
-  // does).
-  std::set<int> m_hostsLaid;
-  std::set<int> m_clustersLaid;
-  std::set<int> m_copyManagersLaid;
+  // The ids of the rows the objects read beside the lists (DRU hosts,
+  // archive clusters, copy managers) were laid from, by the number the
+  // change log names their kind by, and the place in the log after which a
+  // row born under one of them makes a new object (MergeStoredRows; -1:
+  // every one does).
+  std::map<int, std::set<int>> m_laidBeside;
   std::string m_besideBornEpoch;
   long long m_besideBornSeq = -1;
 

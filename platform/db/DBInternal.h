@@ -305,7 +305,8 @@ int busyTimeoutMs();
 // Counts a wait of the busy handler for a lock (testkit::db::busyWaits).
 void noteBusyWait();
 // A connection was opened: while the journal is on, its commits that
-// changed rows are counted (testkit::db::commits).
+// changed rows are counted (testkit::db::commits) and the statements it
+// begins listed (testkit::db::takeStatementsRun); nothing otherwise.
 void noteConnectionOpened(sqlite3* db);
 // Counts the rows a finished statement stepped through in scans of a whole
 // table or put into an index made for it alone, and starts its count anew

@@ -317,6 +317,19 @@ void checkOwnedTriggers() {
   keepTriggersInPlace(*conn);
 }
 
+bool ownedTriggersInPlaceAt(long long version) {
+  int code = DB_OK;
+  std::string detail;
+  std::shared_ptr<Connection> conn = Connection::forThread(code, detail);
+  if (!conn) return false;
+  std::lock_guard<std::recursive_mutex> guard(conn->mutex());
+  if (version < 0) return false;
+  if (version != conn->triggersCheckedAt && !verifiedBefore(*conn, version)) return false;
+  conn->triggersCheckedAt = version;
+  conn->schemaMoved = false;
+  return true;
+}
+
 std::string schemaRefusal() {
   int code = DB_OK;
   std::string detail;

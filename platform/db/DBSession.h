@@ -159,6 +159,11 @@ void registerSchemaLater(void (*registrar)());
 // the triggers' names, tables and texts; those that differ are made again.
 // Nothing while the thread has a transaction open (it looks at a later use).
 void checkOwnedTriggers();
+// Whether the thread's connection has found every registered trigger in
+// place at the schema version `version` (as a query of the caller's read
+// it beside its rows): then checkOwnedTriggers would find nothing to do,
+// and need not be called. False when it must be (or a trigger is missing).
+bool ownedTriggersInPlaceAt(long long version);
 // Empty while every registered trigger is in place; otherwise why one could
 // not be made again (the host then refuses changes, which would go
 // unrecorded). Looks again, on the calling thread's connection, at each

@@ -29,6 +29,8 @@ struct Hooks {
   std::mutex changesMutex;
   std::unordered_map<sqlite3*, bool> changed;
   tkjournal::Journal journal;
+  std::mutex statementsMutex;
+  std::vector<std::string> statements;  // begun on watched connections since the last reset
 };
 
 Hooks& hooks() {
@@ -75,6 +77,19 @@ void noteConnectionOpened(sqlite3* db) {
   sqlite3_update_hook(db, &onUpdate, db);
   sqlite3_commit_hook(db, &onCommit, db);
   sqlite3_rollback_hook(db, &onRollback, db);
+  sqlite3_trace_v2(
+      db, SQLITE_TRACE_STMT,
+      [](unsigned, void*, void*, void* text) -> int {
+        // A trigger's program begins as "-- <name>": part of the statement
+        // that fired it, not one of its own.
+        const char* sql = static_cast<const char*>(text);
+        if (sql == nullptr || std::strncmp(sql, "--", 2) == 0) return 0;
+        Hooks& h = hooks();
+        std::lock_guard<std::mutex> guard(h.statementsMutex);
+        h.statements.emplace_back(sql);
+        return 0;
+      },
+      nullptr);
 }
 
 tkjournal::Journal& engineJournal() { return hooks().journal; }
@@ -99,6 +114,7 @@ void noteScannedRows(sqlite3_stmt* stmt) {
   if (rows > 0) hooks().scannedRows.fetch_add(rows, std::memory_order_relaxed);
 }
 
+
 }  // namespace tkdb
 
 namespace testkit::db {
@@ -113,6 +129,10 @@ void reset() {
   h.busyWaits = 0;
   h.scannedRows = 0;
   h.commits = 0;
+  {
+    std::lock_guard<std::mutex> guard(h.statementsMutex);
+    h.statements.clear();
+  }
   h.journalOn = true;
   clearProcedureOverrides();
   DBtable::b_newDBBase = 1;
@@ -137,6 +157,13 @@ int busyWaits() { return tkdb::hooks().busyWaits.load(); }
 long long scannedRows() { return tkdb::hooks().scannedRows.load(); }
 
 long commits() { return tkdb::hooks().commits.load(); }
+std::vector<std::string> takeStatementsRun() {
+  tkdb::Hooks& h = tkdb::hooks();
+  std::lock_guard<std::mutex> guard(h.statementsMutex);
+  std::vector<std::string> out;
+  out.swap(h.statements);
+  return out;
+}
 
 tkjournal::Journal& journal() { return tkdb::hooks().journal; }
 

@@ -28,6 +28,7 @@
 #include "platform/mac/ZQMACStoredObjects.h"
 #include "platform/mac/ZQMACTableErrors.h"
 #include "platform/mmdb/MMCenteraClusterDB.h"
+#include "platform/mmdb/MMConfigChangeLog.h"
 
 namespace {
 
@@ -242,7 +243,7 @@ bool ZQMACMediaConfig::RemoveCenteraCluster(ZQMACCenteraCluster* cluster) {
 
 bool ZQMACGraph::ApplyStoredCenteraClusters(ZQMACMediaConfig& config, std::vector<MMStoredCenteraCluster>& rows,
                                             const std::set<int>* reborn) {
-  return MergeStoredRows(config, config.m_centeraClusterList, config.m_clustersLaid, reborn, rows,
+  return MergeStoredRows(config, config.m_centeraClusterList, config.m_laidBeside[tkmmdb::kLoggedArchiveClusters], reborn, rows,
                          [](ZQMACCenteraCluster* cluster, MMStoredCenteraCluster& row) {
                            SetCluster(cluster, row.clusterName, row.clusterId, row.capacity, row.version);
                            cluster->m_accessNodes =

@@ -154,7 +154,7 @@ bool ZQMACGraph::LoadStoredCopyManagers(ZQMACMediaConfig& config, const MMStored
   // another copy manager: the old object, its controller and their handles
   // go. A controller whose agent the graph no longer has has none, as a
   // drive pool of such an agent.
-  const bool whole = MergeStoredRows(config, config.m_copyMgrDeviceList, config.m_copyManagersLaid, reborn, rows,
+  const bool whole = MergeStoredRows(config, config.m_copyMgrDeviceList, config.m_laidBeside[static_cast<int>(MMStoredKind::CopyManager)], reborn, rows,
                                      [&](ZQMACCopyMgrDevice* device, MMStoredCopyManager& row) {
                                        device->m_iConcurrencyLimit = row.concurrencyLimit;
                                        device->m_bConfigured = false;

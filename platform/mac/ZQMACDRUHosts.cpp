@@ -18,6 +18,7 @@
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACStoredObjects.h"
 #include "platform/mac/ZQMACTableErrors.h"
+#include "platform/mmdb/MMConfigChangeLog.h"
 #include "platform/mmdb/MMDRUHostDB.h"
 
 namespace {
@@ -109,7 +110,7 @@ bool ZQMACMediaConfig::RemoveDRUHost(ZQMACHost* host) {
 
 bool ZQMACGraph::ApplyStoredDRUHosts(ZQMACMediaConfig& config, std::vector<MMStoredDRUHost>& rows,
                                      const std::set<int>* reborn) {
-  return MergeStoredRows(config, config.m_hostList, config.m_hostsLaid, reborn, rows, [](ZQMACHost* host, MMStoredDRUHost& row) {
+  return MergeStoredRows(config, config.m_hostList, config.m_laidBeside[tkmmdb::kLoggedDRUHosts], reborn, rows, [](ZQMACHost* host, MMStoredDRUHost& row) {
     host->m_sUserName = std::move(row.userName);
     host->m_sPassword = std::move(row.password);
     host->m_iPort = row.port;

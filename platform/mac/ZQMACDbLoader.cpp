@@ -258,16 +258,12 @@ void reserveRun(List& list, const Rows& rows, std::size_t i, Key key) {
   list.Reserve(static_cast<int>(n));
 }
 
-// The object types whose objects the database holds and the loader links.
+// The object types whose objects the lay-over of every row makes and
+// relinks whole: the other objects are told of those that go.
 bool isManagedType(unsigned int type) {
-  switch (type) {
-    case ZQMAC_OBJ_MEDIA_AGENT: case ZQMAC_OBJ_LMS: case ZQMAC_OBJ_MAGLIB: case ZQMAC_OBJ_LIB_CONTROLLER:
-    case ZQMAC_OBJ_MASTER_DRIVE_POOL: case ZQMAC_OBJ_DRIVE_POOL: case ZQMAC_OBJ_DRIVE: case ZQMAC_OBJ_DMS:
-    case ZQMAC_OBJ_MOUNT_PATH: case ZQMAC_OBJ_DISK_DEVICE: case ZQMAC_OBJ_DISK_VOLUME:
-      return true;
-    default:
-      return false;
-  }
+  MMStoredKind kind;
+  const MMKindObject* what = storedKindOfType(type, kind);
+  return what != nullptr && what->laid && what->linksRebuilt;
 }
 
 }  // namespace
@@ -284,14 +280,16 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
                                             access.lastErrorText());
     return false;
   }
-  if (!loadVendorCatalogues(config)) return false;
-  // DRU hosts and archive clusters: read before the graph changes, laid
-  // over it after; read again only once the change log, which names their
-  // changes too, has moved on since the process last read them.
+  // The vendor catalogues, DRU hosts and archive clusters: read before the
+  // graph changes, laid over it after; read again only once the change
+  // log, which names their changes too, has moved on since the process last
+  // read them.
+  std::vector<MMStoredVendorEntry> catalogues;
   std::vector<MMStoredDRUHost> druHosts;
   std::vector<MMStoredCenteraCluster> clusters;
-  const bool kept = MMMediaConfigDB::keptBeside(stored, druHosts, clusters);
+  const bool kept = MMMediaConfigDB::keptBeside(stored, catalogues, druHosts, clusters);
   if (!kept) {
+    if (!readVendorCatalogues(config, catalogues)) return false;
     MMDRUHostDB druAccess;
     if (druAccess.loadAll(druHosts) != 0) {
       config.SetLastError(kErrorDatabase, "The DRU hosts could not be read: " + druAccess.lastErrorText());
@@ -302,8 +300,9 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
       config.SetLastError(kErrorDatabase, "The archive clusters could not be read: " + clusterAccess.lastErrorText());
       return false;
     }
-    MMMediaConfigDB::keepBeside(stored, druHosts, clusters);
+    MMMediaConfigDB::keepBeside(stored, catalogues, druHosts, clusters);
   }
+  giveVendorCatalogues(config, catalogues);
   // The model's own settings, laid over the objects the rows made (which
   // controllers are IP controllers, the lay-over of every row reads
   // before it makes them: the object's class depends on it). A change of
@@ -421,8 +420,14 @@ void ZQMACGraph::FillMountPath(ZQMACMountPath* p, const MMStoredMountPath& row, 
 // of every object of the instance once per freed object.
 void ZQMACGraph::DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterface*>& doomed) {
   if (doomed.empty()) return;
-  std::sort(doomed.begin(), doomed.end());
-  doomed.erase(std::unique(doomed.begin(), doomed.end()), doomed.end());
+  // Each once, in the order they were found (no order of addresses).
+  {
+    std::unordered_set<const ZQMACInterface*> seen;
+    seen.reserve(doomed.size());
+    doomed.erase(std::remove_if(doomed.begin(), doomed.end(),
+                                [&](const ZQMACInterface* object) { return !seen.insert(object).second; }),
+                 doomed.end());
+  }
   std::vector<ZQMACInterface*> others;
   {
     std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
@@ -438,9 +443,7 @@ void ZQMACGraph::DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterf
     });
   }
   // Each other object is walked once for all that go, not once for each.
-  std::vector<const void*> addresses(doomed.begin(), doomed.end());
-  std::sort(addresses.begin(), addresses.end(), std::less<const void*>());
-  const ZQMACGone leaving(addresses);
+  const ZQMACGone leaving(std::vector<const void*>(doomed.begin(), doomed.end()));
   for (ZQMACInterface* other : others) other->ForgetObjects(leaving);
   for (ZQMACInterface* object : doomed) delete object;
   doomed.clear();

@@ -264,7 +264,6 @@ void ZQMACGraph::DropObjects(ZQMACMediaConfig& config, std::vector<ZQMACInterfac
       owned.push_back(object);
       addresses.push_back(static_cast<const void*>(object));
     }
-    std::sort(addresses.begin(), addresses.end(), std::less<const void*>());
     const ZQMACGone leaving(addresses);
     if (anyTouched)
       config.m_touched.erase(std::remove_if(config.m_touched.begin(), config.m_touched.end(),
@@ -274,7 +273,7 @@ void ZQMACGraph::DropObjects(ZQMACMediaConfig& config, std::vector<ZQMACInterfac
     config.ForEachObject([&](ZQMACInterface* object) { others.push_back(object); });
   }
   if (owned.empty()) return;
-  const ZQMACGone leaving(addresses);
+  const ZQMACGone leaving(std::move(addresses));
   for (ZQMACInterface* other : others) other->ForgetObjects(leaving);
   config.ForgetOwnReferences(leaving);
   // In a large graph each object is a cache miss per line it spans: those a

@@ -36,6 +36,7 @@
 // from their rows (a load of every row would not know their changes), so the
 // result is what a load of every row gives a new instance.
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -74,9 +75,7 @@ struct ZQMACParkedGraph {
   std::map<int, ZQMACDiskDevice*> diskDeviceMap;
   std::map<int, ZQMACCenteraCluster*> centeraClusterMap;
   std::map<int, ZQMACHost*> hostMap;
-  std::set<int> hostsLaid;
-  std::set<int> clustersLaid;
-  std::set<int> copyManagersLaid;
+  std::map<int, std::set<int>> laidBeside;
   std::string besideBornEpoch;
   long long besideBornSeq = -1;
   ZQMACLinkedList<ZQMACMediaAgent> mediaAgentList;
@@ -590,47 +589,27 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
   if (sameEpoch && before.bornSeq == now.bornSeq) return false;
   MMMediaConfigDB access;
   if (!sameEpoch || access.bornSince(before.bornEpoch, before.bornSeq, now.bornSeq, born) != 0) born = MMBornSince();
-  auto bornOf = [&](MMStoredKind kind) { return born.of(static_cast<int>(kind)); };
-  std::vector<int> agents, libraries, controllers, masters, pools, drives, paths, mountPaths, devices, volumes;
-  rebornIds(before.mediaAgents, now.mediaAgents, bornOf(MMStoredKind::MediaAgent), agents);
-  rebornIds(before.libraries, now.libraries, bornOf(MMStoredKind::Library), libraries);
-  rebornIds(before.libraryControllers, now.libraryControllers, bornOf(MMStoredKind::LibraryController), controllers);
-  rebornIds(before.masterPools, now.masterPools, bornOf(MMStoredKind::MasterPool), masters);
-  rebornIds(before.drivePools, now.drivePools, bornOf(MMStoredKind::DrivePool), pools);
-  rebornIds(before.drives, now.drives, bornOf(MMStoredKind::Drive), drives);
-  rebornIds(before.drivePaths, now.drivePaths, bornOf(MMStoredKind::DrivePath), paths);
-  rebornIds(before.mountPaths, now.mountPaths, bornOf(MMStoredKind::MountPath), mountPaths);
-  rebornIds(before.devices, now.devices, bornOf(MMStoredKind::Device), devices);
-  rebornIds(before.deviceControllers, now.deviceControllers, bornOf(MMStoredKind::DeviceController), volumes);
-  // The ids born again of the kind whose rows make objects of the type (a
-  // tape library's parts are not looked for: they go with it).
-  auto idsOf = [&](unsigned int type) -> const std::vector<int>* {
-    switch (type) {
-      case ZQMAC_OBJ_MEDIA_AGENT: return &agents;
-      case ZQMAC_OBJ_LMS: case ZQMAC_OBJ_MAGLIB: return &libraries;
-      case ZQMAC_OBJ_LIB_CONTROLLER: case ZQMAC_OBJ_IP_LIB_CONTROLLER: return &controllers;
-      case ZQMAC_OBJ_MASTER_DRIVE_POOL: return &masters;
-      case ZQMAC_OBJ_DRIVE_POOL: return &pools;
-      case ZQMAC_OBJ_DRIVE: return &drives;
-      case ZQMAC_OBJ_DMS: return &paths;
-      case ZQMAC_OBJ_MOUNT_PATH: return &mountPaths;
-      case ZQMAC_OBJ_DISK_DEVICE: return &devices;
-      case ZQMAC_OBJ_DISK_VOLUME: return &volumes;
-      default: return nullptr;
-    }
-  };
+  // The ids born again of each kind whose rows are read in the lists.
+  std::array<std::vector<int>, kStoredKinds> reborn;
   bool any = false;
-  for (const std::vector<int>* ids : {&agents, &libraries, &controllers, &masters, &pools, &drives, &paths,
-                                   &mountPaths, &devices, &volumes})
-    any = any || !ids->empty();
+  before.forEachList(now, [&](MMStoredKind kind, const auto& was, const auto& is) {
+    std::vector<int>& ids = reborn[static_cast<std::size_t>(kind)];
+    rebornIds(was, is, born.of(static_cast<int>(kind)), ids);
+    any = any || !ids.empty();
+  });
   if (!any) return false;
   std::vector<ZQMACInterface*> gone;
   {
     std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
+    // The objects that stand for a row of their own that the lay-over of
+    // every row lays (a tape library's parts are not looked for: they go
+    // with it).
     config.ForEachObject([&](ZQMACInterface* object) {
-      const std::vector<int>* ids = idsOf(object->GetObjectType());
-      if (ids != nullptr && object->m_iId >= 0 && std::binary_search(ids->begin(), ids->end(), object->m_iId))
-        gone.push_back(object);
+      MMStoredKind kind;
+      const MMKindObject* what = storedKindOfType(object->GetObjectType(), kind);
+      if (what == nullptr || !what->laid || !what->ownRow || object->m_iId < 0) return;
+      const std::vector<int>& ids = reborn[static_cast<std::size_t>(kind)];
+      if (std::binary_search(ids.begin(), ids.end(), object->m_iId)) gone.push_back(object);
     });
   }
   if (gone.empty()) return false;
@@ -652,15 +631,9 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
 bool ZQMACGraph::IsLaidKind(const ZQMACInterface* object) { return IsLaidType(object->GetObjectType()); }
 
 bool ZQMACGraph::IsLaidType(unsigned int type) {
-  switch (type) {
-    case ZQMAC_OBJ_MEDIA_AGENT: case ZQMAC_OBJ_LMS: case ZQMAC_OBJ_LIBRARY: case ZQMAC_OBJ_LIBRARY_CHILD:
-    case ZQMAC_OBJ_MAGLIB: case ZQMAC_OBJ_LIB_CONTROLLER: case ZQMAC_OBJ_IP_LIB_CONTROLLER:
-    case ZQMAC_OBJ_MASTER_DRIVE_POOL: case ZQMAC_OBJ_DRIVE_POOL: case ZQMAC_OBJ_DRIVE: case ZQMAC_OBJ_DMS:
-    case ZQMAC_OBJ_MOUNT_PATH: case ZQMAC_OBJ_DISK_DEVICE: case ZQMAC_OBJ_DISK_VOLUME:
-      return true;
-    default:
-      return false;
-  }
+  MMStoredKind kind;
+  const MMKindObject* what = storedKindOfType(type, kind);
+  return what != nullptr && what->laid;
 }
 
 namespace {
@@ -690,9 +663,7 @@ void ZQMACGraph::SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
   std::swap(config.m_diskDeviceMap, parked.diskDeviceMap);
   std::swap(config.m_centeraClusterMap, parked.centeraClusterMap);
   std::swap(config.m_hostMap, parked.hostMap);
-  std::swap(config.m_hostsLaid, parked.hostsLaid);
-  std::swap(config.m_clustersLaid, parked.clustersLaid);
-  std::swap(config.m_copyManagersLaid, parked.copyManagersLaid);
+  std::swap(config.m_laidBeside, parked.laidBeside);
   std::swap(config.m_besideBornEpoch, parked.besideBornEpoch);
   std::swap(config.m_besideBornSeq, parked.besideBornSeq);
   config.m_mediaAgentList.Swap(parked.mediaAgentList);

@@ -132,9 +132,7 @@ void ZQMACMediaConfig::ClearObjects() {
   m_diskDeviceMap.clear();
   m_centeraClusterMap.clear();
   m_hostMap.clear();
-  m_hostsLaid.clear();
-  m_clustersLaid.clear();
-  m_copyManagersLaid.clear();
+  m_laidBeside.clear();
   m_besideBornEpoch.clear();
   m_besideBornSeq = -1;
   m_bDatabaseBacked = false;  // an empty graph stands for no stored configuration

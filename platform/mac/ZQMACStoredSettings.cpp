@@ -227,25 +227,8 @@ int ObjectSettingDB::insertController(int libraryId, int clientId, const std::st
 namespace tkmac {
 
 bool storedKindOf(const ZQMACInterface& object, MMStoredKind& kind) {
-  switch (object.GetObjectType()) {
-    case ZQMAC_OBJ_MEDIA_AGENT: kind = MMStoredKind::MediaAgent; return true;
-    case ZQMAC_OBJ_LMS:
-    case ZQMAC_OBJ_LIBRARY:
-    case ZQMAC_OBJ_MAGLIB: kind = MMStoredKind::Library; return true;
-    case ZQMAC_OBJ_LIB_CONTROLLER:
-    case ZQMAC_OBJ_IP_LIB_CONTROLLER: kind = MMStoredKind::LibraryController; return true;
-    case ZQMAC_OBJ_MASTER_DRIVE_POOL: kind = MMStoredKind::MasterPool; return true;
-    case ZQMAC_OBJ_DRIVE_POOL: kind = MMStoredKind::DrivePool; return true;
-    case ZQMAC_OBJ_DRIVE: kind = MMStoredKind::Drive; return true;
-    case ZQMAC_OBJ_DMS: kind = MMStoredKind::DrivePath; return true;
-    case ZQMAC_OBJ_MOUNT_PATH: kind = MMStoredKind::MountPath; return true;
-    case ZQMAC_OBJ_DISK_DEVICE: kind = MMStoredKind::Device; return true;
-    case ZQMAC_OBJ_DISK_VOLUME: kind = MMStoredKind::DeviceController; return true;
-    // A copy manager's one row holds the device and its controller.
-    case ZQMAC_OBJ_COPY_MGR_DEVICE:
-    case ZQMAC_OBJ_COPY_MGR_CONTROLLER: kind = MMStoredKind::CopyManager; return true;
-    default: return false;
-  }
+  const MMKindObject* what = storedKindOfType(object.GetObjectType(), kind);
+  return what != nullptr && what->stored;
 }
 
 const std::vector<StoredSettingRow>& storedSettingRows() { return ZQMACGraph::StoredSettingRows(); }

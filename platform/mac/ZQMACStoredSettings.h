@@ -1,6 +1,7 @@
 // What the object model stores of a configuration object beyond its name
-// and configured state: one declaration per stored value (kStoredSettings
-// in ZQMACStoredSettings.cpp), which the writers, the load and the re-read,
+// and configured state: one declaration per stored value (the rows of
+// ZQMACGraph::StoredSettingRows in ZQMACStoredSettings.cpp, which
+// storedSettingRows gives), which the writers, the load and the re-read,
 // and the clean-up after a removal all go by.
 //
 // A declaration names the kind of object, the value's name and the member
@@ -17,7 +18,7 @@
 // configured before it was ever stored).
 //
 // Adding a stored value: a member of the object, a setter that marks it,
-// and a row in kStoredSettings. Nothing else lists it.
+// and a row in ZQMACGraph::StoredSettingRows. Nothing else lists it.
 #pragma once
 
 #include <string>
@@ -64,8 +65,9 @@ inline constexpr const char* kDisplayDescription = "DisplayDescription";
 using SettingValues = std::vector<std::pair<std::string, std::string>>;
 
 // The kind of stored object an object of the model is (its table), or
-// false for objects the database does not hold. The one map from the
-// model's object types to the stored kinds.
+// false for objects the database does not hold, nor a part that stores
+// nothing of its own: as the registry of stored kinds lists the model's
+// object types (storedKindOfType, MMStoredKinds.h).
 bool storedKindOf(const ZQMACInterface& object, MMStoredKind& kind);
 
 // Where a declared value is kept.

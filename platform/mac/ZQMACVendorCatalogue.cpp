@@ -1,8 +1,11 @@
 // The vendor catalogues the configuration dialogs choose from (drives by
 // vendor and product, libraries reached directly, libraries served by a
-// library server), read whole from MMVendorCatalogue at every configuration
-// read: the table is a handful of rows, and reading it each time lets a row
-// an administrator adds with SQL count from the next read on.
+// library server), read whole from MMVendorCatalogue beside the
+// configuration and kept with the DRU hosts and archive clusters
+// (MMMediaConfigDB::keptBeside): the change log names every change of the
+// table, a row an administrator adds with SQL too, so the row counts from
+// the next read on, and a read of an unchanged configuration reads nothing
+// of it.
 #include "platform/mac/ZQMACVendorCatalogue.h"
 
 #include <utility>
@@ -12,6 +15,7 @@
 #include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace tkmac {
 namespace {
@@ -20,7 +24,7 @@ enum Catalogue : long long { kDrives = 0, kLibraries = 1, kServedLibraries = 2 }
 
 }  // namespace
 
-bool loadVendorCatalogues(ZQMACMediaConfig& config) {
+bool readVendorCatalogues(ZQMACMediaConfig& config, std::vector<MMStoredVendorEntry>& out) {
   tkdb::Session session(nullptr);
   tkdb::DbRows rows;
   const int rc = session.query(
@@ -30,7 +34,8 @@ bool loadVendorCatalogues(ZQMACMediaConfig& config) {
     config.SetLastError(kErrorDatabase, "The vendor catalogues could not be read: " + session.errorText());
     return false;
   }
-  std::vector<ZQMACVendorEntry> lists[3];
+  std::vector<MMStoredVendorEntry> read;
+  read.reserve(rows.size());
   for (const tkdb::DbRow& row : rows) {
     long long catalogue = -1;
     if (row.size() != 4 || !tkdb::integerOf(row[0], catalogue, false) || catalogue < kDrives ||
@@ -38,12 +43,20 @@ bool loadVendorCatalogues(ZQMACMediaConfig& config) {
       config.SetLastError(kErrorDatabase, "A row of MMVendorCatalogue names no catalogue (0, 1 or 2).");
       return false;
     }
-    lists[catalogue].push_back({tkdb::textOf(row[1]), tkdb::textOf(row[2]), tkdb::textOf(row[3])});
+    read.push_back({catalogue, tkdb::textOf(row[1]), tkdb::textOf(row[2]), tkdb::textOf(row[3])});
   }
+  out = std::move(read);
+  return true;
+}
+
+void giveVendorCatalogues(ZQMACMediaConfig& config, const std::vector<MMStoredVendorEntry>& rows) {
+  std::vector<ZQMACVendorEntry> lists[3];
+  for (const MMStoredVendorEntry& row : rows)
+    if (row.catalogue >= kDrives && row.catalogue <= kServedLibraries)
+      lists[row.catalogue].push_back({row.vendor, row.product, row.label});
   ZQMACGraph::SetDriveVendors(config, std::move(lists[kDrives]));
   ZQMACGraph::SetLibraryVendors(config, false, std::move(lists[kLibraries]));
   ZQMACGraph::SetLibraryVendors(config, true, std::move(lists[kServedLibraries]));
-  return true;
 }
 
 bool attachedLibraryServerNames(const std::string& host, const std::string& vendor, const std::string& product,

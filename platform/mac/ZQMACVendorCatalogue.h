@@ -7,13 +7,18 @@
 #include <vector>
 
 class ZQMACMediaConfig;
+struct MMStoredVendorEntry;
 
 namespace tkmac {
 
-// Reads the drive catalogue and the two library catalogues into `config`,
-// replacing what it held. False, with the instance's last error set and
-// its catalogues left as they were, when the table cannot be read.
-bool loadVendorCatalogues(ZQMACMediaConfig& config);
+// Reads the rows of the drive catalogue and the two library catalogues.
+// False, with the instance's last error set, when the table cannot be read
+// or a row names no catalogue.
+bool readVendorCatalogues(ZQMACMediaConfig& config, std::vector<MMStoredVendorEntry>& rows);
+// Puts the catalogues of the rows (as readVendorCatalogues read them, or as
+// the process kept them beside the configuration) into `config`, replacing
+// what it held.
+void giveVendorCatalogues(ZQMACMediaConfig& config, const std::vector<MMStoredVendorEntry>& rows);
 
 // The libraries of `vendor` and `product` attached to the media agent
 // named `host` (MMAttachedLibrary), by serial number in the order they were

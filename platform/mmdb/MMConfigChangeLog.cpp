@@ -44,6 +44,7 @@ const std::vector<Watched>& watched() {
     all.push_back({"MMCenteraCluster", kLoggedArchiveClusters, "", "ClusterId"});
     all.push_back({"MMCenteraAccessNode", kLoggedArchiveClusters, ""});
     all.push_back({"MMObjectSetting", kLoggedObjectSettings, ""});
+    all.push_back({"MMVendorCatalogue", kLoggedVendorCatalogues, ""});
     return all;
   }();
   return tables;
@@ -161,9 +162,11 @@ const std::string& changeLogHeaderQuery() {
       "SELECT -1, \"Epoch\", \"Pruned\", (SELECT MAX(\"Seq\") FROM \"MMConfigChange\"), "
       "CASE WHEN ?2 = 0 THEN NULL ELSE (SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND "
       "(lower(substr(name, 1, length(tbl_name) + 16)) = lower('MMConfigChange_' || tbl_name || '_') OR "
-      "(name = 'MMConfigChange_prune' AND tbl_name = 'MMConfigChange'))) END "
+      "(name = 'MMConfigChange_prune' AND tbl_name = 'MMConfigChange'))) END, "
+      "CASE WHEN ?2 = 0 THEN NULL ELSE (SELECT \"schema_version\" FROM pragma_schema_version) END "
       "FROM \"MMConfigEpoch\" "
-      "UNION ALL SELECT \"Kind\", \"ObjectId\", \"Born\", \"Seq\", NULL FROM \"MMConfigChange\" WHERE \"Seq\" > ?1";
+      "UNION ALL SELECT \"Kind\", \"ObjectId\", \"Born\", \"Seq\", NULL, NULL FROM \"MMConfigChange\" "
+      "WHERE \"Seq\" > ?1";
   return sql;
 }
 

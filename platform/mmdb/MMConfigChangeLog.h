@@ -28,10 +28,11 @@
 // are kept; older ones are pruned, and a reader that had not read them
 // reads everything again.
 //
-// The DRU hosts and the archive clusters (with their access nodes) are not
-// part of the stored configuration, but a configuration read reads them
-// beside it: the log names them too, each as a whole (kinds below), so that
-// a read that finds nothing changed need not read them again.
+// The DRU hosts, the archive clusters (with their access nodes) and the
+// vendor catalogues are not part of the stored configuration, but a
+// configuration read reads them beside it: the log names them too, each as
+// a whole (kinds below), so that a read that finds nothing changed need not
+// read them again.
 //
 // A reader can trust the log only while the history it read is the same:
 // the epoch is renewed whenever the log or one of its triggers had to be
@@ -55,6 +56,9 @@ inline constexpr int kLoggedArchiveClusters = 101;
 inline constexpr int kLoggedObjectSettings = 102;
 // 103 named the copy managers as a whole before they became a stored kind
 // (MMStoredKind::CopyManager); it is not used again.
+// The vendor catalogues (MMVendorCatalogue), read as a whole: a read that
+// finds the log where it was keeps the catalogues it read then.
+inline constexpr int kLoggedVendorCatalogues = 104;
 
 // Registers the tables and triggers of the log with the database engine
 // (once per process; every connection makes what its database lacks
@@ -68,13 +72,13 @@ int changeLogTriggerCount();
 
 // The query that starts a re-read, with two parameters: the sequence number
 // the reader last read (changes after it are listed), and whether to count
-// the log's triggers (1) or not (0: counting them reads the whole schema;
-// a reader may skip it while the schema is still the one it counted them
-// in, which tkdb::RowView::mark tells). Rows:
+// the log's triggers and read the schema's version (1) or not (0: counting
+// them reads the whole schema; a reader may skip it while the schema is
+// still the one it counted them in, which tkdb::RowView::mark tells). Rows:
 //   -1, epoch, pruned, highest sequence (NULL: empty log), triggers
-//       present (NULL: not counted)
+//       present (NULL: not counted), schema version (NULL: not read)
 //   kind, object id (NULL: every object of the kind), born (1: the row was
-//       born; NULL), sequence, NULL
+//       born; NULL), sequence, NULL, NULL
 // in no particular order; a database with no epoch row has no first row.
 const std::string& changeLogHeaderQuery();
 

@@ -508,10 +508,12 @@ struct ReadCache {
   std::string epoch;
   long long seq = 0;  // the highest change-log entry read
   MMStoredSnapshot rows;
-  // The DRU hosts and archive clusters read beside the rows, and the place
-  // in the log they were read at (besideSeq -1: none kept).
+  // The vendor catalogues, DRU hosts and archive clusters read beside the
+  // rows, and the place in the log they were read at (besideSeq -1: none
+  // kept).
   std::string besideEpoch;
   long long besideSeq = -1;
+  std::vector<MMStoredVendorEntry> catalogues;
   std::vector<MMStoredDRUHost> druHosts;
   std::vector<MMStoredCenteraCluster> clusters;
 };
@@ -536,6 +538,8 @@ struct LogHeader {
   tkdb::StatementMark mark;  // of the run that read it
   bool triggersCounted = false;
   long long triggers = 0;
+  std::optional<long long> schema;  // the schema's version, when the run read it
+  std::optional<long long> schemaNow;  // the version the run ran under, when known
   bool whole[kStoredKinds] = {};
   std::vector<int> changed[kStoredKinds];
   // The rows born, of every kind the log names: kind, id and sequence.
@@ -547,9 +551,27 @@ struct LogHeader {
   std::vector<Born> born;
 };
 
+int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header);
+
+// The schema's version under the thread's last run of the log's query,
+// kept as the fact of the triggers is (below): every run of the query reads
+// it or goes by the run before, so that the schema's own triggers are
+// looked at again only when it moved (tkdb::ownedTriggersInPlaceAt), with
+// no statement of their own for a read that finds nothing changed.
+thread_local tkdb::SchemaFact<long long> t_schemaSeen;
+
 // The log's state and what it names after `since`; the triggers counted
-// when `count`.
+// when `count`, and with them the schema's version read when the thread
+// has no run of the query to go by (`header.schemaNow`: the version the
+// run ran under, when known).
 int readLogHeader(tkdb::Session& s, long long since, bool count, LogHeader& header) {
+  const int rc = readLogRows(s, since, count || t_schemaSeen.mustAsk(), header);
+  if (rc == DB_OK && header.epochRows == 1) header.schemaNow = t_schemaSeen.of(header.mark, header.schema);
+  t_schemaSeen.settle(header.mark, header.schemaNow, !tkdb::threadTransactionOpen());
+  return rc;
+}
+
+int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header) {
   return s.each(tkmmdb::changeLogHeaderQuery(), {since, count ? 1 : 0}, [&](const tkdb::RowView& row) {
     const tkdb::DbCell tag = row.at(0);
     if (tag.i == -1) {
@@ -561,6 +583,8 @@ int readLogHeader(tkdb::Session& s, long long since, bool count, LogHeader& head
       const tkdb::DbCell triggers = row.at(4);
       header.triggersCounted = triggers.type != tkdb::DbValue::Type::Null;
       header.triggers = triggers.i;
+      const tkdb::DbCell schema = row.at(5);
+      if (schema.type != tkdb::DbValue::Type::Null) header.schema = schema.i;
     } else {
       const tkdb::DbCell id = row.at(1);
       const bool oneId = id.type == tkdb::DbValue::Type::Int && id.i >= INT_MIN && id.i <= INT_MAX;
@@ -627,18 +651,30 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
   static constexpr const char* kTag = "MMMediaConfigDB::loadCurrent";
   if (!beginCall(kTag)) return -1;
   tkmmdb::registerChangeLog();
-  // A trigger of the log replaced by hand is made again (and the log's
-  // readers told to read everything) before the log is believed.
-  tkdb::checkOwnedTriggers();
   // Inside the thread's transaction the read sees changes that may be
   // rolled back: nothing of it is kept, and nothing kept is used.
   const bool keep = !tkdb::threadTransactionOpen();
   ReadCache& cache = readCache();
+  const std::string path = tkdb::currentDatabasePath();
+  // A trigger of the log replaced by hand is made again (and the log's
+  // readers told to read everything) before the log is believed: by a look
+  // of its own when the process keeps no read to go by, else when the
+  // schema's version, read with the log's header, moved since the triggers
+  // were last found in place (replacing one moves it).
+  bool triggersLooked = false;
+  {
+    std::unique_lock<std::mutex> peek(cache.mutex, std::defer_lock);
+    if (keep) peek.lock();
+    if (!(keep && cache.valid && cache.path == path)) {
+      if (peek.owns_lock()) peek.unlock();
+      tkdb::checkOwnedTriggers();
+      triggersLooked = true;
+    }
+  }
   std::unique_lock<std::mutex> guard(cache.mutex, std::defer_lock);
   if (keep) guard.lock();
-  const std::string path = tkdb::currentDatabasePath();
-  const bool known = keep && cache.valid && cache.path == path;
-  const long long since = known ? cache.seq : LLONG_MAX;
+  bool known = keep && cache.valid && cache.path == path;
+  long long since = known ? cache.seq : LLONG_MAX;
 
   // Whether the log tells all that changed since the kept read.
   auto continues = [&](const LogHeader& header, bool triggersThere) {
@@ -654,8 +690,17 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     LogHeader quick;
     tkdb::Session s;
     const int logged = readLogHeader(s, since, t_triggersSeen.mustAsk(), quick);
-    // No entry after the kept read's newest one: the log names nothing.
-    if (continues(quick, allTriggersThere(quick, logged, keep)) && quick.newest == cache.seq) {
+    const bool triggersThere = allTriggersThere(quick, logged, keep);
+    if (!triggersLooked && !(quick.schemaNow && tkdb::ownedTriggersInPlaceAt(*quick.schemaNow))) {
+      // They are looked at now, without holding up the other readers; what
+      // the process keeps may have moved on meanwhile.
+      guard.unlock();
+      tkdb::checkOwnedTriggers();
+      guard.lock();
+      known = cache.valid && cache.path == path;
+      since = known ? cache.seq : LLONG_MAX;
+    } else if (continues(quick, triggersThere) && quick.newest == cache.seq) {
+      // No entry after the kept read's newest one: the log names nothing.
       if (tkmmdb::journalOn()) tkmmdb::journal().record("MMMediaConfigDB::loadCurrent.read", {"part", "0"});
       out = cache.rows;
       return 0;
@@ -800,24 +845,28 @@ void MMMediaConfigDB::forgetLoaded() {
   cache.valid = false;
   cache.rows = MMStoredSnapshot();
   cache.besideSeq = -1;
+  cache.catalogues.clear();
   cache.druHosts.clear();
   cache.clusters.clear();
 }
 
-bool MMMediaConfigDB::keptBeside(const MMStoredSnapshot& snapshot, std::vector<MMStoredDRUHost>& hosts,
-                                 std::vector<MMStoredCenteraCluster>& clusters) {
+bool MMMediaConfigDB::keptBeside(const MMStoredSnapshot& snapshot, std::vector<MMStoredVendorEntry>& catalogues,
+                                 std::vector<MMStoredDRUHost>& hosts, std::vector<MMStoredCenteraCluster>& clusters) {
   if (snapshot.logSeq < 0) return false;
   ReadCache& cache = readCache();
   std::lock_guard<std::mutex> guard(cache.mutex);
   if (cache.besideSeq != snapshot.logSeq || cache.besideEpoch != snapshot.logEpoch ||
       cache.path != tkdb::currentDatabasePath())
     return false;
+  catalogues = cache.catalogues;
   hosts = cache.druHosts;
   clusters = cache.clusters;
   return true;
 }
 
-void MMMediaConfigDB::keepBeside(const MMStoredSnapshot& snapshot, const std::vector<MMStoredDRUHost>& hosts,
+void MMMediaConfigDB::keepBeside(const MMStoredSnapshot& snapshot,
+                                 const std::vector<MMStoredVendorEntry>& catalogues,
+                                 const std::vector<MMStoredDRUHost>& hosts,
                                  const std::vector<MMStoredCenteraCluster>& clusters) {
   if (snapshot.logSeq < 0) return;
   ReadCache& cache = readCache();
@@ -829,6 +878,7 @@ void MMMediaConfigDB::keepBeside(const MMStoredSnapshot& snapshot, const std::ve
     return;
   cache.besideEpoch = snapshot.logEpoch;
   cache.besideSeq = snapshot.logSeq;
+  cache.catalogues = catalogues;
   cache.druHosts = hosts;
   cache.clusters = clusters;
 }

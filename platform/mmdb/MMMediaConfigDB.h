@@ -228,6 +228,23 @@ struct MMStoredSnapshot {
   List<MMStoredMountPath> mountPaths;
   List<MMStoredDevice> devices;
   List<MMStoredDeviceController> deviceControllers;
+  // Calls f(kind, mine, theirs) with each kind's list of rows here and the
+  // same kind's list of `other`, in kind order: every kind whose rows are
+  // read in the lists (the copy managers' are read beside them).
+  template <class F>
+  void forEachList(const MMStoredSnapshot& other, F&& f) const {
+    using K = MMStoredKind;
+    f(K::MediaAgent, mediaAgents, other.mediaAgents);
+    f(K::Library, libraries, other.libraries);
+    f(K::LibraryController, libraryControllers, other.libraryControllers);
+    f(K::MasterPool, masterPools, other.masterPools);
+    f(K::DrivePool, drivePools, other.drivePools);
+    f(K::Drive, drives, other.drives);
+    f(K::DrivePath, drivePaths, other.drivePaths);
+    f(K::MountPath, mountPaths, other.mountPaths);
+    f(K::Device, devices, other.devices);
+    f(K::DeviceController, deviceControllers, other.deviceControllers);
+  }
   // Where in its database's change log the lists were read, when the log
   // can tell a later read what changed since; else logSeq is -1.
   std::string logEpoch;
@@ -253,6 +270,15 @@ struct MMBornSince {
 
 struct MMStoredDRUHost;
 struct MMStoredCenteraCluster;
+
+// A row of the vendor catalogues (MMVendorCatalogue): which catalogue (0
+// drives, 1 libraries, 2 libraries a library server serves) and its texts.
+struct MMStoredVendorEntry {
+  long long catalogue = 0;
+  std::string vendor;
+  std::string product;
+  std::string label;
+};
 
 // One column of a settings change. The column must be one of the kind's
 // settable columns (settableColumns); the value is bound, never formatted.
@@ -295,15 +321,17 @@ class MMMediaConfigDB : public MMTableAccess {
   // trigger of it missing). Taken before a removal, what the log names
   // after it is what the removal took.
   int changeLogMark(long long& mark);
-  // The DRU hosts and archive clusters that a configuration read reads
-  // beside `snapshot` (as loadCurrent gave it), as the process kept them:
-  // true with them when they were kept at the snapshot's place in the
-  // change log, which names every change of theirs, so that none has been
-  // made since they were read; false when they must be read, and then
-  // keepBeside keeps what was read for the next read at that place.
-  static bool keptBeside(const MMStoredSnapshot& snapshot, std::vector<MMStoredDRUHost>& hosts,
-                         std::vector<MMStoredCenteraCluster>& clusters);
-  static void keepBeside(const MMStoredSnapshot& snapshot, const std::vector<MMStoredDRUHost>& hosts,
+  // The vendor catalogues, DRU hosts and archive clusters that a
+  // configuration read reads beside `snapshot` (as loadCurrent gave it), as
+  // the process kept them: true with them when they were kept at the
+  // snapshot's place in the change log, which names every change of theirs,
+  // so that none has been made since they were read; false when they must
+  // be read, and then keepBeside keeps what was read for the next read at
+  // that place.
+  static bool keptBeside(const MMStoredSnapshot& snapshot, std::vector<MMStoredVendorEntry>& catalogues,
+                         std::vector<MMStoredDRUHost>& hosts, std::vector<MMStoredCenteraCluster>& clusters);
+  static void keepBeside(const MMStoredSnapshot& snapshot, const std::vector<MMStoredVendorEntry>& catalogues,
+                         const std::vector<MMStoredDRUHost>& hosts,
                          const std::vector<MMStoredCenteraCluster>& clusters);
 
   // Writes an object's configuration in one step: its name (null: kept),

@@ -36,6 +36,28 @@ enum class MMStoredKind {
   CopyManager = 10,       // MMCopyManager: a copy-manager device with its one controller
 };
 inline constexpr int kStoredKinds = 11;
+// DRU hosts and archive clusters are stored too, but they are no kinds of
+// the registry: they are no part of the stored configuration (no request
+// configures, enables or names them through it, and the model keeps no
+// settings of theirs), their removal asks the model, not the rows, what
+// still uses them, and their rows are read whole beside the configuration
+// and laid by a re-read of their own (ZQMACGraph::MergeStoredRows). The
+// change log names them by numbers of their own (kLoggedDRUHosts,
+// kLoggedArchiveClusters in MMConfigChangeLog.h), written to every
+// database's log since before this registry: numbers no kind here may take.
+//
+// Copy managers are a kind here (their removal, configured state, births
+// and writes go by their row), but their rows are no list of the
+// configuration's snapshot (MMStoredSnapshot): MMCopyManagerDB::loadBeside
+// reads them beside it, and every load lays them after the rest by the
+// same re-read as DRU hosts and archive clusters
+// (ZQMACGraph::LoadStoredCopyManagers), hence `laid` false on their types.
+// Reading them with the lists moves together the scan and its merge, the
+// lay-over of every row (which neither makes them nor empties a media
+// agent's list of their controllers), the re-read in part (which would
+// have to take that lay-over when they change) and the freeing of a row
+// born again (the controller going with its device, as a library's parts
+// go with it). Until all of it moves at once, they stay beside.
 
 // A column a change of the kind may set.
 struct MMSettableColumn {
@@ -58,30 +80,54 @@ struct MMRemovalStep {
   int (*rows)(tkdb::Session& session, int id);  // Rows
 };
 
+// An object type of the model (ZQMACObjectType) whose objects belong to a
+// kind, and what they are to it. Most types are the kind's objects
+// themselves: laid from its rows, each row one object. The others are said
+// here so that the loads, the re-read, the removal and the writers all
+// treat them alike.
+struct MMKindObject {
+  unsigned int type;
+  // A change of the object is stored in the kind's rows (false: a part of
+  // another object, which stores nothing of its own).
+  bool stored = true;
+  // The lay-over of every row makes the object and links it; false: the
+  // kind's rows are read beside the others and laid by a re-read of their
+  // own (copy managers).
+  bool laid = true;
+  // A row of the kind is this object: the re-read frees it when a row is
+  // born again under its id (false: a part, which goes with its whole).
+  bool ownRow = true;
+  // The lay-over rebuilds every link the object holds; false: it is told
+  // of the objects that go, as an object of no stored kind is.
+  bool linksRebuilt = true;
+};
+
 struct MMStoredKindRow {
-  MMStoredKind kind;
-  const char* what;   // for texts: "library", ...
-  const char* table;  // a row per object: its settings and configured state
-  const char* key;    // the id column of `table`
-  const char* nameTable;  // where its name lives (the client table for media agents)
-  const char* nameKey;    // the id column of `nameTable`
-  const char* nameColumn;
-  size_t nameWidth;
+  MMStoredKind kind = MMStoredKind::MediaAgent;
+  // The model's object types of the kind.
+  std::vector<MMKindObject> objects{};
+  const char* what = nullptr;   // for texts: "library", ...
+  const char* table = nullptr;  // a row per object: its settings and configured state
+  const char* key = nullptr;    // the id column of `table`
+  const char* nameTable = nullptr;  // where its name lives (the client table for media agents)
+  const char* nameKey = nullptr;    // the id column of `nameTable`
+  const char* nameColumn = nullptr;
+  size_t nameWidth = 0;
   // Whether the change log marks each row inserted, or moved to another
   // id, as born: a reader then tells a row made again under an id from the
   // object it kept for that id.
-  bool born;
+  bool born = false;
   // Its configured state: a column of `table`, or a setting of the model's
   // own (MMObjectSetting, "1" or "0"); both null: it has none.
-  const char* enabledColumn;
-  const char* stateSetting;
+  const char* enabledColumn = nullptr;
+  const char* stateSetting = nullptr;
   // Names must be new: among all rows (scope null) or among the rows with
   // the same value in `uniqueScope`; `unique` false: no check.
-  bool unique;
-  const char* uniqueScope;
-  std::vector<MMSettableColumn> settable;
+  bool unique = false;
+  const char* uniqueScope = nullptr;
+  std::vector<MMSettableColumn> settable{};
   // How an object is removed: the steps in order, what depends on it first.
-  std::vector<MMRemovalStep> removal;
+  std::vector<MMRemovalStep> removal{};
 };
 
 // Every kind, in number order (the row of kind k is the k-th).
@@ -89,6 +135,11 @@ const std::vector<MMStoredKindRow>& storedKinds();
 const MMStoredKindRow& storedKind(MMStoredKind kind);
 // The kind of a number written to a file; false for no kind.
 bool storedKindOfNumber(int number, MMStoredKind& kind);
+
+// The kind an object of the model's type (ZQMACObjectType) belongs to, and
+// what objects of the type are to it (the kind's row lists them); null for
+// a type of no stored kind.
+const MMKindObject* storedKindOfType(unsigned int type, MMStoredKind& kind);
 
 // Stores one of the model's own settings (MMObjectSetting): kind, object
 // id, name and value, in this order.

@@ -60,6 +60,11 @@ long long scannedRows();
 // record is written after the change it records, and one that cannot be
 // written leaves the change standing.
 long commits();
+// The SQL statements begun on connections opened since the last reset (a
+// trigger's work counts with the statement that fired it), whatever ran
+// them (bindings, sessions, the schema's own checks), in order; the list
+// starts anew.
+std::vector<std::string> takeStatementsRun();
 
 // Calls, failures (see above).
 tkjournal::Journal& journal();

@@ -1,6 +1,7 @@
 // Unlinking many elements of a list in one walk (what the object model does
 // when objects go at once) leaves the list as unlinking each would: the
-// others in order, the removed ones gone, short lists and indexed ones alike.
+// others in order, the removed ones gone, short lists and indexed ones alike,
+// whatever the order the objects that go are named in.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -64,6 +65,20 @@ TEST(LinkedListRemoveIf, ManyElementsUnlinkedInOneWalkLeaveTheOthersInOrder) {
       walked.push_back(e->GetName());
     EXPECT_EQ(walked, expected);
     EXPECT_EQ(list.GetListCount(), static_cast<int>(expected.size()));
+    // The same objects going together as the model hands them over, in no
+    // order of their addresses (here the reverse of it): found all the same.
+    {
+      List again;
+      for (const auto& item : items) again.AddNode(item.get());
+      const ZQMACGone leaving(std::vector<const void*>(gone.rbegin(), gone.rend()));
+      for (int i = 0; i < c.length; ++i)
+        EXPECT_EQ(leaving.Holds(items[static_cast<size_t>(i)].get()), removed.count(i) != 0) << i;
+      leaving.From(again);
+      std::vector<std::string> left;
+      for (Item* e = again.GetFirstNode(); e != nullptr && left.size() <= expected.size(); e = again.GetNextNode())
+        left.push_back(e->GetName());
+      EXPECT_EQ(left, expected);
+    }
     for (int i = 0; i < c.length; ++i)
       EXPECT_EQ(list.Contains(items[static_cast<size_t>(i)].get()), removed.count(i) == 0) << i;
     // The removed ones can come back, at the end.

@@ -124,6 +124,18 @@ class ModelDatabase : public ::testing::Test {
         see(v->GetMediaAgent());
       }
     }
+    // The instance's own lists of objects that no row lays in place, and
+    // its maps by id: each holds only objects of the graph.
+    for (ZQMACIPLibController* c : elements(config.GetIPLibControllerList())) see(c);
+    for (ZQMACCopyMgrDevice* d : elements(config.GetCopyMgrDeviceList())) see(d);
+    for (ZQMACCopyMgrController* c : elements(config.GetCopyMgrControllerList())) see(c);
+    for (ZQMACHost* h : elements(config.GetDRUHostList())) see(h);
+    for (ZQMACCenteraCluster* c : elements(config.GetCenteraClusterList())) see(c);
+    for (ZQMACNode* n : elements(config.GetCostCategoryList())) see(n);
+    for (ZQMACMediaAgent* a : elements(config.GetMediaAgentList()))
+      EXPECT_EQ(config.FindDBNode<ZQMACMediaAgent>(static_cast<int>(a->GetId())), a);
+    for (ZQMACDiskDevice* d : elements(config.GetDiskDeviceList()))
+      EXPECT_EQ(config.FindDBNode<ZQMACDiskDevice>(static_cast<int>(d->GetId())), d);
     return out;
   }
 

@@ -49,6 +49,10 @@ TEST_F(Remake, AfterALogThatCannotTellEveryOldHandleNamesNothingAndEveryObjectIs
        "DROP TRIGGER MMConfigChange_MMDrive_inserted; CREATE TEMP TABLE saved AS SELECT * FROM MMDrive "
        "WHERE DriveId = 2; DELETE FROM MMDrive WHERE DriveId = 2; INSERT INTO MMDrive SELECT * FROM saved"},
   };
+  // The tape library's controller is an IP controller: the instance keeps
+  // it in a list of its own too, which a lay-over of every row does not
+  // make anew.
+  db.execElsewhere("INSERT INTO MMObjectSetting (Kind, ObjectId, Name, Value) VALUES (2, 1, 'IPController', '1')");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
     testkit::mmdb::forgetConfigurationReads();
@@ -60,6 +64,7 @@ TEST_F(Remake, AfterALogThatCannotTellEveryOldHandleNamesNothingAndEveryObjectIs
     tapeLibrary(*kept)->GetLibrary()->SetPropertyD(7);
     const std::map<unsigned long long, ZQMACInterface*> before = handlesOf(*kept);
     ASSERT_GE(before.size(), static_cast<size_t>(kDemoObjects));
+    ASSERT_EQ(elements(kept->GetIPLibControllerList()).size(), 1u);
     // A device the instance makes and stores itself after its read.
     auto* device = new ZQMACDiskDevice();
     ASSERT_TRUE(kept->AddDiskDevice(device)) << kept->GetLastError();
@@ -84,6 +89,7 @@ TEST_F(Remake, AfterALogThatCannotTellEveryOldHandleNamesNothingAndEveryObjectIs
       }
     }
     EXPECT_EQ(kept->GetObjectCount(), after.size());
+    EXPECT_EQ(elements(kept->GetIPLibControllerList()).size(), 1u) << "the new controller only";
     const std::string remade = tktest::ModelDump::of(*kept);
     EXPECT_EQ(remade, fullReload());
     // A change after it lands on the graph laid anew.

@@ -373,20 +373,30 @@ TEST_F(Reread, ChangesOfAnotherProcessAreSeen) {
 
 // DRU hosts and archive clusters are read beside the configuration: again
 // only once the log has moved on since the process last read them.
-TEST_F(Reread, DruHostsAndArchiveClustersAreReadAgainOnlyWhenTheLogMovedOn) {
+TEST_F(Reread, DruHostsArchiveClustersAndVendorCataloguesAreReadAgainOnlyWhenTheLogMovedOn) {
   // The tables a re-read of the kept instance reads them from.
   auto besideReads = [&] {
     testkit::db::journal().reset();
     EXPECT_TRUE(kept->ReadCurrentConfig(false)) << kept->GetLastError();
     Scans reads;
     for (const std::string& sql : testkit::db::statements())
-      for (const char* table : {"MMDRUHost", "MMCenteraCluster"})
+      for (const char* table : {"MMVendorCatalogue", "MMDRUHost", "MMCenteraCluster"})
         if (sql.rfind("SELECT ", 0) == 0 && sql.find(std::string(" FROM \"") + table + "\"") != std::string::npos)
           reads.push_back(table);
     return reads;
   };
-  const Scans both{"MMDRUHost", "MMCenteraCluster"};
+  const Scans both{"MMVendorCatalogue", "MMDRUHost", "MMCenteraCluster"};
   EXPECT_EQ(besideReads(), Scans{}) << "kept from the first load";
+  const int drives = kept->GetVendorInfo()->GetDriveVendorInfoSize();
+
+  // A catalogue entry an administrator adds with SQL is offered from the
+  // next read on, and kept after it.
+  db.execElsewhere("INSERT INTO MMVendorCatalogue (Catalogue, Vendor, Product, Label) VALUES (0, 'ACME', 'T9', 'LTO')");
+  EXPECT_EQ(besideReads(), both);
+  ASSERT_EQ(kept->GetVendorInfo()->GetDriveVendorInfoSize(), drives + 1);
+  EXPECT_EQ(kept->GetVendorInfo()->GetDriveVendorInfo()[drives].first, "ACME");
+  EXPECT_EQ(besideReads(), Scans{});
+  EXPECT_EQ(load()->GetVendorInfo()->GetDriveVendorInfoSize(), drives + 1) << "a new instance is given them too";
 
   db.execElsewhere("INSERT INTO MMDRUHost (HostId, HostName, UserName, UserPassword, Port) "
                    "VALUES (5, 'dru5', 'user', 'secret', 8400)");
@@ -458,6 +468,22 @@ TEST_F(Reread, ASchemaChangedByHandIsCheckedForTheTriggersOnce) {
   db.execElsewhere("UPDATE MMLibrary SET AliasName = 'unlogged' WHERE LibraryId = 2");
   expectEqualToFullReload("part", 1);
   EXPECT_EQ(diskLibrary(*kept)->GetName(), "unlogged");
+  // A trigger replaced by hand under its name, with a body that records
+  // nothing, and a change it did not record: the load itself looks at the
+  // schema's own triggers before it believes the log (the schema moved),
+  // makes it again as the schema makes it, and reads everything.
+  const char* kTextOf = "SELECT sql FROM sqlite_master WHERE name = 'MMConfigChange_MMLibrary_updated'";
+  const std::string made = db.text(kTextOf);
+  db.execElsewhere("DROP TRIGGER MMConfigChange_MMLibrary_updated; CREATE TRIGGER MMConfigChange_MMLibrary_updated "
+                   "AFTER UPDATE ON MMLibrary BEGIN SELECT 1; END; "
+                   "UPDATE MMLibrary SET AliasName = 'unrecorded' WHERE LibraryId = 2");
+  expectEqualToFullReload("whole");
+  EXPECT_EQ(diskLibrary(*kept)->GetName(), "unrecorded");
+  db.execElsewhere(std::string("CREATE TABLE seen AS ") + kTextOf);
+  EXPECT_EQ(db.text("SELECT sql FROM seen"), made) << "made again by the load";
+  db.execElsewhere("DROP TABLE seen; UPDATE MMLibrary SET AliasName = 'logged again' WHERE LibraryId = 2");
+  expectEqualToFullReload("part", 1);
+  EXPECT_EQ(diskLibrary(*kept)->GetName(), "logged again");
 }
 
 // A row made again while the trigger that marks rows born was away is not

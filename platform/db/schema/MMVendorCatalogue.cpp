@@ -5,7 +5,8 @@
 // serves), and the rows of one list are offered in the order of their ids.
 // "Label" is the entry's third text: for a drive, the media family that
 // drive pools are matched on; for a library, the name the choice shows.
-// Read whole at every configuration read (ZQMACVendorCatalogue.cpp), so a
+// Read whole beside the configuration whenever the change log moved on
+// (ZQMACVendorCatalogue.cpp; the log names every change of the table), so a
 // row added with SQL is offered from the next read on.
 #include "platform/db/DBSession.h"
 
