@@ -10,7 +10,9 @@
 // after a restart, and every item of every answer it prints must be the same
 // in all three; the only exceptions are the items that change by themselves
 // (see changingByThemselves, each with its reason). A row that must keep
-// nothing also compares every stored table before and after the change.
+// nothing also compares every stored table before and after the change;
+// when they are the same, its restart is not run (a new host would read the
+// same rows the re-read read).
 //
 // Console lines may name a handle by what its record shows: `{h:TEXT}` is
 // the object handle of the record in which TEXT was last printed on the
