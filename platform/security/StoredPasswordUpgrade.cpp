@@ -71,12 +71,16 @@ void clearPassword(sqlite3_context* context, int, sqlite3_value** arguments) {
   sqlite3_result_int(context, clear ? 1 : 0);
 }
 
-void storedPassword(sqlite3_context* context, int, sqlite3_value** arguments) {
-  std::string plain = argumentText(arguments[0]);
+// The stored form of its argument, made by `storedFor` (a password, or a
+// user name that carries a proxy password); an SQL error with the policy's
+// refusal when it cannot be stored.
+template <bool (*storedFor)(const std::string&, std::size_t, std::string&, std::string&)>
+void storedText(sqlite3_context* context, int, sqlite3_value** arguments) {
+  std::string given = argumentText(arguments[0]);
   std::string stored;
   std::string refusal;
-  const bool made = tkpassword::storedFormFor(plain, tkpassword::kPasswordColumnWidth, stored, refusal);
-  tkpassword::wipe(plain);
+  const bool made = storedFor(given, tkpassword::kPasswordColumnWidth, stored, refusal);
+  tkpassword::wipe(given);
   if (!made) {
     sqlite3_result_error(context, refusal.c_str(), -1);
     return;
@@ -100,29 +104,16 @@ void clearProxyPassword(sqlite3_context* context, int, sqlite3_value** arguments
   sqlite3_result_int(context, clear ? 1 : 0);
 }
 
-void storedUserName(sqlite3_context* context, int, sqlite3_value** arguments) {
-  std::string name = argumentText(arguments[0]);
-  std::string stored;
-  std::string refusal;
-  const bool made = tkpassword::storedUserNameFor(name, tkpassword::kPasswordColumnWidth, stored, refusal);
-  tkpassword::wipe(name);
-  if (!made) {
-    sqlite3_result_error(context, refusal.c_str(), -1);
-    return;
-  }
-  sqlite3_result_text(context, stored.c_str(), static_cast<int>(stored.size()), SQLITE_TRANSIENT);
-  tkpassword::wipe(stored);
-}
-
 int addFunctions(sqlite3* db, char**, const sqlite3_api_routines*) {
   constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY;
   struct Function {
     const char* name;
     void (*body)(sqlite3_context*, int, sqlite3_value**);
   };
-  for (const Function& f : {Function{"tk_clear_password", clearPassword}, Function{"tk_stored_password", storedPassword},
+  for (const Function& f : {Function{"tk_clear_password", clearPassword},
+                            Function{"tk_stored_password", storedText<tkpassword::storedFormFor>},
                             Function{"tk_clear_proxy_password", clearProxyPassword},
-                            Function{"tk_stored_user_name", storedUserName}})
+                            Function{"tk_stored_user_name", storedText<tkpassword::storedUserNameFor>}})
     if (sqlite3_create_function(db, f.name, 1, kFlags, nullptr, f.body, nullptr, nullptr) != SQLITE_OK)
       return SQLITE_ERROR;
   return SQLITE_OK;
