@@ -33,8 +33,8 @@ std::vector<Row> driveRows() {
   rows.push_back(
       {"a drive path takes another drive path's bus (operation 3 with 11054)",
        "onMsgSetMMDrive",
-       std::string(kPaths) + "onMsgSetMMDrive 4001=3 11003=u64:{h:\"Drive1\"} 11054=idtext:{h:\"Drive2\"}:x "
-                             "2052=0",
+       joined(kPaths, "onMsgSetMMDrive 4001=3 11003=u64:{h:\"Drive1\"} 11054=idtext:{h:\"Drive2\"}:x "
+                             "2052=0"),
        "",
        {},
        "SELECT group_concat(\"Name\" || '=' || \"Value\", ',') FROM (SELECT * FROM \"MMObjectSetting\" WHERE "
@@ -47,7 +47,7 @@ std::vector<Row> driveRows() {
       "'ControllerText', 'bus-b'), (6, 4, 'ControllerType', '3'), (6, 4, 'ScsiAddress', '9');";
   rows.push_back({"an object action on a drive path (operation 12) keeps it",
                   "onMsgSetMMDrive",
-                  std::string(kPaths) + "onMsgSetMMDrive 4001=12 11003=u64:{h:\"Drive1\"} 4108=1 2052=0",
+                  joined(kPaths, "onMsgSetMMDrive 4001=12 11003=u64:{h:\"Drive1\"} 4108=1 2052=0"),
                   kPaths,
                   {"\"/dev/nst0\"", "\"/dev/nst1\""}});
   // The first vendor of the catalogue the demonstration seeds.
@@ -71,7 +71,7 @@ std::vector<Row> driveRows() {
   rows.back().outsideWorld = true;
   rows.push_back({"a drive's id set by operation 3 is stored",
                   "onMsgSetMMDrive",
-                  std::string(kPaths) + "onMsgSetMMDrive 4001=3 11003=u64:{h:\"Drive1\"} 11135=s:ACS-0,1,2,3 2052=0",
+                  joined(kPaths, "onMsgSetMMDrive 4001=3 11003=u64:{h:\"Drive1\"} 11135=s:ACS-0,1,2,3 2052=0"),
                   "",
                   {},
                   "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'DriveIdString'",
@@ -117,9 +117,8 @@ std::vector<Row> driveRows() {
   rows.back().answers = {"The copy manager [1] is not in the configuration; nothing was changed."};
   rows.push_back({"a drive pool's proxy host is stored",
                   "onMsgSetMMDrivePool",
-                  std::string(kPools) +
-                      "onMsgSetMMDrivePool 4001=3 11003=u64:{h:2 \"DrivePool(ma2)\"} 11019=idtext:0:proxy.example.net "
-                      "2052=0",
+                  joined(kPools, "onMsgSetMMDrivePool 4001=3 11003=u64:{h:2 \"DrivePool(ma2)\"} 11019=idtext:0:proxy.example.net "
+                      "2052=0"),
                   "",
                   {},
                   "SELECT \"Descript\" FROM \"MMDrivePool\" WHERE \"DrivePoolName\" = 'DrivePool(ma2)'",
@@ -127,7 +126,7 @@ std::vector<Row> driveRows() {
   rows.push_back(
       {"a master pool's name reads back",
        "onMsgSetMMMasterDrivePool",
-       std::string(kPools) + "onMsgSetMMMasterDrivePool 4001=3 11003=u64:{h:(master drive pool)} 8258=s:Master2 2052=0",
+       joined(kPools, "onMsgSetMMMasterDrivePool 4001=3 11003=u64:{h:(master drive pool)} 8258=s:Master2 2052=0"),
        kPools,
        {"(master drive pool) len 11: 1 \"Master2\""}});
   rows.push_back({"an added master pool reads back configured, as the session showed it",
@@ -142,12 +141,12 @@ std::vector<Row> driveRows() {
   rows.push_back(
       {"an added drive pool reads back with its media agent",
        "onMsgAddDrivePool",
-       std::string(kPools) + "onMsgAddDrivePool first={h:(master drive pool)} body=0 body=0 body=2\n" + kPools,
+       joined(kPools, "onMsgAddDrivePool first={h:(master drive pool)} body=0 body=0 body=2\n") + kPools,
        kPools,
        {"(drive pool) len 20: 5 \"DrivePool(ma2)_2\""}});
   rows.push_back({"an added drive pool shows configured in the session as after a re-read",
                   "onMsgAddDrivePool",
-                  std::string(kPools) + "onMsgAddDrivePool first={h:(master drive pool)} body=0 body=0 body=2",
+                  joined(kPools, "onMsgAddDrivePool first={h:(master drive pool)} body=0 body=0 body=2"),
                   kPools,
                   {"(drive pool) len 20: 5 \"DrivePool(ma2)_2\""}});
   return rows;
