@@ -14,6 +14,23 @@ constexpr int kDecryptToText = 3;
 constexpr int kDecryptToBuffer = 1;
 constexpr int kPasswordBufferSize = 4104;
 
+// The stored form of a decrypted text by `storedFor` (the policy's form of a
+// password, or of a user name that carries a proxy password); `plain` is
+// wiped. False, with `out` wiped, when it was not decrypted or the policy
+// refuses it (`refusal` says why).
+bool storedFormOf(bool decrypted, std::string& plain,
+                  bool (*storedFor)(const std::string&, std::size_t, std::string&, std::string&), const char* tag,
+                  const char* what, std::string& out, std::string& refusal) {
+  bool stored = decrypted;
+  if (stored && !storedFor(plain, tkpassword::kPasswordColumnWidth, out, refusal)) {
+    EvDebug::Error(tag, "the %s was refused for storage: %s", what, refusal.c_str());
+    stored = false;
+  }
+  tkpassword::wipe(plain);
+  if (!stored) tkpassword::wipe(out);
+  return stored;
+}
+
 }  // namespace
 
 void wipe(std::string& secret) { tkpassword::wipe(secret); }
@@ -36,14 +53,9 @@ bool decryptUserNameForStorage(EvExternal& services, MessageInfo* request, const
                                const char* tag, std::string& out, std::string& refusal) {
   refusal.clear();
   std::string plain;
-  bool stored = decryptUserName(services, request, value, length, tag, plain);
-  if (stored && !tkpassword::storedUserNameFor(plain, tkpassword::kPasswordColumnWidth, out, refusal)) {
-    EvDebug::Error(tag, "the proxy password of the user name was refused for storage: %s", refusal.c_str());
-    stored = false;
-  }
-  wipe(plain);
-  if (!stored) wipe(out);
-  return stored;
+  const bool decrypted = decryptUserName(services, request, value, length, tag, plain);
+  return storedFormOf(decrypted, plain, tkpassword::storedUserNameFor, tag, "proxy password of the user name", out,
+                      refusal);
 }
 
 bool decryptPassword(EvExternal& services, MessageInfo* request, const char* value, unsigned int length,
@@ -72,14 +84,8 @@ bool decryptPasswordForStorage(EvExternal& services, MessageInfo* request, const
   wipe(out);
   refusal.clear();
   std::string plain;
-  bool stored = decryptPassword(services, request, value, length, tag, plain, failureText);
-  if (stored && !tkpassword::storedFormFor(plain, tkpassword::kPasswordColumnWidth, out, refusal)) {
-    EvDebug::Error(tag, "the password was refused for storage: %s", refusal.c_str());
-    stored = false;
-  }
-  wipe(plain);
-  if (!stored) wipe(out);
-  return stored;
+  const bool decrypted = decryptPassword(services, request, value, length, tag, plain, failureText);
+  return storedFormOf(decrypted, plain, tkpassword::storedFormFor, tag, "password", out, refusal);
 }
 
 }  // namespace tkmm
