@@ -532,7 +532,7 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   std::map<int, ZQMACCenteraCluster*> m_centeraClusterMap;
   std::map<int, ZQMACHost*> m_hostMap;
   // The ids of the rows the objects read beside the lists (DRU hosts,
-  // archive clusters, copy managers) were laid from, by the number the
+  // archive clusters) were laid from, by the number the
   // change log names their kind by, and the place in the log after which a
   // row born under one of them makes a new object (MergeStoredRows; -1:
   // every one does).

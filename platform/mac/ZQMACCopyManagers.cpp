@@ -9,21 +9,15 @@
 // changes, so that a re-read and a restart find what a request answered
 // "Success" for; removed with its row (the device takes its controller
 // along and the controller its device); its configured state a setting of
-// the model's own. Every load lays the rows over the instance's copy
-// managers, and a row born again under the id of one it laid makes a new
-// object. An instance filled another way (a test's loader) keeps them in
-// memory only.
-#include <map>
-#include <memory>
-#include <set>
+// the model's own. The loads lay the rows with every other kind's
+// (ZQMACDbLoader.cpp), and a row born again under the id of one laid
+// before makes a new object. An instance filled another way (a test's
+// loader) keeps them in memory only.
 #include <string>
-#include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
-#include "platform/mac/ZQMACSettingsDB.h"
-#include "platform/mac/ZQMACStoredObjects.h"
 #include "platform/mac/ZQMACTableErrors.h"
 #include "platform/mmdb/MMCopyManagerDB.h"
 
@@ -34,11 +28,6 @@ namespace {
 bool storedDevice(const ZQMACCopyMgrDevice& device) {
   const ZQMACMediaConfig* owner = device.GetOwner();
   return owner != nullptr && ZQMACGraph::IsDatabaseBacked(*owner);
-}
-
-// The device's one controller, or null.
-ZQMACCopyMgrController* controllerOf(ZQMACCopyMgrDevice& device) {
-  return device.GetControllerList().GetFirstNode();
 }
 
 MMStoredCopyManager rowOf(ZQMACCopyMgrDevice& device, const std::string& name, int limit) {
@@ -133,63 +122,4 @@ bool ZQMACMediaAgent::AddSoftwareCopyManager(int concurrencyLimit) {
   }
   ZQMACGraph::SetConcurrencyLimit(device, concurrencyLimit);
   return true;
-}
-
-bool ZQMACGraph::LoadStoredCopyManagers(ZQMACMediaConfig& config, const MMStoredSnapshot& stored,
-                                        const std::set<int>* reborn) {
-  std::vector<MMStoredCopyManager> rows;
-  MMCopyManagerDB access;
-  if (access.loadBeside(stored, rows) != 0) {
-    config.SetLastError(tkmac::kErrorDatabase, "The copy managers could not be read: " + access.lastErrorText());
-    return false;
-  }
-  // Their configured state is a setting of the model's own.
-  std::shared_ptr<const std::vector<tkmac::StoredSetting>> settings;
-  tkmac::ObjectSettingDB settingAccess;
-  if (settingAccess.loadBeside(stored, settings) != 0) {
-    config.SetLastError(tkmac::kErrorDatabase, "The objects' settings could not be read: " + settingAccess.lastErrorText());
-    return false;
-  }
-  // A row born again under the id of one laid before (SQL by hand) is
-  // another copy manager: the old object, its controller and their handles
-  // go. A controller whose agent the graph no longer has has none, as a
-  // drive pool of such an agent.
-  const bool whole = MergeStoredRows(config, config.m_copyMgrDeviceList, config.m_laidBeside[static_cast<int>(MMStoredKind::CopyManager)], reborn, rows,
-                                     [&](ZQMACCopyMgrDevice* device, MMStoredCopyManager& row) {
-                                       device->m_iConcurrencyLimit = row.concurrencyLimit;
-                                       device->m_bConfigured = false;
-                                       ApplyStoredSettingsOf(device, MMStoredKind::CopyManager, *settings);
-                                       ZQMACMediaAgent* agent = config.FindDBNode<ZQMACMediaAgent>(row.clientId);
-                                       if (ZQMACCopyMgrController* c = controllerOf(*device)) {
-                                         c->m_bConfigured = device->m_bConfigured;
-                                         if (c->m_pMediaAgent != agent) {
-                                           if (c->m_pMediaAgent != nullptr)
-                                             c->m_pMediaAgent->m_copyMgrControllerList.RemoveNodeAt(c);
-                                           if (agent != nullptr) agent->m_copyMgrControllerList.AddNode(c);
-                                           c->m_pMediaAgent = agent;
-                                         }
-                                         return;
-                                       }
-                                       // Made as a load makes objects: not a change of the instance.
-                                       auto fresh = std::make_unique<ZQMACCopyMgrController>();
-                                       fresh->m_sName = row.controllerName;
-                                       if (!config.TakeObject(fresh.get(), false, false)) return;
-                                       ZQMACCopyMgrController* c = fresh.release();
-                                       IndexId(c, row.id);
-                                       c->m_bConfigured = device->m_bConfigured;
-                                       c->m_pCopyMgrDevice = device;
-                                       c->m_pMediaAgent = agent;
-                                       if (agent != nullptr) agent->m_copyMgrControllerList.AddNode(c);
-                                       config.m_copyMgrControllerList.AddNode(c);
-                                     });
-  // A controller whose device went goes too.
-  std::vector<ZQMACCopyMgrController*> orphans;
-  ZQMACLinkedList<ZQMACCopyMgrController> controllers = config.m_copyMgrControllerList;
-  for (ZQMACCopyMgrController* c = controllers.GetFirstNode(); c != nullptr; c = controllers.GetNextNode())
-    if (c->m_pCopyMgrDevice == nullptr) orphans.push_back(c);
-  if (!orphans.empty()) {
-    ZQMACMediaConfig::RowsGoScope rowsGo(config);
-    for (ZQMACCopyMgrController* c : orphans) delete c;
-  }
-  return whole;
 }

@@ -35,6 +35,8 @@
 //   MMDeviceController    disk volumes (a device as one media agent sees it)
 //   MMMountPath           mount paths of disk libraries, on the lowest device
 //                         of MMMountPathToStorageDevice
+//   MMCopyManager         software copy managers: a device with its one
+//                         controller on a media agent
 //   MMObjectSetting       what no column of those holds (ZQMACStoredSettings.h),
 //                         read before the rows are laid: it says which
 //                         controllers are IP library controllers
@@ -263,7 +265,7 @@ void reserveRun(List& list, const Rows& rows, std::size_t i, Key key) {
 bool isManagedType(unsigned int type) {
   MMStoredKind kind;
   const MMKindObject* what = storedKindOfType(type, kind);
-  return what != nullptr && what->laid && what->linksRebuilt;
+  return what != nullptr && what->linksRebuilt;
 }
 
 }  // namespace
@@ -347,12 +349,10 @@ bool ZQMACGraph::ApplyStoredBeside(ZQMACMediaConfig& config, const MMStoredSnaps
     if (stored.bornSeq < 0) born.known = false;
   }
   const bool hosts = ApplyStoredDRUHosts(config, druHosts, born.of(tkmmdb::kLoggedDRUHosts));
-  const bool copyManagers =
-      LoadStoredCopyManagers(config, stored, born.of(static_cast<int>(MMStoredKind::CopyManager)));
   const bool archives = ApplyStoredCenteraClusters(config, clusters, born.of(tkmmdb::kLoggedArchiveClusters));
   config.m_besideBornEpoch = born.epoch;
   config.m_besideBornSeq = stored.bornSeq >= 0 ? born.upTo : -1;
-  return archives && hosts && copyManagers;
+  return archives && hosts;
 }
 
 void ZQMACGraph::FillDevice(ZQMACDiskDevice* d, const MMStoredDevice& row) {
@@ -462,6 +462,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   OldObjects<ZQMACMountPath> oldMountPaths;
   OldObjects<ZQMACDiskDevice> oldDevices;
   OldObjects<ZQMACDiskVolume> oldVolumes;
+  OldObjects<ZQMACCopyMgrDevice> oldCopyDevices;
+  OldObjects<ZQMACCopyMgrController> oldCopyControllers;
   std::vector<ZQMACInterface*> doomed;  // managed objects never stored, or stored twice
 
   std::vector<ZQMACInterface*> objects;
@@ -487,6 +489,10 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
       case ZQMAC_OBJ_MOUNT_PATH: index(oldMountPaths, static_cast<ZQMACMountPath*>(object)); break;
       case ZQMAC_OBJ_DISK_DEVICE: index(oldDevices, static_cast<ZQMACDiskDevice*>(object)); break;
       case ZQMAC_OBJ_DISK_VOLUME: index(oldVolumes, static_cast<ZQMACDiskVolume*>(object)); break;
+      case ZQMAC_OBJ_COPY_MGR_DEVICE: index(oldCopyDevices, static_cast<ZQMACCopyMgrDevice*>(object)); break;
+      case ZQMAC_OBJ_COPY_MGR_CONTROLLER:
+        index(oldCopyControllers, static_cast<ZQMACCopyMgrController*>(object));
+        break;
       default: break;  // library parts and group nodes go with their library; other kinds stay
     }
   }
@@ -501,18 +507,23 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   oldMountPaths.index(doomed);
   oldDevices.index(doomed);
   oldVolumes.index(doomed);
+  oldCopyDevices.index(doomed);
+  oldCopyControllers.index(doomed);
 
   // ---- unlink: every list and pointer between managed objects is rebuilt ----
   config.m_mediaAgentList.RemoveAllNodes(false, true);
   config.m_lmsList.RemoveAllNodes(false, true);
   config.m_magLibList.RemoveAllNodes(false, true);
   config.m_diskDeviceList.RemoveAllNodes(false, true);
+  config.m_copyMgrDeviceList.RemoveAllNodes(false, true);
+  config.m_copyMgrControllerList.RemoveAllNodes(false, true);
   config.m_mediaAgentMap.clear();
   config.m_mountPathMap.clear();
   config.m_diskDeviceMap.clear();
   oldAgents.forEach([&](auto* a) {
     a->m_libControllerList.RemoveAllNodes(false, true);
     a->m_dmsList.RemoveAllNodes(false, true);
+    a->m_copyMgrControllerList.RemoveAllNodes(false, true);
   });
   oldLms.forEach([&](auto* l) {
     l->m_libControllerList.RemoveAllNodes(false, true);
@@ -558,6 +569,10 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     v->m_pDiskDevice = nullptr;
     v->m_pMediaAgent = nullptr;
   });
+  oldCopyControllers.forEach([&](auto* c) {
+    c->m_pCopyMgrDevice = nullptr;
+    c->m_pMediaAgent = nullptr;
+  });
 
   // ---- rebuild from the rows ----
   // Every list filled below was emptied above or belongs to a new object,
@@ -575,7 +590,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     const std::size_t rows = stored.mediaAgents->size() + 3 * stored.libraries->size() +
                              stored.libraryControllers->size() + stored.masterPools->size() +
                              stored.drivePools->size() + stored.drives->size() + stored.drivePaths->size() +
-                             stored.devices->size() + stored.deviceControllers->size() + stored.mountPaths->size();
+                             stored.devices->size() + stored.deviceControllers->size() + stored.mountPaths->size() +
+                             2 * stored.copyManagers->size();
     config.m_objects.reserve(config.m_objects.size() + rows);
     config.m_objectTypes.reserve(config.m_objects.capacity());
   }
@@ -603,6 +619,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   KindSettings pathSettings(t_settings, MMStoredKind::DrivePath);
   KindSettings deviceSettings(t_settings, MMStoredKind::Device);
   KindSettings volumeSettings(t_settings, MMStoredKind::DeviceController);
+  KindSettings copyManagerSettings(t_settings, MMStoredKind::CopyManager);
 
   IdIndex<ZQMACMediaAgent> agents(*stored.mediaAgents, [](const MMStoredMediaAgent& r) { return r.clientId; });
   for (const MMStoredMediaAgent& row : *stored.mediaAgents) {
@@ -854,6 +871,26 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     }
   }
 
+  // A copy manager's row is its device and the device's one controller,
+  // both of its id. Its configured state is a setting of the model's own,
+  // which the controller shares.
+  for (const MMStoredCopyManager& row : *stored.copyManagers) {
+    ZQMACCopyMgrDevice* d = obtain(oldCopyDevices, row.id);
+    d->m_sName = row.name;
+    d->m_iConcurrencyLimit = row.concurrencyLimit;
+    d->m_bConfigured = false;
+    copyManagerSettings.lay(d, row.id);
+    config.m_copyMgrDeviceList.AddNewNode(d);
+    ZQMACCopyMgrController* c = obtain(oldCopyControllers, row.id);
+    ZQMACMediaAgent* agent = agents.get(row.clientId);
+    c->m_sName = row.controllerName;
+    c->m_bConfigured = d->m_bConfigured;
+    c->m_pCopyMgrDevice = d;
+    c->m_pMediaAgent = agent;
+    config.m_copyMgrControllerList.AddNewNode(c);
+    if (agent != nullptr) agent->m_copyMgrControllerList.AddNewNode(c);
+  }
+
   // ---- free what the database no longer holds ----
   // Everything still named in the `old` maps was not reused; the lists and
   // pointers above no longer reach it, and its destructor unlinks it from
@@ -866,6 +903,8 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     if (l->m_pLibrary != nullptr) doomed.push_back(l->m_pLibrary);
     if (l->m_pLibControllerNode != nullptr) doomed.push_back(l->m_pLibControllerNode);
   });
+  drop(oldCopyControllers);
+  drop(oldCopyDevices);
   drop(oldVolumes);
   drop(oldMountPaths);
   drop(oldPaths);
@@ -881,7 +920,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   DropUnreached(config, doomed);
   t_settingsLaid = t_settings != nullptr && librarySettings.ordered() && controllerSettings.ordered() &&
                    driveSettings.ordered() && pathSettings.ordered() && deviceSettings.ordered() &&
-                   volumeSettings.ordered();
+                   volumeSettings.ordered() && copyManagerSettings.ordered();
 
   config.m_bDatabaseBacked = true;
   config.ClearLastError();

@@ -389,8 +389,8 @@ class ZQMACGraph {
   // Makes the instance's graph what the database holds: an object still
   // stored keeps its address and handle and takes the stored values and
   // links; a new row makes a new object; an object whose row is gone (or
-  // that was never stored) is freed. Objects of other kinds (copy managers,
-  // cost categories; archive clusters and DRU hosts, which the functions of
+  // that was never stored) is freed. Objects of other kinds (cost
+  // categories; archive clusters and DRU hosts, which the functions of
   // their own below lay over the graph) stay as they are. The instance
   // becomes database-backed. New objects get their handles only when one is
   // asked for, so a load takes none. `stored` is only read: loads share its
@@ -481,23 +481,14 @@ class ZQMACGraph {
   static bool ApplyStoredDRUHosts(ZQMACMediaConfig& config, std::vector<MMStoredDRUHost>& rows,
                                   const std::set<int>* reborn);
   // ---- end of DRU hosts ----
-  // ---- software copy managers on the central database (ZQMACCopyManagers.cpp) ----
-  // Reads the stored copy managers beside `stored` and lays them over the
-  // instance's, as ApplyStoredDRUHosts lays the DRU hosts (with their
-  // controllers, on the agents the graph holds); false, with the reason as
-  // the instance's last error, when they could not be read or a new one
-  // was refused.
-  static bool LoadStoredCopyManagers(ZQMACMediaConfig& config, const MMStoredSnapshot& stored,
-                                     const std::set<int>* reborn);
-  // ---- end of software copy managers ----
   // ---- archive clusters on the central database (ZQMACCenteraClusters.cpp) ----
   // As ApplyStoredDRUHosts, for the archive clusters with their access nodes.
   static bool ApplyStoredCenteraClusters(ZQMACMediaConfig& config, std::vector<MMStoredCenteraCluster>& rows,
                                          const std::set<int>* reborn);
-  // Lays the DRU hosts, the copy managers and the archive clusters read
-  // beside `stored` (`kept`: as the process kept them, else read now) over
-  // the instance's, each row born again since the instance laid them
-  // making a new object; false as the three do.
+  // Lays the DRU hosts and the archive clusters read beside `stored`
+  // (`kept`: as the process kept them, else read now) over the instance's,
+  // each row born again since the instance laid them making a new object;
+  // false as the two do.
   static bool ApplyStoredBeside(ZQMACMediaConfig& config, const MMStoredSnapshot& stored, bool kept,
                                 std::vector<MMStoredDRUHost>& druHosts, std::vector<MMStoredCenteraCluster>& clusters);
   // ---- end of archive clusters ----
@@ -642,7 +633,8 @@ class ZQMACGraph {
   // Takes over the parked graph into an empty instance; false when none is parked.
   static bool TakeParked(ZQMACMediaConfig& config);
   // Frees a touched object for a hand-over: a library part goes with its
-  // library and the library's other part.
+  // library and the library's other part, a copy manager's device and
+  // controller go together.
   static void FreeForRemaking(ZQMACMediaConfig& config, ZQMACInterface* object);
   // What a row gives its object, for the load of every row and the load in part.
   static void FillDevice(ZQMACDiskDevice* device, const MMStoredDevice& row);

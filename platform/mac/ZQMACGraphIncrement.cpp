@@ -12,10 +12,10 @@
 // its mount paths). The master pools, drive pools and controllers of disk
 // libraries make no objects: their rows may change too. Anything else (a
 // change of a media agent, tape library, its controllers or pools, a drive
-// or drive path, a library that turns from or into a tape library, an
-// object of the tape side or a disk library changed in memory, another
-// database) takes the lay-over of every row (ZQMACDbLoader.cpp), which is
-// always right.
+// or drive path, a copy manager, a library that turns from or into a tape
+// library, an object of the tape side or a disk library changed in memory,
+// another database) takes the lay-over of every row (ZQMACDbLoader.cpp),
+// which is always right.
 //
 // A row deleted and another inserted under its id is another object, even
 // where the two rows hold the same values: the change log marks every row
@@ -46,6 +46,7 @@
 #include <set>
 #include <type_traits>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/mac/ZQMACGraph.h"
@@ -102,6 +103,7 @@ int rowId(const MMStoredLibrary& r) { return r.libraryId; }
 int rowId(const MMStoredLibraryController& r) { return r.id; }
 int rowId(const MMStoredMasterPool& r) { return r.id; }
 int rowId(const MMStoredDrivePool& r) { return r.id; }
+int rowId(const MMStoredCopyManager& r) { return r.id; }
 
 // The row of the id in a list in id order, or null.
 template <class Row>
@@ -249,11 +251,12 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
                                 const std::vector<std::pair<unsigned int, int>>& freed,
                                 const std::vector<tkmac::StoredSetting>* settings) {
   // ---- can the increment be known exactly? Nothing changes until it is. ----
-  if (before.mediaAgents != now.mediaAgents || before.drives != now.drives || before.drivePaths != now.drivePaths)
+  if (before.mediaAgents != now.mediaAgents || before.drives != now.drives || before.drivePaths != now.drivePaths ||
+      before.copyManagers != now.copyManagers)
     return false;
   for (const MMStoredSnapshot* rows : {&before, &now})
     if (!rows->libraries || !rows->libraryControllers || !rows->masterPools || !rows->drivePools ||
-        !rows->devices || !rows->deviceControllers || !rows->mountPaths)
+        !rows->devices || !rows->deviceControllers || !rows->mountPaths || !rows->copyManagers)
       return false;
   // Libraries, their controllers and pools: only those of disk libraries,
   // before and now (a disk library's master pools, drive pools and
@@ -607,20 +610,30 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
     config.ForEachObject([&](ZQMACInterface* object) {
       MMStoredKind kind;
       const MMKindObject* what = storedKindOfType(object->GetObjectType(), kind);
-      if (what == nullptr || !what->laid || !what->ownRow || object->m_iId < 0) return;
+      if (what == nullptr || !what->ownRow || object->m_iId < 0) return;
       const std::vector<int>& ids = reborn[static_cast<std::size_t>(kind)];
       if (std::binary_search(ids.begin(), ids.end(), object->m_iId)) gone.push_back(object);
     });
   }
   if (gone.empty()) return false;
-  // A library's parts go with it. All go in one pass: when the log cannot
-  // tell, that is nearly the whole graph.
+  // A library's parts go with it, and a copy manager's controller with
+  // its device. All go in one pass: when the log cannot tell, that is
+  // nearly the whole graph.
+  bool copyDevices = false;
   for (std::size_t i = 0, found = gone.size(); i < found; ++i)
     if (gone[i]->GetObjectType() == ZQMAC_OBJ_LMS) {
       const auto* lms = static_cast<const ZQMACLms*>(gone[i]);
       gone.push_back(lms->m_pLibrary);
       gone.push_back(lms->m_pLibControllerNode);
+    } else if (gone[i]->GetObjectType() == ZQMAC_OBJ_COPY_MGR_DEVICE) {
+      copyDevices = true;
     }
+  if (copyDevices) {
+    const std::unordered_set<const ZQMACInterface*> devices(gone.begin(), gone.end());
+    config.m_copyMgrControllerList.ForEachNode([&](ZQMACCopyMgrController* c) {
+      if (devices.count(c->m_pCopyMgrDevice) != 0) gone.push_back(c);
+    });
+  }
   ZQMACMediaConfig::RowsGoScope rowsGo(config);
   DropObjects(config, std::move(gone));
   return true;
@@ -633,7 +646,7 @@ bool ZQMACGraph::IsLaidKind(const ZQMACInterface* object) { return IsLaidType(ob
 bool ZQMACGraph::IsLaidType(unsigned int type) {
   MMStoredKind kind;
   const MMKindObject* what = storedKindOfType(type, kind);
-  return what != nullptr && what->laid;
+  return what != nullptr;
 }
 
 namespace {
@@ -743,6 +756,23 @@ void ZQMACGraph::DropParked() {
 
 void ZQMACGraph::FreeForRemaking(ZQMACMediaConfig& config, ZQMACInterface* object) {
   const unsigned int type = object->GetObjectType();
+  // A copy manager's device and controller are made anew together.
+  if (type == ZQMAC_OBJ_COPY_MGR_DEVICE || type == ZQMAC_OBJ_COPY_MGR_CONTROLLER) {
+    ZQMACCopyMgrDevice* device = type == ZQMAC_OBJ_COPY_MGR_DEVICE
+                                     ? static_cast<ZQMACCopyMgrDevice*>(object)
+                                     : static_cast<ZQMACCopyMgrController*>(object)->m_pCopyMgrDevice;
+    std::vector<ZQMACInterface*> pair;
+    if (device != nullptr && config.OwnsObject(device)) {
+      pair.push_back(device);
+      config.m_copyMgrControllerList.ForEachNode([&](ZQMACCopyMgrController* c) {
+        if (c->m_pCopyMgrDevice == device) pair.push_back(c);
+      });
+    }
+    if (std::find(pair.begin(), pair.end(), object) == pair.end()) pair.push_back(object);
+    for (ZQMACInterface* each : pair)
+      if (config.OwnsObject(each)) delete each;
+    return;
+  }
   ZQMACLms* lms = type == ZQMAC_OBJ_LMS ? static_cast<ZQMACLms*>(object)
                   : type == ZQMAC_OBJ_LIBRARY || type == ZQMAC_OBJ_LIBRARY_CHILD ? object->GetLms()
                                                                                    : nullptr;

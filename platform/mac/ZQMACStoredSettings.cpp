@@ -538,7 +538,6 @@ bool ZQMACGraph::TakeScsiBus(ZQMACInterface* object, ZQMACScsiUnit* unit, const 
 }
 
 void ZQMACGraph::ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector<tkmac::StoredSetting>& settings) {
-  if (settings.empty()) return;
   // The objects of each kind that has settings, by id; a kind without
   // settings is not walked.
   bool wanted[kStoredKinds] = {};
@@ -573,12 +572,22 @@ void ZQMACGraph::ApplyStoredSettings(ZQMACMediaConfig& config, const std::vector
           put(MMStoredKind::DeviceController, device->m_volumeList[i]);
     }
   }
+  // A copy manager is configured only by its setting, which its controller
+  // shares.
+  ZQMACLinkedList<ZQMACCopyMgrController> copyControllers = config.m_copyMgrControllerList;
+  for (ZQMACCopyMgrController* c = copyControllers.GetFirstNode(); c != nullptr; c = copyControllers.GetNextNode())
+    if (ZQMACCopyMgrDevice* device = c->m_pCopyMgrDevice) {
+      device->m_bConfigured = false;
+      if (want(MMStoredKind::CopyManager)) put(MMStoredKind::CopyManager, device);
+    }
   for (const tkmac::StoredSetting& row : settings) {
     if (row.kind < 0 || row.kind >= kStoredKinds) continue;
     auto found = byId[row.kind].find(row.id);
     if (found == byId[row.kind].end()) continue;  // an object the graph has no place for
     ApplyStoredSetting(found->second, row);
   }
+  for (ZQMACCopyMgrController* c = copyControllers.GetFirstNode(); c != nullptr; c = copyControllers.GetNextNode())
+    if (c->m_pCopyMgrDevice != nullptr) c->m_bConfigured = c->m_pCopyMgrDevice->m_bConfigured;
   if (want(MMStoredKind::Library))
     for (ZQMACLms* lms = libraries.GetFirstNode(); lms != nullptr; lms = libraries.GetNextNode()) ShowLibraryParts(lms);
 }

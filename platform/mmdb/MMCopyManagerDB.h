@@ -3,26 +3,30 @@
 // their controllers. Conventions in platform/mmdb/MMBaseDB.h.
 //
 //   MMCopyManagerDB access;
-//   std::vector<MMStoredCopyManager> rows;
-//   if (access.loadBeside(snapshot, rows) != 0) ... access.lastErrorText() ...
+//   if (access.updateCopyManager(row) != 0) ... access.lastErrorText() ...
 //
-// Names are 1 to kNameWidth bytes; a limit is never negative.
+// Their rows are read with the rest of the configuration
+// (MMMediaConfigDB::loadCurrent, MMStoredSnapshot::copyManagers). Names are
+// 1 to kNameWidth bytes; a limit is never negative.
 #pragma once
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
 #include "platform/mmdb/MMBaseDB.h"
 
-struct MMStoredSnapshot;
-
+// A copy manager's row: the device and its one controller. The constructor
+// is not defaulted, as those of the configuration's other records
+// (MMMediaConfigDB.h): a list's emplace_back() then fills the record once.
 struct MMStoredCopyManager {
+  MMStoredCopyManager() {}  // not defaulted: see above
   int id = 0;
   std::string name;
   int concurrencyLimit = 0;
   int clientId = 0;
   std::string controllerName;
+
+  bool operator==(const MMStoredCopyManager&) const = default;
 };
 
 class MMCopyManagerDB : public MMTableAccess {
@@ -31,11 +35,6 @@ class MMCopyManagerDB : public MMTableAccess {
 
   explicit MMCopyManagerDB(MMDebug* log = nullptr) : MMTableAccess(log) {}
 
-  // Every copy manager in id order, as the process last read them beside
-  // `snapshot` (as MMMediaConfigDB::loadCurrent gave it): read again only
-  // when the change log, which names every change of the table, moved on
-  // since. `out` is replaced only on success.
-  int loadBeside(const MMStoredSnapshot& snapshot, std::vector<MMStoredCopyManager>& out);
   // Stores a new copy manager; its id comes back in row.id.
   int insertCopyManager(MMStoredCopyManager& row, DBtran* tran = nullptr);
   // Writes the name and the limit of the stored copy manager row.id

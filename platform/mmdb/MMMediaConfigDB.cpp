@@ -76,6 +76,12 @@ class RowReader {
     }
     return static_cast<int>(value);
   }
+  // A number that cannot be negative (a count, a limit).
+  int count(size_t i) {
+    const int value = integer(i);
+    if (value < 0) bad(i);
+    return value;
+  }
   long long wide(size_t i) {
     const tkdb::DbCell cell = at(i);
     if (cell.type == tkdb::DbValue::Type::Int) return cell.i;
@@ -455,7 +461,7 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
                 {controller, "Folder"}, {controller, "UserName"}, {controller, "DeviceControllerEnabled"},
                 {controller, "DeviceAccessType"}, {controller, "CredentialAssocId"}, {controller, "SNRVolumeId"}},
                "FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\"");
-    return scan(s, MMStoredKind::DeviceController, filter, kDeviceControllers, out.deviceControllers, problem, [](RowReader& r, MMStoredDeviceController& c) {
+    code = scan(s, MMStoredKind::DeviceController, filter, kDeviceControllers, out.deviceControllers, problem, [](RowReader& r, MMStoredDeviceController& c) {
       c.id = r.integer(0);
       c.clientId = r.integer(1);
       c.deviceId = r.integer(2);
@@ -465,6 +471,20 @@ int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const S
       c.accessType = r.integer(6);
       c.credentialAssocId = r.integer(7);
       c.snrVolumeId = r.integer(8);
+    });
+    if (code != DB_OK) return code;
+    // The table has no record of its own.
+    static const Scan kCopyManagers =
+        scanOf({Pick::number("\"CopyManagerId\""), Pick::text("\"CopyManagerName\"", MMCopyManagerDB::kNameWidth),
+                Pick::number("\"ConcurrencyLimit\""), Pick::number("\"ClientId\""),
+                Pick::text("\"ControllerName\"", MMCopyManagerDB::kNameWidth)},
+               "FROM \"MMCopyManager\" ORDER BY \"CopyManagerId\"");
+    return scan(s, MMStoredKind::CopyManager, filter, kCopyManagers, out.copyManagers, problem, [](RowReader& r, MMStoredCopyManager& c) {
+      c.id = r.integer(0);
+      r.text(1, c.name);
+      c.concurrencyLimit = r.count(2);
+      c.clientId = r.integer(3);
+      r.text(4, c.controllerName);
     });
 }
 
@@ -750,6 +770,7 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     MM_MERGE(mountPaths, MMStoredKind::MountPath);
     MM_MERGE(devices, MMStoredKind::Device);
     MM_MERGE(deviceControllers, MMStoredKind::DeviceController);
+    MM_MERGE(copyManagers, MMStoredKind::CopyManager);
 #undef MM_MERGE
   } else {
     rows.mediaAgents = whole(loaded.mediaAgents);
@@ -762,12 +783,14 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     rows.mountPaths = whole(loaded.mountPaths);
     rows.devices = whole(loaded.devices);
     rows.deviceControllers = whole(loaded.deviceControllers);
+    rows.copyManagers = whole(loaded.copyManagers);
   }
   if (tkmmdb::journalOn()) {
     size_t read = 0;
     read += loaded.mediaAgents.size() + loaded.libraries.size() + loaded.libraryControllers.size();
     read += loaded.masterPools.size() + loaded.drivePools.size() + loaded.drives.size() + loaded.drivePaths.size();
     read += loaded.mountPaths.size() + loaded.devices.size() + loaded.deviceControllers.size();
+    read += loaded.copyManagers.size();
     tkmmdb::journal().record("MMMediaConfigDB::loadCurrent.read", {incremental ? "part" : "whole", std::to_string(read)});
   }
   // The rows born after this place of the log are others than those read

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/mmdb/MMBaseDB.h"
+#include "platform/mmdb/MMCopyManagerDB.h"
 #include "platform/mmdb/MMRowList.h"
 #include "platform/mmdb/MMStoredKinds.h"
 
@@ -207,6 +208,7 @@ struct MMStoredConfig {
   std::vector<MMStoredMountPath> mountPaths;
   std::vector<MMStoredDevice> devices;
   std::vector<MMStoredDeviceController> deviceControllers;
+  std::vector<MMStoredCopyManager> copyManagers;
 };
 
 // What a change addresses: a stored kind (its registry: MMStoredKinds.h).
@@ -228,9 +230,9 @@ struct MMStoredSnapshot {
   List<MMStoredMountPath> mountPaths;
   List<MMStoredDevice> devices;
   List<MMStoredDeviceController> deviceControllers;
+  List<MMStoredCopyManager> copyManagers;
   // Calls f(kind, mine, theirs) with each kind's list of rows here and the
-  // same kind's list of `other`, in kind order: every kind whose rows are
-  // read in the lists (the copy managers' are read beside them).
+  // same kind's list of `other`, in kind order: every kind.
   template <class F>
   void forEachList(const MMStoredSnapshot& other, F&& f) const {
     using K = MMStoredKind;
@@ -244,6 +246,7 @@ struct MMStoredSnapshot {
     f(K::MountPath, mountPaths, other.mountPaths);
     f(K::Device, devices, other.devices);
     f(K::DeviceController, deviceControllers, other.deviceControllers);
+    f(K::CopyManager, copyManagers, other.copyManagers);
   }
   // Where in its database's change log the lists were read, when the log
   // can tell a later read what changed since; else logSeq is -1.

@@ -232,16 +232,14 @@ std::vector<MMStoredKindRow> makeKinds() {
                     {"DeviceAccessType", 0},
                     {"CredentialAssocId", 0}},
        .removal = {MM_DELETE_ROW("MMDeviceController", "DeviceControllerId")}},
-      // A copy manager's one row holds the device and its controller; they
-      // are read beside the other kinds' rows and laid by a re-read of
-      // their own (ZQMACGraph::LoadStoredCopyManagers).
+      // A copy manager's one row holds the device and its controller: the
+      // controller is a part of the device, made, laid and freed with it.
       //
       // A drive pool that copies through a copy manager names it: the
       // removal is refused while one does, naming them, rather than leave
       // the pool copying through nothing or change how it copies unasked.
       {.kind = K::CopyManager,
-       .objects = {{.type = ZQMAC_OBJ_COPY_MGR_DEVICE, .laid = false, .linksRebuilt = false},
-                   {.type = ZQMAC_OBJ_COPY_MGR_CONTROLLER, .laid = false, .ownRow = false, .linksRebuilt = false}},
+       .objects = {{.type = ZQMAC_OBJ_COPY_MGR_DEVICE}, {.type = ZQMAC_OBJ_COPY_MGR_CONTROLLER, .ownRow = false}},
        .what = "copy manager",
        .table = "MMCopyManager",
        .key = "CopyManagerId",

@@ -45,19 +45,6 @@ inline constexpr int kStoredKinds = 11;
 // change log names them by numbers of their own (kLoggedDRUHosts,
 // kLoggedArchiveClusters in MMConfigChangeLog.h), written to every
 // database's log since before this registry: numbers no kind here may take.
-//
-// Copy managers are a kind here (their removal, configured state, births
-// and writes go by their row), but their rows are no list of the
-// configuration's snapshot (MMStoredSnapshot): MMCopyManagerDB::loadBeside
-// reads them beside it, and every load lays them after the rest by the
-// same re-read as DRU hosts and archive clusters
-// (ZQMACGraph::LoadStoredCopyManagers), hence `laid` false on their types.
-// Reading them with the lists moves together the scan and its merge, the
-// lay-over of every row (which neither makes them nor empties a media
-// agent's list of their controllers), the re-read in part (which would
-// have to take that lay-over when they change) and the freeing of a row
-// born again (the controller going with its device, as a library's parts
-// go with it). Until all of it moves at once, they stay beside.
 
 // A column a change of the kind may set.
 struct MMSettableColumn {
@@ -90,10 +77,6 @@ struct MMKindObject {
   // A change of the object is stored in the kind's rows (false: a part of
   // another object, which stores nothing of its own).
   bool stored = true;
-  // The lay-over of every row makes the object and links it; false: the
-  // kind's rows are read beside the others and laid by a re-read of their
-  // own (copy managers).
-  bool laid = true;
   // A row of the kind is this object: the re-read frees it when a row is
   // born again under its id (false: a part, which goes with its whole).
   bool ownRow = true;

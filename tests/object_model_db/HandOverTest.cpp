@@ -115,6 +115,17 @@ TEST_F(HandOver, EveryKindOfStoredChangeIsSeenAsANewInstanceSeesIt) {
       {"disk library removed with its mount path", "DELETE FROM MMMountPathToStorageDevice WHERE MountPathId = 10; "
                                                    "DELETE FROM MMMountPath WHERE MountPathId = 10; "
                                                    "DELETE FROM MMLibrary WHERE LibraryId = 10", "part"},
+      {"copy manager added", "INSERT INTO MMCopyManager (CopyManagerId, CopyManagerName, ConcurrencyLimit, ClientId, "
+                             "ControllerName) VALUES (9, 'cm9', 2, 2, 'cm9 on ma2')", "every row"},
+      {"copy manager renamed, its limit and controller's name changed",
+       "UPDATE MMCopyManager SET CopyManagerName = 'cm9x', ConcurrencyLimit = 5, ControllerName = 'cm9x on ma2' "
+       "WHERE CopyManagerId = 9", "every row"},
+      {"copy manager configured", "INSERT INTO MMObjectSetting (Kind, ObjectId, Name, Value) VALUES (10, 9, "
+                                  "'Configured', '1')", "part"},
+      {"copy manager made again under its id",
+       "CREATE TEMP TABLE saved AS SELECT * FROM MMCopyManager; DELETE FROM MMCopyManager; "
+       "INSERT INTO MMCopyManager SELECT * FROM saved; DROP TABLE saved", "every row"},
+      {"copy manager removed", "DELETE FROM MMCopyManager WHERE CopyManagerId = 9", "every row"},
       {"tape library's drive pool renamed", "UPDATE MMDrivePool SET DrivePoolName = 'renamed' WHERE DrivePoolId = 1",
        "every row"},
       {"volume removed", "DELETE FROM MMDeviceController WHERE DeviceControllerId = 1", "part"},

@@ -2,10 +2,12 @@
 // SQL is read by a re-read and by a new instance, one made again under its
 // id is another object, one removed through the model leaves no row, and
 // one made once more under the same id after its removal is new again. A
-// kind added to the registry without a case here fails the walk. Objects
-// read beside the configuration (DRU hosts, archive clusters, copy
-// managers) made again by SQL while another instance kept their rows are
-// new objects in each instance.
+// kind added to the registry without a case here fails the walk; a part
+// its row makes (a copy manager's controller) goes and comes back with it.
+// Objects read beside the configuration (DRU hosts, archive clusters) and
+// copy managers made again by SQL while another instance kept their rows
+// are new objects in each instance.
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -45,11 +47,13 @@ class StoredKinds : public ModelDatabase {
 };
 
 // Each kind's case: the model's type of its object and the SQL that makes
-// one under kId (with what it needs of its own).
+// one under kId (with what it needs of its own), and the type of a part
+// that its row makes with it (0: none).
 struct KindCase {
   MMStoredKind kind;
   unsigned int type;
   const char* make;
+  unsigned int part = 0;
 };
 
 const std::vector<KindCase>& kindCases() {
@@ -83,7 +87,8 @@ const std::vector<KindCase>& kindCases() {
        "VALUES (900, 1, 2, '/srv/v900')"},
       {MMStoredKind::CopyManager, ZQMAC_OBJ_COPY_MGR_DEVICE,
        "INSERT INTO MMCopyManager (CopyManagerId, CopyManagerName, ConcurrencyLimit, ClientId, ControllerName) "
-       "VALUES (900, 'cm900', 3, 1, 'cm900')"},
+       "VALUES (900, 'cm900', 3, 1, 'cm900')",
+       ZQMAC_OBJ_COPY_MGR_CONTROLLER},
   };
   return cases;
 }
@@ -125,6 +130,9 @@ TEST_F(StoredKinds, EveryKindIsMadeRereadRestartedMadeAgainRemovedAndMadeOnceMor
     EXPECT_EQ(mapped, c.kind) << "the model's type maps to the kind";
     const unsigned long long first = made->GetHandle();
     ASSERT_NE(first, 0u);
+    ZQMACInterface* part = c.part != 0 ? find(*kept, c.part, kId) : nullptr;
+    const unsigned long long firstPart = part != nullptr ? part->GetHandle() : 0;
+    EXPECT_EQ(part != nullptr, c.part != 0) << "the row makes its part";
     ASSERT_TRUE(kept->ReadCurrentConfig(false)) << kept->GetLastError();
     EXPECT_EQ(kept->FindObject(first), find(*kept, c.type, kId)) << "a re-read keeps the object";
     EXPECT_NE(find(*restarted(), c.type, kId), nullptr) << "a restart reads it";
@@ -140,6 +148,21 @@ TEST_F(StoredKinds, EveryKindIsMadeRereadRestartedMadeAgainRemovedAndMadeOnceMor
     ASSERT_NE(remade, nullptr);
     const unsigned long long second = remade->GetHandle();
     EXPECT_NE(second, first);
+    if (c.part != 0) {
+      // The part goes with its whole and comes back with the new one, once.
+      EXPECT_EQ(kept->FindObject(firstPart), nullptr) << "the old part's handle names nothing";
+      ZQMACInterface* newPart = find(*kept, c.part, kId);
+      ASSERT_NE(newPart, nullptr);
+      EXPECT_NE(newPart->GetHandle(), firstPart);
+      if (c.part == ZQMAC_OBJ_COPY_MGR_CONTROLLER) {
+        auto* controller = static_cast<ZQMACCopyMgrController*>(newPart);
+        EXPECT_EQ(controller->GetCopyMgrDevice(), remade);
+        ASSERT_NE(controller->GetMediaAgent(), nullptr);
+        std::vector<ZQMACCopyMgrController*> ofAgent = elements(controller->GetMediaAgent()->GetCopyMgrControllerList());
+        EXPECT_EQ(std::count(ofAgent.begin(), ofAgent.end(), controller), 1);
+        EXPECT_EQ(elements(kept->GetCopyMgrControllerList()).size(), elements(kept->GetCopyMgrDeviceList()).size());
+      }
+    }
 
     // removed through the model: no row, no object after a re-read or a restart
     ASSERT_TRUE(kept->DeleteObject(remade)) << kept->GetLastError();

@@ -28,6 +28,8 @@ class ModelDump {
                             " attribute=" + std::to_string(a->GetAttribute()));
       d.walk("    controller", a->GetLibControllerList(), [&](ZQMACLibController* c) { d.ref("    controller", c); });
       d.walk("    path", a->GetDmsList(), [&](ZQMACDms* p) { d.ref("    path", p); });
+      d.walk("    copycontroller", a->GetCopyMgrControllerList(),
+             [&](ZQMACCopyMgrController* c) { d.ref("    copycontroller", c); });
     });
     d.walk("lms", config.GetLmsList(), [&](ZQMACLms* l) {
       ZQMACLibrary* library = l->GetLibrary();
@@ -96,6 +98,13 @@ class ModelDump {
                                  " san=" + std::to_string(v->GetSanDBId()) + " agent=" + d.name(v->GetMediaAgent()) +
                                  " device=" + d.name(v->GetDiskDevice()));
       });
+    });
+    d.walk("copydevice", config.GetCopyMgrDeviceList(), [&](ZQMACCopyMgrDevice* x) {
+      d.line("  copydevice", d.common(x) + " limit=" + std::to_string(x->GetConcurrencyLimit()));
+    });
+    d.walk("copycontroller", config.GetCopyMgrControllerList(), [&](ZQMACCopyMgrController* c) {
+      d.line("  copycontroller", d.common(c) + " device=" + d.name(c->GetCopyMgrDevice()) +
+                                     " agent=" + d.name(c->GetMediaAgent()));
     });
     d.walk("host", config.GetDRUHostList(), [&](ZQMACHost* h) { d.line("  host", d.common(h)); });
     d.walk("cluster", config.GetCenteraClusterList(), [&](ZQMACCenteraCluster* c) { d.line("  cluster", d.common(c)); });
