@@ -3,13 +3,18 @@
 // and leaves no half change.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/db/DBResult.h"
 #include "platform/testkit/clock.h"
+#include "platform/testkit/db.h"
 #include "tests/nas_ndmpserver/NdmpServerFixture.h"
+#include "tests/support/DatabaseDump.h"
 #include "tests/support/FaultSweep.h"
+#include "tests/support/FileSizeLimit.h"
 
 namespace nastest {
 namespace {
@@ -58,12 +63,12 @@ TEST_F(NdmpServerDelete, RowsThatMustStayAreRefused) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.osType);
-    testkit::mmdb::reset();
+    testkit::db::takeStatementsRun();
     EXPECT_EQ(remove(c.osType), 0);
     expectOnly(kDelete, 0, c.text);
-    if (c.osType != 6) {
-      EXPECT_TRUE(testkit::mmdb::calls("MMBaseDB::startTransaction").empty());
-    }
+    // Only the row that a pool names gets as far as the store step.
+    const std::vector<std::string> run = testkit::db::takeStatementsRun();
+    EXPECT_EQ(std::count(run.begin(), run.end(), "BEGIN IMMEDIATE"), c.osType == 6 ? 1 : 0);
   }
   EXPECT_EQ(rows(), before);
   EXPECT_TRUE(testkit::audit::records().empty());
@@ -202,6 +207,58 @@ TEST_F(NdmpServerSweep, EveryOperationAlwaysAnswersAndNeverHalfChanges) {
           return std::move(credentials(b, "admin").u32(11066, 10001).text(11065, "9.2").end());
         },
         {"MMNDMPHostInfo", "AuditTrailRecord", "AuditTrailParam", "AuditTrailArgument"});
+}
+
+// A store step that cannot begin or commit answers the catalogue's text with
+// the database's reason, and keeps nothing: no row, no NAS client, no audit
+// record.
+TEST_F(NdmpServerSweep, AStepThatCannotBeginOrCommitAnswersTheDatabasesReasonAndKeepsNothing) {
+  addClient(91, "filer9");
+  seedFiler("newfiler", 6, 0x21);
+  const std::string notCommitted =
+      catalogueText(0x4800003A) + " The transaction could not be committed (disk I/O error: File too large)";
+  const std::string notStarted =
+      catalogueText(0x230000B7, std::to_string(DB_ERR_BUSY), "The transaction could not be started (locked)");
+  const auto addFiler = [] { return addRecord("newfiler", 6); };
+  const auto deleteFiler = [] { return std::move(server(kDelete, "filer9").end()); };
+  const struct {
+    const char* name;
+    uint32_t operation;
+    std::function<StreamBuilder()> make;
+    bool commitFails;  // else the begin fails
+    std::string text;
+  } cases[] = {
+      {"add, commit", kAdd, addFiler, true, notCommitted},
+      {"delete, commit", kDelete, deleteFiler, true, notCommitted},
+      {"add, begin", kAdd, addFiler, false, notStarted},
+      {"delete, begin", kDelete, deleteFiler, false, notStarted},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    addRow(91, 6);
+    testkit::nasclient::setNasClients({{"filer9", "ma1", false}});
+    testkit::audit::reset();
+    const tktest::DatabaseDump before = tktest::DatabaseDump::take();
+    const std::vector<Row> rowsBefore = rows();
+    StreamBuilder request = c.make();
+    if (c.commitFails) {
+      // The change's pages stay in memory until the commit writes the log.
+      tktest::FileSizeLimit limit(0);
+      ASSERT_TRUE(limit.set());
+      EXPECT_EQ(run(std::move(request)), 0);
+    } else {
+      testkit::db::journal().injectFailure("startTran", DB_ERR_BUSY, "locked");
+      EXPECT_EQ(run(std::move(request)), 0);
+    }
+    expectOnly(c.operation, 0, c.text);
+    const tktest::DatabaseDump after = tktest::DatabaseDump::take();
+    EXPECT_TRUE(after == before) << tktest::DatabaseDump::describeChanges(before, after);
+    EXPECT_EQ(rows(), rowsBefore);
+    EXPECT_FALSE(testkit::nasclient::nasClients()[0].deleted);
+    EXPECT_EQ(testkit::nasclient::nasClients().size(), 1u);
+    EXPECT_TRUE(testkit::audit::records().empty());
+    ASSERT_EQ(db.exec("DELETE FROM MMNDMPHostInfo"), 0);
+  }
 }
 
 }  // namespace
