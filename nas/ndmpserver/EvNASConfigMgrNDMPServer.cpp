@@ -28,6 +28,7 @@
 #include "platform/ndmp/LibNdmpClientAccess.h"
 #include "platform/ndmp/NdmpFilers.h"
 #include "platform/security/StoredPassword.h"
+#include "platform/tran/StoreStep.h"
 
 namespace tknas {
 namespace {
@@ -74,6 +75,7 @@ constexpr unsigned long kTextNotLoggedIn = 0x2400005C;
 
 constexpr unsigned long kTextNoTransaction = 0x230000B7;  // %1 code, %2 text
 constexpr unsigned long kTextTooLong = 0x24000065;       // %1 what, %2 the width in bytes
+constexpr unsigned long kTextCommitFailed = 0x4800003A;
 
 constexpr std::size_t kTextSize = 1024;
 
@@ -351,13 +353,23 @@ int NdmpServerRequest::readRow(MMNDMPHostInfoDB& table, int32_t clientId, MMNDMP
   return -1;
 }
 
-bool NdmpServerRequest::startTransaction(tksanvol::StreamContext& context, MMNDMPHostInfoDB& table, DBtran& tran) {
-  int code = 0;
-  if (table.startTransaction(&tran, code) == 0) return true;
-  char error[kTextSize] = {};
-  table.getLastError(error, sizeof error);
-  EvDebug::Error(kTag, "%s", error);
-  fail(context, kTextNoTransaction, {std::to_string(code), error});
+bool NdmpServerRequest::beginStep(tksanvol::StreamContext& context, tktran::StoreStep& step) {
+  if (step.begin()) return true;
+  fail(context, kTextNoTransaction, {std::to_string(step.code()), step.error()});
+  return false;
+}
+
+bool NdmpServerRequest::commitStep(tksanvol::StreamContext& context, tktran::StoreStep& step) {
+  if (step.commit()) return true;
+  // Nothing of the change is kept by the time the client reads why.
+  step.rollBack();
+  EvEvent event(kTag);
+  MessageInfo& request = context.request();
+  char text[kTextSize] = {};
+  event.setLocaleId(request.sequenceNumber);
+  event.evPrintf(kTextCommitFailed, text, sizeof text, 0);
+  // The catalogue's text stays whole in front: the reason follows it.
+  failText(context, std::string(text) + " " + step.error());
   return false;
 }
 

@@ -1,9 +1,9 @@
 // Adding and updating an NDMP server.
 //
 // An add proves the credentials on the filer, then makes the NAS client and
-// the NDMP row in one transaction: any failure after it started rolls it
-// back, so no NAS client outlives a failed add. Writes on a row the client
-// already had join that transaction too.
+// the NDMP row in one store step: any failure after it began rolls it back,
+// so no NAS client outlives a failed add. Writes on a row the client
+// already had join that step too, and the add commits once.
 //
 // An update changes the stored row in place (no transaction): the login and
 // password are proved on the filer before they are stored, the OS type must
@@ -26,6 +26,7 @@
 #include "platform/nasclient/NasConfTK.h"
 #include "platform/ndmp/LibNdmpClientAccess.h"
 #include "platform/ndmp/NasUtil.h"
+#include "platform/tran/StoreStep.h"
 
 namespace tknas {
 namespace {
@@ -36,7 +37,6 @@ constexpr unsigned long kTextOtherOsType = 0x24000057;   // %1 the host, %2 the 
 constexpr unsigned long kTextTableFailed = 0x2400005D;
 constexpr unsigned long kTextWrongPassword = 0x24000062;
 constexpr unsigned long kTextCenteraFailed = 0x240002EA;
-constexpr unsigned long kTextCommitFailed = 0x4800003A;
 
 constexpr int kCenteraAppType = 88;
 constexpr int kAuditOperation = 0x54000111;
@@ -101,11 +101,12 @@ tksanvol::RecordOutcome NdmpServerRequest::add(tksanvol::StreamContext& context)
     nasOsType = static_cast<uint32_t>(filerOsType);
   }
 
-  DBtran tran(false);
   MMNDMPHostInfoDB table(nullptr);
-  if (!startTransaction(context, table, tran)) return Outcome::Failed;
-  // Every failure from here on leaves nothing behind.
-  auto rollBack = [&] { table.rollbackTransaction(&tran); };
+  // Every failure from here on leaves nothing behind: the step rolls back
+  // as it leaves its scope uncommitted.
+  tktran::StoreStep step(kTag);
+  if (!beginStep(context, step)) return Outcome::Failed;
+  DBtran* tran = step.tran();
 
   std::string host = f.host;
   std::string root = "/";
@@ -116,10 +117,10 @@ tksanvol::RecordOutcome NdmpServerRequest::add(tksanvol::StreamContext& context)
   nasClient.osType = nasOsType;
   int clientId = -1;
   EvMessageContainer refusal;
-  AddNasClientTK(nullptr, &nasClient, 0, clientId, refusal, &tran);
+  AddNasClientTK(nullptr, &nasClient, 0, clientId, refusal, tran);
   nasClient = ncwAddNasClientV3{};
   if (refusal.GetMessageID() != 0) {
-    rollBack();
+    step.rollBack();
     EvEvent event(kTag);
     event << refusal.GetArguments();
     return failWith(context, event, static_cast<unsigned long>(refusal.GetMessageID()));
@@ -131,23 +132,23 @@ tksanvol::RecordOutcome NdmpServerRequest::add(tksanvol::StreamContext& context)
     MMNDMPHostInfo_t row;
     fillNewRow(row, clientId, nasOsType, port, flags);
     MMNDMPHostInfo_t existing;
-    const int found = readRow(table, clientId, existing, false, &tran);
+    const int found = readRow(table, clientId, existing, false, tran);
     bool stored = found == 1;
     if (found == 1) {
       int newId = 0;
-      stored = table.addNDMPHostInfo(row, newId, &tran) == 0;
+      stored = table.addNDMPHostInfo(row, newId, tran) == 0;
     } else if (found == 0) {
       const int id = existing.ndmpHostId;
-      stored = table.setLoginAndPassword(id, row.login, row.password, &tran) == 0 &&
-               table.setOSType(id, row.osType, &tran) == 0 &&
-               table.setFirmwareRevision(id, row.firmwareRevision, &tran) == 0 &&
-               table.setCapabilityFlags(id, row.capabilityFlags, &tran) == 0 &&
-               table.setListenPort(id, row.listenPort, &tran) == 0;
+      stored = table.setLoginAndPassword(id, row.login, row.password, tran) == 0 &&
+               table.setOSType(id, row.osType, tran) == 0 &&
+               table.setFirmwareRevision(id, row.firmwareRevision, tran) == 0 &&
+               table.setCapabilityFlags(id, row.capabilityFlags, tran) == 0 &&
+               table.setListenPort(id, row.listenPort, tran) == 0;
     }
     if (!stored) {
       char error[kErrorSize] = {};
       EvDebug::Error(kTag, "%s", table.getLastError(error, sizeof error));
-      rollBack();
+      step.rollBack();
       return fail(context, kTextTableFailed);
     }
   }
@@ -157,7 +158,7 @@ tksanvol::RecordOutcome NdmpServerRequest::add(tksanvol::StreamContext& context)
   // second login proves them.
   if (f.osType == kOsFileSystemAgent) {
     if (!filer.LoginToFiler()) {
-      rollBack();
+      step.rollBack();
       return failLogin(context, filer, f.host);
     }
     filer.LogOffFiler();
@@ -165,17 +166,16 @@ tksanvol::RecordOutcome NdmpServerRequest::add(tksanvol::StreamContext& context)
 
   if (f.osType == kOsCentera && !f.centeraResource.empty()) {
     ApplicationTypeCenteraFS centera(static_cast<unsigned long>(clientId), kCenteraAppType);
-    const int rc = centera.setCenteraResourceFileName(f.centeraResource, &tran);
+    const int rc = centera.setCenteraResourceFileName(f.centeraResource, tran);
     if (rc != 0) {
       EvDebug::Error(kTag, "Unable to set Centera resource file name to [%s]. Error [%d]=[%s].",
                      f.centeraResource.c_str(), rc, ZQApplicationType::getErrorString(rc).c_str());
-      rollBack();
+      step.rollBack();
       return fail(context, kTextCenteraFailed);
     }
   }
 
-  int code = 0;
-  if (table.commitTransaction(&tran, code) != 0) return fail(context, kTextCommitFailed);
+  if (!commitStep(context, step)) return Outcome::Failed;
   return succeed(context);
 }
 

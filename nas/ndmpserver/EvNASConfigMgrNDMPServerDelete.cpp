@@ -1,7 +1,8 @@
 // Deleting an NDMP server, and detecting what a filer reports about itself.
 //
 // A delete removes the client's NDMP row and marks its NAS client removed in
-// one transaction, with the audit record: any failure rolls all of it back.
+// one store step, with the audit record: any failure rolls all of it back,
+// and the delete commits once.
 // The row of a file system agent is never deleted, nor that of a media agent
 // that a subclient still uses.
 //
@@ -29,6 +30,7 @@
 #include "platform/ndmp/LibNdmpClientAccess.h"
 #include "platform/ndmp/NasUtil.h"
 #include "platform/ndmp/NdmpFilers.h"
+#include "platform/tran/StoreStep.h"
 
 namespace tknas {
 namespace {
@@ -45,7 +47,6 @@ constexpr unsigned long kTextReferred = 0x24000063;       // %1 the host
 constexpr unsigned long kTextAgentRow = 0x24000064;
 constexpr unsigned long kTextInUse = 0x240002F6;
 constexpr unsigned long kTextNasClientKept = 0x240001F6;  // %1 the client's name
-constexpr unsigned long kTextCommitFailed = 0x4800003A;
 
 constexpr int kAuditOperation = 0x54000111;
 constexpr int kAuditDeleted = 0x55000567;  // %1 the client's name
@@ -104,21 +105,21 @@ tksanvol::RecordOutcome NdmpServerRequest::remove(tksanvol::StreamContext& conte
     }
   }
 
-  DBtran tran(false);
-  if (!startTransaction(context, table, tran)) return Outcome::Failed;
-  auto rollBack = [&] { table.rollbackTransaction(&tran); };
+  tktran::StoreStep step(kTag);
+  if (!beginStep(context, step)) return Outcome::Failed;
+  DBtran* tran = step.tran();
   bool changed = false;
 
   if (row.ndmpHostId > 0) {
-    if (table.deleteNDMPHostInfo(row.ndmpHostId, &tran) != 0) {
+    if (table.deleteNDMPHostInfo(row.ndmpHostId, tran) != 0) {
       char error[kTableErrorSize] = {};
       EvDebug::Error(kTag, "%s", table.getLastError(error, sizeof error));
-      rollBack();
+      step.rollBack();
       if (std::strstr(error, "Constraint violation") != nullptr)
         return fail(context, kTextReferred, {f.host.empty() ? client.name : f.host});
       return fail(context, kTextTableFailed);
     }
-    EvGuiAudit audit(&tran);
+    EvGuiAudit audit(tran);
     audit.setGUIAuditOperation(kAuditOperation, static_cast<int>(context.request().userId));
     audit.SetEntityParam(ZqEntities::ENTITY_CLIENT, client.id);
     EvMessageContainer parameter;
@@ -128,7 +129,7 @@ tksanvol::RecordOutcome NdmpServerRequest::remove(tksanvol::StreamContext& conte
     // The deletion goes only with its audit record.
     if (audit.guiAudit(0) != 0) {
       EvDebug::Error(kTag, "The audit record of client [%s] was not written.", client.name.c_str());
-      rollBack();
+      step.rollBack();
       return fail(context, kTextTableFailed);
     }
     changed = true;
@@ -136,16 +137,19 @@ tksanvol::RecordOutcome NdmpServerRequest::remove(tksanvol::StreamContext& conte
 
   // The NAS client goes with its NDMP server; a client without one has
   // nothing to remove.
-  const int removed = NasConfTKRemove(client.name.c_str(), 0, &tran);
+  const int removed = NasConfTKRemove(client.name.c_str(), 0, tran);
   if (removed == NASCONFTK_ERR_OK) {
     changed = true;
   } else if (removed != NASCONFTK_ERR_NO_CLIENT) {
-    rollBack();
+    step.rollBack();
     return fail(context, kTextNasClientKept, {client.name});
   }
 
-  int code = 0;
-  if (changed && table.commitTransaction(&tran, code) != 0) return fail(context, kTextCommitFailed);
+  // Nothing changed, nothing to commit.
+  if (!changed)
+    step.rollBack();
+  else if (!commitStep(context, step))
+    return Outcome::Failed;
   return succeed(context);
 }
 

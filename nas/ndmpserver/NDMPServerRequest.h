@@ -23,6 +23,9 @@ class EvNASConfigMgr;
 class LibNdmpClientAccess;
 class MMNDMPHostInfoDB;
 struct MMNDMPHostInfo_t;
+namespace tktran {
+class StoreStep;
+}
 
 namespace tknas {
 
@@ -135,9 +138,13 @@ class NdmpServerRequest final : public tksanvol::StreamHandler {
   // request's login, password and firmware, port (0: 10000), settings 2
   // and 1, tag " ".
   void fillNewRow(MMNDMPHostInfo_t& row, int32_t clientId, uint32_t osType, uint32_t port, unsigned int flags) const;
-  // Starts the change's transaction on the table; false (logged and
-  // answered with the code and reason) when it cannot be started.
-  bool startTransaction(tksanvol::StreamContext& context, MMNDMPHostInfoDB& table, DBtran& tran);
+  // Begins the change's store step; false (answered with the code and the
+  // step's text, which names the database's reason) when it cannot begin.
+  bool beginStep(tksanvol::StreamContext& context, tktran::StoreStep& step);
+  // Commits the step; false when the database refused: the writes are
+  // rolled back, then the commit failure is answered with its catalogue
+  // text followed by the step's text, which names the database's reason.
+  bool commitStep(tksanvol::StreamContext& context, tktran::StoreStep& step);
   // Refuses (answered, naming the limit) a login or firmware text that
   // does not fit the row whole (a password is refused by the password
   // policy as it arrives).

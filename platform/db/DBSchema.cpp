@@ -270,9 +270,12 @@ void keepTriggersInPlace(Connection& conn) {
     conn.triggersCheckedAt = version;
     return;
   }
+  // The version is noted as looked at only once every trigger is found or
+  // made again in place: after a failed look or repair (a lock another
+  // process held past the time-out) the next read that asks looks again,
+  // although no statement of it meets a newer schema.
   std::vector<OwnedTrigger> displaced;
   if (!displacedTriggers(conn, displaced)) return;
-  conn.triggersCheckedAt = version;
   if (displaced.empty()) {
     verified(conn, version);
     return;

@@ -484,6 +484,34 @@ TEST_F(Reread, ASchemaChangedByHandIsCheckedForTheTriggersOnce) {
   db.execElsewhere("DROP TABLE seen; UPDATE MMLibrary SET AliasName = 'logged again' WHERE LibraryId = 2");
   expectEqualToFullReload("part", 1);
   EXPECT_EQ(diskLibrary(*kept)->GetName(), "logged again");
+  // The same, met by a load while its connection cannot write (as when
+  // another process holds the write lock past the time-out): the trigger
+  // is not made again, and that read fails. The next load looks at the
+  // triggers again before it believes the log, and sees the change the
+  // replaced trigger did not record.
+  db.execElsewhere("DROP TRIGGER MMConfigChange_MMLibrary_updated; "
+                   "CREATE TRIGGER MMConfigChange_MMLibrary_updated AFTER UPDATE ON MMLibrary BEGIN SELECT 1; END");
+  ASSERT_EQ(0, db.exec("PRAGMA query_only = 1"));
+  EXPECT_FALSE(kept->ReadCurrentConfig(false));
+  ASSERT_EQ(0, db.exec("PRAGMA query_only = 0"));
+  db.execElsewhere("UPDATE MMLibrary SET AliasName = 'while it was away' WHERE LibraryId = 2");
+  expectEqualToFullReload("whole");
+  EXPECT_EQ(diskLibrary(*kept)->GetName(), "while it was away");
+  // The same once more, in a process whose connection ran many other
+  // statements between the two loads: the first of them named a table
+  // made by hand meanwhile, which made SQLite read the new schema as it
+  // compiled it, and the others turned the statement cache over, so that
+  // no statement of the next load is compiled again against a newer
+  // schema. Only the load's own look at the triggers finds the replaced one.
+  db.execElsewhere("CREATE TABLE AdminNotes2 (Note TEXT); DROP TRIGGER MMConfigChange_MMLibrary_updated; "
+                   "CREATE TRIGGER MMConfigChange_MMLibrary_updated AFTER UPDATE ON MMLibrary BEGIN SELECT 1; END; "
+                   "UPDATE MMLibrary SET AliasName = 'with the cache turned over' WHERE LibraryId = 2");
+  for (int i = 0; i < 200; ++i)
+    ASSERT_EQ(0, db.scalar("SELECT COUNT(*) + " + std::to_string(i) + " - " + std::to_string(i) + " FROM AdminNotes2"));
+  expectEqualToFullReload("whole");
+  EXPECT_EQ(diskLibrary(*kept)->GetName(), "with the cache turned over");
+  db.execElsewhere(std::string("CREATE TABLE seen AS ") + kTextOf);
+  EXPECT_EQ(db.text("SELECT sql FROM seen"), made) << "made again by the load";
 }
 
 // A row made again while the trigger that marks rows born was away is not
