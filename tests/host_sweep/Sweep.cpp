@@ -38,15 +38,9 @@ constexpr unsigned kWorkers = 4;
 // is answered.
 constexpr const char* kMarker = "onMsgGetMMMediaConfigParam";
 
-// The first column of a query's rows, joined by '|'.
-std::string queryRows(const std::string& database, const std::string& sql) {
-  sqlite3* db = nullptr;
+// The first column of a query's rows on an open connection, joined by '|'.
+std::string firstColumn(sqlite3* db, const std::string& sql) {
   std::string out;
-  if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-    sqlite3_close(db);
-    return "(database not opened)";
-  }
-  sqlite3_busy_timeout(db, 10000);
   sqlite3_stmt* statement = nullptr;
   if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
     out = std::string("(query refused: ") + sqlite3_errmsg(db) + ")";
@@ -59,9 +53,35 @@ std::string queryRows(const std::string& database, const std::string& sql) {
     }
   }
   sqlite3_finalize(statement);
-  sqlite3_close(db);
   return out;
 }
+
+// A read-only connection to a row's database, for as long as it lives.
+class Reader {
+ public:
+  explicit Reader(const std::string& database) {
+    if (sqlite3_open_v2(database.c_str(), &m_db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+      sqlite3_close(m_db);
+      m_db = nullptr;
+      return;
+    }
+    sqlite3_busy_timeout(m_db, 10000);
+  }
+  ~Reader() { sqlite3_close(m_db); }
+  Reader(const Reader&) = delete;
+  Reader& operator=(const Reader&) = delete;
+
+  // The first column of a query's rows, joined by '|'.
+  std::string rows(const std::string& sql) const {
+    return m_db == nullptr ? "(database not opened)" : firstColumn(m_db, sql);
+  }
+
+ private:
+  sqlite3* m_db = nullptr;
+};
+
+// The first column of a query's rows, joined by '|'.
+std::string queryRows(const std::string& database, const std::string& sql) { return Reader(database).rows(sql); }
 
 std::string runSql(const std::string& database, const std::string& sql) {
   sqlite3* db = nullptr;
@@ -80,21 +100,25 @@ std::string runSql(const std::string& database, const std::string& sql) {
 
 // Every stored table but those that change by themselves, each row in
 // rowid order, one line a table: what a row that keeps nothing compares.
+// One connection reads them all: each new one parses the whole schema
+// again, a hundred tables with their triggers, which under the sanitizers
+// took seconds a dump when every query opened its own.
 std::string storedTables(const std::string& database) {
+  const Reader reader(database);
   std::string out;
-  const std::string tables = queryRows(
-      database, "SELECT \"name\" FROM \"sqlite_master\" WHERE \"type\" = 'table' AND \"name\" NOT LIKE 'sqlite_%' "
-                "ORDER BY \"name\"");
+  const std::string tables = reader.rows(
+      "SELECT \"name\" FROM \"sqlite_master\" WHERE \"type\" = 'table' AND \"name\" NOT LIKE 'sqlite_%' "
+      "ORDER BY \"name\"");
   std::istringstream names(tables);
   for (std::string name; std::getline(names, name, '|');) {
     const auto& skipped = tablesChangingByThemselves();
     if (std::any_of(skipped.begin(), skipped.end(), [&](const auto& t) { return t.first == name; })) continue;
     // Each row as the text of its columns.
     std::string columns;
-    std::istringstream listed(queryRows(database, "SELECT \"name\" FROM pragma_table_info('" + name + "')"));
+    std::istringstream listed(reader.rows("SELECT \"name\" FROM pragma_table_info('" + name + "')"));
     for (std::string column; std::getline(listed, column, '|');)
       columns += (columns.empty() ? "" : " || ',' || ") + std::string("quote(\"") + column + "\")";
-    out += name + ": " + queryRows(database, "SELECT " + columns + " FROM \"" + name + "\" ORDER BY rowid") + "\n";
+    out += name + ": " + reader.rows("SELECT " + columns + " FROM \"" + name + "\" ORDER BY rowid") + "\n";
   }
   return out;
 }
