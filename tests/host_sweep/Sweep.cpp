@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <future>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <iostream>
@@ -588,22 +590,106 @@ bool servedApartFromTheSession(std::string_view text) {
   return false;
 }
 
-void sweep(const std::vector<Row>& all) {
-  // A row the sweep cannot drive yet is named with the reason, not run.
+namespace {
+
+// The rows the sweep drives: a row it cannot drive yet is named with the
+// reason (notDriven), not run.
+std::vector<Row> drivenRows(const std::vector<Row>& all) {
   std::vector<Row> rows;
   for (const Row& row : all) {
     const auto named = [&](const auto& entry) { return entry.first == row.proves; };
     if (std::none_of(notDriven().begin(), notDriven().end(), named)) rows.push_back(row);
   }
+  return rows;
+}
+
+// A row whose lock fails waits out the host's busy time-out (half a
+// minute) doing nothing: it runs on a thread of its own beside the workers,
+// and those of every family whose test runs start with the first sweep.
+class Waiting {
+ public:
+  static Waiting& rows() {
+    static Waiting waiting;
+    return waiting;
+  }
+
+  void list(const char* test, std::vector<Row> (*family)()) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_families.emplace_back(test, family);
+  }
+
+  // Starts, once, the waiting rows of the listed families whose tests run.
+  void startListed() {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (m_begun) return;
+    m_begun = true;
+    for (const auto& [test, family] : m_families) {
+      if (!runs(test)) continue;
+      for (const Row& row : drivenRows(family()))
+        if (row.lockFails && m_started.count(row.proves) == 0) m_started.emplace(row.proves, start(row));
+    }
+  }
+
+  // The row's drive: the one started for it if there is one (each is taken
+  // once: a repeated test drives its rows again), else one started now.
+  std::future<Outcome> take(const Row& row) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    const auto found = m_started.find(row.proves);
+    if (found == m_started.end()) return start(row);
+    std::future<Outcome> outcome = std::move(found->second);
+    m_started.erase(found);
+    return outcome;
+  }
+
+ private:
+  static std::future<Outcome> start(const Row& row) {
+    return std::async(std::launch::async, [row] { return drive(row); });
+  }
+
+  // Whether the named test of HostSweep runs in this program (the filter,
+  // the shard and DISABLED_ all say).
+  static bool runs(const std::string& test) {
+    const ::testing::UnitTest& unit = *::testing::UnitTest::GetInstance();
+    for (int s = 0; s < unit.total_test_suite_count(); ++s) {
+      const ::testing::TestSuite& suite = *unit.GetTestSuite(s);
+      if (std::string(suite.name()) != "HostSweep") continue;
+      for (int t = 0; t < suite.total_test_count(); ++t)
+        if (suite.GetTestInfo(t)->name() == test) return suite.GetTestInfo(t)->should_run();
+    }
+    return false;
+  }
+
+  std::mutex m_mutex;
+  std::vector<std::pair<std::string, std::vector<Row> (*)()>> m_families;
+  bool m_begun = false;
+  std::map<std::string, std::future<Outcome>> m_started;
+};
+
+}  // namespace
+
+bool listFamily(const char* test, std::vector<Row> (*family)()) {
+  Waiting::rows().list(test, family);
+  return true;
+}
+
+void sweep(const std::vector<Row>& all) {
+  const std::vector<Row> rows = drivenRows(all);
   seededDatabase();
+  Waiting::rows().startListed();
   std::vector<Outcome> outcomes(rows.size());
+  std::vector<std::future<Outcome>> waiting(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i)
+    if (rows[i].lockFails) waiting[i] = Waiting::rows().take(rows[i]);
   std::atomic<size_t> next{0};
   std::vector<std::thread> workers;
   for (unsigned w = 0; w < std::min<size_t>(kWorkers, rows.size()); ++w)
     workers.emplace_back([&] {
-      for (size_t i; (i = next++) < rows.size();) outcomes[i] = drive(rows[i]);
+      for (size_t i; (i = next++) < rows.size();)
+        if (!rows[i].lockFails) outcomes[i] = drive(rows[i]);
     });
   for (std::thread& worker : workers) worker.join();
+  for (size_t i = 0; i < rows.size(); ++i)
+    if (waiting[i].valid()) outcomes[i] = waiting[i].get();
 
   Counts counts;
   counts.rows = rows.size();
