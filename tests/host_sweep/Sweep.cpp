@@ -34,7 +34,9 @@ std::string joined(std::string_view first, std::string_view second) {
 }
 namespace {
 
-// Rows driven at once: the time goes to process starts and waits.
+// Rows driven at once (besides those waiting out the host's busy time-out):
+// the time goes to starting and ending the sanitized processes, which four
+// rows keep two cores busy with.
 constexpr unsigned kWorkers = 4;
 // The marker line sent behind each line: its echo says the line before it
 // is answered.
