@@ -95,6 +95,7 @@ std::vector<Row> agentRows() {
   return rows;
 }
 
+const bool kAgentRowsListed = listFamily("EveryAgentChangeAnsweredSuccessReadsBackAfterAReReadAndARestart", &agentRows);
 TEST(HostSweep, EveryAgentChangeAnsweredSuccessReadsBackAfterAReReadAndARestart) { sweep(agentRows()); }
 
 }  // namespace sweeptest

@@ -334,6 +334,7 @@ std::vector<Row> diskRows() {
   return rows;
 }
 
+const bool kDiskRowsListed = listFamily("EveryDiskChangeAnsweredSuccessReadsBackAfterAReReadAndARestart", &diskRows);
 TEST(HostSweep, EveryDiskChangeAnsweredSuccessReadsBackAfterAReReadAndARestart) { sweep(diskRows()); }
 
 }  // namespace sweeptest

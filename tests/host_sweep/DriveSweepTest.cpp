@@ -152,6 +152,8 @@ std::vector<Row> driveRows() {
   return rows;
 }
 
+const bool kDriveRowsListed =
+    listFamily("EveryDriveAndPoolChangeAnsweredSuccessReadsBackAfterAReReadAndARestart", &driveRows);
 TEST(HostSweep, EveryDriveAndPoolChangeAnsweredSuccessReadsBackAfterAReReadAndARestart) { sweep(driveRows()); }
 
 }  // namespace sweeptest

@@ -32,6 +32,8 @@ std::vector<Row> failedLockRows() {
   return {row};
 }
 
+const bool kFailedLockRowsListed =
+    listFamily("EveryChangeOfTheSessionOnAConnectionWhoseLockFailedDoesNothing", &failedLockRows);
 TEST(HostSweep, EveryChangeOfTheSessionOnAConnectionWhoseLockFailedDoesNothing) { sweep(failedLockRows()); }
 
 }  // namespace sweeptest

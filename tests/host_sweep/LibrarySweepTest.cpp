@@ -336,6 +336,8 @@ std::vector<Row> libraryRows() {
   return rows;
 }
 
+const bool kLibraryRowsListed =
+    listFamily("EveryLibraryChangeAnsweredSuccessReadsBackAfterAReReadAndARestart", &libraryRows);
 TEST(HostSweep, EveryLibraryChangeAnsweredSuccessReadsBackAfterAReReadAndARestart) { sweep(libraryRows()); }
 
 }  // namespace sweeptest

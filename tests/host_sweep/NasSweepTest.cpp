@@ -62,6 +62,7 @@ std::vector<Row> nasRows() {
   return rows;
 }
 
+const bool kNasRowsListed = listFamily("EveryNasChangeAnsweredSuccessReadsBackAfterAReReadAndARestart", &nasRows);
 TEST(HostSweep, EveryNasChangeAnsweredSuccessReadsBackAfterAReReadAndARestart) { sweep(nasRows()); }
 
 }  // namespace sweeptest

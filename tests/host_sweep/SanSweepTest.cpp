@@ -202,6 +202,7 @@ std::vector<Row> sanRows() {
   return rows;
 }
 
+const bool kSanRowsListed = listFamily("EverySanChangeAnsweredSuccessReadsBackAfterAReReadAndARestart", &sanRows);
 TEST(HostSweep, EverySanChangeAnsweredSuccessReadsBackAfterAReReadAndARestart) { sweep(sanRows()); }
 
 }  // namespace sweeptest

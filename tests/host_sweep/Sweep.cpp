@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <future>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <iostream>
@@ -32,21 +34,17 @@ std::string joined(std::string_view first, std::string_view second) {
 }
 namespace {
 
-// Rows driven at once: the time goes to process starts and waits.
+// Rows driven at once (besides those waiting out the host's busy time-out):
+// the time goes to starting and ending the sanitized processes, which four
+// rows keep two cores busy with.
 constexpr unsigned kWorkers = 4;
 // The marker line sent behind each line: its echo says the line before it
 // is answered.
 constexpr const char* kMarker = "onMsgGetMMMediaConfigParam";
 
-// The first column of a query's rows, joined by '|'.
-std::string queryRows(const std::string& database, const std::string& sql) {
-  sqlite3* db = nullptr;
+// The first column of a query's rows on an open connection, joined by '|'.
+std::string firstColumn(sqlite3* db, const std::string& sql) {
   std::string out;
-  if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-    sqlite3_close(db);
-    return "(database not opened)";
-  }
-  sqlite3_busy_timeout(db, 10000);
   sqlite3_stmt* statement = nullptr;
   if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
     out = std::string("(query refused: ") + sqlite3_errmsg(db) + ")";
@@ -59,9 +57,35 @@ std::string queryRows(const std::string& database, const std::string& sql) {
     }
   }
   sqlite3_finalize(statement);
-  sqlite3_close(db);
   return out;
 }
+
+// A read-only connection to a row's database, for as long as it lives.
+class Reader {
+ public:
+  explicit Reader(const std::string& database) {
+    if (sqlite3_open_v2(database.c_str(), &m_db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+      sqlite3_close(m_db);
+      m_db = nullptr;
+      return;
+    }
+    sqlite3_busy_timeout(m_db, 10000);
+  }
+  ~Reader() { sqlite3_close(m_db); }
+  Reader(const Reader&) = delete;
+  Reader& operator=(const Reader&) = delete;
+
+  // The first column of a query's rows, joined by '|'.
+  std::string rows(const std::string& sql) const {
+    return m_db == nullptr ? "(database not opened)" : firstColumn(m_db, sql);
+  }
+
+ private:
+  sqlite3* m_db = nullptr;
+};
+
+// The first column of a query's rows, joined by '|'.
+std::string queryRows(const std::string& database, const std::string& sql) { return Reader(database).rows(sql); }
 
 std::string runSql(const std::string& database, const std::string& sql) {
   sqlite3* db = nullptr;
@@ -80,21 +104,25 @@ std::string runSql(const std::string& database, const std::string& sql) {
 
 // Every stored table but those that change by themselves, each row in
 // rowid order, one line a table: what a row that keeps nothing compares.
+// One connection reads them all: each new one parses the whole schema
+// again, a hundred tables with their triggers, which under the sanitizers
+// took seconds a dump when every query opened its own.
 std::string storedTables(const std::string& database) {
+  const Reader reader(database);
   std::string out;
-  const std::string tables = queryRows(
-      database, "SELECT \"name\" FROM \"sqlite_master\" WHERE \"type\" = 'table' AND \"name\" NOT LIKE 'sqlite_%' "
-                "ORDER BY \"name\"");
+  const std::string tables = reader.rows(
+      "SELECT \"name\" FROM \"sqlite_master\" WHERE \"type\" = 'table' AND \"name\" NOT LIKE 'sqlite_%' "
+      "ORDER BY \"name\"");
   std::istringstream names(tables);
   for (std::string name; std::getline(names, name, '|');) {
     const auto& skipped = tablesChangingByThemselves();
     if (std::any_of(skipped.begin(), skipped.end(), [&](const auto& t) { return t.first == name; })) continue;
     // Each row as the text of its columns.
     std::string columns;
-    std::istringstream listed(queryRows(database, "SELECT \"name\" FROM pragma_table_info('" + name + "')"));
+    std::istringstream listed(reader.rows("SELECT \"name\" FROM pragma_table_info('" + name + "')"));
     for (std::string column; std::getline(listed, column, '|');)
       columns += (columns.empty() ? "" : " || ',' || ") + std::string("quote(\"") + column + "\")";
-    out += name + ": " + queryRows(database, "SELECT " + columns + " FROM \"" + name + "\" ORDER BY rowid") + "\n";
+    out += name + ": " + reader.rows("SELECT " + columns + " FROM \"" + name + "\" ORDER BY rowid") + "\n";
   }
   return out;
 }
@@ -564,22 +592,106 @@ bool servedApartFromTheSession(std::string_view text) {
   return false;
 }
 
-void sweep(const std::vector<Row>& all) {
-  // A row the sweep cannot drive yet is named with the reason, not run.
+namespace {
+
+// The rows the sweep drives: a row it cannot drive yet is named with the
+// reason (notDriven), not run.
+std::vector<Row> drivenRows(const std::vector<Row>& all) {
   std::vector<Row> rows;
   for (const Row& row : all) {
     const auto named = [&](const auto& entry) { return entry.first == row.proves; };
     if (std::none_of(notDriven().begin(), notDriven().end(), named)) rows.push_back(row);
   }
+  return rows;
+}
+
+// A row whose lock fails waits out the host's busy time-out (half a
+// minute) doing nothing: it runs on a thread of its own beside the workers,
+// and those of every family whose test runs start with the first sweep.
+class Waiting {
+ public:
+  static Waiting& rows() {
+    static Waiting waiting;
+    return waiting;
+  }
+
+  void list(const char* test, std::vector<Row> (*family)()) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_families.emplace_back(test, family);
+  }
+
+  // Starts, once, the waiting rows of the listed families whose tests run.
+  void startListed() {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (m_begun) return;
+    m_begun = true;
+    for (const auto& [test, family] : m_families) {
+      if (!runs(test)) continue;
+      for (const Row& row : drivenRows(family()))
+        if (row.lockFails && m_started.count(row.proves) == 0) m_started.emplace(row.proves, start(row));
+    }
+  }
+
+  // The row's drive: the one started for it if there is one (each is taken
+  // once: a repeated test drives its rows again), else one started now.
+  std::future<Outcome> take(const Row& row) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    const auto found = m_started.find(row.proves);
+    if (found == m_started.end()) return start(row);
+    std::future<Outcome> outcome = std::move(found->second);
+    m_started.erase(found);
+    return outcome;
+  }
+
+ private:
+  static std::future<Outcome> start(const Row& row) {
+    return std::async(std::launch::async, [row] { return drive(row); });
+  }
+
+  // Whether the named test of HostSweep runs in this program (the filter,
+  // the shard and DISABLED_ all say).
+  static bool runs(const std::string& test) {
+    const ::testing::UnitTest& unit = *::testing::UnitTest::GetInstance();
+    for (int s = 0; s < unit.total_test_suite_count(); ++s) {
+      const ::testing::TestSuite& suite = *unit.GetTestSuite(s);
+      if (std::string(suite.name()) != "HostSweep") continue;
+      for (int t = 0; t < suite.total_test_count(); ++t)
+        if (suite.GetTestInfo(t)->name() == test) return suite.GetTestInfo(t)->should_run();
+    }
+    return false;
+  }
+
+  std::mutex m_mutex;
+  std::vector<std::pair<std::string, std::vector<Row> (*)()>> m_families;
+  bool m_begun = false;
+  std::map<std::string, std::future<Outcome>> m_started;
+};
+
+}  // namespace
+
+bool listFamily(const char* test, std::vector<Row> (*family)()) {
+  Waiting::rows().list(test, family);
+  return true;
+}
+
+void sweep(const std::vector<Row>& all) {
+  const std::vector<Row> rows = drivenRows(all);
   seededDatabase();
+  Waiting::rows().startListed();
   std::vector<Outcome> outcomes(rows.size());
+  std::vector<std::future<Outcome>> waiting(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i)
+    if (rows[i].lockFails) waiting[i] = Waiting::rows().take(rows[i]);
   std::atomic<size_t> next{0};
   std::vector<std::thread> workers;
   for (unsigned w = 0; w < std::min<size_t>(kWorkers, rows.size()); ++w)
     workers.emplace_back([&] {
-      for (size_t i; (i = next++) < rows.size();) outcomes[i] = drive(rows[i]);
+      for (size_t i; (i = next++) < rows.size();)
+        if (!rows[i].lockFails) outcomes[i] = drive(rows[i]);
     });
   for (std::thread& worker : workers) worker.join();
+  for (size_t i = 0; i < rows.size(); ++i)
+    if (waiting[i].valid()) outcomes[i] = waiting[i].get();
 
   Counts counts;
   counts.rows = rows.size();

@@ -101,6 +101,11 @@ struct Outcome {
 
 // Drives every row (several at a time) and judges each under its name.
 void sweep(const std::vector<Row>& rows);
+// Names the test (of HostSweep) that sweeps a family's table, at start-up:
+// the rows that wait out the host's busy time-out (`lockFails`) of every
+// family whose test runs start with the first sweep, so that their waits
+// pass while the other rows run, whichever test comes first.
+bool listFamily(const char* test, std::vector<Row> (*family)());
 // Whether a change text holds a request served apart from the configuration
 // session (on a connection of its own, or on a configuration of its own).
 bool servedApartFromTheSession(std::string_view text);

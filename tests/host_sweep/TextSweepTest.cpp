@@ -196,6 +196,7 @@ std::vector<Row> textRows() {
   return rows;
 }
 
+const bool kTextRowsListed = listFamily("EveryTextAChangeStoresIsKeptWholeAtItsWidthAndRefusedOneByteOver", &textRows);
 TEST(HostSweep, EveryTextAChangeStoresIsKeptWholeAtItsWidthAndRefusedOneByteOver) { sweep(textRows()); }
 
 }  // namespace sweeptest

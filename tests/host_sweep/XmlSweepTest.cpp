@@ -81,6 +81,7 @@ std::vector<Row> xmlRows() {
   return rows;
 }
 
+const bool kXmlRowsListed = listFamily("EveryXmlChangeAnsweredSuccessReadsBackAfterAReReadAndARestart", &xmlRows);
 TEST(HostSweep, EveryXmlChangeAnsweredSuccessReadsBackAfterAReReadAndARestart) { sweep(xmlRows()); }
 
 }  // namespace sweeptest
