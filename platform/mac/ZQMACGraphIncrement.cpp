@@ -764,9 +764,7 @@ void ZQMACGraph::FreeForRemaking(ZQMACMediaConfig& config, ZQMACInterface* objec
     std::vector<ZQMACInterface*> pair;
     if (device != nullptr && config.OwnsObject(device)) {
       pair.push_back(device);
-      config.m_copyMgrControllerList.ForEachNode([&](ZQMACCopyMgrController* c) {
-        if (c->m_pCopyMgrDevice == device) pair.push_back(c);
-      });
+      device->GetControllerList().ForEachNode([&](ZQMACCopyMgrController* c) { pair.push_back(c); });
     }
     if (std::find(pair.begin(), pair.end(), object) == pair.end()) pair.push_back(object);
     for (ZQMACInterface* each : pair)
