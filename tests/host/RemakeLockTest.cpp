@@ -1,12 +1,16 @@
 // When an administrator's script changed more rows than the change log
 // keeps, the host cannot tell which rows were made again since it last read
-// them, and the next lock makes every object anew: it still answers within
-// the time the console waits (3,000 ms) on an installation of thousands of
-// drives.
+// them, and the next lock makes every object anew (the model's own test:
+// tests/object_model_db/RemakeTest.cpp), on an installation of thousands of
+// drives: the lock is granted, and its session lists every library. How
+// long that lock takes, against a fresh start's first lock, is the bench's
+// (bench/RemakeBench.cpp, remake_lock_10000).
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <cstdint>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "platform/mmdb/MMConfigChangeLog.h"
 #include "tests/support/HostHarness.h"
@@ -16,7 +20,6 @@ namespace {
 
 constexpr int kLibraries = 500;
 constexpr int kDrivesPerLibrary = 20;
-constexpr int kConsoleWaitMs = 3000;
 
 // Tape libraries of 20 drives, each drive with a path from the first
 // media agent, beside what the demonstration seeded (ids from 1,001).
@@ -42,7 +45,17 @@ std::string bulkLibraries() {
          "SELECT 1000 + i, 1000 + i, 1000 + (i - 1) / " + per + " + 1, " + agent + ", '/dev/nstb' || i, 1 FROM n";
 }
 
-TEST(HostRemake, TheFirstLockAfterALogPrunedPastTheHostsReadAnswersWithinTheConsolesWait) {
+// The library listing of the lock holder's session: each library's id
+// (item 2049) with its name.
+std::map<uint32_t, std::string> libraries(int fd, int64_t sequence) {
+  std::map<uint32_t, std::string> listed;
+  for (const tkwire::Reply& reply : hosttest::sendAndRead(fd, hosttest::streamFrame("onMsgGetMMLibraries", sequence)))
+    for (const tkwire::Item& item : reply.items)
+      if (item.tag == 2049 && item.bytes.size() >= 4) listed[item.u32()] = item.bytes.substr(4);
+  return listed;
+}
+
+TEST(HostRemake, TheFirstLockAfterALogPrunedPastTheHostsReadIsGrantedAndListsEveryLibrary) {
   tktest::TestDatabase db;
   tktest::TempDir dir;
   hosttest::Host host{dir,
@@ -52,21 +65,25 @@ TEST(HostRemake, TheFirstLockAfterALogPrunedPastTheHostsReadAnswersWithinTheCons
   ASSERT_TRUE(host.up()) << host.log();
   // The host has read the configuration once (the schema and the log's
   // triggers are made) before the libraries are added. Each console comes
-  // on a connection of its own and leaves: the graph of a console that left
-  // is handed to the next one's instance.
+  // on a connection of its own, lists the libraries and leaves: the graph
+  // of a console that left is handed to the next one's instance.
   auto session = [&](int64_t sequence) {
+    std::map<uint32_t, std::string> listed;
     const int fd = host.connect();
     EXPECT_GE(fd, 0);
     EXPECT_TRUE(hosttest::takeLock(fd, sequence)) << host.log();
-    EXPECT_TRUE(hosttest::releaseLock(fd, sequence + 1));
+    listed = libraries(fd, sequence + 1);
+    EXPECT_TRUE(hosttest::releaseLock(fd, sequence + 2));
     ::close(fd);
+    return listed;
   };
   session(1);
   db.execElsewhere(bulkLibraries());
   ASSERT_EQ(db.scalar("SELECT COUNT(*) FROM MMDrive WHERE DriveId > 1000"), kLibraries * kDrivesPerLibrary);
   // The host reads them all.
-  session(3);
-  session(5);
+  const std::map<uint32_t, std::string> read = session(4);
+  ASSERT_EQ(read.size(), static_cast<std::size_t>(kLibraries) + 2) << "the demonstration's two and the bulk";
+  EXPECT_EQ(session(7), read);
   // An administrator's script of more changes than the log keeps: devices
   // made and removed again.
   const std::string made = std::to_string(tkmmdb::kLogKept / 2 + 1024);
@@ -75,15 +92,8 @@ TEST(HostRemake, TheFirstLockAfterALogPrunedPastTheHostsReadAnswersWithinTheCons
                    "SELECT 100000 + i, 1, 'script' || i, 1 FROM n; DELETE FROM MMDevice WHERE DeviceId > 100000");
   ASSERT_GT(db.scalar("SELECT Pruned FROM MMConfigEpoch"), 0);
 
-  const int fd = host.connect();
-  ASSERT_GE(fd, 0);
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_TRUE(hosttest::takeLock(fd, 7)) << host.log();
-  const auto took =
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_LT(took, kConsoleWaitMs) << "the lock after the pruned log took " << took << " ms";
-  EXPECT_TRUE(hosttest::releaseLock(fd, 8));
-  ::close(fd);
+  // The lock is granted, and its session lists every library.
+  EXPECT_EQ(session(10), read);
   EXPECT_EQ(host.stop(), 0) << host.log();
 }
 

@@ -419,8 +419,12 @@ TEST(ReplyFrameLimit, AReplyWithinEightBytesOfTheLimitGoesWholeAndOneByteBeyondI
     std::string frame;
     tkwire::ReadStatus status = tkwire::ReadStatus::Error;
     // A frame this large does not fit the socket's buffer: it is read as it
-    // is written.
-    std::thread reader([&] { status = tkwire::readFrame(pair.b, 10000, frame); });
+    // is written. A reader that stops early shuts its end, so that the
+    // writer fails at once instead of waiting on a full socket for good.
+    std::thread reader([&] {
+      status = tkwire::readFrame(pair.b, 10000, frame);
+      ::shutdown(pair.b, SHUT_RDWR);
+    });
     const CWySocket socket(pair.a);
     EvReturnData reply(4242, 77, &socket, 0, nullptr);
     EXPECT_TRUE(reply.add(11001, first.data(), first.size()));
@@ -452,12 +456,14 @@ TEST(ReplyFrameLimit, AReplyWithinEightBytesOfTheLimitGoesWholeAndOneByteBeyondI
     tktest::SocketPair pair;
     std::string body;
     tkwire::ReadStatus status = tkwire::ReadStatus::Error;
-    std::thread reader([&] { status = tkwire::readFrame(pair.b, 10000, body); });
-    ASSERT_TRUE(tkwire::writeAll(pair.a, le32(length)));
-    if (length <= limit) {
-      ASSERT_TRUE(tkwire::writeAll(pair.a, std::string(length, 'c')));
-    }
+    std::thread reader([&] {
+      status = tkwire::readFrame(pair.b, 10000, body);
+      ::shutdown(pair.b, SHUT_RDWR);
+    });
+    const bool written =
+        tkwire::writeAll(pair.a, le32(length)) && (length > limit || tkwire::writeAll(pair.a, std::string(length, 'c')));
     reader.join();
+    EXPECT_TRUE(written);
     EXPECT_EQ(status, length <= limit ? tkwire::ReadStatus::Ok : tkwire::ReadStatus::TooLong);
     EXPECT_EQ(body.size(), length <= limit ? length : 0u);
   }
