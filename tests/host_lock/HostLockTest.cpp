@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <latch>
@@ -18,6 +19,7 @@
 #include "tests/support/FrameSession.h"
 #include "tests/support/HostHarness.h"
 #include "tests/support/StreamBuilder.h"
+#include "tests/support/WaitFor.h"
 
 namespace {
 
@@ -334,27 +336,32 @@ TEST(HostLockGone, ALockWhoseConsoleLeftBeforeItsAnswerIsReleasedAgain) {
     hosttest::Host host{dir, dir.file("host.sock"), {"--seed-demo"},
                         {{"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
     ASSERT_TRUE(host.up()) << host.log();
+    const std::string handlerLog = dir.file("log/tkmmconfig.log");
+    const auto logged = [&](const std::string& line) {
+      return tktest::pollUntil([&] { return hosttest::readFile(handlerLog).find(line) != std::string::npos; },
+                               std::chrono::milliseconds(hosttest::kReplyMs));
+    };
     {
       // The lock's read waits for the write transaction, longer than the
-      // console waits for the answer: the console gives up and goes.
+      // console waits for the answer: the console gives up and goes while
+      // the host is in the lock.
       HeldWrite write(dir.file("host.db"));
       const int gaveUp = host.connect();
       ASSERT_GE(gaveUp, 0);
       ASSERT_TRUE(tkwire::writeAll(gaveUp, row.frame));
-      hosttest::pauseMs(300);
+      ASSERT_TRUE(logged("Received request by [")) << hosttest::readFile(handlerLog);
       ::close(gaveUp);
-      hosttest::pauseMs(100);
     }
-    // Lock requests run one at a time: this one is answered once the one
-    // whose console went is over, and finds the lock free.
+    // The lock is granted once the write is committed, and released again.
+    ASSERT_TRUE(logged("has gone before the answer to its lock: the lock is released."))
+        << hosttest::readFile(handlerLog);
+    // The next console finds the lock free.
     const int next = host.connect();
     ASSERT_GE(next, 0);
     const tktest::Status taken = lock(next, 1, 2);
     EXPECT_EQ(taken.status, 1u) << taken.text;
     EXPECT_EQ(lock(next, 2, 3).text, "Success");
     ::close(next);
-    const std::string log = hosttest::readFile(dir.file("log/tkmmconfig.log"));
-    EXPECT_NE(log.find("has gone before the answer to its lock: the lock is released."), std::string::npos) << log;
   }
 }
 
@@ -373,17 +380,30 @@ TEST(HostLockGone, ALockWhoseAnswerCannotBeWrittenIsReleasedInEitherForm) {
               {"XML lock", xmlLockFrame(1, 1)}, {"XML force lock", xmlLockFrame(3, 1)}};
   const int next = host.connect();
   ASSERT_GE(next, 0);
+  const std::string handlerLog = dir.file("log/tkmmconfig.log");
+  const auto released = [&] {
+    const std::string log = hosttest::readFile(handlerLog);
+    size_t n = 0;
+    for (size_t at = log.find("before the answer to its lock: the lock is released."); at != std::string::npos;
+         at = log.find("before the answer to its lock: the lock is released.", at + 1))
+      ++n;
+    return n;
+  };
   int64_t sequence = 10;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     for (int round = 0; round < 5; ++round) {
       SCOPED_TRACE(round);
+      const size_t releasedBefore = released();
       const int deaf = host.connect();
       ASSERT_GE(deaf, 0);
       ASSERT_EQ(::shutdown(deaf, SHUT_RD), 0);
       ASSERT_TRUE(tkwire::writeAll(deaf, row.frame));
-      // The answer is written (and fails) while the client is still there.
-      hosttest::pauseMs(150);
+      // The answer is written (and fails) while the client is still there,
+      // and the lock is released.
+      ASSERT_TRUE(tktest::pollUntil([&] { return released() > releasedBefore; },
+                                    std::chrono::milliseconds(hosttest::kReplyMs)))
+          << hosttest::readFile(handlerLog);
       const size_t closedBefore = closedCount(host.log());
       ::close(deaf);
       // Whatever the host does about the lost answer is done once it has
