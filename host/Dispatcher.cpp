@@ -1,7 +1,5 @@
 #include "host/Dispatcher.h"
 
-#include <malloc.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -16,6 +14,7 @@
 #include "frame/EvExternal.h"
 #include "frame/MessageInfo.h"
 #include "host/HostLog.h"
+#include "host/Memory.h"
 #include "host/RequestRecord.h"
 #include "platform/db/DBSession.h"
 #include "platform/debuglog/EvDebug.h"
@@ -26,10 +25,6 @@
 #include "wire/FrameReader.h"
 #include "wire/WireCodec.h"
 
-// The sanitizers' allocator keeps what it was given as glibc's does; its
-// own call gives it back. Absent (null) in a build without them.
-extern "C" void __sanitizer_purge_allocator() __attribute__((weak));
-
 namespace tkhost {
 namespace {
 
@@ -38,14 +33,6 @@ namespace {
 // answer is out, so that a burst of listings does not keep the host at its
 // peak for the rest of its life. Smaller answers pay nothing.
 constexpr unsigned long long kLargeAnswerBytes = 1ull << 20;
-
-void giveMemoryBack() {
-  if (__sanitizer_purge_allocator != nullptr) {
-    __sanitizer_purge_allocator();
-    return;
-  }
-  ::malloc_trim(0);
-}
 
 // Set when a large answer was served: what its connection's thread kept
 // (its database connection's page cache, the allocator's caches of the

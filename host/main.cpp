@@ -1,6 +1,5 @@
 // tkhost: loads the handler library and serves console requests on a Unix
 // socket until SIGTERM, SIGINT or SIGHUP.
-#include <malloc.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
@@ -16,6 +15,7 @@
 #include "host/Dispatcher.h"
 #include "host/HandlerLibrary.h"
 #include "host/HostLog.h"
+#include "host/Memory.h"
 #include "host/Server.h"
 #include "platform/db/DBSession.h"
 #include "platform/reply/ReplyChannel.h"
@@ -137,10 +137,6 @@ bool openDatabase(std::string& error) {
 
 }  // namespace
 
-// Allocations from this size on are mappings of their own (glibc's
-// default, kept fixed).
-constexpr int kOwnMappingBytes = 128 * 1024;
-
 int main(int argc, char** argv) {
   Options options;
   if (!parse(argc, argv, options)) {
@@ -148,12 +144,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   tkhost::setLogLevel(options.logLevel);
-  // A listing's answer is built in buffers of megabytes on the connection's
-  // thread. Left to itself the allocator takes every such buffer after the
-  // first from that thread's arena, whose top it never gives back, so a
-  // burst of listings would keep the host at its peak for good: mapped on
-  // their own, they go back to the system when they are freed.
-  ::mallopt(M_MMAP_THRESHOLD, kOwnMappingBytes);
+  tkhost::mapLargeBuffersOnTheirOwn();
   // An answer the reply channel could not send as built is an error of the host's.
   tkreply::setProblemLog([](const char* text) { tkhost::logLine(tkhost::kLogError, "%s", text); });
   // The database holds credentials, and the logs and lock files tell about

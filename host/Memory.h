@@ -1,0 +1,25 @@
+// What the host does about the memory its answers take: large buffers
+// mapped on their own, and what the allocator keeps given back after a
+// large answer. Kept apart from the rest of the host so that the host's
+// memory test can run it over glibc's allocator in a program built without
+// the sanitizers, whose allocator takes neither setting.
+#pragma once
+
+namespace tkhost {
+
+// Allocations from this size on are mappings of their own (glibc's
+// default, kept fixed).
+inline constexpr int kOwnMappingBytes = 128 * 1024;
+
+// Called once at start, before any thread: a listing's answer is built in
+// buffers of megabytes on the connection's thread. Left to itself the
+// allocator takes every such buffer after the first from that thread's
+// arena, whose top it never gives back, so a burst of listings would keep
+// the host at its peak for good: mapped on their own, they go back to the
+// system when they are freed.
+void mapLargeBuffersOnTheirOwn();
+
+// Gives what the allocator keeps of freed memory back to the system.
+void giveMemoryBack();
+
+}  // namespace tkhost
