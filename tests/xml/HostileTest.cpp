@@ -65,9 +65,7 @@ TEST_F(XmlHostile, DeepNestingStopsAtTheLimitWithoutRecursion) {
   for (int i = 0; i < 100000; ++i) deep += "<a>";
   for (int i = 0; i < 100000; ++i) deep += "</a>";
   deep += "</ZQGui_GenericResp>";
-  auto start = std::chrono::steady_clock::now();
   expectRefused(1, 0, deep, tkxml::kErrTooDeep);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 
   // Registered messages nested in themselves: the limit holds exactly.
   auto nested = [](int levels) {
