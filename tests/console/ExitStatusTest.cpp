@@ -112,12 +112,10 @@ TEST_F(ConsoleFixture, AScriptOfFiftyRequestsEndsEachAtItsEndFrameNotAfterTheWai
   script += "unlock\n";
   const std::string path = writeFile("fifty.tk", script);
 
-  const int64_t start = hosttest::nowMs();
-  const ConsoleRun run = console({"--wait", "60000", "--script", path});
-  const int64_t took = hosttest::nowMs() - start;
+  // One quiet wait of 10 minutes per request would take more than eight
+  // hours: the console would not end within the test's wait for it.
+  const ConsoleRun run = console({"--wait", "600000", "--script", path});
   EXPECT_EQ(run.status, 0) << run.out << run.err;
-  // One quiet wait of 60 s per request would take fifty minutes.
-  EXPECT_LT(took, 30000) << "ms for fifty requests";
   size_t requests = 0;
   for (size_t at = run.out.find("> "); at != std::string::npos; at = run.out.find("\n> ", at + 1)) ++requests;
   EXPECT_EQ(requests, 50u);

