@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -265,9 +266,11 @@ class PeakResident {
     std::ofstream("/proc/" + std::to_string(pid) + "/clear_refs") << "5";
     m_start = residentKb(pid);
   }
+  // The kernel brings a process's peak up to date lazily: read just after
+  // the start, it may still stand a little below what was resident then.
   long grownKb() const {
     const long peak = statusKb(m_pid, "VmHWM:");
-    return peak < 0 || m_start < 0 ? -1 : peak - m_start;
+    return peak < 0 || m_start < 0 ? -1 : std::max(0L, peak - m_start);
   }
 
  private:
