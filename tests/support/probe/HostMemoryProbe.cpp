@@ -40,7 +40,10 @@
 #include <thread>
 #include <vector>
 
-#include "host/Memory.h"
+// The host's memory code itself, compiled here without the sanitizers (a
+// source of the product's own compiled twice would be one the product's
+// checks, made with the sanitized build's flags, take for theirs).
+#include "host/Memory.cpp"
 
 namespace {
 
