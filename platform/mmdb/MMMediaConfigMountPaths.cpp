@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Db/Tbl/MMDeviceController.h"
+#include "Db/Tbl/MMDrive.h"
 #include "Db/Tbl/MMMountPath.h"
 #include "platform/db/DBSession.h"
 #include "platform/journal/Journal.h"
@@ -169,6 +170,14 @@ int MMMediaConfigDB::insertNdmpDrivePath(MMNewNdmpDrivePath& p, int& pathId, DBt
       !checkText(kTag, "access path", p.pathName.c_str(), nameWidth(MMStoredKind::DrivePath), false) ||
       (p.drivePoolId == 0 &&
        !checkText(kTag, "drive pool name", p.drivePoolName.c_str(), nameWidth(MMStoredKind::DrivePool), false)))
+    return -1;
+  // The drive's texts as the server or the request gave them, each whole
+  // in its column or not at all.
+  if (!checkText(kTag, "drive serial number", p.drive.serialNumber.c_str(), MM_WIDTH(MMDrive_t, SerialNumber), true) ||
+      !checkText(kTag, "drive firmware revision", p.drive.firmware.c_str(), MM_WIDTH(MMDrive_t, FirmwareRevision),
+                 true) ||
+      !checkText(kTag, "drive vendor", p.drive.vendor.c_str(), MM_WIDTH(MMDrive_t, DriveVendor), true) ||
+      !checkText(kTag, "drive model", p.drive.model.c_str(), MM_WIDTH(MMDrive_t, DriveModel), true))
     return -1;
   int pool = p.drivePoolId;
   int drive = 0;
