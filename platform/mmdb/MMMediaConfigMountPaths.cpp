@@ -11,6 +11,7 @@
 #include "platform/db/DBSession.h"
 #include "platform/journal/Journal.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
+#include "platform/mmdb/MMStoredReferences.h"
 
 namespace {
 
@@ -148,6 +149,15 @@ int MMMediaConfigDB::insertDeviceController(MMStoredDeviceController& c, const s
       const int code = requireRow(s, check.sql, check.id, check.missing, refusal);
       if (code != DB_OK) return code;
     }
+    // The credential it logs in with must be stored.
+    std::string missing;
+    const int code = checkStoredReferences(s, MMStoredKind::DeviceController, 0,
+                                           {{"CredentialAssocId", c.credentialAssocId}}, missing);
+    if (code == DB_NO_ROW) {
+      refusal = {MMS2_ERROR_REFERENCE, 0, missing, false};
+      return kRefused;
+    }
+    if (code != DB_OK) return code;
     return insertRow(s,
                      "INSERT INTO \"MMDeviceController\" (\"ClientId\", \"DeviceId\", \"DeviceControllerActive\", "
                      "\"DeviceControllerEnabled\", \"DeviceAccessible\", \"Folder\", \"UserName\", \"UserPassword\", "
