@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <set>
@@ -65,6 +66,10 @@ bool runProbes(const StoreQuery& query, const std::vector<std::string>& probes, 
     if (!query(sql, rows, why)) return false;
     out.insert(out.end(), rows.begin(), rows.end());
   }
+  // In the probes' order, whatever order the engine gave the rows in.
+  std::stable_sort(out.begin(), out.end(), [](const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    return a.empty() || b.empty() ? a.size() < b.size() : std::stoul(a[0]) < std::stoul(b[0]);
+  });
   return true;
 }
 
