@@ -150,6 +150,13 @@ SetOutcome DiskLibraryRequest::create(const tkmm::SetRecord& record) {
     EvDebug::Debug(kTag, "CONFIG EXISTING LIB [%d]", static_cast<int>(library->GetId()));
   if (isNew && aliasInUse(library->GetAliasName()))
     return SetOutcome::failure(ZQMACBase::GetMessageString(kTextAliasInUse, library->GetAliasName().c_str()));
+  // The name of a library stored without an alias clashes too, refused
+  // with the same text (the libraries' one name rule).
+  if (isNew && !library->GetAliasName().empty()) {
+    MMLibraryDB libraries;
+    if (libraries.checkNameFree(library->GetAliasName().c_str(), 0) != 0)
+      return SetOutcome::failure(libraries.lastErrorText());
+  }
   if (!library->Configure(false)) {
     const unsigned int code = library->GetLastErrorCode();
     if (code == ZQMACMagLib::kErrorMagLibNameInUse || code == ZQMACMagLib::kErrorMagLibNoConfig)

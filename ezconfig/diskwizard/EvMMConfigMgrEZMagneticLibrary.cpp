@@ -17,12 +17,15 @@
 // Everything that can refuse the request as given (unreadable password,
 // over-long or cut texts, missing names, an unknown agent) is checked before
 // the first change.
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "Db/Proc/MMS2getArchGrpNCopyListByLibIdEZ.h"
+#include "Db/Tbl/MMDeviceController.h"
+#include "Db/Tbl/MMMountPath.h"
 #include "Db/Tbl/archGroup.h"
 #include "Db/Tbl/archGroupCopy.h"
 #include "Db/Tbl/archTask.h"
@@ -73,6 +76,10 @@ constexpr int kMountPathSetting = 1000;
 // What a mount-path description holds: the user name and the password.
 constexpr std::size_t kUserNameMax = 1024;
 constexpr std::size_t kPasswordMax = 2048;
+// A new mount path is the folder of its device's volume too: it is stored
+// whole in both columns, or not at all.
+constexpr std::size_t kNewFolderMax =
+    std::min(TK_TEXT_WIDTH(MMMountPath_t, MountPathName), TK_TEXT_WIDTH(MMDeviceController_t, Folder));
 
 // What the request says, read once.
 struct Wanted {
@@ -330,6 +337,13 @@ void configure(WizardFrame& frame, Request& request, Response& response) {
     return;
   }
 
+  // The folder becomes a new mount path (of a new library or of one that
+  // has none yet).
+  if (!tkdb::fitsWhole(w.mountPath, kNewFolderMax)) {
+    EvDebug::Error(kTag, "The mount path of the request is longer than %zu bytes.", kNewFolderMax);
+    frame.fail(tkdb::notWhole("mount path", w.mountPath, kNewFolderMax));
+    return;
+  }
   if (library == nullptr) {
     if (w.mediaAgent.empty()) {
       EvDebug::Error(kTag, "%s", "Media Agent Name in request is empty.");

@@ -25,6 +25,7 @@
 #include "frame/MessageInfo.h"
 #include "frame/TextHelpers.h"
 #include "platform/db/DBtable.h"
+#include "platform/db/TextWidth.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMDriveDB.h"
 #include "platform/mmdb/MMLibraryControllerDB.h"
@@ -466,6 +467,13 @@ StorageLibResult Modification::run() {
   oldWarning_ = row_.WarningWaterMark;
   oldPercentage_ = row_.ThresholdPercentage;
   oldVariation_ = row_.ThresholdVariation;
+  // A new name is stored whole or refused naming the limit.
+  if (!tkdb::fitsWhole(c_.name, MMLibrary_t::kAliasNameMax)) {
+    EvDebug::Error(kTag, "The new name of library [%s] is longer than %zu bytes.", w_.libraryName.c_str(),
+                   MMLibrary_t::kAliasNameMax);
+    w_.fail(tkdb::notWhole("library name", c_.name, MMLibrary_t::kAliasNameMax));
+    return kFailure;
+  }
   if (!checkProperties()) {
     refuse(kTextInvalidProperty, "Invalid property input for this library.");
     return kFailure;

@@ -56,6 +56,7 @@
 #include "platform/mmdb/MMMountPathDB.h"
 #include "platform/reply/EvReturnData.h"
 #include "platform/security/StoredPassword.h"
+#include "platform/tran/StoreStep.h"
 
 namespace {
 
@@ -255,16 +256,22 @@ class VolumeRequest : public tkmm::SetRecordHandler {
     if (agent == nullptr) return SetOutcome::failure("Failed to get mediaagent " + m_agent.value);
 
     ZQMACDiskDevice* device = nullptr;
+    // A device made for this record is stored in one step with its volume:
+    // a refused volume takes it back (rows and object).
+    std::unique_ptr<tktran::StoreStep> step;
+    bool madeDevice = false;
     if (!hasDevice()) {
-      // The device is stored as it is made: a path the volume's row cannot
-      // hold whole is refused before, or the refused volume would leave a
-      // device without one.
+      // A path the volume's row cannot hold whole is refused before
+      // anything is made.
       constexpr std::size_t kFolderWidth = TK_TEXT_WIDTH(MMDeviceController_t, Folder);
       if (!tkdb::fitsWhole(m_path.value, kFolderWidth))
         return SetOutcome::failure(tkdb::notWhole("volume", m_path.value, kFolderWidth));
+      step = std::make_unique<tktran::StoreStep>(kSetTag);
+      if (!step->begin()) return SetOutcome::failure(step->error());
       std::unique_ptr<ZQMACDiskDevice> made = ZQMACDiskDevice::GetNewNetworkDiskObject(m_displayType);
       if (!config.AddDiskDevice(made.get())) return SetOutcome::lastError(config);
       device = made.release();  // the configuration owns it now
+      madeDevice = true;
     } else {
       device = config.FindObject<ZQMACDiskDevice>(m_device.value);
       if (device == nullptr) return SetOutcome::success();
@@ -339,7 +346,21 @@ class VolumeRequest : public tkmm::SetRecordHandler {
       const SetOutcome refused = SetOutcome::lastError(*volume.get());
       wipe(keptPassword);
       putBackShare();
-      return refused;
+      if (madeDevice) {
+        volume->SetDiskDevice(nullptr, false);  // before the device goes
+        if (!config.DeleteObject(device))
+          EvDebug::Error(kSetTag, "The device of the refused volume stays in the session: %s",
+                         config.GetLastError().c_str());
+      }
+      return refused;  // the step, when one was begun, takes back what was stored
+    }
+    if (step && !step->commit()) {
+      const SetOutcome failed = SetOutcome::failure(step->error());
+      volume.release();  // the configuration owns it now, and takes it with the device
+      if (!config.DeleteObject(device))
+        EvDebug::Error(kSetTag, "The device of the unstored volume stays in the session: %s",
+                       config.GetLastError().c_str());
+      return failed;
     }
     ZQMACDiskVolume* owned = volume.get();
     volume.release();
@@ -417,17 +438,25 @@ class VolumeRequest : public tkmm::SetRecordHandler {
     if (m_accessType.has) volume.SetDeviceAccessType(m_accessType.value);
     if (m_credentialId.has) volume.SetCredentialId(m_credentialId.value);
     if (m_path.has || m_userName.has || m_password.has || m_accessType.has || m_credentialId.has) {
-      bool stored = true;
+      SetOutcome stored = SetOutcome::success();
       if (remote) {
-        stored = device->UpdateRemoteHostInfo();
-        volume.SetLastError(device->GetLastErrorCode(), device->GetLastError());
-      } else {
-        stored = volume.UpdateMountPath();
+        // The share keeps the path and the credentials; its volume keeps
+        // its access type and stored credential, as a plain volume does.
+        // Both are stored together.
+        stored = tkmm::storedTogether(kSetTag, "the volume's changes", [&] {
+          const bool shared = device->UpdateRemoteHostInfo();
+          volume.SetLastError(device->GetLastErrorCode(), device->GetLastError());
+          if (!shared) return SetOutcome::lastError(volume);
+          if ((m_accessType.has || m_credentialId.has) && !volume.UpdateMountPath())
+            return SetOutcome::lastError(volume);
+          return SetOutcome::success();
+        });
+      } else if (!volume.UpdateMountPath()) {
+        stored = SetOutcome::lastError(volume);
       }
-      if (!stored) {
-        const SetOutcome refused = SetOutcome::lastError(volume);
+      if (stored.kind() != SetOutcome::Kind::Success) {
         before.restore(volume);
-        return refused;
+        return stored;
       }
     }
     if (m_deviceName.has && device != nullptr) {

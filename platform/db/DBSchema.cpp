@@ -13,6 +13,7 @@
 #include "platform/db/DBInternal.h"
 #include "platform/db/DBSession.h"
 #include "platform/db/SqlText.h"
+#include "platform/db/TextWidth.h"
 #include "platform/debuglog/EvDebug.h"
 
 namespace tkdb {
@@ -441,7 +442,10 @@ bool registerBinding(const ZQDBColumns& columns, const ZQDBBindingInfo& info) {
   }
   std::string sql = createStatement(columns, info);
   if (!sql.empty()) registerSchema(info.dbName, sql);
-  if (info.headerType == ZQDB_HEADER_TABLE && info.dbName != nullptr) registerReferences(info.dbName, info.foreignKeys);
+  if (info.headerType == ZQDB_HEADER_TABLE && info.dbName != nullptr) {
+    registerReferences(info.dbName, info.foreignKeys);
+    declareTextWidths(info.dbName, columns.cols, columns.count);
+  }
   if (info.headerType == ZQDB_HEADER_TABLE && info.indexes != nullptr) {
     for (const std::string& index : splitNames(info.indexes, ';')) {
       for (const std::string& n : splitNames(index.c_str())) {

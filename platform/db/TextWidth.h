@@ -3,11 +3,23 @@
 // refused naming the limit: the loader and the records cut what is longer
 // than a column to its width, so a longer text stored would come back as
 // another text, after the change was answered "Success".
+//
+// The widths themselves are declared where the rows are described: each
+// table binding declares its fixed-text columns as it registers its schema,
+// the table access declares the records it fills and the registry of
+// stored kinds the names and texts a change may set. declaredTextWidths()
+// gathers them, so that a rule over the whole store (no stored text longer
+// than its column) can be checked without a list of its own:
+//
+//   for (const tkdb::DeclaredTextWidth& w : tkdb::declaredTextWidths()) ...
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
+
+struct ZQDBColumnDesc;
 
 namespace tkdb {
 
@@ -27,5 +39,23 @@ inline std::string notWhole(std::string_view what, std::string_view text, std::s
     return "The " + std::string(what) + " holds a NUL character.";
   return "The " + std::string(what) + " is longer than " + std::to_string(width) + " bytes.";
 }
+
+// A text column of a stored table and the most bytes it holds.
+struct DeclaredTextWidth {
+  std::string table;
+  std::string column;
+  std::size_t width = 0;
+};
+
+// Declares that `column` of `table` holds at most `width` bytes. Declared
+// more than once (a binding and a record of the same table), the narrowest
+// width counts: a reader that cuts to it would show another text.
+void declareTextWidth(std::string_view table, std::string_view column, std::size_t width);
+// The same for every fixed-text field of a column table (its width is the
+// field's size without the terminator); other fields declare nothing.
+void declareTextWidths(std::string_view table, const ZQDBColumnDesc* columns, int count);
+// Every declared column with its narrowest width, by table and column
+// (names compare without regard to letter case; the first spelling is kept).
+std::vector<DeclaredTextWidth> declaredTextWidths();
 
 }  // namespace tkdb

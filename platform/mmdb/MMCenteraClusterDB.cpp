@@ -7,11 +7,20 @@
 
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
+#include "platform/db/TextWidth.h"
 #include "platform/journal/Journal.h"
 
 namespace {
 
 std::string missingCluster(int id) { return "No archive cluster with id [" + std::to_string(id) + "]."; }
+
+// The width checkCluster holds every text of a cluster to.
+[[maybe_unused]] const bool kWidthsDeclared = [] {
+  for (const char* column : {"Name", "ClusterName", "ClusterIdentity", "Version"})
+    tkdb::declareTextWidth("MMCenteraCluster", column, MMCenteraClusterDB::kTextWidth);
+  tkdb::declareTextWidth("MMCenteraAccessNode", "Address", MMCenteraClusterDB::kTextWidth);
+  return true;
+}();
 
 int nameTaken(tkdb::Session& s, const std::string& name, int id, bool& taken) {
   tkdb::DbRows rows;

@@ -2,10 +2,18 @@
 #include "platform/mmdb/MMCopyManagerDB.h"
 
 #include "platform/db/DBSession.h"
+#include "platform/db/TextWidth.h"
 
 namespace {
 
 std::string missingRow(int id) { return "No copy manager with id [" + std::to_string(id) + "]."; }
+
+// The width checkRow holds both names to.
+[[maybe_unused]] const bool kWidthsDeclared = [] {
+  tkdb::declareTextWidth("MMCopyManager", "CopyManagerName", MMCopyManagerDB::kNameWidth);
+  tkdb::declareTextWidth("MMCopyManager", "ControllerName", MMCopyManagerDB::kNameWidth);
+  return true;
+}();
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
+#include "platform/db/TextWidth.h"
 #include "platform/journal/Journal.h"
 
 namespace {
@@ -12,6 +13,14 @@ namespace {
 constexpr const char* kNameInUse = "SELECT 1 FROM \"MMDRUHost\" WHERE \"HostName\" = ? AND \"HostId\" <> ?";
 
 std::string missingHost(int id) { return "No DRU host with id [" + std::to_string(id) + "]."; }
+
+// The widths checkHost holds the row's texts to.
+[[maybe_unused]] const bool kWidthsDeclared = [] {
+  tkdb::declareTextWidth("MMDRUHost", "HostName", MMDRUHostDB::kNameWidth);
+  tkdb::declareTextWidth("MMDRUHost", "UserName", MMDRUHostDB::kUserNameWidth);
+  tkdb::declareTextWidth("MMDRUHost", "UserPassword", MMDRUHostDB::kPasswordWidth);
+  return true;
+}();
 
 // Whether another host than `id` carries the name: 0 (no), 1 (yes) or the
 // engine's result.

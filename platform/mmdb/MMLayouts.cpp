@@ -10,6 +10,7 @@
 #include "Db/Tbl/MMLibrary.h"
 #include "Db/Tbl/MMMountPath.h"
 #include "Db/Tbl/MMRPStoreConfig.h"
+#include "platform/db/TextWidth.h"
 #include "platform/mmdb/MMRows.h"
 
 // A field and the column that fills it; as a rule the column of the
@@ -202,5 +203,20 @@ const MMLayout& rpStoreLayout() {
   static const MMLayout l = recordLayout("MMRPStoreConfig", kRPStore, "\"RPStoreId\"");
   return l;
 }
+
+namespace {
+
+// The widths of the records' texts, declared with the columns they are read
+// from: a text stored longer than the record holds would be read back cut.
+[[maybe_unused]] const bool kWidthsDeclared = [] {
+  for (const MMLayout* l :
+       {&libraryLayout(), &mountPathLayout(), &deviceControllerLayout(), &drivePoolLayout(), &deviceLayout(),
+        &mediaSideLayout(), &mediaLayout(), &clientLayout(), &libraryControllerLayout(), &hostLayout(),
+        &masterPoolLayout(), &blrPairLayout(), &hybridCloudLayout(), &ndmpHostLayout(), &rpStoreLayout()})
+    tkdb::declareTextWidths(l->table, l->cols, l->count);
+  return true;
+}();
+
+}  // namespace
 
 }  // namespace tkmmdb

@@ -6,10 +6,12 @@
 #include <string>
 
 #include "Db/Tbl/MMDeviceController.h"
+#include "Db/Tbl/MMDrive.h"
 #include "Db/Tbl/MMMountPath.h"
 #include "platform/db/DBSession.h"
 #include "platform/journal/Journal.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
+#include "platform/mmdb/MMStoredReferences.h"
 
 namespace {
 
@@ -147,6 +149,15 @@ int MMMediaConfigDB::insertDeviceController(MMStoredDeviceController& c, const s
       const int code = requireRow(s, check.sql, check.id, check.missing, refusal);
       if (code != DB_OK) return code;
     }
+    // The credential it logs in with must be stored.
+    std::string missing;
+    const int code = checkStoredReferences(s, MMStoredKind::DeviceController, 0,
+                                           {{"CredentialAssocId", c.credentialAssocId}}, missing);
+    if (code == DB_NO_ROW) {
+      refusal = {MMS2_ERROR_REFERENCE, 0, missing, false};
+      return kRefused;
+    }
+    if (code != DB_OK) return code;
     return insertRow(s,
                      "INSERT INTO \"MMDeviceController\" (\"ClientId\", \"DeviceId\", \"DeviceControllerActive\", "
                      "\"DeviceControllerEnabled\", \"DeviceAccessible\", \"Folder\", \"UserName\", \"UserPassword\", "
@@ -169,6 +180,14 @@ int MMMediaConfigDB::insertNdmpDrivePath(MMNewNdmpDrivePath& p, int& pathId, DBt
       !checkText(kTag, "access path", p.pathName.c_str(), nameWidth(MMStoredKind::DrivePath), false) ||
       (p.drivePoolId == 0 &&
        !checkText(kTag, "drive pool name", p.drivePoolName.c_str(), nameWidth(MMStoredKind::DrivePool), false)))
+    return -1;
+  // The drive's texts as the server or the request gave them, each whole
+  // in its column or not at all.
+  if (!checkText(kTag, "drive serial number", p.drive.serialNumber.c_str(), MM_WIDTH(MMDrive_t, SerialNumber), true) ||
+      !checkText(kTag, "drive firmware revision", p.drive.firmware.c_str(), MM_WIDTH(MMDrive_t, FirmwareRevision),
+                 true) ||
+      !checkText(kTag, "drive vendor", p.drive.vendor.c_str(), MM_WIDTH(MMDrive_t, DriveVendor), true) ||
+      !checkText(kTag, "drive model", p.drive.model.c_str(), MM_WIDTH(MMDrive_t, DriveModel), true))
     return -1;
   int pool = p.drivePoolId;
   int drive = 0;

@@ -8,6 +8,7 @@
 #include "Db/Tbl/MMLibrary.h"
 #include "Db/Tbl/MMMountPath.h"
 #include "frame/mac/ZQMACBase.h"
+#include "platform/db/TextWidth.h"
 #include "platform/mmdb/MMCopyManagerDB.h"
 #include "platform/mmdb/MMLayouts.h"
 #include "platform/mmdb/MMRows.h"
@@ -286,6 +287,22 @@ const std::vector<MMStoredKindRow>& storedKinds() {
   static const std::vector<MMStoredKindRow> kinds = makeKinds();
   return kinds;
 }
+
+namespace {
+
+// The names and texts of each kind, as wide as the registry lets a change
+// make them.
+[[maybe_unused]] const bool kWidthsDeclared = [] {
+  for (const MMStoredKindRow& row : storedKinds()) {
+    if (row.nameTable != nullptr && row.nameColumn != nullptr)
+      tkdb::declareTextWidth(row.nameTable, row.nameColumn, row.nameWidth);
+    for (const MMSettableColumn& column : row.settable)
+      if (column.textWidth != 0) tkdb::declareTextWidth(row.table, column.column, column.textWidth);
+  }
+  return true;
+}();
+
+}  // namespace
 
 const MMKindObject* storedKindOfType(unsigned int type, MMStoredKind& kind) {
   const TypeIndex& index = typeIndex();

@@ -43,11 +43,14 @@ const std::vector<MMStoredReference>& storedReferences() {
   // A drive pool copies through its copy manager (the pool's column holds
   // the copy manager's id); a drive path belongs to a drive pool; a disk
   // device is reached through a DRU host, which is kept in a table of its
-  // own.
+  // own; a disk volume logs in with a stored credential (the model's
+  // credential id, kept in the controller's CredentialAssocId).
   static const std::vector<MMStoredReference> kReferences = {
       {K::DrivePool, "CopyManagerCtrlId", K::CopyManager, "copy manager", nullptr, nullptr},
       {K::DrivePath, "DrivePoolId", K::DrivePool, "drive pool", nullptr, nullptr},
       {K::Device, "DRUHostId", K::MediaAgent, "DRU host", "MMDRUHost", "HostId"},
+      {K::DeviceController, "CredentialAssocId", K::DeviceController, "credential", "APP_Credentials",
+       "credentialId"},
   };
   return kReferences;
 }

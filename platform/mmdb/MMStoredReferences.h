@@ -39,11 +39,11 @@ struct MMStoredReference {
 const std::vector<MMStoredReference>& storedReferences();
 
 // The references among `settings` (a change of the object `id` of
-// `kind`) that change: each names an object that exists. DB_OK when they
-// all do; DB_NO_ROW with `refusal` naming the first missing object; else
-// the engine's code. A reference stored already and written again
-// unchanged is not asked for: a change elsewhere in the row does not
-// depend on it.
+// `kind`, or the values of a new row of it with `id` 0) that change: each
+// names an object that exists. DB_OK when they all do; DB_NO_ROW with
+// `refusal` naming the first missing object; else the engine's code. A
+// reference stored already and written again unchanged is not asked for: a
+// change elsewhere in the row does not depend on it.
 int checkStoredReferences(tkdb::Session& session, MMStoredKind kind, int id,
                           const std::vector<MMStoredColumn>& settings, std::string& refusal);
 

@@ -10,6 +10,7 @@
 #include "platform/testkit/db.h"
 #include "tests/support/ReferenceCheck.h"
 #include "tests/support/Seed.h"
+#include "tests/support/StoreCheck.h"
 
 namespace {
 
@@ -35,6 +36,34 @@ TEST_F(References, TheCheckNamesARowThatPointsAtARowThatIsGone) {
   ASSERT_EQ(db.exec("DELETE FROM MMDrive"), 0);
   EXPECT_EQ(tktest::danglingReferences(),
             "MMDrivePath(DriveId) -> MMDrive: 3 rows point at none, values 73 73 73\n");
+  // The registry's references too: a volume's credential names a stored
+  // credential (0 and below name none).
+  ASSERT_EQ(db.exec("DELETE FROM MMDrivePath"), 0);
+  tktest::insertRows(db, "APP_Credentials (credentialId, credentialName)", {{5, "nas-cred"}});
+  tktest::insertRows(db, "MMDeviceController (ClientId, DeviceId, Folder, CredentialAssocId)",
+                     {{1, 0, "/a", 5}, {1, 0, "/b", 0}, {1, 0, "/c", -1}});
+  EXPECT_EQ(tktest::danglingReferences(), "");
+  tktest::insertRows(db, "MMDeviceController (ClientId, DeviceId, Folder, CredentialAssocId)", {{1, 0, "/d", 77}});
+  EXPECT_EQ(tktest::danglingReferences(),
+            "MMDeviceController(CredentialAssocId) -> APP_Credentials: 1 rows point at none, values 77\n");
+}
+
+TEST_F(References, TheTextCheckNamesATextLongerThanItsColumnCountingBytes) {
+  seedTapeLibrary(db);
+  // FirmwareRevision holds 32 bytes: 32 pass, 16 two-byte letters pass, 17 do not.
+  std::string twoByte;
+  for (int i = 0; i < 16; ++i) twoByte += "\xC3\xA9";
+  ASSERT_EQ(db.exec("UPDATE MMDrive SET FirmwareRevision = '" + std::string(32, 'f') + "'"), 0);
+  tktest::insertRows(db, "MMDrive (DriveId, MasterPoolId, FirmwareRevision)", {{74, 70, twoByte}});
+  EXPECT_EQ(tktest::overlongTextsIn(tktest::sessionQuery), "");
+  tktest::insertRows(db, "MMDrive (DriveId, MasterPoolId, FirmwareRevision)", {{75, 70, twoByte + "\xC3\xA9"}});
+  EXPECT_EQ(tktest::overlongTextsIn(tktest::sessionQuery),
+            "MMDrive.FirmwareRevision: 1 rows longer than 32 bytes, the longest 34\n");
+  // A platform table's own widths count too (a DRU host's name, 255).
+  tktest::insertRows(db, "MMDRUHost (HostName)", {{std::string(256, 'h')}});
+  EXPECT_EQ(tktest::overlongTextsIn(tktest::sessionQuery),
+            "MMDrive.FirmwareRevision: 1 rows longer than 32 bytes, the longest 34\n"
+            "MMDRUHost.HostName: 1 rows longer than 255 bytes, the longest 256\n");
 }
 
 TEST_F(References, AnUninstalledLibraryLeavesNoRowPointingAtWhatWentWithIt) {

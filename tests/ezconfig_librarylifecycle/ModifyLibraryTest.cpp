@@ -71,8 +71,9 @@ TEST_F(ModifyLibrary, RefusalsComeBeforeAnyWrite) {
   struct Case {
     const char* name;
     Fields changes;
-    unsigned long text;
+    unsigned long text;  // a catalogue text, or 0: `literal`
     const char* library;
+    const char* literal = nullptr;
   } const cases[] = {
       {"high of 9", {{74, 9}}, 0x23000A05, "disklib"},
       {"low equal to high", {{74, 50}, {75, 50}}, 0x23000A05, "disklib"},
@@ -82,13 +83,14 @@ TEST_F(ModifyLibrary, RefusalsComeBeforeAnyWrite) {
       {"markLibForMaintenance out of range", {{87, 7}}, 0x23000D4F, "disklib"},
       {"usage option out of range", {{69, 3}}, 0x23000917, "disklib"},
       {"negative warning", {{68, -5}}, 0x23000921, "disklib"},
-      {"name too long", {{8, longName}}, 0x23000921, "disklib"},
+      // A name too long for its column is refused naming the limit.
+      {"name too long", {{8, longName}}, 0, "disklib", "The library name is longer than 512 bytes."},
       {"watermark on a tape library", {{67, 10}}, 0x23000921, "tapelib"},
   };
   const std::string before = row();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    expectRefused(modify(c.changes, {}, c.library), catalogueText(c.text));
+    expectRefused(modify(c.changes, {}, c.library), c.text != 0 ? catalogueText(c.text) : std::string(c.literal));
     EXPECT_EQ(row(), before);
   }
   EXPECT_TRUE(testkit::audit::records().empty());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
 
 #include "tests/host_sweep/Sweep.h"
 
@@ -309,6 +310,48 @@ std::vector<Row> diskRows() {
                   shareFor2 + "onMsgSetDiskVolume 4001=3 11003=u64:{h:\"//nas1/share\"} 2401=enc:backup2 "
                               "2402=enc:other 2052=0",
                   kShareVolumes, {"tag 2048 (media agent) len 7: 2 \"ma2\"", "!\"//nas1/share\""}, "", "", "", 0});
+  // A volume logs in with a stored credential (9819): one the configuration
+  // does not hold is refused on every route that sets it, naming it, and
+  // none is kept; a stored one is kept on a share's volume as on a plain
+  // one (the share keeps the path and the login, its volume the rest).
+  const std::string kCredential5 =
+      "INSERT INTO \"APP_Credentials\" (\"credentialId\", \"credentialName\") VALUES (5, 'nas-cred');";
+  const std::string kDemoVolumes = "onMsgGetDiskDevices\nonMsgGetDiskVolumes handle={h:\"DiskLib1 device 1\"}\n";
+  const std::string kShareThen = joined(kAddShare, "\n") + kShareVolumes;
+  for (const auto& [route, change, keepsNothing] : std::vector<std::tuple<std::string, std::string, bool>>{
+           {"a mount path on a new share (onMsgSetMMMountPath 1)",
+            "libraries\nonMsgSetMMMountPath 4001=1 11003=u64:{h:(library) len 12: 2 \"DiskLib1\"} 4108=2 "
+            "11041=s:/srv/cred 2048=idtext:1:ma1 11192=idtext:0://nas9/cred 9819=77 2052=0",
+            true},
+           {"a new network share (onMsgSetDiskVolume 1)",
+            "onMsgSetDiskVolume 4001=1 2048=idtext:1:ma1 11041=s://nas1/share 2401=enc:backup 2402=enc:s3cret "
+            "9819=77 2052=0",
+            true},
+           {"a volume's change (onMsgSetDiskVolume 3)",
+            kDemoVolumes + "onMsgSetDiskVolume 4001=3 11003=u64:{h:\"/srv/disklib1/mp1\"} 9819=77 2052=0", true},
+           {"a share's volume's change (onMsgSetDiskVolume 3)",
+            kShareThen + "onMsgSetDiskVolume 4001=3 11003=u64:{h:\"//nas1/share\"} 9819=77 2052=0", false}}) {
+    Row refused{"a credential that is not stored is refused on the route of " + route, "onMsgSetDiskVolume", change,
+                "", {}, "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"CredentialAssocId\" = 77", "0"};
+    refused.request = change.find("onMsgSetMMMountPath") != std::string::npos ? "onMsgSetMMMountPath"
+                                                                                : "onMsgSetDiskVolume";
+    refused.changeExit = 3;
+    refused.keepsNothing = keepsNothing;
+    refused.answers = {"The credential [77] is not in the configuration; nothing was changed."};
+    rows.push_back(refused);
+  }
+  for (const auto& [what, change, readBack, where] : std::vector<std::array<std::string, 4>>{
+           {"a volume's stored credential set by operation 3 is kept",
+            kDemoVolumes + "onMsgSetDiskVolume 4001=3 11003=u64:{h:\"/srv/disklib1/mp1\"} 9819=5 2052=0",
+            kDemoVolumes, "\"DeviceControllerId\" = 1"},
+           {"a share's volume's stored credential set by operation 3 is kept",
+            kShareThen + "onMsgSetDiskVolume 4001=3 11003=u64:{h:\"//nas1/share\"} 9819=5 2052=0", kShareVolumes,
+            "\"Folder\" = '//nas1/share'"}}) {
+    Row kept{what, "onMsgSetDiskVolume", change, readBack, {"tag 9819 (credential) len 4: 5"},
+             "SELECT \"CredentialAssocId\" FROM \"MMDeviceController\" WHERE " + where, "5"};
+    kept.before = kCredential5;
+    rows.push_back(kept);
+  }
   // A device the request refuses (a name far too long) leaves nothing.
   rows.push_back(storageLibrary("a device volume refused (storage-library 256) keeps nothing",
                                 "storage-library 43=256 3=ma2 55=" + std::string(5000, 'n') + " 24=/mnt/ma2/nas1",

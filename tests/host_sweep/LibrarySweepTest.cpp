@@ -54,6 +54,9 @@ void nameRuleRows(std::vector<Row>& rows) {
        "storage-library 43=32 8=DiskLib1 second.8=\"%s\"", "", "tapelib1", "demo tape-9"},
       {"storage-library's new disk library (operation 1)", "HandleMMConfigMgrXmlMsg",
        "storage-library 43=1 8=\"%s\" 3=ma2 24=/srv/newlib", "", "tapelib1", "demo tape-9"},
+      {"the session's new disk library (operation 1)", "onMsgSetMMMagneticLibrary",
+       "onMsgSetMMMagneticLibrary 4001=1 8251=\"%s\" 11187=3 2048=idtext:0:ma1 2052=0", "", "tapelib1",
+       "demo tape-9"},
       {"the tape-library wizard's rename", "onMsgEZSetTapeLibraryAliasNameReq",
        joined(kTapeListing,
               "--xml 0x01A8EB4F onMsgEZSetTapeLibraryAliasNameReq '<ZQGui_EZSetTapeLibraryAliasNameReq "

@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "tests/support/HostHarness.h"
+#include "tests/support/StoreCheck.h"
 #include "tests/support/TempDir.h"
 
 namespace sweeptest {
@@ -155,6 +156,15 @@ std::vector<std::string> linesOf(const std::string& text) {
   for (std::string line; std::getline(in, line);)
     if (!line.empty()) lines.push_back(line);
   return lines;
+}
+
+// The lines of `text` that `known` does not hold.
+std::string linesNotIn(const std::string& text, const std::string& known) {
+  std::string out;
+  const std::vector<std::string> old = linesOf(known);
+  for (const std::string& line : linesOf(text))
+    if (std::find(old.begin(), old.end(), line) == old.end()) out += line + "\n";
+  return out;
 }
 
 // The host's environment for a row's database.
@@ -492,6 +502,9 @@ Outcome drive(const Row& row) {
   const std::vector<std::string> seed =
       row.outsideWorld ? std::vector<std::string>{"--seed-demo"} : std::vector<std::string>{};
   if (row.keepsNothing) outcome.tablesBefore = storedTables(database);
+  // What the whole-store checks find before the change (SQL of the row's
+  // own may have made it), which the change is not held to.
+  const std::string faultsBefore = tktest::wholeStoreFaults(database);
   {
     hosttest::Host host(dir, dir.file("first.sock"), seed, hostEnvironment(dir, database), "first");
     if (!host.up()) {
@@ -515,6 +528,7 @@ Outcome drive(const Row& row) {
     if (!row.rowQuery.empty()) outcome.rowReread = queryRows(database, row.rowQuery);
     outcome.stops = std::to_string(host.stop());
   }
+  outcome.storeFaults = linesNotIn(tktest::wholeStoreFaults(database), faultsBefore);
   if (row.keepsNothing) outcome.tablesAfter = storedTables(database);
   // A row that kept nothing and left every stored table as it was has
   // nothing a restart could show apart from what the re-read showed: a new
@@ -707,12 +721,19 @@ void sweep(const std::vector<Row>& all) {
                                                                   << context;
     // Both hosts ended cleanly: a sanitizer finding in one ends it otherwise.
     EXPECT_EQ(outcome.stops, "0,0") << context;
+    // Whatever the row asked, the store holds no text longer than its
+    // column and no reference to nothing.
+    EXPECT_EQ(outcome.storeFaults, "") << context;
     EXPECT_FALSE(row.shows.empty() && row.rowQuery.empty()) << "the row reads nothing back";
     const std::string losses = lossesOf(row, outcome, counts);
     EXPECT_EQ(losses, "") << context;
   }
+  tktest::StoreCoverage coverage;
+  EXPECT_EQ(tktest::wholeStoreFaults(seededDatabase(), &coverage), "") << "the demonstration installation";
   std::cout << "sweep: " << counts.rows << " rows driven, " << counts.items << " items compared, "
-            << counts.excepted << " of them changing by themselves" << std::endl;
+            << counts.excepted << " of them changing by themselves; after each row " << coverage.textColumns
+            << " text columns held to their widths and " << coverage.references << " references to their rows"
+            << std::endl;
 }
 
 }  // namespace sweeptest

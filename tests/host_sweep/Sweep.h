@@ -14,6 +14,11 @@
 // when they are the same, its restart is not run (a new host would read the
 // same rows the re-read read).
 //
+// Whole store: after every row's change, no stored text is longer than its
+// column and no reference names a row that is not there, over every
+// column and reference the schema and the registry declare
+// (tests/support/StoreCheck.h), whatever the row itself reads back.
+//
 // Console lines may name a handle by what its record shows: `{h:TEXT}` is
 // the object handle of the record in which TEXT was last printed on the
 // same connection (the handle item opens a record), so the lines need no
@@ -97,6 +102,9 @@ struct Outcome {
   std::string rowRestarted;
   // The exit statuses of the two hosts, "first,second".
   std::string stops;
+  // What the whole-store checks (tests/support/StoreCheck.h) found after
+  // the change that they did not find before it.
+  std::string storeFaults;
 };
 
 // Drives every row (several at a time) and judges each under its name.

@@ -144,6 +144,8 @@ TEST_F(MountPathAdd, TheTypeComesFromTheRecordOrFromTheKindOfItsDevice) {
 }
 
 TEST_F(MountPathAdd, ANetworkShareGetsItsDeviceAndAVolumePerMediaAgent) {
+  // The volumes' credential is a stored one.
+  ASSERT_EQ(m_db.exec("INSERT INTO APP_Credentials (credentialId, credentialName) VALUES (7, 'filer')"), 0);
   const long long devices = count("MMDevice");
   const auto answers = run(add()
                                .text(11041, "ZQDiskFolder", true)

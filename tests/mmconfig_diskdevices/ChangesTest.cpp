@@ -163,14 +163,16 @@ TEST_F(DiskChanges, SharingConfiguresTheVolumeWithTheStoredCredentialsAndAnswers
   EXPECT_EQ(device->GetVolumeList().GetListCount(), 2);
 }
 
-TEST_F(DiskChanges, ARefusedConfigureDiscardsTheNewVolumeButKeepsANewDevice) {
+TEST_F(DiskChanges, ARefusedConfigureDiscardsTheNewVolumeAndTheDeviceMadeForIt) {
   testkit::mac::failNext("Configure", 0x1F000099, "agent offline");
   const std::size_t devices = config().GetDiskDeviceList().GetListCount();
+  const long long rows = m_db.scalar("SELECT COUNT(*) FROM MMDevice");
   const auto s = volumeOp(16).pair(2048, 0, "ma1").text(11041, "//nas/x").end();
   EXPECT_EQ(setVolume(s, false), (Answers{operationResponse(16, 0, "agent offline")}));
-  ZQMACLinkedList<ZQMACDiskDevice> list = config().GetDiskDeviceList();
-  ASSERT_EQ(list.GetListCount(), devices + 1);
-  EXPECT_EQ(list[static_cast<int>(devices)]->GetVolumeList().GetListCount(), 0);
+  // A refusal keeps nothing: no device without its volume, in the session
+  // or stored.
+  EXPECT_EQ(config().GetDiskDeviceList().GetListCount(), devices);
+  EXPECT_EQ(m_db.scalar("SELECT COUNT(*) FROM MMDevice"), rows);
 }
 
 TEST_F(DiskChanges, SharingAStorageDeviceSharesThePoolAgentsAndRereads) {

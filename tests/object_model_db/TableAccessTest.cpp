@@ -169,6 +169,9 @@ TEST_F(TableAccess, EveryReferenceAChangeSetsNamesAnObjectThatIsStored) {
        "INSERT INTO MMDrivePool (DrivePoolId, DrivePoolName, ClientId, MasterPoolId) VALUES (?1, 'p', 1, 1)", nullptr},
       {MMStoredKind::Device, "DRUHostId", 1, "INSERT INTO MMDRUHost (HostId, HostName) VALUES (?1, 'dru' || ?1)",
        "DELETE FROM MMDRUHost WHERE HostId = ?1"},
+      {MMStoredKind::DeviceController, "CredentialAssocId", 1,
+       "INSERT INTO APP_Credentials (credentialId, credentialName) VALUES (?1, 'credential' || ?1)",
+       "DELETE FROM APP_Credentials WHERE credentialId = ?1"},
   };
   size_t walked = 0;
   for (const MMStoredReference& r : storedReferences()) {

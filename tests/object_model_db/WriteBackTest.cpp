@@ -144,6 +144,7 @@ TEST_F(WriteBack, ConfigureStoresWhatTheSettersStagedAndANewSessionLoadsIt) {
   ZQMACDiskVolume* volume = config->FindDBNode<ZQMACDiskDevice>(2)->GetVolumeList()[0];
   volume->SetVolume("/srv/elsewhere");
   volume->SetDeviceAccessType(6);
+  ASSERT_EQ(db.exec("INSERT INTO APP_Credentials (credentialId, credentialName) VALUES (17, 'nas')"), 0);
   volume->SetCredentialId(17);
   ASSERT_TRUE(volume->Configure(0)) << volume->GetLastError();
   ZQMACDrive* drive2 = drive(*config, 2);

@@ -8,6 +8,7 @@
 #include "platform/testkit/mmdb.h"
 #include "tests/support/DatabaseDump.h"
 #include "tests/support/ReferenceCheck.h"
+#include "tests/support/StoreCheck.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -86,6 +87,7 @@ SweepReport FaultSweep::run(const SweepPlan& plan) const {
   const DatabaseDump initial = DatabaseDump::take();
   DatabaseDump cleanAfter;
   std::string danglingBefore;
+  std::string overlongBefore;
 
   // k = 0 is the clean run: it counts the calls and gives the outcome the
   // failing runs are held against.
@@ -101,7 +103,10 @@ SweepReport FaultSweep::run(const SweepPlan& plan) const {
     const DatabaseDump before = DatabaseDump::take();
     // Every run starts from the same rows: what points at nothing then is
     // read once.
-    if (k == 0) danglingBefore = danglingReferences();
+    if (k == 0) {
+      danglingBefore = danglingReferences();
+      overlongBefore = overlongTextsIn(sessionQuery);
+    }
 
     testkit::journal::SweepTally tally;
     const long commitsBefore = testkit::db::commits();
@@ -118,11 +123,15 @@ SweepReport FaultSweep::run(const SweepPlan& plan) const {
     if (!thrown.empty()) problems.push_back(thrown);
 
     const DatabaseDump after = DatabaseDump::take();
-    // No run, clean or failed, leaves a row pointing at a row that is gone
-    // (a run that changed nothing left none).
+    // No run, clean or failed, leaves a row pointing at a row that is gone,
+    // nor a text longer than its column (a run that changed nothing left
+    // none).
     if (after != before) {
       const std::string dangling = danglingReferences();
       if (dangling != danglingBefore && !dangling.empty()) problems.push_back("rows point at nothing:\n" + dangling);
+      const std::string overlong = overlongTextsIn(sessionQuery);
+      if (overlong != overlongBefore && !overlong.empty())
+        problems.push_back("texts longer than their columns:\n" + overlong);
     }
     if (k == 0) {
       report.calls = tally.consulted;

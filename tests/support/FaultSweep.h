@@ -4,7 +4,9 @@
 // reply channel, ...), then once more for each k from 1 to N failing the
 // k-th of those N calls with a code and a text. Every run must end sound:
 // no exception out of the handler, the database either as it was or as the
-// clean run left it (never half changed: all rows of all tables compared),
+// clean run left it (never half changed: all rows of all tables compared;
+// no row pointing at nothing, no text longer than its column:
+// StoreCheck.h),
 // and whatever the test's own check asks (an answer on the socket, a
 // consistent lock state). Crashes and leaks are the sanitizers' to report;
 // the sweep asks LeakSanitizer once it is over (a leak whose address still

@@ -1,0 +1,59 @@
+// The declared widths of stored text columns (TextWidth.h).
+#include "platform/db/TextWidth.h"
+
+#include <cctype>
+#include <map>
+#include <mutex>
+#include <utility>
+
+#include "platform/db/DBColumns.h"
+
+namespace tkdb {
+namespace {
+
+std::string lowered(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+struct WidthRegistry {
+  std::mutex mutex;
+  // By lowered table and column; the entry keeps the first spelling.
+  std::map<std::pair<std::string, std::string>, DeclaredTextWidth> widths;
+};
+
+WidthRegistry& widthRegistry() {
+  static WidthRegistry* r = new WidthRegistry();  // declared into from static initialisers; lives through exit
+  return *r;
+}
+
+}  // namespace
+
+void declareTextWidth(std::string_view table, std::string_view column, std::size_t width) {
+  if (table.empty() || column.empty() || width == 0) return;
+  WidthRegistry& r = widthRegistry();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  auto [at, made] = r.widths.try_emplace({lowered(table), lowered(column)},
+                                         DeclaredTextWidth{std::string(table), std::string(column), width});
+  if (!made && width < at->second.width) at->second.width = width;
+}
+
+void declareTextWidths(std::string_view table, const ZQDBColumnDesc* columns, int count) {
+  for (int i = 0; i < count; ++i) {
+    const ZQDBColumnDesc& c = columns[i];
+    if (c.field == ZQDBFieldKind::FixedText && c.name != nullptr && c.size > 1)
+      declareTextWidth(table, c.name, c.size - 1);
+  }
+}
+
+std::vector<DeclaredTextWidth> declaredTextWidths() {
+  WidthRegistry& r = widthRegistry();
+  std::lock_guard<std::mutex> guard(r.mutex);
+  std::vector<DeclaredTextWidth> out;
+  out.reserve(r.widths.size());
+  for (const auto& [key, width] : r.widths) out.push_back(width);
+  return out;
+}
+
+}  // namespace tkdb
