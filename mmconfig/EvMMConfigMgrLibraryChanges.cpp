@@ -35,7 +35,8 @@
 //
 // Element values persist across the records of one request: a record
 // without 4001 repeats the earlier operation. Every failure ends the
-// request and what earlier steps changed stays in the cached instance. The
+// request and what earlier steps changed stays in the cached instance and
+// in the store alike. The
 // handle of operations 3, 35, 84 and 85 must name a tape or optical library
 // (ZQMACLms); any other object counts as not found. The handler takes no
 // lock of its own; runSet pins the instance for the request. A controller
@@ -309,12 +310,16 @@ SetOutcome LibraryRequest::apply(const tkmm::SetRecord& record) {
 
 // 3: each step only when its element came; a failure ends the request.
 // An unknown handle changes nothing. The model stores each step; the
-// steps of one record are stored together or not at all, so that a
-// failure half way leaves the stored library as it was.
+// steps of one record commit together, and a refused step keeps what the
+// steps before it changed in the store as in the session.
 SetOutcome LibraryRequest::modify(const tkmm::SetRecord& record) {
   ZQMACLms* lms = record.object<ZQMACLms>();
   if (lms == nullptr) return SetOutcome::success();
-  return tkmm::storedTogether(kTag, "the library's changes", [&] { return modifySteps(record, lms); });
+  // What the steps may change in the session: the library and the bus of
+  // its first controller.
+  ZQMACLinkedList<ZQMACLibController> controllers = lms->GetLibControllerList();
+  return tkmm::storedAsKept(kTag, "the library's changes", {lms, controllers.GetFirstNode()},
+                            [&] { return modifySteps(record, lms); });
 }
 
 SetOutcome LibraryRequest::modifySteps(const tkmm::SetRecord& record, ZQMACLms* lms) {

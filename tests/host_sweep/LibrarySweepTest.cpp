@@ -332,6 +332,16 @@ std::vector<Row> libraryRows() {
                   "RAISE(ABORT, 'settings refused'); END; CREATE TRIGGER \"refuse_settings_update\" BEFORE UPDATE "
                   "ON \"MMObjectSetting\" BEGIN SELECT RAISE(ABORT, 'settings refused'); END;",
                   3});
+  // A refused step keeps the steps before it, in the store as in the
+  // session: the alias stands, the drive count below the last drive is
+  // refused.
+  rows.push_back({"a library's alias set before a refused drive count (operation 3) is kept as the session keeps it",
+                  "onMsgSetMMLibrary",
+                  "libraries\nchange-library 3 " + std::string(kTapeLib) + " 8251=TapeRen8 11009=0",
+                  "libraries",
+                  {"\"TapeRen8\""}});
+  rows.back().changeExit = 3;
+  rows.back().answers = {"Drive Count should be greater than last used drive number"};
   nameRuleRows(rows);
   return rows;
 }
