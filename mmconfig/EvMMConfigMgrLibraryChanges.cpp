@@ -3,7 +3,8 @@
 // (element 4001) at a time, through the Set loop of HandlerSkeleton.h.
 //
 //   3   modify the library of 11003: alias (8251, refused when any library
-//       row already carries it, the library's own included), the unit's
+//       row already carries it, the library's own included, but taken when
+//       it changes only the letter case of the library's own), the unit's
 //       number (11010) and text (11006), the SCSI bus of its first
 //       controller (11007), drive count (11009, never below the last
 //       occupied drive number), door lock, bar-code reader and the further
@@ -328,7 +329,13 @@ SetOutcome LibraryRequest::modifySteps(const tkmm::SetRecord& record, ZQMACLms* 
   if (m_alias.has) {
     MMLibraryDB access;
     MMLibrary_t row;
-    if (access.getInfoByAliasName(m_alias.value.c_str(), row, nullptr) == 0)
+    // The lookup ignores letter case: the library's own row found under
+    // another spelling of its alias is no other library's, and the rename
+    // changes only the case (the library's name rule, tkmmdb::
+    // libraryNameTaken, asks the same when the name is stored).
+    if (access.getInfoByAliasName(m_alias.value.c_str(), row, nullptr) == 0 &&
+        !(library != nullptr && static_cast<unsigned int>(row.LibraryId) == library->GetId() &&
+          m_alias.value != row.AliasName))
       return SetOutcome::failure(ZQMACBase::GetMessageString(kTextAliasInUse, m_alias.value.c_str()));
     if (!lms->SetName(m_alias.value)) return SetOutcome::lastError(*lms);
   }
