@@ -108,6 +108,18 @@ std::vector<Row> diskRows() {
        "11420={DRU host@\"dru-a\"} 2052=0",
        "onMsgGetDiskDevices",
        {"\"dru-a\""}});
+  // A device's name and DRU host are one change: a DRU host that is not
+  // known refuses it, and the session gives the name back as the store
+  // keeps it.
+  rows.push_back({"a disk device's name sent with a DRU host that is not known is given back",
+                  "onMsgSetDiskDevice",
+                  "onMsgGetDiskDevices\nonMsgSetDiskDevice 4001=3 11003=u64:{h:\"DiskLib1 device 1\"} "
+                  "11192=idtext:0:DevRen8 11420=99 2052=0",
+                  "onMsgGetDiskDevices",
+                  {"!DevRen8", "\"DiskLib1 device 1\""}});
+  rows.back().keepsNothing = true;
+  rows.back().changeExit = 3;
+  rows.back().answers = {"The DRU host 99 is not known."};
   rows.push_back({"a network share keeps its kind and remote-host settings",
                   "onMsgSetDiskVolume",
                   "onMsgSetDiskVolume 4001=1 2048=idtext:1:ma1 11041=s://nas1/share 2401=enc:backup "
