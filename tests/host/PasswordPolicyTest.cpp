@@ -299,16 +299,18 @@ TEST_F(HostPasswordPolicy, AnEmptyPasswordStaysEmptyThroughTheStorageLibraryRequ
             "'',''");
 }
 
-// A user name an older build stored longer than its column (loaded cut to
-// the column) stays whole through a change of the password alone: no
-// write replaces a stored text with its cut copy.
-TEST_F(HostPasswordPolicy, APasswordChangeNeverCutsAUserNameStoredLongerThanItsColumn) {
+// A change of one credential keeps the other as it is stored: a user name
+// an older build stored longer than its column (loaded cut to the column)
+// stays whole through a change of the password alone (no write replaces a
+// stored text with its cut copy), and the password, which a load leaves out
+// of the session, stays through a change of the user name alone.
+TEST_F(HostPasswordPolicy, AChangeOfOneCredentialKeepsTheOtherAsItIsStored) {
   const std::string proxy(646, 'z');
   const std::string wide = "u!!p@h:" + tkcipher::encrypt(proxy);
   ASSERT_GT(wide.size(), kUserNameWidth);
   const struct {
     const char* what;
-    const char* table;  // where the user name is stored
+    const char* table;  // where the credentials are stored
     const char* handler;
     // The handle of the object whose credentials change.
     std::function<uint64_t(int fd)> handle;
@@ -323,40 +325,44 @@ TEST_F(HostPasswordPolicy, APasswordChangeNeverCutsAUserNameStoredLongerThanItsC
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    // The route names the row; the older build's name is put into it.
-    const std::string mark = std::string("mark-") + row.table;
-    auto change = [&](const std::string& tail, uint32_t elements) {
+    auto change = [&](const std::string& user, const std::string& password, const std::string& refusal = "") {
       underLock([&](int fd) {
         const uint64_t handle = row.handle(fd);
         ASSERT_NE(handle, 0u);
         std::string s;
         tkwire::appendU32(s, 4001, 3);
         tkwire::appendU64(s, 11003, handle);
-        s += tail;
+        if (!user.empty()) tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt(user));
+        if (!password.empty()) tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt(password));
         tkwire::appendU32(s, 2052, 0);
-        EXPECT_EQ(set(fd, row.handler, s, elements, 5),
-                  (std::vector<ctltest::Message>{ctltest::operationResponse(3, 1, "Success")}));
+        EXPECT_EQ(set(fd, row.handler, s, user.empty() || password.empty() ? 4 : 5, 5),
+                  (std::vector<ctltest::Message>{refusal.empty() ? ctltest::operationResponse(3, 1, "Success")
+                                                                 : ctltest::operationResponse(3, 0, refusal)}));
       });
     };
-    std::string named;
-    tkwire::appendElement(named, tktag::kUserName, tkcipher::encrypt(mark));
-    change(named, 4);
-    const std::string where = std::string(" FROM \"") + row.table + "\" WHERE \"UserName\" = ?";
-    ASSERT_EQ(m_db.text("SELECT COUNT(*)" + where, {mark}), "1");
+    // The route names the row; the older build's name is put into it.
+    const std::string mark = std::string("mark-") + row.table;
+    change(mark, "old-Pw-1");
+    const std::string table = std::string(" FROM \"") + row.table + "\" WHERE \"UserName\" = ?";
+    ASSERT_EQ(m_db.text("SELECT COUNT(*)" + table, {mark}), "1");
     ASSERT_EQ(m_db.exec(std::string("UPDATE \"") + row.table + "\" SET \"UserName\" = ?2 WHERE \"UserName\" = ?1",
                         {mark, wide}),
               0);
     ASSERT_TRUE(restart()) << host().log();
-    std::string password;
-    tkwire::appendElement(password, tktag::kPassword, tkcipher::encrypt("new-Pw-1"));
-    change(password, 4);
-    const std::string kept = m_db.text("SELECT \"UserName\"" + where, {wide});
+    // A refused user name is not kept in the session: the next change
+    // stores none of it.
+    change("r!!p@h:" + std::string(600, 'r'), "", proxyTooLong(proxyLongest("r!!p@h:")));
+    change("", "new-Pw-1");
+    const std::string kept = m_db.text("SELECT \"UserName\"" + table, {wide});
     EXPECT_EQ(kept, wide);
     std::size_t at = 0, length = 0;
     EXPECT_TRUE(tkpassword::proxyPasswordSpan(kept, at, length)) << kept;
     if (at > 0) {
       EXPECT_EQ(plainOf(kept.substr(at)), proxy);
     }
+    ASSERT_TRUE(restart()) << host().log();
+    change(mark, "");
+    EXPECT_EQ(plainOf(m_db.text("SELECT \"UserPassword\"" + table, {mark})), "new-Pw-1");
   }
 }
 
