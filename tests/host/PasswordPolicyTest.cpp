@@ -325,20 +325,22 @@ TEST_F(HostPasswordPolicy, AChangeOfOneCredentialKeepsTheOtherAsItIsStored) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    auto change = [&](const std::string& user, const std::string& password, const std::string& refusal = "") {
-      underLock([&](int fd) {
-        const uint64_t handle = row.handle(fd);
-        ASSERT_NE(handle, 0u);
-        std::string s;
-        tkwire::appendU32(s, 4001, 3);
-        tkwire::appendU64(s, 11003, handle);
-        if (!user.empty()) tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt(user));
-        if (!password.empty()) tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt(password));
-        tkwire::appendU32(s, 2052, 0);
-        EXPECT_EQ(set(fd, row.handler, s, user.empty() || password.empty() ? 4 : 5, 5),
-                  (std::vector<ctltest::Message>{refusal.empty() ? ctltest::operationResponse(3, 1, "Success")
-                                                                 : ctltest::operationResponse(3, 0, refusal)}));
-      });
+    auto changeOn = [&](int fd, const std::string& user, const std::string& password,
+                        const std::string& refusal = "") {
+      const uint64_t handle = row.handle(fd);
+      ASSERT_NE(handle, 0u);
+      std::string s;
+      tkwire::appendU32(s, 4001, 3);
+      tkwire::appendU64(s, 11003, handle);
+      if (!user.empty()) tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt(user));
+      if (!password.empty()) tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt(password));
+      tkwire::appendU32(s, 2052, 0);
+      EXPECT_EQ(set(fd, row.handler, s, user.empty() || password.empty() ? 4 : 5, 5),
+                (std::vector<ctltest::Message>{refusal.empty() ? ctltest::operationResponse(3, 1, "Success")
+                                                               : ctltest::operationResponse(3, 0, refusal)}));
+    };
+    auto change = [&](const std::string& user, const std::string& password) {
+      underLock([&](int fd) { changeOn(fd, user, password); });
     };
     // The route names the row; the older build's name is put into it.
     const std::string mark = std::string("mark-") + row.table;
@@ -349,10 +351,12 @@ TEST_F(HostPasswordPolicy, AChangeOfOneCredentialKeepsTheOtherAsItIsStored) {
                         {mark, wide}),
               0);
     ASSERT_TRUE(restart()) << host().log();
-    // A refused user name is not kept in the session: the next change
-    // stores none of it.
-    change("r!!p@h:" + std::string(600, 'r'), "", proxyTooLong(proxyLongest("r!!p@h:")));
-    change("", "new-Pw-1");
+    // A refused user name is not kept in the session: the next change in
+    // the same session stores none of it.
+    underLock([&](int fd) {
+      changeOn(fd, "r!!p@h:" + std::string(600, 'r'), "", proxyTooLong(proxyLongest("r!!p@h:")));
+      changeOn(fd, "", "new-Pw-1");
+    });
     const std::string kept = m_db.text("SELECT \"UserName\"" + table, {wide});
     EXPECT_EQ(kept, wide);
     std::size_t at = 0, length = 0;
