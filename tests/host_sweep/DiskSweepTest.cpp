@@ -63,6 +63,20 @@ std::vector<Row> diskRows() {
                   {},
                   "SELECT \"UserName\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1",
                   "bob"});
+  // A proxy password in a mount path's user name is bounded by what the
+  // column of 1,024 bytes leaves it once enciphered: refused naming that.
+  rows.push_back({"a mount path's user name whose proxy password would not fit enciphered is refused",
+                  "onMsgSetMMMountPath",
+                  joined(kMountPaths, "onMsgSetMMMountPath 4001=3 11003=u64:{h:1 \"/srv/disklib1/mp1\"} 2401=enc:u!!p@h:") +
+                      std::string(600, 'r') + " 2052=0",
+                  "",
+                  {},
+                  "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" LIKE 'u!!p@h:%'",
+                  "0"});
+  rows.back().keepsNothing = true;
+  rows.back().changeExit = 3;
+  rows.back().answers = {"The proxy password of the user name is too long to be stored: with the rest of this user "
+                         "name a proxy password of at most 508 bytes fits."};
   rows.push_back({"a DRU host added by operation 48 reads back",
                   "onMsgSetDRUHost",
                   "onMsgSetDRUHost 4001=48 11420=idtext:0:dru-a 11425=s:operator 11427=7000 2052=0",
