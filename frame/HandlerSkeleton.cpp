@@ -8,6 +8,7 @@
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACMediaConfig.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACStoredSettings.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/reply/EvReturnData.h"
 #include "platform/tran/StoreStep.h"
@@ -92,6 +93,22 @@ SetOutcome storedTogether(const char* tag, const char* what, const std::function
   if (!step.commit()) {
     EvDebug::Error(tag, "Failed to store %s.", what);
     return SetOutcome::failure(step.error());
+  }
+  return outcome;
+}
+
+SetOutcome storedAsKept(const char* tag, const char* what, const std::vector<ZQMACInterface*>& objects,
+                        const std::function<SetOutcome()>& steps) {
+  tktran::StoreStep step(tag);
+  if (!step.begin()) return SetOutcome::failure(step.error());
+  tkmac::SessionState before;
+  for (ZQMACInterface* object : objects) before.take(object);
+  SetOutcome outcome = steps();
+  if (!step.commit()) {
+    EvDebug::Error(tag, "Failed to store %s.", what);
+    step.rollBack();
+    before.giveBack();
+    if (outcome.kind() == SetOutcome::Kind::Success) return SetOutcome::failure(step.error());
   }
   return outcome;
 }

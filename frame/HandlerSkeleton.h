@@ -54,6 +54,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "frame/ElementTags.h"
 
@@ -160,6 +161,19 @@ class SetOutcome {
 // failure, logged under `tag` (`what` names what was stored, as in "the
 // drive's changes").
 SetOutcome storedTogether(const char* tag, const char* what, const std::function<SetOutcome()>& steps);
+
+// Runs a record's steps in one transaction for a request whose earlier
+// steps keep their changes when a later one is refused: the session keeps
+// them, and so does the store. What the steps stored is committed once,
+// whether the record ends in success or in a step's refusal (answered with
+// the refusal's text). A transaction that cannot begin is the record's
+// failure; one that cannot be committed after a success is too, and after
+// a refusal the refusal is answered and the commit's failure logged. When
+// the commit fails, `objects` (the session's objects the steps may change)
+// are given back their names and stored values as they were before the
+// steps, as the store still holds them.
+SetOutcome storedAsKept(const char* tag, const char* what, const std::vector<ZQMACInterface*>& objects,
+                        const std::function<SetOutcome()>& steps);
 
 // What one Set handler adds to the loop.
 class SetRecordHandler {

@@ -14,7 +14,8 @@
 //       address, taken from the drive path of the leading u32 of 11054, and
 //       its access path (11024); the drive's id string (11135). Each step
 //       only when its element came, in that order; a refused step ends the
-//       request, and the record's steps are stored together or not at all.
+//       request, and what the steps before it changed is kept, in the
+//       store as in the session.
 //   12  the object action of the object of 11003, audited under the library
 //       of 4108 with the library's alias (when the object has one), the
 //       object's name, the drive's description (with 4115, for a drive)
@@ -260,14 +261,15 @@ SetOutcome DriveRequest::addNdmpPath(const tkmm::SetRecord& record) {
   return SetOutcome::success();
 }
 
-// The model stores each step; the steps of one record are stored together
-// or not at all, so that a refused step leaves the stored drive and path as
-// they were.
+// The model stores each step; the steps of one record commit together,
+// and a refused step keeps what the steps before it changed in the store as
+// in the session.
 SetOutcome DriveRequest::modify(const tkmm::SetRecord& record) {
   ZQMACDms* path = record.object<ZQMACDms>();
   ZQMACDrive* drive = path != nullptr ? path->GetDrive() : record.object<ZQMACDrive>();
   if (path == nullptr && drive == nullptr) return SetOutcome::success();
-  return tkmm::storedTogether(kTag, "the drive's changes", [&] { return modifySteps(record, path, drive); });
+  return tkmm::storedAsKept(kTag, "the drive's changes", {drive, path},
+                            [&] { return modifySteps(record, path, drive); });
 }
 
 SetOutcome DriveRequest::modifySteps(const tkmm::SetRecord& record, ZQMACDms* path, ZQMACDrive* drive) {

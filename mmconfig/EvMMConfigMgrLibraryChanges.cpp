@@ -3,7 +3,8 @@
 // (element 4001) at a time, through the Set loop of HandlerSkeleton.h.
 //
 //   3   modify the library of 11003: alias (8251, refused when any library
-//       row already carries it, the library's own included), the unit's
+//       row already carries it, the library's own included, but taken when
+//       it changes only the letter case of the library's own), the unit's
 //       number (11010) and text (11006), the SCSI bus of its first
 //       controller (11007), drive count (11009, never below the last
 //       occupied drive number), door lock, bar-code reader and the further
@@ -35,7 +36,8 @@
 //
 // Element values persist across the records of one request: a record
 // without 4001 repeats the earlier operation. Every failure ends the
-// request and what earlier steps changed stays in the cached instance. The
+// request and what earlier steps changed stays in the cached instance and
+// in the store alike. The
 // handle of operations 3, 35, 84 and 85 must name a tape or optical library
 // (ZQMACLms); any other object counts as not found. The handler takes no
 // lock of its own; runSet pins the instance for the request. A controller
@@ -309,12 +311,16 @@ SetOutcome LibraryRequest::apply(const tkmm::SetRecord& record) {
 
 // 3: each step only when its element came; a failure ends the request.
 // An unknown handle changes nothing. The model stores each step; the
-// steps of one record are stored together or not at all, so that a
-// failure half way leaves the stored library as it was.
+// steps of one record commit together, and a refused step keeps what the
+// steps before it changed in the store as in the session.
 SetOutcome LibraryRequest::modify(const tkmm::SetRecord& record) {
   ZQMACLms* lms = record.object<ZQMACLms>();
   if (lms == nullptr) return SetOutcome::success();
-  return tkmm::storedTogether(kTag, "the library's changes", [&] { return modifySteps(record, lms); });
+  // What the steps may change in the session: the library and the bus of
+  // its first controller.
+  ZQMACLinkedList<ZQMACLibController> controllers = lms->GetLibControllerList();
+  return tkmm::storedAsKept(kTag, "the library's changes", {lms, controllers.GetFirstNode()},
+                            [&] { return modifySteps(record, lms); });
 }
 
 SetOutcome LibraryRequest::modifySteps(const tkmm::SetRecord& record, ZQMACLms* lms) {
@@ -323,7 +329,13 @@ SetOutcome LibraryRequest::modifySteps(const tkmm::SetRecord& record, ZQMACLms* 
   if (m_alias.has) {
     MMLibraryDB access;
     MMLibrary_t row;
-    if (access.getInfoByAliasName(m_alias.value.c_str(), row, nullptr) == 0)
+    // The lookup ignores letter case: the library's own row found under
+    // another spelling of its alias is no other library's, and the rename
+    // changes only the case (the library's name rule, tkmmdb::
+    // libraryNameTaken, asks the same when the name is stored).
+    if (access.getInfoByAliasName(m_alias.value.c_str(), row, nullptr) == 0 &&
+        !(library != nullptr && static_cast<unsigned int>(row.LibraryId) == library->GetId() &&
+          m_alias.value != row.AliasName))
       return SetOutcome::failure(ZQMACBase::GetMessageString(kTextAliasInUse, m_alias.value.c_str()));
     if (!lms->SetName(m_alias.value)) return SetOutcome::lastError(*lms);
   }

@@ -35,10 +35,18 @@ class ZQMACMountPath : public ZQMACInterface {
   const std::string& GetUserName() const { return m_sUserName; }
   const std::string& GetUserNameString() const { return m_sUserName; }
   void SetUserName(const std::string& userName) { Touch(); m_sUserName = userName; }
-  void SetUserPassword(const std::string& password) { Touch(); m_sPassword = password; }
+  // A password given (an empty one too) is marked: the session does not
+  // hold the stored one, and UpdateNameAndPassword writes only one given.
+  void SetUserPassword(const std::string& password) {
+    Touch();
+    m_sPassword = password;
+    MarkChanged(&m_sPassword);
+  }
   // ---- the mount path as the mount-path request changes it ----
-  // Writes the user name and password set above (through to the database
-  // for a stored mount path); false (reason in the last error) when refused.
+  // Writes the user name and, when one was given since, the password set
+  // above (through to the database for a stored mount path); false (reason
+  // in the last error) when refused, and the mount path then holds the
+  // user name the database holds and no password of its own.
   bool UpdateNameAndPassword();
   // ---- end of the mount-path block ----
   // The id of the foreign agent (the device id of the path).

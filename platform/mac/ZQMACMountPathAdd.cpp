@@ -31,7 +31,10 @@ std::string descriptionProblem(const MountPathInfo& info, unsigned int libraryId
     return "The mount path is described for library [" + std::to_string(info.libraryId) + "], not for this one.";
   if (info.path.empty()) return "No mount path was given.";
   if (info.path.size() > kPathWidth) return "The mount path is longer than 4096 bytes.";
-  if (info.userName.size() > kUserNameWidth) return "The user name is longer than 1024 bytes.";
+  if (info.userName.size() > kUserNameWidth) {
+    const std::string proxy = tkpassword::proxyPasswordTooLongText(info.userName, kUserNameWidth);
+    return proxy.empty() ? "The user name is longer than 1024 bytes." : proxy;
+  }
   // The password comes in its stored form: one that does not fit its
   // column is refused as every route refuses it.
   if (info.password.size() > kPasswordWidth) return tkpassword::tooLongText(kPasswordWidth);

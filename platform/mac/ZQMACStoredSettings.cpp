@@ -299,6 +299,34 @@ void layText(StoredType type, void* address, const std::string& value) {
 
 }  // namespace
 
+void SessionState::take(ZQMACInterface* object) {
+  if (object == nullptr) return;
+  Taken taken{object, object->GetName(), {}};
+  MMStoredKind kind{};
+  if (storedKindOf(*object, kind))
+    for (const StoredSettingRow& row : storedSettingRows()) {
+      if (row.kind != kind || row.type == StoredType::Password || row.type == StoredType::Marker) continue;
+      const StoredMember member = row.member(*object);
+      if (member.holder == nullptr || member.address == nullptr) continue;
+      taken.values.push_back({&row, member, textOf(row.type, member.address)});
+    }
+  m_taken.push_back(std::move(taken));
+}
+
+void SessionState::giveBack() {
+  for (auto t = m_taken.rbegin(); t != m_taken.rend(); ++t) {
+    for (const Value& v : t->values) {
+      if (textOf(v.row->type, v.member.address) != v.text) layText(v.row->type, v.member.address, v.text);
+      v.member.holder->ForgetChanged(v.member.address);
+    }
+    if (t->object->GetName() != t->name) {
+      ZQMACGraph::SetName(t->object, t->name);
+      ZQMACGraph::NameStored(t->object, t->name);
+    }
+  }
+  m_taken.clear();
+}
+
 bool encryptPassword(ZQMACBase& errorTo, const std::string& plain, std::string& encrypted) {
   std::string refusal;
   if (tkpassword::storedFormFor(plain, tkpassword::kPasswordColumnWidth, encrypted, refusal)) return true;

@@ -113,6 +113,31 @@ const StoredSettingRow* findStoredSetting(MMStoredKind kind, const std::string& 
 // reason as the object's last error, when nothing was written.
 bool storeChanges(ZQMACInterface& object);
 
+// What the session holds of stored objects before a request's steps change
+// them: each object's name and every value it stores (its declared
+// settings and columns, passwords and markers aside). giveBack lays them
+// back, newest last taken first, and forgets their marks: for steps whose
+// writes the store did not keep (a commit that failed), so that the
+// session shows what the store holds. The objects must outlive the state.
+class SessionState {
+ public:
+  void take(ZQMACInterface* object);
+  void giveBack();
+
+ private:
+  struct Value {
+    const StoredSettingRow* row;
+    StoredMember member;
+    std::string text;
+  };
+  struct Taken {
+    ZQMACInterface* object;
+    std::string name;
+    std::vector<Value> values;
+  };
+  std::vector<Taken> m_taken;
+};
+
 // A setter's change that is stored at once: sets the member (which
 // `holder` keeps), marks it and stores the object's changes. When nothing
 // was written the member keeps its value (false, the reason as the

@@ -31,6 +31,7 @@
 #include "platform/mmdb/MMLibraryDB.h"
 #include "platform/mmdb/MMRows.h"
 #include "platform/mmdb/MMStoredReferences.h"
+#include "platform/security/StoredPassword.h"
 
 namespace {
 
@@ -272,6 +273,15 @@ int scan(tkdb::Session& s, MMStoredKind kind, const ScanFilter* filter, const Sc
   return code;
 }
 
+// The width of a text setting's column; 0 for a number or a setting the
+// kind does not have.
+std::size_t textWidthOf(const KindInfo& info, const MMStoredColumn& setting) {
+  if (setting.value.type != tkdb::DbValue::Type::Text) return 0;
+  for (const Settable& s : info.settable)
+    if (s.column == setting.column) return s.textWidth;
+  return 0;
+}
+
 // A text setting's width check; "" when it fits.
 std::string checkSetting(const KindInfo& info, const MMStoredColumn& setting) {
   for (const Settable& s : info.settable) {
@@ -284,8 +294,12 @@ std::string checkSetting(const KindInfo& info, const MMStoredColumn& setting) {
     }
     if (setting.value.type != tkdb::DbValue::Type::Text || setting.mask != 0)
       return "The " + s.column + " of a " + info.what + " is a text.";
-    if (setting.value.s.size() > s.textWidth)
+    if (setting.value.s.size() > s.textWidth) {
+      // A user name too long for the proxy password it carries names that.
+      const std::string proxy = tkpassword::proxyPasswordTooLongText(setting.value.s, s.textWidth);
+      if (!proxy.empty()) return proxy;
       return "The " + s.column + " of a " + info.what + " is longer than " + std::to_string(s.textWidth) + " bytes.";
+    }
     return "";
   }
   return "A " + std::string(info.what) + " has no setting " + setting.column + ".";
@@ -1006,6 +1020,14 @@ int MMMediaConfigDB::storeObject(MMStoredKind kind, int id, const char* name, in
       if (setting.mask != 0) {
         const std::string mask = std::to_string(setting.mask);
         set += column + " = ((IFNULL(" + column + ", 0) & ~" + mask + ") | (? & " + mask + "))";
+      } else if (const std::size_t width = textWidthOf(info, setting); width > 0) {
+        // A text stored longer than its column (an older build's, a hand
+        // edit's) is loaded cut to the column: written back as loaded, it
+        // stays whole. No write replaces a stored text with its cut copy.
+        const std::string w = std::to_string(width);
+        set += column + " = (SELECT CASE WHEN length(CAST(" + column + " AS BLOB)) > " + w +
+               " AND length(CAST(v.x AS BLOB)) + 4 > " + w + " AND instr(CAST(" + column +
+               " AS BLOB), CAST(v.x AS BLOB)) = 1 THEN " + column + " ELSE v.x END FROM (SELECT ? AS x) v)";
       } else {
         set += column + " = ?";
       }

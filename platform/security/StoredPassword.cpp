@@ -94,20 +94,53 @@ bool proxyPasswordSpan(const std::string& userName, std::size_t& at, std::size_t
   return true;
 }
 
-bool hasClearProxyPassword(const std::string& userName) {
-  std::size_t at = 0, length = 0;
-  if (!proxyPasswordSpan(userName, at, length)) return false;
-  std::string part = userName.substr(at, length);
-  const bool clear = !isStoredForm(part);
+namespace {
+
+bool isStoredPart(const std::string& name, std::size_t at, std::size_t length) {
+  std::string part = name.substr(at, length);
+  const bool stored = isStoredForm(part);
   wipe(part);
-  return clear;
+  return stored;
+}
+
+// The clear proxy password of `userName` (`at`, `length`) and where the
+// stored name ends (`end`): the span behind the last ":" when it is clear,
+// or, in the form an older build wrote when a new user name carried its
+// own proxy password (the stored one appended behind it:
+// user!!proxy-user@proxy-host:NEW:STORED), the clear NEW before the
+// appended STORED, which the stored name drops. False when the name
+// carries no clear proxy password.
+bool clearProxyPasswordSpan(const std::string& userName, std::size_t& at, std::size_t& length, std::size_t& end) {
+  end = userName.size();
+  if (!proxyPasswordSpan(userName, at, length)) return false;
+  if (!isStoredPart(userName, at, length)) return true;
+  // The appended form: a clear part before the stored one, still behind
+  // the "@" and not first there, and no port (digits only).
+  const std::size_t sign = userName.rfind('@');
+  const std::size_t colon = userName.rfind(':', at - 2);
+  if (colon == std::string::npos || colon <= sign + 1 || colon + 1 >= at - 1) return false;
+  const std::size_t from = colon + 1;
+  const std::size_t size = at - 1 - from;
+  if (userName.find_first_not_of("0123456789", from) >= at - 1) return false;
+  if (isStoredPart(userName, from, size)) return false;
+  at = from;
+  length = size;
+  end = from + size;
+  return true;
+}
+
+}  // namespace
+
+bool hasClearProxyPassword(const std::string& userName) {
+  std::size_t at = 0, length = 0, end = 0;
+  return clearProxyPasswordSpan(userName, at, length, end);
 }
 
 bool storedUserNameFor(const std::string& userName, std::size_t width, std::string& stored, std::string& refusal) {
   wipe(stored);
   refusal.clear();
-  std::size_t at = 0, length = 0;
-  if (!hasClearProxyPassword(userName) || !proxyPasswordSpan(userName, at, length)) {
+  std::size_t at = 0, length = 0, end = 0;
+  if (!clearProxyPasswordSpan(userName, at, length, end)) {
     stored = userName;
     return true;
   }
@@ -121,6 +154,16 @@ bool storedUserNameFor(const std::string& userName, std::size_t width, std::stri
   stored += form;
   wipe(form);
   return true;
+}
+
+std::string proxyPasswordTooLongText(const std::string& storedName, std::size_t width) {
+  std::size_t at = 0, length = 0;
+  if (storedName.size() <= width || !proxyPasswordSpan(storedName, at, length) || at >= width ||
+      !isStoredPart(storedName, at, length))
+    return std::string();
+  return "The proxy password of the user name is too long to be stored: with the rest of this user name a proxy "
+         "password of at most " +
+         std::to_string(longestFitting(width - at)) + " bytes fits.";
 }
 
 void wipe(std::string& secret) {

@@ -82,8 +82,19 @@ bool proxyPasswordSpan(const std::string& userName, std::size_t& at, std::size_t
 bool storedUserNameFor(const std::string& userName, std::size_t width, std::string& stored, std::string& refusal);
 
 // True when `userName` carries a proxy password that is not in the stored
-// form (what an older build wrote).
+// form (what an older build wrote). An older build also wrote a new user
+// name that carried its own proxy password with the stored one appended
+// behind it (user!!proxy-user@proxy-host:NEW:STORED): its clear NEW counts
+// as the name's proxy password, and storedUserNameFor stores the name with
+// NEW in the stored form in place of both.
 bool hasClearProxyPassword(const std::string& userName);
+
+// The refusal of a stored user name longer than its column (`width` bytes)
+// because of the proxy password it carries in the stored form, which takes
+// two bytes and one for each byte of the password: it names the longest
+// proxy password that fits with the rest of that name. Empty when the
+// name fits, carries no stored proxy password, or is too long without it.
+std::string proxyPasswordTooLongText(const std::string& storedName, std::size_t width);
 
 // Zeroes the secret's bytes and empties it.
 void wipe(std::string& secret);

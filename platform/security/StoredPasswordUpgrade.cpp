@@ -22,15 +22,18 @@
 //   tk_stored_password(text)  its stored form, made by the routes' policy
 //                             (storedFormFor)
 // A clear password whose stored form would not fit is left as it is, and
-// logged with its length only.
+// logged with its length only; so is a user name whose proxy password,
+// once enciphered, would make the name longer than its column.
 //
 // Proxy passwords inside user names (tkpassword::proxyPasswordSpan: behind
 // the last ":" behind the last "@" behind the last "!!", where no port
 // stands) are converted by a second statement under a view of its own, so
 // that a file converted before it gets them too:
-//   tk_clear_proxy_password(text)  1 when the user name carries a proxy
-//                             password not in the stored form whose stored
-//                             form fits
+//   tk_clear_proxy_password(text, width)  1 when the user name carries a
+//                             proxy password not in the stored form (an
+//                             older build's appended form included) whose
+//                             stored form fits, and the whole stored name
+//                             its column of `width` bytes (0: no width)
 //   tk_stored_user_name(text)      the name with that password in its
 //                             stored form (storedUserNameFor)
 // over the mount paths', the device controllers' and the disk devices'
@@ -42,6 +45,7 @@
 #include "Db/Tbl/MMDeviceController.h"
 #include "Db/Tbl/MMMountPath.h"
 #include "platform/db/DBSession.h"
+#include "platform/db/TextWidth.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/security/StoredPassword.h"
 
@@ -89,16 +93,28 @@ void storedText(sqlite3_context* context, int, sqlite3_value** arguments) {
   tkpassword::wipe(stored);
 }
 
+// Its arguments: the user name and the width of its column (0: none).
 void clearProxyPassword(sqlite3_context* context, int, sqlite3_value** arguments) {
   std::string text = argumentText(arguments[0]);
+  const sqlite3_int64 width = sqlite3_value_int64(arguments[1]);
   bool clear = tkpassword::hasClearProxyPassword(text);
-  std::size_t at = 0, length = 0;
-  if (clear && tkpassword::proxyPasswordSpan(text, at, length) &&
-      length > tkpassword::longestFitting(tkpassword::kPasswordColumnWidth)) {
-    EvDebug::Error(kTag,
-                   "A clear proxy password of %zu characters is too long to be stored encrypted; it is left as it is.",
-                   length);
-    clear = false;
+  if (clear) {
+    // The name as it would be stored: its proxy password must fit the
+    // password columns, and the whole name its own column; a name that
+    // would not fit is left as it is, never cut.
+    std::string stored;
+    std::string refusal;
+    if (!tkpassword::storedUserNameFor(text, tkpassword::kPasswordColumnWidth, stored, refusal)) {
+      EvDebug::Error(kTag, "A user name of %zu characters carries a clear proxy password too long to be stored "
+                     "encrypted; it is left as it is.", text.size());
+      clear = false;
+    } else if (width > 0 && stored.size() > static_cast<std::size_t>(width)) {
+      EvDebug::Error(kTag, "A user name of %zu characters with a clear proxy password would take %zu characters "
+                     "encrypted, more than its column of %lld; it is left as it is.", text.size(), stored.size(),
+                     static_cast<long long>(width));
+      clear = false;
+    }
+    tkpassword::wipe(stored);
   }
   tkpassword::wipe(text);
   sqlite3_result_int(context, clear ? 1 : 0);
@@ -109,12 +125,13 @@ int addFunctions(sqlite3* db, char**, const sqlite3_api_routines*) {
   struct Function {
     const char* name;
     void (*body)(sqlite3_context*, int, sqlite3_value**);
+    int arguments;
   };
-  for (const Function& f : {Function{"tk_clear_password", clearPassword},
-                            Function{"tk_stored_password", storedText<tkpassword::storedFormFor>},
-                            Function{"tk_clear_proxy_password", clearProxyPassword},
-                            Function{"tk_stored_user_name", storedText<tkpassword::storedUserNameFor>}})
-    if (sqlite3_create_function(db, f.name, 1, kFlags, nullptr, f.body, nullptr, nullptr) != SQLITE_OK)
+  for (const Function& f : {Function{"tk_clear_password", clearPassword, 1},
+                            Function{"tk_stored_password", storedText<tkpassword::storedFormFor>, 1},
+                            Function{"tk_clear_proxy_password", clearProxyPassword, 2},
+                            Function{"tk_stored_user_name", storedText<tkpassword::storedUserNameFor>, 1}})
+    if (sqlite3_create_function(db, f.name, f.arguments, kFlags, nullptr, f.body, nullptr, nullptr) != SQLITE_OK)
       return SQLITE_ERROR;
   return SQLITE_OK;
 }
@@ -131,11 +148,18 @@ std::string conversion() {
 
 std::string proxyConversion() {
   std::string sql;
-  for (const char* table : {"MMMountPath", "MMDeviceController"})
-    sql += std::string("UPDATE \"") + table + "\" SET \"UserName\" = tk_stored_user_name(\"UserName\") WHERE "
-           "tk_clear_proxy_password(\"UserName\"); ";
+  const struct {
+    const char* table;
+    std::size_t width;
+  } tables[] = {{"MMMountPath", TK_TEXT_WIDTH(MMMountPath_t, UserName)},
+                {"MMDeviceController", TK_TEXT_WIDTH(MMDeviceController_t, UserName)}};
+  for (const auto& t : tables)
+    sql += std::string("UPDATE \"") + t.table + "\" SET \"UserName\" = tk_stored_user_name(\"UserName\") WHERE "
+           "tk_clear_proxy_password(\"UserName\", " + std::to_string(t.width) + "); ";
+  // A share's user name is kept among the settings, whose values have no
+  // width: only its proxy password is bounded, as any password is.
   sql += "UPDATE \"MMObjectSetting\" SET \"Value\" = tk_stored_user_name(\"Value\") WHERE \"Name\" = '" +
-         std::string(kRemoteHostUserName) + "' AND tk_clear_proxy_password(\"Value\"); ";
+         std::string(kRemoteHostUserName) + "' AND tk_clear_proxy_password(\"Value\", 0); ";
   return sql + "CREATE VIEW IF NOT EXISTS \"" + kProxyMarker + "\" AS SELECT 1 AS \"Stored\"";
 }
 

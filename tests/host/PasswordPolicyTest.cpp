@@ -31,6 +31,18 @@ std::string tooLong(std::size_t longest) {
   return "The password is too long to be stored: a password of at most " + std::to_string(longest) + " bytes fits.";
 }
 
+// A proxy password in a user name of a column 1,024 bytes wide: its stored
+// form (two bytes and one for each byte of it) must fit beside the rest of
+// the name.
+constexpr std::size_t kUserNameWidth = 1024;
+constexpr const char* kPathProxyUser = "proxy-path!!p@h:";
+constexpr const char* kVolumeProxyUser = "proxy-volume!!p@h:";
+std::size_t proxyLongest(const std::string& before) { return tkpassword::longestFitting(kUserNameWidth - before.size()); }
+std::string proxyTooLong(std::size_t longest) {
+  return "The proxy password of the user name is too long to be stored: with the rest of this user name a proxy "
+         "password of at most " + std::to_string(longest) + " bytes fits.";
+}
+
 class HostPasswordPolicy : public installtest::InstallationFixture {
  protected:
   // The volumes (handle, path) of every disk device, device by device.
@@ -135,6 +147,8 @@ TEST_F(HostPasswordPolicy, APasswordTooLongForItsColumnIsRefusedWithOneTextOnEve
     // The stored form of the password it took (none: the route's other
     // party refuses every password but its own).
     std::string kept;
+    // The refusal of a password one byte too long (tooLong when none).
+    std::string (*refusal)(std::size_t longest) = tooLong;
   };
   const std::vector<Route> routes = {
       {"the disk-library wizard", kColumnLongest,
@@ -217,10 +231,38 @@ TEST_F(HostPasswordPolicy, APasswordTooLongForItsColumnIsRefusedWithOneTextOnEve
        },
        "SELECT COUNT(*) FROM \"MMObjectSetting\" WHERE \"Value\" = '//nas-long/named'",
        proxyOf + "'//nas-long/named')"},
+      // A proxy password in a mount path's or a local volume's user name:
+      // its limit is what the name's column leaves it.
+      {"a proxy password in a mount path's user name", proxyLongest(kPathProxyUser),
+       [&](const std::string& password, const std::string& text) {
+         underLock([&](int fd) {
+           const uint64_t path = mountPathHandle(fd, libraryHandle(fd, "DiskLib1", 3), 1, 4);
+           ASSERT_NE(path, 0u);
+           EXPECT_EQ(set(fd, "onMsgSetMMMountPath", credentials(path, kPathProxyUser + password, "path-Pw"), 5, 5),
+                     answer(3, text));
+         });
+       },
+       "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" LIKE 'proxy-path!!p@h:%'",
+       "SELECT substr(\"UserName\", 17) FROM \"MMMountPath\" WHERE \"UserName\" LIKE 'proxy-path!!p@h:%'",
+       proxyTooLong},
+      {"a proxy password in a disk volume's user name", proxyLongest(kVolumeProxyUser),
+       [&](const std::string& password, const std::string& text) {
+         underLock([&](int fd) {
+           const std::vector<Volume> all = volumes(fd, 3);
+           ASSERT_FALSE(all.empty());
+           EXPECT_EQ(set(fd, "onMsgSetDiskVolume", credentials(all.front().handle, kVolumeProxyUser + password,
+                                                               "volume-Pw"), 5, 5),
+                     answer(3, text));
+         });
+       },
+       "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"UserName\" LIKE 'proxy-volume!!p@h:%'",
+       "SELECT substr(\"UserName\", 19) FROM \"MMDeviceController\" WHERE \"UserName\" LIKE "
+       "'proxy-volume!!p@h:%'",
+       proxyTooLong},
   };
   for (const Route& route : routes) {
     SCOPED_TRACE(route.name);
-    route.send(std::string(route.longest + 1, 'p'), tooLong(route.longest));
+    route.send(std::string(route.longest + 1, 'p'), route.refusal(route.longest));
     EXPECT_EQ(count(route.rows), 0);
     // The other side of the limit: the longest that fits is kept whole.
     const std::string longest(route.longest, 'f');
@@ -255,6 +297,77 @@ TEST_F(HostPasswordPolicy, AnEmptyPasswordStaysEmptyThroughTheStorageLibraryRequ
                       "\"MMMountPath\" WHERE \"UserName\" = 'empty-user' UNION ALL SELECT \"UserPassword\" FROM "
                       "\"MMDeviceController\" WHERE \"UserName\" = 'empty-user')"),
             "'',''");
+}
+
+// A change of one credential keeps the other as it is stored: a user name
+// an older build stored longer than its column (loaded cut to the column)
+// stays whole through a change of the password alone (no write replaces a
+// stored text with its cut copy), and the password, which a load leaves out
+// of the session, stays through a change of the user name alone.
+TEST_F(HostPasswordPolicy, AChangeOfOneCredentialKeepsTheOtherAsItIsStored) {
+  const std::string proxy(646, 'z');
+  const std::string wide = "u!!p@h:" + tkcipher::encrypt(proxy);
+  ASSERT_GT(wide.size(), kUserNameWidth);
+  const struct {
+    const char* what;
+    const char* table;  // where the credentials are stored
+    const char* handler;
+    // The handle of the object whose credentials change.
+    std::function<uint64_t(int fd)> handle;
+  } rows[] = {
+      {"a mount path", "MMMountPath", "onMsgSetMMMountPath",
+       [&](int fd) { return mountPathHandle(fd, libraryHandle(fd, "DiskLib1", 3), 1, 4); }},
+      {"a disk volume", "MMDeviceController", "onMsgSetDiskVolume",
+       [&](int fd) {
+         const std::vector<Volume> all = volumes(fd, 3);
+         return all.empty() ? uint64_t{0} : all.front().handle;
+       }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    auto changeOn = [&](int fd, const std::string& user, const std::string& password,
+                        const std::string& refusal = "") {
+      const uint64_t handle = row.handle(fd);
+      ASSERT_NE(handle, 0u);
+      std::string s;
+      tkwire::appendU32(s, 4001, 3);
+      tkwire::appendU64(s, 11003, handle);
+      if (!user.empty()) tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt(user));
+      if (!password.empty()) tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt(password));
+      tkwire::appendU32(s, 2052, 0);
+      EXPECT_EQ(set(fd, row.handler, s, user.empty() || password.empty() ? 4 : 5, 5),
+                (std::vector<ctltest::Message>{refusal.empty() ? ctltest::operationResponse(3, 1, "Success")
+                                                               : ctltest::operationResponse(3, 0, refusal)}));
+    };
+    auto change = [&](const std::string& user, const std::string& password) {
+      underLock([&](int fd) { changeOn(fd, user, password); });
+    };
+    // The route names the row; the older build's name is put into it.
+    const std::string mark = std::string("mark-") + row.table;
+    change(mark, "old-Pw-1");
+    const std::string table = std::string(" FROM \"") + row.table + "\" WHERE \"UserName\" = ?";
+    ASSERT_EQ(m_db.text("SELECT COUNT(*)" + table, {mark}), "1");
+    ASSERT_EQ(m_db.exec(std::string("UPDATE \"") + row.table + "\" SET \"UserName\" = ?2 WHERE \"UserName\" = ?1",
+                        {mark, wide}),
+              0);
+    ASSERT_TRUE(restart()) << host().log();
+    // A refused user name is not kept in the session: the next change in
+    // the same session stores none of it.
+    underLock([&](int fd) {
+      changeOn(fd, "r!!p@h:" + std::string(600, 'r'), "", proxyTooLong(proxyLongest("r!!p@h:")));
+      changeOn(fd, "", "new-Pw-1");
+    });
+    const std::string kept = m_db.text("SELECT \"UserName\"" + table, {wide});
+    EXPECT_EQ(kept, wide);
+    std::size_t at = 0, length = 0;
+    EXPECT_TRUE(tkpassword::proxyPasswordSpan(kept, at, length)) << kept;
+    if (at > 0) {
+      EXPECT_EQ(plainOf(kept.substr(at)), proxy);
+    }
+    ASSERT_TRUE(restart()) << host().log();
+    change(mark, "");
+    EXPECT_EQ(plainOf(m_db.text("SELECT \"UserPassword\"" + table, {mark})), "new-Pw-1");
+  }
 }
 
 // ---------------------------------------------------------------- older files

@@ -293,11 +293,21 @@ TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextSta
   ASSERT_EQ(m_db.exec("UPDATE \"MMDeviceController\" SET \"UserName\" = 'u!!h:8080@p' WHERE \"DeviceControllerId\" = "
                       "(SELECT MIN(\"DeviceControllerId\") FROM \"MMDeviceController\")"),
             0);
+  // A clear proxy password whose stored form would make the name longer
+  // than its column of 1,024 bytes (an older build stored up to 1,023).
+  const std::string wideProxy = "u!!p@h:" + std::string(600, 'w');
+  ASSERT_EQ(m_db.exec("UPDATE \"MMDeviceController\" SET \"UserName\" = ? WHERE \"DeviceControllerId\" = "
+                      "(SELECT \"DeviceControllerId\" FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\" "
+                      "LIMIT 1 OFFSET 1)",
+                      {wideProxy}),
+            0);
   underLock([&](int fd) {
     EXPECT_EQ(set(fd, "onMsgSetDiskVolume", networkShare("//old/s!!p@h:path", "s!!p@h", tktag::kPassword, "Pw-1"), 6,
                   3),
               kAdded);
     EXPECT_EQ(set(fd, "onMsgSetDiskVolume", networkShare("//old/kept", "s!!p@h", tktag::kPassword, "Pw-2"), 6, 4),
+              kAdded);
+    EXPECT_EQ(set(fd, "onMsgSetDiskVolume", networkShare("//old/appended", "s!!p@h", tktag::kPassword, "Pw-3"), 6, 5),
               kAdded);
   });
   const std::string userNameOf = "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostUserName' "
@@ -311,6 +321,13 @@ TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextSta
                       "\"ObjectId\" = (SELECT \"ObjectId\" FROM \"MMObjectSetting\" WHERE \"Name\" = "
                       "'RemoteHostVolume' AND \"Value\" = '//old/kept')",
                       {keptProxy}),
+            0);
+  // A new user name that carried its own proxy password, with the stored
+  // one appended behind it as an older build wrote it.
+  ASSERT_EQ(m_db.exec("UPDATE \"MMObjectSetting\" SET \"Value\" = ? WHERE \"Name\" = 'RemoteHostUserName' AND "
+                      "\"ObjectId\" = (SELECT \"ObjectId\" FROM \"MMObjectSetting\" WHERE \"Name\" = "
+                      "'RemoteHostVolume' AND \"Value\" = '//old/appended')",
+                      {"s!!p@phost:NewProxy-2:" + tkcipher::encrypt("OldProxy-1")}),
             0);
   ASSERT_EQ(m_db.exec("DROP VIEW \"MMPasswordsStored\""), 0);
   ASSERT_EQ(m_db.exec("DROP VIEW \"MMProxyPasswordsStored\""), 0);
@@ -346,6 +363,13 @@ TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextSta
       {"a clear proxy password in a share's user name", userNameOf + "'//old/s!!p@h:path')",
        "s!!p@h:" + tkcipher::encrypt("clear-Proxy-2")},
       {"a stored proxy password in a share's user name", userNameOf + "'//old/kept')", keptProxy},
+      // Enciphered once, in place of the stale one appended behind it.
+      {"a share's user name with a stored proxy password appended behind its own",
+       userNameOf + "'//old/appended')", "s!!p@phost:" + tkcipher::encrypt("NewProxy-2")},
+      // Left as it is, never cut: enciphered it would not fit its column.
+      {"a clear proxy password that enciphered would not fit its user name's column",
+       "SELECT \"UserName\" FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\" LIMIT 1 OFFSET 1",
+       wideProxy},
       {"a setting that is no user name",
        "SELECT COUNT(*) FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostVolume' AND \"Value\" = "
        "'//old/s!!p@h:path'", "1"},
@@ -354,6 +378,11 @@ TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextSta
     SCOPED_TRACE(row.what);
     EXPECT_EQ(m_db.text(row.query), row.stored);
   }
+  // The name left as it is is logged by its length, never by its text.
+  EXPECT_NE(debugLog().find("A user name of 607 characters with a clear proxy password would take 1208 characters "
+                            "encrypted, more than its column of 1024; it is left as it is."),
+            std::string::npos);
+  EXPECT_EQ(debugLog().find(std::string(600, 'w')), std::string::npos);
 
   // Once: a clear password written after the conversion stays as written.
   ASSERT_EQ(m_db.exec("UPDATE \"MMDRUHost\" SET \"UserPassword\" = 'later-Pw' WHERE \"HostName\" = 'dru-clear'"), 0);

@@ -64,6 +64,20 @@ std::vector<Row> diskRows() {
                   {},
                   "SELECT \"UserName\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1",
                   "bob"});
+  // A proxy password in a mount path's user name is bounded by what the
+  // column of 1,024 bytes leaves it once enciphered: refused naming that.
+  rows.push_back({"a mount path's user name whose proxy password would not fit enciphered is refused",
+                  "onMsgSetMMMountPath",
+                  joined(kMountPaths, "onMsgSetMMMountPath 4001=3 11003=u64:{h:1 \"/srv/disklib1/mp1\"} 2401=enc:u!!p@h:") +
+                      std::string(600, 'r') + " 2052=0",
+                  "",
+                  {},
+                  "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" LIKE 'u!!p@h:%'",
+                  "0"});
+  rows.back().keepsNothing = true;
+  rows.back().changeExit = 3;
+  rows.back().answers = {"The proxy password of the user name is too long to be stored: with the rest of this user "
+                         "name a proxy password of at most 508 bytes fits."};
   rows.push_back({"a DRU host added by operation 48 reads back",
                   "onMsgSetDRUHost",
                   "onMsgSetDRUHost 4001=48 11420=idtext:0:dru-a 11425=s:operator 11427=7000 2052=0",
@@ -109,6 +123,18 @@ std::vector<Row> diskRows() {
        "11420={DRU host@\"dru-a\"} 2052=0",
        "onMsgGetDiskDevices",
        {"\"dru-a\""}});
+  // A device's name and DRU host are one change: a DRU host that is not
+  // known refuses it, and the session gives the name back as the store
+  // keeps it.
+  rows.push_back({"a disk device's name sent with a DRU host that is not known is given back",
+                  "onMsgSetDiskDevice",
+                  "onMsgGetDiskDevices\nonMsgSetDiskDevice 4001=3 11003=u64:{h:\"DiskLib1 device 1\"} "
+                  "11192=idtext:0:DevRen8 11420=99 2052=0",
+                  "onMsgGetDiskDevices",
+                  {"!DevRen8", "\"DiskLib1 device 1\""}});
+  rows.back().keepsNothing = true;
+  rows.back().changeExit = 3;
+  rows.back().answers = {"The DRU host 99 is not known."};
   rows.push_back({"a network share keeps its kind and remote-host settings",
                   "onMsgSetDiskVolume",
                   "onMsgSetDiskVolume 4001=1 2048=idtext:1:ma1 11041=s://nas1/share 2401=enc:backup "

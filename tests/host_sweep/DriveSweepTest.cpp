@@ -45,6 +45,15 @@ std::vector<Row> driveRows() {
   rows.back().before =
       "INSERT INTO \"MMObjectSetting\" (\"Kind\", \"ObjectId\", \"Name\", \"Value\") VALUES (6, 4, "
       "'ControllerText', 'bus-b'), (6, 4, 'ControllerType', '3'), (6, 4, 'ScsiAddress', '9');";
+  // A refused step keeps the steps before it, in the store as in the
+  // session: the new alias stands, the bus taken from nothing is refused.
+  rows.push_back({"a drive path's alias set before a refused bus (operation 3) is kept as the session keeps it",
+                  "onMsgSetMMDrive",
+                  joined(kPaths, "onMsgSetMMDrive 4001=3 11003=u64:{h:\"Drive1\"} 8252=Tape-R 11054=idtext:77:x 2052=0"),
+                  kPaths,
+                  {"tag 8252 (drive alias) len 6: \"Tape-R\""}});
+  rows.back().changeExit = 3;
+  rows.back().answers = {"The drive path [77] to take the SCSI bus from does not exist."};
   rows.push_back({"an object action on a drive path (operation 12) keeps it",
                   "onMsgSetMMDrive",
                   joined(kPaths, "onMsgSetMMDrive 4001=12 11003=u64:{h:\"Drive1\"} 4108=1 2052=0"),
@@ -102,7 +111,7 @@ std::vector<Row> driveRows() {
                   {"tag 11132 (copy manager) len 4: 0"}});
   rows.back().keepsNothing = true;
   rows.back().changeExit = 3;
-  rows.back().answers = {"The copy manager [77] is not in the configuration; nothing was changed."};
+  rows.back().answers = {"The copy manager [77] is not in the configuration; the change naming it was not made."};
   rows.push_back({"a drive pool pointed at a copy manager removed in the same session is refused",
                   "onMsgSetMMDrivePool",
                   "onMsgSetMMCMController 4001=1 4106=2 2048=idtext:0:ma1 11167=3 2052=0\nonMsgGetMMCMDevices\n"
@@ -114,7 +123,16 @@ std::vector<Row> driveRows() {
                   "\"MMDrivePool\" WHERE \"DrivePoolName\" = 'DrivePool(ma2)'",
                   "0,0"});
   rows.back().changeExit = 3;
-  rows.back().answers = {"The copy manager [1] is not in the configuration; nothing was changed."};
+  rows.back().answers = {"The copy manager [1] is not in the configuration; the change naming it was not made."};
+  // A rename before the refused copy manager is kept, as the session keeps
+  // it: the answer names only the change that was not made.
+  rows.push_back({"a drive pool renamed before a copy manager that is not stored keeps the name",
+                  "onMsgSetMMDrivePool",
+                  poolCopyManager + "8260=s:PoolRen8 11132=77 2052=0",
+                  kPools,
+                  {"(drive pool) len 12: 2 \"PoolRen8\"", "tag 11132 (copy manager) len 4: 0"}});
+  rows.back().changeExit = 3;
+  rows.back().answers = {"The copy manager [77] is not in the configuration; the change naming it was not made."};
   rows.push_back({"a drive pool's proxy host is stored",
                   "onMsgSetMMDrivePool",
                   joined(kPools, "onMsgSetMMDrivePool 4001=3 11003=u64:{h:2 \"DrivePool(ma2)\"} 11019=idtext:0:proxy.example.net "

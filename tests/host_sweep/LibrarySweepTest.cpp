@@ -100,6 +100,29 @@ void nameRuleRows(std::vector<Row>& rows) {
       rows.push_back(row);
     }
   }
+  // A library renamed to its own name in another letter case answers to no
+  // other library's name: every route takes it.
+  const struct {
+    const char* route;
+    const char* request;
+    std::string change;
+    const char* name;
+  } ownName[] = {
+      {"the session's rename (operation 3)", "onMsgSetMMLibrary",
+       joined("libraries\nchange-library 3 ", tapeLib) + " 8251=tapelib1", "tapelib1"},
+      {"storage-library's change (operation 32)", "HandleMMConfigMgrXmlMsg",
+       "storage-library 43=32 8=DiskLib1 second.8=disklib1", "disklib1"},
+      {"the tape-library wizard's rename", "onMsgEZSetTapeLibraryAliasNameReq",
+       joined(kTapeListing,
+              "--xml 0x01A8EB4F onMsgEZSetTapeLibraryAliasNameReq '<ZQGui_EZSetTapeLibraryAliasNameReq "
+              "i6=\"{handle<\"TapeLib1\"}\" s2=\"TAPELIB1\"/>'"),
+       "TAPELIB1"},
+  };
+  for (const auto& r : ownName) {
+    const std::string shown = "\"" + std::string(r.name) + "\"";
+    rows.push_back({joined("a library's own name in another letter case is taken on the route of ", r.route),
+                    r.request, r.change, "libraries", {shown}});
+  }
   // The disk-library wizard names its library itself: it passes over a
   // name another library answers to.
   for (bool unaliased : {false, true}) {
@@ -335,6 +358,16 @@ std::vector<Row> libraryRows() {
                   "RAISE(ABORT, 'settings refused'); END; CREATE TRIGGER \"refuse_settings_update\" BEFORE UPDATE "
                   "ON \"MMObjectSetting\" BEGIN SELECT RAISE(ABORT, 'settings refused'); END;",
                   3});
+  // A refused step keeps the steps before it, in the store as in the
+  // session: the alias stands, the drive count below the last drive is
+  // refused.
+  rows.push_back({"a library's alias set before a refused drive count (operation 3) is kept as the session keeps it",
+                  "onMsgSetMMLibrary",
+                  "libraries\nchange-library 3 " + std::string(kTapeLib) + " 8251=TapeRen8 11009=0",
+                  "libraries",
+                  {"\"TapeRen8\""}});
+  rows.back().changeExit = 3;
+  rows.back().answers = {"Drive Count should be greater than last used drive number"};
   nameRuleRows(rows);
   return rows;
 }

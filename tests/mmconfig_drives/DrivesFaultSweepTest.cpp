@@ -64,6 +64,7 @@ class DrivesFaultSweep : public ::testing::Test {
     m_demo.controller = config->GetHandle(lms->GetLibControllerList().GetFirstNode());
     m_demo.disk = config->GetHandle(disk);
     m_demo.mountPath = config->GetHandle(disk->GetMountPathList().GetFirstNode());
+    m_config = config;
     m_a.replies();
   }
 
@@ -107,6 +108,7 @@ class DrivesFaultSweep : public ::testing::Test {
   tktest::Connection m_a;
   EvMMConfigMgr m_mgr;
   Demo m_demo;
+  ZQMACMediaConfig* m_config = nullptr;
 };
 
 TEST_F(DrivesFaultSweep, EveryFailingCallOfAGetEndsWithItsReplyAndChangesNothing) {
@@ -161,10 +163,12 @@ TEST_F(DrivesFaultSweep, EveryFailingCallOfAGetEndsWithItsReplyAndChangesNothing
 }
 
 // The drive change stores each step (the drive's description and id, the
-// path's access path) among the model's own settings: a failure anywhere
-// leaves none of them stored, and the clean run stores all three.
-TEST_F(DrivesFaultSweep, EveryFailingCallOfADriveChangeEndsWithAnAnswerAndNoHalfChange) {
+// path's access path) among the model's own settings: a refused step keeps
+// the steps before it, in the store as in the session, a commit that fails
+// keeps none of them in either, and the clean run stores all three.
+TEST_F(DrivesFaultSweep, EveryFailingCallOfADriveChangeEndsWithAnAnswerAndTheStoreAsTheSessionKeepsIt) {
   tktest::SweepPlan plan;
+  plan.judgedTables = {"MMObjectSetting"};
   plan.setup = [&] { freshSession(); };
   plan.request = [&] {
     auto request = tktest::StreamBuilder()
@@ -185,6 +189,26 @@ TEST_F(DrivesFaultSweep, EveryFailingCallOfADriveChangeEndsWithAnAnswerAndNoHalf
     if (!answered.empty()) return answered;
     if (run.k == 0 && m_db.scalar("SELECT COUNT(*) FROM \"MMObjectSetting\"") != 3)
       return "the clean run did not store the three values";
+    ZQMACDms* path = m_config != nullptr ? m_config->FindObject<ZQMACDms>(m_demo.path) : nullptr;
+    if (path == nullptr || path->GetDrive() == nullptr) return "the session lost the drive path";
+    const struct {
+      const char* name;
+      std::string session;
+    } values[] = {{"DeviceTextC", path->GetDrive()->GetDeviceTextC()},
+                  {"AccessPath", path->GetPathDetail()},
+                  {"DriveIdString", path->GetDrive()->GetDriveIdString()}};
+    for (const auto& v : values) {
+      const std::string stored =
+          m_db.text("SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = ?", {std::string(v.name)});
+      if (run.k != 0 && stored.empty() && v.session != stored) {
+        // Not stored: the session keeps the value the load gave it.
+        if (v.session == "drive text" || v.session == "/dev/nst9" || v.session == "ACS-0,1,2,3")
+          return std::string("the session shows ") + v.name + " [" + v.session + "], which was not stored";
+        continue;
+      }
+      if (!stored.empty() && v.session != stored)
+        return std::string("the session's ") + v.name + " is [" + v.session + "], the store's [" + stored + "]";
+    }
     return "";
   };
   const tktest::SweepReport report = tktest::FaultSweep().run(plan);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMStoredKinds.h"
 #include "tests/mmconfig_librarychanges/LibraryChangesFixture.h"
 #include "tests/support/DatabaseDump.h"
 #include "tests/support/DatabaseSession.h"
@@ -115,18 +116,59 @@ class LibraryFaultSweep : public ::testing::Test {
         .u32(11008, 1).u32(11009, 2);
   }
 
+  // "" when the session's tape library shows what the store holds of it
+  // (a setting not stored reads as the load's default), else the first
+  // value that differs.
+  std::string libraryAsStored() {
+    ZQMACLms* lms = m_config != nullptr ? m_config->FindObject<ZQMACLms>(m_tape) : nullptr;
+    if (lms == nullptr || lms->GetLibrary() == nullptr) return "the session lost the library";
+    const ZQMACLibrary& library = *lms->GetLibrary();
+    const std::string row = " FROM \"MMLibrary\" WHERE \"LibraryId\" = " + std::to_string(m_tapeId);
+    auto setting = [&](const char* name, const char* otherwise) {
+      const std::string value =
+          m_db.text("SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = ? AND \"Kind\" = ? AND "
+                    "\"ObjectId\" = ?",
+                    {std::string(name), static_cast<int>(MMStoredKind::Library), m_tapeId});
+      return value.empty() ? std::string(otherwise) : value;
+    };
+    auto flag = [](bool on) { return std::string(on ? "1" : "0"); };
+    const struct {
+      const char* what;
+      std::string session;
+      std::string stored;
+    } values[] = {
+        {"alias", library.GetAliasName(), m_db.text("SELECT \"AliasName\"" + row)},
+        {"drive count", std::to_string(library.GetDriveCount()), m_db.text("SELECT IFNULL(\"DriveCount\", 0)" + row)},
+        {"VTL type", std::to_string(library.GetVTLType()), m_db.text("SELECT IFNULL(\"VTLType\", 0)" + row)},
+        {"attribute", std::to_string(library.GetLibAttributeFlag()),
+         m_db.text("SELECT IFNULL(\"LibraryAttribute\", 0)" + row)},
+        {"door lock", flag(library.GetDoorLockFlag()), setting("DoorLock", "0")},
+        {"DDS", flag(library.GetAutoConfigDDSFlag()), setting("AutoConfigDDS", "0")},
+        {"IP drive ids", flag(library.GetUseIPDriveIDFlag()), setting("UseIPDriveID", "0")},
+        {"volume range", library.GetVolumeRangeString(), setting("VolumeRange", "")},
+    };
+    for (const auto& v : values)
+      if (v.session != v.stored)
+        return std::string("the session's ") + v.what + " is [" + v.session + "], the store's [" + v.stored + "]";
+    return "";
+  }
+
   ZQMACMediaConfig* m_config = nullptr;
   unsigned long long m_tape = 0;
   unsigned long long m_path = 0;
   int m_tapeId = 0;
 };
 
-TEST_F(LibraryFaultSweep, EveryFailingCallOfALibraryChangeEndsWithAnAnswerAndNoHalfChange) {
-  const tktest::SweepReport report = sweep([&] {
-    auto request = stream().op(3).handle(m_tape).text(8251, "Renamed library", true).u32(11009, 9).u32(11164, 1)
-                       .u32(11432, 2).end().op(12).end().build();
-    m_mgr.onMsgSetMMLibrary(request.get());
-  });
+// A refused step keeps what the steps before it changed: the library's
+// row and settings are judged against the session, which keeps them too.
+TEST_F(LibraryFaultSweep, EveryFailingCallOfALibraryChangeEndsWithAnAnswerAndTheStoreAsTheSessionKeepsIt) {
+  const tktest::SweepReport report = sweep(
+      [&] {
+        auto request = stream().op(3).handle(m_tape).text(8251, "Renamed library", true).u32(11009, 9).u32(11164, 1)
+                           .u32(11432, 2).end().op(12).end().build();
+        m_mgr.onMsgSetMMLibrary(request.get());
+      },
+      {"MMLibrary", "MMObjectSetting"}, [&] { return libraryAsStored(); });
   EXPECT_TRUE(report.clean()) << report;
 }
 
@@ -147,21 +189,30 @@ TEST_F(LibraryFaultSweep, AChangeThatCannotBeCommittedAnswersTheDatabasesReasonA
   EXPECT_TRUE(after == before) << tktest::DatabaseDump::describeChanges(before, after);
 }
 
-TEST_F(LibraryFaultSweep, EveryFailingCallOfALibrarysOwnSettingsOrANewLibrarysVolumeRangeEndsWithNoHalfChange) {
-  // Each setter stores as it sets, in the request's one transaction.
-  const std::function<tktest::StreamBuilder()> requests[] = {
-      [&] {
-        ZQMACLibController* first = m_config->FindObject<ZQMACLms>(m_tape)->GetLibControllerList().GetFirstNode();
-        return stream().op(3).handle(m_tape).u32(11007, static_cast<uint32_t>(m_config->GetHandle(first)))
-            .u32(11414, 1).u32(11431, 1).u32(11416, 6).text(11417, "VOLRANGE-A", true).u32(11432, 2).end();
-      },
-      [&] { return addController(55, "ma2").text(11417, "VOLRANGE-55", true).end(); },
+TEST_F(LibraryFaultSweep, EveryFailingCallOfALibrarysOwnSettingsOrANewLibrarysVolumeRangeEndsAsTheSessionKeepsIt) {
+  // Each setter stores as it sets, in the request's one transaction: a
+  // library's change keeps the steps before a refused one, in the store as
+  // in the session; a new library is stored whole or not at all.
+  const struct {
+    std::function<tktest::StreamBuilder()> make;
+    bool stepwise;
+  } requests[] = {
+      {[&] {
+         ZQMACLibController* first = m_config->FindObject<ZQMACLms>(m_tape)->GetLibControllerList().GetFirstNode();
+         return stream().op(3).handle(m_tape).u32(11007, static_cast<uint32_t>(m_config->GetHandle(first)))
+             .u32(11414, 1).u32(11431, 1).u32(11416, 6).text(11417, "VOLRANGE-A", true).u32(11432, 2).end();
+       },
+       true},
+      {[&] { return addController(55, "ma2").text(11417, "VOLRANGE-55", true).end(); }, false},
   };
-  for (const auto& make : requests) {
-    const tktest::SweepReport report = sweep([&] {
-      auto request = make().build();
-      m_mgr.onMsgSetMMLibrary(request.get());
-    });
+  for (const auto& r : requests) {
+    const tktest::SweepReport report = sweep(
+        [&] {
+          auto request = r.make().build();
+          m_mgr.onMsgSetMMLibrary(request.get());
+        },
+        r.stepwise ? std::vector<std::string>{"MMLibrary", "MMObjectSetting"} : std::vector<std::string>{},
+        r.stepwise ? std::function<std::string()>([&] { return libraryAsStored(); }) : nullptr);
     EXPECT_TRUE(report.clean()) << report;
   }
 }

@@ -15,8 +15,9 @@ const tkcatalogue::Text kTexts[] = {
     // %1 the library's name.
     {0x24000F02, "The library [%1] has no library controller; nothing was configured."},
     // A change names an object that is not stored (never, or removed since);
-    // %1 what it is, %2 its id.
-    {0x24000F03, "The %1 [%2] is not in the configuration; nothing was changed."},
+    // %1 what it is, %2 its id. Only the change that names it is refused:
+    // the steps of a request before it may have been kept.
+    {0x24000F03, "The %1 [%2] is not in the configuration; the change naming it was not made."},
     // Event text of media identified; their count goes with it.
     {0x23000029, "New media were identified in the library."},
     // Audit operation of an identification.
