@@ -637,7 +637,8 @@ class ZQMACGraph {
   // inserted anew since `before` was read (the change log marks them born;
   // when it cannot tell, every row both hold may have been): their handles
   // name nothing from then on, and a load makes new objects of the new
-  // rows. True when it freed any.
+  // rows. True when it freed one that only the lay-over of every row makes
+  // anew (one of the disk side, the load in part makes anew too).
   static bool FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& before, const MMStoredSnapshot& now);
   // Exchanges the graph of the instance with the parked one.
   static void SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked);

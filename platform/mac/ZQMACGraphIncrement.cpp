@@ -334,6 +334,37 @@ std::shared_ptr<ZQMACDiskIndex> makeDiskIndex(const MMStoredSnapshot& rows) {
   return index;
 }
 
+// The kinds a load in part makes anew from their rows: disk libraries,
+// mount paths, disk devices and their volumes.
+bool isDiskSideType(unsigned int type) {
+  return type == ZQMAC_OBJ_MOUNT_PATH || type == ZQMAC_OBJ_DISK_DEVICE || type == ZQMAC_OBJ_DISK_VOLUME ||
+         type == ZQMAC_OBJ_MAGLIB;
+}
+
+// A set of ids, made once and asked many times.
+class IdSet {
+ public:
+  void take(std::vector<int> ids) {
+    m_sorted = std::move(ids);  // in id order
+    if (m_sorted.empty()) return;
+    m_low = m_sorted.front();
+    const auto span = static_cast<std::size_t>(static_cast<long long>(m_sorted.back()) - m_low + 1);
+    if (span > 8 * m_sorted.size() + 4096) return;  // far apart: searched
+    m_bits.assign(span, false);
+    for (int id : m_sorted) m_bits[static_cast<std::size_t>(id - m_low)] = true;
+  }
+  bool has(int id) const {
+    if (m_bits.empty()) return std::binary_search(m_sorted.begin(), m_sorted.end(), id);
+    const long long at = static_cast<long long>(id) - m_low;
+    return at >= 0 && static_cast<std::size_t>(at) < m_bits.size() && m_bits[static_cast<std::size_t>(at)];
+  }
+
+ private:
+  std::vector<int> m_sorted;
+  std::vector<bool> m_bits;
+  int m_low = 0;
+};
+
 struct ParkedSlot {
   std::mutex mutex;
   std::unique_ptr<ZQMACParkedGraph> graph;
@@ -823,18 +854,26 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
     any = any || !ids.empty();
   });
   if (!any) return false;
+  // Each kind's ids as a set: a bitmap over their span where they lie
+  // close together (when the log cannot tell, they are every id of the
+  // kind, and each object is then one look instead of a search).
+  std::array<IdSet, kStoredKinds> rebornSet;
+  for (std::size_t k = 0; k < rebornSet.size(); ++k) rebornSet[k].take(std::move(reborn[k]));
+  auto ownRow = [](unsigned int type) {
+    MMStoredKind kind;
+    const MMKindObject* what = storedKindOfType(type, kind);
+    return what != nullptr && what->ownRow;
+  };
   std::vector<ZQMACInterface*> gone;
   {
     std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
     // The objects that stand for a row of their own that the lay-over of
     // every row lays (a tape library's parts are not looked for: they go
-    // with it).
-    config.ForEachObject([&](ZQMACInterface* object) {
+    // with it); only the places of those types are read.
+    config.ForEachObjectOfType(ownRow, [&](ZQMACInterface* object) {
       MMStoredKind kind;
-      const MMKindObject* what = storedKindOfType(object->GetObjectType(), kind);
-      if (what == nullptr || !what->ownRow || object->m_iId < 0) return;
-      const std::vector<int>& ids = reborn[static_cast<std::size_t>(kind)];
-      if (std::binary_search(ids.begin(), ids.end(), object->m_iId)) gone.push_back(object);
+      if (object->m_iId < 0 || storedKindOfType(object->GetObjectType(), kind) == nullptr) return;
+      if (rebornSet[static_cast<std::size_t>(kind)].has(object->m_iId)) gone.push_back(object);
     });
   }
   if (gone.empty()) return false;
@@ -856,9 +895,18 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
       if (devices.count(c->m_pCopyMgrDevice) != 0) gone.push_back(c);
     });
   }
+  // Disk libraries, mount paths and volumes freed with their rows are made
+  // anew by the load in part as well (their ids are among the freed ones
+  // it lays, and a library's mount paths are found by their rows); any
+  // other is the lay-over of every row's to make (a device's volumes, for
+  // one, are found only through the device).
+  const bool everyRow = !std::all_of(gone.begin(), gone.end(), [](const ZQMACInterface* object) {
+    const unsigned int type = object->GetObjectType();
+    return type == ZQMAC_OBJ_MAGLIB || type == ZQMAC_OBJ_MOUNT_PATH || type == ZQMAC_OBJ_DISK_VOLUME;
+  });
   ZQMACMediaConfig::RowsGoScope rowsGo(config);
   DropObjects(config, std::move(gone));
-  return true;
+  return everyRow;
 }
 
 // ---------------------------------------------------------------- kinds
@@ -873,11 +921,7 @@ bool ZQMACGraph::IsLaidType(unsigned int type) {
 
 namespace {
 
-bool isDiskSide(const ZQMACInterface* object) {
-  const unsigned int type = object->GetObjectType();
-  return type == ZQMAC_OBJ_MOUNT_PATH || type == ZQMAC_OBJ_DISK_DEVICE || type == ZQMAC_OBJ_DISK_VOLUME ||
-         type == ZQMAC_OBJ_MAGLIB;
-}
+bool isDiskSide(const ZQMACInterface* object) { return isDiskSideType(object->GetObjectType()); }
 
 }  // namespace
 
@@ -1019,7 +1063,8 @@ bool ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
   const bool takenOver = !config.m_bDatabaseBacked && config.GetObjectCount() == 0 && TakeParked(config);
   if (takenOver) whole = false;
   // Objects of rows born again go before anything else looks at the graph;
-  // the load of every row makes their new objects and links them.
+  // the load of every row makes their new objects and links them (the load
+  // in part, when they are all of the disk side).
   if (config.m_pLaidRows != nullptr && config.m_bDatabaseBacked &&
       FreeReborn(config, config.m_pLaidRows->rows, stored))
     whole = true;
