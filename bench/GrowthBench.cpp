@@ -9,7 +9,17 @@
 //   growth_<request>_<N>/ours   the request on N objects
 //   growth_<request>_<N>/raw    the same request on 100 objects
 //
-// so that scripts/bench's ratio is the time at N over the time at 100. The
+// so that scripts/bench's ratio is the time at N over the time at 100.
+//
+//   libraries_<request>_<L>/ours   a change on an installation of L disk
+//                                  libraries (10,000 and 100,000), each
+//                                  with its master pool, a drive pool of
+//                                  media agent ma1 and one mount path on a
+//                                  disk device of its own
+//   libraries_<request>_<L>/raw    the same change at 100 libraries
+//
+// for mount_path_add and library_delete: a change costs what it changes,
+// not what the installation holds (goal: at most 1.3 at 100,000). The
 // requests:
 //   libraries        the library listing (onMsgGetMMLibraries) of a console
 //                    that holds the configuration lock
@@ -62,6 +72,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "bench/BenchPairs.h"
@@ -73,6 +84,7 @@ namespace {
 
 constexpr int kBase = 100;                 // the size every other size is compared with
 constexpr int kSizes[] = {1000, 10000};
+constexpr int kLibrarySizes[] = {10000, 100000};
 constexpr int kReplyMs = 60000;
 constexpr int kVolumeHost = 101;           // the demonstration's SAN volume host, sanhost1
 constexpr int kDrivesPerLibrary = 20;
@@ -196,6 +208,55 @@ long long seedBulk(sqlite3* db, int n) {
   return kFirstId + tenth;
 }
 
+// The bulk rows of an installation of `n` disk libraries, each with its
+// master pool, a drive pool of media agent ma1 in it and one mount path on
+// a disk device of its own that ma1 reaches, on top of the demonstration
+// installation; one device more is the spare. Its id is returned, or -1.
+long long seedLibraries(sqlite3* db, int n) {
+  const long long agentA = scalar(db, "SELECT \"id\" FROM \"APP_Client\" WHERE \"name\" = 'ma1'");
+  if (agentA < 0) return -1;
+  const std::string count = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?1) ";
+  const std::string id = std::to_string(kFirstId - 1) + " + i";
+  const std::string a = std::to_string(agentA);
+  const std::vector<tkbench::BulkInsert> steps = {
+      {count + "INSERT INTO \"MMLibrary\" (\"LibraryId\", \"LibraryName\", \"AliasName\", \"LibraryTypeId\", "
+               "\"LibraryEnabled\", \"LowWaterMarkMB\") SELECT " + id + ", 'disklib' || i, 'disklib' || i, 3, 1, "
+               "1024 FROM n",
+       n},
+      {count + "INSERT INTO \"MMMasterPool\" (\"MasterPoolId\", \"LibraryId\", \"MasterPoolName\", "
+               "\"MaxDrivesToSwitch\") SELECT " + id + ", " + id + ", 'MasterPool(disklib' || i || ')', -1 FROM n",
+       n},
+      {count + "INSERT INTO \"MMDrivePool\" (\"DrivePoolId\", \"DrivePoolName\", \"DrivePoolEnabled\", "
+               "\"ClientId\", \"MasterPoolId\") SELECT " + id + ", 'DrivePool(ma1)', 1, " + a + ", " + id + " FROM n",
+       n},
+      {count + "INSERT INTO \"MMDevice\" (\"DeviceId\", \"DeviceTypeId\", \"AliasName\", \"DeviceEnabled\") "
+               "SELECT " + id + ", 1, 'growth device ' || i, 1 FROM n",
+       n + 1},
+      {count + "INSERT INTO \"MMDeviceController\" (\"DeviceControllerId\", \"ClientId\", \"DeviceId\", "
+               "\"DeviceControllerActive\", \"DeviceControllerEnabled\", \"DeviceAccessible\", \"Folder\") "
+               "SELECT " + id + ", " + a + ", " + id + ", 1, 1, 1, CASE WHEN i > ?1 - 1 THEN '" + kSpareFolder +
+               "' ELSE '/srv/growth/mp' || i END FROM n",
+       n + 1},
+      {count + "INSERT INTO \"MMMountPath\" (\"MountPathId\", \"MountPathName\", \"IsEnabled\", "
+               "\"MaxConcurrentWriters\", \"MountPathTypeId\", \"MasterPoolId\", \"LibraryId\") SELECT " + id +
+               ", '/srv/growth/mp' || i, 1, 10, 1, " + id + ", " + id + " FROM n",
+       n},
+      {count + "INSERT INTO \"MMMountPathToStorageDevice\" (\"MountPathId\", \"DeviceId\") SELECT " + id + ", " +
+               id + " FROM n",
+       n},
+  };
+  int rc = exec(db, "BEGIN");
+  for (const tkbench::BulkInsert& step : steps)
+    if (rc == SQLITE_OK) rc = exec(db, step.sql, step.count);
+  if (rc == SQLITE_OK) rc = exec(db, "COMMIT");
+  if (rc != SQLITE_OK) return -1;
+  return kFirstId + n;
+}
+
+// What an installation holds: N objects of every kind (seedBulk) or N disk
+// libraries (seedLibraries).
+enum class Shape { Objects, Libraries };
+
 std::map<std::string, std::string> hostEnvironment(const tktest::TempDir& dir) {
   return {{"TK_DB", dir.file("host.db")}, {"TK_LOCK_DIR", dir.file("locks")}, {"TK_RIGHTS", "table"}};
 }
@@ -209,11 +270,11 @@ struct Template {
   long long spareDevice = -1;
 };
 
-const Template& templateOf(int n) {
+const Template& templateOf(Shape shape, int n) {
   static std::mutex mutex;
-  static std::map<int, std::unique_ptr<Template>> made;
+  static std::map<std::pair<Shape, int>, std::unique_ptr<Template>> made;
   std::lock_guard<std::mutex> guard(mutex);
-  std::unique_ptr<Template>& t = made[n];
+  std::unique_ptr<Template>& t = made[{shape, n}];
   if (t) return *t;
   t = std::make_unique<Template>();
   {
@@ -228,7 +289,7 @@ const Template& templateOf(int n) {
     // as an installation's rows do: logged, with births where they are due.
     const long long triggers =
         scalar(db, "SELECT COUNT(*) FROM sqlite_master WHERE \"type\" = 'trigger' AND \"tbl_name\" = 'MMDrive'");
-    if (triggers > 0) t->spareDevice = seedBulk(db, n);
+    if (triggers > 0) t->spareDevice = shape == Shape::Objects ? seedBulk(db, n) : seedLibraries(db, n);
     else std::fprintf(stderr, "growth seed: the host made no trigger on the drives\n");
     exec(db, "PRAGMA wal_checkpoint(TRUNCATE)");
   }
@@ -241,8 +302,8 @@ const Template& templateOf(int n) {
 // requests need to know about it.
 class Installation {
  public:
-  explicit Installation(int n) {
-    const Template& from = templateOf(n);
+  Installation(Shape shape, int n) {
+    const Template& from = templateOf(shape, n);
     if (from.database.empty()) return;
     std::error_code error;
     std::filesystem::copy_file(from.database, m_dir.file("host.db"), error);
@@ -291,12 +352,12 @@ class Installation {
 };
 
 // The host of size `n` for the requests of `group`, made at its first use.
-Installation& installationOf(int n, const std::string& group) {
+Installation& installationOf(Shape shape, int n, const std::string& group) {
   static std::mutex mutex;
-  static std::map<std::pair<int, std::string>, std::unique_ptr<Installation>> hosts;
+  static std::map<std::tuple<Shape, int, std::string>, std::unique_ptr<Installation>> hosts;
   std::lock_guard<std::mutex> guard(mutex);
-  std::unique_ptr<Installation>& host = hosts[{n, group}];
-  if (!host) host = std::make_unique<Installation>(n);
+  std::unique_ptr<Installation>& host = hosts[{shape, n, group}];
+  if (!host) host = std::make_unique<Installation>(shape, n);
   return *host;
 }
 
@@ -416,8 +477,8 @@ const Request kRequests[] = {
 
 // Times `request` on the host of size `n`: the host's CPU time of each timed
 // request is the iteration's time.
-void timeRequest(benchmark::State& state, const Request& request, int n) {
-  Installation& at = installationOf(n, request.group);
+void timeRequest(benchmark::State& state, const Request& request, int n, Shape shape = Shape::Objects) {
+  Installation& at = installationOf(shape, n, request.group);
   if (!at.up()) {
     state.SkipWithError("the installation's host did not come up");
     return;
@@ -482,7 +543,7 @@ constexpr int kThreadEndMs = 10000;  // a closed connection's thread ends within
 // closes and waits for the connection's thread to end; the host's CPU time
 // over all of it is the iteration's time.
 void timeOneShot(benchmark::State& state, const Request& request) {
-  Installation& at = installationOf(kOneShotSize, request.group);
+  Installation& at = installationOf(Shape::Objects, kOneShotSize, request.group);
   if (!at.up()) {
     state.SkipWithError("the installation's host did not come up");
     return;
@@ -550,6 +611,23 @@ const bool kRegistered = [] {
             b->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(r->iterations);
           });
     }
+  for (const Request& request : kRequests) {
+    const std::string name = request.name;
+    if (name != "mount_path_add" && name != "library_delete") continue;
+    for (int n : kLibrarySizes) {
+      const Request* r = &request;
+      tkbench::registerPair(
+          "libraries_" + name + "_" + std::to_string(n),
+          [r, n](benchmark::State& s) { timeRequest(s, *r, n, Shape::Libraries); },
+          [r](benchmark::State& s) {
+            timeRequest(s, *r, kBase, Shape::Libraries);
+            s.SetLabel("raw: the same request at " + std::to_string(kBase) + " libraries");
+          },
+          [r](tkbench::Benchmark* b) {
+            b->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(r->iterations);
+          });
+    }
+  }
   return true;
 }();
 

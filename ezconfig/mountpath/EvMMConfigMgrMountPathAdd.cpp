@@ -34,6 +34,7 @@
 #include "platform/clock/Clock.h"
 #include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/mac/ZQMACPlatform.h"
 #include "platform/security/StoredPassword.h"
 #include "platform/mmdb/MMDeviceControllerDB.h"
 #include "platform/mmdb/MMDeviceDB.h"
@@ -89,18 +90,6 @@ using Info = EVGui::StorageLibraryInfo;
 using Credential = ZqEntities::CredentialEntity;
 
 bool isSharedDeviceType(int type) { return type >= kSharedDeviceFirst && type <= kSharedDeviceLast; }
-
-bool equalIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const unsigned char x = static_cast<unsigned char>(a[i]);
-    const unsigned char y = static_cast<unsigned char>(b[i]);
-    const unsigned char lx = (x >= 'A' && x <= 'Z') ? static_cast<unsigned char>(x - 'A' + 'a') : x;
-    const unsigned char ly = (y >= 'A' && y <= 'Z') ? static_cast<unsigned char>(y - 'A' + 'a') : y;
-    if (lx != ly) return false;
-  }
-  return true;
-}
 
 StorageLibResult failed(bool created = false) { return {StorageLibOutcome::kFailure, created}; }
 
@@ -223,17 +212,12 @@ void settleRequest(StorageLibraryRequest& w, AddWork& a) {
 // The library is in the configuration, and every mount path of it
 // lies on a device of the requested type.
 bool vendorMatches(StorageLibraryRequest& w, const AddWork& a) {
-  ZQMACLinkedList<ZQMACMagLib> libraries = w.config->GetMagLibList();
-  ZQMACMagLib* library = nullptr;
-  for (ZQMACMagLib* l = libraries.GetFirstNode(); l != nullptr; l = libraries.GetNextNode()) {
-    if (equalIgnoringCase(l->GetAliasName(), w.libraryName)) {
-      library = l;
-      break;
-    }
-  }
+  // Found by the name it answers to, letter case aside, without a copy of
+  // every library.
+  ZQMACMagLib* library = tkmac::findMagLibAnswering(*w.config, w.libraryName);
   if (library == nullptr) {
     EvDebug::Error(kTag, "ReadCurrentConfig - Lib not found Library Id[%d] Total Libraries[%d].", w.libraryId,
-                   libraries.GetListCount());
+                   w.config->GetMagLibList().GetListCount());
     w.fail(tkezconfig::mountPathCatalogueText(w, kTextLibraryNotFound, w.libraryName));
     return false;
   }

@@ -84,8 +84,10 @@ class ZQMACMagLib : public ZQMACInterface {
   bool GetLibAttributeFlag() const { return m_iAttribute != 0; }
   // A copy of the library's mount-path list (same elements).
   ZQMACLinkedList<ZQMACMountPath> GetMountPathList() { return m_mountPathList; }
-  // The configuration the library belongs to.
-  ZQMACMediaConfig* GetMediaConfig() const { return m_pMediaConfig; }
+  // The configuration the library belongs to: the instance that owns it
+  // (a graph handed over to a new instance goes with it), else the one it
+  // was bound to.
+  ZQMACMediaConfig* GetMediaConfig() const { return GetOwner() != nullptr ? GetOwner() : m_pMediaConfig; }
 
   ZQMACMediaAgent* GetMediaAgent() const { return m_pMediaAgent; }
 

@@ -265,14 +265,20 @@ std::shared_ptr<Connection> Connection::open(const std::string& path, int& code,
   noteOpened(conn);
   noteConnectionOpened(conn->m_db);
   // WAL keeps readers and the one writer out of each other's way; FULL
-  // syncs every commit (configuration must not be lost).
+  // syncs every commit (configuration must not be lost). Temporary storage
+  // stays in memory: a savepoint inside a transaction (tkdb::Session::
+  // atomically in a store step) keeps the pages it may have to undo in a
+  // sub-journal, which otherwise spills to a temporary file made and
+  // unlinked for each change once it passes 64 KiB, and a configuration's
+  // sorts and temporary tables are small.
   //
   // Turning a new database file to WAL writes it in the old journal mode,
   // where a connection that holds a read lock and wants the write lock is
   // refused at once instead of waiting (two such would deadlock). When
   // several connections open a new file at the same time, any of them may
   // be refused that way: it waits as the busy handler would and tries again.
-  const std::string setup = "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;";
+  const std::string setup =
+      "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON; PRAGMA temp_store=MEMORY;";
   code = conn->run(setup, {}, nullptr, detail);
   for (int attempt = 0; code == DB_ERR_BUSY && busyWait(conn.get(), attempt) != 0; ++attempt) {
     code = conn->run(setup, {}, nullptr, detail);

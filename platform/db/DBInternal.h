@@ -293,6 +293,13 @@ void clearProcedureOverrides();
 // platform/testkit/db.h). Off in production: nothing is journaled and no
 // failure is taken unless a test turns the journal on.
 inline constexpr int kDefaultBusyTimeoutMs = 30'000;
+
+// The savepoint of Session::atomically inside an open transaction, its end
+// and its undo: one name for every such savepoint (they nest strictly), so
+// that the first two stay in the connection's statement cache.
+inline constexpr const char* kWorkSavepoint = "SAVEPOINT tk_work";
+inline constexpr const char* kWorkRelease = "RELEASE tk_work";
+inline constexpr const char* kWorkUndo = "ROLLBACK TO tk_work; RELEASE tk_work";
 tkjournal::Journal& engineJournal();
 bool journalOn();
 // Records a call while the journal is on; callers make the texts only when

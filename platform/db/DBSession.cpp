@@ -1,6 +1,5 @@
 // Sessions: the platform's own direct access to the central database, on
 // the connection and in the transaction rules of the bindings.
-#include <atomic>
 
 #include "platform/db/DBInternal.h"
 #include "platform/db/DBtable.h"
@@ -88,10 +87,12 @@ int Session::atomically(const std::function<int()>& work) {
   int code = connect();
   if (code != DB_OK) return code;
   std::lock_guard<std::recursive_mutex> guard(m_conn->mutex());
-  static std::atomic<unsigned> counter{0};
   if (sqlite3_get_autocommit(m_conn->handle()) != 0) return enclosed("BEGIN IMMEDIATE", "COMMIT", "ROLLBACK", work);
-  const std::string name = "tk_work_" + std::to_string(counter.fetch_add(1));
-  return enclosed("SAVEPOINT " + name, "RELEASE " + name, "ROLLBACK TO " + name + "; RELEASE " + name, work);
+  // One name for every such savepoint: they nest strictly (each ends
+  // before the call that made it returns), and a name releases or rolls
+  // back the newest savepoint that carries it, so the same two statements
+  // serve every change and stay prepared in the connection's cache.
+  return enclosed(kWorkSavepoint, kWorkRelease, kWorkUndo, work);
 }
 
 int Session::reading(const std::function<int()>& work) {

@@ -56,8 +56,10 @@ bool startsWithWord(const std::string& sql, const char* word) {
 }
 
 // Savepoint statements carry a name made for one transaction: keeping them
-// would only push useful statements out of the cache.
+// would only push useful statements out of the cache. The savepoint of
+// Session::atomically has one name for all, and is kept.
 bool worthKeeping(const std::string& sql) {
+  if (sql == kWorkSavepoint || sql == kWorkRelease) return true;
   return !startsWithWord(sql, "SAVEPOINT") && !startsWithWord(sql, "RELEASE") && !startsWithWord(sql, "ROLLBACK TO");
 }
 

@@ -438,9 +438,10 @@ void ZQMACGraph::DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterf
     for (ZQMACInterface* object : doomed)
       if (config.LeaveObject(object)) owned.push_back(object);
     doomed.swap(owned);
-    config.ForEachObject([&](ZQMACInterface* object) {
-      if (!isManagedType(object->GetObjectType())) others.push_back(object);
-    });
+    // Only the places of the other types are read: a load in part that
+    // frees a few objects does not walk the whole graph for them.
+    config.ForEachObjectOfType([](unsigned int type) { return !isManagedType(type); },
+                               [&](ZQMACInterface* object) { others.push_back(object); });
   }
   // Each other object is walked once for all that go, not once for each.
   const ZQMACGone leaving(std::vector<const void*>(doomed.begin(), doomed.end()));

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "frame/mac/ZQMACObjects.h"
+#include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mmdb/MMMountPathDB.h"
 
@@ -34,7 +35,7 @@ bool ZQMACMediaConfig::DeconfigureLibrary(const std::string& mediaAgentName, con
   if (tkmac::failedUntouched(*this, "DeconfigureLibrary")) return false;
   ZQMACMagLib* disk = nullptr;
   auto find = [&]() -> ZQMACInterface* {
-    disk = findByName(m_magLibList, libraryName);
+    disk = ZQMACGraph::FindMagLib(*this, libraryName, false);
     if (disk != nullptr) return disk;
     return findByName(m_lmsList, libraryName);
   };

@@ -77,7 +77,7 @@ bool ZQMACMagLib::Configure(unsigned int mode) {
   if (GetOwner() != nullptr) return ZQMACInterface::Configure(mode);
   tkmac::journal().record("Configure", GetHandle(), mode);
   if (tkmac::failed(*this, "Configure")) return false;
-  ZQMACMediaConfig* config = m_pMediaConfig;
+  ZQMACMediaConfig* config = GetMediaConfig();
   if (config == nullptr) {
     SetLastError(kErrorMagLibNoConfig, "The disk library belongs to no configuration.");
     return false;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -24,6 +25,7 @@ struct MMStoredDeviceController;
 struct MMStoredMountPath;
 struct MMStoredLibrary;
 struct ZQMACParkedGraph;
+struct ZQMACDiskIndex;
 struct MMStoredDRUHost;
 struct MMStoredCenteraCluster;
 struct MMStoredColumn;
@@ -64,6 +66,9 @@ class ZQMACGraph {
   static ZQMACNode* AddCostCategory(ZQMACMediaConfig& config, int id, const std::string& name);
 
   // ---- reading where it lies ----
+  // Clears the library from the mount paths of its list that name it (a
+  // library being freed by its instance).
+  static void UnlinkMountPaths(ZQMACMagLib* library);
   // A drive's paths, without the copy GetDmsList makes.
   static const ZQMACLinkedList<ZQMACDms>& DmsOf(const ZQMACDrive& drive) { return drive.m_dmsList; }
 
@@ -602,6 +607,10 @@ class ZQMACGraph {
   static void DropParked();
   // Moves a parked graph into an empty instance.
   static void Unpark(ZQMACMediaConfig& config, ZQMACParkedGraph& parked);
+  // The first disk library whose alias (`byAlias`: the name it answers
+  // to, GetAliasName) or name is `name`, letters A-Z matching a-z
+  // (tkmac::findMagLibAnswering, platform/mac/ZQMACPlatform.h).
+  static ZQMACMagLib* FindMagLib(ZQMACMediaConfig& config, const std::string& name, bool byAlias);
   // ---- end of re-reads in part ----
 
  private:
@@ -613,17 +622,23 @@ class ZQMACGraph {
   // freed with their rows since (`freed`: object type and id), and the
   // touched objects of those kinds (`remake`: made anew, the others laid
   // again in place); each object laid takes its `settings` too, unless
-  // they are null. False, with nothing changed, when the change is not
-  // only there.
+  // they are null. `index` (ZQMACGraphIncrement.cpp) finds the disk
+  // libraries and their pools without a walk over all of them: made from
+  // `before` when null, and kept in step. False, with nothing changed, when
+  // the change is not only there.
   static bool ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot& before, const MMStoredSnapshot& now,
                              const std::vector<ZQMACInterface*>& remake,
                              const std::vector<std::pair<unsigned int, int>>& freed,
-                             const std::vector<tkmac::StoredSetting>* settings);
+                             const std::vector<tkmac::StoredSetting>* settings,
+                             std::shared_ptr<ZQMACDiskIndex>& index);
+  // The disk index of the instance's libraries and of the pools of `rows`.
+  static std::shared_ptr<ZQMACDiskIndex> MakeDiskIndex(ZQMACMediaConfig& config, const MMStoredSnapshot& rows);
   // Frees the objects whose rows `now` holds under their ids but were
   // inserted anew since `before` was read (the change log marks them born;
   // when it cannot tell, every row both hold may have been): their handles
   // name nothing from then on, and a load makes new objects of the new
-  // rows. True when it freed any.
+  // rows. True when it freed one that only the lay-over of every row makes
+  // anew (one of the disk side, the load in part makes anew too).
   static bool FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& before, const MMStoredSnapshot& now);
   // Exchanges the graph of the instance with the parked one.
   static void SwapGraph(ZQMACMediaConfig& config, ZQMACParkedGraph& parked);

@@ -13,9 +13,13 @@
 // libraries make no objects: their rows may change too. Anything else (a
 // change of a media agent, tape library, its controllers or pools, a drive
 // or drive path, a copy manager, a library that turns from or into a tape
-// library, an object of the tape side or a disk library changed in memory,
-// another database) takes the lay-over of every row (ZQMACDbLoader.cpp),
-// which is always right.
+// library, an object of the tape side changed in memory, a disk library
+// changed in memory that stands for no row of its own, another database)
+// takes the lay-over of every row (ZQMACDbLoader.cpp), which is always
+// right. What the load in part looks up by id or name, or by the pools
+// that give a library its media agent, it finds in an index it keeps
+// beside the rows (ZQMACDiskIndex), so that a change costs what it
+// changes, not what the installation holds.
 //
 // A row deleted and another inserted under its id is another object, even
 // where the two rows hold the same values: the change log marks every row
@@ -47,17 +51,48 @@
 #include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
+#include <string>
 #include <vector>
 
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
+// What a load in part looks up that the instance keeps no map of, so that
+// it finds what a change touches without a walk over every disk library or
+// every pool: made by the first load in part after a lay-over of every row
+// (from the rows that load laid and the instance's list), then kept in step
+// by each load in part, and dropped by the next lay-over of every row.
+struct ZQMACDiskIndex {
+  // The disk libraries by id. An entry may name a library freed since
+  // (a request deletes one): it counts only while the instance's list holds
+  // it under that id. A library enters the list otherwise only made in
+  // memory (touched, which takes the lay-over of every row) or by a load.
+  std::unordered_map<int, ZQMACMagLib*> magLibs;
+  // The same by the name each answers to, letter case folded (foldName);
+  // an entry counts only while the library still answers to it.
+  std::unordered_multimap<std::string, ZQMACMagLib*> byName;
+  // The master pools of each library, and the drive pools with a media
+  // agent of each master pool, in id order, as the rows laid have them:
+  // what gives a disk library without a mount path its media agent
+  // (DiskLibraryPoolAgents).
+  std::unordered_map<int, std::vector<int>> mastersOfLibrary;
+  std::unordered_map<int, std::vector<int>> agentPoolsOfMaster;
+  // The mount paths of each library and of each device, and the volumes of
+  // each device, in id order, as the rows laid have them: what a change of
+  // a library or a device takes along.
+  std::unordered_map<int, std::vector<int>> pathsOfLibrary;
+  std::unordered_map<int, std::vector<int>> pathsOfDevice;
+  std::unordered_map<int, std::vector<int>> volumesOfDevice;
+};
+
 // The rows a graph was laid over.
 struct ZQMACLaidRows {
   MMStoredSnapshot rows;
   // The model's own settings laid over the graph with the rows.
   std::shared_ptr<const std::vector<tkmac::StoredSetting>> settings;
+  // Null until a load in part needs it.
+  std::shared_ptr<ZQMACDiskIndex> diskIndex;
 };
 
 // A graph parked between two instances: what an instance holds of its graph.
@@ -105,33 +140,57 @@ int rowId(const MMStoredMasterPool& r) { return r.id; }
 int rowId(const MMStoredDrivePool& r) { return r.id; }
 int rowId(const MMStoredCopyManager& r) { return r.id; }
 
-// The row of the id in a list in id order, or null.
+// The row of the id in a list in id order, or null: the chunk that would
+// hold it, then the row within it.
 template <class Row>
 const Row* rowOf(const MMRowList<Row>& rows, int id) {
-  auto it = std::lower_bound(rows.begin(), rows.end(), id, [](const Row& r, int v) { return rowId(r) < v; });
-  return it != rows.end() && rowId(*it) == id ? &*it : nullptr;
+  const auto& chunks = rows.chunks();
+  auto chunk = std::upper_bound(chunks.begin(), chunks.end(), id,
+                                [](int v, const auto& c) { return v < rowId(c->front()); });
+  if (chunk == chunks.begin()) return nullptr;
+  const auto& held = **(chunk - 1);
+  auto it = std::lower_bound(held.begin(), held.end(), id, [](const Row& r, int v) { return rowId(r) < v; });
+  return it != held.end() && rowId(*it) == id ? &*it : nullptr;
 }
 
 // Walks two lists in id order side by side: `differ(id)` for an id only
 // one holds, `both(b, n)` for an id both hold. A chunk of rows both lists
-// share is passed over unread: a re-read shares what it did not change.
+// share is passed over unread: a re-read shares what it did not change,
+// and the walk goes chunk by chunk, so that what it costs beyond the rows
+// that changed is a comparison per chunk.
 template <class Row, class Differ, class Both>
 void walkBoth(const MMRowList<Row>& before, const MMRowList<Row>& now, Differ differ, Both both) {
   if (&before == &now) return;
-  auto b = before.begin();
-  auto n = now.begin();
-  while (b != before.end() || n != now.end()) {
-    if (b != before.end() && n != now.end() && b.chunkHere() != nullptr && b.chunkHere() == n.chunkHere()) {
-      b.skipChunk();
-      n.skipChunk();
-    } else if (n == now.end() || (b != before.end() && rowId(*b) < rowId(*n))) {
-      differ(rowId(*b++));
-    } else if (b == before.end() || rowId(*n) < rowId(*b)) {
-      differ(rowId(*n++));
+  // A place in a list: its chunk and the row within it.
+  struct Place {
+    const std::vector<typename MMRowList<Row>::ChunkPtr>& chunks;
+    std::size_t chunk = 0;
+    std::size_t row = 0;
+    bool done() const { return chunk == chunks.size(); }
+    const Row& here() const { return (*chunks[chunk])[row]; }
+    void next() {
+      if (++row == chunks[chunk]->size()) {
+        ++chunk;
+        row = 0;
+      }
+    }
+  };
+  Place b{before.chunks()};
+  Place n{now.chunks()};
+  while (!b.done() || !n.done()) {
+    if (!b.done() && !n.done() && b.row == 0 && n.row == 0 && b.chunks[b.chunk] == n.chunks[n.chunk]) {
+      ++b.chunk;
+      ++n.chunk;
+    } else if (n.done() || (!b.done() && rowId(b.here()) < rowId(n.here()))) {
+      differ(rowId(b.here()));
+      b.next();
+    } else if (b.done() || rowId(n.here()) < rowId(b.here())) {
+      differ(rowId(n.here()));
+      n.next();
     } else {
-      both(*b, *n);
-      ++b;
-      ++n;
+      both(b.here(), n.here());
+      b.next();
+      n.next();
     }
   }
 }
@@ -200,37 +259,111 @@ bool noneOfTheTapeSide(const std::vector<int>& ids, const MMStoredSnapshot& befo
   return true;
 }
 
-// Calls `visit` with each row of the lists whose `key` is one of `ids`
-// (not empty), once per row where the lists share a chunk. Every row is
-// looked at, but one whose key lies outside the ids' range costs two
-// comparisons: a re-read touching a few objects walks the rows of a kind
-// at the speed of memory.
-template <class Row, class Key, class Visit>
-void forRowsNaming(std::initializer_list<const MMRowList<Row>*> lists, const std::set<int>& ids, Key key,
-                   Visit visit) {
-  using Chunk = typename MMRowList<Row>::Chunk;
-  const std::less<const Chunk*> before;
-  const int lowest = *ids.begin();
-  const int highest = *ids.rbegin();
-  std::vector<const Chunk*> read;  // the chunks of the lists walked, in address order
-  for (const MMRowList<Row>* rows : lists) {
-    const std::size_t known = read.size();
-    for (const auto& chunk : rows->chunks()) {
-      if (std::binary_search(read.begin(), read.begin() + known, chunk.get(), before)) continue;
-      read.push_back(chunk.get());
-      for (const Row& row : *chunk) {
-        const int k = key(row);
-        if (k >= lowest && k <= highest && ids.count(k) != 0) visit(row);
-      }
-    }
-    std::sort(read.begin(), read.end(), before);
-  }
-}
-
 template <class T>
 void insertById(ZQMACLinkedList<T>& list, T* element) {
   list.InsertOrdered(element, [](const T* a, const T* b) { return a->GetId() < b->GetId(); });
 }
+
+// Enters / removes an id in a list kept in id order.
+void enterSorted(std::vector<int>& ids, int id) {
+  auto at = std::lower_bound(ids.begin(), ids.end(), id);
+  if (at == ids.end() || *at != id) ids.insert(at, id);
+}
+void leaveSorted(std::unordered_map<int, std::vector<int>>& lists, int key, int id) {
+  auto list = lists.find(key);
+  if (list == lists.end()) return;
+  auto at = std::lower_bound(list->second.begin(), list->second.end(), id);
+  if (at != list->second.end() && *at == id) list->second.erase(at);
+  if (list->second.empty()) lists.erase(list);
+}
+
+// A library name as consoles compare it: letters A-Z as a-z.
+std::string foldName(const std::string& name) {
+  std::string folded = name;
+  for (char& c : folded)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return folded;
+}
+
+// Enters the library under its name and the name it answers to now, each
+// once.
+void enterName(ZQMACDiskIndex& index, ZQMACMagLib* library) {
+  for (const std::string* name : {&library->GetName(), &library->GetAliasName()}) {
+    std::string key = foldName(*name);
+    auto [first, last] = index.byName.equal_range(key);
+    if (std::none_of(first, last, [&](const auto& entry) { return entry.second == library; }))
+      index.byName.emplace(std::move(key), library);
+  }
+}
+
+// The ids that `rows` (before) names under `key` in `index`, with those of
+// the changed rows `changed` that name it in `now`: every row that names
+// it before or now, and perhaps a changed one that names it no more.
+template <class Row, class Key, class Visit>
+void forRowsNaming(const std::unordered_map<int, std::vector<int>>& index, int key, const std::vector<int>& changed,
+                   const MMRowList<Row>& now, Key keyOf, Visit visit) {
+  if (auto ids = index.find(key); ids != index.end())
+    for (int id : ids->second) visit(id);
+  for (int id : changed)
+    if (const Row* row = rowOf(now, id); row != nullptr && keyOf(*row) == key) visit(id);
+}
+
+// Moves the changed rows' ids in a by-key index from what `before` names
+// to what `now` names.
+template <class Row, class Key>
+void moveRows(std::unordered_map<int, std::vector<int>>& index, const std::vector<int>& changed,
+              const MMRowList<Row>& before, const MMRowList<Row>& now, Key keyOf) {
+  for (int id : changed) {
+    if (const Row* old = rowOf(before, id)) leaveSorted(index, keyOf(*old), id);
+    if (const Row* row = rowOf(now, id)) enterSorted(index[keyOf(*row)], id);
+  }
+}
+
+// The index of the pools of the rows `rows` (the libraries are the
+// caller's).
+std::shared_ptr<ZQMACDiskIndex> makeDiskIndex(const MMStoredSnapshot& rows) {
+  auto index = std::make_shared<ZQMACDiskIndex>();
+  for (const MMStoredMasterPool& m : *rows.masterPools) index->mastersOfLibrary[m.libraryId].push_back(m.id);
+  for (const MMStoredDrivePool& p : *rows.drivePools)
+    if (p.clientId > 0) index->agentPoolsOfMaster[p.masterPoolId].push_back(p.id);  // rows in id order
+  for (const MMStoredMountPath& p : *rows.mountPaths) {
+    index->pathsOfLibrary[p.libraryId].push_back(p.id);
+    index->pathsOfDevice[p.deviceId].push_back(p.id);
+  }
+  for (const MMStoredDeviceController& v : *rows.deviceControllers) index->volumesOfDevice[v.deviceId].push_back(v.id);
+  return index;
+}
+
+// The kinds a load in part makes anew from their rows: disk libraries,
+// mount paths, disk devices and their volumes.
+bool isDiskSideType(unsigned int type) {
+  return type == ZQMAC_OBJ_MOUNT_PATH || type == ZQMAC_OBJ_DISK_DEVICE || type == ZQMAC_OBJ_DISK_VOLUME ||
+         type == ZQMAC_OBJ_MAGLIB;
+}
+
+// A set of ids, made once and asked many times.
+class IdSet {
+ public:
+  void take(std::vector<int> ids) {
+    m_sorted = std::move(ids);  // in id order
+    if (m_sorted.empty()) return;
+    m_low = m_sorted.front();
+    const auto span = static_cast<std::size_t>(static_cast<long long>(m_sorted.back()) - m_low + 1);
+    if (span > 8 * m_sorted.size() + 4096) return;  // far apart: searched
+    m_bits.assign(span, false);
+    for (int id : m_sorted) m_bits[static_cast<std::size_t>(id - m_low)] = true;
+  }
+  bool has(int id) const {
+    if (m_bits.empty()) return std::binary_search(m_sorted.begin(), m_sorted.end(), id);
+    const long long at = static_cast<long long>(id) - m_low;
+    return at >= 0 && static_cast<std::size_t>(at) < m_bits.size() && m_bits[static_cast<std::size_t>(at)];
+  }
+
+ private:
+  std::vector<int> m_sorted;
+  std::vector<bool> m_bits;
+  int m_low = 0;
+};
 
 struct ParkedSlot {
   std::mutex mutex;
@@ -249,7 +382,8 @@ ParkedSlot& parkedSlot() {
 bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot& before,
                                 const MMStoredSnapshot& now, const std::vector<ZQMACInterface*>& remake,
                                 const std::vector<std::pair<unsigned int, int>>& freed,
-                                const std::vector<tkmac::StoredSetting>* settings) {
+                                const std::vector<tkmac::StoredSetting>* settings,
+                                std::shared_ptr<ZQMACDiskIndex>& index) {
   // ---- can the increment be known exactly? Nothing changes until it is. ----
   if (before.mediaAgents != now.mediaAgents || before.drives != now.drives || before.drivePaths != now.drivePaths ||
       before.copyManagers != now.copyManagers)
@@ -263,6 +397,8 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   // controllers make no objects; a library that turns from or into a tape
   // library is the full lay-over's).
   std::vector<int> changedLibraries = changedIds(*before.libraries, *now.libraries);
+  const std::vector<int> changedMasters = changedIds(*before.masterPools, *now.masterPools);
+  const std::vector<int> changedPools = changedIds(*before.drivePools, *now.drivePools);
   if (!noneOfTheTapeSide(changedLibraries, before, now, *before.libraries, *now.libraries,
                          [](const MMStoredSnapshot&, const MMStoredLibrary& r) {
                            return !tkmac::isDiskLibraryTypeId(r.libraryTypeId);
@@ -272,12 +408,11 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
                          [](const MMStoredSnapshot& rows, const MMStoredLibraryController& r) {
                            return isTapeLibrary(rows, r.libraryId);
                          }) ||
-      !noneOfTheTapeSide(changedIds(*before.masterPools, *now.masterPools), before, now, *before.masterPools,
-                         *now.masterPools,
+      !noneOfTheTapeSide(changedMasters, before, now, *before.masterPools, *now.masterPools,
                          [](const MMStoredSnapshot& rows, const MMStoredMasterPool& r) {
                            return isTapeLibrary(rows, r.libraryId);
                          }) ||
-      !noneOfTheTapeSide(changedIds(*before.drivePools, *now.drivePools), before, now, *before.drivePools,
+      !noneOfTheTapeSide(changedPools, before, now, *before.drivePools,
                          *now.drivePools, [](const MMStoredSnapshot& rows, const MMStoredDrivePool& r) {
                            return isTapeMasterPool(rows, r.masterPoolId);
                          }))
@@ -308,6 +443,12 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
     switch (object->GetObjectType()) {
       case ZQMAC_OBJ_DISK_DEVICE: case ZQMAC_OBJ_DISK_VOLUME: case ZQMAC_OBJ_MOUNT_PATH:
       case ZQMAC_OBJ_HOST: case ZQMAC_OBJ_CENTERA_CLUSTER:
+        break;
+      case ZQMAC_OBJ_MAGLIB:
+        // A disk library in its place is laid again from its row (a new
+        // one that Configure stored, one whose values a request set); one
+        // that stands for no row of its own is the full lay-over's.
+        if (object->m_iId < 0 || !config.m_magLibList.Contains(static_cast<ZQMACMagLib*>(object))) return false;
         break;
       default:
         // Objects of the kinds only the full lay-over relinks; objects of
@@ -344,8 +485,17 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
     if (settings != nullptr) ApplyStoredSettingsOf(object, kind, *settings);
   };
   const std::set<ZQMACInterface*> remade(remake.begin(), remake.end());
-  std::unordered_map<int, ZQMACMagLib*> magLibs;
-  config.m_magLibList.ForEachNode([&](ZQMACMagLib* m) { magLibs.emplace(m->m_iId, m); });
+  // The disk libraries by id, and their pools, as the index has them.
+  if (index == nullptr) index = MakeDiskIndex(config, before);
+  std::unordered_map<int, ZQMACMagLib*>& magLibs = index->magLibs;
+  // The library of the id in the instance's list now, or null.
+  auto magLibOf = [&](int id) -> ZQMACMagLib* {
+    auto it = magLibs.find(id);
+    if (it == magLibs.end()) return nullptr;
+    if (config.m_magLibList.Contains(it->second) && it->second->m_iId == id) return it->second;
+    magLibs.erase(it);  // freed since
+    return nullptr;
+  };
   auto volumeIn = [](ZQMACDiskDevice* device, int id) -> ZQMACDiskVolume* {
     ZQMACDiskVolume* found = nullptr;
     if (device != nullptr)
@@ -405,6 +555,21 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
         }
         break;
       }
+      case ZQMAC_OBJ_MAGLIB: {
+        // Laid again as a library whose row changed; handed over, made
+        // anew, its mount paths going to the new one.
+        auto* m = static_cast<ZQMACMagLib*>(object);
+        changedLibraries.push_back(id);
+        if (anew) {
+          m->m_mountPathList.ForEachNode([&](ZQMACMountPath* p) {
+            if (pathWork.count(p->m_iId) == 0) pathWork[p->m_iId] = p;
+          });
+          config.m_magLibList.RemoveNode(m);
+          magLibs.erase(id);
+          doomed.push_back(m);
+        }
+        break;
+      }
       case ZQMAC_OBJ_MOUNT_PATH: {
         auto* p = static_cast<ZQMACMountPath*>(object);
         if (id < 0 || config.FindDBNode<ZQMACMountPath>(id) != p) {
@@ -434,20 +599,21 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
     reachedDevices.insert(id);
     if (deviceWork.count(id) == 0) deviceWork[id] = config.FindDBNode<ZQMACDiskDevice>(id);
   }
-  for (int id : withFreed(changedIds(*before.deviceControllers, *now.deviceControllers), freedVolumes)) {
+  const std::vector<int> changedVolumes = changedIds(*before.deviceControllers, *now.deviceControllers);
+  const std::vector<int> changedPaths = changedIds(*before.mountPaths, *now.mountPaths);
+  for (int id : withFreed(changedVolumes, freedVolumes)) {
     const MMStoredDeviceController* old = rowOf(*before.deviceControllers, id);
     // The first volume of a device gives its mount paths their media agent.
     if (old != nullptr) reachedDevices.insert(old->deviceId);
     if (volumeWork.count(id) != 0) continue;
     volumeWork[id] = old != nullptr ? volumeIn(config.FindDBNode<ZQMACDiskDevice>(old->deviceId), id) : nullptr;
   }
-  for (int id : withFreed(changedIds(*before.mountPaths, *now.mountPaths), freedPaths)) {
+  for (int id : withFreed(changedPaths, freedPaths)) {
     if (pathWork.count(id) == 0) pathWork[id] = config.FindDBNode<ZQMACMountPath>(id);
     // A mount path already freed (deleted by the request) leaves its
     // library's media agent to follow the paths that are left.
     if (const MMStoredMountPath* old = rowOf(*before.mountPaths, id)) {
-      auto lib = magLibs.find(old->libraryId);
-      if (lib != magLibs.end()) libraries.insert(lib->second);
+      if (ZQMACMagLib* lib = magLibOf(old->libraryId)) libraries.insert(lib);
     }
   }
   // A disk library that changed (or was freed already, with its rows gone
@@ -456,18 +622,18 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   if (!changedLibraries.empty()) {
     const std::set<int> changed(changedLibraries.begin(), changedLibraries.end());
     for (int id : changed) {
-      auto lib = magLibs.find(id);
-      libraryWork[id] = lib != magLibs.end() ? lib->second : nullptr;
-      if (lib != magLibs.end())
-        lib->second->m_mountPathList.ForEachNode([&](ZQMACMountPath* p) {
+      ZQMACMagLib* lib = magLibOf(id);
+      libraryWork[id] = lib;
+      if (lib != nullptr)
+        lib->m_mountPathList.ForEachNode([&](ZQMACMountPath* p) {
           if (pathWork.count(p->m_iId) == 0) pathWork[p->m_iId] = p;
         });
     }
-    forRowsNaming({before.mountPaths.get(), now.mountPaths.get()}, changed,
-                  [](const MMStoredMountPath& row) { return row.libraryId; },
-                  [&](const MMStoredMountPath& row) {
-                    if (pathWork.count(row.id) == 0) pathWork[row.id] = config.FindDBNode<ZQMACMountPath>(row.id);
-                  });
+    for (int id : changed)
+      forRowsNaming(index->pathsOfLibrary, id, changedPaths, *now.mountPaths,
+                    [](const MMStoredMountPath& row) { return row.libraryId; }, [&](int path) {
+                      if (pathWork.count(path) == 0) pathWork[path] = config.FindDBNode<ZQMACMountPath>(path);
+                    });
   }
 
   // ---- devices ----
@@ -489,8 +655,10 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       insertById(config.m_diskDeviceList, d);
       config.m_diskDeviceMap[id] = d;
       reachedDevices.insert(id);
-      for (const MMStoredDeviceController& v : *now.deviceControllers)
-        if (v.deviceId == id && volumeWork.count(v.id) == 0) volumeWork[v.id] = nullptr;
+      forRowsNaming(index->volumesOfDevice, id, changedVolumes, *now.deviceControllers,
+                    [](const MMStoredDeviceController& row) { return row.deviceId; }, [&](int volume) {
+                      if (volumeWork.count(volume) == 0) volumeWork[volume] = nullptr;
+                    });
     }
     FillDevice(d, *row);
     laySettings(d, MMStoredKind::Device);
@@ -521,58 +689,98 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   // ---- disk libraries ----
   for (auto& [id, m] : libraryWork) {
     const MMStoredLibrary* row = rowOf(*now.libraries, id);
-    if (m != nullptr) config.m_magLibList.RemoveNode(m);
     if (row == nullptr) {
       if (m != nullptr) {
+        config.m_magLibList.RemoveNode(m);
         magLibs.erase(id);
         libraries.erase(m);
         doomed.push_back(m);
       }
       continue;
     }
+    // A library the list holds stays where it is: only a load entered it,
+    // in id order, and its id is its row's.
     if (m == nullptr) {
       m = newObject(static_cast<ZQMACMagLib*>(nullptr), id);
       magLibs[id] = m;
+      insertById(config.m_magLibList, m);
     }
     FillMagLib(m, *row, config);
     laySettings(m, MMStoredKind::Library);
-    insertById(config.m_magLibList, m);
+    enterName(*index, m);
     libraries.insert(m);
   }
 
   // ---- mount paths ----
-  if (!reachedDevices.empty()) {
-    forRowsNaming({now.mountPaths.get()}, reachedDevices, [](const MMStoredMountPath& row) { return row.deviceId; },
-                  [&](const MMStoredMountPath& row) {
-                    if (pathWork.count(row.id) == 0) pathWork[row.id] = config.FindDBNode<ZQMACMountPath>(row.id);
+  for (int id : reachedDevices)
+    forRowsNaming(index->pathsOfDevice, id, changedPaths, *now.mountPaths,
+                  [](const MMStoredMountPath& row) { return row.deviceId; }, [&](int path) {
+                    if (pathWork.count(path) == 0) pathWork[path] = config.FindDBNode<ZQMACMountPath>(path);
                   });
-  }
   for (auto& [id, p] : pathWork) {
     const MMStoredMountPath* row = rowOf(*now.mountPaths, id);
-    auto lib = row != nullptr ? magLibs.find(row->libraryId) : magLibs.end();
+    ZQMACMagLib* lib = row != nullptr ? magLibOf(row->libraryId) : nullptr;
     if (p != nullptr) unlinkPath(p);
-    if (lib == magLibs.end()) {
+    if (lib == nullptr) {
       if (p != nullptr) doomed.push_back(p);
       continue;
     }
     if (p == nullptr) {
       p = newObject(static_cast<ZQMACMountPath*>(nullptr), id);
     }
-    FillMountPath(p, *row, lib->second, config.FindDBNode<ZQMACDiskDevice>(row->deviceId));
-    insertById(lib->second->m_mountPathList, p);
+    FillMountPath(p, *row, lib, config.FindDBNode<ZQMACDiskDevice>(row->deviceId));
+    insertById(lib->m_mountPathList, p);
     config.m_mountPathMap[id] = p;
-    libraries.insert(lib->second);
+    libraries.insert(lib);
   }
+  // The pools that changed, before and now, into the index; the libraries
+  // they give an agent to are asked again.
+  std::set<int> poolLibraries;
+  auto libraryOfMaster = [&](int masterId) {
+    for (const MMStoredSnapshot* rows : {&before, &now})
+      if (const MMStoredMasterPool* master = rowOf(*rows->masterPools, masterId))
+        poolLibraries.insert(master->libraryId);
+  };
+  for (int id : changedMasters) {
+    if (const MMStoredMasterPool* old = rowOf(*before.masterPools, id))
+      leaveSorted(index->mastersOfLibrary, old->libraryId, id);
+    if (const MMStoredMasterPool* row = rowOf(*now.masterPools, id))
+      enterSorted(index->mastersOfLibrary[row->libraryId], id);
+    libraryOfMaster(id);
+  }
+  for (int id : changedPools) {
+    if (const MMStoredDrivePool* old = rowOf(*before.drivePools, id)) {
+      if (old->clientId > 0) leaveSorted(index->agentPoolsOfMaster, old->masterPoolId, id);
+      libraryOfMaster(old->masterPoolId);
+    }
+    if (const MMStoredDrivePool* row = rowOf(*now.drivePools, id)) {
+      if (row->clientId > 0) enterSorted(index->agentPoolsOfMaster[row->masterPoolId], id);
+      libraryOfMaster(row->masterPoolId);
+    }
+  }
+  for (int id : poolLibraries)
+    if (ZQMACMagLib* lib = magLibOf(id)) libraries.insert(lib);
   // A disk library's media agent: that of its first mount path that has
-  // one, else the agent of the drive pool it was made with. The pools'
-  // rows may change without the library's, so every library kept is asked.
-  const std::map<int, int> poolAgents = DiskLibraryPoolAgents(now);
-  for (const auto& [id, library] : magLibs) {
-    if (library == nullptr) continue;
-    auto pool = poolAgents.find(library->m_iId);
-    library->m_pMediaAgent =
-        MagLibAgent(library, pool != poolAgents.end() ? config.FindDBNode<ZQMACMediaAgent>(pool->second) : nullptr);
+  // one, else the agent of the drive pool it was made with (the first by
+  // id with an agent in one of its master pools), asked of each library
+  // whose mount paths or pools changed.
+  for (ZQMACMagLib* library : libraries) {
+    int pool = 0;
+    if (auto masters = index->mastersOfLibrary.find(library->m_iId); masters != index->mastersOfLibrary.end())
+      for (int master : masters->second)
+        if (auto pools = index->agentPoolsOfMaster.find(master); pools != index->agentPoolsOfMaster.end())
+          if (pool == 0 || pools->second.front() < pool) pool = pools->second.front();
+    const MMStoredDrivePool* row = pool != 0 ? rowOf(*now.drivePools, pool) : nullptr;
+    library->m_pMediaAgent = MagLibAgent(library, row != nullptr ? config.FindDBNode<ZQMACMediaAgent>(row->clientId) : nullptr);
   }
+
+  // The index names what `now` names from here on.
+  moveRows(index->pathsOfLibrary, changedPaths, *before.mountPaths, *now.mountPaths,
+           [](const MMStoredMountPath& row) { return row.libraryId; });
+  moveRows(index->pathsOfDevice, changedPaths, *before.mountPaths, *now.mountPaths,
+           [](const MMStoredMountPath& row) { return row.deviceId; });
+  moveRows(index->volumesOfDevice, changedVolumes, *before.deviceControllers, *now.deviceControllers,
+           [](const MMStoredDeviceController& row) { return row.deviceId; });
 
   DropUnreached(config, doomed);
   {
@@ -580,6 +788,51 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
     for (ZQMACInterface* object : fresh) config.EnterObject(object);
   }
   return true;
+}
+
+// ---------------------------------------------------------------- the disk index
+
+std::shared_ptr<ZQMACDiskIndex> ZQMACGraph::MakeDiskIndex(ZQMACMediaConfig& config, const MMStoredSnapshot& rows) {
+  std::shared_ptr<ZQMACDiskIndex> index = makeDiskIndex(rows);
+  index->magLibs.reserve(static_cast<std::size_t>(config.m_magLibList.GetListCount()));
+  config.m_magLibList.ForEachNode([&](ZQMACMagLib* m) {
+    index->magLibs.emplace(m->m_iId, m);
+    enterName(*index, m);
+  });
+  return index;
+}
+
+ZQMACMagLib* ZQMACGraph::FindMagLib(ZQMACMediaConfig& config, const std::string& name, bool byAlias) {
+  const std::string key = foldName(name);
+  auto answers = [&](const ZQMACMagLib* m) { return foldName(byAlias ? m->GetAliasName() : m->GetName()) == key; };
+  // Only a database-backed instance keeps to the name rule (no two
+  // libraries answer to one name) and lays its libraries from rows.
+  if (config.m_bDatabaseBacked && config.m_pLaidRows != nullptr && config.m_pLaidRows->rows.masterPools != nullptr &&
+      config.m_pLaidRows->rows.drivePools != nullptr) {
+    std::shared_ptr<ZQMACDiskIndex>& index = config.m_pLaidRows->diskIndex;
+    if (index == nullptr) index = MakeDiskIndex(config, config.m_pLaidRows->rows);
+    auto [first, last] = index->byName.equal_range(key);
+    ZQMACMagLib* found = nullptr;
+    for (auto at = first; at != last;) {
+      ZQMACMagLib* m = at->second;
+      if (!config.m_magLibList.Contains(m) || !answers(m)) {
+        at = index->byName.erase(at);  // freed or renamed since
+        continue;
+      }
+      if (found == nullptr || m->m_iId < found->m_iId) found = m;
+      ++at;
+    }
+    if (found != nullptr) return found;
+  }
+  // Not indexed (made or renamed in memory since the load, or not there):
+  // every library is asked, in the list's order.
+  ZQMACMagLib* found = nullptr;
+  config.m_magLibList.AnyNode([&](ZQMACMagLib* m) { return answers(m) && (found = m) != nullptr; });
+  return found;
+}
+
+ZQMACMagLib* tkmac::findMagLibAnswering(ZQMACMediaConfig& config, const std::string& name) {
+  return ZQMACGraph::FindMagLib(config, name, true);
 }
 
 // ---------------------------------------------------------------- rows born again
@@ -601,18 +854,26 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
     any = any || !ids.empty();
   });
   if (!any) return false;
+  // Each kind's ids as a set: a bitmap over their span where they lie
+  // close together (when the log cannot tell, they are every id of the
+  // kind, and each object is then one look instead of a search).
+  std::array<IdSet, kStoredKinds> rebornSet;
+  for (std::size_t k = 0; k < rebornSet.size(); ++k) rebornSet[k].take(std::move(reborn[k]));
+  auto ownRow = [](unsigned int type) {
+    MMStoredKind kind;
+    const MMKindObject* what = storedKindOfType(type, kind);
+    return what != nullptr && what->ownRow;
+  };
   std::vector<ZQMACInterface*> gone;
   {
     std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
     // The objects that stand for a row of their own that the lay-over of
     // every row lays (a tape library's parts are not looked for: they go
-    // with it).
-    config.ForEachObject([&](ZQMACInterface* object) {
+    // with it); only the places of those types are read.
+    config.ForEachObjectOfType(ownRow, [&](ZQMACInterface* object) {
       MMStoredKind kind;
-      const MMKindObject* what = storedKindOfType(object->GetObjectType(), kind);
-      if (what == nullptr || !what->ownRow || object->m_iId < 0) return;
-      const std::vector<int>& ids = reborn[static_cast<std::size_t>(kind)];
-      if (std::binary_search(ids.begin(), ids.end(), object->m_iId)) gone.push_back(object);
+      if (object->m_iId < 0 || storedKindOfType(object->GetObjectType(), kind) == nullptr) return;
+      if (rebornSet[static_cast<std::size_t>(kind)].has(object->m_iId)) gone.push_back(object);
     });
   }
   if (gone.empty()) return false;
@@ -634,9 +895,18 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
       if (devices.count(c->m_pCopyMgrDevice) != 0) gone.push_back(c);
     });
   }
+  // Disk libraries, mount paths and volumes freed with their rows are made
+  // anew by the load in part as well (their ids are among the freed ones
+  // it lays, and a library's mount paths are found by their rows); any
+  // other is the lay-over of every row's to make (a device's volumes, for
+  // one, are found only through the device).
+  const bool everyRow = !std::all_of(gone.begin(), gone.end(), [](const ZQMACInterface* object) {
+    const unsigned int type = object->GetObjectType();
+    return type == ZQMAC_OBJ_MAGLIB || type == ZQMAC_OBJ_MOUNT_PATH || type == ZQMAC_OBJ_DISK_VOLUME;
+  });
   ZQMACMediaConfig::RowsGoScope rowsGo(config);
   DropObjects(config, std::move(gone));
-  return true;
+  return everyRow;
 }
 
 // ---------------------------------------------------------------- kinds
@@ -651,10 +921,7 @@ bool ZQMACGraph::IsLaidType(unsigned int type) {
 
 namespace {
 
-bool isDiskSide(const ZQMACInterface* object) {
-  const unsigned int type = object->GetObjectType();
-  return type == ZQMAC_OBJ_MOUNT_PATH || type == ZQMAC_OBJ_DISK_DEVICE || type == ZQMAC_OBJ_DISK_VOLUME;
-}
+bool isDiskSide(const ZQMACInterface* object) { return isDiskSideType(object->GetObjectType()); }
 
 }  // namespace
 
@@ -707,9 +974,9 @@ void freeParked(std::unique_ptr<ZQMACParkedGraph> parked) {
 }  // namespace
 
 void ZQMACGraph::Unpark(ZQMACMediaConfig& config, ZQMACParkedGraph& parked) {
+  // A disk library names its instance through its home (GetMediaConfig):
+  // none of the graph's objects is walked.
   SwapGraph(config, parked);
-  // A disk library keeps its instance.
-  config.m_magLibList.ForEachNode([&](ZQMACMagLib* m) { m->m_pMediaConfig = &config; });
 }
 
 bool ZQMACGraph::Park(ZQMACMediaConfig& config) {
@@ -796,7 +1063,8 @@ bool ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
   const bool takenOver = !config.m_bDatabaseBacked && config.GetObjectCount() == 0 && TakeParked(config);
   if (takenOver) whole = false;
   // Objects of rows born again go before anything else looks at the graph;
-  // the load of every row makes their new objects and links them.
+  // the load of every row makes their new objects and links them (the load
+  // in part, when they are all of the disk side).
   if (config.m_pLaidRows != nullptr && config.m_bDatabaseBacked &&
       FreeReborn(config, config.m_pLaidRows->rows, stored))
     whole = true;
@@ -830,9 +1098,11 @@ bool ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
   // ones, still stand on every object a load in part leaves alone.
   const bool settingsHold = !whole && settings != nullptr && config.m_pLaidRows != nullptr &&
                             config.m_pLaidRows->settings == settings;
+  std::shared_ptr<ZQMACDiskIndex> index = config.m_pLaidRows != nullptr ? config.m_pLaidRows->diskIndex : nullptr;
   const bool part = !whole && ApplyIncrement(config, config.m_pLaidRows->rows, stored, remake, freed,
-                                             settingsHold ? settings.get() : nullptr);
+                                             settingsHold ? settings.get() : nullptr, index);
   if (!part) {
+    index.reset();  // made again by the next load in part, from these rows
     for (ZQMACInterface* object : remake)
       if (config.OwnsObject(object)) delete object;  // made anew from its row below
     ApplyStored(config, stored);
@@ -843,6 +1113,6 @@ bool ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
     config.m_freedStored.clear();
   }
   tkmac::journal().record("LayStored", takenOver ? "taken over" : "own", part ? "part" : "every row");
-  config.m_pLaidRows = std::make_shared<ZQMACLaidRows>(ZQMACLaidRows{stored, settings});
+  config.m_pLaidRows = std::make_shared<ZQMACLaidRows>(ZQMACLaidRows{stored, settings, std::move(index)});
   return part && settingsHold;
 }

@@ -418,7 +418,7 @@ Holders holdersOf(unsigned int gone) {
     case ZQMAC_OBJ_DMS:
       return of({ZQMAC_OBJ_MEDIA_AGENT, ZQMAC_OBJ_LMS, ZQMAC_OBJ_DRIVE_POOL, ZQMAC_OBJ_DRIVE});
     case ZQMAC_OBJ_MAGLIB:
-      return of({ZQMAC_OBJ_MOUNT_PATH});
+      return of({});  // its mount paths forget it as it goes (~ZQMACMagLib)
     case ZQMAC_OBJ_MOUNT_PATH:
       return of({ZQMAC_OBJ_MAGLIB});
     case ZQMAC_OBJ_DISK_DEVICE:

@@ -226,7 +226,20 @@ void ZQMACMountPath::ForgetObjects(const ZQMACGone& gone) {
   gone.Clear(m_pMediaAgent);
 }
 
-ZQMACMagLib::~ZQMACMagLib() = default;
+ZQMACMagLib::~ZQMACMagLib() {
+  // The mount paths that name the library are those of its list (a load
+  // and AddMountPath link both ways): they forget it here, so that its
+  // instance does not ask every mount path it holds (ZQMACMediaConfig::
+  // ObjectGone). A library freed with others after leaving its instance
+  // has no links left to clear.
+  if (GetOwner() != nullptr) ZQMACGraph::UnlinkMountPaths(this);
+}
+
+void ZQMACGraph::UnlinkMountPaths(ZQMACMagLib* library) {
+  library->m_mountPathList.ForEachNode([library](ZQMACMountPath* p) {
+    if (p->m_pMagLib == library) p->m_pMagLib = nullptr;
+  });
+}
 
 unsigned int ZQMACMagLib::GetObjectType() const { return ZQMAC_OBJ_MAGLIB; }
 

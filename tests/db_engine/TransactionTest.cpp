@@ -242,4 +242,59 @@ TEST_F(Transactions, SessionsFollowTheSameTransactionRules) {
   EXPECT_EQ(DB_ERR_SQL, work.exec("SELEKT 1"));
 }
 
+// Savepoints of a session nest in the thread's transaction, all under one
+// name: a failed one undoes its own rows and those of the ones nested in
+// it, never those of the one around it or of one that ended before it; what
+// the transaction commits is the rest. A change's undo stays in memory.
+TEST_F(Transactions, NestedSessionWorkUndoesOnlyItsOwnRows) {
+  const struct {
+    const char* what;
+    int outer;      // what the outer work returns
+    int inner;      // what the work nested in it returns
+    int second;     // what a second nested work, after the first, returns
+    const char* kept;  // the rows committed, by name
+  } cases[] = {
+      {"all succeed", 0, 0, 0, "after,first,outer,second"},
+      {"the first nested fails", 0, 7, 0, "after,outer,second"},
+      {"the second nested fails", 0, 0, 7, "after,first,outer"},
+      {"both nested fail", 0, 7, 7, "after,outer"},
+      {"the outer fails after its nested succeeded", 7, 0, 0, "after"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    db.exec("DELETE FROM exampleItem");
+    DBtran tran;
+    ASSERT_EQ(0, tran.startTran());
+    tkdb::Session s(&tran);
+    auto insert = [&](const char* name) { return s.exec("INSERT INTO exampleItem (name) VALUES (?)", {name}); };
+    auto nested = [&](const char* name, int result) {
+      return s.atomically([&] {
+        EXPECT_EQ(0, insert(name));
+        // A work nested in the nested one, that succeeds: it goes with it.
+        EXPECT_EQ(0, s.atomically([&] { return insert((std::string(name) + "-deeper").c_str()); }));
+        return result;
+      });
+    };
+    EXPECT_EQ(c.outer, s.atomically([&] {
+      EXPECT_EQ(0, insert("outer"));
+      EXPECT_EQ(c.inner, nested("first", c.inner));
+      EXPECT_EQ(c.second, nested("second", c.second));
+      return c.outer;
+    }));
+    EXPECT_EQ(0, insert("after"));
+    tkdb::DbRow store;
+    ASSERT_EQ(0, s.queryOne("PRAGMA temp_store", {}, store));
+    EXPECT_EQ(2, store.at(0).i) << "temporary storage in memory";
+    ASSERT_EQ(0, tran.commitTran(0));
+    std::string kept;
+    for (const char* name : {"after", "first", "outer", "second"})
+      if (db.scalar("SELECT COUNT(*) FROM exampleItem WHERE name = '" + std::string(name) + "'") == 1)
+        kept += std::string(kept.empty() ? "" : ",") + name;
+    EXPECT_EQ(kept, c.kept);
+    EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM exampleItem WHERE name LIKE '%-deeper'"),
+              db.scalar("SELECT COUNT(*) FROM exampleItem WHERE name IN ('first', 'second')"))
+        << "each nested work's own nested work goes with it";
+  }
+}
+
 }  // namespace

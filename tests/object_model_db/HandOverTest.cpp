@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/mac/ZQMACGraph.h"
+#include "platform/mac/ZQMACPlatform.h"
 #include "tests/object_model_db/ModelDatabaseFixture.h"
 #include "tests/support/ModelDump.h"
 
@@ -75,6 +76,18 @@ TEST_F(HandOver, EveryKindOfStoredChangeIsSeenAsANewInstanceSeesIt) {
        "INSERT INTO MMMasterPool (MasterPoolId, LibraryId, MasterPoolName) VALUES (8, 8, 'mp8'); "
        "INSERT INTO MMDrivePool (DrivePoolId, MasterPoolId, ClientId) VALUES (8, 8, 2); "
        "INSERT INTO MMLibraryController (LibraryControllerId, ClientId, LibraryId) VALUES (8, 2, 8)", "part"},
+      // The library has no mount path: its agent is its first drive pool's.
+      {"disk library's drive pool given another agent", "UPDATE MMDrivePool SET ClientId = 1 WHERE DrivePoolId = 8",
+       "part"},
+      {"disk library given a drive pool of a lower id", "INSERT INTO MMDrivePool (DrivePoolId, MasterPoolId, ClientId) "
+                                                        "VALUES (7, 8, 2)", "part"},
+      {"its drive pool without an agent", "UPDATE MMDrivePool SET ClientId = 0 WHERE DrivePoolId = 7", "part"},
+      {"disk library's master pool moved to another disk library", "UPDATE MMMasterPool SET LibraryId = 2 "
+                                                                   "WHERE MasterPoolId = 8", "part"},
+      {"and back", "UPDATE MMMasterPool SET LibraryId = 8 WHERE MasterPoolId = 8", "part"},
+      {"disk library's drive pools removed", "DELETE FROM MMDrivePool WHERE DrivePoolId IN (7, 8)", "part"},
+      {"one made again under its id", "INSERT INTO MMDrivePool (DrivePoolId, MasterPoolId, ClientId) VALUES (8, 8, 2)",
+       "part"},
       {"libraries renamed", "UPDATE MMLibrary SET LibraryName = 'T7', AliasName = 'T7' WHERE LibraryId = 7; "
                             "UPDATE MMLibrary SET LibraryName = 'D8', AliasName = 'D8' WHERE LibraryId = 8",
        "every row"},
@@ -322,6 +335,73 @@ TEST_F(HandOver, WithinAnInstanceAReReadLaysOnlyTheChangedRowsAndTheTouchedObjec
   EXPECT_EQ(lastLay(), std::make_pair(std::string("own"), std::string("every row")));
   auto fresh = load();
   EXPECT_EQ(tktest::ModelDump::of(*config), tktest::ModelDump::of(*fresh));
+}
+
+// A disk library is found by the name it answers to (letter case aside) as
+// a walk over every library finds it, whatever changed since the load: the
+// index kept beside the rows names it by its row's values, and what
+// changed in memory since is found in the list.
+TEST_F(HandOver, ALibraryIsFoundByItsNameAsAWalkOverEveryLibraryFindsIt) {
+  auto walk = [](ZQMACMediaConfig& config, const std::string& name) -> ZQMACMagLib* {
+    auto fold = [](std::string text) {
+      for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      return text;
+    };
+    for (ZQMACMagLib* m : elements(config.GetMagLibList()))
+      if (fold(m->GetAliasName()) == fold(name)) return m;
+    return nullptr;
+  };
+  std::unique_ptr<ZQMACMediaConfig> config = load();
+  const struct {
+    const char* what;
+    std::function<void()> change;
+    const char* name;   // looked for, and found
+    const char* gone;   // looked for, and not found
+  } steps[] = {
+      {"as loaded", [] {}, "disklib1", "NoSuchLibrary"},
+      {"renamed by its row, handed over", [&] {
+         db.execElsewhere("UPDATE MMLibrary SET AliasName = 'Renamed' WHERE LibraryId = 2");
+         expectNextInstanceAsNew(config, "part");
+       }, "RENAMED", "DiskLib1"},
+      {"its alias emptied: it answers to its name", [&] {
+         db.execElsewhere("UPDATE MMLibrary SET AliasName = '' WHERE LibraryId = 2");
+         expectNextInstanceAsNew(config, "part");
+       }, "DiskLib1", "Renamed"},
+      {"renamed through the model, in the same instance", [&] {
+         ASSERT_TRUE(diskLibrary(*config)->SetAliasName("Second")) << diskLibrary(*config)->GetLastError();
+       }, "second", "DiskLib1"},
+      {"made through the model, in the same instance", [&] {
+         auto library = std::make_unique<ZQMACMagLib>();
+         library->SetMediaConfig(config.get());
+         library->SetMediaAgent(config->FindDBNode<ZQMACMediaAgent>(1));
+         library->SetAliasName("Made");
+         ASSERT_TRUE(library->Configure(false)) << library->GetLastError();
+         library.release();  // the instance owns it
+       }, "made", "Third"},
+      {"both handed over: laid again in part", [&] { expectNextInstanceAsNew(config, "part"); }, "MADE", "DiskLib1"},
+      {"the one made deconfigured by its name, letter case aside", [&] {
+         ASSERT_TRUE(config->DeconfigureLibrary("", "MADE")) << config->GetLastError();
+       }, "Second", "Made"},
+      {"handed over", [&] { expectNextInstanceAsNew(config, "part"); }, "second", "Made"},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.change();
+    if (HasFatalFailure()) return;
+    ZQMACMagLib* found = tkmac::findMagLibAnswering(*config, step.name);
+    EXPECT_NE(found, nullptr);
+    EXPECT_EQ(found, walk(*config, step.name));
+    EXPECT_EQ(tkmac::findMagLibAnswering(*config, step.gone), nullptr);
+  }
+  // A library freed by its instance leaves no mount path naming it, also
+  // one that is in memory only.
+  ZQMACMountPath* loose = ZQMACGraph::AddMountPath(diskLibrary(*config), nullptr, -1, "/never/stored");
+  ASSERT_NE(loose, nullptr);
+  const std::vector<ZQMACMountPath*> paths = elements(diskLibrary(*config)->GetMountPathList());
+  ASSERT_EQ(paths.size(), 3u);
+  delete diskLibrary(*config);
+  for (ZQMACMountPath* path : paths) EXPECT_EQ(path->GetMagLib(), nullptr) << path->GetName();
 }
 
 // ---------------------------------------------------------------- what is not handed over
