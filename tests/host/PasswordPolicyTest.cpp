@@ -257,6 +257,40 @@ TEST_F(HostPasswordPolicy, AnEmptyPasswordStaysEmptyThroughTheStorageLibraryRequ
             "'',''");
 }
 
+// ---------------------------------------------------------------- answers
+
+// The credential operation's text names the user without the proxy
+// password the name carries, on every object that runs it.
+TEST_F(HostPasswordPolicy, TheCredentialOperationNamesTheUserWithoutTheProxyPassword) {
+  const std::vector<ctltest::Message> answered{
+      ctltest::progress(105, 50), ctltest::progress(105, 100),
+      ctltest::statusText(1, "The credentials of [ctluser!!pu@ph] were accepted for [cred]."),
+      ctltest::operationResponse(105, 1, "Success")};
+  underLock([&](int fd) {
+    const uint64_t disk = libraryHandle(fd, "DiskLib1", 3);
+    const struct {
+      const char* name;
+      uint64_t handle;
+    } objects[] = {{"a disk library", disk},
+                   {"a mount path", mountPathHandle(fd, disk, 1, 4)},
+                   {"a tape library", libraryHandle(fd, "TapeLib1", 5)}};
+    int64_t sequence = 6;
+    for (const auto& object : objects) {
+      SCOPED_TRACE(object.name);
+      ASSERT_NE(object.handle, 0u);
+      std::string s;
+      tkwire::appendU32(s, 4001, 105);
+      tkwire::appendU64(s, 11003, object.handle);
+      tkwire::appendElement(s, tktag::kMediaAgent, le32(0) + "cred");
+      tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt("ctluser!!pu@ph:CtlProxy-93"));
+      tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt("CtlPw-93"));
+      tkwire::appendU32(s, 2052, 0);
+      EXPECT_EQ(set(fd, "onMsgSetMMControl", s, 6, sequence++), answered);
+    }
+  });
+  EXPECT_EQ(host().log().find("CtlProxy-93"), std::string::npos);
+}
+
 // ---------------------------------------------------------------- older files
 
 TEST_F(HostPasswordPolicy, AnOlderFilesStoredPasswordsAreNeverEncipheredAgainWhateverTheyDecipherTo) {
