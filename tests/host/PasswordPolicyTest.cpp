@@ -164,6 +164,27 @@ TEST_F(HostPasswordPolicy, APasswordTooLongForItsColumnIsRefusedWithOneTextOnEve
        },
        "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" = 'long-user'",
        "SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"UserName\" = 'long-user'"},
+      {"the storage-library request (a new library)", kColumnLongest,
+       [&](const std::string& password, const std::string& text) {
+         const installtest::ConsoleRun run = console({"storage-library", "43=1", "8=CreateLong", "3=ma1",
+                                                      "24=/srv/create-long", "28=create-long-user", "32=" + password});
+         EXPECT_EQ(run.status == 0, text.empty()) << run.out;
+         EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
+       },
+       "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" = 'create-long-user'",
+       "SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"UserName\" = 'create-long-user'"},
+      // The proxy password goes into the user name, which holds 1,023 bytes:
+      // one byte more is refused as a user name too long.
+      {"the storage-library request's proxy password (33)", kRequestBufferLongest,
+       [&](const std::string& password, const std::string& text) {
+         const installtest::ConsoleRun run = console({"storage-library", "43=4", "8=DiskLib1", "3=ma1",
+                                                      "24=/srv/disklib1/proxy-long", "33=" + password});
+         EXPECT_EQ(run.status == 0, text.empty()) << run.out;
+         EXPECT_NE(run.out.find(text.empty() ? "" : "The user name is longer than 1023 bytes."), std::string::npos)
+             << run.out;
+       },
+       "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"Folder\" = '/srv/disklib1/proxy-long'",
+       "SELECT \"UserName\" FROM \"MMDeviceController\" WHERE \"Folder\" = '/srv/disklib1/proxy-long'"},
       {"a mount path's credentials", kColumnLongest,
        [&](const std::string& password, const std::string& text) {
          underLock([&](int fd) {
