@@ -95,16 +95,17 @@ Secret attributeSecret(const tkxml::ClassInfoPtr& info, const std::string& name)
 }
 
 // The part of a user name `text` (from `from` on) that holds its proxy
-// password: the host's own rule (tkpassword::proxyPasswordSpan), else, for
-// a name in the remote-host form USER:PROXY-PASSWORD, behind its first
-// colon; nothing without a colon.
+// password: where the host finds one (tkpassword::proxyPasswordSpan) in a
+// name that reaches its share through a proxy ("!!"); in any other name,
+// the remote-host form USER:PROXY-PASSWORD, behind its first colon; else
+// nothing.
 std::pair<std::size_t, std::size_t> proxyPartOf(const std::string& text, std::size_t from, std::size_t to) {
   const std::string value = text.substr(from, to - from);
   std::size_t at = 0;
   std::size_t length = 0;
   if (tkpassword::proxyPasswordSpan(value, at, length)) return {from + at, from + at + length};
   const std::size_t colon = value.find(':');
-  if (colon == std::string::npos) return {to, to};
+  if (colon == std::string::npos || value.find("!!") != std::string::npos) return {to, to};
   return {from + colon + 1, to};
 }
 
