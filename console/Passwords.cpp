@@ -15,7 +15,9 @@
 
 #include "console/CommandLine.h"
 #include "frame/ElementTags.h"
+#include "platform/security/StoredPassword.h"
 #include "platform/xml/DevicePathMessages.h"
+#include "platform/xml/ProxyUserNames.h"
 #include "platform/xml/Registry.h"
 #include "platform/xml/StorageLibraryMessages.h"
 
@@ -71,19 +73,40 @@ bool startsWith(const std::string& text, const char* prefix) {
   return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
-// Whether the attribute `name` of an element of class `info` holds a
-// password field: a kind letter and the field's tag in decimal, leading
-// zeros or another letter than the field's kind allowed (the host refuses
-// such an attribute, but it was written, and is shown).
-bool isPasswordAttribute(const tkxml::ClassInfoPtr& info, const std::string& name) {
-  if (!info || name.size() < 2 || std::strchr("ispbl", name[0]) == nullptr) return false;
+// What an attribute of an XML element holds.
+enum class Secret { None, Whole, UserName };
+
+// What the attribute `name` of an element of class `info` holds: a
+// password field, a user name that may carry a proxy password, or neither.
+// The name is a kind letter and the field's tag in decimal, leading zeros
+// or another letter than the field's kind allowed (the host refuses such an
+// attribute, but it was written, and is shown).
+Secret attributeSecret(const tkxml::ClassInfoPtr& info, const std::string& name) {
+  if (!info || name.size() < 2 || std::strchr("ispbl", name[0]) == nullptr) return Secret::None;
   std::string digits = name.substr(1);
-  if (!allDigits(digits)) return false;
+  if (!allDigits(digits)) return Secret::None;
   digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
-  if (digits.size() > 10) return false;
+  if (digits.size() > 10) return Secret::None;
   const unsigned long long tag = std::stoull(digits);
   const tkxml::FieldDef* field = tag <= UINT32_MAX ? info->byTag(static_cast<unsigned>(tag)) : nullptr;
-  return field != nullptr && isPasswordField(*field);
+  if (field == nullptr) return Secret::None;
+  if (isPasswordField(*field)) return Secret::Whole;
+  return tkxml::isProxyUserNameField(info->ns, info->cls, field->tag) ? Secret::UserName : Secret::None;
+}
+
+// The part of a user name `text` (from `from` on) that holds its proxy
+// password: where the host finds one (tkpassword::proxyPasswordSpan) in a
+// name that reaches its share through a proxy ("!!"); in any other name,
+// the remote-host form USER:PROXY-PASSWORD, behind its first colon; else
+// nothing.
+std::pair<std::size_t, std::size_t> proxyPartOf(const std::string& text, std::size_t from, std::size_t to) {
+  const std::string value = text.substr(from, to - from);
+  std::size_t at = 0;
+  std::size_t length = 0;
+  if (tkpassword::proxyPasswordSpan(value, at, length)) return {from + at, from + at + length};
+  const std::size_t colon = value.find(':');
+  if (colon == std::string::npos || value.find("!!") != std::string::npos) return {to, to};
+  return {from + colon + 1, to};
 }
 
 // The values of an XML text's attributes that hold a password field of
@@ -137,15 +160,17 @@ Ranges xmlPasswordRanges(const std::string& text) {
         while (i < n && !isBlank(text[i]) && text[i] != '>' && text.compare(i, 2, "/>") != 0) ++i;
         valueTo = i;
       }
-      if (isPasswordAttribute(info, name)) ranges.emplace_back(valueFrom, valueTo);
+      const Secret secret = attributeSecret(info, name);
+      if (secret == Secret::Whole) ranges.emplace_back(valueFrom, valueTo);
+      if (secret == Secret::UserName) ranges.push_back(proxyPartOf(text, valueFrom, valueTo));
     }
   }
   return ranges;
 }
 
 // The part of a user name's value (from `from` of `plain`) that is its
-// proxy password: behind the colon of USER:PROXY-PASSWORD; the whole value
-// in a form whose text cannot be read apart; nothing without a colon.
+// proxy password (proxyPartOf); the whole value in a form whose text cannot
+// be read apart.
 std::pair<std::size_t, std::size_t> proxyPasswordOf(const std::string& plain, std::size_t from) {
   const std::string value = plain.substr(from);
   for (const char* form : kOtherForms)
@@ -153,9 +178,30 @@ std::pair<std::size_t, std::size_t> proxyPasswordOf(const std::string& plain, st
   std::size_t text = 0;
   for (const char* form : kTextForms)
     if (startsWith(value, form)) text = std::strlen(form);
-  const std::size_t colon = value.find(':', text);
-  if (colon == std::string::npos) return {plain.size(), plain.size()};
-  return {from + colon + 1, plain.size()};
+  return proxyPartOf(plain, from + text, plain.size());
+}
+
+// The element of a raw body= stream (its bytes after the first parameter)
+// whose value is a password, or a user name: where its secret lies in the
+// body's bytes.
+Ranges bodySecrets(const std::string& body) {
+  Ranges ranges;
+  auto u32At = [&](std::size_t at) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(body[at + static_cast<std::size_t>(i)]);
+    return v;
+  };
+  for (std::size_t at = 4; at + 8 <= body.size();) {
+    const uint32_t tag = u32At(at);
+    const std::size_t from = at + 8;
+    const std::size_t to = std::min<std::size_t>(body.size(), from + u32At(at + 4));
+    if (tag == tktag::kUserName)
+      ranges.push_back(proxyPartOf(body, from, to));
+    else if (isPasswordElement(tag))
+      ranges.emplace_back(from, to);
+    at = to;
+  }
+  return ranges;
 }
 
 // One request's words with their passwords hidden; what was hidden, as
@@ -172,12 +218,13 @@ class Hider {
         m_fields = {false, EVGui::MMDevicePathInfo::kNamespace, EVGui::MMDevicePathInfo::kClassNumber};
       }
     }
+    findBodySecrets();
   }
 
   std::vector<std::string> shown(std::vector<std::string>& secrets) {
     std::vector<std::string> out;
     out.reserve(m_words.size());
-    for (const std::string& word : m_words) out.push_back(shownWord(word, secrets));
+    for (std::size_t i = 0; i < m_words.size(); ++i) out.push_back(shownWord(m_words[i], m_bodyRanges[i], secrets));
     return out;
   }
 
@@ -186,29 +233,97 @@ class Hider {
   // were written apart (the parser refuses them; the refusal quotes them).
   enum class Next { Plain, WholeValue, AfterEquals };
 
-  std::string shownWord(const std::string& word, std::vector<std::string>& secrets) {
-    std::vector<std::size_t> from;
-    const std::string plain = m_fromShell ? word : unquote(word, &from);
-    if (m_fromShell) {
-      from.resize(plain.size());
-      for (std::size_t i = 0; i < from.size(); ++i) from[i] = i;
+  // The word as read (its quotes and escapes resolved), and where each of
+  // its bytes was written.
+  std::string plainOf(const std::string& word, std::vector<std::size_t>& from) const {
+    if (!m_fromShell) return unquote(word, &from);
+    from.resize(word.size());
+    for (std::size_t i = 0; i < from.size(); ++i) from[i] = i;
+    return word;
+  }
+
+  // The passwords of the raw bytes of body= words: the bytes of every such
+  // word make one body, whose elements are walked as the host walks them;
+  // a secret is hidden in the words that wrote its bytes, in the hex digits
+  // or the characters that stand for them, or the whole value where a form
+  // does not keep them apart.
+  void findBodySecrets() {
+    m_bodyRanges.assign(m_words.size(), Ranges());
+    struct Piece {
+      std::size_t word;
+      std::size_t begin;   // of the piece in the body
+      std::size_t size;
+      std::size_t valueAt; // where the value begins in the word as read
+      std::size_t first;   // where the first byte is written, 0 when not apart
+      std::size_t width;   // characters per byte (0: not apart)
+      std::size_t valueEnd;
+    };
+    std::vector<Piece> pieces;
+    std::string body;
+    for (std::size_t i = 0; i < m_words.size(); ++i) {
+      std::vector<std::size_t> from;
+      const std::string plain = plainOf(m_words[i], from);
+      if (plain.compare(0, 5, "body=") != 0) continue;
+      const std::size_t eq = m_words[i].find('=');
+      std::string bytes;
+      std::string error;
+      if (eq == std::string::npos || !parseValue(m_words[i].substr(eq + 1), bytes, error, m_fromShell)) continue;
+      const std::string value = plain.substr(5);
+      Piece piece{i, body.size(), bytes.size(), 5, 0, 0, plain.size()};
+      // A quoted value is its bytes as they stand (the last case).
+      const char quote = eq + 1 < m_words[i].size() ? m_words[i][eq + 1] : '\0';
+      const bool quoted = quote == '"' || quote == '\'';
+      if (!quoted && startsWith(value, "s:") && value.size() - 2 == bytes.size()) {
+        piece.first = 5 + 2;
+        piece.width = 1;
+      } else if (!quoted && startsWith(value, "hex:") && value.size() - 4 == 2 * bytes.size()) {
+        piece.first = 5 + 4;
+        piece.width = 2;
+      } else if (value.size() == bytes.size() && value == bytes) {
+        piece.first = 5;
+        piece.width = 1;
+      }
+      pieces.push_back(piece);
+      body += bytes;
     }
+    if (body.size() < 4) return;
+    for (const auto& [secretFrom, secretTo] : bodySecrets(body)) {
+      for (const Piece& piece : pieces) {
+        const std::size_t from = std::max(secretFrom, piece.begin);
+        const std::size_t to = std::min(secretTo, piece.begin + piece.size);
+        if (from >= to) continue;
+        Ranges& ranges = m_bodyRanges[piece.word];
+        if (piece.width == 0)
+          ranges.emplace_back(piece.valueAt, piece.valueEnd);
+        else
+          ranges.emplace_back(piece.first + (from - piece.begin) * piece.width,
+                              piece.first + (to - piece.begin) * piece.width);
+      }
+    }
+  }
+
+  std::string shownWord(const std::string& word, const Ranges& bodyRanges, std::vector<std::string>& secrets) {
+    std::vector<std::size_t> from;
+    const std::string plain = plainOf(word, from);
     const Next next = m_next;
     m_next = Next::Plain;
-    Ranges ranges;
+    Ranges ranges = bodyRanges;
     const std::size_t equals = plain.find('=');
-    if (next == Next::WholeValue) {
+    if (!bodyRanges.empty()) {
+      // A body= word: its secrets are found above.
+    } else if (next == Next::WholeValue) {
       ranges.emplace_back(0, plain.size());
     } else if (next == Next::AfterEquals && equals != std::string::npos) {
       ranges.emplace_back(equals + 1, plain.size());
       if (equals + 1 == plain.size()) m_next = Next::WholeValue;
     } else if (equals == std::string::npos) {
       // A tag standing alone, its = and value in the words after it.
-      if (isPasswordTag(plain)) m_next = Next::AfterEquals;
+      if (isPasswordTag(plain) || isUserNameTag(plain)) m_next = Next::AfterEquals;
+    } else if (isUserNameTag(plain.substr(0, equals))) {
+      ranges.push_back(proxyPasswordOf(plain, equals + 1));
+      if (equals + 1 == plain.size()) m_next = Next::WholeValue;
     } else if (isPasswordTag(plain.substr(0, equals))) {
-      uint32_t tag = 0;
-      const bool userName = m_fields.elements && tagIn(plain.substr(0, equals), tag) && tag == tktag::kUserName;
-      ranges.push_back(userName ? proxyPasswordOf(plain, equals + 1) : std::make_pair(equals + 1, plain.size()));
+      ranges.emplace_back(equals + 1, plain.size());
       if (equals + 1 == plain.size()) m_next = Next::WholeValue;
     } else if (plain.find('<') != std::string::npos) {
       ranges = xmlPasswordRanges(plain);
@@ -222,8 +337,12 @@ class Hider {
       // A value hidden from its start is hidden from just after its = as
       // written (its quote too).
       std::size_t writtenFirst = first < from.size() ? from[first] : word.size();
-      if (equals != std::string::npos && first == equals + 1 && equals < from.size()) writtenFirst = from[equals] + 1;
-      const std::size_t writtenLast = last < from.size() ? from[last] : word.size();
+      const bool wholeValue = equals != std::string::npos && first == equals + 1 && equals < from.size();
+      if (wholeValue) writtenFirst = from[equals] + 1;
+      // A part that ends the value ends where its last byte was written: the
+      // value's closing quote stays.
+      std::size_t writtenLast = last < from.size() ? from[last] : word.size();
+      if (!wholeValue && last == plain.size() && last > 0 && last - 1 < from.size()) writtenLast = from[last - 1] + 1;
       if (writtenFirst >= writtenLast) continue;
       secrets.push_back(word.substr(writtenFirst, writtenLast - writtenFirst));
       shown.replace(writtenFirst, writtenLast - writtenFirst, kHiddenPassword);
@@ -231,14 +350,12 @@ class Hider {
     return shown;
   }
 
-  // Whether `key` (the TAG of TAG=VALUE) names a password element, or a
-  // password field of the word's message (a storage-library field named
-  // with its part first: second.TAG, request.TAG).
-  bool isPasswordTag(const std::string& key) const {
-    uint32_t tag = 0;
-    if (m_fields.elements) return tagIn(key, tag) && isPasswordElement(tag);
-    unsigned ns = m_fields.ns;
-    unsigned cls = m_fields.cls;
+  // The field `key` (the TAG of TAG=VALUE) names in the word's message (a
+  // storage-library field named with its part first: second.TAG,
+  // request.TAG); false when it names none.
+  bool fieldOf(const std::string& key, unsigned& ns, unsigned& cls, uint32_t& tag) const {
+    ns = m_fields.ns;
+    cls = m_fields.cls;
     std::string field = key;
     const std::size_t dot = key.find('.');
     if (dot != std::string::npos) {
@@ -248,13 +365,35 @@ class Hider {
       }
       field = key.substr(dot + 1);
     }
-    return tagIn(field, tag) && isPasswordFieldOf(ns, cls, tag);
+    return tagIn(field, tag);
+  }
+
+  // Whether `key` names a password element, or a password field of the
+  // word's message.
+  bool isPasswordTag(const std::string& key) const {
+    uint32_t tag = 0;
+    if (m_fields.elements) return tagIn(key, tag) && isPasswordElement(tag);
+    unsigned ns = 0;
+    unsigned cls = 0;
+    return fieldOf(key, ns, cls, tag) && isPasswordFieldOf(ns, cls, tag);
+  }
+
+  // Whether `key` names a user name that may carry a proxy password: element
+  // 2401, or a field of the host's list of such names.
+  bool isUserNameTag(const std::string& key) const {
+    uint32_t tag = 0;
+    if (m_fields.elements) return tagIn(key, tag) && tag == tktag::kUserName;
+    unsigned ns = 0;
+    unsigned cls = 0;
+    return fieldOf(key, ns, cls, tag) && tkxml::isProxyUserNameField(ns, cls, tag);
   }
 
   const std::vector<std::string>& m_words;
   const bool m_fromShell;
   FieldsOf m_fields;
   Next m_next = Next::Plain;
+  // The secrets of each body= word, by word.
+  std::vector<Ranges> m_bodyRanges;
 };
 
 }  // namespace

@@ -3,11 +3,17 @@
 // named in advice, a reason for refusing a line) goes through these
 // functions first, which show every password as *** :
 //   - the elements that carry one: 2402 (password), 2408 (proxy password),
-//     11426 (DRU host password), 11063 (NDMP password), and 2401 (user
-//     name) in its remote-host form USER:PROXY-PASSWORD, behind the colon;
+//     11426 (DRU host password), 11063 (NDMP password);
 //   - the fields of the storage-library and device-paths words whose field
 //     is a protected text or is named a password;
-//   - in an XML text, the attributes of such fields.
+//   - in an XML text, the attributes of such fields;
+//   - in a raw body= (its bytes walked as the host walks the elements),
+//     the value of each such element;
+//   - and of a user name that may carry a proxy password (element 2401,
+//     and the fields of tkxml::kProxyUserNameFields, the host's own list,
+//     in words and XML alike), the proxy password's part only: where the
+//     host finds it (user!!proxy-user@proxy-host:PASSWORD), else behind the
+//     first colon of the remote-host form USER:PROXY-PASSWORD.
 // A password is found by the element or field it fills, with the tag read
 // as the request is read (decimal or hex, 0x962 as 2402), whatever form its
 // value takes (enc:, u64:, hex:, quoted, ...), and in XML however the

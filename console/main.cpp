@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -217,8 +218,8 @@ struct LockContext {
 // Sends one request and prints its answers, up to the host's end frame.
 // `onReply` sees each answer first and may print it itself (true).
 template <class OnReply>
-Outcome exchange(int fd, const tkconsole::Request& request, const std::string& typed, const Settings& settings,
-                 LockContext& lock, OnReply&& onReply) {
+Outcome exchange(int fd, tkconsole::AnswerReader& answers, const tkconsole::Request& request, const std::string& typed,
+                 const Settings& settings, LockContext& lock, OnReply&& onReply) {
   // A host that closed the connection may have said why first (too many
   // connections): what it sent is shown even when the request cannot go out.
   const bool sent = tkwire::writeAll(fd, request.encode());
@@ -233,7 +234,7 @@ Outcome exchange(int fd, const tkconsole::Request& request, const std::string& t
   std::string lockReason;
   // The answers are read as they come, whatever the pace at which what is
   // printed is read (see AnswerReader.h).
-  tkconsole::AnswerReader answers(fd, sent ? settings.timeoutMs : 0, sent ? settings.waitMs : 0);
+  answers.expect(sent ? settings.timeoutMs : 0, sent ? settings.waitMs : 0);
   for (;;) {
     const int waitMs = !sent ? 0 : replies == 0 ? settings.timeoutMs : settings.waitMs;
     tkconsole::AnswerReader::Frame frame = answers.next();
@@ -315,9 +316,9 @@ Outcome exchange(int fd, const tkconsole::Request& request, const std::string& t
   return failed ? Outcome::Failure : Outcome::Success;
 }
 
-Outcome exchange(int fd, const tkconsole::Request& request, const std::string& typed, const Settings& settings,
-                 LockContext& lock) {
-  return exchange(fd, request, typed, settings, lock, [](const tkwire::Reply&) { return false; });
+Outcome exchange(int fd, tkconsole::AnswerReader& answers, const tkconsole::Request& request, const std::string& typed,
+                 const Settings& settings, LockContext& lock) {
+  return exchange(fd, answers, request, typed, settings, lock, [](const tkwire::Reply&) { return false; });
 }
 
 // The host's handlers, one line each: name, kind, and the XML message id.
@@ -441,6 +442,7 @@ class Session {
     if (defaults.userId != tkconsole::Defaults().userId) m_lock.console += " --user " + std::to_string(defaults.userId);
   }
   ~Session() {
+    m_answers.reset();  // reads the descriptor: gone before it is closed
     if (m_fd >= 0) ::close(m_fd);
   }
   Session(const Session&) = delete;
@@ -483,7 +485,10 @@ class Session {
   bool connect() {
     std::string error;
     m_fd = connectWithin(m_settings.socketPath, m_settings.timeoutMs, error);
-    if (m_fd >= 0) return true;
+    if (m_fd >= 0) {
+      m_answers = std::make_unique<tkconsole::AnswerReader>(m_fd);
+      return true;
+    }
     std::fprintf(stderr,
                  "tkconsole: cannot reach the host at %s: %s (start it with `tkhost --socket %s &`, or pass "
                  "--socket PATH where it listens)\n",
@@ -496,9 +501,10 @@ class Session {
   bool sendPending() {
     for (; m_sent < m_requests.size(); ++m_sent) {
       if (!m_lines[m_sent].empty()) std::cout << "> " << m_lines[m_sent] << "\n";
-      const Outcome outcome =
-          m_settings.list ? exchange(m_fd, m_requests[m_sent], std::string(), m_settings, m_lock, printHandlerList)
-                          : exchange(m_fd, m_requests[m_sent], m_typed[m_sent], m_settings, m_lock);
+      const Outcome outcome = m_settings.list ? exchange(m_fd, *m_answers, m_requests[m_sent], std::string(), m_settings,
+                                                         m_lock, printHandlerList)
+                                              : exchange(m_fd, *m_answers, m_requests[m_sent], m_typed[m_sent],
+                                                         m_settings, m_lock);
       if (outcome == Outcome::Lost) {
         m_status = kExitLost;
         return false;
@@ -570,6 +576,8 @@ class Session {
   std::vector<std::string> m_typed;
   size_t m_sent = 0;
   int m_fd = -1;
+  // The one reader of the connection's answers, made with it.
+  std::unique_ptr<tkconsole::AnswerReader> m_answers;
   int m_status = 0;
   LockContext m_lock;
 };

@@ -3,6 +3,7 @@
 
 #include "frame/TextHelpers.h"
 #include "platform/security/StoredPassword.h"
+#include "platform/xml/ProxyUserNames.h"
 #include "platform/xml/StorageLibraryMessages.h"
 
 namespace tkezconfig {
@@ -26,6 +27,7 @@ bool userNameWithProxy(const CNMessageBase& info, std::string& out, std::string&
                                     Info::kUserName.hash);
   // A proxy password written into the user name itself is kept only in the
   // stored form, as the one of its own field is.
+  static_assert(tkxml::isProxyUserNameField<Info>(Info::kUserName), "a user name that may carry a proxy password");
   if (!tkpassword::storedUserNameFor(MyUTF8Text(name), kCredentialUserNameLimit, out, error)) return false;
   std::string proxy = plainPassword(info, Info::kProxyPassword);
   std::string proxyEncrypted;

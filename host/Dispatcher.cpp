@@ -75,6 +75,37 @@ std::string refusalOf(const TkHandlerEntry& entry, uint32_t userId, unsigned lon
   return tkdb::schemaRefusal();
 }
 
+// Says in the host's log that the answer of the request `body` did not
+// reach its client, naming the connection, the user and the request: the
+// client stopped reading (the connection is dropped), or left.
+void reportUndelivered(const std::string& body, int fd, int64_t sequence, const tkreply::ThreadWrites& before,
+                       const tkreply::ThreadWrites& after) {
+  std::string handler = "(an unreadable request)";
+  uint32_t userId = 0;
+  if (std::optional<tkwire::DecodedRequest> decoded = tkwire::decodeRequest(body)) {
+    const bool stream = decoded->kind == tkwire::kRequestStream;
+    handler = printable(stream ? decoded->stream.handler : decoded->xml.handler);
+    userId = stream ? decoded->stream.userId : decoded->xml.userId;
+  }
+  char login[kMessageUserNameSize] = {};
+  int size = static_cast<int>(sizeof login);
+  EvExternal services(0);
+  const std::string user = std::to_string(userId) +
+                           (services.getUserLogin(static_cast<int>(userId), login, &size, nullptr) == 0 && login[0] != '\0'
+                                ? " (" + printable(login) + ")"
+                                : std::string());
+  const unsigned long long frames = after.frames - before.frames;
+  const unsigned long long lost = after.lost - before.lost;
+  if (after.stalled != before.stalled)
+    logLine(0,
+            "warning: connection %d dropped: user %s stopped reading the answer to request %" PRId64
+            " (%s); %llu of its %llu frames were not delivered",
+            fd, user.c_str(), sequence, handler.c_str(), lost, frames);
+  else
+    logLine(1, "connection %d: user %s left before the answer to request %" PRId64 " (%s) was delivered", fd,
+            user.c_str(), sequence, handler.c_str());
+}
+
 // Raises the rights alert and logs the refusal.
 void reportRefusal(const TkHandlerEntry& entry, uint32_t userId, int fd, const std::string& reason) {
   tksecurity::sendRefusalAlert(userId, reason);
@@ -268,10 +299,13 @@ const TkHandlerEntry* Dispatcher::find(const std::string& name) const {
 
 void Dispatcher::serve(const std::string& body, int fd, TkHandlers* handlers) const {
   int64_t sequence = tkwire::peekRequestSequence(body).value_or(0);
-  const unsigned long long bytesBefore = tkreply::threadWrites().bytes;
+  const tkreply::ThreadWrites before = tkreply::threadWrites();
+  const unsigned long long bytesBefore = before.bytes;
   int64_t result = answer(body, fd, handlers, sequence);
   tkreply::writeFrame(fd, tkwire::encodeRequestEnd(sequence, result));
-  if (tkreply::threadWrites().bytes - bytesBefore >= kLargeAnswerBytes) {
+  const tkreply::ThreadWrites after = tkreply::threadWrites();
+  if (after.lost != before.lost) reportUndelivered(body, fd, sequence, before, after);
+  if (after.bytes - bytesBefore >= kLargeAnswerBytes) {
     giveMemoryBack();
     g_largeAnswerServed.store(true, std::memory_order_relaxed);
   }

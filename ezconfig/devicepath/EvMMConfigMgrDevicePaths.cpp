@@ -46,6 +46,7 @@
 #include "platform/mmdb/ZQMMClientInfo.h"
 #include "platform/security/StoredPassword.h"
 #include "platform/xml/DevicePathMessages.h"
+#include "platform/xml/ProxyUserNames.h"
 
 namespace {
 
@@ -434,6 +435,7 @@ bool checkEntry(Work& w, const CNMessageBase& source) {
   }
   // A proxy password written into the user name itself is kept as the
   // entry's own proxy password is: only in the stored form.
+  static_assert(tkxml::isProxyUserNameField<Info>(Info::kUserName), "a user name that may carry a proxy password");
   std::string refusal;
   if (!tkpassword::storedUserNameFor(std::string(e.userName), kMaxPassword, e.userName, refusal)) {
     EvDebug::Error(kTag, "The proxy password of the user name of media agent [%u] was refused: %s", r.clientId,

@@ -22,6 +22,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "Db/Proc/MMS2getArchGrpNCopyListByLibIdEZ.h"
 #include "Db/Tbl/MMDeviceController.h"
@@ -41,7 +42,9 @@
 #include "platform/db/TextWidth.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/security/StoredPassword.h"
 #include "platform/xml/EZWizardMessages.h"
+#include "platform/xml/ProxyUserNames.h"
 
 namespace {
 
@@ -147,6 +150,19 @@ bool readWanted(WizardFrame& frame, Request& request, Wanted& w) {
       !takeText(frame, lib, Record::kPolicyName, "storage policy name", w.policyName) ||
       !takeText(frame, lib, Record::kCopyName, "copy name", w.copyName))
     return false;
+  // A proxy password written into the user name is kept, and answered, only
+  // in the stored form, as on every other route that stores a user name.
+  static_assert(tkxml::isProxyUserNameField<Record>(Record::kUserName), "a user name that may carry a proxy password");
+  std::string storedName;
+  std::string nameRefusal;
+  if (!tkpassword::storedUserNameFor(w.userName, kUserNameMax, storedName, nameRefusal)) {
+    tkmm::wipe(w.userName);
+    EvDebug::Error(kTag, "the proxy password of the user name was refused for storage: %s", nameRefusal.c_str());
+    frame.fail(nameRefusal);
+    return false;
+  }
+  tkmm::wipe(w.userName);
+  w.userName = std::move(storedName);
   // A user name the mount-path description cannot hold would be refused only
   // once a new library is stored.
   if (w.userName.size() > kUserNameMax) {
@@ -334,6 +350,13 @@ void configure(WizardFrame& frame, Request& request, Response& response) {
                                                          Request::kLibrary.ns, Request::kLibrary.cls),
                                Response::kLibrary.ordinal, Response::kLibrary.tag, Response::kClassHash,
                                Response::kLibrary.hash);
+    // The request's record, but with the user name as it is kept: never a
+    // proxy password in the clear.
+    if (!w.userName.empty())
+      tkezconfig::putText(response.getObjectAccessor(true, true, Response::kLibrary.ordinal, Response::kLibrary.tag,
+                                                     Response::kClassHash, Response::kLibrary.hash,
+                                                     Response::kLibrary.ns, Response::kLibrary.cls),
+                          Record::kUserName, w.userName);
     return;
   }
 

@@ -47,6 +47,7 @@
 #include "mmconfig/control/ControlOperations.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/focus/ZQPI_Focus.h"
+#include "platform/security/StoredPassword.h"
 
 namespace {
 
@@ -106,6 +107,36 @@ constexpr const char* kSuccess = "Success";
 constexpr unsigned int kNotStored = 0xFFFFFFFFu;
 
 using tkmm::SetOutcome;
+
+// What stands for a secret in a text the client sees.
+constexpr const char* kHiddenSecret = "***";
+// A password shorter than this is not looked for in a text: it would hide
+// ordinary words of the text, and a text of the model names the user, not
+// the password.
+constexpr std::size_t kShortestSought = 4;
+
+void replaceAll(std::string& text, const std::string& what, const std::string& with) {
+  if (what.empty()) return;
+  for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += with.size())
+    text.replace(at, what.size(), with);
+}
+
+// A text of the credential operation as the client may see it: the user
+// named without the proxy password the name carries (user!!proxy-user@host,
+// its ":" and password left out), and neither that nor the password of the
+// request anywhere in it.
+std::string withoutSecrets(std::string text, const std::string& userName, const std::string& password) {
+  std::size_t at = 0;
+  std::size_t length = 0;
+  if (tkpassword::proxyPasswordSpan(userName, at, length)) {
+    replaceAll(text, userName, userName.substr(0, at - 1));
+    std::string proxy = userName.substr(at, length);
+    if (proxy.size() >= kShortestSought) replaceAll(text, proxy, kHiddenSecret);
+    tkpassword::wipe(proxy);
+  }
+  if (password.size() >= kShortestSought) replaceAll(text, password, kHiddenSecret);
+  return text;
+}
 
 class ControlRequest;
 using OperationBody = SetOutcome (ControlRequest::*)(uint32_t operation);
@@ -534,9 +565,12 @@ SetOutcome ControlRequest::credentialOperation(uint32_t operation) {
   ZQMACMediaConfig::SetStatusTextFunc(::sendStatusResponse, kStatusTypeRunning);
   ZQMACMediaConfig::SetPercentageFunc(::sendProgressResponse, static_cast<int>(kOpCredential));
   const bool ran = m_object->RunCredentialOperation(m_name, m_userName, m_password, result);
+  // The texts go to the client and the log: the model may have named the
+  // credentials in them.
+  result = withoutSecrets(result, m_userName, m_password);
   if (!ran) {
     if (m_config->GetTerminateFlag()) return SetOutcome::answered(false, false);
-    const std::string text = m_object->GetLastError();
+    const std::string text = withoutSecrets(m_object->GetLastError(), m_userName, m_password);
     EvDebug::Error(kTag, "%s", text.c_str());
     EvMMConfigMgr::sendOperationResponse(sequence(), m_request->socket, operation, 0, text.c_str(), 0);
     ZQMACMediaConfig::SetPercentageFunc(nullptr, 0);

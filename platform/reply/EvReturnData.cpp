@@ -132,6 +132,7 @@ bool writeAll(int fd, std::string_view head, std::string_view body, const char* 
   if (tkreply::journal().takeFailure("write", failure)) {
     EvDebug::Error(tag, "Could not write a reply of [%zu] bytes on socket [%d]: %s", total, fd,
                    failure.text.c_str());
+    ++t_writes.lost;
     return false;
   }
   std::shared_ptr<std::mutex> lock = descriptorLock(fd);
@@ -169,12 +170,15 @@ bool writeAll(int fd, std::string_view head, std::string_view body, const char* 
       EvDebug::Error(tag, "Socket [%d] stayed full; reply of [%zu] bytes not written (%zu written).", fd, total,
                      done);
       endStream(fd);
+      ++t_writes.stalled;
+      ++t_writes.lost;
       return false;
     }
     const int error = n < 0 ? errno : EPIPE;
     EvDebug::Error(tag, "Could not write a reply of [%zu] bytes on socket [%d] (%zu written): %s", total, fd, done,
                    std::strerror(error));
     if (done > 0) endStream(fd);
+    ++t_writes.lost;
     return false;
   }
   return true;

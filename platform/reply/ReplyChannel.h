@@ -22,9 +22,14 @@ void setProblemLog(ProblemLog log);
 // to (a frame counts once it is handed to the socket, whether or not the
 // peer took it): the host compares the counts around a handler call to
 // tell a request that got no answer at all, and one whose answer was large.
+// `stalled` counts the frames not written because the peer stopped reading
+// (the socket stayed full past its send time-out; the connection is ended),
+// `lost` every frame not written whole, those included.
 struct ThreadWrites {
   unsigned long long frames = 0;
   unsigned long long bytes = 0;
+  unsigned long long stalled = 0;
+  unsigned long long lost = 0;
 };
 ThreadWrites threadWrites();
 

@@ -114,14 +114,42 @@ TEST_F(ConsoleFixture, EveryPasswordElementAndFieldIsShownAsStarsInEchoesAdviceA
        "<ZQGui_EZMagneticLibrary tag='2' s3='ma1' s23='/srv/pw-z' b031='Pw-Echo46'/>"
        "</ZQGui_EZConfigureMagneticLibraryReq>\"",
        "s23='/srv/pw-z' b031='***'/>"},
+      // A user name that may carry a proxy password, in every field the
+      // host reads as one: its password part alone is hidden.
+      {"the storage-library user names of both descriptions",
+       "storage-library 43=1 8=PxLibR 3=ma1 24=//nasR/slp 28=sluser!!pu@ph:Pw-Echo50 32=SlPw second.0x1C=x!!p@h:Pw-Echo51",
+       "> storage-library 43=1 8=PxLibR 3=ma1 24=//nasR/slp 28=sluser!!pu@ph:*** 32=*** second.0x1C=x!!p@h:***\n"},
+      {"a device path's user name", "device-paths 1 path agent=2 17=1 1=1 4=/srv/d 8=\"du!!p@h:Pw-Echo52\" 13=4",
+       "> device-paths 1 path agent=2 17=1 1=1 4=/srv/d 8=\"du!!p@h:***\" 13=4\n"},
+      {"the storage-library request's user name in XML",
+       "--xml 0x0D130098 HandleMMConfigMgrXmlMsg '<EVGui_ConfigureStorageLibraryReq><EVGui_StorageLibraryInfo "
+       "s28=\"xu!!p@h:Pw-Echo53\"/></EVGui_ConfigureStorageLibraryReq>'",
+       "<EVGui_StorageLibraryInfo s28=\"xu!!p@h:***\"/>"},
+      {"the wizard's user name in XML, and its password attribute with leading zeros",
+       "--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
+       "<ZQGui_EZMagneticLibrary tag=\"2\" s3=\"ma1\" s23=\"//nasW/pw\" s027=\"wu!!p@h:Pw-Echo54\" b0031=\"Pw-Echo55\"/>"
+       "</ZQGui_EZConfigureMagneticLibraryReq>'",
+       "s23=\"//nasW/pw\" s027=\"wu!!p@h:***\" b0031=\"***\"/>"},
+      {"a device path's user name in XML",
+       "--xml 0x0D130098 HandleMMConfigMgrXmlMsg '<EVGui_MMDevicePathInfo s8=\"dp!!p@h:Pw-Echo56\"/>'",
+       "<EVGui_MMDevicePathInfo s8=\"dp!!p@h:***\"/>"},
+      {"a raw body holding a password element, in hex",
+       "onMsgGetMMLibraries body=hex:00000000620900000900000050772d4563686f3537",
+       "> onMsgGetMMLibraries body=hex:000000006209000009000000***\n"},
+      {"a raw body whose password element's value is a text of its own",
+       "onMsgGetMMLibraries body=hex:000000006809000009000000 body=s:Pw-Echo58",
+       "> onMsgGetMMLibraries body=hex:000000006809000009000000 body=s:***\n"},
   };
   written.insert(written.end(), others.begin(), others.end());
   for (const Route& route : written) {
     SCOPED_TRACE(route.what + std::string(": ") + route.line);
-    const ConsoleRun run = console({"--script", writeFile("route.tk", route.line + "\n")});
-    EXPECT_NE(run.out.find(route.shown), std::string::npos) << run.out;
-    EXPECT_EQ(run.out.find(kSecret), std::string::npos) << run.out;
-    EXPECT_EQ(run.err.find(kSecret), std::string::npos) << run.err;
+    const std::string script = writeFile("route.tk", route.line + "\n");
+    // From a script file, and typed on standard input.
+    for (const ConsoleRun& run : {console({"--script", script}), console({"--script", "-"}, script)}) {
+      EXPECT_NE(run.out.find(route.shown), std::string::npos) << run.out;
+      EXPECT_EQ(run.out.find(kSecret), std::string::npos) << run.out;
+      EXPECT_EQ(run.err.find(kSecret), std::string::npos) << run.err;
+    }
   }
 }
 
@@ -151,11 +179,20 @@ TEST_F(ConsoleFixture, ALineRefusedForItsPasswordValueNamesNeitherThePasswordNor
        "tkconsole: expected TAG=VALUE, first=N, count=N or handle=N, not ***\n"},
       {"a blank inside the tag", {"onMsgSetDRUHost", "4001=48", "0x2CA2 =enc:Pw-Echo9"},
        "tkconsole: expected TAG=VALUE, first=N, count=N or handle=N, not 0x2CA2 =***\n"},
+      {"a quoted tag with blanks around it in a script",
+       {"--script", writeFile("blanks.tk", "onMsgSetDRUHost 4001=48 \" 0x2CA2 \"=enc:Pw-Echo13 2052=0\n")},
+       "blanks.tk:1: expected TAG=VALUE, first=N, count=N or handle=N, not \" 0x2CA2 \"=***\n"},
       {"a quoted tag with a blank in a script",
        {"--script", writeFile("blank.tk", "onMsgSetDRUHost 4001=48 \"11426 \"=enc:Pw-Echo10 2052=0\n")},
        "blank.tk:1: expected TAG=VALUE, first=N, count=N or handle=N, not \"11426 \"=***\n"},
       {"a storage-library field with a blank inside its tag", {"storage-library", "43=4", "0x20 =Pw-Echo11"},
        "tkconsole: a library description takes TAG=VALUE, not 0x20 =***\n"},
+      {"a storage-library field with blanks around its tag",
+       {"--script", writeFile("lib.tk", "storage-library 43=4 \" 0x20 \"=Pw-Echo14\n")},
+       "lib.tk:1: a library description takes TAG=VALUE, not  0x20 =***\n"},
+      {"a device path's password with blanks around its tag",
+       {"--script", writeFile("around.tk", "device-paths 1 path \" 12 \"=Pw-Echo15\n")},
+       "around.tk:1: a device path takes TAG=VALUE, not  12 =***\n"},
       {"a device path's password with a blank inside its tag",
        {"--script", writeFile("path.tk", "device-paths 1 path \"12 =Pw-Echo12\"\n")},
        "path.tk:1: a device path takes TAG=VALUE, not 12 =***\n"},

@@ -383,6 +383,47 @@ TEST_F(ConsoleTest, AfterAFailedLockAScriptGoesOnAndEachLineFoundWithoutASession
   EXPECT_EQ(shown.find("(the lock failed", shown.find("> storage-library")), std::string::npos) << shown;
 }
 
+// An answer of many frames is taken off the connection whole while the
+// console's output is not read (a pipe read only once the host is done, as
+// behind `| less`): the host writes every frame without waiting on the
+// console, however many frames the output is behind.
+TEST_F(ConsoleTest, EveryFrameOfALongAnswerIsTakenOffTheConnectionWhileTheOutputWaits) {
+  constexpr int kFrames = 64;
+  const std::string pipe = m_dir.file("paced.out");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  ASSERT_TRUE(m_console.start(hosttest::consoleBinary(),
+                              {"--socket", m_socket, "--timeout", "60000", "--wait", "60000", "san-volumes", "101"}, {},
+                              pipe, m_dir.file("err")));
+  const std::optional<tkwire::DecodedRequest> request = nextRequest();
+  ASSERT_TRUE(request.has_value()) << err();
+  // A console that stopped taking frames would leave a write waiting: the
+  // send time-out ends that wait as a failure rather than a hang.
+  const timeval limit{120, 0};
+  ASSERT_EQ(::setsockopt(m_conn, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit), 0);
+  const int64_t seq = request->stream.sequence;
+  for (int i = 1; i <= kFrames; ++i)
+    send(itemsReply(11604, seq, {{11603, le32(static_cast<uint32_t>(i))}, {11605, std::string(64 << 10, 'v')},
+                                 {2052, le32(0)}}));
+  end(seq, 1);
+
+  ASSERT_EQ(::fcntl(reader, F_SETFL, 0), 0);
+  std::string shown;
+  char buffer[1 << 16];
+  for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    ASSERT_GT(n, 0);
+    shown.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(reader);
+  EXPECT_EQ(m_console.exitCode(), 0) << err();
+  std::size_t frames = 0;
+  for (std::size_t at = 0; (at = shown.find("reply 11604 seq ", at)) != std::string::npos; ++at) ++frames;
+  EXPECT_EQ(frames, static_cast<std::size_t>(kFrames));
+  EXPECT_EQ(shown.find("(connection closed by the host)"), std::string::npos);
+}
+
 // The console against the real host.
 TEST(ConsoleWithHost, PrintsTheHostsAnswer) {
   tktest::TempDir dir;

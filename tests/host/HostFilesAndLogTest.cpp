@@ -240,4 +240,26 @@ TEST(HostRefusals, AnUnknownHandlerIsToldTheClosestNames) {
   ::close(fd);
 }
 
+// scripts/test with -R but no pattern would build and run every area
+// without a word: it is refused with the usage, before anything is done
+// (here --configure-only would configure a tree where none may be made).
+TEST(TestScript, ADashRWithoutItsPatternIsRefusedWithTheUsage) {
+  tktest::TempDir dir;
+  const std::vector<std::vector<std::string>> forgotten = {
+      {"-R"}, {"-R", ""}, {"--tests-regex"}, {"--tests-regex="}, {"-R", "--output-on-failure"}};
+  for (const std::vector<std::string>& args : forgotten) {
+    SCOPED_TRACE(args.front() + (args.size() > 1 ? " " + args.back() : std::string()));
+    std::vector<std::string> all{TK_SOURCE_DIR "/scripts/test", "--configure-only"};
+    all.insert(all.end(), args.begin(), args.end());
+    hosttest::Child script;
+    ASSERT_TRUE(script.start("/bin/bash", all, {{"TK_BUILD_DIR", dir.file("never")}}, dir.file("out"),
+                             dir.file("err")));
+    EXPECT_EQ(script.exitCode(120000), 64);
+    const std::string said = hosttest::readFile(dir.file("err"));
+    EXPECT_NE(said.find("needs a pattern"), std::string::npos) << said;
+    EXPECT_NE(said.find("scripts/test -R regex   build and run only the test areas"), std::string::npos) << said;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("never")));
+  }
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <poll.h>
 #include <sys/wait.h>
 
 #include <atomic>
@@ -240,6 +241,39 @@ TEST_F(HostProcessTest, SocketIsForItsOwnerOnlyAndNotTakenByASecondHost) {
   EXPECT_NE(second.log().find("another host is listening on"), std::string::npos);
   // The first host and its socket are untouched.
   expectUnknownHandler(m_fd, "Still", 2);
+}
+
+// A client that sends requests and reads none of their answers fills its
+// socket; once a write of the host has waited its send time-out, the host
+// drops the connection and says whom it dropped and which answer was lost.
+TEST_F(HostProcessTest, AClientThatStopsReadingIsDroppedWithAWarningNamingItsRequest) {
+  const std::string frame = streamFrame("Unread", 1);
+  std::string frames;
+  for (int i = 0; i < 2000; ++i) frames += frame;
+  // As much as the connection takes, until the host, its answers unread,
+  // takes no more for a while.
+  std::size_t sent = 0;
+  for (;;) {
+    const std::size_t at = sent % frames.size();
+    const ssize_t n = ::send(m_fd, frames.data() + at, frames.size() - at, MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (n > 0) {
+      sent += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    pollfd writable{m_fd, POLLOUT, 0};
+    if (n < 0 && errno == EAGAIN && ::poll(&writable, 1, 2000) > 0) continue;
+    break;
+  }
+  ASSERT_GT(sent, frame.size());
+  // The host's send time-out is ten seconds; the bound only ends a hang.
+  const int64_t deadline = hosttest::nowMs() + 180000;
+  while (m_host.log().find("stopped reading") == std::string::npos && hosttest::nowMs() < deadline)
+    hosttest::pauseMs(50);
+  EXPECT_NE(m_host.log().find("NOTICE warning: connection "), std::string::npos) << m_host.log();
+  EXPECT_NE(m_host.log().find(" dropped: user 1 stopped reading the answer to request 1 (Unread); "),
+            std::string::npos)
+      << m_host.log();
 }
 
 TEST_F(HostProcessTest, ConnectionsGetFreshDescriptorNumbers) {

@@ -178,6 +178,27 @@ TEST_F(HostPasswordPolicy, APasswordTooLongForItsColumnIsRefusedWithOneTextOnEve
        },
        "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" = 'long-user'",
        "SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"UserName\" = 'long-user'"},
+      {"the storage-library request (a new library)", kColumnLongest,
+       [&](const std::string& password, const std::string& text) {
+         const installtest::ConsoleRun run = console({"storage-library", "43=1", "8=CreateLong", "3=ma1",
+                                                      "24=/srv/create-long", "28=create-long-user", "32=" + password});
+         EXPECT_EQ(run.status == 0, text.empty()) << run.out;
+         EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
+       },
+       "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" = 'create-long-user'",
+       "SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"UserName\" = 'create-long-user'"},
+      // The proxy password goes into the user name, which holds 1,023 bytes:
+      // one byte more is refused as a user name too long.
+      {"the storage-library request's proxy password (33)", kRequestBufferLongest,
+       [&](const std::string& password, const std::string& text) {
+         const installtest::ConsoleRun run = console({"storage-library", "43=4", "8=DiskLib1", "3=ma1",
+                                                      "24=/srv/disklib1/proxy-long", "33=" + password});
+         EXPECT_EQ(run.status == 0, text.empty()) << run.out;
+         EXPECT_NE(run.out.find(text.empty() ? "" : "The user name is longer than 1023 bytes."), std::string::npos)
+             << run.out;
+       },
+       "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"Folder\" = '/srv/disklib1/proxy-long'",
+       "SELECT \"UserName\" FROM \"MMDeviceController\" WHERE \"Folder\" = '/srv/disklib1/proxy-long'"},
       {"a mount path's credentials", kColumnLongest,
        [&](const std::string& password, const std::string& text) {
          underLock([&](int fd) {
@@ -368,6 +389,40 @@ TEST_F(HostPasswordPolicy, AChangeOfOneCredentialKeepsTheOtherAsItIsStored) {
     change(mark, "");
     EXPECT_EQ(plainOf(m_db.text("SELECT \"UserPassword\"" + table, {mark})), "new-Pw-1");
   }
+}
+
+// ---------------------------------------------------------------- answers
+
+// The credential operation's text names the user without the proxy
+// password the name carries, on every object that runs it.
+TEST_F(HostPasswordPolicy, TheCredentialOperationNamesTheUserWithoutTheProxyPassword) {
+  const std::vector<ctltest::Message> answered{
+      ctltest::progress(105, 50), ctltest::progress(105, 100),
+      ctltest::statusText(1, "The credentials of [ctluser!!pu@ph] were accepted for [cred]."),
+      ctltest::operationResponse(105, 1, "Success")};
+  underLock([&](int fd) {
+    const uint64_t disk = libraryHandle(fd, "DiskLib1", 3);
+    const struct {
+      const char* name;
+      uint64_t handle;
+    } objects[] = {{"a disk library", disk},
+                   {"a mount path", mountPathHandle(fd, disk, 1, 4)},
+                   {"a tape library", libraryHandle(fd, "TapeLib1", 5)}};
+    int64_t sequence = 6;
+    for (const auto& object : objects) {
+      SCOPED_TRACE(object.name);
+      ASSERT_NE(object.handle, 0u);
+      std::string s;
+      tkwire::appendU32(s, 4001, 105);
+      tkwire::appendU64(s, 11003, object.handle);
+      tkwire::appendElement(s, tktag::kMediaAgent, le32(0) + "cred");
+      tkwire::appendElement(s, tktag::kUserName, tkcipher::encrypt("ctluser!!pu@ph:CtlProxy-93"));
+      tkwire::appendElement(s, tktag::kPassword, tkcipher::encrypt("CtlPw-93"));
+      tkwire::appendU32(s, 2052, 0);
+      EXPECT_EQ(set(fd, "onMsgSetMMControl", s, 6, sequence++), answered);
+    }
+  });
+  EXPECT_EQ(host().log().find("CtlProxy-93"), std::string::npos);
 }
 
 // ---------------------------------------------------------------- older files

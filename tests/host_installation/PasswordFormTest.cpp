@@ -236,6 +236,61 @@ TEST_F(HostPasswordForm, EveryRequestThatTakesAPasswordStoresTheFormThatReadsBac
        },
        [&] { return std::vector<std::string>{proxyPart(userNameLike("MMMountPath", "luser!!%"),
                                                        "luser!!puser@phost:")}; }},
+      // The wizard answers with the name as it keeps it.
+      {"a proxy password in the disk-library wizard's user name (a new library)", "ClearProxy-96",
+       [&] {
+         const installtest::ConsoleRun run = script(
+             "lock\n--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
+             "<ZQGui_EZMagneticLibrary tag=\"2\" s3=\"ma1\" s23=\"//nasW/wiz\" "
+             "s27=\"wuser!!puser@phost:ClearProxy-96\"/></ZQGui_EZConfigureMagneticLibraryReq>'\nunlock\n");
+         EXPECT_EQ(run.status, 0) << run.out;
+         EXPECT_NE(run.out.find("s27 (user name): \"wuser!!puser@phost:E"), std::string::npos) << run.out;
+         EXPECT_EQ(run.out.find("ClearProxy-96"), std::string::npos) << run.out;
+       },
+       [&] {
+         return std::vector<std::string>{
+             proxyPart(userNameLike("MMMountPath", "wuser!!%"), "wuser!!puser@phost:"),
+             proxyPart(userNameLike("MMDeviceController", "wuser!!%"), "wuser!!puser@phost:")};
+       }},
+      {"a proxy password in the disk-library wizard's user name (the first mount path changed)", "ClearProxy-97",
+       [&] { underLock([&](int fd) {
+         // The wizard's answer to a library record; its text.
+         auto wizard = [&](const std::string& update, const std::string& attributes, int64_t sequence) {
+           tkwire::XmlRequest request;
+           request.handler = "onMsgEZConfigureMagneticLibrary";
+           request.sequence = sequence;
+           request.messageId = 0x01000BBC;
+           request.xml = "<ZQGui_EZConfigureMagneticLibraryReq" + update + "><ZQGui_EZMagneticLibrary tag=\"2\" " +
+                         attributes + "/></ZQGui_EZConfigureMagneticLibraryReq>";
+           std::optional<tkwire::XmlAnswer> answer;
+           for (const tkwire::Reply& reply : hosttest::sendAndRead(fd, tkwire::encodeXmlRequest(request)))
+             if (!answer) answer = tkwire::decodeXmlAnswer(reply);
+           return answer ? answer->text : std::string();
+         };
+         auto attribute = [](const std::string& text, const std::string& name) {
+           const std::size_t at = text.find(" " + name + "=\"");
+           return at == std::string::npos ? std::string()
+                                          : text.substr(at + name.size() + 3, text.find('"', at + name.size() + 3) -
+                                                                                  (at + name.size() + 3));
+         };
+         const std::string made = wizard("", "s3=\"ma1\" s23=\"//nasZ/first\" s27=\"first-user\"", 3);
+         std::string ids;
+         for (const char* name : {"i1", "i2", "i13"}) ids += std::string(name) + "=\"" + attribute(made, name) + "\" ";
+         const std::string changed =
+             wizard(" i3=\"1\"", ids + "s23=\"//nasZ/first\" s27=\"zuser!!puser@phost:ClearProxy-97\"", 4);
+         EXPECT_NE(changed.find("s27=\"zuser!!puser@phost:E"), std::string::npos) << made << "\n" << changed;
+         EXPECT_EQ(changed.find("ClearProxy-97"), std::string::npos) << changed;
+       }); },
+       [&] { return std::vector<std::string>{proxyPart(userNameLike("MMMountPath", "zuser!!%"),
+                                                       "zuser!!puser@phost:")}; }},
+      {"a proxy password in a device path's user name (device-paths 8)", "ClearProxy-98",
+       [&] {
+         const installtest::ConsoleRun run = console({"device-paths", "1", "path", "agent=2", "17=1", "1=1",
+                                                      "4=/srv/d98", "8=duser!!puser@phost:ClearProxy-98", "13=4"});
+         EXPECT_EQ(run.status, 0) << run.out;
+       },
+       [&] { return std::vector<std::string>{proxyPart(userNameLike("MMDeviceController", "duser!!%"),
+                                                       "duser!!puser@phost:")}; }},
       // The demonstration filer accepts this password only, a word the
       // logs have for other reasons: its enciphered form is looked for.
       {"an NDMP server (NDMP server operation 1)", "demo",
