@@ -363,7 +363,7 @@ std::vector<Row> diskRows() {
                                                                                 : "onMsgSetDiskVolume";
     refused.changeExit = 3;
     refused.keepsNothing = keepsNothing;
-    refused.answers = {"The credential [77] is not in the configuration; nothing was changed."};
+    refused.answers = {"The credential [77] is not in the configuration; the change naming it was not made."};
     rows.push_back(refused);
   }
   for (const auto& [what, change, readBack, where] : std::vector<std::array<std::string, 4>>{
