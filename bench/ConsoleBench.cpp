@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "bench/BenchPairs.h"
+#include "bench/LinkedProcess.h"
 #include "tests/support/HostHarness.h"
 #include "wire/FrameReader.h"
 #include "wire/WireCodec.h"
@@ -103,35 +104,11 @@ class Echo {
     if (lockAnswer.empty() || unlockAnswer.empty()) return;
     const int listenFd = hosttest::listenAt(m_path);
     if (listenFd < 0) return;
-    // The echo ends with this process: it waits on a pipe whose other end
-    // only this process holds.
-    int lifeline[2];
-    if (::pipe2(lifeline, O_CLOEXEC) != 0) {
-      ::close(listenFd);
-      return;
-    }
-    m_child = ::fork();
-    if (m_child == 0) {
-      ::close(lifeline[1]);
-      std::thread([fd = lifeline[0]] {
-        char byte;
-        while (::read(fd, &byte, 1) < 0 && errno == EINTR) {
-        }
-        ::_exit(0);
-      }).detach();
-      serve(listenFd, lockAnswer, unlockAnswer);
-    }
-    ::close(lifeline[0]);
-    m_lifeline = lifeline[1];
+    // The echo ends with this process.
+    m_child.start([&] { serve(listenFd, lockAnswer, unlockAnswer); });
     ::close(listenFd);
   }
-  ~Echo() {
-    if (m_lifeline >= 0) ::close(m_lifeline);
-    if (m_child <= 0) return;
-    ::kill(m_child, SIGKILL);
-    ::waitpid(m_child, nullptr, 0);
-  }
-  bool up() const { return m_child > 0; }
+  bool up() const { return m_child.up(); }
   const std::string& path() const { return m_path; }
   const tktest::TempDir& dir() const { return m_dir; }
 
@@ -157,8 +134,7 @@ class Echo {
 
   tktest::TempDir m_dir;
   std::string m_path;
-  pid_t m_child = -1;
-  int m_lifeline = -1;
+  tkbench::LinkedProcess m_child;
 };
 
 Echo& echo() {

@@ -95,6 +95,7 @@
 #include <vector>
 
 #include "bench/BenchPairs.h"
+#include "bench/LinkedProcess.h"
 #include "bench/Installation.h"
 #include "bench/TapeLibraryRows.h"
 #include "frame/MessageInfo.h"
@@ -247,45 +248,18 @@ class EchoServer {
     if (lockAnswer.empty() || unlockAnswer.empty()) return;
     const int listenFd = hosttest::listenAt(m_path);
     if (listenFd < 0) return;
-    // The echo ends with this process, whatever way that goes: it reads the
-    // end of a pipe whose other end only this process holds. (A parent-death
-    // signal would come when the thread that forked ends, and the first use
-    // may come on a benchmark thread that ends with its case.)
-    int lifeline[2];
-    if (::pipe2(lifeline, O_CLOEXEC) != 0) {
-      ::close(listenFd);
-      return;
-    }
-    m_child = ::fork();
-    if (m_child == 0) {
-      ::close(lifeline[1]);
-      std::thread([fd = lifeline[0]] {
-        char byte;
-        while (::read(fd, &byte, 1) < 0 && errno == EINTR) {
-        }
-        ::_exit(0);
-      }).detach();
-      serve(listenFd, lockAnswer, unlockAnswer);
-      ::_exit(0);
-    }
-    ::close(lifeline[0]);
-    m_lifeline = lifeline[1];
+    // The echo ends with this process, whatever way that goes.
+    m_child.start([&] { serve(listenFd, lockAnswer, unlockAnswer); });
     ::close(listenFd);
   }
-  ~EchoServer() {
-    if (m_lifeline >= 0) ::close(m_lifeline);
-    if (m_child <= 0) return;
-    ::kill(m_child, SIGKILL);
-    ::waitpid(m_child, nullptr, 0);
-  }
-  bool up() const { return m_child > 0; }
+  bool up() const { return m_child.up(); }
   int connect() const { return hosttest::connectWithin(m_path, 5000); }
   // The CPU time the echo process has spent so far, in nanoseconds; -1
   // when it cannot be read.
   long long cpuNanos() const {
     clockid_t clock{};
     timespec t{};
-    if (m_child <= 0 || clock_getcpuclockid(m_child, &clock) != 0 || clock_gettime(clock, &t) != 0) return -1;
+    if (!m_child.up() || clock_getcpuclockid(m_child.pid(), &clock) != 0 || clock_gettime(clock, &t) != 0) return -1;
     return t.tv_sec * 1000000000LL + t.tv_nsec;
   }
 
@@ -313,8 +287,7 @@ class EchoServer {
 
   tktest::TempDir m_dir;
   std::string m_path;
-  pid_t m_child = -1;
-  int m_lifeline = -1;  // the pipe end whose closing ends the echo
+  tkbench::LinkedProcess m_child;
 };
 
 EchoServer& echoServer() {
