@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -183,6 +184,28 @@ class LockTest : public ::testing::Test {
   static void expectXml(const XmlResponse& response, long long code, const std::string& text = "") {
     EXPECT_EQ(response.code, code);
     EXPECT_EQ(response.text, text);
+  }
+
+  // Alice's lock in each of its four forms (lock and force lock, element
+  // stream and XML) whose read fails with `reason`: each call checks that
+  // the lock was refused with it.
+  struct FailedLock {
+    const char* name;
+    std::function<void()> call;
+  };
+  std::vector<FailedLock> failedLocksOfAlice(const std::string& reason) {
+    return {
+        {"lock", [this, reason] {
+           EXPECT_EQ(lockStream(kAlice, 1, 10), 0);
+           expectAnswer(kAlice, 0, reason);
+         }},
+        {"force lock", [this, reason] {
+           EXPECT_EQ(lockStream(kAlice, 3, 10), 0);
+           expectAnswer(kAlice, 0, reason);
+         }},
+        {"XML lock", [this, reason] { expectXml(lockXml(kAlice, 1, 10), -1, reason); }},
+        {"XML force lock", [this, reason] { expectXml(lockXml(kAlice, 3, 10), -1, reason); }},
+    };
   }
 
   // Alice takes the lock through the element-stream form (server sequence

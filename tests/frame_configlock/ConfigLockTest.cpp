@@ -201,23 +201,7 @@ TEST_F(Lock, AFailedConnectionTestLeavesTheLockFree) {
 
 TEST_F(Lock, AFailedReadTakesNeitherTheLockNorASessionInEitherForm) {
   const std::string unreadable = "the database cannot be read";
-  struct Row {
-    const char* name;
-    std::function<void()> call;
-  };
-  const std::vector<Row> rows = {
-      {"lock", [&] {
-         EXPECT_EQ(lockStream(kAlice, 1, 10), 0);
-         expectAnswer(kAlice, 0, unreadable);
-       }},
-      {"force lock", [&] {
-         EXPECT_EQ(lockStream(kAlice, 3, 10), 0);
-         expectAnswer(kAlice, 0, unreadable);
-       }},
-      {"XML lock", [&] { expectXml(lockXml(kAlice, 1, 10), -1, unreadable); }},
-      {"XML force lock", [&] { expectXml(lockXml(kAlice, 3, 10), -1, unreadable); }},
-  };
-  for (const Row& row : rows) {
+  for (const FailedLock& row : failedLocksOfAlice(unreadable)) {
     SCOPED_TRACE(row.name);
     // Bob holds the session (his lock given back): a failed lock of Alice's
     // leaves it his, and the lock free.
@@ -238,7 +222,7 @@ TEST_F(Lock, AFailedReadTakesNeitherTheLockNorASessionInEitherForm) {
   // The holder's console goes while the lock reads: its descriptor number
   // may serve a new console by the time the lock fails, and that console
   // must not be taken for the holder.
-  for (const Row& row : rows) {
+  for (const FailedLock& row : failedLocksOfAlice(unreadable)) {
     SCOPED_TRACE(std::string(row.name) + ", the holder gone meanwhile");
     ASSERT_EQ(lockStream(kBob, 1, 20), 1);
     ASSERT_EQ(lockStream(kBob, 2, 0), 1);

@@ -66,23 +66,7 @@ class ReusedNumber : public locktest::LockTest {
 
 TEST_F(ReusedNumber, AFailedLockGivesTheSessionToNobodyWhenTheHoldersNumberServesANewConsole) {
   const std::string unreadable = "the database cannot be read";
-  struct Row {
-    const char* name;
-    std::function<void()> call;
-  };
-  const std::vector<Row> rows = {
-      {"lock", [&] {
-         EXPECT_EQ(lockStream(kAlice, 1, 10), 0);
-         expectAnswer(kAlice, 0, unreadable);
-       }},
-      {"force lock", [&] {
-         EXPECT_EQ(lockStream(kAlice, 3, 10), 0);
-         expectAnswer(kAlice, 0, unreadable);
-       }},
-      {"XML lock", [&] { expectXml(lockXml(kAlice, 1, 10), -1, unreadable); }},
-      {"XML force lock", [&] { expectXml(lockXml(kAlice, 3, 10), -1, unreadable); }},
-  };
-  for (const Row& row : rows) {
+  for (const FailedLock& row : failedLocksOfAlice(unreadable)) {
     SCOPED_TRACE(row.name);
     // Bob holds the session, the lock given back.
     ASSERT_EQ(lockStream(kBob, 1, 20), 1);
