@@ -51,10 +51,28 @@ constexpr int kLarge = 20000;
 constexpr int32_t kLongHost = 203;
 constexpr int kLong = 1500;
 
+// The numbers 0 to count - 1 as the rows i of a table n, for the statement
+// that follows.
+std::string numbersBelow(int count) {
+  return "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < " + std::to_string(count) +
+         ") ";
+}
+
+// Runs `steps` in one transaction of the replica database; the first
+// failure's code, after which nothing is kept.
+template <std::size_t N>
+int inOneTransaction(const std::string (&steps)[N]) {
+  int rc = testkit::replicadb::exec("BEGIN");
+  for (const std::string& step : steps)
+    if (rc == 0) rc = testkit::replicadb::exec(step);
+  if (rc == 0) return testkit::replicadb::exec("COMMIT");
+  testkit::replicadb::exec("ROLLBACK");
+  return rc;
+}
+
 // `count` volumes of `host` with ids from `firstId`, in one transaction.
 int seedHost(int32_t host, int firstId, int count) {
-  const std::string n = "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < " +
-                        std::to_string(count) + ") ";
+  const std::string n = numbersBelow(count);
   const std::string id = std::to_string(firstId) + " + i";
   const std::string steps[] = {
       n + "INSERT INTO \"SNRVolume\" (\"volumeId\", \"deviceId\", \"deviceIdType\", \"lun\", \"blockCount\", "
@@ -69,12 +87,7 @@ int seedHost(int32_t host, int firstId, int count) {
           ", i FROM n WHERE i % 4 = 0",
       n + "INSERT INTO \"RVScratchVolume\" (\"volumeId\", \"poolId\") SELECT " + id + ", 1 FROM n WHERE i % 8 = 0",
   };
-  int rc = testkit::replicadb::exec("BEGIN");
-  for (const std::string& step : steps)
-    if (rc == 0) rc = testkit::replicadb::exec(step);
-  if (rc == 0) return testkit::replicadb::exec("COMMIT");
-  testkit::replicadb::exec("ROLLBACK");
-  return rc;
+  return inOneTransaction(steps);
 }
 
 // Texts of `length` characters in SQL, different for each i.
@@ -85,8 +98,7 @@ std::string longText(const std::string& prefix, int length) {
 
 // `count` volumes of `host` with texts of about 4 KB, ids from `firstId`.
 int seedLongHost(int32_t host, int firstId, int count) {
-  const std::string n = "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < " +
-                        std::to_string(count) + ") ";
+  const std::string n = numbersBelow(count);
   const std::string id = std::to_string(firstId) + " + i";
   const std::string steps[] = {
       n + "INSERT INTO \"SNRVolume\" (\"volumeId\", \"deviceId\", \"fsType\") SELECT " + id + ", " +
@@ -99,12 +111,7 @@ int seedLongHost(int32_t host, int firstId, int count) {
       n + "INSERT INTO \"SNRVolumeMountPoint\" (\"mountPointId\", \"deviceNameId\", \"mountPath\") SELECT " +
           id + ", " + id + ", " + longText("mp", 4091) + " FROM n",
   };
-  int rc = testkit::replicadb::exec("BEGIN");
-  for (const std::string& step : steps)
-    if (rc == 0) rc = testkit::replicadb::exec(step);
-  if (rc == 0) return testkit::replicadb::exec("COMMIT");
-  testkit::replicadb::exec("ROLLBACK");
-  return rc;
+  return inOneTransaction(steps);
 }
 
 // One database with both hosts, made once, and a client connection whose
