@@ -20,6 +20,16 @@
 //                      the request until its answer has come
 //   remake_lock_10000/raw   the first lock of a fresh tkhost on the same
 //                      database, the same round trip (its first load)
+//   first_lock_100000/ours  a fresh tkhost's first lock (its first load,
+//                      the users table for rights) on 100,000 drives in tape
+//                      libraries of 20: the CPU time the host spent from the
+//                      request's first byte to its answer
+//   first_lock_100000/raw   the same on 10,000 drives, so that the ratio is
+//                      how the first lock grows with the drives
+//   first_lock_100000_baseline/...  with TK_BENCH_BASELINE_HOST set to
+//                      another build's tkhost: ours is this build's first
+//                      lock on 100,000 drives, raw that build's on a
+//                      database of its own of the same rows
 //
 // Goal: ours at most 1.5x raw, and ours at 20,000 at most 2.2x ours at
 // 10,000; the lock after the pruned log at most 2x a fresh start's first
@@ -29,8 +39,10 @@
 // the case's size before the case (scripts/bench interleaves the repetitions
 // of the cases); the host cases have a database of their own.
 #include <benchmark/benchmark.h>
+#include <signal.h>
 #include <sqlite3.h>
 #include <stdlib.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -360,6 +372,134 @@ void remakeLockRaw(benchmark::State& state) {
   }
 }
 
+// ---------------------------------------------------------------- the first lock of a fresh host
+
+constexpr int kFirstLockDrives = 100000;
+constexpr int kFirstLockBaseDrives = 10000;
+
+// The CPU time the process behind `clock` has spent so far, in seconds.
+double cpuSeconds(clockid_t clock) {
+  timespec t{};
+  clock_gettime(clock, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// A database of `drives` drives in tape libraries of 20 made for the tkhost
+// at `binary`: that host made the schema and the change log's triggers
+// before any row was written, as an installation's first start makes them,
+// and its users table has an administrator. Fresh hosts of that binary are
+// started on it, one per first lock.
+struct FirstLockDatabase {
+  tktest::TempDir dir;
+  std::string database = dir.file("installation.db");
+  std::string binary;
+  std::string error;
+  int started = 0;
+
+  FirstLockDatabase(std::string program, int drives) : binary(std::move(program)) {
+    {
+      hosttest::Child seeder;
+      const std::string socket = dir.file("seed.sock");
+      if (!seeder.start(binary, {"--socket", socket, "--quiet"}, environment(), dir.file("seed.out"),
+                        dir.file("seed.err"))) {
+        error = "cannot start " + binary;
+        return;
+      }
+      const int fd = hosttest::connectWithin(socket);
+      if (fd >= 0) ::close(fd);
+      seeder.signal(SIGTERM);
+      if (fd < 0 || seeder.exitCode() != 0) {
+        error = "the seeding host of " + binary + " did not come up or did not end cleanly";
+        return;
+      }
+    }
+    tkbench::TapeLibraryShape shape;
+    shape.libraries = drives / kDrivesPerLibrary;
+    shape.drivesPerLibrary = kDrivesPerLibrary;
+    std::vector<tkbench::BulkInsert> steps = tkbench::tapeLibraryRows(shape);
+    for (const tkbench::BulkInsert& step : tkbench::tapeLibrarySettings(shape)) steps.push_back(step);
+    if (!execOn(database,
+                "INSERT INTO \"UMUsers\" (\"id\", \"login\") VALUES (1, 'admin'); INSERT INTO \"UMUserRights\" "
+                "(\"userId\", \"entityKind\", \"entityId\", \"mayChange\") VALUES (1, '*', -1, 1)",
+                error) ||
+        !execOn(database,
+                "BEGIN; INSERT INTO \"APP_Client\" (\"id\", \"name\", \"net_hostname\") VALUES (1, 'ma1', "
+                "'ma1.example.net'), (2, 'ma2', 'ma2.example.net'); INSERT INTO \"MMHost\" (\"ClientId\") VALUES "
+                "(1), (2)",
+                error, steps) ||
+        !execOn(database, "PRAGMA wal_checkpoint(TRUNCATE)", error))
+      return;
+  }
+
+  std::map<std::string, std::string> environment() const {
+    return {{"TK_DB", database}, {"TK_LOCK_DIR", dir.file("locks")}, {"TK_RIGHTS", "table"}};
+  }
+
+  // A fresh host's first lock (and its unlock): the CPU time the host spent
+  // from the lock's first byte written to its answer read, in seconds, and
+  // the round trip's wall time in `wall` and the host's CPU time from its
+  // start to the answer in `withStart`; -1 when the lock failed.
+  double firstLock(double& wall, double& withStart) {
+    const std::string name = "fresh" + std::to_string(started++);
+    const std::string socket = dir.file(name + ".sock");
+    hosttest::Child host;
+    if (!host.start(binary, {"--socket", socket, "--quiet"}, environment(), dir.file(name + ".out"),
+                    dir.file(name + ".err")))
+      return -1;
+    const int fd = hosttest::connectWithin(socket);
+    clockid_t clock{};
+    double took = -1;
+    if (fd >= 0 && clock_getcpuclockid(host.pid(), &clock) == 0) {
+      const double before = cpuSeconds(clock);
+      if (lockRoundTrip(fd, 1, 1, &wall)) {
+        const double after = cpuSeconds(clock);
+        took = after - before;
+        withStart = after;
+      }
+      if (!lockRoundTrip(fd, 0, 2)) took = -1;
+    }
+    if (fd >= 0) ::close(fd);
+    host.signal(SIGTERM);
+    host.exitCode();
+    ::unlink(socket.c_str());
+    return took;
+  }
+};
+
+// The database of `drives` drives for `binary`, made at its first use.
+FirstLockDatabase& firstLockDatabase(const std::string& binary, int drives) {
+  static std::map<std::pair<std::string, int>, std::unique_ptr<FirstLockDatabase>> made;
+  std::unique_ptr<FirstLockDatabase>& at = made[{binary, drives}];
+  if (!at) at = std::make_unique<FirstLockDatabase>(binary, drives);
+  return *at;
+}
+
+// Times the first lock of fresh hosts of `binary` on `drives` drives: the
+// host's CPU time of each is the iteration's time.
+void timeFirstLock(benchmark::State& state, const std::string& binary, int drives) {
+  FirstLockDatabase& at = firstLockDatabase(binary, drives);
+  if (!at.error.empty()) {
+    state.SkipWithError(at.error.c_str());
+    return;
+  }
+  double wallSeconds = 0;
+  double startSeconds = 0;
+  for (auto _ : state) {
+    double wall = 0;
+    double withStart = 0;
+    const double took = at.firstLock(wall, withStart);
+    if (took < 0) {
+      state.SkipWithError("a fresh host's first lock went unanswered or was refused");
+      return;
+    }
+    wallSeconds += wall;
+    startSeconds += withStart;
+    state.SetIterationTime(took);
+  }
+  state.counters["wall_ms"] = benchmark::Counter(wallSeconds * 1e3, benchmark::Counter::kAvgIterations);
+  state.counters["with_start_ms"] = benchmark::Counter(startSeconds * 1e3, benchmark::Counter::kAvgIterations);
+}
+
 [[maybe_unused]] const bool kRegistered = [] {
   for (const int drives : {10000, 20000}) {
     const int libraries = drives / kDrivesPerLibrary;
@@ -386,6 +526,34 @@ void remakeLockRaw(benchmark::State& state) {
         remakeLockRaw(s);
       },
       [](tkbench::Benchmark* b) { b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5); });
+  const std::string host = hosttest::hostBinary();
+  tkbench::registerPair(
+      "first_lock_100000",
+      [host](benchmark::State& s) {
+        s.SetLabel("ours: a fresh host's first lock, 100,000 drives");
+        timeFirstLock(s, host, kFirstLockDrives);
+      },
+      [host](benchmark::State& s) {
+        s.SetLabel("raw: the same at 10,000 drives");
+        timeFirstLock(s, host, kFirstLockBaseDrives);
+      },
+      [](tkbench::Benchmark* b) { b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3); });
+  // Against another build's tkhost (TK_BENCH_BASELINE_HOST), each on a
+  // database of its own made by its own first start.
+  if (const char* baseline = std::getenv("TK_BENCH_BASELINE_HOST"); baseline != nullptr && *baseline != 0) {
+    const std::string other = baseline;
+    tkbench::registerPair(
+        "first_lock_100000_baseline",
+        [host](benchmark::State& s) {
+          s.SetLabel("ours: this build's first lock, 100,000 drives");
+          timeFirstLock(s, host, kFirstLockDrives);
+        },
+        [other](benchmark::State& s) {
+          s.SetLabel("raw: the baseline build's first lock, 100,000 drives");
+          timeFirstLock(s, other, kFirstLockDrives);
+        },
+        [](tkbench::Benchmark* b) { b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3); });
+  }
   return true;
 }();
 

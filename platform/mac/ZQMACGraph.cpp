@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 
 #include "platform/mac/ZQMACHeapFetch.h"
 
@@ -244,6 +245,7 @@ void ZQMACGraph::DropObjects(ZQMACMediaConfig& config, std::vector<ZQMACInterfac
   std::vector<ZQMACInterface*> owned;
   std::vector<const void*> addresses;
   std::vector<ZQMACInterface*> others;
+  std::optional<ZQMACGone> leaving;  // sorted once, for the touched list and every holder
   owned.reserve(gone.size());
   addresses.reserve(gone.size());
   {
@@ -264,18 +266,17 @@ void ZQMACGraph::DropObjects(ZQMACMediaConfig& config, std::vector<ZQMACInterfac
       owned.push_back(object);
       addresses.push_back(static_cast<const void*>(object));
     }
-    const ZQMACGone leaving(addresses);
+    leaving.emplace(std::move(addresses));
     if (anyTouched)
       config.m_touched.erase(std::remove_if(config.m_touched.begin(), config.m_touched.end(),
-                                            [&](const ZQMACInterface* object) { return leaving.Holds(object); }),
+                                            [&](const ZQMACInterface* object) { return leaving->Holds(object); }),
                              config.m_touched.end());
     others.reserve(config.m_liveObjects);
     config.ForEachObject([&](ZQMACInterface* object) { others.push_back(object); });
   }
   if (owned.empty()) return;
-  const ZQMACGone leaving(std::move(addresses));
-  for (ZQMACInterface* other : others) other->ForgetObjects(leaving);
-  config.ForgetOwnReferences(leaving);
+  for (ZQMACInterface* other : others) other->ForgetObjects(*leaving);
+  config.ForgetOwnReferences(*leaving);
   // In a large graph each object is a cache miss per line it spans: those a
   // few places on are fetched ahead, as ClearObjects does, so that their
   // misses overlap the freeing of those before them.
