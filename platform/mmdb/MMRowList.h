@@ -46,6 +46,8 @@ class MMRowList {
   }
   // A list of the chunks (none empty), each in id order and all in order.
   explicit MMRowList(std::vector<ChunkPtr> chunks) {
+    m_starts.reserve(chunks.size());
+    m_chunks.reserve(chunks.size());
     for (ChunkPtr& chunk : chunks)
       if (chunk && !chunk->empty()) add(std::move(chunk));
     m_uniform = m_chunks.empty() || m_chunks.back()->size() <= kChunkRows;
