@@ -25,13 +25,29 @@ class MMRowList {
   static constexpr std::size_t kChunkRows = 64;
 
   MMRowList() = default;
-  // The rows, in id order, as one chunk (a whole read's rows stay where
-  // they were read; the first merge cuts them into chunks).
+  // The rows, in id order, cut into chunks as they are made: the rows are
+  // moved, not copied, and the lists read after a change share the chunks
+  // with this one. (Kept as one chunk, the first change after a read of
+  // every row would copy every row, compare every row with its copy and
+  // free the old ones: a change that costs what the installation holds.)
   explicit MMRowList(std::vector<Row> rows) {
-    if (!rows.empty()) add(std::make_shared<const Chunk>(std::move(rows)));
+    if (rows.size() <= kChunkRows) {
+      if (!rows.empty()) add(std::make_shared<const Chunk>(std::move(rows)));
+      return;
+    }
+    const std::size_t count = (rows.size() + kChunkRows - 1) / kChunkRows;
+    m_chunks.reserve(count);
+    m_starts.reserve(count);
+    for (std::size_t at = 0; at < rows.size(); at += kChunkRows) {
+      const std::size_t end = std::min(rows.size(), at + kChunkRows);
+      add(std::make_shared<const Chunk>(std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(at)),
+                                        std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(end))));
+    }
   }
   // A list of the chunks (none empty), each in id order and all in order.
   explicit MMRowList(std::vector<ChunkPtr> chunks) {
+    m_starts.reserve(chunks.size());
+    m_chunks.reserve(chunks.size());
     for (ChunkPtr& chunk : chunks)
       if (chunk && !chunk->empty()) add(std::move(chunk));
     m_uniform = m_chunks.empty() || m_chunks.back()->size() <= kChunkRows;

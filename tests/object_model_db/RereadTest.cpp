@@ -248,6 +248,9 @@ TEST_F(Reread, ManyRowsChangedHereAndThereAreReadAsALoadOfEveryRowReadsThem) {
     std::string sql;
     long rows;       // the rows the re-read reads
     bool longLists;  // the lists stay long enough for chunks of their own
+    // The process forgets what it read before the first change at the end:
+    // that read reads every row, and the next shares its rows.
+    bool wholeFirst = false;
   };
   const std::vector<Change> changes = {
       {"one row in the middle of each list and one further on",
@@ -268,10 +271,21 @@ TEST_F(Reread, ManyRowsChangedHereAndThereAreReadAsALoadOfEveryRowReadsThem) {
       {"one row after the last",
        "INSERT INTO MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) VALUES (901, 1, 'after901', 1)", 1,
        true},
-      {"all but a few go",
+      {"all but a chunk's worth go",
        "DELETE FROM MMDrive WHERE DriveId > 180 AND DriveId <> 400; "
        "DELETE FROM MMDeviceController WHERE DeviceId > 180; DELETE FROM MMDevice WHERE DeviceId > 180",
+       0, true},
+      {"all but a few go",
+       "DELETE FROM MMDrive WHERE DriveId > 120 AND DriveId <> 400; "
+       "DELETE FROM MMDeviceController WHERE DeviceId > 120; DELETE FROM MMDevice WHERE DeviceId > 120",
        0, false},
+      {"rows come back after the last, then a read of every row",
+       "INSERT INTO MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) SELECT i, 1, 'back' || i, 1 FROM "
+       "(WITH RECURSIVE n(i) AS (SELECT 1000 UNION ALL SELECT i + 1 FROM n WHERE i < 1200) SELECT i FROM n); "
+       "INSERT INTO MMDrive (DriveId, DriveName, MasterPoolId, SerialNumber, DriveEnabled) SELECT i, 'back' || i, "
+       "1, 'SNk' || i, 1 FROM (WITH RECURSIVE n(i) AS (SELECT 1000 UNION ALL SELECT i + 1 FROM n WHERE i < 1200) "
+       "SELECT i FROM n)",
+       402, true, true},
   };
   for (const Change& change : changes) {
     SCOPED_TRACE(change.what);
@@ -281,8 +295,12 @@ TEST_F(Reread, ManyRowsChangedHereAndThereAreReadAsALoadOfEveryRowReadsThem) {
     MMStoredSnapshot changed;
     MMStoredSnapshot again;
     db.execElsewhere(atTheEnd);
+    if (change.wholeFirst) testkit::mmdb::forgetConfigurationReads();
     ASSERT_EQ(access.loadCurrent(changed), 0) << access.lastErrorText();
-    EXPECT_EQ(lastRead(), (std::pair<std::string, long>("part", 2)));
+    if (change.wholeFirst)
+      EXPECT_EQ(lastRead().first, "whole");
+    else
+      EXPECT_EQ(lastRead(), (std::pair<std::string, long>("part", 2)));
     db.execElsewhere(atTheEnd);
     ASSERT_EQ(access.loadCurrent(again), 0) << access.lastErrorText();
     EXPECT_EQ(lastRead(), (std::pair<std::string, long>("part", 2)));
