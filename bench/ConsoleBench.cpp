@@ -48,15 +48,7 @@ namespace {
 constexpr int kPairs = 4000;
 constexpr int kReplyMs = 10000;
 
-// The element-stream lock request as the console's `lock` and `unlock`
-// make it (rights argument 2; the operation as the element count).
-std::string lockFrame(uint32_t operation, int64_t sequence) {
-  tkwire::StreamRequest request;
-  request.handler = "LockMMConfiguration";
-  request.sequence = sequence;
-  request.firstField = tkwire::firstFieldOf(2, operation);
-  return tkwire::encodeStreamRequest(request);
-}
+using hosttest::lockRequestFrame;
 
 // The replies (decoded) that answer `frame` on `fd`, up to and with the end.
 std::vector<tkwire::Reply> answerOf(int fd, const std::string& frame) {
@@ -96,8 +88,8 @@ class Echo {
       hosttest::Host host(m_dir, m_dir.file("host.sock"), {"--quiet"}, {{"TK_LOCK_DIR", m_dir.file("locks")}});
       const int fd = host.connect();
       if (fd >= 0) {
-        lockAnswer = answerOf(fd, lockFrame(1, 1));
-        unlockAnswer = answerOf(fd, lockFrame(0, 2));
+        lockAnswer = answerOf(fd, lockRequestFrame(1, 1));
+        unlockAnswer = answerOf(fd, lockRequestFrame(0, 2));
         ::close(fd);
       }
     }
@@ -186,7 +178,7 @@ void leanClient(benchmark::State& state) {
     bool whole = fd >= 0;
     std::string body;
     for (int i = 0; whole && i < 2 * kPairs; ++i) {
-      whole = tkwire::writeAll(fd, lockFrame(i % 2 == 0 ? 1 : 0, i + 1));
+      whole = tkwire::writeAll(fd, lockRequestFrame(i % 2 == 0 ? 1 : 0, i + 1));
       for (bool end = false; whole && !end;) {
         whole = tkwire::readFrame(fd, -1, -1, body) == tkwire::ReadStatus::Ok;
         const std::optional<tkwire::Reply> reply = tkwire::decodeReply(body);

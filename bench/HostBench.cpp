@@ -116,16 +116,8 @@ constexpr int kListingIterations = 100;  // listings per console and repetition
 constexpr double kScalingSeconds = 0.2;  // each side of a scaling repetition
 constexpr int kScalingTurns = 5;          // the single console's side in this many turns
 
-std::string lockFrame(uint32_t operation, int64_t sequence) {
-  tkwire::StreamRequest request;
-  request.handler = "LockMMConfiguration";
-  request.sequence = sequence;
-  request.firstField = tkwire::firstFieldOf(2, operation);  // rights argument 2
-  return tkwire::encodeStreamRequest(request);
-}
-
-const std::string kLock = lockFrame(1, 1);
-const std::string kUnlock = lockFrame(0, 2);
+const std::string kLock = hosttest::lockRequestFrame(1, 1);
+const std::string kUnlock = hosttest::lockRequestFrame(0, 2);
 
 // A connection of the lean client. It reads a frame as tkconsole does (its
 // length, then its body), without a poll before a read (the socket's

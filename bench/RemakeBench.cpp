@@ -246,11 +246,7 @@ bool execOn(const std::string& path, const std::string& sql, std::string& error,
 // The element-stream lock (1) or unlock (0) on a connection: true when the
 // host answers it with success. `took` is the round trip's wall time.
 bool lockRoundTrip(int fd, uint32_t operation, int64_t sequence, double* took = nullptr) {
-  tkwire::StreamRequest request;
-  request.handler = "LockMMConfiguration";
-  request.sequence = sequence;
-  request.firstField = tkwire::firstFieldOf(2, operation);
-  const std::string frame = tkwire::encodeStreamRequest(request);
+  const std::string frame = hosttest::lockRequestFrame(operation, sequence);
   const auto start = std::chrono::steady_clock::now();
   if (!tkwire::writeAll(fd, frame)) return false;
   const std::vector<tkwire::Reply> replies = tktest::awaitReplies(fd, hosttest::kReplyMs, hosttest::kReplyMs);

@@ -324,16 +324,22 @@ inline std::string streamFrame(const std::string& handler, int64_t sequence, std
   return tkwire::encodeStreamRequest(r);
 }
 
-// The configuration lock request on connection `fd` (element-stream form,
-// rights 2): operation 1 takes the lock, which opens the connection's
-// session; 0 releases it (closing the connection does not). True when the
-// host grants it.
-inline bool lockOperation(int fd, uint32_t operation, int64_t sequence) {
+// The frame of the configuration lock request as the console's `lock` and
+// `unlock` make it (element-stream form, rights 2, the operation as the
+// element count): operation 1 takes the lock, 0 releases it.
+inline std::string lockRequestFrame(uint32_t operation, int64_t sequence) {
   tkwire::StreamRequest lock;
   lock.handler = "LockMMConfiguration";
   lock.sequence = sequence;
   lock.firstField = tkwire::firstFieldOf(2, operation);
-  const auto status = tktest::onlyStatus(sendAndRead(fd, tkwire::encodeStreamRequest(lock)));
+  return tkwire::encodeStreamRequest(lock);
+}
+
+// The configuration lock request on connection `fd`: operation 1 takes the
+// lock, which opens the connection's session; 0 releases it (closing the
+// connection does not). True when the host grants it.
+inline bool lockOperation(int fd, uint32_t operation, int64_t sequence) {
+  const auto status = tktest::onlyStatus(sendAndRead(fd, lockRequestFrame(operation, sequence)));
   return status.has_value() && status->status == 1;
 }
 inline bool takeLock(int fd, int64_t sequence = 1) { return lockOperation(fd, 1, sequence); }
