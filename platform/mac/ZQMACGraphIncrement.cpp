@@ -55,6 +55,7 @@
 #include <vector>
 
 #include "platform/mac/ZQMACGraph.h"
+#include "platform/mac/ZQMACNames.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
@@ -69,7 +70,7 @@ struct ZQMACDiskIndex {
   // it under that id. A library enters the list otherwise only made in
   // memory (touched, which takes the lay-over of every row) or by a load.
   std::unordered_map<int, ZQMACMagLib*> magLibs;
-  // The same by the name each answers to, letter case folded (foldName);
+  // The same by the name each answers to, letter case folded (tkmac::foldedName);
   // an entry counts only while the library still answers to it.
   std::unordered_multimap<std::string, ZQMACMagLib*> byName;
   // The master pools of each library, and the drive pools with a media
@@ -277,19 +278,11 @@ void leaveSorted(std::unordered_map<int, std::vector<int>>& lists, int key, int 
   if (list->second.empty()) lists.erase(list);
 }
 
-// A library name as consoles compare it: letters A-Z as a-z.
-std::string foldName(const std::string& name) {
-  std::string folded = name;
-  for (char& c : folded)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return folded;
-}
-
 // Enters the library under its name and the name it answers to now, each
 // once.
 void enterName(ZQMACDiskIndex& index, ZQMACMagLib* library) {
   for (const std::string* name : {&library->GetName(), &library->GetAliasName()}) {
-    std::string key = foldName(*name);
+    std::string key = tkmac::foldedName(*name);
     auto [first, last] = index.byName.equal_range(key);
     if (std::none_of(first, last, [&](const auto& entry) { return entry.second == library; }))
       index.byName.emplace(std::move(key), library);
@@ -741,13 +734,9 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       if (const MMStoredMasterPool* master = rowOf(*rows->masterPools, masterId))
         poolLibraries.insert(master->libraryId);
   };
-  for (int id : changedMasters) {
-    if (const MMStoredMasterPool* old = rowOf(*before.masterPools, id))
-      leaveSorted(index->mastersOfLibrary, old->libraryId, id);
-    if (const MMStoredMasterPool* row = rowOf(*now.masterPools, id))
-      enterSorted(index->mastersOfLibrary[row->libraryId], id);
-    libraryOfMaster(id);
-  }
+  moveRows(index->mastersOfLibrary, changedMasters, *before.masterPools, *now.masterPools,
+           [](const MMStoredMasterPool& row) { return row.libraryId; });
+  for (int id : changedMasters) libraryOfMaster(id);
   for (int id : changedPools) {
     if (const MMStoredDrivePool* old = rowOf(*before.drivePools, id)) {
       if (old->clientId > 0) leaveSorted(index->agentPoolsOfMaster, old->masterPoolId, id);
@@ -803,8 +792,8 @@ std::shared_ptr<ZQMACDiskIndex> ZQMACGraph::MakeDiskIndex(ZQMACMediaConfig& conf
 }
 
 ZQMACMagLib* ZQMACGraph::FindMagLib(ZQMACMediaConfig& config, const std::string& name, bool byAlias) {
-  const std::string key = foldName(name);
-  auto answers = [&](const ZQMACMagLib* m) { return foldName(byAlias ? m->GetAliasName() : m->GetName()) == key; };
+  const std::string key = tkmac::foldedName(name);
+  auto answers = [&](const ZQMACMagLib* m) { return tkmac::foldedName(byAlias ? m->GetAliasName() : m->GetName()) == key; };
   // Only a database-backed instance keeps to the name rule (no two
   // libraries answer to one name) and lays its libraries from rows.
   if (config.m_bDatabaseBacked && config.m_pLaidRows != nullptr && config.m_pLaidRows->rows.masterPools != nullptr &&

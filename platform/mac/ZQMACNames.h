@@ -10,6 +10,14 @@
 
 namespace tkmac {
 
+// The name as sameName compares it: letters A-Z as a-z. Two names are the
+// same name exactly when their folded forms are equal, so a map keyed by
+// the folded form finds what sameName would.
+inline std::string foldedName(std::string name) {
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
 inline bool sameName(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
