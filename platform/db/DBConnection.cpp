@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -22,12 +21,6 @@
 namespace tkdb {
 
 namespace {
-
-std::string lower(const std::string& s) {
-  std::string out = s;
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 struct SchemaRegistry {
   std::mutex mutex;
@@ -479,7 +472,7 @@ int Connection::applyPendingSchema(std::string& detail) {
     std::set<std::string> names;
     if (existingNames(names)) {
       pending.erase(std::remove_if(pending.begin(), pending.end(),
-                                   [&](const auto& entry) { return names.count(lower(entry.first)) > 0; }),
+                                   [&](const auto& entry) { return names.count(lowerName(entry.first)) > 0; }),
                     pending.end());
     }
   }
@@ -514,7 +507,7 @@ int Connection::applyPendingSchema(std::string& detail) {
       for (const auto& object : slice) {
         const std::string& name = object.first;
         const bool ran = std::any_of(pending.begin(), pending.end(), [&](const auto& p) { return p.first == name; });
-        if (ran || names.count(lower(name)) > 0) continue;
+        if (ran || names.count(lowerName(name)) > 0) continue;
         run(object.second, {}, nullptr, why);
       }
     }
@@ -537,7 +530,7 @@ int Connection::applyPendingSchema(std::string& detail) {
 void registerSchema(const std::string& objectName, const std::string& createSql) {
   SchemaRegistry& r = schema();
   std::lock_guard<std::mutex> guard(r.mutex);
-  if (!r.names.insert(lower(objectName)).second) return;
+  if (!r.names.insert(lowerName(objectName)).second) return;
   r.statements.emplace_back(objectName, createSql);
   r.count.store(r.statements.size(), std::memory_order_release);
 }
@@ -553,9 +546,9 @@ std::vector<std::string> schemaStatements() {
 std::string schemaStatementFor(const std::string& objectName) {
   SchemaRegistry& r = schema();
   std::lock_guard<std::mutex> guard(r.mutex);
-  std::string key = lower(objectName);
+  std::string key = lowerName(objectName);
   for (const auto& s : r.statements) {
-    if (lower(s.first) == key) return s.second;
+    if (lowerName(s.first) == key) return s.second;
   }
   return std::string();
 }
@@ -565,19 +558,19 @@ std::string schemaStatementFor(const std::string& objectName) {
 void registerProcedure(const std::string& name, ProcBody body) {
   ProcRegistry& r = procs();
   std::lock_guard<std::mutex> guard(r.mutex);
-  r.bodies[lower(name)] = std::move(body);
+  r.bodies[lowerName(name)] = std::move(body);
 }
 
 bool hasProcedure(const std::string& name) {
   ProcRegistry& r = procs();
   std::lock_guard<std::mutex> guard(r.mutex);
-  return r.bodies.count(lower(name)) > 0;
+  return r.bodies.count(lowerName(name)) > 0;
 }
 
 void setProcedureOverride(const std::string& name, DbRows rows, int code, std::string text) {
   ProcRegistry& r = procs();
   std::lock_guard<std::mutex> guard(r.mutex);
-  r.overrides[lower(name)] = ProcOverride{std::move(rows), code, std::move(text)};
+  r.overrides[lowerName(name)] = ProcOverride{std::move(rows), code, std::move(text)};
 }
 
 void clearProcedureOverrides() {
@@ -589,7 +582,7 @@ void clearProcedureOverrides() {
 bool lookupProcedure(const std::string& name, ProcLookup& out) {
   ProcRegistry& r = procs();
   std::lock_guard<std::mutex> guard(r.mutex);
-  std::string key = lower(name);
+  std::string key = lowerName(name);
   auto ov = r.overrides.find(key);
   if (ov != r.overrides.end()) {
     out.overridden = true;

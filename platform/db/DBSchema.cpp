@@ -131,12 +131,6 @@ TriggerRegistry& triggerRegistry() {
   return *r;
 }
 
-std::string lowered(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 void setRefusal(const std::string& text) {
   TriggerRegistry& r = triggerRegistry();
   std::lock_guard<std::mutex> guard(r.mutex);
@@ -200,8 +194,8 @@ bool displacedTriggers(Connection& conn, std::vector<OwnedTrigger>& out) {
   sqlite3_finalize(stmt);
   if (rc != SQLITE_DONE) return false;
   for (OwnedTrigger& trigger : owned) {
-    auto it = found.find(lowered(trigger.name));
-    if (it == found.end() || it->second.table != lowered(trigger.table) ||
+    auto it = found.find(lowerName(trigger.name));
+    if (it == found.end() || it->second.table != lowerName(trigger.table) ||
         (!trigger.stored.empty() && it->second.text != trigger.stored))
       out.push_back(std::move(trigger));
   }
@@ -225,16 +219,16 @@ void registerTrigger(const std::string& name, const std::string& table, const st
   registerSchema(name, createSql);
   TriggerRegistry& r = triggerRegistry();
   std::lock_guard<std::mutex> guard(r.mutex);
-  const std::string key = lowered(name);
+  const std::string key = lowerName(name);
   for (const OwnedTrigger& known : r.triggers)
-    if (lowered(known.name) == key) return;
+    if (lowerName(known.name) == key) return;
   r.triggers.push_back(OwnedTrigger{name, table, createSql, storedTriggerText(createSql)});
 }
 
 void retireTrigger(const std::string& name) {
   TriggerRegistry& r = triggerRegistry();
   std::lock_guard<std::mutex> guard(r.mutex);
-  r.retired.push_back(lowered(name));
+  r.retired.push_back(lowerName(name));
 }
 
 void registerSchemaLater(void (*registrar)()) {

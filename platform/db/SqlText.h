@@ -12,6 +12,14 @@
 
 namespace tkdb {
 
+// A name of the schema (table, column, trigger) as SQLite compares names:
+// its ASCII letters in lower case.
+inline std::string lowerName(std::string name) {
+  for (char& c : name)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return name;
+}
+
 // Formats like vsnprintf, except that a %s or %c argument placed inside a
 // single-quoted literal of the format has its single quotes doubled (a
 // precision cuts the argument before it is escaped, so a cut can never

@@ -1,25 +1,19 @@
 // The declared widths of stored text columns (TextWidth.h).
 #include "platform/db/TextWidth.h"
 
-#include <cctype>
 #include <map>
 #include <mutex>
 #include <utility>
 
 #include "platform/db/DBColumns.h"
+#include "platform/db/SqlText.h"
 
 namespace tkdb {
 namespace {
 
-std::string lowered(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 struct WidthRegistry {
   std::mutex mutex;
-  // By lowered table and column; the entry keeps the first spelling.
+  // By table and column in lower case; the entry keeps the first spelling.
   std::map<std::pair<std::string, std::string>, DeclaredTextWidth> widths;
 };
 
@@ -34,7 +28,7 @@ void declareTextWidth(std::string_view table, std::string_view column, std::size
   if (table.empty() || column.empty() || width == 0) return;
   WidthRegistry& r = widthRegistry();
   std::lock_guard<std::mutex> guard(r.mutex);
-  auto [at, made] = r.widths.try_emplace({lowered(table), lowered(column)},
+  auto [at, made] = r.widths.try_emplace({lowerName(std::string(table)), lowerName(std::string(column))},
                                          DeclaredTextWidth{std::string(table), std::string(column), width});
   if (!made && width < at->second.width) at->second.width = width;
 }
