@@ -21,9 +21,7 @@ int64_t nowMs() {
 // Whether a frame body is the request's end frame (its kind comes first).
 bool isEndFrame(const std::string& body) {
   if (body.size() < 4) return false;
-  uint32_t kind = 0;
-  for (int i = 3; i >= 0; --i) kind = (kind << 8) | static_cast<unsigned char>(body[static_cast<size_t>(i)]);
-  return kind == tkwire::kReplyEnd;
+  return tkwire::u32At(body, 0) == tkwire::kReplyEnd;
 }
 
 }  // namespace

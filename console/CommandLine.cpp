@@ -447,9 +447,7 @@ bool parseRequest(const std::vector<std::string>& words, const Defaults& default
     // place), the rest goes where the element stream would begin.
     std::string bytes = *body;
     if (bytes.size() < 4) bytes.resize(4, '\0');
-    uint32_t firstParameter = 0;
-    for (int i = 3; i >= 0; --i) firstParameter = (firstParameter << 8) | static_cast<unsigned char>(bytes[i]);
-    count = firstParameter;
+    count = tkwire::u32At(bytes, 0);
     stream = bytes.substr(4);
   }
   if (messageId) {

@@ -20,6 +20,7 @@
 #include "platform/xml/ProxyUserNames.h"
 #include "platform/xml/Registry.h"
 #include "platform/xml/StorageLibraryMessages.h"
+#include "wire/WireCodec.h"
 
 namespace tkconsole {
 namespace {
@@ -186,15 +187,10 @@ std::pair<std::size_t, std::size_t> proxyPasswordOf(const std::string& plain, st
 // body's bytes.
 Ranges bodySecrets(const std::string& body) {
   Ranges ranges;
-  auto u32At = [&](std::size_t at) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(body[at + static_cast<std::size_t>(i)]);
-    return v;
-  };
   for (std::size_t at = 4; at + 8 <= body.size();) {
-    const uint32_t tag = u32At(at);
+    const uint32_t tag = tkwire::u32At(body, at);
     const std::size_t from = at + 8;
-    const std::size_t to = std::min<std::size_t>(body.size(), from + u32At(at + 4));
+    const std::size_t to = std::min<std::size_t>(body.size(), from + tkwire::u32At(body, at + 4));
     if (tag == tktag::kUserName)
       ranges.push_back(proxyPartOf(body, from, to));
     else if (isPasswordElement(tag))

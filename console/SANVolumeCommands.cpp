@@ -53,11 +53,7 @@ std::string describeSANVolumeItem(const tkwire::Item& item) {
   constexpr uint32_t kItemDeviceName = tktag::kDeviceName;
   constexpr uint32_t kItemMountPoint = tktag::kVolumeMountPoint;
   if ((item.tag != kItemDeviceName && item.tag != kItemMountPoint) || item.bytes.size() < 12) return std::string();
-  auto word = [&item](std::size_t at) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(item.bytes[at + static_cast<std::size_t>(i)]);
-    return v;
-  };
+  auto word = [&item](std::size_t at) { return tkwire::u32At(item.bytes, at); };
   std::string name = "\"";
   for (std::size_t i = 12; i < item.bytes.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(item.bytes[i]);

@@ -3,6 +3,7 @@
 // code.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -65,6 +66,14 @@ struct XmlAnswer {
   int32_t result = 0;  // the dispatcher's result: 0, or -1 when it wrote no response
   std::string text;    // the response text
 };
+
+// The little-endian u32 at `at` of `bytes` (four bytes there, the caller's
+// to check), as the wire writes every number.
+inline uint32_t u32At(const std::string& bytes, std::size_t at) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+  return v;
+}
 
 // Element-stream helpers: one element is u32 type, u32 length, value.
 void appendElement(std::string& stream, uint32_t type, const std::string& value);
