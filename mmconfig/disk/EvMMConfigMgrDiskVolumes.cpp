@@ -159,6 +159,13 @@ bool isRemote(const ZQMACDiskVolume& volume) {
   return volume.GetDiskDevice() != nullptr && volume.GetDiskDevice()->IsRemoveFileHost();
 }
 
+// Takes the device made for a volume that is not kept out of the session
+// again (`what` the volume: "refused", "unstored").
+void dropMadeDevice(ZQMACMediaConfig& config, ZQMACDiskDevice* device, const char* what) {
+  if (!config.DeleteObject(device))
+    EvDebug::Error(kSetTag, "The device of the %s volume stays in the session: %s", what, config.GetLastError().c_str());
+}
+
 class VolumeRequest : public tkmm::SetRecordHandler {
  public:
   explicit VolumeRequest(MessageInfo* request) : m_request(request), m_services(0) {}
@@ -256,10 +263,10 @@ class VolumeRequest : public tkmm::SetRecordHandler {
     if (agent == nullptr) return SetOutcome::failure("Failed to get mediaagent " + m_agent.value);
 
     ZQMACDiskDevice* device = nullptr;
-    // A device made for this record is stored in one step with its volume:
-    // a refused volume takes it back (rows and object).
+    // A device made for this record is stored in one step with its volume
+    // (the step is begun only then): a refused volume takes it back, rows
+    // and object.
     std::unique_ptr<tktran::StoreStep> step;
-    bool madeDevice = false;
     if (!hasDevice()) {
       // A path the volume's row cannot hold whole is refused before
       // anything is made.
@@ -271,7 +278,6 @@ class VolumeRequest : public tkmm::SetRecordHandler {
       std::unique_ptr<ZQMACDiskDevice> made = ZQMACDiskDevice::GetNewNetworkDiskObject(m_displayType);
       if (!config.AddDiskDevice(made.get())) return SetOutcome::lastError(config);
       device = made.release();  // the configuration owns it now
-      madeDevice = true;
     } else {
       device = config.FindObject<ZQMACDiskDevice>(m_device.value);
       if (device == nullptr) return SetOutcome::success();
@@ -346,20 +352,16 @@ class VolumeRequest : public tkmm::SetRecordHandler {
       const SetOutcome refused = SetOutcome::lastError(*volume.get());
       wipe(keptPassword);
       putBackShare();
-      if (madeDevice) {
+      if (step) {
         volume->SetDiskDevice(nullptr, false);  // before the device goes
-        if (!config.DeleteObject(device))
-          EvDebug::Error(kSetTag, "The device of the refused volume stays in the session: %s",
-                         config.GetLastError().c_str());
+        dropMadeDevice(config, device, "refused");
       }
       return refused;  // the step, when one was begun, takes back what was stored
     }
     if (step && !step->commit()) {
       const SetOutcome failed = SetOutcome::failure(step->error());
       volume.release();  // the configuration owns it now, and takes it with the device
-      if (!config.DeleteObject(device))
-        EvDebug::Error(kSetTag, "The device of the unstored volume stays in the session: %s",
-                       config.GetLastError().c_str());
+      dropMadeDevice(config, device, "unstored");
       return failed;
     }
     ZQMACDiskVolume* owned = volume.get();
