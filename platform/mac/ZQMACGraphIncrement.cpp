@@ -141,59 +141,18 @@ int rowId(const MMStoredMasterPool& r) { return r.id; }
 int rowId(const MMStoredDrivePool& r) { return r.id; }
 int rowId(const MMStoredCopyManager& r) { return r.id; }
 
-// The row of the id in a list in id order, or null: the chunk that would
-// hold it, then the row within it.
+// The row of the id in a list in id order, or null.
 template <class Row>
 const Row* rowOf(const MMRowList<Row>& rows, int id) {
-  const auto& chunks = rows.chunks();
-  auto chunk = std::upper_bound(chunks.begin(), chunks.end(), id,
-                                [](int v, const auto& c) { return v < rowId(c->front()); });
-  if (chunk == chunks.begin()) return nullptr;
-  const auto& held = **(chunk - 1);
-  auto it = std::lower_bound(held.begin(), held.end(), id, [](const Row& r, int v) { return rowId(r) < v; });
-  return it != held.end() && rowId(*it) == id ? &*it : nullptr;
+  return rows.find(id, [](const Row& r) { return rowId(r); });
 }
 
-// Walks two lists in id order side by side: `differ(id)` for an id only
-// one holds, `both(b, n)` for an id both hold. A chunk of rows both lists
-// share is passed over unread: a re-read shares what it did not change,
-// and the walk goes chunk by chunk, so that what it costs beyond the rows
-// that changed is a comparison per chunk.
+// Walks two lists in id order side by side (walkRows): `differ(id)` for an
+// id only one holds, `both(b, n)` for an id both hold, passing over what
+// both share unread.
 template <class Row, class Differ, class Both>
 void walkBoth(const MMRowList<Row>& before, const MMRowList<Row>& now, Differ differ, Both both) {
-  if (&before == &now) return;
-  // A place in a list: its chunk and the row within it.
-  struct Place {
-    const std::vector<typename MMRowList<Row>::ChunkPtr>& chunks;
-    std::size_t chunk = 0;
-    std::size_t row = 0;
-    bool done() const { return chunk == chunks.size(); }
-    const Row& here() const { return (*chunks[chunk])[row]; }
-    void next() {
-      if (++row == chunks[chunk]->size()) {
-        ++chunk;
-        row = 0;
-      }
-    }
-  };
-  Place b{before.chunks()};
-  Place n{now.chunks()};
-  while (!b.done() || !n.done()) {
-    if (!b.done() && !n.done() && b.row == 0 && n.row == 0 && b.chunks[b.chunk] == n.chunks[n.chunk]) {
-      ++b.chunk;
-      ++n.chunk;
-    } else if (n.done() || (!b.done() && rowId(b.here()) < rowId(n.here()))) {
-      differ(rowId(b.here()));
-      b.next();
-    } else if (b.done() || rowId(n.here()) < rowId(b.here())) {
-      differ(rowId(n.here()));
-      n.next();
-    } else {
-      both(b.here(), n.here());
-      b.next();
-      n.next();
-    }
-  }
+  walkRows(before, now, [](const Row& r) { return rowId(r); }, differ, both);
 }
 
 // The ids whose rows differ between the two lists (new, changed or gone);
