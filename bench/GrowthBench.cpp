@@ -33,6 +33,13 @@
 //   library_delete   the same library force-deleted (operation 8192) after an
 //                    untimed creation
 //
+//   growth_<request>_10000_baseline   with TK_BENCH_BASELINE_HOST set to
+//                  another build's tkhost, for mount_path_add and
+//                  library_create: ours this build's host at 10,000
+//                  objects, raw that build's on an installation of its own
+//                  (goal: at most 1.1). TK_BENCH_HOST runs every case
+//                  against another build's tkhost instead of this one's.
+//
 // The time is the host's own: the CPU time the tkhost process spent from the
 // request's first byte written to its end frame read (all its threads, from
 // the kernel's clock of the process), so that neither this client nor the
@@ -270,16 +277,17 @@ struct Template {
   long long spareDevice = -1;
 };
 
-const Template& templateOf(Shape shape, int n) {
+const Template& templateOf(Shape shape, int n, const std::string& binary) {
   static std::mutex mutex;
-  static std::map<std::pair<Shape, int>, std::unique_ptr<Template>> made;
+  static std::map<std::tuple<Shape, int, std::string>, std::unique_ptr<Template>> made;
   std::lock_guard<std::mutex> guard(mutex);
-  std::unique_ptr<Template>& t = made[{shape, n}];
+  std::unique_ptr<Template>& t = made[{shape, n, binary}];
   if (t) return *t;
   t = std::make_unique<Template>();
   {
     // The demonstration installation and the schema, as the host makes them.
-    hosttest::Host seeder(t->dir, t->dir.file("seed.sock"), {"--seed-demo", "--quiet"}, hostEnvironment(t->dir));
+    hosttest::Host seeder(t->dir, t->dir.file("seed.sock"), {"--seed-demo", "--quiet"}, hostEnvironment(t->dir),
+                          "host", binary);
     if (!seeder.up() || seeder.stop() != 0) return *t;
   }
   sqlite3* db = nullptr;
@@ -302,15 +310,15 @@ const Template& templateOf(Shape shape, int n) {
 // requests need to know about it.
 class Installation {
  public:
-  Installation(Shape shape, int n) {
-    const Template& from = templateOf(shape, n);
+  Installation(Shape shape, int n, const std::string& binary) {
+    const Template& from = templateOf(shape, n, binary);
     if (from.database.empty()) return;
     std::error_code error;
     std::filesystem::copy_file(from.database, m_dir.file("host.db"), error);
     if (error) return;
     m_spareDevice = from.spareDevice;
     m_host.emplace(m_dir, m_dir.file("host.sock"), std::vector<std::string>{"--seed-demo", "--quiet"},
-                   hostEnvironment(m_dir));
+                   hostEnvironment(m_dir), "host", binary);
     if (!m_host->up() || clock_getcpuclockid(m_host->child().pid(), &m_clock) != 0) return;
     if (sqlite3_open_v2(m_dir.file("host.db").c_str(), &m_db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return;
     sqlite3_busy_timeout(m_db, 30000);
@@ -351,13 +359,20 @@ class Installation {
   bool m_up = false;
 };
 
+// The tkhost the cases time: this build's, or another build's named by
+// TK_BENCH_HOST (to run every case against it).
+std::string benchHost() {
+  const char* other = std::getenv("TK_BENCH_HOST");
+  return other != nullptr && *other != '\0' ? other : hosttest::hostBinary();
+}
+
 // The host of size `n` for the requests of `group`, made at its first use.
-Installation& installationOf(Shape shape, int n, const std::string& group) {
+Installation& installationOf(Shape shape, int n, const std::string& group, const std::string& binary) {
   static std::mutex mutex;
-  static std::map<std::tuple<Shape, int, std::string>, std::unique_ptr<Installation>> hosts;
+  static std::map<std::tuple<Shape, int, std::string, std::string>, std::unique_ptr<Installation>> hosts;
   std::lock_guard<std::mutex> guard(mutex);
-  std::unique_ptr<Installation>& host = hosts[{shape, n, group}];
-  if (!host) host = std::make_unique<Installation>(shape, n);
+  std::unique_ptr<Installation>& host = hosts[{shape, n, group, binary}];
+  if (!host) host = std::make_unique<Installation>(shape, n, binary);
   return *host;
 }
 
@@ -477,8 +492,9 @@ const Request kRequests[] = {
 
 // Times `request` on the host of size `n`: the host's CPU time of each timed
 // request is the iteration's time.
-void timeRequest(benchmark::State& state, const Request& request, int n, Shape shape = Shape::Objects) {
-  Installation& at = installationOf(shape, n, request.group);
+void timeRequest(benchmark::State& state, const Request& request, int n, Shape shape = Shape::Objects,
+                 const std::string& binary = benchHost()) {
+  Installation& at = installationOf(shape, n, request.group, binary);
   if (!at.up()) {
     state.SkipWithError("the installation's host did not come up");
     return;
@@ -543,7 +559,7 @@ constexpr int kThreadEndMs = 10000;  // a closed connection's thread ends within
 // closes and waits for the connection's thread to end; the host's CPU time
 // over all of it is the iteration's time.
 void timeOneShot(benchmark::State& state, const Request& request) {
-  Installation& at = installationOf(Shape::Objects, kOneShotSize, request.group);
+  Installation& at = installationOf(Shape::Objects, kOneShotSize, request.group, benchHost());
   if (!at.up()) {
     state.SkipWithError("the installation's host did not come up");
     return;
@@ -622,6 +638,29 @@ const bool kRegistered = [] {
           [r](benchmark::State& s) {
             timeRequest(s, *r, kBase, Shape::Libraries);
             s.SetLabel("raw: the same request at " + std::to_string(kBase) + " libraries");
+          },
+          [r](tkbench::Benchmark* b) {
+            b->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(r->iterations);
+          });
+    }
+  }
+  // Against another build's tkhost (TK_BENCH_BASELINE_HOST), each on an
+  // installation of its own made by its own first start: a change at
+  // 10,000 objects costs this build's host at most 1.1 times what it costs
+  // that build's.
+  if (const char* baseline = std::getenv("TK_BENCH_BASELINE_HOST"); baseline != nullptr && *baseline != 0) {
+    const std::string other = baseline;
+    for (const Request& request : kRequests) {
+      const std::string name = request.name;
+      if (name != "mount_path_add" && name != "library_create") continue;
+      const Request* r = &request;
+      const int n = kSizes[std::size(kSizes) - 1];
+      tkbench::registerPair(
+          "growth_" + name + "_" + std::to_string(n) + "_baseline",
+          [r, n](benchmark::State& s) { timeRequest(s, *r, n); },
+          [r, n, other](benchmark::State& s) {
+            timeRequest(s, *r, n, Shape::Objects, other);
+            s.SetLabel("raw: the baseline build's host, the same request");
           },
           [r](tkbench::Benchmark* b) {
             b->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(r->iterations);

@@ -351,14 +351,16 @@ inline bool releaseLock(int fd, int64_t sequence) { return lockOperation(fd, 0, 
 // no seeded user; a test of the users table passes {"TK_RIGHTS", "table"}.
 class Host {
  public:
+  // `binary`: another build's tkhost, for the benchmarks that compare two.
   Host(const tktest::TempDir& dir, const std::string& socket, std::vector<std::string> extraArgs = {},
-       std::map<std::string, std::string> env = {}, const std::string& name = "host")
+       std::map<std::string, std::string> env = {}, const std::string& name = "host",
+       const std::string& binary = hostBinary())
       : m_socket(socket), m_err(dir.file(name + ".err")) {
     std::vector<std::string> args{"--socket", socket};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     env.emplace("TK_DB", dir.file(name + ".db"));
     env.emplace("TK_RIGHTS", "scripted");
-    m_started = m_child.start(hostBinary(), args, env, dir.file(name + ".out"), m_err);
+    m_started = m_child.start(binary, args, env, dir.file(name + ".out"), m_err);
   }
 
   bool started() const { return m_started; }
