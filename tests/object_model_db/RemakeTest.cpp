@@ -53,6 +53,11 @@ TEST_F(Remake, AfterALogThatCannotTellEveryOldHandleNamesNothingAndEveryObjectIs
   // it in a list of its own too, which a lay-over of every row does not
   // make anew.
   db.execElsewhere("INSERT INTO MMObjectSetting (Kind, ObjectId, Name, Value) VALUES (2, 1, 'IPController', '1')");
+  // Drives enough that the objects of the old graph leave more places
+  // free than the instance keeps for its objects, and it closes them.
+  db.execElsewhere("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 60) INSERT INTO MMDrive "
+                   "(DriveId, DriveName, AliasName, MasterPoolId, DriveNumber, DriveEnabled) SELECT 100 + i, "
+                   "'bulk' || i, 'bulk' || i, 1, 10 + i, 1 FROM n");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
     testkit::mmdb::forgetConfigurationReads();
@@ -90,6 +95,12 @@ TEST_F(Remake, AfterALogThatCannotTellEveryOldHandleNamesNothingAndEveryObjectIs
     }
     EXPECT_EQ(kept->GetObjectCount(), after.size());
     EXPECT_EQ(elements(kept->GetIPLibControllerList()).size(), 1u) << "the new controller only";
+    // The device kept through the making anew leaves the instance from its
+    // place as any object does.
+    ASSERT_TRUE(kept->DeleteObject(stillThere)) << kept->GetLastError();
+    EXPECT_EQ(kept->FindObject(deviceHandle), nullptr);
+    EXPECT_EQ(kept->GetObjectCount(), after.size() - 1);
+    EXPECT_EQ(kept->GetObjectCount(), handlesOf(*kept).size());
     const std::string remade = tktest::ModelDump::of(*kept);
     EXPECT_EQ(remade, fullReload());
     // A change after it lands on the graph laid anew.
