@@ -480,9 +480,14 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // error, as AdoptObject refuses.
   bool TakeObject(ZQMACInterface* object, bool withHandle, bool touched = true);
   // Enters an object among the instance's objects / removes it from them
-  // with its handle; the caller holds m_registryMutex.
+  // with its handle; the caller holds m_registryMutex. A caller that
+  // removes many at once asks LeaveObject to leave the holes and closes
+  // them once after the last (CloseHoles), instead of every time they come
+  // to outnumber the objects: each closing writes to every object still
+  // there, a cache miss each in a large graph.
   void EnterObject(ZQMACInterface* object);
-  bool LeaveObject(ZQMACInterface* object);
+  bool LeaveObject(ZQMACInterface* object, bool closeHoles = true);
+  void CloseHoles();
   // The object type the instance took the object in with (still known
   // while the object is being freed, when GetObjectType no longer is), or 0
   // when it is not among the instance's objects; the caller holds

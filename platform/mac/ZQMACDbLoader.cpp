@@ -130,17 +130,28 @@ bool isDiskLibraryType(int libraryTypeId) {
   }
 }
 
+// Whether `count` objects of ids up to `highest` are indexed by a flat
+// table (a pointer per id up to the highest) rather than a hash map. Ids
+// are serial numbers, but rows removed, or made in runs far apart, leave
+// gaps: a table of up to 16 slots per object (128 bytes) costs about what
+// a hash map's nodes, buckets and their allocations cost, and a look-up in
+// it is one load instead of a hash, a bucket and a node, each a cache miss
+// once the objects made since pushed them out. Only ids much further apart
+// than that (an id set by hand, far past the others) take the hash map.
+bool flatIds(long long highest, std::size_t count) {
+  return highest >= 0 && static_cast<unsigned long long>(highest) < 16 * static_cast<unsigned long long>(count) + 1024;
+}
+
 // The objects of one kind by database id, for linking the rows of the next
-// kinds: a flat table when the ids are dense enough (they usually are: they
-// are serial numbers), else a hash map. Rows come in id order, so the last
-// row's id is the highest.
+// kinds: a flat table when the ids are dense enough (flatIds), else a hash
+// map. Rows come in id order, so the last row's id is the highest.
 template <class T>
 class IdIndex {
  public:
   template <class Rows, class IdOf>
   IdIndex(const Rows& rows, IdOf idOf) {
     const long long highest = rows.empty() ? -1 : idOf(rows.back());
-    if (highest >= 0 && static_cast<unsigned long long>(highest) <= 4 * rows.size() + 64)
+    if (flatIds(highest, rows.size()))
       m_dense.assign(static_cast<size_t>(highest) + 1, nullptr);
     else
       m_sparse.reserve(rows.size());
@@ -173,7 +184,7 @@ void assignOrClear(std::string& to, const std::string* from) {
 
 // The objects of one kind that an instance held before a load, by database
 // id, each taken out as its row comes. Like IdIndex a flat table when the
-// ids are dense, so that a re-read costs no allocation per object.
+// ids are dense (flatIds), so that a re-read costs no allocation per object.
 template <class T>
 class OldObjects {
  public:
@@ -184,7 +195,7 @@ class OldObjects {
   void index(std::vector<ZQMACInterface*>& doomed) {
     int highest = -1;
     for (auto& [object, id] : m_pending) highest = std::max(highest, id);
-    const bool dense = highest >= 0 && static_cast<size_t>(highest) <= 4 * m_pending.size() + 64;
+    const bool dense = flatIds(highest, m_pending.size());
     if (dense) m_dense.assign(static_cast<size_t>(highest) + 1, nullptr);
     for (auto& [object, id] : m_pending) {
       bool entered = false;

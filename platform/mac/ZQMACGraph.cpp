@@ -261,11 +261,13 @@ void ZQMACGraph::DropObjects(ZQMACMediaConfig& config, std::vector<ZQMACInterfac
       // The touched list is cleaned once below, not searched per object.
       anyTouched = object->m_bTouched.exchange(false, std::memory_order_relaxed) || anyTouched;
       // Leaving the instance drops the handle and clears the owner: the
-      // destructor has nothing left to unlink.
-      config.LeaveObject(object);
+      // destructor has nothing left to unlink. The holes are closed once,
+      // after the last.
+      config.LeaveObject(object, false);
       owned.push_back(object);
       addresses.push_back(static_cast<const void*>(object));
     }
+    config.CloseHoles();
     leaving.emplace(std::move(addresses));
     if (anyTouched)
       config.m_touched.erase(std::remove_if(config.m_touched.begin(), config.m_touched.end(),

@@ -266,7 +266,7 @@ unsigned int ZQMACMediaConfig::EnteredType(const ZQMACInterface* object) const {
              : 0;
 }
 
-bool ZQMACMediaConfig::LeaveObject(ZQMACInterface* object) {
+bool ZQMACMediaConfig::LeaveObject(ZQMACInterface* object, bool closeHoles) {
   const std::size_t slot = object->m_uSlot;
   if (object->GetOwner() != this || slot >= m_objects.size() || m_objects[slot] != object) return false;
   m_objects[slot] = nullptr;
@@ -288,6 +288,11 @@ bool ZQMACMediaConfig::LeaveObject(ZQMACInterface* object) {
     auto it = std::find(m_touched.begin(), m_touched.end(), object);
     if (it != m_touched.end()) m_touched.erase(it);
   }
+  if (closeHoles) CloseHoles();
+  return true;
+}
+
+void ZQMACMediaConfig::CloseHoles() {
   // Holes are closed once they outnumber the objects, so a walk costs at
   // most twice the objects and a removal stays cheap.
   if (m_objects.size() > 64 && m_objects.size() - m_liveObjects > m_liveObjects) {
@@ -304,7 +309,6 @@ bool ZQMACMediaConfig::LeaveObject(ZQMACInterface* object) {
     for (ZQMACTypePlaces& list : m_placesOfType) list.places.clear();
     for (std::size_t i = 0; i < next; ++i) m_placesOfType[typeList(m_objectTypes[i])].places.push_back(i);
   }
-  return true;
 }
 
 bool ZQMACMediaConfig::TakeObject(ZQMACInterface* object, bool withHandle, bool touched) {

@@ -53,6 +53,11 @@ TEST_F(Remake, AfterALogThatCannotTellEveryOldHandleNamesNothingAndEveryObjectIs
   // it in a list of its own too, which a lay-over of every row does not
   // make anew.
   db.execElsewhere("INSERT INTO MMObjectSetting (Kind, ObjectId, Name, Value) VALUES (2, 1, 'IPController', '1')");
+  // Drives enough that the objects of the old graph leave more places
+  // free than the instance keeps for its objects, and it closes them.
+  db.execElsewhere("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 60) INSERT INTO MMDrive "
+                   "(DriveId, DriveName, AliasName, MasterPoolId, DriveNumber, DriveEnabled) SELECT 100 + i, "
+                   "'bulk' || i, 'bulk' || i, 1, 10 + i, 1 FROM n");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
     testkit::mmdb::forgetConfigurationReads();
@@ -90,6 +95,12 @@ TEST_F(Remake, AfterALogThatCannotTellEveryOldHandleNamesNothingAndEveryObjectIs
     }
     EXPECT_EQ(kept->GetObjectCount(), after.size());
     EXPECT_EQ(elements(kept->GetIPLibControllerList()).size(), 1u) << "the new controller only";
+    // The device kept through the making anew leaves the instance from its
+    // place as any object does.
+    ASSERT_TRUE(kept->DeleteObject(stillThere)) << kept->GetLastError();
+    EXPECT_EQ(kept->FindObject(deviceHandle), nullptr);
+    EXPECT_EQ(kept->GetObjectCount(), after.size() - 1);
+    EXPECT_EQ(kept->GetObjectCount(), handlesOf(*kept).size());
     const std::string remade = tktest::ModelDump::of(*kept);
     EXPECT_EQ(remade, fullReload());
     // A change after it lands on the graph laid anew.
@@ -116,6 +127,75 @@ TEST_F(Remake, AGraphHandedOverAfterALogThatCannotTellIsMadeAnew) {
   EXPECT_EQ(next->GetObjectCount(), handlesOf(*next).size());
   const std::string dump = tktest::ModelDump::of(*next);
   EXPECT_EQ(dump, fullReload());
+}
+
+// The lay-over of every row finds the objects of the kinds before by their
+// ids: a second tape library whose rows take ids in a run of their own,
+// near the others, past them, or far past any other (an id set by hand),
+// is linked as one of close ids is, in a first load and when the whole
+// graph is made anew.
+TEST_F(Remake, RowsOfIdsInRunsFarApartAreLinkedAsCloseOnes) {
+  for (const int first : {40, 700, 1500, 60000, 5000000}) {
+    SCOPED_TRACE(first);
+    const std::string f = std::to_string(first);
+    const std::string g = std::to_string(first + 1);
+    const std::string h = std::to_string(first + 2);
+    db.execElsewhere(
+        "INSERT INTO MMLibrary (LibraryId, LibraryName, AliasName, LibraryTypeId, LibraryEnabled) VALUES (" + f +
+        ", 'Far" + f + "', 'Far" + f + "', 1, 1); INSERT INTO MMLibraryController (LibraryControllerId, "
+        "ControllerName, ClientId, LibraryId, IsActive, IsEnabled) VALUES (" + f + ", '/dev/sg" + f + "', 2, " + f +
+        ", 1, 1); INSERT INTO MMMasterPool (MasterPoolId, LibraryId, MasterPoolName) VALUES (" + f + ", " + f +
+        ", 'MasterPool" + f + "'); INSERT INTO MMDrivePool (DrivePoolId, DrivePoolName, ClientId, MasterPoolId, "
+        "DrivePoolEnabled) VALUES (" + f + ", 'Pool" + f + "', 1, " + f + ", 1), (" + g + ", 'Pool" + g + "', 2, " +
+        f + ", 1); INSERT INTO MMDrive (DriveId, DriveName, AliasName, MasterPoolId, DriveNumber, DriveEnabled) "
+        "VALUES (" + f + ", 'd" + f + "', 'd" + f + "', " + f + ", 1, 1), (" + g + ", 'd" + g + "', 'd" + g + "', " + f +
+        ", 2, 1), (" + h + ", 'd" + h + "', 'd" + h + "', " + f + ", 3, 1); INSERT INTO MMDrivePath (DrivePathId, "
+        "DriveId, DrivePoolId, ClientId, PathName, IsEnabled) VALUES (" + f + ", " + f + ", " + g + ", 2, '/dev/nst" +
+        f + "', 1), (" + g + ", " + g + ", " + f + ", 1, '/dev/nst" + g + "', 1), (" + h + ", " + h + ", " + g +
+        ", 2, '/dev/nst" + h + "', 1)");
+    testkit::mmdb::forgetConfigurationReads();
+    tkmac::dropParkedGraph();
+    std::unique_ptr<ZQMACMediaConfig> config = load();
+    for (const char* read : {"first load", "made anew"}) {
+      SCOPED_TRACE(read);
+      if (std::string(read) == "made anew") {
+        db.execElsewhere("UPDATE MMConfigEpoch SET Pruned = Pruned + 1000000");
+        ASSERT_TRUE(config->ReadCurrentConfig(false)) << config->GetLastError();
+      }
+      // Library, controller, master pool, drive pool and drive of each
+      // path, by their ids: the path's drive id is its own, its pool the
+      // second pool for the first and last drive, and its media agent the
+      // pool's.
+      std::map<unsigned int, std::vector<unsigned int>> seen;  // library id: what its objects name
+      for (ZQMACLms* lms : elements(config->GetLmsList())) {
+        std::vector<unsigned int>& named = seen[lms->GetId()];
+        for (ZQMACLibController* c : elements(lms->GetLibControllerList()))
+          named.insert(named.end(), {c->GetId(), c->GetMediaAgent() != nullptr ? c->GetMediaAgent()->GetId() : 0u});
+        for (ZQMACMasterDrivePool* m : elements(lms->GetMasterDrivePoolList()))
+          for (ZQMACDrivePool* p : elements(m->GetDrivePoolList()))
+            named.insert(named.end(), {m->GetId(), p->GetId(), p->GetMasterDrivePool() == m ? 1u : 0u});
+        for (ZQMACDrive* d : elements(lms->GetDriveList()))
+          for (ZQMACDms* p : elements(d->GetDmsList()))
+            named.insert(named.end(), {d->GetId(), p->GetId(), p->GetDrive() == d ? 1u : 0u,
+                                       p->GetDrivePool() != nullptr ? p->GetDrivePool()->GetId() : 0u,
+                                       p->GetMediaAgent() != nullptr ? p->GetMediaAgent()->GetId() : 0u});
+      }
+      const unsigned int u = static_cast<unsigned int>(first);
+      const std::vector<unsigned int> far = {u, 2,                                     // controller on ma2
+                                             u, u, 1, u, u + 1, 1,                     // master pool, its pools
+                                             u, u, 1, u + 1, 2, u + 1, u + 1, 1, u, 1, u + 2, u + 2, 1, u + 1, 2};
+      const std::vector<unsigned int> demo = {1, 1, 1, 1, 1, 1, 2, 1,
+                                              1, 1, 1, 1, 1, 1, 2, 1, 2, 2, 2, 3, 1, 1, 1, 2, 4, 1, 2, 2};
+      EXPECT_EQ(seen, (std::map<unsigned int, std::vector<unsigned int>>{{1, demo}, {u, far}}));
+      EXPECT_EQ(config->GetObjectCount(), handlesOf(*config).size());
+    }
+    config.reset();
+    db.execElsewhere("DELETE FROM MMDrivePath WHERE DrivePathId >= " + f + "; DELETE FROM MMDrive WHERE DriveId >= " +
+                     f + "; DELETE FROM MMDrivePool WHERE DrivePoolId >= " + f +
+                     "; DELETE FROM MMMasterPool WHERE MasterPoolId >= " + f +
+                     "; DELETE FROM MMLibraryController WHERE LibraryControllerId >= " + f +
+                     "; DELETE FROM MMLibrary WHERE LibraryId >= " + f);
+  }
 }
 
 }  // namespace
