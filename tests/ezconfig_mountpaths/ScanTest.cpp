@@ -62,6 +62,10 @@ TEST_F(AddScan, ReadsNoMoreRowsInAnInstallationOfThousandsOfObjects) {
   };
   scanned("/mnt/first");  // the first load reads every row
   const long long small = scanned("/mnt/small");
+  // All it walks is the schema's table, once: the re-read after the first
+  // add counts the change log's triggers in its own read, and the look for
+  // rows born again right after it goes by that count.
+  EXPECT_LE(small, m_db.scalar("SELECT COUNT(*) FROM sqlite_master"));
   seedElsewhere(m_db, kBulk);
   scanned("/mnt/reread");  // reads what the seed changed
   EXPECT_EQ(scanned("/mnt/large"), small);
