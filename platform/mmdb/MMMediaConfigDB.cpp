@@ -720,6 +720,9 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
            cache.seq <= header.newest;
   };
 
+  // The header read just before the load's own found every trigger of the
+  // log there, with no look at them between.
+  bool quickFoundTriggers = false;
   if (known) {
     // Most reads find nothing changed. The header alone tells that: one
     // statement, a consistent read by itself, with no transaction around
@@ -742,6 +745,8 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
       if (tkmmdb::journalOn()) tkmmdb::journal().record("MMMediaConfigDB::loadCurrent.read", {"part", "0"});
       out = cache.rows;
       return 0;
+    } else {
+      quickFoundTriggers = triggersThere;
     }
   }
 
@@ -755,8 +760,12 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     // cannot say reads everything. The read's own transaction changes no
     // schema: the version it read is kept as a read outside one would be,
     // so that the next read of the log (the rows born again, right after
-    // this load) need not count the triggers again.
-    const int logged = readLogHeader(s, since, true, header, keep);
+    // this load) need not count the triggers again. Nor does this run
+    // count them when the header read just before found them all: it is
+    // the same statement run again, and when it was compiled again between
+    // (the schema moved meanwhile) it knows nothing of them, and everything
+    // is read.
+    const int logged = readLogHeader(s, since, !quickFoundTriggers, header, keep);
     triggersComplete = allTriggersThere(header, logged, keep);
     incremental = continues(header, triggersComplete);
     filter.since = since;
