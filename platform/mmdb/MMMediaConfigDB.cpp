@@ -597,11 +597,15 @@ thread_local tkdb::SchemaFact<long long> t_schemaSeen;
 // The log's state and what it names after `since`; the triggers counted
 // when `count`, and with them the schema's version read when the thread
 // has no run of the query to go by (`header.schemaNow`: the version the
-// run ran under, when known).
-int readLogHeader(tkdb::Session& s, long long since, bool count, LogHeader& header) {
+// run ran under, when known). The version is what the next run goes by
+// when `keep` lets it: not from inside a transaction of the caller's (whose
+// schema may yet roll back), but from inside a read's own transaction,
+// which changes no schema (the load passes that, see loadCurrent).
+int readLogHeader(tkdb::Session& s, long long since, bool count, LogHeader& header,
+                  bool keep = !tkdb::threadTransactionOpen()) {
   const int rc = readLogRows(s, since, count || t_schemaSeen.mustAsk(), header);
   if (rc == DB_OK && header.epochRows == 1) header.schemaNow = t_schemaSeen.of(header.mark, header.schema);
-  t_schemaSeen.settle(header.mark, header.schemaNow, !tkdb::threadTransactionOpen());
+  t_schemaSeen.settle(header.mark, header.schemaNow, keep);
   return rc;
 }
 
@@ -716,6 +720,9 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
            cache.seq <= header.newest;
   };
 
+  // The header read just before the load's own found every trigger of the
+  // log there, with no look at them between.
+  bool quickFoundTriggers = false;
   if (known) {
     // Most reads find nothing changed. The header alone tells that: one
     // statement, a consistent read by itself, with no transaction around
@@ -738,6 +745,8 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
       if (tkmmdb::journalOn()) tkmmdb::journal().record("MMMediaConfigDB::loadCurrent.read", {"part", "0"});
       out = cache.rows;
       return 0;
+    } else {
+      quickFoundTriggers = triggersThere;
     }
   }
 
@@ -748,8 +757,15 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
   ScanFilter filter;
   int rc = atomically(kTag, nullptr, [&](tkdb::Session& s, Refusal& refusal) -> int {
     // The header again, in the read that reads the rows. A database that
-    // cannot say reads everything.
-    const int logged = readLogHeader(s, since, true, header);
+    // cannot say reads everything. The read's own transaction changes no
+    // schema: the version it read is kept as a read outside one would be,
+    // so that the next read of the log (the rows born again, right after
+    // this load) need not count the triggers again. Nor does this run
+    // count them when the header read just before found them all: it is
+    // the same statement run again, and when it was compiled again between
+    // (the schema moved meanwhile) it knows nothing of them, and everything
+    // is read.
+    const int logged = readLogHeader(s, since, !quickFoundTriggers, header, keep);
     triggersComplete = allTriggersThere(header, logged, keep);
     incremental = continues(header, triggersComplete);
     filter.since = since;
