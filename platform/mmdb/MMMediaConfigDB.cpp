@@ -248,8 +248,8 @@ std::atomic<size_t> g_wholeRows[kStoredKinds];
 
 // One scan: the rows of `sql` (as the filter cuts them down), each filled
 // into a new record where it lies by `read`.
-template <class Record, class Read>
-int scan(tkdb::Session& s, MMStoredKind kind, const ScanFilter* filter, const Scan& how, std::vector<Record>& out,
+template <class Rows, class Read>
+int scan(tkdb::Session& s, MMStoredKind kind, const ScanFilter* filter, const Scan& how, Rows& out,
          std::string& problem, Read read) {
   out.clear();
   const char* table = storedKind(kind).table;
@@ -305,8 +305,26 @@ std::string checkSetting(const KindInfo& info, const MMStoredColumn& setting) {
   return "A " + std::string(info.what) + " has no setting " + setting.column + ".";
 }
 
-// Every scan of the load, in order; the engine's code, or kBadValue.
-int scanAll(tkdb::Session& s, MMStoredConfig& out, std::string& problem, const ScanFilter* filter = nullptr) {
+// The stored configuration as the configuration's load reads it: each
+// kind's rows in chunks as they come (MMRowChunks).
+struct MMStoredChunks {
+  MMRowChunks<MMStoredMediaAgent> mediaAgents;
+  MMRowChunks<MMStoredLibrary> libraries;
+  MMRowChunks<MMStoredLibraryController> libraryControllers;
+  MMRowChunks<MMStoredMasterPool> masterPools;
+  MMRowChunks<MMStoredDrivePool> drivePools;
+  MMRowChunks<MMStoredDrive> drives;
+  MMRowChunks<MMStoredDrivePath> drivePaths;
+  MMRowChunks<MMStoredMountPath> mountPaths;
+  MMRowChunks<MMStoredDevice> devices;
+  MMRowChunks<MMStoredDeviceController> deviceControllers;
+  MMRowChunks<MMStoredCopyManager> copyManagers;
+};
+
+// Every scan of the load, in order, into an MMStoredConfig or
+// MMStoredChunks; the engine's code, or kBadValue.
+template <class Config>
+int scanAll(tkdb::Session& s, Config& out, std::string& problem, const ScanFilter* filter = nullptr) {
     const ZQDBColumns& library = MMLibrary_t::zqdbColumns();
     const ZQDBColumns& drivePool = MMDrivePool_t::zqdbColumns();
     const ZQDBColumns& drive = MMDrive_t::zqdbColumns();
@@ -669,17 +687,18 @@ int readWholeLogHeader(tkdb::Session& s, long long since, LogHeader& header, boo
 // changed, with the rows read again in their place (both in id order). It
 // shares every chunk of rows the change left alone with the earlier list.
 template <class Row>
-MMStoredSnapshot::List<Row> merged(const MMStoredSnapshot::List<Row>& before, std::vector<Row>& fresh,
+MMStoredSnapshot::List<Row> merged(const MMStoredSnapshot::List<Row>& before, MMRowChunks<Row>& fresh,
                                    bool whole, std::vector<int>& changed) {
   if (whole || !before) return std::make_shared<const MMRowList<Row>>(std::move(fresh));
   if (changed.empty()) return before;
   std::sort(changed.begin(), changed.end());
+  std::vector<Row> rows = std::move(fresh).rows();
   return std::make_shared<const MMRowList<Row>>(
-      mergedRows(*before, fresh, changed, [](const Row& row) { return rowId(row); }));
+      mergedRows(*before, rows, changed, [](const Row& row) { return rowId(row); }));
 }
 
 template <class Row>
-MMStoredSnapshot::List<Row> whole(std::vector<Row>& rows) {
+MMStoredSnapshot::List<Row> whole(MMRowChunks<Row>& rows) {
   return std::make_shared<const MMRowList<Row>>(std::move(rows));
 }
 
@@ -750,7 +769,7 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     }
   }
 
-  MMStoredConfig loaded;
+  MMStoredChunks loaded;
   LogHeader header;
   bool incremental = false;
   bool triggersComplete = false;
@@ -784,6 +803,13 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
   });
   if (rc != 0) return rc;
 
+  // How many rows the read read, counted before they move into the lists.
+  size_t read = 0;
+  read += loaded.mediaAgents.size() + loaded.libraries.size() + loaded.libraryControllers.size();
+  read += loaded.masterPools.size() + loaded.drivePools.size() + loaded.drives.size() + loaded.drivePaths.size();
+  read += loaded.mountPaths.size() + loaded.devices.size() + loaded.deviceControllers.size();
+  read += loaded.copyManagers.size();
+
   MMStoredSnapshot rows;
   if (incremental) {
     const MMStoredSnapshot& b = cache.rows;
@@ -815,14 +841,8 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     rows.deviceControllers = whole(loaded.deviceControllers);
     rows.copyManagers = whole(loaded.copyManagers);
   }
-  if (tkmmdb::journalOn()) {
-    size_t read = 0;
-    read += loaded.mediaAgents.size() + loaded.libraries.size() + loaded.libraryControllers.size();
-    read += loaded.masterPools.size() + loaded.drivePools.size() + loaded.drives.size() + loaded.drivePaths.size();
-    read += loaded.mountPaths.size() + loaded.devices.size() + loaded.deviceControllers.size();
-    read += loaded.copyManagers.size();
+  if (tkmmdb::journalOn())
     tkmmdb::journal().record("MMMediaConfigDB::loadCurrent.read", {incremental ? "part" : "whole", std::to_string(read)});
-  }
   // The rows born after this place of the log are others than those read
   // now, whether or not the read is kept: the place of a read inside a
   // transaction holds what the transaction logged (an entry rolled back

@@ -19,6 +19,41 @@
 #include <utility>
 #include <vector>
 
+// Rows read one by one, put into chunks of MMRowList's size as they come,
+// so that a list made of every row of a kind needs no vector of them all
+// (one of megabytes, made again at every doubling as the rows come) nor a
+// move of each row into its chunk afterwards. Reads as the reads fill it:
+// clear, reserve, emplace_back, size.
+template <class Row>
+class MMRowChunks {
+ public:
+  void clear() {
+    m_chunks.clear();
+    m_size = 0;
+  }
+  void reserve(std::size_t rows) { m_chunks.reserve((rows + kRows - 1) / kRows); }
+  Row& emplace_back() {
+    if (m_chunks.empty() || m_chunks.back().size() == kRows) m_chunks.emplace_back().reserve(kRows);
+    ++m_size;
+    return m_chunks.back().emplace_back();
+  }
+  std::size_t size() const { return m_size; }
+  // The rows in one vector (moved out).
+  std::vector<Row> rows() && {
+    std::vector<Row> all;
+    all.reserve(m_size);
+    for (std::vector<Row>& chunk : m_chunks)
+      all.insert(all.end(), std::make_move_iterator(chunk.begin()), std::make_move_iterator(chunk.end()));
+    return all;
+  }
+  std::vector<std::vector<Row>>& chunks() { return m_chunks; }
+
+ private:
+  static constexpr std::size_t kRows = 64;  // MMRowList's kChunkRows
+  std::vector<std::vector<Row>> m_chunks;
+  std::size_t m_size = 0;
+};
+
 template <class Row>
 class MMRowList {
  public:
@@ -83,6 +118,22 @@ class MMRowList {
         chunks.clear();
       }
     }
+    setGroups(std::move(groups));
+  }
+  // The rows as they were read into chunks, each chunk taken as it is.
+  explicit MMRowList(MMRowChunks<Row> rows) {
+    static_assert(kChunkRows == 64, "MMRowChunks fills chunks of MMRowList's size");
+    std::vector<GroupPtr> groups;
+    std::vector<ChunkPtr> chunks;
+    for (Chunk& rowsOfChunk : rows.chunks()) {
+      if (rowsOfChunk.empty()) continue;
+      chunks.push_back(std::make_shared<const Chunk>(std::move(rowsOfChunk)));
+      if (chunks.size() == kGroupChunks) {
+        groups.push_back(std::make_shared<const Group>(std::move(chunks)));
+        chunks.clear();
+      }
+    }
+    if (!chunks.empty()) groups.push_back(std::make_shared<const Group>(std::move(chunks)));
     setGroups(std::move(groups));
   }
   // A list of the groups (none empty), each in id order and all in order.

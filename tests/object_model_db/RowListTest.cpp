@@ -157,6 +157,32 @@ TEST(RowList, MergesReadAsTheRowsTheyStandFor) {
   }
 }
 
+// Rows read one by one into chunks make the list a whole read makes: full
+// chunks and groups, each chunk's rows where the read put them.
+TEST(RowList, RowsReadIntoChunksMakeTheListAsAWholeReadDoes) {
+  for (int count : {0, 1, 64, 65, 4096, 4097, 10'000}) {
+    SCOPED_TRACE(count);
+    MMRowChunks<Row> read;
+    Rows rows;
+    std::vector<const Row*> where;
+    for (int id = 1; id <= count; ++id) {
+      Row& row = read.emplace_back();
+      row = {id * 3, id};
+      rows[id * 3] = id;
+      where.push_back(&row);
+    }
+    ASSERT_EQ(read.size(), static_cast<std::size_t>(count));
+    const List list(std::move(read));
+    expectHolds(list, rows, "read into chunks");
+    EXPECT_EQ(list.groups().size(), (static_cast<std::size_t>(count) + 4095) / 4096);
+    for (int i = 0; i < count; ++i) ASSERT_EQ(&list[static_cast<std::size_t>(i)], where[static_cast<std::size_t>(i)]) << i;
+    const List whole = made(rows);
+    ASSERT_EQ(whole.groups().size(), list.groups().size());
+    for (std::size_t g = 0; g < list.groups().size(); ++g)
+      EXPECT_EQ(list.groups()[g]->chunks().size(), whole.groups()[g]->chunks().size()) << g;
+  }
+}
+
 // A change at the end of 100,000 rows shares every group but the last and
 // every chunk of that but the last, and rows added there one by one come
 // together instead of leaving a chunk each.
