@@ -24,6 +24,9 @@
 // (one of megabytes, made again at every doubling as the rows come) nor a
 // move of each row into its chunk afterwards. Reads as the reads fill it:
 // clear, reserve, emplace_back, size.
+// Rows a chunk of a list made whole holds.
+inline constexpr std::size_t kMMRowChunkRows = 64;
+
 template <class Row>
 class MMRowChunks {
  public:
@@ -31,9 +34,9 @@ class MMRowChunks {
     m_chunks.clear();
     m_size = 0;
   }
-  void reserve(std::size_t rows) { m_chunks.reserve((rows + kRows - 1) / kRows); }
+  void reserve(std::size_t rows) { m_chunks.reserve((rows + kMMRowChunkRows - 1) / kMMRowChunkRows); }
   Row& emplace_back() {
-    if (m_chunks.empty() || m_chunks.back().size() == kRows) m_chunks.emplace_back().reserve(kRows);
+    if (m_chunks.empty() || m_chunks.back().size() == kMMRowChunkRows) m_chunks.emplace_back().reserve(kMMRowChunkRows);
     ++m_size;
     return m_chunks.back().emplace_back();
   }
@@ -49,7 +52,6 @@ class MMRowChunks {
   std::vector<std::vector<Row>>& chunks() { return m_chunks; }
 
  private:
-  static constexpr std::size_t kRows = 64;  // MMRowList's kChunkRows
   std::vector<std::vector<Row>> m_chunks;
   std::size_t m_size = 0;
 };
@@ -61,7 +63,7 @@ class MMRowList {
   using ChunkPtr = std::shared_ptr<const Chunk>;
   // Rows per chunk, and chunks per group, of a list made whole; a chunk or
   // group rebuilt by a merge holds up to twice as many before it is split.
-  static constexpr std::size_t kChunkRows = 64;
+  static constexpr std::size_t kChunkRows = kMMRowChunkRows;
   static constexpr std::size_t kGroupChunks = 64;
 
   // A run of chunks (none empty), each in id order and all in order, with
@@ -105,24 +107,9 @@ class MMRowList {
   // the chunks with this one. (Kept as one chunk, the first change after a
   // read of every row would copy every row, compare every row with its copy
   // and free the old ones: a change that costs what the installation holds.)
-  explicit MMRowList(std::vector<Row> rows) {
-    std::vector<GroupPtr> groups;
-    std::vector<ChunkPtr> chunks;
-    groups.reserve((rows.size() + kGroupRows - 1) / kGroupRows);
-    for (std::size_t at = 0; at < rows.size(); at += kChunkRows) {
-      const std::size_t end = std::min(rows.size(), at + kChunkRows);
-      chunks.push_back(std::make_shared<const Chunk>(std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(at)),
-                                                     std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(end))));
-      if (chunks.size() == kGroupChunks || end == rows.size()) {
-        groups.push_back(std::make_shared<const Group>(std::move(chunks)));
-        chunks.clear();
-      }
-    }
-    setGroups(std::move(groups));
-  }
+  explicit MMRowList(std::vector<Row> rows) : MMRowList(chunked(std::move(rows))) {}
   // The rows as they were read into chunks, each chunk taken as it is.
   explicit MMRowList(MMRowChunks<Row> rows) {
-    static_assert(kChunkRows == 64, "MMRowChunks fills chunks of MMRowList's size");
     std::vector<GroupPtr> groups;
     std::vector<ChunkPtr> chunks;
     for (Chunk& rowsOfChunk : rows.chunks()) {
@@ -249,6 +236,13 @@ class MMRowList {
 
  private:
   static constexpr std::size_t kGroupRows = kChunkRows * kGroupChunks;
+
+  static MMRowChunks<Row> chunked(std::vector<Row> rows) {
+    MMRowChunks<Row> chunks;
+    chunks.reserve(rows.size());
+    for (Row& row : rows) chunks.emplace_back() = std::move(row);
+    return chunks;
+  }
 
   void setGroups(std::vector<GroupPtr> groups) {
     m_groups.reserve(groups.size());
