@@ -17,6 +17,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -31,6 +32,14 @@ inline void registerPair(const std::string& name, Body ours, Body raw,
                                   benchmark::RegisterBenchmark((name + "/raw").c_str(), std::move(raw))};
   if (configure)
     for (Benchmark* b : pair) configure(b);
+}
+
+// Another build's binary named by the environment variable `name` (as
+// TK_BENCH_BASELINE_HOST names a tkhost), or `otherwise` when it is unset
+// or empty.
+inline std::string otherBuild(const char* name, const std::string& otherwise = "") {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : otherwise;
 }
 
 }  // namespace tkbench

@@ -107,21 +107,12 @@ class Echo {
  private:
   [[noreturn]] static void serve(int listenFd, const std::vector<tkwire::Reply>& lockAnswer,
                                  const std::vector<tkwire::Reply>& unlockAnswer) {
-    for (;;) {
-      const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fd < 0) ::_exit(0);
-      std::thread([fd, &lockAnswer, &unlockAnswer] {
-        tkwire::FrameReader reader(fd);
-        std::string body;
-        while (reader.next(-1, -1, body) == tkwire::ReadStatus::Ok) {
-          const std::optional<tkwire::DecodedRequest> request = tkwire::decodeRequest(body);
-          if (!request || request->kind != tkwire::kRequestStream) break;
-          const bool lock = (request->stream.firstField >> 32) != 0;
-          if (!tkwire::writeAll(fd, answerFor(lock ? lockAnswer : unlockAnswer, request->stream.sequence))) break;
-        }
-        ::close(fd);
-      }).detach();
-    }
+    tkbench::serveEachRequest(listenFd, [&](int fd, const std::string& body) {
+      const std::optional<tkwire::DecodedRequest> request = tkwire::decodeRequest(body);
+      if (!request || request->kind != tkwire::kRequestStream) return false;
+      const bool lock = (request->stream.firstField >> 32) != 0;
+      return tkwire::writeAll(fd, answerFor(lock ? lockAnswer : unlockAnswer, request->stream.sequence));
+    });
   }
 
   tktest::TempDir m_dir;
@@ -149,8 +140,7 @@ void consoleScript(benchmark::State& state) {
     std::ofstream out(script);
     for (int i = 0; i < kPairs; ++i) out << "lock\nunlock\n";
   }
-  const char* other = std::getenv("TK_BENCH_CONSOLE");
-  const std::string binary = other != nullptr && *other != '\0' ? other : hosttest::consoleBinary();
+  const std::string binary = tkbench::otherBuild("TK_BENCH_CONSOLE", hosttest::consoleBinary());
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     hosttest::Child console;

@@ -362,8 +362,7 @@ class Installation {
 // The tkhost the cases time: this build's, or another build's named by
 // TK_BENCH_HOST (to run every case against it).
 std::string benchHost() {
-  const char* other = std::getenv("TK_BENCH_HOST");
-  return other != nullptr && *other != '\0' ? other : hosttest::hostBinary();
+  return tkbench::otherBuild("TK_BENCH_HOST", hosttest::hostBinary());
 }
 
 // The host of size `n` for the requests of `group`, made at its first use.
@@ -648,8 +647,7 @@ const bool kRegistered = [] {
   // installation of its own made by its own first start: a change at
   // 10,000 objects costs this build's host at most 1.1 times what it costs
   // that build's.
-  if (const char* baseline = std::getenv("TK_BENCH_BASELINE_HOST"); baseline != nullptr && *baseline != 0) {
-    const std::string other = baseline;
+  if (const std::string other = tkbench::otherBuild("TK_BENCH_BASELINE_HOST"); !other.empty()) {
     for (const Request& request : kRequests) {
       const std::string name = request.name;
       if (name != "mount_path_add" && name != "library_create") continue;

@@ -260,21 +260,12 @@ class EchoServer {
   [[noreturn]] static void serve(int listenFd, const std::vector<std::string>& lockAnswer,
                                  const std::vector<std::string>& unlockAnswer) {
     const std::string lockBody = kLock.substr(4);
-    for (;;) {
-      const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fd < 0) ::_exit(0);
-      std::thread([fd, &lockBody, &lockAnswer, &unlockAnswer] {
-        tkwire::FrameReader reader(fd);
-        std::string body;
-        while (reader.next(-1, -1, body) == tkwire::ReadStatus::Ok) {
-          bool written = true;
-          for (const std::string& frame : body == lockBody ? lockAnswer : unlockAnswer)
-            written = written && tkwire::writeAll(fd, frame);
-          if (!written) break;
-        }
-        ::close(fd);
-      }).detach();
-    }
+    tkbench::serveEachRequest(listenFd, [&](int fd, const std::string& body) {
+      bool written = true;
+      for (const std::string& frame : body == lockBody ? lockAnswer : unlockAnswer)
+        written = written && tkwire::writeAll(fd, frame);
+      return written;
+    });
   }
 
   tktest::TempDir m_dir;

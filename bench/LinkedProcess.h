@@ -11,9 +11,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/socket.h>
+
 #include <cerrno>
 #include <functional>
+#include <string>
 #include <thread>
+
+#include "wire/FrameReader.h"
 
 namespace tkbench {
 
@@ -62,5 +67,24 @@ class LinkedProcess {
   pid_t m_child = -1;
   int m_lifeline = -1;  // the pipe end whose closing ends the child
 };
+
+// An echo's life in its process: accepts on `listenFd` until the process
+// is killed, a thread per connection (as the host serves them) that reads
+// the requests as the host does (a frame reader that reads ahead) and has
+// `answer(fd, body)` write the answer of each; false ends the connection.
+[[noreturn]] inline void serveEachRequest(int listenFd,
+                                          const std::function<bool(int fd, const std::string& body)>& answer) {
+  for (;;) {
+    const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) ::_exit(0);
+    std::thread([fd, &answer] {
+      tkwire::FrameReader reader(fd);
+      std::string body;
+      while (reader.next(-1, -1, body) == tkwire::ReadStatus::Ok)
+        if (!answer(fd, body)) break;
+      ::close(fd);
+    }).detach();
+  }
+}
 
 }  // namespace tkbench

@@ -536,8 +536,7 @@ void timeFirstLock(benchmark::State& state, const std::string& binary, int drive
       [](tkbench::Benchmark* b) { b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3); });
   // Against another build's tkhost (TK_BENCH_BASELINE_HOST), each on a
   // database of its own made by its own first start.
-  if (const char* baseline = std::getenv("TK_BENCH_BASELINE_HOST"); baseline != nullptr && *baseline != 0) {
-    const std::string other = baseline;
+  if (const std::string other = tkbench::otherBuild("TK_BENCH_BASELINE_HOST"); !other.empty()) {
     tkbench::registerPair(
         "first_lock_100000_baseline",
         [host](benchmark::State& s) {
