@@ -211,7 +211,9 @@ SetOutcome DiskLibraryRequest::modify(const tkmm::SetRecord& record) {
   ZQMACMagLib* library = record.object<ZQMACMagLib>();
   if (library == nullptr) return SetOutcome::success();
   if (m_alias.has) {
-    if (aliasInUse(m_alias.value))
+    // As the tape libraries' rename: its own name in another letter case
+    // is the library's to take.
+    if (tkmmdb::sessionRenameRefused(m_alias.value, library->GetId()))
       return SetOutcome::failure(ZQMACBase::GetMessageString(kTextAliasInUse, m_alias.value.c_str()));
     if (!library->SetAliasName(m_alias.value)) return SetOutcome::lastError(*library);
   }

@@ -201,6 +201,19 @@ bool ZQMACGraph::StoreObject(ZQMACInterface* object, const std::string* newName,
   return true;
 }
 
+bool ZQMACGraph::StillStored(ZQMACInterface* object) {
+  MMStoredKind kind;
+  bool refuse = false;
+  if (!writable(object, kind, refuse)) return true;
+  // A write of nothing finds the row and changes none.
+  MMMediaConfigDB access;
+  if (access.storeObject(kind, static_cast<int>(object->GetId()), nullptr, MMMediaConfigDB::kKeepConfigured, {}) != 0) {
+    failWith(object, access);
+    return false;
+  }
+  return true;
+}
+
 bool ZQMACGraph::RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface*>& dependents) {
   dependents.clear();
   MMStoredKind kind;

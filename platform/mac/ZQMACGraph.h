@@ -411,6 +411,12 @@ class ZQMACGraph {
   // into `dependents` the objects of the instance that go with it. True
   // without writing as for StoreObject; false with the object's last error.
   static bool RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface*>& dependents);
+  // Whether the stored object's row is still there (another connection may
+  // have removed it since this instance read it). True without reading for
+  // what StoreObject would not write. False, with the object's last error,
+  // when the row is gone (kErrorObjectGone, "No library with id [3].") or
+  // the database could not tell.
+  static bool StillStored(ZQMACInterface* object);
   // The database-backed state of an instance.
   static bool IsDatabaseBacked(const ZQMACMediaConfig& config) { return config.m_bDatabaseBacked; }
   // ---- the model's own settings (platform/mac/ZQMACStoredSettings.cpp) ----
