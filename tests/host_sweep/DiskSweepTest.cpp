@@ -194,15 +194,17 @@ std::vector<Row> diskRows() {
     std::string agent(244, 'a');
     for (int i = 0; i < 133; ++i) agent += "\xC3\xA9";
     agent += 'a';
-    rows.push_back(storageLibrary("a disk library of the media agent of the longest name reads back (storage-library 1)",
-                                  "storage-library 43=1 3=" + agent + " 8=LongAgentLib 24=/srv/longagent/mp1",
+    rows.push_back(storageLibrary("a disk library and a copy manager of the media agent of the longest name read back",
+                                  "storage-library 43=1 3=" + agent + " 8=LongAgentLib 24=/srv/longagent/mp1\n"
+                                  "onMsgSetMMCMController 4001=1 4106=2 2048=idtext:0:" + agent + " 11167=3 2052=0",
                                   "libraries", {"\"LongAgentLib\""}));
     rows.back().before = "CREATE TEMP TABLE Agent AS SELECT * FROM \"APP_Client\" WHERE \"name\" = 'ma2'; "
                          "UPDATE Agent SET \"id\" = 7, \"name\" = '" + agent + "', \"net_hostname\" = "
                          "'longagent.example.net', \"displayName\" = 'longagent'; INSERT INTO \"APP_Client\" "
                          "SELECT * FROM Agent; INSERT INTO \"MMHost\" (\"ClientId\") VALUES (7);";
-    rows.back().rowQuery = "SELECT \"DrivePoolName\" FROM \"MMDrivePool\" WHERE \"ClientId\" = 7";
-    rows.back().rowValue = "DrivePool(" + std::string(244, 'a') + ")";
+    rows.back().rowQuery = "SELECT (SELECT \"DrivePoolName\" FROM \"MMDrivePool\" WHERE \"ClientId\" = 7) || '|' || "
+                           "(SELECT \"CopyManagerName\" FROM \"MMCopyManager\" WHERE \"ClientId\" = 7)";
+    rows.back().rowValue = "DrivePool(" + std::string(244, 'a') + ")|Software copy manager on " + std::string(230, 'a');
   }
   // A forced deletion whose first write the database refuses (as a full
   // disk refuses it) answers the database's reason and keeps everything.
