@@ -7,6 +7,7 @@
 #include "frame/MessageInfo.h"
 #include "frame/MessageWalker.h"
 #include "frame/mac/ZQMACMediaConfig.h"
+#include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACStoredSettings.h"
 #include "platform/debuglog/EvDebug.h"
@@ -168,6 +169,18 @@ bool runSet(MessageInfo* request, const char* tag, SetRecordHandler& handler) {
     }
     if (handler.needsObject(operation) && !hasHandle) {
       const std::string text = ZQMACBase::GetMessageString(kTextNoObjectHandle);
+      EvDebug::Error(tag, "%s", text.c_str());
+      EvMMConfigMgr::sendOperationResponse(sequence, socket, operation, 0, text.c_str(), 0);
+      return false;
+    }
+    // An object whose row another connection removed since the session read
+    // it is refused, naming it, and the session reads again what changed,
+    // which drops it: no route answers "Success" for a change to it.
+    if (ZQMACInterface* object = hasHandle ? config->FindObject(handle) : nullptr;
+        object != nullptr && !ZQMACGraph::StillStored(object)) {
+      const std::string text = object->GetLastError();
+      if (object->GetLastErrorCode() == tkmac::kErrorObjectGone && !config->ReadCurrentConfig(true))
+        EvDebug::Error(tag, "%s", config->GetLastError().c_str());
       EvDebug::Error(tag, "%s", text.c_str());
       EvMMConfigMgr::sendOperationResponse(sequence, socket, operation, 0, text.c_str(), 0);
       return false;

@@ -27,6 +27,10 @@
 //      type"; result false;
 //   c. the operation needs an object and no 11003 came: status 0 with the
 //      catalogue text 0x240001F3; result false;
+//   c2. the record's handle names an object whose row another connection
+//      removed since the session read it: status 0 with the store's text
+//      ("No library with id [3]."), and the session reads again what
+//      changed, which drops the object; result false;
 //   d. the handler's action (apply), which looks the object up itself
 //      (SetRecord::object<T>: null for an unknown handle or an object of
 //      another class) and returns an outcome: success (status 1

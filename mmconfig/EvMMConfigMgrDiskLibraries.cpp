@@ -9,8 +9,10 @@
 //      media-agent rights are enforced, takes its name as alias when none
 //      came, and is answered with reply 11101 (its record), then
 //      "Success", then the automatic-refresh notice.
-//   3  change the disk library of 11003: alias (refused when a library row
-//      carries it), low watermark, attribute word; each only when its
+//   3  change the disk library of 11003: alias (refused when a library
+//      answers to it, the library's own included, but taken when it changes
+//      only the letter case of the library's own name), low watermark,
+//      attribute word; each only when its
 //      element came, in that order. An unknown handle changes nothing.
 //
 // Element values persist across the records of one request. A failed grant
@@ -211,7 +213,9 @@ SetOutcome DiskLibraryRequest::modify(const tkmm::SetRecord& record) {
   ZQMACMagLib* library = record.object<ZQMACMagLib>();
   if (library == nullptr) return SetOutcome::success();
   if (m_alias.has) {
-    if (aliasInUse(m_alias.value))
+    // As the tape libraries' rename: its own name in another letter case
+    // is the library's to take.
+    if (tkmmdb::sessionRenameRefused(m_alias.value, library->GetId()))
       return SetOutcome::failure(ZQMACBase::GetMessageString(kTextAliasInUse, m_alias.value.c_str()));
     if (!library->SetAliasName(m_alias.value)) return SetOutcome::lastError(*library);
   }

@@ -327,15 +327,10 @@ SetOutcome LibraryRequest::modifySteps(const tkmm::SetRecord& record, ZQMACLms* 
   ZQMACLibrary* library = lms->GetLibrary();
 
   if (m_alias.has) {
-    MMLibraryDB access;
-    MMLibrary_t row;
     // The lookup ignores letter case: the library's own row found under
-    // another spelling of its alias is no other library's, and the rename
-    // changes only the case (the library's name rule, tkmmdb::
-    // libraryNameTaken, asks the same when the name is stored).
-    if (access.getInfoByAliasName(m_alias.value.c_str(), row, nullptr) == 0 &&
-        !(library != nullptr && static_cast<unsigned int>(row.LibraryId) == library->GetId() &&
-          m_alias.value != row.AliasName))
+    // another spelling of its name is no other library's, and the rename
+    // changes only the case.
+    if (tkmmdb::sessionRenameRefused(m_alias.value, library != nullptr ? library->GetId() : lms->GetId()))
       return SetOutcome::failure(ZQMACBase::GetMessageString(kTextAliasInUse, m_alias.value.c_str()));
     if (!lms->SetName(m_alias.value)) return SetOutcome::lastError(*lms);
   }

@@ -7,7 +7,9 @@
 // another kind of object, changes nothing and answers "Success". Each
 // change runs only when its element came, in the order name, proxy client
 // host (11019), copy manager (11132), cost category (11217); a refused step
-// ends the request with the pool's reason and keeps the earlier steps.
+// ends the request with the pool's reason and keeps the earlier steps. The
+// steps of one record are stored in one commit: a record is kept whole or
+// not at all.
 //
 // Add: the pool is stored and taken into the instance by the library; a
 // pool the library refuses is freed and its reason answered with status
@@ -97,6 +99,13 @@ class PoolRequest : public tkmm::SetRecordHandler {
     }
     ZQMACDrivePool* pool = record.object<ZQMACDrivePool>();
     if (pool == nullptr) return SetOutcome::success();
+    // The steps of one record commit together, a refused one with those
+    // before it, as the session keeps them.
+    return tkmm::storedAsKept(kTagPool, "the drive pool's changes", {pool}, [&] { return modifyPool(pool); });
+  }
+
+ private:
+  SetOutcome modifyPool(ZQMACDrivePool* pool) {
     if (m_name.has && !pool->SetName(m_name.value)) return SetOutcome::lastError(*pool);
     if (m_proxyHost.has && !pool->SetProxyClientHost(m_proxyHost.value)) return SetOutcome::lastError(*pool);
     if (m_copyManager.has && !pool->SetCopyManagerId(modelInt(m_copyManager.value))) return SetOutcome::lastError(*pool);
@@ -105,7 +114,6 @@ class PoolRequest : public tkmm::SetRecordHandler {
     return SetOutcome::success();
   }
 
- private:
   bool m_drivePool;
   Value<std::string> m_name;
   Value<std::string> m_proxyHost;

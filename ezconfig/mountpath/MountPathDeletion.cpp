@@ -154,9 +154,9 @@ int EvMMConfigMgr::DeleteMountPath(int mountPathId, std::string mountPathName, i
     for (const auto& [id, name] : mountPaths) {
       EvDebug::Debug(kTag, ":%s:%d: Mountpath[%d, %s] marking as offline...", __FILE__, __LINE__, id, name.c_str());
       if (table.setOffline(id, MOUNTPATH_OFFLINE_FOR_DELETION) != 0) {
+        // The database's reason, as every other step answers it.
         errorCode = table.getErrorCode();
-        char text[kErrorTextSize];
-        errorText = MMBaseDB::getErrorStringForCode(errorCode, text, sizeof text, 0);
+        errorText = table.lastErrorText();
         EvDebug::Error(kTag, ":%s:%d: Failed to mark offline for mountpath[%d, %s]. ", __FILE__, __LINE__, id,
                        name.c_str());
         return -1;

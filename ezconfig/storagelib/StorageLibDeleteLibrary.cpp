@@ -129,7 +129,10 @@ StorageLibResult deleteAgentParts(StorageLibraryRequest& w) {
   ZQMACLms* server = nullptr;
   for (ZQMACLms* lms : elements(w.config->GetLmsList())) {
     const ZQMACLibrary* library = lms->GetLibrary();
-    if (library != nullptr && sameName(library->GetAliasName(), w.libraryName)) {
+    // The name the library answers to: its alias, or its name where the
+    // alias is empty (as the request found it).
+    if (library != nullptr &&
+        sameName(!library->GetAliasName().empty() ? library->GetAliasName() : library->GetName(), w.libraryName)) {
       server = lms;
       break;
     }

@@ -21,8 +21,10 @@
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
 #include "platform/db/TextWidth.h"
+#include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mmdb/MMLibraryDB.h"
+#include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/security/StoredPassword.h"
 
 namespace tkmac {
@@ -99,15 +101,15 @@ int makeDiskLibrary(tkdb::Session& s, DiskParts& p, int& libraryId) {
                   {p.name, p.name, kDiskLibraryType}, library);
   if (rc != DB_OK) return rc;
   rc = insert(s, "INSERT INTO \"MMMasterPool\" (\"LibraryId\", \"MasterPoolName\", \"MaxDrivesToSwitch\") VALUES (?, ?, -1)",
-              {library, "MasterPool(" + p.name + ")"}, master);
+              {library, ZQMACGraph::MasterPoolName(p.name)}, master);
   if (rc != DB_OK) return rc;
   rc = insert(s,
               "INSERT INTO \"MMDrivePool\" (\"DrivePoolName\", \"DrivePoolEnabled\", \"ClientId\", \"MasterPoolId\") "
               "VALUES (?, 1, ?, ?)",
-              {"DrivePool(" + p.agentName + ")", p.agentId, master}, ignored);
+              {ZQMACGraph::DrivePoolName(p.agentName), p.agentId, master}, ignored);
   if (rc != DB_OK) return rc;
   if (p.deviceId == 0) {
-    rc = insertFolderDevice(s, {p.agentId, p.deviceName.empty() ? p.name + " device" : p.deviceName, p.deviceType,
+    rc = insertFolderDevice(s, {p.agentId, p.deviceName.empty() ? ZQMACGraph::DerivedName("", p.name, " device", MMMediaConfigDB::nameWidth(MMStoredKind::Device)) : p.deviceName, p.deviceType,
                                 p.folder, p.userName, p.password},
                             p.deviceId, ignored);
     if (rc != DB_OK) return rc;

@@ -100,7 +100,7 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
       master = masters.GetFirstNode();
     }
     if (master == nullptr) {
-      master = AddMasterDrivePool(lms, -1, "MasterPool(" + lms->m_sName + ")");
+      master = AddMasterDrivePool(lms, -1, MasterPoolName(lms->m_sName));
       if (master != nullptr) made.emplace_back(master);
     }
     return master;
@@ -119,7 +119,7 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
       if (pool == nullptr) {
         if (masterOf() == nullptr) return refuseMade();
         const std::string agent = path->m_pMediaAgent != nullptr ? path->m_pMediaAgent->m_sName : lms->m_sName;
-        pool = AddDrivePool(lms, path->m_pMediaAgent, -1, "DrivePool(" + agent + ")");
+        pool = AddDrivePool(lms, path->m_pMediaAgent, -1, DrivePoolName(agent));
         if (pool == nullptr) return refuseMade();
         made.emplace_back(pool);
         AddPoolToMaster(master, pool);

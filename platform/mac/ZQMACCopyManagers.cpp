@@ -97,7 +97,9 @@ bool ZQMACMediaAgent::AddSoftwareCopyManager(int concurrencyLimit) {
     SetLastError(tkmac::kErrorInvalidValue, "The software copy manager cannot be added to this media agent.");
     return false;
   }
-  const std::string name = "Software copy manager on " + GetName();
+  // Made to fit its column, as every name made of another object's is.
+  const std::string name =
+      ZQMACGraph::DerivedName("Software copy manager on ", GetName(), "", MMCopyManagerDB::kNameWidth);
   // Stored first: a refused row leaves the instance as it was.
   MMStoredCopyManager row;
   row.id = -1;

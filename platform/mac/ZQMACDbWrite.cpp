@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "platform/mac/ZQMACGraph.h"
+#include "platform/db/DBValue.h"
 #include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACSettingsDB.h"
@@ -198,6 +199,34 @@ bool ZQMACGraph::StoreObject(ZQMACInterface* object, const std::string* newName,
   }
   if (object->GetObjectType() == ZQMAC_OBJ_MEDIA_AGENT && !settings.empty())
     static_cast<ZQMACMediaAgent*>(object)->m_iAttribute = static_cast<int>(settings.front().value.i);
+  return true;
+}
+
+std::string ZQMACGraph::DerivedName(const std::string& prefix, const std::string& source, const std::string& suffix,
+                                    std::size_t width) {
+  const std::size_t fixed = prefix.size() + suffix.size();
+  const std::size_t room = width > fixed ? width - fixed : 0;
+  return prefix + source.substr(0, tkdb::cutOnCharacter(source, room)) + suffix;
+}
+
+std::string ZQMACGraph::DrivePoolName(const std::string& agent, const std::string& tail) {
+  return DerivedName("DrivePool(", agent, tail, MMMediaConfigDB::nameWidth(MMStoredKind::DrivePool));
+}
+
+std::string ZQMACGraph::MasterPoolName(const std::string& library, const std::string& tail) {
+  return DerivedName("MasterPool(", library, tail, MMMediaConfigDB::nameWidth(MMStoredKind::MasterPool));
+}
+
+bool ZQMACGraph::StillStored(ZQMACInterface* object) {
+  MMStoredKind kind;
+  bool refuse = false;
+  if (!writable(object, kind, refuse)) return true;
+  // A write of nothing finds the row and changes none.
+  MMMediaConfigDB access;
+  if (access.storeObject(kind, static_cast<int>(object->GetId()), nullptr, MMMediaConfigDB::kKeepConfigured, {}) != 0) {
+    failWith(object, access);
+    return false;
+  }
   return true;
 }
 

@@ -121,11 +121,11 @@ bool ZQMACMagLib::Configure(unsigned int mode) {
       const int code = s.atomically([&] {
         int rc = s.exec("INSERT INTO \"MMMasterPool\" (\"LibraryId\", \"MasterPoolName\", \"MaxDrivesToSwitch\") "
                         "VALUES (?, ?, -1)",
-                        {row.libraryId, "MasterPool(" + name + ")"});
+                        {row.libraryId, ZQMACGraph::MasterPoolName(name)});
         if (rc != DB_OK) return rc;
         return s.exec("INSERT INTO \"MMDrivePool\" (\"DrivePoolName\", \"DrivePoolEnabled\", \"ClientId\", "
                       "\"MasterPoolId\") VALUES (?, 1, ?, ?)",
-                      {"DrivePool(" + agentName + ")", agentId, s.lastInsertId()});
+                      {ZQMACGraph::DrivePoolName(agentName), agentId, s.lastInsertId()});
       });
       if (code != DB_OK)
         return refuse(tkmac::kErrorDatabase, "The library's media agent could not be stored: " + s.errorText());

@@ -411,6 +411,12 @@ class ZQMACGraph {
   // into `dependents` the objects of the instance that go with it. True
   // without writing as for StoreObject; false with the object's last error.
   static bool RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface*>& dependents);
+  // Whether the stored object's row is still there (another connection may
+  // have removed it since this instance read it). True without reading for
+  // what StoreObject would not write. False, with the object's last error,
+  // when the row is gone (kErrorObjectGone, "No library with id [3].") or
+  // the database could not tell.
+  static bool StillStored(ZQMACInterface* object);
   // The database-backed state of an instance.
   static bool IsDatabaseBacked(const ZQMACMediaConfig& config) { return config.m_bDatabaseBacked; }
   // ---- the model's own settings (platform/mac/ZQMACStoredSettings.cpp) ----
@@ -504,6 +510,19 @@ class ZQMACGraph {
   // ids (platform/mac/ZQMACDbWrite.cpp). True without writing for an
   // instance that is not database-backed; false with the reason as the
   // agent's last error when nothing was written.
+  // A name the system makes of another object's name (a drive pool's of its
+  // media agent, a master pool's of its library, a device's of its
+  // library): `prefix`, `source` and `suffix`, with `source` cut on a
+  // character boundary so that the whole holds in the `width` bytes of its
+  // column. Such a name is the system's label, never a text the user typed:
+  // made to fit, it lets an agent or library of any name stored get its
+  // pools and devices, where a refusal would leave it unusable.
+  static std::string DerivedName(const std::string& prefix, const std::string& source, const std::string& suffix,
+                                 std::size_t width);
+  // "DrivePool(<agent>" and "MasterPool(<library>" with `tail` (")", or
+  // ")_2", ", <host>)", ...), made to fit their columns.
+  static std::string DrivePoolName(const std::string& agent, const std::string& tail = ")");
+  static std::string MasterPoolName(const std::string& library, const std::string& tail = ")");
   // The name a new controller's new library is stored under: its alias, its
   // name, its vendor and product, else the controller's name.
   static std::string NewLibraryName(const ZQMACLibrary* library, const ZQMACLibController* controller) {

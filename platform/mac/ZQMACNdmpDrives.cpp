@@ -120,7 +120,7 @@ ZQMACDms* ZQMACMediaAgent::AddDms(ZQMACDms* path, ZQMACLms* library, int number,
   row.masterPoolId = static_cast<int>(master->GetId());
   row.clientId = static_cast<int>(GetId());
   row.drivePoolId = newPool ? 0 : static_cast<int>(pool->GetId());
-  row.drivePoolName = "DrivePool(" + GetName() + ", " + host + ")";
+  row.drivePoolName = ZQMACGraph::DrivePoolName(GetName(), ", " + host + ")");
   row.drivePoolType = pool->GetType();
   row.proxyHost = host;
   row.drive.name = "Drive" + std::to_string(number) + " (" + host + ")";

@@ -31,16 +31,17 @@ bool storedIn(const ZQMACInterface& object) {
   return owner != nullptr && ZQMACGraph::IsDatabaseBacked(*owner);
 }
 
-// A name not yet used by any of `names`: `base`, else base_2, base_3, ...
-template <class List>
-std::string freeName(const std::string& base, List list) {
+// A name not yet used by any of `list`: `named(")")`, else the names of
+// ")_2", ")_3", ... (each made to fit its column by `named`).
+template <class List, class Named>
+std::string freeName(List list, Named named) {
   auto taken = [&](const std::string& name) {
     for (auto* node = list.GetFirstNode(); node != nullptr; node = list.GetNextNode())
       if (node->GetName() == name) return true;
     return false;
   };
-  std::string name = base;
-  for (int n = 2; taken(name); ++n) name = base + "_" + std::to_string(n);
+  std::string name = named(")");
+  for (int n = 2; taken(name); ++n) name = named(")_" + std::to_string(n));
   return name;
 }
 
@@ -197,8 +198,10 @@ bool ZQMACLms::addMasterDrivePool(ZQMACMasterDrivePool* master) {
     SetLastErrorMessage(tkmac::kErrorAdoptRefused);
     return false;
   }
-  const std::string base = "MasterPool(" + (m_pLibrary != nullptr ? m_pLibrary->GetName() : GetName()) + ")";
-  return ZQMACGraph::EnterNewMasterPool(this, master, freeName(base, m_masterDrivePoolList));
+  const std::string library = m_pLibrary != nullptr ? m_pLibrary->GetName() : GetName();
+  return ZQMACGraph::EnterNewMasterPool(
+      this, master,
+      freeName(m_masterDrivePoolList, [&](const std::string& tail) { return ZQMACGraph::MasterPoolName(library, tail); }));
 }
 
 bool ZQMACLms::addDrivePool(ZQMACDrivePool* pool) {
@@ -210,7 +213,7 @@ bool ZQMACLms::addDrivePool(ZQMACDrivePool* pool) {
     return false;
   }
   ZQMACMasterDrivePool* master = pool->GetMasterDrivePool();
-  const std::string base = "DrivePool(" + agent->GetName() + ")";
+  auto named = [&](const std::string& tail) { return ZQMACGraph::DrivePoolName(agent->GetName(), tail); };
   return ZQMACGraph::EnterNewDrivePool(this, pool,
-                                       master != nullptr ? freeName(base, master->GetDrivePoolList()) : base);
+                                       master != nullptr ? freeName(master->GetDrivePoolList(), named) : named(")"));
 }

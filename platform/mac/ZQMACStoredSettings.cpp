@@ -491,10 +491,8 @@ const std::vector<tkmac::StoredSettingRow>& ZQMACGraph::StoredSettingRows() {
 bool ZQMACGraph::WriteStored(ZQMACInterface* object, MMStoredKind kind, int id, const std::string* name,
                              int configured, const std::vector<MMStoredColumn>& columns,
                              const tkmac::SettingValues& values) {
-  // The object's row is written unless only settings are (a write of
-  // nothing at all still finds the row: a gone object is refused).
-  const bool row =
-      name != nullptr || configured != MMMediaConfigDB::kKeepConfigured || !columns.empty() || values.empty();
+  // The object's row is written, or found when only settings are: the
+  // settings of a row another connection removed are refused with it.
   auto failWith = [&](const MMBaseDB& access) {
     object->SetLastError(tkmac::modelErrorOf(access), access.lastErrorText());
     return false;
@@ -506,20 +504,14 @@ bool ZQMACGraph::WriteStored(ZQMACInterface* object, MMStoredKind kind, int id, 
   // Both parts in one transaction when there are two (nested in the
   // thread's open one, when there is one).
   tktran::StoreStep step(__func__);
-  const bool both = row && !values.empty();
+  const bool both = !values.empty();
+  if (both && !step.begin()) return failTran(step.error());
+  MMMediaConfigDB access;
+  if (access.storeObject(kind, id, name != nullptr ? name->c_str() : nullptr, configured, columns) != 0)
+    return failWith(access);
   if (both) {
-    if (!step.begin()) return failTran(step.error());
-  }
-  if (row) {
-    MMMediaConfigDB access;
-    if (access.storeObject(kind, id, name != nullptr ? name->c_str() : nullptr, configured, columns) != 0)
-      return failWith(access);
-  }
-  if (!values.empty()) {
     tkmac::ObjectSettingDB settings;
     if (settings.store(static_cast<int>(kind), id, values) != 0) return failWith(settings);
-  }
-  if (both) {
     if (!step.commit()) return failTran(step.error());
   }
   return true;

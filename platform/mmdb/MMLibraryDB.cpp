@@ -68,6 +68,14 @@ std::string tkmmdb::libraryNameTakenText(const std::string& name) {
   return tkcatalogue::render(kTextNameInUse, 0, {name});
 }
 
+bool tkmmdb::sessionRenameRefused(const std::string& name, unsigned int libraryId) {
+  MMLibraryDB access;
+  MMLibrary_t row;
+  if (access.getInfoByAliasName(name.c_str(), row, nullptr) != 0) return false;
+  const std::string own = row.AliasName[0] != '\0' ? row.AliasName : row.LibraryName;
+  return static_cast<unsigned int>(row.LibraryId) != libraryId || name == own;
+}
+
 int tkmmdb::removeLibraryRows(tkdb::Session& s, int libraryId, bool& found) {
   found = false;
   tkdb::DbRow row;
@@ -93,8 +101,12 @@ int MMLibraryDB::getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* 
   static constexpr const char* kTag = "MMLibraryDB::getInfoByAliasName";
   if (!beginCall(kTag, name, mmTranText(tran))) return -1;
   if (!checkText(kTag, "library name", name, MMLibrary_t::kAliasNameMax, false)) return -1;
-  return readOne(kTag, tkmmdb::libraryLayout(), std::string(kAliasColumn) + " = ?", {name}, &row, tran,
-                 std::string("No library named [") + name + "].");
+  // The name the name rule compares (tkmmdb::libraryNameTaken): the alias,
+  // or the library's name where the alias is empty.
+  return readOne(kTag, tkmmdb::libraryLayout(),
+                 std::string("(") + kAliasColumn + " = ?1 OR (\"LibraryName\" = ?1 AND IFNULL(" + kAliasColumn +
+                     ", '') = ''))",
+                 {name}, &row, tran, std::string("No library named [") + name + "].");
 }
 
 int MMLibraryDB::getInfoByMountPathId(int mountPathId, MMLibrary_t& row, DBtran* tran) {

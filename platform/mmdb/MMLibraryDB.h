@@ -25,6 +25,11 @@ int libraryNameTaken(tkdb::Session& session, const std::string& name, int librar
 // What a change is refused with when the name is taken: the session's own
 // text for a rename to a name in use (message 0x2400033D).
 std::string libraryNameTakenText(const std::string& name);
+// Whether the session's rename of library `libraryId` to `name` is refused:
+// a library answers to `name` (MMLibraryDB::getInfoByAliasName), unless it
+// is the library itself and `name` spells its own name in another letter
+// case. A failed read refuses nothing here: the write asks the rule again.
+bool sessionRenameRefused(const std::string& name, unsigned int libraryId);
 
 }  // namespace tkmmdb
 
@@ -32,8 +37,10 @@ class MMLibraryDB : public MMTableAccess {
  public:
   explicit MMLibraryDB(MMDebug* log = nullptr) : MMTableAccess(log) {}
 
-  // The library by id, by name (AliasName, without regard to letter case) or
-  // by one of its mount paths, into the caller's row.
+  // The library by id, by the name it answers to (its alias, or its name
+  // where the alias is empty, as the name rule compares them: without
+  // regard to letter case) or by one of its mount paths, into the caller's
+  // row.
   int getInfo(int libraryId, MMLibrary_t& row, DBtran* tran = nullptr);
   int getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* tran = nullptr);
   int getInfoByMountPathId(int mountPathId, MMLibrary_t& row, DBtran* tran = nullptr);

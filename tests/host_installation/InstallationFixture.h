@@ -97,10 +97,11 @@ class InstallationFixture : public ::testing::Test {
   int connect() { return host().connect(); }
 
   // Stops the host and starts it again on the same database (without
-  // seeding: an installation's next start), on a socket of its own.
-  bool restart() {
+  // seeding: an installation's next start), on a socket of its own. With
+  // SIGKILL the host ends wherever it was, as on a power cut.
+  bool restart(int signal = SIGTERM) {
     const std::string socket = m_dir.file("host" + std::to_string(++m_restarts) + ".sock");
-    const int stopped = host().stop();
+    const int stopped = signal == SIGTERM ? host().stop() : (host().stop(signal), 0);
     EXPECT_EQ(stopped, 0) << host().log();
     m_restarted.reset();
     m_restarted.emplace(m_dir, socket, std::vector<std::string>{}, hostEnvironment(),

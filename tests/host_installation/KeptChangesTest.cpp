@@ -203,4 +203,54 @@ TEST_F(HostKeptChanges, EachChangeShowsTheSameInItsSessionAfterAReReadOnANewConn
   }
 }
 
+// A drive pool's change is stored in one commit: the host killed while it
+// writes the change's last step (made slow by an administrator's trigger)
+// keeps none of it, and once the change is committed, all of it. The kill
+// comes as soon as another connection sees the new name: at once when the
+// name were committed apart from the proxy host.
+TEST_F(HostKeptChanges, ADrivePoolsChangeKilledWhileItIsStoredIsKeptWholeOrNotAtAll) {
+  ASSERT_EQ(m_db.exec("CREATE TABLE Slow (x INTEGER)"), 0);
+  ASSERT_EQ(m_db.exec("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 400) "
+                      "INSERT INTO Slow SELECT x FROM c"),
+            0);
+  ASSERT_EQ(m_db.exec("CREATE TRIGGER SlowProxyHost AFTER UPDATE OF Descript ON MMDrivePool BEGIN "
+                      "SELECT COUNT(*) FROM Slow a, Slow b, Slow c WHERE a.x + b.x = c.x; END"),
+            0);
+  const std::string row = "SELECT DrivePoolName || '|' || IFNULL(Descript, '') FROM MMDrivePool WHERE DrivePoolId = 2";
+  const std::string before = m_db.text(row);
+  int64_t sequence = 2;
+  const int fd = connect();
+  ASSERT_GE(fd, 0);
+  ASSERT_TRUE(hosttest::takeLock(fd));
+  const uint64_t pool = [&] {
+    tkwire::StreamRequest list;
+    list.handler = "onMsgGetMMDrivePools";
+    list.sequence = sequence++;
+    list.firstField = tapeLibrary(fd, sequence);
+    for (const Record& record : recordsOf(hosttest::sendAndRead(fd, tkwire::encodeStreamRequest(list))))
+      for (const tkwire::Item& item : record)
+        if (item.bytes.size() > 4 && item.bytes.substr(4) == "DrivePool(ma2)") return handleOf(record);
+    return uint64_t{0};
+  }();
+  ASSERT_NE(pool, 0u);
+  std::string stream;
+  tkwire::appendU32(stream, 4001, 3);
+  tkwire::appendU64(stream, 11003, pool);
+  tkwire::appendElement(stream, 8260, std::string("PK1"));
+  tkwire::appendElement(stream, 11019, le32(1) + "ph1");
+  tkwire::appendU32(stream, 2052, 0);
+  tkwire::StreamRequest change;
+  change.handler = "onMsgSetMMDrivePool";
+  change.sequence = sequence++;
+  change.firstField = tkwire::firstFieldOf(0, 5);
+  change.stream = stream;
+  ASSERT_TRUE(tkwire::writeAll(fd, tkwire::encodeStreamRequest(change)));
+  const int64_t deadline = hosttest::nowMs() + 120000;
+  while (m_db.text(row).rfind("PK1|", 0) != 0 && hosttest::nowMs() < deadline) hosttest::pauseMs(2);
+  ASSERT_TRUE(restart(SIGKILL)) << host().log();
+  ::close(fd);
+  ASSERT_EQ(m_db.exec("DROP TRIGGER SlowProxyHost"), 0);
+  EXPECT_EQ(m_db.text(row), "PK1|ph1") << "was " << before;
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,18 @@ std::optional<Listed> withId(const std::vector<Listed>& records, uint32_t id) {
   for (const Listed& r : records)
     if (r.id == id) return r;
   return std::nullopt;
+}
+
+// The handle of the record in which an item ends with `text`; 0 when none.
+uint64_t handleNamed(const std::vector<tkwire::Reply>& replies, const std::string& text) {
+  uint64_t handle = 0;
+  for (const tkwire::Reply& reply : replies)
+    for (const tkwire::Item& item : reply.items) {
+      if (item.tag == 11003) handle = item.u64();
+      else if (item.bytes.size() >= text.size() && item.bytes.compare(item.bytes.size() - text.size(), text.size(), text) == 0)
+        return handle;
+    }
+  return 0;
 }
 
 constexpr uint32_t kLibraryItem = 2049;
@@ -78,6 +91,14 @@ class HostStaleHandle : public ::testing::Test {
     const auto replies = ask("onMsgSetMMControl", tkwire::firstFieldOf(0, handle != 0 ? 3 : 2), stream);
     const tkwire::Item* status = replies.size() == 1 ? replies[0].find(2051) : nullptr;
     return status != nullptr ? status->statusCode() : 0xFFFFFFFFu;
+  }
+
+  // The status and text of a Set request's one answer.
+  std::pair<uint32_t, std::string> answer(const std::string& handler, uint32_t elements, const std::string& stream) {
+    const auto replies = ask(handler, tkwire::firstFieldOf(0, elements), stream);
+    const tkwire::Item* status = replies.size() == 1 ? replies[0].find(2051) : nullptr;
+    if (status == nullptr) return {0xFFFFFFFFu, "(no single answer)"};
+    return {status->statusCode(), status->statusText()};
   }
 
   std::vector<Listed> libraries() { return listed(ask("onMsgGetMMLibraries"), kLibraryItem); }
@@ -220,6 +241,75 @@ TEST_F(HostStaleHandle, AnObjectMadeAgainBySqlUnderItsIdIsANewObject) {
     if (!remade.has_value()) continue;
     EXPECT_EQ(remade->name, "Remade");
     EXPECT_NE(remade->handle, old);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A change by a handle whose row another connection removed after the lock
+// holder listed it is refused naming the object, on every route that takes
+// a handle, whatever kind the route serves (a disk library through the tape
+// libraries' route included), and the holder's session drops the object.
+TEST_F(HostStaleHandle, AChangeToAnObjectAnotherConnectionRemovedIsRefusedNamingItAndTheSessionDropsIt) {
+  console({"storage-library", "43=1", "8=DiskLib2", "3=ma2", "24=/srv/disklib2/mp1"});
+  console({"storage-library", "43=1", "8=DiskLib3", "3=ma2", "24=/srv/disklib3/mp1"});
+  ASSERT_TRUE(hosttest::takeLock(m_fd, ++m_sequence));
+  const uint64_t tape = libraryHandle(1);
+  ASSERT_NE(tape, 0u);
+  ask("onMsgAddMasterDrivePool", tape);
+  std::string drives(8, '\0');
+  drives += tktest::le32(1);
+  auto element = [](uint32_t tag, const std::string& value) {
+    std::string s;
+    tkwire::appendElement(s, tag, value);
+    return s;
+  };
+  const struct {
+    const char* what;
+    std::function<uint64_t()> handle;  // taken before the removal
+    std::function<void()> remove;      // by another connection
+    const char* handler;
+    std::string elements;  // between the handle and the end of record
+    uint32_t count;        // how many they are
+    std::string refusal;
+  } rows[] = {
+      {"a disk library through the tape libraries' route", [&] { return libraryHandle(3); },
+       [&] { console({"storage-library", "43=8192", "8=DiskLib2"}); }, "onMsgSetMMLibrary",
+       element(8251, "GhostRenamed"), 1, "No library with id [3]."},
+      {"a disk library renamed", [&] { return libraryHandle(4); },
+       [&] { console({"storage-library", "43=8192", "8=DiskLib3"}); }, "onMsgSetMMMagneticLibrary",
+       element(8251, "GhostRenamed"), 1, "No library with id [4]."},
+      {"a mount path", [&] { return withId(listed(ask("onMsgGetMMMountPaths", libraryHandle(2)), kMountPathItem), 2)->handle; },
+       [&] { console({"storage-library", "43=16", "1=2", "8=DiskLib1", "7=2", "23=2"}); }, "onMsgSetMMMountPath",
+       element(11041, "/srv/elsewhere"), 1, "No mount path with id [2]."},
+      {"a drive pool", [&] { return handleNamed(ask("onMsgGetMMDrivePools", tape), "DrivePool(ma2)"); },
+       [&] { sql("DELETE FROM MMDrivePath WHERE DrivePoolId = 2; DELETE FROM MMDataPath WHERE DrivePoolId = 2; "
+                 "DELETE FROM MMCopyFailoverCandidate WHERE DrivePoolId = 2; DELETE FROM MMDrivePool WHERE DrivePoolId = 2"); },
+       "onMsgSetMMDrivePool", element(8260, "PK1") + element(11019, tktest::le32(1) + "ph1"), 2,
+       "No drive pool with id [2]."},
+      {"a master pool", [&] { return handleNamed(ask("onMsgGetMMMasterDrivePools", tape), "MasterPool(TapeLib1)_2"); },
+       [&] { sql("DELETE FROM MMMasterPool WHERE MasterPoolName = 'MasterPool(TapeLib1)_2'"); },
+       "onMsgSetMMMasterDrivePool", element(8258, "MP1"), 1, "No master pool with id [5]."},
+      {"a drive through the control route", [&] { return withId(listed(ask("onMsgGetMMLibraryChildren", tape, drives), kDriveItem), 2)->handle; },
+       [&] { sql("DELETE FROM MMDrivePath WHERE DriveId = 2; DELETE FROM MMDrive WHERE DriveId = 2"); },
+       "onMsgSetMMControl", "", 0, "No drive with id [2]."},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    const uint64_t handle = row.handle();
+    ASSERT_NE(handle, 0u);
+    row.remove();
+    std::string stream;
+    const bool control = std::string(row.handler) == "onMsgSetMMControl";
+    tkwire::appendU32(stream, 4001, control ? 49 : 3);
+    tkwire::appendU64(stream, 11003, handle);
+    stream += row.elements;
+    tkwire::appendU32(stream, 2052, 0);
+    EXPECT_EQ(answer(row.handler, 3 + row.count, stream), std::make_pair(0u, row.refusal));
+    // Dropped: the same change now names nothing (an unknown handle).
+    EXPECT_EQ(answer(row.handler, 3 + row.count, stream).first, 1u);
   }
 }
 

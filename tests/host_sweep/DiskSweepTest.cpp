@@ -187,6 +187,36 @@ std::vector<Row> diskRows() {
   rows.push_back(storageLibrary("a disk library created reads back (storage-library 1)",
                                 "storage-library 43=1 8=DiskLib9 3=ma1 24=/srv/disklib9/mp1", "libraries",
                                 {"\"DiskLib9\""}));
+  // A media agent of the longest name its table holds (511 bytes, a
+  // two-byte character across the drive pool's limit): the drive pool
+  // named after it is made to fit its column on a character boundary.
+  {
+    std::string agent(244, 'a');
+    for (int i = 0; i < 133; ++i) agent += "\xC3\xA9";
+    agent += 'a';
+    rows.push_back(storageLibrary("a disk library and a copy manager of the media agent of the longest name read back",
+                                  "storage-library 43=1 3=" + agent + " 8=LongAgentLib 24=/srv/longagent/mp1\n"
+                                  "onMsgSetMMCMController 4001=1 4106=2 2048=idtext:0:" + agent + " 11167=3 2052=0",
+                                  "libraries", {"\"LongAgentLib\""}));
+    rows.back().before = "CREATE TEMP TABLE Agent AS SELECT * FROM \"APP_Client\" WHERE \"name\" = 'ma2'; "
+                         "UPDATE Agent SET \"id\" = 7, \"name\" = '" + agent + "', \"net_hostname\" = "
+                         "'longagent.example.net', \"displayName\" = 'longagent'; INSERT INTO \"APP_Client\" "
+                         "SELECT * FROM Agent; INSERT INTO \"MMHost\" (\"ClientId\") VALUES (7);";
+    rows.back().rowQuery = "SELECT (SELECT \"DrivePoolName\" FROM \"MMDrivePool\" WHERE \"ClientId\" = 7) || '|' || "
+                           "(SELECT \"CopyManagerName\" FROM \"MMCopyManager\" WHERE \"ClientId\" = 7)";
+    rows.back().rowValue = "DrivePool(" + std::string(244, 'a') + ")|Software copy manager on " + std::string(230, 'a');
+  }
+  // A forced deletion whose first write the database refuses (as a full
+  // disk refuses it) answers the database's reason and keeps everything.
+  rows.push_back(storageLibrary("a disk library deleted by force on a database that refuses the write answers its reason",
+                                "storage-library 43=8192 8=DiskLib1 request.6=1", "libraries",
+                                {"\"DiskLib1\"", "\"TapeLib1\""}));
+  rows.back().before = "CREATE TRIGGER Full BEFORE UPDATE ON \"MMMountPath\" BEGIN "
+                       "SELECT RAISE(FAIL, 'database or disk is full'); END;";
+  rows.back().changeExit = 3;
+  rows.back().keepsNothing = true;
+  rows.back().answers = {"The change was not made: The change breaks a key or a constraint of the table (database or "
+                         "disk is full)"};
   // Operation 32 of the storage-library request on DiskLib1, one tag a row,
   // read from the library's row.
   for (const FieldCase& t : std::vector<FieldCase>{

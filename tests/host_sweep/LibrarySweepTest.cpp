@@ -2,6 +2,9 @@
 // detection and the serial-number check, swept through the host.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "tests/host_sweep/Sweep.h"
 
 namespace sweeptest {
@@ -110,6 +113,8 @@ void nameRuleRows(std::vector<Row>& rows) {
   } ownName[] = {
       {"the session's rename (operation 3)", "onMsgSetMMLibrary",
        joined("libraries\nchange-library 3 ", tapeLib) + " 8251=tapelib1", "tapelib1"},
+      {"the session's disk-library rename (operation 3)", "onMsgSetMMMagneticLibrary",
+       "libraries\nonMsgSetMMMagneticLibrary 4001=3 11003=u64:{h:\"DiskLib1\"} 8251=s:disklib1 2052=0", "disklib1"},
       {"storage-library's change (operation 32)", "HandleMMConfigMgrXmlMsg",
        "storage-library 43=32 8=DiskLib1 second.8=disklib1", "disklib1"},
       {"the tape-library wizard's rename", "onMsgEZSetTapeLibraryAliasNameReq",
@@ -157,6 +162,16 @@ void nameRuleRows(std::vector<Row>& rows) {
   twice.changeExit = 3;
   twice.answers = {"The name [DEMO TAPE-9] is already used by another library."};
   rows.push_back(twice);
+  // A controller's new library has no alias: the storage-library request
+  // finds it by the name that blocks every other library from it.
+  rows.push_back({"a library without an alias is deleted by its name through the storage-library request",
+                  "HandleMMConfigMgrXmlMsg",
+                  "add-ip-controller ma2 ls1.example.net DEMO TAPE-9 LSLIB1 1 4\n"
+                  "storage-library 43=2 8=\"DEMO TAPE-9\" request.6=1",
+                  "libraries",
+                  {"\"TapeLib1\""},
+                  "SELECT COUNT(*) FROM \"MMLibrary\" WHERE \"LibraryName\" = 'DEMO TAPE-9'",
+                  "0"});
 }
 
 }  // namespace
