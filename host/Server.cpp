@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "host/HostLog.h"
+#include "host/Memory.h"
 
 namespace tkhost {
 namespace {

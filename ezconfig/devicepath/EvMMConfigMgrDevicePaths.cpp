@@ -440,7 +440,8 @@ bool checkEntry(Work& w, const CNMessageBase& source) {
   // entry's own proxy password is: only in the stored form.
   static_assert(tkxml::isProxyUserNameField<Info>(Info::kUserName), "a user name that may carry a proxy password");
   std::string refusal;
-  if (!tkpassword::storedUserNameIn(std::string(e.userName), tkpassword::kUserNameWidth, e.userName, refusal)) {
+  if (!tkpassword::storedUserNameIn(std::string(e.userName), tkpassword::kUserNameWidth, e.userName, refusal,
+                                    "user name of the device path of " + agentText(r))) {
     EvDebug::Error(kTag, "The proxy password of the user name of media agent [%u] was refused: %s", r.clientId,
                    refusal.c_str());
     w.fail(-1, refusal);

@@ -154,8 +154,8 @@ std::size_t proxyRoom(std::size_t at, std::size_t width) {
 // storedUserNameFor with the proxy password's form bounded by the password
 // policy (`passwordWidth`, its own refusal) and, when the name has a column
 // (`width`, SIZE_MAX for none), by what the rest of the name leaves it.
-bool storedName(const std::string& userName, std::size_t passwordWidth, std::size_t width, std::string& stored,
-                std::string& refusal) {
+bool storedName(const std::string& userName, std::size_t passwordWidth, std::size_t width, const std::string& what,
+                std::string& stored, std::string& refusal) {
   wipe(stored);
   refusal.clear();
   std::size_t at = 0, length = 0, end = 0;
@@ -168,7 +168,7 @@ bool storedName(const std::string& userName, std::size_t passwordWidth, std::siz
   bool made = true;
   if (width != SIZE_MAX)
     made = at < width ? tkdb::fitsColumn(kProxyPasswordWhat, plain, longestFitting(proxyRoom(at, width)), refusal)
-                      : tkdb::fitsColumn(kUserNameWhat, userName, width, refusal);
+                      : tkdb::fitsColumn(what, userName, width, refusal);
   made = made && storedFormFor(plain, passwordWidth, form, refusal);
   wipe(plain);
   if (!made) return false;
@@ -182,11 +182,13 @@ bool storedName(const std::string& userName, std::size_t passwordWidth, std::siz
 }  // namespace
 
 bool storedUserNameFor(const std::string& userName, std::size_t width, std::string& stored, std::string& refusal) {
-  return storedName(userName, width, SIZE_MAX, stored, refusal);
+  return storedName(userName, width, SIZE_MAX, kUserNameWhat, stored, refusal);
 }
 
-bool storedUserNameIn(const std::string& userName, std::size_t width, std::string& stored, std::string& refusal) {
-  if (storedName(userName, kPasswordColumnWidth, width, stored, refusal) && userNameFits(stored, width, refusal))
+bool storedUserNameIn(const std::string& userName, std::size_t width, std::string& stored, std::string& refusal,
+                      const std::string& what) {
+  if (storedName(userName, kPasswordColumnWidth, width, what, stored, refusal) &&
+      userNameFits(stored, width, refusal, what))
     return true;
   wipe(stored);
   return false;
@@ -204,8 +206,8 @@ bool proxyPasswordFits(const std::string& storedName, std::size_t width, std::st
   return fits;
 }
 
-bool userNameFits(const std::string& storedName, std::size_t width, std::string& refusal) {
-  return proxyPasswordFits(storedName, width, refusal) && tkdb::fitsColumn(kUserNameWhat, storedName, width, refusal);
+bool userNameFits(const std::string& storedName, std::size_t width, std::string& refusal, const std::string& what) {
+  return proxyPasswordFits(storedName, width, refusal) && tkdb::fitsColumn(what, storedName, width, refusal);
 }
 
 void wipe(std::string& secret) {

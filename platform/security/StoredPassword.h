@@ -100,8 +100,9 @@ inline constexpr std::size_t kUserNameWidth = 1023;
 // empty, when the stored name does not fit: `refusal` names the proxy
 // password and the longest that fits with the rest of this name when the
 // proxy password makes it too long (tkdb::fitsColumn's text), else the
-// user name and `width`.
-bool storedUserNameIn(const std::string& userName, std::size_t width, std::string& stored, std::string& refusal);
+// user name (`what`, as the route names it) and `width`.
+bool storedUserNameIn(const std::string& userName, std::size_t width, std::string& stored, std::string& refusal,
+                      const std::string& what = "user name");
 
 // Whether the proxy password a user name carries in the stored form leaves
 // the name within a column of `width` bytes: false, with `refusal` naming
@@ -113,7 +114,15 @@ bool proxyPasswordFits(const std::string& storedName, std::size_t width, std::st
 // Whether a user name as stored (its proxy password, if any, already in the
 // stored form) fits a column of `width` bytes; when not, `refusal` is the
 // one text of storedUserNameIn.
-bool userNameFits(const std::string& storedName, std::size_t width, std::string& refusal);
+bool userNameFits(const std::string& storedName, std::size_t width, std::string& refusal,
+                  const std::string& what = "user name");
+
+// Puts every clear proxy password that a stored user name holds (an older
+// build's, its appended form included) into the stored form, found by what
+// the rows hold; the host calls it at every start. A name whose stored form
+// would not fit its column is left as it is, and logged by its length.
+// False when the store could not be changed.
+bool storeClearProxyPasswords();
 
 // Zeroes the secret's bytes and empties it.
 void wipe(std::string& secret);

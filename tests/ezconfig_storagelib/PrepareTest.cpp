@@ -287,7 +287,7 @@ TEST_F(Prepare, CredentialsThatDoNotFitTheirBuffersAreRefusedBeforeAnyChange) {
   EXPECT_FALSE(prepare(failed));
   expectFailed(failed, "The password could not be encrypted.");
   // A name that fits exactly is taken.
-  EXPECT_TRUE(prepare(work({{43, 3}, {7, kMa2}, {28, std::string(2047, 'u')}})));
+  EXPECT_TRUE(prepare(work({{43, 3}, {7, kMa2}, {28, std::string(1023, 'u')}})));
 }
 
 // ---------------------------------------------------------------- completion

@@ -469,6 +469,28 @@ TEST_F(HostPasswordPolicy, TheCredentialOperationNamesTheUserWithoutTheProxyPass
 
 // ---------------------------------------------------------------- older files
 
+// A file an older build left with user names in the old appended form
+// (user!!proxy-user@proxy-host:NEW:STORED), marked converted by a build that
+// did not convert that form: found by what the rows hold, stored once, and
+// the same after another start.
+TEST_F(HostPasswordPolicy, AnOldAppendedProxyPasswordIsStoredOnceWhateverMarkTheFileCarries) {
+  const std::string appended = "shareuser!!puser@phost:NewProxy-9:" + tkcipher::encrypt("OldProxy-8");
+  ASSERT_EQ(m_db.exec("UPDATE \"MMMountPath\" SET \"UserName\" = ? WHERE \"MountPathId\" = 1", {appended}), 0);
+  ASSERT_EQ(m_db.exec("UPDATE \"MMDeviceController\" SET \"UserName\" = ? WHERE \"DeviceControllerId\" = (SELECT "
+                      "MIN(\"DeviceControllerId\") FROM \"MMDeviceController\")",
+                      {appended}),
+            0);
+  ASSERT_EQ(m_db.exec("CREATE VIEW IF NOT EXISTS \"MMProxyPasswordsStored\" AS SELECT 1 AS \"Stored\""), 0);
+  const std::string stored = "shareuser!!puser@phost:" + tkcipher::encrypt("NewProxy-9");
+  for (int start = 1; start <= 2; ++start) {
+    SCOPED_TRACE("start " + std::to_string(start));
+    ASSERT_TRUE(restart()) << host().log();
+    EXPECT_EQ(m_db.text("SELECT \"UserName\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1"), stored);
+    EXPECT_EQ(m_db.text("SELECT \"UserName\" FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\" LIMIT 1"),
+              stored);
+  }
+}
+
 TEST_F(HostPasswordPolicy, AnOlderFilesStoredPasswordsAreNeverEncipheredAgainWhateverTheyDecipherTo) {
   const struct {
     const char* name;
