@@ -294,7 +294,8 @@ void Dispatcher::serve(const std::string& body, int fd, TkHandlers* handlers) co
   tkreply::writeFrame(fd, tkwire::encodeRequestEnd(sequence, result));
   const tkreply::ThreadWrites after = tkreply::threadWrites();
   if (after.lost != before.lost) reportUndelivered(body, fd, sequence, before, after);
-  answerWritten(after.bytes - bytesBefore);
+  const unsigned long long answered = after.bytes - bytesBefore;
+  if (answerWritten(answered)) logLine(2, "memory given back after an answer of %llu bytes", answered);
 }
 
 int64_t Dispatcher::answer(const std::string& body, int fd, TkHandlers* handlers, int64_t sequence) const {

@@ -31,14 +31,17 @@ std::atomic<bool> g_largeAnswerWritten{false};
 
 }  // namespace
 
-void answerWritten(unsigned long long bytes) {
-  if (bytes < kLargeAnswerBytes) return;
+bool answerWritten(unsigned long long bytes) {
+  if (bytes < kLargeAnswerBytes) return false;
   giveMemoryBack();
   g_largeAnswerWritten.store(true, std::memory_order_relaxed);
+  return true;
 }
 
-void connectionsEnded() {
-  if (g_largeAnswerWritten.exchange(false, std::memory_order_relaxed)) giveMemoryBack();
+bool connectionsEnded() {
+  if (!g_largeAnswerWritten.exchange(false, std::memory_order_relaxed)) return false;
+  giveMemoryBack();
+  return true;
 }
 
 }  // namespace tkhost
