@@ -110,6 +110,95 @@ std::pair<std::size_t, std::size_t> proxyPartOf(const std::string& text, std::si
   return {from + colon + 1, to};
 }
 
+// An attribute's value, [from, to) of an XML text, as the host's XML reader
+// hands it on: character references (&#58; &#x3A;) and the predefined
+// entities (&amp; ...) decoded, a character of U+F700 to U+F7FF (how the
+// message writer writes a byte that is no character) back to its byte, and
+// a tab or a line end written as it stands read as a blank. at[i] is where
+// byte i of the value was written; at[size] is `to`.
+std::string xmlValueAsRead(const std::string& text, std::size_t from, std::size_t to, std::vector<std::size_t>& at) {
+  static constexpr std::pair<const char*, char> kEntities[] = {
+      {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}};
+  std::string value;
+  at.clear();
+  auto put = [&](unsigned long cp, std::size_t where) {
+    if (cp >= 0xF700 && cp <= 0xF7FF) cp -= 0xF700;  // a byte
+    else if (cp >= 0x80) {
+      // As UTF-8: what matters here is where its bytes were written.
+      const int tail = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
+      value.push_back(static_cast<char>((tail == 1 ? 0xC0 : tail == 2 ? 0xE0 : 0xF0) | (cp >> (6 * tail))));
+      at.push_back(where);
+      for (int k = tail - 1; k >= 0; --k) {
+        value.push_back(static_cast<char>(0x80 | ((cp >> (6 * k)) & 0x3F)));
+        at.push_back(where);
+      }
+      return;
+    }
+    value.push_back(static_cast<char>(cp));
+    at.push_back(where);
+  };
+  for (std::size_t i = from; i < to;) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    std::size_t used = 1;
+    if (c == '&' && i + 2 < to && text[i + 1] == '#') {
+      const bool hex = text[i + 2] == 'x' || text[i + 2] == 'X';
+      std::size_t end = i + (hex ? 3 : 2);
+      unsigned long cp = 0;
+      while (end < to && std::isxdigit(static_cast<unsigned char>(text[end])) &&
+             (hex || std::isdigit(static_cast<unsigned char>(text[end]))) && cp <= 0x10FFFF) {
+        cp = cp * (hex ? 16 : 10) + static_cast<unsigned long>(std::isdigit(static_cast<unsigned char>(text[end]))
+                                                                   ? text[end] - '0'
+                                                                   : (text[end] | 0x20) - 'a' + 10);
+        ++end;
+      }
+      if (end < to && text[end] == ';' && end > i + (hex ? 3 : 2) && cp <= 0x10FFFF) {
+        put(cp, i);
+        i = end + 1;
+        continue;
+      }
+    } else if (c == '&') {
+      const auto entity = std::find_if(std::begin(kEntities), std::end(kEntities), [&](const auto& e) {
+        return i + std::strlen(e.first) <= to && text.compare(i, std::strlen(e.first), e.first) == 0;
+      });
+      if (entity != std::end(kEntities)) {
+        put(static_cast<unsigned char>(entity->second), i);
+        i += std::strlen(entity->first);
+        continue;
+      }
+    } else if (c == 0xEF && i + 2 < to && (static_cast<unsigned char>(text[i + 1]) & 0xFC) == 0x9C &&
+               (static_cast<unsigned char>(text[i + 2]) & 0xC0) == 0x80) {
+      // U+F700 to U+F7FF written as it stands.
+      put(0xF000 | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
+              (static_cast<unsigned char>(text[i + 2]) & 0x3Fu),
+          i);
+      i += 3;
+      continue;
+    } else if (c == '\r' && i + 1 < to && text[i + 1] == '\n') {
+      used = 2;  // one line end
+    }
+    if (isBlank(static_cast<char>(c))) {
+      value.push_back(' ');
+      at.push_back(i);
+    } else {
+      value.push_back(static_cast<char>(c));
+      at.push_back(i);
+    }
+    i += used;
+  }
+  at.push_back(to);
+  return value;
+}
+
+// The part of an XML user name's value [from, to) that holds its proxy
+// password (proxyPartOf), found in the value as the host reads it and
+// hidden where it was written.
+std::pair<std::size_t, std::size_t> xmlProxyPartOf(const std::string& text, std::size_t from, std::size_t to) {
+  std::vector<std::size_t> at;
+  const std::string value = xmlValueAsRead(text, from, to, at);
+  const auto [first, last] = proxyPartOf(value, 0, value.size());
+  return {at[first], at[last]};
+}
+
 // The values of an XML text's attributes that hold a password field of
 // their element's class. Read leniently, as a person may have written it:
 // blanks anywhere between the parts of a tag and around =, either quote or
@@ -163,7 +252,7 @@ Ranges xmlPasswordRanges(const std::string& text) {
       }
       const Secret secret = attributeSecret(info, name);
       if (secret == Secret::Whole) ranges.emplace_back(valueFrom, valueTo);
-      if (secret == Secret::UserName) ranges.push_back(proxyPartOf(text, valueFrom, valueTo));
+      if (secret == Secret::UserName) ranges.push_back(xmlProxyPartOf(text, valueFrom, valueTo));
     }
   }
   return ranges;

@@ -1,7 +1,10 @@
 // The credentials of a library description (see RequestCredentials.h).
 #include "ezconfig/RequestCredentials.h"
 
+#include <algorithm>
+
 #include "frame/TextHelpers.h"
+#include "platform/db/TextWidth.h"
 #include "platform/security/StoredPassword.h"
 #include "platform/xml/ProxyUserNames.h"
 #include "platform/xml/StorageLibraryMessages.h"
@@ -10,9 +13,6 @@ namespace tkezconfig {
 namespace {
 
 using Info = EVGui::StorageLibraryInfo;
-
-constexpr const char* kTextUserNameTooLong =
-    "The user name and the encrypted proxy password together are longer than 2047 bytes.";
 
 std::string plainPassword(const CNMessageBase& info, const tkxml::FieldDef& field) {
   std::string plain;
@@ -28,21 +28,18 @@ bool userNameWithProxy(const CNMessageBase& info, std::string& out, std::string&
   // A proxy password written into the user name itself is kept only in the
   // stored form, as the one of its own field is.
   static_assert(tkxml::isProxyUserNameField<Info>(Info::kUserName), "a user name that may carry a proxy password");
-  if (!tkpassword::storedUserNameFor(MyUTF8Text(name), kCredentialUserNameLimit, out, error)) return false;
+  if (!tkpassword::storedUserNameIn(MyUTF8Text(name), kCredentialUserNameLimit, out, error)) return false;
+  // The proxy password of its own field goes behind the name: the name as
+  // stored must still fit.
   std::string proxy = plainPassword(info, Info::kProxyPassword);
+  const std::size_t room = std::min(kCredentialUserNameLimit - out.size(), tkpassword::kPasswordColumnWidth);
   std::string proxyEncrypted;
-  const bool made =
-      tkpassword::storedFormFor(proxy, kCredentialUserNameLimit, proxyEncrypted, error);
+  const bool made = tkdb::fitsColumn("proxy password", proxy, tkpassword::longestFitting(room), error) &&
+                    tkpassword::storedFormFor(proxy, room, proxyEncrypted, error);
   tkpassword::wipe(proxy);
-  if (!made) return false;
-  if (out.size() + proxyEncrypted.size() > kCredentialUserNameLimit) {
-    tkpassword::wipe(proxyEncrypted);
-    error = kTextUserNameTooLong;
-    return false;
-  }
-  out += proxyEncrypted;
+  if (made) out += proxyEncrypted;
   tkpassword::wipe(proxyEncrypted);
-  return true;
+  return made;
 }
 
 bool preparedPassword(const CNMessageBase& info, bool plain, std::string& out, std::string& error) {

@@ -13,13 +13,16 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/security/StoredPassword.h"
+
 class CNMessageBase;
 
 namespace tkezconfig {
 
-// The buffers of the services: 2,048 bytes for the user name, 1,024 for the
-// password, each with its terminator.
-inline constexpr std::size_t kCredentialUserNameLimit = 2047;
+// The user name goes where every remote-host user name goes (its width,
+// tkpassword::kUserNameWidth); the services' buffer holds 1,024 bytes of
+// password with its terminator.
+inline constexpr std::size_t kCredentialUserNameLimit = tkpassword::kUserNameWidth;
 inline constexpr std::size_t kCredentialPasswordLimit = 1023;
 
 // The user name (tag 28) of a StorageLibraryInfo with its encrypted proxy

@@ -28,17 +28,6 @@
 namespace tkhost {
 namespace {
 
-// An answer at least this large leaves the allocator holding what the
-// handler built it from: the host gives that back to the system once the
-// answer is out, so that a burst of listings does not keep the host at its
-// peak for the rest of its life. Smaller answers pay nothing.
-constexpr unsigned long long kLargeAnswerBytes = 1ull << 20;
-
-// Set when a large answer was served: what its connection's thread kept
-// (its database connection's page cache, the allocator's caches of the
-// thread) is freed only when the thread ends.
-std::atomic<bool> g_largeAnswerServed{false};
-
 // The requesting user's login name, from the server's table of users; empty
 // when the user is not known.
 void fillLoginName(MessageInfo& record) {
@@ -305,14 +294,8 @@ void Dispatcher::serve(const std::string& body, int fd, TkHandlers* handlers) co
   tkreply::writeFrame(fd, tkwire::encodeRequestEnd(sequence, result));
   const tkreply::ThreadWrites after = tkreply::threadWrites();
   if (after.lost != before.lost) reportUndelivered(body, fd, sequence, before, after);
-  if (after.bytes - bytesBefore >= kLargeAnswerBytes) {
-    giveMemoryBack();
-    g_largeAnswerServed.store(true, std::memory_order_relaxed);
-  }
-}
-
-void connectionsEnded() {
-  if (g_largeAnswerServed.exchange(false, std::memory_order_relaxed)) giveMemoryBack();
+  const unsigned long long answered = after.bytes - bytesBefore;
+  if (answerWritten(answered)) logLine(2, "memory given back after an answer of %llu bytes", answered);
 }
 
 int64_t Dispatcher::answer(const std::string& body, int fd, TkHandlers* handlers, int64_t sequence) const {

@@ -63,12 +63,6 @@ class Dispatcher {
 // reason. False when the connection is gone.
 bool refuse(int fd, int64_t sequence, const std::string& reason);
 
-// Connection threads have ended (and freed what they kept): when any
-// connection served a large answer since the last call, the memory goes
-// back to the system. A large answer gives back what it took once it is
-// written; this is the rest.
-void connectionsEnded();
-
 // How long the rest of a request frame may take once its first byte has
 // arrived, unless the host is told otherwise.
 inline constexpr int kDefaultFrameDeadlineMs = 10000;

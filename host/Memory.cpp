@@ -1,6 +1,12 @@
+// What the host does about the memory its answers take (see Memory.h).
+// Built once, without the sanitizers (their allocator takes neither
+// setting): tkhost links it, and so does the host's memory probe, which
+// runs these very calls over glibc's allocator.
 #include "host/Memory.h"
 
 #include <malloc.h>
+
+#include <atomic>
 
 // The sanitizers' allocator keeps what it was given as glibc's does; its
 // own call gives it back. Absent (null) in a build without them.
@@ -16,6 +22,26 @@ void giveMemoryBack() {
     return;
   }
   ::malloc_trim(0);
+}
+
+namespace {
+
+// Set when a large answer was written since connections last ended.
+std::atomic<bool> g_largeAnswerWritten{false};
+
+}  // namespace
+
+bool answerWritten(unsigned long long bytes) {
+  if (bytes < kLargeAnswerBytes) return false;
+  giveMemoryBack();
+  g_largeAnswerWritten.store(true, std::memory_order_relaxed);
+  return true;
+}
+
+bool connectionsEnded() {
+  if (!g_largeAnswerWritten.exchange(false, std::memory_order_relaxed)) return false;
+  giveMemoryBack();
+  return true;
 }
 
 }  // namespace tkhost

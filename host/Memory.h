@@ -25,4 +25,21 @@ void mapLargeBuffersOnTheirOwn();
 // Gives what the allocator keeps of freed memory back to the system.
 void giveMemoryBack();
 
+// An answer at least this large leaves the allocator holding what the
+// handler built it from.
+inline constexpr unsigned long long kLargeAnswerBytes = 1ull << 20;
+
+// A request's answer of `bytes` is out: after a large one what it took goes
+// back to the system, so that a burst of listings does not keep the host at
+// its peak for the rest of its life. Smaller answers pay nothing. True when
+// it gave memory back.
+bool answerWritten(unsigned long long bytes);
+
+// Connection threads have ended (and freed what they kept: their database
+// connection's page cache, the allocator's caches of the thread): when any
+// of them wrote a large answer since the last call, the memory goes back to
+// the system. A large answer gives back what it took once it is written;
+// this is the rest. True when it gave memory back.
+bool connectionsEnded();
+
 }  // namespace tkhost

@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "host/HostLog.h"
+#include "host/Memory.h"
 
 namespace tkhost {
 namespace {
@@ -213,7 +214,7 @@ void Server::reap(bool all) {
     c->fd.reset();
     logLine(1, "connection %d closed", number);
   }
-  if (!done.empty()) connectionsEnded();
+  if (!done.empty() && connectionsEnded()) logLine(2, "memory given back once connections with a large answer ended");
 }
 
 size_t Server::connectionCount() {

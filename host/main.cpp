@@ -18,6 +18,7 @@
 #include "host/Memory.h"
 #include "host/Server.h"
 #include "platform/db/DBSession.h"
+#include "platform/security/StoredPassword.h"
 #include "platform/reply/ReplyChannel.h"
 #include "platform/security/Rights.h"
 
@@ -129,7 +130,12 @@ bool openDatabase(std::string& error) {
       return session.exec("CREATE TABLE tkhost_write_check(x); DROP TABLE tkhost_write_check;");
     });
   }
-  if (code == 0 || code == DB_NO_ROW) return true;
+  if (code == 0 || code == DB_NO_ROW) {
+    // An older build's clear proxy passwords, found by what the rows hold;
+    // what cannot be stored now is logged, and tried again at the next start.
+    tkpassword::storeClearProxyPasswords();
+    return true;
+  }
   error = "cannot use the database " + path + ": " +
           (session.errorText().empty() ? std::string("error ") + std::to_string(code) : session.errorText());
   return false;

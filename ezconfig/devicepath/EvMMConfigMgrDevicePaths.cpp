@@ -39,6 +39,7 @@
 #include "frame/EvSecurity.h"
 #include "frame/MessageInfo.h"
 #include "frame/TextHelpers.h"
+#include "platform/db/TextWidth.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMDeviceControllerDB.h"
 #include "platform/mmdb/MMLibraryDB.h"
@@ -198,13 +199,13 @@ std::string agentText(const MMConfigDeviceControllerInfo& r) {
 template <std::size_t N>
 bool store(Work& w, char (&field)[N], const std::string& text, const char* name,
            const MMConfigDeviceControllerInfo& r) {
-  if (text.size() > N - 1 || !MMCopyText(field, text.c_str())) {
-    EvDebug::Error(kTag, "The %s of the device path of media agent [%u] is longer than %zu bytes.", name, r.clientId,
-                   N - 1);
-    w.fail(-1, std::string("The ") + name + " of the device path of " + agentText(r) + " is longer than " +
-                   std::to_string(N - 1) + " bytes.");
+  std::string refusal;
+  if (!tkdb::fitsColumn(std::string(name) + " of the device path of " + agentText(r), text, N - 1, refusal)) {
+    EvDebug::Error(kTag, "%s", refusal.c_str());
+    w.fail(-1, refusal);
     return false;
   }
+  MMCopyText(field, text.c_str());
   return true;
 }
 
@@ -312,9 +313,11 @@ bool readStoredState(Work& w, const Entry& e, const MMConfigDeviceControllerInfo
       return false;
     }
   }
-  if (!MMCopyText(stored.password, row.UserPassword)) {
-    w.fail(-1, "The stored password of the device path of " + agentText(r) + " is longer than " +
-                   std::to_string(kMaxPassword) + " bytes.");
+  if (std::string refusal;
+      !tkdb::fitsColumn("stored password of the device path of " + agentText(r), row.UserPassword, kMaxPassword,
+                        refusal) ||
+      !MMCopyText(stored.password, row.UserPassword)) {
+    w.fail(-1, refusal);
     return false;
   }
   stored.folder = row.Folder;
@@ -437,7 +440,8 @@ bool checkEntry(Work& w, const CNMessageBase& source) {
   // entry's own proxy password is: only in the stored form.
   static_assert(tkxml::isProxyUserNameField<Info>(Info::kUserName), "a user name that may carry a proxy password");
   std::string refusal;
-  if (!tkpassword::storedUserNameFor(std::string(e.userName), kMaxPassword, e.userName, refusal)) {
+  if (!tkpassword::storedUserNameIn(std::string(e.userName), tkpassword::kUserNameWidth, e.userName, refusal,
+                                    "user name of the device path of " + agentText(r))) {
     EvDebug::Error(kTag, "The proxy password of the user name of media agent [%u] was refused: %s", r.clientId,
                    refusal.c_str());
     w.fail(-1, refusal);

@@ -77,8 +77,8 @@ constexpr int kListForConfiguration = 0;
 // The two settings of a new mount path (concurrent writers, reserved space).
 constexpr int kMountPathSetting = 1000;
 // What a mount-path description holds: the user name and the password.
-constexpr std::size_t kUserNameMax = 1024;
-constexpr std::size_t kPasswordMax = 2048;
+constexpr std::size_t kUserNameMax = tkpassword::kUserNameWidth;
+constexpr std::size_t kPasswordMax = tkpassword::kPasswordColumnWidth;
 // A new mount path is the folder of its device's volume too: it is stored
 // whole in both columns, or not at all.
 constexpr std::size_t kNewFolderMax =
@@ -155,21 +155,16 @@ bool readWanted(WizardFrame& frame, Request& request, Wanted& w) {
   static_assert(tkxml::isProxyUserNameField<Record>(Record::kUserName), "a user name that may carry a proxy password");
   std::string storedName;
   std::string nameRefusal;
-  if (!tkpassword::storedUserNameFor(w.userName, kUserNameMax, storedName, nameRefusal)) {
+  // A user name the mount-path description cannot hold would be refused only
+  // once a new library is stored.
+  if (!tkpassword::storedUserNameIn(w.userName, kUserNameMax, storedName, nameRefusal)) {
     tkmm::wipe(w.userName);
-    EvDebug::Error(kTag, "the proxy password of the user name was refused for storage: %s", nameRefusal.c_str());
+    EvDebug::Error(kTag, "the user name was refused for storage: %s", nameRefusal.c_str());
     frame.fail(nameRefusal);
     return false;
   }
   tkmm::wipe(w.userName);
   w.userName = std::move(storedName);
-  // A user name the mount-path description cannot hold would be refused only
-  // once a new library is stored.
-  if (w.userName.size() > kUserNameMax) {
-    EvDebug::Error(kTag, "The user name of the request is longer than %zu characters.", kUserNameMax);
-    frame.fail(tkdb::notWhole("user name", w.userName, kUserNameMax));
-    return false;
-  }
   const bstring& encrypted = lib.getbstringobjectByRef(Record::kPassword.ordinal, Record::kPassword.tag,
                                                        Record::kClassHash, Record::kPassword.hash);
   if (encrypted.empty()) return true;

@@ -258,7 +258,7 @@ bool fillRecords(StorageLibraryRequest& w, AddWork& a) {
   a.controller.credentialId = static_cast<uint32_t>(a.credentialId);
   a.baseFolder = w.deviceName;
   if (a.baseFolder.size() > kBaseFolderSize - 1) {
-    tkezconfig::refuseTooLong(w, "base folder name", kBaseFolderSize - 1);
+    tkezconfig::refuseTooLong(w, "base folder name", a.baseFolder, kBaseFolderSize - 1);
     return false;
   }
   return tkezconfig::storeWhole(w, a.controller.userName, w.userName, "user name") &&

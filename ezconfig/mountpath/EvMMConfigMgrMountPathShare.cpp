@@ -65,9 +65,10 @@ std::string mountPathErrorText(const StorageLibraryRequest& w, int code) {
   return text;
 }
 
-void refuseTooLong(StorageLibraryRequest& w, const char* what, std::size_t limit) {
-  EvDebug::Error("EvMMConfigMgr::onMsgConfigStorageLibrary", "The %s is longer than %zu bytes.", what, limit);
-  w.fail(std::string("The ") + what + " is longer than " + std::to_string(limit) + " bytes.");
+void refuseTooLong(StorageLibraryRequest& w, const char* what, const std::string& text, std::size_t limit) {
+  const std::string refusal = tkdb::notWhole(what, text, limit);
+  EvDebug::Error("EvMMConfigMgr::onMsgConfigStorageLibrary", "%s", refusal.c_str());
+  w.fail(refusal);
 }
 
 }  // namespace tkezconfig

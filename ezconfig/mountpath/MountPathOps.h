@@ -29,15 +29,15 @@ std::string mountPathCatalogueText(const StorageLibraryRequest& w, unsigned long
 // locale; the catalogue's text of the code when it has none, and a text
 // naming the code when neither has one.
 std::string mountPathErrorText(const StorageLibraryRequest& w, int code);
-// Refuses the request: code -1 and a text saying which `what` is longer
-// than `limit` bytes.
-void refuseTooLong(StorageLibraryRequest& w, const char* what, std::size_t limit);
+// Refuses the request: code -1 and the one text of a text that does not
+// fit its column (tkdb::fitsColumn) of `limit` bytes.
+void refuseTooLong(StorageLibraryRequest& w, const char* what, const std::string& text, std::size_t limit);
 
 // `text` into `field` whole; false (the request refused) when it does not fit.
 template <std::size_t N>
 bool storeWhole(StorageLibraryRequest& w, char (&field)[N], const std::string& text, const char* what) {
-  if (text.size() > N - 1 || text.find('\0') != std::string::npos) {
-    refuseTooLong(w, what, N - 1);
+  if (!tkdb::fitsWhole(text, N - 1)) {
+    refuseTooLong(w, what, text, N - 1);
     return false;
   }
   MMCopyText(field, text.c_str());
@@ -49,7 +49,7 @@ bool storeWhole(StorageLibraryRequest& w, char (&field)[N], const std::string& t
 // refusal would not say why.
 inline bool fitsColumn(StorageLibraryRequest& w, const std::string& text, std::size_t width, const char* what) {
   if (tkdb::fitsWhole(text, width)) return true;
-  refuseTooLong(w, what, width);
+  refuseTooLong(w, what, text, width);
   return false;
 }
 

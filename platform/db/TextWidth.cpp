@@ -9,6 +9,16 @@
 #include "platform/db/SqlText.h"
 
 namespace tkdb {
+
+bool fitsColumn(std::string_view what, std::string_view text, std::size_t width, std::string& refusal) {
+  refusal.clear();
+  if (text.size() > width)
+    refusal = "The " + std::string(what) + " is longer than " + std::to_string(width) + " bytes.";
+  else if (text.find('\0') != std::string_view::npos)
+    refusal = "The " + std::string(what) + " holds a NUL character.";
+  return refusal.empty();
+}
+
 namespace {
 
 struct WidthRegistry {

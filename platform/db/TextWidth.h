@@ -26,18 +26,29 @@ namespace tkdb {
 // The width of a char-array field of a row, without its terminator.
 #define TK_TEXT_WIDTH(Row, Field) (sizeof(Row::Field) - 1)
 
-// Whether `text` fits a column of `width` bytes as it is (a NUL inside would
-// end it in every C-string copy of the row).
+// Whether `text` goes into a column of `width` bytes whole, and the one
+// refusal of every route when it does not: true when it fits; else false,
+// with `refusal` saying "The WHAT is longer than WIDTH bytes." (or, for a
+// NUL inside, which would end it in every C-string copy of the row, that
+// it holds one). WHAT names the text as the person who wrote it knows it
+// ("user name", "proxy password of the user name"); WIDTH is what the
+// person may write there, which for a text stored in another form (a
+// password enciphered) is the longest one whose stored form fits.
+//
+//   std::string refusal;
+//   if (!tkdb::fitsColumn("mount path", path, kPathWidth, refusal)) return refuse(refusal);
+bool fitsColumn(std::string_view what, std::string_view text, std::size_t width, std::string& refusal);
+
+// The test of fitsColumn alone, for a text whose refusal is made elsewhere.
 inline bool fitsWhole(std::string_view text, std::size_t width) {
   return text.size() <= width && text.find('\0') == std::string_view::npos;
 }
 
-// "The WHAT is longer than WIDTH bytes." (or, for a NUL inside, that it
-// holds one): the text of every refusal of a text too long for its column.
+// The refusal of fitsColumn for a text known not to fit.
 inline std::string notWhole(std::string_view what, std::string_view text, std::size_t width) {
-  if (text.size() <= width && text.find('\0') != std::string_view::npos)
-    return "The " + std::string(what) + " holds a NUL character.";
-  return "The " + std::string(what) + " is longer than " + std::to_string(width) + " bytes.";
+  std::string refusal;
+  fitsColumn(what, text, width, refusal);
+  return refusal;
 }
 
 // A text column of a stored table and the most bytes it holds.

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
+#include "platform/db/TextWidth.h"
 #include "platform/centera/CenteraInfo.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACNames.h"
@@ -91,9 +92,9 @@ bool ZQMACCenteraCluster::StoreValues() {
 bool ZQMACCenteraCluster::ChangeText(const char* what, std::string& field, const std::string& value) {
   tkmac::journal().record("SetCenteraValue", GetHandle(), what, value);
   if (tkmac::failed(*this, "SetCenteraValue")) return false;
-  if (value.size() > MMCenteraClusterDB::kTextWidth) {
-    SetLastError(tkmac::kErrorInvalidValue, std::string("The archive cluster's ") + what + " is longer than " +
-                                                std::to_string(MMCenteraClusterDB::kTextWidth) + " bytes.");
+  std::string refusal;
+  if (!tkdb::fitsColumn(std::string("archive cluster's ") + what, value, MMCenteraClusterDB::kTextWidth, refusal)) {
+    SetLastError(tkmac::kErrorInvalidValue, refusal);
     return false;
   }
   std::string before = field;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "frame/mac/ZQMACObjects.h"
+#include "platform/db/TextWidth.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACTableErrors.h"
@@ -22,7 +23,7 @@ namespace {
 
 // Widths of the stored texts, in bytes.
 constexpr std::size_t kPathWidth = 4096;
-constexpr std::size_t kUserNameWidth = 1024;
+constexpr std::size_t kUserNameWidth = tkpassword::kUserNameWidth;
 constexpr std::size_t kPasswordWidth = tkpassword::kPasswordColumnWidth;
 
 // Why the description cannot make a mount path; empty when it can.
@@ -30,17 +31,14 @@ std::string descriptionProblem(const MountPathInfo& info, unsigned int libraryId
   if (info.libraryId < 0 || static_cast<unsigned int>(info.libraryId) != libraryId)
     return "The mount path is described for library [" + std::to_string(info.libraryId) + "], not for this one.";
   if (info.path.empty()) return "No mount path was given.";
-  if (info.path.size() > kPathWidth) return "The mount path is longer than 4096 bytes.";
-  if (info.userName.size() > kUserNameWidth) {
-    const std::string proxy = tkpassword::proxyPasswordTooLongText(info.userName, kUserNameWidth);
-    return proxy.empty() ? "The user name is longer than 1024 bytes." : proxy;
-  }
+  std::string refusal;
+  if (!tkdb::fitsColumn("mount path", info.path, kPathWidth, refusal) ||
+      !tkpassword::userNameFits(info.userName, kUserNameWidth, refusal))
+    return refusal;
   // The password comes in its stored form: one that does not fit its
   // column is refused as every route refuses it.
   if (info.password.size() > kPasswordWidth) return tkpassword::tooLongText(kPasswordWidth);
-  if (info.path.find('\0') != std::string::npos || info.userName.find('\0') != std::string::npos ||
-      info.password.find('\0') != std::string::npos)
-    return "The mount path description holds a NUL character.";
+  if (info.password.find('\0') != std::string::npos) return "The mount path description holds a NUL character.";
   if (info.maxConcurrentWriters < 0 || info.reserveSpaceMB < 0) return "The mount path settings must not be negative.";
   return {};
 }

@@ -17,6 +17,7 @@
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
 #include "platform/db/SqlText.h"
+#include "platform/db/TextWidth.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMJournal.h"
 #include "platform/tran/StoreStep.h"
@@ -375,10 +376,8 @@ bool MMTableAccess::checkText(const char* tag, const char* what, const char* tex
     fail(tag, MMS2_ERROR_BAD_ARGUMENT, 0, std::string("No ") + what + " was given.");
     return false;
   }
-  size_t length = strnlen(text, maxBytes + 1);
-  if (length > maxBytes) {
-    fail(tag, MMS2_ERROR_TEXT_TOO_LONG, 0,
-         std::string("The ") + what + " is longer than " + std::to_string(maxBytes) + " bytes.");
+  if (std::string refusal; !tkdb::fitsColumn(what, std::string_view(text, strnlen(text, maxBytes + 1)), maxBytes, refusal)) {
+    fail(tag, MMS2_ERROR_TEXT_TOO_LONG, 0, refusal);
     return false;
   }
   return true;

@@ -1,5 +1,6 @@
 // Media-management table access for the media-configuration object model:
 // the one-read load of the stored configuration and the model's changes.
+#include "platform/db/TextWidth.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
 #include <climits>
@@ -296,9 +297,10 @@ std::string checkSetting(const KindInfo& info, const MMStoredColumn& setting) {
       return "The " + s.column + " of a " + info.what + " is a text.";
     if (setting.value.s.size() > s.textWidth) {
       // A user name too long for the proxy password it carries names that.
-      const std::string proxy = tkpassword::proxyPasswordTooLongText(setting.value.s, s.textWidth);
-      if (!proxy.empty()) return proxy;
-      return "The " + s.column + " of a " + info.what + " is longer than " + std::to_string(s.textWidth) + " bytes.";
+      std::string refusal;
+      if (!tkpassword::proxyPasswordFits(setting.value.s, s.textWidth, refusal)) return refusal;
+      tkdb::fitsColumn(s.column + " of a " + info.what, setting.value.s, s.textWidth, refusal);
+      return refusal;
     }
     return "";
   }

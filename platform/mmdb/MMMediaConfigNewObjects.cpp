@@ -12,6 +12,7 @@
 #include "Db/Tbl/MMDrivePool.h"
 #include "Db/Tbl/MMLibrary.h"
 #include "platform/db/DBSession.h"
+#include "platform/db/TextWidth.h"
 #include "platform/journal/Journal.h"
 #include "platform/mmdb/MMLibraryDB.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
@@ -39,14 +40,8 @@ int textProblem(std::initializer_list<TextRule> rules, std::string& problem) {
       problem = std::string("No ") + r.what + " was given.";
       return MMS2_ERROR_BAD_ARGUMENT;
     }
-    if (r.text->find('\0') != std::string::npos) {
-      problem = std::string("The ") + r.what + " holds a NUL character.";
-      return MMS2_ERROR_BAD_ARGUMENT;
-    }
-    if (r.text->size() > r.width) {
-      problem = std::string("The ") + r.what + " is longer than " + std::to_string(r.width) + " bytes.";
-      return MMS2_ERROR_TEXT_TOO_LONG;
-    }
+    if (!tkdb::fitsColumn(r.what, *r.text, r.width, problem))
+      return r.text->size() > r.width ? MMS2_ERROR_TEXT_TOO_LONG : MMS2_ERROR_BAD_ARGUMENT;
   }
   return 0;
 }

@@ -1,5 +1,6 @@
 // Client-info objects of the media-management service, over the tables of
 // the table access and the bindings.
+#include "platform/db/TextWidth.h"
 #include "platform/mmdb/ZQMMClientInfo.h"
 
 #include <cstdio>
@@ -191,8 +192,9 @@ int ZQMMmountPath::addMountPath(int& newMountPathId) {
   constexpr size_t kUserMax = sizeof(MMMountPath_t::UserName) - 1;
   constexpr size_t kPasswordMax = sizeof(MMMountPath_t::UserPassword) - 1;
   if (name == nullptr || name[0] == '\0') return fail(kTag, ZQMM_ERR_BAD_REQUEST, "The mount path has no name.");
-  if (strnlen(name, kNameMax + 1) > kNameMax) {
-    return fail(kTag, ZQMM_ERR_BAD_REQUEST, "The mount path name is longer than 4096 bytes.");
+  if (std::string refusal; !tkdb::fitsColumn("mount path name", std::string_view(name, strnlen(name, kNameMax + 1)),
+                                              kNameMax, refusal)) {
+    return fail(kTag, ZQMM_ERR_BAD_REQUEST, refusal);
   }
   const char* user = info->userName != nullptr ? info->userName : "";
   const char* password = info->password != nullptr ? info->password : "";

@@ -13,10 +13,13 @@
 // password a person chose is likely to be; it then stays as it was.
 #include "platform/security/StoredPassword.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "frame/ZQPassword.h"
+#include "platform/db/TextWidth.h"
 
 namespace tkpassword {
 namespace {
@@ -136,7 +139,23 @@ bool hasClearProxyPassword(const std::string& userName) {
   return clearProxyPasswordSpan(userName, at, length, end);
 }
 
-bool storedUserNameFor(const std::string& userName, std::size_t width, std::string& stored, std::string& refusal) {
+namespace {
+
+// What a user name says of itself in a refusal.
+constexpr const char* kUserNameWhat = "user name";
+constexpr const char* kProxyPasswordWhat = "proxy password of the user name";
+
+// The longest proxy password that fits behind the first `at` bytes of a
+// name in a column of `width` bytes, and no more than a password column.
+std::size_t proxyRoom(std::size_t at, std::size_t width) {
+  return at >= width ? 0 : std::min(width - at, kPasswordColumnWidth);
+}
+
+// storedUserNameFor with the proxy password's form bounded by the password
+// policy (`passwordWidth`, its own refusal) and, when the name has a column
+// (`width`, SIZE_MAX for none), by what the rest of the name leaves it.
+bool storedName(const std::string& userName, std::size_t passwordWidth, std::size_t width, const std::string& what,
+                std::string& stored, std::string& refusal) {
   wipe(stored);
   refusal.clear();
   std::size_t at = 0, length = 0, end = 0;
@@ -146,7 +165,11 @@ bool storedUserNameFor(const std::string& userName, std::size_t width, std::stri
   }
   std::string plain = userName.substr(at, length);
   std::string form;
-  const bool made = storedFormFor(plain, width, form, refusal);
+  bool made = true;
+  if (width != SIZE_MAX)
+    made = at < width ? tkdb::fitsColumn(kProxyPasswordWhat, plain, longestFitting(proxyRoom(at, width)), refusal)
+                      : tkdb::fitsColumn(what, userName, width, refusal);
+  made = made && storedFormFor(plain, passwordWidth, form, refusal);
   wipe(plain);
   if (!made) return false;
   stored.reserve(at + form.size());
@@ -156,14 +179,35 @@ bool storedUserNameFor(const std::string& userName, std::size_t width, std::stri
   return true;
 }
 
-std::string proxyPasswordTooLongText(const std::string& storedName, std::size_t width) {
+}  // namespace
+
+bool storedUserNameFor(const std::string& userName, std::size_t width, std::string& stored, std::string& refusal) {
+  return storedName(userName, width, SIZE_MAX, kUserNameWhat, stored, refusal);
+}
+
+bool storedUserNameIn(const std::string& userName, std::size_t width, std::string& stored, std::string& refusal,
+                      const std::string& what) {
+  if (storedName(userName, kPasswordColumnWidth, width, what, stored, refusal) &&
+      userNameFits(stored, width, refusal, what))
+    return true;
+  wipe(stored);
+  return false;
+}
+
+bool proxyPasswordFits(const std::string& storedName, std::size_t width, std::string& refusal) {
   std::size_t at = 0, length = 0;
-  if (storedName.size() <= width || !proxyPasswordSpan(storedName, at, length) || at >= width ||
+  if (tkdb::fitsWhole(storedName, width) || !proxyPasswordSpan(storedName, at, length) || at >= width ||
       !isStoredPart(storedName, at, length))
-    return std::string();
-  return "The proxy password of the user name is too long to be stored: with the rest of this user name a proxy "
-         "password of at most " +
-         std::to_string(longestFitting(width - at)) + " bytes fits.";
+    return true;
+  std::string plain;
+  const bool fits = !plainForm(storedName.substr(at, length), plain) ||
+                    tkdb::fitsColumn(kProxyPasswordWhat, plain, longestFitting(proxyRoom(at, width)), refusal);
+  wipe(plain);
+  return fits;
+}
+
+bool userNameFits(const std::string& storedName, std::size_t width, std::string& refusal, const std::string& what) {
+  return proxyPasswordFits(storedName, width, refusal) && tkdb::fitsColumn(what, storedName, width, refusal);
 }
 
 void wipe(std::string& secret) {

@@ -89,12 +89,40 @@ bool storedUserNameFor(const std::string& userName, std::size_t width, std::stri
 // NEW in the stored form in place of both.
 bool hasClearProxyPassword(const std::string& userName);
 
-// The refusal of a stored user name longer than its column (`width` bytes)
-// because of the proxy password it carries in the stored form, which takes
-// two bytes and one for each byte of the password: it names the longest
-// proxy password that fits with the rest of that name. Empty when the
-// name fits, carries no stored proxy password, or is too long without it.
-std::string proxyPasswordTooLongText(const std::string& storedName, std::size_t width);
+// The width of a remote-host user name, in bytes, on every route that
+// stores one (the mount paths' and device controllers' columns, and the
+// device-path record that carries it to the media agent, the narrowest).
+inline constexpr std::size_t kUserNameWidth = 1023;
+
+// The name as it is stored in a user-name column of `width` bytes
+// (kUserNameWidth): storedUserNameFor, with the proxy password's stored
+// form bounded by what the rest of the name leaves it. False, with `stored`
+// empty, when the stored name does not fit: `refusal` names the proxy
+// password and the longest that fits with the rest of this name when the
+// proxy password makes it too long (tkdb::fitsColumn's text), else the
+// user name (`what`, as the route names it) and `width`.
+bool storedUserNameIn(const std::string& userName, std::size_t width, std::string& stored, std::string& refusal,
+                      const std::string& what = "user name");
+
+// Whether the proxy password a user name carries in the stored form leaves
+// the name within a column of `width` bytes: false, with `refusal` naming
+// the proxy password and the longest that fits with the rest of this name,
+// when the name is too long because of it; true otherwise (no proxy
+// password, or a name too long without it).
+bool proxyPasswordFits(const std::string& storedName, std::size_t width, std::string& refusal);
+
+// Whether a user name as stored (its proxy password, if any, already in the
+// stored form) fits a column of `width` bytes; when not, `refusal` is the
+// one text of storedUserNameIn.
+bool userNameFits(const std::string& storedName, std::size_t width, std::string& refusal,
+                  const std::string& what = "user name");
+
+// Puts every clear proxy password that a stored user name holds (an older
+// build's, its appended form included) into the stored form, found by what
+// the rows hold; the host calls it at every start. A name whose stored form
+// would not fit its column is left as it is, and logged by its length.
+// False when the store could not be changed.
+bool storeClearProxyPasswords();
 
 // Zeroes the secret's bytes and empties it.
 void wipe(std::string& secret);

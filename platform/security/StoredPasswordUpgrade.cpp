@@ -27,8 +27,11 @@
 //
 // Proxy passwords inside user names (tkpassword::proxyPasswordSpan: behind
 // the last ":" behind the last "@" behind the last "!!", where no port
-// stands) are converted by a second statement under a view of its own, so
-// that a file converted before it gets them too:
+// stands) are found by what the rows hold, at every start of the host
+// (storeClearProxyPasswords), not by a mark on the file: an older build
+// marked files converted that still held its appended form. A name this
+// build stores never holds a clear one, so a file converted twice stays as
+// it was; a first look that finds none changes nothing.
 //   tk_clear_proxy_password(text, width)  1 when the user name carries a
 //                             proxy password not in the stored form (an
 //                             older build's appended form included) whose
@@ -44,6 +47,7 @@
 
 #include "Db/Tbl/MMDeviceController.h"
 #include "Db/Tbl/MMMountPath.h"
+#include "platform/db/DBResult.h"
 #include "platform/db/DBSession.h"
 #include "platform/db/TextWidth.h"
 #include "platform/debuglog/EvDebug.h"
@@ -53,7 +57,6 @@ namespace {
 
 constexpr const char* kTag = "tkpassword::upgrade";
 constexpr const char* kMarker = "MMPasswordsStored";
-constexpr const char* kProxyMarker = "MMProxyPasswordsStored";
 // The setting that holds a disk device's remote-host user name.
 constexpr const char* kRemoteHostUserName = "RemoteHostUserName";
 
@@ -146,21 +149,26 @@ std::string conversion() {
   return sql + "CREATE VIEW IF NOT EXISTS \"" + kMarker + "\" AS SELECT 1 AS \"Stored\"";
 }
 
-std::string proxyConversion() {
-  std::string sql;
-  const struct {
-    const char* table;
-    std::size_t width;
-  } tables[] = {{"MMMountPath", TK_TEXT_WIDTH(MMMountPath_t, UserName)},
-                {"MMDeviceController", TK_TEXT_WIDTH(MMDeviceController_t, UserName)}};
-  for (const auto& t : tables)
-    sql += std::string("UPDATE \"") + t.table + "\" SET \"UserName\" = tk_stored_user_name(\"UserName\") WHERE "
-           "tk_clear_proxy_password(\"UserName\", " + std::to_string(t.width) + "); ";
-  // A share's user name is kept among the settings, whose values have no
-  // width: only its proxy password is bounded, as any password is.
-  sql += "UPDATE \"MMObjectSetting\" SET \"Value\" = tk_stored_user_name(\"Value\") WHERE \"Name\" = '" +
-         std::string(kRemoteHostUserName) + "' AND tk_clear_proxy_password(\"Value\", 0); ";
-  return sql + "CREATE VIEW IF NOT EXISTS \"" + kProxyMarker + "\" AS SELECT 1 AS \"Stored\"";
+// The user names that may hold a proxy password, with the width of each
+// column (0: the settings' values, which have none). A cheap test of the
+// text first: only a name with "!!", "@" and ":" in that order can.
+struct UserNames {
+  const char* table;
+  const char* column;
+  const char* where;
+  std::size_t width;
+};
+const UserNames kUserNames[] = {
+    {"MMMountPath", "UserName", "", TK_TEXT_WIDTH(MMMountPath_t, UserName)},
+    {"MMDeviceController", "UserName", "", TK_TEXT_WIDTH(MMDeviceController_t, UserName)},
+    // A share's user name is kept among the settings, whose values have no
+    // width: only its proxy password is bounded, as any password is.
+    {"MMObjectSetting", "Value", "\"Name\" = 'RemoteHostUserName' AND ", 0}};
+
+std::string clearProxyPasswordsWhere(const UserNames& names) {
+  const std::string column = std::string("\"") + names.column + "\"";
+  return std::string(" WHERE ") + names.where + column + " LIKE '%!!%@%:%' AND tk_clear_proxy_password(" + column +
+         ", " + std::to_string(names.width) + ")";
 }
 
 [[maybe_unused]] const bool kRegistered = [] {
@@ -168,9 +176,37 @@ std::string proxyConversion() {
   // and its routines, whatever the type it is registered under.
   sqlite3_auto_extension(reinterpret_cast<void (*)()>(&addFunctions));
   tkdb::registerSchema(kMarker, conversion());
-  // After every table it reads, whichever library registers them.
-  tkdb::registerSchemaLater([] { tkdb::registerSchema(kProxyMarker, proxyConversion()); });
   return true;
 }();
 
 }  // namespace
+
+namespace tkpassword {
+
+bool storeClearProxyPasswords() {
+  tkdb::Session session;
+  // A look first, which takes no write lock: a file with none is not changed.
+  std::string look;
+  for (const UserNames& names : kUserNames)
+    look += std::string(look.empty() ? "SELECT " : " OR ") + "EXISTS (SELECT 1 FROM \"" + names.table + "\"" +
+            clearProxyPasswordsWhere(names) + ")";
+  tkdb::DbRow row;
+  int code = session.queryOne(look, {}, row);
+  if (code != DB_OK) return code == DB_NO_ROW;
+  if (row.empty() || row[0].i == 0) return true;
+  code = session.atomically([&session]() -> int {
+    for (const UserNames& names : kUserNames) {
+      const std::string column = std::string("\"") + names.column + "\"";
+      const int rc = session.exec(std::string("UPDATE \"") + names.table + "\" SET " + column +
+                                  " = tk_stored_user_name(" + column + ")" + clearProxyPasswordsWhere(names));
+      if (rc != DB_OK && rc != DB_NO_ROW) return rc;
+    }
+    return DB_OK;
+  });
+  if (code == DB_OK || code == DB_NO_ROW) return true;
+  EvDebug::Error(kTag, "The clear proxy passwords of the user names could not be stored encrypted: %s",
+                 session.errorText().c_str());
+  return false;
+}
+
+}  // namespace tkpassword

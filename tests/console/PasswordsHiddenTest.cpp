@@ -133,6 +133,30 @@ TEST_F(ConsoleFixture, EveryPasswordElementAndFieldIsShownAsStarsInEchoesAdviceA
       {"a device path's user name in XML",
        "--xml 0x0D130098 HandleMMConfigMgrXmlMsg '<EVGui_MMDevicePathInfo s8=\"dp!!p@h:Pw-Echo56\"/>'",
        "<EVGui_MMDevicePathInfo s8=\"dp!!p@h:***\"/>"},
+      // The value as the host's XML reader reads it: character references
+      // and entities decoded.
+      {"a storage-library user name whose colon is a decimal reference",
+       "--xml 0x0D130098 HandleMMConfigMgrXmlMsg '<EVGui_ConfigureStorageLibraryReq><EVGui_StorageLibraryInfo "
+       "tag=\"2\" i43=\"4\" s8=\"DiskLib1\" s3=\"ma1\" s24=\"//nasU7/r1\" s28=\"sluser!!pu@ph&#58;Pw-Echo60\"/>"
+       "</EVGui_ConfigureStorageLibraryReq>'",
+       "s28=\"sluser!!pu@ph&#58;***\"/>"},
+      {"a storage-library user name whose colon is a hex reference, after an entity",
+       "--xml 0x0D130098 HandleMMConfigMgrXmlMsg '<EVGui_StorageLibraryInfo s28=\"a&amp;b!!pu@ph&#x3a;Pw-Echo61\"/>'",
+       "s28=\"a&amp;b!!pu@ph&#x3a;***\"/>"},
+      {"the wizard's user name, its colon an upper-case hex reference",
+       "--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
+       "<ZQGui_EZMagneticLibrary tag=\"2\" s3=\"ma1\" s23=\"//nasW/pw\" s27=\"wu!!p@h&#X3A;Pw-Echo62\"/>"
+       "</ZQGui_EZConfigureMagneticLibraryReq>'",
+       "s27=\"wu!!p@h&#X3A;***\"/>"},
+      {"a device path's user name, its @ a reference",
+       "--xml 0x0D130098 HandleMMConfigMgrXmlMsg '<EVGui_MMDevicePathInfo s8=\"dp!!p&#64;h:Pw-Echo63\"/>'",
+       "<EVGui_MMDevicePathInfo s8=\"dp!!p&#64;h:***\"/>"},
+      {"a user name whose colon is the writer's character for the byte",
+       "--xml 0x0D130098 HandleMMConfigMgrXmlMsg '<EVGui_MMDevicePathInfo s8=\"dp!!p@h&#xF73A;Pw-Echo64\"/>'",
+       "s8=\"dp!!p@h&#xF73A;***\"/>"},
+      {"a raw body holding a user name with a proxy password",
+       "onMsgGetMMLibraries body=hex:0000000061090000100000007521217040683a50772d4563686f3635",
+       "> onMsgGetMMLibraries body=hex:0000000061090000100000007521217040683a***\n"},
       {"a raw body holding a password element, in hex",
        "onMsgGetMMLibraries body=hex:00000000620900000900000050772d4563686f3537",
        "> onMsgGetMMLibraries body=hex:000000006209000009000000***\n"},

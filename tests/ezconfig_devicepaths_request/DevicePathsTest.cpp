@@ -85,6 +85,7 @@ TEST_F(DevicePathsTest, EachAbortAnswersItsCodeAndTextAndChangesNoController) {
   const std::string longText(1024, 'f');
   const std::string fits = "/" + std::string(1022, 'f');
   const std::string longPassword(1600, 'p');
+  const std::string proxyUser = "u!!p@h:" + std::string(508, 'x');
   struct Case {
     const char* name;
     std::function<void()> setup;
@@ -99,6 +100,9 @@ TEST_F(DevicePathsTest, EachAbortAnswersItsCodeAndTextAndChangesNoController) {
       {"user name over 1,023 bytes", {}, kDiskMountPath,
        {{.clientId = 12, .folder = "/d", .user = longText.c_str()}}, -1,
        "The user name of the device path of media agent [12] is longer than 1023 bytes."},
+      {"a proxy password too long for the rest of its user name", {}, kDiskMountPath,
+       {{.clientId = 12, .folder = "/d", .user = proxyUser.c_str()}}, -1,
+       "The proxy password of the user name is longer than 507 bytes."},
       {"password whose encrypted form is over 2,047 bytes", {}, kDiskMountPath,
        {{.clientId = 12, .folder = "/d", .password = longPassword.c_str()}}, -1,
        "The password is too long to be stored: a password of at most 1023 bytes fits."},

@@ -45,7 +45,7 @@ TEST_F(RPStoreFront, EachRefusalAnswersItsTextAndLeavesNoLockAndNoLibrary) {
       {"the model does not initialise", [](Request&) { testkit::mac::failNext("Initialize", 5, "model down"); },
        "model down"},
       {"a user name with its proxy password too long", [&](Request& r) { r.library[28] = longName; },
-       "The user name and the encrypted proxy password together are longer than 2047 bytes."},
+       "The user name is longer than 1023 bytes."},
       {"a password too long", [&](Request& r) { r.library[32] = longPassword; },
        "The password is too long to be stored: a password of at most 1023 bytes fits."},
       {"no installation directory", [](Request&) { testkit::adapters::setInstallDirectory(kMa2, ""); },

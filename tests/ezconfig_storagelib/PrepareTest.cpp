@@ -274,7 +274,7 @@ TEST_F(Prepare, CredentialsThatDoNotFitTheirBuffersAreRefusedBeforeAnyChange) {
   const std::string longName(2040, 'u');
   StorageLibraryRequest& name = work({{43, 4}, {7, kMa2}, {24, "/data"}, {28, longName}, {33, "proxy-password"}, {42, 400}});
   EXPECT_FALSE(prepare(name));
-  expectFailed(name, "The user name and the encrypted proxy password together are longer than 2047 bytes.");
+  expectFailed(name, "The user name is longer than 1023 bytes.");
 
   StorageLibraryRequest& password = work({{43, 3}, {7, kMa2}}, {{32, std::string(900, 'p')}});
   EXPECT_FALSE(prepare(password));
@@ -287,7 +287,7 @@ TEST_F(Prepare, CredentialsThatDoNotFitTheirBuffersAreRefusedBeforeAnyChange) {
   EXPECT_FALSE(prepare(failed));
   expectFailed(failed, "The password could not be encrypted.");
   // A name that fits exactly is taken.
-  EXPECT_TRUE(prepare(work({{43, 3}, {7, kMa2}, {28, std::string(2047, 'u')}})));
+  EXPECT_TRUE(prepare(work({{43, 3}, {7, kMa2}, {28, std::string(1023, 'u')}})));
 }
 
 // ---------------------------------------------------------------- completion

@@ -147,6 +147,8 @@ TEST_F(Configure, WhatCannotBeTakenWholeIsRefusedBeforeAnyChange) {
   longUser.insert({{27, std::string(5000, 'u')}});
   Fields userTooLong = existing();
   userTooLong.insert({{27, std::string(1025, 'u')}});
+  Fields proxyTooLong = existing();
+  proxyTooLong.insert({{27, "wu!!p@h:" + std::string(508, 'x')}});
   Fields nulPath = existing();
   nulPath.insert({{23, std::string("/srv/a\0/b", 9)}});
   Fields badPassword = existing();
@@ -154,7 +156,9 @@ TEST_F(Configure, WhatCannotBeTakenWholeIsRefusedBeforeAnyChange) {
   const Case cases[] = {
       {"a path longer than the wizard takes", longPath, "The mount path is longer than 4095 bytes."},
       {"a user name longer than the wizard takes", longUser, "The user name is longer than 4095 bytes."},
-      {"a user name longer than a mount path holds", userTooLong, "The user name is longer than 1024 bytes."},
+      {"a user name longer than a mount path holds", userTooLong, "The user name is longer than 1023 bytes."},
+      {"a proxy password too long for the rest of its user name", proxyTooLong,
+       "The proxy password of the user name is longer than 507 bytes."},
       {"a path holding a NUL", nulPath, "The mount path holds a NUL character."},
       {"a password that does not decrypt", badPassword, unreadable},
       {"a new library without media agent", {{23, "/srv/x"}}, agentUnknown},

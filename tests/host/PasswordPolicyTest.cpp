@@ -39,8 +39,15 @@ constexpr const char* kPathProxyUser = "proxy-path!!p@h:";
 constexpr const char* kVolumeProxyUser = "proxy-volume!!p@h:";
 std::size_t proxyLongest(const std::string& before) { return tkpassword::longestFitting(kUserNameWidth - before.size()); }
 std::string proxyTooLong(std::size_t longest) {
-  return "The proxy password of the user name is too long to be stored: with the rest of this user name a proxy "
-         "password of at most " + std::to_string(longest) + " bytes fits.";
+  return "The proxy password of the user name is longer than " + std::to_string(longest) + " bytes.";
+}
+// The requests that take a user name to store on a media agent's device
+// path hold it in 1,023 bytes.
+constexpr const char* kCreateProxyUser = "px-create!!p@h:";
+constexpr const char* kAddProxyUser = "px-add!!p@h:";
+constexpr const char* kWizardProxyUser = "px-wizard!!p@h:";
+std::size_t requestProxyLongest(const std::string& before) {
+  return tkpassword::longestFitting(tkpassword::kUserNameWidth - before.size());
 }
 
 class HostPasswordPolicy : public installtest::InstallationFixture {
@@ -111,10 +118,11 @@ class HostPasswordPolicy : public installtest::InstallationFixture {
     tkwire::appendU32(s, 2052, 0);
     return s;
   }
-  installtest::ConsoleRun wizard(const std::string& path, const std::string& password) {
+  installtest::ConsoleRun wizard(const std::string& path, const std::string& password,
+                                 const std::string& user = "wizard-user") {
     return script("lock\n--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
                   "<ZQGui_EZMagneticLibrary tag=\"2\" s3=\"ma1\" s23=\"" +
-                  path + "\" s27=\"wizard-user\" b31=\"" + tkcipher::encrypt(password) +
+                  path + "\" s27=\"" + user + "\" b31=\"" + tkcipher::encrypt(password) +
                   "\"/></ZQGui_EZConfigureMagneticLibraryReq>'\nunlock\n");
   }
   std::string plainOf(const std::string& stored) {
@@ -188,13 +196,14 @@ TEST_F(HostPasswordPolicy, APasswordTooLongForItsColumnIsRefusedWithOneTextOnEve
        "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" = 'create-long-user'",
        "SELECT \"UserPassword\" FROM \"MMMountPath\" WHERE \"UserName\" = 'create-long-user'"},
       // The proxy password goes into the user name, which holds 1,023 bytes:
-      // one byte more is refused as a user name too long.
+      // one byte more is refused naming the proxy password.
       {"the storage-library request's proxy password (33)", kRequestBufferLongest,
        [&](const std::string& password, const std::string& text) {
          const installtest::ConsoleRun run = console({"storage-library", "43=4", "8=DiskLib1", "3=ma1",
                                                       "24=/srv/disklib1/proxy-long", "33=" + password});
          EXPECT_EQ(run.status == 0, text.empty()) << run.out;
-         EXPECT_NE(run.out.find(text.empty() ? "" : "The user name is longer than 1023 bytes."), std::string::npos)
+         EXPECT_NE(run.out.find(text.empty() ? "" : "The proxy password is longer than 511 bytes."),
+                   std::string::npos)
              << run.out;
        },
        "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"Folder\" = '/srv/disklib1/proxy-long'",
@@ -279,6 +288,39 @@ TEST_F(HostPasswordPolicy, APasswordTooLongForItsColumnIsRefusedWithOneTextOnEve
        "SELECT COUNT(*) FROM \"MMDeviceController\" WHERE \"UserName\" LIKE 'proxy-volume!!p@h:%'",
        "SELECT substr(\"UserName\", 19) FROM \"MMDeviceController\" WHERE \"UserName\" LIKE "
        "'proxy-volume!!p@h:%'",
+       proxyTooLong},
+      {"a proxy password in the storage-library request's user name (a new library)",
+       requestProxyLongest(kCreateProxyUser),
+       [&](const std::string& password, const std::string& text) {
+         const installtest::ConsoleRun run = console({"storage-library", "43=1", "8=PxCreate", "3=ma1",
+                                                      "24=/srv/px-create", std::string("28=") + kCreateProxyUser + password});
+         EXPECT_EQ(run.status == 0, text.empty()) << run.out;
+         EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
+       },
+       "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" LIKE 'px-create!!p@h:%'",
+       "SELECT substr(\"UserName\", 16) FROM \"MMMountPath\" WHERE \"UserName\" LIKE 'px-create!!p@h:%'",
+       proxyTooLong},
+      {"a proxy password in the storage-library request's user name (a new mount path)",
+       requestProxyLongest(kAddProxyUser),
+       [&](const std::string& password, const std::string& text) {
+         const installtest::ConsoleRun run = console({"storage-library", "43=4", "8=DiskLib1", "3=ma1",
+                                                      "24=/srv/disklib1/px-add", std::string("28=") + kAddProxyUser + password});
+         EXPECT_EQ(run.status == 0, text.empty()) << run.out;
+         EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
+       },
+       "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" LIKE 'px-add!!p@h:%'",
+       "SELECT substr(\"UserName\", 13) FROM \"MMMountPath\" WHERE \"UserName\" LIKE 'px-add!!p@h:%'",
+       proxyTooLong},
+      {"a proxy password in the disk-library wizard's user name", requestProxyLongest(kWizardProxyUser),
+       [&](const std::string& password, const std::string& text) {
+         const installtest::ConsoleRun run = wizard("/srv/px-wizard", "wizard-Pw", kWizardProxyUser + password);
+         EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
+         if (text.empty()) {
+           EXPECT_EQ(run.status, 0) << run.out;
+         }
+       },
+       "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"MountPathName\" = '/srv/px-wizard'",
+       "SELECT substr(\"UserName\", 16) FROM \"MMMountPath\" WHERE \"MountPathName\" = '/srv/px-wizard'",
        proxyTooLong},
   };
   for (const Route& route : routes) {
@@ -426,6 +468,28 @@ TEST_F(HostPasswordPolicy, TheCredentialOperationNamesTheUserWithoutTheProxyPass
 }
 
 // ---------------------------------------------------------------- older files
+
+// A file an older build left with user names in the old appended form
+// (user!!proxy-user@proxy-host:NEW:STORED), marked converted by a build that
+// did not convert that form: found by what the rows hold, stored once, and
+// the same after another start.
+TEST_F(HostPasswordPolicy, AnOldAppendedProxyPasswordIsStoredOnceWhateverMarkTheFileCarries) {
+  const std::string appended = "shareuser!!puser@phost:NewProxy-9:" + tkcipher::encrypt("OldProxy-8");
+  ASSERT_EQ(m_db.exec("UPDATE \"MMMountPath\" SET \"UserName\" = ? WHERE \"MountPathId\" = 1", {appended}), 0);
+  ASSERT_EQ(m_db.exec("UPDATE \"MMDeviceController\" SET \"UserName\" = ? WHERE \"DeviceControllerId\" = (SELECT "
+                      "MIN(\"DeviceControllerId\") FROM \"MMDeviceController\")",
+                      {appended}),
+            0);
+  ASSERT_EQ(m_db.exec("CREATE VIEW IF NOT EXISTS \"MMProxyPasswordsStored\" AS SELECT 1 AS \"Stored\""), 0);
+  const std::string stored = "shareuser!!puser@phost:" + tkcipher::encrypt("NewProxy-9");
+  for (int start = 1; start <= 2; ++start) {
+    SCOPED_TRACE("start " + std::to_string(start));
+    ASSERT_TRUE(restart()) << host().log();
+    EXPECT_EQ(m_db.text("SELECT \"UserName\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1"), stored);
+    EXPECT_EQ(m_db.text("SELECT \"UserName\" FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\" LIMIT 1"),
+              stored);
+  }
+}
 
 TEST_F(HostPasswordPolicy, AnOlderFilesStoredPasswordsAreNeverEncipheredAgainWhateverTheyDecipherTo) {
   const struct {

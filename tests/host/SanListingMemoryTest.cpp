@@ -17,6 +17,7 @@
 
 #include "tests/support/HostHarness.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/WaitFor.h"
 
 namespace {
 
@@ -131,6 +132,52 @@ TEST(HostSanListingMemory, ListingFortyThousandVolumesHoldsNoMoreThanOneAnswerFr
 
   ::close(fd);
   EXPECT_EQ(host.stop(), 0) << host.log();
+}
+
+// The host's own calls, in the real tkhost: after an answer of a megabyte
+// or more, and again once connections that had one have ended, the host
+// runs its memory code (which gives the memory back: the probe's test
+// below, over glibc's allocator). The sanitizers' allocator keeps shadow
+// memory whatever it is asked, so the calls are seen in the host's log:
+// each line is written only when the call gave memory back.
+TEST(HostSanListingMemory, TheHostGivesMemoryBackAfterALargeAnswerAndOnceItsConnectionEnds) {
+  constexpr int kFewVolumes = 5000;  // an answer of about 2 MB
+  tktest::TestDatabase db;
+  ASSERT_EQ(db.exec("BEGIN"), 0);
+  for (const std::string& step : seedSql(kSanHost, kFewVolumes)) ASSERT_EQ(db.exec(step), 0) << step.substr(0, 120);
+  ASSERT_EQ(db.exec("COMMIT"), 0);
+  tktest::TempDir dir;
+  hosttest::Host host(dir, dir.file("given.sock"), {"--verbose"}, {{"TK_DB", db.path()}});
+  ASSERT_TRUE(host.up()) << host.log();
+  auto logCount = [&host](const std::string& text) {
+    const std::string log = host.log();
+    std::size_t count = 0;
+    for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++count;
+    return count;
+  };
+  const std::string afterAnswer = "memory given back after an answer of ";
+  const std::string afterEnd = "memory given back once connections with a large answer ended";
+
+  const int fd = host.connect();
+  ASSERT_GE(fd, 0);
+  const Listing listing = listVolumes(fd, 1);
+  ASSERT_TRUE(listing.ended) << host.log();
+  EXPECT_EQ(listing.records, static_cast<std::size_t>(kFewVolumes));
+  // The call follows the request's end frame.
+  EXPECT_TRUE(tktest::pollUntil([&] { return logCount(afterAnswer) == 1; })) << host.log();
+  EXPECT_EQ(logCount(afterEnd), 0u) << host.log();
+  ::close(fd);
+  EXPECT_TRUE(tktest::pollUntil([&] { return logCount(afterEnd) == 1; })) << host.log();
+
+  // A small answer, and the end of its connection, give nothing back.
+  const int small = host.connect();
+  ASSERT_GE(small, 0);
+  ASSERT_TRUE(hosttest::takeLock(small, 2)) << host.log();
+  ::close(small);
+  EXPECT_TRUE(tktest::pollUntil([&] { return logCount(" closed") == 2; })) << host.log();
+  EXPECT_EQ(host.stop(), 0) << host.log();
+  EXPECT_EQ(logCount(afterAnswer), 1u) << host.log();
+  EXPECT_EQ(logCount(afterEnd), 1u) << host.log();
 }
 
 TEST(HostSanListingMemory, ABurstOfListingsOverGlibcsAllocatorLeavesNothingBehindOnceItsConnectionsEnd) {

@@ -385,7 +385,7 @@ TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextSta
                       {"s!!p@phost:NewProxy-2:" + tkcipher::encrypt("OldProxy-1")}),
             0);
   ASSERT_EQ(m_db.exec("DROP VIEW \"MMPasswordsStored\""), 0);
-  ASSERT_EQ(m_db.exec("DROP VIEW \"MMProxyPasswordsStored\""), 0);
+  ASSERT_EQ(m_db.exec("DROP VIEW IF EXISTS \"MMProxyPasswordsStored\""), 0);
   ASSERT_TRUE(restart()) << host().log();
 
   const struct {

@@ -40,7 +40,7 @@ const TextField kFields[] = {
      "storage-library 43=1 8=DiskLibW 3=ma1 24=@", 1024, "The mount path is longer than 1024 bytes.", "SELECT MAX(length(\"MountPathName\")) FROM \"MMMountPath\"",
      "/srv/"},
     {"a new disk library's user name (storage-library 1, tag 28)", kStorageLibrary,
-     "storage-library 43=1 8=DiskLibW 3=ma1 24=/srv/wide 28=@", 1024, "The user name is longer than 1024 bytes.",
+     "storage-library 43=1 8=DiskLibW 3=ma1 24=/srv/wide 28=@", 1023, "The user name is longer than 1023 bytes.",
      "SELECT MAX(length(\"UserName\")) FROM \"MMMountPath\""},
     {"a new disk library's device name (storage-library 1, tag 60)", kStorageLibrary,
      "storage-library 43=1 8=DiskLibW 3=ma1 24=/srv/wide 60=@", 512, "The device name is longer than 512 bytes.",
@@ -90,7 +90,7 @@ const TextField kFields[] = {
      "--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
      "<ZQGui_EZMagneticLibrary tag=\"2\" s23=\"/srv/wiz\" s3=\"ma2\" s27=\"@\"/>"
      "</ZQGui_EZConfigureMagneticLibraryReq>'",
-     1024, "The user name is longer than 1024 bytes.", "SELECT MAX(length(\"UserName\")) FROM \"MMMountPath\""},
+     1023, "The user name is longer than 1023 bytes.", "SELECT MAX(length(\"UserName\")) FROM \"MMMountPath\""},
     {"a tape library's alias set by the wizard (tag 2)", "onMsgEZSetTapeLibraryAliasNameReq",
      "detect-keep ma2\n--xml 0x01000BBF onMsgEZGetTapeLibrary '<ZQGui_EZGetTapeLibrariesReq/>'\n"
      "--xml 0x01A8EB4F onMsgEZSetTapeLibraryAliasNameReq '<ZQGui_EZSetTapeLibraryAliasNameReq "
@@ -113,7 +113,7 @@ const TextField kFields[] = {
     {"a mount path's user name set by operation 3 (tag 2401)", "onMsgSetMMMountPath",
      "libraries\nmount-paths {h:(library) len 12: 2 \"DiskLib1\"}\n"
      "onMsgSetMMMountPath 4001=3 11003=u64:{h:1 \"/srv/disklib1/mp1\"} 2401=enc:@ 2052=0",
-     1024, "The UserName of a mount path is longer than 1024 bytes.", "SELECT MAX(length(\"UserName\")) FROM \"MMMountPath\""},
+     1023, "The UserName of a mount path is longer than 1023 bytes.", "SELECT MAX(length(\"UserName\")) FROM \"MMMountPath\""},
     {"an NDMP drive's firmware (operation 1, tag 8202)", "onMsgSetMMDrive",
      "libraries\nonMsgSetMMDrive 4001=1 11073=u64:{h:(library) len 12: 1 \"TapeLib1\"} 11058=filer2 "
      "2048=idtext:0:ma1 11024=s:/dev/nrst0 11069=0 8202=@ 2052=0",

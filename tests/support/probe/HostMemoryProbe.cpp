@@ -3,8 +3,9 @@
 // memory settings (its large blocks are always mappings of their own, and
 // it gives back what its own call says), so a sanitized host cannot show
 // what the host's settings do with glibc's allocator, which an installation
-// runs. This program runs the host's own memory code (host/Memory.cpp) as
-// the host does, around what a SAN-volume listing allocates on the
+// runs. This program runs the host's own memory code (host/Memory.cpp, a
+// library the build makes once for tkhost and this program alike) as the
+// host does, around what a SAN-volume listing allocates on the
 // connection's thread, and prints what it held:
 //
 //   frame_kb=F peak_kb=P kept_kb=K
@@ -24,8 +25,8 @@
 //    record would not fit 12 MiB, and given back at the listing's end;
 //  - at its first answer, what the process keeps of the connection for its
 //    whole life (the reply channel's lock of the descriptor number).
-// After a listing's answer of a megabyte or more, and when connections
-// have ended, the host gives memory back (host/Dispatcher.cpp).
+// The host's code is told of each answer written and of connections ended,
+// and decides itself when to give memory back.
 #include <pthread.h>
 
 #include <cstdio>
@@ -40,10 +41,7 @@
 #include <thread>
 #include <vector>
 
-// The host's memory code itself, compiled here without the sanitizers (a
-// source of the product's own compiled twice would be one the product's
-// checks, made with the sanitized build's flags, take for theirs).
-#include "host/Memory.cpp"
+#include "host/Memory.h"
 
 namespace {
 
@@ -134,7 +132,7 @@ std::size_t connection(int number) {
   if (room.size() > largest) largest = room.size();
   room.written();
   room.trim();
-  tkhost::giveMemoryBack();  // an answer of a megabyte or more
+  tkhost::answerWritten(kRecords * kRecordBytes);
   return largest;
 }
 
@@ -144,19 +142,19 @@ int main() {
   tkhost::mapLargeBuffersOnTheirOwn();
   // A first listing warms the allocator up, as the host's first listing does.
   std::thread(connection, 0).join();
-  tkhost::giveMemoryBack();
+  tkhost::connectionsEnded();
 
   const long before = statusKb("VmRSS:");
   std::ofstream("/proc/self/clear_refs") << "5";
   std::size_t frame = 0;
   std::thread([&frame] { frame = connection(1); }).join();
   const long peak = statusKb("VmHWM:") - before;
-  tkhost::giveMemoryBack();
+  tkhost::connectionsEnded();
 
   std::vector<std::thread> consoles;
   for (int i = 0; i < kConsoles; ++i) consoles.emplace_back(connection, 2 + i);
   for (std::thread& console : consoles) console.join();
-  tkhost::giveMemoryBack();  // the connections have ended
+  tkhost::connectionsEnded();
   const long kept = statusKb("VmRSS:") - before;
   if (before < 0 || peak < 0 || kept < -before) return 1;
   std::printf("frame_kb=%zu peak_kb=%ld kept_kb=%ld\n", (frame + 1023) / 1024, peak, kept);
