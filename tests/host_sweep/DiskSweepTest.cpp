@@ -76,7 +76,7 @@ std::vector<Row> diskRows() {
                   "0"});
   rows.back().keepsNothing = true;
   rows.back().changeExit = 3;
-  rows.back().answers = {"The proxy password of the user name is longer than 507 bytes."};
+  rows.back().answers = {"The proxy password of the user name is longer than 508 bytes."};
   rows.push_back({"a DRU host added by operation 48 reads back",
                   "onMsgSetDRUHost",
                   "onMsgSetDRUHost 4001=48 11420=idtext:0:dru-a 11425=s:operator 11427=7000 2052=0",

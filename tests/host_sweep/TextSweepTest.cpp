@@ -113,7 +113,7 @@ const TextField kFields[] = {
     {"a mount path's user name set by operation 3 (tag 2401)", "onMsgSetMMMountPath",
      "libraries\nmount-paths {h:(library) len 12: 2 \"DiskLib1\"}\n"
      "onMsgSetMMMountPath 4001=3 11003=u64:{h:1 \"/srv/disklib1/mp1\"} 2401=enc:@ 2052=0",
-     1023, "The UserName of a mount path is longer than 1023 bytes.", "SELECT MAX(length(\"UserName\")) FROM \"MMMountPath\""},
+     1024, "The UserName of a mount path is longer than 1024 bytes.", "SELECT MAX(length(\"UserName\")) FROM \"MMMountPath\""},
     {"an NDMP drive's firmware (operation 1, tag 8202)", "onMsgSetMMDrive",
      "libraries\nonMsgSetMMDrive 4001=1 11073=u64:{h:(library) len 12: 1 \"TapeLib1\"} 11058=filer2 "
      "2048=idtext:0:ma1 11024=s:/dev/nrst0 11069=0 8202=@ 2052=0",
