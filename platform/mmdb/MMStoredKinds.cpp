@@ -10,7 +10,6 @@
 #include "frame/mac/ZQMACBase.h"
 #include "platform/db/TextWidth.h"
 #include "platform/mmdb/MMCopyManagerDB.h"
-#include "platform/security/StoredPassword.h"
 #include "platform/mmdb/MMLayouts.h"
 #include "platform/mmdb/MMRows.h"
 
@@ -197,7 +196,7 @@ std::vector<MMStoredKindRow> makeKinds() {
        .enabledColumn = "IsEnabled",
        .unique = true,
        .uniqueScope = "LibraryId",
-       .settable = {{"UserName", tkpassword::kUserNameWidth},
+       .settable = {{"UserName", MM_WIDTH(MMMountPath_t, UserName)},
                     {"UserPassword", MM_WIDTH(MMMountPath_t, UserPassword)},
                     {"MountPathTypeId", 0}},
        .removal = {{Step::Rows, nullptr, nullptr, &removeMountPath}}},
@@ -229,7 +228,7 @@ std::vector<MMStoredKindRow> makeKinds() {
        .nameWidth = MM_WIDTH(MMDeviceController_t, Folder),
        .born = true,
        .enabledColumn = "DeviceControllerEnabled",
-       .settable = {{"UserName", tkpassword::kUserNameWidth},
+       .settable = {{"UserName", MM_WIDTH(MMDeviceController_t, UserName)},
                     {"UserPassword", MM_WIDTH(MMDeviceController_t, UserPassword)},
                     {"DeviceAccessType", 0},
                     {"CredentialAssocId", 0}},
