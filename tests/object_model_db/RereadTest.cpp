@@ -171,6 +171,38 @@ TEST_F(Reread, MountPathsAddedAndDeletedThroughTheModel) {
   EXPECT_EQ(kept->FindObject(handle), nullptr);
 }
 
+// Libraries made through the model in a kept instance: a re-read lays each
+// one's row over the object the request made (one object a row, its handle
+// kept), and one that another connection removes goes from every list the
+// instance keeps, the IP controllers' among them.
+TEST_F(Reread, LibrariesMadeThroughTheModelAreOneObjectEachAndGoFromEveryList) {
+  // The name is free (the request's check, which indexes the libraries).
+  ASSERT_EQ(ZQMACGraph::FindMagLib(*kept, "MlNew9", true), nullptr);
+  auto library = std::make_unique<ZQMACMagLib>();
+  library->SetMediaConfig(kept.get());
+  library->SetMediaAgent(kept->FindDBNode<ZQMACMediaAgent>(2));
+  library->SetAliasName("MlNew9");
+  ASSERT_TRUE(library->Configure(false)) << library->GetLastError();
+  ZQMACMagLib* made = library.release();  // the instance owns it
+  const unsigned long long handle = made->GetHandle();
+  expectEqualToFullReload("part");
+  EXPECT_EQ(kept->FindObject(handle), made);
+  auto controller = std::make_unique<ZQMACIPLibController>();
+  controller->SetServerHostName("ls1.example.net");
+  controller->SetAccessPath("LS1");
+  ZQMACMediaAgent* agent = kept->FindDBNode<ZQMACMediaAgent>(2);
+  ASSERT_TRUE(agent->AddLibController(controller.get())) << agent->GetLastError();
+  ZQMACIPLibController* added = controller.release();
+  ASSERT_NE(added->GetLms(), nullptr);
+  const std::string id = std::to_string(added->GetLms()->GetId());
+  expectEqualToFullReload("part");
+  ASSERT_EQ(elements(kept->GetIPLibControllerList()).size(), 1u);
+  db.execElsewhere("DELETE FROM MMLibraryController WHERE LibraryId = " + id + "; DELETE FROM MMLibrary WHERE "
+                   "LibraryId = " + id);
+  expectEqualToFullReload("part");
+  EXPECT_TRUE(elements(kept->GetIPLibControllerList()).empty());
+}
+
 TEST_F(Reread, DrivesPoolsAndPathsChangedThroughTheModel) {
   ZQMACDrive* second = drive(*kept, 2);
   ASSERT_NE(second, nullptr);
