@@ -275,27 +275,67 @@ std::unique_ptr<hosttest::Host> hostOn(const tktest::TempDir& dir, const std::st
       name);
 }
 
-// A host's database with 10,000 drives in tape libraries (written after the
-// host's first read made the change log), and a host that has read them.
-struct LockInstallation {
+// The CPU time the process behind `clock` has spent so far, in seconds.
+double cpuSeconds(clockid_t clock) {
+  timespec t{};
+  clock_gettime(clock, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// A tkhost on a database of its own, rights from its users table (which has
+// an administrator), as an installation runs it; `error` says why not.
+struct HostInstallation {
   tktest::TempDir dir;
   std::string database = dir.file("installation.db");
   std::unique_ptr<hosttest::Host> host;
   std::string error;
   int64_t sequence = 1;
+  int started = 0;  // fresh hosts
 
-  LockInstallation() {
+  HostInstallation() {
     host = hostOn(dir, database, "host");
     if (!host->up()) {
       error = "the host did not come up";
       return;
     }
-    if (!execOn(database,
-                "INSERT INTO \"UMUsers\" (\"id\", \"login\") VALUES (1, 'admin'); INSERT INTO \"UMUserRights\" "
-                "(\"userId\", \"entityKind\", \"entityId\", \"mayChange\") VALUES (1, '*', -1, 1)",
-                error) ||
-        !session())
-      return;
+    execOn(database,
+           "INSERT INTO \"UMUsers\" (\"id\", \"login\") VALUES (1, 'admin'); INSERT INTO \"UMUserRights\" "
+           "(\"userId\", \"entityKind\", \"entityId\", \"mayChange\") VALUES (1, '*', -1, 1)",
+           error);
+  }
+
+  // A console's session on a connection of its own to `on` (the host by
+  // default): lock and unlock. `wall` takes the lock's round trip, `cpu` the
+  // host's CPU time of it.
+  bool session(double* wall = nullptr, double* cpu = nullptr, hosttest::Host* on = nullptr) {
+    hosttest::Host& to = on != nullptr ? *on : *host;
+    const int fd = to.connect();
+    clockid_t clock{};
+    bool done = fd >= 0 && clock_getcpuclockid(to.child().pid(), &clock) == 0;
+    const double before = done ? cpuSeconds(clock) : 0;
+    done = done && lockRoundTrip(fd, 1, sequence++, wall);
+    if (done && cpu != nullptr) *cpu = cpuSeconds(clock) - before;
+    done = done && lockRoundTrip(fd, 0, sequence++);
+    if (fd >= 0) ::close(fd);
+    if (!done) error = "a console's lock went unanswered or was refused";
+    return done;
+  }
+
+  // The same on a fresh host of the database (its first load), stopped after.
+  bool freshSession(double* wall, double* cpu) {
+    std::unique_ptr<hosttest::Host> fresh = hostOn(dir, database, "fresh" + std::to_string(started++));
+    const bool done = fresh->up() && session(wall, cpu, fresh.get());
+    fresh->stop();
+    if (!done) error = "a fresh host's first lock went unanswered or was refused";
+    return done;
+  }
+};
+
+// A host's database with 10,000 drives in tape libraries (written after the
+// host's first read made the change log), and a host that has read them.
+struct LockInstallation : HostInstallation {
+  LockInstallation() {
+    if (!error.empty() || !session()) return;
     tkbench::TapeLibraryShape shape;
     shape.libraries = 10000 / kDrivesPerLibrary;
     shape.drivesPerLibrary = kDrivesPerLibrary;
@@ -309,16 +349,6 @@ struct LockInstallation {
       return;
     for (int i = 0; i < 3; ++i)
       if (!session()) return;
-  }
-
-  // A console's session on a connection of its own: lock and unlock.
-  bool session(double* lockTook = nullptr) {
-    const int fd = host->connect();
-    const bool done =
-        fd >= 0 && lockRoundTrip(fd, 1, sequence++, lockTook) && lockRoundTrip(fd, 0, sequence++);
-    if (fd >= 0) ::close(fd);
-    if (!done) error = "a console's lock went unanswered or was refused";
-    return done;
   }
 
   // An administrator's script of more changes than the log keeps: a drive
@@ -358,20 +388,10 @@ void remakeLockOurs(benchmark::State& state) {
 
 void remakeLockRaw(benchmark::State& state) {
   LockInstallation& at = lockInstallation();
-  if (!at.error.empty()) {
-    state.SkipWithError(at.error.c_str());
-    return;
-  }
-  int started = 0;
   for (auto _ : state) {
-    std::unique_ptr<hosttest::Host> fresh = hostOn(at.dir, at.database, "fresh" + std::to_string(started++));
-    const int fd = fresh->up() ? fresh->connect() : -1;
     double took = 0;
-    const bool done = fd >= 0 && lockRoundTrip(fd, 1, 1, &took) && lockRoundTrip(fd, 0, 2);
-    if (fd >= 0) ::close(fd);
-    fresh->stop();
-    if (!done) {
-      state.SkipWithError("a fresh host's first lock went unanswered or was refused");
+    if (!at.error.empty() || !at.freshSession(&took, nullptr)) {
+      state.SkipWithError(at.error.c_str());
       return;
     }
     state.SetIterationTime(took);
@@ -382,13 +402,6 @@ void remakeLockRaw(benchmark::State& state) {
 
 constexpr int kFirstLockDrives = 100000;
 constexpr int kFirstLockBaseDrives = 10000;
-
-// The CPU time the process behind `clock` has spent so far, in seconds.
-double cpuSeconds(clockid_t clock) {
-  timespec t{};
-  clock_gettime(clock, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 
 // A database of `drives` drives in tape libraries of 20 made for the tkhost
 // at `binary`: that host made the schema and the change log's triggers
@@ -548,46 +561,17 @@ std::vector<tkbench::BulkInsert> diskLibraryRows(long long first, int count) {
 
 // A host that has loaded 5,000 disk libraries, and another writer that adds
 // libraries to its database in one transaction (and removes them again).
-struct AddedLibraries {
-  tktest::TempDir dir;
-  std::string database = dir.file("installation.db");
-  std::unique_ptr<hosttest::Host> host;
-  std::string error;
-  int64_t sequence = 1;
+struct AddedLibraries : HostInstallation {
   int added = 0;  // libraries added past the loaded ones
-  int started = 0;
 
   AddedLibraries() {
-    host = hostOn(dir, database, "host");
-    if (!host->up()) {
-      error = "the host did not come up";
-      return;
-    }
-    if (!execOn(database,
-                "INSERT INTO \"UMUsers\" (\"id\", \"login\") VALUES (1, 'admin'); INSERT INTO \"UMUserRights\" "
-                "(\"userId\", \"entityKind\", \"entityId\", \"mayChange\") VALUES (1, '*', -1, 1); "
-                "INSERT INTO \"APP_Client\" (\"id\", \"name\", \"net_hostname\") VALUES (1, 'ma1', "
-                "'ma1.example.net'); INSERT INTO \"MMHost\" (\"ClientId\") VALUES (1)",
-                error) ||
-        !execOn(database, "BEGIN", error, diskLibraryRows(1000, kLoadedLibraries)))
-      return;
-    session();
-  }
-
-  // The host's CPU time of a new connection's lock (then unlocked): -1 when
-  // it failed.
-  double session() {
-    const int fd = host->connect();
-    clockid_t clock{};
-    double took = -1;
-    if (fd >= 0 && clock_getcpuclockid(host->child().pid(), &clock) == 0) {
-      const double before = cpuSeconds(clock);
-      if (lockRoundTrip(fd, 1, sequence++)) took = cpuSeconds(clock) - before;
-      if (!lockRoundTrip(fd, 0, sequence++)) took = -1;
-    }
-    if (fd >= 0) ::close(fd);
-    if (took < 0) error = "a console's lock went unanswered or was refused";
-    return took;
+    if (error.empty() &&
+        execOn(database,
+               "INSERT INTO \"APP_Client\" (\"id\", \"name\", \"net_hostname\") VALUES (1, 'ma1', "
+               "'ma1.example.net'); INSERT INTO \"MMHost\" (\"ClientId\") VALUES (1)",
+               error) &&
+        execOn(database, "BEGIN", error, diskLibraryRows(1000, kLoadedLibraries)))
+      session();
   }
 
   // The database with `count` libraries added by another writer (the host
@@ -608,27 +592,10 @@ struct AddedLibraries {
       if (!execOn(database, sql, error)) return false;
       added = 0;
     }
-    if (readWithout && session() < 0) return false;
+    if (readWithout && !session()) return false;
     if (!execOn(database, "BEGIN", error, diskLibraryRows(kAddedFrom, count))) return false;
     added = count;
     return true;
-  }
-
-  // A fresh host's first lock on the database as it is: the host's CPU
-  // time of it, -1 when it failed.
-  double firstLock() {
-    std::unique_ptr<hosttest::Host> fresh = hostOn(dir, database, "fresh" + std::to_string(started++));
-    const int fd = fresh->up() ? fresh->connect() : -1;
-    clockid_t clock{};
-    double took = -1;
-    if (fd >= 0 && clock_getcpuclockid(fresh->child().pid(), &clock) == 0) {
-      const double before = cpuSeconds(clock);
-      if (lockRoundTrip(fd, 1, 1)) took = cpuSeconds(clock) - before;
-      if (!lockRoundTrip(fd, 0, 2)) took = -1;
-    }
-    if (fd >= 0) ::close(fd);
-    fresh->stop();
-    return took;
   }
 };
 
@@ -642,11 +609,10 @@ AddedLibraries& addedLibraries() {
 void timeLockAfterAdding(benchmark::State& state, int count, bool ours) {
   AddedLibraries& at = addedLibraries();
   for (auto _ : state) {
-    double took = -1;
-    if (at.error.empty() && (ours || at.added != count ? at.add(count, ours) : true))
-      took = ours ? at.session() : at.firstLock();
-    if (took < 0) {
-      state.SkipWithError(at.error.empty() ? "a fresh host's first lock failed" : at.error.c_str());
+    double took = 0;
+    if (!at.error.empty() || ((ours || at.added != count) && !at.add(count, ours)) ||
+        !(ours ? at.session(nullptr, &took) : at.freshSession(nullptr, &took))) {
+      state.SkipWithError(at.error.c_str());
       return;
     }
     state.SetIterationTime(took);
