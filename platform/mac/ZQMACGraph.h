@@ -618,18 +618,22 @@ class ZQMACGraph {
   static void ForgetIndexed(ZQMACMediaConfig& config, const ZQMACGone& gone);
   // ---- end of re-reads in part ----
 
-  // ---- the instance's own lists, checked (ZQMACGraph.cpp; Debug builds
-  // check after every load and every drop of a load) ----
-  // Ends the process, naming the list or map and the object, when one of
-  // the instance's lists or id maps (or its touched objects, its handles,
-  // the disk index's libraries) holds one of `dropped`: objects that left
-  // the instance and are about to be freed by `when`.
+  // ---- the instance's own lists, checked (ZQMACGraphIncrement.cpp; Debug
+  // builds check after every load and every drop of a load) ----
+  // The first of the instance's lists or id maps (or its touched objects,
+  // its handles, the disk index's libraries) that holds one of `dropped`
+  // (objects that left the instance and are about to be freed by `when`),
+  // named with the object; empty when none does.
+  static std::string HeldFault(ZQMACMediaConfig& config, const std::vector<ZQMACInterface*>& dropped,
+                               const char* when);
+  // The first of them that holds an object that is not one of the
+  // instance's (a freed one), else the first list a load fills from rows
+  // that holds two objects of one stored id (each disk library's mount
+  // paths counted together), named with the objects; empty when none.
+  static std::string LaidFault(ZQMACMediaConfig& config, const char* when);
+  // The same, ending the process with the text on the standard error.
   static void CheckNoneHeld(ZQMACMediaConfig& config, const std::vector<ZQMACInterface*>& dropped,
                             const char* when);
-  // Ends the process, naming the list or map, when one of them holds an
-  // object that is not one of the instance's (a freed one), or when a list
-  // that a load fills from rows holds two objects of one stored id (each
-  // disk library's mount paths counted together).
   static void CheckLaid(ZQMACMediaConfig& config, const char* when);
   // ---- end of the check ----
 

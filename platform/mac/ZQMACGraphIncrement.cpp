@@ -1201,19 +1201,21 @@ void ZQMACGraph::ForEachHeld(ZQMACMediaConfig& config, Visit visit) {
   config.m_registry.ForEach([&](ZQMACInterface* object) { visit("handles", object, -1); });
 }
 
-void ZQMACGraph::CheckNoneHeld(ZQMACMediaConfig& config, const std::vector<ZQMACInterface*>& dropped,
-                               const char* when) {
-  if (dropped.empty()) return;
+std::string ZQMACGraph::HeldFault(ZQMACMediaConfig& config, const std::vector<ZQMACInterface*>& dropped,
+                                  const char* when) {
+  std::string fault;
+  if (dropped.empty()) return fault;
   const ZQMACGone gone(std::vector<const void*>(dropped.begin(), dropped.end()));
   ForEachHeld(config, [&](const char* name, const void* address, int) {
-    if (!gone.Holds(address)) return;
+    if (!fault.empty() || !gone.Holds(address)) return;
     const auto* object = *std::find(dropped.begin(), dropped.end(), address);
-    checkFailed(std::string("the instance's list of ") + name + " holds " + describe(object) + ", which " + when +
-                " frees");
+    fault = std::string("the instance's list of ") + name + " holds " + describe(object) + ", which " + when + " frees";
   });
+  return fault;
 }
 
-void ZQMACGraph::CheckLaid(ZQMACMediaConfig& config, const char* when) {
+std::string ZQMACGraph::LaidFault(ZQMACMediaConfig& config, const char* when) {
+  std::string fault;
   std::unordered_set<const void*> live;
   {
     std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
@@ -1221,21 +1223,21 @@ void ZQMACGraph::CheckLaid(ZQMACMediaConfig& config, const char* when) {
     config.ForEachObject([&](ZQMACInterface* object) { live.insert(object); });
   }
   ForEachHeld(config, [&](const char* name, const void* address, int id) {
-    if (live.count(address) != 0) return;
+    if (!fault.empty() || live.count(address) != 0) return;
     char text[32];
     std::snprintf(text, sizeof text, "%p", address);
-    checkFailed(std::string("after ") + when + " the instance's list of " + name + " holds " + text +
-                (id >= 0 ? " (id " + std::to_string(id) + ")" : std::string()) +
-                ", which is none of its objects (freed)");
+    fault = std::string("after ") + when + " the instance's list of " + name + " holds " + text +
+            (id >= 0 ? " (id " + std::to_string(id) + ")" : std::string()) + ", which is none of its objects (freed)";
   });
+  if (!fault.empty()) return fault;  // the lists are not read further
   // A load makes one object per stored row.
   std::map<std::pair<std::string, int>, const ZQMACInterface*> seen;
   auto once = [&](const std::string& name, const ZQMACInterface* object) {
-    if (object->m_iId < 0) return;  // never stored
+    if (!fault.empty() || object->m_iId < 0) return;  // never stored
     auto [at, fresh] = seen.emplace(std::make_pair(name, object->m_iId), object);
     if (!fresh)
-      checkFailed(std::string("after ") + when + " the instance's list of " + name + " holds " +
-                  describe(at->second) + " and " + describe(object) + " for one stored row");
+      fault = std::string("after ") + when + " the instance's list of " + name + " holds " + describe(at->second) +
+              " and " + describe(object) + " for one stored row";
   };
   auto rowsOf = [&](const char* name, const auto& list) {
     list.ForEachNode([&](const ZQMACInterface* object) { once(name, object); });
@@ -1248,4 +1250,14 @@ void ZQMACGraph::CheckLaid(ZQMACMediaConfig& config, const char* when) {
   rowsOf("copy manager controllers", config.m_copyMgrControllerList);
   rowsOf("IP library controllers", config.m_ipLibControllerList);
   config.m_magLibList.ForEachNode([&](const ZQMACMagLib* library) { rowsOf("mount paths", library->m_mountPathList); });
+  return fault;
+}
+
+void ZQMACGraph::CheckNoneHeld(ZQMACMediaConfig& config, const std::vector<ZQMACInterface*>& dropped,
+                               const char* when) {
+  if (std::string fault = HeldFault(config, dropped, when); !fault.empty()) checkFailed(fault);
+}
+
+void ZQMACGraph::CheckLaid(ZQMACMediaConfig& config, const char* when) {
+  if (std::string fault = LaidFault(config, when); !fault.empty()) checkFailed(fault);
 }
