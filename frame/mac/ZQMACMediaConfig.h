@@ -512,6 +512,11 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   }
   // Drops the instance's own references (lists, id maps) to what goes.
   void ForgetOwnReferences(const ZQMACGone& gone);
+  // The same for one object of `type` (the type it was entered with) at
+  // `address` with the id `id`: only the lists and maps that hold objects
+  // of that type are looked at, an id map under the id (`anyId`: every
+  // entry of it when the object is not there).
+  void ForgetOwnReferencesOf(unsigned int type, const void* address, int id, bool anyId);
 
   // Class-wide members.
   static std::atomic<ZQMACPlatformType> m_eLocalPlatformType;

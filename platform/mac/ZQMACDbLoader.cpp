@@ -334,7 +334,11 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool /*refresh*/) {
   const bool laidInPart = ZQMACGraph::LayStored(config, stored, settings);
   t_settings = nullptr;
   if (!laidInPart && !t_settingsLaid) ZQMACGraph::ApplyStoredSettings(config, *settings);
-  return ZQMACGraph::ApplyStoredBeside(config, stored, kept, druHosts, clusters);
+  const bool beside = ZQMACGraph::ApplyStoredBeside(config, stored, kept, druHosts, clusters);
+#ifndef NDEBUG
+  ZQMACGraph::CheckLaid(config, "a load");
+#endif
+  return beside;
 }
 
 }  // namespace tkmac
@@ -440,14 +444,20 @@ void ZQMACGraph::DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterf
                  doomed.end());
   }
   std::vector<ZQMACInterface*> others;
+  std::vector<unsigned int> types;  // as each was entered
   {
     std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
     std::vector<ZQMACInterface*> owned;
     owned.reserve(doomed.size());
+    types.reserve(doomed.size());
     // Leaving the instance clears the owner: the destructor has nothing
     // left to unlink.
-    for (ZQMACInterface* object : doomed)
-      if (config.LeaveObject(object)) owned.push_back(object);
+    for (ZQMACInterface* object : doomed) {
+      const unsigned int type = config.EnteredType(object);
+      if (!config.LeaveObject(object)) continue;
+      owned.push_back(object);
+      types.push_back(type);
+    }
     doomed.swap(owned);
     // Only the places of the other types are read: a load in part that
     // frees a few objects does not walk the whole graph for them.
@@ -457,6 +467,14 @@ void ZQMACGraph::DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterf
   // Each other object is walked once for all that go, not once for each.
   const ZQMACGone leaving(std::vector<const void*>(doomed.begin(), doomed.end()));
   for (ZQMACInterface* other : others) other->ForgetObjects(leaving);
+  // The instance's own lists and maps: a load rebuilt those of the kinds
+  // it lays, but not every list holds only such objects (the IP
+  // controllers), and a load in part unlinks only what it relinks.
+  for (std::size_t i = 0; i < doomed.size(); ++i)
+    config.ForgetOwnReferencesOf(types[i], doomed[i], doomed[i]->m_iId, false);
+#ifndef NDEBUG
+  CheckNoneHeld(config, doomed, "a load");
+#endif
   for (ZQMACInterface* object : doomed) delete object;
   doomed.clear();
 }
@@ -529,6 +547,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
   config.m_diskDeviceList.RemoveAllNodes(false, true);
   config.m_copyMgrDeviceList.RemoveAllNodes(false, true);
   config.m_copyMgrControllerList.RemoveAllNodes(false, true);
+  config.m_ipLibControllerList.RemoveAllNodes(false, true);
   config.m_mediaAgentMap.clear();
   config.m_mountPathMap.clear();
   config.m_diskDeviceMap.clear();
@@ -732,7 +751,7 @@ bool ZQMACGraph::ApplyStored(ZQMACMediaConfig& config, const MMStoredSnapshot& s
     controllerSettings.lay(c, row.id);
     lms->m_libControllerList.AddNewNode(c);
     if (agent != nullptr) agent->m_libControllerList.AddNewNode(c);
-    if (ip) config.m_ipLibControllerList.AddNode(static_cast<ZQMACIPLibController*>(c));
+    if (ip) config.m_ipLibControllerList.AddNewNode(static_cast<ZQMACIPLibController*>(c));
   }
 
   IdIndex<ZQMACMasterDrivePool> masters(*stored.masterPools, [](const MMStoredMasterPool& r) { return r.id; });

@@ -279,6 +279,9 @@ void ZQMACGraph::DropObjects(ZQMACMediaConfig& config, std::vector<ZQMACInterfac
   if (owned.empty()) return;
   for (ZQMACInterface* other : others) other->ForgetObjects(*leaving);
   config.ForgetOwnReferences(*leaving);
+#ifndef NDEBUG
+  CheckNoneHeld(config, owned, "a drop");
+#endif
   // In a large graph each object is a cache miss per line it spans: those a
   // few places on are fetched ahead, as ClearObjects does, so that their
   // misses overlap the freeing of those before them.

@@ -630,7 +630,31 @@ class ZQMACGraph {
   // to, GetAliasName) or name is `name`, letters A-Z matching a-z
   // (tkmac::findMagLibAnswering, platform/mac/ZQMACPlatform.h).
   static ZQMACMagLib* FindMagLib(ZQMACMediaConfig& config, const std::string& name, bool byAlias);
+  // Drops a disk library that goes from the disk index's libraries by id
+  // (its entries by name count only while the instance lists the library,
+  // and are dropped when next looked at).
+  static void ForgetIndexed(ZQMACMediaConfig& config, const void* address, int id);
+  static void ForgetIndexed(ZQMACMediaConfig& config, const ZQMACGone& gone);
   // ---- end of re-reads in part ----
+
+  // ---- the instance's own lists, checked (ZQMACGraphIncrement.cpp; Debug
+  // builds check after every load and every drop of a load) ----
+  // The first of the instance's lists or id maps (or its touched objects,
+  // its handles, the disk index's libraries) that holds one of `dropped`
+  // (objects that left the instance and are about to be freed by `when`),
+  // named with the object; empty when none does.
+  static std::string HeldFault(ZQMACMediaConfig& config, const std::vector<ZQMACInterface*>& dropped,
+                               const char* when);
+  // The first of them that holds an object that is not one of the
+  // instance's (a freed one), else the first list a load fills from rows
+  // that holds two objects of one stored id (each disk library's mount
+  // paths counted together), named with the objects; empty when none.
+  static std::string LaidFault(ZQMACMediaConfig& config, const char* when);
+  // The same, ending the process with the text on the standard error.
+  static void CheckNoneHeld(ZQMACMediaConfig& config, const std::vector<ZQMACInterface*>& dropped,
+                            const char* when);
+  static void CheckLaid(ZQMACMediaConfig& config, const char* when);
+  // ---- end of the check ----
 
  private:
   // ---- re-reads in part (ZQMACGraphIncrement.cpp) ----
@@ -692,6 +716,12 @@ class ZQMACGraph {
   // Frees, in one pass, objects of the instance that no list or link of the
   // managed kinds reaches any more (ApplyStored).
   static void DropUnreached(ZQMACMediaConfig& config, std::vector<ZQMACInterface*>& doomed);
+  // Calls `visit(name, address, id)` with every object a list or map of the
+  // instance holds (CheckNoneHeld): the list's name, the object's address
+  // (not read: it may be freed) and the id a map holds it under (-1 for a
+  // list).
+  template <class Visit>
+  static void ForEachHeld(ZQMACMediaConfig& config, Visit visit);
   // Hands the object to the instance with its id and name; deletes it and
   // returns null when the instance refuses it.
   template <class T>

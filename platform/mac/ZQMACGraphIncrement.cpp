@@ -41,6 +41,8 @@
 // result is what a load of every row gives a new instance.
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -248,16 +250,28 @@ void enterName(ZQMACDiskIndex& index, ZQMACMagLib* library) {
   }
 }
 
-// The ids that `rows` (before) names under `key` in `index`, with those of
-// the changed rows `changed` that name it in `now`: every row that names
-// it before or now, and perhaps a changed one that names it no more.
-template <class Row, class Key, class Visit>
-void forRowsNaming(const std::unordered_map<int, std::vector<int>>& index, int key, const std::vector<int>& changed,
-                   const MMRowList<Row>& now, Key keyOf, Visit visit) {
-  if (auto ids = index.find(key); ids != index.end())
-    for (int id : ids->second) visit(id);
+// The ids of the changed rows `changed` by the key each names in `now`
+// (those gone from it name none), each key's in the order of `changed`: one
+// look-up a changed row, however many keys are asked for.
+template <class Row, class Key>
+std::unordered_map<int, std::vector<int>> changedByKey(const std::vector<int>& changed, const MMRowList<Row>& now,
+                                                       Key keyOf) {
+  std::unordered_map<int, std::vector<int>> ids;
   for (int id : changed)
-    if (const Row* row = rowOf(now, id); row != nullptr && keyOf(*row) == key) visit(id);
+    if (const Row* row = rowOf(now, id)) ids[keyOf(*row)].push_back(id);
+  return ids;
+}
+
+// The ids that the rows laid before name under `key` in `index`, with those
+// of the changed rows that name it now (`changed`, changedByKey): every row
+// that names it before or now, and perhaps a changed one that names it no
+// more.
+template <class Visit>
+void forRowsNaming(const std::unordered_map<int, std::vector<int>>& index, int key,
+                   const std::unordered_map<int, std::vector<int>>& changed, Visit visit) {
+  for (const auto* ids : {&index, &changed})
+    if (auto at = ids->find(key); at != ids->end())
+      for (int id : at->second) visit(id);
 }
 
 // Moves the changed rows' ids in a by-key index from what `before` names
@@ -284,6 +298,19 @@ std::shared_ptr<ZQMACDiskIndex> makeDiskIndex(const MMStoredSnapshot& rows) {
   }
   for (const MMStoredDeviceController& v : *rows.deviceControllers) index->volumesOfDevice[v.deviceId].push_back(v.id);
   return index;
+}
+
+// A load in part lays up to this share of the rows (1/n), and up to
+// kInPartAlways rows whatever the rows hold (a small installation's whole
+// read costs little either way); a larger change is laid whole.
+constexpr std::size_t kWholeReadShare = 4;
+constexpr std::size_t kInPartAlways = 1024;
+
+// The rows of every list of the snapshot.
+std::size_t rowCount(const MMStoredSnapshot& rows) {
+  std::size_t count = 0;
+  rows.forEachList(rows, [&](MMStoredKind, const auto& list, const auto&) { count += list != nullptr ? list->size() : 0; });
+  return count;
 }
 
 // The kinds a load in part makes anew from their rows: disk libraries,
@@ -351,6 +378,15 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   std::vector<int> changedLibraries = changedIds(*before.libraries, *now.libraries);
   const std::vector<int> changedMasters = changedIds(*before.masterPools, *now.masterPools);
   const std::vector<int> changedPools = changedIds(*before.drivePools, *now.drivePools);
+  const std::vector<int> changedDevices = changedIds(*before.devices, *now.devices);
+  const std::vector<int> changedVolumes = changedIds(*before.deviceControllers, *now.deviceControllers);
+  const std::vector<int> changedPaths = changedIds(*before.mountPaths, *now.mountPaths);
+  // A change of more than a share of the rows costs the load in part more
+  // than the lay-over of every row costs (an object laid in part is looked
+  // up, unlinked and linked again, where the lay-over appends it).
+  const std::size_t changedRows = changedLibraries.size() + changedMasters.size() + changedPools.size() +
+                                  changedDevices.size() + changedVolumes.size() + changedPaths.size() + freed.size();
+  if (changedRows > std::max(kInPartAlways, rowCount(now) / kWholeReadShare)) return false;
   if (!noneOfTheTapeSide(changedLibraries, before, now, *before.libraries, *now.libraries,
                          [](const MMStoredSnapshot&, const MMStoredLibrary& r) {
                            return !tkmac::isDiskLibraryTypeId(r.libraryTypeId);
@@ -386,6 +422,17 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
         break;  // an object of no stored kind: no row lays it
     }
   }
+  // The disk libraries by id, and their pools, as the index has them.
+  if (index == nullptr) index = MakeDiskIndex(config, before);
+  std::unordered_map<int, ZQMACMagLib*>& magLibs = index->magLibs;
+  // The library of the id in the instance's list now, or null.
+  auto magLibOf = [&](int id) -> ZQMACMagLib* {
+    auto it = magLibs.find(id);
+    if (it == magLibs.end()) return nullptr;
+    if (config.m_magLibList.Contains(it->second) && it->second->m_iId == id) return it->second;
+    magLibs.erase(it);  // freed since
+    return nullptr;
+  };
   std::vector<ZQMACInterface*> touched;
   {
     std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
@@ -399,8 +446,10 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       case ZQMAC_OBJ_MAGLIB:
         // A disk library in its place is laid again from its row (a new
         // one that Configure stored, one whose values a request set); one
-        // that stands for no row of its own is the full lay-over's.
+        // that stands for no row of its own, or for the row of another
+        // library in the list, is the full lay-over's.
         if (object->m_iId < 0 || !config.m_magLibList.Contains(static_cast<ZQMACMagLib*>(object))) return false;
+        if (ZQMACMagLib* held = magLibOf(object->m_iId); held != nullptr && held != object) return false;
         break;
       default:
         // Objects of the kinds only the full lay-over relinks; objects of
@@ -420,6 +469,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   std::vector<ZQMACInterface*> doomed;   // unlinked, freed at the end
   std::vector<ZQMACInterface*> loose;    // changed in memory and standing for no row of their own
   std::vector<ZQMACInterface*> fresh;    // new objects, entered at the end
+  std::set<ZQMACDiskDevice*> madeInMemory;  // touched devices, put where a load puts them
   ZQMACGraphHome* home = config.m_pHome.get();
   // A new object (of the kind `kind` points to) for the id, entered into
   // the instance with the others at the end.
@@ -437,17 +487,6 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
     if (settings != nullptr) ApplyStoredSettingsOf(object, kind, *settings);
   };
   const std::set<ZQMACInterface*> remade(remake.begin(), remake.end());
-  // The disk libraries by id, and their pools, as the index has them.
-  if (index == nullptr) index = MakeDiskIndex(config, before);
-  std::unordered_map<int, ZQMACMagLib*>& magLibs = index->magLibs;
-  // The library of the id in the instance's list now, or null.
-  auto magLibOf = [&](int id) -> ZQMACMagLib* {
-    auto it = magLibs.find(id);
-    if (it == magLibs.end()) return nullptr;
-    if (config.m_magLibList.Contains(it->second) && it->second->m_iId == id) return it->second;
-    magLibs.erase(it);  // freed since
-    return nullptr;
-  };
   auto volumeIn = [](ZQMACDiskDevice* device, int id) -> ZQMACDiskVolume* {
     ZQMACDiskVolume* found = nullptr;
     if (device != nullptr)
@@ -489,6 +528,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
           deviceWork[id] = nullptr;
         } else {
           deviceWork[id] = d;
+          madeInMemory.insert(d);
         }
         break;
       }
@@ -512,6 +552,9 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
         // anew, its mount paths going to the new one.
         auto* m = static_cast<ZQMACMagLib*>(object);
         changedLibraries.push_back(id);
+        // Made in memory since the index was: its row is laid over it, not
+        // over a new object beside it.
+        if (!anew) magLibs[id] = m;
         if (anew) {
           m->m_mountPathList.ForEachNode([&](ZQMACMountPath* p) {
             if (pathWork.count(p->m_iId) == 0) pathWork[p->m_iId] = p;
@@ -547,12 +590,18 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
   }
 
   // Rows that changed since the graph was laid.
-  for (int id : withFreed(changedIds(*before.devices, *now.devices), freedDevices)) {
+  for (int id : withFreed(changedDevices, freedDevices)) {
     reachedDevices.insert(id);
     if (deviceWork.count(id) == 0) deviceWork[id] = config.FindDBNode<ZQMACDiskDevice>(id);
   }
-  const std::vector<int> changedVolumes = changedIds(*before.deviceControllers, *now.deviceControllers);
-  const std::vector<int> changedPaths = changedIds(*before.mountPaths, *now.mountPaths);
+  // The changed rows by what they name now, for the rows a changed library
+  // or device takes along.
+  const auto changedPathsOfLibrary =
+      changedByKey(changedPaths, *now.mountPaths, [](const MMStoredMountPath& row) { return row.libraryId; });
+  const auto changedPathsOfDevice =
+      changedByKey(changedPaths, *now.mountPaths, [](const MMStoredMountPath& row) { return row.deviceId; });
+  const auto changedVolumesOfDevice = changedByKey(changedVolumes, *now.deviceControllers,
+                                                   [](const MMStoredDeviceController& row) { return row.deviceId; });
   for (int id : withFreed(changedVolumes, freedVolumes)) {
     const MMStoredDeviceController* old = rowOf(*before.deviceControllers, id);
     // The first volume of a device gives its mount paths their media agent.
@@ -582,8 +631,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
         });
     }
     for (int id : changed)
-      forRowsNaming(index->pathsOfLibrary, id, changedPaths, *now.mountPaths,
-                    [](const MMStoredMountPath& row) { return row.libraryId; }, [&](int path) {
+      forRowsNaming(index->pathsOfLibrary, id, changedPathsOfLibrary, [&](int path) {
                       if (pathWork.count(path) == 0) pathWork[path] = config.FindDBNode<ZQMACMountPath>(path);
                     });
   }
@@ -599,16 +647,19 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
       continue;
     }
     if (d != nullptr) {
-      // Where a load puts it (a device made in memory was put last).
-      config.m_diskDeviceList.RemoveNode(d);
-      insertById(config.m_diskDeviceList, d);
+      // Where a load puts it: a device made in memory was put last (one a
+      // load laid is in its place, and the walk to it would cost what the
+      // list holds).
+      if (madeInMemory.count(d) != 0) {
+        config.m_diskDeviceList.RemoveNode(d);
+        insertById(config.m_diskDeviceList, d);
+      }
     } else {
       d = newObject(static_cast<ZQMACDiskDevice*>(nullptr), id);
       insertById(config.m_diskDeviceList, d);
       config.m_diskDeviceMap[id] = d;
       reachedDevices.insert(id);
-      forRowsNaming(index->volumesOfDevice, id, changedVolumes, *now.deviceControllers,
-                    [](const MMStoredDeviceController& row) { return row.deviceId; }, [&](int volume) {
+      forRowsNaming(index->volumesOfDevice, id, changedVolumesOfDevice, [&](int volume) {
                       if (volumeWork.count(volume) == 0) volumeWork[volume] = nullptr;
                     });
     }
@@ -665,8 +716,7 @@ bool ZQMACGraph::ApplyIncrement(ZQMACMediaConfig& config, const MMStoredSnapshot
 
   // ---- mount paths ----
   for (int id : reachedDevices)
-    forRowsNaming(index->pathsOfDevice, id, changedPaths, *now.mountPaths,
-                  [](const MMStoredMountPath& row) { return row.deviceId; }, [&](int path) {
+    forRowsNaming(index->pathsOfDevice, id, changedPathsOfDevice, [&](int path) {
                     if (pathWork.count(path) == 0) pathWork[path] = config.FindDBNode<ZQMACMountPath>(path);
                   });
   for (auto& [id, p] : pathWork) {
@@ -777,6 +827,20 @@ ZQMACMagLib* ZQMACGraph::FindMagLib(ZQMACMediaConfig& config, const std::string&
   ZQMACMagLib* found = nullptr;
   config.m_magLibList.AnyNode([&](ZQMACMagLib* m) { return answers(m) && (found = m) != nullptr; });
   return found;
+}
+
+void ZQMACGraph::ForgetIndexed(ZQMACMediaConfig& config, const void* address, int id) {
+  if (config.m_pLaidRows == nullptr || config.m_pLaidRows->diskIndex == nullptr) return;
+  std::unordered_map<int, ZQMACMagLib*>& magLibs = config.m_pLaidRows->diskIndex->magLibs;
+  auto it = magLibs.find(id);
+  if (it != magLibs.end() && static_cast<const void*>(it->second) == address) magLibs.erase(it);
+}
+
+void ZQMACGraph::ForgetIndexed(ZQMACMediaConfig& config, const ZQMACGone& gone) {
+  if (config.m_pLaidRows == nullptr || config.m_pLaidRows->diskIndex == nullptr) return;
+  std::unordered_map<int, ZQMACMagLib*>& magLibs = config.m_pLaidRows->diskIndex->magLibs;
+  for (auto it = magLibs.begin(); it != magLibs.end();)
+    it = gone.Holds(static_cast<const void*>(it->second)) ? magLibs.erase(it) : std::next(it);
 }
 
 ZQMACMagLib* tkmac::findMagLibAnswering(ZQMACMediaConfig& config, const std::string& name) {
@@ -1063,4 +1127,137 @@ bool ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
   tkmac::journal().record("LayStored", takenOver ? "taken over" : "own", part ? "part" : "every row");
   config.m_pLaidRows = std::make_shared<ZQMACLaidRows>(ZQMACLaidRows{stored, settings, std::move(index)});
   return part && settingsHold;
+}
+
+// ---------------------------------------------------------------- the instance's own lists, checked
+
+namespace {
+
+// What a check names an object by: its kind, id and name (the object is
+// still whole: it left the instance but is not freed yet).
+std::string describe(const ZQMACInterface* object) {
+  const char* kind = "object";
+  switch (object->GetObjectType()) {
+    case ZQMAC_OBJ_LMS: kind = "tape library"; break;
+    case ZQMAC_OBJ_MASTER_DRIVE_POOL: kind = "master drive pool"; break;
+    case ZQMAC_OBJ_DRIVE_POOL: kind = "drive pool"; break;
+    case ZQMAC_OBJ_DMS: kind = "drive path"; break;
+    case ZQMAC_OBJ_MAGLIB: kind = "disk library"; break;
+    case ZQMAC_OBJ_MOUNT_PATH: kind = "mount path"; break;
+    case ZQMAC_OBJ_DISK_DEVICE: kind = "disk device"; break;
+    case ZQMAC_OBJ_DRIVE: kind = "drive"; break;
+    case ZQMAC_OBJ_MEDIA_AGENT: kind = "media agent"; break;
+    case ZQMAC_OBJ_LIB_CONTROLLER: kind = "library controller"; break;
+    case ZQMAC_OBJ_IP_LIB_CONTROLLER: kind = "IP library controller"; break;
+    case ZQMAC_OBJ_LIBRARY: kind = "library part"; break;
+    case ZQMAC_OBJ_DISK_VOLUME: kind = "disk volume"; break;
+    case ZQMAC_OBJ_COPY_MGR_DEVICE: kind = "copy manager device"; break;
+    case ZQMAC_OBJ_COPY_MGR_CONTROLLER: kind = "copy manager controller"; break;
+    case ZQMAC_OBJ_CENTERA_CLUSTER: kind = "archive cluster"; break;
+    case ZQMAC_OBJ_HOST: kind = "DRU host"; break;
+    default: break;
+  }
+  char address[32];
+  std::snprintf(address, sizeof address, "%p", static_cast<const void*>(object));
+  return std::string(kind) + " " + std::to_string(static_cast<int>(object->GetId())) + " \"" + object->GetName() +
+         "\" (" + address + ")";
+}
+
+[[noreturn]] void checkFailed(const std::string& text) {
+  std::fprintf(stderr, "configuration graph check failed: %s\n", text.c_str());
+  std::fflush(stderr);
+  std::abort();
+}
+
+}  // namespace
+
+template <class Visit>
+void ZQMACGraph::ForEachHeld(ZQMACMediaConfig& config, Visit visit) {
+  auto list = [&](const char* name, const auto& held) {
+    held.ForEachNode([&](auto* object) { visit(name, static_cast<const void*>(object), -1); });
+  };
+  auto map = [&](const char* name, const auto& held) {
+    for (const auto& [id, object] : held) visit(name, static_cast<const void*>(object), id);
+  };
+  list("media agents", config.m_mediaAgentList);
+  list("tape libraries", config.m_lmsList);
+  list("disk libraries", config.m_magLibList);
+  list("disk devices", config.m_diskDeviceList);
+  list("archive clusters", config.m_centeraClusterList);
+  list("DRU hosts", config.m_hostList);
+  list("copy manager devices", config.m_copyMgrDeviceList);
+  list("copy manager controllers", config.m_copyMgrControllerList);
+  list("IP library controllers", config.m_ipLibControllerList);
+  list("cost categories", config.m_costCategoryList);
+  map("media agents by id", config.m_mediaAgentMap);
+  map("mount paths by id", config.m_mountPathMap);
+  map("disk devices by id", config.m_diskDeviceMap);
+  map("archive clusters by id", config.m_centeraClusterMap);
+  map("DRU hosts by id", config.m_hostMap);
+  if (config.m_pLaidRows != nullptr && config.m_pLaidRows->diskIndex != nullptr)
+    map("disk index's libraries by id", config.m_pLaidRows->diskIndex->magLibs);
+  std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
+  for (ZQMACInterface* object : config.m_touched) visit("objects changed in memory", object, -1);
+  config.m_registry.ForEach([&](ZQMACInterface* object) { visit("handles", object, -1); });
+}
+
+std::string ZQMACGraph::HeldFault(ZQMACMediaConfig& config, const std::vector<ZQMACInterface*>& dropped,
+                                  const char* when) {
+  std::string fault;
+  if (dropped.empty()) return fault;
+  const ZQMACGone gone(std::vector<const void*>(dropped.begin(), dropped.end()));
+  ForEachHeld(config, [&](const char* name, const void* address, int) {
+    if (!fault.empty() || !gone.Holds(address)) return;
+    const auto* object = *std::find(dropped.begin(), dropped.end(), address);
+    fault = std::string("the instance's list of ") + name + " holds " + describe(object) + ", which " + when + " frees";
+  });
+  return fault;
+}
+
+std::string ZQMACGraph::LaidFault(ZQMACMediaConfig& config, const char* when) {
+  std::string fault;
+  std::unordered_set<const void*> live;
+  {
+    std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
+    live.reserve(config.m_liveObjects);
+    config.ForEachObject([&](ZQMACInterface* object) { live.insert(object); });
+  }
+  ForEachHeld(config, [&](const char* name, const void* address, int id) {
+    if (!fault.empty() || live.count(address) != 0) return;
+    char text[32];
+    std::snprintf(text, sizeof text, "%p", address);
+    fault = std::string("after ") + when + " the instance's list of " + name + " holds " + text +
+            (id >= 0 ? " (id " + std::to_string(id) + ")" : std::string()) + ", which is none of its objects (freed)";
+  });
+  if (!fault.empty()) return fault;  // the lists are not read further
+  // A load makes one object per stored row.
+  std::map<std::pair<std::string, int>, const ZQMACInterface*> seen;
+  auto once = [&](const std::string& name, const ZQMACInterface* object) {
+    if (!fault.empty() || object->m_iId < 0) return;  // never stored
+    auto [at, fresh] = seen.emplace(std::make_pair(name, object->m_iId), object);
+    if (!fresh)
+      fault = std::string("after ") + when + " the instance's list of " + name + " holds " + describe(at->second) +
+              " and " + describe(object) + " for one stored row";
+  };
+  auto rowsOf = [&](const char* name, const auto& list) {
+    list.ForEachNode([&](const ZQMACInterface* object) { once(name, object); });
+  };
+  rowsOf("media agents", config.m_mediaAgentList);
+  rowsOf("tape libraries", config.m_lmsList);
+  rowsOf("disk libraries", config.m_magLibList);
+  rowsOf("disk devices", config.m_diskDeviceList);
+  rowsOf("copy manager devices", config.m_copyMgrDeviceList);
+  rowsOf("copy manager controllers", config.m_copyMgrControllerList);
+  rowsOf("IP library controllers", config.m_ipLibControllerList);
+  config.m_magLibList.ForEachNode([&](const ZQMACMagLib* library) { rowsOf("mount paths", library->m_mountPathList); });
+  return fault;
+}
+
+void ZQMACGraph::CheckNoneHeld(ZQMACMediaConfig& config, const std::vector<ZQMACInterface*>& dropped,
+                               const char* when) {
+  if (std::string fault = HeldFault(config, dropped, when); !fault.empty()) checkFailed(fault);
+}
+
+void ZQMACGraph::CheckLaid(ZQMACMediaConfig& config, const char* when) {
+  if (std::string fault = LaidFault(config, when); !fault.empty()) checkFailed(fault);
 }

@@ -451,18 +451,6 @@ void eraseAllByAddress(std::map<int, T*>& map, const ZQMACGone& gone) {
   }
 }
 
-// Drops the map's entry for the object at `address`: the one under its id,
-// where the map keeps it; every entry is looked at only when it is not there
-// (an object whose id changed since it was entered).
-template <class T>
-void eraseByAddress(std::map<int, T*>& map, const void* address, int id) {
-  auto found = map.find(id);
-  if (found != map.end() && static_cast<const void*>(found->second) == address)
-    map.erase(found);
-  else
-    eraseAllByAddress(map, ZQMACGone(address));
-}
-
 }  // namespace
 
 void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
@@ -493,28 +481,48 @@ void ZQMACMediaConfig::ObjectGone(ZQMACInterface* object) {
     ForgetOwnReferences(ZQMACGone(address));
     return;
   }
+  ForgetOwnReferencesOf(type, address, object->m_iId, true);
+}
+
+void ZQMACMediaConfig::ForgetOwnReferencesOf(unsigned int type, const void* address, int id, bool anyId) {
   // Each of the instance's own lists and maps holds objects of one class,
   // entered with that class's type: only those of the type that goes are
   // searched. The cost categories are plain nodes, entered with any type.
-  const int id = object->m_iId;
+  // An id map holds an object under the id it has (IndexId keeps them in
+  // step); with `anyId` every entry is looked at when it is not there.
+  auto forget = [&](auto& map) {
+    auto found = map.find(id);
+    if (found != map.end() && static_cast<const void*>(found->second) == address)
+      map.erase(found);
+    else if (anyId)
+      eraseAllByAddress(map, ZQMACGone(address));
+  };
   switch (type) {
+    case ZQMAC_OBJ_MEDIA_AGENT:
+      m_mediaAgentList.RemoveNodeAt(address);
+      forget(m_mediaAgentMap);
+      break;
+    case ZQMAC_OBJ_LMS:
+      m_lmsList.RemoveNodeAt(address);
+      break;
     case ZQMAC_OBJ_MAGLIB:
       m_magLibList.RemoveNodeAt(address);
+      ZQMACGraph::ForgetIndexed(*this, address, id);
       break;
     case ZQMAC_OBJ_MOUNT_PATH:
-      eraseByAddress(m_mountPathMap, address, id);
+      forget(m_mountPathMap);
       break;
     case ZQMAC_OBJ_DISK_DEVICE:
       m_diskDeviceList.RemoveNodeAt(address);
-      eraseByAddress(m_diskDeviceMap, address, id);
+      forget(m_diskDeviceMap);
       break;
     case ZQMAC_OBJ_CENTERA_CLUSTER:
       m_centeraClusterList.RemoveNodeAt(address);
-      eraseByAddress(m_centeraClusterMap, address, id);
+      forget(m_centeraClusterMap);
       break;
     case ZQMAC_OBJ_HOST:
       m_hostList.RemoveNodeAt(address);
-      eraseByAddress(m_hostMap, address, id);
+      forget(m_hostMap);
       break;
     case ZQMAC_OBJ_COPY_MGR_DEVICE:
       m_copyMgrDeviceList.RemoveNodeAt(address);
@@ -547,4 +555,5 @@ void ZQMACMediaConfig::ForgetOwnReferences(const ZQMACGone& gone) {
   eraseAllByAddress(m_diskDeviceMap, gone);
   eraseAllByAddress(m_centeraClusterMap, gone);
   eraseAllByAddress(m_hostMap, gone);
+  ZQMACGraph::ForgetIndexed(*this, gone);
 }

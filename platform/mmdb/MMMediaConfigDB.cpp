@@ -699,6 +699,16 @@ MMStoredSnapshot::List<Row> merged(const MMStoredSnapshot::List<Row>& before, MM
       mergedRows(*before, rows, changed, [](const Row& row) { return rowId(row); }));
 }
 
+// Marks each kind whose changed rows are more than half of the rows
+// `kept` holds of it (and more than a few hundred) to be read whole.
+void readWholeWhereMostChanged(const MMStoredSnapshot& kept, LogHeader& header) {
+  kept.forEachList(kept, [&](MMStoredKind kind, const auto& rows, const auto&) {
+    const int k = static_cast<int>(kind);
+    const std::size_t held = rows != nullptr ? rows->size() : 0;
+    if (header.changed[k].size() > std::max<std::size_t>(512, held / 2)) header.whole[k] = true;
+  });
+}
+
 template <class Row>
 MMStoredSnapshot::List<Row> whole(MMRowChunks<Row>& rows) {
   return std::make_shared<const MMRowList<Row>>(std::move(rows));
@@ -790,6 +800,10 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     triggersComplete = allTriggersThere(header, logged, keep);
     incremental = continues(header, triggersComplete);
     filter.since = since;
+    // A kind with more changed rows than half of those kept is read
+    // whole: one scan of its table costs less than picking out that many
+    // rows by the log's ids and merging them into the kept list.
+    if (incremental) readWholeWhereMostChanged(cache.rows, header);
     for (int k = 0; k < kStoredKinds; ++k) {
       filter.whole[k] = header.whole[k];
       filter.none[k] = !header.whole[k] && header.changed[k].empty();

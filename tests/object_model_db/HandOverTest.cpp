@@ -88,6 +88,13 @@ TEST_F(HandOver, EveryKindOfStoredChangeIsSeenAsANewInstanceSeesIt) {
       {"disk library's drive pools removed", "DELETE FROM MMDrivePool WHERE DrivePoolId IN (7, 8)", "part"},
       {"one made again under its id", "INSERT INTO MMDrivePool (DrivePoolId, MasterPoolId, ClientId) VALUES (8, 8, 2)",
        "part"},
+      // Its first drive pool by id is that of its second master pool.
+      {"disk library given a master pool of a lower id with a drive pool of a higher id",
+       "INSERT INTO MMMasterPool (MasterPoolId, LibraryId, MasterPoolName) VALUES (6, 8, 'mp6'); "
+       "INSERT INTO MMDrivePool (DrivePoolId, MasterPoolId, ClientId) VALUES (11, 6, 1)", "part"},
+      {"that drive pool given the lowest id", "UPDATE MMDrivePool SET DrivePoolId = 5 WHERE DrivePoolId = 11", "part"},
+      {"and removed with its master pool", "DELETE FROM MMDrivePool WHERE DrivePoolId = 5; "
+                                           "DELETE FROM MMMasterPool WHERE MasterPoolId = 6", "part"},
       {"libraries renamed", "UPDATE MMLibrary SET LibraryName = 'T7', AliasName = 'T7' WHERE LibraryId = 7; "
                             "UPDATE MMLibrary SET LibraryName = 'D8', AliasName = 'D8' WHERE LibraryId = 8",
        "every row"},
@@ -110,6 +117,10 @@ TEST_F(HandOver, EveryKindOfStoredChangeIsSeenAsANewInstanceSeesIt) {
       {"device and volume renamed", "UPDATE MMDevice SET AliasName = 'd9x' WHERE DeviceId = 9; "
                                     "UPDATE MMDeviceController SET Folder = '/v9x' WHERE DeviceControllerId = 9", "part"},
       {"mount path renamed", "UPDATE MMMountPath SET MountPathName = '/mnt/nine-x' WHERE MountPathId = 9", "part"},
+      // Two loads in part after the mount path came: its device's first
+      // volume still gives it its agent.
+      {"its device reached through another agent", "UPDATE MMDeviceController SET ClientId = 1 "
+                                                   "WHERE DeviceControllerId = 9", "part"},
       {"mount path moved", "UPDATE MMMountPathToStorageDevice SET DeviceId = 1 WHERE MountPathId = 9", "part"},
       {"mount path moved to another disk library", "UPDATE MMMountPath SET LibraryId = 2 WHERE MountPathId = 9",
        "part"},
@@ -148,6 +159,11 @@ TEST_F(HandOver, EveryKindOfStoredChangeIsSeenAsANewInstanceSeesIt) {
        "part"},
       {"drive path and drive removed", "DELETE FROM MMDrivePath WHERE DrivePathId = 9; "
                                        "DELETE FROM MMDrive WHERE DriveId = 9", "every row"},
+      // A change of more rows than a load in part lays is laid whole.
+      {"two thousand devices added in one transaction",
+       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) INSERT INTO MMDevice "
+       "(DeviceId, DeviceTypeId, AliasName, DeviceEnabled) SELECT 1000 + i, 1, 'bulk' || i, 1 FROM n", "every row"},
+      {"and removed again", "DELETE FROM MMDevice WHERE DeviceId > 1000", "every row"},
       {"pools, controller and libraries removed", "DELETE FROM MMDrivePool WHERE DrivePoolId = 9; "
                                                  "DELETE FROM MMMasterPool WHERE MasterPoolId = 9; "
                                                  "DELETE FROM MMLibraryController WHERE LibraryControllerId = 9; "

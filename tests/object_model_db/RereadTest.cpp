@@ -171,6 +171,74 @@ TEST_F(Reread, MountPathsAddedAndDeletedThroughTheModel) {
   EXPECT_EQ(kept->FindObject(handle), nullptr);
 }
 
+// Libraries made through the model in a kept instance: a re-read lays each
+// one's row over the object the request made (one object a row, its handle
+// kept), and one that another connection removes goes from every list the
+// instance keeps, the IP controllers' among them.
+TEST_F(Reread, LibrariesMadeThroughTheModelAreOneObjectEachAndGoFromEveryList) {
+  // The name is free (the request's check, which indexes the libraries).
+  ASSERT_EQ(ZQMACGraph::FindMagLib(*kept, "MlNew9", true), nullptr);
+  auto library = std::make_unique<ZQMACMagLib>();
+  library->SetMediaConfig(kept.get());
+  library->SetMediaAgent(kept->FindDBNode<ZQMACMediaAgent>(2));
+  library->SetAliasName("MlNew9");
+  ASSERT_TRUE(library->Configure(false)) << library->GetLastError();
+  ZQMACMagLib* made = library.release();  // the instance owns it
+  const unsigned long long handle = made->GetHandle();
+  expectEqualToFullReload("part");
+  EXPECT_EQ(kept->FindObject(handle), made);
+  auto controller = std::make_unique<ZQMACIPLibController>();
+  controller->SetServerHostName("ls1.example.net");
+  controller->SetAccessPath("LS1");
+  ZQMACMediaAgent* agent = kept->FindDBNode<ZQMACMediaAgent>(2);
+  ASSERT_TRUE(agent->AddLibController(controller.get())) << agent->GetLastError();
+  ZQMACIPLibController* added = controller.release();
+  ASSERT_NE(added->GetLms(), nullptr);
+  const std::string id = std::to_string(added->GetLms()->GetId());
+  expectEqualToFullReload("part");
+  ASSERT_EQ(elements(kept->GetIPLibControllerList()).size(), 1u);
+  db.execElsewhere("DELETE FROM MMLibraryController WHERE LibraryId = " + id + "; DELETE FROM MMLibrary WHERE "
+                   "LibraryId = " + id);
+  expectEqualToFullReload("part");
+  EXPECT_TRUE(elements(kept->GetIPLibControllerList()).empty());
+}
+
+// What the check of the instance's lists says (Debug builds end the
+// process with it after every load and every drop): the list and the
+// objects, or nothing for a graph as a load leaves it.
+TEST_F(Reread, TheListCheckNamesTheListAndTheObject) {
+  ZQMACIPLibController foreign;
+  const struct {
+    const char* what;
+    std::function<std::string(ZQMACMediaConfig&)> fault;
+    const char* says;  // empty: no fault
+  } rows[] = {
+      {"a loaded graph", [](ZQMACMediaConfig& c) { return ZQMACGraph::LaidFault(c, "a load"); }, ""},
+      {"a list holding an object of no instance", [&](ZQMACMediaConfig& c) {
+         ZQMACGraph::EnterIPLibController(c, &foreign);
+         return ZQMACGraph::LaidFault(c, "a load");
+       }, "after a load the instance's list of IP library controllers holds 0x"},
+      {"two disk libraries of one row", [](ZQMACMediaConfig& c) {
+         ZQMACGraph::AddMagLib(c, nullptr, 2, "Twin");
+         return ZQMACGraph::LaidFault(c, "a load");
+       }, "list of disk libraries holds disk library 2 \"DiskLib1\" ("},
+      {"a library that goes, still listed", [](ZQMACMediaConfig& c) {
+         return ZQMACGraph::HeldFault(c, {elements(c.GetMagLibList()).front()}, "a test");
+       }, "the instance's list of disk libraries holds disk library 2 \"DiskLib1\" ("},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    auto config = load();
+    const std::string fault = row.fault(*config);
+    if (*row.says == '\0') {
+      EXPECT_EQ(fault, "");
+    } else {
+      EXPECT_NE(fault.find(row.says), std::string::npos) << fault;
+    }
+    config->NoteChange();  // not handed over
+  }
+}
+
 TEST_F(Reread, DrivesPoolsAndPathsChangedThroughTheModel) {
   ZQMACDrive* second = drive(*kept, 2);
   ASSERT_NE(second, nullptr);
@@ -377,6 +445,14 @@ TEST_F(Reread, OnlyTheKindsWithLoggedChangesAreScanned) {
   other.join();
   expectEqualToFullReload("part", 2);
   EXPECT_EQ(scanned, Scans{"MMHost whole"});
+
+  // More changed rows of a kind than half of those kept: one scan of the
+  // table instead of the rows by the log's ids.
+  db.execElsewhere("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600) INSERT INTO "
+                   "MMDevice (DeviceId, DeviceTypeId, AliasName, DeviceEnabled) SELECT 1000 + i, 1, 'bulk' || i, 1 "
+                   "FROM n");
+  expectEqualToFullReload("part");
+  EXPECT_EQ(scanned, Scans{"MMDevice whole"});
 
   expectEqualToFullReload("part", 0);
   EXPECT_EQ(scanned, Scans{});

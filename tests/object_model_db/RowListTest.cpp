@@ -105,6 +105,12 @@ TEST(RowList, MergesReadAsTheRowsTheyStandFor) {
       {"a run longer than a group goes, then comes back in part", 20'000,
        {{range(50'000, 150'000, 10), {}}, {{}, range(60'005, 140'005, 20)}}, 1},
       {"all but a few go", 10'000, {{range(30, 100'000, 10), {}}}, 0},
+      {"a run of 10,000 rows changes: the groups rebuilt are split again", 20'000,
+       {{{}, range(50'000, 150'000, 10)}}, 1},
+      {"a small group left in front joins the group changed after it", 6'004,
+       {{range(10, 40'000, 10), {}}, {{}, {50'000}}}, 0},
+      {"an id deleted from the middle of a chunk, then the rows around it", 5'000,
+       {{{20'010}, {}}, {{20'000, 20'020}, {}}}, 1},
       {"rows added one by one at the end", 5'000,
        {{{}, {50'001}}, {{}, {50'002}}, {{}, {50'003}}, {{}, {50'004}}, {{}, {50'005}}}, 1},
   };
@@ -134,6 +140,11 @@ TEST(RowList, MergesReadAsTheRowsTheyStandFor) {
       named.erase(std::unique(named.begin(), named.end()), named.end());
       List merged = mergedRows(list, fresh, named, idOf);
       expectHolds(merged, next, "after change " + std::to_string(n));
+      // An id deleted finds nothing, not the row after it.
+      for (int id : change.gone)
+        if (next.count(id) == 0) {
+          EXPECT_EQ(merged.find(id, idOf), nullptr) << "change " << n << ", id " << id;
+        }
       // The walk names exactly the ids new, gone or changed.
       std::vector<int> differ;
       walkRows(list, merged, idOf, [&](int id) { differ.push_back(id); },
