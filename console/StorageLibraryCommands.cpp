@@ -154,6 +154,9 @@ const char* storageLibraryDeleteHint(const Request& request, const tkwire::Reply
   const CNMessageBase& library = description(sent, Req::kLibrary);
   if (library.getint64(Info::kOperation.tag, Info::kClassHash, Info::kOperation.hash) != kDeleteLibrary)
     return nullptr;
+  // With delete-enable set the delete was done: one limited to a media
+  // agent's parts answers with the library that stays.
+  if (sent.getint64(Req::kDeleteEnable.tag, Req::kClassHash, Req::kDeleteEnable.hash) != 0) return nullptr;
   // A library that is deleted goes without its description in the answer;
   // one that delete-enable kept comes back with it.
   std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(reply);

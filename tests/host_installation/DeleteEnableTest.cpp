@@ -36,6 +36,21 @@ TEST_F(HostLibraryDelete, WithDeleteEnableTheLibraryIsDeletedWithoutTheNote) {
   EXPECT_EQ(other.out.find("nothing was deleted"), std::string::npos) << other.out;
 }
 
+// A delete limited to one media agent's parts keeps the library, and the
+// answer describes it: the console takes it as done, not as a delete that
+// delete-enable kept from happening.
+TEST_F(HostLibraryDelete, ADeleteOfOneAgentsPartsIsAnsweredAsDone) {
+  const long long pools = m_db.scalar("SELECT COUNT(*) FROM \"MMDrivePool\"");
+  const installtest::ConsoleRun run = console({"storage-library", "43=2", "8=TapeLib1", "3=ma1", "request.6=1"});
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out.find("nothing was deleted"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("<EVGui_ConfigureStorageLibraryResp><EVGui_StorageLibraryInfo tag=\"1\""),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(m_db.scalar("SELECT COUNT(*) FROM \"MMLibrary\" WHERE \"LibraryName\" = 'TapeLib1'"), 1);
+  EXPECT_EQ(m_db.scalar("SELECT COUNT(*) FROM \"MMDrivePool\""), pools - 1);
+}
+
 TEST_F(HostLibraryDelete, ARequestFieldTheRequestDoesNotHaveIsRefusedByTheConsole) {
   const installtest::ConsoleRun run = console({"storage-library", "43=2", "8=TapeLib1", "request.99=1"});
   EXPECT_EQ(run.status, 64);
