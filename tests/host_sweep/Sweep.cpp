@@ -193,31 +193,13 @@ const std::string& seededDatabase() {
 class ConsoleSession {
  public:
   explicit ConsoleSession(const std::string& socket) {
-    int in[2];
-    int out[2];
-    if (::pipe2(in, O_CLOEXEC) != 0) return;
-    if (::pipe2(out, O_CLOEXEC) != 0) {
-      ::close(in[0]);
-      ::close(in[1]);
-      return;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     // A lock waits for the database as long as the host does (a row whose
     // lock fails waits out the host's busy wait).
-    std::vector<std::string> args{hosttest::consoleBinary(), "--socket", socket, "--timeout", "60000", "--script", "-"};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(in[0]);
-    ::close(out[1]);
-    m_in = in[1];
-    m_out = out[0];
+    const hosttest::PipedConsole console =
+        hosttest::startPipedConsole({"--socket", socket, "--timeout", "60000", "--script", "-"}, false);
+    m_pid = console.pid;
+    m_in = console.in;
+    m_out = console.out;
   }
   ~ConsoleSession() {
     finish();

@@ -95,31 +95,12 @@ std::string firstDifference(const std::string& a, const std::string& b) {
 class Console {
  public:
   explicit Console(const std::string& socket) {
-    int in[2];
-    int out[2];
-    if (::pipe2(in, O_CLOEXEC) != 0) return;
-    if (::pipe2(out, O_CLOEXEC) != 0) {
-      ::close(in[0]);
-      ::close(in[1]);
-      return;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 2);
     const std::string wait = std::to_string(hosttest::kConsoleWaitMs);
-    std::vector<std::string> args{hosttest::consoleBinary(), "--socket", socket, "--timeout", wait, "--wait", wait,
-                                  "--script", "-"};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(in[0]);
-    ::close(out[1]);
-    m_in = in[1];
-    m_out = out[0];
+    const hosttest::PipedConsole console =
+        hosttest::startPipedConsole({"--socket", socket, "--timeout", wait, "--wait", wait, "--script", "-"}, true);
+    m_pid = console.pid;
+    m_in = console.in;
+    m_out = console.out;
   }
   ~Console() {
     finish("");

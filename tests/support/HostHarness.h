@@ -56,6 +56,53 @@ inline constexpr int kExitMs = kConsoleWaitMs + kStartMs;
 inline std::string hostBinary() { return TK_BINARY_DIR "/tkhost"; }
 inline std::string consoleBinary() { return TK_BINARY_DIR "/tkconsole"; }
 
+// A tkconsole started with `args` (after the program's name), reading its
+// lines from a pipe (`in`, the end to write to) and printing into another
+// (`out`, the end to read from), its errors too when `errorsToo`, else
+// into /dev/null. `pid` is -1, and both ends closed, when it did not start.
+struct PipedConsole {
+  pid_t pid = -1;
+  int in = -1;
+  int out = -1;
+};
+inline PipedConsole startPipedConsole(std::vector<std::string> args, bool errorsToo) {
+  PipedConsole console;
+  int in[2];
+  int out[2];
+  if (::pipe2(in, O_CLOEXEC) != 0) return console;
+  if (::pipe2(out, O_CLOEXEC) != 0) {
+    ::close(in[0]);
+    ::close(in[1]);
+    return console;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  if (errorsToo) {
+    posix_spawn_file_actions_adddup2(&actions, out[1], 2);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  }
+  args.insert(args.begin(), consoleBinary());
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const bool started = posix_spawn(&console.pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(in[0]);
+  ::close(out[1]);
+  if (!started) {
+    console.pid = -1;
+    ::close(in[1]);
+    ::close(out[0]);
+    return console;
+  }
+  console.in = in[1];
+  console.out = out[0];
+  return console;
+}
+
 inline int64_t nowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
