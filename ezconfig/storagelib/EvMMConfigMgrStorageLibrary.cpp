@@ -207,9 +207,16 @@ bool resolveLibrary(StorageLibraryRequest& w) {
     w.libraryTypeId = row.LibraryTypeId;
     return true;
   }
-  if (w.operation == tkezconfig::kOpCreateLibrary) return true;  // the library is to be made
+  const bool missing = libraries.getErrorCode() == MMS2_ERROR_NOT_FOUND;
+  if (missing && w.operation == tkezconfig::kOpCreateLibrary) return true;  // the library is to be made
   EvDebug::Error(kTag, "Failed to get info for Library [%s]", w.libraryName.c_str());
-  refuse(w, kTextLibraryUnknown);
+  // A library that is not there, or the database's reason it could not be
+  // read (a create is refused then too: it cannot tell the name is free).
+  if (missing) {
+    refuse(w, kTextLibraryUnknown);
+  } else {
+    w.fail(libraries.lastErrorText());
+  }
   return false;
 }
 

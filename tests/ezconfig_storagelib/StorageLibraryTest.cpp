@@ -100,6 +100,35 @@ TEST_F(StorageLibrary, AnUnknownLibraryNameGoesOnToCreateAndCreateDeviceNeverLoo
   EXPECT_TRUE(testkit::mmdb::calls("MMLibraryDB::getInfoByAliasName").empty());
 }
 
+// A library named in the request that the database cannot read is
+// answered with the database's reason, whatever the operation (a create
+// too: it cannot tell that the name is free); one that is not there is
+// "could not be found", but for a create, which makes it.
+TEST_F(StorageLibrary, ALibraryNameTheDatabaseCannotReadIsAnsweredWithItsReason) {
+  const struct {
+    const char* what;
+    int operation;
+    bool readFails;
+    const char* refusal;  // null: the request goes on
+  } rows[] = {
+      {"a delete, the read failing", 2, true, "disk on fire"},
+      {"a create, the read failing", 1, true, "disk on fire"},
+      {"a change, the read failing", 32, true, "disk on fire"},
+      {"a delete of no such library", 2, false, ""},
+      {"a create of a new name", 1, false, nullptr},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    if (row.readFails) testkit::mmdb::failNext("MMLibraryDB::getInfoByAliasName", 0x26000001, "disk on fire");
+    const Answer a = call({{43, row.operation}, {7, kMa2}, {8, "nosuch"}, {24, "/data/nosuch"}});
+    if (row.refusal == nullptr) {
+      EXPECT_TRUE(a.success) << a.xml;
+    } else {
+      expectRefused(a, *row.refusal != '\0' ? std::string(row.refusal) : catalogueText(0x230008B1));
+    }
+  }
+}
+
 TEST_F(StorageLibrary, ALibraryFoundByNameGivesItsIdAndType) {
   const Answer a = call({{43, kNoOperation}, {7, kMa2}, {8, "DISKLIB"}});
   ASSERT_TRUE(a.success) << a.xml;
