@@ -137,7 +137,7 @@ TEST_F(ConsoleFixture, EveryPasswordElementAndFieldIsShownAsStarsInEchoesAdviceA
       // and entities decoded.
       {"a storage-library user name whose colon is a decimal reference",
        "--xml 0x0D130098 HandleMMConfigMgrXmlMsg '<EVGui_ConfigureStorageLibraryReq><EVGui_StorageLibraryInfo "
-       "tag=\"2\" i43=\"4\" s8=\"DiskLib1\" s3=\"ma1\" s24=\"//nasU7/r1\" s28=\"sluser!!pu@ph&#58;Pw-Echo60\"/>"
+       "tag=\"2\" i43=\"4\" s8=\"DiskLib1\" s3=\"ma1\" s24=\"//nasPx/r1\" s28=\"sluser!!pu@ph&#58;Pw-Echo60\"/>"
        "</EVGui_ConfigureStorageLibraryReq>'",
        "s28=\"sluser!!pu@ph&#58;***\"/>"},
       {"a storage-library user name whose colon is a hex reference, after an entity",

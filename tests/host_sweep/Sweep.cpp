@@ -3,11 +3,8 @@
 // line can use a handle a listing just printed), a re-read, a restart.
 #include "tests/host_sweep/Sweep.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -192,35 +189,24 @@ const std::string& seededDatabase() {
 // the line's echo and the marker's.
 class ConsoleSession {
  public:
-  explicit ConsoleSession(const std::string& socket) {
-    // A lock waits for the database as long as the host does (a row whose
-    // lock fails waits out the host's busy wait).
-    const hosttest::PipedConsole console =
-        hosttest::startPipedConsole({"--socket", socket, "--timeout", "60000", "--script", "-"}, false);
-    m_pid = console.pid;
-    m_in = console.in;
-    m_out = console.out;
-  }
-  ~ConsoleSession() {
-    finish();
-    if (m_out >= 0) ::close(m_out);
-  }
-  ConsoleSession(const ConsoleSession&) = delete;
-  ConsoleSession& operator=(const ConsoleSession&) = delete;
+  // A lock waits for the database as long as the host does (a row whose
+  // lock fails waits out the host's busy wait).
+  explicit ConsoleSession(const std::string& socket)
+      : m_console({"--socket", socket, "--timeout", "60000", "--script", "-"}, false) {}
 
   // Sends one line (its handles resolved) and waits for its answers.
   void ask(const std::string& line) {
     const std::string resolved = resolve(line);
-    const std::string sent = resolved + "\n" + kMarker + "\n";
-    if (m_in < 0 || ::write(m_in, sent.data(), sent.size()) != static_cast<ssize_t>(sent.size())) {
-      m_text += "(console gone before: " + resolved + ")\n";
+    std::string& text = m_console.printed();
+    if (!m_console.send(resolved + "\n" + kMarker + "\n")) {
+      text += "(console gone before: " + resolved + ")\n";
       return;
     }
     const std::string echo = "> " + std::string(kMarker) + "\n";
-    const size_t from = m_text.size();
-    while (m_text.find(echo, from) == std::string::npos)
-      if (!readSome()) {
-        m_text += "(no answer to: " + resolved + ")\n";
+    const size_t from = text.size();
+    while (text.find(echo, from) == std::string::npos)
+      if (!m_console.readSome()) {
+        text += "(no answer to: " + resolved + ")\n";
         return;
       }
   }
@@ -229,22 +215,8 @@ class ConsoleSession {
   // marker would be refused), closes the console's input and returns its
   // exit status once it has ended.
   int finish(const std::string& last = "") {
-    if (m_in >= 0 && !last.empty()) {
-      const std::string sent = last + "\n";
-      if (::write(m_in, sent.data(), sent.size()) != static_cast<ssize_t>(sent.size())) m_text += "(console gone)\n";
-    }
-    if (m_in >= 0) {
-      ::close(m_in);
-      m_in = -1;
-    }
-    while (readSome()) {
-    }
-    if (m_pid > 0) {
-      int status = 0;
-      ::waitpid(m_pid, &status, 0);
-      m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      m_pid = -1;
-    }
+    if (!m_finished) m_status = m_console.finish(last);
+    m_finished = true;
     return m_status;
   }
 
@@ -252,15 +224,16 @@ class ConsoleSession {
   std::string text() const {
     std::string out;
     const std::string echo = "> " + std::string(kMarker) + "\n";
+    const std::string& printed = m_console.printed();
     size_t at = 0;
     for (;;) {
-      const size_t marker = m_text.find(echo, at);
+      const size_t marker = printed.find(echo, at);
       if (marker == std::string::npos) {
-        out += m_text.substr(at);
+        out += printed.substr(at);
         return out;
       }
-      out += m_text.substr(at, marker - at);
-      const size_t next = m_text.find("\n> ", marker + echo.size() - 1);
+      out += printed.substr(at, marker - at);
+      const size_t next = printed.find("\n> ", marker + echo.size() - 1);
       if (next == std::string::npos) return out;
       at = next + 1;
     }
@@ -322,23 +295,9 @@ class ConsoleSession {
     return shown.substr(value, shown.find_first_of(" \n", value) - value);
   }
 
-  bool readSome() {
-    if (m_out < 0) return false;
-    pollfd p{m_out, POLLIN, 0};
-    // Longer than the host's busy wait, which a failing lock waits out.
-    if (::poll(&p, 1, hosttest::kReplyMs * 5) != 1) return false;
-    char buffer[8192];
-    const ssize_t n = ::read(m_out, buffer, sizeof buffer);
-    if (n <= 0) return false;
-    m_text.append(buffer, static_cast<size_t>(n));
-    return true;
-  }
-
-  pid_t m_pid = -1;
-  int m_in = -1;
-  int m_out = -1;
+  hosttest::PipedConsole m_console;
+  bool m_finished = false;
   int m_status = -1;
-  std::string m_text;
 };
 
 // What one connection printed: everything, and the read back's part.

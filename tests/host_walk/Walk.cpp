@@ -1,10 +1,6 @@
 #include "tests/host_walk/Walk.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -94,30 +90,21 @@ std::string firstDifference(const std::string& a, const std::string& b) {
 // A tkconsole reading its lines from a pipe, all on one connection.
 class Console {
  public:
-  explicit Console(const std::string& socket) {
-    const std::string wait = std::to_string(hosttest::kConsoleWaitMs);
-    const hosttest::PipedConsole console =
-        hosttest::startPipedConsole({"--socket", socket, "--timeout", wait, "--wait", wait, "--script", "-"}, true);
-    m_pid = console.pid;
-    m_in = console.in;
-    m_out = console.out;
-  }
-  ~Console() {
-    finish("");
-    if (m_out >= 0) ::close(m_out);
-  }
-  Console(const Console&) = delete;
-  Console& operator=(const Console&) = delete;
+  explicit Console(const std::string& socket)
+      : m_console({"--socket", socket, "--timeout", std::to_string(hosttest::kConsoleWaitMs), "--wait",
+                   std::to_string(hosttest::kConsoleWaitMs), "--script", "-"},
+                  true) {}
 
   // The answers to one line; false in `alive` when the console ended first.
   std::string ask(const std::string& line, bool& alive) {
-    const std::string sent = line + "\n" + kMarker + "\n";
-    const size_t from = m_text.size();
+    const std::string& text = m_console.printed();
+    const size_t from = text.size();
     const std::string echo = std::string("\n> ") + kMarker + "\n";
-    alive = m_in >= 0 && ::write(m_in, sent.data(), sent.size()) == static_cast<ssize_t>(sent.size());
+    alive = m_console.send(line + "\n" + kMarker + "\n");
     size_t marker = std::string::npos;
-    while (alive && (marker = m_text.find(echo, from == 0 ? 0 : from - 1)) == std::string::npos) alive = readSome();
-    std::string block = m_text.substr(from, marker == std::string::npos ? std::string::npos : marker + 1 - from);
+    while (alive && (marker = text.find(echo, from == 0 ? 0 : from - 1)) == std::string::npos)
+      alive = m_console.readSome();
+    std::string block = text.substr(from, marker == std::string::npos ? std::string::npos : marker + 1 - from);
     // The marker's own answer, printed after its echo, opens the block.
     const size_t own = block.rfind("> ", 0) == 0 ? 0 : block.find("\n> ");
     return own == std::string::npos ? block : block.substr(own == 0 ? 0 : own + 1);
@@ -125,39 +112,13 @@ class Console {
 
   // Sends the last line, ends the console and gives what it printed after.
   std::string finish(const std::string& last) {
-    const size_t from = m_text.size();
-    if (m_in >= 0) {
-      const std::string sent = last.empty() ? "" : last + "\n";
-      if (!sent.empty() && ::write(m_in, sent.data(), sent.size()) < 0) m_text += "(console gone)\n";
-      ::close(m_in);
-      m_in = -1;
-    }
-    while (readSome()) {
-    }
-    if (m_pid > 0) {
-      int status = 0;
-      ::waitpid(m_pid, &status, 0);
-      m_pid = -1;
-    }
-    return m_text.substr(from);
+    const size_t from = m_console.printed().size();
+    m_console.finish(last);
+    return m_console.printed().substr(from);
   }
 
  private:
-  bool readSome() {
-    if (m_out < 0) return false;
-    pollfd p{m_out, POLLIN, 0};
-    if (::poll(&p, 1, hosttest::kReplyMs * 5) != 1) return false;
-    char buffer[65536];
-    const ssize_t n = ::read(m_out, buffer, sizeof buffer);
-    if (n <= 0) return false;
-    m_text.append(buffer, static_cast<size_t>(n));
-    return true;
-  }
-
-  pid_t m_pid = -1;
-  int m_in = -1;
-  int m_out = -1;
-  std::string m_text;
+  hosttest::PipedConsole m_console;
 };
 
 namespace {

@@ -57,51 +57,87 @@ inline std::string hostBinary() { return TK_BINARY_DIR "/tkhost"; }
 inline std::string consoleBinary() { return TK_BINARY_DIR "/tkconsole"; }
 
 // A tkconsole started with `args` (after the program's name), reading its
-// lines from a pipe (`in`, the end to write to) and printing into another
-// (`out`, the end to read from), its errors too when `errorsToo`, else
-// into /dev/null. `pid` is -1, and both ends closed, when it did not start.
-struct PipedConsole {
-  pid_t pid = -1;
-  int in = -1;
-  int out = -1;
-};
-inline PipedConsole startPipedConsole(std::vector<std::string> args, bool errorsToo) {
-  PipedConsole console;
-  int in[2];
-  int out[2];
-  if (::pipe2(in, O_CLOEXEC) != 0) return console;
-  if (::pipe2(out, O_CLOEXEC) != 0) {
+// lines from a pipe and printing into another, its errors too when
+// `errorsToo`, else into /dev/null. What it printed gathers in printed().
+class PipedConsole {
+ public:
+  PipedConsole(std::vector<std::string> args, bool errorsToo) {
+    int in[2];
+    int out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0) return;
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+      ::close(in[0]);
+      ::close(in[1]);
+      return;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    if (errorsToo) {
+      posix_spawn_file_actions_adddup2(&actions, out[1], 2);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    }
+    args.insert(args.begin(), consoleBinary());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
     ::close(in[0]);
-    ::close(in[1]);
-    return console;
+    ::close(out[1]);
+    m_in = in[1];
+    m_out = out[0];
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  if (errorsToo) {
-    posix_spawn_file_actions_adddup2(&actions, out[1], 2);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  ~PipedConsole() {
+    finish("");
+    ::close(m_out);
   }
-  args.insert(args.begin(), consoleBinary());
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const bool started = posix_spawn(&console.pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(in[0]);
-  ::close(out[1]);
-  if (!started) {
-    console.pid = -1;
-    ::close(in[1]);
-    ::close(out[0]);
-    return console;
+  PipedConsole(const PipedConsole&) = delete;
+  PipedConsole& operator=(const PipedConsole&) = delete;
+
+  // Writes `text` to the console's input; false when it is gone.
+  bool send(const std::string& text) {
+    return m_in >= 0 && ::write(m_in, text.data(), text.size()) == static_cast<ssize_t>(text.size());
   }
-  console.in = in[1];
-  console.out = out[0];
-  return console;
-}
+  // Adds what the console prints next to printed(), waiting for it up to
+  // five reply times (longer than the host's busy wait, which a failing
+  // lock waits out); false when nothing came or the console ended.
+  bool readSome() {
+    if (m_out < 0) return false;
+    pollfd p{m_out, POLLIN, 0};
+    if (::poll(&p, 1, kReplyMs * 5) != 1) return false;
+    char buffer[65536];
+    const ssize_t n = ::read(m_out, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    m_printed.append(buffer, static_cast<size_t>(n));
+    return true;
+  }
+  // Sends the line `last` (none when empty), closes the console's input,
+  // reads what it prints to its end and returns its exit status (-1 when
+  // it did not start, did not exit, or was finished before).
+  int finish(const std::string& last) {
+    if (!last.empty() && !send(last + "\n")) m_printed += "(console gone)\n";
+    if (m_in >= 0) ::close(m_in);
+    m_in = -1;
+    while (readSome()) {
+    }
+    if (m_pid <= 0) return -1;
+    int status = 0;
+    ::waitpid(m_pid, &status, 0);
+    m_pid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string& printed() { return m_printed; }
+  const std::string& printed() const { return m_printed; }
+
+ private:
+  pid_t m_pid = -1;
+  int m_in = -1;
+  int m_out = -1;
+  std::string m_printed;
+};
 
 inline int64_t nowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
