@@ -57,8 +57,6 @@ namespace {
 
 constexpr const char* kTag = "tkpassword::upgrade";
 constexpr const char* kMarker = "MMPasswordsStored";
-// The setting that holds a disk device's remote-host user name.
-constexpr const char* kRemoteHostUserName = "RemoteHostUserName";
 
 std::string argumentText(sqlite3_value* value) {
   const unsigned char* text = sqlite3_value_text(value);
@@ -161,8 +159,9 @@ struct UserNames {
 const UserNames kUserNames[] = {
     {"MMMountPath", "UserName", "", TK_TEXT_WIDTH(MMMountPath_t, UserName)},
     {"MMDeviceController", "UserName", "", TK_TEXT_WIDTH(MMDeviceController_t, UserName)},
-    // A share's user name is kept among the settings, whose values have no
-    // width: only its proxy password is bounded, as any password is.
+    // A share's user name is kept among the settings (RemoteHostUserName),
+    // whose values have no width: only its proxy password is bounded, as
+    // any password is.
     {"MMObjectSetting", "Value", "\"Name\" = 'RemoteHostUserName' AND ", 0}};
 
 std::string clearProxyPasswordsWhere(const UserNames& names) {
