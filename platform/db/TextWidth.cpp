@@ -12,11 +12,10 @@ namespace tkdb {
 
 bool fitsColumn(std::string_view what, std::string_view text, std::size_t width, std::string& refusal) {
   refusal.clear();
-  if (text.size() > width)
-    refusal = "The " + std::string(what) + " is longer than " + std::to_string(width) + " bytes.";
-  else if (text.find('\0') != std::string_view::npos)
-    refusal = "The " + std::string(what) + " holds a NUL character.";
-  return refusal.empty();
+  if (fitsWhole(text, width)) return true;
+  refusal = "The " + std::string(what) +
+            (text.size() > width ? " is longer than " + std::to_string(width) + " bytes." : " holds a NUL character.");
+  return false;
 }
 
 namespace {
