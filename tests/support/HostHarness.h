@@ -449,11 +449,18 @@ class Host {
   bool started() const { return m_started; }
   // A new connection, once the host accepts them; -1 when it never does.
   int connect() const { return m_started ? connectWithin(m_socket) : -1; }
-  // True once the host accepts connections (the probe is closed again).
+  // True once the host accepts connections. The probe asks for the host's
+  // list and waits for its first frame before it closes: the connection's
+  // thread has then made its handler objects, whose first making reads the
+  // database, so nothing of the probe reaches the file after the caller's
+  // own edits (a host that refuses the connection answers too).
   bool up() const {
     int fd = connect();
-    if (fd >= 0) ::close(fd);
-    return fd >= 0;
+    if (fd < 0) return false;
+    std::string body;
+    if (tkwire::writeAll(fd, streamFrame(tkwire::kListHandlersName, 0))) tkwire::readFrame(fd, kReplyMs, body);
+    ::close(fd);
+    return true;
   }
   std::string log() const { return readFile(m_err); }
   // Signals the host; its exit code, or -1 when it did not end normally.
