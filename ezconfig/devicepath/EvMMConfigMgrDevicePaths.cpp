@@ -315,11 +315,11 @@ bool readStoredState(Work& w, const Entry& e, const MMConfigDeviceControllerInfo
   }
   if (std::string refusal;
       !tkdb::fitsColumn("stored password of the device path of " + agentText(r), row.UserPassword, kMaxPassword,
-                        refusal) ||
-      !MMCopyText(stored.password, row.UserPassword)) {
+                        refusal)) {
     w.fail(-1, refusal);
     return false;
   }
+  MMCopyText(stored.password, row.UserPassword);
   stored.folder = row.Folder;
   stored.userName = row.UserName;
   setInfoInt(previous, Info::kClassHash, Info::kAccessType, row.DeviceAccessType);

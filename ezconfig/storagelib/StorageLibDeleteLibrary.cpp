@@ -129,10 +129,8 @@ StorageLibResult deleteAgentParts(StorageLibraryRequest& w) {
   ZQMACLms* server = nullptr;
   for (ZQMACLms* lms : elements(w.config->GetLmsList())) {
     const ZQMACLibrary* library = lms->GetLibrary();
-    // The name the library answers to: its alias, or its name where the
-    // alias is empty (as the request found it).
-    if (library != nullptr &&
-        sameName(!library->GetAliasName().empty() ? library->GetAliasName() : library->GetName(), w.libraryName)) {
+    // By the name the request found it by.
+    if (library != nullptr && sameName(library->GetAnsweredName(), w.libraryName)) {
       server = lms;
       break;
     }

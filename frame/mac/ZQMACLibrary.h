@@ -53,6 +53,9 @@ class ZQMACLibrary : public ZQMACInterface, public ZQMACDevicePart {
   // ---- the library as the listing shows it ----
   // The alias name under which the library is stored.
   const std::string& GetAliasName() const { return m_sAliasName; }
+  // The name the library answers to, as the name rule compares it: its
+  // alias, or its name where the alias is empty.
+  const std::string& GetAnsweredName() const { return m_sAliasName.empty() ? m_sName : m_sAliasName; }
   // A stand-alone unit (a drive without a changer), not a library of its own.
   bool IsStandAlone() const { return m_bStandAlone; }
   // True when `other` is this library, or (with `byIdentity`) the same unit

@@ -24,7 +24,6 @@
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mmdb/MMLibraryDB.h"
-#include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/security/StoredPassword.h"
 
 namespace tkmac {
@@ -109,8 +108,9 @@ int makeDiskLibrary(tkdb::Session& s, DiskParts& p, int& libraryId) {
               {ZQMACGraph::DrivePoolName(p.agentName), p.agentId, master}, ignored);
   if (rc != DB_OK) return rc;
   if (p.deviceId == 0) {
-    rc = insertFolderDevice(s, {p.agentId, p.deviceName.empty() ? ZQMACGraph::DerivedName("", p.name, " device", MMMediaConfigDB::nameWidth(MMStoredKind::Device)) : p.deviceName, p.deviceType,
-                                p.folder, p.userName, p.password},
+    rc = insertFolderDevice(s,
+                            {p.agentId, p.deviceName.empty() ? ZQMACGraph::FolderDeviceName(p.name) : p.deviceName,
+                             p.deviceType, p.folder, p.userName, p.password},
                             p.deviceId, ignored);
     if (rc != DB_OK) return rc;
   }

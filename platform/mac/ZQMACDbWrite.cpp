@@ -217,6 +217,10 @@ std::string ZQMACGraph::MasterPoolName(const std::string& library, const std::st
   return DerivedName("MasterPool(", library, tail, MMMediaConfigDB::nameWidth(MMStoredKind::MasterPool));
 }
 
+std::string ZQMACGraph::FolderDeviceName(const std::string& library) {
+  return DerivedName("", library, " device", MMMediaConfigDB::nameWidth(MMStoredKind::Device));
+}
+
 bool ZQMACGraph::StillStored(ZQMACInterface* object) {
   MMStoredKind kind;
   bool refuse = false;

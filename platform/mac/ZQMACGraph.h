@@ -417,6 +417,21 @@ class ZQMACGraph {
   // when the row is gone (kErrorObjectGone, "No library with id [3].") or
   // the database could not tell.
   static bool StillStored(ZQMACInterface* object);
+  // A name the system makes of another object's name (a drive pool's of its
+  // media agent, a master pool's of its library, a device's of its
+  // library): `prefix`, `source` and `suffix`, with `source` cut on a
+  // character boundary so that the whole holds in the `width` bytes of its
+  // column. Such a name is the system's label, never a text the user typed:
+  // made to fit, it lets an agent or library of any name stored get its
+  // pools and devices, where a refusal would leave it unusable.
+  static std::string DerivedName(const std::string& prefix, const std::string& source, const std::string& suffix,
+                                 std::size_t width);
+  // "DrivePool(<agent>" and "MasterPool(<library>" with `tail` (")", or
+  // ")_2", ", <host>)", ...), made to fit their columns.
+  static std::string DrivePoolName(const std::string& agent, const std::string& tail = ")");
+  static std::string MasterPoolName(const std::string& library, const std::string& tail = ")");
+  // "<library> device": the folder device a disk library is made with.
+  static std::string FolderDeviceName(const std::string& library);
   // The database-backed state of an instance.
   static bool IsDatabaseBacked(const ZQMACMediaConfig& config) { return config.m_bDatabaseBacked; }
   // ---- the model's own settings (platform/mac/ZQMACStoredSettings.cpp) ----
@@ -505,30 +520,12 @@ class ZQMACGraph {
   // ---- end of archive clusters ----
 
   // ---- controllers added to media agents (ZQMACLibraryControllers.cpp) ----
-  // Stores a new controller of the agent with the library it reaches (and
-  // the agent when it is not stored yet), in one step, and gives them their
-  // ids (platform/mac/ZQMACDbWrite.cpp). True without writing for an
-  // instance that is not database-backed; false with the reason as the
-  // agent's last error when nothing was written.
-  // A name the system makes of another object's name (a drive pool's of its
-  // media agent, a master pool's of its library, a device's of its
-  // library): `prefix`, `source` and `suffix`, with `source` cut on a
-  // character boundary so that the whole holds in the `width` bytes of its
-  // column. Such a name is the system's label, never a text the user typed:
-  // made to fit, it lets an agent or library of any name stored get its
-  // pools and devices, where a refusal would leave it unusable.
-  static std::string DerivedName(const std::string& prefix, const std::string& source, const std::string& suffix,
-                                 std::size_t width);
-  // "DrivePool(<agent>" and "MasterPool(<library>" with `tail` (")", or
-  // ")_2", ", <host>)", ...), made to fit their columns.
-  static std::string DrivePoolName(const std::string& agent, const std::string& tail = ")");
-  static std::string MasterPoolName(const std::string& library, const std::string& tail = ")");
   // The name a new controller's new library is stored under: its alias, its
   // name, its vendor and product, else the controller's name.
   static std::string NewLibraryName(const ZQMACLibrary* library, const ZQMACLibController* controller) {
     std::string name;
     if (library != nullptr) {
-      name = !library->m_sAliasName.empty() ? library->m_sAliasName : library->m_sName;
+      name = library->GetAnsweredName();
       if (name.empty()) name = library->m_sVendor + (library->m_sProduct.empty() ? "" : " " + library->m_sProduct);
     }
     return name.empty() ? controller->m_sName : name;
@@ -538,6 +535,11 @@ class ZQMACGraph {
   // (ZQMACLibraryControllers.cpp), so that the session lists it as a re-read
   // does.
   static void EnterStoredControllerLibrary(ZQMACMediaConfig& config, ZQMACLibController* controller);
+  // Stores a new controller of the agent with the library it reaches (and
+  // the agent when it is not stored yet), in one step, and gives them their
+  // ids (platform/mac/ZQMACDbWrite.cpp). True without writing for an
+  // instance that is not database-backed; false with the reason as the
+  // agent's last error when nothing was written.
   static bool InsertLibController(ZQMACMediaAgent* agent, ZQMACLibController* controller);
   // Removes what InsertLibController stored (when the instance then cannot
   // own the controller).

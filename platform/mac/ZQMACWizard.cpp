@@ -43,7 +43,7 @@ ZQMACMountPath* addWizardMountPath(ZQMACMagLib& library, MountPathInfo info) {
   };
   FolderDevice made;
   made.agentId = static_cast<int>(agent->GetId());
-  made.deviceName = ZQMACGraph::DerivedName("", library.GetName(), " device", MMMediaConfigDB::nameWidth(MMStoredKind::Device));
+  made.deviceName = ZQMACGraph::FolderDeviceName(library.GetName());
   made.folder = info.path;
   made.userName = info.userName;
   // The description carries the password in its stored form already: the
