@@ -3,9 +3,6 @@
 // handles of a listing stay good; answers that did nothing end with status
 // 3 and say why; requests the console knows to be empty are refused before
 // they are sent; a host that is still starting is waited for.
-#include <fcntl.h>
-#include <poll.h>
-
 #include <filesystem>
 #include <regex>
 
@@ -16,116 +13,40 @@ namespace {
 using consoletest::ConsoleFixture;
 using consoletest::ConsoleRun;
 
-// tkconsole with its standard input and output on pipes, so that a test can
-// write one line, wait for its answer, and only then write the next.
-class PipedConsole {
- public:
-  explicit PipedConsole(const std::vector<std::string>& args) {
-    int in[2];
-    int out[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
-    std::vector<std::string> store{hosttest::consoleBinary()};
-    store.insert(store.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : store) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    if (::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(in[0]);
-    ::close(out[1]);
-    m_in = in[1];
-    m_out = out[0];
-  }
-  ~PipedConsole() {
-    closeInput();
-    if (m_out >= 0) ::close(m_out);
-    if (m_pid > 0 && !m_status) {
-      ::kill(m_pid, SIGKILL);
-      ::waitpid(m_pid, nullptr, 0);
-    }
-  }
-  PipedConsole(const PipedConsole&) = delete;
-  PipedConsole& operator=(const PipedConsole&) = delete;
-
-  bool started() const { return m_pid > 0; }
-  void send(const std::string& line) { ASSERT_TRUE(tkwire::writeAll(m_in, line + "\n")); }
-  void closeInput() {
-    if (m_in >= 0) ::close(m_in);
-    m_in = -1;
-  }
-
-  // Everything printed so far, once it matches `pattern` (a regular
-  // expression searched in it) or the console has ended; false when it did
-  // not come within the reply limit.
-  bool awaitOutput(const std::string& pattern) {
-    const std::regex wanted(pattern);
-    const int64_t deadline = hosttest::nowMs() + hosttest::kReplyMs;
-    for (;;) {
-      if (std::regex_search(m_output, wanted)) return true;
-      const int64_t left = deadline - hosttest::nowMs();
-      if (left <= 0) return false;
-      pollfd p{m_out, POLLIN, 0};
-      if (::poll(&p, 1, static_cast<int>(left)) != 1) return false;
-      char buffer[4096];
-      const ssize_t n = ::read(m_out, buffer, sizeof buffer);
-      if (n <= 0) return std::regex_search(m_output, wanted);
-      m_output.append(buffer, static_cast<size_t>(n));
-    }
-  }
-  const std::string& output() const { return m_output; }
-
-  int exitCode() {
-    int status = 0;
-    const int64_t deadline = hosttest::nowMs() + hosttest::kStartMs;
-    while (::waitpid(m_pid, &status, WNOHANG) != m_pid) {
-      if (hosttest::nowMs() >= deadline) return -1;
-      char buffer[4096];
-      pollfd p{m_out, POLLIN, 0};
-      if (::poll(&p, 1, 10) == 1) {
-        const ssize_t n = ::read(m_out, buffer, sizeof buffer);
-        if (n > 0) m_output.append(buffer, static_cast<size_t>(n));
-      }
-    }
-    m_status = status;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
- private:
-  pid_t m_pid = -1;
-  int m_in = -1;
-  int m_out = -1;
-  std::string m_output;
-  std::optional<int> m_status;
-};
+// What a console piped line by line (hosttest::PipedConsole, so that a test
+// can write one line, wait for its answer, and only then write the next)
+// has printed, once it matches `pattern` (a regular expression searched in
+// it); false when the console ended or went quiet first.
+bool awaitOutput(hosttest::PipedConsole& console, const std::string& pattern) {
+  const std::regex wanted(pattern);
+  while (!std::regex_search(console.printed(), wanted))
+    if (!console.readSome()) return false;
+  return true;
+}
 
 TEST_F(ConsoleFixture, APipedSessionIsAnsweredLineByLineAndKeepsItsHandles) {
-  PipedConsole session({"--socket", m_host.socket(), "--script", "-"});
+  hosttest::PipedConsole session({"--socket", m_host.socket(), "--script", "-"}, false);
   ASSERT_TRUE(session.started());
 
   // Each answer arrives while the next line has not been written yet.
-  session.send("lock");
-  ASSERT_TRUE(session.awaitOutput(R"(> lock\nreply 1024 seq 1\n  tag 2051 \(status\) len \d+: 1 \(success\)[^\n]*\n)"))
-      << session.output();
-  session.send("libraries");
-  ASSERT_TRUE(session.awaitOutput(R"(> libraries\nreply 11002 seq 2\n(.*\n)*?  tag 11003 [^\n]*: (\d+)\n)"))
-      << session.output();
+  ASSERT_TRUE(session.send("lock\n"));
+  ASSERT_TRUE(awaitOutput(session, R"(> lock\nreply 1024 seq 1\n  tag 2051 \(status\) len \d+: 1 \(success\)[^\n]*\n)"))
+      << session.printed();
+  ASSERT_TRUE(session.send("libraries\n"));
+  ASSERT_TRUE(awaitOutput(session, R"(> libraries\nreply 11002 seq 2\n(.*\n)*?  tag 11003 [^\n]*: (\d+)\n)"))
+      << session.printed();
   std::smatch handle;
-  const std::string listed = session.output();
+  const std::string listed = session.printed();
   ASSERT_TRUE(std::regex_search(listed, handle, std::regex(R"(tag 11003 [^\n]*: (\d+)\n)")));
 
-  session.send("library " + handle[1].str());
-  ASSERT_TRUE(session.awaitOutput("> library " + handle[1].str() + R"(\nreply 11002 seq 3\n  tag \d+)"))
-      << session.output();
-  session.send("unlock");
-  ASSERT_TRUE(session.awaitOutput(R"(> unlock\nreply 1024 seq 4\n  tag 2051 \(status\) len 11: 1 \(success\) "Success"\n)"))
-      << session.output();
-  session.closeInput();
-  EXPECT_EQ(session.exitCode(), 0) << session.output();
-  EXPECT_EQ(session.output().find("empty answer"), std::string::npos) << session.output();
+  ASSERT_TRUE(session.send("library " + handle[1].str() + "\n"));
+  ASSERT_TRUE(awaitOutput(session, "> library " + handle[1].str() + R"(\nreply 11002 seq 3\n  tag \d+)"))
+      << session.printed();
+  ASSERT_TRUE(session.send("unlock\n"));
+  ASSERT_TRUE(awaitOutput(session, R"(> unlock\nreply 1024 seq 4\n  tag 2051 \(status\) len 11: 1 \(success\) "Success"\n)"))
+      << session.printed();
+  EXPECT_EQ(session.finish(""), 0) << session.printed();
+  EXPECT_EQ(session.printed().find("empty answer"), std::string::npos) << session.printed();
 
   // The same handle in a session of its own names nothing there.
   const std::string script = writeFile("later.tk", "lock\nlibrary " + handle[1].str() + "\nunlock\n");

@@ -158,6 +158,18 @@ TEST_F(HostPasswordPolicy, APasswordTooLongForItsColumnIsRefusedWithOneTextOnEve
     // The refusal of a password one byte too long (tooLong when none).
     std::string (*refusal)(std::size_t longest) = tooLong;
   };
+  // A storage-library request with `fields` and the user name `user`
+  // carrying the password, through the console.
+  const auto storageLibraryWith = [&](std::vector<std::string> fields, const std::string& user) {
+    fields.insert(fields.begin(), "storage-library");
+    return [&, fields, user](const std::string& password, const std::string& text) {
+      std::vector<std::string> args = fields;
+      args.push_back("28=" + user + password);
+      const installtest::ConsoleRun run = console(args);
+      EXPECT_EQ(run.status == 0, text.empty()) << run.out;
+      EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
+    };
+  };
   const std::vector<Route> routes = {
       {"the disk-library wizard", kColumnLongest,
        [&](const std::string& password, const std::string& text) {
@@ -291,23 +303,13 @@ TEST_F(HostPasswordPolicy, APasswordTooLongForItsColumnIsRefusedWithOneTextOnEve
        proxyTooLong},
       {"a proxy password in the storage-library request's user name (a new library)",
        requestProxyLongest(kCreateProxyUser),
-       [&](const std::string& password, const std::string& text) {
-         const installtest::ConsoleRun run = console({"storage-library", "43=1", "8=PxCreate", "3=ma1",
-                                                      "24=/srv/px-create", std::string("28=") + kCreateProxyUser + password});
-         EXPECT_EQ(run.status == 0, text.empty()) << run.out;
-         EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
-       },
+       storageLibraryWith({"43=1", "8=PxCreate", "3=ma1", "24=/srv/px-create"}, kCreateProxyUser),
        "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" LIKE 'px-create!!p@h:%'",
        "SELECT substr(\"UserName\", 16) FROM \"MMMountPath\" WHERE \"UserName\" LIKE 'px-create!!p@h:%'",
        proxyTooLong},
       {"a proxy password in the storage-library request's user name (a new mount path)",
        requestProxyLongest(kAddProxyUser),
-       [&](const std::string& password, const std::string& text) {
-         const installtest::ConsoleRun run = console({"storage-library", "43=4", "8=DiskLib1", "3=ma1",
-                                                      "24=/srv/disklib1/px-add", std::string("28=") + kAddProxyUser + password});
-         EXPECT_EQ(run.status == 0, text.empty()) << run.out;
-         EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
-       },
+       storageLibraryWith({"43=4", "8=DiskLib1", "3=ma1", "24=/srv/disklib1/px-add"}, kAddProxyUser),
        "SELECT COUNT(*) FROM \"MMMountPath\" WHERE \"UserName\" LIKE 'px-add!!p@h:%'",
        "SELECT substr(\"UserName\", 13) FROM \"MMMountPath\" WHERE \"UserName\" LIKE 'px-add!!p@h:%'",
        proxyTooLong},

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/FrameSession.h"
@@ -243,10 +243,6 @@ TEST_F(HostStaleHandle, AnObjectMadeAgainBySqlUnderItsIdIsANewObject) {
     EXPECT_NE(remade->handle, old);
   }
 }
-
-}  // namespace
-
-namespace {
 
 // A change by a handle whose row another connection removed after the lock
 // holder listed it is refused naming the object, on every route that takes

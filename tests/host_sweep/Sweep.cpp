@@ -38,7 +38,7 @@ namespace {
 constexpr unsigned kWorkers = 4;
 // The marker line sent behind each line: its echo says the line before it
 // is answered.
-constexpr const char* kMarker = "onMsgGetMMMediaConfigParam";
+constexpr const char* kMarker = hosttest::kAnswersEndMarker;
 
 // The first column of a query's rows on an open connection, joined by '|'.
 std::string firstColumn(sqlite3* db, const std::string& sql) {
@@ -198,17 +198,12 @@ class ConsoleSession {
   void ask(const std::string& line) {
     const std::string resolved = resolve(line);
     std::string& text = m_console.printed();
+    const size_t from = text.size();
     if (!m_console.send(resolved + "\n" + kMarker + "\n")) {
       text += "(console gone before: " + resolved + ")\n";
-      return;
+    } else if (m_console.awaitEcho(kMarker, from) == std::string::npos) {
+      text += "(no answer to: " + resolved + ")\n";
     }
-    const std::string echo = "> " + std::string(kMarker) + "\n";
-    const size_t from = text.size();
-    while (text.find(echo, from) == std::string::npos)
-      if (!m_console.readSome()) {
-        text += "(no answer to: " + resolved + ")\n";
-        return;
-      }
   }
 
   // Sends the last line (with no marker behind it: without the lock the

@@ -15,7 +15,7 @@ namespace {
 
 // Sent behind every session line: its echo says the line before it is
 // answered.
-constexpr const char* kMarker = "onMsgGetMMMediaConfigParam";
+constexpr const char* kMarker = hosttest::kAnswersEndMarker;
 // The items whose values are handles, which each host gives afresh (a
 // library's controller item numbers the library's own handle).
 constexpr const char* kHandleItems[] = {"(object handle)", "(first controller)", "(controller)"};
@@ -99,12 +99,10 @@ class Console {
   std::string ask(const std::string& line, bool& alive) {
     const std::string& text = m_console.printed();
     const size_t from = text.size();
-    const std::string echo = std::string("\n> ") + kMarker + "\n";
     alive = m_console.send(line + "\n" + kMarker + "\n");
-    size_t marker = std::string::npos;
-    while (alive && (marker = text.find(echo, from == 0 ? 0 : from - 1)) == std::string::npos)
-      alive = m_console.readSome();
-    std::string block = text.substr(from, marker == std::string::npos ? std::string::npos : marker + 1 - from);
+    const size_t marker = alive ? m_console.awaitEcho(kMarker, from) : std::string::npos;
+    alive = marker != std::string::npos;
+    std::string block = text.substr(from, marker == std::string::npos ? std::string::npos : marker - from);
     // The marker's own answer, printed after its echo, opens the block.
     const size_t own = block.rfind("> ", 0) == 0 ? 0 : block.find("\n> ");
     return own == std::string::npos ? block : block.substr(own == 0 ? 0 : own + 1);
@@ -226,21 +224,7 @@ void Walk::sql(const std::string& statements) {
 std::vector<std::vector<std::string>> Walk::rows(const std::string& query) const {
   std::vector<std::vector<std::string>> out;
   std::string why;
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(m_database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    sqlite3_busy_timeout(db, hosttest::kReplyMs);
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, query.c_str(), -1, &statement, nullptr) == SQLITE_OK)
-      while (sqlite3_step(statement) == SQLITE_ROW) {
-        auto& row = out.emplace_back();
-        for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-          const unsigned char* text = sqlite3_column_text(statement, i);
-          row.emplace_back(text != nullptr ? reinterpret_cast<const char*>(text) : "");
-        }
-      }
-    sqlite3_finalize(statement);
-  }
-  sqlite3_close(db);
+  tktest::fileQuery(m_database, query, out, why, hosttest::kReplyMs);
   return out;
 }
 

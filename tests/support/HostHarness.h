@@ -56,6 +56,10 @@ inline constexpr int kExitMs = kConsoleWaitMs + kStartMs;
 inline std::string hostBinary() { return TK_BINARY_DIR "/tkhost"; }
 inline std::string consoleBinary() { return TK_BINARY_DIR "/tkconsole"; }
 
+// A request of a locked session with a short answer: sent behind a line of
+// the session, its echo marks where that line's answers end.
+inline constexpr const char* kAnswersEndMarker = "onMsgGetMMMediaConfigParam";
+
 // A tkconsole started with `args` (after the program's name), reading its
 // lines from a pipe and printing into another, its errors too when
 // `errorsToo`, else into /dev/null. What it printed gathers in printed().
@@ -97,6 +101,8 @@ class PipedConsole {
   PipedConsole(const PipedConsole&) = delete;
   PipedConsole& operator=(const PipedConsole&) = delete;
 
+  // True while the console runs (it started and was not finished).
+  bool started() const { return m_pid > 0; }
   // Writes `text` to the console's input; false when it is gone.
   bool send(const std::string& text) {
     return m_in >= 0 && ::write(m_in, text.data(), text.size()) == static_cast<ssize_t>(text.size());
@@ -113,6 +119,18 @@ class PipedConsole {
     if (n <= 0) return false;
     m_printed.append(buffer, static_cast<size_t>(n));
     return true;
+  }
+  // Reads until printed() holds, at or after `from`, the echo of `line` at
+  // the start of a line ("> line"): its offset, or npos when the console
+  // ended or went quiet first. Sent behind a line as a marker
+  // (kAnswersEndMarker), it says that line's answers are complete.
+  std::size_t awaitEcho(const std::string& line, std::size_t from) {
+    const std::string echo = "> " + line + "\n";
+    for (;;) {
+      for (std::size_t at = m_printed.find(echo, from); at != std::string::npos; at = m_printed.find(echo, at + 1))
+        if (at == 0 || m_printed[at - 1] == '\n') return at;
+      if (!readSome()) return std::string::npos;
+    }
   }
   // Sends the line `last` (none when empty), closes the console's input,
   // reads what it prints to its end and returns its exit status (-1 when

@@ -197,32 +197,58 @@ bool sessionQuery(const std::string& sql, std::vector<std::vector<std::string>>&
 
 std::string wholeStoreFaults() { return overlongTextsIn(sessionQuery) + danglingReferencesIn(sessionQuery); }
 
-std::string wholeStoreFaults(const std::string& path, StoreCoverage* coverage) {
+namespace {
+
+// The file `path` opened read-only, a writer's lock waited out up to
+// `busyMs`; null, with why, when it cannot be.
+sqlite3* openReading(const std::string& path, int busyMs, std::string& why) {
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-    const std::string why = db != nullptr ? sqlite3_errmsg(db) : "no memory";
+    why = db != nullptr ? sqlite3_errmsg(db) : "no memory";
     sqlite3_close(db);
-    return "the database was not opened: " + why + "\n";
+    return nullptr;
   }
-  sqlite3_busy_timeout(db, 10000);
+  sqlite3_busy_timeout(db, busyMs);
+  return db;
+}
+
+// One statement on an open connection, its rows as texts (NULL as "").
+bool rowsOn(sqlite3* db, const std::string& sql, Rows& rows, std::string& why) {
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+    why = sqlite3_errmsg(db);
+    return false;
+  }
+  rows.clear();
+  int rc = SQLITE_ROW;
+  while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+    std::vector<std::string>& row = rows.emplace_back();
+    for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+      const unsigned char* text = sqlite3_column_text(statement, i);
+      row.emplace_back(text != nullptr ? reinterpret_cast<const char*>(text) : "");
+    }
+  }
+  if (rc != SQLITE_DONE) why = sqlite3_errmsg(db);
+  sqlite3_finalize(statement);
+  return rc == SQLITE_DONE;
+}
+
+}  // namespace
+
+bool fileQuery(const std::string& path, const std::string& sql, Rows& rows, std::string& why, int busyMs) {
+  sqlite3* db = openReading(path, busyMs, why);
+  if (db == nullptr) return false;
+  const bool read = rowsOn(db, sql, rows, why);
+  sqlite3_close(db);
+  return read;
+}
+
+std::string wholeStoreFaults(const std::string& path, StoreCoverage* coverage) {
+  std::string why;
+  sqlite3* db = openReading(path, 10000, why);
+  if (db == nullptr) return "the database was not opened: " + why + "\n";
   const StoreQuery query = [db](const std::string& sql, Rows& rows, std::string& why) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-      why = sqlite3_errmsg(db);
-      return false;
-    }
-    rows.clear();
-    int rc = SQLITE_ROW;
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-      std::vector<std::string>& row = rows.emplace_back();
-      for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-        const unsigned char* text = sqlite3_column_text(statement, i);
-        row.emplace_back(text != nullptr ? reinterpret_cast<const char*>(text) : "");
-      }
-    }
-    if (rc != SQLITE_DONE) why = sqlite3_errmsg(db);
-    sqlite3_finalize(statement);
-    return rc == SQLITE_DONE;
+    return rowsOn(db, sql, rows, why);
   };
   StoreCoverage texts;
   const std::string found = overlongTextsIn(query, &texts) + danglingReferencesIn(query, coverage);

@@ -49,5 +49,10 @@ std::string wholeStoreFaults(const std::string& path, StoreCoverage* coverage = 
 std::string wholeStoreFaults();
 // One statement on the calling thread's connection, as a StoreQuery.
 bool sessionQuery(const std::string& sql, std::vector<std::vector<std::string>>& rows, std::string& why);
+// One statement on the database file `path`, opened read-only for it (a
+// writer's lock waited out up to `busyMs`), its rows as a StoreQuery gives
+// them.
+bool fileQuery(const std::string& path, const std::string& sql, std::vector<std::vector<std::string>>& rows,
+               std::string& why, int busyMs = 10000);
 
 }  // namespace tktest
