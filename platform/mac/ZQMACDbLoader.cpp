@@ -360,7 +360,8 @@ bool ZQMACGraph::ApplyStoredBeside(ZQMACMediaConfig& config, const MMStoredSnaps
     born.upTo = stored.bornSeq;
   } else {
     MMMediaConfigDB access;
-    if (access.bornSince(config.m_besideBornEpoch, config.m_besideBornSeq, LLONG_MAX, born) != 0) born = MMBornSince();
+    if (access.bornSince(stored, config.m_besideBornEpoch, config.m_besideBornSeq, LLONG_MAX, born) != 0)
+      born = MMBornSince();
     if (stored.bornSeq < 0) born.known = false;
   }
   const bool hosts = ApplyStoredDRUHosts(config, druHosts, born.of(tkmmdb::kLoggedDRUHosts));

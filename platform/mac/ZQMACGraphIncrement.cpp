@@ -856,7 +856,8 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
   const bool sameEpoch = before.bornSeq >= 0 && now.bornSeq >= 0 && before.bornEpoch == now.bornEpoch;
   if (sameEpoch && before.bornSeq == now.bornSeq) return false;
   MMMediaConfigDB access;
-  if (!sameEpoch || access.bornSince(before.bornEpoch, before.bornSeq, now.bornSeq, born) != 0) born = MMBornSince();
+  if (!sameEpoch || access.bornSince(now, before.bornEpoch, before.bornSeq, now.bornSeq, born) != 0)
+    born = MMBornSince();
   // The ids born again of each kind whose rows are read in the lists.
   std::array<std::vector<int>, kStoredKinds> reborn;
   bool any = false;
@@ -1126,6 +1127,7 @@ bool ZQMACGraph::LayStored(ZQMACMediaConfig& config, const MMStoredSnapshot& sto
   }
   tkmac::journal().record("LayStored", takenOver ? "taken over" : "own", part ? "part" : "every row");
   config.m_pLaidRows = std::make_shared<ZQMACLaidRows>(ZQMACLaidRows{stored, settings, std::move(index)});
+  config.m_pLaidRows->rows.born.reset();  // the births of this read serve this load only
   return part && settingsHold;
 }
 

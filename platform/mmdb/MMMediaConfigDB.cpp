@@ -597,11 +597,7 @@ struct LogHeader {
   bool whole[kStoredKinds] = {};
   std::vector<int> changed[kStoredKinds];
   // The rows born, of every kind the log names: kind, id and sequence.
-  struct Born {
-    int kind;
-    int id;
-    long long seq;
-  };
+  using Born = MMStoredSnapshot::Birth;
   std::vector<Born> born;
 };
 
@@ -866,6 +862,12 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
   if (header.epochRows == 1 && triggersComplete) {
     rows.bornEpoch = header.epoch;
     rows.bornSeq = header.newest;
+    // A read in part read every entry after `since`: the births among
+    // them go with the rows, for the laying that follows.
+    if (incremental) {
+      rows.bornFrom = since;
+      rows.born = std::make_shared<const std::vector<MMStoredSnapshot::Birth>>(std::move(header.born));
+    }
   }
   if (keep) {
     // Kept only when the log can tell the next read what changed since.
@@ -878,6 +880,7 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
       rows.logSeq = header.newest;
     }
     cache.rows = rows;
+    cache.rows.born.reset();  // for the laying of this read only
   }
   out = std::move(rows);
   return 0;
@@ -925,6 +928,30 @@ int MMMediaConfigDB::bornSince(const std::string& epoch, long long from, long lo
   // Every entry after `from` is still there, of the same history.
   out.known = complete && from >= 0 && out.epoch == epoch && header.pruned <= from && from <= out.upTo;
   if (!out.known) out.ids.clear();
+  return 0;
+}
+
+int MMMediaConfigDB::bornSince(const MMStoredSnapshot& read, const std::string& epoch, long long from, long long to,
+                               MMBornSince& out) {
+  if (!read.born || read.bornFrom < 0 || epoch != read.bornEpoch || from < read.bornFrom || from > read.bornSeq)
+    return bornSince(epoch, from, to, out);
+  MMBornSince born;
+  if (to > read.bornSeq) {
+    // Past the read, from the log; a log that no longer tells that part
+    // tells nothing of the span.
+    const int rc = bornSince(epoch, read.bornSeq, to, born);
+    if (rc != 0 || !born.known) {
+      out = std::move(born);
+      return rc;
+    }
+  } else {
+    born.known = true;
+    born.epoch = epoch;
+    born.upTo = to;
+  }
+  for (const MMStoredSnapshot::Birth& b : *read.born)
+    if (b.seq > from && b.seq <= to) born.ids[b.kind].insert(b.id);
+  out = std::move(born);
   return 0;
 }
 

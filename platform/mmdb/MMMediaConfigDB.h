@@ -256,6 +256,17 @@ struct MMStoredSnapshot {
   // (MMMediaConfigDB::bornSince), inside a transaction too; else -1.
   std::string bornEpoch;
   long long bornSeq = -1;
+  // The births the read that made the lists found in the log after
+  // `bornFrom` up to bornSeq (a read in part lists them with what changed),
+  // so that the reads that follow it learn them without reading the log
+  // again; null when the read listed none to go by.
+  struct Birth {
+    int kind;
+    int id;
+    long long seq;
+  };
+  long long bornFrom = -1;
+  std::shared_ptr<const std::vector<Birth>> born;
 };
 
 // The rows born (inserted, or moved to their id) in a span of the change
@@ -317,6 +328,10 @@ class MMMediaConfigDB : public MMTableAccess {
   // transaction; `out.known` false when the log no longer holds them all
   // (another epoch, pruned past `from`, `from` -1).
   int bornSince(const std::string& epoch, long long from, long long to, MMBornSince& out);
+  // The same, answered from the births `read` (a snapshot loadCurrent
+  // made) lists where they cover the span, the log read only past them.
+  int bornSince(const MMStoredSnapshot& read, const std::string& epoch, long long from, long long to,
+                MMBornSince& out);
   // Forgets what the process read: the next loadCurrent reads everything.
   static void forgetLoaded();
   // Where the change log stands now, in the thread's transaction: its

@@ -782,6 +782,30 @@ TEST_F(Reread, ARowInsertedAgainUnderItsIdIsANewObjectWithANewHandle) {
   }
 }
 
+// A read in part lists what the log names since the kept read, the rows
+// born among it too: the laying that follows learns them from that list,
+// for the rows read with it and for those read beside it, and reads the
+// log again only past it (a look of its newest entry). Rows born again
+// are new objects all the same.
+TEST_F(Reread, TheRowsBornSinceTheKeptReadAreLearnedFromTheReadsOwnListOfTheLog) {
+  ZQMACInterface* drive = nullptr;
+  for (ZQMACInterface* object : reachable(*kept))
+    if (object->GetObjectType() == ZQMAC_OBJ_DRIVE && object->GetId() == 2) drive = object;
+  ASSERT_NE(drive, nullptr);
+  const unsigned long long handle = drive->GetHandle();
+  db.execElsewhere("PRAGMA foreign_keys = OFF; CREATE TEMP TABLE saved AS SELECT * FROM MMDrive WHERE DriveId = 2; "
+                   "DELETE FROM MMDrive WHERE DriveId = 2; INSERT INTO MMDrive SELECT * FROM saved; DROP TABLE saved");
+  const size_t from = testkit::db::statements().size();
+  ASSERT_TRUE(kept->ReadCurrentConfig(false)) << kept->GetLastError();
+  const std::vector<std::string> statements = testkit::db::statements();
+  // The look before the read, the read's own, and the look past it.
+  EXPECT_EQ(std::count(statements.begin() + static_cast<std::ptrdiff_t>(from), statements.end(),
+                       tkmmdb::changeLogHeaderQuery()),
+            3);
+  EXPECT_EQ(kept->FindObject(handle), nullptr) << "the drive born again is a new object";
+  EXPECT_EQ(tktest::ModelDump::of(*kept), fullReload());
+}
+
 // The model's own settings are read again only after one of them changed,
 // and a re-read of the disk side leaves those of the tape side laid: a
 // drive keeps its id, whatever other rows changed, and a setting changed
