@@ -131,8 +131,9 @@ bool openDatabase(std::string& error) {
     });
   }
   if (code == 0 || code == DB_NO_ROW) {
-    // An older build's clear proxy passwords, found by what the rows hold;
-    // what cannot be stored now is logged, and tried again at the next start.
+    // An older build's clear proxy passwords in the user names, converted
+    // once per file (a file marked converted is left as it is); a conversion
+    // that cannot be stored now is logged, and tried again at the next start.
     tkpassword::storeClearProxyPasswords();
     return true;
   }

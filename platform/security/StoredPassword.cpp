@@ -106,37 +106,22 @@ bool isStoredPart(const std::string& name, std::size_t at, std::size_t length) {
   return stored;
 }
 
-// The clear proxy password of `userName` (`at`, `length`) and where the
-// stored name ends (`end`): the span behind the last ":" when it is clear,
-// or, in the form an older build wrote when a new user name carried its
-// own proxy password (the stored one appended behind it:
-// user!!proxy-user@proxy-host:NEW:STORED), the clear NEW before the
-// appended STORED, which the stored name drops. False when the name
-// carries no clear proxy password.
-bool clearProxyPasswordSpan(const std::string& userName, std::size_t& at, std::size_t& length, std::size_t& end) {
-  end = userName.size();
-  if (!proxyPasswordSpan(userName, at, length)) return false;
-  if (!isStoredPart(userName, at, length)) return true;
-  // The appended form: a clear part before the stored one, still behind
-  // the "@" and not first there, and no port (digits only).
-  const std::size_t sign = userName.rfind('@');
-  const std::size_t colon = userName.rfind(':', at - 2);
-  if (colon == std::string::npos || colon <= sign + 1 || colon + 1 >= at - 1) return false;
-  const std::size_t from = colon + 1;
-  const std::size_t size = at - 1 - from;
-  if (userName.find_first_not_of("0123456789", from) >= at - 1) return false;
-  if (isStoredPart(userName, from, size)) return false;
-  at = from;
-  length = size;
-  end = from + size;
-  return true;
+// The clear proxy password of `userName` (`at`, `length`): the span behind
+// the last ":" when it is not in the stored form. A name whose last part is
+// a stored form carries no clear one, whatever stands before it: a proxy
+// host may itself hold ":" (a port, an IPv6 address, any text the user
+// wrote), so user!!proxy-user@proxy-host:more:STORED is a name in the form
+// this build stores, and never read as an older build's clear password
+// with a stale one appended behind it (see hasClearProxyPassword).
+bool clearProxyPasswordSpan(const std::string& userName, std::size_t& at, std::size_t& length) {
+  return proxyPasswordSpan(userName, at, length) && !isStoredPart(userName, at, length);
 }
 
 }  // namespace
 
 bool hasClearProxyPassword(const std::string& userName) {
-  std::size_t at = 0, length = 0, end = 0;
-  return clearProxyPasswordSpan(userName, at, length, end);
+  std::size_t at = 0, length = 0;
+  return clearProxyPasswordSpan(userName, at, length);
 }
 
 namespace {
@@ -158,8 +143,8 @@ bool storedName(const std::string& userName, std::size_t passwordWidth, std::siz
                 std::string& stored, std::string& refusal) {
   wipe(stored);
   refusal.clear();
-  std::size_t at = 0, length = 0, end = 0;
-  if (!clearProxyPasswordSpan(userName, at, length, end)) {
+  std::size_t at = 0, length = 0;
+  if (!clearProxyPasswordSpan(userName, at, length)) {
     stored = userName;
     return true;
   }

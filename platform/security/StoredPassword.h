@@ -82,11 +82,15 @@ bool proxyPasswordSpan(const std::string& userName, std::size_t& at, std::size_t
 bool storedUserNameFor(const std::string& userName, std::size_t width, std::string& stored, std::string& refusal);
 
 // True when `userName` carries a proxy password that is not in the stored
-// form (what an older build wrote). An older build also wrote a new user
-// name that carried its own proxy password with the stored one appended
-// behind it (user!!proxy-user@proxy-host:NEW:STORED): its clear NEW counts
-// as the name's proxy password, and storedUserNameFor stores the name with
-// NEW in the stored form in place of both.
+// form (what an older build wrote): the part behind the last ":" is clear.
+// A name whose last part is a stored form carries none, whatever stands
+// before it. An older build also wrote a new user name that carried its
+// own proxy password with the stored one appended behind it
+// (user!!proxy-user@proxy-host:NEW:STORED), but that text is also a name
+// in the stored form whose proxy host holds a ":" (proxy-host:NEW, as a
+// port or an IPv6 address does), and the two cannot be told apart: it is
+// read as the latter and kept as it is, every byte the user wrote in it
+// included, where the other reading would drop the stored password.
 bool hasClearProxyPassword(const std::string& userName);
 
 // The width of a remote-host user name, in bytes, on every route that
@@ -118,10 +122,12 @@ bool userNameFits(const std::string& storedName, std::size_t width, std::string&
                   const std::string& what = "user name");
 
 // Puts every clear proxy password that a stored user name holds (an older
-// build's, its appended form included) into the stored form, found by what
-// the rows hold; the host calls it at every start. A name whose stored form
-// would not fit its column is left as it is, and logged by its length.
-// False when the store could not be changed.
+// build's, hasClearProxyPassword) into the stored form, once per database
+// file: the conversion and the file's mark of it are one transaction, and a
+// file that carries the mark is not looked at again. The host calls it at
+// every start. A name whose stored form would not fit its column is left as
+// it is, and logged by its length. False when the store could not be
+// changed (the next start tries again).
 bool storeClearProxyPasswords();
 
 // Zeroes the secret's bytes and empties it.

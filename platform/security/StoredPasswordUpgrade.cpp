@@ -26,21 +26,26 @@
 // once enciphered, would make the name longer than its column.
 //
 // Proxy passwords inside user names (tkpassword::proxyPasswordSpan: behind
-// the last ":" behind the last "@" behind the last "!!", where no port
-// stands) are found by what the rows hold, at every start of the host
-// (storeClearProxyPasswords), not by a mark on the file: an older build
-// marked files converted that still held its appended form. A name this
-// build stores never holds a clear one, so a file converted twice stays as
-// it was; a first look that finds none changes nothing.
+// the last ":" behind the last "@" behind the last "!!") are converted once
+// per file as well, by storeClearProxyPasswords at the host's start: the
+// updates and the file's mark, the view MMUserNameProxyPasswordsStored, in
+// one transaction, so that a file is converted whole or not at all, and a
+// file that carries the mark is not converted again (a name written clear
+// into it later by hand stays as written). The mark is a view of its own:
+// older builds marked files with MMProxyPasswordsStored that still held
+// clear proxy passwords, and such a file is converted once all the same.
+// Only a name whose last part is clear is converted; a name whose last part
+// is already a stored form stays byte for byte, whatever stands before it
+// (a proxy host with a port, an IPv6 address, or any other ":" the user
+// wrote; tkpassword::hasClearProxyPassword says why).
 //   tk_clear_proxy_password(text, width)  1 when the user name carries a
-//                             proxy password not in the stored form (an
-//                             older build's appended form included) whose
-//                             stored form fits, and the whole stored name
-//                             its column of `width` bytes (0: no width)
+//                             clear proxy password whose stored form fits,
+//                             and the whole stored name its column of
+//                             `width` bytes (0: no width)
 //   tk_stored_user_name(text)      the name with that password in its
 //                             stored form (storedUserNameFor)
-// over the mount paths', the device controllers' and the disk devices'
-// remote-host user names.
+// over the mount paths', the device controllers' and the network shares'
+// remote-host user names (the last kept among the settings).
 #include <sqlite3.h>
 
 #include <string>
@@ -57,6 +62,8 @@ namespace {
 
 constexpr const char* kTag = "tkpassword::upgrade";
 constexpr const char* kMarker = "MMPasswordsStored";
+// The mark of a file whose user names' proxy passwords have been converted.
+constexpr const char* kProxyMarker = "MMUserNameProxyPasswordsStored";
 
 std::string argumentText(sqlite3_value* value) {
   const unsigned char* text = sqlite3_value_text(value);
@@ -184,25 +191,29 @@ namespace tkpassword {
 
 bool storeClearProxyPasswords() {
   tkdb::Session session;
-  // A look first, which takes no write lock: a file with none is not changed.
-  std::string look;
-  for (const UserNames& names : kUserNames)
-    look += std::string(look.empty() ? "SELECT " : " OR ") + "EXISTS (SELECT 1 FROM \"" + names.table + "\"" +
-            clearProxyPasswordsWhere(names) + ")";
+  // A look first, which takes no write lock: a file that carries the mark
+  // is not read again.
+  const std::string marked = std::string("SELECT EXISTS (SELECT 1 FROM sqlite_master WHERE lower(\"name\") = lower('") +
+                             kProxyMarker + "'))";
   tkdb::DbRow row;
-  int code = session.queryOne(look, {}, row);
-  if (code != DB_OK) return code == DB_NO_ROW;
-  if (row.empty() || row[0].i == 0) return true;
-  code = session.atomically([&session]() -> int {
+  int code = session.queryOne(marked, {}, row);
+  if (code == DB_OK && !row.empty() && row[0].i != 0) return true;
+  code = session.atomically([&session, &marked]() -> int {
+    // Another host on the same file may have converted it meanwhile.
+    tkdb::DbRow mark;
+    int rc = session.queryOne(marked, {}, mark);
+    if (rc != DB_OK) return rc;
+    if (!mark.empty() && mark[0].i != 0) return DB_OK;
     for (const UserNames& names : kUserNames) {
       const std::string column = std::string("\"") + names.column + "\"";
-      const int rc = session.exec(std::string("UPDATE \"") + names.table + "\" SET " + column +
-                                  " = tk_stored_user_name(" + column + ")" + clearProxyPasswordsWhere(names));
+      rc = session.exec(std::string("UPDATE \"") + names.table + "\" SET " + column + " = tk_stored_user_name(" +
+                        column + ")" + clearProxyPasswordsWhere(names));
       if (rc != DB_OK && rc != DB_NO_ROW) return rc;
     }
-    return DB_OK;
+    rc = session.exec(std::string("CREATE VIEW IF NOT EXISTS \"") + kProxyMarker + "\" AS SELECT 1 AS \"Stored\"");
+    return rc == DB_NO_ROW ? DB_OK : rc;
   });
-  if (code == DB_OK || code == DB_NO_ROW) return true;
+  if (code == DB_OK) return true;
   EvDebug::Error(kTag, "The clear proxy passwords of the user names could not be stored encrypted: %s",
                  session.errorText().c_str());
   return false;

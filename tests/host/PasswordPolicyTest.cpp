@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "platform/security/StoredPassword.h"
 #include "tests/host_installation/InstallationFixture.h"
 #include "tests/mmconfig_control/ControlFixture.h"
+#include "tests/support/DatabaseDump.h"
 
 namespace {
 
@@ -471,25 +473,57 @@ TEST_F(HostPasswordPolicy, TheCredentialOperationNamesTheUserWithoutTheProxyPass
 
 // ---------------------------------------------------------------- older files
 
-// A file an older build left with user names in the old appended form
-// (user!!proxy-user@proxy-host:NEW:STORED), marked converted by a build that
-// did not convert that form: found by what the rows hold, stored once, and
-// the same after another start.
+// A file an older build left with clear proxy passwords appended to user
+// names (user!!proxy-user@proxy-host:CLEAR) in every place such a name is
+// kept, marked converted by a build that did not convert them all and not
+// yet by this one: stored once, and another start leaves every row as the
+// first left it.
 TEST_F(HostPasswordPolicy, AnOldAppendedProxyPasswordIsStoredOnceWhateverMarkTheFileCarries) {
-  const std::string appended = "shareuser!!puser@phost:NewProxy-9:" + tkcipher::encrypt("OldProxy-8");
-  ASSERT_EQ(m_db.exec("UPDATE \"MMMountPath\" SET \"UserName\" = ? WHERE \"MountPathId\" = 1", {appended}), 0);
-  ASSERT_EQ(m_db.exec("UPDATE \"MMDeviceController\" SET \"UserName\" = ? WHERE \"DeviceControllerId\" = (SELECT "
-                      "MIN(\"DeviceControllerId\") FROM \"MMDeviceController\")",
-                      {appended}),
-            0);
+  underLock([&](int fd) {
+    EXPECT_EQ(set(fd, "onMsgSetDiskVolume", proxiedShare("//nasO/old", "Proxy-0", false), 6, 3),
+              (std::vector<ctltest::Message>{ctltest::operationResponse(1, 1, "Success")}));
+  });
+  const struct {
+    const char* where;
+    std::string table;
+    std::string column;
+    std::string row;  // the condition that picks the one row
+    std::string prefix;
+    std::string clear;
+  } places[] = {
+      {"a mount path", "MMMountPath", "UserName", "\"MountPathId\" = 1", "pathuser!!puser@phost:", "OldProxy-1"},
+      {"a device controller", "MMDeviceController", "UserName",
+       "\"DeviceControllerId\" = (SELECT MIN(\"DeviceControllerId\") FROM \"MMDeviceController\")",
+       "ctluser!!puser@phost:", "OldProxy-2"},
+      {"a share's user name among the settings", "MMObjectSetting", "Value",
+       "\"Name\" = 'RemoteHostUserName' AND \"ObjectId\" = (SELECT \"ObjectId\" FROM \"MMObjectSetting\" WHERE "
+       "\"Name\" = 'RemoteHostVolume' AND \"Value\" = '//nasO/old')",
+       "shareuser!!puser@phost:", "OldProxy-3"},
+  };
+  auto read = [&](const auto& place) {
+    return m_db.text("SELECT \"" + place.column + "\" FROM \"" + place.table + "\" WHERE " + place.row);
+  };
+  for (const auto& place : places)
+    ASSERT_EQ(m_db.exec("UPDATE \"" + place.table + "\" SET \"" + place.column + "\" = ? WHERE " + place.row,
+                        {place.prefix + place.clear}),
+              0)
+        << place.where;
+  // Marked by an older build, not by this one.
   ASSERT_EQ(m_db.exec("CREATE VIEW IF NOT EXISTS \"MMProxyPasswordsStored\" AS SELECT 1 AS \"Stored\""), 0);
-  const std::string stored = "shareuser!!puser@phost:" + tkcipher::encrypt("NewProxy-9");
+  ASSERT_EQ(m_db.exec("DROP VIEW \"MMUserNameProxyPasswordsStored\""), 0);
+  std::optional<tktest::DatabaseDump> first;
   for (int start = 1; start <= 2; ++start) {
     SCOPED_TRACE("start " + std::to_string(start));
     ASSERT_TRUE(restart()) << host().log();
-    EXPECT_EQ(m_db.text("SELECT \"UserName\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1"), stored);
-    EXPECT_EQ(m_db.text("SELECT \"UserName\" FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\" LIMIT 1"),
-              stored);
+    for (const auto& place : places) {
+      SCOPED_TRACE(place.where);
+      EXPECT_EQ(read(place), place.prefix + tkcipher::encrypt(place.clear));
+    }
+    const tktest::DatabaseDump now = tktest::DatabaseDump::take();
+    if (first) {
+      EXPECT_TRUE(now == *first) << tktest::DatabaseDump::describeChanges(*first, now);
+    }
+    first = now;
   }
 }
 

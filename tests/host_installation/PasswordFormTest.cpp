@@ -326,6 +326,97 @@ TEST_F(HostPasswordForm, EveryRequestThatTakesAPasswordStoresTheFormThatReadsBac
   }
 }
 
+// ---------------------------------------------------------------- names kept
+
+// A user name stored with its proxy password in the stored form stays byte
+// for byte at every start, in a file marked converted and in one an older
+// build left without the mark, whatever ":" stands before that password:
+// segments of the proxy host, a port, an IPv6 address, a password the user
+// wrote with a ":" in it. On a mount path, a device controller and a
+// share's user name among the settings.
+TEST_F(HostPasswordForm, ANameInTheStoredFormIsKeptByteForByteAtEveryStart) {
+  struct Kept {
+    std::string what;
+    std::string query;
+    std::string stored;
+  };
+  std::vector<Kept> kept;
+  auto shareUserName = [](const std::string& path) {
+    return "SELECT \"Value\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostUserName' AND \"ObjectId\" = (SELECT "
+           "\"ObjectId\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostVolume' AND \"Value\" = '" + path + "')";
+  };
+  // A mount path's and a local volume's own credentials, and a share's
+  // proxy password holding ':' in an element of its own.
+  underLock([&](int fd) {
+    const uint64_t path = mountPathHandle(fd, libraryHandle(fd, "DiskLib1", 3), 1, 4);
+    ASSERT_NE(path, 0u);
+    EXPECT_EQ(set(fd, "onMsgSetMMMountPath", credentials(path, "mpuser!!pu@ph:abc:def", "Path-Pw"), 5, 5), kChanged);
+    const uint64_t volume = firstVolumeHandle(fd, 6);
+    ASSERT_NE(volume, 0u);
+    EXPECT_EQ(set(fd, "onMsgSetDiskVolume", credentials(volume, "vuser!!pu@ph:abc:def", "Volume-Pw"), 5, 8),
+              kChanged);
+    EXPECT_EQ(set(fd, "onMsgSetDiskVolume", networkShare("//nasC/cfe", "cfe!!pu@ph", tktag::kProxyPassword, "pa:ss"),
+                  6, 9),
+              kAdded);
+  });
+  kept.push_back({"a mount path's credentials", "SELECT \"UserName\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1",
+                  "mpuser!!pu@ph:abc:" + tkcipher::encrypt("def")});
+  kept.push_back({"a local volume's credentials",
+                  "SELECT \"UserName\" FROM \"MMDeviceController\" WHERE \"UserName\" LIKE 'vuser!!%'",
+                  "vuser!!pu@ph:abc:" + tkcipher::encrypt("def")});
+  kept.push_back({"a proxy password holding ':' given on its own", shareUserName("//nasC/cfe"),
+                  "cfe!!pu@ph:" + tkcipher::encrypt("pa:ss")});
+  // The name as typed is `prefix` and `proxy`; it is stored with `proxy`
+  // in the stored form.
+  const struct {
+    const char* what;
+    std::string prefix;
+    std::string proxy;
+  } names[] = {
+      {"a proxy host with ':' segments", "cfa!!pu@ph:abc:", "def"},
+      {"a proxy host with a port", "cfb!!pu@ph:8080:", "portPw"},
+      {"an IPv6 proxy host", "cfc!!pu@[2001:db8::7]:", "v6Pw"},
+      {"a proxy password written with a ':'", "cfd!!pu@ph:pa:", "ss"},
+  };
+  for (const auto& name : names) {
+    SCOPED_TRACE(name.what);
+    const std::string tag = name.prefix.substr(0, 3);
+    const installtest::ConsoleRun run =
+        console({"storage-library", "43=4", "8=DiskLib1", "3=ma1", "24=/srv/disklib1/" + tag,
+                 "28=" + name.prefix + name.proxy, "32=Path-Pw"});
+    ASSERT_EQ(run.status, 0) << run.out;
+    underLock([&](int fd) {
+      EXPECT_EQ(set(fd, "onMsgSetDiskVolume",
+                    networkShare("//nasC/" + tag, name.prefix + name.proxy, tktag::kPassword, "Share-Pw"), 6, 3),
+                kAdded);
+    });
+    const std::string stored = name.prefix + tkcipher::encrypt(name.proxy);
+    for (const char* table : {"MMMountPath", "MMDeviceController"})
+      kept.push_back({std::string(name.what) + " in " + table,
+                      std::string("SELECT \"UserName\" FROM \"") + table + "\" WHERE \"UserName\" LIKE '" + tag + "!!%'",
+                      stored});
+    kept.push_back({std::string(name.what) + " in a share's user name", shareUserName("//nasC/" + tag), stored});
+  }
+  auto check = [&](const std::string& when) {
+    SCOPED_TRACE(when);
+    for (const Kept& k : kept) {
+      SCOPED_TRACE(k.what);
+      EXPECT_EQ(m_db.text(k.query), k.stored);
+    }
+  };
+  check("as stored");
+  for (int start = 1; start <= 4; ++start) {
+    // The third and fourth start: the same names in a file an older build
+    // wrote and did not mark converted.
+    if (start == 3) {
+      ASSERT_EQ(m_db.exec("DROP VIEW \"MMUserNameProxyPasswordsStored\""), 0);
+    }
+    ASSERT_TRUE(restart()) << host().log();
+    check("start " + std::to_string(start));
+  }
+  EXPECT_EQ(m_db.scalar("SELECT COUNT(*) FROM sqlite_master WHERE \"name\" = 'MMUserNameProxyPasswordsStored'"), 1);
+}
+
 // ---------------------------------------------------------------- older files
 
 TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextStart) {
@@ -378,7 +469,8 @@ TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextSta
                       {keptProxy}),
             0);
   // A new user name that carried its own proxy password, with the stored
-  // one appended behind it as an older build wrote it.
+  // one appended behind it as an older build wrote it: the same text as a
+  // name in the stored form whose proxy host holds a ":".
   ASSERT_EQ(m_db.exec("UPDATE \"MMObjectSetting\" SET \"Value\" = ? WHERE \"Name\" = 'RemoteHostUserName' AND "
                       "\"ObjectId\" = (SELECT \"ObjectId\" FROM \"MMObjectSetting\" WHERE \"Name\" = "
                       "'RemoteHostVolume' AND \"Value\" = '//old/appended')",
@@ -386,6 +478,7 @@ TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextSta
             0);
   ASSERT_EQ(m_db.exec("DROP VIEW \"MMPasswordsStored\""), 0);
   ASSERT_EQ(m_db.exec("DROP VIEW IF EXISTS \"MMProxyPasswordsStored\""), 0);
+  ASSERT_EQ(m_db.exec("DROP VIEW \"MMUserNameProxyPasswordsStored\""), 0);
   ASSERT_TRUE(restart()) << host().log();
 
   const struct {
@@ -418,9 +511,11 @@ TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextSta
       {"a clear proxy password in a share's user name", userNameOf + "'//old/s!!p@h:path')",
        "s!!p@h:" + tkcipher::encrypt("clear-Proxy-2")},
       {"a stored proxy password in a share's user name", userNameOf + "'//old/kept')", keptProxy},
-      // Enciphered once, in place of the stale one appended behind it.
+      // Kept byte for byte: it cannot be told from the proxy host
+      // phost:NewProxy-2 with its password stored, and read so nothing the
+      // user wrote is lost.
       {"a share's user name with a stored proxy password appended behind its own",
-       userNameOf + "'//old/appended')", "s!!p@phost:" + tkcipher::encrypt("NewProxy-2")},
+       userNameOf + "'//old/appended')", "s!!p@phost:NewProxy-2:" + tkcipher::encrypt("OldProxy-1")},
       // Left as it is, never cut: enciphered it would not fit its column.
       {"a clear proxy password that enciphered would not fit its user name's column",
        "SELECT \"UserName\" FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\" LIMIT 1 OFFSET 1",
@@ -439,11 +534,35 @@ TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextSta
             std::string::npos);
   EXPECT_EQ(debugLog().find(std::string(600, 'w')), std::string::npos);
 
-  // Once: a clear password written after the conversion stays as written.
+  // Once: a clear password written after the conversion stays as written,
+  // in a user name as in a password column: the file carries the marks.
   ASSERT_EQ(m_db.exec("UPDATE \"MMDRUHost\" SET \"UserPassword\" = 'later-Pw' WHERE \"HostName\" = 'dru-clear'"), 0);
+  const struct {
+    const char* what;
+    std::string update;
+    std::string query;
+    std::string written;
+  } later[] = {
+      {"a mount path's user name", "UPDATE \"MMMountPath\" SET \"UserName\" = ? WHERE \"MountPathId\" = 1",
+       "SELECT \"UserName\" FROM \"MMMountPath\" WHERE \"MountPathId\" = 1", "u!!p@h:later-Proxy-1"},
+      {"a device controller's user name",
+       "UPDATE \"MMDeviceController\" SET \"UserName\" = ? WHERE \"DeviceControllerId\" = (SELECT "
+       "MIN(\"DeviceControllerId\") FROM \"MMDeviceController\")",
+       "SELECT \"UserName\" FROM \"MMDeviceController\" ORDER BY \"DeviceControllerId\" LIMIT 1",
+       "u!!p@h:later-Proxy-2"},
+      {"a share's user name", "UPDATE \"MMObjectSetting\" SET \"Value\" = ? WHERE \"Name\" = 'RemoteHostUserName' AND "
+       "\"ObjectId\" = (SELECT \"ObjectId\" FROM \"MMObjectSetting\" WHERE \"Name\" = 'RemoteHostVolume' AND "
+       "\"Value\" = '//old/kept')",
+       userNameOf + "'//old/kept')", "s!!p@h:later-Proxy-3"},
+  };
+  for (const auto& row : later) ASSERT_EQ(m_db.exec(row.update, {row.written}), 0) << row.what;
   ASSERT_TRUE(restart()) << host().log();
   EXPECT_EQ(m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-clear'"), "later-Pw");
   EXPECT_EQ(m_db.text("SELECT \"UserPassword\" FROM \"MMDRUHost\" WHERE \"HostName\" = 'dru-kept'"), kept);
+  for (const auto& row : later) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(m_db.text(row.query), row.written);
+  }
 }
 
 }  // namespace
