@@ -510,7 +510,7 @@ TEST_F(HostPasswordPolicy, AnOldAppendedProxyPasswordIsStoredOnceWhateverMarkThe
         << place.where;
   // Marked by an older build, not by this one.
   ASSERT_EQ(m_db.exec("CREATE VIEW IF NOT EXISTS \"MMProxyPasswordsStored\" AS SELECT 1 AS \"Stored\""), 0);
-  ASSERT_EQ(m_db.exec("DROP VIEW \"MMUserNameProxyPasswordsStored\""), 0);
+  ASSERT_EQ(m_db.exec("DROP VIEW IF EXISTS \"MMUserNameProxyPasswordsStored\""), 0);
   std::optional<tktest::DatabaseDump> first;
   for (int start = 1; start <= 2; ++start) {
     SCOPED_TRACE("start " + std::to_string(start));

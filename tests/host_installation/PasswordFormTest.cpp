@@ -409,7 +409,7 @@ TEST_F(HostPasswordForm, ANameInTheStoredFormIsKeptByteForByteAtEveryStart) {
     // The third and fourth start: the same names in a file an older build
     // wrote and did not mark converted.
     if (start == 3) {
-      ASSERT_EQ(m_db.exec("DROP VIEW \"MMUserNameProxyPasswordsStored\""), 0);
+      ASSERT_EQ(m_db.exec("DROP VIEW IF EXISTS \"MMUserNameProxyPasswordsStored\""), 0);
     }
     ASSERT_TRUE(restart()) << host().log();
     check("start " + std::to_string(start));
@@ -478,7 +478,7 @@ TEST_F(HostPasswordForm, AnOlderFilesClearPasswordsAreEncipheredOnceAtTheNextSta
             0);
   ASSERT_EQ(m_db.exec("DROP VIEW \"MMPasswordsStored\""), 0);
   ASSERT_EQ(m_db.exec("DROP VIEW IF EXISTS \"MMProxyPasswordsStored\""), 0);
-  ASSERT_EQ(m_db.exec("DROP VIEW \"MMUserNameProxyPasswordsStored\""), 0);
+  ASSERT_EQ(m_db.exec("DROP VIEW IF EXISTS \"MMUserNameProxyPasswordsStored\""), 0);
   ASSERT_TRUE(restart()) << host().log();
 
   const struct {
