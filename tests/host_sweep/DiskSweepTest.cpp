@@ -207,16 +207,17 @@ std::vector<Row> diskRows() {
   }
   // Names the system makes of a library's alias, cut on a character
   // boundary to their columns: the medium of a new mount path (300 bytes)
-  // and a master pool made for it (256 bytes), on both routes that add a
-  // mount path. A two-byte character lies across the medium's limit of
-  // DiskLib1's alias; the master pool's limit of the other library's.
+  // and a master pool made for it (256 bytes), the library renamed by
+  // another connection and re-read by the session. A two-byte character
+  // lies across the medium's limit of DiskLib1's alias, across the master
+  // pool's limit of the other library's.
   {
     std::string alias(292, 'a');
     for (int i = 0; i < 54; ++i) alias += "\xC3\xA9";
     rows.push_back({"a mount path added by operation 1 under an alias of 400 bytes stores its medium's name cut to fit",
                     "onMsgSetMMMountPath",
-                    "libraries\nchange-library 3 {h:(library) len 12: 2 \"DiskLib1\"} 8251=" + alias +
-                        "\nonMsgSetMMMountPath 4001=1 11003=u64:{h:(library) len 12: 2 \"DiskLib1\"} 4108=2 "
+                    "libraries\nstorage-library 43=32 8=DiskLib1 second.8=" + alias +
+                        "\ncontrol 70\nonMsgSetMMMountPath 4001=1 11003=u64:{h:(library) len 12: 2 \"DiskLib1\"} 4108=2 "
                         "11041=s:/srv/longalias 2048=idtext:1:ma1 11185=1 2052=0",
                     "",
                     {},
@@ -230,12 +231,14 @@ std::vector<Row> diskRows() {
     alias += 'a';
     std::string medium(243, 'a');
     for (int i = 0; i < 25; ++i) medium += "\xC3\xA9";
-    rows.push_back(storageLibrary(
-        "a mount path added to a library without a master pool under an alias of 300 bytes stores the pool's and the "
-        "medium's names cut to fit (storage-library 4)",
-        "storage-library 43=32 8=NoPool9 second.8=" + alias + "\nstorage-library 43=4 8=" + alias +
-            " 3=ma1 24=/srv/nopool9/mp1",
-        "", {}));
+    rows.push_back({"a mount path added by operation 1 to a library without a master pool under an alias of 300 bytes "
+                    "stores the pool's and the medium's names cut to fit",
+                    "onMsgSetMMMountPath",
+                    "libraries\nstorage-library 43=32 8=NoPool9 second.8=" + alias +
+                        "\ncontrol 70\nonMsgSetMMMountPath 4001=1 11003=u64:{h:(library) len 11: 9 \"NoPool9\"} 4108=2 "
+                        "11041=s:/srv/nopool9/mp1 2048=idtext:1:ma1 11185=1 2052=0",
+                    "",
+                    {}});
     rows.back().before = "INSERT INTO \"MMLibrary\" (\"LibraryId\", \"LibraryName\", \"AliasName\", "
                          "\"LibraryTypeId\", \"LibraryEnabled\") VALUES (9, 'NoPool9', 'NoPool9', 3, 1);";
     rows.back().rowQuery = "SELECT (SELECT \"MasterPoolName\" FROM \"MMMasterPool\" WHERE \"LibraryId\" = 9) || '|' || "

@@ -46,10 +46,10 @@ std::vector<Row> xmlRows() {
     rows.push_back({"a disk library of an alias of 510 bytes given its first mount path by the wizard stores names "
                     "that fit and answers what it kept",
                     "onMsgEZConfigureMagneticLibrary",
-                    "onMsgSetMMMagneticLibrary 4001=1 8251=s:WizBare 11187=3 2048=idtext:0:ma2 2052=0\nlibraries\n"
-                    "change-library 3 {h:\"WizBare\"} 8251=" + alias + "\n"
+                    "onMsgSetMMMagneticLibrary 4001=1 8251=s:WizBare 11187=3 2048=idtext:0:ma2 2052=0\n"
+                    "storage-library 43=32 8=WizBare second.8=" + alias + "\ncontrol 70\n"
                     "--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
-                    "<ZQGui_EZMagneticLibrary tag=\"2\" i2=\"{h:\"WizBare\"}\" s23=\"/srv/wizlong\"/>"
+                    "<ZQGui_EZMagneticLibrary tag=\"2\" i2=\"{h:(library) len 11: 3 \"WizBare\"}\" s23=\"/srv/wizlong\"/>"
                     "</ZQGui_EZConfigureMagneticLibraryReq>'",
                     "",
                     {},
