@@ -13,7 +13,8 @@
 // rule and disk threshold.
 //
 // No lock, no rights check of its own, no audit record. No transaction
-// either: each step stands alone, and what a failing step finds done stays.
+// either: each step stands alone, and what a failing step finds done stays;
+// a failure after the mount path was added names what stayed.
 // Everything that can refuse the request as given (unreadable password,
 // over-long or cut texts, missing names, an unknown agent) is checked before
 // the first change.
@@ -23,6 +24,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "Db/Proc/MMS2getArchGrpNCopyListByLibIdEZ.h"
 #include "Db/Tbl/MMDeviceController.h"
@@ -33,6 +35,7 @@
 #include "ezconfig/EzWizardFrame.h"
 #include "ezconfig/diskwizard/EZMagneticLibraryRecord.h"
 #include "frame/CredentialElements.h"
+#include "frame/EvEvent.h"
 #include "frame/EvExternal.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/TextHelpers.h"
@@ -63,6 +66,9 @@ constexpr unsigned long kTextSaveRefused = 0x24000176;
 constexpr unsigned long kTextPathInUse = 0x2400005E;
 constexpr unsigned long kTextPathUnreachable = 0x2400004B;
 constexpr unsigned long kTextPolicyNotSet = 0x4100000E;  // %1 the library's alias or the policy's name
+
+// Catalogue texts are fetched into a buffer of this size.
+constexpr unsigned long kCatalogueTextSize = 1024;
 
 // Storage-policy flags by the request's policy option, the copy's
 // client-side deduplication bits, and the aging rule's flag for a library
@@ -186,6 +192,33 @@ bool readWanted(WizardFrame& frame, Request& request, Wanted& w) {
   return true;
 }
 
+// What a failure of the policy's steps says was kept: the wizard has no
+// transaction, so the library it made and the mount path it added (with the
+// device the path lies on) stay. Empty when nothing was added (case A).
+std::string keptBefore(ZQMACMediaConfig& config, ZQMACMagLib& library, bool newLibrary) {
+  const ZQMACMountPath* path = library.GetMountPathList().GetFirstNode();
+  if (path == nullptr) return std::string();
+  const ZQMACDiskDevice* device =
+      path->GetForeignAgantId() != 0 ? config.FindDBNode<ZQMACDiskDevice>(path->GetForeignAgantId()) : nullptr;
+  std::vector<std::string> parts;
+  if (newLibrary) parts.push_back("the library [" + library.GetName() + "]");
+  parts.push_back("the mount path [" + path->GetName() + "]");
+  if (device != nullptr) parts.push_back("the device [" + device->GetName() + "] it lies on");
+  std::string kept;
+  for (std::size_t i = 0; i < parts.size(); ++i)
+    kept += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+  kept[0] = 'T';
+  return kept + (parts.size() > 1 ? " were kept." : " was kept.");
+}
+
+// The failure of a policy step: the catalogue's text naming the library's
+// alias or the policy, then what was kept.
+void policyNotSet(WizardFrame& frame, const std::string& name, const std::string& kept) {
+  if (kept.empty()) return frame.failWith(kTextPolicyNotSet, {name});
+  char buffer[kCatalogueTextSize];
+  frame.fail(std::string(EvGetLocTextV(kTextPolicyNotSet, buffer, sizeof buffer, frame.locale(), {name})) + " " + kept);
+}
+
 // Case A: the path and credentials of the existing first mount path.
 bool updateMountPath(WizardFrame& frame, ZQMACMountPath& path, const Wanted& w) {
   if (!path.SetName(w.mountPath)) {
@@ -258,8 +291,10 @@ bool addMountPath(WizardFrame& frame, ZQMACMagLib& library, const Wanted& w) {
   return false;
 }
 
-// Cases B and C: the library's storage policy and default copy.
-bool readPolicy(WizardFrame& frame, ZQMACMagLib& library, Wanted& w, MMS2getArchGrpNCopyListByLibIdEZ& list) {
+// Cases B and C: the library's storage policy and default copy; a failure
+// names what was kept.
+bool readPolicy(WizardFrame& frame, ZQMACMagLib& library, Wanted& w, MMS2getArchGrpNCopyListByLibIdEZ& list,
+                const std::string& kept) {
   list.setValues(static_cast<int>(library.GetId()), kListForConfiguration);
   int count = 0;
   const int rc = getNextRow(&list, &count, -1, 0);
@@ -269,7 +304,7 @@ bool readPolicy(WizardFrame& frame, ZQMACMagLib& library, Wanted& w, MMS2getArch
     else
       EvDebug::Error(kTag, "Error fetching archGrpNCopy list for lib [%s]. Error [%s]", library.GetAliasName().c_str(),
                      DBtable::getErrorStr(rc));
-    frame.failWith(kTextPolicyNotSet, {library.GetAliasName()});
+    policyNotSet(frame, library.GetAliasName(), kept);
     return false;
   }
   const MMS2getArchGrpNCopyListByLibIdEZ_t* row = list.getDataPtr();
@@ -281,8 +316,9 @@ bool readPolicy(WizardFrame& frame, ZQMACMagLib& library, Wanted& w, MMS2getArch
   return true;
 }
 
-// Steps common to every case: policy flags, deduplication, aging rule.
-bool setUpPolicy(WizardFrame& frame, const Wanted& w, bool logAging) {
+// Steps common to every case: policy flags, deduplication, aging rule; a
+// failure names what was kept (`kept`, empty in case A).
+bool setUpPolicy(WizardFrame& frame, const Wanted& w, bool logAging, const std::string& kept = std::string()) {
   const int flags = w.policyOption > 0 ? kPolicyFlagsOption : kPolicyFlagsDefault;
   ArchGroup policy(nullptr);
   policy.setWhere("id = %d", w.policyId);
@@ -290,7 +326,7 @@ bool setUpPolicy(WizardFrame& frame, const Wanted& w, bool logAging) {
   if (rc != 0) {
     EvDebug::Error(kTag, "Failed to set flags for storage policy [%d: %s] with error[%d]: %s", w.policyId,
                    w.policyName.c_str(), rc, DBtable::getErrorStr(rc));
-    frame.failWith(kTextPolicyNotSet, {w.policyName});
+    policyNotSet(frame, w.policyName, kept);
     return false;
   }
   if (w.dedupCopies > 0) {
@@ -303,7 +339,7 @@ bool setUpPolicy(WizardFrame& frame, const Wanted& w, bool logAging) {
                      "Failed to set rules for sealing deduplication store for storage policy copy [%d: %s] with "
                      "error[%d]: %s",
                      w.copyId, w.copyName.c_str(), rc, DBtable::getErrorStr(rc));
-      frame.failWith(kTextPolicyNotSet, {w.policyName});
+      policyNotSet(frame, w.policyName, kept);
       return false;
     }
     const int taskId = task.getDataPtr()->id;
@@ -314,7 +350,7 @@ bool setUpPolicy(WizardFrame& frame, const Wanted& w, bool logAging) {
       EvDebug::Error(kTag,
                      "Failed to set ZQA_CLIENT_SIDE_DEDUP_FLAG for storage policy copy [%d: %s] with error[%d]: %s",
                      w.copyId, w.copyName.c_str(), rc, DBtable::getErrorStr(rc));
-      frame.failWith(kTextPolicyNotSet, {w.policyName});
+      policyNotSet(frame, w.policyName, kept);
       return false;
     }
   }
@@ -323,7 +359,7 @@ bool setUpPolicy(WizardFrame& frame, const Wanted& w, bool logAging) {
     if (logAging)
       EvDebug::Error(kTag, "Failed to update archGroup [%s] and copy [%s]] properties.", w.policyName.c_str(),
                      w.copyName.c_str());
-    frame.failWith(kTextPolicyNotSet, {w.policyName});
+    policyNotSet(frame, w.policyName, kept);
     return false;
   }
   return true;
@@ -362,6 +398,7 @@ void configure(WizardFrame& frame, Request& request, Response& response) {
     frame.fail(tkdb::notWhole("mount path", w.mountPath, kNewFolderMax));
     return;
   }
+  bool newLibrary = false;
   if (library == nullptr) {
     if (w.mediaAgent.empty()) {
       EvDebug::Error(kTag, "%s", "Media Agent Name in request is empty.");
@@ -381,11 +418,13 @@ void configure(WizardFrame& frame, Request& request, Response& response) {
     }
     library = createLibrary(frame, *agent);
     if (library == nullptr) return;
+    newLibrary = true;
   }
 
   if (!addMountPath(frame, *library, w)) return;
   MMS2getArchGrpNCopyListByLibIdEZ list(nullptr);
-  if (!readPolicy(frame, *library, w, list) || !setUpPolicy(frame, w, true)) return;
+  const std::string kept = keptBefore(config, *library, newLibrary);
+  if (!readPolicy(frame, *library, w, list, kept) || !setUpPolicy(frame, w, true, kept)) return;
 
   CNMessageBase& record =
       response.getObjectAccessor(true, true, Response::kLibrary.ordinal, Response::kLibrary.tag, Response::kClassHash,

@@ -8,6 +8,7 @@
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/mmdb/MMDerivedNames.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ int writePolicy(DBtran* tran, int libraryId, const std::string& libraryName, int
                       {libraryId},
                       "INSERT INTO \"MMMasterPool\" (\"LibraryId\", \"MasterPoolName\", \"MaxDrivesToSwitch\") "
                       "VALUES (?, ?, -1)",
-                      {libraryId, "MasterPool(" + libraryName + ")"}, master);
+                      {libraryId, tkmmdb::masterPoolName(libraryName)}, master);
     if (code != DB_OK) return code;
     int pool = 0;
     if (mediaAgentId < 0) {
@@ -56,7 +57,7 @@ int writePolicy(DBtran* tran, int libraryId, const std::string& libraryName, int
                         {master},
                         "INSERT INTO \"MMDrivePool\" (\"DrivePoolName\", \"DrivePoolEnabled\", \"ClientId\", "
                         "\"MasterPoolId\") VALUES (?, 1, 0, ?)",
-                        {"DrivePool(" + libraryName + ")", master}, pool);
+                        {tkmmdb::drivePoolName(libraryName), master}, pool);
     } else {
       code = firstOrNew(session,
                         "SELECT \"DrivePoolId\" FROM \"MMDrivePool\" WHERE \"MasterPoolId\" = ? AND \"ClientId\" = ? "
@@ -64,16 +65,16 @@ int writePolicy(DBtran* tran, int libraryId, const std::string& libraryName, int
                         {master, mediaAgentId},
                         "INSERT INTO \"MMDrivePool\" (\"DrivePoolName\", \"DrivePoolEnabled\", \"ClientId\", "
                         "\"MasterPoolId\") VALUES (?, 1, ?, ?)",
-                        {"DrivePool(" + libraryName + ")", mediaAgentId, master}, pool);
+                        {tkmmdb::drivePoolName(libraryName), mediaAgentId, master}, pool);
     }
     if (code != DB_OK) return code;
     code = session.exec("INSERT INTO \"archGroup\" (\"name\", \"type\", \"flags\", \"defaultCopy\") VALUES (?, 1, ?, 0)",
-                        {"SP_" + libraryName, flags});
+                        {tkmmdb::storagePolicyName(libraryName), flags});
     if (code != DB_OK) return code;
     policy = static_cast<int>(session.lastInsertId());
     code = session.exec("INSERT INTO \"archGroupCopy\" (\"archGroupId\", \"copy\", \"name\", \"type\", \"flags\", "
-                        "\"isActive\", \"dedupeFlags\", \"extendedFlags\") VALUES (?, 1, 'Primary', 1, 0, 1, 0, 0)",
-                        {policy});
+                        "\"isActive\", \"dedupeFlags\", \"extendedFlags\") VALUES (?, 1, ?, 1, 0, 1, 0, 0)",
+                        {policy, tkmmdb::kPrimaryCopyName});
     if (code != DB_OK) return code;
     copy = static_cast<int>(session.lastInsertId());
     code = session.exec("UPDATE \"archGroup\" SET \"defaultCopy\" = ? WHERE \"id\" = ?", {copy, policy});
@@ -148,8 +149,8 @@ int ArchiveManagerTK::CreateStoragePolicyForLibrary(const CreateStoragePolicyFor
   result.errorCode = code;
   if (code != 0) return code;
   result.storagePolicyId = policy;
-  result.storagePolicyName = "SP_" + name;
+  result.storagePolicyName = tkmmdb::storagePolicyName(name);
   result.copyId = copy;
-  result.copyName = "Primary";
+  result.copyName = tkmmdb::kPrimaryCopyName;
   return 0;
 }

@@ -23,6 +23,7 @@
 #include "platform/db/TextWidth.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMDerivedNames.h"
 #include "platform/mmdb/MMLibraryDB.h"
 #include "platform/security/StoredPassword.h"
 
@@ -100,16 +101,16 @@ int makeDiskLibrary(tkdb::Session& s, DiskParts& p, int& libraryId) {
                   {p.name, p.name, kDiskLibraryType}, library);
   if (rc != DB_OK) return rc;
   rc = insert(s, "INSERT INTO \"MMMasterPool\" (\"LibraryId\", \"MasterPoolName\", \"MaxDrivesToSwitch\") VALUES (?, ?, -1)",
-              {library, ZQMACGraph::MasterPoolName(p.name)}, master);
+              {library, tkmmdb::masterPoolName(p.name)}, master);
   if (rc != DB_OK) return rc;
   rc = insert(s,
               "INSERT INTO \"MMDrivePool\" (\"DrivePoolName\", \"DrivePoolEnabled\", \"ClientId\", \"MasterPoolId\") "
               "VALUES (?, 1, ?, ?)",
-              {ZQMACGraph::DrivePoolName(p.agentName), p.agentId, master}, ignored);
+              {tkmmdb::drivePoolName(p.agentName), p.agentId, master}, ignored);
   if (rc != DB_OK) return rc;
   if (p.deviceId == 0) {
     rc = insertFolderDevice(s,
-                            {p.agentId, p.deviceName.empty() ? ZQMACGraph::FolderDeviceName(p.name) : p.deviceName,
+                            {p.agentId, p.deviceName.empty() ? tkmmdb::folderDeviceName(p.name) : p.deviceName,
                              p.deviceType, p.folder, p.userName, p.password},
                             p.deviceId, ignored);
     if (rc != DB_OK) return rc;
@@ -117,7 +118,7 @@ int makeDiskLibrary(tkdb::Session& s, DiskParts& p, int& libraryId) {
   int media = 0;
   int side = 0;
   rc = insert(s, "INSERT INTO \"MMMedia\" (\"MediaName\", \"LibraryId\", \"MasterPoolId\", \"MediaEnabled\") VALUES (?, ?, ?, 1)",
-              {p.name + " medium", library, master}, media);
+              {tkmmdb::mediumName(p.name), library, master}, media);
   if (rc != DB_OK) return rc;
   rc = insert(s, "INSERT INTO \"MMMediaSide\" (\"MediaId\", \"MasterPoolId\", \"TotalCapacity\") VALUES (?, ?, ?)",
               {media, master, p.capacity}, side);

@@ -16,6 +16,7 @@
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACSettingsDB.h"
 #include "platform/mac/ZQMACTableErrors.h"
+#include "platform/mmdb/MMDerivedNames.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/tran/StoreStep.h"
 
@@ -100,7 +101,7 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
       master = masters.GetFirstNode();
     }
     if (master == nullptr) {
-      master = AddMasterDrivePool(lms, -1, MasterPoolName(lms->m_sName));
+      master = AddMasterDrivePool(lms, -1, tkmmdb::masterPoolName(lms->m_sName));
       if (master != nullptr) made.emplace_back(master);
     }
     return master;
@@ -119,7 +120,7 @@ bool ZQMACGraph::StoreNew(ZQMACInterface* object) {
       if (pool == nullptr) {
         if (masterOf() == nullptr) return refuseMade();
         const std::string agent = path->m_pMediaAgent != nullptr ? path->m_pMediaAgent->m_sName : lms->m_sName;
-        pool = AddDrivePool(lms, path->m_pMediaAgent, -1, DrivePoolName(agent));
+        pool = AddDrivePool(lms, path->m_pMediaAgent, -1, tkmmdb::drivePoolName(agent));
         if (pool == nullptr) return refuseMade();
         made.emplace_back(pool);
         AddPoolToMaster(master, pool);

@@ -20,6 +20,7 @@
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACTableErrors.h"
 #include "platform/mmdb/MMCopyManagerDB.h"
+#include "platform/mmdb/MMDerivedNames.h"
 
 namespace {
 
@@ -98,8 +99,7 @@ bool ZQMACMediaAgent::AddSoftwareCopyManager(int concurrencyLimit) {
     return false;
   }
   // Made to fit its column, as every name made of another object's is.
-  const std::string name =
-      ZQMACGraph::DerivedName("Software copy manager on ", GetName(), "", MMCopyManagerDB::kNameWidth);
+  const std::string name = tkmmdb::copyManagerName(GetName());
   // Stored first: a refused row leaves the instance as it was.
   MMStoredCopyManager row;
   row.id = -1;

@@ -202,25 +202,6 @@ bool ZQMACGraph::StoreObject(ZQMACInterface* object, const std::string* newName,
   return true;
 }
 
-std::string ZQMACGraph::DerivedName(const std::string& prefix, const std::string& source, const std::string& suffix,
-                                    std::size_t width) {
-  const std::size_t fixed = prefix.size() + suffix.size();
-  const std::size_t room = width > fixed ? width - fixed : 0;
-  return prefix + source.substr(0, tkdb::cutOnCharacter(source, room)) + suffix;
-}
-
-std::string ZQMACGraph::DrivePoolName(const std::string& agent, const std::string& tail) {
-  return DerivedName("DrivePool(", agent, tail, MMMediaConfigDB::nameWidth(MMStoredKind::DrivePool));
-}
-
-std::string ZQMACGraph::MasterPoolName(const std::string& library, const std::string& tail) {
-  return DerivedName("MasterPool(", library, tail, MMMediaConfigDB::nameWidth(MMStoredKind::MasterPool));
-}
-
-std::string ZQMACGraph::FolderDeviceName(const std::string& library) {
-  return DerivedName("", library, " device", MMMediaConfigDB::nameWidth(MMStoredKind::Device));
-}
-
 bool ZQMACGraph::StillStored(ZQMACInterface* object) {
   MMStoredKind kind;
   bool refuse = false;

@@ -16,6 +16,7 @@
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACTableErrors.h"
+#include "platform/mmdb/MMDerivedNames.h"
 #include "platform/mmdb/MMLibraryDB.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/tran/StoreStep.h"
@@ -121,11 +122,11 @@ bool ZQMACMagLib::Configure(unsigned int mode) {
       const int code = s.atomically([&] {
         int rc = s.exec("INSERT INTO \"MMMasterPool\" (\"LibraryId\", \"MasterPoolName\", \"MaxDrivesToSwitch\") "
                         "VALUES (?, ?, -1)",
-                        {row.libraryId, ZQMACGraph::MasterPoolName(name)});
+                        {row.libraryId, tkmmdb::masterPoolName(name)});
         if (rc != DB_OK) return rc;
         return s.exec("INSERT INTO \"MMDrivePool\" (\"DrivePoolName\", \"DrivePoolEnabled\", \"ClientId\", "
                       "\"MasterPoolId\") VALUES (?, 1, ?, ?)",
-                      {ZQMACGraph::DrivePoolName(agentName), agentId, s.lastInsertId()});
+                      {tkmmdb::drivePoolName(agentName), agentId, s.lastInsertId()});
       });
       if (code != DB_OK)
         return refuse(tkmac::kErrorDatabase, "The library's media agent could not be stored: " + s.errorText());

@@ -417,21 +417,9 @@ class ZQMACGraph {
   // when the row is gone (kErrorObjectGone, "No library with id [3].") or
   // the database could not tell.
   static bool StillStored(ZQMACInterface* object);
-  // A name the system makes of another object's name (a drive pool's of its
-  // media agent, a master pool's of its library, a device's of its
-  // library): `prefix`, `source` and `suffix`, with `source` cut on a
-  // character boundary so that the whole holds in the `width` bytes of its
-  // column. Such a name is the system's label, never a text the user typed:
-  // made to fit, it lets an agent or library of any name stored get its
-  // pools and devices, where a refusal would leave it unusable.
-  static std::string DerivedName(const std::string& prefix, const std::string& source, const std::string& suffix,
-                                 std::size_t width);
-  // "DrivePool(<agent>" and "MasterPool(<library>" with `tail` (")", or
-  // ")_2", ", <host>)", ...), made to fit their columns.
-  static std::string DrivePoolName(const std::string& agent, const std::string& tail = ")");
-  static std::string MasterPoolName(const std::string& library, const std::string& tail = ")");
-  // "<library> device": the folder device a disk library is made with.
-  static std::string FolderDeviceName(const std::string& library);
+  // The names the model makes of another object's name (pools, media,
+  // devices, policies) are made to fit their columns in one place:
+  // platform/mmdb/MMDerivedNames.h.
   // The database-backed state of an instance.
   static bool IsDatabaseBacked(const ZQMACMediaConfig& config) { return config.m_bDatabaseBacked; }
   // ---- the model's own settings (platform/mac/ZQMACStoredSettings.cpp) ----

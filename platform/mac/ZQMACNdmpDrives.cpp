@@ -17,6 +17,7 @@
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACStoredSettings.h"
 #include "platform/mac/ZQMACTableErrors.h"
+#include "platform/mmdb/MMDerivedNames.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/ndmpdetect/ZQNDMPAutoDetect.h"
 
@@ -120,10 +121,10 @@ ZQMACDms* ZQMACMediaAgent::AddDms(ZQMACDms* path, ZQMACLms* library, int number,
   row.masterPoolId = static_cast<int>(master->GetId());
   row.clientId = static_cast<int>(GetId());
   row.drivePoolId = newPool ? 0 : static_cast<int>(pool->GetId());
-  row.drivePoolName = ZQMACGraph::DrivePoolName(GetName(), ", " + host + ")");
+  row.drivePoolName = tkmmdb::ndmpDrivePoolName(GetName(), host);
   row.drivePoolType = pool->GetType();
   row.proxyHost = host;
-  row.drive.name = "Drive" + std::to_string(number) + " (" + host + ")";
+  row.drive.name = tkmmdb::ndmpDriveName(number, host);
   row.drive.serialNumber = staged->GetDeviceTextA();
   row.drive.firmware = staged->GetDeviceTextB();
   row.drive.vendor = staged->GetVendor();

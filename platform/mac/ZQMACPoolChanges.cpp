@@ -17,6 +17,7 @@
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mac/ZQMACTableErrors.h"
+#include "platform/mmdb/MMDerivedNames.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
 namespace {
@@ -201,7 +202,7 @@ bool ZQMACLms::addMasterDrivePool(ZQMACMasterDrivePool* master) {
   const std::string library = m_pLibrary != nullptr ? m_pLibrary->GetName() : GetName();
   return ZQMACGraph::EnterNewMasterPool(
       this, master,
-      freeName(m_masterDrivePoolList, [&](const std::string& tail) { return ZQMACGraph::MasterPoolName(library, tail); }));
+      freeName(m_masterDrivePoolList, [&](const std::string& tail) { return tkmmdb::masterPoolName(library, tail); }));
 }
 
 bool ZQMACLms::addDrivePool(ZQMACDrivePool* pool) {
@@ -213,7 +214,7 @@ bool ZQMACLms::addDrivePool(ZQMACDrivePool* pool) {
     return false;
   }
   ZQMACMasterDrivePool* master = pool->GetMasterDrivePool();
-  auto named = [&](const std::string& tail) { return ZQMACGraph::DrivePoolName(agent->GetName(), tail); };
+  auto named = [&](const std::string& tail) { return tkmmdb::drivePoolName(agent->GetName(), tail); };
   return ZQMACGraph::EnterNewDrivePool(this, pool,
                                        master != nullptr ? freeName(master->GetDrivePoolList(), named) : named(")"));
 }

@@ -9,6 +9,7 @@
 #include "platform/db/DBtable.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMDerivedNames.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/tran/StoreStep.h"
 
@@ -43,7 +44,7 @@ ZQMACMountPath* addWizardMountPath(ZQMACMagLib& library, MountPathInfo info) {
   };
   FolderDevice made;
   made.agentId = static_cast<int>(agent->GetId());
-  made.deviceName = ZQMACGraph::FolderDeviceName(library.GetName());
+  made.deviceName = tkmmdb::folderDeviceName(library.GetName());
   made.folder = info.path;
   made.userName = info.userName;
   // The description carries the password in its stored form already: the

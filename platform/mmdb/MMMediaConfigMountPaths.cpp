@@ -10,6 +10,7 @@
 #include "Db/Tbl/MMMountPath.h"
 #include "platform/db/DBSession.h"
 #include "platform/journal/Journal.h"
+#include "platform/mmdb/MMDerivedNames.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/mmdb/MMStoredReferences.h"
 
@@ -69,7 +70,7 @@ int MMMediaConfigDB::insertMountPath(const MMNewMountPath& m, int& id, DBtran* t
       code = insertRow(s,
                        "INSERT INTO \"MMMasterPool\" (\"LibraryId\", \"MasterPoolName\", \"MaxDrivesToSwitch\") "
                        "VALUES (?, ?, -1)",
-                       {m.libraryId, "MasterPool(" + libraryName + ")"}, master);
+                       {m.libraryId, tkmmdb::masterPoolName(libraryName)}, master);
       if (code != DB_OK) return code;
     } else {
       return code;
@@ -79,7 +80,7 @@ int MMMediaConfigDB::insertMountPath(const MMNewMountPath& m, int& id, DBtran* t
     code = insertRow(s,
                      "INSERT INTO \"MMMedia\" (\"MediaName\", \"LibraryId\", \"MasterPoolId\", \"MediaEnabled\") "
                      "VALUES (?, ?, ?, 1)",
-                     {libraryName + " medium", m.libraryId, master}, media);
+                     {tkmmdb::mediumName(libraryName), m.libraryId, master}, media);
     if (code != DB_OK) return code;
     code = insertRow(s, "INSERT INTO \"MMMediaSide\" (\"MediaId\", \"MasterPoolId\", \"TotalCapacity\") VALUES (?, ?, ?)",
                      {media, master, m.capacity}, side);
@@ -176,7 +177,7 @@ int MMMediaConfigDB::insertNdmpDrivePath(MMNewNdmpDrivePath& p, int& pathId, DBt
   if (!beginCall(kTag, p.masterPoolId, p.clientId, p.drivePoolId, p.drivePoolName, p.drive.name,
                        p.drive.driveNumber, p.pathName, mmTranText(tran)))
     return -1;
-  if (!checkText(kTag, "drive name", p.drive.name.c_str(), nameWidth(MMStoredKind::Drive), false) ||
+  if (!checkText(kTag, "drive name", p.drive.name.c_str(), tkmmdb::driveNameWidth(), false) ||
       !checkText(kTag, "access path", p.pathName.c_str(), nameWidth(MMStoredKind::DrivePath), false) ||
       (p.drivePoolId == 0 &&
        !checkText(kTag, "drive pool name", p.drivePoolName.c_str(), nameWidth(MMStoredKind::DrivePool), false)))

@@ -94,9 +94,10 @@ TEST_F(NewLibrary, ALibraryWithoutMountPathSkipsTheAgentAndPathChecks) {
   const Answer refused = configure({{2, static_cast<long long>(handle)}});
   EXPECT_EQ(refused.code, -1);
   EXPECT_EQ(refused.text, "No mount path was given.");
-  // Added, but the library has no storage policy: the failure names the alias.
+  // Added, but the library has no storage policy: the failure names the
+  // alias, and the mount path it kept.
   expectRefused(configure({{2, static_cast<long long>(handle)}, {23, "/srv/bare"}}),
-                tktest::catalogueText(0x4100000E, "Bare"));
+                tktest::catalogueText(0x4100000E, "Bare") + " The mount path [/srv/bare] was kept.");
   EXPECT_EQ(mountPathOf(9, "MountPathName"), "/srv/bare") << "the mount path stays";
 }
 
@@ -126,6 +127,28 @@ TEST_F(NewLibrary, ALibraryWithoutMountPathGetsTheFolderAndIsDescribed) {
                                           {35, ""},
                                           {40, "0"}}));
   EXPECT_EQ(m_db.scalar("SELECT retentionDays FROM archAgingRule WHERE copyId = ?", {copyOf(policy)}), 3);
+}
+
+// The policy of a library is set up with names made of its alias (512
+// bytes, three-byte characters across the pools' limits): the pools' names
+// cut before the character to fit their 256 bytes, the policy's whole.
+TEST_F(NewLibrary, ThePolicyOfALibraryOfTheLongestAliasGetsNamesThatFitTheirColumns) {
+  std::string alias(243, 'a');
+  for (int i = 0; i < 89; ++i) alias += "\xE2\x82\xAC";
+  alias += "bb";
+  ASSERT_EQ(alias.size(), 512u);
+  bareLibrary();
+  int policy = 0;
+  std::string error;
+  ASSERT_EQ(ArchiveManagerTK(nullptr).CreateStoragePolicyForLibrary(9, alias, kMa2, nullptr, policy, error), 0) << error;
+  const auto names = m_db.query(
+      "SELECT (SELECT name FROM archGroup WHERE id = ?), M.MasterPoolName, D.DrivePoolName FROM MMMasterPool M "
+      "JOIN MMDrivePool D ON D.MasterPoolId = M.MasterPoolId WHERE M.LibraryId = 9",
+      {policy});
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(tkdb::textOf(names[0][0]), "SP_" + alias);
+  EXPECT_EQ(tkdb::textOf(names[0][1]), "MasterPool(" + std::string(243, 'a') + ")");
+  EXPECT_EQ(tkdb::textOf(names[0][2]), "DrivePool(" + std::string(243, 'a') + ")");
 }
 
 }  // namespace

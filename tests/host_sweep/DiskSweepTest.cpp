@@ -205,6 +205,46 @@ std::vector<Row> diskRows() {
                            "(SELECT \"CopyManagerName\" FROM \"MMCopyManager\" WHERE \"ClientId\" = 7)";
     rows.back().rowValue = "DrivePool(" + std::string(244, 'a') + ")|Software copy manager on " + std::string(230, 'a');
   }
+  // Names the system makes of a library's alias, cut on a character
+  // boundary to their columns: the medium of a new mount path (300 bytes)
+  // and a master pool made for it (256 bytes), the library renamed by
+  // another connection and re-read by the session. A two-byte character
+  // lies across the medium's limit of DiskLib1's alias, across the master
+  // pool's limit of the other library's.
+  {
+    std::string alias(292, 'a');
+    for (int i = 0; i < 54; ++i) alias += "\xC3\xA9";
+    rows.push_back({"a mount path added by operation 1 under an alias of 400 bytes stores its medium's name cut to fit",
+                    "onMsgSetMMMountPath",
+                    "libraries\nstorage-library 43=32 8=DiskLib1 second.8=" + alias +
+                        "\ncontrol 70\nonMsgSetMMMountPath 4001=1 11003=u64:{h:(library) len 12: 2 \"DiskLib1\"} 4108=2 "
+                        "11041=s:/srv/longalias 2048=idtext:1:ma1 11185=1 2052=0",
+                    "",
+                    {},
+                    "SELECT \"MediaName\" FROM \"MMMedia\" WHERE \"MediaId\" = (SELECT MAX(\"MediaId\") FROM "
+                    "\"MMMedia\")",
+                    std::string(292, 'a') + " medium"});
+  }
+  {
+    std::string alias(243, 'a');
+    for (int i = 0; i < 28; ++i) alias += "\xC3\xA9";
+    alias += 'a';
+    std::string medium(243, 'a');
+    for (int i = 0; i < 25; ++i) medium += "\xC3\xA9";
+    rows.push_back({"a mount path added by operation 1 to a library without a master pool under an alias of 300 bytes "
+                    "stores the pool's and the medium's names cut to fit",
+                    "onMsgSetMMMountPath",
+                    "libraries\nstorage-library 43=32 8=NoPool9 second.8=" + alias +
+                        "\ncontrol 70\nonMsgSetMMMountPath 4001=1 11003=u64:{h:(library) len 11: 9 \"NoPool9\"} 4108=2 "
+                        "11041=s:/srv/nopool9/mp1 2048=idtext:1:ma1 11185=1 2052=0",
+                    "",
+                    {}});
+    rows.back().before = "INSERT INTO \"MMLibrary\" (\"LibraryId\", \"LibraryName\", \"AliasName\", "
+                         "\"LibraryTypeId\", \"LibraryEnabled\") VALUES (9, 'NoPool9', 'NoPool9', 3, 1);";
+    rows.back().rowQuery = "SELECT (SELECT \"MasterPoolName\" FROM \"MMMasterPool\" WHERE \"LibraryId\" = 9) || '|' || "
+                           "(SELECT \"MediaName\" FROM \"MMMedia\" WHERE \"LibraryId\" = 9)";
+    rows.back().rowValue = "MasterPool(" + std::string(243, 'a') + ")|" + medium + " medium";
+  }
   // A forced deletion whose first write the database refuses (as a full
   // disk refuses it) answers the database's reason and keeps everything.
   rows.push_back(storageLibrary("a disk library deleted by force on a database that refuses the write answers its reason",

@@ -70,6 +70,28 @@ std::vector<Row> driveRows() {
                   "SELECT COUNT(*) FROM \"MMDrivePath\" WHERE \"PathName\" = '/dev/nrst0'",
                   "1"});
   rows.back().outsideWorld = true;
+  // The same under a media agent of the longest name its table holds (511
+  // bytes): the new drive pool "DrivePool(<agent>, <server>)" is made to
+  // fit its 256 bytes, the agent's name cut before a two-byte character
+  // across the limit.
+  {
+    std::string agent(236, 'a');
+    for (int i = 0; i < 137; ++i) agent += "\xC3\xA9";
+    agent += 'a';
+    rows.push_back({"an NDMP drive path added under a media agent of the longest name stores its pool's name cut to fit",
+                    "onMsgSetMMDrive",
+                    "libraries\nonMsgSetMMDrive 4001=1 11073=u64:{h:(library) len 12: 1 \"TapeLib1\"} 11058=filer2 "
+                    "2048=idtext:0:" + agent + " 11024=s:/dev/nrst0 11069=0 2052=0",
+                    "",
+                    {},
+                    "SELECT \"DrivePoolName\" FROM \"MMDrivePool\" WHERE \"ClientId\" = 7",
+                    "DrivePool(" + std::string(236, 'a') + ", filer2)"});
+    rows.back().outsideWorld = true;
+    rows.back().before = "CREATE TEMP TABLE Agent AS SELECT * FROM \"APP_Client\" WHERE \"name\" = 'ma1'; "
+                         "UPDATE Agent SET \"id\" = 7, \"name\" = '" + agent + "', \"net_hostname\" = "
+                         "'longagent.example.net', \"displayName\" = 'longagent'; INSERT INTO \"APP_Client\" "
+                         "SELECT * FROM Agent; INSERT INTO \"MMHost\" (\"ClientId\") VALUES (7);";
+  }
   rows.push_back({"an NDMP drive probed by operation 58 is not stored",
                   "onMsgSetMMDrive",
                   "onMsgSetMMDrive 4001=58 11058=filer2 11024=s:/dev/nrst0 2052=0",

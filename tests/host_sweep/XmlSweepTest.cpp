@@ -32,6 +32,35 @@ std::vector<Row> xmlRows() {
                   "</ZQGui_EZConfigureMagneticLibraryReq>'",
                   "libraries",
                   {"\"DiskLibrary_1\"", "tag 2048 (media agent) len 7: 2 \"ma2\""}});
+  // A library of an alias of 510 bytes without a mount path or a storage
+  // policy: the wizard adds the folder as its first mount path, with the
+  // medium (300 bytes) and the device (512 bytes) named after the alias cut
+  // before a two-byte character across each limit, then answers that the
+  // policy could not be set up, naming what it kept.
+  {
+    std::string alias(292, 'a');
+    for (int i = 0; i < 109; ++i) alias += "\xC3\xA9";
+    std::string device(292, 'a');
+    for (int i = 0; i < 106; ++i) device += "\xC3\xA9";
+    device += " device";
+    rows.push_back({"a disk library of an alias of 510 bytes given its first mount path by the wizard stores names "
+                    "that fit and answers what it kept",
+                    "onMsgEZConfigureMagneticLibrary",
+                    "onMsgSetMMMagneticLibrary 4001=1 8251=s:WizBare 11187=3 2048=idtext:0:ma2 2052=0\n"
+                    "storage-library 43=32 8=WizBare second.8=" + alias + "\ncontrol 70\n"
+                    "--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
+                    "<ZQGui_EZMagneticLibrary tag=\"2\" i2=\"{h:(library) len 11: 3 \"WizBare\"}\" s23=\"/srv/wizlong\"/>"
+                    "</ZQGui_EZConfigureMagneticLibraryReq>'",
+                    "",
+                    {},
+                    "SELECT (SELECT \"MediaName\" FROM \"MMMedia\" WHERE \"MediaId\" = (SELECT MAX(\"MediaId\") FROM "
+                    "\"MMMedia\")) || '|' || (SELECT \"AliasName\" FROM \"MMDevice\" WHERE \"DeviceId\" = (SELECT "
+                    "MAX(\"DeviceId\") FROM \"MMDevice\"))",
+                    std::string(292, 'a') + " medium|" + device});
+    rows.back().changeExit = 3;
+    rows.back().answers = {"The storage policy of [" + alias + "] could not be set up. The mount path [/srv/wizlong] and "
+                           "the device [" + device + "] it lies on were kept."};
+  }
   rows.push_back({"a detected tape library configured by the wizard is stored",
                   "onMsgEZConfigureTapeLibrary",
                   joined(kTapeListing,

@@ -228,6 +228,22 @@ std::vector<std::vector<std::string>> Walk::rows(const std::string& query) const
   return out;
 }
 
+namespace {
+
+// The library id of a library item's value: "2 \"DiskLib1\"", or, where
+// the console prints the item in hex (a name it does not print as text,
+// such as one of characters beyond ASCII), its first four bytes, the id in
+// little-endian order.
+std::string libraryIdOf(const std::string& value) {
+  const size_t blank = value.find(' ');
+  if (blank != std::string::npos || value.size() < 8) return value.substr(0, blank);
+  unsigned long id = 0;
+  for (int byte = 3; byte >= 0; --byte) id = id * 256 + std::stoul(value.substr(2 * byte, 2), nullptr, 16);
+  return std::to_string(id);
+}
+
+}  // namespace
+
 std::map<std::string, std::vector<std::string>> Walk::libraryHandles(const std::string& listing) {
   std::map<std::string, std::vector<std::string>> out;
   std::string handle;
@@ -238,7 +254,7 @@ std::map<std::string, std::vector<std::string>> Walk::libraryHandles(const std::
     if (line.find("(object handle)") != std::string::npos) {
       handle = line.substr(value + 2);
     } else if (line.find("(library) len ") != std::string::npos && !handle.empty()) {
-      out[line.substr(value + 2, line.find(' ', value + 2) - value - 2)].push_back(handle);
+      out[libraryIdOf(line.substr(value + 2))].push_back(handle);
       handle.clear();
     }
   }

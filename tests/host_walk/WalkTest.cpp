@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
+#include <string>
 
 #include "tests/host_walk/Walk.h"
 
@@ -43,9 +44,36 @@ Library pickLibrary(Walk& w, const std::string& where = "1") {
   return all.empty() ? Library{"0", "NoSuchLibrary", "0"} : all[w.below(static_cast<uint32_t>(all.size()))];
 }
 
-// A name for a new library: now and then one a library has already, which
-// every route refuses.
-std::string newLibraryName(Walk& w, char kind) { return w.chance(15) ? pickLibrary(w).name : w.name(kind); }
+// The widths of the columns the walk's names go into: a new library's
+// name, a library's alias, a drive pool's name.
+constexpr size_t kLibraryNameWidth = 128;
+constexpr size_t kAliasWidth = 512;
+constexpr size_t kPoolNameWidth = 256;
+
+// A name of this walk's own at the whole `width` of its column: the walk's
+// name, then two-, three- and four-byte characters in turn, ASCII at the
+// end where the next character would go past the width. A name the system
+// makes of it (a pool's, a medium's, a device's, a policy's), cut to its
+// own column, meets the cut inside a character as often as not.
+std::string wideName(Walk& w, char kind, size_t width) {
+  static const char* const kCharacters[] = {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9D\x84\x9E"};
+  std::string name = w.name(kind);
+  for (size_t i = 0; name.size() + std::char_traits<char>::length(kCharacters[i % 3]) <= width; ++i)
+    name += kCharacters[i % 3];
+  return name.size() < width ? name + std::string(width - name.size(), 'z') : name;
+}
+
+// A name of `width` bytes now and then, else a short one.
+std::string walkName(Walk& w, char kind, size_t width) {
+  return w.chance(25) ? wideName(w, kind, width) : w.name(kind);
+}
+
+// A name for a new library (`width`: its column's), or for a library
+// renamed: now and then one a library has already, which every route
+// refuses.
+std::string newLibraryName(Walk& w, char kind, size_t width) {
+  return w.chance(15) ? pickLibrary(w).name : walkName(w, kind, width);
+}
 
 // A value of a session line, quoted when it holds a blank (an IP or NDMP
 // controller's library is named "VENDOR PRODUCT").
@@ -72,23 +100,23 @@ std::string sessionHandle(Walk& w, const Library& library) {
 // --- the steps ---------------------------------------------------------
 
 void diskLibraryInSession(Walk& w) {
-  w.ask("onMsgSetMMMagneticLibrary 4001=1 8251=s:" + value(newLibraryName(w, 'd')) + " 11187=3 2048=idtext:0:" + agent(w) +
+  w.ask("onMsgSetMMMagneticLibrary 4001=1 8251=s:" + value(newLibraryName(w, 'd', kLibraryNameWidth)) + " 11187=3 2048=idtext:0:" + agent(w) +
         " 2052=0");
 }
 
 void libraryByRequest(Walk& w) {
-  const std::string name = newLibraryName(w, 'q');
-  w.other({"storage-library", "43=1", "8=" + name, "3=" + agent(w), "24=/srv/" + name + "/mp1"});
+  const std::string name = newLibraryName(w, 'q', kLibraryNameWidth);
+  w.other({"storage-library", "43=1", "8=" + name, "3=" + agent(w), "24=/srv/" + w.name('m') + "/mp1"});
 }
 
 void renameInSession(Walk& w) {
   const Library library = pickLibrary(w);
   const std::string handle = sessionHandle(w, library);
-  w.ask("change-library 3 " + handle + " 8251=" + value(newLibraryName(w, 'r')));
+  w.ask("change-library 3 " + handle + " 8251=" + value(newLibraryName(w, 'r', kAliasWidth)));
 }
 
 void renameByRequest(Walk& w) {
-  w.other({"storage-library", "43=32", "8=" + pickLibrary(w).name, "second.8=" + newLibraryName(w, 'r')});
+  w.other({"storage-library", "43=32", "8=" + pickLibrary(w).name, "second.8=" + newLibraryName(w, 'r', kAliasWidth)});
 }
 
 void mountPathAdd(Walk& w) {
@@ -161,7 +189,7 @@ void poolsAndDrives(Walk& w) {
   const std::string pools = w.ask("drive-pools " + firstHandle(masters) + " master");
   const std::string pool = firstHandle(pools);
   if (w.chance(50)) {
-    w.ask("onMsgSetMMDrivePool 4001=3 11003=u64:" + pool + " 8260=s:" + w.name('o') +
+    w.ask("onMsgSetMMDrivePool 4001=3 11003=u64:" + pool + " 8260=s:" + walkName(w, 'o', kPoolNameWidth) +
           (w.chance(20) ? " 11132=77" : "") + " 2052=0");
     return;
   }
@@ -216,7 +244,7 @@ void deleteByRequest(Walk& w) {
   Library library = pickLibrary(w);
   if (w.chance(40)) {
     const std::string handle = sessionHandle(w, library);
-    library.name = w.name('r');
+    library.name = walkName(w, 'r', kAliasWidth);
     w.ask("change-library 3 " + handle + " 8251=" + library.name);
   }
   std::vector<std::string> args{"storage-library", library.type == "3" ? "43=8192" : "43=2", "8=" + library.name};
