@@ -173,23 +173,21 @@ std::vector<int> changedIds(const MMRowList<Row>& before, const MMRowList<Row>& 
 
 // The ids of `now` whose rows are others than the objects the graph laid
 // over `before` holds of them (`born`: the ids born since `before` was
-// read, `again`: those born twice or more; null: the log cannot tell, and
-// every id is): a row `before` holds too was deleted and the one of `now`
-// inserted under its id; a row `before` does not hold, or one the session
-// removed since (`freed`), was the session's own once born (the object it
-// stored since), and is another row once born again. A chunk of rows both
-// lists share was read before: none of it was born since. In id order.
+// read, `again`: those born twice or more): a row `before` holds too was
+// deleted and the one of `now` inserted under its id; a row `before` does
+// not hold, or one the session removed since (`freed`), was the session's
+// own once born (the object it stored since), and is another row once born
+// again. When the log cannot tell (`born` null), every row both hold may
+// have been; an object the session stored since keeps its row. A chunk of
+// rows both lists share was read before: none of it was born since. In id
+// order.
 template <class Row>
 void rebornIds(const MMStoredSnapshot::List<Row>& before, const MMStoredSnapshot::List<Row>& now,
                const std::set<int>* born, const std::set<int>* again, const std::set<int>& freed,
                std::vector<int>& ids) {
   if (before == nullptr || now == nullptr || before == now || (born != nullptr && born->empty())) return;
   if (born == nullptr) {
-    walkBoth(*before, *now,
-             [&](int id) {
-               if (rowOf(*now, id) != nullptr) ids.push_back(id);  // made since
-             },
-             [&](const Row&, const Row& n) { ids.push_back(rowId(n)); });
+    walkBoth(*before, *now, [](int) {}, [&](const Row&, const Row& n) { ids.push_back(rowId(n)); });
     return;
   }
   for (int id : *born) {
