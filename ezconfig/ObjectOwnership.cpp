@@ -96,8 +96,16 @@ Ownership libraryIdMatchesName(int libraryId, const std::string& libraryName, un
   if (libraryId < 1 || libraryName.empty()) return Ownership::kOwn;
   MMLibraryDB libraries;
   MMLibrary_t row;
-  if (libraries.getInfoByAliasName(libraryName.c_str(), row) != 0)
+  if (libraries.getInfoByAliasName(libraryName.c_str(), row) != 0) {
+    // A name that two or more libraries answer to only in other letter
+    // cases names none of them: refused with the lookup's text, naming them.
+    if (libraries.getErrorCode() == MMS2_ERROR_DUPLICATE_NAME) {
+      EvDebug::Error(kTag, "%s", libraries.lastErrorText().c_str());
+      refusal = libraries.lastErrorText();
+      return Ownership::kForeign;
+    }
     return failedRead(libraries, "library named by the request, of id", libraryId, locale, refusal);
+  }
   if (row.LibraryId == libraryId) return Ownership::kOwn;
   EvDebug::Error(kTag, "Library id [%d] and library name [%s] name different libraries.", libraryId,
                  libraryName.c_str());

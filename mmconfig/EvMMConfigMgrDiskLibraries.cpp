@@ -88,7 +88,9 @@ uint32_t typeMask(int type) {
 bool aliasInUse(const std::string& alias) {
   MMLibraryDB access;
   MMLibrary_t row;
-  return access.getInfoByAliasName(alias.c_str(), row, nullptr) == 0;
+  // Libraries answering to the alias only in other letter cases hold it too.
+  return access.getInfoByAliasName(alias.c_str(), row, nullptr) == 0 ||
+         access.getErrorCode() == MMS2_ERROR_DUPLICATE_NAME;
 }
 
 class DiskLibraryRequest : public tkmm::SetRecordHandler {

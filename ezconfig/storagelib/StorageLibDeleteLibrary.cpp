@@ -126,16 +126,26 @@ StorageLibResult deleteAgentParts(StorageLibraryRequest& w) {
     w.fail(reason.empty() ? "The configuration could not be read." : reason);
     return kFailure;
   }
-  ZQMACLms* server = nullptr;
+  // By the name the request found it by, as every lookup by name goes: the
+  // library spelled so, else the only one answering to it in another case.
+  std::vector<ZQMACLms*> answering;
+  std::vector<std::string> names;
   for (ZQMACLms* lms : elements(w.config->GetLmsList())) {
     const ZQMACLibrary* library = lms->GetLibrary();
-    // By the name the request found it by.
     if (library != nullptr && sameName(library->GetAnsweredName(), w.libraryName)) {
-      server = lms;
-      break;
+      answering.push_back(lms);
+      names.push_back(library->GetAnsweredName());
     }
   }
-  if (server == nullptr) return StorageLibResult{};
+  std::string refusal;
+  const int chosen = tkmmdb::libraryByName(w.libraryName, names, refusal);
+  if (chosen == -2) {
+    EvDebug::Error(kTag, "%s", refusal.c_str());
+    w.fail(refusal);
+    return kFailure;
+  }
+  if (chosen < 0) return StorageLibResult{};
+  ZQMACLms* server = answering[static_cast<std::size_t>(chosen)];
   for (ZQMACDrivePool* pool : elements(server->GetDrivePoolList()))
     if (servesAgent(pool->GetMediaAgent(), w.mediaAgentName) && !deleteObject(w, pool)) return kFailure;
   for (ZQMACLibController* controller : elements(server->GetLibControllerList()))

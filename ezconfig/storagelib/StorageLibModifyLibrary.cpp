@@ -459,7 +459,12 @@ StorageLibResult Modification::run() {
   if (libraries.getInfoByAliasName(w_.libraryName.c_str(), row_) != 0) {
     EvDebug::Error(kTag, "Failed to get library info for library [%s]. Error Code [%d]", w_.libraryName.c_str(),
                    libraries.getErrorCode());
-    failWithCode(libraries.getErrorCode());
+    // A name that libraries answer to only in other letter cases: the
+    // lookup's refusal names them.
+    if (libraries.getErrorCode() == MMS2_ERROR_DUPLICATE_NAME)
+      w_.fail(libraries.lastErrorText());
+    else
+      failWithCode(libraries.getErrorCode());
     return kFailure;
   }
   oldAttributes_ = row_.ExtendedAttributes;

@@ -212,7 +212,8 @@ bool ZQMACGraph::StillStored(ZQMACInterface* object) {
     failWith(object, access);
     return false;
   }
-  return true;
+  // A row deleted and inserted again under the id is another object.
+  return StillTheRowLaid(object, kind);
 }
 
 bool ZQMACGraph::RemoveStored(ZQMACInterface* object, std::vector<ZQMACInterface*>& dependents) {

@@ -8,22 +8,34 @@
 // remains nothing is removed.
 #include <strings.h>
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "frame/mac/ZQMACObjects.h"
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mmdb/MMLibraryDB.h"
 #include "platform/mmdb/MMMountPathDB.h"
 
 namespace {
 
-// The first element named `name` without regard to letter case (library
-// names are looked up that way everywhere else).
+// The element named `name` as libraries are looked up by name everywhere
+// (tkmmdb::libraryByName): the one spelled so, else the only one named so
+// without regard to letter case; null when none is, or two or more are
+// only in other cases.
 template <class T>
 T* findByName(const ZQMACLinkedList<T>& list, const std::string& name) {
-  T* found = nullptr;
-  list.AnyNode([&](T* e) { return strcasecmp(e->GetName().c_str(), name.c_str()) == 0 && (found = e) != nullptr; });
-  return found;
+  std::vector<T*> found;
+  std::vector<std::string> names;
+  list.ForEachNode([&](T* e) {
+    if (strcasecmp(e->GetName().c_str(), name.c_str()) != 0) return;
+    found.push_back(e);
+    names.push_back(e->GetName());
+  });
+  std::string refusal;
+  const int chosen = tkmmdb::libraryByName(name, names, refusal);
+  return chosen >= 0 ? found[static_cast<std::size_t>(chosen)] : nullptr;
 }
 
 }  // namespace

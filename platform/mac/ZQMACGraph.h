@@ -616,8 +616,10 @@ class ZQMACGraph {
   static void DropParked();
   // Moves a parked graph into an empty instance.
   static void Unpark(ZQMACMediaConfig& config, ZQMACParkedGraph& parked);
-  // The first disk library whose alias (`byAlias`: the name it answers
-  // to, GetAliasName) or name is `name`, letters A-Z matching a-z
+  // The disk library whose alias (`byAlias`: the name it answers to,
+  // GetAliasName) or name is `name` as every lookup by name goes
+  // (tkmmdb::libraryByName): spelled so, else the only one in another
+  // letter case; null when none is, or two or more are only in other cases
   // (tkmac::findMagLibAnswering, platform/mac/ZQMACPlatform.h).
   static ZQMACMagLib* FindMagLib(ZQMACMediaConfig& config, const std::string& name, bool byAlias);
   // Drops a disk library that goes from the disk index's libraries by id
@@ -625,6 +627,12 @@ class ZQMACGraph {
   // and are dropped when next looked at).
   static void ForgetIndexed(ZQMACMediaConfig& config, const void* address, int id);
   static void ForgetIndexed(ZQMACMediaConfig& config, const ZQMACGone& gone);
+  // The stale check's second half (StillStored): whether the row under the
+  // object's id is still the one it stands for, as FreeReborn tells at the
+  // next lay. False, with the object's last error ("No library with id
+  // [3]."), when the change log names a row born under the id since that
+  // the session did not make; true when the log cannot tell.
+  static bool StillTheRowLaid(ZQMACInterface* object, MMStoredKind kind);
   // ---- end of re-reads in part ----
 
   // ---- the instance's own lists, checked (ZQMACGraphIncrement.cpp; Debug

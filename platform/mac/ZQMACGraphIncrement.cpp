@@ -59,6 +59,8 @@
 #include "platform/mac/ZQMACGraph.h"
 #include "platform/mac/ZQMACNames.h"
 #include "platform/mac/ZQMACPlatform.h"
+#include "platform/mac/ZQMACTableErrors.h"
+#include "platform/mmdb/MMLibraryDB.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 
 // What a load in part looks up that the instance keeps no map of, so that
@@ -169,19 +171,41 @@ std::vector<int> changedIds(const MMRowList<Row>& before, const MMRowList<Row>& 
   return ids;
 }
 
-// The ids that both lists hold whose rows of `now` were born since
-// `before` was read (`born`: those ids; null: every id, when the log cannot
-// tell): the row of `before` was deleted, and the one of `now` inserted
-// under its id. A chunk of rows both lists share was read before: none of
-// it was born since.
+// The ids of `now` whose rows are others than the objects the graph laid
+// over `before` holds of them (`born`: the ids born since `before` was
+// read, `again`: those born twice or more): a row `before` holds too was
+// deleted and the one of `now` inserted under its id; a row `before` does
+// not hold, or one the session removed since (`freed`), was the session's
+// own once born (the object it stored since), and is another row once born
+// again. When the log cannot tell (`born` null), every row both hold may
+// have been; an object the session stored since keeps its row. A chunk of
+// rows both lists share was read before: none of it was born since. In id
+// order.
 template <class Row>
 void rebornIds(const MMStoredSnapshot::List<Row>& before, const MMStoredSnapshot::List<Row>& now,
-               const std::set<int>* born, std::vector<int>& ids) {
+               const std::set<int>* born, const std::set<int>* again, const std::set<int>& freed,
+               std::vector<int>& ids) {
   if (before == nullptr || now == nullptr || before == now || (born != nullptr && born->empty())) return;
-  walkBoth(*before, *now, [](int) {},
-           [&](const Row&, const Row& n) {
-             if (born == nullptr || born->count(rowId(n)) != 0) ids.push_back(rowId(n));  // in id order
-           });
+  if (born == nullptr) {
+    walkBoth(*before, *now, [](int) {}, [&](const Row&, const Row& n) { ids.push_back(rowId(n)); });
+    return;
+  }
+  for (int id : *born) {
+    if (rowOf(*now, id) == nullptr) continue;  // gone again: the load frees its object
+    const bool laid = rowOf(*before, id) != nullptr && freed.count(id) == 0;
+    if (laid || (again != nullptr && again->count(id) != 0)) ids.push_back(id);
+  }
+}
+
+// The ids of each stored kind whose objects the session removed with their
+// rows since the graph was laid (ZQMACMediaConfig::m_freedStored).
+std::array<std::set<int>, kStoredKinds> freedIdsOf(const std::vector<std::pair<unsigned int, int>>& freed) {
+  std::array<std::set<int>, kStoredKinds> ids;
+  for (const auto& [type, id] : freed) {
+    MMStoredKind kind;
+    if (storedKindOfType(type, kind) != nullptr) ids[static_cast<std::size_t>(kind)].insert(id);
+  }
+  return ids;
 }
 
 // The ids with those of the freed objects, each once.
@@ -802,7 +826,20 @@ std::shared_ptr<ZQMACDiskIndex> ZQMACGraph::MakeDiskIndex(ZQMACMediaConfig& conf
 
 ZQMACMagLib* ZQMACGraph::FindMagLib(ZQMACMediaConfig& config, const std::string& name, bool byAlias) {
   const std::string key = tkmac::foldedName(name);
-  auto answers = [&](const ZQMACMagLib* m) { return tkmac::foldedName(byAlias ? m->GetAliasName() : m->GetName()) == key; };
+  auto nameOf = [&](const ZQMACMagLib* m) -> const std::string& { return byAlias ? m->GetAliasName() : m->GetName(); };
+  auto answers = [&](const ZQMACMagLib* m) { return tkmac::foldedName(nameOf(m)) == key; };
+  // Of the libraries that answer to the name letter case aside, the one
+  // spelled so, else the only one (tkmmdb::libraryByName); none when two
+  // or more answer to it only in other cases.
+  auto choose = [&](std::vector<ZQMACMagLib*>& found) -> ZQMACMagLib* {
+    std::vector<std::string> names;
+    names.reserve(found.size());
+    for (const ZQMACMagLib* m : found) names.push_back(nameOf(m));
+    std::string refusal;
+    const int chosen = tkmmdb::libraryByName(name, names, refusal);
+    return chosen >= 0 ? found[static_cast<std::size_t>(chosen)] : nullptr;
+  };
+  std::vector<ZQMACMagLib*> found;
   // Only a database-backed instance keeps to the name rule (no two
   // libraries answer to one name) and lays its libraries from rows.
   if (config.m_bDatabaseBacked && config.m_pLaidRows != nullptr && config.m_pLaidRows->rows.masterPools != nullptr &&
@@ -810,23 +847,27 @@ ZQMACMagLib* ZQMACGraph::FindMagLib(ZQMACMediaConfig& config, const std::string&
     std::shared_ptr<ZQMACDiskIndex>& index = config.m_pLaidRows->diskIndex;
     if (index == nullptr) index = MakeDiskIndex(config, config.m_pLaidRows->rows);
     auto [first, last] = index->byName.equal_range(key);
-    ZQMACMagLib* found = nullptr;
     for (auto at = first; at != last;) {
       ZQMACMagLib* m = at->second;
       if (!config.m_magLibList.Contains(m) || !answers(m)) {
         at = index->byName.erase(at);  // freed or renamed since
         continue;
       }
-      if (found == nullptr || m->m_iId < found->m_iId) found = m;
+      found.push_back(m);
       ++at;
     }
-    if (found != nullptr) return found;
+    if (!found.empty()) {
+      std::sort(found.begin(), found.end(),
+                [](const ZQMACMagLib* a, const ZQMACMagLib* b) { return a->m_iId < b->m_iId; });
+      return choose(found);
+    }
   }
   // Not indexed (made or renamed in memory since the load, or not there):
   // every library is asked, in the list's order.
-  ZQMACMagLib* found = nullptr;
-  config.m_magLibList.AnyNode([&](ZQMACMagLib* m) { return answers(m) && (found = m) != nullptr; });
-  return found;
+  config.m_magLibList.ForEachNode([&](ZQMACMagLib* m) {
+    if (answers(m)) found.push_back(m);
+  });
+  return found.empty() ? nullptr : choose(found);
 }
 
 void ZQMACGraph::ForgetIndexed(ZQMACMediaConfig& config, const void* address, int id) {
@@ -859,12 +900,17 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
   if (!sameEpoch || access.bornSince(now, before.bornEpoch, before.bornSeq, now.bornSeq, born) != 0)
     born = MMBornSince();
   // The ids born again of each kind whose rows are read in the lists.
+  std::array<std::set<int>, kStoredKinds> freed;
+  {
+    std::lock_guard<ZQMACRegistryMutex> guard(config.m_registryMutex);
+    freed = freedIdsOf(config.m_freedStored);
+  }
   std::array<std::vector<int>, kStoredKinds> reborn;
   bool any = false;
   before.forEachList(now, [&](MMStoredKind kind, const auto& was, const auto& is) {
-    std::vector<int>& ids = reborn[static_cast<std::size_t>(kind)];
-    rebornIds(was, is, born.of(static_cast<int>(kind)), ids);
-    any = any || !ids.empty();
+    const auto k = static_cast<std::size_t>(kind);
+    rebornIds(was, is, born.of(static_cast<int>(kind)), born.againOf(static_cast<int>(kind)), freed[k], reborn[k]);
+    any = any || !reborn[k].empty();
   });
   if (!any) return false;
   // Each kind's ids as a set: a bitmap over their span where they lie
@@ -920,6 +966,33 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
   ZQMACMediaConfig::RowsGoScope rowsGo(config);
   DropObjects(config, std::move(gone));
   return everyRow;
+}
+
+bool ZQMACGraph::StillTheRowLaid(ZQMACInterface* object, MMStoredKind kind) {
+  ZQMACMediaConfig* config = object->GetOwner();
+  if (config == nullptr || config->m_pLaidRows == nullptr) return true;
+  const MMStoredSnapshot& laid = config->m_pLaidRows->rows;
+  if (laid.bornSeq < 0) return true;  // the log told nothing at the read
+  const int id = static_cast<int>(object->GetId());
+  // The rows born under the id since the graph was laid that the session
+  // made itself: none for an object laid from its row, one for an object
+  // the session stored since (it was not laid, or the session removed the
+  // object laid under the id), as FreeReborn tells them at the next lay.
+  bool laidRow = false;
+  laid.forEachList(laid, [&](MMStoredKind k, const auto& rows, const auto&) {
+    if (k == kind && rows != nullptr) laidRow = rowOf(*rows, id) != nullptr;
+  });
+  if (laidRow) {
+    std::lock_guard<ZQMACRegistryMutex> guard(config->m_registryMutex);
+    for (const auto& [type, freedId] : config->m_freedStored) {
+      MMStoredKind freedKind;
+      if (freedId == id && storedKindOfType(type, freedKind) != nullptr && freedKind == kind) laidRow = false;
+    }
+  }
+  MMMediaConfigDB access;
+  if (access.sameRowSince(kind, id, laid.bornEpoch, laid.bornSeq, laidRow ? 0 : 1) == 0) return true;
+  object->SetLastError(tkmac::modelErrorOf(access), access.lastErrorText());
+  return false;
 }
 
 // ---------------------------------------------------------------- kinds

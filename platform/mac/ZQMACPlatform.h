@@ -41,8 +41,9 @@ bool loadFromDatabase(ZQMACMediaConfig& config, bool refresh);
 // Whether a stored library type id is one of a disk library.
 bool isDiskLibraryTypeId(int libraryTypeId);
 // The disk library of the instance that answers to `name` (its alias, or
-// its name where the alias is empty), letters A-Z matching a-z, or null
-// (platform/mac/ZQMACGraphIncrement.cpp): the first in the instance's list.
+// its name where the alias is empty), or null
+// (platform/mac/ZQMACGraphIncrement.cpp): the one spelled so, else the only
+// one whose name differs in letter case (A-Z matching a-z) alone.
 // A database-backed instance finds it by the index its loads keep beside
 // its graph, instead of comparing the name of every library; a library the
 // index does not name (made or renamed in memory since) is looked for in

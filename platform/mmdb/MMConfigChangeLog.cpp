@@ -111,6 +111,12 @@ void registerChangeLog() {
                                        "; CREATE VIEW IF NOT EXISTS \"MMConfigChangeBorn\" AS SELECT \"Seq\", \"Kind\", "
                                        "\"ObjectId\" FROM \"MMConfigChange\" WHERE \"Born\" = 1"));
     tkdb::registerSchema("MMConfigChange", renewingEpoch(unpruned + logTable));
+    // The births by the object's id, for the look of one object's rows
+    // born since a place of the log (the stale check of a handle); only
+    // the births are in it, so that the other entries cost no more.
+    tkdb::registerSchema("MMConfigChange_born",
+                         "CREATE INDEX IF NOT EXISTS \"MMConfigChange_born\" ON \"MMConfigChange\" (\"ObjectId\", "
+                         "\"Kind\", \"Seq\") WHERE \"Born\" = 1");
     const std::string kept = std::to_string(kLogKept);
     tkdb::registerTrigger(
         "MMConfigChange_prune", "MMConfigChange",

@@ -20,6 +20,8 @@
 //                   whose place was pruned, or of another epoch, cannot
 //                   tell, and takes every object for another.
 //   MMConfigChangeBorn  the entries of the rows born (a view).
+//   MMConfigChange_born  an index of the births by object id, kind and
+//                   sequence (MMMediaConfigDB::sameRowSince).
 //
 // Triggers on each table the configuration is read from add the rows, in
 // the transaction of the change itself: an insert, an update or a delete

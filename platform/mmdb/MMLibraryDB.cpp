@@ -1,8 +1,11 @@
 // Media-management table access: libraries.
 #include "platform/mmdb/MMLibraryDB.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/catalogue/Catalogue.h"
 #include "platform/db/DBSession.h"
@@ -76,6 +79,18 @@ bool tkmmdb::sessionRenameRefused(const std::string& name, unsigned int libraryI
   return static_cast<unsigned int>(row.LibraryId) != libraryId || name == own;
 }
 
+int tkmmdb::libraryByName(const std::string& name, const std::vector<std::string>& answered, std::string& refusal) {
+  for (std::size_t i = 0; i < answered.size(); ++i)
+    if (answered[i] == name) return static_cast<int>(i);
+  if (answered.size() == 1) return 0;
+  if (answered.empty()) return -1;
+  refusal = "The library name [" + name + "] matches ";
+  for (std::size_t i = 0; i < answered.size(); ++i)
+    refusal += (i == 0 ? "" : i + 1 == answered.size() ? " and " : ", ") + ("[" + answered[i] + "]");
+  refusal += " in another case; give its exact name.";
+  return -2;
+}
+
 int tkmmdb::removeLibraryRows(tkdb::Session& s, int libraryId, bool& found) {
   found = false;
   tkdb::DbRow row;
@@ -102,11 +117,32 @@ int MMLibraryDB::getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* 
   if (!beginCall(kTag, name, mmTranText(tran))) return -1;
   if (!checkText(kTag, "library name", name, MMLibrary_t::kAliasNameMax, false)) return -1;
   // The name the name rule compares (tkmmdb::libraryNameTaken): the alias,
-  // or the library's name where the alias is empty.
-  return readOne(kTag, tkmmdb::libraryLayout(),
-                 std::string("(") + kAliasColumn + " = ?1 OR (\"LibraryName\" = ?1 AND IFNULL(" + kAliasColumn +
-                     ", '') = ''))",
-                 {name}, &row, tran, std::string("No library named [") + name + "].");
+  // or the library's name where the alias is empty; every library that
+  // answers to it in any letter case (the columns' collation), so that the
+  // one spelled so is told from the others.
+  tkdb::DbRows found;
+  if (queryRows(kTag, tkmmdb::libraryLayout(),
+                std::string("(") + kAliasColumn + " = ?1 OR (\"LibraryName\" = ?1 AND IFNULL(" + kAliasColumn +
+                    ", '') = ''))",
+                {name}, found, tran) != 0)
+    return -1;
+  const MMLayout& layout = tkmmdb::libraryLayout();
+  std::size_t alias = 0;
+  std::size_t own = 0;
+  for (int c = 0; c < layout.count; ++c) {
+    if (std::strcmp(layout.cols[c].name, "AliasName") == 0) alias = static_cast<std::size_t>(c);
+    if (std::strcmp(layout.cols[c].name, "LibraryName") == 0) own = static_cast<std::size_t>(c);
+  }
+  std::vector<std::string> answered;
+  answered.reserve(found.size());
+  for (const tkdb::DbRow& r : found) answered.push_back(!r.at(alias).s.empty() ? r.at(alias).s : r.at(own).s);
+  std::string refusal;
+  const int chosen = tkmmdb::libraryByName(name, answered, refusal);
+  if (chosen == -1)
+    return failQuiet(kTag, MMS2_ERROR_NOT_FOUND, DB_NO_ROW, std::string("No library named [") + name + "].");
+  if (chosen < 0) return fail(kTag, MMS2_ERROR_DUPLICATE_NAME, 0, refusal);
+  fillRecord(layout, &row, found[static_cast<std::size_t>(chosen)]);
+  return 0;
 }
 
 int MMLibraryDB::getInfoByMountPathId(int mountPathId, MMLibrary_t& row, DBtran* tran) {

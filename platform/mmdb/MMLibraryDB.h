@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "Db/Tbl/MMLibrary.h"
 #include "platform/mmdb/MMBaseDB.h"
@@ -30,6 +31,13 @@ std::string libraryNameTakenText(const std::string& name);
 // is the library itself and `name` spells its own name in another letter
 // case. A failed read refuses nothing here: the write asks the rule again.
 bool sessionRenameRefused(const std::string& name, unsigned int libraryId);
+// The library a name a console gave reaches, among those that answer to it
+// letter case aside (`answered`: the name each answers to, in id order):
+// the first spelled exactly so; else the only one; -1 when none answers;
+// -2 when two or more answer, each in another case, with `refusal` naming
+// them. Every route that finds a library by name goes by it
+// (MMLibraryDB::getInfoByAliasName, and the model's lookups).
+int libraryByName(const std::string& name, const std::vector<std::string>& answered, std::string& refusal);
 
 }  // namespace tkmmdb
 
@@ -38,9 +46,11 @@ class MMLibraryDB : public MMTableAccess {
   explicit MMLibraryDB(MMDebug* log = nullptr) : MMTableAccess(log) {}
 
   // The library by id, by the name it answers to (its alias, or its name
-  // where the alias is empty, as the name rule compares them: without
-  // regard to letter case) or by one of its mount paths, into the caller's
-  // row.
+  // where the alias is empty) or by one of its mount paths, into the
+  // caller's row. By name, the library spelled exactly so, else the only
+  // one answering to the name in another letter case; two or more that
+  // answer to it only in other cases are refused naming them
+  // (MMS2_ERROR_DUPLICATE_NAME, tkmmdb::libraryByName).
   int getInfo(int libraryId, MMLibrary_t& row, DBtran* tran = nullptr);
   int getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* tran = nullptr);
   int getInfoByMountPathId(int mountPathId, MMLibrary_t& row, DBtran* tran = nullptr);

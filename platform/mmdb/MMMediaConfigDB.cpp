@@ -909,6 +909,13 @@ const std::set<int>* MMBornSince::of(int kind) const {
   return it != ids.end() ? &it->second : &kNone;
 }
 
+const std::set<int>* MMBornSince::againOf(int kind) const {
+  static const std::set<int> kNone;
+  if (!known) return nullptr;
+  auto it = again.find(kind);
+  return it != again.end() ? &it->second : &kNone;
+}
+
 int MMMediaConfigDB::bornSince(const std::string& epoch, long long from, long long to, MMBornSince& out) {
   static constexpr const char* kTag = "MMMediaConfigDB::bornSince";
   if (!beginCall(kTag)) return -1;
@@ -924,10 +931,13 @@ int MMMediaConfigDB::bornSince(const std::string& epoch, long long from, long lo
   out.epoch = header.epoch;
   out.upTo = std::min(to, header.newest);
   for (const LogHeader::Born& b : header.born)
-    if (b.seq <= to) out.ids[b.kind].insert(b.id);
+    if (b.seq <= to) out.add(b.kind, b.id);
   // Every entry after `from` is still there, of the same history.
   out.known = complete && from >= 0 && out.epoch == epoch && header.pruned <= from && from <= out.upTo;
-  if (!out.known) out.ids.clear();
+  if (!out.known) {
+    out.ids.clear();
+    out.again.clear();
+  }
   return 0;
 }
 
@@ -950,9 +960,36 @@ int MMMediaConfigDB::bornSince(const MMStoredSnapshot& read, const std::string& 
     born.upTo = to;
   }
   for (const MMStoredSnapshot::Birth& b : *read.born)
-    if (b.seq > from && b.seq <= to) born.ids[b.kind].insert(b.id);
+    if (b.seq > from && b.seq <= to) born.add(b.kind, b.id);
   out = std::move(born);
   return 0;
+}
+
+int MMMediaConfigDB::sameRowSince(MMStoredKind kind, int id, const std::string& epoch, long long from,
+                                  int ownBirths) {
+  static constexpr const char* kTag = "MMMediaConfigDB::sameRowSince";
+  const KindInfo& info = kindInfo(kind);
+  if (!beginCall(kTag, info.what, id, from, ownBirths)) return -1;
+  tkmmdb::registerChangeLog();
+  if (from < 0) return 0;
+  // The loads' own header query, naming no change, and their fact of the
+  // triggers: a log without every trigger tells nothing.
+  LogHeader header;
+  tkdb::Session s;
+  bool complete = false;
+  int rc = readWholeLogHeader(s, LLONG_MAX, header, complete);
+  if (rc != DB_OK) return failDatabase(kTag, rc, s, "The configuration change log could not be read");
+  if (!complete || header.epoch != epoch || header.pruned > from || from > header.newest) return 0;
+  // The births under the id since, on the log's index of births; one more
+  // than the reader's own is enough to know.
+  tkdb::DbRow row;
+  rc = s.queryOne("SELECT COUNT(*) FROM (SELECT 1 FROM \"MMConfigChange\" WHERE \"Born\" = 1 AND \"ObjectId\" = ?1 "
+                  "AND \"Kind\" = ?2 AND \"Seq\" > ?3 LIMIT ?4)",
+                  {id, static_cast<int>(kind), from, ownBirths + 1}, row);
+  if (rc != DB_OK) return failDatabase(kTag, rc, s, "The configuration change log could not be read");
+  if (row.at(0).i <= ownBirths) return 0;
+  return failQuiet(kTag, MMS2_ERROR_NOT_FOUND, DB_NO_ROW,
+                   "No " + std::string(info.what) + " with id [" + std::to_string(id) + "].");
 }
 
 void MMMediaConfigDB::forgetLoaded() {

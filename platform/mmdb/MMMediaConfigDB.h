@@ -277,9 +277,19 @@ struct MMBornSince {
   std::string epoch;     // of the log now
   long long upTo = -1;   // the span's last place: its end, or the log's newest entry before it
   std::map<int, std::set<int>> ids;
+  // Of those, the ids under which two or more rows were born in the span:
+  // a row made since the span began is another object once a row is born
+  // again under its id.
+  std::map<int, std::set<int>> again;
   // The ids born of `kind` (none: an empty set), or null when the log
   // cannot tell: then every row of the kind may have been.
   const std::set<int>* of(int kind) const;
+  // The ids of `kind` born twice or more, as `of` gives the ids born.
+  const std::set<int>* againOf(int kind) const;
+  // Notes a birth in the span.
+  void add(int kind, int id) {
+    if (!ids[kind].insert(id).second) again[kind].insert(id);
+  }
 };
 
 struct MMStoredDRUHost;
@@ -332,6 +342,16 @@ class MMMediaConfigDB : public MMTableAccess {
   // made) lists where they cover the span, the log read only past them.
   int bornSince(const MMStoredSnapshot& read, const std::string& epoch, long long from, long long to,
                 MMBornSince& out);
+  // Whether the row of `kind` under `id` is still the one a reader took it
+  // for at the place `from` of the log of `epoch`: no more rows were born
+  // under the id after that place than `ownBirths`, the rows the reader
+  // itself made under it since (0, or 1 for an object it stored after that
+  // read). 0 when so, and when the log no longer tells (another epoch,
+  // pruned past `from`, `from` -1, a trigger of it missing): the row's
+  // presence is all there is to go by then. -1 with MMS2_ERROR_NOT_FOUND
+  // and the text of a missing object ("No library with id [3].") when
+  // another row was born under the id since; else a database failure.
+  int sameRowSince(MMStoredKind kind, int id, const std::string& epoch, long long from, int ownBirths);
   // Forgets what the process read: the next loadCurrent reads everything.
   static void forgetLoaded();
   // Where the change log stands now, in the thread's transaction: its

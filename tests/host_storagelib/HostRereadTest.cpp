@@ -4,13 +4,38 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "tests/support/HostHarness.h"
 
 namespace {
 
 using hosttest::Child;
+
+// SQL on a connection of its own to the database at `path`, as an
+// administrator's sqlite3: the first column of the rows it gives, ';'
+// between them.
+std::string byHand(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  sqlite3_busy_timeout(db, 10000);
+  std::string out;
+  char* error = nullptr;
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(),
+                         [](void* text, int, char** values, char**) {
+                           auto& o = *static_cast<std::string*>(text);
+                           o += (o.empty() ? "" : ";") + std::string(values[0] != nullptr ? values[0] : "");
+                           return 0;
+                         },
+                         &out, &error),
+            SQLITE_OK)
+      << (error ? error : "") << sql;
+  sqlite3_free(error);
+  sqlite3_close(db);
+  return out;
+}
 
 class HostReread : public ::testing::Test {
  protected:
@@ -31,15 +56,7 @@ class HostReread : public ::testing::Test {
   }
 
   // SQL on a connection of its own, as an administrator's sqlite3.
-  void byHand(const std::string& sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(m_dir.file("host.db").c_str(), &db), SQLITE_OK);
-    sqlite3_busy_timeout(db, 10000);
-    char* error = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-    sqlite3_free(error);
-    sqlite3_close(db);
-  }
+  std::string byHand(const std::string& sql) { return ::byHand(m_dir.file("host.db"), sql); }
 
   tktest::TempDir m_dir;
   hosttest::Host m_host{m_dir, m_dir.file("host.sock"), {"--seed-demo"},
@@ -57,6 +74,104 @@ TEST_F(HostReread, ALibraryRenamedByHandIsFoundUnderItsNewNameOnly) {
   EXPECT_NE(renamed.find("s8=\"Renamed by hand\""), std::string::npos) << renamed;
   const std::string old = addMountPath("DiskLib1", "/mnt/c");
   EXPECT_NE(old.find("The library [DiskLib1] could not be found."), std::string::npos) << old;
+}
+
+// A name reaches the library spelled so: among libraries whose names
+// differ only in letter case (as an older file or an administrator's SQL
+// may hold them; the name rule keeps the host from making such), the one
+// spelled as the request spells it; another case only when one library
+// alone answers to the name so; two or more in other cases are refused,
+// naming them, and nothing changes. On every storage-library route that
+// finds a library by name: the delete, the change, a new mount path, the
+// delete of one media agent's parts. Each row on a host of its own.
+TEST(HostLibraryNames, ANameReachesTheLibrarySpelledSoAndTwoInOtherCasesAreRefusedNamingThem) {
+  const std::string libraries = "SELECT LibraryId || ':' || AliasName || '/' || LibraryName FROM MMLibrary "
+                                "WHERE LibraryId > 2 ORDER BY LibraryId";
+  const std::string paths = "SELECT LibraryId || ':' || COUNT(*) FROM MMMountPath WHERE LibraryId > 2 "
+                            "GROUP BY LibraryId ORDER BY LibraryId";
+  const std::string refusal =
+      "The library name [caselib] matches [CaseLib] and [CASELIB] in another case; give its exact name.";
+  const struct {
+    const char* what;
+    // Library 3 "CaseLib" and library 4, which SQL names `twin` (name and
+    // alias; empty: library 4 stays "Other"); a controller's library 3
+    // "DEMO TAPE-9" (no alias) instead when `controller`.
+    std::string twin;
+    bool controller;
+    std::string before;  // SQL after the libraries are made
+    std::vector<std::string> change;
+    std::string answer;  // in the console's output (empty: no refusal)
+    std::string query;
+    std::string rows;
+  } rows[] = {
+      {"the delete reaches the library spelled so, not the one of the lower id", "caselib", false, "",
+       {"storage-library", "43=8192", "8=caselib", "request.6=1"}, "", libraries, "3:CaseLib/CaseLib"},
+      {"the change reaches the library spelled so", "caselib", false, "",
+       {"storage-library", "43=32", "8=caselib", "second.8=Renamed"}, "", libraries,
+       "3:CaseLib/CaseLib;4:Renamed/caselib"},
+      {"a new mount path goes to the library spelled so", "caselib", false, "",
+       {"storage-library", "43=4", "8=caselib", "3=ma2", "24=/srv/caselib/c"}, "", paths,
+       "3:1;4:2"},
+      {"the only library answering to the name in another case is found", "", false, "",
+       {"storage-library", "43=32", "8=CASELIB", "second.8=Renamed"}, "", libraries,
+       "3:Renamed/CaseLib;4:Other/Other"},
+      {"a library without an alias is found by its name in another case", "", false,
+       "UPDATE MMLibrary SET AliasName = '' WHERE LibraryId = 4",
+       {"storage-library", "43=4", "8=OTHER", "3=ma2", "24=/srv/caselib/c"}, "", paths,
+       "3:1;4:2"},
+      {"two libraries answering only in other cases are refused, naming both", "CASELIB", false, "",
+       {"storage-library", "43=32", "8=caselib", "second.8=Renamed"}, refusal, libraries,
+       "3:CaseLib/CaseLib;4:CASELIB/CASELIB"},
+      {"two answering only in other cases: no delete either", "CASELIB", false, "",
+       {"storage-library", "43=8192", "8=caselib", "request.6=1"}, refusal, libraries,
+       "3:CaseLib/CaseLib;4:CASELIB/CASELIB"},
+      // A controller's library has a name and no alias: the delete of one
+      // media agent's parts finds it by its name, here in another case.
+      {"the delete of one agent's parts finds a controller's library by its name", "", true, "",
+       {"storage-library", "43=2", "8=demo tape-9", "3=ma2", "request.6=1"}, "",
+       "SELECT (SELECT COUNT(*) FROM MMLibrary WHERE LibraryName = 'DEMO TAPE-9' AND AliasName = '') || '|' || "
+       "(SELECT COUNT(*) FROM MMLibraryController WHERE LibraryId = 3)",
+       "1|0"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    tktest::TempDir dir;
+    hosttest::Host host{dir, dir.file("host.sock"), {"--seed-demo"},
+                        {{"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
+    ASSERT_TRUE(host.up()) << host.log();
+    int runs = 0;
+    auto console = [&](const std::vector<std::string>& words) {
+      const std::string out = dir.file("console" + std::to_string(++runs) + ".out");
+      std::vector<std::string> args{"--socket", host.socket()};
+      args.insert(args.end(), words.begin(), words.end());
+      Child child;
+      EXPECT_TRUE(child.start(hosttest::consoleBinary(), args, {}, out, dir.file("console.err")));
+      child.exitCode();
+      return hosttest::readFile(out);
+    };
+    auto sql = [&](const std::string& statements) { return byHand(dir.file("host.db"), statements); };
+    if (row.controller) {
+      // A controller is added in a locked session.
+      std::ofstream(dir.file("controller.tk")) << "lock\nadd-ip-controller ma2 ls1.example.net DEMO TAPE-9 LSLIB1 1 4\n"
+                                                  "unlock\n";
+      console({"--script", dir.file("controller.tk")});
+      ASSERT_EQ(sql("SELECT COUNT(*) FROM MMLibraryController WHERE LibraryId = 3"), "1");
+    } else {
+      console({"storage-library", "43=1", "8=CaseLib", "3=ma2", "24=/srv/caselib/a"});
+      console({"storage-library", "43=1", "8=Other", "3=ma2", "24=/srv/caselib/b"});
+      ASSERT_EQ(sql(libraries), "3:CaseLib/CaseLib;4:Other/Other");
+      if (!row.twin.empty())
+        sql("UPDATE MMLibrary SET LibraryName = '" + row.twin + "', AliasName = '" + row.twin + "' WHERE LibraryId = 4");
+    }
+    if (!row.before.empty()) sql(row.before);
+    const std::string out = console(row.change);
+    if (!row.answer.empty()) {
+      EXPECT_NE(out.find(row.answer), std::string::npos) << out;
+    } else {
+      EXPECT_EQ(out.find("i1=\"-1\""), std::string::npos) << out;
+    }
+    EXPECT_EQ(sql(row.query), row.rows);
+  }
 }
 
 }  // namespace

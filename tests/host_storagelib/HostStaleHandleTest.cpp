@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "frame/ElementTags.h"
 #include "tests/support/FrameSession.h"
 #include "tests/support/HostHarness.h"
 
@@ -193,54 +194,170 @@ TEST_F(HostStaleHandle, ADeletedMountPathsHandleNamesNothingAfterAnotherConsoleA
   EXPECT_EQ(listed(ask("onMsgGetMMMountPaths", diskLib1), kMountPathItem).size(), 2u);
 }
 
-// A drive and a library made by SQL, listed, then deleted and made again
-// under the same id by SQL: after the re-read the old handle names nothing,
-// and the new row is listed under a new handle.
+// An object made by SQL or by the session itself (a library server's
+// controller, an NDMP controller whose add is refused, a disk library of
+// the session's operation 1), listed, then deleted with its rows and made
+// again under the same ids by SQL, as an import or a restore would: the
+// new rows are another object, whoever made the old one. After the
+// re-read (control 70) the old handle names nothing and the new rows are
+// listed under a new handle; without it, a change through the old handle
+// is refused naming the object, and the session drops it. Nothing changes
+// the new rows.
 TEST_F(HostStaleHandle, AnObjectMadeAgainBySqlUnderItsIdIsANewObject) {
   ASSERT_TRUE(hosttest::takeLock(m_fd, ++m_sequence));
-  const std::string drive = "INSERT INTO MMDrive (DriveId, DriveName, AliasName, DriveEnabled, MasterPoolId, "
-                            "DriveNumber) VALUES (40, '%1', '%1', 1, 1, 3)";
-  const std::string library = "INSERT INTO MMLibrary (LibraryId, LibraryName, AliasName, LibraryEnabled, "
-                              "LibraryTypeId) VALUES (40, '%1', '%1', 1, 3)";
-  const struct {
-    const char* what;
-    std::string insert;  // %1: the name
-    const char* table;
-    const char* key;
-    const char* row;     // name and enabled state of row 40
-    std::function<std::vector<Listed>()> list;
-  } cases[] = {
-      {"drive", drive, "MMDrive", "DriveId", "DriveName || '|' || DriveEnabled FROM MMDrive WHERE DriveId = 40",
-       [&] {
-         std::string drives(8, '\0');
-         drives += tktest::le32(1);
-         return listed(ask("onMsgGetMMLibraryChildren", libraryHandle(1), drives), kDriveItem);
-       }},
-      {"library", library, "MMLibrary", "LibraryId",
-       "AliasName || '|' || LibraryEnabled FROM MMLibrary WHERE LibraryId = 40", [&] { return libraries(); }},
-  };
-  auto named = [](std::string text, const std::string& name) {
-    for (size_t at = text.find("%1"); at != std::string::npos; at = text.find("%1", at)) text.replace(at, 2, name);
+  // %1 the name, %2 the id.
+  auto fill = [](std::string text, const std::string& name, int id) {
+    for (const auto& [mark, value] : {std::make_pair(std::string("%1"), name),
+                                      std::make_pair(std::string("%2"), std::to_string(id))})
+      for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at)) text.replace(at, 2, value);
     return text;
   };
+  auto element = [](uint32_t tag, const std::string& value) {
+    std::string s;
+    tkwire::appendElement(s, tag, value);
+    return s;
+  };
+  auto word = [](uint32_t tag, uint32_t value) {
+    std::string s;
+    tkwire::appendU32(s, tag, value);
+    return s;
+  };
+  // A request of the session: its elements between the operation and the
+  // end of record; the answers.
+  auto session = [&](const char* handler, uint32_t operation, const std::vector<std::string>& elements) {
+    std::string stream = word(4001, operation);
+    for (const std::string& e : elements) stream += e;
+    stream += word(2052, 0);
+    return ask(handler, tkwire::firstFieldOf(0, static_cast<uint32_t>(elements.size()) + 2), stream);
+  };
+  auto status = [](const std::vector<tkwire::Reply>& replies) {
+    for (const tkwire::Reply& reply : replies)
+      if (const tkwire::Item* item = reply.find(2051)) return item->statusCode();
+    return 0xFFFFFFFFu;
+  };
+  auto newestLibrary = [&] { return std::stoi(sql("SELECT MAX(LibraryId) FROM MMLibrary")); };
+  // A controller the session adds to a media agent, as add-ip-controller
+  // and add-ndmp-controller send it, reaching a new library "DEMO <product>".
+  auto addController = [&](bool ndmp, const std::string& product) {
+    std::vector<std::string> elements{element(2048, tktest::le32(0) + (ndmp ? "ma1" : "ma2"))};
+    if (ndmp) {
+      elements.push_back(element(11058, "nosuchfiler"));  // no answer: refused
+      elements.push_back(element(11088, "/dev/robot1"));
+    } else {
+      elements.push_back(element(11089, "ls1.example.net"));
+    }
+    for (const std::string& e : {element(11086, "DEMO"), element(11087, product), element(11031, "ID-" + product),
+                                 word(11008, 1), word(11009, 2)})
+      elements.push_back(e);
+    return session("onMsgSetMMLibrary", ndmp ? 54 : 55, elements);
+  };
+  // The rows of library %2 (the library, its controllers and master pools)
+  // deleted and inserted again under their ids, the library named %1.
+  const std::string libraryAgain =
+      "CREATE TEMP TABLE l AS SELECT * FROM MMLibrary WHERE LibraryId = %2; CREATE TEMP TABLE c AS SELECT * FROM "
+      "MMLibraryController WHERE LibraryId = %2; CREATE TEMP TABLE m AS SELECT * FROM MMMasterPool WHERE LibraryId = "
+      "%2; DELETE FROM MMLibraryController WHERE LibraryId = %2; DELETE FROM MMMasterPool WHERE LibraryId = %2; "
+      "DELETE FROM MMLibrary WHERE LibraryId = %2; UPDATE l SET AliasName = '%1'; INSERT INTO MMLibrary SELECT * "
+      "FROM l; INSERT INTO MMMasterPool SELECT * FROM m; INSERT INTO MMLibraryController SELECT * FROM c";
+  const std::string drive = "INSERT INTO MMDrive (DriveId, DriveName, AliasName, DriveEnabled, MasterPoolId, "
+                            "DriveNumber) VALUES (%2, '%1', '%1', 1, 1, 3)";
+  const std::string library = "INSERT INTO MMLibrary (LibraryId, LibraryName, AliasName, LibraryEnabled, "
+                              "LibraryTypeId) VALUES (%2, '%1', '%1', 1, 3)";
+  const std::string libraryRow = "AliasName || '|' || LibraryEnabled FROM MMLibrary WHERE LibraryId = %2";
+  std::string drives(8, '\0');
+  drives += tktest::le32(1);
+  int bySql = 40;  // the id of the next object SQL makes
+  int variant = 0;  // tells the names of the objects the session makes apart
+  const struct {
+    const char* what;
+    std::function<int()> make;  // the object, made and read by the session; its id
+    std::string again;          // SQL: its rows made again under id %2, named %1
+    std::string row;            // SQL: the name and state of row %2
+    const char* kind;
+    std::function<std::vector<Listed>()> list;
+    const char* handler;  // a change through its handle (no element: a control)
+    std::string elements;
+  } cases[] = {
+      {"a drive made by SQL",
+       [&] {
+         sql(fill(drive, "ByHand", bySql));
+         EXPECT_EQ(control(70), 1u);
+         return bySql++;
+       },
+       "DELETE FROM MMDrive WHERE DriveId = %2; " + drive, "DriveName || '|' || DriveEnabled FROM MMDrive WHERE DriveId = %2",
+       "drive",
+       [&] { return listed(ask("onMsgGetMMLibraryChildren", libraryHandle(1), drives), kDriveItem); },
+       "onMsgSetMMControl", ""},
+      {"a library made by SQL",
+       [&] {
+         sql(fill(library, "ByHand", bySql));
+         EXPECT_EQ(control(70), 1u);
+         return bySql++;
+       },
+       "DELETE FROM MMLibrary WHERE LibraryId = %2; " + library, libraryRow, "library", [&] { return libraries(); },
+       "onMsgSetMMLibrary", element(8251, "ThroughOldHandle")},
+      {"a library server's library the session added",
+       [&] {
+         EXPECT_EQ(status(addController(false, "TAPE-" + std::to_string(++variant))), 1u);
+         return newestLibrary();
+       },
+       libraryAgain, libraryRow, "library", [&] { return libraries(); }, "onMsgSetMMLibrary",
+       element(8251, "ThroughOldHandle")},
+      {"the library of an NDMP controller whose add was refused",
+       [&] {
+         const int before = newestLibrary();
+         EXPECT_EQ(status(addController(true, "NDMP-" + std::to_string(++variant))), 0u);
+         EXPECT_GT(newestLibrary(), before) << "the refused add keeps its library";
+         return newestLibrary();
+       },
+       libraryAgain, libraryRow, "library", [&] { return libraries(); }, "onMsgSetMMLibrary",
+       element(8251, "ThroughOldHandle")},
+      {"a disk library of the session's operation 1",
+       [&] {
+         EXPECT_EQ(status(session("onMsgSetMMMagneticLibrary", 1,
+                                  {element(8251, "SessionDisk" + std::to_string(++variant)), word(11187, 3),
+                                   element(2048, tktest::le32(0) + "ma1")})),
+                   1u);
+         return newestLibrary();
+       },
+       libraryAgain, libraryRow, "library", [&] { return libraries(); }, "onMsgSetMMMagneticLibrary",
+       element(8251, "ThroughOldHandle")},
+  };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    sql(named(c.insert, "ByHand"));
-    EXPECT_EQ(control(70), 1u);
-    const std::optional<Listed> first = withId(c.list(), 40);
-    ASSERT_TRUE(first.has_value());
-    const uint64_t old = first->handle;
-    sql(std::string("DELETE FROM ") + c.table + " WHERE " + c.key + " = 40; " + named(c.insert, "Remade"));
+    for (const bool reread : {true, false}) {
+      SCOPED_TRACE(std::string(c.what) + (reread ? ", after the re-read" : ", without a re-read"));
+      const int id = c.make();
+      const std::optional<Listed> first = withId(c.list(), static_cast<uint32_t>(id));
+      ASSERT_TRUE(first.has_value());
+      const uint64_t old = first->handle;
+      sql(fill(c.again, "Remade", id));
+      const std::string remade = sql("SELECT " + fill(c.row, "", id));
+      ASSERT_EQ(remade.substr(0, 7), "Remade|");
 
-    EXPECT_EQ(control(70), 1u);
-    EXPECT_EQ(control(90, old), 1u);
-    EXPECT_EQ(control(2, old), 1u);
-    EXPECT_EQ(sql(std::string("SELECT ") + c.row), "Remade|1") << "the old handle changed nothing";
-    const std::optional<Listed> remade = withId(c.list(), 40);
-    EXPECT_TRUE(remade.has_value());
-    if (!remade.has_value()) continue;
-    EXPECT_EQ(remade->name, "Remade");
-    EXPECT_NE(remade->handle, old);
+      if (reread) {
+        EXPECT_EQ(control(70), 1u);
+        EXPECT_EQ(control(90, old), 1u);
+        EXPECT_EQ(control(2, old), 1u);
+      } else {
+        std::string stream;
+        const bool control = std::string(c.handler) == "onMsgSetMMControl";
+        tkwire::appendU32(stream, 4001, control ? 49 : 3);
+        tkwire::appendU64(stream, 11003, old);
+        stream += c.elements;
+        tkwire::appendU32(stream, 2052, 0);
+        const uint32_t count = c.elements.empty() ? 3 : 4;
+        EXPECT_EQ(answer(c.handler, count, stream),
+                  std::make_pair(0u, "No " + std::string(c.kind) + " with id [" + std::to_string(id) + "]."));
+        // Dropped: the same change now names nothing (an unknown handle).
+        EXPECT_EQ(answer(c.handler, count, stream).first, 1u);
+      }
+      EXPECT_EQ(sql("SELECT " + fill(c.row, "", id)), remade) << "the old handle changed nothing";
+      const std::optional<Listed> again = withId(c.list(), static_cast<uint32_t>(id));
+      EXPECT_TRUE(again.has_value());
+      if (!again.has_value()) continue;
+      EXPECT_EQ(again->name, "Remade");
+      EXPECT_NE(again->handle, old);
+    }
   }
 }
 
@@ -270,6 +387,8 @@ TEST_F(HostStaleHandle, AChangeToAnObjectAnotherConnectionRemovedIsRefusedNaming
     std::string elements;  // between the handle and the end of record
     uint32_t count;        // how many they are
     std::string refusal;
+    // What the route answers a handle that names nothing (none: status 1).
+    const char* unknown = nullptr;
   } rows[] = {
       {"a disk library through the tape libraries' route", [&] { return libraryHandle(3); },
        [&] { console({"storage-library", "43=8192", "8=DiskLib2"}); }, "onMsgSetMMLibrary",
@@ -291,6 +410,20 @@ TEST_F(HostStaleHandle, AChangeToAnObjectAnotherConnectionRemovedIsRefusedNaming
       {"a drive through the control route", [&] { return withId(listed(ask("onMsgGetMMLibraryChildren", tape, drives), kDriveItem), 2)->handle; },
        [&] { sql("DELETE FROM MMDrivePath WHERE DriveId = 2; DELETE FROM MMDrive WHERE DriveId = 2"); },
        "onMsgSetMMControl", "", 0, "No drive with id [2]."},
+      {"a disk volume", [&] { return handleNamed(ask("onMsgGetDiskVolumes", handleNamed(ask("onMsgGetDiskDevices"),
+                                                                                      "DiskLib1 device 1")),
+                                                 "/srv/disklib1/mp1"); },
+       [&] { sql("DELETE FROM MMDeviceController WHERE DeviceControllerId = 1"); }, "onMsgSetDiskVolume",
+       element(tktag::kDeviceAccessType, tktest::le32(0)), 1, "No disk volume with id [1].",
+       "The request does not say which object to change: its object handle is missing."},
+      {"a disk device", [&] { return handleNamed(ask("onMsgGetDiskDevices"), "DiskLib1 device 2"); },
+       [&] { sql("DELETE FROM MMMountPathToStorageDevice WHERE DeviceId = 2; DELETE FROM MMDeviceController WHERE "
+                 "DeviceId = 2; DELETE FROM MMDevice WHERE DeviceId = 2"); },
+       "onMsgSetDiskDevice", element(tktag::kDiskDevice, tktest::le32(0) + "GhostDevice"), 1,
+       "No device with id [2]."},
+      {"a library controller", [&] { return handleNamed(ask("onMsgGetMMLibraryControllers", tape), "/dev/sg1"); },
+       [&] { sql("DELETE FROM MMLibraryController WHERE LibraryControllerId = 1"); }, "onMsgSetMMLibraryController",
+       element(tktag::kController, tktest::le32(1) + "x"), 1, "No library controller with id [1]."},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -305,7 +438,11 @@ TEST_F(HostStaleHandle, AChangeToAnObjectAnotherConnectionRemovedIsRefusedNaming
     tkwire::appendU32(stream, 2052, 0);
     EXPECT_EQ(answer(row.handler, 3 + row.count, stream), std::make_pair(0u, row.refusal));
     // Dropped: the same change now names nothing (an unknown handle).
-    EXPECT_EQ(answer(row.handler, 3 + row.count, stream).first, 1u);
+    const auto again = answer(row.handler, 3 + row.count, stream);
+    if (row.unknown != nullptr)
+      EXPECT_EQ(again, std::make_pair(0u, std::string(row.unknown)));
+    else
+      EXPECT_EQ(again.first, 1u) << again.second;
   }
 }
 
