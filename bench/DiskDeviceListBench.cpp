@@ -13,8 +13,9 @@
 // paths for each device. The time is the host's own CPU time from the
 // request's first byte written to its end frame read; each repetition has a
 // connection of its own, which takes the configuration lock (the list is
-// asked in a configuration session) and asks once untimed first. The counters: wall_us the client's wall time per request,
-// answer_bytes the size of the answer frames, devices the devices listed.
+// asked in a configuration session) and asks once untimed first. The
+// counters: wall_us the client's wall time per request, answer_bytes the
+// size of the answer frames, devices the devices listed.
 #include <sqlite3.h>
 #include <time.h>
 #include <unistd.h>
