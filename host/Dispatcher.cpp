@@ -64,6 +64,26 @@ std::string refusalOf(const TkHandlerEntry& entry, uint32_t userId, unsigned lon
   return tkdb::schemaRefusal();
 }
 
+// Why the request for `handler` on connection `fd` is refused before
+// anything else is asked: the database file was removed or replaced while
+// the host ran (tkdb::holdDatabaseFile). Reads are refused too: their
+// answers would come from a file no restart finds. Empty while the file is
+// in place (one stat of its path); the host's log says it once as an error
+// each time the file goes.
+std::string databaseFileGone(const char* handler, int fd) {
+  static std::atomic<bool> gone{false};
+  std::string reason = tkdb::databaseFileRefusal();
+  if (reason.empty()) {
+    if (gone.load(std::memory_order_relaxed)) gone.store(false, std::memory_order_relaxed);
+    return reason;
+  }
+  if (!gone.exchange(true))
+    logLine(kLogError, "%s Every request is refused until the file is put back or the host is restarted.",
+            reason.c_str());
+  logLine(1, "refused %s on connection %d: %s", handler, fd, reason.c_str());
+  return reason;
+}
+
 // Says in the host's log that the answer of the request `body` did not
 // reach its client, naming the connection, the user and the request: the
 // client stopped reading (the connection is dropped), or left.
@@ -145,6 +165,11 @@ int64_t callStream(const TkHandlerEntry& entry, const tkwire::StreamRequest& req
   std::optional<tksecurity::RequestRights> rights;
   MessageInfo* record = nullptr;
   try {
+    refusal = databaseFileGone(entry.name, fd);
+    if (!refusal.empty()) {
+      refuse(fd, request.sequence, refusal);
+      return tkwire::kRefusedResult;
+    }
     refusal = refusalOf(entry, request.userId, 0, nullptr, rights);
     if (!refusal.empty()) {
       reportRefusal(entry, request.userId, fd, refusal);
@@ -185,9 +210,11 @@ int64_t callXml(const TkHandlerEntry& entry, const tkwire::XmlRequest& request, 
   std::optional<tksecurity::RequestRights> rights;
   MessageInfo* record = nullptr;
   try {
-    const std::string refusal = refusalOf(entry, request.userId, request.messageId, &request.xml, rights);
+    const std::string gone = databaseFileGone(entry.name, fd);
+    const std::string refusal =
+        gone.empty() ? refusalOf(entry, request.userId, request.messageId, &request.xml, rights) : gone;
     if (!refusal.empty()) {
-      reportRefusal(entry, request.userId, fd, refusal);
+      if (gone.empty()) reportRefusal(entry, request.userId, fd, refusal);
       // Answered as the XML handlers answer a refusal: a response written,
       // so the answer's result is 0; the end frame says the host refused.
       tkreply::writeFrame(fd, tkwire::encodeXmlAnswer(request.messageId, request.sequence, 0,

@@ -37,7 +37,8 @@ const char kUsage[] =
     "  --verbose             log every request; --quiet logs errors only\n"
     "Environment:\n"
     "  TK_DB          the database file (default var/tarnkeep.db), opened and given its\n"
-    "                 schema at start\n"
+    "                 schema at start; removed or replaced while the host runs, it is\n"
+    "                 not made again and every request is refused naming it\n"
     "  TK_LOCK_DIR    where the library locks keep their lock files (default var/locks)\n"
     "  TK_LOG_DIR     where the handlers' debug log tkmmconfig.log is written (default: none)\n"
     "  TK_LOG_LEVEL   the highest debug-log level written (-1 errors only; default: all)\n"
@@ -170,6 +171,13 @@ int main(int argc, char** argv) {
   if (database == nullptr || *database == '\0') setenv("TK_DB", "var/tarnkeep.db", 1);
   std::string error;
   if (!openDatabase(error)) {
+    tkhost::logLine(tkhost::kLogError, "%s", error.c_str());
+    return 1;
+  }
+  // The file just opened is the host's until it stops: no later connection
+  // makes it again, and a change after it was removed or replaced is
+  // refused, where it would be answered "Success" and lost.
+  if (!tkdb::holdDatabaseFile(error)) {
     tkhost::logLine(tkhost::kLogError, "%s", error.c_str());
     return 1;
   }

@@ -4,6 +4,8 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "frame/mac/ZQMACBase.h"
 #include "frame/mac/ZQMACLinkedList.h"
@@ -55,8 +57,23 @@ class ZQMACDiskDevice : public ZQMACInterface {
 
   // ---- disk-device listing and changes (platform/mac/ZQMACDiskDevices.cpp) ----
   // The disk library that uses the device through one of its mount paths
-  // (a mount path whose foreign agent id is the device's id), or null.
+  // (a mount path whose foreign agent id is the device's id), or null; of
+  // several, the first in the configuration's list.
   ZQMACMagLib* UsedByMagLibrary() const;
+  // UsedByMagLibrary's answers for every device of one configuration, from
+  // one walk of every library's mount paths: a listing that asks about
+  // each device pays for the walk once, not once per device. Valid while
+  // the configuration's libraries and mount paths stay as they were.
+  class MagLibraryUsers {
+   public:
+    explicit MagLibraryUsers(ZQMACMediaConfig& config);
+    // What device.UsedByMagLibrary() answers.
+    ZQMACMagLib* Of(const ZQMACDiskDevice& device) const;
+
+   private:
+    const ZQMACMediaConfig* m_config;
+    std::vector<std::pair<int, ZQMACMagLib*>> m_users;  // by device id, each id once
+  };
   // The identification type as text: "Network share" (999), "Cloud
   // storage" (1000), else "Type N".
   std::string GetGuidTypeString() const;

@@ -93,8 +93,10 @@ struct DeviceFilter {
   bool noSpecialGuid = false;
   bool onlyGuid999 = false;
   bool ordinaryDisplay = false;
+  // The library that uses each device, found once for the whole list.
+  ZQMACDiskDevice::MagLibraryUsers users;
 
-  DeviceFilter(int requested, ZQMACMediaConfig& config, ZQMACMagLib* library) : filter(requested) {
+  DeviceFilter(int requested, ZQMACMediaConfig& config, ZQMACMagLib* library) : filter(requested), users(config) {
     if (filter == kFilterNotInUse) {
       filter = kFilterAll;
       dropInUse = true;
@@ -145,7 +147,7 @@ struct DeviceFilter {
   bool passes(ZQMACDiskDevice& device) const {
     const int guidType = device.GetGuidType();
     const bool specialGuid = guidType == kGuidType999 || guidType == kGuidType1000;
-    ZQMACMagLib* user = device.UsedByMagLibrary();
+    ZQMACMagLib* user = users.Of(device);
     const int display = device.GetDisplayDeviceType();
     if ((filter == kFilterAll || filter == kFilterKind2) && !specialGuid && user != nullptr) return false;
     if (dropInUse && user != nullptr) return false;

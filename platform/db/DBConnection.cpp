@@ -222,9 +222,101 @@ const char* databasePathText() {
   return "var/tarnkeep.db";
 }
 
+// The database file held by holdDatabaseFile: its path and the device and
+// inode it had then. Set and cleared while no other thread uses the
+// database (the host's start, a test's), read at every commit of a
+// connection of that path and every request of the host.
+struct HeldFile {
+  std::atomic<bool> held{false};
+  std::mutex mutex;
+  std::string path;
+  dev_t device = 0;
+  ino_t inode = 0;
+};
+
+HeldFile& heldFile() {
+  static HeldFile* h = new HeldFile();  // lives through static destruction
+  return *h;
+}
+
+// Whether the connections of `path` open the held file.
+bool heldPath(const std::string& path) {
+  HeldFile& h = heldFile();
+  if (!h.held.load(std::memory_order_acquire)) return false;
+  std::lock_guard<std::mutex> guard(h.mutex);
+  return h.held.load(std::memory_order_relaxed) && h.path == path;
+}
+
+// Empty while `path` is not the held file's, or the held file is still at
+// it; otherwise why nothing may be done on it. One stat of the path.
+std::string heldFileRefusal(const std::string* path) {
+  HeldFile& h = heldFile();
+  if (!h.held.load(std::memory_order_acquire)) return std::string();
+  std::string held;
+  dev_t device;
+  ino_t inode;
+  {
+    std::lock_guard<std::mutex> guard(h.mutex);
+    if (!h.held.load(std::memory_order_relaxed) || (path != nullptr && *path != h.path)) return std::string();
+    held = h.path;
+    device = h.device;
+    inode = h.inode;
+  }
+  struct stat now{};
+  if (::stat(held.c_str(), &now) != 0) {
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR)
+      return "The database file [" + held + "] was removed while the host ran; nothing was changed.";
+    return "The database file [" + held + "] cannot be looked at (" + std::strerror(error) +
+           "); nothing was changed.";
+  }
+  if (now.st_dev != device || now.st_ino != inode)
+    return "The database file [" + held + "] was replaced by another file while the host ran; nothing was changed.";
+  return std::string();
+}
+
 }  // namespace
 
 std::string currentDatabasePath() { return databasePathText(); }
+
+bool holdDatabaseFile(std::string& error) {
+  const std::string path = currentDatabasePath();
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0) {
+    error = "cannot look at the database " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  HeldFile& h = heldFile();
+  {
+    std::lock_guard<std::mutex> guard(h.mutex);
+    h.path = path;
+    h.device = st.st_dev;
+    h.inode = st.st_ino;
+    h.held.store(true, std::memory_order_release);
+  }
+  // Connections opened before have no check: each opens again.
+  Connection::bumpGeneration();
+  return true;
+}
+
+void releaseDatabaseFile() {
+  HeldFile& h = heldFile();
+  {
+    std::lock_guard<std::mutex> guard(h.mutex);
+    h.held.store(false, std::memory_order_release);
+    h.path.clear();
+  }
+  Connection::bumpGeneration();
+}
+
+std::string databaseFileRefusal() { return heldFileRefusal(nullptr); }
+
+int Connection::beforeCommit(void* self) {
+  Connection* conn = static_cast<Connection*>(self);
+  conn->m_commitRefusal = heldFileRefusal(&conn->m_path);
+  if (!conn->m_commitRefusal.empty()) return 1;  // rolled back instead
+  return journalOn() ? noteCommit(conn->m_db) : 0;
+}
 
 Connection::~Connection() {
   for (auto& entry : m_cache) sqlite3_finalize(entry.second.stmt);
@@ -234,7 +326,11 @@ Connection::~Connection() {
 }
 
 std::shared_ptr<Connection> Connection::open(const std::string& path, int& code, std::string& detail) {
-  code = makeParentDirectory(path, detail);
+  // A held file is never made again, nor its directory: a connection
+  // opened after it was removed fails, and one that finds another file at
+  // its path is refused before it reads anything of it.
+  const bool held = heldPath(path);
+  code = held ? DB_OK : makeParentDirectory(path, detail);
   if (code != DB_OK) return nullptr;
   std::shared_ptr<Connection> conn(new Connection());
   conn->m_path = path;
@@ -244,11 +340,23 @@ std::shared_ptr<Connection> Connection::open(const std::string& path, int& code,
   // belongs to one thread (or one transaction) anyway: SQLite's own mutex
   // would only be taken a second time for nothing on every call.
   int rc = sqlite3_open_v2(path.c_str(), &conn->m_db,
-                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+                           SQLITE_OPEN_READWRITE | (held ? 0 : SQLITE_OPEN_CREATE) | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     detail = conn->m_db != nullptr ? engineDetail(conn->m_db) : scrubDetail(sqlite3_errstr(rc));
+    if (held) {
+      std::string refusal = heldFileRefusal(&path);
+      if (!refusal.empty()) detail = std::move(refusal);
+    }
     code = DB_ERR_OPEN;
     return nullptr;
+  }
+  if (held) {
+    std::string refusal = heldFileRefusal(&path);
+    if (!refusal.empty()) {
+      detail = std::move(refusal);
+      code = DB_ERR_OPEN;
+      return nullptr;
+    }
   }
   sqlite3_extended_result_codes(conn->m_db, 1);
   // Waits for a lock up to the busy time-out, but never for one that
@@ -257,6 +365,7 @@ std::shared_ptr<Connection> Connection::open(const std::string& path, int& code,
   sqlite3_busy_handler(conn->m_db, &Connection::busyWait, conn.get());
   noteOpened(conn);
   noteConnectionOpened(conn->m_db);
+  if (held) sqlite3_commit_hook(conn->m_db, &Connection::beforeCommit, conn.get());
   // WAL keeps readers and the one writer out of each other's way; FULL
   // syncs every commit (configuration must not be lost). Temporary storage
   // stays in memory: a savepoint inside a transaction (tkdb::Session::

@@ -134,6 +134,10 @@ class Connection {
   static std::shared_ptr<Connection> open(const std::string& path, int& code, std::string& detail);
 
   static int busyWait(void* self, int attempts);
+  // SQLite's commit hook of a connection of the held database file
+  // (holdDatabaseFile): a commit while the file is no longer at its path
+  // becomes a roll-back, its reason kept in m_commitRefusal.
+  static int beforeCommit(void* self);
   friend class RowStream;
   // Prepares the first statement of `sql`; `tail` is where the next begins.
   sqlite3_stmt* prepare(const char* sql, size_t size, unsigned flags, const char*& tail, int& code,
@@ -175,6 +179,8 @@ class Connection {
 
   sqlite3* m_db = nullptr;
   std::string m_path;
+  // Why the last commit was refused by beforeCommit; empty when it was not.
+  std::string m_commitRefusal;
   uint64_t m_generation = 0;
   int m_busyTimeoutMs = 0;
   std::recursive_mutex m_mutex;
@@ -315,6 +321,10 @@ void noteBusyWait();
 // changed rows are counted (testkit::db::commits) and the statements it
 // begins listed (testkit::db::takeStatementsRun); nothing otherwise.
 void noteConnectionOpened(sqlite3* db);
+// A commit of `db` that goes on: while the journal is on, counted when its
+// transaction changed rows (the commit hook noteConnectionOpened sets, also
+// called by the hook of a held file's connections, which replaces it).
+int noteCommit(void* db);
 // Counts the rows a finished statement stepped through in scans of a whole
 // table or put into an index made for it alone, and starts its count anew
 // (testkit::db::scannedRows).

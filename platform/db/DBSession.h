@@ -207,4 +207,22 @@ bool threadTransactionOpen();
 // The file the connections use now: TK_DB, or var/tarnkeep.db.
 std::string currentDatabasePath();
 
+// Holds the file the connections use now, as the host does once it has
+// opened its database: from then on no connection of that path creates
+// the file (one opened after the file was removed fails, where it would
+// have made a new, empty database), a connection that finds another file
+// at the path is refused, and a write transaction on it commits only while
+// the held file is still at its path: otherwise it is rolled back and
+// fails with DB_ERR_IO and databaseFileRefusal's text. Connections opened
+// before reopen at their next use, so that every one has the check. False,
+// with the reason, when the file cannot be looked at.
+bool holdDatabaseFile(std::string& error);
+// Lets the held file go: connections made after it create the file again.
+void releaseDatabaseFile();
+// Empty while no file is held or the held file is still at its path;
+// otherwise why nothing may be done on the database, naming the path
+// ("The database file [var/tarnkeep.db] was removed while the host ran;
+// nothing was changed.", or replaced by another file). One stat of the path.
+std::string databaseFileRefusal();
+
 }  // namespace tkdb

@@ -198,6 +198,11 @@ int Connection::stepAll(sqlite3_stmt* stmt, const std::vector<DbValue>& params, 
   // columns than it had before its first step.
   hadColumns = sqlite3_column_count(stmt) > 0;
   if (rc != SQLITE_DONE) {
+    // A commit the held file's check turned into a roll-back (beforeCommit).
+    if (rc == SQLITE_CONSTRAINT_COMMITHOOK && !m_commitRefusal.empty()) {
+      detail = m_commitRefusal;
+      return DB_ERR_IO;
+    }
     detail = engineDetail(m_db);
     return mapSqliteResult(rc);
   }
@@ -336,6 +341,11 @@ int Connection::runEach(const std::string& sql, const std::vector<DbValue>& para
     if (result != DB_OK) return result;
   }
   if (rc != SQLITE_DONE) {
+    // A commit the held file's check turned into a roll-back (beforeCommit).
+    if (rc == SQLITE_CONSTRAINT_COMMITHOOK && !m_commitRefusal.empty()) {
+      detail = m_commitRefusal;
+      return DB_ERR_IO;
+    }
     detail = engineDetail(m_db);
     return mapSqliteResult(rc);
   }

@@ -50,15 +50,6 @@ void onUpdate(void* arg, int /*op*/, const char* /*database*/, const char* table
   h.changed[static_cast<sqlite3*>(arg)] = true;
 }
 
-int onCommit(void* arg) {
-  Hooks& h = hooks();
-  std::lock_guard<std::mutex> guard(h.changesMutex);
-  bool& changed = h.changed[static_cast<sqlite3*>(arg)];
-  if (changed) h.commits.fetch_add(1, std::memory_order_relaxed);
-  changed = false;
-  return 0;  // the commit goes on
-}
-
 void onRollback(void* arg) {
   Hooks& h = hooks();
   std::lock_guard<std::mutex> guard(h.changesMutex);
@@ -66,6 +57,15 @@ void onRollback(void* arg) {
 }
 
 }  // namespace
+
+int noteCommit(void* arg) {
+  Hooks& h = hooks();
+  std::lock_guard<std::mutex> guard(h.changesMutex);
+  bool& changed = h.changed[static_cast<sqlite3*>(arg)];
+  if (changed) h.commits.fetch_add(1, std::memory_order_relaxed);
+  changed = false;
+  return 0;  // the commit goes on
+}
 
 void noteConnectionOpened(sqlite3* db) {
   if (!journalOn() || db == nullptr) return;
@@ -75,7 +75,7 @@ void noteConnectionOpened(sqlite3* db) {
     h.changed[db] = false;
   }
   sqlite3_update_hook(db, &onUpdate, db);
-  sqlite3_commit_hook(db, &onCommit, db);
+  sqlite3_commit_hook(db, &noteCommit, db);
   sqlite3_rollback_hook(db, &onRollback, db);
   sqlite3_trace_v2(
       db, SQLITE_TRACE_STMT,

@@ -9,6 +9,7 @@
 // are taken in by AddDiskDevice (ZQMACNetworkShare.cpp).
 // Every call that can fail in reality takes a scripted failure first
 // (tkmac::failed); the verifications answer what the script says per path.
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <string>
@@ -75,16 +76,50 @@ void clearVerificationScript() {
 
 // ---------------------------------------------------------------- devices
 
-ZQMACMagLib* ZQMACDiskDevice::UsedByMagLibrary() const {
-  ZQMACMediaConfig* owner = GetOwner();
-  if (owner == nullptr || m_iId < 0) return nullptr;
-  ZQMACLinkedList<ZQMACMagLib> libraries = owner->GetMagLibList();
+namespace {
+
+// The first disk library of `config`, in list order, one of whose mount
+// paths (in their order) `uses` its device id; null when none does.
+template <class Uses>
+ZQMACMagLib* firstLibraryWhere(const ZQMACMediaConfig& config, Uses uses) {
+  ZQMACLinkedList<ZQMACMagLib> libraries = config.GetMagLibList();
   for (ZQMACMagLib* library = libraries.GetFirstNode(); library != nullptr; library = libraries.GetNextNode()) {
     ZQMACLinkedList<ZQMACMountPath> paths = library->GetMountPathList();
     for (ZQMACMountPath* path = paths.GetFirstNode(); path != nullptr; path = paths.GetNextNode())
-      if (path->GetForeignAgantId() == m_iId) return library;
+      if (uses(*library, path->GetForeignAgantId())) return library;
   }
   return nullptr;
+}
+
+}  // namespace
+
+ZQMACMagLib* ZQMACDiskDevice::UsedByMagLibrary() const {
+  ZQMACMediaConfig* owner = GetOwner();
+  if (owner == nullptr || m_iId < 0) return nullptr;
+  return firstLibraryWhere(*owner, [this](ZQMACMagLib&, int device) { return device == m_iId; });
+}
+
+ZQMACDiskDevice::MagLibraryUsers::MagLibraryUsers(ZQMACMediaConfig& config) : m_config(&config) {
+  firstLibraryWhere(config, [this](ZQMACMagLib& library, int device) {
+    m_users.emplace_back(device, &library);
+    return false;
+  });
+  // By device id, the walk's order kept among the uses of one device: its
+  // first use is the one UsedByMagLibrary finds.
+  std::stable_sort(m_users.begin(), m_users.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  m_users.erase(std::unique(m_users.begin(), m_users.end(),
+                            [](const auto& a, const auto& b) { return a.first == b.first; }),
+                m_users.end());
+}
+
+ZQMACMagLib* ZQMACDiskDevice::MagLibraryUsers::Of(const ZQMACDiskDevice& device) const {
+  const ZQMACMediaConfig* owner = device.GetOwner();
+  if (owner == nullptr || device.m_iId < 0) return nullptr;
+  if (owner != m_config) return device.UsedByMagLibrary();
+  const auto found = std::lower_bound(m_users.begin(), m_users.end(), device.m_iId,
+                                      [](const auto& use, int id) { return use.first < id; });
+  return found != m_users.end() && found->first == device.m_iId ? found->second : nullptr;
 }
 
 std::string ZQMACDiskDevice::GetGuidTypeString() const {

@@ -90,6 +90,35 @@ TEST_F(DiskListing, EachFilterListsItsDevicesOneItemEachWithoutRecordEnds) {
   EXPECT_EQ(itemsOfOnlyReply(11211), one);
 }
 
+TEST_F(DiskListing, ADeviceSeveralLibrariesUseCountsAsTheFirstLibrarysInTheirList) {
+  // A second disk library, after the world's in the list.
+  ZQMACMagLib* second = library(1);
+  addDevice(41, 1, 999);
+  usePath(m_world.diskLibrary, 141, "/d/plain41", 5, 41);
+  usePath(second, 142, "/d/ZQDiskFolder_41", 4, 41);
+  addDevice(42, 1, 999);
+  usePath(m_world.diskLibrary, 143, "/d/ZQDiskFolder_42", 4, 42);
+  usePath(second, 144, "/d/plain42", 5, 42);
+  addDevice(43, 1);  // the second library's alone
+  usePath(second, 145, "/d/plain43", 5, 43);
+  const struct {
+    uint32_t filter;
+    std::vector<uint32_t> ids;
+  } cases[] = {
+      {0, {32, 33, 35, 36, 37, 41, 42}},
+      {1, {31, 32, 33, 35, 36, 37, 41, 42, 43}},
+      {5, {33, 35, 36}},
+      // 41: the first library uses it plainly; 42: as a disk folder.
+      {6, {33, 35, 36, 37, 41}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("filter " + std::to_string(c.filter));
+    EXPECT_EQ(list(c.filter), c.ids);
+  }
+  EXPECT_EQ(config().FindDBNode<ZQMACDiskDevice>(42)->UsedByMagLibrary(), m_world.diskLibrary);
+  EXPECT_EQ(config().FindDBNode<ZQMACDiskDevice>(43)->UsedByMagLibrary(), second);
+}
+
 TEST_F(DiskListing, ALibraryNarrowsTheListByItsTypeAndFirstMountPath) {
   const struct {
     const char* name;
