@@ -1,10 +1,18 @@
 #include "console/Answers.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "console/ValueNames.h"
 #include "platform/reply/ReplyFrame.h"
+#include "platform/xml/DeviceListMessages.h"
+#include "platform/xml/DevicePathMessages.h"
+#include "platform/xml/EVGuiMessages.h"
 #include "platform/xml/FieldListing.h"
+#include "platform/xml/StorageLibraryMessages.h"
+#include "platform/xml/TaskMessages.h"
+#include "platform/xml/ZQGuiMessages.h"
+#include "platform/xml/detail/XmlText.h"
 
 namespace tkconsole {
 namespace {
@@ -25,32 +33,82 @@ const Meaning kMeanings[] = {
     {nullptr, 3, "refused"},
 };
 
-// The code (attribute i1) of the element that opens at `start` when its name
-// ends with `suffix`; 0 otherwise or without a code.
-long codeOfElement(const std::string& text, size_t start, const std::string& suffix) {
-  const size_t nameEnd = text.find_first_of(" \t\r\n/>", start);
-  if (nameEnd == std::string::npos) return 0;
-  const std::string name = text.substr(start + 1, nameEnd - start - 1);
-  if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) return 0;
-  const size_t close = text.find('>', start);
-  const size_t code = text.find(" i1=\"", start);
-  if (code == std::string::npos || code > close) return 0;
-  return std::strtol(text.c_str() + code + 5, nullptr, 10);
+// The fields of the XML answers that say whether the request was served:
+// 0 that it was, any other value that it was not (-1, or the code of the
+// service that refused). Each is the code of the element that carries it,
+// wherever that element stands in the answer; the text beside it, if any,
+// says why.
+struct CodeField {
+  unsigned classHash;
+  tkxml::FieldDef code;
+  std::optional<tkxml::FieldDef> text;
+};
+const CodeField kCodeFields[] = {
+    // The generic responses: failures and refusals of every XML handler.
+    {ZQGui::GenericResp::kClassHash, ZQGui::GenericResp::kCode, ZQGui::GenericResp::kText},
+    {EVGui::GenericResp::kClassHash, EVGui::GenericResp::kCode, EVGui::GenericResp::kText},
+    // The error object of the device-path answer.
+    {EVGui::ErrorInfo::kClassHash, EVGui::ErrorInfo::kErrorCode, EVGui::ErrorInfo::kErrorText},
+    // The device-list answer, and each of its volumes.
+    {EVGui::DKBFConfigureDevicesResponse::kClassHash, EVGui::DKBFConfigureDevicesResponse::kErrorCode, std::nullopt},
+    {EVGui::DKBFConfigureDeviceRespEntry::kClassHash, EVGui::DKBFConfigureDeviceRespEntry::kErrorCode,
+     EVGui::DKBFConfigureDeviceRespEntry::kErrorText},
+    // The library description of the storage-library answer.
+    {EVGui::StorageLibraryInfo::kClassHash, EVGui::StorageLibraryInfo::kResultCode, std::nullopt},
+};
+
+// The attribute that carries a number field.
+std::string numberAttribute(const tkxml::FieldDef& field) { return "i" + std::to_string(field.tag); }
+
+// Whether `code`, the code of the element of class `classHash` in the answer
+// to the XML message `messageId`, says the request was not served. The
+// can-delete question is answered with the generic response of namespace
+// 13 whose code above 0 is its answer (the deletion needs a forced
+// confirmation, and what it takes first), not a failure.
+bool isFailureCode(unsigned long messageId, unsigned classHash, long long code) {
+  if (messageId == EVGui::CanDeleteLibraryMountPathReq::kClassHash && classHash == EVGui::GenericResp::kClassHash)
+    return code < 0;
+  return code != 0;
 }
 
-// Below 0 when an XML answer reports a failure or refusal: a generic
-// response with a code below 0, or an error object (an element named
-// ..._ErrorInfo) anywhere in it with a code below 0.
-long xmlFailureCode(const std::string& text) {
-  const size_t start = text.find_first_not_of(" \t\r\n");
-  if (start == std::string::npos || text[start] != '<') return 0;
-  const long generic = codeOfElement(text, start, "_GenericResp");
-  if (generic < 0) return generic;
-  for (size_t at = text.find('<', start + 1); at != std::string::npos; at = text.find('<', at + 1)) {
-    const long code = codeOfElement(text, at, "_ErrorInfo");
-    if (code < 0) return code;
+// The first element of `node` (itself, then its children in document
+// order) whose code says the request was not served, and its code field.
+const tkxml::detail::XNode* failedElement(const tkxml::detail::XNode& node, unsigned long messageId,
+                                          const CodeField*& field) {
+  if (const tkxml::ClassInfoPtr info = tkxml::findClassByElement(node.name)) {
+    for (const CodeField& f : kCodeFields) {
+      if (f.classHash != info->classHash) continue;
+      const std::string* value = node.attr(numberAttribute(f.code));
+      if (value == nullptr) continue;
+      char* end = nullptr;
+      errno = 0;
+      const long long code = std::strtoll(value->c_str(), &end, 10);
+      // A code that is not a number says nothing of success.
+      const bool number = !value->empty() && end == value->c_str() + value->size() && errno == 0;
+      if (!number || isFailureCode(messageId, f.classHash, code)) {
+        field = &f;
+        return &node;
+      }
+    }
   }
-  return 0;
+  for (const tkxml::detail::XNode& child : node.children)
+    if (const tkxml::detail::XNode* failed = failedElement(child, messageId, field)) return failed;
+  return nullptr;
+}
+
+// The failure an XML answer's text reports: the element whose code says the
+// request was not served, and the text beside that code (empty without
+// one). Nothing for an answer whose codes all say it was served, or whose
+// text the host's XML reader cannot read.
+std::optional<std::string> xmlFailure(const tkwire::XmlAnswer& answer, unsigned long messageId) {
+  tkxml::detail::XNode root;
+  std::string why;
+  if (tkxml::detail::parseDocument(answer.text, root, why) != 0) return std::nullopt;
+  const CodeField* field = nullptr;
+  const tkxml::detail::XNode* failed = failedElement(root, messageId, field);
+  if (failed == nullptr) return std::nullopt;
+  const std::string* text = field->text ? failed->attr("s" + std::to_string(field->text->tag)) : nullptr;
+  return text != nullptr ? *text : std::string();
 }
 
 // The answers whose status carries an id in place of 1 on success (0 stays
@@ -120,7 +178,7 @@ bool reportsFailure(const tkwire::Reply& reply, bool xmlAnswer, const std::strin
     std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(reply);
     // An XML handler answers 0 when it served the request; a handler that
     // passes its reply's own code on answers that code when it did not.
-    return !answer || answer->result != 0 || xmlFailureCode(answer->text) < 0;
+    return !answer || answer->result != 0 || xmlFailure(*answer, reply.messageId).has_value();
   }
   const std::optional<uint32_t> operation = operationOf(reply);
   for (const tkwire::Item& item : reply.items)
@@ -145,12 +203,7 @@ std::string failureText(const tkwire::Reply& reply, bool xmlAnswer, const std::s
   if (xmlAnswer) {
     const std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(reply);
     if (!answer) return std::string();
-    // The error text: the value of the first text attribute (s2 of a
-    // generic response, or of an error object).
-    const size_t at = answer->text.find(" s2=\"");
-    if (at == std::string::npos) return std::string();
-    const size_t end = answer->text.find('"', at + 5);
-    return end == std::string::npos ? std::string() : answer->text.substr(at + 5, end - at - 5);
+    return xmlFailure(*answer, reply.messageId).value_or(std::string());
   }
   const std::optional<uint32_t> operation = operationOf(reply);
   for (const tkwire::Item& item : reply.items)

@@ -4,9 +4,15 @@
 //
 // An answer reports a failure when it carries a status item (2051) whose
 // status is not 1 (success; for an answer whose status is an id, when it is
-// 0), when an XML answer's result is not 0, or when
-// the host's end frame carries a result below 0 (a request the host refused,
-// or a handler that failed).
+// 0), when an XML answer's result is not 0, when an element of an XML
+// answer carries a code other than 0 in the field that says whether the
+// request was served (the code of a generic response, of the device-path
+// answer's error object, of the device-list answer and of each of its
+// volumes, the result code of a library description; the can-delete
+// answer's code above 0 is its answer, not a failure), or when the host's
+// end frame carries a result below 0 (a request the host refused, or a
+// handler that failed). An XML answer is read with the host's own XML
+// reader.
 #pragma once
 
 #include <cstdint>
@@ -56,8 +62,9 @@ bool reportsFailure(const tkwire::Reply& reply, bool xmlAnswer, const std::strin
 // answer is not whole, whatever it says.
 bool endsCutShort(const tkwire::Reply& reply, std::size_t frameBytes);
 
-// The text of the failure `reply` reports (its status text, or an XML
-// answer's error text); empty when it reports none or names no reason.
+// The text of the failure `reply` reports (its status text, or the text
+// beside an XML answer's failed code); empty when it reports none or names
+// no reason.
 std::string failureText(const tkwire::Reply& reply, bool xmlAnswer, const std::string& handler = std::string());
 
 }  // namespace tkconsole

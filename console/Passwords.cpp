@@ -20,6 +20,7 @@
 #include "platform/xml/ProxyUserNames.h"
 #include "platform/xml/Registry.h"
 #include "platform/xml/StorageLibraryMessages.h"
+#include "platform/xml/detail/XmlText.h"
 #include "wire/WireCodec.h"
 
 namespace tkconsole {
@@ -199,60 +200,167 @@ std::pair<std::size_t, std::size_t> xmlProxyPartOf(const std::string& text, std:
   return {at[first], at[last]};
 }
 
-// The values of an XML text's attributes that hold a password field of
-// their element's class. Read leniently, as a person may have written it:
-// blanks anywhere between the parts of a tag and around =, either quote or
-// none, comments and declarations skipped; a value whose quote never closes
-// runs to the end.
-Ranges xmlPasswordRanges(const std::string& text) {
-  Ranges ranges;
+// An XML text as the console reads it, to find what to hide in it: each
+// start tag with its element's name and where each attribute's value was
+// written, and every stretch of the text that is content rather than
+// markup (attribute values, text between elements, the inside of comments,
+// processing instructions, CDATA sections and declarations).
+struct XmlReading {
+  struct Attribute {
+    std::string name;
+    std::size_t from;  // the value, as written
+    std::size_t to;
+  };
+  struct StartTag {
+    std::string name;
+    std::vector<Attribute> attributes;
+  };
+  std::vector<StartTag> tags;
+  Ranges content;
+};
+
+// Reads the text the way an XML reader does where it is well-formed: a
+// comment ends at "-->", a processing instruction at "?>", a CDATA section
+// at "]]>", an attribute's value at its closing quote. Where it is not, it
+// reads on as a person might have meant it, and whatever it cannot place
+// is content: a construct that never closes, or a declaration (which the
+// host refuses), runs to the end of the text; a word of a tag without its
+// "=" is content too.
+XmlReading readXml(const std::string& text) {
+  XmlReading reading;
   const std::size_t n = text.size();
   auto skipBlanks = [&](std::size_t& i) {
     while (i < n && isBlank(text[i])) ++i;
   };
-  for (std::size_t i = 0; (i = text.find('<', i)) != std::string::npos;) {
-    ++i;
-    const char* closing = text.compare(i, 3, "!--") == 0         ? "-->"
-                          : text.compare(i, 8, "![CDATA[") == 0 ? "]]>"
-                          : i < n && (text[i] == '!' || text[i] == '?' || text[i] == '/') ? ">"
-                                                                                         : nullptr;
-    if (closing != nullptr) {
-      const std::size_t end = text.find(closing, i);
-      if (end == std::string::npos) break;
-      i = end + std::strlen(closing);
+  auto nameChar = [&](std::size_t i) { return !isBlank(text[i]) && std::strchr("/>=<'\"", text[i]) == nullptr; };
+  // Content [from, to), without the blanks around it.
+  auto addContent = [&](std::size_t from, std::size_t to) {
+    while (from < to && isBlank(text[from])) ++from;
+    while (to > from && isBlank(text[to - 1])) --to;
+    if (from < to) reading.content.emplace_back(from, to);
+  };
+  std::size_t i = 0;
+  while (i < n) {
+    const std::size_t open = std::min(text.find('<', i), n);
+    addContent(i, open);
+    if (open == n) break;
+    i = open + 1;
+    struct Section {
+      const char* opening;
+      const char* closing;
+    };
+    static constexpr Section kSections[] = {{"!--", "-->"}, {"![CDATA[", "]]>"}, {"?", "?>"}};
+    const auto section = std::find_if(std::begin(kSections), std::end(kSections),
+                                      [&](const Section& s) { return text.compare(i, std::strlen(s.opening), s.opening) == 0; });
+    if (section != std::end(kSections)) {
+      const std::size_t from = i + std::strlen(section->opening);
+      const std::size_t close = std::min(text.find(section->closing, from), n);
+      reading.content.emplace_back(from, close);
+      i = close == n ? n : close + std::strlen(section->closing);
       continue;
     }
-    skipBlanks(i);
+    if (i < n && text[i] == '!') {
+      reading.content.emplace_back(i + 1, n);
+      break;
+    }
+    const bool endTag = i < n && text[i] == '/';
+    if (endTag) ++i;
     const std::size_t nameFrom = i;
-    while (i < n && !isBlank(text[i]) && std::strchr("/>=<", text[i]) == nullptr) ++i;
-    const tkxml::ClassInfoPtr info = tkxml::findClassByElement(text.substr(nameFrom, i - nameFrom));
-    // The attributes, up to the end of the start tag.
+    while (i < n && nameChar(i)) ++i;
+    XmlReading::StartTag tag{text.substr(nameFrom, i - nameFrom), {}};
+    // The attributes, up to the end of the tag.
     for (;;) {
       skipBlanks(i);
-      if (i >= n || text[i] == '>' || text[i] == '<') break;
-      const std::size_t attrFrom = i;
-      while (i < n && !isBlank(text[i]) && std::strchr("=/><", text[i]) == nullptr) ++i;
-      const std::string name = text.substr(attrFrom, i - attrFrom);
-      skipBlanks(i);
-      if (i >= n || text[i] != '=') {
-        if (i == attrFrom) ++i;  // a stray '/': on to what follows
+      if (i >= n || text[i] == '<') break;
+      if (text[i] == '>') {
+        ++i;
+        break;
+      }
+      if (text[i] == '/' || text[i] == '=') {
+        ++i;
         continue;
       }
-      ++i;
-      skipBlanks(i);
       std::size_t valueFrom = i;
       std::size_t valueTo = i;
+      std::string name;
+      if (nameChar(i)) {
+        const std::size_t attrFrom = i;
+        while (i < n && nameChar(i)) ++i;
+        const std::size_t attrTo = i;
+        skipBlanks(i);
+        if (i >= n || text[i] != '=') {
+          // A word standing alone in a tag: not a name that is known.
+          reading.content.emplace_back(attrFrom, attrTo);
+          continue;
+        }
+        name = text.substr(attrFrom, attrTo - attrFrom);
+        ++i;
+        skipBlanks(i);
+        valueFrom = valueTo = i;
+      }
       if (i < n && (text[i] == '"' || text[i] == '\'')) {
         valueFrom = i + 1;
         valueTo = std::min(text.find(text[i], valueFrom), n);
         i = std::min(valueTo + 1, n);
-      } else {
-        while (i < n && !isBlank(text[i]) && text[i] != '>' && text.compare(i, 2, "/>") != 0) ++i;
+      } else if (!name.empty()) {
+        while (i < n && !isBlank(text[i]) && text[i] != '>' && text[i] != '<' && text.compare(i, 2, "/>") != 0) ++i;
         valueTo = i;
       }
-      const Secret secret = attributeSecret(info, name);
-      if (secret == Secret::Whole) ranges.emplace_back(valueFrom, valueTo);
-      if (secret == Secret::UserName) ranges.push_back(xmlProxyPartOf(text, valueFrom, valueTo));
+      reading.content.emplace_back(valueFrom, valueTo);
+      if (!name.empty() && !endTag) tag.attributes.push_back({name, valueFrom, valueTo});
+    }
+    if (!endTag) reading.tags.push_back(std::move(tag));
+  }
+  return reading;
+}
+
+// Whether `reading` found in `text` the very elements and attributes the
+// host's XML reader finds in it, in the same order: each name, and each
+// value as the reader hands it on.
+bool readsAsTheHost(const std::string& text, const XmlReading& reading) {
+  tkxml::detail::XNode root;
+  std::string why;
+  if (tkxml::detail::parseDocument(text, root, why) != 0) return false;
+  std::vector<const tkxml::detail::XNode*> elements;
+  std::vector<const tkxml::detail::XNode*> open{&root};
+  while (!open.empty()) {
+    const tkxml::detail::XNode* node = open.back();
+    open.pop_back();
+    elements.push_back(node);
+    for (auto child = node->children.rbegin(); child != node->children.rend(); ++child) open.push_back(&*child);
+  }
+  if (elements.size() != reading.tags.size()) return false;
+  std::vector<std::size_t> at;
+  for (std::size_t e = 0; e < elements.size(); ++e) {
+    const tkxml::detail::XNode& element = *elements[e];
+    const XmlReading::StartTag& tag = reading.tags[e];
+    if (element.name != tag.name || element.attrs.size() != tag.attributes.size()) return false;
+    for (std::size_t a = 0; a < element.attrs.size(); ++a) {
+      const XmlReading::Attribute& attribute = tag.attributes[a];
+      if (element.attrs[a].first != attribute.name ||
+          element.attrs[a].second != xmlValueAsRead(text, attribute.from, attribute.to, at))
+        return false;
+    }
+  }
+  return true;
+}
+
+// What to hide of an XML text: the values of its attributes that hold a
+// password field of their element's class (of a user name, its proxy
+// password), found as the host's XML reader reads the text. A text the
+// console cannot read as that reader does (one the reader refuses, or one
+// whose reading here differs from the reader's) shows none of its content:
+// every attribute value and text in it is hidden.
+Ranges xmlPasswordRanges(const std::string& text) {
+  const XmlReading reading = readXml(text);
+  if (!readsAsTheHost(text, reading)) return reading.content;
+  Ranges ranges;
+  for (const XmlReading::StartTag& tag : reading.tags) {
+    const tkxml::ClassInfoPtr info = tkxml::findClassByElement(tag.name);
+    for (const XmlReading::Attribute& attribute : tag.attributes) {
+      const Secret secret = attributeSecret(info, attribute.name);
+      if (secret == Secret::Whole) ranges.emplace_back(attribute.from, attribute.to);
+      if (secret == Secret::UserName) ranges.push_back(xmlProxyPartOf(text, attribute.from, attribute.to));
     }
   }
   return ranges;

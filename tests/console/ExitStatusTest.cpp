@@ -1,9 +1,19 @@
 // tkconsole's exit status over the real host: 0 when every answer is a
 // success, 3 when one reports a failure or refusal, 1 when the host closes
 // the connection, 2 when it cannot be reached, 64 for wrong arguments; and a
-// request ends at the host's end frame, not after a quiet wait.
+// request ends at the host's end frame, not after a quiet wait. Every shape
+// of answer the handlers give, from a stand-in for the host, exits with the
+// status its code says.
+#include <unistd.h>
+
+#include <cstdio>
 #include <fstream>
 
+#include "platform/xml/DeviceListMessages.h"
+#include "platform/xml/EZWizardMessages.h"
+#include "platform/xml/RPStoreMessages.h"
+#include "platform/xml/StorageLibraryMessages.h"
+#include "platform/xml/TaskMessages.h"
 #include "tests/console/ConsoleFixture.h"
 
 namespace {
@@ -35,6 +45,14 @@ TEST_F(ConsoleFixture, EachAnswerDecidesTheExitStatus) {
        "be read.\"/>\n"},
       {"an element stream too long", elementsOf(16, "1=hex:" + std::string(2 * 4000, 'a')), 3,
        "0 (failure) \"element stream too long: 64128 bytes, at most 63536\""},
+      // A device path refused by the media-management service: its code
+      // in the answer's error object, the answer's result 0.
+      {"a device path added", {"device-paths", "1", "path", "agent=2", "17=1", "1=1", "4=/srv/dpb", "13=4"}, 0,
+       "<EVGui_MMDevicePathInfoResp><EVGui_ErrorInfo tag=\"1\" i1=\"0\" s2=\"\"/></EVGui_MMDevicePathInfoResp>\n"},
+      {"the same device path added again",
+       {"device-paths", "1", "path", "agent=2", "17=1", "1=1", "4=/srv/dpb", "13=4"}, 3,
+       "  result 0\n  xml len 154: <EVGui_MMDevicePathInfoResp><EVGui_ErrorInfo tag=\"1\" i1=\"420\" s2=\"The media "
+       "agent already has a device path to the device.\"/></EVGui_MMDevicePathInfoResp>\n"},
       // The handler's walk reaches the 2052 behind the longest element it
       // reads: without the lock, the change is answered "Close".
       {"an element of the most the host reads",
@@ -54,6 +72,105 @@ TEST_F(ConsoleFixture, EachAnswerDecidesTheExitStatus) {
     EXPECT_EQ(run.status, c.status) << run.out << run.err;
     EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
     EXPECT_EQ(run.err, "");
+  }
+}
+
+// The console's one request answered by a stand-in for the host with one
+// answer of each shape the handlers give (an XML answer when `messageId` is
+// not 0, else a status reply) and the end frame of `result`: whether the
+// console takes it for a success is its exit status, and only its code says.
+TEST(ConsoleAnswerShapes, EachShapeOfAnswerExitsWithTheStatusItsCodeSays) {
+  constexpr uint32_t kStorageLibrary = EVGui::ConfigureStorageLibraryReq::kClassHash;
+  constexpr uint32_t kDevicePaths = EVGui::MMDevicePathInfoReq::kClassHash;
+  constexpr uint32_t kCanDelete = EVGui::CanDeleteLibraryMountPathReq::kClassHash;
+  constexpr uint32_t kDeviceList = EVGui::DKBFConfigureDevicesReq::kClassHash;
+  constexpr uint32_t kWizard = ZQGui::EZConfigureMagneticLibraryReq::kClassHash;
+  constexpr uint32_t kRPStore = EVGui::RPStoreLibraryReq::kClassHash;
+  const std::string refused = "<EVGui_MMDevicePathInfoResp><EVGui_ErrorInfo tag=\"1\" i1=\"420\" s2=\"The media agent "
+                              "already has a device path to the device.\"/></EVGui_MMDevicePathInfoResp>";
+  auto pathAnswer = [](const std::string& code) {
+    return "<EVGui_MMDevicePathInfoResp><EVGui_ErrorInfo tag=\"1\" i1=\"" + code +
+           "\" s2=\"\"/></EVGui_MMDevicePathInfoResp>";
+  };
+  auto devices = [](const std::string& code, const std::string& entryCode) {
+    return "<EVGui_DKBFConfigureDevicesResponse i1=\"" + code +
+           "\"><list tag=\"2\"><EVGui_DKBFConfigureDeviceRespEntry i1=\"1\" s2=\"vol1\" s6=\"vol1\" i10=\"" +
+           entryCode + "\" s11=\"\"/></list></EVGui_DKBFConfigureDevicesResponse>";
+  };
+  auto library = [](const std::string& resultCode) {
+    return "<EVGui_ConfigureStorageLibraryResp><EVGui_StorageLibraryInfo tag=\"1\" i1=\"7\" s8=\"DiskLib1\" i70=\"" +
+           resultCode + "\"/></EVGui_ConfigureStorageLibraryResp>";
+  };
+  struct Shape {
+    const char* what;
+    uint32_t messageId;  // 0: an element-stream request, answered with a status
+    std::string answer;  // the XML text, or the status's text
+    uint32_t status;
+    int64_t result;
+    int exit;
+  } shapes[] = {
+      {"a generic response of success", kStorageLibrary, "<EVGui_GenericResp i1=\"0\" s2=\"\"/>", 0, 0, 0},
+      {"a generic response of failure", kStorageLibrary, "<EVGui_GenericResp i1=\"-1\" s2=\"refused\"/>", 0, 0, 3},
+      {"a generic response with a service's code", kStorageLibrary, "<EVGui_GenericResp i1=\"101\" s2=\"no\"/>", 0,
+       0, 3},
+      {"a library description: its library id is no code", kStorageLibrary, library("0"), 0, 0, 0},
+      {"a library description whose result code is not 0", kStorageLibrary, library("5"), 0, 0, 3},
+      {"a device-path answer of success", kDevicePaths, pathAnswer("0"), 0, 0, 0},
+      {"a device-path answer refused with the service's code", kDevicePaths, refused, 0, 0, 3},
+      {"a device-path answer refused by the validation's code", kDevicePaths, pathAnswer("1"), 0, 0, 3},
+      {"a device-path answer of failure", kDevicePaths, pathAnswer("-1"), 0, 0, 3},
+      {"a can-delete answer: no forced delete needed", kCanDelete, "<EVGui_GenericResp i1=\"0\" s2=\"\"/>", 0, 0, 0},
+      {"a can-delete answer: a forced delete needed", kCanDelete,
+       "<EVGui_GenericResp i1=\"3\" s2=\"Jobs run on the mount path.\"/>", 0, 0, 0},
+      {"a can-delete answer of failure", kCanDelete, "<EVGui_GenericResp i1=\"-1\" s2=\"no\"/>", 0, 0, 3},
+      {"a device-list answer of success", kDeviceList, devices("0", "0"), 0, 0, 0},
+      {"a device-list answer whose volume was not configured", kDeviceList, devices("0", "5"), 0, 0, 3},
+      {"a device-list answer whose tables were not brought in step", kDeviceList, devices("956301451", "0"), 0, 0, 3},
+      {"a device-list generic response with the lookup's code", kDeviceList,
+       "<ZQGui_GenericResp i1=\"956301318\" s2=\"DB error\"/>", 0, 0, 3},
+      {"a wizard's generic response of success", kWizard, "<ZQGui_GenericResp i1=\"0\" s2=\"Done.\"/>", 0, 0, 0},
+      {"a wizard's generic response of failure", kWizard, "<ZQGui_GenericResp i1=\"-1\" s2=\"no\"/>", 0, 0, 3},
+      {"a wizard's library: its library id is no code", kWizard,
+       "<ZQGui_EZConfigureMagneticLibraryResp><ZQGui_EZMagneticLibrary tag=\"1\" i1=\"5\" s8=\"DiskLib5\"/>"
+       "</ZQGui_EZConfigureMagneticLibraryResp>",
+       0, 0, 0},
+      {"a replication store: its store id is no code", kRPStore,
+       "<EVGui_RPStoreLibraryResp><EVGui_RPStoreLibraryInfo tag=\"1\" i1=\"4\"/></EVGui_RPStoreLibraryResp>", 0, 0,
+       0},
+      {"an XML answer whose result is not 0", kStorageLibrary, "<EVGui_GenericResp i1=\"0\" s2=\"\"/>", 0, -1, 3},
+      {"a status of success", 0, "Success", 1, 1, 0},
+      {"a status of failure", 0, "Failed", 0, 0, 3},
+      {"a status of refusal", 0, "Refused", 3, 0, 3},
+      {"a status of success with a failed end", 0, "Success", 1, -1, 3},
+  };
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.what);
+    tktest::TempDir dir;
+    const std::string socket = dir.file("stand-in.sock");
+    const int listening = hosttest::listenAt(socket);
+    ASSERT_GE(listening, 0);
+    char id[16];
+    std::snprintf(id, sizeof id, "0x%08X", shape.messageId);
+    const std::vector<std::string> request =
+        shape.messageId != 0 ? std::vector<std::string>{"--xml", id, "HandleMMConfigMgrXmlMsg", "<x/>"}
+                             : std::vector<std::string>{"Any"};
+    hosttest::Child console;
+    std::vector<std::string> args = {"--socket", socket};
+    args.insert(args.end(), request.begin(), request.end());
+    ASSERT_TRUE(console.start(hosttest::consoleBinary(), args, {}, dir.file("out"), dir.file("err")));
+    const int fd = hosttest::acceptWithin(listening, hosttest::kStartMs);
+    ASSERT_GE(fd, 0);
+    std::string body;
+    ASSERT_EQ(tkwire::readFrame(fd, hosttest::kStartMs, body), tkwire::ReadStatus::Ok);
+    const std::optional<int64_t> sequence = tkwire::peekRequestSequence(body);
+    ASSERT_TRUE(sequence.has_value());
+    const std::string answer = shape.messageId != 0
+                                   ? tkwire::encodeXmlAnswer(shape.messageId, *sequence, shape.result, shape.answer)
+                                   : tkwire::encodeStatusReply(*sequence, shape.status, shape.answer);
+    EXPECT_TRUE(tkwire::writeAll(fd, answer + tkwire::encodeRequestEnd(*sequence, shape.result)));
+    EXPECT_EQ(console.exitCode(), shape.exit) << hosttest::readFile(dir.file("out"));
+    ::close(fd);
+    ::close(listening);
   }
 }
 

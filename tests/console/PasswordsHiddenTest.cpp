@@ -5,9 +5,12 @@
 // or attribute is written (decimal, hex, with blanks, in XML) and whatever
 // form its value takes; nothing the console prints (its echo, advice and
 // refusals, and every answer item by item) holds it.
+#include <sqlite3.h>
+
 #include <cstdio>
 #include <fstream>
 
+#include "platform/security/StoredPassword.h"
 #include "tests/console/ConsoleFixture.h"
 
 namespace {
@@ -16,6 +19,7 @@ using consoletest::ConsoleFixture;
 using consoletest::ConsoleRun;
 
 constexpr const char* kSecret = "Pw-Echo";
+constexpr const char* kHiddenPassword = "***";
 
 TEST_F(ConsoleFixture, EveryPasswordElementAndFieldIsShownAsStarsInEchoesAdviceAndRefusals) {
   struct Route {
@@ -143,11 +147,13 @@ TEST_F(ConsoleFixture, EveryPasswordElementAndFieldIsShownAsStarsInEchoesAdviceA
       {"a storage-library user name whose colon is a hex reference, after an entity",
        "--xml 0x0D130098 HandleMMConfigMgrXmlMsg '<EVGui_StorageLibraryInfo s28=\"a&amp;b!!pu@ph&#x3a;Pw-Echo61\"/>'",
        "s28=\"a&amp;b!!pu@ph&#x3a;***\"/>"},
+      // An upper-case X is no hex reference to the host's reader, which
+      // refuses the text: none of its values is shown.
       {"the wizard's user name, its colon an upper-case hex reference",
        "--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
        "<ZQGui_EZMagneticLibrary tag=\"2\" s3=\"ma1\" s23=\"//nasW/pw\" s27=\"wu!!p@h&#X3A;Pw-Echo62\"/>"
        "</ZQGui_EZConfigureMagneticLibraryReq>'",
-       "s27=\"wu!!p@h&#X3A;***\"/>"},
+       "<ZQGui_EZMagneticLibrary tag=\"***\" s3=\"***\" s23=\"***\" s27=\"***\"/>"},
       {"a device path's user name, its @ a reference",
        "--xml 0x0D130098 HandleMMConfigMgrXmlMsg '<EVGui_MMDevicePathInfo s8=\"dp!!p&#64;h:Pw-Echo63\"/>'",
        "<EVGui_MMDevicePathInfo s8=\"dp!!p&#64;h:***\"/>"},
@@ -165,6 +171,38 @@ TEST_F(ConsoleFixture, EveryPasswordElementAndFieldIsShownAsStarsInEchoesAdviceA
        "> onMsgGetMMLibraries body=hex:000000006809000009000000 body=s:***\n"},
   };
   written.insert(written.end(), others.begin(), others.end());
+  // A processing instruction holding what the console once took for the
+  // start of a comment or a CDATA section, before the root element or
+  // inside it: the host reads the instruction up to its "?>", takes the
+  // request and stores its proxy password enciphered.
+  struct Instructed {
+    const char* opening;
+    bool inside;
+    std::string path;
+    std::string secret;
+  };
+  const std::vector<Instructed> instructed = {{"<!--", false, "//nasPM/r70", "Pw-Echo70"},
+                                              {"<![CDATA[", false, "//nasPM/r71", "Pw-Echo71"},
+                                              {"<!--", true, "//nasPM/r72", "Pw-Echo72"},
+                                              {"<![CDATA[", true, "//nasPM/r73", "Pw-Echo73"}};
+  for (const Instructed& form : instructed) {
+    const std::string pi = std::string("<?tk a>b") + form.opening + " ?>";
+    auto request = [&](const std::string& secret) {
+      return "--xml 0x0D130098 HandleMMConfigMgrXmlMsg '" + (form.inside ? "" : pi) +
+             "<EVGui_ConfigureStorageLibraryReq>" + (form.inside ? pi : "") +
+             "<EVGui_StorageLibraryInfo tag=\"2\" i43=\"4\" s8=\"DiskLib1\" s3=\"ma1\" s24=\"" + form.path +
+             "\" s28=\"sluser!!pu@ph:" + secret + "\"/></EVGui_ConfigureStorageLibraryReq>'";
+    };
+    written.push_back({"a processing instruction the host reads up to its ?>", request(form.secret),
+                       "> " + request(kHiddenPassword) + "\n"});
+  }
+  // A text the host cannot read (its root never closes): the console
+  // cannot read it as the host does, and shows none of its values.
+  written.push_back({"a text the host's reader refuses",
+                     "--xml 0x0D130098 HandleMMConfigMgrXmlMsg '<?tk a>b<!-- ?><EVGui_StorageLibraryInfo tag=\"2\" "
+                     "s8=\"DiskLib1\" s28=\"sluser!!pu@ph:Pw-Echo74\">Pw-Echo75'",
+                     "> --xml 0x0D130098 HandleMMConfigMgrXmlMsg '<?***?><EVGui_StorageLibraryInfo tag=\"***\" "
+                     "s8=\"***\" s28=\"***\">***'\n"});
   for (const Route& route : written) {
     SCOPED_TRACE(route.what + std::string(": ") + route.line);
     const std::string script = writeFile("route.tk", route.line + "\n");
@@ -175,6 +213,31 @@ TEST_F(ConsoleFixture, EveryPasswordElementAndFieldIsShownAsStarsInEchoesAdviceA
       EXPECT_EQ(run.err.find(kSecret), std::string::npos) << run.err;
     }
   }
+  // Each request of a processing instruction was taken, from the script and
+  // from standard input: the device path under the proxy user keeps the
+  // proxy password enciphered.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(m_dir.file("host.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  for (const Instructed& form : instructed) {
+    SCOPED_TRACE(form.path);
+    sqlite3_stmt* names = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT UserName FROM MMDeviceController WHERE Folder = ?", -1, &names, nullptr),
+              SQLITE_OK);
+    sqlite3_bind_text(names, 1, form.path.c_str(), -1, SQLITE_TRANSIENT);
+    int stored = 0;
+    for (; sqlite3_step(names) == SQLITE_ROW; ++stored) {
+      const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(names, 0));
+      const std::string kept = "sluser!!pu@ph:";
+      const std::string proxy = name.compare(0, kept.size(), kept) == 0 ? name.substr(kept.size()) : std::string();
+      std::string plain;
+      EXPECT_TRUE(tkpassword::isStoredForm(proxy)) << name;
+      EXPECT_TRUE(tkpassword::plainForm(proxy, plain)) << name;
+      EXPECT_EQ(plain, form.secret);
+    }
+    sqlite3_finalize(names);
+    EXPECT_EQ(stored, 2);
+  }
+  sqlite3_close(db);
 }
 
 TEST_F(ConsoleFixture, ALineRefusedForItsPasswordValueNamesNeitherThePasswordNorItsWrittenForm) {
