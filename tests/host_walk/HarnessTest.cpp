@@ -87,7 +87,7 @@ TEST(HostHarness, AWaitGoesOnWhileTheStartedProcessesWorkAndEndsOnceTheyStandSti
     ASSERT_TRUE(console.started());
     ASSERT_TRUE(console.send("lock\n" + std::string(hosttest::kAnswersEndMarker) + "\n"));
     EXPECT_EQ(console.awaitEcho(hosttest::kAnswersEndMarker, 0), std::string::npos) << console.printed();
-    ASSERT_TRUE(console.quiet().has_value());
+    ASSERT_TRUE(console.quiet().has_value()) << console.printed();
     EXPECT_EQ(console.quiet()->text().rfind("timed out after ", 0), 0u) << console.quiet()->text();
     EXPECT_NE(console.quiet()->text().find("spent no CPU time for the last 2 s"), std::string::npos)
         << console.quiet()->text();

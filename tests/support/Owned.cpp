@@ -25,6 +25,7 @@ constexpr std::size_t kPathBytes = 256;
 struct ProcessSlot {
   std::atomic<pid_t> owner{0};
   std::atomic<pid_t> pid{0};
+  std::atomic<bool> works{true};
 };
 struct FolderSlot {
   std::atomic<pid_t> owner{0};  // set once the path is written
@@ -110,12 +111,13 @@ void installOnce() {
 
 }  // namespace
 
-void enterProcess(pid_t pid) {
+void enterProcess(pid_t pid, bool works) {
   std::lock_guard<std::mutex> guard(g_entering);
   installOnce();
   for (ProcessSlot& slot : g_processes) {
     if (slot.owner.load() != 0) continue;
     slot.pid.store(pid);
+    slot.works.store(works);
     slot.owner.store(::getpid());
     return;
   }
@@ -173,7 +175,7 @@ long long cpuTicks() {
   long long total = 0;
   for (ProcessSlot& slot : g_processes) {
     const pid_t pid = slot.pid.load();
-    if (slot.owner.load() != self || pid <= 0) continue;
+    if (slot.owner.load() != self || pid <= 0 || !slot.works.load()) continue;
     const long long ticks = cpuTicksOf(pid);
     if (ticks > 0) total += ticks;
   }

@@ -21,15 +21,17 @@
 namespace tkowned {
 
 // Enters a started process; forgets it once it has been waited for.
-void enterProcess(pid_t pid);
+// `works`: its CPU time counts as progress (a host's, a program's); a
+// console's does not (it spends some while it only waits for an answer).
+void enterProcess(pid_t pid, bool works = true);
 void forgetProcess(pid_t pid);
 
 // Enters a temporary folder; forgets it once it has been removed.
 void enterFolder(const std::string& path);
 void forgetFolder(const std::string& path);
 
-// The CPU time (user and system, in clock ticks) that the live processes
-// entered by this process have spent so far: a wait for one of them goes
+// The CPU time (user and system, in clock ticks) that the live working
+// processes entered by this process have spent so far: a wait for one of them goes
 // on while this grows (a host working slowly on a busy machine), and ends
 // when it stands still (a host that is stuck).
 long long cpuTicks();
