@@ -115,6 +115,12 @@ class Console {
     return m_console.printed().substr(from);
   }
 
+  // Why the console stopped answering: its wait's time-out, or its end.
+  std::string whyQuiet() {
+    if (m_console.quiet()) return "its wait " + m_console.quiet()->text();
+    return "the console " + m_console.finish("").text() + " (the host closed the connection?)";
+  }
+
  private:
   hosttest::PipedConsole m_console;
 };
@@ -179,7 +185,7 @@ std::string Walk::ask(const std::string& line) {
   ++m_counts.requests;
   bool alive = true;
   const std::string answer = m_session ? m_session->ask(line, alive) : std::string();
-  if (!alive) fail("the session's console ended (the host closed the connection) at: " + line);
+  if (!alive) fail("the session's console stopped answering at: " + line + ": " + m_session->whyQuiet());
   trace(answer);
   return answer;
 }
@@ -195,10 +201,9 @@ std::string Walk::other(const std::vector<std::string>& args) {
   hosttest::Child console;
   const std::string out = m_dir.file("other.out");
   if (!console.start(hosttest::consoleBinary(), full, {}, out, out)) fail("the second console did not start");
-  const int status = console.exitCode();
+  const hosttest::Ended ended = console.exitCode();
   const std::string answer = hosttest::readFile(out);
-  if (status == 1 || status == 2 || status < 0)
-    fail("the second connection's console ended with " + std::to_string(status) + ":\n" + answer);
+  if (ended == 1 || ended == 2 || ended.code() < 0) fail("the second connection's console " + ended.text() + ":\n" + answer);
   trace("other: " + line + "\n" + answer);
   return answer;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Owned.h"
 #include "wire/WireCodec.h"
 
 namespace tktest {
@@ -61,10 +63,21 @@ struct SocketPair {
 // The replies that arrive on `fd`: the first within firstMs, the rest until
 // the host's end frame of the request (not returned) or none comes for
 // quietMs. A frame that does not decode is a test failure.
+// A wait of a minute or more only ends a hang: it goes on while the
+// processes the test started work (a host slow on a busy machine), up to
+// 15 minutes, and ends once they stand still (tests/support/Owned.h).
+inline tkwire::ReadStatus awaitFrame(int fd, int waitMs, std::string& body) {
+  if (waitMs < 60000) return tkwire::readFrame(fd, waitMs, body);
+  pollfd p{fd, POLLIN, 0};
+  int64_t stalled = 0;
+  tkowned::waitWhileWorking([&p] { return ::poll(&p, 1, 20) == 1; }, 900000, stalled, 0);
+  return tkwire::readFrame(fd, 1000, waitMs + 1000, body);
+}
+
 inline std::vector<tkwire::Reply> awaitReplies(int fd, int firstMs, int quietMs = 100) {
   std::vector<tkwire::Reply> out;
   std::string body;
-  for (int wait = firstMs; tkwire::readFrame(fd, wait, body) == tkwire::ReadStatus::Ok; wait = quietMs) {
+  for (int wait = firstMs; awaitFrame(fd, wait, body) == tkwire::ReadStatus::Ok; wait = quietMs) {
     std::optional<tkwire::Reply> reply = tkwire::decodeReply(body);
     EXPECT_TRUE(reply.has_value()) << "undecodable reply";
     if (reply && reply->isEnd()) break;  // the request's answers are complete

@@ -7,7 +7,9 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -29,6 +31,7 @@
 #include <vector>
 
 #include "tests/support/FrameWire.h"
+#include "tests/support/Owned.h"
 #include "tests/support/TempDir.h"
 #include "wire/WireCodec.h"
 
@@ -41,20 +44,144 @@ namespace hosttest {
 // on a quiet one), and a test that meets a bound fails.
 inline constexpr int kStartMs = 60000;
 inline constexpr int kReplyMs = 60000;
+// A wait for a console (its exit, what it prints next) or an answer goes on
+// while the processes the test started (consoles aside) spend CPU time: a
+// host that is slow
+// on a busy machine is waited for. It ends when none of them has spent any
+// for stallMs() (a host that is stuck; tests/support/Owned.h), or after
+// kExitMs in all.
+inline constexpr int kStallMs = tkowned::kStallMs;
 // The console's waits (--timeout for a host that is still starting and for
 // a request's first answer, --wait for each later one) when a test starts
 // tkconsole: its defaults of 3 and 10 seconds are for a person at a quiet
-// host, and a busy sanitized host building a listing of megabytes, or a lock
-// that reads thousands of objects, outruns them. A test of those waits
-// passes its own, which come later on the command line and win.
-inline constexpr int kConsoleWaitMs = 120000;
-// How long a test waits for a console it started to end (Child::exitCode).
+// host. The test's own wait (above) tells a slow host from a stuck one, so
+// the console's is only the outer bound of one answer. A test of those
+// waits passes its own, which come later on the command line and win.
+inline constexpr int kConsoleWaitMs = 600000;  // the most it takes
+// How long a test waits in all for a console it started to end
+// (Child::exitCode), however busy the host.
 inline constexpr int kExitMs = kConsoleWaitMs + kStartMs;
 
 // One literal each: GCC 12 at -O2 takes the appending of a literal to a
 // string made just before for a read past the literal (-Warray-bounds).
 inline std::string hostBinary() { return TK_BINARY_DIR "/tkhost"; }
 inline std::string consoleBinary() { return TK_BINARY_DIR "/tkconsole"; }
+
+using tkowned::stallMs;
+using tkowned::StallBound;
+using tkowned::waitWhileWorking;
+
+// How a wait for a process ended: it exited with a code, a signal ended
+// it, the wait timed out, or it never started. Compares with an exit code
+// (a time-out, a signal and a failed start compare as -1) and prints what
+// ended the wait when a test's expectation on it fails.
+class Ended {
+ public:
+  enum class How { NotStarted, Exited, Signalled, TimedOut };
+  static Ended notStarted() { return Ended(How::NotStarted, 0); }
+  static Ended timedOut(int64_t waitedMs, int64_t stalledMs) {
+    Ended e(How::TimedOut, static_cast<int>(waitedMs / 1000));
+    e.m_stalled = stalledMs < 0 ? -1 : static_cast<int>(stalledMs / 1000);
+    return e;
+  }
+  static Ended fromStatus(int status) {
+    return WIFEXITED(status) ? Ended(How::Exited, WEXITSTATUS(status)) : Ended(How::Signalled, WTERMSIG(status));
+  }
+
+  How how() const { return m_how; }
+  // The exit code; -1 for anything else.
+  int code() const { return m_how == How::Exited ? m_value : -1; }
+  operator int() const { return code(); }  // NOLINT: reads as the exit code
+  friend bool operator==(const Ended& e, int code) { return e.code() == code; }
+
+  std::string text() const {
+    switch (m_how) {
+      case How::Exited: return "exited with code " + std::to_string(m_value);
+      case How::Signalled: {
+        const char* name = ::sigabbrev_np(m_value);
+        return "ended by signal " + std::to_string(m_value) + (name != nullptr ? std::string(" (SIG") + name + ")" : "");
+      }
+      case How::TimedOut:
+        return "timed out after " + std::to_string(m_value) + " s" +
+               (m_stalled < 0 ? std::string()
+                              : " (the started processes spent no CPU time for the last " +
+                                    std::to_string(m_stalled) + " s)");
+      case How::NotStarted: break;
+    }
+    return "did not start";
+  }
+  friend void PrintTo(const Ended& e, std::ostream* os) { *os << e.text(); }
+  friend std::ostream& operator<<(std::ostream& os, const Ended& e) { return os << e.text(); }
+
+ private:
+  Ended(How how, int value) : m_how(how), m_value(value) {}
+  How m_how;
+  int m_value;
+  int m_stalled = 0;
+};
+
+// Starts `args` (the program first) with the environment `envp` (this
+// process's when null), each of `redirects` applied first: its descriptor
+// `fd` opened on `path` with `flags`, or made a copy of `from`. The child is
+// entered among this process's own (Owned.h) and, started from the main
+// thread, is killed by the kernel when this process dies (the parent-death
+// signal is sent when the thread that started the child ends, so a child
+// started from another thread goes only by its owner or Owned.h). A
+// console's CPU time is no progress of a wait (it spends some waiting). The
+// child's pid, or -1 when it did not start.
+struct Redirect {
+  int fd;
+  int from;
+  std::string path;
+  int flags;
+  static Redirect copy(int fd, int from) { return {fd, from, "", 0}; }
+  static Redirect file(int fd, const std::string& path, int flags) { return {fd, -1, path, flags}; }
+};
+inline pid_t spawnOwned(std::vector<std::string> args, char** envp, const std::vector<Redirect>& redirects) {
+  const bool works = args[0] != consoleBinary();
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int failed[2];
+  if (::pipe2(failed, O_CLOEXEC) != 0) return -1;
+  const pid_t parent = ::getpid();
+  const bool fromMain = ::syscall(SYS_gettid) == parent;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (fromMain && (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)) ::_exit(127);
+    int error = 0;
+    for (const Redirect& r : redirects) {
+      const int source = r.from >= 0 ? r.from : ::open(r.path.c_str(), r.flags, 0644);
+      if (source < 0 || ::dup2(source, r.fd) < 0) {
+        error = errno;
+        break;
+      }
+      if (r.from < 0 && source != r.fd) ::close(source);
+    }
+    if (error == 0) {
+      ::execve(argv[0], argv.data(), envp != nullptr ? envp : environ);
+      error = errno;
+    }
+    [[maybe_unused]] const ssize_t said = ::write(failed[1], &error, sizeof error);
+    ::_exit(127);
+  }
+  ::close(failed[1]);
+  if (pid < 0) {
+    ::close(failed[0]);
+    return -1;
+  }
+  int error = 0;
+  ssize_t n;
+  while ((n = ::read(failed[0], &error, sizeof error)) < 0 && errno == EINTR) {
+  }
+  ::close(failed[0]);
+  if (n > 0) {
+    ::waitpid(pid, nullptr, 0);
+    return -1;
+  }
+  tkowned::enterProcess(pid, works);
+  return pid;
+}
 
 // A request of a locked session with a short answer: sent behind a line of
 // the session, its echo marks where that line's answers end.
@@ -74,21 +201,10 @@ class PipedConsole {
       ::close(in[1]);
       return;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    if (errorsToo) {
-      posix_spawn_file_actions_adddup2(&actions, out[1], 2);
-    } else {
-      posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    }
     args.insert(args.begin(), consoleBinary());
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
+    std::vector<Redirect> redirects{Redirect::copy(0, in[0]), Redirect::copy(1, out[1])};
+    redirects.push_back(errorsToo ? Redirect::copy(2, out[1]) : Redirect::file(2, "/dev/null", O_WRONLY));
+    m_pid = spawnOwned(std::move(args), nullptr, redirects);
     ::close(in[0]);
     ::close(out[1]);
     m_in = in[1];
@@ -107,13 +223,18 @@ class PipedConsole {
   bool send(const std::string& text) {
     return m_in >= 0 && ::write(m_in, text.data(), text.size()) == static_cast<ssize_t>(text.size());
   }
-  // Adds what the console prints next to printed(), waiting for it up to
-  // five reply times (longer than the host's busy wait, which a failing
-  // lock waits out); false when nothing came or the console ended.
+  // Adds what the console prints next to printed(), waiting for it while
+  // the host and console work (waitWhileWorking); false when nothing came
+  // or the console ended, and quiet() says which.
   bool readSome() {
     if (m_out < 0) return false;
     pollfd p{m_out, POLLIN, 0};
-    if (::poll(&p, 1, kReplyMs * 5) != 1) return false;
+    int64_t stalled = 0;
+    const int64_t start = nowMs();
+    if (!waitWhileWorking([&p] { return ::poll(&p, 1, 20) == 1; }, kExitMs, stalled, 0)) {
+      m_quiet = Ended::timedOut(nowMs() - start, stalled);
+      return false;
+    }
     char buffer[65536];
     const ssize_t n = ::read(m_out, buffer, sizeof buffer);
     if (n <= 0) return false;
@@ -133,28 +254,41 @@ class PipedConsole {
     }
   }
   // Sends the line `last` (none when empty), closes the console's input,
-  // reads what it prints to its end and returns its exit status (-1 when
-  // it did not start, did not exit, or was finished before).
-  int finish(const std::string& last) {
+  // reads what it prints to its end and returns how it ended (did not
+  // start also when it was finished before). A console that went quiet
+  // while still running is killed, and the wait's time-out returned.
+  Ended finish(const std::string& last) {
     if (!last.empty() && !send(last + "\n")) m_printed += "(console gone)\n";
     if (m_in >= 0) ::close(m_in);
     m_in = -1;
+    m_quiet.reset();
     while (readSome()) {
     }
-    if (m_pid <= 0) return -1;
+    if (m_pid <= 0) return Ended::notStarted();
+    if (m_quiet) ::kill(m_pid, SIGKILL);
     int status = 0;
     ::waitpid(m_pid, &status, 0);
+    tkowned::forgetProcess(m_pid);
     m_pid = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return m_quiet ? *m_quiet : Ended::fromStatus(status);
   }
+  // Why the last read found nothing: a time-out, or nothing (the console
+  // ended its output).
+  const std::optional<Ended>& quiet() const { return m_quiet; }
   std::string& printed() { return m_printed; }
   const std::string& printed() const { return m_printed; }
 
  private:
+  static int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
+
   pid_t m_pid = -1;
   int m_in = -1;
   int m_out = -1;
   std::string m_printed;
+  std::optional<Ended> m_quiet;
 };
 
 inline int64_t nowMs() {
@@ -190,9 +324,6 @@ class Child {
       argStore.insert(argStore.end(), {"--timeout", std::to_string(kConsoleWaitMs), "--wait",
                                        std::to_string(kConsoleWaitMs)});
     argStore.insert(argStore.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argStore) argv.push_back(a.data());
-    argv.push_back(nullptr);
 
     std::vector<std::string> envStore;
     for (char** e = environ; *e != nullptr; ++e) {
@@ -204,15 +335,11 @@ class Child {
     for (std::string& e : envStore) envp.push_back(e.data());
     envp.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return false;
+    const pid_t pid = spawnOwned(std::move(argStore), envp.data(),
+                                 {Redirect::file(0, inPath, O_RDONLY),
+                                  Redirect::file(1, outPath, O_WRONLY | O_CREAT | O_TRUNC),
+                                  Redirect::file(2, errPath, O_WRONLY | O_CREAT | O_TRUNC)});
+    if (pid < 0) return false;
     m_pid = pid;
     m_status.reset();
     return true;
@@ -235,10 +362,20 @@ class Child {
     }
   }
 
-  // The exit code once the child has ended normally within timeoutMs, else -1.
-  int exitCode(int timeoutMs = kExitMs) {
-    std::optional<int> status = wait(timeoutMs);
-    return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+  // How the child ended: waited for while the started processes work
+  // (waitWhileWorking), up to kExitMs; or within a fixed `timeoutMs`. Its
+  // exit code as an int (-1 for a time-out, a signal, no start); printed,
+  // what ended the wait.
+  Ended exitCode(int timeoutMs = 0) {
+    if (m_pid <= 0) return Ended::notStarted();
+    const int64_t start = nowMs();
+    int64_t stalled = 0;
+    const bool ended = timeoutMs > 0 ? wait(timeoutMs).has_value() : waitWhileWorking([this] {
+      poll();
+      return m_status.has_value();
+    }, kExitMs, stalled);
+    if (!ended) return Ended::timedOut(nowMs() - start, timeoutMs > 0 ? -1 : stalled);
+    return Ended::fromStatus(*m_status);
   }
 
   void signal(int sig) {
@@ -259,7 +396,9 @@ class Child {
   void poll() {
     if (m_pid <= 0 || m_status) return;
     int status = 0;
-    if (::waitpid(m_pid, &status, WNOHANG) == m_pid) m_status = status;
+    if (::waitpid(m_pid, &status, WNOHANG) != m_pid) return;
+    m_status = status;
+    tkowned::forgetProcess(m_pid);
   }
 
   pid_t m_pid = -1;
@@ -481,8 +620,9 @@ class Host {
     return true;
   }
   std::string log() const { return readFile(m_err); }
-  // Signals the host; its exit code, or -1 when it did not end normally.
-  int stop(int sig = SIGTERM) {
+  // Signals the host; how it ended (compares with its exit code, -1 when it
+  // did not end normally).
+  Ended stop(int sig = SIGTERM) {
     m_child.signal(sig);
     return m_child.exitCode();
   }

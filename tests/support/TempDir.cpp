@@ -4,17 +4,21 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "tests/support/Owned.h"
+
 namespace tktest {
 
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "tktest-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   m_path = pattern;
+  tkowned::enterFolder(m_path);
 }
 
 TempDir::~TempDir() {
   std::error_code ignored;
   std::filesystem::remove_all(m_path, ignored);
+  tkowned::forgetFolder(m_path);
 }
 
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name) {

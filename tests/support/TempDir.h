@@ -1,4 +1,5 @@
-// A fresh directory for one test, removed with everything in it afterwards.
+// A fresh directory for one test, removed with everything in it afterwards
+// (also when the process leaves past the destructor: tests/support/Owned.h).
 #pragma once
 
 #include <string>
