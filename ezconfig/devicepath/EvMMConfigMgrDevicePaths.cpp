@@ -375,10 +375,18 @@ bool carryProxyPassword(Work& w, const Entry& e, const Stored& stored, std::stri
   EvMMConfigMgr::GetProxyInfoFromUserName(newUser, host, port, proxyUser, proxyPassword);
   EvMMConfigMgr::GetProxyInfoFromUserName(oldUser, host, port, oldProxyUser, oldProxyPassword);
   if (proxyUser.empty()) return true;
+  // A new name that carries its own proxy password keeps it, unless the
+  // entry gives one, which takes its place: a name never carries two, the
+  // second of which would be the one read back.
   if (e.proxyPassword.empty()) {
-    if (!oldProxyPassword.empty()) userName += ":" + oldProxyPassword;
+    if (proxyPassword.empty() && !oldProxyPassword.empty()) userName += ":" + oldProxyPassword;
+    tkpassword::wipe(proxyPassword);
+    tkpassword::wipe(oldProxyPassword);
     return true;
   }
+  if (!proxyPassword.empty()) userName.erase(userName.size() - proxyPassword.size() - 1);
+  tkpassword::wipe(proxyPassword);
+  tkpassword::wipe(oldProxyPassword);
   std::string encrypted;
   std::string refusal;
   if (!tkpassword::storedFormFor(e.proxyPassword, kMaxPassword, encrypted, refusal)) {

@@ -280,6 +280,10 @@ TEST_F(DevicePathsTest, ACloudChangeKeepsReplacesOrLeavesOutTheProxyPassword) {
       {"kept", "k!!proxy.example:3128@puser", nullptr, kept, nullptr},
       {"replaced", "k!!proxy.example:3128@puser", "fresh", "k!!proxy.example:3128@puser:", "fresh"},
       {"no proxy", "plainkey", nullptr, "plainkey", nullptr},
+      // A name with its own proxy password: the stored one is not appended
+      // behind it, and the entry's replaces it.
+      {"its own", "k!!proxy.example:3128@puser:own-9", nullptr, "k!!proxy.example:3128@puser:", "own-9"},
+      {"its own replaced", "k!!proxy.example:3128@puser:own-9", "fresh", "k!!proxy.example:3128@puser:", "fresh"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
