@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "bench/BenchPairs.h"
+#include "bench/RawSqlite.h"
 #include "tests/support/HostHarness.h"
 #include "wire/WireCodec.h"
 
@@ -45,26 +46,10 @@ constexpr uint32_t kEveryDevice = 1;  // the list's filter: in use or not
 constexpr uint32_t kItemDevice = 11192;
 
 int exec(sqlite3* db, const std::string& sql, long long count = 0) {
-  sqlite3_stmt* stmt = nullptr;
-  int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
-  if (rc == SQLITE_OK && sqlite3_bind_parameter_count(stmt) > 0) rc = sqlite3_bind_int64(stmt, 1, count);
-  if (rc == SQLITE_OK) {
-    rc = sqlite3_step(stmt);
-    rc = rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : sqlite3_errcode(db);
-  }
-  sqlite3_finalize(stmt);
-  if (rc != SQLITE_OK) std::fprintf(stderr, "disk-device seed: %s\n  in %s\n", sqlite3_errmsg(db), sql.c_str());
-  return rc;
+  return tkbench::execCounted(db, sql, count, "disk-device seed");
 }
 
-long long scalar(sqlite3* db, const std::string& sql) {
-  sqlite3_stmt* stmt = nullptr;
-  long long value = -1;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
-    value = sqlite3_column_int64(stmt, 0);
-  sqlite3_finalize(stmt);
-  return value;
-}
+long long scalar(sqlite3* db, const std::string& sql) { return tkbench::scalarOf(db, sql); }
 
 // `n` disk libraries, each with its master pool and one mount path on a
 // disk device of its own that ma1 reaches, in one transaction; false when

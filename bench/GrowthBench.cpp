@@ -83,6 +83,7 @@
 #include <vector>
 
 #include "bench/BenchPairs.h"
+#include "bench/RawSqlite.h"
 #include "bench/TapeLibraryRows.h"
 #include "tests/support/HostHarness.h"
 #include "wire/WireCodec.h"
@@ -107,26 +108,10 @@ constexpr const char* kGrowthLibrary = "GrowthLib";
 // ---------------------------------------------------------------- the installation
 
 int exec(sqlite3* db, const std::string& sql, long long count = 0) {
-  sqlite3_stmt* stmt = nullptr;
-  int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
-  if (rc == SQLITE_OK && sqlite3_bind_parameter_count(stmt) > 0) rc = sqlite3_bind_int64(stmt, 1, count);
-  if (rc == SQLITE_OK) {
-    rc = sqlite3_step(stmt);
-    rc = rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : sqlite3_errcode(db);
-  }
-  sqlite3_finalize(stmt);
-  if (rc != SQLITE_OK) std::fprintf(stderr, "growth seed: %s\n  in %s\n", sqlite3_errmsg(db), sql.c_str());
-  return rc;
+  return tkbench::execCounted(db, sql, count, "growth seed");
 }
 
-long long scalar(sqlite3* db, const std::string& sql) {
-  sqlite3_stmt* stmt = nullptr;
-  long long value = -1;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
-    value = sqlite3_column_int64(stmt, 0);
-  sqlite3_finalize(stmt);
-  return value;
-}
+long long scalar(sqlite3* db, const std::string& sql) { return tkbench::scalarOf(db, sql); }
 
 // The bulk rows of an installation of `n` objects, in one transaction, on
 // top of the demonstration installation that the database already holds.

@@ -8,6 +8,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdio>
 #include <string>
 
 namespace tkbench {
@@ -26,6 +27,32 @@ inline sqlite3* openAsEngine(const std::string& path) {
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, 30000);
   return db;
+}
+
+// Runs the one statement `sql` on `db`, its parameter (?1), if it has one,
+// bound to `count`: SQLITE_OK, or the engine's code with the reason on
+// standard error after `what`.
+inline int execCounted(sqlite3* db, const std::string& sql, long long count, const char* what) {
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
+  if (rc == SQLITE_OK && sqlite3_bind_parameter_count(stmt) > 0) rc = sqlite3_bind_int64(stmt, 1, count);
+  if (rc == SQLITE_OK) {
+    rc = sqlite3_step(stmt);
+    rc = rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : sqlite3_errcode(db);
+  }
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_OK) std::fprintf(stderr, "%s: %s\n  in %s\n", what, sqlite3_errmsg(db), sql.c_str());
+  return rc;
+}
+
+// The first column of the first row `sql` gives on `db`; -1 for none.
+inline long long scalarOf(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* stmt = nullptr;
+  long long value = -1;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+    value = sqlite3_column_int64(stmt, 0);
+  sqlite3_finalize(stmt);
+  return value;
 }
 
 }  // namespace tkbench

@@ -292,8 +292,11 @@ TEST_F(ConsoleTest, WrongArgumentsSendNothing) {
 
 TEST_F(ConsoleTest, HostThatCannotBeReachedOrHangsUp) {
   Child console;
-  ASSERT_TRUE(console.start(hosttest::consoleBinary(), {"--socket", m_dir.file("nobody.sock"), "H"}, {},
-                            m_dir.file("out"), m_dir.file("err")));
+  // A wait of its own: the tests' wait for a slow host would outlast the
+  // test's own wait for a console that spends no CPU time.
+  ASSERT_TRUE(console.start(hosttest::consoleBinary(),
+                            {"--socket", m_dir.file("nobody.sock"), "--timeout", "2000", "H"}, {}, m_dir.file("out"),
+                            m_dir.file("err")));
   EXPECT_EQ(console.exitCode(), 2);
   EXPECT_NE(err().find("cannot reach the host at"), std::string::npos);
 

@@ -2,40 +2,17 @@
 // change made to the database by hand, outside the host, is seen by the
 // next request all the same.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "tests/support/HostHarness.h"
+#include "tests/support/TestDatabase.h"
 
 namespace {
 
 using hosttest::Child;
-
-// SQL on a connection of its own to the database at `path`, as an
-// administrator's sqlite3: the first column of the rows it gives, ';'
-// between them.
-std::string byHand(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  sqlite3_busy_timeout(db, 10000);
-  std::string out;
-  char* error = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(),
-                         [](void* text, int, char** values, char**) {
-                           auto& o = *static_cast<std::string*>(text);
-                           o += (o.empty() ? "" : ";") + std::string(values[0] != nullptr ? values[0] : "");
-                           return 0;
-                         },
-                         &out, &error),
-            SQLITE_OK)
-      << (error ? error : "") << sql;
-  sqlite3_free(error);
-  sqlite3_close(db);
-  return out;
-}
 
 class HostReread : public ::testing::Test {
  protected:
@@ -56,7 +33,7 @@ class HostReread : public ::testing::Test {
   }
 
   // SQL on a connection of its own, as an administrator's sqlite3.
-  std::string byHand(const std::string& sql) { return ::byHand(m_dir.file("host.db"), sql); }
+  std::string byHand(const std::string& sql) { return tktest::sqlByHand(m_dir.file("host.db"), sql); }
 
   tktest::TempDir m_dir;
   hosttest::Host m_host{m_dir, m_dir.file("host.sock"), {"--seed-demo"},
@@ -149,7 +126,7 @@ TEST(HostLibraryNames, ANameReachesTheLibrarySpelledSoAndTwoInOtherCasesAreRefus
       child.exitCode();
       return hosttest::readFile(out);
     };
-    auto sql = [&](const std::string& statements) { return byHand(dir.file("host.db"), statements); };
+    auto sql = [&](const std::string& statements) { return tktest::sqlByHand(dir.file("host.db"), statements); };
     if (row.controller) {
       // A controller is added in a locked session.
       std::ofstream(dir.file("controller.tk")) << "lock\nadd-ip-controller ma2 ls1.example.net DEMO TAPE-9 LSLIB1 1 4\n"

@@ -4,7 +4,6 @@
 // handle naming nothing. Operations sent with it answer as for any unknown
 // handle and change no row; the new row is listed under a handle of its own.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <functional>
@@ -16,6 +15,7 @@
 #include "frame/ElementTags.h"
 #include "tests/support/FrameSession.h"
 #include "tests/support/HostHarness.h"
+#include "tests/support/TestDatabase.h"
 
 namespace {
 
@@ -121,25 +121,7 @@ class HostStaleHandle : public ::testing::Test {
 
   // SQL on a connection of its own, as an administrator's sqlite3: the
   // first column of the rows it gives, ';' between them.
-  std::string sql(const std::string& statements) {
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open(m_dir.file("host.db").c_str(), &db), SQLITE_OK);
-    sqlite3_busy_timeout(db, 10000);
-    std::string out;
-    char* error = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, statements.c_str(),
-                           [](void* text, int, char** values, char**) {
-                             auto& o = *static_cast<std::string*>(text);
-                             o += (o.empty() ? "" : ";") + std::string(values[0] != nullptr ? values[0] : "");
-                             return 0;
-                           },
-                           &out, &error),
-              SQLITE_OK)
-        << (error ? error : "") << statements;
-    sqlite3_free(error);
-    sqlite3_close(db);
-    return out;
-  }
+  std::string sql(const std::string& statements) { return tktest::sqlByHand(m_dir.file("host.db"), statements); }
 
   tktest::TempDir m_dir;
   hosttest::Host m_host{m_dir, m_dir.file("host.sock"), {"--seed-demo"},

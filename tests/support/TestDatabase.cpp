@@ -55,17 +55,30 @@ std::string TestDatabase::text(const std::string& sql, const std::vector<tkdb::D
   return std::string();
 }
 
-void TestDatabase::execElsewhere(const std::string& sql) {
+void TestDatabase::execElsewhere(const std::string& sql) { sqlByHand(m_path, sql); }
+
+std::string sqlByHand(const std::string& path, const std::string& statements) {
   sqlite3* handle = nullptr;
-  if (sqlite3_open(m_path.c_str(), &handle) != SQLITE_OK) {
-    ADD_FAILURE() << "cannot open " << m_path << ": " << sqlite3_errmsg(handle);
+  if (sqlite3_open(path.c_str(), &handle) != SQLITE_OK) {
+    ADD_FAILURE() << "cannot open " << path << ": " << sqlite3_errmsg(handle);
     sqlite3_close(handle);
-    return;
+    return std::string();
   }
+  sqlite3_busy_timeout(handle, 10000);
+  std::string out;
   char* error = nullptr;
-  EXPECT_EQ(sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "") << "\n" << sql;
+  EXPECT_EQ(sqlite3_exec(handle, statements.c_str(),
+                         [](void* text, int, char** values, char**) {
+                           auto& o = *static_cast<std::string*>(text);
+                           o += (o.empty() ? "" : ";") + std::string(values[0] != nullptr ? values[0] : "");
+                           return 0;
+                         },
+                         &out, &error),
+            SQLITE_OK)
+      << (error ? error : "") << "\n" << statements;
   sqlite3_free(error);
   sqlite3_close(handle);
+  return out;
 }
 
 }  // namespace tktest

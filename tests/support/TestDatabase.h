@@ -51,4 +51,9 @@ class TestDatabase {
   ScopedEnv m_env;
 };
 
+// Runs plain SQL on a connection of its own to the database file at `path`,
+// as an administrator's sqlite3 would: the first column of the rows it
+// gives, ';' between them. A failure is reported to the running test.
+std::string sqlByHand(const std::string& path, const std::string& statements);
+
 }  // namespace tktest
