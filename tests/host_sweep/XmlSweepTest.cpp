@@ -43,6 +43,11 @@ std::vector<Row> xmlRows() {
     std::string device(292, 'a');
     for (int i = 0; i < 106; ++i) device += "\xC3\xA9";
     device += " device";
+    // Appended one at a time: GCC 12 at -O2 takes a literal appended to a
+    // string made just before for a read past the literal.
+    std::string medium(292, 'a');
+    medium += " medium|";
+    medium += device;
     rows.push_back({"a disk library of an alias of 510 bytes given its first mount path by the wizard stores names "
                     "that fit and answers what it kept",
                     "onMsgEZConfigureMagneticLibrary",
@@ -56,7 +61,7 @@ std::vector<Row> xmlRows() {
                     "SELECT (SELECT \"MediaName\" FROM \"MMMedia\" WHERE \"MediaId\" = (SELECT MAX(\"MediaId\") FROM "
                     "\"MMMedia\")) || '|' || (SELECT \"AliasName\" FROM \"MMDevice\" WHERE \"DeviceId\" = (SELECT "
                     "MAX(\"DeviceId\") FROM \"MMDevice\"))",
-                    std::string(292, 'a') + " medium|" + device});
+                    medium});
     rows.back().changeExit = 3;
     rows.back().answers = {"The storage policy of [" + alias + "] could not be set up. The mount path [/srv/wizlong] and "
                            "the device [" + device + "] it lies on were kept."};
