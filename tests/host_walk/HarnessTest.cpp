@@ -124,6 +124,9 @@ TEST(HostHarness, AProcessThatStartedAHostLeavesNeitherTheHostNorItsFolderHoweve
     ASSERT_GE(child, 0);
     if (child == 0) {
       ::close(said[0]);
+      // A signal this process inherited as ignored (a job started in the
+      // background from a script ignores SIGINT) would not end the child.
+      if (row.end == End::Signal) ::signal(row.signal, SIG_DFL);
       // Owners made with new are never destroyed: only the harness's own
       // clean-up can end the host and remove the folder. (Kept in statics,
       // which the leak check takes as held.)
@@ -150,7 +153,11 @@ TEST(HostHarness, AProcessThatStartedAHostLeavesNeitherTheHostNorItsFolderHoweve
     const bool read = std::sscanf(text.c_str(), "%d %399s", &hostPid, path) == 2;
     if (row.end != End::ExitPastTheOwners) ::kill(child, row.signal);
     int status = 0;
-    ::waitpid(child, &status, 0);
+    if (!tktest::pollUntil([&] { return ::waitpid(child, &status, WNOHANG) == child; })) {
+      ADD_FAILURE() << "the child did not end";
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+    }
     ASSERT_TRUE(read) << "the child said: " << text << " and " << hosttest::Ended::fromStatus(status);
     EXPECT_TRUE(tktest::pollUntil([&] { return tkowned::cpuTicksOf(hostPid) < 0; }))
         << "host " << hostPid << " still runs";
