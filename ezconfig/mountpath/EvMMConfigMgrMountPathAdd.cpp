@@ -34,6 +34,7 @@
 #include "platform/clock/Clock.h"
 #include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/mac/ZQMACNames.h"
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/security/StoredPassword.h"
 #include "platform/mmdb/MMDeviceControllerDB.h"
@@ -212,9 +213,13 @@ void settleRequest(StorageLibraryRequest& w, AddWork& a) {
 // The library is in the configuration, and every mount path of it
 // lies on a device of the requested type.
 bool vendorMatches(StorageLibraryRequest& w, const AddWork& a) {
-  // Found by the name it answers to, letter case aside, without a copy of
-  // every library.
-  ZQMACMagLib* library = tkmac::findMagLibAnswering(*w.config, w.libraryName);
+  // The disk library the request resolved (by its id), while it still
+  // answers to the name the request gives; else found by that name as every
+  // lookup by name goes. Without a copy of every library.
+  ZQMACMagLib* library = w.libraryId > 0 ? dynamic_cast<ZQMACMagLib*>(tkmac::findLibraryById(*w.config, w.libraryId))
+                                         : tkmac::findMagLibAnswering(*w.config, w.libraryName);
+  if (library != nullptr && !w.libraryName.empty() && !tkmac::sameName(library->GetAliasName(), w.libraryName))
+    library = nullptr;
   if (library == nullptr) {
     EvDebug::Error(kTag, "ReadCurrentConfig - Lib not found Library Id[%d] Total Libraries[%d].", w.libraryId,
                    w.config->GetMagLibList().GetListCount());

@@ -10,8 +10,6 @@
 // The per-agent walk deletes object by object, each removal whole; a
 // failure stops the walk and answers the object's reason, and what went
 // before stays gone.
-#include <strings.h>
-
 #include <string>
 #include <vector>
 
@@ -22,6 +20,8 @@
 #include "frame/MessageInfo.h"
 #include "frame/mac/ZQMACMediaConfig.h"
 #include "platform/debuglog/EvDebug.h"
+#include "platform/mac/ZQMACNames.h"
+#include "platform/mac/ZQMACPlatform.h"
 #include "platform/mmdb/MMLibraryDB.h"
 
 namespace {
@@ -43,10 +43,8 @@ const StorageLibResult kFailure{StorageLibOutcome::kFailure, false};
 // A removed library is answered with the success response without a description.
 const StorageLibResult kRemoved{StorageLibOutcome::kForceDeleteSuccess, false};
 
-bool sameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
-
 bool servesAgent(const ZQMACMediaAgent* agent, const std::string& name) {
-  return agent != nullptr && sameName(agent->GetName(), name);
+  return agent != nullptr && tkmac::sameName(agent->GetName(), name);
 }
 
 template <class T>
@@ -126,26 +124,10 @@ StorageLibResult deleteAgentParts(StorageLibraryRequest& w) {
     w.fail(reason.empty() ? "The configuration could not be read." : reason);
     return kFailure;
   }
-  // By the name the request found it by, as every lookup by name goes: the
-  // library spelled so, else the only one answering to it in another case.
-  std::vector<ZQMACLms*> answering;
-  std::vector<std::string> names;
-  for (ZQMACLms* lms : elements(w.config->GetLmsList())) {
-    const ZQMACLibrary* library = lms->GetLibrary();
-    if (library != nullptr && sameName(library->GetAnsweredName(), w.libraryName)) {
-      answering.push_back(lms);
-      names.push_back(library->GetAnsweredName());
-    }
-  }
-  std::string refusal;
-  const int chosen = tkmmdb::libraryByName(w.libraryName, names, refusal);
-  if (chosen == -2) {
-    EvDebug::Error(kTag, "%s", refusal.c_str());
-    w.fail(refusal);
-    return kFailure;
-  }
-  if (chosen < 0) return StorageLibResult{};
-  ZQMACLms* server = answering[static_cast<std::size_t>(chosen)];
+  // The library the request found, locked and checked, by its id: a tape
+  // library's parts (a disk library has none of these).
+  auto* server = dynamic_cast<ZQMACLms*>(tkmac::findLibraryById(*w.config, w.libraryId));
+  if (server == nullptr) return StorageLibResult{};
   for (ZQMACDrivePool* pool : elements(server->GetDrivePoolList()))
     if (servesAgent(pool->GetMediaAgent(), w.mediaAgentName) && !deleteObject(w, pool)) return kFailure;
   for (ZQMACLibController* controller : elements(server->GetLibControllerList()))

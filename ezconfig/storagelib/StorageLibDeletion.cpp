@@ -58,10 +58,11 @@ void auditLibraryDeconfigured(unsigned long userId, const std::string& libraryNa
   audit.guiAudit(0);
 }
 
-// Deconfigures the library through the request's model: true, or false with
-// the model's reason logged and in `reason`.
+// Deconfigures the library through the request's model: the library the
+// request found, locked and checked (its id), never another found by its
+// name again. True, or false with the model's reason logged and in `reason`.
 bool deconfigureLibrary(StorageLibraryRequest& w, std::string& reason) {
-  if (w.config != nullptr && w.config->DeconfigureLibrary(w.mediaAgentName, w.libraryName)) return true;
+  if (w.config != nullptr && w.config->DeconfigureLibrary(w.mediaAgentName, w.libraryName, w.libraryId)) return true;
   reason = w.config != nullptr ? w.config->GetLastError() : std::string("the configuration was not read");
   EvDebug::Error(kTag, "ZQMACMediaConfig::DeconfigLibrary returns error deleting Library [%s]: %s",
                  w.libraryName.c_str(), reason.c_str());

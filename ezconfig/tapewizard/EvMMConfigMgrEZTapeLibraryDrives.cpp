@@ -139,7 +139,7 @@ void configureDrives(WizardFrame& frame, Request& request) {
       const unsigned int id = lms->GetId();
       libraryId = id == 0xFFFFFFFFu ? 0 : static_cast<int>(id);
       const ZQMACLibrary* library = lms->GetLibrary();
-      libraryName = library != nullptr && !library->GetAliasName().empty() ? library->GetAliasName() : lms->GetName();
+      libraryName = library != nullptr ? library->GetAnsweredName() : lms->GetName();
     }
     if (!configureOne(frame, *object, *lms)) return;
   }

@@ -10,6 +10,7 @@
 #include "frame/mac/ZQMACBase.h"
 #include "frame/mac/ZQMACDevicePart.h"
 #include "frame/mac/ZQMACLinkedList.h"
+#include "platform/mmdb/MMLibraryName.h"
 
 class ZQMACLms;
 class ZQMACLibController;
@@ -55,7 +56,7 @@ class ZQMACLibrary : public ZQMACInterface, public ZQMACDevicePart {
   const std::string& GetAliasName() const { return m_sAliasName; }
   // The name the library answers to, as the name rule compares it: its
   // alias, or its name where the alias is empty.
-  const std::string& GetAnsweredName() const { return m_sAliasName.empty() ? m_sName : m_sAliasName; }
+  const std::string& GetAnsweredName() const { return tkmmdb::answeredName(m_sAliasName, m_sName); }
   // A stand-alone unit (a drive without a changer), not a library of its own.
   bool IsStandAlone() const { return m_bStandAlone; }
   // True when `other` is this library, or (with `byIdentity`) the same unit

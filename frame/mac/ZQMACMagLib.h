@@ -5,6 +5,7 @@
 
 #include "frame/mac/ZQMACBase.h"
 #include "frame/mac/ZQMACLinkedList.h"
+#include "platform/mmdb/MMLibraryName.h"
 
 class ZQMACMountPath;
 class ZQMACMagLib;
@@ -77,8 +78,9 @@ class ZQMACMagLib : public ZQMACInterface {
   ZQMACMagLib(const ZQMACMagLib&) = default;
   ~ZQMACMagLib() override;
 
-  // The alias name when it is not empty, otherwise the library's name.
-  const std::string& GetAliasName() const { return m_sAliasName.empty() ? m_sName : m_sAliasName; }
+  // The name the library answers to: the alias name when it is not empty,
+  // otherwise the library's name.
+  const std::string& GetAliasName() const { return tkmmdb::answeredName(m_sAliasName, m_sName); }
   int GetLowWatermark() const { return m_iLowWatermark; }
   // True when the attribute word is not 0.
   bool GetLibAttributeFlag() const { return m_iAttribute != 0; }

@@ -298,13 +298,16 @@ class ZQMACMediaConfig : public virtual ZQMACBase {
   // ---- end of drag and drop ----
 
   // ---- library deconfiguration ----
-  // Removes the library named `libraryName` (a tape or disk library of this
-  // instance) with what depends on it, from the instance and, when the
-  // instance lives on the central database, from there. The media agent
-  // names the agent the request came through; the whole library goes. False
-  // with the reason as the instance's last error when there is no such
-  // library or the removal is refused (nothing is then removed).
-  bool DeconfigureLibrary(const std::string& mediaAgentName, const std::string& libraryName);
+  // Removes a tape or disk library of this instance with what depends on
+  // it, from the instance and, when the instance lives on the central
+  // database, from there: the library stored under `libraryId` when it is
+  // above 0 (a request that found, locked and checked that library hands
+  // it so, and the name only names it), else the one that answers to
+  // `libraryName` as every lookup by name goes. The media agent names the
+  // agent the request came through; the whole library goes. False with the
+  // reason as the instance's last error when there is no such library or
+  // the removal is refused (nothing is then removed).
+  bool DeconfigureLibrary(const std::string& mediaAgentName, const std::string& libraryName, int libraryId = 0);
   // ---- end of library deconfiguration ----
   // ---- library servers (platform/mac/ZQMACLibraryControllers.cpp) ----
   // The IP library controller of this instance by which the library server

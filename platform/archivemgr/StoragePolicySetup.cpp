@@ -9,6 +9,7 @@
 #include "platform/db/DBtable.h"
 #include "platform/debuglog/EvDebug.h"
 #include "platform/mmdb/MMDerivedNames.h"
+#include "platform/mmdb/MMLibraryName.h"
 
 namespace {
 
@@ -133,7 +134,7 @@ int ArchiveManagerTK::CreateStoragePolicyForLibrary(const CreateStoragePolicyFor
     tkdb::Session session(nullptr);
     tkdb::DbRow row;
     const int rc = session.queryOne(
-        "SELECT IFNULL(NULLIF(\"AliasName\", ''), \"LibraryName\") FROM \"MMLibrary\" WHERE \"LibraryId\" = ?",
+        std::string("SELECT ") + tkmmdb::kAnsweredNameSql + " FROM \"MMLibrary\" WHERE \"LibraryId\" = ?",
         {args.libraryId}, row);
     if (rc != DB_OK) {
       result.errorCode = rc == DB_NO_ROW ? kErrorNoLibrary : kErrorDatabase;

@@ -25,6 +25,7 @@
 #include "platform/mac/ZQMACPlatform.h"
 #include "platform/mmdb/MMDerivedNames.h"
 #include "platform/mmdb/MMLibraryDB.h"
+#include "platform/mmdb/MMLibraryName.h"
 #include "platform/security/StoredPassword.h"
 
 namespace tkmac {
@@ -238,8 +239,8 @@ bool ZQMACMediaConfig::AutoConfigLibrary(const std::string& mediaAgentName, std:
                    "The media agent [" + mediaAgentName + "] sees no library with serial number [" + serialNumber + "]."};
         return DB_NO_ROW;
       }
-      code = s.queryOne("SELECT \"LibraryId\", IFNULL(NULLIF(\"AliasName\", ''), \"LibraryName\") FROM \"MMLibrary\" "
-                        "WHERE \"SerialNumber\" = ?",
+      code = s.queryOne(std::string("SELECT \"LibraryId\", ") + tkmmdb::kAnsweredNameSql +
+                            " FROM \"MMLibrary\" WHERE \"SerialNumber\" = ?",
                         {serialNumber}, row);
       if (code == DB_OK) {  // configured already: taken as it is
         made = static_cast<int>(row.at(0).i);

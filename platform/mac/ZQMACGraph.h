@@ -616,12 +616,18 @@ class ZQMACGraph {
   static void DropParked();
   // Moves a parked graph into an empty instance.
   static void Unpark(ZQMACMediaConfig& config, ZQMACParkedGraph& parked);
-  // The disk library whose alias (`byAlias`: the name it answers to,
-  // GetAliasName) or name is `name` as every lookup by name goes
-  // (tkmmdb::libraryByName): spelled so, else the only one in another
-  // letter case; null when none is, or two or more are only in other cases
-  // (tkmac::findMagLibAnswering, platform/mac/ZQMACPlatform.h).
-  static ZQMACMagLib* FindMagLib(ZQMACMediaConfig& config, const std::string& name, bool byAlias);
+  // The library of any kind (a disk library, or a tape library's
+  // library-management object) that answers to `name` (its alias, or its
+  // name where the alias is empty) as every lookup by name goes
+  // (tkmmdb::libraryByName): spelled so among every kind, else the only one
+  // of any kind in another letter case; null when none is, or two or more
+  // are only in other cases.
+  static ZQMACInterface* FindLibrary(ZQMACMediaConfig& config, const std::string& name);
+  // The same among the disk libraries alone.
+  static ZQMACMagLib* FindMagLib(ZQMACMediaConfig& config, const std::string& name);
+  // The library stored under `id` (a disk library, or a tape library's
+  // library-management object), or null.
+  static ZQMACInterface* FindLibraryById(ZQMACMediaConfig& config, int id);
   // Drops a disk library that goes from the disk index's libraries by id
   // (its entries by name count only while the instance lists the library,
   // and are dropped when next looked at).
@@ -655,6 +661,9 @@ class ZQMACGraph {
   // ---- end of the check ----
 
  private:
+  // The disk libraries that answer to `name` letter case aside, in id
+  // order where the disk index finds them, else in the list's order.
+  static std::vector<ZQMACMagLib*> MagLibsAnswering(ZQMACMediaConfig& config, const std::string& name);
   // ---- re-reads in part (ZQMACGraphIncrement.cpp) ----
   // Lays the rows of the disk side (disk libraries, devices, volumes, mount
   // paths) that differ between `before` (what the graph was laid over) and

@@ -824,21 +824,23 @@ std::shared_ptr<ZQMACDiskIndex> ZQMACGraph::MakeDiskIndex(ZQMACMediaConfig& conf
   return index;
 }
 
-ZQMACMagLib* ZQMACGraph::FindMagLib(ZQMACMediaConfig& config, const std::string& name, bool byAlias) {
+namespace {
+
+// Of the libraries that answer to the name letter case aside (`found`, in
+// id order), the one spelled so, else the only one (tkmmdb::libraryByName);
+// null when none does, or two or more answer to it only in other cases.
+template <class T>
+T* chooseAnswering(const std::string& name, const std::vector<T*>& found, const std::vector<std::string>& names) {
+  std::string refusal;
+  const int chosen = tkmmdb::libraryByName(name, names, refusal);
+  return chosen >= 0 ? found[static_cast<std::size_t>(chosen)] : nullptr;
+}
+
+}  // namespace
+
+std::vector<ZQMACMagLib*> ZQMACGraph::MagLibsAnswering(ZQMACMediaConfig& config, const std::string& name) {
   const std::string key = tkmac::foldedName(name);
-  auto nameOf = [&](const ZQMACMagLib* m) -> const std::string& { return byAlias ? m->GetAliasName() : m->GetName(); };
-  auto answers = [&](const ZQMACMagLib* m) { return tkmac::foldedName(nameOf(m)) == key; };
-  // Of the libraries that answer to the name letter case aside, the one
-  // spelled so, else the only one (tkmmdb::libraryByName); none when two
-  // or more answer to it only in other cases.
-  auto choose = [&](std::vector<ZQMACMagLib*>& found) -> ZQMACMagLib* {
-    std::vector<std::string> names;
-    names.reserve(found.size());
-    for (const ZQMACMagLib* m : found) names.push_back(nameOf(m));
-    std::string refusal;
-    const int chosen = tkmmdb::libraryByName(name, names, refusal);
-    return chosen >= 0 ? found[static_cast<std::size_t>(chosen)] : nullptr;
-  };
+  auto answers = [&](const ZQMACMagLib* m) { return tkmac::sameName(m->GetAliasName(), name); };
   std::vector<ZQMACMagLib*> found;
   // Only a database-backed instance keeps to the name rule (no two
   // libraries answer to one name) and lays its libraries from rows.
@@ -859,7 +861,7 @@ ZQMACMagLib* ZQMACGraph::FindMagLib(ZQMACMediaConfig& config, const std::string&
     if (!found.empty()) {
       std::sort(found.begin(), found.end(),
                 [](const ZQMACMagLib* a, const ZQMACMagLib* b) { return a->m_iId < b->m_iId; });
-      return choose(found);
+      return found;
     }
   }
   // Not indexed (made or renamed in memory since the load, or not there):
@@ -867,7 +869,54 @@ ZQMACMagLib* ZQMACGraph::FindMagLib(ZQMACMediaConfig& config, const std::string&
   config.m_magLibList.ForEachNode([&](ZQMACMagLib* m) {
     if (answers(m)) found.push_back(m);
   });
-  return found.empty() ? nullptr : choose(found);
+  return found;
+}
+
+ZQMACMagLib* ZQMACGraph::FindMagLib(ZQMACMediaConfig& config, const std::string& name) {
+  const std::vector<ZQMACMagLib*> found = MagLibsAnswering(config, name);
+  std::vector<std::string> names;
+  names.reserve(found.size());
+  for (const ZQMACMagLib* m : found) names.push_back(m->GetAliasName());
+  return chooseAnswering(name, found, names);
+}
+
+ZQMACInterface* ZQMACGraph::FindLibrary(ZQMACMediaConfig& config, const std::string& name) {
+  // Disk and tape libraries share one name space (MMLibrary): the one
+  // spelled so among every kind, else the only one of any kind.
+  std::vector<std::pair<unsigned int, ZQMACInterface*>> found;
+  std::vector<std::string> names;
+  for (ZQMACMagLib* m : MagLibsAnswering(config, name)) found.emplace_back(m->GetId(), m);
+  config.m_lmsList.ForEachNode([&](ZQMACLms* lms) {
+    const ZQMACLibrary* library = lms->GetLibrary();
+    if (library != nullptr && tkmac::sameName(library->GetAnsweredName(), name)) found.emplace_back(lms->GetId(), lms);
+  });
+  std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<ZQMACInterface*> objects;
+  for (const auto& [id, object] : found) {
+    objects.push_back(object);
+    const auto* lms = dynamic_cast<const ZQMACLms*>(object);
+    names.push_back(lms != nullptr ? lms->GetLibrary()->GetAnsweredName()
+                                   : static_cast<const ZQMACMagLib*>(object)->GetAliasName());
+  }
+  return chooseAnswering(name, objects, names);
+}
+
+ZQMACInterface* ZQMACGraph::FindLibraryById(ZQMACMediaConfig& config, int id) {
+  if (id <= 0) return nullptr;
+  const unsigned int wanted = static_cast<unsigned int>(id);
+  if (config.m_pLaidRows != nullptr && config.m_pLaidRows->diskIndex != nullptr) {
+    const auto& magLibs = config.m_pLaidRows->diskIndex->magLibs;
+    if (auto at = magLibs.find(id);
+        at != magLibs.end() && config.m_magLibList.Contains(at->second) && at->second->GetId() == wanted)
+      return at->second;
+  }
+  ZQMACInterface* library = nullptr;
+  auto take = [&](ZQMACInterface* object) {
+    if (object->GetId() == wanted) library = object;
+    return library != nullptr;
+  };
+  if (!config.m_magLibList.AnyNode(take)) config.m_lmsList.AnyNode(take);
+  return library;
 }
 
 void ZQMACGraph::ForgetIndexed(ZQMACMediaConfig& config, const void* address, int id) {
@@ -885,7 +934,11 @@ void ZQMACGraph::ForgetIndexed(ZQMACMediaConfig& config, const ZQMACGone& gone) 
 }
 
 ZQMACMagLib* tkmac::findMagLibAnswering(ZQMACMediaConfig& config, const std::string& name) {
-  return ZQMACGraph::FindMagLib(config, name, true);
+  return dynamic_cast<ZQMACMagLib*>(ZQMACGraph::FindLibrary(config, name));
+}
+
+ZQMACInterface* tkmac::findLibraryById(ZQMACMediaConfig& config, int libraryId) {
+  return ZQMACGraph::FindLibraryById(config, libraryId);
 }
 
 // ---------------------------------------------------------------- rows born again

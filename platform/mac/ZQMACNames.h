@@ -2,11 +2,11 @@
 // regard to letter case (ASCII), as the central database does.
 #pragma once
 
-#include <algorithm>
 #include <cctype>
 #include <string>
 
 #include "frame/mac/ZQMACLinkedList.h"
+#include "platform/mmdb/MMLibraryName.h"
 
 namespace tkmac {
 
@@ -18,11 +18,8 @@ inline std::string foldedName(std::string name) {
   return name;
 }
 
-inline bool sameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
+// Libraries' names compare so too (tkmmdb::sameLibraryName): one rule.
+inline bool sameName(const std::string& a, const std::string& b) { return tkmmdb::sameLibraryName(a, b); }
 
 // The object of the list other than `self` that carries the name, or null.
 template <class T>

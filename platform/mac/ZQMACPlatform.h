@@ -14,6 +14,7 @@
 class ZQMACBase;
 class ZQMACMediaConfig;
 class ZQMACMagLib;
+class ZQMACInterface;
 class ZQMACMountPath;
 class ZQMACCopyMgrDevice;
 struct MountPathInfo;
@@ -48,7 +49,14 @@ bool isDiskLibraryTypeId(int libraryTypeId);
 // its graph, instead of comparing the name of every library; a library the
 // index does not name (made or renamed in memory since) is looked for in
 // the list.
+// A disk library that only answers to the name in another letter case is
+// not found when a tape library is spelled so (libraries of every kind
+// share the name rule).
 ZQMACMagLib* findMagLibAnswering(ZQMACMediaConfig& config, const std::string& name);
+// The library of the instance stored under `libraryId` (a disk library, or
+// a tape library's library-management object), or null: what a request
+// that resolved, locked and checked a library works on.
+ZQMACInterface* findLibraryById(ZQMACMediaConfig& config, int libraryId);
 
 // Fills an empty central database with the demonstration installation
 // (platform/mac/ZQMACDbSeed.cpp): the number of objects made (0 when the

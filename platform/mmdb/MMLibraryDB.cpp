@@ -11,10 +11,9 @@
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
 #include "platform/mmdb/MMLayouts.h"
+#include "platform/mmdb/MMLibraryName.h"
 
 namespace {
-
-const char* const kAliasColumn = "\"AliasName\"";
 
 // What goes with a library when it is uninstalled, in this order; each
 // statement takes the library id as its one parameter.
@@ -59,11 +58,9 @@ constexpr uint32_t kTextNameInUse = 0x2400033D;
 }  // namespace
 
 int tkmmdb::libraryNameTaken(tkdb::Session& s, const std::string& name, int libraryId) {
-  // Both columns compare without regard to letter case (their collation);
-  // the OR of the two equalities lets each use its own index.
   tkdb::DbRow row;
-  return s.queryOne("SELECT 1 FROM \"MMLibrary\" WHERE (\"AliasName\" = ?1 OR \"LibraryName\" = ?1) AND "
-                    "(\"AliasName\" = ?1 OR IFNULL(\"AliasName\", '') = '') AND \"LibraryId\" <> ?2 LIMIT 1",
+  return s.queryOne(std::string("SELECT 1 FROM \"MMLibrary\" WHERE ") + kAnswersToSql +
+                        " AND \"LibraryId\" <> ?2 LIMIT 1",
                     {name, libraryId}, row);
 }
 
@@ -75,7 +72,7 @@ bool tkmmdb::sessionRenameRefused(const std::string& name, unsigned int libraryI
   MMLibraryDB access;
   MMLibrary_t row;
   if (access.getInfoByAliasName(name.c_str(), row, nullptr) != 0) return false;
-  const std::string own = row.AliasName[0] != '\0' ? row.AliasName : row.LibraryName;
+  const std::string own = tkmmdb::answeredName(row.AliasName, row.LibraryName);
   return static_cast<unsigned int>(row.LibraryId) != libraryId || name == own;
 }
 
@@ -116,15 +113,10 @@ int MMLibraryDB::getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* 
   static constexpr const char* kTag = "MMLibraryDB::getInfoByAliasName";
   if (!beginCall(kTag, name, mmTranText(tran))) return -1;
   if (!checkText(kTag, "library name", name, MMLibrary_t::kAliasNameMax, false)) return -1;
-  // The name the name rule compares (tkmmdb::libraryNameTaken): the alias,
-  // or the library's name where the alias is empty; every library that
-  // answers to it in any letter case (the columns' collation), so that the
-  // one spelled so is told from the others.
+  // Every library that answers to the name in any letter case, so that
+  // the one spelled so is told from the others.
   tkdb::DbRows found;
-  if (queryRows(kTag, tkmmdb::libraryLayout(),
-                std::string("(") + kAliasColumn + " = ?1 OR (\"LibraryName\" = ?1 AND IFNULL(" + kAliasColumn +
-                    ", '') = ''))",
-                {name}, found, tran) != 0)
+  if (queryRows(kTag, tkmmdb::libraryLayout(), tkmmdb::kAnswersToSql, {name}, found, tran) != 0)
     return -1;
   const MMLayout& layout = tkmmdb::libraryLayout();
   std::size_t alias = 0;
@@ -135,7 +127,7 @@ int MMLibraryDB::getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* 
   }
   std::vector<std::string> answered;
   answered.reserve(found.size());
-  for (const tkdb::DbRow& r : found) answered.push_back(!r.at(alias).s.empty() ? r.at(alias).s : r.at(own).s);
+  for (const tkdb::DbRow& r : found) answered.push_back(tkmmdb::answeredName(r.at(alias).s, r.at(own).s));
   std::string refusal;
   const int chosen = tkmmdb::libraryByName(name, answered, refusal);
   if (chosen == -1)

@@ -351,7 +351,8 @@ int scanAll(tkdb::Session& s, Config& out, std::string& problem, const ScanFilte
       a.attribute = r.integer(5);
     });
     if (code != DB_OK) return code;
-    // The library's own name is read only when it has no alias (below).
+    // A library is laid under the name it answers to (tkmmdb::answeredName):
+    // its own name is read only when it has no alias (below).
     static const Scan kLibraries = readOnDemand(
         scanOf({{library, "LibraryId"}, {library, "AliasName"}, {library, "LibraryName"}, {library, "LibraryTypeId"},
                 {library, "VTLType"}, {library, "LibraryEnabled"}, {library, "BarCodeReaderPresent"},

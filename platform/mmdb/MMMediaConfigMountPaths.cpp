@@ -11,6 +11,7 @@
 #include "platform/db/DBSession.h"
 #include "platform/journal/Journal.h"
 #include "platform/mmdb/MMDerivedNames.h"
+#include "platform/mmdb/MMLibraryName.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/mmdb/MMStoredReferences.h"
 
@@ -39,8 +40,7 @@ int MMMediaConfigDB::insertMountPath(const MMNewMountPath& m, int& id, DBtran* t
   int made = 0;
   const int rc = atomically(kTag, tran, [&](tkdb::Session& s, Refusal& refusal) -> int {
     tkdb::DbRow row;
-    int code = s.queryOne("SELECT IFNULL(NULLIF(\"AliasName\", ''), \"LibraryName\") FROM \"MMLibrary\" "
-                          "WHERE \"LibraryId\" = ?",
+    int code = s.queryOne(std::string("SELECT ") + tkmmdb::kAnsweredNameSql + " FROM \"MMLibrary\" WHERE \"LibraryId\" = ?",
                           {m.libraryId}, row);
     if (code == DB_NO_ROW) {
       refusal = {MMS2_ERROR_NOT_FOUND, DB_NO_ROW, "The disk library is no longer in the configuration.", false};

@@ -58,14 +58,20 @@ TEST_F(HostReread, ALibraryRenamedByHandIsFoundUnderItsNewNameOnly) {
 // may hold them; the name rule keeps the host from making such), the one
 // spelled as the request spells it; another case only when one library
 // alone answers to the name so; two or more in other cases are refused,
-// naming them, and nothing changes. On every storage-library route that
-// finds a library by name: the delete, the change, a new mount path, the
-// delete of one media agent's parts. Each row on a host of its own.
+// naming them, and nothing changes. Libraries of every kind share the
+// rule, and a library answers to its alias (its name only where it has
+// none). On every storage-library route that finds a library by name: the
+// delete, the change, a new mount path, the delete of one media agent's
+// parts. Each row on a host of its own.
 TEST(HostLibraryNames, ANameReachesTheLibrarySpelledSoAndTwoInOtherCasesAreRefusedNamingThem) {
   const std::string libraries = "SELECT LibraryId || ':' || AliasName || '/' || LibraryName FROM MMLibrary "
                                 "WHERE LibraryId > 2 ORDER BY LibraryId";
   const std::string paths = "SELECT LibraryId || ':' || COUNT(*) FROM MMMountPath WHERE LibraryId > 2 "
                             "GROUP BY LibraryId ORDER BY LibraryId";
+  const std::string tapeAndTwin =
+      "SELECT (SELECT COUNT(*) FROM MMLibrary WHERE LibraryId = 1) || '|' || "
+      "(SELECT AliasName || ':' || (SELECT COUNT(*) FROM MMMountPath WHERE LibraryId = 4) FROM MMLibrary "
+      "WHERE LibraryId = 4)";
   const std::string refusal =
       "The library name [caselib] matches [CaseLib] and [CASELIB] in another case; give its exact name.";
   const struct {
@@ -102,6 +108,22 @@ TEST(HostLibraryNames, ANameReachesTheLibrarySpelledSoAndTwoInOtherCasesAreRefus
       {"two answering only in other cases: no delete either", "CASELIB", false, "",
        {"storage-library", "43=8192", "8=caselib", "request.6=1"}, refusal, libraries,
        "3:CaseLib/CaseLib;4:CASELIB/CASELIB"},
+      // A disk library answering to "tapelib1" beside the tape library
+      // TapeLib1 (library 1): a request spelling TapeLib1 resolves, locks
+      // and checks the tape library, and its deletion reaches that library,
+      // never the twin found by the name again.
+      {"the delete reaches the tape library spelled so, not its disk twin in another case", "tapelib1", false, "",
+       {"storage-library", "43=2", "8=TapeLib1", "request.6=1"}, "", tapeAndTwin, "0|tapelib1:1"},
+      {"the forced delete reaches the tape library spelled so, not its disk twin", "tapelib1", false, "",
+       {"storage-library", "43=8192", "8=TapeLib1", "request.6=1"}, "", tapeAndTwin, "0|tapelib1:1"},
+      // A library answers to its alias, not to its own name beside it.
+      {"a library whose alias differs from its name is deleted by its alias", "", false,
+       "UPDATE MMLibrary SET AliasName = 'Primary' WHERE LibraryId = 4",
+       {"storage-library", "43=8192", "8=Primary", "request.6=1"}, "", libraries, "3:CaseLib/CaseLib"},
+      {"a library whose alias differs from its name is not found by its name", "", false,
+       "UPDATE MMLibrary SET AliasName = 'Primary' WHERE LibraryId = 4",
+       {"storage-library", "43=32", "8=Other", "second.8=Renamed"}, "The library named in the request could not be found.",
+       libraries, "3:CaseLib/CaseLib;4:Primary/Other"},
       // A controller's library has a name and no alias: the delete of one
       // media agent's parts finds it by its name, here in another case.
       {"the delete of one agent's parts finds a controller's library by its name", "", true, "",

@@ -1,0 +1,74 @@
+// The model finds a library by the name it answers to as the tables do:
+// its alias (its name only where it has none), the one spelled so among
+// libraries of every kind, another case only when one library alone
+// answers so; and by id, whatever its name.
+
+#include <string>
+
+#include "platform/mac/ZQMACGraph.h"
+#include "tests/object_model_db/ModelDatabaseFixture.h"
+
+namespace modeldb {
+namespace {
+
+using LibraryLookup = ModelDatabase;
+
+// "1" for the tape library, "2" for DiskLib1, "none".
+std::string idOf(const ZQMACInterface* library) {
+  return library == nullptr ? "none" : std::to_string(library->GetId());
+}
+
+TEST_F(LibraryLookup, ANameReachesTheLibraryOfAnyKindSpelledSoAndAnIdTheLibraryStoredUnderIt) {
+  const struct {
+    const char* what;
+    const char* sql;  // on another connection, before the instance loads
+    const char* name;
+    const char* found;      // ZQMACGraph::FindLibrary
+    const char* diskFound;  // tkmac::findMagLibAnswering
+  } rows[] = {
+      {"the tape library spelled so, beside a disk twin in another case",
+       "UPDATE MMLibrary SET AliasName = 'tapelib1', LibraryName = 'tapelib1' WHERE LibraryId = 2", "TapeLib1", "1",
+       "none"},
+      {"the disk twin spelled so", "UPDATE MMLibrary SET AliasName = 'tapelib1', LibraryName = 'tapelib1' WHERE LibraryId = 2",
+       "tapelib1", "2", "2"},
+      {"two answering only in other cases: neither",
+       "UPDATE MMLibrary SET AliasName = 'tapelib1', LibraryName = 'tapelib1' WHERE LibraryId = 2", "TAPELIB1", "none",
+       "none"},
+      {"the only library answering in another case", "", "DISKLIB1", "2", "2"},
+      {"a disk library by its alias", "UPDATE MMLibrary SET AliasName = 'Primary' WHERE LibraryId = 2", "primary", "2",
+       "2"},
+      {"not by its own name beside its alias", "UPDATE MMLibrary SET AliasName = 'Primary' WHERE LibraryId = 2",
+       "DiskLib1", "none", "none"},
+      {"a tape library by its alias", "UPDATE MMLibrary SET AliasName = 'Robot' WHERE LibraryId = 1", "ROBOT", "1",
+       "none"},
+      {"a tape library not by its own name beside its alias",
+       "UPDATE MMLibrary SET AliasName = 'Robot' WHERE LibraryId = 1", "TapeLib1", "none", "none"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    db.execElsewhere("UPDATE MMLibrary SET AliasName = LibraryName WHERE LibraryId = 1; "
+                     "UPDATE MMLibrary SET AliasName = 'DiskLib1', LibraryName = 'DiskLib1' WHERE LibraryId = 2");
+    if (*row.sql != '\0') db.execElsewhere(row.sql);
+    auto config = load();
+    EXPECT_EQ(idOf(ZQMACGraph::FindLibrary(*config, row.name)), row.found);
+    EXPECT_EQ(idOf(tkmac::findMagLibAnswering(*config, row.name)), row.diskFound);
+    EXPECT_EQ(idOf(tkmac::findLibraryById(*config, 1)), "1");
+    EXPECT_EQ(idOf(tkmac::findLibraryById(*config, 2)), "2");
+    EXPECT_EQ(idOf(tkmac::findLibraryById(*config, 3)), "none");
+  }
+}
+
+// Handed an id, the deconfiguration removes that library whatever the name
+// says, and nothing else.
+TEST_F(LibraryLookup, TheDeconfigurationHandedAnIdRemovesThatLibraryAlone) {
+  db.execElsewhere("UPDATE MMLibrary SET AliasName = 'tapelib1', LibraryName = 'tapelib1' WHERE LibraryId = 2");
+  auto config = load();
+  ASSERT_TRUE(config->DeconfigureLibrary("", "tapelib1", 1)) << config->GetLastError();
+  EXPECT_EQ(db.text("SELECT group_concat(LibraryId || ':' || AliasName, ';') FROM MMLibrary"), "2:tapelib1");
+  EXPECT_FALSE(config->DeconfigureLibrary("", "TapeLib1", 1));
+  EXPECT_EQ(config->GetLastError(), "Library [TapeLib1] is not configured.");
+  EXPECT_EQ(db.text("SELECT group_concat(LibraryId || ':' || AliasName, ';') FROM MMLibrary"), "2:tapelib1");
+}
+
+}  // namespace
+}  // namespace modeldb
