@@ -19,8 +19,10 @@ bool ZQMACMediaConfig::DeconfigureLibrary(const std::string& mediaAgentName, con
   // (DeleteObject), so the graph can still be handed over.
   tkmac::journal().record("DeconfigureLibrary", mediaAgentName, libraryName);
   if (tkmac::failedUntouched(*this, "DeconfigureLibrary")) return false;
+  std::string refusal;
   auto find = [&]() {
-    return libraryId > 0 ? ZQMACGraph::FindLibraryById(*this, libraryId) : ZQMACGraph::FindLibrary(*this, libraryName);
+    return libraryId > 0 ? ZQMACGraph::FindLibraryById(*this, libraryId)
+                         : ZQMACGraph::FindLibrary(*this, libraryName, &refusal);
   };
   ZQMACInterface* library = find();
   // An instance that has not read the configuration yet reads it now.
@@ -29,7 +31,8 @@ bool ZQMACMediaConfig::DeconfigureLibrary(const std::string& mediaAgentName, con
     library = find();
   }
   if (library == nullptr) {
-    SetLastError(tkmac::kErrorObjectGone, "Library [" + libraryName + "] is not configured.");
+    SetLastError(refusal.empty() ? tkmac::kErrorObjectGone : tkmac::kErrorNameInUse,
+                 refusal.empty() ? "Library [" + libraryName + "] is not configured." : refusal);
     return false;
   }
   if (auto* disk = dynamic_cast<ZQMACMagLib*>(library)) {

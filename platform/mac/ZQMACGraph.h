@@ -621,8 +621,9 @@ class ZQMACGraph {
   // name where the alias is empty) as every lookup by name goes
   // (tkmmdb::libraryByName): spelled so among every kind, else the only one
   // of any kind in another letter case; null when none is, or two or more
-  // are only in other cases.
-  static ZQMACInterface* FindLibrary(ZQMACMediaConfig& config, const std::string& name);
+  // are only in other cases (then with `refusal`, when given, naming them).
+  static ZQMACInterface* FindLibrary(ZQMACMediaConfig& config, const std::string& name,
+                                     std::string* refusal = nullptr);
   // The same among the disk libraries alone.
   static ZQMACMagLib* FindMagLib(ZQMACMediaConfig& config, const std::string& name);
   // The library stored under `id` (a disk library, or a tape library's

@@ -830,9 +830,11 @@ namespace {
 // id order), the one spelled so, else the only one (tkmmdb::libraryByName);
 // null when none does, or two or more answer to it only in other cases.
 template <class T>
-T* chooseAnswering(const std::string& name, const std::vector<T*>& found, const std::vector<std::string>& names) {
-  std::string refusal;
-  const int chosen = tkmmdb::libraryByName(name, names, refusal);
+T* chooseAnswering(const std::string& name, const std::vector<T*>& found, const std::vector<std::string>& names,
+                   std::string* refusal = nullptr) {
+  std::string text;
+  const int chosen = tkmmdb::libraryByName(name, names, text);
+  if (refusal != nullptr) *refusal = text;
   return chosen >= 0 ? found[static_cast<std::size_t>(chosen)] : nullptr;
 }
 
@@ -880,7 +882,7 @@ ZQMACMagLib* ZQMACGraph::FindMagLib(ZQMACMediaConfig& config, const std::string&
   return chooseAnswering(name, found, names);
 }
 
-ZQMACInterface* ZQMACGraph::FindLibrary(ZQMACMediaConfig& config, const std::string& name) {
+ZQMACInterface* ZQMACGraph::FindLibrary(ZQMACMediaConfig& config, const std::string& name, std::string* refusal) {
   // Disk and tape libraries share one name space (MMLibrary): the one
   // spelled so among every kind, else the only one of any kind.
   std::vector<std::pair<unsigned int, ZQMACInterface*>> found;
@@ -898,7 +900,7 @@ ZQMACInterface* ZQMACGraph::FindLibrary(ZQMACMediaConfig& config, const std::str
     names.push_back(lms != nullptr ? lms->GetLibrary()->GetAnsweredName()
                                    : static_cast<const ZQMACMagLib*>(object)->GetAliasName());
   }
-  return chooseAnswering(name, objects, names);
+  return chooseAnswering(name, objects, names, refusal);
 }
 
 ZQMACInterface* ZQMACGraph::FindLibraryById(ZQMACMediaConfig& config, int id) {

@@ -70,5 +70,16 @@ TEST_F(LibraryLookup, TheDeconfigurationHandedAnIdRemovesThatLibraryAlone) {
   EXPECT_EQ(db.text("SELECT group_concat(LibraryId || ':' || AliasName, ';') FROM MMLibrary"), "2:tapelib1");
 }
 
+// Without an id, by the name: two libraries answering to it only in other
+// cases are refused naming both, and neither goes.
+TEST_F(LibraryLookup, TheDeconfigurationByANameTwoLibrariesAnswerInOtherCasesRemovesNeither) {
+  db.execElsewhere("UPDATE MMLibrary SET AliasName = 'tapelib1', LibraryName = 'tapelib1' WHERE LibraryId = 2");
+  auto config = load();
+  EXPECT_FALSE(config->DeconfigureLibrary("", "TAPELIB1"));
+  EXPECT_EQ(config->GetLastError(),
+            "The library name [TAPELIB1] matches [TapeLib1] and [tapelib1] in another case; give its exact name.");
+  EXPECT_EQ(db.text("SELECT group_concat(LibraryId || ':' || AliasName, ';') FROM MMLibrary"), "1:TapeLib1;2:tapelib1");
+}
+
 }  // namespace
 }  // namespace modeldb
