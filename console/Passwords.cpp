@@ -626,6 +626,25 @@ std::string lineWithoutPasswords(const std::string& line) {
   return out + line.substr(at);
 }
 
+std::string xmlWithoutPasswords(const std::string& text) {
+  Ranges ranges = xmlPasswordRanges(text);
+  // Ranges that overlap are hidden as one.
+  std::sort(ranges.begin(), ranges.end());
+  Ranges merged;
+  for (const auto& [first, last] : ranges) {
+    if (first >= last) continue;
+    if (!merged.empty() && first < merged.back().second)
+      merged.back().second = std::max(merged.back().second, last);
+    else
+      merged.emplace_back(first, last);
+  }
+  // From the last, so that the places before stay good.
+  std::string shown = text;
+  for (auto range = merged.rbegin(); range != merged.rend(); ++range)
+    shown.replace(range->first, range->second - range->first, kHiddenPassword);
+  return shown;
+}
+
 std::string textWithoutPasswords(const std::string& text, const std::vector<std::string>& words, bool fromShell) {
   std::vector<std::string> secrets;
   Hider(words, fromShell).shown(secrets);

@@ -203,6 +203,13 @@ TEST_F(ConsoleFixture, EveryPasswordElementAndFieldIsShownAsStarsInEchoesAdviceA
                      "s8=\"DiskLib1\" s28=\"sluser!!pu@ph:Pw-Echo74\">Pw-Echo75'",
                      "> --xml 0x0D130098 HandleMMConfigMgrXmlMsg '<?***?><EVGui_StorageLibraryInfo tag=\"***\" "
                      "s8=\"***\" s28=\"***\">***'\n"});
+  // A DOCTYPE, which the host's reader refuses wherever it stands: the
+  // console shows nothing of the text from the declaration on.
+  written.push_back({"a password behind a DOCTYPE",
+                     "--xml 0x0D130098 HandleMMConfigMgrXmlMsg '<!DOCTYPE r><EVGui_ConfigureStorageLibraryReq>"
+                     "<EVGui_StorageLibraryInfo tag=\"2\" s8=\"DiskLib1\" s28=\"sluser!!pu@ph:Pw-Echo76\"/>"
+                     "</EVGui_ConfigureStorageLibraryReq>'",
+                     "> --xml 0x0D130098 HandleMMConfigMgrXmlMsg '<!***'\n"});
   for (const Route& route : written) {
     SCOPED_TRACE(route.what + std::string(": ") + route.line);
     const std::string script = writeFile("route.tk", route.line + "\n");
@@ -213,6 +220,28 @@ TEST_F(ConsoleFixture, EveryPasswordElementAndFieldIsShownAsStarsInEchoesAdviceA
       EXPECT_EQ(run.err.find(kSecret), std::string::npos) << run.err;
     }
   }
+  // Each XML text again under a message id no handler takes: the host hands
+  // the request back as it came, and the console, which prints the answer
+  // text and its fields, hides the passwords in them as in the echo, says
+  // that no handler answered, and counts the request as failed.
+  const std::string handedBack = "  (no handler answered message id 0x12345678: the host handed the request back "
+                                 "as it was sent, and nothing was done)\n";
+  int xmlRoutes = 0;
+  for (const Route& route : written) {
+    if (route.line.rfind("--xml ", 0) != 0) continue;
+    const std::size_t text = route.line.find_first_of("'\"");
+    const std::string line = "--xml 0x12345678 HandleMMConfigMgrXmlMsg " + route.line.substr(text);
+    SCOPED_TRACE(route.what + std::string(", handed back: ") + line);
+    ++xmlRoutes;
+    const ConsoleRun run = console({"--script", writeFile("back.tk", line + "\n")});
+    EXPECT_EQ(run.status, 3) << run.out;
+    EXPECT_NE(run.out.find("\nreply 0x12345678 seq 1\n  result 0\n  xml len "), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.size() - run.out.rfind(handedBack), handedBack.size()) << run.out;
+    EXPECT_NE(run.out.find(kHiddenPassword), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find(kSecret), std::string::npos) << run.out;
+    EXPECT_EQ(run.err.find(kSecret), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(xmlRoutes, 17);
   // Each request of a processing instruction was taken, from the script and
   // from standard input: the device path under the proxy user keeps the
   // proxy password enciphered.
