@@ -20,8 +20,9 @@
 // value takes (enc:, u64:, hex:, quoted, ...), and in XML however the
 // attribute is written (blanks around =, either quote, text before the
 // first element). A word that the request parser refuses is shown no more
-// kindly: a tag written with blanks, or a value that stands apart from its
-// tag=, still hides the value.
+// kindly: a tag written with blanks, a value that stands apart from its
+// tag=, or a value written behind its tag without the = (11426:VALUE)
+// still hides the value.
 #pragma once
 
 #include <cstdint>
