@@ -158,6 +158,10 @@ TEST(ConsoleAnswerShapes, EachShapeOfAnswerExitsWithTheStatusItsCodeSays) {
        "<EVGui_RPStoreLibraryResp><EVGui_RPStoreLibraryInfo tag=\"1\" i1=\"4\"/></EVGui_RPStoreLibraryResp>", 0, 0,
        0},
       {"an XML answer whose result is not 0", kStorageLibrary, "<EVGui_GenericResp i1=\"0\" s2=\"\"/>", 0, -1, 3},
+      {"a generic response whose code is not a number", kStorageLibrary, "<EVGui_GenericResp i1=\"0x\" s2=\"\"/>", 0,
+       0, 3},
+      {"a generic response of failure that gives no reason", kStorageLibrary, "<EVGui_GenericResp i1=\"-1\"/>", 0, 0,
+       3},
       // The request's own text with the result 0: what the host answers when
       // no handler took the message id.
       {"the request handed back", kStorageLibrary, "<x/>", 0, 0, 3},
