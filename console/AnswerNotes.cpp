@@ -14,8 +14,9 @@ constexpr uint32_t kCodedTextItem = 11102;
 constexpr uint32_t kTakeOverCode = 4;
 constexpr uint32_t kOperationReply = 1024;
 constexpr uint32_t kOperationItem = 4001;
-// What the notice says when no login ever took the session on this host.
-constexpr const char* kNobody = "user [] took over";
+// What the notice says where nobody held the configuration: no session was
+// ever taken on this host.
+constexpr const char* kNobody = "is not open: nobody holds the configuration.";
 
 // The requests that answer one object's record by its handle, and the
 // listing a good handle comes from.
@@ -93,8 +94,8 @@ bool SilentAnswerCheck::foundNoSession() const {
 
 std::string SilentAnswerCheck::note(const std::function<LockState()>& lockState, const std::string& console) const {
   if (foundNoSession()) {
-    // A notice that names nobody comes from a host on which no lock was ever
-    // taken: nobody holds it, and there is nothing to ask.
+    // A notice that says nobody holds the configuration comes from a host on
+    // which no lock was ever taken: there is nothing to ask.
     LockState state;
     if (m_noticeNamesNobody) state.holder = LockState::Holder::Nobody;
     else state = lockState();

@@ -62,7 +62,8 @@ class SilentAnswerCheck {
   int64_t m_endResult = 0;
   bool m_xmlAnswered = false;
   bool m_takeOverNotice = false;
-  // The notice named nobody: no session was ever taken on this host.
+  // The notice said that nobody holds the configuration: no session was
+  // ever taken on this host.
   bool m_noticeNamesNobody = false;
   bool m_closeAnswer = false;
   // The answer to an XML request refused it.

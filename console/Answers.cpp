@@ -1,8 +1,10 @@
 #include "console/Answers.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
+#include "console/Passwords.h"
 #include "console/ValueNames.h"
 #include "platform/reply/ReplyFrame.h"
 #include "platform/xml/DeviceListMessages.h"
@@ -165,11 +167,29 @@ std::string describeStatus(const std::string& handler, std::optional<uint32_t> o
   return code + " (" + statusMeaning(handler, operation, item.statusCode()) + ")" + value.substr(code.size());
 }
 
-std::string describeXmlFields(const tkwire::Reply& reply) {
+std::string describeXmlAnswer(const tkwire::Reply& reply) {
+  std::string lines = tkwire::describeXmlAnswer(reply);
   const std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(reply);
-  std::string lines;
-  if (!answer || !tkxml::listFields(answer->text, "  ", lines, xmlValueName)) return std::string();
+  if (!answer) return lines;
+  // The text ends the lines, before their last line feed; its length stays
+  // the length the host sent.
+  const std::string shown = xmlWithoutPasswords(answer->text);
+  lines.replace(lines.size() - 1 - answer->text.size(), answer->text.size(), shown);
+  std::string fields;
+  if (tkxml::listFields(shown, "  ", fields, xmlValueName)) lines += fields;
   return lines;
+}
+
+bool isHandedBack(const tkwire::Reply& reply, const std::string& requestText) {
+  const std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(reply);
+  return answer && answer->result == 0 && !answer->text.empty() && answer->text == requestText;
+}
+
+std::string handedBackNote(uint32_t messageId) {
+  char id[16];
+  std::snprintf(id, sizeof id, "0x%08X", messageId);
+  return std::string("no handler answered message id ") + id +
+         ": the host handed the request back as it was sent, and nothing was done";
 }
 
 bool reportsFailure(const tkwire::Reply& reply, bool xmlAnswer, const std::string& handler) {

@@ -12,7 +12,8 @@
 // answer's code above 0 is its answer, not a failure), or when the host's
 // end frame carries a result below 0 (a request the host refused, or a
 // handler that failed). An XML answer is read with the host's own XML
-// reader.
+// reader. An XML request handed back as it was sent (isHandedBack) was
+// answered by no handler: the console counts it as failed as well.
 #pragma once
 
 #include <cstdint>
@@ -46,10 +47,21 @@ const char* statusMeaning(const std::string& handler, std::optional<uint32_t> op
 // id) "Success"`.
 std::string describeStatus(const std::string& handler, std::optional<uint32_t> operation, const tkwire::Item& item);
 
-// The fields of the host's answer to an XML request, each with the name its
-// message class gives it (platform/xml/FieldListing.h), indented under the
-// answer's lines; empty when the answer holds no XML document.
-std::string describeXmlFields(const tkwire::Reply& reply);
+// The host's answer to an XML request as the console prints it: its lines
+// (tkwire::describeXmlAnswer), then its fields, each with the name its
+// message class gives it (platform/xml/FieldListing.h), indented under
+// them (none when the answer holds no XML document); its passwords, in the
+// text and in the fields, shown as *** (see Passwords.h).
+std::string describeXmlAnswer(const tkwire::Reply& reply);
+
+// Whether `reply`, the host's answer to an XML request of `requestText`, is
+// that request handed back: the text as it was sent, with the result 0, is
+// what the host answers when no handler took the message id (the
+// dispatcher runs nothing for an id it has no handler of). Nothing was done.
+bool isHandedBack(const tkwire::Reply& reply, const std::string& requestText);
+
+// What the console says under a request handed back (isHandedBack).
+std::string handedBackNote(uint32_t messageId);
 
 // Whether `reply`, an answer to a request of `handler`, reports a failure or
 // refusal. `xmlAnswer`: the reply is the host's answer to an XML request.

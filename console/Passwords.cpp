@@ -510,8 +510,11 @@ class Hider {
       ranges.emplace_back(equals + 1, plain.size());
       if (equals + 1 == plain.size()) m_next = Next::WholeValue;
     } else if (equals == std::string::npos) {
-      // A tag standing alone, its = and value in the words after it.
+      // A tag standing alone, its = and value in the words after it; or a
+      // tag and its value with the = left out or mistyped.
       if (isPasswordTag(plain) || isUserNameTag(plain)) m_next = Next::AfterEquals;
+      else if (const std::size_t value = valueWithoutEquals(plain); value < plain.size())
+        ranges.emplace_back(value, plain.size());
     } else if (isUserNameTag(plain.substr(0, equals))) {
       ranges.push_back(proxyPasswordOf(plain, equals + 1));
       if (equals + 1 == plain.size()) m_next = Next::WholeValue;
@@ -581,6 +584,32 @@ class Hider {
     return fieldOf(key, ns, cls, tag) && tkxml::isProxyUserNameField(ns, cls, tag);
   }
 
+  // Whether `key` reads as a tag of the word's request (an element, or a
+  // field of its message).
+  bool readsAsTag(const std::string& key) const {
+    uint32_t tag = 0;
+    unsigned ns = 0;
+    unsigned cls = 0;
+    return m_fields.elements ? tagIn(key, tag) : fieldOf(key, ns, cls, tag);
+  }
+
+  // In a word without its = that does not read as a tag as a whole, where
+  // the value of a password (or a user name) begins: behind the first part
+  // of the word that reads as the tag of one ("11426:secret",
+  // "0x20enc:secret"); the word's end when it begins with no such tag. The
+  // parser refuses such a word, and its refusal quotes the word. A tag is
+  // looked for in the first kLongestTag characters (a long word, an XML
+  // text, costs no more).
+  std::size_t valueWithoutEquals(const std::string& plain) const {
+    constexpr std::size_t kLongestTag = 64;
+    if (readsAsTag(plain)) return plain.size();
+    for (std::size_t at = 1; at < std::min(plain.size(), kLongestTag); ++at) {
+      const std::string key = plain.substr(0, at);
+      if (isPasswordTag(key) || isUserNameTag(key)) return at;
+    }
+    return plain.size();
+  }
+
   const std::vector<std::string>& m_words;
   const bool m_fromShell;
   FieldsOf m_fields;
@@ -624,6 +653,25 @@ std::string lineWithoutPasswords(const std::string& line) {
     at = found + words[i].size();
   }
   return out + line.substr(at);
+}
+
+std::string xmlWithoutPasswords(const std::string& text) {
+  Ranges ranges = xmlPasswordRanges(text);
+  // Ranges that overlap are hidden as one.
+  std::sort(ranges.begin(), ranges.end());
+  Ranges merged;
+  for (const auto& [first, last] : ranges) {
+    if (first >= last) continue;
+    if (!merged.empty() && first < merged.back().second)
+      merged.back().second = std::max(merged.back().second, last);
+    else
+      merged.emplace_back(first, last);
+  }
+  // From the last, so that the places before stay good.
+  std::string shown = text;
+  for (auto range = merged.rbegin(); range != merged.rend(); ++range)
+    shown.replace(range->first, range->second - range->first, kHiddenPassword);
+  return shown;
 }
 
 std::string textWithoutPasswords(const std::string& text, const std::vector<std::string>& words, bool fromShell) {

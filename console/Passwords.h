@@ -1,7 +1,8 @@
 // Passwords are never printed by the console. Whatever it shows of a request
 // as it was written (a script line echoed before its answers, the request
-// named in advice, a reason for refusing a line) goes through these
-// functions first, which show every password as *** :
+// named in advice, a reason for refusing a line), and the text of an XML
+// answer, goes through these functions first, which show every password as
+// *** :
 //   - the elements that carry one: 2402 (password), 2408 (proxy password),
 //     11426 (DRU host password), 11063 (NDMP password);
 //   - the fields of the storage-library and device-paths words whose field
@@ -19,8 +20,9 @@
 // value takes (enc:, u64:, hex:, quoted, ...), and in XML however the
 // attribute is written (blanks around =, either quote, text before the
 // first element). A word that the request parser refuses is shown no more
-// kindly: a tag written with blanks, or a value that stands apart from its
-// tag=, still hides the value.
+// kindly: a tag written with blanks, a value that stands apart from its
+// tag=, or a value written behind its tag without the = (11426:VALUE)
+// still hides the value.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +46,14 @@ std::vector<std::string> wordsWithoutPasswords(const std::vector<std::string>& w
 // A script line as written, its passwords replaced by *** and the rest kept
 // as it stands.
 std::string lineWithoutPasswords(const std::string& line);
+
+// The text of an XML answer (the host's response, or a request it handed
+// back) with its passwords replaced by ***, found as in an XML word of a
+// request: the attributes of password fields and the proxy password of a
+// user name, as the host's XML reader reads them; a text that reader
+// refuses shows none of its values. What the console prints of an XML
+// answer, its text and its fields, is made from this text.
+std::string xmlWithoutPasswords(const std::string& text);
 
 // A text said about the request of `words` (a reason for refusing it) with
 // every password of those words that it repeats replaced by ***.

@@ -125,7 +125,8 @@ const char kUsage[] =
     "short, did nothing the request asked for or got no answer at all (the console says why\n"
     "under it: a word that needs the lock asked without it, a take-over notice or a \"Close\"\n"
     "answer, an empty record for a handle, an unlock that released nothing, no reply at all,\n"
-    "a library delete without request.6=1); 1 the host closed the connection or did not finish\n"
+    "a library delete without request.6=1, an XML request that no handler answered, handed\n"
+    "back as it was sent); 1 the host closed the connection or did not finish\n"
     "a request in time; 2 no host reached; 64 wrong\n"
     "arguments or an unknown word (nothing is sent; the closest words and handlers are named),\n"
     "or an element longer than the host reads of one ({element limit} bytes; nothing is sent).\n";
@@ -269,7 +270,7 @@ Outcome exchange(int fd, tkconsole::AnswerReader& answers, const tkconsole::Requ
     g_shownOperation = tkconsole::operationOf(*reply);
     if (onReply(*reply)) continue;
     if (xmlAnswer)
-      std::cout << tkwire::describeXmlAnswer(*reply) << tkconsole::describeXmlFields(*reply);
+      std::cout << tkconsole::describeXmlAnswer(*reply);
     else
       std::cout << tkwire::describe(*reply, tkconsole::tagName, showItem);
     if (cutShort) {
@@ -285,6 +286,11 @@ Outcome exchange(int fd, tkconsole::AnswerReader& answers, const tkconsole::Requ
                                     : tkconsole::LockState::Holder::Elsewhere;
       state.login = *holder;
       std::cout << "  (" << tkconsole::adviceLockHeld(state, lock.console) << ")\n";
+    }
+    // The request handed back: no handler took its message id.
+    if (xmlAnswer && tkconsole::isHandedBack(*reply, request.xmlRequest.xml)) {
+      std::cout << "  (" << tkconsole::handedBackNote(request.xmlRequest.messageId) << ")\n";
+      failed = true;
     }
     // A delete that deleted nothing did not do what was asked.
     if (const char* hint = tkconsole::storageLibraryDeleteHint(request, *reply)) {

@@ -17,6 +17,7 @@ namespace {
 constexpr unsigned long kTextXmlInitialize = 0x23000451;
 constexpr unsigned long kTextXmlUnreadable = 0x23000452;
 constexpr unsigned long kTextTakenOver = 0x240002FA;  // %1 the login of who took the configuration
+constexpr unsigned long kTextNobodyHolds = 0x24000F04;  // no argument: nobody held the configuration
 
 // Catalogue texts are fetched into a buffer of this size.
 constexpr unsigned long kCatalogueTextSize = 1024;
@@ -62,7 +63,15 @@ bool WizardFrame::useCachedConfig() {
   if (m_failed) return false;
   m_config = EvMMConfigMgr::GetCurrentMediaConfig(m_request, false, m_pin);
   if (m_config == nullptr) {
-    failWith(kTextTakenOver, {EvMMConfigMgr::TakenOverBy()});
+    // Nobody to name where no session was ever taken (as the notice the
+    // session sent before this answer says): no holder now, no user who
+    // held one, and nobody who forced the lock.
+    const std::string takenOverBy = EvMMConfigMgr::TakenOverBy();
+    const EvMMConfigMgr::SessionHolder holder = EvMMConfigMgr::CurrentHolder();
+    if (takenOverBy.empty() && !holder.socket.IsValid() && holder.userId == 0)
+      failWith(kTextNobodyHolds, {});
+    else
+      failWith(kTextTakenOver, {takenOverBy});
     return false;
   }
   return true;

@@ -46,6 +46,9 @@ namespace {
 constexpr const char* kGetCurrentTag = "EvMMConfigMgr::GetCurrentMediaConfig";
 // Catalogue text of the force-close notice (argument: the login name).
 constexpr unsigned long kForceClosedText = 0x240002FA;
+// Catalogue text of the same notice where nobody held the configuration
+// (no argument): it names nobody.
+constexpr unsigned long kTextNobodyHolds = 0x24000F04;
 // Code of item 11102 in the force-close notice.
 constexpr unsigned long kForceClosedCode = 4;
 constexpr std::size_t kForceClosedTextSize = 512;
@@ -221,10 +224,26 @@ void pruneLocked(std::size_t oldCount) {
     EvDebug::Debug(kGetCurrentTag, "Kept [%zu] expired instances that handlers still use.", keptExpired);
 }
 
-// Sends the force-close notice to the request's client.
+// Whether nobody held the configuration: no connection holds the session,
+// no session was ever started for a user, and nobody forced the lock (a
+// host on which no session was taken). Called without the session lock.
+bool nobodyHeldTheConfiguration() {
+  const EvMMConfigMgr::SessionHolder holder = EvMMConfigMgr::CurrentHolder();
+  return !holder.socket.IsValid() && holder.userId == 0 && EvMMConfigMgr::GetLastLoginName().empty();
+}
+
+// Sends the force-close notice to the request's client: who took the
+// configuration over, or, where nobody held it, that nobody holds it (the
+// same reply and code, so that a client reads it as it reads the notice).
 void sendForceClosedNotice(const MessageInfo& request, const std::string& forcedBy) {
   char text[kForceClosedTextSize];
   EvEvent event(kGetCurrentTag);
+  if (forcedBy.empty() && nobodyHeldTheConfiguration()) {
+    event.evPrintf(kTextNobodyHolds, text, sizeof text, request.sequenceNumber);
+    EvDebug::Debug(kGetCurrentTag, "%s", "L&DC is not open: nobody holds the configuration.");
+    EvMMConfigMgr::sendStatusResponse(request.sequenceNumber, request.socket, text, kForceClosedCode);
+    return;
+  }
   event << forcedBy.c_str();
   event.evPrintf(kForceClosedText, text, sizeof text, request.sequenceNumber);
   EvDebug::Debug(kGetCurrentTag, "L&DC is force-closed by [%s]", forcedBy.c_str());

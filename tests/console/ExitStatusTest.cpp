@@ -43,6 +43,26 @@ TEST_F(ConsoleFixture, EachAnswerDecidesTheExitStatus) {
       {"an XML request the handler cannot read", {"--xml", "0x0DF9BE39", "HandleMMConfigMgrXmlMsg", "<x"}, 3,
        "reply 0x0DF9BE39 seq 1\n  result 0\n  xml len 68: <ZQGui_GenericResp i1=\"-1\" s2=\"The XML request could not "
        "be read.\"/>\n"},
+      // No handler takes the message id: the host hands the request back as
+      // it came. Its user name's proxy password is hidden in the text and in
+      // its fields.
+      {"an XML request no handler answers",
+       {"--xml", "0x12345678", "HandleMMConfigMgrXmlMsg",
+        "<EVGui_ConfigureStorageLibraryReq><EVGui_StorageLibraryInfo tag=\"2\" i43=\"4\" s8=\"DiskLib1\" s3=\"ma1\" "
+        "s24=\"//nasPM/z1\" s28=\"sluser!!pu@ph:PmSecretZ1\"/></EVGui_ConfigureStorageLibraryReq>"},
+       3,
+       "reply 0x12345678 seq 1\n  result 0\n  xml len 183: <EVGui_ConfigureStorageLibraryReq><EVGui_StorageLibraryInfo "
+       "tag=\"2\" i43=\"4\" s8=\"DiskLib1\" s3=\"ma1\" s24=\"//nasPM/z1\" s28=\"sluser!!pu@ph:***\"/>"
+       "</EVGui_ConfigureStorageLibraryReq>\n"
+       "  EVGui_ConfigureStorageLibraryReq\n"
+       "    2 (library description): EVGui_StorageLibraryInfo\n"
+       "      i43 (operation code): 4 (add mount path)\n"
+       "      s8 (library name): \"DiskLib1\"\n"
+       "      s3 (media-agent name): \"ma1\"\n"
+       "      s24 (mount-path name): \"//nasPM/z1\"\n"
+       "      s28 (user name): \"sluser!!pu@ph:***\"\n"
+       "  (no handler answered message id 0x12345678: the host handed the request back as it was sent, and nothing "
+       "was done)\n"},
       {"an element stream too long", elementsOf(16, "1=hex:" + std::string(2 * 4000, 'a')), 3,
        "0 (failure) \"element stream too long: 64128 bytes, at most 63536\""},
       // A device path refused by the media-management service: its code
@@ -138,6 +158,13 @@ TEST(ConsoleAnswerShapes, EachShapeOfAnswerExitsWithTheStatusItsCodeSays) {
        "<EVGui_RPStoreLibraryResp><EVGui_RPStoreLibraryInfo tag=\"1\" i1=\"4\"/></EVGui_RPStoreLibraryResp>", 0, 0,
        0},
       {"an XML answer whose result is not 0", kStorageLibrary, "<EVGui_GenericResp i1=\"0\" s2=\"\"/>", 0, -1, 3},
+      {"a generic response whose code is not a number", kStorageLibrary, "<EVGui_GenericResp i1=\"0x\" s2=\"\"/>", 0,
+       0, 3},
+      {"a generic response of failure that gives no reason", kStorageLibrary, "<EVGui_GenericResp i1=\"-1\"/>", 0, 0,
+       3},
+      // The request's own text with the result 0: what the host answers when
+      // no handler took the message id.
+      {"the request handed back", kStorageLibrary, "<x/>", 0, 0, 3},
       {"a status of success", 0, "Success", 1, 1, 0},
       {"a status of failure", 0, "Failed", 0, 0, 3},
       {"a status of refusal", 0, "Refused", 3, 0, 3},

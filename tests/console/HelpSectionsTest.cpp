@@ -77,11 +77,13 @@ TEST_F(ConsoleFixture, EveryWordThatNeedsTheLockDoesNothingWithoutItAndSaysWhatT
     asked.insert(split(typed)[0]);
     const ConsoleRun run = console(split(typed));
     EXPECT_EQ(run.status, 3) << run.out << run.err;
-    EXPECT_EQ(run.out.rfind("reply 11055 seq 1\n  tag 11102 (status text) len 84: 4 \"Library and Drive Configuration "
-                            "was closed: user [] took over the configuration.\"\n",
+    EXPECT_EQ(run.out.rfind("reply 11055 seq 1\n  tag 11102 (status text) len 80: 4 \"Library and Drive Configuration "
+                            "is not open: nobody holds the configuration.\"\n",
                             0),
               0u)
         << run.out;
+    // Nor does an answer after the notice (the wizard's) name an empty user.
+    EXPECT_EQ(run.out.find("user []"), std::string::npos) << run.out;
     EXPECT_TRUE(run.out.size() > advice(typed).size() &&
                 run.out.compare(run.out.size() - advice(typed).size(), std::string::npos, advice(typed)) == 0)
         << run.out;

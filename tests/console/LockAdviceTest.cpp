@@ -59,6 +59,12 @@ TEST_F(LockAdvice, EachStateOfTheLockGetsTheAdviceThatFitsItAndAskingLeavesItAsI
     int status;
     std::vector<std::string> said;
   } steps[] = {
+      // On a fresh host nobody ever held the configuration: the notice says
+      // so, and names no user.
+      {"a listing on a fresh host is told that nobody holds the configuration", {"libraries"}, 3,
+       {"reply 11055 seq 1\n  tag 11102 (status text) len 80: 4 \"Library and Drive Configuration is not open: "
+        "nobody holds the configuration.\"\n",
+        takeFirst}},
       {"a one-shot lock leaves the lock held and says how to release it", {"lock"}, 0,
        {"1 (success) \"The media management configuration is loaded and locked for you.\"\n",
         leftHeld + unlockXml() + " releases it; lock, ask and unlock in one --script to leave nothing held)\n"}},

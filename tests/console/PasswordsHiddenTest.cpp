@@ -203,6 +203,13 @@ TEST_F(ConsoleFixture, EveryPasswordElementAndFieldIsShownAsStarsInEchoesAdviceA
                      "s8=\"DiskLib1\" s28=\"sluser!!pu@ph:Pw-Echo74\">Pw-Echo75'",
                      "> --xml 0x0D130098 HandleMMConfigMgrXmlMsg '<?***?><EVGui_StorageLibraryInfo tag=\"***\" "
                      "s8=\"***\" s28=\"***\">***'\n"});
+  // A DOCTYPE, which the host's reader refuses wherever it stands: the
+  // console shows nothing of the text from the declaration on.
+  written.push_back({"a password behind a DOCTYPE",
+                     "--xml 0x0D130098 HandleMMConfigMgrXmlMsg '<!DOCTYPE r><EVGui_ConfigureStorageLibraryReq>"
+                     "<EVGui_StorageLibraryInfo tag=\"2\" s8=\"DiskLib1\" s28=\"sluser!!pu@ph:Pw-Echo76\"/>"
+                     "</EVGui_ConfigureStorageLibraryReq>'",
+                     "> --xml 0x0D130098 HandleMMConfigMgrXmlMsg '<!***'\n"});
   for (const Route& route : written) {
     SCOPED_TRACE(route.what + std::string(": ") + route.line);
     const std::string script = writeFile("route.tk", route.line + "\n");
@@ -213,6 +220,32 @@ TEST_F(ConsoleFixture, EveryPasswordElementAndFieldIsShownAsStarsInEchoesAdviceA
       EXPECT_EQ(run.err.find(kSecret), std::string::npos) << run.err;
     }
   }
+  // Each XML text again under a message id no handler takes, in one script:
+  // the host hands each request back as it came, and the console, which
+  // prints the answer's text and its fields, hides the passwords in them as
+  // in the echo, says under each that no handler answered, and counts the
+  // requests as failed.
+  const std::string handedBack = "\n  (no handler answered message id 0x12345678: the host handed the request back "
+                                 "as it was sent, and nothing was done)\n";
+  std::string backScript;
+  int xmlRoutes = 0;
+  for (const Route& route : written) {
+    if (route.line.rfind("--xml ", 0) != 0) continue;
+    backScript += "--xml 0x12345678 HandleMMConfigMgrXmlMsg " + route.line.substr(route.line.find_first_of("'\"")) + "\n";
+    ++xmlRoutes;
+  }
+  EXPECT_EQ(xmlRoutes, 17);
+  const ConsoleRun back = console({"--script", writeFile("back.tk", backScript)});
+  EXPECT_EQ(back.status, 3) << back.out;
+  auto count = [&](const std::string& what) {
+    int n = 0;
+    for (std::size_t at = back.out.find(what); at != std::string::npos; at = back.out.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("\nreply 0x12345678 seq "), xmlRoutes) << back.out;
+  EXPECT_EQ(count(handedBack), xmlRoutes) << back.out;
+  EXPECT_EQ(back.out.find(kSecret), std::string::npos) << back.out;
+  EXPECT_EQ(back.err, "");
   // Each request of a processing instruction was taken, from the script and
   // from standard input: the device path under the proxy user keeps the
   // proxy password enciphered.
@@ -280,6 +313,14 @@ TEST_F(ConsoleFixture, ALineRefusedForItsPasswordValueNamesNeitherThePasswordNor
       {"a device path's password with blanks around its tag",
        {"--script", writeFile("around.tk", "device-paths 1 path \" 12 \"=Pw-Echo15\n")},
        "around.tk:1: a device path takes TAG=VALUE, not  12 =***\n"},
+      // The = left out or mistyped: the value behind the tag is hidden.
+      {"a password behind its tag without the =", {"onMsgSetDRUHost", "4001=48", "11426:Pw-Echo16"},
+       "tkconsole: expected TAG=VALUE, first=N, count=N or handle=N, not 11426***\n"},
+      {"a storage-library password behind its hex tag without the =",
+       {"--script", writeFile("noeq.tk", "storage-library 43=4 8=DiskLib1 0x20enc:Pw-Echo17\n")},
+       "noeq.tk:1: a library description takes TAG=VALUE, not 0x20***\n"},
+      {"a device path's user name without the =", {"device-paths", "1", "path", "8du!!p@h:Pw-Echo18"},
+       "tkconsole: a device path takes TAG=VALUE, not 8***\n"},
       {"a device path's password with a blank inside its tag",
        {"--script", writeFile("path.tk", "device-paths 1 path \"12 =Pw-Echo12\"\n")},
        "path.tk:1: a device path takes TAG=VALUE, not 12 =***\n"},

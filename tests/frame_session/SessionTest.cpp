@@ -102,14 +102,21 @@ TEST_F(Session, AnotherClientIsForceClosed) {
     const char* name;
     Setup setup;
     uint32_t requestKind;
+    // The login that forced the lock last; empty: nobody forced it.
+    const char* forcedBy;
   } cases[] = {
-      {"kind 15 with a session", Setup::HolderWithSession, 15},
-      {"kind 15 on an empty cache", Setup::HolderSocketOnly, 15},
-      {"kind 0 with a session", Setup::HolderWithSession, 0},
-      {"nothing locked since load", Setup::NothingSinceLoad, 0},
+      {"kind 15 with a session", Setup::HolderWithSession, 15, "alice"},
+      {"kind 15 on an empty cache", Setup::HolderSocketOnly, 15, "alice"},
+      {"kind 0 with a session", Setup::HolderWithSession, 0, "alice"},
+      {"nothing locked since load", Setup::NothingSinceLoad, 0, "alice"},
+      // Nobody ever held the configuration: the notice names nobody, and
+      // says that nobody holds it, with the same reply and code.
+      {"nobody held it since load", Setup::NothingSinceLoad, 0, ""},
   };
-  const std::string notice = tktest::catalogueText(0x240002FA, "alice");
-  EXPECT_NE(notice.find("alice"), std::string::npos);
+  const std::string named = tktest::catalogueText(0x240002FA, "alice");
+  EXPECT_NE(named.find("alice"), std::string::npos);
+  const std::string nobody = tktest::catalogueText(0x24000F04);
+  EXPECT_EQ(nobody, "Library and Drive Configuration is not open: nobody holds the configuration.");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     tktest::resetSessionState();
@@ -119,7 +126,7 @@ TEST_F(Session, AnotherClientIsForceClosed) {
       ASSERT_NE(newSession(holder), nullptr);
     }
     if (c.setup == Setup::HolderSocketOnly) setHolderSocket(holder);
-    EvMMConfigMgr::SetLastLoginName("alice");
+    EvMMConfigMgr::SetLastLoginName(c.forcedBy);
     const std::size_t before = cache().size();
     testkit::debuglog::Capture log;
 
@@ -130,13 +137,19 @@ TEST_F(Session, AnotherClientIsForceClosed) {
     if (c.setup != Setup::NothingSinceLoad) {
       EXPECT_EQ(EvMMConfigMgr::GetSocketId(), holder.socket());
     }
+    const bool nobodyHeld = *c.forcedBy == '\0';
     const auto replies = other.replies();
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0].messageId, 11055u);
     EXPECT_EQ(replies[0].sequence, 0x0009000000000031LL);
     ASSERT_EQ(tagsOf(replies[0]), std::vector<uint32_t>{11102});
-    EXPECT_EQ(replies[0].items[0].bytes, wordAndText(4, notice));
+    EXPECT_EQ(replies[0].items[0].bytes, wordAndText(4, nobodyHeld ? nobody : named));
     EXPECT_TRUE(holder.replies().empty());
+    if (nobodyHeld) {
+      EXPECT_TRUE(log.contains("EvMMConfigMgr::GetCurrentMediaConfig", "L&DC is not open: nobody holds the configuration."));
+      EXPECT_FALSE(log.contains("EvMMConfigMgr::GetCurrentMediaConfig", "L&DC is force-closed by []"));
+      continue;
+    }
     EXPECT_TRUE(log.contains("EvMMConfigMgr::GetCurrentMediaConfig", "L&DC is force-closed by [alice]"));
     EXPECT_TRUE(
         log.contains("EvMMConfigMgr::GetCurrentMediaConfig", "Force exit Library and Drive Configuration by [alice]"));
