@@ -63,15 +63,12 @@ bool WizardFrame::useCachedConfig() {
   if (m_failed) return false;
   m_config = EvMMConfigMgr::GetCurrentMediaConfig(m_request, false, m_pin);
   if (m_config == nullptr) {
-    // Nobody to name where no session was ever taken (as the notice the
-    // session sent before this answer says): no holder now, no user who
-    // held one, and nobody who forced the lock.
-    const std::string takenOverBy = EvMMConfigMgr::TakenOverBy();
-    const EvMMConfigMgr::SessionHolder holder = EvMMConfigMgr::CurrentHolder();
-    if (takenOverBy.empty() && !holder.socket.IsValid() && holder.userId == 0)
+    // Nobody to name where no session was ever taken, as the notice the
+    // session sent before this answer says.
+    if (EvMMConfigMgr::NobodyHeldTheConfiguration())
       failWith(kTextNobodyHolds, {});
     else
-      failWith(kTextTakenOver, {takenOverBy});
+      failWith(kTextTakenOver, {EvMMConfigMgr::TakenOverBy()});
     return false;
   }
   return true;

@@ -226,6 +226,11 @@ class EvMMConfigMgr : public EvReturnData {
   // (the one whose session the requester is not in), so that the notice
   // never names nobody.
   static std::string TakenOverBy();
+  // True where nobody held the configuration (a host on which no session
+  // was taken): no connection holds the session, no session was started for
+  // a user, and nobody forced the lock, so that a refusal has nobody to
+  // name. Call it without the session lock.
+  static bool NobodyHeldTheConfiguration();
   // A user's login name from the host services; empty for an unknown user.
   static std::string LoginNameOf(unsigned long userId);
 

@@ -224,21 +224,13 @@ void pruneLocked(std::size_t oldCount) {
     EvDebug::Debug(kGetCurrentTag, "Kept [%zu] expired instances that handlers still use.", keptExpired);
 }
 
-// Whether nobody held the configuration: no connection holds the session,
-// no session was ever started for a user, and nobody forced the lock (a
-// host on which no session was taken). Called without the session lock.
-bool nobodyHeldTheConfiguration() {
-  const EvMMConfigMgr::SessionHolder holder = EvMMConfigMgr::CurrentHolder();
-  return !holder.socket.IsValid() && holder.userId == 0 && EvMMConfigMgr::GetLastLoginName().empty();
-}
-
 // Sends the force-close notice to the request's client: who took the
 // configuration over, or, where nobody held it, that nobody holds it (the
 // same reply and code, so that a client reads it as it reads the notice).
 void sendForceClosedNotice(const MessageInfo& request, const std::string& forcedBy) {
   char text[kForceClosedTextSize];
   EvEvent event(kGetCurrentTag);
-  if (forcedBy.empty() && nobodyHeldTheConfiguration()) {
+  if (forcedBy.empty() && EvMMConfigMgr::NobodyHeldTheConfiguration()) {
     event.evPrintf(kTextNobodyHolds, text, sizeof text, request.sequenceNumber);
     EvDebug::Debug(kGetCurrentTag, "%s", "L&DC is not open: nobody holds the configuration.");
     EvMMConfigMgr::sendStatusResponse(request.sequenceNumber, request.socket, text, kForceClosedCode);
@@ -465,6 +457,11 @@ std::string EvMMConfigMgr::TakenOverBy() {
   std::string login = GetLastLoginName();
   if (!login.empty()) return login;
   return LoginNameOf(m_ulUserId.load());
+}
+
+bool EvMMConfigMgr::NobodyHeldTheConfiguration() {
+  const SessionHolder holder = CurrentHolder();
+  return !holder.socket.IsValid() && holder.userId == 0 && TakenOverBy().empty();
 }
 
 std::string EvMMConfigMgr::LoginNameOf(unsigned long userId) {
