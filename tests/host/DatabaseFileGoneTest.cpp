@@ -46,6 +46,23 @@ TEST_F(HostDatabaseFile, RemovedOrReplacedWhileTheHostRunsEveryRequestIsRefusedN
   const std::string kept = path + ".kept";
   const std::string away = path + ".away";
   const std::string other = path + ".other";
+  // A copy of the host's file put in its place; `wal`: in the journal mode
+  // of the host's own file, which a connection's opening leaves as it is
+  // (one in another mode it turns, a commit the host's check refuses).
+  const auto replace = [&](bool wal) {
+    std::filesystem::remove(other);  // a copy a row before put aside
+    m_db.execElsewhere("VACUUM INTO '" + other + "'");
+    if (wal) {
+      EXPECT_EQ(tktest::sqlByHand(other, "PRAGMA journal_mode=WAL"), "wal");
+    }
+    moveDatabase(path, away);
+    std::filesystem::rename(other, path);
+  };
+  const auto putBack = [&] {
+    std::filesystem::rename(path, other);
+    moveDatabase(away, path);
+    return other;
+  };
   const struct {
     const char* what;
     // Done to the file while the host runs; `undo` puts the host's file
@@ -65,18 +82,19 @@ TEST_F(HostDatabaseFile, RemovedOrReplacedWhileTheHostRunsEveryRequestIsRefusedN
          return std::string();
        },
        "was removed while the host ran; nothing was changed."},
-      {"replaced by another file",
-       [&] {
-         m_db.execElsewhere("VACUUM INTO '" + other + "'");
-         moveDatabase(path, away);
-         std::filesystem::rename(other, path);
-       },
-       [&] {
-         std::filesystem::rename(path, other);
-         moveDatabase(away, path);
-         return other;
-       },
+      {"replaced by another file", [&] { replace(false); }, putBack,
        "was replaced by another file while the host ran; nothing was changed."},
+      // A host's first connection reads the database on its own thread as
+      // it makes its handler objects, before any request is looked at: the
+      // database connection it opens finds the other file, and must be
+      // refused at its open, or it would be kept for the connections after
+      // it and take their changes once the host's file is back.
+      {"replaced before the host's first connection",
+       [&] {
+         ASSERT_TRUE(restart(SIGTERM, false)) << host().log();
+         replace(true);
+       },
+       putBack, "was replaced by another file while the host ran; nothing was changed."},
   };
   int row = 0;
   for (const auto& c : cases) {

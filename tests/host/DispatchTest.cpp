@@ -159,9 +159,13 @@ class Connection {
   int console() const { return m_pair.a; }
   // True once the host's side has finished with the connection.
   bool served() const { return m_served.load(); }
+  // The replies to `frame`, up to the end frame the host writes after
+  // every request: read whole however late this process's serving thread
+  // runs between an answer and that frame, so that none is left for the
+  // next exchange.
   std::vector<tkwire::Reply> exchange(const std::string& frame, int firstMs = kWaitMs) {
     EXPECT_TRUE(tkwire::writeAll(m_pair.a, frame));
-    return tktest::awaitReplies(m_pair.a, firstMs);
+    return tktest::awaitReplies(m_pair.a, firstMs, kWaitMs);
   }
   // Closes the console's end and waits for the host's side to finish.
   void close() {

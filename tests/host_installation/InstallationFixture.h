@@ -22,6 +22,7 @@
 #include "tests/support/HostHarness.h"
 #include "tests/support/ReferenceCheck.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/WaitFor.h"
 
 namespace installtest {
 
@@ -98,15 +99,20 @@ class InstallationFixture : public ::testing::Test {
 
   // Stops the host and starts it again on the same database (without
   // seeding: an installation's next start), on a socket of its own. With
-  // SIGKILL the host ends wherever it was, as on a power cut.
-  bool restart(int signal = SIGTERM) {
+  // SIGKILL the host ends wherever it was, as on a power cut. Without the
+  // probe nothing connects to the new host: it is waited for until its log
+  // says it listens, and the caller's connection is its first.
+  bool restart(int signal = SIGTERM, bool probe = true) {
     const std::string socket = m_dir.file("host" + std::to_string(++m_restarts) + ".sock");
     const int stopped = signal == SIGTERM ? host().stop() : (host().stop(signal), 0);
     EXPECT_EQ(stopped, 0) << host().log();
     m_restarted.reset();
     m_restarted.emplace(m_dir, socket, std::vector<std::string>{}, hostEnvironment(),
                         "host" + std::to_string(m_restarts));
-    return stopped == 0 && m_restarted->up();
+    if (stopped != 0) return false;
+    if (probe) return m_restarted->up();
+    return tktest::pollUntil([this] { return m_restarted->log().find("listening on ") != std::string::npos; },
+                             std::chrono::milliseconds(hosttest::kStartMs));
   }
 
   // An auto-detection by agent name on connection `fd`; `keep` asks to keep
