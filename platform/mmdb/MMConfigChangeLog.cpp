@@ -74,6 +74,10 @@ std::string logRow(int kind, const std::string& key, const char* born = nullptr,
 
 constexpr const char kBorn[] = "1";
 
+// The view whose presence says that the database's log is kept without an
+// index of its births (registerChangeLog).
+constexpr const char kUnindexedMark[] = "MMConfigChangeUnindexed";
+
 // Registered before the first connection applies the schema, after every
 // table registered at load time: a database gains the log, and a table the
 // schema step rebuilds gets its triggers back, in the step's own
@@ -111,12 +115,19 @@ void registerChangeLog() {
                                        "; CREATE VIEW IF NOT EXISTS \"MMConfigChangeBorn\" AS SELECT \"Seq\", \"Kind\", "
                                        "\"ObjectId\" FROM \"MMConfigChange\" WHERE \"Born\" = 1"));
     tkdb::registerSchema("MMConfigChange", renewingEpoch(unpruned + logTable));
-    // The births by the object's id, for the look of one object's rows
-    // born since a place of the log (the stale check of a handle); only
-    // the births are in it, so that the other entries cost no more.
-    tkdb::registerSchema("MMConfigChange_born",
-                         "CREATE INDEX IF NOT EXISTS \"MMConfigChange_born\" ON \"MMConfigChange\" (\"ObjectId\", "
-                         "\"Kind\", \"Seq\") WHERE \"Born\" = 1");
+    // The log has no index but its sequence: a look at one object's rows
+    // born since a place of the log (the stale check of a handle) reads
+    // the entries after that place in the log's order, which the pruning
+    // bounds, rather than have every birth and every prune keep an index.
+    // A database made when the births were indexed by object id
+    // ("MMConfigChange_born") loses that index: the statement is registered
+    // under the name of the view it ends with, which such a database
+    // lacks, so that it runs once there (and once on a new database) and
+    // never again. The log's contents stay as they were: readers keep
+    // their place.
+    tkdb::registerSchema(kUnindexedMark,
+                         "DROP INDEX IF EXISTS \"MMConfigChange_born\"; CREATE VIEW IF NOT EXISTS \"" +
+                             std::string(kUnindexedMark) + "\" AS SELECT 1 AS \"Unindexed\"");
     const std::string kept = std::to_string(kLogKept);
     tkdb::registerTrigger(
         "MMConfigChange_prune", "MMConfigChange",

@@ -20,8 +20,11 @@
 //                   whose place was pruned, or of another epoch, cannot
 //                   tell, and takes every object for another.
 //   MMConfigChangeBorn  the entries of the rows born (a view).
-//   MMConfigChange_born  an index of the births by object id, kind and
-//                   sequence (MMMediaConfigDB::sameRowSince).
+//   MMConfigChangeUnindexed  a view that marks the log as kept without an
+//                   index of its births: a change pays for its entries
+//                   alone, and a look at one object's births since a place
+//                   (MMMediaConfigDB::sameRowSince) reads the entries after
+//                   it. A database whose births were indexed loses the index.
 //
 // Triggers on each table the configuration is read from add the rows, in
 // the transaction of the change itself: an insert, an update or a delete

@@ -981,8 +981,11 @@ int MMMediaConfigDB::sameRowSince(MMStoredKind kind, int id, const std::string& 
   int rc = readWholeLogHeader(s, LLONG_MAX, header, complete);
   if (rc != DB_OK) return failDatabase(kTag, rc, s, "The configuration change log could not be read");
   if (!complete || header.epoch != epoch || header.pruned > from || from > header.newest) return 0;
-  // The births under the id since, on the log's index of births; one more
-  // than the reader's own is enough to know.
+  // The births under the id since, from the log's entries after the
+  // place, in the log's order (its key): the log keeps no index of births,
+  // which every birth and every prune would pay for, and the pruning
+  // bounds the entries read. One more than the reader's own is enough to
+  // know.
   tkdb::DbRow row;
   rc = s.queryOne("SELECT COUNT(*) FROM (SELECT 1 FROM \"MMConfigChange\" WHERE \"Born\" = 1 AND \"ObjectId\" = ?1 "
                   "AND \"Kind\" = ?2 AND \"Seq\" > ?3 LIMIT ?4)",

@@ -2,7 +2,7 @@
 // (by hand too) is one, an update under its id is none; a reader's place
 // in the log tells it only while the log holds everything after it; and a
 // database of an older make, whose births were kept in a table of their
-// own, gets the log anew.
+// own, gets the log anew; one whose births were indexed loses the index.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -120,6 +120,32 @@ TEST_F(Births, AnOlderDatabaseGetsTheLogAnewAndLosesTheTableOfBirths) {
   testkit::db::reset();
   EXPECT_EQ(db.scalar("SELECT Pruned FROM MMConfigEpoch"), 0);
   EXPECT_EQ(now().upTo, 0);
+}
+
+// A database made when the log's births were indexed by object id (an
+// index every birth and every prune paid for) loses the index when it is
+// opened, and keeps its history: a reader's place still tells the rows
+// born after it, and the look at one object's births finds them.
+TEST_F(Births, ADatabaseMadeWithTheIndexOfBirthsLosesItAndKeepsItsHistory) {
+  ASSERT_EQ(db.exec("INSERT INTO MMDrive (DriveId, MasterPoolId) VALUES (1, 1), (2, 1)"), 0);
+  const char* kIndexes = "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = 'MMConfigChange'";
+  EXPECT_EQ(db.scalar(kIndexes), 0) << "a new database's log has no index to keep";
+  db.execElsewhere("DROP VIEW IF EXISTS MMConfigChangeUnindexed; CREATE INDEX MMConfigChange_born ON MMConfigChange "
+                   "(ObjectId, Kind, Seq) WHERE Born = 1");
+  ASSERT_EQ(db.scalar(kIndexes), 1);
+  const MMBornSince before = now();
+  testkit::db::reset();  // the next open finds the older make
+  const MMBornSince place = now();
+  EXPECT_EQ(db.scalar(kIndexes), 0);
+  EXPECT_EQ(place.epoch, before.epoch) << "readers keep their place";
+  EXPECT_EQ(place.upTo, before.upTo);
+  db.execElsewhere("DELETE FROM MMDrive WHERE DriveId = 1; INSERT INTO MMDrive (DriveId, MasterPoolId) VALUES (1, 1)");
+  EXPECT_EQ(drivesBornSince(place), "1");
+  MMMediaConfigDB access;
+  EXPECT_EQ(access.sameRowSince(MMStoredKind::Drive, 2, place.epoch, place.upTo, 0), 0);
+  EXPECT_EQ(access.sameRowSince(MMStoredKind::Drive, 1, place.epoch, place.upTo, 1), 0) << "the reader's own birth";
+  EXPECT_EQ(access.sameRowSince(MMStoredKind::Drive, 1, place.epoch, place.upTo, 0), -1);
+  EXPECT_EQ(access.lastErrorText(), "No drive with id [1].");
 }
 
 }  // namespace
