@@ -136,6 +136,28 @@ TEST_F(HostTriggerRepair, AChangeLogTriggerReplacedByHandIsMadeAgainByTheNextReq
   EXPECT_EQ(std::stoi(elsewhere(logged)), std::stoi(before) + 2);
 }
 
+// A file whose change log indexed its births (an older build's: every
+// birth and every prune paid for the index) loses the index at the host's
+// next start; the log keeps its history, so readers keep their place, and
+// logs the births after it.
+TEST_F(HostTriggerRepair, AnOlderFilesIndexOfBirthsIsDroppedAtTheNextStartAndTheLogKeepsItsHistory) {
+  const std::string indexed = "SELECT COUNT(*) FROM sqlite_master WHERE name = 'MMConfigChange_born'";
+  m_db.execElsewhere("DROP VIEW IF EXISTS MMConfigChangeUnindexed; CREATE INDEX IF NOT EXISTS MMConfigChange_born ON "
+                     "MMConfigChange (ObjectId, Kind, Seq) WHERE Born = 1");
+  ASSERT_EQ(elsewhere(indexed), "1");
+  const std::string epoch = elsewhere("SELECT Epoch FROM MMConfigEpoch");
+  const std::string newest = elsewhere("SELECT MAX(Seq) FROM MMConfigChange");
+  ASSERT_TRUE(restart()) << host().log();
+  ASSERT_EQ(console({"ndmp-servers"}).status, 0);
+  EXPECT_EQ(elsewhere(indexed), "0");
+  EXPECT_EQ(elsewhere("SELECT Epoch FROM MMConfigEpoch"), epoch);
+  EXPECT_NE(elsewhere("SELECT COUNT(*) FROM MMConfigChange WHERE Seq <= " + newest + " AND Born = 1"), "0");
+  const ConsoleRun added =
+      console({"storage-library", "43=4", "8=DiskLib1", "3=ma1", "24=/srv/disklib1/after-index"});
+  EXPECT_EQ(added.status, 0) << added.out;
+  EXPECT_EQ(elsewhere("SELECT COUNT(*) FROM MMConfigChange WHERE Kind = 7 AND Born = 1 AND Seq > " + newest), "1");
+}
+
 TEST_F(HostTriggerRepair, ATriggerThatCannotBeMadeAgainRefusesChangesUntilItCanWithTheReason) {
   // The access nodes' table renamed, and a view in its place: its triggers
   // can go nowhere else. A table merely renamed away would not do: the
