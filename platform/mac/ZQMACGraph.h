@@ -624,8 +624,6 @@ class ZQMACGraph {
   // are only in other cases (then with `refusal`, when given, naming them).
   static ZQMACInterface* FindLibrary(ZQMACMediaConfig& config, const std::string& name,
                                      std::string* refusal = nullptr);
-  // The same among the disk libraries alone.
-  static ZQMACMagLib* FindMagLib(ZQMACMediaConfig& config, const std::string& name);
   // The library stored under `id` (a disk library, or a tape library's
   // library-management object), or null.
   static ZQMACInterface* FindLibraryById(ZQMACMediaConfig& config, int id);

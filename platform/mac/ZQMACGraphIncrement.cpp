@@ -824,22 +824,6 @@ std::shared_ptr<ZQMACDiskIndex> ZQMACGraph::MakeDiskIndex(ZQMACMediaConfig& conf
   return index;
 }
 
-namespace {
-
-// Of the libraries that answer to the name letter case aside (`found`, in
-// id order), the one spelled so, else the only one (tkmmdb::libraryByName);
-// null when none does, or two or more answer to it only in other cases.
-template <class T>
-T* chooseAnswering(const std::string& name, const std::vector<T*>& found, const std::vector<std::string>& names,
-                   std::string* refusal = nullptr) {
-  std::string text;
-  const int chosen = tkmmdb::libraryByName(name, names, text);
-  if (refusal != nullptr) *refusal = text;
-  return chosen >= 0 ? found[static_cast<std::size_t>(chosen)] : nullptr;
-}
-
-}  // namespace
-
 std::vector<ZQMACMagLib*> ZQMACGraph::MagLibsAnswering(ZQMACMediaConfig& config, const std::string& name) {
   const std::string key = tkmac::foldedName(name);
   auto answers = [&](const ZQMACMagLib* m) { return tkmac::sameName(m->GetAliasName(), name); };
@@ -874,33 +858,29 @@ std::vector<ZQMACMagLib*> ZQMACGraph::MagLibsAnswering(ZQMACMediaConfig& config,
   return found;
 }
 
-ZQMACMagLib* ZQMACGraph::FindMagLib(ZQMACMediaConfig& config, const std::string& name) {
-  const std::vector<ZQMACMagLib*> found = MagLibsAnswering(config, name);
-  std::vector<std::string> names;
-  names.reserve(found.size());
-  for (const ZQMACMagLib* m : found) names.push_back(m->GetAliasName());
-  return chooseAnswering(name, found, names);
-}
-
 ZQMACInterface* ZQMACGraph::FindLibrary(ZQMACMediaConfig& config, const std::string& name, std::string* refusal) {
   // Disk and tape libraries share one name space (MMLibrary): the one
   // spelled so among every kind, else the only one of any kind.
-  std::vector<std::pair<unsigned int, ZQMACInterface*>> found;
-  std::vector<std::string> names;
-  for (ZQMACMagLib* m : MagLibsAnswering(config, name)) found.emplace_back(m->GetId(), m);
+  struct Answering {
+    unsigned int id;
+    ZQMACInterface* library;
+    std::string name;  // the name it answers to
+  };
+  std::vector<Answering> found;
+  for (ZQMACMagLib* m : MagLibsAnswering(config, name)) found.push_back({m->GetId(), m, m->GetAliasName()});
   config.m_lmsList.ForEachNode([&](ZQMACLms* lms) {
     const ZQMACLibrary* library = lms->GetLibrary();
-    if (library != nullptr && tkmac::sameName(library->GetAnsweredName(), name)) found.emplace_back(lms->GetId(), lms);
+    if (library != nullptr && tkmac::sameName(library->GetAnsweredName(), name))
+      found.push_back({lms->GetId(), lms, library->GetAnsweredName()});
   });
-  std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<ZQMACInterface*> objects;
-  for (const auto& [id, object] : found) {
-    objects.push_back(object);
-    const auto* lms = dynamic_cast<const ZQMACLms*>(object);
-    names.push_back(lms != nullptr ? lms->GetLibrary()->GetAnsweredName()
-                                   : static_cast<const ZQMACMagLib*>(object)->GetAliasName());
-  }
-  return chooseAnswering(name, objects, names, refusal);
+  std::stable_sort(found.begin(), found.end(), [](const Answering& a, const Answering& b) { return a.id < b.id; });
+  std::vector<std::string> names;
+  names.reserve(found.size());
+  for (const Answering& a : found) names.push_back(a.name);
+  std::string text;
+  const int chosen = tkmmdb::libraryByName(name, names, text);
+  if (refusal != nullptr) *refusal = text;
+  return chosen >= 0 ? found[static_cast<std::size_t>(chosen)].library : nullptr;
 }
 
 ZQMACInterface* ZQMACGraph::FindLibraryById(ZQMACMediaConfig& config, int id) {

@@ -177,7 +177,7 @@ TEST_F(Reread, MountPathsAddedAndDeletedThroughTheModel) {
 // instance keeps, the IP controllers' among them.
 TEST_F(Reread, LibrariesMadeThroughTheModelAreOneObjectEachAndGoFromEveryList) {
   // The name is free (the request's check, which indexes the libraries).
-  ASSERT_EQ(ZQMACGraph::FindMagLib(*kept, "MlNew9"), nullptr);
+  ASSERT_EQ(tkmac::findMagLibAnswering(*kept, "MlNew9"), nullptr);
   auto library = std::make_unique<ZQMACMagLib>();
   library->SetMediaConfig(kept.get());
   library->SetMediaAgent(kept->FindDBNode<ZQMACMediaAgent>(2));
