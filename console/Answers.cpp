@@ -168,13 +168,10 @@ std::string describeStatus(const std::string& handler, std::optional<uint32_t> o
 }
 
 std::string describeXmlAnswer(const tkwire::Reply& reply) {
-  std::string lines = tkwire::describeXmlAnswer(reply);
   const std::optional<tkwire::XmlAnswer> answer = tkwire::decodeXmlAnswer(reply);
-  if (!answer) return lines;
-  // The text ends the lines, before their last line feed; its length stays
-  // the length the host sent.
+  if (!answer) return tkwire::describeXmlAnswer(reply);
   const std::string shown = xmlWithoutPasswords(answer->text);
-  lines.replace(lines.size() - 1 - answer->text.size(), answer->text.size(), shown);
+  std::string lines = tkwire::describeXmlAnswer(reply, &shown);
   std::string fields;
   if (tkxml::listFields(shown, "  ", fields, xmlValueName)) lines += fields;
   return lines;

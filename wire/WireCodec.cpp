@@ -568,7 +568,7 @@ std::string describe(const Reply& reply, const char* (*nameOf)(uint32_t), std::s
   return out;
 }
 
-std::string describeXmlAnswer(const Reply& reply) {
+std::string describeXmlAnswer(const Reply& reply, const std::string* shownText) {
   std::ostringstream os;
   char id[16];
   std::snprintf(id, sizeof id, "0x%08X", reply.messageId);
@@ -579,7 +579,7 @@ std::string describeXmlAnswer(const Reply& reply) {
     return os.str();
   }
   os << "  result " << a->result << "\n";
-  os << "  xml len " << a->text.size() << ": " << a->text << "\n";
+  os << "  xml len " << a->text.size() << ": " << (shownText != nullptr ? *shownText : a->text) << "\n";
   return os.str();
 }
 

@@ -159,7 +159,8 @@ std::string describe(const Reply& reply, const char* (*nameOf)(uint32_t) = nullp
                      std::string (*valueOf)(const Item&) = nullptr);
 // For the host's answer to an XML request: "reply <id> seq <seq>" (the id in
 // hex, 0x%08X, as message ids are written), then
-// "  result <n>" and "  xml len <n>: <text>".
-std::string describeXmlAnswer(const Reply& reply);
+// "  result <n>" and "  xml len <n>: <text>". `shownText`, when given, is
+// shown in place of the text (the length stays the one the host sent).
+std::string describeXmlAnswer(const Reply& reply, const std::string* shownText = nullptr);
 
 }  // namespace tkwire
