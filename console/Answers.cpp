@@ -1,7 +1,6 @@
 #include "console/Answers.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 
 #include "console/Passwords.h"
@@ -183,9 +182,7 @@ bool isHandedBack(const tkwire::Reply& reply, const std::string& requestText) {
 }
 
 std::string handedBackNote(uint32_t messageId) {
-  char id[16];
-  std::snprintf(id, sizeof id, "0x%08X", messageId);
-  return std::string("no handler answered message id ") + id +
+  return "no handler answered message id " + tkwire::messageIdText(messageId) +
          ": the host handed the request back as it was sent, and nothing was done";
 }
 

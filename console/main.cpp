@@ -336,9 +336,7 @@ bool printHandlerList(const tkwire::Reply& reply) {
   for (const tkwire::HandlerInfo& h : *handlers) {
     std::string line = h.name + std::string(width + 2 - h.name.size(), ' ');
     if (h.kind == tkwire::kRequestXml) {
-      char id[16];
-      std::snprintf(id, sizeof id, "0x%08X", h.messageId);
-      line += h.messageId != 0 ? std::string("xml ") + id : std::string("xml any message id");
+      line += h.messageId != 0 ? "xml " + tkwire::messageIdText(h.messageId) : std::string("xml any message id");
     } else {
       line += "stream";
     }

@@ -568,11 +568,15 @@ std::string describe(const Reply& reply, const char* (*nameOf)(uint32_t), std::s
   return out;
 }
 
+std::string messageIdText(uint32_t messageId) {
+  char id[16];
+  std::snprintf(id, sizeof id, "0x%08X", messageId);
+  return id;
+}
+
 std::string describeXmlAnswer(const Reply& reply, const std::string* shownText) {
   std::ostringstream os;
-  char id[16];
-  std::snprintf(id, sizeof id, "0x%08X", reply.messageId);
-  os << "reply " << id << " seq " << reply.sequence << "\n";
+  os << "reply " << messageIdText(reply.messageId) << " seq " << reply.sequence << "\n";
   std::optional<XmlAnswer> a = decodeXmlAnswer(reply);
   if (!a) {
     os << "  raw len " << reply.raw.size() << ": " << hex(reply.raw) << "\n";

@@ -157,8 +157,10 @@ std::vector<Reply> readReplies(int fd, int quietMs = 100);
 // replaces the value shown after "len <n>:".
 std::string describe(const Reply& reply, const char* (*nameOf)(uint32_t) = nullptr,
                      std::string (*valueOf)(const Item&) = nullptr);
-// For the host's answer to an XML request: "reply <id> seq <seq>" (the id in
-// hex, 0x%08X, as message ids are written), then
+// A message id as message ids are written: in hex, 0x%08X.
+std::string messageIdText(uint32_t messageId);
+// For the host's answer to an XML request: "reply <id> seq <seq>" (the id as
+// messageIdText writes it), then
 // "  result <n>" and "  xml len <n>: <text>". `shownText`, when given, is
 // shown in place of the text (the length stays the one the host sent).
 std::string describeXmlAnswer(const Reply& reply, const std::string* shownText = nullptr);
