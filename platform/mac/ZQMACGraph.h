@@ -660,8 +660,8 @@ class ZQMACGraph {
   // ---- end of the check ----
 
  private:
-  // The disk libraries that answer to `name` letter case aside, in id
-  // order where the disk index finds them, else in the list's order.
+  // The disk libraries that answer to `name` letter case aside, in no
+  // order (FindLibrary orders what it gathers by id).
   static std::vector<ZQMACMagLib*> MagLibsAnswering(ZQMACMediaConfig& config, const std::string& name);
   // ---- re-reads in part (ZQMACGraphIncrement.cpp) ----
   // Lays the rows of the disk side (disk libraries, devices, volumes, mount

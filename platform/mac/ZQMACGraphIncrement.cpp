@@ -844,11 +844,7 @@ std::vector<ZQMACMagLib*> ZQMACGraph::MagLibsAnswering(ZQMACMediaConfig& config,
       found.push_back(m);
       ++at;
     }
-    if (!found.empty()) {
-      std::sort(found.begin(), found.end(),
-                [](const ZQMACMagLib* a, const ZQMACMagLib* b) { return a->m_iId < b->m_iId; });
-      return found;
-    }
+    if (!found.empty()) return found;
   }
   // Not indexed (made or renamed in memory since the load, or not there):
   // every library is asked, in the list's order.
