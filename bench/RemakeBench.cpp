@@ -37,6 +37,15 @@
 //                      request's first byte to its answer
 //   first_lock_100000/raw   the same on 10,000 drives, so that the ratio is
 //                      how the first lock grows with the drives
+//   stale_check_60000/ours  the real tkhost, as an installation runs it: a
+//                      console that holds the lock renames a library
+//                      through its handle 200 times after another writer
+//                      made 60,000 changes since the console's last
+//                      request (untimed), so that the stale check of the
+//                      first rename meets them all: the host's CPU time of
+//                      the renames
+//   stale_check_60000/raw   the same 200 renames with nothing changed since
+//                      the console's last request
 //   first_lock_100000_baseline/...  with TK_BENCH_BASELINE_HOST set to
 //                      another build's tkhost: ours is this build's first
 //                      lock on 100,000 drives, raw that build's on a
@@ -47,7 +56,10 @@
 // lock (1.4x when it was written), so that it answers within the console's
 // wait (3 s) wherever a fresh start answers its first lock within 1.5 s; the
 // lock after another writer's libraries at most 1.5x a read of every row
-// (a re-read costs what changed, and a change of many rows is read whole). The database is made once,
+// (a re-read costs what changed, and a change of many rows is read whole); the
+// renames far behind at most 1.2x those near (the stale check reads each
+// entry of the log once, not every entry after the session's place at
+// every change). The database is made once,
 // as an installation has it (bench/Installation.h), and grows or shrinks to
 // the case's size before the case (scripts/bench interleaves the repetitions
 // of the cases); the host cases have a database of their own.
@@ -677,6 +689,98 @@ void timeLockAfterAdding(benchmark::State& state, int count, bool ours) {
   }
 }
 
+// ---------------------------------------------------------------- a change far behind the session's place
+
+constexpr int kStaleRenames = 200;
+constexpr int kStaleBehind = 60000;
+
+// A host of its own with one library, and a console holding the lock that
+// listed it: the handle its renames go through.
+struct StaleCheckInstallation : HostInstallation {
+  int fd = -1;
+  clockid_t clock{};
+  uint64_t handle = 0;
+  int renamed = 0;
+
+  StaleCheckInstallation() {
+    if (!error.empty() ||
+        !execOn(database,
+                "INSERT INTO \"MMLibrary\" (\"LibraryId\", \"LibraryName\", \"AliasName\", \"LibraryEnabled\", "
+                "\"LibraryTypeId\") VALUES (1, 'Lib1', 'Lib1', 1, 3)",
+                error))
+      return;
+    fd = host->connect();
+    if (fd < 0 || clock_getcpuclockid(host->child().pid(), &clock) != 0 || !lockRoundTrip(fd, 1, sequence++)) {
+      error = "the console's lock went unanswered or was refused";
+      return;
+    }
+    tkwire::StreamRequest list;
+    list.handler = "onMsgGetMMLibraries";
+    list.sequence = sequence++;
+    for (const tkwire::Reply& reply : hosttest::sendAndRead(fd, tkwire::encodeStreamRequest(list)))
+      if (const tkwire::Item* item = reply.find(11003)) handle = item->u64();
+    if (handle == 0) error = "the library listing gave no handle";
+  }
+  ~StaleCheckInstallation() {
+    if (fd >= 0) ::close(fd);
+  }
+
+  // `count` changes of another writer: catalogue rows inserted and deleted.
+  bool behind(int count) {
+    return execOn(database,
+                  "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < " +
+                      std::to_string(count / 2) +
+                      ") INSERT INTO \"MMVendorCatalogue\" (\"Catalogue\", \"Vendor\", \"Product\") SELECT 0, "
+                      "'Bulk', 'P' || x FROM n; DELETE FROM \"MMVendorCatalogue\" WHERE \"Vendor\" = 'Bulk'",
+                  error);
+  }
+
+  // `count` renames through the handle, each answered "Success": the host's
+  // CPU time of them in seconds, or -1.
+  double renames(int count) {
+    const double before = cpuSeconds(clock);
+    for (int i = 0; i < count; ++i) {
+      std::string stream;
+      tkwire::appendU32(stream, 4001, 3);
+      tkwire::appendU64(stream, 11003, handle);
+      tkwire::appendElement(stream, 8251, "Lib" + std::to_string(++renamed));
+      tkwire::appendU32(stream, 2052, 0);
+      tkwire::StreamRequest r;
+      r.handler = "onMsgSetMMLibrary";
+      r.sequence = sequence++;
+      r.firstField = tkwire::firstFieldOf(0, 4);
+      r.stream = std::move(stream);
+      const auto status = tktest::onlyStatus(hosttest::sendAndRead(fd, tkwire::encodeStreamRequest(r)));
+      if (!status || status->status != 1) {
+        error = "a rename through the handle was refused: " + (status ? status->text : std::string("no answer"));
+        return -1;
+      }
+    }
+    return cpuSeconds(clock) - before;
+  }
+};
+
+StaleCheckInstallation& staleCheckInstallation() {
+  static StaleCheckInstallation made;
+  return made;
+}
+
+void timeRenames(benchmark::State& state, bool behind) {
+  StaleCheckInstallation& at = staleCheckInstallation();
+  for (auto _ : state) {
+    if (!at.error.empty() || (behind && !at.behind(kStaleBehind))) {
+      state.SkipWithError(at.error.c_str());
+      return;
+    }
+    const double took = at.renames(kStaleRenames);
+    if (took < 0) {
+      state.SkipWithError(at.error.c_str());
+      return;
+    }
+    state.SetIterationTime(took);
+  }
+}
+
 [[maybe_unused]] const bool kRegistered = [] {
   for (const int drives : {10000, 20000}) {
     const int libraries = drives / kDrivesPerLibrary;
@@ -715,6 +819,17 @@ void timeLockAfterAdding(benchmark::State& state, int count, bool ours) {
           timeLockAfterAdding(s, count, false);
         },
         [](tkbench::Benchmark* b) { b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3); });
+  tkbench::registerPair(
+      "stale_check_" + std::to_string(kStaleBehind),
+      [](benchmark::State& s) {
+        s.SetLabel("ours: 200 renames through a handle, 60,000 changes behind");
+        timeRenames(s, true);
+      },
+      [](benchmark::State& s) {
+        s.SetLabel("raw: the same renames, nothing behind");
+        timeRenames(s, false);
+      },
+      [](tkbench::Benchmark* b) { b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3); });
   const std::string host = hosttest::hostBinary();
   tkbench::registerPair(
       "first_lock_100000",

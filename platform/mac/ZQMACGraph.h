@@ -636,7 +636,11 @@ class ZQMACGraph {
   // object's id is still the one it stands for, as FreeReborn tells at the
   // next lay. False, with the object's last error ("No library with id
   // [3]."), when the change log names a row born under the id since that
-  // the session did not make; true when the log cannot tell.
+  // the session did not make; false too when the log cannot tell (the
+  // session's place pruned before the process read it, another history of
+  // the log, a trigger of it missing), with a text that says to read the
+  // configuration again. The log's entries are read once by the process,
+  // however far behind the session's place lies (MMMediaConfigDB).
   static bool StillTheRowLaid(ZQMACInterface* object, MMStoredKind kind);
   // ---- end of re-reads in part ----
 

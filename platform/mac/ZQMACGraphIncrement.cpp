@@ -177,17 +177,20 @@ std::vector<int> changedIds(const MMRowList<Row>& before, const MMRowList<Row>& 
 // deleted and the one of `now` inserted under its id; a row `before` does
 // not hold, or one the session removed since (`freed`), was the session's
 // own once born (the object it stored since), and is another row once born
-// again. When the log cannot tell (`born` null), every row both hold may
-// have been; an object the session stored since keeps its row. A chunk of
-// rows both lists share was read before: none of it was born since. In id
-// order.
+// again. When the log cannot tell (`born` null), every row of `now` may
+// have been, the row of an object the session stored since too: the
+// session cannot tell its own row from another made under its id. A chunk
+// of rows both lists share was read before: none of it was born since. In
+// id order.
 template <class Row>
 void rebornIds(const MMStoredSnapshot::List<Row>& before, const MMStoredSnapshot::List<Row>& now,
                const std::set<int>* born, const std::set<int>* again, const std::set<int>& freed,
                std::vector<int>& ids) {
   if (before == nullptr || now == nullptr || before == now || (born != nullptr && born->empty())) return;
   if (born == nullptr) {
-    walkBoth(*before, *now, [](int) {}, [&](const Row&, const Row& n) { ids.push_back(rowId(n)); });
+    walkBoth(
+        *before, *now, [&](int id) { if (rowOf(*now, id) != nullptr) ids.push_back(id); },
+        [&](const Row&, const Row& n) { ids.push_back(rowId(n)); });
     return;
   }
   for (int id : *born) {
@@ -1003,7 +1006,6 @@ bool ZQMACGraph::StillTheRowLaid(ZQMACInterface* object, MMStoredKind kind) {
   ZQMACMediaConfig* config = object->GetOwner();
   if (config == nullptr || config->m_pLaidRows == nullptr) return true;
   const MMStoredSnapshot& laid = config->m_pLaidRows->rows;
-  if (laid.bornSeq < 0) return true;  // the log told nothing at the read
   const int id = static_cast<int>(object->GetId());
   // The rows born under the id since the graph was laid that the session
   // made itself: none for an object laid from its row, one for an object

@@ -61,6 +61,11 @@ enum MMS2ErrorCode : int {
   MMS2_ERROR_TEXT_TOO_LONG = 0x26000006,
   // A row that the change refers to does not exist.
   MMS2_ERROR_REFERENCE = 0x26000007,
+  // The change log no longer tells whether a row is still the one a reader
+  // read: its place was pruned, the log has another history, or a trigger
+  // of it is missing. Reading again gives the reader a place it can tell
+  // from.
+  MMS2_ERROR_UNTOLD = 0x26000008,
 };
 
 // The error of an object's last call.

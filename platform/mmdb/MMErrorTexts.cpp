@@ -26,6 +26,8 @@ const FixedText kTexts[] = {
     {MMS2_ERROR_DUPLICATE_NAME, "The name is already in use.", "Choose a name that no other object carries."},
     {MMS2_ERROR_TEXT_TOO_LONG, "The text is too long.", nullptr},
     {MMS2_ERROR_REFERENCE, "An object that the change refers to does not exist.", nullptr},
+    {MMS2_ERROR_UNTOLD, "The change log no longer tells whether the row is the one that was read.",
+     "Read the configuration again."},
     {MMS2_ERROR_NO_ACTIVE_CONTROLLER, "The library has no active library controller.", nullptr},
     {MMS2_ERROR_NDMP_HOST_NOT_FOUND, "The NDMP server has no entry in the NDMP host table.", nullptr},
     {ZQMM_ERR_DEVICE_NOT_FOUND, "The device could not be found.", nullptr},

@@ -10,10 +10,12 @@
 #include <cstring>
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <unordered_map>
 
 #include "Db/MMRowRecords.h"
 #include "Db/Tbl/MMDeviceController.h"
@@ -917,24 +919,175 @@ const std::set<int>* MMBornSince::againOf(int kind) const {
   return it != again.end() ? &it->second : &kNone;
 }
 
+namespace {
+
+// The births the process has read from the change log since a place, so
+// that each entry of the log is read once however far behind the place of
+// the one who asks lies: a question reads only the entries after the last
+// one read and is answered from what was read. The births read keep
+// answering once the log prunes their entries: a session whose place the
+// log has pruned since (by its own changes or by others') still tells its
+// objects from rows born again under their ids, as long as every entry
+// after its place was read before it went. One database and one history of
+// its log at a time; a question about a place before the ledger's, or one
+// the ledger no longer follows the log for, is answered from the log and
+// starts the ledger there, when the log still holds that place.
+struct BirthLedger {
+  std::mutex mutex;
+  std::string path;
+  std::string epoch;
+  long long from = -1;  // every birth after this place is here
+  long long upTo = -1;  // the last entry read
+  std::deque<MMStoredSnapshot::Birth> births;  // in the log's order
+  // The places of the births of each kind and id, in the log's order.
+  std::unordered_map<uint64_t, std::vector<long long>> places;
+
+  static uint64_t key(int kind, int id) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(kind)) << 32) | static_cast<uint32_t>(id);
+  }
+  void startAt(const std::string& p, const std::string& e, long long place) {
+    path = p;
+    epoch = e;
+    from = upTo = place;
+    births.clear();
+    places.clear();
+  }
+  void forget() { startAt(std::string(), std::string(), -1); }
+  void add(const MMStoredSnapshot::Birth& b) {
+    births.push_back(b);
+    places[key(b.kind, b.id)].push_back(b.seq);
+  }
+  // Drops the oldest births past `kept`: the ledger then answers from the
+  // last one dropped on.
+  void keepAtMost(std::size_t kept) {
+    while (births.size() > kept) {
+      const MMStoredSnapshot::Birth b = births.front();
+      births.pop_front();
+      auto it = places.find(key(b.kind, b.id));
+      if (it != places.end()) {
+        it->second.erase(it->second.begin());
+        if (it->second.empty()) places.erase(it);
+      }
+      from = b.seq;
+    }
+  }
+  // How many rows of `kind` were born under `id` after `place`.
+  std::size_t bornAfter(int kind, int id, long long place) const {
+    auto it = places.find(key(kind, id));
+    if (it == places.end()) return 0;
+    return static_cast<std::size_t>(it->second.end() - std::upper_bound(it->second.begin(), it->second.end(), place));
+  }
+  // Calls f(birth) for each birth after `after` and at or before `to`.
+  template <class F>
+  void forEach(long long after, long long to, F&& f) const {
+    auto it = std::upper_bound(births.begin(), births.end(), after,
+                               [](long long place, const MMStoredSnapshot::Birth& b) { return place < b.seq; });
+    for (; it != births.end() && it->seq <= to; ++it) f(*it);
+  }
+};
+
+// How many births the ledger keeps: twice what the log keeps, so that a
+// place the log pruned stays answerable while its session goes on.
+constexpr std::size_t kLedgerKept = 2 * static_cast<std::size_t>(tkmmdb::kLogKept);
+
+// The process's ledger. A question asked inside the thread's transaction
+// does not use it: the entries it would read may yet roll back, and their
+// places be given again.
+BirthLedger& birthLedger() {
+  static BirthLedger* ledger = new BirthLedger();  // lives for the whole process
+  return *ledger;
+}
+
+// Where the log stands as a question about births found it: its history
+// and newest entry (-1: none read).
+struct LogNow {
+  std::string epoch;
+  long long newest = -1;
+};
+
+// Brings `ledger` to the log's newest entry for a question about the
+// births after `place` in the log of `epoch`. `known` false when the log
+// cannot tell them: no place, another history, a trigger missing, or
+// entries after the place pruned before the ledger read them. Otherwise
+// the ledger holds every birth after `place`. The engine's code.
+int readBirthsInto(BirthLedger& ledger, tkdb::Session& s, const std::string& epoch, long long place, bool& known,
+                   LogNow& now) {
+  known = false;
+  now = LogNow();
+  const std::string path = tkdb::currentDatabasePath();
+  bool continues = ledger.from >= 0 && ledger.path == path && ledger.epoch == epoch && place >= ledger.from;
+  for (;;) {
+    // Only the entries after those read: the loads' own header query,
+    // listing them.
+    const long long since = continues ? ledger.upTo : place;
+    LogHeader header;
+    bool complete = false;
+    const int rc = readWholeLogHeader(s, since >= 0 ? since : LLONG_MAX, header, complete);
+    if (rc != DB_OK) return rc;
+    now.epoch = header.epoch;
+    now.newest = header.newest;
+    // Every entry after `since` is still there, of the same history. An
+    // entry at the pruned mark itself is gone, and none after it is.
+    const bool whole = complete && place >= 0 && header.epoch == epoch && header.pruned <= since &&
+                       since <= header.newest;
+    if (!whole) {
+      // What the ledger read no longer follows the log (pruned past it, a
+      // file put back from before it): it is dropped, and the place asked
+      // about is read from the log itself.
+      if (!continues) return DB_OK;
+      ledger.forget();
+      continues = false;
+      continue;
+    }
+    if (!continues) ledger.startAt(path, epoch, place);
+    std::sort(header.born.begin(), header.born.end(),
+              [](const MMStoredSnapshot::Birth& a, const MMStoredSnapshot::Birth& b) { return a.seq < b.seq; });
+    for (const MMStoredSnapshot::Birth& b : header.born)
+      if (b.seq > ledger.upTo) ledger.add(b);
+    ledger.upTo = std::max(ledger.upTo, header.newest);
+    ledger.keepAtMost(kLedgerKept);
+    known = place >= ledger.from;
+    return DB_OK;
+  }
+}
+
+// Runs `answer(ledger)` over a ledger brought to the log's newest entry
+// for a question about the births after `place` (the process's, or one of
+// the question's own inside a transaction); `known` false when the log
+// cannot tell them, and then nothing is run. `now`: where the log stands.
+template <class Answer>
+int withBirthsSince(tkdb::Session& s, const std::string& epoch, long long place, bool& known, LogNow& now,
+                    Answer&& answer) {
+  if (tkdb::threadTransactionOpen()) {
+    BirthLedger own;
+    const int rc = readBirthsInto(own, s, epoch, place, known, now);
+    if (rc == DB_OK && known) answer(static_cast<const BirthLedger&>(own));
+    return rc;
+  }
+  BirthLedger& ledger = birthLedger();
+  std::lock_guard<std::mutex> guard(ledger.mutex);
+  const int rc = readBirthsInto(ledger, s, epoch, place, known, now);
+  if (rc == DB_OK && known) answer(static_cast<const BirthLedger&>(ledger));
+  return rc;
+}
+
+}  // namespace
+
 int MMMediaConfigDB::bornSince(const std::string& epoch, long long from, long long to, MMBornSince& out) {
   static constexpr const char* kTag = "MMMediaConfigDB::bornSince";
   if (!beginCall(kTag)) return -1;
   tkmmdb::registerChangeLog();
   out = MMBornSince();
-  // The loads' own header query, listing the entries after `from` (none
-  // with no place yet: only where the log stands now).
-  LogHeader header;
   tkdb::Session s;
-  bool complete = false;
-  const int rc = readWholeLogHeader(s, from >= 0 ? from : LLONG_MAX, header, complete);
+  bool known = false;
+  LogNow now;
+  const int rc = withBirthsSince(s, epoch, from, known, now, [&](const BirthLedger& ledger) {
+    ledger.forEach(from, to, [&](const MMStoredSnapshot::Birth& b) { out.add(b.kind, b.id); });
+  });
   if (rc != DB_OK) return failDatabase(kTag, rc, s, "The configuration change log could not be read");
-  out.epoch = header.epoch;
-  out.upTo = std::min(to, header.newest);
-  for (const LogHeader::Born& b : header.born)
-    if (b.seq <= to) out.add(b.kind, b.id);
-  // Every entry after `from` is still there, of the same history.
-  out.known = complete && from >= 0 && out.epoch == epoch && header.pruned <= from && from <= out.upTo;
+  out.epoch = now.epoch;
+  out.upTo = std::min(to, now.newest);
+  out.known = known && from <= out.upTo;
   if (!out.known) {
     out.ids.clear();
     out.again.clear();
@@ -972,28 +1125,25 @@ int MMMediaConfigDB::sameRowSince(MMStoredKind kind, int id, const std::string& 
   const KindInfo& info = kindInfo(kind);
   if (!beginCall(kTag, info.what, id, from, ownBirths)) return -1;
   tkmmdb::registerChangeLog();
-  if (from < 0) return 0;
-  // The loads' own header query, naming no change, and their fact of the
-  // triggers: a log without every trigger tells nothing.
-  LogHeader header;
+  // The births under the id since the place, from the entries of the log
+  // the process has not read yet and what it read before: the log keeps
+  // no index of births, which every birth and every prune would pay for.
   tkdb::Session s;
-  bool complete = false;
-  int rc = readWholeLogHeader(s, LLONG_MAX, header, complete);
+  bool known = false;
+  LogNow now;
+  std::size_t born = 0;
+  const int rc = withBirthsSince(s, epoch, from, known, now, [&](const BirthLedger& ledger) {
+    born = ledger.bornAfter(static_cast<int>(kind), id, from);
+  });
   if (rc != DB_OK) return failDatabase(kTag, rc, s, "The configuration change log could not be read");
-  if (!complete || header.epoch != epoch || header.pruned > from || from > header.newest) return 0;
-  // The births under the id since, from the log's entries after the
-  // place, in the log's order (its key): the log keeps no index of births,
-  // which every birth and every prune would pay for, and the pruning
-  // bounds the entries read. One more than the reader's own is enough to
-  // know.
-  tkdb::DbRow row;
-  rc = s.queryOne("SELECT COUNT(*) FROM (SELECT 1 FROM \"MMConfigChange\" WHERE \"Born\" = 1 AND \"ObjectId\" = ?1 "
-                  "AND \"Kind\" = ?2 AND \"Seq\" > ?3 LIMIT ?4)",
-                  {id, static_cast<int>(kind), from, ownBirths + 1}, row);
-  if (rc != DB_OK) return failDatabase(kTag, rc, s, "The configuration change log could not be read");
-  if (row.at(0).i <= ownBirths) return 0;
-  return failQuiet(kTag, MMS2_ERROR_NOT_FOUND, DB_NO_ROW,
-                   "No " + std::string(info.what) + " with id [" + std::to_string(id) + "].");
+  const std::string object = std::string(info.what) + " with id [" + std::to_string(id) + "]";
+  if (!known)
+    return failQuiet(kTag, MMS2_ERROR_UNTOLD, 0,
+                     "The change log no longer tells whether the " + object +
+                         " is the one this session read; nothing was changed. Read the configuration again "
+                         "(control 70) and use the handle its listing gives.");
+  if (born <= static_cast<std::size_t>(std::max(ownBirths, 0))) return 0;
+  return failQuiet(kTag, MMS2_ERROR_NOT_FOUND, DB_NO_ROW, "No " + object + ".");
 }
 
 void MMMediaConfigDB::forgetLoaded() {

@@ -335,8 +335,12 @@ class MMMediaConfigDB : public MMTableAccess {
   int loadCurrent(MMStoredSnapshot& out);
   // The rows born after the place `from` of the log of `epoch` and at or
   // before `to` (LLONG_MAX: up to the log's newest entry), in the thread's
-  // transaction; `out.known` false when the log no longer holds them all
-  // (another epoch, pruned past `from`, `from` -1).
+  // transaction; `out.known` false when they cannot all be told (another
+  // epoch, a trigger missing, `from` -1, or pruned past `from` before the
+  // process read the entries). Outside a transaction the process reads each
+  // entry of the log once: a question reads only the entries after the last
+  // one read, and the births read answer from then on, also once the log
+  // has pruned them.
   int bornSince(const std::string& epoch, long long from, long long to, MMBornSince& out);
   // The same, answered from the births `read` (a snapshot loadCurrent
   // made) lists where they cover the span, the log read only past them.
@@ -346,11 +350,13 @@ class MMMediaConfigDB : public MMTableAccess {
   // for at the place `from` of the log of `epoch`: no more rows were born
   // under the id after that place than `ownBirths`, the rows the reader
   // itself made under it since (0, or 1 for an object it stored after that
-  // read). 0 when so, and when the log no longer tells (another epoch,
-  // pruned past `from`, `from` -1, a trigger of it missing): the row's
-  // presence is all there is to go by then. -1 with MMS2_ERROR_NOT_FOUND
-  // and the text of a missing object ("No library with id [3].") when
-  // another row was born under the id since; else a database failure.
+  // read), as bornSince tells them, at the cost of the entries the process
+  // has not read yet. 0 when so. -1 with MMS2_ERROR_NOT_FOUND and the text
+  // of a missing object ("No library with id [3].") when another row was
+  // born under the id since; -1 with MMS2_ERROR_UNTOLD, and a text that
+  // says to read the configuration again, when the log cannot tell
+  // (another epoch, pruned past `from` before the process read it, `from`
+  // -1, a trigger of it missing); else a database failure.
   int sameRowSince(MMStoredKind kind, int id, const std::string& epoch, long long from, int ownBirths);
   // Forgets what the process read: the next loadCurrent reads everything.
   static void forgetLoaded();

@@ -1,6 +1,7 @@
 // Which rows the change log marks born: every way a row comes under an id
 // (by hand too) is one, an update under its id is none; a reader's place
-// in the log tells it only while the log holds everything after it; and a
+// in the log tells it only while the process read, or the log holds,
+// everything after it; and a
 // database of an older make, whose births were kept in a table of their
 // own, gets the log anew; one whose births were indexed loses the index.
 #include <gtest/gtest.h>
@@ -63,8 +64,11 @@ TEST_F(Births, EveryWayARowComesUnderAnIdIsABirthAndAnUpdateUnderItIsNone) {
   }
 }
 
-// A place the log no longer holds everything after (pruned past it, or a
-// log of another history) tells nothing; one it holds, all.
+// A place tells the rows born after it while the process has read, or the
+// log still holds, every entry after it: the births the process read stay
+// of use once the log prunes their entries. A place pruned past before the
+// process read it, or of another history of the log, tells nothing; a
+// place at the pruned mark itself, all.
 TEST_F(Births, APlaceThePrunedLogOrAnotherEpochLeftBehindTellsNothing) {
   ASSERT_EQ(db.exec("INSERT INTO MMDrive (DriveId, MasterPoolId) VALUES (1, 1)"), 0);
   const MMBornSince before = now();
@@ -74,9 +78,18 @@ TEST_F(Births, APlaceThePrunedLogOrAnotherEpochLeftBehindTellsNothing) {
   never.upTo = -1;
   EXPECT_EQ(drivesBornSince(never), "unknown");
   db.execElsewhere("UPDATE MMConfigEpoch SET Pruned = " + std::to_string(before.upTo + 1));
+  EXPECT_EQ(drivesBornSince(before), "1") << "read before the log pruned it";
+  // Pruned past the entries the process read: the place tells nothing.
+  db.execElsewhere("INSERT INTO MMDrive (DriveId, MasterPoolId) VALUES (7, 1); UPDATE MMConfigEpoch SET Pruned = "
+                   "(SELECT MAX(Seq) FROM MMConfigChange)");
   EXPECT_EQ(drivesBornSince(before), "unknown");
+  const MMBornSince atTheMark = now();
+  ASSERT_EQ(atTheMark.upTo, db.scalar("SELECT Pruned FROM MMConfigEpoch"));
+  db.execElsewhere("INSERT INTO MMDrive (DriveId, MasterPoolId) VALUES (8, 1)");
+  EXPECT_EQ(drivesBornSince(atTheMark), "8") << "every entry after the pruned mark is there";
   db.execElsewhere("UPDATE MMConfigEpoch SET Pruned = 0, Epoch = 'another'");
   EXPECT_EQ(drivesBornSince(before), "unknown");
+  EXPECT_EQ(drivesBornSince(atTheMark), "unknown");
 }
 
 // A database whose log marks no births (an older make: births kept in
@@ -146,6 +159,12 @@ TEST_F(Births, ADatabaseMadeWithTheIndexOfBirthsLosesItAndKeepsItsHistory) {
   EXPECT_EQ(access.sameRowSince(MMStoredKind::Drive, 1, place.epoch, place.upTo, 1), 0) << "the reader's own birth";
   EXPECT_EQ(access.sameRowSince(MMStoredKind::Drive, 1, place.epoch, place.upTo, 0), -1);
   EXPECT_EQ(access.lastErrorText(), "No drive with id [1].");
+  // Where the log cannot tell, the row is not taken for the one read.
+  EXPECT_EQ(access.sameRowSince(MMStoredKind::Drive, 2, "another", place.upTo, 0), -1);
+  EXPECT_EQ(access.getErrorCode(), MMS2_ERROR_UNTOLD);
+  EXPECT_EQ(access.lastErrorText(),
+            "The change log no longer tells whether the drive with id [2] is the one this session read; nothing was "
+            "changed. Read the configuration again (control 70) and use the handle its listing gives.");
 }
 
 }  // namespace

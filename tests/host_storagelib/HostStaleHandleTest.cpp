@@ -452,4 +452,147 @@ TEST_F(HostStaleHandle, AChangeToAnObjectAnotherConnectionRemovedIsRefusedNaming
   }
 }
 
+// `count` changes of another writer: catalogue rows inserted and deleted
+// again by SQL, each an entry of the change log (the log keeps the newest
+// 65,536 and prunes at every 1,024th).
+std::string logEntries(int count) {
+  return "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < " + std::to_string(count / 2) +
+         ") INSERT INTO MMVendorCatalogue (Catalogue, Vendor, Product) SELECT 0, 'Bulk', 'P' || x FROM n; "
+         "DELETE FROM MMVendorCatalogue WHERE Vendor = 'Bulk'" +
+         (count % 2 != 0 ? std::string("; INSERT INTO MMVendorCatalogue (Catalogue, Vendor, Product) VALUES (0, "
+                                       "'Odd', 'P')")
+                         : std::string());
+}
+
+// Library %2's row deleted and inserted again by SQL under its id, named %1.
+std::string libraryMadeAgain(int id, const std::string& name) {
+  const std::string i = std::to_string(id);
+  return "DROP TABLE IF EXISTS temp.l; CREATE TEMP TABLE l AS SELECT * FROM MMLibrary WHERE LibraryId = " + i +
+         "; DELETE FROM MMLibraryController WHERE LibraryId = " + i + "; DELETE FROM MMLibrary WHERE LibraryId = " + i +
+         "; UPDATE l SET AliasName = '" + name + "'; INSERT INTO MMLibrary SELECT * FROM l";
+}
+
+constexpr const char* kUntold =
+    "The change log no longer tells whether the library with id [%1] is the one this session read; nothing was "
+    "changed. Read the configuration again (control 70) and use the handle its listing gives.";
+
+std::string untold(int id) {
+  std::string text = kUntold;
+  text.replace(text.find("%1"), 2, std::to_string(id));
+  return text;
+}
+
+// Where the change log cannot tell whether a row is still the one the
+// session read (its history renewed, as another host's start does; a
+// trigger of it dropped; the session's place pruned by others' changes),
+// a change through a handle is refused saying to read again, for a library
+// read from its row and for one the session made itself, and changes no
+// row. The re-read takes both for other objects: their old handles name
+// nothing, and the rows are listed under new handles.
+TEST_F(HostStaleHandle, WhereTheLogCannotTellAChangeThroughAHandleIsRefusedUntilTheSessionReadsAgain) {
+  ASSERT_TRUE(hosttest::takeLock(m_fd, ++m_sequence));
+  auto rename = [&](uint64_t handle, const std::string& name, const char* handler = "onMsgSetMMLibrary") {
+    std::string stream;
+    tkwire::appendU32(stream, 4001, 3);
+    tkwire::appendU64(stream, 11003, handle);
+    tkwire::appendElement(stream, 8251, name);
+    tkwire::appendU32(stream, 2052, 0);
+    return answer(handler, 4, stream);
+  };
+  const struct {
+    const char* what;
+    std::string cause;  // SQL that leaves the log unable to tell
+  } cases[] = {
+      {"another history of the log", "UPDATE MMConfigEpoch SET Epoch = 'another host'"},
+      {"a trigger of the log dropped", "DROP TRIGGER \"MMConfigChange_MMLibrary_inserted\""},
+      {"the session's place pruned by 67,000 changes of another writer", logEntries(67000)},
+  };
+  int variant = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ++variant;
+    std::string stream;
+    tkwire::appendU32(stream, 4001, 1);
+    tkwire::appendElement(stream, 8251, "Own" + std::to_string(variant));
+    tkwire::appendU32(stream, 11187, 3);
+    tkwire::appendElement(stream, 2048, tktest::le32(0) + "ma1");
+    tkwire::appendU32(stream, 2052, 0);
+    uint32_t made = 0xFFFFFFFFu;
+    for (const tkwire::Reply& reply : ask("onMsgSetMMMagneticLibrary", tkwire::firstFieldOf(0, 5), stream))
+      if (const tkwire::Item* item = reply.find(2051)) made = item->statusCode();
+    ASSERT_EQ(made, 1u);
+    const int own = std::stoi(sql("SELECT MAX(LibraryId) FROM MMLibrary"));
+    const uint64_t tape = libraryHandle(1);
+    const uint64_t mine = libraryHandle(static_cast<uint32_t>(own));
+    ASSERT_NE(tape, 0u);
+    ASSERT_NE(mine, 0u);
+
+    sql(c.cause);
+    sql(libraryMadeAgain(1, "Other" + std::to_string(variant)) + "; " +
+        libraryMadeAgain(own, "OtherOwn" + std::to_string(variant)));
+    const std::string rows = sql("SELECT AliasName FROM MMLibrary ORDER BY LibraryId");
+    EXPECT_EQ(rename(tape, "RenamedX"), std::make_pair(0u, untold(1)));
+    EXPECT_EQ(rename(mine, "RenamedY", "onMsgSetMMMagneticLibrary"), std::make_pair(0u, untold(own)));
+    // Refused again until the session reads again: nothing was dropped.
+    EXPECT_EQ(rename(tape, "RenamedX"), std::make_pair(0u, untold(1)));
+    EXPECT_EQ(sql("SELECT AliasName FROM MMLibrary ORDER BY LibraryId"), rows) << "no row was changed";
+
+    EXPECT_EQ(control(70), 1u);
+    EXPECT_EQ(rename(tape, "RenamedX").first, 1u) << "the old handle names nothing";
+    EXPECT_EQ(rename(mine, "RenamedY", "onMsgSetMMMagneticLibrary").first, 1u) << "the old handle names nothing";
+    EXPECT_EQ(sql("SELECT AliasName FROM MMLibrary ORDER BY LibraryId"), rows) << "no row was changed";
+    const std::vector<Listed> after = libraries();
+    const std::optional<Listed> other = withId(after, 1);
+    const std::optional<Listed> otherOwn = withId(after, static_cast<uint32_t>(own));
+    ASSERT_TRUE(other.has_value() && otherOwn.has_value());
+    EXPECT_EQ(other->name, "Other" + std::to_string(variant));
+    EXPECT_NE(other->handle, tape);
+    EXPECT_EQ(otherOwn->name, "OtherOwn" + std::to_string(variant));
+    EXPECT_NE(otherOwn->handle, mine);
+    // The new handles serve.
+    EXPECT_EQ(rename(other->handle, "TapeLib" + std::to_string(variant)), std::make_pair(1u, std::string("Success")));
+  }
+}
+
+// The host reads each entry of the change log once, so a session's place
+// stays of use after the log prunes it: a place exactly at the pruned mark
+// still tells (every entry after it is there), and a session that checks
+// its handles while others make 145,000 changes still tells a row made
+// again under its id from the row it read, long after the log pruned the
+// place it read at.
+TEST_F(HostStaleHandle, ASessionsPlaceTellsRowsMadeAgainAfterTheLogPrunedItsEntries) {
+  // The session's place on a multiple of 1,024, so that 65,536 more
+  // entries prune the log up to it exactly.
+  const long long padded = std::stoll(sql("SELECT MAX(Seq) FROM MMConfigChange"));
+  if (padded % 1024 != 0) sql(logEntries(static_cast<int>(1024 - padded % 1024)));
+  ASSERT_TRUE(hosttest::takeLock(m_fd, ++m_sequence));
+  const uint64_t tape = libraryHandle(1);
+  const uint64_t disk = libraryHandle(2);
+  ASSERT_NE(tape, 0u);
+  ASSERT_NE(disk, 0u);
+  const long long place = std::stoll(sql("SELECT MAX(Seq) FROM MMConfigChange"));
+  ASSERT_EQ(place % 1024, 0) << "the lock's read logs nothing";
+  auto rename = [&](uint64_t handle, const std::string& name, const char* handler = "onMsgSetMMLibrary") {
+    std::string stream;
+    tkwire::appendU32(stream, 4001, 3);
+    tkwire::appendU64(stream, 11003, handle);
+    tkwire::appendElement(stream, 8251, name);
+    tkwire::appendU32(stream, 2052, 0);
+    return answer(handler, 4, stream);
+  };
+  const std::pair<uint32_t, std::string> success{1u, "Success"};
+
+  sql(logEntries(65536));
+  ASSERT_EQ(sql("SELECT Pruned FROM MMConfigEpoch"), std::to_string(place));
+  EXPECT_EQ(rename(disk, "DiskAtTheMark", "onMsgSetMMMagneticLibrary"), success) << "a place at the pruned mark tells";
+  for (int round = 0; round < 2; ++round) {
+    sql(logEntries(40000));
+    EXPECT_EQ(rename(disk, "Disk" + std::to_string(round), "onMsgSetMMMagneticLibrary"), success);
+  }
+  EXPECT_GT(std::stoll(sql("SELECT Pruned FROM MMConfigEpoch")), place + 65536);
+  sql(libraryMadeAgain(1, "OtherLib"));
+  EXPECT_EQ(rename(tape, "RenamedX"), std::make_pair(0u, std::string("No library with id [1].")));
+  EXPECT_EQ(sql("SELECT AliasName FROM MMLibrary WHERE LibraryId IN (1, 2) ORDER BY LibraryId"), "OtherLib;Disk1");
+}
+
 }  // namespace
