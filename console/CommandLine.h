@@ -75,10 +75,10 @@ bool parseNumber(const std::string& word, uint64_t max, uint64_t& value);
 // The numbers a text begins with, read as parseNumber reads a number, one
 // character at a time: each next() reads on to the next longer part of the
 // text from `from` that parseNumber takes for a number not above `max`
-// ("0", "0x2" and "0x20" of "0x20enc:x"). A part that a longer one
-// continues holds no other number: the reading stops at the first
-// character no number holds, or where the number exceeds max, so that it
-// reads each character once, however many zeros lead.
+// ("0", "0x2" and "0x20" of "0x20enc:x"). The reading stops at the first
+// character that cannot go on a number there, or where the number would
+// exceed max, since no longer part is a number then: it reads each
+// character once, however many zeros lead. The text must outlive it.
 class NumberReader {
  public:
   NumberReader(const std::string& text, std::size_t from, uint64_t max);
