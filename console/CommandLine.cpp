@@ -126,30 +126,42 @@ std::string Request::encode() const {
   return xml ? tkwire::encodeXmlRequest(xmlRequest) : tkwire::encodeStreamRequest(stream);
 }
 
-bool parseNumber(const std::string& word, uint64_t max, uint64_t& value) {
-  uint64_t v = 0;
-  if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
-    for (size_t i = 2; i < word.size(); ++i) {
-      int d = hexDigit(word[i]);
-      if (d < 0 || v > (max >> 4)) return false;
-      v = (v << 4) | static_cast<uint64_t>(d);
+NumberReader::NumberReader(const std::string& text, std::size_t from, uint64_t max)
+    : m_text(text), m_from(from), m_max(max), m_end(from) {}
+
+bool NumberReader::next() {
+  while (!m_done && m_end < m_text.size()) {
+    const char c = m_text[m_end];
+    // "0x" begins a hex number: "0" alone is a number, "0x" is none.
+    if (!m_hex && m_end == m_from + 1 && m_text[m_from] == '0' && (c == 'x' || c == 'X')) {
+      m_hex = true;
+      ++m_end;
+      continue;
     }
-  } else {
-    if (!allDigits(word, 0)) return false;
-    for (char c : word) {
-      uint64_t d = static_cast<uint64_t>(c - '0');
-      if (v > (max - d) / 10) return false;
-      v = v * 10 + d;
+    const int d = m_hex ? hexDigit(c) : c >= '0' && c <= '9' ? c - '0' : -1;
+    if (d < 0 || (m_hex ? m_value > (m_max >> 4) : m_value > (m_max - static_cast<uint64_t>(d)) / 10)) break;
+    m_value = m_hex ? (m_value << 4) | static_cast<uint64_t>(d) : m_value * 10 + static_cast<uint64_t>(d);
+    if (m_value > m_max) break;
+    ++m_end;
+    return true;
+  }
+  m_done = true;
+  return false;
+}
+
+bool parseNumber(const std::string& word, uint64_t max, uint64_t& value) {
+  for (NumberReader number(word, 0, max); number.next();) {
+    if (number.end() == word.size()) {
+      value = number.value();
+      return true;
     }
   }
-  if (v > max) return false;
-  value = v;
-  return true;
+  return false;
 }
 
 bool parseTag(const std::string& key, uint32_t& tag) {
   uint64_t v = 0;
-  if (!parseNumber(key, UINT32_MAX, v)) return false;
+  if (!parseNumber(key, kLargestTag, v)) return false;
   tag = static_cast<uint32_t>(v);
   return true;
 }

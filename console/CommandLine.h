@@ -72,9 +72,39 @@ bool parseValue(const std::string& word, std::string& bytes, std::string& error,
 // A number: decimal, or hex with 0x; false when it is not one or exceeds max.
 bool parseNumber(const std::string& word, uint64_t max, uint64_t& value);
 
+// The numbers a text begins with, read as parseNumber reads a number, one
+// character at a time: each next() reads on to the next longer part of the
+// text from `from` that parseNumber takes for a number not above `max`
+// ("0", "0x2" and "0x20" of "0x20enc:x"). The reading stops at the first
+// character that cannot go on a number there, or where the number would
+// exceed max, since no longer part is a number then: it reads each
+// character once, however many zeros lead. The text must outlive it.
+class NumberReader {
+ public:
+  NumberReader(const std::string& text, std::size_t from, uint64_t max);
+  // Reads on to the next part that is a number; false when none is.
+  bool next();
+  // The end of that part in the text, and its number.
+  std::size_t end() const { return m_end; }
+  uint64_t value() const { return m_value; }
+
+ private:
+  const std::string& m_text;
+  const std::size_t m_from;
+  const uint64_t m_max;
+  std::size_t m_end;
+  uint64_t m_value = 0;
+  bool m_hex = false;
+  bool m_done = false;
+};
+
 // The tag of a TAG=VALUE word, as the request is parsed: a 32-bit number,
-// decimal or 0x hex (leading zeros allowed).
+// decimal or 0x hex (leading zeros allowed, as many as written).
 bool parseTag(const std::string& key, uint32_t& tag);
+
+// The greatest tag (parseTag); a NumberReader with it reads the tags a text
+// begins with.
+inline constexpr uint64_t kLargestTag = UINT32_MAX;
 
 // A reason of parseValue without the value it quotes: what is wrong, and
 // `shown` in place of the value.

@@ -15,8 +15,8 @@ namespace tkconsole {
 bool setMessageField(CNMessageBase& message, unsigned ns, unsigned cls, const std::string& assignment,
                      const char* what, std::string& error) {
   const std::size_t equals = assignment.find('=');
-  uint64_t tag = 0;
-  if (equals == std::string::npos || !parseNumber(assignment.substr(0, equals), UINT32_MAX, tag)) {
+  uint32_t tag = 0;
+  if (equals == std::string::npos || !parseTag(assignment.substr(0, equals), tag)) {
     // What stands before the =: its value may be a password whose tag was
     // mistyped.
     error = std::string(what) + " takes TAG=VALUE, not " +
@@ -25,7 +25,7 @@ bool setMessageField(CNMessageBase& message, unsigned ns, unsigned cls, const st
   }
   const std::string value = assignment.substr(equals + 1);
   const tkxml::ClassInfoPtr info = tkxml::findClass(ns, cls);
-  const tkxml::FieldDef* field = info ? info->byTag(static_cast<unsigned>(tag)) : nullptr;
+  const tkxml::FieldDef* field = info ? info->byTag(tag) : nullptr;
   if (field == nullptr) {
     error = std::string(what) + " has no field with tag " + std::to_string(tag);
     return false;

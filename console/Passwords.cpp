@@ -511,10 +511,13 @@ class Hider {
       if (equals + 1 == plain.size()) m_next = Next::WholeValue;
     } else if (equals == std::string::npos) {
       // A tag standing alone, its = and value in the words after it; or a
-      // tag and its value with the = left out or mistyped.
+      // tag and its value with the = left out or mistyped; or an XML text
+      // with no = in it (its attributes written without one).
       if (isPasswordTag(plain) || isUserNameTag(plain)) m_next = Next::AfterEquals;
       else if (const std::size_t value = valueWithoutEquals(plain); value < plain.size())
         ranges.emplace_back(value, plain.size());
+      else if (plain.find('<') != std::string::npos)
+        ranges = xmlPasswordRanges(plain);
     } else if (isUserNameTag(plain.substr(0, equals))) {
       ranges.push_back(proxyPasswordOf(plain, equals + 1));
       if (equals + 1 == plain.size()) m_next = Next::WholeValue;
@@ -546,22 +549,38 @@ class Hider {
     return shown;
   }
 
+  // The message class whose fields a key written with its part first
+  // names (a storage-library field: second.TAG, request.TAG), the part
+  // being the text before its first dot: the request's for request., the
+  // word's message's for any other part.
+  void classOfPart(const std::string& key, std::size_t dot, unsigned& ns, unsigned& cls) const {
+    ns = m_fields.ns;
+    cls = m_fields.cls;
+    if (key.compare(0, dot + 1, "request.") == 0) {
+      ns = EVGui::ConfigureStorageLibraryReq::kNamespace;
+      cls = EVGui::ConfigureStorageLibraryReq::kClassNumber;
+    }
+  }
+
   // The field `key` (the TAG of TAG=VALUE) names in the word's message (a
   // storage-library field named with its part first: second.TAG,
   // request.TAG); false when it names none.
   bool fieldOf(const std::string& key, unsigned& ns, unsigned& cls, uint32_t& tag) const {
-    ns = m_fields.ns;
-    cls = m_fields.cls;
-    std::string field = key;
     const std::size_t dot = key.find('.');
-    if (dot != std::string::npos) {
-      if (key.compare(0, dot + 1, "request.") == 0) {
-        ns = EVGui::ConfigureStorageLibraryReq::kNamespace;
-        cls = EVGui::ConfigureStorageLibraryReq::kClassNumber;
-      }
-      field = key.substr(dot + 1);
+    if (dot == std::string::npos) {
+      ns = m_fields.ns;
+      cls = m_fields.cls;
+      return tagIn(key, tag);
     }
-    return tagIn(field, tag);
+    classOfPart(key, dot, ns, cls);
+    return tagIn(key.substr(dot + 1), tag);
+  }
+
+  // Whether `tag`, an element or a field of class ns:cls, carries a password
+  // or a user name that may carry one.
+  bool isSecretTag(uint32_t tag, unsigned ns, unsigned cls) const {
+    if (m_fields.elements) return isPasswordElement(tag);
+    return isPasswordFieldOf(ns, cls, tag) || tkxml::isProxyUserNameField(ns, cls, tag);
   }
 
   // Whether `key` names a password element, or a password field of the
@@ -594,20 +613,36 @@ class Hider {
   }
 
   // In a word without its = that does not read as a tag as a whole, where
-  // the value of a password (or a user name) begins: behind the first part
-  // of the word that reads as the tag of one ("11426:secret",
-  // "0x20enc:secret"); the word's end when it begins with no such tag. The
-  // parser refuses such a word, and its refusal quotes the word. A tag is
-  // looked for in the first kLongestTag characters (a long word, an XML
-  // text, costs no more).
+  // the value of a password (or a user name) begins: behind the shortest
+  // part of the word that reads as the tag of one ("11426:secret",
+  // "0x20enc:secret", however many zeros lead the tag); the word's end when
+  // it begins with no such tag. The parser refuses such a word, and its
+  // refusal quotes the word. The tags the word begins with are read as the
+  // parser reads a tag (NumberReader), after the blanks a quoted word may
+  // begin with, and (of a storage-library field) after the part before
+  // the first dot; each character is read once, so that a long word, an
+  // XML text, costs no more than its length.
   std::size_t valueWithoutEquals(const std::string& plain) const {
-    constexpr std::size_t kLongestTag = 64;
     if (readsAsTag(plain)) return plain.size();
-    for (std::size_t at = 1; at < std::min(plain.size(), kLongestTag); ++at) {
-      const std::string key = plain.substr(0, at);
-      if (isPasswordTag(key) || isUserNameTag(key)) return at;
+    std::size_t value = plain.size();
+    auto shortestFrom = [&](std::size_t from, unsigned ns, unsigned cls) {
+      from = std::min(plain.find_first_not_of(" \t\r\n", from), plain.size());
+      for (NumberReader tag(plain, from, kLargestTag); tag.next();) {
+        if (tag.end() < plain.size() && isSecretTag(static_cast<uint32_t>(tag.value()), ns, cls)) {
+          value = std::min(value, tag.end());
+          return;
+        }
+      }
+    };
+    shortestFrom(0, m_fields.ns, m_fields.cls);
+    const std::size_t dot = plain.find('.');
+    if (!m_fields.elements && dot != std::string::npos) {
+      unsigned ns = 0;
+      unsigned cls = 0;
+      classOfPart(plain, dot, ns, cls);
+      shortestFrom(dot + 1, ns, cls);
     }
-    return plain.size();
+    return value;
   }
 
   const std::vector<std::string>& m_words;

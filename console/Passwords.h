@@ -21,8 +21,9 @@
 // attribute is written (blanks around =, either quote, text before the
 // first element). A word that the request parser refuses is shown no more
 // kindly: a tag written with blanks, a value that stands apart from its
-// tag=, or a value written behind its tag without the = (11426:VALUE)
-// still hides the value.
+// tag=, or a value written behind its tag without the = (11426:VALUE, its
+// tag read as the parser reads one, however many zeros lead it) still
+// hides the value, and so does an XML text with no = in it.
 #pragma once
 
 #include <cstdint>

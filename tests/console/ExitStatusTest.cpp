@@ -128,6 +128,9 @@ TEST(ConsoleAnswerShapes, EachShapeOfAnswerExitsWithTheStatusItsCodeSays) {
     uint32_t status;
     int64_t result;
     int exit;
+    // What the console prints of the answer, in full, where the exit alone
+    // does not tell it was read right.
+    std::string out = std::string();
   } shapes[] = {
       {"a generic response of success", kStorageLibrary, "<EVGui_GenericResp i1=\"0\" s2=\"\"/>", 0, 0, 0},
       {"a generic response of failure", kStorageLibrary, "<EVGui_GenericResp i1=\"-1\" s2=\"refused\"/>", 0, 0, 3},
@@ -161,10 +164,18 @@ TEST(ConsoleAnswerShapes, EachShapeOfAnswerExitsWithTheStatusItsCodeSays) {
       {"a generic response whose code is not a number", kStorageLibrary, "<EVGui_GenericResp i1=\"0x\" s2=\"\"/>", 0,
        0, 3},
       {"a generic response of failure that gives no reason", kStorageLibrary, "<EVGui_GenericResp i1=\"-1\"/>", 0, 0,
-       3},
+       3,
+       "reply 0x0D130098 seq 1\n  result 0\n  xml len 28: <EVGui_GenericResp i1=\"-1\"/>\n  EVGui_GenericResp\n"
+       "    i1 (code): -1 (failure)\n"},
       // The request's own text with the result 0: what the host answers when
       // no handler took the message id.
-      {"the request handed back", kStorageLibrary, "<x/>", 0, 0, 3},
+      {"the request handed back", kStorageLibrary, "<x/>", 0, 0, 3,
+       "reply 0x0D130098 seq 1\n  result 0\n  xml len 4: <x/>\n  x\n  (no handler answered message id 0x0D130098: the "
+       "host handed the request back as it was sent, and nothing was done)\n"},
+      // An answer as long as the request is not the request: a handler
+      // answered it.
+      {"an answer as long as the request", kStorageLibrary, "<y/>", 0, 0, 0,
+       "reply 0x0D130098 seq 1\n  result 0\n  xml len 4: <y/>\n  y\n"},
       {"a status of success", 0, "Success", 1, 1, 0},
       {"a status of failure", 0, "Failed", 0, 0, 3},
       {"a status of refusal", 0, "Refused", 3, 0, 3},
@@ -196,6 +207,9 @@ TEST(ConsoleAnswerShapes, EachShapeOfAnswerExitsWithTheStatusItsCodeSays) {
                                    : tkwire::encodeStatusReply(*sequence, shape.status, shape.answer);
     EXPECT_TRUE(tkwire::writeAll(fd, answer + tkwire::encodeRequestEnd(*sequence, shape.result)));
     EXPECT_EQ(console.exitCode(), shape.exit) << hosttest::readFile(dir.file("out"));
+    if (!shape.out.empty()) {
+      EXPECT_EQ(hosttest::readFile(dir.file("out")), shape.out);
+    }
     ::close(fd);
     ::close(listening);
   }

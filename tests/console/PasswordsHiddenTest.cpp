@@ -203,6 +203,17 @@ TEST_F(ConsoleFixture, EveryPasswordElementAndFieldIsShownAsStarsInEchoesAdviceA
                      "s8=\"DiskLib1\" s28=\"sluser!!pu@ph:Pw-Echo74\">Pw-Echo75'",
                      "> --xml 0x0D130098 HandleMMConfigMgrXmlMsg '<?***?><EVGui_StorageLibraryInfo tag=\"***\" "
                      "s8=\"***\" s28=\"***\">***'\n"});
+  // A password attribute written without its =, its value behind its name
+  // (the host's reader refuses the text): the word is no name the console
+  // knows, and is hidden with the rest of the text's values.
+  written.push_back({"a password attribute without its = in a text the host refuses",
+                     "--xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
+                     "<ZQGui_EZMagneticLibrary tag=\"2\" s3=\"ma1\" b31:Pw-Echo77/></ZQGui_EZConfigureMagneticLibraryReq>'",
+                     "> --xml 0x01000BBC onMsgEZConfigureMagneticLibrary '<ZQGui_EZConfigureMagneticLibraryReq>"
+                     "<ZQGui_EZMagneticLibrary tag=\"***\" s3=\"***\" ***/></ZQGui_EZConfigureMagneticLibraryReq>'\n"});
+  written.push_back({"a text with no = at all, its password attribute without one",
+                     "--xml 0x0D130098 HandleMMConfigMgrXmlMsg '<EVGui_MMDevicePathInfo s12Pw-Echo78/>'",
+                     "> --xml 0x0D130098 HandleMMConfigMgrXmlMsg '<EVGui_MMDevicePathInfo ***/>'\n"});
   // A DOCTYPE, which the host's reader refuses wherever it stands: the
   // console shows nothing of the text from the declaration on.
   written.push_back({"a password behind a DOCTYPE",
@@ -234,7 +245,7 @@ TEST_F(ConsoleFixture, EveryPasswordElementAndFieldIsShownAsStarsInEchoesAdviceA
     backScript += "--xml 0x12345678 HandleMMConfigMgrXmlMsg " + route.line.substr(route.line.find_first_of("'\"")) + "\n";
     ++xmlRoutes;
   }
-  EXPECT_EQ(xmlRoutes, 17);
+  EXPECT_EQ(xmlRoutes, 19);
   const ConsoleRun back = console({"--script", writeFile("back.tk", backScript)});
   EXPECT_EQ(back.status, 3) << back.out;
   auto count = [&](const std::string& what) {
@@ -274,6 +285,7 @@ TEST_F(ConsoleFixture, EveryPasswordElementAndFieldIsShownAsStarsInEchoesAdviceA
 }
 
 TEST_F(ConsoleFixture, ALineRefusedForItsPasswordValueNamesNeitherThePasswordNorItsWrittenForm) {
+  const std::string zeros(70, '0');
   struct Refused {
     const char* what;
     std::vector<std::string> args;
@@ -324,6 +336,20 @@ TEST_F(ConsoleFixture, ALineRefusedForItsPasswordValueNamesNeitherThePasswordNor
       {"a device path's password with a blank inside its tag",
        {"--script", writeFile("path.tk", "device-paths 1 path \"12 =Pw-Echo12\"\n")},
        "path.tk:1: a device path takes TAG=VALUE, not 12 =***\n"},
+      // The tag read as the parser reads it, however many zeros lead it.
+      {"a password behind its tag of many leading zeros without the =",
+       {"onMsgSetDRUHost", "4001=48", zeros + "11426:Pw-Echo19"},
+       "tkconsole: expected TAG=VALUE, first=N, count=N or handle=N, not " + zeros + "11426***\n"},
+      {"a storage-library password behind its hex tag of many leading zeros without the =",
+       {"storage-library", "43=4", "8=DiskLib1", "0x" + zeros + "20enc:Pw-Echo20"},
+       "tkconsole: a library description takes TAG=VALUE, not 0x" + zeros + "20***\n"},
+      {"a device path's user name behind its tag of many leading zeros without the =",
+       {"device-paths", "1", "path", zeros + "8du!!p@h:Pw-Echo21"},
+       "tkconsole: a device path takes TAG=VALUE, not " + zeros + "8***\n"},
+      {"a second description's proxy password behind a tag of thousands of zeros, in a script",
+       {"--script", writeFile("zeros.tk", "storage-library 43=4 second.0x" + std::string(5000, '0') +
+                                              "21:Pw-Echo22 8=DiskLib1\n")},
+       "zeros.tk:1: a library description takes TAG=VALUE, not 0x" + std::string(5000, '0') + "21***\n"},
   };
   for (const Refused& c : cases) {
     SCOPED_TRACE(c.what);
