@@ -604,14 +604,33 @@ struct LogHeader {
   std::vector<Born> born;
 };
 
-int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header);
-
 // The schema's version under the thread's last run of the log's query,
 // kept as the fact of the triggers is (below): every run of the query reads
 // it or goes by the run before, so that the schema's own triggers are
 // looked at again only when it moved (tkdb::ownedTriggersInPlaceAt), with
 // no statement of their own for a read that finds nothing changed.
 thread_local tkdb::SchemaFact<long long> t_schemaSeen;
+
+// The same two facts of the query that lists the births alone
+// (tkmmdb::changeLogBirthsQuery): a fact holds for runs of its own query.
+thread_local tkdb::SchemaFact<bool> t_birthTriggersSeen;
+thread_local tkdb::SchemaFact<long long> t_birthSchemaSeen;
+
+// Which of the log's two queries a read runs: the one that lists every
+// entry after a place (the loads'), or the one that lists the births.
+enum class LogQuery { Every, Births };
+
+const std::string& sqlOf(LogQuery query) {
+  return query == LogQuery::Every ? tkmmdb::changeLogHeaderQuery() : tkmmdb::changeLogBirthsQuery();
+}
+tkdb::SchemaFact<bool>& triggersSeen(LogQuery query) {
+  return query == LogQuery::Every ? t_triggersSeen : t_birthTriggersSeen;
+}
+tkdb::SchemaFact<long long>& schemaSeen(LogQuery query) {
+  return query == LogQuery::Every ? t_schemaSeen : t_birthSchemaSeen;
+}
+
+int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header, LogQuery query);
 
 // The log's state and what it names after `since`; the triggers counted
 // when `count`, and with them the schema's version read when the thread
@@ -621,15 +640,16 @@ thread_local tkdb::SchemaFact<long long> t_schemaSeen;
 // schema may yet roll back), but from inside a read's own transaction,
 // which changes no schema (the load passes that, see loadCurrent).
 int readLogHeader(tkdb::Session& s, long long since, bool count, LogHeader& header,
-                  bool keep = !tkdb::threadTransactionOpen()) {
-  const int rc = readLogRows(s, since, count || t_schemaSeen.mustAsk(), header);
-  if (rc == DB_OK && header.epochRows == 1) header.schemaNow = t_schemaSeen.of(header.mark, header.schema);
-  t_schemaSeen.settle(header.mark, header.schemaNow, keep);
+                  bool keep = !tkdb::threadTransactionOpen(), LogQuery query = LogQuery::Every) {
+  tkdb::SchemaFact<long long>& seen = schemaSeen(query);
+  const int rc = readLogRows(s, since, count || seen.mustAsk(), header, query);
+  if (rc == DB_OK && header.epochRows == 1) header.schemaNow = seen.of(header.mark, header.schema);
+  seen.settle(header.mark, header.schemaNow, keep);
   return rc;
 }
 
-int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header) {
-  return s.each(tkmmdb::changeLogHeaderQuery(), {since, count ? 1 : 0}, [&](const tkdb::RowView& row) {
+int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header, LogQuery query) {
+  return s.each(sqlOf(query), {since, count ? 1 : 0}, [&](const tkdb::RowView& row) {
     const tkdb::DbCell tag = row.at(0);
     if (tag.i == -1) {
       ++header.epochRows;
@@ -664,11 +684,12 @@ int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header
 // between. Each run is what the next one on this thread goes by, when
 // `keep` lets it: one inside a transaction (whose schema may yet roll
 // back) makes the next count.
-bool allTriggersThere(const LogHeader& header, int logged, bool keep) {
+bool allTriggersThere(const LogHeader& header, int logged, bool keep, LogQuery query = LogQuery::Every) {
   std::optional<bool> counted;
   if (header.triggersCounted) counted = header.triggers == tkmmdb::changeLogTriggerCount();
-  const bool all = logged == DB_OK && header.epochRows == 1 && t_triggersSeen.of(header.mark, counted).value_or(false);
-  t_triggersSeen.settle(header.mark, all, keep && all);
+  tkdb::SchemaFact<bool>& seen = triggersSeen(query);
+  const bool all = logged == DB_OK && header.epochRows == 1 && seen.of(header.mark, counted).value_or(false);
+  seen.settle(header.mark, all, keep && all);
   return all;
 }
 
@@ -677,10 +698,12 @@ bool allTriggersThere(const LogHeader& header, int logged, bool keep) {
 // there is one log and every trigger of it is there. A fact counted inside
 // a transaction may rest on a schema change that rolls back; one carried
 // over from a run before is the schema's still.
-int readWholeLogHeader(tkdb::Session& s, long long since, LogHeader& header, bool& complete) {
-  const int rc = readLogHeader(s, since, t_triggersSeen.mustAsk(), header);
+int readWholeLogHeader(tkdb::Session& s, long long since, LogHeader& header, bool& complete,
+                       LogQuery query = LogQuery::Every) {
+  const bool keep = !tkdb::threadTransactionOpen();
+  const int rc = readLogHeader(s, since, triggersSeen(query).mustAsk(), header, keep, query);
   complete = rc == DB_OK && header.epochRows == 1 &&
-             allTriggersThere(header, rc, !header.triggersCounted || !tkdb::threadTransactionOpen());
+             allTriggersThere(header, rc, !header.triggersCounted || keep, query);
   return rc;
 }
 
@@ -1017,12 +1040,13 @@ int readBirthsInto(BirthLedger& ledger, tkdb::Session& s, const std::string& epo
   const std::string path = tkdb::currentDatabasePath();
   bool continues = ledger.from >= 0 && ledger.path == path && ledger.epoch == epoch && place >= ledger.from;
   for (;;) {
-    // Only the entries after those read: the loads' own header query,
-    // listing them.
+    // Only the births after the entries read: the loads' own header, with
+    // the births the log lists after them (the entries between them are
+    // passed over by the engine).
     const long long since = continues ? ledger.upTo : place;
     LogHeader header;
     bool complete = false;
-    const int rc = readWholeLogHeader(s, since >= 0 ? since : LLONG_MAX, header, complete);
+    const int rc = readWholeLogHeader(s, since >= 0 ? since : LLONG_MAX, header, complete, LogQuery::Births);
     if (rc != DB_OK) return rc;
     now.epoch = header.epoch;
     now.newest = header.newest;
@@ -1144,6 +1168,18 @@ int MMMediaConfigDB::sameRowSince(MMStoredKind kind, int id, const std::string& 
                          "(control 70) and use the handle its listing gives.");
   if (born <= static_cast<std::size_t>(std::max(ownBirths, 0))) return 0;
   return failQuiet(kTag, MMS2_ERROR_NOT_FOUND, DB_NO_ROW, "No " + object + ".");
+}
+
+void MMMediaConfigDB::followChangeLog() {
+  if (tkdb::threadTransactionOpen()) return;
+  BirthLedger& ledger = birthLedger();
+  std::lock_guard<std::mutex> guard(ledger.mutex);
+  if (ledger.from < 0 || ledger.path != tkdb::currentDatabasePath()) return;
+  const std::string epoch = ledger.epoch;
+  tkdb::Session s;
+  bool known = false;
+  LogNow now;
+  readBirthsInto(ledger, s, epoch, ledger.from, known, now);
 }
 
 void MMMediaConfigDB::forgetLoaded() {
