@@ -80,6 +80,12 @@ TEST_F(LockAdvice, EachStateOfTheLockGetsTheAdviceThatFitsItAndAskingLeavesItAsI
       {"an unlock on another connection releases nothing and gives the command that would", {"unlock"}, 3,
        {"  (nothing released: " + heldBy("admin") + "; " + unlockXml() + " releases it from any console)\n"}},
       {"a force lock of the other administrator", {"--user", "3", "force-lock"}, 0, {leftHeld + unlockXml("3")}},
+      // The wizard's own answer names who took over, as the notice before
+      // it does: the configuration was held, so it is not "nobody".
+      {"the admin's disk-library wizard is told that the other administrator took over",
+       {"--xml", "0x01000BBA", "HandleMMConfigMgrXmlMsg", "<ZQGui_EZGetMagneticLibrariesReq/>"}, 3,
+       {"<ZQGui_GenericResp i1=\"-1\" s2=\"Library and Drive Configuration was closed: user [backup] took over "
+        "the configuration.\"/>"}},
       {"the admin's unlock now names that administrator", {"unlock"}, 3, {"  (nothing released: " + heldBy("backup")}},
       {"the XML unlock releases it from any console", {"unlock", "xml"}, 0, {"<ZQGui_GenericResp i1=\"0\"/>"}},
       {"an unlock with nobody holding the lock", {"unlock"}, 3,

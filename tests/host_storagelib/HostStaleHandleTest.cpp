@@ -176,15 +176,15 @@ TEST_F(HostStaleHandle, ADeletedMountPathsHandleNamesNothingAfterAnotherConsoleA
   EXPECT_EQ(listed(ask("onMsgGetMMMountPaths", diskLib1), kMountPathItem).size(), 2u);
 }
 
-// An object made by SQL (a drive, a library, a disk volume) or by the
-// session itself (a library server's controller, an NDMP controller whose
-// add is refused, a disk library of the session's operation 1), listed,
-// then deleted with its rows and made again under the same ids by SQL, as
-// an import or a restore would: the new rows are another object, whoever
-// made the old one. After the re-read (control 70) the old handle names
-// nothing and the new rows are listed under a new handle; without it, a
-// change through the old handle is refused naming the object, and the
-// session drops it. Nothing changes the new rows.
+// An object made by SQL (a drive, a library, a disk volume, a library
+// controller) or by the session itself (a library server's controller, an
+// NDMP controller whose add is refused, a disk library of the session's
+// operation 1), listed, then deleted with its rows and made again under the
+// same ids by SQL, as an import or a restore would: the new rows are another
+// object, whoever made the old one. After the re-read (control 70) the old
+// handle names nothing and the new rows are listed under a new handle;
+// without it, a change through the old handle is refused naming the object,
+// and the session drops it. Nothing changes the new rows.
 TEST_F(HostStaleHandle, AnObjectMadeAgainBySqlUnderItsIdIsANewObject) {
   ASSERT_TRUE(hosttest::takeLock(m_fd, ++m_sequence));
   // %1 the name, %2 the id.
@@ -250,6 +250,24 @@ TEST_F(HostStaleHandle, AnObjectMadeAgainBySqlUnderItsIdIsANewObject) {
   const std::string volume = "INSERT INTO MMDeviceController (DeviceControllerId, ClientId, DeviceId, "
                              "DeviceControllerActive, DeviceControllerEnabled, DeviceAccessible, DeviceAccessType, "
                              "Folder) SELECT %2, id, 1, 1, 1, 1, 0, '%1' FROM APP_Client WHERE name = 'ma2'";
+  // A second controller of TapeLib1, on ma1 beside its /dev/sg1.
+  const std::string controller = "INSERT INTO MMLibraryController (LibraryControllerId, ControllerName, ClientId, "
+                                 "LibraryId, IsActive, IsEnabled, ControllerType) SELECT %2, '%1', id, 1, 1, 1, 1 "
+                                 "FROM APP_Client WHERE name = 'ma1'";
+  // TapeLib1's controllers: each record's id (8215) and its controller's
+  // own name (the first 11007 after it, behind the handle's low bits).
+  auto controllers = [&] {
+    std::vector<Listed> out;
+    uint64_t handle = 0;
+    for (const tkwire::Reply& reply : ask("onMsgGetMMLibraryControllers", libraryHandle(1)))
+      for (const tkwire::Item& item : reply.items) {
+        if (item.tag == 11003) handle = item.u64();
+        if (item.tag == tktag::kLibraryController && item.bytes.size() >= 4) out.push_back({handle, item.u32(), ""});
+        if (item.tag == tktag::kController && !out.empty() && out.back().name.empty() && item.bytes.size() >= 4)
+          out.back().name = item.bytes.substr(4);
+      }
+    return out;
+  };
   std::string drives(8, '\0');
   drives += tktest::le32(1);
   int bySql = 40;  // the id of the next object SQL makes
@@ -324,6 +342,16 @@ TEST_F(HostStaleHandle, AnObjectMadeAgainBySqlUnderItsIdIsANewObject) {
        },
        "onMsgSetDiskVolume", element(tktag::kDeviceAccessType, tktest::le32(3)),
        "The request does not say which object to change: its object handle is missing."},
+      {"a library controller made by SQL",
+       [&] {
+         sql(fill(controller, "ByHand", bySql));
+         EXPECT_EQ(control(70), 1u);
+         return bySql++;
+       },
+       "DELETE FROM MMLibraryController WHERE LibraryControllerId = %2; " + controller,
+       "ControllerName || '|' || IsEnabled FROM MMLibraryController WHERE LibraryControllerId = %2",
+       "library controller", controllers, "onMsgSetMMLibraryController",
+       element(tktag::kController, tktest::le32(1) + "x")},
   };
   for (const auto& c : cases) {
     for (const bool reread : {true, false}) {
