@@ -43,8 +43,8 @@
 //                      made 60,000 changes by SQL since the console's last
 //                      request (untimed), so that the stale check of the
 //                      first rename meets them all (the host reads them
-//                      once; a change through the host is read after its
-//                      request): the host's CPU time of the renames
+//                      once, there or at any configuration read before it):
+//                      the host's CPU time of the renames
 //   stale_check_60000/raw   the same 1,000 renames with nothing changed
 //                      since the console's last request
 //   first_lock_100000_baseline/...  with TK_BENCH_BASELINE_HOST set to

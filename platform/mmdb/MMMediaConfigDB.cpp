@@ -1170,18 +1170,6 @@ int MMMediaConfigDB::sameRowSince(MMStoredKind kind, int id, const std::string& 
   return failQuiet(kTag, MMS2_ERROR_NOT_FOUND, DB_NO_ROW, "No " + object + ".");
 }
 
-void MMMediaConfigDB::followChangeLog() {
-  if (tkdb::threadTransactionOpen()) return;
-  BirthLedger& ledger = birthLedger();
-  std::lock_guard<std::mutex> guard(ledger.mutex);
-  if (ledger.from < 0 || ledger.path != tkdb::currentDatabasePath()) return;
-  const std::string epoch = ledger.epoch;
-  tkdb::Session s;
-  bool known = false;
-  LogNow now;
-  readBirthsInto(ledger, s, epoch, ledger.from, known, now);
-}
-
 void MMMediaConfigDB::forgetLoaded() {
   ReadCache& cache = readCache();
   std::lock_guard<std::mutex> guard(cache.mutex);

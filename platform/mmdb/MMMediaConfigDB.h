@@ -360,12 +360,6 @@ class MMMediaConfigDB : public MMTableAccess {
   int sameRowSince(MMStoredKind kind, int id, const std::string& epoch, long long from, int ownBirths);
   // Forgets what the process read: the next loadCurrent reads everything.
   static void forgetLoaded();
-  // Reads the births the change log lists after those the process read for
-  // bornSince and sameRowSince, when it read any: called after a request
-  // that committed, so that the entries of the host's own changes are read
-  // while they are few, and a session's place is not left behind by them.
-  // A failure reads nothing (the next question reads the entries then).
-  static void followChangeLog();
   // Where the change log stands now, in the thread's transaction: its
   // newest entry (0: none), or -1 when it cannot tell every change (a
   // trigger of it missing). Taken before a removal, what the log names

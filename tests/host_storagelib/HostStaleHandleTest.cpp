@@ -623,4 +623,49 @@ TEST_F(HostStaleHandle, ASessionsPlaceTellsRowsMadeAgainAfterTheLogPrunedItsEntr
   EXPECT_EQ(sql("SELECT AliasName FROM MMLibrary WHERE LibraryId IN (1, 2) ORDER BY LibraryId"), "OtherLib;Disk1");
 }
 
+// Another console's changes through the host are read once, as its
+// requests read the configuration, so the session's place stays of use
+// however many they are:
+// after two requests that delete a library of 35,000 drives each (more
+// entries than the log keeps, between two checks of the session), a change
+// through the session's handle is still told from one through a row made
+// again under its id.
+TEST_F(HostStaleHandle, AnotherConsolesChangesThroughTheHostLeaveTheSessionsPlaceOfUse) {
+  ASSERT_TRUE(hosttest::takeLock(m_fd, ++m_sequence));
+  const uint64_t tape = libraryHandle(1);
+  const uint64_t disk = libraryHandle(2);
+  ASSERT_NE(tape, 0u);
+  ASSERT_NE(disk, 0u);
+  auto rename = [&](uint64_t handle, const std::string& name, const char* handler) {
+    std::string stream;
+    tkwire::appendU32(stream, 4001, 3);
+    tkwire::appendU64(stream, 11003, handle);
+    tkwire::appendElement(stream, 8251, name);
+    tkwire::appendU32(stream, 2052, 0);
+    return answer(handler, 4, stream);
+  };
+  const std::pair<uint32_t, std::string> success{1u, "Success"};
+  // Two libraries of another writer, each made between two checks of the
+  // session, which read their entries as they come.
+  for (const int id : {50, 51}) {
+    const std::string i = std::to_string(id);
+    sql("INSERT INTO MMLibrary (LibraryId, LibraryName, AliasName, LibraryEnabled, LibraryTypeId) VALUES (" + i +
+        ", 'BigLib" + i + "', 'BigLib" + i + "', 1, 3); INSERT INTO MMMasterPool (MasterPoolId, LibraryId, "
+        "MasterPoolName) VALUES (" + i + "0, " + i + ", 'BigPool" + i + "'); WITH RECURSIVE n(x) AS (SELECT 1 UNION "
+        "ALL SELECT x + 1 FROM n WHERE x < 35000) INSERT INTO MMDrive (DriveName, AliasName, DriveEnabled, "
+        "MasterPoolId, DriveNumber) SELECT 'big" + i + "_' || x, 'big" + i + "_' || x, 1, " + i + "0, x FROM n");
+    EXPECT_EQ(rename(disk, "Disk" + i, "onMsgSetMMMagneticLibrary"), success);
+  }
+  const long long before = std::stoll(sql("SELECT MAX(Seq) FROM MMConfigChange"));
+
+  console({"storage-library", "43=2", "8=BigLib50", "request.6=1"});
+  console({"storage-library", "43=2", "8=BigLib51", "request.6=1"});
+  ASSERT_EQ(sql("SELECT COUNT(*) FROM MMDrive WHERE MasterPoolId IN (500, 510)"), "0") << "the other console deleted them";
+  ASSERT_GT(std::stoll(sql("SELECT Pruned FROM MMConfigEpoch")), before) << "pruned past the session's last check";
+  EXPECT_EQ(rename(disk, "Disk3", "onMsgSetMMMagneticLibrary"), success);
+  sql(libraryMadeAgain(1, "OtherLib"));
+  EXPECT_EQ(rename(tape, "RenamedX", "onMsgSetMMLibrary"), std::make_pair(0u, std::string("No library with id [1].")));
+  EXPECT_EQ(sql("SELECT AliasName FROM MMLibrary WHERE LibraryId IN (1, 2) ORDER BY LibraryId"), "OtherLib;Disk3");
+}
+
 }  // namespace
