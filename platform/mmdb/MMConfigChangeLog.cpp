@@ -187,11 +187,6 @@ const std::string& changeLogHeaderQuery() {
   return sql;
 }
 
-const std::string& changeLogBirthsQuery() {
-  static const std::string sql = changeLogHeaderQuery() + " AND \"Born\" = 1";
-  return sql;
-}
-
 std::string changedKeysFilter(const std::string& key, int kind) {
   return key + " IN (SELECT \"ObjectId\" FROM \"MMConfigChange\" WHERE \"Seq\" > ?1 AND \"Kind\" = " +
          std::to_string(kind) + ")";

@@ -86,10 +86,6 @@ int changeLogTriggerCount();
 //       born; NULL), sequence, NULL, NULL
 // in no particular order; a database with no epoch row has no first row.
 const std::string& changeLogHeaderQuery();
-// The same, listing only the entries of rows born after the sequence
-// number: a reader that follows the births alone reads the entries between
-// them in the engine, not row by row.
-const std::string& changeLogBirthsQuery();
 
 
 // The filter a scan of the kind's rows takes to read only those the log

@@ -604,33 +604,14 @@ struct LogHeader {
   std::vector<Born> born;
 };
 
+int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header);
+
 // The schema's version under the thread's last run of the log's query,
 // kept as the fact of the triggers is (below): every run of the query reads
 // it or goes by the run before, so that the schema's own triggers are
 // looked at again only when it moved (tkdb::ownedTriggersInPlaceAt), with
 // no statement of their own for a read that finds nothing changed.
 thread_local tkdb::SchemaFact<long long> t_schemaSeen;
-
-// The same two facts of the query that lists the births alone
-// (tkmmdb::changeLogBirthsQuery): a fact holds for runs of its own query.
-thread_local tkdb::SchemaFact<bool> t_birthTriggersSeen;
-thread_local tkdb::SchemaFact<long long> t_birthSchemaSeen;
-
-// Which of the log's two queries a read runs: the one that lists every
-// entry after a place (the loads'), or the one that lists the births.
-enum class LogQuery { Every, Births };
-
-const std::string& sqlOf(LogQuery query) {
-  return query == LogQuery::Every ? tkmmdb::changeLogHeaderQuery() : tkmmdb::changeLogBirthsQuery();
-}
-tkdb::SchemaFact<bool>& triggersSeen(LogQuery query) {
-  return query == LogQuery::Every ? t_triggersSeen : t_birthTriggersSeen;
-}
-tkdb::SchemaFact<long long>& schemaSeen(LogQuery query) {
-  return query == LogQuery::Every ? t_schemaSeen : t_birthSchemaSeen;
-}
-
-int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header, LogQuery query);
 
 // The log's state and what it names after `since`; the triggers counted
 // when `count`, and with them the schema's version read when the thread
@@ -640,16 +621,15 @@ int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header
 // schema may yet roll back), but from inside a read's own transaction,
 // which changes no schema (the load passes that, see loadCurrent).
 int readLogHeader(tkdb::Session& s, long long since, bool count, LogHeader& header,
-                  bool keep = !tkdb::threadTransactionOpen(), LogQuery query = LogQuery::Every) {
-  tkdb::SchemaFact<long long>& seen = schemaSeen(query);
-  const int rc = readLogRows(s, since, count || seen.mustAsk(), header, query);
-  if (rc == DB_OK && header.epochRows == 1) header.schemaNow = seen.of(header.mark, header.schema);
-  seen.settle(header.mark, header.schemaNow, keep);
+                  bool keep = !tkdb::threadTransactionOpen()) {
+  const int rc = readLogRows(s, since, count || t_schemaSeen.mustAsk(), header);
+  if (rc == DB_OK && header.epochRows == 1) header.schemaNow = t_schemaSeen.of(header.mark, header.schema);
+  t_schemaSeen.settle(header.mark, header.schemaNow, keep);
   return rc;
 }
 
-int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header, LogQuery query) {
-  return s.each(sqlOf(query), {since, count ? 1 : 0}, [&](const tkdb::RowView& row) {
+int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header) {
+  return s.each(tkmmdb::changeLogHeaderQuery(), {since, count ? 1 : 0}, [&](const tkdb::RowView& row) {
     const tkdb::DbCell tag = row.at(0);
     if (tag.i == -1) {
       ++header.epochRows;
@@ -684,12 +664,11 @@ int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header
 // between. Each run is what the next one on this thread goes by, when
 // `keep` lets it: one inside a transaction (whose schema may yet roll
 // back) makes the next count.
-bool allTriggersThere(const LogHeader& header, int logged, bool keep, LogQuery query = LogQuery::Every) {
+bool allTriggersThere(const LogHeader& header, int logged, bool keep) {
   std::optional<bool> counted;
   if (header.triggersCounted) counted = header.triggers == tkmmdb::changeLogTriggerCount();
-  tkdb::SchemaFact<bool>& seen = triggersSeen(query);
-  const bool all = logged == DB_OK && header.epochRows == 1 && seen.of(header.mark, counted).value_or(false);
-  seen.settle(header.mark, all, keep && all);
+  const bool all = logged == DB_OK && header.epochRows == 1 && t_triggersSeen.of(header.mark, counted).value_or(false);
+  t_triggersSeen.settle(header.mark, all, keep && all);
   return all;
 }
 
@@ -698,12 +677,10 @@ bool allTriggersThere(const LogHeader& header, int logged, bool keep, LogQuery q
 // there is one log and every trigger of it is there. A fact counted inside
 // a transaction may rest on a schema change that rolls back; one carried
 // over from a run before is the schema's still.
-int readWholeLogHeader(tkdb::Session& s, long long since, LogHeader& header, bool& complete,
-                       LogQuery query = LogQuery::Every) {
-  const bool keep = !tkdb::threadTransactionOpen();
-  const int rc = readLogHeader(s, since, triggersSeen(query).mustAsk(), header, keep, query);
+int readWholeLogHeader(tkdb::Session& s, long long since, LogHeader& header, bool& complete) {
+  const int rc = readLogHeader(s, since, t_triggersSeen.mustAsk(), header);
   complete = rc == DB_OK && header.epochRows == 1 &&
-             allTriggersThere(header, rc, !header.triggersCounted || keep, query);
+             allTriggersThere(header, rc, !header.triggersCounted || !tkdb::threadTransactionOpen());
   return rc;
 }
 
@@ -1021,6 +998,28 @@ BirthLedger& birthLedger() {
   return *ledger;
 }
 
+// The rows born after the log's entry `since`, in the log's order, and the
+// log's newest entry (0: none), in one read.
+int readBirthsAfter(tkdb::Session& s, long long since, std::vector<MMStoredSnapshot::Birth>& born,
+                    long long& newest) {
+  born.clear();
+  newest = 0;
+  return s.each("SELECT NULL, NULL, (SELECT MAX(\"Seq\") FROM \"MMConfigChange\") UNION ALL SELECT * FROM (SELECT "
+                "\"Kind\", \"ObjectId\", \"Seq\" FROM \"MMConfigChange\" WHERE \"Seq\" > ?1 AND \"Born\" = 1 "
+                "ORDER BY \"Seq\")",
+                {since}, [&](const tkdb::RowView& row) {
+                  const tkdb::DbCell kind = row.at(0);
+                  const tkdb::DbCell id = row.at(1);
+                  if (kind.type == tkdb::DbValue::Type::Null) {
+                    newest = row.at(2).i;  // NULL (an empty log) reads 0
+                  } else if (id.type == tkdb::DbValue::Type::Int && id.i >= INT_MIN && id.i <= INT_MAX &&
+                             kind.i >= INT_MIN && kind.i <= INT_MAX) {
+                    born.push_back({static_cast<int>(kind.i), static_cast<int>(id.i), row.at(2).i});
+                  }
+                  return int(DB_OK);
+                });
+}
+
 // Where the log stands as a question about births found it: its history
 // and newest entry (-1: none read).
 struct LogNow {
@@ -1040,20 +1039,27 @@ int readBirthsInto(BirthLedger& ledger, tkdb::Session& s, const std::string& epo
   const std::string path = tkdb::currentDatabasePath();
   bool continues = ledger.from >= 0 && ledger.path == path && ledger.epoch == epoch && place >= ledger.from;
   for (;;) {
-    // Only the births after the entries read: the loads' own header, with
-    // the births the log lists after them (the entries between them are
-    // passed over by the engine).
+    // Only the births after the entries read, in one statement with the
+    // log's newest entry (the engine passes over the entries between the
+    // births); then the loads' own header query, naming no change, and
+    // their fact of the triggers. The header is read after the births: a
+    // log it finds holding every entry after `since`, of the same history,
+    // held them all when the births were read.
     const long long since = continues ? ledger.upTo : place;
+    std::vector<MMStoredSnapshot::Birth> born;
+    long long newest = -1;
+    int rc = readBirthsAfter(s, since >= 0 ? since : LLONG_MAX, born, newest);
+    if (rc != DB_OK) return rc;
     LogHeader header;
     bool complete = false;
-    const int rc = readWholeLogHeader(s, since >= 0 ? since : LLONG_MAX, header, complete, LogQuery::Births);
+    rc = readWholeLogHeader(s, LLONG_MAX, header, complete);
     if (rc != DB_OK) return rc;
     now.epoch = header.epoch;
-    now.newest = header.newest;
-    // Every entry after `since` is still there, of the same history. An
+    now.newest = newest;
+    // Every entry after `since` was still there, of the same history. An
     // entry at the pruned mark itself is gone, and none after it is.
-    const bool whole = complete && place >= 0 && header.epoch == epoch && header.pruned <= since &&
-                       since <= header.newest;
+    const bool whole =
+        complete && place >= 0 && header.epoch == epoch && header.pruned <= since && since <= newest;
     if (!whole) {
       // What the ledger read no longer follows the log (pruned past it, a
       // file put back from before it): it is dropped, and the place asked
@@ -1064,11 +1070,9 @@ int readBirthsInto(BirthLedger& ledger, tkdb::Session& s, const std::string& epo
       continue;
     }
     if (!continues) ledger.startAt(path, epoch, place);
-    std::sort(header.born.begin(), header.born.end(),
-              [](const MMStoredSnapshot::Birth& a, const MMStoredSnapshot::Birth& b) { return a.seq < b.seq; });
-    for (const MMStoredSnapshot::Birth& b : header.born)
+    for (const MMStoredSnapshot::Birth& b : born)
       if (b.seq > ledger.upTo) ledger.add(b);
-    ledger.upTo = std::max(ledger.upTo, header.newest);
+    ledger.upTo = std::max(ledger.upTo, newest);
     ledger.keepAtMost(kLedgerKept);
     known = place >= ledger.from;
     return DB_OK;

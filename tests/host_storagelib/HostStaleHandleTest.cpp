@@ -102,6 +102,18 @@ class HostStaleHandle : public ::testing::Test {
     return {status->statusCode(), status->statusText()};
   }
 
+  // A library renamed through its handle (operation 3 of the tape libraries'
+  // route, or of `handler`): the status and text of the answer.
+  std::pair<uint32_t, std::string> rename(uint64_t handle, const std::string& name,
+                                          const char* handler = "onMsgSetMMLibrary") {
+    std::string stream;
+    tkwire::appendU32(stream, 4001, 3);
+    tkwire::appendU64(stream, 11003, handle);
+    tkwire::appendElement(stream, 8251, name);
+    tkwire::appendU32(stream, 2052, 0);
+    return answer(handler, 4, stream);
+  }
+
   std::vector<Listed> libraries() { return listed(ask("onMsgGetMMLibraries"), kLibraryItem); }
   uint64_t libraryHandle(uint32_t id) {
     const std::optional<Listed> library = withId(libraries(), id);
@@ -519,14 +531,6 @@ std::string untold(int id) {
 // nothing, and the rows are listed under new handles.
 TEST_F(HostStaleHandle, WhereTheLogCannotTellAChangeThroughAHandleIsRefusedUntilTheSessionReadsAgain) {
   ASSERT_TRUE(hosttest::takeLock(m_fd, ++m_sequence));
-  auto rename = [&](uint64_t handle, const std::string& name, const char* handler = "onMsgSetMMLibrary") {
-    std::string stream;
-    tkwire::appendU32(stream, 4001, 3);
-    tkwire::appendU64(stream, 11003, handle);
-    tkwire::appendElement(stream, 8251, name);
-    tkwire::appendU32(stream, 2052, 0);
-    return answer(handler, 4, stream);
-  };
   const struct {
     const char* what;
     std::string cause;  // SQL that leaves the log unable to tell
@@ -600,14 +604,6 @@ TEST_F(HostStaleHandle, ASessionsPlaceTellsRowsMadeAgainAfterTheLogPrunedItsEntr
   ASSERT_NE(disk, 0u);
   const long long place = std::stoll(sql("SELECT MAX(Seq) FROM MMConfigChange"));
   ASSERT_EQ(place % 1024, 0) << "the lock's read logs nothing";
-  auto rename = [&](uint64_t handle, const std::string& name, const char* handler = "onMsgSetMMLibrary") {
-    std::string stream;
-    tkwire::appendU32(stream, 4001, 3);
-    tkwire::appendU64(stream, 11003, handle);
-    tkwire::appendElement(stream, 8251, name);
-    tkwire::appendU32(stream, 2052, 0);
-    return answer(handler, 4, stream);
-  };
   const std::pair<uint32_t, std::string> success{1u, "Success"};
 
   sql(logEntries(65536));
@@ -636,14 +632,6 @@ TEST_F(HostStaleHandle, AnotherConsolesChangesThroughTheHostLeaveTheSessionsPlac
   const uint64_t disk = libraryHandle(2);
   ASSERT_NE(tape, 0u);
   ASSERT_NE(disk, 0u);
-  auto rename = [&](uint64_t handle, const std::string& name, const char* handler) {
-    std::string stream;
-    tkwire::appendU32(stream, 4001, 3);
-    tkwire::appendU64(stream, 11003, handle);
-    tkwire::appendElement(stream, 8251, name);
-    tkwire::appendU32(stream, 2052, 0);
-    return answer(handler, 4, stream);
-  };
   const std::pair<uint32_t, std::string> success{1u, "Success"};
   // Two libraries of another writer, each made between two checks of the
   // session, which read their entries as they come.
