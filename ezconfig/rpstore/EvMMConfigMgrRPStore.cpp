@@ -164,9 +164,17 @@ bool resolveNames(RPStoreRequest& w) {
   if (w.libraryId < 1 && !w.libraryName.empty()) {
     MMLibraryDB libraries;
     MMLibrary_t row;
+    const bool creating =
+        w.operation == tkezconfig::kRPStoreCreate || w.operation == tkezconfig::kRPStoreCreateWithCopy;
     if (libraries.getInfoByAliasName(w.libraryName.c_str(), row) == 0) {
       w.libraryId = row.LibraryId;
-    } else if (w.operation != tkezconfig::kRPStoreCreate && w.operation != tkezconfig::kRPStoreCreateWithCopy) {
+    } else if (!creating && libraries.getErrorCode() == MMS2_ERROR_DUPLICATE_NAME) {
+      // A name two or more libraries answer to names none of them: the
+      // lookup's refusal names them.
+      EvDebug::Error(kRPStoreTag, "%s", libraries.lastErrorText().c_str());
+      w.fail(libraries.lastErrorText());
+      return false;
+    } else if (!creating) {
       EvDebug::Error(kRPStoreTag, "Failed to get info for Library [%s]", w.libraryName.c_str());
       w.refuse(kTextLibraryUnknown);
       return false;

@@ -52,6 +52,9 @@ constexpr unsigned long kTextRightsRefused = 0x240001EF;       // %1 the reason
 constexpr unsigned long kTextNoDeleteLibrary = 0x3E000BB6;     // %1 the login name
 constexpr unsigned long kTextNoDeleteMountPath = 0x3E000BB7;   // %1 the login name
 constexpr unsigned long kTextAskForDeleteRights = 0x3F000353;  // %1 the login name
+// Our own text: a library deletion that gives neither an id nor a name.
+constexpr const char* kTextNoLibraryToDelete =
+    "The request names no library to delete: give its id or its name.";
 
 // The rights arguments.
 constexpr unsigned long kTarnfoldId = 2;
@@ -197,8 +200,17 @@ bool resolveMediaAgent(StorageLibraryRequest& w, int& id, const std::string& nam
   return true;
 }
 
-// Step 7: a library named but not numbered. False when refused.
+// Step 7: a library named but not numbered. False when refused. A library
+// deletion that names no library is refused here, before any lock: an
+// empty name names none, not one stored with an empty name.
 bool resolveLibrary(StorageLibraryRequest& w) {
+  const bool deletesLibrary =
+      w.operation == tkezconfig::kOpDeleteLibrary || w.operation == tkezconfig::kOpForceDeleteLibrary;
+  if (deletesLibrary && w.libraryId < 1 && w.libraryName.empty()) {
+    EvDebug::Error(kTag, "%s", "The library delete names no library.");
+    w.fail(kTextNoLibraryToDelete);
+    return false;
+  }
   if (w.libraryId >= 1 || w.libraryName.empty() || w.operation == tkezconfig::kOpCreateDevice) return true;
   MMLibraryDB libraries;
   MMLibrary_t row;

@@ -1,7 +1,8 @@
 // The deleting operations of the storage-library request that go through
 // the mount-path deletion (MountPathDeletion.cpp): delete a mount path
 // (16, forced 1024), deconfiguring the library with its last mount path
-// when the configuration allows it, and force delete a library (8192). And
+// when the configuration allows it and the request named the library, and
+// force delete a library (8192). And
 // the two requests beside them: whether a deletion needs the forced
 // treatment (the can-delete request), and sealing a deduplication database.
 #include <string>
@@ -93,6 +94,9 @@ StorageLibResult EvMMConfigMgr::StorageLibDeleteMountPath(tkezconfig::StorageLib
     enabled = 0;
   }
   if (enabled != 1) return StorageLibResult{};
+  // A request that named no library deconfigures none: an id of 0 counts
+  // no library's mount paths, and an empty name reaches no library.
+  if (w.libraryId < 1) return StorageLibResult{};
 
   MMMountPathDB mountPaths;
   int left = 0;

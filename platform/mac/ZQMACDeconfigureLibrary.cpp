@@ -3,6 +3,10 @@
 // ("DeconfigureLibrary": media agent, library) and failable like the
 // model's other calls (platform/testkit/mac.h).
 //
+// The library is the one stored under the id when one is given (its name
+// then only serves the texts), else the one the name reaches
+// (ZQMACGraph::FindLibrary); neither given names none.
+//
 // A disk library goes only once its mount paths are gone (they hold
 // backup data; deleting them is the mount-path deletion's work): while one
 // remains nothing is removed.
@@ -19,6 +23,12 @@ bool ZQMACMediaConfig::DeconfigureLibrary(const std::string& mediaAgentName, con
   // (DeleteObject), so the graph can still be handed over.
   tkmac::journal().record("DeconfigureLibrary", mediaAgentName, libraryName);
   if (tkmac::failedUntouched(*this, "DeconfigureLibrary")) return false;
+  // An empty name names no library, not one stored with an empty name:
+  // such a library goes by its id alone.
+  if (libraryId <= 0 && libraryName.empty()) {
+    SetLastError(tkmac::kErrorInvalidValue, "No library to deconfigure was named: give its id or its name.");
+    return false;
+  }
   std::string refusal;
   auto find = [&]() {
     return libraryId > 0 ? ZQMACGraph::FindLibraryById(*this, libraryId)

@@ -620,8 +620,10 @@ class ZQMACGraph {
   // library-management object) that answers to `name` (its alias, or its
   // name where the alias is empty) as every lookup by name goes
   // (tkmmdb::libraryByName): spelled so among every kind, else the only one
-  // of any kind in another letter case; null when none is, or two or more
-  // are only in other cases (then with `refusal`, when given, naming them).
+  // of any kind in another letter case; null when none is, for an empty
+  // name (a library stored with an empty name is found by its id alone),
+  // or when two or more are spelled so, or are only in other cases (then
+  // with `refusal`, when given, naming them; else it is emptied).
   static ZQMACInterface* FindLibrary(ZQMACMediaConfig& config, const std::string& name,
                                      std::string* refusal = nullptr);
   // The library stored under `id` (a disk library, or a tape library's

@@ -859,7 +859,10 @@ std::vector<ZQMACMagLib*> ZQMACGraph::MagLibsAnswering(ZQMACMediaConfig& config,
 
 ZQMACInterface* ZQMACGraph::FindLibrary(ZQMACMediaConfig& config, const std::string& name, std::string* refusal) {
   // Disk and tape libraries share one name space (MMLibrary): the one
-  // spelled so among every kind, else the only one of any kind.
+  // spelled so among every kind, else the only one of any kind. An empty
+  // name names none, whatever is stored with an empty name.
+  if (refusal != nullptr) refusal->clear();
+  if (name.empty()) return nullptr;
   struct Answering {
     unsigned int id;
     ZQMACInterface* library;
@@ -873,11 +876,11 @@ ZQMACInterface* ZQMACGraph::FindLibrary(ZQMACMediaConfig& config, const std::str
       found.push_back({lms->GetId(), lms, library->GetAnsweredName()});
   });
   std::stable_sort(found.begin(), found.end(), [](const Answering& a, const Answering& b) { return a.id < b.id; });
-  std::vector<std::string> names;
-  names.reserve(found.size());
-  for (const Answering& a : found) names.push_back(a.name);
+  std::vector<tkmmdb::AnsweringLibrary> answering;
+  answering.reserve(found.size());
+  for (const Answering& a : found) answering.push_back({static_cast<int>(a.id), a.name});
   std::string text;
-  const int chosen = tkmmdb::libraryByName(name, names, text);
+  const int chosen = tkmmdb::libraryByName(name, answering, text);
   if (refusal != nullptr) *refusal = text;
   return chosen >= 0 ? found[static_cast<std::size_t>(chosen)].library : nullptr;
 }

@@ -76,15 +76,34 @@ bool tkmmdb::sessionRenameRefused(const std::string& name, unsigned int libraryI
   return static_cast<unsigned int>(row.LibraryId) != libraryId || name == own;
 }
 
-int tkmmdb::libraryByName(const std::string& name, const std::vector<std::string>& answered, std::string& refusal) {
-  for (std::size_t i = 0; i < answered.size(); ++i)
-    if (answered[i] == name) return static_cast<int>(i);
-  if (answered.size() == 1) return 0;
-  if (answered.empty()) return -1;
-  refusal = "The library name [" + name + "] matches ";
-  for (std::size_t i = 0; i < answered.size(); ++i)
-    refusal += (i == 0 ? "" : i + 1 == answered.size() ? " and " : ", ") + ("[" + answered[i] + "]");
-  refusal += " in another case; give its exact name.";
+int tkmmdb::libraryByName(const std::string& name, const std::vector<AnsweringLibrary>& answering,
+                          std::string& refusal) {
+  if (name.empty()) return -1;
+  // Names listed as "[a]", "[a] and [b]", "[a], [b] and [c]".
+  auto list = [](const std::vector<std::string>& items) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i)
+      text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + ("[" + items[i] + "]");
+    return text;
+  };
+  std::vector<std::size_t> exact;
+  for (std::size_t i = 0; i < answering.size(); ++i)
+    if (answering[i].name == name) exact.push_back(i);
+  if (exact.size() == 1) return static_cast<int>(exact.front());
+  if (exact.size() > 1) {
+    // The first of them would be as much a guess as any other: a change
+    // meant for one would reach another.
+    std::vector<std::string> ids;
+    for (std::size_t i : exact) ids.push_back(std::to_string(answering[i].id));
+    refusal = "The library name [" + name + "] is the name of the libraries with ids " + list(ids) +
+              "; give the id of the one meant.";
+    return -2;
+  }
+  if (answering.size() == 1) return 0;
+  if (answering.empty()) return -1;
+  std::vector<std::string> names;
+  for (const AnsweringLibrary& a : answering) names.push_back(a.name);
+  refusal = "The library name [" + name + "] matches " + list(names) + " in another case; give its exact name.";
   return -2;
 }
 
@@ -121,15 +140,18 @@ int MMLibraryDB::getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* 
   const MMLayout& layout = tkmmdb::libraryLayout();
   std::size_t alias = 0;
   std::size_t own = 0;
+  std::size_t id = 0;
   for (int c = 0; c < layout.count; ++c) {
     if (std::strcmp(layout.cols[c].name, "AliasName") == 0) alias = static_cast<std::size_t>(c);
     if (std::strcmp(layout.cols[c].name, "LibraryName") == 0) own = static_cast<std::size_t>(c);
+    if (std::strcmp(layout.cols[c].name, "LibraryId") == 0) id = static_cast<std::size_t>(c);
   }
-  std::vector<std::string> answered;
-  answered.reserve(found.size());
-  for (const tkdb::DbRow& r : found) answered.push_back(tkmmdb::answeredName(r.at(alias).s, r.at(own).s));
+  std::vector<tkmmdb::AnsweringLibrary> answering;
+  answering.reserve(found.size());
+  for (const tkdb::DbRow& r : found)
+    answering.push_back({static_cast<int>(r.at(id).i), tkmmdb::answeredName(r.at(alias).s, r.at(own).s)});
   std::string refusal;
-  const int chosen = tkmmdb::libraryByName(name, answered, refusal);
+  const int chosen = tkmmdb::libraryByName(name, answering, refusal);
   if (chosen == -1)
     return failQuiet(kTag, MMS2_ERROR_NOT_FOUND, DB_NO_ROW, std::string("No library named [") + name + "].");
   if (chosen < 0) return fail(kTag, MMS2_ERROR_DUPLICATE_NAME, 0, refusal);

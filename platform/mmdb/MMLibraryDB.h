@@ -31,13 +31,22 @@ std::string libraryNameTakenText(const std::string& name);
 // is the library itself and `name` spells its own name in another letter
 // case. A failed read refuses nothing here: the write asks the rule again.
 bool sessionRenameRefused(const std::string& name, unsigned int libraryId);
+// A library that answers to a name: its id and the name it answers to.
+struct AnsweringLibrary {
+  int id = 0;
+  std::string name;
+};
 // The library a name a console gave reaches, among those that answer to it
-// letter case aside (`answered`: the name each answers to, in id order):
-// the first spelled exactly so; else the only one; -1 when none answers;
-// -2 when two or more answer, each in another case, with `refusal` naming
-// them. Every route that finds a library by name goes by it
-// (MMLibraryDB::getInfoByAliasName, and the model's lookups).
-int libraryByName(const std::string& name, const std::vector<std::string>& answered, std::string& refusal);
+// letter case aside (`answering`, in id order): the one spelled exactly so;
+// else the only one; -1 when none answers, and for an empty name, which
+// names no library (a library stored with an empty name is reached by its
+// id alone); -2 with `refusal` naming them when two or more answer to it
+// spelled exactly so (by their ids: their names are the same), or when
+// none does and two or more answer to it, each in another case. A name
+// that reaches no library changes none. Every route that finds a library
+// by name goes by it (MMLibraryDB::getInfoByAliasName, and the model's
+// lookups).
+int libraryByName(const std::string& name, const std::vector<AnsweringLibrary>& answering, std::string& refusal);
 
 }  // namespace tkmmdb
 
@@ -49,8 +58,9 @@ class MMLibraryDB : public MMTableAccess {
   // where the alias is empty) or by one of its mount paths, into the
   // caller's row. By name, the library spelled exactly so, else the only
   // one answering to the name in another letter case; two or more that
-  // answer to it only in other cases are refused naming them
-  // (MMS2_ERROR_DUPLICATE_NAME, tkmmdb::libraryByName).
+  // answer to it spelled so, or only in other cases, are refused naming
+  // them (MMS2_ERROR_DUPLICATE_NAME, tkmmdb::libraryByName); an empty name
+  // is refused (MMS2_ERROR_BAD_ARGUMENT).
   int getInfo(int libraryId, MMLibrary_t& row, DBtran* tran = nullptr);
   int getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* tran = nullptr);
   int getInfoByMountPathId(int mountPathId, MMLibrary_t& row, DBtran* tran = nullptr);

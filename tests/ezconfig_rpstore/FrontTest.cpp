@@ -71,6 +71,43 @@ TEST_F(RPStoreFront, EachRefusalAnswersItsTextAndLeavesNoLockAndNoLibrary) {
   }
 }
 
+// A name that two libraries answer to (as another writer's SQL may leave
+// them) names neither: the request is refused with the lookup's text,
+// which names them, and nothing changes.
+TEST_F(RPStoreFront, ANameTwoLibrariesAnswerToIsRefusedNamingThem) {
+  const struct {
+    const char* what;
+    const char* twin;  // library 6's name and alias
+    const char* name;  // as the request gives it
+    long long operation;
+    std::string text;
+  } rows[] = {
+      {"both spelled so, a delete", "disklib", "disklib", 2,
+       "The library name [disklib] is the name of the libraries with ids [5] and [6]; give the id of the one meant."},
+      {"both spelled so, a copy", "disklib", "disklib", 32,
+       "The library name [disklib] is the name of the libraries with ids [5] and [6]; give the id of the one meant."},
+      {"both in other cases", "DISKLIB", "Disklib", 4,
+       "The library name [Disklib] matches [disklib] and [DISKLIB] in another case; give its exact name."},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    freshStandIns();
+    checkRightsPerAgent(true);
+    ASSERT_EQ(m_db.exec("DELETE FROM MMLibrary WHERE LibraryId = 6"), 0);
+    ASSERT_EQ(m_db.exec("INSERT INTO MMLibrary (LibraryId, LibraryName, AliasName, LibraryTypeId) VALUES (6, ?, ?, 3)",
+                        {row.twin, row.twin}),
+              0);
+    Request r;
+    r.operation = row.operation;
+    r.library = {{7, kMa2}, {8, row.name}};
+    expectRefused(call(r), row.text);
+    EXPECT_FALSE(EvMMConfigMgr::isConfigLibraryLocked("MAID2"));
+    EXPECT_EQ(count("MMLibrary"), 2);
+    EXPECT_EQ(count("MMMountPath"), 1);
+    EXPECT_EQ(testkit::mac::journal().count("AutoConfigLibrary"), 0u);
+  }
+}
+
 TEST_F(RPStoreFront, AnUnreadableRequestIsRefusedNotRunAsOperationZero) {
   expectRefused(call("<EVGui_RPStoreLibraryReq><broken"), catalogue(0x23000452));
 }

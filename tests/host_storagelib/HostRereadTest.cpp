@@ -74,6 +74,22 @@ TEST(HostLibraryNames, ANameReachesTheLibrarySpelledSoAndTwoInOtherCasesAreRefus
       "WHERE LibraryId = 4)";
   const std::string refusal =
       "The library name [caselib] matches [CaseLib] and [CASELIB] in another case; give its exact name.";
+  // The demonstration libraries with everything of the tape library, and
+  // the disk library's mount paths.
+  const std::string demo =
+      "SELECT (SELECT group_concat(LibraryId || ':' || AliasName || '/' || LibraryName, ';') FROM MMLibrary "
+      "WHERE LibraryId <= 2) || '|' || "
+      "(SELECT COUNT(*) FROM MMDrive WHERE MasterPoolId IN (SELECT MasterPoolId FROM MMMasterPool WHERE LibraryId = 1)) "
+      "|| '|' || (SELECT COUNT(*) FROM MMDrivePath WHERE DriveId IN (SELECT DriveId FROM MMDrive)) || '|' || "
+      "(SELECT COUNT(*) FROM MMDrivePool WHERE MasterPoolId IN (SELECT MasterPoolId FROM MMMasterPool "
+      "WHERE LibraryId = 1)) || '|' || (SELECT COUNT(*) FROM MMMasterPool WHERE LibraryId <= 2) || '|' || "
+      "(SELECT COUNT(*) FROM MMLibraryController WHERE LibraryId = 1) || '|' || "
+      "IFNULL((SELECT group_concat(MountPathId, ',') FROM MMMountPath WHERE LibraryId = 2), '')";
+  const std::string twoSpelledSo =
+      "The library name [DiskLib1] is the name of the libraries with ids [1] and [2]; give the id of the one meant.";
+  const std::string tapeAnswersDiskLib1 = "UPDATE MMLibrary SET AliasName = 'DiskLib1' WHERE LibraryId = 1";
+  const std::string tapeUnnamed = "UPDATE MMLibrary SET AliasName = '', LibraryName = '' WHERE LibraryId = 1";
+  const std::string noLibraryToDelete = "The request names no library to delete: give its id or its name.";
   const struct {
     const char* what;
     // Library 3 "CaseLib" and library 4, which SQL names `twin` (name and
@@ -131,6 +147,40 @@ TEST(HostLibraryNames, ANameReachesTheLibrarySpelledSoAndTwoInOtherCasesAreRefus
        "SELECT (SELECT COUNT(*) FROM MMLibrary WHERE LibraryName = 'DEMO TAPE-9' AND AliasName = '') || '|' || "
        "(SELECT COUNT(*) FROM MMLibraryController WHERE LibraryId = 3)",
        "1|0"},
+      // Two libraries answering to a name spelled so (another writer's
+      // SQL): neither is reached, and the refusal tells them by their ids.
+      {"two libraries spelled so: no delete", "", false, tapeAnswersDiskLib1,
+       {"storage-library", "43=2", "8=DiskLib1", "request.6=1"}, twoSpelledSo, demo,
+       "1:DiskLib1/TapeLib1;2:DiskLib1/DiskLib1|2|4|2|2|1|1,2"},
+      {"two libraries spelled so: no forced delete", "", false, tapeAnswersDiskLib1,
+       {"storage-library", "43=8192", "8=DiskLib1", "request.6=1"}, twoSpelledSo, demo,
+       "1:DiskLib1/TapeLib1;2:DiskLib1/DiskLib1|2|4|2|2|1|1,2"},
+      {"two libraries spelled so: no change", "", false, tapeAnswersDiskLib1,
+       {"storage-library", "43=32", "8=DiskLib1", "second.8=Renamed"}, twoSpelledSo, demo,
+       "1:DiskLib1/TapeLib1;2:DiskLib1/DiskLib1|2|4|2|2|1|1,2"},
+      // A library stored with an empty name (another writer's SQL) answers
+      // to no name: a request that names no library reaches none of it.
+      {"a mount-path delete naming no library deletes the mount path alone", "", false, tapeUnnamed,
+       {"storage-library", "43=16", "23=1", "7=2"}, "", demo, "1:/;2:DiskLib1/DiskLib1|2|4|2|2|1|2"},
+      {"a library delete naming no library is refused", "", false, tapeUnnamed,
+       {"storage-library", "43=2", "request.6=1"}, noLibraryToDelete, demo, "1:/;2:DiskLib1/DiskLib1|2|4|2|2|1|1,2"},
+      {"a forced library delete naming no library is refused", "", false, tapeUnnamed,
+       {"storage-library", "43=8192", "request.6=1"}, noLibraryToDelete, demo,
+       "1:/;2:DiskLib1/DiskLib1|2|4|2|2|1|1,2"},
+      // By its id a library is reached whatever its name: the deletion
+      // goes by the id the request resolved, not by its name again.
+      {"a library stored with an empty name is deleted by its id", "", false, tapeUnnamed,
+       {"storage-library", "43=2", "1=1", "request.6=1"}, "", demo, "2:DiskLib1/DiskLib1|0|0|0|1|0|1,2"},
+      {"a forced delete by id alone reaches that library, not one stored with an empty name", "", false, tapeUnnamed,
+       {"storage-library", "43=8192", "1=2", "request.6=1"}, "", demo, "1:/|2|4|2|1|1|"},
+      // A name that is one library's own name and another's alias reaches
+      // the library whose alias it is, spelled so; the other answers to it
+      // (by its alias) only in another case.
+      {"a rename by one library's own name reaches the library whose alias it is", "", false,
+       "UPDATE MMLibrary SET AliasName = 'CASELIB' WHERE LibraryId = 3; "
+       "UPDATE MMLibrary SET AliasName = 'CaseLib' WHERE LibraryId = 4",
+       {"storage-library", "43=32", "8=CaseLib", "second.8=Renamed"}, "", libraries,
+       "3:CASELIB/CaseLib;4:Renamed/Other"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -139,13 +189,14 @@ TEST(HostLibraryNames, ANameReachesTheLibrarySpelledSoAndTwoInOtherCasesAreRefus
                         {{"TK_LOCK_DIR", dir.file("locks")}, {"TK_LOG_DIR", dir.file("log")}}};
     ASSERT_TRUE(host.up()) << host.log();
     int runs = 0;
+    int exitCode = -1;
     auto console = [&](const std::vector<std::string>& words) {
       const std::string out = dir.file("console" + std::to_string(++runs) + ".out");
       std::vector<std::string> args{"--socket", host.socket()};
       args.insert(args.end(), words.begin(), words.end());
       Child child;
       EXPECT_TRUE(child.start(hosttest::consoleBinary(), args, {}, out, dir.file("console.err")));
-      child.exitCode();
+      exitCode = child.exitCode();
       return hosttest::readFile(out);
     };
     auto sql = [&](const std::string& statements) { return tktest::sqlByHand(dir.file("host.db"), statements); };
@@ -165,9 +216,15 @@ TEST(HostLibraryNames, ANameReachesTheLibrarySpelledSoAndTwoInOtherCasesAreRefus
     if (!row.before.empty()) sql(row.before);
     const std::string out = console(row.change);
     if (!row.answer.empty()) {
-      EXPECT_NE(out.find(row.answer), std::string::npos) << out;
+      // The refusal whole, as the answer's one item, and the console's
+      // failure status.
+      const std::string refused = "<EVGui_GenericResp i1=\"-1\" s2=\"" + row.answer + "\"/>";
+      EXPECT_NE(out.find("  xml len " + std::to_string(refused.size()) + ": " + refused + "\n"), std::string::npos)
+          << out;
+      EXPECT_EQ(exitCode, 3);
     } else {
       EXPECT_EQ(out.find("i1=\"-1\""), std::string::npos) << out;
+      EXPECT_EQ(exitCode, 0) << out;
     }
     EXPECT_EQ(sql(row.query), row.rows);
   }

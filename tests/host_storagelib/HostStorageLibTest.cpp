@@ -66,8 +66,10 @@ TEST_F(HostStorageLibrary, ARequestThroughTheHostIsAnsweredByTheStorageLibraryHa
 
 TEST_F(HostStorageLibrary, TheConsoleWordBuildsTheRequestFromTags) {
   const std::string script = m_dir.file("session.tk");
+  // The second deletion names its library by id (a deletion naming none is
+  // refused) and, without the delete-enable field, deletes nothing.
   std::ofstream(script) << "storage-library 43=2 8=\"no such lib\"\n"
-                        << "storage-library 43=2 7=2 24=\"/mnt/o'brien\" second.24=/seen\n";
+                        << "storage-library 43=2 1=2 7=2 24=\"/mnt/o'brien\" second.24=/seen\n";
   Child console;
   ASSERT_TRUE(console.start(hosttest::consoleBinary(), {"--socket", m_host.socket(), "--script", script}, {},
                             m_dir.file("console.out"), m_dir.file("console.err")));
@@ -79,7 +81,7 @@ TEST_F(HostStorageLibrary, TheConsoleWordBuildsTheRequestFromTags) {
   for (const std::string& expected :
        {std::string("> storage-library 43=2 8=\"no such lib\"\nreply 0x0D130098") +
             " seq 1\n  result 0\n  xml len " + std::to_string(refused.size()) + ": " + refused + "\n",
-        std::string("i1=\"0\""), std::string("i7=\"2\""), std::string("s24=\"/mnt/o'brien\"")}) {
+        std::string("i1=\"2\""), std::string("i7=\"2\""), std::string("s24=\"/mnt/o'brien\"")}) {
     EXPECT_NE(output.find(expected), std::string::npos) << expected << "\nin\n" << output;
   }
 

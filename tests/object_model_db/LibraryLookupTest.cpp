@@ -1,7 +1,8 @@
 // The model finds a library by the name it answers to as the tables do:
 // its alias (its name only where it has none), the one spelled so among
-// libraries of every kind, another case only when one library alone
-// answers so; and by id, whatever its name.
+// libraries of every kind (none when two are), another case only when one
+// library alone answers so, never by an empty name; and by id, whatever
+// its name.
 
 #include <string>
 
@@ -43,6 +44,18 @@ TEST_F(LibraryLookup, ANameReachesTheLibraryOfAnyKindSpelledSoAndAnIdTheLibraryS
        "none"},
       {"a tape library not by its own name beside its alias",
        "UPDATE MMLibrary SET AliasName = 'Robot' WHERE LibraryId = 1", "TapeLib1", "none", "none"},
+      {"a name that is one library's own name and another's alias reaches the one whose alias it is",
+       "UPDATE MMLibrary SET AliasName = 'TAPELIB1' WHERE LibraryId = 1; "
+       "UPDATE MMLibrary SET AliasName = 'TapeLib1' WHERE LibraryId = 2",
+       "TapeLib1", "2", "2"},
+      {"the same with the tape library's alias the disk library's own name",
+       "UPDATE MMLibrary SET AliasName = 'DiskLib1' WHERE LibraryId = 1; "
+       "UPDATE MMLibrary SET AliasName = 'DISKLIB1' WHERE LibraryId = 2",
+       "DiskLib1", "1", "none"},
+      {"two libraries of different kinds spelled so: neither",
+       "UPDATE MMLibrary SET AliasName = 'DiskLib1' WHERE LibraryId = 1", "DiskLib1", "none", "none"},
+      {"an empty name: not the library stored with an empty name",
+       "UPDATE MMLibrary SET AliasName = '', LibraryName = '' WHERE LibraryId = 2", "", "none", "none"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -79,6 +92,47 @@ TEST_F(LibraryLookup, TheDeconfigurationByANameTwoLibrariesAnswerInOtherCasesRem
   EXPECT_EQ(config->GetLastError(),
             "The library name [TAPELIB1] matches [TapeLib1] and [tapelib1] in another case; give its exact name.");
   EXPECT_EQ(db.text("SELECT group_concat(LibraryId || ':' || AliasName, ';') FROM MMLibrary"), "1:TapeLib1;2:tapelib1");
+}
+
+// The deconfiguration reaches only a library the call names alone: two
+// libraries spelled so are refused naming their ids, no id and no name are
+// refused, and a library stored with an empty name goes by its id. A
+// refusal leaves every row as it was.
+TEST_F(LibraryLookup, TheDeconfigurationRemovesOnlyALibraryItsIdOrNameNamesAlone) {
+  const std::string whole =
+      "SELECT (SELECT group_concat(LibraryId || ':' || AliasName || '/' || LibraryName, ';') FROM MMLibrary) || '|' || "
+      "(SELECT COUNT(*) FROM MMDrive) || '|' || (SELECT COUNT(*) FROM MMDrivePath) || '|' || "
+      "(SELECT COUNT(*) FROM MMDrivePool) || '|' || (SELECT COUNT(*) FROM MMMasterPool) || '|' || "
+      "(SELECT COUNT(*) FROM MMLibraryController) || '|' || (SELECT COUNT(*) FROM MMMountPath)";
+  const struct {
+    const char* what;
+    const char* sql;
+    const char* name;
+    int id;
+    bool removed;
+    const char* error;
+    const char* rows;  // `whole` afterwards
+  } rows[] = {  // the last one removes
+      {"two libraries spelled so", "UPDATE MMLibrary SET AliasName = 'DiskLib1' WHERE LibraryId = 1", "DiskLib1", 0,
+       false, "The library name [DiskLib1] is the name of the libraries with ids [1] and [2]; give the id of the one meant.",
+       "1:DiskLib1/TapeLib1;2:DiskLib1/DiskLib1|2|4|4|2|1|2"},
+      {"neither an id nor a name", "UPDATE MMLibrary SET AliasName = '', LibraryName = '' WHERE LibraryId = 1", "", 0,
+       false, "No library to deconfigure was named: give its id or its name.", "1:/;2:DiskLib1/DiskLib1|2|4|4|2|1|2"},
+      {"a library stored with an empty name, by its id",
+       "UPDATE MMLibrary SET AliasName = '', LibraryName = '' WHERE LibraryId = 1", "", 1, true, "",
+       "2:DiskLib1/DiskLib1|0|0|2|1|0|2"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    db.execElsewhere("UPDATE MMLibrary SET AliasName = 'TapeLib1', LibraryName = 'TapeLib1' WHERE LibraryId = 1");
+    if (*row.sql != '\0') db.execElsewhere(row.sql);
+    auto config = load();
+    EXPECT_EQ(config->DeconfigureLibrary("", row.name, row.id), row.removed) << config->GetLastError();
+    if (!row.removed) {
+      EXPECT_EQ(config->GetLastError(), row.error);
+    }
+    EXPECT_EQ(db.text(whole), row.rows);
+  }
 }
 
 }  // namespace
