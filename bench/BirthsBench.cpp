@@ -7,6 +7,10 @@
 //   births_insert_1000/raw    the same on the copy without births
 //   births_delete_1000/ours   1,000 drives deleted in one transaction
 //   births_delete_1000/raw    the same on the copy without births
+//   ledger_one_id_30000/ours  30,000 births of one id read into the host's
+//                             ledger of births once it is full (each drops
+//                             its oldest birth)
+//   ledger_one_id_30000/raw   30,000 births of as many ids, the same way
 //
 // Both databases hold 10,000 drives before; the rows a case inserts take
 // new ids, as the table access gives them, and are deleted again untimed,
@@ -25,6 +29,7 @@
 #include "bench/BenchPairs.h"
 #include "bench/RawSqlite.h"
 #include "platform/db/DBSession.h"
+#include "platform/mmdb/MMBirthLedger.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -151,7 +156,39 @@ void measure(benchmark::State& state, sqlite3* db, bool deleting) {
   }
 }
 
+// A ledger filled to its cap with births of distinct ids, then 30,000
+// births of `ids` ids (1: one id born again and again) read into it the
+// way a question reads them: added, and the oldest dropped.
+void ledgerBirths(benchmark::State& state, int ids) {
+  constexpr int kBirths = 30000;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto ledger = std::make_unique<tkmmdb::BirthLedger>();
+    long long seq = 0;
+    for (std::size_t i = 0; i < tkmmdb::kLedgerKept; ++i) ledger->add({5, 1000000 + static_cast<int>(i), ++seq});
+    state.ResumeTiming();
+    for (int i = 0; i < kBirths; ++i) {
+      ledger->add({5, 1 + i % ids, ++seq});
+      ledger->keepAtMost(tkmmdb::kLedgerKept);
+    }
+    state.PauseTiming();
+    ledger.reset();
+    state.ResumeTiming();
+  }
+}
+
 [[maybe_unused]] const bool kRegistered = [] {
+  tkbench::registerPair(
+      "ledger_one_id_30000",
+      [](benchmark::State& s) {
+        s.SetLabel("ours: one id born 30,000 times");
+        ledgerBirths(s, 1);
+      },
+      [](benchmark::State& s) {
+        s.SetLabel("raw: 30,000 ids born once");
+        ledgerBirths(s, 30000);
+      },
+      [](tkbench::Benchmark* b) { b->Unit(benchmark::kMillisecond)->Iterations(5); });
   for (const bool deleting : {false, true}) {
     tkbench::registerPair(
         deleting ? "births_delete_1000" : "births_insert_1000",

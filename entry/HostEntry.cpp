@@ -10,6 +10,8 @@
 #include "ezconfig/rpstore/RPStoreRequest.h"
 #include "frame/EvMMConfigMgr.h"
 #include "frame/MessageInfo.h"
+#include "platform/db/DBSession.h"
+#include "platform/mmdb/MMBirthLedger.h"
 #include "platform/xml/DeviceListMessages.h"
 #include "platform/xml/EZTapeWizardMessages.h"
 #include "platform/xml/EZWizardMessages.h"
@@ -47,6 +49,18 @@ namespace {
 // and a handler of one XML message id (its own result is ignored; like the
 // dispatcher, the entry answers -1 when the handler left the buffer empty):
 //   TK_XML_HANDLER(mm, onMsgEZGetTapeLibrary, ZQGui::EZGetTapeLibrariesReq::kClassHash, TK_LOOKS),
+// Ends every request: what the request committed is read from the change
+// log while it is a few entries, so that the sessions' places follow the
+// host's own changes (tkmmdb::followBirths).
+struct AfterRequest {
+  AfterRequest() = default;
+  AfterRequest(const AfterRequest&) = delete;
+  AfterRequest& operator=(const AfterRequest&) = delete;
+  ~AfterRequest() {
+    if (tkdb::takeCommitted()) tkmmdb::followBirths();
+  }
+};
+
 #define TK_LOOKS kTkAccessLooks, nullptr
 #define TK_CHANGES kTkAccessChanges, nullptr
 #define TK_PER_REQUEST(function) kTkAccessPerRequest, (function)
@@ -54,6 +68,7 @@ namespace {
   TkHandlerEntry {                                                                     \
     #method, kTkHandlerStream,                                                         \
         [](TkHandlers* h, MessageInfo* m) -> int {                                     \
+          const AfterRequest after;                                                    \
           return static_cast<int>(h->object->method(m));                               \
         },                                                                             \
         nullptr, 0, access                                                             \
@@ -62,6 +77,7 @@ namespace {
   TkHandlerEntry {                                                                     \
     #method, kTkHandlerStream,                                                         \
         [](TkHandlers* h, MessageInfo* m) -> int {                                     \
+          const AfterRequest after;                                                    \
           return static_cast<int>(h->object->method(m, __VA_ARGS__));                  \
         },                                                                             \
         nullptr, 0, access                                                             \
@@ -70,6 +86,7 @@ namespace {
   TkHandlerEntry {                                                                     \
     #method, kTkHandlerXml, nullptr,                                                   \
         [](TkHandlers* h, MessageInfo* m, unsigned long id, std::string& text) -> long long { \
+          const AfterRequest after;                                                    \
           return static_cast<long long>(h->object->method(m, 0, 0, 0, id, text));      \
         },                                                                             \
         0, access                                                                      \
@@ -78,6 +95,7 @@ namespace {
   TkHandlerEntry {                                                                     \
     #method, kTkHandlerXml, nullptr,                                                   \
         [](TkHandlers* h, MessageInfo* m, unsigned long, std::string& text) -> long long { \
+          const AfterRequest after;                                                    \
           h->object->method(m, text);                                                  \
           return text.empty() ? -1 : 0;                                                \
         },                                                                             \
@@ -90,6 +108,7 @@ namespace {
   TkHandlerEntry {                                                                     \
     #method, kTkHandlerXml, nullptr,                                                   \
         [](TkHandlers* h, MessageInfo* m, unsigned long, std::string& text) -> long long { \
+          const AfterRequest after;                                                    \
           const std::string request = text;                                            \
           const long long result = h->object->method(m, text);                         \
           if (text == request) text.clear();                                           \

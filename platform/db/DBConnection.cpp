@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <utility>
 
 #include "platform/db/DBInternal.h"
 #include "platform/db/DBtable.h"
@@ -68,6 +69,9 @@ struct ThreadConnection {
 thread_local ThreadConnection t_thread;
 // The idle connection of the thread's last private transaction.
 thread_local std::shared_ptr<Connection> t_privateIdle;
+
+// A commit of the thread's since takeCommitted last asked.
+thread_local bool t_committed = false;
 
 // Connections of threads that ended, idle, for the threads that come next.
 // The host serves each console connection on a thread of its own and
@@ -315,8 +319,11 @@ int Connection::beforeCommit(void* self) {
   Connection* conn = static_cast<Connection*>(self);
   conn->m_commitRefusal = heldFileRefusal(&conn->m_path);
   if (!conn->m_commitRefusal.empty()) return 1;  // rolled back instead
+  t_committed = true;
   return journalOn() ? noteCommit(conn->m_db) : 0;
 }
+
+bool takeCommitted() { return std::exchange(t_committed, false); }
 
 Connection::~Connection() {
   for (auto& entry : m_cache) sqlite3_finalize(entry.second.stmt);

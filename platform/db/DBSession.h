@@ -202,6 +202,12 @@ bool hasProcedure(const std::string& name);
 // changes that are not committed yet (and may never be).
 bool threadTransactionOpen();
 
+// Whether a transaction of the calling thread's connections to the held
+// database file (holdDatabaseFile) went to its commit since the thread last
+// asked; the asking clears it. What reads the change log after a request's
+// own changes asks it, so that a request that changed nothing reads none.
+bool takeCommitted();
+
 // --- the database file ---------------------------------------------------------
 
 // The file the connections use now: TK_DB, or var/tarnkeep.db.

@@ -934,7 +934,7 @@ bool ZQMACGraph::FreeReborn(ZQMACMediaConfig& config, const MMStoredSnapshot& be
   const bool sameEpoch = before.bornSeq >= 0 && now.bornSeq >= 0 && before.bornEpoch == now.bornEpoch;
   if (sameEpoch && before.bornSeq == now.bornSeq) return false;
   MMMediaConfigDB access;
-  if (!sameEpoch || access.bornSince(now, before.bornEpoch, before.bornSeq, now.bornSeq, born) != 0)
+  if (!sameEpoch || access.bornSince(now, before.bornEpoch, before.bornSeq, now.bornSeq, born, before.bornStamp) != 0)
     born = MMBornSince();
   // The ids born again of each kind whose rows are read in the lists.
   std::array<std::set<int>, kStoredKinds> freed;
@@ -1026,7 +1026,7 @@ bool ZQMACGraph::StillTheRowLaid(ZQMACInterface* object, MMStoredKind kind) {
     }
   }
   MMMediaConfigDB access;
-  if (access.sameRowSince(kind, id, laid.bornEpoch, laid.bornSeq, laidRow ? 0 : 1) == 0) return true;
+  if (access.sameRowSince(kind, id, laid.bornEpoch, laid.bornSeq, laidRow ? 0 : 1, laid.bornStamp) == 0) return true;
   object->SetLastError(tkmac::modelErrorOf(access), access.lastErrorText());
   return false;
 }

@@ -78,6 +78,9 @@ constexpr const char kBorn[] = "1";
 // index of its births (registerChangeLog).
 constexpr const char kUnindexedMark[] = "MMConfigChangeUnindexed";
 
+// The view whose presence says that the database's log stamps its entries.
+constexpr const char kStampedMark[] = "MMConfigChangeStamped";
+
 // Registered before the first connection applies the schema, after every
 // table registered at load time: a database gains the log, and a table the
 // schema step rebuilds gets its triggers back, in the step's own
@@ -94,17 +97,20 @@ int changeLogTriggerCount() { return static_cast<int>(watched().size()) * 3 + 1;
 void registerChangeLog() {
   static std::once_flag once;
   std::call_once(once, [] {
+    // "PrunedStamp": the stamp of the entry at the pruned mark, which the
+    // prune deletes, so that a place exactly there is still told.
+    const std::string epochTable =
+        "CREATE TABLE IF NOT EXISTS \"MMConfigEpoch\" (\"Epoch\" TEXT NOT NULL, \"Pruned\" INTEGER NOT NULL "
+        "DEFAULT 0, \"PrunedStamp\" INTEGER)";
     tkdb::registerSchema("MMConfigEpoch",
-                         "CREATE TABLE IF NOT EXISTS \"MMConfigEpoch\" (\"Epoch\" TEXT NOT NULL, "
-                         "\"Pruned\" INTEGER NOT NULL DEFAULT 0); "
-                         "INSERT INTO \"MMConfigEpoch\" (\"Epoch\") SELECT lower(hex(randomblob(16))) "
-                         "WHERE NOT EXISTS (SELECT 1 FROM \"MMConfigEpoch\")");
+                         epochTable + "; INSERT INTO \"MMConfigEpoch\" (\"Epoch\") SELECT "
+                         "lower(hex(randomblob(16))) WHERE NOT EXISTS (SELECT 1 FROM \"MMConfigEpoch\")");
     // A log made anew (a database without one, or one dropped by hand)
     // numbers its changes from the start again: nothing of it is pruned.
     const std::string unpruned = "UPDATE \"MMConfigEpoch\" SET \"Pruned\" = 0; ";
     const std::string logTable =
         "CREATE TABLE IF NOT EXISTS \"MMConfigChange\" (\"Seq\" INTEGER PRIMARY KEY, \"Kind\" INTEGER NOT NULL, "
-        "\"ObjectId\" INTEGER, \"Born\" INTEGER)";
+        "\"ObjectId\" INTEGER, \"Born\" INTEGER, \"Stamp\" INTEGER DEFAULT (random()))";
     // The births the log holds, made with the log that holds them: a
     // database of an older make, whose log marks no births (they were kept
     // in a table of their own, MMConfigBirth, which goes), gets the log
@@ -128,13 +134,25 @@ void registerChangeLog() {
     tkdb::registerSchema(kUnindexedMark,
                          "DROP INDEX IF EXISTS \"MMConfigChange_born\"; CREATE VIEW IF NOT EXISTS \"" +
                              std::string(kUnindexedMark) + "\" AS SELECT 1 AS \"Unindexed\"");
+    // Every entry carries a random stamp: a log deleted back to an earlier
+    // entry and grown again numbers other entries as the ones read, and a
+    // reader that finds the entry of its place with another stamp knows
+    // that the log went back. A database whose log has no stamps gets the
+    // log anew (and an epoch row with the pruned entry's stamp), once:
+    // its readers read everything once more.
+    tkdb::registerSchema(kStampedMark,
+                         "DROP TABLE IF EXISTS \"MMConfigChange\"; DROP TABLE IF EXISTS \"MMConfigEpoch\"; " +
+                             epochTable + "; INSERT INTO \"MMConfigEpoch\" (\"Epoch\") VALUES "
+                             "(lower(hex(randomblob(16)))); " + logTable + "; CREATE VIEW IF NOT EXISTS \"" +
+                             std::string(kStampedMark) + "\" AS SELECT 1 AS \"Stamped\"");
     const std::string kept = std::to_string(kLogKept);
     tkdb::registerTrigger(
         "MMConfigChange_prune", "MMConfigChange",
         renewingEpoch("CREATE TRIGGER IF NOT EXISTS \"MMConfigChange_prune\" AFTER INSERT ON \"MMConfigChange\" "
                       "WHEN NEW.\"Seq\" % 1024 = 0 AND NEW.\"Seq\" > " + kept + " BEGIN "
-                      "UPDATE \"MMConfigEpoch\" SET \"Pruned\" = NEW.\"Seq\" - " + kept + " WHERE \"Pruned\" < NEW.\"Seq\" - " +
-                      kept + "; DELETE FROM \"MMConfigChange\" WHERE \"Seq\" <= NEW.\"Seq\" - " + kept + "; END"));
+                      "UPDATE \"MMConfigEpoch\" SET \"Pruned\" = NEW.\"Seq\" - " + kept +
+                      ", \"PrunedStamp\" = (SELECT \"Stamp\" FROM \"MMConfigChange\" WHERE \"Seq\" = NEW.\"Seq\" - " +
+                      kept + ") WHERE \"Pruned\" < NEW.\"Seq\" - " + kept + "; DELETE FROM \"MMConfigChange\" WHERE \"Seq\" <= NEW.\"Seq\" - " + kept + "; END"));
     for (const Watched& w : watched()) {
       const int kind = w.kind;
       const std::string table = w.table;
@@ -180,11 +198,21 @@ const std::string& changeLogHeaderQuery() {
       "CASE WHEN ?2 = 0 THEN NULL ELSE (SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND "
       "(lower(substr(name, 1, length(tbl_name) + 16)) = lower('MMConfigChange_' || tbl_name || '_') OR "
       "(name = 'MMConfigChange_prune' AND tbl_name = 'MMConfigChange'))) END, "
-      "CASE WHEN ?2 = 0 THEN NULL ELSE (SELECT \"schema_version\" FROM pragma_schema_version) END "
-      "FROM \"MMConfigEpoch\" "
-      "UNION ALL SELECT \"Kind\", \"ObjectId\", \"Born\", \"Seq\", NULL, NULL FROM \"MMConfigChange\" "
+      "CASE WHEN ?2 = 0 THEN NULL ELSE (SELECT \"schema_version\" FROM pragma_schema_version) END, " +
+      stampAtSql("?1") + ", " + newestStampSql() +
+      " FROM \"MMConfigEpoch\" "
+      "UNION ALL SELECT \"Kind\", \"ObjectId\", \"Born\", \"Seq\", NULL, NULL, NULL, NULL FROM \"MMConfigChange\" "
       "WHERE \"Seq\" > ?1";
   return sql;
+}
+
+std::string stampAtSql(const std::string& place) {
+  return "CASE WHEN " + place + " = \"Pruned\" AND \"Pruned\" > 0 THEN \"PrunedStamp\" ELSE (SELECT \"Stamp\" FROM "
+         "\"MMConfigChange\" WHERE \"Seq\" = " + place + ") END";
+}
+
+std::string newestStampSql() {
+  return "(SELECT \"Stamp\" FROM \"MMConfigChange\" ORDER BY \"Seq\" DESC LIMIT 1)";
 }
 
 std::string changedKeysFilter(const std::string& key, int kind) {

@@ -25,9 +25,10 @@
 #include "Db/Tbl/MMMountPath.h"
 #include "platform/db/DBSession.h"
 #include "platform/db/DBtable.h"
-#include "platform/db/SchemaFact.h"
 #include "platform/journal/Journal.h"
+#include "platform/mmdb/MMBirthLedger.h"
 #include "platform/mmdb/MMCenteraClusterDB.h"
+#include "platform/mmdb/MMChangeLogHeader.h"
 #include "platform/mmdb/MMConfigChangeLog.h"
 #include "platform/mmdb/MMDRUHostDB.h"
 #include "platform/mmdb/MMLayouts.h"
@@ -549,6 +550,8 @@ int MMMediaConfigDB::loadAll(MMStoredConfig& out, DBtran* tran) {
 
 namespace {
 
+using tkmmdb::LogHeader;
+
 int rowId(const MMStoredMediaAgent& r) { return r.clientId; }
 int rowId(const MMStoredLibrary& r) { return r.libraryId; }
 template <class Row>
@@ -564,6 +567,7 @@ struct ReadCache {
   std::string path;
   std::string epoch;
   long long seq = 0;  // the highest change-log entry read
+  std::optional<long long> stamp;  // the stamp of that entry (none: the log was empty)
   MMStoredSnapshot rows;
   // The vendor catalogues, DRU hosts and archive clusters read beside the
   // rows, and the place in the log they were read at (besideSeq -1: none
@@ -578,110 +582,6 @@ struct ReadCache {
 ReadCache& readCache() {
   static ReadCache* cache = new ReadCache();  // lives for the whole process
   return *cache;
-}
-
-// Whether every trigger of the log was there when the thread's last run of
-// the log's query counted them: while the runs that follow it are of the
-// same statement, not compiled again, they are all still there. Kept only
-// when they were.
-thread_local tkdb::SchemaFact<bool> t_triggersSeen;
-
-// The first rows of the change log's query, and the objects it names.
-struct LogHeader {
-  int epochRows = 0;
-  std::string epoch;
-  long long pruned = 0;
-  long long newest = 0;
-  tkdb::StatementMark mark;  // of the run that read it
-  bool triggersCounted = false;
-  long long triggers = 0;
-  std::optional<long long> schema;  // the schema's version, when the run read it
-  std::optional<long long> schemaNow;  // the version the run ran under, when known
-  bool whole[kStoredKinds] = {};
-  std::vector<int> changed[kStoredKinds];
-  // The rows born, of every kind the log names: kind, id and sequence.
-  using Born = MMStoredSnapshot::Birth;
-  std::vector<Born> born;
-};
-
-int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header);
-
-// The schema's version under the thread's last run of the log's query,
-// kept as the fact of the triggers is (below): every run of the query reads
-// it or goes by the run before, so that the schema's own triggers are
-// looked at again only when it moved (tkdb::ownedTriggersInPlaceAt), with
-// no statement of their own for a read that finds nothing changed.
-thread_local tkdb::SchemaFact<long long> t_schemaSeen;
-
-// The log's state and what it names after `since`; the triggers counted
-// when `count`, and with them the schema's version read when the thread
-// has no run of the query to go by (`header.schemaNow`: the version the
-// run ran under, when known). The version is what the next run goes by
-// when `keep` lets it: not from inside a transaction of the caller's (whose
-// schema may yet roll back), but from inside a read's own transaction,
-// which changes no schema (the load passes that, see loadCurrent).
-int readLogHeader(tkdb::Session& s, long long since, bool count, LogHeader& header,
-                  bool keep = !tkdb::threadTransactionOpen()) {
-  const int rc = readLogRows(s, since, count || t_schemaSeen.mustAsk(), header);
-  if (rc == DB_OK && header.epochRows == 1) header.schemaNow = t_schemaSeen.of(header.mark, header.schema);
-  t_schemaSeen.settle(header.mark, header.schemaNow, keep);
-  return rc;
-}
-
-int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header) {
-  return s.each(tkmmdb::changeLogHeaderQuery(), {since, count ? 1 : 0}, [&](const tkdb::RowView& row) {
-    const tkdb::DbCell tag = row.at(0);
-    if (tag.i == -1) {
-      ++header.epochRows;
-      header.epoch = std::string(row.at(1).text);
-      header.pruned = row.at(2).i;
-      header.newest = row.at(3).i;
-      header.mark = row.mark();
-      const tkdb::DbCell triggers = row.at(4);
-      header.triggersCounted = triggers.type != tkdb::DbValue::Type::Null;
-      header.triggers = triggers.i;
-      const tkdb::DbCell schema = row.at(5);
-      if (schema.type != tkdb::DbValue::Type::Null) header.schema = schema.i;
-    } else {
-      const tkdb::DbCell id = row.at(1);
-      const bool oneId = id.type == tkdb::DbValue::Type::Int && id.i >= INT_MIN && id.i <= INT_MAX;
-      const tkdb::DbCell born = row.at(2);
-      if (oneId && born.type == tkdb::DbValue::Type::Int && born.i == 1 && tag.i >= INT_MIN && tag.i <= INT_MAX)
-        header.born.push_back({static_cast<int>(tag.i), static_cast<int>(id.i), row.at(3).i});
-      if (tag.i >= 0 && tag.i < kStoredKinds) {
-        if (oneId)
-          header.changed[tag.i].push_back(static_cast<int>(id.i));
-        else
-          header.whole[tag.i] = true;
-      }
-    }
-    return int(DB_OK);
-  });
-}
-
-// Whether every trigger of the log is there: counted, or uncounted in the
-// run that follows one that found them all, with no change of the schema
-// between. Each run is what the next one on this thread goes by, when
-// `keep` lets it: one inside a transaction (whose schema may yet roll
-// back) makes the next count.
-bool allTriggersThere(const LogHeader& header, int logged, bool keep) {
-  std::optional<bool> counted;
-  if (header.triggersCounted) counted = header.triggers == tkmmdb::changeLogTriggerCount();
-  const bool all = logged == DB_OK && header.epochRows == 1 && t_triggersSeen.of(header.mark, counted).value_or(false);
-  t_triggersSeen.settle(header.mark, all, keep && all);
-  return all;
-}
-
-// The log's header outside a load, with the thread's fact of the triggers
-// (a run of the header's query settles it for the next): `complete` when
-// there is one log and every trigger of it is there. A fact counted inside
-// a transaction may rest on a schema change that rolls back; one carried
-// over from a run before is the schema's still.
-int readWholeLogHeader(tkdb::Session& s, long long since, LogHeader& header, bool& complete) {
-  const int rc = readLogHeader(s, since, t_triggersSeen.mustAsk(), header);
-  complete = rc == DB_OK && header.epochRows == 1 &&
-             allTriggersThere(header, rc, !header.triggersCounted || !tkdb::threadTransactionOpen());
-  return rc;
 }
 
 // The kind's new list: the earlier one without the objects named as
@@ -745,9 +645,11 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
   long long since = known ? cache.seq : LLONG_MAX;
 
   // Whether the log tells all that changed since the kept read.
+  // The entry read last must still be there as it was read: a log that
+  // went back and grew again holds other entries under the same numbers.
   auto continues = [&](const LogHeader& header, bool triggersThere) {
     return known && triggersThere && header.epoch == cache.epoch && header.pruned <= cache.seq &&
-           cache.seq <= header.newest;
+           cache.seq <= header.newest && header.sinceStamp == cache.stamp;
   };
 
   // The header read just before the load's own found every trigger of the
@@ -760,8 +662,8 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     // tell, the read below reads the header again with the rows.
     LogHeader quick;
     tkdb::Session s;
-    const int logged = readLogHeader(s, since, t_triggersSeen.mustAsk(), quick);
-    const bool triggersThere = allTriggersThere(quick, logged, keep);
+    const int logged = tkmmdb::readLogHeader(s, since, tkmmdb::triggersMustBeCounted(), quick);
+    const bool triggersThere = tkmmdb::allTriggersThere(quick, logged, keep);
     if (!triggersLooked && !(quick.schemaNow && tkdb::ownedTriggersInPlaceAt(*quick.schemaNow))) {
       // They are looked at now, without holding up the other readers; what
       // the process keeps may have moved on meanwhile.
@@ -774,6 +676,7 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
       // No entry after the kept read's newest one: the log names nothing.
       if (tkmmdb::journalOn()) tkmmdb::journal().record("MMMediaConfigDB::loadCurrent.read", {"part", "0"});
       out = cache.rows;
+      tkmmdb::followBirthsFrom(cache.epoch, cache.seq, cache.stamp);
       return 0;
     } else {
       quickFoundTriggers = triggersThere;
@@ -795,8 +698,8 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     // the same statement run again, and when it was compiled again between
     // (the schema moved meanwhile) it knows nothing of them, and everything
     // is read.
-    const int logged = readLogHeader(s, since, !quickFoundTriggers, header, keep);
-    triggersComplete = allTriggersThere(header, logged, keep);
+    const int logged = tkmmdb::readLogHeader(s, since, !quickFoundTriggers, header, keep);
+    triggersComplete = tkmmdb::allTriggersThere(header, logged, keep);
     incremental = continues(header, triggersComplete);
     filter.since = since;
     // A kind with more changed rows than half of those kept is read
@@ -865,10 +768,12 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
   if (header.epochRows == 1 && triggersComplete) {
     rows.bornEpoch = header.epoch;
     rows.bornSeq = header.newest;
+    rows.bornStamp = header.newestStamp;
     // A read in part read every entry after `since`: the births among
     // them go with the rows, for the laying that follows.
     if (incremental) {
       rows.bornFrom = since;
+      rows.bornFromStamp = header.sinceStamp;
       rows.born = std::make_shared<const std::vector<MMStoredSnapshot::Birth>>(std::move(header.born));
     }
   }
@@ -878,9 +783,16 @@ int MMMediaConfigDB::loadCurrent(MMStoredSnapshot& out) {
     cache.path = path;
     cache.epoch = header.epoch;
     cache.seq = header.newest;
+    cache.stamp = header.newestStamp;
+    // What was kept beside a read of another history, or of a log that
+    // went back since, may stand at the very place of this one.
+    if (!incremental) cache.besideSeq = -1;
     if (cache.valid) {
       rows.logEpoch = header.epoch;
       rows.logSeq = header.newest;
+      // The ledger of births follows the log from the first place given
+      // out, so that the host's own changes after it never leave it untold.
+      tkmmdb::followBirthsFrom(header.epoch, header.newest, header.newestStamp);
     }
     cache.rows = rows;
     cache.rows.born.reset();  // for the laying of this read only
@@ -899,7 +811,7 @@ int MMMediaConfigDB::changeLogMark(long long& mark) {
   LogHeader header;
   tkdb::Session s;
   bool complete = false;
-  const int rc = readWholeLogHeader(s, LLONG_MAX, header, complete);
+  const int rc = tkmmdb::readWholeLogHeader(s, LLONG_MAX, header, complete);
   if (rc != DB_OK) return failDatabase(kTag, rc, s, "The configuration change log could not be read");
   if (complete) mark = header.newest;
   return 0;
@@ -919,197 +831,16 @@ const std::set<int>* MMBornSince::againOf(int kind) const {
   return it != again.end() ? &it->second : &kNone;
 }
 
-namespace {
-
-// The births the process has read from the change log since a place, so
-// that each entry of the log is read once however far behind the place of
-// the one who asks lies: a question reads only the entries after the last
-// one read and is answered from what was read. The births read keep
-// answering once the log prunes their entries: a session whose place the
-// log has pruned since (by its own changes or by others') still tells its
-// objects from rows born again under their ids, as long as every entry
-// after its place was read before it went. One database and one history of
-// its log at a time; a question about a place before the ledger's, or one
-// the ledger no longer follows the log for, is answered from the log and
-// starts the ledger there, when the log still holds that place.
-struct BirthLedger {
-  std::mutex mutex;
-  std::string path;
-  std::string epoch;
-  long long from = -1;  // every birth after this place is here
-  long long upTo = -1;  // the last entry read
-  std::deque<MMStoredSnapshot::Birth> births;  // in the log's order
-  // The places of the births of each kind and id, in the log's order.
-  std::unordered_map<uint64_t, std::vector<long long>> places;
-
-  static uint64_t key(int kind, int id) {
-    return (static_cast<uint64_t>(static_cast<uint32_t>(kind)) << 32) | static_cast<uint32_t>(id);
-  }
-  void startAt(const std::string& p, const std::string& e, long long place) {
-    path = p;
-    epoch = e;
-    from = upTo = place;
-    births.clear();
-    places.clear();
-  }
-  void forget() { startAt(std::string(), std::string(), -1); }
-  void add(const MMStoredSnapshot::Birth& b) {
-    births.push_back(b);
-    places[key(b.kind, b.id)].push_back(b.seq);
-  }
-  // Drops the oldest births past `kept`: the ledger then answers from the
-  // last one dropped on.
-  void keepAtMost(std::size_t kept) {
-    while (births.size() > kept) {
-      const MMStoredSnapshot::Birth b = births.front();
-      births.pop_front();
-      auto it = places.find(key(b.kind, b.id));
-      if (it != places.end()) {
-        it->second.erase(it->second.begin());
-        if (it->second.empty()) places.erase(it);
-      }
-      from = b.seq;
-    }
-  }
-  // How many rows of `kind` were born under `id` after `place`.
-  std::size_t bornAfter(int kind, int id, long long place) const {
-    auto it = places.find(key(kind, id));
-    if (it == places.end()) return 0;
-    return static_cast<std::size_t>(it->second.end() - std::upper_bound(it->second.begin(), it->second.end(), place));
-  }
-  // Calls f(birth) for each birth after `after` and at or before `to`.
-  template <class F>
-  void forEach(long long after, long long to, F&& f) const {
-    auto it = std::upper_bound(births.begin(), births.end(), after,
-                               [](long long place, const MMStoredSnapshot::Birth& b) { return place < b.seq; });
-    for (; it != births.end() && it->seq <= to; ++it) f(*it);
-  }
-};
-
-// How many births the ledger keeps: twice what the log keeps, so that a
-// place the log pruned stays answerable while its session goes on.
-constexpr std::size_t kLedgerKept = 2 * static_cast<std::size_t>(tkmmdb::kLogKept);
-
-// The process's ledger. A question asked inside the thread's transaction
-// does not use it: the entries it would read may yet roll back, and their
-// places be given again.
-BirthLedger& birthLedger() {
-  static BirthLedger* ledger = new BirthLedger();  // lives for the whole process
-  return *ledger;
-}
-
-// The rows born after the log's entry `since`, in the log's order, and the
-// log's newest entry (0: none), in one read.
-int readBirthsAfter(tkdb::Session& s, long long since, std::vector<MMStoredSnapshot::Birth>& born,
-                    long long& newest) {
-  born.clear();
-  newest = 0;
-  return s.each("SELECT NULL, NULL, (SELECT MAX(\"Seq\") FROM \"MMConfigChange\") UNION ALL SELECT * FROM (SELECT "
-                "\"Kind\", \"ObjectId\", \"Seq\" FROM \"MMConfigChange\" WHERE \"Seq\" > ?1 AND \"Born\" = 1 "
-                "ORDER BY \"Seq\")",
-                {since}, [&](const tkdb::RowView& row) {
-                  const tkdb::DbCell kind = row.at(0);
-                  const tkdb::DbCell id = row.at(1);
-                  if (kind.type == tkdb::DbValue::Type::Null) {
-                    newest = row.at(2).i;  // NULL (an empty log) reads 0
-                  } else if (id.type == tkdb::DbValue::Type::Int && id.i >= INT_MIN && id.i <= INT_MAX &&
-                             kind.i >= INT_MIN && kind.i <= INT_MAX) {
-                    born.push_back({static_cast<int>(kind.i), static_cast<int>(id.i), row.at(2).i});
-                  }
-                  return int(DB_OK);
-                });
-}
-
-// Where the log stands as a question about births found it: its history
-// and newest entry (-1: none read).
-struct LogNow {
-  std::string epoch;
-  long long newest = -1;
-};
-
-// Brings `ledger` to the log's newest entry for a question about the
-// births after `place` in the log of `epoch`. `known` false when the log
-// cannot tell them: no place, another history, a trigger missing, or
-// entries after the place pruned before the ledger read them. Otherwise
-// the ledger holds every birth after `place`. The engine's code.
-int readBirthsInto(BirthLedger& ledger, tkdb::Session& s, const std::string& epoch, long long place, bool& known,
-                   LogNow& now) {
-  known = false;
-  now = LogNow();
-  const std::string path = tkdb::currentDatabasePath();
-  bool continues = ledger.from >= 0 && ledger.path == path && ledger.epoch == epoch && place >= ledger.from;
-  for (;;) {
-    // Only the births after the entries read, in one statement with the
-    // log's newest entry (the engine passes over the entries between the
-    // births); then the loads' own header query, naming no change, and
-    // their fact of the triggers. The header is read after the births: a
-    // log it finds holding every entry after `since`, of the same history,
-    // held them all when the births were read.
-    const long long since = continues ? ledger.upTo : place;
-    std::vector<MMStoredSnapshot::Birth> born;
-    long long newest = -1;
-    int rc = readBirthsAfter(s, since >= 0 ? since : LLONG_MAX, born, newest);
-    if (rc != DB_OK) return rc;
-    LogHeader header;
-    bool complete = false;
-    rc = readWholeLogHeader(s, LLONG_MAX, header, complete);
-    if (rc != DB_OK) return rc;
-    now.epoch = header.epoch;
-    now.newest = newest;
-    // Every entry after `since` was still there, of the same history. An
-    // entry at the pruned mark itself is gone, and none after it is.
-    const bool whole =
-        complete && place >= 0 && header.epoch == epoch && header.pruned <= since && since <= newest;
-    if (!whole) {
-      // What the ledger read no longer follows the log (pruned past it, a
-      // file put back from before it): it is dropped, and the place asked
-      // about is read from the log itself.
-      if (!continues) return DB_OK;
-      ledger.forget();
-      continues = false;
-      continue;
-    }
-    if (!continues) ledger.startAt(path, epoch, place);
-    for (const MMStoredSnapshot::Birth& b : born)
-      if (b.seq > ledger.upTo) ledger.add(b);
-    ledger.upTo = std::max(ledger.upTo, newest);
-    ledger.keepAtMost(kLedgerKept);
-    known = place >= ledger.from;
-    return DB_OK;
-  }
-}
-
-// Runs `answer(ledger)` over a ledger brought to the log's newest entry
-// for a question about the births after `place` (the process's, or one of
-// the question's own inside a transaction); `known` false when the log
-// cannot tell them, and then nothing is run. `now`: where the log stands.
-template <class Answer>
-int withBirthsSince(tkdb::Session& s, const std::string& epoch, long long place, bool& known, LogNow& now,
-                    Answer&& answer) {
-  if (tkdb::threadTransactionOpen()) {
-    BirthLedger own;
-    const int rc = readBirthsInto(own, s, epoch, place, known, now);
-    if (rc == DB_OK && known) answer(static_cast<const BirthLedger&>(own));
-    return rc;
-  }
-  BirthLedger& ledger = birthLedger();
-  std::lock_guard<std::mutex> guard(ledger.mutex);
-  const int rc = readBirthsInto(ledger, s, epoch, place, known, now);
-  if (rc == DB_OK && known) answer(static_cast<const BirthLedger&>(ledger));
-  return rc;
-}
-
-}  // namespace
-
-int MMMediaConfigDB::bornSince(const std::string& epoch, long long from, long long to, MMBornSince& out) {
+int MMMediaConfigDB::bornSince(const std::string& epoch, long long from, long long to, MMBornSince& out,
+                               const std::optional<long long>& fromStamp) {
   static constexpr const char* kTag = "MMMediaConfigDB::bornSince";
   if (!beginCall(kTag)) return -1;
   tkmmdb::registerChangeLog();
   out = MMBornSince();
   tkdb::Session s;
   bool known = false;
-  LogNow now;
-  const int rc = withBirthsSince(s, epoch, from, known, now, [&](const BirthLedger& ledger) {
+  tkmmdb::LogNow now;
+  const int rc = tkmmdb::withBirthsSince(s, epoch, from, fromStamp, known, now, [&](const tkmmdb::BirthLedger& ledger) {
     ledger.forEach(from, to, [&](const MMStoredSnapshot::Birth& b) { out.add(b.kind, b.id); });
   });
   if (rc != DB_OK) return failDatabase(kTag, rc, s, "The configuration change log could not be read");
@@ -1124,9 +855,13 @@ int MMMediaConfigDB::bornSince(const std::string& epoch, long long from, long lo
 }
 
 int MMMediaConfigDB::bornSince(const MMStoredSnapshot& read, const std::string& epoch, long long from, long long to,
-                               MMBornSince& out) {
-  if (!read.born || read.bornFrom < 0 || epoch != read.bornEpoch || from < read.bornFrom || from > read.bornSeq)
-    return bornSince(epoch, from, to, out);
+                               MMBornSince& out, const std::optional<long long>& fromStamp) {
+  // The read's births serve a span within the read's; a place whose stamp
+  // is known, only where the read began, at the entry the read found as it
+  // was read there (a later place would need its own entry looked at).
+  if (!read.born || read.bornFrom < 0 || epoch != read.bornEpoch || from < read.bornFrom || from > read.bornSeq ||
+      (fromStamp && (from != read.bornFrom || fromStamp != read.bornFromStamp)))
+    return bornSince(epoch, from, to, out, fromStamp);
   MMBornSince born;
   if (to > read.bornSeq) {
     // Past the read, from the log; a log that no longer tells that part
@@ -1148,7 +883,7 @@ int MMMediaConfigDB::bornSince(const MMStoredSnapshot& read, const std::string& 
 }
 
 int MMMediaConfigDB::sameRowSince(MMStoredKind kind, int id, const std::string& epoch, long long from,
-                                  int ownBirths) {
+                                  int ownBirths, const std::optional<long long>& fromStamp) {
   static constexpr const char* kTag = "MMMediaConfigDB::sameRowSince";
   const KindInfo& info = kindInfo(kind);
   if (!beginCall(kTag, info.what, id, from, ownBirths)) return -1;
@@ -1158,9 +893,9 @@ int MMMediaConfigDB::sameRowSince(MMStoredKind kind, int id, const std::string& 
   // no index of births, which every birth and every prune would pay for.
   tkdb::Session s;
   bool known = false;
-  LogNow now;
+  tkmmdb::LogNow now;
   std::size_t born = 0;
-  const int rc = withBirthsSince(s, epoch, from, known, now, [&](const BirthLedger& ledger) {
+  const int rc = tkmmdb::withBirthsSince(s, epoch, from, fromStamp, known, now, [&](const tkmmdb::BirthLedger& ledger) {
     born = ledger.bornAfter(static_cast<int>(kind), id, from);
   });
   if (rc != DB_OK) return failDatabase(kTag, rc, s, "The configuration change log could not be read");

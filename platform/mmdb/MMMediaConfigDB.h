@@ -17,6 +17,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -256,6 +257,10 @@ struct MMStoredSnapshot {
   // (MMMediaConfigDB::bornSince), inside a transaction too; else -1.
   std::string bornEpoch;
   long long bornSeq = -1;
+  // The stamp of the log's entry at bornSeq (none: the log was empty), so
+  // that a question about the place can tell that the log still holds the
+  // entry read there.
+  std::optional<long long> bornStamp;
   // The births the read that made the lists found in the log after
   // `bornFrom` up to bornSeq (a read in part lists them with what changed),
   // so that the reads that follow it learn them without reading the log
@@ -266,6 +271,7 @@ struct MMStoredSnapshot {
     long long seq;
   };
   long long bornFrom = -1;
+  std::optional<long long> bornFromStamp;  // of the entry at bornFrom, found as the read before read it
   std::shared_ptr<const std::vector<Birth>> born;
 };
 
@@ -341,11 +347,15 @@ class MMMediaConfigDB : public MMTableAccess {
   // entry of the log once: a question reads only the entries after the last
   // one read, and the births read answer from then on, also once the log
   // has pruned them.
-  int bornSince(const std::string& epoch, long long from, long long to, MMBornSince& out);
+  // `fromStamp`, when the asker knows it, is the stamp of the entry at its
+  // place: a log whose entry there is another (it went back and grew
+  // again) cannot tell.
+  int bornSince(const std::string& epoch, long long from, long long to, MMBornSince& out,
+                const std::optional<long long>& fromStamp = std::nullopt);
   // The same, answered from the births `read` (a snapshot loadCurrent
   // made) lists where they cover the span, the log read only past them.
   int bornSince(const MMStoredSnapshot& read, const std::string& epoch, long long from, long long to,
-                MMBornSince& out);
+                MMBornSince& out, const std::optional<long long>& fromStamp = std::nullopt);
   // Whether the row of `kind` under `id` is still the one a reader took it
   // for at the place `from` of the log of `epoch`: no more rows were born
   // under the id after that place than `ownBirths`, the rows the reader
@@ -357,7 +367,8 @@ class MMMediaConfigDB : public MMTableAccess {
   // says to read the configuration again, when the log cannot tell
   // (another epoch, pruned past `from` before the process read it, `from`
   // -1, a trigger of it missing); else a database failure.
-  int sameRowSince(MMStoredKind kind, int id, const std::string& epoch, long long from, int ownBirths);
+  int sameRowSince(MMStoredKind kind, int id, const std::string& epoch, long long from, int ownBirths,
+                   const std::optional<long long>& fromStamp = std::nullopt);
   // Forgets what the process read: the next loadCurrent reads everything.
   static void forgetLoaded();
   // Where the change log stands now, in the thread's transaction: its
