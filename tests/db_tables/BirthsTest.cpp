@@ -9,6 +9,7 @@
 #include <climits>
 #include <string>
 
+#include "platform/mmdb/MMBirthLedger.h"
 #include "platform/mmdb/MMConfigChangeLog.h"
 #include "platform/mmdb/MMMediaConfigDB.h"
 #include "platform/testkit/db.h"
@@ -165,6 +166,60 @@ TEST_F(Births, ADatabaseMadeWithTheIndexOfBirthsLosesItAndKeepsItsHistory) {
   EXPECT_EQ(access.lastErrorText(),
             "The change log no longer tells whether the drive with id [2] is the one this session read; nothing was "
             "changed. Read the configuration again (control 70) and use the handle its listing gives.");
+}
+
+// A database whose log stamps no entries (an older make) gets the log
+// anew, stamped, and its readers read everything once more; the entries
+// after it carry stamps of their own.
+TEST_F(Births, ADatabaseWhoseLogHasNoStampsGetsItAnew) {
+  const MMBornSince before = now();
+  db.execElsewhere("DROP VIEW MMConfigChangeStamped; DROP TABLE MMConfigChange; CREATE TABLE MMConfigChange (Seq "
+                   "INTEGER PRIMARY KEY, Kind INTEGER NOT NULL, ObjectId INTEGER, Born INTEGER); DROP TABLE "
+                   "MMConfigEpoch; CREATE TABLE MMConfigEpoch (Epoch TEXT NOT NULL, Pruned INTEGER NOT NULL DEFAULT "
+                   "0); INSERT INTO MMConfigEpoch VALUES ('older', 3)");
+  testkit::db::reset();  // the next open finds the older make
+  const MMBornSince made = now();
+  EXPECT_NE(made.epoch, "older");
+  EXPECT_NE(made.epoch, before.epoch);
+  EXPECT_EQ(db.scalar("SELECT Pruned FROM MMConfigEpoch"), 0);
+  EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND name LIKE 'MMConfigChange%'"),
+            tkmmdb::changeLogTriggerCount());
+  ASSERT_EQ(db.exec("INSERT INTO MMDrive (DriveId, MasterPoolId) VALUES (1, 1), (2, 1)"), 0);
+  EXPECT_EQ(db.scalar("SELECT COUNT(DISTINCT Stamp) FROM MMConfigChange"), 2) << "a stamp of its own for each";
+  EXPECT_EQ(drivesBornSince(made), "1 2");
+}
+
+// The ledger keeps its newest births up to its cap and drops the oldest,
+// each at the same cost however many births its id has; it then answers
+// from the last one dropped on, and counts the births after a place
+// exactly (one at the place itself is not after it).
+TEST(BirthLedger, DropsItsOldestBirthsAndAnswersFromTheLastOneDropped) {
+  const struct {
+    const char* what;
+    int ids;  // the births go round these ids
+  } cases[] = {{"one id born again and again", 1}, {"every birth an id of its own", 1000000}, {"three ids", 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    tkmmdb::BirthLedger ledger;
+    for (long long seq = 1; seq <= 30000; ++seq) ledger.add({kDrives, static_cast<int>((seq - 1) % c.ids) + 1, seq});
+    ledger.keepAtMost(10000);
+    EXPECT_EQ(ledger.size(), 10000u);
+    EXPECT_EQ(ledger.from(), 20000) << "every birth after the last one dropped";
+    // Id 1's newest birth, and how many of its births the ledger keeps.
+    long long newest = 0;
+    std::size_t kept = 0;
+    for (long long seq = 1; seq <= 30000; ++seq) {
+      if ((seq - 1) % c.ids != 0) continue;
+      newest = seq;
+      kept += seq > 20000 ? 1 : 0;
+    }
+    EXPECT_EQ(ledger.bornAfter(kDrives, 1, 20000), kept);
+    EXPECT_EQ(ledger.bornAfter(kDrives, 1, newest), 0u) << "the birth at the place is not after it";
+    EXPECT_EQ(ledger.bornAfter(kDrives, 1, newest - 1), newest > 20000 ? 1u : 0u);
+    std::size_t listed = 0;
+    ledger.forEach(19999, 30000, [&](const MMStoredSnapshot::Birth&) { ++listed; });
+    EXPECT_EQ(listed, 10000u);
+  }
 }
 
 }  // namespace

@@ -12,7 +12,10 @@
 #include <utility>
 #include <vector>
 
+#include <unistd.h>
+
 #include "frame/ElementTags.h"
+#include "platform/mmdb/MMStoredKinds.h"
 #include "tests/support/FrameSession.h"
 #include "tests/support/HostHarness.h"
 #include "tests/support/TestDatabase.h"
@@ -654,6 +657,195 @@ TEST_F(HostStaleHandle, AnotherConsolesChangesThroughTheHostLeaveTheSessionsPlac
   sql(libraryMadeAgain(1, "OtherLib"));
   EXPECT_EQ(rename(tape, "RenamedX", "onMsgSetMMLibrary"), std::make_pair(0u, std::string("No library with id [1].")));
   EXPECT_EQ(sql("SELECT AliasName FROM MMLibrary WHERE LibraryId IN (1, 2) ORDER BY LibraryId"), "OtherLib;Disk3");
+}
+
+
+// A log that went back and grew again is not the log the host read: its
+// entries after the place it went back to are others under the same
+// numbers. The host drops what it read and answers from the log as it is
+// now: a row made again after the session's place is told (its old handle
+// refused, no row written), a row left alone still answers, and a session
+// whose own place the log no longer holds as it read it cannot tell.
+TEST_F(HostStaleHandle, ALogThatWentBackIsAnotherHistoryOfTheLog) {
+  const std::string copy = m_dir.file("copy.db");
+  // Every table the log and the libraries live in, put back from the copy,
+  // the change log and its epoch last (as an administrator's restore does).
+  const std::string putBack = "ATTACH '" + copy + "' AS old; DELETE FROM MMLibraryController; DELETE FROM MMLibrary; "
+                              "INSERT INTO MMLibrary SELECT * FROM old.MMLibrary; INSERT INTO MMLibraryController "
+                              "SELECT * FROM old.MMLibraryController; DELETE FROM MMConfigChange; INSERT INTO "
+                              "MMConfigChange SELECT * FROM old.MMConfigChange; DELETE FROM MMConfigEpoch; INSERT INTO "
+                              "MMConfigEpoch SELECT * FROM old.MMConfigEpoch; DETACH old";
+  const struct {
+    const char* what;
+    bool copyBeforeTheRead;  // the copy is taken before the session's read, with changes after it
+    std::function<std::string(long long)> wentBack;  // SQL, given the session's place
+    std::pair<uint32_t, std::string> madeAgain, leftAlone;  // the answers through the old handles
+  } cases[] = {
+      {"the entries after the session's place deleted and numbered again", false,
+       [](long long place) { return "DELETE FROM MMConfigChange WHERE Seq > " + std::to_string(place); },
+       {0u, "No library with id [2]."}, {1u, "Success"}},
+      {"every table put back from a copy taken at the session's place", false,
+       [&](long long) { return putBack; }, {0u, "No library with id [2]."}, {1u, "Success"}},
+      {"every table put back from a copy taken before the session's place", true,
+       [&](long long) { return putBack; }, {0u, untold(2)}, {0u, untold(1)}},
+  };
+  ASSERT_TRUE(hosttest::takeLock(m_fd, ++m_sequence));
+  int round = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ++round;
+    ::unlink(copy.c_str());
+    if (c.copyBeforeTheRead) {
+      sql("VACUUM INTO '" + copy + "'");
+      sql(logEntries(10));
+    }
+    ASSERT_EQ(control(70), 1u);
+    const uint64_t tape = libraryHandle(1);
+    const uint64_t disk = libraryHandle(2);
+    ASSERT_NE(tape, 0u);
+    ASSERT_NE(disk, 0u);
+    const long long place = std::stoll(sql("SELECT MAX(Seq) FROM MMConfigChange"));
+    if (!c.copyBeforeTheRead) sql("VACUUM INTO '" + copy + "'");
+    // The host reads the log past the session's place.
+    EXPECT_EQ(rename(tape, "Tape" + std::to_string(round) + "a"), std::make_pair(1u, std::string("Success")));
+    EXPECT_EQ(rename(tape, "Tape" + std::to_string(round) + "b"), std::make_pair(1u, std::string("Success")));
+    ASSERT_GT(std::stoll(sql("SELECT MAX(Seq) FROM MMConfigChange")), place + 1);
+
+    sql(c.wentBack(place));
+    sql(libraryMadeAgain(2, "Reborn" + std::to_string(round)) + "; " + logEntries(100));
+    const std::string rows = sql("SELECT AliasName FROM MMLibrary ORDER BY LibraryId");
+    EXPECT_EQ(rename(disk, "Written", "onMsgSetMMMagneticLibrary"), c.madeAgain);
+    EXPECT_EQ(sql("SELECT AliasName FROM MMLibrary ORDER BY LibraryId"), rows) << "no row was written";
+    EXPECT_EQ(rename(tape, "Tape" + std::to_string(round) + "c"), c.leftAlone);
+    // The session reads again: the rows as they are now, under handles
+    // that serve.
+    ASSERT_EQ(control(70), 1u);
+    const std::optional<Listed> reborn = withId(libraries(), 2);
+    ASSERT_TRUE(reborn.has_value());
+    EXPECT_EQ(reborn->name, "Reborn" + std::to_string(round));
+    EXPECT_EQ(rename(libraryHandle(2), "Disk" + std::to_string(round) + "d", "onMsgSetMMMagneticLibrary"),
+              std::make_pair(1u, std::string("Success")));
+    EXPECT_EQ(rename(libraryHandle(1), "Tape" + std::to_string(round) + "d"),
+              std::make_pair(1u, std::string("Success")));
+  }
+}
+
+// The host reads the change log after every change it commits, on every
+// route: however many changes it makes after a session's place, and
+// however the other writer's changes around them prune the log, the
+// session's handles still serve, and a row made again is still told. Each
+// row: another writer's 65,000 changes by SQL (the log is not pruned yet),
+// one request through the host that reads no configuration through a
+// handle, 10,000 more by SQL (the log is pruned past the session's place),
+// then changes through the session's handles.
+TEST_F(HostStaleHandle, TheHostsOwnChangesOnAnyRouteLeaveTheSessionsPlaceOfUse) {
+  ASSERT_TRUE(hosttest::takeLock(m_fd, ++m_sequence));
+  const struct {
+    const char* what;
+    std::vector<std::string> words;  // another console's request
+  } cases[] = {
+      {"a drive's flags set by name", {"storage-library", "43=512", "8=TapeLib1", "3=ma1", "78=Drive1", "82=2"}},
+      {"a library renamed by name", {"storage-library", "43=32", "8=Disk1", "second.8=DiskLibX"}},
+  };
+  int round = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ++round;
+    ASSERT_EQ(control(70), 1u);
+    const uint64_t tape = libraryHandle(1);
+    const uint64_t disk = libraryHandle(2);
+    ASSERT_NE(tape, 0u);
+    ASSERT_NE(disk, 0u);
+    const long long place = std::stoll(sql("SELECT MAX(Seq) FROM MMConfigChange"));
+    sql(logEntries(65000));
+    console(c.words);
+    sql(logEntries(10000));
+    ASSERT_GT(std::stoll(sql("SELECT Pruned FROM MMConfigEpoch")), place) << "pruned past the session's place";
+    EXPECT_EQ(rename(disk, "Disk" + std::to_string(round), "onMsgSetMMMagneticLibrary"),
+              std::make_pair(1u, std::string("Success")));
+    sql(libraryMadeAgain(1, "Again" + std::to_string(round)));
+    EXPECT_EQ(rename(tape, "RenamedX"), std::make_pair(0u, std::string("No library with id [1].")));
+    EXPECT_EQ(sql("SELECT AliasName FROM MMLibrary WHERE LibraryId = 1"), "Again" + std::to_string(round));
+  }
+}
+
+// What leaves the change log as it was leaves the session's handles as
+// they were: another connection's change of the schema (which has the
+// host's statements compiled again), another host started and stopped on
+// the file, and a row born at the very entry the session read at (the
+// birth is the one the session read, not one after its place). Another
+// console's requests by name, on a connection of their own that read the
+// log before the change, come around it with 75,000 changes of another
+// writer: the host follows the log through them, and the changes through
+// the session's handles answer as they would without it.
+TEST_F(HostStaleHandle, WhatKeepsTheLogKeepsTheHandles) {
+  ASSERT_TRUE(hosttest::takeLock(m_fd, ++m_sequence));
+  hosttest::PipedConsole other({"--socket", m_host.socket(), "--script", "-"}, true);
+  ASSERT_TRUE(other.started());
+  std::string tapeName = "TapeLib1";
+  auto byName = [&] {
+    const std::size_t from = other.printed().size();
+    ASSERT_TRUE(other.send("storage-library 43=512 8=" + tapeName + " 3=ma1 78=Drive1 82=2\n" +
+                           std::string(hosttest::kAnswersEndMarker) + "\n"));
+    const std::size_t end = other.awaitEcho(hosttest::kAnswersEndMarker, from);
+    ASSERT_NE(end, std::string::npos) << other.printed();
+    EXPECT_NE(other.printed().substr(from, end - from).find("i70 (result code): 0\n"), std::string::npos)
+        << other.printed().substr(from);
+  };
+  const struct {
+    const char* what;
+    bool beforeTheRead;
+    std::function<void()> change;
+  } cases[] = {
+      {"a VACUUM", false, [&] { sql("VACUUM"); }},
+      {"a table made", false, [&] { sql("CREATE TABLE AdminNotes (Note TEXT)"); }},
+      {"an index made", false,
+       [&] { sql("CREATE INDEX \"AdminVendorIndex\" ON \"MMVendorCatalogue\" (\"Vendor\")"); }},
+      {"a table altered", false, [&] { sql("ALTER TABLE AdminNotes ADD COLUMN Author TEXT"); }},
+      {"another host started and stopped", false,
+       [&] {
+         hosttest::Host second{m_dir,
+                               m_dir.file("second.sock"),
+                               {},
+                               {{"TK_DB", m_dir.file("host.db")},
+                                {"TK_LOCK_DIR", m_dir.file("locks")},
+                                {"TK_LOG_DIR", m_dir.file("log2")}},
+                               "second"};
+         ASSERT_TRUE(second.up()) << second.log();
+         second.stop();
+       }},
+      {"the library born at the entry the session read at", true,
+       [&] {
+         sql(libraryMadeAgain(2, "DiskLib1"));
+         ASSERT_EQ(sql("SELECT Kind || ' ' || ObjectId || ' ' || Born FROM MMConfigChange ORDER BY Seq DESC LIMIT 1"),
+                   std::to_string(static_cast<int>(MMStoredKind::Library)) + " 2 1");
+       }},
+  };
+  const std::string epoch = sql("SELECT Epoch FROM MMConfigEpoch");
+  int round = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string r = std::to_string(++round);
+    if (c.beforeTheRead) c.change();
+    ASSERT_EQ(control(70), 1u);
+    const uint64_t tape = libraryHandle(1);
+    const uint64_t disk = libraryHandle(2);
+    ASSERT_NE(tape, 0u);
+    ASSERT_NE(disk, 0u);
+    const long long place = std::stoll(sql("SELECT MAX(Seq) FROM MMConfigChange"));
+    byName();
+    if (!c.beforeTheRead) c.change();
+    sql(logEntries(65000));
+    byName();
+    sql(logEntries(10000));
+    ASSERT_GT(std::stoll(sql("SELECT Pruned FROM MMConfigEpoch")), place) << "pruned past the session's place";
+    EXPECT_EQ(rename(disk, "Disk" + r, "onMsgSetMMMagneticLibrary"), std::make_pair(1u, std::string("Success")));
+    EXPECT_EQ(rename(tape, "Tape" + r), std::make_pair(1u, std::string("Success")));
+    EXPECT_EQ(sql("SELECT AliasName FROM MMLibrary WHERE LibraryId IN (1, 2) ORDER BY LibraryId"),
+              "Tape" + r + ";Disk" + r);
+    tapeName = "Tape" + r;
+  }
+  EXPECT_EQ(sql("SELECT Epoch FROM MMConfigEpoch"), epoch) << "the log kept its history";
 }
 
 }  // namespace
