@@ -534,13 +534,27 @@ std::string untold(int id) {
 // nothing, and the rows are listed under new handles.
 TEST_F(HostStaleHandle, WhereTheLogCannotTellAChangeThroughAHandleIsRefusedUntilTheSessionReadsAgain) {
   ASSERT_TRUE(hosttest::takeLock(m_fd, ++m_sequence));
+  // More births than the host keeps (131,072), each 30,000 of another
+  // writer followed by another console's request by name, after which the
+  // host reads them: none is pruned before the host read it.
+  auto moreBirthsThanKept = [&] {
+    for (int round = 0; round < 5; ++round) {
+      sql("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 30000) INSERT INTO MMDrive "
+          "(DriveName, MasterPoolId) SELECT 'born_' || x, 1 FROM n; DELETE FROM MMDrive WHERE DriveName LIKE "
+          "'born\\_%' ESCAPE '\\'");
+      const std::string tape = sql("SELECT AliasName FROM MMLibrary WHERE LibraryId = 1");
+      EXPECT_NE(console({"storage-library", "43=512", "8=" + tape, "3=ma1", "78=Drive1", "82=2"}).find("i70=\"0\""),
+                std::string::npos);
+    }
+  };
   const struct {
     const char* what;
-    std::string cause;  // SQL that leaves the log unable to tell
+    std::function<void()> cause;  // what leaves the log unable to tell
   } cases[] = {
-      {"another history of the log", "UPDATE MMConfigEpoch SET Epoch = 'another host'"},
-      {"a trigger of the log dropped", "DROP TRIGGER \"MMConfigChange_MMLibrary_inserted\""},
-      {"the session's place pruned by 67,000 changes of another writer", logEntries(67000)},
+      {"another history of the log", [&] { sql("UPDATE MMConfigEpoch SET Epoch = 'another host'"); }},
+      {"a trigger of the log dropped", [&] { sql("DROP TRIGGER \"MMConfigChange_MMLibrary_inserted\""); }},
+      {"the session's place pruned by 67,000 changes of another writer", [&] { sql(logEntries(67000)); }},
+      {"150,000 births since the session's place, more than the host keeps", moreBirthsThanKept},
   };
   int variant = 0;
   for (const auto& c : cases) {
@@ -562,7 +576,7 @@ TEST_F(HostStaleHandle, WhereTheLogCannotTellAChangeThroughAHandleIsRefusedUntil
     ASSERT_NE(tape, 0u);
     ASSERT_NE(mine, 0u);
 
-    sql(c.cause);
+    c.cause();
     sql(libraryMadeAgain(1, "Other" + std::to_string(variant)) + "; " +
         libraryMadeAgain(own, "OtherOwn" + std::to_string(variant)));
     const std::string rows = sql("SELECT AliasName FROM MMLibrary ORDER BY LibraryId");
