@@ -96,7 +96,7 @@ Ownership libraryIdMatchesName(int libraryId, const std::string& libraryName, un
   if (libraryId < 1 || libraryName.empty()) return Ownership::kOwn;
   MMLibraryDB libraries;
   MMLibrary_t row;
-  if (libraries.getInfoByAliasName(libraryName.c_str(), row) != 0) {
+  if (libraries.getInfoByAliasName(libraryName.c_str(), row, nullptr, {libraryId}) != 0) {
     // A name that two or more libraries answer to only in other letter
     // cases names none of them: refused with the lookup's text, naming them.
     if (libraries.getErrorCode() == MMS2_ERROR_DUPLICATE_NAME) {

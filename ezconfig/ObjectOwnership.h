@@ -42,6 +42,8 @@ Ownership deviceOfLibrary(int deviceId, int libraryId, const std::string& librar
 // Library id `libraryId` and library name `libraryName` name the same
 // library. Either one missing (id below 1, empty name) is not checked, nor
 // is a name that names no library (the operation refuses it as unknown).
+// Of two or more libraries spelled as the name, the id picks its own; an
+// id that is none of them names another library.
 Ownership libraryIdMatchesName(int libraryId, const std::string& libraryName, unsigned long locale,
                                std::string& refusal);
 

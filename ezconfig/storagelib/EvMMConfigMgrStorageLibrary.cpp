@@ -202,7 +202,11 @@ bool resolveMediaAgent(StorageLibraryRequest& w, int& id, const std::string& nam
 
 // Step 7: a library named but not numbered. False when refused. A library
 // deletion that names no library is refused here, before any lock: an
-// empty name names none, not one stored with an empty name.
+// empty name names none, not one stored with an empty name. A name two
+// libraries are spelled so is refused naming their ids; the change of a
+// library and of a mount path's properties act by the name, so that the
+// refusal asks for the id beside it (StorageLibPrepare checks the two
+// agree).
 bool resolveLibrary(StorageLibraryRequest& w) {
   const bool deletesLibrary =
       w.operation == tkezconfig::kOpDeleteLibrary || w.operation == tkezconfig::kOpForceDeleteLibrary;
@@ -212,9 +216,11 @@ bool resolveLibrary(StorageLibraryRequest& w) {
     return false;
   }
   if (w.libraryId >= 1 || w.libraryName.empty() || w.operation == tkezconfig::kOpCreateDevice) return true;
+  tkmmdb::NameLookup how;
+  how.idBesideName = w.operation == tkezconfig::kOpModifyLibrary || w.operation == tkezconfig::kOpMountPathProperties;
   MMLibraryDB libraries;
   MMLibrary_t row;
-  if (libraries.getInfoByAliasName(w.libraryName.c_str(), row) == 0) {
+  if (libraries.getInfoByAliasName(w.libraryName.c_str(), row, nullptr, how) == 0) {
     w.libraryId = row.LibraryId;
     w.libraryTypeId = row.LibraryTypeId;
     return true;

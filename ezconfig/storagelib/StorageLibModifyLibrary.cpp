@@ -455,8 +455,10 @@ void Modification::audit() {
 }
 
 StorageLibResult Modification::run() {
+  // The library by its name; of two spelled so, the one of the id given
+  // beside it (which the preparation found to agree with the name).
   MMLibraryDB libraries;
-  if (libraries.getInfoByAliasName(w_.libraryName.c_str(), row_) != 0) {
+  if (libraries.getInfoByAliasName(w_.libraryName.c_str(), row_, nullptr, {w_.libraryId}) != 0) {
     EvDebug::Error(kTag, "Failed to get library info for library [%s]. Error Code [%d]", w_.libraryName.c_str(),
                    libraries.getErrorCode());
     // A name that libraries answer to only in other letter cases: the

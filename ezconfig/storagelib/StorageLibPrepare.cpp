@@ -275,9 +275,12 @@ bool EvMMConfigMgr::StorageLibPrepare(tkezconfig::StorageLibraryRequest& w) {
   // name must name one library, and a mount path given by id must be of it
   // (one found by name is). The mount-path deletions check the mount path
   // themselves, where they act. A library deletion takes its lock and
-  // rights by the id and deconfigures by the name: they must agree too.
+  // rights by the id and deconfigures by the name, and a library change
+  // answers with the id and reads the library by the name: they must agree
+  // too.
   const bool namesLibraryTwice = op == tkezconfig::kOpAddMountPath || op == tkezconfig::kOpAddMountPathShared ||
-                                 op == tkezconfig::kOpDeleteLibrary || op == tkezconfig::kOpForceDeleteLibrary;
+                                 op == tkezconfig::kOpDeleteLibrary || op == tkezconfig::kOpForceDeleteLibrary ||
+                                 op == tkezconfig::kOpModifyLibrary;
   if ((mountPathByName || namesLibraryTwice) && !libraryIdMatchesName(w)) return false;
   const bool deletes = op == tkezconfig::kOpDeleteMountPath || op == tkezconfig::kOpForceDeleteMountPath;
   if (mountPathByName && mountPathGiven && !deletes && !mountPathOfLibrary(w)) return false;

@@ -77,7 +77,7 @@ bool tkmmdb::sessionRenameRefused(const std::string& name, unsigned int libraryI
 }
 
 int tkmmdb::libraryByName(const std::string& name, const std::vector<AnsweringLibrary>& answering,
-                          std::string& refusal) {
+                          std::string& refusal, const NameLookup& how) {
   if (name.empty()) return -1;
   // Names listed as "[a]", "[a] and [b]", "[a], [b] and [c]".
   auto list = [](const std::vector<std::string>& items) {
@@ -90,13 +90,18 @@ int tkmmdb::libraryByName(const std::string& name, const std::vector<AnsweringLi
   for (std::size_t i = 0; i < answering.size(); ++i)
     if (answering[i].name == name) exact.push_back(i);
   if (exact.size() == 1) return static_cast<int>(exact.front());
+  if (exact.size() > 1 && how.givenId > 0) {
+    for (std::size_t i : exact)
+      if (answering[i].id == how.givenId) return static_cast<int>(i);
+    return static_cast<int>(exact.front());  // not the id given: the caller refuses the pair
+  }
   if (exact.size() > 1) {
     // The first of them would be as much a guess as any other: a change
     // meant for one would reach another.
     std::vector<std::string> ids;
     for (std::size_t i : exact) ids.push_back(std::to_string(answering[i].id));
     refusal = "The library name [" + name + "] is the name of the libraries with ids " + list(ids) +
-              "; give the id of the one meant.";
+              "; give the id of the one meant" + (how.idBesideName ? " beside the name." : ".");
     return -2;
   }
   if (answering.size() == 1) return 0;
@@ -128,7 +133,8 @@ int MMLibraryDB::getInfo(int libraryId, MMLibrary_t& row, DBtran* tran) {
                  missingLibrary(libraryId));
 }
 
-int MMLibraryDB::getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* tran) {
+int MMLibraryDB::getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* tran,
+                                    const tkmmdb::NameLookup& how) {
   static constexpr const char* kTag = "MMLibraryDB::getInfoByAliasName";
   if (!beginCall(kTag, name, mmTranText(tran))) return -1;
   if (!checkText(kTag, "library name", name, MMLibrary_t::kAliasNameMax, false)) return -1;
@@ -151,7 +157,7 @@ int MMLibraryDB::getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* 
   for (const tkdb::DbRow& r : found)
     answering.push_back({static_cast<int>(r.at(id).i), tkmmdb::answeredName(r.at(alias).s, r.at(own).s)});
   std::string refusal;
-  const int chosen = tkmmdb::libraryByName(name, answering, refusal);
+  const int chosen = tkmmdb::libraryByName(name, answering, refusal, how);
   if (chosen == -1)
     return failQuiet(kTag, MMS2_ERROR_NOT_FOUND, DB_NO_ROW, std::string("No library named [") + name + "].");
   if (chosen < 0) return fail(kTag, MMS2_ERROR_DUPLICATE_NAME, 0, refusal);

@@ -36,17 +36,31 @@ struct AnsweringLibrary {
   int id = 0;
   std::string name;
 };
+// What a request gave with a library name, and what its route takes.
+struct NameLookup {
+  // The id the request gave beside the name (0 or below: none). Of two or
+  // more libraries spelled so, it picks the one of that id; where none of
+  // them has it, the first of them is reached, which a caller comparing
+  // ids tells from the id given (the id and the name name different
+  // libraries).
+  int givenId = 0;
+  // The route takes an id only beside the name (the name alone is what it
+  // acts by): the refusal of a name two libraries are spelled so says to
+  // give the id beside the name, not instead of it.
+  bool idBesideName = false;
+};
 // The library a name a console gave reaches, among those that answer to it
 // letter case aside (`answering`, in id order): the one spelled exactly so;
 // else the only one; -1 when none answers, and for an empty name, which
 // names no library (a library stored with an empty name is reached by its
 // id alone); -2 with `refusal` naming them when two or more answer to it
-// spelled exactly so (by their ids: their names are the same), or when
-// none does and two or more answer to it, each in another case. A name
-// that reaches no library changes none. Every route that finds a library
-// by name goes by it (MMLibraryDB::getInfoByAliasName, and the model's
-// lookups).
-int libraryByName(const std::string& name, const std::vector<AnsweringLibrary>& answering, std::string& refusal);
+// spelled exactly so (by their ids: their names are the same) and no id
+// was given beside the name (`how`), or when none does and two or more
+// answer to it, each in another case. A name that reaches no library
+// changes none. Every route that finds a library by name goes by it
+// (MMLibraryDB::getInfoByAliasName, and the model's lookups).
+int libraryByName(const std::string& name, const std::vector<AnsweringLibrary>& answering, std::string& refusal,
+                  const NameLookup& how = {});
 
 }  // namespace tkmmdb
 
@@ -59,10 +73,12 @@ class MMLibraryDB : public MMTableAccess {
   // caller's row. By name, the library spelled exactly so, else the only
   // one answering to the name in another letter case; two or more that
   // answer to it spelled so, or only in other cases, are refused naming
-  // them (MMS2_ERROR_DUPLICATE_NAME, tkmmdb::libraryByName); an empty name
-  // is refused (MMS2_ERROR_BAD_ARGUMENT).
+  // them (MMS2_ERROR_DUPLICATE_NAME, tkmmdb::libraryByName), unless an id
+  // given beside the name (`how`) picks one; an empty name is refused
+  // (MMS2_ERROR_BAD_ARGUMENT).
   int getInfo(int libraryId, MMLibrary_t& row, DBtran* tran = nullptr);
-  int getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* tran = nullptr);
+  int getInfoByAliasName(const char* name, MMLibrary_t& row, DBtran* tran = nullptr,
+                         const tkmmdb::NameLookup& how = {});
   int getInfoByMountPathId(int mountPathId, MMLibrary_t& row, DBtran* tran = nullptr);
 
   // The name rule (tkmmdb::libraryNameTaken) as a call: 0 when no library

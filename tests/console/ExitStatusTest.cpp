@@ -133,7 +133,9 @@ TEST(ConsoleAnswerShapes, EachShapeOfAnswerExitsWithTheStatusItsCodeSays) {
     std::string out = std::string();
   } shapes[] = {
       {"a generic response of success", kStorageLibrary, "<EVGui_GenericResp i1=\"0\" s2=\"\"/>", 0, 0, 0},
-      {"a generic response of failure", kStorageLibrary, "<EVGui_GenericResp i1=\"-1\" s2=\"refused\"/>", 0, 0, 3},
+      {"a generic response of failure", kStorageLibrary, "<EVGui_GenericResp i1=\"-1\" s2=\"refused\"/>", 0, 0, 3,
+       "reply 0x0D130098 seq 1\n  result 0\n  xml len 41: <EVGui_GenericResp i1=\"-1\" s2=\"refused\"/>\n"
+       "  EVGui_GenericResp\n    i1 (code): -1 (failure)\n    s2 (text): \"refused\"\n"},
       {"a generic response with a service's code", kStorageLibrary, "<EVGui_GenericResp i1=\"101\" s2=\"no\"/>", 0,
        0, 3},
       {"a library description: its library id is no code", kStorageLibrary, library("0"), 0, 0, 0},

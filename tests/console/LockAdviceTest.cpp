@@ -88,6 +88,12 @@ TEST_F(LockAdvice, EachStateOfTheLockGetsTheAdviceThatFitsItAndAskingLeavesItAsI
         "the configuration.\"/>"}},
       {"the admin's unlock now names that administrator", {"unlock"}, 3, {"  (nothing released: " + heldBy("backup")}},
       {"the XML unlock releases it from any console", {"unlock", "xml"}, 0, {"<ZQGui_GenericResp i1=\"0\"/>"}},
+      // The take-over's hold has ended, but the configuration was held:
+      // the wizard still names who took it over, not "nobody".
+      {"the wizard after the take-over's hold ended still names that administrator",
+       {"--xml", "0x01000BBA", "HandleMMConfigMgrXmlMsg", "<ZQGui_EZGetMagneticLibrariesReq/>"}, 3,
+       {"<ZQGui_GenericResp i1=\"-1\" s2=\"Library and Drive Configuration was closed: user [backup] took over "
+        "the configuration.\"/>"}},
       {"an unlock with nobody holding the lock", {"unlock"}, 3,
        {"  (nothing released: nobody holds the configuration lock)\n"}},
       {"a listing on a free lock is told to lock, whoever the notice names", {"libraries"}, 3,

@@ -62,7 +62,9 @@ TEST_F(HostReread, ALibraryRenamedByHandIsFoundUnderItsNewNameOnly) {
 // rule, and a library answers to its alias (its name only where it has
 // none). On every storage-library route that finds a library by name: the
 // delete, the change, a new mount path, the delete of one media agent's
-// parts. Each row on a host of its own.
+// parts. An id given beside the name picks, of two spelled so, the one it
+// names; an id and a name that name different libraries change nothing.
+// Each row on a host of its own.
 TEST(HostLibraryNames, ANameReachesTheLibrarySpelledSoAndTwoInOtherCasesAreRefusedNamingThem) {
   const std::string libraries = "SELECT LibraryId || ':' || AliasName || '/' || LibraryName FROM MMLibrary "
                                 "WHERE LibraryId > 2 ORDER BY LibraryId";
@@ -87,6 +89,14 @@ TEST(HostLibraryNames, ANameReachesTheLibrarySpelledSoAndTwoInOtherCasesAreRefus
       "IFNULL((SELECT group_concat(MountPathId, ',') FROM MMMountPath WHERE LibraryId = 2), '')";
   const std::string twoSpelledSo =
       "The library name [DiskLib1] is the name of the libraries with ids [1] and [2]; give the id of the one meant.";
+  // Where the route acts by the name, the id goes beside it.
+  const std::string twoSpelledSoBeside = "The library name [DiskLib1] is the name of the libraries with ids [1] "
+                                         "and [2]; give the id of the one meant beside the name.";
+  const auto differ = [](const std::string& id, const std::string& name) {
+    return "Library id [" + id + "] and library name [" + name + "] name different libraries; nothing was changed.";
+  };
+  // No query: every library row, whole, is as it was before the change.
+  const std::string unchanged;
   const std::string tapeAnswersDiskLib1 = "UPDATE MMLibrary SET AliasName = 'DiskLib1' WHERE LibraryId = 1";
   const std::string tapeUnnamed = "UPDATE MMLibrary SET AliasName = '', LibraryName = '' WHERE LibraryId = 1";
   const std::string noLibraryToDelete = "The request names no library to delete: give its id or its name.";
@@ -156,8 +166,31 @@ TEST(HostLibraryNames, ANameReachesTheLibrarySpelledSoAndTwoInOtherCasesAreRefus
        {"storage-library", "43=8192", "8=DiskLib1", "request.6=1"}, twoSpelledSo, demo,
        "1:DiskLib1/TapeLib1;2:DiskLib1/DiskLib1|2|4|2|2|1|1,2"},
       {"two libraries spelled so: no change", "", false, tapeAnswersDiskLib1,
-       {"storage-library", "43=32", "8=DiskLib1", "second.8=Renamed"}, twoSpelledSo, demo,
+       {"storage-library", "43=32", "8=DiskLib1", "second.8=Renamed"}, twoSpelledSoBeside, demo,
        "1:DiskLib1/TapeLib1;2:DiskLib1/DiskLib1|2|4|2|2|1|1,2"},
+      {"two libraries spelled so: no change of a mount path's properties", "", false, tapeAnswersDiskLib1,
+       {"storage-library", "43=8", "8=DiskLib1"}, twoSpelledSoBeside, unchanged, ""},
+      // The id given beside such a name picks the one of them it names;
+      // the other is left as it was.
+      {"two libraries spelled so: the id beside the name picks the one renamed", "", false, tapeAnswersDiskLib1,
+       {"storage-library", "43=32", "1=2", "8=DiskLib1", "second.8=Picked13"}, "", demo,
+       "1:DiskLib1/TapeLib1;2:Picked13/DiskLib1|2|4|2|2|1|1,2"},
+      {"two libraries spelled so: the id beside the name picks the one deleted", "", false, tapeAnswersDiskLib1,
+       {"storage-library", "43=2", "1=1", "8=DiskLib1", "request.6=1"}, "", demo,
+       "2:DiskLib1/DiskLib1|0|0|0|1|0|1,2"},
+      {"two libraries spelled so: the id beside the name picks the one whose mount path goes", "", false,
+       tapeAnswersDiskLib1, {"storage-library", "43=16", "1=2", "8=DiskLib1", "7=2", "23=2", "24=/srv/disklib1/mp2"},
+       "", demo, "1:DiskLib1/TapeLib1;2:DiskLib1/DiskLib1|2|4|2|2|1|1"},
+      {"two libraries spelled so: an id that is neither of them is refused", "", false, tapeAnswersDiskLib1,
+       {"storage-library", "43=32", "1=3", "8=DiskLib1", "second.8=Picked13"}, differ("3", "DiskLib1"), unchanged,
+       ""},
+      // An id and a name that name two libraries rename neither.
+      {"a rename whose id and name name different libraries is refused", "", false, "",
+       {"storage-library", "43=32", "1=2", "8=TapeLib1", "second.8=Renamed13"}, differ("2", "TapeLib1"), unchanged,
+       ""},
+      {"the mirror rename whose id and name name different libraries is refused", "", false, "",
+       {"storage-library", "43=32", "1=1", "8=DiskLib1", "second.8=Renamed13"}, differ("1", "DiskLib1"), unchanged,
+       ""},
       // A library stored with an empty name (another writer's SQL) answers
       // to no name: a request that names no library reaches none of it.
       {"a mount-path delete naming no library deletes the mount path alone", "", false, tapeUnnamed,
@@ -214,6 +247,12 @@ TEST(HostLibraryNames, ANameReachesTheLibrarySpelledSoAndTwoInOtherCasesAreRefus
         sql("UPDATE MMLibrary SET LibraryName = '" + row.twin + "', AliasName = '" + row.twin + "' WHERE LibraryId = 4");
     }
     if (!row.before.empty()) sql(row.before);
+    // Every library row whole, each column quoted, in id order.
+    const std::string columns =
+        sql("SELECT group_concat('quote(\"' || name || '\")', ' || ''|'' || ') FROM pragma_table_info('MMLibrary')");
+    const std::string everyLibrary =
+        "SELECT group_concat(" + columns + ", ';') FROM (SELECT * FROM MMLibrary ORDER BY LibraryId)";
+    const std::string earlier = sql(everyLibrary);
     const std::string out = console(row.change);
     if (!row.answer.empty()) {
       // The refusal whole, as the answer's one item, and the console's
@@ -226,7 +265,10 @@ TEST(HostLibraryNames, ANameReachesTheLibrarySpelledSoAndTwoInOtherCasesAreRefus
       EXPECT_EQ(out.find("i1=\"-1\""), std::string::npos) << out;
       EXPECT_EQ(exitCode, 0) << out;
     }
-    EXPECT_EQ(sql(row.query), row.rows);
+    if (row.query.empty())
+      EXPECT_EQ(sql(everyLibrary), earlier);
+    else
+      EXPECT_EQ(sql(row.query), row.rows);
   }
 }
 
