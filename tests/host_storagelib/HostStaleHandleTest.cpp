@@ -118,6 +118,25 @@ class HostStaleHandle : public ::testing::Test {
   }
 
   std::vector<Listed> libraries() { return listed(ask("onMsgGetMMLibraries"), kLibraryItem); }
+
+  // The session reads the configuration again: the handles of libraries 1
+  // and 2 it lists, and the place in the change log it read at.
+  struct Read {
+    uint64_t tape = 0;
+    uint64_t disk = 0;
+    long long place = 0;
+  };
+  Read readAgain() {
+    Read read;
+    EXPECT_EQ(control(70), 1u);
+    const std::vector<Listed> all = libraries();
+    if (const std::optional<Listed> tape = withId(all, 1)) read.tape = tape->handle;
+    if (const std::optional<Listed> disk = withId(all, 2)) read.disk = disk->handle;
+    EXPECT_NE(read.tape, 0u);
+    EXPECT_NE(read.disk, 0u);
+    read.place = std::stoll(sql("SELECT MAX(Seq) FROM MMConfigChange"));
+    return read;
+  }
   uint64_t libraryHandle(uint32_t id) {
     const std::optional<Listed> library = withId(libraries(), id);
     return library.has_value() ? library->handle : 0;
@@ -713,12 +732,7 @@ TEST_F(HostStaleHandle, ALogThatWentBackIsAnotherHistoryOfTheLog) {
       sql("VACUUM INTO '" + copy + "'");
       sql(logEntries(10));
     }
-    ASSERT_EQ(control(70), 1u);
-    const uint64_t tape = libraryHandle(1);
-    const uint64_t disk = libraryHandle(2);
-    ASSERT_NE(tape, 0u);
-    ASSERT_NE(disk, 0u);
-    const long long place = std::stoll(sql("SELECT MAX(Seq) FROM MMConfigChange"));
+    const auto [tape, disk, place] = readAgain();
     if (!c.copyBeforeTheRead) sql("VACUUM INTO '" + copy + "'");
     // The host reads the log past the session's place.
     EXPECT_EQ(rename(tape, "Tape" + std::to_string(round) + "a"), std::make_pair(1u, std::string("Success")));
@@ -765,12 +779,7 @@ TEST_F(HostStaleHandle, TheHostsOwnChangesOnAnyRouteLeaveTheSessionsPlaceOfUse) 
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ++round;
-    ASSERT_EQ(control(70), 1u);
-    const uint64_t tape = libraryHandle(1);
-    const uint64_t disk = libraryHandle(2);
-    ASSERT_NE(tape, 0u);
-    ASSERT_NE(disk, 0u);
-    const long long place = std::stoll(sql("SELECT MAX(Seq) FROM MMConfigChange"));
+    const auto [tape, disk, place] = readAgain();
     sql(logEntries(65000));
     console(c.words);
     sql(logEntries(10000));
@@ -841,12 +850,7 @@ TEST_F(HostStaleHandle, WhatKeepsTheLogKeepsTheHandles) {
     SCOPED_TRACE(c.what);
     const std::string r = std::to_string(++round);
     if (c.beforeTheRead) c.change();
-    ASSERT_EQ(control(70), 1u);
-    const uint64_t tape = libraryHandle(1);
-    const uint64_t disk = libraryHandle(2);
-    ASSERT_NE(tape, 0u);
-    ASSERT_NE(disk, 0u);
-    const long long place = std::stoll(sql("SELECT MAX(Seq) FROM MMConfigChange"));
+    const auto [tape, disk, place] = readAgain();
     byName();
     if (!c.beforeTheRead) c.change();
     sql(logEntries(65000));
