@@ -110,7 +110,7 @@ void registerChangeLog() {
     const std::string unpruned = "UPDATE \"MMConfigEpoch\" SET \"Pruned\" = 0; ";
     const std::string logTable =
         "CREATE TABLE IF NOT EXISTS \"MMConfigChange\" (\"Seq\" INTEGER PRIMARY KEY, \"Kind\" INTEGER NOT NULL, "
-        "\"ObjectId\" INTEGER, \"Born\" INTEGER, \"Stamp\" INTEGER DEFAULT (random()))";
+        "\"ObjectId\" INTEGER, \"Born\" INTEGER, \"Stamp\" INTEGER DEFAULT (random() & 8388607))";
     // The births the log holds, made with the log that holds them: a
     // database of an older make, whose log marks no births (they were kept
     // in a table of their own, MMConfigBirth, which goes), gets the log
@@ -137,7 +137,11 @@ void registerChangeLog() {
     // Every entry carries a random stamp: a log deleted back to an earlier
     // entry and grown again numbers other entries as the ones read, and a
     // reader that finds the entry of its place with another stamp knows
-    // that the log went back. A database whose log has no stamps gets the
+    // that the log went back. 23 bits, stored in three bytes: a full
+    // 64-bit stamp made every change of the configuration pay for the
+    // log's larger rows (twice the time of an insert's own log entry); an
+    // entry of another history passes for the one read once in about
+    // 8 million. A database whose log has no stamps gets the
     // log anew (and an epoch row with the pruned entry's stamp), once:
     // its readers read everything once more.
     tkdb::registerSchema(kStampedMark,
