@@ -34,11 +34,6 @@ struct BirthsRead {
   std::optional<long long> newestStamp;
 };
 
-std::optional<long long> stampOf(const tkdb::DbCell& cell) {
-  if (cell.type != tkdb::DbValue::Type::Int) return std::nullopt;
-  return cell.i;
-}
-
 // The rows born after the log's entry `since`, and the stamps of the
 // entries at `since` and `place`, in one read. The engine passes over the
 // entries between the births.

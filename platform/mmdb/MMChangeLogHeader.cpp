@@ -23,11 +23,6 @@ thread_local tkdb::SchemaFact<bool> t_triggersSeen;
 // statement of their own for a read that finds nothing changed.
 thread_local tkdb::SchemaFact<long long> t_schemaSeen;
 
-std::optional<long long> stampOf(const tkdb::DbCell& cell) {
-  if (cell.type != tkdb::DbValue::Type::Int) return std::nullopt;
-  return cell.i;
-}
-
 int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header) {
   return s.each(changeLogHeaderQuery(), {since, count ? 1 : 0}, [&](const tkdb::RowView& row) {
     const tkdb::DbCell tag = row.at(0);
@@ -62,6 +57,11 @@ int readLogRows(tkdb::Session& s, long long since, bool count, LogHeader& header
 }
 
 }  // namespace
+
+std::optional<long long> stampOf(const tkdb::DbCell& cell) {
+  if (cell.type != tkdb::DbValue::Type::Int) return std::nullopt;
+  return cell.i;
+}
 
 bool triggersMustBeCounted() { return t_triggersSeen.mustAsk(); }
 

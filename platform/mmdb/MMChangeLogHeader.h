@@ -43,6 +43,10 @@ struct LogHeader {
   std::vector<MMStoredSnapshot::Birth> born;
 };
 
+// A stamp as a query gives it: none where the cell is not an integer (no
+// such entry, or an entry of a make without stamps).
+std::optional<long long> stampOf(const tkdb::DbCell& cell);
+
 // Whether the thread has no run of the header's query to go by: the next
 // run must count the triggers.
 bool triggersMustBeCounted();
